@@ -1,0 +1,38 @@
+#include "uikit/graphics/UIColor.h"
+#include "uikit/graphics/UIFont.h"
+
+#include <gtest/gtest.h>
+
+TEST(UIFont, KnownNamesResolveAndUnknownGiveNone) {
+    auto medium = UIFont::named("Avenir-Medium", 16);
+    ASSERT_TRUE(medium.has_value());
+    EXPECT_EQ(medium->pointSize(), 16);
+    EXPECT_EQ(medium->fontName(), "Avenir-Medium");
+    EXPECT_FALSE(UIFont::named("Avenir-Unknown", 16).has_value());
+    EXPECT_FALSE(UIFont::named("avenir-medium", 16).has_value());
+    EXPECT_FALSE(UIFont::named("", 16).has_value());
+    EXPECT_EQ(UIFont::named("HelveticaNeue", 0)->pointSize(), 12);
+}
+
+TEST(UIFont, MetricsGrowWithSize) {
+    const UIFont small = *UIFont::named("Avenir-Roman", 12);
+    const UIFont large = small.withSize(24);
+    EXPECT_GT(small.lineHeight(), 12 * 0.9);
+    EXPECT_NEAR(large.lineHeight(), 2 * small.lineHeight(), 0.5);
+    EXPECT_GT(large.ascender(), small.ascender());
+    EXPECT_LT(large.descender(), 0);
+    EXPECT_GT(large.capHeight(), 0);
+    EXPECT_LT(large.capHeight(), large.ascender());
+}
+
+TEST(UIColor, ModelsKeepTheirComponents) {
+    const UIColor grey = UIColor::withWhite(0.6, 0.4);
+    EXPECT_EQ(grey.numberOfComponents(), 2u);
+    EXPECT_EQ(grey.blue(), 0.6);
+    EXPECT_EQ(grey.alpha(), 0.4);
+    const UIColor c{0.1, 0.2, 0.3, 0.5};
+    EXPECT_EQ(c.components(), (std::vector<CGFloat>{0.1, 0.2, 0.3, 0.5}));
+    EXPECT_EQ(c.withAlphaComponent(1).alpha(), 1);
+    EXPECT_NE(UIColor::withWhite(1, 1), UIColor(1, 1, 1, 1));
+    EXPECT_EQ(UIColor(2, -1, 0.5, 1).hexDescription(), "#FF0080FF");
+}
