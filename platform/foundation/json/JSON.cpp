@@ -146,7 +146,8 @@ NSError readError(std::string reason) {
 
 } // namespace
 
-JSON::JSON() : node_(std::make_shared<njson>(nullptr)) {}
+// Null values share one storage; the first mutation gives them their own (ownsRoot_ is false).
+JSON::JSON() : node_(nullStorage()), ownsRoot_(false) {}
 JSON::JSON(std::nullptr_t) : JSON() {}
 JSON::JSON(const nlohmann::json& value) : node_(std::make_shared<njson>(value)) {}
 JSON::JSON(nlohmann::json&& value) : node_(std::make_shared<njson>(std::move(value))) {}
@@ -154,7 +155,8 @@ JSON::JSON(const std::string& value) : node_(std::make_shared<njson>(value)) {}
 JSON::JSON(std::string&& value) : node_(std::make_shared<njson>(std::move(value))) {}
 JSON::JSON(std::string_view value) : node_(std::make_shared<njson>(std::string(value))) {}
 JSON::JSON(const char* value)
-    : node_(value ? std::make_shared<njson>(std::string(value)) : std::make_shared<njson>(nullptr)) {}
+    : node_(value ? std::make_shared<njson>(std::string(value)) : nullStorage()),
+      ownsRoot_(value != nullptr) {}
 JSON::JSON(bool value) : node_(std::make_shared<njson>(value)) {}
 
 JSON::JSON(const array_t& value) : node_(std::make_shared<njson>(njson::array())) {
@@ -174,9 +176,7 @@ nlohmann::json JSON::fromDouble(double value) {
 
 JSON JSON::missing() {
     JSON result;
-    result.node_ = nullStorage();
     result.exists_ = false;
-    result.ownsRoot_ = false;
     return result;
 }
 
@@ -315,7 +315,6 @@ JSON::dictionary_t JSON::dictionaryValue() const {
 
 std::optional<std::int64_t> JSON::asExactInt() const {
     const njson& n = *node_;
-    if (n.is_boolean()) return n.get<bool>() ? 1 : 0;
     if (n.is_number_unsigned()) {
         const auto value = n.get<std::uint64_t>();
         if (value > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) return std::nullopt;

@@ -53,11 +53,12 @@ struct JSONReadingOptions {
 //                      equals, ignoring letter case, "true", "yes", "y", "t" or "1"; anything else false.
 //    - `arrayValue()`  the array or []; `dictionaryValue()` the object or {}.
 //
-// 2. Foundation casts: what a conditional cast of a decoded value to a platform type gives
-//    (casts of the platform's number objects are by value, not by the JSON type):
-//    - `asExactInt()`  a number whose value is a whole number in the 64-bit range (so 3 and 3.0 give 3,
-//                      3.5 and 1e30 give none); a Boolean gives 1 or 0; anything else none.
-//    - `asDouble()`    a number or Boolean as a double; anything else none.
+// 2. Foundation casts: what a conditional cast of a decoded value to a platform type gives. Numbers
+//    convert by value, not by how they were written:
+//    - `asExactInt()`  a JSON number whose value is a whole number in the 64-bit range (so 3 and 3.0 give
+//                      3; 3.5, 1e30 and 18446744073709551615 give none); a Boolean, a numeric text or
+//                      anything else gives none.
+//    - `asDouble()`    a JSON number as a double (a Boolean as 1.0 / 0.0); anything else none.
 //    - `asBool()`      a Boolean; a number whose value is exactly 0 or 1 (false / true); anything else none.
 //    - `asString()`    a JSON string only.
 //    - `asStringList()` a JSON array whose every element is a string (the empty array gives []); else none.

@@ -145,7 +145,7 @@ TEST(JSONFoundationCasts, FollowThePlatformBridging) {
     EXPECT_EQ(j["int"].asExactInt(), 42);
     EXPECT_EQ(j["whole"].asExactInt(), 3);
     EXPECT_FALSE(j["real"].asExactInt());
-    EXPECT_EQ(j["yes"].asExactInt(), 1);
+    EXPECT_FALSE(j["yes"].asExactInt()); // a Boolean is not an integer here, unlike int_()
     EXPECT_FALSE(j["text"].asExactInt());
     EXPECT_FALSE(JSON("5").asExactInt());
     EXPECT_FALSE(parsed("[1e30]")[0].asExactInt());
