@@ -68,7 +68,7 @@ public:
     enum class Type { null, boolean, number, string, array, dictionary };
 
     using array_t = std::vector<JSON>;
-    using dictionary_t = std::map<std::string, JSON, std::less<>>;
+    using dictionary_t = std::map<std::string, JSON>;
 
     using ReadingOptions = JSONReadingOptions;
 

@@ -1,7 +1,7 @@
 #include "foundation/json/NSError.h"
 
 std::optional<std::string> NSError::userInfoString(std::string_view key) const {
-    auto it = userInfo.find(key);
+    auto it = userInfo.find(std::string(key));
     if (it == userInfo.end()) return std::nullopt;
     if (const auto* s = std::any_cast<std::string>(&it->second)) return *s;
     if (const auto* p = std::any_cast<const char*>(&it->second); p && *p) return std::string(*p);

@@ -21,10 +21,10 @@ inline constexpr std::string_view NSDebugDescriptionErrorKey = "NSDebugDescripti
 struct NSError {
     std::string domain;
     std::int64_t code = 0;
-    std::map<std::string, std::any, std::less<>> userInfo;
+    std::map<std::string, std::any> userInfo;
 
     NSError() = default;
-    NSError(std::string domain, std::int64_t code, std::map<std::string, std::any, std::less<>> userInfo = {})
+    NSError(std::string domain, std::int64_t code, std::map<std::string, std::any> userInfo = {})
         : domain(std::move(domain)), code(code), userInfo(std::move(userInfo)) {}
 
     // The user-info value under `key` when it is a text (std::string or const char*), else none.
