@@ -93,7 +93,8 @@ public:
     // The value a missing key gives: null, `exists()` false.
     static JSON missing();
 
-    // Decodes UTF-8 bytes the way the platform's JSON reader does: the whole input must be one JSON text,
+    // Decodes UTF-8 bytes (a leading byte-order mark is skipped; UTF-16 and UTF-32 are not read)
+    // the way the platform's JSON reader does: the whole input must be one JSON text,
     // an array or an object unless fragments are allowed, nested at most `maxDepth` deep. Failures
     // give an error of domain "NSCocoaErrorDomain", code 3840, with the reason under
     // "NSDebugDescription". Empty input is an error too.

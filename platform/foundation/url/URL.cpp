@@ -237,10 +237,7 @@ std::optional<URL> URL::fromString(std::string_view text, const URL& base) {
     if (!reference) return std::nullopt;
     const URL& r = *reference;
 
-    auto opt = [](const URL& u, const Range& range) -> std::optional<std::string> {
-        if (!range.present) return std::nullopt;
-        return u.part(range);
-    };
+    auto opt = [](const URL& u, const Range& range) { return u.optionalPart(range); };
     const std::string rPath = r.path_.present ? r.part(r.path_) : std::string();
     const std::string basePath = base.path_.present ? base.part(base.path_) : std::string();
 
@@ -294,13 +291,11 @@ std::optional<URL> URL::fromString(std::string_view text, const URL& base) {
 }
 
 std::optional<std::string> URL::scheme() const {
-    if (!scheme_.present) return std::nullopt;
-    return part(scheme_);
+    return optionalPart(scheme_);
 }
 
 std::optional<std::string> URL::host() const {
-    if (!host_.present) return std::nullopt;
-    return part(host_);
+    return optionalPart(host_);
 }
 
 std::optional<int> URL::port() const {
@@ -323,13 +318,11 @@ std::string URL::path() const {
 }
 
 std::optional<std::string> URL::query() const {
-    if (!query_.present) return std::nullopt;
-    return part(query_);
+    return optionalPart(query_);
 }
 
 std::optional<std::string> URL::fragment() const {
-    if (!fragment_.present) return std::nullopt;
-    return part(fragment_);
+    return optionalPart(fragment_);
 }
 
 URL URL::appendingPathComponent(std::string_view component) const {

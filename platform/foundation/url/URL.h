@@ -63,6 +63,10 @@ private:
     URL() = default;
     static std::optional<URL> parse(std::string text);
     std::string part(const Range& range) const { return text_.substr(range.begin, range.size); }
+    std::optional<std::string> optionalPart(const Range& range) const {
+        if (!range.present) return std::nullopt;
+        return part(range);
+    }
 
     std::string text_;
     Range scheme_, authority_, host_, port_, path_, query_, fragment_;
