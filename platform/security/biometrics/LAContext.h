@@ -1,0 +1,80 @@
+#pragma once
+
+#include "foundation/json/NSError.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The device owner check. This platform has no sensor of its own: the host (or a test) says what the
+// check finds with cw::setBiometricAnswers, and every LAContext answers from that.
+
+enum class LAPolicy : std::int64_t {
+    deviceOwnerAuthenticationWithBiometrics = 1,
+    deviceOwnerAuthentication = 2,
+};
+
+enum class LABiometryType : std::int64_t {
+    none = 0,
+    touchID = 1,
+    faceID = 2,
+};
+
+inline constexpr std::string_view LAErrorDomain = "com.apple.LocalAuthentication";
+
+// The codes of errors in LAErrorDomain.
+struct LAError {
+    enum Code : std::int64_t {
+        authenticationFailed = -1, // the finger did not match, and the check gave up
+        userCancel = -2,           // the person tapped Cancel
+        userFallback = -3,         // the person tapped the password button
+        systemCancel = -4,
+        passcodeNotSet = -5,
+        biometryNotAvailable = -6,
+        biometryNotEnrolled = -7,
+        biometryLockout = -8,
+        appCancel = -9,
+        invalidContext = -10,
+    };
+};
+
+namespace cw {
+
+// What the owner check of this device does.
+struct BiometricAnswers {
+    // The sensor's kind; none means the device has no usable sensor.
+    LABiometryType biometryType = LABiometryType::none;
+    // Why canEvaluatePolicy answers false when it does (none is "no sensor"): biometryNotAvailable,
+    // biometryNotEnrolled or biometryLockout.
+    std::optional<LAError::Code> unavailableBecause;
+    // How an evaluation ends: none is a match; otherwise the error code it fails with
+    // (authenticationFailed for a finger that does not match, userCancel, userFallback, ...).
+    std::optional<LAError::Code> evaluationError;
+};
+
+// Sets what every LAContext answers from now on (the default: no sensor).
+void setBiometricAnswers(BiometricAnswers answers);
+BiometricAnswers biometricAnswers();
+
+} // namespace cw
+
+class LAContext {
+public:
+    using Reply = std::function<void(bool success, std::optional<NSError> error)>;
+
+    LAContext() = default;
+
+    // True when `policy` can be evaluated now. Otherwise false, and `error` (when given) receives the
+    // reason. Also sets biometryType.
+    bool canEvaluatePolicy(LAPolicy policy, std::optional<NSError>* error = nullptr);
+    // The sensor found by the last canEvaluatePolicy (none before the first).
+    LABiometryType biometryType() const { return biometryType_; }
+    // Asks the device owner to confirm. `reply` runs later, on a background thread of the platform (never
+    // the calling thread), with true and no error, or false and an error of LAErrorDomain.
+    void evaluatePolicy(LAPolicy policy, std::string localizedReason, Reply reply);
+
+private:
+    LABiometryType biometryType_ = LABiometryType::none;
+};
