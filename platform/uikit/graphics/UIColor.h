@@ -60,6 +60,11 @@ public:
     CGFloat clampedBlue() const;
     CGFloat clampedAlpha() const;
 
+    // Makes this the fill and/or stroke colour of the current graphics context (UIGraphics.h).
+    void setFill() const;
+    void setStroke() const;
+    void set() const;
+
     // "#RRGGBBAA" in upper-case hexadecimal, rounded; for logs and tests.
     std::string hexDescription() const;
 

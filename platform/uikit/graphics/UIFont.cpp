@@ -50,8 +50,8 @@ PangoContext* cw::detail::measuringContext() {
 // One row of the face table: the PostScript name the app asks for and the installed face that
 // stands in for it. Avenir and Avenir Next (geometric-humanist sans) become Lato, which ships
 // the same weight range; Helvetica and Helvetica Neue become Liberation Sans, drawn to
-// Helvetica's metrics; the condensed cuts become DejaVu Sans Condensed. The system font is
-// Liberation Sans too.
+// Helvetica's metrics; the condensed cuts become DejaVu Sans Condensed; Times New Roman and Courier
+// New become Liberation Serif and Mono. The system font is Liberation Sans too.
 struct UIFontFace {
     std::string_view name;
     std::string_view family;
@@ -77,6 +77,8 @@ using W = UIFont::Weight;
 constexpr std::string_view kLato = "Lato";
 constexpr std::string_view kSans = "Liberation Sans";
 constexpr std::string_view kCondensed = "DejaVu Sans";
+constexpr std::string_view kSerif = "Liberation Serif";
+constexpr std::string_view kMono = "Liberation Mono";
 
 constexpr std::array kFaces = {
     UIFontFace{"Avenir", kLato, W::regular, false, false},
@@ -116,6 +118,15 @@ constexpr std::array kFaces = {
     UIFontFace{"Helvetica", kSans, W::regular, false, false},
     UIFontFace{"Helvetica-Bold", kSans, W::bold, false, false},
     UIFontFace{"Helvetica-Oblique", kSans, W::regular, true, false},
+    // The faces the HTML importer gives text, as the platform's importer does.
+    UIFontFace{"TimesNewRomanPSMT", kSerif, W::regular, false, false},
+    UIFontFace{"TimesNewRomanPS-BoldMT", kSerif, W::bold, false, false},
+    UIFontFace{"TimesNewRomanPS-ItalicMT", kSerif, W::regular, true, false},
+    UIFontFace{"TimesNewRomanPS-BoldItalicMT", kSerif, W::bold, true, false},
+    UIFontFace{"CourierNewPSMT", kMono, W::regular, false, false},
+    UIFontFace{"CourierNewPS-BoldMT", kMono, W::bold, false, false},
+    UIFontFace{"CourierNewPS-ItalicMT", kMono, W::regular, true, false},
+    UIFontFace{"CourierNewPS-BoldItalicMT", kMono, W::bold, true, false},
 };
 
 constexpr UIFontFace kSystemFace{".SFUI", kSans, W::regular, false, false};

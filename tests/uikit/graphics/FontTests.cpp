@@ -36,3 +36,29 @@ TEST(UIColor, ModelsKeepTheirComponents) {
     EXPECT_NE(UIColor::withWhite(1, 1), UIColor(1, 1, 1, 1));
     EXPECT_EQ(UIColor(2, -1, 0.5, 1).hexDescription(), "#FF0080FF");
 }
+
+#include "uikit/graphics/PangoSupport.h"
+
+// Every face of the table must come from an installed font, not from fontconfig's fallback.
+TEST(UIFont, EveryKnownNameResolvesToItsInstalledFamily) {
+    for (const auto& name : UIFont::knownFontNames()) {
+        const UIFont font = *UIFont::named(name, 14);
+        auto desc = cw::detail::fontDescription(font);
+        PangoFont* loaded = pango_context_load_font(cw::detail::measuringContext(), desc.get());
+        ASSERT_NE(loaded, nullptr) << name;
+        PangoFontDescription* actual = pango_font_describe(loaded);
+        EXPECT_STREQ(pango_font_description_get_family(actual), font.familyName().c_str()) << name;
+        if (font.weight() == UIFont::Weight::heavy || font.weight() == UIFont::Weight::black) {
+            EXPECT_GE(pango_font_description_get_weight(actual), PANGO_WEIGHT_ULTRABOLD) << name;
+        }
+        pango_font_description_free(actual);
+        g_object_unref(loaded);
+    }
+}
+
+TEST(UIFont, TextStylesHaveTheirFixedSizes) {
+    EXPECT_EQ(UIFont::preferredFont(UIFontTextStyle::body).pointSize(), 17);
+    EXPECT_EQ(UIFont::preferredFont(UIFontTextStyle::callout).pointSize(), 16);
+    EXPECT_EQ(UIFont::preferredFont(UIFontTextStyle::caption1).pointSize(), 12);
+    EXPECT_EQ(UIFont::preferredFont(UIFontTextStyle::headline).weight(), UIFont::Weight::semibold);
+}

@@ -1,0 +1,373 @@
+// HTML to styled text on libxml2's HTML parser, following the conventions of the platform's
+// importer that callers rely on: block elements end in a line feed, list items read
+// tab, marker, tab before their text, and every run carries a font, a colour and a paragraph
+// style. The parser runs in recovery mode without network access, so damaged markup still gives
+// text, and external entities are never fetched.
+
+#include "uikit/graphics/NSAttributedString.h"
+
+#include <libxml/HTMLparser.h>
+#include <libxml/parser.h>
+
+#include <algorithm>
+#include <cctype>
+#include <climits>
+#include <cstring>
+#include <mutex>
+#include <string_view>
+
+namespace {
+
+constexpr CGFloat kBaseSize = 12;
+constexpr CGFloat kListIndent = 36;
+constexpr int kMaxDepth = 256;
+
+struct Style {
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    bool mono = false;
+    CGFloat size = kBaseSize;
+    std::optional<UIColor> color;
+    std::optional<UIColor> background;
+    std::optional<std::string> link;
+};
+
+struct List {
+    bool ordered = false;
+    long counter = 1;
+};
+
+std::string lower(std::string_view s) {
+    std::string out(s);
+    for (auto& c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
+        s.remove_prefix(1);
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
+        s.remove_suffix(1);
+    return s;
+}
+
+std::optional<UIColor> parseColor(std::string_view text) {
+    const std::string s = lower(trim(text));
+    auto hex = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        return -1;
+    };
+    if (!s.empty() && s[0] == '#') {
+        const std::string_view d = std::string_view(s).substr(1);
+        if (!std::all_of(d.begin(), d.end(), [&](char c) { return hex(c) >= 0; })) return std::nullopt;
+        if (d.size() == 3)
+            return UIColor(hex(d[0]) * 17 / 255.0, hex(d[1]) * 17 / 255.0, hex(d[2]) * 17 / 255.0, 1);
+        if (d.size() == 6)
+            return UIColor((hex(d[0]) * 16 + hex(d[1])) / 255.0, (hex(d[2]) * 16 + hex(d[3])) / 255.0,
+                           (hex(d[4]) * 16 + hex(d[5])) / 255.0, 1);
+        return std::nullopt;
+    }
+    if (s.rfind("rgb(", 0) == 0 && s.back() == ')') {
+        int v[3];
+        if (std::sscanf(s.c_str(), "rgb(%d ,%d ,%d )", &v[0], &v[1], &v[2]) == 3) {
+            for (int& x : v)
+                x = std::clamp(x, 0, 255);
+            return UIColor(v[0] / 255.0, v[1] / 255.0, v[2] / 255.0, 1);
+        }
+        return std::nullopt;
+    }
+    static constexpr std::pair<std::string_view, unsigned> kNamed[] = {
+        {"black", 0x000000},  {"white", 0xFFFFFF},  {"red", 0xFF0000},  {"green", 0x008000},
+        {"blue", 0x0000FF},   {"gray", 0x808080},   {"grey", 0x808080}, {"yellow", 0xFFFF00},
+        {"orange", 0xFFA500}, {"purple", 0x800080}, {"navy", 0x000080}, {"silver", 0xC0C0C0},
+    };
+    for (const auto& [name, rgb] : kNamed)
+        if (s == name)
+            return UIColor(((rgb >> 16) & 0xFF) / 255.0, ((rgb >> 8) & 0xFF) / 255.0, (rgb & 0xFF) / 255.0,
+                           1);
+    return std::nullopt;
+}
+
+std::string attribute(xmlNode* node, const char* name) {
+    xmlChar* v = xmlGetProp(node, reinterpret_cast<const xmlChar*>(name));
+    if (!v) return {};
+    std::string out(reinterpret_cast<const char*>(v));
+    xmlFree(v);
+    return out;
+}
+
+bool in(std::string_view name, std::initializer_list<std::string_view> names) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+class Builder {
+public:
+    NSAttributedString result() && {
+        NSAttributedString s = NSMutableAttributedString(out_);
+        return s;
+    }
+
+    void walk(xmlNode* node, int depth) {
+        for (xmlNode* n = node; n; n = n->next) {
+            switch (n->type) {
+            case XML_TEXT_NODE:
+            case XML_CDATA_SECTION_NODE:
+                if (n->content) text(reinterpret_cast<const char*>(n->content));
+                break;
+            case XML_ELEMENT_NODE:
+                element(n, depth);
+                break;
+            default:
+                break;
+            }
+        }
+    }
+
+private:
+    void element(xmlNode* n, int depth) {
+        if (depth > kMaxDepth) return; // deeper markup than any real document: dropped
+        const std::string name = lower(reinterpret_cast<const char*>(n->name));
+        if (in(name, {"head", "title", "script", "style", "noscript", "template", "iframe", "object", "svg",
+                      "meta", "link", "select", "option"}))
+            return;
+        if (name == "br") {
+            emit(u"\n");
+            lineStart_ = true;
+            pendingSpace_ = false;
+            return;
+        }
+        if (name == "hr") {
+            endBlock();
+            return;
+        }
+
+        const Style savedStyle = style_;
+        const NSParagraphStyle savedParagraph = paragraph_;
+        const bool savedPre = pre_;
+        const bool block =
+            in(name, {"p",      "div",        "section", "article",    "header", "footer", "nav",
+                      "aside",  "main",       "address", "blockquote", "pre",    "h1",     "h2",
+                      "h3",     "h4",         "h5",      "h6",         "ul",     "ol",     "li",
+                      "dl",     "dt",         "dd",      "table",      "tr",     "form",   "fieldset",
+                      "figure", "figcaption", "center",  "body",       "html"});
+        if (block) endBlock();
+
+        if (in(name, {"b", "strong", "th"})) style_.bold = true;
+        if (in(name, {"i", "em", "cite", "var", "dfn", "address"})) style_.italic = true;
+        if (in(name, {"u", "ins"})) style_.underline = true;
+        if (in(name, {"code", "tt", "kbd", "samp", "pre"})) style_.mono = true;
+        if (name == "pre") pre_ = true;
+        if (name == "small") style_.size *= 0.83;
+        if (name == "big") style_.size *= 1.2;
+        if (name.size() == 2 && name[0] == 'h' && name[1] >= '1' && name[1] <= '6') {
+            static constexpr CGFloat kHeading[] = {2.0, 1.5, 1.17, 1.0, 0.83, 0.67};
+            style_.size = kBaseSize * kHeading[name[1] - '1'];
+            style_.bold = true;
+        }
+        if (name == "a") {
+            const std::string href = attribute(n, "href");
+            if (!href.empty()) {
+                style_.link = href;
+                style_.underline = true;
+                style_.color = UIColor(0, 0, 238 / 255.0, 1);
+            }
+        }
+        if (name == "font") {
+            if (auto c = parseColor(attribute(n, "color"))) style_.color = c;
+        }
+        applyInlineStyle(attribute(n, "style"));
+        if (name == "blockquote") {
+            paragraph_.headIndent += 40;
+            paragraph_.firstLineHeadIndent += 40;
+        }
+        if (name == "ul" || name == "ol") {
+            List list;
+            list.ordered = name == "ol";
+            if (list.ordered) {
+                const std::string startText = attribute(n, "start");
+                char* endp = nullptr;
+                const long v = std::strtol(startText.c_str(), &endp, 10);
+                if (!startText.empty() && endp && *endp == '\0') list.counter = v;
+            }
+            lists_.push_back(list);
+        }
+        if (name == "li") listItem();
+
+        walk(n->children, depth + 1);
+
+        if (name == "ul" || name == "ol") lists_.pop_back();
+        if (in(name, {"td", "th"})) emit(u"\t");
+        if (block) endBlock();
+        style_ = savedStyle;
+        paragraph_ = savedParagraph;
+        pre_ = savedPre;
+    }
+
+    void applyInlineStyle(const std::string& css) {
+        std::string_view rest = css;
+        while (!rest.empty()) {
+            const auto semi = rest.find(';');
+            const std::string_view decl = rest.substr(0, semi);
+            rest = semi == std::string_view::npos ? std::string_view{} : rest.substr(semi + 1);
+            const auto colon = decl.find(':');
+            if (colon == std::string_view::npos) continue;
+            const std::string key = lower(trim(decl.substr(0, colon)));
+            const std::string_view value = trim(decl.substr(colon + 1));
+            const std::string v = lower(value);
+            if (key == "color") {
+                if (auto c = parseColor(value)) style_.color = c;
+            } else if (key == "background-color" || key == "background") {
+                if (auto c = parseColor(value)) style_.background = c;
+            } else if (key == "font-weight") {
+                style_.bold = v == "bold" || v == "bolder" ||
+                              (std::isdigit(v.empty() ? 'x' : v[0]) && std::atoi(v.c_str()) >= 600);
+            } else if (key == "font-style") {
+                style_.italic = v == "italic" || v == "oblique";
+            } else if (key == "text-decoration") {
+                if (v.find("underline") != std::string::npos) style_.underline = true;
+                if (v == "none") style_.underline = false;
+            } else if (key == "text-align") {
+                if (v == "center")
+                    paragraph_.alignment = NSTextAlignment::center;
+                else if (v == "right")
+                    paragraph_.alignment = NSTextAlignment::right;
+                else if (v == "justify")
+                    paragraph_.alignment = NSTextAlignment::justified;
+                else if (v == "left")
+                    paragraph_.alignment = NSTextAlignment::left;
+            }
+        }
+    }
+
+    void listItem() {
+        const std::size_t depth = std::max<std::size_t>(1, lists_.size());
+        std::u16string marker(depth, u'\t');
+        if (!lists_.empty() && lists_.back().ordered) {
+            marker += cw::utf8ToUTF16(std::to_string(lists_.back().counter++) + ".");
+        } else {
+            static constexpr char16_t kMarkers[] = {u'\u2022', u'\u25E6', u'\u25AA'};
+            marker += kMarkers[std::min<std::size_t>(depth, 3) - 1];
+        }
+        marker += u'\t';
+        paragraph_.headIndent = kListIndent * static_cast<CGFloat>(depth);
+        paragraph_.firstLineHeadIndent = 0;
+        emit(marker);
+        lineStart_ = false;
+        afterMarker_ = true;
+        pendingSpace_ = false;
+    }
+
+    void endBlock() {
+        if (!lineStart_) {
+            emit(u"\n");
+            lineStart_ = true;
+        }
+        pendingSpace_ = false;
+        afterMarker_ = false;
+    }
+
+    void text(const char* utf8) {
+        const std::u16string s = cw::utf8ToUTF16(utf8);
+        std::u16string chunk;
+        for (char16_t c : s) {
+            const bool space = c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f';
+            if (pre_) {
+                chunk += c == u'\r' ? u'\n' : c;
+                continue;
+            }
+            if (space) {
+                pendingSpace_ = true;
+                continue;
+            }
+            if (pendingSpace_ && !lineStart_ && !afterMarker_) chunk += u' ';
+            pendingSpace_ = false;
+            lineStart_ = false;
+            afterMarker_ = false;
+            chunk += c;
+        }
+        if (pre_ && !chunk.empty()) {
+            lineStart_ = chunk.back() == u'\n';
+            afterMarker_ = false;
+        }
+        emit(chunk);
+    }
+
+    TextAttributes attributes() const {
+        TextAttributes a;
+        std::string face;
+        if (style_.mono)
+            face = "CourierNewPS";
+        else
+            face = "TimesNewRomanPS";
+        if (style_.bold && style_.italic)
+            face += "-BoldItalicMT";
+        else if (style_.bold)
+            face += "-BoldMT";
+        else if (style_.italic)
+            face += "-ItalicMT";
+        else
+            face += "MT";
+        a.font = UIFont::named(face, style_.size);
+        a.foregroundColor = style_.color.value_or(UIColor(0, 0, 0, 1));
+        a.backgroundColor = style_.background;
+        a.link = style_.link;
+        if (style_.underline) a.underlineStyle = NSUnderlineStyle::single;
+        a.paragraphStyle = paragraph_;
+        return a;
+    }
+
+    void emit(std::u16string_view s) {
+        if (s.empty()) return;
+        out_.append(NSAttributedString::fromUTF16(std::u16string(s), attributes()));
+    }
+
+    NSMutableAttributedString out_;
+    Style style_;
+    NSParagraphStyle paragraph_;
+    std::vector<List> lists_;
+    bool pre_ = false;
+    bool lineStart_ = true;
+    bool afterMarker_ = false;
+    bool pendingSpace_ = false;
+};
+
+// The document as valid UTF-8: a UTF-16 byte-order mark selects UTF-16, invalid sequences and
+// NUL characters become U+FFFD.
+std::string normalizedUTF8(std::string_view data) {
+    std::u16string units;
+    if (data.size() >= 2 &&
+        (static_cast<unsigned char>(data[0]) == 0xFF || static_cast<unsigned char>(data[0]) == 0xFE) &&
+        static_cast<unsigned char>(data[1]) == (static_cast<unsigned char>(data[0]) ^ 0x01)) {
+        const bool little = static_cast<unsigned char>(data[0]) == 0xFF;
+        for (std::size_t i = 2; i + 1 < data.size(); i += 2) {
+            const auto b0 = static_cast<unsigned char>(data[i]), b1 = static_cast<unsigned char>(data[i + 1]);
+            units += static_cast<char16_t>(little ? (b1 << 8 | b0) : (b0 << 8 | b1));
+        }
+    } else {
+        if (data.substr(0, 3) == "\xEF\xBB\xBF") data.remove_prefix(3);
+        units = cw::utf8ToUTF16(data);
+    }
+    for (auto& c : units)
+        if (c == 0) c = 0xFFFD;
+    return cw::utf16ToUTF8(units);
+}
+
+} // namespace
+
+std::optional<NSAttributedString> NSAttributedString::fromHTML(std::string_view data) {
+    static std::once_flag once;
+    std::call_once(once, [] { xmlInitParser(); });
+
+    const std::string html = normalizedUTF8(data);
+    if (html.size() > static_cast<std::size_t>(INT_MAX)) return std::nullopt;
+    const int options = HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET;
+    htmlDocPtr doc = htmlReadMemory(html.data(), static_cast<int>(html.size()), nullptr, "UTF-8", options);
+    if (!doc) return std::nullopt;
+    Builder builder;
+    builder.walk(xmlDocGetRootElement(doc), 0);
+    xmlFreeDoc(doc);
+    return std::move(builder).result();
+}

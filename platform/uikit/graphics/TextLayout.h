@@ -1,0 +1,35 @@
+#pragma once
+
+// Lays styled text out with Pango, one Pango layout per paragraph so that each paragraph keeps
+// its own indents, spacing and alignment. Internal to the graphics library.
+
+#include "uikit/graphics/NSAttributedString.h"
+#include "uikit/graphics/PangoSupport.h"
+
+#include <vector>
+
+namespace cw::detail {
+
+class TextLayout {
+public:
+    // `width` <= 0 lays every paragraph out on one unwrapped line.
+    TextLayout(const NSAttributedString& text, CGFloat width);
+
+    CGSize size() const { return size_; }
+    // Draws with the layout's top left at `origin` in the current user space of `cr`.
+    void draw(cairo_t* cr, CGPoint origin) const;
+
+private:
+    struct Paragraph {
+        GObjectPtr<PangoLayout> layout;
+        CGFloat x = 0;
+        CGFloat y = 0;
+    };
+    std::vector<Paragraph> paragraphs_;
+    CGSize size_;
+};
+
+// The font runs without one are measured and drawn in.
+UIFont defaultTextFont();
+
+} // namespace cw::detail

@@ -1,0 +1,471 @@
+#include "uikit/graphics/UIImage.h"
+#include "uikit/graphics/UIGraphics.h"
+
+#include <algorithm>
+#include <cairo.h>
+#include <cmath>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <jpeglib.h>
+#include <mutex>
+#include <png.h>
+#include <system_error>
+
+namespace {
+
+// Larger images would be a damaged or hostile file, not a picture the app shows.
+constexpr long long kMaxPixels = 64LL * 1024 * 1024;
+constexpr int kMaxSide = 32768;
+
+std::mutex resourceMutex;
+std::filesystem::path resourceDir;
+
+void setError(std::string* error, std::string message) {
+    if (error) *error = std::move(message);
+}
+
+std::uint32_t premultiplied(unsigned r, unsigned g, unsigned b, unsigned a) {
+    auto pm = [a](unsigned c) { return (c * a + 127) / 255; };
+    return (a << 24) | (pm(r) << 16) | (pm(g) << 8) | pm(b);
+}
+
+// Unpremultiplied RGBA bytes of every pixel.
+std::vector<std::uint8_t> rgbaBytes(cairo_surface_t* s) {
+    cairo_surface_flush(s);
+    const int w = cairo_image_surface_get_width(s), h = cairo_image_surface_get_height(s);
+    const int stride = cairo_image_surface_get_stride(s);
+    const unsigned char* data = cairo_image_surface_get_data(s);
+    std::vector<std::uint8_t> out(static_cast<std::size_t>(w) * h * 4);
+    for (int y = 0; y < h; ++y) {
+        const auto* row =
+            reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+        for (int x = 0; x < w; ++x) {
+            const std::uint32_t p = row[x];
+            const unsigned a = p >> 24;
+            auto un = [a](unsigned c) { return a == 0 ? 0u : std::min(255u, (c * 255 + a / 2) / a); };
+            std::uint8_t* o = &out[(static_cast<std::size_t>(y) * w + x) * 4];
+            o[0] = static_cast<std::uint8_t>(un((p >> 16) & 0xFF));
+            o[1] = static_cast<std::uint8_t>(un((p >> 8) & 0xFF));
+            o[2] = static_cast<std::uint8_t>(un(p & 0xFF));
+            o[3] = static_cast<std::uint8_t>(a);
+        }
+    }
+    return out;
+}
+
+cairo_surface_t* newSurface(int w, int h) {
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+    if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(s);
+        return nullptr;
+    }
+    return s;
+}
+
+bool sizeAcceptable(long long w, long long h) {
+    return w > 0 && h > 0 && w <= kMaxSide && h <= kMaxSide && w * h <= kMaxPixels;
+}
+
+// ---- PNG ----------------------------------------------------------------------------------
+
+cairo_surface_t* decodePNG(const Data& bytes, std::string* error) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) {
+        setError(error, std::string("PNG: ") + image.message);
+        return nullptr;
+    }
+    if (!sizeAcceptable(image.width, image.height)) {
+        png_image_free(&image);
+        setError(error, "PNG: image too large");
+        return nullptr;
+    }
+    image.format = PNG_FORMAT_RGBA;
+    std::vector<png_byte> rgba(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr)) {
+        setError(error, std::string("PNG: ") + image.message);
+        png_image_free(&image);
+        return nullptr;
+    }
+    cairo_surface_t* s = newSurface(static_cast<int>(image.width), static_cast<int>(image.height));
+    if (!s) {
+        setError(error, "PNG: out of memory");
+        return nullptr;
+    }
+    unsigned char* data = cairo_image_surface_get_data(s);
+    const int stride = cairo_image_surface_get_stride(s);
+    for (png_uint_32 y = 0; y < image.height; ++y) {
+        auto* row = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+        for (png_uint_32 x = 0; x < image.width; ++x) {
+            const png_byte* p = &rgba[(static_cast<std::size_t>(y) * image.width + x) * 4];
+            row[x] = premultiplied(p[0], p[1], p[2], p[3]);
+        }
+    }
+    cairo_surface_mark_dirty(s);
+    return s;
+}
+
+// ---- JPEG ---------------------------------------------------------------------------------
+
+struct JpegError {
+    jpeg_error_mgr manager;
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+void jpegErrorExit(j_common_ptr info) {
+    auto* err = reinterpret_cast<JpegError*>(info->err);
+    (*info->err->format_message)(info, err->message);
+    std::longjmp(err->jump, 1);
+}
+
+void jpegSilence(j_common_ptr, int) {}
+
+// Only plain data lives in this frame across setjmp; buffers are owned by the caller.
+bool decodeJPEGInto(const Data& bytes, std::vector<unsigned char>& pixels, int& width, int& height,
+                    int& components, bool& cmyk, char* message) {
+    jpeg_decompress_struct info{};
+    JpegError err{};
+    info.err = jpeg_std_error(&err.manager);
+    err.manager.error_exit = jpegErrorExit;
+    err.manager.emit_message = jpegSilence;
+    if (setjmp(err.jump)) {
+        std::snprintf(message, JMSG_LENGTH_MAX, "%s", err.message);
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, bytes.data(), static_cast<unsigned long>(bytes.size()));
+    jpeg_read_header(&info, TRUE);
+    cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+    info.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+    jpeg_start_decompress(&info);
+    if (!sizeAcceptable(info.output_width, info.output_height)) {
+        std::snprintf(message, JMSG_LENGTH_MAX, "image too large");
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+    width = static_cast<int>(info.output_width);
+    height = static_cast<int>(info.output_height);
+    components = info.output_components;
+    pixels.resize(static_cast<std::size_t>(width) * height * components);
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW row = &pixels[static_cast<std::size_t>(info.output_scanline) * width * components];
+        jpeg_read_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    return true;
+}
+
+cairo_surface_t* decodeJPEG(const Data& bytes, std::string* error) {
+    std::vector<unsigned char> pixels;
+    int w = 0, h = 0, n = 0;
+    bool cmyk = false;
+    char message[JMSG_LENGTH_MAX] = {};
+    if (!decodeJPEGInto(bytes, pixels, w, h, n, cmyk, message)) {
+        setError(error, std::string("JPEG: ") + message);
+        return nullptr;
+    }
+    cairo_surface_t* s = newSurface(w, h);
+    if (!s) {
+        setError(error, "JPEG: out of memory");
+        return nullptr;
+    }
+    unsigned char* data = cairo_image_surface_get_data(s);
+    const int stride = cairo_image_surface_get_stride(s);
+    for (int y = 0; y < h; ++y) {
+        auto* row = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+        for (int x = 0; x < w; ++x) {
+            const unsigned char* p = &pixels[(static_cast<std::size_t>(y) * w + x) * n];
+            unsigned r, g, b;
+            if (cmyk && n == 4) {
+                // Adobe writes CMYK JPEGs inverted.
+                r = p[0] * p[3] / 255;
+                g = p[1] * p[3] / 255;
+                b = p[2] * p[3] / 255;
+            } else if (n >= 3) {
+                r = p[0];
+                g = p[1];
+                b = p[2];
+            } else {
+                r = g = b = p[0];
+            }
+            row[x] = premultiplied(r, g, b, 255);
+        }
+    }
+    cairo_surface_mark_dirty(s);
+    return s;
+}
+
+bool encodeJPEGFrom(const std::vector<unsigned char>& rgb, int width, int height, int quality,
+                    unsigned char** out, unsigned long* size, char* message) {
+    jpeg_compress_struct info{};
+    JpegError err{};
+    info.err = jpeg_std_error(&err.manager);
+    err.manager.error_exit = jpegErrorExit;
+    err.manager.emit_message = jpegSilence;
+    if (setjmp(err.jump)) {
+        std::snprintf(message, JMSG_LENGTH_MAX, "%s", err.message);
+        jpeg_destroy_compress(&info);
+        return false;
+    }
+    jpeg_create_compress(&info);
+    jpeg_mem_dest(&info, out, size);
+    info.image_width = static_cast<JDIMENSION>(width);
+    info.image_height = static_cast<JDIMENSION>(height);
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, quality, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW row = const_cast<JSAMPROW>(&rgb[static_cast<std::size_t>(info.next_scanline) * width * 3]);
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    return true;
+}
+
+CGFloat scaleFromFileName(const std::filesystem::path& path) {
+    const std::string stem = path.stem().string();
+    if (stem.size() > 3 && stem.compare(stem.size() - 3, 3, "@3x") == 0) return 3;
+    if (stem.size() > 3 && stem.compare(stem.size() - 3, 3, "@2x") == 0) return 2;
+    return 1;
+}
+
+bool isRegularFile(const std::filesystem::path& p) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(p, ec);
+}
+
+} // namespace
+
+UIImage::UIImage(Passkey, cairo_surface_t* surface, CGFloat scale) : surface_(surface), scale_(scale) {}
+
+UIImage::~UIImage() {
+    cairo_surface_destroy(surface_);
+}
+
+std::shared_ptr<UIImage> UIImage::fromSurface(cairo_surface_t* surface, CGFloat scale) {
+    if (!surface) return nullptr;
+    if (!(scale > 0) || !std::isfinite(scale)) scale = 1;
+    return std::make_shared<UIImage>(Passkey{}, surface, scale);
+}
+
+std::shared_ptr<UIImage> UIImage::fromData(const Data& bytes, CGFloat scale, std::string* error) {
+    static constexpr unsigned char kPNG[] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    cairo_surface_t* s = nullptr;
+    if (bytes.size() >= 8 && std::equal(kPNG, kPNG + 8, bytes.begin())) {
+        s = decodePNG(bytes, error);
+    } else if (bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF) {
+        s = decodeJPEG(bytes, error);
+    } else {
+        setError(error, bytes.empty() ? "no image data" : "not a PNG or JPEG image");
+    }
+    return fromSurface(s, scale);
+}
+
+std::shared_ptr<UIImage> UIImage::fromFile(const std::filesystem::path& path, std::string* error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        setError(error, "cannot open " + path.string());
+        return nullptr;
+    }
+    Data bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return fromData(bytes, scaleFromFileName(path), error);
+}
+
+void UIImage::setResourceDirectory(const std::filesystem::path& directory) {
+    std::lock_guard lock(resourceMutex);
+    resourceDir = directory;
+}
+
+std::filesystem::path UIImage::resourceDirectory() {
+    std::lock_guard lock(resourceMutex);
+    return resourceDir;
+}
+
+std::shared_ptr<UIImage> UIImage::named(const std::string& name) {
+    // A name is one file name: anything that could leave the resources folder finds nothing.
+    if (name.empty() || name.find('/') != std::string::npos || name.find('\\') != std::string::npos ||
+        name == "." || name == "..")
+        return nullptr;
+    const std::filesystem::path dir = resourceDirectory();
+    if (dir.empty()) return nullptr;
+    const std::string candidates[] = {name + "@2x.png", name + "@3x.png", name + ".png",
+                                      name + ".jpg",    name + ".jpeg",   name};
+    for (const auto& file : candidates) {
+        const auto path = dir / file;
+        if (isRegularFile(path))
+            if (auto image = fromFile(path)) return image;
+    }
+    // An asset folder: prefer the @2x file, then any PNG or JPEG in it.
+    std::error_code ec;
+    const auto assets = dir / (name + ".imageset");
+    if (std::filesystem::is_directory(assets, ec)) {
+        std::vector<std::filesystem::path> files;
+        for (const auto& entry : std::filesystem::directory_iterator(assets, ec))
+            if (entry.is_regular_file(ec)) files.push_back(entry.path());
+        std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) {
+            const bool a2 = scaleFromFileName(a) == 2, b2 = scaleFromFileName(b) == 2;
+            return a2 != b2 ? a2 : a < b;
+        });
+        for (const auto& f : files) {
+            const auto ext = f.extension().string();
+            if (ext == ".png" || ext == ".jpg" || ext == ".jpeg")
+                if (auto image = fromFile(f)) return image;
+        }
+    }
+    return nullptr;
+}
+
+std::shared_ptr<UIImage> UIImage::fromPixels(int w, int h, CGFloat scale, const std::uint32_t* pixels,
+                                             int stride) {
+    if (!pixels || !sizeAcceptable(w, h)) return nullptr;
+    if (stride <= 0) stride = w * 4;
+    cairo_surface_t* s = newSurface(w, h);
+    if (!s) return nullptr;
+    unsigned char* data = cairo_image_surface_get_data(s);
+    const int dst = cairo_image_surface_get_stride(s);
+    for (int y = 0; y < h; ++y)
+        std::memcpy(data + static_cast<std::ptrdiff_t>(y) * dst,
+                    reinterpret_cast<const unsigned char*>(pixels) + static_cast<std::ptrdiff_t>(y) * stride,
+                    static_cast<std::size_t>(w) * 4);
+    cairo_surface_mark_dirty(s);
+    return fromSurface(s, scale);
+}
+
+CGSize UIImage::size() const {
+    return {pixelWidth() / scale_, pixelHeight() / scale_};
+}
+int UIImage::pixelWidth() const {
+    return cairo_image_surface_get_width(surface_);
+}
+int UIImage::pixelHeight() const {
+    return cairo_image_surface_get_height(surface_);
+}
+
+std::uint32_t UIImage::pixel(int x, int y) const {
+    if (x < 0 || y < 0 || x >= pixelWidth() || y >= pixelHeight()) return 0;
+    cairo_surface_flush(surface_);
+    const unsigned char* data = cairo_image_surface_get_data(surface_);
+    return reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) *
+                                                             cairo_image_surface_get_stride(surface_))[x];
+}
+
+UIColor UIImage::pixelColor(int x, int y) const {
+    const std::uint32_t p = pixel(x, y);
+    const unsigned a = p >> 24;
+    if (a == 0) return UIColor(0, 0, 0, 0);
+    auto un = [a](unsigned c) { return std::min(1.0, static_cast<CGFloat>(c) / a); };
+    return UIColor(un((p >> 16) & 0xFF), un((p >> 8) & 0xFF), un(p & 0xFF), a / 255.0);
+}
+
+std::optional<Data> UIImage::jpegData(CGFloat quality, std::string* error) const {
+    const int w = pixelWidth(), h = pixelHeight();
+    if (w <= 0 || h <= 0) {
+        setError(error, "JPEG: the image has no pixels");
+        return std::nullopt;
+    }
+    if (std::isnan(quality)) quality = 0;
+    const int q = std::clamp(static_cast<int>(std::lround(std::clamp(quality, 0.0, 1.0) * 100)), 1, 100);
+    // Premultiplied colour is the colour composed onto black.
+    cairo_surface_flush(surface_);
+    const unsigned char* data = cairo_image_surface_get_data(surface_);
+    const int stride = cairo_image_surface_get_stride(surface_);
+    std::vector<unsigned char> rgb(static_cast<std::size_t>(w) * h * 3);
+    for (int y = 0; y < h; ++y) {
+        const auto* row =
+            reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+        for (int x = 0; x < w; ++x) {
+            unsigned char* o = &rgb[(static_cast<std::size_t>(y) * w + x) * 3];
+            o[0] = static_cast<unsigned char>((row[x] >> 16) & 0xFF);
+            o[1] = static_cast<unsigned char>((row[x] >> 8) & 0xFF);
+            o[2] = static_cast<unsigned char>(row[x] & 0xFF);
+        }
+    }
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    char message[JMSG_LENGTH_MAX] = {};
+    const bool ok = encodeJPEGFrom(rgb, w, h, q, &out, &size, message);
+    std::optional<Data> result;
+    if (ok && out && size > 0)
+        result = Data(out, out + size);
+    else
+        setError(error, std::string("JPEG: ") + (message[0] ? message : "encoding failed"));
+    std::free(out);
+    return result;
+}
+
+std::optional<Data> UIImage::pngData(std::string* error) const {
+    const int w = pixelWidth(), h = pixelHeight();
+    if (w <= 0 || h <= 0) {
+        setError(error, "PNG: the image has no pixels");
+        return std::nullopt;
+    }
+    const auto rgba = rgbaBytes(surface_);
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(w);
+    image.height = static_cast<png_uint_32>(h);
+    image.format = PNG_FORMAT_RGBA;
+    png_alloc_size_t size = 0;
+    if (!png_image_write_to_memory(&image, nullptr, &size, 0, rgba.data(), 0, nullptr)) {
+        setError(error, std::string("PNG: ") + image.message);
+        return std::nullopt;
+    }
+    Data out(size);
+    if (!png_image_write_to_memory(&image, out.data(), &size, 0, rgba.data(), 0, nullptr)) {
+        setError(error, std::string("PNG: ") + image.message);
+        return std::nullopt;
+    }
+    out.resize(size);
+    return out;
+}
+
+bool UIImage::writePNG(const std::filesystem::path& path, std::string* error) const {
+    const auto bytes = pngData(error);
+    if (!bytes) return false;
+    std::filesystem::path temp = path;
+    temp += ".partial";
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        if (!out) {
+            setError(error, "cannot write " + path.string());
+            return false;
+        }
+        out.write(reinterpret_cast<const char*>(bytes->data()), static_cast<std::streamsize>(bytes->size()));
+        if (!out.flush()) {
+            setError(error, "cannot write " + path.string());
+            std::error_code ec;
+            std::filesystem::remove(temp, ec);
+            return false;
+        }
+    }
+    std::error_code ec;
+    std::filesystem::rename(temp, path, ec);
+    if (ec) {
+        setError(error, "cannot write " + path.string() + ": " + ec.message());
+        std::filesystem::remove(temp, ec);
+        return false;
+    }
+    return true;
+}
+
+void UIImage::draw(CGPoint point) const {
+    draw(CGRect{point, size()});
+}
+
+void UIImage::draw(const CGRect& rect, CGFloat alpha) const {
+    CGContext* c = UIGraphicsGetCurrentContext();
+    if (!c) return;
+    c->saveGState();
+    c->setAlpha(c->alpha() * alpha);
+    c->draw(*this, rect);
+    c->restoreGState();
+}

@@ -1,0 +1,222 @@
+#include "uikit/graphics/NSAttributedString.h"
+#include "uikit/graphics/UIGraphics.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+void expectColor(const UIColor& actual, const UIColor& expected, CGFloat tolerance = 0.02) {
+    EXPECT_NEAR(actual.red(), expected.red(), tolerance) << actual;
+    EXPECT_NEAR(actual.green(), expected.green(), tolerance) << actual;
+    EXPECT_NEAR(actual.blue(), expected.blue(), tolerance) << actual;
+    EXPECT_NEAR(actual.alpha(), expected.alpha(), tolerance) << actual;
+}
+
+std::filesystem::path scratchDir(const char* name) {
+    auto dir =
+        std::filesystem::temp_directory_path() / ("cw-graphics-" + std::to_string(::getpid()) + "-" + name);
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+std::shared_ptr<UIImage> gradientImage(int w, int h) {
+    return UIGraphicsImageRenderer({static_cast<CGFloat>(w), static_cast<CGFloat>(h)},
+                                   {.scale = 1, .opaque = true})
+        .image([&](UIGraphicsImageRendererContext& ctx) {
+            ctx.cgContext().drawLinearGradient({UIColor(1, 0, 0, 1), UIColor(0, 0, 1, 1)}, {}, {0, 0},
+                                               {static_cast<CGFloat>(w), 0});
+        });
+}
+} // namespace
+
+TEST(Drawing, RoundedRectangleLeavesCornersClear) {
+    const UIColor green(47 / 255.0, 178 / 255.0, 153 / 255.0, 1);
+    auto image = UIGraphicsImageRenderer({40, 20}).image([&](UIGraphicsImageRendererContext&) {
+        green.setFill();
+        UIBezierPath::roundedRect({0, 0, 40, 20}, 8).fill();
+    });
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->size(), (CGSize{40, 20}));
+    EXPECT_EQ(image->scale(), 2);
+    EXPECT_EQ(image->pixelWidth(), 80);
+    expectColor(image->pixelColor(0, 0), UIColor(0, 0, 0, 0));   // outside the top-left arc
+    expectColor(image->pixelColor(79, 39), UIColor(0, 0, 0, 0)); // bottom-right
+    expectColor(image->pixelColor(40, 20), green);               // the middle
+    expectColor(image->pixelColor(40, 0), green);                // a straight edge is filled to the border
+    expectColor(image->pixelColor(6, 6), green);                 // inside the arc
+}
+
+TEST(Drawing, OnlyChosenCornersAreRounded) {
+    auto image = UIGraphicsImageRenderer({20, 20}, {.scale = 1}).image([&](UIGraphicsImageRendererContext&) {
+        UIColor::blackColor().setFill();
+        UIBezierPath::roundedRect({0, 0, 20, 20}, UIRectCornerTopLeft | UIRectCornerBottomRight, {8, 8})
+            .fill();
+    });
+    EXPECT_EQ(image->pixelColor(0, 0).alpha(), 0);
+    EXPECT_EQ(image->pixelColor(19, 0).alpha(), 1);
+    EXPECT_EQ(image->pixelColor(0, 19).alpha(), 1);
+    EXPECT_EQ(image->pixelColor(19, 19).alpha(), 0);
+}
+
+TEST(Drawing, DashedStrokeLeavesGaps) {
+    auto image = UIGraphicsImageRenderer({40, 4}, {.scale = 1}).image([&](UIGraphicsImageRendererContext&) {
+        UIColor::blackColor().setStroke();
+        UIBezierPath line;
+        line.move({0, 2});
+        line.addLine({40, 2});
+        line.lineWidth = 2;
+        line.setLineDash({5, 5}, 0);
+        line.stroke();
+    });
+    EXPECT_GT(image->pixelColor(2, 2).alpha(), 0.9);
+    EXPECT_LT(image->pixelColor(7, 2).alpha(), 0.1);
+    EXPECT_GT(image->pixelColor(12, 2).alpha(), 0.9);
+}
+
+TEST(Drawing, PathGeometry) {
+    auto oval = UIBezierPath::ovalIn({0, 0, 10, 10});
+    EXPECT_TRUE(oval.contains({5, 5}));
+    EXPECT_FALSE(oval.contains({0.5, 0.5}));
+    EXPECT_EQ(oval.bounds(), (CGRect{0, 0, 10, 10}));
+    oval.apply(CGAffineTransform::makeTranslation(10, 0));
+    EXPECT_TRUE(oval.contains({15, 5}));
+    const auto arc = UIBezierPath::arc({0, 0}, 10, 0, 3.14159265358979 / 2, true);
+    EXPECT_NEAR(arc.currentPoint().x, 0, 1e-9);
+    EXPECT_NEAR(arc.currentPoint().y, 10, 1e-9); // clockwise runs towards +y
+    EXPECT_TRUE(UIBezierPath().bounds().isNull());
+}
+
+TEST(Drawing, BeginEndPairAndNesting) {
+    EXPECT_EQ(UIGraphicsGetCurrentContext(), nullptr);
+    EXPECT_EQ(UIGraphicsGetImageFromCurrentImageContext(), nullptr);
+    UIGraphicsBeginImageContextWithOptions({10, 10}, false, 1);
+    UIColor::redColor().setFill();
+    UIGraphicsGetCurrentContext()->fill(CGRect{0, 0, 10, 10});
+    UIGraphicsBeginImageContextWithOptions({4, 4}, true, 3);
+    auto inner = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    auto outer = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    UIGraphicsEndImageContext(); // unbalanced end: ignored
+    EXPECT_EQ(UIGraphicsGetCurrentContext(), nullptr);
+    ASSERT_TRUE(inner && outer);
+    EXPECT_EQ(inner->pixelWidth(), 12);
+    expectColor(inner->pixelColor(1, 1), UIColor(0, 0, 0, 1)); // opaque contexts start black
+    expectColor(outer->pixelColor(5, 5), UIColor(1, 0, 0, 1));
+}
+
+TEST(Drawing, TextAndImagesDrawIntoTheContext) {
+    auto dot = UIGraphicsImageRenderer({2, 2}, {.scale = 1}).image([](UIGraphicsImageRendererContext& c) {
+        UIColor::blueColor().setFill();
+        c.fill({0, 0, 2, 2});
+    });
+    auto image = UIGraphicsImageRenderer({60, 30}, {.scale = 1}).image([&](UIGraphicsImageRendererContext&) {
+        NSAttributedString(
+            "MMMM", {.font = UIFont::named("Avenir-Black", 20), .foregroundColor = UIColor::blackColor()})
+            .draw(CGPoint{0, 0});
+        dot->draw(CGRect{50, 20, 10, 10});
+    });
+    int inked = 0;
+    for (int y = 0; y < 25; ++y)
+        for (int x = 0; x < 45; ++x)
+            inked += image->pixelColor(x, y).alpha() > 0.5;
+    EXPECT_GT(inked, 50);
+    expectColor(image->pixelColor(55, 25), UIColor(0, 0, 1, 1));
+}
+
+TEST(Images, JPEGRoundTripKeepsSizeAndColours) {
+    auto source = gradientImage(64, 32);
+    std::string error;
+    const auto jpeg = source->jpegData(0.5, &error);
+    ASSERT_TRUE(jpeg) << error;
+    EXPECT_EQ((*jpeg)[0], 0xFF);
+    EXPECT_EQ((*jpeg)[1], 0xD8);
+    auto decoded = UIImage::fromData(*jpeg, 2, &error);
+    ASSERT_TRUE(decoded) << error;
+    EXPECT_EQ(decoded->pixelWidth(), 64);
+    EXPECT_EQ(decoded->pixelHeight(), 32);
+    EXPECT_EQ(decoded->size(), (CGSize{32, 16}));
+    expectColor(decoded->pixelColor(1, 16), source->pixelColor(1, 16), 0.08);
+    expectColor(decoded->pixelColor(62, 16), source->pixelColor(62, 16), 0.08);
+    // A lower quality gives fewer bytes.
+    EXPECT_LT(source->jpegData(0.1)->size(), source->jpegData(1.0)->size());
+}
+
+TEST(Images, FailuresSaySo) {
+    std::string error;
+    auto empty = UIGraphicsImageRenderer({0, 0}).image(nullptr);
+    ASSERT_TRUE(empty);
+    EXPECT_FALSE(empty->jpegData(0.5, &error));
+    EXPECT_NE(error.find("no pixels"), std::string::npos);
+
+    auto jpeg = *gradientImage(16, 16)->jpegData(0.5);
+    jpeg.resize(jpeg.size() / 3);
+    jpeg.insert(jpeg.begin() + 20, 50, 0x00); // damaged header
+    error.clear();
+    EXPECT_FALSE(UIImage::fromData(jpeg, 1, &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(UIImage::fromData(Data{'G', 'I', 'F', '8'}, 1, &error));
+    EXPECT_FALSE(UIImage::fromData(Data{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0}, 1, &error));
+    EXPECT_FALSE(UIImage::fromData(Data{}, 1));
+}
+
+TEST(Images, PNGRoundTripKeepsAlpha) {
+    const std::uint32_t pixels[] = {0x80800000u, 0xFF00FF00u, 0x00000000u, 0xFF0000FFu}; // premultiplied ARGB
+    auto image = UIImage::fromPixels(2, 2, 1, pixels);
+    ASSERT_TRUE(image);
+    const auto dir = scratchDir("png");
+    std::string error;
+    ASSERT_TRUE(image->writePNG(dir / "a@2x.png", &error)) << error;
+    auto back = UIImage::fromFile(dir / "a@2x.png", &error);
+    ASSERT_TRUE(back) << error;
+    EXPECT_EQ(back->scale(), 2);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 2; ++x)
+            expectColor(back->pixelColor(x, y), image->pixelColor(x, y), 0.01);
+    EXPECT_FALSE(image->writePNG(dir / "missing-dir" / "x.png", &error));
+    std::filesystem::remove_all(dir);
+}
+
+TEST(Images, NamedImagesComeFromTheResourceDirectory) {
+    const auto dir = scratchDir("named");
+    gradientImage(8, 4)->writePNG(dir / "logo@2x.png");
+    gradientImage(8, 4)->writePNG(dir / "flat.png");
+    std::filesystem::create_directories(dir / "icon.imageset");
+    gradientImage(6, 6)->writePNG(dir / "icon.imageset" / "icon@2x.png");
+    std::ofstream(dir / "broken.png") << "not a picture";
+    UIImage::setResourceDirectory(dir);
+    auto logo = UIImage::named("logo");
+    ASSERT_TRUE(logo);
+    EXPECT_EQ(logo->size(), (CGSize{4, 2}));
+    ASSERT_TRUE(UIImage::named("flat"));
+    EXPECT_EQ(UIImage::named("flat")->scale(), 1);
+    ASSERT_TRUE(UIImage::named("icon"));
+    EXPECT_EQ(UIImage::named("icon")->size(), (CGSize{3, 3}));
+    EXPECT_FALSE(UIImage::named("missing"));
+    EXPECT_FALSE(UIImage::named("broken"));
+    EXPECT_FALSE(UIImage::named("../named/flat"));
+    EXPECT_FALSE(UIImage::named(""));
+    UIImage::setResourceDirectory({});
+    EXPECT_FALSE(UIImage::named("flat"));
+    std::filesystem::remove_all(dir);
+}
+
+TEST(Images, DrawingOnBackgroundThreads) {
+    std::vector<std::thread> threads;
+    std::vector<UIColor> centres(4);
+    for (int i = 0; i < 4; ++i)
+        threads.emplace_back([&centres, i] {
+            auto img = UIGraphicsImageRenderer({10, 10}).image([](UIGraphicsImageRendererContext&) {
+                UIColor::greenColor().setFill();
+                UIBezierPath::ovalIn({0, 0, 10, 10}).fill();
+            });
+            centres[i] = img->pixelColor(10, 10);
+        });
+    for (auto& t : threads)
+        t.join();
+    for (const auto& c : centres)
+        expectColor(c, UIColor(0, 1, 0, 1));
+}

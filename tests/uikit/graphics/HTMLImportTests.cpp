@@ -1,0 +1,106 @@
+#include "uikit/graphics/NSAttributedString.h"
+
+#include <cstring>
+#include <gtest/gtest.h>
+#include <random>
+#include <thread>
+
+namespace {
+std::string utf16WithBOM(const std::string& utf8) {
+    std::string out = "\xFF\xFE";
+    for (char16_t c : cw::utf8ToUTF16(utf8)) {
+        out += static_cast<char>(c & 0xFF);
+        out += static_cast<char>(c >> 8);
+    }
+    return out;
+}
+} // namespace
+
+TEST(HTMLImport, ListsReadTabBulletTabWithHeadIndent) {
+    const auto s =
+        NSAttributedString::fromHTML("<p>Intro  text</p><ul><li>first\n item</li><li>second</li></ul>");
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->string(), "Intro text\n\t\u2022\tfirst item\n\t\u2022\tsecond\n");
+    // Every run carries a paragraph style; list items indent their wrapped lines.
+    for (const auto& run : s->runs())
+        EXPECT_TRUE(run.attributes.paragraphStyle.has_value());
+    const auto item = s->attributes(s->utf16().find(u"first"));
+    ASSERT_TRUE(item.paragraphStyle);
+    EXPECT_GT(item.paragraphStyle->headIndent, 0);
+    EXPECT_EQ(s->attributes(0).paragraphStyle->headIndent, 0);
+}
+
+TEST(HTMLImport, NestedAndOrderedLists) {
+    const auto s = NSAttributedString::fromHTML("<ol start=3><li>a</li><li>b<ul><li>c</li></ul></li></ol>");
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->string(), "\t3.\ta\n\t4.\tb\n\t\t\u25E6\tc\n");
+}
+
+TEST(HTMLImport, InlineStylesEntitiesAndLinks) {
+    const auto s = NSAttributedString::fromHTML(
+        "<p>a <b>bold</b> <i>it</i> &amp; <a href=\"https://x.test/\">link</a>&nbsp;&eacute;"
+        "<span style=\"color:#ff0000\">red</span></p><h1>Head</h1>");
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->string(), "a bold it & link\u00A0\u00E9red\nHead\n");
+    const auto at = [&](const char16_t* w) { return s->attributes(s->utf16().find(w)); };
+    EXPECT_EQ(at(u"bold").font->weight(), UIFont::Weight::bold);
+    EXPECT_TRUE(at(u"it").font->isItalic());
+    EXPECT_EQ(at(u"link").link, "https://x.test/");
+    EXPECT_EQ(at(u"link").underlineStyle, NSUnderlineStyle::single);
+    EXPECT_EQ(at(u"red").foregroundColor, UIColor(1, 0, 0, 1));
+    EXPECT_GT(at(u"Head").font->pointSize(), at(u"bold").font->pointSize());
+}
+
+TEST(HTMLImport, UTF16WithByteOrderMark) {
+    const auto s = NSAttributedString::fromHTML(utf16WithBOM("<p>\u05E9\u05DC\u05D5\u05DD caf\u00E9</p>"));
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->string(), "\u05E9\u05DC\u05D5\u05DD caf\u00E9\n");
+}
+
+TEST(HTMLImport, DamagedDocumentsStillGiveText) {
+    const char* broken[] = {
+        "<p>unclosed <b>bold <i>and <ul><li>item",
+        "</div></p><<<>>>&bogus; &#xFFFFFFFF; &#0; text",
+        "<script>alert(1)</script><style>p{}</style>visible",
+        "<!DOCTYPE html SYSTEM \"http://example.invalid/x.dtd\"><p>&ext;</p>",
+        "\x00\xFF\xFE<p>bytes\x80\x81</p>",
+    };
+    for (const char* doc : broken) {
+        const auto s =
+            NSAttributedString::fromHTML(std::string_view(doc, std::strlen(doc) + (doc[0] == 0 ? 12 : 0)));
+        ASSERT_TRUE(s.has_value()) << doc;
+    }
+    EXPECT_NE(NSAttributedString::fromHTML(broken[0])->string().find("item"), std::string::npos);
+    EXPECT_EQ(NSAttributedString::fromHTML(broken[2])->string(), "visible\n");
+
+    // Deep nesting and random bytes: no crash, no hang.
+    std::string deep;
+    for (int i = 0; i < 5000; ++i)
+        deep += "<div><span>";
+    deep += "x";
+    EXPECT_TRUE(NSAttributedString::fromHTML(deep).has_value());
+    std::mt19937 rng(7);
+    for (int round = 0; round < 50; ++round) {
+        std::string junk(300, '\0');
+        for (auto& c : junk)
+            c = "<>/&;#ab \n\"=liu"[rng() % 16];
+        (void)NSAttributedString::fromHTML(junk);
+    }
+}
+
+TEST(HTMLImport, RunsOnManyThreadsAtOnce) {
+    std::vector<std::thread> threads;
+    std::vector<std::string> results(4);
+    for (int i = 0; i < 4; ++i)
+        threads.emplace_back([&results, i] {
+            for (int k = 0; k < 25; ++k) {
+                auto s = NSAttributedString::fromHTML("<ul><li>one</li><li>two</li></ul>");
+                results[i] = s ? s->string() : "";
+                if (s) (void)s->boundingRect({200, 0});
+            }
+        });
+    for (auto& t : threads)
+        t.join();
+    for (const auto& r : results)
+        EXPECT_EQ(r, "\t\u2022\tone\n\t\u2022\ttwo\n");
+}
