@@ -4,6 +4,7 @@
 
 #include <unicode/gregocal.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <mutex>
@@ -150,26 +151,31 @@ DateComponents Calendar::dateComponents(const ComponentSet& components, const Da
                                         const Date& to) const {
     DateComponents result;
     if (!finite(from) || !finite(to)) return result;
-    auto calendar = cw::detail::IcuAccess::makeCalendar(*this);
-    UErrorCode status = U_ZERO_ERROR;
     const UDate target = cw::detail::toUDate(to);
-    calendar->setTime(cw::detail::toUDate(from), status);
-    if (U_FAILURE(status)) return result;
+    double remaining = target - cw::detail::toUDate(from);
 
     // Calendar units move the calendar forward by whole units; what is left is an exact duration.
-    for (Component unit : {Component::era, Component::year, Component::month, Component::day}) {
-        if (!components.contains(unit)) continue;
-        UDate before = calendar->getTime(status);
-        int32_t difference = calendar->fieldDifference(target, *icuField(unit), status);
-        if (U_FAILURE(status)) {
-            status = U_ZERO_ERROR;
-            calendar->setTime(before, status);
-            continue;
+    static constexpr Component calendarUnits[] = {Component::era, Component::year, Component::month,
+                                                  Component::day};
+    if (std::ranges::any_of(calendarUnits, [&](Component unit) { return components.contains(unit); })) {
+        auto calendar = cw::detail::IcuAccess::makeCalendar(*this);
+        UErrorCode status = U_ZERO_ERROR;
+        calendar->setTime(cw::detail::toUDate(from), status);
+        if (U_FAILURE(status)) return result;
+        for (Component unit : calendarUnits) {
+            if (!components.contains(unit)) continue;
+            UDate before = calendar->getTime(status);
+            int32_t difference = calendar->fieldDifference(target, *icuField(unit), status);
+            if (U_FAILURE(status)) {
+                status = U_ZERO_ERROR;
+                calendar->setTime(before, status);
+                continue;
+            }
+            slot(result, unit) = difference;
         }
-        slot(result, unit) = difference;
+        remaining = target - calendar->getTime(status);
+        if (U_FAILURE(status)) return result;
     }
-    double remaining = target - calendar->getTime(status);
-    if (U_FAILURE(status)) return result;
     for (auto [unit, millis] :
          {std::pair{Component::hour, 3'600'000.0}, std::pair{Component::minute, 60'000.0},
           std::pair{Component::second, 1'000.0}}) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <compare>
+#include <iosfwd>
 
 // A point in time, independent of any calendar or time zone: seconds since 00:00:00 UTC on
 // 1 January 1970 as a double, so that milliseconds of server times survive. A plain value.
@@ -31,6 +32,9 @@ public:
     friend double operator-(const Date& later, const Date& earlier) {
         return later.timeIntervalSince(earlier);
     }
+
+    // For test failures and logs: the seconds since 1970 and the UTC time they name.
+    friend std::ostream& operator<<(std::ostream& out, const Date& date);
 
     // Seconds between 1970-01-01 and 2001-01-01.
     static constexpr double referenceDateOffset = 978'307'200.0;
