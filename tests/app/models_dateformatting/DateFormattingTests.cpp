@@ -1,8 +1,8 @@
 #include "Models/DateFormatting.h"
 
 #include "foundation/time/Clock.h"
+#include "foundation/time/DeviceSettingsGuard.h"
 #include "foundation/time/Locale.h"
-#include "foundation/time/TimeZone.h"
 
 #include <gtest/gtest.h>
 
@@ -12,17 +12,6 @@
 namespace {
 
 constexpr double start = 1'600'000'000.0;
-
-struct Device {
-    Device(const char* locale, const char* zone) {
-        Locale::setCurrentForTesting(Locale(locale));
-        TimeZone::setCurrentForTesting(TimeZone::withIdentifier(zone));
-    }
-    ~Device() {
-        Locale::setCurrentForTesting(std::nullopt);
-        TimeZone::setCurrentForTesting(std::nullopt);
-    }
-};
 
 } // namespace
 
@@ -61,7 +50,7 @@ TEST(DateFormattingTest, RelativeTextMovesWithTheClockAndIgnoresTheCalendar) {
 
     // Elapsed seconds, not calendar days: a 23-hour day across a clock change is not "Yesterday",
     // and a Buddhist or Arabic-digit device writes the same texts.
-    Device device("ar_EG", "America/New_York");
+    DeviceSettingsGuard device("ar_EG", "America/New_York");
     clock.setNow(1'615'737'600); // 2021-03-14 12:00 EDT
     EXPECT_EQ(DateFormatting::relativeTimeText(Date::since1970(1'615'654'800)), "23 hours ago");
     Locale::setCurrentForTesting(Locale("th_TH"));
@@ -94,7 +83,7 @@ TEST(DateFormattingTest, ServerFormatterReadsOnlyFullTimestamps) {
 
 TEST(DateFormattingTest, ServerFormatterIgnoresTheDeviceCalendarAndDigits) {
     for (const char* locale : {"th_TH@calendar=buddhist", "ar_EG", "ar@numbers=arab"}) {
-        Device device(locale, "America/New_York");
+        DeviceSettingsGuard device(locale, "America/New_York");
         const DateFormatter& formatter = DateFormatting::serverDateFormatter();
         auto date = formatter.date("2019-03-04T05:06:07.890+0000");
         ASSERT_TRUE(date) << locale;

@@ -1,5 +1,5 @@
-#include "DeviceSettingsGuard.h"
 #include "foundation/time/DateFormatter.h"
+#include "foundation/time/DeviceSettingsGuard.h"
 
 #include <gtest/gtest.h>
 

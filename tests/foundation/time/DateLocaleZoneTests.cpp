@@ -1,6 +1,6 @@
-#include "DeviceSettingsGuard.h"
 #include "foundation/time/Clock.h"
 #include "foundation/time/Date.h"
+#include "foundation/time/DeviceSettingsGuard.h"
 #include "foundation/time/Locale.h"
 #include "foundation/time/TimeZone.h"
 

@@ -6,7 +6,8 @@
 #include <stdexcept>
 #include <string>
 
-// Sets the device's locale and time zone for one test and restores the environment's afterwards.
+// For tests: sets the device's locale and time zone for its lifetime, then restores the
+// environment's. Throws on an unknown zone name so that a typo fails the test loudly.
 class DeviceSettingsGuard {
 public:
     DeviceSettingsGuard(const std::string& locale, const std::string& zone) {
