@@ -29,7 +29,9 @@ struct Item {
 
 struct Store {
     std::vector<Item> items;
-    bool writable = true;
+    // False when the file could be neither read nor moved aside: then nothing may be answered from it or
+    // written over it.
+    bool usable = true;
 };
 
 // Every call reads the file and writes it back when it changed, so other stores (and a restarted
@@ -92,12 +94,12 @@ Store load() {
         }
     }
     store.items.clear();
-    store.writable = cw::moveAside(file, "the keychain file", problem).has_value();
+    store.usable = cw::moveAside(file, "the keychain file", problem).has_value();
     return store;
 }
 
 OSStatus save(const Store& store) {
-    if (!store.writable) return errSecIO;
+    if (!store.usable) return errSecIO;
     json items = json::array();
     for (const auto& item : store.items) {
         json node{{"service", item.service},
@@ -182,6 +184,7 @@ OSStatus SecItemCopyMatching(const SecDictionary& query, std::optional<SecValue>
     }
     std::lock_guard lock(keychainMutex());
     const Store store = load();
+    if (!store.usable) return errSecIO;
     for (const auto& item : store.items) {
         if (!selector.matches(item)) continue;
         if (!result) return errSecSuccess;
@@ -217,6 +220,7 @@ OSStatus SecItemAdd(const SecDictionary& attributes, std::optional<SecValue>* re
     }
     std::lock_guard lock(keychainMutex());
     Store store = load();
+    if (!store.usable) return errSecIO;
     for (const auto& item : store.items)
         if (item.service == *selector.service && item.account == selector.account &&
             item.accessGroup == selector.accessGroup)
@@ -235,6 +239,7 @@ OSStatus SecItemUpdate(const SecDictionary& query, const SecDictionary& attribut
     if (!data) return errSecParam;
     std::lock_guard lock(keychainMutex());
     Store store = load();
+    if (!store.usable) return errSecIO;
     bool found = false;
     const double now = secondsSince1970();
     for (auto& item : store.items) {
@@ -252,6 +257,7 @@ OSStatus SecItemDelete(const SecDictionary& query) {
     if (OSStatus status = readSelector(query, selector, {}); status != errSecSuccess) return status;
     std::lock_guard lock(keychainMutex());
     Store store = load();
+    if (!store.usable) return errSecIO;
     const auto before = store.items.size();
     std::erase_if(store.items, [&](const Item& item) { return selector.matches(item); });
     if (store.items.size() == before) return errSecItemNotFound;

@@ -15,7 +15,8 @@
 // the passwords in it. Its format: {"format": "cradleway-keychain", "version": 1, "items": [{"service",
 // "account", "accessGroup" (texts, absent when none), "data" (base64), "creationDate",
 // "modificationDate" (seconds since 1970)}]}. A file that cannot be read is moved aside with a message
-// on standard error, and the keychain starts empty.
+// on standard error, and the keychain starts empty; one that can be neither read nor moved makes every
+// call answer errSecIO.
 //
 // An item is identified by service, account and access group together; adding a second item with the
 // same three is errSecDuplicateItem. In a query an attribute that is left out matches every item.

@@ -1,0 +1,40 @@
+#include "Services/TouchIDAuth.h"
+
+#include "foundation/dispatch/DispatchQueue.h"
+
+#include <iostream>
+
+std::string TouchIDAuth::message(const std::optional<NSError>& error) {
+    if (error && error->domain == LAErrorDomain) {
+        switch (error->code) {
+        case LAError::authenticationFailed:
+            return "There was a problem verifying your identity.";
+        case LAError::userCancel:
+            return "You pressed cancel.";
+        case LAError::userFallback:
+            return "You pressed password.";
+        default:
+            break;
+        }
+    }
+    return "Touch ID may not be configured";
+}
+
+void TouchIDAuth::authenticateUser(Completion completion) {
+    if (!context.canEvaluatePolicy(LAPolicy::deviceOwnerAuthenticationWithBiometrics)) return;
+    context.evaluatePolicy(LAPolicy::deviceOwnerAuthenticationWithBiometrics, "Login with Touch ID",
+                           [completion = std::move(completion)](bool success, std::optional<NSError> error) {
+                               // The reply comes on the platform's own thread. Both outcomes are handed to
+                               // the main queue, so the sign-in screen may update itself either way.
+                               if (success) {
+                                   DispatchQueue::main().async([completion] {
+                                       std::cout << "Successfully done with touch ID" << std::endl;
+                                       if (completion) completion(std::nullopt);
+                                   });
+                               } else {
+                                   DispatchQueue::main().async([completion, text = message(error)] {
+                                       if (completion) completion(text);
+                                   });
+                               }
+                           });
+}
