@@ -87,10 +87,14 @@ void setDataDirectory(std::optional<fs::path> directory) {
 bool writeFileAtomically(const fs::path& file, std::string_view bytes, std::string* error) {
     const fs::path directory = file.parent_path().empty() ? fs::path(".") : file.parent_path();
     std::error_code ec;
-    fs::create_directories(directory, ec);
-    if (ec) {
-        setError(error, "cannot create " + directory.string() + ": " + ec.message());
-        return false;
+    if (!fs::exists(directory, ec)) {
+        fs::create_directories(directory, ec);
+        // The directory holds the session and the keychain: only its owner may look inside.
+        if (!ec) fs::permissions(directory, fs::perms::owner_all, ec);
+        if (ec) {
+            setError(error, "cannot create " + directory.string() + ": " + ec.message());
+            return false;
+        }
     }
     std::string pattern = (directory / ("." + file.filename().string() + ".XXXXXX")).string();
     // mkstemp creates the file with mode 0600, so the secret never sits in a wider-open file.

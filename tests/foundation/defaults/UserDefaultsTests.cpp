@@ -213,6 +213,7 @@ TEST_F(UserDefaultsTest, StandardStoreIsNamedAfterTheBundleIdentifierInTheDataDi
     UserDefaults::standard().setObject("access", "token");
     EXPECT_EQ(UserDefaults::standard().domainName(), "org.example.cradleway");
     EXPECT_TRUE(fs::exists(directory / "data" / "org.example.cradleway.json"));
+    EXPECT_EQ(fs::status(directory / "data").permissions(), fs::perms::owner_all); // created private
     UserDefaults::resetStandard();
     EXPECT_EQ(UserDefaults::standard().stringForKey("token"), "access");
 
