@@ -1,0 +1,464 @@
+// Accounts: sign-in and sign-up, tokens, invitations, e-mail verification, and the member's own area.
+
+#include "server/Auth.h"
+#include "server/Records.h"
+#include "server/Server.h"
+
+#include <algorithm>
+
+namespace cw::server {
+
+namespace {
+
+constexpr size_t kMinPasswordLength = 8;
+
+std::string boundedText(const RequestContext& ctx, const char* key, size_t limit = 200) {
+    std::string value = ctx.text(key);
+    if (value.size() > limit)
+        throw HttpError(400, std::string("\"") + key + "\" is longer than " + std::to_string(limit) +
+                                 " characters.");
+    return value;
+}
+
+std::string nonEmpty(const RequestContext& ctx, const char* key, size_t limit = 200) {
+    std::string value = boundedText(ctx, key, limit);
+    if (value.find_first_not_of(" \t\r\n") == std::string::npos)
+        throw HttpError(400, std::string("\"") + key + "\" must not be empty.");
+    return value;
+}
+
+std::string requireEmail(const RequestContext& ctx, const char* key = "email") {
+    std::string email = boundedText(ctx, key, 254);
+    if (!plausibleEmail(email)) throw HttpError(400, "Please enter a valid e-mail address.");
+    return email;
+}
+
+std::string requireRelationship(const RequestContext& ctx) {
+    std::string canonical;
+    if (!validRelationship(ctx.text("relationship"), &canonical))
+        throw HttpError(
+            400, "\"relationship\" must be one of Mother, Father, Grand Parent, Relative, Friend, Others.");
+    return canonical;
+}
+
+void requirePassword(const std::string& password) {
+    if (password.size() < kMinPasswordLength)
+        throw HttpError(400, "The password must have at least " + std::to_string(kMinPasswordLength) +
+                                 " characters.");
+    if (password.size() > 1024) throw HttpError(400, "The password is too long.");
+}
+
+std::optional<int64_t> memberByEmail(Connection& db, const std::string& email) {
+    auto st = db.prepare("SELECT id FROM members WHERE email = ?");
+    st.with(email);
+    if (!st.step()) return std::nullopt;
+    return st.integer(0);
+}
+
+bool isParent(const std::string& relationship) {
+    return relationship == "Mother" || relationship == "Father";
+}
+
+int64_t securityCode(Connection& db, int64_t memberId) {
+    return db.queryInteger("SELECT security_code FROM members WHERE id = ?", memberId).value_or(-1);
+}
+
+// "security_code" is the member's confirmation for removing people and babies.
+void requireSecurityCode(const RequestContext& ctx, int64_t memberId) {
+    if (ctx.id("security_code") != securityCode(ctx.db, memberId))
+        throw HttpError(403, "The security code does not match your account.");
+}
+
+// Babies named in a sign-up: new ones are created, existing ones (found by their medical record
+// number) are joined only when no family holds them yet or when one of their family invited this member.
+void linkSignUpBabies(RequestContext& ctx, int64_t memberId, const json& babies) {
+    for (const json& baby : babies) {
+        if (!baby.is_object()) throw HttpError(400, "Each entry of \"babies\" must be an object.");
+        RequestContext one(ctx.request, ctx.response, ctx.db, ctx.state);
+        one.params = baby;
+        one.fromText = ctx.fromText;
+        if (auto babyId = one.optionalId("id")) {
+            if (!ctx.db.queryInteger("SELECT id FROM babies WHERE id = ?", *babyId))
+                throw HttpError(404, "No baby with this id was found.");
+            auto family =
+                ctx.db.queryInteger("SELECT COUNT(*) FROM member_babies WHERE baby_id = ?", *babyId);
+            auto invited = ctx.db.prepare(
+                "SELECT 1 FROM invitations i JOIN member_babies mb ON mb.member_id = i.inviter_id "
+                "WHERE i.accepted_member_id = ? AND mb.baby_id = ?");
+            invited.with(memberId, *babyId);
+            if (family.value_or(0) > 0 && !invited.step())
+                throw HttpError(403, "This baby is already registered to another family.");
+            ctx.db.prepare("INSERT OR IGNORE INTO member_babies (member_id, baby_id) VALUES (?, ?)")
+                .with(memberId, *babyId)
+                .run();
+            continue;
+        }
+        std::string name = nonEmpty(one, "full_name");
+        auto birthday = normaliseDate(one.text("birthday"));
+        auto expected = normaliseDate(one.text("expected_birthday"));
+        if (!birthday || !expected) throw HttpError(400, "A baby's dates must be written as yyyy-MM-dd.");
+        std::string gender = one.optionalText("gender").value_or("Unknown");
+        std::transform(gender.begin(), gender.end(), gender.begin(),
+                       [](unsigned char c) { return std::tolower(c); });
+        gender = gender == "male" ? "Male" : gender == "female" ? "Female" : "Unknown";
+        ctx.db
+            .prepare(
+                "INSERT INTO babies (full_name, birthday, expected_birthday, gender) VALUES (?, ?, ?, ?)")
+            .with(name, *birthday, *expected, gender)
+            .run();
+        int64_t babyId = ctx.db.lastInsertId();
+        ctx.db.prepare("INSERT INTO member_babies (member_id, baby_id) VALUES (?, ?)")
+            .with(memberId, babyId)
+            .run();
+    }
+}
+
+json signIn(RequestContext& ctx) {
+    std::string email = boundedText(ctx, "email", 254);
+    std::string password = boundedText(ctx, "password", 1024);
+    auto st = ctx.db.prepare("SELECT id, password_hash, reset_password_hash, reset_expires_at FROM members "
+                             "WHERE email = ?");
+    st.with(email);
+    const std::string refusal = "The e-mail address or password is not correct.";
+    if (!st.step()) throw HttpError(403, refusal);
+    int64_t memberId = st.integer(0);
+    std::string hash = st.text(1);
+    auto resetHash = st.optionalText(2);
+    int64_t resetExpires = st.optionalInteger(3).value_or(0);
+    Transaction tx(ctx.db);
+    if (!verifyPassword(hash, password)) {
+        // A temporary password from a reset works once, within its hour, and then becomes the password.
+        if (!resetHash || resetExpires < ctx.now() || !verifyPassword(*resetHash, password))
+            throw HttpError(403, refusal);
+        ctx.db
+            .prepare("UPDATE members SET password_hash = reset_password_hash, reset_password_hash = NULL, "
+                     "reset_expires_at = NULL WHERE id = ?")
+            .with(memberId)
+            .run();
+    }
+    json reply = sessionReply(ctx.db, ctx.state, memberId);
+    tx.commit();
+    return reply;
+}
+
+json signUp(RequestContext& ctx) {
+    std::string fullName = nonEmpty(ctx, "full_name");
+    std::string email = requireEmail(ctx);
+    std::string relationship = requireRelationship(ctx);
+    std::string password = ctx.text("password");
+    requirePassword(password);
+    json babies = ctx.has("babies") ? ctx.params["babies"] : json::array();
+    if (babies.is_string()) babies = json::parse(babies.get<std::string>(), nullptr, false);
+    if (!babies.is_array()) throw HttpError(400, "\"babies\" must be a list.");
+
+    std::optional<std::string> picture;
+    for (const auto& file : ctx.files())
+        if (file.field == "user_picture") picture = uploadPath(savePicture(ctx, file));
+
+    std::string hash = hashPassword(password, ctx.state.options.cheapPasswordHashing);
+    Transaction tx(ctx.db);
+    if (memberByEmail(ctx.db, email))
+        throw HttpError(409, "An account already exists for this e-mail address.");
+    ctx.db
+        .prepare(
+            "INSERT INTO members (email, full_name, relationship, password_hash, security_code, file_name, "
+            "created_at) VALUES (?, ?, ?, ?, ?, ?, ?)")
+        .with(email, fullName, relationship, hash, randomNumber(100000, 999999), picture, ctx.now())
+        .run();
+    int64_t memberId = ctx.db.lastInsertId();
+
+    // Invitations to this address bring the new member into the inviter's family.
+    auto invitations = ctx.db.prepare(
+        "SELECT i.id, i.inviter_id, m.relationship FROM invitations i JOIN members m ON m.id = i.inviter_id "
+        "WHERE i.email = ? AND i.accepted_member_id IS NULL");
+    invitations.with(email);
+    while (invitations.step()) {
+        int64_t inviter = invitations.integer(1);
+        ctx.db.prepare("UPDATE invitations SET accepted_member_id = ? WHERE id = ?")
+            .with(memberId, invitations.integer(0))
+            .run();
+        ctx.db
+            .prepare("INSERT OR IGNORE INTO member_babies (member_id, baby_id) "
+                     "SELECT ?, baby_id FROM member_babies WHERE member_id = ?")
+            .with(memberId, inviter)
+            .run();
+        if (isParent(relationship) && isParent(invitations.text(2))) {
+            ctx.db.prepare("UPDATE members SET spouse_id = ? WHERE id = ? AND spouse_id IS NULL")
+                .with(inviter, memberId)
+                .run();
+            ctx.db.prepare("UPDATE members SET spouse_id = ? WHERE id = ? AND spouse_id IS NULL")
+                .with(memberId, inviter)
+                .run();
+        }
+    }
+    linkSignUpBabies(ctx, memberId, babies);
+    json reply = sessionReply(ctx.db, ctx.state, memberId);
+    reply["status"] = "Welcome to Cradleway, " + fullName + ".";
+    tx.commit();
+    return reply;
+}
+
+json refreshTokens(RequestContext& ctx) {
+    std::string refresh = ctx.request.get_header_value("X-Refresh-Token");
+    if (refresh.empty()) refresh = ctx.optionalText("refresh_token").value_or("");
+    auto pair = rotateTokens(ctx.db, ctx.state, refresh);
+    if (!pair) throw HttpError(401, "The refresh token is not valid. Please sign in again.");
+    return {{"access_token", pair->accessToken}, {"refresh_token", pair->refreshToken}};
+}
+
+json invite(RequestContext& ctx) {
+    int64_t me = ctx.memberMatchingUserId();
+    std::string name = nonEmpty(ctx, "full_name");
+    std::string relationship = requireRelationship(ctx);
+    std::string email = requireEmail(ctx);
+    auto myEmail = memberJson(ctx.db, me);
+    if (memberByEmail(ctx.db, email)) throw HttpError(409, "This person already has a Cradleway account.");
+    std::string code = std::to_string(randomNumber(100000, 999999));
+    ctx.db
+        .prepare("INSERT INTO invitations (inviter_id, full_name, relationship, email, code, created_at) "
+                 "VALUES (?, ?, ?, ?, ?, ?)")
+        .with(me, name, relationship, email, code, ctx.now())
+        .run();
+    ctx.console("invitation: " + name + " <" + email + "> (" + relationship + ") invited by " +
+                myEmail["full_name"].get<std::string>() + " <" + myEmail["email"].get<std::string>() +
+                ">: invitation code " + code);
+    std::string status = "An invitation has been sent to " + email + ".";
+    return {{"status", status}, {"message", status}};
+}
+
+json checkInvitation(RequestContext& ctx) {
+    std::string email = boundedText(ctx, "email", 254);
+    std::string code = boundedText(ctx, "invitation_code", 32);
+    auto st =
+        ctx.db.prepare("SELECT i.full_name, i.relationship, i.email FROM invitations i "
+                       "JOIN members m ON m.id = i.inviter_id "
+                       "WHERE i.code = ? AND i.accepted_member_id IS NULL AND (m.email = ?2 OR i.email = ?2) "
+                       "ORDER BY i.created_at DESC LIMIT 1");
+    st.bind(1, code).bind(2, email);
+    if (!st.step()) throw HttpError(404, "These details do not match any open invitation.");
+    return {{"full_name", st.text(0)}, {"relationship", st.text(1)}, {"email", st.text(2)}};
+}
+
+json requestEmailCode(RequestContext& ctx) {
+    std::string email = requireEmail(ctx);
+    if (memberByEmail(ctx.db, email))
+        throw HttpError(409, "An account already exists for this e-mail address.");
+    int64_t code = randomNumber(1000, 9999);
+    ctx.db
+        .prepare("INSERT INTO email_verifications (email, code, attempts, expires_at, verified) VALUES (?, "
+                 "?, 0, ?, 0) "
+                 "ON CONFLICT(email) DO UPDATE SET code = excluded.code, attempts = 0, "
+                 "expires_at = excluded.expires_at, verified = 0")
+        .with(email, code, ctx.now() + 30 * 60)
+        .run();
+    ctx.console("e-mail verification: code " + std::to_string(code) + " for " + email);
+    return {{"status", "A verification code has been sent to " + email + "."}};
+}
+
+json verifyEmailCode(RequestContext& ctx) {
+    std::string email = boundedText(ctx, "email", 254);
+    int64_t code = ctx.id("code");
+    auto st = ctx.db.prepare("SELECT code, attempts, expires_at FROM email_verifications WHERE email = ?");
+    st.with(email);
+    if (!st.step() || st.integer(2) < ctx.now())
+        throw HttpError(404,
+                        "No verification is waiting for this e-mail address. Please ask for a new code.");
+    if (st.integer(1) >= 5) throw HttpError(429, "Too many wrong codes. Please ask for a new code.");
+    if (st.integer(0) != code) {
+        ctx.db.prepare("UPDATE email_verifications SET attempts = attempts + 1 WHERE email = ?")
+            .with(email)
+            .run();
+        throw HttpError(400, "The verification code is not correct.");
+    }
+    ctx.db.prepare("UPDATE email_verifications SET verified = 1 WHERE email = ?").with(email).run();
+    return {{"status", "Your e-mail address is verified."}};
+}
+
+const char* const kSettingFlags[] = {"recommended_notifications", "post_notifications",
+                                     "comment_notifications", "daily_update_notifications", "scheduled"};
+
+json settingsOf(Connection& db, int64_t memberId) {
+    auto st = db.prepare("SELECT recommended_notifications, post_notifications, comment_notifications, "
+                         "daily_update_notifications, scheduled, scheduled_from, scheduled_to FROM members "
+                         "WHERE id = ?");
+    st.with(memberId);
+    st.step();
+    json out = {{"user_id", memberId}};
+    for (int i = 0; i < 5; ++i)
+        out[kSettingFlags[i]] = st.integer(i) != 0;
+    out["scheduled_from"] = st.text(5);
+    out["scheduled_to"] = st.text(6);
+    return out;
+}
+
+bool validClockTime(const std::string& t) {
+    if (t.size() != 8 || t[2] != ':' || t[5] != ':') return false;
+    for (int i : {0, 1, 3, 4, 6, 7})
+        if (!std::isdigit(static_cast<unsigned char>(t[static_cast<size_t>(i)]))) return false;
+    return std::stoi(t.substr(0, 2)) < 24 && std::stoi(t.substr(3, 2)) < 60 && std::stoi(t.substr(6, 2)) < 60;
+}
+
+json fetchSettings(RequestContext& ctx) {
+    return settingsOf(ctx.db, ctx.memberMatchingUserId());
+}
+
+json saveSettings(RequestContext& ctx) {
+    int64_t me = ctx.memberMatchingUserId();
+    Transaction tx(ctx.db);
+    for (const char* key : kSettingFlags)
+        if (auto value = ctx.optionalFlag(key))
+            ctx.db.prepare(std::string("UPDATE members SET ") + key + " = ? WHERE id = ?")
+                .with(*value, me)
+                .run();
+    for (const char* key : {"scheduled_from", "scheduled_to"})
+        if (auto value = ctx.optionalText(key)) {
+            if (!validClockTime(*value))
+                throw HttpError(400, std::string("\"") + key + "\" must be a time written HH:mm:ss.");
+            ctx.db.prepare(std::string("UPDATE members SET ") + key + " = ? WHERE id = ?")
+                .with(*value, me)
+                .run();
+        }
+    tx.commit();
+    json out = settingsOf(ctx.db, me);
+    out["status"] = "Your notification settings are saved.";
+    return out;
+}
+
+json familyMembers(RequestContext& ctx) {
+    int64_t me = ctx.memberMatchingUserId();
+    json members = json::array();
+    auto st = ctx.db.prepare(
+        "SELECT DISTINCT m.id, m.full_name, m.email, m.relationship, m.file_name "
+        "FROM members m JOIN member_babies mine ON mine.member_id = ?1 "
+        "JOIN member_babies theirs ON theirs.baby_id = mine.baby_id AND theirs.member_id = m.id "
+        "WHERE m.id != ?1 ORDER BY m.id");
+    st.bind(1, me);
+    while (st.step()) {
+        json partner = {{"id", st.integer(0)},
+                        {"name", st.text(1)},
+                        {"email", st.text(2)},
+                        {"relationship", st.text(3)},
+                        {"connected", true}};
+        if (auto file = st.optionalText(4)) partner["file_name"] = *file;
+        members.push_back(partner);
+    }
+    auto pending = ctx.db.prepare("SELECT full_name, email, relationship FROM invitations "
+                                  "WHERE inviter_id = ? AND accepted_member_id IS NULL ORDER BY created_at");
+    pending.with(me);
+    while (pending.step())
+        members.push_back({{"name", pending.text(0)},
+                           {"email", pending.text(1)},
+                           {"relationship", pending.text(2)},
+                           {"connected", false}});
+    return {{"members", members}};
+}
+
+json removeFamilyMember(RequestContext& ctx) {
+    int64_t me = ctx.memberMatchingUserId();
+    requireSecurityCode(ctx, me);
+    int64_t other = ctx.id("family_member_id");
+    if (other == me) throw HttpError(400, "You cannot remove yourself from your family.");
+    Transaction tx(ctx.db);
+    auto shared =
+        ctx.db.prepare("SELECT COUNT(*) FROM member_babies a JOIN member_babies b ON a.baby_id = b.baby_id "
+                       "WHERE a.member_id = ? AND b.member_id = ?");
+    shared.with(me, other);
+    shared.step();
+    if (shared.integer(0) == 0) throw HttpError(404, "This person is not in your family.");
+    ctx.db
+        .prepare("DELETE FROM member_babies WHERE member_id = ? AND baby_id IN "
+                 "(SELECT baby_id FROM member_babies WHERE member_id = ?)")
+        .with(other, me)
+        .run();
+    ctx.db
+        .prepare("UPDATE members SET spouse_id = NULL WHERE (id = ?1 AND spouse_id = ?2) OR (id = ?2 AND "
+                 "spouse_id = ?1)")
+        .with(me, other)
+        .run();
+    tx.commit();
+    std::string status = "The family member has been removed.";
+    return {{"status", status}, {"message", status}};
+}
+
+json updatePassword(RequestContext& ctx) {
+    int64_t me = ctx.memberMatchingUserId();
+    std::string current = ctx.text("current_password");
+    std::string next = ctx.text("new_password");
+    auto st = ctx.db.prepare("SELECT password_hash FROM members WHERE id = ?");
+    st.with(me);
+    st.step();
+    if (!verifyPassword(st.text(0), current)) throw HttpError(400, "The current password is not correct.");
+    requirePassword(next);
+    ctx.db.prepare("UPDATE members SET password_hash = ?, reset_password_hash = NULL WHERE id = ?")
+        .with(hashPassword(next, ctx.state.options.cheapPasswordHashing), me)
+        .run();
+    std::string message = "Your password has been updated.";
+    return {{"message", message}, {"status", message}};
+}
+
+json savePushToken(RequestContext& ctx) {
+    int64_t me = ctx.memberMatchingUserId();
+    std::string token = boundedText(ctx, "push_token", 512);
+    ctx.db.prepare("UPDATE members SET push_token = ? WHERE id = ?").with(token, me).run();
+    return {{"status", "ok"}};
+}
+
+json checkEmail(RequestContext& ctx) {
+    std::string email = boundedText(ctx, "email", 254);
+    if (!plausibleEmail(email)) return {{"message", "Please enter a valid e-mail address."}};
+    if (memberByEmail(ctx.db, email))
+        return {{"message", "An account already exists for this e-mail address."}};
+    return {{"message", ""}};
+}
+
+json resetPassword(RequestContext& ctx) {
+    std::string email = boundedText(ctx, "email", 254);
+    if (auto member = memberByEmail(ctx.db, email)) {
+        std::string temporary = randomHex(5);
+        ctx.db.prepare("UPDATE members SET reset_password_hash = ?, reset_expires_at = ? WHERE id = ?")
+            .with(hashPassword(temporary, ctx.state.options.cheapPasswordHashing), ctx.now() + 3600, *member)
+            .run();
+        ctx.console("password reset: temporary password " + temporary + " for " + email +
+                    " (valid for one hour)");
+    }
+    // The same answer either way, so that the reply does not tell who has an account.
+    return {{"message", "If an account exists for " + email + ", a temporary password has been sent to it."}};
+}
+
+json updateMember(RequestContext& ctx) {
+    int64_t me = ctx.memberMatchingUserId();
+    std::string name = nonEmpty(ctx, "full_name");
+    std::optional<std::string> picture;
+    for (const auto& file : ctx.files())
+        if (file.field.starts_with("user_picture")) picture = uploadPath(savePicture(ctx, file));
+    ctx.db.prepare("UPDATE members SET full_name = ? WHERE id = ?").with(name, me).run();
+    if (picture) ctx.db.prepare("UPDATE members SET file_name = ? WHERE id = ?").with(*picture, me).run();
+    json user = memberJson(ctx.db, me);
+    std::string status = "Your details have been saved.";
+    json reply = {{"status", status}, {"message", status}, {"user", user}};
+    if (user.contains("file_name")) reply["file_name"] = user["file_name"];
+    return reply;
+}
+
+} // namespace
+
+void addAccountRoutes(std::vector<Route>& routes) {
+    routes.push_back({"POST", "signin", Access::Public, signIn});
+    routes.push_back({"POST", "signup", Access::Public, signUp});
+    routes.push_back({"POST", "tokens", Access::Refresh, refreshTokens});
+    routes.push_back({"POST", "invite", Access::Member, invite});
+    routes.push_back({"POST", "invite/check", Access::Public, checkInvitation});
+    routes.push_back({"GET", "invite/data", Access::Member, familyMembers});
+    routes.push_back({"POST", "validate/email", Access::Public, requestEmailCode});
+    routes.push_back({"POST", "verify/email", Access::Public, verifyEmailCode});
+    routes.push_back({"GET", "member/notification/settings", Access::Member, fetchSettings});
+    routes.push_back({"POST", "member/notification/settings", Access::Member, saveSettings});
+    routes.push_back({"POST", "member/delete", Access::Member, removeFamilyMember});
+    routes.push_back({"POST", "member/update_pass", Access::Member, updatePassword});
+    routes.push_back({"POST", "member/push_notif_token", Access::Member, savePushToken});
+    routes.push_back({"POST", "member/check", Access::Public, checkEmail});
+    routes.push_back({"POST", "member/password/reset", Access::Public, resetPassword});
+    routes.push_back({"POST", "member/update", Access::Member, updateMember});
+}
+
+} // namespace cw::server

@@ -1,0 +1,151 @@
+// Usage events, notifications and questions.
+
+#include "server/Records.h"
+#include "server/Server.h"
+
+#include <algorithm>
+
+namespace cw::server {
+
+namespace {
+
+json ok() {
+    return {{"status", "ok"}};
+}
+
+json analytics(RequestContext& ctx) {
+    std::string screen = ctx.text("screen_name");
+    std::string action = ctx.text("screen_action");
+    const json& details = ctx.object("event_details");
+    std::string detailsText = details.dump(-1, ' ', false, json::error_handler_t::replace);
+    if (screen.size() > 200 || action.size() > 200 || detailsText.size() > 64 * 1024)
+        throw HttpError(413, "The usage event is too large.");
+    json client = json::object();
+    for (const char* key : {"client", "clientOS", "clientModel", "application_version"})
+        if (auto value = ctx.optionalText(key)) client[key] = *value;
+    ctx.db
+        .prepare(
+            "INSERT INTO analytics_events (member_id, screen_name, screen_action, event_details, client, "
+            "received_at) VALUES (?, ?, ?, ?, ?, ?)")
+        .with(ctx.memberId, screen, action, detailsText, client.dump(), ctx.now())
+        .run();
+    return ok();
+}
+
+// The member a notification request speaks for: the token's, or else the "user_id" and
+// "security_code" pair that the received-notification report carries.
+std::optional<int64_t> reportingMember(RequestContext& ctx) {
+    if (ctx.memberId) return ctx.memberMatchingUserId();
+    auto userId = ctx.optionalId("user_id");
+    auto code = ctx.optionalId("security_code");
+    if (!userId || !code) return std::nullopt;
+    auto stored = ctx.db.queryInteger("SELECT security_code FROM members WHERE id = ?", *userId);
+    if (!stored || *stored != *code) return std::nullopt;
+    return userId;
+}
+
+json received(RequestContext& ctx) {
+    int64_t notification = ctx.id("not_id");
+    if (auto member = reportingMember(ctx))
+        ctx.db.prepare("UPDATE notifications SET received = 1 WHERE id = ? AND member_id = ?")
+            .with(notification, *member)
+            .run();
+    return ok();
+}
+
+json seen(RequestContext& ctx) {
+    int64_t me = ctx.memberMatchingUserId();
+    int64_t notification = ctx.id("not_id");
+    auto owner = ctx.db.queryInteger("SELECT member_id FROM notifications WHERE id = ?", notification);
+    if (!owner) throw HttpError(404, "No notification with this id was found.");
+    if (*owner != me) throw HttpError(403, "This notification belongs to another member.");
+    ctx.db.prepare("UPDATE notifications SET seen = 1, received = 1 WHERE id = ?").with(notification).run();
+    return ok();
+}
+
+json recommendedCheck(RequestContext& ctx) {
+    int64_t me = ctx.memberMatchingUserId();
+    auto seenAt = ctx.db.queryInteger("SELECT recommended_seen_at FROM members WHERE id = ?", me).value_or(0);
+    auto st = ctx.db.prepare("SELECT COUNT(*) FROM education_content WHERE recommended_section IS NOT NULL "
+                             "AND published_at > ? AND published_at <= ?");
+    st.with(seenAt, ctx.now());
+    st.step();
+    return {{"hide_red_dot", st.integer(0) == 0}};
+}
+
+json recommendedSeen(RequestContext& ctx) {
+    int64_t me = ctx.memberMatchingUserId();
+    ctx.db.prepare("UPDATE members SET recommended_seen_at = ? WHERE id = ?").with(ctx.now(), me).run();
+    return ok();
+}
+
+json resetCount(RequestContext& ctx) {
+    int64_t me = ctx.memberMatchingUserId();
+    ctx.db.prepare("UPDATE members SET notification_count = 0 WHERE id = ?").with(me).run();
+    return ok();
+}
+
+json checkQuestions(RequestContext& ctx) {
+    int64_t me = ctx.memberMatchingUserId();
+    json groups = json::object();
+    auto st = ctx.db.prepare("SELECT group_key, q_id, not_id, header, body FROM questions "
+                             "WHERE member_id = ? AND answer IS NULL ORDER BY group_key, q_id");
+    st.with(me);
+    while (st.step()) {
+        std::string group = st.text(0);
+        if (!groups.contains(group)) groups[group] = json::array();
+        groups[group].push_back({{"q_id", st.integer(1)},
+                                 {"not_id", st.integer(2)},
+                                 {"header", st.text(3)},
+                                 {"body", st.text(4)}});
+    }
+    ctx.db.prepare("UPDATE questions SET asked = 1 WHERE member_id = ? AND answer IS NULL").with(me).run();
+    return {{"questions", groups}};
+}
+
+json answerQuestions(RequestContext& ctx) {
+    int64_t me = ctx.memberMatchingUserId();
+    const json& groups = ctx.object("questions");
+    Transaction tx(ctx.db);
+    for (const auto& [key, answers] : groups.items()) {
+        if (!answers.is_array()) throw HttpError(400, "Each group of \"questions\" must be a list.");
+        for (const json& answer : answers) {
+            if (!answer.is_object()) throw HttpError(400, "Each answer must be an object.");
+            RequestContext one(ctx.request, ctx.response, ctx.db, ctx.state);
+            one.params = answer;
+            one.memberId = me;
+            std::string text = one.text("answer");
+            std::string lower = text;
+            std::transform(lower.begin(), lower.end(), lower.begin(),
+                           [](unsigned char c) { return std::tolower(c); });
+            if (lower != "yes" && lower != "no") throw HttpError(400, "\"answer\" must be Yes or No.");
+            int64_t notification = one.id("not_id");
+            auto st = ctx.db.prepare("SELECT member_id, baby_id FROM questions WHERE not_id = ?");
+            st.with(notification);
+            if (!st.step()) throw HttpError(404, "No question with this \"not_id\" was found.");
+            if (auto owner = st.optionalInteger(0); owner && *owner != me)
+                throw HttpError(403, "This question was asked of another member.");
+            if (auto baby = st.optionalInteger(1)) one.requireBabyAccess(*baby);
+            ctx.db.prepare("UPDATE questions SET answer = ?, asked = 1, updated_at = ? WHERE not_id = ?")
+                .with(lower == "yes" ? "Yes" : "No", ctx.now(), notification)
+                .run();
+        }
+    }
+    tx.commit();
+    return {{"status", "Thank you, your answers are saved."}};
+}
+
+} // namespace
+
+void addActivityRoutes(std::vector<Route>& routes) {
+    routes.push_back({"POST", "analytics", Access::Optional, analytics});
+    routes.push_back({"POST", "notification/received", Access::Optional, received});
+    routes.push_back({"POST", "notification/seen", Access::Member, seen});
+    routes.push_back({"POST", "notification/recommended/check", Access::Member, recommendedCheck});
+    routes.push_back({"POST", "notification/recommended/seen", Access::Member, recommendedSeen});
+    routes.push_back({"POST", "notification/reset", Access::Member, resetCount});
+    routes.push_back({"POST", "question/check", Access::Member, checkQuestions});
+    routes.push_back({"POST", "question/response", Access::Member, answerQuestions});
+}
+
+} // namespace cw::server

@@ -1,0 +1,85 @@
+#include "server/Auth.h"
+
+#include "server/Http.h"
+#include "server/Server.h"
+
+#include <sodium.h>
+
+namespace cw::server {
+
+namespace {
+
+std::string tokenHash(const std::string& token) {
+    unsigned char digest[32];
+    crypto_generichash(digest, sizeof digest, reinterpret_cast<const unsigned char*>(token.data()),
+                       token.size(), nullptr, 0);
+    char hex[sizeof digest * 2 + 1];
+    sodium_bin2hex(hex, sizeof hex, digest, sizeof digest);
+    return hex;
+}
+
+void storeToken(Connection& db, const std::string& token, int64_t memberId, const char* kind,
+                int64_t expiresAt) {
+    db.prepare("INSERT INTO tokens (token_hash, member_id, kind, expires_at) VALUES (?, ?, ?, ?)")
+        .with(tokenHash(token), memberId, kind, expiresAt)
+        .run();
+}
+
+} // namespace
+
+std::string hashPassword(const std::string& password, bool cheap) {
+    char out[crypto_pwhash_STRBYTES];
+    unsigned long long ops = cheap ? crypto_pwhash_OPSLIMIT_MIN : crypto_pwhash_OPSLIMIT_INTERACTIVE;
+    size_t mem = cheap ? crypto_pwhash_MEMLIMIT_MIN : crypto_pwhash_MEMLIMIT_INTERACTIVE;
+    if (crypto_pwhash_str_alg(out, password.data(), password.size(), ops, mem,
+                              crypto_pwhash_ALG_ARGON2ID13) != 0)
+        throw DatabaseError("out of memory while hashing a password");
+    return out;
+}
+
+bool verifyPassword(const std::string& hash, const std::string& password) {
+    return crypto_pwhash_str_verify(hash.c_str(), password.data(), password.size()) == 0;
+}
+
+TokenPair issueTokens(Connection& db, const ServerState& state, int64_t memberId) {
+    int64_t now = state.now();
+    TokenPair pair{randomHex(32), randomHex(32)};
+    storeToken(db, pair.accessToken, memberId, "access", now + state.options.accessTokenSeconds);
+    storeToken(db, pair.refreshToken, memberId, "refresh", now + state.options.refreshTokenSeconds);
+    // Spent and expired tokens are of no further use; dropping them keeps the table small.
+    db.prepare("DELETE FROM tokens WHERE member_id = ? AND (revoked = 1 OR expires_at < ?)")
+        .with(memberId, now)
+        .run();
+    return pair;
+}
+
+std::optional<int64_t> memberForAccessToken(Connection& db, const ServerState& state,
+                                            const std::string& token) {
+    if (token.empty() || token.size() > 256) return std::nullopt;
+    auto st = db.prepare("SELECT member_id FROM tokens WHERE token_hash = ? AND kind = 'access' AND revoked "
+                         "= 0 AND expires_at > ?");
+    st.with(tokenHash(token), state.now());
+    if (!st.step()) return std::nullopt;
+    return st.integer(0);
+}
+
+std::optional<TokenPair> rotateTokens(Connection& db, const ServerState& state,
+                                      const std::string& refreshToken) {
+    if (refreshToken.empty() || refreshToken.size() > 256) return std::nullopt;
+    Transaction tx(db);
+    auto st = db.prepare("SELECT member_id FROM tokens WHERE token_hash = ? AND kind = 'refresh' AND revoked "
+                         "= 0 AND expires_at > ?");
+    st.with(tokenHash(refreshToken), state.now());
+    if (!st.step()) return std::nullopt;
+    int64_t memberId = st.integer(0);
+    db.prepare("UPDATE tokens SET revoked = 1 WHERE token_hash = ?").with(tokenHash(refreshToken)).run();
+    TokenPair pair = issueTokens(db, state, memberId);
+    tx.commit();
+    return pair;
+}
+
+void revokeAllTokens(Connection& db, int64_t memberId) {
+    db.prepare("UPDATE tokens SET revoked = 1 WHERE member_id = ?").with(memberId).run();
+}
+
+} // namespace cw::server

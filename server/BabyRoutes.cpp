@@ -1,0 +1,343 @@
+// Everything kept per baby: profile, daily updates, care team, measurements and the NICU journey.
+
+#include "server/Records.h"
+#include "server/Server.h"
+
+#include <algorithm>
+#include <map>
+
+namespace cw::server {
+
+namespace {
+
+// The baby named by "baby_id", which must be in the signed-in member's family.
+int64_t familyBaby(RequestContext& ctx) {
+    ctx.memberMatchingUserId();
+    int64_t babyId = ctx.id("baby_id");
+    ctx.requireBabyAccess(babyId);
+    return babyId;
+}
+
+std::string genderText(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text == "male" ? "Male" : text == "female" ? "Female" : "Unknown";
+}
+
+json discharged(RequestContext& ctx) {
+    int64_t me = ctx.memberMatchingUserId();
+    json out = json::object();
+    for (const json& entry : ctx.list("babies")) {
+        RequestContext one(ctx.request, ctx.response, ctx.db, ctx.state);
+        one.params = {{"id", entry}};
+        int64_t babyId = one.id("id");
+        auto st =
+            ctx.db.prepare("SELECT b.discharged FROM babies b JOIN member_babies mb ON mb.baby_id = b.id "
+                           "WHERE b.id = ? AND mb.member_id = ?");
+        st.with(babyId, me);
+        if (!st.step()) throw HttpError(403, "This baby is not in your family.");
+        out[std::to_string(babyId)] = st.integer(0) != 0;
+    }
+    return out;
+}
+
+json updateBabies(RequestContext& ctx) {
+    int64_t me = ctx.memberMatchingUserId();
+    json babies = ctx.params.value("babies", json());
+    if (babies.is_string()) babies = json::parse(babies.get<std::string>(), nullptr, false);
+    if (!babies.is_array()) throw HttpError(400, "\"babies\" must be a list.");
+
+    std::map<std::string, UploadedFile> pictures;
+    for (const auto& file : ctx.files())
+        if (file.field.starts_with("baby_picture_")) pictures[file.field] = file;
+
+    Transaction tx(ctx.db);
+    for (const json& baby : babies) {
+        if (!baby.is_object()) throw HttpError(400, "Each entry of \"babies\" must be an object.");
+        RequestContext one(ctx.request, ctx.response, ctx.db, ctx.state);
+        one.params = baby;
+        one.fromText = ctx.fromText;
+        one.memberId = me;
+        std::string name = one.text("full_name");
+        if (name.find_first_not_of(" \t") == std::string::npos || name.size() > 200)
+            throw HttpError(400, "A baby's \"full_name\" must not be empty.");
+        auto birthday = normaliseDate(one.text("birthday"));
+        auto expected = normaliseDate(one.text("expected_birthday"));
+        if (!birthday || !expected) throw HttpError(400, "A baby's dates must be written as yyyy-MM-dd.");
+        std::string gender = genderText(one.optionalText("gender").value_or(""));
+        if (auto babyId = one.optionalId("id")) {
+            one.requireBabyAccess(*babyId);
+            ctx.db
+                .prepare("UPDATE babies SET full_name = ?, birthday = ?, expected_birthday = ?, gender = ? "
+                         "WHERE id = ?")
+                .with(name, *birthday, *expected, gender, *babyId)
+                .run();
+            auto picture = pictures.find("baby_picture_" + std::to_string(*babyId));
+            if (picture != pictures.end())
+                ctx.db.prepare("UPDATE babies SET file_name = ? WHERE id = ?")
+                    .with(uploadPath(savePicture(ctx, picture->second)), *babyId)
+                    .run();
+        } else {
+            ctx.db
+                .prepare(
+                    "INSERT INTO babies (full_name, birthday, expected_birthday, gender) VALUES (?, ?, ?, ?)")
+                .with(name, *birthday, *expected, gender)
+                .run();
+            int64_t newId = ctx.db.lastInsertId();
+            ctx.db.prepare("INSERT INTO member_babies (member_id, baby_id) VALUES (?, ?)")
+                .with(me, newId)
+                .run();
+        }
+    }
+    tx.commit();
+    return {{"status", "Your babies are saved."}, {"response", babiesOfMember(ctx.db, me)}};
+}
+
+json verifyMrn(RequestContext& ctx) {
+    std::string mrn = ctx.text("mrn");
+    auto id = [&]() -> std::optional<int64_t> {
+        auto st = ctx.db.prepare("SELECT id FROM babies WHERE mrn = ?");
+        st.with(mrn);
+        if (!st.step()) return std::nullopt;
+        return st.integer(0);
+    }();
+    if (!id) throw HttpError(404, "No baby was found with this medical record number.");
+    return babyJson(ctx.db, *id);
+}
+
+json dailyUpdate(RequestContext& ctx) {
+    int64_t babyId = familyBaby(ctx);
+    json out = ageDescriptions(ctx.db, babyId, ctx.now());
+    json updates = json::array();
+    auto st =
+        ctx.db.prepare("SELECT created_at, items FROM posts WHERE baby_id = ? AND kind = 'daily_update' "
+                       "ORDER BY created_at DESC LIMIT 60");
+    st.with(babyId);
+    while (st.step()) {
+        json items = json::parse(st.text(1), nullptr, false);
+        if (!items.is_array()) items = json::array();
+        for (auto& item : items)
+            if (item.is_object() && item.contains("image") && item["image"].is_string())
+                item["image"] = ctx.baseUrl() + item["image"].get<std::string>();
+        updates.push_back({{"updated_at", dailyUpdateTime(st.integer(0))}, {"items", items}});
+    }
+    out["daily_update"] = updates;
+    return out;
+}
+
+json careGivers(RequestContext& ctx) {
+    int64_t babyId = familyBaby(ctx);
+    json out = ageDescriptions(ctx.db, babyId, ctx.now());
+    json list = json::array();
+    auto team = ctx.db.prepare("SELECT care_team_name FROM babies WHERE id = ?");
+    team.with(babyId);
+    if (team.step() && !team.isNull(0)) list.push_back({{"text", "CARE TEAM"}, {"desc", team.text(0)}});
+    auto st = ctx.db.prepare("SELECT text, description FROM care_givers WHERE baby_id = ? ORDER BY position");
+    st.with(babyId);
+    while (st.step())
+        list.push_back({{"text", st.text(0)}, {"desc", st.text(1)}});
+    out["care_givers"] = list;
+    return out;
+}
+
+std::function<json(RequestContext&)> measurements(std::string kind) {
+    return [kind](RequestContext& ctx) -> json {
+        int64_t babyId = familyBaby(ctx);
+        json series = json::array();
+        auto st = ctx.db.prepare(
+            "SELECT measured_at, value, units FROM measurements WHERE baby_id = ? AND kind = ? "
+            "ORDER BY measured_at");
+        st.with(babyId, kind);
+        while (st.step())
+            series.push_back({{"updated_at", measurementTime(st.integer(0))},
+                              {"value", st.real(1)},
+                              {"units", st.text(2)}});
+        return {{kind, series}};
+    };
+}
+
+json deleteBaby(RequestContext& ctx) {
+    int64_t me = ctx.memberMatchingUserId();
+    auto code = ctx.db.queryInteger("SELECT security_code FROM members WHERE id = ?", me);
+    if (ctx.id("security_code") != code.value_or(-1))
+        throw HttpError(403, "The security code does not match your account.");
+    int64_t babyId = ctx.id("baby_id");
+    ctx.requireBabyAccess(babyId);
+    // The baby leaves this member's family view; its record stays for the rest of the family and the
+    // hospital.
+    ctx.db.prepare("DELETE FROM member_babies WHERE member_id = ? AND baby_id = ?").with(me, babyId).run();
+    return {{"status", "The baby has been removed from your account."}};
+}
+
+json journeyItem(Connection& db, int64_t itemId, const std::string& base) {
+    auto st = db.prepare(
+        "SELECT id, label, overlay_text, date, file_name, editable, type FROM journey_items WHERE id = ?");
+    st.with(itemId);
+    if (!st.step()) throw HttpError(404, "No milestone with this id was found.");
+    json item = {{"id", st.integer(0)},
+                 {"label", st.text(1)},
+                 {"date", journeyDate(st.text(3))},
+                 {"editable", st.integer(5) != 0},
+                 {"type", st.text(6)}};
+    if (auto overlay = st.optionalText(2)) item["overlay_text"] = *overlay;
+    if (auto file = st.optionalText(4))
+        item["image"] = base + (file->starts_with("/") ? "" : "/") + *file;
+    else {
+        auto picture = db.prepare("SELECT picture FROM milestone_types WHERE type = ?");
+        picture.with(st.text(6));
+        if (picture.step()) item["image"] = base + staticPath(picture.text(0));
+    }
+    return item;
+}
+
+json journeyData(RequestContext& ctx) {
+    int64_t babyId = familyBaby(ctx);
+    json out = ageDescriptions(ctx.db, babyId, ctx.now());
+    json baby = babyJson(ctx.db, babyId);
+    out["baby"] = {{"full_name", baby["full_name"]}, {"id", babyId}};
+    auto born = daysFromDate(baby["birthday"].get<std::string>()).value_or(0);
+    json weeks = json::object();
+    auto st = ctx.db.prepare("SELECT id, date FROM journey_items WHERE baby_id = ? ORDER BY date, id");
+    st.with(babyId);
+    while (st.step()) {
+        int64_t day = daysFromDate(st.text(1)).value_or(born);
+        int64_t week = std::max<int64_t>(0, (day - born) / 7) + 1;
+        std::string name = "Week " + std::to_string(week);
+        if (!weeks.contains(name)) weeks[name] = json::array();
+        weeks[name].push_back(journeyItem(ctx.db, st.integer(0), ctx.baseUrl()));
+    }
+    out["nicu_journey_data"] = weeks;
+    return out;
+}
+
+json journeyList(RequestContext& ctx) {
+    familyBaby(ctx);
+    json list = json::array();
+    auto st =
+        ctx.db.prepare("SELECT type, dropdown_text, picture, input FROM milestone_types ORDER BY position");
+    while (st.step())
+        list.push_back({{"type", st.text(0)},
+                        {"dropdown_text", st.text(1)},
+                        {"image", ctx.baseUrl() + staticPath(st.text(2))},
+                        {"input", st.integer(3) != 0}});
+    return {{"nicu_journey_list", list}};
+}
+
+std::optional<std::string> journeyPicture(RequestContext& ctx) {
+    for (const auto& file : ctx.files())
+        if (file.field == "image_file") return uploadPath(savePicture(ctx, file));
+    return std::nullopt;
+}
+
+std::string requireJourneyDate(const RequestContext& ctx) {
+    auto date = normaliseDate(ctx.text("date"));
+    if (!date) throw HttpError(400, "\"date\" must be a date written yyyy-MM-dd.");
+    return *date;
+}
+
+json addJourneyItem(RequestContext& ctx) {
+    int64_t babyId = familyBaby(ctx);
+    std::string date = requireJourneyDate(ctx);
+    std::string type = ctx.text("type");
+    auto st = ctx.db.prepare("SELECT dropdown_text, input FROM milestone_types WHERE type = ?");
+    st.with(type);
+    if (!st.step()) throw HttpError(400, "\"type\" names no kind of milestone.");
+    std::string label = st.text(0);
+    std::optional<std::string> text = ctx.optionalText("input_text");
+    if (text && (text->empty() || text->size() > 200)) text.reset();
+    if (st.integer(1) && text) label = *text;
+    auto picture = journeyPicture(ctx);
+    ctx.db
+        .prepare("INSERT INTO journey_items (baby_id, type, label, overlay_text, date, file_name, editable, "
+                 "created_by) "
+                 "VALUES (?, ?, ?, ?, ?, ?, 1, ?)")
+        .with(babyId, type, label, text, date, picture, ctx.member())
+        .run();
+    return {{"status", "The milestone is added."},
+            {"nicu_journey_add", journeyItem(ctx.db, ctx.db.lastInsertId(), ctx.baseUrl())}};
+}
+
+int64_t editableItem(RequestContext& ctx, int64_t babyId) {
+    int64_t itemId = ctx.id("id");
+    auto st = ctx.db.prepare("SELECT editable FROM journey_items WHERE id = ? AND baby_id = ?");
+    st.with(itemId, babyId);
+    if (!st.step()) throw HttpError(404, "No milestone with this id was found for this baby.");
+    if (!st.integer(0))
+        throw HttpError(403, "This milestone comes from the care team and cannot be changed.");
+    return itemId;
+}
+
+json editJourneyItem(RequestContext& ctx) {
+    int64_t babyId = familyBaby(ctx);
+    int64_t itemId = editableItem(ctx, babyId);
+    std::string date = requireJourneyDate(ctx);
+    auto picture = journeyPicture(ctx);
+    ctx.db.prepare("UPDATE journey_items SET date = ? WHERE id = ?").with(date, itemId).run();
+    if (picture)
+        ctx.db.prepare("UPDATE journey_items SET file_name = ? WHERE id = ?").with(*picture, itemId).run();
+    json item = journeyItem(ctx.db, itemId, ctx.baseUrl());
+    if (item.contains("overlay_text")) item["content"] = item["overlay_text"];
+    return {{"status", "The milestone is saved."}, {"nicu_journey_edit", item}};
+}
+
+json deleteJourneyItem(RequestContext& ctx) {
+    int64_t babyId = familyBaby(ctx);
+    int64_t itemId = editableItem(ctx, babyId);
+    ctx.db.prepare("DELETE FROM journey_items WHERE id = ?").with(itemId).run();
+    return {{"status", "The milestone is deleted."}};
+}
+
+// The journey header: every baby of the member with its age texts and its question stages.
+json journeyHeader(RequestContext& ctx) {
+    int64_t me = ctx.memberMatchingUserId();
+    json babies = json::array();
+    for (json baby : babiesOfMember(ctx.db, me)) {
+        int64_t babyId = baby["id"];
+        json entry = {{"id", babyId},
+                      {"full_name", baby["full_name"]},
+                      {"birthday", baby["birthday"]},
+                      {"expected_birthday", baby["expected_birthday"]},
+                      {"Gender", baby["gender"]},
+                      {"file_name", baby.value("file_name", "")}};
+        entry.update(ageDescriptions(ctx.db, babyId, ctx.now()));
+        json stages = json::array();
+        auto st = ctx.db.prepare("SELECT q_id, not_id, title, body, answer, asked, updated_at, color_hex "
+                                 "FROM questions WHERE baby_id = ? ORDER BY q_id");
+        st.with(babyId);
+        while (st.step()) {
+            json stage = {{"q_id", st.integer(0)},
+                          {"not_id", st.integer(1)},
+                          {"title", st.text(2)},
+                          {"question", st.text(3)},
+                          {"answer", st.optionalText(4).value_or("")},
+                          {"is_question_asked", st.integer(5) != 0},
+                          {"updated_at", cardTime(st.integer(6))}};
+            if (auto colour = st.optionalText(7)) stage["color_hex"] = *colour;
+            stages.push_back(stage);
+        }
+        entry["responses"] = stages;
+        babies.push_back(entry);
+    }
+    return {{"babies", babies}};
+}
+
+} // namespace
+
+void addBabyRoutes(std::vector<Route>& routes) {
+    routes.push_back({"POST", "baby/discharged", Access::Member, discharged});
+    routes.push_back({"POST", "baby/update", Access::Member, updateBabies});
+    routes.push_back({"POST", "baby/verify_mrn", Access::Public, verifyMrn});
+    routes.push_back({"POST", "baby/daily_update", Access::Member, dailyUpdate});
+    routes.push_back({"POST", "baby/care_givers", Access::Member, careGivers});
+    routes.push_back({"POST", "baby/weight", Access::Member, measurements("weight")});
+    routes.push_back({"POST", "baby/height", Access::Member, measurements("height")});
+    routes.push_back({"POST", "baby/head_circumference", Access::Member, measurements("head_circumference")});
+    routes.push_back({"POST", "baby/delete", Access::Member, deleteBaby});
+    routes.push_back({"POST", "baby/nicu_journey_data", Access::Member, journeyData});
+    routes.push_back({"POST", "baby/nicu_journey_list", Access::Member, journeyList});
+    routes.push_back({"POST", "baby/nicu_journey_add", Access::Member, addJourneyItem});
+    routes.push_back({"POST", "baby/nicu_journey_edit", Access::Member, editJourneyItem});
+    routes.push_back({"POST", "baby/nicu_journey_delete", Access::Member, deleteJourneyItem});
+    routes.push_back({"POST", "member/nicu_journey", Access::Member, journeyHeader});
+}
+
+} // namespace cw::server

@@ -1,0 +1,373 @@
+// The feed, bookmarks, the education library and its search, comments and posts.
+
+#include "server/Records.h"
+#include "server/Server.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+namespace cw::server {
+
+namespace {
+
+constexpr int kFeedLimit = 60;
+constexpr int kMaxPostPictures = 4;
+
+// A post is seen by its author's family; a daily update by its baby's family.
+bool postVisible(Connection& db, int64_t memberId, int64_t postId) {
+    auto st = db.prepare(
+        "SELECT 1 FROM posts p WHERE p.id = ?2 AND ("
+        " (p.kind = 'post' AND (p.member_id = ?1 OR EXISTS (SELECT 1 FROM member_babies a JOIN member_babies "
+        "b "
+        "   ON a.baby_id = b.baby_id WHERE a.member_id = ?1 AND b.member_id = p.member_id)))"
+        " OR (p.kind = 'daily_update' AND EXISTS (SELECT 1 FROM member_babies m WHERE m.member_id = ?1 "
+        "   AND m.baby_id = p.baby_id)))");
+    st.bind(1, memberId).bind(2, postId);
+    return st.step();
+}
+
+void requirePost(Connection& db, int64_t memberId, int64_t postId) {
+    if (!db.queryInteger("SELECT id FROM posts WHERE id = ?", postId))
+        throw HttpError(404, "No post with this id was found.");
+    if (!postVisible(db, memberId, postId)) throw HttpError(403, "This post belongs to another family.");
+}
+
+void requireContent(Connection& db, int64_t contentId) {
+    if (!db.queryInteger("SELECT id FROM education_content WHERE id = ?", contentId))
+        throw HttpError(404, "No content with this id was found.");
+}
+
+json feed(RequestContext& ctx) {
+    int64_t me = ctx.memberMatchingUserId();
+    std::vector<int64_t> babyIds;
+    for (const json& entry : ctx.list("baby_ids")) {
+        RequestContext one(ctx.request, ctx.response, ctx.db, ctx.state);
+        one.params = {{"baby_id", entry}};
+        one.memberId = me;
+        int64_t babyId = one.id("baby_id");
+        one.requireBabyAccess(babyId);
+        babyIds.push_back(babyId);
+    }
+    std::string base = ctx.baseUrl();
+    json users = json::object();
+
+    json content = json::array();
+    auto st = ctx.db.prepare("SELECT id FROM education_content WHERE published_at <= ? "
+                             "ORDER BY published_at DESC LIMIT ?");
+    st.with(ctx.now(), int64_t{kFeedLimit});
+    while (st.step())
+        content.push_back(contentCard(ctx.db, me, st.integer(0)));
+
+    json posts = json::array();
+    auto ps = ctx.db.prepare(
+        "SELECT p.id FROM posts p WHERE p.kind = 'post' AND (p.member_id = ?1 OR EXISTS ("
+        " SELECT 1 FROM member_babies a JOIN member_babies b ON a.baby_id = b.baby_id"
+        " WHERE a.member_id = ?1 AND b.member_id = p.member_id)) ORDER BY p.created_at DESC LIMIT ?2");
+    ps.bind(1, me).bind(2, int64_t{kFeedLimit});
+    while (ps.step())
+        posts.push_back(postCard(ctx.db, me, ps.integer(0), users, base));
+
+    json updates = json::array();
+    for (int64_t babyId : babyIds) {
+        auto us = ctx.db.prepare("SELECT id FROM posts WHERE kind = 'daily_update' AND baby_id = ? "
+                                 "ORDER BY created_at DESC LIMIT ?");
+        us.with(babyId, int64_t{kFeedLimit});
+        while (us.step())
+            updates.push_back(postCard(ctx.db, me, us.integer(0), users, base));
+    }
+    return {{"data", {{"content", content}, {"posts", posts}, {"daily_update", updates}, {"users", users}}}};
+}
+
+json bookmarkReply(int64_t me, std::optional<int64_t> bookmarkId, std::optional<int64_t> feedId,
+                   std::optional<int64_t> postId, bool bookmarked) {
+    json data = {{"user_id", me}, {"card_attribute", bookmarked ? "bookmarked" : "unbookmarked"}};
+    if (bookmarkId) data["id"] = *bookmarkId;
+    if (feedId) data["feed_id"] = *feedId;
+    if (postId) data["post_id"] = *postId;
+    return {{"status", bookmarked ? "Bookmarked." : "Bookmark removed."}, {"data", data}};
+}
+
+std::function<json(RequestContext&)> setBookmark(bool bookmarked) {
+    return [bookmarked](RequestContext& ctx) -> json {
+        int64_t me = ctx.memberMatchingUserId();
+        auto feedId = ctx.optionalId("feed_id");
+        auto postId = ctx.optionalId("post_id");
+        if (!feedId == !postId) throw HttpError(400, "Send exactly one of \"feed_id\" and \"post_id\".");
+        if (feedId)
+            requireContent(ctx.db, *feedId);
+        else
+            requirePost(ctx.db, me, *postId);
+        const char* column = feedId ? "feed_id" : "post_id";
+        int64_t id = feedId ? *feedId : *postId;
+        std::optional<int64_t> bookmarkId;
+        auto existing = ctx.db.prepare(std::string("SELECT id FROM bookmarks WHERE member_id = ? AND ") +
+                                       column + " = ?");
+        existing.with(me, id);
+        if (existing.step()) bookmarkId = existing.integer(0);
+        if (bookmarked && !bookmarkId) {
+            ctx.db
+                .prepare(std::string("INSERT INTO bookmarks (member_id, ") + column +
+                         ", created_at) VALUES (?, ?, ?)")
+                .with(me, id, ctx.now())
+                .run();
+            bookmarkId = ctx.db.lastInsertId();
+        } else if (!bookmarked && bookmarkId) {
+            ctx.db.prepare("DELETE FROM bookmarks WHERE id = ?").with(*bookmarkId).run();
+        }
+        return bookmarkReply(me, bookmarkId, feedId, postId, bookmarked);
+    };
+}
+
+// The member parameters of the library: "user_id" and, when sent, "code" must be the member's own.
+int64_t libraryMember(RequestContext& ctx) {
+    int64_t me = ctx.memberMatchingUserId();
+    if (auto code = ctx.optionalId("code"))
+        if (*code != ctx.db.queryInteger("SELECT security_code FROM members WHERE id = ?", me).value_or(-1))
+            throw HttpError(403, "The security code does not match your account.");
+    return me;
+}
+
+json sectionsReply(RequestContext& ctx, int64_t me, Statement& rows) {
+    // rows: (section title, content id), in display order.
+    json content = json::object();
+    json order = json::array();
+    while (rows.step()) {
+        std::string section = rows.text(0);
+        if (!content.contains(section)) {
+            content[section] = json::array();
+            order.push_back(section);
+        }
+        content[section].push_back(contentCard(ctx.db, me, rows.integer(1)));
+    }
+    return {{"data", {{"content", content}, {"section", order}}}};
+}
+
+json recommended(RequestContext& ctx) {
+    int64_t me = libraryMember(ctx);
+    auto st = ctx.db.prepare("SELECT e.recommended_section, e.id FROM education_content e "
+                             "JOIN (SELECT recommended_section AS s, MIN(id) AS first FROM education_content "
+                             "      WHERE recommended_section IS NOT NULL GROUP BY recommended_section) o ON "
+                             "o.s = e.recommended_section "
+                             "WHERE e.published_at <= ? ORDER BY o.first, e.id");
+    st.with(ctx.now());
+    return sectionsReply(ctx, me, st);
+}
+
+json bookmarkedContent(RequestContext& ctx) {
+    int64_t me = libraryMember(ctx);
+    auto st = ctx.db.prepare(
+        "SELECT COALESCE(top.name, c.name, 'Bookmarked'), e.id FROM bookmarks b "
+        "JOIN education_content e ON e.id = b.feed_id "
+        "LEFT JOIN education_categories c ON c.id = e.category_id "
+        "LEFT JOIN education_categories top ON top.id = c.parent_id "
+        "WHERE b.member_id = ? ORDER BY COALESCE(top.position, c.position, 0), b.created_at DESC");
+    st.with(me);
+    return sectionsReply(ctx, me, st);
+}
+
+json pictures(const std::string& picture) {
+    if (picture.empty()) return json::object();
+    std::string stem = picture.substr(0, picture.rfind('.'));
+    std::string extension = picture.substr(picture.rfind('.'));
+    return {{"1x", staticPath(stem + "@1x" + extension)},
+            {"2x", staticPath(stem + "@2x" + extension)},
+            {"3x", staticPath(stem + "@3x" + extension)}};
+}
+
+json categoryList(Connection& db, std::optional<int64_t> parent) {
+    json out = json::array();
+    auto st = db.prepare("SELECT id, name, picture FROM education_categories "
+                         "WHERE (parent_id IS NULL AND ?1 IS NULL) OR parent_id = ?1 ORDER BY position, id");
+    st.bind(1, parent);
+    while (st.step())
+        out.push_back({{"id", st.integer(0)},
+                       {"name", st.text(1)},
+                       {"pictures", pictures(st.optionalText(2).value_or(""))}});
+    return out;
+}
+
+json categories(RequestContext& ctx) {
+    libraryMember(ctx);
+    return {{"new_data", categoryList(ctx.db, std::nullopt)}};
+}
+
+json subcontent(RequestContext& ctx) {
+    libraryMember(ctx);
+    auto id = ctx.optionalId("id");
+    auto subItemId = ctx.optionalId("subItemId");
+    std::optional<int64_t> category = id ? id : subItemId;
+    json items = json::array();
+    json subcategories = json::array();
+    if (category) {
+        if (!ctx.db.queryInteger("SELECT id FROM education_categories WHERE id = ?", *category))
+            throw HttpError(404, "No category with this id was found.");
+        subcategories = categoryList(ctx.db, category);
+        auto st = ctx.db.prepare("SELECT id, card_title, card_media FROM education_content "
+                                 "WHERE category_id = ? ORDER BY id");
+        st.with(*category);
+        while (st.step()) {
+            json media = json::parse(st.text(2), nullptr, false);
+            std::string picture;
+            if (media.is_array() && !media.empty() && media[0].is_string()) picture = media[0];
+            json pics = json::object();
+            if (!picture.empty()) pics = {{"1x", picture}, {"2x", picture}, {"3x", picture}};
+            items.push_back({{"id", st.integer(0)}, {"name", st.text(1)}, {"pictures", pics}});
+        }
+    }
+    return {{"newSubItems", subcategories}, {"actual_content", items}};
+}
+
+json checkBookmark(RequestContext& ctx) {
+    int64_t me = libraryMember(ctx);
+    int64_t feedId = ctx.id("feed_id");
+    requireContent(ctx.db, feedId);
+    auto st = ctx.db.prepare("SELECT 1 FROM bookmarks WHERE member_id = ? AND feed_id = ?");
+    st.with(me, feedId);
+    return {{"bookmarked", st.step()}, {"feed_id", feedId}};
+}
+
+std::string likePattern(const std::string& query) {
+    std::string out = "%";
+    for (char c : query) {
+        if (c == '%' || c == '_' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out + "%";
+}
+
+json search(RequestContext& ctx) {
+    std::optional<int64_t> me = ctx.memberId;
+    if (me) ctx.memberMatchingUserId();
+    std::string query = ctx.optionalText("query").value_or("");
+    if (query.size() > 200) throw HttpError(400, "The search text is too long.");
+    json hits = json::array();
+    if (query.find_first_not_of(" \t") == std::string::npos) return {{"data", hits}};
+    auto st = ctx.db.prepare("SELECT id, card_title, summary_1, summary_2, card_media FROM education_content "
+                             "WHERE published_at <= ?2 AND (card_title LIKE ?1 ESCAPE '\\' "
+                             "OR summary_1 LIKE ?1 ESCAPE '\\' OR summary_2 LIKE ?1 ESCAPE '\\' "
+                             "OR card_description LIKE ?1 ESCAPE '\\') ORDER BY published_at DESC LIMIT 50");
+    st.bind(1, likePattern(query)).bind(2, ctx.now());
+    while (st.step()) {
+        int64_t id = st.integer(0);
+        bool marked = false;
+        if (me) {
+            auto b = ctx.db.prepare("SELECT 1 FROM bookmarks WHERE member_id = ? AND feed_id = ?");
+            b.with(*me, id);
+            marked = b.step();
+        }
+        json media = json::parse(st.text(4), nullptr, false);
+        hits.push_back({{"id", id},
+                        {"card_title", st.text(1)},
+                        {"summary_1", st.text(2)},
+                        {"summary_2", st.text(3)},
+                        {"content_url", "/content/education/" + std::to_string(id)},
+                        {"bookmarked", marked},
+                        {"card_media", media.is_array() ? media : json::array()}});
+    }
+    return {{"data", hits}};
+}
+
+json listComments(RequestContext& ctx) {
+    int64_t me = ctx.memberMatchingUserId();
+    auto postId = ctx.optionalId("post_id");
+    auto feedId = ctx.optionalId("feed_id");
+    if (postId) requirePost(ctx.db, me, *postId);
+    if (feedId) requireContent(ctx.db, *feedId);
+    if (!postId && !feedId) return {{"data", {{"comments", json::array()}}}};
+    return {{"data", {{"comments", commentsOf(ctx.db, postId, feedId)}}}};
+}
+
+json addComment(RequestContext& ctx) {
+    int64_t me = ctx.memberMatchingUserId();
+    std::string text = ctx.text("comment_text");
+    if (text.find_first_not_of(" \t\r\n") == std::string::npos) throw HttpError(400, "The comment is empty.");
+    if (text.size() > 5000) throw HttpError(400, "The comment is longer than 5000 characters.");
+    auto postId = ctx.optionalId("post_id");
+    auto feedId = ctx.optionalId("feed_id");
+    if (!postId == !feedId) throw HttpError(400, "Send exactly one of \"feed_id\" and \"post_id\".");
+    if (postId)
+        requirePost(ctx.db, me, *postId);
+    else
+        requireContent(ctx.db, *feedId);
+    ctx.db
+        .prepare("INSERT INTO comments (member_id, post_id, feed_id, comment_text, created_at) VALUES (?, ?, "
+                 "?, ?, ?)")
+        .with(me, postId, feedId, text, ctx.now())
+        .run();
+    int64_t id = ctx.db.lastInsertId();
+    json comment;
+    for (const json& c : commentsOf(ctx.db, postId, feedId))
+        if (c["id"] == id) comment = c;
+    return {{"status", "Your comment is posted."}, {"data", {{"comment", comment}}}};
+}
+
+json getPost(RequestContext& ctx) {
+    int64_t me = ctx.memberMatchingUserId();
+    int64_t postId = ctx.id("post_id");
+    requirePost(ctx.db, me, postId);
+    json users = json::object();
+    json card = postCard(ctx.db, me, postId, users, ctx.baseUrl());
+    return {{"data", {{"posts", json::array({card})}, {"users", users}}}};
+}
+
+json createPost(RequestContext& ctx) {
+    int64_t me = ctx.memberMatchingUserId();
+    std::string text = ctx.optionalText("post_text").value_or("");
+    if (text.size() > 5000) throw HttpError(400, "The post is longer than 5000 characters.");
+    std::map<int, UploadedFile> pictures;
+    for (const auto& file : ctx.files()) {
+        if (!file.field.starts_with("post_picture_")) continue;
+        try {
+            pictures[std::stoi(file.field.substr(13))] = file;
+        } catch (const std::exception&) {
+            throw HttpError(400, "Picture parts are named post_picture_1, post_picture_2, ...");
+        }
+    }
+    if (pictures.size() > kMaxPostPictures)
+        throw HttpError(400, "A post holds at most " + std::to_string(kMaxPostPictures) + " pictures.");
+    if (auto count = ctx.optionalId("no_of_images"); count && *count != static_cast<int64_t>(pictures.size()))
+        throw HttpError(400, "\"no_of_images\" does not match the pictures sent.");
+    if (text.find_first_not_of(" \t\r\n") == std::string::npos && pictures.empty())
+        throw HttpError(400, "A post needs some text or a picture.");
+
+    std::vector<std::string> stored;
+    for (const auto& [number, file] : pictures)
+        stored.push_back(savePicture(ctx, file));
+    Transaction tx(ctx.db);
+    ctx.db
+        .prepare(
+            "INSERT INTO posts (kind, member_id, post_text, source, created_at) VALUES ('post', ?, ?, '', ?)")
+        .with(me, text, ctx.now())
+        .run();
+    int64_t postId = ctx.db.lastInsertId();
+    int position = 0;
+    for (const auto& name : stored)
+        ctx.db.prepare("INSERT INTO post_media (post_id, file_name, file_type, position) VALUES (?, ?, ?, ?)")
+            .with(postId, uploadPath(name), name.ends_with(".png") ? "png" : "jpg", ++position)
+            .run();
+    tx.commit();
+    json users = json::object();
+    json card = postCard(ctx.db, me, postId, users, ctx.baseUrl());
+    return {{"status", "Your post is shared."}, {"data", {{"posts", json::array({card})}, {"users", users}}}};
+}
+
+} // namespace
+
+void addContentRoutes(std::vector<Route>& routes) {
+    routes.push_back({"POST", "content", Access::Member, feed});
+    routes.push_back({"POST", "content/bookmark_card", Access::Member, setBookmark(true)});
+    routes.push_back({"POST", "content/unbookmark_card", Access::Member, setBookmark(false)});
+    routes.push_back({"POST", "content/education/recommended", Access::Member, recommended});
+    routes.push_back({"POST", "content/education/bookmarked", Access::Member, bookmarkedContent});
+    routes.push_back({"GET", "content/education/categories.json", Access::Member, categories});
+    routes.push_back({"GET", "content/education/subcontent", Access::Member, subcontent});
+    routes.push_back({"POST", "content/education/bookmark/check", Access::Member, checkBookmark});
+    routes.push_back({"GET", "search", Access::Optional, search});
+    routes.push_back({"GET", "comments", Access::Member, listComments});
+    routes.push_back({"POST", "comments/new", Access::Member, addComment});
+    routes.push_back({"GET", "post", Access::Member, getPost});
+    routes.push_back({"POST", "post", Access::Member, createPost});
+}
+
+} // namespace cw::server

@@ -1,0 +1,428 @@
+#include "server/Database.h"
+
+#include <sqlite3.h>
+
+namespace cw::server {
+
+namespace {
+
+[[noreturn]] void fail(sqlite3* db, const std::string& what) {
+    throw DatabaseError(what + ": " + (db ? sqlite3_errmsg(db) : "no connection"));
+}
+
+} // namespace
+
+Statement::Statement(sqlite3* db, std::string_view sql) : db_(db) {
+    if (sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr) != SQLITE_OK)
+        fail(db, "prepare");
+}
+
+Statement::~Statement() {
+    sqlite3_finalize(stmt_);
+}
+
+Statement& Statement::bind(int index, int64_t value) {
+    if (sqlite3_bind_int64(stmt_, index, value) != SQLITE_OK) fail(db_, "bind");
+    return *this;
+}
+
+Statement& Statement::bind(int index, double value) {
+    if (sqlite3_bind_double(stmt_, index, value) != SQLITE_OK) fail(db_, "bind");
+    return *this;
+}
+
+Statement& Statement::bind(int index, std::string_view value) {
+    if (sqlite3_bind_text(stmt_, index, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT) !=
+        SQLITE_OK)
+        fail(db_, "bind");
+    return *this;
+}
+
+Statement& Statement::bindNull(int index) {
+    if (sqlite3_bind_null(stmt_, index) != SQLITE_OK) fail(db_, "bind");
+    return *this;
+}
+
+bool Statement::step() {
+    int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    fail(db_, "step");
+}
+
+void Statement::run() {
+    while (step()) {
+    }
+}
+
+bool Statement::isNull(int column) const {
+    return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
+}
+
+int64_t Statement::integer(int column) const {
+    return sqlite3_column_int64(stmt_, column);
+}
+
+double Statement::real(int column) const {
+    return sqlite3_column_double(stmt_, column);
+}
+
+std::string Statement::text(int column) const {
+    auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+    if (!p) return {};
+    return std::string(p, static_cast<size_t>(sqlite3_column_bytes(stmt_, column)));
+}
+
+std::optional<int64_t> Statement::optionalInteger(int column) const {
+    if (isNull(column)) return std::nullopt;
+    return integer(column);
+}
+
+std::optional<std::string> Statement::optionalText(int column) const {
+    if (isNull(column)) return std::nullopt;
+    return text(column);
+}
+
+Connection::Connection(const std::string& path) {
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
+    if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+        std::string message = db_ ? sqlite3_errmsg(db_) : "out of memory";
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw DatabaseError("cannot open database " + path + ": " + message);
+    }
+    sqlite3_busy_timeout(db_, 10000);
+    exec("PRAGMA journal_mode=WAL");
+    exec("PRAGMA synchronous=NORMAL");
+    exec("PRAGMA foreign_keys=ON");
+}
+
+Connection::~Connection() {
+    sqlite3_close(db_);
+}
+
+void Connection::exec(const std::string& sql) {
+    char* error = nullptr;
+    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+        std::string message = error ? error : "unknown error";
+        sqlite3_free(error);
+        throw DatabaseError("exec: " + message);
+    }
+}
+
+int64_t Connection::lastInsertId() const {
+    return sqlite3_last_insert_rowid(db_);
+}
+
+int Connection::changes() const {
+    return sqlite3_changes(db_);
+}
+
+std::optional<int64_t> Connection::queryInteger(std::string_view sql, int64_t arg) {
+    auto st = prepare(sql);
+    st.with(arg);
+    if (!st.step() || st.isNull(0)) return std::nullopt;
+    return st.integer(0);
+}
+
+Transaction::Transaction(Connection& connection) : connection_(connection) {
+    connection_.exec("BEGIN IMMEDIATE");
+}
+
+Transaction::~Transaction() {
+    if (!done_) {
+        try {
+            connection_.exec("ROLLBACK");
+        } catch (const DatabaseError&) {
+            // Nothing more can be done: the connection reports the failure on its next use.
+        }
+    }
+}
+
+void Transaction::commit() {
+    connection_.exec("COMMIT");
+    done_ = true;
+}
+
+ConnectionPool::ConnectionPool(std::string path, size_t size)
+    : path_(std::move(path)), size_(size ? size : 1) {}
+
+ConnectionPool::Lease::~Lease() {
+    if (pool_ && connection_) pool_->release(std::move(connection_));
+}
+
+ConnectionPool::Lease ConnectionPool::acquire() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        if (!idle_.empty()) {
+            auto connection = std::move(idle_.back());
+            idle_.pop_back();
+            return Lease(*this, std::move(connection));
+        }
+        if (created_ < size_) {
+            ++created_;
+            lock.unlock();
+            try {
+                return Lease(*this, std::make_unique<Connection>(path_));
+            } catch (...) {
+                lock.lock();
+                --created_;
+                throw;
+            }
+        }
+        available_.wait(lock);
+    }
+}
+
+void ConnectionPool::release(std::unique_ptr<Connection> connection) {
+    {
+        std::lock_guard lock(mutex_);
+        idle_.push_back(std::move(connection));
+    }
+    available_.notify_one();
+}
+
+namespace {
+
+// Each entry brings the schema from version i to i + 1. Entries are never edited once shipped:
+// a change to the schema is a new entry at the end.
+const char* const kMigrations[] = {
+    R"sql(
+CREATE TABLE members (
+    id INTEGER PRIMARY KEY,
+    email TEXT NOT NULL UNIQUE COLLATE NOCASE,
+    full_name TEXT NOT NULL,
+    relationship TEXT NOT NULL,
+    password_hash TEXT NOT NULL,
+    reset_password_hash TEXT,
+    reset_expires_at INTEGER,
+    security_code INTEGER NOT NULL,
+    spouse_id INTEGER,
+    file_name TEXT,
+    recommended_notifications INTEGER NOT NULL DEFAULT 1,
+    post_notifications INTEGER NOT NULL DEFAULT 1,
+    comment_notifications INTEGER NOT NULL DEFAULT 1,
+    daily_update_notifications INTEGER NOT NULL DEFAULT 1,
+    scheduled INTEGER NOT NULL DEFAULT 0,
+    scheduled_from TEXT NOT NULL DEFAULT '22:00:00',
+    scheduled_to TEXT NOT NULL DEFAULT '07:00:00',
+    push_token TEXT,
+    notification_count INTEGER NOT NULL DEFAULT 0,
+    recommended_seen_at INTEGER NOT NULL DEFAULT 0,
+    created_at INTEGER NOT NULL
+);
+CREATE TABLE babies (
+    id INTEGER PRIMARY KEY,
+    mrn TEXT UNIQUE,
+    full_name TEXT NOT NULL,
+    birthday TEXT NOT NULL,
+    expected_birthday TEXT NOT NULL,
+    gender TEXT NOT NULL,
+    file_name TEXT,
+    discharged INTEGER NOT NULL DEFAULT 0,
+    care_team_name TEXT
+);
+CREATE TABLE member_babies (
+    member_id INTEGER NOT NULL REFERENCES members(id) ON DELETE CASCADE,
+    baby_id INTEGER NOT NULL REFERENCES babies(id) ON DELETE CASCADE,
+    PRIMARY KEY (member_id, baby_id)
+);
+CREATE TABLE tokens (
+    token_hash TEXT PRIMARY KEY,
+    member_id INTEGER NOT NULL REFERENCES members(id) ON DELETE CASCADE,
+    kind TEXT NOT NULL,
+    expires_at INTEGER NOT NULL,
+    revoked INTEGER NOT NULL DEFAULT 0
+);
+CREATE TABLE invitations (
+    id INTEGER PRIMARY KEY,
+    inviter_id INTEGER NOT NULL REFERENCES members(id) ON DELETE CASCADE,
+    full_name TEXT NOT NULL,
+    relationship TEXT NOT NULL,
+    email TEXT NOT NULL COLLATE NOCASE,
+    code TEXT NOT NULL,
+    accepted_member_id INTEGER,
+    created_at INTEGER NOT NULL
+);
+CREATE TABLE email_verifications (
+    email TEXT PRIMARY KEY COLLATE NOCASE,
+    code INTEGER NOT NULL,
+    attempts INTEGER NOT NULL DEFAULT 0,
+    expires_at INTEGER NOT NULL,
+    verified INTEGER NOT NULL DEFAULT 0
+);
+CREATE TABLE posts (
+    id INTEGER PRIMARY KEY,
+    kind TEXT NOT NULL,
+    member_id INTEGER REFERENCES members(id) ON DELETE CASCADE,
+    baby_id INTEGER REFERENCES babies(id) ON DELETE CASCADE,
+    title TEXT,
+    post_text TEXT NOT NULL DEFAULT '',
+    items TEXT,
+    image TEXT,
+    source TEXT,
+    created_at INTEGER NOT NULL
+);
+CREATE INDEX posts_baby ON posts(baby_id, kind, created_at);
+CREATE TABLE post_media (
+    id INTEGER PRIMARY KEY,
+    post_id INTEGER NOT NULL REFERENCES posts(id) ON DELETE CASCADE,
+    file_name TEXT NOT NULL,
+    file_type TEXT NOT NULL,
+    position INTEGER NOT NULL
+);
+CREATE TABLE measurements (
+    id INTEGER PRIMARY KEY,
+    baby_id INTEGER NOT NULL REFERENCES babies(id) ON DELETE CASCADE,
+    kind TEXT NOT NULL,
+    value REAL NOT NULL,
+    units TEXT NOT NULL,
+    measured_at INTEGER NOT NULL
+);
+CREATE TABLE care_givers (
+    id INTEGER PRIMARY KEY,
+    baby_id INTEGER NOT NULL REFERENCES babies(id) ON DELETE CASCADE,
+    position INTEGER NOT NULL,
+    text TEXT NOT NULL,
+    description TEXT NOT NULL
+);
+CREATE TABLE milestone_types (
+    type TEXT PRIMARY KEY,
+    dropdown_text TEXT NOT NULL,
+    picture TEXT NOT NULL,
+    input INTEGER NOT NULL,
+    position INTEGER NOT NULL
+);
+CREATE TABLE journey_items (
+    id INTEGER PRIMARY KEY,
+    baby_id INTEGER NOT NULL REFERENCES babies(id) ON DELETE CASCADE,
+    type TEXT NOT NULL,
+    label TEXT NOT NULL,
+    overlay_text TEXT,
+    date TEXT NOT NULL,
+    file_name TEXT,
+    editable INTEGER NOT NULL,
+    created_by INTEGER
+);
+CREATE TABLE questions (
+    id INTEGER PRIMARY KEY,
+    member_id INTEGER REFERENCES members(id) ON DELETE CASCADE,
+    baby_id INTEGER REFERENCES babies(id) ON DELETE CASCADE,
+    group_key TEXT NOT NULL,
+    q_id INTEGER NOT NULL,
+    not_id INTEGER NOT NULL UNIQUE,
+    header TEXT NOT NULL,
+    title TEXT NOT NULL,
+    body TEXT NOT NULL,
+    answer TEXT,
+    color_hex TEXT,
+    asked INTEGER NOT NULL DEFAULT 0,
+    updated_at INTEGER NOT NULL
+);
+CREATE TABLE education_categories (
+    id INTEGER PRIMARY KEY,
+    parent_id INTEGER REFERENCES education_categories(id),
+    name TEXT NOT NULL,
+    picture TEXT,
+    position INTEGER NOT NULL
+);
+CREATE TABLE education_content (
+    id INTEGER PRIMARY KEY,
+    category_id INTEGER REFERENCES education_categories(id),
+    card_title TEXT NOT NULL,
+    card_description TEXT NOT NULL,
+    article_html TEXT NOT NULL,
+    card_media TEXT NOT NULL DEFAULT '[]',
+    card_media_type TEXT NOT NULL,
+    description_title TEXT,
+    description TEXT,
+    description_media_type TEXT,
+    description_media TEXT,
+    summary_1 TEXT NOT NULL DEFAULT '',
+    summary_2 TEXT NOT NULL DEFAULT '',
+    source TEXT NOT NULL,
+    recommended_section TEXT,
+    published_at INTEGER NOT NULL
+);
+CREATE TABLE content_reads (
+    member_id INTEGER NOT NULL REFERENCES members(id) ON DELETE CASCADE,
+    content_id INTEGER NOT NULL REFERENCES education_content(id) ON DELETE CASCADE,
+    PRIMARY KEY (member_id, content_id)
+);
+CREATE TABLE bookmarks (
+    id INTEGER PRIMARY KEY,
+    member_id INTEGER NOT NULL REFERENCES members(id) ON DELETE CASCADE,
+    feed_id INTEGER,
+    post_id INTEGER,
+    created_at INTEGER NOT NULL
+);
+CREATE UNIQUE INDEX bookmarks_feed ON bookmarks(member_id, feed_id) WHERE feed_id IS NOT NULL;
+CREATE UNIQUE INDEX bookmarks_post ON bookmarks(member_id, post_id) WHERE post_id IS NOT NULL;
+CREATE TABLE comments (
+    id INTEGER PRIMARY KEY,
+    member_id INTEGER NOT NULL REFERENCES members(id) ON DELETE CASCADE,
+    post_id INTEGER REFERENCES posts(id) ON DELETE CASCADE,
+    feed_id INTEGER REFERENCES education_content(id) ON DELETE CASCADE,
+    comment_text TEXT NOT NULL,
+    created_at INTEGER NOT NULL
+);
+CREATE INDEX comments_post ON comments(post_id);
+CREATE INDEX comments_feed ON comments(feed_id);
+CREATE TABLE notifications (
+    id INTEGER PRIMARY KEY,
+    member_id INTEGER NOT NULL REFERENCES members(id) ON DELETE CASCADE,
+    screen TEXT NOT NULL,
+    feed_id INTEGER,
+    post_id INTEGER,
+    text TEXT NOT NULL,
+    received INTEGER NOT NULL DEFAULT 0,
+    seen INTEGER NOT NULL DEFAULT 0,
+    created_at INTEGER NOT NULL
+);
+CREATE TABLE analytics_events (
+    id INTEGER PRIMARY KEY,
+    member_id INTEGER,
+    screen_name TEXT NOT NULL,
+    screen_action TEXT NOT NULL,
+    event_details TEXT NOT NULL,
+    client TEXT,
+    received_at INTEGER NOT NULL
+);
+INSERT INTO milestone_types (type, dropdown_text, picture, input, position) VALUES
+    ('first_hold', 'First time holding me', 'milestone_first_hold.png', 0, 1),
+    ('kangaroo_care', 'First kangaroo care', 'milestone_kangaroo_care.png', 0, 2),
+    ('first_bath', 'My first bath', 'milestone_first_bath.png', 0, 3),
+    ('off_ventilator', 'Breathing on my own', 'milestone_off_ventilator.png', 0, 4),
+    ('first_feed', 'My first feed', 'milestone_first_feed.png', 0, 5),
+    ('open_crib', 'Moved to an open crib', 'milestone_open_crib.png', 0, 6),
+    ('special_visit', 'A special visit', 'milestone_special_visit.png', 1, 7),
+    ('other', 'Something else', 'milestone_other.png', 1, 8);
+)sql",
+};
+
+constexpr int kLatestVersion = static_cast<int>(sizeof(kMigrations) / sizeof(kMigrations[0]));
+
+} // namespace
+
+int migrate(Connection& connection) {
+    connection.exec("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)");
+    Transaction tx(connection);
+    int version = 0;
+    {
+        auto st = connection.prepare("SELECT version FROM schema_version");
+        if (st.step())
+            version = static_cast<int>(st.integer(0));
+        else
+            connection.prepare("INSERT INTO schema_version (version) VALUES (0)").run();
+    }
+    if (version > kLatestVersion)
+        throw DatabaseError("the database was written by a newer server (schema version " +
+                            std::to_string(version) + ")");
+    for (; version < kLatestVersion; ++version)
+        connection.exec(kMigrations[version]);
+    connection.prepare("UPDATE schema_version SET version = ?").with(int64_t{version}).run();
+    tx.commit();
+    return version;
+}
+
+} // namespace cw::server

@@ -1,0 +1,136 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace cw::server {
+
+// A failure of the database itself (not of the caller's input): the request ends with a 500.
+class DatabaseError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// One prepared statement. Parameters are always bound, never spliced into the SQL text.
+class Statement {
+public:
+    Statement(sqlite3* db, std::string_view sql);
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    Statement& bind(int index, int64_t value);
+    Statement& bind(int index, int value) { return bind(index, static_cast<int64_t>(value)); }
+    Statement& bind(int index, bool value) { return bind(index, static_cast<int64_t>(value ? 1 : 0)); }
+    Statement& bind(int index, double value);
+    Statement& bind(int index, std::string_view value);
+    Statement& bind(int index, const std::string& value) { return bind(index, std::string_view(value)); }
+    Statement& bind(int index, const char* value) { return bind(index, std::string_view(value)); }
+    Statement& bindNull(int index);
+    template <class T> Statement& bind(int index, const std::optional<T>& value) {
+        return value ? bind(index, *value) : bindNull(index);
+    }
+
+    // Binds the arguments to parameters 1, 2, ... in order.
+    template <class... A> Statement& with(const A&... args) {
+        int index = 0;
+        (bind(++index, args), ...);
+        return *this;
+    }
+
+    // Advances to the next row; false when there is none left.
+    bool step();
+    // Runs a statement that returns no rows.
+    void run();
+
+    bool isNull(int column) const;
+    int64_t integer(int column) const;
+    double real(int column) const;
+    std::string text(int column) const;
+    std::optional<int64_t> optionalInteger(int column) const;
+    std::optional<std::string> optionalText(int column) const;
+
+private:
+    sqlite3* db_;
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+class Connection {
+public:
+    explicit Connection(const std::string& path);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    Statement prepare(std::string_view sql) { return Statement(db_, sql); }
+    void exec(const std::string& sql);
+    int64_t lastInsertId() const;
+    int changes() const;
+
+    // Convenience for single-value queries.
+    std::optional<int64_t> queryInteger(std::string_view sql, int64_t arg);
+
+private:
+    sqlite3* db_ = nullptr;
+};
+
+// A write transaction taken up front (BEGIN IMMEDIATE), so that two writers wait for each other
+// instead of failing on a lock upgrade. Rolled back unless committed.
+class Transaction {
+public:
+    explicit Transaction(Connection& connection);
+    ~Transaction();
+    void commit();
+
+private:
+    Connection& connection_;
+    bool done_ = false;
+};
+
+// A small pool: one connection per worker thread that is serving a request at the moment.
+class ConnectionPool {
+public:
+    ConnectionPool(std::string path, size_t size);
+
+    class Lease {
+    public:
+        Lease(ConnectionPool& pool, std::unique_ptr<Connection> connection)
+            : pool_(&pool), connection_(std::move(connection)) {}
+        Lease(Lease&&) = default;
+        ~Lease();
+        Connection& operator*() { return *connection_; }
+        Connection* operator->() { return connection_.get(); }
+
+    private:
+        ConnectionPool* pool_;
+        std::unique_ptr<Connection> connection_;
+    };
+
+    Lease acquire();
+
+private:
+    friend class Lease;
+    void release(std::unique_ptr<Connection> connection);
+
+    std::string path_;
+    std::mutex mutex_;
+    std::condition_variable available_;
+    std::vector<std::unique_ptr<Connection>> idle_;
+    size_t created_ = 0;
+    size_t size_;
+};
+
+// Creates the schema or brings an older one up to date. Returns the version now in force.
+int migrate(Connection& connection);
+
+} // namespace cw::server

@@ -1,0 +1,309 @@
+#include "server/Http.h"
+
+#include "server/Server.h"
+
+#include <charconv>
+#include <cmath>
+#include <ctime>
+
+#include <sodium.h>
+
+namespace cw::server {
+
+namespace {
+
+std::string quoted(const char* key) {
+    return std::string("\"") + key + "\"";
+}
+
+[[noreturn]] void missing(const char* key) {
+    throw HttpError(400, quoted(key) + " is required.");
+}
+
+[[noreturn]] void wrongType(const char* key, const char* what) {
+    throw HttpError(400, quoted(key) + " must be " + what + ".");
+}
+
+std::string formatTime(int64_t epochSeconds, const char* pattern) {
+    std::time_t t = static_cast<std::time_t>(epochSeconds);
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    char buffer[64];
+    size_t n = std::strftime(buffer, sizeof buffer, pattern, &tm);
+    return std::string(buffer, n);
+}
+
+// Days from the civil date (proleptic Gregorian), after Howard Hinnant's well-known algorithm.
+int64_t daysFromCivil(int64_t y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<int64_t>(doe) - 719468;
+}
+
+bool validDate(int y, int m, int d) {
+    if (y < 1900 || y > 2200 || m < 1 || m > 12 || d < 1) return false;
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    int limit = days[m - 1];
+    if (m == 2 && ((y % 4 == 0 && y % 100 != 0) || y % 400 == 0)) limit = 29;
+    return d <= limit;
+}
+
+bool readNumber(std::string_view text, int& out) {
+    if (text.empty()) return false;
+    auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+    return ec == std::errc() && p == text.data() + text.size();
+}
+
+bool hostLooksSafe(const std::string& host) {
+    if (host.empty() || host.size() > 255) return false;
+    for (char c : host)
+        if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == ':' || c == '[' ||
+              c == ']'))
+            return false;
+    return true;
+}
+
+} // namespace
+
+RequestContext::RequestContext(const httplib::Request& request, httplib::Response& response, Connection& db,
+                               ServerState& state)
+    : request(request), response(response), db(db), state(state) {}
+
+std::optional<int64_t> RequestContext::parseInteger(const json& value) {
+    if (value.is_number_integer()) return value.get<int64_t>();
+    if (value.is_number_float()) {
+        double d = value.get<double>();
+        if (std::isfinite(d) && std::floor(d) == d && std::fabs(d) < 9.0e15) return static_cast<int64_t>(d);
+        return std::nullopt;
+    }
+    if (value.is_string()) {
+        const auto& s = value.get_ref<const std::string&>();
+        if (s.empty()) return std::nullopt;
+        int64_t out = 0;
+        const char* begin = s.data() + (s[0] == '+' ? 1 : 0);
+        auto [p, ec] = std::from_chars(begin, s.data() + s.size(), out);
+        if (ec != std::errc() || p != s.data() + s.size()) return std::nullopt;
+        return out;
+    }
+    return std::nullopt;
+}
+
+bool RequestContext::has(const char* key) const {
+    auto it = params.find(key);
+    if (it == params.end() || it->is_null()) return false;
+    // A form or query sends an absent value (a null object on the client) as an empty field.
+    return !(fromText && it->is_string() && it->get_ref<const std::string&>().empty());
+}
+
+std::optional<int64_t> RequestContext::optionalId(const char* key) const {
+    if (!has(key)) return std::nullopt;
+    auto value = parseInteger(params[key]);
+    if (!value) wrongType(key, "an integer");
+    return value;
+}
+
+int64_t RequestContext::id(const char* key) const {
+    auto value = optionalId(key);
+    if (!value) missing(key);
+    return *value;
+}
+
+std::optional<std::string> RequestContext::optionalText(const char* key) const {
+    if (!has(key)) return std::nullopt;
+    const json& value = params[key];
+    if (!value.is_string()) wrongType(key, "a text");
+    return value.get<std::string>();
+}
+
+std::string RequestContext::text(const char* key) const {
+    auto value = optionalText(key);
+    if (!value) missing(key);
+    return *value;
+}
+
+std::optional<bool> RequestContext::optionalFlag(const char* key) const {
+    if (!has(key)) return std::nullopt;
+    const json& value = params[key];
+    if (value.is_boolean()) return value.get<bool>();
+    if (fromText && value.is_string()) {
+        const auto& s = value.get_ref<const std::string&>();
+        if (s == "true" || s == "1") return true;
+        if (s == "false" || s == "0") return false;
+    }
+    wrongType(key, "true or false");
+}
+
+bool RequestContext::flag(const char* key) const {
+    auto value = optionalFlag(key);
+    if (!value) missing(key);
+    return *value;
+}
+
+const json& RequestContext::list(const char* key) const {
+    if (!has(key)) missing(key);
+    const json& value = params[key];
+    if (!value.is_array()) wrongType(key, "a list");
+    return value;
+}
+
+const json& RequestContext::object(const char* key) const {
+    if (!has(key)) missing(key);
+    const json& value = params[key];
+    if (!value.is_object()) wrongType(key, "an object");
+    return value;
+}
+
+int64_t RequestContext::member() const {
+    if (!memberId) throw HttpError(401, "Your session has expired. Please sign in again.");
+    return *memberId;
+}
+
+int64_t RequestContext::memberMatchingUserId() const {
+    int64_t me = member();
+    if (auto claimed = optionalId("user_id"); claimed && *claimed != me)
+        throw HttpError(403, "You can only act for your own account.");
+    return me;
+}
+
+void RequestContext::requireBabyAccess(int64_t babyId) const {
+    auto st = db.prepare("SELECT 1 FROM member_babies WHERE member_id = ? AND baby_id = ?");
+    st.with(member(), babyId);
+    if (!st.step()) {
+        auto exists = db.prepare("SELECT 1 FROM babies WHERE id = ?");
+        exists.with(babyId);
+        if (!exists.step()) throw HttpError(404, "No baby with this id was found.");
+        throw HttpError(403, "This baby is not in your family.");
+    }
+}
+
+std::vector<UploadedFile> RequestContext::files() const {
+    std::vector<UploadedFile> out;
+    for (const auto& [name, part] : request.files)
+        if (!part.filename.empty()) out.push_back({name, part.filename, part.content_type, &part.content});
+    return out;
+}
+
+std::string RequestContext::baseUrl() const {
+    std::string host = request.get_header_value("Host");
+    if (!hostLooksSafe(host)) host = request.local_addr + ":" + std::to_string(request.local_port);
+    return "http://" + host;
+}
+
+int64_t RequestContext::now() const {
+    return state.now();
+}
+
+void RequestContext::console(const std::string& line) const {
+    state.print(line);
+}
+
+std::string cardTime(int64_t t) {
+    return formatTime(t, "%Y-%m-%dT%H:%M:%S.000+0000");
+}
+std::string dailyUpdateTime(int64_t t) {
+    return formatTime(t, "%Y-%m-%dT%H:%M:%S+0000");
+}
+std::string measurementTime(int64_t t) {
+    return formatTime(t, "%Y-%m-%dT%H:%M:%S");
+}
+std::string calendarDate(int64_t t) {
+    return formatTime(t, "%Y-%m-%d");
+}
+
+std::optional<int64_t> daysFromDate(const std::string& ymd) {
+    if (ymd.size() != 10 || ymd[4] != '-' || ymd[7] != '-') return std::nullopt;
+    int y = 0, m = 0, d = 0;
+    if (!readNumber(std::string_view(ymd).substr(0, 4), y) ||
+        !readNumber(std::string_view(ymd).substr(5, 2), m) ||
+        !readNumber(std::string_view(ymd).substr(8, 2), d) || !validDate(y, m, d))
+        return std::nullopt;
+    return daysFromCivil(y, static_cast<unsigned>(m), static_cast<unsigned>(d));
+}
+
+static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                      "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+std::string journeyDate(const std::string& ymd) {
+    if (!daysFromDate(ymd)) return ymd;
+    int y = std::stoi(ymd.substr(0, 4)), m = std::stoi(ymd.substr(5, 2)), d = std::stoi(ymd.substr(8, 2));
+    return std::string(kMonths[m - 1]) + " " + std::to_string(d) + ", " + std::to_string(y);
+}
+
+std::optional<std::string> normaliseDate(const std::string& text) {
+    if (daysFromDate(text)) return text;
+    // "Feb, 03 2019": the profile form writes picked dates this way.
+    if (text.size() == 12 && text[3] == ',' && text[4] == ' ' && text[7] == ' ') {
+        int month = 0;
+        for (int i = 0; i < 12; ++i)
+            if (text.compare(0, 3, kMonths[i]) == 0) month = i + 1;
+        int d = 0, y = 0;
+        if (month && readNumber(std::string_view(text).substr(5, 2), d) &&
+            readNumber(std::string_view(text).substr(8, 4), y) && validDate(y, month, d)) {
+            char buffer[40];
+            std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", y, month, d);
+            return std::string(buffer);
+        }
+    }
+    return std::nullopt;
+}
+
+void addFormField(json& target, const std::string& name, const std::string& value) {
+    // Split "a[][b]" into "a", "", "b".
+    std::vector<std::string> keys;
+    size_t open = name.find('[');
+    keys.push_back(name.substr(0, open));
+    while (open != std::string::npos) {
+        size_t close = name.find(']', open);
+        if (close == std::string::npos) {
+            // Not a well-formed bracket name: keep the whole name as a plain key.
+            keys.assign(1, name);
+            break;
+        }
+        keys.push_back(name.substr(open + 1, close - open - 1));
+        open = name.find('[', close);
+    }
+    json* node = &target;
+    for (size_t i = 0; i < keys.size(); ++i) {
+        const std::string& key = keys[i];
+        bool last = i + 1 == keys.size();
+        if (key.empty() && i > 0) {
+            // An array level: a plain value is appended; an object key starts a new element when the
+            // last element already holds that key (so fields of one element stay together).
+            if (!node->is_array()) *node = json::array();
+            if (last) {
+                node->push_back(value);
+                return;
+            }
+            const std::string& next = keys[i + 1];
+            if (node->empty() || !node->back().is_object() || node->back().contains(next))
+                node->push_back(json::object());
+            node = &node->back();
+            continue;
+        }
+        if (!node->is_object()) *node = json::object();
+        if (last) {
+            (*node)[key] = value;
+            return;
+        }
+        node = &(*node)[key];
+    }
+}
+
+std::string randomHex(size_t bytes) {
+    std::vector<unsigned char> buffer(bytes);
+    randombytes_buf(buffer.data(), buffer.size());
+    std::string out(bytes * 2 + 1, '\0');
+    sodium_bin2hex(out.data(), out.size(), buffer.data(), buffer.size());
+    out.pop_back();
+    return out;
+}
+
+int64_t randomNumber(int64_t low, int64_t high) {
+    auto span = static_cast<uint32_t>(high - low + 1);
+    return low + static_cast<int64_t>(randombytes_uniform(span));
+}
+
+} // namespace cw::server

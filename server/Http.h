@@ -1,0 +1,105 @@
+#pragma once
+
+#include "server/Database.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <httplib.h>
+#include <nlohmann/json.hpp>
+
+namespace cw::server {
+
+using json = nlohmann::json;
+
+// A refusal of the request: becomes a reply with this status and {"message", "status"}.
+class HttpError : public std::runtime_error {
+public:
+    HttpError(int status, const std::string& message) : std::runtime_error(message), status_(status) {}
+    int status() const { return status_; }
+
+private:
+    int status_;
+};
+
+struct ServerState;
+
+// One picture part of a multipart request.
+struct UploadedFile {
+    std::string field;
+    std::string fileName;
+    std::string contentType;
+    const std::string* content = nullptr;
+};
+
+// What a handler sees of one request: its parameters (a JSON body, the text fields of a multipart
+// form, or the query), the signed-in member, and the database connection it may use.
+class RequestContext {
+public:
+    RequestContext(const httplib::Request& request, httplib::Response& response, Connection& db,
+                   ServerState& state);
+
+    const httplib::Request& request;
+    httplib::Response& response;
+    Connection& db;
+    ServerState& state;
+
+    // The parameters as one JSON object. In a form or a query every value is text.
+    json params = json::object();
+    bool fromText = false; // parameters came from a form or a query, not a JSON body
+
+    std::optional<int64_t> memberId;
+
+    // Typed reads of the parameters. A missing key or a value of the wrong type ends the request with 400.
+    // Integers are accepted as JSON numbers and as decimal texts, since the client sends ids in both forms.
+    int64_t id(const char* key) const;
+    std::optional<int64_t> optionalId(const char* key) const;
+    std::string text(const char* key) const;
+    std::optional<std::string> optionalText(const char* key) const;
+    bool flag(const char* key) const;
+    std::optional<bool> optionalFlag(const char* key) const;
+    const json& list(const char* key) const;
+    const json& object(const char* key) const;
+    bool has(const char* key) const;
+
+    // The signed-in member; 401 when the request carries no valid access token.
+    int64_t member() const;
+    // The member named by "user_id" must be the signed-in member (when the key is sent).
+    int64_t memberMatchingUserId() const;
+    // 403 unless the signed-in member is one of the baby's family.
+    void requireBabyAccess(int64_t babyId) const;
+
+    std::vector<UploadedFile> files() const;
+
+    // The address of this server as the client reached it, without a trailing slash.
+    std::string baseUrl() const;
+    int64_t now() const;
+    void console(const std::string& line) const;
+
+private:
+    static std::optional<int64_t> parseInteger(const json& value);
+};
+
+// Times as the client's formatters read them.
+std::string cardTime(int64_t epochSeconds);        // 2019-03-04T05:06:07.000+0000
+std::string dailyUpdateTime(int64_t epochSeconds); // 2019-03-04T05:06:07+0000
+std::string measurementTime(int64_t epochSeconds); // 2019-03-04T05:06:07
+std::string calendarDate(int64_t epochSeconds);    // 2019-03-04
+std::string journeyDate(const std::string& ymd);   // Mar 4, 2019
+// Days since 1970-01-01 of a "yyyy-MM-dd" text, or none when it is not such a date.
+std::optional<int64_t> daysFromDate(const std::string& ymd);
+// Reads a date the client may send: "yyyy-MM-dd" or the form's "MMM, dd yyyy"; gives "yyyy-MM-dd".
+std::optional<std::string> normaliseDate(const std::string& text);
+
+// Flattened form field names ("babies[][full_name]") folded back into nested JSON.
+void addFormField(json& target, const std::string& name, const std::string& value);
+
+std::string randomHex(size_t bytes);
+int64_t randomNumber(int64_t low, int64_t high);
+
+} // namespace cw::server

@@ -1,0 +1,110 @@
+#include "server/Pages.h"
+
+#include "server/Http.h"
+#include "server/Server.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace cw::server {
+
+namespace {
+
+std::string escapeHtml(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string page(const std::string& title, const std::string& body) {
+    return "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">"
+           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
+           "<title>" +
+           escapeHtml(title) +
+           "</title><style>body{font-family:sans-serif;margin:16px;color:#333;line-height:1.45}"
+           "h1{font-size:22px;color:#2f9e83}a{color:#2f9e83}</style></head><body>\n" +
+           body + "\n</body></html>\n";
+}
+
+const char* const kTerms = R"html(<h1>Terms of Use</h1>
+<p>Cradleway keeps the family of a baby in the neonatal intensive care unit informed. By using it you agree
+to these terms.</p>
+<ul>
+<li>The information in the application comes from the care team and is not a replacement for talking to them.</li>
+<li>Only invite people you trust: everyone you invite sees your baby's updates, pictures and posts.</li>
+<li>Do not share your password. You can change it at any time under My Account.</li>
+<li>Pictures and posts you add can be removed by you or by the hospital.</li>
+</ul>
+<p>Questions? Ask at the unit's front desk.</p>)html";
+
+} // namespace
+
+void servePage(ServerState& state, const httplib::Request& req, httplib::Response& res, PageKind kind,
+               int64_t id) {
+    if (kind == PageKind::Terms) {
+        res.set_content(page("Terms of Use", kTerms), "text/html; charset=utf-8");
+        return;
+    }
+    auto lease = state.pool->acquire();
+    auto st = lease->prepare("SELECT card_title, article_html FROM education_content WHERE id = ?");
+    st.with(id);
+    if (!st.step()) {
+        res.status = 404;
+        res.set_content(page("Not found", "<h1>Not found</h1><p>This article is no longer available.</p>"),
+                        "text/html; charset=utf-8");
+        return;
+    }
+    std::string title = st.text(0), article = st.text(1);
+    // The article page is opened with the reader's id; reading it marks the card read for that member.
+    if (req.has_param("user_id")) {
+        try {
+            int64_t member = std::stoll(req.get_param_value("user_id"));
+            lease
+                ->prepare("INSERT OR IGNORE INTO content_reads (member_id, content_id) "
+                          "SELECT id, ? FROM members WHERE id = ?")
+                .with(id, member)
+                .run();
+        } catch (const std::exception&) {
+            // An unreadable id only means that nothing is marked read.
+        }
+    }
+    res.set_content(page(title, "<h1>" + escapeHtml(title) + "</h1>\n" + article),
+                    "text/html; charset=utf-8");
+}
+
+void servePicture(const std::filesystem::path& directory, const std::string& name, httplib::Response& res) {
+    std::ifstream in(directory / name, std::ios::binary);
+    if (name.find("..") != std::string::npos || !in) {
+        res.status = 404;
+        res.set_content(R"({"message":"No such picture.","status":"No such picture."})", "application/json");
+        return;
+    }
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    std::string type = "application/octet-stream";
+    if (name.ends_with(".png"))
+        type = "image/png";
+    else if (name.ends_with(".jpg") || name.ends_with(".jpeg"))
+        type = "image/jpeg";
+    res.set_header("Cache-Control", "max-age=86400");
+    res.set_content(bytes.str(), type);
+}
+
+} // namespace cw::server

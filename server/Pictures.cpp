@@ -1,0 +1,137 @@
+#include "server/Pictures.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+#include <vector>
+
+#include <png.h>
+
+namespace cw::server {
+
+namespace {
+
+struct Colour {
+    double r, g, b;
+};
+
+const Colour kPalette[] = {
+    {0.18, 0.62, 0.51}, {0.53, 0.77, 0.96}, {0.94, 0.67, 0.88}, {0.98, 0.80, 0.45},
+    {0.59, 0.85, 0.92}, {0.95, 0.69, 0.76}, {0.62, 0.80, 0.55}, {0.80, 0.72, 0.93},
+};
+
+Colour mix(Colour a, Colour b, double t) {
+    return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
+}
+
+class Canvas {
+public:
+    Canvas(int w, int h) : w_(w), h_(h), pixels_(static_cast<size_t>(w * h * 3)) {}
+
+    void gradient(Colour top, Colour bottom) {
+        for (int y = 0; y < h_; ++y) {
+            Colour c = mix(top, bottom, h_ > 1 ? double(y) / (h_ - 1) : 0);
+            for (int x = 0; x < w_; ++x)
+                set(x, y, c, 1);
+        }
+    }
+
+    // An anti-aliased filled ellipse blended with the given opacity.
+    void ellipse(double cx, double cy, double rx, double ry, Colour c, double opacity = 1) {
+        int x0 = std::max(0, int(cx - rx - 1)), x1 = std::min(w_ - 1, int(cx + rx + 1));
+        int y0 = std::max(0, int(cy - ry - 1)), y1 = std::min(h_ - 1, int(cy + ry + 1));
+        for (int y = y0; y <= y1; ++y)
+            for (int x = x0; x <= x1; ++x) {
+                double dx = (x + 0.5 - cx) / rx, dy = (y + 0.5 - cy) / ry;
+                double d = std::sqrt(dx * dx + dy * dy);
+                double edge = std::clamp((1 - d) * std::min(rx, ry), 0.0, 1.0);
+                if (edge > 0) set(x, y, c, edge * opacity);
+            }
+    }
+
+    std::string png() const {
+        png_image image{};
+        image.version = PNG_IMAGE_VERSION;
+        image.width = static_cast<png_uint_32>(w_);
+        image.height = static_cast<png_uint_32>(h_);
+        image.format = PNG_FORMAT_RGB;
+        std::vector<unsigned char> bytes(pixels_.size());
+        for (size_t i = 0; i < pixels_.size(); ++i)
+            bytes[i] = static_cast<unsigned char>(std::lround(std::clamp(pixels_[i], 0.0, 1.0) * 255));
+        png_alloc_size_t size = 0;
+        if (!png_image_write_to_memory(&image, nullptr, &size, 0, bytes.data(), 0, nullptr))
+            throw std::runtime_error("cannot encode a picture");
+        std::string out(size, '\0');
+        if (!png_image_write_to_memory(&image, out.data(), &size, 0, bytes.data(), 0, nullptr))
+            throw std::runtime_error("cannot encode a picture");
+        out.resize(size);
+        return out;
+    }
+
+private:
+    void set(int x, int y, Colour c, double alpha) {
+        double* p = &pixels_[static_cast<size_t>((y * w_ + x) * 3)];
+        p[0] += (c.r - p[0]) * alpha;
+        p[1] += (c.g - p[1]) * alpha;
+        p[2] += (c.b - p[2]) * alpha;
+    }
+
+    int w_, h_;
+    std::vector<double> pixels_;
+};
+
+} // namespace
+
+std::string drawPicture(int width, int height, uint32_t seed, PictureStyle style) {
+    if (width <= 0 || height <= 0 || width > 2048 || height > 2048)
+        throw std::invalid_argument("picture size");
+    Canvas canvas(width, height);
+    const Colour white{1, 1, 1};
+    Colour a = kPalette[seed % 8], b = kPalette[(seed / 8 + 3) % 8];
+    double w = width, h = height, s = std::min(w, h);
+    uint32_t state = seed * 2654435761u + 1;
+    auto next = [&state] {
+        state = state * 1664525u + 1013904223u;
+        return (state >> 8) / double(1 << 24);
+    };
+
+    switch (style) {
+    case PictureStyle::Scene:
+        canvas.gradient(mix(a, white, 0.45), mix(b, white, 0.15));
+        for (int i = 0; i < 6; ++i)
+            canvas.ellipse(next() * w, next() * h, s * (0.12 + next() * 0.25), s * (0.12 + next() * 0.25),
+                           mix(kPalette[(seed + i) % 8], white, 0.3), 0.55);
+        canvas.ellipse(w * 0.5, h * 1.05, w * 0.75, h * 0.35, mix(a, Colour{0, 0, 0}, 0.15), 0.5);
+        break;
+    case PictureStyle::Baby: {
+        canvas.gradient(mix(a, white, 0.6), mix(a, white, 0.3));
+        Colour skin{0.98, 0.86, 0.76}, line{0.45, 0.32, 0.28};
+        canvas.ellipse(w * 0.5, h * 0.95, w * 0.42, h * 0.3, mix(b, white, 0.4)); // blanket
+        canvas.ellipse(w * 0.5, h * 0.52, s * 0.3, s * 0.32, skin);               // face
+        canvas.ellipse(w * 0.5, h * 0.24, s * 0.22, s * 0.1, mix(a, white, 0.1)); // cap
+        canvas.ellipse(w * 0.4, h * 0.5, s * 0.05, s * 0.012, line);              // closed eyes
+        canvas.ellipse(w * 0.6, h * 0.5, s * 0.05, s * 0.012, line);
+        canvas.ellipse(w * 0.35, h * 0.6, s * 0.05, s * 0.03, Colour{0.97, 0.66, 0.66}, 0.6);
+        canvas.ellipse(w * 0.65, h * 0.6, s * 0.05, s * 0.03, Colour{0.97, 0.66, 0.66}, 0.6);
+        canvas.ellipse(w * 0.5, h * 0.66, s * 0.03, s * 0.015, line, 0.8);
+        break;
+    }
+    case PictureStyle::Person: {
+        canvas.gradient(mix(a, white, 0.5), mix(a, white, 0.2));
+        Colour skin = mix(Colour{0.96, 0.82, 0.7}, Colour{0.55, 0.38, 0.27}, next() * 0.8);
+        canvas.ellipse(w * 0.5, h * 1.0, w * 0.38, h * 0.32, mix(b, Colour{0, 0, 0}, 0.2)); // shoulders
+        canvas.ellipse(w * 0.5, h * 0.42, s * 0.2, s * 0.23, skin);                         // head
+        canvas.ellipse(w * 0.5, h * 0.27, s * 0.22, s * 0.12, mix(skin, Colour{0.2, 0.12, 0.08}, 0.75));
+        break;
+    }
+    case PictureStyle::Icon:
+        canvas.gradient(white, white);
+        canvas.ellipse(w * 0.5, h * 0.5, s * 0.46, s * 0.46, a);
+        canvas.ellipse(w * 0.5, h * 0.5, s * 0.3, s * 0.3, white);
+        canvas.ellipse(w * 0.5, h * 0.5, s * 0.18, s * 0.18, b);
+        break;
+    }
+    return canvas.png();
+}
+
+} // namespace cw::server
