@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cmath>
+#include <map>
 #include <mutex>
 #include <string_view>
 
@@ -176,7 +177,7 @@ CGFloat inkHeightAboveBaseline(PangoContext* ctx, const PangoFontDescription* de
     return static_cast<CGFloat>(baseline - ink.y) / PANGO_SCALE;
 }
 
-Metrics measure(const UIFont& font) {
+Metrics measureUncached(const UIFont& font) {
     PangoContext* ctx = cw::detail::measuringContext();
     auto desc = cw::detail::fontDescription(font);
     PangoFontMetrics* m = pango_context_get_metrics(ctx, desc.get(), nullptr);
@@ -189,6 +190,15 @@ Metrics measure(const UIFont& font) {
     out.capHeight = inkHeightAboveBaseline(ctx, desc.get(), "H");
     out.xHeight = inkHeightAboveBaseline(ctx, desc.get(), "x");
     return out;
+}
+
+// Layout asks for line heights often; the metrics of a face at a size never change.
+Metrics measure(const UIFont& font) {
+    thread_local std::map<std::string, Metrics> cache;
+    const std::string key = font.pangoDescription();
+    if (auto it = cache.find(key); it != cache.end()) return it->second;
+    if (cache.size() > 512) cache.clear();
+    return cache.emplace(key, measureUncached(font)).first->second;
 }
 } // namespace
 

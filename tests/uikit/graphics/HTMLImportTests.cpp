@@ -104,3 +104,42 @@ TEST(HTMLImport, RunsOnManyThreadsAtOnce) {
     for (const auto& r : results)
         EXPECT_EQ(r, "\t\u2022\tone\n\t\u2022\ttwo\n");
 }
+
+// The feed's card rendering rewrites an import this way: list markers become a bullet and two
+// spaces, the body font replaces every font, and runs that start a list item get a head indent
+// of the marker's width so wrapped lines align with the item's text.
+TEST(HTMLImport, ListConventionSupportsTheCardRewrite) {
+    auto imported = NSAttributedString::fromHTML(utf16WithBOM(
+        "<p>Skin to skin care helps.</p><ul><li>It keeps your baby warm and calm through the day</li>"
+        "<li>It helps feeding</li></ul>"));
+    ASSERT_TRUE(imported);
+    NSMutableAttributedString s(*imported);
+    s.replaceOccurrences("\t\u2022\t", "\u2022\t");
+    s.replaceOccurrences("\t", "  ");
+    while (!s.empty() && s.utf16().back() == u'\n')
+        s.deleteCharacters({s.length() - 1, 1});
+    const UIFont body = UIFont::preferredFont(UIFontTextStyle::body);
+    s.addAttributes({.font = body}, {0, s.length()});
+    const CGFloat markerWidth = textBoundingRect("\u2022  ", {100, 100}, {.font = body}).size.width;
+    EXPECT_GT(markerWidth, 5);
+    for (const auto& run : s.runs()) {
+        if (s.utf16().compare(run.range.location, 3, u"\u2022  ") != 0 || !run.attributes.paragraphStyle)
+            continue;
+        NSMutableParagraphStyle style = *run.attributes.paragraphStyle;
+        style.headIndent = markerWidth;
+        s.addAttributes({.paragraphStyle = style}, run.range);
+    }
+    EXPECT_EQ(s.string(),
+              "Skin to skin care helps.\n\u2022  It keeps your baby warm and calm through the day\n"
+              "\u2022  It helps feeding");
+    const auto item = s.attributes(s.utf16().find(u"It keeps"));
+    EXPECT_EQ(item.font, body);
+    ASSERT_TRUE(item.paragraphStyle);
+    EXPECT_DOUBLE_EQ(item.paragraphStyle->headIndent, markerWidth);
+    EXPECT_EQ(s.attributes(0).paragraphStyle->headIndent, 0);
+    // The wrapped item's second line is indented: narrower than the same text without the indent.
+    const CGRect indented = s.boundingRect({180, 0});
+    NSMutableAttributedString flat(s);
+    flat.addAttributes({.paragraphStyle = NSParagraphStyle{}}, {0, flat.length()});
+    EXPECT_GE(indented.size.height, flat.boundingRect({180, 0}).size.height);
+}
