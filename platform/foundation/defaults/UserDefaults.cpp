@@ -69,16 +69,20 @@ double decodeDouble(const json& node) {
     throw std::runtime_error("a number is malformed");
 }
 
-PropertyListValue decodeValue(const json& node);
+// Deeper nesting than any value the application stores; a damaged file must not exhaust the stack.
+constexpr int kMaximumDepth = 256;
 
-PropertyListValue::Dictionary decodeDictionary(const json& node) {
+PropertyListValue decodeValue(const json& node, int depth);
+
+PropertyListValue::Dictionary decodeDictionary(const json& node, int depth) {
     PropertyListValue::Dictionary dictionary;
     for (const auto& [key, element] : node.items())
-        dictionary.emplace(key, decodeValue(element));
+        dictionary.emplace(key, decodeValue(element, depth + 1));
     return dictionary;
 }
 
-PropertyListValue decodeValue(const json& node) {
+PropertyListValue decodeValue(const json& node, int depth) {
+    if (depth > kMaximumDepth) throw std::runtime_error("values are nested too deeply");
     switch (node.type()) {
     case json::value_t::boolean:
         return PropertyListValue(node.get<bool>());
@@ -98,7 +102,7 @@ PropertyListValue decodeValue(const json& node) {
         PropertyListValue::Array array;
         array.reserve(node.size());
         for (const auto& element : node)
-            array.push_back(decodeValue(element));
+            array.push_back(decodeValue(element, depth + 1));
         return PropertyListValue(std::move(array));
     }
     case json::value_t::object: {
@@ -112,10 +116,11 @@ PropertyListValue decodeValue(const json& node) {
             }
             if (tag == "$date") return PropertyListValue(PropertyListValue::Date{decodeDouble(inner)});
             if (tag == "$double") return PropertyListValue(decodeDouble(node));
-            if (tag == "$dict" && inner.is_object()) return PropertyListValue(decodeDictionary(inner));
+            if (tag == "$dict" && inner.is_object())
+                return PropertyListValue(decodeDictionary(inner, depth + 1));
             throw std::runtime_error("unknown value tag " + tag);
         }
-        return PropertyListValue(decodeDictionary(node));
+        return PropertyListValue(decodeDictionary(node, depth));
     }
     default:
         throw std::runtime_error("a value is null or of an unknown kind");
@@ -206,7 +211,7 @@ void UserDefaults::load() {
                 throw std::runtime_error("unknown version");
             if (!root.contains("values") || !root["values"].is_object())
                 throw std::runtime_error("no values object");
-            persistent_ = decodeDictionary(root["values"]);
+            persistent_ = decodeDictionary(root["values"], 0);
             return;
         } catch (const std::exception& error) {
             problem = error.what();

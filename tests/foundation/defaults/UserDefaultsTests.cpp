@@ -169,7 +169,14 @@ TEST_F(UserDefaultsTest, ValidJsonOfAnotherShapeIsAlsoSetAside) {
         EXPECT_TRUE(defaults->persistentDomain().empty()) << text;
         EXPECT_FALSE(fs::exists(file)) << text;
     }
-    EXPECT_EQ(setAsideFiles().size(), 4u);
+    // Nesting far deeper than anything stored is refused, not followed down the stack.
+    const std::string deep = R"({"format":"cradleway-defaults","version":1,"values":{"k":)" +
+                             std::string(100000, '[') + std::string(100000, ']') + "}}";
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << deep;
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(open()->persistentDomain().empty());
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(setAsideFiles().size(), 5u);
 }
 
 TEST_F(UserDefaultsTest, TypedReadersConvertLikeThePlatform) {
