@@ -124,14 +124,20 @@ void jpegErrorExit(j_common_ptr info) {
 
 void jpegSilence(j_common_ptr, int) {}
 
+// libjpeg's default handler prints and exits the process; ours jumps back with the message.
+jpeg_error_mgr* jpegErrors(JpegError& err) {
+    jpeg_error_mgr* manager = jpeg_std_error(&err.manager);
+    manager->error_exit = jpegErrorExit;
+    manager->emit_message = jpegSilence;
+    return manager;
+}
+
 // Only plain data lives in this frame across setjmp; buffers are owned by the caller.
 bool decodeJPEGInto(const Data& bytes, std::vector<unsigned char>& pixels, int& width, int& height,
                     int& components, bool& cmyk, char* message) {
     jpeg_decompress_struct info{};
     JpegError err{};
-    info.err = jpeg_std_error(&err.manager);
-    err.manager.error_exit = jpegErrorExit;
-    err.manager.emit_message = jpegSilence;
+    info.err = jpegErrors(err);
     if (setjmp(err.jump)) {
         std::snprintf(message, JMSG_LENGTH_MAX, "%s", err.message);
         jpeg_destroy_decompress(&info);
@@ -205,9 +211,7 @@ bool encodeJPEGFrom(const std::vector<unsigned char>& rgb, int width, int height
                     unsigned char** out, unsigned long* size, char* message) {
     jpeg_compress_struct info{};
     JpegError err{};
-    info.err = jpeg_std_error(&err.manager);
-    err.manager.error_exit = jpegErrorExit;
-    err.manager.emit_message = jpegSilence;
+    info.err = jpegErrors(err);
     if (setjmp(err.jump)) {
         std::snprintf(message, JMSG_LENGTH_MAX, "%s", err.message);
         jpeg_destroy_compress(&info);

@@ -220,3 +220,57 @@ TEST(Images, DrawingOnBackgroundThreads) {
     for (const auto& c : centres)
         expectColor(c, UIColor(0, 1, 0, 1));
 }
+
+TEST(Drawing, StateSavesRestoresAndClips) {
+    auto image = UIGraphicsImageRenderer({20, 10}, {.scale = 1}).image([](UIGraphicsImageRendererContext& r) {
+        CGContext& c = r.cgContext();
+        c.setFillColor(UIColor::redColor());
+        c.saveGState();
+        c.setFillColor(UIColor::blueColor());
+        c.clip(CGRect{0, 0, 10, 10});
+        c.translateBy(5, 0);
+        c.fill(CGRect{0, 0, 20, 10}); // clipped to the left half, starting at x = 5
+        c.restoreGState();
+        c.restoreGState(); // one too many: ignored
+        EXPECT_EQ(c.fillColor(), UIColor::redColor());
+        EXPECT_TRUE(c.currentTransform().isIdentity());
+        c.setAlpha(0.5);
+        c.fill(CGRect{15, 0, 5, 10});
+    });
+    EXPECT_EQ(image->pixelColor(2, 5).alpha(), 0);             // before the translated fill
+    expectColor(image->pixelColor(7, 5), UIColor(0, 0, 1, 1)); // inside the clip
+    EXPECT_EQ(image->pixelColor(12, 5).alpha(), 0);            // outside the clip
+    expectColor(image->pixelColor(17, 5), UIColor(1, 0, 0, 0.5));
+}
+
+TEST(Drawing, ImagesScaleIntoTheirRectangle) {
+    const std::uint32_t pixels[] = {0xFFFF0000u, 0xFF0000FFu}; // red | blue
+    auto source = UIImage::fromPixels(2, 1, 1, pixels);
+    auto image = UIGraphicsImageRenderer({20, 10}, {.scale = 1}).image([&](UIGraphicsImageRendererContext&) {
+        source->draw(CGRect{0, 0, 20, 10});
+    });
+    expectColor(image->pixelColor(1, 5), UIColor(1, 0, 0, 1), 0.05);
+    expectColor(image->pixelColor(18, 5), UIColor(0, 0, 1, 1), 0.05);
+    // Drawing without a current context does nothing and does not crash.
+    source->draw(CGPoint{0, 0});
+    UIBezierPath::rect({0, 0, 1, 1}).fill();
+    NSAttributedString("x").draw(CGPoint{});
+    EXPECT_EQ(UIGraphicsGetCurrentContext(), nullptr);
+}
+
+TEST(Drawing, TextWrapsInsideItsRectangle) {
+    const TextAttributes attrs{.font = UIFont::named("Avenir-Black", 16),
+                               .foregroundColor = UIColor::blackColor()};
+    auto image = UIGraphicsImageRenderer({60, 80}, {.scale = 1}).image([&](UIGraphicsImageRendererContext&) {
+        NSAttributedString("MMMM MMMM MMMM MMMM", attrs).draw(CGRect{0, 0, 60, 80});
+    });
+    auto inkedRows = [&](int from, int to) {
+        int count = 0;
+        for (int y = from; y < to; ++y)
+            for (int x = 0; x < 60; ++x)
+                count += image->pixelColor(x, y).alpha() > 0.5;
+        return count;
+    };
+    EXPECT_GT(inkedRows(0, 20), 20);
+    EXPECT_GT(inkedRows(20, 40), 20); // the text went on to a second line
+}

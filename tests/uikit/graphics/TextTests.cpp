@@ -112,3 +112,62 @@ TEST(TextMeasuring, WorksOnBackgroundThreads) {
     for (const auto& s : sizes)
         EXPECT_EQ(s, sizes[0]);
 }
+
+TEST(NSAttributedString, InsertionsTakeNeighbouringAttributes) {
+    const TextAttributes bold{.font = UIFont::boldSystemFont(12)};
+    NSMutableAttributedString s("ab", bold);
+    s.replaceCharacters({0, 0}, "<"); // at the start: the attributes of what follows
+    s.append(">");                    // at the end: the attributes of what precedes
+    EXPECT_EQ(s.string(), "<ab>");
+    EXPECT_EQ(s.runs().size(), 1u);
+    EXPECT_EQ(s.attributes(3).font, UIFont::boldSystemFont(12));
+
+    NSMutableAttributedString mixed("12");
+    mixed.insert(NSAttributedString("x", {.link = "l"}), 1);
+    mixed.append(NSAttributedString("y", {.link = "l"}));
+    EXPECT_EQ(mixed.string(), "1x2y");
+    EXPECT_EQ(mixed.runs().size(), 4u);
+    EXPECT_EQ(mixed.attributes(1).link, "l");
+    EXPECT_FALSE(mixed.attributes(2).link);
+    mixed.setAttributes({}, {0, 4});
+    EXPECT_EQ(mixed.runs().size(), 1u);
+    EXPECT_TRUE(mixed.runs().front().attributes.empty());
+}
+
+TEST(NSAttributedString, SplitSurrogatesNeverProduceInvalidText) {
+    NSMutableAttributedString s("\U0001F600");
+    ASSERT_EQ(s.length(), 2u);
+    s.deleteCharacters({1, 1}); // leaves a lone high surrogate
+    EXPECT_EQ(s.string(), "\uFFFD");
+    EXPECT_NO_THROW((void)s.boundingRect({100, 0}));
+}
+
+TEST(UTF, MalformedSequencesBecomeReplacementCharacters) {
+    EXPECT_EQ(cw::utf8ToUTF32("\xC0\xAF"), U"\uFFFD\uFFFD");                      // overlong slash
+    EXPECT_EQ(cw::utf8ToUTF32("\xED\xA0\x80"), U"\uFFFD\uFFFD\uFFFD");            // encoded surrogate
+    EXPECT_EQ(cw::utf8ToUTF32("\xF4\x90\x80\x80"), std::u32string(4, U'\uFFFD')); // beyond U+10FFFF
+    EXPECT_EQ(cw::utf8ToUTF32("a\xF0\x9F\x98"), U"a\uFFFD\uFFFD\uFFFD");
+    EXPECT_EQ(cw::utf16ToUTF8(cw::utf8ToUTF16("\U0010FFFF\u20AC")), "\U0010FFFF\u20AC");
+}
+
+TEST(TextMeasuring, ParagraphsStackAndAlignmentKeepsWidth) {
+    const TextAttributes font{.font = UIFont::named("Avenir-Roman", 14)};
+    const CGSize one = textSize("line", font);
+    const CGSize two = textSize("line\nline", font);
+    EXPECT_NEAR(two.height, 2 * one.height, 0.5);
+    EXPECT_NEAR(two.width, one.width, 0.01);
+    NSParagraphStyle spaced;
+    spaced.paragraphSpacing = 12;
+    TextAttributes withSpacing = font;
+    withSpacing.paragraphStyle = spaced;
+    EXPECT_NEAR(textSize("line\nline", withSpacing).height, two.height + 12, 0.5);
+    // A first-line indent widens the one-line measure by the indent.
+    NSParagraphStyle indented;
+    indented.firstLineHeadIndent = 20;
+    indented.headIndent = 20;
+    TextAttributes withIndent = font;
+    withIndent.paragraphStyle = indented;
+    EXPECT_NEAR(textSize("line", withIndent).width, one.width + 20, 0.5);
+    // Runs without a font are measured in the default font.
+    EXPECT_EQ(textSize("line", {}), textSize("line", {.font = UIFont::systemFont(12)}));
+}
