@@ -51,14 +51,14 @@ PangoContext* cw::detail::measuringContext() {
 // One row of the face table: the PostScript name the app asks for and the installed face that
 // stands in for it. Avenir and Avenir Next (geometric-humanist sans) become Lato, which ships
 // the same weight range; Helvetica and Helvetica Neue become Liberation Sans, drawn to
-// Helvetica's metrics; the condensed cuts become DejaVu Sans Condensed; Times New Roman and Courier
-// New become Liberation Serif and Mono. The system font is Liberation Sans too.
+// Helvetica's metrics; Times New Roman and Courier New become Liberation Serif and Mono. No
+// installed face of Avenir's shape comes condensed, so the condensed cuts are Lato at its normal
+// width. The system font is Liberation Sans too.
 struct UIFontFace {
     std::string_view name;
     std::string_view family;
     UIFont::Weight weight;
     bool italic;
-    bool condensed;
 
     static const UIFontFace* find(std::string_view name);
     static UIFont make(const UIFontFace& face, CGFloat size) {
@@ -67,7 +67,6 @@ struct UIFontFace {
         f.family_ = std::string(face.family);
         f.weight_ = face.weight;
         f.italic_ = face.italic;
-        f.condensed_ = face.condensed;
         f.size_ = size;
         return f;
     }
@@ -77,60 +76,59 @@ namespace {
 using W = UIFont::Weight;
 constexpr std::string_view kLato = "Lato";
 constexpr std::string_view kSans = "Liberation Sans";
-constexpr std::string_view kCondensed = "DejaVu Sans";
 constexpr std::string_view kSerif = "Liberation Serif";
 constexpr std::string_view kMono = "Liberation Mono";
 
 constexpr std::array kFaces = {
-    UIFontFace{"Avenir", kLato, W::regular, false, false},
-    UIFontFace{"Avenir-Light", kLato, W::light, false, false},
-    UIFontFace{"Avenir-LightOblique", kLato, W::light, true, false},
-    UIFontFace{"Avenir-Book", kLato, W::regular, false, false},
-    UIFontFace{"Avenir-BookOblique", kLato, W::regular, true, false},
-    UIFontFace{"Avenir-Roman", kLato, W::regular, false, false},
-    UIFontFace{"Avenir-Oblique", kLato, W::regular, true, false},
-    UIFontFace{"Avenir-Medium", kLato, W::medium, false, false},
-    UIFontFace{"Avenir-MediumOblique", kLato, W::medium, true, false},
-    UIFontFace{"Avenir-Heavy", kLato, W::heavy, false, false},
-    UIFontFace{"Avenir-HeavyOblique", kLato, W::heavy, true, false},
-    UIFontFace{"Avenir-Black", kLato, W::black, false, false},
-    UIFontFace{"Avenir-BlackOblique", kLato, W::black, true, false},
-    UIFontFace{"AvenirNext-UltraLight", kLato, W::ultraLight, false, false},
-    UIFontFace{"AvenirNext-Regular", kLato, W::regular, false, false},
-    UIFontFace{"AvenirNext-Italic", kLato, W::regular, true, false},
-    UIFontFace{"AvenirNext-Medium", kLato, W::medium, false, false},
-    UIFontFace{"AvenirNext-MediumItalic", kLato, W::medium, true, false},
-    UIFontFace{"AvenirNext-DemiBold", kLato, W::semibold, false, false},
-    UIFontFace{"AvenirNext-DemiBoldItalic", kLato, W::semibold, true, false},
-    UIFontFace{"AvenirNext-Bold", kLato, W::bold, false, false},
-    UIFontFace{"AvenirNext-BoldItalic", kLato, W::bold, true, false},
-    UIFontFace{"AvenirNext-Heavy", kLato, W::heavy, false, false},
-    UIFontFace{"AvenirNext-HeavyItalic", kLato, W::heavy, true, false},
-    UIFontFace{"AvenirNextCondensed-Regular", kCondensed, W::regular, false, true},
-    UIFontFace{"AvenirNextCondensed-Medium", kCondensed, W::medium, false, true},
-    UIFontFace{"AvenirNextCondensed-DemiBold", kCondensed, W::semibold, false, true},
-    UIFontFace{"AvenirNextCondensed-Bold", kCondensed, W::bold, false, true},
-    UIFontFace{"HelveticaNeue", kSans, W::regular, false, false},
-    UIFontFace{"HelveticaNeue-Italic", kSans, W::regular, true, false},
-    UIFontFace{"HelveticaNeue-Light", kSans, W::light, false, false},
-    UIFontFace{"HelveticaNeue-Medium", kSans, W::medium, false, false},
-    UIFontFace{"HelveticaNeue-Bold", kSans, W::bold, false, false},
-    UIFontFace{"HelveticaNeue-BoldItalic", kSans, W::bold, true, false},
-    UIFontFace{"Helvetica", kSans, W::regular, false, false},
-    UIFontFace{"Helvetica-Bold", kSans, W::bold, false, false},
-    UIFontFace{"Helvetica-Oblique", kSans, W::regular, true, false},
+    UIFontFace{"Avenir", kLato, W::regular, false},
+    UIFontFace{"Avenir-Light", kLato, W::light, false},
+    UIFontFace{"Avenir-LightOblique", kLato, W::light, true},
+    UIFontFace{"Avenir-Book", kLato, W::regular, false},
+    UIFontFace{"Avenir-BookOblique", kLato, W::regular, true},
+    UIFontFace{"Avenir-Roman", kLato, W::regular, false},
+    UIFontFace{"Avenir-Oblique", kLato, W::regular, true},
+    UIFontFace{"Avenir-Medium", kLato, W::medium, false},
+    UIFontFace{"Avenir-MediumOblique", kLato, W::medium, true},
+    UIFontFace{"Avenir-Heavy", kLato, W::heavy, false},
+    UIFontFace{"Avenir-HeavyOblique", kLato, W::heavy, true},
+    UIFontFace{"Avenir-Black", kLato, W::black, false},
+    UIFontFace{"Avenir-BlackOblique", kLato, W::black, true},
+    UIFontFace{"AvenirNext-UltraLight", kLato, W::ultraLight, false},
+    UIFontFace{"AvenirNext-Regular", kLato, W::regular, false},
+    UIFontFace{"AvenirNext-Italic", kLato, W::regular, true},
+    UIFontFace{"AvenirNext-Medium", kLato, W::medium, false},
+    UIFontFace{"AvenirNext-MediumItalic", kLato, W::medium, true},
+    UIFontFace{"AvenirNext-DemiBold", kLato, W::semibold, false},
+    UIFontFace{"AvenirNext-DemiBoldItalic", kLato, W::semibold, true},
+    UIFontFace{"AvenirNext-Bold", kLato, W::bold, false},
+    UIFontFace{"AvenirNext-BoldItalic", kLato, W::bold, true},
+    UIFontFace{"AvenirNext-Heavy", kLato, W::heavy, false},
+    UIFontFace{"AvenirNext-HeavyItalic", kLato, W::heavy, true},
+    UIFontFace{"AvenirNextCondensed-Regular", kLato, W::regular, false},
+    UIFontFace{"AvenirNextCondensed-Medium", kLato, W::medium, false},
+    UIFontFace{"AvenirNextCondensed-DemiBold", kLato, W::semibold, false},
+    UIFontFace{"AvenirNextCondensed-Bold", kLato, W::bold, false},
+    UIFontFace{"HelveticaNeue", kSans, W::regular, false},
+    UIFontFace{"HelveticaNeue-Italic", kSans, W::regular, true},
+    UIFontFace{"HelveticaNeue-Light", kSans, W::light, false},
+    UIFontFace{"HelveticaNeue-Medium", kSans, W::medium, false},
+    UIFontFace{"HelveticaNeue-Bold", kSans, W::bold, false},
+    UIFontFace{"HelveticaNeue-BoldItalic", kSans, W::bold, true},
+    UIFontFace{"Helvetica", kSans, W::regular, false},
+    UIFontFace{"Helvetica-Bold", kSans, W::bold, false},
+    UIFontFace{"Helvetica-Oblique", kSans, W::regular, true},
     // The faces the HTML importer gives text, as the platform's importer does.
-    UIFontFace{"TimesNewRomanPSMT", kSerif, W::regular, false, false},
-    UIFontFace{"TimesNewRomanPS-BoldMT", kSerif, W::bold, false, false},
-    UIFontFace{"TimesNewRomanPS-ItalicMT", kSerif, W::regular, true, false},
-    UIFontFace{"TimesNewRomanPS-BoldItalicMT", kSerif, W::bold, true, false},
-    UIFontFace{"CourierNewPSMT", kMono, W::regular, false, false},
-    UIFontFace{"CourierNewPS-BoldMT", kMono, W::bold, false, false},
-    UIFontFace{"CourierNewPS-ItalicMT", kMono, W::regular, true, false},
-    UIFontFace{"CourierNewPS-BoldItalicMT", kMono, W::bold, true, false},
+    UIFontFace{"TimesNewRomanPSMT", kSerif, W::regular, false},
+    UIFontFace{"TimesNewRomanPS-BoldMT", kSerif, W::bold, false},
+    UIFontFace{"TimesNewRomanPS-ItalicMT", kSerif, W::regular, true},
+    UIFontFace{"TimesNewRomanPS-BoldItalicMT", kSerif, W::bold, true},
+    UIFontFace{"CourierNewPSMT", kMono, W::regular, false},
+    UIFontFace{"CourierNewPS-BoldMT", kMono, W::bold, false},
+    UIFontFace{"CourierNewPS-ItalicMT", kMono, W::regular, true},
+    UIFontFace{"CourierNewPS-BoldItalicMT", kMono, W::bold, true},
 };
 
-constexpr UIFontFace kSystemFace{".SFUI", kSans, W::regular, false, false};
+constexpr UIFontFace kSystemFace{".SFUI", kSans, W::regular, false};
 
 PangoWeight pangoWeight(W w) {
     switch (w) {
@@ -213,8 +211,6 @@ cw::detail::FontDescriptionPtr cw::detail::fontDescription(const UIFont& font) {
     pango_font_description_set_family(d.get(), font.familyName().c_str());
     pango_font_description_set_weight(d.get(), pangoWeight(font.weight()));
     pango_font_description_set_style(d.get(), font.isItalic() ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
-    pango_font_description_set_stretch(d.get(), font.isCondensed() ? PANGO_STRETCH_SEMI_CONDENSED
-                                                                   : PANGO_STRETCH_NORMAL);
     pango_font_description_set_absolute_size(d.get(), font.pointSize() * PANGO_SCALE);
     return d;
 }

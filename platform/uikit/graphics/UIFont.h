@@ -53,7 +53,6 @@ public:
     CGFloat pointSize() const { return size_; }
     Weight weight() const { return weight_; }
     bool isItalic() const { return italic_; }
-    bool isCondensed() const { return condensed_; }
 
     // Metrics of the resolved face, measured by Pango, in points. `descender` is negative
     // (below the baseline) and `lineHeight` = ascender - descender + leading.
@@ -77,7 +76,6 @@ private:
     std::string family_;
     Weight weight_ = Weight::regular;
     bool italic_ = false;
-    bool condensed_ = false;
     CGFloat size_ = 12;
 
     friend struct UIFontFace;

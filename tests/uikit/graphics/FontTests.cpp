@@ -51,6 +51,7 @@ TEST(UIFont, EveryKnownNameResolvesToItsInstalledFamily) {
         if (font.weight() == UIFont::Weight::heavy || font.weight() == UIFont::Weight::black) {
             EXPECT_GE(pango_font_description_get_weight(actual), PANGO_WEIGHT_ULTRABOLD) << name;
         }
+        EXPECT_EQ(pango_font_description_get_style(actual) != PANGO_STYLE_NORMAL, font.isItalic()) << name;
         pango_font_description_free(actual);
         g_object_unref(loaded);
     }
