@@ -1,0 +1,144 @@
+#pragma once
+
+// The Auto Layout engine of one view tree (internal). It keeps the solver in step with the
+// constraints installed in the tree, the autoresizing masks of views that translate them, the
+// intrinsic sizes of views that have them, and pins the root; then it solves and hands frames
+// back to the views.
+//
+// Every view that takes part has four variables: x and y in the root's coordinate space (bounds
+// origins of scrolled views do not count) and its width and height.
+
+#include "uikit/layout/Solver.h"
+#include "uikit/view/NSLayoutConstraint.h"
+
+#include <optional>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+class UIView;
+class UILayoutGuide;
+
+namespace cw::detail {
+
+class LayoutEngine {
+public:
+    // The engine of the tree under `root`. In fitting mode the root is not pinned to its bounds:
+    // its size is drawn towards `target` at the given priorities.
+    explicit LayoutEngine(UIView* root);
+    struct Fitting {
+        CGSize target;
+        float horizontalPriority;
+        float verticalPriority;
+    };
+    LayoutEngine(UIView* root, Fitting fitting);
+    ~LayoutEngine();
+    LayoutEngine(const LayoutEngine&) = delete;
+    LayoutEngine& operator=(const LayoutEngine&) = delete;
+
+    // Something in the tree changed that needs a full look (views or constraints added or
+    // removed, a flag that decides who takes part).
+    void setNeedsSync() { needsSync_ = true; }
+    // One view's frame, autoresizing, intrinsic size or margins changed.
+    void itemChanged(const UIView* view);
+    void constantChanged(NSLayoutConstraint* c);
+    void priorityChanged(NSLayoutConstraint* c);
+    // The constraint is going away (destroyed or uninstalled).
+    void forget(NSLayoutConstraint* c);
+
+    // Brings the solver up to date and solves; views whose solved frames moved are marked for
+    // layout. Cheap when nothing changed.
+    void update();
+
+    bool contains(const UIView* view) const;
+    // The solved frame of a view, in its superview's coordinates, on the pixel grid.
+    std::optional<CGRect> solvedFrame(const UIView* view) const;
+    // The solved size of the root (fitting mode).
+    CGSize rootSize() const;
+
+    layout::Solver& solver() { return solver_; }
+    std::size_t constraintCount() const { return solver_.constraintCount(); }
+
+private:
+    struct Vars {
+        layout::Variable x, y, w, h;
+    };
+    enum InternalKind : std::uint64_t {
+        kAutoX,
+        kAutoY,
+        kAutoW,
+        kAutoH,
+        kHugW,
+        kCompW,
+        kHugH,
+        kCompH,
+        kRootX,
+        kRootY,
+        kRootW,
+        kRootH
+    };
+    struct Item {
+        LayoutItem* item = nullptr;
+        UIView* view = nullptr;         // when the item is a view
+        UILayoutGuide* guide = nullptr; // when the item is a guide
+        Vars vars;
+        bool needed = false;
+        // Autoresizing (views that translate their mask, and are not the root).
+        bool autoresizing = false;
+        layout::ConstraintId autoC[4];
+        CGRect autoFrame;
+        unsigned autoMask = 0;
+        CGSize autoSuperSize;
+        // Intrinsic size (views that do not translate).
+        layout::ConstraintId intrinsicC[4];
+        CGSize intrinsic{-1, -1};
+        float intrinsicPriority[4] = {0, 0, 0, 0};
+        // Root pins.
+        layout::ConstraintId rootC[4];
+        bool rootEdit = false;
+    };
+    struct Record {
+        layout::ConstraintId id;
+        double solverConstant = 0;
+        float priority = 0;
+        bool dependent = false; // constant depends on margins, baselines or guide offsets
+    };
+
+    Item& itemFor(LayoutItem* item);
+    Item* findItem(const LayoutItem* item);
+    const Item* findItem(const LayoutItem* item) const;
+    void sync();
+    void refreshItem(Item& it);
+    void refreshAutoresizing(Item& it);
+    void refreshIntrinsic(Item& it);
+    void refreshRoot(Item& it);
+    void dropItem(Item& it);
+    void removeInternal(layout::ConstraintId& c);
+    layout::ConstraintId addInternal(const layout::Expression& e, layout::Relation r, double priority,
+                                     const Item& it, InternalKind kind);
+    bool buildExpression(NSLayoutConstraint& c, layout::Expression& out, bool& dependent, std::string* why);
+    bool attributeExpression(LayoutItem* item, NSLayoutAttribute a, layout::Expression& out, bool& dependent);
+    void addUserConstraint(NSLayoutConstraint* c);
+    void removeUserConstraint(NSLayoutConstraint* c);
+    void refreshDependentConstants();
+    void reportConflict(NSLayoutConstraint* c, const std::vector<std::uint64_t>& tags);
+    std::string describeTag(std::uint64_t tag) const;
+    bool solveWidthDependentSizes();
+    void markMovedViews();
+    void bind(NSLayoutConstraint* c);
+    void unbindState(NSLayoutConstraint* c);
+
+    UIView* root_;
+    std::optional<Fitting> fitting_;
+    layout::Solver solver_;
+    std::unordered_map<std::uint64_t, Item> items_;
+    std::unordered_map<NSLayoutConstraint*, Record> records_;
+    std::unordered_set<std::uint64_t> changedItems_;
+    std::unordered_set<NSLayoutConstraint*> changedConstraints_;
+    // Constraints whose engine state points here.
+    std::unordered_set<NSLayoutConstraint*> bound_;
+    bool needsSync_ = true;
+    bool rootChanged_ = true;
+};
+
+} // namespace cw::detail

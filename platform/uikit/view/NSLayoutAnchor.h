@@ -1,0 +1,81 @@
+#pragma once
+
+// Layout anchors: typed handles on one attribute of a view or guide that make constraints,
+// so that an x position is never related to a y position or to a size by mistake.
+
+#include "uikit/view/NSLayoutConstraint.h"
+
+template <typename Self> class NSLayoutAnchor {
+public:
+    NSLayoutAnchor(const NSLayoutItem& item, NSLayoutAttribute attribute)
+        : item_(item), attribute_(attribute) {}
+
+    NSLayoutConstraintPtr constraintEqualTo(const Self& other, CGFloat constant = 0) const {
+        return make(NSLayoutRelation::equal, other, 1, constant);
+    }
+    NSLayoutConstraintPtr constraintGreaterThanOrEqualTo(const Self& other, CGFloat constant = 0) const {
+        return make(NSLayoutRelation::greaterThanOrEqual, other, 1, constant);
+    }
+    NSLayoutConstraintPtr constraintLessThanOrEqualTo(const Self& other, CGFloat constant = 0) const {
+        return make(NSLayoutRelation::lessThanOrEqual, other, 1, constant);
+    }
+
+    const NSLayoutItem& item() const { return item_; }
+    NSLayoutAttribute attribute() const { return attribute_; }
+
+protected:
+    NSLayoutConstraintPtr make(NSLayoutRelation r, const Self& other, CGFloat multiplier,
+                               CGFloat constant) const {
+        return NSLayoutConstraint::make(item_, attribute_, r, other.item_, other.attribute_, multiplier,
+                                        constant);
+    }
+
+    NSLayoutItem item_;
+    NSLayoutAttribute attribute_;
+};
+
+class NSLayoutXAxisAnchor : public NSLayoutAnchor<NSLayoutXAxisAnchor> {
+public:
+    using NSLayoutAnchor::NSLayoutAnchor;
+};
+
+class NSLayoutYAxisAnchor : public NSLayoutAnchor<NSLayoutYAxisAnchor> {
+public:
+    using NSLayoutAnchor::NSLayoutAnchor;
+};
+
+class NSLayoutDimension : public NSLayoutAnchor<NSLayoutDimension> {
+public:
+    using NSLayoutAnchor::NSLayoutAnchor;
+    using NSLayoutAnchor::constraintEqualTo;
+    using NSLayoutAnchor::constraintGreaterThanOrEqualTo;
+    using NSLayoutAnchor::constraintLessThanOrEqualTo;
+
+    NSLayoutConstraintPtr constraintEqualToConstant(CGFloat c) const {
+        return constant(NSLayoutRelation::equal, c);
+    }
+    NSLayoutConstraintPtr constraintGreaterThanOrEqualToConstant(CGFloat c) const {
+        return constant(NSLayoutRelation::greaterThanOrEqual, c);
+    }
+    NSLayoutConstraintPtr constraintLessThanOrEqualToConstant(CGFloat c) const {
+        return constant(NSLayoutRelation::lessThanOrEqual, c);
+    }
+    NSLayoutConstraintPtr constraintEqualTo(const NSLayoutDimension& other, CGFloat multiplier,
+                                            CGFloat constant) const {
+        return make(NSLayoutRelation::equal, other, multiplier, constant);
+    }
+    NSLayoutConstraintPtr constraintGreaterThanOrEqualTo(const NSLayoutDimension& other, CGFloat multiplier,
+                                                         CGFloat constant) const {
+        return make(NSLayoutRelation::greaterThanOrEqual, other, multiplier, constant);
+    }
+    NSLayoutConstraintPtr constraintLessThanOrEqualTo(const NSLayoutDimension& other, CGFloat multiplier,
+                                                      CGFloat constant) const {
+        return make(NSLayoutRelation::lessThanOrEqual, other, multiplier, constant);
+    }
+
+private:
+    NSLayoutConstraintPtr constant(NSLayoutRelation r, CGFloat c) const {
+        return NSLayoutConstraint::make(item_, attribute_, r, nullptr, NSLayoutAttribute::notAnAttribute, 1,
+                                        c);
+    }
+};

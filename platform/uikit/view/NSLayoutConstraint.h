@@ -1,0 +1,199 @@
+#pragma once
+
+// Layout constraints between views and layout guides:
+//   first.attribute (==, <=, >=) second.attribute * multiplier + constant   @ priority
+// Constraints are installed on a view (`UIView::addConstraint`) or activated (installed on the
+// nearest common ancestor of their items); the view tree's layout engine solves them.
+
+#include "uikit/graphics/Geometry.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class UIView;
+class UILayoutGuide;
+
+namespace cw::detail {
+class LayoutEngine;
+}
+
+// The platform's layout-attribute integers.
+enum class NSLayoutAttribute : int {
+    notAnAttribute = 0,
+    left = 1,
+    right = 2,
+    top = 3,
+    bottom = 4,
+    leading = 5,
+    trailing = 6,
+    width = 7,
+    height = 8,
+    centerX = 9,
+    centerY = 10,
+    lastBaseline = 11,
+    firstBaseline = 12,
+    leftMargin = 13,
+    rightMargin = 14,
+    topMargin = 15,
+    bottomMargin = 16,
+    leadingMargin = 17,
+    trailingMargin = 18,
+    centerXWithinMargins = 19,
+    centerYWithinMargins = 20,
+};
+
+// The platform's layout-relation integers.
+enum class NSLayoutRelation : int { lessThanOrEqual = -1, equal = 0, greaterThanOrEqual = 1 };
+
+enum class UILayoutConstraintAxis : int { horizontal = 0, vertical = 1 };
+
+using UILayoutPriority = float;
+inline constexpr UILayoutPriority UILayoutPriorityRequired = 1000;
+inline constexpr UILayoutPriority UILayoutPriorityDefaultHigh = 750;
+inline constexpr UILayoutPriority UILayoutPriorityDefaultLow = 250;
+inline constexpr UILayoutPriority UILayoutPriorityFittingSizeLevel = 50;
+
+// Options of the visual format: alignment of every view named in the format (one bit per
+// attribute), direction of horizontal formats, and spacing.
+using NSLayoutFormatOptions = std::uint32_t;
+inline constexpr NSLayoutFormatOptions NSLayoutFormatAlignAllLeft = 1u << 1;
+inline constexpr NSLayoutFormatOptions NSLayoutFormatAlignAllRight = 1u << 2;
+inline constexpr NSLayoutFormatOptions NSLayoutFormatAlignAllTop = 1u << 3;
+inline constexpr NSLayoutFormatOptions NSLayoutFormatAlignAllBottom = 1u << 4;
+inline constexpr NSLayoutFormatOptions NSLayoutFormatAlignAllLeading = 1u << 5;
+inline constexpr NSLayoutFormatOptions NSLayoutFormatAlignAllTrailing = 1u << 6;
+inline constexpr NSLayoutFormatOptions NSLayoutFormatAlignAllCenterX = 1u << 9;
+inline constexpr NSLayoutFormatOptions NSLayoutFormatAlignAllCenterY = 1u << 10;
+inline constexpr NSLayoutFormatOptions NSLayoutFormatAlignAllLastBaseline = 1u << 11;
+inline constexpr NSLayoutFormatOptions NSLayoutFormatAlignAllFirstBaseline = 1u << 12;
+inline constexpr NSLayoutFormatOptions NSLayoutFormatAlignmentMask = 0xFFFF;
+inline constexpr NSLayoutFormatOptions NSLayoutFormatDirectionLeadingToTrailing = 0;
+inline constexpr NSLayoutFormatOptions NSLayoutFormatDirectionLeftToRight = 1u << 16;
+inline constexpr NSLayoutFormatOptions NSLayoutFormatDirectionRightToLeft = 2u << 16;
+inline constexpr NSLayoutFormatOptions NSLayoutFormatDirectionMask = 3u << 16;
+
+namespace cw {
+
+// What a constraint can relate: a view or a layout guide.
+class LayoutItem {
+public:
+    LayoutItem();
+    virtual ~LayoutItem();
+    LayoutItem(const LayoutItem&) = delete;
+    LayoutItem& operator=(const LayoutItem&) = delete;
+
+    // A number no other item of this process has, for the engine's books.
+    std::uint64_t layoutItemId() const { return itemId_; }
+    // The view itself, or the view that owns a guide.
+    virtual UIView* layoutOwningView() = 0;
+    // "UILabel:title" or similar, for conflict reports.
+    virtual std::string layoutDescription() const = 0;
+
+private:
+    std::uint64_t itemId_;
+};
+
+} // namespace cw
+
+using NSLayoutItem = std::shared_ptr<cw::LayoutItem>;
+
+class NSLayoutConstraint : public std::enable_shared_from_this<NSLayoutConstraint> {
+    struct Passkey {};
+
+public:
+    // `NSLayoutConstraint(item:attribute:relatedBy:toItem:attribute:multiplier:constant:)`.
+    // A constraint without a second item takes `notAnAttribute` there, and relates the first
+    // attribute to the constant alone.
+    static std::shared_ptr<NSLayoutConstraint> make(const NSLayoutItem& item, NSLayoutAttribute attribute,
+                                                    NSLayoutRelation relation, const NSLayoutItem& toItem,
+                                                    NSLayoutAttribute toAttribute, CGFloat multiplier = 1,
+                                                    CGFloat constant = 0);
+
+    // The constraints a visual format describes. A malformed format, an unknown view or metric
+    // name, or options that cannot apply is reported on standard error and gives no constraints.
+    static std::vector<std::shared_ptr<NSLayoutConstraint>>
+    constraints(const std::string& visualFormat, NSLayoutFormatOptions options,
+                const std::map<std::string, CGFloat>& metrics,
+                const std::map<std::string, std::shared_ptr<UIView>>& views);
+    // The same, with the reason for a failure instead of the report.
+    static std::vector<std::shared_ptr<NSLayoutConstraint>>
+    constraints(const std::string& visualFormat, NSLayoutFormatOptions options,
+                const std::map<std::string, CGFloat>& metrics,
+                const std::map<std::string, std::shared_ptr<UIView>>& views, std::string* error);
+
+    static void activate(const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints);
+    static void deactivate(const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints);
+
+    NSLayoutConstraint(Passkey, const NSLayoutItem& item, NSLayoutAttribute attribute,
+                       NSLayoutRelation relation, const NSLayoutItem& toItem, NSLayoutAttribute toAttribute,
+                       CGFloat multiplier, CGFloat constant);
+    ~NSLayoutConstraint();
+    NSLayoutConstraint(const NSLayoutConstraint&) = delete;
+    NSLayoutConstraint& operator=(const NSLayoutConstraint&) = delete;
+
+    // Items are held weakly: a constraint never keeps a view alive.
+    NSLayoutItem firstItem() const { return first_.lock(); }
+    NSLayoutItem secondItem() const { return second_.lock(); }
+    cw::LayoutItem* firstItemPointer() const { return firstRaw_; }
+    cw::LayoutItem* secondItemPointer() const { return secondRaw_; }
+    NSLayoutAttribute firstAttribute() const { return firstAttribute_; }
+    NSLayoutAttribute secondAttribute() const { return secondAttribute_; }
+    NSLayoutRelation relation() const { return relation_; }
+    CGFloat multiplier() const { return multiplier_; }
+
+    CGFloat constant() const { return constant_; }
+    // Takes effect at the next layout pass, re-solving in place.
+    void setConstant(CGFloat constant);
+    UILayoutPriority priority() const { return priority_; }
+    void setPriority(UILayoutPriority priority);
+    const std::string& identifier() const { return identifier_; }
+    void setIdentifier(std::string identifier) { identifier_ = std::move(identifier); }
+
+    // Installed on a view (by `addConstraint` or activation).
+    bool isActive() const { return !installedOn_.expired(); }
+    // Activating installs the constraint on the nearest common ancestor of its items; a
+    // constraint whose items share no ancestor is reported and stays inactive.
+    void setActive(bool active);
+    std::shared_ptr<UIView> installedOn() const { return installedOn_.lock(); }
+
+    // "title.height == 20 @999" and the like.
+    std::string description() const;
+
+    // The engine's books; not for app code.
+    struct EngineState {
+        cw::detail::LayoutEngine* engine = nullptr;
+        std::uint32_t solverId = 0;
+        double solverConstant = 0; // the constant as the solver has it (margins, baselines folded in)
+        bool reportedConflict = false;
+        bool reportedInvalid = false;
+    };
+    EngineState& engineState() { return engine_; }
+    void setInstalledOn(const std::shared_ptr<UIView>& view) { installedOn_ = view; }
+
+private:
+    std::weak_ptr<cw::LayoutItem> first_;
+    std::weak_ptr<cw::LayoutItem> second_;
+    cw::LayoutItem* firstRaw_;
+    cw::LayoutItem* secondRaw_;
+    NSLayoutAttribute firstAttribute_;
+    NSLayoutAttribute secondAttribute_;
+    NSLayoutRelation relation_;
+    CGFloat multiplier_;
+    CGFloat constant_;
+    UILayoutPriority priority_ = UILayoutPriorityRequired;
+    std::string identifier_;
+    std::weak_ptr<UIView> installedOn_;
+    EngineState engine_;
+};
+
+using NSLayoutConstraintPtr = std::shared_ptr<NSLayoutConstraint>;
+
+namespace cw::detail {
+// Whether the attribute is horizontal (left, width, centerX, ...), and whether it is a size.
+bool isHorizontal(NSLayoutAttribute a);
+bool isSize(NSLayoutAttribute a);
+const char* attributeName(NSLayoutAttribute a);
+} // namespace cw::detail

@@ -1,0 +1,71 @@
+#pragma once
+
+// A rectangle that takes part in layout without being a view. A guide made by app code has
+// its own position and size, found by its constraints. The guides a view provides (its layout
+// margins and safe area) and the legacy top and bottom layout guides of view controllers follow
+// their view's edges at distances the view knows; constraints to them stay current as those
+// distances change.
+
+#include "uikit/view/NSLayoutAnchor.h"
+
+#include <memory>
+#include <string>
+
+class UILayoutGuide : public cw::LayoutItem, public std::enable_shared_from_this<UILayoutGuide> {
+public:
+    enum class Kind {
+        custom,            // positioned by constraints
+        layoutMargins,     // the owning view's bounds less its layout margins
+        safeArea,          // the owning view's bounds less its safe-area insets
+        topLayoutGuide,    // from the owning view's top down by `length`
+        bottomLayoutGuide, // from the owning view's bottom up by `length`
+    };
+
+    UILayoutGuide() = default;
+    explicit UILayoutGuide(Kind kind) : kind_(kind) {}
+
+    Kind kind() const { return kind_; }
+    std::shared_ptr<UIView> owningView() const { return owningView_.lock(); }
+    void setOwningView(const std::shared_ptr<UIView>& view);
+    const std::string& identifier() const { return identifier_; }
+    void setIdentifier(std::string identifier) { identifier_ = std::move(identifier); }
+
+    // The length of a top or bottom layout guide (the bars above or below the content).
+    CGFloat length() const { return length_; }
+    void setLength(CGFloat length);
+
+    // The guide's rectangle in its owning view's coordinates, as of the last layout pass.
+    CGRect layoutFrame() const;
+
+    // The edges of a guide that follows its view: each edge is the view's minimum (0) or
+    // maximum (1) edge on that axis, plus an offset.
+    struct Edges {
+        int leftFrom = 0, rightFrom = 1, topFrom = 0, bottomFrom = 1;
+        CGFloat left = 0, right = 0, top = 0, bottom = 0;
+    };
+    Edges derivedEdges() const;
+
+    NSLayoutXAxisAnchor leadingAnchor() { return {shared_from_this(), NSLayoutAttribute::leading}; }
+    NSLayoutXAxisAnchor trailingAnchor() { return {shared_from_this(), NSLayoutAttribute::trailing}; }
+    NSLayoutXAxisAnchor leftAnchor() { return {shared_from_this(), NSLayoutAttribute::left}; }
+    NSLayoutXAxisAnchor rightAnchor() { return {shared_from_this(), NSLayoutAttribute::right}; }
+    NSLayoutXAxisAnchor centerXAnchor() { return {shared_from_this(), NSLayoutAttribute::centerX}; }
+    NSLayoutYAxisAnchor topAnchor() { return {shared_from_this(), NSLayoutAttribute::top}; }
+    NSLayoutYAxisAnchor bottomAnchor() { return {shared_from_this(), NSLayoutAttribute::bottom}; }
+    NSLayoutYAxisAnchor centerYAnchor() { return {shared_from_this(), NSLayoutAttribute::centerY}; }
+    NSLayoutDimension widthAnchor() { return {shared_from_this(), NSLayoutAttribute::width}; }
+    NSLayoutDimension heightAnchor() { return {shared_from_this(), NSLayoutAttribute::height}; }
+
+    UIView* layoutOwningView() override;
+    std::string layoutDescription() const override;
+
+    // Set by the layout engine after solving (custom guides).
+    void setSolvedFrame(const CGRect& frame) { solvedFrame_ = frame; }
+
+private:
+    Kind kind_ = Kind::custom;
+    std::weak_ptr<UIView> owningView_;
+    std::string identifier_;
+    CGFloat length_ = 0;
+    CGRect solvedFrame_;
+};

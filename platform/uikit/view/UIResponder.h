@@ -1,0 +1,34 @@
+#pragma once
+
+// The responder chain: views (and later view controllers) that can take touches and become the
+// first responder (the one that receives typed text). Touch delivery itself comes with the event
+// system; these are the hooks it calls.
+
+#include <memory>
+#include <set>
+
+class UITouch;
+class UIEvent;
+
+class UIResponder {
+public:
+    virtual ~UIResponder();
+
+    // The next responder up the chain: a view's superview (or its controller), and so on.
+    virtual UIResponder* nextResponder() const { return nullptr; }
+
+    virtual bool canBecomeFirstResponder() const { return false; }
+    virtual bool canResignFirstResponder() const { return true; }
+    // Makes this the first responder (resigning the current one first); false when it cannot.
+    virtual bool becomeFirstResponder();
+    virtual bool resignFirstResponder();
+    bool isFirstResponder() const;
+    static UIResponder* currentFirstResponder();
+
+    using TouchSet = std::set<std::shared_ptr<UITouch>>;
+    // The base passes each call up the responder chain.
+    virtual void touchesBegan(const TouchSet& touches, const UIEvent* event);
+    virtual void touchesMoved(const TouchSet& touches, const UIEvent* event);
+    virtual void touchesEnded(const TouchSet& touches, const UIEvent* event);
+    virtual void touchesCancelled(const TouchSet& touches, const UIEvent* event);
+};

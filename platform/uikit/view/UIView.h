@@ -1,0 +1,312 @@
+#pragma once
+
+// The view tree. Views are shared objects: a superview owns its subviews, everything else refers
+// to views weakly. Geometry lives in the view's layer; Auto Layout constraints installed on views
+// are solved by one layout engine per tree (held by the tree's root) during the layout pass:
+//   1. update constraints, bottom-up (`updateConstraints` on views that asked for it);
+//   2. bring the engine up to date and solve;
+//   3. top-down, `layoutSubviews` on views that need layout; the base implementation gives the
+//      subviews that take part in Auto Layout their solved frames.
+// Views are used on the main thread only.
+
+#include "uikit/graphics/Geometry.h"
+#include "uikit/graphics/UIColor.h"
+#include "uikit/view/CALayer.h"
+#include "uikit/view/NSLayoutAnchor.h"
+#include "uikit/view/NSLayoutConstraint.h"
+#include "uikit/view/UILayoutGuide.h"
+#include "uikit/view/UIResponder.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cw::detail {
+class LayoutEngine;
+struct ViewLayoutAccess;
+} // namespace cw::detail
+
+using UIViewAutoresizing = unsigned;
+inline constexpr UIViewAutoresizing UIViewAutoresizingNone = 0;
+inline constexpr UIViewAutoresizing UIViewAutoresizingFlexibleLeftMargin = 1u << 0;
+inline constexpr UIViewAutoresizing UIViewAutoresizingFlexibleWidth = 1u << 1;
+inline constexpr UIViewAutoresizing UIViewAutoresizingFlexibleRightMargin = 1u << 2;
+inline constexpr UIViewAutoresizing UIViewAutoresizingFlexibleTopMargin = 1u << 3;
+inline constexpr UIViewAutoresizing UIViewAutoresizingFlexibleHeight = 1u << 4;
+inline constexpr UIViewAutoresizing UIViewAutoresizingFlexibleBottomMargin = 1u << 5;
+
+enum class UIViewContentMode {
+    scaleToFill,
+    scaleAspectFit,
+    scaleAspectFill,
+    redraw,
+    center,
+    top,
+    bottom,
+    left,
+    right,
+    topLeft,
+    topRight,
+    bottomLeft,
+    bottomRight,
+};
+
+// "No intrinsic size on this axis."
+inline constexpr CGFloat UIViewNoIntrinsicMetric = -1;
+inline constexpr CGSize UILayoutFittingCompressedSize{0, 0};
+inline constexpr CGSize UILayoutFittingExpandedSize{10000, 10000};
+
+class UIView : public UIResponder, public cw::LayoutItem, public std::enable_shared_from_this<UIView> {
+public:
+    UIView();
+    explicit UIView(const CGRect& frame);
+    ~UIView() override;
+
+    // --- Geometry (in points) ---------------------------------------------------------------
+    CGRect frame() const;
+    void setFrame(const CGRect& frame);
+    CGRect bounds() const { return layer_->bounds(); }
+    void setBounds(const CGRect& bounds);
+    CGPoint center() const { return layer_->position(); }
+    void setCenter(CGPoint center);
+    CGAffineTransform transform() const { return layer_->affineTransform(); }
+    void setTransform(const CGAffineTransform& t);
+
+    // Converts between this view's bounds coordinates and another view's (or the tree root's,
+    // for none). Both views must be in one tree.
+    CGPoint convert(CGPoint point, const UIView* toView) const;
+    CGPoint convert(CGPoint point, const std::shared_ptr<UIView>& toView) const {
+        return convert(point, toView.get());
+    }
+    CGPoint convertFrom(CGPoint point, const UIView* fromView) const;
+    CGPoint convertFrom(CGPoint point, const std::shared_ptr<UIView>& fromView) const {
+        return convertFrom(point, fromView.get());
+    }
+    CGRect convert(const CGRect& rect, const UIView* toView) const;
+    CGRect convert(const CGRect& rect, const std::shared_ptr<UIView>& toView) const {
+        return convert(rect, toView.get());
+    }
+    CGRect convertFrom(const CGRect& rect, const UIView* fromView) const;
+    CGRect convertFrom(const CGRect& rect, const std::shared_ptr<UIView>& fromView) const {
+        return convertFrom(rect, fromView.get());
+    }
+
+    // --- The tree ---------------------------------------------------------------------------
+    std::shared_ptr<UIView> superview() const { return superview_.lock(); }
+    UIView* superviewPointer() const { return superviewRaw_; }
+    const std::vector<std::shared_ptr<UIView>>& subviews() const { return subviews_; }
+    // Adding a view that has another superview moves it; adding a view to itself or to one of
+    // its own descendants is refused (it would make a cycle).
+    void addSubview(const std::shared_ptr<UIView>& view);
+    void insertSubview(const std::shared_ptr<UIView>& view, std::size_t index);
+    void insertSubviewBelow(const std::shared_ptr<UIView>& view, const std::shared_ptr<UIView>& sibling);
+    void insertSubviewAbove(const std::shared_ptr<UIView>& view, const std::shared_ptr<UIView>& sibling);
+    void bringSubviewToFront(const std::shared_ptr<UIView>& view);
+    void sendSubviewToBack(const std::shared_ptr<UIView>& view);
+    void exchangeSubview(std::size_t index1, std::size_t index2);
+    void removeFromSuperview();
+    bool isDescendant(const UIView* view) const;
+    // This view or the first descendant (depth first) with the tag.
+    std::shared_ptr<UIView> viewWithTag(long tag);
+    // The topmost ancestor (this view when it has no superview).
+    UIView* rootView();
+
+    // Hooks for subclasses.
+    virtual void didAddSubview(UIView*) {}
+    virtual void willRemoveSubview(UIView*) {}
+    virtual void willMoveToSuperview(UIView*) {}
+    virtual void didMoveToSuperview() {}
+
+    // --- Looks ------------------------------------------------------------------------------
+    const std::shared_ptr<CALayer>& layer() const { return layer_; }
+    bool isHidden() const { return layer_->hidden; }
+    void setHidden(bool hidden) { layer_->hidden = hidden; }
+    CGFloat alpha() const { return layer_->opacity; }
+    void setAlpha(CGFloat alpha) { layer_->opacity = static_cast<float>(alpha); }
+    bool clipsToBounds() const { return layer_->masksToBounds; }
+    void setClipsToBounds(bool clips) { layer_->masksToBounds = clips; }
+    std::optional<UIColor> backgroundColor() const { return layer_->backgroundColor; }
+    void setBackgroundColor(const std::optional<UIColor>& color);
+    // Inherited from the superview when not set; the platform's blue at the root.
+    UIColor tintColor() const;
+    void setTintColor(const std::optional<UIColor>& color);
+    virtual void tintColorDidChange() {}
+    UIViewContentMode contentMode() const { return contentMode_; }
+    void setContentMode(UIViewContentMode mode);
+    bool isOpaque() const { return opaque_; }
+    void setOpaque(bool opaque) { opaque_ = opaque; }
+
+    long tag() const { return tag_; }
+    void setTag(long tag) { tag_ = tag; }
+    const std::string& accessibilityIdentifier() const { return accessibilityIdentifier_; }
+    void setAccessibilityIdentifier(std::string id) { accessibilityIdentifier_ = std::move(id); }
+    std::string accessibilityLabel;
+    bool isUserInteractionEnabled() const { return userInteractionEnabled_; }
+    void setUserInteractionEnabled(bool enabled) { userInteractionEnabled_ = enabled; }
+    bool isMultipleTouchEnabled = false;
+
+    // --- Hit testing ------------------------------------------------------------------------
+    // The deepest visible, interactive descendant (or this view) containing the point, which is
+    // in this view's bounds coordinates.
+    virtual std::shared_ptr<UIView> hitTest(CGPoint point, const UIEvent* event);
+    virtual bool pointInside(CGPoint point, const UIEvent* event) const;
+
+    UIResponder* nextResponder() const override;
+
+    // --- Sizing -----------------------------------------------------------------------------
+    // The size that best fits the given one; the base keeps the current size.
+    virtual CGSize sizeThatFits(CGSize size) const;
+    void sizeToFit();
+    // The size the content needs, or UIViewNoIntrinsicMetric on an axis with no preference.
+    virtual CGSize intrinsicContentSize() const;
+    void invalidateIntrinsicContentSize();
+
+    // --- Layout -----------------------------------------------------------------------------
+    void setNeedsLayout();
+    bool needsLayout() const { return needsLayout_; }
+    // Runs the layout pass now if this view or an ancestor needs it.
+    void layoutIfNeeded();
+    // Lays out the subviews; the base gives constrained subviews their solved frames.
+    virtual void layoutSubviews();
+
+    UIEdgeInsets layoutMargins() const { return layoutMargins_; }
+    void setLayoutMargins(const UIEdgeInsets& margins);
+    virtual void layoutMarginsDidChange() {}
+    // The insets the screen's bars and edges leave; set on a root (by its window or controller)
+    // and derived for descendants from where they lie within it.
+    UIEdgeInsets safeAreaInsets() const;
+    void setSafeAreaInsets(const UIEdgeInsets& insets);
+    virtual void safeAreaInsetsDidChange() {}
+
+    // --- Drawing ----------------------------------------------------------------------------
+    void setNeedsDisplay();
+    void setNeedsDisplayInRect(const CGRect&) { setNeedsDisplay(); }
+    // Draws the view's own content into the current graphics context, in bounds coordinates.
+    virtual void draw(const CGRect& rect);
+
+    // --- Auto Layout ------------------------------------------------------------------------
+    const std::vector<NSLayoutConstraintPtr>& constraints() const { return constraints_; }
+    // Installs a constraint on this view (adding one already installed here does nothing).
+    void addConstraint(const NSLayoutConstraintPtr& constraint);
+    void addConstraints(const std::vector<NSLayoutConstraintPtr>& constraints);
+    void removeConstraint(const NSLayoutConstraintPtr& constraint);
+    void removeConstraints(const std::vector<NSLayoutConstraintPtr>& constraints);
+
+    bool translatesAutoresizingMaskIntoConstraints() const { return translatesAutoresizing_; }
+    void setTranslatesAutoresizingMaskIntoConstraints(bool translates);
+    UIViewAutoresizing autoresizingMask() const { return autoresizingMask_; }
+    void setAutoresizingMask(UIViewAutoresizing mask);
+    bool autoresizesSubviews() const { return autoresizesSubviews_; }
+    void setAutoresizesSubviews(bool autoresizes) { autoresizesSubviews_ = autoresizes; }
+
+    UILayoutPriority contentHuggingPriority(UILayoutConstraintAxis axis) const;
+    void setContentHuggingPriority(UILayoutPriority priority, UILayoutConstraintAxis axis);
+    UILayoutPriority contentCompressionResistancePriority(UILayoutConstraintAxis axis) const;
+    void setContentCompressionResistancePriority(UILayoutPriority priority, UILayoutConstraintAxis axis);
+
+    // Asks for `updateConstraints` at the next layout pass. New views start out asking.
+    void setNeedsUpdateConstraints();
+    bool needsUpdateConstraints() const { return needsUpdateConstraints_; }
+    void updateConstraintsIfNeeded();
+    // Adds or changes this view's constraints; called bottom-up before solving.
+    virtual void updateConstraints() {}
+
+    // The smallest (or, with other targets and priorities, the best-fitting) size this view's
+    // constraints allow, solved for this view and its subtree alone.
+    CGSize systemLayoutSizeFitting(CGSize targetSize) const;
+    CGSize systemLayoutSizeFitting(CGSize targetSize, UILayoutPriority horizontalFittingPriority,
+                                   UILayoutPriority verticalFittingPriority) const;
+
+    // Baselines for lastBaseline / firstBaseline constraints: the distances from the bottom to
+    // the last baseline and from the top to the first. Views without text use their edges.
+    virtual CGFloat lastBaselineOffsetFromBottom() const { return 0; }
+    virtual CGFloat firstBaselineOffsetFromTop() const { return 0; }
+    // Whether the intrinsic height depends on the width the layout gives (multi-line text): the
+    // engine then solves again with the width it found.
+    virtual bool intrinsicSizeDependsOnWidth() const { return false; }
+    // The width the last layout gave this view, for such views; 0 before any.
+    CGFloat layoutWidthHint() const { return layoutWidthHint_; }
+
+    const std::vector<std::shared_ptr<UILayoutGuide>>& layoutGuides() const { return layoutGuides_; }
+    void addLayoutGuide(const std::shared_ptr<UILayoutGuide>& guide);
+    void removeLayoutGuide(const std::shared_ptr<UILayoutGuide>& guide);
+    std::shared_ptr<UILayoutGuide> layoutMarginsGuide();
+    std::shared_ptr<UILayoutGuide> safeAreaLayoutGuide();
+
+    NSLayoutXAxisAnchor leadingAnchor() { return {shared_from_this(), NSLayoutAttribute::leading}; }
+    NSLayoutXAxisAnchor trailingAnchor() { return {shared_from_this(), NSLayoutAttribute::trailing}; }
+    NSLayoutXAxisAnchor leftAnchor() { return {shared_from_this(), NSLayoutAttribute::left}; }
+    NSLayoutXAxisAnchor rightAnchor() { return {shared_from_this(), NSLayoutAttribute::right}; }
+    NSLayoutXAxisAnchor centerXAnchor() { return {shared_from_this(), NSLayoutAttribute::centerX}; }
+    NSLayoutYAxisAnchor topAnchor() { return {shared_from_this(), NSLayoutAttribute::top}; }
+    NSLayoutYAxisAnchor bottomAnchor() { return {shared_from_this(), NSLayoutAttribute::bottom}; }
+    NSLayoutYAxisAnchor centerYAnchor() { return {shared_from_this(), NSLayoutAttribute::centerY}; }
+    NSLayoutYAxisAnchor firstBaselineAnchor() {
+        return {shared_from_this(), NSLayoutAttribute::firstBaseline};
+    }
+    NSLayoutYAxisAnchor lastBaselineAnchor() { return {shared_from_this(), NSLayoutAttribute::lastBaseline}; }
+    NSLayoutDimension widthAnchor() { return {shared_from_this(), NSLayoutAttribute::width}; }
+    NSLayoutDimension heightAnchor() { return {shared_from_this(), NSLayoutAttribute::height}; }
+
+    UIView* layoutOwningView() override { return this; }
+    std::string layoutDescription() const override;
+    // The class name used in descriptions ("UIView", "UILabel", ...).
+    virtual std::string className() const { return "UIView"; }
+
+protected:
+    // For views backed by a special layer (a gradient or shape layer).
+    UIView(const CGRect& frame, std::shared_ptr<CALayer> layer);
+
+private:
+    friend struct cw::detail::ViewLayoutAccess;
+    friend class cw::detail::LayoutEngine;
+
+    void attachSubview(const std::shared_ptr<UIView>& view, std::size_t index);
+    void placeLayerOf(UIView* view, std::size_t index);
+    void boundsSizeChanged(CGSize oldSize);
+    void frameChangedByCode();
+    void markLayoutStructureChanged();
+    void layoutSubtreeIfNeeded();
+    void runLayoutPass();
+    void propagateUpdateConstraintsFlag();
+    void updateConstraintsBottomUp();
+    void autoresizeSubviews(CGSize oldSize);
+    // Frames set by the engine do not feed back into the engine.
+    void setFrameFromEngine(const CGRect& frame);
+
+    std::shared_ptr<CALayer> layer_;
+    std::weak_ptr<UIView> superview_;
+    UIView* superviewRaw_ = nullptr;
+    std::vector<std::shared_ptr<UIView>> subviews_;
+    std::optional<UIColor> tintColor_;
+    UIViewContentMode contentMode_ = UIViewContentMode::scaleToFill;
+    bool opaque_ = true;
+    long tag_ = 0;
+    std::string accessibilityIdentifier_;
+    bool userInteractionEnabled_ = true;
+
+    bool needsLayout_ = true;
+    bool needsUpdateConstraints_ = true;
+    bool subtreeNeedsUpdateConstraints_ = true;
+    bool translatesAutoresizing_ = true;
+    UIViewAutoresizing autoresizingMask_ = UIViewAutoresizingNone;
+    bool autoresizesSubviews_ = true;
+    UILayoutPriority hugging_[2] = {UILayoutPriorityDefaultLow, UILayoutPriorityDefaultLow};
+    UILayoutPriority compression_[2] = {UILayoutPriorityDefaultHigh, UILayoutPriorityDefaultHigh};
+    UIEdgeInsets layoutMargins_{8, 8, 8, 8};
+    std::optional<UIEdgeInsets> explicitSafeArea_;
+    CGFloat layoutWidthHint_ = 0;
+    bool inEngineFrameUpdate_ = false;
+
+    std::vector<NSLayoutConstraintPtr> constraints_;
+    std::vector<std::shared_ptr<UILayoutGuide>> layoutGuides_;
+    std::shared_ptr<UILayoutGuide> marginsGuide_;
+    std::shared_ptr<UILayoutGuide> safeAreaGuide_;
+
+    // Held by a tree's root; created at the first layout pass that needs it.
+    std::unique_ptr<cw::detail::LayoutEngine> engine_;
+};
+
+using UIViewPtr = std::shared_ptr<UIView>;
