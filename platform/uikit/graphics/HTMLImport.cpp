@@ -179,6 +179,8 @@ private:
             if (auto c = parseColor(attribute(n, "color"))) style_.color = c;
         }
         applyInlineStyle(attribute(n, "style"));
+        // A paragraph's bottom margin of one line's height becomes space after it.
+        if (name == "p") paragraph_.paragraphSpacing = style_.size;
         if (name == "blockquote") {
             paragraph_.headIndent += 40;
             paragraph_.firstLineHeadIndent += 40;

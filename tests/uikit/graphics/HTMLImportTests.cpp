@@ -28,6 +28,8 @@ TEST(HTMLImport, ListsReadTabBulletTabWithHeadIndent) {
     ASSERT_TRUE(item.paragraphStyle);
     EXPECT_GT(item.paragraphStyle->headIndent, 0);
     EXPECT_EQ(s->attributes(0).paragraphStyle->headIndent, 0);
+    EXPECT_EQ(s->attributes(0).paragraphStyle->paragraphSpacing, 12);
+    EXPECT_EQ(item.paragraphStyle->paragraphSpacing, 0);
 }
 
 TEST(HTMLImport, NestedAndOrderedLists) {
