@@ -117,18 +117,19 @@ public:
 
     NSAttributedString attributedSubstring(NSRange range) const;
 
-    // Measuring, with Pango. `boundingRect` lays the text out within `size` (0 = no limit) and
-    // gives the box of its lines; `size()` is the size of the text as one line per paragraph,
-    // unwrapped. Runs without a font are measured in the default font (system 12 points, as the
-    // platform's text drawing does).
-    CGRect
-    boundingRect(CGSize size,
-                 NSStringDrawingOptions options = NSStringDrawingOptions::usesLineFragmentOrigin) const;
+    // Measuring, with Pango. `boundingRect` lays the text out within the width of `size` (0 = no
+    // limit) and gives the box of its lines; `maximumNumberOfLines` > 0 keeps at most that many
+    // lines (as a label does), the last one ending in an ellipsis when text is cut. `size()` is the
+    // size of the text as one line per paragraph, unwrapped. Runs without a font are measured in
+    // the default font (system 12 points, as the platform's text drawing does).
+    CGRect boundingRect(CGSize size,
+                        NSStringDrawingOptions options = NSStringDrawingOptions::usesLineFragmentOrigin,
+                        int maximumNumberOfLines = 0) const;
     CGSize size() const;
 
     // Drawing into the current graphics context (see UIGraphics.h); nothing happens without one.
     void draw(CGPoint point) const;
-    void draw(const CGRect& rect) const;
+    void draw(const CGRect& rect, int maximumNumberOfLines = 0) const;
 
     friend bool operator==(const NSAttributedString&, const NSAttributedString&) = default;
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace cw::detail {
 
@@ -42,7 +43,8 @@ PangoUnderline underline(NSUnderlineStyle style) {
 
 } // namespace
 
-TextLayout::TextLayout(const NSAttributedString& text, CGFloat width) {
+TextLayout::TextLayout(const NSAttributedString& text, CGFloat width, int maximumNumberOfLines) {
+    int linesLeft = maximumNumberOfLines > 0 ? maximumNumberOfLines : std::numeric_limits<int>::max();
     const std::u16string& s = text.utf16();
     PangoContext* ctx = measuringContext();
     std::size_t start = 0;
@@ -158,6 +160,14 @@ TextLayout::TextLayout(const NSAttributedString& text, CGFloat width) {
             }
         }
 
+        const int lines = pango_layout_get_line_count(layout);
+        const bool cut = lines > linesLeft;
+        if (cut && width > 0) {
+            pango_layout_set_height(layout, -linesLeft);
+            pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END);
+        }
+        linesLeft -= std::min(lines, linesLeft);
+
         if (!first) y += style.paragraphSpacingBefore;
         PangoRectangle logical;
         pango_layout_get_extents(layout, nullptr, &logical);
@@ -168,7 +178,7 @@ TextLayout::TextLayout(const NSAttributedString& text, CGFloat width) {
         y += static_cast<CGFloat>(logical.height) / PANGO_SCALE;
         paragraphs_.push_back(std::move(p));
         first = false;
-        if (end >= s.size()) break;
+        if (end >= s.size() || linesLeft == 0) break;
         y += style.paragraphSpacing;
         start = next;
     }
@@ -188,9 +198,10 @@ void TextLayout::draw(cairo_t* cr, CGPoint origin) const {
 
 // ---- NSAttributedString measuring and drawing ---------------------------------------------
 
-CGRect NSAttributedString::boundingRect(CGSize size, NSStringDrawingOptions options) const {
+CGRect NSAttributedString::boundingRect(CGSize size, NSStringDrawingOptions options,
+                                        int maximumNumberOfLines) const {
     const bool wraps = options == NSStringDrawingOptions::usesLineFragmentOrigin;
-    const cw::detail::TextLayout layout(*this, wraps ? size.width : 0);
+    const cw::detail::TextLayout layout(*this, wraps ? size.width : 0, maximumNumberOfLines);
     return {0, 0, layout.size().width, layout.size().height};
 }
 
@@ -204,14 +215,14 @@ void NSAttributedString::draw(CGPoint point) const {
     cw::detail::TextLayout(*this, 0).draw(ctx->cairo(), point);
 }
 
-void NSAttributedString::draw(const CGRect& rect) const {
+void NSAttributedString::draw(const CGRect& rect, int maximumNumberOfLines) const {
     CGContext* ctx = UIGraphicsGetCurrentContext();
     if (!ctx || rect.isNull()) return;
     cairo_t* cr = ctx->cairo();
     cairo_save(cr);
     cairo_rectangle(cr, rect.minX(), rect.minY(), rect.width(), rect.height());
     cairo_clip(cr);
-    cw::detail::TextLayout(*this, rect.width()).draw(cr, rect.origin);
+    cw::detail::TextLayout(*this, rect.width(), maximumNumberOfLines).draw(cr, rect.origin);
     cairo_restore(cr);
 }
 

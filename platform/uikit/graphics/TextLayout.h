@@ -12,8 +12,9 @@ namespace cw::detail {
 
 class TextLayout {
 public:
-    // `width` <= 0 lays every paragraph out on one unwrapped line.
-    TextLayout(const NSAttributedString& text, CGFloat width);
+    // `width` <= 0 lays every paragraph out on one unwrapped line. `maximumNumberOfLines` > 0
+    // keeps that many lines in all, the last one cut with an ellipsis when text remains.
+    TextLayout(const NSAttributedString& text, CGFloat width, int maximumNumberOfLines = 0);
 
     CGSize size() const { return size_; }
     // Draws with the layout's top left at `origin` in the current user space of `cr`.

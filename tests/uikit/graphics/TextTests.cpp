@@ -171,3 +171,19 @@ TEST(TextMeasuring, ParagraphsStackAndAlignmentKeepsWidth) {
     // Runs without a font are measured in the default font.
     EXPECT_EQ(textSize("line", {}), textSize("line", {.font = UIFont::systemFont(12)}));
 }
+
+TEST(TextMeasuring, LineLimitCutsTheText) {
+    const NSAttributedString text("one two three four five six seven eight nine ten eleven twelve",
+                                  {.font = UIFont::named("Avenir-Roman", 14)});
+    const CGRect all = text.boundingRect({60, 0});
+    const CGRect two = text.boundingRect({60, 0}, NSStringDrawingOptions::usesLineFragmentOrigin, 2);
+    const CGRect one = text.boundingRect({60, 0}, NSStringDrawingOptions::usesLineFragmentOrigin, 1);
+    EXPECT_NEAR(two.size.height, 2 * one.size.height, 0.5);
+    EXPECT_GT(all.size.height, two.size.height);
+    EXPECT_LE(two.size.width, 60);
+    // Lines are counted across paragraphs.
+    const NSAttributedString paragraphs("a\nb\nc", {.font = UIFont::named("Avenir-Roman", 14)});
+    EXPECT_NEAR(
+        paragraphs.boundingRect({100, 0}, NSStringDrawingOptions::usesLineFragmentOrigin, 2).size.height,
+        two.size.height, 0.5);
+}
