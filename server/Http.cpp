@@ -179,13 +179,6 @@ void RequestContext::requireBabyAccess(int64_t babyId) const {
     }
 }
 
-std::vector<UploadedFile> RequestContext::files() const {
-    std::vector<UploadedFile> out;
-    for (const auto& [name, part] : request.files)
-        if (!part.filename.empty()) out.push_back({name, part.filename, part.content_type, &part.content});
-    return out;
-}
-
 std::string RequestContext::baseUrl() const {
     std::string host = request.get_header_value("Host");
     if (!hostLooksSafe(host)) host = request.local_addr + ":" + std::to_string(request.local_port);

@@ -74,7 +74,9 @@ public:
     // 403 unless the signed-in member is one of the baby's family.
     void requireBabyAccess(int64_t babyId) const;
 
-    std::vector<UploadedFile> files() const;
+    // The picture parts of a multipart request, in the order they were sent.
+    std::vector<UploadedFile> uploads;
+    const std::vector<UploadedFile>& files() const { return uploads; }
 
     // The address of this server as the client reached it, without a trailing slash.
     std::string baseUrl() const;

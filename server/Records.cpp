@@ -209,7 +209,7 @@ std::string savePicture(const RequestContext& ctx, const UploadedFile& file) {
     const std::string& bytes = *file.content;
     if (bytes.size() > ctx.state.options.maxPictureBytes)
         throw HttpError(413, "The picture \"" + file.field + "\" is larger than " +
-                                 std::to_string(ctx.state.options.maxPictureBytes / (1024 * 1024)) + " MB.");
+                                 std::to_string(ctx.state.options.maxPictureBytes / 1024) + " KB.");
     std::string extension;
     if (bytes.size() > 3 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
         static_cast<unsigned char>(bytes[1]) == 0xD8 && static_cast<unsigned char>(bytes[2]) == 0xFF)

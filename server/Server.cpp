@@ -21,6 +21,11 @@ std::string dump(const json& value) {
     return value.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
+std::string sizeText(size_t bytes) {
+    if (bytes >= 1024 * 1024) return std::to_string(bytes / (1024 * 1024)) + " MB";
+    return std::to_string(bytes / 1024) + " KB";
+}
+
 void sendError(httplib::Response& res, int status, const std::string& message) {
     res.status = status;
     res.set_content(dump({{"message", message}, {"status", message}}), "application/json");
@@ -32,6 +37,13 @@ std::string trimSlashes(const std::string& path) {
     size_t end = path.find_last_not_of('/');
     return path.substr(begin, end - begin + 1);
 }
+
+// A request's body as read: the raw body, or the parts of a multipart form in the order sent.
+struct Incoming {
+    std::string body;
+    bool multipart = false;
+    std::vector<httplib::MultipartFormData> parts;
+};
 
 thread_local std::chrono::steady_clock::time_point requestStart;
 thread_local bool requestTimed = false;
@@ -173,7 +185,7 @@ void CradlewayServer::setUp() {
                    servePicture(state->staticDirectory, req.matches[1].str(), res);
                });
 
-    auto dispatch = [this, state](const httplib::Request& req, httplib::Response& res) {
+    auto dispatch = [this, state](const httplib::Request& req, httplib::Response& res, const Incoming& in) {
         std::string path = trimSlashes(req.path.substr(kApiPrefix.size()));
         auto found = routes_.find(req.method + " " + path);
         if (found == routes_.end()) {
@@ -190,12 +202,17 @@ void CradlewayServer::setUp() {
                 ctx.fromText = true;
                 for (const auto& [name, value] : req.params)
                     addFormField(ctx.params, name, value);
-            } else if (req.is_multipart_form_data()) {
+            } else if (in.multipart) {
+                // Fields in the order sent, so that the elements of a flattened list stay together.
                 ctx.fromText = true;
-                for (const auto& [name, part] : req.files)
-                    if (part.filename.empty()) addFormField(ctx.params, name, part.content);
-            } else if (!req.body.empty()) {
-                json body = json::parse(req.body, nullptr, false);
+                for (const auto& part : in.parts) {
+                    if (part.filename.empty())
+                        addFormField(ctx.params, part.name, part.content);
+                    else
+                        ctx.uploads.push_back({part.name, part.filename, part.content_type, &part.content});
+                }
+            } else if (!in.body.empty()) {
+                json body = json::parse(in.body, nullptr, false);
                 if (body.is_discarded()) throw HttpError(400, "The request body is not valid JSON.");
                 if (!body.is_object()) throw HttpError(400, "The request body must be a JSON object.");
                 ctx.params = std::move(body);
@@ -222,8 +239,40 @@ void CradlewayServer::setUp() {
             sendError(res, 500, "The server could not complete the request.");
         }
     };
-    http_->Get("/m/api/.*", dispatch);
-    http_->Post("/m/api/.*", dispatch);
+    http_->Get("/m/api/.*", [dispatch](const httplib::Request& req, httplib::Response& res) {
+        dispatch(req, res, Incoming{});
+    });
+    http_->Post("/m/api/.*", [dispatch, state](const httplib::Request& req, httplib::Response& res,
+                                               const httplib::ContentReader& reader) {
+        Incoming in;
+        // Refuse an oversized body before reading it.
+        if (req.has_header("Content-Length") &&
+            req.get_header_value<uint64_t>("Content-Length") > state->options.maxRequestBytes) {
+            sendError(res, 413,
+                      "The request is larger than " + sizeText(state->options.maxRequestBytes) + ".");
+            return;
+        }
+        if (req.is_multipart_form_data()) {
+            in.multipart = true;
+            reader(
+                [&](const httplib::MultipartFormData& part) {
+                    httplib::MultipartFormData copy = part;
+                    copy.content.clear();
+                    in.parts.push_back(std::move(copy));
+                    return true;
+                },
+                [&](const char* data, size_t length) {
+                    in.parts.back().content.append(data, length);
+                    return true;
+                });
+        } else {
+            reader([&](const char* data, size_t length) {
+                in.body.append(data, length);
+                return true;
+            });
+        }
+        dispatch(req, res, in);
+    });
 }
 
 int CradlewayServer::bind() {

@@ -1,0 +1,148 @@
+#include "ServerFixture.h"
+
+#include "server/Http.h"
+
+namespace cw::server::testing {
+namespace {
+
+using InputTest = ServerTest;
+
+void expectJsonError(const Reply& reply, int status) {
+    EXPECT_EQ(reply.status, status) << reply.raw;
+    ASSERT_TRUE(reply.body.is_object()) << reply.raw;
+    EXPECT_TRUE(reply.body["message"].is_string());
+    EXPECT_TRUE(reply.body["status"].is_string());
+}
+
+TEST_F(InputTest, MalformedBodiesAndMissingOrMistypedKeysGive400) {
+    Session s = demoMother();
+    expectJsonError(postRaw("content/", "{\"baby_ids\": [1,", "application/json", s.access), 400);
+    expectJsonError(postRaw("content/", "[1, 2]", "application/json", s.access), 400);
+    expectJsonError(post("content/", {{"user_id", s.userId}}, s.access), 400);
+    expectJsonError(post("content/", {{"baby_ids", "1,2"}, {"user_id", s.userId}}, s.access), 400);
+    expectJsonError(post("content/", {{"baby_ids", {json::object()}}, {"user_id", s.userId}}, s.access), 400);
+    expectJsonError(post("baby/weight", {{"baby_id", "one"}, {"user_id", s.userId}}, s.access), 400);
+    expectJsonError(post("baby/weight", {{"baby_id", 1.5}, {"user_id", s.userId}}, s.access), 400);
+    expectJsonError(post("signin/", {{"email", 7}, {"password", "x"}}), 400);
+    expectJsonError(post("signup/", {{"email", "a@b.c"}}), 400);
+    expectJsonError(
+        post("member/notification/settings", {{"user_id", s.userId}, {"scheduled", "yes"}}, s.access), 400);
+    expectJsonError(post("member/notification/settings",
+                         {{"user_id", s.userId}, {"scheduled_from", "25:00:00"}}, s.access),
+                    400);
+    expectJsonError(
+        post("question/response", {{"user_id", s.userId}, {"questions", {{"1", "Yes"}}}}, s.access), 400);
+    expectJsonError(post("analytics/", {{"screen_name", "X"}, {"screen_action", "Tap"}}), 400);
+    // Ids in decimal text are read like numbers, since the client sends both forms.
+    EXPECT_EQ(post("baby/weight", {{"baby_id", "1"}, {"user_id", std::to_string(s.userId)}}, s.access).status,
+              200);
+}
+
+TEST_F(InputTest, AnotherMembersDataIsRefused) {
+    Session mother = demoMother();
+    Session stranger = signUpStranger("stranger@cradleway.test");
+    int64_t strangersBaby = stranger.reply["babies"][0]["id"];
+
+    expectJsonError(
+        post("baby/daily_update", {{"baby_id", 1}, {"user_id", stranger.userId}}, stranger.access), 403);
+    expectJsonError(post("baby/care_givers", {{"baby_id", 2}, {"user_id", stranger.userId}}, stranger.access),
+                    403);
+    expectJsonError(post("content/", {{"baby_ids", {1}}, {"user_id", stranger.userId}}, stranger.access),
+                    403);
+    // Speaking for someone else with one's own token.
+    expectJsonError(post("baby/weight", {{"baby_id", 1}, {"user_id", stranger.userId}}, mother.access), 403);
+    expectJsonError(
+        post("baby/weight", {{"baby_id", strangersBaby}, {"user_id", mother.userId}}, mother.access), 403);
+    expectJsonError(
+        get("post", {{"user_id", std::to_string(stranger.userId)}, {"post_id", "30"}}, stranger.access), 403);
+    // A baby update may not take over another family's baby.
+    json takeover = {{"user_id", stranger.userId},
+                     {"babies",
+                      {{{"id", 1},
+                        {"full_name", "Mine"},
+                        {"birthday", "2026-01-01"},
+                        {"expected_birthday", "2026-02-01"},
+                        {"gender", "Female"}}}}};
+    expectJsonError(post("baby/update", takeover, stranger.access), 403);
+    // Nor may a sign-up claim a baby that already has a family.
+    json claim = {{"full_name", "Claimer"},
+                  {"email", "claim@cradleway.test"},
+                  {"relationship", "Father"},
+                  {"password", "claimer-pass"},
+                  {"babies", {{{"id", 1}}}}};
+    expectJsonError(post("signup/", claim), 403);
+    EXPECT_EQ(post("signin/", {{"email", "claim@cradleway.test"}, {"password", "claimer-pass"}}).status, 403);
+    // Unknown ids are 404.
+    expectJsonError(post("baby/daily_update", {{"baby_id", 999}, {"user_id", mother.userId}}, mother.access),
+                    404);
+    // The whole family of the baby is still intact.
+    Reply journey = post("member/nicu_journey", {{"user_id", mother.userId}}, mother.access);
+    EXPECT_EQ(journey.body["babies"].size(), 2u);
+}
+
+TEST_F(InputTest, SqlLookingTextIsStoredAsText) {
+    Session s = demoMother();
+    const std::string text = "Robert'); DROP TABLE posts;-- \" OR 1=1 %_\\";
+    Reply created = multipart(
+        "post", {{"user_id", std::to_string(s.userId), "", ""}, {"post_text", text, "", ""}}, s.access);
+    ASSERT_EQ(created.status, 200) << created.raw;
+    int64_t postId = created.body["data"]["posts"][0]["id"];
+    Reply fetched =
+        get("post", {{"user_id", std::to_string(s.userId)}, {"post_id", std::to_string(postId)}}, s.access);
+    ASSERT_EQ(fetched.status, 200);
+    EXPECT_EQ(fetched.body["data"]["posts"][0]["post_text"], text);
+    Reply comment = post(
+        "comments/new",
+        {{"comment_text", text}, {"post_id", std::to_string(postId)}, {"user_id", std::to_string(s.userId)}},
+        s.access);
+    ASSERT_EQ(comment.status, 200) << comment.raw;
+    Reply search = get("search/", {{"query", "%_"}}, s.access);
+    ASSERT_EQ(search.status, 200);
+    EXPECT_TRUE(search.body["data"].empty());
+    Reply feed = post("content/", {{"baby_ids", {1, 2}}, {"user_id", s.userId}}, s.access);
+    EXPECT_GE(feed.body["data"]["posts"].size(), 4u);
+}
+
+TEST_F(InputTest, UnknownPathsAndMethodsAnswerInJson) {
+    expectJsonError(get("no/such/thing", {}), 404);
+    expectJsonError(get("signin", {}), 405);
+    auto picture = client_->Get("/images/upload/none.png");
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->status, 404);
+    auto escape = client_->Get("/images/upload/..%2Fcw.db");
+    ASSERT_TRUE(escape);
+    EXPECT_EQ(escape->status, 404);
+}
+
+TEST(FormFields, BracketNamesFoldIntoNestedValues) {
+    json params = json::object();
+    for (auto [k, v] : std::vector<std::pair<std::string, std::string>>{{"babies[][full_name]", "A"},
+                                                                        {"babies[][id]", "1"},
+                                                                        {"babies[][full_name]", "B"},
+                                                                        {"ids[]", "5"},
+                                                                        {"ids[]", "6"},
+                                                                        {"user[name]", "N"},
+                                                                        {"broken[", "x"}})
+        addFormField(params, k, v);
+    ASSERT_EQ(params["babies"].size(), 2u);
+    EXPECT_EQ(params["babies"][0], json({{"full_name", "A"}, {"id", "1"}}));
+    EXPECT_EQ(params["babies"][1], json({{"full_name", "B"}}));
+    EXPECT_EQ(params["ids"], json({"5", "6"}));
+    EXPECT_EQ(params["user"]["name"], "N");
+    EXPECT_EQ(params["broken["], "x");
+}
+
+TEST(Dates, TheFormsDatePatternIsReadToo) {
+    EXPECT_EQ(normaliseDate("2019-02-03"), "2019-02-03");
+    EXPECT_EQ(normaliseDate("Feb, 03 2019"), "2019-02-03");
+    EXPECT_FALSE(normaliseDate("Feb, 30 2019"));
+    EXPECT_FALSE(normaliseDate("2019-13-01"));
+    EXPECT_FALSE(normaliseDate("yesterday"));
+    EXPECT_EQ(journeyDate("2019-01-05"), "Jan 5, 2019");
+    EXPECT_EQ(cardTime(0), "1970-01-01T00:00:00.000+0000");
+    EXPECT_EQ(dailyUpdateTime(86400), "1970-01-02T00:00:00+0000");
+    EXPECT_EQ(measurementTime(61), "1970-01-01T00:01:01");
+}
+
+} // namespace
+} // namespace cw::server::testing

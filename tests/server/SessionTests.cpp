@@ -1,0 +1,108 @@
+#include "ServerFixture.h"
+
+namespace cw::server::testing {
+namespace {
+
+using SessionTest = ServerTest;
+
+TEST_F(SessionTest, SignInFeedExpiryRefreshAndReplay) {
+    Session s = demoMother();
+    ASSERT_EQ(s.reply["babies"].size(), 2u);
+    EXPECT_TRUE(s.reply["user"]["security_code"].is_number_integer());
+    json feedBody = {{"baby_ids", {1, 2}}, {"user_id", s.userId}};
+
+    Reply feed = post("content/", feedBody, s.access);
+    ASSERT_EQ(feed.status, 200) << feed.raw;
+    EXPECT_FALSE(feed.body["data"]["content"].empty());
+
+    // An hour later the access token has expired: the member-only request is refused with 401.
+    now_ += 3601;
+    Reply expired = post("content/", feedBody, s.access);
+    EXPECT_EQ(expired.status, 401);
+    EXPECT_TRUE(expired.body["message"].is_string());
+
+    // The refresh answers both tokens at the top level, both new.
+    httplib::Headers h = {{"X-Access-Token", s.access}, {"X-Refresh-Token", s.refresh}};
+    auto refreshed = client_->Post("/m/api/tokens/", h, "", "application/json");
+    ASSERT_TRUE(refreshed);
+    ASSERT_EQ(refreshed->status, 200) << refreshed->body;
+    json tokens = json::parse(refreshed->body);
+    std::string access = tokens["access_token"], refresh = tokens["refresh_token"];
+    EXPECT_NE(access, s.access);
+    EXPECT_NE(refresh, s.refresh);
+
+    // The replayed request goes through with the new token.
+    EXPECT_EQ(post("content/", feedBody, access).status, 200);
+
+    // The spent refresh token cannot be used again; a made-up one neither.
+    auto again = client_->Post("/m/api/tokens/", {{"X-Refresh-Token", s.refresh}}, "", "application/json");
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->status, 401);
+    auto junk = client_->Post("/m/api/tokens", {{"X-Refresh-Token", "junk"}}, "", "application/json");
+    ASSERT_TRUE(junk);
+    EXPECT_EQ(junk->status, 401);
+    EXPECT_EQ(json::parse(junk->body)["message"].is_string(), true);
+}
+
+TEST_F(SessionTest, RefreshTokensExpireToo) {
+    Session s = demoMother();
+    now_ += 31LL * 24 * 3600;
+    auto result = client_->Post("/m/api/tokens/", {{"X-Refresh-Token", s.refresh}}, "", "application/json");
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->status, 401);
+}
+
+TEST_F(SessionTest, SignedOutRequestsNeverAnswer401) {
+    const std::string stale = "0000";
+    EXPECT_EQ(
+        post("signin/", {{"email", "demo@cradleway.test"}, {"password", "wrong-password"}}, stale).status,
+        403);
+    EXPECT_EQ(post("signin/", {{"email", "nobody@cradleway.test"}, {"password", "x"}}).status, 403);
+    EXPECT_EQ(post("member/check/", {{"email", "new@cradleway.test"}}, stale).status, 200);
+    EXPECT_EQ(post("member/password/reset/", {{"email", "new@cradleway.test"}}, stale).status, 200);
+    EXPECT_EQ(post("baby/verify_mrn", {{"mrn", "CW100001"}}, stale).status, 200);
+    EXPECT_EQ(post("invite/check", {{"email", "x@y.z"}, {"invitation_code", "1"}}, stale).status, 404);
+    EXPECT_EQ(post("validate/email", {{"email", "fresh@cradleway.test"}}, stale).status, 200);
+    EXPECT_EQ(post("verify/email", {{"email", "fresh@cradleway.test"}, {"code", 1}}, stale).status, 400);
+    json event = {
+        {"screen_name", "LoginScreen"}, {"screen_action", "Loaded"}, {"event_details", json::object()}};
+    EXPECT_EQ(post("analytics/", event, stale).status, 200);
+    // Member-only requests without a token are refused.
+    EXPECT_EQ(post("baby/daily_update", {{"baby_id", 1}, {"user_id", 1}}).status, 401);
+    EXPECT_EQ(get("comments/", {{"user_id", "1"}, {"post_id", "1"}}).status, 401);
+}
+
+TEST_F(SessionTest, PasswordResetGivesATemporaryPasswordThatBecomesThePassword) {
+    Reply reply = post("member/password/reset/", {{"email", "demo@cradleway.test"}});
+    ASSERT_EQ(reply.status, 200);
+    EXPECT_TRUE(reply.body["message"].is_string());
+    std::string temporary = consoleCapture("for demo@cradleway.test", "temporary password ");
+    ASSERT_FALSE(temporary.empty());
+    // The old password still works until the temporary one is used.
+    demoMother();
+    signIn("demo@cradleway.test", temporary);
+    EXPECT_EQ(post("signin/", {{"email", "demo@cradleway.test"}, {"password", "cradleway-demo"}}).status,
+              403);
+}
+
+TEST_F(SessionTest, PasswordUpdateChecksTheCurrentPassword) {
+    Session s = demoMother();
+    json body = {{"user_id", std::to_string(s.userId)},
+                 {"security_code", std::to_string(s.code)},
+                 {"current_password", "not-it"},
+                 {"new_password", "a-new-password"}};
+    Reply wrong = post("member/update_pass/", body, s.access);
+    EXPECT_EQ(wrong.status, 400);
+    EXPECT_TRUE(wrong.body["message"].is_string());
+    body["current_password"] = "cradleway-demo";
+    body["new_password"] = "short";
+    EXPECT_EQ(post("member/update_pass/", body, s.access).status, 400);
+    body["new_password"] = "a-new-password";
+    Reply ok = post("member/update_pass/", body, s.access);
+    EXPECT_EQ(ok.status, 200);
+    EXPECT_TRUE(ok.body["message"].is_string());
+    signIn("demo@cradleway.test", "a-new-password");
+}
+
+} // namespace
+} // namespace cw::server::testing

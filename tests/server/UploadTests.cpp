@@ -1,0 +1,127 @@
+#include "ServerFixture.h"
+
+namespace cw::server::testing {
+namespace {
+
+class UploadTest : public ServerTest {
+protected:
+    void adjust(ServerOptions& options) override {
+        options.maxPictureBytes = 4096;
+        options.maxRequestBytes = 64 * 1024;
+    }
+
+    std::string fetch(const std::string& path, int* status = nullptr) {
+        auto result = client_->Get(path.c_str());
+        if (status) *status = result ? result->status : 0;
+        return result ? result->body : std::string();
+    }
+};
+
+TEST_F(UploadTest, PostPicturesAreServedBackAtTheNamedPaths) {
+    Session s = demoMother();
+    std::string first = jpegBytes(1000), second = jpegBytes(2000);
+    Reply reply = multipart("post/",
+                            {{"user_id", std::to_string(s.userId), "", ""},
+                             {"post_text", "Two pictures", "", ""},
+                             {"no_of_images", "2", "", ""},
+                             {"post_picture_2", second, "photo_2.jpg", "image/jpeg"},
+                             {"post_picture_1", first, "photo_1.jpg", "image/jpeg"}},
+                            s.access);
+    ASSERT_EQ(reply.status, 200) << reply.raw;
+    json medias = reply.body["data"]["posts"][0]["post_medias"];
+    ASSERT_EQ(medias.size(), 2u);
+    EXPECT_EQ(medias[0]["file_type"], "jpg");
+    std::string path = medias[0]["file_name"];
+    EXPECT_NE(path.find("images/upload"), std::string::npos);
+    int status = 0;
+    EXPECT_EQ(fetch("/" + path, &status), first);
+    EXPECT_EQ(status, 200);
+    EXPECT_EQ(fetch("/" + medias[1]["file_name"].get<std::string>()), second);
+}
+
+TEST_F(UploadTest, MemberBabyAndJourneyPictures) {
+    Session s = demoMother();
+    std::string picture = jpegBytes(800);
+    Reply member =
+        multipart("member/update/",
+                  {{"user_id", std::to_string(s.userId), "", ""},
+                   {"security_code", std::to_string(s.code), "", ""},
+                   {"full_name", "Emma Hart-Lee", "", ""},
+                   {"user_picture_" + std::to_string(s.userId), picture, "photo_1.jpg", "image/jpeg"}},
+                  s.access);
+    ASSERT_EQ(member.status, 200) << member.raw;
+    EXPECT_EQ(fetch("/" + member.body["file_name"].get<std::string>()), picture);
+    EXPECT_EQ(member.body["user"]["full_name"], "Emma Hart-Lee");
+
+    Reply babies = multipart("baby/update",
+                             {{"user_id", std::to_string(s.userId), "", ""},
+                              {"babies[][birthday]", "Nov, 13 2026", "", ""},
+                              {"babies[][expected_birthday]", "2027-01-27", "", ""},
+                              {"babies[][full_name]", "Olivia Rose Hart", "", ""},
+                              {"babies[][gender]", "Female", "", ""},
+                              {"babies[][id]", "1", "", ""},
+                              {"babies[][birthday]", "2026-11-13", "", ""},
+                              {"babies[][expected_birthday]", "2027-01-27", "", ""},
+                              {"babies[][full_name]", "Noah Hart", "", ""},
+                              {"babies[][gender]", "Male", "", ""},
+                              {"babies[][id]", "2", "", ""},
+                              {"baby_picture_1", picture, "photo_1.jpg", "image/jpeg"}},
+                             s.access);
+    ASSERT_EQ(babies.status, 200) << babies.raw;
+    ASSERT_EQ(babies.body["response"].size(), 2u);
+    EXPECT_EQ(babies.body["response"][0]["full_name"], "Olivia Rose Hart");
+    EXPECT_EQ(babies.body["response"][0]["birthday"], "2026-11-13");
+    EXPECT_EQ(fetch("/" + babies.body["response"][0]["file_name"].get<std::string>()), picture);
+
+    Reply added = multipart("baby/nicu_journey_add",
+                            {{"baby_id", "2", "", ""},
+                             {"user_id", std::to_string(s.userId), "", ""},
+                             {"date", "2026-12-01", "", ""},
+                             {"type", "other", "", ""},
+                             {"input_text", "First smile", "", ""},
+                             {"image_file", picture, "photo_2_2026-12-01.jpg", "image/jpeg"}},
+                            s.access);
+    ASSERT_EQ(added.status, 200) << added.raw;
+    json item = added.body["nicu_journey_add"];
+    EXPECT_EQ(item["label"], "First smile");
+    EXPECT_EQ(item["date"], "Dec 1, 2026");
+    std::string url = item["image"];
+    ASSERT_EQ(url.rfind("http://", 0), 0u);
+    EXPECT_EQ(fetch(url.substr(url.find("/images/"))), picture);
+}
+
+TEST_F(UploadTest, OversizedOrForeignUploadsAreRefused) {
+    Session s = demoMother();
+    Reply big = multipart("post/",
+                          {{"user_id", std::to_string(s.userId), "", ""},
+                           {"post_picture_1", jpegBytes(5000), "photo_1.jpg", "image/jpeg"}},
+                          s.access);
+    EXPECT_EQ(big.status, 413);
+    EXPECT_TRUE(big.body["message"].is_string());
+
+    Reply huge = multipart("post/",
+                           {{"user_id", std::to_string(s.userId), "", ""},
+                            {"post_picture_1", jpegBytes(100 * 1024), "photo_1.jpg", "image/jpeg"}},
+                           s.access);
+    EXPECT_EQ(huge.status, 413);
+    EXPECT_TRUE(huge.body["message"].is_string()) << huge.raw;
+
+    Reply notAPicture = multipart("post/",
+                                  {{"user_id", std::to_string(s.userId), "", ""},
+                                   {"post_picture_1", "<html>", "photo_1.jpg", "image/jpeg"}},
+                                  s.access);
+    EXPECT_EQ(notAPicture.status, 415);
+
+    Reply mismatch = multipart("post/",
+                               {{"user_id", std::to_string(s.userId), "", ""},
+                                {"no_of_images", "2", "", ""},
+                                {"post_picture_1", jpegBytes(100), "photo_1.jpg", "image/jpeg"}},
+                               s.access);
+    EXPECT_EQ(mismatch.status, 400);
+    // None of the refused posts was stored.
+    Reply feed = post("content/", {{"baby_ids", {1}}, {"user_id", s.userId}}, s.access);
+    EXPECT_EQ(feed.body["data"]["posts"].size(), 3u);
+}
+
+} // namespace
+} // namespace cw::server::testing
