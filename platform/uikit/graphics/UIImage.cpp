@@ -34,7 +34,6 @@ std::uint32_t premultiplied(unsigned r, unsigned g, unsigned b, unsigned a) {
 
 // Unpremultiplied RGBA bytes of every pixel.
 std::vector<std::uint8_t> rgbaBytes(cairo_surface_t* s) {
-    cairo_surface_flush(s);
     const int w = cairo_image_surface_get_width(s), h = cairo_image_surface_get_height(s);
     const int stride = cairo_image_surface_get_stride(s);
     const unsigned char* data = cairo_image_surface_get_data(s);
@@ -249,7 +248,11 @@ bool isRegularFile(const std::filesystem::path& p) {
 
 } // namespace
 
-UIImage::UIImage(Passkey, cairo_surface_t* surface, CGFloat scale) : surface_(surface), scale_(scale) {}
+// Images never change after this, so their pixels are flushed once here and then only read,
+// from any thread.
+UIImage::UIImage(Passkey, cairo_surface_t* surface, CGFloat scale) : surface_(surface), scale_(scale) {
+    cairo_surface_flush(surface_);
+}
 
 UIImage::~UIImage() {
     cairo_surface_destroy(surface_);
@@ -356,7 +359,6 @@ int UIImage::pixelHeight() const {
 
 std::uint32_t UIImage::pixel(int x, int y) const {
     if (x < 0 || y < 0 || x >= pixelWidth() || y >= pixelHeight()) return 0;
-    cairo_surface_flush(surface_);
     const unsigned char* data = cairo_image_surface_get_data(surface_);
     return reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) *
                                                              cairo_image_surface_get_stride(surface_))[x];
@@ -379,7 +381,6 @@ std::optional<Data> UIImage::jpegData(CGFloat quality, std::string* error) const
     if (std::isnan(quality)) quality = 0;
     const int q = std::clamp(static_cast<int>(std::lround(std::clamp(quality, 0.0, 1.0) * 100)), 1, 100);
     // Premultiplied colour is the colour composed onto black.
-    cairo_surface_flush(surface_);
     const unsigned char* data = cairo_image_surface_get_data(surface_);
     const int stride = cairo_image_surface_get_stride(surface_);
     std::vector<unsigned char> rgb(static_cast<std::size_t>(w) * h * 3);
