@@ -105,6 +105,7 @@ void CradlewayServer::setUp() {
     http_->new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
     http_->set_payload_max_length(opts.maxRequestBytes);
     http_->set_keep_alive_max_count(1000);
+    http_->set_tcp_nodelay(true);
 
     ServerState* state = state_.get();
 
