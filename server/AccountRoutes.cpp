@@ -150,6 +150,7 @@ json signUp(RequestContext& ctx) {
     json babies = ctx.has("babies") ? ctx.params["babies"] : json::array();
     if (babies.is_string()) babies = json::parse(babies.get<std::string>(), nullptr, false);
     if (!babies.is_array()) throw HttpError(400, "\"babies\" must be a list.");
+    if (babies.size() > 20) throw HttpError(400, "\"babies\" names too many babies.");
 
     std::optional<std::string> picture;
     for (const auto& file : ctx.files())

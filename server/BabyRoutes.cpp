@@ -26,6 +26,7 @@ std::string genderText(std::string text) {
 json discharged(RequestContext& ctx) {
     int64_t me = ctx.memberMatchingUserId();
     json out = json::object();
+    if (ctx.list("babies").size() > 50) throw HttpError(400, "\"babies\" names too many babies.");
     for (const json& entry : ctx.list("babies")) {
         RequestContext one(ctx.request, ctx.response, ctx.db, ctx.state);
         one.params = {{"id", entry}};
@@ -45,6 +46,7 @@ json updateBabies(RequestContext& ctx) {
     json babies = ctx.params.value("babies", json());
     if (babies.is_string()) babies = json::parse(babies.get<std::string>(), nullptr, false);
     if (!babies.is_array()) throw HttpError(400, "\"babies\" must be a list.");
+    if (babies.size() > 20) throw HttpError(400, "\"babies\" names too many babies.");
 
     std::map<std::string, UploadedFile> pictures;
     for (const auto& file : ctx.files())

@@ -41,6 +41,7 @@ void requireContent(Connection& db, int64_t contentId) {
 json feed(RequestContext& ctx) {
     int64_t me = ctx.memberMatchingUserId();
     std::vector<int64_t> babyIds;
+    if (ctx.list("baby_ids").size() > 50) throw HttpError(400, "\"baby_ids\" names too many babies.");
     for (const json& entry : ctx.list("baby_ids")) {
         RequestContext one(ctx.request, ctx.response, ctx.db, ctx.state);
         one.params = {{"baby_id", entry}};

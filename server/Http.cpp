@@ -276,6 +276,21 @@ void addFormField(json& target, const std::string& name, const std::string& valu
             node = &node->back();
             continue;
         }
+        bool index = i > 0 && key.size() <= 4 && key.find_first_not_of("0123456789") == std::string::npos &&
+                     (node->is_null() || node->is_array());
+        if (index) {
+            // "babies[0][full_name]": an explicit position in a list.
+            if (!node->is_array()) *node = json::array();
+            size_t at = std::stoul(key);
+            while (node->size() <= at)
+                node->push_back(nullptr);
+            if (last) {
+                (*node)[at] = value;
+                return;
+            }
+            node = &(*node)[at];
+            continue;
+        }
         if (!node->is_object()) *node = json::object();
         if (last) {
             (*node)[key] = value;

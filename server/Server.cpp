@@ -215,6 +215,7 @@ void CradlewayServer::setUp() {
             } else if (!in.body.empty()) {
                 json body = json::parse(in.body, nullptr, false);
                 if (body.is_discarded()) throw HttpError(400, "The request body is not valid JSON.");
+                if (body.is_null()) body = json::object(); // a request sent without parameters
                 if (!body.is_object()) throw HttpError(400, "The request body must be a JSON object.");
                 ctx.params = std::move(body);
             }

@@ -122,7 +122,9 @@ TEST(FormFields, BracketNamesFoldIntoNestedValues) {
                                                                         {"ids[]", "5"},
                                                                         {"ids[]", "6"},
                                                                         {"user[name]", "N"},
-                                                                        {"broken[", "x"}})
+                                                                        {"broken[", "x"},
+                                                                        {"kids[1][name]", "K1"},
+                                                                        {"kids[0][name]", "K0"}})
         addFormField(params, k, v);
     ASSERT_EQ(params["babies"].size(), 2u);
     EXPECT_EQ(params["babies"][0], json({{"full_name", "A"}, {"id", "1"}}));
@@ -130,6 +132,7 @@ TEST(FormFields, BracketNamesFoldIntoNestedValues) {
     EXPECT_EQ(params["ids"], json({"5", "6"}));
     EXPECT_EQ(params["user"]["name"], "N");
     EXPECT_EQ(params["broken["], "x");
+    EXPECT_EQ(params["kids"], json({{{"name", "K0"}}, {{"name", "K1"}}}));
 }
 
 TEST(Dates, TheFormsDatePatternIsReadToo) {

@@ -23,7 +23,7 @@ TEST_F(SessionTest, SignInFeedExpiryRefreshAndReplay) {
 
     // The refresh answers both tokens at the top level, both new.
     httplib::Headers h = {{"X-Access-Token", s.access}, {"X-Refresh-Token", s.refresh}};
-    auto refreshed = client_->Post("/m/api/tokens/", h, "", "application/json");
+    auto refreshed = client_->Post("/m/api/tokens/", h, "null", "application/json");
     ASSERT_TRUE(refreshed);
     ASSERT_EQ(refreshed->status, 200) << refreshed->body;
     json tokens = json::parse(refreshed->body);
