@@ -225,14 +225,15 @@ void appendPath(cairo_t* cr, const UIBezierPath& path) {
         case UIBezierPath::Element::Kind::quad: {
             double x0, y0;
             cairo_get_current_point(cr, &x0, &y0);
-            const CGPoint c = e.points[0], p = e.points[1];
+            // Elements keep the end point first, then the control points.
+            const CGPoint p = e.points[0], c = e.points[1];
             cairo_curve_to(cr, x0 + 2.0 / 3.0 * (c.x - x0), y0 + 2.0 / 3.0 * (c.y - y0),
                            p.x + 2.0 / 3.0 * (c.x - p.x), p.y + 2.0 / 3.0 * (c.y - p.y), p.x, p.y);
             break;
         }
         case UIBezierPath::Element::Kind::curve:
-            cairo_curve_to(cr, e.points[0].x, e.points[0].y, e.points[1].x, e.points[1].y, e.points[2].x,
-                           e.points[2].y);
+            cairo_curve_to(cr, e.points[1].x, e.points[1].y, e.points[2].x, e.points[2].y, e.points[0].x,
+                           e.points[0].y);
             break;
         case UIBezierPath::Element::Kind::close:
             cairo_close_path(cr);

@@ -105,6 +105,10 @@ public:
     bool needsDisplay() const { return needsDisplay_; }
     void clearNeedsDisplay() { needsDisplay_ = false; }
 
+    // Draws this layer and its sublayers (with backgrounds, corners, borders, shadows, opacity and
+    // masks) into the context, in this layer's bounds coordinates.
+    void render(CGContext& context);
+
     // Draws what the layer itself shows (between its background and its sublayers), in its
     // bounds coordinates. The base draws `contents`, stretched over the bounds.
     virtual void drawInContext(CGContext& context);

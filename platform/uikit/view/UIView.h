@@ -185,6 +185,9 @@ public:
     void setNeedsDisplayInRect(const CGRect&) { setNeedsDisplay(); }
     // Draws the view's own content into the current graphics context, in bounds coordinates.
     virtual void draw(const CGRect& rect);
+    // Draws the view and its subviews into the current graphics context, scaled into `rect`
+    // (after a layout pass when `afterScreenUpdates`); false without a current context.
+    bool drawHierarchy(const CGRect& rect, bool afterScreenUpdates = true);
 
     // --- Auto Layout ------------------------------------------------------------------------
     const std::vector<NSLayoutConstraintPtr>& constraints() const { return constraints_; }

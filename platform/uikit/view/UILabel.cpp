@@ -1,0 +1,332 @@
+#include "uikit/view/UILabel.h"
+
+#include "uikit/graphics/PangoSupport.h"
+#include "uikit/graphics/UIGraphics.h"
+
+#include <algorithm>
+#include <cmath>
+#include <pango/pangocairo.h>
+
+namespace cw::detail {
+
+namespace {
+
+guint16 channel(CGFloat v) {
+    return static_cast<guint16>(std::lround(std::clamp(v, 0.0, 1.0) * 65535.0));
+}
+
+void insert(PangoAttrList* list, PangoAttribute* attr, unsigned start, unsigned end) {
+    attr->start_index = start;
+    attr->end_index = end;
+    pango_attr_list_insert(list, attr);
+}
+
+// Sets the UTF-8 text of `layout` and one attribute list with the runs' fonts, colours and
+// underlines; runs without a font or colour take the given ones.
+void applyStyledText(PangoLayout* layout, const NSAttributedString& text, const UIFont& font,
+                     const UIColor& color) {
+    const std::u16string& s = text.utf16();
+    std::string utf8;
+    std::vector<unsigned> offsets;
+    offsets.reserve(s.size() + 1);
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        offsets.push_back(static_cast<unsigned>(utf8.size()));
+        const bool pair =
+            s[i] >= 0xD800 && s[i] <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF;
+        utf8 += cw::utf16ToUTF8(std::u16string_view(s).substr(i, pair ? 2 : 1));
+        if (pair) {
+            offsets.push_back(static_cast<unsigned>(utf8.size()));
+            ++i;
+        }
+    }
+    offsets.push_back(static_cast<unsigned>(utf8.size()));
+    pango_layout_set_text(layout, utf8.c_str(), static_cast<int>(utf8.size()));
+    PangoAttrList* list = pango_attr_list_new();
+    const FontDescriptionPtr base = fontDescription(font);
+    pango_layout_set_font_description(layout, base.get());
+    for (const auto& run : text.runs()) {
+        const unsigned a = offsets[std::min(run.range.location, s.size())];
+        const unsigned b = offsets[std::min(run.range.end(), s.size())];
+        if (a >= b) continue;
+        const UIFont f = run.attributes.font.value_or(font);
+        if (!(f == font)) insert(list, pango_attr_font_desc_new(fontDescription(f).get()), a, b);
+        const UIColor c = run.attributes.foregroundColor.value_or(color);
+        insert(list,
+               pango_attr_foreground_new(channel(c.clampedRed()), channel(c.clampedGreen()),
+                                         channel(c.clampedBlue())),
+               a, b);
+        if (c.clampedAlpha() < 1)
+            insert(list, pango_attr_foreground_alpha_new(std::max<guint16>(1, channel(c.clampedAlpha()))), a,
+                   b);
+        if (run.attributes.backgroundColor) {
+            const UIColor& bg = *run.attributes.backgroundColor;
+            insert(list,
+                   pango_attr_background_new(channel(bg.clampedRed()), channel(bg.clampedGreen()),
+                                             channel(bg.clampedBlue())),
+                   a, b);
+        }
+        if (run.attributes.underlineStyle && *run.attributes.underlineStyle != NSUnderlineStyle::none) {
+            insert(list,
+                   pango_attr_underline_new(*run.attributes.underlineStyle == NSUnderlineStyle::double_
+                                                ? PANGO_UNDERLINE_DOUBLE
+                                                : PANGO_UNDERLINE_SINGLE),
+                   a, b);
+        }
+    }
+    pango_layout_set_attributes(layout, list);
+    pango_attr_list_unref(list);
+}
+
+constexpr double kScale = 2.0; // the pixel grid sizes are rounded up to
+
+double ceilToPixel(double v) {
+    return std::ceil(v * kScale - 1e-6) / kScale;
+}
+
+} // namespace
+
+LabelText::LabelText(const NSAttributedString& text, const UIFont& font, const UIColor& color,
+                     NSTextAlignment alignment, NSLineBreakMode mode, CGFloat width, long lines)
+    : width_(width), lines_(lines) {
+    if (text.empty()) return;
+    PangoLayout* l = pango_layout_new(measuringContext());
+    layout_ = l;
+    applyStyledText(l, text, font, color);
+    const NSParagraphStyle style = text.attributes(0).paragraphStyle.value_or(NSParagraphStyle{});
+    switch (alignment) {
+    case NSTextAlignment::center:
+        pango_layout_set_alignment(l, PANGO_ALIGN_CENTER);
+        break;
+    case NSTextAlignment::right:
+        pango_layout_set_alignment(l, PANGO_ALIGN_RIGHT);
+        break;
+    case NSTextAlignment::justified:
+        pango_layout_set_justify(l, TRUE);
+        break;
+    case NSTextAlignment::left:
+    case NSTextAlignment::natural:
+        break;
+    }
+    if (style.lineSpacing > 0) pango_layout_set_spacing(l, static_cast<int>(style.lineSpacing * PANGO_SCALE));
+    const bool truncating = mode == NSLineBreakMode::byTruncatingTail ||
+                            mode == NSLineBreakMode::byTruncatingHead ||
+                            mode == NSLineBreakMode::byTruncatingMiddle;
+    if (width > 0) {
+        pango_layout_set_width(l, static_cast<int>(std::floor(width * PANGO_SCALE)));
+        pango_layout_set_wrap(l, mode == NSLineBreakMode::byCharWrapping ? PANGO_WRAP_CHAR
+                                                                         : PANGO_WRAP_WORD_CHAR);
+        if (lines == 1 && !truncating) {
+            // One line that does not fit is cut at the edge rather than wrapped.
+            pango_layout_set_width(l, -1);
+            clipped_ = true;
+        }
+        if (truncating && lines > 0) {
+            pango_layout_set_ellipsize(l, mode == NSLineBreakMode::byTruncatingHead ? PANGO_ELLIPSIZE_START
+                                          : mode == NSLineBreakMode::byTruncatingMiddle
+                                              ? PANGO_ELLIPSIZE_MIDDLE
+                                              : PANGO_ELLIPSIZE_END);
+            pango_layout_set_height(l, static_cast<int>(-lines));
+        }
+    }
+    // Measure the lines shown: every line, or the first `lines` of them.
+    PangoLayoutIter* it = pango_layout_get_iter(l);
+    double bottom = 0, right = 0;
+    int count = 0;
+    do {
+        if (lines > 0 && count >= lines) break;
+        PangoRectangle logical;
+        pango_layout_iter_get_line_extents(it, nullptr, &logical);
+        const double baseline = pango_layout_iter_get_baseline(it) / double(PANGO_SCALE);
+        if (count == 0) firstBaseline_ = baseline;
+        lastBaseline_ = baseline;
+        bottom = (logical.y + logical.height) / double(PANGO_SCALE);
+        right = std::max(right, (logical.x + logical.width) / double(PANGO_SCALE));
+        ++count;
+    } while (pango_layout_iter_next_line(it));
+    pango_layout_iter_free(it);
+    lineCount_ = count;
+    PangoRectangle all;
+    pango_layout_get_extents(l, nullptr, &all);
+    double w = width > 0 && !clipped_ ? std::min<double>(all.width / double(PANGO_SCALE), width)
+                                      : all.width / double(PANGO_SCALE);
+    if (clipped_ && width > 0) w = std::min<double>(w, width);
+    (void)right;
+    size_ = {ceilToPixel(w), ceilToPixel(bottom)};
+}
+
+LabelText::~LabelText() {
+    if (layout_) g_object_unref(static_cast<PangoLayout*>(layout_));
+}
+
+void LabelText::draw(cairo_t* cr, CGPoint origin) const {
+    if (!layout_) return;
+    cairo_save(cr);
+    if (clipped_ || lines_ > 0) {
+        cairo_rectangle(cr, origin.x, origin.y, clipped_ && width_ > 0 ? width_ : 1e6, size_.height);
+        cairo_clip(cr);
+    }
+    cairo_move_to(cr, origin.x, origin.y);
+    pango_cairo_show_layout(cr, static_cast<PangoLayout*>(layout_));
+    cairo_restore(cr);
+}
+
+} // namespace cw::detail
+
+UILabel::UILabel() : UILabel(CGRect{}) {}
+
+UILabel::UILabel(const CGRect& frame) : UIView(frame), font_(UIFont::systemFont(17)) {
+    setUserInteractionEnabled(false);
+    setOpaque(false);
+}
+
+UILabel::~UILabel() = default;
+
+std::optional<std::string> UILabel::text() const {
+    if (attributed_) return attributed_->string();
+    return text_;
+}
+
+void UILabel::setText(const std::optional<std::string>& text) {
+    if (!attributed_ && text == text_) return;
+    text_ = text;
+    attributed_.reset();
+    textChanged();
+}
+
+std::optional<NSAttributedString> UILabel::attributedText() const {
+    if (attributed_) return attributed_;
+    if (!text_) return std::nullopt;
+    return styledContent();
+}
+
+void UILabel::setAttributedText(const std::optional<NSAttributedString>& text) {
+    attributed_ = text;
+    text_.reset();
+    textChanged();
+}
+
+void UILabel::setFont(const UIFont& font) {
+    if (font == font_) return;
+    font_ = font;
+    textChanged();
+}
+
+void UILabel::setTextColor(const UIColor& color) {
+    textColor_ = color;
+    setNeedsDisplay();
+}
+
+void UILabel::setTextAlignment(NSTextAlignment alignment) {
+    alignment_ = alignment;
+    textChanged();
+}
+
+void UILabel::setNumberOfLines(long lines) {
+    lines = std::max(0L, lines);
+    if (lines == numberOfLines_) return;
+    numberOfLines_ = lines;
+    textChanged();
+}
+
+void UILabel::setLineBreakMode(NSLineBreakMode mode) {
+    lineBreakMode_ = mode;
+    textChanged();
+}
+
+void UILabel::setPreferredMaxLayoutWidth(CGFloat width) {
+    if (width == preferredMaxLayoutWidth_) return;
+    preferredMaxLayoutWidth_ = std::max(0.0, width);
+    invalidateIntrinsicContentSize();
+}
+
+void UILabel::setEnabled(bool enabled) {
+    enabled_ = enabled;
+    setNeedsDisplay();
+}
+
+void UILabel::textChanged() {
+    for (auto& c : cache_)
+        c.reset();
+    invalidateIntrinsicContentSize();
+    setNeedsDisplay();
+}
+
+NSAttributedString UILabel::styledContent() const {
+    if (attributed_) return *attributed_;
+    TextAttributes a;
+    a.font = font_;
+    a.foregroundColor = textColor_;
+    NSParagraphStyle p;
+    p.alignment = alignment_;
+    p.lineBreakMode = lineBreakMode_;
+    a.paragraphStyle = p;
+    return NSAttributedString(text_.value_or(""), a);
+}
+
+const cw::detail::LabelText& UILabel::layoutFor(CGFloat width, long lines) const {
+    width = width > 0 ? width : 0;
+    for (auto& c : cache_)
+        if (c && c->width() == width && c->lines() == lines) return *c;
+    NSTextAlignment alignment = alignment_;
+    if (attributed_ && !attributed_->empty()) {
+        if (auto style = attributed_->attributes(0).paragraphStyle) alignment = style->alignment;
+    }
+    auto& slot = cache_[cacheNext_++ % 3];
+    slot = std::make_unique<cw::detail::LabelText>(styledContent(), font_, textColor_, alignment,
+                                                   lineBreakMode_, width, lines);
+    return *slot;
+}
+
+CGRect UILabel::textRect(const CGRect& bounds, long numberOfLines) const {
+    const auto& t = layoutFor(bounds.size.width, numberOfLines);
+    CGSize s = t.size();
+    if (bounds.size.width > 0) s.width = std::min(s.width, bounds.size.width);
+    if (bounds.size.height > 0) s.height = std::min(s.height, bounds.size.height);
+    return {bounds.origin, s};
+}
+
+void UILabel::drawText(const CGRect& rect) {
+    CGContext* ctx = UIGraphicsGetCurrentContext();
+    if (!ctx) return;
+    const auto& t = layoutFor(rect.size.width, numberOfLines_);
+    const CGFloat y = rect.origin.y + std::max(0.0, (rect.size.height - t.size().height) / 2);
+    ctx->saveGState();
+    ctx->clip(rect.insetBy(-1, 0));
+    if (!enabled_) ctx->setAlpha(0.5);
+    t.draw(ctx->cairo(), {rect.origin.x, y});
+    ctx->restoreGState();
+}
+
+void UILabel::draw(const CGRect&) {
+    drawText(bounds());
+}
+
+CGSize UILabel::sizeThatFits(CGSize size) const {
+    const auto& t = layoutFor(numberOfLines_ == 1 ? 0 : size.width, numberOfLines_);
+    return t.size();
+}
+
+bool UILabel::intrinsicSizeDependsOnWidth() const {
+    return numberOfLines_ != 1 && preferredMaxLayoutWidth_ <= 0;
+}
+
+CGSize UILabel::intrinsicContentSize() const {
+    CGFloat width = 0;
+    if (numberOfLines_ != 1)
+        width = preferredMaxLayoutWidth_ > 0 ? preferredMaxLayoutWidth_ : layoutWidthHint();
+    return layoutFor(width, numberOfLines_).size();
+}
+
+CGFloat UILabel::lastBaselineOffsetFromBottom() const {
+    const CGFloat width = numberOfLines_ == 1       ? 0
+                          : bounds().size.width > 0 ? bounds().size.width
+                                                    : layoutWidthHint();
+    const auto& t = layoutFor(width, numberOfLines_);
+    if (t.lineCount() == 0) return 0;
+    return t.size().height - t.lastBaseline();
+}
+
+CGFloat UILabel::firstBaselineOffsetFromTop() const {
+    const auto& t = layoutFor(0, 1);
+    return t.lineCount() ? t.firstBaseline() : 0;
+}

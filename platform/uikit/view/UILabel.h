@@ -1,0 +1,116 @@
+#pragma once
+
+// A read-only text view: plain text in one font and colour, or styled text; one line or many,
+// wrapped and truncated by its line-break mode. Its intrinsic size is the size of its text,
+// measured with Pango; with several lines and no preferred width, the width the layout gives it.
+
+#include "uikit/graphics/NSAttributedString.h"
+#include "uikit/graphics/UIFont.h"
+#include "uikit/view/UIView.h"
+
+typedef struct _cairo cairo_t;
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace cw::detail {
+class LabelText;
+}
+
+class UILabel : public UIView {
+public:
+    UILabel();
+    explicit UILabel(const CGRect& frame);
+    ~UILabel() override;
+
+    std::string className() const override { return "UILabel"; }
+
+    // Setting the plain text replaces any styled text, and the other way round.
+    std::optional<std::string> text() const;
+    void setText(const std::optional<std::string>& text);
+    std::optional<NSAttributedString> attributedText() const;
+    void setAttributedText(const std::optional<NSAttributedString>& text);
+
+    // The font, colour and alignment of plain text, and of styled-text runs that set none.
+    const UIFont& font() const { return font_; }
+    void setFont(const UIFont& font);
+    const UIColor& textColor() const { return textColor_; }
+    void setTextColor(const UIColor& color);
+    NSTextAlignment textAlignment() const { return alignment_; }
+    void setTextAlignment(NSTextAlignment alignment);
+    // 0 means as many lines as the text needs.
+    long numberOfLines() const { return numberOfLines_; }
+    void setNumberOfLines(long lines);
+    NSLineBreakMode lineBreakMode() const { return lineBreakMode_; }
+    void setLineBreakMode(NSLineBreakMode mode);
+    // The width multi-line text wraps at for the intrinsic size; 0 = the width layout gives.
+    CGFloat preferredMaxLayoutWidth() const { return preferredMaxLayoutWidth_; }
+    void setPreferredMaxLayoutWidth(CGFloat width);
+    bool isEnabled() const { return enabled_; }
+    void setEnabled(bool enabled);
+
+    // Where the text goes within `bounds`, at most `numberOfLines` lines (0 = no limit).
+    virtual CGRect textRect(const CGRect& bounds, long numberOfLines) const;
+    // Draws the text, centred vertically in `rect`, into the current graphics context.
+    virtual void drawText(const CGRect& rect);
+
+    CGSize sizeThatFits(CGSize size) const override;
+    CGSize intrinsicContentSize() const override;
+    bool intrinsicSizeDependsOnWidth() const override;
+    CGFloat lastBaselineOffsetFromBottom() const override;
+    CGFloat firstBaselineOffsetFromTop() const override;
+    void draw(const CGRect& rect) override;
+
+private:
+    void textChanged();
+    NSAttributedString styledContent() const;
+    const cw::detail::LabelText& layoutFor(CGFloat width, long lines) const;
+
+    std::optional<std::string> text_;
+    std::optional<NSAttributedString> attributed_;
+    UIFont font_;
+    UIColor textColor_ = UIColor::blackColor();
+    NSTextAlignment alignment_ = NSTextAlignment::natural;
+    long numberOfLines_ = 1;
+    NSLineBreakMode lineBreakMode_ = NSLineBreakMode::byTruncatingTail;
+    CGFloat preferredMaxLayoutWidth_ = 0;
+    bool enabled_ = true;
+    // Laid-out text for the last few widths asked for.
+    mutable std::unique_ptr<cw::detail::LabelText> cache_[3];
+    mutable unsigned cacheNext_ = 0;
+};
+
+namespace cw::detail {
+
+// A text laid out once with Pango for a width and line limit: its size, baselines and drawing.
+class LabelText {
+public:
+    // `width` <= 0 lays the text out unwrapped; `lines` 0 = no limit.
+    LabelText(const NSAttributedString& text, const UIFont& font, const UIColor& color,
+              NSTextAlignment alignment, NSLineBreakMode mode, CGFloat width, long lines);
+    ~LabelText();
+    LabelText(const LabelText&) = delete;
+    LabelText& operator=(const LabelText&) = delete;
+
+    CGFloat width() const { return width_; }
+    long lines() const { return lines_; }
+    CGSize size() const { return size_; }
+    CGFloat firstBaseline() const { return firstBaseline_; }
+    CGFloat lastBaseline() const { return lastBaseline_; }
+    int lineCount() const { return lineCount_; }
+    // Draws with the text's top left at `origin`.
+    void draw(cairo_t* cr, CGPoint origin) const;
+
+private:
+    void* layout_ = nullptr; // PangoLayout
+    CGFloat width_;
+    long lines_;
+    CGSize size_;
+    CGFloat firstBaseline_ = 0;
+    CGFloat lastBaseline_ = 0;
+    int lineCount_ = 0;
+    bool clipped_ = false;
+};
+
+} // namespace cw::detail

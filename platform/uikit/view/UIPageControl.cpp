@@ -1,0 +1,63 @@
+#include "uikit/view/UIPageControl.h"
+
+#include "uikit/graphics/UIGraphics.h"
+
+#include <algorithm>
+
+UIPageControl::UIPageControl() : UIPageControl(CGRect{}) {}
+
+UIPageControl::UIPageControl(const CGRect& frame) : UIView(frame) {
+    setOpaque(false);
+}
+
+void UIPageControl::setNumberOfPages(long pages) {
+    pages = std::max(0L, pages);
+    if (pages == numberOfPages_) return;
+    numberOfPages_ = pages;
+    currentPage_ = std::clamp(currentPage_, 0L, std::max(0L, pages - 1));
+    invalidateIntrinsicContentSize();
+    updateVisibility();
+    setNeedsDisplay();
+}
+
+void UIPageControl::setCurrentPage(long page) {
+    currentPage_ = std::clamp(page, 0L, std::max(0L, numberOfPages_ - 1));
+    setNeedsDisplay();
+}
+
+void UIPageControl::setHidesForSinglePage(bool hides) {
+    hidesForSinglePage_ = hides;
+    updateVisibility();
+}
+
+void UIPageControl::updateVisibility() {
+    if (hidesForSinglePage_) setHidden(numberOfPages_ <= 1);
+}
+
+CGSize UIPageControl::sizeForNumberOfPages(long pages) const {
+    if (pages <= 0) return {0, controlHeight};
+    return {pages * dotDiameter + (pages - 1) * dotSpacing, controlHeight};
+}
+
+CGSize UIPageControl::intrinsicContentSize() const {
+    return sizeForNumberOfPages(numberOfPages_);
+}
+
+CGRect UIPageControl::indicatorRect(long page) const {
+    const CGRect b = bounds();
+    const CGFloat total = sizeForNumberOfPages(numberOfPages_).width;
+    const CGFloat x0 = b.origin.x + (b.size.width - total) / 2;
+    return {x0 + page * (dotDiameter + dotSpacing), b.origin.y + (b.size.height - dotDiameter) / 2,
+            dotDiameter, dotDiameter};
+}
+
+void UIPageControl::draw(const CGRect&) {
+    CGContext* ctx = UIGraphicsGetCurrentContext();
+    if (!ctx) return;
+    const UIColor other = pageIndicatorTintColor.value_or(UIColor::whiteColor().withAlphaComponent(0.2));
+    const UIColor current = currentPageIndicatorTintColor.value_or(UIColor::whiteColor());
+    for (long i = 0; i < numberOfPages_; ++i) {
+        ctx->setFillColor(i == currentPage_ ? current : other);
+        ctx->fillEllipse(indicatorRect(i));
+    }
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+// The row of page dots, as a model: the number of pages, the current one, the dot colours, and
+// hiding for a single page. Touch handling comes with the controls.
+
+#include "uikit/view/UIView.h"
+
+#include <optional>
+
+class UIPageControl : public UIView {
+public:
+    UIPageControl();
+    explicit UIPageControl(const CGRect& frame);
+    std::string className() const override { return "UIPageControl"; }
+
+    long numberOfPages() const { return numberOfPages_; }
+    void setNumberOfPages(long pages);
+    // Kept within 0 ... numberOfPages - 1.
+    long currentPage() const { return currentPage_; }
+    void setCurrentPage(long page);
+    bool hidesForSinglePage() const { return hidesForSinglePage_; }
+    void setHidesForSinglePage(bool hides);
+    // None means the platform's defaults (translucent white, white).
+    std::optional<UIColor> pageIndicatorTintColor;
+    std::optional<UIColor> currentPageIndicatorTintColor;
+
+    // The size the dots of `pages` pages need.
+    CGSize sizeForNumberOfPages(long pages) const;
+    // The frame of one dot in bounds coordinates.
+    CGRect indicatorRect(long page) const;
+
+    CGSize intrinsicContentSize() const override;
+    CGSize sizeThatFits(CGSize) const override { return sizeForNumberOfPages(numberOfPages_); }
+    void draw(const CGRect& rect) override;
+
+    static constexpr CGFloat dotDiameter = 7;
+    static constexpr CGFloat dotSpacing = 9;
+    static constexpr CGFloat controlHeight = 37;
+
+private:
+    void updateVisibility();
+    long numberOfPages_ = 0;
+    long currentPage_ = 0;
+    bool hidesForSinglePage_ = false;
+};

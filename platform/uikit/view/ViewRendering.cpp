@@ -1,0 +1,280 @@
+#include "uikit/view/ViewRendering.h"
+
+#include "uikit/graphics/UIGraphics.h"
+
+#include <algorithm>
+#include <cairo.h>
+#include <cmath>
+#include <cstring>
+#include <sstream>
+#include <vector>
+
+namespace cw::detail {
+void appendCairoPath(cairo_t* cr, const UIBezierPath& path);
+} // namespace cw::detail
+
+namespace {
+
+void roundedRect(cairo_t* cr, const CGRect& r, CGFloat radius) {
+    radius = std::max(0.0, std::min({radius, r.size.width / 2, r.size.height / 2}));
+    if (radius <= 0) {
+        cairo_rectangle(cr, r.origin.x, r.origin.y, r.size.width, r.size.height);
+        return;
+    }
+    const double x0 = r.minX(), y0 = r.minY(), x1 = r.maxX(), y1 = r.maxY();
+    cairo_new_sub_path(cr);
+    cairo_arc(cr, x1 - radius, y0 + radius, radius, -M_PI / 2, 0);
+    cairo_arc(cr, x1 - radius, y1 - radius, radius, 0, M_PI / 2);
+    cairo_arc(cr, x0 + radius, y1 - radius, radius, M_PI / 2, M_PI);
+    cairo_arc(cr, x0 + radius, y0 + radius, radius, M_PI, 3 * M_PI / 2);
+    cairo_close_path(cr);
+}
+
+void setColor(cairo_t* cr, const UIColor& c, double alpha = 1) {
+    cairo_set_source_rgba(cr, c.clampedRed(), c.clampedGreen(), c.clampedBlue(), c.clampedAlpha() * alpha);
+}
+
+cairo_matrix_t toCairo(const CGAffineTransform& t) {
+    cairo_matrix_t m;
+    cairo_matrix_init(&m, t.a, t.b, t.c, t.d, t.tx, t.ty);
+    return m;
+}
+
+// Three box blurs in each direction approximate a Gaussian of deviation `sigma` (pixels).
+void blurAlpha(cairo_surface_t* s, double sigma) {
+    if (sigma < 0.3) return;
+    cairo_surface_flush(s);
+    unsigned char* data = cairo_image_surface_get_data(s);
+    const int w = cairo_image_surface_get_width(s), h = cairo_image_surface_get_height(s);
+    const int stride = cairo_image_surface_get_stride(s);
+    const int r = std::max(1, static_cast<int>(std::lround((std::sqrt(4 * sigma * sigma + 1) - 1) / 2)));
+    std::vector<unsigned char> line(static_cast<std::size_t>(std::max(w, h)));
+    auto pass = [&](unsigned char* base, int n, int step) {
+        for (int i = 0; i < n; ++i)
+            line[static_cast<std::size_t>(i)] = base[i * step];
+        int sum = 0;
+        const int window = 2 * r + 1;
+        auto at = [&](int i) { return (i < 0 || i >= n) ? 0 : line[static_cast<std::size_t>(i)]; };
+        for (int i = -r; i <= r; ++i)
+            sum += at(i);
+        for (int i = 0; i < n; ++i) {
+            base[i * step] = static_cast<unsigned char>((sum + window / 2) / window);
+            sum += at(i + r + 1) - at(i - r);
+        }
+    };
+    for (int k = 0; k < 3; ++k) {
+        for (int y = 0; y < h; ++y)
+            pass(data + y * stride, w, 1);
+        for (int x = 0; x < w; ++x)
+            pass(data + x, h, stride);
+    }
+    cairo_surface_mark_dirty(s);
+}
+
+double deviceScale(cairo_t* cr) {
+    double dx = 1, dy = 0;
+    cairo_user_to_device_distance(cr, &dx, &dy);
+    return std::max(0.25, std::hypot(dx, dy));
+}
+
+void drawTree(cairo_t* cr, CALayer& layer, bool applyGeometry);
+
+void drawBody(cairo_t* cr, CALayer& layer) {
+    const CGRect b = layer.bounds();
+    cairo_save(cr);
+    if (layer.masksToBounds) {
+        roundedRect(cr, b, layer.cornerRadius);
+        cairo_clip(cr);
+    }
+    if (layer.backgroundColor && layer.backgroundColor->clampedAlpha() > 0) {
+        roundedRect(cr, b, layer.cornerRadius);
+        setColor(cr, *layer.backgroundColor);
+        cairo_fill(cr);
+    }
+    {
+        CGContext ctx(cr);
+        UIGraphicsPushContext(ctx);
+        ctx.saveGState();
+        layer.drawInContext(ctx);
+        ctx.restoreGState();
+        if (UIView* v = layer.delegateView()) {
+            ctx.saveGState();
+            v->draw(v->bounds());
+            ctx.restoreGState();
+        }
+        UIGraphicsPopContext();
+        layer.clearNeedsDisplay();
+    }
+    if (!layer.sublayers().empty()) {
+        cairo_save(cr);
+        if (!CATransform3DIsIdentity(layer.sublayerTransform)) {
+            const CGPoint a = layer.anchorPoint();
+            const double ax = b.origin.x + a.x * b.size.width, ay = b.origin.y + a.y * b.size.height;
+            cairo_translate(cr, ax, ay);
+            const cairo_matrix_t m = toCairo(CATransform3DGetAffineTransform(layer.sublayerTransform));
+            cairo_transform(cr, &m);
+            cairo_translate(cr, -ax, -ay);
+        }
+        const std::vector<std::shared_ptr<CALayer>> subs = layer.sublayers();
+        for (const auto& s : subs)
+            drawTree(cr, *s, true);
+        cairo_restore(cr);
+    }
+    if (layer.borderWidth > 0 && layer.borderColor.clampedAlpha() > 0) {
+        const double bw = layer.borderWidth;
+        roundedRect(cr, b.insetBy(bw / 2, bw / 2).isNull() ? b : b.insetBy(bw / 2, bw / 2),
+                    std::max(0.0, layer.cornerRadius - bw / 2));
+        cairo_set_line_width(cr, bw);
+        setColor(cr, layer.borderColor);
+        cairo_stroke(cr);
+    }
+    cairo_restore(cr);
+}
+
+std::string shadowKey(const CALayer& layer, double s) {
+    std::ostringstream os;
+    os.precision(9);
+    os << layer.shadowRadius << '/' << s;
+    for (const auto& e : layer.shadowPath->elements()) {
+        os << '|' << static_cast<int>(e.kind);
+        for (const auto& p : e.points)
+            os << ',' << p.x << ',' << p.y;
+    }
+    return os.str();
+}
+
+void drawShadow(cairo_t* cr, CALayer& layer) {
+    if (!layer.shadowColor) return;
+    const double alpha = layer.shadowColor->clampedAlpha() * std::clamp(layer.shadowOpacity, 0.0f, 1.0f);
+    if (alpha <= 0) return;
+    const double radius = std::max(0.0, layer.shadowRadius);
+    // The shadow is blurry anyway: make it at half the device resolution when it is soft.
+    const double ds = deviceScale(cr);
+    const double s = radius >= 2 ? std::max(0.5, ds / 2) : ds;
+    CGRect extents = layer.shadowPath ? layer.shadowPath->bounds() : layer.bounds();
+    if (extents.isNull() || extents.isEmpty()) return;
+    const double pad = std::ceil(radius * 2 + 2);
+    const CGRect area = extents.insetBy(-pad, -pad);
+    const int pw = static_cast<int>(std::ceil(area.size.width * s)),
+              ph = static_cast<int>(std::ceil(area.size.height * s));
+    if (pw <= 0 || ph <= 0 || pw > 8192 || ph > 8192) return;
+
+    CALayer::ShadowCache& cache = layer.shadowCache();
+    cairo_surface_t* mask = nullptr;
+    std::string key;
+    if (layer.shadowPath) {
+        key = shadowKey(layer, s);
+        if (cache.image && cache.key == key) mask = cache.image->surface();
+    }
+    if (!mask) {
+        mask = cairo_image_surface_create(CAIRO_FORMAT_A8, pw, ph);
+        cairo_t* c2 = cairo_create(mask);
+        cairo_scale(c2, s, s);
+        cairo_translate(c2, -area.origin.x, -area.origin.y);
+        if (layer.shadowPath) {
+            cw::detail::appendCairoPath(c2, *layer.shadowPath);
+            cairo_set_fill_rule(c2, layer.shadowPath->usesEvenOddFillRule ? CAIRO_FILL_RULE_EVEN_ODD
+                                                                          : CAIRO_FILL_RULE_WINDING);
+            cairo_set_source_rgba(c2, 0, 0, 0, 1);
+            cairo_fill(c2);
+        } else {
+            drawBody(c2, layer);
+        }
+        cairo_destroy(c2);
+        blurAlpha(mask, radius / 2 * s);
+        if (layer.shadowPath) {
+            cache.image = UIImage::fromSurface(mask, s);
+            cache.key = key;
+            cache.area = area;
+        }
+    }
+    cairo_save(cr);
+    cairo_translate(cr, layer.shadowOffset.width + area.origin.x, layer.shadowOffset.height + area.origin.y);
+    cairo_scale(cr, 1 / s, 1 / s);
+    setColor(cr, *layer.shadowColor, std::clamp(layer.shadowOpacity, 0.0f, 1.0f));
+    cairo_mask_surface(cr, mask, 0, 0);
+    cairo_restore(cr);
+    if (!layer.shadowPath) cairo_surface_destroy(mask);
+}
+
+void drawTree(cairo_t* cr, CALayer& layer, bool applyGeometry) {
+    if (layer.hidden || layer.opacity <= 0) return;
+    cairo_save(cr);
+    const CGRect b = layer.bounds();
+    if (applyGeometry) {
+        const CGPoint p = layer.position(), a = layer.anchorPoint();
+        cairo_translate(cr, p.x, p.y);
+        if (!CATransform3DIsIdentity(layer.transform())) {
+            const cairo_matrix_t m = toCairo(layer.affineTransform());
+            cairo_transform(cr, &m);
+        }
+        cairo_translate(cr, -a.x * b.size.width - b.origin.x, -a.y * b.size.height - b.origin.y);
+    } else {
+        cairo_translate(cr, -b.origin.x, -b.origin.y);
+    }
+    const bool group = layer.opacity < 1 || layer.mask;
+    if (group) cairo_push_group(cr);
+    drawShadow(cr, layer);
+    drawBody(cr, layer);
+    if (group) {
+        cairo_pattern_t* content = cairo_pop_group(cr);
+        if (layer.mask) {
+            cairo_push_group(cr);
+            drawTree(cr, *layer.mask, true);
+            cairo_pattern_t* maskPattern = cairo_pop_group(cr);
+            cairo_push_group(cr);
+            cairo_set_source(cr, content);
+            cairo_mask(cr, maskPattern);
+            cairo_pattern_destroy(maskPattern);
+            cairo_pattern_destroy(content);
+            content = cairo_pop_group(cr);
+        }
+        cairo_set_source(cr, content);
+        cairo_paint_with_alpha(cr, std::clamp(static_cast<double>(layer.opacity), 0.0, 1.0));
+        cairo_pattern_destroy(content);
+    }
+    cairo_restore(cr);
+}
+
+} // namespace
+
+void CALayer::render(CGContext& context) {
+    drawTree(context.cairo(), *this, false);
+}
+
+bool UIView::drawHierarchy(const CGRect& rect, bool afterScreenUpdates) {
+    CGContext* ctx = UIGraphicsGetCurrentContext();
+    if (!ctx) return false;
+    if (afterScreenUpdates) layoutIfNeeded();
+    const CGSize size = bounds().size;
+    ctx->saveGState();
+    ctx->translateBy(rect.origin.x, rect.origin.y);
+    if (size.width > 0 && size.height > 0)
+        ctx->scaleBy(rect.size.width / size.width, rect.size.height / size.height);
+    layer()->render(*ctx);
+    ctx->restoreGState();
+    return true;
+}
+
+namespace cw {
+
+std::shared_ptr<UIImage> renderView(UIView& view, CGFloat scale) {
+    view.layoutIfNeeded();
+    UIGraphicsImageRendererFormat format;
+    format.scale = scale > 0 ? scale : 2;
+    format.opaque = false;
+    UIGraphicsImageRenderer renderer(view.bounds().size, format);
+    return renderer.image(
+        [&](UIGraphicsImageRendererContext& ctx) { view.layer()->render(ctx.cgContext()); });
+}
+
+bool writeViewPNG(UIView& view, const std::filesystem::path& path, CGFloat scale, std::string* error) {
+    auto image = renderView(view, scale);
+    if (!image) {
+        if (error) *error = "the view could not be drawn";
+        return false;
+    }
+    return image->writePNG(path, error);
+}
+
+} // namespace cw
