@@ -227,16 +227,33 @@ json invite(RequestContext& ctx) {
     return {{"status", status}, {"message", status}};
 }
 
+constexpr int64_t kInvitationCheckFailures = 10;
+constexpr int64_t kInvitationCheckWindow = 3600;
+
 json checkInvitation(RequestContext& ctx) {
     std::string email = boundedText(ctx, "email", 254);
     std::string code = boundedText(ctx, "invitation_code", 32);
+    auto tries = ctx.db.prepare("SELECT failures, window_start FROM invitation_checks WHERE email = ?");
+    tries.with(email);
+    if (tries.step() && tries.integer(1) + kInvitationCheckWindow > ctx.now() &&
+        tries.integer(0) >= kInvitationCheckFailures)
+        throw HttpError(429, "Too many attempts. Please try again in an hour.");
     auto st =
         ctx.db.prepare("SELECT i.full_name, i.relationship, i.email FROM invitations i "
                        "JOIN members m ON m.id = i.inviter_id "
                        "WHERE i.code = ? AND i.accepted_member_id IS NULL AND (m.email = ?2 OR i.email = ?2) "
                        "ORDER BY i.created_at DESC LIMIT 1");
     st.bind(1, code).bind(2, email);
-    if (!st.step()) throw HttpError(404, "These details do not match any open invitation.");
+    if (!st.step()) {
+        ctx.db
+            .prepare("INSERT INTO invitation_checks (email, failures, window_start) VALUES (?1, 1, ?2) "
+                     "ON CONFLICT(email) DO UPDATE SET "
+                     "failures = CASE WHEN window_start + ?3 > ?2 THEN failures + 1 ELSE 1 END, "
+                     "window_start = CASE WHEN window_start + ?3 > ?2 THEN window_start ELSE ?2 END")
+            .with(email, ctx.now(), kInvitationCheckWindow)
+            .run();
+        throw HttpError(404, "These details do not match any open invitation.");
+    }
     return {{"full_name", st.text(0)}, {"relationship", st.text(1)}, {"email", st.text(2)}};
 }
 

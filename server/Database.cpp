@@ -398,6 +398,14 @@ INSERT INTO milestone_types (type, dropdown_text, picture, input, position) VALU
     ('special_visit', 'A special visit', 'milestone_special_visit.png', 1, 7),
     ('other', 'Something else', 'milestone_other.png', 1, 8);
 )sql",
+    // Failed invitation checks per e-mail address, to slow down guessing of invitation codes.
+    R"sql(
+CREATE TABLE invitation_checks (
+    email TEXT PRIMARY KEY COLLATE NOCASE,
+    failures INTEGER NOT NULL,
+    window_start INTEGER NOT NULL
+);
+)sql",
 };
 
 constexpr int kLatestVersion = static_cast<int>(sizeof(kMigrations) / sizeof(kMigrations[0]));

@@ -105,3 +105,41 @@ TEST_F(RegistrationTest, MemberCheckAnswersWithAMessage) {
 
 } // namespace
 } // namespace cw::server::testing
+
+namespace cw::server::testing {
+namespace {
+
+TEST_F(RegistrationTest, GuessingInvitationCodesIsSlowedDown) {
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(
+            post("invite/check", {{"email", "demo@cradleway.test"}, {"invitation_code", std::to_string(i)}})
+                .status,
+            404);
+    // Even the right code waits now, for an hour.
+    EXPECT_EQ(post("invite/check", {{"email", "demo@cradleway.test"}, {"invitation_code", "424242"}}).status,
+              429);
+    now_ += 3601;
+    EXPECT_EQ(post("invite/check", {{"email", "demo@cradleway.test"}, {"invitation_code", "424242"}}).status,
+              200);
+}
+
+TEST(Schema, MigratesOnceAndRefusesANewerDatabase) {
+    auto path = std::filesystem::temp_directory_path() / "cw-schema-test.db";
+    std::filesystem::remove(path);
+    {
+        Connection db(path.string());
+        int version = migrate(db);
+        EXPECT_GE(version, 2);
+        EXPECT_EQ(migrate(db), version);
+        // The seed rows of the first version are there once, not once per start.
+        EXPECT_EQ(db.queryInteger("SELECT COUNT(*) FROM milestone_types WHERE 1 = ?", 1), 8);
+        db.exec("UPDATE schema_version SET version = version + 1");
+        EXPECT_THROW(migrate(db), DatabaseError);
+    }
+    std::filesystem::remove(path);
+    std::filesystem::remove(path.string() + "-wal");
+    std::filesystem::remove(path.string() + "-shm");
+}
+
+} // namespace
+} // namespace cw::server::testing
