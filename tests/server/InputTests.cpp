@@ -2,6 +2,8 @@
 
 #include "server/Http.h"
 
+#include <thread>
+
 namespace cw::server::testing {
 namespace {
 
@@ -145,6 +147,38 @@ TEST(Dates, TheFormsDatePatternIsReadToo) {
     EXPECT_EQ(cardTime(0), "1970-01-01T00:00:00.000+0000");
     EXPECT_EQ(dailyUpdateTime(86400), "1970-01-02T00:00:00+0000");
     EXPECT_EQ(measurementTime(61), "1970-01-01T00:01:01");
+}
+
+} // namespace
+} // namespace cw::server::testing
+
+namespace cw::server::testing {
+namespace {
+
+TEST_F(InputTest, ConcurrentWritersAndReadersAllSucceed) {
+    Session s = demoMother();
+    int port = server_->port();
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 6; ++t)
+        threads.emplace_back([&, t] {
+            httplib::Client c("127.0.0.1", port);
+            httplib::Headers h = {{"X-Access-Token", s.access}};
+            for (int i = 0; i < 8; ++i) {
+                json comment = {{"comment_text", "note " + std::to_string(t * 100 + i)},
+                                {"feed_id", "2"},
+                                {"user_id", std::to_string(s.userId)}};
+                auto w = c.Post("/m/api/comments/new", h, comment.dump(), "application/json");
+                json feed = {{"baby_ids", {1, 2}}, {"user_id", s.userId}};
+                auto r = c.Post("/m/api/content/", h, feed.dump(), "application/json");
+                if (!w || w->status != 200 || !r || r->status != 200) ++failures;
+            }
+        });
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(failures.load(), 0);
+    Reply comments = get("comments", {{"feed_id", "2"}, {"user_id", std::to_string(s.userId)}}, s.access);
+    EXPECT_EQ(comments.body["data"]["comments"].size(), 48u);
 }
 
 } // namespace
