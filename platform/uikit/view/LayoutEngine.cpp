@@ -20,7 +20,7 @@ constexpr double kPixelScale = 2.0;
 
 double snap(double v) {
     if (!std::isfinite(v)) return 0;
-    return std::round(v * kPixelScale) / kPixelScale;
+    return std::floor(v * kPixelScale + 0.5) / kPixelScale;
 }
 
 Relation toRelation(NSLayoutRelation r) {
@@ -174,9 +174,11 @@ bool LayoutEngine::contains(const UIView* view) const {
 
 void LayoutEngine::itemChanged(const UIView* view) {
     changedItems_.insert(view->layoutItemId());
+    dirty_ = true;
 }
 
 void LayoutEngine::constantChanged(NSLayoutConstraint* c) {
+    dirty_ = true;
     if (records_.count(c)) {
         changedConstraints_.insert(c);
     } else {
@@ -185,6 +187,7 @@ void LayoutEngine::constantChanged(NSLayoutConstraint* c) {
 }
 
 void LayoutEngine::priorityChanged(NSLayoutConstraint* c) {
+    dirty_ = true;
     if (records_.count(c)) removeUserConstraint(c);
     needsSync_ = true;
 }
@@ -636,6 +639,7 @@ void LayoutEngine::addUserConstraint(NSLayoutConstraint* c) {
         return;
     }
     records_[c] = Record{r.constraint, e.constant, c->priority(), dependent};
+    if (dependent) dependents_.insert(c);
     if (!fitting_) {
         c->engineState().solverId = r.constraint.id;
         c->engineState().solverConstant = e.constant;
@@ -648,6 +652,7 @@ void LayoutEngine::removeUserConstraint(NSLayoutConstraint* c) {
         solver_.removeConstraint(it->second.id);
         records_.erase(it);
     }
+    dependents_.erase(c);
 }
 
 void LayoutEngine::sync() {
@@ -733,8 +738,12 @@ void LayoutEngine::sync() {
         auto p = present.find(id);
         if (p != present.end()) itemFor(p->second).needed = true;
     }
-    for (UIView* v : order)
-        refreshItem(items_[v->layoutItemId()]);
+    for (UIView* v : order) {
+        Item& it = items_[v->layoutItemId()];
+        it.parent = v == root_ ? nullptr : findItem(v->superviewPointer());
+        it.solved.reset();
+        refreshItem(it);
+    }
 
     for (NSLayoutConstraint* c : wanted) {
         if (!records_.count(c) && valid(c)) addUserConstraint(c);
@@ -744,8 +753,7 @@ void LayoutEngine::sync() {
 void LayoutEngine::refreshDependentConstants() {
     std::vector<NSLayoutConstraint*> todo(changedConstraints_.begin(), changedConstraints_.end());
     changedConstraints_.clear();
-    for (auto& [c, rec] : records_)
-        if (rec.dependent) todo.push_back(c);
+    todo.insert(todo.end(), dependents_.begin(), dependents_.end());
     for (NSLayoutConstraint* c : todo) {
         auto it = records_.find(c);
         if (it == records_.end()) continue;
@@ -756,6 +764,7 @@ void LayoutEngine::refreshDependentConstants() {
         layout::AddResult r = solver_.changeConstant(it->second.id, e.constant);
         if (!r.ok()) {
             records_.erase(it);
+            dependents_.erase(c);
             reportConflict(c, r.conflictingTags);
             continue;
         }
@@ -794,13 +803,16 @@ void LayoutEngine::markMovedViews() {
             continue;
         }
         if (!it.view || it.view == root_) continue;
-        const std::optional<CGRect> f = solvedFrame(it.view);
+        it.solved = computeFrame(it);
+        const std::optional<CGRect>& f = it.solved;
         if (!f || it.view->frame() == *f) continue;
         if (UIView* parent = it.view->superviewPointer()) parent->needsLayout_ = true;
     }
 }
 
 void LayoutEngine::update() {
+    if (!dirty_) return;
+    dirty_ = false;
     if (needsSync_) {
         needsSync_ = false;
         changedItems_.clear();
@@ -833,12 +845,16 @@ void LayoutEngine::update() {
 
 std::optional<CGRect> LayoutEngine::solvedFrame(const UIView* view) const {
     const Item* it = findItem(view);
-    if (!it || !it->needed || !view->superviewPointer()) return std::nullopt;
-    const Item* parent = findItem(view->superviewPointer());
+    if (!it || !it->needed) return std::nullopt;
+    return it->solved;
+}
+
+std::optional<CGRect> LayoutEngine::computeFrame(const Item& it) const {
+    const Item* parent = it.parent;
     if (!parent || !parent->needed) return std::nullopt;
-    const double x = solver_.value(it->vars.x), y = solver_.value(it->vars.y);
+    const double x = solver_.value(it.vars.x), y = solver_.value(it.vars.y);
     const double x0 = snap(x), y0 = snap(y);
-    const double x1 = snap(x + solver_.value(it->vars.w)), y1 = snap(y + solver_.value(it->vars.h));
+    const double x1 = snap(x + solver_.value(it.vars.w)), y1 = snap(y + solver_.value(it.vars.h));
     const double px = snap(solver_.value(parent->vars.x)), py = snap(solver_.value(parent->vars.y));
     return CGRect(x0 - px, y0 - py, std::max(0.0, x1 - x0), std::max(0.0, y1 - y0));
 }

@@ -38,7 +38,12 @@ public:
 
     // Something in the tree changed that needs a full look (views or constraints added or
     // removed, a flag that decides who takes part).
-    void setNeedsSync() { needsSync_ = true; }
+    void setNeedsSync() {
+        needsSync_ = true;
+        dirty_ = true;
+    }
+    // Margins, insets or guide lengths changed somewhere.
+    void inputsChanged() { dirty_ = true; }
     // One view's frame, autoresizing, intrinsic size or margins changed.
     void itemChanged(const UIView* view);
     void constantChanged(NSLayoutConstraint* c);
@@ -53,6 +58,7 @@ public:
     bool contains(const UIView* view) const;
     // The solved frame of a view, in its superview's coordinates, on the pixel grid.
     std::optional<CGRect> solvedFrame(const UIView* view) const;
+
     // The solved size of the root (fitting mode).
     CGSize rootSize() const;
 
@@ -96,6 +102,9 @@ private:
         // Root pins.
         layout::ConstraintId rootC[4];
         bool rootEdit = false;
+        // The superview's item, and the frame the last solve gave (views other than the root).
+        Item* parent = nullptr;
+        std::optional<CGRect> solved;
     };
     struct Record {
         layout::ConstraintId id;
@@ -104,6 +113,7 @@ private:
         bool dependent = false; // constant depends on margins, baselines or guide offsets
     };
 
+    std::optional<CGRect> computeFrame(const Item& it) const;
     Item& itemFor(LayoutItem* item);
     Item* findItem(const LayoutItem* item);
     const Item* findItem(const LayoutItem* item) const;
@@ -135,10 +145,12 @@ private:
     std::unordered_map<NSLayoutConstraint*, Record> records_;
     std::unordered_set<std::uint64_t> changedItems_;
     std::unordered_set<NSLayoutConstraint*> changedConstraints_;
+    // Constraints whose constants follow margins, baselines or guides.
+    std::unordered_set<NSLayoutConstraint*> dependents_;
     // Constraints whose engine state points here.
     std::unordered_set<NSLayoutConstraint*> bound_;
     bool needsSync_ = true;
-    bool rootChanged_ = true;
+    bool dirty_ = true;
 };
 
 } // namespace cw::detail

@@ -9,7 +9,10 @@ void UILayoutGuide::setOwningView(const std::shared_ptr<UIView>& view) {
 void UILayoutGuide::setLength(CGFloat length) {
     if (length == length_) return;
     length_ = length;
-    if (auto v = owningView_.lock()) v->setNeedsLayout();
+    if (auto v = owningView_.lock()) {
+        v->engineInputsChanged();
+        v->setNeedsLayout();
+    }
 }
 
 UIView* UILayoutGuide::layoutOwningView() {

@@ -423,6 +423,7 @@ void UIView::layoutSubviews() {
 void UIView::setLayoutMargins(const UIEdgeInsets& margins) {
     if (margins == layoutMargins_) return;
     layoutMargins_ = margins;
+    engineInputsChanged();
     setNeedsLayout();
     layoutMarginsDidChange();
 }
@@ -447,8 +448,13 @@ UIEdgeInsets UIView::safeAreaInsets() const {
     return r;
 }
 
+void UIView::engineInputsChanged() {
+    if (auto* e = engineOf(this)) e->inputsChanged();
+}
+
 void UIView::setSafeAreaInsets(const UIEdgeInsets& insets) {
     explicitSafeArea_ = insets;
+    engineInputsChanged();
     std::vector<UIView*> stack{this};
     while (!stack.empty()) {
         UIView* v = stack.back();

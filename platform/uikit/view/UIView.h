@@ -265,6 +265,7 @@ protected:
 private:
     friend struct cw::detail::ViewLayoutAccess;
     friend class cw::detail::LayoutEngine;
+    friend class UILayoutGuide;
 
     void attachSubview(const std::shared_ptr<UIView>& view, std::size_t index);
     void placeLayerOf(UIView* view, std::size_t index);
@@ -278,6 +279,8 @@ private:
     void autoresizeSubviews(CGSize oldSize);
     // Frames set by the engine do not feed back into the engine.
     void setFrameFromEngine(const CGRect& frame);
+    // Margins, insets or guide lengths changed: constraints that follow them need a new look.
+    void engineInputsChanged();
 
     std::shared_ptr<CALayer> layer_;
     std::weak_ptr<UIView> superview_;

@@ -148,13 +148,17 @@ void drawShadow(cairo_t* cr, CALayer& layer) {
     const double alpha = layer.shadowColor->clampedAlpha() * std::clamp(layer.shadowOpacity, 0.0f, 1.0f);
     if (alpha <= 0) return;
     const double radius = std::max(0.0, layer.shadowRadius);
-    // The shadow is blurry anyway: make it at half the device resolution when it is soft.
+    // A shadow with a path is kept at the device's resolution and on its pixel grid, so later
+    // frames paint it 1:1; one that follows the content is made afresh each time, at half the
+    // resolution when it is soft (it is blurry anyway).
     const double ds = deviceScale(cr);
-    const double s = radius >= 2 ? std::max(0.5, ds / 2) : ds;
+    const double s = (layer.shadowPath || radius < 2) ? ds : std::max(0.5, ds / 2);
     CGRect extents = layer.shadowPath ? layer.shadowPath->bounds() : layer.bounds();
     if (extents.isNull() || extents.isEmpty()) return;
     const double pad = std::ceil(radius * 2 + 2);
-    const CGRect area = extents.insetBy(-pad, -pad);
+    CGRect area = extents.insetBy(-pad, -pad);
+    const double x0 = std::floor(area.minX() * s) / s, y0 = std::floor(area.minY() * s) / s;
+    area = CGRect(x0, y0, std::ceil(area.maxX() * s) / s - x0, std::ceil(area.maxY() * s) / s - y0);
     const int pw = static_cast<int>(std::ceil(area.size.width * s)),
               ph = static_cast<int>(std::ceil(area.size.height * s));
     if (pw <= 0 || ph <= 0 || pw > 8192 || ph > 8192) return;
@@ -192,7 +196,10 @@ void drawShadow(cairo_t* cr, CALayer& layer) {
     cairo_translate(cr, layer.shadowOffset.width + area.origin.x, layer.shadowOffset.height + area.origin.y);
     cairo_scale(cr, 1 / s, 1 / s);
     setColor(cr, *layer.shadowColor, std::clamp(layer.shadowOpacity, 0.0f, 1.0f));
-    cairo_mask_surface(cr, mask, 0, 0);
+    cairo_pattern_t* pattern = cairo_pattern_create_for_surface(mask);
+    cairo_pattern_set_filter(pattern, s == ds ? CAIRO_FILTER_FAST : CAIRO_FILTER_GOOD);
+    cairo_mask(cr, pattern);
+    cairo_pattern_destroy(pattern);
     cairo_restore(cr);
     if (!layer.shadowPath) cairo_surface_destroy(mask);
 }
