@@ -145,11 +145,21 @@ struct Solver::Impl {
     std::unordered_map<std::uint32_t, EditInfo> edits;
     std::vector<Cell> scratch;
     std::size_t liveConstraints = 0;
+    std::vector<std::uint8_t> changedFlag{0};
+    std::vector<std::uint32_t> changed;
+
+    void touch(std::uint32_t s) {
+        if (types[s] == SymbolType::external && !changedFlag[s]) {
+            changedFlag[s] = 1;
+            changed.push_back(s);
+        }
+    }
 
     std::uint32_t newSymbol(SymbolType t) {
         types.push_back(t);
         owner.push_back(-1);
         rowIndex.push_back(-1);
+        changedFlag.push_back(0);
         return static_cast<std::uint32_t>(types.size() - 1);
     }
 
@@ -161,6 +171,7 @@ struct Solver::Impl {
     Row takeRow(std::size_t index) {
         Row r = std::move(rows[index]);
         rowIndex[r.basic] = -1;
+        touch(r.basic);
         if (index + 1 != rows.size()) {
             rows[index] = std::move(rows.back());
             rowIndex[rows[index].basic] = static_cast<std::int32_t>(index);
@@ -171,6 +182,7 @@ struct Solver::Impl {
 
     void putRow(std::uint32_t basic, Row&& r) {
         r.basic = basic;
+        touch(basic);
         rowIndex[basic] = static_cast<std::int32_t>(rows.size());
         rows.push_back(std::move(r));
     }
@@ -179,8 +191,9 @@ struct Solver::Impl {
 
     void substitute(std::uint32_t s, const Row& row) {
         for (Row& r : rows) {
-            if (r.substitute(s, row, scratch) && restricted(r.basic) && r.constant < 0.0)
-                infeasible.push_back(r.basic);
+            if (!r.substitute(s, row, scratch)) continue;
+            touch(r.basic);
+            if (restricted(r.basic) && r.constant < 0.0) infeasible.push_back(r.basic);
         }
         objective.substitute(s, row, scratch);
         if (hasArtificial) artificial.substitute(s, row, scratch);
@@ -479,6 +492,7 @@ struct Solver::Impl {
         const double d = delta / markerCoefficient;
         if (Row* r = rowFor(rec.marker)) {
             r->constant -= d;
+            touch(r->basic);
             if (restricted(r->basic) && r->constant < 0.0) infeasible.push_back(r->basic);
             return;
         }
@@ -486,6 +500,7 @@ struct Solver::Impl {
             const double k = r.coefficientFor(rec.marker);
             if (k == 0.0) continue;
             r.constant += k * d;
+            touch(r.basic);
             if (restricted(r.basic) && r.constant < 0.0) infeasible.push_back(r.basic);
         }
     }
@@ -605,6 +620,14 @@ void Solver::suggestValue(Variable v, double value) {
     if (it == impl_->edits.end()) return;
     it->second.value = value;
     changeConstant(it->second.constraint, -value);
+}
+
+void Solver::takeChangedVariables(std::vector<Variable>& out) {
+    for (std::uint32_t s : impl_->changed) {
+        impl_->changedFlag[s] = 0;
+        out.push_back(Variable{s});
+    }
+    impl_->changed.clear();
 }
 
 std::size_t Solver::constraintCount() const {

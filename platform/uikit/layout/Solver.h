@@ -103,6 +103,9 @@ public:
     bool hasEditVariable(Variable v) const;
     void suggestValue(Variable v, double value);
 
+    // The variables whose values may have changed since the last call, each once.
+    void takeChangedVariables(std::vector<Variable>& out);
+
     std::size_t constraintCount() const;
     std::size_t rowCount() const;
 

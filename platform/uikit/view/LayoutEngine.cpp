@@ -162,6 +162,10 @@ LayoutEngine::Item& LayoutEngine::itemFor(LayoutItem* item) {
         if (!derivedGuide) {
             it.vars = Vars{solver_.newVariable(), solver_.newVariable(), solver_.newVariable(),
                            solver_.newVariable()};
+            for (layout::Variable v : {it.vars.x, it.vars.y, it.vars.w, it.vars.h}) {
+                if (varItem_.size() <= v.id) varItem_.resize(v.id + 1, nullptr);
+                varItem_[v.id] = &it;
+            }
         }
     }
     return it;
@@ -718,6 +722,9 @@ void LayoutEngine::sync() {
     }
     for (auto it = items_.begin(); it != items_.end();) {
         if (!needed.count(it->first) || !present.count(it->first)) {
+            for (layout::Variable v :
+                 {it->second.vars.x, it->second.vars.y, it->second.vars.w, it->second.vars.h})
+                if (v.valid() && v.id < varItem_.size()) varItem_[v.id] = nullptr;
             dropItem(it->second);
             it = items_.erase(it);
         } else {
@@ -738,11 +745,15 @@ void LayoutEngine::sync() {
         auto p = present.find(id);
         if (p != present.end()) itemFor(p->second).needed = true;
     }
+    widthDependent_.clear();
+    for (auto& [id, it] : items_)
+        it.inWidthList = false;
     for (UIView* v : order) {
         Item& it = items_[v->layoutItemId()];
         it.parent = v == root_ ? nullptr : findItem(v->superviewPointer());
         it.solved.reset();
         refreshItem(it);
+        noteWidthDependent(it);
     }
 
     for (NSLayoutConstraint* c : wanted) {
@@ -774,10 +785,17 @@ void LayoutEngine::refreshDependentConstants() {
     }
 }
 
+void LayoutEngine::noteWidthDependent(Item& it) {
+    if (it.inWidthList || !it.view || !it.view->intrinsicSizeDependsOnWidth()) return;
+    it.inWidthList = true;
+    widthDependent_.push_back(&it);
+}
+
 bool LayoutEngine::solveWidthDependentSizes() {
     bool changed = false;
-    for (auto& [id, it] : items_) {
-        if (!it.needed || !it.view || !it.view->intrinsicSizeDependsOnWidth()) continue;
+    for (Item* p : widthDependent_) {
+        Item& it = *p;
+        if (!it.needed || !it.view->intrinsicSizeDependsOnWidth()) continue;
         if (it.view != root_ && it.view->translatesAutoresizingMaskIntoConstraints()) continue;
         const double w = snap(solver_.value(it.vars.w));
         if (std::abs(w - it.view->layoutWidthHint_) < 0.25) continue;
@@ -789,30 +807,55 @@ bool LayoutEngine::solveWidthDependentSizes() {
     return changed;
 }
 
-void LayoutEngine::markMovedViews() {
-    for (auto& [id, it] : items_) {
-        if (!it.needed) continue;
-        if (it.guide && it.guide->kind() == UILayoutGuide::Kind::custom) {
-            UIView* owner = it.guide->layoutOwningView();
-            if (const Item* o = findItem(owner)) {
-                const double ox = solver_.value(o->vars.x), oy = solver_.value(o->vars.y);
-                it.guide->setSolvedFrame(
-                    CGRect(snap(solver_.value(it.vars.x) - ox), snap(solver_.value(it.vars.y) - oy),
-                           snap(solver_.value(it.vars.w)), snap(solver_.value(it.vars.h))));
-            }
-            continue;
+void LayoutEngine::markMoved(Item& it) {
+    if (!it.needed || it.stamp == stamp_) return;
+    it.stamp = stamp_;
+    if (it.guide && it.guide->kind() == UILayoutGuide::Kind::custom) {
+        UIView* owner = it.guide->layoutOwningView();
+        if (const Item* o = findItem(owner)) {
+            const double ox = solver_.value(o->vars.x), oy = solver_.value(o->vars.y);
+            it.guide->setSolvedFrame(CGRect(snap(solver_.value(it.vars.x) - ox),
+                                            snap(solver_.value(it.vars.y) - oy),
+                                            snap(solver_.value(it.vars.w)), snap(solver_.value(it.vars.h))));
         }
-        if (!it.view || it.view == root_) continue;
-        it.solved = computeFrame(it);
-        const std::optional<CGRect>& f = it.solved;
-        if (!f || it.view->frame() == *f) continue;
-        if (UIView* parent = it.view->superviewPointer()) parent->needsLayout_ = true;
+        return;
+    }
+    if (!it.view || it.view == root_) return;
+    it.solved = computeFrame(it);
+    const std::optional<CGRect>& f = it.solved;
+    if (!f || it.view->frame() == *f) return;
+    if (UIView* parent = it.view->superviewPointer()) parent->needsLayout_ = true;
+}
+
+// Gives each view that moved its new frame-to-be and asks its superview for layout. After a
+// small change only the items whose variables changed (and their subviews, whose frames are
+// relative to them) are looked at.
+void LayoutEngine::markMovedViews(bool all) {
+    ++stamp_;
+    changedVars_.clear();
+    solver_.takeChangedVariables(changedVars_);
+    if (all) {
+        for (auto& [id, it] : items_)
+            markMoved(it);
+        return;
+    }
+    for (layout::Variable v : changedVars_) {
+        Item* it = v.id < varItem_.size() ? varItem_[v.id] : nullptr;
+        if (!it || it->stamp == stamp_) continue;
+        markMoved(*it);
+        if (it->view) {
+            for (const auto& sub : it->view->subviews())
+                if (Item* child = findItem(sub.get())) markMoved(*child);
+            for (const auto& g : it->view->layoutGuides())
+                if (Item* guide = findItem(g.get())) markMoved(*guide);
+        }
     }
 }
 
 void LayoutEngine::update() {
     if (!dirty_) return;
     dirty_ = false;
+    const bool synced = needsSync_;
     if (needsSync_) {
         needsSync_ = false;
         changedItems_.clear();
@@ -822,7 +865,10 @@ void LayoutEngine::update() {
         changedItems_.clear();
         for (std::uint64_t id : ids) {
             auto it = items_.find(id);
-            if (it != items_.end() && it->second.needed) refreshItem(it->second);
+            if (it != items_.end() && it->second.needed) {
+                refreshItem(it->second);
+                noteWidthDependent(it->second);
+            }
         }
     }
     refreshDependentConstants();
@@ -840,7 +886,7 @@ void LayoutEngine::update() {
             v->layoutWidthHint_ = hint;
         return;
     }
-    markMovedViews();
+    markMovedViews(synced);
 }
 
 std::optional<CGRect> LayoutEngine::solvedFrame(const UIView* view) const {

@@ -105,6 +105,8 @@ private:
         // The superview's item, and the frame the last solve gave (views other than the root).
         Item* parent = nullptr;
         std::optional<CGRect> solved;
+        unsigned stamp = 0;
+        bool inWidthList = false;
     };
     struct Record {
         layout::ConstraintId id;
@@ -134,7 +136,9 @@ private:
     void reportConflict(NSLayoutConstraint* c, const std::vector<std::uint64_t>& tags);
     std::string describeTag(std::uint64_t tag) const;
     bool solveWidthDependentSizes();
-    void markMovedViews();
+    void markMovedViews(bool all);
+    void markMoved(Item& it);
+    void noteWidthDependent(Item& it);
     void bind(NSLayoutConstraint* c);
     void unbindState(NSLayoutConstraint* c);
 
@@ -145,6 +149,11 @@ private:
     std::unordered_map<NSLayoutConstraint*, Record> records_;
     std::unordered_set<std::uint64_t> changedItems_;
     std::unordered_set<NSLayoutConstraint*> changedConstraints_;
+    // The item of each variable, the views whose size follows their width, and a scratch list.
+    std::vector<Item*> varItem_;
+    std::vector<Item*> widthDependent_;
+    std::vector<layout::Variable> changedVars_;
+    unsigned stamp_ = 0;
     // Constraints whose constants follow margins, baselines or guides.
     std::unordered_set<NSLayoutConstraint*> dependents_;
     // Constraints whose engine state points here.
