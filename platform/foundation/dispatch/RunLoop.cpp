@@ -20,6 +20,8 @@ double realNow() {
 // A runaway repeating timer with a tiny interval must not keep runUntilIdle() busy for ever.
 constexpr std::size_t kMaxPassesPerIdleRun = 100000;
 
+constexpr double kMaxWaitSlice = 0.005;
+
 } // namespace
 
 bool Thread::isMainThread() {
@@ -125,6 +127,9 @@ void RunLoop::waitForWork(double realDeadline) {
         wait = std::min(wait, timers_.begin()->first.fireAt - Clock::uptime());
     }
     if (wait <= 0) return;
+    // A condition may also be met by another thread without handing work to this loop, so a wait
+    // is never longer than a few milliseconds.
+    wait = std::min(wait, kMaxWaitSlice);
     std::uint64_t generation = wakeGeneration_;
     cv_.wait_for(lock, std::chrono::duration<double>(wait),
                  [&] { return !tasks_.empty() || wakeGeneration_ != generation; });
