@@ -1,44 +1,6 @@
 #include "Services/KeychainPasswordItem.h"
 
-namespace {
-
-bool isValidUtf8(const Data& bytes) {
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const unsigned char lead = bytes[i];
-        std::size_t length;
-        std::uint32_t codePoint;
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        } else if ((lead & 0xE0) == 0xC0) {
-            length = 2;
-            codePoint = lead & 0x1F;
-        } else if ((lead & 0xF0) == 0xE0) {
-            length = 3;
-            codePoint = lead & 0x0F;
-        } else if ((lead & 0xF8) == 0xF0) {
-            length = 4;
-            codePoint = lead & 0x07;
-        } else {
-            return false;
-        }
-        if (i + length > bytes.size()) return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            if ((bytes[i + k] & 0xC0) != 0x80) return false;
-            codePoint = (codePoint << 6) | (bytes[i + k] & 0x3F);
-        }
-        // Overlong forms, surrogates and values past the last code point are not UTF-8.
-        if ((length == 2 && codePoint < 0x80) || (length == 3 && codePoint < 0x800) ||
-            (length == 4 && codePoint < 0x10000) || codePoint > 0x10FFFF ||
-            (codePoint >= 0xD800 && codePoint <= 0xDFFF))
-            return false;
-        i += length;
-    }
-    return true;
-}
-
-} // namespace
+#include "foundation/text/Utf8.h"
 
 const char* KeychainPasswordItem::KeychainError::what() const noexcept {
     switch (kind_) {
@@ -80,7 +42,7 @@ std::string KeychainPasswordItem::readPassword() const {
     if (!item) throw KeychainError::unexpectedPasswordData();
     const auto found = item->find(kSecValueData);
     const Data* data = found != item->end() ? found->second.getIf<Data>() : nullptr;
-    if (!data || !isValidUtf8(*data)) throw KeychainError::unexpectedPasswordData();
+    if (!data || !cw::isValidUtf8(std::string_view(reinterpret_cast<const char*>(data->data()), data->size()))) throw KeychainError::unexpectedPasswordData();
     return std::string(data->begin(), data->end());
 }
 

@@ -1,5 +1,7 @@
 #include "foundation/url/URL.h"
 
+#include "foundation/text/Utf8.h"
+
 // libcurl's URL API was not used here: it needs a scheme, cannot hold a relative reference on its own and
 // normalises what it parses (adds a "/" path, lower-cases), while the platform keeps the text as written.
 
@@ -96,39 +98,6 @@ std::string removeDotSegments(std::string_view input) {
     return output;
 }
 
-bool validUtf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        std::size_t length;
-        char32_t code;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if ((c & 0xE0) == 0xC0) {
-            length = 2;
-            code = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            length = 3;
-            code = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            length = 4;
-            code = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + length > text.size()) return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
-            code = (code << 6) | (next & 0x3F);
-        }
-        static constexpr char32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (code < smallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
-        i += length;
-    }
-    return true;
-}
 
 std::string escapeBytes(std::string_view text, bool (*allowed)(char)) {
     static constexpr char hex[] = "0123456789ABCDEF";
@@ -148,7 +117,7 @@ std::string escapeBytes(std::string_view text, bool (*allowed)(char)) {
 }
 
 std::optional<std::string> percentEncode(std::string_view text, bool (*allowed)(char)) {
-    if (!validUtf8(text)) return std::nullopt;
+    if (!cw::isValidUtf8(text)) return std::nullopt;
     return escapeBytes(text, allowed);
 }
 

@@ -1,5 +1,7 @@
 #include "uikit/graphics/NSAttributedString.h"
 
+#include "foundation/text/Utf8.h"
+
 #include <algorithm>
 
 // ---- UTF conversions ----------------------------------------------------------------------
@@ -7,49 +9,8 @@
 namespace {
 constexpr char32_t kReplacement = 0xFFFD;
 
-// Decodes one code point at `i`, advancing it; malformed sequences, surrogates and overlong forms
-// give U+FFFD and consume one byte.
-char32_t decodeUTF8(std::string_view s, std::size_t& i) {
-    const auto b0 = static_cast<unsigned char>(s[i]);
-    if (b0 < 0x80) {
-        ++i;
-        return b0;
-    }
-    int extra = 0;
-    char32_t cp = 0;
-    if ((b0 & 0xE0) == 0xC0) {
-        extra = 1;
-        cp = b0 & 0x1F;
-    } else if ((b0 & 0xF0) == 0xE0) {
-        extra = 2;
-        cp = b0 & 0x0F;
-    } else if ((b0 & 0xF8) == 0xF0) {
-        extra = 3;
-        cp = b0 & 0x07;
-    } else {
-        ++i;
-        return kReplacement;
-    }
-    if (i + extra >= s.size()) {
-        ++i;
-        return kReplacement;
-    }
-    for (int k = 1; k <= extra; ++k) {
-        const auto b = static_cast<unsigned char>(s[i + k]);
-        if ((b & 0xC0) != 0x80) {
-            ++i;
-            return kReplacement;
-        }
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    static constexpr char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-    if (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-        ++i;
-        return kReplacement;
-    }
-    i += extra + 1;
-    return cp;
-}
+// Malformed sequences, surrogates and overlong forms give U+FFFD and consume one byte.
+char32_t decodeUTF8(std::string_view s, std::size_t& i) { return cw::decodeUtf8(s, i).value_or(kReplacement); }
 
 void appendUTF8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
