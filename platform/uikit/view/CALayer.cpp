@@ -332,7 +332,11 @@ void CATextLayer::drawInContext(CGContext& context) {
     context.saveGState();
     context.clip(CGRect({0, 0}, s));
     UIGraphicsPushContext(context);
-    text.draw(CGRect(0, 0, wrapped ? s.width : 0, s.height));
+    if (wrapped) {
+        text.draw(CGRect(0, 0, s.width, s.height));
+    } else {
+        text.draw(CGPoint{0, 0});
+    }
     UIGraphicsPopContext();
     context.restoreGState();
 }

@@ -212,6 +212,16 @@ ConstraintId LayoutEngine::addInternal(const Expression& e, Relation r, double p
                                        InternalKind kind) {
     const std::uint64_t tag = kInternalTag | (it.item->layoutItemId() << 4) | kind;
     layout::AddResult result = solver_.addConstraint(e, r, priority, tag);
+    if (!result.ok() && reportedInternal_.insert(tag).second) {
+        std::ostringstream os;
+        os << "[LayoutConstraints] Unable to simultaneously satisfy constraints.\n"
+           << "\tAt least one of the constraints in the following list is one you don't want:\n";
+        for (std::uint64_t t : result.conflictingTags)
+            os << "\t\t" << describeTag(t) << "\n";
+        os << "\t\t" << describeTag(tag) << "\n\tWill attempt to recover by breaking constraint\n\t\t"
+           << describeTag(tag) << "\n";
+        std::cerr << os.str();
+    }
     return result.constraint;
 }
 
@@ -757,7 +767,14 @@ void LayoutEngine::sync() {
     }
 
     for (NSLayoutConstraint* c : wanted) {
-        if (!records_.count(c) && valid(c)) addUserConstraint(c);
+        if (records_.count(c)) continue;
+        if (valid(c)) {
+            addUserConstraint(c);
+        } else if (!fitting_ && !c->engineState().reportedInvalid) {
+            c->engineState().reportedInvalid = true;
+            std::cerr << "[LayoutConstraints] Ignoring " << c->description()
+                      << ": one of its items is not in this view tree\n";
+        }
     }
 }
 

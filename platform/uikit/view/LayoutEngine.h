@@ -156,6 +156,8 @@ private:
     unsigned stamp_ = 0;
     // Constraints whose constants follow margins, baselines or guides.
     std::unordered_set<NSLayoutConstraint*> dependents_;
+    // Internal constraints already reported as conflicting.
+    std::unordered_set<std::uint64_t> reportedInternal_;
     // Constraints whose engine state points here.
     std::unordered_set<NSLayoutConstraint*> bound_;
     bool needsSync_ = true;

@@ -1,0 +1,180 @@
+#include "LayoutTestSupport.h"
+
+#include "uikit/view/UILabel.h"
+
+#include <gtest/gtest.h>
+
+using namespace layout_test;
+using A = NSLayoutAttribute;
+
+TEST(LayoutEngineEdges, CustomGuidesSpaceViewsEvenly) {
+    auto root = makeRoot(300, 100);
+    auto a = makeView("a"), b = makeView("b");
+    root->addSubview(a);
+    root->addSubview(b);
+    auto g1 = std::make_shared<UILayoutGuide>(), g2 = std::make_shared<UILayoutGuide>(),
+         g3 = std::make_shared<UILayoutGuide>();
+    for (auto& g : {g1, g2, g3})
+        root->addLayoutGuide(g);
+    NSLayoutConstraint::activate({
+        g1->leadingAnchor().constraintEqualTo(root->leadingAnchor()),
+        a->leadingAnchor().constraintEqualTo(g1->trailingAnchor()),
+        g2->leadingAnchor().constraintEqualTo(a->trailingAnchor()),
+        b->leadingAnchor().constraintEqualTo(g2->trailingAnchor()),
+        g3->leadingAnchor().constraintEqualTo(b->trailingAnchor()),
+        g3->trailingAnchor().constraintEqualTo(root->trailingAnchor()),
+        g2->widthAnchor().constraintEqualTo(g1->widthAnchor()),
+        g3->widthAnchor().constraintEqualTo(g1->widthAnchor()),
+        a->widthAnchor().constraintEqualToConstant(60),
+        b->widthAnchor().constraintEqualToConstant(60),
+        a->topAnchor().constraintEqualTo(root->topAnchor()),
+        b->topAnchor().constraintEqualTo(root->topAnchor()),
+        g1->topAnchor().constraintEqualTo(root->topAnchor(), 5),
+        g1->heightAnchor().constraintEqualToConstant(7),
+    });
+    root->layoutIfNeeded();
+    EXPECT_EQ(a->frame().origin.x, 60);
+    EXPECT_EQ(b->frame().origin.x, 180);
+    EXPECT_EQ(g2->layoutFrame().origin.x, 120);
+    EXPECT_EQ(g2->layoutFrame().size.width, 60);
+    EXPECT_EQ(g1->layoutFrame(), CGRect(0, 5, 60, 7));
+}
+
+TEST(LayoutEngineEdges, LegacyTopAndBottomGuidesFollowTheirLength) {
+    auto root = makeRoot(320, 480);
+    auto top = std::make_shared<UILayoutGuide>(UILayoutGuide::Kind::topLayoutGuide);
+    auto bottom = std::make_shared<UILayoutGuide>(UILayoutGuide::Kind::bottomLayoutGuide);
+    root->addLayoutGuide(top);
+    root->addLayoutGuide(bottom);
+    top->setLength(64);
+    bottom->setLength(49);
+    auto content = makeView("content");
+    root->addSubview(content);
+    NSLayoutConstraint::activate({content->topAnchor().constraintEqualTo(top->bottomAnchor()),
+                                  content->bottomAnchor().constraintEqualTo(bottom->topAnchor()),
+                                  content->leftAnchor().constraintEqualTo(root->leftAnchor()),
+                                  content->rightAnchor().constraintEqualTo(root->rightAnchor())});
+    root->layoutIfNeeded();
+    EXPECT_EQ(content->frame(), CGRect(0, 64, 320, 367));
+    top->setLength(20); // the bar went away
+    root->layoutIfNeeded();
+    EXPECT_EQ(content->frame(), CGRect(0, 20, 320, 411));
+    EXPECT_EQ(bottom->layoutFrame(), CGRect(0, 431, 320, 49));
+}
+
+TEST(LayoutEngineEdges, DeactivationPriorityChangesAndTranslatingAgain) {
+    auto root = makeRoot(200, 200);
+    auto v = makeView("v");
+    root->addSubview(v);
+    auto left = v->leftAnchor().constraintEqualTo(root->leftAnchor(), 10);
+    auto width = v->widthAnchor().constraintEqualToConstant(50);
+    auto wide = v->widthAnchor().constraintEqualToConstant(120);
+    wide->setPriority(249);
+    NSLayoutConstraint::activate({left, width, wide, v->topAnchor().constraintEqualTo(root->topAnchor()),
+                                  v->heightAnchor().constraintEqualToConstant(20)});
+    root->layoutIfNeeded();
+    EXPECT_EQ(v->frame(), CGRect(10, 0, 50, 20));
+    width->setActive(false);
+    EXPECT_FALSE(width->isActive());
+    root->layoutIfNeeded();
+    EXPECT_EQ(v->frame().size.width, 120);
+    width->setActive(true);
+    width->setPriority(248);
+    root->layoutIfNeeded();
+    EXPECT_EQ(v->frame().size.width, 120);
+    width->setPriority(UILayoutPriorityRequired);
+    root->layoutIfNeeded();
+    EXPECT_EQ(v->frame().size.width, 50);
+    // Back to frames: its frame now fights the constraints that name it. The conflict is
+    // reported, the constraints already in place keep the view where they put it, and layout
+    // goes on.
+    v->setFrame(CGRect(30, 30, 70, 70));
+    testing::internal::CaptureStderr();
+    v->setTranslatesAutoresizingMaskIntoConstraints(true);
+    root->layoutIfNeeded();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("autoresizing"), std::string::npos) << err;
+    EXPECT_EQ(v->frame(), CGRect(10, 0, 50, 20));
+}
+
+TEST(LayoutEngineEdges, ConstraintsToViewsOutsideTheTreeAreIgnored) {
+    auto root = makeRoot(200, 200);
+    auto inside = makeView("inside");
+    auto outside = makeView("outside");
+    root->addSubview(inside);
+    root->addConstraint(
+        NSLayoutConstraint::make(inside, A::width, NSLayoutRelation::equal, outside, A::width, 1, 0));
+    root->addConstraint(NSLayoutConstraint::make(inside, A::left, NSLayoutRelation::equal, nullptr,
+                                                 A::notAnAttribute, 1, 5)); // a position to a constant
+    root->addConstraints(vfl("|-7-[v(30)]", {{"v", inside}}));
+    root->addConstraints(vfl("V:|[v(30)]", {{"v", inside}}));
+    testing::internal::CaptureStderr();
+    root->layoutIfNeeded();
+    root->setNeedsLayout();
+    root->layoutIfNeeded();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("is not in this view tree"), std::string::npos) << err;
+    EXPECT_NE(err.find("a position cannot be set to a constant"), std::string::npos) << err;
+    std::size_t reports = 0;
+    for (auto at = err.find("Ignoring"); at != std::string::npos; at = err.find("Ignoring", at + 1))
+        ++reports;
+    EXPECT_EQ(reports, 2u) << "each bad constraint is reported once";
+    EXPECT_EQ(inside->frame(), CGRect(7, 0, 30, 30));
+
+    // Activating constraints between views of different trees is refused.
+    testing::internal::CaptureStderr();
+    auto c = inside->widthAnchor().constraintEqualTo(outside->widthAnchor());
+    c->setActive(true);
+    EXPECT_FALSE(c->isActive());
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("no common ancestor"), std::string::npos);
+}
+
+TEST(LayoutEngineEdges, MovingASubtreeKeepsItsOwnConstraints) {
+    auto first = makeRoot(100, 100), second = makeRoot(300, 300);
+    auto box = makeView("box");
+    auto inner = makeView("inner");
+    box->addSubview(inner);
+    box->addConstraints(vfl("|-5-[i]-5-|", {{"i", inner}}));
+    box->addConstraints(vfl("V:|-5-[i]-5-|", {{"i", inner}}));
+    first->addSubview(box);
+    first->addConstraints(vfl("|[b]|", {{"b", box}}));
+    first->addConstraints(vfl("V:|[b]|", {{"b", box}}));
+    first->layoutIfNeeded();
+    EXPECT_EQ(inner->frame(), CGRect(5, 5, 90, 90));
+    second->addSubview(box); // its pins to `first` go; the inner ones stay
+    EXPECT_TRUE(first->constraints().empty());
+    EXPECT_EQ(box->constraints().size(), 4u);
+    second->addConstraints(vfl("|-10-[b(200)]", {{"b", box}}));
+    second->addConstraints(vfl("V:|-10-[b(100)]", {{"b", box}}));
+    second->layoutIfNeeded();
+    EXPECT_EQ(box->frame(), CGRect(10, 10, 200, 100));
+    EXPECT_EQ(inner->frame(), CGRect(5, 5, 190, 90));
+    first->layoutIfNeeded(); // the old tree lets go cleanly
+    first.reset();
+    second->layoutIfNeeded();
+}
+
+TEST(LayoutEngineEdges, ForcedFitContentMakesHuggingRequired) {
+    auto root = makeRoot(300, 100);
+    auto label = std::make_shared<UILabel>();
+    label->setTranslatesAutoresizingMaskIntoConstraints(false);
+    label->setText("Fit");
+    root->addSubview(label);
+    for (auto axis : {UILayoutConstraintAxis::vertical, UILayoutConstraintAxis::horizontal}) {
+        label->setContentHuggingPriority(UILayoutPriorityRequired, axis);
+        label->setContentCompressionResistancePriority(UILayoutPriorityRequired, axis);
+    }
+    auto stretch = NSLayoutConstraint::make(label, A::width, NSLayoutRelation::equal, nullptr,
+                                            A::notAnAttribute, 1, 200);
+    stretch->setPriority(999);
+    label->addConstraint(stretch);
+    root->addConstraints(vfl("|[l]", {{"l", label}}));
+    root->addConstraints(vfl("V:|[l]", {{"l", label}}));
+    root->layoutIfNeeded();
+    EXPECT_EQ(label->frame().size, label->intrinsicContentSize());
+    // Text that grows grows the label at the next pass.
+    label->setText("Fit a good deal more text");
+    root->layoutIfNeeded();
+    EXPECT_EQ(label->frame().size, label->intrinsicContentSize());
+    EXPECT_GT(label->frame().size.width, 100);
+}

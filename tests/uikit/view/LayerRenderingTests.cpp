@@ -1,0 +1,174 @@
+#include "uikit/graphics/UIGraphics.h"
+#include "uikit/view/UIImageView.h"
+#include "uikit/view/UILabel.h"
+#include "uikit/view/ViewRendering.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+UIColor at(const UIImage& img, CGPoint p) {
+    return img.pixelColor(static_cast<int>(p.x * img.scale()), static_cast<int>(p.y * img.scale()));
+}
+
+std::shared_ptr<UIView> canvas(CGFloat w, CGFloat h) {
+    auto v = std::make_shared<UIView>(CGRect(0, 0, w, h));
+    v->setBackgroundColor(UIColor::whiteColor());
+    return v;
+}
+
+// The darkest red component in a rectangle of the picture.
+double darkest(const UIImage& img, const CGRect& r) {
+    double d = 1;
+    for (double x = r.minX(); x < r.maxX(); x += 0.5)
+        for (double y = r.minY(); y < r.maxY(); y += 0.5)
+            d = std::min(d, at(img, {x, y}).red());
+    return d;
+}
+
+} // namespace
+
+TEST(LayerRendering, GradientsMasksAndSublayerTransforms) {
+    auto root = canvas(100, 100);
+    auto gradient = std::make_shared<CAGradientLayer>();
+    gradient->setFrame(CGRect(0, 0, 100, 20));
+    gradient->colors = {UIColor::blackColor(), UIColor::whiteColor()};
+    gradient->startPoint = {0, 0.5};
+    gradient->endPoint = {1, 0.5};
+    root->layer()->addSublayer(gradient);
+    EXPECT_LT(0, 1);
+
+    // A red square seen through a circular mask.
+    auto masked = std::make_shared<UIView>(CGRect(0, 30, 40, 40));
+    masked->setBackgroundColor(UIColor::redColor());
+    auto circle = std::make_shared<CAShapeLayer>();
+    circle->path = UIBezierPath::ovalIn(CGRect(0, 0, 40, 40));
+    masked->layer()->mask = circle;
+    root->addSubview(masked);
+
+    // Everything inside `shifted` moves 10 points right, as the form fields indent their text.
+    auto shifted = std::make_shared<UIView>(CGRect(50, 30, 40, 40));
+    shifted->layer()->sublayerTransform = CATransform3DMakeTranslation(10, 0, 0);
+    auto dot = std::make_shared<UIView>(CGRect(0, 0, 10, 10));
+    dot->setBackgroundColor(UIColor::blueColor());
+    shifted->addSubview(dot);
+    root->addSubview(shifted);
+
+    auto img = cw::renderView(*root);
+    EXPECT_LT(at(*img, {2, 10}).red(), 0.1);
+    EXPECT_NEAR(at(*img, {50, 10}).red(), 0.5, 0.05);
+    EXPECT_GT(at(*img, {98, 10}).red(), 0.9);
+    EXPECT_GT(at(*img, {20, 50}).red(), 0.95);
+    EXPECT_LT(at(*img, {20, 50}).green(), 0.05);
+    EXPECT_GT(at(*img, {1, 31}).green(), 0.95); // outside the circle: white shows through
+    EXPECT_GT(at(*img, {55, 35}).blue(), 0.95);
+    EXPECT_GT(at(*img, {55, 35}).red(), 0.95); // the dot is no longer at its frame...
+    EXPECT_LT(at(*img, {65, 35}).red(), 0.05); // ...but 10 points to the right
+}
+
+TEST(LayerRendering, TransformsHiddenLayersAndContentShadows) {
+    auto root = canvas(100, 100);
+    auto bar = std::make_shared<UIView>(CGRect(40, 0, 20, 100));
+    bar->setBackgroundColor(UIColor::blackColor());
+    bar->setTransform(CGAffineTransform::makeRotation(M_PI / 2)); // now a horizontal bar
+    root->addSubview(bar);
+    auto hidden = std::make_shared<UIView>(CGRect(0, 0, 30, 30));
+    hidden->setBackgroundColor(UIColor::redColor());
+    hidden->setHidden(true);
+    root->addSubview(hidden);
+    // A shadow with no path follows what the view draws.
+    auto lifted = std::make_shared<UIView>(CGRect(10, 70, 20, 20));
+    lifted->setBackgroundColor(UIColor::whiteColor());
+    lifted->layer()->shadowOpacity = 1;
+    lifted->layer()->shadowRadius = 1;
+    lifted->layer()->shadowOffset = {0, 4};
+    root->addSubview(lifted);
+
+    auto img = cw::renderView(*root);
+    EXPECT_LT(at(*img, {5, 50}).red(), 0.05);    // the turned bar crosses the middle
+    EXPECT_GT(at(*img, {50, 5}).red(), 0.95);    // and no longer runs top to bottom
+    EXPECT_GT(at(*img, {10, 10}).green(), 0.95); // hidden: nothing drawn
+    EXPECT_LT(at(*img, {20, 92}).red(), 0.7);    // shadow below the white square
+    EXPECT_GT(at(*img, {20, 80}).red(), 0.95);
+}
+
+TEST(LayerRendering, TemplateImagesTakeTheTintAndTextLayersDraw) {
+    auto root = canvas(100, 60);
+    UIGraphicsImageRenderer r({20, 20}, {2, false});
+    auto black = r.image([](UIGraphicsImageRendererContext& ctx) {
+        ctx.cgContext().setFillColor(UIColor::blackColor());
+        ctx.fill(CGRect(5, 5, 10, 10));
+    });
+    auto icon =
+        std::make_shared<UIImageView>(imageWithRenderingMode(black, UIImageRenderingMode::alwaysTemplate));
+    icon->setFrame(CGRect(0, 0, 20, 20));
+    auto original = std::make_shared<UIImageView>(black);
+    original->setFrame(CGRect(30, 0, 20, 20));
+    root->addSubview(icon);
+    root->addSubview(original);
+    root->setTintColor(UIColor::greenColor());
+    EXPECT_EQ(renderingModeOf(icon->image().get()), UIImageRenderingMode::alwaysTemplate);
+    EXPECT_EQ(renderingModeOf(black.get()), UIImageRenderingMode::automatic);
+
+    auto text = std::make_shared<CATextLayer>();
+    text->string = "Hi";
+    text->fontSize = 30;
+    text->foregroundColor = UIColor::blackColor();
+    text->setFrame(CGRect(0, 22, 100, 36));
+    root->layer()->addSublayer(text);
+
+    auto img = cw::renderView(*root);
+    const UIColor tinted = at(*img, {10, 10});
+    EXPECT_GT(tinted.green(), 0.95);
+    EXPECT_LT(tinted.red(), 0.05);
+    EXPECT_GT(at(*img, {2, 2}).red(), 0.95);   // transparent parts stay clear
+    EXPECT_LT(at(*img, {40, 10}).red(), 0.05); // the original draws as itself
+    EXPECT_LT(darkest(*img, CGRect(0, 22, 60, 36)), 0.3);
+}
+
+namespace {
+
+// A label that keeps its text away from its edges, as app labels with padding do.
+class InsetLabel : public UILabel {
+public:
+    CGRect textRect(const CGRect& bounds, long lines) const override {
+        CGRect r = UILabel::textRect(UIEdgeInsets{0, 20, 0, 0}.inset(bounds), lines);
+        return r;
+    }
+    void drawText(const CGRect& rect) override { UILabel::drawText(UIEdgeInsets{0, 20, 0, 0}.inset(rect)); }
+};
+
+} // namespace
+
+TEST(LabelDrawing, TruncationOverriddenTextRectsAndStyledText) {
+    auto root = canvas(200, 80);
+    auto label = std::make_shared<InsetLabel>();
+    label->setFrame(CGRect(0, 0, 120, 30));
+    label->setText("A long line that will not fit in the label");
+    root->addSubview(label);
+    const CGRect tr = label->textRect(label->bounds(), 1);
+    EXPECT_EQ(tr.origin.x, 20);
+    EXPECT_LE(tr.size.width, 100);
+    auto img = cw::renderView(*root);
+    EXPECT_GT(darkest(*img, CGRect(0, 0, 19, 30)), 0.95); // the inset stays empty
+    EXPECT_LT(darkest(*img, CGRect(20, 0, 100, 30)), 0.3);
+    EXPECT_GT(darkest(*img, CGRect(121, 0, 79, 30)), 0.95); // truncated, not spilling over
+
+    // Styled text measures by its own fonts; an empty label has no size.
+    UILabel styled;
+    NSMutableAttributedString s("Big", TextAttributes{UIFont::systemFont(40), UIColor::redColor()});
+    s.append(NSAttributedString(" small", TextAttributes{UIFont::systemFont(10)}));
+    styled.setAttributedText(s);
+    EXPECT_GT(styled.intrinsicContentSize().height, 40);
+    EXPECT_EQ(styled.text(), "Big small");
+    styled.setText(std::string());
+    EXPECT_EQ(styled.intrinsicContentSize(), (CGSize{0, 0}));
+    // A preferred width wraps the intrinsic size without any layout.
+    UILabel wrapped;
+    wrapped.setNumberOfLines(0);
+    wrapped.setText("one two three four five six seven eight nine ten");
+    const CGSize single = wrapped.intrinsicContentSize();
+    wrapped.setPreferredMaxLayoutWidth(80);
+    EXPECT_LE(wrapped.intrinsicContentSize().width, 80);
+    EXPECT_GT(wrapped.intrinsicContentSize().height, 2 * single.height);
+}
