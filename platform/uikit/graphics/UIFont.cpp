@@ -37,12 +37,6 @@ struct ThreadPango {
 };
 } // namespace
 
-// Fontconfig keeps what it parsed from its configuration files for the life of the process and
-// never frees it; the leak checker of the sanitizer builds would report that on every exit.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
-
 PangoContext* cw::detail::measuringContext() {
     thread_local ThreadPango pango;
     return pango.context;
