@@ -272,9 +272,10 @@ struct Solver::Impl {
 
     Row createRow(ConstraintRecord& rec) {
         Row row;
-        row.constant = rec.expression.constant;
+        // Values that are not numbers would poison every row they touch: they count as 0.
+        row.constant = std::isfinite(rec.expression.constant) ? rec.expression.constant : 0.0;
         for (const Term& t : rec.expression.terms) {
-            if (nearZero(t.coefficient) || !t.variable.valid()) continue;
+            if (!std::isfinite(t.coefficient) || nearZero(t.coefficient) || !t.variable.valid()) continue;
             if (const Row* basic = rowFor(t.variable.id)) {
                 row.insert(*basic, t.coefficient, scratch);
             } else {
@@ -534,8 +535,9 @@ AddResult Solver::addConstraint(const Expression& expression, Relation relation,
     ConstraintRecord& rec = impl_->constraints[index];
     rec = ConstraintRecord{};
     rec.expression = expression;
+    if (!std::isfinite(rec.expression.constant)) rec.expression.constant = 0.0;
     rec.relation = relation;
-    rec.priority = std::clamp(priority, 1.0, requiredPriority);
+    rec.priority = std::isfinite(priority) ? std::clamp(priority, 1.0, requiredPriority) : requiredPriority;
     rec.tag = tag;
     AddResult result;
     if (impl_->insert(index, result.conflictingTags)) {
@@ -571,8 +573,9 @@ AddResult Solver::changeConstant(ConstraintId c, double newConstant) {
     if (!hasConstraint(c)) return result;
     Impl& m = *impl_;
     ConstraintRecord& rec = m.constraints[c.id];
-    const double delta = newConstant - rec.expression.constant;
     result.constraint = c;
+    if (!std::isfinite(newConstant)) return result;
+    const double delta = newConstant - rec.expression.constant;
     if (delta == 0.0) return result;
     const bool redundantRequired = rec.priority >= requiredPriority && m.rowIndex[rec.marker] >= 0 &&
                                    m.types[rec.marker] == SymbolType::dummy;

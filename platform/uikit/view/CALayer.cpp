@@ -144,32 +144,14 @@ void CALayer::insertSublayerBelow(const std::shared_ptr<CALayer>& layer,
                                   const std::shared_ptr<CALayer>& sibling) {
     auto it = std::find(sublayers_.begin(), sublayers_.end(), sibling);
     if (it == sublayers_.end()) return addSublayer(layer);
-    std::size_t index = static_cast<std::size_t>(it - sublayers_.begin());
-    if (layer && layer->superlayer().get() == this) {
-        auto cur = std::find(sublayers_.begin(), sublayers_.end(), layer);
-        if (static_cast<std::size_t>(cur - sublayers_.begin()) < index) --index;
-        std::shared_ptr<CALayer> keep = layer;
-        sublayers_.erase(cur);
-        sublayers_.insert(sublayers_.begin() + static_cast<std::ptrdiff_t>(index), keep);
-        return;
-    }
-    insertSublayer(layer, index);
+    insertSublayer(layer, static_cast<std::size_t>(it - sublayers_.begin()));
 }
 
 void CALayer::insertSublayerAbove(const std::shared_ptr<CALayer>& layer,
                                   const std::shared_ptr<CALayer>& sibling) {
     auto it = std::find(sublayers_.begin(), sublayers_.end(), sibling);
     if (it == sublayers_.end()) return addSublayer(layer);
-    std::size_t index = static_cast<std::size_t>(it - sublayers_.begin()) + 1;
-    if (layer && layer->superlayer().get() == this) {
-        auto cur = std::find(sublayers_.begin(), sublayers_.end(), layer);
-        if (static_cast<std::size_t>(cur - sublayers_.begin()) < index) --index;
-        std::shared_ptr<CALayer> keep = layer;
-        sublayers_.erase(cur);
-        sublayers_.insert(sublayers_.begin() + static_cast<std::ptrdiff_t>(index), keep);
-        return;
-    }
-    insertSublayer(layer, index);
+    insertSublayer(layer, static_cast<std::size_t>(it - sublayers_.begin()) + 1);
 }
 
 void CALayer::removeFromSuperlayer() {

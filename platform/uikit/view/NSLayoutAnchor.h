@@ -79,3 +79,25 @@ private:
                                         c);
     }
 };
+
+namespace cw {
+
+// The anchors every layout item offers, for views and guides alike.
+template <typename Derived> class LayoutAnchors {
+public:
+    NSLayoutXAxisAnchor leadingAnchor() { return {item(), NSLayoutAttribute::leading}; }
+    NSLayoutXAxisAnchor trailingAnchor() { return {item(), NSLayoutAttribute::trailing}; }
+    NSLayoutXAxisAnchor leftAnchor() { return {item(), NSLayoutAttribute::left}; }
+    NSLayoutXAxisAnchor rightAnchor() { return {item(), NSLayoutAttribute::right}; }
+    NSLayoutXAxisAnchor centerXAnchor() { return {item(), NSLayoutAttribute::centerX}; }
+    NSLayoutYAxisAnchor topAnchor() { return {item(), NSLayoutAttribute::top}; }
+    NSLayoutYAxisAnchor bottomAnchor() { return {item(), NSLayoutAttribute::bottom}; }
+    NSLayoutYAxisAnchor centerYAnchor() { return {item(), NSLayoutAttribute::centerY}; }
+    NSLayoutDimension widthAnchor() { return {item(), NSLayoutAttribute::width}; }
+    NSLayoutDimension heightAnchor() { return {item(), NSLayoutAttribute::height}; }
+
+private:
+    NSLayoutItem item() { return static_cast<Derived*>(this)->shared_from_this(); }
+};
+
+} // namespace cw

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cairo.h>
+#include <mutex>
 #include <vector>
 
 namespace {
@@ -19,15 +20,25 @@ std::vector<Mark>& marks() {
     return m;
 }
 
+// Images are made on background queues too.
+std::mutex& marksMutex() {
+    static std::mutex m;
+    return m;
+}
+
 } // namespace
 
 std::shared_ptr<UIImage> imageWithRenderingMode(const std::shared_ptr<UIImage>& image,
                                                 UIImageRenderingMode mode) {
     if (!image) return nullptr;
     if (renderingModeOf(image.get()) == mode) return image;
+    if (mode == UIImageRenderingMode::automatic &&
+        renderingModeOf(image.get()) == UIImageRenderingMode::automatic)
+        return image;
     cairo_surface_reference(image->surface());
     auto copy = UIImage::fromSurface(image->surface(), image->scale());
     if (!copy) return nullptr;
+    std::lock_guard<std::mutex> lock(marksMutex());
     auto& m = marks();
     m.erase(std::remove_if(m.begin(), m.end(), [](const Mark& k) { return k.image.expired(); }), m.end());
     m.push_back({copy, copy.get(), mode});
@@ -35,6 +46,7 @@ std::shared_ptr<UIImage> imageWithRenderingMode(const std::shared_ptr<UIImage>& 
 }
 
 UIImageRenderingMode renderingModeOf(const UIImage* image) {
+    std::lock_guard<std::mutex> lock(marksMutex());
     for (const Mark& k : marks())
         if (k.raw == image && !k.image.expired()) return k.mode;
     return UIImageRenderingMode::automatic;

@@ -11,7 +11,9 @@
 #include <memory>
 #include <string>
 
-class UILayoutGuide : public cw::LayoutItem, public std::enable_shared_from_this<UILayoutGuide> {
+class UILayoutGuide : public cw::LayoutItem,
+                      public std::enable_shared_from_this<UILayoutGuide>,
+                      public cw::LayoutAnchors<UILayoutGuide> {
 public:
     enum class Kind {
         custom,            // positioned by constraints
@@ -44,17 +46,6 @@ public:
         CGFloat left = 0, right = 0, top = 0, bottom = 0;
     };
     Edges derivedEdges() const;
-
-    NSLayoutXAxisAnchor leadingAnchor() { return {shared_from_this(), NSLayoutAttribute::leading}; }
-    NSLayoutXAxisAnchor trailingAnchor() { return {shared_from_this(), NSLayoutAttribute::trailing}; }
-    NSLayoutXAxisAnchor leftAnchor() { return {shared_from_this(), NSLayoutAttribute::left}; }
-    NSLayoutXAxisAnchor rightAnchor() { return {shared_from_this(), NSLayoutAttribute::right}; }
-    NSLayoutXAxisAnchor centerXAnchor() { return {shared_from_this(), NSLayoutAttribute::centerX}; }
-    NSLayoutYAxisAnchor topAnchor() { return {shared_from_this(), NSLayoutAttribute::top}; }
-    NSLayoutYAxisAnchor bottomAnchor() { return {shared_from_this(), NSLayoutAttribute::bottom}; }
-    NSLayoutYAxisAnchor centerYAnchor() { return {shared_from_this(), NSLayoutAttribute::centerY}; }
-    NSLayoutDimension widthAnchor() { return {shared_from_this(), NSLayoutAttribute::width}; }
-    NSLayoutDimension heightAnchor() { return {shared_from_this(), NSLayoutAttribute::height}; }
 
     UIView* layoutOwningView() override;
     std::string layoutDescription() const override;

@@ -3,6 +3,7 @@
 #include "uikit/view/LayoutEngine.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <iostream>
 
@@ -62,7 +63,15 @@ CGRect UIView::frame() const {
     return layer_->frame();
 }
 
+namespace {
+bool finite(const CGRect& r) {
+    return std::isfinite(r.origin.x) && std::isfinite(r.origin.y) && std::isfinite(r.size.width) &&
+           std::isfinite(r.size.height);
+}
+} // namespace
+
 void UIView::setFrame(const CGRect& frame) {
+    if (!finite(frame)) return; // not a place: keep the one it has
     const CGSize old = bounds().size;
     const CGPoint oldCenter = center();
     layer_->setFrame(frame.standardized());
@@ -84,6 +93,7 @@ void UIView::setFrameFromEngine(const CGRect& frame) {
 }
 
 void UIView::setBounds(const CGRect& bounds) {
+    if (!finite(bounds)) return;
     const CGSize old = this->bounds().size;
     layer_->setBounds(bounds);
     if (!(bounds.size == old)) {
@@ -93,6 +103,7 @@ void UIView::setBounds(const CGRect& bounds) {
 }
 
 void UIView::setCenter(CGPoint c) {
+    if (!std::isfinite(c.x) || !std::isfinite(c.y)) return;
     if (c == center()) return;
     layer_->setPosition(c);
     frameChangedByCode();

@@ -58,7 +58,10 @@ inline constexpr CGFloat UIViewNoIntrinsicMetric = -1;
 inline constexpr CGSize UILayoutFittingCompressedSize{0, 0};
 inline constexpr CGSize UILayoutFittingExpandedSize{10000, 10000};
 
-class UIView : public UIResponder, public cw::LayoutItem, public std::enable_shared_from_this<UIView> {
+class UIView : public UIResponder,
+               public cw::LayoutItem,
+               public std::enable_shared_from_this<UIView>,
+               public cw::LayoutAnchors<UIView> {
 public:
     UIView();
     explicit UIView(const CGRect& frame);
@@ -238,20 +241,11 @@ public:
     std::shared_ptr<UILayoutGuide> layoutMarginsGuide();
     std::shared_ptr<UILayoutGuide> safeAreaLayoutGuide();
 
-    NSLayoutXAxisAnchor leadingAnchor() { return {shared_from_this(), NSLayoutAttribute::leading}; }
-    NSLayoutXAxisAnchor trailingAnchor() { return {shared_from_this(), NSLayoutAttribute::trailing}; }
-    NSLayoutXAxisAnchor leftAnchor() { return {shared_from_this(), NSLayoutAttribute::left}; }
-    NSLayoutXAxisAnchor rightAnchor() { return {shared_from_this(), NSLayoutAttribute::right}; }
-    NSLayoutXAxisAnchor centerXAnchor() { return {shared_from_this(), NSLayoutAttribute::centerX}; }
-    NSLayoutYAxisAnchor topAnchor() { return {shared_from_this(), NSLayoutAttribute::top}; }
-    NSLayoutYAxisAnchor bottomAnchor() { return {shared_from_this(), NSLayoutAttribute::bottom}; }
-    NSLayoutYAxisAnchor centerYAnchor() { return {shared_from_this(), NSLayoutAttribute::centerY}; }
+    // Anchors: those of every layout item (leading ... height), and the baselines.
     NSLayoutYAxisAnchor firstBaselineAnchor() {
         return {shared_from_this(), NSLayoutAttribute::firstBaseline};
     }
     NSLayoutYAxisAnchor lastBaselineAnchor() { return {shared_from_this(), NSLayoutAttribute::lastBaseline}; }
-    NSLayoutDimension widthAnchor() { return {shared_from_this(), NSLayoutAttribute::width}; }
-    NSLayoutDimension heightAnchor() { return {shared_from_this(), NSLayoutAttribute::height}; }
 
     UIView* layoutOwningView() override { return this; }
     std::string layoutDescription() const override;

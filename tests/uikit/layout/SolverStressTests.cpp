@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <random>
 
 using namespace cw::layout;
@@ -97,4 +98,18 @@ TEST(SolverStress, PreferencesBetweenRequiredBoundsSettleAtTheBounds) {
     EXPECT_DOUBLE_EQ(s.value(v), 15);
     EXPECT_GT(weightForPriority(251), weightForPriority(250));
     EXPECT_GT(weightForPriority(750) / weightForPriority(250), 500);
+}
+
+TEST(SolverStress, NumbersThatAreNotNumbersCountAsZero) {
+    Solver s;
+    Variable v = s.newVariable();
+    Expression e(v);
+    e.constant = std::numeric_limits<double>::quiet_NaN();
+    auto c = s.addConstraint(e, Relation::equal, 1000);
+    ASSERT_TRUE(c.ok());
+    EXPECT_DOUBLE_EQ(s.value(v), 0);
+    EXPECT_TRUE(s.changeConstant(c.constraint, std::numeric_limits<double>::infinity()).ok());
+    EXPECT_DOUBLE_EQ(s.value(v), 0);
+    s.changeConstant(c.constraint, -7);
+    EXPECT_DOUBLE_EQ(s.value(v), 7);
 }

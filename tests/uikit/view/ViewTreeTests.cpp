@@ -161,3 +161,11 @@ TEST(BasicViews, ImageViewPlacesByContentModeAndPageControlClamps) {
     spinner.stopAnimating();
     EXPECT_FALSE(spinner.isHidden());
 }
+
+TEST(ViewTree, FramesThatAreNotNumbersAreRefused) {
+    auto v = view({1, 2, 3, 4});
+    v->setFrame(CGRect(std::nan(""), 0, 10, 10));
+    v->setBounds(CGRect(0, 0, INFINITY, 1));
+    v->setCenter({std::nan(""), 1});
+    EXPECT_EQ(v->frame(), CGRect(1, 2, 3, 4));
+}
