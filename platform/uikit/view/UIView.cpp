@@ -363,6 +363,7 @@ std::shared_ptr<UIView> UIView::hitTest(CGPoint point, const UIEvent* event) {
 }
 
 UIResponder* UIView::nextResponder() const {
+    if (auto o = owner_.lock()) return o->ownerResponder();
     return superviewRaw_;
 }
 
@@ -413,7 +414,10 @@ void UIView::layoutIfNeeded() {
 void UIView::layoutSubtreeIfNeeded() {
     if (needsLayout_) {
         needsLayout_ = false;
+        const std::shared_ptr<cw::ViewOwner> o = owner_.lock();
+        if (o) o->viewWillLayoutSubviews();
         layoutSubviews();
+        if (o) o->viewDidLayoutSubviews();
     }
     const std::vector<std::shared_ptr<UIView>> children = subviews_;
     for (const auto& s : children)
@@ -569,7 +573,11 @@ void UIView::updateConstraintsBottomUp() {
         s->updateConstraintsBottomUp();
     if (needsUpdateConstraints_) {
         needsUpdateConstraints_ = false;
-        updateConstraints();
+        if (auto o = owner_.lock()) {
+            o->updateViewConstraints();
+        } else {
+            updateConstraints();
+        }
     }
 }
 

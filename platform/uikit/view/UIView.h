@@ -58,6 +58,24 @@ inline constexpr CGFloat UIViewNoIntrinsicMetric = -1;
 inline constexpr CGSize UILayoutFittingCompressedSize{0, 0};
 inline constexpr CGSize UILayoutFittingExpandedSize{10000, 10000};
 
+namespace cw {
+
+// What a view controller hooks into its root view: the constraint and layout passes, and the
+// responder chain. The view holds its owner weakly.
+class ViewOwner {
+public:
+    virtual ~ViewOwner() = default;
+    // Called in place of the view's own `updateConstraints` during the constraint pass.
+    virtual void updateViewConstraints() = 0;
+    // Around the view's `layoutSubviews`, before its subviews are laid out.
+    virtual void viewWillLayoutSubviews() {}
+    virtual void viewDidLayoutSubviews() {}
+    // The responder that comes after the view (the controller).
+    virtual UIResponder* ownerResponder() = 0;
+};
+
+} // namespace cw
+
 class UIView : public UIResponder,
                public cw::LayoutItem,
                public std::enable_shared_from_this<UIView>,
@@ -157,6 +175,10 @@ public:
     virtual bool pointInside(CGPoint point, const UIEvent* event) const;
 
     UIResponder* nextResponder() const override;
+
+    // The controller whose root view this is, if any.
+    std::shared_ptr<cw::ViewOwner> owner() const { return owner_.lock(); }
+    void setOwner(const std::shared_ptr<cw::ViewOwner>& owner) { owner_ = owner; }
 
     // --- Sizing -----------------------------------------------------------------------------
     // The size that best fits the given one; the base keeps the current size.
@@ -277,6 +299,7 @@ private:
     void engineInputsChanged();
 
     std::shared_ptr<CALayer> layer_;
+    std::weak_ptr<cw::ViewOwner> owner_;
     std::weak_ptr<UIView> superview_;
     UIView* superviewRaw_ = nullptr;
     std::vector<std::shared_ptr<UIView>> subviews_;

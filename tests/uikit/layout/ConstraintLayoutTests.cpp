@@ -371,3 +371,39 @@ TEST(ConstraintLayout, BadFormatsAreReportedAndGiveNothing) {
     EXPECT_TRUE(vfl("[v(@)]", {{"v", v}}).empty());
     EXPECT_NE(testing::internal::GetCapturedStderr().find("Unable to parse"), std::string::npos);
 }
+
+namespace {
+
+struct Controller : cw::ViewOwner, UIResponder {
+    std::vector<std::string> calls;
+    std::shared_ptr<UIView> view;
+    void updateViewConstraints() override {
+        calls.push_back("updateViewConstraints");
+        view->updateConstraints();
+    }
+    void viewWillLayoutSubviews() override { calls.push_back("will"); }
+    void viewDidLayoutSubviews() override {
+        calls.push_back("did " + std::to_string(static_cast<int>(view->subviews()[0]->frame().size.width)));
+    }
+    UIResponder* ownerResponder() override { return this; }
+};
+
+} // namespace
+
+TEST(ConstraintLayout, AControllerHooksIntoItsViewsPasses) {
+    auto controller = std::make_shared<Controller>();
+    auto root = makeRoot(320, 100);
+    auto child = makeView("child");
+    root->addSubview(child);
+    root->addConstraints(vfl("|-10-[c]-10-|", {{"c", child}}));
+    controller->view = root;
+    root->setOwner(controller);
+    root->layoutIfNeeded();
+    EXPECT_EQ(controller->calls, (std::vector<std::string>{"updateViewConstraints", "will", "did 300"}));
+    EXPECT_EQ(root->nextResponder(), controller.get());
+    EXPECT_EQ(child->nextResponder(), root.get());
+    controller.reset(); // held weakly: the view goes on alone
+    root->setNeedsLayout();
+    root->layoutIfNeeded();
+    EXPECT_EQ(root->nextResponder(), nullptr);
+}
