@@ -378,10 +378,21 @@ void LayoutEngine::refreshItem(Item& it) {
     }
 }
 
+void LayoutEngine::ensureContentVars(Item& it) {
+    if (it.contentW.valid()) return;
+    it.contentW = solver_.newVariable();
+    it.contentH = solver_.newVariable();
+    for (layout::Variable v : {it.contentW, it.contentH}) {
+        if (varItem_.size() <= v.id) varItem_.resize(v.id + 1, nullptr);
+        varItem_[v.id] = &it;
+    }
+}
+
 bool LayoutEngine::attributeExpression(LayoutItem* item, NSLayoutAttribute a, Expression& out,
-                                       bool& dependent) {
+                                       bool& dependent, bool contentArea) {
     Item* it = findItem(item);
     if (!it || !it->needed) return false;
+    if (contentArea) ensureContentVars(*it);
     using A = NSLayoutAttribute;
     if (it->guide && it->guide->kind() != UILayoutGuide::Kind::custom) {
         // A guide that follows its view: edges are the view's edges plus offsets.
@@ -442,7 +453,13 @@ bool LayoutEngine::attributeExpression(LayoutItem* item, NSLayoutAttribute a, Ex
         }
         return true;
     }
-    const Vars& v = it->vars;
+    // Seen from its subviews, the far edges of a content-area view are those of its content.
+    Vars v = it->vars;
+    Vars frameVars = it->vars;
+    if (contentArea) {
+        v.w = it->contentW;
+        v.h = it->contentH;
+    }
     const UIEdgeInsets m = it->view ? it->view->layoutMargins() : UIEdgeInsets{};
     auto marginDependent = [&] { dependent = dependent || it->view != nullptr; };
     switch (a) {
@@ -455,10 +472,10 @@ bool LayoutEngine::attributeExpression(LayoutItem* item, NSLayoutAttribute a, Ex
         out.add(v.x, 1).add(v.w, 1);
         break;
     case A::width:
-        out.add(v.w, 1);
+        out.add(frameVars.w, 1);
         break;
     case A::centerX:
-        out.add(v.x, 1).add(v.w, 0.5);
+        out.add(v.x, 1).add(frameVars.w, 0.5);
         break;
     case A::top:
         out.add(v.y, 1);
@@ -467,10 +484,10 @@ bool LayoutEngine::attributeExpression(LayoutItem* item, NSLayoutAttribute a, Ex
         out.add(v.y, 1).add(v.h, 1);
         break;
     case A::height:
-        out.add(v.h, 1);
+        out.add(frameVars.h, 1);
         break;
     case A::centerY:
-        out.add(v.y, 1).add(v.h, 0.5);
+        out.add(v.y, 1).add(frameVars.h, 0.5);
         break;
     case A::lastBaseline:
         out.add(v.y, 1).add(v.h, 1);
@@ -509,12 +526,12 @@ bool LayoutEngine::attributeExpression(LayoutItem* item, NSLayoutAttribute a, Ex
         marginDependent();
         break;
     case A::centerXWithinMargins:
-        out.add(v.x, 1).add(v.w, 0.5);
+        out.add(v.x, 1).add(frameVars.w, 0.5);
         out.constant += (m.left - m.right) / 2;
         marginDependent();
         break;
     case A::centerYWithinMargins:
-        out.add(v.y, 1).add(v.h, 0.5);
+        out.add(v.y, 1).add(frameVars.h, 0.5);
         out.constant += (m.top - m.bottom) / 2;
         marginDependent();
         break;
@@ -567,14 +584,21 @@ bool LayoutEngine::buildExpression(NSLayoutConstraint& c, Expression& out, bool&
     }
     out = Expression{};
     dependent = false;
-    if (!attributeExpression(first, a1, out, dependent)) {
+    // A scroll-like view's edges mean its content area to the views inside it.
+    auto contentSide = [&](LayoutItem* self, LayoutItem* other) {
+        const Item* it = findItem(self);
+        if (!it || !it->view || !it->view->edgesAreContentArea() || !other) return false;
+        UIView* o = other->layoutOwningView();
+        return o && o != it->view && o->isDescendant(it->view);
+    };
+    if (!attributeExpression(first, a1, out, dependent, contentSide(first, second))) {
         if (why) *why = "its first item is not in this view tree";
         return false;
     }
     const double m = c.multiplier();
     if (second) {
         Expression e2;
-        if (!attributeExpression(second, a2, e2, dependent)) {
+        if (!attributeExpression(second, a2, e2, dependent, contentSide(second, first))) {
             if (why) *why = "its second item is not in this view tree";
             return false;
         }
@@ -837,6 +861,13 @@ void LayoutEngine::markMoved(Item& it) {
         }
         return;
     }
+    if (it.view && it.contentW.valid()) {
+        const CGSize content{snap(solver_.value(it.contentW)), snap(solver_.value(it.contentH))};
+        if (!(content == it.lastContent)) {
+            it.lastContent = content;
+            it.view->needsLayout_ = true;
+        }
+    }
     if (!it.view || it.view == root_) return;
     it.solved = computeFrame(it);
     const std::optional<CGRect>& f = it.solved;
@@ -910,6 +941,13 @@ std::optional<CGRect> LayoutEngine::solvedFrame(const UIView* view) const {
     const Item* it = findItem(view);
     if (!it || !it->needed) return std::nullopt;
     return it->solved;
+}
+
+std::optional<CGSize> LayoutEngine::contentAreaSize(const UIView* view) const {
+    const Item* it = findItem(view);
+    if (!it || !it->needed || !it->contentW.valid()) return std::nullopt;
+    return CGSize{std::max(0.0, snap(solver_.value(it->contentW))),
+                  std::max(0.0, snap(solver_.value(it->contentH)))};
 }
 
 std::optional<CGRect> LayoutEngine::computeFrame(const Item& it) const {

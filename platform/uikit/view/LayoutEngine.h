@@ -61,6 +61,8 @@ public:
 
     // The solved size of the root (fitting mode).
     CGSize rootSize() const;
+    // The size of a scroll-like view's content area as its subviews' constraints decide it.
+    std::optional<CGSize> contentAreaSize(const UIView* view) const;
 
     layout::Solver& solver() { return solver_; }
     std::size_t constraintCount() const { return solver_.constraintCount(); }
@@ -106,6 +108,9 @@ private:
         Item* parent = nullptr;
         std::optional<CGRect> solved;
         unsigned stamp = 0;
+        // The content area of a view whose edges mean its content to its subviews (scroll views).
+        layout::Variable contentW, contentH;
+        CGSize lastContent{-1, -1};
         bool inWidthList = false;
     };
     struct Record {
@@ -129,7 +134,9 @@ private:
     layout::ConstraintId addInternal(const layout::Expression& e, layout::Relation r, double priority,
                                      const Item& it, InternalKind kind);
     bool buildExpression(NSLayoutConstraint& c, layout::Expression& out, bool& dependent, std::string* why);
-    bool attributeExpression(LayoutItem* item, NSLayoutAttribute a, layout::Expression& out, bool& dependent);
+    bool attributeExpression(LayoutItem* item, NSLayoutAttribute a, layout::Expression& out, bool& dependent,
+                             bool contentArea);
+    void ensureContentVars(Item& it);
     void addUserConstraint(NSLayoutConstraint* c);
     void removeUserConstraint(NSLayoutConstraint* c);
     void refreshDependentConstants();

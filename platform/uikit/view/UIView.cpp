@@ -435,6 +435,13 @@ void UIView::layoutSubviews() {
     }
 }
 
+std::optional<CGSize> UIView::contentAreaSizeFromLayout() {
+    cw::detail::LayoutEngine* e = engineOf(this);
+    if (!e) return std::nullopt;
+    e->update();
+    return e->contentAreaSize(this);
+}
+
 void UIView::setLayoutMargins(const UIEdgeInsets& margins) {
     if (margins == layoutMargins_) return;
     layoutMargins_ = margins;

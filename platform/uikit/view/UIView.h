@@ -254,6 +254,12 @@ public:
     // Whether the intrinsic height depends on the width the layout gives (multi-line text): the
     // engine then solves again with the width it found.
     virtual bool intrinsicSizeDependsOnWidth() const { return false; }
+    // Whether this view's edges, seen from the views inside it, are those of a content area
+    // rather than of its frame (scroll views); its width, height and centres stay its frame's.
+    virtual bool edgesAreContentArea() const { return false; }
+    // For such a view: the content area's size as the constraints inside it decide it, after a
+    // layout pass; none when no constraint inside it names its far edges.
+    std::optional<CGSize> contentAreaSizeFromLayout();
     // The width the last layout gave this view, for such views; 0 before any.
     CGFloat layoutWidthHint() const { return layoutWidthHint_; }
 

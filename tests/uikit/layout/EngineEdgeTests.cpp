@@ -178,3 +178,55 @@ TEST(LayoutEngineEdges, ForcedFitContentMakesHuggingRequired) {
     EXPECT_EQ(label->frame().size, label->intrinsicContentSize());
     EXPECT_GT(label->frame().size.width, 100);
 }
+
+namespace {
+
+// What a scroll view tells the engine: its edges mean its content to the views inside it.
+class ContentAreaView : public UIView {
+public:
+    std::optional<CGSize> contentSize;
+    int layouts = 0;
+    bool edgesAreContentArea() const override { return true; }
+    void layoutSubviews() override {
+        UIView::layoutSubviews();
+        ++layouts;
+        contentSize = contentAreaSizeFromLayout();
+    }
+};
+
+} // namespace
+
+TEST(LayoutEngineEdges, ContentAreaEdgesSizeTheContentNotTheFrame) {
+    auto root = makeRoot(320, 480);
+    auto scroll = std::make_shared<ContentAreaView>();
+    scroll->setTranslatesAutoresizingMaskIntoConstraints(false);
+    root->addSubview(scroll);
+    root->addConstraints(vfl("|[s]|", {{"s", scroll}}));
+    root->addConstraints(vfl("V:|-20-[s]|", {{"s", scroll}}));
+    auto page1 = makeView("page1"), page2 = makeView("page2");
+    scroll->addSubview(page1);
+    scroll->addSubview(page2);
+    // Two pages side by side, each as wide and tall as the scroll view's frame.
+    scroll->addConstraints(vfl("|[a][b]|", {{"a", page1}, {"b", page2}}));
+    scroll->addConstraints(vfl("V:|[a]|", {{"a", page1}}));
+    scroll->addConstraints(vfl("V:|[b]", {{"b", page2}}));
+    for (auto& p : {page1, page2}) {
+        NSLayoutConstraint::activate({p->widthAnchor().constraintEqualTo(scroll->widthAnchor()),
+                                      p->heightAnchor().constraintEqualTo(scroll->heightAnchor())});
+    }
+    root->layoutIfNeeded();
+    EXPECT_EQ(scroll->frame(), CGRect(0, 20, 320, 460));
+    EXPECT_EQ(page1->frame(), CGRect(0, 0, 320, 460));
+    EXPECT_EQ(page2->frame(), CGRect(320, 0, 320, 460));
+    ASSERT_TRUE(scroll->contentSize.has_value());
+    EXPECT_EQ(*scroll->contentSize, (CGSize{640, 460}));
+    // Scrolling moves the bounds, not the layout.
+    scroll->setBounds(CGRect(320, 0, 320, 460));
+    root->layoutIfNeeded();
+    EXPECT_EQ(page2->frame(), CGRect(320, 0, 320, 460));
+    EXPECT_EQ(page2->convert(CGPoint{0, 0}, root.get()), (CGPoint{0, 20}));
+    // A taller screen: the content follows at the next pass.
+    root->setFrame(CGRect(0, 0, 320, 580));
+    root->layoutIfNeeded();
+    EXPECT_EQ(*scroll->contentSize, (CGSize{640, 560}));
+}
