@@ -88,6 +88,17 @@ public:
     std::shared_ptr<UIImage> contents;
     std::string name;
 
+    // Values drawn instead of the model's while an animation runs; an animator sets them frame
+    // by frame and clears them at the end. The model values are already the final ones.
+    struct Presentation {
+        std::optional<CGPoint> position;
+        std::optional<CGRect> bounds;
+        std::optional<float> opacity;
+        std::optional<CATransform3D> transform;
+        std::optional<UIColor> backgroundColor;
+    };
+    std::optional<Presentation> presentation;
+
     // The tree.
     const std::vector<std::shared_ptr<CALayer>>& sublayers() const { return sublayers_; }
     std::shared_ptr<CALayer> superlayer() const { return superlayer_.lock(); }

@@ -79,16 +79,34 @@ double deviceScale(cairo_t* cr) {
 
 void drawTree(cairo_t* cr, CALayer& layer, bool applyGeometry);
 
+// What is drawn: the presentation's values where an animation set them, else the model's.
+CGRect shownBounds(const CALayer& l) {
+    return l.presentation && l.presentation->bounds ? *l.presentation->bounds : l.bounds();
+}
+CGPoint shownPosition(const CALayer& l) {
+    return l.presentation && l.presentation->position ? *l.presentation->position : l.position();
+}
+float shownOpacity(const CALayer& l) {
+    return l.presentation && l.presentation->opacity ? *l.presentation->opacity : l.opacity;
+}
+CATransform3D shownTransform(const CALayer& l) {
+    return l.presentation && l.presentation->transform ? *l.presentation->transform : l.transform();
+}
+std::optional<UIColor> shownBackground(const CALayer& l) {
+    return l.presentation && l.presentation->backgroundColor ? l.presentation->backgroundColor
+                                                             : l.backgroundColor;
+}
+
 void drawBody(cairo_t* cr, CALayer& layer) {
-    const CGRect b = layer.bounds();
+    const CGRect b = shownBounds(layer);
     cairo_save(cr);
     if (layer.masksToBounds) {
         roundedRect(cr, b, layer.cornerRadius);
         cairo_clip(cr);
     }
-    if (layer.backgroundColor && layer.backgroundColor->clampedAlpha() > 0) {
+    if (const auto bg = shownBackground(layer); bg && bg->clampedAlpha() > 0) {
         roundedRect(cr, b, layer.cornerRadius);
-        setColor(cr, *layer.backgroundColor);
+        setColor(cr, *bg);
         cairo_fill(cr);
     }
     {
@@ -153,7 +171,7 @@ void drawShadow(cairo_t* cr, CALayer& layer) {
     // resolution when it is soft (it is blurry anyway).
     const double ds = deviceScale(cr);
     const double s = (layer.shadowPath || radius < 2) ? ds : std::max(0.5, ds / 2);
-    CGRect extents = layer.shadowPath ? layer.shadowPath->bounds() : layer.bounds();
+    CGRect extents = layer.shadowPath ? layer.shadowPath->bounds() : shownBounds(layer);
     if (extents.isNull() || extents.isEmpty()) return;
     const double pad = std::ceil(radius * 2 + 2);
     CGRect area = extents.insetBy(-pad, -pad);
@@ -205,21 +223,22 @@ void drawShadow(cairo_t* cr, CALayer& layer) {
 }
 
 void drawTree(cairo_t* cr, CALayer& layer, bool applyGeometry) {
-    if (layer.hidden || layer.opacity <= 0) return;
+    const float opacity = shownOpacity(layer);
+    if (layer.hidden || opacity <= 0) return;
     cairo_save(cr);
-    const CGRect b = layer.bounds();
+    const CGRect b = shownBounds(layer);
     if (applyGeometry) {
-        const CGPoint p = layer.position(), a = layer.anchorPoint();
+        const CGPoint p = shownPosition(layer), a = layer.anchorPoint();
         cairo_translate(cr, p.x, p.y);
-        if (!CATransform3DIsIdentity(layer.transform())) {
-            const cairo_matrix_t m = toCairo(layer.affineTransform());
+        if (const CATransform3D t = shownTransform(layer); !CATransform3DIsIdentity(t)) {
+            const cairo_matrix_t m = toCairo(CATransform3DGetAffineTransform(t));
             cairo_transform(cr, &m);
         }
         cairo_translate(cr, -a.x * b.size.width - b.origin.x, -a.y * b.size.height - b.origin.y);
     } else {
         cairo_translate(cr, -b.origin.x, -b.origin.y);
     }
-    const bool group = layer.opacity < 1 || layer.mask;
+    const bool group = opacity < 1 || layer.mask;
     if (group) cairo_push_group(cr);
     drawShadow(cr, layer);
     drawBody(cr, layer);
@@ -237,7 +256,7 @@ void drawTree(cairo_t* cr, CALayer& layer, bool applyGeometry) {
             content = cairo_pop_group(cr);
         }
         cairo_set_source(cr, content);
-        cairo_paint_with_alpha(cr, std::clamp(static_cast<double>(layer.opacity), 0.0, 1.0));
+        cairo_paint_with_alpha(cr, std::clamp(static_cast<double>(opacity), 0.0, 1.0));
         cairo_pattern_destroy(content);
     }
     cairo_restore(cr);

@@ -172,3 +172,20 @@ TEST(LabelDrawing, TruncationOverriddenTextRectsAndStyledText) {
     EXPECT_LE(wrapped.intrinsicContentSize().width, 80);
     EXPECT_GT(wrapped.intrinsicContentSize().height, 2 * single.height);
 }
+
+TEST(LayerRendering, PresentationValuesAreDrawnWhileSet) {
+    auto root = canvas(100, 50);
+    auto box = std::make_shared<UIView>(CGRect(60, 0, 40, 50));
+    box->setBackgroundColor(UIColor::blackColor());
+    root->addSubview(box);
+    box->layer()->presentation = CALayer::Presentation{};
+    box->layer()->presentation->position = CGPoint{20, 25}; // still on its way from the left
+    box->layer()->presentation->opacity = 0.5f;
+    auto img = cw::renderView(*root);
+    EXPECT_NEAR(at(*img, {20, 25}).red(), 0.5, 0.03);
+    EXPECT_GT(at(*img, {80, 25}).red(), 0.95);
+    EXPECT_EQ(box->frame(), CGRect(60, 0, 40, 50)); // the model is already final
+    box->layer()->presentation.reset();
+    img = cw::renderView(*root);
+    EXPECT_LT(at(*img, {80, 25}).red(), 0.05);
+}
