@@ -198,14 +198,21 @@ void UIView::markLayoutStructureChanged() {
 }
 
 void UIView::placeLayerOf(UIView* view, std::size_t index) {
-    // Keep subview layers in subview order, among the view's own sublayers.
-    if (index + 1 < subviews_.size()) {
-        layer_->insertSublayerBelow(view->layer_, subviews_[index + 1]->layer_);
-    } else if (index > 0) {
-        layer_->insertSublayerAbove(view->layer_, subviews_[index - 1]->layer_);
-    } else {
-        layer_->addSublayer(view->layer_);
+    // Keep subview layers in subview order, among the view's own sublayers: just below the layer
+    // of the next subview that is in place, or else just above the previous one.
+    for (std::size_t k = index + 1; k < subviews_.size(); ++k) {
+        if (subviews_[k]->layer_->superlayer() == layer_) {
+            layer_->insertSublayerBelow(view->layer_, subviews_[k]->layer_);
+            return;
+        }
     }
+    for (std::size_t k = index; k-- > 0;) {
+        if (subviews_[k]->layer_->superlayer() == layer_) {
+            layer_->insertSublayerAbove(view->layer_, subviews_[k]->layer_);
+            return;
+        }
+    }
+    layer_->addSublayer(view->layer_);
 }
 
 void UIView::attachSubview(const std::shared_ptr<UIView>& view, std::size_t index) {

@@ -35,6 +35,14 @@ TEST(ViewTree, SubviewOrderKeepsLayersInStepAndRefusesCycles) {
     EXPECT_EQ(order,
               (std::vector<CALayer*>{plain.get(), b->layer().get(), c->layer().get(), a->layer().get()}));
 
+    root->exchangeSubview(0, 2);
+    order.clear();
+    for (auto& l : root->layer()->sublayers())
+        order.push_back(l.get());
+    EXPECT_EQ(root->subviews(), (std::vector<std::shared_ptr<UIView>>{a, c, b}));
+    EXPECT_EQ(order,
+              (std::vector<CALayer*>{plain.get(), a->layer().get(), c->layer().get(), b->layer().get()}));
+
     testing::internal::CaptureStderr();
     a->addSubview(root); // would make a cycle
     EXPECT_NE(testing::internal::GetCapturedStderr(), "");
