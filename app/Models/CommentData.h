@@ -1,0 +1,34 @@
+#pragma once
+
+#include "foundation/json/JSON.h"
+
+#include <concepts>
+#include <optional>
+#include <string>
+
+// A comment as the screens show it: who wrote it, when (the server's text as sent), what, and the
+// writer's picture. Screens that show comments are written against this; `CommentData` is the record
+// that fulfils it.
+template <class T>
+concept Comment = requires(const T& comment) {
+    { comment.userName } -> std::convertible_to<const std::string&>;
+    { comment.commentTime } -> std::convertible_to<const std::string&>;
+    { comment.commentText } -> std::convertible_to<const std::string&>;
+    { comment.userImageURL } -> std::convertible_to<const std::optional<std::string>&>;
+};
+
+// One comment preview carried inside a card, or one row of a comment list.
+struct CommentData {
+    std::string userName;    // the writer's full name; empty when absent
+    std::string commentTime; // "created_at" as sent; empty when absent
+    std::string commentText;
+    std::optional<std::string> userImageURL; // the writer's picture (server file name)
+
+    // `CommentData(json:)`: "user" / "full_name", "created_at" and "comment_text" read as
+    // `stringValue` (so a number gives its decimal text), "user" / "file_name" only as a string.
+    static CommentData fromJSON(const JSON& json);
+
+    friend bool operator==(const CommentData&, const CommentData&) = default;
+};
+
+static_assert(Comment<CommentData>);
