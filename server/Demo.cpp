@@ -461,13 +461,13 @@ void seedDemo(Connection& db, ServerState& state) {
         if (mediaType == "table_mp4")
             rows = json::array({{{"title", "Infant CPR: the basics"},
                                  {"subtitle", "A short film to watch before the class"},
-                                 {"details", "6 minutes"},
+                                 {"details", "Tuesdays 6 pm, Thursdays 10 am, Saturdays 2 pm"},
                                  {"media", "class_cpr"},
                                  {"type", "mp4"},
                                  {"video_identifier", "cwDemoCpr01"}},
                                 {{"title", "Choking: what to do"},
                                  {"subtitle", "Back blows and chest thrusts"},
-                                 {"details", "4 minutes"},
+                                 {"details", "Mondays 7 pm, Fridays 11 am"},
                                  {"media", "class_choking"},
                                  {"type", "mp4"},
                                  {"video_identifier", "cwDemoChoke2"}}});

@@ -258,6 +258,7 @@ void addFormField(json& target, const std::string& name, const std::string& valu
         keys.push_back(name.substr(open + 1, close - open - 1));
         open = name.find('[', close);
     }
+    if (keys.size() > 8) keys.assign(1, name); // deeper than any form the client sends
     json* node = &target;
     for (size_t i = 0; i < keys.size(); ++i) {
         const std::string& key = keys[i];

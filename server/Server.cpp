@@ -213,7 +213,16 @@ void CradlewayServer::setUp() {
                         ctx.uploads.push_back({part.name, part.filename, part.content_type, &part.content});
                 }
             } else if (!in.body.empty()) {
-                json body = json::parse(in.body, nullptr, false);
+                // Nothing the client sends nests deeply; refusing deep nesting keeps recursion bounded.
+                bool tooDeep = false;
+                json body = json::parse(
+                    in.body,
+                    [&tooDeep](int depth, json::parse_event_t, json&) {
+                        if (depth > 32) tooDeep = true;
+                        return !tooDeep;
+                    },
+                    false);
+                if (tooDeep) throw HttpError(400, "The request body nests too deeply.");
                 if (body.is_discarded()) throw HttpError(400, "The request body is not valid JSON.");
                 if (body.is_null()) body = json::object(); // a request sent without parameters
                 if (!body.is_object()) throw HttpError(400, "The request body must be a JSON object.");

@@ -20,6 +20,8 @@ TEST_F(InputTest, MalformedBodiesAndMissingOrMistypedKeysGive400) {
     Session s = demoMother();
     expectJsonError(postRaw("content/", "{\"baby_ids\": [1,", "application/json", s.access), 400);
     expectJsonError(postRaw("content/", "[1, 2]", "application/json", s.access), 400);
+    expectJsonError(
+        postRaw("analytics/", std::string(100000, '[') + std::string(100000, ']'), "application/json"), 400);
     expectJsonError(post("content/", {{"user_id", s.userId}}, s.access), 400);
     expectJsonError(post("content/", {{"baby_ids", "1,2"}, {"user_id", s.userId}}, s.access), 400);
     expectJsonError(post("content/", {{"baby_ids", {json::object()}}, {"user_id", s.userId}}, s.access), 400);
