@@ -157,7 +157,7 @@ std::string_view rawValue(CardType type) {
     return "Unknown";
 }
 
-std::optional<CardType> cardTypeFromRawValue(std::string_view rawValue) {
+std::optional<CardType> CardTypeFromRawValue(std::string_view rawValue) {
     for (const auto& [value, text] : cardTypeTexts)
         if (text == rawValue) return value;
     return std::nullopt;

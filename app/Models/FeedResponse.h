@@ -30,7 +30,7 @@ enum class CardType {
 
 std::string_view rawValue(CardType type);
 // `CardType(rawValue:)`: one of the six raw texts, compared exactly; anything else gives none.
-std::optional<CardType> cardTypeFromRawValue(std::string_view rawValue);
+std::optional<CardType> CardTypeFromRawValue(std::string_view rawValue);
 
 // The publisher of a card, from its source text; picks the logo the card shows.
 enum class FeedResponseSourceType { unknown, cradleway, ashcombe };

@@ -1,6 +1,6 @@
 #include "Models/MediaType.h"
 
-std::optional<MediaType> mediaTypeFromRawValue(int rawValue) {
+std::optional<MediaType> MediaTypeFromRawValue(int rawValue) {
     if (rawValue < static_cast<int>(MediaType::png) || rawValue > static_cast<int>(MediaType::unknown))
         return std::nullopt;
     return static_cast<MediaType>(rawValue);

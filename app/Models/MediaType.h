@@ -16,7 +16,7 @@ enum class MediaType {
 };
 
 // `MediaType(rawValue:)`: 1 to 8 give their case; anything else gives none.
-std::optional<MediaType> mediaTypeFromRawValue(int rawValue);
+std::optional<MediaType> MediaTypeFromRawValue(int rawValue);
 int rawValue(MediaType type);
 
 // Reads the server's media-type texts.

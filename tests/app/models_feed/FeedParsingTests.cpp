@@ -188,10 +188,10 @@ TEST(FeedParsing, DailyUpdateTitleAndAuthor) {
 TEST(FeedParsing, CardTypesSourcesAndLists) {
     for (CardType type : {CardType::educationContent, CardType::userPost, CardType::notification,
                           CardType::dailyUpdateChange, CardType::timeTag, CardType::unknown})
-        EXPECT_EQ(cardTypeFromRawValue(rawValue(type)), type);
+        EXPECT_EQ(CardTypeFromRawValue(rawValue(type)), type);
     EXPECT_EQ(rawValue(CardType::dailyUpdateChange), "DailyUpdate");
-    EXPECT_FALSE(cardTypeFromRawValue("dailyUpdateChange"));
-    EXPECT_FALSE(cardTypeFromRawValue("userpost"));
+    EXPECT_FALSE(CardTypeFromRawValue("dailyUpdateChange"));
+    EXPECT_FALSE(CardTypeFromRawValue("userpost"));
 
     auto card = std::make_shared<FeedResponse>();
     EXPECT_EQ(card->sourceType(), FeedResponseSourceType::unknown);

@@ -41,11 +41,11 @@ TEST(MediaTypes, ServerTextsAndRawValues) {
         EXPECT_EQ(FeedMediaType::mediaType(text), type) << text;
     EXPECT_EQ(FeedMediaType::mediaType(std::nullopt), MediaType::unknown);
 
-    EXPECT_FALSE(mediaTypeFromRawValue(0));
-    EXPECT_FALSE(mediaTypeFromRawValue(9));
-    EXPECT_EQ(mediaTypeFromRawValue(8), MediaType::unknown);
+    EXPECT_FALSE(MediaTypeFromRawValue(0));
+    EXPECT_FALSE(MediaTypeFromRawValue(9));
+    EXPECT_EQ(MediaTypeFromRawValue(8), MediaType::unknown);
     for (int raw = 1; raw <= 8; ++raw)
-        EXPECT_EQ(rawValue(*mediaTypeFromRawValue(raw)), raw);
+        EXPECT_EQ(rawValue(*MediaTypeFromRawValue(raw)), raw);
     EXPECT_EQ(rawValue(MediaType::table_text), 6);
 }
 
