@@ -1,0 +1,155 @@
+#pragma once
+
+#include "foundation/json/NSError.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+// Foundation's byte buffer (the same alias as foundation/defaults/Data.h).
+using Data = std::vector<std::uint8_t>;
+
+// The platform's domain of transport errors and the codes this layer gives.
+inline constexpr std::string_view NSURLErrorDomain = "NSURLErrorDomain";
+inline constexpr std::int64_t NSURLErrorUnknown = -1;
+inline constexpr std::int64_t NSURLErrorCancelled = -999;
+inline constexpr std::int64_t NSURLErrorBadURL = -1000;
+inline constexpr std::int64_t NSURLErrorTimedOut = -1001;
+inline constexpr std::int64_t NSURLErrorUnsupportedURL = -1002;
+inline constexpr std::int64_t NSURLErrorCannotFindHost = -1003;
+inline constexpr std::int64_t NSURLErrorCannotConnectToHost = -1004;
+inline constexpr std::int64_t NSURLErrorNetworkConnectionLost = -1005;
+inline constexpr std::int64_t NSURLErrorHTTPTooManyRedirects = -1007;
+inline constexpr std::int64_t NSURLErrorBadServerResponse = -1011;
+inline constexpr std::int64_t NSURLErrorCannotDecodeContentData = -1016;
+inline constexpr std::int64_t NSURLErrorDataLengthExceedsMaximum = -1103;
+inline constexpr std::int64_t NSURLErrorSecureConnectionFailed = -1200;
+inline constexpr std::int64_t NSURLErrorServerCertificateUntrusted = -1202;
+
+// User-info key of the address a failed request went to (a text).
+inline constexpr std::string_view NSURLErrorFailingURLStringErrorKey = "NSErrorFailingURLStringKey";
+
+// The reply's status line and headers.
+class NSHTTPURLResponse {
+public:
+    NSHTTPURLResponse(std::string url, int statusCode,
+                      std::vector<std::pair<std::string, std::string>> headers);
+
+    const std::string& url() const { return url_; }
+    int statusCode() const { return statusCode_; }
+    // Header fields as received; a field sent several times is joined with ", ".
+    const std::vector<std::pair<std::string, std::string>>& allHeaderFields() const { return headers_; }
+    // The value of a field, its name compared without letter case.
+    std::optional<std::string> valueForHTTPHeaderField(std::string_view name) const;
+    // The content type without parameters, lower-cased ("application/json"); none when not sent.
+    std::optional<std::string> MIMEType() const;
+
+private:
+    std::string url_;
+    int statusCode_;
+    std::vector<std::pair<std::string, std::string>> headers_;
+};
+
+// How far a transfer went, in bytes. `totalUnitCount` is -1 while the size is unknown.
+struct NSProgress {
+    std::int64_t totalUnitCount = -1;
+    std::int64_t completedUnitCount = 0;
+    double fractionCompleted() const {
+        return totalUnitCount > 0
+                   ? static_cast<double>(completedUnitCount) / static_cast<double>(totalUnitCount)
+                   : 0.0;
+    }
+};
+
+// A request ready to go on the wire.
+struct NSURLRequest {
+    std::string HTTPMethod = "GET";
+    std::string url;
+    std::vector<std::pair<std::string, std::string>> headers;
+    std::optional<Data> HTTPBody;
+    double timeoutInterval = 60;
+
+    std::optional<std::string> valueForHTTPHeaderField(std::string_view name) const;
+};
+
+enum class NSURLSessionTaskState { running, suspended, canceling, completed };
+
+namespace cw::detail {
+class NetworkEngine;
+struct Transfer;
+} // namespace cw::detail
+
+// One request in flight. Made suspended; `resume` starts it, `cancel` stops it. It ends exactly once:
+// the outcome (a response and body, or a transport error) goes to the handler that made it, and the
+// state becomes `completed`. A cancelled task ends with NSURLErrorCancelled and no response.
+// Every member may be called from any thread.
+class NSURLSessionDataTask : public std::enable_shared_from_this<NSURLSessionDataTask> {
+public:
+    struct Outcome {
+        std::shared_ptr<const NSHTTPURLResponse> response; // none when no HTTP reply was read
+        Data body;
+        std::optional<NSError> error; // a transport error; then there is no response
+    };
+    // Runs on the network thread once the task has ended.
+    using CompletionHandler = std::function<void(const std::shared_ptr<NSURLSessionDataTask>&, Outcome)>;
+    // Runs on the network thread whenever the bytes sent or received moved.
+    using ProgressHandler = std::function<void(const std::shared_ptr<NSURLSessionDataTask>&)>;
+
+    static std::shared_ptr<NSURLSessionDataTask> make(NSURLRequest request, CompletionHandler completion);
+
+    NSURLSessionDataTask(const NSURLSessionDataTask&) = delete;
+    NSURLSessionDataTask& operator=(const NSURLSessionDataTask&) = delete;
+
+    std::uint64_t taskIdentifier() const { return identifier_; }
+    NSURLSessionTaskState state() const { return state_.load(); }
+    const NSURLRequest& originalRequest() const { return request_; }
+    // The HTTP reply, once one was read; none before, and none after a transport failure.
+    std::shared_ptr<const NSHTTPURLResponse> response() const;
+
+    NSProgress uploadProgress() const;
+    NSProgress downloadProgress() const;
+
+    // Starts a suspended task; does nothing in any other state.
+    void resume();
+    // Stops a suspended or running task, which then ends with NSURLErrorCancelled. Does nothing once
+    // the task has ended or is being cancelled.
+    void cancel();
+
+    // Set before `resume`: called on the network thread as bytes move.
+    void setProgressHandler(ProgressHandler handler) { progressHandler_ = std::move(handler); }
+
+private:
+    friend class cw::detail::NetworkEngine;
+    friend struct cw::detail::Transfer;
+
+    NSURLSessionDataTask(NSURLRequest request, CompletionHandler completion);
+    // Ends the task (first call only).
+    void finish(Outcome outcome);
+    void reportProgress(std::int64_t sentTotal, std::int64_t sent, std::int64_t receivedTotal,
+                        std::int64_t received);
+    bool wantsProgress() const { return static_cast<bool>(progressHandler_); }
+
+    const std::uint64_t identifier_;
+    const NSURLRequest request_;
+    std::atomic<NSURLSessionTaskState> state_{NSURLSessionTaskState::suspended};
+    std::atomic<bool> finished_{false};
+    CompletionHandler completion_;
+    ProgressHandler progressHandler_;
+
+    mutable std::mutex mutex_;
+    std::shared_ptr<const NSHTTPURLResponse> response_;
+    NSProgress upload_, download_;
+};
+
+namespace cw {
+// A transport error of NSURLErrorDomain with the platform's sentence for `code`.
+NSError makeURLError(std::int64_t code, const std::string& url, std::string debugDescription = {});
+} // namespace cw

@@ -1,0 +1,299 @@
+#include "net/detail/NetworkEngine.h"
+
+#include "foundation/dispatch/DispatchQueue.h"
+#include "foundation/dispatch/RunLoop.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+
+namespace cw::detail {
+
+namespace {
+
+constexpr long kConnectTimeoutMs = 15'000;
+// A reply larger than this is refused rather than held in memory.
+constexpr std::size_t kMaxBodyBytes = 256u * 1024u * 1024u;
+
+std::string trim(std::string_view text) {
+    auto begin = text.find_first_not_of(" \t\r\n");
+    if (begin == std::string_view::npos) return {};
+    auto end = text.find_last_not_of(" \t\r\n");
+    return std::string(text.substr(begin, end - begin + 1));
+}
+
+std::int64_t urlErrorCode(CURLcode code) {
+    switch (code) {
+    case CURLE_UNSUPPORTED_PROTOCOL:
+    case CURLE_URL_MALFORMAT:
+        return NSURLErrorUnsupportedURL;
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        return NSURLErrorCannotFindHost;
+    case CURLE_COULDNT_CONNECT:
+        return NSURLErrorCannotConnectToHost;
+    case CURLE_OPERATION_TIMEDOUT:
+        return NSURLErrorTimedOut;
+    case CURLE_GOT_NOTHING:
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+    case CURLE_PARTIAL_FILE:
+    case CURLE_HTTP2:
+    case CURLE_HTTP2_STREAM:
+        return NSURLErrorNetworkConnectionLost;
+    case CURLE_TOO_MANY_REDIRECTS:
+        return NSURLErrorHTTPTooManyRedirects;
+    case CURLE_PEER_FAILED_VERIFICATION:
+        return NSURLErrorServerCertificateUntrusted;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_USE_SSL_FAILED:
+        return NSURLErrorSecureConnectionFailed;
+    default:
+        return NSURLErrorUnknown;
+    }
+}
+
+} // namespace
+
+// The libcurl side of one task; lives on the network thread.
+struct Transfer {
+    std::shared_ptr<NSURLSessionDataTask> task;
+    curl_slist* headers = nullptr;
+    std::vector<std::pair<std::string, std::string>> responseHeaders;
+    Data body;
+    bool tooLarge = false;
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+
+    ~Transfer() { curl_slist_free_all(headers); }
+
+    static size_t onBody(char* data, size_t size, size_t count, void* user) {
+        auto* self = static_cast<Transfer*>(user);
+        size_t bytes = size * count;
+        if (self->body.size() + bytes > kMaxBodyBytes) {
+            self->tooLarge = true;
+            return 0;
+        }
+        self->body.insert(self->body.end(), data, data + bytes);
+        return bytes;
+    }
+
+    static size_t onHeader(char* data, size_t size, size_t count, void* user) {
+        auto* self = static_cast<Transfer*>(user);
+        std::string_view line(data, size * count);
+        if (line.starts_with("HTTP/")) {
+            // A new status line (a redirect or an interim reply): headers start again.
+            self->responseHeaders.clear();
+        } else if (auto colon = line.find(':'); colon != std::string_view::npos) {
+            std::string name = trim(line.substr(0, colon));
+            std::string value = trim(line.substr(colon + 1));
+            auto same =
+                std::find_if(self->responseHeaders.begin(), self->responseHeaders.end(), [&](const auto& h) {
+                    return std::equal(h.first.begin(), h.first.end(), name.begin(), name.end(),
+                                      [](char a, char b) {
+                                          return std::tolower(static_cast<unsigned char>(a)) ==
+                                                 std::tolower(static_cast<unsigned char>(b));
+                                      });
+                });
+            if (same != self->responseHeaders.end())
+                same->second += ", " + value;
+            else if (!name.empty())
+                self->responseHeaders.emplace_back(std::move(name), std::move(value));
+        }
+        return size * count;
+    }
+
+    static int onProgress(void* user, curl_off_t downTotal, curl_off_t down, curl_off_t upTotal,
+                          curl_off_t up) {
+        auto* self = static_cast<Transfer*>(user);
+        self->task->reportProgress(upTotal, up, downTotal, down);
+        return 0;
+    }
+};
+
+NetworkEngine& NetworkEngine::shared() {
+    // The main run loop and queue must outlive the engine, whose thread hands work to them.
+    RunLoop::main();
+    DispatchQueue::main();
+    static NetworkEngine engine;
+    return engine;
+}
+
+NetworkEngine::NetworkEngine() {
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+    multi_ = curl_multi_init();
+    curl_multi_setopt(multi_, CURLMOPT_MAXCONNECTS, 32L);
+    // As many parallel connections to one host as the platform opens; further requests wait their turn.
+    curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, 6L);
+    thread_ = std::thread([this] { run(); });
+}
+
+NetworkEngine::~NetworkEngine() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    curl_multi_wakeup(multi_);
+    if (thread_.joinable()) thread_.join();
+    curl_multi_cleanup(multi_);
+}
+
+void NetworkEngine::start(std::shared_ptr<NSURLSessionDataTask> task) {
+    {
+        std::lock_guard lock(mutex_);
+        starts_.push_back(std::move(task));
+    }
+    curl_multi_wakeup(multi_);
+}
+
+void NetworkEngine::cancel(std::shared_ptr<NSURLSessionDataTask> task) {
+    {
+        std::lock_guard lock(mutex_);
+        cancels_.push_back(std::move(task));
+    }
+    curl_multi_wakeup(multi_);
+}
+
+void NetworkEngine::run() {
+    for (;;) {
+        std::deque<std::shared_ptr<NSURLSessionDataTask>> starts, cancels;
+        {
+            std::lock_guard lock(mutex_);
+            if (stopping_) break;
+            starts.swap(starts_);
+            cancels.swap(cancels_);
+        }
+        for (auto& task : starts) {
+            if (task->state() == NSURLSessionTaskState::canceling)
+                task->finish({nullptr, {}, makeURLError(NSURLErrorCancelled, task->originalRequest().url)});
+            else
+                addTransfer(task);
+        }
+        for (auto& task : cancels) {
+            auto it = std::find_if(transfers_.begin(), transfers_.end(),
+                                   [&](const auto& entry) { return entry.second->task == task; });
+            if (it != transfers_.end()) removeTransfer(it->first);
+            task->finish({nullptr, {}, makeURLError(NSURLErrorCancelled, task->originalRequest().url)});
+        }
+
+        int running = 0;
+        curl_multi_perform(multi_, &running);
+        int queued = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi_, &queued)) {
+            if (message->msg == CURLMSG_DONE) completeTransfer(message->easy_handle, message->data.result);
+        }
+        curl_multi_poll(multi_, nullptr, 0, 1000, nullptr);
+    }
+    // Shutting down: transfers still running are dropped without a report.
+    while (!transfers_.empty())
+        removeTransfer(transfers_.begin()->first);
+}
+
+void NetworkEngine::addTransfer(const std::shared_ptr<NSURLSessionDataTask>& task) {
+    const NSURLRequest& request = task->originalRequest();
+    CURL* easy = curl_easy_init();
+    if (!easy) {
+        task->finish({nullptr, {}, makeURLError(NSURLErrorUnknown, request.url)});
+        return;
+    }
+    auto transfer = std::make_unique<Transfer>();
+    transfer->task = task;
+    Transfer* t = transfer.get();
+
+    curl_easy_setopt(easy, CURLOPT_URL, request.url.c_str());
+    curl_easy_setopt(easy, CURLOPT_PRIVATE, t);
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, t->errorBuffer);
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
+    // Certificates and host names are always checked; nothing older than TLS 1.2 is spoken.
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl_easy_setopt(easy, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
+    long timeoutMs = request.timeoutInterval > 0 ? static_cast<long>(request.timeoutInterval * 1000.0) : 0L;
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, timeoutMs);
+    curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::onBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, t);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, t);
+    if (task->wantsProgress()) {
+        curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &Transfer::onProgress);
+        curl_easy_setopt(easy, CURLOPT_XFERINFODATA, t);
+        curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+    }
+
+    for (const auto& [field, value] : request.headers)
+        t->headers = curl_slist_append(t->headers, (field + ": " + value).c_str());
+    // libcurl's own defaults that the caller did not ask for.
+    if (!request.valueForHTTPHeaderField("Content-Type"))
+        t->headers = curl_slist_append(t->headers, "Content-Type:");
+    t->headers = curl_slist_append(t->headers, "Expect:");
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, t->headers);
+
+    if (request.HTTPMethod == "GET") {
+        curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+    } else if (request.HTTPMethod == "HEAD") {
+        curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+    } else {
+        // The body lives in the task's request, which outlives the transfer.
+        static const char empty[] = "";
+        const Data* body = request.HTTPBody && !request.HTTPBody->empty() ? &*request.HTTPBody : nullptr;
+        curl_easy_setopt(easy, CURLOPT_POST, 1L);
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body ? body->size() : 0));
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDS,
+                         body ? reinterpret_cast<const char*>(body->data()) : empty);
+        if (request.HTTPMethod != "POST")
+            curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request.HTTPMethod.c_str());
+    }
+
+    transfers_.emplace(easy, std::move(transfer));
+    if (curl_multi_add_handle(multi_, easy) != CURLM_OK) {
+        removeTransfer(easy);
+        task->finish({nullptr, {}, makeURLError(NSURLErrorUnknown, request.url)});
+    }
+}
+
+void NetworkEngine::completeTransfer(void* handle, int result) {
+    CURL* easy = static_cast<CURL*>(handle);
+    auto it = transfers_.find(easy);
+    if (it == transfers_.end()) return;
+    Transfer& t = *it->second;
+    auto code = static_cast<CURLcode>(result);
+    NSURLSessionDataTask::Outcome outcome;
+    const std::string& url = t.task->originalRequest().url;
+    long status = 0;
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+    if (code == CURLE_OK && status > 0) {
+        char* effective = nullptr;
+        curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &effective);
+        outcome.response = std::make_shared<NSHTTPURLResponse>(
+            effective ? std::string(effective) : url, static_cast<int>(status), std::move(t.responseHeaders));
+        outcome.body = std::move(t.body);
+    } else if (t.tooLarge) {
+        outcome.error = makeURLError(NSURLErrorDataLengthExceedsMaximum, url);
+    } else {
+        outcome.error =
+            makeURLError(code == CURLE_OK ? NSURLErrorNetworkConnectionLost : urlErrorCode(code), url,
+                         t.errorBuffer[0] ? std::string(t.errorBuffer) : curl_easy_strerror(code));
+    }
+    auto task = t.task;
+    removeTransfer(easy);
+    task->finish(std::move(outcome));
+}
+
+void NetworkEngine::removeTransfer(void* handle) {
+    CURL* easy = static_cast<CURL*>(handle);
+    curl_multi_remove_handle(multi_, easy);
+    curl_easy_cleanup(easy);
+    transfers_.erase(easy);
+}
+
+} // namespace cw::detail

@@ -1,0 +1,178 @@
+#include "TestServer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace cw::nettest {
+
+namespace {
+
+void replyJSON(httplib::Response& res, int status, const std::string& body) {
+    res.status = status;
+    res.set_content(body, "application/json");
+}
+
+int boundLoopbackSocket() {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    return fd;
+}
+
+int portOf(int fd) {
+    sockaddr_in address{};
+    socklen_t size = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+    return ntohs(address.sin_port);
+}
+
+} // namespace
+
+TestServer::TestServer() {
+    auto handler = [this](const httplib::Request& req, httplib::Response& res) {
+        record(req, {});
+        const std::string& path = req.path;
+        if (path.starts_with("/status/")) {
+            int code = std::stoi(path.substr(8));
+            replyJSON(res, code, "{\"message\":\"status " + std::to_string(code) + "\"}");
+        } else if (path == "/html") {
+            res.set_content("<html><body>Server error</body></html>", "text/html");
+        } else if (path == "/plain") {
+            res.set_content("{\"plain\":true}", "text/plain; charset=utf-8");
+        } else if (path == "/empty") {
+            res.status = 200;
+        } else if (path == "/notjson") {
+            res.set_content("{not json", "application/json");
+        } else if (path == "/bytes") {
+            std::string bytes(300'000, '\0');
+            for (std::size_t i = 0; i < bytes.size(); ++i)
+                bytes[i] = static_cast<char>(i * 7 % 251);
+            res.set_content(bytes, "image/jpeg");
+        } else if (path == "/hold") {
+            std::unique_lock lock(mutex_);
+            auto generation = generation_;
+            released_.wait_for(lock, std::chrono::seconds(10), [&] { return generation_ != generation; });
+            replyJSON(res, 200, "{}");
+        } else {
+            replyJSON(res, 200, "{\"ok\":true,\"path\":\"" + path + "\"}");
+        }
+    };
+    server_.Get(".*", handler);
+    server_.Post(".*", [this, handler](const httplib::Request& req, httplib::Response& res,
+                                       const httplib::ContentReader& reader) {
+        if (!req.is_multipart_form_data()) {
+            std::string body;
+            reader([&](const char* data, std::size_t size) {
+                body.append(data, size);
+                return true;
+            });
+            httplib::Request copy = req;
+            copy.body = body;
+            handler(copy, res);
+            return;
+        }
+        std::vector<httplib::MultipartFormData> parts;
+        reader(
+            [&](const httplib::MultipartFormData& part) {
+                parts.push_back(part);
+                return true;
+            },
+            [&](const char* data, std::size_t size) {
+                parts.back().content.append(data, size);
+                return true;
+            });
+        record(req, std::move(parts));
+        replyJSON(res, 200, "{\"ok\":true}");
+    });
+    // Enough threads for every connection the client opens, and a connection closed as soon as it is
+    // idle, so that stopping never waits for connections the client keeps.
+    server_.new_task_queue = [] { return new httplib::ThreadPool(32); };
+    server_.set_keep_alive_timeout(0);
+    server_.set_keep_alive_max_count(1000);
+    port_ = server_.bind_to_any_port("127.0.0.1");
+    thread_ = std::thread([this] { server_.listen_after_bind(); });
+    while (!server_.is_running())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+TestServer::~TestServer() {
+    release();
+    server_.stop();
+    thread_.join();
+}
+
+void TestServer::record(const httplib::Request& req, std::vector<httplib::MultipartFormData> parts) {
+    Arrival arrival;
+    arrival.method = req.method;
+    arrival.path = req.path;
+    arrival.target = req.target;
+    for (const auto& [name, value] : req.headers)
+        arrival.headers.emplace(name, value);
+    arrival.body = req.body;
+    arrival.parts = std::move(parts);
+    std::lock_guard lock(mutex_);
+    arrivals_.push_back(std::move(arrival));
+}
+
+std::vector<Arrival> TestServer::arrivals() const {
+    std::lock_guard lock(mutex_);
+    return arrivals_;
+}
+
+void TestServer::reset() {
+    release();
+    std::lock_guard lock(mutex_);
+    arrivals_.clear();
+}
+
+std::size_t TestServer::arrivalCount() const {
+    std::lock_guard lock(mutex_);
+    return arrivals_.size();
+}
+
+void TestServer::release() {
+    {
+        std::lock_guard lock(mutex_);
+        ++generation_;
+    }
+    released_.notify_all();
+}
+
+DroppingServer::DroppingServer() {
+    listener_ = boundLoopbackSocket();
+    ::listen(listener_, 8);
+    port_ = portOf(listener_);
+    thread_ = std::thread([this] {
+        while (!stop_) {
+            pollfd waiting{listener_, POLLIN, 0};
+            if (::poll(&waiting, 1, 50) <= 0) continue;
+            int client = ::accept(listener_, nullptr, nullptr);
+            if (client < 0) continue;
+            char buffer[4096];
+            pollfd reading{client, POLLIN, 0};
+            if (::poll(&reading, 1, 1000) > 0) (void)::recv(client, buffer, sizeof buffer, 0);
+            ::close(client);
+        }
+    });
+}
+
+DroppingServer::~DroppingServer() {
+    stop_ = true;
+    thread_.join();
+    ::close(listener_);
+}
+
+int refusedPort() {
+    int fd = boundLoopbackSocket();
+    int port = portOf(fd);
+    ::close(fd);
+    return port;
+}
+
+} // namespace cw::nettest
