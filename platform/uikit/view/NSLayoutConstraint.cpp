@@ -105,6 +105,16 @@ void NSLayoutConstraint::deactivate(const std::vector<std::shared_ptr<NSLayoutCo
     }
 }
 
+NSLayoutViews::NSLayoutViews(const std::map<std::string, std::shared_ptr<UIView>>& views) {
+    for (const auto& [name, view] : views)
+        items_[name] = view;
+}
+
+NSLayoutItem NSLayoutViews::find(const std::string& name) const {
+    auto it = items_.find(name);
+    return it == items_.end() ? nullptr : it->second;
+}
+
 std::string NSLayoutConstraint::description() const {
     std::ostringstream os;
     auto name = [](const NSLayoutItem& i) { return i ? i->layoutDescription() : std::string("(gone)"); };
@@ -149,8 +159,7 @@ NSLayoutRelation toRelation(Relation r) {
 
 std::vector<std::shared_ptr<NSLayoutConstraint>>
 NSLayoutConstraint::constraints(const std::string& visualFormat, NSLayoutFormatOptions options,
-                                const std::map<std::string, CGFloat>& metrics,
-                                const std::map<std::string, std::shared_ptr<UIView>>& views) {
+                                const std::map<std::string, CGFloat>& metrics, const NSLayoutViews& views) {
     std::string error;
     auto result = constraints(visualFormat, options, metrics, views, &error);
     if (!error.empty())
@@ -160,8 +169,7 @@ NSLayoutConstraint::constraints(const std::string& visualFormat, NSLayoutFormatO
 
 std::vector<std::shared_ptr<NSLayoutConstraint>>
 NSLayoutConstraint::constraints(const std::string& visualFormat, NSLayoutFormatOptions options,
-                                const std::map<std::string, CGFloat>& metrics,
-                                const std::map<std::string, std::shared_ptr<UIView>>& views,
+                                const std::map<std::string, CGFloat>& metrics, const NSLayoutViews& views,
                                 std::string* error) {
     using A = NSLayoutAttribute;
     auto fail = [&](const std::string& message) {
@@ -171,31 +179,35 @@ NSLayoutConstraint::constraints(const std::string& visualFormat, NSLayoutFormatO
     if (error) error->clear();
     const auto parsed = vfl::parse(visualFormat, vfl::Metrics(metrics.begin(), metrics.end()));
     if (const auto* e = std::get_if<vfl::ParseError>(&parsed)) {
-        return fail(e->message + "\n" + visualFormat + "\n" + std::string(e->position, ' ') + "^");
+        if (error) *error = e->message + "\n" + visualFormat + "\n" + std::string(e->position, ' ') + "^";
+        return {};
     }
     const vfl::Format& f = std::get<vfl::Format>(parsed);
 
-    auto viewNamed = [&](const std::string& name) -> std::shared_ptr<UIView> {
-        auto it = views.find(name);
-        return it == views.end() ? nullptr : it->second;
-    };
-    std::vector<std::shared_ptr<UIView>> list;
+    std::vector<NSLayoutItem> list;
     for (const auto& v : f.views) {
-        auto view = viewNamed(v.name);
-        if (!view) return fail("'" + v.name + "' is not a key in the views dictionary");
-        list.push_back(view);
+        auto item = views.find(v.name);
+        if (!item) return fail("'" + v.name + "' is not a key in the views dictionary");
+        list.push_back(item);
     }
     const bool ltr = (options & NSLayoutFormatDirectionMask) == NSLayoutFormatDirectionLeftToRight;
     const A lead = f.vertical ? A::top : (ltr ? A::left : A::leading);
     const A trail = f.vertical ? A::bottom : (ltr ? A::right : A::trailing);
     const A size = f.vertical ? A::height : A::width;
 
-    std::shared_ptr<UIView> superview;
+    // "|" is the superview of the view next to it (a guide's is the view that owns it).
+    NSLayoutItem superview;
     if (f.leadingSuperview || f.trailingSuperview) {
-        superview = (f.leadingSuperview ? list.front() : list.back())->superview();
-        if (!superview)
+        const NSLayoutItem& edge = f.leadingSuperview ? list.front() : list.back();
+        UIView* owner = edge->layoutOwningView();
+        UIView* parent = owner == static_cast<cw::LayoutItem*>(edge.get())
+                             ? (owner ? owner->superviewPointer() : nullptr)
+                             : owner;
+        if (parent) superview = parent->shared_from_this();
+        if (!superview) {
             return fail("'|' stands for a superview that " +
                         (f.leadingSuperview ? f.views.front().name : f.views.back().name) + " does not have");
+        }
     }
 
     std::vector<std::shared_ptr<NSLayoutConstraint>> out;
@@ -234,7 +246,7 @@ NSLayoutConstraint::constraints(const std::string& visualFormat, NSLayoutFormatO
         }
         for (const auto& p : f.views[i].size) {
             if (!p.viewName.empty()) {
-                auto other = viewNamed(p.viewName);
+                auto other = views.find(p.viewName);
                 if (!other) return fail("'" + p.viewName + "' is not a key in the views dictionary");
                 add(make(list[i], size, toRelation(p.relation), other, size, 1, 0),
                     static_cast<float>(p.priority));

@@ -8,6 +8,7 @@
 #include "uikit/graphics/Geometry.h"
 
 #include <cstdint>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
@@ -100,6 +101,23 @@ private:
 
 using NSLayoutItem = std::shared_ptr<cw::LayoutItem>;
 
+// The items a visual format names: views, or layout guides (a controller's top layout guide
+// takes part in formats like a view).
+class NSLayoutViews {
+public:
+    NSLayoutViews() = default;
+    NSLayoutViews(std::initializer_list<std::pair<const std::string, NSLayoutItem>> items) : items_(items) {}
+    NSLayoutViews(const std::map<std::string, std::shared_ptr<UIView>>& views);
+    NSLayoutViews(std::map<std::string, NSLayoutItem> items) : items_(std::move(items)) {}
+
+    // None for a name that is not there.
+    NSLayoutItem find(const std::string& name) const;
+    const std::map<std::string, NSLayoutItem>& items() const { return items_; }
+
+private:
+    std::map<std::string, NSLayoutItem> items_;
+};
+
 class NSLayoutConstraint : public std::enable_shared_from_this<NSLayoutConstraint> {
     struct Passkey {};
 
@@ -116,13 +134,12 @@ public:
     // name, or options that cannot apply is reported on standard error and gives no constraints.
     static std::vector<std::shared_ptr<NSLayoutConstraint>>
     constraints(const std::string& visualFormat, NSLayoutFormatOptions options,
-                const std::map<std::string, CGFloat>& metrics,
-                const std::map<std::string, std::shared_ptr<UIView>>& views);
+                const std::map<std::string, CGFloat>& metrics, const NSLayoutViews& views);
     // The same, with the reason for a failure instead of the report.
     static std::vector<std::shared_ptr<NSLayoutConstraint>>
     constraints(const std::string& visualFormat, NSLayoutFormatOptions options,
-                const std::map<std::string, CGFloat>& metrics,
-                const std::map<std::string, std::shared_ptr<UIView>>& views, std::string* error);
+                const std::map<std::string, CGFloat>& metrics, const NSLayoutViews& views,
+                std::string* error);
 
     static void activate(const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints);
     static void deactivate(const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints);

@@ -230,3 +230,25 @@ TEST(LayoutEngineEdges, ContentAreaEdgesSizeTheContentNotTheFrame) {
     root->layoutIfNeeded();
     EXPECT_EQ(*scroll->contentSize, (CGSize{640, 560}));
 }
+
+TEST(LayoutEngineEdges, FormatsNameTheTopLayoutGuideLikeAView) {
+    auto root = makeRoot(320, 480);
+    auto top = std::make_shared<UILayoutGuide>(UILayoutGuide::Kind::topLayoutGuide);
+    root->addLayoutGuide(top);
+    top->setLength(64);
+    auto header = makeView("header"), sub = makeView("sub");
+    root->addSubview(header);
+    root->addSubview(sub);
+    NSLayoutViews views{{"topLayoutGuide", top}, {"headerLabel", header}, {"secondaryHeaderLabel", sub}};
+    root->addConstraints(NSLayoutConstraint::constraints(
+        "V:[topLayoutGuide]-30-[headerLabel(20)][secondaryHeaderLabel(10)]", 0, {}, views));
+    root->addConstraints(vfl("|-20-[h]-20-|", {{"h", header}}));
+    root->addConstraints(vfl("|-20-[s]-20-|", {{"s", sub}}));
+    root->layoutIfNeeded();
+    EXPECT_EQ(header->frame(), CGRect(20, 94, 280, 20));
+    EXPECT_EQ(sub->frame(), CGRect(20, 114, 280, 10));
+    // A guide next to "|" stands in its owning view.
+    auto c = NSLayoutConstraint::constraints("V:|-5-[g]", 0, {}, NSLayoutViews{{"g", top}});
+    ASSERT_EQ(c.size(), 1u);
+    EXPECT_EQ(c[0]->secondItem().get(), static_cast<cw::LayoutItem*>(root.get()));
+}
