@@ -317,7 +317,12 @@ void CATextLayer::drawInContext(CGContext& context) {
     if (wrapped) {
         text.draw(CGRect(0, 0, s.width, s.height));
     } else {
-        text.draw(CGPoint{0, 0});
+        // One line, placed across the layer by the alignment mode.
+        const CGFloat free = s.width - text.size().width;
+        CGFloat x = 0;
+        if (alignmentMode == CATextLayerAlignmentMode::center) x = free / 2;
+        if (alignmentMode == CATextLayerAlignmentMode::right) x = free;
+        text.draw(CGPoint{x, 0});
     }
     UIGraphicsPopContext();
     context.restoreGState();

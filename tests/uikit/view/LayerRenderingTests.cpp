@@ -117,7 +117,18 @@ TEST(LayerRendering, TemplateImagesTakeTheTintAndTextLayersDraw) {
     text->setFrame(CGRect(0, 22, 100, 36));
     root->layer()->addSublayer(text);
 
+    // A badge-like number centred in a small layer.
+    auto badge = std::make_shared<CATextLayer>();
+    badge->string = "7";
+    badge->fontSize = 11;
+    badge->alignmentMode = CATextLayerAlignmentMode::center;
+    badge->foregroundColor = UIColor::blackColor();
+    badge->setFrame(CGRect(60, 0, 40, 20));
+    root->layer()->addSublayer(badge);
+
     auto img = cw::renderView(*root);
+    EXPECT_GT(darkest(*img, CGRect(60, 0, 14, 20)), 0.95);
+    EXPECT_LT(darkest(*img, CGRect(74, 0, 12, 20)), 0.5);
     const UIColor tinted = at(*img, {10, 10});
     EXPECT_GT(tinted.green(), 0.95);
     EXPECT_LT(tinted.red(), 0.05);
