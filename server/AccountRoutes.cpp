@@ -59,16 +59,6 @@ bool isParent(const std::string& relationship) {
     return relationship == "Mother" || relationship == "Father";
 }
 
-int64_t securityCode(Connection& db, int64_t memberId) {
-    return db.queryInteger("SELECT security_code FROM members WHERE id = ?", memberId).value_or(-1);
-}
-
-// "security_code" is the member's confirmation for removing people and babies.
-void requireSecurityCode(const RequestContext& ctx, int64_t memberId) {
-    if (ctx.id("security_code") != securityCode(ctx.db, memberId))
-        throw HttpError(403, "The security code does not match your account.");
-}
-
 // Babies named in a sign-up: new ones are created, existing ones (found by their medical record
 // number) are joined only when no family holds them yet or when one of their family invited this member.
 void linkSignUpBabies(RequestContext& ctx, int64_t memberId, const json& babies) {
@@ -93,23 +83,7 @@ void linkSignUpBabies(RequestContext& ctx, int64_t memberId, const json& babies)
                 .run();
             continue;
         }
-        std::string name = nonEmpty(one, "full_name");
-        auto birthday = normaliseDate(one.text("birthday"));
-        auto expected = normaliseDate(one.text("expected_birthday"));
-        if (!birthday || !expected) throw HttpError(400, "A baby's dates must be written as yyyy-MM-dd.");
-        std::string gender = one.optionalText("gender").value_or("Unknown");
-        std::transform(gender.begin(), gender.end(), gender.begin(),
-                       [](unsigned char c) { return std::tolower(c); });
-        gender = gender == "male" ? "Male" : gender == "female" ? "Female" : "Unknown";
-        ctx.db
-            .prepare(
-                "INSERT INTO babies (full_name, birthday, expected_birthday, gender) VALUES (?, ?, ?, ?)")
-            .with(name, *birthday, *expected, gender)
-            .run();
-        int64_t babyId = ctx.db.lastInsertId();
-        ctx.db.prepare("INSERT INTO member_babies (member_id, baby_id) VALUES (?, ?)")
-            .with(memberId, babyId)
-            .run();
+        createBaby(ctx.db, memberId, readBabyFields(one));
     }
 }
 
@@ -373,7 +347,7 @@ json familyMembers(RequestContext& ctx) {
 
 json removeFamilyMember(RequestContext& ctx) {
     int64_t me = ctx.memberMatchingUserId();
-    requireSecurityCode(ctx, me);
+    ctx.checkSecurityCode("security_code");
     int64_t other = ctx.id("family_member_id");
     if (other == me) throw HttpError(400, "You cannot remove yourself from your family.");
     Transaction tx(ctx.db);

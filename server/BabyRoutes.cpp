@@ -18,11 +18,6 @@ int64_t familyBaby(RequestContext& ctx) {
     return babyId;
 }
 
-std::string genderText(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-    return text == "male" ? "Male" : text == "female" ? "Female" : "Unknown";
-}
-
 json discharged(RequestContext& ctx) {
     int64_t me = ctx.memberMatchingUserId();
     json out = json::object();
@@ -59,19 +54,13 @@ json updateBabies(RequestContext& ctx) {
         one.params = baby;
         one.fromText = ctx.fromText;
         one.memberId = me;
-        std::string name = one.text("full_name");
-        if (name.find_first_not_of(" \t") == std::string::npos || name.size() > 200)
-            throw HttpError(400, "A baby's \"full_name\" must not be empty.");
-        auto birthday = normaliseDate(one.text("birthday"));
-        auto expected = normaliseDate(one.text("expected_birthday"));
-        if (!birthday || !expected) throw HttpError(400, "A baby's dates must be written as yyyy-MM-dd.");
-        std::string gender = genderText(one.optionalText("gender").value_or(""));
+        BabyFields fields = readBabyFields(one);
         if (auto babyId = one.optionalId("id")) {
             one.requireBabyAccess(*babyId);
             ctx.db
                 .prepare("UPDATE babies SET full_name = ?, birthday = ?, expected_birthday = ?, gender = ? "
                          "WHERE id = ?")
-                .with(name, *birthday, *expected, gender, *babyId)
+                .with(fields.fullName, fields.birthday, fields.expectedBirthday, fields.gender, *babyId)
                 .run();
             auto picture = pictures.find("baby_picture_" + std::to_string(*babyId));
             if (picture != pictures.end())
@@ -79,15 +68,7 @@ json updateBabies(RequestContext& ctx) {
                     .with(uploadPath(savePicture(ctx, picture->second)), *babyId)
                     .run();
         } else {
-            ctx.db
-                .prepare(
-                    "INSERT INTO babies (full_name, birthday, expected_birthday, gender) VALUES (?, ?, ?, ?)")
-                .with(name, *birthday, *expected, gender)
-                .run();
-            int64_t newId = ctx.db.lastInsertId();
-            ctx.db.prepare("INSERT INTO member_babies (member_id, baby_id) VALUES (?, ?)")
-                .with(me, newId)
-                .run();
+            createBaby(ctx.db, me, fields);
         }
     }
     tx.commit();
@@ -159,9 +140,7 @@ std::function<json(RequestContext&)> measurements(std::string kind) {
 
 json deleteBaby(RequestContext& ctx) {
     int64_t me = ctx.memberMatchingUserId();
-    auto code = ctx.db.queryInteger("SELECT security_code FROM members WHERE id = ?", me);
-    if (ctx.id("security_code") != code.value_or(-1))
-        throw HttpError(403, "The security code does not match your account.");
+    ctx.checkSecurityCode("security_code");
     int64_t babyId = ctx.id("baby_id");
     ctx.requireBabyAccess(babyId);
     // The baby leaves this member's family view; its record stays for the rest of the family and the

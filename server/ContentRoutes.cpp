@@ -123,9 +123,7 @@ std::function<json(RequestContext&)> setBookmark(bool bookmarked) {
 // The member parameters of the library: "user_id" and, when sent, "code" must be the member's own.
 int64_t libraryMember(RequestContext& ctx) {
     int64_t me = ctx.memberMatchingUserId();
-    if (auto code = ctx.optionalId("code"))
-        if (*code != ctx.db.queryInteger("SELECT security_code FROM members WHERE id = ?", me).value_or(-1))
-            throw HttpError(403, "The security code does not match your account.");
+    ctx.checkSecurityCode("code", false);
     return me;
 }
 

@@ -168,6 +168,15 @@ int64_t RequestContext::memberMatchingUserId() const {
     return me;
 }
 
+void RequestContext::checkSecurityCode(const char* key, bool required) const {
+    auto sent = required ? std::optional<int64_t>(id(key)) : optionalId(key);
+    if (!sent) return;
+    auto st = db.prepare("SELECT security_code FROM members WHERE id = ?");
+    st.with(member());
+    if (!st.step() || st.integer(0) != *sent)
+        throw HttpError(403, "The security code does not match your account.");
+}
+
 void RequestContext::requireBabyAccess(int64_t babyId) const {
     auto st = db.prepare("SELECT 1 FROM member_babies WHERE member_id = ? AND baby_id = ?");
     st.with(member(), babyId);

@@ -71,6 +71,9 @@ public:
     int64_t member() const;
     // The member named by "user_id" must be the signed-in member (when the key is sent).
     int64_t memberMatchingUserId() const;
+    // The member's security code, the confirmation of removals: 403 when the code under `key` is another.
+    // With `required` false a missing key passes.
+    void checkSecurityCode(const char* key, bool required = true) const;
     // 403 unless the signed-in member is one of the baby's family.
     void requireBabyAccess(int64_t babyId) const;
 

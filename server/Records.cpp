@@ -231,6 +231,32 @@ std::string savePicture(const RequestContext& ctx, const UploadedFile& file) {
     return name;
 }
 
+BabyFields readBabyFields(const RequestContext& entry) {
+    BabyFields baby;
+    baby.fullName = entry.text("full_name");
+    if (baby.fullName.find_first_not_of(" \t") == std::string::npos || baby.fullName.size() > 200)
+        throw HttpError(400, "A baby's \"full_name\" must not be empty.");
+    auto birthday = normaliseDate(entry.text("birthday"));
+    auto expected = normaliseDate(entry.text("expected_birthday"));
+    if (!birthday || !expected) throw HttpError(400, "A baby's dates must be written as yyyy-MM-dd.");
+    baby.birthday = *birthday;
+    baby.expectedBirthday = *expected;
+    std::string gender = entry.optionalText("gender").value_or("");
+    std::transform(gender.begin(), gender.end(), gender.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
+    baby.gender = gender == "male" ? "Male" : gender == "female" ? "Female" : "Unknown";
+    return baby;
+}
+
+int64_t createBaby(Connection& db, int64_t memberId, const BabyFields& baby) {
+    db.prepare("INSERT INTO babies (full_name, birthday, expected_birthday, gender) VALUES (?, ?, ?, ?)")
+        .with(baby.fullName, baby.birthday, baby.expectedBirthday, baby.gender)
+        .run();
+    int64_t babyId = db.lastInsertId();
+    db.prepare("INSERT INTO member_babies (member_id, baby_id) VALUES (?, ?)").with(memberId, babyId).run();
+    return babyId;
+}
+
 bool validRelationship(const std::string& text, std::string* canonical) {
     static const char* const names[] = {"Mother", "Father", "Grand Parent", "Relative", "Friend", "Others"};
     std::string lower = text;

@@ -31,6 +31,17 @@ std::string savePicture(const RequestContext& ctx, const UploadedFile& file);
 std::string uploadPath(const std::string& storedName);  // "images/upload/<name>"
 std::string staticPath(const std::string& pictureName); // "/static-files/images/<name>"
 
+// A baby as a sign-up or a baby update describes it.
+struct BabyFields {
+    std::string fullName;
+    std::string birthday;         // yyyy-MM-dd
+    std::string expectedBirthday; // yyyy-MM-dd
+    std::string gender;           // Male, Female or Unknown
+};
+BabyFields readBabyFields(const RequestContext& entry);
+// A new baby in the member's family; returns its id.
+int64_t createBaby(Connection& db, int64_t memberId, const BabyFields& baby);
+
 bool validRelationship(const std::string& text, std::string* canonical = nullptr);
 bool plausibleEmail(const std::string& text);
 
