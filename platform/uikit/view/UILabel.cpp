@@ -277,11 +277,18 @@ const cw::detail::LabelText& UILabel::layoutFor(CGFloat width, long lines) const
     return *slot;
 }
 
+namespace {
+// Bounds this large stand for "no limit" (the platform passes its largest float).
+constexpr CGFloat kUnbounded = 1e6;
+} // namespace
+
 CGRect UILabel::textRect(const CGRect& bounds, long numberOfLines) const {
-    const auto& t = layoutFor(bounds.size.width, numberOfLines);
+    const bool boundedWidth = bounds.size.width > 0 && bounds.size.width < kUnbounded;
+    const bool boundedHeight = bounds.size.height > 0 && bounds.size.height < kUnbounded;
+    const auto& t = layoutFor(boundedWidth ? bounds.size.width : 0, numberOfLines);
     CGSize s = t.size();
-    if (bounds.size.width > 0) s.width = std::min(s.width, bounds.size.width);
-    if (bounds.size.height > 0) s.height = std::min(s.height, bounds.size.height);
+    if (boundedWidth) s.width = std::min(s.width, bounds.size.width);
+    if (boundedHeight) s.height = std::min(s.height, bounds.size.height);
     return {bounds.origin, s};
 }
 
@@ -301,9 +308,12 @@ void UILabel::draw(const CGRect&) {
     drawText(bounds());
 }
 
+// Sizes go through `textRect`, so that a label that overrides it (to keep its text inset, say)
+// measures by it too.
 CGSize UILabel::sizeThatFits(CGSize size) const {
-    const auto& t = layoutFor(numberOfLines_ == 1 ? 0 : size.width, numberOfLines_);
-    return t.size();
+    const CGFloat width = numberOfLines_ == 1 || size.width <= 0 ? kUnbounded * 10 : size.width;
+    const CGRect r = textRect(CGRect(0, 0, width, kUnbounded * 10), numberOfLines_);
+    return {std::ceil(r.size.width * 2 - 1e-6) / 2, std::ceil(r.size.height * 2 - 1e-6) / 2};
 }
 
 bool UILabel::intrinsicSizeDependsOnWidth() const {
@@ -314,7 +324,7 @@ CGSize UILabel::intrinsicContentSize() const {
     CGFloat width = 0;
     if (numberOfLines_ != 1)
         width = preferredMaxLayoutWidth_ > 0 ? preferredMaxLayoutWidth_ : layoutWidthHint();
-    return layoutFor(width, numberOfLines_).size();
+    return sizeThatFits({width, 0});
 }
 
 CGFloat UILabel::lastBaselineOffsetFromBottom() const {

@@ -139,14 +139,17 @@ TEST(LayerRendering, TemplateImagesTakeTheTintAndTextLayersDraw) {
 
 namespace {
 
-// A label that keeps its text away from its edges, as app labels with padding do.
+// A label that keeps its text away from its edges, as the app's heading labels do: the text
+// rectangle is found inside the insets and grown back by them.
 class InsetLabel : public UILabel {
 public:
+    UIEdgeInsets insets{0, 20, 0, 0};
     CGRect textRect(const CGRect& bounds, long lines) const override {
-        CGRect r = UILabel::textRect(UIEdgeInsets{0, 20, 0, 0}.inset(bounds), lines);
-        return r;
+        const CGRect r = UILabel::textRect(insets.inset(bounds), lines);
+        return {r.origin.x - insets.left, r.origin.y - insets.top, r.size.width + insets.left + insets.right,
+                r.size.height + insets.top + insets.bottom};
     }
-    void drawText(const CGRect& rect) override { UILabel::drawText(UIEdgeInsets{0, 20, 0, 0}.inset(rect)); }
+    void drawText(const CGRect& rect) override { UILabel::drawText(insets.inset(rect)); }
 };
 
 } // namespace
@@ -158,8 +161,17 @@ TEST(LabelDrawing, TruncationOverriddenTextRectsAndStyledText) {
     label->setText("A long line that will not fit in the label");
     root->addSubview(label);
     const CGRect tr = label->textRect(label->bounds(), 1);
-    EXPECT_EQ(tr.origin.x, 20);
-    EXPECT_LE(tr.size.width, 100);
+    EXPECT_EQ(tr.origin.x, 0);
+    EXPECT_LE(tr.size.width, 120);
+    // Its intrinsic size is the text's plus the insets.
+    InsetLabel padded;
+    padded.setText("Heading");
+    UILabel plain;
+    plain.setText("Heading");
+    padded.insets = {10, 16, 10, 16};
+    padded.invalidateIntrinsicContentSize();
+    EXPECT_EQ(padded.intrinsicContentSize().width, plain.intrinsicContentSize().width + 32);
+    EXPECT_EQ(padded.intrinsicContentSize().height, plain.intrinsicContentSize().height + 20);
     auto img = cw::renderView(*root);
     EXPECT_GT(darkest(*img, CGRect(0, 0, 19, 30)), 0.95); // the inset stays empty
     EXPECT_LT(darkest(*img, CGRect(20, 0, 100, 30)), 0.3);
