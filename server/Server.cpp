@@ -15,7 +15,7 @@ namespace cw::server {
 
 namespace {
 
-const std::string kApiPrefix = "/m/api/";
+const std::string kApiPrefix = "m/api/";
 
 std::string dump(const json& value) {
     return value.dump(-1, ' ', false, json::error_handler_t::replace);
@@ -170,24 +170,24 @@ void CradlewayServer::setUp() {
         });
 
     // Web pages and pictures that the replies name.
-    http_->Get("/m/api/tandc/?", [state](const httplib::Request& req, httplib::Response& res) {
+    http_->Get("/+m/api/tandc/?", [state](const httplib::Request& req, httplib::Response& res) {
         servePage(*state, req, res, PageKind::Terms, 0);
     });
-    http_->Get(R"(/content/education/(\d{1,15})/?)",
+    http_->Get(R"(/+content/education/(\d{1,15})/?)",
                [state](const httplib::Request& req, httplib::Response& res) {
                    servePage(*state, req, res, PageKind::Article, std::stoll(req.matches[1].str()));
                });
-    http_->Get(R"(/images/upload/([A-Za-z0-9_][A-Za-z0-9_.\-]{0,127}))",
+    http_->Get(R"(/+images/upload/([A-Za-z0-9_][A-Za-z0-9_.\-]{0,127}))",
                [state](const httplib::Request& req, httplib::Response& res) {
                    servePicture(state->uploadDirectory, req.matches[1].str(), res);
                });
-    http_->Get(R"(/static-files/images/([A-Za-z0-9_][A-Za-z0-9_.@\-]{0,127}))",
+    http_->Get(R"(/+static-files/images/([A-Za-z0-9_][A-Za-z0-9_.@\-]{0,127}))",
                [state](const httplib::Request& req, httplib::Response& res) {
                    servePicture(state->staticDirectory, req.matches[1].str(), res);
                });
 
     auto dispatch = [this, state](const httplib::Request& req, httplib::Response& res, const Incoming& in) {
-        std::string path = trimSlashes(req.path.substr(kApiPrefix.size()));
+        std::string path = trimSlashes(req.path.substr(req.path.find(kApiPrefix) + kApiPrefix.size()));
         auto found = routes_.find(req.method + " " + path);
         if (found == routes_.end()) {
             bool otherMethod = routes_.count((req.method == "GET" ? "POST " : "GET ") + path) > 0;
@@ -250,11 +250,11 @@ void CradlewayServer::setUp() {
             sendError(res, 500, "The server could not complete the request.");
         }
     };
-    http_->Get("/m/api/.*", [dispatch](const httplib::Request& req, httplib::Response& res) {
+    http_->Get("/+m/api/.*", [dispatch](const httplib::Request& req, httplib::Response& res) {
         dispatch(req, res, Incoming{});
     });
-    http_->Post("/m/api/.*", [dispatch, state](const httplib::Request& req, httplib::Response& res,
-                                               const httplib::ContentReader& reader) {
+    http_->Post("/+m/api/.*", [dispatch, state](const httplib::Request& req, httplib::Response& res,
+                                                const httplib::ContentReader& reader) {
         Incoming in;
         // Refuse an oversized body before reading it.
         if (req.has_header("Content-Length") &&

@@ -110,6 +110,13 @@ TEST_F(InputTest, SqlLookingTextIsStoredAsText) {
 TEST_F(InputTest, UnknownPathsAndMethodsAnswerInJson) {
     expectJsonError(get("no/such/thing", {}), 404);
     expectJsonError(get("signin", {}), 405);
+    // A server address configured with a closing slash doubles the slash before the paths.
+    auto doubled = client_->Get("//m/api/tandc");
+    ASSERT_TRUE(doubled);
+    EXPECT_EQ(doubled->status, 200);
+    auto doubledPicture = client_->Get("//images/upload/demo-noah.png");
+    ASSERT_TRUE(doubledPicture);
+    EXPECT_EQ(doubledPicture->status, 200);
     auto picture = client_->Get("/images/upload/none.png");
     ASSERT_TRUE(picture);
     EXPECT_EQ(picture->status, 404);
