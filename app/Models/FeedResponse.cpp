@@ -25,6 +25,14 @@ bool isArray(const JSON& value) {
     return value.type() == JSON::Type::array;
 }
 
+// Each element of a JSON array, in order; nothing for any other value.
+template <class Body> void forEachElement(const JSON& list, Body body) {
+    if (!isArray(list)) return;
+    const std::size_t count = list.count();
+    for (std::size_t i = 0; i < count; ++i)
+        body(list[i]);
+}
+
 // The kinds whose cards carry detail rows; pictures, links and unknown kinds have none.
 bool hasDetailRows(MediaType type) {
     switch (type) {
@@ -46,23 +54,15 @@ bool hasDetailRows(MediaType type) {
 // still shows everything else it has.
 std::vector<FeedTableData> detailRows(const JSON& list) {
     std::vector<FeedTableData> rows;
-    if (!isArray(list)) return rows;
-    const std::size_t count = list.count();
-    rows.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        const JSON row = list[i];
+    forEachElement(list, [&](const JSON& row) {
         if (isDictionary(row)) rows.emplace_back(row);
-    }
+    });
     return rows;
 }
 
 std::vector<CommentData> comments(const JSON& list) {
     std::vector<CommentData> result;
-    if (!isArray(list)) return result;
-    const std::size_t count = list.count();
-    result.reserve(count);
-    for (std::size_t i = 0; i < count; ++i)
-        result.push_back(CommentData::fromJSON(list[i]));
+    forEachElement(list, [&](const JSON& comment) { result.push_back(CommentData::fromJSON(comment)); });
     return result;
 }
 
@@ -233,11 +233,7 @@ FeedResponse::Card FeedResponse::fromDailyUpdateDictionary(const JSON& dictionar
 
 std::vector<FeedResponse::Card> FeedResponse::cards(const JSON& list) {
     std::vector<Card> result;
-    if (!isArray(list)) return result;
-    const std::size_t count = list.count();
-    result.reserve(count);
-    for (std::size_t i = 0; i < count; ++i)
-        result.push_back(fromDictionary(list[i]));
+    forEachElement(list, [&](const JSON& element) { result.push_back(fromDictionary(element)); });
     return result;
 }
 
