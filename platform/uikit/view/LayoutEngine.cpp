@@ -1,5 +1,6 @@
 #include "uikit/view/LayoutEngine.h"
 
+#include "uikit/graphics/UIGraphics.h"
 #include "uikit/view/UIView.h"
 
 #include <algorithm>
@@ -16,7 +17,7 @@ using layout::Relation;
 namespace {
 
 // Frames land on the pixel grid of the main screen.
-constexpr double kPixelScale = 2.0;
+constexpr double kPixelScale = kMainScreenScale;
 
 double snap(double v) {
     if (!std::isfinite(v)) return 0;
@@ -711,11 +712,13 @@ void LayoutEngine::sync() {
     }
     std::unordered_set<NSLayoutConstraint*> wantedSet(wanted.begin(), wanted.end());
     auto isPresent = [&](LayoutItem* i) { return i && present.count(i->layoutItemId()); };
+    // Items are looked at only while they are known to be alive.
     auto valid = [&](NSLayoutConstraint* c) {
-        if (!isPresent(c->firstItemPointer()) || !c->firstItem()) return false;
-        LayoutItem* s = c->secondItemPointer();
-        return !s || c->secondAttribute() == NSLayoutAttribute::notAnAttribute ||
-               (isPresent(s) && c->secondItem());
+        const NSLayoutItem first = c->firstItem();
+        if (!first || !isPresent(first.get())) return false;
+        if (!c->secondItemPointer() || c->secondAttribute() == NSLayoutAttribute::notAnAttribute) return true;
+        const NSLayoutItem second = c->secondItem();
+        return second && isPresent(second.get());
     };
 
     // Constraints that left the tree, or whose items did.

@@ -77,7 +77,7 @@ void applyStyledText(PangoLayout* layout, const NSAttributedString& text, const 
     pango_attr_list_unref(list);
 }
 
-constexpr double kScale = 2.0; // the pixel grid sizes are rounded up to
+constexpr double kScale = kMainScreenScale; // the pixel grid sizes are rounded up to
 
 double ceilToPixel(double v) {
     return std::ceil(v * kScale - 1e-6) / kScale;
@@ -313,7 +313,7 @@ void UILabel::draw(const CGRect&) {
 CGSize UILabel::sizeThatFits(CGSize size) const {
     const CGFloat width = numberOfLines_ == 1 || size.width <= 0 ? kUnbounded * 10 : size.width;
     const CGRect r = textRect(CGRect(0, 0, width, kUnbounded * 10), numberOfLines_);
-    return {std::ceil(r.size.width * 2 - 1e-6) / 2, std::ceil(r.size.height * 2 - 1e-6) / 2};
+    return {cw::detail::ceilToPixel(r.size.width), cw::detail::ceilToPixel(r.size.height)};
 }
 
 bool UILabel::intrinsicSizeDependsOnWidth() const {

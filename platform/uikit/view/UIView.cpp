@@ -298,10 +298,10 @@ void UIView::removeFromSuperview() {
     for (UIView* a = parent; a; a = a->superviewRaw_) {
         std::vector<NSLayoutConstraintPtr> drop;
         for (const auto& c : a->constraints_) {
-            auto names = [&](cw::LayoutItem* i) {
+            auto names = [&](const NSLayoutItem& i) {
                 return i && i->layoutOwningView() && i->layoutOwningView()->isDescendant(this);
             };
-            if (names(c->firstItemPointer()) || names(c->secondItemPointer())) drop.push_back(c);
+            if (names(c->firstItem()) || names(c->secondItem())) drop.push_back(c);
         }
         for (const auto& c : drop)
             a->removeConstraint(c);

@@ -252,3 +252,24 @@ TEST(LayoutEngineEdges, FormatsNameTheTopLayoutGuideLikeAView) {
     ASSERT_EQ(c.size(), 1u);
     EXPECT_EQ(c[0]->secondItem().get(), static_cast<cw::LayoutItem*>(root.get()));
 }
+
+TEST(LayoutEngineEdges, AConstraintOutlivingAViewItNamesIsDroppedSafely) {
+    auto root = makeRoot(200, 200);
+    auto holder = makeView("holder"), other = makeView("other");
+    root->addSubview(holder);
+    root->addSubview(other);
+    root->addConstraints(vfl("|[h(50)]", {{"h", holder}}));
+    root->addConstraints(vfl("V:|[h(50)]", {{"h", holder}}));
+    // Installed on the sibling's neighbour, not on an ancestor of the sibling.
+    holder->addConstraint(NSLayoutConstraint::make(holder, NSLayoutAttribute::width, NSLayoutRelation::equal,
+                                                   other, NSLayoutAttribute::width, 1, 0));
+    root->layoutIfNeeded();
+    other->removeFromSuperview();
+    other.reset(); // gone for good while the constraint still names it
+    testing::internal::CaptureStderr();
+    root->layoutIfNeeded();
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(holder->frame(), CGRect(0, 0, 50, 50));
+    EXPECT_EQ(holder->constraints().size(), 1u);
+    EXPECT_EQ(holder->constraints()[0]->secondItem(), nullptr);
+}
