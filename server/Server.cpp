@@ -327,6 +327,18 @@ std::string CradlewayServer::baseUrl() const {
     return "http://" + state_->options.host + ":" + std::to_string(port_);
 }
 
+std::unique_ptr<CradlewayServer> startDemoServer(const std::filesystem::path& directory,
+                                                 ServerOptions options) {
+    std::filesystem::create_directories(directory);
+    options.databasePath = (directory / "cradleway.db").string();
+    options.host = "127.0.0.1";
+    options.port = 0;
+    auto server = std::make_unique<CradlewayServer>(std::move(options));
+    server->loadDemo();
+    server->start();
+    return server;
+}
+
 void CradlewayServer::loadDemo() {
     auto lease = state_->pool->acquire();
     seedDemo(*lease, *state_);

@@ -107,6 +107,12 @@ private:
     int port_ = 0;
 };
 
+// A server for the application's own executable and for end-to-end tests: its database in `directory`
+// (created when missing), the demo family loaded, serving on a free loopback port. The other options
+// are taken from `options`.
+std::unique_ptr<CradlewayServer> startDemoServer(const std::filesystem::path& directory,
+                                                 ServerOptions options = {});
+
 // The demonstration data set.
 struct DemoAccount {
     std::string email;

@@ -18,16 +18,11 @@ struct DemoServer {
     DemoServer() {
         dir = std::filesystem::temp_directory_path() / "cw-server-bench";
         std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
         cw::server::ServerOptions options;
-        options.databasePath = (dir / "cw.db").string();
-        options.port = 0;
         options.accessLog = false;
         options.console = [](const std::string&) {};
-        server = std::make_unique<cw::server::CradlewayServer>(options);
-        server->loadDemo();
-        int port = server->start();
-        client = std::make_unique<httplib::Client>("127.0.0.1", port);
+        server = cw::server::startDemoServer(dir, options);
+        client = std::make_unique<httplib::Client>("127.0.0.1", server->port());
         client->set_keep_alive(true);
         client->set_tcp_nodelay(true);
         auto reply =

@@ -120,7 +120,7 @@ TEST_F(InputTest, UnknownPathsAndMethodsAnswerInJson) {
     auto picture = client_->Get("/images/upload/none.png");
     ASSERT_TRUE(picture);
     EXPECT_EQ(picture->status, 404);
-    auto escape = client_->Get("/images/upload/..%2Fcw.db");
+    auto escape = client_->Get("/images/upload/..%2Fcradleway.db");
     ASSERT_TRUE(escape);
     EXPECT_EQ(escape->status, 404);
 }

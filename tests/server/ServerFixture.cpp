@@ -8,10 +8,7 @@ void ServerTest::SetUp() {
     std::random_device rd;
     dir_ = std::filesystem::temp_directory_path() /
            ("cw-server-test-" + std::to_string(rd()) + std::to_string(rd()));
-    std::filesystem::create_directories(dir_);
     ServerOptions options;
-    options.databasePath = (dir_ / "cw.db").string();
-    options.port = 0;
     options.threads = 4;
     options.cheapPasswordHashing = true;
     options.clock = [this] { return now_.load(); };
@@ -20,10 +17,8 @@ void ServerTest::SetUp() {
         console_.push_back(line);
     };
     adjust(options);
-    server_ = std::make_unique<CradlewayServer>(options);
-    server_->loadDemo();
-    int port = server_->start();
-    client_ = std::make_unique<httplib::Client>("127.0.0.1", port);
+    server_ = startDemoServer(dir_, options);
+    client_ = std::make_unique<httplib::Client>("127.0.0.1", server_->port());
     client_->set_read_timeout(10, 0);
 }
 
