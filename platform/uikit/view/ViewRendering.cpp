@@ -48,18 +48,21 @@ void blurAlpha(cairo_surface_t* s, double sigma) {
     const int w = cairo_image_surface_get_width(s), h = cairo_image_surface_get_height(s);
     const int stride = cairo_image_surface_get_stride(s);
     const int r = std::max(1, static_cast<int>(std::lround((std::sqrt(4 * sigma * sigma + 1) - 1) / 2)));
-    std::vector<unsigned char> line(static_cast<std::size_t>(std::max(w, h)));
+    const int window = 2 * r + 1;
+    // One line at a time, copied into a buffer with r zeros on each side so the running sum
+    // needs no bounds checks.
+    std::vector<int> line(static_cast<std::size_t>(std::max(w, h) + 2 * r + 1), 0);
     auto pass = [&](unsigned char* base, int n, int step) {
         for (int i = 0; i < n; ++i)
-            line[static_cast<std::size_t>(i)] = base[i * step];
+            line[static_cast<std::size_t>(i + r)] = base[i * step];
+        for (int i = n + r; i < n + 2 * r + 1; ++i)
+            line[static_cast<std::size_t>(i)] = 0;
         int sum = 0;
-        const int window = 2 * r + 1;
-        auto at = [&](int i) { return (i < 0 || i >= n) ? 0 : line[static_cast<std::size_t>(i)]; };
-        for (int i = -r; i <= r; ++i)
-            sum += at(i);
+        for (int i = 0; i < window; ++i)
+            sum += line[static_cast<std::size_t>(i)];
         for (int i = 0; i < n; ++i) {
             base[i * step] = static_cast<unsigned char>((sum + window / 2) / window);
-            sum += at(i + r + 1) - at(i - r);
+            sum += line[static_cast<std::size_t>(i + window)] - line[static_cast<std::size_t>(i)];
         }
     };
     for (int k = 0; k < 3; ++k) {
@@ -170,7 +173,8 @@ void drawShadow(cairo_t* cr, CALayer& layer) {
     // frames paint it 1:1; one that follows the content is made afresh each time, at half the
     // resolution when it is soft (it is blurry anyway).
     const double ds = deviceScale(cr);
-    const double s = (layer.shadowPath || radius < 2) ? ds : std::max(0.5, ds / 2);
+    const double blurScale = radius < 2 ? ds : std::max(0.5, ds / 2);
+    double s = blurScale;
     CGRect extents = layer.shadowPath ? layer.shadowPath->bounds() : shownBounds(layer);
     if (extents.isNull() || extents.isEmpty()) return;
     const double pad = std::ceil(radius * 2 + 2);
@@ -185,8 +189,11 @@ void drawShadow(cairo_t* cr, CALayer& layer) {
     cairo_surface_t* mask = nullptr;
     std::string key;
     if (layer.shadowPath) {
-        key = shadowKey(layer, s);
-        if (cache.image && cache.key == key) mask = cache.image->surface();
+        key = shadowKey(layer, ds);
+        if (cache.image && cache.key == key) {
+            mask = cache.image->surface();
+            s = cache.image->scale();
+        }
     }
     if (!mask) {
         mask = cairo_image_surface_create(CAIRO_FORMAT_A8, pw, ph);
@@ -204,6 +211,21 @@ void drawShadow(cairo_t* cr, CALayer& layer) {
         }
         cairo_destroy(c2);
         blurAlpha(mask, radius / 2 * s);
+        if (layer.shadowPath && blurScale != ds) {
+            // Kept at the device's resolution, so that later frames paint it 1:1.
+            const int dw = static_cast<int>(std::lround(area.size.width * ds)),
+                      dh = static_cast<int>(std::lround(area.size.height * ds));
+            cairo_surface_t* big = cairo_image_surface_create(CAIRO_FORMAT_A8, dw, dh);
+            cairo_t* c3 = cairo_create(big);
+            cairo_scale(c3, ds / s, ds / s);
+            cairo_set_source_surface(c3, mask, 0, 0);
+            cairo_pattern_set_filter(cairo_get_source(c3), CAIRO_FILTER_GOOD);
+            cairo_paint(c3);
+            cairo_destroy(c3);
+            cairo_surface_destroy(mask);
+            mask = big;
+            s = ds;
+        }
         if (layer.shadowPath) {
             cache.image = UIImage::fromSurface(mask, s);
             cache.key = key;
