@@ -1,18 +1,14 @@
 #include "net/AFURLRequestSerialization.h"
 
+#include "net/detail/HeaderText.h"
+
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <random>
 
 namespace {
 
-bool sameField(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
+using cw::detail::equalsIgnoringCase;
 
 std::string scalarText(const nlohmann::json& value) {
     switch (value.type()) {
@@ -85,7 +81,8 @@ std::string percentEscapeQueryComponent(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (unsigned char c : text) {
-        if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~' || c == '/' || c == '?') {
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+            c == '.' || c == '_' || c == '~' || c == '/' || c == '?') {
             out += static_cast<char>(c);
         } else {
             out += '%';
@@ -140,7 +137,7 @@ Data AFMultipartFormData::finishedBody() const {
 void AFJSONRequestSerializer::setValue(std::optional<std::string> value, const std::string& field) {
     std::lock_guard lock(mutex_);
     auto it = std::find_if(headers_.begin(), headers_.end(),
-                           [&](const auto& h) { return sameField(h.first, field); });
+                           [&](const auto& h) { return equalsIgnoringCase(h.first, field); });
     if (!value) {
         if (it != headers_.end()) headers_.erase(it);
         return;
@@ -158,7 +155,7 @@ void AFJSONRequestSerializer::setValue(std::optional<std::string> value, const s
 std::optional<std::string> AFJSONRequestSerializer::valueForHTTPHeaderField(std::string_view field) const {
     std::lock_guard lock(mutex_);
     for (const auto& [name, value] : headers_)
-        if (sameField(name, field)) return value;
+        if (equalsIgnoringCase(name, field)) return value;
     return std::nullopt;
 }
 
@@ -218,7 +215,7 @@ NSURLRequest AFJSONRequestSerializer::multipartFormRequestWithMethod(
     request.url = url;
     request.timeoutInterval = timeoutInterval();
     for (auto& header : HTTPRequestHeaders())
-        if (!sameField(header.first, "Content-Type")) request.headers.push_back(std::move(header));
+        if (!equalsIgnoringCase(header.first, "Content-Type")) request.headers.push_back(std::move(header));
 
     AFMultipartFormData form(makeBoundary());
     for (const auto& pair : cw::queryStringPairs(parameters)) {

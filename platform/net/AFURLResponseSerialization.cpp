@@ -1,7 +1,8 @@
 #include "net/AFURLResponseSerialization.h"
 
+#include "net/detail/HeaderText.h"
+
 #include <algorithm>
-#include <cctype>
 
 namespace {
 
@@ -54,7 +55,8 @@ NSError failure(std::int64_t code, std::string description,
 }
 
 bool onlySpace(const Data& body) {
-    return std::all_of(body.begin(), body.end(), [](std::uint8_t c) { return std::isspace(c); });
+    return std::all_of(body.begin(), body.end(),
+                       [](std::uint8_t c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
 }
 
 } // namespace
@@ -107,11 +109,8 @@ std::set<std::string> AFJSONResponseSerializer::acceptableContentTypes() const {
 
 void AFJSONResponseSerializer::setAcceptableContentTypes(std::set<std::string> types) {
     std::set<std::string> lower;
-    for (auto type : types) {
-        std::transform(type.begin(), type.end(), type.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        lower.insert(std::move(type));
-    }
+    for (const auto& type : types)
+        lower.insert(cw::detail::lowercased(type));
     std::lock_guard lock(mutex_);
     types_ = std::move(lower);
 }

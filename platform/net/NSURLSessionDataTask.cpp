@@ -1,23 +1,14 @@
 #include "net/NSURLSessionDataTask.h"
 
+#include "net/detail/HeaderText.h"
 #include "net/detail/NetworkEngine.h"
 
-#include <algorithm>
-#include <cctype>
-
 namespace {
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 std::optional<std::string> headerValue(const std::vector<std::pair<std::string, std::string>>& headers,
                                        std::string_view name) {
     for (const auto& [field, value] : headers)
-        if (equalsIgnoringCase(field, name)) return value;
+        if (cw::detail::equalsIgnoringCase(field, name)) return value;
     return std::nullopt;
 }
 
@@ -36,12 +27,8 @@ std::optional<std::string> NSHTTPURLResponse::valueForHTTPHeaderField(std::strin
 std::optional<std::string> NSHTTPURLResponse::MIMEType() const {
     auto type = valueForHTTPHeaderField("Content-Type");
     if (!type) return std::nullopt;
-    std::string mime = type->substr(0, type->find(';'));
-    auto notSpace = [](unsigned char c) { return !std::isspace(c); };
-    mime.erase(mime.begin(), std::find_if(mime.begin(), mime.end(), notSpace));
-    mime.erase(std::find_if(mime.rbegin(), mime.rend(), notSpace).base(), mime.end());
-    std::transform(mime.begin(), mime.end(), mime.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::string mime =
+        cw::detail::lowercased(cw::detail::trimmed(std::string_view(*type).substr(0, type->find(';'))));
     if (mime.empty()) return std::nullopt;
     return mime;
 }

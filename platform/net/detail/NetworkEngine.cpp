@@ -1,12 +1,15 @@
 #include "net/detail/NetworkEngine.h"
 
+#include "net/detail/HeaderText.h"
+
+#include "net/detail/HeaderText.h"
+
 #include "foundation/dispatch/DispatchQueue.h"
 #include "foundation/dispatch/RunLoop.h"
 
 #include <curl/curl.h>
 
 #include <algorithm>
-#include <cctype>
 #include <string>
 
 namespace cw::detail {
@@ -16,13 +19,6 @@ namespace {
 constexpr long kConnectTimeoutMs = 15'000;
 // A reply larger than this is refused rather than held in memory.
 constexpr std::size_t kMaxBodyBytes = 256u * 1024u * 1024u;
-
-std::string trim(std::string_view text) {
-    auto begin = text.find_first_not_of(" \t\r\n");
-    if (begin == std::string_view::npos) return {};
-    auto end = text.find_last_not_of(" \t\r\n");
-    return std::string(text.substr(begin, end - begin + 1));
-}
 
 std::int64_t urlErrorCode(CURLcode code) {
     switch (code) {
@@ -89,16 +85,10 @@ struct Transfer {
             // A new status line (a redirect or an interim reply): headers start again.
             self->responseHeaders.clear();
         } else if (auto colon = line.find(':'); colon != std::string_view::npos) {
-            std::string name = trim(line.substr(0, colon));
-            std::string value = trim(line.substr(colon + 1));
-            auto same =
-                std::find_if(self->responseHeaders.begin(), self->responseHeaders.end(), [&](const auto& h) {
-                    return std::equal(h.first.begin(), h.first.end(), name.begin(), name.end(),
-                                      [](char a, char b) {
-                                          return std::tolower(static_cast<unsigned char>(a)) ==
-                                                 std::tolower(static_cast<unsigned char>(b));
-                                      });
-                });
+            std::string name = trimmed(line.substr(0, colon));
+            std::string value = trimmed(line.substr(colon + 1));
+            auto same = std::find_if(self->responseHeaders.begin(), self->responseHeaders.end(),
+                                     [&](const auto& h) { return equalsIgnoringCase(h.first, name); });
             if (same != self->responseHeaders.end())
                 same->second += ", " + value;
             else if (!name.empty())
