@@ -212,3 +212,40 @@ TEST(LayerRendering, PresentationValuesAreDrawnWhileSet) {
     img = cw::renderView(*root);
     EXPECT_LT(at(*img, {80, 25}).red(), 0.05);
 }
+
+namespace {
+
+// The app's dotted vertical rule: one dashed stroke down the middle, as wide as the view.
+class Dotted : public UIView {
+public:
+    using UIView::UIView;
+    UIColor dotColor = UIColor::blackColor();
+    void draw(const CGRect&) override {
+        const CGFloat w = bounds().size.width, h = bounds().size.height;
+        UIBezierPath path;
+        path.move({w * 0.5, 0});
+        path.addLine({w * 0.5, h});
+        path.lineWidth = w;
+        path.setLineDash({h / 15, h / 15}, 0);
+        UIGraphicsGetCurrentContext()->setStrokeColor(dotColor);
+        path.stroke();
+    }
+};
+
+} // namespace
+
+TEST(LayerRendering, DrawOverridesPaintBetweenBackgroundAndSubviews) {
+    auto root = canvas(20, 150);
+    auto dots = std::make_shared<Dotted>(CGRect(9, 0, 2, 150));
+    root->addSubview(dots);
+    auto img = cw::renderView(*root);
+    // Fifteen bands of 10 points, painted first: 8 dots and 7 gaps.
+    int painted = 0;
+    for (int band = 0; band < 15; ++band) {
+        const bool dark = at(*img, {10, band * 10.0 + 5}).red() < 0.1;
+        EXPECT_EQ(dark, band % 2 == 0) << "band " << band;
+        painted += dark;
+    }
+    EXPECT_EQ(painted, 8);
+    EXPECT_GT(at(*img, {7, 5}).red(), 0.95); // only as wide as the view
+}
