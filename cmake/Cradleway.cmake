@@ -39,3 +39,19 @@ function(cw_bench name)
     add_executable(${name} ${_srcs})
     target_link_libraries(${name} PRIVATE ${ARG_DEPS} benchmark::benchmark benchmark::benchmark_main)
 endfunction()
+
+# cw_fuzz(<name> [DEPS <targets...>])
+# A fuzz module: its *Entry.cpp files define LLVMFuzzerTestOneInput, the rest drive that entry over
+# the module's corpus/ as a GoogleTest smoke test (every build). A clang build with CW_LIBFUZZER
+# also links the entry alone into the libFuzzer program <name>_libfuzzer, which scripts/fuzz runs.
+function(cw_fuzz name)
+    cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+    cw_test(${name}_fuzz_smoke DEPS ${ARG_DEPS})
+    if(CW_LIBFUZZER)
+        file(GLOB _entries CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Entry.cpp)
+        add_executable(${name}_libfuzzer ${_entries})
+        target_compile_options(${name}_libfuzzer PRIVATE -fsanitize=fuzzer)
+        target_link_libraries(${name}_libfuzzer PRIVATE ${ARG_DEPS} -fsanitize=fuzzer)
+        add_dependencies(fuzzers ${name}_libfuzzer)
+    endif()
+endfunction()
