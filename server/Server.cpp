@@ -106,6 +106,8 @@ void CradlewayServer::setUp() {
     http_->set_payload_max_length(opts.maxRequestBytes);
     http_->set_keep_alive_max_count(1000);
     http_->set_tcp_nodelay(true);
+    // Every service object of the client opens its own connection; idle ones give their worker back soon.
+    http_->set_keep_alive_timeout(2);
 
     ServerState* state = state_.get();
 

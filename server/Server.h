@@ -28,7 +28,8 @@ struct ServerOptions {
     std::string filesDirectory;
     std::string host = "127.0.0.1";
     int port = 8080; // 0 = any free port
-    int threads = 8;
+    // Workers; an idle keep-alive connection holds one for a short while, so there are more than cores.
+    int threads = 16;
     int64_t accessTokenSeconds = 3600;
     int64_t refreshTokenSeconds = 30 * 24 * 3600;
     size_t maxPictureBytes = 8 * 1024 * 1024;
