@@ -2,10 +2,9 @@
 
 #include "net/detail/HeaderText.h"
 
-#include "net/detail/HeaderText.h"
-
 #include "foundation/dispatch/DispatchQueue.h"
 #include "foundation/dispatch/RunLoop.h"
+#include "foundation/url/URL.h"
 
 #include <curl/curl.h>
 
@@ -56,9 +55,19 @@ std::int64_t urlErrorCode(CURLcode code) {
 
 } // namespace
 
+// One request on the wire: the task's own, or one that a redirect leads to.
+struct Hop {
+    std::string url;
+    std::string method;
+    std::vector<std::pair<std::string, std::string>> headers;
+    const Data* body = nullptr; // inside the task's request, which the transfer keeps alive
+    int redirects = 0;
+};
+
 // The libcurl side of one task; lives on the network thread.
 struct Transfer {
     std::shared_ptr<NSURLSessionDataTask> task;
+    Hop hop;
     curl_slist* headers = nullptr;
     std::vector<std::pair<std::string, std::string>> responseHeaders;
     Data body;
@@ -104,6 +113,56 @@ struct Transfer {
         return 0;
     }
 };
+
+namespace {
+
+constexpr int kMaxRedirects = 10;
+
+struct Origin {
+    std::string scheme, host;
+    int port = 0;
+    bool operator==(const Origin&) const = default;
+};
+
+std::optional<Origin> originOf(const std::string& text) {
+    auto url = URL::fromString(text);
+    if (!url || !url->scheme() || !url->host()) return std::nullopt;
+    Origin origin{lowercased(*url->scheme()), lowercased(*url->host()), 0};
+    origin.port = url->port().value_or(origin.scheme == "https" ? 443 : 80);
+    return origin;
+}
+
+// The request a redirect leads to, as the platform makes it: 303 (and 301 or 302 after a POST) turns
+// into a GET without body; 307 and 308 repeat the method and body. Header fields go only to the same
+// origin: elsewhere just the content negotiation fields follow, so no token ever reaches another host.
+Hop redirected(const Hop& from, long status, std::string to) {
+    Hop next;
+    next.url = std::move(to);
+    next.redirects = from.redirects + 1;
+    bool becomesGet = (status == 303 && from.method != "HEAD") ||
+                      ((status == 301 || status == 302) && from.method == "POST");
+    next.method = becomesGet ? "GET" : from.method;
+    next.body = becomesGet ? nullptr : from.body;
+    auto a = originOf(from.url), b = originOf(next.url);
+    bool sameOrigin = a && b && *a == *b;
+    for (const auto& header : from.headers) {
+        bool content = equalsIgnoringCase(header.first, "Content-Type");
+        if (content && becomesGet) continue;
+        if (sameOrigin || content || equalsIgnoringCase(header.first, "Accept") ||
+            equalsIgnoringCase(header.first, "Accept-Language") ||
+            equalsIgnoringCase(header.first, "User-Agent"))
+            next.headers.push_back(header);
+    }
+    return next;
+}
+
+Hop firstHop(const NSURLSessionDataTask& task) {
+    const NSURLRequest& request = task.originalRequest();
+    return {request.url, request.HTTPMethod, request.headers, request.HTTPBody ? &*request.HTTPBody : nullptr,
+            0};
+}
+
+} // namespace
 
 NetworkEngine& NetworkEngine::shared() {
     // The main run loop and queue must outlive the engine, whose thread hands work to them.
@@ -161,7 +220,7 @@ void NetworkEngine::run() {
             if (task->state() == NSURLSessionTaskState::canceling)
                 task->finish({nullptr, {}, makeURLError(NSURLErrorCancelled, task->originalRequest().url)});
             else
-                addTransfer(task);
+                addTransfer(task, firstHop(*task));
         }
         for (auto& task : cancels) {
             auto it = std::find_if(transfers_.begin(), transfers_.end(),
@@ -183,7 +242,7 @@ void NetworkEngine::run() {
         removeTransfer(transfers_.begin()->first);
 }
 
-void NetworkEngine::addTransfer(const std::shared_ptr<NSURLSessionDataTask>& task) {
+void NetworkEngine::addTransfer(const std::shared_ptr<NSURLSessionDataTask>& task, Hop hop) {
     const NSURLRequest& request = task->originalRequest();
     CURL* easy = curl_easy_init();
     if (!easy) {
@@ -192,16 +251,17 @@ void NetworkEngine::addTransfer(const std::shared_ptr<NSURLSessionDataTask>& tas
     }
     auto transfer = std::make_unique<Transfer>();
     transfer->task = task;
+    transfer->hop = std::move(hop);
+    const Hop& h = transfer->hop;
     Transfer* t = transfer.get();
 
-    curl_easy_setopt(easy, CURLOPT_URL, request.url.c_str());
+    curl_easy_setopt(easy, CURLOPT_URL, h.url.c_str());
     curl_easy_setopt(easy, CURLOPT_PRIVATE, t);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, t->errorBuffer);
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
+    // Redirects are followed here, one hop at a time (see redirected()).
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
     // Certificates and host names are always checked; nothing older than TLS 1.2 is spoken.
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
@@ -220,28 +280,28 @@ void NetworkEngine::addTransfer(const std::shared_ptr<NSURLSessionDataTask>& tas
         curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
     }
 
-    for (const auto& [field, value] : request.headers)
+    bool hasContentType = false;
+    for (const auto& [field, value] : h.headers) {
         t->headers = curl_slist_append(t->headers, (field + ": " + value).c_str());
+        hasContentType = hasContentType || equalsIgnoringCase(field, "Content-Type");
+    }
     // libcurl's own defaults that the caller did not ask for.
-    if (!request.valueForHTTPHeaderField("Content-Type"))
-        t->headers = curl_slist_append(t->headers, "Content-Type:");
+    if (!hasContentType) t->headers = curl_slist_append(t->headers, "Content-Type:");
     t->headers = curl_slist_append(t->headers, "Expect:");
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, t->headers);
 
-    if (request.HTTPMethod == "GET") {
+    if (h.method == "GET") {
         curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
-    } else if (request.HTTPMethod == "HEAD") {
+    } else if (h.method == "HEAD") {
         curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
     } else {
-        // The body lives in the task's request, which outlives the transfer.
         static const char empty[] = "";
-        const Data* body = request.HTTPBody && !request.HTTPBody->empty() ? &*request.HTTPBody : nullptr;
+        const Data* body = h.body && !h.body->empty() ? h.body : nullptr;
         curl_easy_setopt(easy, CURLOPT_POST, 1L);
         curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body ? body->size() : 0));
         curl_easy_setopt(easy, CURLOPT_POSTFIELDS,
                          body ? reinterpret_cast<const char*>(body->data()) : empty);
-        if (request.HTTPMethod != "POST")
-            curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request.HTTPMethod.c_str());
+        if (h.method != "POST") curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, h.method.c_str());
     }
 
     transfers_.emplace(easy, std::move(transfer));
@@ -261,6 +321,24 @@ void NetworkEngine::completeTransfer(void* handle, int result) {
     const std::string& url = t.task->originalRequest().url;
     long status = 0;
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+    char* location = nullptr;
+    bool redirect = status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+    if (code == CURLE_OK && redirect &&
+        curl_easy_getinfo(easy, CURLINFO_REDIRECT_URL, &location) == CURLE_OK && location) {
+        auto task = t.task;
+        if (t.hop.redirects >= kMaxRedirects) {
+            removeTransfer(easy);
+            task->finish({nullptr, {}, makeURLError(NSURLErrorHTTPTooManyRedirects, url)});
+            return;
+        }
+        Hop next = redirected(t.hop, status, location);
+        removeTransfer(easy);
+        if (task->state() == NSURLSessionTaskState::canceling)
+            task->finish({nullptr, {}, makeURLError(NSURLErrorCancelled, url)});
+        else
+            addTransfer(task, std::move(next));
+        return;
+    }
     if (code == CURLE_OK && status > 0) {
         char* effective = nullptr;
         curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &effective);

@@ -10,6 +10,8 @@
 
 namespace cw::detail {
 
+struct Hop;
+
 // One libcurl multi handle turned by one thread: every transfer of the process runs there, and
 // connections to the same host are kept and reused between requests.
 class NetworkEngine {
@@ -26,7 +28,7 @@ public:
 private:
     NetworkEngine();
     void run();
-    void addTransfer(const std::shared_ptr<NSURLSessionDataTask>& task);
+    void addTransfer(const std::shared_ptr<NSURLSessionDataTask>& task, Hop hop);
     // Easy handles are kept as void* so that this header needs no libcurl.
     void completeTransfer(void* easy, int code);
     void removeTransfer(void* easy);

@@ -363,6 +363,43 @@ TEST_F(SessionManagerTest, SendsFromOtherThreadsAndManyAtOnceEachReportOnce) {
     EXPECT_EQ(server.arrivalCount(), outcomes.size());
 }
 
+TEST_F(SessionManagerTest, RedirectsKeepHeaderFieldsOnlyOnTheSameOrigin) {
+    auto manager = managerAt("/");
+    manager->requestSerializer()->setValue("application/json", "Accept");
+    manager->requestSerializer()->setValue("secret", "X-Access-Token");
+    JSON body = JSON::dictionary_t{{"a", 1}};
+    Outcome here, away, seeOther, temporary;
+    manager->GET("redirect/302/here", JSON(), nullptr, here.success(), here.failure());
+    ASSERT_TRUE(here.wait());
+    manager->GET("redirect/302/away", JSON(), nullptr, away.success(), away.failure());
+    ASSERT_TRUE(away.wait());
+    manager->POST("redirect/303/here", body, nullptr, seeOther.success(), seeOther.failure());
+    ASSERT_TRUE(seeOther.wait());
+    manager->POST("redirect/307/here", body, nullptr, temporary.success(), temporary.failure());
+    ASSERT_TRUE(temporary.wait());
+
+    auto arrivals = server.arrivals();
+    ASSERT_EQ(arrivals.size(), 8u);
+    const Arrival& sameOrigin = arrivals[1];
+    EXPECT_EQ(sameOrigin.path, "/landed");
+    EXPECT_EQ(sameOrigin.header("X-Access-Token"), "secret");
+    const Arrival& otherOrigin = arrivals[3];
+    EXPECT_EQ(otherOrigin.path, "/landed");
+    EXPECT_TRUE(otherOrigin.header("Host").starts_with("localhost"));
+    EXPECT_FALSE(otherOrigin.hasHeader("X-Access-Token"));
+    EXPECT_EQ(otherOrigin.header("Accept"), "application/json");
+    EXPECT_EQ(arrivals[5].method, "GET");
+    EXPECT_TRUE(arrivals[5].body.empty());
+    EXPECT_FALSE(arrivals[5].hasHeader("Content-Type"));
+    EXPECT_EQ(arrivals[7].method, "POST");
+    EXPECT_EQ(arrivals[7].body, "{\"a\":1}");
+    for (Outcome* o : {&here, &away, &seeOther, &temporary}) {
+        EXPECT_EQ(o->successes, 1);
+        EXPECT_EQ(o->task->response()->statusCode(), 200);
+        EXPECT_TRUE(o->task->response()->url().ends_with("/landed"));
+    }
+}
+
 TEST_F(SessionManagerTest, AddressesThatCannotBeMadeFailWithoutATask) {
     AFHTTPSessionManager noBase;
     Outcome bad, relative;

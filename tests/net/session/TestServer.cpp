@@ -41,6 +41,14 @@ TestServer::TestServer() {
         if (path.starts_with("/status/")) {
             int code = std::stoi(path.substr(8));
             replyJSON(res, code, "{\"message\":\"status " + std::to_string(code) + "\"}");
+        } else if (path.starts_with("/redirect/")) {
+            // /redirect/<status>/here: to /landed on this address; /redirect/<status>/away: the same server
+            // under the name "localhost", another origin as far as the client can tell.
+            int code = std::stoi(path.substr(10, 3));
+            bool away = path.ends_with("/away");
+            res.status = code;
+            res.set_header("Location",
+                           away ? "http://localhost:" + std::to_string(port_) + "/landed" : "/landed");
         } else if (path == "/html") {
             res.set_content("<html><body>Server error</body></html>", "text/html");
         } else if (path == "/plain") {

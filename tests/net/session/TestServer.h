@@ -33,6 +33,8 @@ struct Arrival {
 // An HTTP server on 127.0.0.1 with a port chosen by the system. Every request is recorded; the reply
 // depends on the path:
 //   /status/<code>   that status with the JSON body {"message":"status <code>"}
+//   /redirect/<status>/here, /redirect/<status>/away
+//                    a redirect to /landed, on this origin or on "localhost"
 //   /html            200, text/html
 //   /plain           200, text/plain holding a JSON object
 //   /empty           200, empty body, no content type
