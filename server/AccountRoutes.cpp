@@ -90,26 +90,32 @@ void linkSignUpBabies(RequestContext& ctx, int64_t memberId, const json& babies)
 json signIn(RequestContext& ctx) {
     std::string email = boundedText(ctx, "email", 254);
     std::string password = boundedText(ctx, "password", 1024);
-    auto st = ctx.db.prepare("SELECT id, password_hash, reset_password_hash, reset_expires_at FROM members "
-                             "WHERE email = ?");
-    st.with(email);
     const std::string refusal = "The e-mail address or password is not correct.";
-    if (!st.step()) throw HttpError(403, refusal);
-    int64_t memberId = st.integer(0);
-    std::string hash = st.text(1);
-    auto resetHash = st.optionalText(2);
-    int64_t resetExpires = st.optionalInteger(3).value_or(0);
+    int64_t memberId = 0;
+    bool temporary = false;
+    {
+        auto st = ctx.db.prepare(
+            "SELECT id, password_hash, reset_password_hash, reset_expires_at FROM members WHERE email = ?");
+        st.with(email);
+        if (!st.step()) throw HttpError(403, refusal);
+        memberId = st.integer(0);
+        // Hashes are checked outside any transaction: Argon2 takes a while and writers would wait on it.
+        if (!verifyPassword(st.text(1), password)) {
+            // A temporary password from a reset works once, within its hour, and then becomes the password.
+            auto resetHash = st.optionalText(2);
+            if (!resetHash || st.optionalInteger(3).value_or(0) < ctx.now() ||
+                !verifyPassword(*resetHash, password))
+                throw HttpError(403, refusal);
+            temporary = true;
+        }
+    }
     Transaction tx(ctx.db);
-    if (!verifyPassword(hash, password)) {
-        // A temporary password from a reset works once, within its hour, and then becomes the password.
-        if (!resetHash || resetExpires < ctx.now() || !verifyPassword(*resetHash, password))
-            throw HttpError(403, refusal);
+    if (temporary)
         ctx.db
             .prepare("UPDATE members SET password_hash = reset_password_hash, reset_password_hash = NULL, "
                      "reset_expires_at = NULL WHERE id = ?")
             .with(memberId)
             .run();
-    }
     json reply = sessionReply(ctx.db, ctx.state, memberId);
     tx.commit();
     return reply;
