@@ -1,6 +1,7 @@
 #include "net/AFHTTPSessionManager.h"
 
 #include "foundation/dispatch/DispatchQueue.h"
+#include "net/detail/HeaderText.h"
 
 #include <atomic>
 
@@ -11,7 +12,7 @@ using Task = AFHTTPSessionManager::Task;
 NSError badURLError(const std::string& text) {
     return NSError(std::string(NSURLErrorDomain), NSURLErrorBadURL,
                    {{std::string(NSLocalizedDescriptionKey), std::string("unsupported URL")},
-                    {std::string(NSURLErrorFailingURLStringErrorKey), text}});
+                    {std::string(NSURLErrorFailingURLStringErrorKey), cw::detail::withoutQuery(text)}});
 }
 
 void failLater(const AFHTTPSessionManager::Failure& failure, NSError error) {

@@ -50,7 +50,9 @@ NSError failure(std::int64_t code, std::string description,
         {std::string(AFNetworkingOperationFailingURLResponseDataErrorKey), body},
         {std::string(AFNetworkingOperationFailingURLResponseErrorKey), response},
     };
-    if (response) info.emplace(std::string(NSURLErrorFailingURLStringErrorKey), response->url());
+    if (response)
+        info.emplace(std::string(NSURLErrorFailingURLStringErrorKey),
+                     cw::detail::withoutQuery(response->url()));
     return NSError(std::string(AFURLResponseSerializationErrorDomain), code, std::move(info));
 }
 

@@ -152,8 +152,9 @@ NSError makeURLError(std::int64_t code, const std::string& url, std::string debu
         text = "An unknown error occurred.";
         break;
     }
-    std::map<std::string, std::any> info{{std::string(NSLocalizedDescriptionKey), text},
-                                         {std::string(NSURLErrorFailingURLStringErrorKey), url}};
+    std::map<std::string, std::any> info{
+        {std::string(NSLocalizedDescriptionKey), text},
+        {std::string(NSURLErrorFailingURLStringErrorKey), detail::withoutQuery(url)}};
     if (!debugDescription.empty())
         info.emplace(std::string(NSDebugDescriptionErrorKey), std::move(debugDescription));
     return NSError(std::string(NSURLErrorDomain), code, std::move(info));

@@ -34,7 +34,7 @@ inline constexpr std::int64_t NSURLErrorDataLengthExceedsMaximum = -1103;
 inline constexpr std::int64_t NSURLErrorSecureConnectionFailed = -1200;
 inline constexpr std::int64_t NSURLErrorServerCertificateUntrusted = -1202;
 
-// User-info key of the address a failed request went to (a text).
+// User-info key of the address a failed request went to (a text, without its query).
 inline constexpr std::string_view NSURLErrorFailingURLStringErrorKey = "NSErrorFailingURLStringKey";
 
 // The reply's status line and headers.

@@ -28,4 +28,8 @@ std::string lowercased(std::string_view text) {
     return out;
 }
 
+std::string withoutQuery(std::string_view url) {
+    return std::string(url.substr(0, url.find_first_of("?#")));
+}
+
 } // namespace cw::detail

@@ -253,7 +253,8 @@ TEST_F(SessionManagerTest, FailuresWithoutAnyReplyCarryNoResponseAndNoBody) {
 
     Outcome lost, noConnection, timedOut;
     dropped->POST("x", JSON(), nullptr, lost.success(), lost.failure());
-    refused->GET("x", JSON(), nullptr, noConnection.success(), noConnection.failure());
+    refused->GET("x", JSON::dictionary_t{{"security_code", "98765"}}, nullptr, noConnection.success(),
+                 noConnection.failure());
     slow->GET("hold", JSON(), nullptr, timedOut.success(), timedOut.failure());
     ASSERT_TRUE(
         RunLoop::main().runUntil([&] { return lost.done() && noConnection.done() && timedOut.done(); }));
@@ -269,6 +270,9 @@ TEST_F(SessionManagerTest, FailuresWithoutAnyReplyCarryNoResponseAndNoBody) {
     }
     EXPECT_EQ(lost.error.code, NSURLErrorNetworkConnectionLost);
     EXPECT_EQ(noConnection.error.code, NSURLErrorCannotConnectToHost);
+    auto failingURL = noConnection.error.userInfoString(NSURLErrorFailingURLStringErrorKey);
+    ASSERT_TRUE(failingURL);
+    EXPECT_TRUE(failingURL->ends_with("/m/api/x")) << *failingURL; // the query, with its code, is left out
     EXPECT_EQ(timedOut.error.code, NSURLErrorTimedOut);
 }
 
