@@ -4,8 +4,13 @@
 
 #include "uikit/graphics/UIFont.h"
 
+#include <cstddef>
+
 #include <memory>
 #include <pango/pangocairo.h>
+
+class NSAttributedString;
+class UIColor;
 
 namespace cw::detail {
 
@@ -27,5 +32,11 @@ FontDescriptionPtr fontDescription(const UIFont& font);
 // shared between threads; each thread gets its own, so styled text can be measured and drawn
 // on background queues.
 PangoContext* measuringContext();
+
+// Sets `layout`'s text to the UTF-16 range [start, end) of `text`, with one attribute list of the
+// runs' fonts, colours, background colours and underlines; runs without a font or a colour are
+// shown in `font` and `color`.
+void setStyledText(PangoLayout* layout, const NSAttributedString& text, std::size_t start, std::size_t end,
+                   const UIFont& font, const UIColor& color);
 
 } // namespace cw::detail

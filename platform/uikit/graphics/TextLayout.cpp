@@ -17,30 +17,6 @@ bool isParagraphSeparator(char16_t c) {
     return c == u'\n' || c == u'\r' || c == 0x2029;
 }
 
-guint16 channel(CGFloat v) {
-    return static_cast<guint16>(std::lround(std::clamp(v, 0.0, 1.0) * 65535.0));
-}
-
-void insert(PangoAttrList* list, PangoAttribute* attr, unsigned start, unsigned end) {
-    attr->start_index = start;
-    attr->end_index = end;
-    pango_attr_list_insert(list, attr);
-}
-
-PangoUnderline underline(NSUnderlineStyle style) {
-    switch (style) {
-    case NSUnderlineStyle::none:
-        return PANGO_UNDERLINE_NONE;
-    case NSUnderlineStyle::single:
-        return PANGO_UNDERLINE_SINGLE;
-    case NSUnderlineStyle::thick:
-        return PANGO_UNDERLINE_SINGLE;
-    case NSUnderlineStyle::double_:
-        return PANGO_UNDERLINE_DOUBLE;
-    }
-    return PANGO_UNDERLINE_NONE;
-}
-
 } // namespace
 
 TextLayout::TextLayout(const NSAttributedString& text, CGFloat width, int maximumNumberOfLines) {
@@ -63,54 +39,11 @@ TextLayout::TextLayout(const NSAttributedString& text, CGFloat width, int maximu
         const TextAttributes head = text.attributes(std::min(start, s.empty() ? 0 : s.size() - 1));
         const NSParagraphStyle style = head.paragraphStyle.value_or(NSParagraphStyle{});
 
-        // UTF-8 text of the paragraph with the byte offset of every UTF-16 index.
-        std::string utf8;
-        std::vector<unsigned> offsets;
-        offsets.reserve(end - start + 1);
-        for (std::size_t i = start; i < end; ++i) {
-            offsets.push_back(static_cast<unsigned>(utf8.size()));
-            const bool pair =
-                s[i] >= 0xD800 && s[i] <= 0xDBFF && i + 1 < end && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF;
-            utf8 += cw::utf16ToUTF8(std::u16string_view(s).substr(i, pair ? 2 : 1));
-            if (pair) {
-                offsets.push_back(static_cast<unsigned>(utf8.size()));
-                ++i;
-            }
-        }
-        offsets.push_back(static_cast<unsigned>(utf8.size()));
-
         Paragraph p;
         p.layout.reset(pango_layout_new(ctx));
         PangoLayout* layout = p.layout.get();
-        auto baseFont = fontDescription(head.font.value_or(defaultTextFont()));
-        pango_layout_set_font_description(layout, baseFont.get());
         pango_layout_set_auto_dir(layout, TRUE);
-        PangoAttrList* attrs = pango_attr_list_new();
-        for (const auto& run : text.runs(NSRange{start, end - start})) {
-            const unsigned a = offsets[run.range.location - start];
-            const unsigned b = offsets[run.range.end() - start];
-            const auto& at = run.attributes;
-            auto fd = fontDescription(at.font.value_or(defaultTextFont()));
-            insert(attrs, pango_attr_font_desc_new(fd.get()), a, b);
-            const UIColor fg = at.foregroundColor.value_or(UIColor::blackColor());
-            insert(attrs,
-                   pango_attr_foreground_new(channel(fg.red()), channel(fg.green()), channel(fg.blue())), a,
-                   b);
-            insert(attrs, pango_attr_foreground_alpha_new(std::max<guint16>(1, channel(fg.alpha()))), a, b);
-            if (at.backgroundColor && at.backgroundColor->alpha() > 0) {
-                const UIColor& bg = *at.backgroundColor;
-                insert(attrs,
-                       pango_attr_background_new(channel(bg.red()), channel(bg.green()), channel(bg.blue())),
-                       a, b);
-                insert(attrs, pango_attr_background_alpha_new(std::max<guint16>(1, channel(bg.alpha()))), a,
-                       b);
-            }
-            if (at.underlineStyle)
-                insert(attrs, pango_attr_underline_new(underline(*at.underlineStyle)), a, b);
-        }
-        pango_layout_set_text(layout, utf8.c_str(), static_cast<int>(utf8.size()));
-        pango_layout_set_attributes(layout, attrs);
-        pango_attr_list_unref(attrs);
+        setStyledText(layout, text, start, end, defaultTextFont(), UIColor::blackColor());
 
         // Indents: the first line starts at firstLineHeadIndent, the others at headIndent.
         const CGFloat left = std::min(style.firstLineHeadIndent, style.headIndent);

@@ -11,72 +11,6 @@ namespace cw::detail {
 
 namespace {
 
-guint16 channel(CGFloat v) {
-    return static_cast<guint16>(std::lround(std::clamp(v, 0.0, 1.0) * 65535.0));
-}
-
-void insert(PangoAttrList* list, PangoAttribute* attr, unsigned start, unsigned end) {
-    attr->start_index = start;
-    attr->end_index = end;
-    pango_attr_list_insert(list, attr);
-}
-
-// Sets the UTF-8 text of `layout` and one attribute list with the runs' fonts, colours and
-// underlines; runs without a font or colour take the given ones.
-void applyStyledText(PangoLayout* layout, const NSAttributedString& text, const UIFont& font,
-                     const UIColor& color) {
-    const std::u16string& s = text.utf16();
-    std::string utf8;
-    std::vector<unsigned> offsets;
-    offsets.reserve(s.size() + 1);
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        offsets.push_back(static_cast<unsigned>(utf8.size()));
-        const bool pair =
-            s[i] >= 0xD800 && s[i] <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF;
-        utf8 += cw::utf16ToUTF8(std::u16string_view(s).substr(i, pair ? 2 : 1));
-        if (pair) {
-            offsets.push_back(static_cast<unsigned>(utf8.size()));
-            ++i;
-        }
-    }
-    offsets.push_back(static_cast<unsigned>(utf8.size()));
-    pango_layout_set_text(layout, utf8.c_str(), static_cast<int>(utf8.size()));
-    PangoAttrList* list = pango_attr_list_new();
-    const FontDescriptionPtr base = fontDescription(font);
-    pango_layout_set_font_description(layout, base.get());
-    for (const auto& run : text.runs()) {
-        const unsigned a = offsets[std::min(run.range.location, s.size())];
-        const unsigned b = offsets[std::min(run.range.end(), s.size())];
-        if (a >= b) continue;
-        const UIFont f = run.attributes.font.value_or(font);
-        if (!(f == font)) insert(list, pango_attr_font_desc_new(fontDescription(f).get()), a, b);
-        const UIColor c = run.attributes.foregroundColor.value_or(color);
-        insert(list,
-               pango_attr_foreground_new(channel(c.clampedRed()), channel(c.clampedGreen()),
-                                         channel(c.clampedBlue())),
-               a, b);
-        if (c.clampedAlpha() < 1)
-            insert(list, pango_attr_foreground_alpha_new(std::max<guint16>(1, channel(c.clampedAlpha()))), a,
-                   b);
-        if (run.attributes.backgroundColor) {
-            const UIColor& bg = *run.attributes.backgroundColor;
-            insert(list,
-                   pango_attr_background_new(channel(bg.clampedRed()), channel(bg.clampedGreen()),
-                                             channel(bg.clampedBlue())),
-                   a, b);
-        }
-        if (run.attributes.underlineStyle && *run.attributes.underlineStyle != NSUnderlineStyle::none) {
-            insert(list,
-                   pango_attr_underline_new(*run.attributes.underlineStyle == NSUnderlineStyle::double_
-                                                ? PANGO_UNDERLINE_DOUBLE
-                                                : PANGO_UNDERLINE_SINGLE),
-                   a, b);
-        }
-    }
-    pango_layout_set_attributes(layout, list);
-    pango_attr_list_unref(list);
-}
-
 constexpr double kScale = kMainScreenScale; // the pixel grid sizes are rounded up to
 
 double ceilToPixel(double v) {
@@ -91,7 +25,7 @@ LabelText::LabelText(const NSAttributedString& text, const UIFont& font, const U
     if (text.empty()) return;
     PangoLayout* l = pango_layout_new(measuringContext());
     layout_ = l;
-    applyStyledText(l, text, font, color);
+    setStyledText(l, text, 0, text.utf16().size(), font, color);
     const NSParagraphStyle style = text.attributes(0).paragraphStyle.value_or(NSParagraphStyle{});
     switch (alignment) {
     case NSTextAlignment::center:
