@@ -14,19 +14,25 @@ function(cw_library name)
     endif()
 endfunction()
 
-# cw_test(<name> [DEPS <targets...>])
-# One GoogleTest binary of every .cpp below the calling directory, registered with ctest.
+# cw_test(<name> [TSAN] [DEPS <targets...>])
+# One GoogleTest binary of every .cpp below the calling directory, registered with ctest. TSAN marks
+# a module whose threads matter: the tsan preset builds and runs it under ThreadSanitizer.
 function(cw_test name)
-    cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+    cmake_parse_arguments(ARG "TSAN" "" "DEPS" ${ARGN})
     file(GLOB_RECURSE _srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
     if(NOT _srcs)
         return() # a test module whose first file is still being written
     endif()
     add_executable(${name} ${_srcs})
     target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gmock GTest::gtest GTest::gtest_main)
+    set(_labels "")
+    if(ARG_TSAN)
+        add_dependencies(tsan_tests ${name})
+        set(_labels tsan)
+    endif()
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST
-        PROPERTIES TIMEOUT 120 ENVIRONMENT "CW_TEST_DATA=${CMAKE_CURRENT_SOURCE_DIR}")
+        PROPERTIES TIMEOUT 120 ENVIRONMENT "CW_TEST_DATA=${CMAKE_CURRENT_SOURCE_DIR}" LABELS "${_labels}")
 endfunction()
 
 # cw_bench(<name> [DEPS <targets...>])
