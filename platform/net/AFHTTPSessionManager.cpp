@@ -20,6 +20,20 @@ void failLater(const AFHTTPSessionManager::Failure& failure, NSError error) {
     DispatchQueue::main().async([failure, error = std::move(error)] { failure(nullptr, error); });
 }
 
+// Calls exactly one of the two callbacks on the main queue.
+template <class Value, class SuccessCallback>
+void report(const Task& task, bool ok, Value value, NSError error, const SuccessCallback& success,
+            const AFHTTPSessionManager::Failure& failure) {
+    DispatchQueue::main().async(
+        [task, ok, value = std::move(value), error = std::move(error), success, failure] {
+            if (ok) {
+                if (success) success(task, value);
+            } else if (failure) {
+                failure(task, error);
+            }
+        });
+}
+
 // Decodes on the network thread, then reports on the main queue.
 std::function<void(const Task&, NSURLSessionDataTask::Outcome)>
 jsonDelivery(std::shared_ptr<AFJSONResponseSerializer> serializer, AFHTTPSessionManager::Success success,
@@ -33,14 +47,7 @@ jsonDelivery(std::shared_ptr<AFJSONResponseSerializer> serializer, AFHTTPSession
             error = std::move(*outcome.error);
         else
             ok = serializer->responseObjectForResponse(*outcome.response, outcome.body, object, error);
-        DispatchQueue::main().async(
-            [task, ok, object = std::move(object), error = std::move(error), success, failure] {
-                if (ok) {
-                    if (success) success(task, object);
-                } else if (failure) {
-                    failure(task, error);
-                }
-            });
+        report(task, ok, std::move(object), std::move(error), success, failure);
     };
 }
 
@@ -164,13 +171,6 @@ Task AFHTTPSessionManager::GETData(const std::string& URLString, Progress downlo
                          error = std::move(*outcome.error);
                      else
                          ok = cw::validateHTTPResponse(*outcome.response, outcome.body, nullptr, &error);
-                     DispatchQueue::main().async([task, ok, body = std::move(outcome.body),
-                                                  error = std::move(error), success, failure] {
-                         if (ok) {
-                             if (success) success(task, body);
-                         } else if (failure) {
-                             failure(task, error);
-                         }
-                     });
+                     report(task, ok, std::move(outcome.body), std::move(error), success, failure);
                  });
 }
