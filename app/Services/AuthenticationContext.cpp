@@ -1,0 +1,153 @@
+#include "Services/AuthenticationContext.h"
+
+#include "Extensions/UIColor+Palette.h"
+#include "foundation/archive/NSKeyedArchiver.h"
+#include "foundation/bundle/Bundle.h"
+#include "foundation/defaults/UserDefaults.h"
+
+#include <array>
+#include <cstddef>
+
+namespace {
+
+constexpr const char* userKey = "userKey";
+constexpr const char* babyKey = "babyKey";
+constexpr const char* tokenKey = "token";
+constexpr const char* refreshTokenKey = "refreshToken";
+constexpr const char* filterSelectionKey = "filterSelectionKey";
+constexpr const char* touchIDKey = "touchIDKey";
+constexpr const char* usernameKey = "usernameKey";
+constexpr const char* hasSeenTutorialKey = "hasSeenTutorialKey";
+
+// Each group alternates between its two colours; a fifth baby of a group starts the pair again.
+class ColourCycle {
+public:
+    ColourCycle(const char* first, const char* second)
+        : colours_{UIColorWithHex(first, 1.0), UIColorWithHex(second, 1.0)} {}
+    UIColor next() { return colours_[next_++ % colours_.size()]; }
+
+private:
+    std::array<UIColor, 2> colours_;
+    std::size_t next_ = 0;
+};
+
+} // namespace
+
+NSError AuthenticationContext::errorObject(Error error) {
+    return NSError("Cradleway.AuthenticationContext.Error", static_cast<std::int64_t>(error));
+}
+
+AuthenticationContext& AuthenticationContext::shared() {
+    static AuthenticationContext instance;
+    return instance;
+}
+
+void AuthenticationContext::save(const std::shared_ptr<UserData>& user) {
+    setUser(user);
+    auto& defaults = UserDefaults::standard();
+    if (user)
+        defaults.setObject(NSKeyedArchiver::archivedDataWithRootObject(user), userKey);
+    else
+        defaults.removeObjectForKey(userKey);
+    defaults.synchronize();
+}
+
+void AuthenticationContext::logout() {
+    setOAuthToken(std::nullopt);
+    setOAuthRefreshToken(std::nullopt);
+    auto& defaults = UserDefaults::standard();
+    const bool touchID = defaults.boolForKey(touchIDKey);
+    const std::optional<std::string> username = defaults.stringForKey(usernameKey);
+    const std::optional<std::string> identifier = Bundle::main().bundleIdentifier();
+    if (!identifier) return;
+    defaults.removePersistentDomainForName(*identifier);
+    defaults.setBool(true, hasSeenTutorialKey);
+    defaults.synchronize();
+    defaults.setBool(touchID, touchIDKey);
+    if (username) defaults.setObject(*username, usernameKey);
+}
+
+void AuthenticationContext::loadTokens() {
+    auto& defaults = UserDefaults::standard();
+    if (auto refresh = defaults.stringForKey(refreshTokenKey)) setOAuthRefreshToken(std::move(refresh));
+    if (auto access = defaults.stringForKey(tokenKey)) setOAuthToken(std::move(access));
+}
+
+void AuthenticationContext::loadUser() {
+    auto data = UserDefaults::standard().dataForKey(userKey);
+    if (!data) return;
+    if (auto user = NSKeyedUnarchiver::unarchiveObjectWithData<UserData>(*data)) setUser(std::move(user));
+}
+
+void AuthenticationContext::login(const std::optional<JSON>& response) {
+    if (!response) return;
+    const auto reply = response->dictionary();
+    if (!reply) return;
+    updateTokens(response);
+
+    if (auto user = reply->find("user"); user != reply->end()) {
+        if (auto record = UserData::initWithResponseObject(user->second)) save(record);
+    }
+    if (auto babies = reply->find("babies"); babies != reply->end()) {
+        if (auto list = babies->second.array()) {
+            std::vector<std::shared_ptr<BabyData>> records;
+            for (const auto& element : *list)
+                if (auto baby = BabyData::initWithResponseObject(element)) records.push_back(std::move(baby));
+            save(records);
+        }
+    }
+    if (user() && oAuthToken()) {
+        if (auto delegate = this->delegate().lock()) delegate->authenticationContextDidStartSession(*this);
+    }
+}
+
+void AuthenticationContext::updateTokens(const std::optional<JSON>& response) {
+    if (!response || !response->dictionary()) return;
+    const JSON tokens = (*response)["tokens"];
+    if (!tokens.dictionary()) return;
+    auto access = tokens["access_token"].string();
+    auto refresh = tokens["refresh_token"].string();
+    if (!access || !refresh) return;
+    auto& defaults = UserDefaults::standard();
+    setOAuthToken(*access);
+    defaults.setObject(*access, tokenKey);
+    setOAuthRefreshToken(*refresh);
+    defaults.setObject(*refresh, refreshTokenKey);
+}
+
+std::vector<std::shared_ptr<BabyData>> AuthenticationContext::babies() const {
+    auto data = UserDefaults::standard().dataForKey(babyKey);
+    if (!data) return {};
+    auto list = NSKeyedUnarchiver::unarchiveValueWithData<std::vector<std::shared_ptr<BabyData>>>(*data);
+    return list ? std::move(*list) : std::vector<std::shared_ptr<BabyData>>{};
+}
+
+void AuthenticationContext::save(const std::vector<std::shared_ptr<BabyData>>& babies) {
+    ColourCycle boys("#86C5F4", "#96D9EA");
+    ColourCycle girls("#EFACE1", "#F2B1C3");
+    for (const auto& baby : babies) {
+        if (!baby) continue;
+        baby->setBackgroundColor(baby->gender() == Gender::Male ? boys.next() : girls.next());
+    }
+    auto& defaults = UserDefaults::standard();
+    defaults.setObject(NSKeyedArchiver::archivedDataWithRootObject(babies), babyKey);
+    defaults.synchronize();
+}
+
+FilterSelection AuthenticationContext::defaultFilterSelection() {
+    return FilterSelection({}, false, true, false, false);
+}
+
+FilterSelection AuthenticationContext::loadFilterSelection() const {
+    if (auto data = UserDefaults::standard().dataForKey(filterSelectionKey)) {
+        if (auto selection = NSKeyedUnarchiver::unarchiveObjectWithData<FilterSelection>(*data))
+            return *selection;
+    }
+    return defaultFilterSelection();
+}
+
+void AuthenticationContext::saveFilterSelection(const FilterSelection& selection) {
+    auto& defaults = UserDefaults::standard();
+    defaults.setObject(NSKeyedArchiver::archivedDataWithRootObject(selection), filterSelectionKey);
+    defaults.synchronize();
+}

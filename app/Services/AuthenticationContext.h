@@ -1,0 +1,111 @@
+#pragma once
+
+#include "Models/BabyData.h"
+#include "Models/FilterSelection.h"
+#include "Models/UserData.h"
+#include "foundation/json/JSON.h"
+#include "foundation/json/NSError.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class AuthenticationContext;
+
+// Told when a session starts (the application delegate, which then shows the main interface) and,
+// by the side menu's logout, when it ends.
+class AuthenticationContextDelegate {
+public:
+    virtual ~AuthenticationContextDelegate() = default;
+    virtual void authenticationContextDidStartSession(AuthenticationContext& context) = 0;
+    virtual void authenticationContextDidEndSession(AuthenticationContext& context) = 0;
+};
+
+// The two tokens of a session, copied out of it (for work that runs off the main thread).
+struct SessionTokens {
+    std::optional<std::string> accessToken;
+    std::optional<std::string> refreshToken;
+    bool operator==(const SessionTokens&) const = default;
+};
+
+// The signed-in member, the tokens, the babies and the feed filter, kept across launches in the
+// user defaults ("userKey", "babyKey", "token", "refreshToken", "filterSelectionKey").
+//
+// Main thread only: every operation reads or writes the session without a lock. Work that runs
+// elsewhere takes what it needs on the main thread first (see tokens()).
+class AuthenticationContext {
+public:
+    // What code that needs a signed-in member reports when nobody is signed in; the session itself
+    // never reports it.
+    enum class Error { notAuthenticated };
+    // The error object of `error`: domain "Cradleway.AuthenticationContext.Error", code 0.
+    static NSError errorObject(Error error);
+
+    // The one session of the process, made on first use (safe against concurrent first use).
+    static AuthenticationContext& shared();
+
+    // A session with nothing loaded: every field none. The program uses shared(); tests make their own.
+    AuthenticationContext() = default;
+    virtual ~AuthenticationContext() = default;
+    AuthenticationContext(const AuthenticationContext&) = delete;
+    AuthenticationContext& operator=(const AuthenticationContext&) = delete;
+
+    virtual std::weak_ptr<AuthenticationContextDelegate> delegate() const { return delegate_; }
+    virtual void setDelegate(std::weak_ptr<AuthenticationContextDelegate> delegate) {
+        delegate_ = std::move(delegate);
+    }
+    virtual std::shared_ptr<UserData> user() const { return user_; }
+    virtual void setUser(std::shared_ptr<UserData> user) { user_ = std::move(user); }
+    // The baby the member is looking at; never stored.
+    virtual std::optional<std::int64_t> selectedBabyId() const { return selectedBabyId_; }
+    virtual void setSelectedBabyId(std::optional<std::int64_t> id) { selectedBabyId_ = id; }
+    virtual std::optional<std::string> oAuthToken() const { return oAuthToken_; }
+    virtual void setOAuthToken(std::optional<std::string> token) { oAuthToken_ = std::move(token); }
+    virtual std::optional<std::string> oAuthRefreshToken() const { return oAuthRefreshToken_; }
+    virtual void setOAuthRefreshToken(std::optional<std::string> token) {
+        oAuthRefreshToken_ = std::move(token);
+    }
+
+    // Both tokens as held now.
+    SessionTokens tokens() const { return {oAuthToken(), oAuthRefreshToken()}; }
+
+    // Makes the record the signed-in member and stores it under "userKey".
+    virtual void save(const std::shared_ptr<UserData>& user);
+    // Clears both tokens and every stored key of the application except "touchIDKey" and
+    // "usernameKey" (kept as they were; an absent "touchIDKey" is written back as false), and sets
+    // "hasSeenTutorialKey". The member and the selected baby stay in memory; the delegate is not told.
+    virtual void logout();
+    // Reads "refreshToken" and "token"; a missing key leaves its token as it was.
+    virtual void loadTokens();
+    // Reads "userKey"; a missing or unreadable archive leaves `user` as it was.
+    virtual void loadUser();
+    // Starts a session from a sign-in, sign-up or baby-save reply (a JSON object): its "tokens", its
+    // "user" and its "babies" list. A reply of another shape changes nothing. Tells the delegate when
+    // a member and an access token are then held.
+    virtual void login(const std::optional<JSON>& response);
+    // Takes "tokens" {"access_token", "refresh_token"} (both texts) from a reply and stores them under
+    // "token" and "refreshToken"; a reply of another shape changes nothing.
+    virtual void updateTokens(const std::optional<JSON>& response);
+
+    // The stored babies in stored order; empty when nothing readable is stored.
+    std::vector<std::shared_ptr<BabyData>> babies() const;
+    // Gives each baby its colour (boys alternate between two blues, girls and babies of unknown
+    // gender between two pinks, each group starting again at every save) and stores the list.
+    void save(const std::vector<std::shared_ptr<BabyData>>& babies);
+
+    // The stored feed filter, or the default one (every card) when nothing readable is stored.
+    FilterSelection loadFilterSelection() const;
+    void saveFilterSelection(const FilterSelection& selection);
+
+    // The selection that applies when none is stored.
+    static FilterSelection defaultFilterSelection();
+
+private:
+    std::weak_ptr<AuthenticationContextDelegate> delegate_;
+    std::shared_ptr<UserData> user_;
+    std::optional<std::int64_t> selectedBabyId_;
+    std::optional<std::string> oAuthToken_;
+    std::optional<std::string> oAuthRefreshToken_;
+};

@@ -1,0 +1,238 @@
+#include "Services/BaseHTTPService.h"
+
+#include "Services/RetryService.h"
+#include "foundation/bundle/Bundle.h"
+#include "foundation/device/UIDevice.h"
+#include "foundation/dispatch/RunLoop.h"
+#include "net/AFURLResponseSerialization.h"
+
+#include <any>
+#include <utility>
+
+namespace {
+
+constexpr std::string_view requestErrorKey = "Cradleway.RequestError.value";
+
+void applyTokens(AFHTTPSessionManager& manager, const SessionTokens& tokens) {
+    if (!tokens.accessToken || !tokens.refreshToken) return;
+    auto serializer = manager.requestSerializer();
+    if (!serializer) return;
+    serializer->setValue(*tokens.accessToken, "X-Access-Token");
+    serializer->setValue(*tokens.refreshToken, "X-Refresh-Token");
+}
+
+// The error handed on for an exception thrown by a success callback (called inside a catch block).
+NSError errorOfCurrentException() {
+    try {
+        throw;
+    } catch (const RequestError& error) {
+        return error.errorObject();
+    } catch (const NSError& error) {
+        return error;
+    } catch (const AuthenticationContext::Error& error) {
+        return AuthenticationContext::errorObject(error);
+    } catch (const std::exception& error) {
+        return NSError("Cradleway.Error", 0,
+                       {{std::string(NSLocalizedDescriptionKey), std::string(error.what())}});
+    } catch (...) {
+        return NSError("Cradleway.Error", 0);
+    }
+}
+
+// A reply the caller hears about at once: any HTTP reply but 401. Everything else (401, no task, no
+// reply at all) goes through the token refresh.
+bool reachesCaller(const BaseHTTPService::Task& task, const NSError& error) {
+    std::shared_ptr<const NSHTTPURLResponse> response = task ? task->response() : nullptr;
+    if (!response && task) response = cw::failingResponse(error);
+    return response && response->statusCode() != 401;
+}
+
+} // namespace
+
+namespace cw {
+std::optional<std::string> bundleApplicationVersion() {
+    const Bundle& bundle = Bundle::main();
+    auto shortVersion = bundle.stringForInfoDictionaryKey("CFBundleShortVersionString");
+    auto build = bundle.stringForInfoDictionaryKey("CFBundleVersion");
+    if (!shortVersion || !build) return std::nullopt;
+    return *shortVersion + "." + *build;
+}
+} // namespace cw
+
+// RequestError
+
+NSError RequestError::errorObject() const {
+    return NSError(std::string(domain), static_cast<std::int64_t>(kind_),
+                   {{std::string(requestErrorKey), *this}});
+}
+
+std::optional<RequestError> RequestError::fromErrorObject(const NSError& error) {
+    if (error.domain != domain) return std::nullopt;
+    auto found = error.userInfo.find(std::string(requestErrorKey));
+    if (found == error.userInfo.end()) return std::nullopt;
+    if (const auto* value = std::any_cast<RequestError>(&found->second)) return *value;
+    return std::nullopt;
+}
+
+const char* RequestError::what() const noexcept {
+    switch (kind_) {
+    case Kind::erroResponse:
+        return "The server answered with an error.";
+    case Kind::networkError:
+        return "The request did not reach the server.";
+    case Kind::serializationError:
+        return "The request or its reply could not be converted.";
+    case Kind::parseError:
+        return "The reply lacked what was needed.";
+    case Kind::nilData:
+        return "The reply carried no data.";
+    }
+    return "Request error.";
+}
+
+// BaseHTTPService
+
+struct BaseHTTPService::Request {
+    Method method;
+    std::shared_ptr<AFHTTPSessionManager> manager;
+    std::string path;
+    JSON parameters;
+    ConstructingBody body;
+    Progress progress;
+    Success success;
+    Failure failure;
+};
+
+BaseHTTPService::BaseHTTPService(const std::string& url) {
+    manager_ = std::make_shared<AFHTTPSessionManager>(URL::fromString(serverURL() + url));
+
+    auto serializer = std::make_shared<AFJSONRequestSerializer>();
+    const UIDevice& device = UIDevice::current();
+    serializer->setValue("application/json", "Accept");
+    serializer->setValue(device.systemVersion(), "X-Client-OS");
+    serializer->setValue(device.model(), "X-Client-Model");
+    serializer->setValue(device.systemName(), "X-Client");
+    if (auto version = cw::bundleApplicationVersion()) serializer->setValue(*version, "X-App-Version");
+    manager_->setRequestSerializer(std::move(serializer));
+
+    updateHeaderWithTokens();
+}
+
+void BaseHTTPService::updateHeaderWithTokens() {
+    if (!Thread::isMainThread()) return;
+    updateHeaderWithTokens(AuthenticationContext::shared().tokens());
+}
+
+void BaseHTTPService::updateHeaderWithTokens(const SessionTokens& tokens) {
+    applyTokens(*manager_, tokens);
+}
+
+BaseHTTPService::Task BaseHTTPService::post(const std::string& path, const JSON& parameters, Success success,
+                                            Failure failure) {
+    updateHeaderWithTokens();
+    return send(std::make_shared<Request>(Request{Method::jsonPost, manager_, path, parameters, nullptr,
+                                                  nullptr, std::move(success), std::move(failure)}),
+                false);
+}
+
+BaseHTTPService::Task BaseHTTPService::get(const std::string& path, const JSON& parameters, Progress progress,
+                                           Success success, Failure failure) {
+    updateHeaderWithTokens();
+    return send(
+        std::make_shared<Request>(Request{Method::get, manager_, path, parameters, nullptr,
+                                          std::move(progress), std::move(success), std::move(failure)}),
+        false);
+}
+
+BaseHTTPService::Task BaseHTTPService::post(const std::string& path, const JSON& parameters,
+                                            ConstructingBody constructingBodyWith, Progress progress,
+                                            Success success, Failure failure) {
+    updateHeaderWithTokens();
+    return send(std::make_shared<Request>(Request{Method::multipartPost, manager_, path, parameters,
+                                                  std::move(constructingBodyWith), std::move(progress),
+                                                  std::move(success), std::move(failure)}),
+                false);
+}
+
+BaseHTTPService::Task BaseHTTPService::send(const std::shared_ptr<Request>& request, bool replay) {
+    Success onSuccess = [request](const Task& task, const std::optional<JSON>& reply) {
+        if (!request->success) return;
+        if (request->method != Method::jsonPost) {
+            request->success(task, reply);
+            return;
+        }
+        try {
+            request->success(task, reply);
+        } catch (...) {
+            NSError error = errorOfCurrentException();
+            if (request->failure) request->failure(task, error);
+        }
+    };
+    Failure onFailure = [request, replay](const Task& task, const NSError& error) {
+        if (replay || reachesCaller(task, error)) {
+            if (request->failure) request->failure(task, error);
+            return;
+        }
+        RetryService::shared().retry(
+            [request](const SessionTokens& tokens) {
+                applyTokens(*request->manager, tokens);
+                if (Task task = send(request, true)) task->resume();
+            },
+            [request, task, error] {
+                if (request->failure) request->failure(task, error);
+            });
+    };
+
+    AFHTTPSessionManager& manager = *request->manager;
+    switch (request->method) {
+    case Method::jsonPost:
+        return manager.POST(request->path, request->parameters, nullptr, std::move(onSuccess),
+                            std::move(onFailure));
+    case Method::get:
+        return manager.GET(request->path, request->parameters, request->progress, std::move(onSuccess),
+                           std::move(onFailure));
+    case Method::multipartPost:
+        return manager.POST(request->path, request->parameters,
+                            request->body ? request->body : ConstructingBody([](AFMultipartFormData&) {}),
+                            request->progress, std::move(onSuccess), std::move(onFailure));
+    }
+    return nullptr;
+}
+
+std::map<std::string, std::string> BaseHTTPService::userAuthData() const {
+    std::map<std::string, std::string> data;
+    auto user = AuthenticationContext::shared().user();
+    if (!user) return data;
+    data["user_id"] = std::to_string(user->id());
+    if (user->code()) data["security_code"] = std::to_string(*user->code());
+    return data;
+}
+
+JSON BaseHTTPService::userAuthDataJSON() const {
+    JSON object = JSON(JSON::dictionary_t{});
+    for (const auto& [key, value] : userAuthData())
+        object.set(key, value);
+    return object;
+}
+
+BaseHTTPService::Failure BaseHTTPService::handleFailure(Failure failure) {
+    return [failure = std::move(failure)](const Task& task, const NSError& error) {
+        if (failure) failure(task, error);
+    };
+}
+
+std::string BaseHTTPService::serverURL() {
+    return baseServerURL() + "/m/api/";
+}
+
+std::string BaseHTTPService::baseServerURL() {
+    return Bundle::main().requiredStringForInfoDictionaryKey("SERVER_URL");
+}
+
+std::optional<URL> BaseHTTPService::imageURL(const std::string& path) {
+    auto encoded = cw::percentEncodeQuery(path);
+    if (!encoded) return std::nullopt;
+    auto base = URL::fromString(baseServerURL());
+    if (!base) return std::nullopt;
+    return URL::fromString(*encoded, *base);
+}

@@ -1,0 +1,132 @@
+#pragma once
+
+#include "Services/AuthenticationContext.h"
+#include "foundation/json/JSON.h"
+#include "foundation/json/NSError.h"
+#include "foundation/url/URL.h"
+#include "net/AFHTTPSessionManager.h"
+
+#include <exception>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+// The error that services hand to their callers' failure callbacks. Services may also throw it from
+// the success callback of a JSON POST; the caller's failure callback then gets its error object.
+class RequestError : public std::exception {
+public:
+    enum class Kind { erroResponse, networkError, serializationError, parseError, nilData };
+
+    // The server answered with an error object (kept as decoded).
+    static RequestError erroResponse(JSON::dictionary_t object) {
+        return RequestError(Kind::erroResponse, std::move(object));
+    }
+    static RequestError networkError() { return RequestError(Kind::networkError); }
+    static RequestError serializationError() { return RequestError(Kind::serializationError); }
+    static RequestError parseError() { return RequestError(Kind::parseError); }
+    static RequestError nilData() { return RequestError(Kind::nilData); }
+
+    Kind kind() const { return kind_; }
+    // The server's error object of erroResponse; empty for the other kinds.
+    const JSON::dictionary_t& object() const { return object_; }
+
+    // The error object handed on through NSError-typed callbacks: domain "Cradleway.RequestError",
+    // code the kind's position (erroResponse 0 ... nilData 4), and this error itself in the user
+    // info, so that fromErrorObject gives it back.
+    NSError errorObject() const;
+    // The RequestError carried by an error object made by errorObject(); none for any other error.
+    static std::optional<RequestError> fromErrorObject(const NSError& error);
+
+    const char* what() const noexcept override;
+    bool operator==(const RequestError& other) const {
+        return kind_ == other.kind_ && object_ == other.object_;
+    }
+
+    static constexpr std::string_view domain = "Cradleway.RequestError";
+
+private:
+    explicit RequestError(Kind kind, JSON::dictionary_t object = {})
+        : kind_(kind), object_(std::move(object)) {}
+    Kind kind_;
+    JSON::dictionary_t object_;
+};
+
+// The base of every service that talks to the server. A service is made for a call with the base path
+// of its server area; its requests go to SERVER_URL + "/m/api/" + that path + "/" + the relative path,
+// with the client headers and the session's two token headers.
+//
+// A reply with status 401, or a failure without any HTTP reply (no connection, time-out), is not
+// reported at once: the request is parked with RetryService, which refreshes the tokens once and then
+// sends every parked request again; a replay that fails again reaches the failure callback. If the
+// refresh fails, every parked request's failure callback gets its original task and error.
+//
+// Callbacks run on the main queue. A service object may be dropped as soon as a send returns: pending
+// callbacks and replays keep its manager alive, never the object itself.
+class BaseHTTPService {
+public:
+    using Task = AFHTTPSessionManager::Task;
+    // The task and the reply decoded from JSON (none when the body was empty).
+    using Success = AFHTTPSessionManager::Success;
+    // The task (null when no request could be built) and the error.
+    using Failure = AFHTTPSessionManager::Failure;
+    using Progress = AFHTTPSessionManager::Progress;
+    using ConstructingBody = AFHTTPSessionManager::ConstructingBody;
+
+    // `init(url:)`: the base path of the service ("signin", "member/check", ...), appended as it is.
+    // Stops the program when the bundle has no SERVER_URL text. A base address that is no valid URL
+    // gives a manager without a base, whose requests fail.
+    explicit BaseHTTPService(const std::string& url);
+    BaseHTTPService() = delete;
+    virtual ~BaseHTTPService() = default;
+
+    const std::shared_ptr<AFHTTPSessionManager>& manager() const { return manager_; }
+
+    // JSON POST: the parameters as a JSON body (none for null). When `success` throws, `failure` gets
+    // the task and the thrown error (a RequestError as its errorObject(), an NSError as it is, any
+    // other exception as an error of domain "Cradleway.Error").
+    Task post(const std::string& path, const JSON& parameters, Success success, Failure failure);
+    // GET with the parameters in the query.
+    Task get(const std::string& path, const JSON& parameters, Progress progress, Success success,
+             Failure failure);
+    // Multipart POST: the parameters as text parts, then what `constructingBodyWith` appends (run
+    // again for a replay).
+    Task post(const std::string& path, const JSON& parameters, ConstructingBody constructingBodyWith,
+              Progress progress, Success success, Failure failure);
+
+    // Puts the session's tokens into "X-Access-Token" and "X-Refresh-Token" when it holds both;
+    // otherwise sets and removes nothing. The session is read only on the main thread: called from
+    // another thread this leaves the headers as they were last set there.
+    void updateHeaderWithTokens();
+    // The same with tokens taken earlier on the main thread.
+    void updateHeaderWithTokens(const SessionTokens& tokens);
+
+    // The signed-in member's "user_id" and, when the member has one, "security_code", both as decimal
+    // texts; empty when nobody is signed in. Main thread.
+    std::map<std::string, std::string> userAuthData() const;
+    // `userAuthData` as a JSON object, to merge into request parameters.
+    JSON userAuthDataJSON() const;
+
+    // A failure callback that hands its task and error to `failure` (when given).
+    static Failure handleFailure(Failure failure);
+
+    // SERVER_URL + "/m/api/".
+    static std::string serverURL();
+    // SERVER_URL of the main bundle; the program stops when it is missing or not a text.
+    static std::string baseServerURL();
+    // `path` percent-encoded for a query and resolved against SERVER_URL (the server root); none when
+    // the text is not UTF-8 or no address can be formed.
+    static std::optional<URL> imageURL(const std::string& path);
+
+private:
+    enum class Method { jsonPost, get, multipartPost };
+    struct Request;
+    static Task send(const std::shared_ptr<Request>& request, bool replay);
+
+    std::shared_ptr<AFHTTPSessionManager> manager_;
+};
+
+namespace cw {
+// The bundle's "CFBundleShortVersionString", ".", "CFBundleVersion"; none unless both are texts.
+std::optional<std::string> bundleApplicationVersion();
+} // namespace cw

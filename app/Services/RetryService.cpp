@@ -1,0 +1,93 @@
+#include "Services/RetryService.h"
+
+#include "Services/BaseHTTPService.h"
+#include "net/AFURLResponseSerialization.h"
+
+#include <atomic>
+
+// One parked request. Whoever claims it first acts: the queue by replaying it, or a failed refresh by
+// reporting its failure; so each caller hears exactly once.
+struct RetryService::Parked {
+    ReplayAction replay;
+    FailAction fail;
+    std::atomic<bool> claimed{false};
+};
+
+RetryService& RetryService::shared() {
+    // Never destroyed: replays may still be queued when the process ends.
+    static RetryService* instance = new RetryService();
+    return *instance;
+}
+
+RetryService::RetryService() {
+    retryQueue_.name = "RetryService.retryQueue";
+    retryQueue_.setMaxConcurrentOperationCount(1);
+}
+
+void RetryService::retry(ReplayAction replay, FailAction fail) {
+    pruneParked();
+    if (!refreshing_) startRefresh();
+    auto parked = std::make_shared<Parked>();
+    parked->replay = std::move(replay);
+    parked->fail = std::move(fail);
+    parked_.push_back(parked);
+    retryQueue_.addOperation([this, parked] {
+        if (parked->claimed.exchange(true)) return;
+        if (parked->replay) parked->replay(replayTokens());
+    });
+}
+
+void RetryService::startRefresh() {
+    refreshing_ = true;
+    retryQueue_.setSuspended(true);
+    BaseHTTPService service("tokens");
+    service.updateHeaderWithTokens();
+    // Sent straight through the manager: a refused refresh is never parked itself.
+    Task task = service.manager()->POST(
+        "", JSON(), nullptr,
+        [this](const Task&, const std::optional<JSON>& reply) { refreshSucceeded(reply); },
+        [this](const Task& failed, const NSError& error) { refreshFailed(failed, error); });
+    refreshOperation_ = task;
+    if (task) task->resume();
+}
+
+void RetryService::refreshSucceeded(const std::optional<JSON>& reply) {
+    refreshing_ = false;
+    auto& session = AuthenticationContext::shared();
+    if (reply && reply->dictionary()) {
+        JSON wrapper = JSON(JSON::dictionary_t{});
+        wrapper.set("tokens", *reply);
+        session.updateTokens(wrapper);
+    }
+    {
+        std::lock_guard lock(tokensMutex_);
+        replayTokens_ = session.tokens();
+    }
+    retryQueue_.setSuspended(false);
+}
+
+void RetryService::refreshFailed(const Task& task, const NSError& error) {
+    refreshing_ = false;
+    retryQueue_.cancelAllOperations();
+    auto parked = std::move(parked_);
+    parked_.clear();
+
+    // A refresh the server refused ends the session; one that never got an answer (no connection,
+    // time-out) says nothing about the tokens, so the member stays signed in.
+    std::shared_ptr<const NSHTTPURLResponse> response = task ? task->response() : nullptr;
+    if (!response) response = cw::failingResponse(error);
+    const bool refused = response && (response->statusCode() < 200 || response->statusCode() > 299);
+    if (refused) AuthenticationContext::shared().logout();
+
+    for (const auto& request : parked)
+        if (!request->claimed.exchange(true) && request->fail) request->fail();
+}
+
+SessionTokens RetryService::replayTokens() const {
+    std::lock_guard lock(tokensMutex_);
+    return replayTokens_;
+}
+
+void RetryService::pruneParked() {
+    std::erase_if(parked_, [](const std::shared_ptr<Parked>& request) { return request->claimed.load(); });
+}
