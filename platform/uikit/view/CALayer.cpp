@@ -96,11 +96,15 @@ CALayer::~CALayer() {
         s->superlayer_.reset();
 }
 
+void (*cw::detail::layerWillChange)(CALayer*) = nullptr;
+
 void CALayer::setBounds(const CGRect& bounds) {
+    cw::detail::noteLayerChange(this);
     bounds_ = bounds;
 }
 
 void CALayer::setPosition(CGPoint position) {
+    cw::detail::noteLayerChange(this);
     position_ = position;
 }
 
@@ -113,6 +117,7 @@ CGRect CALayer::frame() const {
 }
 
 void CALayer::setFrame(const CGRect& frame) {
+    cw::detail::noteLayerChange(this);
     bounds_.size = frame.size;
     position_ = {frame.origin.x + anchorPoint_.x * frame.size.width,
                  frame.origin.y + anchorPoint_.y * frame.size.height};

@@ -19,6 +19,16 @@
 
 class UIView;
 class CGContext;
+class CALayer;
+
+namespace cw::detail {
+// Set while an animation block runs: told before a layer's animatable value (bounds, position,
+// transform, opacity, background) changes, so that the animator can take the value it starts from.
+extern void (*layerWillChange)(CALayer*);
+inline void noteLayerChange(CALayer* layer) {
+    if (layerWillChange) layerWillChange(layer);
+}
+} // namespace cw::detail
 
 // A 4x4 transform in the platform's row-vector layout. Drawing uses its two-dimensional part.
 struct CATransform3D {
@@ -62,9 +72,15 @@ public:
     CGRect frame() const;
     void setFrame(const CGRect& frame);
     const CATransform3D& transform() const { return transform_; }
-    void setTransform(const CATransform3D& t) { transform_ = t; }
+    void setTransform(const CATransform3D& t) {
+        cw::detail::noteLayerChange(this);
+        transform_ = t;
+    }
     CGAffineTransform affineTransform() const { return CATransform3DGetAffineTransform(transform_); }
-    void setAffineTransform(const CGAffineTransform& t) { transform_ = CATransform3DMakeAffineTransform(t); }
+    void setAffineTransform(const CGAffineTransform& t) {
+        cw::detail::noteLayerChange(this);
+        transform_ = CATransform3DMakeAffineTransform(t);
+    }
     // Applied to the sublayers (and so to subviews) when drawing, about the anchor point.
     CATransform3D sublayerTransform = CATransform3DIdentity;
 

@@ -17,6 +17,9 @@ public:
     // The next responder up the chain: a view's superview (or its controller), and so on.
     virtual UIResponder* nextResponder() const { return nullptr; }
 
+    // Called on objects made from a nib or storyboard once they are fully made and connected.
+    virtual void awakeFromNib() {}
+
     virtual bool canBecomeFirstResponder() const { return false; }
     virtual bool canResignFirstResponder() const { return true; }
     // Makes this the first responder (resigning the current one first); false when it cannot.

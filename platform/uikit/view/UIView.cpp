@@ -326,6 +326,7 @@ std::shared_ptr<UIView> UIView::viewWithTag(long tag) {
 // --- Looks -----------------------------------------------------------------------------------
 
 void UIView::setBackgroundColor(const std::optional<UIColor>& color) {
+    cw::detail::noteLayerChange(layer_.get());
     layer_->backgroundColor = color;
 }
 

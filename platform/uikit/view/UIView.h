@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+class UIGestureRecognizer;
+
 namespace cw::detail {
 class LayoutEngine;
 struct ViewLayoutAccess;
@@ -52,6 +54,25 @@ enum class UIViewContentMode {
     bottomLeft,
     bottomRight,
 };
+
+using UIViewAnimationOptions = unsigned;
+inline constexpr UIViewAnimationOptions UIViewAnimationOptionLayoutSubviews = 1u << 0;
+inline constexpr UIViewAnimationOptions UIViewAnimationOptionAllowUserInteraction = 1u << 1;
+inline constexpr UIViewAnimationOptions UIViewAnimationOptionBeginFromCurrentState = 1u << 2;
+inline constexpr UIViewAnimationOptions UIViewAnimationOptionRepeat = 1u << 3;
+inline constexpr UIViewAnimationOptions UIViewAnimationOptionAutoreverse = 1u << 4;
+inline constexpr UIViewAnimationOptions UIViewAnimationOptionCurveEaseInOut = 0u << 16;
+inline constexpr UIViewAnimationOptions UIViewAnimationOptionCurveEaseIn = 1u << 16;
+inline constexpr UIViewAnimationOptions UIViewAnimationOptionCurveEaseOut = 2u << 16;
+inline constexpr UIViewAnimationOptions UIViewAnimationOptionCurveLinear = 3u << 16;
+inline constexpr UIViewAnimationOptions UIViewAnimationOptionTransitionNone = 0u << 20;
+inline constexpr UIViewAnimationOptions UIViewAnimationOptionTransitionFlipFromLeft = 1u << 20;
+inline constexpr UIViewAnimationOptions UIViewAnimationOptionTransitionFlipFromRight = 2u << 20;
+inline constexpr UIViewAnimationOptions UIViewAnimationOptionTransitionCurlUp = 3u << 20;
+inline constexpr UIViewAnimationOptions UIViewAnimationOptionTransitionCurlDown = 4u << 20;
+inline constexpr UIViewAnimationOptions UIViewAnimationOptionTransitionCrossDissolve = 5u << 20;
+inline constexpr UIViewAnimationOptions UIViewAnimationOptionTransitionFlipFromTop = 6u << 20;
+inline constexpr UIViewAnimationOptions UIViewAnimationOptionTransitionFlipFromBottom = 7u << 20;
 
 // "No intrinsic size on this axis."
 inline constexpr CGFloat UIViewNoIntrinsicMetric = -1;
@@ -143,9 +164,18 @@ public:
     // --- Looks ------------------------------------------------------------------------------
     const std::shared_ptr<CALayer>& layer() const { return layer_; }
     bool isHidden() const { return layer_->hidden; }
-    void setHidden(bool hidden) { layer_->hidden = hidden; }
+    void setHidden(bool hidden) {
+        if (layer_->hidden == hidden) return;
+        layer_->hidden = hidden;
+        if (superviewRaw_) superviewRaw_->subviewHiddenDidChange(this);
+    }
+    // Told when a subview is shown or hidden (stack views collapse hidden arranged views).
+    virtual void subviewHiddenDidChange(UIView*) {}
     CGFloat alpha() const { return layer_->opacity; }
-    void setAlpha(CGFloat alpha) { layer_->opacity = static_cast<float>(alpha); }
+    void setAlpha(CGFloat alpha) {
+        cw::detail::noteLayerChange(layer_.get());
+        layer_->opacity = static_cast<float>(alpha);
+    }
     bool clipsToBounds() const { return layer_->masksToBounds; }
     void setClipsToBounds(bool clips) { layer_->masksToBounds = clips; }
     std::optional<UIColor> backgroundColor() const { return layer_->backgroundColor; }
@@ -168,6 +198,22 @@ public:
     void setUserInteractionEnabled(bool enabled) { userInteractionEnabled_ = enabled; }
     bool isMultipleTouchEnabled = false;
 
+    // --- Animations --------------------------------------------------------------------------
+    // The changes made in `animations` take their final values at once; what is drawn moves
+    // towards them over the duration on the run loop's clock, and `completion` runs (on the main
+    // run loop) once it has passed. (Defined with the animator, in the controls library.)
+    static void animate(double duration, std::function<void()> animations,
+                        std::function<void(bool)> completion = {});
+    static void animate(double duration, double delay, UIViewAnimationOptions options,
+                        std::function<void()> animations, std::function<void(bool)> completion = {});
+    // A spring: `dampingRatio` 1 settles without overshoot, smaller values oscillate.
+    static void animate(double duration, double delay, CGFloat dampingRatio, CGFloat velocity,
+                        UIViewAnimationOptions options, std::function<void()> animations,
+                        std::function<void(bool)> completion = {});
+    static void transition(const std::shared_ptr<UIView>& view, double duration, UIViewAnimationOptions options,
+                           std::function<void()> animations, std::function<void(bool)> completion = {});
+    static void performWithoutAnimation(const std::function<void()>& actions);
+
     // --- Hit testing ------------------------------------------------------------------------
     // The deepest visible, interactive descendant (or this view) containing the point, which is
     // in this view's bounds coordinates.
@@ -175,6 +221,18 @@ public:
     virtual bool pointInside(CGPoint point, const UIEvent* event) const;
 
     UIResponder* nextResponder() const override;
+
+    // Gesture recognisers see the touches of this view and its descendants before the views do.
+    // (Defined with the event system, in the controls library.)
+    void addGestureRecognizer(const std::shared_ptr<UIGestureRecognizer>& recognizer);
+    void removeGestureRecognizer(const std::shared_ptr<UIGestureRecognizer>& recognizer);
+    const std::vector<std::shared_ptr<UIGestureRecognizer>>& gestureRecognizers() const {
+        return gestureRecognizers_;
+    }
+    // Resigns the first responder when it is this view or inside it; with `force`, even when it
+    // would rather keep the focus. Returns whether nothing inside is first responder afterwards.
+    // (Defined with text input, in the controls library.)
+    bool endEditing(bool force);
 
     // The controller whose root view this is, if any.
     std::shared_ptr<cw::ViewOwner> owner() const { return owner_.lock(); }
@@ -330,6 +388,7 @@ private:
     bool inEngineFrameUpdate_ = false;
 
     std::vector<NSLayoutConstraintPtr> constraints_;
+    std::vector<std::shared_ptr<UIGestureRecognizer>> gestureRecognizers_;
     std::vector<std::shared_ptr<UILayoutGuide>> layoutGuides_;
     std::shared_ptr<UILayoutGuide> marginsGuide_;
     std::shared_ptr<UILayoutGuide> safeAreaGuide_;

@@ -1,0 +1,312 @@
+#include "uikit/controls/UIScrollView.h"
+
+#include "foundation/dispatch/RunLoop.h"
+#include "foundation/time/Clock.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+constexpr double frameInterval = 1.0 / 60.0;
+// Finger speeds (points per second) above which a paging scroll view turns the page.
+constexpr CGFloat pageFlickSpeed = 300;
+
+CGFloat easeOut(CGFloat t) {
+    return 1 - (1 - t) * (1 - t) * (1 - t);
+}
+} // namespace
+
+UIScrollView::UIScrollView() {
+    build();
+}
+
+UIScrollView::UIScrollView(const CGRect& frame) : UIView(frame) {
+    build();
+}
+
+UIScrollView::~UIScrollView() {
+    if (motionTimer_) RunLoop::main().cancelTimer(motionTimer_);
+}
+
+void UIScrollView::build() {
+    setClipsToBounds(true);
+    pan_ = std::make_shared<UIPanGestureRecognizer>();
+    pan_->addTarget([this](UIGestureRecognizer& g) { handlePan(g); });
+    pan_->maximumNumberOfTouches = 1;
+    addGestureRecognizer(pan_);
+}
+
+void UIScrollView::setContentSize(CGSize size) {
+    if (size == contentSize_) return;
+    contentSize_ = size;
+    setNeedsLayout();
+}
+
+void UIScrollView::applyOffset(CGPoint offset) {
+    const CGRect b = bounds();
+    if (b.origin == offset) return;
+    setBounds(CGRect(offset, b.size));
+    contentOffsetDidChange();
+    if (auto d = delegate_.get()) d->scrollViewDidScroll(this);
+}
+
+void UIScrollView::contentOffsetDidChange() {}
+
+void UIScrollView::setContentOffset(CGPoint offset) {
+    if (!std::isfinite(offset.x) || !std::isfinite(offset.y)) return;
+    if (motionTimer_) {
+        RunLoop::main().cancelTimer(motionTimer_);
+        motionTimer_ = 0;
+        decelerating_ = animatingScroll_ = false;
+    }
+    applyOffset(offset);
+}
+
+void UIScrollView::setContentOffset(CGPoint offset, bool animated) {
+    if (!animated) {
+        setContentOffset(offset);
+        return;
+    }
+    if (!std::isfinite(offset.x) || !std::isfinite(offset.y)) return;
+    startMotion(offset, false);
+}
+
+void UIScrollView::scrollRectToVisible(const CGRect& rect, bool animated) {
+    const CGRect b = bounds();
+    CGPoint o = b.origin;
+    if (rect.maxX() > b.maxX()) o.x = rect.maxX() - b.size.width;
+    if (rect.minX() < o.x) o.x = rect.minX();
+    if (rect.maxY() > b.maxY()) o.y = rect.maxY() - b.size.height;
+    if (rect.minY() < o.y) o.y = rect.minY();
+    o = clamped(o);
+    if (o == b.origin) return;
+    setContentOffset(o, animated);
+}
+
+void UIScrollView::setContentInset(const UIEdgeInsets& insets) {
+    if (insets == contentInset_) return;
+    contentInset_ = insets;
+    adjustedContentInsetDidChange();
+    setNeedsLayout();
+}
+
+UIEdgeInsets UIScrollView::adjustedContentInset() const {
+    UIEdgeInsets in = contentInset_;
+    if (adjustment_ == UIScrollViewContentInsetAdjustmentBehavior::never) return in;
+    const UIEdgeInsets safe = safeAreaInsets();
+    const CGSize size = bounds().size;
+    const bool all = adjustment_ == UIScrollViewContentInsetAdjustmentBehavior::always;
+    const bool vertical = all || alwaysBounceVertical || contentSize_.height > size.height;
+    const bool horizontal = all || alwaysBounceHorizontal || contentSize_.width > size.width;
+    if (vertical) {
+        in.top += safe.top;
+        in.bottom += safe.bottom;
+    }
+    if (horizontal) {
+        in.left += safe.left;
+        in.right += safe.right;
+    }
+    return in;
+}
+
+void UIScrollView::setContentInsetAdjustmentBehavior(UIScrollViewContentInsetAdjustmentBehavior behavior) {
+    if (adjustment_ == behavior) return;
+    adjustment_ = behavior;
+    adjustedContentInsetDidChange();
+    setNeedsLayout();
+}
+
+void UIScrollView::safeAreaInsetsDidChange() {
+    adjustedContentInsetDidChange();
+    setNeedsLayout();
+}
+
+CGPoint UIScrollView::minimumContentOffset() const {
+    const UIEdgeInsets in = adjustedContentInset();
+    return {-in.left, -in.top};
+}
+
+CGPoint UIScrollView::maximumContentOffset() const {
+    const UIEdgeInsets in = adjustedContentInset();
+    const CGSize size = bounds().size;
+    const CGPoint lo = minimumContentOffset();
+    return {std::max(lo.x, contentSize_.width + in.right - size.width),
+            std::max(lo.y, contentSize_.height + in.bottom - size.height)};
+}
+
+CGPoint UIScrollView::clamped(CGPoint o) const {
+    const CGPoint lo = minimumContentOffset();
+    const CGPoint hi = maximumContentOffset();
+    return {std::clamp(o.x, lo.x, hi.x), std::clamp(o.y, lo.y, hi.y)};
+}
+
+void UIScrollView::setScrollEnabled(bool enabled) {
+    scrollEnabled_ = enabled;
+    pan_->setEnabled(enabled);
+}
+
+// --- Dragging ---------------------------------------------------------------------------------
+
+void UIScrollView::handlePan(UIGestureRecognizer& g) {
+    auto& pan = static_cast<UIPanGestureRecognizer&>(g);
+    switch (g.state()) {
+    case UIGestureRecognizerState::began:
+        beginDrag();
+        dragTo(pan.translation(this));
+        break;
+    case UIGestureRecognizerState::changed:
+        dragTo(pan.translation(this));
+        break;
+    case UIGestureRecognizerState::ended:
+        endDrag(pan.velocity(this));
+        break;
+    case UIGestureRecognizerState::cancelled:
+        endDrag({0, 0});
+        break;
+    default:
+        break;
+    }
+}
+
+void UIScrollView::beginDrag() {
+    if (motionTimer_) {
+        // A finger on a moving scroll view stops it where it is.
+        RunLoop::main().cancelTimer(motionTimer_);
+        motionTimer_ = 0;
+        decelerating_ = animatingScroll_ = false;
+    }
+    tracking_ = dragging_ = true;
+    dragStartOffset_ = contentOffset();
+    if (keyboardDismissMode == UIScrollViewKeyboardDismissMode::onDrag) endEditing(true);
+    if (auto d = delegate_.get()) d->scrollViewWillBeginDragging(this);
+}
+
+void UIScrollView::dragTo(CGPoint translation) {
+    if (!dragging_) return;
+    const CGSize size = bounds().size;
+    const UIEdgeInsets in = adjustedContentInset();
+    const bool horizontal = alwaysBounceHorizontal || contentSize_.width + in.left + in.right > size.width;
+    const bool vertical = alwaysBounceVertical || contentSize_.height + in.top + in.bottom > size.height;
+    CGPoint o = contentOffset();
+    if (horizontal) o.x = dragStartOffset_.x - translation.x;
+    if (vertical) o.y = dragStartOffset_.y - translation.y;
+    if (!bounces) o = clamped(o);
+    applyOffset(o);
+}
+
+CGPoint UIScrollView::targetFor(CGPoint velocity) const {
+    const CGPoint now = contentOffset();
+    if (isPagingEnabled) {
+        const CGSize page = bounds().size;
+        const CGPoint lo = minimumContentOffset();
+        const CGPoint hi = maximumContentOffset();
+        auto axis = [](CGFloat offset, CGFloat start, CGFloat v, CGFloat pageLength, CGFloat low,
+                       CGFloat high) {
+            if (pageLength <= 0) return offset;
+            const CGFloat startPage = std::round(start / pageLength);
+            CGFloat target;
+            if (v < -pageFlickSpeed)
+                target = startPage + 1; // finger moved towards the start: content goes forward
+            else if (v > pageFlickSpeed)
+                target = startPage - 1;
+            else
+                target = std::round(offset / pageLength);
+            target = std::clamp(target, startPage - 1, startPage + 1);
+            return std::clamp(target * pageLength, low, std::max(low, high));
+        };
+        return {axis(now.x, dragStartOffset_.x, velocity.x, page.width, lo.x, hi.x),
+                axis(now.y, dragStartOffset_.y, velocity.y, page.height, lo.y, hi.y)};
+    }
+    // Coasting: the distance a flick carries at the deceleration rate, within the content.
+    const CGFloat carry = decelerationRate / (1 - decelerationRate) / 1000;
+    return clamped({now.x - velocity.x * carry, now.y - velocity.y * carry});
+}
+
+void UIScrollView::endDrag(CGPoint velocity) {
+    if (!dragging_) return;
+    CGPoint target = targetFor(velocity);
+    // The delegate hears the scroll's own velocity, in points per millisecond.
+    if (auto d = delegate_.get())
+        d->scrollViewWillEndDragging(this, {-velocity.x / 1000, -velocity.y / 1000}, &target);
+    target = clamped(target);
+    tracking_ = dragging_ = false;
+    const CGPoint now = contentOffset();
+    const bool decelerate = std::abs(target.x - now.x) > 0.5 || std::abs(target.y - now.y) > 0.5;
+    if (auto d = delegate_.get()) d->scrollViewDidEndDragging(this, decelerate);
+    if (!decelerate) {
+        if (!(target == now)) applyOffset(target);
+        return;
+    }
+    if (auto d = delegate_.get()) d->scrollViewWillBeginDecelerating(this);
+    startMotion(target, true);
+}
+
+void UIScrollView::simulateDrag(CGPoint translation, CGPoint velocity) {
+    beginDrag();
+    // In steps, as a finger reports its moves.
+    constexpr int steps = 4;
+    for (int i = 1; i <= steps; ++i)
+        dragTo({translation.x * i / steps, translation.y * i / steps});
+    endDrag(velocity);
+}
+
+// --- Motion -----------------------------------------------------------------------------------
+
+void UIScrollView::startMotion(CGPoint target, bool deceleration) {
+    if (motionTimer_) RunLoop::main().cancelTimer(motionTimer_);
+    motionTimer_ = 0;
+    motionFrom_ = contentOffset();
+    motionTo_ = target;
+    motionStart_ = Clock::uptime();
+    motionDuration_ = deceleration ? decelerationDuration : scrollAnimationDuration;
+    decelerating_ = deceleration;
+    animatingScroll_ = !deceleration;
+    std::weak_ptr<bool> alive = alive_;
+    motionTimer_ = RunLoop::main().addTimer(motionStart_ + frameInterval, [this, alive] {
+        if (!alive.lock()) return;
+        motionTimer_ = 0;
+        stepMotion();
+    });
+}
+
+void UIScrollView::stepMotion() {
+    const double t = motionDuration_ > 0 ? (Clock::uptime() - motionStart_) / motionDuration_ : 1;
+    if (t >= 1) {
+        endMotion();
+        return;
+    }
+    const CGFloat f = easeOut(static_cast<CGFloat>(t));
+    applyOffset({motionFrom_.x + (motionTo_.x - motionFrom_.x) * f,
+                 motionFrom_.y + (motionTo_.y - motionFrom_.y) * f});
+    std::weak_ptr<bool> alive = alive_;
+    motionTimer_ = RunLoop::main().addTimer(Clock::uptime() + frameInterval, [this, alive] {
+        if (!alive.lock()) return;
+        motionTimer_ = 0;
+        stepMotion();
+    });
+}
+
+void UIScrollView::endMotion() {
+    if (motionTimer_) RunLoop::main().cancelTimer(motionTimer_);
+    motionTimer_ = 0;
+    applyOffset(motionTo_);
+    const bool wasDecelerating = decelerating_;
+    const bool wasAnimating = animatingScroll_;
+    decelerating_ = animatingScroll_ = false;
+    if (auto d = delegate_.get()) {
+        if (wasDecelerating) d->scrollViewDidEndDecelerating(this);
+        if (wasAnimating) d->scrollViewDidEndScrollingAnimation(this);
+    }
+}
+
+void UIScrollView::finishScrolling() {
+    if (decelerating_ || animatingScroll_) endMotion();
+}
+
+void UIScrollView::layoutSubviews() {
+    UIView::layoutSubviews();
+    // Content laid out by constraints decides the content size.
+    if (auto size = contentAreaSizeFromLayout()) {
+        if (!(*size == contentSize_)) contentSize_ = *size;
+    }
+}

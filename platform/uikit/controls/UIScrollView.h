@@ -1,0 +1,159 @@
+#pragma once
+
+// A view that shows a movable window (its bounds origin, the content offset) onto content larger
+// than itself. Dragging goes through a pan gesture recogniser; letting go decelerates (or, with
+// paging, settles on a whole page) on the run loop's clock, and bounces back from beyond the
+// edges. The delegate hears the same sequence whether a finger or `simulateDrag` moved it.
+//
+// Views inside it that are laid out by constraints see its edges as the content area's: pinning
+// them to all four edges decides the content size, as on the platform.
+
+#include "uikit/controls/Delegate.h"
+#include "uikit/controls/UIEvent.h"
+#include "uikit/view/UIView.h"
+
+#include <cstdint>
+#include <memory>
+
+class UIScrollView;
+
+class UIScrollViewDelegate {
+public:
+    virtual ~UIScrollViewDelegate() = default;
+    virtual void scrollViewDidScroll(UIScrollView*) {}
+    virtual void scrollViewWillBeginDragging(UIScrollView*) {}
+    // `targetContentOffset` may be changed to make the scroll settle elsewhere.
+    virtual void scrollViewWillEndDragging(UIScrollView*, CGPoint /*velocity*/,
+                                           CGPoint* /*targetContentOffset*/) {}
+    virtual void scrollViewDidEndDragging(UIScrollView*, bool /*willDecelerate*/) {}
+    virtual void scrollViewWillBeginDecelerating(UIScrollView*) {}
+    virtual void scrollViewDidEndDecelerating(UIScrollView*) {}
+    virtual void scrollViewDidEndScrollingAnimation(UIScrollView*) {}
+    virtual bool scrollViewShouldScrollToTop(UIScrollView*) { return true; }
+    virtual void scrollViewDidScrollToTop(UIScrollView*) {}
+};
+
+enum class UIScrollViewContentInsetAdjustmentBehavior {
+    automatic = 0,
+    scrollableAxes = 1,
+    never = 2,
+    always = 3
+};
+enum class UIScrollViewIndicatorStyle { default_ = 0, black = 1, white = 2 };
+enum class UIScrollViewKeyboardDismissMode { none = 0, onDrag = 1, interactive = 2 };
+
+inline constexpr CGFloat UIScrollViewDecelerationRateNormal = 0.998;
+inline constexpr CGFloat UIScrollViewDecelerationRateFast = 0.99;
+
+class UIScrollView : public UIView {
+public:
+    UIScrollView();
+    explicit UIScrollView(const CGRect& frame);
+    ~UIScrollView() override;
+    std::string className() const override { return "UIScrollView"; }
+
+    CGSize contentSize() const { return contentSize_; }
+    void setContentSize(CGSize size);
+    CGPoint contentOffset() const { return bounds().origin; }
+    void setContentOffset(CGPoint offset);
+    // Animated: moves over 0.3 s of the run loop's clock (did-scroll on the way), then tells the
+    // delegate did-end-scrolling-animation. Not animated: at once, with one did-scroll.
+    void setContentOffset(CGPoint offset, bool animated);
+    void scrollRectToVisible(const CGRect& rect, bool animated);
+
+    UIEdgeInsets contentInset() const { return contentInset_; }
+    void setContentInset(const UIEdgeInsets& insets);
+    // The content inset plus the safe area insets, by the adjustment behaviour.
+    UIEdgeInsets adjustedContentInset() const;
+    UIScrollViewContentInsetAdjustmentBehavior contentInsetAdjustmentBehavior() const { return adjustment_; }
+    void setContentInsetAdjustmentBehavior(UIScrollViewContentInsetAdjustmentBehavior behavior);
+    virtual void adjustedContentInsetDidChange() {}
+    UIEdgeInsets scrollIndicatorInsets;
+
+    // Range of the offset, from the adjusted insets and the content size.
+    CGPoint minimumContentOffset() const;
+    CGPoint maximumContentOffset() const;
+
+    cw::DelegateRef<UIScrollViewDelegate> delegate() const { return delegate_; }
+    void setDelegate(cw::DelegateRef<UIScrollViewDelegate> delegate) { delegate_ = std::move(delegate); }
+
+    bool isScrollEnabled() const { return scrollEnabled_; }
+    void setScrollEnabled(bool enabled);
+    bool isPagingEnabled = false;
+    bool bounces = true;
+    bool alwaysBounceVertical = false;
+    bool alwaysBounceHorizontal = false;
+    bool showsHorizontalScrollIndicator = true;
+    bool showsVerticalScrollIndicator = true;
+    bool scrollsToTop = true;
+    bool isDirectionalLockEnabled = false;
+    bool delaysContentTouches = true;
+    bool canCancelContentTouches = true;
+    CGFloat decelerationRate = UIScrollViewDecelerationRateNormal;
+    UIScrollViewIndicatorStyle indicatorStyle = UIScrollViewIndicatorStyle::default_;
+    UIScrollViewKeyboardDismissMode keyboardDismissMode = UIScrollViewKeyboardDismissMode::none;
+    void flashScrollIndicators() {}
+
+    bool isTracking() const { return tracking_; }
+    bool isDragging() const { return dragging_; }
+    bool isDecelerating() const { return decelerating_; }
+
+    const std::shared_ptr<UIPanGestureRecognizer>& panGestureRecognizer() const { return pan_; }
+
+    // A finger drag by `translation` (content moves with the finger: the offset goes the other
+    // way), let go with `velocity` in points per second, with every delegate call a finger makes.
+    // The deceleration that follows runs on the run loop's clock.
+    void simulateDrag(CGPoint translation, CGPoint velocity = {0, 0});
+    // Jumps any running deceleration or scrolling animation to its end now.
+    void finishScrolling();
+
+    // The run loop clock time a deceleration takes.
+    static constexpr double decelerationDuration = 0.35;
+    static constexpr double scrollAnimationDuration = 0.3;
+
+    bool edgesAreContentArea() const override { return true; }
+    void layoutSubviews() override;
+    void safeAreaInsetsDidChange() override;
+
+    // Internal steps of a drag, shared by the pan recogniser and simulateDrag.
+    void beginDrag();
+    void dragTo(CGPoint translation);
+    void endDrag(CGPoint velocity);
+
+protected:
+    // Every change of the offset passes here (subclasses lay out the new visible part).
+    virtual void contentOffsetDidChange();
+
+private:
+    void build();
+    void handlePan(UIGestureRecognizer& g);
+    CGPoint clamped(CGPoint offset) const;
+    CGPoint targetFor(CGPoint velocity) const;
+    void startMotion(CGPoint target, bool deceleration);
+    void stepMotion();
+    void endMotion();
+    void applyOffset(CGPoint offset);
+
+    CGSize contentSize_;
+    UIEdgeInsets contentInset_;
+    UIScrollViewContentInsetAdjustmentBehavior adjustment_ =
+        UIScrollViewContentInsetAdjustmentBehavior::automatic;
+    cw::DelegateRef<UIScrollViewDelegate> delegate_;
+    std::shared_ptr<UIPanGestureRecognizer> pan_;
+    bool scrollEnabled_ = true;
+    bool tracking_ = false;
+    bool dragging_ = false;
+    bool decelerating_ = false;
+    bool animatingScroll_ = false;
+    bool contentSizeFromLayout_ = false;
+    CGPoint dragStartOffset_;
+    // A running deceleration or scrolling animation.
+    CGPoint motionFrom_;
+    CGPoint motionTo_;
+    double motionStart_ = 0;
+    double motionDuration_ = 0;
+    std::uint64_t motionTimer_ = 0;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+using UIScrollViewPtr = std::shared_ptr<UIScrollView>;
