@@ -1,0 +1,464 @@
+#include "uikit/controllers/UINavigationController.h"
+
+#include "uikit/controllers/ControllerSupport.h"
+#include "uikit/controllers/UIScreen.h"
+
+#include <algorithm>
+
+namespace {
+
+// The navigation controller's own view: lays out the bar and the shown controller's view.
+class NavigationContainerView : public UIView {
+public:
+    explicit NavigationContainerView(const CGRect& frame) : UIView(frame) {}
+    std::string className() const override { return "UILayoutContainerView"; }
+    void layoutSubviews() override {
+        UIView::layoutSubviews();
+        if (auto nav = controller.lock()) nav->layoutContent();
+    }
+    std::weak_ptr<UINavigationController> controller;
+};
+
+std::string backTitleFor(const UINavigationItem& previous) {
+    if (previous.backBarButtonItem) return previous.backBarButtonItem->title().value_or("");
+    if (previous.title && !previous.title->empty()) return *previous.title;
+    return "Back";
+}
+
+} // namespace
+
+// --- The bar -----------------------------------------------------------------------------------
+
+UINavigationBar::UINavigationBar() {
+    background_ = std::make_shared<UIView>();
+    addSubview(background_);
+    hairline_ = std::make_shared<UIView>();
+    hairline_->setBackgroundColor(UIColor::withWhite(0, 0.3));
+    addSubview(hairline_);
+    const Appearance& a = appearance();
+    barTintColor = a.barTintColor;
+    titleTextAttributes = a.titleTextAttributes;
+    backIndicatorImage = a.backIndicatorImage;
+    if (a.tintColor) setTintColor(a.tintColor);
+}
+
+UINavigationBar::Appearance& UINavigationBar::appearance() {
+    static Appearance values;
+    return values;
+}
+
+void UINavigationBar::setItems(std::vector<UINavigationItemPtr> items) {
+    for (auto& i : items_)
+        i->onChange = nullptr;
+    items_ = std::move(items);
+    std::weak_ptr<UIView> weakSelf = weak_from_this();
+    for (auto& i : items_)
+        i->onChange = [weakSelf] {
+            if (auto s = weakSelf.lock()) static_cast<UINavigationBar&>(*s).reloadItems();
+        };
+    reloadItems();
+}
+
+std::shared_ptr<cw::TapTargetView> UINavigationBar::makeItemView(const UIBarButtonItemPtr& item) {
+    auto v = std::make_shared<cw::TapTargetView>();
+    if (item->customView()) {
+        v->addSubview(item->customView());
+        v->setFrame({0, 0, std::max<CGFloat>(item->customView()->frame().size.width, 30),
+                     std::max<CGFloat>(item->customView()->frame().size.height, 30)});
+    } else {
+        v->setTitle(item->displayTitle());
+        v->setImage(item->image());
+        TextAttributes attributes =
+            UIBarButtonItem::appearanceTitleTextAttributes(UIBarItemState::normal, {"UINavigationBar"});
+        attributes.merge(
+            item->titleTextAttributes(item->isEnabled() ? UIBarItemState::normal : UIBarItemState::disabled));
+        v->titleLabel()->setFont(attributes.font.value_or(item->style() == UIBarButtonItemStyle::done
+                                                              ? UIFont::boldSystemFont(17)
+                                                              : UIFont::systemFont(17)));
+        v->titleLabel()->setTextColor(
+            attributes.foregroundColor.value_or(item->tintColor.value_or(tintColor())));
+        v->setTitle(item->displayTitle());
+        if (item->tintColor) v->setTintColor(item->tintColor);
+        v->setFrame({0, 0, std::max<CGFloat>(v->sizeThatFits({}).width, 30), kHeight});
+    }
+    v->isEnabled = item->isEnabled();
+    v->setAccessibilityIdentifier(item->accessibilityIdentifier);
+    std::weak_ptr<UIBarButtonItem> weakItem = item;
+    v->onTap = [weakItem] {
+        if (auto i = weakItem.lock()) i->sendAction();
+    };
+    return v;
+}
+
+void UINavigationBar::reloadItems() {
+    if (reloading_) return;
+    reloading_ = true;
+    for (auto& v : itemViews_)
+        v->removeFromSuperview();
+    itemViews_.clear();
+    auto top = topItem();
+    if (top) {
+        // Title.
+        if (top->titleView) {
+            itemViews_.push_back(top->titleView);
+        } else if (top->title) {
+            auto label = std::make_shared<UILabel>();
+            label->setText(top->title);
+            label->setFont(
+                titleTextAttributes.font.value_or(UIFont::systemFont(17, UIFont::Weight::semibold)));
+            label->setTextColor(titleTextAttributes.foregroundColor.value_or(UIColor::blackColor()));
+            label->setAccessibilityIdentifier("NavigationBarTitle");
+            label->sizeToFit();
+            itemViews_.push_back(label);
+        } else {
+            itemViews_.push_back(std::make_shared<UIView>());
+        }
+        // Back button.
+        const bool hasLeft = !top->leftBarButtonItems().empty();
+        if (items_.size() > 1 && !top->hidesBackButton && (!hasLeft || top->leftItemsSupplementBackButton)) {
+            auto back = std::make_shared<cw::TapTargetView>();
+            const std::string text = backTitleFor(*items_[items_.size() - 2]);
+            if (backIndicatorImage) {
+                back->setImage(
+                    imageWithRenderingMode(backIndicatorImage, UIImageRenderingMode::alwaysTemplate));
+                back->setTitle(text);
+            } else {
+                back->setTitle("\u2039" + std::string(text.empty() ? "" : " " + text));
+            }
+            back->titleLabel()->setFont(UIFont::systemFont(17));
+            back->titleLabel()->setTextColor(tintColor());
+            back->setTitle(back->titleLabel()->text());
+            back->setAccessibilityIdentifier("BackButton");
+            back->setFrame({0, 0, std::max<CGFloat>(back->sizeThatFits({}).width, 30), kHeight});
+            std::weak_ptr<UIView> weakSelf = weak_from_this();
+            back->onTap = [weakSelf] {
+                if (auto s = weakSelf.lock()) {
+                    auto& bar = static_cast<UINavigationBar&>(*s);
+                    if (bar.onBack) bar.onBack();
+                }
+            };
+            back->setTag(1);
+            itemViews_.push_back(back);
+        }
+        for (auto& item : top->leftBarButtonItems()) {
+            auto v = makeItemView(item);
+            v->setTag(1);
+            itemViews_.push_back(v);
+        }
+        for (auto& item : top->rightBarButtonItems()) {
+            auto v = makeItemView(item);
+            v->setTag(2);
+            itemViews_.push_back(v);
+        }
+    }
+    for (auto& v : itemViews_)
+        addSubview(v);
+    reloading_ = false;
+    setNeedsLayout();
+}
+
+void UINavigationBar::layoutSubviews() {
+    UIView::layoutSubviews();
+    const CGRect b = bounds();
+    background_->setFrame({0, 0, b.size.width, b.size.height});
+    background_->setBackgroundColor(
+        barTintColor.value_or(isTranslucent ? UIColor::withWhite(0.97, 0.94) : UIColor::withWhite(0.97, 1)));
+    hairline_->setFrame({0, b.size.height, b.size.width, 0.5});
+    hairline_->setHidden(shadowImage != nullptr);
+    const CGFloat top = b.size.height - kHeight;
+    CGFloat left = 8, right = b.size.width - 8;
+    std::shared_ptr<UIView> title;
+    for (auto& v : itemViews_) {
+        const CGSize s = v->frame().size;
+        if (v->tag() == 1) {
+            v->setFrame({left, top + (kHeight - s.height) / 2, s.width, s.height});
+            left += s.width + 8;
+        } else if (v->tag() == 2) {
+            right -= s.width;
+            v->setFrame({right, top + (kHeight - s.height) / 2, s.width, s.height});
+            right -= 8;
+        } else {
+            title = v;
+        }
+    }
+    if (title) {
+        CGSize s = title->frame().size;
+        const CGFloat room =
+            std::max<CGFloat>(0, std::min(b.size.width / 2 - left, right - b.size.width / 2) * 2);
+        s.width = std::min(s.width, room);
+        title->setFrame({(b.size.width - s.width) / 2, top + (kHeight - s.height) / 2, s.width, s.height});
+    }
+}
+
+// --- The controller ----------------------------------------------------------------------------
+
+UINavigationController::UINavigationController() = default;
+
+UINavigationController::UINavigationController(const UIViewControllerPtr& root) {
+    if (root) pendingRoot_ = root;
+}
+
+std::shared_ptr<UINavigationController> UINavigationController::withRoot(const UIViewControllerPtr& root) {
+    auto nav = std::make_shared<UINavigationController>();
+    if (root) nav->setViewControllers({root}, false);
+    return nav;
+}
+
+const std::shared_ptr<UINavigationBar>& UINavigationController::navigationBar() {
+    if (!bar_) {
+        bar_ = std::make_shared<UINavigationBar>();
+        std::weak_ptr<UIViewController> weakSelf = weak_from_this();
+        bar_->onBack = [weakSelf] {
+            if (auto s = weakSelf.lock()) static_cast<UINavigationController&>(*s).popViewController(true);
+        };
+    }
+    return bar_;
+}
+
+void UINavigationController::loadView() {
+    auto v = std::make_shared<NavigationContainerView>(UIScreen::main().bounds());
+    v->controller = std::static_pointer_cast<UINavigationController>(shared_from_this());
+    v->setBackgroundColor(UIColor::whiteColor());
+    v->addSubview(navigationBar());
+    setView(v);
+    if (pendingRoot_) {
+        auto root = std::move(pendingRoot_);
+        pendingRoot_ = nullptr;
+        setViewControllers({root}, false);
+    }
+    if (auto top = topViewController()) install(top);
+    updateBar();
+}
+
+UIViewControllerPtr UINavigationController::visibleViewController() const {
+    if (auto p = presentedViewController()) return p;
+    return topViewController();
+}
+
+void UINavigationController::install(const UIViewControllerPtr& controller) {
+    auto container = viewIfLoaded();
+    if (!container) return;
+    auto v = controller->view();
+    v->setTranslatesAutoresizingMaskIntoConstraints(true);
+    v->setHidden(false);
+    container->insertSubviewBelow(v, navigationBar());
+    controller->setBarInsets(barInsetsForChild(*controller));
+    container->setNeedsLayout();
+}
+
+UIEdgeInsets UINavigationController::barInsetsForChild(const UIViewController&) const {
+    UIEdgeInsets insets = barInsets();
+    if (!barHidden_ && bar_ && bar_->isTranslucent)
+        insets.top += UINavigationBar::kHeight;
+    else if (!barHidden_)
+        insets.top = 0;
+    return insets;
+}
+
+void UINavigationController::layoutContent() {
+    auto container = viewIfLoaded();
+    if (!container) return;
+    const CGRect b = container->bounds();
+    const CGFloat statusTop = barInsets().top;
+    auto& bar = navigationBar();
+    bar->statusBarInset = statusTop;
+    bar->setHidden(barHidden_);
+    bar->setFrame({0, 0, b.size.width, statusTop + UINavigationBar::kHeight});
+    container->bringSubviewToFront(bar);
+    const CGFloat contentTop =
+        (!barHidden_ && !bar->isTranslucent) ? statusTop + UINavigationBar::kHeight : 0;
+    for (const auto& c : stack_) {
+        auto v = c->viewIfLoaded();
+        if (v && v->superviewPointer() == container.get())
+            v->setFrame({0, contentTop, b.size.width, b.size.height - contentTop});
+    }
+}
+
+void UINavigationController::updateBar() {
+    std::vector<UINavigationItemPtr> items;
+    for (auto& c : stack_)
+        items.push_back(c->navigationItem());
+    navigationBar()->setItems(std::move(items));
+    for (auto& c : stack_)
+        c->setBarInsets(barInsetsForChild(*c));
+    if (auto v = viewIfLoaded()) v->setNeedsLayout();
+}
+
+void UINavigationController::setNavigationBarHidden(bool hidden, bool) {
+    if (barHidden_ == hidden) return;
+    barHidden_ = hidden;
+    for (auto& c : stack_)
+        c->setBarInsets(barInsetsForChild(*c));
+    if (auto v = viewIfLoaded()) v->setNeedsLayout();
+}
+
+void UINavigationController::show(const UIViewControllerPtr& controller, const std::any&) {
+    pushViewController(controller, true);
+}
+
+void UINavigationController::runOrQueue(std::function<void()> op) {
+    if (transitioning_) {
+        queued_.push_back(std::move(op));
+        return;
+    }
+    op();
+}
+
+void UINavigationController::finishTransition() {
+    transitioning_ = false;
+    while (!transitioning_ && !queued_.empty()) {
+        auto op = std::move(queued_.front());
+        queued_.pop_front();
+        op();
+    }
+}
+
+void UINavigationController::transition(const UIViewControllerPtr& from,
+                                        std::vector<UIViewControllerPtr> removed,
+                                        std::vector<UIViewControllerPtr> added, bool animated) {
+    auto self = std::static_pointer_cast<UINavigationController>(shared_from_this());
+    auto to = topViewController();
+    for (auto& c : removed)
+        c->willMoveToParentViewController(nullptr);
+    for (auto& c : added)
+        addChildViewController(c);
+    updateBar();
+    const bool visible = onScreen() && isViewLoaded();
+    if (!visible || from == to) {
+        if (auto v = from ? from->viewIfLoaded() : nullptr; v && from != to) v->removeFromSuperview();
+        if (isViewLoaded() && to) install(to);
+        for (auto& c : removed)
+            c->removeFromParentViewController();
+        for (auto& c : added)
+            c->didMoveToParentViewController(self);
+        return;
+    }
+    transitioning_ = true;
+    if (to) install(to);
+    if (from) from->beginAppearanceTransition(false, animated);
+    if (to) to->beginAppearanceTransition(true, animated);
+    if (auto d = delegate()) d->willShow(*self, to, animated);
+    lastShown_ = to;
+    view()->layoutIfNeeded();
+    cw::runTransition(animated, [self, from, to, removed, added, animated] {
+        if (from) {
+            if (auto v = from->viewIfLoaded(); v && v->superviewPointer() == self->viewIfLoaded().get())
+                v->removeFromSuperview();
+            from->endAppearanceTransition();
+        }
+        if (to) to->endAppearanceTransition();
+        for (auto& c : removed)
+            c->removeFromParentViewController();
+        for (auto& c : added)
+            c->didMoveToParentViewController(self);
+        if (auto d = self->delegate()) d->didShow(*self, to, animated);
+        self->finishTransition();
+    });
+}
+
+void UINavigationController::pushViewController(const UIViewControllerPtr& controller, bool animated) {
+    if (!controller) return;
+    runOrQueue([this, controller, animated] {
+        if (std::find(stack_.begin(), stack_.end(), controller) != stack_.end() ||
+            controller->parentViewController()) {
+            cw::consoleLog("Pushing the same view controller instance (" + controller->description() +
+                           ") more than once is not supported");
+            return;
+        }
+        if (pendingRoot_) view();
+        auto from = topViewController();
+        stack_.push_back(controller);
+        transition(from, {}, {controller}, animated);
+    });
+}
+
+UIViewControllerPtr UINavigationController::popViewController(bool animated) {
+    if (stack_.size() < 2) return nullptr;
+    auto popped = stack_.back();
+    runOrQueue([this, animated] {
+        if (stack_.size() < 2) return;
+        auto from = stack_.back();
+        stack_.pop_back();
+        transition(from, {from}, {}, animated);
+    });
+    return popped;
+}
+
+std::vector<UIViewControllerPtr>
+UINavigationController::popToViewController(const UIViewControllerPtr& controller, bool animated) {
+    auto it = std::find(stack_.begin(), stack_.end(), controller);
+    if (it == stack_.end()) return {};
+    std::vector<UIViewControllerPtr> popped(it + 1, stack_.end());
+    if (popped.empty()) return {};
+    runOrQueue([this, controller, animated] {
+        auto pos = std::find(stack_.begin(), stack_.end(), controller);
+        if (pos == stack_.end() || pos + 1 == stack_.end()) return;
+        std::vector<UIViewControllerPtr> removed(pos + 1, stack_.end());
+        auto from = stack_.back();
+        stack_.erase(pos + 1, stack_.end());
+        transition(from, removed, {}, animated);
+    });
+    return popped;
+}
+
+std::vector<UIViewControllerPtr> UINavigationController::popToRootViewController(bool animated) {
+    if (stack_.empty()) return {};
+    return popToViewController(stack_.front(), animated);
+}
+
+void UINavigationController::setViewControllers(std::vector<UIViewControllerPtr> controllers, bool animated) {
+    runOrQueue([this, controllers = std::move(controllers), animated] {
+        auto from = topViewController();
+        std::vector<UIViewControllerPtr> removed, added;
+        for (auto& c : stack_)
+            if (std::find(controllers.begin(), controllers.end(), c) == controllers.end())
+                removed.push_back(c);
+        for (auto& c : controllers)
+            if (std::find(stack_.begin(), stack_.end(), c) == stack_.end()) added.push_back(c);
+        stack_ = controllers;
+        transition(from, removed, added, animated);
+    });
+}
+
+void UINavigationController::viewWillAppear(bool animated) {
+    UIViewController::viewWillAppear(animated);
+    auto top = topViewController();
+    if (!top) return;
+    install(top);
+    top->beginAppearanceTransition(true, animated);
+    if (lastShown_.lock() != top) {
+        lastShown_ = top;
+        pendingDidShow_ = true;
+        if (auto d = delegate()) d->willShow(*this, top, animated);
+    }
+}
+
+void UINavigationController::viewDidAppear(bool animated) {
+    UIViewController::viewDidAppear(animated);
+    auto top = topViewController();
+    if (top) top->endAppearanceTransition();
+    if (pendingDidShow_ && top) {
+        pendingDidShow_ = false;
+        if (auto d = delegate()) d->didShow(*this, top, animated);
+    }
+}
+
+void UINavigationController::viewWillDisappear(bool animated) {
+    UIViewController::viewWillDisappear(animated);
+    if (auto top = topViewController()) top->beginAppearanceTransition(false, animated);
+}
+
+void UINavigationController::viewDidDisappear(bool animated) {
+    UIViewController::viewDidDisappear(animated);
+    if (auto top = topViewController()) top->endAppearanceTransition();
+}
+
+UIStatusBarStyle UINavigationController::preferredStatusBarStyle() const {
+    if (auto top = topViewController()) return top->preferredStatusBarStyle();
+    return UIStatusBarStyle::default_;
+}
+
+bool UINavigationController::shouldAutorotate() const {
+    if (auto top = topViewController()) return top->shouldAutorotate();
+    return true;
+}

@@ -1,0 +1,138 @@
+#pragma once
+
+// A stack of controllers under a navigation bar: push, pop, pop to one or to the root, set the
+// whole stack, animated or not, with the appearance calls on both controllers and the delegate's
+// willShow/didShow (also for the root when the stack first appears). A transition asked for while
+// another runs waits for it.
+
+#include "uikit/controllers/TapTargetView.h"
+#include "uikit/controllers/UIViewController.h"
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class UINavigationController;
+
+class UINavigationControllerDelegate {
+public:
+    virtual ~UINavigationControllerDelegate() = default;
+    virtual void willShow(UINavigationController&, const UIViewControllerPtr&, bool /*animated*/) {}
+    virtual void didShow(UINavigationController&, const UIViewControllerPtr&, bool /*animated*/) {}
+};
+
+class UINavigationBar : public UIView {
+public:
+    UINavigationBar();
+    std::string className() const override { return "UINavigationBar"; }
+
+    // The items of the stack, bottom first; the last is shown.
+    void setItems(std::vector<UINavigationItemPtr> items);
+    const std::vector<UINavigationItemPtr>& items() const { return items_; }
+    UINavigationItemPtr topItem() const { return items_.empty() ? nullptr : items_.back(); }
+
+    bool isTranslucent = true;
+    std::optional<UIColor> barTintColor;
+    // Font and colour of the title.
+    TextAttributes titleTextAttributes;
+    std::shared_ptr<UIImage> backIndicatorImage;
+    std::shared_ptr<UIImage> backIndicatorTransitionMaskImage;
+    std::shared_ptr<UIImage> shadowImage;
+    std::shared_ptr<UIImage> backgroundImage;
+    // The height of the status bar the bar's background reaches up under.
+    CGFloat statusBarInset = 20;
+    static constexpr CGFloat kHeight = 44;
+
+    // Run when the back button is tapped (the navigation controller pops).
+    std::function<void()> onBack;
+
+    // The shared style new bars take.
+    struct Appearance {
+        std::optional<UIColor> tintColor;
+        std::optional<UIColor> barTintColor;
+        TextAttributes titleTextAttributes;
+        std::shared_ptr<UIImage> backIndicatorImage;
+    };
+    static Appearance& appearance();
+
+    // Rebuilds the buttons and title from the items.
+    void reloadItems();
+    void layoutSubviews() override;
+    void tintColorDidChange() override { reloadItems(); }
+
+private:
+    std::shared_ptr<cw::TapTargetView> makeItemView(const UIBarButtonItemPtr& item);
+
+    std::vector<UINavigationItemPtr> items_;
+    std::shared_ptr<UIView> background_;
+    std::shared_ptr<UIView> hairline_;
+    std::vector<std::shared_ptr<UIView>> itemViews_;
+    bool reloading_ = false;
+};
+
+class UINavigationController : public UIViewController {
+public:
+    UINavigationController();
+    explicit UINavigationController(const UIViewControllerPtr& root);
+
+    // Sets the root of a controller made without one (controllers are shared objects, so the
+    // root is added once the navigation controller exists).
+    static std::shared_ptr<UINavigationController> withRoot(const UIViewControllerPtr& root);
+
+    const std::vector<UIViewControllerPtr>& viewControllers() const { return stack_; }
+    void setViewControllers(std::vector<UIViewControllerPtr> controllers, bool animated = false);
+    UIViewControllerPtr topViewController() const { return stack_.empty() ? nullptr : stack_.back(); }
+    // The top controller, or what it presents.
+    UIViewControllerPtr visibleViewController() const;
+
+    void pushViewController(const UIViewControllerPtr& controller, bool animated);
+    UIViewControllerPtr popViewController(bool animated);
+    std::vector<UIViewControllerPtr> popToViewController(const UIViewControllerPtr& controller,
+                                                         bool animated);
+    std::vector<UIViewControllerPtr> popToRootViewController(bool animated);
+
+    std::shared_ptr<UINavigationControllerDelegate> delegate() const { return delegate_.lock(); }
+    void setDelegate(const std::shared_ptr<UINavigationControllerDelegate>& delegate) {
+        delegate_ = delegate;
+    }
+
+    const std::shared_ptr<UINavigationBar>& navigationBar();
+    bool isNavigationBarHidden() const { return barHidden_; }
+    void setNavigationBarHidden(bool hidden, bool animated = false);
+
+    void show(const UIViewControllerPtr& controller, const std::any& sender = {}) override;
+
+    void loadView() override;
+    void viewWillAppear(bool animated) override;
+    void viewDidAppear(bool animated) override;
+    void viewWillDisappear(bool animated) override;
+    void viewDidDisappear(bool animated) override;
+    std::vector<UIViewControllerPtr> childrenForAppearanceForwarding() const override { return {}; }
+    UIEdgeInsets barInsetsForChild(const UIViewController& child) const override;
+    UIStatusBarStyle preferredStatusBarStyle() const override;
+    bool shouldAutorotate() const override;
+
+    // Frames of the bar and the shown controller's view (the container view calls this).
+    void layoutContent();
+    bool isInTransition() const { return transitioning_; }
+
+private:
+    void transition(const UIViewControllerPtr& from, std::vector<UIViewControllerPtr> removed,
+                    std::vector<UIViewControllerPtr> added, bool animated);
+    void runOrQueue(std::function<void()> op);
+    void finishTransition();
+    void updateBar();
+    void install(const UIViewControllerPtr& controller);
+    bool onScreen() const { return isAppearingOrAppeared(); }
+
+    std::vector<UIViewControllerPtr> stack_;
+    std::weak_ptr<UINavigationControllerDelegate> delegate_;
+    std::shared_ptr<UINavigationBar> bar_;
+    bool barHidden_ = false;
+    bool transitioning_ = false;
+    std::deque<std::function<void()>> queued_;
+    std::weak_ptr<UIViewController> lastShown_;
+    bool pendingDidShow_ = false;
+    UIViewControllerPtr pendingRoot_;
+};

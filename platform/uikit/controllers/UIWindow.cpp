@@ -1,0 +1,79 @@
+#include "uikit/controllers/UIWindow.h"
+
+#include "uikit/controllers/UIApplication.h"
+#include "uikit/controllers/UIScreen.h"
+
+UIWindow::UIWindow() : UIWindow(UIScreen::main().bounds()) {}
+
+UIWindow::UIWindow(const CGRect& frame) : UIView(frame) {
+    setHidden(true);
+}
+
+UIWindow::~UIWindow() {
+    UIApplication::shared().removeWindow(this);
+}
+
+void UIWindow::setRootViewController(const UIViewControllerPtr& controller) {
+    if (root_ == controller) return;
+    auto old = root_;
+    root_ = controller;
+    if (old) {
+        if (visible_) old->beginAppearanceTransition(false, false);
+        if (auto v = old->viewIfLoaded(); v && v->superviewPointer() == this) v->removeFromSuperview();
+        if (visible_) old->endAppearanceTransition();
+    }
+    if (!controller) return;
+    auto v = controller->view();
+    v->setTranslatesAutoresizingMaskIntoConstraints(true);
+    v->setFrame(bounds());
+    v->setHidden(false);
+    insertSubview(v, 0);
+    const CGFloat top = controller->prefersStatusBarHidden() ? 0 : UIScreen::main().statusBarHeight();
+    controller->setBarInsets({top, 0, 0, 0});
+    if (visible_) {
+        controller->beginAppearanceTransition(true, false);
+        controller->endAppearanceTransition();
+    }
+    setNeedsLayout();
+}
+
+void UIWindow::makeKeyAndVisible() {
+    makeKey();
+    setHidden(false);
+    if (!visible_) {
+        visible_ = true;
+        if (root_) {
+            root_->beginAppearanceTransition(true, false);
+            root_->endAppearanceTransition();
+        }
+    }
+    layoutIfNeeded();
+}
+
+void UIWindow::makeKey() {
+    auto self = std::static_pointer_cast<UIWindow>(shared_from_this());
+    UIApplication::shared().addWindow(self);
+    UIApplication::shared().setKeyWindow(self);
+}
+
+bool UIWindow::isKeyWindow() const {
+    return UIApplication::shared().keyWindow().get() == this;
+}
+
+UIViewControllerPtr UIWindow::topmostPresentedViewController() const {
+    UIViewControllerPtr c = root_;
+    while (c && c->presentedViewController())
+        c = c->presentedViewController();
+    return c;
+}
+
+void UIWindow::layoutSubviews() {
+    UIView::layoutSubviews();
+    if (root_) {
+        if (auto v = root_->viewIfLoaded(); v && v->superviewPointer() == this) v->setFrame(bounds());
+    }
+}
+
+UIResponder* UIWindow::nextResponder() const {
+    return nullptr;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+// The window: the view at the root of everything the screen shows. It holds the root view
+// controller, whose view fills it, and the views of presented controllers above that.
+
+#include "uikit/controllers/UIViewController.h"
+#include "uikit/view/UIView.h"
+
+#include <memory>
+
+class UIWindow : public UIView {
+public:
+    UIWindow();
+    explicit UIWindow(const CGRect& frame);
+    ~UIWindow() override;
+
+    std::string className() const override { return "UIWindow"; }
+
+    const UIViewControllerPtr& rootViewController() const { return root_; }
+    // Installs the controller's view as the window's content; when the window is visible the old
+    // root disappears and the new one appears.
+    void setRootViewController(const UIViewControllerPtr& controller);
+
+    // Shows the window and makes it the application's key window.
+    void makeKeyAndVisible();
+    void makeKey();
+    bool isKeyWindow() const;
+    bool isVisible() const { return visible_; }
+    CGFloat windowLevel = 0;
+
+    // Every controller whose view is shown, from the root up through the presented ones.
+    UIViewControllerPtr topmostPresentedViewController() const;
+
+    void layoutSubviews() override;
+    UIResponder* nextResponder() const override;
+
+private:
+    UIViewControllerPtr root_;
+    bool visible_ = false;
+};
+
+using UIWindowPtr = std::shared_ptr<UIWindow>;

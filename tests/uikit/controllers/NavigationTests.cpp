@@ -1,0 +1,118 @@
+#include "ControllerTestSupport.h"
+
+#include "uikit/controllers/UIAlertController.h"
+
+using ::testing::ElementsAre;
+
+TEST_F(ControllerTest, NavigationDelegateHearsOfTheRootWhenTheStackFirstAppears) {
+    auto a = make("A");
+    auto nav = UINavigationController::withRoot(a);
+    auto delegate = std::make_shared<RecordingNavigationDelegate>(log);
+    nav->setDelegate(delegate);
+    clearLog();
+    window->setRootViewController(nav);
+    EXPECT_THAT(*log, ElementsAre("A.viewDidLoad")) << "installing the stack loads its top";
+    clearLog();
+    window->makeKeyAndVisible();
+    settle();
+    EXPECT_THAT(*log, ElementsAre("A.viewWillAppear", "nav.willShow A", "A.viewDidAppear", "nav.didShow A"));
+    EXPECT_TRUE(a->isAppeared());
+}
+
+TEST_F(ControllerTest, PushAndPopCallBothControllersInThePlatformsOrder) {
+    auto a = make("A");
+    auto nav = UINavigationController::withRoot(a);
+    auto delegate = std::make_shared<RecordingNavigationDelegate>(log);
+    nav->setDelegate(delegate);
+    window->setRootViewController(nav);
+    window->makeKeyAndVisible();
+    settle();
+    clearLog();
+
+    auto b = make("B");
+    nav->pushViewController(b, true);
+    EXPECT_THAT(*log, ElementsAre("B.willMoveToParent", "B.viewDidLoad", "A.viewWillDisappear",
+                                  "B.viewWillAppear", "nav.willShow B"));
+    EXPECT_EQ(b->navigationController(), nav);
+    clearLog();
+    settle();
+    EXPECT_THAT(*log,
+                ElementsAre("A.viewDidDisappear", "B.viewDidAppear", "B.didMoveToParent", "nav.didShow B"));
+    EXPECT_EQ(nav->topViewController(), b);
+    EXPECT_FALSE(a->viewIfLoaded()->superview()) << "the covered screen leaves the hierarchy";
+
+    clearLog();
+    EXPECT_EQ(nav->popViewController(true), b);
+    settle();
+    EXPECT_THAT(*log,
+                ElementsAre("B.willMoveToNil", "B.viewWillDisappear", "A.viewWillAppear", "nav.willShow A",
+                            "B.viewDidDisappear", "A.viewDidAppear", "B.didMoveToNil", "nav.didShow A"));
+    EXPECT_EQ(nav->viewControllers().size(), 1u);
+    EXPECT_EQ(b->parentViewController(), nullptr);
+    EXPECT_EQ(nav->popViewController(true), nullptr) << "the root stays";
+}
+
+TEST_F(ControllerTest, PopToRootSkipsTheMiddleAndPushesWaitForARunningTransition) {
+    auto a = make("A"), b = make("B"), c = make("C");
+    auto nav = UINavigationController::withRoot(a);
+    window->setRootViewController(nav);
+    window->makeKeyAndVisible();
+    nav->pushViewController(b, true);
+    nav->pushViewController(c, true); // waits for the first push
+    EXPECT_EQ(nav->viewControllers().size(), 2u);
+    settle();
+    ASSERT_EQ(nav->viewControllers().size(), 3u);
+    clearLog();
+    auto popped = nav->popToRootViewController(false);
+    EXPECT_EQ(popped.size(), 2u);
+    EXPECT_THAT(*log,
+                ElementsAre("B.willMoveToNil", "C.willMoveToNil", "C.viewWillDisappear", "A.viewWillAppear",
+                            "C.viewDidDisappear", "A.viewDidAppear", "B.didMoveToNil", "C.didMoveToNil"));
+}
+
+TEST_F(ControllerTest, BackButtonShowsThePreviousTitleAndPops) {
+    auto a = make("A");
+    a->setTitle("Inbox");
+    auto b = make("B");
+    auto nav = UINavigationController::withRoot(a);
+    window->setRootViewController(nav);
+    window->makeKeyAndVisible();
+    nav->pushViewController(b, false);
+    window->layoutIfNeeded();
+    std::shared_ptr<cw::TapTargetView> back;
+    for (auto& v : nav->navigationBar()->subviews())
+        if (v->accessibilityIdentifier() == "BackButton")
+            back = std::dynamic_pointer_cast<cw::TapTargetView>(v);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->titleLabel()->text().value_or(""), "\u2039 Inbox");
+    a->navigationItem()->backBarButtonItem =
+        std::make_shared<UIBarButtonItem>("", UIBarButtonItemStyle::plain);
+    nav->navigationBar()->reloadItems();
+    back.reset();
+    for (auto& v : nav->navigationBar()->subviews())
+        if (v->accessibilityIdentifier() == "BackButton")
+            back = std::dynamic_pointer_cast<cw::TapTargetView>(v);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->titleLabel()->text().value_or(""), "\u2039") << "an empty back title leaves the arrow";
+    back->activate();
+    settle();
+    EXPECT_EQ(nav->topViewController(), a);
+}
+
+TEST_F(ControllerTest, TopLayoutGuideFollowsTheBars) {
+    auto a = make("A");
+    auto nav = UINavigationController::withRoot(a);
+    window->setRootViewController(nav);
+    window->makeKeyAndVisible();
+    EXPECT_EQ(a->topLayoutGuide()->length(), 64);
+    EXPECT_EQ(a->view()->safeAreaInsets().top, 64);
+    nav->setNavigationBarHidden(true);
+    EXPECT_EQ(a->topLayoutGuide()->length(), 20);
+    nav->setNavigationBarHidden(false);
+    nav->navigationBar()->isTranslucent = false;
+    nav->setNavigationBarHidden(true);
+    nav->setNavigationBarHidden(false);
+    window->layoutIfNeeded();
+    EXPECT_EQ(a->topLayoutGuide()->length(), 0) << "an opaque bar puts the content below it";
+    EXPECT_EQ(a->view()->frame().origin.y, 64);
+}
