@@ -1,0 +1,259 @@
+#include "ServiceFixture.h"
+
+#include "Services/BaseHTTPService.h"
+#include "Services/RetryService.h"
+#include "foundation/device/UIDevice.h"
+#include "foundation/dispatch/RunLoop.h"
+#include "net/AFURLResponseSerialization.h"
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace cw::servicetest {
+namespace {
+
+using Task = BaseHTTPService::Task;
+using HTTPClientTest = ServiceTest;
+
+int statusOf(const Task& task) {
+    return task && task->response() ? task->response()->statusCode() : 0;
+}
+
+// A loopback port on which nothing listens.
+int refusedPort() {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), size);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+TEST_F(HTTPClientTest, SendsClientAndTokenHeadersBelowTheServicePath) {
+    signIn("access-1", "refresh-1");
+    BaseHTTPService service("invite");
+    std::optional<JSON> got;
+    int replies = 0;
+    service.get(
+        "check", JSON(nlohmann::json{{"email", "a@b.org"}}), nullptr,
+        [&](const Task&, const std::optional<JSON>& reply) { got = reply, ++replies; }, nullptr);
+    service.post(
+        "", JSON(nlohmann::json{{"n", 1}}), [&](const Task&, const std::optional<JSON>&) { ++replies; },
+        nullptr);
+    runUntil([&] { return replies == 2; });
+
+    const auto sent = arrivals();
+    ASSERT_EQ(sent.size(), 2u);
+    const Arrival& get = sent[0].method == "GET" ? sent[0] : sent[1];
+    const Arrival& post = sent[0].method == "GET" ? sent[1] : sent[0];
+    EXPECT_EQ(get.path, "/m/api/invite/check");
+    EXPECT_EQ(post.path, "/m/api/invite/");
+    EXPECT_EQ(post.json()["n"].intValue(), 1);
+    ASSERT_TRUE(got);
+    EXPECT_TRUE(got->dictionary());
+    for (const Arrival& arrival : sent) {
+        EXPECT_EQ(arrival.header("Accept"), "application/json");
+        EXPECT_EQ(arrival.header("X-Client-OS"), UIDevice::current().systemVersion());
+        EXPECT_EQ(arrival.header("X-Client-Model"), UIDevice::current().model());
+        EXPECT_EQ(arrival.header("X-Client"), UIDevice::current().systemName());
+        EXPECT_EQ(arrival.header("X-App-Version"), "2.1.14");
+        EXPECT_EQ(arrival.header("X-Access-Token"), "access-1");
+        EXPECT_EQ(arrival.header("X-Refresh-Token"), "refresh-1");
+    }
+}
+
+TEST_F(HTTPClientTest, NoVersionHeaderWithoutBuildAndNoTokenHeadersWithOneToken) {
+    writeBundle({{"CFBundleIdentifier", "org.cradleway.tests"}, {"CFBundleShortVersionString", "2.1"}});
+    AuthenticationContext::shared().setOAuthToken("only-access");
+    BaseHTTPService service("member");
+    bool done = false;
+    service.get(
+        "", JSON(), nullptr, [&](const Task&, const std::optional<JSON>&) { done = true; }, nullptr);
+    runUntil([&] { return done; });
+    const Arrival sent = arrivals().at(0);
+    EXPECT_EQ(sent.header("X-App-Version"), "<none>");
+    EXPECT_EQ(sent.header("X-Access-Token"), "<none>");
+    EXPECT_EQ(sent.header("X-Refresh-Token"), "<none>");
+    EXPECT_EQ(sent.header("X-Client"), UIDevice::current().systemName());
+}
+
+TEST_F(HTTPClientTest, ErrorStatusAndThrowingSuccessReachTheFailureCallback) {
+    setReply([](const Arrival& arrival, httplib::Response& response) {
+        if (arrival.path == "/m/api/baby/missing") response.status = 404;
+    });
+    BaseHTTPService service("baby");
+    std::vector<NSError> errors;
+    std::vector<Task> tasks;
+    auto failure = [&](const Task& task, const NSError& error) {
+        tasks.push_back(task), errors.push_back(error);
+    };
+    service.get("missing", JSON(), nullptr, nullptr, failure);
+    service.post(
+        "save", JSON(), [](const Task&, const std::optional<JSON>&) { throw RequestError::parseError(); },
+        failure);
+    runUntil([&] { return errors.size() == 2; });
+
+    const bool notFoundFirst = statusOf(tasks[0]) == 404;
+    const NSError& notFound = errors[notFoundFirst ? 0 : 1];
+    const NSError& thrown = errors[notFoundFirst ? 1 : 0];
+    EXPECT_EQ(statusOf(tasks[notFoundFirst ? 0 : 1]), 404);
+    ASSERT_NE(cw::failingResponseData(notFound), nullptr);
+    EXPECT_EQ(thrown.domain, "Cradleway.RequestError");
+    EXPECT_EQ(thrown.code, 3);
+    EXPECT_EQ(RequestError::fromErrorObject(thrown), RequestError::parseError());
+    EXPECT_NE(tasks[notFoundFirst ? 1 : 0], nullptr);
+    EXPECT_TRUE(arrivalsAt("/m/api/tokens/").empty());
+}
+
+TEST_F(HTTPClientTest, AuthDataAndImageAddresses) {
+    BaseHTTPService service("member");
+    EXPECT_TRUE(service.userAuthData().empty());
+    signIn("a", "r", 42);
+    EXPECT_EQ(service.userAuthData(), (std::map<std::string, std::string>{{"user_id", "42"}}));
+    signIn("a", "r", 42, 9071);
+    EXPECT_EQ(service.userAuthData(),
+              (std::map<std::string, std::string>{{"user_id", "42"}, {"security_code", "9071"}}));
+    EXPECT_EQ(service.userAuthDataJSON()["security_code"].string(), "9071");
+
+    auto image = BaseHTTPService::imageURL("uploads/baby one.png");
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->absoluteString(), base() + "/uploads/baby%20one.png");
+    EXPECT_EQ(BaseHTTPService::serverURL(), base() + "/m/api/");
+}
+
+// Replays: three refused requests of each kind share one refresh and are sent again with its tokens.
+TEST_F(HTTPClientTest, RefusedRequestsShareOneRefreshAndAreSentAgainWithNewTokens) {
+    signIn("old-access", "old-refresh");
+    holdRefresh();
+    setReply([](const Arrival& arrival, httplib::Response& response) {
+        if (arrival.path == "/m/api/tokens/")
+            response.set_content(R"({"access_token":"new-access","refresh_token":"new-refresh"})",
+                                 "application/json");
+        else if (arrival.header("X-Access-Token") != "new-access")
+            response.status = 401;
+    });
+    BaseHTTPService service("feed");
+    int successes = 0, failures = 0;
+    auto success = [&](const Task&, const std::optional<JSON>&) { ++successes; };
+    auto failure = [&](const Task&, const NSError&) { ++failures; };
+    service.get("a", JSON(), nullptr, success, failure);
+    service.post("b", JSON(nlohmann::json{{"n", 2}}), success, failure);
+    service.post(
+        "c", JSON(),
+        [](AFMultipartFormData& form) {
+            form.appendPartWithFileData({1, 2, 3}, "image_file", "photo.jpg", "image/jpeg");
+        },
+        nullptr, success, failure);
+    runUntil([] { return RetryService::shared().retryQueue().operationCount() == 3; });
+    EXPECT_EQ(successes + failures, 0);
+    releaseRefresh();
+    runUntil([&] { return successes == 3; });
+
+    EXPECT_EQ(failures, 0);
+    const auto refreshes = arrivalsAt("/m/api/tokens/");
+    ASSERT_EQ(refreshes.size(), 1u);
+    EXPECT_EQ(refreshes[0].method, "POST");
+    EXPECT_EQ(refreshes[0].header("X-Access-Token"), "old-access");
+    for (const char* path : {"/m/api/feed/a", "/m/api/feed/b", "/m/api/feed/c"}) {
+        const auto sent = arrivalsAt(path);
+        ASSERT_EQ(sent.size(), 2u) << path;
+        EXPECT_EQ(sent[1].header("X-Access-Token"), "new-access");
+        EXPECT_EQ(sent[1].header("X-Refresh-Token"), "new-refresh");
+    }
+    EXPECT_EQ(arrivalsAt("/m/api/feed/b")[1].json()["n"].intValue(), 2);
+    EXPECT_EQ(arrivalsAt("/m/api/feed/c")[1].partNames, std::vector<std::string>{"image_file"});
+    EXPECT_EQ(AuthenticationContext::shared().oAuthToken(), "new-access");
+}
+
+TEST_F(HTTPClientTest, ReplayRefusedAgainReachesItsCallerAndALaterRefusalRefreshesAgain) {
+    signIn("old-access", "old-refresh");
+    setReply([](const Arrival& arrival, httplib::Response& response) {
+        if (arrival.path == "/m/api/tokens/")
+            response.set_content(R"({"access_token":"x","refresh_token":"y"})", "application/json");
+        else
+            response.status = 401;
+    });
+    BaseHTTPService service("feed");
+    std::vector<int> statuses;
+    auto failure = [&](const Task& task, const NSError&) { statuses.push_back(statusOf(task)); };
+    service.get("a", JSON(), nullptr, nullptr, failure);
+    runUntil([&] { return statuses.size() == 1; });
+    EXPECT_EQ(statuses[0], 401);
+    EXPECT_EQ(arrivalsAt("/m/api/feed/a").size(), 2u);
+    EXPECT_EQ(arrivalsAt("/m/api/tokens/").size(), 1u);
+
+    service.get("a", JSON(), nullptr, nullptr, failure);
+    runUntil([&] { return statuses.size() == 2; });
+    EXPECT_EQ(arrivalsAt("/m/api/tokens/").size(), 2u);
+}
+
+TEST_F(HTTPClientTest, RefreshRefusedByTheServerLogsOutAndFailsParkedRequests) {
+    AuthenticationContext::shared().updateTokens(
+        JSON::parse(R"({"tokens":{"access_token":"old","refresh_token":"old-r"}})").value());
+    signIn("old", "old-r");
+    setReply([](const Arrival&, httplib::Response& response) { response.status = 401; });
+    BaseHTTPService service("feed");
+    std::vector<int> statuses;
+    service.get("a", JSON(), nullptr, nullptr,
+                [&](const Task& task, const NSError&) { statuses.push_back(statusOf(task)); });
+    runUntil([&] { return statuses.size() == 1; });
+
+    EXPECT_EQ(statuses[0], 401); // the original task
+    EXPECT_EQ(arrivalsAt("/m/api/feed/a").size(), 1u);
+    auto& session = AuthenticationContext::shared();
+    EXPECT_FALSE(session.oAuthToken());
+    EXPECT_FALSE(session.oAuthRefreshToken());
+    EXPECT_TRUE(session.user()); // logout keeps the member in memory
+    AuthenticationContext fresh;
+    fresh.loadTokens();
+    EXPECT_FALSE(fresh.oAuthToken());
+}
+
+TEST_F(HTTPClientTest, OutageParksTheRequestAndKeepsTheSession) {
+    writeBundle({{"CFBundleIdentifier", "org.cradleway.tests"},
+                 {"SERVER_URL", "http://127.0.0.1:" + std::to_string(refusedPort())}});
+    signIn("kept", "kept-r");
+    BaseHTTPService service("feed");
+    std::optional<NSError> failed;
+    Task failedTask;
+    service.get("a", JSON(), nullptr, nullptr,
+                [&](const Task& task, const NSError& error) { failedTask = task, failed = error; });
+    runUntil([&] { return failed.has_value(); });
+
+    EXPECT_EQ(failed->domain, NSURLErrorDomain);
+    EXPECT_EQ(statusOf(failedTask), 0);
+    EXPECT_EQ(RetryService::shared().refreshOperation()->originalRequest().url.find("/m/api/tokens/") !=
+                  std::string::npos,
+              true);
+    EXPECT_EQ(AuthenticationContext::shared().oAuthToken(), "kept");
+    EXPECT_EQ(AuthenticationContext::shared().oAuthRefreshToken(), "kept-r");
+}
+
+TEST_F(HTTPClientTest, ParkedReplaysRunInParkingOrderWithTheRefreshedTokens) {
+    setReply([](const Arrival&, httplib::Response& response) {
+        response.set_content(R"({"access_token":"n","refresh_token":"m"})", "application/json");
+    });
+    std::mutex mutex;
+    std::vector<std::pair<int, SessionTokens>> ran;
+    for (int i = 0; i < 3; ++i)
+        RetryService::shared().retry([&, i](const SessionTokens& tokens) {
+            std::lock_guard lock(mutex);
+            ran.emplace_back(i, tokens);
+        });
+    runUntil([&] {
+        std::lock_guard lock(mutex);
+        return ran.size() == 3;
+    });
+    std::lock_guard lock(mutex);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(ran[i].first, i);
+        EXPECT_EQ(ran[i].second, (SessionTokens{"n", "m"}));
+    }
+}
+
+} // namespace
+} // namespace cw::servicetest

@@ -1,0 +1,146 @@
+#include "ServiceFixture.h"
+
+#include "Extensions/UIColor+Palette.h"
+#include "foundation/defaults/UserDefaults.h"
+
+namespace cw::servicetest {
+namespace {
+
+using SessionTest = ServiceTest;
+
+JSON parse(const char* text) {
+    return JSON::parse(text).value();
+}
+
+nlohmann::json baby(int id, const char* gender) {
+    return {{"id", id},
+            {"full_name", "Baby " + std::to_string(id)},
+            {"birthday", "2026-01-02"},
+            {"expected_birthday", "2026-02-01"},
+            {"gender", gender}};
+}
+
+TEST_F(SessionTest, LoginIsStoredAndLoadedBackByANewSession) {
+    auto delegate = std::make_shared<RecordingSessionDelegate>();
+    auto& session = AuthenticationContext::shared();
+    session.setDelegate(delegate);
+    nlohmann::json reply = {
+        {"tokens", {{"access_token", "A"}, {"refresh_token", "R"}}},
+        {"user",
+         {{"id", 5},
+          {"email", "ada@example.org"},
+          {"full_name", "Ada"},
+          {"relationship", "Mother"},
+          {"security_code", 77}}},
+        {"babies", {baby(1, "Male"), baby(2, "Female"), {{"id", 3}}, baby(4, "Male"), baby(5, "Unknown")}}};
+    session.login(JSON(reply));
+    EXPECT_EQ(delegate->started, 1);
+    EXPECT_EQ(delegate->ended, 0);
+    const FilterSelection bookmarks({}, true, false, true, false);
+    session.saveFilterSelection(bookmarks);
+
+    UserDefaults::resetStandard(); // as a new launch would read it
+    AuthenticationContext fresh;
+    EXPECT_EQ(fresh.loadFilterSelection(), bookmarks);
+    fresh.loadTokens();
+    fresh.loadUser();
+    EXPECT_EQ(fresh.tokens(), (SessionTokens{"A", "R"}));
+    ASSERT_TRUE(fresh.user());
+    EXPECT_EQ(fresh.user()->id(), 5);
+    EXPECT_EQ(fresh.user()->code(), 77);
+    const auto babies = fresh.babies();
+    ASSERT_EQ(babies.size(), 4u); // the element without its required keys is dropped
+    const char* colours[] = {"#86C5F4", "#EFACE1", "#96D9EA", "#F2B1C3"};
+    for (std::size_t i = 0; i < babies.size(); ++i) {
+        ASSERT_TRUE(babies[i]->backgroundColor());
+        EXPECT_EQ(*babies[i]->backgroundColor(), UIColorWithHex(colours[i], 1.0)) << i;
+    }
+}
+
+TEST_F(SessionTest, ColoursKeepAlternatingBeyondFourBabiesOfAGroup) {
+    std::vector<std::shared_ptr<BabyData>> boys;
+    for (int i = 0; i < 6; ++i)
+        boys.push_back(std::make_shared<BabyData>("B", "", "", Gender::Male));
+    AuthenticationContext::shared().save(boys);
+    for (std::size_t i = 0; i < boys.size(); ++i)
+        EXPECT_EQ(*boys[i]->backgroundColor(), UIColorWithHex(i % 2 ? "#96D9EA" : "#86C5F4", 1.0)) << i;
+    EXPECT_EQ(AuthenticationContext::shared().babies().size(), 6u);
+}
+
+TEST_F(SessionTest, RepliesOfTheWrongShapeChangeNothing) {
+    auto delegate = std::make_shared<RecordingSessionDelegate>();
+    AuthenticationContext session;
+    session.setDelegate(delegate);
+    session.save(
+        std::vector<std::shared_ptr<BabyData>>{std::make_shared<BabyData>("B", "", "", Gender::Female)});
+
+    session.login(parse(R"([{"tokens":{"access_token":"A","refresh_token":"R"}}])"));
+    session.login(std::nullopt);
+    session.updateTokens(parse(R"({"tokens":{"access_token":"A"}})"));
+    session.updateTokens(parse(R"({"tokens":{"access_token":"A","refresh_token":7}})"));
+    EXPECT_EQ(session.tokens(), SessionTokens{});
+    // A member without tokens is stored, but no session starts; the babies stay without "babies".
+    session.login(parse(R"({"user":{"id":1,"email":"e","full_name":"F","relationship":"Father"}})"));
+    EXPECT_TRUE(session.user());
+    EXPECT_EQ(delegate->started, 0);
+    EXPECT_EQ(session.babies().size(), 1u);
+    session.setOAuthToken("held");
+    session.login(parse(R"({"babies":[]})"));
+    EXPECT_EQ(delegate->started, 1);
+    EXPECT_TRUE(session.babies().empty());
+}
+
+TEST_F(SessionTest, LogoutKeepsOnlyTheSignInKeys) {
+    auto& defaults = UserDefaults::standard();
+    auto& session = AuthenticationContext::shared();
+    session.login(parse(R"({"tokens":{"access_token":"A","refresh_token":"R"},
+        "user":{"id":1,"email":"e","full_name":"F","relationship":"Father"}})"));
+    session.setSelectedBabyId(3);
+    session.saveFilterSelection(FilterSelection({}, true, false, false, true));
+    defaults.setObject("ada@example.org", "usernameKey");
+    defaults.setObject("x", "question");
+
+    session.logout();
+    EXPECT_EQ(session.tokens(), SessionTokens{});
+    EXPECT_TRUE(session.user());
+    EXPECT_EQ(session.selectedBabyId(), 3);
+    const auto stored = defaults.persistentDomain();
+    EXPECT_EQ(stored.size(), 3u);
+    EXPECT_EQ(stored.at("touchIDKey"), PropertyListValue(false));
+    EXPECT_EQ(stored.at("usernameKey"), PropertyListValue("ada@example.org"));
+    EXPECT_EQ(stored.at("hasSeenTutorialKey"), PropertyListValue(true));
+    EXPECT_EQ(session.loadFilterSelection(), AuthenticationContext::defaultFilterSelection());
+
+    defaults.removeObjectForKey("usernameKey");
+    defaults.setBool(true, "touchIDKey");
+    session.logout();
+    EXPECT_FALSE(defaults.stringForKey("usernameKey"));
+    EXPECT_TRUE(defaults.boolForKey("touchIDKey"));
+}
+
+TEST_F(SessionTest, UnreadableStoredValuesCountAsAbsent) {
+    auto& defaults = UserDefaults::standard();
+    AuthenticationContext session;
+    defaults.setObject(Data{'n', 'o', 't'}, "filterSelectionKey");
+    defaults.setObject(NSKeyedArchiver::archivedDataWithRootObject(std::string("text")), "babyKey");
+    defaults.setObject(Data{}, "userKey");
+    defaults.setObject("only-access", "token");
+    EXPECT_EQ(session.loadFilterSelection(), FilterSelection({}, false, true, false, false));
+    EXPECT_TRUE(session.babies().empty());
+    session.setOAuthRefreshToken("kept");
+    session.loadTokens();
+    session.loadUser();
+    EXPECT_EQ(session.tokens(), (SessionTokens{"only-access", "kept"}));
+    EXPECT_FALSE(session.user());
+
+    // An archive whose baby list holds something else than integers is unreadable too.
+    const auto good =
+        NSKeyedArchiver::archivedDataWithRootObject(FilterSelection({4}, true, false, false, true));
+    std::string text(good.begin(), good.end());
+    text.replace(text.find("[4]"), 3, "[\"4\"]");
+    defaults.setObject(Data(text.begin(), text.end()), "filterSelectionKey");
+    EXPECT_EQ(session.loadFilterSelection(), AuthenticationContext::defaultFilterSelection());
+}
+
+} // namespace
+} // namespace cw::servicetest
