@@ -437,6 +437,27 @@ void UITableView::updateVisible() {
     const CGFloat width = tableWidth();
     std::map<ItemKey, Visible> next;
 
+    // What has left the view goes back to the queues first, so the rows coming in can reuse it.
+    {
+        const CGRect view = bounds();
+        for (auto it = visible_.begin(); it != visible_.end();) {
+            const auto& key = it->first;
+            CGRect r = CGRect::zero();
+            const bool known = key.section < static_cast<long>(sections_.size()) &&
+                               (key.kind != rowKind || key.row < sections_[key.section].rows);
+            if (known)
+                r = key.kind == rowKind      ? rectForRow(IndexPath(key.row, key.section))
+                    : key.kind == headerKind ? rectForHeaderInSection(key.section)
+                                             : rectForFooterInSection(key.section);
+            if (!known || r.maxY() <= view.minY() || r.minY() >= view.maxY() || r.size.height <= 0) {
+                recycle(key, it->second);
+                it = visible_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+
     // Rows measured as they come into view shift the rows below them: settle in a few passes.
     for (int pass = 0; pass < 4; ++pass) {
         const CGRect view = bounds();

@@ -1,0 +1,143 @@
+#pragma once
+
+// The on-screen keyboard. When a text input becomes the first responder the keyboard "shows": it
+// takes a fixed height for the screen (or its input view's height), with the input accessory view
+// docked above it, and the platform's notifications go out on the default centre with the begin
+// and end frames (screen coordinates), the animation duration and curve in their userInfo. The
+// did-notifications follow once the animation time has passed on the run loop's clock.
+//
+// Order: will-change-frame, will-show (or will-hide); then did-change-frame, did-show (did-hide).
+
+#include "foundation/dispatch/NotificationCenter.h"
+#include "uikit/view/UIView.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+inline const NotificationName UIKeyboardWillShowNotification = "UIKeyboardWillShowNotification";
+inline const NotificationName UIKeyboardDidShowNotification = "UIKeyboardDidShowNotification";
+inline const NotificationName UIKeyboardWillHideNotification = "UIKeyboardWillHideNotification";
+inline const NotificationName UIKeyboardDidHideNotification = "UIKeyboardDidHideNotification";
+inline const NotificationName UIKeyboardWillChangeFrameNotification = "UIKeyboardWillChangeFrameNotification";
+inline const NotificationName UIKeyboardDidChangeFrameNotification = "UIKeyboardDidChangeFrameNotification";
+// userInfo keys: frames are CGRect, the duration a double (seconds), the curve a long.
+inline const std::string UIKeyboardFrameBeginUserInfoKey = "UIKeyboardFrameBeginUserInfoKey";
+inline const std::string UIKeyboardFrameEndUserInfoKey = "UIKeyboardFrameEndUserInfoKey";
+inline const std::string UIKeyboardAnimationDurationUserInfoKey = "UIKeyboardAnimationDurationUserInfoKey";
+inline const std::string UIKeyboardAnimationCurveUserInfoKey = "UIKeyboardAnimationCurveUserInfoKey";
+inline const std::string UIKeyboardIsLocalUserInfoKey = "UIKeyboardIsLocalUserInfoKey";
+
+// What a responder that takes typed text offers the keyboard.
+class UIKeyInput {
+public:
+    virtual ~UIKeyInput() = default;
+    virtual bool hasText() const = 0;
+    virtual void insertText(const std::string& text) = 0;
+    virtual void deleteBackward() = 0;
+};
+
+enum class UIKeyboardType {
+    default_ = 0,
+    asciiCapable = 1,
+    numbersAndPunctuation = 2,
+    URL = 3,
+    numberPad = 4,
+    phonePad = 5,
+    namePhonePad = 6,
+    emailAddress = 7,
+    decimalPad = 8,
+    twitter = 9,
+    webSearch = 10,
+    asciiCapableNumberPad = 11
+};
+enum class UIReturnKeyType {
+    default_ = 0,
+    go = 1,
+    google = 2,
+    join = 3,
+    next = 4,
+    route = 5,
+    search = 6,
+    send = 7,
+    yahoo = 8,
+    done = 9,
+    emergencyCall = 10,
+    continue_ = 11
+};
+enum class UITextAutocorrectionType { default_ = 0, no = 1, yes = 2 };
+enum class UITextAutocapitalizationType { none = 0, words = 1, sentences = 2, allCharacters = 3 };
+enum class UITextSpellCheckingType { default_ = 0, no = 1, yes = 2 };
+enum class UIKeyboardAppearance { default_ = 0, dark = 1, light = 2 };
+
+// The keyboard settings of a text input.
+struct UITextInputTraits {
+    UIKeyboardType keyboardType = UIKeyboardType::default_;
+    UIReturnKeyType returnKeyType = UIReturnKeyType::default_;
+    UITextAutocorrectionType autocorrectionType = UITextAutocorrectionType::default_;
+    UITextAutocapitalizationType autocapitalizationType = UITextAutocapitalizationType::sentences;
+    UITextSpellCheckingType spellCheckingType = UITextSpellCheckingType::default_;
+    UIKeyboardAppearance keyboardAppearance = UIKeyboardAppearance::default_;
+    bool enablesReturnKeyAutomatically = false;
+    bool isSecureTextEntry = false;
+    std::string textContentType;
+};
+
+namespace cw {
+
+class Keyboard {
+public:
+    static Keyboard& shared();
+
+    // The screen the keyboard sits at the bottom of, in points (the screen object sets it).
+    CGSize screenSize() const { return screenSize_; }
+    void setScreenSize(CGSize size);
+    // The keyboard's own height on a screen of that size.
+    static CGFloat heightFor(CGSize screen);
+
+    bool isVisible() const { return visible_; }
+    // The keyboard's frame, accessory included, in screen coordinates (below the screen when hidden).
+    CGRect frame() const;
+    double animationDuration = 0.25;
+    long animationCurve = 7;
+
+    // A view the window keeps above everything: it holds the docked accessory and input views.
+    const std::shared_ptr<UIView>& hostView() const { return host_; }
+    std::shared_ptr<UIView> accessoryView() const { return accessory_; }
+    std::shared_ptr<UIView> inputView() const { return input_; }
+
+    // Called by text inputs.
+    void beginFocusChange() { ++focusChanging_; }
+    void endFocusChange() {
+        if (focusChanging_ > 0) --focusChanging_;
+    }
+    void inputDidBecomeFirstResponder(const void* input, std::shared_ptr<UIView> inputView,
+                                      std::shared_ptr<UIView> accessoryView);
+    void inputDidResign(const void* input);
+
+    // Typing into the first responder, as the keys do: text (a "\n" is the return key), the
+    // delete key, and the return key. False when no text input has the keyboard.
+    bool type(const std::string& text);
+    bool deleteBackward(int times = 1);
+    bool pressReturn();
+
+    // Back to hidden, with nothing attached and no notifications (for tests).
+    void reset();
+
+private:
+    Keyboard();
+    CGRect frameFor(bool visible) const;
+    void post(bool showing, const CGRect& begin, const CGRect& end);
+    void place();
+
+    CGSize screenSize_{375, 667};
+    bool visible_ = false;
+    const void* owner_ = nullptr;
+    int focusChanging_ = 0;
+    std::shared_ptr<UIView> host_;
+    std::shared_ptr<UIView> accessory_;
+    std::shared_ptr<UIView> input_;
+    std::uint64_t didTimer_ = 0;
+};
+
+} // namespace cw

@@ -1,0 +1,407 @@
+#include "uikit/controls/UITextField.h"
+
+#include <algorithm>
+#include <cmath>
+
+bool cw::detail::forcingEndEditing = false;
+
+namespace {
+constexpr CGFloat clearButtonSize = 19;
+constexpr CGFloat roundedInset = 7;
+
+std::size_t utf16Length(const std::string& s) {
+    return cw::utf8ToUTF16(s).size();
+}
+} // namespace
+
+UITextField::UITextField() {
+    build();
+}
+
+UITextField::UITextField(const CGRect& frame) : UIControl(frame) {
+    build();
+}
+
+UITextField::~UITextField() {
+    if (editing_) cw::Keyboard::shared().inputDidResign(this);
+}
+
+void UITextField::build() {
+    font_ = UIFont::systemFont(17);
+    textLabel_ = std::make_shared<UILabel>();
+    textLabel_->setUserInteractionEnabled(false);
+    placeholderLabel_ = std::make_shared<UILabel>();
+    placeholderLabel_->setUserInteractionEnabled(false);
+    addSubview(textLabel_);
+    addSubview(placeholderLabel_);
+    contentVerticalAlignment = UIControlContentVerticalAlignment::center;
+    refresh();
+}
+
+void UITextField::setText(const std::optional<std::string>& text) {
+    text_ = text.value_or("");
+    attributedText_.reset();
+    refresh();
+}
+
+std::optional<NSAttributedString> UITextField::attributedText() const {
+    if (attributedText_) return attributedText_;
+    TextAttributes a;
+    a.font = font_;
+    a.foregroundColor = textColor_;
+    return NSAttributedString(text_.value_or(""), a);
+}
+
+void UITextField::setAttributedText(const std::optional<NSAttributedString>& text) {
+    attributedText_ = text;
+    text_ = text ? text->string() : std::string();
+    refresh();
+}
+
+std::optional<std::string> UITextField::placeholder() const {
+    if (!attributedPlaceholder_) return std::nullopt;
+    return attributedPlaceholder_->string();
+}
+
+void UITextField::setPlaceholder(const std::optional<std::string>& placeholder) {
+    if (!placeholder) {
+        attributedPlaceholder_.reset();
+    } else {
+        TextAttributes a;
+        a.foregroundColor = UIColor(0, 0, 0.0980392, 0.22);
+        attributedPlaceholder_ = NSAttributedString(*placeholder, a);
+    }
+    refresh();
+}
+
+void UITextField::setAttributedPlaceholder(const std::optional<NSAttributedString>& placeholder) {
+    attributedPlaceholder_ = placeholder;
+    refresh();
+}
+
+void UITextField::setFont(const UIFont& font) {
+    font_ = font;
+    refresh();
+    invalidateIntrinsicContentSize();
+}
+
+void UITextField::setTextColor(const UIColor& color) {
+    textColor_ = color;
+    refresh();
+}
+
+void UITextField::setTextAlignment(NSTextAlignment alignment) {
+    alignment_ = alignment;
+    refresh();
+}
+
+void UITextField::setBorderStyle(UITextBorderStyle style) {
+    borderStyle_ = style;
+    if (style == UITextBorderStyle::roundedRect) {
+        if (!backgroundColor()) setBackgroundColor(UIColor::whiteColor());
+        layer()->cornerRadius = 5;
+        layer()->borderWidth = 0.5;
+        layer()->borderColor = UIColor(0.8, 0.8, 0.8, 1);
+    } else if (style == UITextBorderStyle::line) {
+        layer()->borderWidth = 1;
+        layer()->borderColor = UIColor::blackColor();
+    }
+    setNeedsLayout();
+    invalidateIntrinsicContentSize();
+}
+
+void UITextField::setClearButtonMode(UITextFieldViewMode mode) {
+    clearButtonMode_ = mode;
+    setNeedsLayout();
+}
+
+void UITextField::setLeftView(const std::shared_ptr<UIView>& view) {
+    if (leftView_) leftView_->removeFromSuperview();
+    leftView_ = view;
+    if (view) addSubview(view);
+    setNeedsLayout();
+}
+
+void UITextField::setLeftViewMode(UITextFieldViewMode mode) {
+    leftViewMode_ = mode;
+    setNeedsLayout();
+}
+
+void UITextField::setRightView(const std::shared_ptr<UIView>& view) {
+    if (rightView_) rightView_->removeFromSuperview();
+    rightView_ = view;
+    if (view) addSubview(view);
+    setNeedsLayout();
+}
+
+void UITextField::setRightViewMode(UITextFieldViewMode mode) {
+    rightViewMode_ = mode;
+    setNeedsLayout();
+}
+
+std::string UITextField::shownText() const {
+    const std::string t = text_.value_or("");
+    if (!isSecureTextEntry) return t;
+    std::string dots;
+    for (std::size_t i = 0, n = cw::utf8ToUTF32(t).size(); i < n; ++i)
+        dots += "\u2022";
+    return dots;
+}
+
+void UITextField::refresh() {
+    if (!textLabel_) return;
+    if (attributedText_ && !isSecureTextEntry) {
+        textLabel_->setAttributedText(attributedText_);
+    } else {
+        textLabel_->setText(shownText());
+        textLabel_->setFont(font_);
+        textLabel_->setTextColor(textColor_);
+    }
+    textLabel_->setTextAlignment(alignment_);
+    placeholderLabel_->setFont(font_);
+    placeholderLabel_->setAttributedText(attributedPlaceholder_);
+    placeholderLabel_->setTextAlignment(alignment_);
+    placeholderLabel_->setHidden(hasText() || !attributedPlaceholder_);
+    textLabel_->setHidden(!hasText());
+    invalidateIntrinsicContentSize();
+    setNeedsLayout();
+}
+
+// --- Geometry ----------------------------------------------------------------------------------
+
+bool UITextField::showsSideView(UITextFieldViewMode mode) const {
+    switch (mode) {
+    case UITextFieldViewMode::never:
+        return false;
+    case UITextFieldViewMode::always:
+        return true;
+    case UITextFieldViewMode::whileEditing:
+        return editing_;
+    case UITextFieldViewMode::unlessEditing:
+        return !editing_;
+    }
+    return false;
+}
+
+bool UITextField::isClearButtonShown() const {
+    return hasText() && showsSideView(clearButtonMode_);
+}
+
+CGRect UITextField::borderRect(const CGRect& bounds) const {
+    return bounds;
+}
+
+CGRect UITextField::leftViewRect(const CGRect& bounds) const {
+    if (!leftView_) return CGRect::zero();
+    const CGSize s = leftView_->frame().size;
+    return CGRect(bounds.origin.x, bounds.origin.y + std::round((bounds.size.height - s.height) / 2), s.width,
+                  s.height);
+}
+
+CGRect UITextField::rightViewRect(const CGRect& bounds) const {
+    if (!rightView_) return CGRect::zero();
+    const CGSize s = rightView_->frame().size;
+    return CGRect(bounds.maxX() - s.width, bounds.origin.y + std::round((bounds.size.height - s.height) / 2),
+                  s.width, s.height);
+}
+
+CGRect UITextField::clearButtonRect(const CGRect& bounds) const {
+    CGFloat right = bounds.maxX() - 5;
+    if (rightView_ && showsSideView(rightViewMode_)) right = rightViewRect(bounds).minX();
+    return CGRect(right - clearButtonSize,
+                  bounds.origin.y + std::round((bounds.size.height - clearButtonSize) / 2), clearButtonSize,
+                  clearButtonSize);
+}
+
+CGRect UITextField::textRect(const CGRect& bounds) const {
+    const CGFloat inset = borderStyle_ == UITextBorderStyle::none ? 0 : roundedInset;
+    CGFloat left = bounds.minX() + inset;
+    CGFloat right = bounds.maxX() - inset;
+    if (leftView_ && showsSideView(leftViewMode_)) left = std::max(left, leftViewRect(bounds).maxX());
+    if (rightView_ && showsSideView(rightViewMode_)) right = std::min(right, rightViewRect(bounds).minX());
+    if (isClearButtonShown()) right = std::min(right, clearButtonRect(bounds).minX());
+    return CGRect(left, bounds.minY(), std::max<CGFloat>(0, right - left), bounds.size.height);
+}
+
+CGRect UITextField::placeholderRect(const CGRect& bounds) const {
+    return textRect(bounds);
+}
+
+CGRect UITextField::editingRect(const CGRect& bounds) const {
+    return textRect(bounds);
+}
+
+void UITextField::drawText(const CGRect& rect) {
+    const CGFloat h = std::min(rect.size.height, font_.lineHeight());
+    textLabel_->setFrame(
+        CGRect(rect.origin.x, rect.origin.y + std::round((rect.size.height - h) / 2), rect.size.width, h));
+}
+
+void UITextField::drawPlaceholder(const CGRect& rect) {
+    const CGFloat h = std::min(rect.size.height, font_.lineHeight());
+    placeholderLabel_->setFrame(
+        CGRect(rect.origin.x, rect.origin.y + std::round((rect.size.height - h) / 2), rect.size.width, h));
+}
+
+void UITextField::layoutSubviews() {
+    UIControl::layoutSubviews();
+    const CGRect b = bounds();
+    drawText(editing_ ? editingRect(b) : textRect(b));
+    drawPlaceholder(placeholderRect(b));
+    if (leftView_) {
+        leftView_->setHidden(!showsSideView(leftViewMode_));
+        leftView_->setFrame(leftViewRect(b));
+    }
+    if (rightView_) {
+        rightView_->setHidden(!showsSideView(rightViewMode_));
+        rightView_->setFrame(rightViewRect(b));
+    }
+}
+
+void UITextField::draw(const CGRect& rect) {
+    UIControl::draw(rect);
+    if (!isClearButtonShown()) return;
+    // The clear button: a grey disc with a cross.
+    const CGRect r = clearButtonRect(bounds());
+    UIColor(0.7, 0.7, 0.7, 1).setFill();
+    UIBezierPath::ovalIn(r).fill();
+    UIBezierPath cross;
+    cross.move(CGPoint{r.minX() + 6, r.minY() + 6});
+    cross.addLine(CGPoint{r.maxX() - 6, r.maxY() - 6});
+    cross.move(CGPoint{r.maxX() - 6, r.minY() + 6});
+    cross.addLine(CGPoint{r.minX() + 6, r.maxY() - 6});
+    cross.lineWidth = 1.5;
+    UIColor::whiteColor().setStroke();
+    cross.stroke();
+}
+
+CGSize UITextField::intrinsicContentSize() const {
+    const CGSize t = textLabel_->isHidden() ? placeholderLabel_->intrinsicContentSize()
+                                            : textLabel_->intrinsicContentSize();
+    const CGFloat inset = borderStyle_ == UITextBorderStyle::none ? 0 : 2 * roundedInset;
+    CGFloat w = std::max<CGFloat>(0, t.width) + inset;
+    if (leftView_ && showsSideView(leftViewMode_)) w += leftView_->frame().size.width;
+    if (rightView_ && showsSideView(rightViewMode_)) w += rightView_->frame().size.width;
+    const CGFloat h =
+        std::ceil(font_.lineHeight()) + (borderStyle_ == UITextBorderStyle::roundedRect ? 12 : 0);
+    return {std::ceil(w), h};
+}
+
+CGSize UITextField::sizeThatFits(CGSize) const {
+    return intrinsicContentSize();
+}
+
+// --- Editing -----------------------------------------------------------------------------------
+
+bool UITextField::canBecomeFirstResponder() const {
+    return isEnabled() && isUserInteractionEnabled();
+}
+
+bool UITextField::becomeFirstResponder() {
+    if (isFirstResponder()) return true;
+    if (!canBecomeFirstResponder()) return false;
+    if (auto d = delegate_.get(); d && !d->textFieldShouldBeginEditing(this)) return false;
+    auto keep = weak_from_this().lock();
+    auto& keyboard = cw::Keyboard::shared();
+    keyboard.beginFocusChange();
+    const bool ok = UIControl::becomeFirstResponder();
+    keyboard.endFocusChange();
+    if (!ok) return false;
+    editing_ = true;
+    if (clearsOnBeginEditing) setText(std::string());
+    setNeedsLayout();
+    sendActions(UIControlEventEditingDidBegin);
+    if (auto d = delegate_.get()) d->textFieldDidBeginEditing(this);
+    NotificationCenter::defaultCenter().post(UITextFieldTextDidBeginEditingNotification, this);
+    if (isFirstResponder()) keyboard.inputDidBecomeFirstResponder(this, inputView, inputAccessoryView);
+    return true;
+}
+
+bool UITextField::resignFirstResponder() {
+    if (!isFirstResponder()) return true;
+    if (!cw::detail::forcingEndEditing)
+        if (auto d = delegate_.get(); d && !d->textFieldShouldEndEditing(this)) return false;
+    auto keep = weak_from_this().lock();
+    if (!UIControl::resignFirstResponder()) return false;
+    editing_ = false;
+    setNeedsLayout();
+    cw::Keyboard::shared().inputDidResign(this);
+    sendActions(UIControlEventEditingDidEnd);
+    if (auto d = delegate_.get()) d->textFieldDidEndEditing(this);
+    NotificationCenter::defaultCenter().post(UITextFieldTextDidEndEditingNotification, this);
+    return true;
+}
+
+bool UITextField::replace(NSRange range, const std::string& replacement) {
+    if (auto d = delegate_.get(); d && !d->shouldChangeCharactersIn(this, range, replacement)) return false;
+    std::u16string t = cw::utf8ToUTF16(text_.value_or(""));
+    const std::size_t loc = std::min(range.location, t.size());
+    const std::size_t len = std::min(range.length, t.size() - loc);
+    t.replace(loc, len, cw::utf8ToUTF16(replacement));
+    text_ = cw::utf16ToUTF8(t);
+    attributedText_.reset();
+    refresh();
+    sendActions(UIControlEventEditingChanged);
+    NotificationCenter::defaultCenter().post(UITextFieldTextDidChangeNotification, this);
+    return true;
+}
+
+void UITextField::insertText(const std::string& text) {
+    if (!editing_) return;
+    if (text == "\n") {
+        auto keep = weak_from_this().lock();
+        const bool ret = delegate_.get() ? delegate_->textFieldShouldReturn(this) : true;
+        if (!ret) return;
+        const bool resigns = (allControlEvents() & UIControlEventEditingDidEndOnExit) != 0;
+        sendActions(UIControlEventEditingDidEndOnExit);
+        if (resigns) resignFirstResponder();
+        return;
+    }
+    // The caret stays at the end: typing appends.
+    replace({utf16Length(text_.value_or("")), 0}, text);
+}
+
+void UITextField::deleteBackward() {
+    if (!editing_ || !hasText()) return;
+    const std::u32string points = cw::utf8ToUTF32(*text_);
+    const char32_t last = points.back();
+    const std::size_t lastLength = last > 0xFFFF ? 2 : 1;
+    const std::size_t total = utf16Length(*text_);
+    replace({total - lastLength, lastLength}, std::string());
+}
+
+void UITextField::clearButtonTapped() {
+    if (auto d = delegate_.get(); d && !d->textFieldShouldClear(this)) return;
+    if (!hasText()) return;
+    text_ = std::string();
+    attributedText_.reset();
+    refresh();
+    sendActions(UIControlEventEditingChanged);
+    NotificationCenter::defaultCenter().post(UITextFieldTextDidChangeNotification, this);
+}
+
+void UITextField::touchesEnded(const TouchSet& touches, const UIEvent* event) {
+    const bool inside =
+        !touches.empty() && isEnabled() && bounds().contains((*touches.begin())->location(this));
+    const bool onClear =
+        inside && isClearButtonShown() &&
+        clearButtonRect(bounds()).insetBy(-8, -8).contains((*touches.begin())->location(this));
+    UIControl::touchesEnded(touches, event);
+    if (onClear)
+        clearButtonTapped();
+    else if (inside)
+        becomeFirstResponder();
+}
+
+// --- endEditing --------------------------------------------------------------------------------
+
+bool UIView::endEditing(bool force) {
+    UIResponder* current = UIResponder::currentFirstResponder();
+    auto* view = dynamic_cast<UIView*>(current);
+    if (!view || !(view == this || view->isDescendant(this))) return true;
+    const bool saved = cw::detail::forcingEndEditing;
+    cw::detail::forcingEndEditing = force;
+    const bool ok = view->resignFirstResponder();
+    cw::detail::forcingEndEditing = saved;
+    return ok;
+}

@@ -1,0 +1,157 @@
+#pragma once
+
+// A one-line text input. Typing (through the keyboard) goes through the delegate like the
+// platform's: should-change-characters may refuse an edit, and an accepted one sends
+// editing-changed and posts the text-did-change notification. Text set from code sends nothing.
+// Becoming the first responder (asked of the delegate) shows the keyboard; the rectangles of the
+// text, placeholder, clear button and side views are overridable.
+
+#include "uikit/controls/Delegate.h"
+#include "uikit/controls/UIControl.h"
+#include "uikit/controls/UIKeyboard.h"
+#include "uikit/graphics/NSAttributedString.h"
+#include "uikit/graphics/UIFont.h"
+#include "uikit/view/UILabel.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+inline const NotificationName UITextFieldTextDidBeginEditingNotification =
+    "UITextFieldTextDidBeginEditingNotification";
+inline const NotificationName UITextFieldTextDidEndEditingNotification =
+    "UITextFieldTextDidEndEditingNotification";
+inline const NotificationName UITextFieldTextDidChangeNotification = "UITextFieldTextDidChangeNotification";
+
+enum class UITextBorderStyle { none = 0, line = 1, bezel = 2, roundedRect = 3 };
+enum class UITextFieldViewMode { never = 0, whileEditing = 1, unlessEditing = 2, always = 3 };
+
+class UITextField;
+
+class UITextFieldDelegate {
+public:
+    virtual ~UITextFieldDelegate() = default;
+    virtual bool textFieldShouldBeginEditing(UITextField*) { return true; }
+    virtual void textFieldDidBeginEditing(UITextField*) {}
+    virtual bool textFieldShouldEndEditing(UITextField*) { return true; }
+    virtual void textFieldDidEndEditing(UITextField*) {}
+    // `range` counts UTF-16 code units of the current text.
+    virtual bool shouldChangeCharactersIn(UITextField*, NSRange /*range*/,
+                                          const std::string& /*replacement*/) {
+        return true;
+    }
+    virtual bool textFieldShouldClear(UITextField*) { return true; }
+    virtual bool textFieldShouldReturn(UITextField*) { return true; }
+};
+
+class UITextField : public UIControl, public UIKeyInput, public UITextInputTraits {
+public:
+    UITextField();
+    explicit UITextField(const CGRect& frame);
+    ~UITextField() override;
+    std::string className() const override { return "UITextField"; }
+
+    // Never none once set: an empty field has the empty text.
+    std::optional<std::string> text() const { return text_; }
+    virtual void setText(const std::optional<std::string>& text);
+    std::optional<NSAttributedString> attributedText() const;
+    virtual void setAttributedText(const std::optional<NSAttributedString>& text);
+    std::optional<std::string> placeholder() const;
+    virtual void setPlaceholder(const std::optional<std::string>& placeholder);
+    std::optional<NSAttributedString> attributedPlaceholder() const { return attributedPlaceholder_; }
+    virtual void setAttributedPlaceholder(const std::optional<NSAttributedString>& placeholder);
+
+    const UIFont& font() const { return font_; }
+    virtual void setFont(const UIFont& font);
+    const UIColor& textColor() const { return textColor_; }
+    void setTextColor(const UIColor& color);
+    NSTextAlignment textAlignment() const { return alignment_; }
+    virtual void setTextAlignment(NSTextAlignment alignment);
+    UITextBorderStyle borderStyle() const { return borderStyle_; }
+    void setBorderStyle(UITextBorderStyle style);
+    bool clearsOnBeginEditing = false;
+    bool adjustsFontSizeToFitWidth = false;
+    CGFloat minimumFontSize = 0;
+
+    UITextFieldViewMode clearButtonMode() const { return clearButtonMode_; }
+    void setClearButtonMode(UITextFieldViewMode mode);
+    std::shared_ptr<UIView> leftView() const { return leftView_; }
+    void setLeftView(const std::shared_ptr<UIView>& view);
+    UITextFieldViewMode leftViewMode() const { return leftViewMode_; }
+    void setLeftViewMode(UITextFieldViewMode mode);
+    std::shared_ptr<UIView> rightView() const { return rightView_; }
+    void setRightView(const std::shared_ptr<UIView>& view);
+    UITextFieldViewMode rightViewMode() const { return rightViewMode_; }
+    void setRightViewMode(UITextFieldViewMode mode);
+
+    // Shown in place of the keyboard, and docked above it.
+    std::shared_ptr<UIView> inputView;
+    std::shared_ptr<UIView> inputAccessoryView;
+
+    cw::DelegateRef<UITextFieldDelegate> delegate() const { return delegate_; }
+    void setDelegate(cw::DelegateRef<UITextFieldDelegate> delegate) { delegate_ = std::move(delegate); }
+
+    bool isEditing() const { return editing_; }
+
+    // --- Geometry hooks, in bounds coordinates ---
+    virtual CGRect borderRect(const CGRect& bounds) const;
+    virtual CGRect textRect(const CGRect& bounds) const;
+    virtual CGRect placeholderRect(const CGRect& bounds) const;
+    virtual CGRect editingRect(const CGRect& bounds) const;
+    virtual CGRect clearButtonRect(const CGRect& bounds) const;
+    virtual CGRect leftViewRect(const CGRect& bounds) const;
+    virtual CGRect rightViewRect(const CGRect& bounds) const;
+    // Draw the text or the placeholder in the given rectangle (the labels that show them take it).
+    virtual void drawText(const CGRect& rect);
+    virtual void drawPlaceholder(const CGRect& rect);
+
+    // The clear button, as a tap on it: asks the delegate, then empties the field.
+    void clearButtonTapped();
+    bool isClearButtonShown() const;
+
+    // --- Responder and typing ---
+    bool canBecomeFirstResponder() const override;
+    bool becomeFirstResponder() override;
+    bool resignFirstResponder() override;
+    bool hasText() const override { return !text_.value_or("").empty(); }
+    void insertText(const std::string& text) override;
+    void deleteBackward() override;
+
+    void touchesEnded(const TouchSet& touches, const UIEvent* event) override;
+    CGSize intrinsicContentSize() const override;
+    CGSize sizeThatFits(CGSize size) const override;
+    void layoutSubviews() override;
+    void draw(const CGRect& rect) override;
+
+private:
+    void build();
+    void refresh();
+    // An edit from the keyboard: through the delegate, then the events.
+    bool replace(NSRange range, const std::string& replacement);
+    std::string shownText() const;
+    bool showsSideView(UITextFieldViewMode mode) const;
+
+    std::optional<std::string> text_ = std::string();
+    std::optional<NSAttributedString> attributedText_;
+    std::optional<NSAttributedString> attributedPlaceholder_;
+    UIFont font_ = UIFont::systemFont(17);
+    UIColor textColor_ = UIColor::blackColor();
+    NSTextAlignment alignment_ = NSTextAlignment::natural;
+    UITextBorderStyle borderStyle_ = UITextBorderStyle::none;
+    UITextFieldViewMode clearButtonMode_ = UITextFieldViewMode::never;
+    UITextFieldViewMode leftViewMode_ = UITextFieldViewMode::never;
+    UITextFieldViewMode rightViewMode_ = UITextFieldViewMode::never;
+    std::shared_ptr<UIView> leftView_;
+    std::shared_ptr<UIView> rightView_;
+    std::shared_ptr<UILabel> textLabel_;
+    std::shared_ptr<UILabel> placeholderLabel_;
+    cw::DelegateRef<UITextFieldDelegate> delegate_;
+    bool editing_ = false;
+};
+
+namespace cw::detail {
+// Set by UIView::endEditing(true): text inputs resign without asking their delegates.
+extern bool forcingEndEditing;
+} // namespace cw::detail
+
+using UITextFieldPtr = std::shared_ptr<UITextField>;

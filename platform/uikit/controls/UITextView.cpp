@@ -1,0 +1,195 @@
+#include "uikit/controls/UITextView.h"
+
+#include "uikit/controls/UITextField.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+// The line fragment padding on each side of the text container.
+constexpr CGFloat linePadding = 5;
+} // namespace
+
+UITextView::UITextView() {
+    build();
+}
+
+UITextView::UITextView(const CGRect& frame) : UIScrollView(frame) {
+    build();
+}
+
+UITextView::~UITextView() {
+    if (editing_) cw::Keyboard::shared().inputDidResign(this);
+}
+
+void UITextView::build() {
+    font_ = UIFont::systemFont(12);
+    setBackgroundColor(UIColor::whiteColor());
+    label_ = std::make_shared<UILabel>();
+    label_->setNumberOfLines(0);
+    label_->setLineBreakMode(NSLineBreakMode::byWordWrapping);
+    label_->setUserInteractionEnabled(false);
+    addSubview(label_);
+    refresh();
+}
+
+void UITextView::setText(const std::optional<std::string>& text) {
+    text_ = text.value_or("");
+    attributed_.reset();
+    refresh();
+}
+
+std::optional<NSAttributedString> UITextView::attributedText() const {
+    if (attributed_) return attributed_;
+    TextAttributes a;
+    a.font = font_;
+    a.foregroundColor = textColor_;
+    return NSAttributedString(text_, a);
+}
+
+void UITextView::setAttributedText(const std::optional<NSAttributedString>& text) {
+    attributed_ = text;
+    text_ = text ? text->string() : std::string();
+    refresh();
+}
+
+void UITextView::setFont(const UIFont& font) {
+    font_ = font;
+    refresh();
+}
+
+void UITextView::setTextColor(const UIColor& color) {
+    textColor_ = color;
+    refresh();
+}
+
+void UITextView::setTextAlignment(NSTextAlignment alignment) {
+    alignment_ = alignment;
+    refresh();
+}
+
+void UITextView::setEditable(bool editable) {
+    editable_ = editable;
+    if (!editable && isFirstResponder()) resignFirstResponder();
+}
+
+void UITextView::setTextContainerInset(const UIEdgeInsets& insets) {
+    textInset_ = insets;
+    refresh();
+}
+
+void UITextView::setDelegate(cw::DelegateRef<UITextViewDelegate> delegate) {
+    textDelegate_ = delegate;
+    UIScrollView::setDelegate(cw::DelegateRef<UIScrollViewDelegate>(delegate));
+}
+
+void UITextView::refresh() {
+    if (!label_) return;
+    if (attributed_) {
+        label_->setAttributedText(attributed_);
+    } else {
+        label_->setText(text_);
+        label_->setFont(font_);
+        label_->setTextColor(textColor_);
+    }
+    label_->setTextAlignment(alignment_);
+    invalidateIntrinsicContentSize();
+    setNeedsLayout();
+}
+
+CGSize UITextView::textSizeFor(CGFloat width) const {
+    const CGFloat inner = std::max<CGFloat>(0, width - textInset_.left - textInset_.right - 2 * linePadding);
+    CGSize s = text_.empty() ? CGSize{0, std::ceil(font_.lineHeight())} : label_->sizeThatFits({inner, 0});
+    return {std::ceil(s.width), std::ceil(std::max(s.height, font_.lineHeight()))};
+}
+
+CGSize UITextView::intrinsicContentSize() const {
+    if (isScrollEnabled()) return {UIViewNoIntrinsicMetric, UIViewNoIntrinsicMetric};
+    const CGFloat width = layoutWidthHint() > 0 ? layoutWidthHint() : bounds().size.width;
+    if (width <= 0) return {UIViewNoIntrinsicMetric, UIViewNoIntrinsicMetric};
+    return {UIViewNoIntrinsicMetric, textSizeFor(width).height + textInset_.top + textInset_.bottom};
+}
+
+CGSize UITextView::sizeThatFits(CGSize size) const {
+    const CGFloat width = size.width > 0 ? size.width : bounds().size.width;
+    return {width, textSizeFor(width).height + textInset_.top + textInset_.bottom};
+}
+
+void UITextView::layoutSubviews() {
+    UIView::layoutSubviews();
+    const CGRect b = bounds();
+    const CGSize t = textSizeFor(b.size.width);
+    label_->setFrame(CGRect(
+        textInset_.left + linePadding, textInset_.top,
+        std::max<CGFloat>(0, b.size.width - textInset_.left - textInset_.right - 2 * linePadding), t.height));
+    setContentSize({b.size.width, t.height + textInset_.top + textInset_.bottom});
+}
+
+bool UITextView::canBecomeFirstResponder() const {
+    return editable_ && isUserInteractionEnabled();
+}
+
+bool UITextView::becomeFirstResponder() {
+    if (isFirstResponder()) return true;
+    if (!canBecomeFirstResponder()) return false;
+    if (auto d = textDelegate_.get(); d && !d->textViewShouldBeginEditing(this)) return false;
+    auto keep = weak_from_this().lock();
+    auto& keyboard = cw::Keyboard::shared();
+    keyboard.beginFocusChange();
+    const bool ok = UIScrollView::becomeFirstResponder();
+    keyboard.endFocusChange();
+    if (!ok) return false;
+    editing_ = true;
+    if (auto d = textDelegate_.get()) d->textViewDidBeginEditing(this);
+    NotificationCenter::defaultCenter().post(UITextViewTextDidBeginEditingNotification, this);
+    if (isFirstResponder()) keyboard.inputDidBecomeFirstResponder(this, inputView, inputAccessoryView);
+    return true;
+}
+
+bool UITextView::resignFirstResponder() {
+    if (!isFirstResponder()) return true;
+    if (!cw::detail::forcingEndEditing)
+        if (auto d = textDelegate_.get(); d && !d->textViewShouldEndEditing(this)) return false;
+    auto keep = weak_from_this().lock();
+    if (!UIScrollView::resignFirstResponder()) return false;
+    editing_ = false;
+    cw::Keyboard::shared().inputDidResign(this);
+    if (auto d = textDelegate_.get()) d->textViewDidEndEditing(this);
+    NotificationCenter::defaultCenter().post(UITextViewTextDidEndEditingNotification, this);
+    return true;
+}
+
+bool UITextView::replace(NSRange range, const std::string& replacement) {
+    if (auto d = textDelegate_.get(); d && !d->shouldChangeTextIn(this, range, replacement)) return false;
+    std::u16string t = cw::utf8ToUTF16(text_);
+    const std::size_t loc = std::min(range.location, t.size());
+    const std::size_t len = std::min(range.length, t.size() - loc);
+    t.replace(loc, len, cw::utf8ToUTF16(replacement));
+    text_ = cw::utf16ToUTF8(t);
+    attributed_.reset();
+    refresh();
+    if (auto d = textDelegate_.get()) d->textViewDidChange(this);
+    NotificationCenter::defaultCenter().post(UITextViewTextDidChangeNotification, this);
+    return true;
+}
+
+void UITextView::insertText(const std::string& text) {
+    if (!editing_) return;
+    replace({cw::utf8ToUTF16(text_).size(), 0}, text);
+}
+
+void UITextView::deleteBackward() {
+    if (!editing_ || text_.empty()) return;
+    const std::u32string points = cw::utf8ToUTF32(text_);
+    const std::size_t lastLength = points.back() > 0xFFFF ? 2 : 1;
+    const std::size_t total = cw::utf8ToUTF16(text_).size();
+    replace({total - lastLength, lastLength}, std::string());
+}
+
+void UITextView::touchesEnded(const TouchSet& touches, const UIEvent* event) {
+    if (!touches.empty() && editable_ && bounds().contains((*touches.begin())->location(this))) {
+        becomeFirstResponder();
+        return;
+    }
+    UIScrollView::touchesEnded(touches, event);
+}

@@ -1,0 +1,100 @@
+#pragma once
+
+// A multi-line text input (or, not editable, a scrolling text display). Typing goes through the
+// delegate's should-change-text; an accepted edit tells textViewDidChange and posts the
+// text-did-change notification. Text set from code tells nobody.
+
+#include "uikit/controls/Delegate.h"
+#include "uikit/controls/UIKeyboard.h"
+#include "uikit/controls/UIScrollView.h"
+#include "uikit/graphics/NSAttributedString.h"
+#include "uikit/view/UILabel.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+inline const NotificationName UITextViewTextDidBeginEditingNotification =
+    "UITextViewTextDidBeginEditingNotification";
+inline const NotificationName UITextViewTextDidEndEditingNotification =
+    "UITextViewTextDidEndEditingNotification";
+inline const NotificationName UITextViewTextDidChangeNotification = "UITextViewTextDidChangeNotification";
+
+class UITextView;
+
+class UITextViewDelegate : public UIScrollViewDelegate {
+public:
+    virtual bool textViewShouldBeginEditing(UITextView*) { return true; }
+    virtual void textViewDidBeginEditing(UITextView*) {}
+    virtual bool textViewShouldEndEditing(UITextView*) { return true; }
+    virtual void textViewDidEndEditing(UITextView*) {}
+    virtual bool shouldChangeTextIn(UITextView*, NSRange /*range*/, const std::string& /*replacement*/) {
+        return true;
+    }
+    virtual void textViewDidChange(UITextView*) {}
+    virtual void textViewDidChangeSelection(UITextView*) {}
+};
+
+class UITextView : public UIScrollView, public UIKeyInput, public UITextInputTraits {
+public:
+    UITextView();
+    explicit UITextView(const CGRect& frame);
+    ~UITextView() override;
+    std::string className() const override { return "UITextView"; }
+
+    const std::string& text() const { return text_; }
+    virtual void setText(const std::optional<std::string>& text);
+    std::optional<NSAttributedString> attributedText() const;
+    virtual void setAttributedText(const std::optional<NSAttributedString>& text);
+    const UIFont& font() const { return font_; }
+    void setFont(const UIFont& font);
+    const UIColor& textColor() const { return textColor_; }
+    void setTextColor(const UIColor& color);
+    NSTextAlignment textAlignment() const { return alignment_; }
+    void setTextAlignment(NSTextAlignment alignment);
+    bool isEditable() const { return editable_; }
+    void setEditable(bool editable);
+    bool isSelectable = true;
+    UIEdgeInsets textContainerInset() const { return textInset_; }
+    void setTextContainerInset(const UIEdgeInsets& insets);
+
+    std::shared_ptr<UIView> inputView;
+    std::shared_ptr<UIView> inputAccessoryView;
+
+    cw::DelegateRef<UITextViewDelegate> textViewDelegate() const { return textDelegate_; }
+    // Also the scroll view's delegate.
+    void setDelegate(cw::DelegateRef<UITextViewDelegate> delegate);
+
+    bool isEditing() const { return editing_; }
+
+    bool canBecomeFirstResponder() const override;
+    bool becomeFirstResponder() override;
+    bool resignFirstResponder() override;
+    bool hasText() const override { return !text_.empty(); }
+    void insertText(const std::string& text) override;
+    void deleteBackward() override;
+
+    void touchesEnded(const TouchSet& touches, const UIEvent* event) override;
+    // With scrolling off, the text's height decides the view's.
+    CGSize intrinsicContentSize() const override;
+    bool intrinsicSizeDependsOnWidth() const override { return !isScrollEnabled(); }
+    CGSize sizeThatFits(CGSize size) const override;
+    void layoutSubviews() override;
+
+private:
+    void build();
+    void refresh();
+    bool replace(NSRange range, const std::string& replacement);
+    CGSize textSizeFor(CGFloat width) const;
+
+    std::string text_;
+    std::optional<NSAttributedString> attributed_;
+    UIFont font_ = UIFont::systemFont(12);
+    UIColor textColor_ = UIColor::blackColor();
+    NSTextAlignment alignment_ = NSTextAlignment::natural;
+    bool editable_ = true;
+    UIEdgeInsets textInset_{8, 0, 8, 0};
+    std::shared_ptr<UILabel> label_;
+    cw::DelegateRef<UITextViewDelegate> textDelegate_;
+    bool editing_ = false;
+};

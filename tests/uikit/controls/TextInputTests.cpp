@@ -1,0 +1,201 @@
+#include "foundation/dispatch/NotificationCenter.h"
+#include "foundation/dispatch/RunLoop.h"
+#include "foundation/time/Clock.h"
+#include "uikit/controls/UIEvent.h"
+#include "uikit/controls/UIKeyboard.h"
+#include "uikit/controls/UITextField.h"
+#include "uikit/controls/UITextView.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+
+namespace {
+
+struct Fixture : ::testing::Test {
+    ManualClock clock;
+    std::shared_ptr<UIView> root = std::make_shared<UIView>(CGRect(0, 0, 375, 667));
+    std::shared_ptr<UITextField> field = std::make_shared<UITextField>(CGRect(20, 100, 300, 40));
+    std::vector<Notification> posted;
+    std::vector<std::shared_ptr<NotificationObserver>> observers;
+
+    void SetUp() override {
+        cw::Keyboard::shared().reset();
+        RunLoop::main().reset();
+        root->addSubview(field);
+        for (const auto& name : {UIKeyboardWillShowNotification, UIKeyboardDidShowNotification,
+                                 UIKeyboardWillHideNotification, UIKeyboardDidHideNotification,
+                                 UIKeyboardWillChangeFrameNotification, UIKeyboardDidChangeFrameNotification})
+            observers.push_back(NotificationCenter::defaultCenter().addObserver(
+                name, nullptr, nullptr, [this](const Notification& n) { posted.push_back(n); }));
+    }
+    void TearDown() override {
+        // The tests' delegates live on their stacks: gone by now.
+        field->setDelegate(nullptr);
+        root->endEditing(true);
+        for (auto& o : observers)
+            NotificationCenter::defaultCenter().removeObserver(o);
+        cw::Keyboard::shared().reset();
+        RunLoop::main().reset();
+    }
+    std::vector<std::string> names() const {
+        std::vector<std::string> out;
+        for (const auto& n : posted)
+            out.push_back(n.name);
+        return out;
+    }
+};
+
+struct RefusingDelegate : UITextFieldDelegate {
+    bool textFieldShouldBeginEditing(UITextField*) override { return false; }
+};
+
+struct NoDigits : UITextFieldDelegate {
+    std::vector<NSRange> ranges;
+    bool shouldChangeCharactersIn(UITextField*, NSRange range, const std::string& s) override {
+        ranges.push_back(range);
+        for (unsigned char c : s)
+            if (std::isdigit(c)) return false;
+        return true;
+    }
+};
+
+struct Counter {
+    int changed = 0;
+    void onChange() { ++changed; }
+};
+
+TEST_F(Fixture, ShowingTheKeyboardPostsFramesAndTheDidNotificationsFollowTheClock) {
+    EXPECT_TRUE(field->becomeFirstResponder());
+    EXPECT_TRUE(field->isEditing());
+    EXPECT_EQ(names(), (std::vector<std::string>{UIKeyboardWillChangeFrameNotification,
+                                                 UIKeyboardWillShowNotification}));
+    const Notification& show = posted[1];
+    EXPECT_EQ(show.value<CGRect>(UIKeyboardFrameBeginUserInfoKey), CGRect(0, 667, 375, 216));
+    EXPECT_EQ(show.value<CGRect>(UIKeyboardFrameEndUserInfoKey), CGRect(0, 451, 375, 216));
+    EXPECT_EQ(show.value<double>(UIKeyboardAnimationDurationUserInfoKey), 0.25);
+    EXPECT_EQ(show.value<long>(UIKeyboardAnimationCurveUserInfoKey), 7);
+    RunLoop::main().runUntilIdle();
+    EXPECT_EQ(posted.size(), 2u);
+    clock.advance(0.3);
+    RunLoop::main().runUntilIdle();
+    ASSERT_EQ(posted.size(), 4u);
+    EXPECT_EQ(posted[3].name, UIKeyboardDidShowNotification);
+
+    // Moving to another field keeps the keyboard up: nothing is posted.
+    auto other = std::make_shared<UITextField>(CGRect(20, 200, 300, 40));
+    root->addSubview(other);
+    posted.clear();
+    EXPECT_TRUE(other->becomeFirstResponder());
+    EXPECT_FALSE(field->isEditing());
+    EXPECT_TRUE(posted.empty());
+
+    root->endEditing(true);
+    EXPECT_EQ(names(), (std::vector<std::string>{UIKeyboardWillChangeFrameNotification,
+                                                 UIKeyboardWillHideNotification}));
+    EXPECT_EQ(posted[1].value<CGRect>(UIKeyboardFrameEndUserInfoKey), CGRect(0, 667, 375, 216));
+    EXPECT_FALSE(cw::Keyboard::shared().isVisible());
+}
+
+TEST_F(Fixture, AccessoryViewDocksAboveTheKeyboardAndTheScreenSizeCounts) {
+    cw::Keyboard::shared().setScreenSize({414, 736});
+    auto bar = std::make_shared<UIView>(CGRect(0, 0, 0, 44));
+    field->inputAccessoryView = bar;
+    field->becomeFirstResponder();
+    EXPECT_EQ(cw::Keyboard::shared().frame(), CGRect(0, 736 - 226 - 44, 414, 270));
+    EXPECT_EQ(bar->frame(), CGRect(0, 736 - 270, 414, 44));
+    cw::Keyboard::shared().setScreenSize({375, 667});
+}
+
+TEST_F(Fixture, FieldTheDelegateRefusesStaysWithoutKeyboard) {
+    RefusingDelegate refusing;
+    field->setDelegate(&refusing);
+    EXPECT_FALSE(field->becomeFirstResponder());
+    cw::TouchDelivery touches(root);
+    touches.tap({100, 120});
+    EXPECT_FALSE(field->isFirstResponder());
+    EXPECT_FALSE(cw::Keyboard::shared().isVisible());
+    EXPECT_TRUE(posted.empty());
+    EXPECT_FALSE(cw::Keyboard::shared().type("abc"));
+}
+
+TEST_F(Fixture, TypingGoesThroughTheDelegateThatRejectsDigits) {
+    NoDigits delegate;
+    Counter counter;
+    field->setDelegate(&delegate);
+    field->addTarget(&counter, &Counter::onChange, UIControlEventEditingChanged);
+    cw::TouchDelivery touches(root);
+    touches.tap({100, 120}); // a tap focuses the field
+    ASSERT_TRUE(field->isFirstResponder());
+    cw::Keyboard::shared().type("a");
+    cw::Keyboard::shared().type("1");
+    cw::Keyboard::shared().type("b");
+    EXPECT_EQ(field->text(), "ab");
+    EXPECT_EQ(counter.changed, 2);
+    ASSERT_EQ(delegate.ranges.size(), 3u);
+    EXPECT_EQ(delegate.ranges[2], (NSRange{1, 0}));
+    cw::Keyboard::shared().deleteBackward();
+    EXPECT_EQ(field->text(), "a");
+    EXPECT_EQ(delegate.ranges.back(), (NSRange{1, 1}));
+    // Text set from code fires nothing.
+    field->setText("123");
+    EXPECT_EQ(counter.changed, 3);
+    EXPECT_EQ(field->text(), "123");
+}
+
+TEST_F(Fixture, ReturnKeyAsksTheDelegateAndEndOnExitResigns) {
+    struct Returner : UITextFieldDelegate {
+        int asked = 0;
+        bool textFieldShouldReturn(UITextField* f) override {
+            ++asked;
+            f->resignFirstResponder();
+            return true;
+        }
+    } returner;
+    field->setDelegate(&returner);
+    field->becomeFirstResponder();
+    cw::Keyboard::shared().type("hi\n");
+    EXPECT_EQ(returner.asked, 1);
+    EXPECT_EQ(field->text(), "hi");
+    EXPECT_FALSE(field->isFirstResponder());
+}
+
+TEST_F(Fixture, ClearButtonAsksTheDelegateAndSecureTextIsHidden) {
+    struct NoClear : UITextFieldDelegate {
+        bool textFieldShouldClear(UITextField*) override { return false; }
+    } noClear;
+    field->setText("secret");
+    field->isSecureTextEntry = true;
+    field->setClearButtonMode(UITextFieldViewMode::always);
+    EXPECT_TRUE(field->isClearButtonShown());
+    EXPECT_LT(field->textRect(field->bounds()).maxX(), field->clearButtonRect(field->bounds()).minX() + 0.01);
+    field->setDelegate(&noClear);
+    field->clearButtonTapped();
+    EXPECT_EQ(field->text(), "secret");
+    field->setDelegate(nullptr);
+    field->clearButtonTapped();
+    EXPECT_EQ(field->text(), "");
+}
+
+TEST_F(Fixture, TextViewTypingTellsTheDelegate) {
+    struct Watcher : UITextViewDelegate {
+        int changes = 0;
+        void textViewDidChange(UITextView*) override { ++changes; }
+        bool shouldChangeTextIn(UITextView*, NSRange, const std::string& s) override { return s != "x"; }
+    } watcher;
+    auto view = std::make_shared<UITextView>(CGRect(0, 300, 300, 100));
+    root->addSubview(view);
+    view->setDelegate(&watcher);
+    view->setText("Hello");
+    EXPECT_EQ(watcher.changes, 0);
+    ASSERT_TRUE(view->becomeFirstResponder());
+    EXPECT_TRUE(cw::Keyboard::shared().isVisible());
+    cw::Keyboard::shared().type("!\n");
+    cw::Keyboard::shared().type("x");
+    EXPECT_EQ(view->text(), "Hello!\n");
+    EXPECT_EQ(watcher.changes, 2);
+    view->setEditable(false);
+    EXPECT_FALSE(view->isFirstResponder());
+}
+
+} // namespace
