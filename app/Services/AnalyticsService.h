@@ -42,6 +42,7 @@ public:
     // Builds and posts the event on the calling thread, with no callbacks.
     void send(const std::string& screenName, ScreenAction action, const JSON::dictionary_t& eventDetails);
 
+private:
     // The event body: "user_id" (when given), "screen_name", "screen_action", "event_details",
     // "application_version" (when the bundle has both version texts), "client", "clientOS",
     // "clientModel".
