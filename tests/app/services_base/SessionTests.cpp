@@ -39,6 +39,10 @@ TEST_F(SessionTest, LoginIsStoredAndLoadedBackByANewSession) {
     const FilterSelection bookmarks({}, true, false, true, false);
     session.saveFilterSelection(bookmarks);
 
+    // The tokens live in the defaults file, which only the member may read.
+    const auto mode = std::filesystem::status(UserDefaults::standard().filePath()).permissions();
+    EXPECT_EQ(mode & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     UserDefaults::resetStandard(); // as a new launch would read it
     AuthenticationContext fresh;
     EXPECT_EQ(fresh.loadFilterSelection(), bookmarks);
