@@ -15,6 +15,5 @@
 #include "uikit/view/UIImageView.h"
 #include "uikit/view/UILabel.h"
 #include "uikit/view/UILayoutGuide.h"
-#include "uikit/view/UIPageControl.h"
 #include "uikit/view/UIView.h"
 #include "uikit/view/ViewRendering.h"

@@ -1,6 +1,6 @@
 #include "uikit/view/UIActivityIndicatorView.h"
 #include "uikit/view/UIImageView.h"
-#include "uikit/view/UIPageControl.h"
+#include "uikit/controls/UIPageControl.h"
 #include "uikit/view/UIView.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "uikit/view/UIPageControl.h"
+#include "uikit/controls/UIPageControl.h"
 
 #include "uikit/graphics/UIGraphics.h"
 
@@ -6,7 +6,7 @@
 
 UIPageControl::UIPageControl() : UIPageControl(CGRect{}) {}
 
-UIPageControl::UIPageControl(const CGRect& frame) : UIView(frame) {
+UIPageControl::UIPageControl(const CGRect& frame) : UIControl(frame) {
     setOpaque(false);
 }
 
@@ -60,4 +60,14 @@ void UIPageControl::draw(const CGRect&) {
         ctx->setFillColor(i == currentPage_ ? current : other);
         ctx->fillEllipse(indicatorRect(i));
     }
+}
+
+void UIPageControl::endTracking(UITouch* touch, const UIEvent*) {
+    if (!touch || numberOfPages_ <= 1 || !bounds().contains(touch->location(this))) return;
+    const CGRect dot = indicatorRect(currentPage_);
+    const CGFloat x = touch->location(this).x;
+    const long page = x < dot.midX() ? currentPage_ - 1 : currentPage_ + 1;
+    if (page < 0 || page >= numberOfPages_) return;
+    setCurrentPage(page);
+    sendActions(UIControlEventValueChanged);
 }

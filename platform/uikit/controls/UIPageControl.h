@@ -1,13 +1,14 @@
 #pragma once
 
-// The row of page dots, as a model: the number of pages, the current one, the dot colours, and
-// hiding for a single page. Touch handling comes with the controls.
+// The row of page dots: the number of pages, the current one, the dot colours, and hiding for a
+// single page. A tap on either side of the current dot moves one page that way and sends
+// value-changed (the owner then scrolls its pages); setting the page from code sends nothing.
 
-#include "uikit/view/UIView.h"
+#include "uikit/controls/UIControl.h"
 
 #include <optional>
 
-class UIPageControl : public UIView {
+class UIPageControl : public UIControl {
 public:
     UIPageControl();
     explicit UIPageControl(const CGRect& frame);
@@ -32,6 +33,8 @@ public:
     CGSize intrinsicContentSize() const override;
     CGSize sizeThatFits(CGSize) const override { return sizeForNumberOfPages(numberOfPages_); }
     void draw(const CGRect& rect) override;
+    void endTracking(UITouch* touch, const UIEvent* event) override;
+    bool defersCurrentPageDisplay = false;
 
     static constexpr CGFloat dotDiameter = 7;
     static constexpr CGFloat dotSpacing = 9;

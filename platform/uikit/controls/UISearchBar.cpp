@@ -1,0 +1,127 @@
+#include "uikit/controls/UISearchBar.h"
+
+#include <algorithm>
+
+struct UISearchBar::FieldDelegate : UITextFieldDelegate {
+    UISearchBar* bar;
+    explicit FieldDelegate(UISearchBar* b) : bar(b) {}
+    bool textFieldShouldBeginEditing(UITextField*) override {
+        auto d = bar->delegate_.get();
+        return !d || d->searchBarShouldBeginEditing(bar);
+    }
+    void textFieldDidBeginEditing(UITextField*) override {
+        if (auto d = bar->delegate_.get()) d->searchBarTextDidBeginEditing(bar);
+    }
+    bool textFieldShouldEndEditing(UITextField*) override {
+        auto d = bar->delegate_.get();
+        return !d || d->searchBarShouldEndEditing(bar);
+    }
+    void textFieldDidEndEditing(UITextField*) override {
+        if (auto d = bar->delegate_.get()) d->searchBarTextDidEndEditing(bar);
+    }
+    bool shouldChangeCharactersIn(UITextField*, NSRange range, const std::string& s) override {
+        auto d = bar->delegate_.get();
+        return !d || d->shouldChangeTextIn(bar, range, s);
+    }
+    bool textFieldShouldReturn(UITextField*) override {
+        if (auto d = bar->delegate_.get()) d->searchBarSearchButtonClicked(bar);
+        return true;
+    }
+    bool textFieldShouldClear(UITextField*) override { return true; }
+};
+
+UISearchBar::UISearchBar() : UISearchBar(CGRect(0, 0, 320, 56)) {}
+
+UISearchBar::UISearchBar(const CGRect& frame) : UIView(frame) {
+    build();
+}
+
+UISearchBar::~UISearchBar() {
+    field_->setDelegate(nullptr);
+}
+
+void UISearchBar::build() {
+    setBackgroundColor(std::nullopt);
+    background_ = std::make_shared<UIImageView>();
+    background_->setBackgroundColor(UIColor(0.79, 0.79, 0.81, 1));
+    fieldBackground_ = std::make_shared<UIImageView>();
+    field_ = std::make_shared<UITextField>();
+    field_->setBorderStyle(UITextBorderStyle::none);
+    field_->setBackgroundColor(std::nullopt);
+    field_->setFont(UIFont::systemFont(14));
+    field_->setClearButtonMode(UITextFieldViewMode::whileEditing);
+    field_->returnKeyType = UIReturnKeyType::search;
+    field_->enablesReturnKeyAutomatically = true;
+    fieldDelegate_ = std::make_unique<FieldDelegate>(this);
+    field_->setDelegate(fieldDelegate_.get());
+    field_->addAction([this](UIControl*) { fieldChanged(); }, UIControlEventEditingChanged);
+    cancel_ = std::make_shared<UIButton>(UIButtonType::system);
+    cancel_->setTitle("Cancel", UIControlStateNormal);
+    cancel_->setHidden(true);
+    cancel_->addAction([this](UIControl*) { cancelButtonTapped(); }, UIControlEventTouchUpInside);
+    addSubview(background_);
+    addSubview(fieldBackground_);
+    addSubview(field_);
+    addSubview(cancel_);
+}
+
+void UISearchBar::fieldChanged() {
+    if (auto d = delegate_.get()) d->textDidChange(this, field_->text().value_or(""));
+}
+
+std::shared_ptr<UIView> UISearchBar::valueForKey(const std::string& key) const {
+    if (key == "searchField") return field_;
+    if (key == "cancelButton") return cancel_;
+    return nullptr;
+}
+
+void UISearchBar::setShowsCancelButton(bool shows, bool) {
+    showsCancel_ = shows;
+    cancel_->setHidden(!shows);
+    setNeedsLayout();
+}
+
+void UISearchBar::cancelButtonTapped() {
+    if (auto d = delegate_.get()) d->searchBarCancelButtonClicked(this);
+}
+
+void UISearchBar::setBackgroundImage(const std::shared_ptr<UIImage>& image) {
+    background_->setImage(image);
+    // An image (even an empty one) replaces the bar's own grey.
+    background_->setBackgroundColor(std::nullopt);
+}
+
+void UISearchBar::setSearchFieldBackgroundImage(const std::shared_ptr<UIImage>& image, UIControlState state) {
+    if (state == UIControlStateNormal) {
+        fieldImage_ = image;
+        fieldBackground_->setImage(image);
+    }
+}
+
+std::shared_ptr<UIImage> UISearchBar::searchFieldBackgroundImage(UIControlState state) const {
+    return state == UIControlStateNormal ? fieldImage_ : nullptr;
+}
+
+void UISearchBar::setSearchTextPositionAdjustment(const UIOffset& offset) {
+    textAdjustment_ = offset;
+    setNeedsLayout();
+}
+
+void UISearchBar::layoutSubviews() {
+    UIView::layoutSubviews();
+    const CGRect b = bounds();
+    background_->setFrame(b);
+    CGFloat right = b.maxX() - 8;
+    if (showsCancel_) {
+        const CGSize s = cancel_->intrinsicContentSize();
+        cancel_->setFrame(CGRect(b.maxX() - 8 - s.width, (b.size.height - s.height) / 2, s.width, s.height));
+        right = cancel_->frame().minX() - 8;
+    }
+    const CGFloat h = std::min<CGFloat>(36, b.size.height);
+    const CGRect fieldRect(b.minX() + 8, (b.size.height - h) / 2, std::max<CGFloat>(0, right - b.minX() - 8),
+                           h);
+    fieldBackground_->setFrame(fieldRect);
+    field_->setFrame(CGRect(fieldRect.origin.x + 8 + textAdjustment_.horizontal,
+                            fieldRect.origin.y + textAdjustment_.vertical,
+                            std::max<CGFloat>(0, fieldRect.size.width - 16 - textAdjustment_.horizontal), h));
+}

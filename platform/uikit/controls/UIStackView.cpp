@@ -1,0 +1,214 @@
+#include "uikit/controls/UIStackView.h"
+
+#include <algorithm>
+#include <cmath>
+
+UIStackView::UIStackView() {
+    setOpaque(false);
+}
+
+UIStackView::UIStackView(const CGRect& frame) : UIView(frame) {
+    setOpaque(false);
+}
+
+UIStackView::UIStackView(const std::vector<std::shared_ptr<UIView>>& views) : UIStackView() {
+    for (const auto& v : views)
+        addArrangedSubview(v);
+}
+
+void UIStackView::changed() {
+    invalidateIntrinsicContentSize();
+    setNeedsLayout();
+}
+
+void UIStackView::addArrangedSubview(const std::shared_ptr<UIView>& view) {
+    insertArrangedSubview(view, arranged_.size());
+}
+
+void UIStackView::insertArrangedSubview(const std::shared_ptr<UIView>& view, std::size_t index) {
+    if (!view || view.get() == this) return;
+    std::erase(arranged_, view);
+    arranged_.insert(arranged_.begin() + static_cast<std::ptrdiff_t>(std::min(index, arranged_.size())),
+                     view);
+    if (view->superviewPointer() != this) addSubview(view);
+    changed();
+}
+
+void UIStackView::removeArrangedSubview(const std::shared_ptr<UIView>& view) {
+    std::erase(arranged_, view);
+    changed();
+}
+
+void UIStackView::willRemoveSubview(UIView* view) {
+    // A view that leaves the stack leaves the arrangement too.
+    std::erase_if(arranged_, [view](const std::shared_ptr<UIView>& v) { return v.get() == view; });
+    changed();
+}
+
+void UIStackView::setAxis(UILayoutConstraintAxis axis) {
+    axis_ = axis;
+    changed();
+}
+
+void UIStackView::setDistribution(UIStackViewDistribution distribution) {
+    distribution_ = distribution;
+    changed();
+}
+
+void UIStackView::setAlignment(UIStackViewAlignment alignment) {
+    alignment_ = alignment;
+    changed();
+}
+
+void UIStackView::setSpacing(CGFloat spacing) {
+    spacing_ = spacing;
+    changed();
+}
+
+void UIStackView::setLayoutMarginsRelativeArrangement(bool relative) {
+    marginsRelative_ = relative;
+    changed();
+}
+
+void UIStackView::subviewHiddenDidChange(UIView* view) {
+    if (std::any_of(arranged_.begin(), arranged_.end(), [view](const auto& v) { return v.get() == view; }))
+        changed();
+}
+
+std::vector<UIView*> UIStackView::shown() const {
+    std::vector<UIView*> out;
+    for (const auto& v : arranged_)
+        if (!v->isHidden()) out.push_back(v.get());
+    return out;
+}
+
+CGSize UIStackView::naturalSize(UIView& view) {
+    CGSize s = view.intrinsicContentSize();
+    if (s.width < 0 || s.height < 0) {
+        const CGSize fit = view.translatesAutoresizingMaskIntoConstraints()
+                               ? CGSize{0, 0}
+                               : view.systemLayoutSizeFitting(UILayoutFittingCompressedSize);
+        const CGSize frame = view.frame().size;
+        if (s.width < 0) s.width = fit.width > 0 ? fit.width : frame.width;
+        if (s.height < 0) s.height = fit.height > 0 ? fit.height : frame.height;
+    }
+    return s;
+}
+
+CGSize UIStackView::intrinsicContentSize() const {
+    const auto views = shown();
+    const bool horizontal = axis_ == UILayoutConstraintAxis::horizontal;
+    CGFloat along = 0, across = 0, largest = 0;
+    for (UIView* v : views) {
+        const CGSize s = naturalSize(*v);
+        const CGFloat a = horizontal ? s.width : s.height;
+        along += a;
+        largest = std::max(largest, a);
+        across = std::max(across, horizontal ? s.height : s.width);
+    }
+    if (distribution_ == UIStackViewDistribution::fillEqually)
+        along = largest * static_cast<CGFloat>(views.size());
+    if (views.size() > 1) along += spacing_ * static_cast<CGFloat>(views.size() - 1);
+    CGSize size = horizontal ? CGSize{along, across} : CGSize{across, along};
+    if (marginsRelative_) {
+        const UIEdgeInsets m = layoutMargins();
+        size.width += m.left + m.right;
+        size.height += m.top + m.bottom;
+    }
+    return size;
+}
+
+void UIStackView::layoutSubviews() {
+    UIView::layoutSubviews();
+    const CGSize intrinsic = intrinsicContentSize();
+    if (!(intrinsic == lastIntrinsic_)) {
+        // An arranged view's size changed since the engine last asked.
+        lastIntrinsic_ = intrinsic;
+        invalidateIntrinsicContentSize();
+    }
+    const auto views = shown();
+    if (views.empty()) return;
+    const bool horizontal = axis_ == UILayoutConstraintAxis::horizontal;
+    CGRect area = bounds();
+    if (marginsRelative_) area = layoutMargins().inset(area);
+    const CGFloat length = horizontal ? area.size.width : area.size.height;
+    const CGFloat depth = horizontal ? area.size.height : area.size.width;
+    const std::size_t n = views.size();
+    const CGFloat gaps = spacing_ * static_cast<CGFloat>(n - 1);
+
+    std::vector<CGSize> natural;
+    for (UIView* v : views)
+        natural.push_back(naturalSize(*v));
+    std::vector<CGFloat> sizes(n);
+    for (std::size_t i = 0; i < n; ++i)
+        sizes[i] = horizontal ? natural[i].width : natural[i].height;
+    CGFloat spacing = spacing_;
+    CGFloat total = 0;
+    for (CGFloat s : sizes)
+        total += s;
+    const auto axisIndex = horizontal ? UILayoutConstraintAxis::horizontal : UILayoutConstraintAxis::vertical;
+
+    switch (distribution_) {
+    case UIStackViewDistribution::fill: {
+        const CGFloat extra = length - gaps - total;
+        if (extra > 0) {
+            // The view that hugs its content least takes the room left.
+            std::size_t pick = 0;
+            for (std::size_t i = 1; i < n; ++i)
+                if (views[i]->contentHuggingPriority(axisIndex) <
+                    views[pick]->contentHuggingPriority(axisIndex))
+                    pick = i;
+            sizes[pick] += extra;
+        } else if (extra < 0) {
+            // The one that resists compression least gives it up.
+            std::size_t pick = 0;
+            for (std::size_t i = 1; i < n; ++i)
+                if (views[i]->contentCompressionResistancePriority(axisIndex) <
+                    views[pick]->contentCompressionResistancePriority(axisIndex))
+                    pick = i;
+            sizes[pick] = std::max<CGFloat>(0, sizes[pick] + extra);
+        }
+        break;
+    }
+    case UIStackViewDistribution::fillEqually:
+        std::fill(sizes.begin(), sizes.end(),
+                  std::max<CGFloat>(0, (length - gaps) / static_cast<CGFloat>(n)));
+        break;
+    case UIStackViewDistribution::fillProportionally:
+        for (std::size_t i = 0; i < n; ++i)
+            sizes[i] =
+                total > 0 ? (length - gaps) * sizes[i] / total : (length - gaps) / static_cast<CGFloat>(n);
+        break;
+    case UIStackViewDistribution::equalSpacing:
+    case UIStackViewDistribution::equalCentering:
+        if (n > 1) spacing = std::max(spacing_, (length - total) / static_cast<CGFloat>(n - 1));
+        break;
+    }
+
+    CGFloat pos = horizontal ? area.origin.x : area.origin.y;
+    for (std::size_t i = 0; i < n; ++i) {
+        const CGFloat cross = horizontal ? natural[i].height : natural[i].width;
+        CGFloat c = std::min(cross, depth);
+        CGFloat offset = 0;
+        switch (alignment_) {
+        case UIStackViewAlignment::fill:
+            c = depth;
+            break;
+        case UIStackViewAlignment::leading:
+        case UIStackViewAlignment::firstBaseline:
+            break;
+        case UIStackViewAlignment::center:
+            offset = (depth - c) / 2;
+            break;
+        case UIStackViewAlignment::trailing:
+        case UIStackViewAlignment::lastBaseline:
+            offset = depth - c;
+            break;
+        }
+        const CGFloat crossOrigin = (horizontal ? area.origin.y : area.origin.x) + offset;
+        const CGRect f =
+            horizontal ? CGRect(pos, crossOrigin, sizes[i], c) : CGRect(crossOrigin, pos, c, sizes[i]);
+        views[i]->setFrame(f);
+        pos += sizes[i] + spacing;
+    }
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+// A row or column of arranged views, spaced and sized by the distribution and lined up across by
+// the alignment. Hidden arranged views take no room (nor the spacing beside them); hiding or
+// showing one lays the stack out again. The stack's own intrinsic size is that of its arranged
+// views, so it sizes itself inside Auto Layout.
+
+#include "uikit/view/UIView.h"
+
+#include <memory>
+#include <vector>
+
+enum class UIStackViewDistribution {
+    fill = 0,
+    fillEqually = 1,
+    fillProportionally = 2,
+    equalSpacing = 3,
+    equalCentering = 4
+};
+enum class UIStackViewAlignment {
+    fill = 0,
+    leading = 1,
+    top = 1,
+    firstBaseline = 2,
+    center = 3,
+    trailing = 4,
+    bottom = 4,
+    lastBaseline = 5
+};
+
+class UIStackView : public UIView {
+public:
+    UIStackView();
+    explicit UIStackView(const CGRect& frame);
+    explicit UIStackView(const std::vector<std::shared_ptr<UIView>>& arrangedSubviews);
+    std::string className() const override { return "UIStackView"; }
+
+    const std::vector<std::shared_ptr<UIView>>& arrangedSubviews() const { return arranged_; }
+    // Also makes the view a subview (at the end).
+    void addArrangedSubview(const std::shared_ptr<UIView>& view);
+    void insertArrangedSubview(const std::shared_ptr<UIView>& view, std::size_t index);
+    // Takes the view out of the arrangement; it stays a subview (remove it from its superview to drop it).
+    void removeArrangedSubview(const std::shared_ptr<UIView>& view);
+
+    UILayoutConstraintAxis axis() const { return axis_; }
+    void setAxis(UILayoutConstraintAxis axis);
+    UIStackViewDistribution distribution() const { return distribution_; }
+    void setDistribution(UIStackViewDistribution distribution);
+    UIStackViewAlignment alignment() const { return alignment_; }
+    void setAlignment(UIStackViewAlignment alignment);
+    CGFloat spacing() const { return spacing_; }
+    void setSpacing(CGFloat spacing);
+    bool isLayoutMarginsRelativeArrangement() const { return marginsRelative_; }
+    void setLayoutMarginsRelativeArrangement(bool relative);
+
+    CGSize intrinsicContentSize() const override;
+    CGSize sizeThatFits(CGSize) const override { return intrinsicContentSize(); }
+    void layoutSubviews() override;
+    void subviewHiddenDidChange(UIView* view) override;
+    void willRemoveSubview(UIView* view) override;
+    void draw(const CGRect&) override {}
+
+private:
+    void changed();
+    std::vector<UIView*> shown() const;
+    // A view's own size: its intrinsic size, else what its constraints give, else its frame's.
+    static CGSize naturalSize(UIView& view);
+
+    std::vector<std::shared_ptr<UIView>> arranged_;
+    UILayoutConstraintAxis axis_ = UILayoutConstraintAxis::horizontal;
+    UIStackViewDistribution distribution_ = UIStackViewDistribution::fill;
+    UIStackViewAlignment alignment_ = UIStackViewAlignment::fill;
+    CGFloat spacing_ = 0;
+    bool marginsRelative_ = false;
+    CGSize lastIntrinsic_{-2, -2};
+};

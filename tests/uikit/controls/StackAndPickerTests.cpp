@@ -1,0 +1,130 @@
+#include "foundation/time/Clock.h"
+#include "uikit/controls/UIKitControls.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::shared_ptr<UIView> box(CGFloat w, CGFloat h) {
+    return std::make_shared<UIView>(CGRect(0, 0, w, h));
+}
+
+TEST(StackView, HiddenArrangedViewCollapsesWithItsSpacing) {
+    auto a = box(100, 40), b = box(100, 60), c = box(100, 20);
+    auto stack = std::make_shared<UIStackView>(std::vector<std::shared_ptr<UIView>>{a, b, c});
+    stack->setAxis(UILayoutConstraintAxis::vertical);
+    stack->setSpacing(10);
+    stack->setAlignment(UIStackViewAlignment::leading);
+    EXPECT_EQ(stack->intrinsicContentSize(), (CGSize{100, 140}));
+    stack->setFrame(CGRect(0, 0, 200, 140));
+    stack->layoutIfNeeded();
+    EXPECT_EQ(c->frame(), CGRect(0, 120, 100, 20));
+    b->setHidden(true);
+    EXPECT_TRUE(stack->needsLayout());
+    EXPECT_EQ(stack->intrinsicContentSize(), (CGSize{100, 70}));
+    stack->setFrame(CGRect(0, 0, 200, 70));
+    stack->layoutIfNeeded();
+    EXPECT_EQ(c->frame(), CGRect(0, 50, 100, 20));
+    // Removing a view from the stack takes it out of the arrangement.
+    a->removeFromSuperview();
+    EXPECT_EQ(stack->arrangedSubviews().size(), 2u);
+}
+
+TEST(StackView, DistributionsAndAlignments) {
+    auto label = std::make_shared<UILabel>();
+    label->setText("Title");
+    label->setContentHuggingPriority(251, UILayoutConstraintAxis::horizontal);
+    auto other = box(50, 30);
+    UIStackView stack({label, other});
+    stack.setFrame(CGRect(0, 0, 300, 44));
+    stack.setSpacing(8);
+    stack.setAlignment(UIStackViewAlignment::center);
+    stack.layoutIfNeeded();
+    // Fill: the view that hugs least (the plain view) takes the room left.
+    EXPECT_NEAR(label->frame().size.width, label->intrinsicContentSize().width, 0.01);
+    EXPECT_EQ(other->frame().maxX(), 300);
+    EXPECT_EQ(other->frame().origin.y, 7);
+    stack.setDistribution(UIStackViewDistribution::fillEqually);
+    stack.layoutIfNeeded();
+    EXPECT_EQ(label->frame().size.width, 146);
+    EXPECT_EQ(other->frame().origin.x, 154);
+}
+
+TEST(Controls, PageControlSwitchDatePickerAndPickerReportOnlyTheMembersChanges) {
+    ManualClock clock;
+    auto root = std::make_shared<UIView>(CGRect(0, 0, 375, 667));
+    auto dots = std::make_shared<UIPageControl>(CGRect(0, 0, 375, 37));
+    dots->setNumberOfPages(4);
+    auto toggle = std::make_shared<UISwitch>(CGRect(10, 100, 0, 0));
+    root->addSubview(dots);
+    root->addSubview(toggle);
+    int pageChanges = 0, toggles = 0;
+    dots->addAction([&](UIControl*) { ++pageChanges; }, UIControlEventValueChanged);
+    toggle->addAction([&](UIControl*) { ++toggles; }, UIControlEventValueChanged);
+    cw::TouchDelivery touches(root);
+    touches.tap({dots->indicatorRect(3).midX(), 18}); // right of the current dot: next page
+    EXPECT_EQ(dots->currentPage(), 1);
+    dots->setCurrentPage(0);
+    EXPECT_EQ(pageChanges, 1);
+    clock.advance(1);
+    touches.tap({20, 110});
+    EXPECT_TRUE(toggle->isOn());
+    toggle->setOn(false);
+    EXPECT_EQ(toggles, 1);
+
+    UIDatePicker picker;
+    int dates = 0;
+    picker.addAction([&](UIControl*) { ++dates; }, UIControlEventValueChanged);
+    picker.setMinimumDate(Date::since1970(1000));
+    picker.setMaximumDate(Date::since1970(2000));
+    picker.setDate(Date::since1970(5000));
+    EXPECT_EQ(picker.date(), Date::since1970(2000));
+    EXPECT_EQ(dates, 0);
+    picker.pick(Date::since1970(10));
+    EXPECT_EQ(picker.date(), Date::since1970(1000));
+    EXPECT_EQ(dates, 1);
+
+    struct Rows : UIPickerViewDataSource, UIPickerViewDelegate {
+        std::vector<long> picked;
+        long numberOfComponents(UIPickerView*) override { return 1; }
+        long numberOfRowsInComponent(UIPickerView*, long) override { return 3; }
+        void didSelectRow(UIPickerView*, long row, long) override { picked.push_back(row); }
+    } rows;
+    UIPickerView wheel;
+    wheel.setDataSource(&rows);
+    wheel.setDelegate(&rows);
+    wheel.selectRow(2, 0, false);
+    EXPECT_EQ(wheel.selectedRow(0), 2);
+    wheel.pick(7, 0);
+    EXPECT_EQ(rows.picked, (std::vector<long>{2}));
+    EXPECT_EQ(wheel.selectedRow(1), -1);
+}
+
+TEST(Controls, SearchBarPassesTypingAndButtonsToItsDelegate) {
+    struct Watcher : UISearchBarDelegate {
+        std::vector<std::string> calls;
+        void textDidChange(UISearchBar*, const std::string& t) override { calls.push_back("text " + t); }
+        void searchBarSearchButtonClicked(UISearchBar*) override { calls.push_back("search"); }
+        void searchBarCancelButtonClicked(UISearchBar*) override { calls.push_back("cancel"); }
+    } watcher;
+    cw::Keyboard::shared().reset();
+    auto root = std::make_shared<UIView>(CGRect(0, 0, 375, 667));
+    auto bar = std::make_shared<UISearchBar>(CGRect(0, 0, 375, 56));
+    root->addSubview(bar);
+    bar->setDelegate(&watcher);
+    bar->setText("from code");
+    ASSERT_TRUE(bar->becomeFirstResponder());
+    EXPECT_EQ(std::dynamic_pointer_cast<UITextField>(bar->valueForKey("searchField")),
+              bar->searchTextField());
+    cw::Keyboard::shared().type("!");
+    cw::Keyboard::shared().pressReturn();
+    bar->setShowsCancelButton(true, true);
+    root->layoutIfNeeded();
+    cw::TouchDelivery(root).tap(bar->cancelButton()->center());
+    EXPECT_EQ(watcher.calls, (std::vector<std::string>{"text from code!", "search", "cancel"}));
+    bar->setDelegate(nullptr);
+    root->endEditing(true);
+    cw::Keyboard::shared().reset();
+}
+
+} // namespace
