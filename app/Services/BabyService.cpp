@@ -1,0 +1,178 @@
+#include "Services/BabyService.h"
+
+#include "Services/AuthenticationContext.h"
+
+#include <algorithm>
+
+namespace {
+
+JSON object() {
+    return JSON(JSON::dictionary_t{});
+}
+
+std::shared_ptr<UserData> signedInMember() {
+    return AuthenticationContext::shared().user();
+}
+
+} // namespace
+
+BabyService::BabyService() : BaseHTTPService("baby") {}
+
+void BabyService::handleError(const NSError* error, const RequestFailure& failure) {
+    if (failure) failure(cw::readServerError(error));
+}
+
+void BabyService::handleDictionaryResponse(const std::optional<JSON>& reply, const ObjectSuccess& success,
+                                           const RequestFailure& failure) {
+    cw::handleDictionaryResponse(reply, success, failure);
+}
+
+std::string BabyService::journeyPictureFileName(std::int64_t babyId, const std::string& date) {
+    std::string underscored = date;
+    std::replace(underscored.begin(), underscored.end(), ' ', '_');
+    return "photo_" + std::to_string(babyId) + "_" + underscored + ".jpg";
+}
+
+void BabyService::send(const std::string& path, const JSON& parameters, Failures failures,
+                       ObjectSuccess success, RequestFailure failure) {
+    post(
+        path, parameters,
+        [success, failure](const Task&, const std::optional<JSON>& reply) {
+            handleDictionaryResponse(reply, success, failure);
+        },
+        [failures, failure](const Task&, const NSError& error) {
+            if (failures == Failures::network) {
+                if (failure) failure(RequestError::networkError());
+            } else {
+                handleError(&error, failure);
+            }
+        });
+}
+
+void BabyService::fetchForBaby(const std::string& path, std::int64_t babyId, Failures failures,
+                               ObjectSuccess success, RequestFailure failure) {
+    auto user = signedInMember();
+    if (!user) return;
+    JSON parameters = object();
+    parameters.set("baby_id", babyId);
+    parameters.set("user_id", user->id());
+    send(path, parameters, failures, std::move(success), std::move(failure));
+}
+
+void BabyService::markDischarged(const std::vector<std::int64_t>& babyIds, ObjectSuccess success,
+                                 RequestFailure failure) {
+    auto user = signedInMember();
+    if (!user) return;
+    JSON ids = JSON(JSON::array_t{});
+    for (std::int64_t id : babyIds)
+        ids.append(id);
+    JSON parameters = object();
+    parameters.set("user_id", user->id());
+    parameters.set("babies", ids);
+    send("discharged", parameters, Failures::network, std::move(success), std::move(failure));
+}
+
+void BabyService::updateBabies(const std::vector<std::shared_ptr<BabyData>>& babies, ObjectSuccess success,
+                               RequestFailure failure) {
+    auto user = signedInMember();
+    if (!user) return;
+    JSON parameters = object();
+    parameters.set("babies", cw::babiesJSON(babies));
+    parameters.set("user_id", user->id());
+    post(
+        "update", parameters,
+        [babies](AFMultipartFormData& formData) { BabyData::appendWithBabyDataArray(babies, formData); },
+        nullptr,
+        [success, failure](const Task&, const std::optional<JSON>& reply) {
+            // A reply that is no object still ends the editor's wait, as a parse error.
+            handleDictionaryResponse(reply, success, failure);
+        },
+        [failure](const Task&, const NSError& error) { handleError(&error, failure); });
+}
+
+void BabyService::verifyMRN(const std::string& mrn, ObjectSuccess success, RequestFailure failure) {
+    JSON parameters = object();
+    parameters.set("mrn", mrn);
+    send("verify_mrn", parameters, Failures::serverError, std::move(success), std::move(failure));
+}
+
+void BabyService::fetchDailyUpdate(std::int64_t babyId, ObjectSuccess success, RequestFailure failure) {
+    fetchForBaby("daily_update", babyId, Failures::network, std::move(success), std::move(failure));
+}
+
+void BabyService::fetchCareGivers(std::int64_t babyId, ObjectSuccess success, RequestFailure failure) {
+    fetchForBaby("care_givers", babyId, Failures::network, std::move(success), std::move(failure));
+}
+
+void BabyService::fetchWeight(std::int64_t babyId, ObjectSuccess success, RequestFailure failure) {
+    fetchForBaby("weight", babyId, Failures::network, std::move(success), std::move(failure));
+}
+
+void BabyService::fetchHeight(std::int64_t babyId, ObjectSuccess success, RequestFailure failure) {
+    fetchForBaby("height", babyId, Failures::network, std::move(success), std::move(failure));
+}
+
+void BabyService::fetchHeadCircumference(std::int64_t babyId, ObjectSuccess success, RequestFailure failure) {
+    fetchForBaby("head_circumference", babyId, Failures::network, std::move(success), std::move(failure));
+}
+
+void BabyService::deleteBabyWithBabyID(std::int64_t babyId, Success success, Failure failure) {
+    auto user = signedInMember();
+    if (!user || !user->code()) return;
+    JSON parameters = object();
+    parameters.set("user_id", user->id());
+    parameters.set("security_code", *user->code());
+    parameters.set("baby_id", babyId);
+    post("delete", parameters, std::move(success), std::move(failure));
+}
+
+void BabyService::fetchJourneyData(std::int64_t babyId, ObjectSuccess success, RequestFailure failure) {
+    fetchForBaby("nicu_journey_data", babyId, Failures::serverError, std::move(success), std::move(failure));
+}
+
+void BabyService::fetchJourneyList(std::int64_t babyId, ObjectSuccess success, RequestFailure failure) {
+    fetchForBaby("nicu_journey_list", babyId, Failures::serverError, std::move(success), std::move(failure));
+}
+
+void BabyService::addJourneyItem(std::int64_t babyId, const std::string& date, const std::string& type,
+                                 const std::optional<std::string>& text,
+                                 const std::shared_ptr<UIImage>& image, ObjectSuccess success,
+                                 RequestFailure failure) {
+    JSON parameters = object();
+    parameters.set("type", type);
+    if (text) parameters.set("input_text", *text);
+    sendJourneyItem("nicu_journey_add", babyId, parameters, date, image, std::move(success),
+                    std::move(failure));
+}
+
+void BabyService::editJourneyItem(std::int64_t babyId, std::int64_t itemId, const std::string& date,
+                                  const std::shared_ptr<UIImage>& image, ObjectSuccess success,
+                                  RequestFailure failure) {
+    JSON parameters = object();
+    parameters.set("id", itemId);
+    sendJourneyItem("nicu_journey_edit", babyId, parameters, date, image, std::move(success),
+                    std::move(failure));
+}
+
+void BabyService::sendJourneyItem(const std::string& path, std::int64_t babyId, const JSON& fields,
+                                  const std::string& date, const std::shared_ptr<UIImage>& image,
+                                  ObjectSuccess success, RequestFailure failure) {
+    auto user = signedInMember();
+    if (!user) return;
+    JSON parameters = fields;
+    parameters.set("baby_id", babyId);
+    parameters.set("user_id", user->id());
+    parameters.set("date", date);
+    auto picture = cw::uploadJPEG(image.get());
+    std::string fileName = journeyPictureFileName(babyId, date);
+    post(
+        path, parameters,
+        [picture, fileName](AFMultipartFormData& formData) {
+            if (picture) formData.appendPartWithFileData(*picture, "image_file", fileName, cw::jpegMIMEType);
+        },
+        nullptr,
+        [success, failure](const Task&, const std::optional<JSON>& reply) {
+            handleDictionaryResponse(reply, success, failure);
+        },
+        [failure](const Task&, const NSError& error) { handleError(&error, failure); });
+}

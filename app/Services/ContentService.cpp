@@ -1,0 +1,38 @@
+#include "Services/ContentService.h"
+
+#include "Services/AuthenticationContext.h"
+
+ContentService::ContentService() : BaseHTTPService("content") {}
+
+void ContentService::fetchFeed(const std::vector<std::int64_t>& babyIds, std::int64_t userId, Success success,
+                               Failure failure) {
+    JSON ids = JSON(JSON::array_t{});
+    for (std::int64_t id : babyIds)
+        ids.append(id);
+    JSON parameters = JSON(JSON::dictionary_t{});
+    parameters.set("baby_ids", ids);
+    parameters.set("user_id", userId);
+    post("", parameters, std::move(success), std::move(failure));
+}
+
+void ContentService::bookmark(std::int64_t feedId, const std::string& idKey, bool bookmarked,
+                              BookmarkSuccess success, Failure failure) {
+    auto user = AuthenticationContext::shared().user();
+    if (!user) return;
+    JSON parameters = JSON(JSON::dictionary_t{});
+    parameters.set(idKey, feedId);
+    parameters.set("user_id", user->id());
+    post(
+        endpointStringFromBookmarked(bookmarked), parameters,
+        [success = std::move(success)](const Task&, const std::optional<JSON>& reply) {
+            if (!reply || !success) return;
+            JSON data = (*reply)["data"];
+            if (data.type() != JSON::Type::dictionary) return;
+            success(BookmarkResponse(data));
+        },
+        std::move(failure));
+}
+
+std::string ContentService::endpointStringFromBookmarked(bool bookmarked) {
+    return bookmarked ? "unbookmark_card" : "bookmark_card";
+}

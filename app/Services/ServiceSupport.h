@@ -1,0 +1,42 @@
+#pragma once
+
+#include "Models/BabyData.h"
+#include "Services/BaseHTTPService.h"
+#include "foundation/json/JSON.h"
+#include "foundation/json/NSError.h"
+#include "uikit/graphics/UIImage.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+// What the account, baby and member services hand their callers: the reply when it is a JSON object,
+// or a RequestError.
+using ObjectSuccess = std::function<void(const JSON& object)>;
+using RequestFailure = std::function<void(const RequestError& error)>;
+
+namespace cw {
+
+// Reads the body of a failed reply: a JSON object gives erroResponse with that object, other JSON
+// (an array) parseError, a body that is not JSON erroResponse {"message": "Server error " followed by
+// the decoder's error domain}. A failure without a body (no connection, a refresh that failed)
+// gives networkError, so that the caller always learns of it.
+RequestError readServerError(const NSError* error);
+
+// Hands a reply that is a JSON object to `success`; anything else (no reply, an array, a text)
+// reaches `failure` as parseError. Absent callbacks are not called.
+void handleDictionaryResponse(const std::optional<JSON>& reply, const ObjectSuccess& success,
+                              const RequestFailure& failure);
+
+// The picture as uploads carry it: JPEG at quality 0.5. None when it cannot be encoded, in which case
+// the picture is left out of the request rather than sent as an empty part.
+std::optional<Data> uploadJPEG(const UIImage* image);
+
+// The babies' request forms (BabyData::arrayToJson) as a JSON array of objects of texts.
+JSON babiesJSON(const std::vector<std::shared_ptr<BabyData>>& babies);
+
+// The MIME type of every uploaded picture.
+inline constexpr const char* jpegMIMEType = "image/jpeg";
+
+} // namespace cw

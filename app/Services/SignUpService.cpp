@@ -1,0 +1,24 @@
+#include "Services/SignUpService.h"
+
+#include "Services/SignUpParameters.h"
+
+SignUpService::SignUpService() : BaseHTTPService("signup") {}
+
+void SignUpService::signUp(const UserData& user,
+                           const std::optional<std::vector<std::shared_ptr<BabyData>>>& babies,
+                           const std::string& password, Success success, RequestFailure failure) {
+    JSON parameters = SignUpParameters::dictionaryRepresentation(user, babies, password);
+    auto picture = cw::uploadJPEG(user.requestImage().get());
+    auto body = [babies, picture](AFMultipartFormData& formData) {
+        if (babies) BabyData::appendWithBabyDataArray(*babies, formData);
+        if (picture) formData.appendPartWithFileData(*picture, "user_picture", "photo", cw::jpegMIMEType);
+    };
+    manager()->POST(
+        "", parameters, body, nullptr,
+        [success = std::move(success)](const Task& task, const std::optional<JSON>& reply) {
+            if (success) success(task, reply);
+        },
+        [failure = std::move(failure)](const Task&, const NSError& error) {
+            if (failure) failure(cw::readServerError(&error));
+        });
+}

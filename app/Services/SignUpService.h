@@ -1,0 +1,29 @@
+#pragma once
+
+#include "Models/BabyData.h"
+#include "Models/UserData.h"
+#include "Services/BaseHTTPService.h"
+#include "Services/ServiceSupport.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Registers a new member with the member's babies and pictures. Like sign-in, the request bypasses
+// the token refresh: its failures reach the caller at once.
+class SignUpService : public BaseHTTPService {
+public:
+    SignUpService();
+    explicit SignUpService(const std::string& url) = delete;
+
+    // Multipart POST to the root of "signup": the text fields of SignUpParameters, then the babies'
+    // pictures ("baby_picture_<id>") and the member's picture ("user_picture", file name "photo").
+    // A picture that cannot be encoded as JPEG is left out; the rest still goes.
+    //
+    // Failures: the server's error object as erroResponse, a JSON reply that is no object as
+    // parseError, a reply that is not JSON as erroResponse {"message": "Server error ..."}, and a
+    // failure without a reply body (no connection) as networkError.
+    void signUp(const UserData& user, const std::optional<std::vector<std::shared_ptr<BabyData>>>& babies,
+                const std::string& password, Success success, RequestFailure failure);
+};
