@@ -5,6 +5,7 @@
 #include "uikit/controls/Delegate.h"
 #include "uikit/controls/IndexPath.h"
 #include "uikit/controls/UIButton.h"
+#include "uikit/controls/UICollectionView.h"
 #include "uikit/controls/UIControl.h"
 #include "uikit/controls/UIDatePicker.h"
 #include "uikit/controls/UIEvent.h"
