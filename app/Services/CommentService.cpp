@@ -1,0 +1,38 @@
+#include "Services/CommentService.h"
+
+#include "Services/AuthenticationContext.h"
+
+#include <iostream>
+#include <string>
+#include <utility>
+
+CommentService::CommentService() : BaseHTTPService("comments") {}
+
+void CommentService::getComments(std::optional<std::int64_t> postId, std::optional<std::int64_t> feedId,
+                                 ReplySuccess success, RequestFailure failure) {
+    auto user = AuthenticationContext::shared().user();
+    if (!user) return;
+    JSON parameters;
+    if (postId) parameters.set("post_id", *postId);
+    if (feedId) parameters.set("feed_id", *feedId);
+    parameters.set("user_id", std::to_string(user->id()));
+    get("", parameters, nullptr, cw::objectReply(std::move(success), failure),
+        [failure](const Task&, const NSError& error) {
+            std::cout << "Error on updating image\n" << std::endl;
+            std::cout << error.localizedDescription() << std::endl;
+            if (failure) failure(RequestError::networkError());
+        });
+}
+
+void CommentService::postComment(const std::string& text, std::optional<std::int64_t> postId,
+                                 std::optional<std::int64_t> feedId, ReplySuccess success,
+                                 RequestFailure failure) {
+    auto user = AuthenticationContext::shared().user();
+    if (!user) return;
+    JSON parameters;
+    parameters.set("comment_text", text);
+    if (postId) parameters.set("post_id", std::to_string(*postId));
+    if (feedId) parameters.set("feed_id", std::to_string(*feedId));
+    parameters.set("user_id", std::to_string(user->id()));
+    post("new", parameters, cw::objectReply(std::move(success), failure), cw::networkFailure(failure));
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "Services/BaseHTTPService.h"
+#include "Services/ServiceSupport.h"
+
+#include <functional>
+#include <optional>
+#include <utility>
+
+// Request-layer callbacks for the services whose callers hear only of a JSON-object reply or of a
+// RequestError.
+namespace cw {
+
+// A success callback that gives `success` a reply that is a JSON object and `failure` parseError for
+// anything else, an empty reply included (absent callbacks are not called).
+BaseHTTPService::Success objectReply(ObjectSuccess success, RequestFailure failure);
+// A success callback that gives `success` what `parse` makes of the reply, and `failure` parseError
+// when it makes nothing (absent callbacks are not called).
+template <class Result>
+BaseHTTPService::Success parsedReply(std::optional<Result> (*parse)(const std::optional<JSON>&),
+                                     std::function<void(const Result&)> success, RequestFailure failure) {
+    return [parse, success = std::move(success),
+            failure = std::move(failure)](const BaseHTTPService::Task&, const std::optional<JSON>& reply) {
+        if (auto result = parse(reply)) {
+            if (success) success(*result);
+        } else if (failure) {
+            failure(RequestError::parseError());
+        }
+    };
+}
+// A failure callback that gives `failure` (when given) networkError, whatever the request layer
+// reported.
+BaseHTTPService::Failure networkFailure(RequestFailure failure);
+
+} // namespace cw
