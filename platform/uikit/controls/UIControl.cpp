@@ -141,7 +141,10 @@ bool UIControl::touchIsInside(const UITouch& touch) const {
 }
 
 void UIControl::touchesBegan(const TouchSet& touches, const UIEvent* event) {
-    if (touches.empty() || !isEnabled()) return;
+    // A disabled control lets its touches go on up the responder chain (a disabled button in a
+    // table row: the tap selects the row).
+    if (!isEnabled()) return UIView::touchesBegan(touches, event);
+    if (touches.empty()) return;
     UITouch* touch = touches.begin()->get();
     auto keep = weak_from_this().lock();
     touchInside_ = true;
@@ -153,7 +156,10 @@ void UIControl::touchesBegan(const TouchSet& touches, const UIEvent* event) {
 }
 
 void UIControl::touchesMoved(const TouchSet& touches, const UIEvent* event) {
-    if (touches.empty() || !isEnabled()) return;
+    // A disabled control lets its touches go on up the responder chain (a disabled button in a
+    // table row: the tap selects the row).
+    if (!isEnabled()) return UIView::touchesMoved(touches, event);
+    if (touches.empty()) return;
     UITouch* touch = touches.begin()->get();
     auto keep = weak_from_this().lock();
     const bool wasInside = touchInside_;
@@ -167,7 +173,10 @@ void UIControl::touchesMoved(const TouchSet& touches, const UIEvent* event) {
 }
 
 void UIControl::touchesEnded(const TouchSet& touches, const UIEvent* event) {
-    if (touches.empty() || !isEnabled()) return;
+    // A disabled control lets its touches go on up the responder chain (a disabled button in a
+    // table row: the tap selects the row).
+    if (!isEnabled()) return UIView::touchesEnded(touches, event);
+    if (touches.empty()) return;
     UITouch* touch = touches.begin()->get();
     auto keep = weak_from_this().lock();
     touchInside_ = touchIsInside(*touch);
@@ -181,7 +190,8 @@ void UIControl::touchesEnded(const TouchSet& touches, const UIEvent* event) {
     touchInside_ = false;
 }
 
-void UIControl::touchesCancelled(const TouchSet&, const UIEvent* event) {
+void UIControl::touchesCancelled(const TouchSet& touches, const UIEvent* event) {
+    if (!isEnabled() && !tracking_) return UIView::touchesCancelled(touches, event);
     auto keep = weak_from_this().lock();
     setHighlighted(false);
     if (tracking_) cancelTracking(event);

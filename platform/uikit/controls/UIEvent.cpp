@@ -90,6 +90,11 @@ void UIGestureRecognizer::setState(UIGestureRecognizerState state) {
     const bool recognising =
         state_ == UIGestureRecognizerState::possible &&
         (state == UIGestureRecognizerState::began || state == UIGestureRecognizerState::ended);
+    // The delegate has the last word the moment the gesture would start.
+    if (recognising && delegate && !delegate->gestureRecognizerShouldBegin(this)) {
+        state_ = UIGestureRecognizerState::failed;
+        return;
+    }
     state_ = state;
     if (recognising) {
         // The first recogniser to recognise wins the touches: the others that could still
@@ -319,7 +324,6 @@ struct UITouchDeliveryState {
                 // it do not take them.
                 if (onControl && v != hit.get() && g->isDiscrete()) continue;
                 if (g->delegate && !g->delegate->gestureRecognizerShouldReceiveTouch(g.get(), &t)) continue;
-                if (g->delegate && !g->delegate->gestureRecognizerShouldBegin(g.get())) continue;
                 t.recognizers_.push_back(g);
             }
         }

@@ -16,6 +16,18 @@ CGFloat easeOut(CGFloat t) {
 }
 } // namespace
 
+// A drag starts only along a direction the scroll view can move in; otherwise it is left to the
+// views around it (a table inside a sideways-paging scroll view pages on a sideways drag).
+struct UIScrollView::PanGate : UIGestureRecognizerDelegate {
+    UIScrollView* owner;
+    explicit PanGate(UIScrollView* o) : owner(o) {}
+    bool gestureRecognizerShouldBegin(UIGestureRecognizer* g) override {
+        if (!owner->isScrollEnabled()) return false;
+        const CGPoint t = static_cast<UIPanGestureRecognizer*>(g)->translation(owner);
+        return owner->canScroll(std::abs(t.x) > std::abs(t.y));
+    }
+};
+
 UIScrollView::UIScrollView() {
     build();
 }
@@ -33,6 +45,8 @@ void UIScrollView::build() {
     pan_ = std::make_shared<UIPanGestureRecognizer>();
     pan_->addTarget([this](UIGestureRecognizer& g) { handlePan(g); });
     pan_->maximumNumberOfTouches = 1;
+    panGate_ = std::make_unique<PanGate>(this);
+    pan_->delegate = panGate_.get();
     addGestureRecognizer(pan_);
 }
 
@@ -181,12 +195,17 @@ void UIScrollView::beginDrag() {
     if (auto d = delegate_.get()) d->scrollViewWillBeginDragging(this);
 }
 
-void UIScrollView::dragTo(CGPoint translation) {
-    if (!dragging_) return;
+bool UIScrollView::canScroll(bool horizontal) const {
     const CGSize size = bounds().size;
     const UIEdgeInsets in = adjustedContentInset();
-    const bool horizontal = alwaysBounceHorizontal || contentSize_.width + in.left + in.right > size.width;
-    const bool vertical = alwaysBounceVertical || contentSize_.height + in.top + in.bottom > size.height;
+    if (horizontal) return alwaysBounceHorizontal || contentSize_.width + in.left + in.right > size.width;
+    return alwaysBounceVertical || contentSize_.height + in.top + in.bottom > size.height;
+}
+
+void UIScrollView::dragTo(CGPoint translation) {
+    if (!dragging_) return;
+    const bool horizontal = canScroll(true);
+    const bool vertical = canScroll(false);
     CGPoint o = contentOffset();
     if (horizontal) o.x = dragStartOffset_.x - translation.x;
     if (vertical) o.y = dragStartOffset_.y - translation.y;

@@ -125,8 +125,10 @@ protected:
     virtual void contentOffsetDidChange();
 
 private:
+    struct PanGate;
     void build();
     void handlePan(UIGestureRecognizer& g);
+    bool canScroll(bool horizontal) const;
     CGPoint clamped(CGPoint offset) const;
     CGPoint targetFor(CGPoint velocity) const;
     void startMotion(CGPoint target, bool deceleration);
@@ -140,6 +142,7 @@ private:
         UIScrollViewContentInsetAdjustmentBehavior::automatic;
     cw::DelegateRef<UIScrollViewDelegate> delegate_;
     std::shared_ptr<UIPanGestureRecognizer> pan_;
+    std::unique_ptr<PanGate> panGate_;
     bool scrollEnabled_ = true;
     bool tracking_ = false;
     bool dragging_ = false;

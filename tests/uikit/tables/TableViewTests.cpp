@@ -1,5 +1,6 @@
 #include "foundation/dispatch/RunLoop.h"
 #include "foundation/time/Clock.h"
+#include "uikit/controls/UIButton.h"
 #include "uikit/controls/UIEvent.h"
 #include "uikit/controls/UITableView.h"
 
@@ -223,6 +224,62 @@ TEST(TableViewCell, StylesPlaceTheirLabels) {
     subtitle.textLabel()->setText("Title");
     subtitle.detailTextLabel()->setText("Sub");
     EXPECT_GT(subtitle.sizeThatFits({320, 0}).height, 43);
+}
+
+} // namespace
+
+namespace {
+
+TEST(TableView, InsideASidewaysPagingScrollViewEachDragGoesItsOwnWay) {
+    ManualClock clock;
+    Source source;
+    for (int i = 0; i < 50; ++i)
+        source.texts.push_back("Row");
+    auto root = std::make_shared<UIView>(CGRect(0, 0, 320, 480));
+    auto pager = std::make_shared<UIScrollView>(CGRect(0, 0, 320, 480));
+    pager->isPagingEnabled = true;
+    pager->setContentSize({640, 480});
+    root->addSubview(pager);
+    auto table = makeTable(source);
+    table->rowHeight = 44;
+    pager->addSubview(table);
+    root->layoutIfNeeded();
+    cw::TouchDelivery touches(root);
+    touches.drag({300, 200}, {60, 205}, 8); // sideways: the pager turns the page
+    pager->finishScrolling();
+    EXPECT_EQ(pager->contentOffset(), (CGPoint{320, 0}));
+    EXPECT_EQ(table->contentOffset(), (CGPoint{0, 0}));
+    pager->setContentOffset({0, 0});
+    clock.advance(1);
+    touches.drag({100, 400}, {105, 200}, 8); // upwards: the table scrolls
+    table->finishScrolling();
+    EXPECT_EQ(pager->contentOffset(), (CGPoint{0, 0}));
+    EXPECT_EQ(table->contentOffset().y, 200);
+    EXPECT_TRUE(source.events.empty());
+}
+
+TEST(TableView, TapOnADisabledButtonInARowSelectsTheRow) {
+    ManualClock clock;
+    Source source;
+    source.texts = {"a", "b"};
+    auto table = makeTable(source);
+    table->rowHeight = 50;
+    auto root = std::make_shared<UIView>(CGRect(0, 0, 320, 480));
+    root->addSubview(table);
+    root->layoutIfNeeded();
+    auto button = std::make_shared<UIButton>(CGRect(200, 5, 100, 40));
+    button->setEnabled(false);
+    table->cellForRow(IndexPath(1, 0))->contentView()->addSubview(button);
+    cw::tap(root, {250, 75});
+    EXPECT_EQ(source.events, (std::vector<std::string>{"select 1"}));
+    // Enabled, the button keeps its tap.
+    button->setEnabled(true);
+    int taps = 0;
+    button->addAction([&](UIControl*) { ++taps; }, UIControlEventTouchUpInside);
+    clock.advance(1);
+    cw::tap(root, {250, 25 + 50});
+    EXPECT_EQ(taps, 1);
+    EXPECT_EQ(source.events.size(), 1u);
 }
 
 } // namespace
