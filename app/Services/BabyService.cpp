@@ -1,20 +1,9 @@
 #include "Services/BabyService.h"
 
 #include "Services/AuthenticationContext.h"
+#include "Services/ReplyCallbacks.h"
 
 #include <algorithm>
-
-namespace {
-
-JSON object() {
-    return JSON(JSON::dictionary_t{});
-}
-
-std::shared_ptr<UserData> signedInMember() {
-    return AuthenticationContext::shared().user();
-}
-
-} // namespace
 
 BabyService::BabyService() : BaseHTTPService("baby") {}
 
@@ -35,25 +24,15 @@ std::string BabyService::journeyPictureFileName(std::int64_t babyId, const std::
 
 void BabyService::send(const std::string& path, const JSON& parameters, Failures failures,
                        ObjectSuccess success, RequestFailure failure) {
-    post(
-        path, parameters,
-        [success, failure](const Task&, const std::optional<JSON>& reply) {
-            handleDictionaryResponse(reply, success, failure);
-        },
-        [failures, failure](const Task&, const NSError& error) {
-            if (failures == Failures::network) {
-                if (failure) failure(RequestError::networkError());
-            } else {
-                handleError(&error, failure);
-            }
-        });
+    post(path, parameters, cw::objectReply(std::move(success), failure),
+         failures == Failures::network ? cw::networkFailure(failure) : cw::serverErrorFailure(failure));
 }
 
 void BabyService::fetchForBaby(const std::string& path, std::int64_t babyId, Failures failures,
                                ObjectSuccess success, RequestFailure failure) {
-    auto user = signedInMember();
+    auto user = AuthenticationContext::shared().user();
     if (!user) return;
-    JSON parameters = object();
+    JSON parameters = JSON(JSON::dictionary_t{});
     parameters.set("baby_id", babyId);
     parameters.set("user_id", user->id());
     send(path, parameters, failures, std::move(success), std::move(failure));
@@ -61,12 +40,12 @@ void BabyService::fetchForBaby(const std::string& path, std::int64_t babyId, Fai
 
 void BabyService::markDischarged(const std::vector<std::int64_t>& babyIds, ObjectSuccess success,
                                  RequestFailure failure) {
-    auto user = signedInMember();
+    auto user = AuthenticationContext::shared().user();
     if (!user) return;
     JSON ids = JSON(JSON::array_t{});
     for (std::int64_t id : babyIds)
         ids.append(id);
-    JSON parameters = object();
+    JSON parameters = JSON(JSON::dictionary_t{});
     parameters.set("user_id", user->id());
     parameters.set("babies", ids);
     send("discharged", parameters, Failures::network, std::move(success), std::move(failure));
@@ -74,24 +53,20 @@ void BabyService::markDischarged(const std::vector<std::int64_t>& babyIds, Objec
 
 void BabyService::updateBabies(const std::vector<std::shared_ptr<BabyData>>& babies, ObjectSuccess success,
                                RequestFailure failure) {
-    auto user = signedInMember();
+    auto user = AuthenticationContext::shared().user();
     if (!user) return;
-    JSON parameters = object();
+    JSON parameters = JSON(JSON::dictionary_t{});
     parameters.set("babies", cw::babiesJSON(babies));
     parameters.set("user_id", user->id());
     post(
         "update", parameters,
         [babies](AFMultipartFormData& formData) { BabyData::appendWithBabyDataArray(babies, formData); },
-        nullptr,
-        [success, failure](const Task&, const std::optional<JSON>& reply) {
-            // A reply that is no object still ends the editor's wait, as a parse error.
-            handleDictionaryResponse(reply, success, failure);
-        },
-        [failure](const Task&, const NSError& error) { handleError(&error, failure); });
+        // A reply that is no object still ends the editor's wait, as a parse error.
+        nullptr, cw::objectReply(std::move(success), failure), cw::serverErrorFailure(failure));
 }
 
 void BabyService::verifyMRN(const std::string& mrn, ObjectSuccess success, RequestFailure failure) {
-    JSON parameters = object();
+    JSON parameters = JSON(JSON::dictionary_t{});
     parameters.set("mrn", mrn);
     send("verify_mrn", parameters, Failures::serverError, std::move(success), std::move(failure));
 }
@@ -117,9 +92,9 @@ void BabyService::fetchHeadCircumference(std::int64_t babyId, ObjectSuccess succ
 }
 
 void BabyService::deleteBabyWithBabyID(std::int64_t babyId, Success success, Failure failure) {
-    auto user = signedInMember();
+    auto user = AuthenticationContext::shared().user();
     if (!user || !user->code()) return;
-    JSON parameters = object();
+    JSON parameters = JSON(JSON::dictionary_t{});
     parameters.set("user_id", user->id());
     parameters.set("security_code", *user->code());
     parameters.set("baby_id", babyId);
@@ -138,7 +113,7 @@ void BabyService::addJourneyItem(std::int64_t babyId, const std::string& date, c
                                  const std::optional<std::string>& text,
                                  const std::shared_ptr<UIImage>& image, ObjectSuccess success,
                                  RequestFailure failure) {
-    JSON parameters = object();
+    JSON parameters = JSON(JSON::dictionary_t{});
     parameters.set("type", type);
     if (text) parameters.set("input_text", *text);
     sendJourneyItem("nicu_journey_add", babyId, parameters, date, image, std::move(success),
@@ -148,7 +123,7 @@ void BabyService::addJourneyItem(std::int64_t babyId, const std::string& date, c
 void BabyService::editJourneyItem(std::int64_t babyId, std::int64_t itemId, const std::string& date,
                                   const std::shared_ptr<UIImage>& image, ObjectSuccess success,
                                   RequestFailure failure) {
-    JSON parameters = object();
+    JSON parameters = JSON(JSON::dictionary_t{});
     parameters.set("id", itemId);
     sendJourneyItem("nicu_journey_edit", babyId, parameters, date, image, std::move(success),
                     std::move(failure));
@@ -157,7 +132,7 @@ void BabyService::editJourneyItem(std::int64_t babyId, std::int64_t itemId, cons
 void BabyService::sendJourneyItem(const std::string& path, std::int64_t babyId, const JSON& fields,
                                   const std::string& date, const std::shared_ptr<UIImage>& image,
                                   ObjectSuccess success, RequestFailure failure) {
-    auto user = signedInMember();
+    auto user = AuthenticationContext::shared().user();
     if (!user) return;
     JSON parameters = fields;
     parameters.set("baby_id", babyId);
@@ -170,9 +145,5 @@ void BabyService::sendJourneyItem(const std::string& path, std::int64_t babyId, 
         [picture, fileName](AFMultipartFormData& formData) {
             if (picture) formData.appendPartWithFileData(*picture, "image_file", fileName, cw::jpegMIMEType);
         },
-        nullptr,
-        [success, failure](const Task&, const std::optional<JSON>& reply) {
-            handleDictionaryResponse(reply, success, failure);
-        },
-        [failure](const Task&, const NSError& error) { handleError(&error, failure); });
+        nullptr, cw::objectReply(std::move(success), failure), cw::serverErrorFailure(failure));
 }

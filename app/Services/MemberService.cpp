@@ -1,68 +1,42 @@
 #include "Services/MemberService.h"
 
 #include "Services/AuthenticationContext.h"
+#include "Services/ReplyCallbacks.h"
 
 #include <iostream>
-
-namespace {
-
-JSON object() {
-    return JSON(JSON::dictionary_t{});
-}
-
-std::shared_ptr<UserData> signedInMember() {
-    return AuthenticationContext::shared().user();
-}
-
-} // namespace
 
 MemberService::MemberService() : BaseHTTPService("member") {}
 
 MemberService::MemberService(const std::string& url) : BaseHTTPService(url) {}
 
-BaseHTTPService::Success MemberService::replyCheck(ObjectSuccess success, RequestFailure failure) {
-    return [success = std::move(success), failure = std::move(failure)](const Task&,
-                                                                        const std::optional<JSON>& reply) {
-        cw::handleDictionaryResponse(reply, success, failure);
-    };
-}
-
-BaseHTTPService::Failure MemberService::failureReport(Failures failures, RequestFailure failure) {
-    return [failures, failure = std::move(failure)](const Task&, const NSError& error) {
-        if (!failure) return;
-        failure(failures == Failures::network ? RequestError::networkError() : cw::readServerError(&error));
-    };
-}
-
 void MemberService::fetchNotificationSettings(ObjectSuccess success, RequestFailure failure) {
-    auto user = signedInMember();
+    auto user = AuthenticationContext::shared().user();
     if (!user) return;
-    JSON parameters = object();
+    JSON parameters = JSON(JSON::dictionary_t{});
     parameters.set("user_id", user->id());
-    get("notification/settings", parameters, nullptr, replyCheck(std::move(success), failure),
-        failureReport(Failures::network, failure));
+    get("notification/settings", parameters, nullptr, cw::objectReply(std::move(success), failure),
+        cw::networkFailure(failure));
 }
 
 void MemberService::updateNotificationSettings(const JSON& settings, ObjectSuccess success,
                                                RequestFailure failure) {
-    post("notification/settings", settings, replyCheck(std::move(success), failure),
-         failureReport(Failures::network, failure));
+    post("notification/settings", settings, cw::objectReply(std::move(success), failure),
+         cw::networkFailure(failure));
 }
 
 void MemberService::fetchInviteData(ObjectSuccess success, RequestFailure failure) {
-    auto user = signedInMember();
+    auto user = AuthenticationContext::shared().user();
     if (!user) return;
-    JSON parameters = object();
+    JSON parameters = JSON(JSON::dictionary_t{});
     parameters.set("user_id", user->id());
     parameters.set("email", user->email());
-    get("", parameters, nullptr, replyCheck(std::move(success), failure),
-        failureReport(Failures::network, failure));
+    get("", parameters, nullptr, cw::objectReply(std::move(success), failure), cw::networkFailure(failure));
 }
 
 void MemberService::deleteFamilyMember(const Partner& partner, Success success, Failure failure) {
-    auto user = signedInMember();
+    auto user = AuthenticationContext::shared().user();
     if (!user || !user->code() || !partner.memberID) return;
-    JSON parameters = object();
+    JSON parameters = JSON(JSON::dictionary_t{});
     parameters.set("user_id", user->id());
     parameters.set("security_code", *user->code());
     parameters.set("family_member_id", *partner.memberID);
@@ -74,8 +48,7 @@ void MemberService::updatePassword(const std::map<std::string, std::string>& giv
     JSON parameters = userAuthDataJSON();
     for (const auto& [key, value] : given)
         parameters.set(key, value);
-    post("", parameters, replyCheck(std::move(success), failure),
-         failureReport(Failures::serverError, failure));
+    post("", parameters, cw::objectReply(std::move(success), failure), cw::serverErrorFailure(failure));
 }
 
 void MemberService::updatePushNotificationToken(const std::string& token) {
@@ -97,22 +70,20 @@ void MemberService::updatePushNotificationToken(const std::string& token) {
 }
 
 void MemberService::checkEmail(const std::string& email, ObjectSuccess success, RequestFailure failure) {
-    JSON parameters = object();
+    JSON parameters = JSON(JSON::dictionary_t{});
     parameters.set("email", email);
-    post("", parameters, replyCheck(std::move(success), failure),
-         failureReport(Failures::serverError, failure));
+    post("", parameters, cw::objectReply(std::move(success), failure), cw::serverErrorFailure(failure));
 }
 
 void MemberService::resetPassword(const std::string& email, ObjectSuccess success, RequestFailure failure) {
-    JSON parameters = object();
+    JSON parameters = JSON(JSON::dictionary_t{});
     parameters.set("email", email);
-    post("", parameters, replyCheck(std::move(success), failure),
-         failureReport(Failures::serverError, failure));
+    post("", parameters, cw::objectReply(std::move(success), failure), cw::serverErrorFailure(failure));
 }
 
 void MemberService::updateMember(const std::string& fullName, const std::shared_ptr<UIImage>& image,
                                  ObjectSuccess success, RequestFailure failure) {
-    auto user = signedInMember();
+    auto user = AuthenticationContext::shared().user();
     if (!user) return;
     JSON parameters = userAuthDataJSON();
     parameters.set("full_name", fullName);
@@ -125,5 +96,5 @@ void MemberService::updateMember(const std::string& fullName, const std::shared_
                 formData.appendPartWithFileData(*picture, "user_picture_" + id, "photo_" + id + ".jpg",
                                                 cw::jpegMIMEType);
         },
-        nullptr, replyCheck(std::move(success), failure), failureReport(Failures::network, failure));
+        nullptr, cw::objectReply(std::move(success), failure), cw::networkFailure(failure));
 }

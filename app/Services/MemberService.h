@@ -48,9 +48,4 @@ public:
     // be encoded). Member only. Failures: networkError.
     void updateMember(const std::string& fullName, const std::shared_ptr<UIImage>& image,
                       ObjectSuccess success, RequestFailure failure);
-
-private:
-    enum class Failures { network, serverError };
-    static Success replyCheck(ObjectSuccess success, RequestFailure failure);
-    static Failure failureReport(Failures failures, RequestFailure failure);
 };

@@ -3,6 +3,7 @@
 #include "net/AFURLResponseSerialization.h"
 
 #include <string_view>
+#include <utility>
 
 namespace cw {
 
@@ -14,6 +15,12 @@ RequestError readServerError(const NSError* error) {
         return RequestError::erroResponse({{"message", JSON("Server error " + parsed.error().domain)}});
     if (auto object = parsed.value().asDictionary()) return RequestError::erroResponse(std::move(*object));
     return RequestError::parseError();
+}
+
+BaseHTTPService::Failure serverErrorFailure(RequestFailure failure) {
+    return [failure = std::move(failure)](const BaseHTTPService::Task&, const NSError& error) {
+        if (failure) failure(readServerError(&error));
+    };
 }
 
 void handleDictionaryResponse(const std::optional<JSON>& reply, const ObjectSuccess& success,

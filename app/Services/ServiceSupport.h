@@ -24,6 +24,9 @@ namespace cw {
 // gives networkError, so that the caller always learns of it.
 RequestError readServerError(const NSError* error);
 
+// A failure callback that gives `failure` (when given) the server's error read as above.
+BaseHTTPService::Failure serverErrorFailure(RequestFailure failure);
+
 // Hands a reply that is a JSON object to `success`; anything else (no reply, an array, a text)
 // reaches `failure` as parseError. Absent callbacks are not called.
 void handleDictionaryResponse(const std::optional<JSON>& reply, const ObjectSuccess& success,
