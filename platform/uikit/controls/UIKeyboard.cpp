@@ -6,6 +6,29 @@
 
 #include <algorithm>
 
+namespace cw::detail {
+
+std::size_t utf16Length(const std::string& text) {
+    return utf8ToUTF16(text).size();
+}
+
+std::string replacingUTF16(const std::string& text, NSRange range, const std::string& replacement) {
+    std::u16string t = utf8ToUTF16(text);
+    const std::size_t loc = std::min(range.location, t.size());
+    const std::size_t len = std::min(range.length, t.size() - loc);
+    t.replace(loc, len, utf8ToUTF16(replacement));
+    return utf16ToUTF8(t);
+}
+
+NSRange lastCharacterRange(const std::string& text) {
+    const std::u32string points = utf8ToUTF32(text);
+    if (points.empty()) return {0, 0};
+    const std::size_t length = points.back() > 0xFFFF ? 2 : 1;
+    return {utf16Length(text) - length, length};
+}
+
+} // namespace cw::detail
+
 namespace cw {
 
 Keyboard& Keyboard::shared() {

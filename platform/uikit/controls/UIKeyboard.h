@@ -9,6 +9,7 @@
 // Order: will-change-frame, will-show (or will-hide); then did-change-frame, did-show (did-hide).
 
 #include "foundation/dispatch/NotificationCenter.h"
+#include "uikit/graphics/NSAttributedString.h"
 #include "uikit/view/UIView.h"
 
 #include <cstdint>
@@ -82,6 +83,14 @@ struct UITextInputTraits {
     bool isSecureTextEntry = false;
     std::string textContentType;
 };
+
+namespace cw::detail {
+// Edits as typing makes them, with ranges in UTF-16 code units like the delegates'.
+std::size_t utf16Length(const std::string& text);
+std::string replacingUTF16(const std::string& text, NSRange range, const std::string& replacement);
+// The range of the last character (two units for one outside the basic plane); empty for "".
+NSRange lastCharacterRange(const std::string& text);
+} // namespace cw::detail
 
 namespace cw {
 

@@ -192,42 +192,31 @@ CGFloat UITableView::measureHeaderFooter(UIView& view) const {
     return fit.height > 0 ? fit.height : f.size.height;
 }
 
-CGFloat UITableView::headerHeightFor(long section, bool& measured) const {
+// A header's or footer's height: the delegate's, the table's, or (automatic) that of the view the
+// delegate gives, of a title, or of the style's gap.
+CGFloat UITableView::headerFooterHeightFor(long section, bool header) const {
     auto* self = const_cast<UITableView*>(this);
-    measured = true;
     auto d = tableDelegate_.get();
-    CGFloat h = d ? d->heightForHeaderInSection(self, section) : UITableViewDelegate::notAnswered;
-    if (!answered(h)) h = sectionHeaderHeight;
+    CGFloat h = !d       ? UITableViewDelegate::notAnswered
+                : header ? d->heightForHeaderInSection(self, section)
+                         : d->heightForFooterInSection(self, section);
+    if (!answered(h)) h = header ? sectionHeaderHeight : sectionFooterHeight;
     if (h >= 0) return h;
-    if (auto v = d ? d->viewForHeaderInSection(self, section) : nullptr) {
+    auto v = !d       ? nullptr
+             : header ? d->viewForHeaderInSection(self, section)
+                      : d->viewForFooterInSection(self, section);
+    if (v) {
         const CGFloat m = measureHeaderFooter(*v);
+        // The view measured goes back to its queue for when the section shows.
         if (auto hf = std::dynamic_pointer_cast<UITableViewHeaderFooterView>(v);
             hf && !hf->reuseIdentifier().empty())
             self->headerFooterQueue_[hf->reuseIdentifier()].push_back(hf);
         return m;
     }
     auto ds = dataSource_.get();
-    if (ds && ds->titleForHeaderInSection(self, section))
-        return style_ == UITableViewStyle::plain ? titledHeaderHeight : 38;
-    return style_ == UITableViewStyle::plain ? 0 : groupedGap;
-}
-
-CGFloat UITableView::footerHeightFor(long section, bool& measured) const {
-    auto* self = const_cast<UITableView*>(this);
-    measured = true;
-    auto d = tableDelegate_.get();
-    CGFloat h = d ? d->heightForFooterInSection(self, section) : UITableViewDelegate::notAnswered;
-    if (!answered(h)) h = sectionFooterHeight;
-    if (h >= 0) return h;
-    if (auto v = d ? d->viewForFooterInSection(self, section) : nullptr) {
-        const CGFloat m = measureHeaderFooter(*v);
-        if (auto hf = std::dynamic_pointer_cast<UITableViewHeaderFooterView>(v);
-            hf && !hf->reuseIdentifier().empty())
-            self->headerFooterQueue_[hf->reuseIdentifier()].push_back(hf);
-        return m;
-    }
-    auto ds = dataSource_.get();
-    if (ds && ds->titleForFooterInSection(self, section)) return titledHeaderHeight;
+    const bool titled = ds && (header ? ds->titleForHeaderInSection(self, section)
+                                      : ds->titleForFooterInSection(self, section));
+    if (titled) return header && style_ != UITableViewStyle::plain ? 38 : titledHeaderHeight;
     return style_ == UITableViewStyle::plain ? 0 : groupedGap;
 }
 
@@ -251,8 +240,8 @@ void UITableView::rebuildModel() const {
             info.rowHeights[r] = estimatedRowHeightFor(IndexPath(r, s), measured);
             info.rowMeasured[r] = measured;
         }
-        info.headerHeight = headerHeightFor(s, info.headerMeasured);
-        info.footerHeight = footerHeightFor(s, info.footerMeasured);
+        info.headerHeight = headerFooterHeightFor(s, true);
+        info.footerHeight = headerFooterHeightFor(s, false);
     }
 }
 

@@ -202,8 +202,6 @@ private:
     struct SectionInfo {
         CGFloat headerHeight = 0;
         CGFloat footerHeight = 0;
-        bool headerMeasured = true;
-        bool footerMeasured = true;
         long rows = 0;
         std::vector<CGFloat> rowHeights;
         std::vector<bool> rowMeasured;
@@ -230,8 +228,7 @@ private:
     void rebuildModel() const;
     void recomputeOffsets() const;
     CGFloat contentHeight() const;
-    CGFloat headerHeightFor(long section, bool& measured) const;
-    CGFloat footerHeightFor(long section, bool& measured) const;
+    CGFloat headerFooterHeightFor(long section, bool header) const;
     CGFloat estimatedRowHeightFor(const IndexPath& ip, bool& measured) const;
     CGFloat measureCell(UITableViewCell& cell) const;
     CGFloat measureHeaderFooter(UIView& view) const;

@@ -8,10 +8,6 @@ bool cw::detail::forcingEndEditing = false;
 namespace {
 constexpr CGFloat clearButtonSize = 19;
 constexpr CGFloat roundedInset = 7;
-
-std::size_t utf16Length(const std::string& s) {
-    return cw::utf8ToUTF16(s).size();
-}
 } // namespace
 
 UITextField::UITextField() {
@@ -334,11 +330,7 @@ bool UITextField::resignFirstResponder() {
 
 bool UITextField::replace(NSRange range, const std::string& replacement) {
     if (auto d = delegate_.get(); d && !d->shouldChangeCharactersIn(this, range, replacement)) return false;
-    std::u16string t = cw::utf8ToUTF16(text_.value_or(""));
-    const std::size_t loc = std::min(range.location, t.size());
-    const std::size_t len = std::min(range.length, t.size() - loc);
-    t.replace(loc, len, cw::utf8ToUTF16(replacement));
-    text_ = cw::utf16ToUTF8(t);
+    text_ = cw::detail::replacingUTF16(text_.value_or(""), range, replacement);
     attributedText_.reset();
     refresh();
     sendActions(UIControlEventEditingChanged);
@@ -358,16 +350,12 @@ void UITextField::insertText(const std::string& text) {
         return;
     }
     // The caret stays at the end: typing appends.
-    replace({utf16Length(text_.value_or("")), 0}, text);
+    replace({cw::detail::utf16Length(text_.value_or("")), 0}, text);
 }
 
 void UITextField::deleteBackward() {
     if (!editing_ || !hasText()) return;
-    const std::u32string points = cw::utf8ToUTF32(*text_);
-    const char32_t last = points.back();
-    const std::size_t lastLength = last > 0xFFFF ? 2 : 1;
-    const std::size_t total = utf16Length(*text_);
-    replace({total - lastLength, lastLength}, std::string());
+    replace(cw::detail::lastCharacterRange(*text_), std::string());
 }
 
 void UITextField::clearButtonTapped() {

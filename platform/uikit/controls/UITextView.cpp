@@ -161,11 +161,7 @@ bool UITextView::resignFirstResponder() {
 
 bool UITextView::replace(NSRange range, const std::string& replacement) {
     if (auto d = textDelegate_.get(); d && !d->shouldChangeTextIn(this, range, replacement)) return false;
-    std::u16string t = cw::utf8ToUTF16(text_);
-    const std::size_t loc = std::min(range.location, t.size());
-    const std::size_t len = std::min(range.length, t.size() - loc);
-    t.replace(loc, len, cw::utf8ToUTF16(replacement));
-    text_ = cw::utf16ToUTF8(t);
+    text_ = cw::detail::replacingUTF16(text_, range, replacement);
     attributed_.reset();
     refresh();
     if (auto d = textDelegate_.get()) d->textViewDidChange(this);
@@ -175,15 +171,12 @@ bool UITextView::replace(NSRange range, const std::string& replacement) {
 
 void UITextView::insertText(const std::string& text) {
     if (!editing_) return;
-    replace({cw::utf8ToUTF16(text_).size(), 0}, text);
+    replace({cw::detail::utf16Length(text_), 0}, text);
 }
 
 void UITextView::deleteBackward() {
     if (!editing_ || text_.empty()) return;
-    const std::u32string points = cw::utf8ToUTF32(text_);
-    const std::size_t lastLength = points.back() > 0xFFFF ? 2 : 1;
-    const std::size_t total = cw::utf8ToUTF16(text_).size();
-    replace({total - lastLength, lastLength}, std::string());
+    replace(cw::detail::lastCharacterRange(text_), std::string());
 }
 
 void UITextView::touchesEnded(const TouchSet& touches, const UIEvent* event) {
