@@ -2,7 +2,7 @@
 
 #include "Services/UserDefaults+NotificationSettings.h"
 #include "foundation/bundle/Bundle.h"
-#include "foundation/time/DateFormatter.h"
+#include "foundation/time/DeviceSettingsGuard.h"
 
 namespace cw::accountstest {
 namespace {
@@ -57,7 +57,8 @@ TEST_F(AccountsNotificationSettingsTest, TheServersReplyIsTakenKeyByKey) {
     EXPECT_EQ(afterSecond["post_notifications"], false);
 }
 
-TEST_F(AccountsNotificationSettingsTest, AStoredTimeThatIsNoDateReadsAsTheDefaultAndLogoutRestoresTheDefaults) {
+TEST_F(AccountsNotificationSettingsTest,
+       AStoredTimeThatIsNoDateReadsAsTheDefaultAndLogoutRestoresTheDefaults) {
     defaults().setObject("22:30", "notificationFromDate");
     EXPECT_EQ(notificationFromDate(defaults()), defaultNotificationFromDate());
     EXPECT_EQ(parameters()["scheduled_from"], "00:00:00");
@@ -68,6 +69,14 @@ TEST_F(AccountsNotificationSettingsTest, AStoredTimeThatIsNoDateReadsAsTheDefaul
     defaults().removePersistentDomainForName(*Bundle::main().bundleIdentifier());
     EXPECT_TRUE(postNotifications(defaults()));
     EXPECT_EQ(parameters()["scheduled_to"], "07:00:00");
+}
+
+TEST_F(AccountsNotificationSettingsTest, TimesTravelInASCIIDigitsWhateverTheDevicesLocale) {
+    DeviceSettingsGuard arabic("ar_EG", "Africa/Cairo");
+    setNotificationSettings(defaults(),
+                            JSON(json{{"scheduled_from", "22:30:00"}, {"scheduled_to", "06:05:00"}}));
+    EXPECT_EQ(parameters()["scheduled_from"], "22:30:00");
+    EXPECT_EQ(parameters()["scheduled_to"], "06:05:00");
 }
 
 } // namespace
