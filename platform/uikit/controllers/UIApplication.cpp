@@ -6,8 +6,9 @@
 #include <algorithm>
 
 UIApplication& UIApplication::shared() {
-    static UIApplication app;
-    return app;
+    // Never destroyed: the delegate and windows it holds may still reach it while the process ends.
+    static UIApplication* app = new UIApplication();
+    return *app;
 }
 
 std::vector<std::shared_ptr<UIWindow>> UIApplication::windows() const {
@@ -137,13 +138,16 @@ void ApplicationLifecycle::enterBackground() {
     post(UIApplicationDidEnterBackgroundNotification);
 }
 
-void ApplicationLifecycle::enterForeground() {
+void ApplicationLifecycle::leaveBackground() {
     auto& app = UIApplication::shared();
-    if (app.applicationState() == UIApplicationState::background) {
-        app.setState(UIApplicationState::inactive);
-        if (auto d = app.delegate()) d->applicationWillEnterForeground(app);
-        post(UIApplicationWillEnterForegroundNotification);
-    }
+    if (app.applicationState() != UIApplicationState::background) return;
+    app.setState(UIApplicationState::inactive);
+    if (auto d = app.delegate()) d->applicationWillEnterForeground(app);
+    post(UIApplicationWillEnterForegroundNotification);
+}
+
+void ApplicationLifecycle::enterForeground() {
+    leaveBackground();
     becomeActive();
 }
 

@@ -168,6 +168,7 @@ struct ApplicationLifecycle {
     static void becomeActive();    // inactive → active
     static void enterBackground(); // → inactive → background
     static void enterForeground(); // background → inactive → active
+    static void leaveBackground(); // background → inactive (the person opened a notification)
     static void terminate();
 };
 

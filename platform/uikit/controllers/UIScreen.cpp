@@ -1,11 +1,6 @@
 #include "uikit/controllers/UIScreen.h"
 
-namespace {
-std::function<void(CGSize, CGFloat)>& sizeHook() {
-    static std::function<void(CGSize, CGFloat)> hook;
-    return hook;
-}
-} // namespace
+#include "uikit/controls/UIKeyboard.h"
 
 UIScreen& UIScreen::main() {
     static UIScreen screen;
@@ -15,10 +10,5 @@ UIScreen& UIScreen::main() {
 void UIScreen::setSize(CGSize size, CGFloat scale) {
     size_ = size;
     scale_ = scale > 0 ? scale : 2;
-    if (sizeHook()) sizeHook()(size_, scale_);
-}
-
-void UIScreen::setSizeHook(std::function<void(CGSize, CGFloat)> hook) {
-    sizeHook() = std::move(hook);
-    if (sizeHook()) sizeHook()(main().size_, main().scale_);
+    cw::Keyboard::shared().setScreenSize(size_);
 }

@@ -6,6 +6,7 @@
 #include "uikit/controllers/UIStoryboard.h"
 #include "uikit/controllers/UITabBarController.h"
 #include "uikit/controllers/UIWindow.h"
+#include "uikit/controls/UIScrollView.h"
 
 #include <algorithm>
 
@@ -63,6 +64,8 @@ std::shared_ptr<UIView> UIViewController::view() {
         embed(*this);
     }
     viewDidLoad();
+    // What viewDidLoad set up (a table's first load) sees the bars' insets again.
+    updateGuides();
     return view_;
 }
 
@@ -438,9 +441,16 @@ void UIViewController::updateGuides() {
     if (topGuide_) topGuide_->setLength(barInsets_.top);
     if (bottomGuide_) bottomGuide_->setLength(barInsets_.bottom);
     if (view_) {
+        // A scroll view resting at the top of its content stays there as the bars come and go.
+        auto scroll = std::dynamic_pointer_cast<UIScrollView>(view_);
+        const bool atTop =
+            scroll && automaticallyAdjustsScrollViewInsets && !scroll->isDragging() &&
+            scroll->contentOffset().y <= 0 &&
+            scroll->contentOffset().y >= std::min<CGFloat>(0, scroll->minimumContentOffset().y);
         const UIEdgeInsets a = additionalSafeAreaInsets;
         view_->setSafeAreaInsets({barInsets_.top + a.top, barInsets_.left + a.left,
                                   barInsets_.bottom + a.bottom, barInsets_.right + a.right});
+        if (atTop) scroll->setContentOffset({scroll->contentOffset().x, scroll->minimumContentOffset().y});
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "uikit/controllers/UIApplication.h"
 #include "uikit/controllers/UIScreen.h"
+#include "uikit/controls/UIKeyboard.h"
 
 UIWindow::UIWindow() : UIWindow(UIScreen::main().bounds()) {}
 
@@ -69,9 +70,27 @@ UIViewControllerPtr UIWindow::topmostPresentedViewController() const {
 
 void UIWindow::layoutSubviews() {
     UIView::layoutSubviews();
+    // The key window carries the keyboard's docked views, above everything else.
+    if (isKeyWindow()) {
+        auto& host = cw::Keyboard::shared().hostView();
+        if (host->superviewPointer() != this)
+            addSubview(host);
+        else if (subviews().back() != host)
+            bringSubviewToFront(host);
+    }
     if (root_) {
         if (auto v = root_->viewIfLoaded(); v && v->superviewPointer() == this) v->setFrame(bounds());
     }
+}
+
+std::shared_ptr<UIView> UIWindow::hitTest(CGPoint point, const UIEvent* event) {
+    auto host = cw::Keyboard::shared().hostView();
+    if (!host || host->superviewPointer() != this || host->isHidden()) return UIView::hitTest(point, event);
+    if (auto hit = host->hitTest(host->convertFrom(point, this), event); hit && hit != host) return hit;
+    host->setHidden(true);
+    auto hit = UIView::hitTest(point, event);
+    host->setHidden(false);
+    return hit;
 }
 
 UIResponder* UIWindow::nextResponder() const {

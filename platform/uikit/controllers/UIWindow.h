@@ -32,6 +32,8 @@ public:
     UIViewControllerPtr topmostPresentedViewController() const;
 
     void layoutSubviews() override;
+    // The keyboard's accessory layer lies above everything but only takes touches on what it holds.
+    std::shared_ptr<UIView> hitTest(CGPoint point, const UIEvent* event) override;
     UIResponder* nextResponder() const override;
 
 private:

@@ -1,0 +1,357 @@
+#include "host/HeadlessHost.h"
+
+#include "foundation/dispatch/RunLoop.h"
+#include "foundation/time/Clock.h"
+#include "security/biometrics/LAContext.h"
+#include "uikit/controllers/ControllerSupport.h"
+#include "uikit/controllers/UIAlertController.h"
+#include "uikit/controllers/UIImagePickerController.h"
+#include "uikit/controllers/UINavigationController.h"
+#include "uikit/controllers/UIScreen.h"
+#include "uikit/controllers/UNUserNotificationCenter.h"
+#include "uikit/controls/UIButton.h"
+#include "uikit/controls/UIEvent.h"
+#include "uikit/controls/UIKeyboard.h"
+#include "uikit/controls/UIScrollView.h"
+#include "uikit/controls/UITextField.h"
+#include "uikit/controls/UIViewAnimation.h"
+#include "uikit/view/UILabel.h"
+#include "uikit/view/ViewRendering.h"
+
+#include <functional>
+
+namespace cw {
+
+namespace {
+
+// Work due within this much clock time counts as part of the action that caused it.
+constexpr double kSettleHorizon = 1.0;
+
+void walkTopmostFirst(const std::shared_ptr<UIView>& view,
+                      const std::function<bool(const std::shared_ptr<UIView>&)>& visit) {
+    const auto& subs = view->subviews();
+    for (auto it = subs.rbegin(); it != subs.rend(); ++it) {
+        walkTopmostFirst(*it, visit);
+    }
+    visit(view);
+}
+
+// Walks the raw superview links: views that add subviews while they are being made have no
+// shared owner yet, so their subviews' weak links to them stay empty.
+std::shared_ptr<UIScrollView> enclosingScrollView(const std::shared_ptr<UIView>& view) {
+    for (UIView* v = view.get(); v; v = v->superviewPointer())
+        if (auto* s = dynamic_cast<UIScrollView*>(v))
+            return std::static_pointer_cast<UIScrollView>(s->shared_from_this());
+    return nullptr;
+}
+
+} // namespace
+
+bool isVisibleOnScreen(const UIView& view) {
+    const UIView* root = nullptr;
+    for (const UIView* v = &view; v; v = v->superviewPointer()) {
+        if (v->isHidden() || v->alpha() < 0.01) return false;
+        root = v;
+    }
+    if (!root) return false;
+    const CGRect r = view.convert(view.bounds(), root);
+    const CGRect screen = root->bounds();
+    return r.origin.x < screen.origin.x + screen.size.width && r.origin.x + r.size.width > screen.origin.x &&
+           r.origin.y < screen.origin.y + screen.size.height && r.origin.y + r.size.height > screen.origin.y;
+}
+
+std::optional<std::string> visibleTextOf(const UIView& view) {
+    if (auto label = dynamic_cast<const UILabel*>(&view)) {
+        if (auto t = label->text(); t && !t->empty()) return t;
+        if (auto a = label->attributedText(); a && !a->string().empty()) return a->string();
+        return std::nullopt;
+    }
+    if (auto field = dynamic_cast<const UITextField*>(&view)) {
+        const std::string t = field->text().value_or("");
+        if (!t.empty()) return field->isSecureTextEntry ? std::string(t.size(), '*') : t;
+        if (auto p = field->placeholder(); p && !p->empty()) return p;
+    }
+    return std::nullopt;
+}
+
+HeadlessHost::HeadlessHost(CGSize screen, CGFloat scale) : scale_(scale) {
+    clock_ = std::make_unique<ManualClock>();
+    RunLoop::main().reset();
+    resetTransitions();
+    UIApplication::shared().reset();
+    UNUserNotificationCenter::current().reset();
+    UIScreen::main().setSize(screen, scale);
+}
+
+HeadlessHost::~HeadlessHost() {
+    touches_.reset();
+    if (auto w = window()) w->setRootViewController(nullptr);
+    RunLoop::main().reset();
+    resetTransitions();
+    UNUserNotificationCenter::current().reset();
+    UIApplication::shared().reset();
+    Keyboard::shared().reset();
+    clock_.reset();
+}
+
+bool HeadlessHost::launch(const std::shared_ptr<UIApplicationDelegate>& delegate) {
+    const bool ok = ApplicationLifecycle::launch(delegate);
+    settle();
+    return ok;
+}
+
+std::shared_ptr<UIWindow> HeadlessHost::window() const {
+    if (auto w = UIApplication::shared().keyWindow()) return w;
+    auto all = UIApplication::shared().windows();
+    return all.empty() ? nullptr : all.back();
+}
+
+UIViewControllerPtr HeadlessHost::topViewController() const {
+    auto w = window();
+    return w ? w->topmostPresentedViewController() : nullptr;
+}
+
+void HeadlessHost::layout() const {
+    for (auto& w : UIApplication::shared().windows())
+        w->layoutIfNeeded();
+}
+
+void HeadlessHost::settle() {
+    for (int i = 0; i < 2000; ++i) {
+        RunLoop::main().runUntilIdle();
+        layout();
+        const double next = RunLoop::main().nextTimerDeadline();
+        if (next < 0) break;
+        const double wait = next - Clock::uptime();
+        if (wait > kSettleHorizon) break;
+        if (wait > 0) clock_->advance(wait);
+    }
+    Animator::shared().tick();
+    layout();
+}
+
+void HeadlessHost::advance(double seconds) {
+    const double end = Clock::uptime() + seconds;
+    for (int i = 0; i < 100000; ++i) {
+        RunLoop::main().runUntilIdle();
+        const double next = RunLoop::main().nextTimerDeadline();
+        if (next < 0 || next > end) break;
+        if (next > Clock::uptime()) clock_->advance(next - Clock::uptime());
+    }
+    if (end > Clock::uptime()) clock_->advance(end - Clock::uptime());
+    settle();
+}
+
+std::shared_ptr<UIView> HeadlessHost::findByIdentifier(const std::string& identifier) const {
+    auto w = window();
+    if (!w || identifier.empty()) return nullptr;
+    layout();
+    std::shared_ptr<UIView> found;
+    walkTopmostFirst(w, [&](const std::shared_ptr<UIView>& v) {
+        if (!found && v->accessibilityIdentifier() == identifier && isVisibleOnScreen(*v)) found = v;
+        return true;
+    });
+    return found;
+}
+
+std::shared_ptr<UIView> HeadlessHost::findByText(const std::string& text) const {
+    auto w = window();
+    if (!w) return nullptr;
+    layout();
+    std::shared_ptr<UIView> found;
+    walkTopmostFirst(w, [&](const std::shared_ptr<UIView>& v) {
+        if (found) return true;
+        if (auto t = visibleTextOf(*v); t && *t == text && isVisibleOnScreen(*v)) found = v;
+        return true;
+    });
+    return found;
+}
+
+std::vector<std::string> HeadlessHost::visibleTexts() const {
+    std::vector<std::string> texts;
+    auto w = window();
+    if (!w) return texts;
+    layout();
+    walkTopmostFirst(w, [&](const std::shared_ptr<UIView>& v) {
+        if (auto t = visibleTextOf(*v); t && isVisibleOnScreen(*v)) texts.push_back(*t);
+        return true;
+    });
+    return texts;
+}
+
+bool HeadlessHost::tapPoint(CGPoint point) {
+    auto w = window();
+    if (!w) return false;
+    if (!touches_ || touches_->root() != w) touches_ = std::make_unique<TouchDelivery>(w);
+    touches_->tap(point);
+    settle();
+    return true;
+}
+
+bool HeadlessHost::tap(const std::shared_ptr<UIView>& view) {
+    auto w = window();
+    if (!view || !w || !isVisibleOnScreen(*view)) return false;
+    const CGRect b = view->bounds();
+    const CGPoint centre =
+        view->convert(CGPoint{b.origin.x + b.size.width / 2, b.origin.y + b.size.height / 2}, w.get());
+    return tapPoint(centre);
+}
+
+bool HeadlessHost::type(const std::string& text) {
+    const bool ok = Keyboard::shared().type(text);
+    settle();
+    return ok;
+}
+
+bool HeadlessHost::deleteBackward(int times) {
+    const bool ok = Keyboard::shared().deleteBackward(times);
+    settle();
+    return ok;
+}
+
+bool HeadlessHost::scroll(const std::shared_ptr<UIView>& view, CGPoint translation) {
+    auto s = enclosingScrollView(view);
+    if (!s) return false;
+    s->simulateDrag(translation);
+    settle();
+    return true;
+}
+
+bool HeadlessHost::drag(CGPoint from, CGPoint to, int steps) {
+    auto w = window();
+    if (!w || steps < 1) return false;
+    if (!touches_ || touches_->root() != w) touches_ = std::make_unique<TouchDelivery>(w);
+    touches_->send(UITouchPhase::began, from);
+    for (int i = 1; i <= steps; ++i) {
+        clock_->advance(0.016);
+        const CGFloat k = static_cast<CGFloat>(i) / static_cast<CGFloat>(steps);
+        touches_->send(UITouchPhase::moved, {from.x + (to.x - from.x) * k, from.y + (to.y - from.y) * k});
+    }
+    clock_->advance(0.016);
+    touches_->send(UITouchPhase::ended, to);
+    settle();
+    return true;
+}
+
+template <class T> std::shared_ptr<T> HeadlessHost::presented() const {
+    return std::dynamic_pointer_cast<T>(topViewController());
+}
+
+bool HeadlessHost::pickAlertAction(const std::string& title) {
+    auto alert = presented<UIAlertController>();
+    if (!alert) return false;
+    auto action = alert->actionTitled(title);
+    if (!action || !action->isEnabled) return false;
+    alert->tapAction(action);
+    settle();
+    return true;
+}
+
+bool HeadlessHost::goBack() {
+    if (auto back = findByIdentifier("BackButton")) return tap(back);
+    return false;
+}
+
+bool HeadlessHost::pickImage(const std::filesystem::path& file, std::string* error) {
+    auto picker = presented<UIImagePickerController>();
+    if (!picker) {
+        if (error) *error = "no photo picker is shown";
+        return false;
+    }
+    const bool ok = picker->pick(file, error);
+    settle();
+    return ok;
+}
+
+bool HeadlessHost::cancelImagePicker() {
+    auto picker = presented<UIImagePickerController>();
+    if (!picker) return false;
+    picker->cancel();
+    settle();
+    return true;
+}
+
+bool HeadlessHost::chooseShareTarget(const std::optional<UIActivityType>& type) {
+    auto sheet = presented<UIActivityViewController>();
+    if (!sheet) return false;
+    sheet->finish(type);
+    settle();
+    return true;
+}
+
+bool HeadlessHost::finishMail(MFMailComposeResult result) {
+    auto mail = presented<MFMailComposeViewController>();
+    if (!mail) return false;
+    mail->finish(result);
+    settle();
+    return true;
+}
+
+std::optional<UIBackgroundFetchResult> HeadlessHost::deliverPush(const NotificationUserInfo& payload) {
+    auto& app = UIApplication::shared();
+    if (app.applicationState() == UIApplicationState::active) {
+        UNNotification n;
+        n.date = Clock::now();
+        n.request.identifier = "push-" + std::to_string(++pushCount_);
+        n.request.content.userInfo = payload;
+        UNUserNotificationCenter::current().present(n);
+    }
+    std::optional<UIBackgroundFetchResult> result;
+    if (auto d = app.delegate())
+        d->didReceiveRemoteNotification(app, payload, [&result](UIBackgroundFetchResult r) { result = r; });
+    settle();
+    return result;
+}
+
+void HeadlessHost::tapPush(const NotificationUserInfo& payload) {
+    auto& app = UIApplication::shared();
+    ApplicationLifecycle::leaveBackground();
+    UNNotificationResponse response;
+    response.notification.date = Clock::now();
+    response.notification.request.identifier = "push-" + std::to_string(++pushCount_);
+    response.notification.request.content.userInfo = payload;
+    if (!UNUserNotificationCenter::current().respond(response)) {
+        // Without a notification-centre delegate the system hands the payload to the application.
+        if (app.applicationState() != UIApplicationState::active) {
+            if (auto d = app.delegate())
+                d->didReceiveRemoteNotification(app, payload, [](UIBackgroundFetchResult) {});
+        }
+    }
+    ApplicationLifecycle::becomeActive();
+    settle();
+}
+
+void HeadlessHost::enterBackground() {
+    ApplicationLifecycle::enterBackground();
+    settle();
+}
+
+void HeadlessHost::enterForeground() {
+    ApplicationLifecycle::enterForeground();
+    settle();
+}
+
+void HeadlessHost::setTouchID(bool available, bool matches) {
+    BiometricAnswers answers;
+    if (available) {
+        answers.biometryType = LABiometryType::touchID;
+        if (!matches) answers.evaluationError = LAError::authenticationFailed;
+    } else {
+        answers.unavailableBecause = LAError::biometryNotAvailable;
+    }
+    setBiometricAnswers(answers);
+}
+
+bool HeadlessHost::screenshot(const std::filesystem::path& path, std::string* error) {
+    auto w = window();
+    if (!w) {
+        if (error) *error = "no window to take a picture of";
+        return false;
+    }
+    settle();
+    std::error_code ec;
+    if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
+    return writeViewPNG(*w, path, scale_, error);
+}
+
+} // namespace cw

@@ -1,0 +1,108 @@
+#pragma once
+
+// The headless host: runs an application delegate on the main run loop with a manual clock, and
+// a driver that tests and scripts use the way a person uses the phone: find what the screen shows
+// (by accessibility identifier or visible text), tap it, type, scroll, drag, answer alerts and the
+// system's sheets, go back, let time pass, receive pushes, go to the background and come back,
+// and take a screenshot of the window. Every action ends with the run loop settled: queued work
+// done and short animations and transitions finished.
+
+#include "uikit/controllers/MFMailComposeViewController.h"
+#include "uikit/controllers/UIActivityViewController.h"
+#include "uikit/controllers/UIApplication.h"
+#include "uikit/controllers/UIWindow.h"
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class ManualClock;
+
+namespace cw {
+
+class TouchDelivery;
+
+class HeadlessHost {
+public:
+    // Sets the screen's size and installs a manual clock (the host owns the only one).
+    explicit HeadlessHost(CGSize screen = {375, 667}, CGFloat scale = 2);
+    ~HeadlessHost();
+    HeadlessHost(const HeadlessHost&) = delete;
+    HeadlessHost& operator=(const HeadlessHost&) = delete;
+
+    // didFinishLaunching, then becoming active, then the run loop settles. The delegate's result.
+    bool launch(const std::shared_ptr<UIApplicationDelegate>& delegate);
+
+    std::shared_ptr<UIWindow> window() const;
+    // The controller whose screen is on top (the topmost presented one, else the window's root).
+    UIViewControllerPtr topViewController() const;
+
+    // --- Finding ---
+    std::shared_ptr<UIView> findByIdentifier(const std::string& identifier) const;
+    // The topmost visible view showing exactly `text` (labels, buttons' titles, text fields).
+    std::shared_ptr<UIView> findByText(const std::string& text) const;
+    bool isShowing(const std::string& text) const { return findByText(text) != nullptr; }
+    // Every visible text, topmost first.
+    std::vector<std::string> visibleTexts() const;
+
+    // --- Acting (each returns false when there was nothing to act on) ---
+    bool tap(const std::shared_ptr<UIView>& view);
+    bool tapText(const std::string& text) { return tap(findByText(text)); }
+    bool tapIdentifier(const std::string& identifier) { return tap(findByIdentifier(identifier)); }
+    bool tapPoint(CGPoint pointInWindow);
+    // Types into the first responder ("\n" presses return).
+    bool type(const std::string& text);
+    bool deleteBackward(int times = 1);
+    // Drags the nearest scroll view at or above `view` by `translation` (content follows the finger).
+    bool scroll(const std::shared_ptr<UIView>& view, CGPoint translation);
+    // A finger from one point of the window to another, in `steps` moves.
+    bool drag(CGPoint from, CGPoint to, int steps = 10);
+    // Taps the button of the shown alert or action sheet whose title is `title`.
+    bool pickAlertAction(const std::string& title);
+    // Taps the back button of the navigation bar on top.
+    bool goBack();
+
+    // --- The system's sheets ---
+    bool pickImage(const std::filesystem::path& file, std::string* error = nullptr);
+    bool cancelImagePicker();
+    // A share target (none = Cancel).
+    bool chooseShareTarget(const std::optional<UIActivityType>& type);
+    bool finishMail(MFMailComposeResult result);
+
+    // --- Time, pushes, life cycle, Touch ID ---
+    void advance(double seconds);
+    void settle();
+    // A push arriving: the background handler runs in the present state; in front, the
+    // notification centre's delegate also decides how it shows. Returns the result the handler
+    // completed with, if it did.
+    std::optional<UIBackgroundFetchResult> deliverPush(const NotificationUserInfo& payload);
+    // The person taps a delivered push: the application comes to the front (if it was not) and
+    // hears of the tap.
+    void tapPush(const NotificationUserInfo& payload);
+    void enterBackground();
+    void enterForeground();
+    void setTouchID(bool available, bool matches = true);
+
+    // --- Pictures ---
+    bool screenshot(const std::filesystem::path& path, std::string* error = nullptr);
+    CGFloat scale() const { return scale_; }
+
+private:
+    template <class T> std::shared_ptr<T> presented() const;
+    void layout() const;
+
+    std::unique_ptr<ManualClock> clock_;
+    std::unique_ptr<TouchDelivery> touches_;
+    CGFloat scale_;
+    int pushCount_ = 0;
+};
+
+// Whether a view and all its ancestors are shown (not hidden, not transparent) and it lies at
+// least partly inside the window.
+bool isVisibleOnScreen(const UIView& view);
+// The text a view shows, if it shows one of its own.
+std::optional<std::string> visibleTextOf(const UIView& view);
+
+} // namespace cw

@@ -1,0 +1,62 @@
+#include "host/UIApplicationMain.h"
+
+#include "host/HeadlessHost.h"
+#include "host/WindowHost.h"
+#include "uikit/controllers/UIScreen.h"
+
+#include <cstdlib>
+#include <iostream>
+#include <string>
+
+int UIApplicationMain(int argc, char** argv,
+                      const std::function<std::shared_ptr<UIApplicationDelegate>()>& makeDelegate) {
+    bool headless = false;
+    cw::WindowHostOptions options;
+    CGSize size{375, 667};
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc) {
+                std::cerr << arg << " needs a value" << std::endl;
+                std::exit(2);
+            }
+            return argv[++i];
+        };
+        if (arg == "--headless") {
+            headless = true;
+        } else if (arg == "--screenshot") {
+            options.screenshotPath = value();
+        } else if (arg == "--picture") {
+            options.pictureFile = value();
+        } else if (arg == "--seconds") {
+            options.maxSeconds = std::atof(value().c_str());
+        } else if (arg == "--size") {
+            const std::string v = value();
+            const auto x = v.find('x');
+            const double w = x == std::string::npos ? 0 : std::atof(v.substr(0, x).c_str());
+            const double h = x == std::string::npos ? 0 : std::atof(v.substr(x + 1).c_str());
+            if (w < 100 || h < 100 || w > 4000 || h > 4000) {
+                std::cerr << "--size wants WIDTHxHEIGHT in points, such as 375x667" << std::endl;
+                return 2;
+            }
+            size = {w, h};
+        } else {
+            std::cerr << "unknown option " << arg << std::endl;
+            return 2;
+        }
+    }
+    if (headless) {
+        cw::HeadlessHost host(size);
+        host.launch(makeDelegate());
+        if (options.screenshotPath) {
+            std::string error;
+            if (!host.screenshot(*options.screenshotPath, &error)) {
+                std::cerr << "cannot write the screenshot: " << error << std::endl;
+                return 1;
+            }
+        }
+        return 0;
+    }
+    UIScreen::main().setSize(size);
+    return cw::runWindowHost(makeDelegate(), options);
+}

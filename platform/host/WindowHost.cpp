@@ -1,0 +1,323 @@
+#include "host/WindowHost.h"
+
+#include "foundation/dispatch/RunLoop.h"
+#include "foundation/time/Clock.h"
+#include "security/biometrics/LAContext.h"
+#include "uikit/controllers/ControllerSupport.h"
+#include "uikit/controllers/UIActivityViewController.h"
+#include "uikit/controllers/UIImagePickerController.h"
+#include "uikit/controllers/UIScreen.h"
+#include "uikit/controllers/UIWindow.h"
+#include "uikit/controllers/UNUserNotificationCenter.h"
+#include "uikit/controls/UIEvent.h"
+#include "uikit/controls/UIKeyboard.h"
+#include "uikit/controls/UIScrollView.h"
+#include "uikit/controls/UIViewAnimation.h"
+#include "uikit/view/ViewRendering.h"
+
+#include <SDL.h>
+#include <cairo.h>
+
+#include <algorithm>
+#include <cstring>
+#include <iostream>
+
+namespace cw {
+
+namespace {
+
+struct SdlSession {
+    SDL_Window* window = nullptr;
+    SDL_Renderer* renderer = nullptr;
+    SDL_Texture* texture = nullptr;
+    int textureWidth = 0, textureHeight = 0;
+    ~SdlSession() {
+        if (texture) SDL_DestroyTexture(texture);
+        if (renderer) SDL_DestroyRenderer(renderer);
+        if (window) SDL_DestroyWindow(window);
+        SDL_Quit();
+    }
+};
+
+std::shared_ptr<UIWindow> keyWindow() {
+    if (auto w = UIApplication::shared().keyWindow()) return w;
+    auto all = UIApplication::shared().windows();
+    return all.empty() ? nullptr : all.back();
+}
+
+bool draw(SdlSession& s, CGFloat pixelsPerPoint) {
+    auto w = keyWindow();
+    if (!w) {
+        SDL_SetRenderDrawColor(s.renderer, 0, 0, 0, 255);
+        SDL_RenderClear(s.renderer);
+        SDL_RenderPresent(s.renderer);
+        return true;
+    }
+    Animator::shared().tick();
+    auto image = renderView(*w, pixelsPerPoint);
+    if (!image) return false;
+    cairo_surface_t* surface = image->surface();
+    cairo_surface_flush(surface);
+    const int width = cairo_image_surface_get_width(surface);
+    const int height = cairo_image_surface_get_height(surface);
+    if (!s.texture || width != s.textureWidth || height != s.textureHeight) {
+        if (s.texture) SDL_DestroyTexture(s.texture);
+        s.texture = SDL_CreateTexture(s.renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+                                      width, height);
+        s.textureWidth = width;
+        s.textureHeight = height;
+        if (!s.texture) return false;
+    }
+    SDL_UpdateTexture(s.texture, nullptr, cairo_image_surface_get_data(surface),
+                      cairo_image_surface_get_stride(surface));
+    SDL_RenderClear(s.renderer);
+    SDL_RenderCopy(s.renderer, s.texture, nullptr, nullptr);
+    SDL_RenderPresent(s.renderer);
+    return true;
+}
+
+bool saveWindowPixels(SdlSession& s, const std::filesystem::path& path) {
+    int width = 0, height = 0;
+    SDL_GetRendererOutputSize(s.renderer, &width, &height);
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    if (SDL_RenderReadPixels(s.renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, pixels.data(), width * 4) != 0) {
+        std::cerr << "window host: cannot read the window's pixels: " << SDL_GetError() << std::endl;
+        return false;
+    }
+    for (auto& p : pixels)
+        p |= 0xff000000u; // the window is opaque
+    auto image = UIImage::fromPixels(width, height, 1, pixels.data());
+    std::string error;
+    std::error_code ec;
+    if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
+    if (!image || !image->writePNG(path, &error)) {
+        std::cerr << "window host: cannot write " << path << ": " << error << std::endl;
+        return false;
+    }
+    return true;
+}
+
+std::shared_ptr<UIScrollView> scrollViewAt(CGPoint point) {
+    auto w = keyWindow();
+    if (!w) return nullptr;
+    auto hit = w->hitTest(point, nullptr);
+    for (UIView* v = hit.get(); v; v = v->superviewPointer())
+        if (auto* s = dynamic_cast<UIScrollView*>(v))
+            return std::static_pointer_cast<UIScrollView>(s->shared_from_this());
+    return nullptr;
+}
+
+void wheel(CGPoint point, CGFloat dy) {
+    auto s = scrollViewAt(point);
+    if (!s) return;
+    CGPoint o = s->contentOffset();
+    const CGPoint lo = s->minimumContentOffset(), hi = s->maximumContentOffset();
+    o.y = std::clamp<CGFloat>(o.y - dy * 40, lo.y, std::max(lo.y, hi.y));
+    s->setContentOffset(o);
+}
+
+UIViewControllerPtr topController() {
+    auto w = keyWindow();
+    return w ? w->topmostPresentedViewController() : nullptr;
+}
+
+} // namespace
+
+const char* windowHostKeyHelp() {
+    return "F1  Touch ID: a matching finger\n"
+           "F2  Touch ID: a finger that does not match\n"
+           "F3  deliver the push notification\n"
+           "F4  tap the push notification\n"
+           "F5  send the application to the background / bring it back\n"
+           "F6  pick the picture file in the shown photo picker (or choose Mail in a share sheet)\n"
+           "F7  cancel the shown photo picker or share sheet\n"
+           "Esc quit\n";
+}
+
+int runWindowHost(const std::shared_ptr<UIApplicationDelegate>& delegate, const WindowHostOptions& options) {
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        std::cerr << "window host: cannot start SDL: " << SDL_GetError() << std::endl;
+        return 1;
+    }
+    SdlSession s;
+    const CGSize screen = UIScreen::main().bounds().size;
+    CGFloat k = 1;
+    SDL_DisplayMode mode;
+    if (SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.h > 0)
+        k = std::min<CGFloat>(1, (static_cast<CGFloat>(mode.h) - 80) / screen.height);
+    if (k < 0.3) k = 0.3;
+    const int width = static_cast<int>(screen.width * k + 0.5),
+              height = static_cast<int>(screen.height * k + 0.5);
+    s.window = SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width,
+                                height, SDL_WINDOW_SHOWN);
+    if (!s.window) {
+        std::cerr << "window host: cannot open a window: " << SDL_GetError() << std::endl;
+        return 1;
+    }
+    s.renderer = SDL_CreateRenderer(s.window, -1, SDL_RENDERER_SOFTWARE);
+    if (!s.renderer) {
+        std::cerr << "window host: cannot draw in the window: " << SDL_GetError() << std::endl;
+        return 1;
+    }
+    std::cout << windowHostKeyHelp() << std::flush;
+    SDL_StartTextInput();
+
+    ApplicationLifecycle::launch(delegate);
+    std::unique_ptr<TouchDelivery> touches;
+    bool mouseDown = false;
+    bool dirty = true;
+    bool running = true;
+    int quietFrames = 0;
+    const double startedAt = Clock::uptime();
+    auto toPoint = [k](int x, int y) { return CGPoint{x / k, y / k}; };
+    auto ensureTouches = [&touches] {
+        auto w = keyWindow();
+        if (w && (!touches || touches->root() != w)) touches = std::make_unique<TouchDelivery>(w);
+        return touches.get();
+    };
+
+    while (running) {
+        const bool busy = Animator::shared().runningCount() > 0 || transitionsInFlight() > 0;
+        const double next = RunLoop::main().nextTimerDeadline();
+        int timeout = busy || dirty ? 16 : 100;
+        if (next >= 0) timeout = std::clamp(static_cast<int>((next - Clock::uptime()) * 1000), 0, timeout);
+        SDL_Event e;
+        if (SDL_WaitEventTimeout(&e, timeout)) {
+            do {
+                bool changed = true;
+                switch (e.type) {
+                case SDL_QUIT:
+                    running = false;
+                    break;
+                case SDL_MOUSEBUTTONDOWN:
+                    if (e.button.button == SDL_BUTTON_LEFT && ensureTouches()) {
+                        mouseDown = true;
+                        touches->send(UITouchPhase::began, toPoint(e.button.x, e.button.y));
+                    }
+                    break;
+                case SDL_MOUSEMOTION:
+                    if (mouseDown && touches)
+                        touches->send(UITouchPhase::moved, toPoint(e.motion.x, e.motion.y));
+                    else
+                        changed = false;
+                    break;
+                case SDL_MOUSEBUTTONUP:
+                    if (e.button.button == SDL_BUTTON_LEFT && mouseDown && touches) {
+                        mouseDown = false;
+                        touches->send(UITouchPhase::ended, toPoint(e.button.x, e.button.y));
+                    }
+                    break;
+                case SDL_MOUSEWHEEL: {
+                    int mx = 0, my = 0;
+                    SDL_GetMouseState(&mx, &my);
+                    wheel(toPoint(mx, my), static_cast<CGFloat>(e.wheel.y));
+                    break;
+                }
+                case SDL_TEXTINPUT:
+                    Keyboard::shared().type(e.text.text);
+                    break;
+                case SDL_KEYDOWN:
+                    switch (e.key.keysym.sym) {
+                    case SDLK_ESCAPE:
+                        running = false;
+                        break;
+                    case SDLK_BACKSPACE:
+                        Keyboard::shared().deleteBackward();
+                        break;
+                    case SDLK_RETURN:
+                        Keyboard::shared().pressReturn();
+                        break;
+                    case SDLK_F1:
+                        setBiometricAnswers({LABiometryType::touchID, std::nullopt, std::nullopt});
+                        break;
+                    case SDLK_F2:
+                        setBiometricAnswers(
+                            {LABiometryType::touchID, std::nullopt, LAError::authenticationFailed});
+                        break;
+                    case SDLK_F3:
+                        if (auto d = UIApplication::shared().delegate()) {
+                            if (UIApplication::shared().applicationState() == UIApplicationState::active) {
+                                UNNotification n;
+                                n.date = Clock::now();
+                                n.request.content.userInfo = options.pushPayload;
+                                UNUserNotificationCenter::current().present(n);
+                            }
+                            d->didReceiveRemoteNotification(UIApplication::shared(), options.pushPayload,
+                                                            [](UIBackgroundFetchResult) {});
+                        }
+                        break;
+                    case SDLK_F4: {
+                        ApplicationLifecycle::leaveBackground();
+                        UNNotificationResponse r;
+                        r.notification.date = Clock::now();
+                        r.notification.request.content.userInfo = options.pushPayload;
+                        UNUserNotificationCenter::current().respond(r);
+                        ApplicationLifecycle::becomeActive();
+                        break;
+                    }
+                    case SDLK_F5:
+                        if (UIApplication::shared().applicationState() == UIApplicationState::background)
+                            ApplicationLifecycle::enterForeground();
+                        else
+                            ApplicationLifecycle::enterBackground();
+                        break;
+                    case SDLK_F6:
+                        if (auto picker =
+                                std::dynamic_pointer_cast<UIImagePickerController>(topController())) {
+                            std::string error;
+                            if (!options.pictureFile || !picker->pick(*options.pictureFile, &error))
+                                std::cerr << "window host: no picture picked"
+                                          << (error.empty() ? " (start with --picture FILE)" : ": " + error)
+                                          << std::endl;
+                        } else if (auto sheet =
+                                       std::dynamic_pointer_cast<UIActivityViewController>(topController())) {
+                            sheet->finish(UIActivityTypeMail);
+                        }
+                        break;
+                    case SDLK_F7:
+                        if (auto picker = std::dynamic_pointer_cast<UIImagePickerController>(topController()))
+                            picker->cancel();
+                        else if (auto sheet =
+                                     std::dynamic_pointer_cast<UIActivityViewController>(topController()))
+                            sheet->finish(std::nullopt);
+                        break;
+                    default:
+                        break;
+                    }
+                    break;
+                case SDL_WINDOWEVENT:
+                    break;
+                default:
+                    changed = false;
+                    break;
+                }
+                if (changed) dirty = true;
+            } while (running && SDL_PollEvent(&e));
+        }
+        if (RunLoop::main().runUntilIdle() > 0) dirty = true;
+        if (Animator::shared().runningCount() > 0) dirty = true;
+        if (auto w = keyWindow(); w && w->needsLayout()) dirty = true;
+        if (dirty) {
+            if (!draw(s, k)) {
+                std::cerr << "window host: cannot draw the window" << std::endl;
+                return 1;
+            }
+            dirty = false;
+            quietFrames = 0;
+        } else {
+            ++quietFrames;
+        }
+        // Settled: nothing moved for a few turns and nothing is due soon.
+        if (options.screenshotPath && quietFrames >= 3 && transitionsInFlight() == 0 &&
+            Animator::shared().runningCount() == 0) {
+            draw(s, k);
+            const bool ok = saveWindowPixels(s, *options.screenshotPath);
+            return ok ? 0 : 1;
+        }
+        if (options.maxSeconds > 0 && Clock::uptime() - startedAt > options.maxSeconds) running = false;
+    }
+    ApplicationLifecycle::terminate();
+    return 0;
+}
+
+} // namespace cw

@@ -1,0 +1,65 @@
+#pragma once
+
+// The photo picker. The host decides what is picked: a test hands it an image file or cancels;
+// the window host lets the person choose a file. The delegate hears the picked image (and, when
+// editing is allowed, the same image as the edited one) or the cancellation, and dismisses the
+// picker itself; without a delegate that answers a cancel, the picker dismisses itself.
+
+#include "uikit/controllers/UIViewController.h"
+#include "uikit/graphics/UIImage.h"
+
+#include <any>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+
+enum class UIImagePickerControllerSourceType { photoLibrary, camera, savedPhotosAlbum };
+
+inline const std::string UIImagePickerControllerOriginalImage = "UIImagePickerControllerOriginalImage";
+inline const std::string UIImagePickerControllerEditedImage = "UIImagePickerControllerEditedImage";
+inline const std::string UIImagePickerControllerImageURL = "UIImagePickerControllerImageURL";
+inline const std::string UIImagePickerControllerMediaType = "UIImagePickerControllerMediaType";
+
+class UIImagePickerController;
+
+// The values under the keys above: images as std::shared_ptr<UIImage>, the rest as std::string.
+using UIImagePickerInfo = std::map<std::string, std::any>;
+
+class UIImagePickerControllerDelegate {
+public:
+    virtual ~UIImagePickerControllerDelegate() = default;
+    virtual void didFinishPickingMediaWithInfo(UIImagePickerController&, const UIImagePickerInfo&) {}
+    // The base dismisses the picker, as the platform does for delegates that do not answer.
+    virtual void didCancel(UIImagePickerController& picker);
+};
+
+class UIImagePickerController : public UIViewController {
+public:
+    UIImagePickerController();
+
+    UIImagePickerControllerSourceType sourceType = UIImagePickerControllerSourceType::photoLibrary;
+    bool allowsEditing = false;
+    std::vector<std::string> mediaTypes{"public.image"};
+    std::shared_ptr<UIImagePickerControllerDelegate> delegate() const { return delegate_.lock(); }
+    void setDelegate(const std::shared_ptr<UIImagePickerControllerDelegate>& d) { delegate_ = d; }
+
+    // Which sources this device has (the host says; the photo library and saved photos by default).
+    static bool isSourceTypeAvailable(UIImagePickerControllerSourceType type);
+    static void setAvailableSourceTypes(std::set<UIImagePickerControllerSourceType> types);
+
+    // The host's answers. pick() reads a PNG or JPEG file; a file that cannot be read is refused
+    // (false, and why in `error`) and the picker stays open.
+    bool pick(const std::filesystem::path& imageFile, std::string* error = nullptr);
+    void cancel();
+
+    void loadView() override;
+    std::string className() const override { return "UIImagePickerController"; }
+
+private:
+    std::weak_ptr<UIImagePickerControllerDelegate> delegate_;
+    bool finished_ = false;
+};
+
+using UIImagePickerControllerPtr = std::shared_ptr<UIImagePickerController>;

@@ -1,0 +1,146 @@
+#include "SampleApp.h"
+
+#include "host/HeadlessHost.h"
+#include "uikit/controllers/UIAlertController.h"
+#include "uikit/controllers/UINavigationController.h"
+#include "uikit/controls/UITextField.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::Not;
+
+namespace {
+
+// Screenshots are test artefacts: they land beside the test binary's working directory.
+std::filesystem::path artefact(const std::string& name) {
+    return std::filesystem::current_path() / "screenshots" / name;
+}
+
+void expectScreenshot(cw::HeadlessHost& host, const std::string& name) {
+    std::string error;
+    const auto path = artefact(name);
+    ASSERT_TRUE(host.screenshot(path, &error)) << error;
+    auto image = UIImage::fromFile(path);
+    ASSERT_TRUE(image) << path;
+    EXPECT_EQ(image->pixelWidth(), 750);
+    EXPECT_EQ(image->pixelHeight(), 1334);
+}
+
+} // namespace
+
+TEST(SampleAppHeadless, ListToDetailToAlertAndBackDrivenByVisibleTexts) {
+    cw::HeadlessHost host;
+    auto app = std::make_shared<SampleAppDelegate>();
+    ASSERT_TRUE(host.launch(app));
+    EXPECT_TRUE(host.isShowing("Journal"));
+    EXPECT_TRUE(host.isShowing("Tuesday"));
+    expectScreenshot(host, "1-list.png");
+
+    ASSERT_TRUE(host.tapText("Tuesday"));
+    EXPECT_THAT(app->events, ElementsAre("open Tuesday"));
+    EXPECT_TRUE(host.isShowing("Notes for Tuesday"));
+    EXPECT_TRUE(host.isShowing("\u2039 Journal")) << "the back button names the list";
+    EXPECT_FALSE(host.isShowing("Monday")) << "the list left the screen";
+    expectScreenshot(host, "2-detail.png");
+
+    ASSERT_TRUE(host.tapText("Share"));
+    ASSERT_TRUE(std::dynamic_pointer_cast<UIAlertController>(host.topViewController()));
+    EXPECT_TRUE(host.isShowing("Send these notes to the family?"));
+    expectScreenshot(host, "3-alert.png");
+
+    ASSERT_TRUE(host.tapText("Send"));
+    EXPECT_FALSE(std::dynamic_pointer_cast<UIAlertController>(host.topViewController()));
+    EXPECT_THAT(app->events, ElementsAre("open Tuesday", "share Tuesday", "sent Tuesday"));
+    EXPECT_TRUE(host.isShowing("Sent to the family"));
+    expectScreenshot(host, "4-sent.png");
+
+    ASSERT_TRUE(host.goBack());
+    EXPECT_TRUE(host.isShowing("Monday"));
+    EXPECT_FALSE(host.isShowing("Sent to the family"));
+    expectScreenshot(host, "5-back.png");
+}
+
+TEST(SampleAppHeadless, CancellingTheAlertSendsNothingAndTheLifeCycleReachesTheApp) {
+    cw::HeadlessHost host;
+    auto app = std::make_shared<SampleAppDelegate>();
+    host.launch(app);
+    EXPECT_EQ(UIApplication::shared().applicationState(), UIApplicationState::active);
+    ASSERT_TRUE(host.tapText("Monday"));
+    ASSERT_THAT(app->events, ElementsAre("open Monday"));
+    ASSERT_TRUE(host.tapIdentifier("shareButton"));
+    ASSERT_TRUE(host.pickAlertAction("Cancel"));
+    EXPECT_THAT(app->events, Not(Contains("sent Monday")));
+    EXPECT_TRUE(host.isShowing("Notes for Monday"));
+    EXPECT_FALSE(host.pickAlertAction("Send")) << "no alert is shown any more";
+
+    int backgrounds = 0;
+    auto token =
+        NotificationCenter::defaultCenter().addObserver(UIApplicationDidEnterBackgroundNotification, nullptr,
+                                                        nullptr, [&](const Notification&) { ++backgrounds; });
+    host.enterBackground();
+    EXPECT_EQ(UIApplication::shared().applicationState(), UIApplicationState::background);
+    host.enterForeground();
+    EXPECT_EQ(UIApplication::shared().applicationState(), UIApplicationState::active);
+    EXPECT_EQ(backgrounds, 1);
+    NotificationCenter::defaultCenter().removeObserver(token);
+}
+
+TEST(SampleAppHeadless, ScrollingMovesTheListAndTapsMissNothingHidden) {
+    cw::HeadlessHost host({375, 180});
+    auto app = std::make_shared<SampleAppDelegate>();
+    host.launch(app);
+    EXPECT_TRUE(host.isShowing("Monday"));
+    EXPECT_FALSE(host.isShowing("Thursday")) << "below the short screen";
+    EXPECT_FALSE(host.tapText("Thursday"));
+    ASSERT_TRUE(host.scroll(host.findByText("Monday"), {0, -150}));
+    EXPECT_TRUE(host.isShowing("Thursday"));
+    EXPECT_TRUE(host.tapText("Thursday"));
+    EXPECT_THAT(app->events, ElementsAre("open Thursday"));
+}
+
+namespace {
+
+class FormController : public UIViewController {
+public:
+    void viewDidLoad() override {
+        view()->setBackgroundColor(UIColor::whiteColor());
+        field = std::make_shared<UITextField>(CGRect{20, 100, 335, 40});
+        field->setPlaceholder("Your name");
+        view()->addSubview(field);
+    }
+    std::shared_ptr<UITextField> field;
+};
+
+class FormApp : public UIApplicationDelegate {
+public:
+    bool didFinishLaunchingWithOptions(UIApplication&, const LaunchOptions&) override {
+        window = std::make_shared<UIWindow>();
+        form = std::make_shared<FormController>();
+        window->setRootViewController(form);
+        window->makeKeyAndVisible();
+        return true;
+    }
+    std::shared_ptr<UIWindow> window;
+    std::shared_ptr<FormController> form;
+};
+
+} // namespace
+
+TEST(HeadlessDriver, TypesIntoTheFieldThatWasTapped) {
+    cw::HeadlessHost host;
+    auto app = std::make_shared<FormApp>();
+    host.launch(app);
+    EXPECT_FALSE(host.type("nobody listens")) << "no field has the keyboard yet";
+    ASSERT_TRUE(host.tapText("Your name"));
+    EXPECT_TRUE(app->form->field->isFirstResponder());
+    EXPECT_TRUE(host.type("Ada"));
+    EXPECT_TRUE(host.deleteBackward());
+    EXPECT_TRUE(host.type("a\n"));
+    EXPECT_EQ(app->form->field->text().value_or(""), "Ada");
+    EXPECT_TRUE(host.isShowing("Ada"));
+}
