@@ -42,7 +42,9 @@ std::string KeychainPasswordItem::readPassword() const {
     if (!item) throw KeychainError::unexpectedPasswordData();
     const auto found = item->find(kSecValueData);
     const Data* data = found != item->end() ? found->second.getIf<Data>() : nullptr;
-    if (!data || !cw::isValidUtf8(std::string_view(reinterpret_cast<const char*>(data->data()), data->size()))) throw KeychainError::unexpectedPasswordData();
+    if (!data ||
+        !cw::isValidUtf8(std::string_view(reinterpret_cast<const char*>(data->data()), data->size())))
+        throw KeychainError::unexpectedPasswordData();
     return std::string(data->begin(), data->end());
 }
 
