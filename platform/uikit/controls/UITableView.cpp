@@ -387,6 +387,22 @@ std::shared_ptr<UIView> UITableView::footerView(long section) const {
     return it == visible_.end() ? nullptr : it->second.view;
 }
 
+CGRect UITableView::shownHeaderFooterRect(long section, bool header) const {
+    CGRect r = header ? rectForHeaderInSection(section) : rectForFooterInSection(section);
+    if (style_ != UITableViewStyle::plain || r.size.height <= 0) return r;
+    // In a plain table a section's header stays at the top of the view while the section passes
+    // under it (pushed up by the section's end), and its footer at the bottom.
+    const CGRect view = bounds();
+    const UIEdgeInsets in = adjustedContentInset();
+    const CGFloat top = sectionTops_[section];
+    const CGFloat bottom = sectionTops_[section + 1];
+    if (header)
+        r.origin.y = std::max(top, std::min(view.minY() + in.top, bottom - r.size.height));
+    else
+        r.origin.y = std::min(r.origin.y, std::max(top, view.maxY() - in.bottom - r.size.height));
+    return r;
+}
+
 // --- Showing rows ------------------------------------------------------------------------------
 
 std::shared_ptr<UIView> UITableView::makeHeaderFooter(long section, bool header) {
@@ -435,9 +451,8 @@ void UITableView::updateVisible() {
             const bool known = key.section < static_cast<long>(sections_.size()) &&
                                (key.kind != rowKind || key.row < sections_[key.section].rows);
             if (known)
-                r = key.kind == rowKind      ? rectForRow(IndexPath(key.row, key.section))
-                    : key.kind == headerKind ? rectForHeaderInSection(key.section)
-                                             : rectForFooterInSection(key.section);
+                r = key.kind == rowKind ? rectForRow(IndexPath(key.row, key.section))
+                                        : shownHeaderFooterRect(key.section, key.kind == headerKind);
             if (!known || r.maxY() <= view.minY() || r.minY() >= view.maxY() || r.size.height <= 0) {
                 recycle(key, it->second);
                 it = visible_.erase(it);
@@ -500,7 +515,7 @@ void UITableView::updateVisible() {
     const CGRect view = bounds();
     for (long s = 0; s < static_cast<long>(sections_.size()); ++s) {
         for (int kind : {headerKind, footerKind}) {
-            const CGRect r = kind == headerKind ? rectForHeaderInSection(s) : rectForFooterInSection(s);
+            const CGRect r = shownHeaderFooterRect(s, kind == headerKind);
             if (r.size.height <= 0 || r.maxY() <= view.minY() || r.minY() >= view.maxY()) continue;
             const ItemKey key{kind, s, -1};
             Visible v;
@@ -535,8 +550,7 @@ void UITableView::updateVisible() {
             }
             configureSeparator(*cell, ip);
         } else {
-            v.view->setFrame(key.kind == headerKind ? rectForHeaderInSection(key.section)
-                                                    : rectForFooterInSection(key.section));
+            v.view->setFrame(shownHeaderFooterRect(key.section, key.kind == headerKind));
             if (v.view->superviewPointer() != this) {
                 if (auto d = tableDelegate_.get()) {
                     if (key.kind == headerKind)

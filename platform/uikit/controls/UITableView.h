@@ -235,6 +235,8 @@ private:
     CGFloat rowTop(const IndexPath& ip) const;
     CGFloat sectionTop(long section) const;
     void updateVisible();
+    // Where a header or footer shows: floating over its section's rows in plain tables.
+    CGRect shownHeaderFooterRect(long section, bool header) const;
     std::shared_ptr<UIView> makeHeaderFooter(long section, bool header);
     void recycle(const ItemKey& key, Visible& v);
     void placeTableHeaderFooter();

@@ -107,3 +107,35 @@ TEST(TableUpdates, ReloadSectionsAndSeparators) {
 }
 
 } // namespace
+
+namespace {
+
+struct Titled : Rows {
+    std::optional<std::string> titleForHeaderInSection(UITableView*, long s) override {
+        return "Section " + std::to_string(s);
+    }
+};
+
+TEST(TableUpdates, PlainTableHeadersStayOnTopUntilTheirSectionEnds) {
+    Titled rows;
+    rows.perSection = {10, 10};
+    auto t = table(rows);
+    // Sections: header 28 + 10 rows of 44 = 468 points each.
+    t->setContentOffset({0, 100});
+    EXPECT_EQ(t->headerView(0)->frame().origin.y, 100);
+    t->setContentOffset({0, 450});
+    EXPECT_EQ(t->headerView(0)->frame().origin.y, 468 - 28); // pushed up by the next section
+    EXPECT_EQ(t->headerView(1)->frame().origin.y, 468);
+    EXPECT_EQ(t->rectForHeaderInSection(0).origin.y, 0); // the section's own place does not move
+    auto grouped = std::make_shared<UITableView>(CGRect(0, 0, 320, 200), UITableViewStyle::grouped);
+    grouped->registerCell("cell", [](const std::string& id) {
+        return std::make_shared<UITableViewCell>(UITableViewCellStyle::default_, id);
+    });
+    grouped->setDataSource(&rows);
+    grouped->setDelegate(&rows);
+    grouped->layoutIfNeeded();
+    grouped->setContentOffset({0, 100});
+    EXPECT_FALSE(grouped->headerView(0)); // scrolled away with its rows
+}
+
+} // namespace
