@@ -124,6 +124,11 @@ TestServer& testServer() {
             {"CFBundleVersion", "1"}}.dump();
         Bundle::setMainBundleDirectory(directory);
         cw::setDataDirectory(directory / "data");
+        // The server lives until the process ends; its files go with it.
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(bundleDirectory, ignored);
+        });
         return made;
     }();
     return *server;
