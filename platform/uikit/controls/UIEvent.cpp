@@ -45,18 +45,22 @@ std::set<std::shared_ptr<UITouch>> UIEvent::touches(const UIView* view) const {
 
 void UIView::addGestureRecognizer(const std::shared_ptr<UIGestureRecognizer>& recognizer) {
     if (!recognizer) return;
-    if (recognizer->view_ && recognizer->view_ != this)
-        recognizer->view_->removeGestureRecognizer(recognizer);
+    if (UIView* old = recognizer->view(); old && old != this) old->removeGestureRecognizer(recognizer);
     if (std::find(gestureRecognizers_.begin(), gestureRecognizers_.end(), recognizer) ==
         gestureRecognizers_.end())
         gestureRecognizers_.push_back(recognizer);
     recognizer->view_ = this;
+    // Held weakly where the view is a shared object (not yet, while it is being made).
+    recognizer->viewWeak_ = weak_from_this();
+    recognizer->viewIsShared_ = !recognizer->viewWeak_.expired();
 }
 
 void UIView::removeGestureRecognizer(const std::shared_ptr<UIGestureRecognizer>& recognizer) {
     auto it = std::find(gestureRecognizers_.begin(), gestureRecognizers_.end(), recognizer);
     if (it == gestureRecognizers_.end()) return;
     (*it)->view_ = nullptr;
+    (*it)->viewWeak_.reset();
+    (*it)->viewIsShared_ = false;
     gestureRecognizers_.erase(it);
 }
 
@@ -319,6 +323,11 @@ struct UITouchDeliveryState {
         const bool onControl = dynamic_cast<UIControl*>(hit.get()) != nullptr;
         for (UIView* v = hit.get(); v; v = v->superviewPointer()) {
             for (const auto& g : v->gestureRecognizers()) {
+                // Recognisers added while their view was being made learn to hold it weakly now.
+                if (!g->viewIsShared_) {
+                    g->viewWeak_ = v->weak_from_this();
+                    g->viewIsShared_ = !g->viewWeak_.expired();
+                }
                 if (!g->isEnabled()) continue;
                 // A control keeps its own taps: the tap and swipe recognisers of the views around
                 // it do not take them.

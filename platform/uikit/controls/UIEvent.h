@@ -115,7 +115,8 @@ public:
     void removeTarget(const void* target);
 
     UIGestureRecognizerState state() const { return state_; }
-    UIView* view() const { return view_; }
+    // The view it is attached to (none once that view is gone).
+    UIView* view() const { return viewIsShared_ ? viewWeak_.lock().get() : view_; }
     bool isEnabled() const { return enabled_; }
     void setEnabled(bool enabled);
     bool cancelsTouchesInView = true;
@@ -149,6 +150,8 @@ private:
     std::vector<Target> targets_;
     UIGestureRecognizerState state_ = UIGestureRecognizerState::possible;
     UIView* view_ = nullptr;
+    std::weak_ptr<UIView> viewWeak_;
+    bool viewIsShared_ = false;
     bool enabled_ = true;
     std::set<std::shared_ptr<UITouch>> touches_;
     CGPoint lastRootLocation_;

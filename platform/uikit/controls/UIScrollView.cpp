@@ -38,6 +38,10 @@ UIScrollView::UIScrollView(const CGRect& frame) : UIView(frame) {
 
 UIScrollView::~UIScrollView() {
     if (motionTimer_) RunLoop::main().cancelTimer(motionTimer_);
+    // A touch still down keeps the recogniser alive: it must not call back into this view.
+    pan_->removeTarget(nullptr);
+    pan_->delegate = nullptr;
+    removeGestureRecognizer(pan_);
 }
 
 void UIScrollView::build() {

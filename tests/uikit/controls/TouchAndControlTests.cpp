@@ -2,6 +2,7 @@
 #include "foundation/time/Clock.h"
 #include "uikit/controls/UIButton.h"
 #include "uikit/controls/UIEvent.h"
+#include "uikit/controls/UIScrollView.h"
 
 #include <gtest/gtest.h>
 
@@ -216,6 +217,29 @@ TEST(GestureRecognizers, SwipeAndPan) {
     ASSERT_FALSE(translations.empty());
     EXPECT_EQ(translations.back(), (CGPoint{0, 40}));
     EXPECT_EQ(pan->state(), UIGestureRecognizerState::possible); // ready for the next gesture
+}
+
+} // namespace
+
+namespace {
+
+TEST(GestureRecognizers, AViewGoingAwayMidTouchIsNotCalledBack) {
+    ManualClock clock;
+    auto root = std::make_shared<UIView>(CGRect(0, 0, 300, 300));
+    auto scroll = std::make_shared<UIScrollView>(CGRect(0, 0, 300, 300));
+    scroll->setContentSize({300, 1000});
+    root->addSubview(scroll);
+    auto pan = scroll->panGestureRecognizer();
+    EXPECT_EQ(pan->view(), scroll.get());
+    cw::TouchDelivery touches(root);
+    touches.send(UITouchPhase::began, {100, 200});
+    touches.send(UITouchPhase::moved, {100, 150});
+    EXPECT_TRUE(scroll->isDragging());
+    scroll->removeFromSuperview();
+    scroll.reset(); // the screen went away while the finger is down
+    touches.send(UITouchPhase::moved, {100, 100});
+    touches.send(UITouchPhase::ended, {100, 100});
+    EXPECT_EQ(pan->view(), nullptr);
 }
 
 } // namespace
