@@ -5,6 +5,7 @@
 #include "security/biometrics/LAContext.h"
 #include "uikit/controllers/ControllerSupport.h"
 #include "uikit/controllers/UIAlertController.h"
+#include "uikit/controllers/UIAppearance.h"
 #include "uikit/controllers/UIImagePickerController.h"
 #include "uikit/controllers/UINavigationController.h"
 #include "uikit/controllers/UIScreen.h"

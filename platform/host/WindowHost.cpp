@@ -5,6 +5,7 @@
 #include "security/biometrics/LAContext.h"
 #include "uikit/controllers/ControllerSupport.h"
 #include "uikit/controllers/UIActivityViewController.h"
+#include "uikit/controllers/UIAppearance.h"
 #include "uikit/controllers/UIImagePickerController.h"
 #include "uikit/controllers/UIScreen.h"
 #include "uikit/controllers/UIWindow.h"
@@ -54,6 +55,7 @@ bool draw(SdlSession& s, CGFloat pixelsPerPoint) {
         return true;
     }
     Animator::shared().tick();
+    UIAppearance::apply(*w);
     auto image = renderView(*w, pixelsPerPoint);
     if (!image) return false;
     cairo_surface_t* surface = image->surface();
@@ -297,6 +299,8 @@ int runWindowHost(const std::shared_ptr<UIApplicationDelegate>& delegate, const 
         if (RunLoop::main().runUntilIdle() > 0) dirty = true;
         if (Animator::shared().runningCount() > 0) dirty = true;
         if (auto w = keyWindow(); w && w->needsLayout()) dirty = true;
+        if (dirty)
+            if (auto w = keyWindow()) UIAppearance::apply(*w);
         if (dirty) {
             if (!draw(s, k)) {
                 std::cerr << "window host: cannot draw the window" << std::endl;

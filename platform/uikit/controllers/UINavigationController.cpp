@@ -195,7 +195,19 @@ void UINavigationBar::layoutSubviews() {
 UINavigationController::UINavigationController() = default;
 
 UINavigationController::UINavigationController(const UIViewControllerPtr& root) {
-    if (root) pendingRoot_ = root;
+    if (root) setViewControllers({root}, false);
+}
+
+void UINavigationController::adoptPendingChildren() {
+    if (!childrenPending_ || weak_from_this().expired()) return;
+    childrenPending_ = false;
+    auto self = shared_from_this();
+    for (auto& c : stack_)
+        if (c->parentViewController() != self) {
+            addChildViewController(c);
+            c->didMoveToParentViewController(self);
+        }
+    updateBar();
 }
 
 std::shared_ptr<UINavigationController> UINavigationController::withRoot(const UIViewControllerPtr& root) {
@@ -221,11 +233,7 @@ void UINavigationController::loadView() {
     v->setBackgroundColor(UIColor::whiteColor());
     v->addSubview(navigationBar());
     setView(v);
-    if (pendingRoot_) {
-        auto root = std::move(pendingRoot_);
-        pendingRoot_ = nullptr;
-        setViewControllers({root}, false);
-    }
+    adoptPendingChildren();
     if (auto top = topViewController()) install(top);
     updateBar();
 }
@@ -365,7 +373,7 @@ void UINavigationController::pushViewController(const UIViewControllerPtr& contr
                            ") more than once is not supported");
             return;
         }
-        if (pendingRoot_) view();
+        adoptPendingChildren();
         auto from = topViewController();
         stack_.push_back(controller);
         transition(from, {}, {controller}, animated);
@@ -373,6 +381,7 @@ void UINavigationController::pushViewController(const UIViewControllerPtr& contr
 }
 
 UIViewControllerPtr UINavigationController::popViewController(bool animated) {
+    adoptPendingChildren();
     if (stack_.size() < 2) return nullptr;
     auto popped = stack_.back();
     runOrQueue([this, animated] {
@@ -407,6 +416,13 @@ std::vector<UIViewControllerPtr> UINavigationController::popToRootViewController
 }
 
 void UINavigationController::setViewControllers(std::vector<UIViewControllerPtr> controllers, bool animated) {
+    if (weak_from_this().expired()) {
+        // Not shared yet (still being made): the children are adopted later.
+        stack_ = std::move(controllers);
+        childrenPending_ = true;
+        return;
+    }
+    adoptPendingChildren();
     runOrQueue([this, controllers = std::move(controllers), animated] {
         auto from = topViewController();
         std::vector<UIViewControllerPtr> removed, added;

@@ -74,6 +74,8 @@ private:
 class UINavigationController : public UIViewController {
 public:
     UINavigationController();
+    // The stack may be set while the controller is being made (also by a subclass's
+    // constructor): its controllers become children once the navigation controller is shared.
     explicit UINavigationController(const UIViewControllerPtr& root);
 
     // Sets the root of a controller made without one (controllers are shared objects, so the
@@ -132,7 +134,8 @@ private:
     bool barHidden_ = false;
     bool transitioning_ = false;
     std::deque<std::function<void()>> queued_;
+    void adoptPendingChildren();
     std::weak_ptr<UIViewController> lastShown_;
+    bool childrenPending_ = false;
     bool pendingDidShow_ = false;
-    UIViewControllerPtr pendingRoot_;
 };

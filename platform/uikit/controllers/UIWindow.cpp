@@ -1,5 +1,6 @@
 #include "uikit/controllers/UIWindow.h"
 
+#include "uikit/controllers/UIAppearance.h"
 #include "uikit/controllers/UIApplication.h"
 #include "uikit/controllers/UIScreen.h"
 #include "uikit/controls/UIKeyboard.h"
@@ -18,6 +19,8 @@ void UIWindow::setRootViewController(const UIViewControllerPtr& controller) {
     if (root_ == controller) return;
     auto old = root_;
     root_ = controller;
+    // What the old root presented leaves with it.
+    if (old && old->presentedViewController()) old->dismiss(false);
     if (old) {
         if (visible_) old->beginAppearanceTransition(false, false);
         if (auto v = old->viewIfLoaded(); v && v->superviewPointer() == this) v->removeFromSuperview();
@@ -69,6 +72,7 @@ UIViewControllerPtr UIWindow::topmostPresentedViewController() const {
 }
 
 void UIWindow::layoutSubviews() {
+    UIAppearance::apply(*this);
     UIView::layoutSubviews();
     // The key window carries the keyboard's docked views, above everything else.
     if (isKeyWindow()) {

@@ -116,3 +116,54 @@ TEST_F(ControllerTest, TopLayoutGuideFollowsTheBars) {
     EXPECT_EQ(a->topLayoutGuide()->length(), 0) << "an opaque bar puts the content below it";
     EXPECT_EQ(a->view()->frame().origin.y, 64);
 }
+
+namespace {
+
+// A flow whose stack is set while it is made and which becomes its own delegate when it loads.
+class FlowController : public UINavigationController, public UINavigationControllerDelegate {
+public:
+    FlowController(std::shared_ptr<RecordingController> first, std::shared_ptr<CallLog> log)
+        : log_(std::move(log)) {
+        setViewControllers({std::move(first)}, false);
+    }
+    void viewDidLoad() override {
+        UINavigationController::viewDidLoad();
+        setDelegate(std::dynamic_pointer_cast<FlowController>(shared_from_this()));
+    }
+    void willShow(UINavigationController&, const UIViewControllerPtr& c, bool) override {
+        log_->push_back("flow.willShow " + RecordingNavigationDelegate::name(c));
+    }
+
+private:
+    std::shared_ptr<CallLog> log_;
+};
+
+} // namespace
+
+TEST_F(ControllerTest, AFlowThatIsItsOwnDelegateHearsOfTheRootItWasMadeWith) {
+    auto login = make("Login");
+    auto flow = std::make_shared<FlowController>(login, log);
+    EXPECT_EQ(flow->viewControllers().size(), 1u);
+    window->setRootViewController(flow);
+    EXPECT_EQ(login->navigationController(), flow);
+    clearLog();
+    window->makeKeyAndVisible();
+    EXPECT_THAT(*log, ElementsAre("Login.viewWillAppear", "flow.willShow Login", "Login.viewDidAppear"));
+    flow->pushViewController(make("Terms"), false);
+    EXPECT_EQ(log->back(), "Terms.didMoveToParent");
+    flow->popToRootViewController(false);
+    EXPECT_EQ(flow->topViewController(), login);
+}
+
+TEST_F(ControllerTest, ReplacingTheRootTakesItsPresentationAlong) {
+    auto a = make("A");
+    window->setRootViewController(a);
+    window->makeKeyAndVisible();
+    auto m = make("M");
+    a->present(m, false);
+    ASSERT_TRUE(m->viewIfLoaded()->superview());
+    window->setRootViewController(make("B"));
+    settle();
+    EXPECT_FALSE(m->viewIfLoaded()->superview());
+    EXPECT_EQ(a->presentedViewController(), nullptr);
+}
