@@ -122,9 +122,14 @@ void UIStackView::layoutSubviews() {
     UIView::layoutSubviews();
     const CGSize intrinsic = intrinsicContentSize();
     if (!(intrinsic == lastIntrinsic_)) {
-        // An arranged view's size changed since the engine last asked.
+        const bool first = lastIntrinsic_.width == -2;
         lastIntrinsic_ = intrinsic;
-        invalidateIntrinsicContentSize();
+        if (!first) {
+            // An arranged view's size changed after the engine had asked for ours: the views around
+            // the stack are placed again now, in this same pass.
+            invalidateIntrinsicContentSize();
+            if (UIView* s = superviewPointer()) s->layoutIfNeeded();
+        }
     }
     const auto views = shown();
     if (views.empty()) return;
