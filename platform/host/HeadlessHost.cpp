@@ -118,13 +118,16 @@ void HeadlessHost::layout() const {
 }
 
 void HeadlessHost::settle() {
+    // Repeating short timers (a spinning indicator) never let the loop go quiet: the clock moves
+    // at most this far in one settle.
+    const double limit = Clock::uptime() + 2 * kSettleHorizon;
     for (int i = 0; i < 2000; ++i) {
         RunLoop::main().runUntilIdle();
         layout();
         const double next = RunLoop::main().nextTimerDeadline();
         if (next < 0) break;
         const double wait = next - Clock::uptime();
-        if (wait > kSettleHorizon) break;
+        if (wait > kSettleHorizon || next > limit) break;
         if (wait > 0) clock_->advance(wait);
     }
     Animator::shared().tick();
@@ -140,7 +143,10 @@ void HeadlessHost::advance(double seconds) {
         if (next > Clock::uptime()) clock_->advance(next - Clock::uptime());
     }
     if (end > Clock::uptime()) clock_->advance(end - Clock::uptime());
-    settle();
+    // Exactly the time asked for: what is due later stays pending.
+    RunLoop::main().runUntilIdle();
+    Animator::shared().tick();
+    layout();
 }
 
 std::shared_ptr<UIView> HeadlessHost::findByIdentifier(const std::string& identifier) const {

@@ -72,7 +72,10 @@ public:
     bool finishMail(MFMailComposeResult result);
 
     // --- Time, pushes, life cycle, Touch ID ---
+    // Moves the clock by exactly `seconds`, firing every timer that falls due on the way in order.
     void advance(double seconds);
+    // Runs queued work and lets short waits (transitions, decelerations, animations) run out,
+    // moving the clock by at most two seconds.
     void settle();
     // A push arriving: the background handler runs in the present state; in front, the
     // notification centre's delegate also decides how it shows. Returns the result the handler

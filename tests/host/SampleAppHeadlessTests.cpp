@@ -144,3 +144,24 @@ TEST(HeadlessDriver, TypesIntoTheFieldThatWasTapped) {
     EXPECT_EQ(app->form->field->text().value_or(""), "Ada");
     EXPECT_TRUE(host.isShowing("Ada"));
 }
+
+#include "host/UIApplicationMain.h"
+
+TEST(ApplicationMain, HeadlessRunWritesTheScreenshotAndRefusesBadOptions) {
+    const auto path = artefact("main-headless.png");
+    std::filesystem::remove(path);
+    std::string arg0 = "sample", headless = "--headless", shot = "--screenshot", file = path.string(),
+                size = "--size", wh = "320x568";
+    char* argv[] = {arg0.data(), headless.data(), shot.data(), file.data(), size.data(), wh.data()};
+    EXPECT_EQ(UIApplicationMain(6, argv, [] { return std::make_shared<SampleAppDelegate>(); }), 0);
+    auto image = UIImage::fromFile(path);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->pixelWidth(), 640);
+    EXPECT_EQ(image->pixelHeight(), 1136);
+
+    std::string bad = "10x";
+    char* badSize[] = {arg0.data(), headless.data(), size.data(), bad.data()};
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(UIApplicationMain(4, badSize, [] { return std::make_shared<SampleAppDelegate>(); }), 2);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("--size wants WIDTHxHEIGHT"), std::string::npos);
+}

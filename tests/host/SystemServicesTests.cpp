@@ -1,3 +1,5 @@
+#include "foundation/dispatch/Timer.h"
+#include "foundation/time/Clock.h"
 #include "host/HeadlessHost.h"
 #include "uikit/controllers/MFMailComposeViewController.h"
 #include "uikit/controllers/UIActivityViewController.h"
@@ -182,4 +184,20 @@ TEST(SystemServices, ShareSheetAndMailComposerEndAsTheHostDecides) {
     EXPECT_TRUE(host.tapText("Send"));
     EXPECT_FALSE(host.finishMail(MFMailComposeResult::cancelled)) << "the composer is gone";
     EXPECT_THAT(app->calls, ElementsAre("mail 2"));
+}
+
+TEST(SystemServices, SettlingDoesNotRunTheClockAwayWithARepeatingTimer) {
+    cw::HeadlessHost host;
+    auto app = std::make_shared<ListeningApp>();
+    host.launch(app);
+    int ticks = 0;
+    auto spinner = Timer::scheduledTimer(0.05, true, [&](Timer&) { ++ticks; });
+    const double before = Clock::uptime();
+    host.settle();
+    EXPECT_LE(Clock::uptime() - before, 2.01);
+    EXPECT_GT(ticks, 0);
+    const int afterSettle = ticks;
+    host.advance(1.0);
+    EXPECT_NEAR(ticks - afterSettle, 20, 1) << "advance fires each due tick in turn";
+    spinner->invalidate();
 }

@@ -34,19 +34,26 @@ void TapTargetView::activate() {
     }
 }
 
+CGSize TapTargetView::titleSize() const {
+    return label_->isHidden() ? CGSize{0, 0} : label_->intrinsicContentSize();
+}
+
+// Images are scaled down to the bar's icon size (larger beside a title, as in tab items).
+CGSize TapTargetView::imageSize() const {
+    if (image_->isHidden() || !image_->image()) return {0, 0};
+    const CGSize s = image_->image()->size();
+    const CGFloat side = imageAboveTitle ? 28 : 24;
+    const CGFloat k = s.height > 0 ? std::min<CGFloat>(1, side / s.height) : 1;
+    return {s.width * k, s.height * k};
+}
+
 CGSize TapTargetView::intrinsicContentSize() const {
     return sizeThatFits({0, 0});
 }
 
 CGSize TapTargetView::sizeThatFits(CGSize) const {
-    const CGSize t = label_->isHidden() ? CGSize{0, 0} : label_->intrinsicContentSize();
-    CGSize i{0, 0};
-    if (!image_->isHidden() && image_->image()) {
-        const CGSize s = image_->image()->size();
-        const CGFloat side = imageAboveTitle ? 28 : 24;
-        const CGFloat k = s.height > 0 ? std::min<CGFloat>(1, side / s.height) : 1;
-        i = {s.width * k, s.height * k};
-    }
+    const CGSize t = titleSize();
+    const CGSize i = imageSize();
     if (imageAboveTitle) return {std::max(t.width, i.width), t.height + i.height + 2};
     return {t.width + i.width + (t.width > 0 && i.width > 0 ? 4 : 0),
             std::max<CGFloat>(std::max(t.height, i.height), 30)};
@@ -55,14 +62,8 @@ CGSize TapTargetView::sizeThatFits(CGSize) const {
 void TapTargetView::layoutSubviews() {
     UIView::layoutSubviews();
     const CGRect b = bounds();
-    const CGSize t = label_->isHidden() ? CGSize{0, 0} : label_->intrinsicContentSize();
-    CGSize i{0, 0};
-    if (!image_->isHidden() && image_->image()) {
-        const CGSize s = image_->image()->size();
-        const CGFloat side = imageAboveTitle ? 28 : 24;
-        const CGFloat k = s.height > 0 ? std::min<CGFloat>(1, side / s.height) : 1;
-        i = {s.width * k, s.height * k};
-    }
+    const CGSize t = titleSize();
+    const CGSize i = imageSize();
     if (imageAboveTitle) {
         const CGFloat top = (b.size.height - i.height - t.height - 2) / 2;
         image_->setFrame({(b.size.width - i.width) / 2, top, i.width, i.height});

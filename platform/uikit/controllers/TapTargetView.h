@@ -43,6 +43,9 @@ public:
     void touchesCancelled(const TouchSet& touches, const UIEvent* event) override;
 
 private:
+    CGSize titleSize() const;
+    CGSize imageSize() const;
+
     std::shared_ptr<UILabel> label_;
     std::shared_ptr<UIImageView> image_;
     bool highlighted_ = false;

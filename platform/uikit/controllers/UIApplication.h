@@ -8,6 +8,7 @@
 
 #include "foundation/dispatch/NotificationCenter.h"
 #include "foundation/json/NSError.h"
+#include "foundation/url/URL.h"
 
 #include <nlohmann/json.hpp>
 
@@ -109,7 +110,11 @@ public:
     // Addresses are recorded, not followed: the host shows or reports them. canOpenURL answers
     // true for the schemes the host says it can open.
     bool canOpenURL(const std::string& url) const;
+    bool canOpenURL(const URL& url) const { return canOpenURL(url.absoluteString()); }
     void open(const std::string& url, std::function<void(bool)> completion = {});
+    void open(const URL& url, std::function<void(bool)> completion = {}) {
+        open(url.absoluteString(), std::move(completion));
+    }
     const std::vector<std::string>& openedURLs() const { return opened_; }
 
     // The device token comes from the host, on the next turn of the main run loop.

@@ -38,9 +38,7 @@ bool isContextStyle(UIModalPresentationStyle style) {
 
 UIViewController::UIViewController() = default;
 
-UIViewController::~UIViewController() {
-    if (view_ && view_->owner().get() == nullptr) view_->setOwner(nullptr);
-}
+UIViewController::~UIViewController() = default;
 
 std::string UIViewController::className() const {
     return cw::unqualifiedTypeName(typeid(*this));
