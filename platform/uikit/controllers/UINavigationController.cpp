@@ -154,10 +154,12 @@ void UINavigationBar::reloadItems() {
     for (auto& v : itemViews_)
         addSubview(v);
     reloading_ = false;
+    built_ = builtWith();
     setNeedsLayout();
 }
 
 void UINavigationBar::layoutSubviews() {
+    if (!built_ || !(*built_ == builtWith())) reloadItems();
     UIView::layoutSubviews();
     const CGRect b = bounds();
     background_->setFrame({0, 0, b.size.width, b.size.height});

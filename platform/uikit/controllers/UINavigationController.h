@@ -64,6 +64,17 @@ public:
 private:
     std::shared_ptr<cw::TapTargetView> makeItemView(const UIBarButtonItemPtr& item);
 
+    // What the items were last built with: a change of tint (the bar moved into a tinted
+    // window), title attributes or back image rebuilds them at the next layout.
+    struct BuiltWith {
+        UIColor tint;
+        TextAttributes titleTextAttributes;
+        std::shared_ptr<UIImage> backIndicatorImage;
+        bool operator==(const BuiltWith&) const = default;
+    };
+    BuiltWith builtWith() const { return {tintColor(), titleTextAttributes, backIndicatorImage}; }
+    std::optional<BuiltWith> built_;
+
     std::vector<UINavigationItemPtr> items_;
     std::shared_ptr<UIView> background_;
     std::shared_ptr<UIView> hairline_;

@@ -83,6 +83,7 @@ void UITabBar::reloadItems() {
 }
 
 void UITabBar::layoutSubviews() {
+    if (!builtTint_ || !(*builtTint_ == tintColor())) reloadItems();
     UIView::layoutSubviews();
     const CGRect b = bounds();
     setBackgroundColor(

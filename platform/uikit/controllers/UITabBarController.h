@@ -50,6 +50,9 @@ public:
     void layoutSubviews() override;
 
 private:
+    // The tint the items were built with; a new one (the bar moved into a tinted window)
+    // rebuilds them at the next layout.
+    std::optional<UIColor> builtTint_;
     std::vector<UITabBarItemPtr> items_;
     UITabBarItemPtr selected_;
     std::vector<std::shared_ptr<cw::TapTargetView>> itemViews_;

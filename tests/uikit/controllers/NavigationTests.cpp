@@ -85,6 +85,17 @@ TEST_F(ControllerTest, BackButtonShowsThePreviousTitleAndPops) {
             back = std::dynamic_pointer_cast<cw::TapTargetView>(v);
     ASSERT_TRUE(back);
     EXPECT_EQ(back->titleLabel()->text().value_or(""), "\u2039 Inbox");
+    window->setTintColor(UIColor::greenColor());
+    window->setNeedsLayout();
+    nav->navigationBar()->setNeedsLayout();
+    window->layoutIfNeeded();
+    back.reset();
+    for (auto& v : nav->navigationBar()->subviews())
+        if (v->accessibilityIdentifier() == "BackButton")
+            back = std::dynamic_pointer_cast<cw::TapTargetView>(v);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->titleLabel()->textColor(), UIColor::greenColor())
+        << "the bar's buttons follow the window's tint";
     a->navigationItem()->backBarButtonItem =
         std::make_shared<UIBarButtonItem>("", UIBarButtonItemStyle::plain);
     nav->navigationBar()->reloadItems();
