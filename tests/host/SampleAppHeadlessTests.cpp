@@ -165,3 +165,54 @@ TEST(ApplicationMain, HeadlessRunWritesTheScreenshotAndRefusesBadOptions) {
     EXPECT_EQ(UIApplicationMain(4, badSize, [] { return std::make_shared<SampleAppDelegate>(); }), 2);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("--size wants WIDTHxHEIGHT"), std::string::npos);
 }
+
+#include "uikit/controllers/UIPageViewController.h"
+
+namespace {
+
+class PagerApp : public UIApplicationDelegate,
+                 public UIPageViewControllerDataSource,
+                 public std::enable_shared_from_this<PagerApp> {
+public:
+    bool didFinishLaunchingWithOptions(UIApplication&, const LaunchOptions&) override {
+        for (const char* text : {"Page one", "Page two"}) {
+            auto page = std::make_shared<UIViewController>();
+            auto label = std::make_shared<UILabel>(CGRect{20, 200, 300, 40});
+            label->setText(std::string(text));
+            page->view()->addSubview(label);
+            pages.push_back(page);
+        }
+        pager = std::make_shared<UIPageViewController>();
+        pager->setDataSource(shared_from_this());
+        pager->setViewControllers({pages[0]}, UIPageViewControllerNavigationDirection::forward, false);
+        window = std::make_shared<UIWindow>();
+        window->setRootViewController(pager);
+        window->makeKeyAndVisible();
+        return true;
+    }
+    UIViewControllerPtr viewControllerBefore(UIPageViewController&, const UIViewControllerPtr& c) override {
+        return c == pages[1] ? pages[0] : nullptr;
+    }
+    UIViewControllerPtr viewControllerAfter(UIPageViewController&, const UIViewControllerPtr& c) override {
+        return c == pages[0] ? pages[1] : nullptr;
+    }
+    std::vector<UIViewControllerPtr> pages;
+    std::shared_ptr<UIPageViewController> pager;
+    std::shared_ptr<UIWindow> window;
+};
+
+} // namespace
+
+TEST(HeadlessDriver, DragsTurnPages) {
+    cw::HeadlessHost host;
+    auto app = std::make_shared<PagerApp>();
+    host.launch(app);
+    EXPECT_TRUE(host.isShowing("Page one"));
+    EXPECT_FALSE(host.isShowing("Page two"));
+    ASSERT_TRUE(host.drag({330, 300}, {30, 300}));
+    EXPECT_TRUE(host.isShowing("Page two"));
+    EXPECT_FALSE(host.isShowing("Page one"));
+    EXPECT_EQ(app->pager->viewControllers().at(0), app->pages[1]);
+    std::string error;
+    EXPECT_TRUE(host.screenshot(artefact("pager.png"), &error)) << error;
+}
