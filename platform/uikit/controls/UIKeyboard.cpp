@@ -67,18 +67,42 @@ CGRect Keyboard::frame() const {
     return frameFor(visible_);
 }
 
+void Keyboard::dock(const std::shared_ptr<UIView>& view, const CGRect& rect) {
+    view->setFrame(rect);
+    auto& held = dockConstraints_[view.get()];
+    NSLayoutConstraint::deactivate(held);
+    held.clear();
+    // A view laid out by constraints (an accessory that pins its content inside it) is placed by
+    // constraints too, or the layout pass would move it away again.
+    if (view->translatesAutoresizingMaskIntoConstraints()) return;
+    held = {view->leadingAnchor().constraintEqualTo(host_->leadingAnchor(), rect.origin.x),
+            view->widthAnchor().constraintEqualToConstant(rect.size.width),
+            view->topAnchor().constraintEqualTo(host_->topAnchor(), rect.origin.y),
+            view->heightAnchor().constraintEqualToConstant(rect.size.height)};
+    NSLayoutConstraint::activate(held);
+}
+
+void Keyboard::undock(UIView* view) {
+    if (!view) return;
+    if (auto it = dockConstraints_.find(view); it != dockConstraints_.end()) {
+        NSLayoutConstraint::deactivate(it->second);
+        dockConstraints_.erase(it);
+    }
+    if (view->superviewPointer() == host_.get()) view->removeFromSuperview();
+}
+
 void Keyboard::place() {
     const CGRect f = frame();
     CGFloat y = f.origin.y;
     if (accessory_) {
         const CGFloat h = accessory_->frame().size.height;
-        accessory_->setFrame(CGRect(0, y, screenSize_.width, h));
+        dock(accessory_, CGRect(0, y, screenSize_.width, h));
         y += h;
     }
     if (input_) {
         const CGFloat h =
             input_->frame().size.height > 0 ? input_->frame().size.height : heightFor(screenSize_);
-        input_->setFrame(CGRect(0, y, screenSize_.width, h));
+        dock(input_, CGRect(0, y, screenSize_.width, h));
     }
     host_->setHidden(!visible_ || (!accessory_ && !input_));
 }
@@ -106,9 +130,7 @@ void Keyboard::inputDidBecomeFirstResponder(const void* input, std::shared_ptr<U
     const CGRect begin = frame();
     owner_ = input;
     for (auto* old : {accessory_.get(), input_.get()})
-        if (old && old->superviewPointer() == host_.get() && old != inputView.get() &&
-            old != accessoryView.get())
-            old->removeFromSuperview();
+        if (old && old != inputView.get() && old != accessoryView.get()) undock(old);
     accessory_ = std::move(accessoryView);
     input_ = std::move(inputView);
     if (accessory_ && accessory_->frame().size.height <= 0) {
@@ -178,8 +200,9 @@ void Keyboard::reset() {
     visible_ = false;
     owner_ = nullptr;
     focusChanging_ = 0;
-    if (accessory_) accessory_->removeFromSuperview();
-    if (input_) input_->removeFromSuperview();
+    undock(accessory_.get());
+    undock(input_.get());
+    dockConstraints_.clear();
     accessory_.reset();
     input_.reset();
     place();

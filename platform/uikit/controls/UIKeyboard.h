@@ -13,8 +13,10 @@
 #include "uikit/view/UIView.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 inline const NotificationName UIKeyboardWillShowNotification = "UIKeyboardWillShowNotification";
 inline const NotificationName UIKeyboardDidShowNotification = "UIKeyboardDidShowNotification";
@@ -138,6 +140,8 @@ private:
     CGRect frameFor(bool visible) const;
     void post(bool showing, const CGRect& begin, const CGRect& end);
     void place();
+    void dock(const std::shared_ptr<UIView>& view, const CGRect& rect);
+    void undock(UIView* view);
 
     CGSize screenSize_{375, 667};
     bool visible_ = false;
@@ -147,6 +151,7 @@ private:
     std::shared_ptr<UIView> accessory_;
     std::shared_ptr<UIView> input_;
     std::uint64_t didTimer_ = 0;
+    std::map<UIView*, std::vector<NSLayoutConstraintPtr>> dockConstraints_;
 };
 
 } // namespace cw

@@ -191,3 +191,41 @@ TEST(StackView, EqualSpacingAndMargins) {
 }
 
 } // namespace
+
+namespace {
+
+// An accessory laid out by constraints, as an input accessory container is: it docks all the same.
+class PinnedAccessory : public UIView {
+public:
+    // Anchors need the view to be a shared object: the constraints come once it is one.
+    static std::shared_ptr<PinnedAccessory> make() {
+        auto v = std::make_shared<PinnedAccessory>();
+        v->setTranslatesAutoresizingMaskIntoConstraints(false);
+        v->content = std::make_shared<UIView>();
+        v->content->setTranslatesAutoresizingMaskIntoConstraints(false);
+        v->addSubview(v->content);
+        NSLayoutConstraint::activate({v->content->leadingAnchor().constraintEqualTo(v->leadingAnchor()),
+                                      v->content->trailingAnchor().constraintEqualTo(v->trailingAnchor()),
+                                      v->content->topAnchor().constraintEqualTo(v->topAnchor()),
+                                      v->content->heightAnchor().constraintEqualToConstant(50)});
+        return v;
+    }
+    CGSize intrinsicContentSize() const override { return {UIViewNoIntrinsicMetric, 64}; }
+    std::shared_ptr<UIView> content;
+};
+
+TEST(TextEditing, AccessoryLaidOutByConstraintsDocksAboveTheKeyboard) {
+    cw::Keyboard::shared().reset();
+    auto field = std::make_shared<UITextField>(CGRect(0, 0, 200, 30));
+    auto accessory = PinnedAccessory::make();
+    field->inputAccessoryView = accessory;
+    ASSERT_TRUE(field->becomeFirstResponder());
+    cw::Keyboard::shared().hostView()->layoutIfNeeded();
+    EXPECT_EQ(accessory->frame(), CGRect(0, 667 - 216 - 64, 375, 64));
+    EXPECT_EQ(accessory->content->frame(), CGRect(0, 0, 375, 50));
+    field->resignFirstResponder();
+    cw::Keyboard::shared().reset();
+    EXPECT_FALSE(accessory->superview());
+}
+
+} // namespace
