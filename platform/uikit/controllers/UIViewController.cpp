@@ -237,7 +237,8 @@ void UIViewController::present(const UIViewControllerPtr& controller, bool anima
                                std::function<void()> completion) {
     if (!controller) return;
     if (controller->presenting_.lock() || controller->parent_.lock()) {
-        cw::consoleLog("Application tried to present modally an active controller " + description() + ".");
+        cw::consoleLog("Application tried to present modally an active controller " +
+                       controller->description() + ".");
         return;
     }
     auto window = viewWindow();

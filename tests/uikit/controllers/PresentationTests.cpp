@@ -153,3 +153,24 @@ TEST_F(PresentationTest, AnAlertTakesOneCancelAction) {
     EXPECT_THAT(testing::internal::GetCapturedStderr(), HasSubstr("only have one action with a style of"));
     EXPECT_EQ(alert->actions().size(), 1u);
 }
+
+TEST_F(PresentationTest, AControllerAlreadyShownCannotBePresentedAgain) {
+    auto s = showStack();
+    testing::internal::CaptureStderr();
+    s.b->present(s.a, false);
+    EXPECT_THAT(testing::internal::GetCapturedStderr(),
+                HasSubstr("Application tried to present modally an active controller " + s.a->description()));
+    auto m = make("M");
+    s.b->present(m, false);
+    auto other = make("Other");
+    m->present(other, false);
+    EXPECT_EQ(m->presentedViewController(), other) << "a presented controller presents on top of itself";
+    testing::internal::CaptureStderr();
+    other->present(m, false);
+    EXPECT_THAT(testing::internal::GetCapturedStderr(), HasSubstr("active controller"));
+    s.nav->dismiss(false);
+    EXPECT_EQ(s.nav->presentedViewController(), nullptr) << "dismissing from below takes the whole chain";
+    EXPECT_EQ(other->presentingViewController(), nullptr);
+    EXPECT_TRUE(s.b->isAppeared());
+    EXPECT_FALSE(other->isAppearingOrAppeared());
+}
