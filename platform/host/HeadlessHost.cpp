@@ -81,6 +81,7 @@ HeadlessHost::HeadlessHost(CGSize screen, CGFloat scale) : scale_(scale) {
     resetTransitions();
     UIApplication::shared().reset();
     UNUserNotificationCenter::current().reset();
+    Keyboard::shared().reset();
     UIScreen::main().setSize(screen, scale);
 }
 
