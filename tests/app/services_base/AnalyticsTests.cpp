@@ -36,8 +36,8 @@ TEST_F(AnalyticsTest, EventBodyForAMemberAndForNobody) {
     nobody.update({{"screen_name", "MainScreen"},
                    {"screen_action", "Loaded"},
                    {"event_details", nlohmann::json::object()}});
-    EXPECT_EQ(events[0].json().json(), member);
-    EXPECT_EQ(events[1].json().json(), nobody);
+    EXPECT_EQ(events[0].json(), member);
+    EXPECT_EQ(events[1].json(), nobody);
     EXPECT_EQ(events[0].header("X-Access-Token"), "a");
 }
 

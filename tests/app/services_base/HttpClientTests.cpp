@@ -52,7 +52,7 @@ TEST_F(HTTPClientTest, SendsClientAndTokenHeadersBelowTheServicePath) {
     const Arrival& post = sent[0].method == "GET" ? sent[1] : sent[0];
     EXPECT_EQ(get.path, "/m/api/invite/check");
     EXPECT_EQ(post.path, "/m/api/invite/");
-    EXPECT_EQ(post.json()["n"].intValue(), 1);
+    EXPECT_EQ(JSON(post.json())["n"].intValue(), 1);
     ASSERT_TRUE(got);
     EXPECT_TRUE(got->dictionary());
     for (const Arrival& arrival : sent) {
@@ -75,9 +75,9 @@ TEST_F(HTTPClientTest, NoVersionHeaderWithoutBuildAndNoTokenHeadersWithOneToken)
         "", JSON(), nullptr, [&](const Task&, const std::optional<JSON>&) { done = true; }, nullptr);
     runUntil([&] { return done; });
     const Arrival sent = arrivals().at(0);
-    EXPECT_EQ(sent.header("X-App-Version"), "<none>");
-    EXPECT_EQ(sent.header("X-Access-Token"), "<none>");
-    EXPECT_EQ(sent.header("X-Refresh-Token"), "<none>");
+    EXPECT_EQ(sent.header("X-App-Version"), std::nullopt);
+    EXPECT_EQ(sent.header("X-Access-Token"), std::nullopt);
+    EXPECT_EQ(sent.header("X-Refresh-Token"), std::nullopt);
     EXPECT_EQ(sent.header("X-Client"), UIDevice::current().systemName());
 }
 
@@ -164,8 +164,8 @@ TEST_F(HTTPClientTest, RefusedRequestsShareOneRefreshAndAreSentAgainWithNewToken
         EXPECT_EQ(sent[1].header("X-Access-Token"), "new-access");
         EXPECT_EQ(sent[1].header("X-Refresh-Token"), "new-refresh");
     }
-    EXPECT_EQ(arrivalsAt("/m/api/feed/b")[1].json()["n"].intValue(), 2);
-    EXPECT_EQ(arrivalsAt("/m/api/feed/c")[1].partNames, std::vector<std::string>{"image_file"});
+    EXPECT_EQ(JSON(arrivalsAt("/m/api/feed/b")[1].json())["n"].intValue(), 2);
+    EXPECT_EQ(arrivalsAt("/m/api/feed/c")[1].partNames(), std::vector<std::string>{"image_file"});
     EXPECT_EQ(AuthenticationContext::shared().oAuthToken(), "new-access");
 }
 

@@ -1,45 +1,23 @@
 #include "ServiceFixture.h"
 
 #include "Services/RetryService.h"
-#include "foundation/bundle/Bundle.h"
-#include "foundation/defaults/Storage.h"
-#include "foundation/defaults/UserDefaults.h"
 #include "foundation/dispatch/RunLoop.h"
-
-#include <fstream>
 
 namespace cw::servicetest {
 
 void ServiceTest::SetUp() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "cw-services-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    directory = pattern;
-    cw::setDataDirectory(directory / "data");
-    UserDefaults::resetStandard();
-
-    auto handle = [this](const httplib::Request& request, httplib::Response& response) {
-        Arrival arrival{request.method, request.path, request.headers, request.body, {}};
-        for (const auto& [name, part] : request.files)
-            arrival.partNames.push_back(name);
+    environment_ = std::make_unique<cw::test::AppEnvironment>("cw-services");
+    server_ = std::make_unique<cw::test::RecordingServer>();
+    server_->setHandler([this](const Arrival& arrival, httplib::Response& response) {
         Handler handler;
         {
             std::unique_lock lock(mutex_);
-            arrivals_.push_back(arrival);
             handler = handler_;
-            if (request.path == "/m/api/tokens/" && holdRefresh_)
+            if (arrival.path == "/m/api/tokens/" && holdRefresh_)
                 released_.wait_for(lock, std::chrono::seconds(10), [this] { return refreshReleased_; });
         }
-        response.set_content("{}", "application/json");
         if (handler) handler(arrival, response);
-    };
-    server_.Get(".*", handle);
-    server_.Post(".*", handle);
-    server_.set_keep_alive_max_count(1); // closes each connection after its reply, so stop() does not wait
-    port = server_.bind_to_any_port("127.0.0.1");
-    ASSERT_GT(port, 0);
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
-    while (!server_.is_running())
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
     writeBundle({{"CFBundleIdentifier", "org.cradleway.tests"},
                  {"CFBundleShortVersionString", "2.1"},
                  {"CFBundleVersion", "14"}});
@@ -57,35 +35,18 @@ void ServiceTest::TearDown() {
     releaseRefresh();
     runUntil([] { return !RetryService::shared().isRefreshing(); });
     RunLoop::main().runFor(0.05);
-    server_.stop();
-    thread_.join();
-    cw::setDataDirectory(std::nullopt);
-    UserDefaults::resetStandard();
-    std::filesystem::remove_all(directory);
+    server_.reset();
+    environment_.reset();
 }
 
 void ServiceTest::writeBundle(nlohmann::json info) {
     if (!info.contains("SERVER_URL")) info["SERVER_URL"] = base();
-    std::filesystem::create_directories(directory / "bundle");
-    std::ofstream(directory / "bundle" / "Info.json") << info.dump();
-    Bundle::setMainBundleDirectory(directory / "bundle");
+    environment_->writeInfo(info);
 }
 
 void ServiceTest::setReply(Handler handler) {
     std::lock_guard lock(mutex_);
     handler_ = std::move(handler);
-}
-
-std::vector<Arrival> ServiceTest::arrivals() const {
-    std::lock_guard lock(mutex_);
-    return arrivals_;
-}
-
-std::vector<Arrival> ServiceTest::arrivalsAt(const std::string& path) const {
-    std::vector<Arrival> found;
-    for (auto& arrival : arrivals())
-        if (arrival.path == path) found.push_back(arrival);
-    return found;
 }
 
 void ServiceTest::holdRefresh() {

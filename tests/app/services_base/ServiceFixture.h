@@ -1,35 +1,22 @@
 #pragma once
 
 #include "Services/AuthenticationContext.h"
-#include "foundation/json/JSON.h"
+#include "tests/support/AppEnvironment.h"
+#include "tests/support/RecordingServer.h"
 
 #include <gtest/gtest.h>
-#include <httplib.h>
 
 #include <condition_variable>
-#include <filesystem>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace cw::servicetest {
 
-// What reached the test server.
-struct Arrival {
-    std::string method;
-    std::string path;
-    httplib::Headers headers;
-    std::string body;
-    std::vector<std::string> partNames; // multipart parts, by name
-
-    std::string header(const std::string& name) const {
-        auto it = headers.find(name);
-        return it == headers.end() ? std::string("<none>") : it->second;
-    }
-    JSON json() const { return JSON::parse(body).value(); }
-};
+using Arrival = cw::test::RecordedRequest;
 
 // A session delegate that counts what it is told.
 class RecordingSessionDelegate : public AuthenticationContextDelegate {
@@ -47,7 +34,7 @@ public:
 // without one it answers 200 {}. Requests to the "tokens" root wait while `holdRefresh` is set.
 class ServiceTest : public ::testing::Test {
 protected:
-    using Handler = std::function<void(const Arrival&, httplib::Response&)>;
+    using Handler = cw::test::RecordingServer::Handler;
 
     void SetUp() override;
     void TearDown() override;
@@ -55,30 +42,26 @@ protected:
     // Rewrites Info.json (SERVER_URL is added unless `info` has it) and reloads the main bundle.
     void writeBundle(nlohmann::json info);
     void setReply(Handler handler);
-    std::vector<Arrival> arrivals() const;
-    std::vector<Arrival> arrivalsAt(const std::string& path) const;
+    std::vector<Arrival> arrivals() const { return server_->requests(); }
+    std::vector<Arrival> arrivalsAt(const std::string& path) const { return server_->requestsAt(path); }
     // Refresh requests wait from now until releaseRefresh().
     void holdRefresh();
     void releaseRefresh();
     // Runs the main run loop until `done` (fails the test after 10 s).
     static void runUntil(const std::function<bool()>& done);
 
-    std::string base() const { return "http://127.0.0.1:" + std::to_string(port); }
+    std::string base() const { return server_->base(); }
     static void signIn(const std::string& access, const std::string& refresh, std::int64_t userId = 7,
                        std::optional<std::int64_t> code = std::nullopt);
 
-    std::filesystem::path directory;
-    int port = 0;
-
 private:
-    httplib::Server server_;
-    std::thread thread_;
-    mutable std::mutex mutex_;
+    std::unique_ptr<cw::test::AppEnvironment> environment_;
+    std::unique_ptr<cw::test::RecordingServer> server_;
+    std::mutex mutex_;
     std::condition_variable released_;
     bool holdRefresh_ = false;
     bool refreshReleased_ = false;
     Handler handler_;
-    std::vector<Arrival> arrivals_;
 };
 
 } // namespace cw::servicetest

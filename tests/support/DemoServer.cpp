@@ -1,0 +1,26 @@
+#include "DemoServer.h"
+
+namespace cw::test {
+
+cw::server::ServerOptions DemoServer::quietOptions() {
+    cw::server::ServerOptions options;
+    options.cheapPasswordHashing = true;
+    options.accessLog = false;
+    options.console = [](const std::string&) {};
+    return options;
+}
+
+DemoServer::DemoServer(const std::filesystem::path& directory, cw::server::ServerOptions options)
+    : server_(cw::server::startDemoServer(directory, std::move(options))) {}
+
+DemoServer::~DemoServer() {
+    stop();
+}
+
+void DemoServer::stop() {
+    if (stopped_) return;
+    stopped_ = true;
+    server_->stop();
+}
+
+} // namespace cw::test
