@@ -81,6 +81,13 @@ void linkSignUpBabies(RequestContext& ctx, int64_t memberId, const json& babies)
             ctx.db.prepare("INSERT OR IGNORE INTO member_babies (member_id, baby_id) VALUES (?, ?)")
                 .with(memberId, *babyId)
                 .run();
+            // The sign-up form sends the picture chosen for a looked-up baby as "baby_picture_<id>".
+            const std::string field = "baby_picture_" + std::to_string(*babyId);
+            for (const auto& file : ctx.files())
+                if (file.field == field)
+                    ctx.db.prepare("UPDATE babies SET file_name = ? WHERE id = ?")
+                        .with(uploadPath(savePicture(ctx, file)), *babyId)
+                        .run();
             continue;
         }
         createBaby(ctx.db, memberId, readBabyFields(one));

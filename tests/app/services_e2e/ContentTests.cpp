@@ -1,0 +1,207 @@
+#include "DemoServerSuite.h"
+
+#include "Models/BookmarkResponse.h"
+#include "Models/CommentData.h"
+#include "Models/EducationCategory.h"
+#include "Models/FeedResponse.h"
+#include "Models/RecommendedSection.h"
+#include "Services/ContentService.h"
+#include "Services/EducationContentService.h"
+#include "Services/SearchResult.h"
+#include "Services/SearchService.h"
+
+namespace cw::e2e {
+namespace {
+
+// The home feed, bookmarks, the education library and search, for the signed-in member.
+class DemoServerContentTest : public DemoServerSuite {
+protected:
+    void SetUp() override { ASSERT_TRUE(signInDemoMember()); }
+
+    static JSON feed() {
+        Outcome outcome;
+        ContentService().fetchFeed(babyIds(), userId(), outcome.taskSuccess(), outcome.taskFailure());
+        EXPECT_TRUE(accepted(outcome));
+        return outcome.object();
+    }
+    static std::optional<BookmarkResponse> bookmark(std::int64_t id, const std::string& key,
+                                                    bool bookmarked) {
+        std::optional<BookmarkResponse> response;
+        Outcome outcome;
+        ContentService().bookmark(
+            id, key, bookmarked,
+            [&](const BookmarkResponse& reply) {
+                response = reply;
+                ++outcome.calls;
+            },
+            outcome.taskFailure());
+        EXPECT_TRUE(accepted(outcome));
+        return response;
+    }
+    static std::vector<std::shared_ptr<SearchResult>> search(const std::string& query) {
+        std::vector<std::shared_ptr<SearchResult>> hits;
+        Outcome outcome;
+        SearchService().search(
+            query,
+            [&](const std::vector<std::shared_ptr<SearchResult>>& results) {
+                hits = results;
+                ++outcome.calls;
+            },
+            outcome.failure());
+        EXPECT_TRUE(accepted(outcome));
+        return hits;
+    }
+};
+
+TEST_F(DemoServerContentTest, TheFeedReadsIntoCardsOfEveryKind) {
+    const JSON data = feed()["data"];
+    ASSERT_TRUE(FeedResponse::isDictionaryList(data["content"])) << data.serialize();
+    ASSERT_TRUE(FeedResponse::isDictionaryList(data["posts"]));
+    ASSERT_TRUE(FeedResponse::isDictionaryList(data["daily_update"]));
+
+    const auto education = FeedResponse::cards(data["content"]);
+    ASSERT_FALSE(education.empty());
+    for (const auto& card : education) {
+        EXPECT_EQ(card->cardType, CardType::educationContent);
+        EXPECT_TRUE(card->cardId && card->cardTitle && card->cardDescription && card->contentURL);
+        EXPECT_TRUE(card->dateText()) << card->cardTime.value_or("no time");
+        EXPECT_TRUE(card->computeAttributedDescription());
+    }
+
+    ASSERT_FALSE(data["posts"].arrayValue().empty());
+    bool commented = false;
+    for (const JSON& entry : data["posts"].arrayValue()) {
+        const auto post = FeedResponse::fromPostDictionary(entry, data["users"]);
+        EXPECT_EQ(post->cardType, CardType::userPost);
+        EXPECT_TRUE(post->cardId && post->cardTitle && post->contextImageURL) << entry.serialize();
+        EXPECT_TRUE(post->dateText());
+        for (const auto& comment : post->latestComments) {
+            commented = true;
+            EXPECT_FALSE(comment.userName.empty());
+            EXPECT_FALSE(comment.commentText.empty());
+        }
+    }
+    EXPECT_TRUE(commented);
+
+    ASSERT_FALSE(data["daily_update"].arrayValue().empty());
+    for (const JSON& entry : data["daily_update"].arrayValue()) {
+        const auto update = FeedResponse::fromDailyUpdateDictionary(entry, data["users"]);
+        EXPECT_EQ(update->cardType, CardType::dailyUpdateChange);
+        EXPECT_TRUE(update->cardTitle) << entry.serialize();
+        EXPECT_TRUE(update->dateText());
+    }
+}
+
+TEST_F(DemoServerContentTest, CardsAndPostsAreBookmarkedAndReleased) {
+    const JSON data = feed()["data"];
+    std::optional<std::int64_t> cardId, postId;
+    for (const JSON& card : data["content"].arrayValue())
+        if (!cardId && !card["bookmarked"].boolValue()) cardId = card["id"].int_();
+    for (const JSON& post : data["posts"].arrayValue())
+        if (!postId && !post["bookmarked"].boolValue()) postId = post["id"].int_();
+    ASSERT_TRUE(cardId && postId);
+
+    const auto card = bookmark(*cardId, "feed_id", false);
+    ASSERT_TRUE(card);
+    EXPECT_EQ(card->feedID, cardId);
+    EXPECT_EQ(card->userID, userId());
+    EXPECT_TRUE(card->bookmarkID);
+    const auto post = bookmark(*postId, "post_id", false);
+    ASSERT_TRUE(post);
+    EXPECT_EQ(post->postID, postId);
+
+    Outcome checked;
+    EducationContentService().checkBookmark(*cardId, checked.success(), checked.failure());
+    ASSERT_TRUE(accepted(checked));
+    EXPECT_EQ(checked.object()["bookmarked"].bool_(), true);
+
+    const JSON again = feed()["data"];
+    for (const auto& each : FeedResponse::cards(again["content"]))
+        if (each->cardId == cardId) {
+            EXPECT_TRUE(each->bookmarked);
+        }
+
+    const auto released = bookmark(*cardId, "feed_id", true);
+    ASSERT_TRUE(released);
+    EXPECT_EQ(released->feedID, cardId);
+    Outcome unchecked;
+    EducationContentService().checkBookmark(*cardId, unchecked.success(), unchecked.failure());
+    ASSERT_TRUE(accepted(unchecked));
+    EXPECT_EQ(unchecked.object()["bookmarked"].bool_(), false);
+}
+
+TEST_F(DemoServerContentTest, TheLibraryGivesSectionsCategoriesAndSubcontent) {
+    std::vector<RecommendedSection> recommended, bookmarked;
+    Outcome first, second;
+    EducationContentService().fetchContent(
+        false,
+        [&](const std::vector<RecommendedSection>& sections) {
+            recommended = sections;
+            ++first.calls;
+        },
+        first.failure());
+    EducationContentService().fetchContent(
+        true,
+        [&](const std::vector<RecommendedSection>& sections) {
+            bookmarked = sections;
+            ++second.calls;
+        },
+        second.failure());
+    ASSERT_TRUE(accepted(first));
+    ASSERT_TRUE(accepted(second));
+    ASSERT_FALSE(recommended.empty());
+    for (const auto& section : recommended) {
+        EXPECT_FALSE(section.title.empty());
+        for (const auto& card : section.feedItems)
+            EXPECT_TRUE(card->cardId && card->cardTitle);
+    }
+
+    Outcome categoriesReply;
+    EducationContentService().fetchCategories(categoriesReply.success(), categoriesReply.failure());
+    ASSERT_TRUE(accepted(categoriesReply));
+    std::vector<EducationCategory> categories;
+    for (const JSON& entry : categoriesReply.object()["new_data"].arrayValue())
+        categories.emplace_back(entry.dictionaryValue());
+    ASSERT_FALSE(categories.empty());
+    for (const auto& category : categories) {
+        EXPECT_TRUE(category.categoryID && category.name);
+        EXPECT_TRUE(category.pictureURL(2));
+    }
+
+    // A category, then each of its sub-categories: together they hold articles.
+    Outcome subcontent;
+    EducationContentService().fetchSubcontentWithId(categories.front().categoryID, subcontent.success(),
+                                                    subcontent.failure());
+    ASSERT_TRUE(accepted(subcontent));
+    std::size_t articles = subcontent.object()["actual_content"].count();
+    for (const JSON& entry : subcontent.object()["newSubItems"].arrayValue()) {
+        const EducationCategory subcategory(entry.dictionaryValue());
+        ASSERT_TRUE(subcategory.categoryID && subcategory.name);
+        Outcome items;
+        EducationContentService().fetchSubcontentWithSubItemId(subcategory.categoryID, items.success(),
+                                                               items.failure());
+        ASSERT_TRUE(accepted(items));
+        for (const JSON& item : items.object()["actual_content"].arrayValue()) {
+            const EducationCategory article(item.dictionaryValue());
+            EXPECT_TRUE(article.categoryID && article.name);
+            ++articles;
+        }
+    }
+    EXPECT_GT(articles, 0u);
+}
+
+TEST_F(DemoServerContentTest, ASignedInSearchMarksTheMembersBookmarks) {
+    const auto hits = search("feeding");
+    ASSERT_FALSE(hits.empty());
+    const auto marked = bookmark(hits.front()->cardID, "feed_id", hits.front()->bookmarked);
+    ASSERT_TRUE(marked);
+    const auto again = search("feeding");
+    const auto same = std::find_if(again.begin(), again.end(),
+                                   [&](const auto& hit) { return hit->cardID == hits.front()->cardID; });
+    ASSERT_NE(same, again.end());
+    EXPECT_NE((*same)->bookmarked, hits.front()->bookmarked);
+    EXPECT_FALSE((*same)->cardTitle.empty());
+}
+
+} // namespace
+} // namespace cw::e2e
