@@ -2,55 +2,25 @@
 
 #include "Services/BaseHTTPService.h"
 #include "Services/ServiceSupport.h"
+#include "tests/support/AppEnvironment.h"
+#include "tests/support/RecordingServer.h"
 #include "uikit/graphics/UIImage.h"
 
 #include <gtest/gtest.h>
-#include <httplib.h>
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
-#include <filesystem>
 #include <functional>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace cw::accountstest {
 
-// One part of a multipart body (a text field has no file name).
-struct Part {
-    std::string name;
-    std::string fileName;
-    std::string contentType;
-    std::string content;
-};
-
-// What reached the test server.
-struct Arrival {
-    std::string method;
-    std::string path;
-    httplib::Params query;
-    httplib::Headers headers;
-    std::string body;
-    std::vector<Part> parts;
-
-    std::string header(const std::string& name) const;
-    nlohmann::json json() const;
-    // Values of the multipart text fields named `name`, in the order sent.
-    std::vector<std::string> fields(const std::string& name) const;
-    // File parts (those with a file name).
-    std::vector<Part> files() const;
-};
-
-struct Reply {
-    int status = 200;
-    std::string contentType = "application/json";
-    std::string body = "{}";
-};
+using Arrival = cw::test::RecordedRequest;
+using Part = cw::test::RecordedRequest::Part;
+using Reply = cw::test::Reply;
 
 // What one operation's callbacks received.
 struct Outcome {
@@ -73,13 +43,16 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    void setReply(const std::string& path, Reply reply);
-    std::vector<Arrival> arrivals() const;
+    // Answers every request to `path`, whatever its method.
+    void setReply(const std::string& path, Reply reply) {
+        server_->reply(cw::test::RecordingServer::anyMethod, path, std::move(reply));
+    }
+    std::vector<Arrival> arrivals() const { return server_->requests(); }
     // The one request that arrived (fails the test otherwise).
     Arrival onlyArrival() const;
     // Points SERVER_URL at another address (a port where nothing listens, say).
     void setServerURL(const std::string& url);
-    std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+    std::string base() const { return server_->base(); }
 
     // Runs the main run loop until `done` (fails the test after 10 s).
     static void runUntil(const std::function<bool()>& done);
@@ -100,15 +73,10 @@ protected:
     static std::shared_ptr<UIImage> picture();
     static std::shared_ptr<UIImage> unencodablePicture();
 
-    std::filesystem::path directory;
+    std::unique_ptr<cw::test::AppEnvironment> environment;
 
 private:
-    httplib::Server server_;
-    std::thread thread_;
-    int port_ = 0;
-    mutable std::mutex mutex_;
-    std::map<std::string, Reply> replies_;
-    std::vector<Arrival> arrivals_;
+    std::unique_ptr<cw::test::RecordingServer> server_;
 };
 
 } // namespace cw::accountstest

@@ -13,7 +13,7 @@ class AccountsContentTest : public AccountServiceTest {};
 class AccountsBabyTest : public AccountServiceTest {};
 
 TEST_F(AccountsContentTest, FeedPostsBabyIdsAndMemberIdAsNumbersAndHandsTheReplyOverUnread) {
-    setReply("/m/api/content/", {200, "application/json", R"([{"type":"education"}])"});
+    setReply("/m/api/content/", {200, R"([{"type":"education"}])"});
     Outcome outcome;
     ContentService().fetchFeed({3, 1}, 42, outcome.taskSuccess(), outcome.taskFailure());
     wait(outcome);
@@ -32,8 +32,7 @@ TEST_F(AccountsContentTest, FeedPostsBabyIdsAndMemberIdAsNumbersAndHandsTheReply
 
 TEST_F(AccountsContentTest, BookmarkChoosesItsPathAndKeyAndReadsTheDataObject) {
     signIn(42);
-    setReply("/m/api/content/bookmark_card",
-             {200, "application/json", R"({"data":{"id":5,"post_id":8,"user_id":42}})"});
+    setReply("/m/api/content/bookmark_card", {200, R"({"data":{"id":5,"post_id":8,"user_id":42}})"});
     BookmarkResponse received;
     Outcome outcome;
     ContentService().bookmark(
@@ -57,7 +56,7 @@ TEST_F(AccountsContentTest, BookmarkChoosesItsPathAndKeyAndReadsTheDataObject) {
 
 TEST_F(AccountsContentTest, BookmarkWithoutADataObjectOrWithoutAMemberCallsNothing) {
     signIn(42);
-    setReply("/m/api/content/unbookmark_card", {200, "application/json", R"({"data":[1]})"});
+    setReply("/m/api/content/unbookmark_card", {200, R"({"data":[1]})"});
     Outcome outcome;
     auto success = [&](const BookmarkResponse&) { ++outcome.calls; };
     ContentService().bookmark(5, "feed_id", true, success, outcome.taskFailure());
@@ -92,7 +91,7 @@ TEST_F(AccountsBabyTest, PerBabyRequestsSendNumbersToTheirPaths) {
     };
     for (const auto& c : cases) {
         const std::string path = std::string("/m/api/baby/") + c.path;
-        setReply(path, {200, "application/json", R"({"entries":[{"value":2.5}]})"});
+        setReply(path, {200, R"({"entries":[{"value":2.5}]})"});
         Outcome outcome;
         BabyService service;
         c.call(service, outcome);
@@ -170,19 +169,19 @@ TEST_F(AccountsBabyTest, FailuresAreNetworkErrorsOrTheServersErrorByRequest) {
     auto journey = [](BabyService& s, Outcome& o) { s.fetchJourneyData(1, o.success(), o.failure()); };
     auto care = [](BabyService& s, Outcome& o) { s.fetchCareGivers(1, o.success(), o.failure()); };
     auto update = [](BabyService& s, Outcome& o) { s.updateBabies({}, o.success(), o.failure()); };
-    const Reply serverObject{500, "application/json", R"({"message":"No such MRN"})"};
+    const Reply serverObject{500, R"({"message":"No such MRN"})"};
 
     EXPECT_EQ(errorOf("daily_update", serverObject, daily), RequestError::networkError());
     EXPECT_EQ(errorOf("verify_mrn", serverObject, mrn),
               RequestError::erroResponse({{"message", "No such MRN"}}));
-    auto page = errorOf("nicu_journey_data", {502, "text/html", "<html>Bad gateway</html>"}, journey);
+    auto page = errorOf("nicu_journey_data", {502, "<html>Bad gateway</html>", "text/html"}, journey);
     EXPECT_EQ(page.kind(), Kind::erroResponse);
     EXPECT_EQ(JSON(page.object())["message"].stringValue(), "Server error NSCocoaErrorDomain");
-    EXPECT_EQ(errorOf("verify_mrn", {400, "application/json", "[]"}, mrn), RequestError::parseError());
-    EXPECT_EQ(errorOf("care_givers", {200, "application/json", "[]"}, care), RequestError::parseError());
-    EXPECT_EQ(errorOf("care_givers", {200, "application/json", ""}, care), RequestError::parseError());
+    EXPECT_EQ(errorOf("verify_mrn", {400, "[]"}, mrn), RequestError::parseError());
+    EXPECT_EQ(errorOf("care_givers", {200, "[]"}, care), RequestError::parseError());
+    EXPECT_EQ(errorOf("care_givers", {200, ""}, care), RequestError::parseError());
     // The profile editor waits for one of its callbacks: a reply that is no object ends that wait.
-    EXPECT_EQ(errorOf("update", {200, "application/json", R"(["saved"])"}, update).kind(), Kind::parseError);
+    EXPECT_EQ(errorOf("update", {200, R"(["saved"])"}, update).kind(), Kind::parseError);
 
     Outcome converted;
     BabyService::handleError(nullptr, converted.failure());
@@ -196,7 +195,7 @@ TEST_F(AccountsBabyTest, UpdateSendsEveryBabyAndThePicturesOfSavedBabies) {
     saved->setRequestImage(picture());
     auto unsaved = std::make_shared<BabyData>("Sami", "2019-03-01", "2019-03-09", Gender::Male);
     unsaved->setRequestImage(picture());
-    setReply("/m/api/baby/update", {200, "application/json", R"({"babies":[]})"});
+    setReply("/m/api/baby/update", {200, R"({"babies":[]})"});
     Outcome outcome;
     BabyService().updateBabies({saved, unsaved}, outcome.success(), outcome.failure());
     wait(outcome);
@@ -209,8 +208,8 @@ TEST_F(AccountsBabyTest, UpdateSendsEveryBabyAndThePicturesOfSavedBabies) {
     auto files = arrival.files();
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(files[0].name, "baby_picture_15");
-    EXPECT_EQ(files[0].fileName, "photo_15.jpg");
-    EXPECT_EQ(files[0].contentType, "image/jpeg");
+    EXPECT_EQ(files[0].filename, "photo_15.jpg");
+    EXPECT_EQ(files[0].content_type, "image/jpeg");
     ASSERT_TRUE(outcome.reply);
 }
 
@@ -237,8 +236,8 @@ TEST_F(AccountsBabyTest, JourneyItemsCarryTheirFieldsAndANamedPicture) {
     EXPECT_EQ(all[0].fields("input_text"), std::vector<std::string>{"Calm"});
     ASSERT_EQ(all[0].files().size(), 1u);
     EXPECT_EQ(all[0].files()[0].name, "image_file");
-    EXPECT_EQ(all[0].files()[0].fileName, "photo_9_Jan_5,_2019.jpg");
-    EXPECT_EQ(all[0].files()[0].contentType, "image/jpeg");
+    EXPECT_EQ(all[0].files()[0].filename, "photo_9_Jan_5,_2019.jpg");
+    EXPECT_EQ(all[0].files()[0].content_type, "image/jpeg");
 
     EXPECT_TRUE(all[1].fields("input_text").empty());
     EXPECT_TRUE(all[1].files().empty());

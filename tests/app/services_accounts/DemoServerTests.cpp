@@ -9,6 +9,7 @@
 #include "Services/UserDefaults+NotificationSettings.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "server/Server.h"
+#include "tests/support/DemoServer.h"
 
 namespace cw::accountstest {
 namespace {
@@ -17,11 +18,7 @@ class AccountsDemoServerTest : public AccountServiceTest {
 protected:
     void SetUp() override {
         AccountServiceTest::SetUp();
-        cw::server::ServerOptions options;
-        options.cheapPasswordHashing = true;
-        options.accessLog = false;
-        options.console = [](const std::string&) {};
-        server = cw::server::startDemoServer(directory / "server", options);
+        server = std::make_unique<cw::test::DemoServer>(environment->directory() / "server");
         setServerURL(server->baseUrl());
     }
     void TearDown() override {
@@ -29,7 +26,7 @@ protected:
         server->stop();
         AccountServiceTest::TearDown();
     }
-    std::unique_ptr<cw::server::CradlewayServer> server;
+    std::unique_ptr<cw::test::DemoServer> server;
 };
 
 TEST_F(AccountsDemoServerTest, ASignedInMemberReadsTheFamilysDataThroughTheServices) {

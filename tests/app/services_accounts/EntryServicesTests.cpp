@@ -19,7 +19,7 @@ TEST_F(AccountsEntryTest, SignInPostsTextsWithTheTokensTheServiceWasMadeWith) {
     SignInService service; // made while "access" / "refresh" are held
     AuthenticationContext::shared().setOAuthToken("newer-access");
     AuthenticationContext::shared().setOAuthRefreshToken("newer-refresh");
-    setReply("/m/api/signin/", {200, "application/json", R"({"tokens":{"access_token":"a"},"n":[1]})"});
+    setReply("/m/api/signin/", {200, R"({"tokens":{"access_token":"a"},"n":[1]})"});
 
     Outcome outcome;
     service.signin(" Mother@Example.org", "pa ss", outcome.taskSuccess(), outcome.taskFailure());
@@ -37,7 +37,7 @@ TEST_F(AccountsEntryTest, SignInPostsTextsWithTheTokensTheServiceWasMadeWith) {
 
 TEST_F(AccountsEntryTest, SignInRefusedWith401ReachesTheCallerWithoutATokenRefresh) {
     signIn();
-    setReply("/m/api/signin/", {401, "application/json", R"({"message":"Wrong password"})"});
+    setReply("/m/api/signin/", {401, R"({"message":"Wrong password"})"});
     Outcome outcome;
     SignInService().signin("mother@example.org", "wrong", outcome.taskSuccess(), outcome.taskFailure());
     wait(outcome);
@@ -99,10 +99,10 @@ TEST_F(AccountsEntryTest, SignUpSendsTextFieldsBabyPicturesAndTheMembersPicture)
     for (auto& file : files)
         byName[file.name] = file;
     ASSERT_TRUE(byName.count("baby_picture_15"));
-    EXPECT_EQ(byName["baby_picture_15"].fileName, "photo_15.jpg");
+    EXPECT_EQ(byName["baby_picture_15"].filename, "photo_15.jpg");
     ASSERT_TRUE(byName.count("user_picture"));
-    EXPECT_EQ(byName["user_picture"].fileName, "photo");
-    EXPECT_EQ(byName["user_picture"].contentType, "image/jpeg");
+    EXPECT_EQ(byName["user_picture"].filename, "photo");
+    EXPECT_EQ(byName["user_picture"].content_type, "image/jpeg");
     EXPECT_EQ(byName["user_picture"].content.substr(0, 2), "\xFF\xD8");
     ASSERT_TRUE(outcome.reply);
 }
@@ -138,15 +138,15 @@ TEST_F(AccountsEntryTest, SignUpFailuresBecomeRequestErrors) {
         return outcome.error.value_or(RequestError::nilData());
     };
 
-    auto object = failureFor({422, "application/json", R"({"message":"E-mail taken","field":"email"})"});
+    auto object = failureFor({422, R"({"message":"E-mail taken","field":"email"})"});
     EXPECT_EQ(object.kind(), Kind::erroResponse);
     EXPECT_EQ(JSON(object.object()).serialize(), R"({"field":"email","message":"E-mail taken"})");
 
-    auto page = failureFor({500, "text/html", "<html><body>Bad gateway</body></html>"});
+    auto page = failureFor({500, "<html><body>Bad gateway</body></html>", "text/html"});
     EXPECT_EQ(page.kind(), Kind::erroResponse);
     EXPECT_EQ(JSON(page.object()).serialize(), R"({"message":"Server error NSCocoaErrorDomain"})");
 
-    EXPECT_EQ(failureFor({400, "application/json", "[1,2]"}).kind(), Kind::parseError);
+    EXPECT_EQ(failureFor({400, "[1,2]"}).kind(), Kind::parseError);
 
     // No reply at all: the caller still hears of it.
     setServerURL("http://127.0.0.1:1");
@@ -192,8 +192,7 @@ TEST_F(AccountsEntryTest, InvitationCheckGivesTheInvitedMemberOrAnError) {
     };
 
     auto [invited, noError] =
-        check({200, "application/json",
-               R"({"full_name":"Ben Grey","email":"ben@example.org","relationship":"GRAND PARENT"})"});
+        check({200, R"({"full_name":"Ben Grey","email":"ben@example.org","relationship":"GRAND PARENT"})"});
     ASSERT_TRUE(invited);
     EXPECT_EQ(invited->fullName(), "Ben Grey");
     EXPECT_EQ(invited->relationship(), FamilyRelationship::GrandParent);
@@ -204,14 +203,13 @@ TEST_F(AccountsEntryTest, InvitationCheckGivesTheInvitedMemberOrAnError) {
     EXPECT_EQ(arrival.json(), (nlohmann::json{{"email", "ben@example.org"}, {"invitation_code", "X1"}}));
 
     auto [none, empty] =
-        check({200, "application/json",
-               R"({"full_name":"Ben Grey","email":"ben@example.org","relationship":"Cousin"})"});
+        check({200, R"({"full_name":"Ben Grey","email":"ben@example.org","relationship":"Cousin"})"});
     EXPECT_FALSE(none);
     ASSERT_TRUE(empty);
     EXPECT_EQ(*empty, NSError());
 
     for (const char* body : {"[]", ""}) {
-        auto [nobody, parse] = check({200, "application/json", body});
+        auto [nobody, parse] = check({200, body});
         EXPECT_FALSE(nobody);
         ASSERT_TRUE(parse);
         EXPECT_EQ(RequestError::fromErrorObject(*parse), RequestError::parseError()) << body;
