@@ -38,7 +38,7 @@ TEST_F(CommentPostNotificationTest, CommentIdsAsNumbersInTheListAndAsTextInANewC
     ASSERT_TRUE(runUntil([&] { return replies.size() == 4; }));
 
     EXPECT_EQ(replies[0]["data"]["comments"].count(), 1u);
-    auto arrivals = server.arrivals();
+    auto arrivals = server.requests();
     EXPECT_EQ(arrivals[0].method, "GET");
     EXPECT_EQ(arrivals[0].path + "?" + arrivals[0].query, "/m/api/comments/?post_id=3&user_id=7");
     EXPECT_EQ(arrivals[1].query, "user_id=7");
@@ -103,7 +103,7 @@ TEST_F(CommentPostNotificationTest, GetPost) {
         31, [&](const JSON& object) { reply = object; }, nullptr);
     ASSERT_TRUE(runUntil([&] { return reply.has_value(); }));
     EXPECT_TRUE((*reply)["data"]["users"].array());
-    EXPECT_EQ(server.arrivals()[0].query, "post_id=31&user_id=7");
+    EXPECT_EQ(server.requests()[0].query, "post_id=31&user_id=7");
 
     std::optional<RequestError> error;
     PostService().getPost(
@@ -124,7 +124,7 @@ TEST_F(CommentPostNotificationTest, PostPicturesAreNumberedFromOneWithoutGaps) {
     PostService().createPost("Nothing encodes", {unencodableImage()}, count, nullptr);
     ASSERT_TRUE(runUntil([&] { return replies == 3; }));
 
-    auto arrivals = server.arrivals();
+    auto arrivals = server.requests();
     const auto& withPictures = arrivals[0];
     EXPECT_EQ(withPictures.method, "POST");
     EXPECT_EQ(withPictures.path, "/m/api/post/");

@@ -49,7 +49,7 @@ TEST_F(EducationSearchTest, ContentSectionsInTheServersOrder) {
     EXPECT_EQ(sections[1].feedItems.size(), 1u);
 
     fetchContent(true);
-    auto arrivals = server.arrivals();
+    auto arrivals = server.requests();
     ASSERT_EQ(arrivals.size(), 2u);
     EXPECT_EQ(arrivals[0].path, "/m/api/content/education/recommended");
     EXPECT_EQ(arrivals[1].path, "/m/api/content/education/bookmarked");
@@ -90,7 +90,7 @@ TEST_F(EducationSearchTest, MemberWithoutCodeGetsTheGetRequestsOnly) {
     EducationContentService().fetchSubcontentWithSubItemId(9, count, fail);
     ASSERT_TRUE(runUntil([&] { return replies == 3; }));
     std::map<std::string, std::string> queries;
-    for (const auto& arrival : server.arrivals()) {
+    for (const auto& arrival : server.requests()) {
         EXPECT_EQ(arrival.method, "GET");
         queries[arrival.path + "?" + arrival.query] += "|";
     }
@@ -105,7 +105,7 @@ TEST_F(EducationSearchTest, GetRequestsWithAndWithoutMember) {
     std::optional<JSON> categories;
     EducationContentService().fetchCategories([&](const JSON& reply) { categories = reply; }, nullptr);
     ASSERT_TRUE(runUntil([&] { return categories.has_value(); }));
-    EXPECT_EQ(server.arrivals()[0].query, "");
+    EXPECT_EQ(server.requests()[0].query, "");
 
     signIn(7, 4321);
     server.reset();
@@ -115,7 +115,7 @@ TEST_F(EducationSearchTest, GetRequestsWithAndWithoutMember) {
         12, [&](const JSON& reply) { sub = reply; }, nullptr);
     ASSERT_TRUE(runUntil([&] { return sub.has_value(); }));
     EXPECT_TRUE((*sub)["newSubItems"].array());
-    EXPECT_EQ(server.arrivals()[0].query, "code=4321&id=12&user_id=7");
+    EXPECT_EQ(server.requests()[0].query, "code=4321&id=12&user_id=7");
 
     server.reply("GET", "/m/api/content/education/categories.json", {Reply{200, "[]"}, Reply{403, "{}"}});
     std::vector<RequestError::Kind> errors;
@@ -134,7 +134,7 @@ TEST_F(EducationSearchTest, BookmarkCheck) {
     EducationContentService().checkBookmark(55, [&](const JSON& object) { reply = object; });
     ASSERT_TRUE(runUntil([&] { return reply.has_value(); }));
     EXPECT_TRUE((*reply)["bookmarked"].boolValue());
-    EXPECT_EQ(server.arrivals()[0].json(), nlohmann::json({{"user_id", 7}, {"code", 4321}, {"feed_id", 55}}));
+    EXPECT_EQ(server.requests()[0].json(), nlohmann::json({{"user_id", 7}, {"code", 4321}, {"feed_id", 55}}));
 
     // An array calls nothing without a failure callback.
     server.reply("POST", "/m/api/content/education/bookmark/check", Reply{200, "[]"});
@@ -173,7 +173,7 @@ TEST_F(EducationSearchTest, SearchHits) {
         EXPECT_TRUE(hit->cardMediaURLs.empty());
     }
     // Without a member the query goes alone.
-    auto arrival = server.arrivals()[0];
+    auto arrival = server.requests()[0];
     EXPECT_EQ(arrival.method, "GET");
     EXPECT_EQ(arrival.params, (std::multimap<std::string, std::string>{{"query", "skin & care"}}));
 
@@ -182,7 +182,7 @@ TEST_F(EducationSearchTest, SearchHits) {
     auto empty = search("x");
     ASSERT_TRUE(std::holds_alternative<Hits>(empty));
     EXPECT_TRUE(std::get<Hits>(empty).empty());
-    EXPECT_EQ(server.arrivals()[1].query, "query=x&user_id=7");
+    EXPECT_EQ(server.requests()[1].query, "query=x&user_id=7");
 
     for (const char* body : {R"({"data": {}})", R"({"data": [1]})", "[]", "{}", ""}) {
         server.reply("GET", "/m/api/search/", Reply{200, body});

@@ -35,7 +35,7 @@ TEST_F(JourneyQuestionTest, JourneyHeaderBecomesBabiesWithTheirStages) {
         "not a baby"]})"});
     auto outcome = fetchJourney(7);
 
-    auto arrivals = server.arrivals();
+    auto arrivals = server.requests();
     ASSERT_EQ(arrivals.size(), 1u);
     EXPECT_EQ(arrivals[0].method, "POST");
     EXPECT_EQ(arrivals[0].path, "/m/api/member/nicu_journey/");
@@ -127,7 +127,7 @@ TEST_F(JourneyQuestionTest, QuestionRepliesThatAreNotObjects) {
     QuestionService().checkQuestions(7, [&](const JSON& object) { reply = object; });
     ASSERT_TRUE(runUntil([&] { return reply.has_value(); }));
     EXPECT_EQ((*reply)["questions"]["12"][0]["q_id"].intValue(), 3);
-    EXPECT_EQ(server.arrivals()[0].json(), nlohmann::json({{"user_id", 7}}));
+    EXPECT_EQ(server.requests()[0].json(), nlohmann::json({{"user_id", 7}}));
 
     // An array: parseError for a caller that listens, nothing at all for one that does not.
     server.reply("POST", "/m/api/question/check", Reply{200, "[1, 2]"});

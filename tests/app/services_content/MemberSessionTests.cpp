@@ -5,11 +5,10 @@
 #include "Services/ContentService.h"
 #include "Services/PostService.h"
 #include "Services/SignInService.h"
-#include "foundation/bundle/Bundle.h"
 #include "server/Server.h"
+#include "tests/support/DemoServer.h"
 
 #include <atomic>
-#include <fstream>
 
 #include <gtest/gtest.h>
 
@@ -21,8 +20,6 @@ class MemberSessionTest : public ServiceTest {
 protected:
     void SetUp() override {
         ServiceTest::SetUp();
-        char pattern[] = "/tmp/cw-member-session-XXXXXX";
-        directory_ = ::mkdtemp(pattern);
         server::ServerOptions options;
         options.cheapPasswordHashing = true;
         options.clock = [this] { return now_.load(); };
@@ -30,19 +27,13 @@ protected:
             std::lock_guard lock(logMutex_);
             log_.push_back(line);
         };
-        demo_ = server::startDemoServer(directory_ / "server", options);
-        std::ofstream(directory_ / "Info.json") << nlohmann::json{
-            {"SERVER_URL", demo_->baseUrl()},
-            {"CFBundleIdentifier",
-             "test.member.session"}}.dump();
-        Bundle::setMainBundleDirectory(directory_);
+        demo_ = std::make_unique<cw::test::DemoServer>(environment.directory() / "server", options);
+        environment.writeInfo(
+            {{"SERVER_URL", demo_->baseUrl()}, {"CFBundleIdentifier", "test.member.session"}});
     }
     void TearDown() override {
         ServiceTest::TearDown();
-        Bundle::setMainBundleDirectory(testBundleDirectory());
-        demo_->stop();
         demo_.reset();
-        std::filesystem::remove_all(directory_);
     }
     std::size_t logCount(const std::string& start) {
         std::lock_guard lock(logMutex_);
@@ -78,8 +69,7 @@ protected:
     }
 
     std::atomic<std::int64_t> now_{1'780'000'000};
-    std::filesystem::path directory_;
-    std::unique_ptr<server::CradlewayServer> demo_;
+    std::unique_ptr<cw::test::DemoServer> demo_;
     std::mutex logMutex_;
     std::vector<std::string> log_;
 };
