@@ -1,5 +1,6 @@
 #include "foundation/defaults/Storage.h"
 #include "security/keychain/SecItem.h"
+#include "tests/support/AppEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -12,17 +13,6 @@ namespace {
 
 class KeychainTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "cw-keychain-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        directory = pattern;
-        cw::setDataDirectory(directory);
-    }
-    void TearDown() override {
-        cw::setDataDirectory(std::nullopt);
-        fs::remove_all(directory);
-    }
-
     static SecDictionary query(const std::string& account, std::optional<std::string> group = std::nullopt) {
         SecDictionary q{{kSecClass, kSecClassGenericPassword},
                         {kSecAttrService, "CradlewayService"},
@@ -46,7 +36,8 @@ protected:
         return *result->getIf<SecDictionary>();
     }
 
-    fs::path directory;
+    cw::test::AppEnvironment environment{"cw-keychain"};
+    const fs::path directory = environment.dataDirectory();
 };
 
 TEST_F(KeychainTest, ItemSurvivesInAPrivateFileAndIsGoneAfterDelete) {

@@ -2,6 +2,7 @@
 #include "Services/TouchIDAuth.h"
 #include "foundation/defaults/Storage.h"
 #include "foundation/dispatch/RunLoop.h"
+#include "tests/support/AppEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -15,16 +16,6 @@ using KeychainError = KeychainPasswordItem::KeychainError;
 
 class KeychainPasswordItemTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "cw-password-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        directory = pattern;
-        cw::setDataDirectory(directory);
-    }
-    void TearDown() override {
-        cw::setDataDirectory(std::nullopt);
-        fs::remove_all(directory);
-    }
     template <class F> static std::optional<KeychainError> errorOf(F&& f) {
         try {
             f();
@@ -34,7 +25,7 @@ protected:
         return std::nullopt;
     }
 
-    fs::path directory;
+    cw::test::AppEnvironment environment{"cw-password"};
     KeychainPasswordItem item{"CradlewayService", "mother@example.org"};
 };
 
@@ -91,8 +82,9 @@ TEST_F(KeychainPasswordItemTest, UnreadableItemIsReportedAndNeverOverwritten) {
 
 TEST_F(KeychainPasswordItemTest, FailingStatusIsCarriedInTheError) {
     const KeychainPasswordItem broken{"CradlewayService", "mother@example.org"};
-    std::ofstream(directory / "not-a-directory") << "x";
-    cw::setDataDirectory(directory / "not-a-directory"); // the keychain file can be neither read nor written
+    std::ofstream(environment.directory() / "not-a-directory") << "x";
+    cw::setDataDirectory(environment.directory() /
+                         "not-a-directory"); // the keychain file can be neither read nor written
     testing::internal::CaptureStderr();
     const auto error = errorOf([&] { broken.savePassword("x"); });
     testing::internal::GetCapturedStderr();

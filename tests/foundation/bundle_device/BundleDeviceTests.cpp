@@ -1,5 +1,6 @@
 #include "foundation/bundle/Bundle.h"
 #include "foundation/device/UIDevice.h"
+#include "tests/support/TempDirectory.h"
 
 #include <gtest/gtest.h>
 
@@ -13,19 +14,16 @@ namespace {
 class BundleTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "cw-bundle-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        directory = pattern;
         fs::create_directories(directory / "Resources" / "pages");
         std::ofstream(directory / "Resources" / "pages" / "terms.html") << "<p>terms</p>";
         std::ofstream(directory / "Resources" / "logo.png") << "png";
     }
-    void TearDown() override { fs::remove_all(directory); }
     void writeInfo(const std::string& text) {
         std::ofstream(directory / "Info.json", std::ios::trunc) << text;
     }
 
-    fs::path directory;
+    cw::test::TempDirectory temporary{"cw-bundle"};
+    const fs::path directory = temporary.path();
 };
 
 TEST_F(BundleTest, ReadsTheInformationDictionaryBesideTheExecutable) {

@@ -1,6 +1,7 @@
-#include "foundation/bundle/Bundle.h"
 #include "foundation/defaults/Storage.h"
 #include "foundation/defaults/UserDefaults.h"
+#include "tests/support/AppEnvironment.h"
+#include "tests/support/TempDirectory.h"
 
 #include <gtest/gtest.h>
 
@@ -14,14 +15,6 @@ namespace {
 
 class UserDefaultsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "cw-defaults-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        directory = pattern;
-        file = directory / "org.example.store.json";
-    }
-    void TearDown() override { fs::remove_all(directory); }
-
     std::unique_ptr<UserDefaults> open() { return std::make_unique<UserDefaults>("org.example.store", file); }
 
     std::vector<fs::path> setAsideFiles() const {
@@ -32,8 +25,9 @@ protected:
         return found;
     }
 
-    fs::path directory;
-    fs::path file;
+    cw::test::TempDirectory temporary{"cw-defaults"};
+    const fs::path directory = temporary.path();
+    const fs::path file = directory / "org.example.store.json";
 };
 
 std::string readFile(const fs::path& path) {
@@ -210,22 +204,15 @@ TEST_F(UserDefaultsTest, TypedReadersConvertLikeThePlatform) {
 }
 
 TEST_F(UserDefaultsTest, StandardStoreIsNamedAfterTheBundleIdentifierInTheDataDirectory) {
-    const fs::path bundle = directory / "bundle";
-    fs::create_directories(bundle);
-    std::ofstream(bundle / "Info.json") << R"({"CFBundleIdentifier": "org.example.cradleway"})";
-    Bundle::setMainBundleDirectory(bundle);
-    cw::setDataDirectory(directory / "data");
-    UserDefaults::resetStandard();
+    cw::test::AppEnvironment environment; // the data directory is not made until something is written
+    environment.writeInfo({{"CFBundleIdentifier", "org.example.cradleway"}});
 
     UserDefaults::standard().setObject("access", "token");
     EXPECT_EQ(UserDefaults::standard().domainName(), "org.example.cradleway");
-    EXPECT_TRUE(fs::exists(directory / "data" / "org.example.cradleway.json"));
-    EXPECT_EQ(fs::status(directory / "data").permissions(), fs::perms::owner_all); // created private
+    EXPECT_TRUE(fs::exists(environment.dataDirectory() / "org.example.cradleway.json"));
+    EXPECT_EQ(fs::status(environment.dataDirectory()).permissions(), fs::perms::owner_all); // created private
     UserDefaults::resetStandard();
     EXPECT_EQ(UserDefaults::standard().stringForKey("token"), "access");
-
-    UserDefaults::resetStandard();
-    cw::setDataDirectory(std::nullopt);
 }
 
 TEST(DataDirectory, FollowsXdgDataHomeThenHome) {
