@@ -129,10 +129,15 @@ void UIPageViewController::placePages() {
 
 void UIPageViewController::viewDidLayoutSubviews() {
     UIViewController::viewDidLayoutSubviews();
-    if (scroll_ && !scroll_->isDragging() && !scroll_->isDecelerating()) {
-        const CGFloat expected = before_ ? pageLength() : 0;
-        if (offsetAlongAxis() != expected || scroll_->contentSize().width == 0) placePages();
-    }
+    if (!scroll_ || scroll_->isDragging() || scroll_->isDecelerating()) return;
+    // Pages follow the pager's size: place them again when it or the resting offset changed.
+    const CGSize size = scroll_->bounds().size;
+    const bool horizontal = orientation_ == UIPageViewControllerNavigationOrientation::horizontal;
+    const CGFloat pages = static_cast<CGFloat>((before_ ? 1 : 0) + (current_ ? 1 : 0) + (after_ ? 1 : 0));
+    const CGSize expectedSize =
+        horizontal ? CGSize{pages * size.width, size.height} : CGSize{size.width, pages * size.height};
+    const CGFloat expectedOffset = before_ ? pageLength() : 0;
+    if (offsetAlongAxis() != expectedOffset || !(scroll_->contentSize() == expectedSize)) placePages();
 }
 
 std::vector<UIViewControllerPtr> UIPageViewController::childrenForAppearanceForwarding() const {

@@ -94,4 +94,10 @@ TEST_F(PageViewControllerTest, ADragAcrossMostOfThePageTurnsItAndAShortOneSpring
     EXPECT_EQ(pager->viewControllers()[0], pages->pages[0]) << "dragging the other way goes back";
     drag(40, 330);
     EXPECT_EQ(pager->viewControllers()[0], pages->pages[0]) << "nothing before the first page";
+
+    // An embedded pager that is resized lays its pages out at the new size.
+    pager->view()->setFrame({0, 0, 300, 400});
+    window->layoutIfNeeded();
+    EXPECT_EQ(pages->pages[0]->view()->frame(), (CGRect{0, 0, 300, 400}));
+    EXPECT_EQ(pages->pages[1]->view()->frame(), (CGRect{300, 0, 300, 400}));
 }
