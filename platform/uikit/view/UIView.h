@@ -136,7 +136,13 @@ public:
     }
 
     // --- The tree ---------------------------------------------------------------------------
-    std::shared_ptr<UIView> superview() const { return superview_.lock(); }
+    // A view that adds subviews in its own constructor is not yet owned by a shared pointer then, so
+    // the link is completed from the parent once it is.
+    std::shared_ptr<UIView> superview() const {
+        if (!superviewRaw_) return nullptr;
+        if (auto parent = superview_.lock()) return parent;
+        return superviewRaw_->weak_from_this().lock();
+    }
     UIView* superviewPointer() const { return superviewRaw_; }
     const std::vector<std::shared_ptr<UIView>>& subviews() const { return subviews_; }
     // Adding a view that has another superview moves it; adding a view to itself or to one of

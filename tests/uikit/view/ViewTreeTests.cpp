@@ -59,6 +59,24 @@ TEST(ViewTree, SubviewOrderKeepsLayersInStepAndRefusesCycles) {
     EXPECT_EQ(a->layer()->superlayer(), nullptr);
 }
 
+// A composite view that builds its parts in its constructor, as cells and bars do.
+class Composite : public UIView {
+public:
+    Composite() {
+        part = std::make_shared<UIView>();
+        addSubview(part);
+    }
+    std::shared_ptr<UIView> part;
+};
+
+TEST(ViewTree, SubviewsAddedInTheConstructorKnowTheirSuperview) {
+    auto composite = std::make_shared<Composite>();
+    EXPECT_EQ(composite->part->superview(), composite);
+    EXPECT_EQ(composite->part->superviewPointer(), composite.get());
+    composite->part->removeFromSuperview();
+    EXPECT_EQ(composite->part->superview(), nullptr);
+}
+
 TEST(ViewTree, GeometryConversionAndHitTesting) {
     auto root = view({0, 0, 320, 480});
     auto panel = view({20, 40, 200, 200});
