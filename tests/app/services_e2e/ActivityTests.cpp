@@ -53,6 +53,9 @@ TEST_F(DemoServerActivityTest, TheJourneyHeadersCarryStagesThatAreAnswered) {
     for (const auto& baby : babies) {
         EXPECT_TRUE(baby->babyId());
         EXPECT_FALSE(baby->fullName().empty());
+        EXPECT_TRUE(baby->daysOfLifeDescription());
+        ASSERT_TRUE(baby->imageFile());
+        EXPECT_TRUE(servedPicture(*baby->imageFile()));
         for (const auto& stage : baby->journeyStages()) {
             EXPECT_FALSE(stage->question->empty());
             if (stage->notificationId && stage->questionId && !stage->isComplete) asked = baby;
@@ -63,7 +66,21 @@ TEST_F(DemoServerActivityTest, TheJourneyHeadersCarryStagesThatAreAnswered) {
     Outcome waiting;
     QuestionService().checkQuestions(userId(), waiting.success(), waiting.failure());
     ASSERT_TRUE(accepted(waiting));
-    EXPECT_TRUE(waiting.object()["questions"].dictionary());
+    ASSERT_TRUE(waiting.object()["questions"].dictionary()) << waiting.object().serialize();
+    EXPECT_FALSE(waiting.object()["questions"].dictionaryValue().empty());
+
+    // The feed screen answers the questions of the check reply as they came, each with its answer.
+    QuestionService::QuestionMap answers;
+    for (const auto& [key, questions] : waiting.object()["questions"].dictionaryValue())
+        for (const JSON& question : questions.arrayValue()) {
+            auto answer = question.dictionaryValue();
+            answer["answer"] = JSON("No");
+            answers[key].push_back(answer);
+        }
+    Outcome responded;
+    QuestionService().sendResponse(answers, userId(), responded.success(), responded.failure());
+    ASSERT_TRUE(accepted(responded));
+    EXPECT_TRUE(responded.object()["status"].string());
 
     for (const auto& stage : asked->journeyStages())
         stage->isComplete = true;

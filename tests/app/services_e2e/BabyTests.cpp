@@ -85,13 +85,16 @@ TEST_F(DemoServerBabyTest, TheJourneyIsReadAndAMilestoneAddedEditedAndDeleted) {
     EXPECT_TRUE(journey.sections.front().weekNumber);
     EXPECT_TRUE(journey.fullName);
     EXPECT_TRUE(journey.daysOfLifeDescription);
-    std::size_t items = 0;
+    std::size_t items = 0, photos = 0;
     for (const auto& section : journey.sections) {
         items += section.items.size();
+        for (const auto& item : section.items)
+            photos += item.imageURL.has_value();
         for (const auto& item : section.items)
             EXPECT_TRUE(item.id && item.label && item.dateDescription);
     }
     EXPECT_GT(items, 0u);
+    EXPECT_GT(photos, 0u);
 
     std::vector<JourneyMilestoneType> milestoneTypes;
     for (const JSON& entry : kinds.object()["nicu_journey_list"].arrayValue())

@@ -61,12 +61,27 @@ TEST_F(DemoServerContentTest, TheFeedReadsIntoCardsOfEveryKind) {
 
     const auto education = FeedResponse::cards(data["content"]);
     ASSERT_FALSE(education.empty());
+    std::size_t detailRows = 0, knownSources = 0, mediaKinds = 0;
     for (const auto& card : education) {
+        detailRows += card->descriptionMedia.size();
+        knownSources += card->sourceType() != FeedResponseSourceType::unknown;
+        mediaKinds += card->cardMediaType && card->cardMediaType != MediaType::unknown;
+        // Text-only rows name no media and no kind; a row with media names its kind.
+        for (const auto& row : card->descriptionMedia) {
+            EXPECT_TRUE(row.title);
+            if (row.media) {
+                EXPECT_NE(row.type, MediaType::unknown) << *row.media;
+            }
+        }
         EXPECT_EQ(card->cardType, CardType::educationContent);
         EXPECT_TRUE(card->cardId && card->cardTitle && card->cardDescription && card->contentURL);
         EXPECT_TRUE(card->dateText()) << card->cardTime.value_or("no time");
         EXPECT_TRUE(card->computeAttributedDescription());
     }
+
+    EXPECT_GT(detailRows, 0u);
+    EXPECT_GT(knownSources, 0u);
+    EXPECT_GT(mediaKinds, 0u);
 
     ASSERT_FALSE(data["posts"].arrayValue().empty());
     bool commented = false;
@@ -75,6 +90,10 @@ TEST_F(DemoServerContentTest, TheFeedReadsIntoCardsOfEveryKind) {
         EXPECT_EQ(post->cardType, CardType::userPost);
         EXPECT_TRUE(post->cardId && post->cardTitle && post->contextImageURL) << entry.serialize();
         EXPECT_TRUE(post->dateText());
+        if (!post->cardMedia.empty()) {
+            EXPECT_TRUE(post->cardMediaType == MediaType::jpeg || post->cardMediaType == MediaType::png)
+                << entry.serialize();
+        }
         for (const auto& comment : post->latestComments) {
             commented = true;
             EXPECT_FALSE(comment.userName.empty());
@@ -87,7 +106,7 @@ TEST_F(DemoServerContentTest, TheFeedReadsIntoCardsOfEveryKind) {
     for (const JSON& entry : data["daily_update"].arrayValue()) {
         const auto update = FeedResponse::fromDailyUpdateDictionary(entry, data["users"]);
         EXPECT_EQ(update->cardType, CardType::dailyUpdateChange);
-        EXPECT_TRUE(update->cardTitle) << entry.serialize();
+        EXPECT_TRUE(update->cardTitle && update->cardDescription) << entry.serialize();
         EXPECT_TRUE(update->dateText());
     }
 }
@@ -168,14 +187,20 @@ TEST_F(DemoServerContentTest, TheLibraryGivesSectionsCategoriesAndSubcontent) {
         EXPECT_TRUE(category.pictureURL(2));
     }
 
-    // A category, then each of its sub-categories: together they hold articles.
-    Outcome subcontent;
-    EducationContentService().fetchSubcontentWithId(categories.front().categoryID, subcontent.success(),
-                                                    subcontent.failure());
-    ASSERT_TRUE(accepted(subcontent));
-    std::size_t articles = subcontent.object()["actual_content"].count();
-    for (const JSON& entry : subcontent.object()["newSubItems"].arrayValue()) {
-        const EducationCategory subcategory(entry.dictionaryValue());
+    // Each category, then the sub-categories found there: together they hold the articles.
+    std::size_t articles = 0;
+    std::vector<EducationCategory> subcategories;
+    for (const auto& category : categories) {
+        Outcome subcontent;
+        EducationContentService().fetchSubcontentWithId(category.categoryID, subcontent.success(),
+                                                        subcontent.failure());
+        ASSERT_TRUE(accepted(subcontent));
+        articles += subcontent.object()["actual_content"].count();
+        for (const JSON& entry : subcontent.object()["newSubItems"].arrayValue())
+            subcategories.emplace_back(entry.dictionaryValue());
+    }
+    ASSERT_FALSE(subcategories.empty());
+    for (const auto& subcategory : subcategories) {
         ASSERT_TRUE(subcategory.categoryID && subcategory.name);
         Outcome items;
         EducationContentService().fetchSubcontentWithSubItemId(subcategory.categoryID, items.success(),
@@ -188,6 +213,39 @@ TEST_F(DemoServerContentTest, TheLibraryGivesSectionsCategoriesAndSubcontent) {
         }
     }
     EXPECT_GT(articles, 0u);
+}
+
+TEST_F(DemoServerContentTest, ThePicturesAndPagesThatCardsNameAreServed) {
+    const JSON data = feed()["data"];
+    std::size_t pictures = 0;
+    for (const JSON& entry : data["posts"].arrayValue()) {
+        const auto post = FeedResponse::fromPostDictionary(entry, data["users"]);
+        std::vector<std::string> references = post->cardMedia;
+        if (post->contextImageURL) references.push_back(*post->contextImageURL);
+        for (const auto& reference : references) {
+            EXPECT_TRUE(servedPicture(reference));
+            ++pictures;
+        }
+    }
+    const auto card = FeedResponse::cards(data["content"]).front();
+    for (const auto& media : card->cardMedia) {
+        EXPECT_TRUE(servedPicture(media));
+        ++pictures;
+    }
+    EXPECT_GT(pictures, 1u);
+
+    Outcome categoriesReply;
+    EducationContentService().fetchCategories(categoriesReply.success(), categoriesReply.failure());
+    ASSERT_TRUE(accepted(categoriesReply));
+    const EducationCategory category(categoriesReply.object()["new_data"][0].dictionaryValue());
+    ASSERT_TRUE(category.pictureURL(2));
+    EXPECT_TRUE(servedPicture(*category.pictureURL(2)));
+
+    ASSERT_TRUE(card->contentURL);
+    const auto page = download(*card->contentURL + "?user_id=" + std::to_string(userId()));
+    EXPECT_EQ(page.status, 200);
+    EXPECT_NE(page.contentType.find("text/html"), std::string::npos);
+    EXPECT_NE(page.body.find(card->cardTitle.value_or("?")), std::string::npos);
 }
 
 TEST_F(DemoServerContentTest, ASignedInSearchMarksTheMembersBookmarks) {

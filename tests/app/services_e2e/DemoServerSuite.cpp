@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <httplib.h>
 #include <stdlib.h>
 
 namespace cw::e2e {
@@ -189,6 +190,25 @@ bool DemoServerSuite::awaitLogged(const std::string& method, const std::string& 
 std::shared_ptr<UIImage> DemoServerSuite::solidImage(std::uint32_t argb) {
     std::vector<std::uint32_t> pixels(16 * 12, argb);
     return UIImage::fromPixels(16, 12, 1, pixels.data());
+}
+
+DemoServerSuite::Download DemoServerSuite::download(const std::string& reference) {
+    const auto url = BaseHTTPService::imageURL(reference);
+    if (!url || !url->host()) return {};
+    std::string target = url->percentEncodedPath();
+    if (auto query = url->query()) target += "?" + *query;
+    httplib::Client client(*url->host(), server_->port());
+    const auto reply = client.Get(target);
+    if (!reply) return {};
+    return {reply->status, reply->get_header_value("Content-Type"), reply->body};
+}
+
+::testing::AssertionResult DemoServerSuite::servedPicture(const std::string& reference) {
+    const auto reply = download(reference);
+    if (reply.status != 200) return ::testing::AssertionFailure() << reference << ": status " << reply.status;
+    if (!UIImage::fromData(Data(reply.body.begin(), reply.body.end())))
+        return ::testing::AssertionFailure() << reference << ": no picture (" << reply.contentType << ")";
+    return ::testing::AssertionSuccess();
 }
 
 } // namespace cw::e2e

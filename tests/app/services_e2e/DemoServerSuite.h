@@ -68,6 +68,17 @@ protected:
 
     static std::shared_ptr<UIImage> solidImage(std::uint32_t argb);
 
+    // GET of a picture or page that a reply names, resolved as the screens resolve it
+    // (BaseHTTPService::imageURL). Status 0 when no request could be made.
+    struct Download {
+        int status = 0;
+        std::string contentType;
+        std::string body;
+    };
+    static Download download(const std::string& reference);
+    // The reference is served as a picture that decodes.
+    static ::testing::AssertionResult servedPicture(const std::string& reference);
+
     static std::filesystem::path directory_;
     static std::unique_ptr<server::CradlewayServer> server_;
     static std::mutex consoleMutex_;

@@ -52,7 +52,11 @@ TEST_F(DemoServerSignedOutTest, SignInGivesTheMemberTheBabiesAndBothTokens) {
     for (const auto& baby : babies) {
         EXPECT_TRUE(baby->babyId());
         EXPECT_FALSE(baby->fullName().empty());
+        ASSERT_TRUE(baby->imageFile());
+        EXPECT_TRUE(servedPicture(*baby->imageFile()));
     }
+    ASSERT_TRUE(session.user()->pictureFile());
+    EXPECT_TRUE(servedPicture(*session.user()->pictureFile()));
 
     Outcome refused;
     SignInService().signin(server::demoAccounts().at(0).email, "not-the-password", refused.taskSuccess(),
@@ -127,7 +131,9 @@ TEST_F(DemoServerSignedOutTest, SignUpWithTheLookedUpBabyAndPicturesStartsASessi
     EXPECT_TRUE(session.user()->pictureFile());
     ASSERT_EQ(session.babies().size(), 1u);
     EXPECT_EQ(session.babies().front()->babyId(), baby->babyId());
-    EXPECT_TRUE(session.babies().front()->imageFile());
+    ASSERT_TRUE(session.babies().front()->imageFile());
+    EXPECT_TRUE(servedPicture(*session.babies().front()->imageFile()));
+    EXPECT_TRUE(servedPicture(*session.user()->pictureFile()));
 }
 
 TEST_F(DemoServerSignedOutTest, AnInvitationCodeGivesTheInvitedMember) {
@@ -144,6 +150,20 @@ TEST_F(DemoServerSignedOutTest, AnInvitationCodeGivesTheInvitedMember) {
     ASSERT_TRUE(invited);
     EXPECT_EQ(invited->email(), "sarah@cradleway.test");
     EXPECT_FALSE(invited->fullName().empty());
+}
+
+TEST_F(DemoServerSignedOutTest, TheInvitedMemberSignsUpAndJoinsTheFamily) {
+    UserData member("Sarah Hart", FamilyRelationship::GrandParent, "sarah@cradleway.test");
+    Outcome registered;
+    SignUpService().signUp(member, std::nullopt, "sarahs-long-password", registered.taskSuccess(),
+                           registered.failure());
+    ASSERT_TRUE(accepted(registered));
+    auto& session = AuthenticationContext::shared();
+    session.login(registered.reply);
+    ASSERT_TRUE(session.user());
+    EXPECT_EQ(session.user()->relationship(), FamilyRelationship::GrandParent);
+    // The twins of the family that invited her.
+    EXPECT_EQ(session.babies().size(), 2u);
 }
 
 TEST_F(DemoServerSignedOutTest, APasswordResetPrintsATemporaryPasswordThatSignsIn) {
