@@ -67,12 +67,15 @@ void UIActivityViewController::finish(const std::optional<UIActivityType>& activ
 void UIActivityViewController::loadView() {
     auto v = std::make_shared<cw::SystemSheetView>(UIScreen::main().bounds(), "Share");
     std::weak_ptr<UIViewController> weakSelf = weak_from_this();
-    auto choose = [weakSelf](std::optional<UIActivityType> type) {
-        return [weakSelf, type] {
-            if (auto s = std::static_pointer_cast<UIActivityViewController>(weakSelf.lock())) s->finish(type);
+    // The chosen type travels as a plain text with a flag: gcc's -O1 flow analysis misreads an
+    // optional text captured by value here as possibly uninitialised.
+    auto choose = [weakSelf](UIActivityType type, bool chosen) {
+        return [weakSelf, type = std::move(type), chosen] {
+            if (auto s = std::static_pointer_cast<UIActivityViewController>(weakSelf.lock()))
+                s->finish(chosen ? std::optional<UIActivityType>(type) : std::nullopt);
         };
     };
-    v->setLeftButton("Cancel", choose(std::nullopt));
+    v->setLeftButton("Cancel", choose(UIActivityType{}, false));
     if (auto subject = stringValue("subject")) v->addText(*subject);
     for (const auto& item : items_) {
         if (auto s = std::any_cast<std::string>(&item)) v->addText(*s, true);
@@ -80,6 +83,6 @@ void UIActivityViewController::loadView() {
     for (const auto& t : systemTargets())
         if (std::find(excludedActivityTypes.begin(), excludedActivityTypes.end(), *t.type) ==
             excludedActivityTypes.end())
-            v->addRow(t.title, choose(*t.type), *t.type);
+            v->addRow(t.title, choose(*t.type, true), *t.type);
     setView(v);
 }
