@@ -2,6 +2,7 @@
 
 #include "Models/Partner.h"
 #include "Models/UserData.h"
+#include "Services/AnalyticsService.h"
 #include "Services/AuthenticationContext.h"
 #include "Services/InviteService.h"
 #include "Services/MemberService.h"
@@ -101,6 +102,20 @@ TEST_F(DemoServerAccountTest, ThePushTokenNameAndPictureAreSaved) {
     EXPECT_EQ(user->fullName(), "Emma R. Hart");
     ASSERT_TRUE(updated.object()["file_name"].string());
     EXPECT_EQ(user->pictureFile(), updated.object()["file_name"].string());
+    EXPECT_TRUE(servedPicture(*user->pictureFile()));
+
+    Outcome renamed;
+    MemberService("member/update").updateMember("Emma Hart", nullptr, renamed.success(), renamed.failure());
+    ASSERT_TRUE(accepted(renamed));
+    const auto again = UserData::initWithResponseObject(renamed.object()["user"]);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->fullName(), "Emma Hart");
+    EXPECT_EQ(again->pictureFile(), user->pictureFile());
+
+    Outcome logged;
+    AnalyticsService().send("AccountScreen", rawValue(ScreenAction::Tap), {{"button", JSON("save")}},
+                            logged.taskSuccess(), logged.taskFailure());
+    ASSERT_TRUE(accepted(logged));
 }
 
 TEST_F(DemoServerAccountTest, ThePasswordIsChangedAndTheNewOneSignsIn) {

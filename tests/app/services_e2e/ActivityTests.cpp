@@ -162,10 +162,22 @@ TEST_F(DemoServerActivityTest, APostWithPicturesIsCreatedAndReadBackAsACard) {
     EXPECT_TRUE(card->contextImageURL);
     EXPECT_TRUE(card->dateText());
 
-    bool listed = false;
-    for (const JSON& post : feedData()["posts"].arrayValue())
+    for (const auto& media : card->cardMedia)
+        EXPECT_TRUE(servedPicture(media));
+
+    Outcome textOnly;
+    PostService().createPost("Quiet night, all well", {}, textOnly.success(), textOnly.failure());
+    ASSERT_TRUE(accepted(textOnly));
+    const auto textPost = textOnly.object()["data"]["posts"][0]["id"].int_();
+    ASSERT_TRUE(textPost);
+
+    bool listed = false, textListed = false;
+    for (const JSON& post : feedData()["posts"].arrayValue()) {
         listed = listed || post["id"].int_() == postId;
+        textListed = textListed || post["id"].int_() == textPost;
+    }
     EXPECT_TRUE(listed);
+    EXPECT_TRUE(textListed);
 }
 
 } // namespace

@@ -122,6 +122,18 @@ TEST_F(DemoServerBabyTest, TheJourneyIsReadAndAMilestoneAddedEditedAndDeleted) {
     const JourneyItem changed(edited.object()["nicu_journey_edit"]);
     EXPECT_EQ(changed.id, item.id);
     EXPECT_NE(changed.dateDescription, item.dateDescription);
+    ASSERT_TRUE(changed.imageURL);
+    EXPECT_TRUE(servedPicture(changed.imageURL->absoluteString()));
+
+    // A milestone of a kind without text, and no photo.
+    const auto plain = std::find_if(milestoneTypes.begin(), milestoneTypes.end(),
+                                    [](const JourneyMilestoneType& type) { return !type.isInput; });
+    ASSERT_NE(plain, milestoneTypes.end());
+    Outcome bare;
+    BabyService().addJourneyItem(babyId, "2026-12-02", plain->type, std::nullopt, nullptr, bare.success(),
+                                 bare.failure());
+    ASSERT_TRUE(accepted(bare));
+    EXPECT_TRUE(JourneyItem(bare.object()["nicu_journey_add"]).id);
 
     // The milestone screen deletes through the base request on a baby service.
     Outcome deleted;
@@ -139,6 +151,9 @@ TEST_F(DemoServerBabyTest, TheBabiesAreSavedWithAPictureAndMarkedForDischarge) {
     ASSERT_FALSE(babies.empty());
     babies.front()->setFullName(babies.front()->fullName() + " Grace");
     babies.front()->setRequestImage(solidImage(0xFFCC8844));
+    // A baby added in the profile form: no id yet, its dates as the form writes them.
+    babies.push_back(
+        std::make_shared<BabyData>("Baby Hart", "Nov, 28 2026", "Jan, 20 2027", Gender::Unknown));
     Outcome saved;
     BabyService().updateBabies(babies, saved.success(), saved.failure());
     ASSERT_TRUE(accepted(saved));
@@ -147,7 +162,11 @@ TEST_F(DemoServerBabyTest, TheBabiesAreSavedWithAPictureAndMarkedForDischarge) {
         if (auto baby = BabyData::initWithResponseObject(entry)) stored.push_back(baby);
     ASSERT_EQ(stored.size(), babies.size()) << saved.object().serialize();
     EXPECT_EQ(stored.front()->fullName(), babies.front()->fullName());
-    EXPECT_TRUE(stored.front()->imageFile());
+    ASSERT_TRUE(stored.front()->imageFile());
+    EXPECT_TRUE(servedPicture(*stored.front()->imageFile()));
+    EXPECT_EQ(stored.back()->fullName(), "Baby Hart");
+    EXPECT_EQ(stored.back()->birthday(), "2026-11-28");
+    AuthenticationContext::shared().save(stored);
 
     Outcome discharged;
     BabyService().markDischarged(babyIds(), discharged.success(), discharged.failure());
