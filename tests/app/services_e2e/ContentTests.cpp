@@ -209,6 +209,9 @@ TEST_F(DemoServerContentTest, TheLibraryGivesSectionsCategoriesAndSubcontent) {
         for (const JSON& item : items.object()["actual_content"].arrayValue()) {
             const EducationCategory article(item.dictionaryValue());
             EXPECT_TRUE(article.categoryID && article.name);
+            if (auto picture = article.pictureURL(2)) {
+                EXPECT_TRUE(servedPicture(*picture));
+            }
             ++articles;
         }
     }
@@ -259,6 +262,9 @@ TEST_F(DemoServerContentTest, ASignedInSearchMarksTheMembersBookmarks) {
     ASSERT_NE(same, again.end());
     EXPECT_NE((*same)->bookmarked, hits.front()->bookmarked);
     EXPECT_FALSE((*same)->cardTitle.empty());
+    for (const auto& media : (*same)->cardMediaURLs)
+        EXPECT_TRUE(servedPicture(media));
+    EXPECT_EQ(download((*same)->contentURL + "?user_id=" + std::to_string(userId())).status, 200);
 }
 
 } // namespace
