@@ -5,7 +5,6 @@
 #include "Models/FeedResponse.h"
 #include "Models/JourneyData.h"
 #include "Services/CommentService.h"
-#include "Services/ContentService.h"
 #include "Services/JourneyService.h"
 #include "Services/NotificationService.h"
 #include "Services/PostService.h"
@@ -19,12 +18,6 @@ class DemoServerActivityTest : public DemoServerSuite {
 protected:
     void SetUp() override { ASSERT_TRUE(signInDemoMember()); }
 
-    static JSON feedData() {
-        Outcome outcome;
-        ContentService().fetchFeed(babyIds(), userId(), outcome.taskSuccess(), outcome.taskFailure());
-        EXPECT_TRUE(accepted(outcome));
-        return outcome.object()["data"];
-    }
     static std::vector<CommentData> comments(std::optional<std::int64_t> postId,
                                              std::optional<std::int64_t> feedId) {
         Outcome outcome;

@@ -1,6 +1,7 @@
 #include "DemoServerSuite.h"
 
 #include "Services/AuthenticationContext.h"
+#include "Services/ContentService.h"
 #include "Services/SignInService.h"
 #include "foundation/bundle/Bundle.h"
 #include "foundation/defaults/Storage.h"
@@ -170,6 +171,13 @@ std::vector<std::int64_t> DemoServerSuite::babyIds() {
 std::int64_t DemoServerSuite::userId() {
     const auto user = AuthenticationContext::shared().user();
     return user ? user->id() : -1;
+}
+
+JSON DemoServerSuite::feedData() {
+    Outcome outcome;
+    ContentService().fetchFeed(babyIds(), userId(), outcome.taskSuccess(), outcome.taskFailure());
+    EXPECT_TRUE(accepted(outcome));
+    return outcome.object()["data"];
 }
 
 std::vector<std::string> DemoServerSuite::consoleLines() {

@@ -58,6 +58,8 @@ protected:
     // The ids of the signed-in member's babies.
     static std::vector<std::int64_t> babyIds();
     static std::int64_t userId();
+    // The "data" object of the signed-in member's feed of all their babies.
+    static JSON feedData();
 
     // Lines the server printed (codes it would have mailed, and its access log).
     static std::vector<std::string> consoleLines();
