@@ -30,6 +30,9 @@ struct ServerOptions {
     int port = 8080; // 0 = any free port
     // Workers; an idle keep-alive connection holds one for a short while, so there are more than cores.
     int threads = 16;
+    // How long an idle keep-alive connection is held open; stopping the server waits for them, so
+    // tests that start and stop servers often set 0.
+    int keepAliveSeconds = 2;
     int64_t accessTokenSeconds = 3600;
     int64_t refreshTokenSeconds = 30 * 24 * 3600;
     size_t maxPictureBytes = 8 * 1024 * 1024;
