@@ -28,18 +28,29 @@ std::shared_ptr<NotificationObserver> NotificationCenter::addObserver(Notificati
     return token;
 }
 
+// Takes the observations that `remove` selects out of `observations`, keeping the others in order.
+// The caller releases them once the lock is let go: a block may own objects whose destructors call
+// the centre again.
+template <class Observations, class Predicate>
+static Observations takeObservations(Observations& observations, Predicate remove) {
+    Observations taken;
+    auto it = std::stable_partition(observations.begin(), observations.end(),
+                                    [&](const auto& o) { return !remove(o); });
+    std::move(it, observations.end(), std::back_inserter(taken));
+    observations.erase(it, observations.end());
+    return taken;
+}
+
 void NotificationCenter::removeObserver(const void* owner) {
-    std::vector<Observation> removed; // released outside the lock
+    std::vector<Observation> removed;
     std::lock_guard lock(mutex_);
-    auto it = std::stable_partition(observations_.begin(), observations_.end(),
-                                    [&](const Observation& o) { return o.ownerKey != owner; });
-    std::move(it, observations_.end(), std::back_inserter(removed));
-    observations_.erase(it, observations_.end());
+    removed = takeObservations(observations_, [&](const Observation& o) { return o.ownerKey == owner; });
 }
 
 void NotificationCenter::removeObserver(const void* owner, const NotificationName& name, const void* object) {
+    std::vector<Observation> removed;
     std::lock_guard lock(mutex_);
-    std::erase_if(observations_, [&](const Observation& o) {
+    removed = takeObservations(observations_, [&](const Observation& o) {
         return o.ownerKey == owner && (name.empty() || o.name == name) &&
                (object == nullptr || o.object == object);
     });
@@ -60,11 +71,13 @@ void NotificationCenter::post(const Notification& notification) {
         std::shared_ptr<DispatchQueue> queue;
         std::shared_ptr<Block> block;
     };
+    std::vector<Observation> expired; // released after the lock, like removed observations
     std::vector<Delivery> deliveries;
     {
         std::lock_guard lock(mutex_);
         // Observations whose owner has gone are dropped here rather than called.
-        std::erase_if(observations_, [](const Observation& o) { return o.owner && o.owner->expired(); });
+        expired = takeObservations(observations_,
+                                   [](const Observation& o) { return o.owner && o.owner->expired(); });
         for (const auto& o : observations_) {
             if (!o.name.empty() && o.name != notification.name) continue;
             if (o.object != nullptr && o.object != notification.object) continue;

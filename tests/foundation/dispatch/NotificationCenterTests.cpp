@@ -47,6 +47,43 @@ TEST(NotificationCenterTest, ObserverWhoseOwnerIsGoneIsNeverCalled) {
     EXPECT_EQ(center.observationCount(), 0u);
 }
 
+// A block may own an object that stops observing when it goes (a controller's helper, say). Dropping
+// such a block, whether the owner expired, a name was removed or the owner was removed, calls the
+// centre from inside the centre and must not deadlock.
+TEST(NotificationCenterTest, BlockReleasedByTheCentreMayCallTheCentre) {
+    struct Helper {
+        NotificationCenter* center;
+        int* destroyed;
+        ~Helper() {
+            center->removeObserver(this);
+            center->post("helperGone");
+            ++*destroyed;
+        }
+    };
+    NotificationCenter center;
+    int destroyed = 0;
+    auto observe = [&](const std::shared_ptr<Screen>& owner, const NotificationName& name) {
+        auto helper = std::make_shared<Helper>(&center, &destroyed);
+        center.addObserver(owner, name, [helper](const Notification&) {});
+    };
+
+    auto expiring = std::make_shared<Screen>();
+    observe(expiring, "a");
+    expiring.reset();
+    center.post("a"); // drops the expired observation
+    EXPECT_EQ(destroyed, 1);
+
+    auto screen = std::make_shared<Screen>();
+    observe(screen, "b");
+    center.removeObserver(screen.get(), "b");
+    EXPECT_EQ(destroyed, 2);
+
+    observe(screen, "c");
+    center.removeObserver(screen.get());
+    EXPECT_EQ(destroyed, 3);
+    EXPECT_EQ(center.observationCount(), 0u);
+}
+
 TEST(NotificationCenterTest, RemovingAnOwnerRemovesAllItsObservations) {
     NotificationCenter center;
     auto a = std::make_shared<Screen>();
