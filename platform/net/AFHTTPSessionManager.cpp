@@ -20,18 +20,19 @@ void failLater(const AFHTTPSessionManager::Failure& failure, NSError error) {
     DispatchQueue::main().async([failure, error = std::move(error)] { failure(nullptr, error); });
 }
 
-// Calls exactly one of the two callbacks on the main queue.
+// Calls exactly one of the two callbacks on the main queue. The callbacks are moved there: what they
+// capture (screens, records) must not be destroyed on the network thread.
 template <class Value, class SuccessCallback>
-void report(const Task& task, bool ok, Value value, NSError error, const SuccessCallback& success,
-            const AFHTTPSessionManager::Failure& failure) {
-    DispatchQueue::main().async(
-        [task, ok, value = std::move(value), error = std::move(error), success, failure] {
-            if (ok) {
-                if (success) success(task, value);
-            } else if (failure) {
-                failure(task, error);
-            }
-        });
+void report(const Task& task, bool ok, Value value, NSError error, SuccessCallback success,
+            AFHTTPSessionManager::Failure failure) {
+    DispatchQueue::main().async([task, ok, value = std::move(value), error = std::move(error),
+                                 success = std::move(success), failure = std::move(failure)] {
+        if (ok) {
+            if (success) success(task, value);
+        } else if (failure) {
+            failure(task, error);
+        }
+    });
 }
 
 // Decodes on the network thread, then reports on the main queue.
@@ -39,7 +40,7 @@ std::function<void(const Task&, NSURLSessionDataTask::Outcome)>
 jsonDelivery(std::shared_ptr<AFJSONResponseSerializer> serializer, AFHTTPSessionManager::Success success,
              AFHTTPSessionManager::Failure failure) {
     return [serializer = std::move(serializer), success = std::move(success),
-            failure = std::move(failure)](const Task& task, NSURLSessionDataTask::Outcome outcome) {
+            failure = std::move(failure)](const Task& task, NSURLSessionDataTask::Outcome outcome) mutable {
         NSError error;
         std::optional<JSON> object;
         bool ok = false;
@@ -47,7 +48,7 @@ jsonDelivery(std::shared_ptr<AFJSONResponseSerializer> serializer, AFHTTPSession
             error = std::move(*outcome.error);
         else
             ok = serializer->responseObjectForResponse(*outcome.response, outcome.body, object, error);
-        report(task, ok, std::move(object), std::move(error), success, failure);
+        report(task, ok, std::move(object), std::move(error), std::move(success), std::move(failure));
     };
 }
 
@@ -92,18 +93,27 @@ std::optional<std::string> AFHTTPSessionManager::resolve(const std::string& URLS
 Task AFHTTPSessionManager::start(
     NSURLRequest request, Progress progress, bool uploadProgress,
     std::function<void(const Task&, NSURLSessionDataTask::Outcome)> onNetworkThread) {
-    auto task = NSURLSessionDataTask::make(std::move(request), std::move(onNetworkThread));
-    if (progress) {
+    // The progress callback is shared by its reports; the network thread's last reference goes back to
+    // the main queue behind the final report, so what it captured is released there.
+    auto shared = progress ? std::make_shared<const Progress>(std::move(progress)) : nullptr;
+    auto task = NSURLSessionDataTask::make(std::move(request),
+                                           [onNetworkThread = std::move(onNetworkThread), shared](
+                                               const Task& t, NSURLSessionDataTask::Outcome outcome) mutable {
+                                               onNetworkThread(t, std::move(outcome));
+                                               if (shared)
+                                                   DispatchQueue::main().async([last = std::move(shared)] {});
+                                           });
+    if (shared) {
         // Progress is coalesced: at most one report waits on the main queue, and it reads the latest
         // numbers when it runs, so a fast transfer does not flood the main queue.
         auto pending = std::make_shared<std::atomic<bool>>(false);
-        task->setProgressHandler([progress, pending, uploadProgress](const Task& t) {
+        task->setProgressHandler([progress = shared, pending, uploadProgress](const Task& t) {
             if (pending->exchange(true)) return;
             DispatchQueue::main().async([progress, pending, uploadProgress, weak = std::weak_ptr(t)] {
                 pending->store(false);
                 auto task = weak.lock();
                 if (!task) return;
-                progress(uploadProgress ? task->uploadProgress() : task->downloadProgress());
+                (*progress)(uploadProgress ? task->uploadProgress() : task->downloadProgress());
             });
         });
     }
@@ -163,14 +173,15 @@ Task AFHTTPSessionManager::GETData(const std::string& URLString, Progress downlo
     }
     auto request = requestSerializer()->requestWithMethod("GET", *url, JSON::missing());
     return start(std::move(*request), std::move(downloadProgress), false,
-                 [success = std::move(success),
-                  failure = std::move(failure)](const Task& task, NSURLSessionDataTask::Outcome outcome) {
+                 [success = std::move(success), failure = std::move(failure)](
+                     const Task& task, NSURLSessionDataTask::Outcome outcome) mutable {
                      NSError error;
                      bool ok = false;
                      if (outcome.error)
                          error = std::move(*outcome.error);
                      else
                          ok = cw::validateHTTPResponse(*outcome.response, outcome.body, nullptr, &error);
-                     report(task, ok, std::move(outcome.body), std::move(error), success, failure);
+                     report(task, ok, std::move(outcome.body), std::move(error), std::move(success),
+                            std::move(failure));
                  });
 }

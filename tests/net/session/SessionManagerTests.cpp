@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
 namespace cw::nettest {
@@ -214,6 +215,38 @@ TEST_F(SessionManagerTest, UploadProgressReachesTheWholeBodyOnTheMainThreadBefor
     EXPECT_GT(reports.back().totalUnitCount, static_cast<std::int64_t>(big.size()));
     EXPECT_EQ(reports.back().completedUnitCount, reports.back().totalUnitCount);
     EXPECT_DOUBLE_EQ(reports.back().fractionCompleted(), 1.0);
+}
+
+// Callbacks often own screens and records of the app, which may only be destroyed on the main thread;
+// the network thread must not hold the last reference to anything a callback captured.
+TEST_F(SessionManagerTest, CallbacksAreReleasedOnTheMainThread) {
+    struct Probe {
+        std::atomic<int>* offMain;
+        std::atomic<int>* gone;
+        ~Probe() {
+            if (!Thread::isMainThread()) ++*offMain;
+            ++*gone;
+        }
+    };
+    std::atomic<int> offMain{0}, gone{0};
+    auto manager = managerAt("");
+    for (int round = 0; round < 8; ++round) {
+        bool done = false;
+        auto probe = std::make_shared<Probe>(&offMain, &gone);
+        // The held reply arrives after the upload's progress was reported and handled.
+        Task task = manager->POST(
+            "hold", JSON(JSON::dictionary_t{{"n", JSON(round)}}), [probe](const NSProgress&) {},
+            [probe, &done](const Task&, const std::optional<JSON>&) { done = true; },
+            [probe, &done](const Task&, const NSError&) { done = true; });
+        probe.reset();
+        RunLoop::main().runFor(0.05);
+        server.release();
+        ASSERT_TRUE(RunLoop::main().runUntil([&] { return done; }));
+        task.reset();
+        // Whatever the network thread held is let go by the time the main queue has drained.
+        ASSERT_TRUE(RunLoop::main().runUntil([&] { return gone.load() == round + 1; }, 5));
+    }
+    EXPECT_EQ(offMain.load(), 0);
 }
 
 TEST_F(SessionManagerTest, ErrorStatusesCarryTheirBodyAndStatus) {
