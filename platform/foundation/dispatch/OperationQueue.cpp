@@ -2,33 +2,46 @@
 
 #include <algorithm>
 
-OperationQueue::OperationQueue() = default;
+struct OperationQueue::State {
+    mutable std::mutex mutex;
+    std::condition_variable cv;
+    std::condition_variable idle;
+    std::deque<std::shared_ptr<Operation>> waiting;
+    std::size_t running = 0;
+    int maxConcurrent = defaultMaxConcurrentOperationCount;
+    bool suspended = false;
+    bool stopping = false;
+
+    std::size_t limitLocked() const {
+        if (maxConcurrent > 0) return static_cast<std::size_t>(maxConcurrent);
+        return std::max(2u, std::thread::hardware_concurrency());
+    }
+    bool canStartLocked() const { return !suspended && !waiting.empty() && running < limitLocked(); }
+};
+
+OperationQueue::OperationQueue() : state_(std::make_shared<State>()) {}
 
 OperationQueue::~OperationQueue() {
+    std::deque<std::shared_ptr<Operation>> dropped; // released after the lock: they may own anything
     {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
-        waiting_.clear();
+        std::lock_guard lock(state_->mutex);
+        state_->stopping = true;
+        dropped.swap(state_->waiting);
     }
-    cv_.notify_all();
+    state_->cv.notify_all();
     for (auto& t : workers_) {
         if (t.get_id() == std::this_thread::get_id())
-            t.detach(); // destroyed from its own operation
+            t.detach(); // destroyed from its own operation; the thread keeps the state it needs
         else
             t.join();
     }
 }
 
-std::size_t OperationQueue::limitLocked() const {
-    if (maxConcurrent_ > 0) return static_cast<std::size_t>(maxConcurrent_);
-    return std::max(2u, std::thread::hardware_concurrency());
-}
-
 void OperationQueue::ensureWorkersLocked() {
     // Threads are made on demand, up to the concurrency limit, and kept for the queue's life.
-    std::size_t wanted = std::min(limitLocked(), waiting_.size() + running_);
+    std::size_t wanted = std::min(state_->limitLocked(), state_->waiting.size() + state_->running);
     while (workers_.size() < wanted)
-        workers_.emplace_back([this] { workerLoop(); });
+        workers_.emplace_back([state = state_] { workerLoop(state); });
 }
 
 void OperationQueue::addOperation(std::function<void()> block) {
@@ -38,74 +51,70 @@ void OperationQueue::addOperation(std::function<void()> block) {
 void OperationQueue::addOperation(std::shared_ptr<Operation> operation) {
     if (!operation) return;
     {
-        std::lock_guard lock(mutex_);
-        if (stopping_) return;
-        waiting_.push_back(std::move(operation));
+        std::lock_guard lock(state_->mutex);
+        if (state_->stopping) return;
+        state_->waiting.push_back(std::move(operation));
         ensureWorkersLocked();
     }
-    cv_.notify_all();
+    state_->cv.notify_all();
 }
 
 void OperationQueue::cancelAllOperations() {
     std::deque<std::shared_ptr<Operation>> dropped;
     {
-        std::lock_guard lock(mutex_);
-        dropped.swap(waiting_);
+        std::lock_guard lock(state_->mutex);
+        dropped.swap(state_->waiting);
     }
     for (auto& op : dropped) {
         op->cancel();
         op->finished_ = true;
         if (op->completionBlock) op->completionBlock();
     }
-    idle_.notify_all();
+    state_->idle.notify_all();
     // Running operations only learn of it through isCancelled(); nothing else can reach them.
 }
 
 void OperationQueue::setSuspended(bool suspended) {
     {
-        std::lock_guard lock(mutex_);
-        suspended_ = suspended;
+        std::lock_guard lock(state_->mutex);
+        state_->suspended = suspended;
     }
-    cv_.notify_all();
-    idle_.notify_all();
+    state_->cv.notify_all();
+    state_->idle.notify_all();
 }
 
 bool OperationQueue::isSuspended() const {
-    std::lock_guard lock(mutex_);
-    return suspended_;
+    std::lock_guard lock(state_->mutex);
+    return state_->suspended;
 }
 
 void OperationQueue::setMaxConcurrentOperationCount(int count) {
     {
-        std::lock_guard lock(mutex_);
-        maxConcurrent_ = count;
+        std::lock_guard lock(state_->mutex);
+        state_->maxConcurrent = count;
         ensureWorkersLocked();
     }
-    cv_.notify_all();
+    state_->cv.notify_all();
 }
 
 int OperationQueue::maxConcurrentOperationCount() const {
-    std::lock_guard lock(mutex_);
-    return maxConcurrent_;
+    std::lock_guard lock(state_->mutex);
+    return state_->maxConcurrent;
 }
 
 std::size_t OperationQueue::operationCount() const {
-    std::lock_guard lock(mutex_);
-    return waiting_.size() + running_;
+    std::lock_guard lock(state_->mutex);
+    return state_->waiting.size() + state_->running;
 }
 
-bool OperationQueue::canStartLocked() const {
-    return !suspended_ && !waiting_.empty() && running_ < limitLocked();
-}
-
-void OperationQueue::workerLoop() {
-    std::unique_lock lock(mutex_);
+void OperationQueue::workerLoop(const std::shared_ptr<State>& state) {
+    std::unique_lock lock(state->mutex);
     for (;;) {
-        cv_.wait(lock, [this] { return stopping_ || canStartLocked(); });
-        if (stopping_) return;
-        auto op = std::move(waiting_.front());
-        waiting_.pop_front();
-        ++running_;
+        state->cv.wait(lock, [&] { return state->stopping || state->canStartLocked(); });
+        if (state->stopping) return;
+        auto op = std::move(state->waiting.front());
+        state->waiting.pop_front();
+        ++state->running;
         lock.unlock();
 
         if (!op->isCancelled()) {
@@ -118,13 +127,14 @@ void OperationQueue::workerLoop() {
         op.reset();
 
         lock.lock();
-        --running_;
-        cv_.notify_all();
-        idle_.notify_all();
+        --state->running;
+        state->cv.notify_all();
+        state->idle.notify_all();
     }
 }
 
 void OperationQueue::waitUntilAllOperationsAreFinished() {
-    std::unique_lock lock(mutex_);
-    idle_.wait(lock, [this] { return running_ == 0 && (waiting_.empty() || suspended_); });
+    std::unique_lock lock(state_->mutex);
+    state_->idle.wait(
+        lock, [this] { return state_->running == 0 && (state_->waiting.empty() || state_->suspended); });
 }

@@ -82,18 +82,12 @@ public:
     std::string name;
 
 private:
-    void workerLoop();
-    bool canStartLocked() const;
+    // What the worker threads share with the queue. They hold it themselves, so a queue destroyed by
+    // one of its own operations leaves its thread nothing freed to touch.
+    struct State;
+    static void workerLoop(const std::shared_ptr<State>& state);
     void ensureWorkersLocked();
-    std::size_t limitLocked() const;
 
-    mutable std::mutex mutex_;
-    std::condition_variable cv_;
-    std::condition_variable idle_;
-    std::deque<std::shared_ptr<Operation>> waiting_;
-    std::vector<std::thread> workers_;
-    std::size_t running_ = 0;
-    int maxConcurrent_ = defaultMaxConcurrentOperationCount;
-    bool suspended_ = false;
-    bool stopping_ = false;
+    std::shared_ptr<State> state_;
+    std::vector<std::thread> workers_; // guarded by the state's mutex
 };

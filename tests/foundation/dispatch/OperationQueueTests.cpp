@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -92,6 +93,34 @@ TEST(OperationQueueTest, DestroyingAQueueDropsWaitingWork) {
         queue.addOperation([&] { ++ran; });
     }
     EXPECT_EQ(ran.load(), 0);
+}
+
+// An object may own a queue and be kept alive only by an operation on it: the queue is then destroyed
+// on its own worker thread, which must finish that operation without touching the freed queue.
+TEST(OperationQueueTest, AQueueDestroyedByItsOwnOperationLetsItsThreadFinish) {
+    struct Owner {
+        OperationQueue queue;
+        std::atomic<bool>* destroyed;
+        ~Owner() { *destroyed = true; }
+    };
+    std::atomic<bool> destroyed{false};
+    std::atomic<int> completions{0};
+    std::promise<void> gate;
+    std::shared_future<void> opened = gate.get_future().share();
+    auto owner = std::make_shared<Owner>();
+    owner->destroyed = &destroyed;
+    auto operation = std::make_shared<BlockOperation>([owner, opened] { opened.wait(); });
+    operation->completionBlock = [&completions] { ++completions; };
+    owner->queue.addOperation(operation);
+    operation.reset();
+    owner.reset();
+    gate.set_value();
+    for (int i = 0; i < 500 && !destroyed; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    EXPECT_TRUE(destroyed);
+    EXPECT_EQ(completions.load(), 1);
+    // The detached thread leaves by itself; give it the moment it needs before the test ends.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 
 } // namespace
