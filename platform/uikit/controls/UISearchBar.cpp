@@ -37,7 +37,11 @@ UISearchBar::UISearchBar(const CGRect& frame) : UIView(frame) {
 }
 
 UISearchBar::~UISearchBar() {
+    // The field and the cancel button are handed out (under "searchField" and "cancelButton") and
+    // may outlive the bar: they must not call back into it.
     field_->setDelegate(nullptr);
+    field_->removeTarget(this, UIControlEventAllEvents);
+    cancel_->removeTarget(this, UIControlEventAllEvents);
 }
 
 void UISearchBar::build() {
@@ -54,11 +58,11 @@ void UISearchBar::build() {
     field_->enablesReturnKeyAutomatically = true;
     fieldDelegate_ = std::make_unique<FieldDelegate>(this);
     field_->setDelegate(fieldDelegate_.get());
-    field_->addAction([this](UIControl*) { fieldChanged(); }, UIControlEventEditingChanged);
+    field_->addTarget(this, &UISearchBar::fieldChanged, UIControlEventEditingChanged);
     cancel_ = std::make_shared<UIButton>(UIButtonType::system);
     cancel_->setTitle("Cancel", UIControlStateNormal);
     cancel_->setHidden(true);
-    cancel_->addAction([this](UIControl*) { cancelButtonTapped(); }, UIControlEventTouchUpInside);
+    cancel_->addTarget(this, &UISearchBar::cancelButtonTapped, UIControlEventTouchUpInside);
     addSubview(background_);
     addSubview(fieldBackground_);
     addSubview(field_);

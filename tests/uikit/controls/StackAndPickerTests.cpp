@@ -127,4 +127,24 @@ TEST(Controls, SearchBarPassesTypingAndButtonsToItsDelegate) {
     cw::Keyboard::shared().reset();
 }
 
+TEST(Controls, SearchBarFieldAndCancelButtonKeptPastTheBarNoLongerCallIt) {
+    struct Watcher : UISearchBarDelegate {
+        int calls = 0;
+        void textDidChange(UISearchBar*, const std::string&) override { ++calls; }
+        void searchBarCancelButtonClicked(UISearchBar*) override { ++calls; }
+    } watcher;
+    auto bar = std::make_shared<UISearchBar>(CGRect(0, 0, 375, 56));
+    bar->setDelegate(&watcher);
+    auto field = std::dynamic_pointer_cast<UIControl>(bar->valueForKey("searchField"));
+    auto cancel = std::dynamic_pointer_cast<UIControl>(bar->valueForKey("cancelButton"));
+    ASSERT_TRUE(field && cancel);
+    field->sendActions(UIControlEventEditingChanged);
+    EXPECT_EQ(watcher.calls, 1);
+    bar.reset();
+    field->sendActions(UIControlEventEditingChanged);
+    cancel->sendActions(UIControlEventTouchUpInside);
+    EXPECT_EQ(watcher.calls, 1);
+    EXPECT_EQ(field->targetActionCount(), 0u);
+}
+
 } // namespace
