@@ -12,6 +12,9 @@ namespace cw::server {
 
 namespace {
 
+// How far past the end of a list an explicit form position ("kids[3][name]") may reach.
+constexpr size_t kMaxListGap = 16;
+
 std::string quoted(const char* key) {
     return std::string("\"") + key + "\"";
 }
@@ -292,6 +295,11 @@ void addFormField(json& target, const std::string& name, const std::string& valu
             // "babies[0][full_name]": an explicit position in a list.
             if (!node->is_array()) *node = json::array();
             size_t at = std::stoul(key);
+            // Positions may arrive a little out of order, but a far one would make the list pad
+            // thousands of empty elements for a few bytes of input.
+            if (at > node->size() + kMaxListGap)
+                throw HttpError(400,
+                                "The position in " + quoted(name.c_str()) + " is too far beyond the list.");
             while (node->size() <= at)
                 node->push_back(nullptr);
             if (last) {

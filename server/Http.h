@@ -101,7 +101,8 @@ std::optional<int64_t> daysFromDate(const std::string& ymd);
 // Reads a date the client may send: "yyyy-MM-dd" or the form's "MMM, dd yyyy"; gives "yyyy-MM-dd".
 std::optional<std::string> normaliseDate(const std::string& text);
 
-// Flattened form field names ("babies[][full_name]") folded back into nested JSON.
+// Flattened form field names ("babies[][full_name]") folded back into nested JSON. An explicit
+// position more than a few elements past the end of its list is refused with 400.
 void addFormField(json& target, const std::string& name, const std::string& value);
 
 std::string randomHex(size_t bytes);

@@ -146,6 +146,22 @@ TEST(FormFields, BracketNamesFoldIntoNestedValues) {
     EXPECT_EQ(params["kids"], json({{{"name", "K0"}}, {{"name", "K1"}}}));
 }
 
+TEST(FormFields, AFarPositionIsRefusedInsteadOfPaddingTheList) {
+    json params = json::object();
+    EXPECT_THROW(addFormField(params, "a[9999][9999][9999]", "x"), HttpError);
+    addFormField(params, "kids[3][name]", "K3");
+    EXPECT_EQ(params["kids"].size(), 4u);
+    EXPECT_THROW(addFormField(params, "kids[40]", "far"), HttpError);
+    EXPECT_EQ(params["kids"].size(), 4u);
+}
+
+TEST_F(InputTest, AFormFieldWithAFarPositionGives400) {
+    Session s = demoMother();
+    expectJsonError(get("comments", {{"feed_id", "2"}, {"pad[9999][9999]", "x"}}, s.access), 400);
+    httplib::MultipartFormDataItems items = {{"post_text", "hello", "", ""}, {"pad[5000]", "x", "", ""}};
+    expectJsonError(multipart("post/", items, s.access), 400);
+}
+
 TEST(Dates, TheFormsDatePatternIsReadToo) {
     EXPECT_EQ(normaliseDate("2019-02-03"), "2019-02-03");
     EXPECT_EQ(normaliseDate("Feb, 03 2019"), "2019-02-03");
