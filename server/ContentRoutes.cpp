@@ -101,6 +101,9 @@ std::function<json(RequestContext&)> setBookmark(bool bookmarked) {
             requirePost(ctx.db, me, *postId);
         const char* column = feedId ? "feed_id" : "post_id";
         int64_t id = feedId ? *feedId : *postId;
+        // The look-up and the change are one step: two taps that arrive together on two workers must
+        // not both find no bookmark and both insert one.
+        Transaction tx(ctx.db);
         std::optional<int64_t> bookmarkId;
         auto existing = ctx.db.prepare(std::string("SELECT id FROM bookmarks WHERE member_id = ? AND ") +
                                        column + " = ?");
@@ -116,6 +119,7 @@ std::function<json(RequestContext&)> setBookmark(bool bookmarked) {
         } else if (!bookmarked && bookmarkId) {
             ctx.db.prepare("DELETE FROM bookmarks WHERE id = ?").with(*bookmarkId).run();
         }
+        tx.commit();
         return bookmarkReply(me, bookmarkId, feedId, postId, bookmarked);
     };
 }

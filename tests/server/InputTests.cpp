@@ -206,5 +206,30 @@ TEST_F(InputTest, ConcurrentWritersAndReadersAllSucceed) {
     EXPECT_EQ(comments.body["data"]["comments"].size(), 48u);
 }
 
+TEST_F(InputTest, BookmarksTappedTogetherOnManyWorkersAllSucceed) {
+    Session s = demoMother();
+    int port = server_->port();
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back([&] {
+            httplib::Client c("127.0.0.1", port);
+            httplib::Headers h = {{"X-Access-Token", s.access}};
+            json body = {{"feed_id", 4}, {"user_id", s.userId}};
+            for (int i = 0; i < 10; ++i) {
+                auto r = c.Post(i % 2 ? "/m/api/content/unbookmark_card" : "/m/api/content/bookmark_card", h,
+                                body.dump(), "application/json");
+                if (!r || r->status != 200) ++failures;
+            }
+        });
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(failures.load(), 0);
+    Reply marked = post("content/bookmark_card", {{"feed_id", 4}, {"user_id", s.userId}}, s.access);
+    EXPECT_EQ(marked.status, 200);
+    Reply again = post("content/bookmark_card", {{"feed_id", 4}, {"user_id", s.userId}}, s.access);
+    EXPECT_EQ(again.body["data"]["id"], marked.body["data"]["id"]);
+}
+
 } // namespace
 } // namespace cw::server::testing
