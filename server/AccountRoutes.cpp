@@ -220,6 +220,9 @@ constexpr int64_t kInvitationCheckWindow = 3600;
 json checkInvitation(RequestContext& ctx) {
     std::string email = boundedText(ctx, "email", 254);
     std::string code = boundedText(ctx, "invitation_code", 32);
+    // Checks sent together are counted one after another, so that parallel guesses cannot all pass
+    // the limit before any failure is recorded.
+    Transaction tx(ctx.db);
     auto tries = ctx.db.prepare("SELECT failures, window_start FROM invitation_checks WHERE email = ?");
     tries.with(email);
     if (tries.step() && tries.integer(1) + kInvitationCheckWindow > ctx.now() &&
@@ -239,6 +242,7 @@ json checkInvitation(RequestContext& ctx) {
                      "window_start = CASE WHEN window_start + ?3 > ?2 THEN window_start ELSE ?2 END")
             .with(email, ctx.now(), kInvitationCheckWindow)
             .run();
+        tx.commit();
         throw HttpError(404, "These details do not match any open invitation.");
     }
     return {{"full_name", st.text(0)}, {"relationship", st.text(1)}, {"email", st.text(2)}};
@@ -263,6 +267,8 @@ json requestEmailCode(RequestContext& ctx) {
 json verifyEmailCode(RequestContext& ctx) {
     std::string email = boundedText(ctx, "email", 254);
     int64_t code = ctx.id("code");
+    // Guesses sent together are counted one after another, so that the limit of wrong codes holds.
+    Transaction tx(ctx.db);
     auto st = ctx.db.prepare("SELECT code, attempts, expires_at FROM email_verifications WHERE email = ?");
     st.with(email);
     if (!st.step() || st.integer(2) < ctx.now())
@@ -273,9 +279,11 @@ json verifyEmailCode(RequestContext& ctx) {
         ctx.db.prepare("UPDATE email_verifications SET attempts = attempts + 1 WHERE email = ?")
             .with(email)
             .run();
+        tx.commit();
         throw HttpError(400, "The verification code is not correct.");
     }
     ctx.db.prepare("UPDATE email_verifications SET verified = 1 WHERE email = ?").with(email).run();
+    tx.commit();
     return {{"status", "Your e-mail address is verified."}};
 }
 

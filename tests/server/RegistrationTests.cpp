@@ -1,5 +1,8 @@
 #include "ServerFixture.h"
 
+#include <functional>
+#include <thread>
+
 namespace cw::server::testing {
 namespace {
 
@@ -121,6 +124,40 @@ TEST_F(RegistrationTest, GuessingInvitationCodesIsSlowedDown) {
     now_ += 3601;
     EXPECT_EQ(post("invite/check", {{"email", "demo@cradleway.test"}, {"invitation_code", "424242"}}).status,
               200);
+}
+
+// Wrong guesses sent at once from many connections are each counted before the next is judged.
+TEST_F(RegistrationTest, ParallelGuessesStayWithinTheLimits) {
+    post("validate/email", {{"email", "rush@cradleway.test"}});
+    std::string code = consoleCapture("for rush@cradleway.test", "code ");
+    int port = server_->port();
+    auto guessAll = [port](const std::string& path, const std::function<json(int)>& body) {
+        std::atomic<int> judged{0};
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 16; ++t)
+            threads.emplace_back([&, t] {
+                httplib::Client c("127.0.0.1", port);
+                for (int i = 0; i < 8; ++i) {
+                    auto r = c.Post("/m/api/" + path, body(t * 8 + i).dump(), "application/json");
+                    if (r && (r->status == 400 || r->status == 404)) ++judged;
+                }
+            });
+        for (auto& t : threads)
+            t.join();
+        return judged.load();
+    };
+    int wrong = std::stoi(code) == 1000 ? 1001 : 1000;
+    EXPECT_LE(guessAll("verify/email",
+                       [wrong](int) {
+                           return json{{"email", "rush@cradleway.test"}, {"code", wrong}};
+                       }),
+              5);
+    EXPECT_LE(
+        guessAll("invite/check",
+                 [](int t) {
+                     return json{{"email", "demo@cradleway.test"}, {"invitation_code", std::to_string(t)}};
+                 }),
+        10);
 }
 
 TEST(Schema, MigratesOnceAndRefusesANewerDatabase) {
