@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-bool cw::detail::forcingEndEditing = false;
-
 namespace {
 constexpr CGFloat clearButtonSize = 19;
 constexpr CGFloat roundedInset = 7;
@@ -379,17 +377,4 @@ void UITextField::touchesEnded(const TouchSet& touches, const UIEvent* event) {
         clearButtonTapped();
     else if (inside)
         becomeFirstResponder();
-}
-
-// --- endEditing --------------------------------------------------------------------------------
-
-bool UIView::endEditing(bool force) {
-    UIResponder* current = UIResponder::currentFirstResponder();
-    auto* view = dynamic_cast<UIView*>(current);
-    if (!view || !(view == this || view->isDescendant(this))) return true;
-    const bool saved = cw::detail::forcingEndEditing;
-    cw::detail::forcingEndEditing = force;
-    const bool ok = view->resignFirstResponder();
-    cw::detail::forcingEndEditing = saved;
-    return ok;
 }

@@ -149,9 +149,4 @@ private:
     bool editing_ = false;
 };
 
-namespace cw::detail {
-// Set by UIView::endEditing(true): text inputs resign without asking their delegates.
-extern bool forcingEndEditing;
-} // namespace cw::detail
-
 using UITextFieldPtr = std::shared_ptr<UITextField>;

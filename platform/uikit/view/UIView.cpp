@@ -234,7 +234,7 @@ void UIView::attachSubview(const std::shared_ptr<UIView>& view, std::size_t inde
         return;
     }
     view->willMoveToSuperview(this);
-    if (view->superviewRaw_) view->removeFromSuperview();
+    if (view->superviewRaw_) view->detachFromSuperview();
     view->engine_.reset(); // it joins this tree's engine
     index = std::min(index, subviews_.size());
     subviews_.insert(subviews_.begin() + static_cast<std::ptrdiff_t>(index), view);
@@ -287,7 +287,29 @@ void UIView::exchangeSubview(std::size_t i, std::size_t j) {
         placeLayerOf(subviews_[k].get(), k);
 }
 
+bool cw::detail::forcingEndEditing = false;
+
+bool UIView::endEditing(bool force) {
+    UIResponder* current = UIResponder::currentFirstResponder();
+    auto* view = dynamic_cast<UIView*>(current);
+    if (!view || !(view == this || view->isDescendant(this))) return true;
+    const bool saved = cw::detail::forcingEndEditing;
+    cw::detail::forcingEndEditing = force;
+    const bool ok = view->resignFirstResponder();
+    cw::detail::forcingEndEditing = saved;
+    return ok;
+}
+
 void UIView::removeFromSuperview() {
+    if (!superviewRaw_) return;
+    // A screen that goes takes its focus along: the field resigns and the keyboard goes down,
+    // rather than typing on into a view nobody sees.
+    std::shared_ptr<UIView> keep = shared_from_this();
+    endEditing(true);
+    detachFromSuperview();
+}
+
+void UIView::detachFromSuperview() {
     UIView* parent = superviewRaw_;
     if (!parent) return;
     std::shared_ptr<UIView> keep = shared_from_this();

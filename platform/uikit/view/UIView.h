@@ -28,6 +28,8 @@ class UIGestureRecognizer;
 namespace cw::detail {
 class LayoutEngine;
 struct ViewLayoutAccess;
+// Set by UIView::endEditing(true): text inputs resign without asking their delegates.
+extern bool forcingEndEditing;
 } // namespace cw::detail
 
 using UIViewAutoresizing = unsigned;
@@ -154,6 +156,7 @@ public:
     void bringSubviewToFront(const std::shared_ptr<UIView>& view);
     void sendSubviewToBack(const std::shared_ptr<UIView>& view);
     void exchangeSubview(std::size_t index1, std::size_t index2);
+    // The first responder, when it is this view or inside it, resigns (forced) as it leaves.
     void removeFromSuperview();
     bool isDescendant(const UIView* view) const;
     // This view or the first descendant (depth first) with the tag.
@@ -216,8 +219,9 @@ public:
     static void animate(double duration, double delay, CGFloat dampingRatio, CGFloat velocity,
                         UIViewAnimationOptions options, std::function<void()> animations,
                         std::function<void(bool)> completion = {});
-    static void transition(const std::shared_ptr<UIView>& view, double duration, UIViewAnimationOptions options,
-                           std::function<void()> animations, std::function<void(bool)> completion = {});
+    static void transition(const std::shared_ptr<UIView>& view, double duration,
+                           UIViewAnimationOptions options, std::function<void()> animations,
+                           std::function<void(bool)> completion = {});
     static void performWithoutAnimation(const std::function<void()>& actions);
 
     // --- Hit testing ------------------------------------------------------------------------
@@ -237,7 +241,6 @@ public:
     }
     // Resigns the first responder when it is this view or inside it; with `force`, even when it
     // would rather keep the focus. Returns whether nothing inside is first responder afterwards.
-    // (Defined with text input, in the controls library.)
     bool endEditing(bool force);
 
     // The controller whose root view this is, if any.
@@ -354,6 +357,8 @@ private:
     friend class UILayoutGuide;
 
     void attachSubview(const std::shared_ptr<UIView>& view, std::size_t index);
+    // Leaves the superview; a view moving to another superview keeps its focus.
+    void detachFromSuperview();
     void placeLayerOf(UIView* view, std::size_t index);
     void boundsSizeChanged(CGSize oldSize);
     void frameChangedByCode();

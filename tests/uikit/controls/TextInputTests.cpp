@@ -198,4 +198,30 @@ TEST_F(Fixture, TextViewTypingTellsTheDelegate) {
     EXPECT_FALSE(view->isFirstResponder());
 }
 
+TEST_F(Fixture, FieldLeavingWithItsScreenResignsEvenAgainstItsDelegateButKeepsFocusWhenMoved) {
+    struct Clinging : UITextFieldDelegate {
+        bool textFieldShouldEndEditing(UITextField*) override { return false; }
+    } clinging;
+    auto screen = std::make_shared<UIView>(CGRect(0, 0, 375, 667));
+    auto other = std::make_shared<UIView>(CGRect(0, 0, 375, 667));
+    root->addSubview(screen);
+    root->addSubview(other);
+    screen->addSubview(field);
+    field->setDelegate(&clinging);
+    ASSERT_TRUE(field->becomeFirstResponder());
+    // Moving to another superview is not leaving.
+    other->addSubview(field);
+    EXPECT_TRUE(field->isFirstResponder());
+    screen->addSubview(field);
+    // Removing an unrelated view changes nothing.
+    other->removeFromSuperview();
+    EXPECT_TRUE(field->isFirstResponder());
+    EXPECT_TRUE(cw::Keyboard::shared().isVisible());
+    screen->removeFromSuperview();
+    EXPECT_FALSE(field->isFirstResponder());
+    EXPECT_EQ(UIResponder::currentFirstResponder(), nullptr);
+    EXPECT_FALSE(cw::Keyboard::shared().isVisible());
+    EXPECT_EQ(field->superview(), screen);
+}
+
 } // namespace
