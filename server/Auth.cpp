@@ -78,8 +78,4 @@ std::optional<TokenPair> rotateTokens(Connection& db, const ServerState& state,
     return pair;
 }
 
-void revokeAllTokens(Connection& db, int64_t memberId) {
-    db.prepare("UPDATE tokens SET revoked = 1 WHERE member_id = ?").with(memberId).run();
-}
-
 } // namespace cw::server

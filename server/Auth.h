@@ -27,7 +27,5 @@ std::optional<int64_t> memberForAccessToken(Connection& db, const ServerState& s
 // Spends a refresh token: revokes it and issues a fresh pair. None when it is unknown, spent or expired.
 std::optional<TokenPair> rotateTokens(Connection& db, const ServerState& state,
                                       const std::string& refreshToken);
-// Ends every session of the member (after a password change).
-void revokeAllTokens(Connection& db, int64_t memberId);
 
 } // namespace cw::server
