@@ -22,7 +22,10 @@ json analytics(RequestContext& ctx) {
         throw HttpError(413, "The usage event is too large.");
     json client = json::object();
     for (const char* key : {"client", "clientOS", "clientModel", "application_version"})
-        if (auto value = ctx.optionalText(key)) client[key] = *value;
+        if (auto value = ctx.optionalText(key)) {
+            if (value->size() > 200) throw HttpError(413, "The usage event is too large.");
+            client[key] = *value;
+        }
     ctx.db
         .prepare(
             "INSERT INTO analytics_events (member_id, screen_name, screen_action, event_details, client, "

@@ -37,6 +37,12 @@ TEST_F(InputTest, MalformedBodiesAndMissingOrMistypedKeysGive400) {
     expectJsonError(
         post("question/response", {{"user_id", s.userId}, {"questions", {{"1", "Yes"}}}}, s.access), 400);
     expectJsonError(post("analytics/", {{"screen_name", "X"}, {"screen_action", "Tap"}}), 400);
+    // Every text of a usage event is bounded, not only its details.
+    expectJsonError(post("analytics/", {{"screen_name", "X"},
+                                        {"screen_action", "Tap"},
+                                        {"event_details", json::object()},
+                                        {"clientModel", std::string(100000, 'x')}}),
+                    413);
     // Ids in decimal text are read like numbers, since the client sends both forms.
     EXPECT_EQ(post("baby/weight", {{"baby_id", "1"}, {"user_id", std::to_string(s.userId)}}, s.access).status,
               200);
