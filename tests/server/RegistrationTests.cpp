@@ -3,6 +3,8 @@
 #include <functional>
 #include <thread>
 
+#include <unistd.h>
+
 namespace cw::server::testing {
 namespace {
 
@@ -161,7 +163,9 @@ TEST_F(RegistrationTest, ParallelGuessesStayWithinTheLimits) {
 }
 
 TEST(Schema, MigratesOnceAndRefusesANewerDatabase) {
-    auto path = std::filesystem::temp_directory_path() / "cw-schema-test.db";
+    // A name of this process's own: the builds' test runs may overlap.
+    auto path =
+        std::filesystem::temp_directory_path() / ("cw-schema-test-" + std::to_string(::getpid()) + ".db");
     std::filesystem::remove(path);
     {
         Connection db(path.string());
