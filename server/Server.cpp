@@ -107,7 +107,7 @@ void CradlewayServer::setUp() {
     http_->set_keep_alive_max_count(1000);
     http_->set_tcp_nodelay(true);
     // Every service object of the client opens its own connection; idle ones give their worker back soon.
-    http_->set_keep_alive_timeout(std::max(0, opts.keepAliveSeconds));
+    http_->set_keep_alive_timeout(std::max(1, opts.keepAliveSeconds));
 
     ServerState* state = state_.get();
 

@@ -31,7 +31,8 @@ struct ServerOptions {
     // Workers; an idle keep-alive connection holds one for a short while, so there are more than cores.
     int threads = 16;
     // How long an idle keep-alive connection is held open; stopping the server waits for them, so
-    // tests that start and stop servers often set 0.
+    // tests that start and stop servers often set 1. At least 1: the HTTP library applies the same
+    // wait to a new connection's first request, which 0 would refuse whenever it arrives late.
     int keepAliveSeconds = 2;
     int64_t accessTokenSeconds = 3600;
     int64_t refreshTokenSeconds = 30 * 24 * 3600;

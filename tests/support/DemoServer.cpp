@@ -5,7 +5,7 @@ namespace cw::test {
 cw::server::ServerOptions DemoServer::quietOptions() {
     cw::server::ServerOptions options;
     options.cheapPasswordHashing = true;
-    options.keepAliveSeconds = 0;
+    options.keepAliveSeconds = 1;
     options.accessLog = false;
     options.console = [](const std::string&) {};
     return options;

@@ -91,7 +91,7 @@ void DemoServerSuite::SetUpTestSuite() {
     }
     server::ServerOptions options;
     options.threads = 4;
-    options.keepAliveSeconds = 0;
+    options.keepAliveSeconds = 1;
     options.cheapPasswordHashing = true;
     options.console = [](const std::string& line) {
         std::lock_guard lock(consoleMutex_);

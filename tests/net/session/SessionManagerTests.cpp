@@ -394,7 +394,7 @@ TEST_F(SessionManagerTest, SendsFromOtherThreadsAndManyAtOnceEachReportOnce) {
     RunLoop::main().runFor(0.05);
     for (const auto& o : outcomes) {
         EXPECT_EQ(o.successes, 1);
-        EXPECT_EQ(o.failures, 0);
+        EXPECT_EQ(o.failures, 0) << o.error.domain << " " << o.error.code << ": " << o.error.localizedDescription();
         EXPECT_TRUE(o.allOnMain);
     }
     EXPECT_EQ(server.arrivalCount(), outcomes.size());

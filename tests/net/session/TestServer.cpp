@@ -101,7 +101,9 @@ TestServer::TestServer() {
     // Enough threads for every connection the client opens, and a connection closed as soon as it is
     // idle, so that stopping never waits for connections the client keeps.
     server_.new_task_queue = [] { return new httplib::ThreadPool(32); };
-    server_.set_keep_alive_timeout(0);
+    // Not 0: the library applies this wait to a new connection's first request too, and would drop
+    // a connection whose request arrives a moment after it is accepted.
+    server_.set_keep_alive_timeout(1);
     server_.set_keep_alive_max_count(1000);
     port_ = server_.bind_to_any_port("127.0.0.1");
     thread_ = std::thread([this] { server_.listen_after_bind(); });
