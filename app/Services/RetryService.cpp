@@ -1,5 +1,7 @@
 #include "Services/RetryService.h"
 
+#include "foundation/dispatch/DispatchQueue.h"
+
 #include "Services/BaseHTTPService.h"
 #include "net/AFURLResponseSerialization.h"
 
@@ -31,9 +33,11 @@ void RetryService::retry(ReplayAction replay, FailAction fail) {
     parked->replay = std::move(replay);
     parked->fail = std::move(fail);
     parked_.push_back(parked);
-    retryQueue_.addOperation([this, parked] {
-        if (parked->claimed.exchange(true)) return;
-        if (parked->replay) parked->replay(replayTokens());
+    retryQueue_.addOperation([this, parked]() mutable {
+        if (!parked->claimed.exchange(true) && parked->replay) parked->replay(replayTokens());
+        // What the replay captured (the caller's callbacks, which own screens) is let go on the
+        // main thread, never on the retry queue's.
+        DispatchQueue::main().async([parked = std::move(parked)] {});
     });
 }
 

@@ -22,19 +22,22 @@ std::string TouchIDAuth::message(const std::optional<NSError>& error) {
 
 void TouchIDAuth::authenticateUser(Completion completion) {
     if (!context.canEvaluatePolicy(LAPolicy::deviceOwnerAuthenticationWithBiometrics)) return;
-    context.evaluatePolicy(LAPolicy::deviceOwnerAuthenticationWithBiometrics, "Login with Touch ID",
-                           [completion = std::move(completion)](bool success, std::optional<NSError> error) {
-                               // The reply comes on the platform's own thread. Both outcomes are handed to
-                               // the main queue, so the sign-in screen may update itself either way.
-                               if (success) {
-                                   DispatchQueue::main().async([completion] {
-                                       std::cout << "Successfully done with touch ID" << std::endl;
-                                       if (completion) completion(std::nullopt);
-                                   });
-                               } else {
-                                   DispatchQueue::main().async([completion, text = message(error)] {
-                                       if (completion) completion(text);
-                                   });
-                               }
-                           });
+    context.evaluatePolicy(
+        LAPolicy::deviceOwnerAuthenticationWithBiometrics, "Login with Touch ID",
+        [completion = std::move(completion)](bool success, std::optional<NSError> error) mutable {
+            // The reply comes on the platform's own thread. Both outcomes are handed to the main
+            // queue, so the sign-in screen may update itself either way; the completion is moved
+            // there rather than copied, so what it captures (the screen) is released on the main
+            // thread too, never on the reply thread.
+            if (success) {
+                DispatchQueue::main().async([completion = std::move(completion)] {
+                    std::cout << "Successfully done with touch ID" << std::endl;
+                    if (completion) completion(std::nullopt);
+                });
+            } else {
+                DispatchQueue::main().async([completion = std::move(completion), text = message(error)] {
+                    if (completion) completion(text);
+                });
+            }
+        });
 }

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <fstream>
 
 namespace fs = std::filesystem;
@@ -148,6 +150,34 @@ TEST_F(TouchIDAuthTest, WithoutUsableBiometricsTheCompletionIsNeverCalled) {
     EXPECT_FALSE(check({}, false));
     EXPECT_FALSE(check({LABiometryType::touchID, LAError::biometryLockout, std::nullopt}, false));
     EXPECT_EQ(RunLoop::main().pendingTaskCount(), 0u);
+}
+
+// The completion usually owns the sign-in screen, which may only be destroyed on the main thread.
+TEST_F(TouchIDAuthTest, TheCompletionIsReleasedOnTheMainThread) {
+    struct Probe {
+        std::atomic<int>* offMain;
+        std::atomic<int>* gone;
+        ~Probe() {
+            if (!Thread::isMainThread()) ++*offMain;
+            ++*gone;
+        }
+    };
+    std::atomic<int> offMain{0}, gone{0};
+    for (auto failure : {std::optional<LAError::Code>(), std::optional<LAError::Code>(LAError::userCancel)}) {
+        cw::setBiometricAnswers({LABiometryType::touchID, std::nullopt, failure});
+        const int before = gone.load();
+        bool called = false;
+        {
+            auto probe = std::make_shared<Probe>(&offMain, &gone);
+            TouchIDAuth auth;
+            testing::internal::CaptureStdout();
+            auth.authenticateUser([probe, &called](std::optional<std::string>) { called = true; });
+            ASSERT_TRUE(RunLoop::main().runUntil([&] { return called; }, 10));
+            testing::internal::GetCapturedStdout();
+        }
+        ASSERT_TRUE(RunLoop::main().runUntil([&] { return gone.load() == before + 1; }, 5));
+    }
+    EXPECT_EQ(offMain.load(), 0);
 }
 
 } // namespace
