@@ -239,6 +239,8 @@ TEST_F(SessionManagerTest, CallbacksAreReleasedOnTheMainThread) {
             [probe, &done](const Task&, const std::optional<JSON>&) { done = true; },
             [probe, &done](const Task&, const NSError&) { done = true; });
         probe.reset();
+        // Released only once the request is held: a release that comes first would be missed.
+        ASSERT_TRUE(RunLoop::main().runUntil([&] { return server.holdingCount() == 1; }));
         RunLoop::main().runFor(0.05);
         server.release();
         ASSERT_TRUE(RunLoop::main().runUntil([&] { return done; }));

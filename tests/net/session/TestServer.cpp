@@ -65,7 +65,9 @@ TestServer::TestServer() {
         } else if (path == "/hold") {
             std::unique_lock lock(mutex_);
             auto generation = generation_;
+            ++holding_;
             released_.wait_for(lock, std::chrono::seconds(10), [&] { return generation_ != generation; });
+            --holding_;
             replyJSON(res, 200, "{}");
         } else {
             replyJSON(res, 200, "{\"ok\":true,\"path\":\"" + path + "\"}");
@@ -139,6 +141,11 @@ void TestServer::reset() {
     release();
     std::lock_guard lock(mutex_);
     arrivals_.clear();
+}
+
+std::size_t TestServer::holdingCount() const {
+    std::lock_guard lock(mutex_);
+    return holding_;
 }
 
 std::size_t TestServer::arrivalCount() const {

@@ -52,6 +52,8 @@ public:
 
     std::vector<Arrival> arrivals() const;
     std::size_t arrivalCount() const;
+    // Requests to /hold waiting for release() now.
+    std::size_t holdingCount() const;
     // Lets every held request go.
     void release();
     // Lets held requests go and forgets what arrived.
@@ -65,6 +67,7 @@ private:
     std::thread thread_;
     mutable std::mutex mutex_;
     std::condition_variable released_;
+    std::size_t holding_ = 0;
     std::uint64_t generation_ = 0;
     std::vector<Arrival> arrivals_;
 };
