@@ -19,7 +19,12 @@ bool isParagraphSeparator(char16_t c) {
 
 } // namespace
 
-TextLayout::TextLayout(const NSAttributedString& text, CGFloat width, int maximumNumberOfLines) {
+TextLayout::TextLayout(const NSAttributedString& text, CGFloat width, int maximumNumberOfLines)
+    : TextLayout(text, width, maximumNumberOfLines, defaultTextFont(), UIColor::blackColor(),
+                 NSTextAlignment::natural) {}
+
+TextLayout::TextLayout(const NSAttributedString& text, CGFloat width, int maximumNumberOfLines,
+                       const UIFont& font, const UIColor& color, NSTextAlignment alignment) {
     int linesLeft = maximumNumberOfLines > 0 ? maximumNumberOfLines : std::numeric_limits<int>::max();
     const std::u16string& s = text.utf16();
     PangoContext* ctx = measuringContext();
@@ -37,13 +42,15 @@ TextLayout::TextLayout(const NSAttributedString& text, CGFloat width, int maximu
             next += (s[next] == u'\r' && next + 1 < s.size() && s[next + 1] == u'\n') ? 2 : 1;
 
         const TextAttributes head = text.attributes(std::min(start, s.empty() ? 0 : s.size() - 1));
-        const NSParagraphStyle style = head.paragraphStyle.value_or(NSParagraphStyle{});
+        NSParagraphStyle plain;
+        plain.alignment = alignment;
+        const NSParagraphStyle style = head.paragraphStyle.value_or(plain);
 
         Paragraph p;
         p.layout.reset(pango_layout_new(ctx));
         PangoLayout* layout = p.layout.get();
         pango_layout_set_auto_dir(layout, TRUE);
-        setStyledText(layout, text, start, end, defaultTextFont(), UIColor::blackColor());
+        setStyledText(layout, text, start, end, font, color);
 
         // Indents: the first line starts at firstLineHeadIndent, the others at headIndent.
         const CGFloat left = std::min(style.firstLineHeadIndent, style.headIndent);
@@ -106,6 +113,14 @@ TextLayout::TextLayout(const NSAttributedString& text, CGFloat width, int maximu
         pango_layout_get_extents(layout, nullptr, &logical);
         p.x = left;
         p.y = y;
+        PangoLayoutIter* it = pango_layout_get_iter(layout);
+        do {
+            PangoRectangle line;
+            pango_layout_iter_get_line_extents(it, nullptr, &line);
+            lines_.push_back({left + static_cast<CGFloat>(line.x) / PANGO_SCALE,
+                              y + static_cast<CGFloat>(pango_layout_iter_get_baseline(it)) / PANGO_SCALE});
+        } while (pango_layout_iter_next_line(it));
+        pango_layout_iter_free(it);
         const CGFloat w = left + static_cast<CGFloat>(logical.x + logical.width) / PANGO_SCALE;
         maxWidth = std::max(maxWidth, w);
         y += static_cast<CGFloat>(logical.height) / PANGO_SCALE;

@@ -15,8 +15,15 @@ public:
     // `width` <= 0 lays every paragraph out on one unwrapped line. `maximumNumberOfLines` > 0
     // keeps that many lines in all, the last one cut with an ellipsis when text remains.
     TextLayout(const NSAttributedString& text, CGFloat width, int maximumNumberOfLines = 0);
+    // The same, with the font and colour of runs that set none, and the alignment of paragraphs
+    // without a paragraph style (a label's own settings).
+    TextLayout(const NSAttributedString& text, CGFloat width, int maximumNumberOfLines, const UIFont& font,
+               const UIColor& color, NSTextAlignment alignment);
 
     CGSize size() const { return size_; }
+    // The lines shown, each with the left edge of its text and its baseline, from the layout's top left.
+    int lineCount() const { return static_cast<int>(lines_.size()); }
+    CGPoint lineOrigin(int index) const { return lines_.at(static_cast<std::size_t>(index)); }
     // Draws with the layout's top left at `origin` in the current user space of `cr`.
     void draw(cairo_t* cr, CGPoint origin) const;
 
@@ -27,6 +34,7 @@ private:
         CGFloat y = 0;
     };
     std::vector<Paragraph> paragraphs_;
+    std::vector<CGPoint> lines_;
     CGSize size_;
 };
 

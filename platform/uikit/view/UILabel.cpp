@@ -1,6 +1,7 @@
 #include "uikit/view/UILabel.h"
 
 #include "uikit/graphics/PangoSupport.h"
+#include "uikit/graphics/TextLayout.h"
 #include "uikit/graphics/UIGraphics.h"
 
 #include <algorithm>
@@ -20,9 +21,29 @@ double ceilToPixel(double v) {
 } // namespace
 
 LabelText::LabelText(const NSAttributedString& text, const UIFont& font, const UIColor& color,
-                     NSTextAlignment alignment, NSLineBreakMode mode, CGFloat width, long lines)
+                     NSTextAlignment alignment, NSLineBreakMode mode, CGFloat width, long lines,
+                     bool perParagraph)
     : width_(width), lines_(lines) {
     if (text.empty()) return;
+    const bool truncating = mode == NSLineBreakMode::byTruncatingTail ||
+                            mode == NSLineBreakMode::byTruncatingHead ||
+                            mode == NSLineBreakMode::byTruncatingMiddle;
+    if (perParagraph) {
+        // One line that does not fit is cut at the edge rather than wrapped.
+        clipped_ = width > 0 && lines == 1 && !truncating;
+        const CGFloat wrapWidth = clipped_ ? 0 : width;
+        paragraphs_ = std::make_unique<TextLayout>(text, wrapWidth, static_cast<int>(std::max(0L, lines)),
+                                                   font, color, alignment);
+        lineCount_ = paragraphs_->lineCount();
+        if (lineCount_ > 0) {
+            firstBaseline_ = paragraphs_->lineOrigin(0).y;
+            lastBaseline_ = paragraphs_->lineOrigin(lineCount_ - 1).y;
+        }
+        const CGSize s = paragraphs_->size();
+        const double w = width > 0 ? std::min<double>(s.width, width) : s.width;
+        size_ = {ceilToPixel(w), ceilToPixel(s.height)};
+        return;
+    }
     PangoLayout* l = pango_layout_new(measuringContext());
     layout_ = l;
     setStyledText(l, text, 0, text.utf16().size(), font, color);
@@ -42,9 +63,6 @@ LabelText::LabelText(const NSAttributedString& text, const UIFont& font, const U
         break;
     }
     if (style.lineSpacing > 0) pango_layout_set_spacing(l, static_cast<int>(style.lineSpacing * PANGO_SCALE));
-    const bool truncating = mode == NSLineBreakMode::byTruncatingTail ||
-                            mode == NSLineBreakMode::byTruncatingHead ||
-                            mode == NSLineBreakMode::byTruncatingMiddle;
     if (width > 0) {
         pango_layout_set_width(l, static_cast<int>(std::floor(width * PANGO_SCALE)));
         pango_layout_set_wrap(l, mode == NSLineBreakMode::byCharWrapping ? PANGO_WRAP_CHAR
@@ -92,15 +110,33 @@ LabelText::~LabelText() {
     if (layout_) g_object_unref(static_cast<PangoLayout*>(layout_));
 }
 
+CGPoint LabelText::lineOrigin(int index) const {
+    if (index < 0 || index >= lineCount_) return {};
+    if (paragraphs_) return paragraphs_->lineOrigin(index);
+    PangoLayoutIter* it = pango_layout_get_iter(static_cast<PangoLayout*>(layout_));
+    for (int i = 0; i < index; ++i)
+        pango_layout_iter_next_line(it);
+    PangoRectangle logical;
+    pango_layout_iter_get_line_extents(it, nullptr, &logical);
+    const CGPoint origin{logical.x / double(PANGO_SCALE),
+                         pango_layout_iter_get_baseline(it) / double(PANGO_SCALE)};
+    pango_layout_iter_free(it);
+    return origin;
+}
+
 void LabelText::draw(cairo_t* cr, CGPoint origin) const {
-    if (!layout_) return;
+    if (!layout_ && !paragraphs_) return;
     cairo_save(cr);
     if (clipped_ || lines_ > 0) {
         cairo_rectangle(cr, origin.x, origin.y, clipped_ && width_ > 0 ? width_ : 1e6, size_.height);
         cairo_clip(cr);
     }
-    cairo_move_to(cr, origin.x, origin.y);
-    pango_cairo_show_layout(cr, static_cast<PangoLayout*>(layout_));
+    if (paragraphs_) {
+        paragraphs_->draw(cr, origin);
+    } else {
+        cairo_move_to(cr, origin.x, origin.y);
+        pango_cairo_show_layout(cr, static_cast<PangoLayout*>(layout_));
+    }
     cairo_restore(cr);
 }
 
@@ -201,13 +237,9 @@ const cw::detail::LabelText& UILabel::layoutFor(CGFloat width, long lines) const
     width = width > 0 ? width : 0;
     for (auto& c : cache_)
         if (c && c->width() == width && c->lines() == lines) return *c;
-    NSTextAlignment alignment = alignment_;
-    if (attributed_ && !attributed_->empty()) {
-        if (auto style = attributed_->attributes(0).paragraphStyle) alignment = style->alignment;
-    }
     auto& slot = cache_[cacheNext_++ % 3];
-    slot = std::make_unique<cw::detail::LabelText>(styledContent(), font_, textColor_, alignment,
-                                                   lineBreakMode_, width, lines);
+    slot = std::make_unique<cw::detail::LabelText>(styledContent(), font_, textColor_, alignment_,
+                                                   lineBreakMode_, width, lines, attributed_.has_value());
     return *slot;
 }
 

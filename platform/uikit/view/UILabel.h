@@ -16,7 +16,8 @@ typedef struct _cairo cairo_t;
 
 namespace cw::detail {
 class LabelText;
-}
+class TextLayout;
+} // namespace cw::detail
 
 class UILabel : public UIView {
 public:
@@ -86,9 +87,13 @@ namespace cw::detail {
 // A text laid out once with Pango for a width and line limit: its size, baselines and drawing.
 class LabelText {
 public:
-    // `width` <= 0 lays the text out unwrapped; `lines` 0 = no limit.
+    // `width` <= 0 lays the text out unwrapped; `lines` 0 = no limit. Styled text (`perParagraph`)
+    // is laid out paragraph by paragraph, each with its own indents, spacing and alignment, the
+    // way NSAttributedString measures and draws it; `alignment` then applies to paragraphs
+    // without a paragraph style.
     LabelText(const NSAttributedString& text, const UIFont& font, const UIColor& color,
-              NSTextAlignment alignment, NSLineBreakMode mode, CGFloat width, long lines);
+              NSTextAlignment alignment, NSLineBreakMode mode, CGFloat width, long lines,
+              bool perParagraph = false);
     ~LabelText();
     LabelText(const LabelText&) = delete;
     LabelText& operator=(const LabelText&) = delete;
@@ -99,11 +104,14 @@ public:
     CGFloat firstBaseline() const { return firstBaseline_; }
     CGFloat lastBaseline() const { return lastBaseline_; }
     int lineCount() const { return lineCount_; }
+    // The left edge of line `index`'s text and its baseline, from the text's top left.
+    CGPoint lineOrigin(int index) const;
     // Draws with the text's top left at `origin`.
     void draw(cairo_t* cr, CGPoint origin) const;
 
 private:
     void* layout_ = nullptr; // PangoLayout
+    std::unique_ptr<TextLayout> paragraphs_;
     CGFloat width_;
     long lines_;
     CGSize size_;
