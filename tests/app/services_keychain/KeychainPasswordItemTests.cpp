@@ -4,6 +4,8 @@
 #include "foundation/dispatch/RunLoop.h"
 #include "tests/support/AppEnvironment.h"
 
+#include "tests/support/ReleaseProbe.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -154,30 +156,22 @@ TEST_F(TouchIDAuthTest, WithoutUsableBiometricsTheCompletionIsNeverCalled) {
 
 // The completion usually owns the sign-in screen, which may only be destroyed on the main thread.
 TEST_F(TouchIDAuthTest, TheCompletionIsReleasedOnTheMainThread) {
-    struct Probe {
-        std::atomic<int>* offMain;
-        std::atomic<int>* gone;
-        ~Probe() {
-            if (!Thread::isMainThread()) ++*offMain;
-            ++*gone;
-        }
-    };
-    std::atomic<int> offMain{0}, gone{0};
+    cw::test::ReleaseCounter released;
     for (auto failure : {std::optional<LAError::Code>(), std::optional<LAError::Code>(LAError::userCancel)}) {
         cw::setBiometricAnswers({LABiometryType::touchID, std::nullopt, failure});
-        const int before = gone.load();
+        const int before = released.gone.load();
         bool called = false;
         {
-            auto probe = std::make_shared<Probe>(&offMain, &gone);
+            auto probe = released.make();
             TouchIDAuth auth;
             testing::internal::CaptureStdout();
             auth.authenticateUser([probe, &called](std::optional<std::string>) { called = true; });
             ASSERT_TRUE(RunLoop::main().runUntil([&] { return called; }, 10));
             testing::internal::GetCapturedStdout();
         }
-        ASSERT_TRUE(RunLoop::main().runUntil([&] { return gone.load() == before + 1; }, 5));
+        ASSERT_TRUE(RunLoop::main().runUntil([&] { return released.gone.load() == before + 1; }, 5));
     }
-    EXPECT_EQ(offMain.load(), 0);
+    EXPECT_EQ(released.offMain.load(), 0);
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 #include "net/AFHTTPSessionManager.h"
 #include "uikit/graphics/UIImage.h"
 
+#include "tests/support/ReleaseProbe.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -220,19 +222,11 @@ TEST_F(SessionManagerTest, UploadProgressReachesTheWholeBodyOnTheMainThreadBefor
 // Callbacks often own screens and records of the app, which may only be destroyed on the main thread;
 // the network thread must not hold the last reference to anything a callback captured.
 TEST_F(SessionManagerTest, CallbacksAreReleasedOnTheMainThread) {
-    struct Probe {
-        std::atomic<int>* offMain;
-        std::atomic<int>* gone;
-        ~Probe() {
-            if (!Thread::isMainThread()) ++*offMain;
-            ++*gone;
-        }
-    };
-    std::atomic<int> offMain{0}, gone{0};
+    cw::test::ReleaseCounter released;
     auto manager = managerAt("");
     for (int round = 0; round < 8; ++round) {
         bool done = false;
-        auto probe = std::make_shared<Probe>(&offMain, &gone);
+        auto probe = released.make();
         // The held reply arrives after the upload's progress was reported and handled.
         Task task = manager->POST(
             "hold", JSON(JSON::dictionary_t{{"n", JSON(round)}}), [probe](const NSProgress&) {},
@@ -246,9 +240,9 @@ TEST_F(SessionManagerTest, CallbacksAreReleasedOnTheMainThread) {
         ASSERT_TRUE(RunLoop::main().runUntil([&] { return done; }));
         task.reset();
         // Whatever the network thread held is let go by the time the main queue has drained.
-        ASSERT_TRUE(RunLoop::main().runUntil([&] { return gone.load() == round + 1; }, 5));
+        ASSERT_TRUE(RunLoop::main().runUntil([&] { return released.gone.load() == round + 1; }, 5));
     }
-    EXPECT_EQ(offMain.load(), 0);
+    EXPECT_EQ(released.offMain.load(), 0);
 }
 
 TEST_F(SessionManagerTest, ErrorStatusesCarryTheirBodyAndStatus) {
@@ -396,7 +390,8 @@ TEST_F(SessionManagerTest, SendsFromOtherThreadsAndManyAtOnceEachReportOnce) {
     RunLoop::main().runFor(0.05);
     for (const auto& o : outcomes) {
         EXPECT_EQ(o.successes, 1);
-        EXPECT_EQ(o.failures, 0) << o.error.domain << " " << o.error.code << ": " << o.error.localizedDescription();
+        EXPECT_EQ(o.failures, 0) << o.error.domain << " " << o.error.code << ": "
+                                 << o.error.localizedDescription();
         EXPECT_TRUE(o.allOnMain);
     }
     EXPECT_EQ(server.arrivalCount(), outcomes.size());
