@@ -1,0 +1,86 @@
+// cradleway-gallery [--out DIR] [PAGE...]: draws every registered page (or the named ones) into DIR
+// (default: docs/toolkit). Exits 1 naming the page that failed.
+
+#include "GalleryPage.h"
+
+#include "uikit/controllers/UIScreen.h"
+#include "uikit/controllers/UIViewController.h"
+#include "uikit/view/ViewRendering.h"
+
+#include <cstdio>
+#include <set>
+
+namespace cw::gallery {
+
+namespace {
+
+std::vector<Page>& registry() {
+    static std::vector<Page> pages;
+    return pages;
+}
+
+class GalleryDelegate : public UIApplicationDelegate {
+public:
+    bool didFinishLaunchingWithOptions(UIApplication&, const LaunchOptions&) override {
+        window_ = std::make_shared<UIWindow>(UIScreen::main().bounds());
+        root = std::make_shared<UIViewController>();
+        root->view()->setBackgroundColor(UIColor::whiteColor());
+        window_->setRootViewController(root);
+        window_->makeKeyAndVisible();
+        return true;
+    }
+    std::shared_ptr<UIWindow> window() const override { return window_; }
+
+    UIViewControllerPtr root;
+
+private:
+    std::shared_ptr<UIWindow> window_;
+};
+
+} // namespace
+
+const std::vector<Page>& pages() { return registry(); }
+
+Registration::Registration(std::string name, DrawPage draw) {
+    registry().push_back({std::move(name), std::move(draw)});
+}
+
+bool writeView(Context& context, UIView& view, const std::string& fileName, std::string* error) {
+    return writeViewPNG(view, context.outputDirectory / fileName, context.host.scale(), error);
+}
+
+} // namespace cw::gallery
+
+int main(int argc, char** argv) {
+    std::filesystem::path out = "docs/toolkit";
+    std::set<std::string> wanted;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--out" && i + 1 < argc) {
+            out = argv[++i];
+        } else {
+            wanted.insert(arg);
+        }
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(out, ec);
+    if (ec) {
+        std::fprintf(stderr, "cradleway-gallery: cannot create %s: %s\n", out.c_str(), ec.message().c_str());
+        return 1;
+    }
+    for (const auto& page : cw::gallery::pages()) {
+        if (!wanted.empty() && !wanted.count(page.name)) continue;
+        // Each page starts from a fresh application so that one page's screens never show in the next.
+        cw::HeadlessHost host;
+        auto delegate = std::make_shared<cw::gallery::GalleryDelegate>();
+        host.launch(delegate);
+        cw::gallery::Context context{host, out, delegate->root};
+        std::string error;
+        if (!page.draw(context, &error)) {
+            std::fprintf(stderr, "cradleway-gallery: page %s failed: %s\n", page.name.c_str(), error.c_str());
+            return 1;
+        }
+        std::printf("%s\n", page.name.c_str());
+    }
+    return 0;
+}
