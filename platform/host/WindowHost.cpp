@@ -164,6 +164,8 @@ int runWindowHost(const std::shared_ptr<UIApplicationDelegate>& delegate, const 
     std::cout << windowHostKeyHelp() << std::flush;
     SDL_StartTextInput();
 
+    // The picture key serves a camera as well as the photo library, so with a picture there is a camera.
+    if (options.pictureFile) UIApplication::shared().hostSettings().hasCamera = true;
     ApplicationLifecycle::launch(delegate);
     std::unique_ptr<TouchDelivery> touches;
     bool mouseDown = false;
