@@ -46,28 +46,36 @@ vImage_Error vImageBoxConvolve_ARGB8888(const vImage_Buffer* src, const vImage_B
 
     try {
         // Horizontal sums of every needed source row (kept whole, so that the destination may be
-        // the source), then a sliding vertical sum of them, row by row.
+        // the source), then a sliding vertical sum of them, row by row. Each source row is first
+        // copied with its edge pixels repeated on both sides, so the sliding needs no bounds checks.
         std::vector<std::uint32_t> sums(static_cast<std::size_t>(lastRow - firstRow + 1) *
                                         static_cast<std::size_t>(width) * 4);
+        std::vector<std::uint8_t> padded(static_cast<std::size_t>(width + 2 * rx + 1) * 4);
         for (long y = firstRow; y <= lastRow; ++y) {
             const std::uint8_t* in = row(*src, static_cast<vImagePixelCount>(y));
+            for (long x = 0; x < width + 2 * rx + 1; ++x)
+                std::copy_n(in + clampX(ox + x - rx) * 4, 4, padded.data() + x * 4);
             std::uint32_t* out = sums.data() + static_cast<std::size_t>(y - firstRow) * width * 4;
             std::uint32_t acc[4] = {0, 0, 0, 0};
-            for (long k = -rx; k <= rx; ++k) {
-                const std::uint8_t* p = in + clampX(ox + k) * 4;
-                for (int c = 0; c < 4; ++c) acc[c] += p[c];
-            }
-            for (long x = 0; x < width; ++x) {
-                for (int c = 0; c < 4; ++c) out[x * 4 + c] = acc[c];
-                const std::uint8_t* add = in + clampX(ox + x + rx + 1) * 4;
-                const std::uint8_t* drop = in + clampX(ox + x - rx) * 4;
-                for (int c = 0; c < 4; ++c) acc[c] = acc[c] + add[c] - drop[c];
+            for (long k = 0; k < 2 * rx + 1; ++k)
+                for (int c = 0; c < 4; ++c) acc[c] += padded[k * 4 + c];
+            const std::uint8_t* drop = padded.data();
+            const std::uint8_t* add = padded.data() + (2 * rx + 1) * 4;
+            for (long i = 0; i < width * 4; i += 4) {
+                for (int c = 0; c < 4; ++c) {
+                    out[i + c] = acc[c];
+                    acc[c] = acc[c] + add[i + c] - drop[i + c];
+                }
             }
         }
         auto sumsOf = [&](long sourceY) {
             return sums.data() + static_cast<std::size_t>(clampY(sourceY) - firstRow) * width * 4;
         };
         const std::uint64_t area = static_cast<std::uint64_t>(kernelWidth) * kernelHeight;
+        // Dividing by the area is a multiplication and a shift: with 2^40 / area rounded up, the
+        // quotient is exact for every sum these boxes make while 256 × area² < 2^40.
+        const bool reciprocal = area < 65536;
+        const std::uint64_t multiplier = ((std::uint64_t{1} << 40) + area - 1) / area;
         std::vector<std::uint64_t> acc(static_cast<std::size_t>(width) * 4, 0);
         for (long k = -ry; k <= ry; ++k) {
             const std::uint32_t* s = sumsOf(oy + k);
@@ -75,7 +83,12 @@ vImage_Error vImageBoxConvolve_ARGB8888(const vImage_Buffer* src, const vImage_B
         }
         for (long y = 0; y < height; ++y) {
             std::uint8_t* out = mutableRow(*dest, static_cast<vImagePixelCount>(y));
-            for (long i = 0; i < width * 4; ++i) out[i] = static_cast<std::uint8_t>((acc[i] + area / 2) / area);
+            if (reciprocal) {
+                for (long i = 0; i < width * 4; ++i)
+                    out[i] = static_cast<std::uint8_t>(((acc[i] + area / 2) * multiplier) >> 40);
+            } else {
+                for (long i = 0; i < width * 4; ++i) out[i] = static_cast<std::uint8_t>((acc[i] + area / 2) / area);
+            }
             const std::uint32_t* add = sumsOf(oy + y + ry + 1);
             const std::uint32_t* drop = sumsOf(oy + y - ry);
             for (long i = 0; i < width * 4; ++i) acc[i] = acc[i] + add[i] - drop[i];
@@ -98,20 +111,27 @@ vImage_Error vImageMatrixMultiply_ARGB8888(const vImage_Buffer* src, const vImag
         if (preBias) pre[c] = preBias[c];
         if (postBias) post[c] = postBias[c];
     }
+    std::int64_t m[16];
+    for (int i = 0; i < 16; ++i) m[i] = matrix[i];
     const std::int64_t half = divisor / 2;
+    // A divisor that is a power of two (256 for the saturation matrix) divides by shifting.
+    int shift = -1;
+    if ((divisor & (divisor - 1)) == 0)
+        for (shift = 0; (1 << shift) != divisor; ++shift) {}
+    auto scaled = [&](std::int64_t acc) -> std::uint8_t {
+        // Negative sums end at 0 whichever way they round, so only the others need care.
+        if (acc <= 0) return 0;
+        const std::int64_t v = shift >= 0 ? (acc + half) >> shift : (acc + half) / divisor;
+        return static_cast<std::uint8_t>(std::min<std::int64_t>(v, 255));
+    };
     for (vImagePixelCount y = 0; y < src->height; ++y) {
         const std::uint8_t* in = row(*src, y);
         std::uint8_t* out = mutableRow(*dest, y);
         for (vImagePixelCount x = 0; x < src->width; ++x) {
-            const std::int64_t s[4] = {in[x * 4] + pre[0], in[x * 4 + 1] + pre[1], in[x * 4 + 2] + pre[2],
-                                       in[x * 4 + 3] + pre[3]};
-            for (int i = 0; i < 4; ++i) {
-                std::int64_t acc = post[i];
-                for (int j = 0; j < 4; ++j) acc += s[j] * matrix[j * 4 + i];
-                // Negative sums end at 0 whichever way they round, so only the others need care.
-                const std::int64_t v = acc >= 0 ? (acc + half) / divisor : 0;
-                out[x * 4 + i] = static_cast<std::uint8_t>(std::clamp<std::int64_t>(v, 0, 255));
-            }
+            const std::int64_t s0 = in[x * 4] + pre[0], s1 = in[x * 4 + 1] + pre[1], s2 = in[x * 4 + 2] + pre[2],
+                               s3 = in[x * 4 + 3] + pre[3];
+            for (int i = 0; i < 4; ++i)
+                out[x * 4 + i] = scaled(post[i] + s0 * m[i] + s1 * m[4 + i] + s2 * m[8 + i] + s3 * m[12 + i]);
         }
     }
     return kvImageNoError;
