@@ -19,6 +19,8 @@ namespace {
 // Radii and saturation factors this close to "none" change nothing visible: the single-precision
 // machine epsilon.
 constexpr double kEpsilon = 1.1920928955078125e-07;
+// Wider boxes than this blur nothing more on any picture an image context can hold.
+constexpr CGFloat kLargestBox = 65536;
 
 std::string describe(const UIImage& image) {
     std::ostringstream s;
@@ -57,7 +59,11 @@ std::shared_ptr<UIImage> makeEffectImage(const UIImage& image, CGSize size, CGFl
 
     vImage_Error e = kvImageNoError;
     if (blur) {
-        const unsigned d = blurBoxSize(blurRadius, scale);
+        // A box far wider than the picture costs time for nothing: twice its longer side already
+        // reaches every pixel from every other.
+        unsigned d = std::min<unsigned>(blurBoxSize(blurRadius, scale),
+                                        2 * static_cast<unsigned>(std::max(in.width, in.height)) + 1);
+        if (d % 2 == 0) d += 1;
         if (e == kvImageNoError) e = vImageBoxConvolve_ARGB8888(&in, &out, nullptr, 0, 0, d, d, nullptr, kvImageEdgeExtend);
         if (e == kvImageNoError) e = vImageBoxConvolve_ARGB8888(&out, &in, nullptr, 0, 0, d, d, nullptr, kvImageEdgeExtend);
         if (e == kvImageNoError) e = vImageBoxConvolve_ARGB8888(&in, &out, nullptr, 0, 0, d, d, nullptr, kvImageEdgeExtend);
@@ -100,7 +106,10 @@ std::shared_ptr<UIImage> masked(const UIImage& effect, const UIImage& mask, CGSi
 
 unsigned blurBoxSize(CGFloat blurRadius, CGFloat scale) {
     const CGFloat input = blurRadius * scale;
-    auto d = static_cast<unsigned>(std::floor(input * 3.0 * std::sqrt(2 * std::numbers::pi) / 4 + 0.5));
+    CGFloat side = std::floor(input * 3.0 * std::sqrt(2 * std::numbers::pi) / 4 + 0.5);
+    // An endless radius still makes a box (a whole-picture blur needs no more than this).
+    if (!(side < kLargestBox)) side = kLargestBox;
+    auto d = static_cast<unsigned>(std::max<CGFloat>(side, 0));
     if (d % 2 == 0) d += 1;
     return d;
 }

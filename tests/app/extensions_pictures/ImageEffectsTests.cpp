@@ -95,6 +95,12 @@ TEST_F(ImageEffects, BoxSizesAtScaleTwoAreOdd) {
     EXPECT_EQ(UIImageEffects::blurBoxSize(20, 2), 75u);
     EXPECT_EQ(UIImageEffects::blurBoxSize(30, 2), 113u);
     EXPECT_EQ(UIImageEffects::blurBoxSize(10, 2), 39u);
+    // An endless radius still blurs, with a box no wider than the picture needs.
+    EXPECT_EQ(UIImageEffects::blurBoxSize(INFINITY, 2), 65537u);
+    auto dark = filled(4, 2, 2, opaque(0, 0, 0));
+    auto image = UIImageEffects::applyBlurWithRadius(*dark, INFINITY, std::nullopt, 1.0, nullptr);
+    ASSERT_TRUE(image);
+    expectPixel(*image, 0, 0, {0, 0, 0, 255});
 }
 
 TEST_F(ImageEffects, ThreeBoxPassesBlurAnEdge) {
