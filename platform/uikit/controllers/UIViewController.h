@@ -67,6 +67,7 @@ public:
     // The class name the platform prints for this controller (the dynamic type's own name).
     virtual std::string className() const;
     std::string description() const;
+    std::weak_ptr<const void> sharedResponderOwner() const override { return weak_from_this(); }
 
     // --- The view ------------------------------------------------------------------------
     // Loads the view when it is first asked for: loadView, then viewDidLoad.
