@@ -57,6 +57,7 @@ enum class UIRectEdge : unsigned { none = 0, top = 1, left = 2, bottom = 4, righ
 
 class UIViewController : public UIResponder,
                          public cw::ViewOwner,
+                         public cw::AssociatedObjects,
                          public std::enable_shared_from_this<UIViewController> {
 public:
     UIViewController();

@@ -11,6 +11,7 @@
 
 #include "uikit/graphics/Geometry.h"
 #include "uikit/graphics/UIColor.h"
+#include "uikit/view/AssociatedObjects.h"
 #include "uikit/view/CALayer.h"
 #include "uikit/view/NSLayoutAnchor.h"
 #include "uikit/view/NSLayoutConstraint.h"
@@ -102,7 +103,8 @@ public:
 class UIView : public UIResponder,
                public cw::LayoutItem,
                public std::enable_shared_from_this<UIView>,
-               public cw::LayoutAnchors<UIView> {
+               public cw::LayoutAnchors<UIView>,
+               public cw::AssociatedObjects {
 public:
     UIView();
     explicit UIView(const CGRect& frame);
