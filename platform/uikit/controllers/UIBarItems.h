@@ -18,7 +18,7 @@
 // The states an item's title attributes are set for.
 enum class UIBarItemState { normal, highlighted, disabled, selected };
 
-class UIBarItem {
+class UIBarItem : public cw::AssociatedObjects {
 public:
     virtual ~UIBarItem() = default;
 

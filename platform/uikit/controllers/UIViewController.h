@@ -57,6 +57,7 @@ enum class UIRectEdge : unsigned { none = 0, top = 1, left = 2, bottom = 4, righ
 
 class UIViewController : public UIResponder,
                          public cw::ViewOwner,
+                         public cw::AssociatedObjects,
                          public std::enable_shared_from_this<UIViewController> {
 public:
     UIViewController();
@@ -67,6 +68,7 @@ public:
     // The class name the platform prints for this controller (the dynamic type's own name).
     virtual std::string className() const;
     std::string description() const;
+    std::weak_ptr<const void> sharedResponderOwner() const override { return weak_from_this(); }
 
     // --- The view ------------------------------------------------------------------------
     // Loads the view when it is first asked for: loadView, then viewDidLoad.

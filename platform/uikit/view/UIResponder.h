@@ -4,6 +4,8 @@
 // first responder (the one that receives typed text). Touch delivery itself comes with the event
 // system; these are the hooks it calls.
 
+#include "uikit/view/EarlyWeakPtr.h"
+
 #include <memory>
 #include <set>
 
@@ -34,4 +36,23 @@ public:
     virtual void touchesMoved(const TouchSet& touches, const UIEvent* event);
     virtual void touchesEnded(const TouchSet& touches, const UIEvent* event);
     virtual void touchesCancelled(const TouchSet& touches, const UIEvent* event);
+
+    // For references taken while the responder is being made (a controller that makes itself the
+    // delegate of the table it builds): the shared pointer that owns it once one does, and a token
+    // that expires with it. Views and controllers are shared objects and say which pointer owns them.
+    virtual std::weak_ptr<const void> sharedResponderOwner() const { return {}; }
+    std::weak_ptr<const void> responderLifetime() const { return lifetime_.token(); }
+
+protected:
+    void endResponderLifetime() { lifetime_.end(); }
+
+private:
+    cw::Lifetime lifetime_;
 };
+
+inline std::weak_ptr<const void> earlyOwner(const UIResponder& r) {
+    return r.sharedResponderOwner();
+}
+inline std::weak_ptr<const void> earlyLifetime(const UIResponder& r) {
+    return r.responderLifetime();
+}
