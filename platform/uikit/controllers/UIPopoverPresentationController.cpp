@@ -4,6 +4,7 @@
 #include "uikit/controllers/ControllerSupport.h"
 #include "uikit/controllers/UIScreen.h"
 #include "uikit/controllers/UIViewController.h"
+#include "uikit/controls/UIEvent.h"
 #include "uikit/graphics/UIBezierPath.h"
 
 #include <algorithm>
@@ -137,7 +138,10 @@ public:
     void touchesBegan(const TouchSet&, const UIEvent*) override {}
     void touchesMoved(const TouchSet&, const UIEvent*) override {}
     void touchesCancelled(const TouchSet&, const UIEvent*) override {}
-    void touchesEnded(const TouchSet&, const UIEvent*) override {
+    void touchesEnded(const TouchSet& touches, const UIEvent*) override {
+        // Touches the content does not handle come up the responder chain to here too.
+        for (const auto& t : touches)
+            if (clip_->frame().contains(t->location(this))) return;
         auto popover = popover_.lock();
         if (auto presented = popover ? popover->presentedViewController() : nullptr;
             presented && !presented->isBeingDismissed())

@@ -9,8 +9,10 @@ std::shared_ptr<UITableView> UITableViewController::tableView() {
 }
 
 void UITableViewController::setTableView(const std::shared_ptr<UITableView>& tableView) {
-    if (tableView) adopt(*tableView);
+    // Placed first, then connected: placing a table may scroll it, and a table with a data source
+    // asks for rows as it scrolls, before the subclass's viewDidLoad has registered its cells.
     setView(tableView);
+    if (tableView) adopt(*tableView);
 }
 
 void UITableViewController::adopt(UITableView& tableView) {

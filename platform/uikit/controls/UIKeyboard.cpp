@@ -2,6 +2,7 @@
 
 #include "foundation/dispatch/RunLoop.h"
 #include "foundation/time/Clock.h"
+#include "uikit/controls/UIInputView.h"
 #include "uikit/view/UIResponder.h"
 
 #include <algorithm>
@@ -58,6 +59,9 @@ Keyboard::Keyboard() {
     host_->setBackgroundColor(std::nullopt);
     host_->setOpaque(false);
     host_->setHidden(true);
+    keysBackdrop_ = std::make_shared<UIView>();
+    keysBackdrop_->setBackgroundColor(UIInputView::keyboardBackgroundColor());
+    keysBackdrop_->setUserInteractionEnabled(false);
 }
 
 void Keyboard::setScreenSize(CGSize size) {
@@ -135,7 +139,13 @@ void Keyboard::place() {
         y += accessoryHeight_;
     }
     if (input_ && keys_) dock(input_, CGRect(0, y, screenSize_.width, keysHeight()));
-    host_->setHidden(!visible_ || (!accessory_ && !(input_ && keys_)));
+    if (keys_ && !input_) {
+        keysBackdrop_->setFrame(CGRect(0, y, screenSize_.width, keysHeight()));
+        if (keysBackdrop_->superviewPointer() != host_.get()) host_->insertSubview(keysBackdrop_, 0);
+    } else if (keysBackdrop_->superviewPointer()) {
+        keysBackdrop_->removeFromSuperview();
+    }
+    host_->setHidden(!visible_ || (!accessory_ && !keys_));
 }
 
 void Keyboard::hostDidLayout() {
@@ -212,6 +222,12 @@ void Keyboard::hide() {
     const bool wasVisible = visible_;
     visible_ = false;
     const CGRect end = frame();
+    // The views go with the keyboard: it keeps nothing of a screen that may be going away.
+    undock(accessory_.get());
+    undock(input_.get());
+    accessory_.reset();
+    input_.reset();
+    accessoryHeight_ = 0;
     place();
     if (wasVisible) post(false, begin, end);
 }

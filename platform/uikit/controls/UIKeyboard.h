@@ -194,6 +194,8 @@ private:
     std::shared_ptr<UIView> host_;
     std::shared_ptr<UIView> accessory_;
     std::shared_ptr<UIView> input_;
+    // Drawn where the keys are (it takes no touches: the keys are not drawn or pressed here).
+    std::shared_ptr<UIView> keysBackdrop_;
     std::uint64_t didTimer_ = 0;
     std::map<UIView*, std::vector<NSLayoutConstraintPtr>> dockConstraints_;
 };
