@@ -11,6 +11,7 @@
 
 class UITouch;
 class UIEvent;
+class UIView;
 
 class UIResponder {
 public:
@@ -29,6 +30,13 @@ public:
     virtual bool resignFirstResponder();
     bool isFirstResponder() const;
     static UIResponder* currentFirstResponder();
+
+    // What the keyboard shows while this is the first responder: a view in place of the keys,
+    // and a view docked above them. Text inputs offer settable ones; any responder may.
+    virtual std::shared_ptr<UIView> inputView() const { return nullptr; }
+    virtual std::shared_ptr<UIView> inputAccessoryView() const { return nullptr; }
+    // Has the keyboard take up this first responder's input views again after they changed.
+    virtual void reloadInputViews() {}
 
     using TouchSet = std::set<std::shared_ptr<UITouch>>;
     // The base passes each call up the responder chain.
