@@ -2,6 +2,7 @@
 
 #include "uikit/layout/VisualFormat.h"
 #include "uikit/view/LayoutEngine.h"
+#include "uikit/view/NSLayoutAnchor.h"
 #include "uikit/view/UIView.h"
 
 #include <algorithm>
@@ -161,6 +162,7 @@ namespace {
 
 using cw::layout::Relation;
 namespace vfl = cw::layout::vfl;
+static_assert(vfl::standardSiblingSpacing == NSLayoutSystemSpacing);
 
 NSLayoutRelation toRelation(Relation r) {
     switch (r) {
