@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <cairo.h>
 #include <cmath>
-#include <cstdint>
-#include <cstring>
 
 namespace cw::detail {
 void boxBlur(cairo_surface_t* surface, double sigma, bool extendEdges);
@@ -54,35 +52,40 @@ void blurBeneath(cairo_t* cr, const CGRect& rect, double radius) {
     const int px0 = std::max(0, x0 - pad), py0 = std::max(0, y0 - pad);
     const int px1 = std::min(width, x1 + pad), py1 = std::min(height, y1 + pad);
 
+    // The blur is worked out on a copy a few times smaller (it is smooth anyway), then stretched
+    // back over the rectangle: a header blurred each frame costs little.
+    const double factor = std::max(1.0, std::floor(sigma / 4));
+    const int sw = static_cast<int>(std::ceil((px1 - px0) / factor));
+    const int sh = static_cast<int>(std::ceil((py1 - py0) / factor));
     cairo_surface_flush(target);
-    cairo_surface_t* patch = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, px1 - px0, py1 - py0);
-    cairo_surface_flush(patch);
-    const unsigned char* from = cairo_image_surface_get_data(target);
-    unsigned char* to = cairo_image_surface_get_data(patch);
-    const int fromStride = cairo_image_surface_get_stride(target), toStride = cairo_image_surface_get_stride(patch);
-    if (!from || !to) {
-        cairo_surface_destroy(patch);
-        return;
-    }
-    for (int y = py0; y < py1; ++y) {
-        auto* row = reinterpret_cast<std::uint32_t*>(to + (y - py0) * toStride);
-        std::memcpy(row, from + y * fromStride + px0 * 4, static_cast<std::size_t>(px1 - px0) * 4);
-        if (format == CAIRO_FORMAT_RGB24)
-            for (int x = 0; x < px1 - px0; ++x)
-                row[x] |= 0xFF000000u; // its unused byte: opaque
-    }
-    cairo_surface_mark_dirty(patch);
-    cw::detail::boxBlur(patch, sigma, true);
+    cairo_surface_t* pixels = cairo_image_surface_create_for_data(cairo_image_surface_get_data(target), format,
+                                                                  width, height,
+                                                                  cairo_image_surface_get_stride(target));
+    cairo_surface_t* small = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, sw, sh);
+    cairo_t* copy = cairo_create(small);
+    cairo_scale(copy, 1 / factor, 1 / factor);
+    cairo_set_source_surface(copy, pixels, -px0, -py0);
+    cairo_pattern_set_filter(cairo_get_source(copy), CAIRO_FILTER_GOOD);
+    cairo_pattern_set_extend(cairo_get_source(copy), CAIRO_EXTEND_PAD);
+    cairo_set_operator(copy, CAIRO_OPERATOR_SOURCE);
+    cairo_paint(copy);
+    cairo_destroy(copy);
+    cairo_surface_destroy(pixels);
+    cw::detail::boxBlur(small, sigma / factor, true);
 
     cairo_save(cr);
     cairo_rectangle(cr, rect.origin.x, rect.origin.y, rect.size.width, rect.size.height);
     cairo_clip(cr);
     cairo_identity_matrix(cr);
-    cairo_set_source_surface(cr, patch, px0 - offsetX, py0 - offsetY);
+    cairo_translate(cr, px0 - offsetX, py0 - offsetY);
+    cairo_scale(cr, factor, factor);
+    cairo_set_source_surface(cr, small, 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_BILINEAR);
+    cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     cairo_paint(cr);
     cairo_restore(cr);
-    cairo_surface_destroy(patch);
+    cairo_surface_destroy(small);
 }
 
 } // namespace
