@@ -83,14 +83,10 @@ UIView* owningView(cw::LayoutItem* item) {
 
 void NSLayoutConstraint::setActive(bool active) {
     if (active == isActive()) return;
-    // A constraint made and activated at once, inside the expression that makes it, is not yet
-    // held by a shared pointer: hand on a pointer that owns nothing.
-    std::shared_ptr<NSLayoutConstraint> self = weak_from_this().lock();
-    if (!self) self = std::shared_ptr<NSLayoutConstraint>(std::shared_ptr<NSLayoutConstraint>(), this);
     if (active) {
-        activate({self});
+        activate({shared_from_this()});
     } else {
-        deactivate({self});
+        deactivate({shared_from_this()});
     }
 }
 
