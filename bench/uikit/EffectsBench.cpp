@@ -18,7 +18,8 @@ std::shared_ptr<UIView> screenWithBlurredHeader() {
         row->setBackgroundColor(UIColor(0.1 * (i % 10), 0.5, 1 - 0.08 * i, 1));
         screen->addSubview(row);
     }
-    auto header = std::make_shared<UIVisualEffectView>(getenv("NOFX") ? nullptr : UIBlurEffect::effect(UIBlurEffectStyle::extraLight));
+    auto header = std::make_shared<UIVisualEffectView>(
+        getenv("NOFX") ? nullptr : UIBlurEffect::effect(UIBlurEffectStyle::extraLight));
     header->setFrame(CGRect(0, 0, 375, 120));
     auto name = std::make_shared<UILabel>(CGRect(16, 60, 343, 30));
     name->setText("Baby Emma");
@@ -34,7 +35,8 @@ void BM_DrawScreenWithBlurredHeader(benchmark::State& state) {
     format.scale = 2;
     UIGraphicsImageRenderer renderer(screen->bounds().size, format);
     for (auto _ : state) {
-        auto image = renderer.image([&](UIGraphicsImageRendererContext& ctx) { screen->layer()->render(ctx.cgContext()); });
+        auto image = renderer.image(
+            [&](UIGraphicsImageRendererContext& ctx) { screen->layer()->render(ctx.cgContext()); });
         benchmark::DoNotOptimize(image);
     }
 }
@@ -52,7 +54,8 @@ void BM_DrawShrinkingTitle(benchmark::State& state) {
     int n = 0;
     for (auto _ : state) {
         label->setText("Daily update of day " + std::to_string(++n % 100));
-        auto image = renderer.image([&](UIGraphicsImageRendererContext& ctx) { label->layer()->render(ctx.cgContext()); });
+        auto image = renderer.image(
+            [&](UIGraphicsImageRendererContext& ctx) { label->layer()->render(ctx.cgContext()); });
         benchmark::DoNotOptimize(image);
     }
 }

@@ -35,7 +35,8 @@ void CALayer::add(const CAAnimation& animation, const std::string& key) {
     if (const auto* transition = dynamic_cast<const CATransition*>(kept.get())) {
         record.transitionType = caName(transition->type);
         if (transition->subtype) record.transitionSubtype = caName(*transition->subtype);
-        if (transition->type == CATransitionType::fade) record.options |= UIViewAnimationOptionTransitionCrossDissolve;
+        if (transition->type == CATransitionType::fade)
+            record.options |= UIViewAnimationOptionTransitionCrossDissolve;
     }
 
     // Once its time has passed it leaves the layer, unless it was replaced or removed before.

@@ -19,7 +19,8 @@ namespace cw {
 struct AnimationRecord {
     enum class Kind { animation, spring, transition, layerTransition };
     Kind kind = Kind::animation;
-    // A layer transition's type, subtype, timing function and key ("fade", "fromRight", "linear", "fadeText").
+    // A layer transition's type, subtype, timing function and key ("fade", "fromRight", "linear",
+    // "fadeText").
     std::string transitionType, transitionSubtype, timingFunction, layerKey;
     double duration = 0;
     double delay = 0;

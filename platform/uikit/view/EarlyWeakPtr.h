@@ -65,14 +65,13 @@ public:
         }
     }
     template <class U>
-        requires std::is_convertible_v<U*, T*>
-    EarlyWeakPtr(const std::shared_ptr<U>& object) : raw_(object.get()), owner_(object), bound_(true) {
+    requires std::is_convertible_v<U*, T*> EarlyWeakPtr(const std::shared_ptr<U>& object)
+        : raw_(object.get()), owner_(object), bound_(true) {
         if (!object) *this = EarlyWeakPtr();
     }
     // The same object seen as a base class.
     template <class U>
-        requires std::is_convertible_v<U*, T*>
-    EarlyWeakPtr(const EarlyWeakPtr<U>& other)
+    requires std::is_convertible_v<U*, T*> EarlyWeakPtr(const EarlyWeakPtr<U>& other)
         : raw_(other.raw_), owner_(other.owner_), alive_(other.alive_), bound_(other.bound_) {}
 
     // The object while it lives, also while it is being made; none once it has gone.

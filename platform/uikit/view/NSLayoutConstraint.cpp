@@ -36,7 +36,8 @@ NSLayoutConstraint::NSLayoutConstraint(Passkey, const NSLayoutItem& item, NSLayo
                                        NSLayoutAttribute toAttribute, CGFloat multiplier, CGFloat constant)
     : first_(item), second_(toItem ? toItem : NSLayoutItem()), firstAttribute_(attribute),
       secondAttribute_(toItem ? toAttribute : NSLayoutAttribute::notAnAttribute), relation_(relation),
-      multiplier_(std::isfinite(multiplier) ? multiplier : 1), constant_(std::isfinite(constant) ? constant : 0) {}
+      multiplier_(std::isfinite(multiplier) ? multiplier : 1),
+      constant_(std::isfinite(constant) ? constant : 0) {}
 
 NSLayoutConstraint::~NSLayoutConstraint() {
     if (engine_.engine) engine_.engine->forget(this);

@@ -302,8 +302,8 @@ CGFloat UILabel::scaleToFit(CGFloat width) const {
     // at the scale found, and narrow it down until it fits.
     CGFloat scale = std::max(floor, width / natural);
     for (int i = 0; i < 6 && scale > floor; ++i) {
-        const cw::detail::LabelText t(styledContent(scale), font_.withSize(font_.pointSize() * scale), textColor_,
-                                      alignment_, lineBreakMode_, 0, 1, attributed_.has_value());
+        const cw::detail::LabelText t(styledContent(scale), font_.withSize(font_.pointSize() * scale),
+                                      textColor_, alignment_, lineBreakMode_, 0, 1, attributed_.has_value());
         if (t.size().width <= width) break;
         scale = std::max(floor, scale * width / t.size().width - 0.001);
     }
@@ -314,9 +314,9 @@ const cw::detail::LabelText& UILabel::drawingLayout(CGFloat width) const {
     const CGFloat scale = scaleToFit(width);
     if (scale >= 1) return layoutFor(width, numberOfLines_);
     if (!shrunk_ || shrunkWidth_ != width) {
-        shrunk_ = std::make_unique<cw::detail::LabelText>(styledContent(scale), font_.withSize(font_.pointSize() * scale),
-                                                          textColor_, alignment_, lineBreakMode_, width,
-                                                          numberOfLines_, attributed_.has_value());
+        shrunk_ = std::make_unique<cw::detail::LabelText>(
+            styledContent(scale), font_.withSize(font_.pointSize() * scale), textColor_, alignment_,
+            lineBreakMode_, width, numberOfLines_, attributed_.has_value());
         shrunkWidth_ = width;
         shrunkScale_ = scale;
     }

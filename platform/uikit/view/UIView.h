@@ -339,7 +339,9 @@ public:
     std::shared_ptr<UILayoutGuide> safeAreaLayoutGuide();
 
     // Anchors: those of every layout item (leading ... height), and the baselines.
-    NSLayoutYAxisAnchor firstBaselineAnchor() { return {NSLayoutItem(this), NSLayoutAttribute::firstBaseline}; }
+    NSLayoutYAxisAnchor firstBaselineAnchor() {
+        return {NSLayoutItem(this), NSLayoutAttribute::firstBaseline};
+    }
     NSLayoutYAxisAnchor lastBaselineAnchor() { return {NSLayoutItem(this), NSLayoutAttribute::lastBaseline}; }
 
     UIView* layoutOwningView() override { return this; }

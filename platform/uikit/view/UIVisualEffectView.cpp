@@ -39,10 +39,13 @@ void blurBeneath(cairo_t* cr, const CGRect& rect, double radius) {
     double offsetX = 0, offsetY = 0;
     cairo_surface_get_device_offset(target, &offsetX, &offsetY);
     const int width = cairo_image_surface_get_width(target), height = cairo_image_surface_get_height(target);
-    const int x0 = std::clamp(static_cast<int>(std::floor(*std::min_element(xs, xs + 4) + offsetX)), 0, width);
-    const int y0 = std::clamp(static_cast<int>(std::floor(*std::min_element(ys, ys + 4) + offsetY)), 0, height);
+    const int x0 =
+        std::clamp(static_cast<int>(std::floor(*std::min_element(xs, xs + 4) + offsetX)), 0, width);
+    const int y0 =
+        std::clamp(static_cast<int>(std::floor(*std::min_element(ys, ys + 4) + offsetY)), 0, height);
     const int x1 = std::clamp(static_cast<int>(std::ceil(*std::max_element(xs, xs + 4) + offsetX)), 0, width);
-    const int y1 = std::clamp(static_cast<int>(std::ceil(*std::max_element(ys, ys + 4) + offsetY)), 0, height);
+    const int y1 =
+        std::clamp(static_cast<int>(std::ceil(*std::max_element(ys, ys + 4) + offsetY)), 0, height);
     if (x1 <= x0 || y1 <= y0) return;
     // What lies just outside the rectangle blurs into its edges too.
     double dx = radius, dy = 0;
@@ -58,9 +61,8 @@ void blurBeneath(cairo_t* cr, const CGRect& rect, double radius) {
     const int sw = static_cast<int>(std::ceil((px1 - px0) / factor));
     const int sh = static_cast<int>(std::ceil((py1 - py0) / factor));
     cairo_surface_flush(target);
-    cairo_surface_t* pixels = cairo_image_surface_create_for_data(cairo_image_surface_get_data(target), format,
-                                                                  width, height,
-                                                                  cairo_image_surface_get_stride(target));
+    cairo_surface_t* pixels = cairo_image_surface_create_for_data(
+        cairo_image_surface_get_data(target), format, width, height, cairo_image_surface_get_stride(target));
     cairo_surface_t* small = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, sw, sh);
     cairo_t* copy = cairo_create(small);
     cairo_scale(copy, 1 / factor, 1 / factor);

@@ -36,8 +36,9 @@ public:
                                         {{"bottom", 10}}));
         addConstraints(layout_test::vfl("|-12-[body]-12-|", {{"body", body}}));
         // One made with the plain initializer, naming the view itself.
-        addConstraint(NSLayoutConstraint::make(this, NSLayoutAttribute::height, NSLayoutRelation::greaterThanOrEqual,
-                                               nullptr, NSLayoutAttribute::notAnAttribute, 1, 50));
+        addConstraint(NSLayoutConstraint::make(this, NSLayoutAttribute::height,
+                                               NSLayoutRelation::greaterThanOrEqual, nullptr,
+                                               NSLayoutAttribute::notAnAttribute, 1, 50));
     }
     std::shared_ptr<UIView> title, body;
 };
