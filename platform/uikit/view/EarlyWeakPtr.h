@@ -64,10 +64,16 @@ public:
             alive_ = earlyLifetime(*object);
         }
     }
+    // From a shared pointer; one that owns nothing (handed out while the object is being made) is
+    // taken as the plain pointer it holds.
     template <class U>
     requires std::is_convertible_v<U*, T*> EarlyWeakPtr(const std::shared_ptr<U>& object)
         : raw_(object.get()), owner_(object), bound_(true) {
-        if (!object) *this = EarlyWeakPtr();
+        if (!object) {
+            *this = EarlyWeakPtr();
+        } else if (object.use_count() == 0) {
+            *this = EarlyWeakPtr(static_cast<T*>(object.get()));
+        }
     }
     // The same object seen as a base class.
     template <class U>
