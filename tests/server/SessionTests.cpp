@@ -60,7 +60,8 @@ TEST_F(SessionTest, SignedOutRequestsNeverAnswer401) {
     EXPECT_EQ(post("signin/", {{"email", "nobody@cradleway.test"}, {"password", "x"}}).status, 403);
     EXPECT_EQ(post("member/check/", {{"email", "new@cradleway.test"}}, stale).status, 200);
     EXPECT_EQ(post("member/password/reset/", {{"email", "new@cradleway.test"}}, stale).status, 200);
-    EXPECT_EQ(post("baby/verify_mrn", {{"mrn", "CW100001"}}, stale).status, 200);
+    EXPECT_EQ(post("baby/verify_mrn", {{"mrn", "CW200001"}}, stale).status, 200);
+    EXPECT_EQ(post("baby/verify_mrn", {{"mrn", "CW100001"}}, stale).status, 409);
     EXPECT_EQ(post("invite/check", {{"email", "x@y.z"}, {"invitation_code", "1"}}, stale).status, 404);
     EXPECT_EQ(post("validate/email", {{"email", "fresh@cradleway.test"}}, stale).status, 200);
     EXPECT_EQ(post("verify/email", {{"email", "fresh@cradleway.test"}, {"code", 1}}, stale).status, 400);
