@@ -134,7 +134,8 @@ json signIn(RequestContext& ctx) {
     std::string email = boundedText(ctx, "email", 254);
     std::string password = boundedText(ctx, "password", 1024);
     const std::string refusal = "The e-mail address or password is not correct.";
-    const std::vector<ThrottleKey> keys = {{&throttle::kSignIn, email}, {&throttle::kSignInClient, ctx.client()}};
+    const std::vector<ThrottleKey> keys = {{&throttle::kSignIn, email},
+                                           {&throttle::kSignInClient, ctx.client()}};
     countAttempt(ctx.db, ctx.now(), keys);
     int64_t memberId = 0;
     bool temporary = false;
@@ -292,7 +293,8 @@ json verifyEmailCode(RequestContext& ctx) {
     std::optional<std::string> refusal;
     int status = 0;
     {
-        auto st = ctx.db.prepare("SELECT code, attempts, expires_at FROM email_verifications WHERE email = ?");
+        auto st =
+            ctx.db.prepare("SELECT code, attempts, expires_at FROM email_verifications WHERE email = ?");
         st.with(email);
         if (!st.step() || st.integer(2) < ctx.now()) {
             status = 404;
@@ -434,13 +436,15 @@ json updatePassword(RequestContext& ctx) {
     requirePassword(next);
     std::string email = memberJson(ctx.db, me)["email"];
     // The current password is guessed no faster here than at the sign-in.
-    const std::vector<ThrottleKey> keys = {{&throttle::kSignIn, email}, {&throttle::kSignInClient, ctx.client()}};
+    const std::vector<ThrottleKey> keys = {{&throttle::kSignIn, email},
+                                           {&throttle::kSignInClient, ctx.client()}};
     countAttempt(ctx.db, ctx.now(), keys);
     {
         auto st = ctx.db.prepare("SELECT password_hash FROM members WHERE id = ?");
         st.with(me);
         st.step();
-        if (!verifyPassword(st.text(0), current)) throw HttpError(400, "The current password is not correct.");
+        if (!verifyPassword(st.text(0), current))
+            throw HttpError(400, "The current password is not correct.");
     }
     std::string hash = hashPassword(next, ctx.state.options.cheapPasswordHashing);
     Transaction tx(ctx.db);

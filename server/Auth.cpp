@@ -41,12 +41,14 @@ bool verifyPassword(const std::string& hash, const std::string& password) {
     return crypto_pwhash_str_verify(hash.c_str(), password.data(), password.size()) == 0;
 }
 
-TokenPair issueTokens(Connection& db, const ServerState& state, int64_t memberId, const std::string& session) {
+TokenPair issueTokens(Connection& db, const ServerState& state, int64_t memberId,
+                      const std::string& session) {
     int64_t now = state.now();
     TokenPair pair{randomHex(32), randomHex(32)};
     const std::string sessionId = session.empty() ? randomHex(16) : session;
     storeToken(db, pair.accessToken, memberId, "access", now + state.options.accessTokenSeconds, sessionId);
-    storeToken(db, pair.refreshToken, memberId, "refresh", now + state.options.refreshTokenSeconds, sessionId);
+    storeToken(db, pair.refreshToken, memberId, "refresh", now + state.options.refreshTokenSeconds,
+               sessionId);
     // Spent and expired tokens are of no further use; dropping them keeps the table small.
     db.prepare("DELETE FROM tokens WHERE member_id = ? AND (revoked = 1 OR expires_at < ?)")
         .with(memberId, now)
@@ -85,8 +87,9 @@ std::optional<TokenPair> rotateTokens(Connection& db, const ServerState& state,
     int64_t memberId = 0;
     std::string session;
     {
-        auto st = db.prepare("SELECT member_id, session FROM tokens WHERE token_hash = ? AND kind = 'refresh' "
-                             "AND revoked = 0 AND expires_at > ?");
+        auto st =
+            db.prepare("SELECT member_id, session FROM tokens WHERE token_hash = ? AND kind = 'refresh' "
+                       "AND revoked = 0 AND expires_at > ?");
         st.with(tokenHash(refreshToken), state.now());
         if (!st.step()) return std::nullopt;
         memberId = st.integer(0);

@@ -95,7 +95,8 @@ json verifyMrn(RequestContext& ctx) {
         if (!id.step()) throw HttpError(404, "No baby was found with this medical record number.");
         babyId = id.integer(0);
     }
-    bool hasFamily = ctx.db.queryInteger("SELECT COUNT(*) FROM member_babies WHERE baby_id = ?", babyId).value_or(0) > 0;
+    bool hasFamily =
+        ctx.db.queryInteger("SELECT COUNT(*) FROM member_babies WHERE baby_id = ?", babyId).value_or(0) > 0;
     if (hasFamily) {
         bool own = false;
         if (ctx.memberId) {
@@ -262,7 +263,8 @@ json addJourneyItem(RequestContext& ctx) {
         .run();
     int64_t itemId = ctx.db.lastInsertId();
     ctx.commit(tx);
-    return {{"status", "The milestone is added."}, {"nicu_journey_add", journeyItem(ctx.db, itemId, ctx.baseUrl())}};
+    return {{"status", "The milestone is added."},
+            {"nicu_journey_add", journeyItem(ctx.db, itemId, ctx.baseUrl())}};
 }
 
 int64_t editableItem(RequestContext& ctx, int64_t babyId) {

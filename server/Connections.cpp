@@ -346,9 +346,7 @@ void ConnectionServer::stop() {
     stopping_ = true;
     wake();
     watcher_.join();
-    {
-        std::lock_guard lock(mutex_);
-    }
+    { std::lock_guard lock(mutex_); }
     ready_.notify_all();
     for (auto& worker : workers_)
         worker.join();
@@ -409,7 +407,8 @@ void ConnectionServer::acceptAll() {
     for (;;) {
         sockaddr_storage remote{};
         socklen_t length = sizeof remote;
-        int fd = ::accept4(listenFd_, reinterpret_cast<sockaddr*>(&remote), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        int fd =
+            ::accept4(listenFd_, reinterpret_cast<sockaddr*>(&remote), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) {
             if (errno == EINTR || errno == ECONNABORTED) continue;
             return; // EAGAIN, or out of descriptors until some close
@@ -471,7 +470,8 @@ void ConnectionServer::arrive(std::unique_ptr<Connection> connection) {
         connection->headStarted = connection->unread() > 0;
         bool fresh = connection->served == 0;
         connection->deadline =
-            now + std::chrono::seconds(connection->headStarted || fresh ? limits_.headerSeconds : limits_.idleSeconds);
+            now + std::chrono::seconds(connection->headStarted || fresh ? limits_.headerSeconds
+                                                                        : limits_.idleSeconds);
     }
     epoll_event event{};
     event.events = EPOLLIN | EPOLLRDHUP;
@@ -494,8 +494,10 @@ void ConnectionServer::readFrom(Connection& connection) {
     };
     char chunk[kReadChunk];
     for (;;) {
-        size_t room = connection.draining ? sizeof chunk
-                                          : std::min(sizeof chunk, limits_.maxHeadBytes + 1 - std::min(limits_.maxHeadBytes, connection.unread()));
+        size_t room = connection.draining
+                          ? sizeof chunk
+                          : std::min(sizeof chunk, limits_.maxHeadBytes + 1 -
+                                                       std::min(limits_.maxHeadBytes, connection.unread()));
         ssize_t n = ::recv(fd, chunk, room, 0);
         if (n > 0) {
             if (!connection.draining) connection.buffer.append(chunk, static_cast<size_t>(n));
@@ -521,7 +523,8 @@ void ConnectionServer::readFrom(Connection& connection) {
         return;
     }
     if (connection.unread() > limits_.maxHeadBytes) {
-        std::string reply = errorReply(431, "Request Header Fields Too Large", "The request head is too large.");
+        std::string reply =
+            errorReply(431, "Request Header Fields Too Large", "The request head is too large.");
         ssize_t ignored = ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
         (void)ignored;
         closeAfterDraining(drop(), true);

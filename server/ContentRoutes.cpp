@@ -54,7 +54,8 @@ json feed(RequestContext& ctx) {
     {
         auto access = ctx.db.prepare(
             "SELECT b.id IS NOT NULL, EXISTS (SELECT 1 FROM member_babies mb WHERE mb.member_id = ?1 "
-            "AND mb.baby_id = j.value) FROM json_each(?2) j LEFT JOIN babies b ON b.id = j.value ORDER BY j.key");
+            "AND mb.baby_id = j.value) FROM json_each(?2) j LEFT JOIN babies b ON b.id = j.value ORDER BY "
+            "j.key");
         access.bind(1, me).bind(2, babies);
         while (access.step()) {
             if (!access.integer(0)) throw HttpError(404, "No baby with this id was found.");

@@ -41,7 +41,8 @@ uint32_t seedOf(const std::string& name) {
 std::string demoUpload(ServerState& state, const std::string& stem, PictureStyle style, int w = 240,
                        int h = 240) {
     std::string name = stem + "-" + randomHex(16) + ".png";
-    writeFileOnce(state.uploadDirectory / name, [&] { return drawPicture(w, h, seedOf(stem + ".png"), style); });
+    writeFileOnce(state.uploadDirectory / name,
+                  [&] { return drawPicture(w, h, seedOf(stem + ".png"), style); });
     return uploadPath(name);
 }
 
@@ -374,7 +375,8 @@ void seedDemo(Connection& db, ServerState& state) {
         for (const auto& m : milestones) {
             std::optional<std::string> picture;
             if (m.photo)
-                picture = demoUpload(state, "demo-" + slug(first) + "-" + m.type, PictureStyle::Scene, 320, 240);
+                picture =
+                    demoUpload(state, "demo-" + slug(first) + "-" + m.type, PictureStyle::Scene, 320, 240);
             db.prepare(
                   "INSERT INTO journey_items (baby_id, type, label, overlay_text, date, file_name, editable, "
                   "created_by) VALUES (?, ?, ?, ?, ?, ?, ?, ?)")

@@ -120,8 +120,9 @@ bool babyLookedUp(Connection& db, const std::string& client, int64_t babyId, int
 }
 
 bool invitedByBabysFamily(Connection& db, const std::string& client, int64_t babyId, int64_t now) {
-    auto st = db.prepare("SELECT 1 FROM proofs p JOIN member_babies mb ON mb.member_id = p.object "
-                         "WHERE p.kind = 'invitation' AND p.subject = ? AND mb.baby_id = ? AND p.proven_at >= ?");
+    auto st =
+        db.prepare("SELECT 1 FROM proofs p JOIN member_babies mb ON mb.member_id = p.object "
+                   "WHERE p.kind = 'invitation' AND p.subject = ? AND mb.baby_id = ? AND p.proven_at >= ?");
     st.with(client, babyId, now - kProofSeconds);
     return st.step();
 }

@@ -29,7 +29,7 @@ extern const ThrottlePolicy kInvitation;       // per e-mail address sent with t
 extern const ThrottlePolicy kInvitationClient; // per client address
 extern const ThrottlePolicy kEmailCode;        // per address being verified; a new code keeps the count
 extern const ThrottlePolicy kEmailCodeClient;  // per client address
-extern const ThrottlePolicy kRecordLookup;     // record-number look-ups that found nothing to show, per client
+extern const ThrottlePolicy kRecordLookup; // record-number look-ups that found nothing to show, per client
 } // namespace throttle
 
 struct ThrottleKey {

@@ -71,8 +71,9 @@ void servePage(ServerState& state, const httplib::Request& req, httplib::Respons
         st.with(id);
         if (!st.step()) {
             res.status = 404;
-            res.set_content(page("Not found", "<h1>Not found</h1><p>This article is no longer available.</p>"),
-                            "text/html; charset=utf-8");
+            res.set_content(
+                page("Not found", "<h1>Not found</h1><p>This article is no longer available.</p>"),
+                "text/html; charset=utf-8");
             return;
         }
         title = st.text(0);
@@ -86,8 +87,7 @@ void servePage(ServerState& state, const httplib::Request& req, httplib::Respons
         auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), member);
         auto signedIn = memberForAccessToken(*lease, state, req.get_header_value("X-Access-Token"));
         if (error == std::errc() && end == text.data() + text.size() && signedIn && *signedIn == member)
-            lease
-                ->prepare("INSERT OR IGNORE INTO content_reads (member_id, content_id) VALUES (?, ?)")
+            lease->prepare("INSERT OR IGNORE INTO content_reads (member_id, content_id) VALUES (?, ?)")
                 .with(member, id)
                 .run();
     }

@@ -133,16 +133,16 @@ json briefUser(int64_t id, const std::string& fullName, const std::optional<std:
 // oldest first, by the id they belong to.
 std::map<int64_t, json> latestComments(Connection& db, const char* column, const std::string& ids) {
     std::map<int64_t, json> out;
-    auto st = db.prepare(std::string("SELECT target, id, comment_text, created_at, full_name, file_name, member_id "
-                                      "FROM (SELECT c.") +
-                         column +
-                         " AS target, c.id, c.comment_text, c.created_at, m.full_name, m.file_name, m.id AS member_id, "
-                         "ROW_NUMBER() OVER (PARTITION BY c." +
-                         column +
-                         " ORDER BY c.created_at DESC, c.id DESC) AS rank "
-                         "FROM comments c JOIN members m ON m.id = c.member_id WHERE c." +
-                         column +
-                         " IN (SELECT value FROM json_each(?))) WHERE rank <= 3 ORDER BY target, created_at, id");
+    auto st = db.prepare(
+        std::string("SELECT target, id, comment_text, created_at, full_name, file_name, member_id "
+                    "FROM (SELECT c.") +
+        column +
+        " AS target, c.id, c.comment_text, c.created_at, m.full_name, m.file_name, m.id AS member_id, "
+        "ROW_NUMBER() OVER (PARTITION BY c." +
+        column +
+        " ORDER BY c.created_at DESC, c.id DESC) AS rank "
+        "FROM comments c JOIN members m ON m.id = c.member_id WHERE c." +
+        column + " IN (SELECT value FROM json_each(?))) WHERE rank <= 3 ORDER BY target, created_at, id");
     st.with(ids);
     while (st.step()) {
         json& list = out[st.integer(0)];
@@ -166,15 +166,16 @@ std::vector<json> contentCards(Connection& db, int64_t memberId, const std::vect
     std::vector<json> cards;
     if (contentIds.empty()) return cards;
     const std::string ids = idList(contentIds);
-    auto st = db.prepare(
-        "SELECT e.id, e.card_title, e.card_description, e.card_media, e.card_media_type, e.description_title, "
-        "e.description, e.description_media_type, e.description_media, e.source, e.published_at, "
-        "EXISTS (SELECT 1 FROM content_reads r WHERE r.member_id = ?1 AND r.content_id = e.id), "
-        "(SELECT n.id FROM notifications n WHERE n.member_id = ?1 AND n.feed_id = e.id "
-        " ORDER BY n.created_at DESC LIMIT 1), "
-        "EXISTS (SELECT 1 FROM bookmarks b WHERE b.member_id = ?1 AND b.feed_id = e.id), "
-        "(SELECT COUNT(*) FROM comments c WHERE c.feed_id = e.id) "
-        "FROM json_each(?2) j JOIN education_content e ON e.id = j.value ORDER BY j.key");
+    auto st =
+        db.prepare("SELECT e.id, e.card_title, e.card_description, e.card_media, e.card_media_type, "
+                   "e.description_title, "
+                   "e.description, e.description_media_type, e.description_media, e.source, e.published_at, "
+                   "EXISTS (SELECT 1 FROM content_reads r WHERE r.member_id = ?1 AND r.content_id = e.id), "
+                   "(SELECT n.id FROM notifications n WHERE n.member_id = ?1 AND n.feed_id = e.id "
+                   " ORDER BY n.created_at DESC LIMIT 1), "
+                   "EXISTS (SELECT 1 FROM bookmarks b WHERE b.member_id = ?1 AND b.feed_id = e.id), "
+                   "(SELECT COUNT(*) FROM comments c WHERE c.feed_id = e.id) "
+                   "FROM json_each(?2) j JOIN education_content e ON e.id = j.value ORDER BY j.key");
     st.bind(1, memberId).bind(2, ids);
     auto comments = latestComments(db, "feed_id", ids);
     while (st.step()) {
@@ -202,8 +203,8 @@ std::vector<json> contentCards(Connection& db, int64_t memberId, const std::vect
     return cards;
 }
 
-std::vector<json> postCards(Connection& db, int64_t memberId, const std::vector<int64_t>& postIds, json& users,
-                            const std::string& baseUrl) {
+std::vector<json> postCards(Connection& db, int64_t memberId, const std::vector<int64_t>& postIds,
+                            json& users, const std::string& baseUrl) {
     std::vector<json> cards;
     if (postIds.empty()) return cards;
     const std::string ids = idList(postIds);
@@ -216,8 +217,9 @@ std::vector<json> postCards(Connection& db, int64_t memberId, const std::vector<
     st.bind(1, memberId).bind(2, ids);
     std::map<int64_t, json> medias;
     {
-        auto media = db.prepare("SELECT post_id, file_name, file_type FROM post_media "
-                                "WHERE post_id IN (SELECT value FROM json_each(?)) ORDER BY post_id, position");
+        auto media =
+            db.prepare("SELECT post_id, file_name, file_type FROM post_media "
+                       "WHERE post_id IN (SELECT value FROM json_each(?)) ORDER BY post_id, position");
         media.with(ids);
         while (media.step()) {
             json& list = medias[media.integer(0)];
@@ -311,7 +313,7 @@ std::string savePicture(RequestContext& ctx, const UploadedFile& file) {
 size_t removeUnreferencedUploads(Connection& db, const std::filesystem::path& uploadDirectory) {
     // Every column that may name an uploaded picture, as "images/upload/<name>" inside its text.
     static const char* const kNamingColumns[][2] = {
-        {"members", "file_name"},   {"babies", "file_name"}, {"journey_items", "file_name"},
+        {"members", "file_name"},    {"babies", "file_name"}, {"journey_items", "file_name"},
         {"post_media", "file_name"}, {"posts", "image"},      {"posts", "items"},
     };
     const std::string marker = uploadPath("");
@@ -373,17 +375,18 @@ void claimBaby(RequestContext& ctx, int64_t memberId, int64_t babyId) {
         in.with(memberId, babyId);
         if (in.step()) return;
     }
-    bool hasFamily = db.queryInteger("SELECT COUNT(*) FROM member_babies WHERE baby_id = ?", babyId).value_or(0) > 0;
+    bool hasFamily =
+        db.queryInteger("SELECT COUNT(*) FROM member_babies WHERE baby_id = ?", babyId).value_or(0) > 0;
     if (!hasFamily) {
         if (!babyLookedUp(db, ctx.client(), babyId, ctx.now()))
             throw HttpError(403, "Please look the baby up by the medical record number first.");
     } else {
         std::string email = memberJson(db, memberId)["email"];
-        auto invitation = db.prepare(
-            "SELECT i.id, i.accepted_member_id FROM invitations i "
-            "JOIN member_babies mb ON mb.member_id = i.inviter_id "
-            "WHERE mb.baby_id = ?1 AND (i.accepted_member_id = ?2 OR (i.accepted_member_id IS NULL AND i.email = ?3)) "
-            "ORDER BY i.accepted_member_id IS NULL LIMIT 1");
+        auto invitation = db.prepare("SELECT i.id, i.accepted_member_id FROM invitations i "
+                                     "JOIN member_babies mb ON mb.member_id = i.inviter_id "
+                                     "WHERE mb.baby_id = ?1 AND (i.accepted_member_id = ?2 OR "
+                                     "(i.accepted_member_id IS NULL AND i.email = ?3)) "
+                                     "ORDER BY i.accepted_member_id IS NULL LIMIT 1");
         invitation.with(babyId, memberId, email);
         if (!invitation.step()) throw HttpError(403, "This baby is already registered to another family.");
         int64_t invitationId = invitation.integer(0);
@@ -392,10 +395,14 @@ void claimBaby(RequestContext& ctx, int64_t memberId, int64_t babyId) {
         if (open) {
             if (!addressProven(db, email, ctx.now()))
                 throw HttpError(403, "This baby is already registered to another family.");
-            db.prepare("UPDATE invitations SET accepted_member_id = ? WHERE id = ?").with(memberId, invitationId).run();
+            db.prepare("UPDATE invitations SET accepted_member_id = ? WHERE id = ?")
+                .with(memberId, invitationId)
+                .run();
         }
     }
-    db.prepare("INSERT OR IGNORE INTO member_babies (member_id, baby_id) VALUES (?, ?)").with(memberId, babyId).run();
+    db.prepare("INSERT OR IGNORE INTO member_babies (member_id, baby_id) VALUES (?, ?)")
+        .with(memberId, babyId)
+        .run();
 }
 
 bool validRelationship(const std::string& text, std::string* canonical) {

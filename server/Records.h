@@ -27,8 +27,8 @@ json commentsOf(Connection& db, std::optional<int64_t> postId, std::optional<int
 // authors of the posts for the reply's "users" map. However many cards, they take the same few
 // statements, so that a feed costs the same number of statements whatever its size.
 std::vector<json> contentCards(Connection& db, int64_t memberId, const std::vector<int64_t>& contentIds);
-std::vector<json> postCards(Connection& db, int64_t memberId, const std::vector<int64_t>& postIds, json& users,
-                            const std::string& baseUrl);
+std::vector<json> postCards(Connection& db, int64_t memberId, const std::vector<int64_t>& postIds,
+                            json& users, const std::string& baseUrl);
 // One card; 404 when the id names nothing.
 json contentCard(Connection& db, int64_t memberId, int64_t contentId);
 json postCard(Connection& db, int64_t memberId, int64_t postId, json& users, const std::string& baseUrl);

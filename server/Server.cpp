@@ -278,7 +278,8 @@ void CradlewayServer::setUp() {
             read = reader(
                 [&](const httplib::MultipartFormData& part) {
                     if (in.parts.size() >= kMaxFormParts) overLimit = true;
-                    if (!take(part.name.size() + part.filename.size() + part.content_type.size())) return false;
+                    if (!take(part.name.size() + part.filename.size() + part.content_type.size()))
+                        return false;
                     httplib::MultipartFormData copy = part;
                     copy.content.clear();
                     in.parts.push_back(std::move(copy));
@@ -300,9 +301,9 @@ void CradlewayServer::setUp() {
         // A form cut off before its closing boundary, a body that ends early or arrives too slowly:
         // nothing of it is used.
         if (!read)
-            return refuse(res.status == 415 ? 415 : 400,
-                          res.status == 415 ? "The body's encoding is not supported."
-                                            : "The request body did not arrive complete.");
+            return refuse(res.status == 415 ? 415 : 400, res.status == 415
+                                                             ? "The body's encoding is not supported."
+                                                             : "The request body did not arrive complete.");
         requestBodyRead();
         dispatch(req, res, in);
     });
@@ -322,6 +323,10 @@ void CradlewayServer::stop() {
 
 std::string CradlewayServer::answerRaw(std::string bytes) {
     return http_->answer(std::move(bytes));
+}
+
+size_t CradlewayServer::openConnections() const {
+    return http_->openConnections();
 }
 
 std::string CradlewayServer::baseUrl() const {

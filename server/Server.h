@@ -108,6 +108,8 @@ public:
     // Answers the requests in `bytes` as if they had come on one connection from the loopback address,
     // and returns the bytes of the replies. No socket is involved: for the fuzzer.
     std::string answerRaw(std::string bytes);
+    // Connections open at the moment.
+    size_t openConnections() const;
 
 private:
     void setUp();

@@ -129,7 +129,8 @@ void ServerTest::checkInvitation(const std::string& email, const std::string& co
 Reply ServerTest::postFrom(const std::string& from, const std::string& path, const json& body) {
     RawConnection c(server_->port(), from);
     std::string text = body.dump();
-    c.send("POST /m/api/" + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
+    c.send("POST /m/api/" + path +
+           " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
            "Content-Type: application/json\r\nContent-Length: " +
            std::to_string(text.size()) + "\r\n\r\n" + text);
     std::string bytes = c.readToClose();
@@ -256,7 +257,8 @@ std::vector<RawReply> repliesIn(const std::string& bytes) {
         size_t end = bytes.find("\r\n\r\n", at);
         if (end == std::string::npos) break;
         std::string head = bytes.substr(at, end - at);
-        std::transform(head.begin(), head.end(), head.begin(), [](unsigned char c) { return std::tolower(c); });
+        std::transform(head.begin(), head.end(), head.begin(),
+                       [](unsigned char c) { return std::tolower(c); });
         size_t length = 0;
         if (size_t field = head.find("\r\ncontent-length:"); field != std::string::npos)
             length = std::strtoul(head.c_str() + field + 17, nullptr, 10);
