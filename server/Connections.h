@@ -47,8 +47,8 @@ struct ConnectionLimits {
 // at a time), then hands the connection back to be watched. Slow or idle clients therefore hold no
 // worker. The route handlers, error handlers and logger are the library's, set as usual.
 //
-// Requests that carry a body the handler did not read to its end close their connection after the
-// reply, so that what is left of the body is never read as another request. Handlers say so with
+// Requests that carry a body the handler did not read to its end, or a chunked body, close their
+// connection after the reply, so that what is left of the body is never read as another request. Handlers say so with
 // `closeConnectionAfterReply()` and `requestBodyRead()`, which act on the request of the calling
 // worker. A request head whose framing is ambiguous (a length that is not a number, two lengths,
 // a length with a transfer coding, a transfer coding other than "chunked") is answered 400 and closed.
