@@ -542,6 +542,13 @@ void ConnectionServer::readFrom(Connection& connection) {
 
 void ConnectionServer::sweep() {
     auto now = Clock::now();
+    if (acceptPaused_ && now >= acceptPausedUntil_) {
+        acceptPaused_ = false;
+        epoll_event listen{};
+        listen.events = EPOLLIN;
+        listen.data.fd = listenFd_;
+        ::epoll_ctl(epollFd_, EPOLL_CTL_ADD, listenFd_, &listen);
+    }
     std::vector<int> expired;
     for (auto& [fd, connection] : watched_)
         if (now >= connection->deadline) expired.push_back(fd);
@@ -612,13 +619,13 @@ void ConnectionServer::work() {
         }
         Stream stream(*connection, limits_);
         bool last = connection->served + 1 >= limits_.requestsPerConnection;
-        bool keep = serveOne(stream, last);
+        After after = serveOne(stream, last);
         ++connection->served;
-        if (!keep) {
+        if (after == After::Drain) {
             closeAfterDraining(std::move(connection), false);
             continue;
         }
-        if (connection->peerClosed || stopping_) {
+        if (after == After::Close || connection->peerClosed || stopping_) {
             closeConnection(std::move(connection));
             continue;
         }
@@ -630,7 +637,7 @@ void ConnectionServer::work() {
     }
 }
 
-bool ConnectionServer::serveOne(Stream& stream, bool lastRequest) {
+ConnectionServer::After ConnectionServer::serveOne(Stream& stream, bool lastRequest) {
     Exchange exchange;
     bool parsed = false, hasBody = false, chunked = false;
     currentExchange = &exchange;
@@ -649,8 +656,10 @@ bool ConnectionServer::serveOne(Stream& stream, bool lastRequest) {
     currentExchange = nullptr;
     // After a head the library could not read, what follows cannot be trusted to start a request; nor
     // after a chunked body, whose end the library takes leniently (a chunk followed by anything but
-    // its line end ends the body there). Clients send chunked bodies rarely, and never ours.
-    return ok && parsed && !chunked && !closed && !lastRequest && !exchange.close && (!hasBody || exchange.bodyRead);
+    // its line end ends the body there), nor after a body left unread. Clients send chunked bodies
+    // rarely, and never ours.
+    if (!ok || !parsed || chunked || exchange.close || (hasBody && !exchange.bodyRead)) return After::Drain;
+    return closed || lastRequest ? After::Close : After::Keep;
 }
 
 std::string ConnectionServer::answer(std::string bytes) {
@@ -672,7 +681,7 @@ std::string ConnectionServer::answer(std::string bytes) {
             break;
         }
         connection.escapeQuestionMarks();
-        if (!serveOne(stream, false)) break;
+        if (serveOne(stream, false) != After::Keep) break;
     }
     return output;
 }

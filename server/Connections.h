@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -48,8 +49,8 @@ struct ConnectionLimits {
 // worker. The route handlers, error handlers and logger are the library's, set as usual.
 //
 // Requests that carry a body the handler did not read to its end, or a chunked body, close their
-// connection after the reply, so that what is left of the body is never read as another request. Handlers say so with
-// `closeConnectionAfterReply()` and `requestBodyRead()`, which act on the request of the calling
+// connection after the reply, so that what is left of the body is never read as another request. Handlers say
+// so with `closeConnectionAfterReply()` and `requestBodyRead()`, which act on the request of the calling
 // worker. A request head whose framing is ambiguous (a length that is not a number, two lengths,
 // a length with a transfer coding, a transfer coding other than "chunked") is answered 400 and closed.
 class ConnectionServer : public httplib::Server {
@@ -93,8 +94,10 @@ private:
     void closeAfterDraining(std::unique_ptr<Connection> connection, bool onWatcher);
     void sweep();
     bool makeRoom();
-    // Answers one request whose head is in `stream`'s buffer; false when the connection must close.
-    bool serveOne(Stream& stream, bool lastRequest);
+    // What becomes of a connection after a request.
+    enum class After { Keep, Close, Drain };
+    // Answers one request whose head is in `stream`'s buffer.
+    After serveOne(Stream& stream, bool lastRequest);
     void wake();
     void finishRoutes();
 
@@ -106,6 +109,9 @@ private:
     std::atomic<bool> running_{false};
     std::atomic<bool> stopping_{false};
     std::atomic<size_t> open_{0};
+    // Out of descriptors: accepting waits for a moment instead of spinning on the listening socket.
+    std::chrono::steady_clock::time_point acceptPausedUntil_{};
+    bool acceptPaused_ = false;
     std::thread watcher_;
     std::vector<std::thread> workers_;
 
