@@ -9,7 +9,6 @@
 #include "server/Server.h"
 
 #include <cmath>
-#include <fstream>
 
 namespace cw::server {
 
@@ -17,16 +16,11 @@ namespace {
 
 constexpr int64_t kDay = 86400;
 
+// Pictures the server draws itself are not flushed one by one: flushing dozens of files would add a
+// second to every start of a fresh server (every test's), and a power cut during the demo's first load
+// is answered by loading it afresh.
 void writeFileOnce(const std::filesystem::path& path, const std::function<std::string()>& bytes) {
-    if (std::filesystem::exists(path)) return;
-    auto partial = path;
-    partial += ".part";
-    {
-        std::ofstream out(partial, std::ios::binary);
-        std::string data = bytes();
-        out.write(data.data(), static_cast<std::streamsize>(data.size()));
-    }
-    std::filesystem::rename(partial, path);
+    if (!std::filesystem::exists(path)) storeFile(path, bytes(), false);
 }
 
 uint32_t seedOf(const std::string& name) {

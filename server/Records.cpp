@@ -282,10 +282,16 @@ std::string savePicture(RequestContext& ctx, const UploadedFile& file) {
 
     std::string name = randomHex(16) + (*kind == PictureKind::Jpeg ? ".jpg" : ".png");
     auto target = ctx.state.uploadDirectory / name;
-    auto partial = ctx.state.uploadDirectory / (name + ".part");
-    // On disk before it is published: after a crash, a row never names a file that was not written.
-    int fd = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) throw DatabaseError("cannot store the picture " + partial.string());
+    storeFile(target, bytes);
+    ctx.storedFile(target);
+    return name;
+}
+
+void storeFile(const std::filesystem::path& target, const std::string& bytes, bool flush) {
+    auto partial = target;
+    partial += ".part";
+    int fd = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) throw DatabaseError("cannot store " + partial.string());
     size_t written = 0;
     while (written < bytes.size()) {
         ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
@@ -293,21 +299,19 @@ std::string savePicture(RequestContext& ctx, const UploadedFile& file) {
         if (n <= 0) break;
         written += static_cast<size_t>(n);
     }
-    bool stored = written == bytes.size() && ::fsync(fd) == 0;
+    bool stored = written == bytes.size() && (!flush || ::fsync(fd) == 0);
     ::close(fd);
     std::error_code error;
     if (stored) std::filesystem::rename(partial, target, error);
     if (!stored || error) {
         std::filesystem::remove(partial, error);
-        throw DatabaseError("cannot store the picture " + target.string());
+        throw DatabaseError("cannot store " + target.string());
     }
-    int directory = ::open(ctx.state.uploadDirectory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int directory = flush ? ::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
     if (directory >= 0) {
         ::fsync(directory);
         ::close(directory);
     }
-    ctx.storedFile(target);
-    return name;
 }
 
 size_t removeUnreferencedUploads(Connection& db, const std::filesystem::path& uploadDirectory) {

@@ -37,6 +37,10 @@ json postCard(Connection& db, int64_t memberId, int64_t postId, json& users, con
 // before the rename that publishes it), and named in replies by a path below the server root. The
 // file belongs to the request until a transaction naming it is committed (RequestContext::commit).
 std::string savePicture(RequestContext& ctx, const UploadedFile& file);
+// Writes the file under a temporary name and publishes it by a rename, so that no one ever sees, and
+// no crash ever leaves, a part-written file under the name; with `flush` the file and then the
+// directory are flushed to disk first, so that not even a power cut does. Throws DatabaseError.
+void storeFile(const std::filesystem::path& target, const std::string& bytes, bool flush = true);
 // Removes the files of the upload directory that no row names (a crash between storing a picture and
 // committing its row leaves such a file). Returns how many went.
 size_t removeUnreferencedUploads(Connection& db, const std::filesystem::path& uploadDirectory);
