@@ -96,6 +96,25 @@ json ageDescriptions(Connection& db, int64_t babyId, int64_t now) {
     return out;
 }
 
+namespace {
+
+json briefUser(int64_t id, const std::string& fullName, const std::optional<std::string>& file) {
+    json user = {{"id", id}, {"full_name", fullName}};
+    if (file) user["file_name"] = *file;
+    return user;
+}
+
+// A comment from a row of (id, comment_text, created_at, full_name, file_name, member id) that starts
+// at column `first`.
+json commentItem(const Statement& st, int first) {
+    return {{"id", st.integer(first)},
+            {"comment_text", st.text(first + 1)},
+            {"created_at", cardTime(st.integer(first + 2))},
+            {"user", briefUser(st.integer(first + 5), st.text(first + 3), st.optionalText(first + 4))}};
+}
+
+} // namespace
+
 json commentsOf(Connection& db, std::optional<int64_t> postId, std::optional<int64_t> feedId, int limit) {
     // The latest `limit` comments (all when negative), returned oldest first.
     auto st = db.prepare("SELECT c.id, c.comment_text, c.created_at, m.full_name, m.file_name, m.id "
@@ -104,14 +123,8 @@ json commentsOf(Connection& db, std::optional<int64_t> postId, std::optional<int
                          "ORDER BY c.created_at DESC, c.id DESC LIMIT ?3");
     st.bind(1, postId).bind(2, feedId).bind(3, int64_t{limit});
     json out = json::array();
-    while (st.step()) {
-        json user = {{"id", st.integer(5)}, {"full_name", st.text(3)}};
-        if (auto file = st.optionalText(4)) user["file_name"] = *file;
-        out.push_back({{"id", st.integer(0)},
-                       {"comment_text", st.text(1)},
-                       {"created_at", cardTime(st.integer(2))},
-                       {"user", user}});
-    }
+    while (st.step())
+        out.push_back(commentItem(st, 0));
     std::reverse(out.begin(), out.end());
     return out;
 }
@@ -121,12 +134,6 @@ namespace {
 // Ids as a JSON array text, for `json_each(?)`: one statement, whatever the number of ids.
 std::string idList(const std::vector<int64_t>& ids) {
     return json(ids).dump();
-}
-
-json briefUser(int64_t id, const std::string& fullName, const std::optional<std::string>& file) {
-    json user = {{"id", id}, {"full_name", fullName}};
-    if (file) user["file_name"] = *file;
-    return user;
 }
 
 // The latest three comments of each post (column "post_id") or education item ("feed_id") named,
@@ -147,10 +154,7 @@ std::map<int64_t, json> latestComments(Connection& db, const char* column, const
     while (st.step()) {
         json& list = out[st.integer(0)];
         if (list.is_null()) list = json::array();
-        list.push_back({{"id", st.integer(1)},
-                        {"comment_text", st.text(2)},
-                        {"created_at", cardTime(st.integer(3))},
-                        {"user", briefUser(st.integer(6), st.text(4), st.optionalText(5))}});
+        list.push_back(commentItem(st, 1));
     }
     return out;
 }
