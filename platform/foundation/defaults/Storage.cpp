@@ -31,6 +31,20 @@ std::optional<fs::path>& explicitDirectory() {
     return directory;
 }
 
+std::optional<fs::path>& explicitCachesDirectory() {
+    static std::optional<fs::path> directory;
+    return directory;
+}
+
+// $<variable>/cradleway when the variable holds an absolute path, else ~/<inHome>/cradleway, else (no
+// home at all: a bare service account) <noHome> beside the working directory.
+fs::path xdgDirectory(const char* variable, const char* inHome, const char* noHome) {
+    if (const char* xdg = std::getenv(variable); xdg && *xdg && fs::path(xdg).is_absolute())
+        return fs::path(xdg) / "cradleway";
+    if (const char* home = std::getenv("HOME"); home && *home) return fs::path(home) / inHome / "cradleway";
+    return fs::current_path() / noHome;
+}
+
 std::string errnoText(int error) {
     return std::strerror(error);
 }
@@ -71,17 +85,25 @@ fs::path dataDirectory() {
         std::lock_guard lock(directoryMutex());
         if (explicitDirectory()) return *explicitDirectory();
     }
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg && fs::path(xdg).is_absolute())
-        return fs::path(xdg) / "cradleway";
-    if (const char* home = std::getenv("HOME"); home && *home)
-        return fs::path(home) / ".local/share/cradleway";
-    // No home at all (a bare service account): keep the data beside the working directory.
-    return fs::current_path() / ".cradleway";
+    return xdgDirectory("XDG_DATA_HOME", ".local/share", ".cradleway");
 }
 
 void setDataDirectory(std::optional<fs::path> directory) {
     std::lock_guard lock(directoryMutex());
     explicitDirectory() = std::move(directory);
+}
+
+fs::path cachesDirectory() {
+    {
+        std::lock_guard lock(directoryMutex());
+        if (explicitCachesDirectory()) return *explicitCachesDirectory();
+    }
+    return xdgDirectory("XDG_CACHE_HOME", ".cache", ".cradleway-caches");
+}
+
+void setCachesDirectory(std::optional<fs::path> directory) {
+    std::lock_guard lock(directoryMutex());
+    explicitCachesDirectory() = std::move(directory);
 }
 
 bool writeFileAtomically(const fs::path& file, std::string_view bytes, std::string* error) {
