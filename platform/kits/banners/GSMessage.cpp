@@ -41,7 +41,7 @@ GSMessage::Settings settingsFrom(const std::vector<GSMessageOptionValue>& option
 
 } // namespace
 
-UIColor GSMessage::backgroundColor(GSMessageType type) {
+UIColor GSMessage::styleColor(GSMessageType type) {
     switch (type) {
     case GSMessageType::success:
         return {0x2F / 255.0, 0xA8 / 255.0, 0x63 / 255.0, 0.95};
@@ -55,7 +55,7 @@ UIColor GSMessage::backgroundColor(GSMessageType type) {
 
 GSMessage::GSMessage(std::string text, GSMessageType type, Settings settings)
     : text_(std::move(text)), type_(type), settings_(settings), label_(std::make_shared<UILabel>()) {
-    setBackgroundColor(backgroundColor(type));
+    setBackgroundColor(styleColor(type));
     setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
     label_->setText(text_);
     label_->setTextColor(UIColor::whiteColor());

@@ -81,7 +81,7 @@ public:
     static void clearHistory();
 
     // The strip's colour for a type.
-    static UIColor backgroundColor(GSMessageType type);
+    static UIColor styleColor(GSMessageType type);
 
     void layoutSubviews() override;
 
