@@ -49,7 +49,7 @@ TEST_F(BannerTest, ShowsBelowTheNavigationBarInItsStyleAndHidesAfterThreeSeconds
 
     host.advance(2.9 - GSMessage::kAnimationDuration);
     EXPECT_TRUE(GSMessage::shown(screen()));
-    host.advance(0.1);
+    host.advance(0.15);
     EXPECT_TRUE(banner->isHiding());
     host.advance(GSMessage::kAnimationDuration); // slid away
     EXPECT_FALSE(host.isShowing("Enter your credentials to login"));
@@ -79,7 +79,7 @@ TEST_F(BannerTest, OptionsGiveTheDelayAndAsManyLinesAsTheTextNeeds) {
 
     host.advance(4.9 - GSMessage::kAnimationDuration);
     EXPECT_TRUE(GSMessage::shown(screen()));
-    host.advance(0.1 + GSMessage::kAnimationDuration);
+    host.advance(0.15 + GSMessage::kAnimationDuration);
     EXPECT_FALSE(GSMessage::shown(screen()));
     EXPECT_EQ(GSMessage::history().at(0).settings.autoHideDelay, 5);
 }
