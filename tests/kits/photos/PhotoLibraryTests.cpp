@@ -1,5 +1,4 @@
 #include "foundation/dispatch/RunLoop.h"
-#include "host/HeadlessHost.h"
 #include "kits/photos/Photos.h"
 #include "tests/support/TempDirectory.h"
 #include "uikit/controllers/UIImagePickerController.h"
@@ -8,32 +7,13 @@
 
 namespace {
 
-class PickingApp : public UIApplicationDelegate,
-                   public UIImagePickerControllerDelegate,
-                   public std::enable_shared_from_this<PickingApp> {
+// Hears what the picker hands over.
+class PickDelegate : public UIImagePickerControllerDelegate {
 public:
-    bool didFinishLaunchingWithOptions(UIApplication&, const LaunchOptions&) override {
-        window_ = std::make_shared<UIWindow>();
-        root = std::make_shared<UIViewController>();
-        window_->setRootViewController(root);
-        window_->makeKeyAndVisible();
-        return true;
-    }
-    std::shared_ptr<UIWindow> window() const override { return window_; }
-    void didFinishPickingMediaWithInfo(UIImagePickerController& picker, const UIImagePickerInfo& found) override {
+    void didFinishPickingMediaWithInfo(UIImagePickerController&, const UIImagePickerInfo& found) override {
         info = found;
-        picker.dismiss(true);
     }
-    void openPicker() {
-        auto picker = std::make_shared<UIImagePickerController>();
-        picker->setDelegate(shared_from_this());
-        root->present(picker, true);
-    }
-    UIViewControllerPtr root;
     UIImagePickerInfo info;
-
-private:
-    std::shared_ptr<UIWindow> window_;
 };
 
 struct Delivery {
@@ -48,13 +28,11 @@ TEST(PhotoLibrary, APickedPictureIsFoundByItsAddressAndDeliveredSmallThenFinal) 
     std::vector<std::uint32_t> pixels(800 * 400, 0xFF208040);
     ASSERT_TRUE(UIImage::fromPixels(800, 400, 1, pixels.data())->writePNG(file));
 
-    cw::HeadlessHost host;
-    auto app = std::make_shared<PickingApp>();
-    host.launch(app);
-    app->openPicker();
-    host.settle();
-    ASSERT_TRUE(host.pickImage(file));
-    const auto reference = std::any_cast<std::string>(app->info.at(UIImagePickerControllerReferenceURL));
+    auto delegate = std::make_shared<PickDelegate>();
+    auto picker = std::make_shared<UIImagePickerController>();
+    picker->setDelegate(delegate);
+    ASSERT_TRUE(picker->pick(file));
+    const auto reference = std::any_cast<std::string>(delegate->info.at(UIImagePickerControllerReferenceURL));
     EXPECT_TRUE(reference.starts_with("assets-library://asset/asset.PNG?id=")) << reference;
     EXPECT_TRUE(reference.ends_with("&ext=PNG")) << reference;
 
