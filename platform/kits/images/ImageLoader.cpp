@@ -234,9 +234,10 @@ void ImageLoader::State::finish(const std::string& key, const std::shared_ptr<Wo
 // ---- The loader -----------------------------------------------------------------------------------
 
 namespace {
+// Never destroyed at exit: its downloads would be cancelled on a network engine already gone.
 std::unique_ptr<ImageLoader>& sharedLoader() {
-    static std::unique_ptr<ImageLoader> loader;
-    return loader;
+    static auto* loader = new std::unique_ptr<ImageLoader>();
+    return *loader;
 }
 } // namespace
 

@@ -248,6 +248,16 @@ TEST_F(UpdateImageTest, APickedPhotoIsShownSmallThenFinal) {
     serve("/images/upload/assets-library.png", kRed);
     updateImageWith(*view, "images/upload/assets-library.png");
     ASSERT_TRUE(waitFor([&] { return colorOf(*view) == kRed; }));
+
+    // A photo request followed at once by a server picture: only the server picture is shown.
+    auto reused = std::make_shared<UIImageView>();
+    const auto start = reused->imageSetCount();
+    updateImageWith(*reused, reference);
+    updateImageWith(*reused, "images/upload/assets-library.png");
+    EXPECT_EQ(colorOf(*reused), kRed); // from memory, at once
+    drain();
+    EXPECT_EQ(colorOf(*reused), kRed);
+    EXPECT_EQ(reused->imageSetCount(), start + 1);
 }
 
 TEST_F(UpdateImageTest, KingfisherClearsThenLoadsAndTheManagerRetrieves) {
