@@ -158,7 +158,9 @@ CGRect JVFloatLabeledTextField::textRect(const CGRect& bounds) const {
 }
 
 CGRect JVFloatLabeledTextField::editingRect(const CGRect& bounds) const {
-    CGRect rect = UITextField::editingRect(bounds);
+    // The plain field's editing rectangle is its text rectangle, which it asks for through the
+    // override; take the plain one here, or the text would move down twice.
+    CGRect rect = UITextField::textRect(bounds);
     if (hasText() || keepBaseline) rect = insetRect(rect);
     return rect.integral();
 }
