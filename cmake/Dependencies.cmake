@@ -9,6 +9,7 @@ find_package(benchmark REQUIRED)
 find_package(LibXml2 REQUIRED)
 find_package(JPEG REQUIRED)
 find_package(PNG REQUIRED)
+find_package(OpenSSL REQUIRED)
 
 pkg_check_modules(ICU REQUIRED IMPORTED_TARGET icu-uc icu-i18n)
 pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo)

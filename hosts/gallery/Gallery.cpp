@@ -62,6 +62,8 @@ int main(int argc, char** argv) {
             wanted.insert(arg);
         }
     }
+    // The pictures this build drew, for the pages' named images.
+    UIImage::setResourceDirectory(CW_GENERATED_RESOURCES);
     std::error_code ec;
     std::filesystem::create_directories(out, ec);
     if (ec) {

@@ -2,7 +2,7 @@
 // of days that opens a detail screen whose Share button asks a question.
 
 #include "host/UIApplicationMain.h"
-#include "tests/host/SampleApp.h"
+#include "hosts/sample-host/SampleApp.h"
 
 int main(int argc, char** argv) {
     return UIApplicationMain(argc, argv, [] { return std::make_shared<SampleAppDelegate>(); });

@@ -148,6 +148,10 @@ NSError makeURLError(std::int64_t code, const std::string& url, std::string debu
     case NSURLErrorServerCertificateUntrusted:
         text = "The certificate for this server is invalid.";
         break;
+    case NSURLErrorServerCertificateHasUnknownRoot:
+        text = "The store of certificate authorities is missing or unreadable, so no secure "
+               "connection can be checked. Install the ca-certificates package.";
+        break;
     default:
         text = "An unknown error occurred.";
         break;

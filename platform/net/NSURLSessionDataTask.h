@@ -33,9 +33,20 @@ inline constexpr std::int64_t NSURLErrorCannotDecodeContentData = -1016;
 inline constexpr std::int64_t NSURLErrorDataLengthExceedsMaximum = -1103;
 inline constexpr std::int64_t NSURLErrorSecureConnectionFailed = -1200;
 inline constexpr std::int64_t NSURLErrorServerCertificateUntrusted = -1202;
+// No certificate authority could vouch for the server: here, because the machine's store of
+// certificate authorities is missing or unreadable, so no secure connection can be checked at all.
+inline constexpr std::int64_t NSURLErrorServerCertificateHasUnknownRoot = -1203;
 
 // User-info key of the address a failed request went to (a text, without its query).
 inline constexpr std::string_view NSURLErrorFailingURLStringErrorKey = "NSErrorFailingURLStringKey";
+
+namespace cw {
+// Which file of certificate authorities secure connections are checked against: libcurl's default
+// (the system's store) unless set. Tests point it at a file that is not there; requests started
+// afterwards use it.
+void setCertificateAuthorityFile(std::optional<std::string> path);
+std::optional<std::string> certificateAuthorityFile();
+} // namespace cw
 
 // The reply's status line and headers.
 class NSHTTPURLResponse {

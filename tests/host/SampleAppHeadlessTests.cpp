@@ -1,4 +1,4 @@
-#include "SampleApp.h"
+#include "hosts/sample-host/SampleApp.h"
 
 #include "host/HeadlessHost.h"
 #include "uikit/controllers/UIAlertController.h"

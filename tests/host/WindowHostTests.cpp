@@ -1,4 +1,4 @@
-#include "SampleApp.h"
+#include "hosts/sample-host/SampleApp.h"
 
 #include "host/WindowHost.h"
 #include "uikit/controllers/UIScreen.h"

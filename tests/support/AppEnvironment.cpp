@@ -18,9 +18,15 @@ AppEnvironment::~AppEnvironment() {
     UserDefaults::resetStandard();
 }
 
+std::filesystem::path generatedResourcesDirectory() { return CW_GENERATED_RESOURCES; }
+
 void AppEnvironment::writeInfo(const nlohmann::json& info) {
     std::filesystem::create_directories(bundleDirectory());
     std::ofstream(bundleDirectory() / "Info.json", std::ios::trunc) << info.dump();
+    // The bundle's pictures are the ones this build drew.
+    std::error_code ec;
+    if (!std::filesystem::exists(bundleDirectory() / "Resources", ec))
+        std::filesystem::create_directory_symlink(generatedResourcesDirectory(), bundleDirectory() / "Resources", ec);
     Bundle::setMainBundleDirectory(bundleDirectory());
 }
 

@@ -9,9 +9,12 @@
 
 namespace cw::test {
 
+// The pictures this build drew (tools/images), which every bundle of the tests shows.
+std::filesystem::path generatedResourcesDirectory();
+
 // What the application reads from the device, kept in a temporary directory for one test: the data
 // directory (user defaults, keychain) in "data", empty at the start, and the main bundle in "bundle"
-// once writeInfo() has written its Info.json. Going away puts the process's data directory back and
+// once writeInfo() has written its Info.json, with the drawn pictures as its Resources. Going away puts the process's data directory back and
 // drops the standard user defaults, so that nothing of the test is read later.
 class AppEnvironment {
 public:

@@ -9,6 +9,7 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <mutex>
 #include <string>
 
 namespace cw::detail {
@@ -42,10 +43,11 @@ std::int64_t urlErrorCode(CURLcode code) {
         return NSURLErrorHTTPTooManyRedirects;
     case CURLE_PEER_FAILED_VERIFICATION:
         return NSURLErrorServerCertificateUntrusted;
+    case CURLE_SSL_CACERT_BADFILE:
+        return NSURLErrorServerCertificateHasUnknownRoot;
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_SSL_CERTPROBLEM:
     case CURLE_SSL_CIPHER:
-    case CURLE_SSL_CACERT_BADFILE:
     case CURLE_USE_SSL_FAILED:
         return NSURLErrorSecureConnectionFailed;
     default:
@@ -266,6 +268,10 @@ void NetworkEngine::addTransfer(const std::shared_ptr<NSURLSessionDataTask>& tas
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
     curl_easy_setopt(easy, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
+    if (auto store = certificateAuthorityFile()) {
+        curl_easy_setopt(easy, CURLOPT_CAINFO, store->c_str());
+        curl_easy_setopt(easy, CURLOPT_CAPATH, nullptr);
+    }
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
     long timeoutMs = request.timeoutInterval > 0 ? static_cast<long>(request.timeoutInterval * 1000.0) : 0L;
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, timeoutMs);
@@ -365,3 +371,25 @@ void NetworkEngine::removeTransfer(void* handle) {
 }
 
 } // namespace cw::detail
+
+namespace cw {
+
+namespace {
+std::mutex certificateStoreMutex;
+std::optional<std::string>& certificateStore() {
+    static std::optional<std::string> path;
+    return path;
+}
+} // namespace
+
+void setCertificateAuthorityFile(std::optional<std::string> path) {
+    std::lock_guard lock(certificateStoreMutex);
+    certificateStore() = std::move(path);
+}
+
+std::optional<std::string> certificateAuthorityFile() {
+    std::lock_guard lock(certificateStoreMutex);
+    return certificateStore();
+}
+
+} // namespace cw

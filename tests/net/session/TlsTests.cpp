@@ -100,5 +100,23 @@ TEST(Tls, UntrustedCertificatesAndPlainServersAreRefusedWithoutAResponse) {
     EXPECT_EQ(otherScheme.error.code, NSURLErrorUnsupportedURL);
 }
 
+TEST(Tls, AMissingCertificateStoreIsReportedAsItsOwnError) {
+    SelfSignedServer secure;
+    AFHTTPSessionManager manager;
+    setCertificateAuthorityFile("/nonexistent/ca-certificates.crt");
+    Result missing = fetch(manager, "https://127.0.0.1:" + std::to_string(secure.port()) + "/ping");
+    setCertificateAuthorityFile(std::nullopt);
+
+    ASSERT_EQ(missing.calls, 1);
+    EXPECT_EQ(missing.error.code, NSURLErrorServerCertificateHasUnknownRoot);
+    EXPECT_NE(missing.error.localizedDescription().find("ca-certificates"), std::string::npos);
+    EXPECT_EQ(missing.task->response(), nullptr);
+    EXPECT_EQ(secure.served(), 0);
+
+    // With the system's store back, the same server is refused as untrusted again.
+    Result untrusted = fetch(manager, "https://127.0.0.1:" + std::to_string(secure.port()) + "/ping");
+    EXPECT_EQ(untrusted.error.code, NSURLErrorServerCertificateUntrusted);
+}
+
 } // namespace
 } // namespace cw::nettest
