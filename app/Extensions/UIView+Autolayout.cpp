@@ -10,8 +10,10 @@ namespace {
 using A = NSLayoutAttribute;
 using Metrics = std::map<std::string, CGFloat>;
 
-UIViewPtr itemOf(UIView& view) {
-    return view.shared_from_this();
+// The view as constraints name it: this works while the view (or its superview) is still being
+// made, in its own constructor, and binds to its shared pointer once one owns it.
+NSLayoutItem itemOf(UIView& view) {
+    return NSLayoutItem(&view);
 }
 
 // A helper called where it cannot do its work: one line on the console, nothing made.
@@ -36,10 +38,10 @@ void append(NSLayoutConstraints& to, const NSLayoutConstraints& more) {
 }
 
 NSLayoutConstraintPtr pin(UIView& view, A attribute, CGFloat constant) {
-    auto superview = view.superview();
-    auto c = NSLayoutConstraint::make(itemOf(view), attribute, NSLayoutRelation::equal, superview, attribute,
-                                      1, constant);
-    superview->addConstraint(c);
+    UIView& superview = *view.superviewPointer();
+    auto c = NSLayoutConstraint::make(itemOf(view), attribute, NSLayoutRelation::equal, itemOf(superview),
+                                      attribute, 1, constant);
+    superview.addConstraint(c);
     return c;
 }
 
@@ -50,7 +52,7 @@ NSLayoutConstraintPtr pinChecked(const char* helper, UIView& view, A attribute, 
 
 NSLayoutConstraints onSuperview(UIView& view, const std::string& visualFormat, const Metrics& metrics) {
     auto made = format(visualFormat, metrics, NSLayoutViews({{"view", itemOf(view)}}));
-    view.superview()->addConstraints(made);
+    view.superviewPointer()->addConstraints(made);
     return made;
 }
 
@@ -153,12 +155,12 @@ NSLayoutConstraints lyt_verticalCenterInSuperView(UIView& view) {
 
 NSLayoutConstraints lyt_attachToSuperview(UIView& view) {
     if (!needSuperview("lyt_attachToSuperview", view)) return {};
-    return attach(view, *view.superview(), UIEdgeInsets::zero());
+    return attach(view, *view.superviewPointer(), UIEdgeInsets::zero());
 }
 
 NSLayoutConstraints lyt_attachToSuperviewWithInsets(UIView& view, const UIEdgeInsets& insets) {
     if (!needSuperview("lyt_attachToSuperviewWithInsets", view)) return {};
-    return attach(view, *view.superview(), insets);
+    return attach(view, *view.superviewPointer(), insets);
 }
 
 NSLayoutConstraints lyt_attachToView(UIView& view, const UIViewPtr& container, const UIEdgeInsets& insets) {
@@ -167,18 +169,23 @@ NSLayoutConstraints lyt_attachToView(UIView& view, const UIViewPtr& container, c
             refuse("lyt_attachToView", view, "has no superview and no view to attach to was given");
             return {};
         }
-        container->addSubview(itemOf(view));
+        auto shared = view.weak_from_this().lock();
+        if (!shared) {
+            refuse("lyt_attachToView", view, "is still being made and has no superview");
+            return {};
+        }
+        container->addSubview(shared);
         if (!view.superviewPointer()) {
             refuse("lyt_attachToView", view, "could not be added to the view given");
             return {};
         }
     }
-    return attach(view, container ? *container : *view.superview(), insets);
+    return attach(view, container ? *container : *view.superviewPointer(), insets);
 }
 
 NSLayoutConstraints lyt_attachToSuperviewMargins(UIView& view) {
     if (!needSuperview("lyt_attachToSuperviewMargins", view)) return {};
-    auto superview = view.superview();
+    UIView* superview = view.superviewPointer();
     auto guide = superview->layoutMarginsGuide();
     NSLayoutConstraints made{guide->leftAnchor().constraintEqualTo(view.leftAnchor()),
                              guide->topAnchor().constraintEqualTo(view.topAnchor()),

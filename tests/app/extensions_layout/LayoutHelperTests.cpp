@@ -189,7 +189,8 @@ TEST(LayoutHelpers, AHelperThatNeedsAMissingSuperviewSaysSoOnceAndMakesNothing) 
 
     auto container = makeRoot();
     auto kept = addTo(container, "kept");
-    printed = stderrOf([&] { EXPECT_TRUE(lyt_layoutColumnedViews(*container, makeViews(3), 8, 8, 0).empty()); });
+    printed =
+        stderrOf([&] { EXPECT_TRUE(lyt_layoutColumnedViews(*container, makeViews(3), 8, 8, 0).empty()); });
     EXPECT_EQ(lineCount(printed), 1) << printed;
     // Nothing was made, and nothing was taken away either.
     ASSERT_EQ(container->subviews().size(), 1u);
@@ -202,7 +203,8 @@ TEST(LayoutHelpers, VerticalStackWithDividersPlacesLinesBetweenInsets) {
     container->addSubview(makeView("leftover"));
     lyt_layoutHorizontalWithMargin(*container, 0);
     auto views = makeViews(3);
-    auto made = lyt_layoutOrderedViews(*container, views, 10, 20, 2, UIColor::redColor(), {3, 12, 4, 16}, true);
+    auto made =
+        lyt_layoutOrderedViews(*container, views, 10, 20, 2, UIColor::redColor(), {3, 12, 4, 16}, true);
     for (auto& v : views) {
         lyt_setHeight(*v, 30);
         lyt_layoutHorizontalWithMargin(*v, 0);
@@ -375,11 +377,13 @@ TEST(LayoutHelpers, SeparatedColumnIsReturnedUnaddedAndLookupsFindOnlyTheReceive
     EXPECT_EQ(lyt_constraintForView(*root, views[0], A::top, R::equal, root, A::top), top);
     // The width lives on the view itself, not on the superview.
     EXPECT_FALSE(lyt_constraintForView(*root, views[0], A::width, R::equal, nullptr, A::notAnAttribute));
-    EXPECT_EQ(lyt_constraintForView(*views[0], views[0], A::width, R::equal, nullptr, A::notAnAttribute), width);
+    EXPECT_EQ(lyt_constraintForView(*views[0], views[0], A::width, R::equal, nullptr, A::notAnAttribute),
+              width);
     EXPECT_FALSE(lyt_constraintForView(*root, views[1], A::top, R::equal, root, A::top));
     EXPECT_FALSE(lyt_constraintForView(*root, views[0], A::top, R::greaterThanOrEqual, root, A::top));
 
-    auto loose = constraintWithItem(views[0], A::height, R::lessThanOrEqual, nullptr, A::notAnAttribute, 1, 9, 250);
+    auto loose =
+        constraintWithItem(views[0], A::height, R::lessThanOrEqual, nullptr, A::notAnAttribute, 1, 9, 250);
     EXPECT_FALSE(loose->isActive());
     EXPECT_EQ(loose->priority(), 250);
 }
@@ -410,4 +414,62 @@ TEST(LayoutHelpers, UtilitiesAndTheFormatOperation) {
     o_removeAllSubviews(*root);
     EXPECT_TRUE(root->subviews().empty());
     o_removeAllSubviews(*root);
+}
+
+namespace {
+
+// A form row that lays itself out with the helpers, in its constructor or later.
+class FormRow : public UIView {
+public:
+    explicit FormRow(bool buildNow) {
+        setTranslatesAutoresizingMaskIntoConstraints(false);
+        if (buildNow) build();
+    }
+    void build() {
+        lyt_setWidth(*this, 300);
+        lyt_layoutOrderedViews(*this, {title, detail}, 8, 4, UIColor::grayColor(), true);
+        for (auto& v : {title, detail}) {
+            lyt_layoutHorizontalWithMargin(*v, 16);
+            lyt_setHeight(*v, 20);
+        }
+        auto badge = addLineWithColor(*this, UIColor::redColor());
+        lyt_setSize(*badge, {10, 10});
+        lyt_setTop(*badge, 2);
+        lyt_setRight(*badge, 2);
+        addConstraintsWithFormat(*this, "V:[v0]-2-[v1(4)]", {badge, mark});
+        mark->setTranslatesAutoresizingMaskIntoConstraints(false);
+        insertSubview(mark, 0);
+        addConstraintsWithFormat(*this, "H:[v0(4)]-6-|", {mark});
+    }
+    UIViewPtr title = makeView("title"), detail = makeView("detail"), mark = std::make_shared<UIView>();
+};
+
+std::vector<CGRect> place(const std::shared_ptr<FormRow>& row) {
+    auto root = makeRoot();
+    root->addSubview(row);
+    lyt_setOrigin(*row, {10, 20});
+    root->layoutIfNeeded();
+    std::vector<CGRect> frames{row->frame()};
+    for (const auto& v : row->subviews())
+        frames.push_back(v->frame());
+    return frames;
+}
+
+} // namespace
+
+TEST(LayoutHelpers, AViewThatLaysItselfOutInItsConstructorMatchesOneDoingSoLater) {
+    auto early = std::make_shared<FormRow>(true);
+    auto late = std::make_shared<FormRow>(false);
+    late->build();
+    const auto a = place(early), b = place(late);
+    ASSERT_EQ(a.size(), 6u); // the row, the mark, title, line, detail, badge
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(a[0], CGRect(10, 20, 300, 8 + 20 + 4 + 20 + 8));
+    EXPECT_EQ(early->detail->frame(), CGRect(16, 32, 268, 20));
+    EXPECT_EQ(early->mark->frame(), CGRect(290, 14, 4, 4));
+    // The constraints name the row's own shared object once it has one.
+    const auto width = lyt_constraintForView(*early, early, NSLayoutAttribute::width, NSLayoutRelation::equal,
+                                             nullptr, NSLayoutAttribute::notAnAttribute);
+    ASSERT_TRUE(width);
+    EXPECT_EQ(width->installedOn(), early);
 }

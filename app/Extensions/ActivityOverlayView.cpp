@@ -1,4 +1,4 @@
-#include "Views/ActivityOverlayView.h"
+#include "Extensions/ActivityOverlayView.h"
 
 namespace {
 // Between the indicator's bottom and the description's top.
