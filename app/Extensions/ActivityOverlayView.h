@@ -11,9 +11,12 @@
 
 #include <memory>
 
+class NSCoder;
+
 class ActivityOverlayView : public UIView {
 public:
     explicit ActivityOverlayView(const CGRect& frame);
+    explicit ActivityOverlayView(NSCoder&) = delete;
     std::string className() const override { return "ActivityOverlayView"; }
 
     const std::shared_ptr<UIActivityIndicatorView>& activityView() const { return activityView_; }

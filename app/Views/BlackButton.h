@@ -6,10 +6,14 @@
 
 #include "uikit/controls/UIButton.h"
 
+class NSCoder;
+
 class BlackButton : public UIButton {
 public:
     BlackButton();
+    // Not made with a frame or from an archive (storyboards and nibs cannot hold one).
     BlackButton(const CGRect&) = delete;
+    explicit BlackButton(NSCoder&) = delete;
     std::string className() const override { return "BlackButton"; }
 
     const UIColor& colorTop() const { return colorTop_; }

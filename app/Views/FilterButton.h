@@ -6,10 +6,14 @@
 
 #include "uikit/controls/UIButton.h"
 
+class NSCoder;
+
 class FilterButton : public UIButton {
 public:
     FilterButton();
+    // Not made with a frame or from an archive (storyboards and nibs cannot hold one).
     FilterButton(const CGRect&) = delete;
+    explicit FilterButton(NSCoder&) = delete;
     std::string className() const override { return "FilterButton"; }
 
     void setSelected(bool selected) override;

@@ -5,10 +5,14 @@
 
 #include "uikit/controls/UIButton.h"
 
+class NSCoder;
+
 class GoldenButton : public UIButton {
 public:
     GoldenButton();
+    // Not made with a frame or from an archive (storyboards and nibs cannot hold one).
     GoldenButton(const CGRect&) = delete;
+    explicit GoldenButton(NSCoder&) = delete;
     std::string className() const override { return "GoldenButton"; }
 
     // A gradient's two ends, exposed for callers; nothing draws them.

@@ -37,6 +37,9 @@ UIColor middlePixel(UIView& view) {
 static_assert(!std::is_constructible_v<GoldenButton, CGRect>);
 static_assert(!std::is_constructible_v<BlackButton, CGRect>);
 static_assert(!std::is_constructible_v<FilterButton, CGRect>);
+static_assert(!std::is_constructible_v<GoldenButton, NSCoder&> &&
+              !std::is_constructible_v<BlackButton, NSCoder&> &&
+              !std::is_constructible_v<FilterButton, NSCoder&>);
 static_assert(std::is_constructible_v<GreenButton, CGRect> && std::is_constructible_v<OvalButton, CGRect>);
 
 TEST(ButtonStyles, GreenButtonFillsEachStateAndRestylesAfterLoadingFromAFile) {
