@@ -6,6 +6,7 @@ FilterButton::FilterButton() : UIButton(CGRect::zero()) {
     setTitleEdgeInsets({5, 10, 5, 10});
     setClipsToBounds(true);
     layer()->cornerRadius = 7.5;
+    titleLabel()->setAdjustsFontSizeToFitWidth(true);
     layer()->borderColor = UIColorWithHex("#81C7B1", 1.0);
     setTitleColor(UIColor::whiteColor(), UIControlStateFocused);
     setTitleColor(UIColor::whiteColor(), UIControlStateHighlighted);

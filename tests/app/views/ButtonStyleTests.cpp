@@ -157,6 +157,11 @@ TEST(ButtonStyles, FilterButtonHasNoFillUntilFirstSelectedOrDeselected) {
     EXPECT_EQ(button->layer()->borderColor, hex("#81C7B1"));
     EXPECT_TRUE(button->translatesAutoresizingMaskIntoConstraints());
     EXPECT_EQ(button->currentTitleColor(), hex("#7EC2AD"));
+    // A title too long for the chip is drawn smaller rather than cut.
+    EXPECT_TRUE(button->titleLabel()->adjustsFontSizeToFitWidth());
+    button->setFrame(CGRect(0, 0, 90, 30));
+    button->layoutIfNeeded();
+    EXPECT_LT(button->titleLabel()->actualScaleFactor(), 1);
 
     button->setSelected(true);
     EXPECT_EQ(button->backgroundColor(), hex("#7EC2AD"));
