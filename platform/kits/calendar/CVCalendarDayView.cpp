@@ -60,8 +60,11 @@ void CVCalendarDayView::setHighlighted(bool highlighted) {
 }
 
 void CVCalendarDayView::refreshLabel() {
-    label_->setTextColor(numberColor());
-    label_->setFont(today_ ? UIFont::boldSystemFont(kNumberSize) : UIFont::systemFont(kNumberSize));
+    // Only real changes: a new font or colour lays the number out again.
+    const UIColor colour = numberColor();
+    if (!(label_->textColor() == colour)) label_->setTextColor(colour);
+    const UIFont font = today_ ? UIFont::boldSystemFont(kNumberSize) : UIFont::systemFont(kNumberSize);
+    if (!(label_->font() == font)) label_->setFont(font);
 }
 
 void CVCalendarDayView::layoutSubviews() {

@@ -65,7 +65,8 @@ private:
     ChartNumberFormatter formatter_;
 };
 
-// One axis: its range, its values and labels, and the colour of its line.
+// One axis: its range, its values and labels, and the colour of its line. Axes have no titles,
+// and labels that would overlap are not moved apart.
 struct ChartAxisModel {
     ChartAxisModel(double firstModelValue, double lastModelValue,
                    std::shared_ptr<const ChartAxisValuesGenerator> axisValuesGenerator,

@@ -2,7 +2,7 @@
 
 // Lines through points: each line model is drawn by a path generator in a view of its own, which
 // draws the line out from its first point to its last over the model's animation duration, on the
-// run loop's clock (a timer redraws it while it grows).
+// run loop's clock (a timer redraws it while it grows). Lines are solid (no dash patterns).
 
 #include "kits/charts/ChartPointsLayer.h"
 

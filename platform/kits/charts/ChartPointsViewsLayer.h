@@ -4,6 +4,9 @@
 // is put on screen after the layer's display delay plus the delay between items times its place
 // in the list, on the run loop's clock. They lie in a container over the whole chart view, which
 // clips them to the chart's frame when asked to.
+//
+// Charts here are neither zoomed nor panned, so there are no modes for moving views with a zoom
+// and no conflict solvers; views are always made with the chart and lie above the layers before.
 
 #include "kits/charts/ChartPointsLayer.h"
 
