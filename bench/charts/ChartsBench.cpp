@@ -8,6 +8,7 @@
 
 #include "foundation/dispatch/RunLoop.h"
 #include "foundation/time/Clock.h"
+#include "host/HeadlessHost.h"
 #include "uikit/controls/UIViewAnimation.h"
 #include "uikit/view/ViewRendering.h"
 
@@ -38,19 +39,6 @@ std::vector<Measurement> yearOfWeights() {
     return series;
 }
 
-// Fires the run loop's timers that fall due within the next `seconds`, each at its own moment.
-void advance(ManualClock& clock, double seconds) {
-    const double end = Clock::uptime() + seconds;
-    RunLoop::main().runUntilIdle();
-    for (double next = RunLoop::main().nextTimerDeadline(); next >= 0 && next <= end;
-         next = RunLoop::main().nextTimerDeadline()) {
-        if (next > Clock::uptime()) clock.advance(next - Clock::uptime());
-        RunLoop::main().runUntilIdle();
-    }
-    if (end > Clock::uptime()) clock.advance(end - Clock::uptime());
-    RunLoop::main().runUntilIdle();
-}
-
 // The processor time this thread has used: a frame's own cost, whatever else the machine runs.
 double threadSeconds() {
     timespec t{};
@@ -65,7 +53,7 @@ void reset() {
 }
 
 void BM_BuildChart365(benchmark::State& state) {
-    ManualClock clock;
+    cw::HeadlessHost host;
     const auto series = yearOfWeights();
     for (auto _ : state) {
         auto chart = makeGrowthChart(series, kFrame, kColour);
@@ -78,7 +66,7 @@ void BM_BuildChart365(benchmark::State& state) {
 BENCHMARK(BM_BuildChart365)->Unit(benchmark::kMillisecond);
 
 void BM_AnimationFrame365(benchmark::State& state) {
-    ManualClock clock;
+    cw::HeadlessHost host;
     const auto series = yearOfWeights();
     std::optional<GrowthChart> chart;
     double started = 0;
@@ -95,7 +83,7 @@ void BM_AnimationFrame365(benchmark::State& state) {
             state.ResumeTiming();
         }
         const double begin = threadSeconds();
-        advance(clock, kFrameInterval);
+        host.advance(kFrameInterval);
         auto picture = cw::renderView(*chart->chart.view(), 2);
         benchmark::DoNotOptimize(picture.get());
         frames.push_back((threadSeconds() - begin) * 1000);
@@ -111,9 +99,9 @@ void BM_AnimationFrame365(benchmark::State& state) {
 BENCHMARK(BM_AnimationFrame365)->Unit(benchmark::kMillisecond)->Iterations(1200);
 
 void BM_SettledFrame365(benchmark::State& state) {
-    ManualClock clock;
+    cw::HeadlessHost host;
     auto chart = makeGrowthChart(yearOfWeights(), kFrame, kColour);
-    advance(clock, 25);
+    host.advance(25);
     for (auto _ : state) {
         auto picture = cw::renderView(*chart.chart.view(), 2);
         benchmark::DoNotOptimize(picture.get());

@@ -1,8 +1,9 @@
+#include "CalendarTestApp.h"
+
 #include "foundation/time/DeviceSettingsGuard.h"
 #include "host/HeadlessHost.h"
 #include "kits/calendar/CVCalendarMenuView.h"
 #include "kits/calendar/CVCalendarView.h"
-#include "uikit/controllers/UIScreen.h"
 #include "uikit/controls/UIEvent.h"
 #include "uikit/view/ViewRendering.h"
 
@@ -17,23 +18,6 @@ using ::testing::ElementsAre;
 using cw::HeadlessHost;
 
 namespace {
-
-class WhiteScreenApp : public UIApplicationDelegate {
-public:
-    bool didFinishLaunchingWithOptions(UIApplication&, const LaunchOptions&) override {
-        window_ = std::make_shared<UIWindow>(UIScreen::main().bounds());
-        root = std::make_shared<UIViewController>();
-        root->view()->setBackgroundColor(UIColor::whiteColor());
-        window_->setRootViewController(root);
-        window_->makeKeyAndVisible();
-        return true;
-    }
-    std::shared_ptr<UIWindow> window() const override { return window_; }
-    UIViewControllerPtr root;
-
-private:
-    std::shared_ptr<UIWindow> window_;
-};
 
 std::string dayText(const CVDate& d) {
     char text[32];
@@ -105,7 +89,7 @@ struct CalendarScreen {
     }
 
     HeadlessHost host;
-    std::shared_ptr<WhiteScreenApp> app = std::make_shared<WhiteScreenApp>();
+    std::shared_ptr<calendar_tests::App> app = std::make_shared<calendar_tests::App>();
     std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
     std::shared_ptr<CVCalendarView> calendar;
     std::shared_ptr<CVCalendarMenuView> menu;

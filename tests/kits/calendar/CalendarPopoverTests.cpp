@@ -1,14 +1,14 @@
 // The calendar inside a popover the way the daily update uses it: pinned to the layout margins
 // by constraints, delegates set after the first layout, updates committed after every layout pass,
 // the month's name in the navigation bar following the pages.
+#include "CalendarTestApp.h"
+
 #include "foundation/dispatch/DispatchQueue.h"
 #include "foundation/time/DeviceSettingsGuard.h"
 #include "host/HeadlessHost.h"
 #include "kits/calendar/CVCalendarMenuView.h"
 #include "kits/calendar/CVCalendarView.h"
 #include "uikit/controllers/UINavigationController.h"
-#include "uikit/controllers/UIPopoverPresentationController.h"
-#include "uikit/controllers/UIScreen.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -98,36 +98,10 @@ public:
     std::vector<Date> picked;
 };
 
-class Screen : public UIViewController, public UIPopoverPresentationControllerDelegate {
-public:
-    std::optional<UIModalPresentationStyle> adaptivePresentationStyle(UIPresentationController&) override {
-        return UIModalPresentationStyle::none;
-    }
-};
-
-class App : public UIApplicationDelegate {
-public:
-    bool didFinishLaunchingWithOptions(UIApplication&, const LaunchOptions&) override {
-        window_ = std::make_shared<UIWindow>(UIScreen::main().bounds());
-        root->view()->setBackgroundColor(UIColor::whiteColor());
-        anchor->setFrame({330, 30, 30, 30});
-        root->view()->addSubview(anchor);
-        window_->setRootViewController(root);
-        window_->makeKeyAndVisible();
-        return true;
-    }
-    std::shared_ptr<UIWindow> window() const override { return window_; }
-    std::shared_ptr<Screen> root = std::make_shared<Screen>();
-    std::shared_ptr<UIView> anchor = std::make_shared<UIView>();
-
-private:
-    std::shared_ptr<UIWindow> window_;
-};
-
 TEST(CalendarPopover, OpensOnTheSelectedMonthAndReportsOnlyDaysWithAnUpdate) {
     DeviceSettingsGuard device("fr_FR", "Europe/Paris");
     cw::HeadlessHost host;
-    auto app = std::make_shared<App>();
+    auto app = std::make_shared<calendar_tests::App>();
     host.launch(app);
     auto picker = std::make_shared<DayPicker>(
         std::vector<Date>{noonOf(2026, 3, 3), noonOf(2026, 3, 5), noonOf(2026, 3, 9)}, noonOf(2026, 3, 9));

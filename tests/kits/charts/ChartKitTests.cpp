@@ -1,8 +1,8 @@
 #include "WeightChart.h"
 
 #include "foundation/dispatch/RunLoop.h"
-#include "foundation/time/Clock.h"
 #include "foundation/time/DeviceSettingsGuard.h"
+#include "host/HeadlessHost.h"
 #include "uikit/controls/UIViewAnimation.h"
 #include "uikit/view/UILabel.h"
 #include "uikit/view/ViewRendering.h"
@@ -33,7 +33,7 @@ std::vector<double> xValues(const ChartAxisLayer& axis) {
     return values;
 }
 
-// Every test runs the loop on a clock of its own and leaves nothing behind it.
+// Every test runs the loop on the host's manual clock and leaves nothing behind it.
 class ChartKit : public ::testing::Test {
 protected:
     void TearDown() override {
@@ -41,19 +41,9 @@ protected:
         RunLoop::main().reset();
     }
     // Moves the clock, firing each timer at its own moment on the way.
-    void advance(double seconds) {
-        const double end = Clock::uptime() + seconds;
-        RunLoop::main().runUntilIdle();
-        for (double next = RunLoop::main().nextTimerDeadline(); next >= 0 && next <= end;
-             next = RunLoop::main().nextTimerDeadline()) {
-            if (next > Clock::uptime()) clock.advance(next - Clock::uptime());
-            RunLoop::main().runUntilIdle();
-        }
-        if (end > Clock::uptime()) clock.advance(end - Clock::uptime());
-        RunLoop::main().runUntilIdle();
-    }
+    void advance(double seconds) { host.advance(seconds); }
     DeviceSettingsGuard device{"en_US", "UTC"};
-    ManualClock clock;
+    cw::HeadlessHost host;
 };
 
 TEST_F(ChartKit, AxisValuesAreEveryMultipleOfTheStepFromTheFirstToTheLast) {
