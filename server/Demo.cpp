@@ -51,13 +51,13 @@ struct Article {
     const char* body; // HTML
     const char* source;
     const char* descriptionMediaType;
-    bool recommended = false; // listed under its top-level category's name among the recommended
+    bool recommended = false;     // listed under its top-level category's name among the recommended
     const char* figure = nullptr; // when set, the page opens with the card's picture, this its text
 };
 
 const Article kArticles[] = {
-    {"Why your baby is on CPAP", "Breathing", "Breathing support", "CPAP keeps small lungs open between breaths.",
-     "Most babies need it for days to weeks.",
+    {"Why your baby is on CPAP", "Breathing", "Breathing support",
+     "CPAP keeps small lungs open between breaths.", "Most babies need it for days to weeks.",
      "<p>Continuous positive airway pressure (CPAP) gives a gentle, steady flow of air through small prongs "
      "or a "
      "mask. It keeps the tiny air sacs of the lungs from closing between breaths.</p>"
@@ -93,8 +93,8 @@ const Article kArticles[] = {
      "do it "
      "too.</li></ul><p>Read next: <a href=\"cradleway://content/education/6\">Your first hold</a>.</p>",
      "cradleway", "link", false, "A parent holding a baby skin to skin, under a blanket"},
-    {"Your first hold", "Kangaroo Care", "Holding your baby", "What to expect the first time you hold your baby.",
-     "Your nurse will help with the wires and tubes.",
+    {"Your first hold", "Kangaroo Care", "Holding your baby",
+     "What to expect the first time you hold your baby.", "Your nurse will help with the wires and tubes.",
      "<p>The first hold is a big moment. Your nurse will move the tubes and wires and settle your baby on "
      "you.</p>"
      "<ul><li>Sit back in the chair before the transfer.</li><li>Keep your baby's head turned to the "
@@ -127,8 +127,8 @@ const Article kArticles[] = {
      "to the "
      "unit's social worker.</li></ul>",
      "cradleway", "link", true},
-    {"Brothers and sisters", "Your Wellbeing", "Brothers, sisters and family", "Helping older children understand.",
-     "Siblings may visit at set times.",
+    {"Brothers and sisters", "Your Wellbeing", "Brothers, sisters and family",
+     "Helping older children understand.", "Siblings may visit at set times.",
      "<p>Older children may feel left out or worried. Simple, honest words help.</p>"
      "<ul><li>Show them pictures of the baby.</li><li>Let them make a drawing for the cot.</li></ul>",
      "ashcombe", "link", false},
@@ -485,7 +485,8 @@ void seedDemo(Connection& db, ServerState& state) {
         // server is reached by.
         std::string figure;
         if (a.figure)
-            figure = "<p><img src=\"" + picture + "\" alt=\"" + a.figure + "\" width=\"320\" height=\"200\"></p>";
+            figure =
+                "<p><img src=\"" + picture + "\" alt=\"" + a.figure + "\" width=\"320\" height=\"200\"></p>";
         std::string article = figure + a.body +
                               "<p>Questions about this? Ask your baby's nurse, or read more in the "
                               "<a href=\"https://www.cradleway.test/library\">family library</a>.</p>";
@@ -497,8 +498,7 @@ void seedDemo(Connection& db, ServerState& state) {
             .with(category, a.title, std::string(a.body), article, json::array({picture}).dump(), a.title,
                   std::string(a.summary1), mediaType,
                   rows.empty() ? std::nullopt : std::optional(rows.dump()), a.summary1, a.summary2, a.source,
-                  a.recommended ? std::optional<std::string>(a.category) : std::nullopt,
-                  published)
+                  a.recommended ? std::optional<std::string>(a.category) : std::nullopt, published)
             .run();
     }
 
@@ -566,7 +566,8 @@ void seedDemo(Connection& db, ServerState& state) {
         {"post", std::nullopt, p1, "post", "James shared a post", now - 12 * kDay},
         {"post", std::nullopt, p2, "comment", "James commented on your post", now - 3 * kDay + 900},
         {"daily_update", std::nullopt, std::nullopt, "education_content",
-         "Today's updates for Olivia and Noah are ready", today + 7 * 3600 > now ? now - 60 : today + 7 * 3600},
+         "Today's updates for Olivia and Noah are ready",
+         today + 7 * 3600 > now ? now - 60 : today + 7 * 3600},
     };
     for (const auto& n : notifications)
         db.prepare("INSERT INTO notifications (member_id, screen, feed_id, post_id, notification_type, text, "

@@ -93,7 +93,8 @@ TEST_F(BabyRecordTest, FormsNotYetSavedAreNewBabiesWithTheirPictures) {
     Session s = signIn("ivy.parent@cradleway.test", "members-password");
     const int64_t ivyId = ivy["id"];
     json babies = {babyEntry(std::to_string(ivyId), "Ivy Stone", "2027-01-02"),
-                   babyEntry("-1", "Leo Stone", "2027-01-02", "Male"), babyEntry("-2", "Zoe Stone", "2027-01-02"),
+                   babyEntry("-1", "Leo Stone", "2027-01-02", "Male"),
+                   babyEntry("-2", "Zoe Stone", "2027-01-02"),
                    babyEntry(0, "Max Stone", "2027-01-02", "Male")};
     Reply update = multipart("baby/update",
                              {{"user_id", std::to_string(s.userId), "", ""},
@@ -123,10 +124,10 @@ TEST_F(BabyRecordTest, TheAddABabyFlowJoinsALookedUpBabyWithNoFamily) {
                                    baby["birthday"], baby["gender"]));
     babies.push_back(babyEntry(std::to_string(found.body["id"].get<int64_t>()), "Mia Lopez",
                                found.body["birthday"], "Female"));
-    Reply update = multipart(
-        "baby/update",
-        {{"user_id", std::to_string(mother.userId), "", ""}, {"babies", babies.dump(), "", ""}},
-        mother.access);
+    Reply update =
+        multipart("baby/update",
+                  {{"user_id", std::to_string(mother.userId), "", ""}, {"babies", babies.dump(), "", ""}},
+                  mother.access);
     ASSERT_EQ(update.status, 200) << update.raw;
     ASSERT_EQ(update.body["response"].size(), 3u);
     EXPECT_EQ(babyById(update.body["response"], found.body["id"])["full_name"], "Mia Lopez");

@@ -132,13 +132,15 @@ TEST_F(FamilyTest, SeeingAnArticlesNotificationMarksTheArticleReadForItsMember) 
     ASSERT_EQ(before["card_read"], false);
     ASSERT_TRUE(before["not_id"].is_number_integer());
     Session father = signIn("partner@cradleway.test", "cradleway-demo");
-    EXPECT_EQ(post("notification/seen", {{"user_id", father.userId}, {"not_id", before["not_id"]}}, father.access)
-                  .status,
-              403);
+    EXPECT_EQ(
+        post("notification/seen", {{"user_id", father.userId}, {"not_id", before["not_id"]}}, father.access)
+            .status,
+        403);
     EXPECT_EQ(card(5)["card_read"], false);
-    ASSERT_EQ(post("notification/seen", {{"user_id", mother.userId}, {"not_id", before["not_id"]}}, mother.access)
-                  .status,
-              200);
+    ASSERT_EQ(
+        post("notification/seen", {{"user_id", mother.userId}, {"not_id", before["not_id"]}}, mother.access)
+            .status,
+        200);
     EXPECT_EQ(card(5)["card_read"], true);
 }
 

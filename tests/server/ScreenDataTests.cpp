@@ -50,8 +50,9 @@ TEST_F(ScreenDataTest, ANewCommentAnswersTheCardsCommentsOldestFirstWithTheNewOn
              s.access);
     ASSERT_EQ(posted.status, 200) << posted.raw;
     const json& data = posted.body["data"];
-    EXPECT_EQ(commentTexts(data["comments"]),
-              (std::vector<std::string>{"Best picture ever.", "Look at those tiny fingers!", "So proud of him"}));
+    EXPECT_EQ(
+        commentTexts(data["comments"]),
+        (std::vector<std::string>{"Best picture ever.", "Look at those tiny fingers!", "So proud of him"}));
     EXPECT_EQ(data["comment"], data["comments"].back());
     // The same list as the comment list's own request gives.
     EXPECT_EQ(get("comments", {{"post_id", held}, {"user_id", std::to_string(s.userId)}}, s.access)
@@ -59,8 +60,8 @@ TEST_F(ScreenDataTest, ANewCommentAnswersTheCardsCommentsOldestFirstWithTheNewOn
               data["comments"]);
 
     now_ += 60;
-    Reply onArticle =
-        post("comments/new", {{"comment_text", "Thank you"}, {"feed_id", 5}, {"user_id", s.userId}}, s.access);
+    Reply onArticle = post("comments/new",
+                           {{"comment_text", "Thank you"}, {"feed_id", 5}, {"user_id", s.userId}}, s.access);
     ASSERT_EQ(onArticle.status, 200) << onArticle.raw;
     EXPECT_EQ(commentTexts(onArticle.body["data"]["comments"]),
               (std::vector<std::string>{"We did our first session yesterday. Worth it.", "Thank you"}));
@@ -121,7 +122,8 @@ TEST_F(ScreenDataTest, EveryArticleIsReachableThroughTheLibrarysLevels) {
     Session s = demoMother();
     const std::string uid = std::to_string(s.userId);
     auto subcontent = [&](const char* key, int64_t id) {
-        Reply reply = get("content/education/subcontent", {{"user_id", uid}, {key, std::to_string(id)}}, s.access);
+        Reply reply =
+            get("content/education/subcontent", {{"user_id", uid}, {key, std::to_string(id)}}, s.access);
         EXPECT_EQ(reply.status, 200) << reply.raw;
         EXPECT_TRUE(reply.body["newSubItems"].is_array()) << reply.raw;
         return reply.body;
@@ -159,11 +161,14 @@ TEST_F(ScreenDataTest, EveryArticleIsReachableThroughTheLibrarysLevels) {
     int64_t deeper = 0, deepest = 0;
     {
         auto lease = server_->state().pool->acquire();
-        lease->prepare("INSERT INTO education_categories (parent_id, name, position) VALUES (?, 'Deeper', 90)")
+        lease
+            ->prepare("INSERT INTO education_categories (parent_id, name, position) VALUES (?, 'Deeper', 90)")
             .with(top.body["new_data"][0]["id"].get<int64_t>())
             .run();
         deeper = lease->lastInsertId();
-        lease->prepare("INSERT INTO education_categories (parent_id, name, position) VALUES (?, 'Deepest', 91)")
+        lease
+            ->prepare(
+                "INSERT INTO education_categories (parent_id, name, position) VALUES (?, 'Deepest', 91)")
             .with(deeper)
             .run();
         deepest = lease->lastInsertId();
@@ -200,8 +205,9 @@ TEST_F(ScreenDataTest, DemoPushPayloadsOpenTheMothersArticleAndPosts) {
             ASSERT_TRUE(page);
             EXPECT_EQ(page->status, 200);
         } else if (payload["screen"] == "post") {
-            EXPECT_EQ(get("post", {{"user_id", uid}, {"post_id", payload["post_id"].dump()}}, mother.access).status,
-                      200);
+            EXPECT_EQ(
+                get("post", {{"user_id", uid}, {"post_id", payload["post_id"].dump()}}, mother.access).status,
+                200);
         } else {
             EXPECT_FALSE(payload.contains("feed_id") || payload.contains("post_id"));
         }
@@ -213,6 +219,11 @@ TEST_F(ScreenDataTest, DemoPushPayloadsOpenTheMothersArticleAndPosts) {
     }
     EXPECT_TRUE(screens.count("feed") && screens.count("post"));
     EXPECT_EQ(types, (std::set<std::string>{"comment", "education_content", "post"}));
+    // As the server's README lists them for scripts.
+    EXPECT_EQ(payloads.front(), json::parse(R"({"aps": {"alert": "New in your library: Kangaroo care"},
+        "not_id": 1, "screen": "feed", "feed_id": 5, "notification_type": "education_content"})"));
+    EXPECT_EQ(payloads.at(1), json::parse(R"({"aps": {"alert": "James shared a post"}, "not_id": 2,
+        "screen": "post", "post_id": 29, "notification_type": "post"})"));
 }
 
 } // namespace
