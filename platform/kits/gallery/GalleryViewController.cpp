@@ -7,6 +7,7 @@
 #include "uikit/view/UIImageView.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cmath>
 
@@ -180,12 +181,12 @@ void GalleryViewController::ensurePage(int index) {
         return;
     }
     std::weak_ptr<GalleryPageView> weakPage = page;
-    auto answered = std::make_shared<bool>(false);
+    // The first answer counts, from whichever thread it comes.
+    auto answered = std::make_shared<std::atomic<bool>>(false);
     item.fetchImageBlock()([weakPage, answered](std::shared_ptr<UIImage> image) {
-        auto deliver = [weakPage, answered, image = std::move(image)]() mutable {
-            // The first answer counts; the page may have gone with its gallery.
-            if (*answered) return;
-            *answered = true;
+        if (answered->exchange(true)) return;
+        auto deliver = [weakPage, image = std::move(image)]() mutable {
+            // The page may have gone with its gallery.
             if (auto p = weakPage.lock()) p->show(std::move(image));
         };
         if (Thread::isMainThread())
