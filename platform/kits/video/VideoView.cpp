@@ -125,7 +125,10 @@ void PlaybackControlsView::playbackChanged() {
     button_->setEnabled(!failed);
     const double now = playback_ ? playback_->currentTime() : 0;
     const auto duration = playback_ ? playback_->duration() : std::nullopt;
-    time_->setText(formatPlaybackTime(now) + " / " + (duration ? formatPlaybackTime(*duration) : std::string("-:--")));
+    // A video that cannot be played has no time to tell.
+    time_->setText(failed && playback_ ? std::string()
+                                       : formatPlaybackTime(now) + " / " +
+                                             (duration ? formatPlaybackTime(*duration) : std::string("-:--")));
     setNeedsLayout();
 }
 

@@ -170,6 +170,69 @@ std::optional<std::vector<std::uint8_t>> encodeVideo(const VideoSpec& spec, cons
     return std::move(e.output.bytes);
 }
 
+namespace {
+
+void fillRect(const FramePixels& p, int x, int y, int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+    const int x0 = std::clamp(x, 0, p.width), x1 = std::clamp(x + w, 0, p.width);
+    const int y0 = std::clamp(y, 0, p.height), y1 = std::clamp(y + h, 0, p.height);
+    for (int row = y0; row < y1; ++row)
+        for (int col = x0; col < x1; ++col) {
+            std::uint8_t* px = p.at(col, row);
+            px[0] = b;
+            px[1] = g;
+            px[2] = r;
+        }
+}
+
+// Segments a–g of each digit, as bits 0–6.
+constexpr std::uint8_t kSegments[10] = {0x3f, 0x06, 0x5b, 0x4f, 0x66, 0x6d, 0x7d, 0x07, 0x7f, 0x6f};
+
+void drawDigit(const FramePixels& p, int digit, int x, int y, int w, int h) {
+    const int t = std::max(w / 4, 2);
+    const int half = h / 2;
+    const std::uint8_t on = kSegments[digit];
+    const struct {
+        int x, y, w, h;
+    } segment[7] = {
+        {x + t, y, w - 2 * t, t},                    // a: top
+        {x + w - t, y + t, t, half - t},             // b: top right
+        {x + w - t, y + half, t, half - t},          // c: bottom right
+        {x + t, y + h - t, w - 2 * t, t},            // d: bottom
+        {x, y + half, t, half - t},                  // e: bottom left
+        {x, y + t, t, half - t},                     // f: top left
+        {x + t, y + half - t / 2, w - 2 * t, t},     // g: middle
+    };
+    for (int s = 0; s < 7; ++s)
+        if (on & (1u << s)) fillRect(p, segment[s].x, segment[s].y, segment[s].w, segment[s].h, 255, 255, 255);
+}
+
+} // namespace
+
+PaintFrame countingFrames(std::uint32_t colour) {
+    return [colour](int index, const FramePixels& p) {
+        const double shade = 0.8 + 0.2 * std::sin(index * 0.15);
+        const auto channel = [&](int shift) {
+            return static_cast<std::uint8_t>(std::lround(((colour >> shift) & 0xff) * shade));
+        };
+        fillRect(p, 0, 0, p.width, p.height, channel(16), channel(8), channel(0));
+        // A bar sweeping across once every two seconds at 25 pictures a second.
+        const int barWidth = std::max(p.width / 12, 2);
+        const int barX = (index % 50) * (p.width + barWidth) / 50 - barWidth;
+        fillRect(p, barX, 0, barWidth, p.height, 255, 255, 255);
+        // The number, up to four digits, centred.
+        const std::string digits = std::to_string(index % 10000);
+        const int h = p.height / 2, w = h * 11 / 20, gap = w / 3;
+        const int total = static_cast<int>(digits.size()) * (w + gap) - gap;
+        int x = (p.width - total) / 2;
+        const int y = (p.height - h) / 2;
+        fillRect(p, x - gap, y - gap, total + 2 * gap, h + 2 * gap, 0, 0, 0);
+        for (char c : digits) {
+            drawDigit(p, c - '0', x, y, w, h);
+            x += w + gap;
+        }
+    };
+}
+
 int greyOfFrame(int index) {
     return 20 + 8 * (index % 25);
 }

@@ -36,6 +36,10 @@ using PaintFrame = std::function<void(int index, const FramePixels& pixels)>;
 std::optional<std::vector<std::uint8_t>> encodeVideo(const VideoSpec& spec, const PaintFrame& paint,
                                                      std::string* error = nullptr);
 
+// A painter of demo pictures: a background that darkens and lightens over time in `colour`
+// (0xRRGGBB), a bar that sweeps across, and the picture's number in large seven-segment digits.
+PaintFrame countingFrames(std::uint32_t colour);
+
 // A painter that fills picture i with one flat grey, 20 + 8·i (mod 200), which survives the
 // compression closely enough to tell the pictures apart.
 PaintFrame flatGreyFrames();
