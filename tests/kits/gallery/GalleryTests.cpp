@@ -1,6 +1,10 @@
 #include "foundation/dispatch/RunLoop.h"
 #include "host/HeadlessHost.h"
 #include "kits/gallery/GalleryViewController.h"
+#include "kits/images/ImageLoader.h"
+#include "kits/images/Kingfisher.h"
+#include "tests/support/AppEnvironment.h"
+#include "tests/support/RecordingServer.h"
 #include "uikit/controllers/UIScreen.h"
 #include "uikit/view/ViewRendering.h"
 
@@ -196,6 +200,55 @@ TEST_F(GalleryTest, StrayIndexesLateAnswersAndMissingSourcesAreHarmless) {
     swipe(300, 60);
     EXPECT_EQ(orphan->currentIndex(), 0);
     EXPECT_TRUE(host.tapText("Close"));
+}
+
+// The post details screen's source: its pictures' addresses, fetched by the shared image manager.
+class ServerPictures : public GalleryItemsDataSource {
+public:
+    explicit ServerPictures(std::vector<URL> urls) : urls_(std::move(urls)) {}
+    int itemCount() override { return static_cast<int>(urls_.size()); }
+    GalleryItem provideGalleryItem(int index) override {
+        const URL url = urls_[static_cast<std::size_t>(index)];
+        return GalleryItem::image([url](std::function<void(std::shared_ptr<UIImage>)> completion) {
+            KingfisherManager::shared().retrieveImage(
+                url, [completion](std::shared_ptr<UIImage> image, const std::optional<NSError>&, CacheType,
+                                  const std::optional<URL>&) { completion(std::move(image)); });
+        });
+    }
+
+private:
+    std::vector<URL> urls_;
+};
+
+TEST_F(GalleryTest, PagesComeThroughTheImageLoaderWhenTheyFirstShow) {
+    cw::test::AppEnvironment environment("cw-gallery");
+    cw::images::ImageLoader::resetShared();
+    cw::test::RecordingServer server;
+    const auto png = [](std::uint32_t argb) {
+        const auto bytes = flatPicture(argb)->pngData();
+        return std::string(bytes->begin(), bytes->end());
+    };
+    server.reply("GET", "/pictures/0.png", cw::test::Reply{200, png(kRed), "image/png"});
+    server.reply("GET", "/pictures/1.png", cw::test::Reply{200, png(kBlue), "image/png"});
+    auto pictures = std::make_shared<ServerPictures>(std::vector<URL>{
+        *URL::fromString(server.base() + "/pictures/0.png"), *URL::fromString(server.base() + "/pictures/1.png")});
+
+    auto gallery = std::make_shared<GalleryViewController>(1, pictures);
+    presentImageGallery(*app->root, gallery);
+    host.settle();
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return gallery->imageAt(1) != nullptr; }));
+    host.settle();
+    EXPECT_EQ(middleColour(), "#2020D0FF");
+    EXPECT_EQ(server.requestsAt("/pictures/0.png").size(), 0u);
+
+    swipe(60, 300);
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return gallery->imageAt(0) != nullptr; }));
+    host.settle();
+    EXPECT_EQ(middleColour(), "#D02020FF");
+    EXPECT_EQ(server.requestsAt("/pictures/0.png").size(), 1u);
+    gallery->close();
+    host.settle();
+    cw::images::ImageLoader::resetShared();
 }
 
 } // namespace
