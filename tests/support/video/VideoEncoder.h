@@ -1,51 +1,24 @@
 #pragma once
 
-// Encodes MPEG-4 video in an MP4 file in memory with FFmpeg's own MPEG-4 encoder, from pictures a
-// painter draws, so that tests and benchmarks make the videos they play.
+// Videos that tests and benchmarks make on the spot, with the server's encoder (no media files in
+// the repository), and the flat-grey pictures that let a test tell which picture a player shows.
 
-#include <cstddef>
-#include <cstdint>
-#include <functional>
-#include <optional>
-#include <string>
-#include <vector>
+#include "server/video/VideoEncoder.h"
 
 namespace cw::test {
 
-struct VideoSpec {
-    int width = 160;
-    int height = 120;
-    int framesPerSecond = 25;
-    int frameCount = 25;
-    // Every how many pictures a key picture comes.
-    int keyFrameInterval = 12;
-};
+using cw::server::countingFrames;
+using cw::server::encodeVideo;
+using cw::server::FramePixels;
+using cw::server::PaintFrame;
+using cw::server::VideoSpec;
 
-// One picture's pixels: 4 bytes each (blue, green, red, unused), `stride` bytes a row, all 0 at first.
-struct FramePixels {
-    std::uint8_t* data;
-    int width;
-    int height;
-    int stride;
-    std::uint8_t* at(int x, int y) const { return data + static_cast<std::ptrdiff_t>(y) * stride + 4 * x; }
-};
-// Paints picture `index`.
-using PaintFrame = std::function<void(int index, const FramePixels& pixels)>;
-
-// The MP4 file's bytes, or none with the reason in `error`.
-std::optional<std::vector<std::uint8_t>> encodeVideo(const VideoSpec& spec, const PaintFrame& paint,
-                                                     std::string* error = nullptr);
-
-// A painter of demo pictures: a background that darkens and lightens over time in `colour`
-// (0xRRGGBB), a bar that sweeps across, and the picture's number in large seven-segment digits.
-PaintFrame countingFrames(std::uint32_t colour);
-
-// A painter that fills picture i with one flat grey, 20 + 8·i (mod 200), which survives the
+// A painter that fills picture i with one flat grey, 20 + 8·(i mod 25), which survives the
 // compression closely enough to tell the pictures apart.
 PaintFrame flatGreyFrames();
 // The grey `flatGreyFrames` paints picture `index` with.
 int greyOfFrame(int index);
-// The picture whose grey is nearest to `grey`.
+// The picture (0–24) whose grey is nearest to `grey`.
 int frameOfGrey(int grey);
 
 } // namespace cw::test
