@@ -57,7 +57,7 @@ Playback::Playback(std::optional<URL> url, std::optional<NSError> unavailable)
 
 Playback::~Playback() {
     cancelTimers();
-    if (task_) task_->cancel();
+    cancelFetch();
     if (job_) job_->dropped = true;
 }
 
@@ -163,11 +163,15 @@ void Playback::requestMore() {
     auto job = job_;
     std::weak_ptr<Playback> weak = weak_from_this();
     decodeQueue_->async([job, weak, now] {
-        if (job->dropped || !job->decoder) return;
+        if (job->dropped) return;
         Batch batch;
-        batch.frames = job->decoder->framesFrom(now, now + kLookahead, kBatchFrames);
-        batch.ended = job->decoder->atEnd();
-        batch.error = job->decoder->error();
+        if (job->decoder) {
+            batch.frames = job->decoder->framesFrom(now, now + kLookahead, kBatchFrames);
+            batch.ended = job->decoder->atEnd();
+            batch.error = job->decoder->error();
+        } else {
+            batch.ended = true;
+        }
         DispatchQueue::main().async([weak, job, batch = std::move(batch)]() mutable {
             if (auto self = weak.lock()) self->received(job, std::move(batch));
         });
@@ -302,12 +306,18 @@ void Playback::pause() {
     setState(PlaybackState::paused);
 }
 
+bool Playback::isOver() const {
+    return state_ == PlaybackState::ended || state_ == PlaybackState::stopped || state_ == PlaybackState::failed;
+}
+
+void Playback::cancelFetch() {
+    if (task_) task_->cancel();
+    task_.reset();
+}
+
 void Playback::stop() {
-    if (state_ == PlaybackState::ended || state_ == PlaybackState::stopped || state_ == PlaybackState::failed) return;
-    if (task_) {
-        task_->cancel();
-        task_.reset();
-    }
+    if (isOver()) return;
+    cancelFetch();
     basePosition_ = currentTime();
     cancelTimers();
     dropJob();
@@ -316,11 +326,8 @@ void Playback::stop() {
 }
 
 void Playback::finish() {
-    if (state_ == PlaybackState::ended || state_ == PlaybackState::stopped || state_ == PlaybackState::failed) return;
-    if (task_) {
-        task_->cancel();
-        task_.reset();
-    }
+    if (isOver()) return;
+    cancelFetch();
     // Nothing opened yet: there is nothing to show at the end either.
     if (state_ == PlaybackState::loading) dropJob();
     if (duration_) basePosition_ = *duration_;

@@ -106,6 +106,8 @@ private:
 
     Playback(std::optional<URL> url, std::optional<NSError> unavailable);
     void fetched(const Data& bytes);
+    bool isOver() const;
+    void cancelFetch();
     void open(bool startPlaying);
     void opened(const std::shared_ptr<DecodeJob>& job, Opened result);
     void received(const std::shared_ptr<DecodeJob>& job, Batch batch);

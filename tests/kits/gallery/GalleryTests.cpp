@@ -5,7 +5,7 @@
 #include "kits/images/Kingfisher.h"
 #include "tests/support/AppEnvironment.h"
 #include "tests/support/RecordingServer.h"
-#include "uikit/controllers/UIScreen.h"
+#include "tests/support/WhiteScreenApp.h"
 #include "uikit/view/ViewRendering.h"
 
 #include <gtest/gtest.h>
@@ -15,22 +15,7 @@
 
 namespace {
 
-class WhiteScreenApp : public UIApplicationDelegate {
-public:
-    bool didFinishLaunchingWithOptions(UIApplication&, const LaunchOptions&) override {
-        window_ = std::make_shared<UIWindow>(UIScreen::main().bounds());
-        root = std::make_shared<UIViewController>();
-        root->view()->setBackgroundColor(UIColor::whiteColor());
-        window_->setRootViewController(root);
-        window_->makeKeyAndVisible();
-        return true;
-    }
-    std::shared_ptr<UIWindow> window() const override { return window_; }
-    UIViewControllerPtr root;
-
-private:
-    std::shared_ptr<UIWindow> window_;
-};
+using cw::test::WhiteScreenApp;
 
 std::shared_ptr<UIImage> flatPicture(std::uint32_t argb) {
     std::vector<std::uint32_t> pixels(40 * 30, argb);

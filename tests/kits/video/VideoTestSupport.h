@@ -6,8 +6,8 @@
 #include "foundation/dispatch/RunLoop.h"
 #include "host/HeadlessHost.h"
 #include "kits/video/VideoView.h"
+#include "tests/support/WhiteScreenApp.h"
 #include "tests/support/video/VideoEncoder.h"
-#include "uikit/controllers/UIScreen.h"
 #include "uikit/view/ViewRendering.h"
 
 #include <cmath>
@@ -16,23 +16,6 @@
 #include <vector>
 
 namespace cw::test {
-
-class WhiteScreenApp : public UIApplicationDelegate {
-public:
-    bool didFinishLaunchingWithOptions(UIApplication&, const LaunchOptions&) override {
-        window_ = std::make_shared<UIWindow>(UIScreen::main().bounds());
-        root = std::make_shared<UIViewController>();
-        root->view()->setBackgroundColor(UIColor::whiteColor());
-        window_->setRootViewController(root);
-        window_->makeKeyAndVisible();
-        return true;
-    }
-    std::shared_ptr<UIWindow> window() const override { return window_; }
-    UIViewControllerPtr root;
-
-private:
-    std::shared_ptr<UIWindow> window_;
-};
 
 // Two seconds at 10 pictures a second: picture i (at i/10 s) is greyOfFrame(i).
 constexpr int kSampleFramesPerSecond = 10;
