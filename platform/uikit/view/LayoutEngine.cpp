@@ -748,8 +748,12 @@ void LayoutEngine::sync() {
     };
     auto needItem = [&](LayoutItem* i) {
         if (!i) return;
-        needed.insert(i->layoutItemId());
-        needView(i->layoutOwningView());
+        UIView* owner = i->layoutOwningView();
+        // A view goes in with its ancestors (entering it first would stop the walk up at once, and
+        // a view moved under a new superview would lose the chain that reaches it); a guide goes
+        // in beside its view.
+        if (static_cast<LayoutItem*>(owner) != i) needed.insert(i->layoutItemId());
+        needView(owner);
     };
     needView(root_);
     for (NSLayoutConstraint* c : wanted) {
