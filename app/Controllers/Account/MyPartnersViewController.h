@@ -1,0 +1,13 @@
+#pragma once
+
+// The family and friends list (scene "MyPartnersViewController" of the storyboard
+// "FamilyAndFriends"), pushed by the side menu.
+//
+// For now it shows its title only; the list comes with the screen's own work.
+
+#include "Controllers/Placeholder/PlaceholderViewController.h"
+
+class MyPartnersViewController : public PlaceholderViewController {
+public:
+    MyPartnersViewController() : PlaceholderViewController("Family & Friends") {}
+};

@@ -1,0 +1,9 @@
+#include "Controllers/SignIn/AuthenticationFlowController.h"
+
+#include "Controllers/SignIn/LoginViewController.h"
+#include "uikit/controllers/UIStoryboard.h"
+
+AuthenticationFlowController::AuthenticationFlowController() {
+    setViewControllers({UIStoryboard::named("SignInSignUp")->instantiateViewController("LoginViewController")},
+                       false);
+}
