@@ -748,8 +748,11 @@ void LayoutEngine::sync() {
     };
     auto needItem = [&](LayoutItem* i) {
         if (!i) return;
-        needed.insert(i->layoutItemId());
-        needView(i->layoutOwningView());
+        UIView* owner = i->layoutOwningView();
+        // A view is its own owner: marking it first would stop the walk before its ancestors,
+        // and a view whose superviews no constraint names would then have no place in the tree.
+        if (static_cast<LayoutItem*>(owner) != i) needed.insert(i->layoutItemId());
+        needView(owner);
     };
     needView(root_);
     for (NSLayoutConstraint* c : wanted) {
