@@ -5,6 +5,7 @@
 #include "Controllers/SignIn/AuthenticationFlowController.h"
 #include "Services/AuthenticationContext.h"
 #include "Services/UserDefaults+NotificationSettings.h"
+#include "foundation/dispatch/RunLoop.h"
 
 #include <gmock/gmock.h>
 
@@ -77,7 +78,8 @@ TEST_F(ShellTest, ANewSessionAfterALogoutGetsTheSameInterfaceWithItsChoresRedone
     EXPECT_THAT(requestsAt("/m/api/member/notification/settings"), SizeIs(1));
     EXPECT_EQ(requestsAt("/m/api/member/notification/settings").front().param("user_id"), "52");
     EXPECT_EQ(resetMembers(requestsAt("/m/api/notification/reset")), (std::vector<std::int64_t>{52, 52}));
-    EXPECT_FALSE(postNotifications(UserDefaults::standard())) << "the new member's settings are stored";
+    EXPECT_TRUE(RunLoop::main().runUntil([] { return !postNotifications(UserDefaults::standard()); }))
+        << "the new member's settings are stored";
 
     // The menu shows the member of this session.
     ASSERT_TRUE(host->tapIdentifier("hamburgerButton"));
