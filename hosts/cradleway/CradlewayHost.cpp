@@ -85,6 +85,8 @@ std::unique_ptr<CradlewayEnvironment> CradlewayEnvironment::start(const Cradlewa
     } else {
         cw::server::ServerOptions serverOptions;
         serverOptions.accessLog = false;
+        // Quitting waits for idle connections to close: keep them briefly.
+        serverOptions.keepAliveSeconds = 1;
         serverOptions.console = [](const std::string& line) { std::cout << "server: " << line << std::endl; };
         try {
             environment->server_ = cw::server::startDemoServer(data / "server", std::move(serverOptions));
