@@ -10,8 +10,16 @@ constexpr CGFloat kMinimumSide = 30;
 
 std::shared_ptr<BarButtonItemView> BarButtonItemView::make(const UIBarButtonItemPtr& item, std::string barClass,
                                                            CGFloat barHeight) {
+    // A bar that rebuilds its items takes their views back, with whatever was added to them.
+    if (auto kept = std::dynamic_pointer_cast<BarButtonItemView>(item->view_);
+        kept && kept->barClass_ == barClass && !kept->superviewPointer()) {
+        kept->barHeight_ = barHeight;
+        kept->refresh();
+        return kept;
+    }
     auto view = std::make_shared<BarButtonItemView>(item, std::move(barClass), barHeight);
     view->refresh();
+    item->view_ = view;
     return view;
 }
 
@@ -47,8 +55,9 @@ void BarButtonItemView::refresh() {
             UIBarButtonItem::appearanceTitleTextAttributes(UIBarItemState::normal, {barClass_});
         attributes.merge(
             item->titleTextAttributes(item->isEnabled() ? UIBarItemState::normal : UIBarItemState::disabled));
-        titleLabel()->setFont(attributes.font.value_or(
-            item->style() == UIBarButtonItemStyle::done ? UIFont::boldSystemFont(17) : UIFont::systemFont(17)));
+        titleLabel()->setFont(attributes.font.value_or(item->style() == UIBarButtonItemStyle::done
+                                                           ? UIFont::boldSystemFont(17)
+                                                           : UIFont::systemFont(17)));
         titleLabel()->setTextColor(attributes.foregroundColor.value_or(tintColor()));
         setTitle(item->displayTitle());
         auto image = item->image();
