@@ -1,4 +1,4 @@
-#include "Extensions/UIImageView+UpdateImage.h"
+#include "Extensions/ServerImages/UIImageView+UpdateImage.h"
 #include "foundation/defaults/Storage.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "kits/images/ImageLoader.h"

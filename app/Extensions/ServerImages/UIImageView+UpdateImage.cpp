@@ -1,4 +1,4 @@
-#include "Extensions/UIImageView+UpdateImage.h"
+#include "Extensions/ServerImages/UIImageView+UpdateImage.h"
 
 #include "Services/BaseHTTPService.h"
 #include "kits/images/ImageViewRequest.h"
