@@ -3,6 +3,7 @@
 #include "App/SideNavigationCustomCell.h"
 #include "App/SideNavigationFooterView.h"
 #include "App/SideNavigationHeaderView.h"
+#include "Extensions/ServerImages/UIImageView+UpdateImage.h"
 #include "Extensions/UIColor+Palette.h"
 #include "Services/AnalyticsService.h"
 #include "Services/AuthenticationContext.h"
@@ -57,7 +58,12 @@ void SideNavigationViewController::viewDidLoad() {
 void SideNavigationViewController::showMember() {
     auto user = AuthenticationContext::shared().user();
     if (!user || !header_) return;
-    header_->userNameLabel->setText(user->fullName());
+    ShownMember member{user->id(), user->fullName(), user->pictureFile().value_or("")};
+    // The same member again: the header already shows them (and their picture is on its way).
+    if (member == shownMember_) return;
+    header_->userNameLabel->setText(member.name);
+    updateImageWith(*header_->userImageView, member.picture);
+    shownMember_ = std::move(member);
 }
 
 void SideNavigationViewController::viewWillAppear(bool animated) {

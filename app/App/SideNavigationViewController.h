@@ -12,7 +12,10 @@
 #include "uikit/controllers/UIViewController.h"
 #include "uikit/controls/UITableView.h"
 
+#include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 class MainViewController;
@@ -48,8 +51,16 @@ public:
     std::shared_ptr<SideNavigationHeaderView> headerView() const { return header_; }
 
 private:
-    // The signed-in member's name and picture in the header; nothing without a member.
+    // The signed-in member's name and picture in the header (a picture file of "" when none);
+    // nothing without a member.
     void showMember();
 
+    struct ShownMember {
+        std::int64_t id;
+        std::string name;
+        std::string picture;
+        bool operator==(const ShownMember&) const = default;
+    };
     std::shared_ptr<SideNavigationHeaderView> header_;
+    std::optional<ShownMember> shownMember_;
 };

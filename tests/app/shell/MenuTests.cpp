@@ -181,6 +181,7 @@ TEST_F(MenuTest, TheMenuShowsTheMemberFiveRowsAndTheBuild) {
 
     auto header = m->headerView();
     ASSERT_TRUE(header);
+    EXPECT_FALSE(header->userImageView->image()) << "a member without a picture file has none";
     EXPECT_EQ(header->userNameLabel->contentCompressionResistancePriority(UILayoutConstraintAxis::vertical),
               UILayoutPriorityRequired);
     EXPECT_EQ(header->userImageView->frame().size, (CGSize{90, 90}));
@@ -287,6 +288,27 @@ TEST(SideNavigationFooter, TheBuildTextReadsUnknownForWhatTheBundleLacks) {
     EXPECT_EQ(SideNavigationFooterView::buildText(
                   bundleWith("numbers", {{"CFBundleShortVersionString", 1.4}, {"CFBundleVersion", "27"}})),
               "Build: Unknown-27");
+}
+
+} // namespace cw::test
+
+namespace cw::test {
+
+TEST_F(ShellTest, TheMenuHeaderShowsTheMembersPictureFromTheServer) {
+    storeSession(true, true, 41, "Maya Lind", "images/upload/maya one.png");
+    servePicture("/images/upload/maya one.png", 0xFF10A060);
+    launch();
+    ASSERT_TRUE(host->tapIdentifier("hamburgerButton"));
+    const auto& photo = menu()->headerView()->userImageView;
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return photo->image() != nullptr; }));
+    EXPECT_EQ(photo->image()->pixel(0, 0), 0xFF10A060u);
+    EXPECT_TRUE(photo->clipsToBounds());
+    // Opening the menu again for the same member asks for nothing more.
+    drawer()->hamburgerTapped();
+    drawer()->hamburgerTapped();
+    host->settle();
+    waitForRequests(8); // the launch's four, three menu button events and the picture
+    expectNothingElseSent();
 }
 
 } // namespace cw::test

@@ -60,8 +60,9 @@ TEST_F(ShellTest, ANewSessionAfterALogoutGetsTheSameInterfaceWithItsChoresRedone
     // The second member's session starts deeper in the signed-out flow (as a registration ends).
     app->authenticationController()->pushViewController(std::make_shared<PlaceholderViewController>("Terms"), false);
     host->settle();
+    servePicture("/images/upload/noah.png", 0xFF2040C0);
     AuthenticationContext::shared().login(
-        JSON(signInReply(memberJSON(52, "Noah Berg", "noah@example.test"), "access-2")));
+        JSON(signInReply(memberJSON(52, "Noah Berg", "noah@example.test", "images/upload/noah.png"), "access-2")));
     host->settle();
 
     EXPECT_EQ(mainNavigation(), mainInterface) << "the very same main interface comes back";
@@ -81,11 +82,14 @@ TEST_F(ShellTest, ANewSessionAfterALogoutGetsTheSameInterfaceWithItsChoresRedone
     EXPECT_TRUE(RunLoop::main().runUntil([] { return !postNotifications(UserDefaults::standard()); }))
         << "the new member's settings are stored";
 
-    // The menu shows the member of this session.
+    // The menu shows the member of this session, with the picture.
     ASSERT_TRUE(host->tapIdentifier("hamburgerButton"));
     EXPECT_TRUE(host->isShowing("Noah Berg"));
     EXPECT_FALSE(host->isShowing("Maya Lind"));
-    waitForRequests(4); // and the menu button's event
+    const auto& photo = menu()->headerView()->userImageView;
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return photo->image() != nullptr; }));
+    EXPECT_EQ(photo->image()->pixel(0, 0), 0xFF2040C0u);
+    waitForRequests(5); // and the menu button's event, and the picture
     expectNothingElseSent();
 }
 

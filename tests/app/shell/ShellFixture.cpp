@@ -77,11 +77,18 @@ void ShellTest::end() {
     UIAppearance::reset();
 }
 
-void ShellTest::storeSession(bool member, bool token, std::int64_t id, const std::string& name) {
+void ShellTest::servePicture(const std::string& path, std::uint32_t argb) {
+    std::vector<std::uint32_t> pixels(4, argb);
+    const auto bytes = *UIImage::fromPixels(2, 2, 1, pixels.data())->pngData();
+    server.reply("GET", path, Reply{200, std::string(bytes.begin(), bytes.end()), "image/png"});
+}
+
+void ShellTest::storeSession(bool member, bool token, std::int64_t id, const std::string& name,
+                             std::optional<std::string> picture) {
     AuthenticationContext stored;
     if (token) stored.updateTokens(JSON(nlohmann::json{{"tokens", {{"access_token", "stored-access"}, {"refresh_token", "stored-refresh"}}}}));
     if (member) {
-        auto user = UserData::initWithResponseObject(JSON(memberJSON(id, name, "maya@example.test")));
+        auto user = UserData::initWithResponseObject(JSON(memberJSON(id, name, "maya@example.test", picture)));
         stored.save(user);
     }
 }

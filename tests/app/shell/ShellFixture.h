@@ -42,7 +42,10 @@ protected:
     void TearDown() override;
 
     // Stores a member and/or tokens in the user defaults, as an earlier run would have.
-    void storeSession(bool member, bool token, std::int64_t id = 41, const std::string& name = "Maya Lind");
+    void storeSession(bool member, bool token, std::int64_t id = 41, const std::string& name = "Maya Lind",
+                      std::optional<std::string> picture = std::nullopt);
+    // Serves a picture of one colour (opaque ARGB) at the path.
+    void servePicture(const std::string& path, std::uint32_t argb);
     // Makes the application delegate and launches it.
     std::shared_ptr<AppDelegate> launch();
     // Ends this run (host, delegate, session of the process, stored defaults) and starts a fresh
