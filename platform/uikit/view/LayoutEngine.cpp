@@ -749,8 +749,9 @@ void LayoutEngine::sync() {
     auto needItem = [&](LayoutItem* i) {
         if (!i) return;
         UIView* owner = i->layoutOwningView();
-        // A view is its own owner: marking it first would stop the walk before its ancestors,
-        // and a view whose superviews no constraint names would then have no place in the tree.
+        // A view goes in with its ancestors (entering it first would stop the walk up at once, and
+        // a view moved under a new superview would lose the chain that reaches it); a guide goes
+        // in beside its view.
         if (static_cast<LayoutItem*>(owner) != i) needed.insert(i->layoutItemId());
         needView(owner);
     };
