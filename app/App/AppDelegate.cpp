@@ -12,7 +12,6 @@
 #include "Services/NotificationService.h"
 #include "Services/UserDefaults+NotificationSettings.h"
 #include "foundation/dispatch/DispatchQueue.h"
-#include "uikit/controllers/ControllerSupport.h"
 #include "uikit/controllers/UIAppearance.h"
 #include "uikit/controllers/UIScreen.h"
 #include "uikit/controllers/UIStoryboard.h"
@@ -68,12 +67,8 @@ std::shared_ptr<AuthenticationFlowController> AppDelegate::authenticationControl
 }
 
 std::shared_ptr<MainNavigationController> AppDelegate::appController() {
-    if (!appController_) {
-        auto made = UIStoryboard::named("Main")->instantiateViewController("MainNavigationController");
-        appController_ = std::dynamic_pointer_cast<MainNavigationController>(made);
-        if (!appController_)
-            cw::platformFatalError("Couldn't instantiate view controller with identifier MainNavigationController ");
-    }
+    if (!appController_)
+        appController_ = instantiateViewController<MainNavigationController>(*UIStoryboard::named("Main"));
     return appController_;
 }
 

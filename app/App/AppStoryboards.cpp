@@ -30,7 +30,7 @@ const std::vector<std::string> kMainTabs = {"MainViewController", "DailyUpdatePa
 
 UIStoryboard::Definition mainStoryboard() {
     UIStoryboard::Definition d;
-    d.scene("MainNavigationController", [] {
+    d.scene(MainNavigationController::storyboardIdentifier(), [] {
         auto nav = std::make_shared<MainNavigationController>();
         nav->setViewControllers({UIStoryboard::named("Main")->instantiateViewController("TabBarController")});
         return nav;
@@ -54,7 +54,7 @@ UIStoryboard::Definition mainStoryboard() {
 
 UIStoryboard::Definition feedStoryboard() {
     UIStoryboard::Definition d;
-    d.scene("FeedViewController", make<FeedViewController>);
+    d.scene(FeedViewController::storyboardIdentifier(), make<FeedViewController>);
     d.scene("FeedDetailWebViewController", make<FeedDetailWebViewController>);
     d.scene("PostDetailsViewController", make<PostDetailsViewController>);
     return d;
@@ -62,13 +62,13 @@ UIStoryboard::Definition feedStoryboard() {
 
 UIStoryboard::Definition familyAndFriendsStoryboard() {
     UIStoryboard::Definition d;
-    d.scene("MyPartnersViewController", make<MyPartnersViewController>);
+    d.scene(MyPartnersViewController::storyboardIdentifier(), make<MyPartnersViewController>);
     return d;
 }
 
 UIStoryboard::Definition signInSignUpStoryboard() {
     UIStoryboard::Definition d;
-    d.scene("LoginViewController", make<LoginViewController>);
+    d.scene(LoginViewController::storyboardIdentifier(), make<LoginViewController>);
     d.scene("LaunchScreenController", make<LaunchScreenController>);
     return d;
 }

@@ -5,9 +5,12 @@
 // screen above shows the back arrow alone), and hides the bar while a full-screen container is on
 // top: the drawer, the welcome screen or the tab bar controller (or a subclass of one of them).
 
+#include "Extensions/UIStoryboard+Instantiate.h"
 #include "uikit/controllers/UINavigationController.h"
 
-class MainNavigationController : public UINavigationController, public UINavigationControllerDelegate {
+class MainNavigationController : public UINavigationController,
+                                 public UINavigationControllerDelegate,
+                                 public StoryboardIdentifiable<MainNavigationController> {
 public:
     using UINavigationController::UINavigationController;
 

@@ -7,7 +7,6 @@
 #include "Services/MemberService.h"
 #include "Services/NotificationService.h"
 #include "Services/UserDefaults+NotificationSettings.h"
-#include "uikit/controllers/ControllerSupport.h"
 #include "uikit/controllers/UIApplication.h"
 #include "uikit/controllers/UIStoryboard.h"
 
@@ -20,9 +19,7 @@ MainViewController::~MainViewController() {
 void MainViewController::viewDidLoad() {
     MMDrawerController::viewDidLoad();
 
-    auto feed = std::dynamic_pointer_cast<FeedViewController>(
-        UIStoryboard::named("Feed")->instantiateViewController("FeedViewController"));
-    if (!feed) cw::platformFatalError("Couldn't instantiate view controller with identifier FeedViewController ");
+    auto feed = instantiateViewController<FeedViewController>(*UIStoryboard::named("Feed"));
     feed->delegate = std::dynamic_pointer_cast<HamburgerDelegate>(shared_from_this());
     setCenterViewController(feed);
 

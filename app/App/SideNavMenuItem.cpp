@@ -5,7 +5,6 @@
 #include "Controllers/Account/SettingsViewController.h"
 #include "Controllers/Baby/MyBabyViewController.h"
 #include "Services/AnalyticsService.h"
-#include "uikit/controllers/ControllerSupport.h"
 #include "uikit/controllers/UIStoryboard.h"
 
 const std::vector<SideNavMenuItemInfo>& sideNavMenuItems() {
@@ -34,13 +33,8 @@ UIViewControllerPtr makeScreen(SideNavMenuItem item) {
         return std::make_shared<MyAccountViewController>();
     case SideNavMenuItem::myBaby:
         return std::make_shared<MyBabyViewController>();
-    case SideNavMenuItem::myPartners: {
-        auto partners = std::dynamic_pointer_cast<MyPartnersViewController>(
-            UIStoryboard::named("FamilyAndFriends")->instantiateViewController("MyPartnersViewController"));
-        if (!partners)
-            cw::platformFatalError("Couldn't instantiate view controller with identifier MyPartnersViewController ");
-        return partners;
-    }
+    case SideNavMenuItem::myPartners:
+        return instantiateViewController<MyPartnersViewController>(*UIStoryboard::named("FamilyAndFriends"));
     case SideNavMenuItem::settings:
         return std::make_shared<SettingsViewController>();
     case SideNavMenuItem::logout:

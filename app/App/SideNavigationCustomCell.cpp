@@ -1,5 +1,7 @@
 #include "App/SideNavigationCustomCell.h"
 
+#include "Extensions/UIView+Autolayout.h"
+
 SideNavigationCustomCell::SideNavigationCustomCell(UITableViewCellStyle style, std::string reuseIdentifier)
     : UITableViewCell(style, std::move(reuseIdentifier)) {
     setBackgroundColor(UIColor::whiteColor());
@@ -23,8 +25,8 @@ const std::shared_ptr<UIView>& SideNavigationCustomCell::redDot() {
         redDot_->setAccessibilityIdentifier("redDotView");
         redDot_->setTranslatesAutoresizingMaskIntoConstraints(false);
         contentView()->addSubview(redDot_);
-        redDot_->addConstraint(redDot_->widthAnchor().constraintEqualToConstant(8));
-        redDot_->addConstraint(redDot_->heightAnchor().constraintEqualToConstant(8));
+        lyt_setWidth(*redDot_, 8);
+        lyt_setHeight(*redDot_, 8);
         redDot_->setHidden(true);
         redDot_->setBackgroundColor(UIColor::redColor());
         redDot_->layer()->cornerRadius = 4;

@@ -6,8 +6,10 @@
 // For now it shows its title only; the list comes with the screen's own work.
 
 #include "Controllers/Placeholder/PlaceholderViewController.h"
+#include "Extensions/UIStoryboard+Instantiate.h"
 
-class MyPartnersViewController : public PlaceholderViewController {
+class MyPartnersViewController : public PlaceholderViewController,
+                                 public StoryboardIdentifiable<MyPartnersViewController> {
 public:
     MyPartnersViewController() : PlaceholderViewController("Family & Friends") {}
 };

@@ -7,11 +7,12 @@
 
 #include "Controllers/Feed/HamburgerDelegate.h"
 #include "Controllers/Placeholder/PlaceholderViewController.h"
+#include "Extensions/UIStoryboard+Instantiate.h"
 #include "uikit/controls/UIButton.h"
 
 #include <memory>
 
-class FeedViewController : public PlaceholderViewController {
+class FeedViewController : public PlaceholderViewController, public StoryboardIdentifiable<FeedViewController> {
 public:
     FeedViewController();
     void viewDidLoad() override;

@@ -4,6 +4,5 @@
 #include "uikit/controllers/UIStoryboard.h"
 
 AuthenticationFlowController::AuthenticationFlowController() {
-    setViewControllers({UIStoryboard::named("SignInSignUp")->instantiateViewController("LoginViewController")},
-                       false);
+    setViewControllers({instantiateViewController<LoginViewController>(*UIStoryboard::named("SignInSignUp"))}, false);
 }

@@ -8,6 +8,7 @@
 // For now this is all of it: Touch ID, the keychain, registration and the password reset come
 // with the screen's own work.
 
+#include "Extensions/UIStoryboard+Instantiate.h"
 #include "uikit/controllers/UIViewController.h"
 #include "uikit/controls/UIButton.h"
 #include "uikit/controls/UITextField.h"
@@ -15,7 +16,7 @@
 
 #include <memory>
 
-class LoginViewController : public UIViewController {
+class LoginViewController : public UIViewController, public StoryboardIdentifiable<LoginViewController> {
 public:
     LoginViewController();
     void viewDidLoad() override;
