@@ -191,7 +191,6 @@ std::variant<Step, ParseError> parseWait(std::string_view args, const HeadlessSc
     if (!s || *s < 0 || *s > 24 * 3600) return ParseError{"wants a number of seconds"};
     return action([seconds = *s](HeadlessHost& host, std::string&) {
         host.advance(seconds);
-        host.settle();
         return true;
     });
 }

@@ -84,14 +84,21 @@ void MMDrawerController::loadView() {
     root->addSubview(leftContainer_);
     root->addSubview(centerContainer_);
 
+    // The view may outlive the container (a superview still holds it): the gestures then do nothing.
+    std::weak_ptr<UIViewController> weakSelf = weak_from_this();
     pan_ = std::make_shared<UIPanGestureRecognizer>();
     pan_->maximumNumberOfTouches = 1;
     pan_->delegate = gate_.get();
-    pan_->addTarget([this](UIGestureRecognizer& g) { handlePan(static_cast<UIPanGestureRecognizer&>(g)); });
+    pan_->addTarget([weakSelf](UIGestureRecognizer& g) {
+        if (auto self = std::static_pointer_cast<MMDrawerController>(weakSelf.lock()))
+            self->handlePan(static_cast<UIPanGestureRecognizer&>(g));
+    });
     root->addGestureRecognizer(pan_);
     tap_ = std::make_shared<UITapGestureRecognizer>();
     tap_->delegate = gate_.get();
-    tap_->addTarget([this](UIGestureRecognizer&) { handleTap(); });
+    tap_->addTarget([weakSelf](UIGestureRecognizer&) {
+        if (auto self = std::static_pointer_cast<MMDrawerController>(weakSelf.lock())) self->handleTap();
+    });
     root->addGestureRecognizer(tap_);
     setView(root);
 }
