@@ -1,16 +1,21 @@
 #include "host/UIApplicationMain.h"
 
 #include "host/HeadlessHost.h"
+#include "host/HeadlessScript.h"
 #include "host/WindowHost.h"
 #include "uikit/controllers/UIScreen.h"
 
 #include <cstdlib>
+#include <filesystem>
+#include <optional>
 #include <iostream>
 #include <string>
 
 int UIApplicationMain(int argc, char** argv,
                       const std::function<std::shared_ptr<UIApplicationDelegate>()>& makeDelegate) {
     bool headless = false;
+    std::optional<std::filesystem::path> script;
+    std::filesystem::path screenshots = ".";
     cw::WindowHostOptions options;
     CGSize size{375, 667};
     for (int i = 1; i < argc; ++i) {
@@ -24,6 +29,10 @@ int UIApplicationMain(int argc, char** argv,
         };
         if (arg == "--headless") {
             headless = true;
+        } else if (arg == "--script") {
+            script = value();
+        } else if (arg == "--screenshots") {
+            screenshots = value();
         } else if (arg == "--screenshot") {
             options.screenshotPath = value();
         } else if (arg == "--picture") {
@@ -45,9 +54,15 @@ int UIApplicationMain(int argc, char** argv,
             return 2;
         }
     }
+    if (script && !headless) {
+        std::cerr << "--script runs only with --headless" << std::endl;
+        return 2;
+    }
     if (headless) {
         cw::HeadlessHost host(size);
         host.launch(makeDelegate());
+        int status = 0;
+        if (script) status = cw::runHeadlessScriptFile(host, *script, screenshots, std::cerr);
         if (options.screenshotPath) {
             std::string error;
             if (!host.screenshot(*options.screenshotPath, &error)) {
@@ -55,7 +70,7 @@ int UIApplicationMain(int argc, char** argv,
                 return 1;
             }
         }
-        return 0;
+        return status;
     }
     UIScreen::main().setSize(size);
     return cw::runWindowHost(makeDelegate(), options);

@@ -1,9 +1,12 @@
 #pragma once
 
 // The executable's entry into the application loop: makes the delegate and runs it in the window
-// host, or with --headless in the headless host (which settles, optionally writes a screenshot,
-// and returns). Options:
+// host, or with --headless in the headless host (which settles, optionally runs a script and writes
+// a screenshot, and returns). Options:
 //   --headless             no window
+//   --script FILE          (headless) run the steps of this script (host/HeadlessScript.h); the exit
+//                          status is the script's
+//   --screenshots DIR      (headless) where the script's screenshot steps write (default: .)
 //   --screenshot FILE      write a PNG of the screen once the application has settled, then quit
 //   --picture FILE         the picture the window host's "pick a picture" key hands over (to the
 //                          photo library or the camera, which the device then has)

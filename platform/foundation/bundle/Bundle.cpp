@@ -56,6 +56,11 @@ void Bundle::load(fs::path directory) {
     info_ = std::move(info);
 }
 
+void Bundle::setInfoDictionaryValue(const std::string& key, nlohmann::json value) {
+    std::lock_guard lock(mutex_);
+    info_[key] = std::move(value);
+}
+
 fs::path Bundle::bundlePath() const {
     std::lock_guard lock(mutex_);
     return directory_;

@@ -23,6 +23,11 @@ public:
 
     explicit Bundle(std::filesystem::path directory);
 
+    // Sets one key of the information dictionary in memory, for this run only: a host that starts
+    // its own server points SERVER_URL at it. Loading another directory forgets it. Call before
+    // anything reads the key from another thread.
+    void setInfoDictionaryValue(const std::string& key, nlohmann::json value);
+
     std::filesystem::path bundlePath() const;
     std::filesystem::path resourcePath() const;
     std::filesystem::path infoDictionaryPath() const;

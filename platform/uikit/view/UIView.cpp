@@ -237,6 +237,9 @@ void UIView::attachSubview(const std::shared_ptr<UIView>& view, std::size_t inde
         return;
     }
     view->willMoveToSuperview(this);
+    // A view without a tint of its own takes its new superview's: it and the views that follow
+    // it hear of a change, as they do when an ancestor's tint is set.
+    const UIColor tintBefore = view->tintColor();
     if (view->superviewRaw_) view->detachFromSuperview();
     view->engine_.reset(); // it joins this tree's engine
     index = std::min(index, subviews_.size());
@@ -249,6 +252,7 @@ void UIView::attachSubview(const std::shared_ptr<UIView>& view, std::size_t inde
     view->setNeedsLayout();
     didAddSubview(view.get());
     view->didMoveToSuperview();
+    if (!view->tintColor_ && !(view->tintColor() == tintBefore)) view->tintDidChangeInSubtree();
 }
 
 void UIView::addSubview(const std::shared_ptr<UIView>& view) {
@@ -365,6 +369,10 @@ UIColor UIView::tintColor() const {
 
 void UIView::setTintColor(const std::optional<UIColor>& color) {
     tintColor_ = color;
+    tintDidChangeInSubtree();
+}
+
+void UIView::tintDidChangeInSubtree() {
     std::vector<UIView*> stack{this};
     while (!stack.empty()) {
         UIView* v = stack.back();

@@ -380,6 +380,8 @@ private:
     void setFrameFromEngine(const CGRect& frame);
     // Margins, insets or guide lengths changed: constraints that follow them need a new look.
     void engineInputsChanged();
+    // Tells this view and the views below it that take their tint from it.
+    void tintDidChangeInSubtree();
 
     std::shared_ptr<CALayer> layer_;
     std::weak_ptr<cw::ViewOwner> owner_;

@@ -274,6 +274,26 @@ TEST(LayoutEngineEdges, AConstraintOutlivingAViewItNamesIsDroppedSafely) {
     EXPECT_EQ(holder->constraints()[0]->secondItem(), nullptr);
 }
 
+TEST(LayoutEngineEdges, ConstraintsDeepInsideFrameBasedViewsAreSolved) {
+    // Root > plain frame > plain frame > constrained view: no constraint names the two frames in
+    // between, yet the view inside them is laid out by its own.
+    auto root = makeRoot(300, 400);
+    auto outer = std::make_shared<UIView>(CGRect{0, 0, 300, 400});
+    auto inner = std::make_shared<UIView>(CGRect{20, 0, 250, 400});
+    auto content = makeView("content");
+    inner->addSubview(content);
+    NSLayoutConstraint::activate({
+        content->leadingAnchor().constraintEqualTo(inner->leadingAnchor()),
+        content->trailingAnchor().constraintEqualTo(inner->trailingAnchor()),
+        content->topAnchor().constraintEqualTo(inner->topAnchor()),
+        content->bottomAnchor().constraintEqualTo(inner->bottomAnchor(), -64),
+    });
+    outer->addSubview(inner);
+    root->addSubview(outer);
+    root->layoutIfNeeded();
+    EXPECT_EQ(content->frame(), CGRect(0, 0, 250, 336));
+}
+
 TEST(LayoutEngineEdges, AViewMovedUnderANewSiblingTakesItsNewSuperviewsFrame) {
     // Two levels below the root, so only the moved view's own chain of superviews reaches it.
     auto root = makeRoot(375, 667);

@@ -1,5 +1,6 @@
 #include "uikit/view/UIActivityIndicatorView.h"
 #include "uikit/view/UIImageView.h"
+#include "uikit/controls/UIButton.h"
 #include "uikit/controls/UIPageControl.h"
 #include "uikit/view/UIView.h"
 
@@ -194,4 +195,26 @@ TEST(ViewTree, FramesThatAreNotNumbersAreRefused) {
     v->setBounds(CGRect(0, 0, INFINITY, 1));
     v->setCenter({std::nan(""), 1});
     EXPECT_EQ(v->frame(), CGRect(1, 2, 3, 4));
+}
+
+TEST(ViewTree, AViewMovedUnderAnotherTintTakesItAndSaysSo) {
+    const UIColor green(0.18, 0.7, 0.6, 1);
+    auto tinted = view({0, 0, 100, 100});
+    tinted->setTintColor(green);
+    // A screen built apart from the window, then put in it: its system button follows the tint.
+    auto screen = view({0, 0, 100, 100});
+    auto button = std::make_shared<UIButton>(UIButtonType::system);
+    button->setTitle("Menu", UIControlStateNormal);
+    screen->addSubview(button);
+    EXPECT_NE(button->titleLabel()->textColor(), green);
+    tinted->addSubview(screen);
+    EXPECT_EQ(button->titleLabel()->textColor(), green);
+
+    // A view with a tint of its own keeps it wherever it goes.
+    const UIColor red(1, 0, 0, 1);
+    auto own = std::make_shared<UIButton>(UIButtonType::system);
+    own->setTitle("Own", UIControlStateNormal);
+    own->setTintColor(red);
+    tinted->addSubview(own);
+    EXPECT_EQ(own->titleLabel()->textColor(), red);
 }

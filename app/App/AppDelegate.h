@@ -1,0 +1,77 @@
+#pragma once
+
+// The application delegate: it owns the one window, chooses its root between the signed-out flow
+// and the main interface, keeps the 60-second health check running while the main interface is
+// installed, answers the session's start and end, and resets the member's notification count
+// whenever the application becomes active.
+//
+// Both roots are made on first use and kept for the life of the process: every root change installs
+// the same instance again. A timer is scheduled only together with an installation of the main root,
+// replacing the one before; only the end of a session stops one without scheduling another.
+//
+// Everything here runs on the main thread: the platform's callbacks, the timer and the session's.
+
+#include "Services/AuthenticationContext.h"
+#include "foundation/dispatch/Timer.h"
+#include "uikit/controllers/UIApplication.h"
+#include "uikit/controllers/UINavigationController.h"
+#include "uikit/controllers/UIWindow.h"
+#include "uikit/controllers/UNUserNotificationCenter.h"
+
+#include <memory>
+#include <string>
+
+class AuthenticationFlowController;
+class MainNavigationController;
+class MainViewController;
+
+class AppDelegate : public UIApplicationDelegate,
+                    public UNUserNotificationCenterDelegate,
+                    public AuthenticationContextDelegate,
+                    public std::enable_shared_from_this<AppDelegate> {
+public:
+    // The health check's interval in seconds, and its usage event.
+    static constexpr double kHealthCheckInterval = 60.0;
+    static constexpr const char* kHealthCheckScreen = "MainScreen";
+
+    // Takes the shared session. Registers the application's storyboards (once per process).
+    AppDelegate();
+    ~AppDelegate() override;
+
+    bool didFinishLaunchingWithOptions(UIApplication& application, const LaunchOptions& options) override;
+    void applicationDidBecomeActive(UIApplication& application) override;
+    void applicationDidEnterBackground(UIApplication& application) override;
+    std::shared_ptr<UIWindow> window() const override { return window_; }
+
+    // The fonts of what search bars hold (Avenir Medium 16).
+    void setupAppearances();
+    // One tick of the health check: the "aliveEvent" while the application is active.
+    void onHealthCheck();
+    // Resets the member's notification count on the server and the badge; nothing without a member.
+    void resetNotificationBadge();
+
+    void authenticationContextDidStartSession(AuthenticationContext& context) override;
+    void authenticationContextDidEndSession(AuthenticationContext& context) override;
+
+    const std::shared_ptr<Timer>& healthCheckTimer() const { return healthCheckTimer_; }
+    const std::string questionKey = "question";
+    AuthenticationContext& context;
+
+    // The two roots, made on first use.
+    std::shared_ptr<AuthenticationFlowController> authenticationController();
+    std::shared_ptr<MainNavigationController> appController();
+    // The drawer of the main interface, where the storyboard "Main" puts it: the first tab of the tab
+    // bar controller at the bottom of the main navigation stack. None before the main interface is
+    // made (or when it holds no drawer).
+    std::shared_ptr<MainViewController> mainViewController() const;
+
+private:
+    void chooseRoot();
+    void installRoot(const UIViewControllerPtr& root);
+    void restartHealthCheck();
+
+    std::shared_ptr<UIWindow> window_;
+    std::shared_ptr<Timer> healthCheckTimer_;
+    std::shared_ptr<AuthenticationFlowController> authenticationController_;
+    std::shared_ptr<MainNavigationController> appController_;
+};

@@ -1,0 +1,13 @@
+#pragma once
+
+// The application's storyboards, registered in one place when the application delegate is made:
+//   "Main"             MainNavigationController (initial; its root is the TabBarController, whose
+//                      tabs are MainViewController "Home", DailyUpdatePageViewController "Update",
+//                      CareTeamPageViewController "Team", JourneyPageViewController "Journey" and
+//                      EducationCenterParentViewController "Education")
+//   "Feed"             FeedViewController, FeedDetailWebViewController, PostDetailsViewController
+//   "FamilyAndFriends" MyPartnersViewController
+//   "SignInSignUp"     LoginViewController (initial), LaunchScreenController
+// Each scene's identifier is the name of the controller type that runs it. Registering again
+// changes nothing.
+void registerAppStoryboards();

@@ -1,0 +1,44 @@
+#pragma once
+
+// The container of the signed-in interface (the "Home" tab): a side drawer whose centre is the feed
+// screen and whose left drawer is the side menu. The feed's menu button toggles the drawer.
+//
+// When its view loads it also does the main interface's start-up chores: it asks for notification
+// permission and registers for remote notifications, loads the member's notification settings
+// into the user defaults and resets the member's notification count (twice, as the load always
+// has). The container lives as long as the main interface, which outlives sessions, so when a new
+// session starts after its view has loaded, the chores run again for the new member
+// (sessionDidStart); the tab item is set once.
+
+#include "Controllers/Feed/HamburgerDelegate.h"
+#include "kits/drawer/MMDrawerController.h"
+
+class MainViewController : public MMDrawerController, public HamburgerDelegate {
+public:
+    static constexpr CGFloat kDrawerWidth = 250;
+    static constexpr const char* kMenuScreen = "SideNavgiationViewScreen";
+    static constexpr const char* kSettingsFailure = "failed to update notification settings";
+
+    MainViewController() = default;
+    ~MainViewController() override;
+
+    bool loadEducationCenterFromNotification = false;
+
+    void viewDidLoad() override;
+    void viewDidAppear(bool animated) override;
+
+    // Toggles the side menu: ends editing, reports the tap, opens a closed drawer and closes an
+    // open or half-open one.
+    void hamburgerTapped() override;
+    // Has no visible effect.
+    void hideRedDot(bool hide) override;
+    void showEducationCenterAfterLoad();
+    // The member's notification settings from the server into the user defaults.
+    void loadNotificationSettings();
+    // The start-up chores again, for a session that started after the view loaded.
+    void sessionDidStart();
+
+private:
+    void registerForRemoteNotifications();
+    void resetNotificationCount();
+};

@@ -1,0 +1,18 @@
+#pragma once
+
+// The post details screen (scene "PostDetailsViewController" of the storyboard "Feed"); with a
+// `postId` it loads the post itself.
+//
+// For now it shows its title only; the post and its comments come with the screen's own work.
+
+#include "Controllers/Placeholder/PlaceholderViewController.h"
+
+#include <cstdint>
+#include <optional>
+
+class PostDetailsViewController : public PlaceholderViewController {
+public:
+    PostDetailsViewController() : PlaceholderViewController("Post") {}
+
+    std::optional<std::int64_t> postId;
+};

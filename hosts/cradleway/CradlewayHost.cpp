@@ -1,0 +1,109 @@
+#include "hosts/cradleway/CradlewayHost.h"
+
+#include "foundation/bundle/Bundle.h"
+#include "foundation/defaults/Storage.h"
+#include "foundation/url/URL.h"
+#include "uikit/graphics/UIImage.h"
+
+#include <iostream>
+
+namespace cw::host {
+
+namespace {
+
+constexpr const char* kDemoEmail = "demo@cradleway.test";
+constexpr const char* kDemoPassword = "cradleway-demo";
+
+bool isServerAddress(const std::string& text) {
+    auto url = URL::fromString(text);
+    if (!url) return false;
+    const auto scheme = url->scheme();
+    return (scheme == "http" || scheme == "https") && url->host() && !url->host()->empty();
+}
+
+} // namespace
+
+const char* usage() {
+    return "usage: cradleway [--headless [--script FILE] [--screenshots DIR]] [--server URL]\n"
+           "                 [--data-dir DIR] [--size WxH] [--picture FILE]\n"
+           "  --headless         run without a window (with --script: run its steps, then quit)\n"
+           "  --script FILE      the steps to run headless (see README: Running)\n"
+           "  --screenshots DIR  where the script's screenshot steps write (default: .)\n"
+           "  --server URL       talk to this server instead of starting the demo server\n"
+           "  --data-dir DIR     the member's data (defaults, keychain, demo server); default\n"
+           "                     $XDG_DATA_HOME/cradleway\n"
+           "  --size WxH         the screen in points (default 375x667)\n"
+           "  --picture FILE     the picture the window's F6 key picks in a photo picker\n";
+}
+
+std::optional<CradlewayOptions> parseOptions(int argc, const char* const* argv, std::string& error) {
+    CradlewayOptions options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            options.help = true;
+        } else if (arg == "--server" || arg == "--data-dir") {
+            if (i + 1 >= argc) {
+                error = arg + " needs a value";
+                return std::nullopt;
+            }
+            const std::string value = argv[++i];
+            if (arg == "--server") {
+                if (!isServerAddress(value)) {
+                    error = "--server wants an http or https address, such as http://127.0.0.1:8421, not " + value;
+                    return std::nullopt;
+                }
+                options.serverURL = value;
+            } else {
+                if (value.empty()) {
+                    error = "--data-dir needs a directory";
+                    return std::nullopt;
+                }
+                options.dataDirectory = std::filesystem::absolute(value);
+            }
+        } else {
+            options.applicationArguments.push_back(arg);
+        }
+    }
+    return options;
+}
+
+std::unique_ptr<CradlewayEnvironment> CradlewayEnvironment::start(const CradlewayOptions& options,
+                                                                  std::ostream& out, std::string& error) {
+    std::unique_ptr<CradlewayEnvironment> environment(new CradlewayEnvironment());
+    if (options.dataDirectory) cw::setDataDirectory(*options.dataDirectory);
+    const auto data = cw::dataDirectory();
+    std::error_code ec;
+    if (!std::filesystem::exists(data, ec)) {
+        std::filesystem::create_directories(data, ec);
+        std::filesystem::permissions(data, std::filesystem::perms::owner_all, ec);
+    }
+    UIImage::setResourceDirectory(Bundle::main().resourcePath());
+
+    if (options.serverURL) {
+        environment->serverURL_ = *options.serverURL;
+    } else {
+        cw::server::ServerOptions serverOptions;
+        serverOptions.accessLog = false;
+        // Quitting waits for idle connections to close: keep them briefly.
+        serverOptions.keepAliveSeconds = 1;
+        serverOptions.console = [](const std::string& line) { std::cout << "server: " << line << std::endl; };
+        try {
+            environment->server_ = cw::server::startDemoServer(data / "server", std::move(serverOptions));
+        } catch (const std::exception& e) {
+            error = "the demo server could not start in " + (data / "server").string() + ": " + e.what();
+            return nullptr;
+        }
+        environment->serverURL_ = environment->server_->baseUrl();
+        out << "Demo server: " << environment->serverURL_ << " (data in " << (data / "server").string() << ")\n"
+            << "Sign in with " << kDemoEmail << " / " << kDemoPassword << std::endl;
+    }
+    Bundle::main().setInfoDictionaryValue("SERVER_URL", environment->serverURL_);
+    return environment;
+}
+
+CradlewayEnvironment::~CradlewayEnvironment() {
+    if (server_) server_->stop();
+}
+
+} // namespace cw::host

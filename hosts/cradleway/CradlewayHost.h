@@ -1,0 +1,54 @@
+#pragma once
+
+// What the cradleway executable does around the application loop: its own options, the data
+// directory, the bundle's pictures, and the server the application talks to: the one named with
+// --server, or by default the demo server, started in this process on a free loopback port with
+// its data in <data directory>/server, and stopped when the host goes.
+
+#include "server/Server.h"
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace cw::host {
+
+struct CradlewayOptions {
+    bool help = false;
+    std::optional<std::string> serverURL;
+    std::optional<std::filesystem::path> dataDirectory;
+    // Everything else, for the application loop (--headless, --script, --screenshots, --size, ...),
+    // after the program's name.
+    std::vector<std::string> applicationArguments;
+};
+
+// The options; none with `error` set when one is wrong (a missing value, a server address that is
+// no http or https address).
+std::optional<CradlewayOptions> parseOptions(int argc, const char* const* argv, std::string& error);
+const char* usage();
+
+class CradlewayEnvironment {
+public:
+    // Sets the data directory (made, mode 0700, when missing) and the pictures' folder, and points the
+    // bundle's SERVER_URL at the server, starting the demo server unless one was named. Prints the
+    // server's address and the demo sign-in to `out`. None with `error` set when the demo server
+    // cannot start.
+    static std::unique_ptr<CradlewayEnvironment> start(const CradlewayOptions& options, std::ostream& out,
+                                                       std::string& error);
+    ~CradlewayEnvironment();
+    CradlewayEnvironment(const CradlewayEnvironment&) = delete;
+    CradlewayEnvironment& operator=(const CradlewayEnvironment&) = delete;
+
+    const std::string& serverURL() const { return serverURL_; }
+    bool runsDemoServer() const { return server_ != nullptr; }
+
+private:
+    CradlewayEnvironment() = default;
+    std::unique_ptr<cw::server::CradlewayServer> server_;
+    std::string serverURL_;
+};
+
+} // namespace cw::host

@@ -1,0 +1,33 @@
+// cradleway: the application, in a window (or headless, running a script), against the demo
+// server it starts in this process unless --server names another.
+
+#include "App/AppDelegate.h"
+#include "host/UIApplicationMain.h"
+#include "host/WindowHost.h"
+#include "hosts/cradleway/CradlewayHost.h"
+
+#include <iostream>
+
+int main(int argc, char** argv) {
+    std::string error;
+    auto options = cw::host::parseOptions(argc, argv, error);
+    if (!options) {
+        std::cerr << "cradleway: " << error << "\n" << cw::host::usage();
+        return 2;
+    }
+    if (options->help) {
+        std::cout << cw::host::usage() << "\nKeys in the window:\n" << cw::windowHostKeyHelp();
+        return 0;
+    }
+    auto environment = cw::host::CradlewayEnvironment::start(*options, std::cout, error);
+    if (!environment) {
+        std::cerr << "cradleway: " << error << std::endl;
+        return 1;
+    }
+    std::vector<char*> arguments{argv[0]};
+    for (auto& a : options->applicationArguments)
+        arguments.push_back(a.data());
+    arguments.push_back(nullptr);
+    return UIApplicationMain(static_cast<int>(arguments.size()) - 1, arguments.data(),
+                             [] { return std::make_shared<AppDelegate>(); });
+}

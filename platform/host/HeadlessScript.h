@@ -1,0 +1,64 @@
+#pragma once
+
+// Scripts for the headless host: one step a line, run against a launched application the way a
+// person would use it. Blank lines and lines starting with "#" are skipped. The steps:
+//
+//   tap "text"            tap what shows exactly this text
+//   tap #identifier       tap the view with this accessibility identifier
+//   type "text"           type into the focused field ("\n" presses return; \" \\ \t too)
+//   delete N              press backspace N times
+//   back                  the navigation bar's back button
+//   alert "title"         the button of the shown alert or action sheet with this title
+//   drag x,y x,y          a finger from one point of the screen to another (points)
+//   wait seconds          let this much time pass on the application's clock
+//   push {json}           a remote notification with this payload arrives
+//   tap-push {json}       the person taps a notification with this payload
+//   background            the application goes to the background
+//   foreground            and comes back
+//   touchid match|nomatch the finger the next Touch ID check reads
+//   pick FILE             pick this picture in the shown photo picker (relative to the script)
+//   expect "text"         the screen shows this text, or the script fails
+//   screenshot NAME       write the screen to NAME.png in the screenshot directory
+//
+// The application's clock is the host's manual one, but a server answers in real time: `tap`,
+// `alert` and `expect` wait (in real time, up to HeadlessScriptOptions::waitSeconds) for what they
+// look for to show, turning the run loop meanwhile, so a step after a request finds its reply.
+// `wait` moves the application's clock only (60 seconds of it pass at once).
+//
+// The whole script is read before anything runs, so a mistyped step never leaves the application
+// half driven.
+
+#include <filesystem>
+#include <iosfwd>
+#include <string>
+
+namespace cw {
+
+class HeadlessHost;
+
+struct HeadlessScriptOptions {
+    // Where `screenshot` steps write (created when missing).
+    std::filesystem::path screenshotDirectory = ".";
+    // Where relative `pick` files are found: the script's own directory.
+    std::filesystem::path baseDirectory = ".";
+    // The script's name in messages ("tour.txt:12: ...").
+    std::string name = "script";
+    // How long `tap`, `alert` and `expect` wait for their target, in real seconds.
+    double waitSeconds = 10;
+};
+
+// The script's exit statuses.
+inline constexpr int kScriptSucceeded = 0;
+inline constexpr int kScriptStepFailed = 1; // a step could not be done or an expect did not hold
+inline constexpr int kScriptInvalid = 2;    // a line that is no step; nothing has run
+
+// Runs every step in order and stops at the first that fails. Messages (one line each, naming the
+// script and the line) go to `errors`. Returns one of the statuses above.
+int runHeadlessScript(HeadlessHost& host, std::istream& script, const HeadlessScriptOptions& options,
+                      std::ostream& errors);
+// The same for a file; a file that cannot be read is kScriptInvalid. Relative `pick` files are
+// found beside it.
+int runHeadlessScriptFile(HeadlessHost& host, const std::filesystem::path& file,
+                          const std::filesystem::path& screenshotDirectory, std::ostream& errors);
+
+} // namespace cw
