@@ -235,12 +235,16 @@ TEST_F(HTTPClientTest, OutageParksTheRequestAndKeepsTheSession) {
 
 TEST_F(HTTPClientTest, ACancelledRequestIsNeitherParkedNorSentAgain) {
     signIn("access", "refresh");
-    std::mutex mutex;
-    std::condition_variable released;
-    bool release = false;
-    setReply([&](const Arrival&, httplib::Response&) {
-        std::unique_lock lock(mutex);
-        released.wait_for(lock, std::chrono::seconds(10), [&] { return release; });
+    // The server's handler may still be running when the test ends, so what it waits on is shared.
+    struct Gate {
+        std::mutex mutex;
+        std::condition_variable released;
+        bool open = false;
+    };
+    auto gate = std::make_shared<Gate>();
+    setReply([gate](const Arrival&, httplib::Response&) {
+        std::unique_lock lock(gate->mutex);
+        gate->released.wait_for(lock, std::chrono::seconds(10), [&] { return gate->open; });
     });
     BaseHTTPService service("feed");
     std::vector<NSError> failures;
@@ -250,10 +254,10 @@ TEST_F(HTTPClientTest, ACancelledRequestIsNeitherParkedNorSentAgain) {
     task->cancel();
     runUntil([&] { return !failures.empty(); });
     {
-        std::lock_guard lock(mutex);
-        release = true;
+        std::lock_guard lock(gate->mutex);
+        gate->open = true;
     }
-    released.notify_all();
+    gate->released.notify_all();
     RunLoop::main().runUntilIdle();
 
     ASSERT_EQ(failures.size(), 1u);
