@@ -20,6 +20,7 @@ namespace {
 
 constexpr CGFloat kBaseSize = 12;
 constexpr CGFloat kListIndent = 36;
+constexpr CGFloat kMarkerIndent = 11;
 constexpr int kMaxDepth = 256;
 
 struct Style {
@@ -166,6 +167,7 @@ private:
             static constexpr CGFloat kHeading[] = {2.0, 1.5, 1.17, 1.0, 0.83, 0.67};
             style_.size = kBaseSize * kHeading[name[1] - '1'];
             style_.bold = true;
+            paragraph_.paragraphSpacing = kBaseSize;
         }
         if (name == "a") {
             const std::string href = attribute(n, "href");
@@ -200,7 +202,11 @@ private:
 
         walk(n->children, depth + 1);
 
-        if (name == "ul" || name == "ol") lists_.pop_back();
+        if (name == "ul" || name == "ol") {
+            lists_.pop_back();
+            // A list's bottom margin, like a paragraph's, becomes space after its last item.
+            if (lists_.empty()) spaceAfterLastParagraph(kBaseSize);
+        }
         if (in(name, {"td", "th"})) emit(u"\t");
         if (block) endBlock();
         style_ = savedStyle;
@@ -256,10 +262,31 @@ private:
         marker += u'\t';
         paragraph_.headIndent = kListIndent * static_cast<CGFloat>(depth);
         paragraph_.firstLineHeadIndent = 0;
+        // The leading tabs reach the item's level, the marker stands a little in from the text and
+        // the text starts at the head indent, so wrapped lines align with it.
+        paragraph_.tabStops.clear();
+        for (std::size_t level = 1; level < depth; ++level)
+            paragraph_.tabStops.push_back(kListIndent * static_cast<CGFloat>(level));
+        paragraph_.tabStops.push_back(paragraph_.headIndent - kListIndent + kMarkerIndent);
+        paragraph_.tabStops.push_back(paragraph_.headIndent);
         emit(marker);
         lineStart_ = false;
         afterMarker_ = true;
         pendingSpace_ = false;
+    }
+
+    // Gives the last paragraph written at least `spacing` after it.
+    void spaceAfterLastParagraph(CGFloat spacing) {
+        const std::u16string& text = out_.utf16();
+        if (text.empty() || text.back() != u'\n') return;
+        const std::size_t previous = text.size() < 2 ? std::u16string::npos : text.rfind(u'\n', text.size() - 2);
+        const std::size_t start = previous == std::u16string::npos ? 0 : previous + 1;
+        for (const auto& run : out_.runs(NSRange{start, text.size() - start})) {
+            TextAttributes a = run.attributes;
+            if (!a.paragraphStyle) continue;
+            a.paragraphStyle->paragraphSpacing = std::max(a.paragraphStyle->paragraphSpacing, spacing);
+            out_.setAttributes(a, run.range);
+        }
     }
 
     void endBlock() {

@@ -43,6 +43,9 @@ struct NSParagraphStyle {
     CGFloat tailIndent = 0; // > 0: line width from the leading edge; < 0: inset from the trailing edge
     CGFloat minimumLineHeight = 0;
     CGFloat maximumLineHeight = 0;
+    // Left tab stops, in points from the leading edge, in increasing order; past the last one (or
+    // with none) tabs stop at Pango's default interval.
+    std::vector<CGFloat> tabStops;
 
     static NSParagraphStyle defaultStyle() { return {}; }
     friend bool operator==(const NSParagraphStyle&, const NSParagraphStyle&) = default;

@@ -121,6 +121,15 @@ TextLayout::TextLayout(const NSAttributedString& text, CGFloat width, int maximu
         const CGFloat indent = style.firstLineHeadIndent - style.headIndent;
         pango_layout_set_indent(layout, static_cast<int>(indent * PANGO_SCALE));
         pango_layout_set_spacing(layout, static_cast<int>(std::max(0.0, style.lineSpacing) * PANGO_SCALE));
+        if (!style.tabStops.empty()) {
+            // Pango places tabs from the layout's own left edge, which lies at `left`.
+            PangoTabArray* tabs = pango_tab_array_new(static_cast<gint>(style.tabStops.size()), FALSE);
+            for (std::size_t i = 0; i < style.tabStops.size(); ++i)
+                pango_tab_array_set_tab(tabs, static_cast<gint>(i), PANGO_TAB_LEFT,
+                                        static_cast<gint>(std::max(0.0, style.tabStops[i] - left) * PANGO_SCALE));
+            pango_layout_set_tabs(layout, tabs);
+            pango_tab_array_free(tabs);
+        }
         switch (style.alignment) {
         case NSTextAlignment::center:
             pango_layout_set_alignment(layout, PANGO_ALIGN_CENTER);

@@ -1,4 +1,5 @@
 #include "uikit/graphics/NSAttributedString.h"
+#include "uikit/graphics/TextLayout.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
@@ -144,4 +145,34 @@ TEST(HTMLImport, ListConventionSupportsTheCardRewrite) {
     NSMutableAttributedString flat(s);
     flat.addAttributes({.paragraphStyle = NSParagraphStyle{}}, {0, flat.length()});
     EXPECT_GE(indented.size.height, flat.boundingRect({180, 0}).size.height);
+}
+
+// List items tab their marker in a little and their text to the head indent, so the first line
+// lines up with the wrapped ones; headings and lists keep a line's space after them, as paragraphs do.
+TEST(HTMLImport, ListItemsTabToTheirIndentAndBlocksKeepSpaceAfterThem) {
+    const auto s = NSAttributedString::fromHTML(
+        "<h2>Head</h2><ul><li>one two three four five six</li><li>b<ul><li>inner</li></ul></li><li>last</li></ul>"
+        "<p>after</p>");
+    ASSERT_TRUE(s);
+    const auto at = [&](const char16_t* w) { return *s->attributes(s->utf16().find(w)).paragraphStyle; };
+    EXPECT_EQ(at(u"one").tabStops, (std::vector<CGFloat>{11, 36}));
+    EXPECT_EQ(at(u"inner").tabStops, (std::vector<CGFloat>{36, 47, 72}));
+    EXPECT_EQ(at(u"Head").paragraphSpacing, 12);
+    EXPECT_EQ(at(u"one").paragraphSpacing, 0);
+    EXPECT_EQ(at(u"inner").paragraphSpacing, 0) << "a nested list has no margin of its own";
+    EXPECT_EQ(at(u"last").paragraphSpacing, 12);
+    EXPECT_EQ(s->attributes(s->utf16().find(u"last") + 4).paragraphStyle->paragraphSpacing, 12)
+        << "also its line feed";
+
+    const std::size_t start = s->utf16().find(u"\t\u2022\tone");
+    const NSAttributedString item = s->attributedSubstring({start, s->utf16().find(u'\n', start) - start});
+    const cw::detail::TextLayout layout(item, 120);
+    ASSERT_GE(layout.lineCount(), 2);
+    const auto one = layout.rects({3, 3});
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_NEAR(one[0].minX(), 36, 0.5);
+    EXPECT_NEAR(layout.lineOrigin(1).x, 36, 0.5);
+    const auto bullet = layout.rects({1, 1});
+    ASSERT_EQ(bullet.size(), 1u);
+    EXPECT_NEAR(bullet[0].minX(), 11, 0.5);
 }

@@ -1,0 +1,50 @@
+#include "kits/webview/UIWebView.h"
+
+UIWebView::UIWebView() : UIWebView(CGRect{}) {}
+
+UIWebView::UIWebView(const CGRect& frame) : UIView(frame) {
+    setBackgroundColor(UIColor::whiteColor());
+    engine_ = std::make_shared<cw::webview::WebEngine>(static_cast<cw::webview::WebEngineClient&>(*this));
+    addSubview(engine_->scrollView());
+    engine_->layout(bounds());
+}
+
+UIWebView::~UIWebView() {
+    engine_->detach();
+}
+
+void UIWebView::layoutSubviews() {
+    UIView::layoutSubviews();
+    engine_->layout(bounds());
+}
+
+void UIWebView::tell(const std::function<void(UIWebViewDelegate&)>& call) {
+    auto self = weak_from_this().lock();
+    if (auto d = delegate_.get()) call(*d);
+}
+
+void UIWebView::decidePolicy(const URLRequest& request, WKNavigationType type,
+                             std::function<void(bool allow)> decide) {
+    bool allow = true;
+    // The two kinds of navigation are listed in the same order.
+    tell([&](UIWebViewDelegate& d) {
+        allow = d.shouldStartLoadWith(this, request, static_cast<UIWebViewNavigationType>(type));
+    });
+    decide(allow);
+}
+
+void UIWebView::didStart(const WKNavigationPtr&) {
+    tell([&](UIWebViewDelegate& d) { d.webViewDidStartLoad(this); });
+}
+
+void UIWebView::didFinish(const WKNavigationPtr&) {
+    tell([&](UIWebViewDelegate& d) { d.webViewDidFinishLoad(this); });
+}
+
+void UIWebView::didFailProvisional(const WKNavigationPtr&, const NSError& error) {
+    tell([&](UIWebViewDelegate& d) { d.didFailLoadWithError(this, error); });
+}
+
+void UIWebView::didFail(const WKNavigationPtr&, const NSError& error) {
+    tell([&](UIWebViewDelegate& d) { d.didFailLoadWithError(this, error); });
+}
