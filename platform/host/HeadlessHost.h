@@ -52,6 +52,9 @@ public:
     bool tapText(const std::string& text) { return tap(findByText(text)); }
     bool tapIdentifier(const std::string& identifier) { return tap(findByIdentifier(identifier)); }
     bool tapPoint(CGPoint pointInWindow);
+    // Taps the link whose text is `text` (blanks around it aside) in a visible label, such as a
+    // web page's paragraph: the middle of the first line of it that is on screen.
+    bool tapLink(const std::string& text);
     // Types into the first responder ("\n" presses return).
     bool type(const std::string& text);
     bool deleteBackward(int times = 1);

@@ -741,8 +741,11 @@ void LayoutEngine::sync() {
 
     // Who takes part: the root, every item a constraint names, and the ancestors of each.
     std::unordered_set<std::uint64_t> needed;
+    // A view's ancestors are needed with it. Once an ancestor is found needed, so are its own.
     auto needView = [&](UIView* v) {
-        for (; v; v = v->superviewPointer()) {
+        if (!v) return;
+        needed.insert(v->layoutItemId());
+        for (v = v->superviewPointer(); v; v = v->superviewPointer()) {
             if (!needed.insert(v->layoutItemId()).second) break;
         }
     };
