@@ -1,7 +1,10 @@
 #include "kits/webview/WebDocument.h"
 
+#include "uikit/graphics/UIGraphics.h"
+
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 
 namespace cw::webview {
 
@@ -25,12 +28,13 @@ NSParagraphStyle scaled(NSParagraphStyle p, CGFloat k) {
 }
 
 NSAttributedString scaled(const NSAttributedString& text, CGFloat k) {
-    NSMutableAttributedString out(text);
+    NSMutableAttributedString out;
+    const std::u16string& s = text.utf16();
     for (const auto& run : text.runs()) {
         TextAttributes a = run.attributes;
         if (a.font) a.font = a.font->withSize(a.font->pointSize() * k);
         if (a.paragraphStyle) a.paragraphStyle = scaled(*a.paragraphStyle, k);
-        out.setAttributes(a, run.range);
+        out.append(NSAttributedString::fromUTF16(s.substr(run.range.location, run.range.length), a));
     }
     return out;
 }
@@ -84,6 +88,15 @@ WebDocument WebDocument::fromPlainText(std::string_view body) {
     a.font = font;
     a.foregroundColor = UIColor(0, 0, 0, 1);
     return split(NSAttributedString(body, a), font);
+}
+
+void WebDocument::measure(CGFloat textWidth) {
+    for (auto& block : blocks) {
+        if (block.text.empty()) continue;
+        const CGFloat h = block.text.boundingRect({textWidth, 0}).size.height;
+        block.measuredHeight = std::ceil(h * kMainScreenScale - 1e-6) / kMainScreenScale;
+    }
+    measuredWidth = textWidth;
 }
 
 WebContentKind webContentKind(const std::optional<std::string>& mimeType, std::string_view body) {

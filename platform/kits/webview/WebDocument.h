@@ -26,10 +26,18 @@ struct WebBlock {
     CGFloat blankHeight = 0;
     CGFloat spacingBefore = 0;
     CGFloat spacingAfter = 0;
+    // The text's height at the document's `measuredWidth`.
+    CGFloat measuredHeight = 0;
 };
 
 struct WebDocument {
     std::vector<WebBlock> blocks;
+    // The text width the blocks were measured at (none: not measured).
+    CGFloat measuredWidth = -1;
+
+    // Measures every block's text at `textWidth`, rounded to the pixel grid as a label rounds its
+    // size, so a page read away from the main thread is shown there without measuring again.
+    void measure(CGFloat textWidth);
 
     // A document that cannot be read at all gives an empty page, as a browser shows one.
     static WebDocument fromHTML(std::string_view body);

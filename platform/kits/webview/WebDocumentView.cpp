@@ -22,6 +22,7 @@ void WebDocumentView::show(WebDocument document) {
     for (auto& shown : blocks_)
         if (shown.label) shown.label->removeFromSuperview();
     blocks_.clear();
+    measuredWidth_ = document.measuredWidth;
     for (auto& block : document.blocks) {
         Shown shown{std::move(block), nullptr};
         if (!shown.block.text.empty()) {
@@ -38,7 +39,8 @@ void WebDocumentView::show(WebDocument document) {
 CGFloat WebDocumentView::layoutForWidth(CGFloat width) {
     if (width == laidOutWidth_) return height_;
     laidOutWidth_ = width;
-    const CGFloat textWidth = std::max<CGFloat>(1, width - 2 * kPageMargin);
+    const CGFloat textWidth = WebDocumentView::textWidth(width);
+    const bool measured = textWidth == measuredWidth_;
     CGFloat y = kPageMargin;
     for (std::size_t i = 0; i < blocks_.size(); ++i) {
         const Shown& shown = blocks_[i];
@@ -48,7 +50,7 @@ CGFloat WebDocumentView::layoutForWidth(CGFloat width) {
             y += shown.block.blankHeight;
             continue;
         }
-        const CGFloat h = shown.label->sizeThatFits({textWidth, 0}).height;
+        const CGFloat h = measured ? shown.block.measuredHeight : shown.label->sizeThatFits({textWidth, 0}).height;
         shown.label->setFrame({kPageMargin, y, textWidth, h});
         y += h;
     }

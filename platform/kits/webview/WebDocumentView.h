@@ -8,6 +8,7 @@
 #include "uikit/view/UILabel.h"
 #include "uikit/view/UIView.h"
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -25,8 +26,10 @@ public:
     void show(WebDocument document);
     bool isEmpty() const { return blocks_.empty(); }
 
-    // Lays the page out at `width` (when it or the page changed) and gives its height.
+    // Lays the page out at `width` (when it or the page changed) and gives its height. Text
+    // measured for this width beforehand is not measured again.
     CGFloat layoutForWidth(CGFloat width);
+    static CGFloat textWidth(CGFloat width) { return std::max<CGFloat>(1, width - 2 * kPageMargin); }
 
     // The address of the link drawn under `point` (in this view's coordinates), as written.
     std::optional<std::string> linkAt(CGPoint point) const;
@@ -39,6 +42,7 @@ private:
         std::shared_ptr<UILabel> label; // none for a blank line
     };
     std::vector<Shown> blocks_;
+    CGFloat measuredWidth_ = -1;
     CGFloat laidOutWidth_ = -1;
     CGFloat height_ = 0;
 };

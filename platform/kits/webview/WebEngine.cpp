@@ -152,10 +152,30 @@ void WebEngine::received(const NavigationPtr& navigation, const NSHTTPURLRespons
         return;
     }
     // After redirects the page is the one the last reply came from.
-    std::optional<URL> shown = response ? URL::fromString(response->url()) : std::nullopt;
+    const std::optional<URL> shown = response ? URL::fromString(response->url()) : std::nullopt;
+    // The page is read and measured on a queue (a long article takes a good part of a frame), at
+    // the width it will most likely be shown at; the main thread only puts it up.
+    const CGFloat width = scrollView_->bounds().size.width;
+    DispatchQueue::global(DispatchQoS::userInitiated)
+        .async([weakEngine = weak_from_this(), weakNavigation = std::weak_ptr<Navigation>(navigation),
+                body = std::string(text), kind, width, page = shown.value_or(requested)]() mutable {
+            WebDocument document =
+                kind == WebContentKind::html ? WebDocument::fromHTML(body) : WebDocument::fromPlainText(body);
+            if (width > 2 * kPageMargin) document.measure(WebDocumentView::textWidth(width));
+            DispatchQueue::main().async([weakEngine, weakNavigation, document = std::move(document),
+                                         page = std::move(page)]() mutable {
+                auto self = weakEngine.lock();
+                auto navigation = weakNavigation.lock();
+                if (!self || !navigation || self->current_ != navigation) return;
+                self->commit(navigation, std::move(document), std::move(page));
+            });
+        });
+}
+
+void WebEngine::commit(const NavigationPtr& navigation, WebDocument document, URL page) {
     navigation->committed = true;
-    committed_ = URLRequest(shown.value_or(requested), navigation->request.timeoutInterval);
-    document_->show(kind == WebContentKind::html ? WebDocument::fromHTML(text) : WebDocument::fromPlainText(text));
+    committed_ = URLRequest(std::move(page), navigation->request.timeoutInterval);
+    document_->show(std::move(document));
     scrollToTop_ = true;
     relayout();
     if (client_) client_->didCommit(navigation->handle);

@@ -97,6 +97,7 @@ private:
     void post(std::function<void(WebEngine&)> work);
     void begin(const NavigationPtr& navigation);
     void received(const NavigationPtr& navigation, const NSHTTPURLResponse* response, const Data& body);
+    void commit(const NavigationPtr& navigation, WebDocument document, URL page);
     void finish(const NavigationPtr& navigation);
     void fail(const NavigationPtr& navigation, const NSError& error);
     // Ends the running navigation without reporting it; gives it for a report.
