@@ -39,7 +39,47 @@ NSAttributedString scaled(const NSAttributedString& text, CGFloat k) {
     return out;
 }
 
-// One block per paragraph. A line feed that ends the text opens no further paragraph.
+bool blank(std::u16string_view s) {
+    return std::all_of(s.begin(), s.end(), [](char16_t c) { return c == u' ' || c == u'\t' || c == 0xA0; });
+}
+
+// A paragraph's blocks: its text, cut where pictures stand (text that is only blanks between
+// them goes), the paragraph's spacing before the first and after the last.
+void appendParagraph(WebDocument& doc, const NSAttributedString& text, NSRange range, WebBlock spacing) {
+    const std::u16string& s = text.utf16();
+    const std::size_t first = doc.blocks.size();
+    std::size_t start = range.location;
+    // The blanks beside a picture went with the line it stood on.
+    auto cut = [&](std::size_t end, bool beforePicture) {
+        const bool afterPicture = start > range.location;
+        const auto isBlank = [&](std::size_t i) { return blank(std::u16string_view(s).substr(i, 1)); };
+        while (afterPicture && start < end && isBlank(start))
+            ++start;
+        while (beforePicture && end > start && isBlank(end - 1))
+            --end;
+        if (end > start && !blank(std::u16string_view(s).substr(start, end - start)))
+            doc.blocks.push_back({.text = text.attributedSubstring({start, end - start})});
+    };
+    for (std::size_t i = range.location; i < range.end(); ++i) {
+        if (s[i] != u'\uFFFC') continue;
+        auto attachment = text.attributes(i).attachment;
+        if (!attachment) continue;
+        cut(i, true);
+        WebBlock picture;
+        picture.picture = std::move(attachment);
+        doc.blocks.push_back(std::move(picture));
+        start = i + 1;
+    }
+    if (first == doc.blocks.size())
+        doc.blocks.push_back({.text = text.attributedSubstring(range)});
+    else
+        cut(range.end(), false);
+    doc.blocks[first].spacingBefore = spacing.spacingBefore;
+    doc.blocks.back().spacingAfter = spacing.spacingAfter;
+}
+
+// One block per paragraph (or more, with pictures). A line feed that ends the text opens no
+// further paragraph.
 WebDocument split(const NSAttributedString& text, const UIFont& blankFont) {
     WebDocument doc;
     const std::u16string& s = text.utf16();
@@ -49,17 +89,18 @@ WebDocument split(const NSAttributedString& text, const UIFont& blankFont) {
         if (end == std::u16string::npos) end = s.size();
         std::size_t length = end - start;
         if (length > 0 && s[end - 1] == u'\r') --length; // "\r\n" ends one line
-        WebBlock block;
+        WebBlock spacing;
         const TextAttributes head = text.attributes(std::min(start, s.size() - 1));
         if (head.paragraphStyle) {
-            block.spacingBefore = head.paragraphStyle->paragraphSpacingBefore;
-            block.spacingAfter = head.paragraphStyle->paragraphSpacing;
+            spacing.spacingBefore = head.paragraphStyle->paragraphSpacingBefore;
+            spacing.spacingAfter = head.paragraphStyle->paragraphSpacing;
         }
-        if (length > 0)
-            block.text = text.attributedSubstring({start, length});
-        else
-            block.blankHeight = head.font.value_or(blankFont).lineHeight();
-        doc.blocks.push_back(std::move(block));
+        if (length > 0) {
+            appendParagraph(doc, text, {start, length}, std::move(spacing));
+        } else {
+            spacing.blankHeight = head.font.value_or(blankFont).lineHeight();
+            doc.blocks.push_back(std::move(spacing));
+        }
         start = end + 1;
     }
     return doc;
@@ -75,7 +116,7 @@ std::string lower(std::string_view s) {
 } // namespace
 
 WebDocument WebDocument::fromHTML(std::string_view body) {
-    const auto imported = NSAttributedString::fromHTML(body);
+    const auto imported = NSAttributedString::fromHTML(body, /*keepPictures=*/true);
     if (!imported) return {};
     const CGFloat k = kBodyTextSize / kImportedBodySize;
     return split(scaled(*imported, k), UIFont::systemFont(kBodyTextSize));

@@ -3,8 +3,8 @@
 // What a web view shows of a page: its body turned into blocks of styled text, one per paragraph,
 // ready to be laid out at any width. HTML goes through the styled-text importer and is scaled so
 // that body text is 16 points (headings, spacing and indents in proportion, as a browser's default
-// style sheet has them); other text shows as it is, in a fixed-width face. Plain values: they can
-// be built on any thread.
+// style sheet has them), and each picture is a block of its own; other text shows as it is, in a
+// fixed-width face. Plain values: they can be built on any thread.
 
 #include "uikit/graphics/NSAttributedString.h"
 
@@ -21,8 +21,11 @@ inline constexpr CGFloat kPlainTextSize = 13;
 inline constexpr CGFloat kPageMargin = 16;
 
 struct WebBlock {
-    // One paragraph without its line feed. Empty: a blank line `blankHeight` high.
+    // One paragraph without its line feed, or the text of one between its pictures. Empty, and no
+    // picture: a blank line `blankHeight` high.
     NSAttributedString text;
+    // A picture of the page (<img>), shown at most as wide as the text.
+    std::optional<NSTextAttachment> picture = std::nullopt;
     CGFloat blankHeight = 0;
     CGFloat spacingBefore = 0;
     CGFloat spacingAfter = 0;

@@ -5,6 +5,7 @@
 // page wrote it. Main thread only, like every view.
 
 #include "kits/webview/WebDocument.h"
+#include "uikit/view/UIImageView.h"
 #include "uikit/view/UILabel.h"
 #include "uikit/view/UIView.h"
 
@@ -31,6 +32,12 @@ public:
     CGFloat layoutForWidth(CGFloat width);
     static CGFloat textWidth(CGFloat width) { return std::max<CGFloat>(1, width - 2 * kPageMargin); }
 
+    // The pictures of the page, by the addresses it wrote, in the order they stand.
+    std::vector<std::string> pictureSources() const;
+    // Puts up picture `index` (of pictureSources) once it has arrived; the page needs laying out
+    // again.
+    void setPicture(std::size_t index, std::shared_ptr<UIImage> image);
+
     // The address of the link drawn under `point` (in this view's coordinates), as written.
     std::optional<std::string> linkAt(CGPoint point) const;
     // Told of a tapped link.
@@ -39,8 +46,10 @@ public:
 private:
     struct Shown {
         WebBlock block;
-        std::shared_ptr<UILabel> label; // none for a blank line
+        std::shared_ptr<UILabel> label;       // for text
+        std::shared_ptr<UIImageView> picture; // for a picture
     };
+    CGSize pictureSize(const Shown& shown, CGFloat textWidth) const;
     std::vector<Shown> blocks_;
     CGFloat measuredWidth_ = -1;
     CGFloat laidOutWidth_ = -1;

@@ -1,6 +1,7 @@
 #include "kits/webview/WebEngine.h"
 
 #include "foundation/dispatch/DispatchQueue.h"
+#include "kits/images/ImageLoader.h"
 #include "net/AFURLResponseSerialization.h"
 
 #include <algorithm>
@@ -42,6 +43,8 @@ struct WebEngine::Navigation {
     bool decided = false;
     bool committed = false;
     std::shared_ptr<NSURLSessionDataTask> task;
+    std::vector<std::shared_ptr<images::ImageLoader::Request>> pictures;
+    std::size_t picturesPending = 0;
 };
 
 WebEngine::WebEngine(WebEngineClient& client)
@@ -180,7 +183,36 @@ void WebEngine::commit(const NavigationPtr& navigation, WebDocument document, UR
     relayout();
     if (client_) client_->didCommit(navigation->handle);
     if (current_ != navigation) return;
-    finish(navigation);
+    loadPictures(navigation);
+}
+
+// As in a browser, the page has finished once its pictures have come (or failed to).
+void WebEngine::loadPictures(const NavigationPtr& navigation) {
+    const std::vector<std::string> sources = document_->pictureSources();
+    std::vector<std::pair<std::size_t, URL>> wanted;
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+        auto url = URL::fromString(sources[i], *committed_->url);
+        if (url && isWebScheme(*url)) wanted.emplace_back(i, std::move(*url));
+    }
+    navigation->picturesPending = wanted.size();
+    for (const auto& [index, url] : wanted) {
+        auto request = images::ImageLoader::shared().retrieve(
+            url, [weakEngine = weak_from_this(), weakNavigation = std::weak_ptr<Navigation>(navigation),
+                  index](std::shared_ptr<UIImage> image, const std::optional<NSError>&, images::ImageCacheType) {
+                auto self = weakEngine.lock();
+                auto navigation = weakNavigation.lock();
+                if (!self || !navigation || self->current_ != navigation) return;
+                if (image) {
+                    self->document_->setPicture(index, std::move(image));
+                    self->relayout();
+                }
+                if (--navigation->picturesPending == 0) self->finish(navigation);
+            });
+        // Pictures the memory cache holds arrive at once: the last one may have finished the page.
+        if (current_ != navigation) return;
+        if (request) navigation->pictures.push_back(std::move(request));
+    }
+    if (navigation->picturesPending == 0) finish(navigation);
 }
 
 void WebEngine::finish(const NavigationPtr& navigation) {
@@ -197,6 +229,9 @@ WebEngine::NavigationPtr WebEngine::halt() {
     NavigationPtr navigation = std::move(current_);
     current_ = nullptr;
     if (navigation && navigation->task) navigation->task->cancel();
+    if (navigation)
+        for (const auto& picture : navigation->pictures)
+            picture->cancel();
     return navigation;
 }
 

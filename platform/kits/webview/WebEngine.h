@@ -5,7 +5,8 @@
 // of each navigation's steps, the way WebKit tells a navigation delegate.
 //
 // A navigation is asked for (a load, or a tapped link), decided by the client, and then runs:
-// start → commit (the reply arrived and can be shown; the page is replaced) → finish; or start →
+// start → commit (the reply arrived and can be shown; the page is replaced) → finish (its pictures,
+// fetched through the shared image loader, have come or failed); or start →
 // provisional failure (no reply, an address or a content type that cannot be shown), or, once
 // committed, failure. Contract:
 // - Everything runs on the main thread. The client is never called inside load, stopLoading or
@@ -98,6 +99,7 @@ private:
     void begin(const NavigationPtr& navigation);
     void received(const NavigationPtr& navigation, const NSHTTPURLResponse* response, const Data& body);
     void commit(const NavigationPtr& navigation, WebDocument document, URL page);
+    void loadPictures(const NavigationPtr& navigation);
     void finish(const NavigationPtr& navigation);
     void fail(const NavigationPtr& navigation, const NSError& error);
     // Ends the running navigation without reporting it; gives it for a report.

@@ -106,6 +106,8 @@ bool in(std::string_view name, std::initializer_list<std::string_view> names) {
 
 class Builder {
 public:
+    explicit Builder(bool keepPictures) : keepPictures_(keepPictures) {}
+
     NSAttributedString result() && {
         NSAttributedString s = NSMutableAttributedString(out_);
         return s;
@@ -142,6 +144,10 @@ private:
         }
         if (name == "hr") {
             endBlock();
+            return;
+        }
+        if (name == "img") {
+            if (keepPictures_) picture(n);
             return;
         }
 
@@ -212,6 +218,28 @@ private:
         style_ = savedStyle;
         paragraph_ = savedParagraph;
         pre_ = savedPre;
+    }
+
+    // A picture stands in the text like a word.
+    void picture(xmlNode* n) {
+        NSTextAttachment attachment;
+        attachment.source = std::string(trim(attribute(n, "src")));
+        if (attachment.source.empty()) return;
+        const auto length = [&](const char* name) -> CGFloat {
+            const std::string text = attribute(n, name);
+            char* end = nullptr;
+            const double v = std::strtod(text.c_str(), &end);
+            return !text.empty() && end && (*end == '\0' || std::string_view(end) == "px") && v > 0 && v < 1e5 ? v : 0;
+        };
+        attachment.size = {length("width"), length("height")};
+        attachment.alternateText = attribute(n, "alt");
+        if (pendingSpace_ && !lineStart_ && !afterMarker_) emit(u" ");
+        pendingSpace_ = false;
+        lineStart_ = false;
+        afterMarker_ = false;
+        TextAttributes a = attributes();
+        a.attachment = std::move(attachment);
+        out_.append(NSAttributedString::fromUTF16(u"\uFFFC", a));
     }
 
     void applyInlineStyle(const std::string& css) {
@@ -353,6 +381,7 @@ private:
         out_.append(NSAttributedString::fromUTF16(std::u16string(s), attributes()));
     }
 
+    bool keepPictures_;
     NSMutableAttributedString out_;
     Style style_;
     NSParagraphStyle paragraph_;
@@ -386,7 +415,7 @@ std::string normalizedUTF8(std::string_view data) {
 
 } // namespace
 
-std::optional<NSAttributedString> NSAttributedString::fromHTML(std::string_view data) {
+std::optional<NSAttributedString> NSAttributedString::fromHTML(std::string_view data, bool keepPictures) {
     static std::once_flag once;
     std::call_once(once, [] { xmlInitParser(); });
 
@@ -395,7 +424,7 @@ std::optional<NSAttributedString> NSAttributedString::fromHTML(std::string_view 
     const int options = HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET;
     htmlDocPtr doc = htmlReadMemory(html.data(), static_cast<int>(html.size()), nullptr, "UTF-8", options);
     if (!doc) return std::nullopt;
-    Builder builder;
+    Builder builder(keepPictures);
     builder.walk(xmlDocGetRootElement(doc), 0);
     xmlFreeDoc(doc);
     return std::move(builder).result();

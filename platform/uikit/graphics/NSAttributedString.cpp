@@ -80,6 +80,7 @@ void TextAttributes::merge(const TextAttributes& o) {
     if (o.paragraphStyle) paragraphStyle = o.paragraphStyle;
     if (o.link) link = o.link;
     if (o.underlineStyle) underlineStyle = o.underlineStyle;
+    if (o.attachment) attachment = o.attachment;
 }
 
 void TextAttributes::remove(Key key) {
@@ -95,6 +96,9 @@ void TextAttributes::remove(Key key) {
         break;
     case Key::paragraphStyle:
         paragraphStyle.reset();
+        break;
+    case Key::attachment:
+        attachment.reset();
         break;
     case Key::link:
         link.reset();

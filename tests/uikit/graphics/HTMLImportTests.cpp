@@ -176,3 +176,23 @@ TEST(HTMLImport, ListItemsTabToTheirIndentAndBlocksKeepSpaceAfterThem) {
     ASSERT_EQ(bullet.size(), 1u);
     EXPECT_NEAR(bullet[0].minX(), 11, 0.5);
 }
+
+// Pictures are left out, unless asked for: then each stands in the text as U+FFFC with its
+// address, the size the page gave it and its alternative text; one without an address is nothing.
+TEST(HTMLImport, PicturesAreKeptAsAttachmentsOnlyWhenAskedFor) {
+    const char* html = R"(<p>Hold <img src=" /a.png " width="120px" height="bad" alt="A hold">now<img>
+<a href="/x"><img src="b.jpg"></a></p>)";
+    EXPECT_EQ(NSAttributedString::fromHTML(html)->string(), "Hold now\n");
+    const auto s = NSAttributedString::fromHTML(html, true);
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->string(), "Hold \uFFFCnow \uFFFC\n");
+    const auto first = s->attributes(s->utf16().find(u'\uFFFC')).attachment;
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->source, "/a.png");
+    EXPECT_EQ(first->size, (CGSize{120, 0}));
+    EXPECT_EQ(first->alternateText, "A hold");
+    const auto linked = s->attributes(s->utf16().rfind(u'\uFFFC'));
+    EXPECT_EQ(linked.attachment->source, "b.jpg");
+    EXPECT_EQ(linked.link, "/x");
+    EXPECT_FALSE(s->attributes(0).attachment);
+}
