@@ -233,7 +233,7 @@ private:
         };
         attachment.size = {length("width"), length("height")};
         attachment.alternateText = attribute(n, "alt");
-        if (pendingSpace_ && !lineStart_ && !afterMarker_) emit(u" ");
+        if (pendingSpace_ && !lineStart_ && !afterMarker_) emitPendingSpace();
         pendingSpace_ = false;
         lineStart_ = false;
         afterMarker_ = false;
@@ -336,10 +336,18 @@ private:
                 continue;
             }
             if (space) {
+                if (!pendingSpace_) pendingSpaceAttributes_ = attributes();
                 pendingSpace_ = true;
                 continue;
             }
-            if (pendingSpace_ && !lineStart_ && !afterMarker_) chunk += u' ';
+            if (pendingSpace_ && !lineStart_ && !afterMarker_) {
+                // A blank left over from the text before an element keeps that text's style, so the
+                // blank before a link or a bold word is neither underlined nor bold.
+                if (chunk.empty() && pendingSpaceAttributes_ != attributes())
+                    emitPendingSpace();
+                else
+                    chunk += u' ';
+            }
             pendingSpace_ = false;
             lineStart_ = false;
             afterMarker_ = false;
@@ -376,6 +384,8 @@ private:
         return a;
     }
 
+    void emitPendingSpace() { out_.append(NSAttributedString::fromUTF16(u" ", pendingSpaceAttributes_)); }
+
     void emit(std::u16string_view s) {
         if (s.empty()) return;
         out_.append(NSAttributedString::fromUTF16(std::u16string(s), attributes()));
@@ -390,6 +400,7 @@ private:
     bool lineStart_ = true;
     bool afterMarker_ = false;
     bool pendingSpace_ = false;
+    TextAttributes pendingSpaceAttributes_;
 };
 
 // The document as valid UTF-8: a UTF-16 byte-order mark selects UTF-16, invalid sequences and

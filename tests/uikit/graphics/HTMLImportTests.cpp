@@ -196,3 +196,17 @@ TEST(HTMLImport, PicturesAreKeptAsAttachmentsOnlyWhenAskedFor) {
     EXPECT_EQ(linked.link, "/x");
     EXPECT_FALSE(s->attributes(0).attachment);
 }
+
+// The blank between words in two elements belongs to the first: the blank before a link is not
+// part of it (nor underlined), nor is the one before a bold word bold.
+TEST(HTMLImport, BlanksBeforeAnElementKeepTheStyleOfTheTextBeforeIt) {
+    const auto s = NSAttributedString::fromHTML("<p>Read next: <a href=\"/6\">Your first hold</a> and <b>this</b>.</p>");
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->string(), "Read next: Your first hold and this.\n");
+    const std::size_t link = s->utf16().find(u"Your");
+    NSRange range;
+    EXPECT_EQ(s->attributes(link, &range).link, "/6");
+    EXPECT_EQ(range, (NSRange{link, 15}));
+    EXPECT_FALSE(s->attributes(link - 1).underlineStyle);
+    EXPECT_EQ(s->attributes(s->utf16().find(u"this") - 1).font->weight(), UIFont::Weight::regular);
+}
