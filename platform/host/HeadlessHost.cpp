@@ -76,6 +76,15 @@ std::optional<std::string> visibleTextOf(const UIView& view) {
     return std::nullopt;
 }
 
+bool WhiteScreenApplication::didFinishLaunchingWithOptions(UIApplication&, const LaunchOptions&) {
+    window_ = std::make_shared<UIWindow>(UIScreen::main().bounds());
+    root = std::make_shared<UIViewController>();
+    root->view()->setBackgroundColor(UIColor::whiteColor());
+    window_->setRootViewController(root);
+    window_->makeKeyAndVisible();
+    return true;
+}
+
 HeadlessHost::HeadlessHost(CGSize screen, CGFloat scale) : scale_(scale) {
     clock_ = std::make_unique<ManualClock>();
     RunLoop::main().reset();

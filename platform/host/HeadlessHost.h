@@ -108,6 +108,19 @@ private:
     int pushCount_ = 0;
 };
 
+// The plainest application to launch in a host: a window over the screen whose root controller
+// shows a white screen, for tests and pictures that put their own views or controllers on it.
+class WhiteScreenApplication : public UIApplicationDelegate {
+public:
+    bool didFinishLaunchingWithOptions(UIApplication& application, const LaunchOptions& options) override;
+    std::shared_ptr<UIWindow> window() const override { return window_; }
+    // The white screen (made at launch).
+    UIViewControllerPtr root;
+
+private:
+    std::shared_ptr<UIWindow> window_;
+};
+
 // Whether a view and all its ancestors are shown (not hidden, not transparent) and it lies at
 // least partly inside the window.
 bool isVisibleOnScreen(const UIView& view);

@@ -2,21 +2,7 @@
 
 UIWebView::UIWebView() : UIWebView(CGRect{}) {}
 
-UIWebView::UIWebView(const CGRect& frame) : UIView(frame) {
-    setBackgroundColor(UIColor::whiteColor());
-    engine_ = std::make_shared<cw::webview::WebEngine>(static_cast<cw::webview::WebEngineClient&>(*this));
-    addSubview(engine_->scrollView());
-    engine_->layout(bounds());
-}
-
-UIWebView::~UIWebView() {
-    engine_->detach();
-}
-
-void UIWebView::layoutSubviews() {
-    UIView::layoutSubviews();
-    engine_->layout(bounds());
-}
+UIWebView::UIWebView(const CGRect& frame) : WebEngineView(frame) {}
 
 void UIWebView::tell(const std::function<void(UIWebViewDelegate&)>& call) {
     auto self = weak_from_this().lock();

@@ -8,7 +8,7 @@
 // NSURLErrorCancelled). `request` is the request of the page shown: none until a first page
 // arrives, and after redirects the address the page came from.
 
-#include "kits/webview/WebEngine.h"
+#include "kits/webview/WebEngineView.h"
 #include "uikit/controls/Delegate.h"
 
 #include <functional>
@@ -28,24 +28,19 @@ public:
     virtual void didFailLoadWithError(UIWebView*, const NSError&) {}
 };
 
-class UIWebView : public UIView, private cw::webview::WebEngineClient {
+class UIWebView : public cw::webview::WebEngineView {
 public:
     UIWebView();
     explicit UIWebView(const CGRect& frame);
-    ~UIWebView() override;
     std::string className() const override { return "UIWebView"; }
 
     // A request without an address loads nothing.
-    void loadRequest(const URLRequest& request) { engine_->load(request); }
-    const std::optional<URLRequest>& request() const { return engine_->committedRequest(); }
-    bool isLoading() const { return engine_->isLoading(); }
-    void stopLoading() { engine_->stopLoading(); }
-    const std::shared_ptr<UIScrollView>& scrollView() const { return engine_->scrollView(); }
+    void loadRequest(const URLRequest& request) { engine().load(request); }
+    const std::optional<URLRequest>& request() const { return engine().committedRequest(); }
+    // isLoading, stopLoading and scrollView as WebEngineView has them.
 
     cw::DelegateRef<UIWebViewDelegate> delegate() const { return delegate_; }
     void setDelegate(cw::DelegateRef<UIWebViewDelegate> delegate) { delegate_ = std::move(delegate); }
-
-    void layoutSubviews() override;
 
 private:
     void decidePolicy(const URLRequest& request, WKNavigationType type,
@@ -59,6 +54,5 @@ private:
     void contentProcessDidTerminate() override {}
     void tell(const std::function<void(UIWebViewDelegate&)>& call);
 
-    std::shared_ptr<cw::webview::WebEngine> engine_;
     cw::DelegateRef<UIWebViewDelegate> delegate_;
 };

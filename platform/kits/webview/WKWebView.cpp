@@ -2,25 +2,7 @@
 
 WKWebView::WKWebView() : WKWebView(CGRect{}) {}
 
-WKWebView::WKWebView(const CGRect& frame) : UIView(frame) {
-    setBackgroundColor(UIColor::whiteColor());
-    engine_ = std::make_shared<cw::webview::WebEngine>(static_cast<cw::webview::WebEngineClient&>(*this));
-    addSubview(engine_->scrollView());
-    engine_->layout(bounds());
-}
-
-WKWebView::~WKWebView() {
-    engine_->detach();
-}
-
-WKNavigationPtr WKWebView::load(const URLRequest& request) {
-    return engine_->load(request);
-}
-
-void WKWebView::layoutSubviews() {
-    UIView::layoutSubviews();
-    engine_->layout(bounds());
-}
+WKWebView::WKWebView(const CGRect& frame) : WebEngineView(frame) {}
 
 void WKWebView::tell(const std::function<void(WKNavigationDelegate&)>& call) {
     auto self = weak_from_this().lock();

@@ -17,7 +17,7 @@
 // scroll view, at the view's width; other text as it is, in a fixed-width face. Links are followed
 // when tapped.
 
-#include "kits/webview/WebEngine.h"
+#include "kits/webview/WebEngineView.h"
 #include "uikit/controls/Delegate.h"
 
 #include <functional>
@@ -48,20 +48,17 @@ public:
     virtual void webViewWebContentProcessDidTerminate(WKWebView*) {}
 };
 
-class WKWebView : public UIView, private cw::webview::WebEngineClient {
+class WKWebView : public cw::webview::WebEngineView {
 public:
     WKWebView();
     explicit WKWebView(const CGRect& frame);
-    ~WKWebView() override;
     std::string className() const override { return "WKWebView"; }
 
     // The navigation asked for; none, and nothing happens, when the request has no address.
-    WKNavigationPtr load(const URLRequest& request);
+    WKNavigationPtr load(const URLRequest& request) { return engine().load(request); }
     // The address being loaded, else that of the page shown.
-    std::optional<URL> url() const { return engine_->url(); }
-    bool isLoading() const { return engine_->isLoading(); }
-    void stopLoading() { engine_->stopLoading(); }
-    const std::shared_ptr<UIScrollView>& scrollView() const { return engine_->scrollView(); }
+    std::optional<URL> url() const { return engine().url(); }
+    // isLoading, stopLoading and scrollView as WebEngineView has them.
 
     cw::DelegateRef<WKNavigationDelegate> navigationDelegate() const { return delegate_; }
     void setNavigationDelegate(cw::DelegateRef<WKNavigationDelegate> delegate) { delegate_ = std::move(delegate); }
@@ -69,9 +66,7 @@ public:
     // For tests: the process that shows the page ends, as when the system reclaims it. The page goes
     // blank, a load in progress stops without a word, and the delegate hears
     // webViewWebContentProcessDidTerminate.
-    void terminateWebContentProcessForTesting() { engine_->terminateContentProcess(); }
-
-    void layoutSubviews() override;
+    void terminateWebContentProcessForTesting() { engine().terminateContentProcess(); }
 
 private:
     void decidePolicy(const URLRequest& request, WKNavigationType type,
@@ -85,6 +80,5 @@ private:
     // Calls the delegate, if it is still there, with this view kept alive for the call.
     void tell(const std::function<void(WKNavigationDelegate&)>& call);
 
-    std::shared_ptr<cw::webview::WebEngine> engine_;
     cw::DelegateRef<WKNavigationDelegate> delegate_;
 };

@@ -20,17 +20,6 @@ std::string png(int width, int height) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-std::vector<std::shared_ptr<UIImageView>> pictureViews(const std::shared_ptr<UIScrollView>& scroll) {
-    std::vector<std::shared_ptr<UIImageView>> views;
-    std::function<void(const std::shared_ptr<UIView>&)> walk = [&](const std::shared_ptr<UIView>& v) {
-        if (auto picture = std::dynamic_pointer_cast<UIImageView>(v)) views.push_back(picture);
-        for (const auto& s : v->subviews())
-            walk(s);
-    };
-    walk(scroll);
-    return views;
-}
-
 class WebViewPictureTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -52,6 +41,8 @@ protected:
     HeadlessHost host;
     std::shared_ptr<WhiteScreenApp> app = std::make_shared<WhiteScreenApp>();
     std::shared_ptr<RecordingNavigationDelegate> delegate = std::make_shared<RecordingNavigationDelegate>();
+    // Before the server, which is stopped first: its handlers may still be leaving the gate.
+    ReplyGate gate;
     RecordingServer server;
     std::shared_ptr<WKWebView> web;
 };
@@ -59,7 +50,6 @@ protected:
 } // namespace
 
 TEST_F(WebViewPictureTest, PicturesComeThroughTheLoaderNoWiderThanThePageAndThePageFinishesAfterThem) {
-    ReplyGate gate;
     server.reply("GET", "/article/1", htmlReply(R"(<h1>Skin to skin</h1>
 <p>Before the picture. <img src="/pictures/wide.png" alt="A parent holding a baby"> After it.
 <img src="small.png"></p><p><img src="/pictures/gone.png" width="100" height="50"><img src="data:x"></p>)"));
@@ -83,7 +73,7 @@ TEST_F(WebViewPictureTest, PicturesComeThroughTheLoaderNoWiderThanThePageAndTheP
     ASSERT_TRUE(RunLoop::main().runUntil([&] { return delegate->ended(); }));
     host.settle();
     EXPECT_EQ(delegate->calls.back(), "finish");
-    const auto pictures = pictureViews(web->scrollView());
+    const auto pictures = viewsOf<UIImageView>(web->scrollView());
     ASSERT_EQ(pictures.size(), 4u);
     EXPECT_EQ(pictures[0]->frame(), CGRect(16, pictures[0]->frame().minY(), 343, 171.5)) << "as wide as the page";
     EXPECT_EQ(pictures[1]->frame().size, (CGSize{40, 30})) << "its own size";
@@ -96,7 +86,6 @@ TEST_F(WebViewPictureTest, PicturesComeThroughTheLoaderNoWiderThanThePageAndTheP
 }
 
 TEST_F(WebViewPictureTest, StoppingWhilePicturesLoadFailsTheCommittedPage) {
-    ReplyGate gate;
     server.reply("GET", "/article/2", htmlReply(R"(<p>Text. <img src="/pictures/slow.png"></p>)"));
     server.setHandler([&](const RecordedRequest& request, httplib::Response& response) {
         if (request.path != "/pictures/slow.png") return;

@@ -34,6 +34,8 @@ protected:
     HeadlessHost host;
     std::shared_ptr<WhiteScreenApp> app = std::make_shared<WhiteScreenApp>();
     std::shared_ptr<RecordingNavigationDelegate> delegate = std::make_shared<RecordingNavigationDelegate>();
+    // Before the server, which is stopped first: its handlers may still be leaving the gate.
+    ReplyGate gate;
     RecordingServer server;
 };
 
@@ -153,7 +155,6 @@ TEST_F(WKWebViewTest, AnAddressThatIsNoneLoadsNothingAndOneOutsideTheWebFails) {
 }
 
 TEST_F(WKWebViewTest, AStoppedLoadIsCancelledOnceAndANewerLoadStopsTheRunningOne) {
-    ReplyGate gate;
     server.reply("GET", "/page", htmlReply("<p>Second page.</p>"));
     server.setHandler([&](const RecordedRequest& request, httplib::Response&) {
         if (request.path == "/slow") gate.wait();
@@ -228,7 +229,6 @@ TEST_F(WKWebViewTest, ARedirectedPageTakesTheAddressItCameFrom) {
 }
 
 TEST_F(WKWebViewTest, AnEndedContentProcessBlanksThePageAndStopsTheLoadWithoutAWord) {
-    ReplyGate gate;
     server.reply("GET", "/page", htmlReply("<p>Shown.</p>"));
     server.setHandler([&](const RecordedRequest& request, httplib::Response&) {
         if (request.path == "/slow") gate.wait();
@@ -281,7 +281,6 @@ private:
 } // namespace
 
 TEST_F(WKWebViewTest, AScreenPoppedMidLoadHearsNothingAndItsLoadIsCancelled) {
-    ReplyGate gate;
     server.setHandler([&](const RecordedRequest&, httplib::Response& response) {
         gate.wait();
         response.set_content("<p>Too late.</p>", "text/html");

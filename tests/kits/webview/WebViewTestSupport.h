@@ -22,22 +22,7 @@
 
 namespace cw::test {
 
-class WhiteScreenApp : public UIApplicationDelegate {
-public:
-    bool didFinishLaunchingWithOptions(UIApplication&, const LaunchOptions&) override {
-        window_ = std::make_shared<UIWindow>(UIScreen::main().bounds());
-        root = std::make_shared<UIViewController>();
-        root->view()->setBackgroundColor(UIColor::whiteColor());
-        window_->setRootViewController(root);
-        window_->makeKeyAndVisible();
-        return true;
-    }
-    std::shared_ptr<UIWindow> window() const override { return window_; }
-    UIViewControllerPtr root;
-
-private:
-    std::shared_ptr<UIWindow> window_;
-};
+using WhiteScreenApp = cw::WhiteScreenApplication;
 
 inline std::string typeName(WKNavigationType type) {
     return type == WKNavigationType::linkActivated ? "link" : type == WKNavigationType::other ? "other" : "?";
@@ -116,28 +101,28 @@ public:
     bool ended() const { return !calls.empty() && (calls.back() == "finish" || calls.back().starts_with("fail")); }
 };
 
-// The texts of the page's labels, top to bottom.
-inline std::vector<std::string> pageTexts(const std::shared_ptr<UIScrollView>& scroll) {
-    std::vector<std::string> texts;
+// The views of one kind in a tree, top to bottom as they were added.
+template <class View> std::vector<std::shared_ptr<View>> viewsOf(const std::shared_ptr<UIView>& root) {
+    std::vector<std::shared_ptr<View>> found;
     std::function<void(const std::shared_ptr<UIView>&)> walk = [&](const std::shared_ptr<UIView>& v) {
-        if (auto label = std::dynamic_pointer_cast<UILabel>(v))
-            if (auto t = label->attributedText()) texts.push_back(t->string());
+        if (auto view = std::dynamic_pointer_cast<View>(v)) found.push_back(view);
         for (const auto& s : v->subviews())
             walk(s);
     };
-    walk(scroll);
-    return texts;
+    walk(root);
+    return found;
 }
 
 inline std::vector<std::shared_ptr<UILabel>> pageLabels(const std::shared_ptr<UIScrollView>& scroll) {
-    std::vector<std::shared_ptr<UILabel>> labels;
-    std::function<void(const std::shared_ptr<UIView>&)> walk = [&](const std::shared_ptr<UIView>& v) {
-        if (auto label = std::dynamic_pointer_cast<UILabel>(v)) labels.push_back(label);
-        for (const auto& s : v->subviews())
-            walk(s);
-    };
-    walk(scroll);
-    return labels;
+    return viewsOf<UILabel>(scroll);
+}
+
+// The texts of the page's labels, top to bottom.
+inline std::vector<std::string> pageTexts(const std::shared_ptr<UIScrollView>& scroll) {
+    std::vector<std::string> texts;
+    for (const auto& label : pageLabels(scroll))
+        if (auto t = label->attributedText()) texts.push_back(t->string());
+    return texts;
 }
 
 inline Reply htmlReply(std::string body, int status = 200) {
