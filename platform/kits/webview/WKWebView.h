@@ -14,8 +14,8 @@
 // with NSURLErrorCancelled. An HTTP error status with a page is shown and finishes.
 //
 // Pages: HTML with body text at 16 points inside 16-point margins, one label per paragraph in the
-// scroll view, at the view's width; other text as it is, in a fixed-width face. Links are followed
-// when tapped.
+// scroll view, at the view's width, and pictures no wider than that; other text as it is, in a
+// fixed-width face. Links are followed when tapped (the headless host's tapLink taps one by its text).
 
 #include "kits/webview/WebEngineView.h"
 #include "uikit/controls/Delegate.h"

@@ -6,11 +6,13 @@
 //
 // A navigation is asked for (a load, or a tapped link), decided by the client, and then runs:
 // start → commit (the reply arrived and can be shown; the page is replaced) → finish (its pictures,
-// fetched through the shared image loader, have come or failed); or start →
-// provisional failure (no reply, an address or a content type that cannot be shown), or, once
-// committed, failure. Contract:
-// - Everything runs on the main thread. The client is never called inside load, stopLoading or
-//   terminateContentProcess: their effects reach it on a later turn of the run loop.
+// fetched through the shared image loader, have come or failed); or start → provisional failure
+// (no reply, an address or a content type that cannot be shown), or, once committed, failure.
+// Contract:
+// - The client is called on the main thread only, never inside load, stopLoading or
+//   terminateContentProcess: their effects reach it on a later turn of the run loop. A page that
+//   arrives is read and measured on a queue before it is committed, so a test waits for the finish
+//   (RunLoop::main().runUntil) rather than for an idle run loop.
 // - A navigation that is superseded before it starts reports nothing. A newer navigation that
 //   starts while one runs stops the older one first, which fails with NSURLErrorCancelled;
 //   stopLoading does the same. A stopped load's request is cancelled on the wire, never retried.
