@@ -741,18 +741,19 @@ void LayoutEngine::sync() {
 
     // Who takes part: the root, every item a constraint names, and the ancestors of each.
     std::unordered_set<std::uint64_t> needed;
-    // A view's ancestors are needed with it. Once an ancestor is found needed, so are its own.
     auto needView = [&](UIView* v) {
-        if (!v) return;
-        needed.insert(v->layoutItemId());
-        for (v = v->superviewPointer(); v; v = v->superviewPointer()) {
+        for (; v; v = v->superviewPointer()) {
             if (!needed.insert(v->layoutItemId()).second) break;
         }
     };
     auto needItem = [&](LayoutItem* i) {
         if (!i) return;
-        needed.insert(i->layoutItemId());
-        needView(i->layoutOwningView());
+        UIView* owner = i->layoutOwningView();
+        // A view goes in with its ancestors (entering it first would stop the walk up at once, and
+        // a view moved under a new superview would lose the chain that reaches it); a guide goes
+        // in beside its view.
+        if (static_cast<LayoutItem*>(owner) != i) needed.insert(i->layoutItemId());
+        needView(owner);
     };
     needView(root_);
     for (NSLayoutConstraint* c : wanted) {
