@@ -20,6 +20,7 @@
 #include "uikit/view/UILabel.h"
 #include "uikit/view/ViewRendering.h"
 
+#include <cctype>
 #include <functional>
 
 namespace cw {
@@ -74,6 +75,15 @@ std::optional<std::string> visibleTextOf(const UIView& view) {
         if (auto p = field->placeholder(); p && !p->empty()) return p;
     }
     return std::nullopt;
+}
+
+bool WhiteScreenApplication::didFinishLaunchingWithOptions(UIApplication&, const LaunchOptions&) {
+    window_ = std::make_shared<UIWindow>(UIScreen::main().bounds());
+    root = std::make_shared<UIViewController>();
+    root->view()->setBackgroundColor(UIColor::whiteColor());
+    window_->setRootViewController(root);
+    window_->makeKeyAndVisible();
+    return true;
 }
 
 HeadlessHost::HeadlessHost(CGSize screen, CGFloat scale) : scale_(scale) {
@@ -204,6 +214,61 @@ bool HeadlessHost::tap(const std::shared_ptr<UIView>& view) {
     const CGPoint centre =
         view->convert(CGPoint{b.origin.x + b.size.width / 2, b.origin.y + b.size.height / 2}, w.get());
     return tapPoint(centre);
+}
+
+namespace {
+
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
+        s.remove_prefix(1);
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
+        s.remove_suffix(1);
+    return s;
+}
+
+// The ranges of `text` that link somewhere: runs with one link address that follow each other
+// (a link in part bold is several runs) make one range.
+std::vector<NSRange> linkRanges(const NSAttributedString& text) {
+    std::vector<NSRange> ranges;
+    std::optional<std::string> open;
+    for (const auto& run : text.runs()) {
+        if (run.attributes.link && run.attributes.link == open && !ranges.empty() &&
+            ranges.back().end() == run.range.location) {
+            ranges.back().length += run.range.length;
+            continue;
+        }
+        open = run.attributes.link;
+        if (open) ranges.push_back(run.range);
+    }
+    return ranges;
+}
+
+} // namespace
+
+bool HeadlessHost::tapLink(const std::string& text) {
+    auto w = window();
+    if (!w) return false;
+    layout();
+    const std::string_view wanted = trimmed(text);
+    std::optional<CGPoint> target;
+    walkTopmostFirst(w, [&](const std::shared_ptr<UIView>& v) {
+        auto label = std::dynamic_pointer_cast<UILabel>(v);
+        if (target || !label || !isVisibleOnScreen(*label)) return true;
+        const auto styled = label->attributedText();
+        if (!styled) return true;
+        for (const NSRange& range : linkRanges(*styled)) {
+            if (trimmed(styled->attributedSubstring(range).string()) != wanted) continue;
+            for (const CGRect& box : label->rects(range)) {
+                const CGPoint p = label->convert(CGPoint{box.midX(), box.midY()}, w.get());
+                if (w->bounds().contains(p)) {
+                    target = p;
+                    return true;
+                }
+            }
+        }
+        return true;
+    });
+    return target && tapPoint(*target);
 }
 
 bool HeadlessHost::type(const std::string& text) {

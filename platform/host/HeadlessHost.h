@@ -52,6 +52,9 @@ public:
     bool tapText(const std::string& text) { return tap(findByText(text)); }
     bool tapIdentifier(const std::string& identifier) { return tap(findByIdentifier(identifier)); }
     bool tapPoint(CGPoint pointInWindow);
+    // Taps the link whose text is `text` (blanks around it aside) in a visible label, such as a
+    // web page's paragraph: the middle of the first line of it that is on screen.
+    bool tapLink(const std::string& text);
     // Types into the first responder ("\n" presses return).
     bool type(const std::string& text);
     bool deleteBackward(int times = 1);
@@ -107,6 +110,19 @@ private:
     std::unique_ptr<TouchDelivery> touches_;
     CGFloat scale_;
     int pushCount_ = 0;
+};
+
+// The plainest application to launch in a host: a window over the screen whose root controller
+// shows a white screen, for tests and pictures that put their own views or controllers on it.
+class WhiteScreenApplication : public UIApplicationDelegate {
+public:
+    bool didFinishLaunchingWithOptions(UIApplication& application, const LaunchOptions& options) override;
+    std::shared_ptr<UIWindow> window() const override { return window_; }
+    // The white screen (made at launch).
+    UIViewControllerPtr root;
+
+private:
+    std::shared_ptr<UIWindow> window_;
 };
 
 // Whether a view and all its ancestors are shown (not hidden, not transparent) and it lies at

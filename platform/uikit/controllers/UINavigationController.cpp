@@ -446,7 +446,21 @@ UIStatusBarStyle UINavigationController::preferredStatusBarStyle() const {
     return UIStatusBarStyle::default_;
 }
 
+namespace {
+// Read and set on the main thread only, like every controller.
+std::optional<bool> gAutorotationAnswer;
+} // namespace
+
+void UINavigationController::setAutorotationAnswer(std::optional<bool> answer) {
+    gAutorotationAnswer = answer;
+}
+
+std::optional<bool> UINavigationController::autorotationAnswer() {
+    return gAutorotationAnswer;
+}
+
 bool UINavigationController::shouldAutorotate() const {
+    if (gAutorotationAnswer) return *gAutorotationAnswer;
     if (auto top = topViewController()) return top->shouldAutorotate();
     return true;
 }

@@ -122,7 +122,11 @@ public:
     std::vector<UIViewControllerPtr> childrenForAppearanceForwarding() const override { return {}; }
     UIEdgeInsets barInsetsForChild(const UIViewController& child) const override;
     UIStatusBarStyle preferredStatusBarStyle() const override;
+    // The shown controller's answer, unless the process has set one answer for every navigation
+    // controller (an application that never turns its screens sets it to false).
     bool shouldAutorotate() const override;
+    static void setAutorotationAnswer(std::optional<bool> answer);
+    static std::optional<bool> autorotationAnswer();
 
     // Frames of the bar and the shown controller's view (the container view calls this).
     void layoutContent();

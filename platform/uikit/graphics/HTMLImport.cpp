@@ -20,6 +20,7 @@ namespace {
 
 constexpr CGFloat kBaseSize = 12;
 constexpr CGFloat kListIndent = 36;
+constexpr CGFloat kMarkerIndent = 11;
 constexpr int kMaxDepth = 256;
 
 struct Style {
@@ -105,6 +106,8 @@ bool in(std::string_view name, std::initializer_list<std::string_view> names) {
 
 class Builder {
 public:
+    explicit Builder(bool keepPictures) : keepPictures_(keepPictures) {}
+
     NSAttributedString result() && {
         NSAttributedString s = NSMutableAttributedString(out_);
         return s;
@@ -143,6 +146,10 @@ private:
             endBlock();
             return;
         }
+        if (name == "img") {
+            if (keepPictures_) picture(n);
+            return;
+        }
 
         const Style savedStyle = style_;
         const NSParagraphStyle savedParagraph = paragraph_;
@@ -166,6 +173,7 @@ private:
             static constexpr CGFloat kHeading[] = {2.0, 1.5, 1.17, 1.0, 0.83, 0.67};
             style_.size = kBaseSize * kHeading[name[1] - '1'];
             style_.bold = true;
+            paragraph_.paragraphSpacing = kBaseSize;
         }
         if (name == "a") {
             const std::string href = attribute(n, "href");
@@ -200,12 +208,38 @@ private:
 
         walk(n->children, depth + 1);
 
-        if (name == "ul" || name == "ol") lists_.pop_back();
+        if (name == "ul" || name == "ol") {
+            lists_.pop_back();
+            // A list's bottom margin, like a paragraph's, becomes space after its last item.
+            if (lists_.empty()) spaceAfterLastParagraph(kBaseSize);
+        }
         if (in(name, {"td", "th"})) emit(u"\t");
         if (block) endBlock();
         style_ = savedStyle;
         paragraph_ = savedParagraph;
         pre_ = savedPre;
+    }
+
+    // A picture stands in the text like a word.
+    void picture(xmlNode* n) {
+        NSTextAttachment attachment;
+        attachment.source = std::string(trim(attribute(n, "src")));
+        if (attachment.source.empty()) return;
+        const auto length = [&](const char* name) -> CGFloat {
+            const std::string text = attribute(n, name);
+            char* end = nullptr;
+            const double v = std::strtod(text.c_str(), &end);
+            return !text.empty() && end && (*end == '\0' || std::string_view(end) == "px") && v > 0 && v < 1e5 ? v : 0;
+        };
+        attachment.size = {length("width"), length("height")};
+        attachment.alternateText = attribute(n, "alt");
+        if (pendingSpace_ && !lineStart_ && !afterMarker_) emitPendingSpace();
+        pendingSpace_ = false;
+        lineStart_ = false;
+        afterMarker_ = false;
+        TextAttributes a = attributes();
+        a.attachment = std::move(attachment);
+        out_.append(NSAttributedString::fromUTF16(u"\uFFFC", a));
     }
 
     void applyInlineStyle(const std::string& css) {
@@ -256,10 +290,31 @@ private:
         marker += u'\t';
         paragraph_.headIndent = kListIndent * static_cast<CGFloat>(depth);
         paragraph_.firstLineHeadIndent = 0;
+        // The leading tabs reach the item's level, the marker stands a little in from the text and
+        // the text starts at the head indent, so wrapped lines align with it.
+        paragraph_.tabStops.clear();
+        for (std::size_t level = 1; level < depth; ++level)
+            paragraph_.tabStops.push_back(kListIndent * static_cast<CGFloat>(level));
+        paragraph_.tabStops.push_back(paragraph_.headIndent - kListIndent + kMarkerIndent);
+        paragraph_.tabStops.push_back(paragraph_.headIndent);
         emit(marker);
         lineStart_ = false;
         afterMarker_ = true;
         pendingSpace_ = false;
+    }
+
+    // Gives the last paragraph written at least `spacing` after it.
+    void spaceAfterLastParagraph(CGFloat spacing) {
+        const std::u16string& text = out_.utf16();
+        if (text.empty() || text.back() != u'\n') return;
+        const std::size_t previous = text.size() < 2 ? std::u16string::npos : text.rfind(u'\n', text.size() - 2);
+        const std::size_t start = previous == std::u16string::npos ? 0 : previous + 1;
+        for (const auto& run : out_.runs(NSRange{start, text.size() - start})) {
+            TextAttributes a = run.attributes;
+            if (!a.paragraphStyle) continue;
+            a.paragraphStyle->paragraphSpacing = std::max(a.paragraphStyle->paragraphSpacing, spacing);
+            out_.setAttributes(a, run.range);
+        }
     }
 
     void endBlock() {
@@ -281,10 +336,18 @@ private:
                 continue;
             }
             if (space) {
+                if (!pendingSpace_) pendingSpaceAttributes_ = attributes();
                 pendingSpace_ = true;
                 continue;
             }
-            if (pendingSpace_ && !lineStart_ && !afterMarker_) chunk += u' ';
+            if (pendingSpace_ && !lineStart_ && !afterMarker_) {
+                // A blank left over from the text before an element keeps that text's style, so the
+                // blank before a link or a bold word is neither underlined nor bold.
+                if (chunk.empty() && pendingSpaceAttributes_ != attributes())
+                    emitPendingSpace();
+                else
+                    chunk += u' ';
+            }
             pendingSpace_ = false;
             lineStart_ = false;
             afterMarker_ = false;
@@ -321,11 +384,14 @@ private:
         return a;
     }
 
+    void emitPendingSpace() { out_.append(NSAttributedString::fromUTF16(u" ", pendingSpaceAttributes_)); }
+
     void emit(std::u16string_view s) {
         if (s.empty()) return;
         out_.append(NSAttributedString::fromUTF16(std::u16string(s), attributes()));
     }
 
+    bool keepPictures_;
     NSMutableAttributedString out_;
     Style style_;
     NSParagraphStyle paragraph_;
@@ -334,6 +400,7 @@ private:
     bool lineStart_ = true;
     bool afterMarker_ = false;
     bool pendingSpace_ = false;
+    TextAttributes pendingSpaceAttributes_;
 };
 
 // The document as valid UTF-8: a UTF-16 byte-order mark selects UTF-16, invalid sequences and
@@ -359,7 +426,7 @@ std::string normalizedUTF8(std::string_view data) {
 
 } // namespace
 
-std::optional<NSAttributedString> NSAttributedString::fromHTML(std::string_view data) {
+std::optional<NSAttributedString> NSAttributedString::fromHTML(std::string_view data, bool keepPictures) {
     static std::once_flag once;
     std::call_once(once, [] { xmlInitParser(); });
 
@@ -368,7 +435,7 @@ std::optional<NSAttributedString> NSAttributedString::fromHTML(std::string_view 
     const int options = HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET;
     htmlDocPtr doc = htmlReadMemory(html.data(), static_cast<int>(html.size()), nullptr, "UTF-8", options);
     if (!doc) return std::nullopt;
-    Builder builder;
+    Builder builder(keepPictures);
     builder.walk(xmlDocGetRootElement(doc), 0);
     xmlFreeDoc(doc);
     return std::move(builder).result();

@@ -80,6 +80,7 @@ void TextAttributes::merge(const TextAttributes& o) {
     if (o.paragraphStyle) paragraphStyle = o.paragraphStyle;
     if (o.link) link = o.link;
     if (o.underlineStyle) underlineStyle = o.underlineStyle;
+    if (o.attachment) attachment = o.attachment;
 }
 
 void TextAttributes::remove(Key key) {
@@ -95,6 +96,9 @@ void TextAttributes::remove(Key key) {
         break;
     case Key::paragraphStyle:
         paragraphStyle.reset();
+        break;
+    case Key::attachment:
+        attachment.reset();
         break;
     case Key::link:
         link.reset();
@@ -192,6 +196,29 @@ NSAttributedString NSAttributedString::attributedSubstring(NSRange range) const 
 void NSMutableAttributedString::replaceUTF16(NSRange range, std::u16string_view text,
                                              const std::vector<Run>* newRuns) {
     checkRange(range);
+    if (range.length == 0 && range.location == text_.size()) {
+        // Appending (how documents are built, piece by piece) touches only the end, so that building a
+        // long text stays linear.
+        if (text.empty()) return;
+        if (!newRuns) {
+            if (runs_.empty())
+                runs_.push_back({{0, text.size()}, {}});
+            else
+                runs_.back().range.length += text.size();
+        } else {
+            for (const auto& r : *newRuns) {
+                if (r.range.length == 0) continue;
+                if (!runs_.empty() && runs_.back().attributes == r.attributes)
+                    runs_.back().range.length += r.range.length;
+                else
+                    runs_.push_back({{text_.size(), r.range.length}, r.attributes});
+                text_.append(text.substr(r.range.location, r.range.length));
+            }
+            return;
+        }
+        text_.append(text);
+        return;
+    }
     std::vector<Run> inserted;
     if (newRuns) {
         inserted = *newRuns;

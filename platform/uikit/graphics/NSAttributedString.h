@@ -43,15 +43,28 @@ struct NSParagraphStyle {
     CGFloat tailIndent = 0; // > 0: line width from the leading edge; < 0: inset from the trailing edge
     CGFloat minimumLineHeight = 0;
     CGFloat maximumLineHeight = 0;
+    // Left tab stops, in points from the leading edge, in increasing order; past the last one (or
+    // with none) tabs stop at Pango's default interval.
+    std::vector<CGFloat> tabStops;
 
     static NSParagraphStyle defaultStyle() { return {}; }
     friend bool operator==(const NSParagraphStyle&, const NSParagraphStyle&) = default;
 };
 using NSMutableParagraphStyle = NSParagraphStyle;
 
+// A picture standing in the text in place of U+FFFC, the object replacement character. The HTML
+// importer keeps an <img> as one when asked to: the address as the page wrote it, the size the page
+// gave it (0 where it gave none) and its alternative text. Nothing is fetched.
+struct NSTextAttachment {
+    std::string source;
+    CGSize size;
+    std::string alternateText;
+    friend bool operator==(const NSTextAttachment&, const NSTextAttachment&) = default;
+};
+
 // The attributes of one run; an empty field means the attribute is absent.
 struct TextAttributes {
-    enum class Key { font, foregroundColor, backgroundColor, paragraphStyle, link, underlineStyle };
+    enum class Key { font, foregroundColor, backgroundColor, paragraphStyle, link, underlineStyle, attachment };
 
     std::optional<UIFont> font = std::nullopt;
     std::optional<UIColor> foregroundColor = std::nullopt;
@@ -59,6 +72,7 @@ struct TextAttributes {
     std::optional<NSParagraphStyle> paragraphStyle = std::nullopt;
     std::optional<std::string> link = std::nullopt;
     std::optional<NSUnderlineStyle> underlineStyle = std::nullopt;
+    std::optional<NSTextAttachment> attachment = std::nullopt;
 
     bool empty() const { return *this == TextAttributes{}; }
     // Sets every field that `other` holds, keeping the rest.
@@ -86,8 +100,9 @@ public:
     // importer does: paragraphs end in a line feed, list items read tab, bullet, tab before their
     // text, bold/italic/headings/links/underline become fonts and attributes, and every run
     // carries a paragraph style. Damaged markup is repaired; nothing is fetched from the network.
-    // Gives none only when the data holds no document at all.
-    static std::optional<NSAttributedString> fromHTML(std::string_view data);
+    // Gives none only when the data holds no document at all. Pictures (<img>) are left out, unless
+    // `keepPictures`: then each is a U+FFFC with its attachment (a web view shows them).
+    static std::optional<NSAttributedString> fromHTML(std::string_view data, bool keepPictures = false);
 
     std::string string() const;
     const std::u16string& utf16() const { return text_; }

@@ -1,6 +1,8 @@
 #include "uikit/graphics/TextLayout.h"
 #include "uikit/graphics/UIGraphics.h"
 
+#include "foundation/text/Utf8.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -17,7 +19,68 @@ bool isParagraphSeparator(char16_t c) {
     return c == u'\n' || c == u'\r' || c == 0x2029;
 }
 
+// The UTF-16 length of the first `bytes` bytes of a layout's UTF-8 text.
+std::size_t utf16Units(const char* text, int bytes) {
+    return utf16Length(std::string_view(text, static_cast<std::size_t>(std::max(0, bytes))));
+}
+
+// The byte offset in a layout's UTF-8 text of UTF-16 index `units` (the end when past it).
+int byteOffset(const char* text, std::size_t units) {
+    const std::string_view s(text);
+    std::size_t i = 0, counted = 0;
+    while (i < s.size() && counted < units) {
+        const std::size_t before = i;
+        const auto c = decodeUtf8(s, i);
+        counted += c && *c > 0xFFFF ? 2 : 1;
+        if (counted > units) return static_cast<int>(before);
+    }
+    return static_cast<int>(i);
+}
+
 } // namespace
+
+std::optional<std::size_t> layoutCharacterIndex(PangoLayout* layout, CGPoint point) {
+    PangoRectangle logical;
+    pango_layout_get_extents(layout, nullptr, &logical);
+    const int x = static_cast<int>(std::lround(point.x * PANGO_SCALE));
+    const int y = static_cast<int>(std::lround(point.y * PANGO_SCALE));
+    if (y < logical.y || y >= logical.y + logical.height) return std::nullopt;
+    int index = 0, trailing = 0;
+    if (!pango_layout_xy_to_index(layout, x, y, &index, &trailing)) return std::nullopt;
+    return utf16Units(pango_layout_get_text(layout), index);
+}
+
+void appendLayoutRects(PangoLayout* layout, std::size_t start, std::size_t end, CGPoint origin,
+                       std::vector<CGRect>& rects) {
+    if (end <= start) return;
+    const char* text = pango_layout_get_text(layout);
+    const int a = byteOffset(text, start), b = byteOffset(text, end);
+    if (a >= b) return;
+    PangoLayoutIter* it = pango_layout_get_iter(layout);
+    do {
+        PangoLayoutLine* line = pango_layout_iter_get_line_readonly(it);
+        const int lineStart = line->start_index, lineEnd = line->start_index + line->length;
+        if (lineEnd <= a || lineStart >= b) continue;
+        PangoRectangle extents;
+        pango_layout_iter_get_line_extents(it, nullptr, &extents);
+        int* ranges = nullptr;
+        int count = 0;
+        pango_layout_line_get_x_ranges(line, std::max(a, lineStart), std::min(b, lineEnd), &ranges, &count);
+        // Ranges of one line that touch (bidirectional text comes in several) make one box.
+        int left = 0, right = 0;
+        for (int i = 0; i < count; ++i) {
+            left = i == 0 ? ranges[2 * i] : std::min(left, ranges[2 * i]);
+            right = i == 0 ? ranges[2 * i + 1] : std::max(right, ranges[2 * i + 1]);
+        }
+        g_free(ranges);
+        if (count == 0 || right <= left) continue;
+        rects.push_back({origin.x + static_cast<CGFloat>(left) / PANGO_SCALE,
+                         origin.y + static_cast<CGFloat>(extents.y) / PANGO_SCALE,
+                         static_cast<CGFloat>(right - left) / PANGO_SCALE,
+                         static_cast<CGFloat>(extents.height) / PANGO_SCALE});
+    } while (pango_layout_iter_next_line(it));
+    pango_layout_iter_free(it);
+}
 
 TextLayout::TextLayout(const NSAttributedString& text, CGFloat width, int maximumNumberOfLines)
     : TextLayout(text, width, maximumNumberOfLines, defaultTextFont(), UIColor::blackColor(),
@@ -47,6 +110,7 @@ TextLayout::TextLayout(const NSAttributedString& text, CGFloat width, int maximu
         const NSParagraphStyle style = head.paragraphStyle.value_or(plain);
 
         Paragraph p;
+        p.start = start;
         p.layout.reset(pango_layout_new(ctx));
         PangoLayout* layout = p.layout.get();
         pango_layout_set_auto_dir(layout, TRUE);
@@ -57,6 +121,15 @@ TextLayout::TextLayout(const NSAttributedString& text, CGFloat width, int maximu
         const CGFloat indent = style.firstLineHeadIndent - style.headIndent;
         pango_layout_set_indent(layout, static_cast<int>(indent * PANGO_SCALE));
         pango_layout_set_spacing(layout, static_cast<int>(std::max(0.0, style.lineSpacing) * PANGO_SCALE));
+        if (!style.tabStops.empty()) {
+            // Pango places tabs from the layout's own left edge, which lies at `left`.
+            PangoTabArray* tabs = pango_tab_array_new(static_cast<gint>(style.tabStops.size()), FALSE);
+            for (std::size_t i = 0; i < style.tabStops.size(); ++i)
+                pango_tab_array_set_tab(tabs, static_cast<gint>(i), PANGO_TAB_LEFT,
+                                        static_cast<gint>(std::max(0.0, style.tabStops[i] - left) * PANGO_SCALE));
+            pango_layout_set_tabs(layout, tabs);
+            pango_tab_array_free(tabs);
+        }
         switch (style.alignment) {
         case NSTextAlignment::center:
             pango_layout_set_alignment(layout, PANGO_ALIGN_CENTER);
@@ -140,6 +213,24 @@ void TextLayout::draw(cairo_t* cr, CGPoint origin) const {
         pango_cairo_show_layout(cr, p.layout.get());
         cairo_restore(cr);
     }
+}
+
+std::optional<std::size_t> TextLayout::characterIndex(CGPoint point) const {
+    for (const auto& p : paragraphs_) {
+        if (auto i = layoutCharacterIndex(p.layout.get(), {point.x - p.x, point.y - p.y})) return p.start + *i;
+    }
+    return std::nullopt;
+}
+
+std::vector<CGRect> TextLayout::rects(NSRange range) const {
+    std::vector<CGRect> out;
+    for (const auto& p : paragraphs_) {
+        const std::size_t length = utf16Length(pango_layout_get_text(p.layout.get()));
+        const std::size_t from = std::max(range.location, p.start);
+        const std::size_t to = std::min(range.end(), p.start + length);
+        if (from < to) appendLayoutRects(p.layout.get(), from - p.start, to - p.start, {p.x, p.y}, out);
+    }
+    return out;
 }
 
 } // namespace cw::detail

@@ -6,6 +6,7 @@
 #include "uikit/graphics/NSAttributedString.h"
 #include "uikit/graphics/PangoSupport.h"
 
+#include <optional>
 #include <vector>
 
 namespace cw::detail {
@@ -27,11 +28,18 @@ public:
     // Draws with the layout's top left at `origin` in the current user space of `cr`.
     void draw(cairo_t* cr, CGPoint origin) const;
 
+    // Hit testing, from the layout's top left: the UTF-16 index of the character drawn under
+    // `point` (none beside every line's text), and the boxes the characters of `range` take, one
+    // per line they reach.
+    std::optional<std::size_t> characterIndex(CGPoint point) const;
+    std::vector<CGRect> rects(NSRange range) const;
+
 private:
     struct Paragraph {
         GObjectPtr<PangoLayout> layout;
         CGFloat x = 0;
         CGFloat y = 0;
+        std::size_t start = 0; // UTF-16 index of the paragraph's first character in the whole text
     };
     std::vector<Paragraph> paragraphs_;
     std::vector<CGPoint> lines_;
@@ -40,5 +48,11 @@ private:
 
 // The font runs without one are measured and drawn in.
 UIFont defaultTextFont();
+
+// Hit testing within one Pango layout, with UTF-16 indices into the layout's own text and points
+// from the layout's top left.
+std::optional<std::size_t> layoutCharacterIndex(PangoLayout* layout, CGPoint point);
+void appendLayoutRects(PangoLayout* layout, std::size_t start, std::size_t end, CGPoint origin,
+                       std::vector<CGRect>& rects);
 
 } // namespace cw::detail

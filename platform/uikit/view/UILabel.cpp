@@ -124,6 +124,25 @@ CGPoint LabelText::lineOrigin(int index) const {
     return origin;
 }
 
+std::optional<std::size_t> LabelText::characterIndex(CGPoint point) const {
+    if (point.y < 0 || point.y >= size_.height) return std::nullopt;
+    if (clipped_ && width_ > 0 && point.x >= width_) return std::nullopt;
+    if (paragraphs_) return paragraphs_->characterIndex(point);
+    if (layout_) return layoutCharacterIndex(static_cast<PangoLayout*>(layout_), point);
+    return std::nullopt;
+}
+
+std::vector<CGRect> LabelText::rects(NSRange range) const {
+    std::vector<CGRect> out;
+    if (paragraphs_)
+        out = paragraphs_->rects(range);
+    else if (layout_)
+        appendLayoutRects(static_cast<PangoLayout*>(layout_), range.location, range.end(), {0, 0}, out);
+    // Only what is shown: lines past the label's line limit are not drawn.
+    std::erase_if(out, [&](const CGRect& r) { return r.minY() >= size_.height; });
+    return out;
+}
+
 void LabelText::draw(cairo_t* cr, CGPoint origin) const {
     if (!layout_ && !paragraphs_) return;
     cairo_save(cr);
@@ -339,6 +358,23 @@ void UILabel::drawText(const CGRect& rect) {
     if (!enabled_) ctx->setAlpha(0.5);
     t.draw(ctx->cairo(), {rect.origin.x, y});
     ctx->restoreGState();
+}
+
+std::optional<std::size_t> UILabel::characterIndex(CGPoint point) const {
+    const CGRect b = bounds();
+    const auto& t = layoutFor(b.size.width, numberOfLines_);
+    const CGFloat y = b.origin.y + std::max(0.0, (b.size.height - t.size().height) / 2);
+    return t.characterIndex({point.x - b.origin.x, point.y - y});
+}
+
+std::vector<CGRect> UILabel::rects(NSRange range) const {
+    const CGRect b = bounds();
+    const auto& t = layoutFor(b.size.width, numberOfLines_);
+    const CGFloat y = b.origin.y + std::max(0.0, (b.size.height - t.size().height) / 2);
+    std::vector<CGRect> out = t.rects(range);
+    for (auto& r : out)
+        r = r.offsetBy(b.origin.x, y);
+    return out;
 }
 
 void UILabel::draw(const CGRect&) {

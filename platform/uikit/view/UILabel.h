@@ -13,6 +13,7 @@ typedef struct _cairo cairo_t;
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace cw::detail {
 class LabelText;
@@ -66,6 +67,13 @@ public:
     virtual CGRect textRect(const CGRect& bounds, long numberOfLines) const;
     // Draws the text, centred vertically in `rect`, into the current graphics context.
     virtual void drawText(const CGRect& rect);
+
+    // Hit testing of the text as `drawText` draws it in the bounds (a tapped link, the place of a
+    // word): the UTF-16 index of the character under `point`, none beside the text; and the boxes
+    // the characters of `range` take, one per line they reach. Points and boxes are in the
+    // label's own coordinates.
+    std::optional<std::size_t> characterIndex(CGPoint point) const;
+    std::vector<CGRect> rects(NSRange range) const;
 
     CGSize sizeThatFits(CGSize size) const override;
     CGSize intrinsicContentSize() const override;
@@ -131,6 +139,9 @@ public:
     CGPoint lineOrigin(int index) const;
     // Draws with the text's top left at `origin`.
     void draw(cairo_t* cr, CGPoint origin) const;
+    // Hit testing from the text's top left (see UILabel).
+    std::optional<std::size_t> characterIndex(CGPoint point) const;
+    std::vector<CGRect> rects(NSRange range) const;
 
 private:
     void* layout_ = nullptr; // PangoLayout

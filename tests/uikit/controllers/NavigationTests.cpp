@@ -178,3 +178,23 @@ TEST_F(ControllerTest, ReplacingTheRootTakesItsPresentationAlong) {
     EXPECT_FALSE(m->viewIfLoaded()->superview());
     EXPECT_EQ(a->presentedViewController(), nullptr);
 }
+
+namespace {
+class TurningController : public UIViewController {
+public:
+    bool shouldAutorotate() const override { return true; }
+};
+} // namespace
+
+TEST_F(ControllerTest, OneAnswerForEveryNavigationControllerOverridesTheShownScreen) {
+    auto nav = UINavigationController::withRoot(std::make_shared<TurningController>());
+    auto other = std::make_shared<UINavigationController>();
+    EXPECT_TRUE(nav->shouldAutorotate()) << "without an answer, the shown screen decides";
+    UINavigationController::setAutorotationAnswer(false);
+    EXPECT_FALSE(nav->shouldAutorotate());
+    EXPECT_FALSE(other->shouldAutorotate()) << "also a navigation controller made later or empty";
+    nav->pushViewController(std::make_shared<TurningController>(), false);
+    EXPECT_FALSE(nav->shouldAutorotate());
+    UINavigationController::setAutorotationAnswer(std::nullopt);
+    EXPECT_TRUE(nav->shouldAutorotate());
+}

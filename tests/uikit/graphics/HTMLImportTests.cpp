@@ -1,4 +1,5 @@
 #include "uikit/graphics/NSAttributedString.h"
+#include "uikit/graphics/TextLayout.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
@@ -144,4 +145,68 @@ TEST(HTMLImport, ListConventionSupportsTheCardRewrite) {
     NSMutableAttributedString flat(s);
     flat.addAttributes({.paragraphStyle = NSParagraphStyle{}}, {0, flat.length()});
     EXPECT_GE(indented.size.height, flat.boundingRect({180, 0}).size.height);
+}
+
+// List items tab their marker in a little and their text to the head indent, so the first line
+// lines up with the wrapped ones; headings and lists keep a line's space after them, as paragraphs do.
+TEST(HTMLImport, ListItemsTabToTheirIndentAndBlocksKeepSpaceAfterThem) {
+    const auto s = NSAttributedString::fromHTML(
+        "<h2>Head</h2><ul><li>one two three four five six</li><li>b<ul><li>inner</li></ul></li><li>last</li></ul>"
+        "<p>after</p>");
+    ASSERT_TRUE(s);
+    const auto at = [&](const char16_t* w) { return *s->attributes(s->utf16().find(w)).paragraphStyle; };
+    EXPECT_EQ(at(u"one").tabStops, (std::vector<CGFloat>{11, 36}));
+    EXPECT_EQ(at(u"inner").tabStops, (std::vector<CGFloat>{36, 47, 72}));
+    EXPECT_EQ(at(u"Head").paragraphSpacing, 12);
+    EXPECT_EQ(at(u"one").paragraphSpacing, 0);
+    EXPECT_EQ(at(u"inner").paragraphSpacing, 0) << "a nested list has no margin of its own";
+    EXPECT_EQ(at(u"last").paragraphSpacing, 12);
+    EXPECT_EQ(s->attributes(s->utf16().find(u"last") + 4).paragraphStyle->paragraphSpacing, 12)
+        << "also its line feed";
+
+    const std::size_t start = s->utf16().find(u"\t\u2022\tone");
+    const NSAttributedString item = s->attributedSubstring({start, s->utf16().find(u'\n', start) - start});
+    const cw::detail::TextLayout layout(item, 120);
+    ASSERT_GE(layout.lineCount(), 2);
+    const auto one = layout.rects({3, 3});
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_NEAR(one[0].minX(), 36, 0.5);
+    EXPECT_NEAR(layout.lineOrigin(1).x, 36, 0.5);
+    const auto bullet = layout.rects({1, 1});
+    ASSERT_EQ(bullet.size(), 1u);
+    EXPECT_NEAR(bullet[0].minX(), 11, 0.5);
+}
+
+// Pictures are left out, unless asked for: then each stands in the text as U+FFFC with its
+// address, the size the page gave it and its alternative text; one without an address is nothing.
+TEST(HTMLImport, PicturesAreKeptAsAttachmentsOnlyWhenAskedFor) {
+    const char* html = R"(<p>Hold <img src=" /a.png " width="120px" height="bad" alt="A hold">now<img>
+<a href="/x"><img src="b.jpg"></a></p>)";
+    EXPECT_EQ(NSAttributedString::fromHTML(html)->string(), "Hold now\n");
+    const auto s = NSAttributedString::fromHTML(html, true);
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->string(), "Hold \uFFFCnow \uFFFC\n");
+    const auto first = s->attributes(s->utf16().find(u'\uFFFC')).attachment;
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->source, "/a.png");
+    EXPECT_EQ(first->size, (CGSize{120, 0}));
+    EXPECT_EQ(first->alternateText, "A hold");
+    const auto linked = s->attributes(s->utf16().rfind(u'\uFFFC'));
+    EXPECT_EQ(linked.attachment->source, "b.jpg");
+    EXPECT_EQ(linked.link, "/x");
+    EXPECT_FALSE(s->attributes(0).attachment);
+}
+
+// The blank between words in two elements belongs to the first: the blank before a link is not
+// part of it (nor underlined), nor is the one before a bold word bold.
+TEST(HTMLImport, BlanksBeforeAnElementKeepTheStyleOfTheTextBeforeIt) {
+    const auto s = NSAttributedString::fromHTML("<p>Read next: <a href=\"/6\">Your first hold</a> and <b>this</b>.</p>");
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->string(), "Read next: Your first hold and this.\n");
+    const std::size_t link = s->utf16().find(u"Your");
+    NSRange range;
+    EXPECT_EQ(s->attributes(link, &range).link, "/6");
+    EXPECT_EQ(range, (NSRange{link, 15}));
+    EXPECT_FALSE(s->attributes(link - 1).underlineStyle);
+    EXPECT_EQ(s->attributes(s->utf16().find(u"this") - 1).font->weight(), UIFont::Weight::regular);
 }

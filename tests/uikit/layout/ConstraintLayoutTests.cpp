@@ -407,3 +407,23 @@ TEST(ConstraintLayout, AControllerHooksIntoItsViewsPasses) {
     root->layoutIfNeeded();
     EXPECT_EQ(root->nextResponder(), nullptr);
 }
+
+// A screen's view pins its content while it stands alone (as a controller does when its view
+// loads) and is then put into a container below the root: the content is laid out all the same.
+TEST(ConstraintLayout, ContentPinnedBeforeItsViewJoinsADeeperTreeIsLaidOut) {
+    auto root = std::make_shared<UIView>(CGRect(0, 0, 300, 400));
+    auto container = std::make_shared<UIView>(CGRect(0, 0, 300, 400));
+    root->addSubview(container);
+    root->layoutIfNeeded();
+    auto screen = std::make_shared<UIView>(CGRect(0, 0, 300, 400));
+    auto content = std::make_shared<UIView>();
+    content->setTranslatesAutoresizingMaskIntoConstraints(false);
+    screen->addSubview(content);
+    NSLayoutConstraint::activate({content->topAnchor().constraintEqualTo(screen->topAnchor(), 10),
+                                  content->bottomAnchor().constraintEqualTo(screen->bottomAnchor(), -10),
+                                  content->leadingAnchor().constraintEqualTo(screen->leadingAnchor(), 10),
+                                  content->trailingAnchor().constraintEqualTo(screen->trailingAnchor(), -10)});
+    container->addSubview(screen);
+    root->layoutIfNeeded();
+    EXPECT_EQ(content->frame(), CGRect(10, 10, 280, 380));
+}

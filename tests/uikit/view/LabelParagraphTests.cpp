@@ -71,3 +71,37 @@ TEST(LabelParagraphStyle, LineLimitCountsLinesOfAllParagraphs) {
     EXPECT_LT(three.size().height, all.size().height);
     EXPECT_GT(three.lastBaseline(), three.firstBaseline());
 }
+
+// A tap finds the character under the finger and a range gives the boxes it is drawn in, across
+// wrapped lines, paragraphs and characters outside the basic plane; the two agree.
+TEST(LabelHitTesting, CharacterUnderAPointAndBoxesOfARangeAgree) {
+    UILabel label(CGRect(0, 0, 120, 200)); // taller than the text: it is drawn centred
+    label.setNumberOfLines(0);
+    NSMutableAttributedString text;
+    text.append(hangingItem(20));
+    text.append(NSAttributedString("\n\U0001F476 baby here", TextAttributes{.font = UIFont::systemFont(15)}));
+    label.setAttributedText(text);
+    const std::u16string& s = text.utf16();
+    const std::size_t nine = s.find(u"nine"), baby = s.find(u"baby");
+
+    const auto nineBoxes = label.rects({nine, 4});
+    ASSERT_EQ(nineBoxes.size(), 1u);
+    EXPECT_GT(nineBoxes[0].minY(), 20) << "the boxes are where the centred text is drawn";
+    const CGPoint middle{nineBoxes[0].midX(), nineBoxes[0].midY()};
+    const auto hit = label.characterIndex(middle);
+    ASSERT_TRUE(hit);
+    EXPECT_GE(*hit, nine);
+    EXPECT_LT(*hit, nine + 4);
+
+    // After a surrogate pair, indices stay UTF-16 ones.
+    const auto babyBoxes = label.rects({baby, 4});
+    ASSERT_EQ(babyBoxes.size(), 1u);
+    EXPECT_EQ(label.characterIndex({babyBoxes[0].minX() + 1, babyBoxes[0].midY()}), baby);
+
+    // A range over a line break gives a box per line; beside the text there is nothing.
+    const std::size_t from = s.find(u"one");
+    EXPECT_GE(label.rects({from, nine + 4 - from}).size(), 2u);
+    EXPECT_FALSE(label.characterIndex({1, 1}));
+    EXPECT_FALSE(label.characterIndex({119, nineBoxes[0].midY() + 200}));
+    EXPECT_TRUE(label.rects({s.size(), 3}).empty());
+}

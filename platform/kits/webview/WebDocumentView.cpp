@@ -1,0 +1,125 @@
+#include "kits/webview/WebDocumentView.h"
+
+#include "uikit/controls/UIEvent.h"
+
+#include <algorithm>
+
+namespace cw::webview {
+
+WebDocumentView::WebDocumentView() {
+    setBackgroundColor(UIColor::whiteColor());
+    auto tap = std::make_shared<UITapGestureRecognizer>([this](UIGestureRecognizer& g) {
+        if (g.state() != UIGestureRecognizerState::ended) return;
+        const auto href = linkAt(g.location(this));
+        if (href && onLinkTapped) onLinkTapped(*href);
+    });
+    // Taps that hit no link go on to the page's other views.
+    tap->cancelsTouchesInView = false;
+    addGestureRecognizer(tap);
+}
+
+void WebDocumentView::show(WebDocument document) {
+    for (auto& shown : blocks_) {
+        if (shown.label) shown.label->removeFromSuperview();
+        if (shown.picture) shown.picture->removeFromSuperview();
+    }
+    blocks_.clear();
+    measuredWidth_ = document.measuredWidth;
+    for (auto& block : document.blocks) {
+        Shown shown{std::move(block), nullptr, nullptr};
+        if (shown.block.picture) {
+            shown.picture = std::make_shared<UIImageView>();
+            shown.picture->setContentMode(UIViewContentMode::scaleAspectFit);
+            addSubview(shown.picture);
+        } else if (!shown.block.text.empty()) {
+            shown.label = std::make_shared<UILabel>();
+            shown.label->setNumberOfLines(0);
+            shown.label->setAttributedText(shown.block.text);
+            addSubview(shown.label);
+        }
+        blocks_.push_back(std::move(shown));
+    }
+    laidOutWidth_ = -1;
+}
+
+CGFloat WebDocumentView::layoutForWidth(CGFloat width) {
+    if (width == laidOutWidth_) return height_;
+    laidOutWidth_ = width;
+    const CGFloat textWidth = WebDocumentView::textWidth(width);
+    const bool measured = textWidth == measuredWidth_;
+    CGFloat y = kPageMargin;
+    for (std::size_t i = 0; i < blocks_.size(); ++i) {
+        const Shown& shown = blocks_[i];
+        if (i > 0) y += blocks_[i - 1].block.spacingAfter;
+        y += shown.block.spacingBefore;
+        if (shown.picture) {
+            const CGSize size = pictureSize(shown, textWidth);
+            shown.picture->setFrame({kPageMargin, y, size.width, size.height});
+            y += size.height;
+            continue;
+        }
+        if (!shown.label) {
+            y += shown.block.blankHeight;
+            continue;
+        }
+        const CGFloat h = measured ? shown.block.measuredHeight : shown.label->sizeThatFits({textWidth, 0}).height;
+        shown.label->setFrame({kPageMargin, y, textWidth, h});
+        y += h;
+    }
+    height_ = blocks_.empty() ? 0 : y + kPageMargin;
+    return height_;
+}
+
+// As a browser sizes a picture: the size the page gave it, else its own, no wider than the text;
+// nothing until it has arrived unless the page gave both sides.
+CGSize WebDocumentView::pictureSize(const Shown& shown, CGFloat textWidth) const {
+    const CGSize declared = shown.block.picture->size;
+    const auto& image = shown.picture->image();
+    CGSize size;
+    if (image && image->size().width > 0 && image->size().height > 0) {
+        const CGSize own = image->size();
+        size = own;
+        if (declared.width > 0 && declared.height > 0)
+            size = declared;
+        else if (declared.width > 0)
+            size = {declared.width, declared.width * own.height / own.width};
+        else if (declared.height > 0)
+            size = {declared.height * own.width / own.height, declared.height};
+    } else if (declared.width > 0 && declared.height > 0) {
+        size = declared;
+    } else {
+        return {};
+    }
+    if (size.width > textWidth) size = {textWidth, size.height * textWidth / size.width};
+    return size;
+}
+
+std::vector<std::string> WebDocumentView::pictureSources() const {
+    std::vector<std::string> sources;
+    for (const auto& shown : blocks_)
+        if (shown.block.picture) sources.push_back(shown.block.picture->source);
+    return sources;
+}
+
+void WebDocumentView::setPicture(std::size_t index, std::shared_ptr<UIImage> image) {
+    for (auto& shown : blocks_) {
+        if (!shown.picture) continue;
+        if (index-- == 0) {
+            shown.picture->setImage(std::move(image));
+            laidOutWidth_ = -1;
+            return;
+        }
+    }
+}
+
+std::optional<std::string> WebDocumentView::linkAt(CGPoint point) const {
+    for (const auto& shown : blocks_) {
+        if (!shown.label || !shown.label->frame().contains(point)) continue;
+        const auto index = shown.label->characterIndex(shown.label->convertFrom(point, this));
+        if (!index) return std::nullopt;
+        return shown.block.text.attributes(*index).link;
+    }
+    return std::nullopt;
+}
+
+} // namespace cw::webview
