@@ -1,0 +1,37 @@
+#include "uikit/controls/UITableView.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A cell laid out by an interface file hands out its own label where code asks for the standard one.
+class OwnLabelCell : public UITableViewCell {
+public:
+    using UITableViewCell::UITableViewCell;
+    std::weak_ptr<UILabel> ownLabel;
+    std::shared_ptr<UILabel> textLabel() override {
+        if (auto l = ownLabel.lock()) return l;
+        return UITableViewCell::textLabel();
+    }
+};
+
+} // namespace
+
+TEST(CellViewOverride, CodeWrittenForTheStandardLabelReachesTheCellsOwn) {
+    auto cell = std::make_shared<OwnLabelCell>(UITableViewCellStyle::default_, "row");
+    auto own = std::make_shared<UILabel>(CGRect(200, 5, 100, 20));
+    cell->contentView()->addSubview(own);
+    cell->ownLabel = own;
+    UITableViewCell& asCell = *cell;
+    asCell.textLabel()->setText("Quiet hours");
+    EXPECT_EQ(own->text(), "Quiet hours");
+    cell->setFrame(CGRect(0, 0, 320, 44));
+    cell->layoutIfNeeded();
+    // The standard layout leaves the cell's own label where its file put it.
+    EXPECT_EQ(own->frame(), CGRect(200, 5, 100, 20));
+
+    own->removeFromSuperview();
+    own.reset();
+    EXPECT_NE(asCell.textLabel(), nullptr);
+    EXPECT_EQ(asCell.textLabel()->text(), std::nullopt);
+}
