@@ -748,8 +748,11 @@ void LayoutEngine::sync() {
     };
     auto needItem = [&](LayoutItem* i) {
         if (!i) return;
-        needed.insert(i->layoutItemId());
-        needView(i->layoutOwningView());
+        UIView* owner = i->layoutOwningView();
+        // A guide takes part with its view; a view goes in through needView, which stops at the
+        // first item already in, so putting it in first would leave its ancestors out.
+        if (static_cast<LayoutItem*>(owner) != i) needed.insert(i->layoutItemId());
+        needView(owner);
     };
     needView(root_);
     for (NSLayoutConstraint* c : wanted) {
