@@ -83,7 +83,8 @@ void NumberFormatter::Impl::ensureBuilt() {
     const Locale built = locale.value_or(Locale::current());
     const icu::Locale icuLocale(built.identifier().c_str());
     UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::NumberFormat> made(icu::NumberFormat::createInstance(icuLocale, icuStyle(style), status));
+    std::unique_ptr<icu::NumberFormat> made(
+        icu::NumberFormat::createInstance(icuLocale, icuStyle(style), status));
     auto* decimal = dynamic_cast<icu::DecimalFormat*>(made.get());
     if (U_FAILURE(status) || !decimal) return;
     made.release();

@@ -21,7 +21,9 @@ const UIColor gold = UIColorWithHex("#BBB54D", 1.0);
 class RecordingOwner : public KYButtonDelegate {
 public:
     std::vector<std::string> calls;
-    void openKYButton(KYButton& b) override { calls.push_back(std::string("open hide=") + (b.isHide ? "1" : "0")); }
+    void openKYButton(KYButton& b) override {
+        calls.push_back(std::string("open hide=") + (b.isHide ? "1" : "0"));
+    }
     void closeKYButton(KYButton& b) override {
         calls.push_back(std::string("close hide=") + (b.isHide ? "1" : "0"));
     }
@@ -29,8 +31,9 @@ public:
 
 // The turn the layer shows now (the animation's, else the model's).
 double shownAngle(const CALayer& layer) {
-    const CATransform3D t = layer.presentation && layer.presentation->transform ? *layer.presentation->transform
-                                                                               : layer.transform();
+    const CATransform3D t = layer.presentation && layer.presentation->transform
+                                ? *layer.presentation->transform
+                                : layer.transform();
     return std::atan2(t.m12, t.m11);
 }
 
@@ -107,10 +110,12 @@ TEST(FloatingButton, MadeInCodeItIsAGoldDiscWithABlackPlusAndKeepsItsSize) {
     EXPECT_EQ(button->intrinsicContentSize(), CGSize(55, 55));
     button->layoutIfNeeded();
     EXPECT_EQ(button->buttonLayer->frame(), CGRect(0, 0, 100, 80));
-    EXPECT_EQ(button->buttonLayer->path->bounds(), CGRect(15, 15, 70, 50)) << "the plus is drawn for the new size";
+    EXPECT_EQ(button->buttonLayer->path->bounds(), CGRect(15, 15, 70, 50))
+        << "the plus is drawn for the new size";
 
     // From a stored interface: the file's frame and colour.
-    auto stored = std::make_shared<KYButton>(KYButton::StoredInterface{CGRect(10, 20, 56, 56), UIColor::blueColor()});
+    auto stored =
+        std::make_shared<KYButton>(KYButton::StoredInterface{CGRect(10, 20, 56, 56), UIColor::blueColor()});
     EXPECT_EQ(stored->frame(), CGRect(10, 20, 56, 56));
     EXPECT_EQ(stored->orignalColor, UIColor::blueColor());
     EXPECT_EQ(stored->buttonLayer->backgroundColor, UIColor::blueColor());
@@ -136,8 +141,8 @@ TEST(FloatingButton, PopUpOpensTheItemsOneAfterAnotherOverADimmedScreen) {
     EXPECT_EQ(menu.indexOf(button.overLayView) + 1, menu.indexOf(menu.button));
     EXPECT_EQ(button.overLayView->frame(), CGRect(0, 0, 375, 667));
     EXPECT_EQ(button.overLayView->backgroundColor(), UIColor::blackColor().withAlphaComponent(0.5));
-    EXPECT_NEAR(std::atan2(button.layer()->transform().m12, button.layer()->transform().m11), -std::numbers::pi / 4,
-                1e-9);
+    EXPECT_NEAR(std::atan2(button.layer()->transform().m12, button.layer()->transform().m11),
+                -std::numbers::pi / 4, 1e-9);
 
     // Item i one height further up for each, scaled to nothing at first.
     for (std::size_t i = 0; i < 3; ++i) {
@@ -180,7 +185,8 @@ TEST(FloatingButton, ClosingGoesInReverseOrderAndEndsWhenTheNearestItemHasGone) 
     auto overlay = button.overLayView;
 
     menu.touchButton();
-    EXPECT_THAT(menu.owner->calls, ElementsAre("open hide=0", "close hide=0")) << "told when the closing starts";
+    EXPECT_THAT(menu.owner->calls, ElementsAre("open hide=0", "close hide=0"))
+        << "told when the closing starts";
     EXPECT_FALSE(button.isHide);
     const auto& history = cw::Animator::shared().history();
     ASSERT_EQ(history.size(), 4u);
@@ -234,7 +240,8 @@ TEST(FloatingButton, EveryOpenTypePlacesItsItemsAndATouchOnTheBackdropCloses) {
         const auto& item = *menu.button->items[1];
         EXPECT_EQ(item.center().y, c.yOfItem1 + 27.5) << static_cast<int>(c.type);
         EXPECT_EQ(item.transform(), c.shown) << static_cast<int>(c.type);
-        const bool slides = c.type == KYButton::openButtonType::slideUp || c.type == KYButton::openButtonType::slideDown;
+        const bool slides =
+            c.type == KYButton::openButtonType::slideUp || c.type == KYButton::openButtonType::slideDown;
         EXPECT_DOUBLE_EQ(cw::Animator::shared().history().back()->duration, slides ? 0.2 : 0.3);
         menu.screen.host().settle();
 
