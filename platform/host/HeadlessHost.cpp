@@ -260,6 +260,30 @@ bool HeadlessHost::goBack() {
     return false;
 }
 
+bool HeadlessHost::tapOutsidePopover() {
+    auto w = window();
+    auto top = topViewController();
+    if (!w || !top || top->modalPresentationStyle != UIModalPresentationStyle::popover) return false;
+    auto popover = top->popoverPresentationController();
+    const auto frame = popover ? popover->popoverFrame() : std::nullopt;
+    if (!frame) return false;
+    // The middle of the widest strip of the window beside the popover.
+    const CGRect b = w->bounds();
+    const CGRect strips[] = {
+        {b.minX(), b.minY(), b.width(), frame->minY() - b.minY()},
+        {b.minX(), frame->maxY(), b.width(), b.maxY() - frame->maxY()},
+        {b.minX(), b.minY(), frame->minX() - b.minX(), b.height()},
+        {frame->maxX(), b.minY(), b.maxX() - frame->maxX(), b.height()},
+    };
+    const CGRect* best = nullptr;
+    for (const auto& s : strips)
+        if (s.size.width > 0 && s.size.height > 0 &&
+            (!best || s.size.width * s.size.height > best->size.width * best->size.height))
+            best = &s;
+    if (!best) return false;
+    return tapPoint({best->midX(), best->midY()});
+}
+
 bool HeadlessHost::pickImage(const std::filesystem::path& file, std::string* error) {
     auto picker = presented<UIImagePickerController>();
     if (!picker) {

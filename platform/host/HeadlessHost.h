@@ -63,6 +63,9 @@ public:
     bool pickAlertAction(const std::string& title);
     // Taps the back button of the navigation bar on top.
     bool goBack();
+    // Taps the screen beside the popover on top, as a person closes it; false when no popover is
+    // shown. (Toolbar and navigation bar items are tapped by their titles with tapText.)
+    bool tapOutsidePopover();
 
     // --- The system's sheets ---
     bool pickImage(const std::filesystem::path& file, std::string* error = nullptr);

@@ -103,6 +103,12 @@ Data NSKeyedArchiver::encodedData() {
     return Data(text.begin(), text.end());
 }
 
+NSKeyedUnarchiver NSCoder::empty() {
+    NSKeyedArchiver archiver;
+    archiver.finishEncoding();
+    return NSKeyedUnarchiver(archiver.encodedData());
+}
+
 NSKeyedUnarchiver::NSKeyedUnarchiver(const Data& data) {
     auto parsed = std::make_shared<Json>(Json::parse(data.begin(), data.end(), nullptr, false));
     if (parsed->is_discarded() || !parsed->is_object()) return;

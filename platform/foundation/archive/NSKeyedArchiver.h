@@ -43,6 +43,27 @@ struct ArchivedColor {
 class NSKeyedArchiver;
 class NSKeyedUnarchiver;
 
+// What an object made "from a coder" reads its fields from: the decoding side of a keyed archive.
+// Missing keys read as nothing (0, false, none).
+class NSCoder {
+public:
+    virtual ~NSCoder() = default;
+
+    virtual bool containsValueForKey(const std::string& key) const = 0;
+    virtual std::int64_t decodeIntegerForKey(const std::string& key) const = 0;
+    virtual double decodeDoubleForKey(const std::string& key) const = 0;
+    virtual bool decodeBoolForKey(const std::string& key) const = 0;
+    virtual std::optional<std::string> decodeString(const std::string& key) const = 0;
+
+    // A decoder that holds nothing: the reader of an archive finished as soon as it was begun.
+    static NSKeyedUnarchiver empty();
+
+protected:
+    NSCoder() = default;
+    NSCoder(const NSCoder&) = default;
+    NSCoder& operator=(const NSCoder&) = default;
+};
+
 template <class T>
 concept KeyedArchivable = requires(const T& object, NSKeyedArchiver& archiver,
                                    NSKeyedUnarchiver& unarchiver) {
@@ -92,20 +113,20 @@ private:
     bool finished_ = false;
 };
 
-class NSKeyedUnarchiver {
+class NSKeyedUnarchiver : public NSCoder {
 public:
     // Reads an archive. Damaged bytes, or bytes that are no archive of ours, give an unarchiver that is
     // not valid and finds no key.
     explicit NSKeyedUnarchiver(const Data& data);
     bool isValid() const { return node_ != nullptr; }
 
-    bool containsValueForKey(const std::string& key) const;
+    bool containsValueForKey(const std::string& key) const override;
     // 0 when the key is absent or holds no number (a double is cut toward zero, a Boolean gives 1 or 0).
-    std::int64_t decodeIntegerForKey(const std::string& key) const;
+    std::int64_t decodeIntegerForKey(const std::string& key) const override;
     // 0 when absent or no number.
-    double decodeDoubleForKey(const std::string& key) const;
+    double decodeDoubleForKey(const std::string& key) const override;
     // false when absent or not a Boolean.
-    bool decodeBoolForKey(const std::string& key) const;
+    bool decodeBoolForKey(const std::string& key) const override;
     // The value under `key` when it is of kind V (see encodeObject), else none. V = std::int64_t asks
     // for an integer number (a double does not count); for an archivable T use decodeObjectOfClass.
     template <class V> std::optional<V> decodeObject(const std::string& key) const {
@@ -113,7 +134,7 @@ public:
         if (!node) return std::nullopt;
         return cw::detail::ArchiveCodec<V>::decode(*node, root_);
     }
-    std::optional<std::string> decodeString(const std::string& key) const {
+    std::optional<std::string> decodeString(const std::string& key) const override {
         return decodeObject<std::string>(key);
     }
     std::optional<Data> decodeData(const std::string& key) const { return decodeObject<Data>(key); }

@@ -82,7 +82,8 @@ private:
                 task = std::move(const_cast<Item&>(queue_.top()).task);
                 queue_.pop();
             }
-            task();
+            // A task that throws must neither end the process nor take its worker thread along.
+            runReportingExceptions(task, "A task on a dispatch queue");
         }
     }
 
@@ -148,7 +149,8 @@ struct DispatchQueue::Impl : std::enable_shared_from_this<DispatchQueue::Impl> {
                 task = std::move(pending.front());
                 pending.pop_front();
             }
-            task();
+            // One that throws must not leave the queue marked as draining for ever.
+            cw::runReportingExceptions(task, "A task on a serial dispatch queue");
         }
         cw::tCurrentSerial = nullptr;
     }
@@ -218,10 +220,50 @@ void DispatchQueue::sync(const std::function<void()>& work) const {
     std::promise<void> done;
     auto finished = done.get_future();
     impl_->async([&] {
-        work();
-        done.set_value();
+        // The caller waits: what `work` throws is handed back to it rather than leaving it waiting.
+        try {
+            work();
+            done.set_value();
+        } catch (...) {
+            done.set_exception(std::current_exception());
+        }
     });
-    finished.wait();
+    finished.get();
+}
+
+void DispatchQueue::async(const std::shared_ptr<DispatchWorkItem>& item) const {
+    if (item) async([item] { item->perform(); });
+}
+
+void DispatchQueue::asyncAfter(DispatchTime deadline, const std::shared_ptr<DispatchWorkItem>& item) const {
+    if (item) asyncAfter(deadline, [item] { item->perform(); });
+}
+
+// DispatchWorkItem
+
+DispatchWorkItem::DispatchWorkItem(std::function<void()> block) : block_(std::move(block)) {}
+
+void DispatchWorkItem::perform() {
+    std::function<void()> block;
+    {
+        std::lock_guard lock(mutex_);
+        if (cancelled_) return;
+        block = block_;
+    }
+    if (block) block();
+}
+
+void DispatchWorkItem::cancel() {
+    std::function<void()> dropped; // released outside the lock: its captures may be anything
+    std::lock_guard lock(mutex_);
+    cancelled_ = true;
+    dropped = std::move(block_);
+    block_ = nullptr;
+}
+
+bool DispatchWorkItem::isCancelled() const {
+    std::lock_guard lock(mutex_);
+    return cancelled_;
 }
 
 const std::string& DispatchQueue::label() const {
@@ -282,7 +324,11 @@ bool DispatchGroup::wait(double timeoutSeconds) const {
 void DispatchGroup::async(const DispatchQueue& queue, std::function<void()> work) const {
     enter();
     queue.async([self = *this, work = std::move(work)] {
+        // The group is left even when the work throws, or it would never empty.
+        struct Leave {
+            const DispatchGroup& group;
+            ~Leave() { group.leave(); }
+        } leave{self};
         work();
-        self.leave();
     });
 }

@@ -16,6 +16,26 @@ struct DispatchTime {
     friend DispatchTime operator+(DispatchTime t, double seconds) { return {t.uptime + seconds}; }
 };
 
+// A block of work that can be cancelled until it starts (`DispatchWorkItem`). Shared: the queue it
+// is handed to holds it until it runs, and its maker keeps it to cancel it. Safe from any thread.
+class DispatchWorkItem {
+public:
+    explicit DispatchWorkItem(std::function<void()> block);
+    DispatchWorkItem(const DispatchWorkItem&) = delete;
+    DispatchWorkItem& operator=(const DispatchWorkItem&) = delete;
+
+    // Runs the block now, unless the item has been cancelled.
+    void perform();
+    // The block will not run from now on, and what it holds is released at once.
+    void cancel();
+    bool isCancelled() const;
+
+private:
+    mutable std::mutex mutex_;
+    std::function<void()> block_;
+    bool cancelled_ = false;
+};
+
 // A handle on a queue of work: the main queue (the main run loop), the shared global queues, or a
 // serial queue of one's own. Copies refer to the same queue.
 class DispatchQueue {
@@ -30,6 +50,9 @@ public:
     // Runs `work` on this queue once `deadline` has passed. The wait is kept by the main run loop,
     // so delayed work runs only while the main run loop turns (it always does in the app).
     void asyncAfter(DispatchTime deadline, std::function<void()> work) const;
+    // The same with a work item, which does nothing when its turn comes if it was cancelled.
+    void async(const std::shared_ptr<DispatchWorkItem>& item) const;
+    void asyncAfter(DispatchTime deadline, const std::shared_ptr<DispatchWorkItem>& item) const;
     // Runs `work` on this queue and waits for it. On the main queue from the main thread, and on
     // a serial queue from its own task, `work` runs at once instead of deadlocking.
     void sync(const std::function<void()>& work) const;

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <exception>
+#include <iostream>
 #include <thread>
 #include <vector>
 
@@ -23,6 +25,22 @@ constexpr std::size_t kMaxPassesPerIdleRun = 100000;
 constexpr double kMaxWaitSlice = 0.005;
 
 } // namespace
+
+namespace cw {
+
+void runReportingExceptions(const std::function<void()>& work, const char* what) {
+    // Failures reach callers through their failure callbacks; an exception that escapes a task is
+    // a fault of that task alone, so it is reported and the work queued beside it still runs.
+    try {
+        work();
+    } catch (const std::exception& e) {
+        std::cerr << "[Dispatch] " << what << " threw an exception: " << e.what() << "\n";
+    } catch (...) {
+        std::cerr << "[Dispatch] " << what << " threw an unknown exception\n";
+    }
+}
+
+} // namespace cw
 
 bool Thread::isMainThread() {
     return std::this_thread::get_id() == gMainThreadId;
@@ -85,7 +103,7 @@ std::size_t RunLoop::pass() {
     }
     std::size_t ran = 0;
     for (auto& task : batch) {
-        if (task) task();
+        if (task) cw::runReportingExceptions(task, "A task on the main run loop");
         task = nullptr;
         ++ran;
     }
@@ -103,7 +121,7 @@ std::size_t RunLoop::pass() {
             timerDeadlines_.erase(it->first.id);
             timers_.erase(it);
         }
-        if (action) action();
+        if (action) cw::runReportingExceptions(action, "A timer on the main run loop");
         ++ran;
     }
     return ran;

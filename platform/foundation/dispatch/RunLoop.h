@@ -11,6 +11,9 @@
 // the main queue, timers, network callbacks. Hosts turn it with runOnce(); tests drive it with
 // runUntilIdle() and runUntil(), so nothing in a test depends on real waiting except work that
 // genuinely happens on other threads.
+//
+// A task or timer that throws is reported on standard error and the loop goes on with the rest of
+// its work: failures reach callers through failure callbacks, never as exceptions across a callback.
 class RunLoop {
 public:
     static RunLoop& main();
@@ -72,6 +75,12 @@ private:
     std::uint64_t nextTimerId_ = 1;
     std::uint64_t wakeGeneration_ = 0;
 };
+
+namespace cw {
+// Runs `work`; an exception that escapes it is reported on standard error (its `what()`, or that it
+// was unknown) as coming from `what` ("A timer on the main run loop"), and goes no further.
+void runReportingExceptions(const std::function<void()>& work, const char* what);
+} // namespace cw
 
 // Which thread is the main one: the thread that started the process.
 class Thread {

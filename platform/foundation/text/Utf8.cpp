@@ -52,4 +52,13 @@ bool isValidUtf8(std::string_view text) {
     return true;
 }
 
+std::size_t utf16Length(std::string_view text) {
+    std::size_t units = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = decodeUtf8(text, i);
+        units += c && *c >= 0x10000 ? 2 : 1;
+    }
+    return units;
+}
+
 } // namespace cw

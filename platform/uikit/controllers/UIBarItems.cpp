@@ -70,6 +70,21 @@ TextAttributes UIBarItem::titleTextAttributes(UIBarItemState state) const {
 
 void UIBarItem::setTitleTextAttributes(const TextAttributes& attributes, UIBarItemState state) {
     attributes_[state] = attributes;
+    changed();
+}
+
+UIBarItem::Observation UIBarItem::observeChanges(std::function<void()> onChange) {
+    auto token = std::make_shared<std::function<void()>>(std::move(onChange));
+    std::erase_if(observers_, [](const auto& o) { return o.expired(); });
+    observers_.push_back(token);
+    return token;
+}
+
+void UIBarItem::changed() {
+    // Observers may drop their tokens (a bar rebuilding its items) while being told.
+    const auto observers = observers_;
+    for (const auto& o : observers)
+        if (auto callback = o.lock()) (*callback)();
 }
 
 UIBarButtonItem::UIBarButtonItem(std::optional<std::string> title, UIBarButtonItemStyle style, Action action)

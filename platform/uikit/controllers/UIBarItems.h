@@ -18,16 +18,26 @@
 // The states an item's title attributes are set for.
 enum class UIBarItemState { normal, highlighted, disabled, selected };
 
-class UIBarItem {
+class UIBarItem : public cw::AssociatedObjects {
 public:
     virtual ~UIBarItem() = default;
 
     const std::optional<std::string>& title() const { return title_; }
-    void setTitle(std::optional<std::string> title) { title_ = std::move(title); }
+    void setTitle(std::optional<std::string> title) {
+        title_ = std::move(title);
+        changed();
+    }
     const std::shared_ptr<UIImage>& image() const { return image_; }
-    void setImage(std::shared_ptr<UIImage> image) { image_ = std::move(image); }
+    void setImage(std::shared_ptr<UIImage> image) {
+        image_ = std::move(image);
+        changed();
+    }
     bool isEnabled() const { return enabled_; }
-    void setEnabled(bool enabled) { enabled_ = enabled; }
+    void setEnabled(bool enabled) {
+        if (enabled_ == enabled) return;
+        enabled_ = enabled;
+        changed();
+    }
     long tag = 0;
     std::string accessibilityIdentifier;
 
@@ -35,7 +45,17 @@ public:
     TextAttributes titleTextAttributes(UIBarItemState state) const;
     void setTitleTextAttributes(const TextAttributes& attributes, UIBarItemState state);
 
+    // The bars that show the item follow it: each keeps the returned token, and `onChange` runs
+    // after each change of what the item shows (title, image, enabled state, style, custom view)
+    // for as long as the token lives.
+    using Observation = std::shared_ptr<std::function<void()>>;
+    Observation observeChanges(std::function<void()> onChange);
+
+protected:
+    void changed();
+
 private:
+    std::vector<std::weak_ptr<std::function<void()>>> observers_;
     std::optional<std::string> title_;
     std::shared_ptr<UIImage> image_;
     bool enabled_ = true;
@@ -81,11 +101,24 @@ public:
     explicit UIBarButtonItem(std::shared_ptr<UIView> customView);
 
     UIBarButtonItemStyle style() const { return style_; }
-    void setStyle(UIBarButtonItemStyle style) { style_ = style; }
+    void setStyle(UIBarButtonItemStyle style) {
+        style_ = style;
+        changed();
+    }
     std::optional<UIBarButtonSystemItem> systemItem() const { return systemItem_; }
+    // Space items take room in a toolbar and show nothing.
+    bool isSpace() const {
+        return systemItem_ == UIBarButtonSystemItem::flexibleSpace ||
+               systemItem_ == UIBarButtonSystemItem::fixedSpace;
+    }
     const std::shared_ptr<UIView>& customView() const { return customView_; }
-    void setCustomView(std::shared_ptr<UIView> view) { customView_ = std::move(view); }
+    void setCustomView(std::shared_ptr<UIView> view) {
+        customView_ = std::move(view);
+        changed();
+    }
     std::optional<UIColor> tintColor;
+    // The width the item takes in a bar: a fixed space's width, or a wider button; 0 for the
+    // width its contents need.
     CGFloat width = 0;
 
     // The target-action pair as one callback; none for items that only stand (a back item).

@@ -1,5 +1,6 @@
 #include "uikit/controllers/UINavigationController.h"
 
+#include "uikit/controllers/BarButtonItemView.h"
 #include "uikit/controllers/ControllerSupport.h"
 #include "uikit/controllers/UIScreen.h"
 
@@ -59,37 +60,6 @@ void UINavigationBar::setItems(std::vector<UINavigationItemPtr> items) {
     reloadItems();
 }
 
-std::shared_ptr<cw::TapTargetView> UINavigationBar::makeItemView(const UIBarButtonItemPtr& item) {
-    auto v = std::make_shared<cw::TapTargetView>();
-    if (item->customView()) {
-        v->addSubview(item->customView());
-        v->setFrame({0, 0, std::max<CGFloat>(item->customView()->frame().size.width, 30),
-                     std::max<CGFloat>(item->customView()->frame().size.height, 30)});
-    } else {
-        v->setTitle(item->displayTitle());
-        v->setImage(item->image());
-        TextAttributes attributes =
-            UIBarButtonItem::appearanceTitleTextAttributes(UIBarItemState::normal, {"UINavigationBar"});
-        attributes.merge(
-            item->titleTextAttributes(item->isEnabled() ? UIBarItemState::normal : UIBarItemState::disabled));
-        v->titleLabel()->setFont(attributes.font.value_or(item->style() == UIBarButtonItemStyle::done
-                                                              ? UIFont::boldSystemFont(17)
-                                                              : UIFont::systemFont(17)));
-        v->titleLabel()->setTextColor(
-            attributes.foregroundColor.value_or(item->tintColor.value_or(tintColor())));
-        v->setTitle(item->displayTitle());
-        if (item->tintColor) v->setTintColor(item->tintColor);
-        v->setFrame({0, 0, std::max<CGFloat>(v->sizeThatFits({}).width, 30), kHeight});
-    }
-    v->isEnabled = item->isEnabled();
-    v->setAccessibilityIdentifier(item->accessibilityIdentifier);
-    std::weak_ptr<UIBarButtonItem> weakItem = item;
-    v->onTap = [weakItem] {
-        if (auto i = weakItem.lock()) i->sendAction();
-    };
-    return v;
-}
-
 void UINavigationBar::reloadItems() {
     if (reloading_) return;
     reloading_ = true;
@@ -141,12 +111,12 @@ void UINavigationBar::reloadItems() {
             itemViews_.push_back(back);
         }
         for (auto& item : top->leftBarButtonItems()) {
-            auto v = makeItemView(item);
+            auto v = cw::BarButtonItemView::make(item, "UINavigationBar", kHeight);
             v->setTag(1);
             itemViews_.push_back(v);
         }
         for (auto& item : top->rightBarButtonItems()) {
-            auto v = makeItemView(item);
+            auto v = cw::BarButtonItemView::make(item, "UINavigationBar", kHeight);
             v->setTag(2);
             itemViews_.push_back(v);
         }

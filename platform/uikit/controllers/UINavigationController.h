@@ -62,8 +62,6 @@ public:
     void tintColorDidChange() override { reloadItems(); }
 
 private:
-    std::shared_ptr<cw::TapTargetView> makeItemView(const UIBarButtonItemPtr& item);
-
     // What the items were last built with: a change of tint (the bar moved into a tinted
     // window), title attributes or back image rebuilds them at the next layout.
     struct BuiltWith {

@@ -6,6 +6,7 @@
 #include "uikit/controllers/UIStoryboard.h"
 #include "uikit/controllers/UITabBarController.h"
 #include "uikit/controllers/UIWindow.h"
+#include "uikit/controls/UIKeyboard.h"
 #include "uikit/controls/UIScrollView.h"
 
 #include <algorithm>
@@ -38,7 +39,14 @@ bool isContextStyle(UIModalPresentationStyle style) {
 
 UIViewController::UIViewController() = default;
 
-UIViewController::~UIViewController() = default;
+UIViewController::~UIViewController() {
+    auto& keyboard = cw::Keyboard::shared();
+    keyboard.releaseDock(this);
+    if (isFirstResponder()) {
+        UIResponder::resignFirstResponder();
+        keyboard.inputDidResign(this);
+    }
+}
 
 std::string UIViewController::className() const {
     return cw::unqualifiedTypeName(typeid(*this));
@@ -106,6 +114,7 @@ void UIViewController::beginAppearanceTransition(bool isAppearing, bool animated
         if (appearance_ == Appearance::disappeared || appearance_ == Appearance::disappearing) return;
         appearance_ = Appearance::disappearing;
         lastAppearanceAnimated_ = animated;
+        releaseInputViews();
         viewWillDisappear(animated);
     }
     for (const auto& child : childrenForAppearanceForwarding())
@@ -115,6 +124,9 @@ void UIViewController::beginAppearanceTransition(bool isAppearing, bool animated
 void UIViewController::endAppearanceTransition() {
     if (appearance_ == Appearance::appearing) {
         appearance_ = Appearance::appeared;
+        // Before viewDidAppear, so that a text input the screen focuses there (one inside the
+        // docked accessory) finds the accessory on screen.
+        if (canBecomeFirstResponder() && !UIResponder::currentFirstResponder()) becomeFirstResponder();
         viewDidAppear(lastAppearanceAnimated_);
     } else if (appearance_ == Appearance::disappearing) {
         appearance_ = Appearance::disappeared;
@@ -247,7 +259,14 @@ void UIViewController::present(const UIViewControllerPtr& controller, bool anima
                        " whose view is not in the window hierarchy!");
         return;
     }
-    const UIModalPresentationStyle style = adaptedStyle(controller->modalPresentationStyle);
+    UIModalPresentationStyle style = controller->modalPresentationStyle;
+    if (style == UIModalPresentationStyle::popover) {
+        // A popover stays one only when its delegate keeps it.
+        style = controller->popoverPresentationController()->adaptedStyle();
+        if (style != UIModalPresentationStyle::popover) style = adaptedStyle(style);
+    } else {
+        style = adaptedStyle(style);
+    }
     auto presenter = presentationContextFor(style);
     if (presenter->presentationInProgress_ || presenter->beingPresented_ || presenter->beingDismissed_) {
         cw::consoleLog("Warning: Attempt to present " + controller->description() + " on " + description() +
@@ -289,6 +308,12 @@ void UIViewController::installPresentedView(const UIViewControllerPtr& controlle
                                             UIModalPresentationStyle style) {
     auto window = viewWindow();
     auto v = controller->view();
+    if (style == UIModalPresentationStyle::popover) {
+        // No bar reaches into a popover.
+        controller->setBarInsets({0, 0, 0, 0});
+        controller->popover_->install(window, v);
+        return;
+    }
     UIEdgeInsets insets{UIScreen::main().statusBarHeight(), 0, 0, 0};
     CGRect frame = window->bounds();
     if (isContextStyle(style) && view_) {
@@ -352,6 +377,7 @@ void UIViewController::dismissPresented(bool animated, std::function<void()> com
                 c->beginAppearanceTransition(false, false);
                 c->endAppearanceTransition();
             }
+            if (c->popover_) c->popover_->uninstall();
             if (auto v = c->viewIfLoaded()) {
                 v->removeFromSuperview();
                 v->setHidden(false);
@@ -381,6 +407,17 @@ void UIViewController::show(const UIViewControllerPtr& controller, const std::an
 void UIViewController::showDetailViewController(const UIViewControllerPtr& controller,
                                                 const std::any& sender) {
     show(controller, sender);
+}
+
+void UIViewController::setPreferredContentSize(CGSize size) {
+    preferredContentSize_ = size;
+    if (popover_) popover_->setNeedsLayout();
+}
+
+std::shared_ptr<UIPopoverPresentationController> UIViewController::popoverPresentationController() {
+    if (modalPresentationStyle != UIModalPresentationStyle::popover) return nullptr;
+    if (!popover_) popover_ = std::make_shared<UIPopoverPresentationController>(shared_from_this());
+    return popover_;
 }
 
 // --- Items -------------------------------------------------------------------------------------
@@ -483,4 +520,48 @@ UIResponder* UIViewController::nextResponder() const {
     if (auto p = parent_.lock()) return p.get();
     if (auto p = presenting_.lock()) return p.get();
     return nullptr;
+}
+
+// --- First responder and input views -----------------------------------------------------------
+
+bool UIViewController::becomeFirstResponder() {
+    if (isFirstResponder()) return true;
+    if (!canBecomeFirstResponder()) return false;
+    auto& keyboard = cw::Keyboard::shared();
+    // The input that had the keyboard lets go without taking it down: this controller decides.
+    keyboard.beginFocusChange();
+    const bool ok = UIResponder::becomeFirstResponder();
+    keyboard.endFocusChange();
+    if (!ok) return false;
+    offerInputViews();
+    return true;
+}
+
+void UIViewController::offerInputViews() {
+    std::weak_ptr<UIViewController> weakSelf = weak_from_this();
+    cw::Keyboard::shared().responderDidBecomeFirstResponder(this, inputView(), inputAccessoryView(), [weakSelf] {
+        auto self = weakSelf.lock();
+        return self && self->isAppearingOrAppeared() && self->becomeFirstResponder();
+    });
+}
+
+bool UIViewController::resignFirstResponder() {
+    if (!isFirstResponder()) return true;
+    if (!UIResponder::resignFirstResponder()) return false;
+    cw::Keyboard::shared().inputDidResign(this);
+    return true;
+}
+
+void UIViewController::reloadInputViews() {
+    if (isFirstResponder()) offerInputViews();
+}
+
+void UIViewController::releaseInputViews() {
+    auto& keyboard = cw::Keyboard::shared();
+    if (keyboard.dockingResponder() != this && !isFirstResponder()) return;
+    keyboard.releaseDock(this);
+    // A text input still editing in the docked bar goes down with it.
+    if (auto accessory = inputAccessoryView()) accessory->endEditing(true);
+    if (auto input = inputView()) input->endEditing(true);
+    if (isFirstResponder()) resignFirstResponder();
 }

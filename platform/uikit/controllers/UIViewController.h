@@ -9,6 +9,7 @@
 // presents; every link back (parent, presenting controller, delegates) is weak.
 
 #include "uikit/controllers/UIBarItems.h"
+#include "uikit/controllers/UIPopoverPresentationController.h"
 #include "uikit/view/UIView.h"
 
 #include <any>
@@ -57,6 +58,7 @@ enum class UIRectEdge : unsigned { none = 0, top = 1, left = 2, bottom = 4, righ
 
 class UIViewController : public UIResponder,
                          public cw::ViewOwner,
+                         public cw::AssociatedObjects,
                          public std::enable_shared_from_this<UIViewController> {
 public:
     UIViewController();
@@ -67,6 +69,7 @@ public:
     // The class name the platform prints for this controller (the dynamic type's own name).
     virtual std::string className() const;
     std::string description() const;
+    std::weak_ptr<const void> sharedResponderOwner() const override { return weak_from_this(); }
 
     // --- The view ------------------------------------------------------------------------
     // Loads the view when it is first asked for: loadView, then viewDidLoad.
@@ -135,6 +138,12 @@ public:
     // Pushes inside a navigation controller, else presents.
     virtual void show(const UIViewControllerPtr& controller, const std::any& sender = {});
     virtual void showDetailViewController(const UIViewControllerPtr& controller, const std::any& sender = {});
+    // The size this controller asks for when shown in a popover (zero: the platform's size).
+    CGSize preferredContentSize() const { return preferredContentSize_; }
+    void setPreferredContentSize(CGSize size);
+    // The popover controller of a controller whose presentation style is popover, made on first
+    // use; none for the other styles.
+    std::shared_ptr<UIPopoverPresentationController> popoverPresentationController();
 
     // --- Items and texts -----------------------------------------------------------------
     const std::optional<std::string>& title() const { return title_; }
@@ -186,6 +195,15 @@ public:
     UIResponder* nextResponder() const override;
     UIResponder* ownerResponder() override { return this; }
 
+    // A controller that can become first responder becomes it when it has appeared (unless
+    // something else is first responder). While it is, the keyboard docks its input accessory
+    // view at the bottom edge (and shows its input view, if it has one); a text input inside that
+    // accessory carries it up on the keys and, when it lets go, hands the focus back. When the
+    // controller disappears, it lets go and its accessory leaves the screen.
+    bool becomeFirstResponder() override;
+    bool resignFirstResponder() override;
+    void reloadInputViews() override;
+
     // The window the view is in, if any.
     std::shared_ptr<UIWindow> viewWindow() const;
 
@@ -208,6 +226,10 @@ private:
     void installPresentedView(const UIViewControllerPtr& controller, UIModalPresentationStyle style);
     void dismissPresented(bool animated, std::function<void()> completion);
     void updateGuides();
+    // Tells the keyboard what this first responder shows, and how it takes the focus back.
+    void offerInputViews();
+    // Lets go of the first responder and the keyboard's dock (the controller is leaving).
+    void releaseInputViews();
 
     std::shared_ptr<UIView> view_;
     bool loadingView_ = false;
@@ -228,6 +250,8 @@ private:
     // The controller whose view a current-context presentation covers.
     std::weak_ptr<UIViewController> coveredContext_;
     bool presentationInProgress_ = false;
+    CGSize preferredContentSize_{0, 0};
+    std::shared_ptr<UIPopoverPresentationController> popover_;
 
     std::optional<std::string> title_;
     UINavigationItemPtr navigationItem_;

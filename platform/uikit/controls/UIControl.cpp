@@ -43,9 +43,12 @@ UIControlState UIControl::state() const {
 
 // --- Targets -----------------------------------------------------------------------------------
 
-void UIControl::addEntry(const void* target, std::weak_ptr<void> weak, Key action,
+void UIControl::addEntry(const void* target, cw::EarlyWeakPtr<UIResponder> responder, Key action,
                          std::function<void(UIControl*, const UIEvent*)> call, UIControlEvents events) {
     if (events == 0) return;
+    // Entries of responders that have gone are dropped first: a new object at the same address
+    // must not inherit them.
+    std::erase_if(entries_, [](const Entry& e) { return !e.responder.empty() && e.responder.expired(); });
     for (auto& e : entries_) {
         if (!e.block && e.target == target && e.action == action) {
             e.events |= events;
@@ -54,7 +57,7 @@ void UIControl::addEntry(const void* target, std::weak_ptr<void> weak, Key actio
     }
     Entry e;
     e.target = target;
-    e.weakTarget = std::move(weak);
+    e.responder = std::move(responder);
     e.action = action;
     e.call = std::move(call);
     e.events = events;
@@ -91,8 +94,10 @@ void UIControl::removeEntries(const void* target, Key action, bool matchAction, 
 
 std::vector<const void*> UIControl::allTargets() const {
     std::vector<const void*> out;
-    for (const auto& e : entries_)
+    for (const auto& e : entries_) {
+        if (!e.responder.empty() && e.responder.expired()) continue;
         if (e.target && std::find(out.begin(), out.end(), e.target) == out.end()) out.push_back(e.target);
+    }
     return out;
 }
 
@@ -111,6 +116,11 @@ void UIControl::sendActions(UIControlEvents events, const UIEvent* event) {
         if ((e.events & events) == 0) continue;
         if (e.weak) {
             auto target = e.weakTarget.lock();
+            if (!target) continue;
+            e.call(this, event);
+        } else if (!e.responder.empty()) {
+            // Held for the call, in case the action lets go of the target.
+            auto target = e.responder.lockOrBorrow();
             if (!target) continue;
             e.call(this, event);
         } else {

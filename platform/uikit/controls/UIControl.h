@@ -12,6 +12,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <type_traits>
 #include <typeindex>
 #include <vector>
 
@@ -77,24 +78,26 @@ public:
     // --- Targets ---
     // The action is a member function of the target taking nothing, the sender, or the sender and
     // the event. Adding one target-action pair again for more events merges the events (one entry).
-    // A target given as a plain pointer must remove itself (or outlive the control); one given as a
-    // shared object is held weakly and skipped once gone.
+    // A target given as a shared object is held weakly and skipped once gone. One given as a plain
+    // pointer is usually an object registering itself while it is being made: a responder (a view
+    // or a controller) is then held the same way once a shared pointer owns it, and skipped once it
+    // has gone; any other object must remove itself (or outlive the control).
     template <class T, class R> void addTarget(T* target, R (T::*action)(), UIControlEvents events) {
         addEntry(
-            target, {}, key(action), [target, action](UIControl*, const UIEvent*) { (target->*action)(); },
-            events);
+            target, responderOf(target), key(action),
+            [target, action](UIControl*, const UIEvent*) { (target->*action)(); }, events);
     }
     template <class T, class R, class S>
     void addTarget(T* target, R (T::*action)(S*), UIControlEvents events) {
         addEntry(
-            target, {}, key(action),
+            target, responderOf(target), key(action),
             [target, action](UIControl* c, const UIEvent*) { (target->*action)(dynamic_cast<S*>(c)); },
             events);
     }
     template <class T, class R, class S>
     void addTarget(T* target, R (T::*action)(S*, const UIEvent*), UIControlEvents events) {
         addEntry(
-            target, {}, key(action),
+            target, responderOf(target), key(action),
             [target, action](UIControl* c, const UIEvent* e) { (target->*action)(dynamic_cast<S*>(c), e); },
             events);
     }
@@ -143,6 +146,13 @@ protected:
 
 private:
     using Key = std::array<unsigned char, 2 * sizeof(void*)>;
+    template <class T> static cw::EarlyWeakPtr<UIResponder> responderOf(T* target) {
+        if constexpr (std::is_polymorphic_v<T>) {
+            return cw::EarlyWeakPtr<UIResponder>(dynamic_cast<UIResponder*>(target));
+        } else {
+            return {};
+        }
+    }
     template <class M> static Key key(M m) {
         static_assert(sizeof(M) <= sizeof(Key), "member pointer too large");
         Key k{};
@@ -153,12 +163,14 @@ private:
         const void* target;
         std::weak_ptr<void> weakTarget;
         bool weak = false;
+        // A responder given as a plain pointer.
+        cw::EarlyWeakPtr<UIResponder> responder;
         Key action;
         std::function<void(UIControl*, const UIEvent*)> call;
         UIControlEvents events;
         bool block = false;
     };
-    void addEntry(const void* target, std::weak_ptr<void> weak, Key action,
+    void addEntry(const void* target, cw::EarlyWeakPtr<UIResponder> responder, Key action,
                   std::function<void(UIControl*, const UIEvent*)> call, UIControlEvents events);
     void removeEntries(const void* target, Key action, bool matchAction, UIControlEvents events);
     void markWeak(const void* target, std::weak_ptr<void> weak);

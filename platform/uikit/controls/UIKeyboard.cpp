@@ -2,9 +2,11 @@
 
 #include "foundation/dispatch/RunLoop.h"
 #include "foundation/time/Clock.h"
+#include "uikit/controls/UIInputView.h"
 #include "uikit/view/UIResponder.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace cw::detail {
 
@@ -31,22 +33,42 @@ NSRange lastCharacterRange(const std::string& text) {
 
 namespace cw {
 
+namespace {
+
+// Holds the docked views above everything in the key window; tells the keyboard when a pass has
+// laid them out (a bar laid out by constraints may have changed its height).
+class KeyboardHostView : public UIView {
+public:
+    explicit KeyboardHostView(const CGRect& frame) : UIView(frame) {}
+    std::string className() const override { return "UIInputSetHostView"; }
+    void layoutSubviews() override {
+        UIView::layoutSubviews();
+        Keyboard::shared().hostDidLayout();
+    }
+};
+
+} // namespace
+
 Keyboard& Keyboard::shared() {
     static Keyboard k;
     return k;
 }
 
 Keyboard::Keyboard() {
-    host_ = std::make_shared<UIView>(CGRect(0, 0, 375, 667));
+    host_ = std::make_shared<KeyboardHostView>(CGRect(0, 0, 375, 667));
     host_->setBackgroundColor(std::nullopt);
     host_->setOpaque(false);
     host_->setHidden(true);
+    keysBackdrop_ = std::make_shared<UIView>();
+    keysBackdrop_->setBackgroundColor(UIInputView::keyboardBackgroundColor());
+    keysBackdrop_->setUserInteractionEnabled(false);
 }
 
 void Keyboard::setScreenSize(CGSize size) {
     if (size.width <= 0 || size.height <= 0) return;
     screenSize_ = size;
     host_->setFrame(CGRect(0, 0, size.width, size.height));
+    accessoryHeight_ = measureAccessory();
     place();
 }
 
@@ -55,10 +77,14 @@ CGFloat Keyboard::heightFor(CGSize screen) {
     return screen.width >= 414 ? 226 : 216;
 }
 
+CGFloat Keyboard::keysHeight() const {
+    if (!keys_) return 0;
+    const CGFloat h = input_ ? input_->frame().size.height : 0;
+    return h > 0 ? h : heightFor(screenSize_);
+}
+
 CGRect Keyboard::frameFor(bool visible) const {
-    CGFloat h = input_ ? input_->frame().size.height : heightFor(screenSize_);
-    if (input_ && h <= 0) h = heightFor(screenSize_);
-    if (accessory_) h += std::max<CGFloat>(0, accessory_->frame().size.height);
+    const CGFloat h = keysHeight() + accessoryHeight_;
     const CGFloat y = visible ? screenSize_.height - h : screenSize_.height;
     return CGRect(0, y, screenSize_.width, h);
 }
@@ -67,18 +93,32 @@ CGRect Keyboard::frame() const {
     return frameFor(visible_);
 }
 
+// A bar laid out by constraints is as tall as they make it at the screen's width; one placed by
+// its frame keeps its frame's height.
+CGFloat Keyboard::measureAccessory() const {
+    if (!accessory_) return 0;
+    if (accessory_->translatesAutoresizingMaskIntoConstraints()) return std::max<CGFloat>(0, accessory_->frame().size.height);
+    const CGSize fit = accessory_->systemLayoutSizeFitting({screenSize_.width, 0}, UILayoutPriorityRequired,
+                                                           UILayoutPriorityFittingSizeLevel);
+    return std::max<CGFloat>(0, fit.height);
+}
+
 void Keyboard::dock(const std::shared_ptr<UIView>& view, const CGRect& rect) {
-    view->setFrame(rect);
     auto& held = dockConstraints_[view.get()];
     NSLayoutConstraint::deactivate(held);
     held.clear();
-    // A view laid out by constraints (an accessory that pins its content inside it) is placed by
-    // constraints too, or the layout pass would move it away again.
-    if (view->translatesAutoresizingMaskIntoConstraints()) return;
+    if (view->translatesAutoresizingMaskIntoConstraints()) {
+        view->setFrame(rect);
+        return;
+    }
+    // A view laid out by constraints is placed by constraints too, or the layout pass would move
+    // it away again. Its bottom stays where the keys begin and its own constraints decide its
+    // height, so a bar that grows with its text grows upwards.
+    view->setFrame(rect);
     held = {view->leadingAnchor().constraintEqualTo(host_->leadingAnchor(), rect.origin.x),
             view->widthAnchor().constraintEqualToConstant(rect.size.width),
-            view->topAnchor().constraintEqualTo(host_->topAnchor(), rect.origin.y),
-            view->heightAnchor().constraintEqualToConstant(rect.size.height)};
+            view->bottomAnchor().constraintEqualTo(host_->topAnchor(), rect.origin.y + rect.size.height)};
+    if (view != accessory_) held.push_back(view->heightAnchor().constraintEqualToConstant(rect.size.height));
     NSLayoutConstraint::activate(held);
 }
 
@@ -95,16 +135,30 @@ void Keyboard::place() {
     const CGRect f = frame();
     CGFloat y = f.origin.y;
     if (accessory_) {
-        const CGFloat h = accessory_->frame().size.height;
-        dock(accessory_, CGRect(0, y, screenSize_.width, h));
-        y += h;
+        dock(accessory_, CGRect(0, y, screenSize_.width, accessoryHeight_));
+        y += accessoryHeight_;
     }
-    if (input_) {
-        const CGFloat h =
-            input_->frame().size.height > 0 ? input_->frame().size.height : heightFor(screenSize_);
-        dock(input_, CGRect(0, y, screenSize_.width, h));
+    if (input_ && keys_) dock(input_, CGRect(0, y, screenSize_.width, keysHeight()));
+    if (keys_ && !input_) {
+        keysBackdrop_->setFrame(CGRect(0, y, screenSize_.width, keysHeight()));
+        if (keysBackdrop_->superviewPointer() != host_.get()) host_->insertSubview(keysBackdrop_, 0);
+    } else if (keysBackdrop_->superviewPointer()) {
+        keysBackdrop_->removeFromSuperview();
     }
-    host_->setHidden(!visible_ || (!accessory_ && !input_));
+    host_->setHidden(!visible_ || (!accessory_ && !keys_));
+}
+
+void Keyboard::hostDidLayout() {
+    if (!accessory_ || accessory_->translatesAutoresizingMaskIntoConstraints() ||
+        accessory_->superviewPointer() != host_.get())
+        return;
+    const CGFloat h = accessory_->frame().size.height;
+    if (std::abs(h - accessoryHeight_) < 0.5) return;
+    const CGRect begin = frame();
+    accessoryHeight_ = h;
+    const CGRect end = frame();
+    // Told on the next turn of the loop: observers must not change views in the middle of a pass.
+    if (visible_) RunLoop::main().perform([this, begin, end] { postFrameChange(begin, end); });
 }
 
 void Keyboard::post(bool showing, const CGRect& begin, const CGRect& end) {
@@ -125,39 +179,105 @@ void Keyboard::post(bool showing, const CGRect& begin, const CGRect& end) {
     });
 }
 
-void Keyboard::inputDidBecomeFirstResponder(const void* input, std::shared_ptr<UIView> inputView,
-                                            std::shared_ptr<UIView> accessoryView) {
-    const CGRect begin = frame();
-    owner_ = input;
+void Keyboard::postFrameChange(const CGRect& begin, const CGRect& end) {
+    std::map<std::string, std::any> info{{UIKeyboardFrameBeginUserInfoKey, begin},
+                                         {UIKeyboardFrameEndUserInfoKey, end},
+                                         {UIKeyboardAnimationDurationUserInfoKey, animationDuration},
+                                         {UIKeyboardAnimationCurveUserInfoKey, animationCurve},
+                                         {UIKeyboardIsLocalUserInfoKey, true}};
+    auto& center = NotificationCenter::defaultCenter();
+    center.post(UIKeyboardWillChangeFrameNotification, nullptr, info);
+    center.post(UIKeyboardDidChangeFrameNotification, nullptr, info);
+}
+
+void Keyboard::show(const void* owner, std::shared_ptr<UIView> inputView, std::shared_ptr<UIView> accessoryView,
+                    bool keys) {
+    CGRect begin = frame();
+    const bool hadKeys = areKeysShown();
+    const bool wasVisible = visible_;
+    owner_ = owner;
     for (auto* old : {accessory_.get(), input_.get()})
         if (old && old != inputView.get() && old != accessoryView.get()) undock(old);
     accessory_ = std::move(accessoryView);
     input_ = std::move(inputView);
-    if (accessory_ && accessory_->frame().size.height <= 0) {
+    keys_ = keys;
+    if (accessory_ && accessory_->translatesAutoresizingMaskIntoConstraints() &&
+        accessory_->frame().size.height <= 0) {
         const CGSize s = accessory_->intrinsicContentSize();
         accessory_->setFrame(CGRect(0, 0, screenSize_.width, std::max<CGFloat>(0, s.height)));
     }
     if (accessory_) host_->addSubview(accessory_);
     if (input_) host_->addSubview(input_);
-    const bool wasVisible = visible_;
+    accessoryHeight_ = measureAccessory();
+    // Coming up, the keyboard starts just below the screen, as tall as it will be.
+    if (!wasVisible) begin = frameFor(false);
     visible_ = true;
     place();
     const CGRect end = frame();
-    if (!wasVisible || !(begin == end)) post(true, begin, end);
+    if (!wasVisible || !(begin == end)) post(keys_ || !hadKeys, begin, end);
+}
+
+void Keyboard::hide() {
+    const CGRect begin = frame();
+    const bool wasVisible = visible_;
+    visible_ = false;
+    const CGRect end = frame();
+    // The views go with the keyboard: it keeps nothing of a screen that may be going away.
+    undock(accessory_.get());
+    undock(input_.get());
+    accessory_.reset();
+    input_.reset();
+    accessoryHeight_ = 0;
+    place();
+    if (wasVisible) post(false, begin, end);
+}
+
+void Keyboard::inputDidBecomeFirstResponder(UIResponder* input, std::shared_ptr<UIView> inputView,
+                                            std::shared_ptr<UIView> accessoryView) {
+    // A text input inside a docked bar (the bar's own text view) has no accessory of its own: the
+    // bar goes up with the keys.
+    if (!accessoryView && dock_ && dock_->accessory)
+        if (auto* view = dynamic_cast<UIView*>(input); view && view->isDescendant(dock_->accessory.get()))
+            accessoryView = dock_->accessory;
+    show(input, std::move(inputView), std::move(accessoryView), true);
+}
+
+void Keyboard::responderDidBecomeFirstResponder(UIResponder* responder, std::shared_ptr<UIView> inputView,
+                                                std::shared_ptr<UIView> accessoryView,
+                                                std::function<bool()> reclaim) {
+    if (!inputView && !accessoryView) {
+        if (dock_ && dock_->owner == responder) dock_.reset();
+        owner_ = responder;
+        hide();
+        return;
+    }
+    dock_ = Dock{responder, inputView, accessoryView, std::move(reclaim)};
+    const bool keys = inputView != nullptr;
+    show(responder, std::move(inputView), std::move(accessoryView), keys);
+}
+
+void Keyboard::releaseDock(const UIResponder* responder) {
+    if (dock_ && dock_->owner == responder) dock_.reset();
 }
 
 void Keyboard::inputDidResign(const void* input) {
     if (input != owner_) return;
     owner_ = nullptr;
+    if (dock_ && dock_->owner == input) {
+        // The docking responder itself lets go (not to a text input in its bar): the dock goes.
+        if (focusChanging_ > 0) return;
+        dock_.reset();
+    }
     // Focus moving to another text input keeps the keyboard up.
     if (focusChanging_ > 0 || !visible_) return;
-    const CGRect begin = frame();
-    visible_ = false;
-    const CGRect end = frame();
-    place();
-    post(false, begin, end);
+    // A screen that docks a bar takes the focus back: the keys go down and the bar stays.
+    if (dock_ && dock_->reclaim) {
+        auto reclaim = dock_->reclaim;
+        if (reclaim() && owner_) return;
+        dock_.reset();
+    }
+    hide();
 }
-
 bool Keyboard::type(const std::string& text) {
     auto* input = dynamic_cast<UIKeyInput*>(UIResponder::currentFirstResponder());
     if (!input) return false;
@@ -198,6 +318,8 @@ void Keyboard::reset() {
     if (didTimer_) RunLoop::main().cancelTimer(didTimer_);
     didTimer_ = 0;
     visible_ = false;
+    keys_ = false;
+    dock_.reset();
     owner_ = nullptr;
     focusChanging_ = 0;
     undock(accessory_.get());
@@ -205,6 +327,7 @@ void Keyboard::reset() {
     dockConstraints_.clear();
     accessory_.reset();
     input_.reset();
+    accessoryHeight_ = 0;
     place();
 }
 

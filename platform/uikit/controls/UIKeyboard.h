@@ -6,15 +6,27 @@
 // and end frames (screen coordinates), the animation duration and curve in their userInfo. The
 // did-notifications follow once the animation time has passed on the run loop's clock.
 //
+// Other responders (a screen with a comment bar) show only what they offer: their input view in
+// place of the keys, their accessory docked at the bottom edge of the screen. Such a responder
+// keeps its dock while a text input inside its accessory edits: the bar rides up on the keys, and
+// when the text input lets go the responder takes the focus back and the bar goes back down.
+//
+// The keyboard's frame always includes the docked accessory. An accessory laid out by constraints
+// is as tall as its constraints make it at the screen's width, and may grow or shrink as it lays
+// out (a text view that grows with its text): the keyboard then tells of its new frame.
+//
 // Order: will-change-frame, will-show (or will-hide); then did-change-frame, did-show (did-hide).
+// The keys going up is a show, the keys going down a hide, even where a docked bar stays.
 
 #include "foundation/dispatch/NotificationCenter.h"
 #include "uikit/graphics/NSAttributedString.h"
 #include "uikit/view/UIView.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -106,7 +118,10 @@ public:
     // The keyboard's own height on a screen of that size.
     static CGFloat heightFor(CGSize screen);
 
+    // Whether anything is shown: the keys, an input view or a docked accessory.
     bool isVisible() const { return visible_; }
+    // Whether the keys (or an input view in their place) are up.
+    bool areKeysShown() const { return visible_ && keys_; }
     // The keyboard's frame, accessory included, in screen coordinates (below the screen when hidden).
     CGRect frame() const;
     double animationDuration = 0.25;
@@ -122,9 +137,19 @@ public:
     void endFocusChange() {
         if (focusChanging_ > 0) --focusChanging_;
     }
-    void inputDidBecomeFirstResponder(const void* input, std::shared_ptr<UIView> inputView,
+    void inputDidBecomeFirstResponder(UIResponder* input, std::shared_ptr<UIView> inputView,
                                       std::shared_ptr<UIView> accessoryView);
     void inputDidResign(const void* input);
+
+    // Called by responders that take no text (view controllers). `reclaim` makes the responder
+    // first responder again, false when it no longer can; it is asked when a text input inside
+    // its accessory lets go. With neither view, the keyboard goes down.
+    void responderDidBecomeFirstResponder(UIResponder* responder, std::shared_ptr<UIView> inputView,
+                                          std::shared_ptr<UIView> accessoryView, std::function<bool()> reclaim);
+    // The responder no longer keeps a dock (it is leaving the screen).
+    void releaseDock(const UIResponder* responder);
+    // The responder whose accessory is docked while no text input needs the keys.
+    const UIResponder* dockingResponder() const { return dock_ ? dock_->owner : nullptr; }
 
     // Typing into the first responder, as the keys do: text (a "\n" is the return key), the
     // delete key, and the return key. False when no text input has the keyboard.
@@ -135,21 +160,42 @@ public:
     // Back to hidden, with nothing attached and no notifications (for tests).
     void reset();
 
+    // The host view calls this after each layout pass.
+    void hostDidLayout();
+
 private:
+    struct Dock {
+        const UIResponder* owner = nullptr;
+        std::shared_ptr<UIView> inputView;
+        std::shared_ptr<UIView> accessory;
+        std::function<bool()> reclaim;
+    };
+
     Keyboard();
     CGRect frameFor(bool visible) const;
+    CGFloat keysHeight() const;
+    CGFloat measureAccessory() const;
+    void show(const void* owner, std::shared_ptr<UIView> inputView, std::shared_ptr<UIView> accessoryView,
+              bool keys);
+    void hide();
     void post(bool showing, const CGRect& begin, const CGRect& end);
+    void postFrameChange(const CGRect& begin, const CGRect& end);
     void place();
     void dock(const std::shared_ptr<UIView>& view, const CGRect& rect);
     void undock(UIView* view);
 
     CGSize screenSize_{375, 667};
     bool visible_ = false;
+    bool keys_ = false;
+    CGFloat accessoryHeight_ = 0;
+    std::optional<Dock> dock_;
     const void* owner_ = nullptr;
     int focusChanging_ = 0;
     std::shared_ptr<UIView> host_;
     std::shared_ptr<UIView> accessory_;
     std::shared_ptr<UIView> input_;
+    // Drawn where the keys are (it takes no touches: the keys are not drawn or pressed here).
+    std::shared_ptr<UIView> keysBackdrop_;
     std::uint64_t didTimer_ = 0;
     std::map<UIView*, std::vector<NSLayoutConstraintPtr>> dockConstraints_;
 };

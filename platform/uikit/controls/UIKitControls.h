@@ -9,6 +9,7 @@
 #include "uikit/controls/UIControl.h"
 #include "uikit/controls/UIDatePicker.h"
 #include "uikit/controls/UIEvent.h"
+#include "uikit/controls/UIInputView.h"
 #include "uikit/controls/UIKeyboard.h"
 #include "uikit/controls/UINib.h"
 #include "uikit/controls/UIPageControl.h"

@@ -307,8 +307,12 @@ bool UITextField::becomeFirstResponder() {
     sendActions(UIControlEventEditingDidBegin);
     if (auto d = delegate_.get()) d->textFieldDidBeginEditing(this);
     NotificationCenter::defaultCenter().post(UITextFieldTextDidBeginEditingNotification, this);
-    if (isFirstResponder()) keyboard.inputDidBecomeFirstResponder(this, inputView, inputAccessoryView);
+    if (isFirstResponder()) keyboard.inputDidBecomeFirstResponder(this, inputView_, inputAccessoryView_);
     return true;
+}
+
+void UITextField::reloadInputViews() {
+    if (isFirstResponder()) cw::Keyboard::shared().inputDidBecomeFirstResponder(this, inputView_, inputAccessoryView_);
 }
 
 bool UITextField::resignFirstResponder() {

@@ -84,9 +84,13 @@ public:
     UITextFieldViewMode rightViewMode() const { return rightViewMode_; }
     void setRightViewMode(UITextFieldViewMode mode);
 
-    // Shown in place of the keyboard, and docked above it.
-    std::shared_ptr<UIView> inputView;
-    std::shared_ptr<UIView> inputAccessoryView;
+    // Shown in place of the keyboard, and docked above it, from the next time the input becomes
+    // first responder (or reloads its input views).
+    std::shared_ptr<UIView> inputView() const override { return inputView_; }
+    void setInputView(std::shared_ptr<UIView> view) { inputView_ = std::move(view); }
+    std::shared_ptr<UIView> inputAccessoryView() const override { return inputAccessoryView_; }
+    void setInputAccessoryView(std::shared_ptr<UIView> view) { inputAccessoryView_ = std::move(view); }
+    void reloadInputViews() override;
 
     cw::DelegateRef<UITextFieldDelegate> delegate() const { return delegate_; }
     void setDelegate(cw::DelegateRef<UITextFieldDelegate> delegate) { delegate_ = std::move(delegate); }
@@ -146,7 +150,8 @@ private:
     std::shared_ptr<UILabel> textLabel_;
     std::shared_ptr<UILabel> placeholderLabel_;
     cw::DelegateRef<UITextFieldDelegate> delegate_;
-    bool editing_ = false;
+    bool editing_ = false;    std::shared_ptr<UIView> inputView_;
+    std::shared_ptr<UIView> inputAccessoryView_;
 };
 
 using UITextFieldPtr = std::shared_ptr<UITextField>;

@@ -142,8 +142,12 @@ bool UITextView::becomeFirstResponder() {
     editing_ = true;
     if (auto d = textDelegate_.get()) d->textViewDidBeginEditing(this);
     NotificationCenter::defaultCenter().post(UITextViewTextDidBeginEditingNotification, this);
-    if (isFirstResponder()) keyboard.inputDidBecomeFirstResponder(this, inputView, inputAccessoryView);
+    if (isFirstResponder()) keyboard.inputDidBecomeFirstResponder(this, inputView_, inputAccessoryView_);
     return true;
+}
+
+void UITextView::reloadInputViews() {
+    if (isFirstResponder()) cw::Keyboard::shared().inputDidBecomeFirstResponder(this, inputView_, inputAccessoryView_);
 }
 
 bool UITextView::resignFirstResponder() {

@@ -58,8 +58,13 @@ public:
     UIEdgeInsets textContainerInset() const { return textInset_; }
     void setTextContainerInset(const UIEdgeInsets& insets);
 
-    std::shared_ptr<UIView> inputView;
-    std::shared_ptr<UIView> inputAccessoryView;
+    // Shown in place of the keyboard, and docked above it, from the next time the input becomes
+    // first responder (or reloads its input views).
+    std::shared_ptr<UIView> inputView() const override { return inputView_; }
+    void setInputView(std::shared_ptr<UIView> view) { inputView_ = std::move(view); }
+    std::shared_ptr<UIView> inputAccessoryView() const override { return inputAccessoryView_; }
+    void setInputAccessoryView(std::shared_ptr<UIView> view) { inputAccessoryView_ = std::move(view); }
+    void reloadInputViews() override;
 
     cw::DelegateRef<UITextViewDelegate> textViewDelegate() const { return textDelegate_; }
     // Also the scroll view's delegate.
@@ -96,5 +101,6 @@ private:
     UIEdgeInsets textInset_{8, 0, 8, 0};
     std::shared_ptr<UILabel> label_;
     cw::DelegateRef<UITextViewDelegate> textDelegate_;
-    bool editing_ = false;
+    bool editing_ = false;    std::shared_ptr<UIView> inputView_;
+    std::shared_ptr<UIView> inputAccessoryView_;
 };

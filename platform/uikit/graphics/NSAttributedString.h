@@ -6,6 +6,7 @@
 // state, so they can be built, measured and drawn on any thread (the feed renders them on a
 // background queue), one thread at a time per value.
 
+#include "foundation/text/NSRange.h"
 #include "uikit/graphics/Geometry.h"
 #include "uikit/graphics/UIColor.h"
 #include "uikit/graphics/UIFont.h"
@@ -17,18 +18,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-struct NSRange {
-    std::size_t location = 0;
-    std::size_t length = 0;
-
-    std::size_t end() const { return location + length; }
-    bool contains(std::size_t index) const { return index >= location && index < end(); }
-    friend bool operator==(const NSRange&, const NSRange&) = default;
-};
-
-// `NSNotFound` for ranges that found nothing.
-inline constexpr std::size_t NSNotFound = static_cast<std::size_t>(-1);
 
 enum class NSTextAlignment { left, center, right, justified, natural };
 enum class NSLineBreakMode {

@@ -559,11 +559,11 @@ bool LayoutEngine::buildExpression(NSLayoutConstraint& c, Expression& out, bool&
     LayoutItem* first = c.firstItemPointer();
     LayoutItem* second = c.secondItemPointer();
     const NSLayoutAttribute a1 = c.firstAttribute(), a2 = c.secondAttribute();
-    if (!first || c.firstItem() == nullptr) {
+    if (!first) {
         if (why) *why = "it has no first item";
         return false;
     }
-    if (second && c.secondItem() == nullptr) {
+    if (!second && c.hasSecondItem()) {
         if (why) *why = "its second item no longer exists";
         return false;
     }
@@ -714,11 +714,11 @@ void LayoutEngine::sync() {
     auto isPresent = [&](LayoutItem* i) { return i && present.count(i->layoutItemId()); };
     // Items are looked at only while they are known to be alive.
     auto valid = [&](NSLayoutConstraint* c) {
-        const NSLayoutItem first = c->firstItem();
-        if (!first || !isPresent(first.get())) return false;
-        if (!c->secondItemPointer() || c->secondAttribute() == NSLayoutAttribute::notAnAttribute) return true;
-        const NSLayoutItem second = c->secondItem();
-        return second && isPresent(second.get());
+        LayoutItem* first = c->firstItemPointer();
+        if (!first || !isPresent(first)) return false;
+        if (!c->hasSecondItem() || c->secondAttribute() == NSLayoutAttribute::notAnAttribute) return true;
+        LayoutItem* second = c->secondItemPointer();
+        return second && isPresent(second);
     };
 
     // Constraints that left the tree, or whose items did.

@@ -97,7 +97,8 @@ public:
     NSLayoutDimension heightAnchor() { return {item(), NSLayoutAttribute::height}; }
 
 private:
-    NSLayoutItem item() { return static_cast<Derived*>(this)->shared_from_this(); }
+    // Works from the item's constructor on (see NSLayoutItem).
+    NSLayoutItem item() { return NSLayoutItem(static_cast<Derived*>(this)); }
 };
 
 } // namespace cw

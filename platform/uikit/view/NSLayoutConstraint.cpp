@@ -33,12 +33,9 @@ NSLayoutConstraint::make(const NSLayoutItem& item, NSLayoutAttribute attribute, 
 NSLayoutConstraint::NSLayoutConstraint(Passkey, const NSLayoutItem& item, NSLayoutAttribute attribute,
                                        NSLayoutRelation relation, const NSLayoutItem& toItem,
                                        NSLayoutAttribute toAttribute, CGFloat multiplier, CGFloat constant)
-    : first_(item), second_(toItem), firstRaw_(item.get()), secondRaw_(toItem.get()),
-      firstAttribute_(attribute), secondAttribute_(toItem ? toAttribute : NSLayoutAttribute::notAnAttribute),
-      relation_(relation), multiplier_(std::isfinite(multiplier) ? multiplier : 1),
-      constant_(std::isfinite(constant) ? constant : 0) {
-    if (!toItem) secondRaw_ = nullptr;
-}
+    : first_(item), second_(toItem ? toItem : NSLayoutItem()), firstAttribute_(attribute),
+      secondAttribute_(toItem ? toAttribute : NSLayoutAttribute::notAnAttribute), relation_(relation),
+      multiplier_(std::isfinite(multiplier) ? multiplier : 1), constant_(std::isfinite(constant) ? constant : 0) {}
 
 NSLayoutConstraint::~NSLayoutConstraint() {
     if (engine_.engine) engine_.engine->forget(this);
@@ -48,7 +45,7 @@ void NSLayoutConstraint::setConstant(CGFloat constant) {
     if (!std::isfinite(constant) || constant == constant_) return;
     constant_ = constant;
     if (engine_.engine) engine_.engine->constantChanged(this);
-    if (auto v = installedOn_.lock()) v->setNeedsLayout();
+    if (UIView* v = installedOn_.get()) v->setNeedsLayout();
 }
 
 void NSLayoutConstraint::setPriority(UILayoutPriority priority) {
@@ -56,12 +53,28 @@ void NSLayoutConstraint::setPriority(UILayoutPriority priority) {
     if (priority == priority_) return;
     priority_ = priority;
     if (engine_.engine) engine_.engine->priorityChanged(this);
-    if (auto v = installedOn_.lock()) v->setNeedsLayout();
+    if (UIView* v = installedOn_.get()) v->setNeedsLayout();
+}
+
+bool NSLayoutConstraint::isActive() const {
+    return installedOn_.get() != nullptr;
+}
+
+std::shared_ptr<UIView> NSLayoutConstraint::installedOn() const {
+    return installedOn_.lockOrBorrow();
+}
+
+UIView* NSLayoutConstraint::installedOnPointer() const {
+    return installedOn_.get();
+}
+
+void NSLayoutConstraint::setInstalledOn(UIView* view) {
+    installedOn_ = cw::EarlyWeakPtr<UIView>(view);
 }
 
 namespace {
 
-UIView* owningView(const NSLayoutItem& item) {
+UIView* owningView(cw::LayoutItem* item) {
     return item ? item->layoutOwningView() : nullptr;
 }
 
@@ -69,21 +82,27 @@ UIView* owningView(const NSLayoutItem& item) {
 
 void NSLayoutConstraint::setActive(bool active) {
     if (active == isActive()) return;
+    // A constraint made and activated at once, inside the expression that makes it, is not yet
+    // held by a shared pointer: hand on a pointer that owns nothing.
+    std::shared_ptr<NSLayoutConstraint> self = weak_from_this().lock();
+    if (!self) self = std::shared_ptr<NSLayoutConstraint>(std::shared_ptr<NSLayoutConstraint>(), this);
     if (active) {
-        activate({shared_from_this()});
+        activate({self});
     } else {
-        deactivate({shared_from_this()});
+        deactivate({self});
     }
 }
 
 void NSLayoutConstraint::activate(const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints) {
     for (const auto& c : constraints) {
         if (!c || c->isActive()) continue;
-        UIView* a = owningView(c->firstItem());
-        UIView* b =
-            c->secondAttribute_ == NSLayoutAttribute::notAnAttribute ? nullptr : owningView(c->secondItem());
+        UIView* a = owningView(c->firstItemPointer());
+        const bool related = c->secondAttribute_ != NSLayoutAttribute::notAnAttribute;
+        UIView* b = related ? owningView(c->secondItemPointer()) : nullptr;
         UIView* host = nullptr;
-        if (a && !b) {
+        if (related && !b) {
+            // Its second item has gone (or is a guide that belongs to no view).
+        } else if (a && !b) {
             host = a;
         } else if (a && b) {
             for (UIView* x = a; x && !host; x = x->superviewPointer())
@@ -101,7 +120,7 @@ void NSLayoutConstraint::activate(const std::vector<std::shared_ptr<NSLayoutCons
 void NSLayoutConstraint::deactivate(const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints) {
     for (const auto& c : constraints) {
         if (!c) continue;
-        if (auto v = c->installedOn()) v->removeConstraint(c);
+        if (UIView* v = c->installedOnPointer()) v->removeConstraint(c);
     }
 }
 
@@ -119,13 +138,13 @@ std::string NSLayoutConstraint::description() const {
     std::ostringstream os;
     auto name = [](const NSLayoutItem& i) { return i ? i->layoutDescription() : std::string("(gone)"); };
     if (!identifier_.empty()) os << "'" << identifier_ << "' ";
-    os << name(firstItem()) << "." << cw::detail::attributeName(firstAttribute_);
+    os << name(first_) << "." << cw::detail::attributeName(firstAttribute_);
     os << (relation_ == NSLayoutRelation::equal             ? " == "
            : relation_ == NSLayoutRelation::lessThanOrEqual ? " <= "
                                                             : " >= ");
-    const bool hasSecond = secondRaw_ && secondAttribute_ != NSLayoutAttribute::notAnAttribute;
+    const bool hasSecond = hasSecondItem() && secondAttribute_ != NSLayoutAttribute::notAnAttribute;
     if (hasSecond) {
-        os << name(secondItem()) << "." << cw::detail::attributeName(secondAttribute_);
+        os << name(second_) << "." << cw::detail::attributeName(secondAttribute_);
         if (multiplier_ != 1) os << " * " << multiplier_;
         if (constant_ > 0) os << " + " << constant_;
         if (constant_ < 0) os << " - " << -constant_;
@@ -203,7 +222,7 @@ NSLayoutConstraint::constraints(const std::string& visualFormat, NSLayoutFormatO
         UIView* parent = owner == static_cast<cw::LayoutItem*>(edge.get())
                              ? (owner ? owner->superviewPointer() : nullptr)
                              : owner;
-        if (parent) superview = parent->shared_from_this();
+        if (parent) superview = NSLayoutItem(parent);
         if (!superview) {
             return fail("'|' stands for a superview that " +
                         (f.leadingSuperview ? f.views.front().name : f.views.back().name) + " does not have");

@@ -6,6 +6,7 @@
 // nearest common ancestor of their items); the view tree's layout engine solves them.
 
 #include "uikit/graphics/Geometry.h"
+#include "uikit/view/EarlyWeakPtr.h"
 
 #include <cstdint>
 #include <initializer_list>
@@ -92,14 +93,56 @@ public:
     virtual UIView* layoutOwningView() = 0;
     // "UILabel:title" or similar, for conflict reports.
     virtual std::string layoutDescription() const = 0;
+    // The shared pointer that owns this item once one does (empty while it is being made), and a
+    // token that expires with it: constraints refer to items through both (see EarlyWeakPtr).
+    virtual std::weak_ptr<const void> sharedLayoutOwner() const = 0;
+    std::weak_ptr<const void> layoutLifetime() const { return lifetime_.token(); }
+
+protected:
+    void endLayoutLifetime() { lifetime_.end(); }
 
 private:
     std::uint64_t itemId_;
+    Lifetime lifetime_;
 };
+
+inline std::weak_ptr<const void> earlyOwner(const LayoutItem& item) {
+    return item.sharedLayoutOwner();
+}
+inline std::weak_ptr<const void> earlyLifetime(const LayoutItem& item) {
+    return item.layoutLifetime();
+}
 
 } // namespace cw
 
-using NSLayoutItem = std::shared_ptr<cw::LayoutItem>;
+// What a constraint or a visual format names: a view or a layout guide, held weakly. It can be
+// made from a shared pointer, or from a plain pointer to an item that is still being made (`this`
+// in a view's constructor), and binds to the item's shared pointer once one owns it.
+class NSLayoutItem {
+public:
+    NSLayoutItem() = default;
+    NSLayoutItem(std::nullptr_t) {}
+    template <class U>
+        requires std::is_convertible_v<U*, cw::LayoutItem*>
+    NSLayoutItem(const std::shared_ptr<U>& item) : ref_(std::shared_ptr<cw::LayoutItem>(item)) {}
+    template <class U>
+        requires std::is_convertible_v<U*, cw::LayoutItem*>
+    NSLayoutItem(U* item) : ref_(static_cast<cw::LayoutItem*>(item)) {}
+
+    // The item while it lives (also while it is being made); none once it has gone.
+    cw::LayoutItem* get() const { return ref_.get(); }
+    cw::LayoutItem* operator->() const { return get(); }
+    explicit operator bool() const { return get() != nullptr; }
+    // The item as a shared pointer: owning once shared, owning nothing while it is being made.
+    std::shared_ptr<cw::LayoutItem> shared() const { return ref_.lockOrBorrow(); }
+    // Which item this names, also once it has gone (for comparing only).
+    const cw::LayoutItem* identity() const { return ref_.identity(); }
+
+    friend bool operator==(const NSLayoutItem& a, const NSLayoutItem& b) { return a.identity() == b.identity(); }
+
+private:
+    cw::EarlyWeakPtr<cw::LayoutItem> ref_;
+};
 
 // The items a visual format names: views, or layout guides (a controller's top layout guide
 // takes part in formats like a view).
@@ -151,11 +194,15 @@ public:
     NSLayoutConstraint(const NSLayoutConstraint&) = delete;
     NSLayoutConstraint& operator=(const NSLayoutConstraint&) = delete;
 
-    // Items are held weakly: a constraint never keeps a view alive.
-    NSLayoutItem firstItem() const { return first_.lock(); }
-    NSLayoutItem secondItem() const { return second_.lock(); }
-    cw::LayoutItem* firstItemPointer() const { return firstRaw_; }
-    cw::LayoutItem* secondItemPointer() const { return secondRaw_; }
+    // Items are held weakly: a constraint never keeps a view alive. Each is none once it has gone;
+    // while an item is still being made, a pointer that owns nothing.
+    std::shared_ptr<cw::LayoutItem> firstItem() const { return first_.shared(); }
+    std::shared_ptr<cw::LayoutItem> secondItem() const { return second_.shared(); }
+    // The items while they live, else none.
+    cw::LayoutItem* firstItemPointer() const { return first_.get(); }
+    cw::LayoutItem* secondItemPointer() const { return second_.get(); }
+    // Whether the constraint relates its first item to a second one (rather than to a constant).
+    bool hasSecondItem() const { return second_.identity() != nullptr; }
     NSLayoutAttribute firstAttribute() const { return firstAttribute_; }
     NSLayoutAttribute secondAttribute() const { return secondAttribute_; }
     NSLayoutRelation relation() const { return relation_; }
@@ -170,11 +217,12 @@ public:
     void setIdentifier(std::string identifier) { identifier_ = std::move(identifier); }
 
     // Installed on a view (by `addConstraint` or activation).
-    bool isActive() const { return !installedOn_.expired(); }
+    bool isActive() const;
     // Activating installs the constraint on the nearest common ancestor of its items; a
     // constraint whose items share no ancestor is reported and stays inactive.
     void setActive(bool active);
-    std::shared_ptr<UIView> installedOn() const { return installedOn_.lock(); }
+    std::shared_ptr<UIView> installedOn() const;
+    UIView* installedOnPointer() const;
 
     // "title.height == 20 @999" and the like.
     std::string description() const;
@@ -188,13 +236,11 @@ public:
         bool reportedInvalid = false;
     };
     EngineState& engineState() { return engine_; }
-    void setInstalledOn(const std::shared_ptr<UIView>& view) { installedOn_ = view; }
+    void setInstalledOn(UIView* view);
 
 private:
-    std::weak_ptr<cw::LayoutItem> first_;
-    std::weak_ptr<cw::LayoutItem> second_;
-    cw::LayoutItem* firstRaw_;
-    cw::LayoutItem* secondRaw_;
+    NSLayoutItem first_;
+    NSLayoutItem second_;
     NSLayoutAttribute firstAttribute_;
     NSLayoutAttribute secondAttribute_;
     NSLayoutRelation relation_;
@@ -202,7 +248,7 @@ private:
     CGFloat constant_;
     UILayoutPriority priority_ = UILayoutPriorityRequired;
     std::string identifier_;
-    std::weak_ptr<UIView> installedOn_;
+    cw::EarlyWeakPtr<UIView> installedOn_;
     EngineState engine_;
 };
 

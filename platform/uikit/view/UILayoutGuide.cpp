@@ -2,26 +2,30 @@
 
 #include "uikit/view/UIView.h"
 
-void UILayoutGuide::setOwningView(const std::shared_ptr<UIView>& view) {
-    owningView_ = view;
+void UILayoutGuide::setOwningView(UIView* view) {
+    owningView_ = cw::EarlyWeakPtr<UIView>(view);
+}
+
+std::shared_ptr<UIView> UILayoutGuide::owningView() const {
+    return owningView_.lockOrBorrow();
 }
 
 void UILayoutGuide::setLength(CGFloat length) {
     if (length == length_) return;
     length_ = length;
-    if (auto v = owningView_.lock()) {
+    if (UIView* v = owningView_.get()) {
         v->engineInputsChanged();
         v->setNeedsLayout();
     }
 }
 
 UIView* UILayoutGuide::layoutOwningView() {
-    return owningView_.lock().get();
+    return owningView_.get();
 }
 
 UILayoutGuide::Edges UILayoutGuide::derivedEdges() const {
     Edges e;
-    auto v = owningView_.lock();
+    const UIView* v = owningView_.get();
     if (!v) return e;
     switch (kind_) {
     case Kind::custom:
@@ -49,7 +53,7 @@ UILayoutGuide::Edges UILayoutGuide::derivedEdges() const {
 
 CGRect UILayoutGuide::layoutFrame() const {
     if (kind_ == Kind::custom) return solvedFrame_;
-    auto v = owningView_.lock();
+    const UIView* v = owningView_.get();
     if (!v) return {};
     const CGRect b = v->bounds();
     const Edges e = derivedEdges();
@@ -61,6 +65,6 @@ CGRect UILayoutGuide::layoutFrame() const {
 
 std::string UILayoutGuide::layoutDescription() const {
     std::string owner;
-    if (auto v = owningView_.lock()) owner = " of " + v->layoutDescription();
+    if (const UIView* v = owningView_.get()) owner = " of " + v->layoutDescription();
     return "UILayoutGuide:" + (identifier_.empty() ? std::string("guide") : identifier_) + owner;
 }

@@ -27,8 +27,9 @@ public:
     explicit UILayoutGuide(Kind kind) : kind_(kind) {}
 
     Kind kind() const { return kind_; }
-    std::shared_ptr<UIView> owningView() const { return owningView_.lock(); }
-    void setOwningView(const std::shared_ptr<UIView>& view);
+    // The view the guide belongs to (owning nothing while that view is still being made).
+    std::shared_ptr<UIView> owningView() const;
+    void setOwningView(UIView* view);
     const std::string& identifier() const { return identifier_; }
     void setIdentifier(std::string identifier) { identifier_ = std::move(identifier); }
 
@@ -49,13 +50,14 @@ public:
 
     UIView* layoutOwningView() override;
     std::string layoutDescription() const override;
+    std::weak_ptr<const void> sharedLayoutOwner() const override { return weak_from_this(); }
 
     // Set by the layout engine after solving (custom guides).
     void setSolvedFrame(const CGRect& frame) { solvedFrame_ = frame; }
 
 private:
     Kind kind_ = Kind::custom;
-    std::weak_ptr<UIView> owningView_;
+    cw::EarlyWeakPtr<UIView> owningView_;
     std::string identifier_;
     CGFloat length_ = 0;
     CGRect solvedFrame_;

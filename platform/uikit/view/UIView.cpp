@@ -51,6 +51,9 @@ UIView::UIView(const CGRect& frame, std::shared_ptr<CALayer> layer) : layer_(std
 }
 
 UIView::~UIView() {
+    // References taken while a view was being made go dead here, before its parts go.
+    endLayoutLifetime();
+    endResponderLifetime();
     engine_.reset();
     layer_->setDelegateView(nullptr);
     for (auto& s : subviews_)
@@ -304,7 +307,7 @@ void UIView::removeFromSuperview() {
     if (!superviewRaw_) return;
     // A screen that goes takes its focus along: the field resigns and the keyboard goes down,
     // rather than typing on into a view nobody sees.
-    std::shared_ptr<UIView> keep = shared_from_this();
+    std::shared_ptr<UIView> keep = weak_from_this().lock();
     endEditing(true);
     detachFromSuperview();
 }
@@ -312,7 +315,8 @@ void UIView::removeFromSuperview() {
 void UIView::detachFromSuperview() {
     UIView* parent = superviewRaw_;
     if (!parent) return;
-    std::shared_ptr<UIView> keep = shared_from_this();
+    // Kept alive until it has left (its superview may hold the last reference).
+    std::shared_ptr<UIView> keep = weak_from_this().lock();
     willMoveToSuperview(nullptr);
     parent->willRemoveSubview(this);
     parent->markLayoutStructureChanged();
@@ -320,16 +324,19 @@ void UIView::detachFromSuperview() {
     for (UIView* a = parent; a; a = a->superviewRaw_) {
         std::vector<NSLayoutConstraintPtr> drop;
         for (const auto& c : a->constraints_) {
-            auto names = [&](const NSLayoutItem& i) {
+            auto names = [&](cw::LayoutItem* i) {
                 return i && i->layoutOwningView() && i->layoutOwningView()->isDescendant(this);
             };
-            if (names(c->firstItem()) || names(c->secondItem())) drop.push_back(c);
+            if (names(c->firstItemPointer()) || names(c->secondItemPointer())) drop.push_back(c);
         }
         for (const auto& c : drop)
             a->removeConstraint(c);
     }
     auto& siblings = parent->subviews_;
-    siblings.erase(std::remove(siblings.begin(), siblings.end(), keep), siblings.end());
+    std::shared_ptr<UIView> self;
+    for (auto& s : siblings)
+        if (s.get() == this) self = std::move(s);
+    siblings.erase(std::remove(siblings.begin(), siblings.end(), nullptr), siblings.end());
     layer_->removeFromSuperlayer();
     superview_.reset();
     superviewRaw_ = nullptr;
@@ -339,7 +346,7 @@ void UIView::detachFromSuperview() {
 }
 
 std::shared_ptr<UIView> UIView::viewWithTag(long tag) {
-    if (tag_ == tag) return shared_from_this();
+    if (tag_ == tag) return cw::EarlyWeakPtr<UIView>(this).lockOrBorrow();
     for (auto& s : subviews_)
         if (auto found = s->viewWithTag(tag)) return found;
     return nullptr;
@@ -531,10 +538,10 @@ void UIView::draw(const CGRect&) {}
 void UIView::addConstraint(const NSLayoutConstraintPtr& constraint) {
     if (!constraint) return;
     if (std::find(constraints_.begin(), constraints_.end(), constraint) != constraints_.end()) return;
-    if (auto other = constraint->installedOn(); other && other.get() != this)
+    if (UIView* other = constraint->installedOnPointer(); other && other != this)
         other->removeConstraint(constraint);
     constraints_.push_back(constraint);
-    constraint->setInstalledOn(shared_from_this());
+    constraint->setInstalledOn(this);
     markLayoutStructureChanged();
     setNeedsLayout();
 }
@@ -638,9 +645,9 @@ CGSize UIView::systemLayoutSizeFitting(CGSize targetSize, UILayoutPriority horiz
 
 void UIView::addLayoutGuide(const std::shared_ptr<UILayoutGuide>& guide) {
     if (!guide || std::find(layoutGuides_.begin(), layoutGuides_.end(), guide) != layoutGuides_.end()) return;
-    if (auto old = guide->owningView(); old && old.get() != this) old->removeLayoutGuide(guide);
+    if (UIView* old = guide->layoutOwningView(); old && old != this) old->removeLayoutGuide(guide);
     layoutGuides_.push_back(guide);
-    guide->setOwningView(shared_from_this());
+    guide->setOwningView(this);
     markLayoutStructureChanged();
 }
 

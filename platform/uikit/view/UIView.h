@@ -11,6 +11,7 @@
 
 #include "uikit/graphics/Geometry.h"
 #include "uikit/graphics/UIColor.h"
+#include "uikit/view/AssociatedObjects.h"
 #include "uikit/view/CALayer.h"
 #include "uikit/view/NSLayoutAnchor.h"
 #include "uikit/view/NSLayoutConstraint.h"
@@ -102,7 +103,8 @@ public:
 class UIView : public UIResponder,
                public cw::LayoutItem,
                public std::enable_shared_from_this<UIView>,
-               public cw::LayoutAnchors<UIView> {
+               public cw::LayoutAnchors<UIView>,
+               public cw::AssociatedObjects {
 public:
     UIView();
     explicit UIView(const CGRect& frame);
@@ -337,13 +339,13 @@ public:
     std::shared_ptr<UILayoutGuide> safeAreaLayoutGuide();
 
     // Anchors: those of every layout item (leading ... height), and the baselines.
-    NSLayoutYAxisAnchor firstBaselineAnchor() {
-        return {shared_from_this(), NSLayoutAttribute::firstBaseline};
-    }
-    NSLayoutYAxisAnchor lastBaselineAnchor() { return {shared_from_this(), NSLayoutAttribute::lastBaseline}; }
+    NSLayoutYAxisAnchor firstBaselineAnchor() { return {NSLayoutItem(this), NSLayoutAttribute::firstBaseline}; }
+    NSLayoutYAxisAnchor lastBaselineAnchor() { return {NSLayoutItem(this), NSLayoutAttribute::lastBaseline}; }
 
     UIView* layoutOwningView() override { return this; }
     std::string layoutDescription() const override;
+    std::weak_ptr<const void> sharedLayoutOwner() const override { return weak_from_this(); }
+    std::weak_ptr<const void> sharedResponderOwner() const override { return weak_from_this(); }
     // The class name used in descriptions ("UIView", "UILabel", ...).
     virtual std::string className() const { return "UIView"; }
 
@@ -407,5 +409,13 @@ private:
     // Held by a tree's root; created at the first layout pass that needs it.
     std::unique_ptr<cw::detail::LayoutEngine> engine_;
 };
+
+// A view is both a responder and a layout item; references taken early go by its one owner.
+inline std::weak_ptr<const void> earlyOwner(const UIView& view) {
+    return view.sharedLayoutOwner();
+}
+inline std::weak_ptr<const void> earlyLifetime(const UIView& view) {
+    return view.layoutLifetime();
+}
 
 using UIViewPtr = std::shared_ptr<UIView>;

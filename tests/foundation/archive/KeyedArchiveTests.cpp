@@ -187,3 +187,34 @@ TEST(KeyedArchive, ArchiverFinishedAtOnceGivesAnEmptyValidArchive) {
 }
 
 } // namespace
+
+namespace {
+
+// Something made "from a coder", as toolbars and views in interface files are.
+struct FromCoder {
+    explicit FromCoder(const NSCoder& coder)
+        : height(coder.containsValueForKey("height") ? coder.decodeDoubleForKey("height") : 44),
+          title(coder.decodeString("title").value_or("untitled")) {}
+    double height;
+    std::string title;
+};
+
+TEST(KeyedArchive, TheEmptyCoderHoldsNothingAndObjectsMadeFromItTakeTheirDefaults) {
+    const NSKeyedUnarchiver empty = NSCoder::empty();
+    EXPECT_TRUE(empty.isValid());
+    EXPECT_FALSE(empty.containsValueForKey("root"));
+    EXPECT_EQ(empty.decodeIntegerForKey("tag"), 0);
+    FromCoder made(NSCoder::empty());
+    EXPECT_EQ(made.height, 44);
+    EXPECT_EQ(made.title, "untitled");
+
+    // Any keyed reader serves as a coder.
+    NSKeyedArchiver archiver;
+    archiver.encodeDouble(30, "height");
+    archiver.encodeObject("Done", "title");
+    FromCoder filled(NSKeyedUnarchiver(archiver.encodedData()));
+    EXPECT_EQ(filled.height, 30);
+    EXPECT_EQ(filled.title, "Done");
+}
+
+} // namespace

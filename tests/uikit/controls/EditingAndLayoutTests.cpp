@@ -39,7 +39,7 @@ TEST(TextEditing, InputViewTakesTheKeyboardsPlaceAndAFieldChangeMovesTheFrame) {
     auto root = std::make_shared<UIView>(CGRect(0, 0, 375, 667));
     auto dateField = std::make_shared<UITextField>(CGRect(0, 0, 200, 30));
     auto picker = std::make_shared<UIDatePicker>(CGRect(0, 0, 375, 260));
-    dateField->inputView = picker;
+    dateField->setInputView(picker);
     auto plain = std::make_shared<UITextField>(CGRect(0, 40, 200, 30));
     root->addSubview(dateField);
     root->addSubview(plain);
@@ -218,7 +218,7 @@ TEST(TextEditing, AccessoryLaidOutByConstraintsDocksAboveTheKeyboard) {
     cw::Keyboard::shared().reset();
     auto field = std::make_shared<UITextField>(CGRect(0, 0, 200, 30));
     auto accessory = PinnedAccessory::make();
-    field->inputAccessoryView = accessory;
+    field->setInputAccessoryView(accessory);
     ASSERT_TRUE(field->becomeFirstResponder());
     cw::Keyboard::shared().hostView()->layoutIfNeeded();
     EXPECT_EQ(accessory->frame(), CGRect(0, 667 - 216 - 64, 375, 64));

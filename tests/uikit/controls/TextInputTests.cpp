@@ -100,7 +100,7 @@ TEST_F(Fixture, ShowingTheKeyboardPostsFramesAndTheDidNotificationsFollowTheCloc
 TEST_F(Fixture, AccessoryViewDocksAboveTheKeyboardAndTheScreenSizeCounts) {
     cw::Keyboard::shared().setScreenSize({414, 736});
     auto bar = std::make_shared<UIView>(CGRect(0, 0, 0, 44));
-    field->inputAccessoryView = bar;
+    field->setInputAccessoryView(bar);
     field->becomeFirstResponder();
     EXPECT_EQ(cw::Keyboard::shared().frame(), CGRect(0, 736 - 226 - 44, 414, 270));
     EXPECT_EQ(bar->frame(), CGRect(0, 736 - 270, 414, 44));
