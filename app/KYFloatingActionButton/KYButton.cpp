@@ -151,11 +151,13 @@ void KYButton::animateItems(const Motion& motion, bool opening) {
     if (opening) {
         for (std::size_t i = 0; i < n; ++i) {
             const auto& item = items[i];
-            const CGFloat y = f.minY() + motion.direction * h * (static_cast<CGFloat>(i) + motion.step) + motion.gap;
+            const CGFloat y =
+                f.minY() + motion.direction * h * (static_cast<CGFloat>(i) + motion.step) + motion.gap;
             item->setFrame(CGRect(f.minX(), y, f.width(), h));
             if (motion.pops) item->setTransform(CGAffineTransform::makeScale(0, 0));
-            const CGAffineTransform shown = motion.pops ? CGAffineTransform::identity()
-                                                        : CGAffineTransform::makeTranslation(0, motion.direction * h);
+            const CGAffineTransform shown = motion.pops
+                                                ? CGAffineTransform::identity()
+                                                : CGAffineTransform::makeTranslation(0, motion.direction * h);
             UIView::animate(motion.openDuration, itemStagger * static_cast<double>(i), 1.0, 1.0, 0,
                             [item, shown] {
                                 item->setTransform(shown);
@@ -180,7 +182,8 @@ void KYButton::animateItems(const Motion& motion, bool opening) {
             },
             [weakSelf, overlay, item, last, pops](bool) {
                 if (last)
-                    if (auto self = std::static_pointer_cast<KYButton>(weakSelf.lock())) self->finishClosing(overlay);
+                    if (auto self = std::static_pointer_cast<KYButton>(weakSelf.lock()))
+                        self->finishClosing(overlay);
                 if (pops) item->setTransform(CGAffineTransform::identity());
             });
     }
