@@ -33,10 +33,7 @@ KYButton::KYButton() : UIView(CGRect(0, 0, 55, 55)) {
     setup();
 }
 
-KYButton::KYButton(const StoredInterface& coder) : UIView(coder.frame) {
-    setBackgroundColor(coder.backgroundColor.value_or(madeInCodeColor()));
-    setup();
-}
+KYButton::KYButton(NSCoder&) : awaitingSetup_(true) {}
 
 KYButton::KYButton(const CGRect& frame) : UIView(frame) {}
 
@@ -49,6 +46,13 @@ void KYButton::setup() {
     layer()->shadowOpacity = 0.45f;
     layer()->shadowOffset = {0, 0};
     layer()->addSublayer(buttonLayer);
+}
+
+void KYButton::awakeFromNib() {
+    UIView::awakeFromNib();
+    if (!awaitingSetup_) return;
+    awaitingSetup_ = false;
+    setup();
 }
 
 void KYButton::setPlusColor(const UIColor& color) {

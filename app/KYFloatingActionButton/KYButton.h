@@ -23,23 +23,20 @@
 #include <string>
 #include <vector>
 
+class NSCoder;
+
 class KYButton : public UIView {
 public:
     // How the items appear and go: sliding up or down from the button, or popping out of nothing
     // above or below it.
     enum class openButtonType { slideUp, slideDown, popUp, popDown };
 
-    // What a stored interface (storyboard or nib) gives the button it decodes.
-    struct StoredInterface {
-        CGRect frame;
-        // The button's colour; a file that gives none gets the colour of a button made in code.
-        std::optional<UIColor> backgroundColor;
-    };
-
     // 55 by 55 points in "#BBB54D", set up.
     KYButton();
-    // From a stored interface: its frame and colour, set up.
-    explicit KYButton(const StoredInterface& coder);
+    // From a stored interface (storyboard or nib): its factory makes the button with this, gives it
+    // the file's frame and colour, and calls awakeFromNib, which sets it up in that colour (in the
+    // colour of a button made in code when the file gives none).
+    explicit KYButton(NSCoder& coder);
     // A bare button: no round layer, no shadow and no highlight, though it still opens and closes.
     explicit KYButton(const CGRect& frame);
     std::string className() const override { return "KYButton"; }
@@ -82,6 +79,7 @@ public:
     virtual void popUpAnimation(bool opening);
     virtual void popDownAnimation(bool opening);
 
+    void awakeFromNib() override;
     CGSize intrinsicContentSize() const override { return {55, 55}; }
     void layoutSubviews() override;
     void touchesBegan(const TouchSet& touches, const UIEvent* event) override;
@@ -99,4 +97,6 @@ private:
     void restoreColor();
 
     UIColor plusColor_ = UIColor::blackColor();
+    // Made from a stored interface and not set up yet.
+    bool awaitingSetup_ = false;
 };

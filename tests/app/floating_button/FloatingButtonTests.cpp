@@ -2,6 +2,8 @@
 
 #include "Extensions/UIColor+Palette.h"
 #include "KYFloatingActionButton/KYButton.h"
+#include "foundation/archive/NSKeyedArchiver.h"
+#include "uikit/controls/UINib.h"
 #include "uikit/controls/UIViewAnimation.h"
 #include "uikit/view/ViewRendering.h"
 
@@ -113,13 +115,22 @@ TEST(FloatingButton, MadeInCodeItIsAGoldDiscWithABlackPlusAndKeepsItsSize) {
     EXPECT_EQ(button->buttonLayer->path->bounds(), CGRect(15, 15, 70, 50))
         << "the plus is drawn for the new size";
 
-    // From a stored interface: the file's frame and colour.
-    auto stored =
-        std::make_shared<KYButton>(KYButton::StoredInterface{CGRect(10, 20, 56, 56), UIColor::blueColor()});
-    EXPECT_EQ(stored->frame(), CGRect(10, 20, 56, 56));
+    // From a stored interface: set up in the file's colour once the factory has given it.
+    auto coder = NSCoder::empty();
+    auto stored = std::make_shared<KYButton>(coder);
+    stored->setFrame(CGRect(10, 20, 56, 56));
+    stored->setBackgroundColor(UIColor::blueColor());
+    EXPECT_FALSE(stored->buttonLayer);
+    cw::awakeFromNib(*stored);
+    ASSERT_TRUE(stored->buttonLayer);
     EXPECT_EQ(stored->orignalColor, UIColor::blueColor());
     EXPECT_EQ(stored->buttonLayer->backgroundColor, UIColor::blueColor());
-    auto noColour = std::make_shared<KYButton>(KYButton::StoredInterface{CGRect(0, 0, 55, 55), std::nullopt});
+    EXPECT_EQ(stored->backgroundColor(), UIColor::clearColor());
+    auto layer = stored->buttonLayer;
+    stored->awakeFromNib();
+    EXPECT_EQ(stored->buttonLayer, layer) << "set up once";
+    auto noColour = std::make_shared<KYButton>(coder);
+    noColour->awakeFromNib();
     EXPECT_EQ(noColour->orignalColor, gold);
 }
 
