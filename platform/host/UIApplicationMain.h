@@ -5,7 +5,8 @@
 // and returns). Options:
 //   --headless             no window
 //   --screenshot FILE      write a PNG of the screen once the application has settled, then quit
-//   --picture FILE         the picture the window host's "pick a picture" key hands over
+//   --picture FILE         the picture the window host's "pick a picture" key hands over (to the
+//                          photo library or the camera, which the device then has)
 //   --size WIDTHxHEIGHT    the screen in points (375x667 by default)
 //   --seconds N            quit after N seconds (window host)
 

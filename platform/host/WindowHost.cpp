@@ -20,6 +20,7 @@
 #include <cairo.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <iostream>
 
@@ -118,6 +119,17 @@ void wheel(CGPoint point, CGFloat dy) {
     s->setContentOffset(o);
 }
 
+// Desktops have no pinch: two fingers 80 points apart about the pointer spread or close by `factor`.
+void pinch(TouchDelivery& touches, CGPoint at, CGFloat factor) {
+    constexpr CGFloat half = 40;
+    touches.send(UITouchPhase::began, {at.x - half, at.y}, 1);
+    touches.send(UITouchPhase::began, {at.x + half, at.y}, 2);
+    touches.send(UITouchPhase::moved, {at.x - half * factor, at.y}, 1);
+    touches.send(UITouchPhase::moved, {at.x + half * factor, at.y}, 2);
+    touches.send(UITouchPhase::ended, {at.x - half * factor, at.y}, 1);
+    touches.send(UITouchPhase::ended, {at.x + half * factor, at.y}, 2);
+}
+
 UIViewControllerPtr topController() {
     auto w = keyWindow();
     return w ? w->topmostPresentedViewController() : nullptr;
@@ -131,8 +143,9 @@ const char* windowHostKeyHelp() {
            "F3  deliver the push notification\n"
            "F4  tap the push notification\n"
            "F5  send the application to the background / bring it back\n"
-           "F6  pick the picture file in the shown photo picker (or choose Mail in a share sheet)\n"
+           "F6  pick the picture file in the shown photo picker or camera (or choose Mail in a share sheet)\n"
            "F7  cancel the shown photo picker or share sheet\n"
+           "Ctrl+wheel  pinch: two fingers spreading or closing about the pointer\n"
            "Esc quit\n";
 }
 
@@ -164,6 +177,8 @@ int runWindowHost(const std::shared_ptr<UIApplicationDelegate>& delegate, const 
     std::cout << windowHostKeyHelp() << std::flush;
     SDL_StartTextInput();
 
+    // The picture key serves a camera as well as the photo library, so with a picture there is a camera.
+    if (options.pictureFile) UIApplication::shared().hostSettings().hasCamera = true;
     ApplicationLifecycle::launch(delegate);
     std::unique_ptr<TouchDelivery> touches;
     bool mouseDown = false;
@@ -212,7 +227,10 @@ int runWindowHost(const std::shared_ptr<UIApplicationDelegate>& delegate, const 
                 case SDL_MOUSEWHEEL: {
                     int mx = 0, my = 0;
                     SDL_GetMouseState(&mx, &my);
-                    wheel(toPoint(mx, my), static_cast<CGFloat>(e.wheel.y));
+                    if ((SDL_GetModState() & KMOD_CTRL) && ensureTouches())
+                        pinch(*touches, toPoint(mx, my), std::pow(1.1, e.wheel.y));
+                    else
+                        wheel(toPoint(mx, my), static_cast<CGFloat>(e.wheel.y));
                     break;
                 }
                 case SDL_TEXTINPUT:

@@ -135,6 +135,10 @@ public:
         std::optional<NSError> registrationError;
         // Whether the person allows notifications when asked.
         bool notificationsAllowed = true;
+        // The picture sources the device has: a photo library always unless a test says not, a
+        // camera only when the host can hand over a picture for it.
+        bool hasPhotoLibrary = true;
+        bool hasCamera = false;
     };
     HostSettings& hostSettings() { return host_; }
     void setState(UIApplicationState state) { state_ = state; }

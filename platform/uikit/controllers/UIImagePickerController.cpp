@@ -1,15 +1,8 @@
 #include "uikit/controllers/UIImagePickerController.h"
 
 #include "uikit/controllers/SystemSheetView.h"
+#include "uikit/controllers/UIApplication.h"
 #include "uikit/controllers/UIScreen.h"
-
-namespace {
-std::set<UIImagePickerControllerSourceType>& availableSources() {
-    static std::set<UIImagePickerControllerSourceType> sources{
-        UIImagePickerControllerSourceType::photoLibrary, UIImagePickerControllerSourceType::savedPhotosAlbum};
-    return sources;
-}
-} // namespace
 
 void UIImagePickerControllerDelegate::didCancel(UIImagePickerController& picker) {
     picker.dismiss(true);
@@ -18,16 +11,19 @@ void UIImagePickerControllerDelegate::didCancel(UIImagePickerController& picker)
 UIImagePickerController::UIImagePickerController() = default;
 
 bool UIImagePickerController::isSourceTypeAvailable(UIImagePickerControllerSourceType type) {
-    return availableSources().count(type) > 0;
-}
-
-void UIImagePickerController::setAvailableSourceTypes(std::set<UIImagePickerControllerSourceType> types) {
-    availableSources() = std::move(types);
+    const auto& host = UIApplication::shared().hostSettings();
+    return type == UIImagePickerControllerSourceType::camera ? host.hasCamera : host.hasPhotoLibrary;
 }
 
 bool UIImagePickerController::pick(const std::filesystem::path& imageFile, std::string* error) {
     if (finished_) {
         if (error) *error = "the picker has already finished";
+        return false;
+    }
+    if (!isSourceTypeAvailable(sourceType)) {
+        if (error)
+            *error = sourceType == UIImagePickerControllerSourceType::camera ? "this device has no camera"
+                                                                              : "this device has no photo library";
         return false;
     }
     std::string why;
@@ -67,6 +63,9 @@ void UIImagePickerController::loadView() {
     v->setRightButton("Cancel", [weakSelf] {
         if (auto s = std::static_pointer_cast<UIImagePickerController>(weakSelf.lock())) s->cancel();
     });
-    v->addText("Choose a picture", true);
+    if (camera)
+        v->addText(cameraDevice == UIImagePickerControllerCameraDevice::front ? "Front camera" : "Rear camera", true);
+    else
+        v->addText("Choose a picture", true);
     setView(v);
 }

@@ -4,6 +4,9 @@
 // the window host lets the person choose a file. The delegate hears the picked image (and, when
 // editing is allowed, the same image as the edited one) or the cancellation, and dismisses the
 // picker itself; without a delegate that answers a cancel, the picker dismisses itself.
+// Which sources exist is the host's to say (UIApplication's host settings): the photo library
+// unless a test removes it, a camera only when the host offers one. A camera picker on a device
+// without a camera takes no picture.
 
 #include "uikit/controllers/UIViewController.h"
 #include "uikit/graphics/UIImage.h"
@@ -12,10 +15,10 @@
 #include <filesystem>
 #include <map>
 #include <memory>
-#include <set>
 #include <string>
 
 enum class UIImagePickerControllerSourceType { photoLibrary, camera, savedPhotosAlbum };
+enum class UIImagePickerControllerCameraDevice { rear = 0, front = 1 };
 
 inline const std::string UIImagePickerControllerOriginalImage = "UIImagePickerControllerOriginalImage";
 inline const std::string UIImagePickerControllerEditedImage = "UIImagePickerControllerEditedImage";
@@ -41,16 +44,18 @@ public:
 
     UIImagePickerControllerSourceType sourceType = UIImagePickerControllerSourceType::photoLibrary;
     bool allowsEditing = false;
+    // Which camera a camera picker opens on.
+    UIImagePickerControllerCameraDevice cameraDevice = UIImagePickerControllerCameraDevice::rear;
     std::vector<std::string> mediaTypes{"public.image"};
     std::shared_ptr<UIImagePickerControllerDelegate> delegate() const { return delegate_.lock(); }
     void setDelegate(const std::shared_ptr<UIImagePickerControllerDelegate>& d) { delegate_ = d; }
 
-    // Which sources this device has (the host says; the photo library and saved photos by default).
+    // Which sources this device has, as the host says.
     static bool isSourceTypeAvailable(UIImagePickerControllerSourceType type);
-    static void setAvailableSourceTypes(std::set<UIImagePickerControllerSourceType> types);
 
-    // The host's answers. pick() reads a PNG or JPEG file; a file that cannot be read is refused
-    // (false, and why in `error`) and the picker stays open.
+    // The host's answers. pick() reads a PNG or JPEG file; a file that cannot be read, or a camera
+    // picker on a device without a camera, is refused (false, and why in `error`) and the picker
+    // stays open.
     bool pick(const std::filesystem::path& imageFile, std::string* error = nullptr);
     void cancel();
 

@@ -215,6 +215,8 @@ public:
     void setPriority(UILayoutPriority priority);
     const std::string& identifier() const { return identifier_; }
     void setIdentifier(std::string identifier) { identifier_ = std::move(identifier); }
+    // A name for assistive technologies and for finding the constraint again; nothing else reads it.
+    std::string accessibilityLabel;
 
     // Installed on a view (by `addConstraint` or activation).
     bool isActive() const;

@@ -1,0 +1,36 @@
+#pragma once
+
+// Asking where a picture comes from: screens that let the member choose a picture adopt
+// ImageSourcePresenting and call presentImageSourceOptions() from their camera or photo button.
+// It shows an action sheet with "Camera" (when the device has one), "Photo Library" (when it has
+// one) and "Cancel"; the chosen source opens the photo picker over the screen's context, with the
+// screen as the picker's delegate. The picked picture or the cancellation goes straight to the
+// screen, which dismisses the picker; "Cancel" shows nothing further and calls neither. Until the
+// sheet is gone its actions hold the screen. Main thread only.
+
+#include "uikit/controllers/UIImagePickerController.h"
+#include "uikit/controllers/UIViewController.h"
+
+#include <memory>
+#include <type_traits>
+
+namespace cw {
+// The sheet itself, for screens of any type.
+void presentImageSourceSheet(const UIViewControllerPtr& screen,
+                             const std::shared_ptr<UIImagePickerControllerDelegate>& pickerDelegate);
+} // namespace cw
+
+// `Screen` is the adopting controller itself, which is also the picker's delegate.
+template <class Screen> class ImageSourcePresenting {
+public:
+    void presentImageSourceOptions() {
+        static_assert(std::is_base_of_v<UIViewController, Screen> &&
+                          std::is_base_of_v<UIImagePickerControllerDelegate, Screen>,
+                      "a screen that asks for a picture source is a controller and the picker's delegate");
+        auto screen = std::static_pointer_cast<Screen>(static_cast<Screen&>(*this).shared_from_this());
+        cw::presentImageSourceSheet(screen, screen);
+    }
+
+protected:
+    ~ImageSourcePresenting() = default;
+};
