@@ -35,3 +35,21 @@ TEST(CellViewOverride, CodeWrittenForTheStandardLabelReachesTheCellsOwn) {
     EXPECT_NE(asCell.textLabel(), nullptr);
     EXPECT_EQ(asCell.textLabel()->text(), std::nullopt);
 }
+
+TEST(CellViewOverride, AStandardLabelHandedToConstraintsStaysWhereTheyPutIt) {
+    auto cell = std::make_shared<UITableViewCell>(UITableViewCellStyle::default_, "row");
+    auto label = cell->textLabel();
+    label->setText("Name");
+    label->setTranslatesAutoresizingMaskIntoConstraints(false);
+    cell->addConstraints(NSLayoutConstraint::constraints("H:|-5-[label(90)]", 0, {}, {{"label", label}}));
+    cell->addConstraint(NSLayoutConstraint::make(label, NSLayoutAttribute::centerY, NSLayoutRelation::equal, cell,
+                                                 NSLayoutAttribute::centerY, 1, 0));
+    for (const CGRect frame : {CGRect(0, 0, 320, 44), CGRect(0, 0, 320, 44), CGRect(0, 0, 414, 60)}) {
+        cell->setFrame(frame);
+        cell->setNeedsLayout();
+        cell->layoutIfNeeded();
+        EXPECT_EQ(label->frame().minX(), 5);
+        EXPECT_EQ(label->frame().width(), 90);
+        EXPECT_NEAR(label->frame().midY(), frame.height() / 2, 0.5);
+    }
+}
