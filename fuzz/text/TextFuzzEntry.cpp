@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t previousEnd = 0;
     for (const auto& match : detector->matches(text)) {
         // Links stand in order, apart, inside the text, and each has an address.
-        if (match.range.location < previousEnd || match.range.end() > units || match.range.length == 0) std::abort();
+        if (match.range.location < previousEnd || match.range.end() > units || match.range.length == 0)
+            std::abort();
         if (!match.url || match.url->absoluteString().empty()) std::abort();
         previousEnd = match.range.end();
     }

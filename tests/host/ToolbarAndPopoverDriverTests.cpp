@@ -24,10 +24,11 @@ public:
         auto toolbar = std::make_shared<UIToolbar>();
         toolbar->setTintColor(UIColor(0x55 / 255.0, 0xd6 / 255.0, 0xbc / 255.0, 1));
         std::weak_ptr<UIViewController> weakSelf = weak_from_this();
-        toolbar->setItems({std::make_shared<UIBarButtonItem>(UIBarButtonSystemItem::flexibleSpace),
-                           std::make_shared<UIBarButtonItem>(UIBarButtonSystemItem::done, [weakSelf](UIBarButtonItem&) {
-                               if (auto s = weakSelf.lock()) s->view()->endEditing(true);
-                           })});
+        toolbar->setItems(
+            {std::make_shared<UIBarButtonItem>(UIBarButtonSystemItem::flexibleSpace),
+             std::make_shared<UIBarButtonItem>(UIBarButtonSystemItem::done, [weakSelf](UIBarButtonItem&) {
+                 if (auto s = weakSelf.lock()) s->view()->endEditing(true);
+             })});
         toolbar->sizeToFit();
         field->setInputAccessoryView(toolbar);
         view()->addSubview(field);

@@ -32,11 +32,12 @@ std::uint64_t nextSerial = 1;
 
 namespace detail {
 
-void schedulePerform(const void* target, const SelectorKey& selector, double delay, std::function<void()> call) {
+void schedulePerform(const void* target, const SelectorKey& selector, double delay,
+                     std::function<void()> call) {
     if (!std::isfinite(delay) || delay < 0) delay = 0;
     const std::uint64_t serial = nextSerial++;
-    const std::uint64_t timer = RunLoop::main().addTimer(
-        Clock::uptime() + delay, [target, serial, call = std::move(call)] {
+    const std::uint64_t timer =
+        RunLoop::main().addTimer(Clock::uptime() + delay, [target, serial, call = std::move(call)] {
             auto& calls = pendingCalls();
             auto [first, last] = calls.equal_range(target);
             for (auto it = first; it != last; ++it) {

@@ -23,7 +23,8 @@ template <class M> SelectorKey selectorKey(M m) {
     std::memcpy(k.data(), &m, sizeof(M));
     return k;
 }
-void schedulePerform(const void* target, const SelectorKey& selector, double delay, std::function<void()> call);
+void schedulePerform(const void* target, const SelectorKey& selector, double delay,
+                     std::function<void()> call);
 void cancelPerforms(const void* target, const SelectorKey* selector);
 } // namespace detail
 

@@ -46,8 +46,9 @@ CharacterSet CharacterSet::characters(std::string_view text) {
 }
 
 bool CharacterSet::contains(char32_t c) const {
-    auto it = std::upper_bound(ranges_.begin(), ranges_.end(), c,
-                               [](char32_t v, const std::pair<char32_t, char32_t>& r) { return v < r.first; });
+    auto it =
+        std::upper_bound(ranges_.begin(), ranges_.end(), c,
+                         [](char32_t v, const std::pair<char32_t, char32_t>& r) { return v < r.first; });
     return it != ranges_.begin() && c <= std::prev(it)->second;
 }
 

@@ -39,7 +39,8 @@ bool separates(char32_t c) {
 }
 
 bool opensPhrase(char32_t c) {
-    return c == '(' || c == '[' || c == '{' || c == '\'' || c == U'\u2018' || c == U'\u201C' || c == U'\u00AB';
+    return c == '(' || c == '[' || c == '{' || c == '\'' || c == U'\u2018' || c == U'\u201C' ||
+           c == U'\u00AB';
 }
 
 bool endsPhrase(char32_t c) {
@@ -71,8 +72,8 @@ std::string lowerASCII(std::string_view s) {
 }
 
 // Generic endings a bare host name is recognised by (with "www." any ending will do).
-constexpr std::array<std::string_view, 14> kCommonEndings = {"com",  "org", "net", "edu", "gov", "mil", "int",
-                                                             "info", "biz", "io",  "co",  "app", "dev", "name"};
+constexpr std::array<std::string_view, 14> kCommonEndings = {
+    "com", "org", "net", "edu", "gov", "mil", "int", "info", "biz", "io", "co", "app", "dev", "name"};
 
 // A host name of two labels or more, the last made of letters only and at least two long.
 bool isHostName(std::string_view host) {
@@ -98,7 +99,8 @@ bool isHostName(std::string_view host) {
 
 bool isEmailAddress(std::string_view s) {
     const std::size_t at = s.find('@');
-    if (at == std::string_view::npos || at == 0 || s.find('@', at + 1) != std::string_view::npos) return false;
+    if (at == std::string_view::npos || at == 0 || s.find('@', at + 1) != std::string_view::npos)
+        return false;
     const std::u32string local = decode(s.substr(0, at));
     static constexpr std::u32string_view kSymbols = U"!#$%&'*+-/=?^_`{|}~.";
     if (local.front() == '.' || local.back() == '.') return false;
@@ -115,7 +117,8 @@ std::optional<std::string_view> hostOf(std::string_view s) {
     std::string_view host = s.substr(0, std::min(s.size(), s.find_first_of("/?#")));
     if (const std::size_t colon = host.find(':'); colon != std::string_view::npos) {
         const std::string_view port = host.substr(colon + 1);
-        if (port.empty() || port.find_first_not_of("0123456789") != std::string_view::npos) return std::nullopt;
+        if (port.empty() || port.find_first_not_of("0123456789") != std::string_view::npos)
+            return std::nullopt;
         host = host.substr(0, colon);
     }
     return host;
@@ -147,7 +150,8 @@ std::optional<URL> toURL(std::string_view text) {
         const bool percent = ch == '%' && i + 2 < text.size() && isHex(text[i + 1]) && isHex(text[i + 2]);
         const bool secondHash = ch == '#' && fragment;
         if (ch == '#') fragment = true;
-        if (b < 0x80 && (asciiAlnum(b) || kKept.find(ch) != std::string_view::npos || percent) && !secondHash) {
+        if (b < 0x80 && (asciiAlnum(b) || kKept.find(ch) != std::string_view::npos || percent) &&
+            !secondHash) {
             out += ch;
         } else {
             char buf[4];
@@ -176,7 +180,8 @@ std::optional<URL> linkAddress(std::string_view word) {
     if (!isHostName(*host)) return std::nullopt;
     const bool www = lower.rfind("www.", 0) == 0;
     const std::string ending = lowerASCII(host->substr(host->rfind('.') + 1));
-    const bool common = std::find(kCommonEndings.begin(), kCommonEndings.end(), ending) != kCommonEndings.end();
+    const bool common =
+        std::find(kCommonEndings.begin(), kCommonEndings.end(), ending) != kCommonEndings.end();
     if (!www && !common) return std::nullopt;
     return toURL("http://" + std::string(word));
 }

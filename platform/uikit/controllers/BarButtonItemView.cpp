@@ -8,8 +8,8 @@ namespace {
 constexpr CGFloat kMinimumSide = 30;
 }
 
-std::shared_ptr<BarButtonItemView> BarButtonItemView::make(const UIBarButtonItemPtr& item, std::string barClass,
-                                                           CGFloat barHeight) {
+std::shared_ptr<BarButtonItemView> BarButtonItemView::make(const UIBarButtonItemPtr& item,
+                                                           std::string barClass, CGFloat barHeight) {
     auto view = std::make_shared<BarButtonItemView>(item, std::move(barClass), barHeight);
     view->refresh();
     return view;
@@ -47,8 +47,9 @@ void BarButtonItemView::refresh() {
             UIBarButtonItem::appearanceTitleTextAttributes(UIBarItemState::normal, {barClass_});
         attributes.merge(
             item->titleTextAttributes(item->isEnabled() ? UIBarItemState::normal : UIBarItemState::disabled));
-        titleLabel()->setFont(attributes.font.value_or(
-            item->style() == UIBarButtonItemStyle::done ? UIFont::boldSystemFont(17) : UIFont::systemFont(17)));
+        titleLabel()->setFont(attributes.font.value_or(item->style() == UIBarButtonItemStyle::done
+                                                           ? UIFont::boldSystemFont(17)
+                                                           : UIFont::systemFont(17)));
         titleLabel()->setTextColor(attributes.foregroundColor.value_or(tintColor()));
         setTitle(item->displayTitle());
         auto image = item->image();

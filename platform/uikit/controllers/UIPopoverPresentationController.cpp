@@ -116,7 +116,8 @@ public:
             // The anchor is in the window's coordinates; this view covers the window.
             placement = P::place(convertFrom(*anchor, root), wanted, area, popover->permittedArrowDirections);
         } else {
-            const CGSize s{std::min(wanted.width, area.size.width), std::min(wanted.height, area.size.height)};
+            const CGSize s{std::min(wanted.width, area.size.width),
+                           std::min(wanted.height, area.size.height)};
             placement.content = {area.midX() - s.width / 2, area.midY() - s.height / 2, s.width, s.height};
         }
         popover->arrowDirection_ = placement.arrow;
@@ -165,7 +166,8 @@ std::shared_ptr<UIViewController> UIPresentationController::presentingViewContro
     return presented ? presented->presentingViewController() : nullptr;
 }
 
-UIPopoverPresentationController::UIPopoverPresentationController(const std::shared_ptr<UIViewController>& presented)
+UIPopoverPresentationController::UIPopoverPresentationController(
+    const std::shared_ptr<UIViewController>& presented)
     : UIPresentationController(presented) {}
 
 UIPopoverPresentationController::~UIPopoverPresentationController() {
@@ -217,14 +219,16 @@ void UIPopoverPresentationController::setNeedsLayout() {
 
 std::optional<CGRect> UIPopoverPresentationController::anchorIn(UIView& window) const {
     if (barButtonItem) {
-        if (auto v = cw::findBarButtonItemView(window, *barButtonItem)) return v->convert(v->bounds(), &window);
+        if (auto v = cw::findBarButtonItemView(window, *barButtonItem))
+            return v->convert(v->bounds(), &window);
     } else if (sourceView && sourceView->rootView() == &window) {
         return sourceView->convert(sourceRect.value_or(sourceView->bounds()), &window);
     }
     if (!warnedAboutAnchor_) {
         const_cast<UIPopoverPresentationController*>(this)->warnedAboutAnchor_ = true;
-        cw::consoleLog(cw::objectDescription("UIPopoverPresentationController", this) +
-                       " should have a non-nil sourceView or barButtonItem set before the presentation occurs.");
+        cw::consoleLog(
+            cw::objectDescription("UIPopoverPresentationController", this) +
+            " should have a non-nil sourceView or barButtonItem set before the presentation occurs.");
     }
     return std::nullopt;
 }

@@ -43,7 +43,8 @@ void UITableViewController::viewWillAppear(bool animated) {
 
 void UITableViewController::setEditing(bool editing, bool animated) {
     UIViewController::setEditing(editing, animated);
-    if (auto table = std::dynamic_pointer_cast<UITableView>(viewIfLoaded())) table->setEditing(editing, animated);
+    if (auto table = std::dynamic_pointer_cast<UITableView>(viewIfLoaded()))
+        table->setEditing(editing, animated);
 }
 
 void UITableViewController::setStaticSections(std::vector<UITableViewStaticSection> sections) {
@@ -71,7 +72,8 @@ long UITableViewController::numberOfRowsInSection(UITableView*, long section) {
     return s ? static_cast<long>(s->rows.size()) : 0;
 }
 
-std::shared_ptr<UITableViewCell> UITableViewController::cellForRowAt(UITableView*, const IndexPath& indexPath) {
+std::shared_ptr<UITableViewCell> UITableViewController::cellForRowAt(UITableView*,
+                                                                     const IndexPath& indexPath) {
     if (const auto* r = staticRow(indexPath); r && r->cell) return r->cell;
     // A subclass that reports rows answers with their cells; an empty cell keeps the table whole.
     return std::make_shared<UITableViewCell>();

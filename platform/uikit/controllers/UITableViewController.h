@@ -38,7 +38,9 @@ struct UITableViewStaticSection {
     std::optional<CGFloat> footerHeight;
 };
 
-class UITableViewController : public UIViewController, public UITableViewDataSource, public UITableViewDelegate {
+class UITableViewController : public UIViewController,
+                              public UITableViewDataSource,
+                              public UITableViewDelegate {
 public:
     explicit UITableViewController(UITableViewStyle style = UITableViewStyle::plain);
 
@@ -59,7 +61,8 @@ public:
     // From the static sections (no rows without them).
     long numberOfSections(UITableView* tableView) override;
     long numberOfRowsInSection(UITableView* tableView, long section) override;
-    std::shared_ptr<UITableViewCell> cellForRowAt(UITableView* tableView, const IndexPath& indexPath) override;
+    std::shared_ptr<UITableViewCell> cellForRowAt(UITableView* tableView,
+                                                  const IndexPath& indexPath) override;
     std::optional<std::string> titleForHeaderInSection(UITableView* tableView, long section) override;
     std::optional<std::string> titleForFooterInSection(UITableView* tableView, long section) override;
     CGFloat heightForRowAt(UITableView* tableView, const IndexPath& indexPath) override;

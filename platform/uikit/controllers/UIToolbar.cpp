@@ -90,47 +90,40 @@ void UIToolbar::layoutSubviews() {
         background_->setBackgroundColor(std::nullopt);
     else
         background_->setBackgroundColor(barStyle_ == UIBarStyle::black ? UIColor::withWhite(0.11, alpha)
-                                                                        : UIColor::withWhite(0.97, alpha));
+                                                                       : UIColor::withWhite(0.97, alpha));
     hairline_->setFrame({0, 0, b.size.width, 0.5});
 
-    // Fixed widths first; what is left goes to the flexible spaces in equal parts.
+    // What each item takes along the bar (none: a flexible space), gaps between buttons included;
+    // what is left goes to the flexible spaces in equal parts.
+    std::vector<std::optional<CGFloat>> advances;
     CGFloat used = 2 * kMargin;
     int flexible = 0;
     bool previousWasButton = false;
     for (std::size_t i = 0; i < items_.size(); ++i) {
         const auto& item = items_[i];
-        if (!item) continue;
-        if (item->systemItem() == UIBarButtonSystemItem::flexibleSpace) {
-            ++flexible;
-            previousWasButton = false;
-        } else if (item->systemItem() == UIBarButtonSystemItem::fixedSpace) {
-            used += std::max<CGFloat>(0, item->width);
-            previousWasButton = false;
-        } else {
-            if (previousWasButton) used += kSpacing;
-            used += itemViews_[i]->frame().size.width;
+        std::optional<CGFloat> advance = 0;
+        if (itemViews_[i]) {
+            advance = itemViews_[i]->frame().size.width + (previousWasButton ? kSpacing : 0);
             previousWasButton = true;
+        } else if (item) {
+            previousWasButton = false;
+            if (item->systemItem() == UIBarButtonSystemItem::fixedSpace) {
+                advance = std::max<CGFloat>(0, item->width);
+            } else {
+                advance.reset();
+                ++flexible;
+            }
         }
+        if (advance) used += *advance;
+        advances.push_back(advance);
     }
     const CGFloat share = flexible > 0 ? std::max<CGFloat>(0, b.size.width - used) / flexible : 0;
     CGFloat x = kMargin;
-    previousWasButton = false;
     for (std::size_t i = 0; i < items_.size(); ++i) {
-        const auto& item = items_[i];
-        if (!item) continue;
-        if (item->systemItem() == UIBarButtonSystemItem::flexibleSpace) {
-            x += share;
-            previousWasButton = false;
-        } else if (item->systemItem() == UIBarButtonSystemItem::fixedSpace) {
-            x += std::max<CGFloat>(0, item->width);
-            previousWasButton = false;
-        } else {
-            if (previousWasButton) x += kSpacing;
-            auto& v = itemViews_[i];
+        if (auto& v = itemViews_[i]) {
             const CGSize s = v->frame().size;
-            v->setFrame({x, (kHeight - s.height) / 2, s.width, s.height});
-            x += s.width;
-            previousWasButton = true;
+            v->setFrame({x + *advances[i] - s.width, (kHeight - s.height) / 2, s.width, s.height});
         }
+        x += advances[i].value_or(share);
     }
 }

@@ -539,10 +539,11 @@ bool UIViewController::becomeFirstResponder() {
 
 void UIViewController::offerInputViews() {
     std::weak_ptr<UIViewController> weakSelf = weak_from_this();
-    cw::Keyboard::shared().responderDidBecomeFirstResponder(this, inputView(), inputAccessoryView(), [weakSelf] {
-        auto self = weakSelf.lock();
-        return self && self->isAppearingOrAppeared() && self->becomeFirstResponder();
-    });
+    cw::Keyboard::shared().responderDidBecomeFirstResponder(
+        this, inputView(), inputAccessoryView(), [weakSelf] {
+            auto self = weakSelf.lock();
+            return self && self->isAppearingOrAppeared() && self->becomeFirstResponder();
+        });
 }
 
 bool UIViewController::resignFirstResponder() {

@@ -20,7 +20,8 @@ public:
     DelegateRef(std::nullptr_t) {}
     DelegateRef(T* raw) : raw_(raw) {
         if constexpr (std::is_polymorphic_v<T>) {
-            if (auto* responder = dynamic_cast<UIResponder*>(raw)) responder_ = EarlyWeakPtr<UIResponder>(responder);
+            if (auto* responder = dynamic_cast<UIResponder*>(raw))
+                responder_ = EarlyWeakPtr<UIResponder>(responder);
         }
     }
     template <class U>

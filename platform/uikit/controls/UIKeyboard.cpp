@@ -97,7 +97,8 @@ CGRect Keyboard::frame() const {
 // its frame keeps its frame's height.
 CGFloat Keyboard::measureAccessory() const {
     if (!accessory_) return 0;
-    if (accessory_->translatesAutoresizingMaskIntoConstraints()) return std::max<CGFloat>(0, accessory_->frame().size.height);
+    if (accessory_->translatesAutoresizingMaskIntoConstraints())
+        return std::max<CGFloat>(0, accessory_->frame().size.height);
     const CGSize fit = accessory_->systemLayoutSizeFitting({screenSize_.width, 0}, UILayoutPriorityRequired,
                                                            UILayoutPriorityFittingSizeLevel);
     return std::max<CGFloat>(0, fit.height);
@@ -107,14 +108,11 @@ void Keyboard::dock(const std::shared_ptr<UIView>& view, const CGRect& rect) {
     auto& held = dockConstraints_[view.get()];
     NSLayoutConstraint::deactivate(held);
     held.clear();
-    if (view->translatesAutoresizingMaskIntoConstraints()) {
-        view->setFrame(rect);
-        return;
-    }
+    view->setFrame(rect);
+    if (view->translatesAutoresizingMaskIntoConstraints()) return;
     // A view laid out by constraints is placed by constraints too, or the layout pass would move
     // it away again. Its bottom stays where the keys begin and its own constraints decide its
     // height, so a bar that grows with its text grows upwards.
-    view->setFrame(rect);
     held = {view->leadingAnchor().constraintEqualTo(host_->leadingAnchor(), rect.origin.x),
             view->widthAnchor().constraintEqualToConstant(rect.size.width),
             view->bottomAnchor().constraintEqualTo(host_->topAnchor(), rect.origin.y + rect.size.height)};
@@ -161,12 +159,16 @@ void Keyboard::hostDidLayout() {
     if (visible_) RunLoop::main().perform([this, begin, end] { postFrameChange(begin, end); });
 }
 
+std::map<std::string, std::any> Keyboard::userInfo(const CGRect& begin, const CGRect& end) const {
+    return {{UIKeyboardFrameBeginUserInfoKey, begin},
+            {UIKeyboardFrameEndUserInfoKey, end},
+            {UIKeyboardAnimationDurationUserInfoKey, animationDuration},
+            {UIKeyboardAnimationCurveUserInfoKey, animationCurve},
+            {UIKeyboardIsLocalUserInfoKey, true}};
+}
+
 void Keyboard::post(bool showing, const CGRect& begin, const CGRect& end) {
-    std::map<std::string, std::any> info{{UIKeyboardFrameBeginUserInfoKey, begin},
-                                         {UIKeyboardFrameEndUserInfoKey, end},
-                                         {UIKeyboardAnimationDurationUserInfoKey, animationDuration},
-                                         {UIKeyboardAnimationCurveUserInfoKey, animationCurve},
-                                         {UIKeyboardIsLocalUserInfoKey, true}};
+    const auto info = userInfo(begin, end);
     auto& center = NotificationCenter::defaultCenter();
     center.post(UIKeyboardWillChangeFrameNotification, nullptr, info);
     center.post(showing ? UIKeyboardWillShowNotification : UIKeyboardWillHideNotification, nullptr, info);
@@ -180,18 +182,14 @@ void Keyboard::post(bool showing, const CGRect& begin, const CGRect& end) {
 }
 
 void Keyboard::postFrameChange(const CGRect& begin, const CGRect& end) {
-    std::map<std::string, std::any> info{{UIKeyboardFrameBeginUserInfoKey, begin},
-                                         {UIKeyboardFrameEndUserInfoKey, end},
-                                         {UIKeyboardAnimationDurationUserInfoKey, animationDuration},
-                                         {UIKeyboardAnimationCurveUserInfoKey, animationCurve},
-                                         {UIKeyboardIsLocalUserInfoKey, true}};
+    const auto info = userInfo(begin, end);
     auto& center = NotificationCenter::defaultCenter();
     center.post(UIKeyboardWillChangeFrameNotification, nullptr, info);
     center.post(UIKeyboardDidChangeFrameNotification, nullptr, info);
 }
 
-void Keyboard::show(const void* owner, std::shared_ptr<UIView> inputView, std::shared_ptr<UIView> accessoryView,
-                    bool keys) {
+void Keyboard::show(const void* owner, std::shared_ptr<UIView> inputView,
+                    std::shared_ptr<UIView> accessoryView, bool keys) {
     CGRect begin = frame();
     const bool hadKeys = areKeysShown();
     const bool wasVisible = visible_;

@@ -145,7 +145,8 @@ public:
     // first responder again, false when it no longer can; it is asked when a text input inside
     // its accessory lets go. With neither view, the keyboard goes down.
     void responderDidBecomeFirstResponder(UIResponder* responder, std::shared_ptr<UIView> inputView,
-                                          std::shared_ptr<UIView> accessoryView, std::function<bool()> reclaim);
+                                          std::shared_ptr<UIView> accessoryView,
+                                          std::function<bool()> reclaim);
     // The responder no longer keeps a dock (it is leaving the screen).
     void releaseDock(const UIResponder* responder);
     // The responder whose accessory is docked while no text input needs the keys.
@@ -178,6 +179,7 @@ private:
     void show(const void* owner, std::shared_ptr<UIView> inputView, std::shared_ptr<UIView> accessoryView,
               bool keys);
     void hide();
+    std::map<std::string, std::any> userInfo(const CGRect& begin, const CGRect& end) const;
     void post(bool showing, const CGRect& begin, const CGRect& end);
     void postFrameChange(const CGRect& begin, const CGRect& end);
     void place();

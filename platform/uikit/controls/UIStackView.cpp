@@ -65,6 +65,10 @@ void UIStackView::setSpacing(CGFloat spacing) {
     changed();
 }
 
+CGFloat UIStackView::gap() const {
+    return spacing_ == spacingUseSystem ? NSLayoutSystemSpacing : spacing_;
+}
+
 void UIStackView::setLayoutMarginsRelativeArrangement(bool relative) {
     marginsRelative_ = relative;
     changed();
@@ -108,7 +112,7 @@ CGSize UIStackView::intrinsicContentSize() const {
     }
     if (distribution_ == UIStackViewDistribution::fillEqually)
         along = largest * static_cast<CGFloat>(views.size());
-    if (views.size() > 1) along += spacing_ * static_cast<CGFloat>(views.size() - 1);
+    if (views.size() > 1) along += gap() * static_cast<CGFloat>(views.size() - 1);
     CGSize size = horizontal ? CGSize{along, across} : CGSize{across, along};
     if (marginsRelative_) {
         const UIEdgeInsets m = layoutMargins();
@@ -139,7 +143,7 @@ void UIStackView::layoutSubviews() {
     const CGFloat length = horizontal ? area.size.width : area.size.height;
     const CGFloat depth = horizontal ? area.size.height : area.size.width;
     const std::size_t n = views.size();
-    const CGFloat gaps = spacing_ * static_cast<CGFloat>(n - 1);
+    const CGFloat gaps = gap() * static_cast<CGFloat>(n - 1);
 
     std::vector<CGSize> natural;
     for (UIView* v : views)
@@ -147,7 +151,7 @@ void UIStackView::layoutSubviews() {
     std::vector<CGFloat> sizes(n);
     for (std::size_t i = 0; i < n; ++i)
         sizes[i] = horizontal ? natural[i].width : natural[i].height;
-    CGFloat spacing = spacing_;
+    CGFloat spacing = gap();
     CGFloat total = 0;
     for (CGFloat s : sizes)
         total += s;
@@ -186,7 +190,7 @@ void UIStackView::layoutSubviews() {
         break;
     case UIStackViewDistribution::equalSpacing:
     case UIStackViewDistribution::equalCentering:
-        if (n > 1) spacing = std::max(spacing_, (length - total) / static_cast<CGFloat>(n - 1));
+        if (n > 1) spacing = std::max(gap(), (length - total) / static_cast<CGFloat>(n - 1));
         break;
     }
 

@@ -7,6 +7,7 @@
 
 #include "uikit/view/UIView.h"
 
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -49,7 +50,9 @@ public:
     UIStackViewAlignment alignment() const { return alignment_; }
     void setAlignment(UIStackViewAlignment alignment);
     CGFloat spacing() const { return spacing_; }
+    // `spacingUseSystem` asks for the system spacing between the views (8 points).
     void setSpacing(CGFloat spacing);
+    static constexpr CGFloat spacingUseSystem = std::numeric_limits<float>::min();
     bool isLayoutMarginsRelativeArrangement() const { return marginsRelative_; }
     void setLayoutMarginsRelativeArrangement(bool relative);
 
@@ -62,6 +65,8 @@ public:
 
 private:
     void changed();
+    // The spacing in points.
+    CGFloat gap() const;
     std::vector<UIView*> shown() const;
     // A view's own size: its intrinsic size, else what its constraints give, else its frame's.
     static CGSize naturalSize(UIView& view);

@@ -312,7 +312,8 @@ bool UITextField::becomeFirstResponder() {
 }
 
 void UITextField::reloadInputViews() {
-    if (isFirstResponder()) cw::Keyboard::shared().inputDidBecomeFirstResponder(this, inputView_, inputAccessoryView_);
+    if (isFirstResponder())
+        cw::Keyboard::shared().inputDidBecomeFirstResponder(this, inputView_, inputAccessoryView_);
 }
 
 bool UITextField::resignFirstResponder() {

@@ -150,7 +150,8 @@ private:
     std::shared_ptr<UILabel> textLabel_;
     std::shared_ptr<UILabel> placeholderLabel_;
     cw::DelegateRef<UITextFieldDelegate> delegate_;
-    bool editing_ = false;    std::shared_ptr<UIView> inputView_;
+    bool editing_ = false;
+    std::shared_ptr<UIView> inputView_;
     std::shared_ptr<UIView> inputAccessoryView_;
 };
 

@@ -147,7 +147,8 @@ bool UITextView::becomeFirstResponder() {
 }
 
 void UITextView::reloadInputViews() {
-    if (isFirstResponder()) cw::Keyboard::shared().inputDidBecomeFirstResponder(this, inputView_, inputAccessoryView_);
+    if (isFirstResponder())
+        cw::Keyboard::shared().inputDidBecomeFirstResponder(this, inputView_, inputAccessoryView_);
 }
 
 bool UITextView::resignFirstResponder() {

@@ -101,6 +101,7 @@ private:
     UIEdgeInsets textInset_{8, 0, 8, 0};
     std::shared_ptr<UILabel> label_;
     cw::DelegateRef<UITextViewDelegate> textDelegate_;
-    bool editing_ = false;    std::shared_ptr<UIView> inputView_;
+    bool editing_ = false;
+    std::shared_ptr<UIView> inputView_;
     std::shared_ptr<UIView> inputAccessoryView_;
 };

@@ -17,8 +17,11 @@ namespace cw {
 
 // What one animation block asked for, kept for inspection.
 struct AnimationRecord {
-    enum class Kind { animation, spring, transition };
+    enum class Kind { animation, spring, transition, layerTransition };
     Kind kind = Kind::animation;
+    // A layer transition's type, subtype, timing function and key ("fade", "fromRight", "linear",
+    // "fadeText").
+    std::string transitionType, transitionSubtype, timingFunction, layerKey;
     double duration = 0;
     double delay = 0;
     UIViewAnimationOptions options = 0;

@@ -168,6 +168,73 @@ void CALayer::removeFromSuperlayer() {
     superlayer_.reset();
 }
 
+std::shared_ptr<const CAAnimation> CALayer::animation(const std::string& key) const {
+    if (key.empty()) return nullptr;
+    for (const auto& [k, a] : animations_)
+        if (k == key) return a;
+    return nullptr;
+}
+
+std::vector<std::string> CALayer::animationKeys() const {
+    std::vector<std::string> keys;
+    for (const auto& [k, a] : animations_)
+        if (!k.empty()) keys.push_back(k);
+    return keys;
+}
+
+void CALayer::removeAnimation(const std::string& key) {
+    if (key.empty()) return;
+    std::erase_if(animations_, [&](const auto& entry) { return entry.first == key; });
+}
+
+void CALayer::removeAllAnimations() {
+    animations_.clear();
+}
+
+const char* caName(CATransitionType type) {
+    switch (type) {
+    case CATransitionType::moveIn:
+        return "moveIn";
+    case CATransitionType::push:
+        return "push";
+    case CATransitionType::reveal:
+        return "reveal";
+    case CATransitionType::fade:
+        break;
+    }
+    return "fade";
+}
+
+const char* caName(CATransitionSubtype subtype) {
+    switch (subtype) {
+    case CATransitionSubtype::fromLeft:
+        return "fromLeft";
+    case CATransitionSubtype::fromTop:
+        return "fromTop";
+    case CATransitionSubtype::fromBottom:
+        return "fromBottom";
+    case CATransitionSubtype::fromRight:
+        break;
+    }
+    return "fromRight";
+}
+
+const char* caName(CAMediaTimingFunctionName name) {
+    switch (name) {
+    case CAMediaTimingFunctionName::linear:
+        return "linear";
+    case CAMediaTimingFunctionName::easeIn:
+        return "easeIn";
+    case CAMediaTimingFunctionName::easeOut:
+        return "easeOut";
+    case CAMediaTimingFunctionName::easeInEaseOut:
+        return "easeInEaseOut";
+    case CAMediaTimingFunctionName::default_:
+        break;
+    }
+    return "default";
+}
+
 void CALayer::drawInContext(CGContext& context) {
     if (contents) context.draw(*contents, CGRect({0, 0}, bounds_.size));
 }

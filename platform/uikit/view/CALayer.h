@@ -11,6 +11,7 @@
 #include "uikit/graphics/UIColor.h"
 #include "uikit/graphics/UIFont.h"
 #include "uikit/graphics/UIImage.h"
+#include "uikit/view/CAAnimation.h"
 
 #include <memory>
 #include <optional>
@@ -126,6 +127,16 @@ public:
     void insertSublayerAbove(const std::shared_ptr<CALayer>& layer, const std::shared_ptr<CALayer>& sibling);
     void removeFromSuperlayer();
 
+    // Animations by key. Adding copies the animation and replaces one under the same key; it stays
+    // until its duration has passed on the run loop's clock (unless it is not removed on completion)
+    // or it is removed. An empty key keeps it under no name. (Adding is defined with the animator,
+    // in the controls library.)
+    void add(const CAAnimation& animation, const std::string& key);
+    std::shared_ptr<const CAAnimation> animation(const std::string& key) const;
+    std::vector<std::string> animationKeys() const;
+    void removeAnimation(const std::string& key);
+    void removeAllAnimations();
+
     // The view this layer backs, if any (the view owns the layer).
     UIView* delegateView() const { return view_; }
     void setDelegateView(UIView* view) { view_ = view; }
@@ -159,6 +170,8 @@ private:
     std::weak_ptr<CALayer> superlayer_;
     UIView* view_ = nullptr;
     bool needsDisplay_ = true;
+    // In the order they were added.
+    std::vector<std::pair<std::string, std::shared_ptr<CAAnimation>>> animations_;
     ShadowCache shadowCache_;
 };
 

@@ -64,15 +64,20 @@ public:
             alive_ = earlyLifetime(*object);
         }
     }
+    // From a shared pointer; one that owns nothing (handed out while the object is being made) is
+    // taken as the plain pointer it holds.
     template <class U>
-        requires std::is_convertible_v<U*, T*>
-    EarlyWeakPtr(const std::shared_ptr<U>& object) : raw_(object.get()), owner_(object), bound_(true) {
-        if (!object) *this = EarlyWeakPtr();
+    requires std::is_convertible_v<U*, T*> EarlyWeakPtr(const std::shared_ptr<U>& object)
+        : raw_(object.get()), owner_(object), bound_(true) {
+        if (!object) {
+            *this = EarlyWeakPtr();
+        } else if (object.use_count() == 0) {
+            *this = EarlyWeakPtr(static_cast<T*>(object.get()));
+        }
     }
     // The same object seen as a base class.
     template <class U>
-        requires std::is_convertible_v<U*, T*>
-    EarlyWeakPtr(const EarlyWeakPtr<U>& other)
+    requires std::is_convertible_v<U*, T*> EarlyWeakPtr(const EarlyWeakPtr<U>& other)
         : raw_(other.raw_), owner_(other.owner_), alive_(other.alive_), bound_(other.bound_) {}
 
     // The object while it lives, also while it is being made; none once it has gone.

@@ -34,14 +34,46 @@ protected:
     NSLayoutAttribute attribute_;
 };
 
+// The system's spacing between neighbouring items, in points: the visual format's "-" (the two are
+// checked to agree where the formats are read).
+inline constexpr CGFloat NSLayoutSystemSpacing = 8;
+
 class NSLayoutXAxisAnchor : public NSLayoutAnchor<NSLayoutXAxisAnchor> {
 public:
     using NSLayoutAnchor::NSLayoutAnchor;
+
+    // This anchor the system spacing (times `multiplier`) after, that is right of, `anchor`.
+    NSLayoutConstraintPtr constraintEqualToSystemSpacingAfter(const NSLayoutXAxisAnchor& anchor,
+                                                              CGFloat multiplier) const {
+        return make(NSLayoutRelation::equal, anchor, 1, NSLayoutSystemSpacing * multiplier);
+    }
+    NSLayoutConstraintPtr constraintGreaterThanOrEqualToSystemSpacingAfter(const NSLayoutXAxisAnchor& anchor,
+                                                                           CGFloat multiplier) const {
+        return make(NSLayoutRelation::greaterThanOrEqual, anchor, 1, NSLayoutSystemSpacing * multiplier);
+    }
+    NSLayoutConstraintPtr constraintLessThanOrEqualToSystemSpacingAfter(const NSLayoutXAxisAnchor& anchor,
+                                                                        CGFloat multiplier) const {
+        return make(NSLayoutRelation::lessThanOrEqual, anchor, 1, NSLayoutSystemSpacing * multiplier);
+    }
 };
 
 class NSLayoutYAxisAnchor : public NSLayoutAnchor<NSLayoutYAxisAnchor> {
 public:
     using NSLayoutAnchor::NSLayoutAnchor;
+
+    // This anchor the system spacing (times `multiplier`) below `anchor`.
+    NSLayoutConstraintPtr constraintEqualToSystemSpacingBelow(const NSLayoutYAxisAnchor& anchor,
+                                                              CGFloat multiplier) const {
+        return make(NSLayoutRelation::equal, anchor, 1, NSLayoutSystemSpacing * multiplier);
+    }
+    NSLayoutConstraintPtr constraintGreaterThanOrEqualToSystemSpacingBelow(const NSLayoutYAxisAnchor& anchor,
+                                                                           CGFloat multiplier) const {
+        return make(NSLayoutRelation::greaterThanOrEqual, anchor, 1, NSLayoutSystemSpacing * multiplier);
+    }
+    NSLayoutConstraintPtr constraintLessThanOrEqualToSystemSpacingBelow(const NSLayoutYAxisAnchor& anchor,
+                                                                        CGFloat multiplier) const {
+        return make(NSLayoutRelation::lessThanOrEqual, anchor, 1, NSLayoutSystemSpacing * multiplier);
+    }
 };
 
 class NSLayoutDimension : public NSLayoutAnchor<NSLayoutDimension> {

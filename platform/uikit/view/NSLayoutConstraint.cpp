@@ -2,6 +2,7 @@
 
 #include "uikit/layout/VisualFormat.h"
 #include "uikit/view/LayoutEngine.h"
+#include "uikit/view/NSLayoutAnchor.h"
 #include "uikit/view/UIView.h"
 
 #include <algorithm>
@@ -35,7 +36,8 @@ NSLayoutConstraint::NSLayoutConstraint(Passkey, const NSLayoutItem& item, NSLayo
                                        NSLayoutAttribute toAttribute, CGFloat multiplier, CGFloat constant)
     : first_(item), second_(toItem ? toItem : NSLayoutItem()), firstAttribute_(attribute),
       secondAttribute_(toItem ? toAttribute : NSLayoutAttribute::notAnAttribute), relation_(relation),
-      multiplier_(std::isfinite(multiplier) ? multiplier : 1), constant_(std::isfinite(constant) ? constant : 0) {}
+      multiplier_(std::isfinite(multiplier) ? multiplier : 1),
+      constant_(std::isfinite(constant) ? constant : 0) {}
 
 NSLayoutConstraint::~NSLayoutConstraint() {
     if (engine_.engine) engine_.engine->forget(this);
@@ -82,14 +84,10 @@ UIView* owningView(cw::LayoutItem* item) {
 
 void NSLayoutConstraint::setActive(bool active) {
     if (active == isActive()) return;
-    // A constraint made and activated at once, inside the expression that makes it, is not yet
-    // held by a shared pointer: hand on a pointer that owns nothing.
-    std::shared_ptr<NSLayoutConstraint> self = weak_from_this().lock();
-    if (!self) self = std::shared_ptr<NSLayoutConstraint>(std::shared_ptr<NSLayoutConstraint>(), this);
     if (active) {
-        activate({self});
+        activate({shared_from_this()});
     } else {
-        deactivate({self});
+        deactivate({shared_from_this()});
     }
 }
 
@@ -161,6 +159,7 @@ namespace {
 
 using cw::layout::Relation;
 namespace vfl = cw::layout::vfl;
+static_assert(vfl::standardSiblingSpacing == NSLayoutSystemSpacing);
 
 NSLayoutRelation toRelation(Relation r) {
     switch (r) {

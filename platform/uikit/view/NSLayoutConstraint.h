@@ -123,11 +123,11 @@ public:
     NSLayoutItem() = default;
     NSLayoutItem(std::nullptr_t) {}
     template <class U>
-        requires std::is_convertible_v<U*, cw::LayoutItem*>
-    NSLayoutItem(const std::shared_ptr<U>& item) : ref_(std::shared_ptr<cw::LayoutItem>(item)) {}
+    requires std::is_convertible_v<U*, cw::LayoutItem*> NSLayoutItem(const std::shared_ptr<U>& item)
+        : ref_(std::shared_ptr<cw::LayoutItem>(item)) {}
     template <class U>
-        requires std::is_convertible_v<U*, cw::LayoutItem*>
-    NSLayoutItem(U* item) : ref_(static_cast<cw::LayoutItem*>(item)) {}
+    requires std::is_convertible_v<U*, cw::LayoutItem*> NSLayoutItem(U* item)
+        : ref_(static_cast<cw::LayoutItem*>(item)) {}
 
     // The item while it lives (also while it is being made); none once it has gone.
     cw::LayoutItem* get() const { return ref_.get(); }
@@ -138,7 +138,9 @@ public:
     // Which item this names, also once it has gone (for comparing only).
     const cw::LayoutItem* identity() const { return ref_.identity(); }
 
-    friend bool operator==(const NSLayoutItem& a, const NSLayoutItem& b) { return a.identity() == b.identity(); }
+    friend bool operator==(const NSLayoutItem& a, const NSLayoutItem& b) {
+        return a.identity() == b.identity();
+    }
 
 private:
     cw::EarlyWeakPtr<cw::LayoutItem> ref_;

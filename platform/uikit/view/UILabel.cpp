@@ -182,8 +182,18 @@ void UILabel::setFont(const UIFont& font) {
 }
 
 void UILabel::setTextColor(const UIColor& color) {
+    if (color == textColor_) return;
     textColor_ = color;
+    // The colour is part of the laid-out text: lay it out again (its size stays).
+    dropLayouts();
     setNeedsDisplay();
+}
+
+void UILabel::dropLayouts() {
+    for (auto& c : cache_)
+        c.reset();
+    shrunk_.reset();
+    shrunkWidth_ = -1;
 }
 
 void UILabel::setTextAlignment(NSTextAlignment alignment) {
@@ -214,17 +224,41 @@ void UILabel::setEnabled(bool enabled) {
     setNeedsDisplay();
 }
 
+void UILabel::setAdjustsFontSizeToFitWidth(bool adjusts) {
+    if (adjusts == adjustsFontSize_) return;
+    adjustsFontSize_ = adjusts;
+    dropLayouts();
+    setNeedsDisplay();
+}
+
+void UILabel::setMinimumScaleFactor(CGFloat factor) {
+    factor = std::isfinite(factor) ? std::clamp(factor, 0.0, 1.0) : 0.0;
+    if (factor == minimumScaleFactor_) return;
+    minimumScaleFactor_ = factor;
+    dropLayouts();
+    setNeedsDisplay();
+}
+
 void UILabel::textChanged() {
-    for (auto& c : cache_)
-        c.reset();
+    dropLayouts();
     invalidateIntrinsicContentSize();
     setNeedsDisplay();
 }
 
-NSAttributedString UILabel::styledContent() const {
-    if (attributed_) return *attributed_;
+NSAttributedString UILabel::styledContent(CGFloat scale) const {
+    if (attributed_) {
+        if (scale == 1) return *attributed_;
+        NSMutableAttributedString scaled(*attributed_);
+        for (const auto& run : attributed_->runs()) {
+            if (!run.attributes.font) continue;
+            TextAttributes a = run.attributes;
+            a.font = a.font->withSize(a.font->pointSize() * scale);
+            scaled.setAttributes(a, run.range);
+        }
+        return scaled;
+    }
     TextAttributes a;
-    a.font = font_;
+    a.font = scale == 1 ? font_ : font_.withSize(font_.pointSize() * scale);
     a.foregroundColor = textColor_;
     NSParagraphStyle p;
     p.alignment = alignment_;
@@ -258,10 +292,47 @@ CGRect UILabel::textRect(const CGRect& bounds, long numberOfLines) const {
     return {bounds.origin, s};
 }
 
+CGFloat UILabel::scaleToFit(CGFloat width) const {
+    if (!adjustsFontSize_ || numberOfLines_ != 1 || width <= 0 || font_.pointSize() <= 0) return 1;
+    const CGFloat natural = layoutFor(0, 1).size().width;
+    if (natural <= width) return 1;
+    // Never below a point-sized font, whatever the factor allows.
+    const CGFloat floor = std::max(minimumScaleFactor_, std::min(1.0, 1 / font_.pointSize()));
+    // Text does not grow quite in proportion to its font (hinting, the pixel grid): measure again
+    // at the scale found, and narrow it down until it fits.
+    CGFloat scale = std::max(floor, width / natural);
+    for (int i = 0; i < 6 && scale > floor; ++i) {
+        const cw::detail::LabelText t(styledContent(scale), font_.withSize(font_.pointSize() * scale),
+                                      textColor_, alignment_, lineBreakMode_, 0, 1, attributed_.has_value());
+        if (t.size().width <= width) break;
+        scale = std::max(floor, scale * width / t.size().width - 0.001);
+    }
+    return scale;
+}
+
+const cw::detail::LabelText& UILabel::drawingLayout(CGFloat width) const {
+    const CGFloat scale = scaleToFit(width);
+    if (scale >= 1) return layoutFor(width, numberOfLines_);
+    if (!shrunk_ || shrunkWidth_ != width) {
+        shrunk_ = std::make_unique<cw::detail::LabelText>(
+            styledContent(scale), font_.withSize(font_.pointSize() * scale), textColor_, alignment_,
+            lineBreakMode_, width, numberOfLines_, attributed_.has_value());
+        shrunkWidth_ = width;
+        shrunkScale_ = scale;
+    }
+    return *shrunk_;
+}
+
+CGFloat UILabel::actualScaleFactor() const {
+    const CGFloat width = bounds().size.width;
+    if (shrunk_ && shrunkWidth_ == width) return shrunkScale_;
+    return scaleToFit(width);
+}
+
 void UILabel::drawText(const CGRect& rect) {
     CGContext* ctx = UIGraphicsGetCurrentContext();
     if (!ctx) return;
-    const auto& t = layoutFor(rect.size.width, numberOfLines_);
+    const auto& t = drawingLayout(rect.size.width);
     const CGFloat y = rect.origin.y + std::max(0.0, (rect.size.height - t.size().height) / 2);
     ctx->saveGState();
     ctx->clip(rect.insetBy(-1, 0));

@@ -51,6 +51,17 @@ public:
     bool isEnabled() const { return enabled_; }
     void setEnabled(bool enabled);
 
+    // Shrinking to fit: single-line text too wide for the label is drawn smaller, down to
+    // `minimumScaleFactor` of its size (0: as small as it takes); what still does not fit is cut by
+    // the line-break mode. The label's sizes (intrinsic, fitting) stay those of the full-size text.
+    bool adjustsFontSizeToFitWidth() const { return adjustsFontSize_; }
+    void setAdjustsFontSizeToFitWidth(bool adjusts);
+    CGFloat minimumScaleFactor() const { return minimumScaleFactor_; }
+    // Kept within 0...1.
+    void setMinimumScaleFactor(CGFloat factor);
+    // The scale the text is drawn at in the label's current bounds: 1 unless it shrinks to fit.
+    CGFloat actualScaleFactor() const;
+
     // Where the text goes within `bounds`, at most `numberOfLines` lines (0 = no limit).
     virtual CGRect textRect(const CGRect& bounds, long numberOfLines) const;
     // Draws the text, centred vertically in `rect`, into the current graphics context.
@@ -65,8 +76,14 @@ public:
 
 private:
     void textChanged();
-    NSAttributedString styledContent() const;
+    void dropLayouts();
+    // The text with every font at `scale` of its size.
+    NSAttributedString styledContent(CGFloat scale = 1) const;
     const cw::detail::LabelText& layoutFor(CGFloat width, long lines) const;
+    // The scale at which the text fits `width` on one line (1 when it fits or may not shrink), and
+    // the text laid out at that scale in `width`.
+    CGFloat scaleToFit(CGFloat width) const;
+    const cw::detail::LabelText& drawingLayout(CGFloat width) const;
 
     std::optional<std::string> text_;
     std::optional<NSAttributedString> attributed_;
@@ -77,6 +94,12 @@ private:
     NSLineBreakMode lineBreakMode_ = NSLineBreakMode::byTruncatingTail;
     CGFloat preferredMaxLayoutWidth_ = 0;
     bool enabled_ = true;
+    bool adjustsFontSize_ = false;
+    CGFloat minimumScaleFactor_ = 0;
+    // The shrunk text of the last width drawn at.
+    mutable std::unique_ptr<cw::detail::LabelText> shrunk_;
+    mutable CGFloat shrunkWidth_ = -1;
+    mutable CGFloat shrunkScale_ = 1;
     // Laid-out text for the last few widths asked for.
     mutable std::unique_ptr<cw::detail::LabelText> cache_[3];
     mutable unsigned cacheNext_ = 0;

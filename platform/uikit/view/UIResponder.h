@@ -32,7 +32,8 @@ public:
     static UIResponder* currentFirstResponder();
 
     // What the keyboard shows while this is the first responder: a view in place of the keys,
-    // and a view docked above them. Text inputs offer settable ones; any responder may.
+    // and a view docked above them. Text inputs offer settable ones; view controllers override
+    // these to dock a bar of their own.
     virtual std::shared_ptr<UIView> inputView() const { return nullptr; }
     virtual std::shared_ptr<UIView> inputAccessoryView() const { return nullptr; }
     // Has the keyboard take up this first responder's input views again after they changed.

@@ -241,7 +241,6 @@ void UIView::attachSubview(const std::shared_ptr<UIView>& view, std::size_t inde
     view->engine_.reset(); // it joins this tree's engine
     index = std::min(index, subviews_.size());
     subviews_.insert(subviews_.begin() + static_cast<std::ptrdiff_t>(index), view);
-    view->superview_ = weak_from_this();
     view->superviewRaw_ = this;
     placeLayerOf(view.get(), index);
     if (view->subtreeNeedsUpdateConstraints_) propagateUpdateConstraintsFlag();
@@ -338,7 +337,6 @@ void UIView::detachFromSuperview() {
         if (s.get() == this) self = std::move(s);
     siblings.erase(std::remove(siblings.begin(), siblings.end(), nullptr), siblings.end());
     layer_->removeFromSuperlayer();
-    superview_.reset();
     superviewRaw_ = nullptr;
     parent->setNeedsLayout();
     setNeedsLayout();

@@ -100,6 +100,10 @@ public:
 
 } // namespace cw
 
+// A view is both a responder and a layout item; references taken early go by its one owner.
+inline std::weak_ptr<const void> earlyOwner(const UIView& view);
+inline std::weak_ptr<const void> earlyLifetime(const UIView& view);
+
 class UIView : public UIResponder,
                public cw::LayoutItem,
                public std::enable_shared_from_this<UIView>,
@@ -141,11 +145,11 @@ public:
 
     // --- The tree ---------------------------------------------------------------------------
     // A view that adds subviews in its own constructor is not yet owned by a shared pointer then, so
-    // the link is completed from the parent once it is.
+    // the link is completed from the parent once it is; until then this gives a pointer to the parent
+    // that owns nothing (constraints made with it bind to the parent once it is shared).
     std::shared_ptr<UIView> superview() const {
         if (!superviewRaw_) return nullptr;
-        if (auto parent = superview_.lock()) return parent;
-        return superviewRaw_->weak_from_this().lock();
+        return cw::EarlyWeakPtr<UIView>(superviewRaw_).lockOrBorrow();
     }
     UIView* superviewPointer() const { return superviewRaw_; }
     const std::vector<std::shared_ptr<UIView>>& subviews() const { return subviews_; }
@@ -339,7 +343,9 @@ public:
     std::shared_ptr<UILayoutGuide> safeAreaLayoutGuide();
 
     // Anchors: those of every layout item (leading ... height), and the baselines.
-    NSLayoutYAxisAnchor firstBaselineAnchor() { return {NSLayoutItem(this), NSLayoutAttribute::firstBaseline}; }
+    NSLayoutYAxisAnchor firstBaselineAnchor() {
+        return {NSLayoutItem(this), NSLayoutAttribute::firstBaseline};
+    }
     NSLayoutYAxisAnchor lastBaselineAnchor() { return {NSLayoutItem(this), NSLayoutAttribute::lastBaseline}; }
 
     UIView* layoutOwningView() override { return this; }
@@ -377,7 +383,6 @@ private:
 
     std::shared_ptr<CALayer> layer_;
     std::weak_ptr<cw::ViewOwner> owner_;
-    std::weak_ptr<UIView> superview_;
     UIView* superviewRaw_ = nullptr;
     std::vector<std::shared_ptr<UIView>> subviews_;
     std::optional<UIColor> tintColor_;
@@ -410,7 +415,6 @@ private:
     std::unique_ptr<cw::detail::LayoutEngine> engine_;
 };
 
-// A view is both a responder and a layout item; references taken early go by its one owner.
 inline std::weak_ptr<const void> earlyOwner(const UIView& view) {
     return view.sharedLayoutOwner();
 }

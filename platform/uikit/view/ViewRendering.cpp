@@ -40,23 +40,36 @@ cairo_matrix_t toCairo(const CGAffineTransform& t) {
     return m;
 }
 
-// Three box blurs in each direction approximate a Gaussian of deviation `sigma` (pixels).
-void blurAlpha(cairo_surface_t* s, double sigma) {
+} // namespace
+
+namespace cw::detail {
+
+// Three box blurs in each direction approximate a Gaussian of deviation `sigma` (pixels), on each
+// channel of an A8 or ARGB32 surface. Past the edges lies nothing (a shadow fades out), or with
+// `extendEdges` the edge pixels go on (a backdrop keeps its colour up to its border).
+void boxBlur(cairo_surface_t* s, double sigma, bool extendEdges) {
     if (sigma < 0.3) return;
+    const cairo_format_t format = cairo_image_surface_get_format(s);
+    if (format != CAIRO_FORMAT_A8 && format != CAIRO_FORMAT_ARGB32 && format != CAIRO_FORMAT_RGB24) return;
+    const int channels = format == CAIRO_FORMAT_A8 ? 1 : 4;
     cairo_surface_flush(s);
     unsigned char* data = cairo_image_surface_get_data(s);
     const int w = cairo_image_surface_get_width(s), h = cairo_image_surface_get_height(s);
     const int stride = cairo_image_surface_get_stride(s);
+    if (!data || w <= 0 || h <= 0) return;
     const int r = std::max(1, static_cast<int>(std::lround((std::sqrt(4 * sigma * sigma + 1) - 1) / 2)));
     const int window = 2 * r + 1;
-    // One line at a time, copied into a buffer with r zeros on each side so the running sum
-    // needs no bounds checks.
+    // One line at a time, copied into a buffer with r pixels on each side (zeros, or the edge
+    // repeated) so the running sum needs no bounds checks.
     std::vector<int> line(static_cast<std::size_t>(std::max(w, h) + 2 * r + 1), 0);
     auto pass = [&](unsigned char* base, int n, int step) {
         for (int i = 0; i < n; ++i)
             line[static_cast<std::size_t>(i + r)] = base[i * step];
+        const int before = extendEdges ? base[0] : 0, after = extendEdges ? base[(n - 1) * step] : 0;
+        for (int i = 0; i < r; ++i)
+            line[static_cast<std::size_t>(i)] = before;
         for (int i = n + r; i < n + 2 * r + 1; ++i)
-            line[static_cast<std::size_t>(i)] = 0;
+            line[static_cast<std::size_t>(i)] = after;
         int sum = 0;
         for (int i = 0; i < window; ++i)
             sum += line[static_cast<std::size_t>(i)];
@@ -66,13 +79,19 @@ void blurAlpha(cairo_surface_t* s, double sigma) {
         }
     };
     for (int k = 0; k < 3; ++k) {
-        for (int y = 0; y < h; ++y)
-            pass(data + y * stride, w, 1);
-        for (int x = 0; x < w; ++x)
-            pass(data + x, h, stride);
+        for (int c = 0; c < channels; ++c) {
+            for (int y = 0; y < h; ++y)
+                pass(data + y * stride + c, w, channels);
+            for (int x = 0; x < w; ++x)
+                pass(data + x * channels + c, h, stride);
+        }
     }
     cairo_surface_mark_dirty(s);
 }
+
+} // namespace cw::detail
+
+namespace {
 
 double deviceScale(cairo_t* cr) {
     double dx = 1, dy = 0;
@@ -210,7 +229,7 @@ void drawShadow(cairo_t* cr, CALayer& layer) {
             drawBody(c2, layer);
         }
         cairo_destroy(c2);
-        blurAlpha(mask, radius / 2 * s);
+        cw::detail::boxBlur(mask, radius / 2 * s, false);
         if (layer.shadowPath && blurScale != ds) {
             // Kept at the device's resolution, so that later frames paint it 1:1.
             const int dw = static_cast<int>(std::lround(area.size.width * ds)),

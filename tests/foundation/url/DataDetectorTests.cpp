@@ -56,7 +56,8 @@ TEST(DataDetector, WebAddressesWithOrWithoutSchemeAndTheirPunctuation) {
 
 TEST(DataDetector, RangesCountUTF16UnitsAndLimitTheSearch) {
     // The baby emoji is two units; the é one; letters outside ASCII are percent-encoded.
-    EXPECT_EQ(links("\xF0\x9F\x91\xB6 mom@example.com"), (std::vector<Found>{{3, 15, "mailto:mom@example.com"}}));
+    EXPECT_EQ(links("\xF0\x9F\x91\xB6 mom@example.com"),
+              (std::vector<Found>{{3, 15, "mailto:mom@example.com"}}));
     EXPECT_EQ(links("Jos\xC3\xA9 jos\xC3\xA9@ex\xC3\xA4mple.com"),
               (std::vector<Found>{{5, 16, "mailto:jos%C3%A9@ex%C3%A4mple.com"}}));
 

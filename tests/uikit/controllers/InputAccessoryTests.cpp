@@ -37,7 +37,7 @@ public:
     }
     CGSize intrinsicContentSize() const override {
         const CGFloat h = textView && textView->bounds().size.height > 0 ? textView->bounds().size.height + 20
-                                                                          : bounds().size.height;
+                                                                         : bounds().size.height;
         return {bounds().size.width, std::max<CGFloat>(h, 54)};
     }
     std::shared_ptr<UITextView> textView;
@@ -120,7 +120,8 @@ TEST_F(InputAccessoryTest, AScreensBarDocksAtTheBottomAndRidesOnTheKeysWhileItsT
     EXPECT_FALSE(keyboard.areKeysShown());
     EXPECT_EQ(keyboard.frame(), CGRect(0, 667 - h, 375, h)) << "the keyboard's frame is the bar";
     CGRect end;
-    EXPECT_THAT(takePosted(&end), ElementsAre(UIKeyboardWillChangeFrameNotification, UIKeyboardWillShowNotification));
+    EXPECT_THAT(takePosted(&end),
+                ElementsAre(UIKeyboardWillChangeFrameNotification, UIKeyboardWillShowNotification));
     EXPECT_EQ(end, CGRect(0, 667 - h, 375, h));
 
     // The text view inside the bar takes the keys; the bar goes up with them.
@@ -128,7 +129,8 @@ TEST_F(InputAccessoryTest, AScreensBarDocksAtTheBottomAndRidesOnTheKeysWhileItsT
     EXPECT_FALSE(screen->isFirstResponder());
     EXPECT_TRUE(keyboard.areKeysShown());
     EXPECT_EQ(inWindow(screen->bar), CGRect(0, 667 - 216 - h, 375, h));
-    EXPECT_THAT(takePosted(&end), ElementsAre(UIKeyboardWillChangeFrameNotification, UIKeyboardWillShowNotification));
+    EXPECT_THAT(takePosted(&end),
+                ElementsAre(UIKeyboardWillChangeFrameNotification, UIKeyboardWillShowNotification));
     EXPECT_EQ(end, CGRect(0, 667 - 216 - h, 375, 216 + h)) << "the frame includes the bar";
     ASSERT_TRUE(keyboard.type("Lovely to see"));
     EXPECT_EQ(screen->bar->textView->text(), "Lovely to see");
@@ -140,7 +142,8 @@ TEST_F(InputAccessoryTest, AScreensBarDocksAtTheBottomAndRidesOnTheKeysWhileItsT
     EXPECT_GT(grown.height(), h + 40);
     EXPECT_EQ(grown.maxY(), 667 - 216);
     EXPECT_EQ(keyboard.frame(), CGRect(0, 667 - 216 - grown.height(), 375, 216 + grown.height()));
-    EXPECT_THAT(takePosted(), ElementsAre(UIKeyboardWillChangeFrameNotification, UIKeyboardDidChangeFrameNotification));
+    EXPECT_THAT(takePosted(),
+                ElementsAre(UIKeyboardWillChangeFrameNotification, UIKeyboardDidChangeFrameNotification));
 
     // Letting go: the keys go down, the bar stays at the bottom and the screen has the focus back.
     settle();
@@ -171,7 +174,8 @@ TEST_F(InputAccessoryTest, TheBarLeavesWithItsScreenAndComesBackWithIt) {
     EXPECT_FALSE(screen->bar->textView->isFirstResponder());
     EXPECT_FALSE(screen->isFirstResponder());
     EXPECT_FALSE(cw::Keyboard::shared().isVisible());
-    EXPECT_THAT(takePosted(), ElementsAre(UIKeyboardWillChangeFrameNotification, UIKeyboardWillHideNotification));
+    EXPECT_THAT(takePosted(),
+                ElementsAre(UIKeyboardWillChangeFrameNotification, UIKeyboardWillHideNotification));
     settle();
     EXPECT_FALSE(screen->bar->superview());
 

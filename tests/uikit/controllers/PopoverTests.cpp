@@ -35,7 +35,7 @@ protected:
         clearLog();
     }
     std::shared_ptr<RecordingController> popoverContent(const std::string& name, CGSize size,
-                                                         const std::shared_ptr<AnsweringDelegate>& delegate) {
+                                                        const std::shared_ptr<AnsweringDelegate>& delegate) {
         auto c = make(name);
         c->modalPresentationStyle = UIModalPresentationStyle::popover;
         c->setPreferredContentSize(size);
@@ -86,7 +86,8 @@ TEST_F(PopoverTest, KeptByItsDelegateItStandsBelowItsSourceAndATapOutsideClosesI
     EXPECT_THAT(*log, ElementsAre("I.viewWillDisappear", "I.viewDidDisappear"));
     EXPECT_FALSE(info->view()->superview());
     EXPECT_FALSE(pc->popoverFrame());
-    EXPECT_EQ(window->subviews().back()->className(), "UIInputSetHostView") << "nothing of the popover is left";
+    EXPECT_EQ(window->subviews().back()->className(), "UIInputSetHostView")
+        << "nothing of the popover is left";
     EXPECT_TRUE(screen->isAppeared());
 
     // It can be shown again, and closed from code.
@@ -101,8 +102,8 @@ TEST_F(PopoverTest, AnchoredToABarButtonItemANavigationControllerOpensBelowTheBa
     auto item = std::make_shared<UIBarButtonItem>(std::string("Calendar"), UIBarButtonItemStyle::plain);
     screen->navigationItem()->setRightBarButtonItem(item);
     window->layoutIfNeeded();
-    const CGRect itemFrame = cw::findBarButtonItemView(*window, *item)->convert(
-        cw::findBarButtonItemView(*window, *item)->bounds(), window.get());
+    const CGRect itemFrame = cw::findBarButtonItemView(*window, *item)
+                                 ->convert(cw::findBarButtonItemView(*window, *item)->bounds(), window.get());
 
     auto keep = std::make_shared<AnsweringDelegate>(UIModalPresentationStyle::none);
     auto calendar = make("Calendar");
@@ -128,8 +129,9 @@ TEST_F(PopoverTest, AnchoredToABarButtonItemANavigationControllerOpensBelowTheBa
 }
 
 TEST_F(PopoverTest, WithoutADelegateThatKeepsItThePopoverCoversThePhoneScreen) {
-    for (auto answer : {std::optional<UIModalPresentationStyle>(), std::optional(UIModalPresentationStyle::fullScreen),
-                        std::optional(UIModalPresentationStyle::formSheet)}) {
+    for (auto answer :
+         {std::optional<UIModalPresentationStyle>(), std::optional(UIModalPresentationStyle::fullScreen),
+          std::optional(UIModalPresentationStyle::formSheet)}) {
         auto delegate = std::make_shared<AnsweringDelegate>(answer);
         auto sheet = popoverContent("F", {300, 100}, delegate);
         screen->present(sheet, false);
@@ -159,8 +161,9 @@ TEST_F(PopoverTest, WithoutAnAnchorThePlatformSaysSoAndCentresIt) {
     info->popoverPresentationController()->sourceView = nullptr;
     testing::internal::CaptureStderr();
     screen->present(info, false);
-    EXPECT_THAT(testing::internal::GetCapturedStderr(),
-                HasSubstr("should have a non-nil sourceView or barButtonItem set before the presentation occurs."));
+    EXPECT_THAT(
+        testing::internal::GetCapturedStderr(),
+        HasSubstr("should have a non-nil sourceView or barButtonItem set before the presentation occurs."));
     const CGRect f = *info->popoverPresentationController()->popoverFrame();
     EXPECT_EQ(f.size, (CGSize{200, 100}));
     EXPECT_NEAR(f.midX(), 375.0 / 2, 1e-9);
@@ -179,12 +182,14 @@ TEST(PopoverPlacement, TheArrowTakesTheFirstSideWithRoomAndStaysClearOfTheCorner
     EXPECT_EQ(p.arrow, UIPopoverArrowDirectionDown);
     EXPECT_EQ(p.content.maxY(), 600 - P::kArrowHeight);
     // Only sideways permitted: to the right of a source on the left.
-    p = P::place({20, 300, 40, 40}, {200, 150}, area, UIPopoverArrowDirectionLeft | UIPopoverArrowDirectionRight);
+    p = P::place({20, 300, 40, 40}, {200, 150}, area,
+                 UIPopoverArrowDirectionLeft | UIPopoverArrowDirectionRight);
     EXPECT_EQ(p.arrow, UIPopoverArrowDirectionLeft);
     EXPECT_EQ(p.content.minX(), 60 + P::kArrowHeight);
     EXPECT_EQ(p.content.midY(), 320);
     // Too tall for either side: the roomier one, shortened to fit.
-    p = P::place({100, 200, 40, 40}, {200, 900}, area, UIPopoverArrowDirectionUp | UIPopoverArrowDirectionDown);
+    p = P::place({100, 200, 40, 40}, {200, 900}, area,
+                 UIPopoverArrowDirectionUp | UIPopoverArrowDirectionDown);
     EXPECT_EQ(p.arrow, UIPopoverArrowDirectionUp);
     EXPECT_EQ(p.content, CGRect(20, 253, 200, 657 - 253));
     // A source at the screen's edge: the popover stays inside, the arrow clear of its rounded corner.

@@ -84,7 +84,8 @@ TEST_F(TableViewControllerTest, AStaticSceneShowsItsCellsWithTheTitlesItsControl
 
     auto cell = table->cellForRow({0, 0});
     ASSERT_TRUE(cell);
-    EXPECT_TRUE(charts->contentViews[0].lock()->isDescendant(cell.get())) << "the outlet is in the shown cell";
+    EXPECT_TRUE(charts->contentViews[0].lock()->isDescendant(cell.get()))
+        << "the outlet is in the shown cell";
     auto header = std::dynamic_pointer_cast<UITableViewHeaderFooterView>(table->headerView(0));
     ASSERT_TRUE(header);
     EXPECT_EQ(header->textLabel()->font(), UIFont::boldSystemFont(15));

@@ -2,10 +2,12 @@
 
 #include "uikit/controllers/BarButtonItemView.h"
 #include "uikit/controllers/UIToolbar.h"
+#include "foundation/archive/NSKeyedArchiver.h"
 
 namespace {
 
-UIBarButtonItemPtr titled(const std::string& title, UIBarButtonItemStyle style = UIBarButtonItemStyle::plain) {
+UIBarButtonItemPtr titled(const std::string& title,
+                          UIBarButtonItemStyle style = UIBarButtonItemStyle::plain) {
     return std::make_shared<UIBarButtonItem>(title, style);
 }
 
@@ -70,8 +72,8 @@ TEST(Toolbar, ItemsAreDrawnInTheBarsTintUnlessTheyHaveTheirOwnAndFollowTheirItem
     const UIColor green(0x7E / 255.0, 0xC5 / 255.0, 0xAC / 255.0, 1);
     bar->setTintColor(mint);
     int taps = 0;
-    auto done = std::make_shared<UIBarButtonItem>(UIBarButtonSystemItem::done,
-                                                  [&](UIBarButtonItem&) { ++taps; });
+    auto done =
+        std::make_shared<UIBarButtonItem>(UIBarButtonSystemItem::done, [&](UIBarButtonItem&) { ++taps; });
     auto next = titled("Next", UIBarButtonItemStyle::done);
     next->tintColor = green;
     bar->setItems({flexible(), next, done}, true);
@@ -125,3 +127,15 @@ TEST_F(NavigationBarItemTest, ABarButtonEnabledLaterIsShownEnabled) {
     EXPECT_TRUE(cw::findBarButtonItemView(*window, *post)->isEnabled);
     EXPECT_EQ(view->titleLabel()->textColor(), nav->navigationBar()->tintColor());
 }
+
+namespace {
+TEST(Toolbar, OneMadeFromAnEmptyCoderIsADefaultBarThatTakesItems) {
+    auto coder = NSCoder::empty();
+    auto toolbar = std::make_shared<UIToolbar>(coder);
+    EXPECT_TRUE(toolbar->items().empty());
+    toolbar->sizeToFit();
+    EXPECT_DOUBLE_EQ(toolbar->frame().size.height, 44);
+    toolbar->setItems({std::make_shared<UIBarButtonItem>(std::optional<std::string>("Done"), UIBarButtonItemStyle::done)});
+    EXPECT_EQ(toolbar->items().size(), 1u);
+}
+} // namespace

@@ -27,7 +27,6 @@ public:
         NSLayoutConstraint::activate({
             widthAnchor().constraintEqualToConstant(200),
             title->topAnchor().constraintEqualTo(margins->topAnchor()),
-            title->leadingAnchor().constraintEqualTo(margins->leadingAnchor()),
             title->trailingAnchor().constraintEqualTo(margins->trailingAnchor()),
             title->heightAnchor().constraintEqualToConstant(20),
             body->heightAnchor().constraintEqualTo(title->heightAnchor(), 2, 0),
@@ -35,9 +34,12 @@ public:
         addConstraints(layout_test::vfl("V:[title]-8-[body]-bottom-|", {{"title", title}, {"body", body}},
                                         {{"bottom", 10}}));
         addConstraints(layout_test::vfl("|-12-[body]-12-|", {{"body", body}}));
+        // Through the subview's superview, as the layout helpers relate a view to its superview.
+        layout_test::pin(title, NSLayoutAttribute::left, 12);
         // One made with the plain initializer, naming the view itself.
-        addConstraint(NSLayoutConstraint::make(this, NSLayoutAttribute::height, NSLayoutRelation::greaterThanOrEqual,
-                                               nullptr, NSLayoutAttribute::notAnAttribute, 1, 50));
+        addConstraint(NSLayoutConstraint::make(this, NSLayoutAttribute::height,
+                                               NSLayoutRelation::greaterThanOrEqual, nullptr,
+                                               NSLayoutAttribute::notAnAttribute, 1, 50));
     }
     std::shared_ptr<UIView> title, body;
 };
@@ -76,6 +78,7 @@ TEST(SelfReferences, AViewConstrainedInItsConstructorLaysOutLikeOneConstrainedLa
     EXPECT_EQ(mine.front()->firstItem().get(), static_cast<cw::LayoutItem*>(early.get()));
     EXPECT_EQ(mine.front()->installedOn(), early);
     EXPECT_EQ(early->layoutMarginsGuide()->owningView(), early);
+    EXPECT_EQ(early->title->superview(), early);
     std::weak_ptr<Card> gone = early;
     auto kept = mine;
     early.reset();
