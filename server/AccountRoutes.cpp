@@ -1,6 +1,7 @@
 // Accounts: sign-in and sign-up, tokens, invitations, e-mail verification, and the member's own area.
 
 #include "server/Auth.h"
+#include "server/Guards.h"
 #include "server/Records.h"
 #include "server/Server.h"
 
@@ -59,28 +60,35 @@ bool isParent(const std::string& relationship) {
     return relationship == "Mother" || relationship == "Father";
 }
 
-// Babies named in a sign-up: new ones are created, existing ones (found by their medical record
-// number) are joined only when no family holds them yet or when one of their family invited this member.
+// Only a baby's mother or father manages the family: invites and removals.
+void requireParent(RequestContext& ctx, int64_t memberId) {
+    auto st = ctx.db.prepare("SELECT relationship FROM members WHERE id = ?");
+    st.with(memberId);
+    if (!st.step() || !isParent(st.text(0)))
+        throw HttpError(403, "Only a baby's mother or father can invite or remove family members.");
+}
+
+// The list of babies a sign-up names, read before anything is stored.
+json signUpBabies(const RequestContext& ctx) {
+    json babies = ctx.has("babies") ? ctx.params["babies"] : json::array();
+    // The form sends the list as one field of JSON text.
+    if (babies.is_string()) babies = parseRequestJson(babies.get_ref<const std::string&>(), "\"babies\"");
+    if (!babies.is_array()) throw HttpError(400, "\"babies\" must be a list.");
+    if (babies.size() > 20) throw HttpError(400, "\"babies\" names too many babies.");
+    for (const json& baby : babies)
+        if (!baby.is_object()) throw HttpError(400, "Each entry of \"babies\" must be an object.");
+    return babies;
+}
+
+// Babies named in a sign-up: new ones are created, existing ones (by the id their record-number
+// look-up gave) are claimed under the rules of `claimBaby`.
 void linkSignUpBabies(RequestContext& ctx, int64_t memberId, const json& babies) {
     for (const json& baby : babies) {
-        if (!baby.is_object()) throw HttpError(400, "Each entry of \"babies\" must be an object.");
         RequestContext one(ctx.request, ctx.response, ctx.db, ctx.state);
         one.params = baby;
         one.fromText = ctx.fromText;
         if (auto babyId = one.optionalId("id")) {
-            if (!ctx.db.queryInteger("SELECT id FROM babies WHERE id = ?", *babyId))
-                throw HttpError(404, "No baby with this id was found.");
-            auto family =
-                ctx.db.queryInteger("SELECT COUNT(*) FROM member_babies WHERE baby_id = ?", *babyId);
-            auto invited = ctx.db.prepare(
-                "SELECT 1 FROM invitations i JOIN member_babies mb ON mb.member_id = i.inviter_id "
-                "WHERE i.accepted_member_id = ? AND mb.baby_id = ?");
-            invited.with(memberId, *babyId);
-            if (family.value_or(0) > 0 && !invited.step())
-                throw HttpError(403, "This baby is already registered to another family.");
-            ctx.db.prepare("INSERT OR IGNORE INTO member_babies (member_id, baby_id) VALUES (?, ?)")
-                .with(memberId, *babyId)
-                .run();
+            claimBaby(ctx, memberId, *babyId);
             // The sign-up form sends the picture chosen for a looked-up baby as "baby_picture_<id>".
             const std::string field = "baby_picture_" + std::to_string(*babyId);
             for (const auto& file : ctx.files())
@@ -94,68 +102,9 @@ void linkSignUpBabies(RequestContext& ctx, int64_t memberId, const json& babies)
     }
 }
 
-json signIn(RequestContext& ctx) {
-    std::string email = boundedText(ctx, "email", 254);
-    std::string password = boundedText(ctx, "password", 1024);
-    const std::string refusal = "The e-mail address or password is not correct.";
-    int64_t memberId = 0;
-    bool temporary = false;
-    {
-        auto st = ctx.db.prepare(
-            "SELECT id, password_hash, reset_password_hash, reset_expires_at FROM members WHERE email = ?");
-        st.with(email);
-        if (!st.step()) throw HttpError(403, refusal);
-        memberId = st.integer(0);
-        // Hashes are checked outside any transaction: Argon2 takes a while and writers would wait on it.
-        if (!verifyPassword(st.text(1), password)) {
-            // A temporary password from a reset works once, within its hour, and then becomes the password.
-            auto resetHash = st.optionalText(2);
-            if (!resetHash || st.optionalInteger(3).value_or(0) < ctx.now() ||
-                !verifyPassword(*resetHash, password))
-                throw HttpError(403, refusal);
-            temporary = true;
-        }
-    }
-    Transaction tx(ctx.db);
-    if (temporary)
-        ctx.db
-            .prepare("UPDATE members SET password_hash = reset_password_hash, reset_password_hash = NULL, "
-                     "reset_expires_at = NULL WHERE id = ?")
-            .with(memberId)
-            .run();
-    json reply = sessionReply(ctx.db, ctx.state, memberId);
-    tx.commit();
-    return reply;
-}
-
-json signUp(RequestContext& ctx) {
-    std::string fullName = nonEmpty(ctx, "full_name");
-    std::string email = requireEmail(ctx);
-    std::string relationship = requireRelationship(ctx);
-    std::string password = ctx.text("password");
-    requirePassword(password);
-    json babies = ctx.has("babies") ? ctx.params["babies"] : json::array();
-    if (babies.is_string()) babies = json::parse(babies.get<std::string>(), nullptr, false);
-    if (!babies.is_array()) throw HttpError(400, "\"babies\" must be a list.");
-    if (babies.size() > 20) throw HttpError(400, "\"babies\" names too many babies.");
-
-    std::optional<std::string> picture;
-    for (const auto& file : ctx.files())
-        if (file.field == "user_picture") picture = uploadPath(savePicture(ctx, file));
-
-    std::string hash = hashPassword(password, ctx.state.options.cheapPasswordHashing);
-    Transaction tx(ctx.db);
-    if (memberByEmail(ctx.db, email))
-        throw HttpError(409, "An account already exists for this e-mail address.");
-    ctx.db
-        .prepare(
-            "INSERT INTO members (email, full_name, relationship, password_hash, security_code, file_name, "
-            "created_at) VALUES (?, ?, ?, ?, ?, ?, ?)")
-        .with(email, fullName, relationship, hash, randomNumber(100000, 999999), picture, ctx.now())
-        .run();
-    int64_t memberId = ctx.db.lastInsertId();
-
-    // Invitations to this address bring the new member into the inviter's family.
+// Open invitations to the address bring the new member into the inviters' families.
+void joinInvitingFamilies(RequestContext& ctx, int64_t memberId, const std::string& email,
+                          const std::string& relationship) {
     auto invitations = ctx.db.prepare(
         "SELECT i.id, i.inviter_id, m.relationship FROM invitations i JOIN members m ON m.id = i.inviter_id "
         "WHERE i.email = ? AND i.accepted_member_id IS NULL");
@@ -179,10 +128,81 @@ json signUp(RequestContext& ctx) {
                 .run();
         }
     }
+}
+
+json signIn(RequestContext& ctx) {
+    std::string email = boundedText(ctx, "email", 254);
+    std::string password = boundedText(ctx, "password", 1024);
+    const std::string refusal = "The e-mail address or password is not correct.";
+    const std::vector<ThrottleKey> keys = {{&throttle::kSignIn, email},
+                                           {&throttle::kSignInClient, ctx.client()}};
+    countAttempt(ctx.db, ctx.now(), keys);
+    int64_t memberId = 0;
+    bool temporary = false;
+    {
+        auto st = ctx.db.prepare(
+            "SELECT id, password_hash, reset_password_hash, reset_expires_at FROM members WHERE email = ?");
+        st.with(email);
+        if (!st.step()) throw HttpError(403, refusal);
+        memberId = st.integer(0);
+        // Hashes are checked outside any transaction: Argon2 takes a while and writers would wait on it.
+        if (!verifyPassword(st.text(1), password)) {
+            // A temporary password from a reset works once, within its hour, and then becomes the password.
+            auto resetHash = st.optionalText(2);
+            if (!resetHash || st.optionalInteger(3).value_or(0) < ctx.now() ||
+                !verifyPassword(*resetHash, password))
+                throw HttpError(403, refusal);
+            temporary = true;
+        }
+    }
+    Transaction tx(ctx.db);
+    if (temporary) {
+        ctx.db
+            .prepare("UPDATE members SET password_hash = reset_password_hash, reset_password_hash = NULL, "
+                     "reset_expires_at = NULL WHERE id = ?")
+            .with(memberId)
+            .run();
+        // The reset is complete: whoever held a session of the old password holds it no longer.
+        endSessions(ctx.db, memberId, std::nullopt);
+    }
+    attemptSucceeded(ctx.db, keys, true);
+    json reply = sessionReply(ctx.db, ctx.state, memberId);
+    tx.commit();
+    return reply;
+}
+
+json signUp(RequestContext& ctx) {
+    std::string fullName = nonEmpty(ctx, "full_name");
+    std::string email = requireEmail(ctx);
+    std::string relationship = requireRelationship(ctx);
+    std::string password = ctx.text("password");
+    requirePassword(password);
+    json babies = signUpBabies(ctx);
+
+    std::optional<std::string> picture;
+    for (const auto& file : ctx.files())
+        if (file.field == "user_picture") picture = uploadPath(savePicture(ctx, file));
+
+    std::string hash = hashPassword(password, ctx.state.options.cheapPasswordHashing);
+    Transaction tx(ctx.db);
+    if (memberByEmail(ctx.db, email))
+        throw HttpError(409, "An account already exists for this e-mail address.");
+    ctx.db
+        .prepare(
+            "INSERT INTO members (email, full_name, relationship, password_hash, security_code, file_name, "
+            "created_at) VALUES (?, ?, ?, ?, ?, ?, ?)")
+        .with(email, fullName, relationship, hash, randomNumber(100000, 999999), picture, ctx.now())
+        .run();
+    int64_t memberId = ctx.db.lastInsertId();
+    // The sign-up itself carries no code: an invitation to the address is taken up only when this
+    // address was proven shortly before, by the invitation's code or by the e-mailed verification
+    // code, the two roads by which the application reaches the sign-up. Without that the account is
+    // made with no family, and the invitation stays open.
+    if (addressProven(ctx.db, email, ctx.now())) joinInvitingFamilies(ctx, memberId, email, relationship);
     linkSignUpBabies(ctx, memberId, babies);
     json reply = sessionReply(ctx.db, ctx.state, memberId);
     reply["status"] = "Welcome to Cradleway, " + fullName + ".";
-    tx.commit();
+    ctx.commit(tx);
     return reply;
 }
 
@@ -196,6 +216,7 @@ json refreshTokens(RequestContext& ctx) {
 
 json invite(RequestContext& ctx) {
     int64_t me = ctx.memberMatchingUserId();
+    requireParent(ctx, me);
     std::string name = nonEmpty(ctx, "full_name");
     std::string relationship = requireRelationship(ctx);
     std::string email = requireEmail(ctx);
@@ -214,38 +235,34 @@ json invite(RequestContext& ctx) {
     return {{"status", status}, {"message", status}};
 }
 
-constexpr int64_t kInvitationCheckFailures = 10;
-constexpr int64_t kInvitationCheckWindow = 3600;
-
 json checkInvitation(RequestContext& ctx) {
     std::string email = boundedText(ctx, "email", 254);
     std::string code = boundedText(ctx, "invitation_code", 32);
+    const std::vector<ThrottleKey> keys = {{&throttle::kInvitation, email},
+                                           {&throttle::kInvitationClient, ctx.client()}};
     // Checks sent together are counted one after another, so that parallel guesses cannot all pass
-    // the limit before any failure is recorded.
+    // the count before any failure is recorded.
     Transaction tx(ctx.db);
-    auto tries = ctx.db.prepare("SELECT failures, window_start FROM invitation_checks WHERE email = ?");
-    tries.with(email);
-    if (tries.step() && tries.integer(1) + kInvitationCheckWindow > ctx.now() &&
-        tries.integer(0) >= kInvitationCheckFailures)
-        throw HttpError(429, "Too many attempts. Please try again in an hour.");
+    countAttempt(ctx.db, ctx.now(), keys);
     auto st =
-        ctx.db.prepare("SELECT i.full_name, i.relationship, i.email FROM invitations i "
+        ctx.db.prepare("SELECT i.full_name, i.relationship, i.email, i.inviter_id FROM invitations i "
                        "JOIN members m ON m.id = i.inviter_id "
                        "WHERE i.code = ? AND i.accepted_member_id IS NULL AND (m.email = ?2 OR i.email = ?2) "
                        "ORDER BY i.created_at DESC LIMIT 1");
     st.bind(1, code).bind(2, email);
     if (!st.step()) {
-        ctx.db
-            .prepare("INSERT INTO invitation_checks (email, failures, window_start) VALUES (?1, 1, ?2) "
-                     "ON CONFLICT(email) DO UPDATE SET "
-                     "failures = CASE WHEN window_start + ?3 > ?2 THEN failures + 1 ELSE 1 END, "
-                     "window_start = CASE WHEN window_start + ?3 > ?2 THEN window_start ELSE ?2 END")
-            .with(email, ctx.now(), kInvitationCheckWindow)
-            .run();
         tx.commit();
         throw HttpError(404, "These details do not match any open invitation.");
     }
-    return {{"full_name", st.text(0)}, {"relationship", st.text(1)}, {"email", st.text(2)}};
+    json invited = {{"full_name", st.text(0)}, {"relationship", st.text(1)}, {"email", st.text(2)}};
+    int64_t inviter = st.integer(3);
+    attemptSucceeded(ctx.db, keys, true);
+    // The code was mailed to the invited address: knowing it proves the address for the sign-up, and
+    // lets this client look up the inviting family's babies by their record numbers.
+    recordProof(ctx.db, Proof::Address, invited["email"], 0, ctx.now());
+    recordProof(ctx.db, Proof::Invitation, ctx.client(), inviter, ctx.now());
+    tx.commit();
+    return invited;
 }
 
 json requestEmailCode(RequestContext& ctx) {
@@ -267,22 +284,40 @@ json requestEmailCode(RequestContext& ctx) {
 json verifyEmailCode(RequestContext& ctx) {
     std::string email = boundedText(ctx, "email", 254);
     int64_t code = ctx.id("code");
-    // Guesses sent together are counted one after another, so that the limit of wrong codes holds.
+    const std::vector<ThrottleKey> keys = {{&throttle::kEmailCode, email},
+                                           {&throttle::kEmailCodeClient, ctx.client()}};
+    // Guesses sent together are counted one after another, so that the limits hold. The count of an
+    // address survives a new code: asking for codes does not buy more guesses.
     Transaction tx(ctx.db);
-    auto st = ctx.db.prepare("SELECT code, attempts, expires_at FROM email_verifications WHERE email = ?");
-    st.with(email);
-    if (!st.step() || st.integer(2) < ctx.now())
-        throw HttpError(404,
-                        "No verification is waiting for this e-mail address. Please ask for a new code.");
-    if (st.integer(1) >= 5) throw HttpError(429, "Too many wrong codes. Please ask for a new code.");
-    if (st.integer(0) != code) {
-        ctx.db.prepare("UPDATE email_verifications SET attempts = attempts + 1 WHERE email = ?")
-            .with(email)
-            .run();
+    countAttempt(ctx.db, ctx.now(), keys);
+    std::optional<std::string> refusal;
+    int status = 0;
+    {
+        auto st =
+            ctx.db.prepare("SELECT code, attempts, expires_at FROM email_verifications WHERE email = ?");
+        st.with(email);
+        if (!st.step() || st.integer(2) < ctx.now()) {
+            status = 404;
+            refusal = "No verification is waiting for this e-mail address. Please ask for a new code.";
+        } else if (st.integer(1) >= 5) {
+            status = 429;
+            refusal = "Too many wrong codes. Please ask for a new code.";
+        } else if (st.integer(0) != code) {
+            status = 400;
+            refusal = "The verification code is not correct.";
+        }
+    }
+    if (refusal) {
+        if (status == 400)
+            ctx.db.prepare("UPDATE email_verifications SET attempts = attempts + 1 WHERE email = ?")
+                .with(email)
+                .run();
         tx.commit();
-        throw HttpError(400, "The verification code is not correct.");
+        throw HttpError(status, *refusal);
     }
     ctx.db.prepare("UPDATE email_verifications SET verified = 1 WHERE email = ?").with(email).run();
+    attemptSucceeded(ctx.db, keys, true);
+    recordProof(ctx.db, Proof::Address, email, 0, ctx.now());
     tx.commit();
     return {{"status", "Your e-mail address is verified."}};
 }
@@ -369,6 +404,7 @@ json familyMembers(RequestContext& ctx) {
 json removeFamilyMember(RequestContext& ctx) {
     int64_t me = ctx.memberMatchingUserId();
     ctx.checkSecurityCode("security_code");
+    requireParent(ctx, me);
     int64_t other = ctx.id("family_member_id");
     if (other == me) throw HttpError(400, "You cannot remove yourself from your family.");
     Transaction tx(ctx.db);
@@ -397,14 +433,28 @@ json updatePassword(RequestContext& ctx) {
     int64_t me = ctx.memberMatchingUserId();
     std::string current = ctx.text("current_password");
     std::string next = ctx.text("new_password");
-    auto st = ctx.db.prepare("SELECT password_hash FROM members WHERE id = ?");
-    st.with(me);
-    st.step();
-    if (!verifyPassword(st.text(0), current)) throw HttpError(400, "The current password is not correct.");
     requirePassword(next);
+    std::string email = memberJson(ctx.db, me)["email"];
+    // The current password is guessed no faster here than at the sign-in.
+    const std::vector<ThrottleKey> keys = {{&throttle::kSignIn, email},
+                                           {&throttle::kSignInClient, ctx.client()}};
+    countAttempt(ctx.db, ctx.now(), keys);
+    {
+        auto st = ctx.db.prepare("SELECT password_hash FROM members WHERE id = ?");
+        st.with(me);
+        st.step();
+        if (!verifyPassword(st.text(0), current))
+            throw HttpError(400, "The current password is not correct.");
+    }
+    std::string hash = hashPassword(next, ctx.state.options.cheapPasswordHashing);
+    Transaction tx(ctx.db);
     ctx.db.prepare("UPDATE members SET password_hash = ?, reset_password_hash = NULL WHERE id = ?")
-        .with(hashPassword(next, ctx.state.options.cheapPasswordHashing), me)
+        .with(hash, me)
         .run();
+    // Every other session of the member ends; the one that changed the password goes on.
+    endSessions(ctx.db, me, sessionOfAccessToken(ctx.db, ctx.request.get_header_value("X-Access-Token")));
+    attemptSucceeded(ctx.db, keys, true);
+    tx.commit();
     std::string message = "Your password has been updated.";
     return {{"message", message}, {"status", message}};
 }
@@ -444,8 +494,10 @@ json updateMember(RequestContext& ctx) {
     std::optional<std::string> picture;
     for (const auto& file : ctx.files())
         if (file.field.starts_with("user_picture")) picture = uploadPath(savePicture(ctx, file));
+    Transaction tx(ctx.db);
     ctx.db.prepare("UPDATE members SET full_name = ? WHERE id = ?").with(name, me).run();
     if (picture) ctx.db.prepare("UPDATE members SET file_name = ? WHERE id = ?").with(*picture, me).run();
+    ctx.commit(tx);
     json user = memberJson(ctx.db, me);
     std::string status = "Your details have been saved.";
     json reply = {{"status", status}, {"message", status}, {"user", user}};

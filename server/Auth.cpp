@@ -19,9 +19,9 @@ std::string tokenHash(const std::string& token) {
 }
 
 void storeToken(Connection& db, const std::string& token, int64_t memberId, const char* kind,
-                int64_t expiresAt) {
-    db.prepare("INSERT INTO tokens (token_hash, member_id, kind, expires_at) VALUES (?, ?, ?, ?)")
-        .with(tokenHash(token), memberId, kind, expiresAt)
+                int64_t expiresAt, const std::string& session) {
+    db.prepare("INSERT INTO tokens (token_hash, member_id, kind, expires_at, session) VALUES (?, ?, ?, ?, ?)")
+        .with(tokenHash(token), memberId, kind, expiresAt, session)
         .run();
 }
 
@@ -41,11 +41,14 @@ bool verifyPassword(const std::string& hash, const std::string& password) {
     return crypto_pwhash_str_verify(hash.c_str(), password.data(), password.size()) == 0;
 }
 
-TokenPair issueTokens(Connection& db, const ServerState& state, int64_t memberId) {
+TokenPair issueTokens(Connection& db, const ServerState& state, int64_t memberId,
+                      const std::string& session) {
     int64_t now = state.now();
     TokenPair pair{randomHex(32), randomHex(32)};
-    storeToken(db, pair.accessToken, memberId, "access", now + state.options.accessTokenSeconds);
-    storeToken(db, pair.refreshToken, memberId, "refresh", now + state.options.refreshTokenSeconds);
+    const std::string sessionId = session.empty() ? randomHex(16) : session;
+    storeToken(db, pair.accessToken, memberId, "access", now + state.options.accessTokenSeconds, sessionId);
+    storeToken(db, pair.refreshToken, memberId, "refresh", now + state.options.refreshTokenSeconds,
+               sessionId);
     // Spent and expired tokens are of no further use; dropping them keeps the table small.
     db.prepare("DELETE FROM tokens WHERE member_id = ? AND (revoked = 1 OR expires_at < ?)")
         .with(memberId, now)
@@ -63,17 +66,38 @@ std::optional<int64_t> memberForAccessToken(Connection& db, const ServerState& s
     return st.integer(0);
 }
 
+std::optional<std::string> sessionOfAccessToken(Connection& db, const std::string& token) {
+    if (token.empty() || token.size() > 256) return std::nullopt;
+    auto st = db.prepare("SELECT session FROM tokens WHERE token_hash = ? AND kind = 'access'");
+    st.with(tokenHash(token));
+    if (!st.step()) return std::nullopt;
+    return st.optionalText(0);
+}
+
+void endSessions(Connection& db, int64_t memberId, const std::optional<std::string>& keep) {
+    db.prepare("UPDATE tokens SET revoked = 1 WHERE member_id = ? AND (?2 IS NULL OR session IS NOT ?2)")
+        .with(memberId, keep)
+        .run();
+}
+
 std::optional<TokenPair> rotateTokens(Connection& db, const ServerState& state,
                                       const std::string& refreshToken) {
     if (refreshToken.empty() || refreshToken.size() > 256) return std::nullopt;
     Transaction tx(db);
-    auto st = db.prepare("SELECT member_id FROM tokens WHERE token_hash = ? AND kind = 'refresh' AND revoked "
-                         "= 0 AND expires_at > ?");
-    st.with(tokenHash(refreshToken), state.now());
-    if (!st.step()) return std::nullopt;
-    int64_t memberId = st.integer(0);
+    int64_t memberId = 0;
+    std::string session;
+    {
+        auto st =
+            db.prepare("SELECT member_id, session FROM tokens WHERE token_hash = ? AND kind = 'refresh' "
+                       "AND revoked = 0 AND expires_at > ?");
+        st.with(tokenHash(refreshToken), state.now());
+        if (!st.step()) return std::nullopt;
+        memberId = st.integer(0);
+        session = st.optionalText(1).value_or("");
+    }
     db.prepare("UPDATE tokens SET revoked = 1 WHERE token_hash = ?").with(tokenHash(refreshToken)).run();
-    TokenPair pair = issueTokens(db, state, memberId);
+    // The refreshed pair continues the session, so that a password change made in it keeps it.
+    TokenPair pair = issueTokens(db, state, memberId, session);
     tx.commit();
     return pair;
 }

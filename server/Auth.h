@@ -19,11 +19,17 @@ struct TokenPair {
     std::string refreshToken;
 };
 
-// Issues a new access and refresh token for the member. Only their hashes are stored.
-TokenPair issueTokens(Connection& db, const ServerState& state, int64_t memberId);
+// Issues a new access and refresh token for the member: a new session, or the given one (a refresh).
+// Only their hashes are stored.
+TokenPair issueTokens(Connection& db, const ServerState& state, int64_t memberId,
+                      const std::string& session = {});
 // The member whose unexpired, unrevoked access token this is.
 std::optional<int64_t> memberForAccessToken(Connection& db, const ServerState& state,
                                             const std::string& token);
+// The session an access token belongs to (a sign-in and the tokens refreshed from it).
+std::optional<std::string> sessionOfAccessToken(Connection& db, const std::string& token);
+// Ends the member's sessions: every one but `keep` (a password change), or all (a password reset).
+void endSessions(Connection& db, int64_t memberId, const std::optional<std::string>& keep);
 // Spends a refresh token: revokes it and issues a fresh pair. None when it is unknown, spent or expired.
 std::optional<TokenPair> rotateTokens(Connection& db, const ServerState& state,
                                       const std::string& refreshToken);

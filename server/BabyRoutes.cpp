@@ -1,5 +1,6 @@
 // Everything kept per baby: profile, daily updates, care team, measurements and the NICU journey.
 
+#include "server/Guards.h"
 #include "server/Records.h"
 #include "server/Server.h"
 
@@ -39,7 +40,8 @@ json discharged(RequestContext& ctx) {
 json updateBabies(RequestContext& ctx) {
     int64_t me = ctx.memberMatchingUserId();
     json babies = ctx.params.value("babies", json());
-    if (babies.is_string()) babies = json::parse(babies.get<std::string>(), nullptr, false);
+    // The form sends the list as one field of JSON text.
+    if (babies.is_string()) babies = parseRequestJson(babies.get_ref<const std::string&>(), "\"babies\"");
     if (!babies.is_array()) throw HttpError(400, "\"babies\" must be a list.");
     if (babies.size() > 20) throw HttpError(400, "\"babies\" names too many babies.");
 
@@ -56,7 +58,8 @@ json updateBabies(RequestContext& ctx) {
         one.memberId = me;
         BabyFields fields = readBabyFields(one);
         if (auto babyId = one.optionalId("id")) {
-            one.requireBabyAccess(*babyId);
+            // A baby outside the family joins it under the sign-up's rules.
+            claimBaby(ctx, me, *babyId);
             ctx.db
                 .prepare("UPDATE babies SET full_name = ?, birthday = ?, expected_birthday = ?, gender = ? "
                          "WHERE id = ?")
@@ -71,20 +74,44 @@ json updateBabies(RequestContext& ctx) {
             createBaby(ctx.db, me, fields);
         }
     }
-    tx.commit();
+    ctx.commit(tx);
     return {{"status", "Your babies are saved."}, {"response", babiesOfMember(ctx.db, me)}};
 }
 
+// A baby by its medical record number, for the registration and the add-a-baby flows. Misses are
+// counted per client, so that record numbers cannot be run through at speed. A baby that already has
+// a family is shown only to that family, or to a client that passed one of its invitation checks
+// shortly before (the invited road looks the family's babies up); anyone else learns only that it is
+// taken. A baby found is one this client may claim for a while.
 json verifyMrn(RequestContext& ctx) {
     std::string mrn = ctx.text("mrn");
-    auto id = [&]() -> std::optional<int64_t> {
-        auto st = ctx.db.prepare("SELECT id FROM babies WHERE mrn = ?");
-        st.with(mrn);
-        if (!st.step()) return std::nullopt;
-        return st.integer(0);
-    }();
-    if (!id) throw HttpError(404, "No baby was found with this medical record number.");
-    return babyJson(ctx.db, *id);
+    if (mrn.size() > 64) throw HttpError(404, "No baby was found with this medical record number.");
+    const std::vector<ThrottleKey> keys = {{&throttle::kRecordLookup, ctx.client()}};
+    countAttempt(ctx.db, ctx.now(), keys);
+    int64_t babyId = 0;
+    {
+        auto id = ctx.db.prepare("SELECT id FROM babies WHERE mrn = ?");
+        id.with(mrn);
+        if (!id.step()) throw HttpError(404, "No baby was found with this medical record number.");
+        babyId = id.integer(0);
+    }
+    bool hasFamily =
+        ctx.db.queryInteger("SELECT COUNT(*) FROM member_babies WHERE baby_id = ?", babyId).value_or(0) > 0;
+    if (hasFamily) {
+        bool own = false;
+        if (ctx.memberId) {
+            auto mine = ctx.db.prepare("SELECT 1 FROM member_babies WHERE member_id = ? AND baby_id = ?");
+            mine.with(*ctx.memberId, babyId);
+            own = mine.step();
+        }
+        if (!own && !invitedByBabysFamily(ctx.db, ctx.client(), babyId, ctx.now()))
+            throw HttpError(409, "This baby is already registered to another family.");
+    }
+    Transaction tx(ctx.db);
+    attemptSucceeded(ctx.db, keys, false);
+    recordProof(ctx.db, Proof::Lookup, ctx.client(), babyId, ctx.now());
+    tx.commit();
+    return babyJson(ctx.db, babyId);
 }
 
 json dailyUpdate(RequestContext& ctx) {
@@ -96,7 +123,7 @@ json dailyUpdate(RequestContext& ctx) {
                        "ORDER BY created_at DESC LIMIT 60");
     st.with(babyId);
     while (st.step()) {
-        json items = json::parse(st.text(1), nullptr, false);
+        json items = parseStoredJson(st.text(1));
         if (!items.is_array()) items = json::array();
         for (auto& item : items)
             if (item.is_object() && item.contains("image") && item["image"].is_string())
@@ -227,14 +254,17 @@ json addJourneyItem(RequestContext& ctx) {
     if (text && (text->empty() || text->size() > 200)) text.reset();
     if (st.integer(1) && text) label = *text;
     auto picture = journeyPicture(ctx);
+    Transaction tx(ctx.db);
     ctx.db
         .prepare("INSERT INTO journey_items (baby_id, type, label, overlay_text, date, file_name, editable, "
                  "created_by) "
                  "VALUES (?, ?, ?, ?, ?, ?, 1, ?)")
         .with(babyId, type, label, text, date, picture, ctx.member())
         .run();
+    int64_t itemId = ctx.db.lastInsertId();
+    ctx.commit(tx);
     return {{"status", "The milestone is added."},
-            {"nicu_journey_add", journeyItem(ctx.db, ctx.db.lastInsertId(), ctx.baseUrl())}};
+            {"nicu_journey_add", journeyItem(ctx.db, itemId, ctx.baseUrl())}};
 }
 
 int64_t editableItem(RequestContext& ctx, int64_t babyId) {
@@ -252,9 +282,11 @@ json editJourneyItem(RequestContext& ctx) {
     int64_t itemId = editableItem(ctx, babyId);
     std::string date = requireJourneyDate(ctx);
     auto picture = journeyPicture(ctx);
+    Transaction tx(ctx.db);
     ctx.db.prepare("UPDATE journey_items SET date = ? WHERE id = ?").with(date, itemId).run();
     if (picture)
         ctx.db.prepare("UPDATE journey_items SET file_name = ? WHERE id = ?").with(*picture, itemId).run();
+    ctx.commit(tx);
     json item = journeyItem(ctx.db, itemId, ctx.baseUrl());
     if (item.contains("overlay_text")) item["content"] = item["overlay_text"];
     return {{"status", "The milestone is saved."}, {"nicu_journey_edit", item}};

@@ -38,6 +38,9 @@ void requireContent(Connection& db, int64_t contentId) {
         throw HttpError(404, "No content with this id was found.");
 }
 
+// The feed of the member's babies. Its statements are the same few whatever the number of babies,
+// cards and comments: one to check the babies, one each for the lists of content, posts and daily
+// updates, and the card builders' few.
 json feed(RequestContext& ctx) {
     int64_t me = ctx.memberMatchingUserId();
     std::vector<int64_t> babyIds;
@@ -45,38 +48,61 @@ json feed(RequestContext& ctx) {
     for (const json& entry : ctx.list("baby_ids")) {
         RequestContext one(ctx.request, ctx.response, ctx.db, ctx.state);
         one.params = {{"baby_id", entry}};
-        one.memberId = me;
-        int64_t babyId = one.id("baby_id");
-        one.requireBabyAccess(babyId);
-        babyIds.push_back(babyId);
+        babyIds.push_back(one.id("baby_id"));
+    }
+    const std::string babies = json(babyIds).dump();
+    {
+        auto access = ctx.db.prepare(
+            "SELECT b.id IS NOT NULL, EXISTS (SELECT 1 FROM member_babies mb WHERE mb.member_id = ?1 "
+            "AND mb.baby_id = j.value) FROM json_each(?2) j LEFT JOIN babies b ON b.id = j.value ORDER BY "
+            "j.key");
+        access.bind(1, me).bind(2, babies);
+        while (access.step()) {
+            if (!access.integer(0)) throw HttpError(404, "No baby with this id was found.");
+            if (!access.integer(1)) throw HttpError(403, "This baby is not in your family.");
+        }
     }
     std::string base = ctx.baseUrl();
     json users = json::object();
 
-    json content = json::array();
-    auto st = ctx.db.prepare("SELECT id FROM education_content WHERE published_at <= ? "
-                             "ORDER BY published_at DESC LIMIT ?");
-    st.with(ctx.now(), int64_t{kFeedLimit});
-    while (st.step())
-        content.push_back(contentCard(ctx.db, me, st.integer(0)));
-
-    json posts = json::array();
-    auto ps = ctx.db.prepare(
-        "SELECT p.id FROM posts p WHERE p.kind = 'post' AND (p.member_id = ?1 OR EXISTS ("
-        " SELECT 1 FROM member_babies a JOIN member_babies b ON a.baby_id = b.baby_id"
-        " WHERE a.member_id = ?1 AND b.member_id = p.member_id)) ORDER BY p.created_at DESC LIMIT ?2");
-    ps.bind(1, me).bind(2, int64_t{kFeedLimit});
-    while (ps.step())
-        posts.push_back(postCard(ctx.db, me, ps.integer(0), users, base));
-
-    json updates = json::array();
-    for (int64_t babyId : babyIds) {
-        auto us = ctx.db.prepare("SELECT id FROM posts WHERE kind = 'daily_update' AND baby_id = ? "
-                                 "ORDER BY created_at DESC LIMIT ?");
-        us.with(babyId, int64_t{kFeedLimit});
-        while (us.step())
-            updates.push_back(postCard(ctx.db, me, us.integer(0), users, base));
+    auto ids = [](Statement& st) {
+        std::vector<int64_t> out;
+        while (st.step())
+            out.push_back(st.integer(0));
+        return out;
+    };
+    std::vector<int64_t> contentIds, postIds, updateIds;
+    {
+        auto st = ctx.db.prepare("SELECT id FROM education_content WHERE published_at <= ? "
+                                 "ORDER BY published_at DESC LIMIT ?");
+        st.with(ctx.now(), int64_t{kFeedLimit});
+        contentIds = ids(st);
     }
+    {
+        auto st = ctx.db.prepare(
+            "SELECT p.id FROM posts p WHERE p.kind = 'post' AND (p.member_id = ?1 OR EXISTS ("
+            " SELECT 1 FROM member_babies a JOIN member_babies b ON a.baby_id = b.baby_id"
+            " WHERE a.member_id = ?1 AND b.member_id = p.member_id)) ORDER BY p.created_at DESC LIMIT ?2");
+        st.bind(1, me).bind(2, int64_t{kFeedLimit});
+        postIds = ids(st);
+    }
+    {
+        // The latest daily updates of each baby, the babies in the order sent.
+        auto st = ctx.db.prepare(
+            "SELECT u.id FROM json_each(?1) j JOIN (SELECT id, baby_id, created_at, ROW_NUMBER() OVER "
+            "(PARTITION BY baby_id ORDER BY created_at DESC, id DESC) AS rank FROM posts "
+            "WHERE kind = 'daily_update' AND baby_id IN (SELECT value FROM json_each(?1))) u "
+            "ON u.baby_id = j.value WHERE u.rank <= ?2 ORDER BY j.key, u.created_at DESC, u.id DESC");
+        st.bind(1, babies).bind(2, int64_t{kFeedLimit});
+        updateIds = ids(st);
+    }
+    json content = contentCards(ctx.db, me, contentIds);
+    std::vector<int64_t> both = postIds;
+    both.insert(both.end(), updateIds.begin(), updateIds.end());
+    std::vector<json> cards = postCards(ctx.db, me, both, users, base);
+    json posts = json::array(), updates = json::array();
+    for (size_t i = 0; i < cards.size(); ++i)
+        (i < postIds.size() ? posts : updates).push_back(std::move(cards[i]));
     return {{"data", {{"content", content}, {"posts", posts}, {"daily_update", updates}, {"users", users}}}};
 }
 
@@ -133,15 +159,22 @@ int64_t libraryMember(RequestContext& ctx) {
 
 json sectionsReply(RequestContext& ctx, int64_t me, Statement& rows) {
     // rows: (section title, content id), in display order.
+    std::vector<std::pair<std::string, int64_t>> entries;
+    std::vector<int64_t> ids;
+    while (rows.step()) {
+        entries.emplace_back(rows.text(0), rows.integer(1));
+        ids.push_back(rows.integer(1));
+    }
+    std::vector<json> cards = contentCards(ctx.db, me, ids);
     json content = json::object();
     json order = json::array();
-    while (rows.step()) {
-        std::string section = rows.text(0);
+    for (size_t i = 0; i < entries.size() && i < cards.size(); ++i) {
+        const std::string& section = entries[i].first;
         if (!content.contains(section)) {
             content[section] = json::array();
             order.push_back(section);
         }
-        content[section].push_back(contentCard(ctx.db, me, rows.integer(1)));
+        content[section].push_back(std::move(cards[i]));
     }
     return {{"data", {{"content", content}, {"section", order}}}};
 }
@@ -210,7 +243,7 @@ json subcontent(RequestContext& ctx) {
                                  "WHERE category_id = ? ORDER BY id");
         st.with(*category);
         while (st.step()) {
-            json media = json::parse(st.text(2), nullptr, false);
+            json media = parseStoredJson(st.text(2));
             std::string picture;
             if (media.is_array() && !media.empty() && media[0].is_string()) picture = media[0];
             json pics = json::object();
@@ -246,26 +279,22 @@ json search(RequestContext& ctx) {
     if (query.size() > 200) throw HttpError(400, "The search text is too long.");
     json hits = json::array();
     if (query.find_first_not_of(" \t") == std::string::npos) return {{"data", hits}};
-    auto st = ctx.db.prepare("SELECT id, card_title, summary_1, summary_2, card_media FROM education_content "
-                             "WHERE published_at <= ?2 AND (card_title LIKE ?1 ESCAPE '\\' "
-                             "OR summary_1 LIKE ?1 ESCAPE '\\' OR summary_2 LIKE ?1 ESCAPE '\\' "
-                             "OR card_description LIKE ?1 ESCAPE '\\') ORDER BY published_at DESC LIMIT 50");
-    st.bind(1, likePattern(query)).bind(2, ctx.now());
+    auto st = ctx.db.prepare(
+        "SELECT id, card_title, summary_1, summary_2, card_media, "
+        "EXISTS (SELECT 1 FROM bookmarks b WHERE b.member_id = ?3 AND b.feed_id = education_content.id) "
+        "FROM education_content WHERE published_at <= ?2 AND (card_title LIKE ?1 ESCAPE '\\' "
+        "OR summary_1 LIKE ?1 ESCAPE '\\' OR summary_2 LIKE ?1 ESCAPE '\\' "
+        "OR card_description LIKE ?1 ESCAPE '\\') ORDER BY published_at DESC LIMIT 50");
+    st.bind(1, likePattern(query)).bind(2, ctx.now()).bind(3, me);
     while (st.step()) {
         int64_t id = st.integer(0);
-        bool marked = false;
-        if (me) {
-            auto b = ctx.db.prepare("SELECT 1 FROM bookmarks WHERE member_id = ? AND feed_id = ?");
-            b.with(*me, id);
-            marked = b.step();
-        }
-        json media = json::parse(st.text(4), nullptr, false);
+        json media = parseStoredJson(st.text(4));
         hits.push_back({{"id", id},
                         {"card_title", st.text(1)},
                         {"summary_1", st.text(2)},
                         {"summary_2", st.text(3)},
                         {"content_url", "/content/education/" + std::to_string(id)},
-                        {"bookmarked", marked},
+                        {"bookmarked", st.integer(5) != 0},
                         {"card_media", media.is_array() ? media : json::array()}});
     }
     return {{"data", hits}};
@@ -349,7 +378,7 @@ json createPost(RequestContext& ctx) {
         ctx.db.prepare("INSERT INTO post_media (post_id, file_name, file_type, position) VALUES (?, ?, ?, ?)")
             .with(postId, uploadPath(name), name.ends_with(".png") ? "png" : "jpg", ++position)
             .run();
-    tx.commit();
+    ctx.commit(tx);
     json users = json::object();
     json card = postCard(ctx.db, me, postId, users, ctx.baseUrl());
     return {{"status", "Your post is shared."}, {"data", {{"posts", json::array({card})}, {"users", users}}}};

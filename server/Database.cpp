@@ -12,13 +12,34 @@ namespace {
 
 } // namespace
 
-Statement::Statement(sqlite3* db, std::string_view sql) : db_(db) {
+namespace {
+
+// Statements kept per connection; a text beyond this many is compiled for each use.
+constexpr size_t kMaxCachedStatements = 512;
+
+} // namespace
+
+Statement::Statement(sqlite3* db, std::string_view sql, DatabaseCounters* counters)
+    : db_(db), counters_(counters) {
     if (sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr) != SQLITE_OK)
         fail(db, "prepare");
+    if (counters_) ++counters_->prepared;
+}
+
+Statement::Statement(sqlite3* db, sqlite3_stmt* cached, bool* inUse, DatabaseCounters* counters)
+    : db_(db), stmt_(cached), inUse_(inUse), counters_(counters) {
+    *inUse_ = true;
 }
 
 Statement::~Statement() {
-    sqlite3_finalize(stmt_);
+    if (inUse_) {
+        // Resetting ends the statement's read of the database, as finalising would.
+        sqlite3_reset(stmt_);
+        sqlite3_clear_bindings(stmt_);
+        *inUse_ = false;
+    } else {
+        sqlite3_finalize(stmt_);
+    }
 }
 
 Statement& Statement::bind(int index, int64_t value) {
@@ -44,6 +65,10 @@ Statement& Statement::bindNull(int index) {
 }
 
 bool Statement::step() {
+    if (!started_) {
+        started_ = true;
+        if (counters_) ++counters_->started;
+    }
     int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW) return true;
     if (rc == SQLITE_DONE) return false;
@@ -53,6 +78,10 @@ bool Statement::step() {
 void Statement::run() {
     while (step()) {
     }
+}
+
+void Statement::reset() {
+    sqlite3_reset(stmt_);
 }
 
 bool Statement::isNull(int column) const {
@@ -83,7 +112,7 @@ std::optional<std::string> Statement::optionalText(int column) const {
     return text(column);
 }
 
-Connection::Connection(const std::string& path) {
+Connection::Connection(const std::string& path, DatabaseCounters* counters) : counters_(counters) {
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
     if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
         std::string message = db_ ? sqlite3_errmsg(db_) : "out of memory";
@@ -98,7 +127,26 @@ Connection::Connection(const std::string& path) {
 }
 
 Connection::~Connection() {
+    for (auto& [sql, entry] : cache_)
+        sqlite3_finalize(entry.stmt);
     sqlite3_close(db_);
+}
+
+Statement Connection::prepare(std::string_view sql) {
+    auto found = cache_.find(std::string(sql));
+    if (found != cache_.end()) {
+        if (found->second.inUse) return Statement(db_, sql, counters_);
+        return Statement(db_, found->second.stmt, &found->second.inUse, counters_);
+    }
+    if (cache_.size() >= kMaxCachedStatements) return Statement(db_, sql, counters_);
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt,
+                           nullptr) != SQLITE_OK)
+        fail(db_, "prepare");
+    if (counters_) ++counters_->prepared;
+    auto& entry = cache_[std::string(sql)];
+    entry.stmt = stmt;
+    return Statement(db_, entry.stmt, &entry.inUse, counters_);
 }
 
 void Connection::exec(const std::string& sql) {
@@ -116,6 +164,10 @@ int64_t Connection::lastInsertId() const {
 
 int Connection::changes() const {
     return sqlite3_changes(db_);
+}
+
+bool Connection::inTransaction() const {
+    return sqlite3_get_autocommit(db_) == 0;
 }
 
 std::optional<int64_t> Connection::queryInteger(std::string_view sql, int64_t arg) {
@@ -163,7 +215,7 @@ ConnectionPool::Lease ConnectionPool::acquire() {
             ++created_;
             lock.unlock();
             try {
-                return Lease(*this, std::make_unique<Connection>(path_));
+                return Lease(*this, std::make_unique<Connection>(path_, &counters_));
             } catch (...) {
                 lock.lock();
                 --created_;
@@ -405,6 +457,31 @@ CREATE TABLE invitation_checks (
     failures INTEGER NOT NULL,
     window_start INTEGER NOT NULL
 );
+)sql",
+    // Sessions (a sign-in and the tokens refreshed from it), so that a password change can end the
+    // others; what a client has shown recently (an address it owns, an invitation it holds, a baby it
+    // looked up by record number); failures counted per account and per client to slow guessing,
+    // in place of the hour-long lock of the invitation checks; indexes for the feed.
+    R"sql(
+ALTER TABLE tokens ADD COLUMN session TEXT;
+CREATE TABLE proofs (
+    kind TEXT NOT NULL,
+    subject TEXT NOT NULL COLLATE NOCASE,
+    object INTEGER NOT NULL DEFAULT 0,
+    proven_at INTEGER NOT NULL,
+    PRIMARY KEY (kind, subject, object)
+);
+CREATE TABLE throttles (
+    scope TEXT NOT NULL,
+    key TEXT NOT NULL COLLATE NOCASE,
+    failures INTEGER NOT NULL,
+    last_failure INTEGER NOT NULL,
+    PRIMARY KEY (scope, key)
+);
+DROP TABLE invitation_checks;
+CREATE INDEX member_babies_baby ON member_babies(baby_id);
+CREATE INDEX posts_member ON posts(member_id, kind, created_at);
+CREATE INDEX notifications_member_feed ON notifications(member_id, feed_id);
 )sql",
 };
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -8,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 struct sqlite3;
@@ -21,10 +23,18 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// One prepared statement. Parameters are always bound, never spliced into the SQL text.
+// What a pool's connections have done, for the benchmarks and the tests that hold the number of
+// statements of a request fixed.
+struct DatabaseCounters {
+    std::atomic<uint64_t> prepared{0}; // statements compiled
+    std::atomic<uint64_t> started{0};  // statements run (first step after a bind or a reset)
+};
+
+// One prepared statement. Parameters are always bound, never spliced into the SQL text. A statement
+// from a connection's cache is reset and handed back when it goes, ready for the next request.
 class Statement {
 public:
-    Statement(sqlite3* db, std::string_view sql);
+    Statement(sqlite3* db, std::string_view sql, DatabaseCounters* counters = nullptr);
     ~Statement();
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
@@ -52,6 +62,8 @@ public:
     bool step();
     // Runs a statement that returns no rows.
     void run();
+    // Ends the statement's run early (its read of the database), before further writes.
+    void reset();
 
     bool isNull(int column) const;
     int64_t integer(int column) const;
@@ -61,27 +73,44 @@ public:
     std::optional<std::string> optionalText(int column) const;
 
 private:
+    friend class Connection;
+    Statement(sqlite3* db, sqlite3_stmt* cached, bool* inUse, DatabaseCounters* counters);
+
     sqlite3* db_;
     sqlite3_stmt* stmt_ = nullptr;
+    bool* inUse_ = nullptr; // the cache entry's flag, for a cached statement
+    DatabaseCounters* counters_ = nullptr;
+    bool started_ = false;
 };
 
 class Connection {
 public:
-    explicit Connection(const std::string& path);
+    explicit Connection(const std::string& path, DatabaseCounters* counters = nullptr);
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    Statement prepare(std::string_view sql) { return Statement(db_, sql); }
+    // Compiling a statement costs more than running most of ours, and compiling contends inside SQLite
+    // when many workers do it at once; so each connection keeps what it compiled, by SQL text. A text
+    // already in use on this connection (a statement run inside a loop over the same statement) gets
+    // a statement of its own.
+    Statement prepare(std::string_view sql);
     void exec(const std::string& sql);
     int64_t lastInsertId() const;
     int changes() const;
+    bool inTransaction() const;
 
     // Convenience for single-value queries.
     std::optional<int64_t> queryInteger(std::string_view sql, int64_t arg);
 
 private:
+    struct Cached {
+        sqlite3_stmt* stmt = nullptr;
+        bool inUse = false;
+    };
     sqlite3* db_ = nullptr;
+    DatabaseCounters* counters_ = nullptr;
+    std::unordered_map<std::string, Cached> cache_;
 };
 
 // A write transaction taken up front (BEGIN IMMEDIATE), so that two writers wait for each other
@@ -101,6 +130,8 @@ private:
 class ConnectionPool {
 public:
     ConnectionPool(std::string path, size_t size);
+
+    DatabaseCounters& counters() { return counters_; }
 
     class Lease {
     public:
@@ -128,6 +159,7 @@ private:
     std::vector<std::unique_ptr<Connection>> idle_;
     size_t created_ = 0;
     size_t size_;
+    DatabaseCounters counters_;
 };
 
 // Creates the schema or brings an older one up to date. Returns the version now in force.

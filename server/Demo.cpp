@@ -9,7 +9,6 @@
 #include "server/Server.h"
 
 #include <cmath>
-#include <fstream>
 
 namespace cw::server {
 
@@ -17,16 +16,11 @@ namespace {
 
 constexpr int64_t kDay = 86400;
 
+// Pictures the server draws itself are not flushed one by one: flushing dozens of files would add a
+// second to every start of a fresh server (every test's), and a power cut during the demo's first load
+// is answered by loading it afresh.
 void writeFileOnce(const std::filesystem::path& path, const std::function<std::string()>& bytes) {
-    if (std::filesystem::exists(path)) return;
-    auto partial = path;
-    partial += ".part";
-    {
-        std::ofstream out(partial, std::ios::binary);
-        std::string data = bytes();
-        out.write(data.data(), static_cast<std::streamsize>(data.size()));
-    }
-    std::filesystem::rename(partial, path);
+    if (!std::filesystem::exists(path)) storeFile(path, bytes(), false);
 }
 
 uint32_t seedOf(const std::string& name) {
@@ -36,10 +30,13 @@ uint32_t seedOf(const std::string& name) {
     return h;
 }
 
-// A picture among the members' uploads, drawn on first use; returns the path replies use.
-std::string demoUpload(ServerState& state, const std::string& name, PictureStyle style, int w = 240,
+// A picture among the members' uploads; returns the path replies use. Like every upload it is stored
+// under a name that cannot be guessed: the family's pictures are theirs alone.
+std::string demoUpload(ServerState& state, const std::string& stem, PictureStyle style, int w = 240,
                        int h = 240) {
-    writeFileOnce(state.uploadDirectory / name, [&] { return drawPicture(w, h, seedOf(name), style); });
+    std::string name = stem + "-" + randomHex(16) + ".png";
+    writeFileOnce(state.uploadDirectory / name,
+                  [&] { return drawPicture(w, h, seedOf(stem + ".png"), style); });
     return uploadPath(name);
 }
 
@@ -238,7 +235,7 @@ void ensureStaticPictures(ServerState& state) {
     auto media = db.prepare("SELECT card_media FROM education_content");
     const std::string prefix = staticPath("");
     while (media.step()) {
-        json list = json::parse(media.text(0), nullptr, false);
+        json list = parseStoredJson(media.text(0));
         if (!list.is_array()) continue;
         for (const json& entry : list) {
             if (!entry.is_string() || !entry.get<std::string>().starts_with(prefix)) continue;
@@ -264,13 +261,13 @@ void seedDemo(Connection& db, ServerState& state) {
     // The family.
     int64_t mother =
         insertMember(db, state, accounts[0].email.c_str(), "Emma Hart", "Mother", accounts[0].password,
-                     demoUpload(state, "demo-emma.png", PictureStyle::Person), now - stayDays * kDay);
+                     demoUpload(state, "demo-emma", PictureStyle::Person), now - stayDays * kDay);
     int64_t father =
         insertMember(db, state, accounts[1].email.c_str(), "James Hart", "Father", accounts[1].password,
-                     demoUpload(state, "demo-james.png", PictureStyle::Person), now - stayDays * kDay);
+                     demoUpload(state, "demo-james", PictureStyle::Person), now - stayDays * kDay);
     int64_t grandmother =
         insertMember(db, state, "ruth@cradleway.test", "Ruth Hart", "Grand Parent", randomHex(12),
-                     demoUpload(state, "demo-ruth.png", PictureStyle::Person), now - 20 * kDay);
+                     demoUpload(state, "demo-ruth", PictureStyle::Person), now - 20 * kDay);
     db.prepare("UPDATE members SET spouse_id = ? WHERE id = ?").with(father, mother).run();
     db.prepare("UPDATE members SET spouse_id = ? WHERE id = ?").with(mother, father).run();
     db.prepare("INSERT INTO invitations (inviter_id, full_name, relationship, email, code, created_at) "
@@ -288,14 +285,15 @@ void seedDemo(Connection& db, ServerState& state) {
         const char* picture;
         double weight;
         int64_t id = 0;
+        std::string photo; // the path of its picture
     };
-    Twin twins[] = {{"Olivia Hart", "CW100001", "Female", "demo-olivia.png", 1180},
-                    {"Noah Hart", "CW100002", "Male", "demo-noah.png", 1260}};
+    Twin twins[] = {{"Olivia Hart", "CW100001", "Female", "demo-olivia", 1180, 0, {}},
+                    {"Noah Hart", "CW100002", "Male", "demo-noah", 1260, 0, {}}};
     for (auto& twin : twins) {
+        twin.photo = demoUpload(state, twin.picture, PictureStyle::Baby);
         db.prepare("INSERT INTO babies (mrn, full_name, birthday, expected_birthday, gender, file_name, "
                    "care_team_name) VALUES (?, ?, ?, ?, ?, ?, 'Blue Pod Team')")
-            .with(twin.mrn, twin.name, born, due, twin.gender,
-                  demoUpload(state, twin.picture, PictureStyle::Baby))
+            .with(twin.mrn, twin.name, born, due, twin.gender, twin.photo)
             .run();
         twin.id = db.lastInsertId();
         for (int64_t member : {mother, father, grandmother})
@@ -334,7 +332,7 @@ void seedDemo(Connection& db, ServerState& state) {
             }
         }
         // Two weeks of daily updates, written each morning by the care team.
-        std::string photo = uploadPath(twin.picture);
+        const std::string& photo = twin.photo;
         for (int day = 0; day < updateDays; ++day) {
             int64_t at = today - (updateDays - 1 - day) * kDay + 7 * 3600;
             if (at > now) at = now - 60;
@@ -371,8 +369,8 @@ void seedDemo(Connection& db, ServerState& state) {
         for (const auto& m : milestones) {
             std::optional<std::string> picture;
             if (m.photo)
-                picture = demoUpload(state, "demo-" + slug(first) + "-" + m.type + ".png",
-                                     PictureStyle::Scene, 320, 240);
+                picture =
+                    demoUpload(state, "demo-" + slug(first) + "-" + m.type, PictureStyle::Scene, 320, 240);
             db.prepare(
                   "INSERT INTO journey_items (baby_id, type, label, overlay_text, date, file_name, editable, "
                   "created_by) VALUES (?, ?, ?, ?, ?, ?, ?, ?)")
@@ -522,9 +520,9 @@ void seedDemo(Connection& db, ServerState& state) {
             .run();
     };
     int64_t p1 = post(father, "Held Noah for the first time today. He is so light!", now - 12 * kDay,
-                      {"demo-post-hold-1.png", "demo-post-hold-2.png"});
+                      {"demo-post-hold-1", "demo-post-hold-2"});
     int64_t p2 = post(mother, "Olivia opened her eyes during kangaroo care this morning.", now - 3 * kDay,
-                      {"demo-post-eyes.png"});
+                      {"demo-post-eyes"});
     int64_t p3 = post(grandmother, "Knitted two tiny hats for the twins. Blue and pink, of course.",
                       now - 26 * 3600, {});
     comment(mother, p1, std::nullopt, "Best picture ever.", now - 12 * kDay + 1800);

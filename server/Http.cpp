@@ -71,9 +71,66 @@ bool hostLooksSafe(const std::string& host) {
 
 } // namespace
 
+json parseRequestJson(std::string_view text, const std::string& what) {
+    bool tooDeep = false;
+    json value = json::parse(
+        text,
+        [&tooDeep](int depth, json::parse_event_t, json&) {
+            if (depth > kMaxJsonDepth) tooDeep = true;
+            return !tooDeep;
+        },
+        false);
+    if (tooDeep) throw HttpError(400, what + " nests too deeply.");
+    if (value.is_discarded()) throw HttpError(400, what + " is not valid JSON.");
+    return value;
+}
+
+json parseStoredJson(std::string_view text) {
+    try {
+        return parseRequestJson(text, "stored JSON");
+    } catch (const HttpError&) {
+        return nullptr;
+    }
+}
+
+void readParameters(RequestContext& ctx, const Incoming& in) {
+    const auto& req = ctx.request;
+    if (req.method == "GET") {
+        ctx.fromText = true;
+        for (const auto& [name, value] : req.params)
+            addFormField(ctx.params, name, value);
+    } else if (in.multipart) {
+        // Fields in the order sent, so that the elements of a flattened list stay together.
+        ctx.fromText = true;
+        for (const auto& part : in.parts) {
+            if (part.filename.empty())
+                addFormField(ctx.params, part.name, part.content);
+            else
+                ctx.uploads.push_back({part.name, part.filename, part.content_type, &part.content});
+        }
+    } else if (!in.body.empty()) {
+        json body = parseRequestJson(in.body, "The request body");
+        if (body.is_null()) body = json::object(); // a request sent without parameters
+        if (!body.is_object()) throw HttpError(400, "The request body must be a JSON object.");
+        ctx.params = std::move(body);
+    }
+}
+
 RequestContext::RequestContext(const httplib::Request& request, httplib::Response& response, Connection& db,
                                ServerState& state)
     : request(request), response(response), db(db), state(state) {}
+
+RequestContext::~RequestContext() {
+    for (const auto& file : storedFiles_) {
+        std::error_code ignored;
+        std::filesystem::remove(file, ignored);
+    }
+}
+
+void RequestContext::commit(Transaction& transaction) {
+    transaction.commit();
+    storedFiles_.clear();
+}
 
 std::optional<int64_t> RequestContext::parseInteger(const json& value) {
     if (value.is_number_integer()) return value.get<int64_t>();

@@ -4,10 +4,12 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <httplib.h>
@@ -29,6 +31,14 @@ private:
 
 struct ServerState;
 
+// The deepest nesting of any JSON the server reads; nothing the client sends comes close, and a bound
+// keeps every walk over a value (copies, comparisons, dumps) from running out of stack.
+constexpr int kMaxJsonDepth = 32;
+// JSON a request carries, in its body or in a form field: 400 when it is not JSON or nests too deeply.
+json parseRequestJson(std::string_view text, const std::string& what);
+// JSON the server stored itself: null when it cannot be read, under the same bound.
+json parseStoredJson(std::string_view text);
+
 // One picture part of a multipart request.
 struct UploadedFile {
     std::string field;
@@ -43,6 +53,10 @@ class RequestContext {
 public:
     RequestContext(const httplib::Request& request, httplib::Response& response, Connection& db,
                    ServerState& state);
+    // Removes the pictures stored for this request that no committed transaction names.
+    ~RequestContext();
+    RequestContext(const RequestContext&) = delete;
+    RequestContext& operator=(const RequestContext&) = delete;
 
     const httplib::Request& request;
     httplib::Response& response;
@@ -81,6 +95,15 @@ public:
     std::vector<UploadedFile> uploads;
     const std::vector<UploadedFile>& files() const { return uploads; }
 
+    // A picture stored for this request (a file published under its final name). It is removed when
+    // the request ends, unless a transaction that names it is committed with `commit`.
+    void storedFile(const std::filesystem::path& file) { storedFiles_.push_back(file); }
+    // Commits the transaction, and with it keeps the pictures stored so far.
+    void commit(Transaction& transaction);
+
+    // The client's network address.
+    const std::string& client() const { return request.remote_addr; }
+
     // The address of this server as the client reached it, without a trailing slash.
     std::string baseUrl() const;
     int64_t now() const;
@@ -88,7 +111,18 @@ public:
 
 private:
     static std::optional<int64_t> parseInteger(const json& value);
+    std::vector<std::filesystem::path> storedFiles_;
 };
+
+// A request's body as read: the raw body, or the parts of a multipart form in the order sent.
+struct Incoming {
+    std::string body;
+    bool multipart = false;
+    std::vector<httplib::MultipartFormData> parts;
+};
+
+// Fills the context's parameters and pictures from the query (GET), the form or the JSON body.
+void readParameters(RequestContext& ctx, const Incoming& in);
 
 // Times as the client's formatters read them.
 std::string cardTime(int64_t epochSeconds);        // 2019-03-04T05:06:07.000+0000

@@ -1,8 +1,10 @@
 #include "server/Pages.h"
 
+#include "server/Auth.h"
 #include "server/Http.h"
 #include "server/Server.h"
 
+#include <charconv>
 #include <fstream>
 #include <sstream>
 
@@ -63,27 +65,31 @@ void servePage(ServerState& state, const httplib::Request& req, httplib::Respons
         return;
     }
     auto lease = state.pool->acquire();
-    auto st = lease->prepare("SELECT card_title, article_html FROM education_content WHERE id = ?");
-    st.with(id);
-    if (!st.step()) {
-        res.status = 404;
-        res.set_content(page("Not found", "<h1>Not found</h1><p>This article is no longer available.</p>"),
-                        "text/html; charset=utf-8");
-        return;
-    }
-    std::string title = st.text(0), article = st.text(1);
-    // The article page is opened with the reader's id; reading it marks the card read for that member.
-    if (req.has_param("user_id")) {
-        try {
-            int64_t member = std::stoll(req.get_param_value("user_id"));
-            lease
-                ->prepare("INSERT OR IGNORE INTO content_reads (member_id, content_id) "
-                          "SELECT id, ? FROM members WHERE id = ?")
-                .with(id, member)
-                .run();
-        } catch (const std::exception&) {
-            // An unreadable id only means that nothing is marked read.
+    std::string title, article;
+    {
+        auto st = lease->prepare("SELECT card_title, article_html FROM education_content WHERE id = ?");
+        st.with(id);
+        if (!st.step()) {
+            res.status = 404;
+            res.set_content(
+                page("Not found", "<h1>Not found</h1><p>This article is no longer available.</p>"),
+                "text/html; charset=utf-8");
+            return;
         }
+        title = st.text(0);
+        article = st.text(1);
+    }
+    // Opening the article marks it read for the reader it names, only when the reader's own access
+    // token comes with it: the id alone is anybody's to write.
+    if (req.has_param("user_id")) {
+        int64_t member = 0;
+        const std::string text = req.get_param_value("user_id");
+        auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), member);
+        auto signedIn = memberForAccessToken(*lease, state, req.get_header_value("X-Access-Token"));
+        if (error == std::errc() && end == text.data() + text.size() && signedIn && *signedIn == member)
+            lease->prepare("INSERT OR IGNORE INTO content_reads (member_id, content_id) VALUES (?, ?)")
+                .with(member, id)
+                .run();
     }
     res.set_content(page(title, "<h1>" + escapeHtml(title) + "</h1>\n" + article),
                     "text/html; charset=utf-8");

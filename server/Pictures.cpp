@@ -2,9 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <stdexcept>
 #include <vector>
 
+#include <csetjmp>
+#include <cstdio>
+
+#include <jpeglib.h>
 #include <png.h>
 
 namespace cw::server {
@@ -132,6 +137,123 @@ std::string drawPicture(int width, int height, uint32_t seed, PictureStyle style
         break;
     }
     return canvas.png();
+}
+
+namespace {
+
+constexpr uint64_t kMaxSide = 16384;
+constexpr uint64_t kMaxPixels = 40'000'000;
+
+bool sizeAllowed(uint64_t width, uint64_t height) {
+    return width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide && width * height <= kMaxPixels;
+}
+
+struct JpegFailure {
+    jpeg_error_mgr manager;
+    std::jmp_buf jump;
+};
+
+[[noreturn]] void jpegFailed(j_common_ptr info) {
+    std::longjmp(reinterpret_cast<JpegFailure*>(info->err)->jump, 1);
+}
+
+// A warning means damaged data (a cut-off file among them): not a picture we keep.
+void jpegWarning(j_common_ptr info, int level) {
+    if (level < 0) std::longjmp(reinterpret_cast<JpegFailure*>(info->err)->jump, 1);
+}
+
+// Decoding happens in functions of their own, below the ones that call setjmp, so that nothing the
+// jump skips over is a local of the function it returns to.
+void readJpeg(jpeg_decompress_struct& info, std::vector<unsigned char>& row, const std::string& bytes) {
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK || !sizeAllowed(info.image_width, info.image_height))
+        jpegFailed(reinterpret_cast<j_common_ptr>(&info));
+    // Scaled down: every coefficient is still decoded, at a fraction of the work of drawing the pixels.
+    info.scale_num = 1;
+    info.scale_denom = 8;
+    jpeg_start_decompress(&info);
+    row.resize(static_cast<size_t>(info.output_width) * static_cast<size_t>(info.output_components));
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW rows[] = {row.data()};
+        jpeg_read_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_decompress(&info);
+}
+
+bool jpegDecodes(const std::string& bytes) {
+    jpeg_decompress_struct info{};
+    JpegFailure failure{};
+    info.err = jpeg_std_error(&failure.manager);
+    failure.manager.error_exit = jpegFailed;
+    failure.manager.emit_message = jpegWarning;
+    std::vector<unsigned char> row;
+    bool decoded = false;
+    if (!setjmp(failure.jump)) {
+        readJpeg(info, row, bytes);
+        decoded = true;
+    }
+    jpeg_destroy_decompress(&info);
+    return decoded;
+}
+
+struct PngSource {
+    const std::string* bytes;
+    size_t offset = 0;
+    std::vector<unsigned char> row;
+};
+
+void pngRead(png_structp png, png_bytep out, png_size_t length) {
+    auto* source = static_cast<PngSource*>(png_get_io_ptr(png));
+    if (source->bytes->size() - source->offset < length) png_error(png, "the picture ends early");
+    std::memcpy(out, source->bytes->data() + source->offset, length);
+    source->offset += length;
+}
+
+void pngWarning(png_structp, png_const_charp) {}
+
+void readPng(png_structp png, png_infop info, png_infop end, PngSource& source) {
+    png_set_read_fn(png, &source, pngRead);
+    png_read_info(png, info);
+    png_uint_32 width = png_get_image_width(png, info), height = png_get_image_height(png, info);
+    if (!sizeAllowed(width, height)) png_error(png, "the picture is too large");
+    int passes = png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    source.row.resize(png_get_rowbytes(png, info));
+    // Row by row into one row's memory: every row is inflated and unfiltered, none is kept.
+    for (int pass = 0; pass < passes; ++pass)
+        for (png_uint_32 y = 0; y < height; ++y)
+            png_read_row(png, source.row.data(), nullptr);
+    png_read_end(png, end);
+}
+
+bool pngDecodes(const std::string& bytes) {
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, pngWarning);
+    if (!png) return false;
+    png_infop info = png_create_info_struct(png);
+    png_infop end = png_create_info_struct(png);
+    PngSource source{&bytes, 0, {}};
+    bool decoded = false;
+    if (info && end && !setjmp(png_jmpbuf(png))) {
+        readPng(png, info, end, source);
+        decoded = true;
+    }
+    png_destroy_read_struct(&png, &info, &end);
+    return decoded;
+}
+
+} // namespace
+
+std::optional<PictureKind> pictureKind(const std::string& bytes) {
+    if (bytes.size() > 3 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+        static_cast<unsigned char>(bytes[1]) == 0xD8 && static_cast<unsigned char>(bytes[2]) == 0xFF)
+        return PictureKind::Jpeg;
+    if (bytes.size() > 8 && bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") == 0) return PictureKind::Png;
+    return std::nullopt;
+}
+
+bool pictureDecodes(const std::string& bytes, PictureKind kind) {
+    return kind == PictureKind::Jpeg ? jpegDecodes(bytes) : pngDecodes(bytes);
 }
 
 } // namespace cw::server

@@ -1,10 +1,18 @@
 #include "server/Records.h"
 
 #include "server/Auth.h"
+#include "server/Guards.h"
 #include "server/Server.h"
 
+#include "server/Pictures.h"
+
 #include <algorithm>
-#include <fstream>
+#include <cerrno>
+#include <map>
+#include <set>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace cw::server {
 
@@ -88,6 +96,25 @@ json ageDescriptions(Connection& db, int64_t babyId, int64_t now) {
     return out;
 }
 
+namespace {
+
+json briefUser(int64_t id, const std::string& fullName, const std::optional<std::string>& file) {
+    json user = {{"id", id}, {"full_name", fullName}};
+    if (file) user["file_name"] = *file;
+    return user;
+}
+
+// A comment from a row of (id, comment_text, created_at, full_name, file_name, member id) that starts
+// at column `first`.
+json commentItem(const Statement& st, int first) {
+    return {{"id", st.integer(first)},
+            {"comment_text", st.text(first + 1)},
+            {"created_at", cardTime(st.integer(first + 2))},
+            {"user", briefUser(st.integer(first + 5), st.text(first + 3), st.optionalText(first + 4))}};
+}
+
+} // namespace
+
 json commentsOf(Connection& db, std::optional<int64_t> postId, std::optional<int64_t> feedId, int limit) {
     // The latest `limit` comments (all when negative), returned oldest first.
     auto st = db.prepare("SELECT c.id, c.comment_text, c.created_at, m.full_name, m.file_name, m.id "
@@ -96,105 +123,148 @@ json commentsOf(Connection& db, std::optional<int64_t> postId, std::optional<int
                          "ORDER BY c.created_at DESC, c.id DESC LIMIT ?3");
     st.bind(1, postId).bind(2, feedId).bind(3, int64_t{limit});
     json out = json::array();
-    while (st.step()) {
-        json user = {{"id", st.integer(5)}, {"full_name", st.text(3)}};
-        if (auto file = st.optionalText(4)) user["file_name"] = *file;
-        out.push_back({{"id", st.integer(0)},
-                       {"comment_text", st.text(1)},
-                       {"created_at", cardTime(st.integer(2))},
-                       {"user", user}});
-    }
+    while (st.step())
+        out.push_back(commentItem(st, 0));
     std::reverse(out.begin(), out.end());
     return out;
 }
 
-int64_t commentCount(Connection& db, std::optional<int64_t> postId, std::optional<int64_t> feedId) {
-    auto st = db.prepare("SELECT COUNT(*) FROM comments "
-                         "WHERE (post_id = ?1 AND ?1 IS NOT NULL) OR (feed_id = ?2 AND ?2 IS NOT NULL)");
-    st.bind(1, postId).bind(2, feedId);
-    st.step();
-    return st.integer(0);
-}
-
 namespace {
 
-bool bookmarked(Connection& db, int64_t memberId, const char* column, int64_t id) {
-    auto st = db.prepare(std::string("SELECT 1 FROM bookmarks WHERE member_id = ? AND ") + column + " = ?");
-    st.with(memberId, id);
-    return st.step();
+// Ids as a JSON array text, for `json_each(?)`: one statement, whatever the number of ids.
+std::string idList(const std::vector<int64_t>& ids) {
+    return json(ids).dump();
 }
 
-json parseStored(const std::string& text) {
-    json value = json::parse(text, nullptr, false);
-    return value.is_discarded() ? json() : value;
+// The latest three comments of each post (column "post_id") or education item ("feed_id") named,
+// oldest first, by the id they belong to.
+std::map<int64_t, json> latestComments(Connection& db, const char* column, const std::string& ids) {
+    std::map<int64_t, json> out;
+    auto st = db.prepare(
+        std::string("SELECT target, id, comment_text, created_at, full_name, file_name, member_id "
+                    "FROM (SELECT c.") +
+        column +
+        " AS target, c.id, c.comment_text, c.created_at, m.full_name, m.file_name, m.id AS member_id, "
+        "ROW_NUMBER() OVER (PARTITION BY c." +
+        column +
+        " ORDER BY c.created_at DESC, c.id DESC) AS rank "
+        "FROM comments c JOIN members m ON m.id = c.member_id WHERE c." +
+        column + " IN (SELECT value FROM json_each(?))) WHERE rank <= 3 ORDER BY target, created_at, id");
+    st.with(ids);
+    while (st.step()) {
+        json& list = out[st.integer(0)];
+        if (list.is_null()) list = json::array();
+        list.push_back(commentItem(st, 1));
+    }
+    return out;
+}
+
+json commentsFor(std::map<int64_t, json>& comments, int64_t id) {
+    auto found = comments.find(id);
+    return found == comments.end() ? json::array() : found->second;
 }
 
 } // namespace
 
-json contentCard(Connection& db, int64_t memberId, int64_t contentId) {
+std::vector<json> contentCards(Connection& db, int64_t memberId, const std::vector<int64_t>& contentIds) {
+    std::vector<json> cards;
+    if (contentIds.empty()) return cards;
+    const std::string ids = idList(contentIds);
     auto st =
-        db.prepare("SELECT id, card_title, card_description, card_media, card_media_type, description_title, "
-                   "description, description_media_type, description_media, source, published_at "
-                   "FROM education_content WHERE id = ?");
-    st.with(contentId);
-    if (!st.step()) throw HttpError(404, "No content with this id was found.");
-    json card = {{"id", st.integer(0)},
-                 {"card_title", st.text(1)},
-                 {"card_description", st.text(2)},
-                 {"card_media", parseStored(st.text(3))},
-                 {"card_media_type", st.text(4)},
-                 {"card_time", cardTime(st.integer(10))},
-                 {"content_url", "/content/education/" + std::to_string(contentId)},
-                 {"source", st.text(9)}};
-    if (auto v = st.optionalText(5)) card["description_title"] = *v;
-    if (auto v = st.optionalText(6)) card["description"] = *v;
-    if (auto v = st.optionalText(7)) card["description_media_type"] = *v;
-    if (auto v = st.optionalText(8)) card["description_media"] = parseStored(*v);
-    if (!card["card_media"].is_array()) card["card_media"] = json::array();
+        db.prepare("SELECT e.id, e.card_title, e.card_description, e.card_media, e.card_media_type, "
+                   "e.description_title, "
+                   "e.description, e.description_media_type, e.description_media, e.source, e.published_at, "
+                   "EXISTS (SELECT 1 FROM content_reads r WHERE r.member_id = ?1 AND r.content_id = e.id), "
+                   "(SELECT n.id FROM notifications n WHERE n.member_id = ?1 AND n.feed_id = e.id "
+                   " ORDER BY n.created_at DESC LIMIT 1), "
+                   "EXISTS (SELECT 1 FROM bookmarks b WHERE b.member_id = ?1 AND b.feed_id = e.id), "
+                   "(SELECT COUNT(*) FROM comments c WHERE c.feed_id = e.id) "
+                   "FROM json_each(?2) j JOIN education_content e ON e.id = j.value ORDER BY j.key");
+    st.bind(1, memberId).bind(2, ids);
+    auto comments = latestComments(db, "feed_id", ids);
+    while (st.step()) {
+        int64_t id = st.integer(0);
+        json card = {{"id", id},
+                     {"card_title", st.text(1)},
+                     {"card_description", st.text(2)},
+                     {"card_media", parseStoredJson(st.text(3))},
+                     {"card_media_type", st.text(4)},
+                     {"card_time", cardTime(st.integer(10))},
+                     {"content_url", "/content/education/" + std::to_string(id)},
+                     {"source", st.text(9)}};
+        if (auto v = st.optionalText(5)) card["description_title"] = *v;
+        if (auto v = st.optionalText(6)) card["description"] = *v;
+        if (auto v = st.optionalText(7)) card["description_media_type"] = *v;
+        if (auto v = st.optionalText(8)) card["description_media"] = parseStoredJson(*v);
+        if (!card["card_media"].is_array()) card["card_media"] = json::array();
+        card["card_read"] = st.integer(11) != 0;
+        if (auto note = st.optionalInteger(12)) card["not_id"] = *note;
+        card["bookmarked"] = st.integer(13) != 0;
+        card["latest_comments"] = commentsFor(comments, id);
+        card["comments_count"] = st.integer(14);
+        cards.push_back(std::move(card));
+    }
+    return cards;
+}
 
-    auto read = db.prepare("SELECT 1 FROM content_reads WHERE member_id = ? AND content_id = ?");
-    read.with(memberId, contentId);
-    card["card_read"] = read.step();
-    auto note = db.prepare(
-        "SELECT id FROM notifications WHERE member_id = ? AND feed_id = ? ORDER BY created_at DESC LIMIT 1");
-    note.with(memberId, contentId);
-    if (note.step()) card["not_id"] = note.integer(0);
-    card["bookmarked"] = bookmarked(db, memberId, "feed_id", contentId);
-    card["latest_comments"] = commentsOf(db, std::nullopt, contentId, 3);
-    card["comments_count"] = commentCount(db, std::nullopt, contentId);
-    return card;
+std::vector<json> postCards(Connection& db, int64_t memberId, const std::vector<int64_t>& postIds,
+                            json& users, const std::string& baseUrl) {
+    std::vector<json> cards;
+    if (postIds.empty()) return cards;
+    const std::string ids = idList(postIds);
+    auto st = db.prepare("SELECT p.id, p.member_id, p.title, p.post_text, p.image, p.source, p.created_at, "
+                         "m.full_name, m.file_name, "
+                         "EXISTS (SELECT 1 FROM bookmarks b WHERE b.member_id = ?1 AND b.post_id = p.id), "
+                         "(SELECT COUNT(*) FROM comments c WHERE c.post_id = p.id) "
+                         "FROM json_each(?2) j JOIN posts p ON p.id = j.value "
+                         "LEFT JOIN members m ON m.id = p.member_id ORDER BY j.key");
+    st.bind(1, memberId).bind(2, ids);
+    std::map<int64_t, json> medias;
+    {
+        auto media =
+            db.prepare("SELECT post_id, file_name, file_type FROM post_media "
+                       "WHERE post_id IN (SELECT value FROM json_each(?)) ORDER BY post_id, position");
+        media.with(ids);
+        while (media.step()) {
+            json& list = medias[media.integer(0)];
+            if (list.is_null()) list = json::array();
+            list.push_back({{"file_name", media.text(1)}, {"file_type", media.text(2)}});
+        }
+    }
+    auto comments = latestComments(db, "post_id", ids);
+    while (st.step()) {
+        int64_t id = st.integer(0);
+        json card = {{"id", id},
+                     {"post_text", st.text(3)},
+                     {"created_at", cardTime(st.integer(6))},
+                     {"source", st.optionalText(5).value_or("")}};
+        if (auto title = st.optionalText(2)) card["title"] = *title;
+        if (auto image = st.optionalText(4)) card["image"] = baseUrl + "/" + *image;
+        if (auto author = st.optionalInteger(1)) {
+            card["user_id"] = *author;
+            json brief = briefUser(*author, st.text(7), st.optionalText(8));
+            card["user"] = brief;
+            users[std::to_string(*author)] = brief;
+        }
+        card["post_medias"] = commentsFor(medias, id);
+        card["bookmarked"] = st.integer(9) != 0;
+        card["latest_comments"] = commentsFor(comments, id);
+        card["comments_count"] = st.integer(10);
+        cards.push_back(std::move(card));
+    }
+    return cards;
+}
+
+json contentCard(Connection& db, int64_t memberId, int64_t contentId) {
+    auto cards = contentCards(db, memberId, {contentId});
+    if (cards.empty()) throw HttpError(404, "No content with this id was found.");
+    return cards.front();
 }
 
 json postCard(Connection& db, int64_t memberId, int64_t postId, json& users, const std::string& baseUrl) {
-    auto st = db.prepare("SELECT id, kind, member_id, title, post_text, image, source, created_at, items "
-                         "FROM posts WHERE id = ?");
-    st.with(postId);
-    if (!st.step()) throw HttpError(404, "No post with this id was found.");
-    json card = {{"id", st.integer(0)},
-                 {"post_text", st.text(4)},
-                 {"created_at", cardTime(st.integer(7))},
-                 {"source", st.optionalText(6).value_or("")}};
-    if (auto title = st.optionalText(3)) card["title"] = *title;
-    if (auto image = st.optionalText(5)) card["image"] = baseUrl + "/" + *image;
-    if (auto author = st.optionalInteger(2)) {
-        card["user_id"] = *author;
-        json user = memberJson(db, *author);
-        json brief = {{"id", *author}, {"full_name", user["full_name"]}};
-        if (user.contains("file_name")) brief["file_name"] = user["file_name"];
-        card["user"] = brief;
-        users[std::to_string(*author)] = brief;
-    }
-    json medias = json::array();
-    auto media =
-        db.prepare("SELECT file_name, file_type FROM post_media WHERE post_id = ? ORDER BY position");
-    media.with(postId);
-    while (media.step())
-        medias.push_back({{"file_name", media.text(0)}, {"file_type", media.text(1)}});
-    card["post_medias"] = medias;
-    card["bookmarked"] = bookmarked(db, memberId, "post_id", postId);
-    card["latest_comments"] = commentsOf(db, postId, std::nullopt, 3);
-    card["comments_count"] = commentCount(db, postId, std::nullopt);
-    return card;
+    auto cards = postCards(db, memberId, {postId}, users, baseUrl);
+    if (cards.empty()) throw HttpError(404, "No post with this id was found.");
+    return cards.front();
 }
 
 std::string uploadPath(const std::string& storedName) {
@@ -205,30 +275,77 @@ std::string staticPath(const std::string& pictureName) {
     return "/static-files/images/" + pictureName;
 }
 
-std::string savePicture(const RequestContext& ctx, const UploadedFile& file) {
+std::string savePicture(RequestContext& ctx, const UploadedFile& file) {
     const std::string& bytes = *file.content;
     if (bytes.size() > ctx.state.options.maxPictureBytes)
         throw HttpError(413, "The picture \"" + file.field + "\" is larger than " +
                                  std::to_string(ctx.state.options.maxPictureBytes / 1024) + " KB.");
-    std::string extension;
-    if (bytes.size() > 3 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-        static_cast<unsigned char>(bytes[1]) == 0xD8 && static_cast<unsigned char>(bytes[2]) == 0xFF)
-        extension = ".jpg";
-    else if (bytes.size() > 8 && bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") == 0)
-        extension = ".png";
-    else
+    auto kind = pictureKind(bytes);
+    if (!kind || !pictureDecodes(bytes, *kind))
         throw HttpError(415, "The picture \"" + file.field + "\" is not a JPEG or PNG image.");
 
-    std::string name = randomHex(16) + extension;
+    std::string name = randomHex(16) + (*kind == PictureKind::Jpeg ? ".jpg" : ".png");
     auto target = ctx.state.uploadDirectory / name;
-    auto partial = ctx.state.uploadDirectory / (name + ".part");
-    {
-        std::ofstream out(partial, std::ios::binary);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        if (!out) throw DatabaseError("cannot store the picture " + partial.string());
-    }
-    std::filesystem::rename(partial, target);
+    storeFile(target, bytes);
+    ctx.storedFile(target);
     return name;
+}
+
+void storeFile(const std::filesystem::path& target, const std::string& bytes, bool flush) {
+    auto partial = target;
+    partial += ".part";
+    int fd = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) throw DatabaseError("cannot store " + partial.string());
+    size_t written = 0;
+    while (written < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        written += static_cast<size_t>(n);
+    }
+    bool stored = written == bytes.size() && (!flush || ::fsync(fd) == 0);
+    ::close(fd);
+    std::error_code error;
+    if (stored) std::filesystem::rename(partial, target, error);
+    if (!stored || error) {
+        std::filesystem::remove(partial, error);
+        throw DatabaseError("cannot store " + target.string());
+    }
+    int directory = flush ? ::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+    if (directory >= 0) {
+        ::fsync(directory);
+        ::close(directory);
+    }
+}
+
+size_t removeUnreferencedUploads(Connection& db, const std::filesystem::path& uploadDirectory) {
+    // Every column that may name an uploaded picture, as "images/upload/<name>" inside its text.
+    static const char* const kNamingColumns[][2] = {
+        {"members", "file_name"},    {"babies", "file_name"}, {"journey_items", "file_name"},
+        {"post_media", "file_name"}, {"posts", "image"},      {"posts", "items"},
+    };
+    const std::string marker = uploadPath("");
+    std::set<std::string> named;
+    for (const auto& [table, column] : kNamingColumns) {
+        auto st = db.prepare(std::string("SELECT ") + column + " FROM " + table + " WHERE " + column +
+                             " LIKE '%images/upload/%'");
+        while (st.step()) {
+            std::string text = st.text(0);
+            for (size_t at = text.find(marker); at != std::string::npos; at = text.find(marker, at)) {
+                at += marker.size();
+                size_t end = text.find_first_not_of(
+                    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_.-", at);
+                named.insert(text.substr(at, end == std::string::npos ? std::string::npos : end - at));
+            }
+        }
+    }
+    size_t removed = 0;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(uploadDirectory, error)) {
+        if (!entry.is_regular_file(error) || named.count(entry.path().filename().string())) continue;
+        if (std::filesystem::remove(entry.path(), error)) ++removed;
+    }
+    return removed;
 }
 
 BabyFields readBabyFields(const RequestContext& entry) {
@@ -255,6 +372,45 @@ int64_t createBaby(Connection& db, int64_t memberId, const BabyFields& baby) {
     int64_t babyId = db.lastInsertId();
     db.prepare("INSERT INTO member_babies (member_id, baby_id) VALUES (?, ?)").with(memberId, babyId).run();
     return babyId;
+}
+
+void claimBaby(RequestContext& ctx, int64_t memberId, int64_t babyId) {
+    auto& db = ctx.db;
+    if (!db.queryInteger("SELECT id FROM babies WHERE id = ?", babyId))
+        throw HttpError(404, "No baby with this id was found.");
+    {
+        auto in = db.prepare("SELECT 1 FROM member_babies WHERE member_id = ? AND baby_id = ?");
+        in.with(memberId, babyId);
+        if (in.step()) return;
+    }
+    bool hasFamily =
+        db.queryInteger("SELECT COUNT(*) FROM member_babies WHERE baby_id = ?", babyId).value_or(0) > 0;
+    if (!hasFamily) {
+        if (!babyLookedUp(db, ctx.client(), babyId, ctx.now()))
+            throw HttpError(403, "Please look the baby up by the medical record number first.");
+    } else {
+        std::string email = memberJson(db, memberId)["email"];
+        auto invitation = db.prepare("SELECT i.id, i.accepted_member_id FROM invitations i "
+                                     "JOIN member_babies mb ON mb.member_id = i.inviter_id "
+                                     "WHERE mb.baby_id = ?1 AND (i.accepted_member_id = ?2 OR "
+                                     "(i.accepted_member_id IS NULL AND i.email = ?3)) "
+                                     "ORDER BY i.accepted_member_id IS NULL LIMIT 1");
+        invitation.with(babyId, memberId, email);
+        if (!invitation.step()) throw HttpError(403, "This baby is already registered to another family.");
+        int64_t invitationId = invitation.integer(0);
+        bool open = invitation.isNull(1);
+        invitation.reset();
+        if (open) {
+            if (!addressProven(db, email, ctx.now()))
+                throw HttpError(403, "This baby is already registered to another family.");
+            db.prepare("UPDATE invitations SET accepted_member_id = ? WHERE id = ?")
+                .with(memberId, invitationId)
+                .run();
+        }
+    }
+    db.prepare("INSERT OR IGNORE INTO member_babies (member_id, baby_id) VALUES (?, ?)")
+        .with(memberId, babyId)
+        .run();
 }
 
 bool validRelationship(const std::string& text, std::string* canonical) {

@@ -3,8 +3,10 @@
 #include "server/Http.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace cw::server {
 
@@ -20,14 +22,28 @@ json ageDescriptions(Connection& db, int64_t babyId, int64_t now);
 
 // Comments of a post (or daily update) or of an education item, oldest first.
 json commentsOf(Connection& db, std::optional<int64_t> postId, std::optional<int64_t> feedId, int limit = -1);
-int64_t commentCount(Connection& db, std::optional<int64_t> postId, std::optional<int64_t> feedId);
 
-// Feed cards. "users" collects the authors of the posts for the reply's "users" map.
+// Feed cards, in the order of the ids given; ids that name nothing are left out. "users" collects the
+// authors of the posts for the reply's "users" map. However many cards, they take the same few
+// statements, so that a feed costs the same number of statements whatever its size.
+std::vector<json> contentCards(Connection& db, int64_t memberId, const std::vector<int64_t>& contentIds);
+std::vector<json> postCards(Connection& db, int64_t memberId, const std::vector<int64_t>& postIds,
+                            json& users, const std::string& baseUrl);
+// One card; 404 when the id names nothing.
 json contentCard(Connection& db, int64_t memberId, int64_t contentId);
 json postCard(Connection& db, int64_t memberId, int64_t postId, json& users, const std::string& baseUrl);
 
-// Pictures: stored under a fresh name, and named in replies by a path below the server root.
-std::string savePicture(const RequestContext& ctx, const UploadedFile& file);
+// Pictures: checked to decode, stored under a fresh name that cannot be guessed (flushed to disk
+// before the rename that publishes it), and named in replies by a path below the server root. The
+// file belongs to the request until a transaction naming it is committed (RequestContext::commit).
+std::string savePicture(RequestContext& ctx, const UploadedFile& file);
+// Writes the file under a temporary name and publishes it by a rename, so that no one ever sees, and
+// no crash ever leaves, a part-written file under the name; with `flush` the file and then the
+// directory are flushed to disk first, so that not even a power cut does. Throws DatabaseError.
+void storeFile(const std::filesystem::path& target, const std::string& bytes, bool flush = true);
+// Removes the files of the upload directory that no row names (a crash between storing a picture and
+// committing its row leaves such a file). Returns how many went.
+size_t removeUnreferencedUploads(Connection& db, const std::filesystem::path& uploadDirectory);
 std::string uploadPath(const std::string& storedName);  // "images/upload/<name>"
 std::string staticPath(const std::string& pictureName); // "/static-files/images/<name>"
 
@@ -41,6 +57,12 @@ struct BabyFields {
 BabyFields readBabyFields(const RequestContext& entry);
 // A new baby in the member's family; returns its id.
 int64_t createBaby(Connection& db, int64_t memberId, const BabyFields& baby);
+// Brings an existing baby into the member's family (a sign-up or a baby update naming it by id). A
+// baby already in the family stays. A baby with no family is claimed only after this client looked
+// it up by its record number shortly before, so that a sequential id alone claims nothing. A baby with
+// a family is joined only when one of that family invited the member: an invitation the member took
+// up, or one to the member's address while the address is proven. Otherwise 403; 404 for no baby.
+void claimBaby(RequestContext& ctx, int64_t memberId, int64_t babyId);
 
 bool validRelationship(const std::string& text, std::string* canonical = nullptr);
 bool plausibleEmail(const std::string& text);

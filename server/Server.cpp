@@ -1,12 +1,13 @@
 #include "server/Server.h"
 
 #include "server/Auth.h"
+#include "server/Connections.h"
 #include "server/Http.h"
 #include "server/Pages.h"
+#include "server/Records.h"
 
 #include <chrono>
 #include <iostream>
-#include <set>
 
 #include <httplib.h>
 #include <sodium.h>
@@ -16,6 +17,9 @@ namespace cw::server {
 namespace {
 
 const std::string kApiPrefix = "m/api/";
+// Parts of one multipart form: the client's largest form (four babies and their pictures) has
+// about thirty.
+constexpr size_t kMaxFormParts = 200;
 
 std::string dump(const json& value) {
     return value.dump(-1, ' ', false, json::error_handler_t::replace);
@@ -38,12 +42,23 @@ std::string trimSlashes(const std::string& path) {
     return path.substr(begin, end - begin + 1);
 }
 
-// A request's body as read: the raw body, or the parts of a multipart form in the order sent.
-struct Incoming {
-    std::string body;
-    bool multipart = false;
-    std::vector<httplib::MultipartFormData> parts;
-};
+std::string escapeControls(const std::string& line) {
+    std::string out;
+    out.reserve(line.size());
+    for (unsigned char c : line) {
+        if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else if (c < 0x20 || c == 0x7F) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        } else
+            out += static_cast<char>(c);
+    }
+    return out;
+}
 
 thread_local std::chrono::steady_clock::time_point requestStart;
 thread_local bool requestTimed = false;
@@ -58,11 +73,12 @@ int64_t ServerState::now() const {
 }
 
 void ServerState::print(const std::string& line) {
+    std::string safe = escapeControls(line);
     std::lock_guard lock(consoleMutex);
     if (options.console)
-        options.console(line);
+        options.console(safe);
     else
-        std::cout << line << std::endl;
+        std::cout << safe << std::endl;
 }
 
 CradlewayServer::CradlewayServer(ServerOptions options) : state_(std::make_unique<ServerState>()) {
@@ -85,11 +101,15 @@ void CradlewayServer::setUp() {
     std::filesystem::create_directories(state_->uploadDirectory);
     std::filesystem::create_directories(state_->staticDirectory);
 
+    int threads = std::max(1, opts.threads);
     {
         Connection connection(opts.databasePath);
         migrate(connection);
+        // Pictures of requests that failed, or that a crash cut short, are named by no row.
+        size_t removed = removeUnreferencedUploads(connection, state_->uploadDirectory);
+        if (removed) state_->print("start-up: removed " + std::to_string(removed) + " unreferenced pictures");
     }
-    state_->pool = std::make_unique<ConnectionPool>(opts.databasePath, static_cast<size_t>(opts.threads) + 2);
+    state_->pool = std::make_unique<ConnectionPool>(opts.databasePath, static_cast<size_t>(threads) + 2);
     ensureStaticPictures(*state_);
 
     std::vector<Route> routes;
@@ -100,18 +120,19 @@ void CradlewayServer::setUp() {
     for (auto& route : routes)
         routes_[route.method + " " + route.path] = std::move(route);
 
-    http_ = std::make_unique<httplib::Server>();
-    int threads = std::max(1, opts.threads);
-    http_->new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
+    ConnectionLimits limits;
+    limits.workers = threads;
+    limits.headerSeconds = std::max(1, opts.headerSeconds);
+    limits.idleSeconds = std::max(1, opts.keepAliveSeconds);
+    limits.bodySeconds = std::max(1, opts.bodySeconds);
+    limits.maxRequestBytes = opts.maxRequestBytes + limits.maxHeadBytes + 64 * 1024;
+    limits.maxConnections = std::max<size_t>(8, opts.maxConnections);
+    http_ = std::make_unique<ConnectionServer>(limits);
     http_->set_payload_max_length(opts.maxRequestBytes);
-    http_->set_keep_alive_max_count(1000);
-    http_->set_tcp_nodelay(true);
-    // Every service object of the client opens its own connection; idle ones give their worker back soon.
-    http_->set_keep_alive_timeout(std::max(1, opts.keepAliveSeconds));
 
     ServerState* state = state_.get();
 
-    http_->set_pre_routing_handler([](const httplib::Request&, httplib::Response&) {
+    http_->setPreRouting([](const httplib::Request&, httplib::Response&) {
         requestStart = std::chrono::steady_clock::now();
         requestTimed = true;
         return httplib::Server::HandlerResponse::Unhandled;
@@ -145,8 +166,7 @@ void CradlewayServer::setUp() {
                 message = "This method is not allowed here.";
                 break;
             case 413:
-                message = "The request is larger than " +
-                          std::to_string(state->options.maxRequestBytes / (1024 * 1024)) + " MB.";
+                message = "The request is larger than " + sizeText(state->options.maxRequestBytes) + ".";
                 break;
             case 414:
                 message = "The request address is too long.";
@@ -200,36 +220,9 @@ void CradlewayServer::setUp() {
         const Route& route = found->second;
         try {
             auto lease = state->pool->acquire();
+            // Pictures the handler stores and does not commit go with the context, also on failure.
             RequestContext ctx(req, res, *lease, *state);
-            if (req.method == "GET") {
-                ctx.fromText = true;
-                for (const auto& [name, value] : req.params)
-                    addFormField(ctx.params, name, value);
-            } else if (in.multipart) {
-                // Fields in the order sent, so that the elements of a flattened list stay together.
-                ctx.fromText = true;
-                for (const auto& part : in.parts) {
-                    if (part.filename.empty())
-                        addFormField(ctx.params, part.name, part.content);
-                    else
-                        ctx.uploads.push_back({part.name, part.filename, part.content_type, &part.content});
-                }
-            } else if (!in.body.empty()) {
-                // Nothing the client sends nests deeply; refusing deep nesting keeps recursion bounded.
-                bool tooDeep = false;
-                json body = json::parse(
-                    in.body,
-                    [&tooDeep](int depth, json::parse_event_t, json&) {
-                        if (depth > 32) tooDeep = true;
-                        return !tooDeep;
-                    },
-                    false);
-                if (tooDeep) throw HttpError(400, "The request body nests too deeply.");
-                if (body.is_discarded()) throw HttpError(400, "The request body is not valid JSON.");
-                if (body.is_null()) body = json::object(); // a request sent without parameters
-                if (!body.is_object()) throw HttpError(400, "The request body must be a JSON object.");
-                ctx.params = std::move(body);
-            }
+            readParameters(ctx, in);
             std::string token = req.get_header_value("X-Access-Token");
             if (!token.empty()) ctx.memberId = memberForAccessToken(*lease, *state, token);
             if (route.access == Access::Member && !ctx.memberId)
@@ -257,72 +250,83 @@ void CradlewayServer::setUp() {
     });
     http_->Post("/+m/api/.*", [dispatch, state](const httplib::Request& req, httplib::Response& res,
                                                 const httplib::ContentReader& reader) {
+        const size_t limit = state->options.maxRequestBytes;
+        const std::string tooLarge = "The request is larger than " + sizeText(limit) + ".";
+        // A refused body is not read; what the client still sends of it must not be taken for a
+        // request of its own, so the connection ends with the reply.
+        auto refuse = [&res](int status, const std::string& message) {
+            sendError(res, status, message);
+            closeConnectionAfterReply();
+        };
+        if (req.has_header("Content-Length") && req.get_header_value<uint64_t>("Content-Length") > limit)
+            return refuse(413, tooLarge);
+        if (req.is_multipart_form_data() && req.has_header("Content-Encoding"))
+            return refuse(415, "A form is not taken compressed.");
+
+        // The limit counts the bytes as read and inflated, whatever the body announced.
         Incoming in;
-        // Refuse an oversized body before reading it.
-        if (req.has_header("Content-Length") &&
-            req.get_header_value<uint64_t>("Content-Length") > state->options.maxRequestBytes) {
-            sendError(res, 413,
-                      "The request is larger than " + sizeText(state->options.maxRequestBytes) + ".");
-            return;
-        }
+        size_t taken = 0;
+        bool overLimit = false;
+        auto take = [&](size_t bytes) {
+            taken += bytes;
+            overLimit = overLimit || taken > limit;
+            return !overLimit;
+        };
+        bool read = false;
         if (req.is_multipart_form_data()) {
             in.multipart = true;
-            reader(
+            read = reader(
                 [&](const httplib::MultipartFormData& part) {
+                    if (in.parts.size() >= kMaxFormParts) overLimit = true;
+                    if (!take(part.name.size() + part.filename.size() + part.content_type.size()))
+                        return false;
                     httplib::MultipartFormData copy = part;
                     copy.content.clear();
                     in.parts.push_back(std::move(copy));
                     return true;
                 },
                 [&](const char* data, size_t length) {
+                    if (!take(length)) return false;
                     in.parts.back().content.append(data, length);
                     return true;
                 });
         } else {
-            reader([&](const char* data, size_t length) {
+            read = reader([&](const char* data, size_t length) {
+                if (!take(length)) return false;
                 in.body.append(data, length);
                 return true;
             });
         }
+        if (overLimit) return refuse(413, tooLarge);
+        // A form cut off before its closing boundary, a body that ends early or arrives too slowly:
+        // nothing of it is used.
+        if (!read)
+            return refuse(res.status == 415 ? 415 : 400, res.status == 415
+                                                             ? "The body's encoding is not supported."
+                                                             : "The request body did not arrive complete.");
+        requestBodyRead();
         dispatch(req, res, in);
     });
 }
 
-int CradlewayServer::bind() {
-    auto& opts = state_->options;
-    if (opts.port == 0) {
-        port_ = http_->bind_to_any_port(opts.host);
-        if (port_ <= 0) throw DatabaseError("cannot listen on " + opts.host);
-    } else {
-        if (!http_->bind_to_port(opts.host, opts.port))
-            throw DatabaseError("cannot listen on " + opts.host + ":" + std::to_string(opts.port));
-        port_ = opts.port;
-    }
-    return port_;
-}
-
 int CradlewayServer::start() {
-    bind();
-    thread_ = std::thread([this] { http_->listen_after_bind(); });
+    auto& opts = state_->options;
+    port_ = http_->bindTo(opts.host, opts.port);
+    if (port_ <= 0) throw DatabaseError("cannot listen on " + opts.host + ":" + std::to_string(opts.port));
+    http_->start();
     return port_;
-}
-
-bool CradlewayServer::run() {
-    bind();
-    return http_->listen_after_bind();
 }
 
 void CradlewayServer::stop() {
-    if (!http_) return;
-    if (thread_.joinable()) {
-        // The listening loop may not have begun yet; stopping before it starts would leave it running.
-        for (int i = 0; i < 2000 && !http_->is_running(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        http_->stop();
-        thread_.join();
-    } else {
-        http_->stop();
-    }
+    if (http_) http_->stop();
+}
+
+std::string CradlewayServer::answerRaw(std::string bytes) {
+    return http_->answer(std::move(bytes));
+}
+
+size_t CradlewayServer::openConnections() const {
+    return http_->openConnections();
 }
 
 std::string CradlewayServer::baseUrl() const {

@@ -14,12 +14,9 @@
 
 #include <nlohmann/json.hpp>
 
-namespace httplib {
-class Server;
-}
-
 namespace cw::server {
 
+class ConnectionServer;
 class RequestContext;
 
 struct ServerOptions {
@@ -28,15 +25,21 @@ struct ServerOptions {
     std::string filesDirectory;
     std::string host = "127.0.0.1";
     int port = 8080; // 0 = any free port
-    // Workers; an idle keep-alive connection holds one for a short while, so there are more than cores.
-    int threads = 16;
-    // How long an idle keep-alive connection is held open; stopping the server waits for them, so
-    // tests that start and stop servers often set 1. At least 1: the HTTP library applies the same
-    // wait to a new connection's first request, which 0 would refuse whenever it arrives late.
-    int keepAliveSeconds = 2;
+    // Workers. A worker is held only while a request is read and answered (never by an idle or slow
+    // connection), but a slow upload holds one while it comes in: there are more than cores.
+    int threads = 32;
+    // How long an idle keep-alive connection stays open; it holds no worker meanwhile.
+    int keepAliveSeconds = 5;
+    // A request's head must arrive within this time of its first byte (of the connection's opening);
+    // its body within `bodySeconds` of the head.
+    int headerSeconds = 10;
+    int bodySeconds = 60;
+    // Open connections at most; beyond them the longest-idle one is closed.
+    size_t maxConnections = 600;
     int64_t accessTokenSeconds = 3600;
     int64_t refreshTokenSeconds = 30 * 24 * 3600;
     size_t maxPictureBytes = 8 * 1024 * 1024;
+    // Bytes of a request's body as read, after any inflating of a compressed body.
     size_t maxRequestBytes = 24 * 1024 * 1024;
     // Argon2id at its interactive cost; tests may lower it to the minimum to stay fast.
     bool cheapPasswordHashing = false;
@@ -56,6 +59,8 @@ struct ServerState {
     std::mutex consoleMutex;
 
     int64_t now() const;
+    // One line on the console; control characters in it (a name, an address, a path) are escaped, so
+    // that no input can forge a line.
     void print(const std::string& line);
 };
 
@@ -88,10 +93,9 @@ public:
     CradlewayServer(const CradlewayServer&) = delete;
     CradlewayServer& operator=(const CradlewayServer&) = delete;
 
-    // Binds and serves on a background thread. Returns the port in use (the free one chosen for port 0).
+    // Binds and serves on threads of its own. Returns the port in use (the free one chosen for port 0).
     int start();
-    // Binds and serves on the calling thread until stop().
-    bool run();
+    // Stops accepting; the requests being answered are finished first.
     void stop();
     int port() const { return port_; }
     std::string baseUrl() const;
@@ -101,14 +105,18 @@ public:
 
     ServerState& state() { return *state_; }
 
+    // Answers the requests in `bytes` as if they had come on one connection from the loopback address,
+    // and returns the bytes of the replies. No socket is involved: for the fuzzer.
+    std::string answerRaw(std::string bytes);
+    // Connections open at the moment.
+    size_t openConnections() const;
+
 private:
     void setUp();
-    int bind();
 
     std::unique_ptr<ServerState> state_;
-    std::unique_ptr<httplib::Server> http_;
+    std::unique_ptr<ConnectionServer> http_;
     std::map<std::string, Route> routes_;
-    std::thread thread_;
     int port_ = 0;
 };
 

@@ -120,7 +120,8 @@ TEST_F(InputTest, UnknownPathsAndMethodsAnswerInJson) {
     auto doubled = client_->Get("//m/api/tandc");
     ASSERT_TRUE(doubled);
     EXPECT_EQ(doubled->status, 200);
-    auto doubledPicture = client_->Get("//images/upload/demo-noah.png");
+    std::string noah = demoMother().reply["babies"][1]["file_name"];
+    auto doubledPicture = client_->Get(("//" + noah).c_str());
     ASSERT_TRUE(doubledPicture);
     EXPECT_EQ(doubledPicture->status, 200);
     auto picture = client_->Get("/images/upload/none.png");

@@ -114,18 +114,163 @@ TEST_F(RegistrationTest, MemberCheckAnswersWithAMessage) {
 namespace cw::server::testing {
 namespace {
 
-TEST_F(RegistrationTest, GuessingInvitationCodesIsSlowedDown) {
+TEST_F(RegistrationTest, AnotherClientsWrongInvitationChecksDoNotLockTheInviteeOutForLong) {
+    // Someone else, on another address, guesses codes with the inviter's address.
     for (int i = 0; i < 10; ++i)
-        EXPECT_EQ(
-            post("invite/check", {{"email", "demo@cradleway.test"}, {"invitation_code", std::to_string(i)}})
-                .status,
-            404);
-    // Even the right code waits now, for an hour.
-    EXPECT_EQ(post("invite/check", {{"email", "demo@cradleway.test"}, {"invitation_code", "424242"}}).status,
-              429);
-    now_ += 3601;
+        EXPECT_EQ(postFrom("127.0.0.2", "invite/check",
+                           {{"email", "demo@cradleway.test"}, {"invitation_code", std::to_string(i)}})
+                      .status,
+                  404);
+    Reply slowed =
+        postFrom("127.0.0.2", "invite/check", {{"email", "demo@cradleway.test"}, {"invitation_code", "11"}});
+    EXPECT_EQ(slowed.status, 429);
+    EXPECT_NE(slowed.body["message"].get<std::string>().find("try again in"), std::string::npos);
+    // The invitee waits a minute at most, not an hour.
+    now_ += 60;
     EXPECT_EQ(post("invite/check", {{"email", "demo@cradleway.test"}, {"invitation_code", "424242"}}).status,
               200);
+}
+
+TEST_F(RegistrationTest, WrongPasswordsAreSlowedWithoutLockingTheOwnerOutForLong) {
+    const json wrong = {{"email", "demo@cradleway.test"}, {"password", "not-the-password"}};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(post("signin", wrong).status, 403);
+    EXPECT_EQ(post("signin", wrong).status, 429);
+    EXPECT_EQ(post("signin", {{"email", "demo@cradleway.test"}, {"password", "cradleway-demo"}}).status, 429);
+    now_ += 5;
+    demoMother();
+    // The success forgets the failures: the next typo is not slowed.
+    EXPECT_EQ(post("signin", wrong).status, 403);
+}
+
+TEST_F(RegistrationTest, ANewVerificationCodeDoesNotResetTheWrongGuesses) {
+    const std::string email = "guess@cradleway.test";
+    post("validate/email", {{"email", email}});
+    int wrong = std::stoi(consoleCapture("for " + email, "code ")) == 1000 ? 1001 : 1000;
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(post("verify/email", {{"email", email}, {"code", wrong}}).status, 400);
+    ASSERT_EQ(post("validate/email", {{"email", email}}).status, 200);
+    int code = std::stoi(consoleCapture("for " + email, "code "));
+    EXPECT_EQ(post("verify/email", {{"email", email}, {"code", code}}).status, 429);
+    now_ += 30;
+    EXPECT_EQ(post("verify/email", {{"email", email}, {"code", code}}).status, 200);
+}
+
+TEST_F(RegistrationTest, ASignUpJoinsAnInvitingFamilyOnlyWithProofOfTheAddress) {
+    Session mother = demoMother();
+    auto inviteAndSignUp = [&](const std::string& email,
+                               const std::function<void(const std::string&)>& prove) {
+        Reply invited = post("invite",
+                             {{"full_name", "Guest"},
+                              {"relationship", "Friend"},
+                              {"email", email},
+                              {"user_id", mother.userId}},
+                             mother.access);
+        EXPECT_EQ(invited.status, 200) << invited.raw;
+        prove(consoleCapture("<" + email + ">", "invitation code "));
+        Reply signup = post("signup", {{"full_name", "Guest"},
+                                       {"email", email},
+                                       {"relationship", "Friend"},
+                                       {"password", "guest-password"}});
+        EXPECT_EQ(signup.status, 200) << signup.raw;
+        return signup.body["babies"].size();
+    };
+    // An address alone joins nothing: the account is made with no family.
+    EXPECT_EQ(inviteAndSignUp("alone@cradleway.test", [](const std::string&) {}), 0u);
+    // The invited road: the invitation check with the right code, with the inviter's address as the
+    // application sends it.
+    EXPECT_EQ(inviteAndSignUp("invited@cradleway.test",
+                              [&](const std::string& code) { checkInvitation("demo@cradleway.test", code); }),
+              2u);
+    // The e-mail road: the code mailed to the address, entered.
+    EXPECT_EQ(inviteAndSignUp(
+                  "verified@cradleway.test",
+                  [&](const std::string&) {
+                      post("validate/email", {{"email", "verified@cradleway.test"}});
+                      int code = std::stoi(consoleCapture("for verified@cradleway.test", "code "));
+                      EXPECT_EQ(
+                          post("verify/email", {{"email", "verified@cradleway.test"}, {"code", code}}).status,
+                          200);
+                  }),
+              2u);
+    // A proof from more than an hour before has lapsed.
+    EXPECT_EQ(inviteAndSignUp("late@cradleway.test",
+                              [&](const std::string& code) {
+                                  checkInvitation("late@cradleway.test", code);
+                                  now_ += 3601;
+                              }),
+              0u);
+}
+
+TEST_F(RegistrationTest, ABabyWithNoFamilyIsClaimedOnlyAfterItsRecordNumberIsLookedUp) {
+    const int64_t mia = 3;
+    json claim = {{"full_name", "Claimer"},
+                  {"email", "claimer@cradleway.test"},
+                  {"relationship", "Mother"},
+                  {"password", "claimer-pass"},
+                  {"babies", {{{"id", mia}}}}};
+    EXPECT_EQ(post("signup", claim).status, 403);
+    EXPECT_EQ(post("signin", {{"email", "claimer@cradleway.test"}, {"password", "claimer-pass"}}).status,
+              403);
+    // Nor does a baby update claim it by its id.
+    Session stranger = signUpStranger("stranger@cradleway.test");
+    json update = {{"user_id", stranger.userId},
+                   {"babies",
+                    {{{"id", mia},
+                      {"full_name", "Mia Lopez"},
+                      {"birthday", "2026-11-01"},
+                      {"expected_birthday", "2027-01-01"},
+                      {"gender", "Female"}}}}};
+    EXPECT_EQ(post("baby/update", update, stranger.access).status, 403);
+    // Another client's look-up does not count for this one.
+    EXPECT_EQ(postFrom("127.0.0.2", "baby/verify_mrn", {{"mrn", "CW200001"}}).status, 200);
+    EXPECT_EQ(post("signup", claim).status, 403);
+    // Looked up by this client, it is claimed.
+    Reply found = post("baby/verify_mrn", {{"mrn", "CW200001"}});
+    ASSERT_EQ(found.status, 200);
+    EXPECT_EQ(found.body["id"], mia);
+    Reply signup = post("signup", claim);
+    ASSERT_EQ(signup.status, 200) << signup.raw;
+    EXPECT_EQ(signup.body["babies"].size(), 1u);
+    // Now that it has a family, a look-up no longer lets anyone else take it.
+    EXPECT_EQ(post("baby/verify_mrn", {{"mrn", "CW200001"}}).status, 409);
+    EXPECT_EQ(post("baby/update", update, stranger.access).status, 403);
+}
+
+TEST_F(RegistrationTest, ARecordNumberShowsAFamilysBabyOnlyToTheFamilyOrItsInvitee) {
+    Reply stranger = post("baby/verify_mrn", {{"mrn", "CW100001"}});
+    EXPECT_EQ(stranger.status, 409);
+    EXPECT_EQ(stranger.body["message"], "This baby is already registered to another family.");
+    EXPECT_FALSE(stranger.body.contains("full_name"));
+    Session mother = demoMother();
+    EXPECT_EQ(post("baby/verify_mrn", {{"mrn", "CW100001"}}, mother.access).body["full_name"], "Olivia Hart");
+    // The invited road: after the invitation check, this client sees the inviting family's babies.
+    checkInvitation("demo@cradleway.test", "424242");
+    EXPECT_EQ(post("baby/verify_mrn", {{"mrn", "CW100002"}}).body["full_name"], "Noah Hart");
+    EXPECT_EQ(postFrom("127.0.0.2", "baby/verify_mrn", {{"mrn", "CW100002"}}).status, 409);
+}
+
+TEST_F(RegistrationTest, RecordNumberGuessesAreSlowedPerClient) {
+    int refused = 0;
+    for (int i = 0; i < 40 && refused == 0; ++i) {
+        int status = post("baby/verify_mrn", {{"mrn", "CW9" + std::to_string(10000 + i)}}).status;
+        EXPECT_TRUE(status == 404 || status == 429) << status;
+        refused += status == 429;
+    }
+    EXPECT_EQ(refused, 1);
+    EXPECT_EQ(post("baby/verify_mrn", {{"mrn", "CW200001"}}).status, 429);
+    EXPECT_EQ(postFrom("127.0.0.2", "baby/verify_mrn", {{"mrn", "CW200001"}}).status, 200);
+}
+
+TEST_F(RegistrationTest, PicturesAreServedUnderNamesThatCannotBeGuessed) {
+    Session mother = demoMother();
+    for (const auto& baby : mother.reply["babies"]) {
+        std::string name = baby["file_name"];
+        EXPECT_GE(name.size(), std::string("images/upload/").size() + 32) << name;
+        EXPECT_EQ(client_->Get(("/" + name).c_str())->status, 200);
+    }
+    EXPECT_EQ(client_->Get("/images/upload/demo-olivia.png")->status, 404);
+    EXPECT_EQ(client_->Get("/images/upload/demo-noah.png")->status, 404);
 }
 
 // Wrong guesses sent at once from many connections are each counted before the next is judged.

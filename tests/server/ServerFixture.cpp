@@ -1,6 +1,17 @@
 #include "ServerFixture.h"
 
+#include "server/Pictures.h"
+
+#include <algorithm>
+#include <cstdio>
 #include <random>
+
+#include <arpa/inet.h>
+#include <jpeglib.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace cw::server::testing {
 
@@ -105,11 +116,170 @@ std::string ServerTest::consoleCapture(const std::string& needle, const std::str
     return {};
 }
 
+std::vector<std::string> ServerTest::consoleLines() {
+    std::lock_guard lock(consoleMutex_);
+    return console_;
+}
+
+void ServerTest::checkInvitation(const std::string& email, const std::string& code) {
+    Reply check = post("invite/check", {{"email", email}, {"invitation_code", code}});
+    ASSERT_EQ(check.status, 200) << check.raw;
+}
+
+Reply ServerTest::postFrom(const std::string& from, const std::string& path, const json& body) {
+    RawConnection c(server_->port(), from);
+    std::string text = body.dump();
+    c.send("POST /m/api/" + path +
+           " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
+           "Content-Type: application/json\r\nContent-Length: " +
+           std::to_string(text.size()) + "\r\n\r\n" + text);
+    std::string bytes = c.readToClose();
+    Reply reply;
+    auto statuses = statusesIn(bytes);
+    if (statuses.empty()) return reply;
+    reply.status = statuses.back();
+    reply.raw = lastBody(bytes);
+    reply.body = json::parse(reply.raw, nullptr, false);
+    return reply;
+}
+
+std::vector<std::string> ServerTest::uploads() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_ / "cradleway.db-files" / "upload"))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 std::string jpegBytes(size_t size) {
-    std::string bytes = "\xFF\xD8\xFF\xE0";
-    while (bytes.size() < size)
-        bytes.push_back(static_cast<char>(bytes.size() * 7));
-    return bytes;
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long length = 0;
+    jpeg_mem_dest(&info, &buffer, &length);
+    info.image_width = 8;
+    info.image_height = 8;
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_start_compress(&info, TRUE);
+    unsigned char row[8 * 3];
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8 * 3; ++x)
+            row[x] = static_cast<unsigned char>(x * 9 + y * 17 + size);
+        JSAMPROW rows[] = {row};
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    std::string base(reinterpret_cast<char*>(buffer), length);
+    std::free(buffer);
+    jpeg_destroy_compress(&info);
+    // Comment segments after the start marker bring it to the size asked for.
+    std::string padding;
+    while (base.size() + padding.size() + 4 <= size) {
+        size_t data = std::min<size_t>(size - base.size() - padding.size() - 4, 60000);
+        padding += "\xFF\xFE";
+        padding.push_back(static_cast<char>((data + 2) >> 8));
+        padding.push_back(static_cast<char>((data + 2) & 0xFF));
+        padding.append(data, 'c');
+    }
+    return base.substr(0, 2) + padding + base.substr(2);
+}
+
+std::string pngBytes() {
+    return drawPicture(12, 10, 7, PictureStyle::Scene);
+}
+
+RawConnection::RawConnection(int port, const std::string& from) {
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    ::inet_pton(AF_INET, from.c_str(), &local.sin_addr);
+    sockaddr_in server{};
+    server.sin_family = AF_INET;
+    server.sin_port = htons(static_cast<uint16_t>(port));
+    ::inet_pton(AF_INET, "127.0.0.1", &server.sin_addr);
+    if (::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+        ::connect(fd_, reinterpret_cast<sockaddr*>(&server), sizeof server) != 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+RawConnection::~RawConnection() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool RawConnection::send(const std::string& bytes) {
+    size_t sent = 0;
+    while (fd_ >= 0 && sent < bytes.size()) {
+        ssize_t n = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0) return false;
+        sent += static_cast<size_t>(n);
+    }
+    return fd_ >= 0;
+}
+
+bool RawConnection::waitReadable(int milliseconds) {
+    pollfd p{fd_, POLLIN, 0};
+    return ::poll(&p, 1, milliseconds) > 0;
+}
+
+std::string RawConnection::readToClose(int seconds) {
+    std::string out;
+    char buffer[16384];
+    for (int waited = 0; fd_ >= 0 && waited < seconds * 10;) {
+        if (!waitReadable(100)) {
+            ++waited;
+            continue;
+        }
+        ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+        if (n <= 0) break;
+        out.append(buffer, static_cast<size_t>(n));
+    }
+    return out;
+}
+
+namespace {
+
+struct RawReply {
+    int status;
+    std::string body;
+};
+
+// The replies in `bytes`, each read by its Content-Length.
+std::vector<RawReply> repliesIn(const std::string& bytes) {
+    std::vector<RawReply> replies;
+    size_t at = 0;
+    while (bytes.compare(at, 9, "HTTP/1.1 ") == 0) {
+        size_t end = bytes.find("\r\n\r\n", at);
+        if (end == std::string::npos) break;
+        std::string head = bytes.substr(at, end - at);
+        std::transform(head.begin(), head.end(), head.begin(),
+                       [](unsigned char c) { return std::tolower(c); });
+        size_t length = 0;
+        if (size_t field = head.find("\r\ncontent-length:"); field != std::string::npos)
+            length = std::strtoul(head.c_str() + field + 17, nullptr, 10);
+        replies.push_back({std::atoi(bytes.c_str() + at + 9), bytes.substr(end + 4, length)});
+        at = end + 4 + length;
+    }
+    return replies;
+}
+
+} // namespace
+
+std::vector<int> statusesIn(const std::string& bytes) {
+    std::vector<int> statuses;
+    for (const auto& reply : repliesIn(bytes))
+        statuses.push_back(reply.status);
+    return statuses;
+}
+
+std::string lastBody(const std::string& bytes) {
+    auto replies = repliesIn(bytes);
+    return replies.empty() ? std::string() : replies.back().body;
 }
 
 } // namespace cw::server::testing

@@ -52,6 +52,15 @@ protected:
 
     // From the last console line that holds `needle`, the word that follows `marker`.
     std::string consoleCapture(const std::string& needle, const std::string& marker);
+    std::vector<std::string> consoleLines();
+
+    // An invitation check and its success, as the invited road starts (the server's proof of the address).
+    void checkInvitation(const std::string& email, const std::string& code);
+    // A JSON POST sent over a connection of its own from `from` (another loopback address stands
+    // for another client), read to the server's close.
+    Reply postFrom(const std::string& from, const std::string& path, const json& body);
+    // The files of the upload directory.
+    std::vector<std::string> uploads() const;
 
     std::filesystem::path dir_;
     std::atomic<int64_t> now_{1'800'000'000};
@@ -61,6 +70,35 @@ protected:
     std::unique_ptr<httplib::Client> client_;
 };
 
+// A real JPEG picture of about `size` bytes (padded with comment segments), different for each size.
 std::string jpegBytes(size_t size = 64);
+// A real PNG picture.
+std::string pngBytes();
+
+// A connection of the test's own, for what an HTTP client library would not send: heads cut short,
+// bodies that lie about their length, requests from another loopback address. Every wait is
+// bounded by a generous limit, never by a measured time.
+class RawConnection {
+public:
+    RawConnection(int port, const std::string& from = "127.0.0.1");
+    ~RawConnection();
+    RawConnection(const RawConnection&) = delete;
+    RawConnection& operator=(const RawConnection&) = delete;
+
+    bool connected() const { return fd_ >= 0; }
+    bool send(const std::string& bytes);
+    // Everything the server sends until it closes the connection (or `seconds` pass).
+    std::string readToClose(int seconds = 60);
+    // Waits up to `milliseconds` for the server to send something or close; true when it did.
+    bool waitReadable(int milliseconds);
+
+private:
+    int fd_ = -1;
+};
+
+// The status of each reply in `bytes`, in order.
+std::vector<int> statusesIn(const std::string& bytes);
+// The body of the last reply in `bytes`.
+std::string lastBody(const std::string& bytes);
 
 } // namespace cw::server::testing

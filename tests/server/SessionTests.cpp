@@ -60,7 +60,8 @@ TEST_F(SessionTest, SignedOutRequestsNeverAnswer401) {
     EXPECT_EQ(post("signin/", {{"email", "nobody@cradleway.test"}, {"password", "x"}}).status, 403);
     EXPECT_EQ(post("member/check/", {{"email", "new@cradleway.test"}}, stale).status, 200);
     EXPECT_EQ(post("member/password/reset/", {{"email", "new@cradleway.test"}}, stale).status, 200);
-    EXPECT_EQ(post("baby/verify_mrn", {{"mrn", "CW100001"}}, stale).status, 200);
+    EXPECT_EQ(post("baby/verify_mrn", {{"mrn", "CW200001"}}, stale).status, 200);
+    EXPECT_EQ(post("baby/verify_mrn", {{"mrn", "CW100001"}}, stale).status, 409);
     EXPECT_EQ(post("invite/check", {{"email", "x@y.z"}, {"invitation_code", "1"}}, stale).status, 404);
     EXPECT_EQ(post("validate/email", {{"email", "fresh@cradleway.test"}}, stale).status, 200);
     EXPECT_EQ(post("verify/email", {{"email", "fresh@cradleway.test"}, {"code", 1}}, stale).status, 400);
@@ -102,6 +103,49 @@ TEST_F(SessionTest, PasswordUpdateChecksTheCurrentPassword) {
     EXPECT_EQ(ok.status, 200);
     EXPECT_TRUE(ok.body["message"].is_string());
     signIn("demo@cradleway.test", "a-new-password");
+}
+
+} // namespace
+} // namespace cw::server::testing
+
+namespace cw::server::testing {
+namespace {
+
+TEST_F(SessionTest, AChangedPasswordEndsEveryOtherSession) {
+    Session here = demoMother();
+    Session elsewhere = demoMother();
+    json feed = {{"baby_ids", {1}}, {"user_id", here.userId}};
+    ASSERT_EQ(post("content/", feed, elsewhere.access).status, 200);
+    Reply changed = post("member/update_pass/",
+                         {{"user_id", here.userId},
+                          {"security_code", here.code},
+                          {"current_password", "cradleway-demo"},
+                          {"new_password", "a-new-password"}},
+                         here.access);
+    ASSERT_EQ(changed.status, 200) << changed.raw;
+    EXPECT_EQ(post("content/", feed, here.access).status, 200);
+    EXPECT_EQ(post("content/", feed, elsewhere.access).status, 401);
+    auto refreshed =
+        client_->Post("/m/api/tokens/", {{"X-Refresh-Token", elsewhere.refresh}}, "", "application/json");
+    ASSERT_TRUE(refreshed);
+    EXPECT_EQ(refreshed->status, 401);
+    // The session that changed it goes on, refreshed too.
+    auto mine = client_->Post("/m/api/tokens/", {{"X-Refresh-Token", here.refresh}}, "", "application/json");
+    ASSERT_TRUE(mine);
+    ASSERT_EQ(mine->status, 200);
+    EXPECT_EQ(post("content/", feed, json::parse(mine->body)["access_token"]).status, 200);
+}
+
+TEST_F(SessionTest, SigningInWithATemporaryPasswordEndsEverySessionBefore) {
+    Session before = demoMother();
+    ASSERT_EQ(post("member/password/reset/", {{"email", "demo@cradleway.test"}}).status, 200);
+    // Asking for a reset ends nothing: anybody can ask for anybody's.
+    json feed = {{"baby_ids", {1}}, {"user_id", before.userId}};
+    EXPECT_EQ(post("content/", feed, before.access).status, 200);
+    Session after =
+        signIn("demo@cradleway.test", consoleCapture("for demo@cradleway.test", "temporary password "));
+    EXPECT_EQ(post("content/", feed, before.access).status, 401);
+    EXPECT_EQ(post("content/", feed, after.access).status, 200);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "ServerFixture.h"
 
+#include <fstream>
+
 namespace cw::server::testing {
 namespace {
 
@@ -121,6 +123,97 @@ TEST_F(UploadTest, OversizedOrForeignUploadsAreRefused) {
     // None of the refused posts was stored.
     Reply feed = post("content/", {{"baby_ids", {1}}, {"user_id", s.userId}}, s.access);
     EXPECT_EQ(feed.body["data"]["posts"].size(), 3u);
+}
+
+} // namespace
+} // namespace cw::server::testing
+
+namespace cw::server::testing {
+namespace {
+
+TEST_F(UploadTest, OnlyPicturesThatDecodeAreStored) {
+    Session s = demoMother();
+    auto postPicture = [&](const std::string& bytes) {
+        return multipart("post/",
+                         {{"user_id", std::to_string(s.userId), "", ""},
+                          {"post_picture_1", bytes, "photo_1.jpg", "image/jpeg"}},
+                         s.access)
+            .status;
+    };
+    const std::string page = "<html><script>alert(document.cookie)</script></html>";
+    std::string jpeg = jpegBytes(1500), png = pngBytes();
+    EXPECT_EQ(postPicture("\x89PNG\r\n\x1a\n" + page), 415);
+    EXPECT_EQ(postPicture("\xFF\xD8\xFF\xE0" + page), 415);
+    EXPECT_EQ(postPicture(png.substr(0, png.size() / 2)), 415);
+    EXPECT_EQ(postPicture(jpeg.substr(0, jpeg.size() - 20)), 415);
+    EXPECT_EQ(postPicture(png), 200);
+    EXPECT_EQ(postPicture(jpeg), 200);
+}
+
+TEST_F(UploadTest, ARefusedRequestLeavesNoFile) {
+    Session s = demoMother();
+    auto before = uploads();
+    // Refused after the picture was read: the address is taken, the baby is another family's, the
+    // milestone kind is unknown.
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(multipart("signup", {{"full_name", "Emma", "", ""},
+                                       {"email", "demo@cradleway.test", "", ""},
+                                       {"relationship", "Mother", "", ""},
+                                       {"password", "another-password", "", ""},
+                                       {"user_picture", jpegBytes(3000), "photo", "image/jpeg"}})
+                      .status,
+                  409);
+    EXPECT_EQ(multipart("signup", {{"full_name", "Taker", "", ""},
+                                   {"email", "taker@cradleway.test", "", ""},
+                                   {"relationship", "Mother", "", ""},
+                                   {"password", "taker-password", "", ""},
+                                   {"babies", R"([{"id": 1}])", "", ""},
+                                   {"user_picture", jpegBytes(3000), "photo", "image/jpeg"},
+                                   {"baby_picture_1", jpegBytes(2500), "photo", "image/jpeg"}})
+                  .status,
+              403);
+    EXPECT_EQ(multipart("baby/update",
+                        {{"user_id", std::to_string(s.userId), "", ""},
+                         {"babies[][id]", "1", "", ""},
+                         {"babies[][full_name]", "Olivia Hart", "", ""},
+                         {"babies[][birthday]", "2026-11-13", "", ""},
+                         {"babies[][expected_birthday]", "2027-01-27", "", ""},
+                         {"babies[][id]", "999", "", ""},
+                         {"babies[][full_name]", "Nobody", "", ""},
+                         {"babies[][birthday]", "2026-11-13", "", ""},
+                         {"babies[][expected_birthday]", "2027-01-27", "", ""},
+                         {"baby_picture_1", jpegBytes(2000), "photo_1.jpg", "image/jpeg"}},
+                        s.access)
+                  .status,
+              404);
+    EXPECT_EQ(uploads(), before);
+}
+
+TEST_F(UploadTest, FilesThatNoRowNamesAreRemovedAtStartUp) {
+    Session s = demoMother();
+    Reply shared = multipart("post/",
+                             {{"user_id", std::to_string(s.userId), "", ""},
+                              {"post_picture_1", jpegBytes(1200), "photo_1.jpg", "image/jpeg"}},
+                             s.access);
+    ASSERT_EQ(shared.status, 200);
+    auto kept = uploads();
+    // What a crash between storing a picture and committing its row leaves behind.
+    auto directory = dir_ / "cradleway.db-files" / "upload";
+    std::ofstream(directory / "0123456789abcdef0123456789abcdef.jpg") << jpegBytes(900);
+    std::ofstream(directory / "fedcba9876543210fedcba9876543210.png.part") << "half";
+
+    client_.reset();
+    server_.reset();
+    ServerOptions options;
+    options.threads = 4;
+    options.cheapPasswordHashing = true;
+    options.clock = [this] { return now_.load(); };
+    options.console = [](const std::string&) {};
+    server_ = startDemoServer(dir_, options);
+    client_ = std::make_unique<httplib::Client>("127.0.0.1", server_->port());
+    EXPECT_EQ(uploads(), kept);
+    std::string path = shared.body["data"]["posts"][0]["post_medias"][0]["file_name"];
+    EXPECT_EQ(client_->Get(("/" + path).c_str())->status, 200);
 }
 
 } // namespace

@@ -10,11 +10,14 @@ namespace cw::test {
 
 AppEnvironment::AppEnvironment(const std::string& prefix) : directory_(prefix) {
     cw::setDataDirectory(dataDirectory());
+    // Downloaded pictures are cached per test too, never in the member's own caches.
+    cw::setCachesDirectory(directory() / "caches");
     UserDefaults::resetStandard();
 }
 
 AppEnvironment::~AppEnvironment() {
     cw::setDataDirectory(std::nullopt);
+    cw::setCachesDirectory(std::nullopt);
     UserDefaults::resetStandard();
 }
 

@@ -13,7 +13,7 @@ namespace cw::test {
 std::filesystem::path generatedResourcesDirectory();
 
 // What the application reads from the device, kept in a temporary directory for one test: the data
-// directory (user defaults, keychain) in "data", empty at the start, and the main bundle in "bundle"
+// directory (user defaults, keychain) in "data", empty at the start, the caches in "caches", and the main bundle in "bundle"
 // once writeInfo() has written its Info.json, with the drawn pictures as its Resources. Going away puts the process's data directory back and
 // drops the standard user defaults, so that nothing of the test is read later.
 class AppEnvironment {

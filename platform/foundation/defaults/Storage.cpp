@@ -26,9 +26,41 @@ std::mutex& directoryMutex() {
     return mutex;
 }
 
-std::optional<fs::path>& explicitDirectory() {
-    static std::optional<fs::path> directory;
-    return directory;
+// One of the application's directories: the one chosen for the whole process (the host's options,
+// tests), else $<variable>/cradleway when the variable holds an absolute path, else
+// ~/<inHome>/cradleway, else (no home at all: a bare service account) <noHome> beside the working
+// directory.
+struct Place {
+    const char* variable;
+    const char* inHome;
+    const char* noHome;
+    std::optional<fs::path> chosen;
+};
+
+Place& dataPlace() {
+    static Place place{"XDG_DATA_HOME", ".local/share", ".cradleway", std::nullopt};
+    return place;
+}
+
+Place& cachesPlace() {
+    static Place place{"XDG_CACHE_HOME", ".cache", ".cradleway-caches", std::nullopt};
+    return place;
+}
+
+fs::path pathOf(const Place& place) {
+    {
+        std::lock_guard lock(directoryMutex());
+        if (place.chosen) return *place.chosen;
+    }
+    if (const char* xdg = std::getenv(place.variable); xdg && *xdg && fs::path(xdg).is_absolute())
+        return fs::path(xdg) / "cradleway";
+    if (const char* home = std::getenv("HOME"); home && *home) return fs::path(home) / place.inHome / "cradleway";
+    return fs::current_path() / place.noHome;
+}
+
+void choose(Place& place, std::optional<fs::path> directory) {
+    std::lock_guard lock(directoryMutex());
+    place.chosen = std::move(directory);
 }
 
 std::string errnoText(int error) {
@@ -67,21 +99,19 @@ std::string utcStamp() {
 } // namespace
 
 fs::path dataDirectory() {
-    {
-        std::lock_guard lock(directoryMutex());
-        if (explicitDirectory()) return *explicitDirectory();
-    }
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg && fs::path(xdg).is_absolute())
-        return fs::path(xdg) / "cradleway";
-    if (const char* home = std::getenv("HOME"); home && *home)
-        return fs::path(home) / ".local/share/cradleway";
-    // No home at all (a bare service account): keep the data beside the working directory.
-    return fs::current_path() / ".cradleway";
+    return pathOf(dataPlace());
 }
 
 void setDataDirectory(std::optional<fs::path> directory) {
-    std::lock_guard lock(directoryMutex());
-    explicitDirectory() = std::move(directory);
+    choose(dataPlace(), std::move(directory));
+}
+
+fs::path cachesDirectory() {
+    return pathOf(cachesPlace());
+}
+
+void setCachesDirectory(std::optional<fs::path> directory) {
+    choose(cachesPlace(), std::move(directory));
 }
 
 bool writeFileAtomically(const fs::path& file, std::string_view bytes, std::string* error) {

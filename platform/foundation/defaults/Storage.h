@@ -17,6 +17,13 @@ std::filesystem::path dataDirectory();
 // Replaces the data directory for the whole process; std::nullopt goes back to the default.
 void setDataDirectory(std::optional<std::filesystem::path> directory);
 
+// Where things that can be fetched again are kept (downloaded pictures): the directory set with
+// setCachesDirectory (tests), else $XDG_CACHE_HOME/cradleway, else ~/.cache/cradleway. Nothing in it
+// may be needed: the system or the member can empty it at any time.
+std::filesystem::path cachesDirectory();
+// Replaces the caches directory for the whole process; std::nullopt goes back to the default.
+void setCachesDirectory(std::optional<std::filesystem::path> directory);
+
 // Writes `bytes` to `file` so that readers see either the old file or the whole new one: a temporary
 // file beside it, flushed to disk, mode 0600, renamed over the old one. The directory is created when
 // missing. On failure the old file is untouched and `error` (when given) says why.

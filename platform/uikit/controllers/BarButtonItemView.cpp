@@ -8,10 +8,18 @@ namespace {
 constexpr CGFloat kMinimumSide = 30;
 }
 
-std::shared_ptr<BarButtonItemView> BarButtonItemView::make(const UIBarButtonItemPtr& item,
-                                                           std::string barClass, CGFloat barHeight) {
+std::shared_ptr<BarButtonItemView> BarButtonItemView::make(const UIBarButtonItemPtr& item, std::string barClass,
+                                                           CGFloat barHeight) {
+    // A bar that rebuilds its items takes their views back, with whatever was added to them.
+    if (auto kept = std::dynamic_pointer_cast<BarButtonItemView>(item->view_);
+        kept && kept->barClass_ == barClass && !kept->superviewPointer()) {
+        kept->barHeight_ = barHeight;
+        kept->refresh();
+        return kept;
+    }
     auto view = std::make_shared<BarButtonItemView>(item, std::move(barClass), barHeight);
     view->refresh();
+    item->view_ = view;
     return view;
 }
 

@@ -18,7 +18,8 @@ namespace cw {
 class BarButtonItemView : public TapTargetView {
 public:
     // `barClass` names the bar for the appearance proxies ("UINavigationBar", "UIToolbar");
-    // `barHeight` is the height of the bar's row of items.
+    // `barHeight` is the height of the bar's row of items. The item's view from an earlier build of
+    // the same kind of bar is used again when no bar shows it now; otherwise the item gets a new one.
     static std::shared_ptr<BarButtonItemView> make(const UIBarButtonItemPtr& item, std::string barClass,
                                                    CGFloat barHeight);
     BarButtonItemView(const UIBarButtonItemPtr& item, std::string barClass, CGFloat barHeight);

@@ -15,6 +15,10 @@
 #include <string>
 #include <vector>
 
+namespace cw {
+class BarButtonItemView;
+}
+
 // The states an item's title attributes are set for.
 enum class UIBarItemState { normal, highlighted, disabled, selected };
 
@@ -130,6 +134,10 @@ public:
     // The text shown for the item: its title, or the system item's word ("Done", "Cancel", ...).
     std::optional<std::string> displayTitle() const;
 
+    // The view a bar shows for the item: none until the item is first in a bar. The bar keeps using
+    // it when it rebuilds its items, so what other code added to it (a badge) stays.
+    const std::shared_ptr<UIView>& view() const { return view_; }
+
     // The shared style every new bar button item starts from (the appearance proxy).
     static UIBarButtonItem& appearance();
     // The same, for items inside a container class ("UISearchBar", "UINavigationBar", ...).
@@ -143,6 +151,8 @@ private:
     std::optional<UIBarButtonSystemItem> systemItem_;
     std::shared_ptr<UIView> customView_;
     Action action_;
+    friend class cw::BarButtonItemView;
+    std::shared_ptr<UIView> view_;
 };
 
 using UIBarButtonItemPtr = std::shared_ptr<UIBarButtonItem>;

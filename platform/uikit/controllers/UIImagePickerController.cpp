@@ -4,6 +4,47 @@
 #include "uikit/controllers/UIApplication.h"
 #include "uikit/controllers/UIScreen.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+#include <random>
+
+namespace {
+
+struct PickedFiles {
+    std::mutex mutex;
+    std::map<std::string, std::filesystem::path> byReference;
+};
+PickedFiles& pickedFiles() {
+    static PickedFiles files;
+    return files;
+}
+
+// A new library address for a picked file. The identifier is random, so an address kept from
+// another run of the program never names a different picture.
+std::string referenceFor(const std::filesystem::path& file) {
+    static std::mutex mutex;
+    static std::mt19937_64 random{std::random_device{}()};
+    std::uint64_t high, low;
+    {
+        std::lock_guard lock(mutex);
+        high = random();
+        low = random();
+    }
+    char id[40];
+    std::snprintf(id, sizeof id, "%08X-%04X-%04X-%04X-%012llX", static_cast<unsigned>(high >> 32),
+                  static_cast<unsigned>((high >> 16) & 0xFFFF), static_cast<unsigned>(high & 0xFFFF),
+                  static_cast<unsigned>(low >> 48), static_cast<unsigned long long>(low & 0xFFFFFFFFFFFFULL));
+    std::string ext = file.extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::toupper(c); });
+    ext = ext == ".PNG" ? "PNG" : "JPG"; // the picker reads nothing else
+    return "assets-library://asset/asset." + ext + "?id=" + id + "&ext=" + ext;
+}
+
+} // namespace
+
 void UIImagePickerControllerDelegate::didCancel(UIImagePickerController& picker) {
     picker.dismiss(true);
 }
@@ -38,12 +79,27 @@ bool UIImagePickerController::pick(const std::filesystem::path& imageFile, std::
     if (allowsEditing) info[UIImagePickerControllerEditedImage] = image;
     info[UIImagePickerControllerImageURL] = std::filesystem::absolute(imageFile).string();
     info[UIImagePickerControllerMediaType] = std::string("public.image");
+    const std::string reference = referenceFor(imageFile);
+    {
+        auto& files = pickedFiles();
+        std::lock_guard lock(files.mutex);
+        files.byReference[reference] = std::filesystem::absolute(imageFile);
+    }
+    info[UIImagePickerControllerReferenceURL] = reference;
     auto keep = shared_from_this();
     if (auto d = delegate())
         d->didFinishPickingMediaWithInfo(*this, info);
     else
         dismiss(true);
     return true;
+}
+
+std::optional<std::filesystem::path> UIImagePickerController::pickedFile(const std::string& referenceURL) {
+    auto& files = pickedFiles();
+    std::lock_guard lock(files.mutex);
+    auto found = files.byReference.find(referenceURL);
+    if (found == files.byReference.end()) return std::nullopt;
+    return found->second;
 }
 
 void UIImagePickerController::cancel() {

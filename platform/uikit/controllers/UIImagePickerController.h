@@ -14,6 +14,7 @@
 #include <any>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <memory>
 #include <string>
 
@@ -24,6 +25,8 @@ inline const std::string UIImagePickerControllerOriginalImage = "UIImagePickerCo
 inline const std::string UIImagePickerControllerEditedImage = "UIImagePickerControllerEditedImage";
 inline const std::string UIImagePickerControllerImageURL = "UIImagePickerControllerImageURL";
 inline const std::string UIImagePickerControllerMediaType = "UIImagePickerControllerMediaType";
+// The picked picture's address in the photo library ("assets-library://asset/asset.JPG?id=…&ext=JPG").
+inline const std::string UIImagePickerControllerReferenceURL = "UIImagePickerControllerReferenceURL";
 
 class UIImagePickerController;
 
@@ -58,6 +61,10 @@ public:
     // stays open.
     bool pick(const std::filesystem::path& imageFile, std::string* error = nullptr);
     void cancel();
+
+    // The photo library of this device is what the pickers handed over: the file behind a reference
+    // address they gave in this process; none for any other text. Safe from any thread.
+    static std::optional<std::filesystem::path> pickedFile(const std::string& referenceURL);
 
     void loadView() override;
     std::string className() const override { return "UIImagePickerController"; }

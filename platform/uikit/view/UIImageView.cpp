@@ -115,6 +115,7 @@ UIImageView::UIImageView(std::shared_ptr<UIImage> image) : UIImageView(CGRect{})
 }
 
 void UIImageView::setImage(std::shared_ptr<UIImage> image) {
+    ++imageSetCount_;
     if (image == image_) return;
     const bool sizeChanged = !image || !image_ || !(image->size() == image_->size());
     image_ = std::move(image);

@@ -6,6 +6,7 @@
 #include "uikit/graphics/UIImage.h"
 #include "uikit/view/UIView.h"
 
+#include <cstdint>
 #include <memory>
 
 enum class UIImageRenderingMode { automatic, alwaysOriginal, alwaysTemplate };
@@ -25,6 +26,9 @@ public:
 
     const std::shared_ptr<UIImage>& image() const { return image_; }
     void setImage(std::shared_ptr<UIImage> image);
+    // How many times setImage was called (with any picture, or the same one again): a loader tells
+    // by it whether other code chose a picture since its request began.
+    std::uint64_t imageSetCount() const { return imageSetCount_; }
     const std::shared_ptr<UIImage>& highlightedImage() const { return highlightedImage_; }
     void setHighlightedImage(std::shared_ptr<UIImage> image);
     bool isHighlighted() const { return highlighted_; }
@@ -40,6 +44,7 @@ public:
 
 private:
     std::shared_ptr<UIImage> image_;
+    std::uint64_t imageSetCount_ = 0;
     std::shared_ptr<UIImage> highlightedImage_;
     bool highlighted_ = false;
 };

@@ -153,6 +153,14 @@ TEST_F(DemoServerSignedOutTest, AnInvitationCodeGivesTheInvitedMember) {
 }
 
 TEST_F(DemoServerSignedOutTest, TheInvitedMemberSignsUpAndJoinsTheFamily) {
+    // The invited road starts with the invitation check, as the application's does: it is what
+    // proves the address to the server.
+    Outcome checked;
+    InviteService().check(
+        "demo@cradleway.test", "424242", [&](const std::shared_ptr<UserData>&) { ++checked.calls; },
+        checked.taskFailure());
+    ASSERT_TRUE(accepted(checked));
+
     UserData member("Sarah Hart", FamilyRelationship::GrandParent, "sarah@cradleway.test");
     Outcome registered;
     SignUpService().signUp(member, std::nullopt, "sarahs-long-password", registered.taskSuccess(),

@@ -1,0 +1,78 @@
+#pragma once
+
+// Pictures by address, for image views and anyone else who wants one.
+//
+// A request looks in the memory cache, then in the disk cache, then downloads. Whatever number of
+// requests wait for one address, it is read from disk and downloaded once. Files and downloads are
+// read and decoded off the main thread; callbacks run on the main thread.
+//
+// Contract: call from the main thread. A picture found in the memory cache is delivered inside
+// `retrieve` itself; anything else later, on the main queue. Each request ends with exactly one call
+// of its completion, unless it is cancelled first: a cancelled request never calls back, and once
+// no request waits for an address any more its download is cancelled.
+//
+// A failure (no connection, an HTTP status outside 200–299, a reply that is not a PNG or JPEG, is
+// larger than 20 MB or decodes to more than 50 megapixels) caches nothing, is printed on standard
+// error once per download, and reaches the completion as an NSURLErrorDomain error. A disk-cache file
+// that no longer decodes is removed and the picture downloaded again.
+
+#include "foundation/json/NSError.h"
+#include "foundation/url/URL.h"
+#include "kits/images/ImageCache.h"
+#include "uikit/graphics/UIImage.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace cw::images {
+
+// Where a delivered picture came from.
+enum class ImageCacheType { none, memory, disk };
+
+class ImageLoader {
+public:
+    struct Configuration {
+        // The disk cache's directory.
+        std::filesystem::path directory;
+        std::size_t memoryCostLimit = 64u * 1024u * 1024u;
+        std::uint64_t diskSizeLimit = 128u * 1024u * 1024u;
+    };
+    // The picture, or an error; and where the picture came from (`none` for a download or a failure).
+    using Completion =
+        std::function<void(std::shared_ptr<UIImage>, const std::optional<NSError>&, ImageCacheType)>;
+
+    // One request's handle. Cancelling a request that has ended does nothing.
+    class Request {
+    public:
+        virtual ~Request() = default;
+        virtual void cancel() = 0;
+    };
+
+    // The loader every image view uses, over cw::cachesDirectory()/"images".
+    static ImageLoader& shared();
+    // Drops the shared loader (its memory cache with it); the next shared() makes a new one over
+    // the caches directory of that moment. For tests; requests of the old loader never call back.
+    static void resetShared();
+
+    explicit ImageLoader(Configuration configuration);
+    ~ImageLoader();
+    ImageLoader(const ImageLoader&) = delete;
+    ImageLoader& operator=(const ImageLoader&) = delete;
+
+    std::shared_ptr<Request> retrieve(const URL& url, Completion completion);
+
+    MemoryImageCache& memoryCache();
+    DiskImageCache& diskCache();
+    // Addresses being read or downloaded now.
+    std::size_t pendingCount() const;
+
+    struct State;
+
+private:
+    std::shared_ptr<State> state_;
+};
+
+} // namespace cw::images

@@ -1,0 +1,16 @@
+#pragma once
+
+// AFNetworking's image-view calls, on the shared image loader.
+//
+// `setImageWithURL` shows the picture at the address: at once when it is in the memory cache,
+// otherwise once it has been read from the disk cache or downloaded (on the main thread). Until then
+// the view keeps what it shows. The view's earlier request is dropped (its picture never arrives, its
+// download is cancelled when nobody else waits for it), and so is this one when the view is given a
+// picture by other code, a later request, or `cancelImageDownloadTask`. A failed download leaves the
+// view as it is (the loader prints why). Main thread only.
+
+#include "foundation/url/URL.h"
+#include "uikit/view/UIImageView.h"
+
+void setImageWithURL(UIImageView& imageView, const URL& url);
+void cancelImageDownloadTask(UIImageView& imageView);

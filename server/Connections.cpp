@@ -1,0 +1,689 @@
+#include "server/Connections.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace cw::server {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How long a closed connection's remaining input is read and dropped, at most.
+constexpr auto kDrainTime = std::chrono::seconds(2);
+constexpr size_t kReadChunk = 16 * 1024;
+
+// What the handlers of one request tell the worker that answers it.
+struct Exchange {
+    bool close = false;
+    bool bodyRead = false;
+};
+thread_local Exchange* currentExchange = nullptr;
+
+bool equalsIgnoringCase(const std::string& a, const char* b) {
+    size_t n = std::strlen(b);
+    if (a.size() != n) return false;
+    for (size_t i = 0; i < n; ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != b[i]) return false;
+    return true;
+}
+
+// Why the request's body cannot be told apart from what follows it; nothing when it can.
+const char* framingFault(const httplib::Request& req) {
+    size_t lengths = req.get_header_value_count("Content-Length");
+    bool chunked = req.has_header("Transfer-Encoding");
+    if (lengths > 1) return "two lengths";
+    if (lengths == 1) {
+        const std::string value = req.get_header_value("Content-Length");
+        if (value.empty() || value.size() > 18 || value.find_first_not_of("0123456789") != std::string::npos)
+            return "a length that is not a number";
+        if (chunked) return "a length and a transfer coding";
+    }
+    if (chunked && (req.get_header_value_count("Transfer-Encoding") > 1 ||
+                    !equalsIgnoringCase(req.get_header_value("Transfer-Encoding"), "chunked")))
+        return "a transfer coding other than chunked";
+    return nullptr;
+}
+
+bool bodyExpected(const httplib::Request& req) {
+    if (req.has_header("Transfer-Encoding")) return true;
+    return req.has_header("Content-Length") && req.get_header_value("Content-Length") != "0";
+}
+
+std::string errorReply(int status, const char* reason, const std::string& message) {
+    std::string body = "{\"message\":\"" + message + "\",\"status\":\"" + message + "\"}";
+    return "HTTP/1.1 " + std::to_string(status) + " " + reason +
+           "\r\nConnection: close\r\nContent-Type: application/json\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+void describeAddress(const sockaddr_storage& address, std::string& ip, int& port) {
+    char text[INET6_ADDRSTRLEN] = "";
+    if (address.ss_family == AF_INET) {
+        const auto& in = reinterpret_cast<const sockaddr_in&>(address);
+        inet_ntop(AF_INET, &in.sin_addr, text, sizeof text);
+        port = ntohs(in.sin_port);
+    } else if (address.ss_family == AF_INET6) {
+        const auto& in6 = reinterpret_cast<const sockaddr_in6&>(address);
+        inet_ntop(AF_INET6, &in6.sin6_addr, text, sizeof text);
+        port = ntohs(in6.sin6_port);
+    }
+    ip = text;
+}
+
+int millisecondsUntil(Clock::time_point deadline, int ceilingSeconds) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return static_cast<int>(std::clamp<int64_t>(left, 0, int64_t{ceilingSeconds} * 1000));
+}
+
+bool waitFor(int fd, short events, int milliseconds) {
+    pollfd p{fd, events, 0};
+    for (;;) {
+        int n = ::poll(&p, 1, milliseconds);
+        if (n < 0 && errno == EINTR) continue;
+        return n > 0;
+    }
+}
+
+} // namespace
+
+void closeConnectionAfterReply() {
+    if (currentExchange) currentExchange->close = true;
+}
+
+void requestBodyRead() {
+    if (currentExchange) currentExchange->bodyRead = true;
+}
+
+struct ConnectionServer::Connection {
+    int fd = -1;
+    std::string buffer; // bytes received and not yet handled begin at `offset`
+    size_t offset = 0;
+    size_t scanned = 0; // of the unhandled bytes, how many were searched for the end of a head
+    Clock::time_point deadline;
+    bool headStarted = false;
+    bool peerClosed = false;
+    bool draining = false;
+    size_t served = 0;
+    std::string remoteIp, localIp;
+    int remotePort = 0, localPort = 0;
+
+    size_t unread() const { return buffer.size() - offset; }
+    void compact() {
+        buffer.erase(0, offset);
+        offset = 0;
+    }
+    // Drops the empty lines a client may send between requests.
+    void skipBlankLines() {
+        while (offset < buffer.size() && (buffer[offset] == '\r' || buffer[offset] == '\n'))
+            ++offset;
+    }
+    bool headComplete() {
+        size_t from = offset + (scanned > 3 ? scanned - 3 : 0);
+        bool found = buffer.find("\r\n\r\n", from) != std::string::npos ||
+                     buffer.find("\n\n", from) != std::string::npos;
+        scanned = unread();
+        return found;
+    }
+    // The library refuses a request target with a second "?", which clients leave unescaped in a
+    // query (RFC 3986 allows it there); it is escaped before the library reads the line.
+    void escapeQuestionMarks() {
+        size_t lineEnd = buffer.find('\n', offset);
+        size_t targetStart = buffer.find(' ', offset);
+        if (lineEnd == std::string::npos || targetStart == std::string::npos || targetStart > lineEnd) return;
+        size_t targetEnd = buffer.find(' ', targetStart + 1);
+        if (targetEnd == std::string::npos || targetEnd > lineEnd) return;
+        size_t query = buffer.find('?', targetStart);
+        if (query == std::string::npos || query > targetEnd) return;
+        for (size_t at = buffer.find('?', query + 1); at != std::string::npos && at < targetEnd;
+             at = buffer.find('?', at + 3)) {
+            buffer.replace(at, 1, "%3F");
+            targetEnd += 2;
+        }
+    }
+};
+
+// The library's view of a connection while a worker answers one request: first the bytes the
+// watcher gathered, then the socket. Reads stop at the request's byte limit and its deadline.
+class ConnectionServer::Stream final : public httplib::Stream {
+public:
+    Stream(Connection& connection, const ConnectionLimits& limits, std::string* output = nullptr)
+        : c_(connection), limits_(limits), output_(output) {}
+
+    void beginRequest() {
+        served_ = 0;
+        deadline_ = Clock::now() + std::chrono::seconds(limits_.bodySeconds);
+    }
+
+    bool is_readable() const override {
+        if (c_.unread() > 0) return true;
+        return c_.fd >= 0 && waitFor(c_.fd, POLLIN, millisecondsUntil(deadline_, limits_.readSeconds));
+    }
+
+    bool is_writable() const override {
+        return c_.fd < 0 || waitFor(c_.fd, POLLOUT, limits_.writeSeconds * 1000);
+    }
+
+    ssize_t read(char* ptr, size_t size) override {
+        if (served_ >= limits_.maxRequestBytes) return -1;
+        if (c_.unread() == 0) {
+            if (c_.fd < 0) return 0;
+            ssize_t got = refill();
+            if (got <= 0) return got;
+        }
+        size_t n = std::min({size, c_.unread(), limits_.maxRequestBytes - served_});
+        std::memcpy(ptr, c_.buffer.data() + c_.offset, n);
+        c_.offset += n;
+        served_ += n;
+        return static_cast<ssize_t>(n);
+    }
+
+    ssize_t write(const char* ptr, size_t size) override {
+        if (c_.fd < 0) {
+            output_->append(ptr, size);
+            return static_cast<ssize_t>(size);
+        }
+        for (;;) {
+            ssize_t n = ::send(c_.fd, ptr, size, MSG_NOSIGNAL);
+            if (n >= 0) return n;
+            if (errno == EINTR) continue;
+            if ((errno != EAGAIN && errno != EWOULDBLOCK) ||
+                !waitFor(c_.fd, POLLOUT, limits_.writeSeconds * 1000))
+                return -1;
+        }
+    }
+
+    void get_remote_ip_and_port(std::string& ip, int& port) const override {
+        ip = c_.remoteIp;
+        port = c_.remotePort;
+    }
+    void get_local_ip_and_port(std::string& ip, int& port) const override {
+        ip = c_.localIp;
+        port = c_.localPort;
+    }
+    socket_t socket() const override { return c_.fd; }
+
+private:
+    ssize_t refill() {
+        c_.buffer.resize(kReadChunk);
+        c_.offset = 0;
+        for (;;) {
+            ssize_t n = ::recv(c_.fd, c_.buffer.data(), kReadChunk, 0);
+            if (n > 0) {
+                c_.buffer.resize(static_cast<size_t>(n));
+                return n;
+            }
+            c_.buffer.clear();
+            if (n == 0) {
+                c_.peerClosed = true;
+                return 0;
+            }
+            if (errno == EINTR) continue;
+            if ((errno != EAGAIN && errno != EWOULDBLOCK) ||
+                !waitFor(c_.fd, POLLIN, millisecondsUntil(deadline_, limits_.readSeconds)))
+                return -1;
+            c_.buffer.resize(kReadChunk);
+        }
+    }
+
+    Connection& c_;
+    const ConnectionLimits& limits_;
+    std::string* output_;
+    size_t served_ = 0;
+    Clock::time_point deadline_ = Clock::now();
+};
+
+ConnectionServer::ConnectionServer(ConnectionLimits limits) : limits_(limits) {
+    limits_.workers = std::max(1, limits_.workers);
+    limits_.requestsPerConnection = std::max<size_t>(1, limits_.requestsPerConnection);
+    set_keep_alive_timeout(limits_.idleSeconds);
+    set_keep_alive_max_count(limits_.requestsPerConnection);
+    httplib::Server::set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+        if (framingFault(req)) {
+            res.status = 400;
+            closeConnectionAfterReply();
+            return HandlerResponse::Handled;
+        }
+        return preRouting_ ? preRouting_(req, res) : HandlerResponse::Unhandled;
+    });
+    // A client that waits for leave to send its body is told at once when the body cannot be taken.
+    set_expect_100_continue_handler([this](const httplib::Request& req, httplib::Response&) {
+        if (framingFault(req)) return 400;
+        if (req.has_header("Content-Length") &&
+            req.get_header_value<uint64_t>("Content-Length") > limits_.maxRequestBytes)
+            return 413;
+        return 100;
+    });
+}
+
+ConnectionServer::~ConnectionServer() {
+    stop();
+    if (listenFd_ >= 0) ::close(listenFd_);
+}
+
+void ConnectionServer::finishRoutes() {
+    // A body sent where no handler reads bodies would be read whole, and inflated, by the library;
+    // these answer without reading it.
+    std::call_once(routesFinished_, [this] {
+        auto refuse = [](int status) {
+            return [status](const httplib::Request&, httplib::Response& res, const httplib::ContentReader&) {
+                res.status = status;
+                closeConnectionAfterReply();
+            };
+        };
+        Post(".*", refuse(404));
+        Put(".*", refuse(405));
+        Patch(".*", refuse(405));
+        Delete(".*", refuse(405));
+    });
+}
+
+int ConnectionServer::bindTo(const std::string& host, int port) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) return -1;
+    int fd = -1;
+    for (addrinfo* a = found; a && fd < 0; a = a->ai_next) {
+        fd = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
+        if (fd < 0) continue;
+        int yes = 1;
+        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        if (::bind(fd, a->ai_addr, a->ai_addrlen) != 0 || ::listen(fd, SOMAXCONN) != 0) {
+            ::close(fd);
+            fd = -1;
+        }
+    }
+    ::freeaddrinfo(found);
+    if (fd < 0) return -1;
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    std::string ip;
+    int bound = -1;
+    describeAddress(address, ip, bound);
+    listenFd_ = fd;
+    return bound;
+}
+
+void ConnectionServer::start() {
+    if (running_ || listenFd_ < 0) return;
+    finishRoutes();
+    epollFd_ = ::epoll_create1(EPOLL_CLOEXEC);
+    wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    epoll_event listen{};
+    listen.events = EPOLLIN;
+    listen.data.fd = listenFd_;
+    ::epoll_ctl(epollFd_, EPOLL_CTL_ADD, listenFd_, &listen);
+    epoll_event wakeEvent{};
+    wakeEvent.events = EPOLLIN;
+    wakeEvent.data.fd = wakeFd_;
+    ::epoll_ctl(epollFd_, EPOLL_CTL_ADD, wakeFd_, &wakeEvent);
+    stopping_ = false;
+    running_ = true;
+    for (int i = 0; i < limits_.workers; ++i)
+        workers_.emplace_back([this] { work(); });
+    watcher_ = std::thread([this] { watch(); });
+}
+
+void ConnectionServer::stop() {
+    if (!running_) return;
+    stopping_ = true;
+    wake();
+    watcher_.join();
+    { std::lock_guard lock(mutex_); }
+    ready_.notify_all();
+    for (auto& worker : workers_)
+        worker.join();
+    workers_.clear();
+    for (auto& connection : returned_)
+        closeConnection(std::move(connection));
+    returned_.clear();
+    ::close(epollFd_);
+    ::close(wakeFd_);
+    epollFd_ = wakeFd_ = -1;
+    running_ = false;
+}
+
+void ConnectionServer::wake() {
+    uint64_t one = 1;
+    ssize_t ignored = ::write(wakeFd_, &one, sizeof one);
+    (void)ignored;
+}
+
+void ConnectionServer::watch() {
+    epoll_event events[64];
+    auto nextSweep = Clock::now();
+    while (!stopping_) {
+        int n = ::epoll_wait(epollFd_, events, 64, 100);
+        for (int i = 0; i < n && !stopping_; ++i) {
+            int fd = events[i].data.fd;
+            if (fd == listenFd_) {
+                acceptAll();
+            } else if (fd == wakeFd_) {
+                uint64_t count = 0;
+                ssize_t ignored = ::read(wakeFd_, &count, sizeof count);
+                (void)ignored;
+                std::vector<std::unique_ptr<Connection>> back;
+                {
+                    std::lock_guard lock(mutex_);
+                    back.swap(returned_);
+                }
+                for (auto& connection : back)
+                    arrive(std::move(connection));
+            } else if (auto found = watched_.find(fd); found != watched_.end()) {
+                readFrom(*found->second);
+            }
+        }
+        if (Clock::now() >= nextSweep) {
+            sweep();
+            nextSweep = Clock::now() + std::chrono::milliseconds(50);
+        }
+    }
+    ::epoll_ctl(epollFd_, EPOLL_CTL_DEL, listenFd_, nullptr);
+    ::close(listenFd_);
+    listenFd_ = -1;
+    for (auto& [fd, connection] : watched_)
+        closeConnection(std::move(connection));
+    watched_.clear();
+}
+
+void ConnectionServer::acceptAll() {
+    for (;;) {
+        sockaddr_storage remote{};
+        socklen_t length = sizeof remote;
+        int fd =
+            ::accept4(listenFd_, reinterpret_cast<sockaddr*>(&remote), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) {
+            if (errno == EINTR || errno == ECONNABORTED) continue;
+            return; // EAGAIN, or out of descriptors until some close
+        }
+        if (open_ >= limits_.maxConnections && !makeRoom()) {
+            ::close(fd);
+            continue;
+        }
+        int yes = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+        auto connection = std::make_unique<Connection>();
+        connection->fd = fd;
+        describeAddress(remote, connection->remoteIp, connection->remotePort);
+        sockaddr_storage local{};
+        length = sizeof local;
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length);
+        describeAddress(local, connection->localIp, connection->localPort);
+        ++open_;
+        arrive(std::move(connection));
+    }
+}
+
+bool ConnectionServer::makeRoom() {
+    // The connection idle longest goes first; failing that, the one whose head has been coming in
+    // longest. Connections being answered are never closed for room.
+    Connection* victim = nullptr;
+    for (auto& [fd, connection] : watched_) {
+        auto rank = [](const Connection& c) { return c.draining ? 0 : c.headStarted ? 2 : 1; };
+        if (!victim || rank(*connection) < rank(*victim) ||
+            (rank(*connection) == rank(*victim) && connection->deadline < victim->deadline))
+            victim = connection.get();
+    }
+    if (!victim) return false;
+    int fd = victim->fd;
+    auto owned = std::move(watched_[fd]);
+    watched_.erase(fd);
+    closeConnection(std::move(owned));
+    return true;
+}
+
+void ConnectionServer::arrive(std::unique_ptr<Connection> connection) {
+    if (stopping_) {
+        closeConnection(std::move(connection));
+        return;
+    }
+    auto now = Clock::now();
+    if (!connection->draining) {
+        connection->compact();
+        connection->skipBlankLines();
+        connection->scanned = 0;
+        if (connection->unread() > 0 && connection->headComplete()) {
+            handOver(std::move(connection));
+            return;
+        }
+        if (connection->peerClosed) {
+            closeConnection(std::move(connection));
+            return;
+        }
+        connection->headStarted = connection->unread() > 0;
+        bool fresh = connection->served == 0;
+        connection->deadline =
+            now + std::chrono::seconds(connection->headStarted || fresh ? limits_.headerSeconds
+                                                                        : limits_.idleSeconds);
+    }
+    epoll_event event{};
+    event.events = EPOLLIN | EPOLLRDHUP;
+    event.data.fd = connection->fd;
+    if (::epoll_ctl(epollFd_, EPOLL_CTL_ADD, connection->fd, &event) != 0) {
+        closeConnection(std::move(connection));
+        return;
+    }
+    int fd = connection->fd;
+    watched_[fd] = std::move(connection);
+}
+
+void ConnectionServer::readFrom(Connection& connection) {
+    int fd = connection.fd;
+    auto drop = [&] {
+        ::epoll_ctl(epollFd_, EPOLL_CTL_DEL, fd, nullptr);
+        auto owned = std::move(watched_[fd]);
+        watched_.erase(fd);
+        return owned;
+    };
+    char chunk[kReadChunk];
+    for (;;) {
+        size_t room = connection.draining
+                          ? sizeof chunk
+                          : std::min(sizeof chunk, limits_.maxHeadBytes + 1 -
+                                                       std::min(limits_.maxHeadBytes, connection.unread()));
+        ssize_t n = ::recv(fd, chunk, room, 0);
+        if (n > 0) {
+            if (!connection.draining) connection.buffer.append(chunk, static_cast<size_t>(n));
+            if (!connection.draining && connection.unread() > limits_.maxHeadBytes) break;
+            continue;
+        }
+        if (n == 0) {
+            connection.peerClosed = true;
+            break;
+        }
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) break;
+        closeConnection(drop());
+        return;
+    }
+    if (connection.draining) {
+        if (connection.peerClosed) closeConnection(drop());
+        return;
+    }
+    connection.skipBlankLines();
+    if (connection.unread() > 0 && connection.headComplete()) {
+        handOver(drop());
+        return;
+    }
+    if (connection.unread() > limits_.maxHeadBytes) {
+        std::string reply =
+            errorReply(431, "Request Header Fields Too Large", "The request head is too large.");
+        ssize_t ignored = ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
+        (void)ignored;
+        closeAfterDraining(drop(), true);
+        return;
+    }
+    if (connection.peerClosed) {
+        closeConnection(drop());
+        return;
+    }
+    if (!connection.headStarted && connection.unread() > 0) {
+        connection.headStarted = true;
+        connection.deadline = Clock::now() + std::chrono::seconds(limits_.headerSeconds);
+    }
+}
+
+void ConnectionServer::sweep() {
+    auto now = Clock::now();
+    if (acceptPaused_ && now >= acceptPausedUntil_) {
+        acceptPaused_ = false;
+        epoll_event listen{};
+        listen.events = EPOLLIN;
+        listen.data.fd = listenFd_;
+        ::epoll_ctl(epollFd_, EPOLL_CTL_ADD, listenFd_, &listen);
+    }
+    std::vector<int> expired;
+    for (auto& [fd, connection] : watched_)
+        if (now >= connection->deadline) expired.push_back(fd);
+    for (int fd : expired) {
+        auto connection = std::move(watched_[fd]);
+        watched_.erase(fd);
+        ::epoll_ctl(epollFd_, EPOLL_CTL_DEL, fd, nullptr);
+        if (connection->headStarted && !connection->draining) {
+            std::string reply = errorReply(408, "Request Timeout", "The request took too long to arrive.");
+            ssize_t ignored = ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
+            (void)ignored;
+        }
+        closeConnection(std::move(connection));
+    }
+}
+
+void ConnectionServer::handOver(std::unique_ptr<Connection> connection) {
+    connection->escapeQuestionMarks();
+    {
+        std::lock_guard lock(mutex_);
+        queue_.push_back(std::move(connection));
+    }
+    ready_.notify_one();
+}
+
+void ConnectionServer::closeConnection(std::unique_ptr<Connection> connection) {
+    if (!connection) return;
+    if (connection->fd >= 0) {
+        ::close(connection->fd);
+        --open_;
+    }
+}
+
+void ConnectionServer::closeAfterDraining(std::unique_ptr<Connection> connection, bool onWatcher) {
+    if (stopping_ || connection->peerClosed) {
+        closeConnection(std::move(connection));
+        return;
+    }
+    ::shutdown(connection->fd, SHUT_WR);
+    connection->draining = true;
+    connection->buffer.clear();
+    connection->offset = 0;
+    connection->deadline = Clock::now() + kDrainTime;
+    if (onWatcher) {
+        arrive(std::move(connection));
+        return;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        returned_.push_back(std::move(connection));
+    }
+    wake();
+}
+
+void ConnectionServer::work() {
+    for (;;) {
+        std::unique_ptr<Connection> connection;
+        {
+            std::unique_lock lock(mutex_);
+            ready_.wait(lock, [this] { return !queue_.empty() || stopping_; });
+            if (queue_.empty()) return;
+            connection = std::move(queue_.front());
+            queue_.pop_front();
+        }
+        if (stopping_) {
+            closeConnection(std::move(connection));
+            continue;
+        }
+        Stream stream(*connection, limits_);
+        bool last = connection->served + 1 >= limits_.requestsPerConnection;
+        After after = serveOne(stream, last);
+        ++connection->served;
+        if (after == After::Drain) {
+            closeAfterDraining(std::move(connection), false);
+            continue;
+        }
+        if (after == After::Close || connection->peerClosed || stopping_) {
+            closeConnection(std::move(connection));
+            continue;
+        }
+        {
+            std::lock_guard lock(mutex_);
+            returned_.push_back(std::move(connection));
+        }
+        wake();
+    }
+}
+
+ConnectionServer::After ConnectionServer::serveOne(Stream& stream, bool lastRequest) {
+    Exchange exchange;
+    bool parsed = false, hasBody = false, chunked = false;
+    currentExchange = &exchange;
+    stream.beginRequest();
+    bool closed = false;
+    bool ok = false;
+    try {
+        ok = process_request(stream, lastRequest, closed, [&](httplib::Request& req) {
+            parsed = true;
+            hasBody = bodyExpected(req);
+            chunked = req.has_header("Transfer-Encoding");
+        });
+    } catch (...) {
+        ok = false;
+    }
+    currentExchange = nullptr;
+    // After a head the library could not read, what follows cannot be trusted to start a request; nor
+    // after a chunked body, whose end the library takes leniently (a chunk followed by anything but
+    // its line end ends the body there), nor after a body left unread. Clients send chunked bodies
+    // rarely, and never ours.
+    if (!ok || !parsed || chunked || exchange.close || (hasBody && !exchange.bodyRead)) return After::Drain;
+    return closed || lastRequest ? After::Close : After::Keep;
+}
+
+std::string ConnectionServer::answer(std::string bytes) {
+    finishRoutes();
+    Connection connection;
+    connection.buffer = std::move(bytes);
+    connection.remoteIp = connection.localIp = "127.0.0.1";
+    connection.localPort = 80;
+    connection.remotePort = 40000;
+    std::string output;
+    Stream stream(connection, limits_, &output);
+    for (size_t served = 0; served < limits_.requestsPerConnection; ++served) {
+        connection.skipBlankLines();
+        connection.compact();
+        size_t end = std::min(connection.buffer.find("\r\n\r\n"), connection.buffer.find("\n\n"));
+        if (end == std::string::npos) break;
+        if (end > limits_.maxHeadBytes) {
+            output += errorReply(431, "Request Header Fields Too Large", "The request head is too large.");
+            break;
+        }
+        connection.escapeQuestionMarks();
+        if (serveOne(stream, false) != After::Keep) break;
+    }
+    return output;
+}
+
+} // namespace cw::server

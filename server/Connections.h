@@ -1,0 +1,133 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include <httplib.h>
+
+namespace cw::server {
+
+struct ConnectionLimits {
+    // Workers that answer requests. A worker is held only while a request whose head has fully
+    // arrived is read and answered, never while a connection idles or trickles its head in.
+    int workers = 32;
+    // A request's head must arrive whole within this time of its first byte (of a new connection's
+    // opening); the connection is closed otherwise.
+    int headerSeconds = 10;
+    // A kept-alive connection waiting for its next request is closed after this time.
+    int idleSeconds = 5;
+    // A request's body must arrive within this time of its head, and no read of it may wait longer
+    // than `readSeconds`; writes of the reply wait at most `writeSeconds`.
+    int bodySeconds = 60;
+    int readSeconds = 10;
+    int writeSeconds = 10;
+    // Bytes of one request head; a longer head is refused with 431.
+    size_t maxHeadBytes = 32 * 1024;
+    // Bytes read from the network for one request, head and body together.
+    size_t maxRequestBytes = 25 * 1024 * 1024;
+    // Open connections; beyond them the longest-idle connection is closed to make room. The HTTP
+    // library answers 500 for a socket numbered at or above FD_SETSIZE, which this keeps clear of.
+    size_t maxConnections = 600;
+    size_t requestsPerConnection = 1000;
+};
+
+// cpp-httplib's request handling behind an acceptor of our own. One thread watches every open
+// connection and gathers each request head; only a connection whose head has fully arrived is given
+// to a worker, which reads the body and answers through the library (`process_request`, one request
+// at a time), then hands the connection back to be watched. Slow or idle clients therefore hold no
+// worker. The route handlers, error handlers and logger are the library's, set as usual.
+//
+// Requests that carry a body the handler did not read to its end, or a chunked body, close their
+// connection after the reply, so that what is left of the body is never read as another request. Handlers say
+// so with `closeConnectionAfterReply()` and `requestBodyRead()`, which act on the request of the calling
+// worker. A request head whose framing is ambiguous (a length that is not a number, two lengths,
+// a length with a transfer coding, a transfer coding other than "chunked") is answered 400 and closed.
+class ConnectionServer : public httplib::Server {
+public:
+    explicit ConnectionServer(ConnectionLimits limits = {});
+    ~ConnectionServer() override;
+
+    // Binds the listening socket; port 0 takes any free port. Returns the port, or -1.
+    int bindTo(const std::string& host, int port);
+    // Starts watching and answering on threads of its own.
+    void start();
+    // Stops accepting and closes idle connections; the requests being answered are finished first.
+    void stop();
+    bool running() const { return running_; }
+
+    // The handler that runs before routing (the library's pre-routing handler, after the framing checks).
+    void setPreRouting(HandlerWithResponse handler) { preRouting_ = std::move(handler); }
+
+    // Answers the requests in `bytes` as if they had arrived on one connection, and returns what would
+    // have been sent back. No socket and no thread: for the fuzzer.
+    std::string answer(std::string bytes);
+
+    size_t openConnections() const { return open_; }
+
+    const ConnectionLimits& limits() const { return limits_; }
+
+private:
+    struct Connection;
+    class Stream;
+
+    void watch();
+    void work();
+    void acceptAll();
+    void readFrom(Connection& connection);
+    void arrive(std::unique_ptr<Connection> connection);
+    void handOver(std::unique_ptr<Connection> connection);
+    void closeConnection(std::unique_ptr<Connection> connection);
+    // Sends what is left of the reply, then reads and drops what the client still sends for a moment
+    // before closing: closing a socket with unread data would reset the connection and could destroy
+    // the reply before the client reads it.
+    void closeAfterDraining(std::unique_ptr<Connection> connection, bool onWatcher);
+    void sweep();
+    bool makeRoom();
+    // What becomes of a connection after a request.
+    enum class After { Keep, Close, Drain };
+    // Answers one request whose head is in `stream`'s buffer.
+    After serveOne(Stream& stream, bool lastRequest);
+    void wake();
+    void finishRoutes();
+
+    ConnectionLimits limits_;
+    HandlerWithResponse preRouting_;
+    int listenFd_ = -1;
+    int epollFd_ = -1;
+    int wakeFd_ = -1;
+    std::atomic<bool> running_{false};
+    std::atomic<bool> stopping_{false};
+    std::atomic<size_t> open_{0};
+    // Out of descriptors: accepting waits for a moment instead of spinning on the listening socket.
+    std::chrono::steady_clock::time_point acceptPausedUntil_{};
+    bool acceptPaused_ = false;
+    std::thread watcher_;
+    std::vector<std::thread> workers_;
+
+    // Watched connections, by socket; touched by the watcher thread only.
+    std::unordered_map<int, std::unique_ptr<Connection>> watched_;
+    std::once_flag routesFinished_;
+
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::deque<std::unique_ptr<Connection>> queue_;     // heads complete, waiting for a worker
+    std::vector<std::unique_ptr<Connection>> returned_; // answered, to be watched again
+};
+
+// Within a request's handler: closes the connection once the reply is sent.
+void closeConnectionAfterReply();
+// Within a request's handler: the request's body has been read to its end.
+void requestBodyRead();
+
+} // namespace cw::server

@@ -1,0 +1,250 @@
+#include "PictureBytes.h"
+
+#include "foundation/defaults/Storage.h"
+#include "foundation/dispatch/RunLoop.h"
+#include "kits/images/ImageData.h"
+#include "kits/images/ImageLoader.h"
+#include "net/NSURLSessionDataTask.h"
+#include "tests/support/RecordingServer.h"
+#include "tests/support/ReleaseProbe.h"
+#include "tests/support/TempDirectory.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <fstream>
+
+namespace cw::images {
+namespace {
+
+using test::pngOfColor;
+using test::Reply;
+
+constexpr std::uint32_t kRed = 0xFFFF0000, kBlue = 0xFF0000FF;
+
+struct Outcome {
+    std::shared_ptr<UIImage> image;
+    std::optional<NSError> error;
+    ImageCacheType type = ImageCacheType::none;
+    int calls = 0;
+};
+
+class ImageLoaderTest : public ::testing::Test {
+protected:
+    void TearDown() override { RunLoop::main().runUntilIdle(); }
+
+    std::unique_ptr<ImageLoader> makeLoader(std::uint64_t diskLimit = 128u << 20) {
+        return std::make_unique<ImageLoader>(ImageLoader::Configuration{caches / "images", 64u << 20, diskLimit});
+    }
+    URL address(const std::string& path) const { return *URL::fromString(server.base() + path); }
+    ImageLoader::Completion into(Outcome& outcome) {
+        return [&outcome](std::shared_ptr<UIImage> image, const std::optional<NSError>& error, ImageCacheType type) {
+            outcome.image = std::move(image), outcome.error = error, outcome.type = type, ++outcome.calls;
+        };
+    }
+    bool settle(const Outcome& outcome) {
+        return RunLoop::main().runUntil([&] { return outcome.calls > 0; });
+    }
+
+    test::TempDirectory caches{"cw-images"};
+    test::RecordingServer server;
+};
+
+TEST_F(ImageLoaderTest, OneDownloadServesEveryWaiterThenBothCachesAnswer) {
+    server.reply("GET", "/a.png", Reply{200, test::asText(pngOfColor(4, 3, kRed)), "image/png"});
+    auto loader = makeLoader();
+    Outcome first, second;
+    loader->retrieve(address("/a.png"), into(first));
+    loader->retrieve(address("/a.png"), into(second));
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return first.calls && second.calls; }));
+    EXPECT_EQ(server.requestsAt("/a.png").size(), 1u);
+    ASSERT_TRUE(first.image);
+    EXPECT_EQ(first.image, second.image); // one decoded picture, shared
+    EXPECT_EQ(first.image->pixelWidth(), 4);
+    EXPECT_EQ(first.image->pixel(0, 0), kRed);
+    EXPECT_EQ(first.type, ImageCacheType::none);
+
+    // From memory, inside the call.
+    Outcome third;
+    loader->retrieve(address("/a.png"), into(third));
+    EXPECT_EQ(third.calls, 1);
+    EXPECT_EQ(third.type, ImageCacheType::memory);
+    EXPECT_EQ(loader->memoryCache().totalCost(), 4u * 3u * 4u);
+
+    // A new loader has an empty memory but finds the file.
+    loader.reset();
+    auto again = makeLoader();
+    Outcome fourth;
+    again->retrieve(address("/a.png"), into(fourth));
+    ASSERT_TRUE(settle(fourth));
+    EXPECT_EQ(fourth.type, ImageCacheType::disk);
+    EXPECT_EQ(fourth.image->pixel(3, 2), kRed);
+    EXPECT_EQ(server.requestsAt("/a.png").size(), 1u);
+}
+
+TEST_F(ImageLoaderTest, ADamagedCacheFileIsRemovedAndThePictureFetchedAgain) {
+    server.reply("GET", "/b.png", Reply{200, test::asText(pngOfColor(2, 2, kBlue)), "image/png"});
+    auto loader = makeLoader();
+    const std::filesystem::path file = loader->diskCache().fileFor(address("/b.png").absoluteString());
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << "\x89PNG\r\n\x1a\n but cut short";
+    Outcome outcome;
+    loader->retrieve(address("/b.png"), into(outcome));
+    ASSERT_TRUE(settle(outcome));
+    ASSERT_TRUE(outcome.image);
+    EXPECT_EQ(outcome.image->pixel(0, 0), kBlue);
+    EXPECT_EQ(server.requestsAt("/b.png").size(), 1u);
+    // The file now holds the good picture.
+    auto bytes = loader->diskCache().read(address("/b.png").absoluteString());
+    ASSERT_TRUE(bytes);
+    EXPECT_TRUE(decodePicture(*bytes));
+}
+
+TEST_F(ImageLoaderTest, RepliesThatAreNotPicturesFailAndLeaveNothingBehind) {
+    struct Case {
+        std::string path;
+        Reply reply;
+        std::int64_t code;
+    };
+    // A header claiming 8000 × 8000 pixels: refused before anything is decoded.
+    Data huge = pngOfColor(1, 1, kRed);
+    huge[16] = 0, huge[17] = 0, huge[18] = 0x1F, huge[19] = 0x40;
+    huge[20] = 0, huge[21] = 0, huge[22] = 0x1F, huge[23] = 0x40;
+    const std::vector<Case> cases{
+        {"/missing.png", Reply{404, "not here", "text/plain"}, NSURLErrorBadServerResponse},
+        {"/page.png", Reply{200, "<html><body>Sign in</body></html>", "text/html"}, NSURLErrorCannotDecodeContentData},
+        {"/huge.png", Reply{200, test::asText(huge), "image/png"}, NSURLErrorCannotDecodeContentData},
+        {"/big.png", Reply{200, std::string(kMaxPictureBytes + 1, 'x'), "image/png"}, NSURLErrorDataLengthExceedsMaximum},
+    };
+    auto loader = makeLoader();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        server.reply("GET", c.path, c.reply);
+        Outcome outcome;
+        loader->retrieve(address(c.path), into(outcome));
+        ASSERT_TRUE(settle(outcome));
+        EXPECT_FALSE(outcome.image);
+        ASSERT_TRUE(outcome.error);
+        EXPECT_EQ(outcome.error->code, c.code);
+    }
+    EXPECT_EQ(loader->memoryCache().count(), 0u);
+    EXPECT_EQ(loader->diskCache().totalSize(), 0u);
+    EXPECT_EQ(loader->pendingCount(), 0u);
+}
+
+TEST_F(ImageLoaderTest, ACancelledRequestNeverCallsBackAndItsDownloadStops) {
+    // The reply is held until the test lets it go.
+    std::mutex mutex;
+    std::condition_variable released;
+    bool release = false, holding = false;
+    server.setHandler([&](const test::RecordedRequest&, httplib::Response& response) {
+        response.set_content(test::asText(pngOfColor(1, 1, kRed)), "image/png");
+        std::unique_lock lock(mutex);
+        holding = true;
+        released.wait(lock, [&] { return release; });
+    });
+    auto loader = makeLoader();
+    test::ReleaseCounter counter;
+    int calls = 0;
+    auto request = loader->retrieve(address("/held.png"), [&calls, probe = counter.make()](auto&&...) { ++calls; });
+    ASSERT_TRUE(RunLoop::main().runUntil([&] {
+        std::lock_guard lock(mutex);
+        return holding;
+    }));
+    request->cancel();
+    EXPECT_EQ(loader->pendingCount(), 0u);
+    EXPECT_EQ(counter.gone, 1); // the callback and what it holds went at once, on the main thread
+    {
+        std::lock_guard lock(mutex);
+        release = true;
+    }
+    released.notify_all();
+    RunLoop::main().runFor(0.05);
+    RunLoop::main().runUntilIdle();
+    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(counter.offMain, 0);
+    EXPECT_EQ(loader->memoryCache().count(), 0u);
+}
+
+TEST(ImageCaches, MemoryForgetsTheLeastRecentlyUsedByDecodedBytes) {
+    MemoryImageCache memory(3 * 100 * 4); // three 10 × 10 pictures
+    auto picture = [](std::uint32_t color) {
+        std::vector<std::uint32_t> pixels(100, color);
+        return UIImage::fromPixels(10, 10, 1, pixels.data());
+    };
+    memory.insert("a", picture(kRed));
+    memory.insert("b", picture(kRed));
+    memory.insert("c", picture(kRed));
+    EXPECT_TRUE(memory.image("a")); // a is now the most recent
+    memory.insert("d", picture(kBlue));
+    EXPECT_FALSE(memory.image("b"));
+    EXPECT_TRUE(memory.image("a"));
+    EXPECT_EQ(memory.totalCost(), 1200u);
+    std::vector<std::uint32_t> wide(40 * 40, kRed);
+    memory.insert("too big", UIImage::fromPixels(40, 40, 1, wide.data()));
+    EXPECT_FALSE(memory.image("too big"));
+    EXPECT_EQ(memory.count(), 3u);
+}
+
+TEST(ImageCaches, DiskKeepsItsSizeLimitAndItsOrderAcrossInstances) {
+    test::TempDirectory directory{"cw-disk-cache"};
+    const Data bytes(1000, 7);
+    {
+        DiskImageCache disk(directory.path(), 3000);
+        ASSERT_TRUE(disk.write("a", bytes));
+        ASSERT_TRUE(disk.write("b", bytes));
+        ASSERT_TRUE(disk.write("c", bytes));
+        EXPECT_TRUE(disk.read("a"));
+        ASSERT_TRUE(disk.write("d", bytes)); // b is the least recently used
+        EXPECT_FALSE(disk.read("b"));
+        EXPECT_EQ(disk.totalSize(), 3000u);
+        EXPECT_EQ(disk.fileFor("a").filename().string().size(), 32u);
+        EXPECT_EQ(std::filesystem::status(disk.fileFor("a")).permissions(),
+                  std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    }
+    // A later run reads the directory and the use order from the files.
+    std::ofstream(directory / ".partial.XXXXXX") << "left by an interrupted write";
+    DiskImageCache disk(directory.path(), 3000);
+    EXPECT_EQ(disk.totalSize(), 3000u);
+    EXPECT_FALSE(std::filesystem::exists(directory / ".partial.XXXXXX"));
+    EXPECT_TRUE(disk.read("c"));
+    ASSERT_TRUE(disk.write("e", bytes)); // a, then d, then c were used last: a goes
+    EXPECT_FALSE(disk.read("a"));
+    EXPECT_TRUE(disk.read("d"));
+    ASSERT_TRUE(disk.write("huge", Data(4000, 1)));
+    EXPECT_FALSE(disk.read("huge"));
+}
+
+TEST(ImageData, SizesAreReadFromHeadersAndLimitsHold) {
+    const Data png = pngOfColor(7, 5, kRed);
+    auto size = declaredPixelSize(png);
+    ASSERT_TRUE(size);
+    EXPECT_EQ(size->width, 7);
+    EXPECT_EQ(size->height, 5);
+    std::vector<std::uint32_t> pixels(6 * 9, kBlue);
+    const Data jpeg = *UIImage::fromPixels(6, 9, 1, pixels.data())->jpegData(0.8);
+    size = declaredPixelSize(jpeg);
+    ASSERT_TRUE(size);
+    EXPECT_EQ(size->width, 6);
+    EXPECT_EQ(size->height, 9);
+    EXPECT_TRUE(decodePicture(jpeg));
+    std::string why;
+    EXPECT_FALSE(decodePicture(Data{'G', 'I', 'F', '8', '9', 'a'}, &why));
+    EXPECT_EQ(why, "not a PNG or JPEG picture");
+    EXPECT_FALSE(declaredPixelSize(Data(jpeg.begin(), jpeg.begin() + 4)));
+}
+
+TEST(CachesDirectory, FollowsXdgCacheHomeThenHome) {
+    cw::setCachesDirectory(std::nullopt);
+    ::setenv("XDG_CACHE_HOME", "/srv/cache", 1);
+    EXPECT_EQ(cw::cachesDirectory(), std::filesystem::path("/srv/cache/cradleway"));
+    ::setenv("XDG_CACHE_HOME", "relative", 1);
+    ::setenv("HOME", "/home/parent", 1);
+    EXPECT_EQ(cw::cachesDirectory(), std::filesystem::path("/home/parent/.cache/cradleway"));
+    cw::setCachesDirectory(std::filesystem::path("/chosen"));
+    EXPECT_EQ(cw::cachesDirectory(), std::filesystem::path("/chosen"));
+    cw::setCachesDirectory(std::nullopt);
+}
+
+} // namespace
+} // namespace cw::images

@@ -1,0 +1,168 @@
+// What the server reads of a request, however the request is made: nesting, sizes, framing, queries.
+
+#include "ServerFixture.h"
+
+namespace cw::server::testing {
+namespace {
+
+class RequestReadingTest : public ServerTest {
+protected:
+    std::string deepJson() const { return "[" + std::string(100000, '{') + "]"; }
+    std::string deepObjects() const {
+        std::string text = "[";
+        for (int i = 0; i < 100000; ++i)
+            text += "{\"a\":";
+        return text + "1" + std::string(100000, '}') + "]";
+    }
+};
+
+TEST_F(RequestReadingTest, JsonNestedDeepInsideAFormFieldIsRefusedAndTheServerLivesOn) {
+    Reply signup = multipart("signup", {{"full_name", "Deep", "", ""},
+                                        {"email", "deep@cradleway.test", "", ""},
+                                        {"relationship", "Mother", "", ""},
+                                        {"password", "deep-password", "", ""},
+                                        {"babies", deepObjects(), "", ""}});
+    EXPECT_EQ(signup.status, 400) << signup.raw;
+    Session s = demoMother();
+    Reply update = multipart(
+        "baby/update", {{"user_id", std::to_string(s.userId), "", ""}, {"babies", deepObjects(), "", ""}},
+        s.access);
+    EXPECT_EQ(update.status, 400) << update.raw;
+    EXPECT_EQ(post("signup", {{"full_name", "Deep"},
+                              {"email", "deep@cradleway.test"},
+                              {"relationship", "Mother"},
+                              {"password", "deep-password"},
+                              {"babies", deepJson()}})
+                  .status,
+              400);
+    EXPECT_EQ(get("search", {{"query", "feeding"}}).status, 200);
+    EXPECT_EQ(post("signin", {{"email", "deep@cradleway.test"}, {"password", "deep-password"}}).status, 403);
+}
+
+class RequestLimitTest : public ServerTest {
+protected:
+    void adjust(ServerOptions& options) override { options.maxRequestBytes = 64 * 1024; }
+};
+
+TEST_F(RequestLimitTest, BodiesAreCountedAsReadAndAsInflatedNotAsAnnounced) {
+    // Chunked: no length announced at all.
+    RawConnection chunked(server_->port());
+    chunked.send("POST /m/api/analytics HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n"
+                 "Transfer-Encoding: chunked\r\n\r\n");
+    std::string chunk = std::string(16 * 1024, 'a');
+    for (int i = 0; i < 12 && chunked.send("4000\r\n" + chunk + "\r\n"); ++i) {
+    }
+    chunked.send("0\r\n\r\n");
+    EXPECT_EQ(statusesIn(chunked.readToClose()), std::vector<int>{413});
+
+    // Compressed: a few kilobytes that inflate to megabytes.
+    httplib::Client zipped("127.0.0.1", server_->port());
+    zipped.set_compress(true);
+    zipped.set_read_timeout(60, 0);
+    std::string body = "{\"email\":\"" + std::string(8 * 1024 * 1024, 'a') + "\"}";
+    auto result = zipped.Post("/m/api/member/check", body, "application/json");
+    ASSERT_TRUE(result) << httplib::to_string(result.error());
+    EXPECT_EQ(result->status, 413) << result->body;
+
+    // What fits is read as usual, also compressed.
+    json event = {{"screen_name", "Feed"}, {"screen_action", "Loaded"}, {"event_details", json::object()}};
+    auto small = zipped.Post("/m/api/analytics", event.dump(), "application/json");
+    ASSERT_TRUE(small);
+    EXPECT_EQ(small->status, 200) << small->body;
+}
+
+TEST_F(RequestLimitTest, ABodyRefusedEarlyIsNeverReadAsARequest) {
+    const std::string smuggled = "GET /m/api/tandc HTTP/1.1\r\nHost: x\r\n\r\n";
+    RawConnection c(server_->port());
+    c.send("POST /m/api/analytics HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n"
+           "Content-Length: 1000000\r\n\r\n" +
+           smuggled);
+    EXPECT_EQ(statusesIn(c.readToClose()), std::vector<int>{413});
+
+    // A body whose framing is ambiguous is not read either.
+    RawConnection twoLengths(server_->port());
+    twoLengths.send("POST /m/api/analytics HTTP/1.1\r\nHost: x\r\nContent-Length: 2\r\nContent-Length: " +
+                    std::to_string(smuggled.size() + 2) + "\r\n\r\n{}" + smuggled);
+    EXPECT_EQ(statusesIn(twoLengths.readToClose()), std::vector<int>{400});
+
+    // A body sent with a GET is not read as the next request.
+    RawConnection getWithBody(server_->port());
+    getWithBody.send("GET /m/api/tandc HTTP/1.1\r\nHost: x\r\nContent-Length: " +
+                     std::to_string(smuggled.size()) + "\r\n\r\n" + smuggled);
+    EXPECT_EQ(statusesIn(getWithBody.readToClose()), std::vector<int>{200});
+
+    // Requests whose bodies were read keep the connection for the next one.
+    const std::string check = R"({"email":"new@cradleway.test"})";
+    RawConnection kept(server_->port());
+    kept.send("POST /m/api/member/check HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n"
+              "Content-Length: " +
+              std::to_string(check.size()) + "\r\n\r\n" + check +
+              "GET /m/api/tandc HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+    EXPECT_EQ(statusesIn(kept.readToClose()), (std::vector<int>{200, 200}));
+}
+
+TEST_F(RequestReadingTest, AQueryMayHoldQuestionMarksAndSlashes) {
+    Session s = demoMother();
+    RawConnection c(server_->port());
+    c.send("GET /m/api/search?query=is%20kangaroo%20care%20safe?&user_id=" + std::to_string(s.userId) +
+           " HTTP/1.1\r\nHost: x\r\nX-Access-Token: " + s.access + "\r\nConnection: close\r\n\r\n");
+    std::string reply = c.readToClose();
+    ASSERT_EQ(statusesIn(reply), std::vector<int>{200}) << reply;
+    EXPECT_TRUE(json::parse(lastBody(reply))["data"].is_array());
+
+    RawConnection slash(server_->port());
+    slash.send("GET /m/api/search?query=skin/to?skin HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+    EXPECT_EQ(statusesIn(slash.readToClose()), std::vector<int>{200});
+}
+
+TEST_F(RequestReadingTest, AFormCutOffBeforeItsClosingBoundaryIsRefusedAndNothingIsSaved) {
+    Session s = demoMother();
+    auto before = uploads();
+    size_t postsBefore =
+        post("content/", {{"baby_ids", {1}}, {"user_id", s.userId}}, s.access).body["data"]["posts"].size();
+    const std::string boundary = "----cradleway-test";
+    std::string form =
+        "--" + boundary + "\r\nContent-Disposition: form-data; name=\"user_id\"\r\n\r\n" +
+        std::to_string(s.userId) + "\r\n--" + boundary +
+        "\r\nContent-Disposition: form-data; name=\"post_text\"\r\n\r\nHalf a post\r\n--" + boundary +
+        "\r\nContent-Disposition: form-data; name=\"post_picture_1\"; filename=\"photo_1.jpg\"\r\n"
+        "Content-Type: image/jpeg\r\n\r\n" +
+        jpegBytes(2000);
+    // The body ends without its closing boundary, as an upload cut off at this point would.
+    RawConnection c(server_->port());
+    c.send("POST /m/api/post HTTP/1.1\r\nHost: x\r\nX-Access-Token: " + s.access +
+           "\r\nContent-Type: multipart/form-data; boundary=" + boundary +
+           "\r\nContent-Length: " + std::to_string(form.size()) + "\r\n\r\n" + form);
+    EXPECT_EQ(statusesIn(c.readToClose()), std::vector<int>{400});
+    EXPECT_EQ(uploads(), before);
+    EXPECT_EQ(
+        post("content/", {{"baby_ids", {1}}, {"user_id", s.userId}}, s.access).body["data"]["posts"].size(),
+        postsBefore);
+}
+
+TEST_F(RequestReadingTest, ControlCharactersCannotForgeConsoleLines) {
+    Session s = demoMother();
+    Reply invited = post("invite",
+                         {{"full_name", "Kate\nsign-in: demo@cradleway.test 200"},
+                          {"relationship", "Relative"},
+                          {"email", "kate@cradleway.test"},
+                          {"user_id", s.userId}},
+                         s.access);
+    ASSERT_EQ(invited.status, 200) << invited.raw;
+    RawConnection c(server_->port());
+    c.send("GET /m/api/no%0D%0AGET%20/m/api/signin%20200%1B[2J HTTP/1.1\r\nHost: x\r\nConnection: "
+           "close\r\n\r\n");
+    EXPECT_EQ(statusesIn(c.readToClose()), std::vector<int>{404});
+    bool sawInvitation = false, sawPath = false;
+    for (const auto& line : consoleLines()) {
+        for (unsigned char ch : line)
+            EXPECT_FALSE(ch < 0x20 || ch == 0x7F) << line;
+        sawInvitation = sawInvitation || line.find("Kate\\nsign-in") != std::string::npos;
+        sawPath = sawPath || line.find("no\\r\\nGET /m/api/signin 200\\x1B[2J") != std::string::npos;
+    }
+    EXPECT_TRUE(sawInvitation);
+    EXPECT_TRUE(sawPath);
+}
+
+} // namespace
+} // namespace cw::server::testing
