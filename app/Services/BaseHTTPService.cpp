@@ -39,9 +39,12 @@ NSError errorOfCurrentException() {
     }
 }
 
-// A reply the caller hears about at once: any HTTP reply but 401. Everything else (401, no task, no
-// reply at all) goes through the token refresh.
+// A reply the caller hears about at once: any HTTP reply but 401, and a cancellation. Everything
+// else (401, no task, no reply at all) goes through the token refresh.
 bool reachesCaller(const BaseHTTPService::Task& task, const NSError& error) {
+    // A request its caller cancelled was given up on purpose: refreshing the tokens and sending it
+    // again would do what the caller just undid.
+    if (error.domain == NSURLErrorDomain && error.code == NSURLErrorCancelled) return true;
     std::shared_ptr<const NSHTTPURLResponse> response = task ? task->response() : nullptr;
     if (!response && task) response = cw::failingResponse(error);
     return response && response->statusCode() != 401;

@@ -59,7 +59,8 @@ private:
 // A reply with status 401, or a failure without any HTTP reply (no connection, time-out), is not
 // reported at once: the request is parked with RetryService, which refreshes the tokens once and then
 // sends every parked request again; a replay that fails again reaches the failure callback. If the
-// refresh fails, every parked request's failure callback gets its original task and error.
+// refresh fails, every parked request's failure callback gets its original task and error. A request
+// the caller cancels is never parked: its failure callback hears NSURLErrorCancelled once.
 //
 // Callbacks run on the main queue. A service object may be dropped as soon as a send returns: pending
 // callbacks and replays keep its manager alive, never the object itself.

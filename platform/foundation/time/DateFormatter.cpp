@@ -3,6 +3,7 @@
 #include "foundation/time/IcuSupport.h"
 
 #include <unicode/datefmt.h>
+#include <unicode/dtptngen.h>
 #include <unicode/smpdtfmt.h>
 #include <unicode/uchar.h>
 
@@ -49,6 +50,8 @@ struct DateFormatter::Impl {
 
     // Settings.
     std::string pattern;
+    // When set, the pattern is the locale's best one for these fields.
+    std::optional<std::string> dateTemplate;
     bool usesStyles = false;
     Style dateStyle = Style::noStyle;
     Style timeStyle = Style::noStyle;
@@ -93,8 +96,14 @@ void DateFormatter::Impl::ensureBuilt() {
         format.reset(
             icu::DateFormat::createDateTimeInstance(icuStyle(dateStyle), icuStyle(timeStyle), icuLocale));
     } else {
-        format = std::make_unique<icu::SimpleDateFormat>(
-            usesStyles ? icu::UnicodeString() : cw::detail::toUnicode(pattern), icuLocale, status);
+        icu::UnicodeString text = usesStyles ? icu::UnicodeString() : cw::detail::toUnicode(pattern);
+        if (!usesStyles && dateTemplate) {
+            std::unique_ptr<icu::DateTimePatternGenerator> generator(
+                icu::DateTimePatternGenerator::createInstance(icuLocale, status));
+            if (U_SUCCESS(status)) text = generator->getBestPattern(cw::detail::toUnicode(*dateTemplate), status);
+        }
+        if (U_SUCCESS(status))
+            format = std::make_unique<icu::SimpleDateFormat>(text, icuLocale, status);
     }
     auto* simple = dynamic_cast<icu::SimpleDateFormat*>(format.get());
     if (U_FAILURE(status) || !simple) {
@@ -164,6 +173,14 @@ std::string DateFormatter::dateFormat() const {
 void DateFormatter::setDateFormat(std::string_view pattern) {
     std::lock_guard lock(impl_->mutex);
     impl_->pattern = std::string(pattern);
+    impl_->dateTemplate.reset();
+    impl_->usesStyles = false;
+    impl_->touch();
+}
+
+void DateFormatter::setLocalizedDateFormatFromTemplate(std::string_view dateTemplate) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->dateTemplate = std::string(dateTemplate);
     impl_->usesStyles = false;
     impl_->touch();
 }
@@ -176,6 +193,7 @@ DateFormatter::Style DateFormatter::dateStyle() const {
 void DateFormatter::setDateStyle(Style style) {
     std::lock_guard lock(impl_->mutex);
     impl_->dateStyle = style;
+    impl_->dateTemplate.reset();
     impl_->usesStyles = true;
     impl_->touch();
 }
@@ -188,6 +206,7 @@ DateFormatter::Style DateFormatter::timeStyle() const {
 void DateFormatter::setTimeStyle(Style style) {
     std::lock_guard lock(impl_->mutex);
     impl_->timeStyle = style;
+    impl_->dateTemplate.reset();
     impl_->usesStyles = true;
     impl_->touch();
 }

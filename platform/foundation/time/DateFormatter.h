@@ -41,6 +41,9 @@ public:
     // The pattern in use: the one set, or the one the locale's styles give.
     std::string dateFormat() const;
     void setDateFormat(std::string_view pattern);
+    // The pattern the formatter's locale prefers for the fields of a template ("yMMMM" gives
+    // "MMMM y" in English, "y年M月" in Japanese). It is chosen again whenever the locale changes.
+    void setLocalizedDateFormatFromTemplate(std::string_view dateTemplate);
     // Setting a style replaces the pattern by the locale's one for the two styles.
     Style dateStyle() const;
     void setDateStyle(Style style);

@@ -749,8 +749,9 @@ void LayoutEngine::sync() {
     auto needItem = [&](LayoutItem* i) {
         if (!i) return;
         UIView* owner = i->layoutOwningView();
-        // A guide takes part with its view; a view goes in through needView, which stops at the
-        // first item already in, so putting it in first would leave its ancestors out.
+        // A view goes in with its ancestors (entering it first would stop the walk up at once, and
+        // a view moved under a new superview would lose the chain that reaches it); a guide goes
+        // in beside its view.
         if (static_cast<LayoutItem*>(owner) != i) needed.insert(i->layoutItemId());
         needView(owner);
     };

@@ -233,6 +233,38 @@ TEST_F(HTTPClientTest, OutageParksTheRequestAndKeepsTheSession) {
     EXPECT_EQ(AuthenticationContext::shared().oAuthRefreshToken(), "kept-r");
 }
 
+TEST_F(HTTPClientTest, ACancelledRequestIsNeitherParkedNorSentAgain) {
+    signIn("access", "refresh");
+    std::mutex mutex;
+    std::condition_variable released;
+    bool release = false;
+    setReply([&](const Arrival&, httplib::Response&) {
+        std::unique_lock lock(mutex);
+        released.wait_for(lock, std::chrono::seconds(10), [&] { return release; });
+    });
+    BaseHTTPService service("feed");
+    std::vector<NSError> failures;
+    Task task = service.get("slow", JSON(), nullptr, nullptr,
+                            [&](const Task&, const NSError& error) { failures.push_back(error); });
+    runUntil([&] { return arrivalsAt("/m/api/feed/slow").size() == 1; });
+    task->cancel();
+    runUntil([&] { return !failures.empty(); });
+    {
+        std::lock_guard lock(mutex);
+        release = true;
+    }
+    released.notify_all();
+    RunLoop::main().runUntilIdle();
+
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].domain, NSURLErrorDomain);
+    EXPECT_EQ(failures[0].code, NSURLErrorCancelled);
+    EXPECT_EQ(RetryService::shared().retryQueue().operationCount(), 0u);
+    EXPECT_TRUE(arrivalsAt("/m/api/tokens/").empty());
+    EXPECT_EQ(arrivalsAt("/m/api/feed/slow").size(), 1u);
+    EXPECT_EQ(AuthenticationContext::shared().oAuthToken(), "access");
+}
+
 TEST_F(HTTPClientTest, ParkedReplaysRunInParkingOrderWithTheRefreshedTokens) {
     setReply([](const Arrival&, httplib::Response& response) {
         response.set_content(R"({"access_token":"n","refresh_token":"m"})", "application/json");

@@ -137,6 +137,20 @@ TEST(DateFormatterTest, DisplayTextsKeepTheDeviceLocale) {
     EXPECT_FALSE(formatter.date(""));
 }
 
+TEST(DateFormatterTest, TemplatesTakeEachLocalesOwnOrder) {
+    DeviceSettingsGuard device("en_US", "UTC");
+    DateFormatter formatter;
+    formatter.setLocalizedDateFormatFromTemplate("yMMMM");
+    EXPECT_EQ(formatter.string(Date::since1970(sample)), "March 2019");
+    Locale::setCurrentForTesting(Locale("de_DE"));
+    EXPECT_EQ(formatter.string(Date::since1970(sample)), "März 2019");
+    Locale::setCurrentForTesting(Locale("ja_JP"));
+    EXPECT_EQ(formatter.string(Date::since1970(sample)), "2019年3月");
+    // A pattern set afterwards replaces the template.
+    formatter.setDateFormat("yyyy");
+    EXPECT_EQ(formatter.string(Date::since1970(sample)), "2019");
+}
+
 TEST(DateFormatterTest, UnusablePatternsAndDatesGiveNothing) {
     DateFormatter formatter;
     formatter.setDateFormat("yyyy-jj");

@@ -273,3 +273,29 @@ TEST(LayoutEngineEdges, AConstraintOutlivingAViewItNamesIsDroppedSafely) {
     EXPECT_EQ(holder->constraints().size(), 1u);
     EXPECT_EQ(holder->constraints()[0]->secondItem(), nullptr);
 }
+
+TEST(LayoutEngineEdges, AViewMovedUnderANewSiblingTakesItsNewSuperviewsFrame) {
+    // Two levels below the root, so only the moved view's own chain of superviews reaches it.
+    auto root = makeRoot(375, 667);
+    auto screen = std::make_shared<UIView>(CGRect(0, 0, 375, 667));
+    root->addSubview(screen);
+    auto cover = makeView("cover");
+    auto pinTo = [&](const std::shared_ptr<UIView>& container) {
+        NSLayoutConstraint::activate(
+            {cover->topAnchor().constraintEqualTo(container->topAnchor()),
+             cover->bottomAnchor().constraintEqualTo(container->bottomAnchor()),
+             cover->leadingAnchor().constraintEqualTo(container->leadingAnchor()),
+             cover->trailingAnchor().constraintEqualTo(container->trailingAnchor())});
+    };
+    screen->addSubview(cover);
+    pinTo(screen);
+    root->layoutIfNeeded();
+    EXPECT_EQ(cover->frame(), CGRect(0, 0, 375, 667));
+    auto panel = std::make_shared<UIView>(CGRect(20, 80, 200, 120));
+    screen->addSubview(panel);
+    cover->removeFromSuperview();
+    panel->addSubview(cover);
+    pinTo(panel);
+    cover->layoutIfNeeded();
+    EXPECT_EQ(cover->frame(), CGRect(0, 0, 200, 120));
+}
