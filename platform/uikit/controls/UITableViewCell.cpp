@@ -58,6 +58,9 @@ void UITableViewCell::build() {
     if (bounds().size.height == 0) setFrame(CGRect(frame().origin, CGSize{320, defaultHeight}));
     contentView_ = std::make_shared<UIView>(bounds());
     contentView_->setBackgroundColor(std::nullopt);
+    // The content view follows the cell's size at once (before the cell's own layout pass takes the
+    // accessory's room out), so constraints between the two never see a stale content view.
+    contentView_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
     addSubview(contentView_);
     separator_ = std::make_shared<UIView>();
     separator_->setHidden(true);

@@ -53,3 +53,15 @@ TEST(CellViewOverride, AStandardLabelHandedToConstraintsStaysWhereTheyPutIt) {
         EXPECT_NEAR(label->frame().midY(), frame.height() / 2, 0.5);
     }
 }
+
+TEST(CellViewOverride, TheContentViewFollowsTheCellsSizeAtOnce) {
+    auto cell = std::make_shared<UITableViewCell>(UITableViewCellStyle::default_, "row");
+    cell->setFrame(CGRect(0, 0, 375, 54));
+    // Before any layout pass: constraints between the cell and its content view see one size.
+    EXPECT_EQ(cell->contentView()->frame(), CGRect(0, 0, 375, 54));
+    cell->setAccessoryType(UITableViewCellAccessoryType::disclosureIndicator);
+    cell->layoutIfNeeded();
+    EXPECT_EQ(cell->contentView()->frame().width(), 375 - cell->accessoryWidth());
+    cell->setFrame(CGRect(0, 0, 414, 54));
+    EXPECT_EQ(cell->contentView()->frame().width(), 414 - cell->accessoryWidth());
+}
