@@ -1,7 +1,9 @@
 #include "Views/BasicTableCell.h"
+#include "Views/CustomTCView.h"
 #include "Views/DatePickerCell.h"
 #include "Views/FakeHeaderCell.h"
 #include "Views/ToggleCell.h"
+#include "foundation/archive/NSKeyedArchiver.h"
 #include "uikit/controls/UINib.h"
 #include "uikit/controls/UITableView.h"
 
@@ -66,4 +68,61 @@ TEST(SimpleCells, TheSettingsRowsComeFromTheirNibsWithTheirControlsConnected) {
         std::make_shared<DatePickerCell>(UITableViewCellStyle::default_, "TimePicker")->datePicker());
     auto fake = std::make_shared<FakeHeaderCell>(UITableViewCellStyle::default_, "fake");
     EXPECT_FALSE(fake->headerLabel());
+}
+
+TEST(SimpleCells, ATitleOverASubtitleKeepsItsGapsAndOneSetOfConstraints) {
+    auto view = std::make_shared<CustomTCView>(
+        std::string("Quiet hours"),
+        std::string("No notifications reach you between these times, except those from the care team."));
+    EXPECT_TRUE(view->didUpdateConstraints);
+    ASSERT_EQ(view->subviews().size(), 2u);
+    EXPECT_EQ(view->subviews()[0], view->titleLabel());
+    EXPECT_EQ(view->titleLabel()->accessibilityIdentifier(), "cellTitle");
+    EXPECT_EQ(view->subTitleLabel()->accessibilityIdentifier(), "cellSubTitle");
+    EXPECT_EQ(view->titleLabel()->font().fontName(), "Avenir-Medium");
+    EXPECT_EQ(view->subTitleLabel()->font().fontName(), "Avenir");
+    EXPECT_EQ(view->titleLabel()->numberOfLines(), 0);
+    const std::size_t installed = view->constraints().size();
+    EXPECT_GT(installed, 0u);
+
+    // In a 200-point column: as tall as its texts, with gaps of 10, 5 and 10.
+    auto column = std::make_shared<UIView>(CGRect(0, 0, 200, 600));
+    column->addSubview(view);
+    view->setTranslatesAutoresizingMaskIntoConstraints(false);
+    column->addConstraints(NSLayoutConstraint::constraints("H:|[v]|", 0, {}, {{"v", view}}));
+    column->addConstraints(NSLayoutConstraint::constraints("V:|[v]", 0, {}, {{"v", view}}));
+    for (int pass = 0; pass < 3; ++pass) {
+        view->setNeedsUpdateConstraints();
+        column->layoutIfNeeded();
+    }
+    EXPECT_EQ(view->constraints().size(), installed) << "installed once";
+    const CGRect title = view->titleLabel()->frame(), sub = view->subTitleLabel()->frame();
+    EXPECT_EQ(title.minY(), 10);
+    EXPECT_EQ(sub.minY(), title.maxY() + 5);
+    EXPECT_EQ(view->frame().height(), sub.maxY() + 10);
+    EXPECT_EQ(title.width(), 200);
+    EXPECT_GT(sub.height(), 2 * view->subTitleLabel()->font().lineHeight()) << "the subtitle wraps";
+
+    // A long title pushes the subtitle down.
+    auto longer = std::make_shared<CustomTCView>(std::string("Quiet hours on weekdays and on weekends alike"),
+                                                 std::string("Short"));
+    column->addSubview(longer);
+    longer->setTranslatesAutoresizingMaskIntoConstraints(false);
+    column->addConstraints(NSLayoutConstraint::constraints("H:|[l]|", 0, {}, {{"l", longer}}));
+    column->addConstraints(NSLayoutConstraint::constraints("V:[v][l]", 0, {}, {{"v", view}, {"l", longer}}));
+    column->layoutIfNeeded();
+    EXPECT_GT(longer->titleLabel()->frame().height(), 1.5 * longer->titleLabel()->font().lineHeight());
+    EXPECT_EQ(longer->subTitleLabel()->frame().minY(), longer->titleLabel()->frame().maxY() + 5);
+
+    // From an interface file: no texts and no labels until the platform asks for constraints.
+    auto coder = NSCoder::empty();
+    auto decoded = std::make_shared<CustomTCView>(coder);
+    EXPECT_FALSE(decoded->didUpdateConstraints);
+    EXPECT_TRUE(decoded->subviews().empty());
+    decoded->setFrame(CGRect(0, 0, 200, 40));
+    decoded->layoutIfNeeded();
+    EXPECT_TRUE(decoded->didUpdateConstraints);
+    ASSERT_EQ(decoded->subviews().size(), 2u);
+    EXPECT_EQ(view->titleLabel()->text(), "Quiet hours");
+    EXPECT_EQ(decoded->titleLabel()->text(), std::nullopt);
 }
