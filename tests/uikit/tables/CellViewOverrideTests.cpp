@@ -42,8 +42,8 @@ TEST(CellViewOverride, AStandardLabelHandedToConstraintsStaysWhereTheyPutIt) {
     label->setText("Name");
     label->setTranslatesAutoresizingMaskIntoConstraints(false);
     cell->addConstraints(NSLayoutConstraint::constraints("H:|-5-[label(90)]", 0, {}, {{"label", label}}));
-    cell->addConstraint(NSLayoutConstraint::make(label, NSLayoutAttribute::centerY, NSLayoutRelation::equal, cell,
-                                                 NSLayoutAttribute::centerY, 1, 0));
+    cell->addConstraint(NSLayoutConstraint::make(label, NSLayoutAttribute::centerY, NSLayoutRelation::equal,
+                                                 cell, NSLayoutAttribute::centerY, 1, 0));
     for (const CGRect frame : {CGRect(0, 0, 320, 44), CGRect(0, 0, 320, 44), CGRect(0, 0, 414, 60)}) {
         cell->setFrame(frame);
         cell->setNeedsLayout();
