@@ -19,3 +19,6 @@ pkg_check_modules(SODIUM REQUIRED IMPORTED_TARGET libsodium)
 
 # Debian builds cpp-httplib as a shared library with a pkg-config file.
 pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
+
+# FFmpeg: the video kit decodes with it; the demo server and the tests encode their videos with it.
+pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavformat libavcodec libswscale libavutil)

@@ -68,40 +68,6 @@ void requireParent(RequestContext& ctx, int64_t memberId) {
         throw HttpError(403, "Only a baby's mother or father can invite or remove family members.");
 }
 
-// The list of babies a sign-up names, read before anything is stored.
-json signUpBabies(const RequestContext& ctx) {
-    json babies = ctx.has("babies") ? ctx.params["babies"] : json::array();
-    // The form sends the list as one field of JSON text.
-    if (babies.is_string()) babies = parseRequestJson(babies.get_ref<const std::string&>(), "\"babies\"");
-    if (!babies.is_array()) throw HttpError(400, "\"babies\" must be a list.");
-    if (babies.size() > 20) throw HttpError(400, "\"babies\" names too many babies.");
-    for (const json& baby : babies)
-        if (!baby.is_object()) throw HttpError(400, "Each entry of \"babies\" must be an object.");
-    return babies;
-}
-
-// Babies named in a sign-up: new ones are created, existing ones (by the id their record-number
-// look-up gave) are claimed under the rules of `claimBaby`.
-void linkSignUpBabies(RequestContext& ctx, int64_t memberId, const json& babies) {
-    for (const json& baby : babies) {
-        RequestContext one(ctx.request, ctx.response, ctx.db, ctx.state);
-        one.params = baby;
-        one.fromText = ctx.fromText;
-        if (auto babyId = one.optionalId("id")) {
-            claimBaby(ctx, memberId, *babyId);
-            // The sign-up form sends the picture chosen for a looked-up baby as "baby_picture_<id>".
-            const std::string field = "baby_picture_" + std::to_string(*babyId);
-            for (const auto& file : ctx.files())
-                if (file.field == field)
-                    ctx.db.prepare("UPDATE babies SET file_name = ? WHERE id = ?")
-                        .with(uploadPath(savePicture(ctx, file)), *babyId)
-                        .run();
-            continue;
-        }
-        createBaby(ctx.db, memberId, readBabyFields(one));
-    }
-}
-
 // Open invitations to the address bring the new member into the inviters' families.
 void joinInvitingFamilies(RequestContext& ctx, int64_t memberId, const std::string& email,
                           const std::string& relationship) {
@@ -177,7 +143,8 @@ json signUp(RequestContext& ctx) {
     std::string relationship = requireRelationship(ctx);
     std::string password = ctx.text("password");
     requirePassword(password);
-    json babies = signUpBabies(ctx);
+    // The babies are read before anything is stored.
+    json babies = babyList(ctx, false);
 
     std::optional<std::string> picture;
     for (const auto& file : ctx.files())
@@ -199,7 +166,7 @@ json signUp(RequestContext& ctx) {
     // code, the two roads by which the application reaches the sign-up. Without that the account is
     // made with no family, and the invitation stays open.
     if (addressProven(ctx.db, email, ctx.now())) joinInvitingFamilies(ctx, memberId, email, relationship);
-    linkSignUpBabies(ctx, memberId, babies);
+    saveBabies(ctx, memberId, babies, BabyEdits::SignUp);
     json reply = sessionReply(ctx.db, ctx.state, memberId);
     reply["status"] = "Welcome to Cradleway, " + fullName + ".";
     ctx.commit(tx);

@@ -62,7 +62,17 @@ json seen(RequestContext& ctx) {
     auto owner = ctx.db.queryInteger("SELECT member_id FROM notifications WHERE id = ?", notification);
     if (!owner) throw HttpError(404, "No notification with this id was found.");
     if (*owner != me) throw HttpError(403, "This notification belongs to another member.");
+    Transaction tx(ctx.db);
     ctx.db.prepare("UPDATE notifications SET seen = 1, received = 1 WHERE id = ?").with(notification).run();
+    // The article page reports a notification seen once the article it names has loaded: the
+    // member's own request, with the member's own token, so the article is read.
+    ctx.db
+        .prepare("INSERT OR IGNORE INTO content_reads (member_id, content_id) "
+                 "SELECT n.member_id, e.id FROM notifications n JOIN education_content e ON e.id = n.feed_id "
+                 "WHERE n.id = ?")
+        .with(notification)
+        .run();
+    tx.commit();
     return ok();
 }
 

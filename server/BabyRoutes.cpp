@@ -39,41 +39,9 @@ json discharged(RequestContext& ctx) {
 
 json updateBabies(RequestContext& ctx) {
     int64_t me = ctx.memberMatchingUserId();
-    json babies = ctx.params.value("babies", json());
-    // The form sends the list as one field of JSON text.
-    if (babies.is_string()) babies = parseRequestJson(babies.get_ref<const std::string&>(), "\"babies\"");
-    if (!babies.is_array()) throw HttpError(400, "\"babies\" must be a list.");
-    if (babies.size() > 20) throw HttpError(400, "\"babies\" names too many babies.");
-
-    std::map<std::string, UploadedFile> pictures;
-    for (const auto& file : ctx.files())
-        if (file.field.starts_with("baby_picture_")) pictures[file.field] = file;
-
+    json babies = babyList(ctx, true);
     Transaction tx(ctx.db);
-    for (const json& baby : babies) {
-        if (!baby.is_object()) throw HttpError(400, "Each entry of \"babies\" must be an object.");
-        RequestContext one(ctx.request, ctx.response, ctx.db, ctx.state);
-        one.params = baby;
-        one.fromText = ctx.fromText;
-        one.memberId = me;
-        BabyFields fields = readBabyFields(one);
-        if (auto babyId = one.optionalId("id")) {
-            // A baby outside the family joins it under the sign-up's rules.
-            claimBaby(ctx, me, *babyId);
-            ctx.db
-                .prepare("UPDATE babies SET full_name = ?, birthday = ?, expected_birthday = ?, gender = ? "
-                         "WHERE id = ?")
-                .with(fields.fullName, fields.birthday, fields.expectedBirthday, fields.gender, *babyId)
-                .run();
-            auto picture = pictures.find("baby_picture_" + std::to_string(*babyId));
-            if (picture != pictures.end())
-                ctx.db.prepare("UPDATE babies SET file_name = ? WHERE id = ?")
-                    .with(uploadPath(savePicture(ctx, picture->second)), *babyId)
-                    .run();
-        } else {
-            createBaby(ctx.db, me, fields);
-        }
-    }
+    saveBabies(ctx, me, babies, BabyEdits::Update);
     ctx.commit(tx);
     return {{"status", "Your babies are saved."}, {"response", babiesOfMember(ctx.db, me)}};
 }
@@ -120,7 +88,7 @@ json dailyUpdate(RequestContext& ctx) {
     json updates = json::array();
     auto st =
         ctx.db.prepare("SELECT created_at, items FROM posts WHERE baby_id = ? AND kind = 'daily_update' "
-                       "ORDER BY created_at DESC LIMIT 60");
+                       "ORDER BY created_at DESC, id DESC LIMIT 60");
     st.with(babyId);
     while (st.step()) {
         json items = parseStoredJson(st.text(1));
@@ -130,6 +98,8 @@ json dailyUpdate(RequestContext& ctx) {
                 item["image"] = ctx.baseUrl() + item["image"].get<std::string>();
         updates.push_back({{"updated_at", dailyUpdateTime(st.integer(0))}, {"items", items}});
     }
+    // The latest entries, oldest first: the screen shows the last entry of the list as the latest.
+    std::reverse(updates.begin(), updates.end());
     out["daily_update"] = updates;
     return out;
 }

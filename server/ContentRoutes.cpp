@@ -228,30 +228,41 @@ json categories(RequestContext& ctx) {
     return {{"new_data", categoryList(ctx.db, std::nullopt)}};
 }
 
+// What lies below a category: its subcategories under "newSubItems" and, only when it holds articles,
+// "actual_content": an entry for the category itself and then its articles. The library's screen
+// opens the articles when "actual_content" is there, dropping its first entry, and the deeper level
+// otherwise; an empty list would open an empty screen in place of that level.
 json subcontent(RequestContext& ctx) {
     libraryMember(ctx);
     auto id = ctx.optionalId("id");
     auto subItemId = ctx.optionalId("subItemId");
     std::optional<int64_t> category = id ? id : subItemId;
-    json items = json::array();
-    json subcategories = json::array();
-    if (category) {
-        if (!ctx.db.queryInteger("SELECT id FROM education_categories WHERE id = ?", *category))
-            throw HttpError(404, "No category with this id was found.");
-        subcategories = categoryList(ctx.db, category);
-        auto st = ctx.db.prepare("SELECT id, card_title, card_media FROM education_content "
-                                 "WHERE category_id = ? ORDER BY id");
+    json reply = {{"newSubItems", json::array()}};
+    if (!category) return reply;
+    json self;
+    {
+        auto st = ctx.db.prepare("SELECT id, name, picture FROM education_categories WHERE id = ?");
         st.with(*category);
-        while (st.step()) {
-            json media = parseStoredJson(st.text(2));
-            std::string picture;
-            if (media.is_array() && !media.empty() && media[0].is_string()) picture = media[0];
-            json pics = json::object();
-            if (!picture.empty()) pics = {{"1x", picture}, {"2x", picture}, {"3x", picture}};
-            items.push_back({{"id", st.integer(0)}, {"name", st.text(1)}, {"pictures", pics}});
-        }
+        if (!st.step()) throw HttpError(404, "No category with this id was found.");
+        self = {{"id", st.integer(0)},
+                {"name", st.text(1)},
+                {"pictures", pictures(st.optionalText(2).value_or(""))}};
     }
-    return {{"newSubItems", subcategories}, {"actual_content", items}};
+    reply["newSubItems"] = categoryList(ctx.db, category);
+    json items = json::array({self});
+    auto st = ctx.db.prepare("SELECT id, card_title, card_media FROM education_content "
+                             "WHERE category_id = ? AND published_at <= ? ORDER BY id");
+    st.with(*category, ctx.now());
+    while (st.step()) {
+        json media = parseStoredJson(st.text(2));
+        std::string picture;
+        if (media.is_array() && !media.empty() && media[0].is_string()) picture = media[0];
+        json pics = json::object();
+        if (!picture.empty()) pics = {{"1x", picture}, {"2x", picture}, {"3x", picture}};
+        items.push_back({{"id", st.integer(0)}, {"name", st.text(1)}, {"pictures", pics}});
+    }
+    if (items.size() > 1) reply["actual_content"] = std::move(items);
+    return reply;
 }
 
 json checkBookmark(RequestContext& ctx) {
@@ -328,10 +339,13 @@ json addComment(RequestContext& ctx) {
         .with(me, postId, feedId, text, ctx.now())
         .run();
     int64_t id = ctx.db.lastInsertId();
+    // The card's comments come back whole, oldest first and the new one last: the comment list
+    // replaces its rows with them.
+    json comments = commentsOf(ctx.db, postId, feedId);
     json comment;
-    for (const json& c : commentsOf(ctx.db, postId, feedId))
+    for (const json& c : comments)
         if (c["id"] == id) comment = c;
-    return {{"status", "Your comment is posted."}, {"data", {{"comment", comment}}}};
+    return {{"status", "Your comment is posted."}, {"data", {{"comment", comment}, {"comments", comments}}}};
 }
 
 json getPost(RequestContext& ctx) {

@@ -483,6 +483,13 @@ CREATE INDEX member_babies_baby ON member_babies(baby_id);
 CREATE INDEX posts_member ON posts(member_id, kind, created_at);
 CREATE INDEX notifications_member_feed ON notifications(member_id, feed_id);
 )sql",
+    // What a notification is about, as its push names it ("education_content", "post", "comment"):
+    // the screen alone does not tell a comment on a post from the post itself.
+    R"sql(
+ALTER TABLE notifications ADD COLUMN notification_type TEXT;
+UPDATE notifications SET notification_type = CASE screen WHEN 'feed' THEN 'education_content'
+    WHEN 'post' THEN 'post' END;
+)sql",
 };
 
 constexpr int kLatestVersion = static_cast<int>(sizeof(kMigrations) / sizeof(kMigrations[0]));

@@ -42,97 +42,101 @@ std::string demoUpload(ServerState& state, const std::string& stem, PictureStyle
 
 struct Article {
     const char* title;
-    const char* category; // top-level category, also its recommended section; "" for none
+    // Every article lies in a subcategory of a top-level category: the library's category screen
+    // opens a top-level category's subcategories, never its articles.
+    const char* category;
     const char* subcategory;
     const char* summary1;
     const char* summary2;
     const char* body; // HTML
     const char* source;
     const char* descriptionMediaType;
+    bool recommended = false;     // listed under its top-level category's name among the recommended
+    const char* figure = nullptr; // when set, the page opens with the card's picture, this its text
 };
 
 const Article kArticles[] = {
-    {"Why your baby is on CPAP", "Breathing", "", "CPAP keeps small lungs open between breaths.",
-     "Most babies need it for days to weeks.",
+    {"Why your baby is on CPAP", "Breathing", "Breathing support",
+     "CPAP keeps small lungs open between breaths.", "Most babies need it for days to weeks.",
      "<p>Continuous positive airway pressure (CPAP) gives a gentle, steady flow of air through small prongs "
      "or a "
      "mask. It keeps the tiny air sacs of the lungs from closing between breaths.</p>"
      "<ul><li>It is not a ventilator: your baby does all the breathing.</li><li>The prongs can leave marks "
      "on the "
      "nose; nurses move them often.</li><li>You can still hold your baby on CPAP.</li></ul>",
-     "cradleway", "link"},
-    {"Reading the monitor", "Breathing", "", "What the numbers beside the bed mean.",
+     "cradleway", "link", true},
+    {"Reading the monitor", "Breathing", "Monitors and alarms", "What the numbers beside the bed mean.",
      "Alarms are common and usually not a sign of danger.",
      "<p>The monitor shows heart rate, breathing rate and oxygen saturation.</p>"
      "<ol><li>Heart rate: usually between 120 and 170 beats a minute.</li><li>Oxygen saturation: the target "
      "range "
      "is set for each baby.</li><li>Breathing rate: 40 to 60 breaths a minute.</li></ol>",
-     "ashcombe", "link"},
+     "ashcombe", "link", false},
     {"Expressing breast milk", "Feeding", "Breast milk", "Start within six hours of birth if you can.",
      "Express 8 to 10 times a day, including once at night.",
      "<p>Your milk is the best food for a premature baby, even in tiny amounts.</p>"
      "<ul><li>Hand expressing helps in the first days.</li><li>Use the hospital's pump in the family "
      "room.</li>"
      "<li>Label every bottle with your baby's name and the time.</li></ul>",
-     "cradleway", "png"},
+     "cradleway", "png", true},
     {"Tube feeding explained", "Feeding", "Tube feeding", "A thin tube carries milk to the stomach.",
      "It is a bridge until your baby can suck and swallow.",
      "<p>Babies born before 34 weeks often cannot yet coordinate sucking, swallowing and breathing.</p>"
      "<ul><li>The tube goes through the nose or the mouth.</li><li>You can give tube feeds yourself with "
      "help.</li>"
      "</ul>",
-     "cradleway", "table_png"},
-    {"Kangaroo care: skin to skin", "Kangaroo Care", "",
+     "cradleway", "table_png", true},
+    {"Kangaroo care: skin to skin", "Kangaroo Care", "Holding your baby",
      "Holding your baby against your chest helps you both.", "Sessions of an hour or more are best.",
      "<p>Skin-to-skin contact steadies your baby's heart rate, breathing and temperature.</p>"
      "<ul><li>Wear a shirt that opens at the front.</li><li>Plan for at least an hour.</li><li>Partners can "
      "do it "
      "too.</li></ul><p>Read next: <a href=\"cradleway://content/education/6\">Your first hold</a>.</p>",
-     "cradleway", "link"},
-    {"Your first hold", "Kangaroo Care", "", "What to expect the first time you hold your baby.",
-     "Your nurse will help with the wires and tubes.",
+     "cradleway", "link", false, "A parent holding a baby skin to skin, under a blanket"},
+    {"Your first hold", "Kangaroo Care", "Holding your baby",
+     "What to expect the first time you hold your baby.", "Your nurse will help with the wires and tubes.",
      "<p>The first hold is a big moment. Your nurse will move the tubes and wires and settle your baby on "
      "you.</p>"
      "<ul><li>Sit back in the chair before the transfer.</li><li>Keep your baby's head turned to the "
      "side.</li></ul>",
-     "ashcombe", "link"},
+     "ashcombe", "link", true},
     {"Car seat safety check", "Going Home", "Car seats", "Bring the car seat in before discharge.",
      "Some babies sit in it for a breathing check.",
      "<p>Before going home, many premature babies have a car seat check: they sit in their own seat for 90 "
      "minutes "
      "while monitored.</p><ul><li>Choose a rear-facing seat.</li><li>Practise fitting it in the "
      "car.</li></ul>",
-     "cradleway", "link"},
+     "cradleway", "link", true},
     {"Infant CPR class", "Going Home", "Classes", "A two-hour class for parents and carers.",
      "Held in the family room; register with your nurse.",
      "<p>Learn what to do if your baby stops breathing. The class covers CPR and choking.</p>"
      "<ul><li>Classes are free for families in the unit.</li><li>Watch the short video before you "
      "come.</li></ul>",
-     "cradleway", "table_mp4"},
-    {"Getting ready for discharge", "Going Home", "",
+     "cradleway", "table_mp4", false},
+    {"Getting ready for discharge", "Going Home", "Preparing for discharge",
      "Your baby can go home when feeding and breathing are steady.", "Rooming in helps you practise.",
      "<p>Discharge usually comes when your baby feeds by mouth, keeps warm in a cot and gains weight.</p>"
      "<ol><li>Learn to give any medicines.</li><li>Book the first clinic visits.</li><li>Spend a night "
      "rooming "
      "in.</li></ol>",
-     "ashcombe", "table_text"},
-    {"Looking after yourself", "Your Wellbeing", "", "Sleep, food and someone to talk to.",
+     "ashcombe", "table_text", true},
+    {"Looking after yourself", "Your Wellbeing", "Caring for yourself", "Sleep, food and someone to talk to.",
      "It is normal to feel overwhelmed.",
      "<p>Having a baby in intensive care is hard. Look after your own health as well.</p>"
      "<ul><li>Eat regular meals and drink water.</li><li>Accept help from family and friends.</li><li>Talk "
      "to the "
      "unit's social worker.</li></ul>",
-     "cradleway", "link"},
-    {"Brothers and sisters", "Your Wellbeing", "", "Helping older children understand.",
-     "Siblings may visit at set times.",
+     "cradleway", "link", true},
+    {"Brothers and sisters", "Your Wellbeing", "Brothers, sisters and family",
+     "Helping older children understand.", "Siblings may visit at set times.",
      "<p>Older children may feel left out or worried. Simple, honest words help.</p>"
      "<ul><li>Show them pictures of the baby.</li><li>Let them make a drawing for the cot.</li></ul>",
-     "ashcombe", "link"},
-    {"Reading a growth chart", "", "", "How weight, length and head size are tracked.",
+     "ashcombe", "link", false},
+    {"Reading a growth chart", "Feeding", "Growth", "How weight, length and head size are tracked.",
      "Small day-to-day changes are normal.",
      "<p>Your baby is measured often. Weight may drop in the first week before it climbs.</p>"
      "<ul><li>Weight is checked every night.</li><li>Length and head size once a week.</li></ul>",
-     "cradleway", "link"},
+     "cradleway", "link", false},
 };
 
 const char* const kTopCategories[] = {"Breathing", "Feeding", "Kangaroo Care", "Going Home",
@@ -441,18 +445,15 @@ void seedDemo(Connection& db, ServerState& state) {
     int articleNumber = 0;
     for (const auto& a : kArticles) {
         ++articleNumber;
-        std::optional<int64_t> category;
-        if (*a.category) category = categoryIds[a.category];
-        if (*a.subcategory) {
-            if (!categoryIds.count(a.subcategory)) {
-                db.prepare("INSERT INTO education_categories (parent_id, name, picture, position) VALUES (?, "
-                           "?, ?, ?)")
-                    .with(*category, a.subcategory, "category_" + slug(a.subcategory) + ".png", ++position)
-                    .run();
-                categoryIds[a.subcategory] = db.lastInsertId();
-            }
-            category = categoryIds[a.subcategory];
+        if (!categoryIds.count(a.subcategory)) {
+            db.prepare("INSERT INTO education_categories (parent_id, name, picture, position) VALUES (?, "
+                       "?, ?, ?)")
+                .with(categoryIds.at(a.category), a.subcategory, "category_" + slug(a.subcategory) + ".png",
+                      ++position)
+                .run();
+            categoryIds[a.subcategory] = db.lastInsertId();
         }
+        const int64_t category = categoryIds.at(a.subcategory);
         std::string picture = staticPath("article_" + std::to_string(articleNumber) + ".png");
         json rows = json::array();
         std::string mediaType = a.descriptionMediaType;
@@ -480,7 +481,13 @@ void seedDemo(Connection& db, ServerState& state) {
                 {{{"title", "Before discharge"}, {"subtitle", "Hearing test"}, {"details", "Done"}},
                  {{"title", "Before discharge"}, {"subtitle", "Eye check"}, {"details", "Booked"}},
                  {{"title", "Before discharge"}, {"subtitle", "Car seat check"}, {"details", "To do"}}});
-        std::string article = std::string(a.body) +
+        // The page names its picture by a path on this server, so it shows whatever address the
+        // server is reached by.
+        std::string figure;
+        if (a.figure)
+            figure =
+                "<p><img src=\"" + picture + "\" alt=\"" + a.figure + "\" width=\"320\" height=\"200\"></p>";
+        std::string article = figure + a.body +
                               "<p>Questions about this? Ask your baby's nurse, or read more in the "
                               "<a href=\"https://www.cradleway.test/library\">family library</a>.</p>";
         int64_t published = now - (articleNumber % 14) * kDay - 3600 - articleNumber * 60;
@@ -491,9 +498,7 @@ void seedDemo(Connection& db, ServerState& state) {
             .with(category, a.title, std::string(a.body), article, json::array({picture}).dump(), a.title,
                   std::string(a.summary1), mediaType,
                   rows.empty() ? std::nullopt : std::optional(rows.dump()), a.summary1, a.summary2, a.source,
-                  *a.category && articleNumber % 3 != 2 ? std::optional<std::string>(a.category)
-                                                        : std::nullopt,
-                  published)
+                  a.recommended ? std::optional<std::string>(a.category) : std::nullopt, published)
             .run();
     }
 
@@ -529,6 +534,9 @@ void seedDemo(Connection& db, ServerState& state) {
     comment(grandmother, p1, std::nullopt, "Look at those tiny fingers!", now - 11 * kDay);
     comment(father, p2, std::nullopt, "She looked right at you.", now - 3 * kDay + 900);
     comment(mother, p3, std::nullopt, "They will look lovely in them, thank you Ruth.", now - 20 * 3600);
+    comment(father, p3, std::nullopt, "Noah is wearing the blue one already. It fits!", now - 18 * 3600);
+    comment(grandmother, p3, std::nullopt, "Socks to match are on the needles.", now - 15 * 3600);
+    comment(mother, p3, std::nullopt, "The nurses have asked for the pattern.", now - 5 * 3600);
     comment(father, std::nullopt, int64_t{5}, "We did our first session yesterday. Worth it.",
             now - 2 * kDay);
     comment(mother, std::nullopt, int64_t{1}, "This helped me understand the machine.", now - 5 * kDay);
@@ -543,16 +551,31 @@ void seedDemo(Connection& db, ServerState& state) {
         db.prepare("INSERT INTO content_reads (member_id, content_id) VALUES (?, ?)")
             .with(mother, feed)
             .run();
-    db.prepare("INSERT INTO notifications (member_id, screen, feed_id, text, created_at) VALUES "
-               "(?, 'feed', 5, 'New in your library: Kangaroo care', ?)")
-        .with(mother, now - 4 * kDay)
-        .run();
-    db.prepare("INSERT INTO notifications (member_id, screen, post_id, text, created_at) VALUES "
-               "(?, 'post', ?, 'James shared a post', ?)")
-        .with(mother, p1, now - 12 * kDay)
-        .run();
-    db.prepare("UPDATE members SET notification_count = 2, recommended_seen_at = ? WHERE id = ?")
-        .with(now - 6 * kDay, mother)
+    // The mother's notifications, one for each kind of screen a push opens (see demoPushPayloads):
+    // an article, a post, a comment on her own post, and a daily update.
+    struct DemoNotification {
+        const char* screen;
+        std::optional<int64_t> feedId, postId;
+        const char* type;
+        const char* text;
+        int64_t at;
+    };
+    const DemoNotification notifications[] = {
+        {"feed", int64_t{5}, std::nullopt, "education_content", "New in your library: Kangaroo care",
+         now - 4 * kDay},
+        {"post", std::nullopt, p1, "post", "James shared a post", now - 12 * kDay},
+        {"post", std::nullopt, p2, "comment", "James commented on your post", now - 3 * kDay + 900},
+        {"daily_update", std::nullopt, std::nullopt, "education_content",
+         "Today's updates for Olivia and Noah are ready",
+         today + 7 * 3600 > now ? now - 60 : today + 7 * 3600},
+    };
+    for (const auto& n : notifications)
+        db.prepare("INSERT INTO notifications (member_id, screen, feed_id, post_id, notification_type, text, "
+                   "created_at) VALUES (?, ?, ?, ?, ?, ?, ?)")
+            .with(mother, n.screen, n.feedId, n.postId, n.type, n.text, n.at)
+            .run();
+    db.prepare("UPDATE members SET notification_count = ?, recommended_seen_at = ? WHERE id = ?")
+        .with(static_cast<int64_t>(std::size(notifications)), now - 6 * kDay, mother)
         .run();
     tx.commit();
     ensureStaticPictures(state);
@@ -563,6 +586,28 @@ void seedDemo(Connection& db, ServerState& state) {
                 ": invitation code 424242");
     state.print("demo: medical record numbers CW100001 and CW100002 (the twins), CW200001 (a baby with no "
                 "family yet)");
+}
+
+std::vector<json> demoPushPayloads(Connection& db) {
+    std::vector<json> payloads;
+    auto accounts = demoAccounts();
+    auto st = db.prepare("SELECT n.id, n.screen, n.feed_id, n.post_id, n.notification_type, n.text "
+                         "FROM notifications n JOIN members m ON m.id = n.member_id "
+                         "WHERE m.email IN (?, ?) ORDER BY n.id");
+    st.with(accounts[0].email, accounts[1].email);
+    while (st.step()) {
+        json payload = {{"aps", {{"alert", st.text(5)}}}, {"not_id", st.integer(0)}, {"screen", st.text(1)}};
+        if (auto feed = st.optionalInteger(2)) payload["feed_id"] = *feed;
+        if (auto post = st.optionalInteger(3)) payload["post_id"] = *post;
+        if (auto type = st.optionalText(4)) payload["notification_type"] = *type;
+        payloads.push_back(std::move(payload));
+    }
+    return payloads;
+}
+
+std::vector<json> demoPushPayloads(CradlewayServer& server) {
+    auto lease = server.state().pool->acquire();
+    return demoPushPayloads(*lease);
 }
 
 } // namespace cw::server

@@ -80,17 +80,24 @@ void servePage(ServerState& state, const httplib::Request& req, httplib::Respons
         article = st.text(1);
     }
     // Opening the article marks it read for the reader it names, only when the reader's own access
-    // token comes with it: the id alone is anybody's to write.
-    if (req.has_param("user_id")) {
+    // token comes with it: the id alone is anybody's to write. A web view sends no headers of the
+    // application's, so the token may also come in the query ("access_token"); such a page is kept
+    // out of caches, and no page tells the sites it links to where it was (the query would be in the
+    // referrer). The access log never prints a query.
+    const std::string headerToken = req.get_header_value("X-Access-Token");
+    const std::string token = headerToken.empty() ? req.get_param_value("access_token") : headerToken;
+    if (req.has_param("user_id") && !token.empty()) {
         int64_t member = 0;
         const std::string text = req.get_param_value("user_id");
         auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), member);
-        auto signedIn = memberForAccessToken(*lease, state, req.get_header_value("X-Access-Token"));
+        auto signedIn = memberForAccessToken(*lease, state, token);
         if (error == std::errc() && end == text.data() + text.size() && signedIn && *signedIn == member)
             lease->prepare("INSERT OR IGNORE INTO content_reads (member_id, content_id) VALUES (?, ?)")
                 .with(member, id)
                 .run();
     }
+    res.set_header("Referrer-Policy", "no-referrer");
+    if (req.has_param("access_token")) res.set_header("Cache-Control", "no-store");
     res.set_content(page(title, "<h1>" + escapeHtml(title) + "</h1>\n" + article),
                     "text/html; charset=utf-8");
 }

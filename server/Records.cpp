@@ -374,14 +374,14 @@ int64_t createBaby(Connection& db, int64_t memberId, const BabyFields& baby) {
     return babyId;
 }
 
-void claimBaby(RequestContext& ctx, int64_t memberId, int64_t babyId) {
+BabyClaim claimBaby(RequestContext& ctx, int64_t memberId, int64_t babyId) {
     auto& db = ctx.db;
     if (!db.queryInteger("SELECT id FROM babies WHERE id = ?", babyId))
         throw HttpError(404, "No baby with this id was found.");
     {
         auto in = db.prepare("SELECT 1 FROM member_babies WHERE member_id = ? AND baby_id = ?");
         in.with(memberId, babyId);
-        if (in.step()) return;
+        if (in.step()) return BabyClaim::Member;
     }
     bool hasFamily =
         db.queryInteger("SELECT COUNT(*) FROM member_babies WHERE baby_id = ?", babyId).value_or(0) > 0;
@@ -411,6 +411,75 @@ void claimBaby(RequestContext& ctx, int64_t memberId, int64_t babyId) {
     db.prepare("INSERT OR IGNORE INTO member_babies (member_id, baby_id) VALUES (?, ?)")
         .with(memberId, babyId)
         .run();
+    return hasFamily ? BabyClaim::Joined : BabyClaim::Unclaimed;
+}
+
+json babyList(const RequestContext& ctx, bool required) {
+    json babies = ctx.has("babies") || required ? ctx.params.value("babies", json()) : json::array();
+    if (babies.is_string()) babies = parseRequestJson(babies.get_ref<const std::string&>(), "\"babies\"");
+    if (!babies.is_array()) throw HttpError(400, "\"babies\" must be a list.");
+    if (babies.size() > 20) throw HttpError(400, "\"babies\" names too many babies.");
+    for (const json& baby : babies)
+        if (!baby.is_object()) throw HttpError(400, "Each entry of \"babies\" must be an object.");
+    return babies;
+}
+
+namespace {
+
+// The name and birth date an entry sends, each only when it is there; what is there must be sound.
+void correctNameAndBirthday(Connection& db, const RequestContext& entry, int64_t babyId) {
+    if (auto name = entry.optionalText("full_name")) {
+        if (name->find_first_not_of(" \t") == std::string::npos || name->size() > 200)
+            throw HttpError(400, "A baby's \"full_name\" must not be empty.");
+        db.prepare("UPDATE babies SET full_name = ? WHERE id = ?").with(*name, babyId).run();
+    }
+    if (auto text = entry.optionalText("birthday")) {
+        auto birthday = normaliseDate(*text);
+        if (!birthday) throw HttpError(400, "A baby's dates must be written as yyyy-MM-dd.");
+        db.prepare("UPDATE babies SET birthday = ? WHERE id = ?").with(*birthday, babyId).run();
+    }
+}
+
+} // namespace
+
+void saveBabies(RequestContext& ctx, int64_t memberId, const json& babies, BabyEdits edits) {
+    std::map<std::string, const UploadedFile*> pictures;
+    for (const auto& file : ctx.files())
+        if (file.field.starts_with("baby_picture_")) pictures[file.field] = &file;
+    auto storePicture = [&](int64_t entryId, int64_t babyId) {
+        auto picture = pictures.find("baby_picture_" + std::to_string(entryId));
+        if (picture == pictures.end()) return;
+        ctx.db.prepare("UPDATE babies SET file_name = ? WHERE id = ?")
+            .with(uploadPath(savePicture(ctx, *picture->second)), babyId)
+            .run();
+    };
+    for (const json& baby : babies) {
+        RequestContext entry(ctx.request, ctx.response, ctx.db, ctx.state);
+        entry.params = baby;
+        entry.fromText = ctx.fromText;
+        entry.memberId = memberId;
+        auto babyId = entry.optionalId("id");
+        if (!babyId || *babyId <= 0) {
+            int64_t created = createBaby(ctx.db, memberId, readBabyFields(entry));
+            if (babyId) storePicture(*babyId, created);
+            continue;
+        }
+        BabyClaim claim = claimBaby(ctx, memberId, *babyId);
+        if (claim == BabyClaim::Joined) continue;
+        if (edits == BabyEdits::SignUp) {
+            // A baby of the family the member joined on invitation is that family's to describe.
+            if (claim != BabyClaim::Unclaimed) continue;
+            correctNameAndBirthday(ctx.db, entry, *babyId);
+        } else {
+            BabyFields fields = readBabyFields(entry);
+            ctx.db
+                .prepare("UPDATE babies SET full_name = ?, birthday = ?, expected_birthday = ?, gender = ? "
+                         "WHERE id = ?")
+                .with(fields.fullName, fields.birthday, fields.expectedBirthday, fields.gender, *babyId)
+                .run();
+        }
+        storePicture(*babyId, *babyId);
+    }
 }
 
 bool validRelationship(const std::string& text, std::string* canonical) {

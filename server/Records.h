@@ -57,12 +57,38 @@ struct BabyFields {
 BabyFields readBabyFields(const RequestContext& entry);
 // A new baby in the member's family; returns its id.
 int64_t createBaby(Connection& db, int64_t memberId, const BabyFields& baby);
+
+// How a baby named by id came to be in the member's family.
+enum class BabyClaim {
+    Member,    // it was there already
+    Unclaimed, // it had no family: the member's family is its first
+    Joined,    // it is another family's baby, joined on that family's invitation
+};
 // Brings an existing baby into the member's family (a sign-up or a baby update naming it by id). A
 // baby already in the family stays. A baby with no family is claimed only after this client looked
 // it up by its record number shortly before, so that a sequential id alone claims nothing. A baby with
 // a family is joined only when one of that family invited the member: an invitation the member took
 // up, or one to the member's address while the address is proven. Otherwise 403; 404 for no baby.
-void claimBaby(RequestContext& ctx, int64_t memberId, int64_t babyId);
+BabyClaim claimBaby(RequestContext& ctx, int64_t memberId, int64_t babyId);
+
+// The "babies" list of a sign-up or a baby update (a form sends it as one field of JSON text): at most
+// twenty objects. Without the key, an empty list when it is not `required`.
+json babyList(const RequestContext& ctx, bool required);
+// Whose record the entries of a list may write.
+enum class BabyEdits {
+    // A sign-up: a baby that had no family takes the name and birth date sent (the member may have
+    // corrected what the record-number look-up showed); another family's baby keeps its record.
+    SignUp,
+    // A baby update: the babies of the member's own family, and one that had no family, take every
+    // field sent; another family's baby, joined here, keeps its record.
+    Update,
+};
+// Saves each entry of `babies` in the member's family, in one transaction of the caller's. An entry
+// without an id, or with an id of 0 or below (a form not yet saved numbers itself -1, -2, ...), is a
+// new baby made from its fields; a positive id names an existing baby, claimed under `claimBaby`'s
+// rules. The picture of an entry is the part "baby_picture_<its id>", stored only for a record the
+// entry may write.
+void saveBabies(RequestContext& ctx, int64_t memberId, const json& babies, BabyEdits edits);
 
 bool validRelationship(const std::string& text, std::string* canonical = nullptr);
 bool plausibleEmail(const std::string& text);

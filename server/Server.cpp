@@ -5,6 +5,7 @@
 #include "server/Http.h"
 #include "server/Pages.h"
 #include "server/Records.h"
+#include "server/Videos.h"
 
 #include <chrono>
 #include <iostream>
@@ -206,6 +207,10 @@ void CradlewayServer::setUp() {
     http_->Get(R"(/+static-files/images/([A-Za-z0-9_][A-Za-z0-9_.@\-]{0,127}))",
                [state](const httplib::Request& req, httplib::Response& res) {
                    servePicture(state->staticDirectory, req.matches[1].str(), res);
+               });
+    http_->Get(R"(/+static-files/videos/([A-Za-z0-9_\-]{1,64})\.mp4)",
+               [state](const httplib::Request& req, httplib::Response& res) {
+                   serveVideo(*state, req.matches[1].str(), res);
                });
 
     auto dispatch = [this, state](const httplib::Request& req, httplib::Response& res, const Incoming& in) {

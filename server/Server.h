@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -134,6 +135,11 @@ struct DemoAccount {
 };
 std::vector<DemoAccount> demoAccounts();
 void seedDemo(Connection& db, ServerState& state);
+// The payload a push of each of the demo family's notifications would carry, in the order they were
+// made: "not_id", "screen", "feed_id" or "post_id" (when it names one), "notification_type", and the
+// alert text under "aps". The server sends no pushes; a host or a script delivers these.
+std::vector<nlohmann::json> demoPushPayloads(Connection& db);
+std::vector<nlohmann::json> demoPushPayloads(CradlewayServer& server);
 // Pictures that ship with the content (categories, milestone kinds, articles): drawn on start-up when
 // missing.
 void ensureStaticPictures(ServerState& state);

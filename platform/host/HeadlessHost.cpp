@@ -2,6 +2,7 @@
 
 #include "foundation/dispatch/RunLoop.h"
 #include "foundation/time/Clock.h"
+#include "kits/video/MPMoviePlayerController.h"
 #include "security/biometrics/LAContext.h"
 #include "uikit/controllers/ControllerSupport.h"
 #include "uikit/controllers/UIAlertController.h"
@@ -315,6 +316,20 @@ bool HeadlessHost::finishMail(MFMailComposeResult result) {
     auto mail = presented<MFMailComposeViewController>();
     if (!mail) return false;
     mail->finish(result);
+    settle();
+    return true;
+}
+
+bool HeadlessHost::finishPlayback() {
+    auto top = topViewController();
+    while (auto nav = std::dynamic_pointer_cast<UINavigationController>(top)) {
+        auto shown = nav->visibleViewController();
+        if (!shown || shown == top) break;
+        top = shown;
+    }
+    auto player = std::dynamic_pointer_cast<MPMoviePlayerViewController>(top);
+    if (!player || player->moviePlayer()->hasFinished()) return false;
+    player->moviePlayer()->finishPlayback();
     settle();
     return true;
 }

@@ -73,6 +73,10 @@ public:
     // A share target (none = Cancel).
     bool chooseShareTarget(const std::optional<UIActivityType>& type);
     bool finishMail(MFMailComposeResult result);
+    // The movie player on screen (presented, or on top of a navigation stack) plays its video to the
+    // end at once: the player reports the end as it would have (and, when presented for playback,
+    // closes). False when no movie player is on screen, or its video has already finished.
+    bool finishPlayback();
 
     // --- Time, pushes, life cycle, Touch ID ---
     // Moves the clock by exactly `seconds`, firing every timer that falls due on the way in order.

@@ -81,5 +81,68 @@ TEST_F(FamilyTest, AnArticleIsMarkedReadOnlyWithItsReadersToken) {
     EXPECT_TRUE(read());
 }
 
+TEST_F(FamilyTest, AWebViewMarksAnArticleReadWithTheReadersTokenInTheQuery) {
+    Session mother = demoMother();
+    Session father = signIn("partner@cradleway.test", "cradleway-demo");
+    auto read = [&](const Session& reader, int64_t id) {
+        Reply feed =
+            post("content/", {{"baby_ids", json::array({1})}, {"user_id", reader.userId}}, reader.access);
+        for (const auto& card : feed.body["data"]["content"])
+            if (card["id"] == id) return card["card_read"].get<bool>();
+        ADD_FAILURE() << "no card " << id << " in the feed";
+        return false;
+    };
+    auto open = [&](int64_t id, int64_t userId, const std::string& token) {
+        auto page = client_->Get(("/content/education/" + std::to_string(id) +
+                                  "?user_id=" + std::to_string(userId) + "&access_token=" + token)
+                                     .c_str());
+        EXPECT_TRUE(page && page->status == 200);
+        // The token in its address goes to no cache and to no site the page links to.
+        EXPECT_EQ(page->get_header_value("Cache-Control"), "no-store");
+        EXPECT_EQ(page->get_header_value("Referrer-Policy"), "no-referrer");
+    };
+    ASSERT_FALSE(read(mother, 4));
+    open(4, mother.userId, father.access);
+    open(4, mother.userId, "not-a-token");
+    EXPECT_FALSE(read(mother, 4));
+    open(4, mother.userId, mother.access);
+    EXPECT_TRUE(read(mother, 4));
+    EXPECT_FALSE(read(father, 4));
+    // Nor does a query token get around an access token that has ended.
+    now_ += 3601;
+    Session again = demoMother();
+    open(6, mother.userId, mother.access);
+    EXPECT_FALSE(read(again, 6));
+    // The access log names the page, never its query.
+    for (const auto& line : consoleLines())
+        EXPECT_EQ(line.find(mother.access), std::string::npos) << line;
+}
+
+TEST_F(FamilyTest, SeeingAnArticlesNotificationMarksTheArticleReadForItsMember) {
+    Session mother = demoMother();
+    auto card = [&](int64_t id) {
+        Reply feed =
+            post("content/", {{"baby_ids", json::array({1})}, {"user_id", mother.userId}}, mother.access);
+        for (const auto& c : feed.body["data"]["content"])
+            if (c["id"] == id) return c;
+        return json();
+    };
+    // The feed's card of the article carries the notification that the article page reports seen.
+    json before = card(5);
+    ASSERT_EQ(before["card_read"], false);
+    ASSERT_TRUE(before["not_id"].is_number_integer());
+    Session father = signIn("partner@cradleway.test", "cradleway-demo");
+    EXPECT_EQ(
+        post("notification/seen", {{"user_id", father.userId}, {"not_id", before["not_id"]}}, father.access)
+            .status,
+        403);
+    EXPECT_EQ(card(5)["card_read"], false);
+    ASSERT_EQ(
+        post("notification/seen", {{"user_id", mother.userId}, {"not_id", before["not_id"]}}, mother.access)
+            .status,
+        200);
+    EXPECT_EQ(card(5)["card_read"], true);
+}
+
 } // namespace
 } // namespace cw::server::testing

@@ -1,0 +1,111 @@
+#include "ServerFixture.h"
+
+#include "kits/video/VideoDecoder.h"
+
+#include <filesystem>
+#include <thread>
+
+namespace cw::server::testing {
+namespace {
+
+class VideoTest : public ServerTest {
+protected:
+    httplib::Result fetch(const std::string& path) { return client_->Get(path.c_str()); }
+    std::filesystem::path videoFile(const std::string& name) const {
+        return dir_ / "cradleway.db-files" / "static" / "videos" / name;
+    }
+    std::size_t madeLines(const std::string& name) {
+        std::size_t n = 0;
+        for (const auto& line : consoleLines())
+            if (line.find("videos: made " + name) != std::string::npos) ++n;
+        return n;
+    }
+};
+
+TEST_F(VideoTest, EachDemoVideoIsEncodedOnItsFirstRequestAndKeptForTheNext) {
+    // Start-up made none.
+    EXPECT_FALSE(std::filesystem::exists(videoFile("sample.mp4")));
+
+    auto first = fetch("/static-files/videos/sample.mp4");
+    ASSERT_TRUE(first);
+    ASSERT_EQ(first->status, 200);
+    EXPECT_EQ(first->get_header_value("Content-Type"), "video/mp4");
+    EXPECT_TRUE(std::filesystem::exists(videoFile("sample.mp4")));
+    EXPECT_EQ(madeLines("sample.mp4"), 1u);
+
+    // A few seconds of pictures that count: the picture changes from one moment to the next.
+    auto decoder = cw::video::VideoDecoder::open(std::make_shared<const Data>(first->body.begin(), first->body.end()));
+    ASSERT_TRUE(decoder);
+    EXPECT_EQ(decoder->info().width, 480);
+    EXPECT_EQ(decoder->info().height, 270);
+    ASSERT_TRUE(decoder->info().duration);
+    EXPECT_NEAR(*decoder->info().duration, 4.0, 0.05);
+    const auto start = decoder->framesFrom(0, 0, 1);
+    const auto later = decoder->framesFrom(1.0, 1.0, 1);
+    ASSERT_EQ(start.size(), 1u);
+    ASSERT_EQ(later.size(), 1u);
+    EXPECT_NEAR(later[0].time, 1.0, 1e-6);
+    int differing = 0;
+    for (int y = 0; y < 270; y += 9)
+        for (int x = 0; x < 480; x += 9)
+            if (start[0].image->pixel(x, y) != later[0].image->pixel(x, y)) ++differing;
+    EXPECT_GT(differing, 50);
+
+    // The next request reads the kept file.
+    auto second = fetch("/static-files/videos/sample.mp4");
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->status, 200);
+    EXPECT_EQ(second->body, first->body);
+    EXPECT_EQ(madeLines("sample.mp4"), 1u);
+
+    // The demo content's videos, each its own.
+    auto cpr = fetch("/static-files/videos/cwDemoCpr01.mp4");
+    auto choke = fetch("//static-files/videos/cwDemoChoke2.mp4");
+    ASSERT_TRUE(cpr && choke);
+    EXPECT_EQ(cpr->status, 200);
+    EXPECT_EQ(choke->status, 200);
+    EXPECT_NE(cpr->body, choke->body);
+    EXPECT_NE(cpr->body, first->body);
+}
+
+TEST_F(VideoTest, NamesThatAreNoDemoVideoAreNotFoundAndMakeNothing) {
+    for (const std::string path :
+         {"/static-files/videos/nothing.mp4", "/static-files/videos/../images/x.mp4",
+          "/static-files/videos/%2e%2e%2fsample.mp4", "/static-files/videos/sample.mp4.part",
+          "/static-files/videos/sample", "/static-files/videos/SAMPLE.mp4"}) {
+        SCOPED_TRACE(path);
+        auto reply = fetch(path);
+        ASSERT_TRUE(reply);
+        EXPECT_EQ(reply->status, 404);
+        EXPECT_NE(reply->get_header_value("Content-Type"), "video/mp4");
+    }
+    EXPECT_FALSE(std::filesystem::exists(videoFile("")));
+}
+
+TEST_F(VideoTest, RequestsAtOnceEncodeOnceAndAnEmptyKeptFileIsMadeAgain) {
+    std::vector<std::string> bodies(4);
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < bodies.size(); ++i)
+        threads.emplace_back([this, &bodies, i] {
+            httplib::Client client("127.0.0.1", server_->port());
+            client.set_read_timeout(30, 0);
+            if (auto r = client.Get("/static-files/videos/cwDemoChoke2.mp4"); r && r->status == 200)
+                bodies[i] = r->body;
+        });
+    for (auto& t : threads) t.join();
+    for (const auto& body : bodies) {
+        EXPECT_FALSE(body.empty());
+        EXPECT_EQ(body, bodies[0]);
+    }
+    EXPECT_EQ(madeLines("cwDemoChoke2.mp4"), 1u);
+
+    std::ofstream(videoFile("cwDemoChoke2.mp4"), std::ios::trunc).close();
+    auto remade = fetch("/static-files/videos/cwDemoChoke2.mp4");
+    ASSERT_TRUE(remade);
+    EXPECT_EQ(remade->status, 200);
+    EXPECT_EQ(remade->body, bodies[0]);
+    EXPECT_EQ(madeLines("cwDemoChoke2.mp4"), 2u);
+}
+
+} // namespace
+} // namespace cw::server::testing
