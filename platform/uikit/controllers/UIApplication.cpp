@@ -2,6 +2,7 @@
 
 #include "foundation/dispatch/DispatchQueue.h"
 #include "uikit/controllers/UIWindow.h"
+#include "uikit/controls/UIEvent.h"
 
 #include <algorithm>
 
@@ -124,6 +125,9 @@ void ApplicationLifecycle::becomeActive() {
 void ApplicationLifecycle::resignActive() {
     auto& app = UIApplication::shared();
     if (app.applicationState() != UIApplicationState::active) return;
+    // The system takes the screen over: fingers that are down no longer count, and the views they
+    // began on hear that their touches were cancelled.
+    cw::cancelAllTouches();
     if (auto d = app.delegate()) d->applicationWillResignActive(app);
     post(UIApplicationWillResignActiveNotification);
     app.setState(UIApplicationState::inactive);

@@ -433,10 +433,31 @@ struct UITouchDeliveryState {
 
 namespace cw {
 
-TouchDelivery::TouchDelivery(std::shared_ptr<UIView> root)
-    : root_(std::move(root)), state_(std::make_unique<UITouchDeliveryState>()) {}
+namespace {
+// Every delivery alive (main thread only), so that the system can cancel what is down in all.
+// Never destroyed: deliveries kept in other statics leave it while the process ends.
+std::set<TouchDelivery*>& liveDeliveries() {
+    static auto* live = new std::set<TouchDelivery*>;
+    return *live;
+}
+} // namespace
 
-TouchDelivery::~TouchDelivery() = default;
+TouchDelivery::TouchDelivery(std::shared_ptr<UIView> root)
+    : root_(std::move(root)), state_(std::make_unique<UITouchDeliveryState>()) {
+    liveDeliveries().insert(this);
+}
+
+TouchDelivery::~TouchDelivery() {
+    liveDeliveries().erase(this);
+}
+
+void cancelAllTouches() {
+    // A view that hears the cancellation may make or drop deliveries: go over a copy, and skip
+    // those that went meanwhile.
+    const std::set<TouchDelivery*> snapshot = liveDeliveries();
+    for (TouchDelivery* d : snapshot)
+        if (liveDeliveries().count(d)) d->cancelAll();
+}
 
 std::shared_ptr<UITouch> TouchDelivery::send(UITouchPhase phase, CGPoint pointInRoot, int finger) {
     return state_->send(root_.lock(), phase, pointInRoot, finger);

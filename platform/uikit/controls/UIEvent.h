@@ -266,6 +266,10 @@ private:
     std::unique_ptr<UITouchDeliveryState> state_;
 };
 
+// Cancels the touches that are down in every delivery (the application stops being active: a
+// call or a system sheet takes the screen over); the views they began on hear touchesCancelled.
+void cancelAllTouches();
+
 // The same through one delivery per root view (made on first use, dropped with the root).
 std::shared_ptr<UITouch> sendTouch(const std::shared_ptr<UIView>& root, CGPoint pointInRoot,
                                    UITouchPhase phase, int finger = 0);

@@ -58,6 +58,9 @@ void UITableViewCell::build() {
     if (bounds().size.height == 0) setFrame(CGRect(frame().origin, CGSize{320, defaultHeight}));
     contentView_ = std::make_shared<UIView>(bounds());
     contentView_->setBackgroundColor(std::nullopt);
+    // The content view follows the cell's size at once (before the cell's own layout pass takes the
+    // accessory's room out), so constraints between the two never see a stale content view.
+    contentView_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
     addSubview(contentView_);
     separator_ = std::make_shared<UIView>();
     separator_->setHidden(true);
@@ -205,12 +208,17 @@ void UITableViewCell::layoutSubviews() {
         a->setHidden(editing_ ? editingAccessoryType == UITableViewCellAccessoryType::none && !accessoryView_
                               : false);
     }
-    // The built-in labels and image of the style, when the cell uses them.
+    // The built-in labels and image of the style, when the cell uses them. One that code has
+    // handed to Auto Layout (it no longer translates its frame) is placed by its constraints.
+    auto byHand = [](const std::shared_ptr<UIView>& v) {
+        return v && v->translatesAutoresizingMaskIntoConstraints();
+    };
     const CGRect c = contentView_->bounds();
     CGFloat x = sideMargin;
     if (imageView_ && imageView_->image()) {
         const CGSize s = imageView_->image()->size();
-        imageView_->setFrame(CGRect(x, std::round((c.size.height - s.height) / 2), s.width, s.height));
+        if (byHand(imageView_))
+            imageView_->setFrame(CGRect(x, std::round((c.size.height - s.height) / 2), s.width, s.height));
         x += s.width + sideMargin;
     }
     const CGFloat right = c.size.width - sideMargin;
@@ -224,8 +232,9 @@ void UITableViewCell::layoutSubviews() {
     case UITableViewCellStyle::subtitle: {
         const CGFloat total = ts.height + ds.height;
         const CGFloat top = std::round((c.size.height - total) / 2);
-        if (textLabel_) textLabel_->setFrame(CGRect(x, top, std::max<CGFloat>(0, right - x), ts.height));
-        if (detailTextLabel_)
+        if (byHand(textLabel_))
+            textLabel_->setFrame(CGRect(x, top, std::max<CGFloat>(0, right - x), ts.height));
+        if (byHand(detailTextLabel_))
             detailTextLabel_->setFrame(
                 CGRect(x, top + ts.height, std::max<CGFloat>(0, right - x), ds.height));
         break;
@@ -233,16 +242,16 @@ void UITableViewCell::layoutSubviews() {
     case UITableViewCellStyle::value1:
     case UITableViewCellStyle::value2: {
         const CGFloat dw = std::min(ds.width, std::max<CGFloat>(0, right - x));
-        if (detailTextLabel_)
+        if (byHand(detailTextLabel_))
             detailTextLabel_->setFrame(
                 CGRect(right - dw, std::round((c.size.height - ds.height) / 2), dw, ds.height));
-        if (textLabel_)
+        if (byHand(textLabel_))
             textLabel_->setFrame(CGRect(x, std::round((c.size.height - ts.height) / 2),
                                         std::max<CGFloat>(0, right - dw - x - (dw > 0 ? 8 : 0)), ts.height));
         break;
     }
     case UITableViewCellStyle::default_:
-        if (textLabel_)
+        if (byHand(textLabel_))
             textLabel_->setFrame(CGRect(x, std::round((c.size.height - ts.height) / 2),
                                         std::max<CGFloat>(0, right - x), ts.height));
         break;

@@ -36,10 +36,11 @@ public:
     const std::string& reuseIdentifier() const { return reuseIdentifier_; }
     const std::shared_ptr<UIView>& contentView() const { return contentView_; }
     // The style's labels and image view, made on first use and kept in the content view. The
-    // default style has no detail label (none).
-    std::shared_ptr<UILabel> textLabel();
-    std::shared_ptr<UILabel> detailTextLabel();
-    std::shared_ptr<UIImageView> imageView();
+    // default style has no detail label (none). Overridable, so that a cell laid out by an
+    // interface file can hand out its own views where code asks for the standard ones.
+    virtual std::shared_ptr<UILabel> textLabel();
+    virtual std::shared_ptr<UILabel> detailTextLabel();
+    virtual std::shared_ptr<UIImageView> imageView();
 
     UITableViewCellAccessoryType accessoryType() const { return accessoryType_; }
     void setAccessoryType(UITableViewCellAccessoryType type);

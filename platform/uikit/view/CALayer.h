@@ -71,7 +71,9 @@ public:
     CGPoint anchorPoint() const { return anchorPoint_; }
     void setAnchorPoint(CGPoint anchor) { anchorPoint_ = anchor; }
     CGRect frame() const;
-    void setFrame(const CGRect& frame);
+    // Overridable, so that a layer that draws for its size (a shape made from its frame) can draw
+    // again for each new frame; an override calls this one first.
+    virtual void setFrame(const CGRect& frame);
     const CATransform3D& transform() const { return transform_; }
     void setTransform(const CATransform3D& t) {
         cw::detail::noteLayerChange(this);

@@ -272,7 +272,15 @@ void drawTree(cairo_t* cr, CALayer& layer, bool applyGeometry) {
         const CGPoint p = shownPosition(layer), a = layer.anchorPoint();
         cairo_translate(cr, p.x, p.y);
         if (const CATransform3D t = shownTransform(layer); !CATransform3DIsIdentity(t)) {
-            const cairo_matrix_t m = toCairo(CATransform3DGetAffineTransform(t));
+            const CGAffineTransform f = CATransform3DGetAffineTransform(t);
+            // A layer scaled to nothing (a view that grows out of a point) shows nothing; drawing
+            // it through a matrix without an inverse would stop all drawing of the frame.
+            const double det = f.a * f.d - f.b * f.c;
+            if (!std::isfinite(det) || std::abs(det) < 1e-12) {
+                cairo_restore(cr);
+                return;
+            }
+            const cairo_matrix_t m = toCairo(f);
             cairo_transform(cr, &m);
         }
         cairo_translate(cr, -a.x * b.size.width - b.origin.x, -a.y * b.size.height - b.origin.y);
