@@ -11,8 +11,7 @@
 #include "Controllers/Feed/FeedViewController.h"
 #include "Controllers/Posts/FeedDetailWebViewController.h"
 #include "Controllers/Posts/PostDetailsViewController.h"
-#include "Controllers/SignIn/LaunchScreenController.h"
-#include "Controllers/SignIn/LoginViewController.h"
+#include "Controllers/SignIn/SignInSignUpStoryboard.h"
 #include "uikit/controllers/UIStoryboard.h"
 
 #include <mutex>
@@ -63,13 +62,6 @@ UIStoryboard::Definition feedStoryboard() {
 UIStoryboard::Definition familyAndFriendsStoryboard() {
     UIStoryboard::Definition d;
     d.scene(MyPartnersViewController::storyboardIdentifier(), make<MyPartnersViewController>);
-    return d;
-}
-
-UIStoryboard::Definition signInSignUpStoryboard() {
-    UIStoryboard::Definition d;
-    d.scene(LoginViewController::storyboardIdentifier(), make<LoginViewController>);
-    d.scene("LaunchScreenController", make<LaunchScreenController>);
     return d;
 }
 
