@@ -81,7 +81,7 @@ TEST_F(RegistrationTest, TheSecurityCodeOpensTheFormWithTheInvitedMemberAndAWron
     ASSERT_TRUE(back);
     EXPECT_EQ(visibleTextOf(*back).value_or(""), "");
     ASSERT_TRUE(waitForEvent("LoginScreen", "Tap", "userRegister"));
-    EXPECT_EQ(eventsOf("LoginScreen").back().details,
+    EXPECT_EQ(detailsWith("LoginScreen", "userRegister"),
               (nlohmann::json{{"userRegister", "User trying to register"}, {"touchIDEnabled", false}}));
     ASSERT_TRUE(waitForEvent("SignUpWithInvitationScreen", "Loaded"));
 
@@ -118,8 +118,8 @@ TEST_F(RegistrationTest, AnInvitedMemberRegistersTwoBabiesOnceEachAndStartsASess
     openInvitation(kSarah, "424242");
     acceptTerms("mia-family-1");
     ASSERT_TRUE(waitForEvent("TermsAndConditionsScreen", "Tap", "accepted"));
-    EXPECT_EQ(eventsOf("TermsAndConditionsScreen").front().action, "Loaded");
-    EXPECT_EQ(eventsOf("TermsAndConditionsScreen").back().details,
+    ASSERT_TRUE(waitForEvent("TermsAndConditionsScreen", "Loaded"));
+    EXPECT_EQ(detailsWith("TermsAndConditionsScreen", "accepted"),
               (nlohmann::json{{"accepted", "User accepted terms and conditions"}}));
 
     addBaby("CW200001", "Mia Lopez");
@@ -196,7 +196,7 @@ TEST_F(RegistrationTest, AnUninvitedAddressCannotClaimAFamilysBabyAndAnUnknownNu
     EXPECT_FALSE(showsActivityOverlay(question));
     EXPECT_FALSE(showsMainInterface());
     ASSERT_TRUE(waitForEvent("MyBabyScreen", "ServerRequest", "errorMessage"));
-    EXPECT_EQ(eventsOf("MyBabyScreen").back().details,
+    EXPECT_EQ(detailsWith("MyBabyScreen", "errorMessage"),
               (nlohmann::json{{"errorMessage", "This baby is already registered to another family."},
                               {"error", "User encountered error while creating account with baby"}}));
     // Everything is kept, so that "No" can be tapped again.
