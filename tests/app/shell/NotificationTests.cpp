@@ -42,7 +42,8 @@ protected:
     void launchSignedIn() {
         storeSession(true, true);
         launch();
-        ASSERT_TRUE(RunLoop::main().runUntil([&] { return !requestsAt(kToken).empty(); }, 10));
+        waitForRequests(5); // the drawer's settings and resets, the activation's reset, the token
+        ASSERT_THAT(requestsAt(kToken), SizeIs(1));
         expectNothingElseSent();
     }
 
@@ -103,7 +104,8 @@ TEST_F(NotificationTest, TheDeviceTokenGoesToTheServerAsLowerCaseHexadecimalText
     // The drawer registers when it loads at launch; the host answers with its own token.
     storeSession(true, true);
     launch();
-    ASSERT_TRUE(RunLoop::main().runUntil([&] { return !requestsAt(kToken).empty(); }, 10));
+    waitForRequests(5);
+    ASSERT_THAT(requestsAt(kToken), SizeIs(1));
     EXPECT_EQ(requestsAt(kToken).front().json().value("push_token", "?"), "0aff1042");
     EXPECT_EQ(requestsAt(kToken).front().json().value("user_id", "?"), "41");
     expectNothingElseSent();
@@ -329,7 +331,7 @@ TEST_F(NotificationTest, AfterLogoutATappedNotificationIsReportedButOpensNothing
     ASSERT_TRUE(host->tapText("Logout"));
     ASSERT_TRUE(host->pickAlertAction("OK"));
     ASSERT_EQ(app->window()->rootViewController(), app->authenticationController());
-    RunLoop::main().runFor(0.05);
+    waitForRequests(2); // the menu button's and the logout's events
     expectNothingElseSent();
 
     const nlohmann::json payload = {{"not_id", 1}, {"screen", "feed"}, {"feed_id", 5},
