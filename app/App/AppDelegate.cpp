@@ -25,6 +25,8 @@
 
 AppDelegate::AppDelegate() : context(AuthenticationContext::shared()) {
     registerAppStoryboards();
+    // The application's screens stand upright: no navigation controller of it turns them.
+    UINavigationController::setAutorotationAnswer(false);
 }
 
 AppDelegate::~AppDelegate() {
