@@ -1,5 +1,6 @@
 #include "SignInFixture.h"
 
+#include "App/Onboarding/OnboardingViewController.h"
 #include "Controllers/Baby/AddMoreBabiesConfirmationViewController.h"
 #include "Controllers/SignIn/LoginViewController.h"
 #include "Controllers/SignIn/MRNLookupViewController.h"
@@ -136,6 +137,11 @@ TEST_F(RegistrationTest, AnInvitedMemberRegistersTwoBabiesOnceEachAndStartsASess
 
     ASSERT_TRUE(host->tapText("No"));
     ASSERT_TRUE(waitFor([&] { return showsMainInterface(); })) << "no session started";
+    // The tutorial, over the main interface.
+    auto tutorial = std::dynamic_pointer_cast<OnboardingViewController>(host->topViewController());
+    ASSERT_TRUE(tutorial);
+    EXPECT_EQ(tutorial->presentingViewController(), UIViewControllerPtr(app->appController()));
+    EXPECT_TRUE(host->isShowing("Connect"));
     auto& session = AuthenticationContext::shared();
     ASSERT_TRUE(session.user());
     EXPECT_EQ(session.user()->email(), kSarah);
