@@ -162,17 +162,17 @@ void AuthenticationFlowController::registerMember(UIViewController& sender) {
                 root->present(std::make_shared<OnboardingViewController>(), false);
         },
         [weakSender](const RequestError& error) {
-            auto screen = weakSender.lock();
-            if (!screen) return;
             std::optional<std::string> status;
             if (error.kind() == RequestError::Kind::erroResponse) {
                 auto found = error.object().find("status");
                 if (found != error.object().end()) status = found->second.string();
             }
-            showMessage(*screen, status.value_or(kFailureMessage), GSMessageType::error,
-                        {GSMessageOption::textNumberOfLines{0}});
+            auto screen = weakSender.lock();
+            if (screen)
+                showMessage(*screen, status.value_or(kFailureMessage), GSMessageType::error,
+                            {GSMessageOption::textNumberOfLines{0}});
             AnalyticsService().send(kFailureScreenName, ScreenAction::ServerRequest,
                                     {{"errorMessage", JSON(status.value_or(""))}, {"error", JSON(kFailureDescription)}});
-            hideActivityOverlay(*screen, true);
+            if (screen) hideActivityOverlay(*screen, true);
         });
 }
