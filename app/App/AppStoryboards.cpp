@@ -8,9 +8,7 @@
 #include "Controllers/Baby/DailyUpdatePageViewController.h"
 #include "Controllers/Baby/JourneyPageViewController.h"
 #include "Controllers/Education/EducationCenterParentViewController.h"
-#include "Controllers/Feed/FeedViewController.h"
-#include "Controllers/Posts/FeedDetailWebViewController.h"
-#include "Controllers/Posts/PostDetailsViewController.h"
+#include "Controllers/Feed/FeedStoryboard.h"
 #include "Controllers/SignIn/LaunchScreenController.h"
 #include "Controllers/SignIn/LoginViewController.h"
 #include "uikit/controllers/UIStoryboard.h"
@@ -52,14 +50,6 @@ UIStoryboard::Definition mainStoryboard() {
     return d;
 }
 
-UIStoryboard::Definition feedStoryboard() {
-    UIStoryboard::Definition d;
-    d.scene(FeedViewController::storyboardIdentifier(), make<FeedViewController>);
-    d.scene("FeedDetailWebViewController", make<FeedDetailWebViewController>);
-    d.scene("PostDetailsViewController", make<PostDetailsViewController>);
-    return d;
-}
-
 UIStoryboard::Definition familyAndFriendsStoryboard() {
     UIStoryboard::Definition d;
     d.scene(MyPartnersViewController::storyboardIdentifier(), make<MyPartnersViewController>);
@@ -79,7 +69,7 @@ void registerAppStoryboards() {
     static std::once_flag once;
     std::call_once(once, [] {
         UIStoryboard::registerStoryboard("Main", mainStoryboard());
-        UIStoryboard::registerStoryboard("Feed", feedStoryboard());
+        registerFeedStoryboard();
         UIStoryboard::registerStoryboard("FamilyAndFriends", familyAndFriendsStoryboard());
         UIStoryboard::registerStoryboard("SignInSignUp", signInSignUpStoryboard());
     });

@@ -5,7 +5,7 @@
 //                      tabs are MainViewController "Home", DailyUpdatePageViewController "Update",
 //                      CareTeamPageViewController "Team", JourneyPageViewController "Journey" and
 //                      EducationCenterParentViewController "Education")
-//   "Feed"             FeedViewController, FeedDetailWebViewController, PostDetailsViewController
+//   "Feed"             registered by the feed (Controllers/Feed/FeedStoryboard.h)
 //   "FamilyAndFriends" MyPartnersViewController
 //   "SignInSignUp"     LoginViewController (initial), LaunchScreenController
 // Each scene's identifier is the name of the controller type that runs it. Registering again
