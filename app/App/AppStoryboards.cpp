@@ -14,6 +14,7 @@
 #include "Controllers/Posts/FeedDetailWebViewController.h"
 #include "Controllers/Posts/PostDetailsViewController.h"
 #include "Controllers/SignIn/SignInSignUpStoryboard.h"
+#include "Controllers/Feed/FeedStoryboard.h"
 #include "uikit/controllers/UIStoryboard.h"
 
 #include <mutex>
@@ -53,14 +54,6 @@ UIStoryboard::Definition mainStoryboard() {
     return d;
 }
 
-UIStoryboard::Definition feedStoryboard() {
-    UIStoryboard::Definition d;
-    d.scene(FeedViewController::storyboardIdentifier(), make<FeedViewController>);
-    d.scene("FeedDetailWebViewController", make<FeedDetailWebViewController>);
-    d.scene("PostDetailsViewController", make<PostDetailsViewController>);
-    return d;
-}
-
 UIStoryboard::Definition familyAndFriendsStoryboard() {
     UIStoryboard::Definition d;
     d.scene(MyPartnersViewController::storyboardIdentifier(), make<MyPartnersViewController>);
@@ -73,7 +66,7 @@ void registerAppStoryboards() {
     static std::once_flag once;
     std::call_once(once, [] {
         UIStoryboard::registerStoryboard("Main", mainStoryboard());
-        UIStoryboard::registerStoryboard("Feed", feedStoryboard());
+        registerFeedStoryboard();
         UIStoryboard::registerStoryboard("FamilyAndFriends", familyAndFriendsStoryboard());
         UIStoryboard::registerStoryboard("SignInSignUp", signInSignUpStoryboard());
         registerCareTeamStoryboard();

@@ -5,7 +5,7 @@
 //                      tabs are MainViewController "Home", DailyUpdatePageViewController "Update",
 //                      CareTeamPageViewController "Team", JourneyPageViewController "Journey" and
 //                      EducationCenterParentViewController "Education")
-//   "Feed"             FeedViewController, FeedDetailWebViewController, PostDetailsViewController
+//   "Feed"             registered by the feed (Controllers/Feed/FeedStoryboard.h)
 //   "FamilyAndFriends" MyPartnersViewController
 //   "SignInSignUp"     every signed-out screen (Controllers/SignIn/SignInSignUpStoryboard.h)
 //   "CareTeam"         CareTeamViewController (registered by its module)
