@@ -1,8 +1,19 @@
 #include "Controllers/Baby/CareTeamPageViewController.h"
 
-#include "uikit/graphics/UIImage.h"
+#include "Controllers/Account/CareTeamViewController.h"
+#include "Extensions/UIStoryboard+Instantiate.h"
 
 void CareTeamPageViewController::awakeFromNib() {
-    PlaceholderViewController::awakeFromNib();
-    setTabBarItem(std::make_shared<UITabBarItem>("Team", UIImage::named("tab-team")));
+    BabyPageViewController::awakeFromNib();
+    setTabBarItem(std::make_shared<UITabBarItem>(kTabTitle, UIImage::named(kTabImage)));
+}
+
+UIViewControllerPtr CareTeamPageViewController::newViewControllerWith(const std::shared_ptr<BabyData>& baby) {
+    auto page = instantiateViewController<CareTeamViewController>(*UIStoryboard::named("CareTeam"));
+    page->baby = baby;
+    return page;
+}
+
+UIViewControllerPtr CareTeamPageViewController::viewControllerForEmptyState() {
+    return UIStoryboard::named("DailyUpdate")->instantiateViewController("NoBabyViewController");
 }
