@@ -1,5 +1,6 @@
 // The pictures of the baby pages: the baby placeholder shown until (or instead of) a baby's own
-// photo, and the small line chart of the daily update's charts control.
+// photo, the daily update's item explanation button, and the small line chart of its charts
+// control.
 
 #include "ImageDrawing.h"
 
@@ -38,13 +39,13 @@ void drawDefaultBaby(CGContext& c, CGSize s) {
     // Closed eyes and a small smile.
     for (const CGFloat x : {0.41, 0.59}) {
         UIBezierPath eye;
-        eye.addArc({w * x, h * 0.44}, w * 0.04, 0, M_PI, false);
+        eye.addArc({w * x, h * 0.43}, w * 0.04, 0, M_PI, true);
         eye.lineWidth = w * 0.018;
         eye.lineCapStyle = CGLineCap::round;
         c.stroke(eye);
     }
     UIBezierPath smile;
-    smile.addArc({w * 0.5, h * 0.53}, w * 0.05, M_PI * 0.15, M_PI * 0.85, false);
+    smile.addArc({w * 0.5, h * 0.52}, w * 0.05, M_PI * 0.15, M_PI * 0.85, true);
     smile.lineWidth = w * 0.018;
     smile.lineCapStyle = CGLineCap::round;
     c.stroke(smile);
@@ -78,6 +79,19 @@ void drawCharts(CGContext& c, CGSize s) {
         c.fillEllipse({p.x - 1.8, p.y - 1.8, 3.6, 3.6});
 }
 
+// An "i" in a ring: an item's explanation. Black on transparent, drawn in the button's tint.
+void drawInfo(CGContext& c, CGSize s) {
+    const CGFloat w = s.width;
+    auto ring = UIBezierPath::ovalIn({1, 1, w - 2, w - 2});
+    ring.lineWidth = 1.5;
+    c.setStrokeColor(UIColor::blackColor());
+    c.stroke(ring);
+    c.setFillColor(UIColor::blackColor());
+    c.fillEllipse({w / 2 - 1.3, w * 0.24, 2.6, 2.6});
+    c.fill(UIBezierPath::roundedRect({w / 2 - 1.1, w * 0.42, 2.2, w * 0.36}, 1.1));
+}
+
+const cw::images::Drawing info{"daily_update_info", {22, 22}, drawInfo};
 const cw::images::Drawing defaultBaby{"card_default_baby", {120, 120}, drawDefaultBaby};
 const cw::images::Drawing charts{"daily_update_charts", {16, 16}, drawCharts};
 

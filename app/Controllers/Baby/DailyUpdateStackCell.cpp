@@ -60,7 +60,8 @@ DailyUpdateStackCell::DailyUpdateStackCell(UITableViewCellStyle style, std::stri
     _imageView->setClipsToBounds(true);
     _imageView->layer()->cornerRadius = 6;
     detailButton = std::make_shared<UIButton>(UIButtonType::detailDisclosure);
-    detailButton->setAccessibilityIdentifier("dailyUpdateItemInfo");
+    detailButton->setImage(imageWithRenderingMode(UIImage::named("daily_update_info"), UIImageRenderingMode::alwaysTemplate),
+                           UIControlStateNormal);
     stackView = std::make_shared<UIStackView>();
     stackView->setAxis(UILayoutConstraintAxis::vertical);
     stackView->setSpacing(8);

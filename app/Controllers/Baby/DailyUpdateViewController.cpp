@@ -197,6 +197,8 @@ std::shared_ptr<UITableViewCell> DailyUpdateViewController::cellForRowAt(UITable
     cell->detailButton->setTintColor(UIColor::lightGrayColor());
     cell->detailButton->addTarget(this, &DailyUpdateViewController::didTapDetailDisclosure, UIControlEventTouchUpInside);
     cell->detailButton->setTag(indexPath.row);
+    // A person (or a script) finds an item's button by the item's name.
+    cell->detailButton->setAccessibilityIdentifier("info-" + item.name.value_or(std::to_string(indexPath.row)));
     return cell;
 }
 
