@@ -126,6 +126,14 @@ UIViewControllerPtr BabyPageViewController::viewControllerForEmptyState() {
     return std::make_shared<UIViewController>();
 }
 
+UIViewControllerPtr BabyPageViewController::noBabyPage() {
+    return UIStoryboard::named("DailyUpdate")->instantiateViewController("NoBabyViewController");
+}
+
+void BabyPageViewController::giveTabItem(const char* title, const char* imageName) {
+    setTabBarItem(std::make_shared<UITabBarItem>(title, UIImage::named(imageName)));
+}
+
 void BabyPageViewController::addTitleAnimation() {
     CATransition fade;
     fade.type = CATransitionType::fade;

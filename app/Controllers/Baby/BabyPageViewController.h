@@ -11,6 +11,7 @@
 // Subclasses choose the page of one baby and the empty-state page (the tab pagers take them from
 // storyboards); the base makes plain pages. Main thread only.
 
+#include "Extensions/UIStoryboard+Instantiate.h"
 #include "Models/BabyData.h"
 #include "uikit/controllers/UIPageViewController.h"
 #include "uikit/controls/UIPageControl.h"
@@ -65,6 +66,19 @@ public:
                             bool completed) override;
 
     static constexpr const char* kTitleAnimationKey = "fadeText";
+
+protected:
+    // For the tab pagers: the scene of `Page` in the storyboard `storyboard`, holding `baby`.
+    template <class Page>
+    static UIViewControllerPtr pageFromStoryboard(const std::string& storyboard, const std::shared_ptr<BabyData>& baby) {
+        auto page = instantiateViewController<Page>(*UIStoryboard::named(storyboard));
+        page->baby = baby;
+        return page;
+    }
+    // The empty-state scene every tab pager shows ("NoBabyViewController" of "DailyUpdate").
+    static UIViewControllerPtr noBabyPage();
+    // The tab item a tab pager gives itself when its storyboard makes it.
+    void giveTabItem(const char* title, const char* imageName);
 
 private:
     // The place of `page` in `viewControllers`, if it is there.
