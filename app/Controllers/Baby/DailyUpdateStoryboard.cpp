@@ -3,6 +3,7 @@
 #include "Controllers/Baby/DailyUpdateViewController.h"
 #include "Controllers/Baby/MeasurementsViewController.h"
 #include "Extensions/UIColor+Palette.h"
+#include "uikit/controllers/UIScreen.h"
 #include "uikit/controllers/UIStoryboard.h"
 #include "uikit/view/NSLayoutConstraint.h"
 #include "uikit/view/UIImageView.h"
@@ -14,7 +15,7 @@ namespace {
 // The empty-state scene: a plain controller whose view says that there is no baby yet.
 UIViewControllerPtr makeNoBabyScene() {
     auto controller = std::make_shared<UIViewController>();
-    auto root = std::make_shared<UIView>(CGRect{0, 0, 375, 667});
+    auto root = std::make_shared<UIView>(UIScreen::main().bounds());
     root->setBackgroundColor(UIColor::whiteColor());
     auto picture = std::make_shared<UIImageView>(UIImage::named("card_default_baby"));
     picture->setContentMode(UIViewContentMode::scaleAspectFit);

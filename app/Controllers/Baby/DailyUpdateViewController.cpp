@@ -11,6 +11,7 @@
 #include "foundation/time/DateFormatter.h"
 #include "kits/banners/GSMessage.h"
 #include "uikit/controllers/UINavigationController.h"
+#include "uikit/controllers/UIScreen.h"
 #include "uikit/controllers/UIStoryboard.h"
 #include "uikit/view/CALayer.h"
 #include "uikit/view/NSLayoutConstraint.h"
@@ -47,7 +48,7 @@ DailyUpdateViewController::DailyUpdateViewController() = default;
 void DailyUpdateViewController::loadView() {
     // The scene: the header (with the charts control) under the bars, the update line, the rows,
     // and the spinner over them; the calendar item in the navigation bar.
-    auto root = std::make_shared<UIView>(CGRect{0, 0, 375, 667});
+    auto root = std::make_shared<UIView>(UIScreen::main().bounds());
     setView(root);
 
     headerView = std::make_shared<BabyHeaderView>();
