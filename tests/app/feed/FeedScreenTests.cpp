@@ -9,6 +9,9 @@
 #include "Controllers/Feed/FeedTableTimeTagCell.h"
 #include "Controllers/Feed/FeedViewController.h"
 #include "Controllers/Feed/FilterViewController.h"
+#include "Controllers/Baby/JourneyPageViewController.h"
+#include "Controllers/Journey/JourneyContainerViewController.h"
+#include "Controllers/Posts/CommentTableViewController.h"
 #include "Controllers/Posts/FeedDetailWebViewController.h"
 #include "Controllers/Posts/PostDetailsViewController.h"
 #include "Extensions/UIColor+Palette.h"
@@ -452,6 +455,52 @@ TEST_F(FeedScreenTest, AfterALogoutTheNextMemberSeesOnlyTheirOwnCards) {
     ASSERT_TRUE(article(5));
     EXPECT_TRUE(article(5)->bookmarked);
     EXPECT_FALSE(FeedDataStore::shared().cachedFeedResponse(2)->bookmarked);
+}
+
+TEST_F(FeedScreenTest, TheJourneyAndTheCommentsGetWhatTheFeedHandsOver) {
+    signInAsTheFather();
+    auto screen = feed();
+    ASSERT_TRUE(host->tapIdentifier("journeyButton"));
+    EXPECT_TRUE(std::dynamic_pointer_cast<JourneyContainerViewController>(topScreen()));
+    EXPECT_TRUE(host->isShowing("NICU Journey is not built yet."));
+    ASSERT_TRUE(awaitEvents("nicuJourneyTapped", 1));
+    EXPECT_EQ(eventsWithDetail("nicuJourneyTapped")[0].action, "Tap");
+    EXPECT_EQ(eventsWithDetail("nicuJourneyTapped")[0].details,
+              nlohmann::json({{"nicuJourneyTapped", "User tapped on the NICU Journey button"}}));
+    ASSERT_TRUE(host->goBack());
+    EXPECT_FALSE(screen->didComeFromPostDetails);
+
+    // The comments of a card, opened on its second preview: the card, the feed as the delegate, the
+    // comment to scroll to, and the input left alone.
+    const FeedResponse::Card hats = screen->filteredData[rowOf("Knitted two tiny hats for the twins. Blue and pink, of course.")];
+    screen->segueInstruction = SegueInstructions::scrollTo{1};
+    screen->performSegue("showCommentVCSegueId", std::any(hats));
+    host->settle();
+    auto comments = std::dynamic_pointer_cast<CommentTableViewController>(topScreen());
+    ASSERT_TRUE(comments);
+    EXPECT_EQ(comments->cardId, hats->cardId);
+    EXPECT_EQ(comments->cardType, CardType::userPost);
+    EXPECT_EQ(comments->delegate.lock().get(), static_cast<CommentTableViewControllerDelegate*>(screen.get()));
+    EXPECT_EQ(comments->indexToScrollTo, std::optional<long>(1));
+    EXPECT_FALSE(comments->shouldBecomeFirstResponser);
+    ASSERT_TRUE(host->goBack());
+
+    // Written to: the input starts active; no card, nothing about one.
+    screen->segueInstruction = SegueInstructions::writeAComment{};
+    screen->performSegue("showCommentVCSegueId", std::any(std::string("not a card")));
+    host->settle();
+    comments = std::dynamic_pointer_cast<CommentTableViewController>(topScreen());
+    ASSERT_TRUE(comments);
+    EXPECT_FALSE(comments->cardId);
+    EXPECT_FALSE(comments->cardType);
+    EXPECT_FALSE(comments->indexToScrollTo);
+    EXPECT_TRUE(comments->shouldBecomeFirstResponser);
+
+    // The journey pages of the babies, shown by the feed.
+    ASSERT_TRUE(host->goBack());
+    screen->didTapJourney();
+    host->settle();
+    EXPECT_TRUE(std::dynamic_pointer_cast<JourneyPageViewController>(topScreen()));
 }
 
 TEST_F(FeedScreenTest, WithTheServerGoneARefreshKeepsTheListAndStopsTheIndicators) {
