@@ -159,11 +159,16 @@ TEST_F(BabyTabs, WeightExplainsItselfInAPopoverAndBreathingOpensNothing) {
     const nlohmann::json id = idOf("Olivia Hart");
     const auto events = storedEvents("DailyUpdate", 2);
     ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(events[0].action, "Tap");
-    EXPECT_EQ(events[0].details,
-              (nlohmann::json{{"DailyUpdateItemTapped", "User tapped a daily update item"}, {"baby_id", id}, {"item_name", "breathing"}}));
-    EXPECT_EQ(events[1].details,
-              (nlohmann::json{{"DailyUpdateItemTapped", "User tapped a daily update item"}, {"baby_id", id}, {"item_name", "weight"}}));
+    std::vector<nlohmann::json> details;
+    for (const auto& e : events) {
+        EXPECT_EQ(e.action, "Tap");
+        details.push_back(e.details);
+    }
+    // Each event is a request of its own: they may arrive in any order.
+    EXPECT_THAT(details,
+                ::testing::UnorderedElementsAre(
+                    nlohmann::json{{"DailyUpdateItemTapped", "User tapped a daily update item"}, {"baby_id", id}, {"item_name", "breathing"}},
+                    nlohmann::json{{"DailyUpdateItemTapped", "User tapped a daily update item"}, {"baby_id", id}, {"item_name", "weight"}}));
 }
 
 TEST_F(BabyTabs, TheCalendarOffersTheDaysOfTheEntries) {
