@@ -17,6 +17,8 @@
 #include "foundation/time/DateFormatter.h"
 
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 
 #include <gmock/gmock.h>
 
@@ -135,6 +137,11 @@ TEST_F(BabyTabs, AMemberWithoutStoredBabiesSeesTheEmptyPage) {
     EXPECT_TRUE(host->isShowing("No Babies Yet"));
     EXPECT_TRUE(host->isShowing("Your babies appear here once they are added to your account."));
     EXPECT_TRUE(pager(1)->pageControl->isHidden());
+    // Its picture, for docs/screens/ when CW_SCREENSHOT_DIR names it (scripts/screenshots does).
+    const char* pictures = std::getenv("CW_SCREENSHOT_DIR");
+    const std::filesystem::path dir = pictures && *pictures ? std::filesystem::path(pictures) : environment->directory();
+    std::string error;
+    EXPECT_TRUE(host->screenshot(dir / "baby-empty-state.png", &error)) << error;
     ASSERT_TRUE(host->tapText("Journey"));
     EXPECT_TRUE(host->isShowing("No Babies Yet"));
     EXPECT_EQ(pager(3)->viewControllers.size(), 1u);
