@@ -7,7 +7,7 @@
 #include "Controllers/Baby/CareTeamPageViewController.h"
 #include "Controllers/Baby/DailyUpdatePageViewController.h"
 #include "Controllers/Baby/JourneyPageViewController.h"
-#include "Controllers/Education/EducationCenterParentViewController.h"
+#include "Controllers/Education/EducationStoryboard.h"
 #include "Controllers/Feed/FeedViewController.h"
 #include "Controllers/Posts/FeedDetailWebViewController.h"
 #include "Controllers/Posts/PostDetailsViewController.h"
@@ -48,7 +48,7 @@ UIStoryboard::Definition mainStoryboard() {
     d.scene("DailyUpdatePageViewController", make<DailyUpdatePageViewController>);
     d.scene("CareTeamPageViewController", make<CareTeamPageViewController>);
     d.scene("JourneyPageViewController", make<JourneyPageViewController>);
-    d.scene("EducationCenterParentViewController", make<EducationCenterParentViewController>);
+    addEducationScenes(d);
     return d;
 }
 

@@ -4,7 +4,8 @@
 //   "Main"             MainNavigationController (initial; its root is the TabBarController, whose
 //                      tabs are MainViewController "Home", DailyUpdatePageViewController "Update",
 //                      CareTeamPageViewController "Team", JourneyPageViewController "Journey" and
-//                      EducationCenterParentViewController "Education")
+//                      EducationCenterParentViewController "Education", which embeds
+//                      EducationCenterPageViewController by the segue "contained")
 //   "Feed"             FeedViewController, FeedDetailWebViewController, PostDetailsViewController
 //   "FamilyAndFriends" MyPartnersViewController
 //   "SignInSignUp"     LoginViewController (initial), LaunchScreenController
