@@ -43,7 +43,7 @@ void EducationCenterParentViewController::loadView() {
             root->addSubview(v);
             v->topAnchor().constraintEqualTo(topLayoutGuide()->bottomAnchor())->setActive(true);
             v->heightAnchor().constraintEqualToConstant(kButtonRowHeight)->setActive(true);
-            v->widthAnchor().constraintEqualTo(root->widthAnchor(), 1.0 / 3)->setActive(true);
+            v->widthAnchor().constraintEqualTo(root->widthAnchor(), 1.0 / 3, 0)->setActive(true);
         }
         button->leadingAnchor().constraintEqualTo(underline->leadingAnchor())->setActive(true);
         if (i == 0)
