@@ -159,7 +159,7 @@ std::size_t EducationTest::logged(const std::string& methodAndPath) const {
     std::lock_guard lock(logMutex_);
     std::size_t n = 0;
     for (const auto& line : *log_)
-        if (line.find(methodAndPath + " ") != std::string::npos) ++n;
+        if (line.rfind(methodAndPath + " ", 0) == 0 || line.rfind(methodAndPath + "/ ", 0) == 0) ++n;
     return n;
 }
 

@@ -58,7 +58,7 @@ protected:
     // One value of the server's database (a single-integer query with one bound id).
     std::int64_t count(const std::string& sql, std::int64_t id) const;
     bool bookmarked(std::int64_t feedId) const;
-    // Logged requests of a method and path ("GET /m/api/search", without the query).
+    // Logged requests of a method and path ("GET /m/api/search", with or without a trailing slash).
     std::size_t logged(const std::string& methodAndPath) const;
 
     // The visible view showing exactly `text`, scrolled to when a table holds it below the fold.
