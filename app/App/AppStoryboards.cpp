@@ -3,12 +3,14 @@
 #include "App/MainNavigationController.h"
 #include "App/MainViewController.h"
 #include "App/TabBarController.h"
+#include "Controllers/Account/CareTeamViewController.h"
 #include "Controllers/Account/MyPartnersViewController.h"
 #include "Controllers/Baby/CareTeamPageViewController.h"
 #include "Controllers/Baby/DailyUpdatePageViewController.h"
 #include "Controllers/Baby/JourneyPageViewController.h"
 #include "Controllers/Education/EducationStoryboard.h"
 #include "Controllers/Feed/FeedViewController.h"
+#include "Controllers/Journey/JourneyViewController.h"
 #include "Controllers/Posts/FeedDetailWebViewController.h"
 #include "Controllers/Posts/PostDetailsViewController.h"
 #include "Controllers/SignIn/LaunchScreenController.h"
@@ -82,5 +84,7 @@ void registerAppStoryboards() {
         UIStoryboard::registerStoryboard("Feed", feedStoryboard());
         UIStoryboard::registerStoryboard("FamilyAndFriends", familyAndFriendsStoryboard());
         UIStoryboard::registerStoryboard("SignInSignUp", signInSignUpStoryboard());
+        registerCareTeamStoryboard();
+        registerJourneyStoryboard();
     });
 }

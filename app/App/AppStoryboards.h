@@ -9,6 +9,8 @@
 //   "Feed"             FeedViewController, FeedDetailWebViewController, PostDetailsViewController
 //   "FamilyAndFriends" MyPartnersViewController
 //   "SignInSignUp"     LoginViewController (initial), LaunchScreenController
+//   "CareTeam"         CareTeamViewController (registered by its module)
+//   "Journey"          JourneyViewController (registered by its module)
 // Each scene's identifier is the name of the controller type that runs it. Registering again
 // changes nothing.
 void registerAppStoryboards();
