@@ -6,6 +6,7 @@
 #include "kits/video/XCDYouTubeVideoPlayerViewController.h"
 #include "uikit/controls/UIEvent.h"
 
+#include <algorithm>
 #include <iostream>
 
 using namespace cw::education;
@@ -191,7 +192,11 @@ void DetailedClassViewController::updateViewConstraints() {
         const auto root = view();
         lyt_layoutHorizontalWithMargin(*scrollView(), 0);
         lyt_layoutHorizontalWithMargin(*imageView(), 0);
-        for (const auto& border : {border1(), border2(), border3()}) lyt_layoutHorizontalWithMargin(*border, 10);
+        // Thin dividers: a point high.
+        for (const auto& border : {border1(), border2(), border3()}) {
+            lyt_layoutHorizontalWithMargin(*border, 10);
+            lyt_setHeight(*border, 1);
+        }
         for (const auto& label : {titleLabel(), placeLabel(), lecturerLabel(), datesOfferedLabel()})
             lyt_layoutHorizontalWithLeftMargin(*label, 10, 0);
         lyt_layoutHorizontalWithMargin(*subTitleLabel(), 10);
@@ -206,8 +211,7 @@ void DetailedClassViewController::updateViewConstraints() {
                                   {"lecturerLabel", lecturerLabel()}, {"border3", border3()},
                                   {"datesOfferedLabel", datesOfferedLabel()},
                                   {"classLabel1", classLabel1()},     {"classLabel2", classLabel2()},
-                                  {"classLabel3", classLabel3()},     {"scrollView", scrollView()},
-                                  {"registerButton", registerButton()}};
+                                  {"classLabel3", classLabel3()}};
         root->addConstraints(NSLayoutConstraint::constraints(
             "V:|[imageView(240)]-10-[titleLabel]-10-[subTitleLabel]-10-[border1]-10-[placeLabel]-10-[border2]-10-"
             "[lecturerLabel]-10-[border3]-10-[datesOfferedLabel]-[classLabel1]-5-[classLabel2]-5-[classLabel3]-10-|",
@@ -219,8 +223,9 @@ void DetailedClassViewController::updateViewConstraints() {
         root->addConstraint(picker->widthAnchor().constraintEqualTo(root->widthAnchor()));
         root->addConstraint(picker->leadingAnchor().constraintEqualTo(root->leadingAnchor()));
 
-        scrollViewConstraints =
-            NSLayoutConstraint::constraints("V:|[scrollView]-10-[registerButton]-10-|", 0, {}, views);
+        scrollViewConstraints = NSLayoutConstraint::constraints(
+            "V:|[scrollView]-10-[registerButton]-10-|", 0, {},
+            NSLayoutViews{{"scrollView", scrollView()}, {"registerButton", registerButton()}});
         root->addConstraints(scrollViewConstraints);
     }
     UIViewController::updateViewConstraints();
@@ -250,19 +255,30 @@ void DetailedClassViewController::movePicker(bool up) {
             const CGFloat height = picker->frame().height();
             if (self->classesPickerViewTopConstraint) self->classesPickerViewTopConstraint->setConstant(up ? -height : 0);
             picker->layoutIfNeeded();
-            for (const auto& constraint : self->scrollViewConstraints)
-                if (constraint->firstAttribute() == NSLayoutAttribute::bottom &&
-                    constraint->firstItemPointer() == self->scrollView().get())
-                    constraint->setConstant(up ? -height : 0);
+            // The button rises with the picker and the scroll area above it shrinks: left where it
+            // was, the button would lie under the picker it raised, and the picker could never be
+            // lowered again.
+            const auto* button = self->registerButton().get();
+            const auto* root = self->view().get();
+            for (const auto& constraint : self->scrollViewConstraints) {
+                if (constraint->firstAttribute() != NSLayoutAttribute::bottom ||
+                    constraint->secondAttribute() != NSLayoutAttribute::bottom)
+                    continue;
+                if (constraint->firstItemPointer() == button && constraint->secondItemPointer() == root)
+                    constraint->setConstant(-kButtonMargin - (up ? height : 0));
+                else if (constraint->firstItemPointer() == root && constraint->secondItemPointer() == button)
+                    constraint->setConstant(kButtonMargin + (up ? height : 0));
+            }
             self->view()->layoutIfNeeded();
         },
         [weakSelf, up](bool) {
             auto self = weakSelf.lock();
             if (!self) return;
-            const CGFloat y = up ? self->registerButton()->frame().origin.y + 10 -
-                                       self->classesPickerView()->frame().origin.y
-                                 : 100;
-            self->scrollView()->setContentOffset({0, y}, true);
+            const auto& scroll = self->scrollView();
+            // Raised: the end of the list (the dates) just above the button.
+            const CGFloat y =
+                up ? std::max<CGFloat>(0, scroll->contentSize().height - scroll->bounds().height()) : 100;
+            scroll->setContentOffset({0, y}, true);
         });
 }
 
@@ -293,6 +309,9 @@ void DetailedClassViewController::someAction() {
     player_ = player;
     navigation->setNavigationBarHidden(true);
     navigation->pushViewController(player, true);
+    // The main navigation controller shows its bar over every ordinary screen it is shown; the
+    // player goes without.
+    navigation->setNavigationBarHidden(true);
 }
 
 void DetailedClassViewController::moviePlayerPlaybackDidFinish(const Notification& notification) {

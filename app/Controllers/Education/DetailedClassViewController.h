@@ -2,7 +2,8 @@
 
 // A class of the education library (one detail row: its picture, title and description) with the
 // place, the lecturer, the three dates it is offered and a Register button that slides a picker of
-// class times up from the bottom edge and back. Tapping the picture plays the class's video in a
+// class times up from the bottom edge and back (the button rises with the picker, staying above
+// it). Tapping the picture plays the class's video in a
 // player pushed onto the application's root navigation controller, whose bar is hidden meanwhile;
 // the end of the video pops the player again.
 
@@ -30,6 +31,8 @@ public:
     static constexpr const char* kDatesOfferedText = "Dates Offered";
     static constexpr const char* kRegisterTitle = "Register";
     static constexpr double kPickerAnimationSeconds = 0.5;
+    // The Register button's distance from the scroll area above it and from the bottom edge.
+    static constexpr CGFloat kButtonMargin = 10;
 
     // The class of one detail row; its views are made when the view loads.
     explicit DetailedClassViewController(FeedTableData detailsData);

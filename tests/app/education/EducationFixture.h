@@ -67,8 +67,8 @@ protected:
     void tapWhenShown(const std::string& text, double seconds = 15);
     void waitForText(const std::string& text, double seconds = 15);
 
-    // Writes a picture of the screen as `<name>.png` into $CW_SCREENS_DIR, else "screens/" of the
-    // working directory.
+    // Writes a picture of the screen as `<name>.png` into $CW_SCREENS_DIR, else into "screens/"
+    // beside the test program.
     void screenshot(const std::string& name);
 
     // Whether two pictures have the same pixels.
