@@ -286,7 +286,9 @@ TEST_F(ContentPageTest, ASubcategoryThatCannotBeFetchedSaysSoAndCanBeTappedAgain
     EXPECT_FALSE(UIApplication::shared().isNetworkActivityIndicatorVisible());
     EXPECT_EQ(topScreen(), screen);
 
-    // A row without an id opens nothing and asks nothing.
+    // A row without an id opens nothing and asks nothing. (The server logs a request once it has
+    // answered it: the first one's line may come after its reply.)
+    ASSERT_TRUE(waitFor([&] { return logged("GET /m/api/content/education/subcontent") == 1; }));
     const auto before = logged("GET /m/api/content/education/subcontent");
     screen->didSelectRowAt(screen->tableView().get(), {1, 0});
     host->settle();

@@ -89,6 +89,14 @@ bool EducationTest::waitFor(const std::function<bool()>& done, double seconds) {
     return RunLoop::main().runUntil(done, seconds);
 }
 
+bool EducationTest::settleUntil(const std::function<bool()>& done, int rounds) {
+    for (int i = 0; i < rounds; ++i) {
+        if (RunLoop::main().runUntil(done, 0.05)) return true;
+        host->settle();
+    }
+    return done();
+}
+
 std::shared_ptr<MainNavigationController> EducationTest::mainNavigation() const {
     auto window = host ? host->window() : nullptr;
     return window ? std::dynamic_pointer_cast<MainNavigationController>(window->rootViewController()) : nullptr;

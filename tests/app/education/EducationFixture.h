@@ -42,6 +42,9 @@ protected:
 
     // Turns the main run loop (real time passes; the host's clock does not) until `done` holds.
     static bool waitFor(const std::function<bool()>& done, double seconds = 15);
+    // The same for what only shows once the views are laid out again (each round settles the host,
+    // which moves its clock).
+    bool settleUntil(const std::function<bool()>& done, int rounds = 200);
 
     std::shared_ptr<MainNavigationController> mainNavigation() const;
     std::shared_ptr<UITabBarController> mainTabs() const;

@@ -81,7 +81,7 @@ TEST_F(LibraryPagesTest, TheRecommendedPageShowsTheServersSectionsWithTheFirstOp
     EXPECT_EQ(table->rectForRow({0, 0}).height(), 82);
 
     // Each header shows the icon of the category of its exact name, once it has arrived.
-    ASSERT_TRUE(waitFor([&] {
+    ASSERT_TRUE(settleUntil([&] {
         for (long s = 0; s < 5; ++s) {
             auto header = std::dynamic_pointer_cast<RoundedSectionHeaderView>(table->headerView(s));
             if (!header || !header->iconImageView()->image()) return false;
