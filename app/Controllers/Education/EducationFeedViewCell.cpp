@@ -5,6 +5,8 @@
 #include "Extensions/UIView+Autolayout.h"
 #include "uikit/controllers/UIScreen.h"
 
+#include <cmath>
+
 namespace {
 
 CGFloat screenWidth() {
@@ -71,14 +73,26 @@ void EducationFeedViewCell::setup() {
     thumbnailImageViewWidth = thumbnailImageView->widthAnchor().constraintEqualToConstant(imageWidthHeight);
     thumbnailImageViewWidth->setActive(true);
     shareButton->centerYAnchor().constraintEqualTo(bookmarkButton->centerYAnchor())->setActive(true);
+    wrapTitle();
 }
 
 void EducationFeedViewCell::showThumbnail() {
     thumbnailImageViewWidth->setConstant(imageWidthHeight);
+    wrapTitle();
 }
 
 void EducationFeedViewCell::hideThumbnail() {
     thumbnailImageViewWidth->setConstant(0);
+    wrapTitle();
+}
+
+// The title holds its size firmly (required compression resistance), so a long title must wrap
+// within the room beside the thumbnail rather than push the thumbnail out: its lines break at that
+// width (13 points in from the left, 10 before the thumbnail, which stands 10 from the right), in
+// whole points, since a label's measured width is rounded up to one.
+void EducationFeedViewCell::wrapTitle() {
+    titleLabel->setPreferredMaxLayoutWidth(
+        std::floor(screenWidth() - 13 - 10 - thumbnailImageViewWidth->constant() - 10));
 }
 
 void EducationFeedViewCell::bookmarkButtonTapped() {

@@ -47,4 +47,5 @@ public:
 
 private:
     void setup();
+    void wrapTitle();
 };
