@@ -72,9 +72,7 @@ void RecommendedEducationCenterController::load() {
             showOnlyBookmarked,
             [weakSelf, group](const std::vector<RecommendedSection>& received) {
                 if (auto self = weakSelf.lock()) {
-                    self->sections = received;
-                    self->sectionExpanded.assign(received.size(), self->showOnlyBookmarked);
-                    if (!self->sectionExpanded.empty()) self->sectionExpanded.front() = true;
+                    self->sectionsReceived(received);
                     report(self->screenName, "ServerRequest",
                            {{"contentFetchedSuccess", JSON("Recommended content fetched successfully")}});
                 }
@@ -113,6 +111,12 @@ void RecommendedEducationCenterController::load() {
     group.notify(DispatchQueue::main(), [weakSelf] {
         if (auto self = weakSelf.lock()) self->tableView()->reloadData();
     });
+}
+
+void RecommendedEducationCenterController::sectionsReceived(std::vector<RecommendedSection> received) {
+    sections = std::move(received);
+    sectionExpanded.assign(sections.size(), showOnlyBookmarked);
+    if (!sectionExpanded.empty()) sectionExpanded.front() = true;
 }
 
 void RecommendedEducationCenterController::viewDidAppear(bool animated) {

@@ -58,6 +58,10 @@ public:
     void bookmarkContentTapped(const IndexPath& indexPath);
     void handleMenuTapAt(const IndexPath& indexPath);
 
+    // Takes the sections of a reply: the first open, the others as the page has them (all open on
+    // the bookmarked page). The table shows them at its next reload.
+    void sectionsReceived(std::vector<RecommendedSection> received);
+
     // The section toggle of a header's chevron.
     void toggleSection(long section, const std::shared_ptr<UIView>& header);
 
