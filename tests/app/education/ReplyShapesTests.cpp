@@ -27,6 +27,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
 #include <iostream>
 #include <sstream>
 
@@ -163,12 +165,19 @@ TEST_F(ReplyShapesTest, TheRecommendedPageShowsWhatItHasWithoutASecurityCodeAndA
                   Reply{200, R"({"data":{"feed_id":12,"id":1}})"}});
     auto cell = std::dynamic_pointer_cast<RecommendedFeedTableViewCell>(page->tableView()->cellForRow({0, 0}));
     ASSERT_TRUE(cell);
+    // The first reply waits until the request has been seen under way.
+    auto gate = std::make_shared<std::promise<void>>();
+    std::shared_future<void> opened = gate->get_future().share();
+    server.setHandler([opened](const RecordedRequest& r, httplib::Response&) {
+        if (r.path == "/m/api/content/bookmark_card") opened.wait_for(std::chrono::seconds(5));
+    });
     for (int round = 0; round < 3; ++round) {
         ASSERT_TRUE(host->tap(cell->bookmarkButton()));
         ASSERT_TRUE(host->pickAlertAction("Bookmark"));
-        if (round < 2) {
+        if (round == 0) {
             EXPECT_FALSE(cell->bookmarkButton()->isUserInteractionEnabled());
             EXPECT_TRUE(UIApplication::shared().isNetworkActivityIndicatorVisible());
+            gate->set_value();
         }
         ASSERT_TRUE(waitForRequests("/m/api/content/bookmark_card", round + 1));
         ASSERT_TRUE(waitFor([&] { return !UIApplication::shared().isNetworkActivityIndicatorVisible(); }));
