@@ -37,6 +37,9 @@ public:
     void loadView() override;
     void viewDidLoad() override;
     void prepare(UIStoryboardSegue& segue, const std::any& sender) override;
+    // The container lies between the buttons (below the top bars) and the bottom bars: nothing of
+    // the bars covers the pages.
+    UIEdgeInsets barInsetsForChild(const UIViewController&) const override { return {}; }
 
     void recommendedButtonTapped();
     void categoriesButtonTapped();

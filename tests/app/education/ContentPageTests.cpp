@@ -97,7 +97,6 @@ TEST_F(ContentPageTest, ACategoryLeadsToItsArticleWhosePageBookmarksAndTheBookma
     EXPECT_EQ(count("SELECT COUNT(*) FROM content_reads WHERE member_id = ? AND content_id = ?", 3), 1);
     EXPECT_EQ(AVAudioSession::sharedInstance().category(), AVAudioSessionCategoryPlayback);
     EXPECT_TRUE(AVAudioSession::sharedInstance().isActive());
-    screenshot("education-content");
 
     // The star bookmarks the article.
     ASSERT_TRUE(host->tapIdentifier("bookmarkButton"));

@@ -118,7 +118,6 @@ TEST_F(LibraryPagesTest, TheRecommendedPageShowsTheServersSectionsWithTheFirstOp
     EXPECT_EQ(eventsWith("RecommendedEducationCenterScreen", "contentFetchedSuccess").front().details,
               (nlohmann::json{{"contentFetchedSuccess", "Recommended content fetched successfully"}}));
     EXPECT_TRUE(waitFor([&] { return logged("POST /m/api/notification/recommended/seen") >= 1; }));
-    screenshot("education-recommended");
 }
 
 TEST_F(LibraryPagesTest, SwipesAndButtonsMoveTheSelectionAndTheUnderline) {
@@ -138,7 +137,6 @@ TEST_F(LibraryPagesTest, SwipesAndButtonsMoveTheSelectionAndTheUnderline) {
     EXPECT_THAT(selectedButtons(), ElementsAre(false, true, false));
     EXPECT_THAT(underlines(), ElementsAre(false, true, false));
     waitForText("Feeding");
-    screenshot("education-categories");
 
     // A tap on a button jumps at once, and the underline grows over 0.18 seconds.
     parent->bookmarkedButtonTapped();
@@ -158,6 +156,19 @@ TEST_F(LibraryPagesTest, SwipesAndButtonsMoveTheSelectionAndTheUnderline) {
     EXPECT_FALSE(pages->viewControllerBefore(*pages, page(0)));
     EXPECT_FALSE(pages->viewControllerAfter(*pages, page(2)));
     EXPECT_EQ(pages->viewControllerAfter(*pages, page(0)), (*pages->vcs)[1]);
+
+    // A screen pushed over the tab and popped again leaves the pages where they were: below the
+    // buttons, the content 12 points down.
+    parent->recommendedButtonTapped();
+    host->settle();
+    mainNavigation()->pushViewController(std::make_shared<UIViewController>(), true);
+    host->settle();
+    ASSERT_TRUE(host->goBack());
+    auto table = page(0)->tableView();
+    EXPECT_EQ(table->safeAreaInsets(), UIEdgeInsets{});
+    EXPECT_EQ(table->convert(CGPoint{0, 0}, nullptr).y, parent->recommendedButton()->frame().maxY() + 12);
+    parent->bookmarkedButtonTapped();
+    host->settle();
 
     // The same button again shows the same page.
     parent->bookmarkedButtonTapped();
@@ -180,7 +191,6 @@ TEST_F(LibraryPagesTest, TheBookmarkedPageOpensEverySection) {
     ASSERT_TRUE(cell);
     EXPECT_TRUE(samePicture(cell->bookmarkButton()->image(UIControlStateNormal), UIImage::named("star-icon-re")));
     waitForEvents("BookmarkedEducationCenterScreen", "contentFetchedSuccess");
-    screenshot("education-bookmarked");
 }
 
 } // namespace
