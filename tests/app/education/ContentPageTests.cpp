@@ -111,7 +111,7 @@ TEST_F(ContentPageTest, ACategoryLeadsToItsArticleWhosePageBookmarksAndTheBookma
               (nlohmann::json{{"bookmarkContentSuccess", "User bookmarked education content successfully"},
                               {"educationContentID", 3},
                               {"bookmarkStatus", true}}));
-    auto tapped = eventsWith(EducationContentWebViewController::kScreenName, "bookmarkContentTapped");
+    auto tapped = waitForEvents(EducationContentWebViewController::kScreenName, "bookmarkContentTapped");
     ASSERT_EQ(tapped.size(), 1u);
     EXPECT_EQ(tapped.front().details["educationContentID"], 3);
 
@@ -171,14 +171,14 @@ TEST_F(ContentPageTest, ACategoryLeadsToItsArticleWhosePageBookmarksAndTheBookma
                                                       {"bookmarkStatus", true}}));
 
     // The category screen's own events, as stored.
-    auto categoryTaps = eventsWith("CategoriesEducationCenterScreen", "categoriesViewCategoryTapped");
+    auto categoryTaps = waitForEvents("CategoriesEducationCenterScreen", "categoriesViewCategoryTapped");
     ASSERT_EQ(categoryTaps.size(), 1u);
     EXPECT_EQ(categoryTaps.front().action, "Tap");
     EXPECT_EQ(categoryTaps.front().details["categoriesViewCategoryTapped"], "Category was tapped");
     EXPECT_TRUE(categoryTaps.front().details["categoryID"].is_number_integer());
-    auto subcategoryTaps = eventsWith("SubcategoriesEducationCenterScreen", "categoryTapped");
+    auto subcategoryTaps = waitForEvents("SubcategoriesEducationCenterScreen", "categoryTapped");
     ASSERT_EQ(subcategoryTaps.size(), 1u);
-    auto presented = eventsWith("SubcategoriesEducationCenterScreen", "educationContentPresented");
+    auto presented = waitForEvents("SubcategoriesEducationCenterScreen", "educationContentPresented");
     ASSERT_EQ(presented.size(), 1u);
     EXPECT_EQ(presented.front().details["educationContentID"], 3);
 }

@@ -115,7 +115,7 @@ TEST_F(LibraryPagesTest, TheRecommendedPageShowsTheServersSectionsWithTheFirstOp
     auto categories = waitForEvents("CategoriesEducationCenterScreen", "contentFetchedSuccess");
     EXPECT_EQ(categories.front().details,
               (nlohmann::json{{"contentFetchedSuccess", "Categories content fetched successfully"}}));
-    EXPECT_EQ(eventsWith("RecommendedEducationCenterScreen", "contentFetchedSuccess").front().details,
+    EXPECT_EQ(waitForEvents("RecommendedEducationCenterScreen", "contentFetchedSuccess").front().details,
               (nlohmann::json{{"contentFetchedSuccess", "Recommended content fetched successfully"}}));
     EXPECT_TRUE(waitFor([&] { return logged("POST /m/api/notification/recommended/seen") >= 1; }));
 }

@@ -140,8 +140,10 @@ TEST_F(SearchTest, TypingSearchesOnceASecondAfterTheLastEditAndNeverForFewerThan
     host->advance(0.1);
     ASSERT_TRUE(waitFor([&] { return !search->searchResults.empty(); }));
     host->settle();
+    // The server logs a request once it has answered it.
+    ASSERT_TRUE(waitFor([&] { return searches() >= 1; }));
     EXPECT_EQ(searches(), 1u);
-    EXPECT_EQ(eventsWith(EducationCenterSearchViewController::kScreenName, "educationSearchViewSearchText").size(), 1u);
+    EXPECT_EQ(waitForEvents(EducationCenterSearchViewController::kScreenName, "educationSearchViewSearchText").size(), 1u);
     EXPECT_THAT(rowTitles(), ElementsAre("Kangaroo care: skin to skin"));
     EXPECT_FALSE(UIApplication::shared().isNetworkActivityIndicatorVisible());
 
