@@ -7,6 +7,7 @@
 #include "Services/BaseHTTPService.h"
 #include "Services/ContentService.h"
 #include "Services/EducationContentService.h"
+#include "foundation/text/RegularExpression.h"
 #include "kits/audio/AVAudioSession.h"
 #include "kits/banners/GSMessage.h"
 #include "uikit/controllers/UIApplication.h"
@@ -14,7 +15,6 @@
 #include <algorithm>
 #include <charconv>
 #include <iostream>
-#include <regex>
 
 using namespace cw::education;
 
@@ -133,16 +133,13 @@ void EducationContentWebViewController::loadContent(const std::string& path) {
 
 std::vector<std::string> EducationContentWebViewController::matches(const std::string& pattern,
                                                                     const std::string& text) {
-    std::vector<std::string> found;
-    try {
-        const std::regex expression(pattern);
-        for (auto it = std::sregex_iterator(text.begin(), text.end(), expression); it != std::sregex_iterator(); ++it)
-            found.push_back(it->str());
-    } catch (const std::regex_error& error) {
-        std::cout << "invalid regex: " << error.what() << std::endl;
+    std::string error;
+    auto expression = cw::RegularExpression::make(pattern, &error);
+    if (!expression) {
+        std::cout << "invalid regex: " << error << std::endl;
         return {};
     }
-    return found;
+    return expression->matches(text);
 }
 
 void EducationContentWebViewController::webViewDidFinishLoad(UIWebView* webView) {
