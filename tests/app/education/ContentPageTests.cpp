@@ -247,6 +247,16 @@ TEST_F(ContentPageTest, APageWithoutAnItemLoadsNothingAndOffersNoButtons) {
     EXPECT_TRUE(eventsWith(EducationContentWebViewController::kScreenName, "bookmarkContentTapped").empty());
     EXPECT_FALSE(UIApplication::shared().isNetworkActivityIndicatorVisible());
 
+    // An audio session that refuses its category is reported on the console and left inactive.
+    AVAudioSession::sharedInstance().injectError(AVAudioSession::Operation::setCategory,
+                                                 NSError("NSOSStatusErrorDomain", -50));
+    auto second = std::make_shared<EducationContentWebViewController>(std::nullopt, std::nullopt, false,
+                                                                      std::nullopt, nullptr);
+    mainNavigation()->pushViewController(second, false);
+    host->settle();
+    EXPECT_FALSE(AVAudioSession::sharedInstance().isActive());
+    EXPECT_NE(console.str().find("Audio session: "), std::string::npos);
+
     // The pattern helper: every match in order; a pattern that does not compile finds nothing.
     EXPECT_THAT(EducationContentWebViewController::matches("\\d+\\?", "/a/15?x=2&b=7?"), ElementsAre("15?", "7?"));
     EXPECT_TRUE(EducationContentWebViewController::matches("(", "abc").empty());
