@@ -190,7 +190,7 @@ void EducationTest::tapWhenShown(const std::string& text, double seconds) {
 }
 
 void EducationTest::screenshot(const std::string& name) {
-    const char* directory = std::getenv("CW_SCREENS_DIR");
+    const char* directory = std::getenv("CW_SCREENSHOT_DIR");
     // Beside the test program (in the build directory) unless a folder is named.
     const std::filesystem::path folder = directory && *directory
                                              ? std::filesystem::path(directory)

@@ -70,7 +70,7 @@ protected:
     void tapWhenShown(const std::string& text, double seconds = 15);
     void waitForText(const std::string& text, double seconds = 15);
 
-    // Writes a picture of the screen as `<name>.png` into $CW_SCREENS_DIR, else into "screens/"
+    // Writes a picture of the screen as `<name>.png` into $CW_SCREENSHOT_DIR, else into "screens/"
     // beside the test program.
     void screenshot(const std::string& name);
 
