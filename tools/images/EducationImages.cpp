@@ -1,8 +1,8 @@
 // The pictures of the education library: its four tab images (each also in a filled form for the
-// selected tab), the bookmark, share and star marks of its rows and pages, the disclosure arrow of
-// the category rows, the play sign over a class picture, and the pictures the demo classes name.
-// Glyphs are black on transparent (bars draw them as templates in their tint); the star and the
-// class pictures keep their colours.
+// selected tab), the bookmark and share marks of its rows and pages, the disclosure arrow of the
+// category rows, the play sign over a class picture, and the pictures the demo classes name. (The
+// stars of its recommended rows are the feed's.) Glyphs are black on transparent (bars draw them as
+// templates in their tint); the class pictures keep their colours.
 
 #include "ImageDrawing.h"
 
@@ -11,7 +11,6 @@
 namespace {
 
 const UIColor kInk = UIColor::blackColor();
-const UIColor kGold{0.96, 0.71, 0.16, 1};
 const UIColor kGrey{0.69, 0.69, 0.69, 1};
 
 void stroke(CGContext& c, UIBezierPath p, CGFloat width = 1.8, const UIColor& color = kInk) {
@@ -192,9 +191,6 @@ const cw::images::Drawing bookmarkedTabSelected{"bec_bookmarked_selected", {24, 
 const cw::images::Drawing bookmark{"bookmark", {22, 22}, drawBookmark};
 const cw::images::Drawing bookmarked{"bookmarked", {22, 22}, drawBookmarked};
 const cw::images::Drawing share{"share_icon", {22, 22}, drawShare};
-const cw::images::Drawing starOn{"star-icon-re", {24, 24}, [](CGContext& c, CGSize) { fill(c, star({1, 1}, 22), kGold); }};
-const cw::images::Drawing starOff{"star-icon-grey-re", {24, 24},
-                                  [](CGContext& c, CGSize) { stroke(c, star({2, 2}, 20), 1.6, kGrey); }};
 const cw::images::Drawing disclosure{"cwy_disclosure", {8, 13}, drawDisclosure};
 const cw::images::Drawing play{"cwy_playlist", {44, 44}, drawPlay};
 const cw::images::Drawing classCpr{"class_cpr", {300, 220}, drawClassCpr};
