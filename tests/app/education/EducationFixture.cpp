@@ -8,6 +8,7 @@
 #include "kits/banners/GSMessage.h"
 #include "server/Database.h"
 #include "uikit/controllers/UIAppearance.h"
+#include "uikit/controllers/UIApplication.h"
 #include "uikit/controllers/UIBarItems.h"
 #include "uikit/graphics/UIImage.h"
 
@@ -54,6 +55,10 @@ void EducationTest::SetUp() {
     host->launch(app);
     ASSERT_TRUE(mainNavigation()) << "the main interface did not open";
     host->settle();
+    // The feed behind the drawer loads on its own; the library's tests start once it has, so that
+    // what they see of the network indicator is their screens' doing.
+    ASSERT_TRUE(settleUntil([] { return !UIApplication::shared().isNetworkActivityIndicatorVisible(); }))
+        << "the feed's first requests did not end";
 }
 
 void EducationTest::signInDemoMother() {
