@@ -116,6 +116,21 @@ TEST_F(SearchTest, ATabBarMadeWithAQueryOpensOnSearchAndRunsIt) {
     ASSERT_TRUE(waitFor([&] { return searches() == 3; }));
 }
 
+// The feed's route: the tab bar made without a query, then the query written into its Search child
+// and that tab chosen before the screen is shown.
+TEST_F(SearchTest, AQueryWrittenIntoTheSearchChildBeforeItShowsIsRun) {
+    library = EducationCenterViewController::make();
+    search = std::dynamic_pointer_cast<EducationCenterSearchViewController>(library->viewControllers().at(2));
+    ASSERT_TRUE(search);
+    search->initialQuery = "skin";
+    library->setSelectedIndex(2);
+    mainNavigation()->pushViewController(library, true);
+    host->settle();
+    EXPECT_EQ(search->searchBar()->text(), "skin");
+    ASSERT_TRUE(waitFor([&] { return !search->searchResults.empty(); }));
+    EXPECT_THAT(rowTitles(), ElementsAre("Kangaroo care: skin to skin"));
+}
+
 TEST_F(SearchTest, TypingSearchesOnceASecondAfterTheLastEditAndNeverForFewerThanThreeCharacters) {
     open(std::nullopt);
     library->tapTab(2);
