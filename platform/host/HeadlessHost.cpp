@@ -148,6 +148,10 @@ void HeadlessHost::settle() {
     layout();
 }
 
+void HeadlessHost::setDate(const Date& date) {
+    clock_->setNow(date.timeIntervalSince1970());
+}
+
 void HeadlessHost::advance(double seconds) {
     const double end = Clock::uptime() + seconds;
     for (int i = 0; i < 100000; ++i) {

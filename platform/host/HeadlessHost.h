@@ -96,6 +96,11 @@ public:
     bool finishPlayback();
 
     // --- Time, pushes, life cycle, Touch ID ---
+    // The application's clock starts at a fixed moment (13 September 2020, 12:26:40 UTC), so that
+    // what a test sees does not depend on the day it runs. This sets the date and time the
+    // application reads (Date::now()) to `date`, for hosts that talk to a server living in real time
+    // (the demo server dates everything from its own today); timers keep their course.
+    void setDate(const Date& date);
     // Moves the clock by exactly `seconds`, firing every timer that falls due on the way in order.
     void advance(double seconds);
     // Runs queued work and lets short waits (transitions, decelerations, animations) run out,
