@@ -13,8 +13,7 @@
 #include "Controllers/Journey/JourneyViewController.h"
 #include "Controllers/Posts/FeedDetailWebViewController.h"
 #include "Controllers/Posts/PostDetailsViewController.h"
-#include "Controllers/SignIn/LaunchScreenController.h"
-#include "Controllers/SignIn/LoginViewController.h"
+#include "Controllers/SignIn/SignInSignUpStoryboard.h"
 #include "uikit/controllers/UIStoryboard.h"
 
 #include <mutex>
@@ -65,13 +64,6 @@ UIStoryboard::Definition feedStoryboard() {
 UIStoryboard::Definition familyAndFriendsStoryboard() {
     UIStoryboard::Definition d;
     d.scene(MyPartnersViewController::storyboardIdentifier(), make<MyPartnersViewController>);
-    return d;
-}
-
-UIStoryboard::Definition signInSignUpStoryboard() {
-    UIStoryboard::Definition d;
-    d.scene(LoginViewController::storyboardIdentifier(), make<LoginViewController>);
-    d.scene("LaunchScreenController", make<LaunchScreenController>);
     return d;
 }
 

@@ -7,7 +7,7 @@
 //                      EducationCenterParentViewController "Education")
 //   "Feed"             FeedViewController, FeedDetailWebViewController, PostDetailsViewController
 //   "FamilyAndFriends" MyPartnersViewController
-//   "SignInSignUp"     LoginViewController (initial), LaunchScreenController
+//   "SignInSignUp"     every signed-out screen (Controllers/SignIn/SignInSignUpStoryboard.h)
 //   "CareTeam"         CareTeamViewController (registered by its module)
 //   "Journey"          JourneyViewController (registered by its module)
 // Each scene's identifier is the name of the controller type that runs it. Registering again
