@@ -73,24 +73,9 @@ void JourneyAddViewController::loadView() {
     setView(root);
     setTitle(std::string("Add Milestone"));
 
-    auto scroll = std::make_shared<UIScrollView>();
-    scroll->setTranslatesAutoresizingMaskIntoConstraints(false);
-    scroll->alwaysBounceVertical = true;
-    root->addSubview(scroll);
-    lyt_attachToSuperview(*scroll);
-
-    auto content = std::make_shared<UIStackView>();
-    content->setAxis(UILayoutConstraintAxis::vertical);
-    content->setSpacing(16);
-    content->setTranslatesAutoresizingMaskIntoConstraints(false);
-    scroll->addSubview(content);
-    lyt_attachToSuperviewWithInsets(*content, UIEdgeInsets{16, 16, 24, 16});
-    root->addConstraint(content->widthAnchor().constraintEqualTo(root->widthAnchor(), 1, -32));
-
     std::shared_ptr<UIImageView> photo;
     std::shared_ptr<UIButton> camera;
     auto photoArea = cw::journey::makePhotoArea(photo, camera);
-    lyt_setHeight(*photoArea, 200);
     camera->addAction(
         [weakSelf = weak_from_this()](UIControl* sender) {
             if (auto s = std::static_pointer_cast<JourneyAddViewController>(weakSelf.lock()))
@@ -105,22 +90,10 @@ void JourneyAddViewController::loadView() {
     auto dateRow = cw::journey::makeFormRow("Date", "Choose a date", "journey-calendar");
     dateRow.button->addTarget(this, &JourneyAddViewController::didTapCalendarButton, UIControlEventTouchUpInside);
 
-    auto shadow = std::make_shared<CardView>();
-    shadow->setTranslatesAutoresizingMaskIntoConstraints(false);
-    lyt_setHeight(*shadow, 48);
-    auto save = std::make_shared<UIButton>(UIButtonType::custom);
-    save->setTitle(std::string("Save"), UIControlStateNormal);
-    save->setTitleColor(UIColor::whiteColor(), UIControlStateNormal);
-    if (auto font = UIFontNamed::avenirHeavy(17)) save->titleLabel()->setFont(*font);
-    save->setBackgroundColor(UIColorPalette::mainColor1());
-    save->setTranslatesAutoresizingMaskIntoConstraints(false);
+    std::shared_ptr<UIButton> save;
+    auto shadow = cw::journey::makeSaveButton(save);
     save->addTarget(this, &JourneyAddViewController::didTapSave, UIControlEventTouchUpInside);
-    shadow->addSubview(save);
-    lyt_attachToSuperview(*save);
-
-    for (const auto& row : std::vector<std::shared_ptr<UIView>>{photoArea, milestoneRow.view, titleRow.view,
-                                                                 dateRow.view, shadow})
-        content->addArrangedSubview(row);
+    auto form = cw::journey::makeFormColumn(*root, {photoArea, milestoneRow.view, titleRow.view, dateRow.view, shadow});
 
     auto cancel = std::make_shared<UIBarButtonItem>(std::string("Cancel"), UIBarButtonItemStyle::plain,
                                                     [weakSelf = weak_from_this()](UIBarButtonItem&) {
@@ -138,7 +111,7 @@ void JourneyAddViewController::loadView() {
     saveButtonShadowView = shadow;
     titleStackView = titleRow.view;
     titleHeaderLabel = titleRow.headerLabel;
-    scrollView = scroll;
+    scrollView = form.scrollView;
 }
 
 void JourneyAddViewController::viewDidLoad() {

@@ -59,23 +59,9 @@ void JourneyEditViewController::loadView() {
     setView(root);
     setTitle(std::string("Edit Milestone"));
 
-    auto scroll = std::make_shared<UIScrollView>();
-    scroll->setTranslatesAutoresizingMaskIntoConstraints(false);
-    scroll->alwaysBounceVertical = true;
-    root->addSubview(scroll);
-    lyt_attachToSuperview(*scroll);
-    auto content = std::make_shared<UIStackView>();
-    content->setAxis(UILayoutConstraintAxis::vertical);
-    content->setSpacing(16);
-    content->setTranslatesAutoresizingMaskIntoConstraints(false);
-    scroll->addSubview(content);
-    lyt_attachToSuperviewWithInsets(*content, UIEdgeInsets{16, 16, 24, 16});
-    root->addConstraint(content->widthAnchor().constraintEqualTo(root->widthAnchor(), 1, -32));
-
     std::shared_ptr<UIImageView> photo;
     std::shared_ptr<UIButton> camera;
     auto photoArea = cw::journey::makePhotoArea(photo, camera);
-    lyt_setHeight(*photoArea, 200);
     camera->addAction(
         [weakSelf = weak_from_this()](UIControl* sender) {
             if (auto s = std::static_pointer_cast<JourneyEditViewController>(weakSelf.lock()))
@@ -91,25 +77,10 @@ void JourneyEditViewController::loadView() {
         },
         UIControlEventTouchUpInside);
 
-    auto shadow = std::make_shared<CardView>();
-    shadow->setCornerRadius(24);
-    shadow->setTranslatesAutoresizingMaskIntoConstraints(false);
-    lyt_setHeight(*shadow, 48);
-    auto save = std::make_shared<UIButton>(UIButtonType::custom);
-    save->setTitle(std::string("Save"), UIControlStateNormal);
-    save->setTitleColor(UIColor::whiteColor(), UIControlStateNormal);
-    if (auto font = UIFontNamed::avenirHeavy(17)) save->titleLabel()->setFont(*font);
-    save->setBackgroundColor(UIColorPalette::mainColor1());
-    save->layer()->cornerRadius = 24;
-    save->setClipsToBounds(true);
-    save->setTranslatesAutoresizingMaskIntoConstraints(false);
+    std::shared_ptr<UIButton> save;
+    auto shadow = cw::journey::makeSaveButton(save);
     save->addTarget(this, &JourneyEditViewController::didTapSave, UIControlEventTouchUpInside);
-    shadow->addSubview(save);
-    lyt_attachToSuperview(*save);
-
-    for (const auto& row :
-         std::vector<std::shared_ptr<UIView>>{photoArea, milestoneRow.view, dateRow.view, shadow})
-        content->addArrangedSubview(row);
+    cw::journey::makeFormColumn(*root, {photoArea, milestoneRow.view, dateRow.view, shadow});
 
     std::weak_ptr<UIViewController> weakSelf = weak_from_this();
     navigationItem()->setLeftBarButtonItem(std::make_shared<UIBarButtonItem>(

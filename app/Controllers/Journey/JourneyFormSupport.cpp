@@ -94,12 +94,55 @@ FormRow makeFormRow(const std::string& header, const std::string& placeholder, c
     row.view->setAxis(UILayoutConstraintAxis::vertical);
     row.view->setSpacing(6);
     row.view->setTranslatesAutoresizingMaskIntoConstraints(false);
+    // The stack places the card; the card's own constraints need its width as well.
+    row.view->addConstraint(card->widthAnchor().constraintEqualTo(row.view->widthAnchor()));
     return row;
+}
+
+FormColumn makeFormColumn(UIView& root, const std::vector<std::shared_ptr<UIView>>& rows) {
+    FormColumn form;
+    form.scrollView = std::make_shared<UIScrollView>();
+    form.scrollView->setTranslatesAutoresizingMaskIntoConstraints(false);
+    form.scrollView->alwaysBounceVertical = true;
+    root.addSubview(form.scrollView);
+    lyt_attachToSuperview(*form.scrollView);
+    form.column = std::make_shared<UIStackView>();
+    form.column->setAxis(UILayoutConstraintAxis::vertical);
+    form.column->setSpacing(16);
+    form.column->setTranslatesAutoresizingMaskIntoConstraints(false);
+    form.scrollView->addSubview(form.column);
+    lyt_attachToSuperviewWithInsets(*form.column, UIEdgeInsets{16, 16, 24, 16});
+    root.addConstraint(form.column->widthAnchor().constraintEqualTo(root.widthAnchor(), 1, -32));
+    for (const auto& row : rows) {
+        form.column->addArrangedSubview(row);
+        // The stack places each row; what is laid out inside a row needs the row's width too.
+        form.column->addConstraint(row->widthAnchor().constraintEqualTo(form.column->widthAnchor()));
+    }
+    return form;
+}
+
+std::shared_ptr<CardView> makeSaveButton(std::shared_ptr<UIButton>& button) {
+    auto shadow = std::make_shared<CardView>();
+    shadow->setCornerRadius(24);
+    shadow->setTranslatesAutoresizingMaskIntoConstraints(false);
+    lyt_setHeight(*shadow, 48);
+    button = std::make_shared<UIButton>(UIButtonType::custom);
+    button->setTitle(std::string("Save"), UIControlStateNormal);
+    button->setTitleColor(UIColor::whiteColor(), UIControlStateNormal);
+    if (auto font = UIFontNamed::avenirHeavy(17)) button->titleLabel()->setFont(*font);
+    button->setBackgroundColor(UIColorPalette::mainColor1());
+    button->layer()->cornerRadius = 24;
+    button->setClipsToBounds(true);
+    button->setTranslatesAutoresizingMaskIntoConstraints(false);
+    shadow->addSubview(button);
+    lyt_attachToSuperview(*button);
+    return shadow;
 }
 
 std::shared_ptr<UIView> makePhotoArea(std::shared_ptr<UIImageView>& imageView, std::shared_ptr<UIButton>& cameraButton) {
     auto area = std::make_shared<UIView>();
     area->setTranslatesAutoresizingMaskIntoConstraints(false);
+    lyt_setHeight(*area, 200);
     imageView = std::make_shared<UIImageView>();
     imageView->setContentMode(UIViewContentMode::scaleAspectFill);
     imageView->setClipsToBounds(true);

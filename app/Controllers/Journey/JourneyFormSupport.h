@@ -17,8 +17,10 @@
 #include "uikit/controllers/UIImagePickerController.h"
 #include "uikit/controllers/UIToolbar.h"
 #include "uikit/controllers/UIViewController.h"
+#include "Views/CardView.h"
 #include "uikit/controls/UIButton.h"
 #include "uikit/controls/UIDatePicker.h"
+#include "uikit/controls/UIScrollView.h"
 #include "uikit/controls/UIStackView.h"
 #include "uikit/controls/UITextField.h"
 #include "uikit/view/UIImageView.h"
@@ -28,6 +30,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace cw::journey {
 
@@ -56,7 +59,18 @@ struct FormRow {
 };
 // `image` names the button's picture; the empty name makes no button.
 FormRow makeFormRow(const std::string& header, const std::string& placeholder, const std::string& image);
-// The milestone's photo: aspect-filled, clipped, on the form's grey, with the camera button in its
+// The form's body: a scroll view filling `root` that holds the rows in a column, 16 points in from
+// the sides, each row as wide as the column.
+struct FormColumn {
+    std::shared_ptr<UIScrollView> scrollView;
+    std::shared_ptr<UIStackView> column;
+};
+FormColumn makeFormColumn(UIView& root, const std::vector<std::shared_ptr<UIView>>& rows);
+// The form's Save button (white on the mint green, its ends rounded) on its shadow card, 48 points
+// high. Returns the card; the button is handed out.
+std::shared_ptr<CardView> makeSaveButton(std::shared_ptr<UIButton>& button);
+
+// The milestone's photo, 200 points high: aspect-filled, clipped, on the form's grey, with the camera button in its
 // lower right corner. Returns the container; the image view and the button are handed out.
 std::shared_ptr<UIView> makePhotoArea(std::shared_ptr<UIImageView>& imageView, std::shared_ptr<UIButton>& cameraButton);
 
