@@ -29,7 +29,6 @@ void JourneyMilestoneViewController::loadView() {
     auto root = std::make_shared<UIView>(UIScreen::main().bounds());
     root->setBackgroundColor(UIColorPalette::tableViewBackground());
     setView(root);
-    edgesForExtendedLayout = UIRectEdge::none;
 
     auto picture = std::make_shared<UIImageView>();
     picture->setContentMode(UIViewContentMode::scaleAspectFill);
@@ -54,8 +53,11 @@ void JourneyMilestoneViewController::loadView() {
     lyt_setWidth(*ok, 200);
     lyt_setHeight(*ok, 48);
     root->addConstraint(picture->heightAnchor().constraintEqualTo(picture->widthAnchor()));
-    root->addConstraints(NSLayoutConstraint::constraints("V:|-16-[picture]-20-[text]", 0, {}, views));
-    root->addConstraints(NSLayoutConstraint::constraints("V:[text]-(>=20)-[ok]-24-|", 0, {}, views));
+    root->addConstraints(NSLayoutConstraint::constraints("V:[picture]-20-[text]-(>=20)-[ok]", 0, {}, views));
+    // Clear of the navigation bar above and the tab bar below.
+    const auto safe = root->safeAreaLayoutGuide();
+    root->addConstraint(picture->topAnchor().constraintEqualTo(safe->topAnchor(), 16));
+    root->addConstraint(ok->bottomAnchor().constraintEqualTo(safe->bottomAnchor(), -24));
 
     label = text;
     imageView = picture;

@@ -1,7 +1,6 @@
 #include "Controllers/Journey/JourneyStoryboard.h"
 
 #include "Controllers/Journey/JourneyAddViewController.h"
-#include "Controllers/Journey/JourneyContainerViewController.h"
 #include "Controllers/Journey/JourneyEditViewController.h"
 #include "Controllers/Journey/JourneyMilestoneViewController.h"
 #include "Controllers/Journey/JourneyViewController.h"
@@ -61,11 +60,4 @@ void registerJourneyStoryboard() {
         UIStoryboard::registerStoryboard("Journey", journeyStoryboard());
         UIStoryboard::registerStoryboard("Journey_old", journeyOldStoryboard());
     });
-}
-
-void addJourneyContainerScenes(UIStoryboard::Definition& definition) {
-    // The pages come from "Journey_old".
-    registerJourneyStoryboard();
-    definition.scene(JourneyContainerViewController::storyboardIdentifier(), make<JourneyContainerViewController>);
-    definition.scene(NoBabyViewController::storyboardIdentifier(), make<NoBabyViewController>);
 }

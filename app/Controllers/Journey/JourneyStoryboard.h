@@ -10,18 +10,14 @@
 //                  milestone, "toJourneyEdit" to the edit form's navigation controller (presented).
 //   "Journey_old"  "JourneyViewController": the stage list of one baby (JourneyViewController_old),
 //                  whose table's prototype is "JourneyCell".
-// The stage container lives in the storyboard that opens it (the feed's): addJourneyContainerScenes
-// gives that storyboard the container and its "NoBabyViewController" page.
-// Registering again changes nothing.
+// The stage container lives in the storyboard that opens it (the feed's), with its
+// "NoBabyViewController" page. Registering again changes nothing.
 
 #include "uikit/controllers/UIStoryboard.h"
 
 #include <string>
 
 void registerJourneyStoryboard();
-
-// Adds the scenes "JourneyContainerViewController" and "NoBabyViewController" to a storyboard.
-void addJourneyContainerScenes(UIStoryboard::Definition& definition);
 
 // The identifiers the storyboard gives the timeline's two segues (nothing but the scene performs
 // them).

@@ -111,12 +111,16 @@ void JourneyViewController::loadView() {
     root->addConstraints(NSLayoutConstraint::constraints("H:|[update]|", 0, {}, views));
     root->addConstraints(NSLayoutConstraint::constraints("H:|[table]|", 0, {}, views));
     root->addConstraints(
-        NSLayoutConstraint::constraints("V:|-14-[picture(64)]-10-[ages]-6-[update(24)][table]|", 0, {}, views));
+        NSLayoutConstraint::constraints("V:[picture(64)]-10-[ages]-6-[update(24)][table]", 0, {}, views));
+    // Clear of the bars around the page (the pager's dots above, the tab bar below).
+    const auto safe = root->safeAreaLayoutGuide();
+    root->addConstraint(picture->topAnchor().constraintEqualTo(safe->topAnchor(), 14));
+    root->addConstraint(table->bottomAnchor().constraintEqualTo(safe->bottomAnchor()));
+    root->addConstraint(add->bottomAnchor().constraintEqualTo(safe->bottomAnchor(), -20));
     root->addConstraint(name->centerYAnchor().constraintEqualTo(picture->centerYAnchor()));
     lyt_horizontalCenterInSuperView(*add);
     lyt_setWidth(*add, 200);
     lyt_setHeight(*add, 48);
-    lyt_setBottom(*add, 20);
 
     tableView = table;
     babyImageView = picture;

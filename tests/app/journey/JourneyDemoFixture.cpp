@@ -1,13 +1,14 @@
 #include "JourneyDemoFixture.h"
 
 #include "Controllers/Journey/JourneyItemCell.h"
-#include "Controllers/Journey/JourneyStoryboard.h"
+#include "Controllers/Baby/BabyPageViewController.h"
 #include "Extensions/UIStoryboard+Instantiate.h"
 #include "Services/AuthenticationContext.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "host/HeadlessScript.h"
 #include "uikit/controllers/UIAppearance.h"
 #include "uikit/controllers/UINavigationController.h"
+#include "uikit/controllers/UITabBarController.h"
 #include "uikit/graphics/UIImage.h"
 
 #include <chrono>
@@ -108,39 +109,37 @@ std::shared_ptr<MainNavigationController> JourneyDemoTest::mainNavigation() cons
 
 UIViewControllerPtr JourneyDemoTest::top() const {
     auto shown = host->topViewController();
-    while (auto navigation = std::dynamic_pointer_cast<UINavigationController>(shown)) {
-        auto visible = navigation->visibleViewController();
-        if (!visible || visible == shown) break;
-        shown = visible;
+    while (true) {
+        UIViewControllerPtr inner;
+        if (auto navigation = std::dynamic_pointer_cast<UINavigationController>(shown))
+            inner = navigation->visibleViewController();
+        else if (auto tabs = std::dynamic_pointer_cast<UITabBarController>(shown))
+            inner = tabs->selectedViewController();
+        else if (auto pager = std::dynamic_pointer_cast<BabyPageViewController>(shown);
+                 pager && pager->pageIndex >= 0 && pager->pageIndex < static_cast<long>(pager->viewControllers.size()))
+            inner = pager->viewControllers[static_cast<std::size_t>(pager->pageIndex)];
+        if (!inner || inner == shown) return shown;
+        shown = inner;
     }
-    return shown;
 }
 
 std::shared_ptr<JourneyViewController> JourneyDemoTest::openTimeline(const std::string& fullName) {
-    auto timeline = instantiateViewController<JourneyViewController>(*UIStoryboard::named("Journey"));
-    timeline->baby = baby(fullName);
-    mainNavigation()->pushViewController(timeline, false);
+    // The "Journey" tab opens on the session's selected baby.
+    AuthenticationContext::shared().setSelectedBabyId(baby(fullName)->babyId());
+    EXPECT_TRUE(host->tapText("Journey"));
+    auto timeline = std::dynamic_pointer_cast<JourneyViewController>(top());
+    EXPECT_TRUE(timeline && timeline->baby && timeline->baby->fullName() == fullName) << "no timeline of " << fullName;
+    if (!timeline) return nullptr;
     EXPECT_TRUE(waitFor([&] { return !timeline->journeySections.empty(); })) << "the weeks did not come";
     return timeline;
 }
 
 std::shared_ptr<JourneyContainerViewController> JourneyDemoTest::openStages() {
-    // The feed's storyboard holds the container once the feed opens it; until then a storyboard of
-    // the test's own holds the same scenes.
-    std::shared_ptr<UIStoryboard> board;
-    if (UIStoryboard::isRegistered("Feed") &&
-        UIStoryboard::named("Feed")->hasScene(JourneyContainerViewController::storyboardIdentifier()))
-        board = UIStoryboard::named("Feed");
-    if (!board) {
-        if (!UIStoryboard::isRegistered("JourneyStagesTest")) {
-            UIStoryboard::Definition d;
-            addJourneyContainerScenes(d);
-            UIStoryboard::registerStoryboard("JourneyStagesTest", std::move(d));
-        }
-        board = UIStoryboard::named("JourneyStagesTest");
-    }
-    auto container = instantiateViewController<JourneyContainerViewController>(*board);
-    mainNavigation()->pushViewController(container, false);
+    // The feed's journey button.
+    EXPECT_TRUE(host->tapIdentifier("journeyButton"));
+    auto container = std::dynamic_pointer_cast<JourneyContainerViewController>(top());
+    EXPECT_TRUE(container) << "the journey button opened no stage journey";
+    if (!container) return nullptr;
     EXPECT_TRUE(waitFor([&] { return !container->viewControllers.empty(); })) << "the pages did not come";
     return container;
 }
@@ -160,6 +159,22 @@ std::shared_ptr<UITableViewCell> JourneyDemoTest::rowShowing(const JourneyViewCo
         if (title && title->text() == label) return cell;
     }
     return nullptr;
+}
+
+bool JourneyDemoTest::revealRow(const JourneyViewController& timeline, const std::string& label) {
+    auto table = timeline.tableView.lock();
+    if (!table) return false;
+    for (int step = 0; step < 60; ++step) {
+        auto cell = rowShowing(timeline, label);
+        const CGRect shown = table->bounds();
+        const CGFloat clearTop = shown.minY() + JourneyViewController::headerHeight;
+        const CGFloat clearBottom = shown.maxY() - table->contentInset().bottom;
+        if (cell && cell->frame().minY() >= clearTop && cell->frame().maxY() <= clearBottom) return true;
+        // Rows above come into view when the content follows the finger down.
+        const bool above = cell && cell->frame().minY() < clearTop;
+        host->scroll(table, {0, above ? 40.0 : -40.0});
+    }
+    return false;
 }
 
 bool JourneyDemoTest::showsActivityOverlay(const UIViewControllerPtr& screen) {

@@ -66,6 +66,9 @@ protected:
     static long rowsShown(const JourneyViewController& timeline, long section);
     // The cell of the row showing `label` in the timeline (none when no shown row has it).
     static std::shared_ptr<UITableViewCell> rowShowing(const JourneyViewController& timeline, const std::string& label);
+    // Scrolls the timeline, as a finger does, until the row showing `label` stands clear of its
+    // week's header (which floats over the rows) and of the add button; false when it never does.
+    bool revealRow(const JourneyViewController& timeline, const std::string& label);
     static bool showsActivityOverlay(const UIViewControllerPtr& screen);
 
     std::vector<StoredEvent> events() const;

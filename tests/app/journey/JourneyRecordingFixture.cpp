@@ -1,6 +1,6 @@
 #include "JourneyRecordingFixture.h"
 
-#include "Controllers/Journey/JourneyStoryboard.h"
+#include "App/AppStoryboards.h"
 #include "Services/AuthenticationContext.h"
 #include "Services/BaseHTTPService.h"
 #include "foundation/dispatch/RunLoop.h"
@@ -42,7 +42,7 @@ void JourneyRecordingTest::SetUp() {
     session.setOAuthRefreshToken("refresh");
     baby = std::make_shared<BabyData>("Ada Lind", "2019-03-01", "2019-05-01", Gender::Female);
     baby->setBabyId(7);
-    registerJourneyStoryboard();
+    registerAppStoryboards();
     GSMessage::clearHistory();
     host = std::make_unique<cw::HeadlessHost>();
     app = std::make_shared<test::WhiteScreenApp>();

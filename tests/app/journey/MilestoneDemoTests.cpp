@@ -138,8 +138,7 @@ TEST_F(JourneyDemoTest, AMilestoneIsAddedWithItsKindTitleDateAndPhoto) {
     }));
     EXPECT_EQ(rowsShown(*timeline, firstWeek), 0);
     ASSERT_TRUE(host->tap(header(*timeline, firstWeek)->button()));
-    ASSERT_TRUE(host->scroll(timeline->tableView.lock(), {0, -800}));
-    EXPECT_TRUE(host->isShowing("First smile"));
+    EXPECT_TRUE(revealRow(*timeline, "First smile"));
 
     ASSERT_TRUE(waitForEvents("NicuJourneyMilestoneScreen", "NicuJourneyItemSave"));
     const auto saves = eventsWith("NicuJourneyMilestoneScreen", "NicuJourneyItemSave");
@@ -159,7 +158,7 @@ TEST_F(JourneyDemoTest, AMilestoneIsEditedTwiceAndThenDeletedAfterTheQuestion) {
     const std::string fileBefore = text("SELECT file_name " + kangaroo);
     const long firstWeek = static_cast<long>(timeline->journeySections.size()) - 1;
     ASSERT_TRUE(host->tap(header(*timeline, firstWeek)->button()));
-    ASSERT_TRUE(host->scroll(timeline->tableView.lock(), {0, -800}));
+    ASSERT_TRUE(revealRow(*timeline, "First kangaroo care"));
     ASSERT_TRUE(host->tapText("First kangaroo care"));
     auto details = topAs<JourneyMilestoneViewController>();
     ASSERT_TRUE(details);

@@ -5,7 +5,6 @@
 #include "JourneyRecordingFixture.h"
 
 #include "Controllers/Journey/JourneyContainerViewController.h"
-#include "Controllers/Journey/JourneyStoryboard.h"
 #include "Extensions/UIStoryboard+Instantiate.h"
 #include "kits/banners/GSMessage.h"
 
@@ -62,13 +61,7 @@ nlohmann::json response(int q, const std::string& title, const char* answer) {
 class JourneyStages : public JourneyRecordingTest {
 protected:
     std::shared_ptr<JourneyContainerViewController> openStages() {
-        if (!UIStoryboard::isRegistered("JourneyStagesTest")) {
-            UIStoryboard::Definition d;
-            addJourneyContainerScenes(d);
-            UIStoryboard::registerStoryboard("JourneyStagesTest", std::move(d));
-        }
-        auto container =
-            instantiateViewController<JourneyContainerViewController>(*UIStoryboard::named("JourneyStagesTest"));
+        auto container = instantiateViewController<JourneyContainerViewController>(*UIStoryboard::named("Feed"));
         show(container);
         return container;
     }
