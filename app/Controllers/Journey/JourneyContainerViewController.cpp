@@ -37,7 +37,11 @@ void JourneyContainerViewController::loadView() {
         root->addSubview(v);
     }
     root->addConstraints(NSLayoutConstraint::constraints("H:|[container]|", 0, {}, views));
-    root->addConstraints(NSLayoutConstraint::constraints("V:|[container][control(30)]-6-|", 0, {}, views));
+    root->addConstraints(NSLayoutConstraint::constraints("V:[container][control(30)]", 0, {}, views));
+    // The pages start below the navigation bar; the dots stay clear of whatever is below.
+    const auto safe = root->safeAreaLayoutGuide();
+    root->addConstraint(container->topAnchor().constraintEqualTo(safe->topAnchor()));
+    root->addConstraint(control->bottomAnchor().constraintEqualTo(safe->bottomAnchor(), -6));
     lyt_horizontalCenterInSuperView(*control);
     lyt_centerInSuperView(*indicator);
 

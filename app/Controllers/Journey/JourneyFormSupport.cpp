@@ -105,7 +105,10 @@ FormColumn makeFormColumn(UIView& root, const std::vector<std::shared_ptr<UIView
     form.scrollView->setTranslatesAutoresizingMaskIntoConstraints(false);
     form.scrollView->alwaysBounceVertical = true;
     root.addSubview(form.scrollView);
-    lyt_attachToSuperview(*form.scrollView);
+    // The form starts below the navigation bar around it.
+    root.addConstraints(NSLayoutConstraint::constraints("H:|[scroll]|", 0, {}, {{"scroll", form.scrollView}}));
+    root.addConstraint(form.scrollView->topAnchor().constraintEqualTo(root.safeAreaLayoutGuide()->topAnchor()));
+    root.addConstraint(form.scrollView->bottomAnchor().constraintEqualTo(root.bottomAnchor()));
     form.column = std::make_shared<UIStackView>();
     form.column->setAxis(UILayoutConstraintAxis::vertical);
     form.column->setSpacing(16);

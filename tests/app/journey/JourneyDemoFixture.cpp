@@ -12,6 +12,7 @@
 #include "uikit/graphics/UIImage.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <iostream>
 
 namespace cw::journeytest {
@@ -175,6 +176,14 @@ bool JourneyDemoTest::revealRow(const JourneyViewController& timeline, const std
         host->scroll(table, {0, above ? 40.0 : -40.0});
     }
     return false;
+}
+
+void JourneyDemoTest::picture(const std::string& name) {
+    const char* pictures = std::getenv("CW_SCREENSHOT_DIR");
+    const std::filesystem::path dir = pictures && *pictures ? std::filesystem::path(pictures) : environment->directory();
+    host->settle();
+    std::string error;
+    EXPECT_TRUE(host->screenshot(dir / (name + ".png"), &error)) << error;
 }
 
 bool JourneyDemoTest::showsActivityOverlay(const UIViewControllerPtr& screen) {

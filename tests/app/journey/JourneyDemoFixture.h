@@ -70,6 +70,9 @@ protected:
     // week's header (which floats over the rows) and of the add button; false when it never does.
     bool revealRow(const JourneyViewController& timeline, const std::string& label);
     static bool showsActivityOverlay(const UIViewControllerPtr& screen);
+    // A picture of the window, named `name`.png, in the directory CW_SCREENSHOT_DIR names
+    // (scripts/screenshots gives docs/screens), else in the test's own directory.
+    void picture(const std::string& name);
 
     std::vector<StoredEvent> events() const;
     std::vector<StoredEvent> eventsOf(const std::string& screen) const;

@@ -69,6 +69,8 @@ TEST_F(JourneyDemoTest, AMilestoneIsAddedWithItsKindTitleDateAndPhoto) {
     host->advance(0.02);
     EXPECT_FALSE(hidden(add->titleStackView));
     EXPECT_TRUE(host->isShowing("Title"));
+    // The wheels put away, the title is typed.
+    ASSERT_TRUE(host->tapText("Done"));
     ASSERT_TRUE(host->tapText("Type here"));
     ASSERT_TRUE(host->type("Grandpa Joe"));
 
@@ -82,6 +84,7 @@ TEST_F(JourneyDemoTest, AMilestoneIsAddedWithItsKindTitleDateAndPhoto) {
     // Back to "Something else" with "First smile", three days after the birth.
     ASSERT_TRUE(host->turnPicker("Something else"));
     EXPECT_TRUE(host->isShowing("Title"));
+    ASSERT_TRUE(host->tapText("Done"));
     ASSERT_TRUE(host->tapText("Type here"));
     ASSERT_TRUE(host->type("First smile\n"));
     ASSERT_TRUE(host->tapText(today));
@@ -114,6 +117,7 @@ TEST_F(JourneyDemoTest, AMilestoneIsAddedWithItsKindTitleDateAndPhoto) {
     EXPECT_EQ(top(), add);
     const UIColor shown = middleColour(add->imageView);
     EXPECT_GT(shown.red(), 0.7);
+    picture("journey-add");
 
     ASSERT_TRUE(host->tapText("Save"));
     // Only the form closes; the timeline loads again, the newest week open.
@@ -164,6 +168,7 @@ TEST_F(JourneyDemoTest, AMilestoneIsEditedTwiceAndThenDeletedAfterTheQuestion) {
     ASSERT_TRUE(details);
     EXPECT_TRUE(host->isShowing("An hour on Mum's chest"));
     ASSERT_TRUE(waitFor([&] { return details->imageView.lock()->image() != nullptr; }));
+    picture("journey-milestone");
 
     // The menu: Edit, Delete, Cancel.
     ASSERT_TRUE(host->tapIdentifier("card_menu"));
@@ -180,6 +185,7 @@ TEST_F(JourneyDemoTest, AMilestoneIsEditedTwiceAndThenDeletedAfterTheQuestion) {
     ASSERT_TRUE(edit);
     EXPECT_TRUE(host->isShowing(timeline->journeySections.back().items[3].dateDescription.value_or("?")));
     ASSERT_TRUE(waitFor([&] { return edit->imageView.lock()->image() != nullptr; }));
+    picture("journey-edit");
     ASSERT_TRUE(host->tapText("Save"));
     ASSERT_TRUE(waitFor([&] { return top() == details; }));
     EXPECT_EQ(text("SELECT date " + kangaroo), dayBefore);

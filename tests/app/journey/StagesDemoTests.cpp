@@ -81,6 +81,7 @@ TEST_F(JourneyDemoTest, AParentAnswersAStageAndThePagesComeBackFromTheServer) {
     ASSERT_TRUE(waitForText("FEEDING"));
     EXPECT_TRUE(showsComplete(stageRow(*before, "BREATHING")));
     EXPECT_FALSE(showsComplete(stageRow(*before, "FEEDING")));
+    picture("journey-stages");
 
     ASSERT_TRUE(host->tapIdentifier("bubble-FEEDING"));
     ASSERT_TRUE(waitForText("Would you like to update the status of this item?"));

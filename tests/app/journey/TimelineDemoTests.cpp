@@ -60,6 +60,7 @@ TEST_F(JourneyDemoTest, TheTimelineOpensOnTheNewestWeekWithBlueDotsForTheFamilys
 
     // The family's bath is blue.
     EXPECT_TRUE(showsBlueDot(rowShowing(*timeline, "My first bath")));
+    picture("journey-timeline");
 
     // Opening the first week shows its four milestones and reports nothing.
     const long first = static_cast<long>(weeks.size()) - 1;
