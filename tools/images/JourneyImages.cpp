@@ -1,6 +1,6 @@
 // The NICU journey's pictures: the dots of the timeline's milestones (blue for the family's own,
-// which they may change, teal for the care team's) and the glyphs of the milestone form's camera
-// and calendar buttons.
+// which they may change, teal for the care team's), the glyphs of the milestone form's camera
+// and calendar buttons, and the milestone's menu button.
 
 #include "ImageDrawing.h"
 
@@ -51,11 +51,20 @@ void drawCalendar(CGContext& context, CGSize size) {
             context.fill(CGRect(4.5 + col * (size.width - 9) / 3, 10 + row * 4.5, 3, 2.5));
 }
 
+// Three dots in a row, the menu of a milestone the family may change.
+void drawMenu(CGContext& context, CGSize size) {
+    context.setFillColor(rgb(0x43, 0x42, 0x44));
+    const CGFloat d = 5, cy = size.height / 2;
+    for (CGFloat cx : {size.width / 2 - 8, size.width / 2, size.width / 2 + 8})
+        context.fillEllipse(CGRect(cx - d / 2, cy - d / 2, d, d));
+}
+
 const cw::images::Drawing blueDot{"journey-item-blue-circle", {14, 14},
                                   [](CGContext& c, CGSize s) { drawDot(c, s, rgb(0x4A, 0x90, 0xE2)); }};
 const cw::images::Drawing tealDot{"journey-item-teal-circle", {14, 14},
                                   [](CGContext& c, CGSize s) { drawDot(c, s, rgb(0x2F, 0xB2, 0x99)); }};
 const cw::images::Drawing camera{"journey-camera", {36, 36}, drawCamera};
 const cw::images::Drawing calendar{"journey-calendar", {20, 20}, drawCalendar};
+const cw::images::Drawing menu{"card_menu", {26, 26}, drawMenu};
 
 } // namespace

@@ -170,7 +170,10 @@ TEST_F(JourneyDemoTest, AMilestoneIsEditedTwiceAndThenDeletedAfterTheQuestion) {
     ASSERT_TRUE(waitFor([&] { return details->imageView.lock()->image() != nullptr; }));
     picture("journey-milestone");
 
-    // The menu: Edit, Delete, Cancel.
+    // The menu, drawn: Edit, Delete, Cancel.
+    auto menu = details->navigationItem()->rightBarButtonItem();
+    ASSERT_TRUE(menu);
+    EXPECT_TRUE(menu->image());
     ASSERT_TRUE(host->tapIdentifier("card_menu"));
     auto sheet = std::dynamic_pointer_cast<UIAlertController>(host->topViewController());
     ASSERT_TRUE(sheet);
