@@ -29,6 +29,8 @@ UIStoryboard::Definition feedStoryboard() {
     d.scene("PostDetailsViewController", make<PostDetailsViewController>);
     d.scene("CommentTableViewController", make<CommentTableViewController>);
     d.scene("JourneyContainerViewController", make<JourneyContainerViewController>);
+    // The container's page for a member without babies comes from the container's own storyboard.
+    d.scene(NoBabyViewController::storyboardIdentifier(), make<NoBabyViewController>);
     d.segue(feed, "showFeedDetail", {"FeedDetailWebViewController", Kind::show});
     d.segue(feed, "showPostDetailsVC", {"PostDetailsViewController", Kind::show});
     d.segue(feed, "showCommentVCSegueId", {"CommentTableViewController", Kind::show});

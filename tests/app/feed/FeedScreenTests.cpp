@@ -462,7 +462,9 @@ TEST_F(FeedScreenTest, TheJourneyAndTheCommentsGetWhatTheFeedHandsOver) {
     auto screen = feed();
     ASSERT_TRUE(host->tapIdentifier("journeyButton"));
     EXPECT_TRUE(std::dynamic_pointer_cast<JourneyContainerViewController>(topScreen()));
-    EXPECT_TRUE(host->isShowing("NICU Journey is not built yet."));
+    // The stage pages of the father's babies, once the journey has come back.
+    EXPECT_TRUE(RunLoop::main().runUntil(
+        [&] { return host->isShowing("Olivia Hart's Journey") || host->isShowing("Noah Hart's Journey"); }, 10));
     ASSERT_TRUE(awaitEvents("nicuJourneyTapped", 1));
     EXPECT_EQ(eventsWithDetail("nicuJourneyTapped")[0].action, "Tap");
     EXPECT_EQ(eventsWithDetail("nicuJourneyTapped")[0].details,
