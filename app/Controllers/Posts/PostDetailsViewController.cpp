@@ -190,8 +190,12 @@ void PostDetailsViewController::loadView() {
     });
 
     for (const auto& v : std::vector<std::shared_ptr<UIView>>{head, textBox, dailyUpdateImageView, imageViewStackView,
-                                                              journeyLinkView})
+                                                              journeyLinkView}) {
+        v->setTranslatesAutoresizingMaskIntoConstraints(false);
+        // Room to spare goes below the text, never into the pictures.
+        if (v != textBox) v->setContentHuggingPriority(UILayoutPriorityRequired, UILayoutConstraintAxis::vertical);
         column->addArrangedSubview(v);
+    }
 
     NSLayoutConstraint::activate({
         scrollView->topAnchor().constraintEqualTo(root->topAnchor()),
