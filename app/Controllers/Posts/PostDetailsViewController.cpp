@@ -170,6 +170,8 @@ void PostDetailsViewController::loadView() {
     imageViewStackView = std::make_shared<UIStackView>();
     imageViewStackView->setAxis(UILayoutConstraintAxis::vertical);
     imageViewStackView->setSpacing(8);
+    // Every picture keeps its height; room to spare stays between them.
+    imageViewStackView->setDistribution(UIStackViewDistribution::equalSpacing);
 
     // The link area of a daily update: its control plays the NICU video.
     journeyLinkView = std::make_shared<UIView>();

@@ -12,6 +12,7 @@
 #include "uikit/view/NSLayoutConstraint.h"
 #include "uikit/view/UIImageView.h"
 
+#include <cmath>
 #include <iostream>
 
 namespace {
@@ -27,6 +28,31 @@ constexpr Detail kAddPostTapped{"postViewAddPostTapped", "User tapped to create 
 constexpr Detail kAddPostSuccess{"postViewAddPostSuccess", "User post created successfully"};
 constexpr Detail kAddPostFailure{"postViewAddPostFailure", "User post created failed"};
 constexpr const char* kCameraImage = "editpic";
+
+// A picked picture in the column: as wide as the column and as tall as its aspect ratio makes it.
+// The column stacks its pictures by their natural heights, so the height follows the width the
+// column gives (the first pass, before the width is known, takes the picture's own).
+class PostPictureView : public UIImageView {
+public:
+    explicit PostPictureView(std::shared_ptr<UIImage> picture) : UIImageView(std::move(picture)) {}
+    CGSize intrinsicContentSize() const override {
+        const auto picture = image();
+        const CGFloat width = bounds().size.width;
+        if (!picture || width <= 0) return UIImageView::intrinsicContentSize();
+        const CGSize size = picture->size();
+        return {width, width * size.height / size.width};
+    }
+    void layoutSubviews() override {
+        UIImageView::layoutSubviews();
+        if (std::abs(bounds().size.width - laidOutWidth_) >= 0.5) {
+            laidOutWidth_ = bounds().size.width;
+            invalidateIntrinsicContentSize();
+        }
+    }
+
+private:
+    CGFloat laidOutWidth_ = 0;
+};
 
 void sendEvent(const std::string& action, const JSON::dictionary_t& details) {
     AnalyticsService().send(PostViewController::kScreenName, action, details);
@@ -181,14 +207,10 @@ void PostViewController::didFinishPickingMediaWithInfo(UIImagePickerController&,
         if (const auto* image = std::any_cast<std::shared_ptr<UIImage>>(&found->second)) picture = *image;
     if (picture && picture->size().width > 0 && picture->size().height > 0) {
         postImages.push_back(picture);
-        auto imageView = std::make_shared<UIImageView>(picture);
+        auto imageView = std::make_shared<PostPictureView>(picture);
         imageView->setClipsToBounds(true);
         imageView->setContentMode(UIViewContentMode::scaleAspectFill);
         imageView->setTranslatesAutoresizingMaskIntoConstraints(false);
-        const CGSize size = picture->size();
-        imageView->widthAnchor()
-            .constraintEqualTo(imageView->heightAnchor(), size.width / size.height)
-            ->setActive(true);
         mediaStackView()->addArrangedSubview(imageView);
         validatePost();
     }

@@ -10,6 +10,7 @@
 #include "uikit/graphics/UIGraphics.h"
 #include "uikit/graphics/UIImage.h"
 
+#include <cstdlib>
 #include <iostream>
 
 namespace cw::test {
@@ -113,6 +114,15 @@ std::vector<StoredEvent> PostsScreenTest::storedEvents(const std::string& screen
     st.with(screen);
     while (st.step()) events.push_back({st.text(0), st.text(1), nlohmann::json::parse(st.text(2), nullptr, false)});
     return events;
+}
+
+void PostsScreenTest::picture(const std::string& name) {
+    const char* chosen = std::getenv("CW_SCREENSHOT_DIR");
+    const std::filesystem::path directory = chosen ? std::filesystem::path(chosen) : environment->directory() / "shots";
+    std::filesystem::create_directories(directory);
+    std::string error;
+    host->settle();
+    ASSERT_TRUE(host->screenshot(directory / (name + ".png"), &error)) << error;
 }
 
 std::filesystem::path PostsScreenTest::pictureFile(const std::string& name, int width, int height) {

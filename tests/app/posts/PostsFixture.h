@@ -51,6 +51,9 @@ protected:
     std::int64_t count(const std::string& sql) const;
     std::vector<StoredEvent> storedEvents(const std::string& screen) const;
     bool awaitCount(const std::string& sql, std::int64_t expected);
+    // The window as a picture "<name>.png": into CW_SCREENSHOT_DIR when set (scripts/screenshots
+    // names docs/screens), else into the test's own directory.
+    void picture(const std::string& name);
     // A picture file of one colour, w × h pixels, in the test's directory.
     std::filesystem::path pictureFile(const std::string& name, int width, int height);
 
