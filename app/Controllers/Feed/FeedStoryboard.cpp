@@ -3,6 +3,7 @@
 #include "Controllers/Feed/FeedTableViewCell.h"
 #include "Controllers/Feed/FeedViewController.h"
 #include "Controllers/Journey/JourneyContainerViewController.h"
+#include "Controllers/Posts/CommentTableViewCell.h"
 #include "Controllers/Posts/CommentTableViewController.h"
 #include "Controllers/Posts/FeedDetailWebViewController.h"
 #include "Controllers/Posts/PostDetailsViewController.h"
@@ -35,6 +36,8 @@ UIStoryboard::Definition feedStoryboard() {
     d.segue(feed, "showPostDetailsVC", {"PostDetailsViewController", Kind::show});
     d.segue(feed, "showCommentVCSegueId", {"CommentTableViewController", Kind::show});
     d.segue(feed, kFeedJourneySegue, {"JourneyContainerViewController", Kind::show});
+    d.segue("FeedDetailWebViewController", FeedDetailWebViewController::kCommentSegueId,
+            {"CommentTableViewController", Kind::show});
     return d;
 }
 
@@ -72,5 +75,6 @@ void registerFeedStoryboard() {
     std::call_once(once, [] {
         UIStoryboard::registerStoryboard("Feed", feedStoryboard());
         UINib::registerNib(FeedTableViewCell::nibName, UINib::Factory(&FeedTableViewCell::loadNib));
+        UINib::registerNib(CommentTableViewCell::nibName, UINib::Factory(&CommentTableViewCell::loadNib));
     });
 }

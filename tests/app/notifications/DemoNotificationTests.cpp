@@ -122,8 +122,7 @@ TEST_F(DemoNotifications, TheDemoArticleNotificationIsReportedAndOpensItsArticle
 
     // Once the feed has brought the card, the article opens with it.
     run(std::string(kSignInAsTheMother) + "expect \"Write a comment\"\npush " + article.dump() +
-        "\nexpect \"Home\"\ntap-push " +
-        article.dump() + "\nexpect \"Article\"\n");
+        "\nexpect \"Home\"\ntap-push " + article.dump() + "\nexpect \"Kangaroo care: skin to skin\"\n");
     auto navigation = std::dynamic_pointer_cast<UINavigationController>(app->window()->rootViewController());
     ASSERT_TRUE(navigation);
     auto page = std::dynamic_pointer_cast<FeedDetailWebViewController>(navigation->topViewController());
