@@ -1,5 +1,5 @@
-// The pictures of the post, article and composer screens: the bar's bookmark ribbon, empty and
-// filled, its comment bubble (the count's badge sits in its middle), and the composer's camera.
+// The pictures of the post, article and composer screens: the bar's comment bubble (the count's
+// badge sits in its middle) and the composer's camera. The bookmark ribbons are the library's.
 
 #include "ImageDrawing.h"
 
@@ -15,28 +15,6 @@ void stroke(CGContext& c, UIBezierPath p, CGFloat width, const UIColor& color) {
     p.lineJoinStyle = CGLineJoin::round;
     c.setStrokeColor(color);
     c.stroke(p);
-}
-
-// A ribbon with a notch at its foot.
-UIBezierPath ribbon(CGSize s) {
-    UIBezierPath p;
-    const CGFloat left = s.width * 0.24, right = s.width * 0.76;
-    p.move({left, 2.5});
-    p.addLine({right, 2.5});
-    p.addLine({right, s.height - 2.5});
-    p.addLine({s.width / 2, s.height * 0.68});
-    p.addLine({left, s.height - 2.5});
-    p.close();
-    return p;
-}
-
-void drawBookmark(CGContext& c, CGSize s) {
-    stroke(c, ribbon(s), 1.8, kInk);
-}
-
-void drawBookmarked(CGContext& c, CGSize s) {
-    c.setFillColor(kInk);
-    c.fill(ribbon(s));
 }
 
 // A rounded speech bubble, drawn as an outline so the count can stand inside it.
@@ -62,8 +40,6 @@ void drawCamera(CGContext& c, CGSize s) {
     c.fillEllipse({w * 0.38, h * 0.36 + w * 0.08, w * 0.24, w * 0.24});
 }
 
-const cw::images::Drawing bookmark{"bookmark", {24, 24}, drawBookmark};
-const cw::images::Drawing bookmarked{"bookmarked", {24, 24}, drawBookmarked};
 const cw::images::Drawing comment{"comment-icon-unfilled", {26, 24}, drawCommentIcon};
 const cw::images::Drawing editpic{"editpic", {28, 24}, drawCamera};
 
