@@ -3,7 +3,7 @@
 #include "App/MainNavigationController.h"
 #include "App/MainViewController.h"
 #include "App/TabBarController.h"
-#include "Controllers/Account/MyPartnersViewController.h"
+#include "Controllers/Account/AccountStoryboards.h"
 #include "Controllers/Baby/CareTeamPageViewController.h"
 #include "Controllers/Baby/DailyUpdatePageViewController.h"
 #include "Controllers/Baby/JourneyPageViewController.h"
@@ -57,12 +57,6 @@ UIStoryboard::Definition feedStoryboard() {
     d.scene(FeedViewController::storyboardIdentifier(), make<FeedViewController>);
     d.scene("FeedDetailWebViewController", make<FeedDetailWebViewController>);
     d.scene("PostDetailsViewController", make<PostDetailsViewController>);
-    return d;
-}
-
-UIStoryboard::Definition familyAndFriendsStoryboard() {
-    UIStoryboard::Definition d;
-    d.scene(MyPartnersViewController::storyboardIdentifier(), make<MyPartnersViewController>);
     return d;
 }
 

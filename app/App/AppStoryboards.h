@@ -6,7 +6,7 @@
 //                      CareTeamPageViewController "Team", JourneyPageViewController "Journey" and
 //                      EducationCenterParentViewController "Education")
 //   "Feed"             FeedViewController, FeedDetailWebViewController, PostDetailsViewController
-//   "FamilyAndFriends" MyPartnersViewController
+//   "FamilyAndFriends" MyPartnersViewController, InviteFamilyViewController (Controllers/Account)
 //   "SignInSignUp"     LoginViewController (initial), LaunchScreenController
 // Each scene's identifier is the name of the controller type that runs it. Registering again
 // changes nothing.
