@@ -115,7 +115,7 @@ void InviteFamilyViewController::loadView() {
     NSLayoutConstraint::activate({
         scroll->leadingAnchor().constraintEqualTo(root->leadingAnchor()),
         scroll->trailingAnchor().constraintEqualTo(root->trailingAnchor()),
-        scroll->topAnchor().constraintEqualTo(root->topAnchor()),
+        scroll->topAnchor().constraintEqualTo(topLayoutGuide()->bottomAnchor()),
         scroll->bottomAnchor().constraintEqualTo(root->bottomAnchor()),
         form->widthAnchor().constraintEqualTo(root->widthAnchor(), 1, -40),
     });
