@@ -9,6 +9,7 @@
 #include "Controllers/Baby/JourneyPageViewController.h"
 #include "Controllers/Education/EducationCenterParentViewController.h"
 #include "Controllers/Feed/FeedViewController.h"
+#include "Controllers/Journey/JourneyViewController.h"
 #include "Controllers/Posts/FeedDetailWebViewController.h"
 #include "Controllers/Posts/PostDetailsViewController.h"
 #include "Controllers/SignIn/LaunchScreenController.h"
@@ -74,7 +75,8 @@ void registerAppStoryboards() {
     std::call_once(once, [] {
         UIStoryboard::registerStoryboard("Main", mainStoryboard());
         UIStoryboard::registerStoryboard("Feed", feedStoryboard());
-        UIStoryboard::registerStoryboard("FamilyAndFriends", familyAndFriendsStoryboard());
         UIStoryboard::registerStoryboard("SignInSignUp", signInSignUpStoryboard());
+        registerAccountStoryboards();
+        registerJourneyStoryboard();
     });
 }

@@ -6,8 +6,9 @@
 //                      CareTeamPageViewController "Team", JourneyPageViewController "Journey" and
 //                      EducationCenterParentViewController "Education")
 //   "Feed"             FeedViewController, FeedDetailWebViewController, PostDetailsViewController
-//   "FamilyAndFriends" MyPartnersViewController, InviteFamilyViewController (Controllers/Account)
 //   "SignInSignUp"     LoginViewController (initial), LaunchScreenController
+//   "FamilyAndFriends", "Settings" and "CareTeam" (registered by the account module)
+//   "Journey"          JourneyViewController (registered by its module)
 // Each scene's identifier is the name of the controller type that runs it. Registering again
 // changes nothing.
 void registerAppStoryboards();

@@ -2,6 +2,8 @@
 
 #include "foundation/text/Utf8.h"
 
+#include <unicode/uniset.h>
+
 #include <algorithm>
 
 CharacterSet::CharacterSet(std::vector<std::pair<char32_t, char32_t>> ranges) {
@@ -34,6 +36,19 @@ const CharacterSet& CharacterSet::newlines() {
 
 const CharacterSet& CharacterSet::whitespacesAndNewlines() {
     static const CharacterSet set = whitespaces().united(newlines());
+    return set;
+}
+
+const CharacterSet& CharacterSet::decimalDigits() {
+    static const CharacterSet set = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        icu::UnicodeSet digits(icu::UnicodeString(u"[:Nd:]"), status);
+        std::vector<std::pair<char32_t, char32_t>> ranges;
+        if (U_FAILURE(status)) return CharacterSet({{U'0', U'9'}});
+        for (int32_t i = 0; i < digits.getRangeCount(); ++i)
+            ranges.emplace_back(static_cast<char32_t>(digits.getRangeStart(i)), static_cast<char32_t>(digits.getRangeEnd(i)));
+        return CharacterSet(std::move(ranges));
+    }();
     return set;
 }
 

@@ -16,6 +16,8 @@ public:
     static const CharacterSet& newlines();
     // Both of the above.
     static const CharacterSet& whitespacesAndNewlines();
+    // The decimal digits of every script (Unicode category Nd): "0"..."9", "٣", "३", "３"...
+    static const CharacterSet& decimalDigits();
     // The characters of `text` (`CharacterSet(charactersIn:)`); malformed UTF-8 bytes add nothing.
     static CharacterSet characters(std::string_view text);
 
