@@ -3,6 +3,7 @@
 #include "Controllers/Account/CareTeamViewController.h"
 #include "Controllers/Account/InviteFamilyViewController.h"
 #include "Controllers/Account/MyPartnersViewController.h"
+#include "Controllers/Account/NotificationSettingsViewController.h"
 #include "uikit/controllers/UIStoryboard.h"
 
 #include <mutex>
@@ -20,6 +21,12 @@ UIStoryboard::Definition familyAndFriendsStoryboard() {
     return d;
 }
 
+UIStoryboard::Definition settingsStoryboard() {
+    UIStoryboard::Definition d;
+    d.scene(NotificationSettingsViewController::storyboardIdentifier(), make<NotificationSettingsViewController>);
+    return d;
+}
+
 UIStoryboard::Definition careTeamStoryboard() {
     UIStoryboard::Definition d;
     d.scene(CareTeamViewController::storyboardIdentifier(), make<CareTeamViewController>);
@@ -32,6 +39,7 @@ void registerAccountStoryboards() {
     static std::once_flag once;
     std::call_once(once, [] {
         UIStoryboard::registerStoryboard("FamilyAndFriends", familyAndFriendsStoryboard());
+        UIStoryboard::registerStoryboard("Settings", settingsStoryboard());
         UIStoryboard::registerStoryboard("CareTeam", careTeamStoryboard());
     });
 }

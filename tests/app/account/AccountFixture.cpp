@@ -4,6 +4,7 @@
 #include "Services/AuthenticationContext.h"
 #include "Services/BaseHTTPService.h"
 #include "Services/SignInService.h"
+#include "foundation/defaults/UserDefaults.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "kits/banners/GSMessage.h"
 #include "server/Server.h"
@@ -12,6 +13,7 @@
 #include "uikit/controllers/UINavigationController.h"
 #include "uikit/graphics/UIImage.h"
 
+#include <algorithm>
 #include <chrono>
 #include <iostream>
 
@@ -33,7 +35,13 @@ void resetSession() {
 void AccountTest::SetUp() {
     savedCout_ = std::cout.rdbuf(console.rdbuf());
     environment = std::make_unique<AppEnvironment>("cw-account");
-    demo = std::make_unique<DemoServer>(environment->directory() / "server");
+    auto options = DemoServer::quietOptions();
+    options.accessLog = true;
+    options.console = [console = serverConsole_](const std::string& line) {
+        std::lock_guard lock(console->mutex);
+        console->lines.push_back(line);
+    };
+    demo = std::make_unique<DemoServer>(environment->directory() / "server", options);
     environment->writeInfo({{"SERVER_URL", demo->baseUrl()},
                             {"CFBundleIdentifier", "org.cradleway.account-tests"},
                             {"CFBundleShortVersionString", "1.4"},
@@ -91,6 +99,10 @@ void AccountTest::launch() {
     app = std::make_shared<AppDelegate>();
     host->launch(app);
     ASSERT_TRUE(waitForText("Home")) << "the main interface did not come";
+    // The main interface stores the server's notification settings when they come: a screen that
+    // changes them must not be overtaken by that reply.
+    ASSERT_TRUE(waitUntil([] { return UserDefaults::standard().persistentDomain().contains("postNotifications"); }))
+        << "the server's notification settings did not come";
 }
 
 void AccountTest::launchAsMother() {
@@ -165,6 +177,15 @@ std::vector<nlohmann::json> AccountTest::eventsOf(const std::string& screen) con
 
 bool AccountTest::waitForEvents(const std::string& screen, std::size_t count) {
     return waitUntil([&] { return storedEvents(screen).size() >= count; });
+}
+
+std::size_t AccountTest::requestsAnswered(const std::string& method, const std::string& path) const {
+    const std::string prefix = method + " /m/api/" + path;
+    std::lock_guard lock(serverConsole_->mutex);
+    return static_cast<std::size_t>(
+        std::count_if(serverConsole_->lines.begin(), serverConsole_->lines.end(), [&](const std::string& line) {
+            return line.starts_with(prefix + " ") || line.starts_with(prefix + "/ ");
+        }));
 }
 
 std::vector<std::optional<std::string>> AccountTest::queryColumn(const std::string& sql) const {

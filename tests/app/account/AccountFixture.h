@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -76,6 +77,10 @@ protected:
     std::vector<std::optional<std::string>> queryColumn(const std::string& sql) const;
     std::optional<std::string> queryOne(const std::string& sql) const;
 
+    // The requests the server answered so far with `method` at `path` (below "/m/api/", as
+    // "member/notification/settings"), from its access log.
+    std::size_t requestsAnswered(const std::string& method, const std::string& path) const;
+
     std::unique_ptr<AppEnvironment> environment;
     std::unique_ptr<DemoServer> demo;
     std::unique_ptr<cw::HeadlessHost> host;
@@ -85,6 +90,12 @@ protected:
 
 private:
     std::streambuf* savedCout_ = nullptr;
+    // The server's console lines; written on its threads.
+    struct ServerConsole {
+        std::mutex mutex;
+        std::vector<std::string> lines;
+    };
+    std::shared_ptr<ServerConsole> serverConsole_ = std::make_shared<ServerConsole>();
 };
 
 } // namespace cw::test
