@@ -4,11 +4,15 @@
 #include "App/MainNavigationController.h"
 #include "App/MainViewController.h"
 #include "App/TabBarController.h"
+#include "Controllers/Feed/FeedDataStore.h"
+#include "Controllers/Posts/FeedDetailWebViewController.h"
+#include "Controllers/Posts/PostDetailsViewController.h"
 #include "Controllers/SignIn/AuthenticationFlowController.h"
 #include "Extensions/UIColor+Palette.h"
 #include "Extensions/UIFont+Named.h"
 #include "Services/AnalyticsService.h"
 #include "Services/BaseHTTPService.h"
+#include "Services/MemberService.h"
 #include "Services/NotificationService.h"
 #include "Services/UserDefaults+NotificationSettings.h"
 #include "foundation/dispatch/DispatchQueue.h"
@@ -16,10 +20,13 @@
 #include "uikit/controllers/UIScreen.h"
 #include "uikit/controllers/UIStoryboard.h"
 
+#include <cstdio>
 #include <iostream>
 
 AppDelegate::AppDelegate() : context(AuthenticationContext::shared()) {
     registerAppStoryboards();
+    // The application's screens stand upright: no navigation controller of it turns them.
+    UINavigationController::setAutorotationAnswer(false);
 }
 
 AppDelegate::~AppDelegate() {
@@ -131,4 +138,129 @@ void AppDelegate::authenticationContextDidEndSession(AuthenticationContext&) {
     installRoot(authenticationController());
     if (healthCheckTimer_) healthCheckTimer_->invalidate();
     healthCheckTimer_ = nullptr;
+}
+
+// --- Remote notifications ---------------------------------------------------------------------------
+
+namespace Payload = RemoteNotificationPayload;
+
+std::string AppDelegate::deviceTokenText(const Data& deviceToken) {
+    std::string text;
+    text.reserve(deviceToken.size() * 2);
+    char digits[3];
+    for (auto byte : deviceToken) {
+        std::snprintf(digits, sizeof digits, "%02hhx", byte);
+        text += digits;
+    }
+    return text;
+}
+
+void AppDelegate::didRegisterForRemoteNotificationsWithDeviceToken(UIApplication&, const Data& deviceToken) {
+    MemberService("member").updatePushNotificationToken(deviceTokenText(deviceToken));
+}
+
+void AppDelegate::didFailToRegisterForRemoteNotificationsWithError(UIApplication&, const NSError& error) {
+    std::cout << error.localizedDescription() << std::endl;
+}
+
+void AppDelegate::didReceiveRemoteNotification(UIApplication&, const NotificationUserInfo& userInfo) {
+    std::cout << userInfo.dump() << std::endl;
+}
+
+void AppDelegate::didReceiveRemoteNotification(UIApplication& application, const NotificationUserInfo& userInfo,
+                                               std::function<void(UIBackgroundFetchResult)> completion) {
+    auto complete = [&completion] {
+        if (completion) completion(UIBackgroundFetchResult::newData);
+    };
+    if (auto id = Payload::integer(userInfo, Payload::kNotificationId))
+        NotificationService("notification").sendNotificationId(*id);
+    // Only an inactive application is one the member opened from the notification; in front or in
+    // the background it has merely arrived.
+    if (application.applicationState() != UIApplicationState::inactive) {
+        complete();
+        return;
+    }
+    logNotificationTap(userInfo);
+    if (!Payload::hasKnownScreen(userInfo)) {
+        complete();
+        return;
+    }
+    route(userInfo, Payload::Path::background);
+    resetNotificationBadge();
+    complete();
+}
+
+void AppDelegate::willPresent(UNUserNotificationCenter&, const UNNotification&,
+                              std::function<void(UNNotificationPresentationOptions)> completion) {
+    if (completion) completion(UNNotificationPresentationOptionAlert | UNNotificationPresentationOptionBadge);
+}
+
+void AppDelegate::didReceive(UNUserNotificationCenter&, const UNNotificationResponse& response,
+                             std::function<void()> completion) {
+    handleNotificationResponse(response, std::move(completion));
+}
+
+void AppDelegate::handleNotificationResponse(const UNNotificationResponse& response, std::function<void()> completion) {
+    const NotificationUserInfo& userInfo = response.notification.request.content.userInfo;
+    logNotificationTap(userInfo);
+    route(userInfo, Payload::Path::tap);
+    if (completion) completion();
+    resetNotificationBadge();
+}
+
+void AppDelegate::logNotificationTap(const NotificationUserInfo& userInfo) {
+    auto event = Payload::tapEvent(userInfo);
+    if (!event) return;
+    AnalyticsService().send(event->screenName, ScreenAction::Tap, event->details);
+}
+
+bool AppDelegate::hasSession() const {
+    return context.user() && context.oAuthToken();
+}
+
+void AppDelegate::route(const NotificationUserInfo& userInfo, Payload::Path path) {
+    // Without a session the window shows the sign-in flow: nothing of a member belongs on it.
+    if (!hasSession()) return;
+    std::visit(
+        [this](const auto& target) {
+            using T = std::decay_t<decltype(target)>;
+            if constexpr (std::is_same_v<T, Payload::OpenArticle>)
+                showFeed(target.cardId, target.notificationId);
+            else if constexpr (std::is_same_v<T, Payload::OpenPost>)
+                showPost(target.postId);
+            else if constexpr (std::is_same_v<T, Payload::FlagEducationLibrary>)
+                processShowRecommendedNotification(UIApplication::shared());
+        },
+        Payload::route(userInfo, path));
+}
+
+void AppDelegate::showOnRoot(const UIViewControllerPtr& controller) {
+    if (!window_) return;
+    if (auto root = window_->rootViewController()) root->show(controller, std::any(this));
+}
+
+void AppDelegate::showFeed(std::int64_t feedId, std::optional<std::int64_t> notificationId) {
+    auto article = std::dynamic_pointer_cast<FeedDetailWebViewController>(
+        UIStoryboard::named("Feed")->instantiateViewController("FeedDetailWebViewController"));
+    if (!article) return;
+    article->notificationId = notificationId;
+    if (auto card = FeedDataStore::shared().cachedFeedResponse(feedId))
+        article->detailsData = card;
+    else
+        article->relatedContentUrl = "/content/education/" + std::to_string(feedId);
+    showOnRoot(article);
+}
+
+void AppDelegate::showPost(std::int64_t postId) {
+    auto post = std::dynamic_pointer_cast<PostDetailsViewController>(
+        UIStoryboard::named("Feed")->instantiateViewController("PostDetailsViewController"));
+    if (!post) return;
+    post->postId = postId;
+    showOnRoot(post);
+}
+
+void AppDelegate::processShowRecommendedNotification(UIApplication&) {
+    // Nothing opens for these notifications: the flag waits on the drawer for the education
+    // library, which does not read it yet.
+    if (auto drawer = mainViewController()) drawer->loadEducationCenterFromNotification = true;
 }

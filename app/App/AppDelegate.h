@@ -9,8 +9,18 @@
 // the same instance again. A timer is scheduled only together with an installation of the main root,
 // replacing the one before; only the end of a session stops one without scheduling another.
 //
+// The remote-notification side: the device token goes to the server as lower-case hexadecimal
+// text; a notification handed to the background handler is reported as received in any state, and
+// only while the application is inactive (the member opened it) is the tap also reported, routed
+// and the notification count reset; a tap handed over by the notification centre is reported and
+// routed in any state, then the count is reset. Routing opens a card's article or a post on the
+// main navigation, and only while a member is signed in with an access token: a notification
+// tapped after logout must not push the previous member's content onto the sign-in flow.
+//
 // Everything here runs on the main thread: the platform's callbacks, the timer and the session's.
 
+#include "App/Notifications/NotificationNames.h"
+#include "App/Notifications/RemoteNotificationPayload.h"
 #include "Services/AuthenticationContext.h"
 #include "foundation/dispatch/Timer.h"
 #include "uikit/controllers/UIApplication.h"
@@ -18,7 +28,10 @@
 #include "uikit/controllers/UIWindow.h"
 #include "uikit/controllers/UNUserNotificationCenter.h"
 
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class AuthenticationFlowController;
@@ -50,6 +63,35 @@ public:
     // Resets the member's notification count on the server and the badge; nothing without a member.
     void resetNotificationBadge();
 
+    // --- Remote notifications ---
+    void didRegisterForRemoteNotificationsWithDeviceToken(UIApplication& application, const Data& deviceToken) override;
+    // Prints the error; nothing else.
+    void didFailToRegisterForRemoteNotificationsWithError(UIApplication& application, const NSError& error) override;
+    // Prints the payload; nothing else.
+    void didReceiveRemoteNotification(UIApplication& application, const NotificationUserInfo& userInfo) override;
+    // The background handler.
+    void didReceiveRemoteNotification(UIApplication& application, const NotificationUserInfo& userInfo,
+                                      std::function<void(UIBackgroundFetchResult)> completion) override;
+    // In front: an alert and a badge, no sound.
+    void willPresent(UNUserNotificationCenter& center, const UNNotification& notification,
+                     std::function<void(UNNotificationPresentationOptions)> completion) override;
+    // The tap handler.
+    void didReceive(UNUserNotificationCenter& center, const UNNotificationResponse& response,
+                    std::function<void()> completion) override;
+    void handleNotificationResponse(const UNNotificationResponse& response, std::function<void()> completion);
+
+    // The tap's usage event, when the payload names a kind of notification that has one.
+    void logNotificationTap(const NotificationUserInfo& userInfo);
+    // Shows the card's article on the window's root: the cached card when the feed holds it, else
+    // the card's content address.
+    void showFeed(std::int64_t feedId, std::optional<std::int64_t> notificationId);
+    void showPost(std::int64_t postId);
+    // Raises the drawer's education-library flag; the application argument is not read.
+    void processShowRecommendedNotification(UIApplication& application);
+
+    // The device token as text: two lower-case hexadecimal digits per byte, in order.
+    static std::string deviceTokenText(const Data& deviceToken);
+
     void authenticationContextDidStartSession(AuthenticationContext& context) override;
     void authenticationContextDidEndSession(AuthenticationContext& context) override;
 
@@ -69,6 +111,10 @@ private:
     void chooseRoot();
     void installRoot(const UIViewControllerPtr& root);
     void restartHealthCheck();
+    // Whether a member is signed in with an access token (routing needs both).
+    bool hasSession() const;
+    void route(const NotificationUserInfo& userInfo, RemoteNotificationPayload::Path path);
+    void showOnRoot(const UIViewControllerPtr& controller);
 
     std::shared_ptr<UIWindow> window_;
     std::shared_ptr<Timer> healthCheckTimer_;

@@ -12,8 +12,7 @@
 #include "Controllers/Journey/JourneyViewController.h"
 #include "Controllers/Posts/FeedDetailWebViewController.h"
 #include "Controllers/Posts/PostDetailsViewController.h"
-#include "Controllers/SignIn/LaunchScreenController.h"
-#include "Controllers/SignIn/LoginViewController.h"
+#include "Controllers/SignIn/SignInSignUpStoryboard.h"
 #include "uikit/controllers/UIStoryboard.h"
 
 #include <mutex>
@@ -58,13 +57,6 @@ UIStoryboard::Definition feedStoryboard() {
     d.scene(FeedViewController::storyboardIdentifier(), make<FeedViewController>);
     d.scene("FeedDetailWebViewController", make<FeedDetailWebViewController>);
     d.scene("PostDetailsViewController", make<PostDetailsViewController>);
-    return d;
-}
-
-UIStoryboard::Definition signInSignUpStoryboard() {
-    UIStoryboard::Definition d;
-    d.scene(LoginViewController::storyboardIdentifier(), make<LoginViewController>);
-    d.scene("LaunchScreenController", make<LaunchScreenController>);
     return d;
 }
 

@@ -6,7 +6,7 @@
 //                      CareTeamPageViewController "Team", JourneyPageViewController "Journey" and
 //                      EducationCenterParentViewController "Education")
 //   "Feed"             FeedViewController, FeedDetailWebViewController, PostDetailsViewController
-//   "SignInSignUp"     LoginViewController (initial), LaunchScreenController
+//   "SignInSignUp"     every signed-out screen (Controllers/SignIn/SignInSignUpStoryboard.h)
 //   "FamilyAndFriends", "Settings" and "CareTeam" (registered by the account module)
 //   "Journey"          JourneyViewController (registered by its module)
 // Each scene's identifier is the name of the controller type that runs it. Registering again

@@ -95,6 +95,8 @@ std::unique_ptr<CradlewayEnvironment> CradlewayEnvironment::start(const Cradlewa
             return nullptr;
         }
         environment->serverURL_ = environment->server_->baseUrl();
+        auto pushes = cw::server::demoPushPayloads(*environment->server_);
+        if (!pushes.empty()) environment->pushPayload_ = pushes.front();
         out << "Demo server: " << environment->serverURL_ << " (data in " << (data / "server").string() << ")\n"
             << "Sign in with " << kDemoEmail << " / " << kDemoPassword << std::endl;
     }

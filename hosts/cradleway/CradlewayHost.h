@@ -7,6 +7,8 @@
 
 #include "server/Server.h"
 
+#include <nlohmann/json.hpp>
+
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -44,11 +46,15 @@ public:
 
     const std::string& serverURL() const { return serverURL_; }
     bool runsDemoServer() const { return server_ != nullptr; }
+    // What the window's push keys deliver: the demo server's first notification (an article for
+    // the mother); an empty payload against another server.
+    const nlohmann::json& pushPayload() const { return pushPayload_; }
 
 private:
     CradlewayEnvironment() = default;
     std::unique_ptr<cw::server::CradlewayServer> server_;
     std::string serverURL_;
+    nlohmann::json pushPayload_ = nlohmann::json::object();
 };
 
 } // namespace cw::host

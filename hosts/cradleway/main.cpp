@@ -28,6 +28,8 @@ int main(int argc, char** argv) {
     for (auto& a : options->applicationArguments)
         arguments.push_back(a.data());
     arguments.push_back(nullptr);
+    cw::WindowHostOptions window;
+    window.pushPayload = environment->pushPayload();
     return UIApplicationMain(static_cast<int>(arguments.size()) - 1, arguments.data(),
-                             [] { return std::make_shared<AppDelegate>(); });
+                             [] { return std::make_shared<AppDelegate>(); }, std::move(window));
 }

@@ -13,10 +13,15 @@
 
 int UIApplicationMain(int argc, char** argv,
                       const std::function<std::shared_ptr<UIApplicationDelegate>()>& makeDelegate) {
+    return UIApplicationMain(argc, argv, makeDelegate, cw::WindowHostOptions());
+}
+
+int UIApplicationMain(int argc, char** argv,
+                      const std::function<std::shared_ptr<UIApplicationDelegate>()>& makeDelegate,
+                      cw::WindowHostOptions options) {
     bool headless = false;
     std::optional<std::filesystem::path> script;
     std::filesystem::path screenshots = ".";
-    cw::WindowHostOptions options;
     CGSize size{375, 667};
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];

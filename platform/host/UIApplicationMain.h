@@ -13,6 +13,7 @@
 //   --size WIDTHxHEIGHT    the screen in points (375x667 by default)
 //   --seconds N            quit after N seconds (window host)
 
+#include "host/WindowHost.h"
 #include "uikit/controllers/UIApplication.h"
 
 #include <functional>
@@ -20,3 +21,8 @@
 
 int UIApplicationMain(int argc, char** argv,
                       const std::function<std::shared_ptr<UIApplicationDelegate>()>& makeDelegate);
+// The same, with the window host's options to start from (the push keys' payload, for one); the
+// command line's options are set over them.
+int UIApplicationMain(int argc, char** argv,
+                      const std::function<std::shared_ptr<UIApplicationDelegate>()>& makeDelegate,
+                      cw::WindowHostOptions windowOptions);

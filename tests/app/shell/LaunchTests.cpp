@@ -92,7 +92,7 @@ TEST_F(ShellTest, TheHealthCheckSpeaksEveryMinuteWhileActiveCountedFromTheLastAc
     storeSession(true, true);
     const double launchedAt = Clock::uptime();
     launch();
-    waitForRequests(4); // the launch's resets and settings
+    waitForRequests(5); // the launch's resets and settings, and the device token
     server.clearRequests();
     const auto first = app->healthCheckTimer();
     // Launch scheduled one, and the activation right after replaced it: one timer, due a minute
@@ -138,8 +138,9 @@ TEST_F(ShellTest, EachActivationResetsTheMembersNotificationCountOnlyWithAMember
     storeSession(true, true);
     UIApplication::shared().setApplicationIconBadgeNumber(5);
     launch();
-    // One reset for the activation, two for the drawer's first load.
-    waitForRequests(4);
+    // One reset for the activation, two for the drawer's first load (with its settings and the
+    // device token).
+    waitForRequests(5);
     ASSERT_THAT(requestsAt("/m/api/notification/reset"), SizeIs(3));
     for (const auto& r : requestsAt("/m/api/notification/reset"))
         EXPECT_EQ(r.json(), (nlohmann::json{{"user_id", 41}}));

@@ -37,7 +37,7 @@ protected:
         ShellTest::SetUp();
         storeSession(true, true);
         launch();
-        waitForRequests(4); // the launch's resets and settings
+        waitForRequests(5); // the launch's resets and settings, and the device token
         server.clearRequests();
     }
 
@@ -117,7 +117,8 @@ TEST_F(MenuTest, TheDrawerIsSetUpOnLoadAndItsChoresFollowTheSession) {
     EXPECT_EQ(UIApplication::shared().currentUserNotificationSettings()->types, 7u);
     EXPECT_TRUE(UIApplication::shared().isRegisteredForRemoteNotifications());
 
-    // Another drawer loading with the member: the settings into the defaults, two resets.
+    // Another drawer loading with the member: the settings into the defaults, two resets, and the
+    // device token of its registration.
     server.reply("GET", "/m/api/member/notification/settings",
                  Reply{200, R"({"recommended_notifications": false, "scheduled": true, "scheduled_from": "22:30:00"})"});
     UIApplication::shared().setApplicationIconBadgeNumber(3);
@@ -125,7 +126,8 @@ TEST_F(MenuTest, TheDrawerIsSetUpOnLoadAndItsChoresFollowTheSession) {
         UIStoryboard::named("Main")->instantiateViewController("MainViewController"));
     ASSERT_TRUE(second);
     second->loadViewIfNeeded();
-    waitForRequests(3);
+    waitForRequests(4);
+    EXPECT_THAT(requestsAt("/m/api/member/push_notif_token"), SizeIs(1));
     EXPECT_THAT(requestsAt("/m/api/notification/reset"), SizeIs(2));
     EXPECT_EQ(UIApplication::shared().applicationIconBadgeNumber(), 0);
     ASSERT_TRUE(RunLoop::main().runUntil([] { return notificationSchedule(UserDefaults::standard()); }))
@@ -143,7 +145,7 @@ TEST_F(MenuTest, TheDrawerIsSetUpOnLoadAndItsChoresFollowTheSession) {
     ASSERT_TRUE(RunLoop::main().runUntil(
         [&] { return console.str().find("failed to update notification settings\n") != std::string::npos; }));
     EXPECT_TRUE(notificationSchedule(UserDefaults::standard()));
-    waitForRequests(3);
+    waitForRequests(4);
     server.clearRequests();
 
     // Without a member: no reset, and the badge keeps its number.
@@ -152,6 +154,8 @@ TEST_F(MenuTest, TheDrawerIsSetUpOnLoadAndItsChoresFollowTheSession) {
     auto fourth = std::dynamic_pointer_cast<MainViewController>(
         UIStoryboard::named("Main")->instantiateViewController("MainViewController"));
     fourth->loadViewIfNeeded();
+    waitForRequests(1);
+    EXPECT_THAT(requestsAt("/m/api/member/push_notif_token"), SizeIs(1)) << "only the device token";
     expectNothingElseSent();
     EXPECT_EQ(UIApplication::shared().applicationIconBadgeNumber(), 3);
 }
@@ -307,7 +311,7 @@ TEST_F(ShellTest, TheMenuHeaderShowsTheMembersPictureFromTheServer) {
     drawer()->hamburgerTapped();
     drawer()->hamburgerTapped();
     host->settle();
-    waitForRequests(8); // the launch's four, three menu button events and the picture
+    waitForRequests(9); // the launch's five, three menu button events and the picture
     expectNothingElseSent();
 }
 

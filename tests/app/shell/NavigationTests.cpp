@@ -73,7 +73,7 @@ TEST_F(ShellTest, TheMainNavigationStylesItsBarAndHidesItAboveFullScreenContaine
 TEST_F(ShellTest, TheTabsComeFromTheStoryboardAndEachSelectionIsReported) {
     storeSession(true, true);
     launch();
-    waitForRequests(4);
+    waitForRequests(5);
     server.clearRequests();
     auto tabs = std::dynamic_pointer_cast<TabBarController>(mainNavigation()->viewControllers().front());
     ASSERT_TRUE(tabs);

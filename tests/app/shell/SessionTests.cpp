@@ -36,7 +36,7 @@ TEST_F(ShellTest, ANewSessionAfterALogoutGetsTheSameInterfaceWithItsChoresRedone
     const auto mainInterface = mainNavigation();
     ASSERT_TRUE(mainInterface);
     EXPECT_EQ(mainInterface, app->appController());
-    waitForRequests(4); // sign-in, settings, two resets
+    waitForRequests(5); // sign-in, settings, two resets, the device token
     EXPECT_THAT(requestsAt("/m/api/member/notification/settings"), SizeIs(1));
     EXPECT_EQ(resetMembers(requestsAt("/m/api/notification/reset")), (std::vector<std::int64_t>{41, 41}));
     EXPECT_EQ(UIApplication::shared().remoteRegistrationCount(), 1);
@@ -73,11 +73,13 @@ TEST_F(ShellTest, ANewSessionAfterALogoutGetsTheSameInterfaceWithItsChoresRedone
     EXPECT_TRUE(app->healthCheckTimer()->isValid());
 
     // The drawer had loaded for the first member; its chores run again for this one.
-    waitForRequests(3);
+    waitForRequests(4);
     EXPECT_EQ(UIApplication::shared().remoteRegistrationCount(), 2);
     EXPECT_TRUE(UIApplication::shared().isRegisteredForRemoteNotifications());
     EXPECT_THAT(requestsAt("/m/api/member/notification/settings"), SizeIs(1));
     EXPECT_EQ(requestsAt("/m/api/member/notification/settings").front().param("user_id"), "52");
+    ASSERT_THAT(requestsAt("/m/api/member/push_notif_token"), SizeIs(1));
+    EXPECT_EQ(requestsAt("/m/api/member/push_notif_token").front().json().value("user_id", "?"), "52");
     EXPECT_EQ(resetMembers(requestsAt("/m/api/notification/reset")), (std::vector<std::int64_t>{52, 52}));
     EXPECT_TRUE(RunLoop::main().runUntil([] { return !postNotifications(UserDefaults::standard()); }))
         << "the new member's settings are stored";
@@ -89,14 +91,14 @@ TEST_F(ShellTest, ANewSessionAfterALogoutGetsTheSameInterfaceWithItsChoresRedone
     const auto& photo = menu()->headerView()->userImageView;
     ASSERT_TRUE(RunLoop::main().runUntil([&] { return photo->image() != nullptr; }));
     EXPECT_EQ(photo->image()->pixel(0, 0), 0xFF2040C0u);
-    waitForRequests(5); // and the menu button's event, and the picture
+    waitForRequests(6); // and the menu button's event, and the picture
     expectNothingElseSent();
 }
 
 TEST_F(ShellTest, AFirstSessionLoadsTheDrawerOnceWithoutDoingItsChoresTwice) {
     launch();
     signInThroughTheScreen(signInReply(memberJSON(41, "Maya Lind", "maya@example.test"), "access-1"));
-    waitForRequests(4);
+    waitForRequests(5);
     EXPECT_EQ(UIApplication::shared().remoteRegistrationCount(), 1);
     EXPECT_THAT(requestsAt("/m/api/member/notification/settings"), SizeIs(1));
     EXPECT_THAT(requestsAt("/m/api/notification/reset"), SizeIs(2));

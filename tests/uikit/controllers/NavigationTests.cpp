@@ -1,6 +1,8 @@
 #include "ControllerTestSupport.h"
 
 #include "uikit/controllers/UIAlertController.h"
+#include "uikit/graphics/UIImage.h"
+#include "uikit/view/ViewRendering.h"
 
 using ::testing::ElementsAre;
 
@@ -197,4 +199,26 @@ TEST_F(ControllerTest, OneAnswerForEveryNavigationControllerOverridesTheShownScr
     EXPECT_FALSE(nav->shouldAutorotate());
     UINavigationController::setAutorotationAnswer(std::nullopt);
     EXPECT_TRUE(nav->shouldAutorotate());
+}
+
+TEST_F(ControllerTest, ABarBackgroundImageReplacesTheBarsFillAndLetsItsBackgroundColourShowThrough) {
+    UINavigationBar bar;
+    bar.setFrame({0, 0, 320, 64});
+    bar.layoutIfNeeded();
+    const UIColor grey = renderView(bar, 1)->pixelColor(160, 32);
+    EXPECT_LT(grey.red(), 0.99) << "the default fill is a light grey";
+
+    const std::uint32_t clear = 0;
+    bar.backgroundImage = UIImage::fromPixels(1, 1, 1, &clear);
+    bar.setBackgroundColor(UIColor::whiteColor());
+    bar.setNeedsLayout();
+    bar.layoutIfNeeded();
+    const UIColor shown = renderView(bar, 1)->pixelColor(160, 32);
+    EXPECT_DOUBLE_EQ(shown.red(), 1);
+    EXPECT_DOUBLE_EQ(shown.alpha(), 1);
+
+    bar.backgroundImage = nullptr;
+    bar.setNeedsLayout();
+    bar.layoutIfNeeded();
+    EXPECT_LT(renderView(bar, 1)->pixelColor(160, 32).red(), 0.99) << "without the image the fill comes back";
 }

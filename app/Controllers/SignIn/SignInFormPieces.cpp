@@ -1,0 +1,56 @@
+#include "Controllers/SignIn/SignInFormPieces.h"
+
+#include "Extensions/UIColor+Palette.h"
+#include "Extensions/UIView+Autolayout.h"
+
+namespace SignInForm {
+
+std::shared_ptr<LFloatTextField> makeField(const std::string& placeholder, const std::string& identifier) {
+    auto field = std::make_shared<LFloatTextField>();
+    field->setPlaceholder(placeholder);
+    field->setAccessibilityIdentifier(identifier);
+    field->autocapitalizationType = UITextAutocapitalizationType::none;
+    field->setTranslatesAutoresizingMaskIntoConstraints(false);
+    lyt_setHeight(*field, kFieldHeight);
+    // The field draws everything it holds 10 points to the right (its text inset); the line is
+    // drawn back under the whole field.
+    auto line = addLineWithColor(*field, UIColor::withWhite(0.85, 1));
+    NSLayoutConstraint::activate({
+        line->leadingAnchor().constraintEqualTo(field->leadingAnchor(), -10),
+        line->trailingAnchor().constraintEqualTo(field->trailingAnchor(), -10),
+        line->bottomAnchor().constraintEqualTo(field->bottomAnchor()),
+        line->heightAnchor().constraintEqualToConstant(1),
+    });
+    return field;
+}
+
+std::shared_ptr<OvalButton> makeButton(const std::string& title, const std::string& identifier) {
+    auto button = std::make_shared<OvalButton>(CGRect{{0, 0}, kButtonSize});
+    button->setTitle(title, UIControlStateNormal);
+    button->setAccessibilityIdentifier(identifier);
+    button->setTranslatesAutoresizingMaskIntoConstraints(false);
+    lyt_setSize(*button, kButtonSize);
+    return button;
+}
+
+std::shared_ptr<OvalButton> makeOutlinedButton(const std::string& title, const std::string& identifier) {
+    auto button = makeButton(title, identifier);
+    button->setBackgroundColor(UIColor::whiteColor());
+    button->setTitleColor(UIColorPalette::mainColor1(), UIControlStateNormal);
+    button->layer()->borderWidth = 1;
+    button->layer()->borderColor = UIColorPalette::mainColor1();
+    return button;
+}
+
+std::shared_ptr<UILabel> makeDescription(const std::string& text) {
+    auto label = std::make_shared<UILabel>();
+    label->setText(text);
+    label->setFont(UIFont::systemFont(16));
+    label->setTextColor(UIColorPalette::contentColor1());
+    label->setNumberOfLines(0);
+    label->setTextAlignment(NSTextAlignment::center);
+    label->setTranslatesAutoresizingMaskIntoConstraints(false);
+    return label;
+}
+
+} // namespace SignInForm

@@ -1,0 +1,31 @@
+#pragma once
+
+// The pieces the signed-out scenes are built from, so that they look alike: float-label fields on
+// an underline, the oval submit button at its fixed size, and the grey explanation above a form.
+
+#include "Views/LFloatTextField.h"
+#include "Views/OvalButton.h"
+#include "uikit/view/UILabel.h"
+
+#include <memory>
+#include <string>
+
+namespace SignInForm {
+
+// The submit buttons' size: their rounding is cut from the frame they are made with, so they keep it.
+inline const CGSize kButtonSize{240, 48};
+inline constexpr CGFloat kFieldHeight = 52;
+// The forms' left and right margins.
+inline constexpr CGFloat kMargin = 32;
+
+// A field with its placeholder and identifier, no capitals, a light line along its bottom, its
+// height fixed; ready for constraints.
+std::shared_ptr<LFloatTextField> makeField(const std::string& placeholder, const std::string& identifier);
+// An oval button with its title, fixed at kButtonSize; ready for constraints.
+std::shared_ptr<OvalButton> makeButton(const std::string& title, const std::string& identifier);
+// The same in white with a green title and outline: the second choice beside a first.
+std::shared_ptr<OvalButton> makeOutlinedButton(const std::string& title, const std::string& identifier);
+// Centred explanatory text over as many lines as it needs.
+std::shared_ptr<UILabel> makeDescription(const std::string& text);
+
+} // namespace SignInForm

@@ -1,0 +1,208 @@
+#include "SignInFixture.h"
+
+#include "Controllers/Baby/AddMoreBabiesConfirmationViewController.h"
+#include "Controllers/SignIn/LoginViewController.h"
+#include "Controllers/SignIn/MRNLookupViewController.h"
+#include "Controllers/SignIn/NewBabyViewController.h"
+#include "Controllers/SignIn/RegistrationWithInvitation.h"
+#include "Controllers/SignIn/SecurityCodeSignUpViewController.h"
+#include "Controllers/SignIn/TermsAndConditionsController.h"
+#include "Services/KeychainPasswordItem.h"
+#include "foundation/defaults/UserDefaults.h"
+#include "kits/banners/GSMessage.h"
+
+#include <gmock/gmock.h>
+
+using ::testing::ElementsAre;
+using ::testing::SizeIs;
+
+namespace cw::test {
+
+namespace {
+
+const char* kSarah = "sarah@cradleway.test";
+const char* kInvitationFailed =
+    "There was an issue processing your invitation. Please check the information and try again.";
+
+std::vector<std::string> names(const std::vector<std::shared_ptr<BabyData>>& babies) {
+    std::vector<std::string> result;
+    for (const auto& b : babies)
+        result.push_back(b->fullName());
+    return result;
+}
+
+} // namespace
+
+class RegistrationTest : public SignInTest {
+protected:
+    // From the sign-in screen to the registration form, through the security-code check.
+    std::shared_ptr<RegistrationWithInvitation> openInvitation(const std::string& email, const std::string& code) {
+        if (!std::dynamic_pointer_cast<SecurityCodeSignUpViewController>(top())) {
+            EXPECT_TRUE(host->tapText("Create Account"));
+        }
+        typeInto("inviterNameTextField", email);
+        typeInto("securityCodeTextField", code);
+        EXPECT_TRUE(host->tapText("Submit"));
+        EXPECT_TRUE(waitFor([&] { return topAs<RegistrationWithInvitation>() != nullptr; }));
+        return topAs<RegistrationWithInvitation>();
+    }
+    // From the form to the record-number lookup: password, terms read and accepted.
+    void acceptTerms(const std::string& password) {
+        typeInto("passwordTextField", password);
+        ASSERT_TRUE(host->tapText("Continue"));
+        ASSERT_TRUE(topAs<TermsAndConditionsController>());
+        ASSERT_TRUE(waitForText("\t\u2022\tDo not share your password. You can change it at any time under My Account."));
+        EXPECT_FALSE(showsActivityOverlay(top())) << "the overlay goes when the page has finished";
+        ASSERT_TRUE(host->tapText("I Accept"));
+        ASSERT_TRUE(topAs<MRNLookupViewController>());
+    }
+    // Looks a baby up and confirms it: on to the question.
+    void addBaby(const std::string& mrn, const std::string& name) {
+        ASSERT_TRUE(topAs<MRNLookupViewController>());
+        typeInto("mrnTextField", mrn);
+        ASSERT_TRUE(host->tapText("Search"));
+        ASSERT_TRUE(waitFor([&] { return topAs<NewBabyViewController>() != nullptr; })) << mrn;
+        ASSERT_TRUE(waitForText(name));
+        ASSERT_TRUE(host->tapText("Submit"));
+        ASSERT_TRUE(topAs<AddMoreBabiesConfirmationViewController>());
+        EXPECT_TRUE(host->isShowing("New Baby"));
+    }
+};
+
+TEST_F(RegistrationTest, TheSecurityCodeOpensTheFormWithTheInvitedMemberAndAWrongCodeSaysSo) {
+    launch();
+    ASSERT_TRUE(host->tapText("Create Account"));
+    auto screen = topAs<SecurityCodeSignUpViewController>();
+    ASSERT_TRUE(screen);
+    EXPECT_FALSE(flow()->isNavigationBarHidden());
+    EXPECT_TRUE(host->isShowing("Sign Up"));
+    // The back button is the arrow alone.
+    auto back = host->findByIdentifier("BackButton");
+    ASSERT_TRUE(back);
+    EXPECT_EQ(visibleTextOf(*back).value_or(""), "");
+    ASSERT_TRUE(waitForEvent("LoginScreen", "Tap", "userRegister"));
+    EXPECT_EQ(eventsOf("LoginScreen").back().details,
+              (nlohmann::json{{"userRegister", "User trying to register"}, {"touchIDEnabled", false}}));
+    ASSERT_TRUE(waitForEvent("SignUpWithInvitationScreen", "Loaded"));
+
+    ASSERT_TRUE(host->tapText("Submit"));
+    ASSERT_TRUE(GSMessage::shown(*screen));
+    EXPECT_EQ(GSMessage::shown(*screen)->text(), "Please fill in missing fields.");
+
+    typeInto("inviterNameTextField", kSarah);
+    typeInto("securityCodeTextField", "111111");
+    screen->onSubmit();
+    EXPECT_FALSE(screen->saveButton->isEnabled()) << "disabled while the check runs";
+    ASSERT_TRUE(waitFor([&] { return GSMessage::shown(*screen)->text() == kInvitationFailed; }));
+    EXPECT_TRUE(screen->saveButton->isEnabled());
+    EXPECT_EQ(screen->securityCodeTextField->text(), "111111") << "the fields keep their texts";
+    EXPECT_EQ(top(), UIViewControllerPtr(screen));
+
+    host->tapIdentifier("securityCodeTextField");
+    host->deleteBackward(6);
+    host->type("424242");
+    screen->onSubmit();
+    EXPECT_FALSE(screen->saveButton->isEnabled());
+    ASSERT_TRUE(waitFor([&] { return topAs<RegistrationWithInvitation>() != nullptr; }));
+    EXPECT_TRUE(screen->saveButton->isEnabled());
+    auto form = topAs<RegistrationWithInvitation>();
+    ASSERT_TRUE(form->userData);
+    EXPECT_EQ(form->userData->email(), kSarah);
+    EXPECT_EQ(form->userData->id(), -1);
+    EXPECT_TRUE(host->isShowing(form->userData->fullName() + "\n" + kSarah)) << "the form shows her details";
+    EXPECT_EQ(form->delegate.lock(), std::static_pointer_cast<RegistrationViewControllerDelegate>(flow()));
+}
+
+TEST_F(RegistrationTest, AnInvitedMemberRegistersTwoBabiesOnceEachAndStartsASession) {
+    launch();
+    openInvitation(kSarah, "424242");
+    acceptTerms("mia-family-1");
+    ASSERT_TRUE(waitForEvent("TermsAndConditionsScreen", "Tap", "accepted"));
+    EXPECT_EQ(eventsOf("TermsAndConditionsScreen").front().action, "Loaded");
+    EXPECT_EQ(eventsOf("TermsAndConditionsScreen").back().details,
+              (nlohmann::json{{"accepted", "User accepted terms and conditions"}}));
+
+    addBaby("CW200001", "Mia Lopez");
+    // Back to the baby's details and submit again: still one Mia.
+    ASSERT_TRUE(host->goBack());
+    ASSERT_TRUE(topAs<NewBabyViewController>());
+    ASSERT_TRUE(host->tapText("Submit"));
+    ASSERT_TRUE(topAs<AddMoreBabiesConfirmationViewController>());
+    EXPECT_THAT(names(flow()->babies), ElementsAre("Mia Lopez"));
+
+    ASSERT_TRUE(host->tapText("Yes"));
+    addBaby("CW100001", "Olivia Hart");
+    EXPECT_THAT(names(flow()->babies), ElementsAre("Mia Lopez", "Olivia Hart"));
+
+    ASSERT_TRUE(host->tapText("No"));
+    ASSERT_TRUE(waitFor([&] { return showsMainInterface(); })) << "no session started";
+    auto& session = AuthenticationContext::shared();
+    ASSERT_TRUE(session.user());
+    EXPECT_EQ(session.user()->email(), kSarah);
+    auto babies = names(session.babies());
+    std::sort(babies.begin(), babies.end());
+    // Each once; joining the Hart family on its invitation also brings its other twin.
+    EXPECT_THAT(babies, ElementsAre("Mia Lopez", "Noah Hart", "Olivia Hart"));
+    EXPECT_EQ(UserDefaults::standard().stringForKey("usernameKey"), kSarah);
+    EXPECT_EQ(KeychainPasswordItem("CradlewayService", kSarah).readPassword(), "mia-family-1");
+    EXPECT_THAT(flow()->viewControllers(), SizeIs(1)) << "the flow is back at the sign-in screen";
+    EXPECT_TRUE(std::dynamic_pointer_cast<LoginViewController>(flow()->topViewController()));
+    EXPECT_TRUE(flow()->babies.empty());
+    EXPECT_FALSE(flow()->registrationInfo);
+    EXPECT_FALSE(flow()->registrationPassword);
+
+    // What the server stored: one account, in the Hart family, with Mia claimed.
+    auto db = demo->server().state().pool->acquire();
+    auto members = db->prepare("SELECT COUNT(*) FROM members WHERE email = ?");
+    members.with(std::string(kSarah));
+    ASSERT_TRUE(members.step());
+    EXPECT_EQ(members.integer(0), 1);
+    auto claimed = db->prepare("SELECT b.full_name FROM member_babies mb JOIN babies b ON b.id = mb.baby_id "
+                               "JOIN members m ON m.id = mb.member_id WHERE m.email = ? ORDER BY b.full_name");
+    claimed.with(std::string(kSarah));
+    std::vector<std::string> stored;
+    while (claimed.step())
+        stored.push_back(claimed.text(0));
+    EXPECT_THAT(stored, ElementsAre("Mia Lopez", "Noah Hart", "Olivia Hart"));
+}
+
+TEST_F(RegistrationTest, AnUninvitedAddressCannotClaimAFamilysBabyAndAnUnknownNumberIsNotFound) {
+    launch();
+    auto form = openInvitation(kSarah, "424242");
+    ASSERT_TRUE(form);
+    // The member gives another address on the form: nobody invited it.
+    form->userData->setEmail("lee@example.test");
+    acceptTerms("lee-password-1");
+
+    auto lookup = topAs<MRNLookupViewController>();
+    typeInto("mrnTextField", "CW999999");
+    ASSERT_TRUE(host->tapText("Search"));
+    ASSERT_TRUE(waitFor([&] { return GSMessage::shown(*lookup) != nullptr; }));
+    EXPECT_EQ(GSMessage::shown(*lookup)->text(), "No baby was found with this medical record number.");
+    EXPECT_EQ(GSMessage::shown(*lookup)->type(), GSMessageType::error);
+    EXPECT_TRUE(lookup->submitButton->isEnabled());
+    EXPECT_EQ(lookup->mrnTextField->text(), "CW999999");
+    EXPECT_EQ(top(), UIViewControllerPtr(lookup));
+
+    host->tapIdentifier("mrnTextField");
+    host->deleteBackward(8);
+    addBaby("CW100001", "Olivia Hart");
+    auto question = topAs<AddMoreBabiesConfirmationViewController>();
+    ASSERT_TRUE(host->tapText("No"));
+    EXPECT_TRUE(showsActivityOverlay(question)) << "the question is covered while the account is made";
+    ASSERT_TRUE(waitFor([&] { return GSMessage::shown(*question) != nullptr; }));
+    EXPECT_EQ(GSMessage::shown(*question)->text(), "This baby is already registered to another family.");
+    EXPECT_EQ(GSMessage::shown(*question)->type(), GSMessageType::error);
+    EXPECT_FALSE(showsActivityOverlay(question));
+    EXPECT_FALSE(showsMainInterface());
+    ASSERT_TRUE(waitForEvent("MyBabyScreen", "ServerRequest", "errorMessage"));
+    EXPECT_EQ(eventsOf("MyBabyScreen").back().details,
+              (nlohmann::json{{"errorMessage", "This baby is already registered to another family."},
+                              {"error", "User encountered error while creating account with baby"}}));
+    // Everything is kept, so that "No" can be tapped again.
+    EXPECT_THAT(names(flow()->babies), ElementsAre("Olivia Hart"));
+    EXPECT_TRUE(flow()->registrationInfo);
+    EXPECT_EQ(flow()->registrationPassword, "lee-password-1");
+}
+
+} // namespace cw::test

@@ -1,0 +1,162 @@
+#include "SignInFixture.h"
+
+#include "Services/AuthenticationContext.h"
+#include "foundation/defaults/UserDefaults.h"
+#include "foundation/dispatch/RunLoop.h"
+#include "kits/banners/GSMessage.h"
+#include "security/biometrics/LAContext.h"
+#include "uikit/controllers/UIAppearance.h"
+#include "uikit/graphics/UIImage.h"
+
+#include <iostream>
+
+namespace cw::test {
+
+namespace {
+
+void resetSession() {
+    auto& session = AuthenticationContext::shared();
+    session.setUser(nullptr);
+    session.setOAuthToken(std::nullopt);
+    session.setOAuthRefreshToken(std::nullopt);
+    session.setDelegate({});
+}
+
+} // namespace
+
+void SignInTest::SetUp() {
+    savedCout_ = std::cout.rdbuf(console.rdbuf());
+    environment = std::make_unique<AppEnvironment>("cw-signin");
+    auto options = DemoServer::quietOptions();
+    options.console = [sink = serverConsole_](const std::string& line) {
+        std::lock_guard lock(sink->mutex);
+        sink->lines.push_back(line);
+    };
+    demo = std::make_unique<DemoServer>(environment->directory() / "server", options);
+    environment->writeInfo({{"SERVER_URL", demo->baseUrl()},
+                            {"CFBundleIdentifier", "org.cradleway.signin-tests"},
+                            {"CFBundleShortVersionString", "1.4"},
+                            {"CFBundleVersion", "27"}});
+    UIImage::setResourceDirectory(generatedResourcesDirectory());
+    resetSession();
+    cw::setBiometricAnswers({});
+    GSMessage::clearHistory();
+}
+
+void SignInTest::TearDown() {
+    end();
+    demo.reset();
+    environment.reset();
+    cw::setBiometricAnswers({});
+    UINavigationController::setAutorotationAnswer(std::nullopt);
+    std::cout.rdbuf(savedCout_);
+}
+
+void SignInTest::end() {
+    // Nothing of this run may still be on its way.
+    RunLoop::main().runFor(0.05);
+    app.reset();
+    host.reset();
+    resetSession();
+    UIAppearance::reset();
+}
+
+std::shared_ptr<AppDelegate> SignInTest::launch() {
+    if (!host) host = std::make_unique<cw::HeadlessHost>(screenSize);
+    app = std::make_shared<AppDelegate>();
+    host->launch(app);
+    return app;
+}
+
+void SignInTest::relaunch() {
+    end();
+    UserDefaults::resetStandard();
+    launch();
+}
+
+std::shared_ptr<AuthenticationFlowController> SignInTest::flow() const {
+    return app ? app->authenticationController() : nullptr;
+}
+
+UIViewControllerPtr SignInTest::top() const {
+    auto shown = host->topViewController();
+    return shown == UIViewControllerPtr(flow()) ? flow()->topViewController() : shown;
+}
+
+bool SignInTest::showsMainInterface() const {
+    return app && host->window()->rootViewController() == UIViewControllerPtr(app->appController());
+}
+
+bool SignInTest::waitFor(const std::function<bool()>& done, double seconds) {
+    const bool ok = RunLoop::main().runUntil(done, seconds);
+    host->settle();
+    return ok;
+}
+
+bool SignInTest::waitForText(const std::string& text, double seconds) {
+    return waitFor([&] { return host->isShowing(text); }, seconds);
+}
+
+void SignInTest::typeInto(const std::string& identifier, const std::string& text) {
+    ASSERT_TRUE(host->tapIdentifier(identifier)) << identifier;
+    ASSERT_TRUE(host->type(text)) << identifier;
+}
+
+void SignInTest::signIn(const std::string& email, const std::string& password) {
+    typeInto("emailTextField", email);
+    typeInto("passwordField", password);
+    ASSERT_TRUE(host->tapText("Sign In"));
+}
+
+std::vector<StoredEvent> SignInTest::events() const {
+    std::vector<StoredEvent> result;
+    auto db = demo->server().state().pool->acquire();
+    auto rows = db->prepare("SELECT screen_name, screen_action, event_details FROM analytics_events ORDER BY id");
+    while (rows.step())
+        result.push_back({rows.text(0), rows.text(1), nlohmann::json::parse(rows.text(2), nullptr, false)});
+    return result;
+}
+
+std::vector<StoredEvent> SignInTest::eventsOf(const std::string& screen) const {
+    std::vector<StoredEvent> result;
+    for (auto& e : events())
+        if (e.screen == screen) result.push_back(e);
+    return result;
+}
+
+bool SignInTest::waitForEvent(const std::string& screen, const std::string& action, const std::string& key) {
+    return waitFor([&] {
+        for (const auto& e : eventsOf(screen))
+            if (e.action == action && (key.empty() || e.details.contains(key))) return true;
+        return false;
+    });
+}
+
+bool SignInTest::showsActivityOverlay(const UIViewControllerPtr& screen) {
+    std::function<bool(const UIView&)> search = [&](const UIView& view) {
+        if (view.isHidden()) return false;
+        if (view.className() == "ActivityOverlayView") return true;
+        for (const auto& child : view.subviews())
+            if (search(*child)) return true;
+        return false;
+    };
+    return screen && screen->isViewLoaded() && search(*screen->view());
+}
+
+std::vector<std::string> SignInTest::consoleLines() const {
+    std::lock_guard lock(serverConsole_->mutex);
+    return serverConsole_->lines;
+}
+
+std::optional<std::string> SignInTest::temporaryPassword(const std::string& email) const {
+    const std::string marker = "temporary password ";
+    for (const auto& line : consoleLines()) {
+        auto at = line.find(marker);
+        if (at == std::string::npos || line.find(" for " + email) == std::string::npos) continue;
+        const auto start = at + marker.size();
+        return line.substr(start, line.find(' ', start) - start);
+    }
+    return std::nullopt;
+}
+
+} // namespace cw::test
