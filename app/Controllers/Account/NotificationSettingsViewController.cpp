@@ -155,6 +155,8 @@ std::shared_ptr<UITableViewCell> NotificationSettingsViewController::cellForRowA
             label->setText(std::string(t.title));
         }
         if (control) {
+            // Scripts find a switch by its event's key ("postsSwitch").
+            control->setAccessibilityIdentifier(t.eventKey);
             control->setOn(t.get(defaults()));
             control->addTarget(this, t.action, UIControlEventValueChanged);
         }

@@ -20,6 +20,11 @@ public:
     std::weak_ptr<UINavigationController> controller;
 };
 
+// Whether a screen's view reaches up under the navigation bar (`edgesForExtendedLayout`).
+bool extendsUnderTopBar(const UIViewController& controller) {
+    return (static_cast<unsigned>(controller.edgesForExtendedLayout) & static_cast<unsigned>(UIRectEdge::top)) != 0;
+}
+
 std::string backTitleFor(const UINavigationItem& previous) {
     if (previous.backBarButtonItem) return previous.backBarButtonItem->title().value_or("");
     if (previous.title && !previous.title->empty()) return *previous.title;
@@ -231,9 +236,9 @@ void UINavigationController::install(const UIViewControllerPtr& controller) {
     container->setNeedsLayout();
 }
 
-UIEdgeInsets UINavigationController::barInsetsForChild(const UIViewController&) const {
+UIEdgeInsets UINavigationController::barInsetsForChild(const UIViewController& child) const {
     UIEdgeInsets insets = barInsets();
-    if (!barHidden_ && bar_ && bar_->isTranslucent)
+    if (!barHidden_ && bar_ && bar_->isTranslucent && extendsUnderTopBar(child))
         insets.top += UINavigationBar::kHeight;
     else if (!barHidden_)
         insets.top = 0;
@@ -250,12 +255,17 @@ void UINavigationController::layoutContent() {
     bar->setHidden(barHidden_);
     bar->setFrame({0, 0, b.size.width, statusTop + UINavigationBar::kHeight});
     container->bringSubviewToFront(bar);
-    const CGFloat contentTop =
-        (!barHidden_ && !bar->isTranslucent) ? statusTop + UINavigationBar::kHeight : 0;
     for (const auto& c : stack_) {
+        // Below an opaque bar, or a translucent one the screen does not extend under.
+        const CGFloat contentTop = (!barHidden_ && (!bar->isTranslucent || !extendsUnderTopBar(*c)))
+                                       ? statusTop + UINavigationBar::kHeight
+                                       : 0;
         auto v = c->viewIfLoaded();
-        if (v && v->superviewPointer() == container.get())
+        if (v && v->superviewPointer() == container.get()) {
             v->setFrame({0, contentTop, b.size.width, b.size.height - contentTop});
+            // A screen may change its edges when its view loads, after it was given its insets.
+            c->setBarInsets(barInsetsForChild(*c));
+        }
     }
 }
 

@@ -199,7 +199,9 @@ TEST_F(FamilyTest, AParentRemovesAPersonFromTheirDetailsAfterAskingFirst) {
         EXPECT_FALSE(field->isEnabled());
         EXPECT_FALSE(host->tap(field) && field->isFirstResponder()) << "read-only";
     }
-    EXPECT_EQ(details->userImageView()->frame().size, (CGSize{200, 200}));
+    // Below the navigation bar, which the screen does not extend under.
+    const auto picture = details->userImageView();
+    EXPECT_EQ(picture->convert(picture->bounds(), static_cast<const UIView*>(nullptr)), (CGRect{87.5, 74, 200, 200}));
     ASSERT_TRUE(waitForEvents("MyPartnerViewScreen", 3));
     EXPECT_THAT(eventsOf("MyPartnerViewScreen"),
                 Contains(event("Tap", {{"myPartnersViewLoadMemberDetails", "Partners details was tapped"}})));

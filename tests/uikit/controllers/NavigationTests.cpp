@@ -130,6 +130,34 @@ TEST_F(ControllerTest, TopLayoutGuideFollowsTheBars) {
     EXPECT_EQ(a->view()->frame().origin.y, 64);
 }
 
+TEST_F(ControllerTest, AScreenThatDoesNotExtendUnderTheBarStartsBelowIt) {
+    auto a = make("A");
+    auto nav = UINavigationController::withRoot(a);
+    window->setRootViewController(nav);
+    window->makeKeyAndVisible();
+    // As a screen does it when its view loads, after it was placed.
+    auto b = make("B");
+    nav->pushViewController(b, false);
+    b->edgesForExtendedLayout = UIRectEdge::none;
+    window->layoutIfNeeded();
+    EXPECT_EQ(b->view()->frame().origin.y, 64);
+    EXPECT_EQ(b->view()->frame().size.height, window->bounds().size.height - 64);
+    EXPECT_EQ(b->topLayoutGuide()->length(), 0);
+    EXPECT_EQ(b->view()->safeAreaInsets().top, 0);
+    // The screen below still reaches under the bar.
+    nav->popViewController(false);
+    window->layoutIfNeeded();
+    EXPECT_EQ(a->view()->frame().origin.y, 0);
+    EXPECT_EQ(a->topLayoutGuide()->length(), 64);
+    // Without the bar, the status bar alone.
+    b->edgesForExtendedLayout = UIRectEdge::bottom;
+    nav->pushViewController(b, false);
+    nav->setNavigationBarHidden(true);
+    window->layoutIfNeeded();
+    EXPECT_EQ(b->view()->frame().origin.y, 0);
+    EXPECT_EQ(b->topLayoutGuide()->length(), 20);
+}
+
 namespace {
 
 // A flow whose stack is set while it is made and which becomes its own delegate when it loads.
