@@ -11,6 +11,7 @@
 #include "kits/banners/GSMessage.h"
 #include "uikit/controllers/UIAlertController.h"
 #include "uikit/controllers/UINavigationController.h"
+#include "uikit/controls/UIKeyboard.h"
 
 #include <gmock/gmock.h>
 
@@ -326,6 +327,44 @@ TEST_F(FamilyTest, ARemovalThatFailsKeepsThePersonOnScreen) {
     bare.memberID = 9;
     EXPECT_EQ(MyPartnersDetailViewController(bare).partnerDescription(), "9---blankEmail--blankName--Unknow");
     EXPECT_EQ(MyPartnersDetailViewController(Partner()).partnerDescription(), "-1---blankEmail--blankName--Unknow");
+}
+
+TEST_F(FamilyTest, AFieldThatTheKeyboardWouldCoverScrollsToEndTwelvePointsAboveIt) {
+    launchAsMother();
+    auto list = openFamily();
+    ASSERT_TRUE(list && waitForList(*list, 3));
+    ASSERT_TRUE(host->tapIdentifier("add_baby"));
+    auto invite = shownScreen<InviteFamilyViewController>();
+    ASSERT_TRUE(invite);
+    ASSERT_TRUE(host->tapText("Email"));
+    auto scroll = invite->scrollView();
+    const auto email = invite->emailTextField();
+    const CGFloat height = invite->view()->bounds().size.height;
+    const auto keyboardOf = [](CGFloat keyboardHeight) {
+        Notification n{UIKeyboardDidShowNotification, nullptr, {}};
+        n.userInfo[UIKeyboardFrameEndUserInfoKey] = CGRect{0, 667 - keyboardHeight, 375, keyboardHeight};
+        return n;
+    };
+    const CGRect field = email->convert(email->bounds(), invite->view());
+    // A keyboard whose top is exactly at the field's bottom, or below it: nothing moves.
+    const CGFloat touching = height - field.maxY();
+    invite->keyboardWasShown(keyboardOf(touching));
+    invite->keyboardWasShown(keyboardOf(touching - 5));
+    host->settle();
+    EXPECT_EQ(scroll->contentOffset(), (CGPoint{0, 0}));
+    // One reaching 30 points into it: the field ends 12 points above the keyboard.
+    invite->keyboardWasShown(keyboardOf(touching + 30));
+    host->settle();
+    EXPECT_EQ(scroll->contentOffset(), (CGPoint{0, 42}));
+    // A notification without a frame, or with no field focused, moves nothing.
+    invite->keyboardWasShown(Notification{UIKeyboardDidShowNotification, nullptr, {}});
+    invite->keyboardWillHide(Notification{UIKeyboardWillHideNotification, nullptr, {}});
+    host->settle();
+    EXPECT_EQ(scroll->contentOffset(), (CGPoint{0, 0}));
+    invite->dismissKeyboard();
+    invite->keyboardWasShown(keyboardOf(touching + 30));
+    host->settle();
+    EXPECT_EQ(scroll->contentOffset(), (CGPoint{0, 0}));
 }
 
 } // namespace
