@@ -1,5 +1,6 @@
 #include "Controllers/SignIn/AuthenticationFlowController.h"
 
+#include "App/Onboarding/OnboardingViewController.h"
 #include "Controllers/SignIn/LoginViewController.h"
 #include "Controllers/SignIn/SecurityCodeSignUpViewController.h"
 #include "Extensions/UIViewController+LoadingIndicator.h"
@@ -155,19 +156,23 @@ void AuthenticationFlowController::registerMember(UIViewController& sender) {
             } catch (const KeychainPasswordItem::KeychainError& error) {
                 std::cout << "Keychain: the password was not saved: " << error.what() << std::endl;
             }
+            // The tutorial opens over whatever root the session's start installed.
+            auto window = UIApplication::shared().keyWindow();
+            if (auto root = window ? window->rootViewController() : nullptr)
+                root->present(std::make_shared<OnboardingViewController>(), false);
         },
         [weakSender](const RequestError& error) {
-            auto screen = weakSender.lock();
-            if (!screen) return;
             std::optional<std::string> status;
             if (error.kind() == RequestError::Kind::erroResponse) {
                 auto found = error.object().find("status");
                 if (found != error.object().end()) status = found->second.string();
             }
-            showMessage(*screen, status.value_or(kFailureMessage), GSMessageType::error,
-                        {GSMessageOption::textNumberOfLines{0}});
+            auto screen = weakSender.lock();
+            if (screen)
+                showMessage(*screen, status.value_or(kFailureMessage), GSMessageType::error,
+                            {GSMessageOption::textNumberOfLines{0}});
             AnalyticsService().send(kFailureScreenName, ScreenAction::ServerRequest,
                                     {{"errorMessage", JSON(status.value_or(""))}, {"error", JSON(kFailureDescription)}});
-            hideActivityOverlay(*screen, true);
+            if (screen) hideActivityOverlay(*screen, true);
         });
 }
