@@ -5,6 +5,7 @@
 #include "App/TabBarController.h"
 #include "Controllers/Account/AccountStoryboards.h"
 #include "Controllers/Baby/CareTeamPageViewController.h"
+#include "Controllers/Baby/DailyUpdateStoryboard.h"
 #include "Controllers/Baby/DailyUpdatePageViewController.h"
 #include "Controllers/Baby/JourneyPageViewController.h"
 #include "Controllers/Education/EducationCenterParentViewController.h"
@@ -13,6 +14,7 @@
 #include "Controllers/Posts/FeedDetailWebViewController.h"
 #include "Controllers/Posts/PostDetailsViewController.h"
 #include "Controllers/SignIn/SignInSignUpStoryboard.h"
+#include "Controllers/Feed/FeedStoryboard.h"
 #include "uikit/controllers/UIStoryboard.h"
 
 #include <mutex>
@@ -39,8 +41,18 @@ UIStoryboard::Definition mainStoryboard() {
         auto tabs = std::make_shared<TabBarController>();
         auto board = UIStoryboard::named("Main");
         std::vector<UIViewControllerPtr> controllers;
-        for (const auto& identifier : kMainTabs)
-            controllers.push_back(board->instantiateViewController(identifier));
+        for (const auto& identifier : kMainTabs) {
+            auto tab = board->instantiateViewController(identifier);
+            // The baby pagers show their page's title and bar items, so each stands in a
+            // navigation controller of its own, styled as the main one (which hides its bar above
+            // the tabs); the tab shows the pager's own item.
+            if (std::dynamic_pointer_cast<BabyPageViewController>(tab)) {
+                auto navigation = std::make_shared<MainNavigationController>(tab);
+                navigation->setTabBarItem(tab->tabBarItem());
+                tab = navigation;
+            }
+            controllers.push_back(tab);
+        }
         tabs->setViewControllers(controllers);
         return tabs;
     });
@@ -52,22 +64,15 @@ UIStoryboard::Definition mainStoryboard() {
     return d;
 }
 
-UIStoryboard::Definition feedStoryboard() {
-    UIStoryboard::Definition d;
-    d.scene(FeedViewController::storyboardIdentifier(), make<FeedViewController>);
-    d.scene("FeedDetailWebViewController", make<FeedDetailWebViewController>);
-    d.scene("PostDetailsViewController", make<PostDetailsViewController>);
-    return d;
-}
-
 } // namespace
 
 void registerAppStoryboards() {
     static std::once_flag once;
     std::call_once(once, [] {
         UIStoryboard::registerStoryboard("Main", mainStoryboard());
-        UIStoryboard::registerStoryboard("Feed", feedStoryboard());
+        registerFeedStoryboard();
         UIStoryboard::registerStoryboard("SignInSignUp", signInSignUpStoryboard());
+        registerDailyUpdateStoryboard();
         registerAccountStoryboards();
         registerJourneyStoryboard();
     });

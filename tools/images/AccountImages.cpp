@@ -1,12 +1,10 @@
 // The family and account screens' pictures: the invite button (a person with a plus), the remove
 // menu (three dots), the people placeholders (a head and shoulders on grey, round for the list,
-// square for the details), the baby placeholder of the care team, and the settings rows' and the
-// password screen's arrows. Buttons that bars show untinted are drawn in the brand green.
+// square for the details), and the settings rows' and the password screen's arrows. Buttons that bars show untinted are drawn in the brand green.
 
 #include "ImageDrawing.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace {
 
@@ -80,31 +78,6 @@ void drawMemberCard(CGContext& c, CGSize s) {
     drawPerson(c, {s.width * 0.2, s.height * 0.22, s.width * 0.6, s.height * 0.78}, kSilhouette);
 }
 
-// A baby's face on a soft card: a baby without a picture.
-void drawBabyCard(CGContext& c, CGSize s) {
-    c.setFillColor(kLightGrey);
-    c.fill(CGRect{0, 0, s.width, s.height});
-    const CGFloat d = s.width * 0.5;
-    const CGRect face{(s.width - d) / 2, (s.height - d) / 2, d, d};
-    c.setFillColor(kSilhouette);
-    c.fillEllipse(face);
-    // A curl on top, closed eyes and a smile.
-    UIBezierPath curl = pen(s.width * 0.025);
-    curl.move({s.width / 2, face.origin.y + d * 0.02});
-    curl.addQuadCurve({s.width / 2 + d * 0.12, face.origin.y - d * 0.1}, {s.width / 2 + d * 0.16, face.origin.y + d * 0.04});
-    c.setStrokeColor(kSilhouette);
-    c.stroke(curl);
-    c.setStrokeColor(kLightGrey);
-    for (CGFloat x : {0.35, 0.65}) {
-        UIBezierPath eye = pen(s.width * 0.02);
-        eye.addArc({face.origin.x + d * x, face.origin.y + d * 0.45}, d * 0.07, 0, M_PI, true);
-        c.stroke(eye);
-    }
-    UIBezierPath smile = pen(s.width * 0.02);
-    smile.addArc({s.width / 2, face.origin.y + d * 0.62}, d * 0.13, 0.15 * M_PI, 0.85 * M_PI, true);
-    c.stroke(smile);
-}
-
 // A chevron pointing right, for rows that open a screen.
 void drawDisclosure(CGContext& c, CGSize s) {
     UIBezierPath v = pen(2);
@@ -129,7 +102,6 @@ const cw::images::Drawing addBaby{"add_baby", {26, 24}, drawAddPerson};
 const cw::images::Drawing cardMenu{"card_menu", {28, 24}, drawMenuDots};
 const cw::images::Drawing profilePlaceholder{"profile-pic-placeholder", {50, 50}, drawProfilePlaceholder};
 const cw::images::Drawing memberCard{"card_default_m", {200, 200}, drawMemberCard};
-const cw::images::Drawing babyCard{"card_default_baby", {120, 120}, drawBabyCard};
 const cw::images::Drawing disclosure{"cwy_disclosure", {9, 15}, drawDisclosure};
 const cw::images::Drawing backP{"cwy_backp", {13, 21}, drawBackP};
 
