@@ -2,12 +2,14 @@
 
 #include "App/MainNavigationController.h"
 #include "Controllers/Account/CareTeamViewController.h"
+#include "Controllers/Baby/BabyPageViewController.h"
 #include "Extensions/UIColor+Palette.h"
 #include "Services/AuthenticationContext.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "foundation/time/DeviceSettingsGuard.h"
 #include "kits/banners/GSMessage.h"
 #include "uikit/controllers/UIStoryboard.h"
+#include "uikit/controllers/UITabBarController.h"
 
 #include <algorithm>
 #include <cctype>
@@ -112,6 +114,26 @@ TEST_F(CareTeamTest, ABabyWithoutAPictureOrAnIdShowsThePlaceholderAndAsksForNoth
     EXPECT_TRUE(screen->tableView()->isHidden());
     EXPECT_TRUE(screen->activityIndicator()->isAnimating());
     EXPECT_TRUE(GSMessage::history().empty());
+}
+
+TEST_F(CareTeamTest, TheTeamTabShowsTheFirstBabysTeam) {
+    DeviceSettingsGuard device("en_US", "UTC");
+    launchAsMother();
+    ASSERT_TRUE(host->tapText("Team"));
+    ASSERT_TRUE(waitForText("Blue Pod Team")) << screenTexts();
+    // The tab's navigation controller holds the pager.
+    auto tabs = std::dynamic_pointer_cast<UITabBarController>(topScreen());
+    ASSERT_TRUE(tabs);
+    auto tab = std::dynamic_pointer_cast<UINavigationController>(tabs->selectedViewController());
+    auto pager = std::dynamic_pointer_cast<BabyPageViewController>(tab ? tab->topViewController() : nullptr);
+    ASSERT_TRUE(pager);
+    ASSERT_FALSE(pager->viewControllers.empty());
+    auto page = std::dynamic_pointer_cast<CareTeamViewController>(pager->viewControllers[static_cast<std::size_t>(pager->pageIndex)]);
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->baby->fullName(), "Olivia Hart");
+    EXPECT_TRUE(host->isShowing("Primary Nurse"));
+    EXPECT_TRUE(host->isShowing("Anna Brooks, RN"));
+    EXPECT_EQ(page->updateLabel()->text().value_or("").rfind("UPDATED AT ", 0), 0u);
 }
 
 } // namespace
