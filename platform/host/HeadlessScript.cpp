@@ -3,6 +3,7 @@
 #include "host/HeadlessHost.h"
 
 #include "foundation/dispatch/RunLoop.h"
+#include "foundation/time/DateFormatter.h"
 
 #include <nlohmann/json.hpp>
 
@@ -250,6 +251,27 @@ std::variant<Step, ParseError> parsePick(std::string_view args, const HeadlessSc
     });
 }
 
+std::variant<Step, ParseError> parseTurn(std::string_view args, const HeadlessScriptOptions&) {
+    auto text = quotedText(args);
+    if (auto* e = std::get_if<ParseError>(&text)) return *e;
+    return action([t = std::get<std::string>(text)](HeadlessHost& host, std::string& why) {
+        if (host.turnPicker(t)) return true;
+        why = "no picker on screen has a row with this title";
+        return false;
+    });
+}
+
+std::variant<Step, ParseError> parseTurnDate(std::string_view args, const HeadlessScriptOptions&) {
+    // A calendar day, read in the device's time zone (the picker shows days of the device).
+    const auto date = DateFormatter::serverFormatter("yyyy-MM-dd").date(trim(args));
+    if (!date) return ParseError{"wants a date written yyyy-MM-dd"};
+    return action([d = *date](HeadlessHost& host, std::string& why) {
+        if (host.turnDatePicker(d)) return true;
+        why = "no date picker is on screen";
+        return false;
+    });
+}
+
 std::variant<Step, ParseError> parseExpect(std::string_view args, const HeadlessScriptOptions& options) {
     auto text = quotedText(args);
     if (auto* e = std::get_if<ParseError>(&text)) return *e;
@@ -307,6 +329,8 @@ const std::vector<std::pair<std::string, Parser>>& steps() {
          }},
         {"touchid", parseTouchID},
         {"pick", parsePick},
+        {"turn", parseTurn},
+        {"turn-date", parseTurnDate},
         {"expect", parseExpect},
         {"screenshot", parseScreenshot},
     };

@@ -17,6 +17,9 @@
 //   foreground            and comes back
 //   touchid match|nomatch the finger the next Touch ID check reads
 //   pick FILE             pick this picture in the shown photo picker (relative to the script)
+//   turn "title"          turn the picker on screen (a wheel above the keyboard) to the row with
+//                         this title
+//   turn-date yyyy-MM-dd  turn the date picker on screen to this day
 //   expect "text"         the screen shows this text, or the script fails
 //   screenshot NAME       write the screen to NAME.png in the screenshot directory
 //
