@@ -1,5 +1,6 @@
 #include "Controllers/SignIn/AuthenticationFlowController.h"
 
+#include "App/Onboarding/OnboardingViewController.h"
 #include "Controllers/SignIn/LoginViewController.h"
 #include "Controllers/SignIn/SecurityCodeSignUpViewController.h"
 #include "Extensions/UIViewController+LoadingIndicator.h"
@@ -155,6 +156,10 @@ void AuthenticationFlowController::registerMember(UIViewController& sender) {
             } catch (const KeychainPasswordItem::KeychainError& error) {
                 std::cout << "Keychain: the password was not saved: " << error.what() << std::endl;
             }
+            // The tutorial over the main interface the session has just installed.
+            if (auto window = UIApplication::shared().keyWindow())
+                if (auto root = window->rootViewController())
+                    root->present(std::make_shared<OnboardingViewController>(), false);
         },
         [weakSender](const RequestError& error) {
             auto screen = weakSender.lock();
