@@ -27,9 +27,10 @@ void ScreenTest::TearDown() {
 }
 
 void ScreenTest::show(const UIViewControllerPtr& screen) {
-    host = std::make_unique<cw::HeadlessHost>(screenSize);
-    auto app = std::make_shared<WhiteScreenApp>();
-    host->launch(app);
+    if (!host) {
+        host = std::make_unique<cw::HeadlessHost>(screenSize);
+        host->launch(std::make_shared<WhiteScreenApp>());
+    }
     navigation = std::make_shared<UINavigationController>(screen);
     // Opaque, as the signed-out flow's: the screens stand below the bar.
     navigation->navigationBar()->isTranslucent = false;

@@ -23,8 +23,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Makes the host (with `screenSize`) and shows `screen` as the root of a navigation controller
-    // whose bar is opaque.
+    // Makes the host (with `screenSize`) the first time, and shows `screen` as the root of a new
+    // navigation controller whose bar is opaque.
     void show(const UIViewControllerPtr& screen);
     // Turns the run loop (the server answers in real time) until `done`, then settles.
     bool waitFor(const std::function<bool()>& done, double seconds = 10);
