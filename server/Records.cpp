@@ -64,12 +64,12 @@ json sessionReply(Connection& db, const ServerState& state, int64_t memberId) {
 
 namespace {
 
+// "29 weeks and 2 days": the form the baby header cuts into its weeks and days halves (at the
+// first "a", the one of "and"), so nothing with an "a" may stand before it.
 std::string weeksAndDays(int64_t days) {
     if (days < 0) days = 0;
     int64_t w = days / 7, d = days % 7;
-    std::string out = std::to_string(w) + (w == 1 ? " week" : " weeks");
-    if (d) out += " " + std::to_string(d) + (d == 1 ? " day" : " days");
-    return out;
+    return std::to_string(w) + (w == 1 ? " week" : " weeks") + " and " + std::to_string(d) + (d == 1 ? " day" : " days");
 }
 
 } // namespace
@@ -86,12 +86,11 @@ json ageDescriptions(Connection& db, int64_t babyId, int64_t now) {
     if (!born) return out;
     int64_t today = now / 86400;
     int64_t lived = today - *born;
-    if (lived >= 0) out["days_of_life_description"] = "Day " + std::to_string(lived + 1) + " of life";
+    if (lived >= 0) out["days_of_life_description"] = weeksAndDays(lived);
     if (due) {
         int64_t atBirth = 280 - (*due - *born);
-        out["gestational_age_description"] = "Born at " + weeksAndDays(atBirth);
-        if (lived >= 0)
-            out["adjusted_gestational_age_description"] = "Adjusted age " + weeksAndDays(atBirth + lived);
+        out["gestational_age_description"] = weeksAndDays(atBirth);
+        if (lived >= 0) out["adjusted_gestational_age_description"] = weeksAndDays(atBirth + lived);
     }
     return out;
 }

@@ -6,6 +6,7 @@
 #include "Controllers/Account/CareTeamViewController.h"
 #include "Controllers/Account/MyPartnersViewController.h"
 #include "Controllers/Baby/CareTeamPageViewController.h"
+#include "Controllers/Baby/DailyUpdateStoryboard.h"
 #include "Controllers/Baby/DailyUpdatePageViewController.h"
 #include "Controllers/Baby/JourneyPageViewController.h"
 #include "Controllers/Education/EducationCenterParentViewController.h"
@@ -14,6 +15,7 @@
 #include "Controllers/Posts/FeedDetailWebViewController.h"
 #include "Controllers/Posts/PostDetailsViewController.h"
 #include "Controllers/SignIn/SignInSignUpStoryboard.h"
+#include "Controllers/Feed/FeedStoryboard.h"
 #include "uikit/controllers/UIStoryboard.h"
 
 #include <mutex>
@@ -40,8 +42,18 @@ UIStoryboard::Definition mainStoryboard() {
         auto tabs = std::make_shared<TabBarController>();
         auto board = UIStoryboard::named("Main");
         std::vector<UIViewControllerPtr> controllers;
-        for (const auto& identifier : kMainTabs)
-            controllers.push_back(board->instantiateViewController(identifier));
+        for (const auto& identifier : kMainTabs) {
+            auto tab = board->instantiateViewController(identifier);
+            // The baby pagers show their page's title and bar items, so each stands in a
+            // navigation controller of its own, styled as the main one (which hides its bar above
+            // the tabs); the tab shows the pager's own item.
+            if (std::dynamic_pointer_cast<BabyPageViewController>(tab)) {
+                auto navigation = std::make_shared<MainNavigationController>(tab);
+                navigation->setTabBarItem(tab->tabBarItem());
+                tab = navigation;
+            }
+            controllers.push_back(tab);
+        }
         tabs->setViewControllers(controllers);
         return tabs;
     });
@@ -50,14 +62,6 @@ UIStoryboard::Definition mainStoryboard() {
     d.scene("CareTeamPageViewController", make<CareTeamPageViewController>);
     d.scene("JourneyPageViewController", make<JourneyPageViewController>);
     d.scene("EducationCenterParentViewController", make<EducationCenterParentViewController>);
-    return d;
-}
-
-UIStoryboard::Definition feedStoryboard() {
-    UIStoryboard::Definition d;
-    d.scene(FeedViewController::storyboardIdentifier(), make<FeedViewController>);
-    d.scene("FeedDetailWebViewController", make<FeedDetailWebViewController>);
-    d.scene("PostDetailsViewController", make<PostDetailsViewController>);
     return d;
 }
 
@@ -73,9 +77,10 @@ void registerAppStoryboards() {
     static std::once_flag once;
     std::call_once(once, [] {
         UIStoryboard::registerStoryboard("Main", mainStoryboard());
-        UIStoryboard::registerStoryboard("Feed", feedStoryboard());
+        registerFeedStoryboard();
         UIStoryboard::registerStoryboard("FamilyAndFriends", familyAndFriendsStoryboard());
         UIStoryboard::registerStoryboard("SignInSignUp", signInSignUpStoryboard());
+        registerDailyUpdateStoryboard();
         registerCareTeamStoryboard();
         registerJourneyStoryboard();
     });

@@ -3,11 +3,14 @@
 // The application's storyboards, registered in one place when the application delegate is made:
 //   "Main"             MainNavigationController (initial; its root is the TabBarController, whose
 //                      tabs are MainViewController "Home", DailyUpdatePageViewController "Update",
-//                      CareTeamPageViewController "Team", JourneyPageViewController "Journey" and
+//                      CareTeamPageViewController "Team", JourneyPageViewController "Journey" (each
+//                      pager in a navigation controller of its own) and
 //                      EducationCenterParentViewController "Education")
-//   "Feed"             FeedViewController, FeedDetailWebViewController, PostDetailsViewController
+//   "Feed"             registered by the feed (Controllers/Feed/FeedStoryboard.h)
 //   "FamilyAndFriends" MyPartnersViewController
 //   "SignInSignUp"     every signed-out screen (Controllers/SignIn/SignInSignUpStoryboard.h)
+//   "DailyUpdate"      DailyUpdateViewController, MeasurementsViewController, NoBabyViewController
+//                      (registered by its module)
 //   "CareTeam"         CareTeamViewController (registered by its module)
 //   "Journey"          JourneyViewController (registered by its module)
 // Each scene's identifier is the name of the controller type that runs it. Registering again

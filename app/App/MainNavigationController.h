@@ -1,7 +1,7 @@
 #pragma once
 
 // The navigation controller at the root of the main interface (scene "MainNavigationController" of
-// the storyboard "Main"). It styles its bar, gives every screen it shows an empty back title (the
+// the storyboard "Main"), and the one each baby pager's tab stands in. It styles its bar, gives every screen it shows an empty back title (the
 // screen above shows the back arrow alone), and hides the bar while a full-screen container is on
 // top: the drawer, the welcome screen or the tab bar controller (or a subclass of one of them).
 

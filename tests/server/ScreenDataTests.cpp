@@ -118,6 +118,28 @@ TEST_F(ScreenDataTest, DailyUpdatesListTheLatestSixtyOldestFirst) {
     EXPECT_EQ(latest.front(), dailyUpdateTime(oldest + (70 - (60 - 14)) * 3600));
 }
 
+TEST_F(ScreenDataTest, AgesReadAsWeeksAndDaysThatTheBabyHeaderCutsAtAnd) {
+    Session s = demoMother();
+    Reply reply = post("baby/daily_update", {{"baby_id", 1}, {"user_id", s.userId}}, s.access);
+    ASSERT_EQ(reply.status, 200) << reply.raw;
+    // Weeks and days, nothing before the number: the header cuts each at its first "a".
+    auto days = [](const json& text) {
+        int weeks = -1, rest = -1;
+        char unitW[8] = {}, unitD[8] = {};
+        const std::string t = text.get<std::string>();
+        EXPECT_EQ(std::sscanf(t.c_str(), "%d %7s and %d %7s", &weeks, unitW, &rest, unitD), 4) << t;
+        EXPECT_EQ(t.find('a'), t.find(" and ") + 1) << t;
+        EXPECT_TRUE(rest >= 0 && rest < 7) << t;
+        return weeks * 7 + rest;
+    };
+    const int atBirth = days(reply.body["gestational_age_description"]);
+    const int lived = days(reply.body["days_of_life_description"]);
+    EXPECT_EQ(days(reply.body["adjusted_gestational_age_description"]), atBirth + lived);
+    // The twins were born in week 29 and are in their fourth week in the unit.
+    EXPECT_EQ(atBirth / 7, 29);
+    EXPECT_EQ(lived / 7, 3);
+}
+
 TEST_F(ScreenDataTest, EveryArticleIsReachableThroughTheLibrarysLevels) {
     Session s = demoMother();
     const std::string uid = std::to_string(s.userId);

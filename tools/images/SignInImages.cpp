@@ -9,29 +9,30 @@ namespace {
 
 const UIColor kMeadow{47 / 255.0, 178 / 255.0, 153 / 255.0, 1};
 
-UIBezierPath arc(CGPoint centre, CGFloat radius, CGFloat from, CGFloat to) {
+// One ridge: an open loop around `centre`, taller than wide, from one angle to another (clockwise
+// on screen, 0 pointing right).
+UIBezierPath ridge(CGPoint centre, CGFloat radius, double from, double to) {
     UIBezierPath p;
-    p.addArc(centre, radius, from, to, true);
+    p.addArc({0, 0}, radius, from, to, true);
+    p.apply(CGAffineTransform{0.8, 0, 0, 1.15, centre.x, centre.y});
     p.lineWidth = 2.2;
     p.lineCapStyle = CGLineCap::round;
     return p;
 }
 
-// Ridges as nested open arcs around a centre below the middle, each a little shorter than the one
-// outside it, with a gap at the bottom as a finger's print has.
+// Ridges as nested loops, each open somewhere along its lower half as a print's lines break off,
+// around a short core.
 void drawFingerprint(CGContext& c, CGSize s) {
     constexpr double pi = std::numbers::pi;
-    const CGPoint centre{s.width / 2, s.height * 0.56};
+    const CGPoint centre{s.width / 2, s.height * 0.54};
     c.setStrokeColor(kMeadow);
-    const CGFloat radii[] = {17, 13, 9, 5};
-    for (std::size_t i = 0; i < std::size(radii); ++i) {
-        const double open = 0.28 + 0.12 * static_cast<double>(i);
-        c.stroke(arc(centre, radii[i], pi * (0.5 + open), pi * (2.5 - open)));
-    }
-    // The core: one short stroke down the middle.
+    c.stroke(ridge(centre, 17, pi * 0.80, pi * 2.15));
+    c.stroke(ridge(centre, 13, pi * 0.62, pi * 2.30));
+    c.stroke(ridge(centre, 9, pi * 0.95, pi * 2.45));
+    c.stroke(ridge(centre, 5, pi * 0.70, pi * 2.05));
     UIBezierPath core;
     core.move({centre.x, centre.y - 1});
-    core.addLine({centre.x, centre.y + 7});
+    core.addLine({centre.x, centre.y + 8});
     core.lineWidth = 2.2;
     core.lineCapStyle = CGLineCap::round;
     c.stroke(core);

@@ -47,6 +47,8 @@ void AddMoreBabiesConfirmationViewController::loadView() {
     yesButton = makeButton("Yes", "yesButton");
     yesButton->addTarget(this, &AddMoreBabiesConfirmationViewController::didTapYes, UIControlEventTouchUpInside);
     noButton = makeButton("No", "noButton");
+    // The outline follows the rounding (the mask alone would cut its curved ends off).
+    noButton->layer()->cornerRadius = kButtonSize.height / 2;
     noButton->layer()->borderWidth = 1;
     noButton->layer()->borderColor = UIColorPalette::mainColor1();
     noButton->addTarget(this, &AddMoreBabiesConfirmationViewController::didTapNo, UIControlEventTouchUpInside);

@@ -1,8 +1,16 @@
 #include "Controllers/Baby/CareTeamPageViewController.h"
 
-#include "uikit/graphics/UIImage.h"
+#include "Controllers/Account/CareTeamViewController.h"
 
 void CareTeamPageViewController::awakeFromNib() {
-    PlaceholderViewController::awakeFromNib();
-    setTabBarItem(std::make_shared<UITabBarItem>("Team", UIImage::named("tab-team")));
+    BabyPageViewController::awakeFromNib();
+    giveTabItem(kTabTitle, kTabImage);
+}
+
+UIViewControllerPtr CareTeamPageViewController::newViewControllerWith(const std::shared_ptr<BabyData>& baby) {
+    return pageFromStoryboard<CareTeamViewController>("CareTeam", baby);
+}
+
+UIViewControllerPtr CareTeamPageViewController::viewControllerForEmptyState() {
+    return noBabyPage();
 }

@@ -1,14 +1,18 @@
 #pragma once
 
-// The "Team" tab of the main tab bar (scene "CareTeamPageViewController" of the storyboard "Main"): the care team of each
-// baby. It gives itself its tab item when the storyboard makes it.
-//
-// For now it shows its title only; the pages of each baby come with the baby pager's own work.
+// The "Team" tab: the care team of each of the member's babies (CareTeamViewController of the storyboard
+// "CareTeam"), paged side by side. A pager made by the tab bar's storyboard gives itself its tab
+// item; one made in code has none and otherwise behaves the same.
 
-#include "Controllers/Placeholder/PlaceholderViewController.h"
+#include "Controllers/Baby/BabyPageViewController.h"
 
-class CareTeamPageViewController : public PlaceholderViewController {
+class CareTeamPageViewController : public BabyPageViewController {
 public:
-    CareTeamPageViewController() : PlaceholderViewController("Team") {}
+    static constexpr const char* kTabTitle = "Team";
+    static constexpr const char* kTabImage = "tab-team";
+
+    using BabyPageViewController::BabyPageViewController;
     void awakeFromNib() override;
+    UIViewControllerPtr newViewControllerWith(const std::shared_ptr<BabyData>& baby) override;
+    UIViewControllerPtr viewControllerForEmptyState() override;
 };

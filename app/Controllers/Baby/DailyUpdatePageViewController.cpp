@@ -1,8 +1,16 @@
 #include "Controllers/Baby/DailyUpdatePageViewController.h"
 
-#include "uikit/graphics/UIImage.h"
+#include "Controllers/Baby/DailyUpdateViewController.h"
 
 void DailyUpdatePageViewController::awakeFromNib() {
-    PlaceholderViewController::awakeFromNib();
-    setTabBarItem(std::make_shared<UITabBarItem>("Update", UIImage::named("tab-calendar")));
+    BabyPageViewController::awakeFromNib();
+    giveTabItem(kTabTitle, kTabImage);
+}
+
+UIViewControllerPtr DailyUpdatePageViewController::newViewControllerWith(const std::shared_ptr<BabyData>& baby) {
+    return pageFromStoryboard<DailyUpdateViewController>("DailyUpdate", baby);
+}
+
+UIViewControllerPtr DailyUpdatePageViewController::viewControllerForEmptyState() {
+    return noBabyPage();
 }

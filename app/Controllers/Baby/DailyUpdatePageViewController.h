@@ -1,14 +1,18 @@
 #pragma once
 
-// The "Update" tab of the main tab bar (scene "DailyUpdatePageViewController" of the storyboard "Main"): the daily updates of each
-// baby. It gives itself its tab item when the storyboard makes it.
-//
-// For now it shows its title only; the pages of each baby come with the baby pager's own work.
+// The "Update" tab: the daily update of each of the member's babies (DailyUpdateViewController of the storyboard
+// "DailyUpdate"), paged side by side. A pager made by the tab bar's storyboard gives itself its tab
+// item; one made in code has none and otherwise behaves the same.
 
-#include "Controllers/Placeholder/PlaceholderViewController.h"
+#include "Controllers/Baby/BabyPageViewController.h"
 
-class DailyUpdatePageViewController : public PlaceholderViewController {
+class DailyUpdatePageViewController : public BabyPageViewController {
 public:
-    DailyUpdatePageViewController() : PlaceholderViewController("Update") {}
+    static constexpr const char* kTabTitle = "Update";
+    static constexpr const char* kTabImage = "tab-calendar";
+
+    using BabyPageViewController::BabyPageViewController;
     void awakeFromNib() override;
+    UIViewControllerPtr newViewControllerWith(const std::shared_ptr<BabyData>& baby) override;
+    UIViewControllerPtr viewControllerForEmptyState() override;
 };

@@ -1,8 +1,16 @@
 #include "Controllers/Baby/JourneyPageViewController.h"
 
-#include "uikit/graphics/UIImage.h"
+#include "Controllers/Journey/JourneyViewController.h"
 
 void JourneyPageViewController::awakeFromNib() {
-    PlaceholderViewController::awakeFromNib();
-    setTabBarItem(std::make_shared<UITabBarItem>("Journey", UIImage::named("tab-journey")));
+    BabyPageViewController::awakeFromNib();
+    giveTabItem(kTabTitle, kTabImage);
+}
+
+UIViewControllerPtr JourneyPageViewController::newViewControllerWith(const std::shared_ptr<BabyData>& baby) {
+    return pageFromStoryboard<JourneyViewController>("Journey", baby);
+}
+
+UIViewControllerPtr JourneyPageViewController::viewControllerForEmptyState() {
+    return noBabyPage();
 }

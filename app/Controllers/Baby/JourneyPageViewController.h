@@ -1,14 +1,18 @@
 #pragma once
 
-// The "Journey" tab of the main tab bar (scene "JourneyPageViewController" of the storyboard "Main"): the NICU journey of each
-// baby. It gives itself its tab item when the storyboard makes it.
-//
-// For now it shows its title only; the pages of each baby come with the baby pager's own work.
+// The "Journey" tab: the NICU journey of each of the member's babies (JourneyViewController of the storyboard
+// "Journey"), paged side by side. A pager made by the tab bar's storyboard gives itself its tab
+// item; one made in code has none and otherwise behaves the same.
 
-#include "Controllers/Placeholder/PlaceholderViewController.h"
+#include "Controllers/Baby/BabyPageViewController.h"
 
-class JourneyPageViewController : public PlaceholderViewController {
+class JourneyPageViewController : public BabyPageViewController {
 public:
-    JourneyPageViewController() : PlaceholderViewController("Journey") {}
+    static constexpr const char* kTabTitle = "Journey";
+    static constexpr const char* kTabImage = "tab-journey";
+
+    using BabyPageViewController::BabyPageViewController;
     void awakeFromNib() override;
+    UIViewControllerPtr newViewControllerWith(const std::shared_ptr<BabyData>& baby) override;
+    UIViewControllerPtr viewControllerForEmptyState() override;
 };

@@ -1,12 +1,121 @@
 #include "Controllers/Feed/FeedDataStore.h"
 
+#include "Services/AuthenticationContext.h"
+#include "Services/BaseHTTPService.h"
+#include "Services/ContentService.h"
+#include "foundation/dispatch/DispatchQueue.h"
+
+#include <algorithm>
+#include <optional>
+#include <utility>
+
+namespace {
+
+// The time of a card as the server wrote it; none when absent or unreadable. Always read in the
+// server's own format and calendar: a device set to another locale must not reorder the feed.
+std::optional<Date> cardDate(const FeedResponse& card) {
+    if (!card.cardTime) return std::nullopt;
+    return FeedResponse::serverTimeFormatter().date(*card.cardTime);
+}
+
+// The order of the feed on dates read once per card: timed cards newest first, then the others.
+bool newer(const std::optional<Date>& first, const std::optional<Date>& second) {
+    if (!first) return false;
+    if (!second) return true;
+    return *first > *second;
+}
+
+// Every element of a card list must be an object: one that is not makes the whole list give no
+// cards (the other lists still do).
+template <class Parse> void appendCards(std::vector<FeedResponse::Card>& cards, const JSON& list, Parse parse) {
+    if (!FeedResponse::isDictionaryList(list)) return;
+    const std::size_t count = list.count();
+    cards.reserve(cards.size() + count);
+    for (std::size_t i = 0; i < count; ++i)
+        if (auto card = parse(list[i])) cards.push_back(std::move(card));
+}
+
+} // namespace
+
 FeedDataStore& FeedDataStore::shared() {
-    static FeedDataStore store;
-    return store;
+    // Never destroyed: a fetch may deliver while the process ends.
+    static FeedDataStore* store = new FeedDataStore();
+    return *store;
 }
 
 FeedResponse::Card FeedDataStore::cachedFeedResponse(std::int64_t cardId) const {
     for (const auto& card : cache_)
         if (card && card->cardId == cardId) return card;
     return nullptr;
+}
+
+bool FeedDataStore::dateComparator(const FeedResponse& first, const FeedResponse& second) {
+    return newer(cardDate(first), cardDate(second));
+}
+
+void FeedDataStore::sortByDate(std::vector<FeedResponse::Card>& cards) {
+    std::vector<std::pair<std::optional<Date>, FeedResponse::Card>> keyed;
+    keyed.reserve(cards.size());
+    for (auto& card : cards)
+        keyed.emplace_back(card ? cardDate(*card) : std::nullopt, std::move(card));
+    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return newer(a.first, b.first); });
+    for (std::size_t i = 0; i < keyed.size(); ++i)
+        cards[i] = std::move(keyed[i].second);
+}
+
+std::vector<FeedResponse::Card> FeedDataStore::parseFeed(const JSON& data) {
+    std::vector<FeedResponse::Card> cards;
+    appendCards(cards, data["content"], [](const JSON& element) { return FeedResponse::fromDictionary(element); });
+    const JSON found = data["users"];
+    const JSON users = found.type() == JSON::Type::dictionary ? found : JSON::missing();
+    appendCards(cards, data["posts"],
+                [&](const JSON& element) { return FeedResponse::fromPostDictionary(element, users); });
+    appendCards(cards, data["daily_update"],
+                [&](const JSON& element) { return FeedResponse::fromDailyUpdateDictionary(element, users); });
+
+    sortByDate(cards);
+
+    // The first screenful renders its descriptions here, off the main thread; the rest render when
+    // their cells first show them.
+    const std::size_t window = std::min(preRenderedCardCount, cards.size());
+    for (std::size_t i = 0; i < window; ++i) {
+        const auto& card = cards[i];
+        if (card->cardType == CardType::educationContent || card->cardType == CardType::dailyUpdateChange)
+            card->prepareAttributedDescription();
+    }
+    return cards;
+}
+
+void FeedDataStore::fetchFeed(Success success, Failure failure) {
+    auto& session = AuthenticationContext::shared();
+    std::vector<std::int64_t> babyIds;
+    for (const auto& baby : session.babies())
+        if (baby && baby->babyId()) babyIds.push_back(*baby->babyId());
+
+    const auto user = session.user();
+    if (!user) {
+        if (failure) failure(AuthenticationContext::errorObject(AuthenticationContext::Error::notAuthenticated));
+        return;
+    }
+
+    ContentService().fetchFeed(
+        babyIds, user->id(),
+        [success = std::move(success), failure](const BaseHTTPService::Task&, const std::optional<JSON>& reply) {
+            const JSON data = reply ? (*reply)["data"] : JSON::missing();
+            if (data.type() != JSON::Type::dictionary) {
+                // A reply that is not a feed is no reason to forget the feed the member sees.
+                if (failure) failure(RequestError::parseError().errorObject());
+                return;
+            }
+            DispatchQueue::global(DispatchQoS::utility).async([data, success]() mutable {
+                auto cards = parseFeed(data);
+                DispatchQueue::main().async([cards = std::move(cards), success = std::move(success)]() {
+                    FeedDataStore::shared().cache_ = cards;
+                    if (success) success(cards);
+                });
+            });
+        },
+        [failure](const BaseHTTPService::Task&, const NSError& error) {
+            if (failure) failure(error);
+        });
 }

@@ -1,26 +1,59 @@
 #pragma once
 
-// The one feed data store of the process: it keeps the last loaded cards for the feed and for the
-// screens opened from it (a notification opens a cached card's article without asking the server).
+// The one feed data store of the process: it loads the signed-in member's feed, turns the reply into
+// a list of cards newest first, and keeps the last list it delivered for the feed and for the screens
+// opened from it (a notification opens a cached card's article without asking the server).
 //
-// For now it holds the card cache only; loading the feed from the server comes with the feed screen.
-// Main thread only.
+// fetchFeed calls exactly one of its callbacks, once, on the main thread. With nobody signed in the
+// failure callback runs at once, before fetchFeed returns, and nothing is sent; otherwise fetchFeed
+// returns at once and the callback runs after the reply. The reply is parsed, sorted and its first
+// descriptions rendered on a utility queue; the cards are handed to the main queue, where the cache is
+// replaced just before the success callback runs. Fetches are neither merged nor cancelled: each
+// delivers on its own, and the last delivered wins the cache.
+//
+// The cache is read and written on the main thread only.
 
 #include "Models/FeedResponse.h"
+#include "foundation/json/JSON.h"
+#include "foundation/json/NSError.h"
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 class FeedDataStore {
 public:
+    using Success = std::function<void(const std::vector<FeedResponse::Card>& cards)>;
+    using Failure = std::function<void(const NSError& error)>;
+
+    // How many cards of the sorted list have their descriptions rendered ahead of time.
+    static constexpr std::size_t preRenderedCardCount = 10;
+
     static FeedDataStore& shared();
 
-    // The cards as last loaded, in feed order.
+    // Failures: the session's not-authenticated error without a member; the request's error; and a
+    // reply without a "data" object (RequestError::parseError), which keeps the cache as it was.
+    void fetchFeed(Success success, Failure failure);
+
+    // The cards as last delivered, in feed order.
+    const std::vector<FeedResponse::Card>& feedCache() const { return cache_; }
     const std::vector<FeedResponse::Card>& cachedFeed() const { return cache_; }
     void setCachedFeed(std::vector<FeedResponse::Card> cards) { cache_ = std::move(cards); }
 
     // The first cached card whose id is `cardId`; none when no cached card has it.
     FeedResponse::Card cachedFeedResponse(std::int64_t cardId) const;
+
+    // The cards of a feed reply's "data" object, sorted and with the first descriptions rendered (what
+    // fetchFeed does off the main thread): "content", then "posts" and "daily_update" with "users"; a
+    // list that is not an array of objects gives no cards.
+    static std::vector<FeedResponse::Card> parseFeed(const JSON& data);
+
+    // Whether `first` comes before `second`: a card whose time reads (in the server's format) comes
+    // before one whose time is absent or unreadable, a later time before an earlier one. Cards that
+    // are equal by this order keep their order in a sort (see sortByDate).
+    static bool dateComparator(const FeedResponse& first, const FeedResponse& second);
+    // Newest first, stable: untimed and unreadable cards after the timed ones, in the order given.
+    static void sortByDate(std::vector<FeedResponse::Card>& cards);
 
 private:
     FeedDataStore() = default;

@@ -156,23 +156,23 @@ void AuthenticationFlowController::registerMember(UIViewController& sender) {
             } catch (const KeychainPasswordItem::KeychainError& error) {
                 std::cout << "Keychain: the password was not saved: " << error.what() << std::endl;
             }
-            // The tutorial over the main interface the session has just installed.
-            if (auto window = UIApplication::shared().keyWindow())
-                if (auto root = window->rootViewController())
-                    root->present(std::make_shared<OnboardingViewController>(), false);
+            // The tutorial opens over whatever root the session's start installed.
+            auto window = UIApplication::shared().keyWindow();
+            if (auto root = window ? window->rootViewController() : nullptr)
+                root->present(std::make_shared<OnboardingViewController>(), false);
         },
         [weakSender](const RequestError& error) {
-            auto screen = weakSender.lock();
-            if (!screen) return;
             std::optional<std::string> status;
             if (error.kind() == RequestError::Kind::erroResponse) {
                 auto found = error.object().find("status");
                 if (found != error.object().end()) status = found->second.string();
             }
-            showMessage(*screen, status.value_or(kFailureMessage), GSMessageType::error,
-                        {GSMessageOption::textNumberOfLines{0}});
+            auto screen = weakSender.lock();
+            if (screen)
+                showMessage(*screen, status.value_or(kFailureMessage), GSMessageType::error,
+                            {GSMessageOption::textNumberOfLines{0}});
             AnalyticsService().send(kFailureScreenName, ScreenAction::ServerRequest,
                                     {{"errorMessage", JSON(status.value_or(""))}, {"error", JSON(kFailureDescription)}});
-            hideActivityOverlay(*screen, true);
+            if (screen) hideActivityOverlay(*screen, true);
         });
 }

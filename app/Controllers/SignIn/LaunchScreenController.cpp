@@ -39,7 +39,7 @@ void LaunchScreenController::loadView() {
     lyt_horizontalCenterInSuperView(*signIn);
     lyt_horizontalCenterInSuperView(*registration);
     NSLayoutConstraint::activate({
-        artwork->heightAnchor().constraintEqualTo(root->heightAnchor(), 0.45),
+        artwork->heightAnchor().constraintEqualTo(root->heightAnchor(), 0.45, 0),
         logo->centerYAnchor().constraintEqualTo(artwork->centerYAnchor(), 10),
         welcome->topAnchor().constraintEqualTo(artwork->bottomAnchor(), 32),
         registration->bottomAnchor().constraintEqualTo(bottomLayoutGuide()->topAnchor(), -40),

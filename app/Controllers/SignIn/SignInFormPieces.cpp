@@ -37,6 +37,8 @@ std::shared_ptr<OvalButton> makeOutlinedButton(const std::string& title, const s
     auto button = makeButton(title, identifier);
     button->setBackgroundColor(UIColor::whiteColor());
     button->setTitleColor(UIColorPalette::mainColor1(), UIControlStateNormal);
+    // The border follows the rounding (the mask alone would cut its curved ends off).
+    button->layer()->cornerRadius = kButtonSize.height / 2;
     button->layer()->borderWidth = 1;
     button->layer()->borderColor = UIColorPalette::mainColor1();
     return button;

@@ -1,13 +1,10 @@
 #include "kits/charts/ChartAxisValue.h"
 
-#include "foundation/time/Locale.h"
+#include "foundation/time/NumberFormatter.h"
 #include "uikit/graphics/NSAttributedString.h"
 
-#include <unicode/numberformatter.h>
-
+#include <charconv>
 #include <cmath>
-#include <map>
-#include <mutex>
 
 ChartAxisLabel::ChartAxisLabel(std::string text, ChartLabelSettings settings)
     : text_(std::move(text)), settings_(std::move(settings)) {
@@ -45,23 +42,19 @@ ChartNumberFormatter ChartAxisValueDouble::defaultFormatter() {
     return [](double value) -> std::string {
         if (std::isnan(value)) return "NaN";
         if (std::isinf(value)) return value > 0 ? "+∞" : "-∞";
-        // One ICU formatter per locale the device has had, made on first use.
-        static std::mutex mutex;
-        static std::map<std::string, icu::number::LocalizedNumberFormatter> formatters;
-        const std::string id = Locale::current().identifier();
-        std::lock_guard lock(mutex);
-        auto it = formatters.find(id);
-        if (it == formatters.end())
-            it = formatters
-                     .emplace(id, icu::number::NumberFormatter::with()
-                                      .precision(icu::number::Precision::maxFraction(2))
-                                      .locale(icu::Locale(id.c_str())))
-                     .first;
-        UErrorCode status = U_ZERO_ERROR;
-        const icu::UnicodeString text = it->second.formatDouble(value, status).toString(status);
-        if (U_FAILURE(status)) return std::to_string(value);
-        std::string out;
-        text.toUTF8String(out);
-        return out;
+        // One formatter for every label; it follows the device's locale at each use and guards
+        // its own use, so labels may be written on any thread.
+        static const NumberFormatter formatter = [] {
+            NumberFormatter f;
+            f.setNumberStyle(NumberFormatter::Style::decimal);
+            f.setMaximumFractionDigits(2);
+            return f;
+        }();
+        // The shortest decimal text that reads back as the same number, so the rounding to two
+        // decimals happens on the digits a person would write ("2.675", not 2.67499...).
+        char text[400];
+        const auto [end, error] = std::to_chars(text, text + sizeof text, value == 0 ? 0.0 : value, std::chars_format::fixed);
+        if (error != std::errc()) return std::to_string(value);
+        return formatter.string(std::string_view(text, static_cast<std::size_t>(end - text))).value_or(std::to_string(value));
     };
 }

@@ -133,13 +133,14 @@ void UINavigationBar::layoutSubviews() {
     UIView::layoutSubviews();
     const CGRect b = bounds();
     background_->setFrame({0, 0, b.size.width, b.size.height});
-    // A background image replaces the bar's own fill; where it is transparent the bar's background
-    // colour shows.
-    background_->layer()->contents = backgroundImage;
-    background_->setBackgroundColor(
-        backgroundImage
-            ? UIColor::clearColor()
-            : barTintColor.value_or(isTranslucent ? UIColor::withWhite(0.97, 0.94) : UIColor::withWhite(0.97, 1)));
+    // A background image replaces the bar's own colour (an empty one leaves no background at all).
+    background_->setBackgroundColor(backgroundImage ? UIColor::clearColor()
+                                                    : barTintColor.value_or(isTranslucent ? UIColor::withWhite(0.97, 0.94)
+                                                                                          : UIColor::withWhite(0.97, 1)));
+    if (background_->layer()->contents != backgroundImage) {
+        background_->layer()->contents = backgroundImage;
+        background_->setNeedsDisplay();
+    }
     hairline_->setFrame({0, b.size.height, b.size.width, 0.5});
     hairline_->setHidden(shadowImage != nullptr);
     const CGFloat top = b.size.height - kHeight;

@@ -38,7 +38,9 @@ public:
     TextAttributes titleTextAttributes;
     std::shared_ptr<UIImage> backIndicatorImage;
     std::shared_ptr<UIImage> backIndicatorTransitionMaskImage;
+    // Replaces the hairline under the bar (an empty image: no line).
     std::shared_ptr<UIImage> shadowImage;
+    // Drawn stretched over the bar in place of its colour (an empty image: no background).
     std::shared_ptr<UIImage> backgroundImage;
     // The height of the status bar the bar's background reaches up under.
     CGFloat statusBarInset = 20;

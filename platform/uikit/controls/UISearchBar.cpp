@@ -1,6 +1,11 @@
 #include "uikit/controls/UISearchBar.h"
 
+#include "uikit/graphics/UIGraphics.h"
+
 #include <algorithm>
+#include <array>
+#include <cmath>
+#include <utility>
 
 struct UISearchBar::FieldDelegate : UITextFieldDelegate {
     UISearchBar* bar;
@@ -44,11 +49,45 @@ UISearchBar::~UISearchBar() {
     cancel_->removeTarget(this, UIControlEventAllEvents);
 }
 
+namespace {
+
+// The field's picture keeps its two ends as drawn (rounded ends keep their shape) and stretches only
+// its middle column across the rest, as the platform stretches a search field's picture.
+class FieldBackgroundView : public UIImageView {
+public:
+    void draw(const CGRect& rect) override {
+        const auto& picture = image();
+        CGContext* ctx = UIGraphicsGetCurrentContext();
+        const CGRect b = bounds();
+        const CGFloat w = picture ? picture->size().width : 0;
+        if (!ctx || w < 3 || b.size.width <= w) {
+            UIImageView::draw(rect);
+            return;
+        }
+        const CGFloat h = b.size.height;
+        const CGFloat cap = std::floor((w - 1) / 2);
+        const CGFloat scale = (b.size.width - 2 * cap) / (w - 2 * cap);
+        const std::array<std::pair<CGRect, CGRect>, 3> pieces{{
+            {CGRect(0, 0, cap, h), CGRect(0, 0, w, h)},
+            {CGRect(b.size.width - cap, 0, cap, h), CGRect(b.size.width - w, 0, w, h)},
+            {CGRect(cap, 0, b.size.width - 2 * cap, h), CGRect(cap - cap * scale, 0, w * scale, h)},
+        }};
+        for (const auto& [clip, drawn] : pieces) {
+            ctx->saveGState();
+            ctx->clip(clip);
+            ctx->draw(*picture, drawn);
+            ctx->restoreGState();
+        }
+    }
+};
+
+} // namespace
+
 void UISearchBar::build() {
     setBackgroundColor(std::nullopt);
     background_ = std::make_shared<UIImageView>();
     background_->setBackgroundColor(UIColor(0.79, 0.79, 0.81, 1));
-    fieldBackground_ = std::make_shared<UIImageView>();
+    fieldBackground_ = std::make_shared<FieldBackgroundView>();
     field_ = std::make_shared<UITextField>();
     field_->setBorderStyle(UITextBorderStyle::none);
     field_->setBackgroundColor(std::nullopt);

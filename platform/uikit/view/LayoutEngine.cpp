@@ -461,7 +461,7 @@ bool LayoutEngine::attributeExpression(LayoutItem* item, NSLayoutAttribute a, Ex
         v.w = it->contentW;
         v.h = it->contentH;
     }
-    const UIEdgeInsets m = it->view ? it->view->layoutMargins() : UIEdgeInsets{};
+    const UIEdgeInsets m = it->view ? it->view->marginsFromBounds() : UIEdgeInsets{};
     auto marginDependent = [&] { dependent = dependent || it->view != nullptr; };
     switch (a) {
     case A::left:

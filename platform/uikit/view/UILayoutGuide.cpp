@@ -32,7 +32,7 @@ UILayoutGuide::Edges UILayoutGuide::derivedEdges() const {
         break;
     case Kind::layoutMargins:
     case Kind::safeArea: {
-        const UIEdgeInsets i = kind_ == Kind::layoutMargins ? v->layoutMargins() : v->safeAreaInsets();
+        const UIEdgeInsets i = kind_ == Kind::layoutMargins ? v->marginsFromBounds() : v->safeAreaInsets();
         e.left = i.left;
         e.right = -i.right;
         e.top = i.top;

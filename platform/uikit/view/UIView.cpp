@@ -493,6 +493,21 @@ void UIView::setLayoutMargins(const UIEdgeInsets& margins) {
     layoutMarginsDidChange();
 }
 
+void UIView::setInsetsLayoutMarginsFromSafeArea(bool insets) {
+    if (insets == insetsMarginsFromSafeArea_) return;
+    insetsMarginsFromSafeArea_ = insets;
+    engineInputsChanged();
+    setNeedsLayout();
+    layoutMarginsDidChange();
+}
+
+UIEdgeInsets UIView::marginsFromBounds() const {
+    if (!insetsMarginsFromSafeArea_) return layoutMargins_;
+    const UIEdgeInsets s = safeAreaInsets();
+    return {layoutMargins_.top + s.top, layoutMargins_.left + s.left, layoutMargins_.bottom + s.bottom,
+            layoutMargins_.right + s.right};
+}
+
 UIEdgeInsets UIView::safeAreaInsets() const {
     if (explicitSafeArea_) return *explicitSafeArea_;
     if (!superviewRaw_) return {};

@@ -272,6 +272,13 @@ public:
     UIEdgeInsets layoutMargins() const { return layoutMargins_; }
     void setLayoutMargins(const UIEdgeInsets& margins);
     virtual void layoutMarginsDidChange() {}
+    // Whether the layout margins are measured from the edges of the safe area (the platform's
+    // default: a controller's view keeps its margins clear of the bars) or from the bounds.
+    bool insetsLayoutMarginsFromSafeArea() const { return insetsMarginsFromSafeArea_; }
+    void setInsetsLayoutMarginsFromSafeArea(bool insets);
+    // The layout margins measured from the bounds, as the margins guide and the margin attributes
+    // of constraints place them.
+    UIEdgeInsets marginsFromBounds() const;
     // The insets the screen's bars and edges leave; set on a root (by its window or controller)
     // and derived for descendants from where they lie within it.
     UIEdgeInsets safeAreaInsets() const;
@@ -403,6 +410,7 @@ private:
     UILayoutPriority hugging_[2] = {UILayoutPriorityDefaultLow, UILayoutPriorityDefaultLow};
     UILayoutPriority compression_[2] = {UILayoutPriorityDefaultHigh, UILayoutPriorityDefaultHigh};
     UIEdgeInsets layoutMargins_{8, 8, 8, 8};
+    bool insetsMarginsFromSafeArea_ = true;
     std::optional<UIEdgeInsets> explicitSafeArea_;
     CGFloat layoutWidthHint_ = 0;
     bool inEngineFrameUpdate_ = false;

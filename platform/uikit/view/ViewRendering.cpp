@@ -6,6 +6,8 @@
 #include <cairo.h>
 #include <cmath>
 #include <cstring>
+#include <optional>
+#include <typeinfo>
 #include <sstream>
 #include <vector>
 
@@ -263,6 +265,29 @@ void drawShadow(cairo_t* cr, CALayer& layer) {
     if (!layer.shadowPath) cairo_surface_destroy(mask);
 }
 
+// Where a mask can let anything through, in the coordinates of the layer it masks: its own
+// rectangle and, for a shape, the stroked path. None when that cannot be told without drawing it (a
+// transformed mask, one with sublayers or a shadow, or one that draws itself).
+std::optional<CGRect> maskExtent(const CALayer& mask) {
+    const bool plain = typeid(mask) == typeid(CALayer) || typeid(mask) == typeid(CAShapeLayer);
+    if (!plain || !CATransform3DIsIdentity(shownTransform(mask)) || !mask.sublayers().empty() ||
+        (mask.shadowColor && mask.shadowOpacity > 0))
+        return std::nullopt;
+    const CGRect b = shownBounds(mask);
+    const CGPoint p = shownPosition(mask), a = mask.anchorPoint();
+    const CGPoint origin{p.x - a.x * b.size.width, p.y - a.y * b.size.height};
+    CGRect extent(origin.x, origin.y, b.size.width, b.size.height);
+    if (const auto* shape = dynamic_cast<const CAShapeLayer*>(&mask); shape && shape->path) {
+        // Miters and caps reach past the path: room for the longest of them.
+        const CGFloat reach = std::max<CGFloat>(0, shape->lineWidth) * 5 + 1;
+        CGRect path = shape->path->bounds().insetBy(-reach, -reach);
+        path.origin.x += origin.x - b.origin.x;
+        path.origin.y += origin.y - b.origin.y;
+        extent = extent.isEmpty() ? path : extent.unionWith(path);
+    }
+    return extent;
+}
+
 void drawTree(cairo_t* cr, CALayer& layer, bool applyGeometry) {
     const float opacity = shownOpacity(layer);
     if (layer.hidden || opacity <= 0) return;
@@ -288,6 +313,14 @@ void drawTree(cairo_t* cr, CALayer& layer, bool applyGeometry) {
         cairo_translate(cr, -b.origin.x, -b.origin.y);
     }
     const bool group = opacity < 1 || layer.mask;
+    if (layer.mask) {
+        // Nothing shows outside what the mask draws: the groups below are made only that large,
+        // rather than as large as the whole picture being drawn.
+        if (const auto extent = maskExtent(*layer.mask)) {
+            cairo_rectangle(cr, extent->origin.x, extent->origin.y, extent->size.width, extent->size.height);
+            cairo_clip(cr);
+        }
+    }
     if (group) cairo_push_group(cr);
     drawShadow(cr, layer);
     drawBody(cr, layer);

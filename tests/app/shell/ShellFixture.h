@@ -60,9 +60,14 @@ protected:
     // Signs in through the sign-in screen; the recording server answers with `reply`.
     void signInThroughTheScreen(const nlohmann::json& reply);
 
-    // Turns the main run loop until the server has received `count` requests in all.
+    // The feed in the drawer's centre loads itself and reports its own usage events: the shell's
+    // tests count only what the shell sends, everything but that traffic.
+    static bool isFeedTraffic(const RecordedRequest& request);
+    std::vector<RecordedRequest> shellRequests() const;
+
+    // Turns the main run loop until the server has received `count` of the shell's requests in all.
     void waitForRequests(std::size_t count);
-    // Sends a request of its own and waits for it: whatever was sent before has arrived by then.
+    // Sends a request of its own and waits for it: whatever the shell sent before has arrived by then.
     void expectNothingElseSent();
     std::vector<RecordedRequest> requestsAt(const std::string& path) const;
     std::vector<Event> events() const;

@@ -18,8 +18,7 @@ TEST_F(SignInTest, APasswordResetReturnsToSignInWithTheServersMessageAndTheTempo
     ASSERT_TRUE(reset);
     EXPECT_TRUE(host->isShowing("Reset Password"));
     ASSERT_TRUE(waitForEvent("LoginScreen", "Tap", "userForgotPassword"));
-    const auto tap = eventsOf("LoginScreen").back();
-    EXPECT_EQ(tap.details, (nlohmann::json{{"userForgotPassword", "User trying to rest password"}, {"touchID", false}}));
+    EXPECT_EQ(detailsWith("LoginScreen", "userForgotPassword"), (nlohmann::json{{"userForgotPassword", "User trying to rest password"}, {"touchID", false}}));
     ASSERT_TRUE(waitForEvent("PasswordResetScreen", "Loaded"));
 
     ASSERT_TRUE(host->tapText("Reset"));
@@ -44,7 +43,7 @@ TEST_F(SignInTest, APasswordResetReturnsToSignInWithTheServersMessageAndTheTempo
     EXPECT_FALSE(GSMessage::shown(*login)) << "gone after 5 s";
 
     ASSERT_TRUE(waitForEvent("PasswordResetScreen", "ServerRequest", "passwordResetSuccess"));
-    EXPECT_EQ(eventsOf("PasswordResetScreen").back().details,
+    EXPECT_EQ(detailsWith("PasswordResetScreen", "passwordResetSuccess"),
               (nlohmann::json{{"passwordResetSuccess", "User password reset successful"},
                               {"passwordResetEmail", "demo@cradleway.test"}}));
 

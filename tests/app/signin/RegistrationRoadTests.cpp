@@ -1,5 +1,6 @@
 #include "SignInFixture.h"
 
+#include "App/Onboarding/OnboardingViewController.h"
 #include "Controllers/Baby/AddMoreBabiesConfirmationViewController.h"
 #include "Controllers/SignIn/LoginViewController.h"
 #include "Controllers/SignIn/MRNLookupViewController.h"
@@ -81,7 +82,7 @@ TEST_F(RegistrationTest, TheSecurityCodeOpensTheFormWithTheInvitedMemberAndAWron
     ASSERT_TRUE(back);
     EXPECT_EQ(visibleTextOf(*back).value_or(""), "");
     ASSERT_TRUE(waitForEvent("LoginScreen", "Tap", "userRegister"));
-    EXPECT_EQ(eventsOf("LoginScreen").back().details,
+    EXPECT_EQ(detailsWith("LoginScreen", "userRegister"),
               (nlohmann::json{{"userRegister", "User trying to register"}, {"touchIDEnabled", false}}));
     ASSERT_TRUE(waitForEvent("SignUpWithInvitationScreen", "Loaded"));
 
@@ -119,8 +120,8 @@ TEST_F(RegistrationTest, AnInvitedMemberRegistersTwoBabiesOnceEachAndStartsASess
     openInvitation(kSarah, "424242");
     acceptTerms("mia-family-1");
     ASSERT_TRUE(waitForEvent("TermsAndConditionsScreen", "Tap", "accepted"));
-    EXPECT_EQ(eventsOf("TermsAndConditionsScreen").front().action, "Loaded");
-    EXPECT_EQ(eventsOf("TermsAndConditionsScreen").back().details,
+    ASSERT_TRUE(waitForEvent("TermsAndConditionsScreen", "Loaded"));
+    EXPECT_EQ(detailsWith("TermsAndConditionsScreen", "accepted"),
               (nlohmann::json{{"accepted", "User accepted terms and conditions"}}));
 
     addBaby("CW200001", "Mia Lopez");
@@ -137,6 +138,11 @@ TEST_F(RegistrationTest, AnInvitedMemberRegistersTwoBabiesOnceEachAndStartsASess
 
     ASSERT_TRUE(host->tapText("No"));
     ASSERT_TRUE(waitFor([&] { return showsMainInterface(); })) << "no session started";
+    // The tutorial, over the main interface.
+    auto tutorial = std::dynamic_pointer_cast<OnboardingViewController>(host->topViewController());
+    ASSERT_TRUE(tutorial);
+    EXPECT_EQ(tutorial->presentingViewController(), UIViewControllerPtr(app->appController()));
+    EXPECT_TRUE(host->isShowing("Connect"));
     auto& session = AuthenticationContext::shared();
     ASSERT_TRUE(session.user());
     EXPECT_EQ(session.user()->email(), kSarah);
@@ -197,7 +203,7 @@ TEST_F(RegistrationTest, AnUninvitedAddressCannotClaimAFamilysBabyAndAnUnknownNu
     EXPECT_FALSE(showsActivityOverlay(question));
     EXPECT_FALSE(showsMainInterface());
     ASSERT_TRUE(waitForEvent("MyBabyScreen", "ServerRequest", "errorMessage"));
-    EXPECT_EQ(eventsOf("MyBabyScreen").back().details,
+    EXPECT_EQ(detailsWith("MyBabyScreen", "errorMessage"),
               (nlohmann::json{{"errorMessage", "This baby is already registered to another family."},
                               {"error", "User encountered error while creating account with baby"}}));
     // Everything is kept, so that "No" can be tapped again.

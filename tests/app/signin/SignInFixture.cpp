@@ -8,6 +8,7 @@
 #include "uikit/controllers/UIAppearance.h"
 #include "uikit/graphics/UIImage.h"
 
+#include <chrono>
 #include <iostream>
 
 namespace cw::test {
@@ -88,9 +89,14 @@ bool SignInTest::showsMainInterface() const {
 }
 
 bool SignInTest::waitFor(const std::function<bool()>& done, double seconds) {
-    const bool ok = RunLoop::main().runUntil(done, seconds);
-    host->settle();
-    return ok;
+    // Replies come in real time, while fades and banners run on the host's clock: turn both.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    for (;;) {
+        RunLoop::main().runUntil(done, 0.05);
+        host->settle();
+        if (done()) return true;
+        if (std::chrono::steady_clock::now() > deadline) return false;
+    }
 }
 
 bool SignInTest::waitForText(const std::string& text, double seconds) {
@@ -141,6 +147,12 @@ bool SignInTest::showsActivityOverlay(const UIViewControllerPtr& screen) {
         return false;
     };
     return screen && screen->isViewLoaded() && search(*screen->view());
+}
+
+nlohmann::json SignInTest::detailsWith(const std::string& screen, const std::string& key) const {
+    for (const auto& e : eventsOf(screen))
+        if (e.details.contains(key)) return e.details;
+    return nullptr;
 }
 
 std::vector<std::string> SignInTest::consoleLines() const {

@@ -61,6 +61,8 @@ protected:
     std::vector<StoredEvent> events() const;
     std::vector<StoredEvent> eventsOf(const std::string& screen) const;
     bool waitForEvent(const std::string& screen, const std::string& action, const std::string& key = "");
+    // The details of the first stored event of `screen` whose details hold `key` (null when none).
+    nlohmann::json detailsWith(const std::string& screen, const std::string& key) const;
 
     // Whether the activity overlay covers any part of the screen's view.
     static bool showsActivityOverlay(const UIViewControllerPtr& screen);

@@ -10,6 +10,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <cmath>
 
 using ::testing::ElementsAre;
@@ -80,6 +82,15 @@ TEST_F(ChartKit, NumberLabelsFollowTheDeviceLocaleWithAtMostTwoDecimals) {
     EXPECT_EQ(format(2.5), "2.5");
     EXPECT_EQ(format(1.0 / 3), "0.33");
     EXPECT_EQ(format(0), "0");
+    EXPECT_EQ(format(-0.0), "0");
+    // Rounded on the digits as written, half to even; tiny and huge values stay numbers.
+    EXPECT_EQ(format(2.675), "2.68");
+    EXPECT_EQ(format(0.125), "0.12");
+    EXPECT_EQ(format(-1234.5), "-1,234.5");
+    EXPECT_EQ(format(1e-9), "0");
+    EXPECT_EQ(format(1e21), "1,000,000,000,000,000,000,000");
+    EXPECT_EQ(format(std::numeric_limits<double>::max()).size(), 411u);
+    EXPECT_EQ(format(std::nan("")), "NaN");
     Locale::setCurrentForTesting(Locale("de_DE"));
     EXPECT_EQ(format(3600), "3.600");
     EXPECT_EQ(format(2.5), "2,5");

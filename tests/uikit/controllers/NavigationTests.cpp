@@ -222,3 +222,26 @@ TEST_F(ControllerTest, ABarBackgroundImageReplacesTheBarsFillAndLetsItsBackgroun
     bar.layoutIfNeeded();
     EXPECT_LT(renderView(bar, 1)->pixelColor(160, 32).red(), 0.99) << "without the image the fill comes back";
 }
+
+TEST_F(ControllerTest, ABarsBackgroundImageReplacesItsColourAndAnEmptyOneLeavesNone) {
+    auto a = make("A");
+    a->view()->setBackgroundColor(UIColor(0, 0, 1));
+    auto nav = UINavigationController::withRoot(a);
+    window->setRootViewController(nav);
+    window->makeKeyAndVisible();
+    settle();
+    const auto& bar = nav->navigationBar();
+    auto colourAt = [&](CGFloat y) { return cw::renderView(*window, 1)->pixelColor(5, static_cast<int>(y)); };
+    // The bar's own translucent grey over the blue view.
+    EXPECT_NE(colourAt(30), UIColor(0, 0, 1));
+    const std::uint32_t red = 0xFFFF0000, clear = 0;
+    bar->backgroundImage = UIImage::fromPixels(1, 1, 1, &red);
+    bar->setNeedsLayout();
+    settle();
+    EXPECT_EQ(colourAt(30), UIColor(1, 0, 0));
+    bar->backgroundImage = UIImage::fromPixels(1, 1, 1, &clear);
+    bar->shadowImage = UIImage::fromPixels(1, 1, 1, &clear);
+    bar->setNeedsLayout();
+    settle();
+    EXPECT_EQ(colourAt(30), UIColor(0, 0, 1));
+}

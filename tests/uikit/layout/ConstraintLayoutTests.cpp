@@ -308,6 +308,38 @@ TEST(ConstraintLayout, MarginAndSafeAreaGuidesFollowTheirInsets) {
     EXPECT_EQ(root->safeAreaLayoutGuide()->layoutFrame(), CGRect(0, 44, 320, 402));
 }
 
+TEST(ConstraintLayout, MarginsAreMeasuredFromTheSafeAreaUnlessTheViewSaysOtherwise) {
+    auto root = makeRoot(320, 480);
+    root->setLayoutMargins({8, 8, 8, 8});
+    root->setSafeAreaInsets({64, 0, 49, 0});
+    auto guided = makeView("guided");
+    auto attributed = makeView("attributed");
+    root->addSubview(guided);
+    root->addSubview(attributed);
+    auto g = root->layoutMarginsGuide();
+    NSLayoutConstraint::activate({g->leftAnchor().constraintEqualTo(guided->leftAnchor()),
+                                  g->topAnchor().constraintEqualTo(guided->topAnchor()),
+                                  g->rightAnchor().constraintEqualTo(guided->rightAnchor()),
+                                  g->bottomAnchor().constraintEqualTo(guided->bottomAnchor())});
+    NSLayoutConstraint::activate({NSLayoutConstraint::make(attributed.get(), A::top, NSLayoutRelation::equal, root.get(),
+                                                           A::topMargin, 1, 0),
+                                  attributed->leadingAnchor().constraintEqualTo(root->leadingAnchor()),
+                                  attributed->widthAnchor().constraintEqualToConstant(10),
+                                  attributed->heightAnchor().constraintEqualToConstant(10)});
+    root->layoutIfNeeded();
+    // A controller's view under a bar keeps its margins clear of it.
+    EXPECT_EQ(root->marginsFromBounds(), (UIEdgeInsets{72, 8, 57, 8}));
+    EXPECT_EQ(guided->frame(), CGRect(8, 72, 304, 351));
+    EXPECT_EQ(attributed->frame().minY(), 72);
+    root->setSafeAreaInsets({20, 0, 0, 0});
+    root->layoutIfNeeded();
+    EXPECT_EQ(guided->frame(), CGRect(8, 28, 304, 444));
+    root->setInsetsLayoutMarginsFromSafeArea(false);
+    root->layoutIfNeeded();
+    EXPECT_EQ(guided->frame(), CGRect(8, 8, 304, 464));
+    EXPECT_EQ(attributed->frame().minY(), 8);
+}
+
 namespace {
 
 class CountingView : public UIView {

@@ -66,6 +66,42 @@ TEST(LayerRendering, GradientsMasksAndSublayerTransforms) {
     EXPECT_LT(at(*img, {65, 35}).red(), 0.05); // ...but 10 points to the right
 }
 
+// Masks of each kind let through exactly what they draw, also where the masked layer's own
+// sublayers reach beyond it: a plain layer its rectangle, a shape its path wherever it lies.
+TEST(LayerRendering, AMaskLetsThroughWhatItDrawsWhereverThatIs) {
+    auto root = canvas(100, 100);
+    auto masked = std::make_shared<UIView>(CGRect(10, 10, 40, 40));
+    masked->setBackgroundColor(UIColor::redColor());
+    auto beyond = std::make_shared<UIView>(CGRect(40, 40, 40, 40));
+    beyond->setBackgroundColor(UIColor::blueColor());
+    masked->addSubview(beyond);
+    auto window = std::make_shared<CALayer>();
+    window->setFrame(CGRect(20, 20, 40, 40));
+    window->backgroundColor = UIColor::blackColor();
+    masked->layer()->mask = window;
+    root->addSubview(masked);
+
+    auto shaped = std::make_shared<UIView>(CGRect(60, 0, 40, 20));
+    shaped->setBackgroundColor(UIColor::greenColor());
+    auto shape = std::make_shared<CAShapeLayer>();
+    shape->setFrame(CGRect(0, 0, 5, 5));
+    shape->path = UIBezierPath::rect(CGRect(20, 0, 20, 20));
+    shaped->layer()->mask = shape;
+    root->addSubview(shaped);
+
+    auto img = cw::renderView(*root);
+    EXPECT_GT(at(*img, {20, 20}).green(), 0.95) << "outside the mask's rectangle: white";
+    EXPECT_GT(at(*img, {40, 40}).red(), 0.95);
+    EXPECT_LT(at(*img, {40, 40}).green(), 0.05);
+    EXPECT_GT(at(*img, {60, 60}).blue(), 0.95) << "a sublayer beyond the masked layer, inside the mask";
+    EXPECT_LT(at(*img, {60, 60}).red(), 0.05);
+    EXPECT_GT(at(*img, {75, 75}).red(), 0.95) << "beyond the mask: white";
+    EXPECT_GT(at(*img, {75, 75}).blue(), 0.95);
+    EXPECT_LT(at(*img, {90, 10}).red(), 0.05) << "the shape's path, outside its own rectangle";
+    EXPECT_GT(at(*img, {90, 10}).green(), 0.95);
+    EXPECT_GT(at(*img, {70, 10}).red(), 0.95) << "beside the path: white";
+}
+
 TEST(LayerRendering, TransformsHiddenLayersAndContentShadows) {
     auto root = canvas(100, 100);
     auto bar = std::make_shared<UIView>(CGRect(40, 0, 20, 100));

@@ -1,0 +1,169 @@
+#include "Controllers/Baby/BabyPageViewController.h"
+
+#include "Services/AuthenticationContext.h"
+#include "uikit/controllers/UINavigationController.h"
+#include "uikit/view/CAAnimation.h"
+
+#include <algorithm>
+
+BabyPageViewController::BabyPageViewController()
+    : pageControl(std::make_shared<UIPageControl>()),
+      pageViewController(std::make_shared<UIPageViewController>(UIPageViewControllerTransitionStyle::scroll,
+                                                                 UIPageViewControllerNavigationOrientation::horizontal)) {}
+
+const std::shared_ptr<UILabel>& BabyPageViewController::titleLabel() {
+    if (!titleLabel_) {
+        titleLabel_ = std::make_shared<UILabel>();
+        titleLabel_->setFont(UIFont::boldSystemFont(20));
+        titleLabel_->setTextAlignment(NSTextAlignment::center);
+    }
+    return titleLabel_;
+}
+
+void BabyPageViewController::viewDidLoad() {
+    UIViewController::viewDidLoad();
+    embedPageViewController();
+    setupPageControl();
+    didLoadBabies(AuthenticationContext::shared().babies());
+}
+
+void BabyPageViewController::fetchData() {
+    didLoadBabies(AuthenticationContext::shared().babies());
+}
+
+void BabyPageViewController::viewDidLayoutSubviews() {
+    UIViewController::viewDidLayoutSubviews();
+    const CGSize size = view()->bounds().size;
+    pageViewController->view()->setFrame({0, 0, size.width, size.height});
+}
+
+void BabyPageViewController::embedPageViewController() {
+    addChildViewController(pageViewController);
+    // The bars may have reached into the pager before it had this child: the pages keep clear of
+    // them as well.
+    pageViewController->setBarInsets(barInsetsForChild(*pageViewController));
+    auto pages = pageViewController->view();
+    pages->setFrame(view()->bounds());
+    pages->setTranslatesAutoresizingMaskIntoConstraints(true);
+    pages->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
+    view()->addSubview(pages);
+    auto self = std::static_pointer_cast<BabyPageViewController>(shared_from_this());
+    pageViewController->setDataSource(self);
+    pageViewController->setDelegate(self);
+    pageViewController->didMoveToParentViewController(self);
+}
+
+void BabyPageViewController::setupPageControl() {
+    auto pages = pageViewController->view();
+    // Above the pages, under the bar.
+    pages->addSubview(pageControl);
+    pageControl->setTranslatesAutoresizingMaskIntoConstraints(false);
+    NSLayoutConstraint::activate({
+        pageControl->topAnchor().constraintEqualToSystemSpacingBelow(pages->safeAreaLayoutGuide()->topAnchor(), 1.0),
+        pageControl->centerXAnchor().constraintEqualTo(pages->centerXAnchor()),
+        pageControl->heightAnchor().constraintEqualToConstant(10),
+    });
+    if (auto navigation = navigationController()) {
+        // No hairline under the bar: the pages run on from it.
+        navigation->navigationBar()->shadowImage = UIImage::fromPixels(1, 1, 1, std::vector<std::uint32_t>{0}.data());
+        navigation->navigationBar()->setNeedsLayout();
+    }
+    view()->setBackgroundColor(UIColor::whiteColor());
+    pageControl->currentPageIndicatorTintColor = UIColor::whiteColor();
+    pageControl->pageIndicatorTintColor = UIColor::lightGrayColor();
+    pageControl->setHidesForSinglePage(true);
+    addTitleAnimation();
+}
+
+void BabyPageViewController::didLoadBabies(const std::vector<std::shared_ptr<BabyData>>& list) {
+    babies = list;
+    viewControllers.clear();
+    if (list.empty()) {
+        viewControllers.push_back(viewControllerForEmptyState());
+    } else {
+        viewControllers.reserve(list.size());
+        for (const auto& baby : list)
+            viewControllers.push_back(newViewControllerWith(baby));
+    }
+
+    std::optional<long> selected;
+    if (const auto id = AuthenticationContext::shared().selectedBabyId(); id && !list.empty()) {
+        auto it = std::find_if(list.begin(), list.end(), [&](const auto& baby) { return baby && baby->babyId() == id; });
+        if (it != list.end()) selected = static_cast<long>(it - list.begin());
+    }
+    const long count = static_cast<long>(viewControllers.size());
+    if (selected)
+        pageIndex = *selected;
+    else if (pageIndex < 0 || pageIndex >= count)
+        pageIndex = 0;
+
+    const auto page = viewControllers[static_cast<std::size_t>(pageIndex)];
+    pageViewController->setViewControllers({page}, UIPageViewControllerNavigationDirection::forward, false);
+    pageControl->setNumberOfPages(count);
+    didSetActiveViewConroller(page, pageIndex);
+}
+
+void BabyPageViewController::didSetActiveViewConroller(const UIViewControllerPtr& page, long index) {
+    const auto& item = navigationItem();
+    const auto& pageItem = page->navigationItem();
+    item->title = pageItem->title;
+    // The bar hears of a new title only when told; the items tell it themselves.
+    if (item->onChange) item->onChange();
+    item->setRightBarButtonItems(pageItem->rightBarButtonItems(), false);
+    pageIndex = index;
+    pageControl->setCurrentPage(index);
+
+    const bool named = babies && index >= 0 && index < static_cast<long>(babies->size()) && (*babies)[static_cast<std::size_t>(index)];
+    titleLabel()->setText(named ? std::optional<std::string>((*babies)[static_cast<std::size_t>(index)]->fullName())
+                                : std::nullopt);
+}
+
+UIViewControllerPtr BabyPageViewController::newViewControllerWith(const std::shared_ptr<BabyData>&) {
+    return std::make_shared<UIViewController>();
+}
+
+UIViewControllerPtr BabyPageViewController::viewControllerForEmptyState() {
+    return std::make_shared<UIViewController>();
+}
+
+UIViewControllerPtr BabyPageViewController::noBabyPage() {
+    return UIStoryboard::named("DailyUpdate")->instantiateViewController("NoBabyViewController");
+}
+
+void BabyPageViewController::giveTabItem(const char* title, const char* imageName) {
+    setTabBarItem(std::make_shared<UITabBarItem>(title, UIImage::named(imageName)));
+}
+
+void BabyPageViewController::addTitleAnimation() {
+    CATransition fade;
+    fade.type = CATransitionType::fade;
+    fade.subtype = CATransitionSubtype::fromRight;
+    fade.duration = 0.4;
+    titleLabel()->layer()->add(fade, kTitleAnimationKey);
+}
+
+std::optional<long> BabyPageViewController::positionOf(const UIViewControllerPtr& page) const {
+    auto it = std::find(viewControllers.begin(), viewControllers.end(), page);
+    if (it == viewControllers.end()) return std::nullopt;
+    return static_cast<long>(it - viewControllers.begin());
+}
+
+UIViewControllerPtr BabyPageViewController::viewControllerBefore(UIPageViewController&, const UIViewControllerPtr& page) {
+    const auto at = positionOf(page);
+    if (!at || *at == 0) return nullptr;
+    return viewControllers[static_cast<std::size_t>(*at - 1)];
+}
+
+UIViewControllerPtr BabyPageViewController::viewControllerAfter(UIPageViewController&, const UIViewControllerPtr& page) {
+    const auto at = positionOf(page);
+    if (!at || *at >= static_cast<long>(viewControllers.size()) - 1) return nullptr;
+    return viewControllers[static_cast<std::size_t>(*at + 1)];
+}
+
+void BabyPageViewController::didFinishAnimating(UIPageViewController& pager, bool, const std::vector<UIViewControllerPtr>&,
+                                                bool completed) {
+    if (!completed) return;
+    const auto shown = pager.viewControllers();
+    if (shown.empty()) return;
+    if (const auto at = positionOf(shown.front())) didSetActiveViewConroller(shown.front(), *at);
+}

@@ -1,0 +1,239 @@
+// The measurement charts' rules: the title, the axes a series gets, and how each reply is read and
+// shown, against a recording server.
+#include "Controllers/Baby/MeasurementChart.h"
+#include "Controllers/Baby/MeasurementsViewController.h"
+
+#include "Services/AuthenticationContext.h"
+#include "foundation/dispatch/RunLoop.h"
+#include "foundation/time/DeviceSettingsGuard.h"
+#include "host/HeadlessHost.h"
+#include "tests/support/AppEnvironment.h"
+#include "tests/support/RecordingServer.h"
+#include "uikit/controllers/UINavigationController.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <future>
+#include <iostream>
+#include <sstream>
+
+namespace cw::test {
+namespace {
+
+using nlohmann::json;
+
+std::vector<MeasurementData> points(std::size_t count, double value = 100) {
+    std::vector<MeasurementData> result;
+    for (std::size_t i = 0; i < count; ++i)
+        result.push_back({std::nullopt, value + static_cast<double>(i), "g", "Day " + std::to_string(i)});
+    return result;
+}
+
+// The x values that carry a label with text.
+std::vector<double> labelled(const MeasurementChart& chart) {
+    std::vector<double> values;
+    for (const auto& v : chart.xAxis->axisValues())
+        if (!v.labels.empty() && !v.labels.front().text().empty()) values.push_back(v.scalar);
+    return values;
+}
+
+TEST(MeasurementTitles, ThePossessiveOfTheBabysName) {
+    EXPECT_EQ(MeasurementsViewController::titleFor("Olivia Hart"), "Olivia Hart's Measurements");
+    EXPECT_EQ(MeasurementsViewController::titleFor("James"), "James' Measurements");
+    EXPECT_EQ(MeasurementsViewController::titleFor("THOMAS"), "THOMAS' Measurements");
+    EXPECT_EQ(MeasurementsViewController::titleFor(""), "'s Measurements");
+}
+
+TEST(MeasurementAxes, YRisesToATenthAndAFifthAboveTheLargestInRoundSteps) {
+    EXPECT_DOUBLE_EQ(yMaxFor({5}), 6);
+    EXPECT_EQ(yStepFor(yMaxFor({5})), 1);
+    EXPECT_EQ(yStepFor(yMaxFor({10, 3})), 2);
+    EXPECT_EQ(yStepFor(yMaxFor({3000})), 1000);
+    EXPECT_DOUBLE_EQ(yStepFor(yMaxFor({10000})), 2400);
+    EXPECT_EQ(yMaxFor({}), 1);
+    // A series with nothing above 0 still rises from 0.
+    EXPECT_EQ(yMaxFor({0, 0}), 1);
+    EXPECT_EQ(yMaxFor({-4, -1}), 1);
+
+    cw::HeadlessHost host;
+    auto negative = makeMeasurementChart({{std::nullopt, -2, "g", "Mar 1"}}, {0, 0, 343, 240}, UIColor::blackColor());
+    EXPECT_EQ(negative.yAxis->axisModel().lastModelValue, 1);
+    EXPECT_EQ(negative.yAxis->axisValues().size(), 2u);
+}
+
+TEST(MeasurementAxes, XLabelsEveryOneSevenOrThirtyPoints) {
+    cw::HeadlessHost host;
+    const CGRect frame{0, 0, 343, 240};
+    auto one = makeMeasurementChart(points(1), frame, UIColor::blackColor());
+    EXPECT_EQ(one.xAxis->axisModel().firstModelValue, 0);
+    EXPECT_EQ(one.xAxis->axisModel().lastModelValue, 1);
+    EXPECT_EQ(labelled(one), std::vector<double>{0});
+    std::vector<double> all;
+    for (int i = 0; i < 17; ++i)
+        all.push_back(i);
+    EXPECT_EQ(labelled(makeMeasurementChart(points(17), frame, UIColor::blackColor())), all);
+    EXPECT_EQ(labelled(makeMeasurementChart(points(18), frame, UIColor::blackColor())), (std::vector<double>{0, 7, 14}));
+    EXPECT_EQ(labelled(makeMeasurementChart(points(90), frame, UIColor::blackColor())), (std::vector<double>{0, 30, 60}));
+
+    // The x labels turn by 60°; the line, markers and guides as the screens draw them.
+    auto chart = makeMeasurementChart(points(5), frame, UIColor(0.14, 0.48, 0.70));
+    EXPECT_EQ(chart.xAxis->axisValues().front().labels.front().settings().rotation, 60);
+    EXPECT_EQ(chart.yAxis->axisValues().front().labels.front().settings().rotation, 0);
+    EXPECT_EQ(chart.line->lineModels().front().lineWidth, 2);
+    EXPECT_EQ(chart.line->lineModels().front().lineColor, UIColor(0.14, 0.48, 0.70));
+    EXPECT_EQ(chart.guides->settings().linesWidth, 0.1);
+    EXPECT_EQ(chart.chart.settings().axisStrokeWidth, 0.2);
+    const auto marker = std::dynamic_pointer_cast<ChartPointEllipseView>(chart.markers->viewsForChartPoints().front());
+    ASSERT_TRUE(marker);
+    EXPECT_EQ(marker->frame().size, (CGSize{12, 12}));
+    EXPECT_EQ(marker->borderColor, UIColor::whiteColor());
+    EXPECT_EQ(marker->borderWidth, 2);
+}
+
+TEST(MeasurementData, ReadsEachEntryAsItComes) {
+    DeviceSettingsGuard device("en_US", "UTC");
+    const JSON reply(json{{"weight",
+                           {{{"updated_at", "2026-03-04T22:00:00"}, {"value", 1180.5}, {"units", "g"}},
+                            {{"updated_at", "2026-03-02T22:00:00"}, {"value", "1170"}},
+                            {{"updated_at", "yesterday"}, {"units", 4}},
+                            json::array()}}});
+    const auto read = MeasurementData::series(reply, "weight");
+    ASSERT_EQ(read.size(), 4u);
+    EXPECT_EQ(read[0].dateDescription, "Mar 4");
+    EXPECT_EQ(read[0].value, 1180.5);
+    EXPECT_EQ(read[0].units, "g");
+    // Reply order, not date order.
+    EXPECT_EQ(read[1].dateDescription, "Mar 2");
+    EXPECT_EQ(read[1].value, 1170);
+    EXPECT_FALSE(read[1].units);
+    EXPECT_FALSE(read[2].date);
+    EXPECT_FALSE(read[2].dateDescription);
+    EXPECT_EQ(read[2].value, 0);
+    EXPECT_FALSE(read[2].units);
+    EXPECT_EQ(read[3].value, 0);
+    EXPECT_TRUE(MeasurementData::series(JSON(json{{"weight", "none"}}), "weight").empty());
+    EXPECT_TRUE(MeasurementData::series(JSON(json::object()), "weight").empty());
+}
+
+class MeasurementsScreen : public ::testing::Test {
+protected:
+    void SetUp() override {
+        environment.writeInfo({{"SERVER_URL", server.base()}, {"CFBundleIdentifier", "org.cradleway.measurement-tests"}});
+        auto& session = AuthenticationContext::shared();
+        session.setUser(UserData::initWithResponseObject(JSON(json{
+            {"id", 41}, {"full_name", "Maya Lind"}, {"email", "maya@example.test"}, {"relationship", "Mother"}, {"security_code", 1041}})));
+        session.updateTokens(JSON(json{{"tokens", {{"access_token", "a"}, {"refresh_token", "r"}}}}));
+        saved = std::cout.rdbuf(console.rdbuf());
+        host.launch(app);
+    }
+    void TearDown() override {
+        released.set_value();
+        RunLoop::main().runFor(0.05);
+        std::cout.rdbuf(saved);
+        AuthenticationContext::shared().setUser(nullptr);
+    }
+    std::shared_ptr<MeasurementsViewController> make() {
+        auto screen = std::make_shared<MeasurementsViewController>();
+        auto b = std::make_shared<BabyData>("James", "2026-02-10", "2026-04-21", Gender::Male);
+        b->setBabyId(12);
+        screen->baby = b;
+        return screen;
+    }
+    void show(const std::shared_ptr<MeasurementsViewController>& screen) {
+        host.window()->setRootViewController(std::make_shared<UINavigationController>(screen));
+        host.settle();
+    }
+    // Holds every reply until `release()`.
+    void holdReplies() {
+        server.setHandler([gate = released.get_future().share()](const RecordedRequest&, httplib::Response&) { gate.wait(); });
+    }
+    void release() {
+        released.set_value();
+        released = std::promise<void>();
+    }
+
+    RecordingServer server;
+    AppEnvironment environment{"cw-measurements"};
+    cw::HeadlessHost host;
+    std::shared_ptr<cw::WhiteScreenApplication> app = std::make_shared<cw::WhiteScreenApplication>();
+    std::ostringstream console;
+    std::streambuf* saved = nullptr;
+    std::promise<void> released;
+};
+
+TEST_F(MeasurementsScreen, EachReplyDrawsItsSectionAndTitlesItWithItsUnits) {
+    server.reply("POST", "/m/api/baby/weight",
+                 Reply{200, json{{"weight", {{{"updated_at", "2026-03-02T22:00:00"}, {"value", 1200}, {"units", "g"}},
+                                             {{"updated_at", "2026-03-01T22:00:00"}, {"value", 1180}, {"units", "kg"}}}}}
+                                .dump()});
+    server.reply("POST", "/m/api/baby/height", Reply{200, json{{"height", json::array()}}.dump()});
+    server.reply("POST", "/m/api/baby/head_circumference",
+                 Reply{200, json{{"head_circumference", {{{"updated_at", "2026-03-01T22:00:00"}, {"value", 27.1}}}}}.dump()});
+    auto screen = make();
+    // Loaded off screen: the replies come while no header is shown.
+    screen->loadViewIfNeeded();
+    ASSERT_TRUE(server.waitForRequests(3));
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return screen->weightChart && screen->headCircumferenceChart; }, 10));
+    RunLoop::main().runFor(0.05);
+    show(screen);
+
+    EXPECT_TRUE(host.isShowing("James' Measurements"));
+    // The last point's units title the section.
+    EXPECT_EQ(screen->weightTitle, "Weight (kg)");
+    EXPECT_TRUE(host.isShowing("Weight (kg)"));
+    // No points: no chart, the first title; a last point without units keeps the title.
+    EXPECT_FALSE(screen->heightChart);
+    EXPECT_EQ(screen->lengthTitle, "Length");
+    EXPECT_EQ(screen->headCircumferenceTitle, "Head Circumference");
+    EXPECT_EQ(screen->headCircumferenceChart->chart.view()->superview(), screen->headCircumferenceContentView);
+    EXPECT_EQ(screen->headCircumferenceChart->chart.frame(), screen->headCircumferenceContentView->bounds());
+    EXPECT_EQ(screen->headCircumferenceContentView->bounds().size, (CGSize{343, 240}));
+    // In reply order: the later date first.
+    const auto& x = screen->weightChart->xAxis->axisValues();
+    EXPECT_EQ(x.at(0).labels.at(0).text(), "Mar 2");
+    EXPECT_EQ(x.at(1).labels.at(0).text(), "Mar 1");
+
+    const auto requests = server.requestsAt("/m/api/baby/weight");
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].json(), (json{{"baby_id", 12}, {"user_id", 41}}));
+    EXPECT_TRUE(server.requestsAt("/m/api/analytics/").empty()) << "the charts report no usage";
+    const auto header = std::dynamic_pointer_cast<UITableViewHeaderFooterView>(screen->tableView()->headerView(0));
+    ASSERT_TRUE(header);
+    EXPECT_EQ(header->textLabel()->font(), UIFont::boldSystemFont(15));
+}
+
+TEST_F(MeasurementsScreen, AHeaderOnScreenAsTheReplyComesReadsInCapitals) {
+    holdReplies();
+    server.reply("POST", "/m/api/baby/weight",
+                 Reply{200, json{{"weight", {{{"updated_at", "2026-03-02T22:00:00"}, {"value", 1200}, {"units", "g"}}}}}.dump()});
+    auto screen = make();
+    show(screen);
+    EXPECT_TRUE(host.isShowing("Weight"));
+    release();
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return screen->weightChart.has_value(); }, 10));
+    host.settle();
+    EXPECT_EQ(screen->weightTitle, "Weight (g)");
+    EXPECT_TRUE(host.isShowing("WEIGHT (G)"));
+}
+
+TEST_F(MeasurementsScreen, AFailedSeriesIsOnlyPrinted) {
+    server.reply("POST", "/m/api/baby/weight", Reply{500, "{}"});
+    server.reply("POST", "/m/api/baby/height", Reply{200, "[1, 2]"});
+    auto screen = make();
+    screen->baby->setBabyId(std::nullopt);
+    show(screen);
+    ASSERT_TRUE(server.waitForRequests(3));
+    RunLoop::main().runUntil([&] { return console.str().find("height") != std::string::npos; }, 10);
+    RunLoop::main().runFor(0.05);
+    EXPECT_FALSE(screen->weightChart);
+    EXPECT_FALSE(screen->heightChart);
+    EXPECT_EQ(screen->weightTitle, "Weight");
+    EXPECT_TRUE(host.isShowing("Weight"));
+    EXPECT_NE(console.str().find("weight"), std::string::npos);
+    // Without an id the baby is asked for as 0.
+    EXPECT_EQ(server.requestsAt("/m/api/baby/weight").at(0).json()["baby_id"], 0);
+}
+
+} // namespace
+} // namespace cw::test

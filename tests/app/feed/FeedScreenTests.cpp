@@ -1,0 +1,478 @@
+// The feed as the demo father sees it, in the headless host against the embedded demo server: the
+// cards and their days, the twins' header and title bar, scrolling and pulling, the filter, opening
+// cards, a server that went away, and the usage events the server stored.
+
+#include "App/AppDelegate.h"
+#include "App/MainNavigationController.h"
+#include "App/MainViewController.h"
+#include "Controllers/Feed/FeedDataStore.h"
+#include "Controllers/Feed/FeedTableTimeTagCell.h"
+#include "Controllers/Feed/FeedViewController.h"
+#include "Controllers/Feed/FilterViewController.h"
+#include "Controllers/Posts/FeedDetailWebViewController.h"
+#include "Controllers/Posts/PostDetailsViewController.h"
+#include "Extensions/UIColor+Palette.h"
+#include "Services/AuthenticationContext.h"
+#include "Services/ContentService.h"
+#include "foundation/dispatch/RunLoop.h"
+#include "foundation/time/DateFormatter.h"
+#include "foundation/time/Locale.h"
+#include "foundation/time/TimeZone.h"
+#include "host/HeadlessHost.h"
+#include "server/Database.h"
+#include "tests/support/AppEnvironment.h"
+#include "tests/support/DemoServer.h"
+#include "uikit/controllers/UINavigationController.h"
+#include "uikit/graphics/UIImage.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iostream>
+#include <sstream>
+
+namespace cw::test {
+namespace {
+
+struct StoredEvent {
+    std::string action;
+    nlohmann::json details;
+};
+
+std::string textOf(const FeedResponse& card) {
+    return card.cardTitle.value_or("") + " | " + card.cardDescription.value_or("");
+}
+
+class FeedScreenTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        savedCout_ = std::cout.rdbuf(console_.rdbuf());
+        Locale::setCurrentForTesting(Locale("en_US"));
+        TimeZone::setCurrentForTesting(TimeZone::withIdentifier("America/New_York"));
+        demo = std::make_unique<DemoServer>(environment.directory() / "server");
+        environment.writeInfo({{"SERVER_URL", demo->baseUrl()},
+                               {"CFBundleIdentifier", "test.feed.screen"},
+                               {"CFBundleShortVersionString", "1.4"},
+                               {"CFBundleVersion", "27"}});
+        UIImage::setResourceDirectory(generatedResourcesDirectory());
+        resetSession();
+        begin();
+    }
+    void TearDown() override {
+        end();
+        demo.reset();
+        resetSession();
+        TimeZone::setCurrentForTesting(std::nullopt);
+        Locale::setCurrentForTesting(std::nullopt);
+        std::cout.rdbuf(savedCout_);
+    }
+
+    static void resetSession() {
+        auto& session = AuthenticationContext::shared();
+        session.setUser(nullptr);
+        session.setOAuthToken(std::nullopt);
+        session.setOAuthRefreshToken(std::nullopt);
+        session.setSelectedBabyId(std::nullopt);
+        session.setDelegate({});
+        FeedDataStore::shared().setCachedFeed({});
+    }
+    void begin() {
+        host = std::make_unique<cw::HeadlessHost>();
+        app = std::make_shared<AppDelegate>();
+        host->launch(app);
+    }
+    void end() {
+        RunLoop::main().runFor(0.05);
+        app.reset();
+        host.reset();
+    }
+    // Another launch of the program on the same device: what is stored stays.
+    void relaunch() {
+        end();
+        resetSession();
+        begin();
+        waitForCards();
+    }
+
+    // Signs the demo father in through the sign-in screen and waits for his feed.
+    void signInAsTheFather() {
+        ASSERT_TRUE(host->tapIdentifier("emailTextField"));
+        ASSERT_TRUE(host->type("partner@cradleway.test"));
+        ASSERT_TRUE(host->tapIdentifier("passwordField"));
+        ASSERT_TRUE(host->type("cradleway-demo"));
+        ASSERT_TRUE(host->tapText("Sign In"));
+        waitForCards();
+    }
+    void waitForCards() {
+        ASSERT_TRUE(RunLoop::main().runUntil([&] { return feed() && !feed()->responseData.empty(); }, 20))
+            << "the feed did not load";
+        host->settle();
+    }
+
+    std::shared_ptr<FeedViewController> feed() const {
+        auto drawer = app ? app->mainViewController() : nullptr;
+        return drawer ? std::dynamic_pointer_cast<FeedViewController>(drawer->centerViewController()) : nullptr;
+    }
+    UIViewControllerPtr topScreen() const {
+        auto navigation = std::dynamic_pointer_cast<UINavigationController>(host->window()->rootViewController());
+        return navigation ? navigation->topViewController() : nullptr;
+    }
+
+    // The row of the first shown card whose title or description is `text`.
+    long rowOf(const std::string& text) const {
+        const auto& list = feed()->currentFeedData();
+        for (std::size_t i = 0; i < list.size(); ++i)
+            if (list[i]->cardTitle == text || list[i]->cardDescription == text) return static_cast<long>(i);
+        return -1;
+    }
+    // Scrolls the row's top to just below the title bar and lets the screen settle.
+    void scrollTo(long row) {
+        auto table = feed()->tableView;
+        const IndexPath path{row, feed()->isSearchActive() ? 1 : 0};
+        // Rows out of view count as estimated until shown, and showing them moves the rows below:
+        // placed again until the row stays put.
+        table->scrollToRow(path, UITableViewScrollPosition::top, false);
+        for (int i = 0; i < 5; ++i) {
+            host->settle();
+            const CGFloat y = std::min(table->rectForRow(path).origin.y - 80, table->maximumContentOffset().y);
+            if (std::abs(table->contentOffset().y - y) < 0.5) break;
+            table->setContentOffset({0, y});
+        }
+    }
+    std::size_t refreshes() const { return eventsWithDetail("feedViewCheckForContent").size(); }
+
+    // What the server stored of the feed screen's events for the father, oldest first.
+    std::vector<StoredEvent> storedEvents() const {
+        std::vector<StoredEvent> out;
+        auto lease = demo->server().state().pool->acquire();
+        auto st = lease->prepare("SELECT screen_action, event_details FROM analytics_events "
+                                 "WHERE screen_name = 'FeedViewScreen' ORDER BY id");
+        while (st.step())
+            out.push_back({st.text(0), nlohmann::json::parse(st.text(1), nullptr, false)});
+        return out;
+    }
+    std::vector<StoredEvent> eventsWithDetail(const std::string& key) const {
+        std::vector<StoredEvent> out;
+        for (auto& e : storedEvents())
+            if (e.details.is_object() && e.details.contains(key)) out.push_back(std::move(e));
+        return out;
+    }
+    bool awaitEvents(const std::string& key, std::size_t count) const {
+        return RunLoop::main().runUntil([&] { return eventsWithDetail(key).size() >= count; }, 10);
+    }
+
+    // Bookmarks a card as the signed-in member, as the star would.
+    void bookmark(std::int64_t id, const std::string& key) {
+        bool done = false;
+        ContentService().bookmark(
+            id, key, false, [&](const BookmarkResponse&) { done = true; },
+            [&](const BaseHTTPService::Task&, const NSError&) { ADD_FAILURE() << "bookmark failed"; done = true; });
+        ASSERT_TRUE(RunLoop::main().runUntil([&] { return done; }));
+    }
+
+    // Chooses a filter on the filter screen, presented from the feed as its button will present it.
+    void chooseFilter(const std::string& title) {
+        auto filter = std::make_shared<FilterViewController>();
+        filter->delegate = feed();
+        feed()->present(std::make_shared<UINavigationController>(filter), true);
+        host->settle();
+        ASSERT_TRUE(host->tapText(title));
+        filter->dismiss(true);
+        host->settle();
+    }
+    // Pulls the feed down by `distance` points and lets go.
+    void pull(CGFloat distance) {
+        feed()->tableView->setContentOffset({0, 0});
+        host->settle();
+        ASSERT_TRUE(host->scroll(feed()->tableView, {0, distance}));
+        host->settle();
+    }
+
+    AppEnvironment environment{"cw-feed-screen"};
+    std::unique_ptr<DemoServer> demo;
+    std::unique_ptr<cw::HeadlessHost> host;
+    std::shared_ptr<AppDelegate> app;
+
+private:
+    std::ostringstream console_;
+    std::streambuf* savedCout_ = nullptr;
+};
+
+TEST_F(FeedScreenTest, EveryKindOfCardShowsAndEachDaysSeparatorFollowsItsCards) {
+    signInAsTheFather();
+    auto screen = feed();
+    const auto& shown = screen->filteredData;
+
+    // One card of each kind the server sends.
+    std::vector<std::string> texts;
+    for (const auto& c : shown)
+        texts.push_back(textOf(*c));
+    const long article = rowOf("Kangaroo care: skin to skin");
+    const long post = rowOf("Held Noah for the first time today. He is so light!");
+    const long update = rowOf("Daily update for Olivia");
+    ASSERT_GE(article, 0);
+    ASSERT_GE(post, 0);
+    ASSERT_GE(update, 0);
+    EXPECT_EQ(shown[article]->cardType, CardType::educationContent);
+    EXPECT_EQ(shown[post]->cardType, CardType::userPost);
+    EXPECT_EQ(shown[update]->cardType, CardType::dailyUpdateChange);
+
+    // Newest first; each day's separator right after its last card, the oldest day's last of all.
+    DateFormatter day;
+    day.setDateFormat("EEE, MMM dd, yyyy");
+    auto dayOf = [&](const FeedResponse& c) { return day.string(*FeedResponse::serverTimeFormatter().date(*c.cardTime)); };
+    ASSERT_FALSE(shown.empty());
+    EXPECT_NE(shown.front()->cardType, CardType::timeTag);
+    EXPECT_EQ(shown.back()->cardType, CardType::timeTag);
+    std::size_t separators = 0;
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        if (shown[i]->cardType != CardType::timeTag) {
+            if (i + 1 < shown.size() && shown[i + 1]->cardType != CardType::timeTag) {
+                EXPECT_EQ(dayOf(*shown[i]), dayOf(*shown[i + 1])) << "no separator between two days at " << i;
+            }
+            continue;
+        }
+        ++separators;
+        ASSERT_GT(i, 0u);
+        EXPECT_NE(shown[i - 1]->cardType, CardType::timeTag);
+        EXPECT_EQ(dayOf(*shown[i]), dayOf(*shown[i - 1]));
+        if (i + 1 < shown.size()) {
+            EXPECT_NE(dayOf(*shown[i]), dayOf(*shown[i + 1]));
+        }
+    }
+    EXPECT_GT(separators, 1u);
+    EXPECT_EQ(shown.size(), screen->responseData.size() + separators);
+
+    // On screen: the first separator reads its day, and it cannot be opened.
+    const auto first = std::find_if(shown.begin(), shown.end(), [](const auto& c) { return c->cardType == CardType::timeTag; });
+    const long separatorRow = first - shown.begin();
+    scrollTo(separatorRow - 1);
+    EXPECT_TRUE(host->isShowing(dayOf(**first))) << dayOf(**first);
+    auto cell = std::dynamic_pointer_cast<FeedTableTimeTagCell>(screen->tableView->cellForRow(IndexPath{separatorRow, 0}));
+    ASSERT_TRUE(cell);
+    const CGRect frame = cell->convert(cell->bounds(), host->window().get());
+    host->tapPoint({frame.midX(), frame.midY()});
+    EXPECT_EQ(app->appController()->viewControllers().size(), 1u) << "a separator opened a screen";
+    EXPECT_FALSE(screen->didComeFromPostDetails);
+
+    // The hats card: four comments, three previews.
+    const long hats = rowOf("Knitted two tiny hats for the twins. Blue and pink, of course.");
+    ASSERT_GE(hats, 0);
+    scrollTo(hats);
+    auto hatsCell = std::dynamic_pointer_cast<FeedTableViewCell>(screen->tableView->cellForRow(IndexPath{hats, 0}));
+    ASSERT_TRUE(hatsCell);
+    EXPECT_EQ(hatsCell->writeACommentIconLabel()->text(), "4");
+    for (const auto& preview : hatsCell->commentPreviews)
+        EXPECT_FALSE(preview.stackView->isHidden());
+    EXPECT_TRUE(host->isShowing("The nurses have asked for the pattern."));
+    EXPECT_TRUE(host->isShowing("4"));
+
+    // The events of the load, as the server stored them.
+    ASSERT_TRUE(awaitEvents("feedViewContentRefreshSuccess", 1));
+    ASSERT_TRUE(awaitEvents("feedViewBabyScreenWithImage", 1));
+    const auto events = storedEvents();
+    auto has = [&](const std::string& action, const nlohmann::json& details) {
+        return std::any_of(events.begin(), events.end(),
+                           [&](const StoredEvent& e) { return e.action == action && e.details == details; });
+    };
+    EXPECT_TRUE(has("Loaded", nlohmann::json::object()));
+    EXPECT_TRUE(has("ServerRequest", {{"feedViewCheckForContent", "Checking for content"}}));
+    EXPECT_TRUE(has("ServerRequest", {{"feedViewContentRefreshSuccess", "Content was refreshed"}}));
+    EXPECT_TRUE(has("View", {{"feedViewBabyScreenWithImage", "User can see baby images"}}));
+}
+
+TEST_F(FeedScreenTest, TheHeaderPagesBetweenTheTwinsAndKeepsTheOneChosen) {
+    signInAsTheFather();
+    auto screen = feed();
+    const auto babies = AuthenticationContext::shared().babies();
+    ASSERT_EQ(babies.size(), 2u);
+    EXPECT_EQ(screen->headerImageViews.size(), 2u);
+    EXPECT_FALSE(screen->babyHeaderPageControl->isHidden());
+    EXPECT_EQ(screen->babyHeaderPageControl->numberOfPages(), 2);
+    EXPECT_TRUE(host->isShowing("Olivia Hart"));
+    EXPECT_EQ(screen->titleBarBackgroundView->backgroundColor(), babies[0]->backgroundColor());
+    // The pages stand side by side, a screen wide each.
+    EXPECT_DOUBLE_EQ(screen->headerImageViews[0]->frame().size.width, 375.0);
+    EXPECT_DOUBLE_EQ(screen->babyHeaderScrollView->contentSize().width, 750.0);
+    EXPECT_DOUBLE_EQ(screen->tableView->tableHeaderView()->frame().size.height, 187.5);
+
+    // Paging to Noah.
+    ASSERT_TRUE(host->scroll(screen->babyHeaderScrollView, {-250, 0}));
+    host->settle();
+    EXPECT_DOUBLE_EQ(screen->babyHeaderScrollView->contentOffset().x, 375.0);
+    EXPECT_TRUE(host->isShowing("Noah Hart"));
+    EXPECT_EQ(screen->babyHeaderPageControl->currentPage(), 1);
+    EXPECT_EQ(screen->titleBarBackgroundView->backgroundColor(), babies[1]->backgroundColor());
+    EXPECT_EQ(AuthenticationContext::shared().selectedBabyId(), babies[1]->babyId());
+
+    // Opening a post and coming back: one refresh, and the header still on Noah.
+    ASSERT_TRUE(awaitEvents("feedViewCheckForContent", 1));
+    const std::size_t before = refreshes();
+    const long post = rowOf("Held Noah for the first time today. He is so light!");
+    ASSERT_GE(post, 0);
+    const FeedResponse::Card card = screen->filteredData[post];
+    scrollTo(post);
+    ASSERT_TRUE(host->tapText("Held Noah for the first time today. He is so light!"));
+    auto details = std::dynamic_pointer_cast<PostDetailsViewController>(topScreen());
+    ASSERT_TRUE(details);
+    EXPECT_EQ(details->detailsData, card);
+    EXPECT_TRUE(host->isShowing("Post is not built yet."));
+    ASSERT_TRUE(host->goBack());
+    ASSERT_TRUE(awaitEvents("feedViewCheckForContent", before + 1));
+    host->settle();
+    RunLoop::main().runFor(0.2);
+    EXPECT_EQ(refreshes(), before + 1);
+    EXPECT_FALSE(screen->didComeFromPostDetails);
+    EXPECT_TRUE(host->isShowing("Noah Hart"));
+    EXPECT_FALSE(host->isShowing("Olivia Hart"));
+    EXPECT_EQ(screen->babyHeaderPageControl->currentPage(), 1);
+    EXPECT_EQ(screen->titleBarBackgroundView->backgroundColor(), babies[1]->backgroundColor());
+    EXPECT_DOUBLE_EQ(screen->babyHeaderScrollView->contentOffset().x, 375.0);
+
+    const auto tapped = eventsWithDetail("feedViewPostDetailsScreenTapped");
+    ASSERT_EQ(tapped.size(), 1u);
+    EXPECT_EQ(tapped[0].action, "Tap");
+    EXPECT_EQ(tapped[0].details, nlohmann::json({{"feedViewPostDetailsScreenTapped", "User tapped on a user post"},
+                                                 {"postID", std::to_string(*card->cardId)},
+                                                 {"cardType", "UserPost"}}));
+
+    // An article opens the article page with its card.
+    const long article = rowOf("Kangaroo care: skin to skin");
+    ASSERT_GE(article, 0);
+    scrollTo(article);
+    ASSERT_TRUE(host->tapText("Kangaroo care: skin to skin"));
+    auto page = std::dynamic_pointer_cast<FeedDetailWebViewController>(topScreen());
+    ASSERT_TRUE(page) << topScreen()->className() << " " << ::testing::PrintToString(host->visibleTexts());
+    ASSERT_TRUE(page->detailsData);
+    EXPECT_EQ(page->detailsData->cardTitle, "Kangaroo care: skin to skin");
+    EXPECT_TRUE(host->isShowing("Article is not built yet."));
+    ASSERT_TRUE(awaitEvents("feedViewPostDetailsScreenTapped", 2));
+    EXPECT_EQ(eventsWithDetail("feedViewPostDetailsScreenTapped")[1].details,
+              nlohmann::json({{"feedViewPostDetailsScreenTapped", "User tapped on a education content"},
+                              {"educationContentID", "5"},
+                              {"cardType", "EducationContent"}}));
+}
+
+TEST_F(FeedScreenTest, ScrollingFadesTheTitleBarInAndAPullOfFiftyPointsRefreshesOnce) {
+    signInAsTheFather();
+    auto screen = feed();
+    ASSERT_TRUE(awaitEvents("feedViewCheckForContent", 1));
+
+    screen->tableView->setContentOffset({0, 50});
+    host->settle();
+    EXPECT_NEAR(screen->titleBarBackgroundView->alpha(), 0.5, 1e-6);
+    // Past fully shown: the view system draws anything above 1 as 1.
+    EXPECT_GE(screen->searchBar->alpha(), 1.0);
+    screen->tableView->setContentOffset({0, -7.5});
+    EXPECT_NEAR(screen->babyHeaderPageControl->alpha(), 0.5, 1e-6);
+    EXPECT_NEAR(screen->filterButton->alpha(), 0.5, 1e-6);
+    EXPECT_NEAR(screen->hamburgerButton.lock()->alpha(), 0.5, 1e-6);
+    EXPECT_NEAR(screen->babyHeaderOverlayView->alpha(), 0.15, 1e-6);
+    EXPECT_NEAR(screen->pullRefreshIndicator->alpha(), 0.15, 1e-6);
+    EXPECT_DOUBLE_EQ(screen->babyHeaderTopConstraint.lock()->constant(), -7.5);
+    EXPECT_DOUBLE_EQ(screen->activityIndicatorCenterYConstraint.lock()->constant(), -3.75);
+
+    // Let go 49 points down: nothing; 50 points down: one refresh.
+    pull(49);
+    RunLoop::main().runFor(0.2);
+    EXPECT_EQ(refreshes(), 1u);
+    EXPECT_FALSE(screen->pullRefreshIndicator->isAnimating());
+    pull(50);
+    ASSERT_TRUE(awaitEvents("feedViewCheckForContent", 2));
+    ASSERT_TRUE(awaitEvents("feedViewContentRefreshSuccess", 2));
+    RunLoop::main().runFor(0.2);
+    EXPECT_EQ(refreshes(), 2u);
+    EXPECT_FALSE(screen->pullRefreshIndicator->isAnimating());
+
+    // The menu button opens the drawer.
+    ASSERT_TRUE(host->tapIdentifier("hamburgerButton"));
+    EXPECT_EQ(app->mainViewController()->visibleLeftDrawerWidth(), 250.0);
+    EXPECT_TRUE(host->isShowing("James Hart"));
+}
+
+TEST_F(FeedScreenTest, TheBookmarkedFilterKeepsTheBookmarkedCardsAcrossARelaunch) {
+    signInAsTheFather();
+    bookmark(5, "feed_id");
+    bookmark(31, "post_id");
+    chooseFilter("Bookmarked");
+    pull(60);
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return feed()->filteredData.size() <= 4; }));
+    auto check = [&] {
+        const auto& shown = feed()->filteredData;
+        ASSERT_EQ(shown.size(), 4u);
+        for (std::size_t i = 0; i < shown.size(); i += 2) {
+            EXPECT_TRUE(shown[i]->bookmarked);
+            EXPECT_EQ(shown[i + 1]->cardType, CardType::timeTag);
+            EXPECT_EQ(shown[i + 1]->cardTime, shown[i]->cardTime);
+        }
+        EXPECT_GE(rowOf("Kangaroo care: skin to skin"), 0);
+        EXPECT_GE(rowOf("Knitted two tiny hats for the twins. Blue and pink, of course."), 0);
+        EXPECT_FALSE(host->isShowing("Daily update for Olivia"));
+    };
+    check();
+    relaunch();
+    check();
+
+    // Unread: never a card without a read flag.
+    chooseFilter("Unread");
+    pull(60);
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return feed()->filteredData.size() > 4; }));
+    for (const auto& c : feed()->filteredData)
+        if (c->cardType != CardType::timeTag) {
+            EXPECT_EQ(c->cardRead, std::optional<bool>(false)) << textOf(*c);
+        }
+}
+
+TEST_F(FeedScreenTest, WithTheServerGoneARefreshKeepsTheListAndStopsTheIndicators) {
+    signInAsTheFather();
+    auto screen = feed();
+    const auto before = screen->filteredData;
+    demo->stop();
+    pull(60);
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return !screen->pullRefreshIndicator->isAnimating(); }, 20));
+    host->settle();
+    EXPECT_EQ(screen->filteredData, before);
+    EXPECT_FALSE(screen->feedActivityIndicator.lock()->isAnimating());
+    EXPECT_FALSE(UIApplication::shared().isNetworkActivityIndicatorVisible());
+    EXPECT_TRUE(host->isShowing("Olivia Hart"));
+    EXPECT_TRUE(AuthenticationContext::shared().user()) << "the member stays signed in";
+}
+
+TEST_F(FeedScreenTest, AMemberWithoutBabiesSeesComingSoon) {
+    signInAsTheFather();
+    AuthenticationContext::shared().save(std::vector<std::shared_ptr<BabyData>>{});
+    relaunch();
+    auto screen = feed();
+    EXPECT_TRUE(host->isShowing("Coming Soon!"));
+    EXPECT_EQ(screen->titleBarBackgroundView->backgroundColor(), UIColorWithHex("#82CBAA", 1.0));
+    ASSERT_EQ(screen->headerImageViews.size(), 1u);
+    EXPECT_EQ(screen->headerImageViews[0]->image()->pngData(), UIImage::named("default_baby_header")->pngData());
+    EXPECT_TRUE(screen->babyHeaderPageControl->isHidden());
+    ASSERT_TRUE(awaitEvents("feedViewNoBabyScreen", 1));
+    EXPECT_EQ(eventsWithDetail("feedViewNoBabyScreen")[0].details,
+              nlohmann::json({{"feedViewNoBabyScreen", "User was shown coming soon screen"}}));
+    EXPECT_EQ(eventsWithDetail("feedViewNoBabyScreen")[0].action, "View");
+}
+
+TEST_F(FeedScreenTest, TheApplicationsLifeIsReported) {
+    signInAsTheFather();
+    ASSERT_TRUE(awaitEvents("feedViewCheckForContent", 1));
+    host->enterBackground();
+    host->enterForeground();
+    ASSERT_TRUE(awaitEvents("feedViewScreenDidEnterBackground", 1));
+    ASSERT_TRUE(awaitEvents("feedViewScreenCameToForeground", 1));
+    // Coming back refreshes the feed.
+    ASSERT_TRUE(awaitEvents("feedViewCheckForContent", 2));
+    NotificationCenter::defaultCenter().post(UIApplicationWillTerminateNotification);
+    ASSERT_TRUE(awaitEvents("applicationWillTerminate", 1));
+    EXPECT_EQ(eventsWithDetail("applicationWillTerminate")[0].details,
+              nlohmann::json({{"applicationWillTerminate", "Application will be terminated"}}));
+    EXPECT_EQ(eventsWithDetail("feedViewScreenDidEnterBackground")[0].action, "Loaded");
+    EXPECT_EQ(eventsWithDetail("feedViewScreenCameToForeground")[0].details,
+              nlohmann::json({{"feedViewScreenCameToForeground",
+                               "Feed view cards were loaded as app came from background to foreground"}}));
+}
+
+} // namespace
+} // namespace cw::test
