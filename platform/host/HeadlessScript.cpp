@@ -3,6 +3,7 @@
 #include "host/HeadlessHost.h"
 
 #include "foundation/dispatch/RunLoop.h"
+#include "foundation/time/DateFormatter.h"
 
 #include <nlohmann/json.hpp>
 
@@ -151,6 +152,17 @@ std::variant<Step, ParseError> parseType(std::string_view args, const HeadlessSc
     });
 }
 
+std::variant<Step, ParseError> parsePaste(std::string_view args, const HeadlessScriptOptions&) {
+    auto text = quotedText(args);
+    if (auto* e = std::get_if<ParseError>(&text)) return *e;
+    if (std::get<std::string>(text).empty()) return ParseError{"wants the text to paste"};
+    return action([t = std::get<std::string>(text)](HeadlessHost& host, std::string& why) {
+        if (host.paste(t)) return true;
+        why = "no field is being edited";
+        return false;
+    });
+}
+
 std::variant<Step, ParseError> parseDelete(std::string_view args, const HeadlessScriptOptions&) {
     auto n = number(args);
     if (!n || *n < 1 || *n > 10000 || std::floor(*n) != *n) return ParseError{"wants a whole number of characters"};
@@ -250,6 +262,27 @@ std::variant<Step, ParseError> parsePick(std::string_view args, const HeadlessSc
     });
 }
 
+std::variant<Step, ParseError> parseTurn(std::string_view args, const HeadlessScriptOptions&) {
+    auto text = quotedText(args);
+    if (auto* e = std::get_if<ParseError>(&text)) return *e;
+    return action([t = std::get<std::string>(text)](HeadlessHost& host, std::string& why) {
+        if (host.turnPicker(t)) return true;
+        why = "no picker on screen has a row with this title";
+        return false;
+    });
+}
+
+std::variant<Step, ParseError> parseTurnDate(std::string_view args, const HeadlessScriptOptions&) {
+    // A calendar day, read in the device's time zone (the picker shows days of the device).
+    const auto date = DateFormatter::serverFormatter("yyyy-MM-dd").date(trim(args));
+    if (!date) return ParseError{"wants a date written yyyy-MM-dd"};
+    return action([d = *date](HeadlessHost& host, std::string& why) {
+        if (host.turnDatePicker(d)) return true;
+        why = "no date picker is on screen";
+        return false;
+    });
+}
+
 std::variant<Step, ParseError> parseExpect(std::string_view args, const HeadlessScriptOptions& options) {
     auto text = quotedText(args);
     if (auto* e = std::get_if<ParseError>(&text)) return *e;
@@ -277,6 +310,7 @@ const std::vector<std::pair<std::string, Parser>>& steps() {
     static const std::vector<std::pair<std::string, Parser>> table = {
         {"tap", parseTap},
         {"type", parseType},
+        {"paste", parsePaste},
         {"delete", parseDelete},
         {"back",
          [](std::string_view a, const HeadlessScriptOptions&) {
@@ -307,6 +341,8 @@ const std::vector<std::pair<std::string, Parser>>& steps() {
          }},
         {"touchid", parseTouchID},
         {"pick", parsePick},
+        {"turn", parseTurn},
+        {"turn-date", parseTurnDate},
         {"expect", parseExpect},
         {"screenshot", parseScreenshot},
     };

@@ -6,6 +6,7 @@
 //   tap "text"            tap what shows exactly this text
 //   tap #identifier       tap the view with this accessibility identifier
 //   type "text"           type into the focused field ("\n" presses return; \" \\ \t too)
+//   paste "text"          paste into the focused field, one edit of the whole text
 //   delete N              press backspace N times
 //   back                  the navigation bar's back button
 //   alert "title"         the button of the shown alert or action sheet with this title
@@ -17,6 +18,9 @@
 //   foreground            and comes back
 //   touchid match|nomatch the finger the next Touch ID check reads
 //   pick FILE             pick this picture in the shown photo picker (relative to the script)
+//   turn "title"          turn the picker on screen (a wheel above the keyboard) to the row with
+//                         this title
+//   turn-date yyyy-MM-dd  turn the date picker on screen to this day
 //   expect "text"         the screen shows this text, or the script fails
 //   screenshot NAME       write the screen to NAME.png in the screenshot directory
 //
