@@ -33,6 +33,8 @@ void sendEvent(const std::string& action, const JSON::dictionary_t& details) {
 void MyAccountViewController::viewDidLoad() {
     UIViewController::viewDidLoad();
     view()->setBackgroundColor(hex("#EAE6E4"));
+    // The picture starts below the navigation bar, never under it.
+    edgesForExtendedLayout = UIRectEdge::none;
     setTitle(std::string(kTitle));
     updateViewConstraints();
     auto user = AuthenticationContext::shared().user();

@@ -87,8 +87,10 @@ TEST_F(MyAccountTest, TheMemberSeesTheirDetailsAndUpdateWaitsForAFieldToBeTouche
     EXPECT_FALSE(form->emailTextField()->isEnabled());
     EXPECT_TRUE(form->fullNameTextField()->isEnabled());
     EXPECT_TRUE(updateDisabled(*screen));
-    // The picture: a 200-point square 20 points down, centred; the form 20 points under it.
+    // The picture: a 200-point square 20 points below the navigation bar, centred; the form 20
+    // points under it.
     const CGRect picture = screen->userImageView()->frame();
+    EXPECT_EQ(screen->userImageView()->convert(CGPoint{0, 0}, static_cast<const UIView*>(nullptr)).y, 64 + 20);
     EXPECT_EQ(picture.size.width, 200);
     EXPECT_EQ(picture.size.height, 200);
     EXPECT_EQ(picture.origin.y, 20);
