@@ -78,16 +78,6 @@ void drawMemberCard(CGContext& c, CGSize s) {
     drawPerson(c, {s.width * 0.2, s.height * 0.22, s.width * 0.6, s.height * 0.78}, kSilhouette);
 }
 
-// A chevron pointing right, for rows that open a screen.
-void drawDisclosure(CGContext& c, CGSize s) {
-    UIBezierPath v = pen(2);
-    v.move({1.5, 1.5});
-    v.addLine({s.width - 1.5, s.height / 2});
-    v.addLine({1.5, s.height - 1.5});
-    c.setStrokeColor(kGrey);
-    c.stroke(v);
-}
-
 // A chevron pointing left in the brand green, for a bar's own back button.
 void drawBackP(CGContext& c, CGSize s) {
     UIBezierPath v = pen(3);
@@ -102,7 +92,6 @@ const cw::images::Drawing addBaby{"add_baby", {26, 24}, drawAddPerson};
 const cw::images::Drawing cardMenu{"card_menu", {28, 24}, drawMenuDots};
 const cw::images::Drawing profilePlaceholder{"profile-pic-placeholder", {50, 50}, drawProfilePlaceholder};
 const cw::images::Drawing memberCard{"card_default_m", {200, 200}, drawMemberCard};
-const cw::images::Drawing disclosure{"cwy_disclosure", {9, 15}, drawDisclosure};
 const cw::images::Drawing backP{"cwy_backp", {13, 21}, drawBackP};
 
 } // namespace

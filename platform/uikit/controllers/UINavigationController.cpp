@@ -20,11 +20,6 @@ public:
     std::weak_ptr<UINavigationController> controller;
 };
 
-// Whether a screen's view reaches up under the navigation bar (`edgesForExtendedLayout`).
-bool extendsUnderTopBar(const UIViewController& controller) {
-    return (static_cast<unsigned>(controller.edgesForExtendedLayout) & static_cast<unsigned>(UIRectEdge::top)) != 0;
-}
-
 std::string backTitleFor(const UINavigationItem& previous) {
     if (previous.backBarButtonItem) return previous.backBarButtonItem->title().value_or("");
     if (previous.title && !previous.title->empty()) return *previous.title;
@@ -237,6 +232,16 @@ void UINavigationController::install(const UIViewControllerPtr& controller) {
     container->setNeedsLayout();
 }
 
+namespace {
+
+// Whether the screen's view reaches up under a translucent bar (else it starts below the bar, as
+// under an opaque one).
+bool extendsUnderTopBar(const UIViewController& controller) {
+    return (static_cast<unsigned>(controller.edgesForExtendedLayout) & static_cast<unsigned>(UIRectEdge::top)) != 0;
+}
+
+} // namespace
+
 UIEdgeInsets UINavigationController::barInsetsForChild(const UIViewController& child) const {
     UIEdgeInsets insets = barInsets();
     if (!barHidden_ && bar_ && bar_->isTranslucent && extendsUnderTopBar(child))
@@ -257,16 +262,14 @@ void UINavigationController::layoutContent() {
     bar->setFrame({0, 0, b.size.width, statusTop + UINavigationBar::kHeight});
     container->bringSubviewToFront(bar);
     for (const auto& c : stack_) {
-        // Below an opaque bar, or a translucent one the screen does not extend under.
+        auto v = c->viewIfLoaded();
+        if (!v || v->superviewPointer() != container.get()) continue;
         const CGFloat contentTop = (!barHidden_ && (!bar->isTranslucent || !extendsUnderTopBar(*c)))
                                        ? statusTop + UINavigationBar::kHeight
                                        : 0;
-        auto v = c->viewIfLoaded();
-        if (v && v->superviewPointer() == container.get()) {
-            v->setFrame({0, contentTop, b.size.width, b.size.height - contentTop});
-            // A screen may change its edges when its view loads, after it was given its insets.
-            c->setBarInsets(barInsetsForChild(*c));
-        }
+        v->setFrame({0, contentTop, b.size.width, b.size.height - contentTop});
+        // A screen may change its edges when its view loads, after it was given its insets.
+        c->setBarInsets(barInsetsForChild(*c));
     }
 }
 
