@@ -23,15 +23,6 @@ int countOf(const std::vector<StoredEvent>& events, const std::string& action, c
     return n;
 }
 
-// Whether an activity overlay shows anywhere in `view`.
-bool overlayIn(const UIView& view) {
-    if (view.isHidden()) return false;
-    if (view.className() == "ActivityOverlayView") return true;
-    for (const auto& child : view.subviews())
-        if (overlayIn(*child)) return true;
-    return false;
-}
-
 } // namespace
 
 // The sign-up choice and the invitation check, against the demo server: Sarah's invitation came
@@ -104,7 +95,7 @@ TEST_F(ValidationRoad, TheRightDetailsOpenTheInvitedFormEachTimeAndAWrongCodeSay
     EXPECT_EQ(GSMessage::shown(*check)->text(), "These details do not match any open invitation.");
     EXPECT_EQ(GSMessage::shown(*check)->type(), GSMessageType::error);
     EXPECT_EQ(top(), UIViewControllerPtr(check));
-    EXPECT_FALSE(overlayIn(*host->window()));
+    EXPECT_FALSE(showsOverlay(*host->window()));
     ASSERT_TRUE(waitForEvent("SignUpWithInvitationScreen", "Tap", "userInviteFailure"));
     EXPECT_EQ(detailsWith("SignUpWithInvitationScreen", "userInviteFailure"),
               (nlohmann::json{{"userInviteFailure", "User invitation code failed validation"},
@@ -163,7 +154,7 @@ protected:
         EXPECT_TRUE(waitFor([&] { return server.requestsAt("/m/api/invite/check").size() > before; }));
         RunLoop::main().runFor(0.05);
         host->settle();
-        EXPECT_FALSE(overlayIn(*host->window()));
+        EXPECT_FALSE(showsOverlay(*host->window()));
         return GSMessage::history().empty() ? "" : GSMessage::history().back().text;
     }
 };
