@@ -81,7 +81,8 @@ const std::shared_ptr<UILabel>& ValidateInvitationViewController::headerLabel() 
 void ValidateInvitationViewController::viewDidLoad() {
     UIViewController::viewDidLoad();
     view()->setBackgroundColor(UIColorWithHex("#EAE6E4", 1));
-    navigationItem()->title = kTitle;
+    // Through the controller: the bar shows a title set on the item only when it is told.
+    setTitle(std::string(kTitle));
     prepareView();
     setupViewConstraints();
     registerForKeyboardNotifications();

@@ -53,6 +53,14 @@ std::vector<nlohmann::json> ScreenTest::events() {
     return result;
 }
 
+bool showsOverlay(const UIView& view) {
+    if (view.isHidden()) return false;
+    if (view.className() == "ActivityOverlayView") return true;
+    for (const auto& child : view.subviews())
+        if (showsOverlay(*child)) return true;
+    return false;
+}
+
 CGRect ScreenTest::frameOnScreen(const UIView& view) {
     return view.convert(view.bounds(), static_cast<const UIView*>(nullptr));
 }

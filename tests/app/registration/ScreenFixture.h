@@ -18,6 +18,9 @@
 
 namespace cw::test {
 
+// Whether an activity overlay shows anywhere in `view`.
+bool showsOverlay(const UIView& view);
+
 class ScreenTest : public ::testing::Test {
 protected:
     void SetUp() override;
