@@ -283,6 +283,14 @@ bool HeadlessHost::type(const std::string& text) {
     return ok;
 }
 
+bool HeadlessHost::paste(const std::string& text) {
+    auto* input = dynamic_cast<UIKeyInput*>(UIResponder::currentFirstResponder());
+    if (!input || text.empty()) return false;
+    input->insertText(text);
+    settle();
+    return true;
+}
+
 bool HeadlessHost::deleteBackward(int times) {
     const bool ok = Keyboard::shared().deleteBackward(times);
     settle();

@@ -58,6 +58,10 @@ public:
     bool tapLink(const std::string& text);
     // Types into the first responder ("\n" presses return).
     bool type(const std::string& text);
+    // Pastes `text` into the first responder as one edit of all its characters, as the edit menu's
+    // Paste does (a line end in it is text, not the return key). False when nothing takes text or
+    // the text is empty.
+    bool paste(const std::string& text);
     bool deleteBackward(int times = 1);
     // Drags the nearest scroll view at or above `view` by `translation` (content follows the finger).
     bool scroll(const std::shared_ptr<UIView>& view, CGPoint translation);

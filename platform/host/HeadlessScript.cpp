@@ -152,6 +152,17 @@ std::variant<Step, ParseError> parseType(std::string_view args, const HeadlessSc
     });
 }
 
+std::variant<Step, ParseError> parsePaste(std::string_view args, const HeadlessScriptOptions&) {
+    auto text = quotedText(args);
+    if (auto* e = std::get_if<ParseError>(&text)) return *e;
+    if (std::get<std::string>(text).empty()) return ParseError{"wants the text to paste"};
+    return action([t = std::get<std::string>(text)](HeadlessHost& host, std::string& why) {
+        if (host.paste(t)) return true;
+        why = "no field is being edited";
+        return false;
+    });
+}
+
 std::variant<Step, ParseError> parseDelete(std::string_view args, const HeadlessScriptOptions&) {
     auto n = number(args);
     if (!n || *n < 1 || *n > 10000 || std::floor(*n) != *n) return ParseError{"wants a whole number of characters"};
@@ -299,6 +310,7 @@ const std::vector<std::pair<std::string, Parser>>& steps() {
     static const std::vector<std::pair<std::string, Parser>> table = {
         {"tap", parseTap},
         {"type", parseType},
+        {"paste", parsePaste},
         {"delete", parseDelete},
         {"back",
          [](std::string_view a, const HeadlessScriptOptions&) {

@@ -6,6 +6,7 @@
 //   tap "text"            tap what shows exactly this text
 //   tap #identifier       tap the view with this accessibility identifier
 //   type "text"           type into the focused field ("\n" presses return; \" \\ \t too)
+//   paste "text"          paste into the focused field, one edit of the whole text
 //   delete N              press backspace N times
 //   back                  the navigation bar's back button
 //   alert "title"         the button of the shown alert or action sheet with this title

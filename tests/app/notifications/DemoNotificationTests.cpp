@@ -98,7 +98,7 @@ expect "Learn"
 tap "Next"
 expect "Track"
 tap "Done"
-expect "Settings is not built yet."
+expect "Send Feedback"
 )");
     EXPECT_FALSE(host.isShowing("Track"));
     // Four taps on the button, the last of them also the end of the tutorial, all the mother's.

@@ -106,7 +106,7 @@ screenshot home
 tap #hamburgerButton
 expect "Emma Hart"
 tap "Family & Friends"
-expect "Family & Friends is not built yet."
+expect "Sarah Hart"
 screenshot family
 back
 tap #hamburgerButton
