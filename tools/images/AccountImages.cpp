@@ -54,12 +54,6 @@ void drawAddPerson(CGContext& c, CGSize) {
     c.stroke(plus);
 }
 
-// Three dots in a row: more actions.
-void drawMenuDots(CGContext& c, CGSize s) {
-    c.setFillColor(kMeadow);
-    for (int i = 0; i < 3; ++i) c.fillEllipse({s.width / 2 - 9.5 + i * 8, s.height / 2 - 2, 4, 4});
-}
-
 // Someone without a picture of their own, in a circle.
 void drawProfilePlaceholder(CGContext& c, CGSize s) {
     c.setFillColor(kLightGrey);
@@ -89,7 +83,6 @@ void drawBackP(CGContext& c, CGSize s) {
 }
 
 const cw::images::Drawing addBaby{"add_baby", {26, 24}, drawAddPerson};
-const cw::images::Drawing cardMenu{"card_menu", {28, 24}, drawMenuDots};
 const cw::images::Drawing profilePlaceholder{"profile-pic-placeholder", {50, 50}, drawProfilePlaceholder};
 const cw::images::Drawing memberCard{"card_default_m", {200, 200}, drawMemberCard};
 const cw::images::Drawing backP{"cwy_backp", {13, 21}, drawBackP};

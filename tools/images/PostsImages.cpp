@@ -1,5 +1,5 @@
 // The pictures of the post, article and composer screens: the bar's comment bubble (the count's
-// badge sits in its middle) and the composer's camera. The bookmark ribbons are the library's.
+// badge sits in its middle). The bookmark ribbons are the library's, the camera the registration's.
 
 #include "ImageDrawing.h"
 
@@ -28,19 +28,6 @@ void drawCommentIcon(CGContext& c, CGSize s) {
     stroke(c, tail, 1.6, kInk);
 }
 
-// A camera in the composer's green, with a white lens.
-void drawCamera(CGContext& c, CGSize s) {
-    const CGFloat w = s.width, h = s.height;
-    c.setFillColor(kEton);
-    c.fill(UIBezierPath::roundedRect({1, h * 0.26, w - 2, h * 0.66}, 4));
-    c.fill(UIBezierPath::roundedRect({w * 0.32, h * 0.12, w * 0.36, h * 0.2}, 2));
-    c.setFillColor(kWhite);
-    c.fillEllipse({w * 0.3, h * 0.36, w * 0.4, w * 0.4});
-    c.setFillColor(kEton);
-    c.fillEllipse({w * 0.38, h * 0.36 + w * 0.08, w * 0.24, w * 0.24});
-}
-
 const cw::images::Drawing comment{"comment-icon-unfilled", {26, 24}, drawCommentIcon};
-const cw::images::Drawing editpic{"editpic", {28, 24}, drawCamera};
 
 } // namespace
