@@ -141,13 +141,28 @@ void FeedViewController::viewDidLoad() {
 
 void FeedViewController::viewWillAppear(bool animated) {
     UIViewController::viewWillAppear(animated);
+    const auto user = AuthenticationContext::shared().user();
+    const std::optional<std::int64_t> member = user ? std::optional<std::int64_t>(user->id()) : std::nullopt;
+    bool refreshed = false;
+    if (listMember_ && member != listMember_) {
+        responseData.clear();
+        filteredData.clear();
+        searchedData.reset();
+        listMember_.reset();
+        // Questions and answers are the last member's: none of them is asked of, or sent as, the new one.
+        questions.clear();
+        questionsResponse.clear();
+        fetchContent();
+        if (member) checkForQuestion();
+        refreshed = true;
+    }
     if (auto selected = tableView->indexPathForSelectedRow())
         tableView->reloadRows({*selected}, UITableViewRowAnimation::none);
     else
         tableView->reloadData();
 
     if (didComeFromPostDetails) {
-        fetchContent();
+        if (!refreshed) fetchContent();
         checkForQuestion();
         didComeFromPostDetails = false;
     }
@@ -205,6 +220,8 @@ void FeedViewController::checkForContent() {
 }
 
 void FeedViewController::feedLoaded(const std::vector<FeedResponse::Card>& cards) {
+    // The store delivers only the signed-in member's cards.
+    if (auto user = AuthenticationContext::shared().user()) listMember_ = user->id();
     responseData = cards;
     filterResponseData();
     tableView->reloadData();

@@ -22,6 +22,9 @@
 // library; the cards' bookmark stars and comment links; and a floating menu to write a post, call
 // the hospital or send feedback by mail.
 //
+// The screen outlives sessions: when it appears for another member than the one whose cards it
+// holds, it drops them at once and fetches the new member's.
+//
 // Everything runs on the main thread. The question check and the recommended-content check two
 // seconds after loading are queued on a background queue, as the platform's screen does, and come
 // back to the main queue before they read the session or send anything.
@@ -298,6 +301,8 @@ private:
     // Redraws the row of the shown card, if it is shown.
     void reloadRowOf(const FeedResponse::Card& card);
 
+    // Whose cards the lists hold (none before the first delivery).
+    std::optional<std::int64_t> listMember_;
     // The header's picture area: half as high as the screen is wide.
     std::shared_ptr<UILayoutGuide> babyHeaderPhotoArea_;
     std::shared_ptr<UIView> redDot_;
