@@ -2,6 +2,7 @@
 // screen it presents from its filter button, and the reports of the screens it opens: a changed
 // filter, a created post and a new comment each refresh the feed.
 
+#include "Controllers/Feed/FeedEventDetail.h"
 #include "Controllers/Feed/FeedViewController.h"
 #include "Extensions/UIColor+Palette.h"
 #include "foundation/url/URL.h"
@@ -12,11 +13,7 @@
 
 namespace {
 
-struct Event {
-    const char* key;
-    const char* text;
-    JSON::dictionary_t details() const { return {{key, JSON(text)}}; }
-};
+using Event = FeedEventDetail;
 constexpr Event kMenuOpened{"flyOutMenuTapped", "User tapped on the flyout menu button"};
 constexpr Event kShowPostCreate{"feedViewShowPostCreateView", "User tapped to create a post"};
 constexpr Event kPostCreated{"feedViewUserCreatedPost", "User created a post"};
@@ -56,11 +53,11 @@ void FeedViewController::addFloatingMenuItems() {
 }
 
 void FeedViewController::openKYButton(KYButton&) {
-    sendEventNow(ScreenAction::Tap, kMenuOpened.details());
+    sendEventNow(ScreenAction::Tap, kMenuOpened.dictionary());
 }
 
 void FeedViewController::presentPostViewController() {
-    sendEvent(rawValue(ScreenAction::Tap), kShowPostCreate.details());
+    sendEvent(rawValue(ScreenAction::Tap), kShowPostCreate.dictionary());
     auto composer = std::make_shared<PostViewController>();
     composer->delegate = sharedSelf();
     present(presentedInNavigation(composer), true);
@@ -71,12 +68,12 @@ void FeedViewController::callHospital() {
     auto& application = UIApplication::shared();
     if (!url || !application.canOpenURL(*url)) return;
     application.open(*url);
-    sendEventNow(ScreenAction::Tap, kPhoneCall.details());
+    sendEventNow(ScreenAction::Tap, kPhoneCall.dictionary());
 }
 
 void FeedViewController::sendFeedback() {
     openEmailForFeedback();
-    sendEventNow(ScreenAction::Tap, kFeedback.details());
+    sendEventNow(ScreenAction::Tap, kFeedback.dictionary());
 }
 
 void FeedViewController::openEmailForFeedback() {
@@ -106,7 +103,7 @@ void FeedViewController::didFinishWith(MFMailComposeViewController& controller, 
 // --- Filter --------------------------------------------------------------------------------------
 
 void FeedViewController::presentFilterViewController(UIButton*) {
-    sendEvent(rawValue(ScreenAction::Tap), kShowFilter.details());
+    sendEvent(rawValue(ScreenAction::Tap), kShowFilter.dictionary());
     auto filter = std::make_shared<FilterViewController>();
     filter->delegate = sharedSelf();
     auto navigation = presentedInNavigation(filter);
@@ -125,7 +122,7 @@ void FeedViewController::filterModalCancelled() {
 }
 
 void FeedViewController::applyFilterToView() {
-    sendEvent(rawValue(ScreenAction::Tap), kFilterApplied.details());
+    sendEvent(rawValue(ScreenAction::Tap), kFilterApplied.dictionary());
     filterResponseData();
     tableView->reloadData();
 }
@@ -136,7 +133,7 @@ void FeedViewController::succesfullyPosted() {
     moveThePostToTop = true;
     fetchContent();
     tableView->setContentOffset({0, 0}, false);
-    sendEvent(rawValue(ScreenAction::Tap), kPostCreated.details());
+    sendEvent(rawValue(ScreenAction::Tap), kPostCreated.dictionary());
 }
 
 void FeedViewController::handleNewComment() {

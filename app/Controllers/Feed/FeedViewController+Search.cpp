@@ -2,23 +2,17 @@
 // above the cards counts the matches and carries the search on to the education library.
 
 #include "Controllers/Education/EducationCenterViewController.h"
+#include "Controllers/Feed/FeedEventDetail.h"
 #include "Controllers/Feed/FeedViewController.h"
 #include "foundation/text/CaseMapping.h"
 #include "foundation/text/TextSearch.h"
 
 namespace {
 
-struct Event {
-    const char* key;
-    const char* text;
-};
+using Event = FeedEventDetail;
 constexpr Event kSearchBarTapped{"searchTextViewTapped", "User tapped on a search bar"};
 constexpr Event kSearched{"feedViewUserSearched", "User searched on feed screen"};
 constexpr Event kCleared{"feedViewSearchedCleared", "User cleared search on feed screen"};
-
-JSON::dictionary_t details(const Event& event) {
-    return {{event.key, JSON(event.text)}};
-}
 
 // The card's texts as one: title, description, description title and description text, those
 // present, joined by a space (so a phrase may run from one into the next); none without any.
@@ -56,7 +50,7 @@ void FeedViewController::textDidChange(UISearchBar*, const std::string& searchTe
 }
 
 void FeedViewController::searchBarTextDidBeginEditing(UISearchBar*) {
-    sendEvent(rawValue(ScreenAction::Tap), details(kSearchBarTapped));
+    sendEvent(rawValue(ScreenAction::Tap), kSearchBarTapped.dictionary());
 }
 
 void FeedViewController::searchBarTextDidEndEditing(UISearchBar*) {}
@@ -68,11 +62,11 @@ void FeedViewController::searchFeed(Timer& timer) {
     if (cw::characters(*text).size() < minimumSearchLength) return;
     searchedData = cardsMatching(filteredData, *text);
     tableView->reloadData();
-    sendEvent(rawValue(ScreenAction::ServerRequest), details(kSearched));
+    sendEvent(rawValue(ScreenAction::ServerRequest), kSearched.dictionary());
 }
 
 void FeedViewController::clearSearch() {
-    sendEvent(rawValue(ScreenAction::Tap), details(kCleared));
+    sendEvent(rawValue(ScreenAction::Tap), kCleared.dictionary());
     searchedData.reset();
     tableView->reloadData();
 }

@@ -3,6 +3,7 @@
 #include "App/Notifications/NotificationNames.h"
 #include "Controllers/Baby/JourneyPageViewController.h"
 #include "Controllers/Feed/FeedDataStore.h"
+#include "Controllers/Feed/FeedEventDetail.h"
 #include "Controllers/Feed/FeedStoryboard.h"
 #include "Controllers/Feed/FeedTableTimeTagCell.h"
 #include "Controllers/Journey/JourneyContainerViewController.h"
@@ -26,12 +27,7 @@
 
 namespace {
 
-// Usage-event details of the feed, each a key and its sentence.
-struct Detail {
-    const char* key;
-    const char* text;
-    JSON::dictionary_t dictionary() const { return {{key, JSON(text)}}; }
-};
+using Detail = FeedEventDetail;
 constexpr Detail kCheckForContent{"feedViewCheckForContent", "Checking for content"};
 constexpr Detail kRefreshSuccess{"feedViewContentRefreshSuccess", "Content was refreshed"};
 constexpr Detail kRefreshFailure{"feedViewContentRefreshFailure", "Checking for content failed"};

@@ -11,6 +11,7 @@
 #include "foundation/dispatch/NotificationCenter.h"
 #include "foundation/text/CaseMapping.h"
 #include "tests/app/feed/FeedDemoFixture.h"
+#include "tests/app/feed/FeedPictures.h"
 #include "uikit/controllers/MFMailComposeViewController.h"
 
 #include <gmock/gmock.h>
@@ -29,14 +30,6 @@ protected:
         FeedScreenTest::TearDown();
     }
 
-    void signInAsTheMother() {
-        ASSERT_TRUE(host->tapIdentifier("emailTextField"));
-        ASSERT_TRUE(host->type("demo@cradleway.test"));
-        ASSERT_TRUE(host->tapIdentifier("passwordField"));
-        ASSERT_TRUE(host->type("cradleway-demo"));
-        ASSERT_TRUE(host->tapText("Sign In"));
-        waitForCards();
-    }
     ::testing::AssertionResult showsSoon(const std::string& text) {
         if (RunLoop::main().runUntil([&] { return host->isShowing(text); }, 10)) {
             host->settle();
@@ -74,14 +67,7 @@ protected:
             if (list[i]->cardId == id && list[i]->cardType != CardType::timeTag) return static_cast<long>(i);
         return -1;
     }
-    // Where pictures of the feed go: CW_FEED_PICTURES (scripts/screenshots), else the test's directory.
-    void picture(const std::string& name) {
-        const char* named = std::getenv("CW_FEED_PICTURES");
-        const std::filesystem::path directory = named ? std::filesystem::path(named) : environment.directory() / "pictures";
-        std::filesystem::create_directories(directory);
-        std::string error;
-        ASSERT_TRUE(host->screenshot(directory / (name + ".png"), &error)) << error;
-    }
+    void picture(const std::string& name) { writeFeedPicture(*host, environment.directory() / "pictures", name); }
 };
 
 TEST_F(FeedActionsTest, TheMothersQuestionsComeOneAtATimeAndGoBackTogether) {

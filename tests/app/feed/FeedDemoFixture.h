@@ -106,9 +106,12 @@ protected:
     }
 
     // Signs the demo father in through the sign-in screen and waits for his feed.
-    void signInAsTheFather() {
+    void signInAsTheFather() { signInAs("partner@cradleway.test"); }
+    // The demo mother, whose questions the feed asks once it has loaded.
+    void signInAsTheMother() { signInAs("demo@cradleway.test"); }
+    void signInAs(const std::string& email) {
         ASSERT_TRUE(host->tapIdentifier("emailTextField"));
-        ASSERT_TRUE(host->type("partner@cradleway.test"));
+        ASSERT_TRUE(host->type(email));
         ASSERT_TRUE(host->tapIdentifier("passwordField"));
         ASSERT_TRUE(host->type("cradleway-demo"));
         ASSERT_TRUE(host->tapText("Sign In"));

@@ -12,6 +12,7 @@
 #include "foundation/time/Locale.h"
 #include "App/Notifications/NotificationNames.h"
 #include "host/HeadlessHost.h"
+#include "tests/app/feed/FeedPictures.h"
 #include "tests/support/AppEnvironment.h"
 #include "tests/support/RecordingServer.h"
 #include "uikit/controllers/UIActivityViewController.h"
@@ -110,14 +111,7 @@ protected:
         return n;
     }
 
-    // Where pictures go: CW_FEED_PICTURES (scripts/screenshots), else the test's directory.
-    void picture(const std::string& name) {
-        const char* named = std::getenv("CW_FEED_PICTURES");
-        const std::filesystem::path directory = named ? std::filesystem::path(named) : environment.directory() / "pictures";
-        std::filesystem::create_directories(directory);
-        std::string error;
-        ASSERT_TRUE(host->screenshot(directory / (name + ".png"), &error)) << error;
-    }
+    void picture(const std::string& name) { writeFeedPicture(*host, environment.directory() / "pictures", name); }
 
     // Holds the replies of the answers' sends until release().
     void holdSends() {

@@ -28,6 +28,7 @@
 #include "uikit/controllers/UINavigationController.h"
 #include "uikit/graphics/UIImage.h"
 #include "tests/app/feed/FeedDemoFixture.h"
+#include "tests/app/feed/FeedPictures.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -396,14 +397,7 @@ TEST_F(FeedScreenTest, TheApplicationsLifeIsReported) {
 // filter screen, and the header of a member without babies. They go to the directory named by
 // CW_FEED_PICTURES (scripts/screenshots names docs/screens), else into the test's own directory.
 TEST_F(FeedScreenTest, PicturesOfThePulledFeedTheFilterAndAMemberWithoutBabies) {
-    const char* named = std::getenv("CW_FEED_PICTURES");
-    const std::filesystem::path directory = named ? std::filesystem::path(named) : environment.directory() / "pictures";
-    std::filesystem::create_directories(directory);
-    auto picture = [&](const std::string& name) {
-        std::string error;
-        ASSERT_TRUE(host->screenshot(directory / (name + ".png"), &error)) << error;
-        EXPECT_GT(std::filesystem::file_size(directory / (name + ".png")), 1000u);
-    };
+    auto picture = [&](const std::string& name) { writeFeedPicture(*host, environment.directory() / "pictures", name); };
     signInAsTheFather();
 
     {
