@@ -219,6 +219,29 @@ TEST_F(FeedRulesTest, AnswersGivenWhileASendRunsGoWithTheNextSend) {
     EXPECT_TRUE(host->isShowing("Thank You"));
 }
 
+TEST_F(FeedRulesTest, AnotherMemberIsNeitherAskedNorSentTheLastMembersQuestions) {
+    server.reply("POST", kCheck, Reply{200, json{{"questions", {{"a", {question(1, "A one"), question(2, "A two")}}}}}.dump()});
+    auto feed = openFeed();
+    ASSERT_TRUE(asks("A two"));
+    ASSERT_TRUE(host->pickAlertAction("No"));
+    ASSERT_TRUE(asks("A one"));
+    ASSERT_TRUE(waitFor([&] { return !feed->responseData.empty() || eventsWith("feedViewContentRefreshSuccess") > 0; }));
+
+    // The next member signs in on the same device; the screen appears for them.
+    server.reply("POST", kCheck, Reply{200, R"({"questions": {}})"});
+    AuthenticationContext::shared().login(
+        JSON(json{{"tokens", {{"access_token", "B"}, {"refresh_token", "S"}}},
+                  {"user", {{"id", 8}, {"email", "bo@example.test"}, {"full_name", "Bo Quill"}, {"relationship", "Father"}}},
+                  {"babies", {baby(1, "Ivy Quill")}}}));
+    feed->viewWillAppear(false);
+    EXPECT_TRUE(feed->questionsResponse.empty());
+    EXPECT_TRUE(feed->questions.empty());
+    ASSERT_TRUE(waitFor([&] { return server.requestsAt(kCheck).size() == 2; }));
+    EXPECT_EQ(server.requestsAt(kCheck).back().json()["user_id"], 8);
+    RunLoop::main().runFor(0.2);
+    EXPECT_TRUE(server.requestsAt(kResponse).empty()) << "nothing was sent as the new member";
+}
+
 TEST_F(FeedRulesTest, OnlyJSONBooleansShowTheRedDotOrLeadToTheReview) {
     // A text "hide_red_dot" decides nothing; the dot, hidden as every check starts, stays so.
     server.reply("POST", kRecommended, Reply{200, R"({"hide_red_dot": "false"})"});
