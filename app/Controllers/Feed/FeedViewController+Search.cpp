@@ -1,6 +1,7 @@
 // The feed's search: typing filters the loaded cards on the device; while the bar holds text a row
 // above the cards counts the matches and carries the search on to the education library.
 
+#include "Controllers/Education/EducationCenterSearchViewController.h"
 #include "Controllers/Education/EducationCenterViewController.h"
 #include "Controllers/Feed/FeedEventDetail.h"
 #include "Controllers/Feed/FeedViewController.h"

@@ -4,6 +4,7 @@
 // screens it hands over to.
 
 #include "App/Notifications/NotificationNames.h"
+#include "Controllers/Education/EducationCenterSearchViewController.h"
 #include "Controllers/Education/EducationCenterViewController.h"
 #include "Controllers/Posts/PostViewController.h"
 #include "Services/NotificationService.h"
