@@ -29,6 +29,10 @@ tap #passwordField
 type "cradleway-demo"
 tap "Sign In"
 expect "Home"
+alert "No"
+alert "No"
+alert "No"
+alert "OK"
 )";
 
 void forgetTheSession() {

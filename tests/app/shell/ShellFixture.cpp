@@ -130,10 +130,13 @@ void ShellTest::signInThroughTheScreen(const nlohmann::json& reply) {
 }
 
 bool ShellTest::isScreensOwnTraffic(const RecordedRequest& request) {
-    // The screens a notification opens load themselves too: a post and its comment count, an
+    // The screens load themselves: the feed its cards, its questions, discharge check and
+    // recommended-content check; the screens a notification opens a post and its comment count, an
     // article's page, bookmark and comment count, and the page marked as seen.
-    static const std::set<std::string> screenPaths = {"/m/api/content/", "/m/api/post/", "/m/api/comments/",
-                                                      "/m/api/content/education/bookmark/check",
+    static const std::set<std::string> screenPaths = {"/m/api/content/", "/m/api/question/check",
+                                                      "/m/api/question/response", "/m/api/baby/discharged",
+                                                      "/m/api/notification/recommended/check", "/m/api/post/",
+                                                      "/m/api/comments/", "/m/api/content/education/bookmark/check",
                                                       "/m/api/notification/seen"};
     if (screenPaths.contains(request.path) || request.path.starts_with("/content/education/")) return true;
     if (request.path != "/m/api/analytics/") return false;

@@ -102,6 +102,10 @@ tap #passwordField
 type "cradleway-demo"
 tap "Sign In"
 expect "Home"
+alert "No"
+alert "No"
+alert "No"
+alert "OK"
 screenshot home
 tap #hamburgerButton
 expect "Emma Hart"
