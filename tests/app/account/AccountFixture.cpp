@@ -42,6 +42,8 @@ void AccountTest::SetUp() {
         console->lines.push_back(line);
     };
     demo = std::make_unique<DemoServer>(environment->directory() / "server", options);
+    // The feed's own questions would come up over these screens.
+    demo->answerFeedQuestions();
     environment->writeInfo({{"SERVER_URL", demo->baseUrl()},
                             {"CFBundleIdentifier", "org.cradleway.account-tests"},
                             {"CFBundleShortVersionString", "1.4"},

@@ -48,6 +48,8 @@ void JourneyDemoTest::SetUp() {
     savedCout_ = std::cout.rdbuf(console.rdbuf());
     environment = std::make_unique<test::AppEnvironment>("cw-journey");
     demo = std::make_unique<test::DemoServer>(environment->directory() / "server");
+    // The feed's own questions would come up over these screens.
+    demo->answerFeedQuestions();
     environment->writeInfo({{"SERVER_URL", demo->baseUrl()},
                             {"CFBundleIdentifier", "org.cradleway.journey-tests"},
                             {"CFBundleShortVersionString", "1.4"},

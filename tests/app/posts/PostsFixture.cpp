@@ -33,6 +33,8 @@ void PostsScreenTest::SetUp() {
     savedCout_ = std::cout.rdbuf(console.rdbuf());
     environment = std::make_unique<AppEnvironment>("cw-posts");
     demo = std::make_unique<DemoServer>(environment->directory() / "server");
+    // The feed's own questions would come up over these screens.
+    demo->answerFeedQuestions();
     environment->writeInfo({{"SERVER_URL", demo->baseUrl()},
                             {"CFBundleIdentifier", "org.cradleway.posts-tests"},
                             {"CFBundleShortVersionString", "1.4"},
