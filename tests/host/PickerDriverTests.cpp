@@ -129,3 +129,40 @@ turn-date 2019-03-17
 }
 
 } // namespace
+
+namespace {
+
+// A plain field that counts its editing changes, as a code field that reacts to each one does.
+class PasteForm : public UIViewController {
+public:
+    void viewDidLoad() override {
+        view()->setBackgroundColor(UIColor::whiteColor());
+        field = std::make_shared<UITextField>(CGRect{20, 100, 335, 40});
+        field->setAccessibilityIdentifier("field");
+        field->addAction([this](UIControl*) { changes.push_back(field->text().value_or("")); },
+                         UIControlEventEditingChanged);
+        view()->addSubview(field);
+    }
+    std::shared_ptr<UITextField> field;
+    std::vector<std::string> changes;
+};
+
+} // namespace
+
+TEST(PasteDriver, APasteIsOneEditOfAllItsCharactersAndNeedsSomethingThatTakesText) {
+    cw::HeadlessHost host;
+    auto app = std::make_shared<cw::WhiteScreenApplication>();
+    ASSERT_TRUE(host.launch(app));
+    auto form = std::make_shared<PasteForm>();
+    app->root->present(form, false);
+    host.settle();
+    EXPECT_FALSE(host.paste("123456")) << "no first responder";
+
+    ASSERT_TRUE(host.tapIdentifier("field"));
+    ASSERT_TRUE(host.type("1"));
+    EXPECT_FALSE(host.paste("")) << "nothing to paste";
+    ASSERT_TRUE(host.paste("23456\n7"));
+    EXPECT_EQ(form->field->text(), "123456\n7") << "a line end pasted is text";
+    EXPECT_EQ(form->changes, (std::vector<std::string>{"1", "123456\n7"}));
+    EXPECT_TRUE(form->field->isFirstResponder()) << "no return key was pressed";
+}

@@ -10,9 +10,32 @@
 #include "kits/banners/GSMessage.h"
 #include "uikit/controls/UIEvent.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 constexpr CGFloat kBoxWidth = 70;
+constexpr CGFloat kBoxSpacing = 12;
+constexpr CGFloat kBoxAspect = 1.3;
+
+// A digit box is sized by its width (70 points, less on a narrow screen) rather than by its title:
+// the stack lays its boxes out at their natural size, so that size is the box's own.
+class DigitBox : public UIButton {
+public:
+    DigitBox() : UIButton(UIButtonType::custom) {}
+    CGSize intrinsicContentSize() const override {
+        CGFloat width = kBoxWidth;
+        if (const UIView* stack = superviewPointer(); stack && stack->bounds().width() > 0) {
+            const CGFloat room = (stack->bounds().width() - kBoxSpacing * (kCodeLength - 1)) / kCodeLength;
+            width = std::max<CGFloat>(0, std::min(width, room));
+        }
+        return {width, width * kBoxAspect};
+    }
+
+private:
+    static constexpr std::size_t kCodeLength = EmailVerificationViewController::kCodeLength;
+};
 
 std::string joined(const std::vector<std::string>& characters, std::size_t count) {
     std::string text;
@@ -26,7 +49,7 @@ std::string joined(const std::vector<std::string>& characters, std::size_t count
 const std::vector<std::shared_ptr<UIButton>>& EmailVerificationViewController::inputButtons() {
     if (inputButtons_.empty()) {
         for (std::size_t i = 0; i < kCodeLength; ++i) {
-            auto box = std::make_shared<UIButton>(UIButtonType::custom);
+            auto box = std::make_shared<DigitBox>();
             box->setTranslatesAutoresizingMaskIntoConstraints(false);
             box->setAccessibilityIdentifier("codeBox" + std::to_string(i + 1));
             box->setBackgroundColor(UIColor::whiteColor());
@@ -38,7 +61,7 @@ const std::vector<std::shared_ptr<UIButton>>& EmailVerificationViewController::i
             // Narrow screens squeeze the boxes rather than the margins.
             auto width = box->widthAnchor().constraintEqualToConstant(kBoxWidth);
             width->setPriority(750);
-            NSLayoutConstraint::activate({width, box->heightAnchor().constraintEqualTo(box->widthAnchor(), 1.3, 0)});
+            NSLayoutConstraint::activate({width, box->heightAnchor().constraintEqualTo(box->widthAnchor(), kBoxAspect, 0)});
             inputButtons_.push_back(box);
         }
     }
@@ -53,7 +76,7 @@ const std::shared_ptr<UIStackView>& EmailVerificationViewController::pinInputVie
         pinInputView_->setAxis(UILayoutConstraintAxis::horizontal);
         pinInputView_->setAlignment(UIStackViewAlignment::fill);
         pinInputView_->setDistribution(UIStackViewDistribution::equalSpacing);
-        pinInputView_->setSpacing(12);
+        pinInputView_->setSpacing(kBoxSpacing);
         pinInputView_->setAccessibilityIdentifier("pinInputView");
     }
     return pinInputView_;
@@ -95,6 +118,17 @@ void EmailVerificationViewController::viewDidLoad() {
         pinInputView()->leadingAnchor().constraintEqualTo(root->leadingAnchor(), 20),
         pinInputView()->trailingAnchor().constraintEqualTo(root->trailingAnchor(), -20),
     });
+}
+
+void EmailVerificationViewController::viewDidLayoutSubviews() {
+    UIViewController::viewDidLayoutSubviews();
+    // The boxes' height follows their width, known only once the row has its width: the row asks
+    // for its height again when it changed.
+    auto& row = *pinInputView();
+    if (std::abs(row.bounds().height() - row.intrinsicContentSize().height) > 0.5) {
+        row.invalidateIntrinsicContentSize();
+        view()->setNeedsLayout();
+    }
 }
 
 void EmailVerificationViewController::viewDidAppear(bool animated) {

@@ -39,6 +39,7 @@ public:
 
     void viewDidLoad() override;
     void viewDidAppear(bool animated) override;
+    void viewDidLayoutSubviews() override;
 
     // After every change of the field's text: the boxes, then the send rule.
     void didChangeText(UITextField* sender);

@@ -213,6 +213,25 @@ TEST_F(VerificationRule, OnlyFourDigitsAreSentOnceAsANumberAndLettersSendNothing
 }
 
 
+TEST_F(VerificationRule, TheFourBoxesAreSeventyPointsWideAndNarrowerOnASmallScreen) {
+    for (const CGFloat width : {375.0, 320.0}) {
+        screenSize = {width, 568};
+        host.reset();
+        auto screen = std::make_shared<EmailVerificationViewController>();
+        show(screen);
+        const CGFloat side = std::min<CGFloat>(70, (width - 40 - 36) / 4);
+        const auto& boxes = screen->inputButtons();
+        for (std::size_t i = 0; i < boxes.size(); ++i) {
+            const CGRect frame = frameOnScreen(*boxes[i]);
+            EXPECT_NEAR(frame.width(), side, 0.5) << width << " box " << i;
+            EXPECT_NEAR(frame.height(), side * 1.3, 0.5) << width << " box " << i;
+        }
+        EXPECT_NEAR(frameOnScreen(*boxes.front()).minX(), 20, 0.5);
+        EXPECT_NEAR(frameOnScreen(*boxes.back()).maxX(), width - 20, 0.5);
+        navigation.reset();
+    }
+}
+
 // The account screen's member check against replies the demo server never gives.
 class AccountCheck : public ScreenTest {
 protected:
