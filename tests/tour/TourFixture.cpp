@@ -57,12 +57,13 @@ void Tour::SetUp() {
 
 void Tour::start() {
     if (app) return;
-    TourApp::Options options;
+    CradlewayProcess::Options options;
+    options.executable = CW_CRADLEWAY_EXECUTABLE;
     options.dataDirectory = directory->path() / "data";
     options.screenshots = screenshotDirectory();
     if (expiring()) options.accessTokenSeconds = kExpiringTokenSeconds;
     std::filesystem::create_directories(options.screenshots);
-    app = std::make_unique<TourApp>(options);
+    app = std::make_unique<CradlewayProcess>(options);
     ASSERT_FALSE(app->failed()) << "cradleway did not start its demo server: " << app->errors();
     db = std::make_unique<ServerDatabase>(options.dataDirectory / "server" / "cradleway.db");
     started_ = std::chrono::steady_clock::now();

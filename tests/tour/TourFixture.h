@@ -9,7 +9,7 @@
 
 #include "tests/support/TempDirectory.h"
 #include "tests/tour/ServerView.h"
-#include "tests/tour/TourApp.h"
+#include "tests/support/CradlewayProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -21,6 +21,10 @@
 #include <string>
 
 namespace cw::tour {
+
+using cw::test::CradlewayProcess;
+using cw::test::ProcessEnd;
+using cw::test::StepAnswer;
 
 enum class Sessions { lasting, expiring };
 
@@ -67,7 +71,7 @@ protected:
     std::string segment() const;
 
     std::unique_ptr<cw::test::TempDirectory> directory;
-    std::unique_ptr<TourApp> app;
+    std::unique_ptr<CradlewayProcess> app;
     std::unique_ptr<ServerDatabase> db;
     // Whether the member is meant to be signed in when the segment ends: the expiring run checks
     // that no refresh signed them out on the way.

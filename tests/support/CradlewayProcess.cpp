@@ -1,4 +1,4 @@
-#include "tests/tour/TourApp.h"
+#include "tests/support/CradlewayProcess.h"
 
 #include <chrono>
 #include <fstream>
@@ -14,7 +14,7 @@
 
 extern char** environ;
 
-namespace cw::tour {
+namespace cw::test {
 
 namespace {
 
@@ -48,9 +48,9 @@ std::optional<std::string> serverIn(const std::string& line) {
 
 } // namespace
 
-TourApp::TourApp(Options options) : options_(std::move(options)) {
+CradlewayProcess::CradlewayProcess(Options options) : options_(std::move(options)) {
     std::filesystem::create_directories(options_.dataDirectory);
-    std::vector<std::string> arguments = {CW_CRADLEWAY_EXECUTABLE, "--headless", "--script", "-",
+    std::vector<std::string> arguments = {options_.executable.string(), "--headless", "--script", "-",
                                           "--data-dir", options_.dataDirectory.string(),
                                           "--screenshots", options_.screenshots.string()};
     if (options_.accessTokenSeconds) {
@@ -100,11 +100,11 @@ TourApp::TourApp(Options options) : options_(std::move(options)) {
     });
 }
 
-TourApp::~TourApp() {
+CradlewayProcess::~CradlewayProcess() {
     finish();
 }
 
-void TourApp::readOutput() {
+void CradlewayProcess::readOutput() {
     char buffer[4096];
     for (;;) {
         const ssize_t n = read(output_, buffer, sizeof buffer);
@@ -125,7 +125,7 @@ void TourApp::readOutput() {
     }
 }
 
-StepAnswer TourApp::step(const std::string& line) {
+StepAnswer CradlewayProcess::step(const std::string& line) {
     if (pid_ < 0 || end_) return {false, "the application is not running"};
     const std::string sent = line + "\n";
     if (write(input_, sent.data(), sent.size()) != static_cast<ssize_t>(sent.size()))
@@ -147,19 +147,19 @@ StepAnswer TourApp::step(const std::string& line) {
     return answer;
 }
 
-std::vector<std::string> TourApp::console() const {
+std::vector<std::string> CradlewayProcess::console() const {
     std::lock_guard lock(mutex_);
     return lines_;
 }
 
-std::string TourApp::errors() const {
+std::string CradlewayProcess::errors() const {
     std::ifstream in(options_.dataDirectory.parent_path() / (options_.dataDirectory.filename().string() + ".err"));
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
 }
 
-ProcessEnd TourApp::finish() {
+ProcessEnd CradlewayProcess::finish() {
     if (end_) return *end_;
     ProcessEnd end;
     if (input_ >= 0) close(input_);
@@ -179,4 +179,4 @@ ProcessEnd TourApp::finish() {
     return end;
 }
 
-} // namespace cw::tour
+} // namespace cw::test

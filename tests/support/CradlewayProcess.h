@@ -1,9 +1,9 @@
 #pragma once
 
-// The cradleway executable as the tour drives it: started headless as a process of its own with
-// a data directory and its own demo server, fed one script step at a time on its standard input,
-// each step's answer read back from its standard output before the next is sent, so that the
-// tour can look at the server between steps.
+// The cradleway executable driven from outside, as the tour and the cold-start benchmark drive it:
+// started headless as a process of its own with a data directory and its own demo server, fed one
+// script step at a time on its standard input, each step's answer read back from its standard
+// output before the next is sent, so that the driver can look at the server between steps.
 
 #include <condition_variable>
 #include <cstdint>
@@ -16,7 +16,7 @@
 
 #include <sys/types.h>
 
-namespace cw::tour {
+namespace cw::test {
 
 struct StepAnswer {
     bool ok = false;
@@ -30,20 +30,21 @@ struct ProcessEnd {
     long peakResidentKilobytes = 0;
 };
 
-class TourApp {
+class CradlewayProcess {
 public:
     struct Options {
+        std::filesystem::path executable;
         std::filesystem::path dataDirectory;
         std::filesystem::path screenshots;
         std::optional<int> accessTokenSeconds;
     };
 
     // Starts the executable and waits for its demo server's address (failed() when it never came).
-    explicit TourApp(Options options);
+    explicit CradlewayProcess(Options options);
     // Ends the process if finish() was not called (its input closed, then waited for).
-    ~TourApp();
-    TourApp(const TourApp&) = delete;
-    TourApp& operator=(const TourApp&) = delete;
+    ~CradlewayProcess();
+    CradlewayProcess(const CradlewayProcess&) = delete;
+    CradlewayProcess& operator=(const CradlewayProcess&) = delete;
 
     bool failed() const { return serverURL_.empty(); }
     const std::string& serverURL() const { return serverURL_; }
@@ -77,4 +78,4 @@ private:
     std::optional<ProcessEnd> end_;
 };
 
-} // namespace cw::tour
+} // namespace cw::test
