@@ -508,6 +508,13 @@ void HeadlessHost::setTouchID(bool available, bool matches) {
     setBiometricAnswers(answers);
 }
 
+bool HeadlessHost::drawFrame() {
+    auto w = window();
+    if (!w) return false;
+    settle();
+    return renderView(*w, scale_) != nullptr;
+}
+
 bool HeadlessHost::screenshot(const std::filesystem::path& path, std::string* error) {
     auto w = window();
     if (!w) {

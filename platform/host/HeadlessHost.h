@@ -123,6 +123,9 @@ public:
 
     // --- Pictures ---
     bool screenshot(const std::filesystem::path& path, std::string* error = nullptr);
+    // Settles and draws the window once, as the display would show it, keeping no picture. False
+    // when there is no window.
+    bool drawFrame();
     CGFloat scale() const { return scale_; }
 
 private:
