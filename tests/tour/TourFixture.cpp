@@ -154,6 +154,13 @@ void Tour::signIn(const std::string& email, const std::string& password, bool pi
     else
         TOUR_STEP(quietly(lines));
     signedIn = true;
+    if (email == "demo@cradleway.test" && !questionsAnswered) {
+        TOUR_STEP(quietly({"expect \"Did you try kangaroo care this week?\"", "alert \"No\"",
+                           "expect \"Have you held Olivia and Noah today?\"", "alert \"No\"",
+                           "expect \"Is Cradleway helping you follow your babies' stay?\"", "alert \"Yes\"",
+                           "expect \"Thank you, your answers are saved.\"", "alert \"OK\""}));
+        questionsAnswered = true;
+    }
     // What follows meets an expired token in the expiring run.
     awaitExpiry();
 }

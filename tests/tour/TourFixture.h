@@ -76,6 +76,8 @@ protected:
     // Whether the member is meant to be signed in when the segment ends: the expiring run checks
     // that no refresh signed them out on the way.
     bool signedIn = false;
+    // The demo mother's feed asks her the server's three questions at her first sign-in.
+    bool questionsAnswered = false;
 
     // In the expiring run, waits (in real time: the server's clock is the real one) until the
     // access token the application holds has expired; at once otherwise.

@@ -261,7 +261,7 @@ TEST_P(Registration, AnInvitedRelativeJoinsWithTheRecordNumberOfTheBabyWithoutAF
     TOUR_STEP(act("terms", {"tap \"Continue\"", "expect \"Questions? Ask at the unit's front desk.\""}));
     TOUR_STEP(act("record-number", {"tap \"I Accept\"", "tap #mrnTextField", "type \"CW200001\""}));
     TOUR_STEP(act("baby-found", {"tap \"Search\"", "expect \"Mia Lopez\""}));
-    TOUR_STEP(act("another-baby", {"tap \"Submit\"", "expect \"Do you have another baby in the unit?\""}));
+    TOUR_STEP(act("another-baby", {"tap \"Continue\"", "expect \"Do you have another baby in the unit?\""}));
     // Nothing is made on the server before the last answer.
     EXPECT_EQ(db->memberDataCounts(), before);
     TOUR_STEP(act("onboarding", {"tap \"No\"", "expect \"Connect\""}));
