@@ -9,7 +9,7 @@
 #include "Controllers/Baby/DailyUpdateStoryboard.h"
 #include "Controllers/Baby/DailyUpdatePageViewController.h"
 #include "Controllers/Baby/JourneyPageViewController.h"
-#include "Controllers/Education/EducationCenterParentViewController.h"
+#include "Controllers/Education/EducationStoryboard.h"
 #include "Controllers/Feed/FeedViewController.h"
 #include "Controllers/Journey/JourneyViewController.h"
 #include "Controllers/Posts/FeedDetailWebViewController.h"
@@ -61,7 +61,7 @@ UIStoryboard::Definition mainStoryboard() {
     d.scene("DailyUpdatePageViewController", make<DailyUpdatePageViewController>);
     d.scene("CareTeamPageViewController", make<CareTeamPageViewController>);
     d.scene("JourneyPageViewController", make<JourneyPageViewController>);
-    d.scene("EducationCenterParentViewController", make<EducationCenterParentViewController>);
+    addEducationScenes(d);
     return d;
 }
 

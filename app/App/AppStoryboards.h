@@ -5,7 +5,9 @@
 //                      tabs are MainViewController "Home", DailyUpdatePageViewController "Update",
 //                      CareTeamPageViewController "Team", JourneyPageViewController "Journey" (each
 //                      pager in a navigation controller of its own) and
-//                      EducationCenterParentViewController "Education")
+//                      EducationCenterParentViewController "Education", which embeds
+//                      EducationCenterPageViewController by the segue "contained" (both scenes
+//                      added by the education module)
 //   "Feed"             registered by the feed (Controllers/Feed/FeedStoryboard.h)
 //   "FamilyAndFriends" MyPartnersViewController
 //   "SignInSignUp"     every signed-out screen (Controllers/SignIn/SignInSignUpStoryboard.h)

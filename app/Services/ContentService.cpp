@@ -25,10 +25,11 @@ void ContentService::bookmark(std::int64_t feedId, const std::string& idKey, boo
     post(
         endpointStringFromBookmarked(bookmarked), parameters,
         [success = std::move(success)](const Task&, const std::optional<JSON>& reply) {
-            if (!reply || !success) return;
-            JSON data = (*reply)["data"];
-            if (data.type() != JSON::Type::dictionary) return;
-            success(BookmarkResponse(data));
+            if (!success) return;
+            // A reply without a record still ends the request: the caller's indicator and button
+            // wait for it. An empty record confirms nothing.
+            JSON data = reply ? (*reply)["data"] : JSON::missing();
+            success(data.type() == JSON::Type::dictionary ? BookmarkResponse(data) : BookmarkResponse());
         },
         std::move(failure));
 }

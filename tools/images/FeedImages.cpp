@@ -122,30 +122,19 @@ void drawBabyPlaceholder(CGContext& c, CGSize s) {
     c.fill(UIBezierPath::roundedRect({cx - 6.5 * u, cy + 2.2 * u, 13 * u, 0.6 * u}, 0.3 * u));
 }
 
-// The header of a member without babies: a night sky over a crib, waiting.
+// The header of a member without babies: a night sky, a crescent moon among stars, waiting.
 void drawNoBabyHeader(CGContext& c, CGSize s) {
     c.drawLinearGradient({UIColor(0.36, 0.7, 0.62, 1), kEton}, {}, {0, 0}, {0, s.height});
-    c.setFillColor(kWhite.withAlphaComponent(0.9));
-    c.fillEllipse({s.width * 0.72, s.height * 0.16, s.height * 0.22, s.height * 0.22});
-    c.setFillColor(UIColor(0.42, 0.74, 0.66, 1));
-    c.fillEllipse({s.width * 0.745, s.height * 0.12, s.height * 0.2, s.height * 0.2});
-    c.setFillColor(kWhite.withAlphaComponent(0.7));
-    for (const CGPoint p : {CGPoint{0.12, 0.2}, CGPoint{0.3, 0.12}, CGPoint{0.55, 0.24}, CGPoint{0.9, 0.42},
-                            CGPoint{0.2, 0.45}})
-        c.fillEllipse({s.width * p.x, s.height * p.y, 3, 3});
-    const CGFloat u = s.height / 10, left = s.width / 2 - 4.5 * u, floor = s.height * 0.86;
-    UIBezierPath crib;
-    crib.move({left, floor});
-    crib.addLine({left, floor - 4 * u});
-    crib.addLine({left + 9 * u, floor - 4 * u});
-    crib.addLine({left + 9 * u, floor});
-    for (int i = 1; i < 6; ++i) {
-        crib.move({left + i * 1.5 * u, floor - 4 * u});
-        crib.addLine({left + i * 1.5 * u, floor - 1.2 * u});
-    }
-    crib.move({left, floor - 1.2 * u});
-    crib.addLine({left + 9 * u, floor - 1.2 * u});
-    strokePath(c, crib, 2, kWhite);
+    // The moon sits in the middle of what the title bar and the search bar leave open.
+    const CGFloat cx = s.width / 2, cy = s.height * 0.54, r = s.height * 0.13;
+    c.setFillColor(kWhite.withAlphaComponent(0.95));
+    c.fillEllipse({cx - r, cy - r, 2 * r, 2 * r});
+    c.setFillColor(UIColor(0.4, 0.73, 0.65, 1));
+    c.fillEllipse({cx - r * 0.45, cy - r * 1.2, 2 * r, 2 * r});
+    c.setFillColor(kWhite.withAlphaComponent(0.8));
+    for (const CGPoint p : {CGPoint{-2.6, -0.6}, CGPoint{-1.9, 0.9}, CGPoint{2.3, -0.2}, CGPoint{3.1, 0.9},
+                            CGPoint{1.6, 1.2}, CGPoint{-3.4, 0.4}})
+        c.fillEllipse({cx + p.x * r - 1.5, cy + p.y * r - 1.5, 3, 3});
 }
 
 // A funnel on a rounded square: white with a mint funnel, and pressed, the other way round.

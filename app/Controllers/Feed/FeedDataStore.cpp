@@ -98,19 +98,35 @@ void FeedDataStore::fetchFeed(Success success, Failure failure) {
         return;
     }
 
+    const std::int64_t member = user->id();
+    // Another member's cards are no one else's to see, nor to open from a notification.
+    if (cacheMember_ && *cacheMember_ != member) {
+        cache_.clear();
+        cacheMember_.reset();
+    }
     ContentService().fetchFeed(
-        babyIds, user->id(),
-        [success = std::move(success), failure](const BaseHTTPService::Task&, const std::optional<JSON>& reply) {
+        babyIds, member,
+        [success = std::move(success), failure, member](const BaseHTTPService::Task&,
+                                                         const std::optional<JSON>& reply) {
             const JSON data = reply ? (*reply)["data"] : JSON::missing();
             if (data.type() != JSON::Type::dictionary) {
                 // A reply that is not a feed is no reason to forget the feed the member sees.
                 if (failure) failure(RequestError::parseError().errorObject());
                 return;
             }
-            DispatchQueue::global(DispatchQoS::utility).async([data, success]() mutable {
+            DispatchQueue::global(DispatchQoS::utility).async([data, success, failure, member]() mutable {
                 auto cards = parseFeed(data);
-                DispatchQueue::main().async([cards = std::move(cards), success = std::move(success)]() {
-                    FeedDataStore::shared().cache_ = cards;
+                DispatchQueue::main().async([cards = std::move(cards), success = std::move(success),
+                                             failure = std::move(failure), member]() {
+                    const auto now = AuthenticationContext::shared().user();
+                    if (!now || now->id() != member) {
+                        if (failure)
+                            failure(AuthenticationContext::errorObject(AuthenticationContext::Error::notAuthenticated));
+                        return;
+                    }
+                    auto& store = FeedDataStore::shared();
+                    store.cache_ = cards;
+                    store.cacheMember_ = member;
                     if (success) success(cards);
                 });
             });

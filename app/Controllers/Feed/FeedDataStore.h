@@ -11,6 +11,10 @@
 // replaced just before the success callback runs. Fetches are neither merged nor cancelled: each
 // delivers on its own, and the last delivered wins the cache.
 //
+// The cards are one member's: a fetch for another member than the one whose cards are cached
+// forgets them at once, and a reply that comes after its member was replaced by another (or signed
+// out) is not delivered: its fetch fails with the session's not-authenticated error.
+//
 // The cache is read and written on the main thread only.
 
 #include "Models/FeedResponse.h"
@@ -19,6 +23,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class FeedDataStore {
@@ -58,4 +63,6 @@ public:
 private:
     FeedDataStore() = default;
     std::vector<FeedResponse::Card> cache_;
+    // Whose cards the cache holds (none before the first delivery).
+    std::optional<std::int64_t> cacheMember_;
 };

@@ -94,7 +94,7 @@ FeedTableViewCell::CommentPreview makePreview(UIView& container) {
         equal(p.nameLabel, A::leading, p.imageView, A::trailing, 10),
         equal(p.nameLabel, A::top, p.stackView, A::top, 2),
         equal(p.dateLabel, A::leading, p.nameLabel, A::trailing, 6),
-        equal(p.dateLabel, A::lastBaseline, p.nameLabel, A::lastBaseline),
+        equal(p.dateLabel, A::centerY, p.nameLabel, A::centerY),
         pin(p.dateLabel, A::trailing, R::lessThanOrEqual, p.stackView, A::trailing),
         equal(p.textLabel, A::leading, p.nameLabel, A::leading),
         equal(p.textLabel, A::top, p.nameLabel, A::bottom, 2),

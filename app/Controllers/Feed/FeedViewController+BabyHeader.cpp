@@ -207,6 +207,8 @@ void FeedViewController::setUpOutlets() {
     babyHeaderPageControl->setCurrentPage(0);
     babyHeaderPageControl->setHidden(true);
     titleBarBackgroundView->setAlpha(0.0);
+    // It fades in as the feed is pulled down, before it spins.
+    pullRefreshIndicator->setHidesWhenStopped(false);
     pullRefreshIndicator->setAlpha(0.0);
 
     // The search field: white and rounded over the pictures, no bar behind it.

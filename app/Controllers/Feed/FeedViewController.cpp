@@ -129,13 +129,24 @@ void FeedViewController::viewDidLoad() {
 
 void FeedViewController::viewWillAppear(bool animated) {
     UIViewController::viewWillAppear(animated);
+    const auto user = AuthenticationContext::shared().user();
+    const std::optional<std::int64_t> member = user ? std::optional<std::int64_t>(user->id()) : std::nullopt;
+    bool refreshed = false;
+    if (listMember_ && member != listMember_) {
+        responseData.clear();
+        filteredData.clear();
+        searchedData.reset();
+        listMember_.reset();
+        fetchContent();
+        refreshed = true;
+    }
     if (auto selected = tableView->indexPathForSelectedRow())
         tableView->reloadRows({*selected}, UITableViewRowAnimation::none);
     else
         tableView->reloadData();
 
     if (didComeFromPostDetails) {
-        fetchContent();
+        if (!refreshed) fetchContent();
         checkForQuestion();
         didComeFromPostDetails = false;
     }
@@ -193,6 +204,8 @@ void FeedViewController::checkForContent() {
 }
 
 void FeedViewController::feedLoaded(const std::vector<FeedResponse::Card>& cards) {
+    // The store delivers only the signed-in member's cards.
+    if (auto user = AuthenticationContext::shared().user()) listMember_ = user->id();
     responseData = cards;
     filterResponseData();
     tableView->reloadData();

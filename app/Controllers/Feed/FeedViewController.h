@@ -16,6 +16,9 @@
 // pulling it down darkens and stretches the header, fades the controls out and, let go 50 points
 // down, refreshes.
 //
+// The screen outlives sessions: when it appears for another member than the one whose cards it
+// holds, it drops them at once and fetches the new member's.
+//
 // Everything runs on the main thread, but for the delayed recommended-content check, which starts
 // on a background queue.
 
@@ -208,6 +211,8 @@ private:
     // A usage event of this screen, sent from the background queue.
     void sendEvent(const std::string& action, const JSON::dictionary_t& details);
 
+    // Whose cards the lists hold (none before the first delivery).
+    std::optional<std::int64_t> listMember_;
     // The header's picture area: half as high as the screen is wide.
     std::shared_ptr<UILayoutGuide> babyHeaderPhotoArea_;
 };

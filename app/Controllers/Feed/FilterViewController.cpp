@@ -19,12 +19,17 @@ constexpr ButtonEvent kAllEvent{"filterViewAllTapped", "User tapped on all conte
 constexpr ButtonEvent kBookmarkedEvent{"bookmarkContentTapped", "User tapped on bookmark content"};
 constexpr ButtonEvent kUnreadEvent{"filterViewUnreadTapped", "User tapped on unread content"};
 
+constexpr CGFloat kChipHeight = 36;
+
 } // namespace
 
 std::shared_ptr<FilterButton> FilterViewController::makeButton(const std::string& title) {
     auto button = std::make_shared<FilterButton>();
     button->setTitle(title, UIControlStateNormal);
     button->setTranslatesAutoresizingMaskIntoConstraints(false);
+    // Tall enough for the chip's title inside its insets.
+    button->addConstraint(NSLayoutConstraint::make(button, NSLayoutAttribute::height, NSLayoutRelation::equal, nullptr,
+                                                   NSLayoutAttribute::notAnAttribute, 1.0, kChipHeight));
     button->addTarget(this, &FilterViewController::informationButtonTapped, UIControlEventTouchUpInside);
     informationButtonView()->addSubview(button);
     return button;

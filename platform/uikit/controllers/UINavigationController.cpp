@@ -232,9 +232,19 @@ void UINavigationController::install(const UIViewControllerPtr& controller) {
     container->setNeedsLayout();
 }
 
-UIEdgeInsets UINavigationController::barInsetsForChild(const UIViewController&) const {
+namespace {
+
+// Whether the screen's view reaches up under a translucent bar (else it starts below the bar, as
+// under an opaque one).
+bool extendsUnderTopBar(const UIViewController& controller) {
+    return (static_cast<unsigned>(controller.edgesForExtendedLayout) & static_cast<unsigned>(UIRectEdge::top)) != 0;
+}
+
+} // namespace
+
+UIEdgeInsets UINavigationController::barInsetsForChild(const UIViewController& child) const {
     UIEdgeInsets insets = barInsets();
-    if (!barHidden_ && bar_ && bar_->isTranslucent)
+    if (!barHidden_ && bar_ && bar_->isTranslucent && extendsUnderTopBar(child))
         insets.top += UINavigationBar::kHeight;
     else if (!barHidden_)
         insets.top = 0;
@@ -251,12 +261,13 @@ void UINavigationController::layoutContent() {
     bar->setHidden(barHidden_);
     bar->setFrame({0, 0, b.size.width, statusTop + UINavigationBar::kHeight});
     container->bringSubviewToFront(bar);
-    const CGFloat contentTop =
-        (!barHidden_ && !bar->isTranslucent) ? statusTop + UINavigationBar::kHeight : 0;
     for (const auto& c : stack_) {
         auto v = c->viewIfLoaded();
-        if (v && v->superviewPointer() == container.get())
-            v->setFrame({0, contentTop, b.size.width, b.size.height - contentTop});
+        if (!v || v->superviewPointer() != container.get()) continue;
+        const CGFloat contentTop = (!barHidden_ && (!bar->isTranslucent || !extendsUnderTopBar(*c)))
+                                       ? statusTop + UINavigationBar::kHeight
+                                       : 0;
+        v->setFrame({0, contentTop, b.size.width, b.size.height - contentTop});
     }
 }
 

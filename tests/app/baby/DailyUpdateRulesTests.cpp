@@ -251,9 +251,11 @@ TEST_F(DailyUpdateRules, ItemsExplainThemselvesInAPopoverAndEventsNameWhatIsMiss
     const auto sent = events(3);
     ASSERT_EQ(sent.size(), 3u);
     const json text = "User tapped a daily update item";
-    EXPECT_EQ(sent[0], (json{{"DailyUpdateItemTapped", text}, {"baby_id", 7}, {"item_name", "breathing"}}));
-    EXPECT_EQ(sent[1], (json{{"DailyUpdateItemTapped", text}, {"baby_id", 7}, {"item_name", "weight"}}));
-    EXPECT_EQ(sent[2], (json{{"DailyUpdateItemTapped", text}, {"baby_id", 7}, {"item_name", "N/A"}}));
+    // Each event is a request of its own: they may arrive in any order.
+    EXPECT_THAT(sent, ::testing::UnorderedElementsAre(
+                          json{{"DailyUpdateItemTapped", text}, {"baby_id", 7}, {"item_name", "breathing"}},
+                          json{{"DailyUpdateItemTapped", text}, {"baby_id", 7}, {"item_name", "weight"}},
+                          json{{"DailyUpdateItemTapped", text}, {"baby_id", 7}, {"item_name", "N/A"}}));
 }
 
 TEST_F(DailyUpdateRules, ABabyWithoutAnIdAsksForNothingAndItsEventsSayNA) {
@@ -275,9 +277,10 @@ TEST_F(DailyUpdateRules, ABabyWithoutAnIdAsksForNothingAndItsEventsSayNA) {
     ASSERT_TRUE(host.tapText("Growth Charts"));
     const auto sent = events(3);
     ASSERT_EQ(sent.size(), 3u);
-    EXPECT_EQ(sent[0], (json{{"DailyUpdateItemTapped", "User tapped a daily update item"}, {"baby_id", "N/A"}, {"item_name", "N/A"}}));
-    EXPECT_EQ(sent[1], (json{{"DailyUpdateCalendarTapped", "User tapped on daily update calendar"}, {"baby_id", "N/A"}}));
-    EXPECT_EQ(sent[2], (json{{"DailyUpdateGraphsTapped", "User tapped on daily update graphs"}, {"baby_id", "N/A"}}));
+    EXPECT_THAT(sent, ::testing::UnorderedElementsAre(
+                          json{{"DailyUpdateItemTapped", "User tapped a daily update item"}, {"baby_id", "N/A"}, {"item_name", "N/A"}},
+                          json{{"DailyUpdateCalendarTapped", "User tapped on daily update calendar"}, {"baby_id", "N/A"}},
+                          json{{"DailyUpdateGraphsTapped", "User tapped on daily update graphs"}, {"baby_id", "N/A"}}));
 }
 
 } // namespace

@@ -17,6 +17,8 @@
 #include "foundation/time/DateFormatter.h"
 
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 
 #include <gmock/gmock.h>
 
@@ -135,6 +137,11 @@ TEST_F(BabyTabs, AMemberWithoutStoredBabiesSeesTheEmptyPage) {
     EXPECT_TRUE(host->isShowing("No Babies Yet"));
     EXPECT_TRUE(host->isShowing("Your babies appear here once they are added to your account."));
     EXPECT_TRUE(pager(1)->pageControl->isHidden());
+    // Its picture, for docs/screens/ when CW_SCREENSHOT_DIR names it (scripts/screenshots does).
+    const char* pictures = std::getenv("CW_SCREENSHOT_DIR");
+    const std::filesystem::path dir = pictures && *pictures ? std::filesystem::path(pictures) : environment->directory();
+    std::string error;
+    EXPECT_TRUE(host->screenshot(dir / "baby-empty-state.png", &error)) << error;
     ASSERT_TRUE(host->tapText("Journey"));
     EXPECT_TRUE(host->isShowing("No Babies Yet"));
     EXPECT_EQ(pager(3)->viewControllers.size(), 1u);
@@ -159,11 +166,16 @@ TEST_F(BabyTabs, WeightExplainsItselfInAPopoverAndBreathingOpensNothing) {
     const nlohmann::json id = idOf("Olivia Hart");
     const auto events = storedEvents("DailyUpdate", 2);
     ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(events[0].action, "Tap");
-    EXPECT_EQ(events[0].details,
-              (nlohmann::json{{"DailyUpdateItemTapped", "User tapped a daily update item"}, {"baby_id", id}, {"item_name", "breathing"}}));
-    EXPECT_EQ(events[1].details,
-              (nlohmann::json{{"DailyUpdateItemTapped", "User tapped a daily update item"}, {"baby_id", id}, {"item_name", "weight"}}));
+    std::vector<nlohmann::json> details;
+    for (const auto& e : events) {
+        EXPECT_EQ(e.action, "Tap");
+        details.push_back(e.details);
+    }
+    // Each event is a request of its own: they may arrive in any order.
+    EXPECT_THAT(details,
+                ::testing::UnorderedElementsAre(
+                    nlohmann::json{{"DailyUpdateItemTapped", "User tapped a daily update item"}, {"baby_id", id}, {"item_name", "breathing"}},
+                    nlohmann::json{{"DailyUpdateItemTapped", "User tapped a daily update item"}, {"baby_id", id}, {"item_name", "weight"}}));
 }
 
 TEST_F(BabyTabs, TheCalendarOffersTheDaysOfTheEntries) {

@@ -9,6 +9,9 @@
 #include "Controllers/Feed/FeedTableTimeTagCell.h"
 #include "Controllers/Feed/FeedViewController.h"
 #include "Controllers/Feed/FilterViewController.h"
+#include "Controllers/Baby/JourneyPageViewController.h"
+#include "Controllers/Journey/JourneyContainerViewController.h"
+#include "Controllers/Posts/CommentTableViewController.h"
 #include "Controllers/Posts/FeedDetailWebViewController.h"
 #include "Controllers/Posts/PostDetailsViewController.h"
 #include "Extensions/UIColor+Palette.h"
@@ -29,6 +32,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <sstream>
 
@@ -424,6 +429,80 @@ TEST_F(FeedScreenTest, TheBookmarkedFilterKeepsTheBookmarkedCardsAcrossARelaunch
         }
 }
 
+TEST_F(FeedScreenTest, AfterALogoutTheNextMemberSeesOnlyTheirOwnCards) {
+    signInAsTheFather();
+    bookmark(2, "feed_id");
+    pull(60);
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return FeedDataStore::shared().cachedFeedResponse(2)->bookmarked; }));
+
+    ASSERT_TRUE(host->tapIdentifier("hamburgerButton"));
+    ASSERT_TRUE(host->tapText("Logout"));
+    ASSERT_TRUE(host->pickAlertAction("OK"));
+    host->settle();
+    ASSERT_TRUE(host->tapIdentifier("emailTextField"));
+    ASSERT_TRUE(host->type("demo@cradleway.test"));
+    ASSERT_TRUE(host->tapIdentifier("passwordField"));
+    ASSERT_TRUE(host->type("cradleway-demo"));
+    ASSERT_TRUE(host->tapText("Sign In"));
+    // The father's bookmark is his; the mother's own bookmarks are hers.
+    auto article = [&](std::int64_t id) -> FeedResponse::Card {
+        for (const auto& c : feed()->responseData)
+            if (c->cardId == id && c->cardType == CardType::educationContent) return c;
+        return nullptr;
+    };
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return article(2) && !article(2)->bookmarked; }, 20))
+        << "the father's cards stayed on screen";
+    ASSERT_TRUE(article(5));
+    EXPECT_TRUE(article(5)->bookmarked);
+    EXPECT_FALSE(FeedDataStore::shared().cachedFeedResponse(2)->bookmarked);
+}
+
+TEST_F(FeedScreenTest, TheJourneyAndTheCommentsGetWhatTheFeedHandsOver) {
+    signInAsTheFather();
+    auto screen = feed();
+    ASSERT_TRUE(host->tapIdentifier("journeyButton"));
+    EXPECT_TRUE(std::dynamic_pointer_cast<JourneyContainerViewController>(topScreen()));
+    EXPECT_TRUE(host->isShowing("NICU Journey is not built yet."));
+    ASSERT_TRUE(awaitEvents("nicuJourneyTapped", 1));
+    EXPECT_EQ(eventsWithDetail("nicuJourneyTapped")[0].action, "Tap");
+    EXPECT_EQ(eventsWithDetail("nicuJourneyTapped")[0].details,
+              nlohmann::json({{"nicuJourneyTapped", "User tapped on the NICU Journey button"}}));
+    ASSERT_TRUE(host->goBack());
+    EXPECT_FALSE(screen->didComeFromPostDetails);
+
+    // The comments of a card, opened on its second preview: the card, the feed as the delegate, the
+    // comment to scroll to, and the input left alone.
+    const FeedResponse::Card hats = screen->filteredData[rowOf("Knitted two tiny hats for the twins. Blue and pink, of course.")];
+    screen->segueInstruction = SegueInstructions::scrollTo{1};
+    screen->performSegue("showCommentVCSegueId", std::any(hats));
+    host->settle();
+    auto comments = std::dynamic_pointer_cast<CommentTableViewController>(topScreen());
+    ASSERT_TRUE(comments);
+    EXPECT_EQ(comments->cardId, hats->cardId);
+    EXPECT_EQ(comments->cardType, CardType::userPost);
+    EXPECT_EQ(comments->delegate.lock().get(), static_cast<CommentTableViewControllerDelegate*>(screen.get()));
+    EXPECT_EQ(comments->indexToScrollTo, std::optional<long>(1));
+    EXPECT_FALSE(comments->shouldBecomeFirstResponser);
+    ASSERT_TRUE(host->goBack());
+
+    // Written to: the input starts active; no card, nothing about one.
+    screen->segueInstruction = SegueInstructions::writeAComment{};
+    screen->performSegue("showCommentVCSegueId", std::any(std::string("not a card")));
+    host->settle();
+    comments = std::dynamic_pointer_cast<CommentTableViewController>(topScreen());
+    ASSERT_TRUE(comments);
+    EXPECT_FALSE(comments->cardId);
+    EXPECT_FALSE(comments->cardType);
+    EXPECT_FALSE(comments->indexToScrollTo);
+    EXPECT_TRUE(comments->shouldBecomeFirstResponser);
+
+    // The journey pages of the babies, shown by the feed.
+    ASSERT_TRUE(host->goBack());
+    screen->didTapJourney();
+    host->settle();
+    EXPECT_TRUE(std::dynamic_pointer_cast<JourneyPageViewController>(topScreen()));
+}
+
 TEST_F(FeedScreenTest, WithTheServerGoneARefreshKeepsTheListAndStopsTheIndicators) {
     signInAsTheFather();
     auto screen = feed();
@@ -472,6 +551,53 @@ TEST_F(FeedScreenTest, TheApplicationsLifeIsReported) {
     EXPECT_EQ(eventsWithDetail("feedViewScreenCameToForeground")[0].details,
               nlohmann::json({{"feedViewScreenCameToForeground",
                                "Feed view cards were loaded as app came from background to foreground"}}));
+}
+
+// The screens the application's tour cannot reach yet, as pictures: the feed held pulled down, the
+// filter screen, and the header of a member without babies. They go to the directory named by
+// CW_FEED_PICTURES (scripts/screenshots names docs/screens), else into the test's own directory.
+TEST_F(FeedScreenTest, PicturesOfThePulledFeedTheFilterAndAMemberWithoutBabies) {
+    const char* named = std::getenv("CW_FEED_PICTURES");
+    const std::filesystem::path directory = named ? std::filesystem::path(named) : environment.directory() / "pictures";
+    std::filesystem::create_directories(directory);
+    auto picture = [&](const std::string& name) {
+        std::string error;
+        ASSERT_TRUE(host->screenshot(directory / (name + ".png"), &error)) << error;
+        EXPECT_GT(std::filesystem::file_size(directory / (name + ".png")), 1000u);
+    };
+    signInAsTheFather();
+
+    {
+        // A finger holds the feed 80 points down: the header darkens and stretches, the indicator
+        // shows, the controls have gone.
+        cw::TouchDelivery finger(host->window());
+        finger.send(UITouchPhase::began, {187, 420});
+        for (int y = 430; y <= 500; y += 10)
+            finger.send(UITouchPhase::moved, {187, static_cast<CGFloat>(y)});
+        host->settle();
+        EXPECT_DOUBLE_EQ(feed()->tableView->contentOffset().y, -80.0);
+        EXPECT_GT(feed()->babyHeaderOverlayView->alpha(), 0.99);
+        picture("feed-pulled");
+        finger.cancelAll();
+        host->settle();
+    }
+
+    AuthenticationContext::shared().save(std::vector<std::shared_ptr<BabyData>>{});
+    relaunch();
+    EXPECT_TRUE(host->isShowing("Coming Soon!"));
+    picture("feed-coming-soon");
+
+    auto filter = std::make_shared<FilterViewController>();
+    feed()->present(std::make_shared<UINavigationController>(filter), true);
+    host->settle();
+    // As the feed's filter button will show it: with a "Done" button.
+    auto done = std::make_shared<UIBarButtonItem>(std::optional<std::string>("Done"), UIBarButtonItemStyle::done);
+    done->tintColor = UIColorPalette::cwy_mountainMeadow();
+    filter->navigationItem()->setRightBarButtonItem(done, true);
+    ASSERT_TRUE(host->tapText("Bookmarked"));
+    picture("feed-filter");
+    filter->dismiss(true);
+    host->settle();
 }
 
 } // namespace

@@ -120,13 +120,16 @@ TEST_F(DemoNotifications, TheDemoArticleNotificationIsReportedAndOpensItsArticle
     ASSERT_EQ(article.value("feed_id", 0), 5);
     const auto notification = article.value("not_id", 0);
 
-    run(std::string(kSignInAsTheMother) + "push " + article.dump() + "\nexpect \"Home\"\ntap-push " +
+    // Once the feed has brought the card, the article opens with it.
+    run(std::string(kSignInAsTheMother) + "expect \"Write a comment\"\npush " + article.dump() +
+        "\nexpect \"Home\"\ntap-push " +
         article.dump() + "\nexpect \"Article\"\n");
     auto navigation = std::dynamic_pointer_cast<UINavigationController>(app->window()->rootViewController());
     ASSERT_TRUE(navigation);
     auto page = std::dynamic_pointer_cast<FeedDetailWebViewController>(navigation->topViewController());
     ASSERT_TRUE(page);
-    EXPECT_EQ(page->relatedContentUrl, "/content/education/5");
+    ASSERT_TRUE(page->detailsData);
+    EXPECT_EQ(page->detailsData->cardId, 5);
     EXPECT_EQ(page->notificationId, notification);
 
     // The server has the device token, the notification as received, and the tap.

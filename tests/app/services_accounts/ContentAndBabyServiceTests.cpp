@@ -54,16 +54,22 @@ TEST_F(AccountsContentTest, BookmarkChoosesItsPathAndKeyAndReadsTheDataObject) {
     EXPECT_EQ(ContentService::endpointStringFromBookmarked(false), "bookmark_card");
 }
 
-TEST_F(AccountsContentTest, BookmarkWithoutADataObjectOrWithoutAMemberCallsNothing) {
+TEST_F(AccountsContentTest, BookmarkWithoutADataObjectCompletesWithAnEmptyRecordAndWithoutAMemberCallsNothing) {
     signIn(42);
     setReply("/m/api/content/unbookmark_card", {200, R"({"data":[1]})"});
     Outcome outcome;
-    auto success = [&](const BookmarkResponse&) { ++outcome.calls; };
+    std::optional<BookmarkResponse> received;
+    auto success = [&](const BookmarkResponse& response) {
+        ++outcome.calls;
+        received = response;
+    };
     ContentService().bookmark(5, "feed_id", true, success, outcome.taskFailure());
-    runUntil([&] { return arrivals().size() == 1; });
+    wait(outcome);
     EXPECT_EQ(arrivals()[0].json(), (json{{"feed_id", 5}, {"user_id", 42}}));
     expectNothingElseSent();
-    EXPECT_EQ(outcome.calls, 0);
+    EXPECT_EQ(outcome.calls, 1);
+    EXPECT_EQ(received, BookmarkResponse());
+    outcome.calls = 0;
 
     signOut();
     ContentService().bookmark(5, "feed_id", true, success, outcome.taskFailure());

@@ -113,7 +113,7 @@ TEST_F(NotificationTest, TheDeviceTokenGoesToTheServerAsLowerCaseHexadecimalText
     auto& application = UIApplication::shared();
     app->didRegisterForRemoteNotificationsWithDeviceToken(application, Data{0x0A, 0xFF});
     app->didRegisterForRemoteNotificationsWithDeviceToken(application, Data{});
-    ASSERT_TRUE(server.waitForRequests(2));
+    ASSERT_NO_FATAL_FAILURE(waitForRequests(2));
     std::vector<std::string> tokens;
     for (const auto& r : requestsAt(kToken))
         tokens.push_back(r.json().value("push_token", "?"));
@@ -137,7 +137,7 @@ TEST_F(NotificationTest, InFrontANotificationShowsWithAnAlertAndABadgeAndIsOnlyR
     EXPECT_EQ(UNUserNotificationCenter::current().lastPresentationOptions(),
               UNNotificationPresentationOptionAlert | UNNotificationPresentationOptionBadge);
     EXPECT_THAT(mainNavigation()->viewControllers(), SizeIs(1));
-    ASSERT_TRUE(server.waitForRequests(1));
+    ASSERT_NO_FATAL_FAILURE(waitForRequests(1));
     ASSERT_THAT(requestsAt(kReceived), SizeIs(1));
     EXPECT_EQ(requestsAt(kReceived)[0].json().value("not_id", "?"), "3");
     expectNothingElseSent();
@@ -151,7 +151,7 @@ TEST_F(NotificationTest, TheBackgroundHandlerRoutesAndResetsOnlyWhenTheMemberOpe
     // Arrived in the background: reported as received, nothing else.
     EXPECT_EQ(receive(payload, UIApplicationState::background), UIBackgroundFetchResult::newData);
     EXPECT_THAT(mainNavigation()->viewControllers(), SizeIs(1));
-    ASSERT_TRUE(server.waitForRequests(1));
+    ASSERT_NO_FATAL_FAILURE(waitForRequests(1));
     EXPECT_THAT(requestsAt(kReceived), SizeIs(1));
     expectNothingElseSent();
 
@@ -164,7 +164,7 @@ TEST_F(NotificationTest, TheBackgroundHandlerRoutesAndResetsOnlyWhenTheMemberOpe
     EXPECT_TRUE(routedAndResetFirst);
     ASSERT_TRUE(post());
     EXPECT_EQ(post()->postId, 29);
-    ASSERT_TRUE(server.waitForRequests(3));
+    ASSERT_NO_FATAL_FAILURE(waitForRequests(3));
     EXPECT_THAT(requestsAt(kReceived), SizeIs(1));
     EXPECT_THAT(requestsAt(kReset), SizeIs(1));
     ASSERT_THAT(eventsOf("post"), SizeIs(1));
@@ -178,7 +178,7 @@ TEST_F(NotificationTest, TheBackgroundHandlerRoutesAndResetsOnlyWhenTheMemberOpe
               UIBackgroundFetchResult::newData);
     EXPECT_EQ(application.applicationIconBadgeNumber(), 5);
     EXPECT_THAT(mainNavigation()->viewControllers(), SizeIs(1));
-    ASSERT_TRUE(server.waitForRequests(1));
+    ASSERT_NO_FATAL_FAILURE(waitForRequests(1));
     EXPECT_THAT(eventsOf("post"), SizeIs(1)) << "the tap is still reported";
     expectNothingElseSent();
 }
@@ -197,7 +197,7 @@ TEST_F(NotificationTest, TheTapHandlerReportsAndRoutesInEveryStateThenCompletesT
         EXPECT_EQ(application.applicationIconBadgeNumber(), 0);
         ASSERT_TRUE(post());
         EXPECT_EQ(post()->postId, 30);
-        ASSERT_TRUE(server.waitForRequests(2));
+        ASSERT_NO_FATAL_FAILURE(waitForRequests(2));
         EXPECT_THAT(eventsOf("comment"), SizeIs(1));
         EXPECT_THAT(requestsAt(kReset), SizeIs(1));
         EXPECT_THAT(requestsAt(kReceived), IsEmpty());
@@ -312,7 +312,7 @@ TEST_F(NotificationTest, TheTapIsReportedByTheKindOfNotificationWithTheIdsAsSent
         if (c.event) expected.push_back(*c.event);
     }
     // Sent one by one, they may arrive in any order; one reset followed each tap.
-    ASSERT_TRUE(server.waitForRequests(expected.size() + cases.size()));
+    ASSERT_NO_FATAL_FAILURE(waitForRequests(expected.size() + cases.size()));
     EXPECT_THAT(eventDetails(), UnorderedElementsAreArray(expected));
     EXPECT_THAT(requestsAt(kReset), SizeIs(cases.size()));
     // A kind without an event still routes.
@@ -347,7 +347,7 @@ TEST_F(NotificationTest, AfterLogoutATappedNotificationIsReportedButOpensNothing
 
     // Both taps are still reported, the arrival too, and the count of the member still in memory
     // is reset after each handler.
-    ASSERT_TRUE(server.waitForRequests(6));
+    ASSERT_NO_FATAL_FAILURE(waitForRequests(6));
     EXPECT_THAT(eventsOf("education_content"), SizeIs(2));
     EXPECT_THAT(requestsAt(kReceived), SizeIs(1));
     EXPECT_THAT(requestsAt(kReset), SizeIs(3));

@@ -126,17 +126,19 @@ void ShellTest::signInThroughTheScreen(const nlohmann::json& reply) {
     host->settle();
 }
 
-bool ShellTest::isFeedTraffic(const RecordedRequest& request) {
+bool ShellTest::isScreensOwnTraffic(const RecordedRequest& request) {
     if (request.path == "/m/api/content/") return true;
     if (request.path != "/m/api/analytics/") return false;
     const auto body = request.json();
-    return body.is_object() && body.value("screen_name", "") == "FeedViewScreen";
+    if (!body.is_object()) return false;
+    const auto screen = body.value("screen_name", "");
+    return screen == "FeedViewScreen" || (screen == "LoginScreen" && body.value("screen_action", "") == "Loaded");
 }
 
 std::vector<RecordedRequest> ShellTest::shellRequests() const {
     std::vector<RecordedRequest> own;
     for (auto& r : server.requests())
-        if (!isFeedTraffic(r)) own.push_back(std::move(r));
+        if (!isScreensOwnTraffic(r)) own.push_back(std::move(r));
     return own;
 }
 
@@ -153,7 +155,9 @@ void ShellTest::expectNothingElseSent() {
     // Replies of requests answered just before the sentinel's are delivered by now.
     RunLoop::main().runFor(0.05);
     auto all = shellRequests();
-    ASSERT_EQ(all.size(), before + 1) << "a request came after the sentinel: " << all.back().path;
+    std::string sent;
+    for (const auto& r : all) sent += " " + r.path + (r.body.size() < 200 ? " " + r.body : std::string());
+    ASSERT_EQ(all.size(), before + 1) << "more came than waited for:" << sent;
     EXPECT_EQ(all.back().path, "/m/api/sentinel/");
     server.clearRequests();
 }

@@ -60,9 +60,9 @@ protected:
     // Signs in through the sign-in screen; the recording server answers with `reply`.
     void signInThroughTheScreen(const nlohmann::json& reply);
 
-    // The feed in the drawer's centre loads itself and reports its own usage events: the shell's
-    // tests count only what the shell sends, everything but that traffic.
-    static bool isFeedTraffic(const RecordedRequest& request);
+    // The feed in the drawer's centre loads itself, and it and the sign-in screen report their own
+    // usage events as they load: the shell's tests count only what the shell sends.
+    static bool isScreensOwnTraffic(const RecordedRequest& request);
     std::vector<RecordedRequest> shellRequests() const;
 
     // Turns the main run loop until the server has received `count` of the shell's requests in all.

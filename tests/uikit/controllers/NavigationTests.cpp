@@ -130,6 +130,29 @@ TEST_F(ControllerTest, TopLayoutGuideFollowsTheBars) {
     EXPECT_EQ(a->view()->frame().origin.y, 64);
 }
 
+TEST_F(ControllerTest, AScreenThatDoesNotExtendUnderTheTopBarStartsBelowIt) {
+    auto a = make("A");
+    auto nav = UINavigationController::withRoot(a);
+    window->setRootViewController(nav);
+    window->makeKeyAndVisible();
+    auto b = make("B");
+    b->edgesForExtendedLayout = UIRectEdge::none;
+    nav->pushViewController(b, false);
+    settle();
+    window->layoutIfNeeded();
+    EXPECT_EQ(b->view()->frame().origin.y, 64);
+    EXPECT_EQ(b->view()->frame().size.height, window->bounds().size.height - 64);
+    EXPECT_EQ(b->topLayoutGuide()->length(), 0);
+    // Its neighbour under the same translucent bar still reaches up under it.
+    EXPECT_EQ(a->view()->frame().origin.y, 0);
+    EXPECT_EQ(a->topLayoutGuide()->length(), 64);
+    // Without the bar, it starts at the top like any screen.
+    nav->setNavigationBarHidden(true);
+    window->layoutIfNeeded();
+    EXPECT_EQ(b->view()->frame().origin.y, 0);
+    EXPECT_EQ(b->topLayoutGuide()->length(), 20);
+}
+
 namespace {
 
 // A flow whose stack is set while it is made and which becomes its own delegate when it loads.

@@ -232,6 +232,30 @@ TEST_F(FeedStoreTest, RepliesThatAreNoFeedFailAndKeepTheCacheWhileAnEmptyFeedEmp
     EXPECT_TRUE(FeedDataStore::shared().feedCache().empty());
 }
 
+TEST_F(FeedStoreTest, OneMembersCardsAreNeverDeliveredToAnotherNorKeptForThem) {
+    signIn(41);
+    fetchCards(feed({{"content", {content(1, "2019-03-05T09:00:00.000+0000", "Ada's")}}}));
+    ASSERT_EQ(FeedDataStore::shared().feedCache().size(), 1u);
+
+    // Ada's second fetch answers after Ben has signed in: nobody gets it.
+    server.reply("POST", "/m/api/content/", Reply{200, feed({{"content", {content(2, "2019-03-05T10:00:00.000+0000", "Ada's too")}}})});
+    auto late = fetch();
+    signIn(42);
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return late->done(); }));
+    ASSERT_TRUE(late->error);
+    EXPECT_EQ(*late->error, AuthenticationContext::errorObject(AuthenticationContext::Error::notAuthenticated));
+    ASSERT_EQ(FeedDataStore::shared().feedCache().size(), 1u);
+
+    // Ben's own fetch forgets Ada's cards as it starts.
+    server.reply("POST", "/m/api/content/", Reply{200, feed({{"content", {content(3, "2019-03-05T11:00:00.000+0000", "Ben's")}}})});
+    auto own = fetch();
+    EXPECT_TRUE(FeedDataStore::shared().feedCache().empty());
+    EXPECT_EQ(FeedDataStore::shared().cachedFeedResponse(1), nullptr);
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return own->done(); }));
+    ASSERT_TRUE(own->cards);
+    EXPECT_EQ(FeedDataStore::shared().feedCache().at(0)->cardTitle, "Ben's");
+}
+
 TEST_F(FeedStoreTest, AListWithAnythingButObjectsGivesNoCardsAndTheOthersStillCount) {
     signIn(41);
     const Cards cards = fetchCards(feed({
