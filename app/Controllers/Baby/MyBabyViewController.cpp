@@ -180,14 +180,11 @@ void MyBabyViewController::viewDidLoad() {
             // Bar items draw their pictures as they are (in their original colours).
             auto image = UIImage::named("card_menu");
             std::weak_ptr<UIViewController> weak = weak_from_this();
-            navigationItem()->setRightBarButtonItem(
-                std::make_shared<UIBarButtonItem>(image, UIBarButtonItemStyle::plain,
-                                                  [weak](UIBarButtonItem&) {
-                                                      if (auto self = std::static_pointer_cast<MyBabyViewController>(
-                                                              weak.lock()))
-                                                          self->showActionOptions();
-                                                  }),
-                true);
+            auto menu = std::make_shared<UIBarButtonItem>(image, UIBarButtonItemStyle::plain, [weak](UIBarButtonItem&) {
+                if (auto self = std::static_pointer_cast<MyBabyViewController>(weak.lock())) self->showActionOptions();
+            });
+            menu->accessibilityIdentifier = "card_menu";
+            navigationItem()->setRightBarButtonItem(menu, true);
         }
     }
 }
@@ -197,6 +194,11 @@ void MyBabyViewController::viewWillAppear(bool animated) {
     reloadBabyForms();
     updateViewConstraints();
     view()->layoutIfNeeded();
+    // The page starts at its top, clear of the bars it runs under.
+    if (!openedImagePickerView) {
+        auto scroll = babyVerticalScrollView();
+        scroll->setContentOffset({scroll->contentOffset().x, scroll->minimumContentOffset().y});
+    }
     openedImagePickerView = false;
     sendEvent("Loaded", {});
     scrollToSelectedBaby();

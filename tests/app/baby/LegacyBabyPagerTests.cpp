@@ -11,6 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+
 namespace {
 
 std::shared_ptr<BabyData> baby(std::int64_t id, const std::string& name) {
@@ -79,6 +82,11 @@ TEST_F(LegacyPager, TheHeaderNamesTheActiveBabyAndOnlyACompletedSwipeChangesIt) 
     EXPECT_EQ(pager->pageControl->currentPage(), 1);
     host.settle();
     EXPECT_TRUE(host.isShowing("Noah Hart"));
+    // Its picture, for docs/screens/ when CW_SCREENSHOT_DIR names it (scripts/screenshots does).
+    const char* pictures = std::getenv("CW_SCREENSHOT_DIR");
+    const std::filesystem::path dir = pictures && *pictures ? std::filesystem::path(pictures) : environment.directory();
+    std::string error;
+    EXPECT_TRUE(host.screenshot(dir / "legacy-baby-pager.png", &error)) << error;
 
     // A taller header: the pages still start below it after the next layout.
     pager->titleLabel()->setFont(UIFont::boldSystemFont(40));
