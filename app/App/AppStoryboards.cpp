@@ -3,8 +3,7 @@
 #include "App/MainNavigationController.h"
 #include "App/MainViewController.h"
 #include "App/TabBarController.h"
-#include "Controllers/Account/CareTeamViewController.h"
-#include "Controllers/Account/MyPartnersViewController.h"
+#include "Controllers/Account/AccountStoryboards.h"
 #include "Controllers/Baby/CareTeamPageViewController.h"
 #include "Controllers/Baby/DailyUpdateStoryboard.h"
 #include "Controllers/Baby/DailyUpdatePageViewController.h"
@@ -65,12 +64,6 @@ UIStoryboard::Definition mainStoryboard() {
     return d;
 }
 
-UIStoryboard::Definition familyAndFriendsStoryboard() {
-    UIStoryboard::Definition d;
-    d.scene(MyPartnersViewController::storyboardIdentifier(), make<MyPartnersViewController>);
-    return d;
-}
-
 } // namespace
 
 void registerAppStoryboards() {
@@ -78,10 +71,9 @@ void registerAppStoryboards() {
     std::call_once(once, [] {
         UIStoryboard::registerStoryboard("Main", mainStoryboard());
         registerFeedStoryboard();
-        UIStoryboard::registerStoryboard("FamilyAndFriends", familyAndFriendsStoryboard());
         UIStoryboard::registerStoryboard("SignInSignUp", signInSignUpStoryboard());
         registerDailyUpdateStoryboard();
-        registerCareTeamStoryboard();
+        registerAccountStoryboards();
         registerJourneyStoryboard();
     });
 }

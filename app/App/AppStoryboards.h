@@ -9,11 +9,10 @@
 //                      EducationCenterPageViewController by the segue "contained" (both scenes
 //                      added by the education module)
 //   "Feed"             registered by the feed (Controllers/Feed/FeedStoryboard.h)
-//   "FamilyAndFriends" MyPartnersViewController
 //   "SignInSignUp"     every signed-out screen (Controllers/SignIn/SignInSignUpStoryboard.h)
 //   "DailyUpdate"      DailyUpdateViewController, MeasurementsViewController, NoBabyViewController
 //                      (registered by its module)
-//   "CareTeam"         CareTeamViewController (registered by its module)
+//   "FamilyAndFriends", "Settings" and "CareTeam" (registered by the account module)
 //   "Journey"          JourneyViewController (registered by its module)
 // Each scene's identifier is the name of the controller type that runs it. Registering again
 // changes nothing.

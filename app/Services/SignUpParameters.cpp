@@ -2,14 +2,12 @@
 
 #include "Services/ServiceSupport.h"
 
-JSON SignUpParameters::dictionaryRepresentation(
-    const UserData& user, const std::optional<std::vector<std::shared_ptr<BabyData>>>& babies,
-    const std::string& password) {
+JSON SignUpParameters::dictionaryRepresentation() const {
     JSON parameters = JSON(JSON::dictionary_t{});
-    parameters.set("full_name", user.fullName());
-    parameters.set("email", user.email());
-    parameters.set("relationship", rawValue(user.relationship()));
+    parameters.set("full_name", userData.fullName());
+    parameters.set("email", userData.email());
+    parameters.set("relationship", rawValue(userData.relationship()));
     parameters.set("password", password);
-    if (babies && !babies->empty()) parameters.set("babies", cw::babiesJSON(*babies));
+    if (babyDetails && !babyDetails->empty()) parameters.set("babies", cw::babiesJSON(*babyDetails));
     return parameters;
 }

@@ -7,8 +7,9 @@ SignUpService::SignUpService() : BaseHTTPService("signup") {}
 void SignUpService::signUp(const UserData& user,
                            const std::optional<std::vector<std::shared_ptr<BabyData>>>& babies,
                            const std::string& password, Success success, RequestFailure failure) {
-    JSON parameters = SignUpParameters::dictionaryRepresentation(user, babies, password);
-    auto picture = cw::uploadJPEG(user.requestImage().get());
+    const SignUpParameters signUp{user, babies, password};
+    JSON parameters = signUp.dictionaryRepresentation();
+    auto picture = cw::uploadJPEG(signUp.userData.requestImage().get());
     auto body = [babies, picture](AFMultipartFormData& formData) {
         if (babies) BabyData::appendWithBabyDataArray(*babies, formData);
         if (picture) formData.appendPartWithFileData(*picture, "user_picture", "photo", cw::jpegMIMEType);

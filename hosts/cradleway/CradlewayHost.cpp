@@ -5,6 +5,8 @@
 #include "foundation/url/URL.h"
 #include "uikit/graphics/UIImage.h"
 
+#include <charconv>
+#include <cstring>
 #include <iostream>
 
 namespace cw::host {
@@ -25,15 +27,20 @@ bool isServerAddress(const std::string& text) {
 
 const char* usage() {
     return "usage: cradleway [--headless [--script FILE] [--screenshots DIR]] [--server URL]\n"
-           "                 [--data-dir DIR] [--size WxH] [--picture FILE]\n"
+           "                 [--data-dir DIR] [--size WxH] [--picture FILE] [--access-token-seconds N]\n"
            "  --headless         run without a window (with --script: run its steps, then quit)\n"
-           "  --script FILE      the steps to run headless (see README: Running)\n"
+           "  --script FILE      the steps to run headless (see README: Running); with -, steps\n"
+           "                     are read from standard input as they come, each answered on\n"
+           "                     standard output (\"step N ok\", \"step N failed: ...\")\n"
            "  --screenshots DIR  where the script's screenshot steps write (default: .)\n"
            "  --server URL       talk to this server instead of starting the demo server\n"
            "  --data-dir DIR     the member's data (defaults, keychain, demo server); default\n"
            "                     $XDG_DATA_HOME/cradleway\n"
            "  --size WxH         the screen in points (default 375x667)\n"
-           "  --picture FILE     the picture the window's F6 key picks in a photo picker\n";
+           "  --picture FILE     the picture the window's F6 key picks in a photo picker\n"
+           "  --access-token-seconds N\n"
+           "                     the demo server's access tokens last N seconds (an hour by\n"
+           "                     default), so that the application refreshes them as it goes\n";
 }
 
 std::optional<CradlewayOptions> parseOptions(int argc, const char* const* argv, std::string& error) {
@@ -42,6 +49,16 @@ std::optional<CradlewayOptions> parseOptions(int argc, const char* const* argv, 
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             options.help = true;
+        } else if (arg == "--access-token-seconds") {
+            long long seconds = 0;
+            const char* value = i + 1 < argc ? argv[i + 1] : "";
+            const auto [end, ec] = std::from_chars(value, value + std::strlen(value), seconds);
+            if (ec != std::errc() || *end != '\0' || seconds < 1 || seconds > 30LL * 24 * 3600) {
+                error = "--access-token-seconds needs a number of seconds from 1 to 2592000";
+                return std::nullopt;
+            }
+            options.accessTokenSeconds = seconds;
+            ++i;
         } else if (arg == "--server" || arg == "--data-dir") {
             if (i + 1 >= argc) {
                 error = arg + " needs a value";
@@ -65,6 +82,10 @@ std::optional<CradlewayOptions> parseOptions(int argc, const char* const* argv, 
             options.applicationArguments.push_back(arg);
         }
     }
+    if (options.accessTokenSeconds && options.serverURL) {
+        error = "--access-token-seconds sets the demo server's tokens; a server named with --server keeps its own";
+        return std::nullopt;
+    }
     return options;
 }
 
@@ -87,6 +108,7 @@ std::unique_ptr<CradlewayEnvironment> CradlewayEnvironment::start(const Cradlewa
         serverOptions.accessLog = false;
         // Quitting waits for idle connections to close: keep them briefly.
         serverOptions.keepAliveSeconds = 1;
+        if (options.accessTokenSeconds) serverOptions.accessTokenSeconds = *options.accessTokenSeconds;
         serverOptions.console = [](const std::string& line) { std::cout << "server: " << line << std::endl; };
         try {
             environment->server_ = cw::server::startDemoServer(data / "server", std::move(serverOptions));

@@ -9,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -22,6 +23,9 @@ struct CradlewayOptions {
     bool help = false;
     std::optional<std::string> serverURL;
     std::optional<std::filesystem::path> dataDirectory;
+    // The life of the demo server's access tokens (its own default when none), to try the
+    // application's refresh-and-replay path: the server refreshes with the refresh token.
+    std::optional<std::int64_t> accessTokenSeconds;
     // Everything else, for the application loop (--headless, --script, --screenshots, --size, ...),
     // after the program's name.
     std::vector<std::string> applicationArguments;

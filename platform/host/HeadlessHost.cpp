@@ -12,8 +12,10 @@
 #include "uikit/controllers/UIScreen.h"
 #include "uikit/controllers/UNUserNotificationCenter.h"
 #include "uikit/controls/UIButton.h"
+#include "uikit/controls/UIDatePicker.h"
 #include "uikit/controls/UIEvent.h"
 #include "uikit/controls/UIKeyboard.h"
+#include "uikit/controls/UIPickerView.h"
 #include "uikit/controls/UIScrollView.h"
 #include "uikit/controls/UITextField.h"
 #include "uikit/controls/UIViewAnimation.h"
@@ -144,6 +146,10 @@ void HeadlessHost::settle() {
     }
     Animator::shared().tick();
     layout();
+}
+
+void HeadlessHost::setDate(const Date& date) {
+    clock_->setNow(date.timeIntervalSince1970());
 }
 
 void HeadlessHost::advance(double seconds) {
@@ -277,6 +283,14 @@ bool HeadlessHost::type(const std::string& text) {
     return ok;
 }
 
+bool HeadlessHost::paste(const std::string& text) {
+    auto* input = dynamic_cast<UIKeyInput*>(UIResponder::currentFirstResponder());
+    if (!input || text.empty()) return false;
+    input->insertText(text);
+    settle();
+    return true;
+}
+
 bool HeadlessHost::deleteBackward(int times) {
     const bool ok = Keyboard::shared().deleteBackward(times);
     settle();
@@ -303,6 +317,46 @@ bool HeadlessHost::drag(CGPoint from, CGPoint to, int steps) {
     }
     clock_->advance(0.016);
     touches_->send(UITouchPhase::ended, to);
+    settle();
+    return true;
+}
+
+template <class T> std::shared_ptr<T> HeadlessHost::topmostVisible() const {
+    auto w = window();
+    if (!w) return nullptr;
+    layout();
+    std::shared_ptr<T> found;
+    walkTopmostFirst(w, [&](const std::shared_ptr<UIView>& v) {
+        if (found) return true;
+        if (auto typed = std::dynamic_pointer_cast<T>(v); typed && isVisibleOnScreen(*typed)) found = typed;
+        return true;
+    });
+    return found;
+}
+
+bool HeadlessHost::turnPicker(const std::string& title, long component) {
+    auto picker = topmostVisible<UIPickerView>();
+    if (!picker) return false;
+    auto delegate = picker->delegate().get();
+    if (!delegate) return false;
+    const long rows = picker->numberOfRows(component);
+    for (long row = 0; row < rows; ++row)
+        if (delegate->titleForRow(picker.get(), row, component) == title) return turnPickerToRow(row, component);
+    return false;
+}
+
+bool HeadlessHost::turnPickerToRow(long row, long component) {
+    auto picker = topmostVisible<UIPickerView>();
+    if (!picker || row < 0 || row >= picker->numberOfRows(component)) return false;
+    picker->pick(row, component);
+    settle();
+    return true;
+}
+
+bool HeadlessHost::turnDatePicker(const Date& date) {
+    auto picker = topmostVisible<UIDatePicker>();
+    if (!picker || !picker->isEnabled()) return false;
+    picker->pick(date);
     settle();
     return true;
 }
@@ -452,6 +506,13 @@ void HeadlessHost::setTouchID(bool available, bool matches) {
         answers.unavailableBecause = LAError::biometryNotAvailable;
     }
     setBiometricAnswers(answers);
+}
+
+bool HeadlessHost::drawFrame() {
+    auto w = window();
+    if (!w) return false;
+    settle();
+    return renderView(*w, scale_) != nullptr;
 }
 
 bool HeadlessHost::screenshot(const std::filesystem::path& path, std::string* error) {

@@ -7,6 +7,7 @@
 // and take a screenshot of the window. Every action ends with the run loop settled: queued work
 // done and short animations and transitions finished.
 
+#include "foundation/time/Date.h"
 #include "uikit/controllers/MFMailComposeViewController.h"
 #include "uikit/controllers/UIActivityViewController.h"
 #include "uikit/controllers/UIApplication.h"
@@ -57,6 +58,10 @@ public:
     bool tapLink(const std::string& text);
     // Types into the first responder ("\n" presses return).
     bool type(const std::string& text);
+    // Pastes `text` into the first responder as one edit of all its characters, as the edit menu's
+    // Paste does (a line end in it is text, not the return key). False when nothing takes text or
+    // the text is empty.
+    bool paste(const std::string& text);
     bool deleteBackward(int times = 1);
     // Drags the nearest scroll view at or above `view` by `translation` (content follows the finger).
     bool scroll(const std::shared_ptr<UIView>& view, CGPoint translation);
@@ -70,6 +75,19 @@ public:
     // shown. (Toolbar and navigation bar items are tapped by their titles with tapText.)
     bool tapOutsidePopover();
 
+    // --- Pickers, turned as a finger turns them ---
+    // The topmost visible wheel picker (an input view above the keyboard, or one on the screen)
+    // turned to the row whose title is exactly `title`, in `component`: the row is selected and
+    // the picker's delegate told, as when a wheel comes to rest. False when no picker is visible or
+    // no row of that wheel has that title.
+    bool turnPicker(const std::string& title, long component = 0);
+    // The same by row number; false when the wheel has no such row.
+    bool turnPickerToRow(long row, long component = 0);
+    // The topmost visible date picker turned to `date`. Its wheels stop at its minimum and maximum
+    // dates, where they report the bound (value-changed, as the platform does). False when no date
+    // picker is visible or it is disabled.
+    bool turnDatePicker(const Date& date);
+
     // --- The system's sheets ---
     bool pickImage(const std::filesystem::path& file, std::string* error = nullptr);
     bool cancelImagePicker();
@@ -82,6 +100,11 @@ public:
     bool finishPlayback();
 
     // --- Time, pushes, life cycle, Touch ID ---
+    // The application's clock starts at a fixed moment (13 September 2020, 12:26:40 UTC), so that
+    // what a test sees does not depend on the day it runs. This sets the date and time the
+    // application reads (Date::now()) to `date`, for hosts that talk to a server living in real time
+    // (the demo server dates everything from its own today); timers keep their course.
+    void setDate(const Date& date);
     // Moves the clock by exactly `seconds`, firing every timer that falls due on the way in order.
     void advance(double seconds);
     // Runs queued work and lets short waits (transitions, decelerations, animations) run out,
@@ -100,10 +123,15 @@ public:
 
     // --- Pictures ---
     bool screenshot(const std::filesystem::path& path, std::string* error = nullptr);
+    // Settles and draws the window once, as the display would show it, keeping no picture. False
+    // when there is no window.
+    bool drawFrame();
     CGFloat scale() const { return scale_; }
 
 private:
     template <class T> std::shared_ptr<T> presented() const;
+    // The topmost view of type T that is visible on screen.
+    template <class T> std::shared_ptr<T> topmostVisible() const;
     void layout() const;
 
     std::unique_ptr<ManualClock> clock_;

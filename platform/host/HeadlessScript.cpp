@@ -3,13 +3,18 @@
 #include "host/HeadlessHost.h"
 
 #include "foundation/dispatch/RunLoop.h"
+#include "foundation/time/DateFormatter.h"
 
 #include <nlohmann/json.hpp>
 
 #include <charconv>
 #include <cmath>
 #include <fstream>
+#include <deque>
 #include <functional>
+#include <mutex>
+#include <thread>
+#include <optional>
 #include <istream>
 #include <ostream>
 #include <sstream>
@@ -56,6 +61,17 @@ std::variant<std::string, ParseError> quotedText(std::string_view s) {
             case 't': c = '\t'; break;
             case '"': c = '"'; break;
             case '\\': c = '\\'; break;
+            case 'x': {
+                // One byte by its two hexadecimal digits: control characters a person pastes.
+                if (i + 3 >= t.size()) return ParseError{"wants two hexadecimal digits after \\x"};
+                unsigned value = 0;
+                const auto [end, ec] = std::from_chars(t.data() + i + 1, t.data() + i + 3, value, 16);
+                if (ec != std::errc() || end != t.data() + i + 3)
+                    return ParseError{"wants two hexadecimal digits after \\x"};
+                c = static_cast<char>(value);
+                i += 2;
+                break;
+            }
             default: return ParseError{std::string("has an unknown escape \\") + n};
             }
         }
@@ -151,6 +167,17 @@ std::variant<Step, ParseError> parseType(std::string_view args, const HeadlessSc
     });
 }
 
+std::variant<Step, ParseError> parsePaste(std::string_view args, const HeadlessScriptOptions&) {
+    auto text = quotedText(args);
+    if (auto* e = std::get_if<ParseError>(&text)) return *e;
+    if (std::get<std::string>(text).empty()) return ParseError{"wants the text to paste"};
+    return action([t = std::get<std::string>(text)](HeadlessHost& host, std::string& why) {
+        if (host.paste(t)) return true;
+        why = "no field is being edited";
+        return false;
+    });
+}
+
 std::variant<Step, ParseError> parseDelete(std::string_view args, const HeadlessScriptOptions&) {
     auto n = number(args);
     if (!n || *n < 1 || *n > 10000 || std::floor(*n) != *n) return ParseError{"wants a whole number of characters"};
@@ -174,13 +201,21 @@ std::variant<Step, ParseError> parseAlert(std::string_view args, const HeadlessS
 
 std::variant<Step, ParseError> parseDrag(std::string_view args, const HeadlessScriptOptions&) {
     std::istringstream in{std::string(args)};
-    std::string a, b, rest;
-    in >> a >> b;
+    std::string a, b, c, rest;
+    in >> a >> b >> c;
     std::getline(in, rest);
     auto from = point(a), to = point(b);
-    if (!from || !to || !trim(rest).empty()) return ParseError{"wants two points: x,y x,y"};
-    return action([f = *from, t = *to](HeadlessHost& host, std::string& why) {
-        if (host.drag(f, t)) return true;
+    // The finger moves in steps of a sixtieth of a second: a slow drag lets go with little speed,
+    // so the content stops about where the finger left it.
+    int steps = 10;
+    if (!c.empty()) {
+        auto seconds = number(c);
+        if (!seconds || *seconds < 0.05 || *seconds > 60) return ParseError{"wants its duration in seconds (0.05 to 60)"};
+        steps = static_cast<int>(std::lround(*seconds * 60));
+    }
+    if (!from || !to || !trim(rest).empty()) return ParseError{"wants two points: x,y x,y [seconds]"};
+    return action([f = *from, t = *to, steps](HeadlessHost& host, std::string& why) {
+        if (host.drag(f, t, steps)) return true;
         why = "there is no window to drag on";
         return false;
     });
@@ -250,12 +285,46 @@ std::variant<Step, ParseError> parsePick(std::string_view args, const HeadlessSc
     });
 }
 
+std::variant<Step, ParseError> parseTurn(std::string_view args, const HeadlessScriptOptions&) {
+    auto text = quotedText(args);
+    if (auto* e = std::get_if<ParseError>(&text)) return *e;
+    return action([t = std::get<std::string>(text)](HeadlessHost& host, std::string& why) {
+        if (host.turnPicker(t)) return true;
+        why = "no picker on screen has a row with this title";
+        return false;
+    });
+}
+
+std::variant<Step, ParseError> parseTurnDate(std::string_view args, const HeadlessScriptOptions&) {
+    // A calendar day, read in the device's time zone (the picker shows days of the device).
+    const auto date = DateFormatter::serverFormatter("yyyy-MM-dd").date(trim(args));
+    if (!date) return ParseError{"wants a date written yyyy-MM-dd"};
+    return action([d = *date](HeadlessHost& host, std::string& why) {
+        if (host.turnDatePicker(d)) return true;
+        why = "no date picker is on screen";
+        return false;
+    });
+}
+
 std::variant<Step, ParseError> parseExpect(std::string_view args, const HeadlessScriptOptions& options) {
     auto text = quotedText(args);
     if (auto* e = std::get_if<ParseError>(&text)) return *e;
     return action([t = std::get<std::string>(text), wait = options.waitSeconds](HeadlessHost& host, std::string& why) {
         if (waitFor(host, wait, [&] { return host.isShowing(t); })) return true;
         why = "not on screen; showing " + describeVisible(host);
+        return false;
+    });
+}
+
+// The screen must not show `text` once the run loop has settled (checked at once: put it after an
+// expect of what replaces the text).
+std::variant<Step, ParseError> parseAbsent(std::string_view args, const HeadlessScriptOptions&) {
+    auto text = quotedText(args);
+    if (auto* e = std::get_if<ParseError>(&text)) return *e;
+    return action([t = std::get<std::string>(text)](HeadlessHost& host, std::string& why) {
+        host.settle();
+        if (!host.isShowing(t)) return true;
+        why = "still on screen";
         return false;
     });
 }
@@ -277,6 +346,7 @@ const std::vector<std::pair<std::string, Parser>>& steps() {
     static const std::vector<std::pair<std::string, Parser>> table = {
         {"tap", parseTap},
         {"type", parseType},
+        {"paste", parsePaste},
         {"delete", parseDelete},
         {"back",
          [](std::string_view a, const HeadlessScriptOptions&) {
@@ -307,10 +377,47 @@ const std::vector<std::pair<std::string, Parser>>& steps() {
          }},
         {"touchid", parseTouchID},
         {"pick", parsePick},
+        {"turn", parseTurn},
+        {"turn-date", parseTurnDate},
         {"expect", parseExpect},
+        {"absent", parseAbsent},
         {"screenshot", parseScreenshot},
+        {"draw",
+         [](std::string_view a, const HeadlessScriptOptions&) {
+             return noArguments(a, [](HeadlessHost& host, std::string& why) {
+                 if (host.drawFrame()) return true;
+                 why = "there is no window to draw";
+                 return false;
+             });
+         }},
     };
     return table;
+}
+
+} // namespace
+
+namespace {
+
+// One line of a script: none for a blank line or a comment; else the step, or why it is none.
+std::optional<std::variant<Step, std::string>> parseLine(const std::string& raw, int lineNumber,
+                                                         const HeadlessScriptOptions& options) {
+    const std::string line = trim(raw);
+    if (line.empty() || line.front() == '#') return std::nullopt;
+    const auto space = line.find_first_of(" \t");
+    const std::string name = line.substr(0, space);
+    const std::string_view args =
+        space == std::string::npos ? std::string_view{} : std::string_view(line).substr(space + 1);
+    const Parser* parser = nullptr;
+    for (const auto& [stepName, p] : steps())
+        if (stepName == name) parser = &p;
+    if (!parser) return std::variant<Step, std::string>(std::in_place_index<1>, "unknown step \"" + name + "\"");
+    auto parsed = (*parser)(args, options);
+    if (auto* e = std::get_if<ParseError>(&parsed))
+        return std::variant<Step, std::string>(std::in_place_index<1>, name + " " + e->message);
+    Step step = std::get<Step>(std::move(parsed));
+    step.line = lineNumber;
+    step.text = line;
+    return std::variant<Step, std::string>(std::in_place_index<0>, std::move(step));
 }
 
 } // namespace
@@ -322,28 +429,13 @@ int runHeadlessScript(HeadlessHost& host, std::istream& script, const HeadlessSc
     int lineNumber = 0;
     while (std::getline(script, raw)) {
         ++lineNumber;
-        const std::string line = trim(raw);
-        if (line.empty() || line.front() == '#') continue;
-        const auto space = line.find_first_of(" \t");
-        const std::string name = line.substr(0, space);
-        const std::string_view args =
-            space == std::string::npos ? std::string_view{} : std::string_view(line).substr(space + 1);
-        const Parser* parser = nullptr;
-        for (const auto& [stepName, p] : steps())
-            if (stepName == name) parser = &p;
-        if (!parser) {
-            errors << options.name << ":" << lineNumber << ": unknown step \"" << name << "\"" << std::endl;
+        auto parsed = parseLine(raw, lineNumber, options);
+        if (!parsed) continue;
+        if (auto* why = std::get_if<std::string>(&*parsed)) {
+            errors << options.name << ":" << lineNumber << ": " << *why << std::endl;
             return kScriptInvalid;
         }
-        auto parsed = (*parser)(args, options);
-        if (auto* e = std::get_if<ParseError>(&parsed)) {
-            errors << options.name << ":" << lineNumber << ": " << name << " " << e->message << std::endl;
-            return kScriptInvalid;
-        }
-        Step step = std::get<Step>(std::move(parsed));
-        step.line = lineNumber;
-        step.text = line;
-        program.push_back(std::move(step));
+        program.push_back(std::get<Step>(std::move(*parsed)));
     }
     for (const auto& step : program) {
         std::string why;
@@ -353,6 +445,73 @@ int runHeadlessScript(HeadlessHost& host, std::istream& script, const HeadlessSc
         }
     }
     return kScriptSucceeded;
+}
+
+int runHeadlessSteps(HeadlessHost& host, std::istream& steps, std::ostream& replies,
+                     const HeadlessScriptOptions& options) {
+    // The lines are read on a thread of their own, so that between two steps the application goes
+    // on as it would in a person's hand: replies from the server are handled, refreshed tokens
+    // stored, while its clock stands still until the next step.
+    std::mutex mutex;
+    std::deque<std::string> arrived;
+    bool ended = false;
+    std::thread reader([&] {
+        std::string raw;
+        while (std::getline(steps, raw)) {
+            std::lock_guard lock(mutex);
+            arrived.push_back(std::move(raw));
+            RunLoop::main().wake();
+        }
+        std::lock_guard lock(mutex);
+        ended = true;
+        RunLoop::main().wake();
+    });
+
+    int status = kScriptSucceeded;
+    int lineNumber = 0;
+    for (;;) {
+        std::optional<std::string> raw;
+        RunLoop::main().runUntil(
+            [&] {
+                std::lock_guard lock(mutex);
+                if (!arrived.empty()) {
+                    raw = std::move(arrived.front());
+                    arrived.pop_front();
+                }
+                return raw || ended;
+            },
+            24 * 3600);
+        if (!raw) {
+            std::lock_guard lock(mutex);
+            if (ended && arrived.empty()) break;
+            continue;
+        }
+        ++lineNumber;
+        auto parsed = parseLine(*raw, lineNumber, options);
+        if (!parsed) continue;
+        // Each answer is one line written at once, so that the console lines of other threads
+        // never split it.
+        std::string answer = "step " + std::to_string(lineNumber) + " ";
+        if (auto* invalid = std::get_if<std::string>(&*parsed)) {
+            answer += "invalid: " + *invalid;
+            status = kScriptInvalid;
+        } else {
+            std::string why;
+            if (std::get<Step>(*parsed).run(host, why)) {
+                answer += "ok";
+            } else {
+                answer += "failed: " + why;
+                if (status == kScriptSucceeded) status = kScriptStepFailed;
+            }
+        }
+        for (char& c : answer)
+            if (c == '\n' || c == '\r') c = ' ';
+        answer += '\n';
+        replies.write(answer.data(), static_cast<std::streamsize>(answer.size()));
+        replies.flush();
+    }
+    reader.join();
+    return status;
 }
 
 int runHeadlessScriptFile(HeadlessHost& host, const std::filesystem::path& file,

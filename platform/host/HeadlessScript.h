@@ -6,10 +6,12 @@
 //   tap "text"            tap what shows exactly this text
 //   tap #identifier       tap the view with this accessibility identifier
 //   type "text"           type into the focused field ("\n" presses return; \" \\ \t too)
+//   paste "text"          paste into the focused field, one edit of the whole text
 //   delete N              press backspace N times
 //   back                  the navigation bar's back button
 //   alert "title"         the button of the shown alert or action sheet with this title
-//   drag x,y x,y          a finger from one point of the screen to another (points)
+//   drag x,y x,y [s]      a finger from one point of the screen to another (points), taking s
+//                         seconds (a quick flick by default; a slow drag barely coasts)
 //   wait seconds          let this much time pass on the application's clock
 //   push {json}           a remote notification with this payload arrives
 //   tap-push {json}       the person taps a notification with this payload
@@ -17,8 +19,16 @@
 //   foreground            and comes back
 //   touchid match|nomatch the finger the next Touch ID check reads
 //   pick FILE             pick this picture in the shown photo picker (relative to the script)
+//   turn "title"          turn the picker on screen (a wheel above the keyboard) to the row with
+//                         this title
+//   turn-date yyyy-MM-dd  turn the date picker on screen to this day
 //   expect "text"         the screen shows this text, or the script fails
+//   absent "text"         the settled screen does not show this text (checked at once)
 //   screenshot NAME       write the screen to NAME.png in the screenshot directory
+//   draw                  draw the screen as the display would, keeping no picture
+//
+// Texts are in double quotes with the escapes \" \\ \n \t and \xHH (one byte, such as a pasted
+// control character).
 //
 // The application's clock is the host's manual one, but a server answers in real time: `tap`,
 // `alert` and `expect` wait (in real time, up to HeadlessScriptOptions::waitSeconds) for what they
@@ -56,6 +66,15 @@ inline constexpr int kScriptInvalid = 2;    // a line that is no step; nothing h
 // script and the line) go to `errors`. Returns one of the statuses above.
 int runHeadlessScript(HeadlessHost& host, std::istream& script, const HeadlessScriptOptions& options,
                       std::ostream& errors);
+// Runs steps as they arrive, one a line, for a driver in another process: after each line that is
+// a step (blank lines and comments get no answer) one line goes to `replies` and is flushed:
+// "step N ok", "step N failed: why" or "step N invalid: why" (N the line's number; the why on one
+// line). A failed or invalid step does not end the run; the input's end does. While it waits for
+// the next line the run loop turns (work from other threads, such as replies, is done; the
+// application's clock stands still). Returns the status of
+// the worst line (kScriptInvalid over kScriptStepFailed).
+int runHeadlessSteps(HeadlessHost& host, std::istream& steps, std::ostream& replies,
+                     const HeadlessScriptOptions& options);
 // The same for a file; a file that cannot be read is kScriptInvalid. Relative `pick` files are
 // found beside it.
 int runHeadlessScriptFile(HeadlessHost& host, const std::filesystem::path& file,

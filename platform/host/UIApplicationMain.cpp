@@ -67,7 +67,16 @@ int UIApplicationMain(int argc, char** argv,
         cw::HeadlessHost host(size);
         host.launch(makeDelegate());
         int status = 0;
-        if (script) status = cw::runHeadlessScriptFile(host, *script, screenshots, std::cerr);
+        if (script && *script == "-") {
+            // Steps from standard input as a driver sends them, each answered on standard output.
+            cw::HeadlessScriptOptions stepOptions;
+            stepOptions.screenshotDirectory = screenshots;
+            stepOptions.baseDirectory = std::filesystem::current_path();
+            stepOptions.name = "standard input";
+            status = cw::runHeadlessSteps(host, std::cin, std::cout, stepOptions);
+        } else if (script) {
+            status = cw::runHeadlessScriptFile(host, *script, screenshots, std::cerr);
+        }
         if (options.screenshotPath) {
             std::string error;
             if (!host.screenshot(*options.screenshotPath, &error)) {

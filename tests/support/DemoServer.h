@@ -23,6 +23,9 @@ public:
 
     std::string baseUrl() const { return server_->baseUrl(); }
     cw::server::CradlewayServer& server() { return *server_; }
+    // As if the family had answered the feed's pending questions in an earlier session: the feed
+    // asks nothing (the babies' journey stages are left as they are).
+    void answerFeedQuestions();
     // Stops serving (the destructor does it too); waits for the requests being answered.
     void stop();
 

@@ -3,6 +3,7 @@
 #include "Controllers/Feed/FeedTableViewCell.h"
 #include "Controllers/Feed/FeedViewController.h"
 #include "Controllers/Journey/JourneyContainerViewController.h"
+#include "Controllers/Posts/CommentTableViewCell.h"
 #include "Controllers/Posts/CommentTableViewController.h"
 #include "Controllers/Posts/FeedDetailWebViewController.h"
 #include "Controllers/Posts/PostDetailsViewController.h"
@@ -29,10 +30,14 @@ UIStoryboard::Definition feedStoryboard() {
     d.scene("PostDetailsViewController", make<PostDetailsViewController>);
     d.scene("CommentTableViewController", make<CommentTableViewController>);
     d.scene("JourneyContainerViewController", make<JourneyContainerViewController>);
+    // The container's page for a member without babies comes from the container's own storyboard.
+    d.scene(NoBabyViewController::storyboardIdentifier(), make<NoBabyViewController>);
     d.segue(feed, "showFeedDetail", {"FeedDetailWebViewController", Kind::show});
     d.segue(feed, "showPostDetailsVC", {"PostDetailsViewController", Kind::show});
     d.segue(feed, "showCommentVCSegueId", {"CommentTableViewController", Kind::show});
     d.segue(feed, kFeedJourneySegue, {"JourneyContainerViewController", Kind::show});
+    d.segue("FeedDetailWebViewController", FeedDetailWebViewController::kCommentSegueId,
+            {"CommentTableViewController", Kind::show});
     return d;
 }
 
@@ -70,5 +75,6 @@ void registerFeedStoryboard() {
     std::call_once(once, [] {
         UIStoryboard::registerStoryboard("Feed", feedStoryboard());
         UINib::registerNib(FeedTableViewCell::nibName, UINib::Factory(&FeedTableViewCell::loadNib));
+        UINib::registerNib(CommentTableViewCell::nibName, UINib::Factory(&CommentTableViewCell::loadNib));
     });
 }

@@ -220,6 +220,7 @@ void FeedViewController::setUpOutlets() {
     searchBar->setPlaceholder(std::string("Search"));
     searchBar->setDelegate(static_cast<UISearchBarDelegate*>(this));
 
+    filterButton->addTarget(this, &FeedViewController::presentFilterViewController, UIControlEventTouchUpInside);
     filterButton->setBackgroundImage(UIImage::named("filter"), UIControlStateNormal);
     filterButton->setBackgroundImage(UIImage::named("filterp"), UIControlStateSelected);
     filterButton->setBackgroundImage(UIImage::named("filterp"), UIControlStateHighlighted);

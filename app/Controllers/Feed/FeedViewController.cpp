@@ -1,7 +1,9 @@
 #include "Controllers/Feed/FeedViewController.h"
 
+#include "App/Notifications/NotificationNames.h"
 #include "Controllers/Baby/JourneyPageViewController.h"
 #include "Controllers/Feed/FeedDataStore.h"
+#include "Controllers/Feed/FeedEventDetail.h"
 #include "Controllers/Feed/FeedStoryboard.h"
 #include "Controllers/Feed/FeedTableTimeTagCell.h"
 #include "Controllers/Journey/JourneyContainerViewController.h"
@@ -25,12 +27,7 @@
 
 namespace {
 
-// Usage-event details of the feed, each a key and its sentence.
-struct Detail {
-    const char* key;
-    const char* text;
-    JSON::dictionary_t dictionary() const { return {{key, JSON(text)}}; }
-};
+using Detail = FeedEventDetail;
 constexpr Detail kCheckForContent{"feedViewCheckForContent", "Checking for content"};
 constexpr Detail kRefreshSuccess{"feedViewContentRefreshSuccess", "Content was refreshed"};
 constexpr Detail kRefreshFailure{"feedViewContentRefreshFailure", "Checking for content failed"};
@@ -84,7 +81,19 @@ CGFloat FeedViewController::topInset() const {
     return tableView ? tableView->adjustedContentInset().top : 0;
 }
 
+std::shared_ptr<FeedViewController> FeedViewController::sharedSelf() {
+    return std::static_pointer_cast<FeedViewController>(shared_from_this());
+}
+
+std::weak_ptr<FeedViewController> FeedViewController::weakSelf() {
+    return sharedSelf();
+}
+
 void FeedViewController::sendEvent(const std::string& action, const JSON::dictionary_t& details) {
+    AnalyticsService().send(screenName, action, details);
+}
+
+void FeedViewController::sendEventNow(ScreenAction action, const JSON::dictionary_t& details) {
     AnalyticsService().send(screenName, action, details);
 }
 
@@ -111,7 +120,7 @@ void FeedViewController::viewDidLoad() {
     observe(UIApplicationWillEnterForegroundNotification, &FeedViewController::applicationWillEnterForeground);
     observe(UIApplicationDidEnterBackgroundNotification, &FeedViewController::applicationDidEnterBackground);
     observe(UIApplicationWillTerminateNotification, &FeedViewController::applicationWillTerminate);
-    observe(newQuestionsAvailableNotification, &FeedViewController::checkForQuestion);
+    observe(NotificationNames::newQuestionsAvailable, &FeedViewController::checkForQuestion);
 
     if (auto button = hamburgerButton.lock())
         button->addTarget(this, &FeedViewController::tappedHamburger, UIControlEventTouchUpInside);
@@ -121,9 +130,8 @@ void FeedViewController::viewDidLoad() {
     checkShouldPromptReview();
     DispatchQueue::global(DispatchQoS::background)
         .asyncAfter(DispatchTime::now() + 2.0, [self]() mutable {
-            self->checkForRecommendedContent();
-            // The screen is let go where it lives.
-            DispatchQueue::main().async([self = std::move(self)] {});
+            // The session is the main thread's: the check runs there (and the screen is let go there).
+            DispatchQueue::main().async([self = std::move(self)] { self->checkForRecommendedContent(); });
         });
 }
 
@@ -137,7 +145,11 @@ void FeedViewController::viewWillAppear(bool animated) {
         filteredData.clear();
         searchedData.reset();
         listMember_.reset();
+        // Questions and answers are the last member's: none of them is asked of, or sent as, the new one.
+        questions.clear();
+        questionsResponse.clear();
         fetchContent();
+        if (member) checkForQuestion();
         refreshed = true;
     }
     if (auto selected = tableView->indexPathForSelectedRow())
@@ -395,22 +407,3 @@ void FeedViewController::prepare(UIStoryboardSegue& segue, const std::any& sende
     }
 }
 
-// --- Hooks ---------------------------------------------------------------------------------------
-
-void FeedViewController::checkForQuestion() {}
-void FeedViewController::checkShouldPromptReview() {}
-void FeedViewController::requestReview() {}
-void FeedViewController::checkForRecommendedContent() {}
-void FeedViewController::addFloatingMenuItems() {}
-void FeedViewController::textDidChange(UISearchBar*, const std::string&) {}
-void FeedViewController::searchBarTextDidBeginEditing(UISearchBar*) {}
-void FeedViewController::searchBarTextDidEndEditing(UISearchBar*) {}
-void FeedViewController::searchEducationCenter() {}
-void FeedViewController::handleMenuTap(const IndexPath&) {}
-void FeedViewController::handleWriteACommentViewTap(const IndexPath&) {}
-void FeedViewController::handleCommentViewTap(const IndexPath&, long) {}
-void FeedViewController::applyFilterToView() {}
-
-void FeedViewController::handleNewComment() {
-    fetchContent();
-}

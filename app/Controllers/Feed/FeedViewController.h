@@ -16,23 +16,33 @@
 // pulling it down darkens and stretches the header, fades the controls out and, let go 50 points
 // down, refreshes.
 //
+// Around the cards: yes/no questions the server has pending for the member, asked one alert at a
+// time and answered back in one request; a red dot on the menu button while recommended content
+// waits; a search of the loaded cards, with a row that carries the search on to the education
+// library; the cards' bookmark stars and comment links; and a floating menu to write a post, call
+// the hospital or send feedback by mail.
+//
 // The screen outlives sessions: when it appears for another member than the one whose cards it
 // holds, it drops them at once and fetches the new member's.
 //
-// Everything runs on the main thread, but for the delayed recommended-content check, which starts
-// on a background queue.
+// Everything runs on the main thread. The question check and the recommended-content check two
+// seconds after loading are queued on a background queue, as the platform's screen does, and come
+// back to the main queue before they read the session or send anything.
 
 #include "Controllers/Feed/FeedTableViewCell.h"
 #include "Controllers/Feed/FilterViewController.h"
 #include "Controllers/Feed/HamburgerDelegate.h"
 #include "Controllers/Posts/CommentTableViewController.h"
+#include "Controllers/Posts/PostViewController.h"
 #include "Extensions/UIStoryboard+Instantiate.h"
 #include "KYFloatingActionButton/KYButton.h"
 #include "Models/BabyData.h"
 #include "Models/FeedResponse.h"
+#include "Services/AnalyticsService.h"
 #include "foundation/dispatch/Timer.h"
 #include "foundation/json/JSON.h"
 #include "foundation/json/NSError.h"
+#include "uikit/controllers/MFMailComposeViewController.h"
 #include "uikit/controllers/UIViewController.h"
 #include "uikit/controls/UIButton.h"
 #include "uikit/controls/UIPageControl.h"
@@ -43,6 +53,7 @@
 #include "uikit/view/UILabel.h"
 #include "uikit/view/UILayoutGuide.h"
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
@@ -71,15 +82,34 @@ class FeedViewController : public UIViewController,
                            public FeedTableViewCellDelegate,
                            public FilterViewDelegate,
                            public CommentTableViewControllerDelegate,
-                           public KYButtonDelegate {
+                           public PostViewControllerDelegate,
+                           public KYButtonDelegate,
+                           public MFMailComposeViewControllerDelegate {
 public:
     // --- Fixed texts ---
     static constexpr const char* screenName = "FeedViewScreen";
-    static constexpr const char* newQuestionsAvailableNotification = "cradleway.notification.newQuestionsAvailable";
     static constexpr const char* noBabyTitle = "Coming Soon!";
     static constexpr const char* searchResultsSubtitle =
         "Tap here to see additional search results at Brambury Education Center.";
     static constexpr CGFloat pullToRefreshDistance = 50.0;
+    // Questions.
+    static constexpr const char* questionAlertTitle = "Question";
+    static constexpr const char* thankYouTitle = "Thank You";
+    static constexpr const char* questionSendFailure = "Unexpected error. We'll ask again soon.";
+    // The user-defaults key that a send of answers removes.
+    static constexpr const char* questionDefaultsKey = "question";
+    // The red dot's accessibility identifier.
+    static constexpr const char* redDotIdentifier = "redDotView";
+    // The fewest user-perceived characters a feed search runs with.
+    static constexpr std::size_t minimumSearchLength = 3;
+    static constexpr const char* bookmarkFailure = "Unexpected error. Please try again.";
+    // The floating menu and the feedback mail.
+    static constexpr const char* hospitalPhoneURL = "tel://5550100";
+    static constexpr const char* feedbackAddress = "feedback@cradleway.test";
+    static constexpr const char* feedbackSubject = "Feedback for CRADLEWAY app";
+    static constexpr const char* feedbackBody =
+        "Please share your comments if you have suggestions to improve our app or the education content";
+    static constexpr const char* feedbackWithoutMail = "Please send feedback directly to";
 
     FeedViewController();
     explicit FeedViewController(NSCoder&) : FeedViewController() {}
@@ -177,28 +207,77 @@ public:
     std::optional<IndexPath> willSelectRowAt(UITableView* tableView, const IndexPath& indexPath) override;
     void didSelectRowAt(UITableView* tableView, const IndexPath& indexPath) override;
 
-    // --- Hooks the rest of the feed fills ---
-    // In-feed questions.
+    // --- In-feed questions ---
+    // Asks the server for pending questions (queued; the reply starts the alerts).
     void checkForQuestion();
-    // The review prompt after a discharge.
+    // Asks the next question (groups in ascending order of their keys, the highest "q_id" of a group
+    // first), or, with none left, sends the answers collected.
+    void presentQuestion();
+    void showQuestionAlert(JSON question, const std::string& key);
+    void addQuestionResponse(const JSON& question, const std::string& key);
+    // Sends the answers collected so far; they leave `questionsResponse` as the send starts, so that
+    // answers given while it runs wait for the next send. A failed send drops the answers it carried.
+    void sendQuestionAnswer();
+
+    // --- Review prompt ---
+    // Asks whether a baby went home; any baby that did leads to requestReview.
     void checkShouldPromptReview();
+    // Shows nothing on this system; counted, so that what leads to it can be seen.
     void requestReview();
-    // The red dot of recommended content.
+    std::size_t reviewRequests = 0;
+
+    // --- Recommended content ---
+    // Hides the dot and asks the server whether it is to show (main thread; nothing without a member).
     void checkForRecommendedContent();
-    // The floating menu's items.
-    void addFloatingMenuItems();
-    // The search (the table already shows its summary row and result while the bar holds text).
+    void showRedDot(const JSON& reply);
+    void updateRedDot(bool hidden);
+    // The dot over the menu button's top right corner, made hidden on first use.
+    const std::shared_ptr<UIView>& redDot();
+
+    // --- Search ---
     void textDidChange(UISearchBar* searchBar, const std::string& searchText) override;
     void searchBarTextDidBeginEditing(UISearchBar* searchBar) override;
     void searchBarTextDidEndEditing(UISearchBar* searchBar) override;
+    // The pending search's timer fired: searches `filteredData` for its text (three characters or
+    // more) and shows the result.
+    void searchFeed(Timer& timer);
+    void clearSearch();
+    // Opens the education library on its search tab with the bar's text.
     void searchEducationCenter();
-    // Card actions.
+    // The cards of `cards`, in order, whose title, description, description title and description
+    // text, joined by spaces, contain `text` with letter case ignored (in the device's locale).
+    static std::vector<FeedResponse::Card> cardsMatching(const std::vector<FeedResponse::Card>& cards,
+                                                         const std::string& text);
+
+    // --- Card actions ---
     void handleMenuTap(const IndexPath& indexPath) override;
     void handleWriteACommentViewTap(const IndexPath& indexPath) override;
     void handleCommentViewTap(const IndexPath& indexPath, long commentIndex) override;
+    // Toggles the bookmark of a feed card (or of a member's post) whose state is `bookmarked` now: the
+    // cached card flips at once, the reply confirms it and redraws the feed; a failure puts the card
+    // back and says so. Nothing happens with nobody signed in.
+    void bookmarkWithFeedId(std::int64_t feedId, bool bookmarked);
+    void bookmarkWithPostId(std::int64_t postId, bool bookmarked);
+
+    // --- Floating menu and hand-offs ---
+    // The floating menu's items: "POST", "CALL" and "FEEDBACK".
+    void addFloatingMenuItems();
+    void openKYButton(KYButton& button) override;
+    void presentPostViewController();
+    // Opens the hospital's number when the device can call.
+    void callHospital();
+    // The feedback mail, then its usage event.
+    void sendFeedback();
+    // The mail composer, or where the device has no mail, an alert with the address.
+    void openEmailForFeedback();
+    void didFinishWith(MFMailComposeViewController& controller, MFMailComposeResult result,
+                       const std::optional<NSError>& error) override;
+    void presentFilterViewController(UIButton* sender);
+    void filterModalCancelled();
     // The filter screen's report.
     void applyFilterToView() override;
-
+    // A post was created: the feed reloads and goes to its top.
+    void succesfullyPosted() override;
     // A comment was posted on a card opened from here: the feed reloads.
     void handleNewComment() override;
 
@@ -208,11 +287,23 @@ private:
     // The header follows the baby at `page` of the stored list; false (nothing changed) when there is
     // no such baby.
     bool showBabyAtPage(long page);
+    std::shared_ptr<FeedViewController> sharedSelf();
+    std::weak_ptr<FeedViewController> weakSelf();
     // A usage event of this screen, sent from the background queue.
     void sendEvent(const std::string& action, const JSON::dictionary_t& details);
+    // The same, started on the calling (main) thread.
+    void sendEventNow(ScreenAction action, const JSON::dictionary_t& details);
+    // The question check's main-thread part: the member, the event and the request.
+    void startQuestionCheck();
+    // What the two bookmark operations share; a post's differs in its key, its texts and the id of
+    // the reply that confirms it.
+    void bookmark(std::int64_t id, bool bookmarked, bool isPost);
+    // Redraws the row of the shown card, if it is shown.
+    void reloadRowOf(const FeedResponse::Card& card);
 
     // Whose cards the lists hold (none before the first delivery).
     std::optional<std::int64_t> listMember_;
     // The header's picture area: half as high as the screen is wide.
     std::shared_ptr<UILayoutGuide> babyHeaderPhotoArea_;
+    std::shared_ptr<UIView> redDot_;
 };

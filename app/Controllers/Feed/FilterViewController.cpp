@@ -1,5 +1,6 @@
 #include "Controllers/Feed/FilterViewController.h"
 
+#include "Controllers/Feed/FeedEventDetail.h"
 #include "Extensions/UIColor+Palette.h"
 #include "Extensions/UIView+Autolayout.h"
 #include "Services/AnalyticsService.h"
@@ -11,10 +12,7 @@
 namespace {
 
 // The usage event of each button: its detail key and sentence.
-struct ButtonEvent {
-    const char* key;
-    const char* text;
-};
+using ButtonEvent = FeedEventDetail;
 constexpr ButtonEvent kAllEvent{"filterViewAllTapped", "User tapped on all content"};
 constexpr ButtonEvent kBookmarkedEvent{"bookmarkContentTapped", "User tapped on bookmark content"};
 constexpr ButtonEvent kUnreadEvent{"filterViewUnreadTapped", "User tapped on unread content"};

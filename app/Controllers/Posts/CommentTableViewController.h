@@ -1,18 +1,37 @@
 #pragma once
 
-// The comment list of one card (scene "CommentTableViewController" of the storyboard "Feed"). Set
-// before it is shown: the card's id and kind, who hears of a posted comment, and, when a comment
-// preview was tapped, the comment to scroll to with the input left inactive.
+// The comment list of one card (scene "CommentTableViewController" of the storyboard "Feed"): every
+// comment in the server's order, with the comment bar docked at the bottom edge, where the member
+// writes one of their own. Set before it is shown: the card's id and kind (an education card's
+// comments go by "feed_id", every other card's by "post_id"), who hears of a posted comment, and,
+// when a comment preview was tapped, the row to scroll to with the keyboard left closed.
 //
-// For now it shows its title only; the comments and their input come with the comment screen's own
-// work.
+// The list is asked for each time the screen will appear; a reply replaces the rows and titles the
+// screen with their number ("0 Comments", "1 Comment", "2 Comments"). A post sends the bar's text
+// as typed; its reply carries the card's comments, which replace the rows, and the bar is emptied
+// and closed. Failures are only written to the console. While a comment is being sent its Post
+// button is disabled, so a second tap cannot send it twice.
+//
+// The screen is first responder while shown, so the keyboard docks its bar; each change of the
+// keyboard's frame (the keys coming or going, the bar growing) scrolls to the last comment.
+// Replies hold the screen weakly. Main thread only.
 
-#include "Controllers/Placeholder/PlaceholderViewController.h"
+#include "Controllers/Posts/CommentTableViewCell.h"
+#include "Controllers/Posts/CommentTextInputView.h"
+#include "Models/CommentData.h"
 #include "Models/FeedResponse.h"
+#include "foundation/json/JSON.h"
+#include "uikit/controllers/UIBarItems.h"
+#include "uikit/controllers/UITableViewController.h"
+#include "uikit/controls/UINib.h"
 
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
+
+class NSCoder;
 
 // Told after a comment was posted.
 class CommentTableViewControllerDelegate {
@@ -21,14 +40,70 @@ public:
     virtual void handleNewComment() = 0;
 };
 
-class CommentTableViewController : public PlaceholderViewController {
+class CommentTableViewController : public UITableViewController, public CommentTextInputViewDelegate {
 public:
-    CommentTableViewController() : PlaceholderViewController("Comments") {}
+    static inline const std::string kCellId = "cellId";
+    static inline const std::string kCellDequeueFailure = "Comment cell dequeued improperly";
+    // The one kind whose comments go by "feed_id".
+    static inline const std::string kEducationContentType = "EducationContent";
 
+    explicit CommentTableViewController(UITableViewStyle style = UITableViewStyle::plain);
+    explicit CommentTableViewController(NSCoder& coder);
+    ~CommentTableViewController() override;
+    std::string className() const override { return "CommentTableViewController"; }
+
+    // The system "Done" item, shown when the list's navigation controller was presented.
+    const std::shared_ptr<UIBarButtonItem>& cancelBarButton();
+    bool shouldBecomeFirstResponser = true;
+    std::optional<long> indexToScrollTo;
+    const std::shared_ptr<CommentTextInputView>& commentTextInputView() const { return commentTextInputView_; }
+    std::shared_ptr<UINib> cellNib;
+    const std::string cellId = kCellId;
+    const std::vector<CommentData>& commentsArray() const { return commentsArray_; }
+    // Also titles the screen.
+    void setCommentsArray(std::vector<CommentData> comments);
+    std::weak_ptr<CommentTableViewControllerDelegate> delegate;
     std::optional<std::int64_t> cardId;
     std::optional<CardType> cardType;
-    std::weak_ptr<CommentTableViewControllerDelegate> delegate;
-    std::optional<long> indexToScrollTo;
-    // Whether the comment input starts active.
-    bool shouldBecomeFirstResponser = true;
+
+    // The title for a number of comments.
+    static std::string titleFor(std::size_t count);
+    // The ids a request for the card carries: (post id, feed id), one of them set.
+    static std::pair<std::optional<std::int64_t>, std::optional<std::int64_t>>
+    requestIds(std::optional<std::int64_t> cardId, const std::optional<CardType>& cardType);
+    // The rows of a list reply: one per element of "data" / "comments", none skipped.
+    static std::vector<CommentData> commentsFrom(const JSON& reply);
+
+    void openCommentTextInputView() { shouldBecomeFirstResponser = true; }
+    void scrollToCommentAt(long index) { indexToScrollTo = index; }
+
+    void viewDidLoad() override;
+    void viewWillAppear(bool animated) override;
+    void viewDidAppear(bool animated) override;
+    void viewWillDisappear(bool animated) override;
+
+    bool canBecomeFirstResponder() const override { return true; }
+    std::shared_ptr<UIView> inputAccessoryView() const override { return commentTextInputView_; }
+
+    long numberOfSections(UITableView*) override { return 1; }
+    long numberOfRowsInSection(UITableView* tableView, long section) override;
+    std::shared_ptr<UITableViewCell> cellForRowAt(UITableView* tableView, const IndexPath& indexPath) override;
+    CGFloat heightForRowAt(UITableView*, const IndexPath&) override { return UITableViewAutomaticDimension; }
+
+    void doneButtonPressed();
+    void keyboardFrameChanged();
+    void scrollToLastComment();
+    void loadComments(std::optional<std::int64_t> cardId);
+    void handleCommentsResponse(const JSON& reply);
+    void postButtonPressedWith(const std::string& text) override;
+    void postComment(const std::string& text, std::optional<std::int64_t> cardId);
+
+private:
+    void observeKeyboard();
+
+    std::shared_ptr<UIBarButtonItem> cancelBarButton_;
+    std::shared_ptr<CommentTextInputView> commentTextInputView_;
+    std::vector<CommentData> commentsArray_;
+    bool observingKeyboard_ = false;
+    bool posting_ = false;
 };

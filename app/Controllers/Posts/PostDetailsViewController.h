@@ -1,20 +1,131 @@
 #pragma once
 
-// The post details screen (scene "PostDetailsViewController" of the storyboard "Feed"): the card
-// it was opened with (`detailsData`), or, with a `postId`, the post it loads itself.
+// The details of a family post or a daily update (scene "PostDetailsViewController" of the
+// storyboard "Feed"): the author's icon, the title, the date, the text, the post's pictures (each
+// opens the full-screen gallery at its place) and, for a daily update, the picture of the day and a
+// link area that plays the NICU video. Its bar carries share, bookmark and comments (with a badge
+// of the comment count).
 //
-// For now it shows its title only; the post and its comments come with the screen's own work.
+// Opened from the feed with the feed's own card in `detailsData` (a bookmark change is written into
+// that card, so the feed shows it without a reload), or from a push with only `postId`, when the
+// screen loads the post itself. With neither it shows an empty scene.
+//
+// Replies arrive on the main thread; the comment count and the bookmark hold the screen weakly (the
+// bookmark's failure banner is still shown, on the screen that asked). Main thread only.
 
-#include "Controllers/Placeholder/PlaceholderViewController.h"
+#include "Extensions/UIStoryboard+Instantiate.h"
 #include "Models/FeedResponse.h"
+#include "foundation/dispatch/NotificationCenter.h"
+#include "foundation/json/JSON.h"
+#include "kits/gallery/GalleryViewController.h"
+#include "uikit/controllers/UIBarItems.h"
+#include "uikit/controllers/UIViewController.h"
+#include "uikit/controls/UIButton.h"
+#include "uikit/controls/UIEvent.h"
+#include "uikit/controls/UIScrollView.h"
+#include "uikit/controls/UIStackView.h"
+#include "uikit/view/UIImageView.h"
+#include "uikit/view/UILabel.h"
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
-class PostDetailsViewController : public PlaceholderViewController {
+class NSCoder;
+
+class PostDetailsViewController : public UIViewController,
+                                  public StoryboardIdentifiable<PostDetailsViewController>,
+                                  public GalleryItemsDataSource {
 public:
-    PostDetailsViewController() : PlaceholderViewController("Post") {}
+    static inline const std::string kScreenName = "PostDetailsViewScreen";
+    static inline const std::string kDailyUpdateScreenName = "DailyUpdateDetailsViewScreen";
+    static inline const std::string kLoadErrorMessage = "Unexpected Error. Please try again.";
+    static inline const std::string kBookmarkErrorMessage = "Unexpected error. Please try again.";
+    // The video the daily update's link plays.
+    static inline const std::string kVideoIdentifier = "cwDemoCpr01";
+    static inline const std::string kJourneyLinkTitle = "Watch: Holding your baby in the NICU";
+    static constexpr CGFloat kGalleryImageHeight = 220.0;
 
-    std::optional<std::int64_t> postId;
+    PostDetailsViewController();
+    explicit PostDetailsViewController(NSCoder&) : PostDetailsViewController() {}
+    ~PostDetailsViewController() override;
+    std::string className() const override { return "PostDetailsViewController"; }
+
+    // --- Bar items, made on first use ---
+    const std::shared_ptr<UIBarButtonItem>& bookmarkButton();
+    const std::shared_ptr<UIBarButtonItem>& shareButton();
+    const std::shared_ptr<UIBarButtonItem>& commentButton();
+
+    // --- Outlets ---
+    std::shared_ptr<UIImageView> iconImageView;
+    std::shared_ptr<UIImageView> dailyUpdateImageView;
+    std::shared_ptr<UILabel> titleLabel;
+    std::shared_ptr<UILabel> dateLabel;
+    std::shared_ptr<UILabel> textLabel;
+    std::shared_ptr<UIStackView> imageViewStackView;
+    std::shared_ptr<UIView> journeyLinkView;
+    // The control in the link area that plays the video.
+    std::shared_ptr<UIButton> journeyLinkButton;
+    std::shared_ptr<UIScrollView> scrollView;
+
     FeedResponse::Card detailsData;
+    std::optional<std::int64_t> postId;
+    std::optional<std::vector<URL>> imageURLs;
+
+    // Opens the share sheet for a card (the feed's card sharing). Until it is set, share does
+    // nothing.
+    static std::function<void(UIViewController&, const FeedResponse::Card&)>& cardSharer();
+
+    // "DailyUpdateDetailsViewScreen" for a daily update, else "PostDetailsViewScreen".
+    std::string screenName() const;
+
+    void loadView() override;
+    void viewDidLoad() override;
+    void viewWillAppear(bool animated) override;
+    void viewDidAppear(bool animated) override;
+    void viewDidDisappear(bool animated) override;
+
+    // --- Actions ---
+    void bookmarkAction();
+    void shareCard();
+    void commentButtonTapped();
+    void handleTap();
+    void onGalleryImageTap(UIGestureRecognizer* recognizer);
+    void moviePlayerPlaybackDidFinish(const Notification& notification);
+    void populateIconImage();
+
+    // --- Gallery data source ---
+    int itemCount() override;
+    GalleryItem provideGalleryItem(int index) override;
+
+    // --- Steps ---
+    void loadPost(std::int64_t id);
+    void handlePostResponse(const JSON& reply);
+    void populateDetails(const FeedResponse::Card& card);
+    void populateImages(const FeedResponse::Card& card);
+    void populateTexts(const FeedResponse::Card& card);
+    void fetchCommentCount(const FeedResponse::Card& card);
+    void updateCommentBadge(const JSON& reply);
+    void bookmarkPost(std::int64_t id, bool bookmarked);
+    void showComments();
+    void playVideo();
+
+    // The absolute addresses of a card's pictures: none unless its media are PNG or JPEG pictures;
+    // a path that gives no address is skipped.
+    static std::optional<std::vector<URL>> cardImageURLs(const FeedResponse& card);
+    std::shared_ptr<UIImageView> makeGalleryImageView(int index, const URL& url);
+
+private:
+    std::shared_ptr<UIBarButtonItem> makeBarButtonItem(const std::string& imageName, void (PostDetailsViewController::*action)());
+    void updateBookmarkImage();
+    void sendEvent(const std::string& screen, const std::string& action, const JSON::dictionary_t& details);
+
+    std::shared_ptr<UIBarButtonItem> bookmarkButton_;
+    std::shared_ptr<UIBarButtonItem> shareButton_;
+    std::shared_ptr<UIBarButtonItem> commentButton_;
+    // The navigation bar this screen hid for the video, shown again when the screen comes back.
+    std::weak_ptr<UINavigationController> hiddenBarNavigation_;
 };

@@ -2,19 +2,40 @@
 
 // The baby found by its medical record number, for the member to check before the account is made
 // (scene "NewBabyViewController" of the storyboard "SignInSignUp"): the authentication flow sets
-// `babyData` before showing it, makes itself its `delegate`, and hears the same record back when it
-// is submitted.
+// `babyData` before the view loads, makes itself the `delegate`, and hears the same record back when
+// the member taps "Continue". The screen sends nothing to the server itself.
 //
-// For now it shows the baby's name and "Submit" hands the record back unchanged; the form (name,
-// birthday, gender, picture) comes with the registration screens' own work.
+// The form shows the baby's picture, name, date of birth ("MMM, dd yyyy" as the lookup gave it, the
+// locale's medium date once the member turns the date wheel), gender and record number. The member
+// may change the name, the date (through the date picker only) and the picture (cropped to a 2:1
+// band); the gender wheel changes what the field shows, but the record keeps the lookup's gender.
+// The submit writes name, birthday and picture into the very record it was given: the birthday as
+// "yyyy-MM-dd", the picked date when the wheel was turned, else the day the field shows, else the
+// lookup's text unchanged.
+//
+// The activity overlay covers the screen from the submit until the member comes back to it. The form
+// scrolls so that the field being edited stands 12 points above the keyboard. Main thread only.
 
-#include "Controllers/Placeholder/PlaceholderViewController.h"
+#include "Extensions/ImageSourcePresenting.h"
 #include "Extensions/UIStoryboard+Instantiate.h"
 #include "Models/BabyData.h"
-#include "uikit/controls/UIButton.h"
-#include "uikit/view/UILabel.h"
+#include "Views/LFloatTextField.h"
+#include "Views/OvalButton.h"
+#include "foundation/time/DateFormatter.h"
+#include "kits/cropper/RSKImageCropViewController.h"
+#include "uikit/controllers/UIImagePickerController.h"
+#include "uikit/controllers/UIToolbar.h"
+#include "uikit/controllers/UIViewController.h"
+#include "uikit/controls/UIDatePicker.h"
+#include "uikit/controls/UIPickerView.h"
+#include "uikit/controls/UIScrollView.h"
+#include "uikit/controls/UITextField.h"
+#include "uikit/view/UIImageView.h"
 
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 class NewBabyViewController;
 
@@ -24,18 +45,101 @@ public:
     virtual void newBabyViewController(NewBabyViewController& screen, const std::shared_ptr<BabyData>& baby) = 0;
 };
 
-class NewBabyViewController : public PlaceholderViewController,
+class NewBabyViewController : public UIViewController,
+                              public UITextFieldDelegate,
+                              public UIPickerViewDataSource,
+                              public UIPickerViewDelegate,
+                              public UIImagePickerControllerDelegate,
+                              public RSKImageCropViewControllerDelegate,
+                              public RSKImageCropViewControllerDataSource,
+                              public ImageSourcePresenting<NewBabyViewController>,
                               public StoryboardIdentifiable<NewBabyViewController> {
 public:
-    NewBabyViewController();
-    void viewDidLoad() override;
+    static constexpr const char* kTitle = "Create Account";
+    static constexpr const char* kScreenName = "MyBabyScreen";
+    // How a birthday from the lookup is shown, and how the server writes and reads it.
+    static constexpr const char* kShownDateFormat = "MMM, dd yyyy";
+    static constexpr const char* kServerDateFormat = "yyyy-MM-dd";
+    static constexpr CGFloat kPickerHeight = 260;
 
     std::shared_ptr<BabyData> babyData;
     std::weak_ptr<NewBabyViewControllerDelegate> delegate;
+    const std::vector<std::string> genderPickerOptions{"Select", "Female", "Male"};
+    std::shared_ptr<UIImageView> babyImageView;
+    std::shared_ptr<UIImageView> cameraImageView;
+    std::shared_ptr<LFloatTextField> nameTextField;
+    std::shared_ptr<LFloatTextField> dobTextField;
+    std::shared_ptr<LFloatTextField> genderTextField;
+    std::shared_ptr<LFloatTextField> mrnTextField;
+    std::shared_ptr<UIScrollView> scrollView;
+    std::shared_ptr<OvalButton> submitButton;
 
-    // Hands the record to the delegate (nothing without one).
-    void submitTapped();
+    // Made on first use.
+    const std::shared_ptr<UIDatePicker>& datePicker();
+    const std::shared_ptr<UIPickerView>& genderPicker();
+    // The locale's medium date, no time.
+    DateFormatter& dateFormatter();
+    // The Done bar above the date and gender wheels.
+    const std::shared_ptr<UIToolbar>& inputAccessoryToolbar();
 
-    std::shared_ptr<UILabel> nameLabel;
-    std::shared_ptr<UIButton> submitButton;
+    // The last date taken from the date wheel; setting it writes it into the date field.
+    const std::optional<Date>& selectedDate() const { return selectedDate_; }
+    void setSelectedDate(const std::optional<Date>& date);
+
+    // The name and date fields' texts (empty when none), and the picture shown.
+    std::string babyFullName() const;
+    std::string babyBirthday() const;
+    std::shared_ptr<UIImage> babyImage() const;
+
+    bool canBecomeFirstResponder() const override { return true; }
+    void loadView() override;
+    void viewDidLoad() override;
+    void viewWillAppear(bool animated) override;
+
+    void didTapSubmit();
+    void saveButtonPressed();
+    // The picture road, then its usage event.
+    void cameraButtonTapped();
+    void didTapCameraButton();
+    void didTapGenderChevron();
+    void didTapCalendarButton();
+    void didTapInputDone();
+    void dismissKeyboard();
+    void datePickerDidChange();
+    void registerForKeyboardNotifications();
+    void keyboardWasShown(const Notification& notification);
+    void keyboardWillHide(const Notification& notification);
+    void resetScrollviewInsets();
+
+    bool textFieldShouldBeginEditing(UITextField* field) override;
+    bool textFieldShouldReturn(UITextField* field) override;
+
+    long numberOfComponents(UIPickerView*) override { return 1; }
+    long numberOfRowsInComponent(UIPickerView*, long) override;
+    std::optional<std::string> titleForRow(UIPickerView*, long row, long component) override;
+    void didSelectRow(UIPickerView*, long row, long component) override;
+
+    void didFinishPickingMediaWithInfo(UIImagePickerController& picker, const UIImagePickerInfo& info) override;
+    void didCancel(UIImagePickerController& picker) override;
+    void didCropImage(RSKImageCropViewController& cropper, const std::shared_ptr<UIImage>& image, CGRect cropRect,
+                      CGFloat rotationAngle) override;
+    void didCancelCrop(RSKImageCropViewController& cropper) override;
+    // A band twice as wide as high, as large as the cropper's view allows, centred; the picture
+    // moves under it only.
+    CGRect customMaskRect(RSKImageCropViewController& cropper) override;
+    UIBezierPath customMaskPath(RSKImageCropViewController& cropper) override;
+    CGRect customMovementRect(RSKImageCropViewController& cropper) override;
+
+private:
+    void fillForm();
+    void pictureRoad();
+
+    std::shared_ptr<UIDatePicker> datePicker_;
+    std::shared_ptr<UIPickerView> genderPicker_;
+    std::unique_ptr<DateFormatter> dateFormatter_;
+    std::shared_ptr<UIToolbar> inputAccessoryToolbar_;
+    std::optional<Date> selectedDate_;
+    // The day the date field shows, whichever way it got there; none while it shows none.
+    std::optional<Date> shownDate_;
+    std::shared_ptr<UIView> contentView_;
 };

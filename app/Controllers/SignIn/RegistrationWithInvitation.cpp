@@ -1,47 +1,243 @@
 #include "Controllers/SignIn/RegistrationWithInvitation.h"
 
-RegistrationWithInvitation::RegistrationWithInvitation() : PlaceholderViewController("Create Account") {}
+#include "Controllers/SignIn/SignInFormPieces.h"
+#include "Controllers/SignIn/SignInKeyboardScroll.h"
+#include "Controllers/SignIn/SignInWeakly.h"
+#include "Extensions/UIColor+Palette.h"
+#include "Extensions/UIView+Autolayout.h"
+#include "Services/AnalyticsService.h"
+#include "kits/banners/GSMessage.h"
+#include "uikit/controls/UIEvent.h"
+#include "uikit/controls/UIKeyboard.h"
 
-void RegistrationWithInvitation::viewDidLoad() {
-    PlaceholderViewController::viewDidLoad();
+namespace {
+
+constexpr const char* kInfo =
+    "These are the details of your invitation. Check your name, add a photo if you like, and choose a "
+    "password of at least 8 characters.";
+constexpr CGFloat kPhotoSide = 112;
+constexpr CGFloat kBadgeSide = 32;
+
+} // namespace
+
+void RegistrationWithInvitation::loadView() {
+    UIViewController::loadView();
     auto root = view();
+    root->setBackgroundColor(UIColor::whiteColor());
 
-    memberLabel = std::make_shared<UILabel>();
-    if (userData) memberLabel->setText(userData->fullName() + "\n" + userData->email());
-    memberLabel->setNumberOfLines(0);
-    memberLabel->setTextAlignment(NSTextAlignment::center);
-    memberLabel->setAccessibilityIdentifier("memberLabel");
-    memberLabel->setTranslatesAutoresizingMaskIntoConstraints(false);
+    scrollView = std::make_shared<UIScrollView>();
+    scrollView->setTranslatesAutoresizingMaskIntoConstraints(false);
+    scrollView->setAccessibilityIdentifier("registrationScrollView");
+    root->addSubview(scrollView);
+    lyt_attachToSuperview(*scrollView);
 
-    passwordTextField = std::make_shared<UITextField>();
-    passwordTextField->setPlaceholder(std::string("Password"));
+    contentView_ = std::make_shared<UIView>();
+    contentView_->setTranslatesAutoresizingMaskIntoConstraints(false);
+    scrollView->addSubview(contentView_);
+    lyt_attachToSuperview(*contentView_);
+    NSLayoutConstraint::activate({contentView_->widthAnchor().constraintEqualTo(scrollView->widthAnchor())});
+
+    userImageView = std::make_shared<UIImageView>();
+    userImageView->setAccessibilityIdentifier("userImageView");
+    cameraImageView = std::make_shared<UIImageView>();
+    cameraImageView->setAccessibilityIdentifier("cameraImageView");
+    cameraImageView->setTranslatesAutoresizingMaskIntoConstraints(false);
+
+    infoLabel = SignInForm::makeDescription(kInfo);
+
+    nameTextField = SignInForm::makeField("Full Name", "nameTextField");
+    nameTextField->autocapitalizationType = UITextAutocapitalizationType::words;
+    nameTextField->returnKeyType = UIReturnKeyType::next;
+    relationshipTextField = SignInForm::makeField("Relationship with baby", "relationshipTextField");
+    emailTextField = SignInForm::makeField("Email", "emailTextField");
+    emailTextField->keyboardType = UIKeyboardType::emailAddress;
+    passwordTextField = SignInForm::makeField("Password", "passwordTextField");
     passwordTextField->isSecureTextEntry = true;
-    passwordTextField->setBorderStyle(UITextBorderStyle::roundedRect);
-    passwordTextField->setAccessibilityIdentifier("passwordTextField");
-    passwordTextField->setTranslatesAutoresizingMaskIntoConstraints(false);
+    passwordTextField->autocorrectionType = UITextAutocorrectionType::no;
+    passwordTextField->returnKeyType = UIReturnKeyType::done;
 
-    saveButton = std::make_shared<UIButton>(UIButtonType::system);
-    saveButton->setTitle("Continue", UIControlStateNormal);
-    saveButton->setTranslatesAutoresizingMaskIntoConstraints(false);
-    saveButton->addTarget(this, &RegistrationWithInvitation::createAccountTapped, UIControlEventTouchUpInside);
+    saveButton = SignInForm::makeButton("Continue", "saveButton");
 
-    for (const auto& v : std::vector<UIViewPtr>{memberLabel, passwordTextField, saveButton})
-        root->addSubview(v);
+    for (const auto& v : std::vector<UIViewPtr>{userImageView, cameraImageView, infoLabel, nameTextField,
+                                                relationshipTextField, emailTextField, passwordTextField,
+                                                saveButton})
+        contentView_->addSubview(v);
+    for (const auto& v : std::vector<UIViewPtr>{infoLabel, nameTextField, relationshipTextField, emailTextField,
+                                                passwordTextField})
+        lyt_layoutHorizontalWithMargin(*v, SignInForm::kMargin);
+    lyt_horizontalCenterInSuperView(*userImageView);
+    lyt_horizontalCenterInSuperView(*saveButton);
+    lyt_setSize(*userImageView, {kPhotoSide, kPhotoSide});
+    lyt_setSize(*cameraImageView, {kBadgeSide, kBadgeSide});
     NSLayoutConstraint::activate({
-        memberLabel->topAnchor().constraintEqualTo(topLayoutGuide()->bottomAnchor(), 72),
-        memberLabel->leadingAnchor().constraintEqualTo(root->leadingAnchor(), 32),
-        memberLabel->trailingAnchor().constraintEqualTo(root->trailingAnchor(), -32),
-        passwordTextField->topAnchor().constraintEqualTo(memberLabel->bottomAnchor(), 16),
-        passwordTextField->leadingAnchor().constraintEqualTo(memberLabel->leadingAnchor()),
-        passwordTextField->trailingAnchor().constraintEqualTo(memberLabel->trailingAnchor()),
-        passwordTextField->heightAnchor().constraintEqualToConstant(44),
-        saveButton->topAnchor().constraintEqualTo(passwordTextField->bottomAnchor(), 16),
-        saveButton->centerXAnchor().constraintEqualTo(root->centerXAnchor()),
+        userImageView->topAnchor().constraintEqualTo(contentView_->topAnchor(), 24),
+        // The badge sits on the photo's lower right, over its edge.
+        cameraImageView->trailingAnchor().constraintEqualTo(userImageView->trailingAnchor(), 4),
+        cameraImageView->bottomAnchor().constraintEqualTo(userImageView->bottomAnchor()),
+        infoLabel->topAnchor().constraintEqualTo(userImageView->bottomAnchor(), 16),
+        nameTextField->topAnchor().constraintEqualTo(infoLabel->bottomAnchor(), 16),
+        relationshipTextField->topAnchor().constraintEqualTo(nameTextField->bottomAnchor(), 8),
+        emailTextField->topAnchor().constraintEqualTo(relationshipTextField->bottomAnchor(), 8),
+        passwordTextField->topAnchor().constraintEqualTo(emailTextField->bottomAnchor(), 8),
+        saveButton->topAnchor().constraintEqualTo(passwordTextField->bottomAnchor(), 32),
+        saveButton->bottomAnchor().constraintEqualTo(contentView_->bottomAnchor(), -32),
     });
 }
 
+void RegistrationWithInvitation::viewDidLoad() {
+    UIViewController::viewDidLoad();
+    prepareView();
+    registerForKeyboardNotifications();
+    view()->addGestureRecognizer(
+        std::make_shared<UITapGestureRecognizer>(weakly(*this, &RegistrationWithInvitation::dismissKeyboard)));
+    nameTextField->setDelegate(this);
+    passwordTextField->setDelegate(this);
+}
+
+void RegistrationWithInvitation::prepareView() {
+    setTitle(std::string(kTitle));
+    if (userData) {
+        nameTextField->setText(userData->fullName());
+        emailTextField->setText(userData->email());
+        emailTextField->setEnabled(false);
+        relationshipTextField->setText(rawValue(userData->relationship()));
+        relationshipTextField->setEnabled(false);
+    }
+    infoLabel->setTextColor(UIColorPalette::contentColor1());
+    cameraImageView->setImage(UIImage::named(kCameraBadge));
+
+    userImageView->setImage(UIImage::named(kPlaceholderPicture));
+    userImageView->layer()->cornerRadius = kPhotoSide / 2;
+    userImageView->setBackgroundColor(UIColor::clearColor());
+    userImageView->setContentMode(UIViewContentMode::scaleAspectFill);
+    userImageView->setClipsToBounds(true);
+    userImageView->setUserInteractionEnabled(true);
+    userImageView->addGestureRecognizer(
+        std::make_shared<UITapGestureRecognizer>(weakly(*this, &RegistrationWithInvitation::onChoosePhoto)));
+    userImageView->setTranslatesAutoresizingMaskIntoConstraints(false);
+
+    saveButton->addTarget(this, &RegistrationWithInvitation::createAccountTapped, UIControlEventTouchUpInside);
+}
+
+void RegistrationWithInvitation::viewWillAppear(bool animated) {
+    UIViewController::viewWillAppear(animated);
+    AnalyticsService().send(kScreenName, rawValue(ScreenAction::Loaded), {});
+}
+
+void RegistrationWithInvitation::registerForKeyboardNotifications() {
+    auto& center = NotificationCenter::defaultCenter();
+    auto self = shared_from_this();
+    center.addObserver(self, UIKeyboardDidShowNotification,
+                       weakly(*this, &RegistrationWithInvitation::keyboardWasShown));
+    center.addObserver(self, UIKeyboardWillHideNotification,
+                       weakly(*this, &RegistrationWithInvitation::keyboardWillHide));
+}
+
+void RegistrationWithInvitation::dismissKeyboard() {
+    view()->endEditing(true);
+}
+
+bool RegistrationWithInvitation::validateName() {
+    return !nameTextField->text().value_or("").empty();
+}
+
+bool RegistrationWithInvitation::validatePassword() {
+    return !passwordTextField->text().value_or("").empty();
+}
+
 void RegistrationWithInvitation::createAccountTapped() {
-    if (!userData) return;
-    if (auto d = delegate.lock())
-        d->registrationViewController(*this, userData, passwordTextField->text().value_or(""));
+    const bool password = validatePassword();
+    const bool name = validateName();
+    if (!password || !name) {
+        showMessage(*this, kAllFieldsRequired, GSMessageType::error);
+        return;
+    }
+    submitRegistration();
+}
+
+void RegistrationWithInvitation::validateCreateAccount() {
+    createAccountTapped();
+}
+
+std::shared_ptr<UserData> RegistrationWithInvitation::gatherUserInfo() {
+    const auto password = passwordTextField->text();
+    const auto name = nameTextField->text();
+    const auto relationship = relationshipTextField->text();
+    const auto email = emailTextField->text();
+    if (!password || !name || !relationship || !email) return nullptr;
+    if (name->empty() || email->empty() || password->empty()) return nullptr;
+    return std::make_shared<UserData>(
+        *name, FamilyRelationshipFromRawValue(*relationship).value_or(FamilyRelationship::Others), *email);
+}
+
+void RegistrationWithInvitation::submitRegistration() {
+    auto user = gatherUserInfo();
+    if (!user) return;
+    const auto password = passwordTextField->text();
+    if (!password) return;
+    // The photo shown now: the cropped one, or the placeholder when none was chosen.
+    user->setRequestImage(userImageView->image());
+    if (auto d = delegate.lock()) d->registrationViewController(*this, user, *password);
+}
+
+bool RegistrationWithInvitation::textFieldShouldReturn(UITextField* field) {
+    if (field == nameTextField.get()) {
+        field->resignFirstResponder();
+        passwordTextField->becomeFirstResponder();
+    } else {
+        field->resignFirstResponder();
+    }
+    return true;
+}
+
+void RegistrationWithInvitation::keyboardWasShown(const Notification& notification) {
+    UITextField* editing = nullptr;
+    for (const auto& field : {nameTextField, relationshipTextField, emailTextField, passwordTextField})
+        if (field->isFirstResponder()) {
+            editing = field.get();
+            break;
+        }
+    if (!editing) return;
+    const auto height = SignInKeyboardScroll::keyboardHeight(notification);
+    if (!height) return;
+    SignInKeyboardScroll::raiseField(*view(), *scrollView, *editing, *height);
+}
+
+void RegistrationWithInvitation::keyboardWillHide(const Notification&) {
+    if (passwordTextField->isFirstResponder()) return;
+    resetScrollviewInsets();
+}
+
+void RegistrationWithInvitation::resetScrollviewInsets() {
+    SignInKeyboardScroll::reset(*scrollView);
+}
+
+void RegistrationWithInvitation::onChoosePhoto() {
+    presentImageSourceOptions();
+}
+
+void RegistrationWithInvitation::didFinishPickingMediaWithInfo(UIImagePickerController& picker,
+                                                               const UIImagePickerInfo& info) {
+    auto found = info.find(UIImagePickerControllerOriginalImage);
+    if (found == info.end()) return;
+    const auto* image = std::any_cast<std::shared_ptr<UIImage>>(&found->second);
+    if (!image || !*image) return;
+    auto cropper = std::make_shared<RSKImageCropViewController>(*image, RSKImageCropMode::square);
+    cropper->setDelegate(std::static_pointer_cast<RegistrationWithInvitation>(shared_from_this()));
+    cropper->avoidEmptySpaceAroundImage = true;
+    picker.present(cropper, true);
+}
+
+void RegistrationWithInvitation::didCancel(UIImagePickerController&) {
+    dismiss(true);
+}
+
+void RegistrationWithInvitation::didCropImage(RSKImageCropViewController&, const std::shared_ptr<UIImage>& image,
+                                              CGRect, CGFloat) {
+    userImageView->setImage(image);
+    dismiss(true);
+}
+
+void RegistrationWithInvitation::didCancelCrop(RSKImageCropViewController&) {
+    dismiss(true);
 }

@@ -1,19 +1,31 @@
 #pragma once
 
-// The "Create Account" form of an invited member (scene "RegistrationWithInvitation" of the storyboard
-// "SignInSignUp"): the screen that checked the invitation sets `userData` to the invited member and
-// shows it; the authentication flow makes itself its `delegate` and hears the member and the chosen
-// password when the form is submitted.
+// The "Create Account" form of an invited member (scene "RegistrationWithInvitation" of the
+// storyboard "SignInSignUp", or made by its plain constructor: the same complete form). The screen
+// that checked the invitation sets `userData` to the invited member and shows it; the authentication
+// flow makes itself the `delegate` as the screen is about to show.
 //
-// For now it shows the invited member and a password field, and "Continue" hands both to the
-// delegate; the form itself (name, photo, locked e-mail and relationship, validation) comes with the
-// registration screens' own work.
+// It shows the invited person's name, relationship and e-mail (the last two locked), lets the member
+// correct the name, choose a photo (cropped square) and type a password, and hands the member, the
+// photo attached, and the password to the delegate. Only an empty name or password is refused here
+// ("All fields are required."); the server judges the password at the end of the road. Without a
+// chosen photo the placeholder picture "card_default_n" goes as the member's picture.
+//
+// The form scrolls so that the field being edited stands 12 points above the keyboard. Sends no
+// request of its own but its usage event. Main thread only.
 
-#include "Controllers/Placeholder/PlaceholderViewController.h"
+#include "Extensions/ImageSourcePresenting.h"
 #include "Extensions/UIStoryboard+Instantiate.h"
 #include "Models/UserData.h"
-#include "uikit/controls/UIButton.h"
+#include "Views/LFloatTextField.h"
+#include "Views/OvalButton.h"
+#include "kits/cropper/RSKImageCropViewController.h"
+#include "uikit/controllers/UIImagePickerController.h"
+#include "uikit/controllers/UINavigationController.h"
+#include "uikit/controllers/UIViewController.h"
+#include "uikit/controls/UIScrollView.h"
 #include "uikit/controls/UITextField.h"
+#include "uikit/view/UIImageView.h"
 #include "uikit/view/UILabel.h"
 
 #include <memory>
@@ -29,19 +41,61 @@ public:
                                             const std::string& password) = 0;
 };
 
-class RegistrationWithInvitation : public PlaceholderViewController,
+class RegistrationWithInvitation : public UIViewController,
+                                   public UITextFieldDelegate,
+                                   public UIImagePickerControllerDelegate,
+                                   public UINavigationControllerDelegate,
+                                   public RSKImageCropViewControllerDelegate,
+                                   public ImageSourcePresenting<RegistrationWithInvitation>,
                                    public StoryboardIdentifiable<RegistrationWithInvitation> {
 public:
-    RegistrationWithInvitation();
-    void viewDidLoad() override;
+    static constexpr const char* kTitle = "Create Account";
+    static constexpr const char* kScreenName = "SignUpWithInvitationScreen";
+    static constexpr const char* kAllFieldsRequired = "All fields are required.";
+    static constexpr const char* kPlaceholderPicture = "card_default_n";
+    static constexpr const char* kCameraBadge = "camera-re";
 
+    std::shared_ptr<UIImageView> userImageView;
+    std::shared_ptr<LFloatTextField> nameTextField;
+    std::shared_ptr<LFloatTextField> relationshipTextField;
+    std::shared_ptr<LFloatTextField> emailTextField;
+    std::shared_ptr<LFloatTextField> passwordTextField;
+    std::shared_ptr<OvalButton> saveButton;
+    std::shared_ptr<UIImageView> cameraImageView;
+    std::shared_ptr<UILabel> infoLabel;
+    std::shared_ptr<UIScrollView> scrollView;
     std::weak_ptr<RegistrationViewControllerDelegate> delegate;
+    // The invited member; set before the screen is shown.
     std::shared_ptr<UserData> userData;
 
-    // Hands the member and the typed password to the delegate (nothing without a member).
-    void createAccountTapped();
+    void loadView() override;
+    void viewDidLoad() override;
+    void viewWillAppear(bool animated) override;
 
-    std::shared_ptr<UILabel> memberLabel;
-    std::shared_ptr<UITextField> passwordTextField;
-    std::shared_ptr<UIButton> saveButton;
+    // Title, the invited member's details, the pictures and the button's action.
+    void prepareView();
+    void createAccountTapped();
+    // The same as createAccountTapped.
+    void validateCreateAccount();
+    bool validateName();
+    bool validatePassword();
+    // The member from the fields (see RegistrationSignUpView::gatherUserInfo for the same rules).
+    std::shared_ptr<UserData> gatherUserInfo();
+    void onChoosePhoto();
+    void dismissKeyboard();
+    void registerForKeyboardNotifications();
+    void keyboardWasShown(const Notification& notification);
+    void keyboardWillHide(const Notification& notification);
+    void resetScrollviewInsets();
+
+    bool textFieldShouldReturn(UITextField* field) override;
+    void didFinishPickingMediaWithInfo(UIImagePickerController& picker, const UIImagePickerInfo& info) override;
+    void didCancel(UIImagePickerController& picker) override;
+    void didCropImage(RSKImageCropViewController& cropper, const std::shared_ptr<UIImage>& image, CGRect cropRect,
+                      CGFloat rotationAngle) override;
+    void didCancelCrop(RSKImageCropViewController& cropper) override;
+
+private:
+    void submitRegistration();
+    std::shared_ptr<UIView> contentView_;
 };

@@ -9,6 +9,7 @@
 #include "Controllers/SignIn/PasswordResetViewController.h"
 #include "Controllers/SignIn/RegistrationWithInvitation.h"
 #include "Controllers/SignIn/SecurityCodeSignUpViewController.h"
+#include "Controllers/SignIn/SignUpViewController.h"
 #include "Controllers/SignIn/TermsAndConditionsController.h"
 
 namespace {
@@ -56,5 +57,6 @@ UIStoryboard::Definition signInSignUpStoryboard() {
     addScene<AddMoreBabiesConfirmationViewController>(d);
     addScene<PasswordResetViewController>(d);
     addScene<LaunchScreenController>(d);
+    addScene<SignUpViewController>(d);
     return d;
 }

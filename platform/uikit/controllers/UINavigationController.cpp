@@ -268,6 +268,8 @@ void UINavigationController::layoutContent() {
                                        ? statusTop + UINavigationBar::kHeight
                                        : 0;
         v->setFrame({0, contentTop, b.size.width, b.size.height - contentTop});
+        // A screen may change its edges when its view loads, after it was given its insets.
+        c->setBarInsets(barInsetsForChild(*c));
     }
 }
 

@@ -396,10 +396,13 @@ CGRect UITableView::shownHeaderFooterRect(long section, bool header) const {
     const UIEdgeInsets in = adjustedContentInset();
     const CGFloat top = sectionTops_[section];
     const CGFloat bottom = sectionTops_[section + 1];
-    if (header)
+    if (header) {
         r.origin.y = std::max(top, std::min(view.minY() + in.top, bottom - r.size.height));
-    else
-        r.origin.y = std::min(r.origin.y, std::max(top, view.maxY() - in.bottom - r.size.height));
+    } else {
+        // A footer rises no higher than its section's rows begin: it never covers its own header.
+        const CGFloat rowsTop = rowTops_[section].front();
+        r.origin.y = std::min(r.origin.y, std::max(rowsTop, view.maxY() - in.bottom - r.size.height));
+    }
     return r;
 }
 

@@ -30,6 +30,22 @@ void UITextView::build() {
     label_->setLineBreakMode(NSLineBreakMode::byWordWrapping);
     label_->setUserInteractionEnabled(false);
     addSubview(label_);
+    placeholderLabel_ = std::make_shared<UILabel>();
+    placeholderLabel_->setNumberOfLines(0);
+    placeholderLabel_->setLineBreakMode(NSLineBreakMode::byWordWrapping);
+    placeholderLabel_->setUserInteractionEnabled(false);
+    placeholderLabel_->setHidden(true);
+    addSubview(placeholderLabel_);
+    refresh();
+}
+
+void UITextView::setPlaceholder(const std::optional<std::string>& placeholder) {
+    placeholder_ = placeholder;
+    refresh();
+}
+
+void UITextView::setPlaceholderColor(const UIColor& color) {
+    placeholderColor_ = color;
     refresh();
 }
 
@@ -93,6 +109,13 @@ void UITextView::refresh() {
         label_->setTextColor(textColor_);
     }
     label_->setTextAlignment(alignment_);
+    if (placeholderLabel_) {
+        placeholderLabel_->setText(placeholder_);
+        placeholderLabel_->setFont(font_);
+        placeholderLabel_->setTextColor(placeholderColor_);
+        placeholderLabel_->setTextAlignment(alignment_);
+        placeholderLabel_->setHidden(!text_.empty() || !placeholder_ || placeholder_->empty());
+    }
     invalidateIntrinsicContentSize();
     setNeedsLayout();
 }
@@ -123,6 +146,11 @@ void UITextView::layoutSubviews() {
         textInset_.left + linePadding, textInset_.top,
         std::max<CGFloat>(0, b.size.width - textInset_.left - textInset_.right - 2 * linePadding), t.height));
     setContentSize({b.size.width, t.height + textInset_.top + textInset_.bottom});
+    if (!placeholderLabel_->isHidden()) {
+        const CGRect text = label_->frame();
+        const CGSize fit = placeholderLabel_->sizeThatFits({text.size.width, 0});
+        placeholderLabel_->setFrame(CGRect(text.origin.x, text.origin.y, text.size.width, std::ceil(fit.height)));
+    }
 }
 
 bool UITextView::canBecomeFirstResponder() const {

@@ -57,6 +57,15 @@ public:
     bool isSelectable = true;
     UIEdgeInsets textContainerInset() const { return textInset_; }
     void setTextContainerInset(const UIEdgeInsets& insets);
+    // A light text drawn where the text starts while there is none (the placeholder that text views
+    // gain from their placeholder category), in the text's font. It is a label of its own, so the
+    // headless driver finds it by its text while it shows.
+    const std::optional<std::string>& placeholder() const { return placeholder_; }
+    void setPlaceholder(const std::optional<std::string>& placeholder);
+    const UIColor& placeholderColor() const { return placeholderColor_; }
+    void setPlaceholderColor(const UIColor& color);
+    // The label that shows the placeholder (hidden while there is text or no placeholder).
+    const std::shared_ptr<UILabel>& placeholderLabel() const { return placeholderLabel_; }
 
     // Shown in place of the keyboard, and docked above it, from the next time the input becomes
     // first responder (or reloads its input views).
@@ -100,6 +109,9 @@ private:
     bool editable_ = true;
     UIEdgeInsets textInset_{8, 0, 8, 0};
     std::shared_ptr<UILabel> label_;
+    std::optional<std::string> placeholder_;
+    UIColor placeholderColor_ = UIColor(0.78, 0.78, 0.80, 1);
+    std::shared_ptr<UILabel> placeholderLabel_;
     cw::DelegateRef<UITextViewDelegate> textDelegate_;
     bool editing_ = false;
     std::shared_ptr<UIView> inputView_;

@@ -31,6 +31,8 @@ void resetSession() {
 void BabyScreenTest::SetUpTestSuite() {
     serverDirectory_ = std::make_unique<TempDirectory>("cw-baby-server");
     server_ = std::make_unique<DemoServer>(serverDirectory_->path());
+    // The baby pages, not the feed's questions over them.
+    server_->answerFeedQuestions();
 }
 
 void BabyScreenTest::TearDownTestSuite() {

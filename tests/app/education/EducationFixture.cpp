@@ -41,6 +41,8 @@ void EducationTest::SetUp() {
         log->push_back(line);
     };
     server = std::make_unique<DemoServer>(environment->directory() / "server", options);
+    // The feed's own questions would come up over these screens.
+    server->answerFeedQuestions();
     environment->writeInfo({{"SERVER_URL", server->baseUrl()},
                             {"CFBundleIdentifier", "org.cradleway.education-tests"},
                             {"CFBundleShortVersionString", "1.4"},

@@ -29,6 +29,10 @@ tap #passwordField
 type "cradleway-demo"
 tap "Sign In"
 expect "Home"
+alert "No"
+alert "No"
+alert "No"
+alert "OK"
 )";
 
 void forgetTheSession() {
@@ -98,7 +102,7 @@ expect "Learn"
 tap "Next"
 expect "Track"
 tap "Done"
-expect "Settings is not built yet."
+expect "Send Feedback"
 )");
     EXPECT_FALSE(host.isShowing("Track"));
     // Four taps on the button, the last of them also the end of the tutorial, all the mother's.
@@ -122,8 +126,7 @@ TEST_F(DemoNotifications, TheDemoArticleNotificationIsReportedAndOpensItsArticle
 
     // Once the feed has brought the card, the article opens with it.
     run(std::string(kSignInAsTheMother) + "expect \"Write a comment\"\npush " + article.dump() +
-        "\nexpect \"Home\"\ntap-push " +
-        article.dump() + "\nexpect \"Article\"\n");
+        "\nexpect \"Home\"\ntap-push " + article.dump() + "\nexpect \"Kangaroo care: skin to skin\"\n");
     auto navigation = std::dynamic_pointer_cast<UINavigationController>(app->window()->rootViewController());
     ASSERT_TRUE(navigation);
     auto page = std::dynamic_pointer_cast<FeedDetailWebViewController>(navigation->topViewController());

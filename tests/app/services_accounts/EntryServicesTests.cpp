@@ -55,14 +55,13 @@ TEST_F(AccountsEntryTest, SignUpParametersHoldTheMemberTheRelationshipTextAndBab
     auto baby = std::make_shared<BabyData>("Noor", "2019-01-05", "2019-02-01", Gender::Female);
     baby->setBabyId(15);
 
-    JSON without = SignUpParameters::dictionaryRepresentation(user, std::nullopt, "secret");
+    JSON without = SignUpParameters{user, std::nullopt, "secret"}.dictionaryRepresentation();
     EXPECT_EQ(
         without.serialize(),
         R"({"email":"ada@example.org","full_name":"Ada Grey","password":"secret","relationship":"Grand Parent"})");
-    EXPECT_FALSE(SignUpParameters::dictionaryRepresentation(user, std::vector<std::shared_ptr<BabyData>>{},
-                                                            "s")["babies"]
-                     .exists());
-    JSON with = SignUpParameters::dictionaryRepresentation(user, std::vector{baby}, "s");
+    const SignUpParameters noBabies{user, std::vector<std::shared_ptr<BabyData>>{}, "s"};
+    EXPECT_FALSE(noBabies.dictionaryRepresentation()["babies"].exists());
+    JSON with = SignUpParameters{user, std::vector{baby}, "s"}.dictionaryRepresentation();
     EXPECT_EQ(
         with["babies"].serialize(),
         R"([{"birthday":"2019-01-05","expected_birthday":"2019-02-01","full_name":"Noor","gender":"Female","id":"15"}])");

@@ -1,5 +1,7 @@
 #include "ShellFixture.h"
 
+#include <set>
+
 #include "App/TabBarController.h"
 #include "Services/AuthenticationContext.h"
 #include "Services/BaseHTTPService.h"
@@ -8,6 +10,7 @@
 #include "uikit/graphics/UIImage.h"
 
 #include <iostream>
+#include <set>
 
 namespace cw::test {
 
@@ -127,12 +130,22 @@ void ShellTest::signInThroughTheScreen(const nlohmann::json& reply) {
 }
 
 bool ShellTest::isScreensOwnTraffic(const RecordedRequest& request) {
-    if (request.path == "/m/api/content/") return true;
+    // The screens load themselves: the feed its cards, its questions, discharge check and
+    // recommended-content check; the screens a notification opens a post and its comment count, an
+    // article's page, bookmark and comment count, and the page marked as seen.
+    static const std::set<std::string> screenPaths = {"/m/api/content/", "/m/api/question/check",
+                                                      "/m/api/question/response", "/m/api/baby/discharged",
+                                                      "/m/api/notification/recommended/check", "/m/api/post/",
+                                                      "/m/api/comments/", "/m/api/content/education/bookmark/check",
+                                                      "/m/api/notification/seen"};
+    if (screenPaths.contains(request.path) || request.path.starts_with("/content/education/")) return true;
     if (request.path != "/m/api/analytics/") return false;
     const auto body = request.json();
     if (!body.is_object()) return false;
     const auto screen = body.value("screen_name", "");
-    return screen == "FeedViewScreen" || (screen == "LoginScreen" && body.value("screen_action", "") == "Loaded");
+    return screen == "FeedViewScreen" || screen == "PostDetailsViewScreen" ||
+           screen == "DailyUpdateDetailsViewScreen" || screen == "FeedDetailsWebViewScreen" ||
+           (screen == "LoginScreen" && body.value("screen_action", "") == "Loaded");
 }
 
 std::vector<RecordedRequest> ShellTest::shellRequests() const {
@@ -169,6 +182,7 @@ std::vector<RecordedRequest> ShellTest::requestsAt(const std::string& path) cons
 std::vector<Event> ShellTest::events() const {
     std::vector<Event> result;
     for (const auto& r : server.requestsAt("/m/api/analytics/")) {
+        if (isScreensOwnTraffic(r)) continue;
         const auto body = r.json();
         result.push_back({body.value("screen_name", ""), body.value("screen_action", ""),
                           body.value("event_details", nlohmann::json::object())});

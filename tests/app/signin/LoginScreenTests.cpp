@@ -88,6 +88,7 @@ TEST_F(SignInTest, TouchIDSignsInTheLastMemberAtTheNextStartAndOnlyWithAMatch) {
     launch();
     ASSERT_TRUE(host->tapIdentifier("touchIDSwitch"));
     EXPECT_TRUE(UserDefaults::standard().boolForKey("touchIDKey"));
+    demo->answerFeedQuestions();
     signIn("demo@cradleway.test", "cradleway-demo");
     ASSERT_TRUE(waitFor([&] { return showsMainInterface(); }));
     ASSERT_TRUE(host->tapIdentifier("hamburgerButton"));

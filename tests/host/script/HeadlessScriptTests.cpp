@@ -112,4 +112,21 @@ TEST_F(HeadlessScriptTest, AScriptFileThatCannotBeReadIsInvalid) {
     EXPECT_THAT(app->events, ElementsAre("open Thursday"));
 }
 
+TEST_F(HeadlessScriptTest, StepsSentOneByOneAreEachAnsweredOnALineAndABadOneDoesNotEndTheRun) {
+    std::istringstream in("expect \"Journal\"\n\n# a comment gets no answer\nswipe left\ntap \"Tuesday\"\n"
+                          "absent \"Journal\"\nabsent \"Notes for Tuesday\"\ndraw\ntype \"\\x1b\\x7f\"\n"
+                          "type \"\\x1\"\nexpect \"Notes for Tuesday\"\n");
+    std::ostringstream replies;
+    EXPECT_EQ(cw::runHeadlessSteps(host, in, replies, options), cw::kScriptInvalid);
+    std::vector<std::string> lines;
+    std::istringstream answered(replies.str());
+    for (std::string line; std::getline(answered, line);)
+        lines.push_back(line);
+    EXPECT_THAT(lines, ElementsAre("step 1 ok", "step 4 invalid: unknown step \"swipe\"", "step 5 ok", "step 6 ok",
+                                   "step 7 failed: still on screen", "step 8 ok",
+                                   "step 9 failed: no field is being edited",
+                                   "step 10 invalid: type wants two hexadecimal digits after \\x", "step 11 ok"));
+    EXPECT_THAT(app->events, ElementsAre("open Tuesday"));
+}
+
 } // namespace

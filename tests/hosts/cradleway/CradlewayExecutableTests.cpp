@@ -102,11 +102,15 @@ tap #passwordField
 type "cradleway-demo"
 tap "Sign In"
 expect "Home"
+alert "No"
+alert "No"
+alert "No"
+alert "OK"
 screenshot home
 tap #hamburgerButton
 expect "Emma Hart"
 tap "Family & Friends"
-expect "Family & Friends is not built yet."
+expect "Sarah Hart"
 screenshot family
 back
 tap #hamburgerButton
@@ -190,6 +194,12 @@ TEST_F(CradlewayExecutable, ScriptsAndOptionsFailWithStatusesThatSayWhy) {
     r = run({"--headless", "--server", "ftp://example.test", "--data-dir", data()});
     EXPECT_EQ(r.status, 2);
     EXPECT_THAT(r.err, HasSubstr("--server wants an http or https address"));
+    r = run({"--headless", "--access-token-seconds", "0", "--data-dir", data()});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_THAT(r.err, HasSubstr("--access-token-seconds needs a number of seconds"));
+    r = run({"--headless", "--server", "http://127.0.0.1:9", "--access-token-seconds", "5", "--data-dir", data()});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_THAT(r.err, HasSubstr("a server named with --server keeps its own"));
     r = run({"--headless", "--data-dir"});
     EXPECT_EQ(r.status, 2);
     EXPECT_THAT(r.err, HasSubstr("--data-dir needs a value"));

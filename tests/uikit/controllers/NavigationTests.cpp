@@ -153,6 +153,21 @@ TEST_F(ControllerTest, AScreenThatDoesNotExtendUnderTheTopBarStartsBelowIt) {
     EXPECT_EQ(b->topLayoutGuide()->length(), 20);
 }
 
+TEST_F(ControllerTest, AScreenThatLeavesTheBarAsItsViewLoadsStartsBelowItWithNoInsetLeft) {
+    auto a = make("A");
+    auto nav = UINavigationController::withRoot(a);
+    window->setRootViewController(nav);
+    window->makeKeyAndVisible();
+    // As a screen does it when its view loads, after it was placed.
+    auto b = make("B");
+    nav->pushViewController(b, false);
+    b->edgesForExtendedLayout = UIRectEdge::none;
+    window->layoutIfNeeded();
+    EXPECT_EQ(b->view()->frame().origin.y, 64);
+    EXPECT_EQ(b->topLayoutGuide()->length(), 0);
+    EXPECT_EQ(b->view()->safeAreaInsets().top, 0);
+}
+
 namespace {
 
 // A flow whose stack is set while it is made and which becomes its own delegate when it loads.

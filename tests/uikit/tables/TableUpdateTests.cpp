@@ -138,4 +138,26 @@ TEST(TableUpdates, PlainTableHeadersStayOnTopUntilTheirSectionEnds) {
     EXPECT_FALSE(grouped->headerView(0)); // scrolled away with its rows
 }
 
+struct TitledWithFooters : Titled {
+    std::optional<std::string> titleForFooterInSection(UITableView*, long s) override {
+        return "End of " + std::to_string(s);
+    }
+};
+
+TEST(TableUpdates, PlainTableFootersStayAtTheBottomButNeverOverTheirHeader) {
+    TitledWithFooters rows;
+    rows.perSection = {10, 0};
+    auto t = table(rows);
+    const CGFloat footerHeight = t->rectForFooterInSection(0).size.height;
+    ASSERT_GT(footerHeight, 0);
+    // The first section runs past the bottom: its footer waits at the bottom of the view.
+    EXPECT_EQ(t->footerView(0)->frame().origin.y, 200 - footerHeight);
+    // The second, without rows, ends below a bottom inset: its footer stays under its header.
+    t->setContentInset(UIEdgeInsets{0, 0, 150, 0});
+    t->setContentOffset({0, t->rectForHeaderInSection(1).origin.y - 60});
+    t->layoutIfNeeded();
+    const CGRect header = t->headerView(1)->frame();
+    EXPECT_EQ(t->footerView(1)->frame().origin.y, header.maxY());
+}
+
 } // namespace

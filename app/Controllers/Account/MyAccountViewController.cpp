@@ -1,0 +1,287 @@
+#include "Controllers/Account/MyAccountViewController.h"
+
+#include "Extensions/ServerImages/UIImageView+UpdateImage.h"
+#include "Extensions/UIColor+Palette.h"
+#include "Extensions/UIView+Autolayout.h"
+#include "Extensions/UIViewController+LoadingIndicator.h"
+#include "Services/AnalyticsService.h"
+#include "Services/AuthenticationContext.h"
+#include "Services/MemberService.h"
+#include "foundation/dispatch/NotificationCenter.h"
+#include "foundation/text/CaseMapping.h"
+#include "kits/banners/GSMessage.h"
+#include "uikit/controllers/UINavigationController.h"
+#include "uikit/controls/UIEvent.h"
+#include "uikit/controls/UIKeyboard.h"
+
+#include <iostream>
+
+namespace {
+
+using Controller = MyAccountViewController;
+
+UIColor hex(const char* text) {
+    return UIColorWithHex(text, 1);
+}
+
+void sendEvent(const std::string& action, const JSON::dictionary_t& details) {
+    AnalyticsService().send(Controller::kScreenName, action, details);
+}
+
+} // namespace
+
+void MyAccountViewController::viewDidLoad() {
+    UIViewController::viewDidLoad();
+    view()->setBackgroundColor(hex("#EAE6E4"));
+    // The picture starts below the navigation bar, never under it.
+    edgesForExtendedLayout = UIRectEdge::none;
+    setTitle(std::string(kTitle));
+    updateViewConstraints();
+    auto user = AuthenticationContext::shared().user();
+    if (!user) return;
+    formView()->configure(*user, RegistrationSignUpViewType::MyAccount);
+    if (user->pictureFile()) updateImageWith(*userImageView(), *user->pictureFile());
+}
+
+void MyAccountViewController::viewWillAppear(bool animated) {
+    UIViewController::viewWillAppear(animated);
+    registerForKeyboardNotifications();
+    sendEvent(rawValue(ScreenAction::Loaded), {});
+}
+
+void MyAccountViewController::viewDidDisappear(bool animated) {
+    UIViewController::viewDidDisappear(animated);
+    NotificationCenter::defaultCenter().removeObserver(this);
+    setUpdateEnabled(false);
+}
+
+const std::shared_ptr<UIScrollView>& MyAccountViewController::containerScrollView() {
+    if (!containerScrollView_) {
+        containerScrollView_ = std::make_shared<UIScrollView>();
+        containerScrollView_->setTranslatesAutoresizingMaskIntoConstraints(false);
+        containerScrollView_->setDelegate(static_cast<UIScrollViewDelegate*>(this));
+        containerScrollView_->alwaysBounceVertical = true;
+        view()->addSubview(containerScrollView_);
+    }
+    return containerScrollView_;
+}
+
+const std::shared_ptr<UIImageView>& MyAccountViewController::userImageView() {
+    if (!userImageView_) {
+        userImageView_ = std::make_shared<UIImageView>(UIImage::named("card_default_n"));
+        userImageView_->setTranslatesAutoresizingMaskIntoConstraints(false);
+        userImageView_->layer()->cornerRadius = 5;
+        userImageView_->setBackgroundColor(UIColor::clearColor());
+        userImageView_->setContentMode(UIViewContentMode::scaleAspectFill);
+        userImageView_->setClipsToBounds(true);
+        userImageView_->setUserInteractionEnabled(true);
+        userImageView_->setAccessibilityIdentifier("userImageView");
+        auto tap = std::make_shared<UITapGestureRecognizer>();
+        tap->addTarget(this, &Controller::pickAnImage);
+        userImageView_->addGestureRecognizer(tap);
+        containerScrollView()->addSubview(userImageView_);
+    }
+    return userImageView_;
+}
+
+const std::shared_ptr<UIButton>& MyAccountViewController::cameraButton() {
+    if (!cameraButton_) {
+        cameraButton_ = std::make_shared<UIButton>(UIButtonType::custom);
+        cameraButton_->setTranslatesAutoresizingMaskIntoConstraints(false);
+        cameraButton_->setAccessibilityIdentifier("cameraButton");
+        cameraButton_->setBackgroundImage(UIImage::named("editpic"), UIControlStateNormal);
+        cameraButton_->setBackgroundImage(UIImage::named("editpicp"), UIControlStateHighlighted);
+        cameraButton_->setBackgroundImage(UIImage::named("editpicp"), UIControlStateSelected);
+        cameraButton_->addTarget(this, &Controller::pickAnImage, UIControlEventTouchUpInside);
+        containerScrollView()->addSubview(cameraButton_);
+    }
+    return cameraButton_;
+}
+
+const std::shared_ptr<RegistrationSignUpView>& MyAccountViewController::formView() {
+    if (!formView_) {
+        formView_ = std::make_shared<RegistrationSignUpView>();
+        formView_->setTranslatesAutoresizingMaskIntoConstraints(false);
+        formView_->delegate = static_cast<RegistrationSignUpDelegate*>(this);
+        formView_->setBackgroundColor(UIColor::whiteColor());
+        formView_->layer()->cornerRadius = 5;
+        formView_->layer()->borderColor = hex("#EAE6EF");
+        formView_->layer()->borderWidth = 0.5;
+        containerScrollView()->addSubview(formView_);
+    }
+    return formView_;
+}
+
+const std::shared_ptr<UIButton>& MyAccountViewController::editPassword() {
+    if (!editPassword_) {
+        editPassword_ = std::make_shared<UIButton>(UIButtonType::custom);
+        editPassword_->setTranslatesAutoresizingMaskIntoConstraints(false);
+        editPassword_->setTitle(std::string("Update"), UIControlStateNormal);
+        if (auto font = UIFont::named("Avenir-Black", 18)) editPassword_->titleLabel()->setFont(*font);
+        editPassword_->setTitleColor(hex("#FCFCFC"), UIControlStateNormal);
+        editPassword_->setBackgroundColor(hex("#7EC5AC"));
+        editPassword_->setContentEdgeInsets({10, 30, 10, 30});
+        editPassword_->layer()->cornerRadius = 5;
+        editPassword_->addTarget(this, &Controller::updateMember, UIControlEventTouchUpInside);
+        containerScrollView()->addSubview(editPassword_);
+        setUpdateEnabled(false);
+    }
+    return editPassword_;
+}
+
+void MyAccountViewController::setUpdateEnabled(bool enabled) {
+    auto& button = editPassword();
+    button->setUserInteractionEnabled(enabled);
+    button->setAlpha(enabled ? 1.0 : 0.5);
+}
+
+void MyAccountViewController::updateViewConstraints() {
+    if (!didUpdateConstraints) {
+        didUpdateConstraints = true;
+        auto root = view();
+        lyt_layoutHorizontalWithMargin(*formView(), 20);
+        root->addConstraint(formView()->widthAnchor().constraintEqualTo(root->widthAnchor(), 1, -40));
+        lyt_layoutHorizontalWithMargin(*editPassword(), 20);
+        lyt_horizontalCenterInSuperView(*userImageView());
+        const std::map<std::string, std::shared_ptr<UIView>> views{{"userImage", userImageView()},
+                                                                   {"formView", formView()},
+                                                                   {"editPassword", editPassword()},
+                                                                   {"containerScrollView", containerScrollView()}};
+        for (const char* format : {"H:|[containerScrollView]|", "V:|[containerScrollView]|",
+                                   "V:|-20-[userImage(200)]-20-[formView]->=20-[editPassword]-20-|",
+                                   "H:[userImage(200)]"})
+            root->addConstraints(NSLayoutConstraint::constraints(format, 0, {}, views));
+        // At the picture's lower right corner, reaching 20 points beyond it.
+        root->addConstraint(NSLayoutConstraint::make(cameraButton(), NSLayoutAttribute::trailing,
+                                                     NSLayoutRelation::equal, userImageView(),
+                                                     NSLayoutAttribute::trailing, 1, 20));
+        root->addConstraint(NSLayoutConstraint::make(cameraButton(), NSLayoutAttribute::lastBaseline,
+                                                     NSLayoutRelation::equal, userImageView(),
+                                                     NSLayoutAttribute::lastBaseline, 1, 10));
+    }
+    UIViewController::updateViewConstraints();
+}
+
+void MyAccountViewController::formIsBeingEdited() {
+    setUpdateEnabled(true);
+}
+
+void MyAccountViewController::passwordFieldIsBeingEdited() {
+    auto password = std::make_shared<PasswordUpdateViewController>();
+    password->setDelegate(std::static_pointer_cast<Controller>(shared_from_this()));
+    if (auto navigation = navigationController()) navigation->pushViewController(password, true);
+}
+
+void MyAccountViewController::returnFromPassword() {
+    std::cout << "return from passwd" << std::endl;
+}
+
+void MyAccountViewController::passwordSuccessfullUpdated(const std::string& message) {
+    showMessage(*this, message, GSMessageType::success);
+}
+
+void MyAccountViewController::pickAnImage() {
+    presentImageSourceOptions();
+    sendEvent(rawValue(ScreenAction::Tap), {{"myAccountPicturePickerTapped", JSON("User trying to pick a picture")}});
+}
+
+void MyAccountViewController::didFinishPickingMediaWithInfo(UIImagePickerController& picker,
+                                                            const UIImagePickerInfo& info) {
+    auto found = info.find(UIImagePickerControllerOriginalImage);
+    if (found == info.end()) return;
+    const auto* image = std::any_cast<std::shared_ptr<UIImage>>(&found->second);
+    if (!image || !*image) return;
+    auto cropper = std::make_shared<RSKImageCropViewController>(*image, RSKImageCropMode::square);
+    cropper->setDelegate(std::static_pointer_cast<Controller>(shared_from_this()));
+    cropper->avoidEmptySpaceAroundImage = true;
+    picker.present(cropper, true);
+}
+
+void MyAccountViewController::didCancel(UIImagePickerController&) {
+    dismiss(true);
+}
+
+void MyAccountViewController::didCropImage(RSKImageCropViewController&, const std::shared_ptr<UIImage>& croppedImage,
+                                           CGRect, CGFloat) {
+    setUpdateEnabled(true);
+    croppedPicture_ = croppedImage;
+    userImageView()->setImage(croppedImage);
+    dismiss(true);
+}
+
+void MyAccountViewController::didCancelCrop(RSKImageCropViewController&) {
+    dismiss(true);
+}
+
+void MyAccountViewController::updateMember(UIButton*) {
+    const std::string name = formView()->fullNameTextField()->text().value_or("");
+    // Characters as a reader counts them, spaces included, nothing trimmed.
+    if (cw::characters(name).size() < kMinimumNameLength) {
+        showMessage(*this, kNameTooShort, GSMessageType::error);
+        return;
+    }
+    // Nobody signed in: nothing could be sent, so nothing waits for an answer.
+    if (!AuthenticationContext::shared().user()) return;
+    sendEvent(rawValue(ScreenAction::Tap), {{"myAccountSaveDetailsTapped", JSON("User trying to save details")}});
+    startFullScreenLoadingOverlay(*this);
+    auto self = std::static_pointer_cast<Controller>(shared_from_this());
+    MemberService("member/update")
+        .updateMember(
+            name, croppedPicture_,
+            [self, name](const JSON& reply) {
+                stopFullScreenLoadingOverlay(*self);
+                auto user = AuthenticationContext::shared().user();
+                if (!user) {
+                    self->dismiss(true);
+                    return;
+                }
+                if (auto file = reply["file_name"].string()) user->setPictureFile(*file);
+                user->setFullName(name);
+                AuthenticationContext::shared().save(user);
+                showMessage(*self, kSaved, GSMessageType::success);
+                sendEvent(rawValue(ScreenAction::ServerRequest),
+                          {{"myAccountSaveDetailsSuccess", JSON("User details saved succesfully")}});
+                self->dismiss(true);
+            },
+            [self](const RequestError&) {
+                stopFullScreenLoadingOverlay(*self);
+                showMessage(*self, kUnexpectedError, GSMessageType::error);
+                sendEvent(rawValue(ScreenAction::ServerRequest),
+                          {{"myAccountSaveDetailsFailure", JSON("User details saved failed")}});
+            });
+}
+
+void MyAccountViewController::registerForKeyboardNotifications() {
+    auto self = std::static_pointer_cast<Controller>(shared_from_this());
+    std::weak_ptr<Controller> weakSelf = self;
+    auto& center = NotificationCenter::defaultCenter();
+    center.addObserver(self, UIKeyboardDidShowNotification, [weakSelf](const Notification& n) {
+        if (auto s = weakSelf.lock()) s->keyboardWasShown(n);
+    });
+    center.addObserver(self, UIKeyboardWillHideNotification, [weakSelf](const Notification& n) {
+        if (auto s = weakSelf.lock()) s->keyboardWillHide(n);
+    });
+}
+
+void MyAccountViewController::keyboardWasShown(const Notification& notification) {
+    if (auto frame = notification.value<CGRect>(UIKeyboardFrameBeginUserInfoKey)) moveScrollViewFor(frame->size.height);
+}
+
+void MyAccountViewController::moveScrollViewFor(CGFloat height) {
+    auto& scroll = containerScrollView();
+    const UIEdgeInsets insets{scroll->contentInset().top, 0, height, 0};
+    scroll->setContentInset(insets);
+    scroll->scrollIndicatorInsets = insets;
+    const CGPoint offset = scroll->contentOffset();
+    scroll->setContentOffset({offset.x, offset.y + 100});
+}
+
+void MyAccountViewController::keyboardWillHide(const Notification&) {
+    resetScrollviewInsets();
+}
+
+void MyAccountViewController::resetScrollviewInsets() {
+    auto& scroll = containerScrollView();
+    scroll->setContentInset({});
+    scroll->scrollIndicatorInsets = {};
+}

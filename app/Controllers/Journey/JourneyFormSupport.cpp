@@ -1,0 +1,219 @@
+#include "Controllers/Journey/JourneyFormSupport.h"
+
+#include "Extensions/ImageSourcePresenting.h"
+#include "Extensions/UIColor+Palette.h"
+#include "Extensions/UIFont+Named.h"
+#include "Extensions/UIView+Autolayout.h"
+#include "Views/CardView.h"
+#include "uikit/graphics/UIImage.h"
+#include "uikit/view/NSLayoutConstraint.h"
+
+#include <map>
+
+namespace cw::journey {
+
+DateFormatter postDateFormatter() {
+    return DateFormatter::serverFormatter("yyyy-MM-dd");
+}
+
+DateFormatter serverDateFormatter() {
+    return DateFormatter::serverFormatter("MMM d, yyyy");
+}
+
+DateFormatter shownDateFormatter() {
+    DateFormatter formatter;
+    formatter.setDateStyle(DateFormatter::Style::mediumStyle);
+    formatter.setTimeStyle(DateFormatter::Style::noStyle);
+    return formatter;
+}
+
+std::shared_ptr<UIDatePicker> makeDatePicker(const std::shared_ptr<BabyData>& baby) {
+    auto picker = std::make_shared<UIDatePicker>();
+    picker->datePickerMode = UIDatePickerMode::date;
+    picker->setMaximumDate(Date::now());
+    picker->setMinimumDate(baby ? baby->birthDate() : std::nullopt);
+    CGRect frame = picker->frame();
+    frame.size.height = 260;
+    picker->setFrame(frame);
+    return picker;
+}
+
+std::shared_ptr<UIToolbar> makeInputToolbar(std::function<void()> done) {
+    auto toolbar = std::make_shared<UIToolbar>();
+    toolbar->setTranslatesAutoresizingMaskIntoConstraints(false);
+    toolbar->setTintColor(UIColorPalette::cwy_mountainMeadow());
+    toolbar->setItems({std::make_shared<UIBarButtonItem>(UIBarButtonSystemItem::flexibleSpace),
+                       std::make_shared<UIBarButtonItem>(UIBarButtonSystemItem::done,
+                                                         [done = std::move(done)](UIBarButtonItem&) {
+                                                             if (done) done();
+                                                         })},
+                      false);
+    return toolbar;
+}
+
+namespace {
+
+UIFont fontOr(std::optional<UIFont> font, CGFloat size) {
+    return font ? *font : UIFont::systemFont(size);
+}
+
+} // namespace
+
+FormRow makeFormRow(const std::string& header, const std::string& placeholder, const std::string& image) {
+    FormRow row;
+    row.headerLabel = std::make_shared<UILabel>();
+    row.headerLabel->setText(header);
+    row.headerLabel->setFont(fontOr(UIFontNamed::avenirMedium(14), 14));
+    row.headerLabel->setTextColor(UIColorPalette::contentColor1());
+
+    auto card = std::make_shared<CardView>();
+    card->setCornerRadius(8);
+    card->setTranslatesAutoresizingMaskIntoConstraints(false);
+    lyt_setHeight(*card, 48);
+    row.field = std::make_shared<UITextField>();
+    row.field->setPlaceholder(placeholder);
+    row.field->setFont(fontOr(UIFontNamed::avenirMedium(17), 17));
+    row.field->setTextColor(UIColorPalette::textColor());
+    row.field->setTranslatesAutoresizingMaskIntoConstraints(false);
+    card->addSubview(row.field);
+    lyt_layoutVerticalWithMargin(*row.field, 4);
+    std::map<std::string, std::shared_ptr<UIView>> views{{"field", row.field}};
+    std::string horizontal = "H:|-14-[field]-14-|";
+    if (!image.empty()) {
+        row.button = std::make_shared<UIButton>(UIButtonType::custom);
+        row.button->setImage(UIImage::named(image), UIControlStateNormal);
+        row.button->setTranslatesAutoresizingMaskIntoConstraints(false);
+        card->addSubview(row.button);
+        lyt_layoutVerticalWithMargin(*row.button, 2);
+        views["button"] = row.button;
+        horizontal = "H:|-14-[field]-2-[button(44)]-4-|";
+    }
+    card->addConstraints(NSLayoutConstraint::constraints(horizontal, 0, {}, views));
+
+    row.view = std::make_shared<UIStackView>(std::vector<std::shared_ptr<UIView>>{row.headerLabel, card});
+    row.view->setAxis(UILayoutConstraintAxis::vertical);
+    row.view->setSpacing(6);
+    row.view->setTranslatesAutoresizingMaskIntoConstraints(false);
+    // The stack places the card; the card's own constraints need its width as well.
+    row.view->addConstraint(card->widthAnchor().constraintEqualTo(row.view->widthAnchor()));
+    return row;
+}
+
+FormColumn makeFormColumn(UIView& root, const std::vector<std::shared_ptr<UIView>>& rows) {
+    FormColumn form;
+    form.scrollView = std::make_shared<UIScrollView>();
+    form.scrollView->setTranslatesAutoresizingMaskIntoConstraints(false);
+    form.scrollView->alwaysBounceVertical = true;
+    root.addSubview(form.scrollView);
+    // The form starts below the navigation bar around it.
+    root.addConstraints(NSLayoutConstraint::constraints("H:|[scroll]|", 0, {}, {{"scroll", form.scrollView}}));
+    root.addConstraint(form.scrollView->topAnchor().constraintEqualTo(root.safeAreaLayoutGuide()->topAnchor()));
+    root.addConstraint(form.scrollView->bottomAnchor().constraintEqualTo(root.bottomAnchor()));
+    form.column = std::make_shared<UIStackView>();
+    form.column->setAxis(UILayoutConstraintAxis::vertical);
+    form.column->setSpacing(16);
+    form.column->setTranslatesAutoresizingMaskIntoConstraints(false);
+    form.scrollView->addSubview(form.column);
+    lyt_attachToSuperviewWithInsets(*form.column, UIEdgeInsets{16, 16, 24, 16});
+    root.addConstraint(form.column->widthAnchor().constraintEqualTo(root.widthAnchor(), 1, -32));
+    for (const auto& row : rows) {
+        form.column->addArrangedSubview(row);
+        // The stack places each row; what is laid out inside a row needs the row's width too.
+        form.column->addConstraint(row->widthAnchor().constraintEqualTo(form.column->widthAnchor()));
+    }
+    return form;
+}
+
+std::shared_ptr<CardView> makeSaveButton(std::shared_ptr<UIButton>& button) {
+    auto shadow = std::make_shared<CardView>();
+    shadow->setCornerRadius(24);
+    shadow->setTranslatesAutoresizingMaskIntoConstraints(false);
+    lyt_setHeight(*shadow, 48);
+    button = std::make_shared<UIButton>(UIButtonType::custom);
+    button->setTitle(std::string("Save"), UIControlStateNormal);
+    button->setTitleColor(UIColor::whiteColor(), UIControlStateNormal);
+    if (auto font = UIFontNamed::avenirHeavy(17)) button->titleLabel()->setFont(*font);
+    button->setBackgroundColor(UIColorPalette::mainColor1());
+    button->layer()->cornerRadius = 24;
+    button->setClipsToBounds(true);
+    button->setTranslatesAutoresizingMaskIntoConstraints(false);
+    shadow->addSubview(button);
+    lyt_attachToSuperview(*button);
+    return shadow;
+}
+
+std::shared_ptr<UIView> makePhotoArea(std::shared_ptr<UIImageView>& imageView, std::shared_ptr<UIButton>& cameraButton) {
+    auto area = std::make_shared<UIView>();
+    area->setTranslatesAutoresizingMaskIntoConstraints(false);
+    lyt_setHeight(*area, 200);
+    imageView = std::make_shared<UIImageView>();
+    imageView->setContentMode(UIViewContentMode::scaleAspectFill);
+    imageView->setClipsToBounds(true);
+    imageView->setBackgroundColor(UIColorPalette::separatorColor());
+    imageView->setTranslatesAutoresizingMaskIntoConstraints(false);
+    imageView->layer()->cornerRadius = 8;
+    area->addSubview(imageView);
+    lyt_attachToSuperview(*imageView);
+    cameraButton = std::make_shared<UIButton>(UIButtonType::custom);
+    cameraButton->setImage(UIImage::named("journey-camera"), UIControlStateNormal);
+    cameraButton->setAccessibilityIdentifier("cameraButton");
+    cameraButton->setTranslatesAutoresizingMaskIntoConstraints(false);
+    area->addSubview(cameraButton);
+    lyt_setWidth(*cameraButton, 44);
+    lyt_setHeight(*cameraButton, 44);
+    lyt_setRight(*cameraButton, 8);
+    lyt_setBottom(*cameraButton, 8);
+    return area;
+}
+
+std::shared_ptr<JourneyPhotoForm> JourneyPhotoForm::sharedForm() {
+    return std::shared_ptr<JourneyPhotoForm>(photoScreen().shared_from_this(), this);
+}
+
+void JourneyPhotoForm::didTapCameraButton(UIButton*) {
+    presentImageSourceSheet(photoScreen().shared_from_this(), sharedForm());
+}
+
+void JourneyPhotoForm::didFinishPickingMediaWithInfo(UIImagePickerController& picker, const UIImagePickerInfo& info) {
+    // The picture as taken: the cropper makes the square itself.
+    auto it = info.find(UIImagePickerControllerOriginalImage);
+    if (it == info.end()) return;
+    const auto* image = std::any_cast<std::shared_ptr<UIImage>>(&it->second);
+    if (!image || !*image) return;
+    auto cropper = std::make_shared<RSKImageCropViewController>(*image, RSKImageCropMode::custom);
+    auto self = sharedForm();
+    cropper->setDelegate(std::static_pointer_cast<RSKImageCropViewControllerDelegate>(self));
+    cropper->setDataSource(std::static_pointer_cast<RSKImageCropViewControllerDataSource>(self));
+    cropper->avoidEmptySpaceAroundImage = true;
+    picker.present(cropper, true);
+}
+
+void JourneyPhotoForm::didCancel(UIImagePickerController&) {
+    photoScreen().dismiss(true);
+}
+
+void JourneyPhotoForm::didCancelCrop(RSKImageCropViewController&) {
+    photoScreen().dismiss(true);
+}
+
+void JourneyPhotoForm::didCropImage(RSKImageCropViewController&, const std::shared_ptr<UIImage>& croppedImage, CGRect,
+                                    CGFloat) {
+    if (auto view = photoView()) view->setImage(croppedImage);
+    photoScreen().dismiss(true);
+}
+
+CGRect JourneyPhotoForm::customMaskRect(RSKImageCropViewController&) {
+    const CGRect frame = photoScreen().view()->frame();
+    const CGFloat side = frame.size.width - 40;
+    return CGRect(20, frame.size.height / 2 - side / 2, side, side);
+}
+
+UIBezierPath JourneyPhotoForm::customMaskPath(RSKImageCropViewController& cropper) {
+    return UIBezierPath::rect(cropper.maskRect());
+}
+
+CGRect JourneyPhotoForm::customMovementRect(RSKImageCropViewController& cropper) {
+    return cropper.maskRect();
+}
+
+} // namespace cw::journey

@@ -1,0 +1,346 @@
+#include "Controllers/Posts/FeedDetailWebViewController.h"
+
+#include "Controllers/Feed/FeedDataStore.h"
+#include "Controllers/Posts/CommentTableViewController.h"
+#include "Extensions/UIBarButtonItem+Badge.h"
+#include "Extensions/UIColor+Palette.h"
+#include "Extensions/UIViewController+LoadingIndicator.h"
+#include "Services/AnalyticsService.h"
+#include "Services/AuthenticationContext.h"
+#include "Services/BaseHTTPService.h"
+#include "Services/CommentService.h"
+#include "Services/ContentService.h"
+#include "Services/EducationContentService.h"
+#include "Services/NotificationService.h"
+#include "kits/banners/GSMessage.h"
+#include "net/NSURLSessionDataTask.h"
+#include "uikit/controllers/UIActivityViewController.h"
+#include "uikit/controllers/UIApplication.h"
+#include "uikit/controllers/UIPopoverPresentationController.h"
+#include "uikit/controllers/UIScreen.h"
+#include "uikit/controllers/UIStoryboard.h"
+#include "uikit/view/NSLayoutConstraint.h"
+
+#include <charconv>
+
+namespace {
+
+struct Detail {
+    const char* key;
+    const char* text;
+    JSON::dictionary_t dictionary() const { return {{key, JSON(text)}}; }
+};
+
+constexpr Detail kBookmarkTapped{"bookmarkContentTapped", "User tried to bookmark education content"};
+constexpr Detail kCommentViewTapped{"commentViewTapped", "User tapped to load comments"};
+constexpr Detail kShareTapped{"shareContentTapped", "User tried to share education content"};
+constexpr Detail kRelatedTapped{"relatedContentViewTapped", "User tapped on a related education content"};
+
+constexpr const char* kBookmarkImage = "bookmark";
+constexpr const char* kBookmarkedImage = "bookmarked";
+constexpr const char* kCommentImage = "comment-icon-unfilled";
+
+// Unreserved characters stay; everything else is escaped, so a token cannot end the query value.
+std::string encodeQueryValue(const std::string& text) {
+    static const char* hex = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : text) {
+        if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out;
+}
+
+// The last "/"-separated component of a URL's path, trailing separators aside (as a URL names it).
+std::string lastPathComponent(const URL& url) {
+    std::string path = url.path();
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+} // namespace
+
+FeedDetailWebViewController::FeedDetailWebViewController() : baseURL(BaseHTTPService::baseServerURL()) {}
+
+FeedDetailWebViewController::~FeedDetailWebViewController() = default;
+
+const std::shared_ptr<WKWebView>& FeedDetailWebViewController::webView() {
+    if (!webView_) {
+        webView_ = std::make_shared<WKWebView>();
+        webView_->setNavigationDelegate(cw::DelegateRef<WKNavigationDelegate>(this));
+        webView_->scrollView()->setDelegate(cw::DelegateRef<UIScrollViewDelegate>(this));
+        webView_->setTranslatesAutoresizingMaskIntoConstraints(false);
+    }
+    return webView_;
+}
+
+void FeedDetailWebViewController::setIsContentBookmarked(bool bookmarked) {
+    isContentBookmarked_ = bookmarked;
+    if (detailsData) detailsData->bookmarked = bookmarked;
+}
+
+void FeedDetailWebViewController::setBookmarked(bool bookmarked) {
+    setIsContentBookmarked(bookmarked);
+    updateBookmarkImage();
+}
+
+std::optional<std::int64_t> FeedDetailWebViewController::decimalId(const std::string& text) {
+    std::int64_t value = 0;
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end) return std::nullopt;
+    return value;
+}
+
+std::optional<std::int64_t> FeedDetailWebViewController::contentId() const {
+    if (detailsData && detailsData->cardId) return detailsData->cardId;
+    if (!relatedContentUrl) return std::nullopt;
+    const auto slash = relatedContentUrl->rfind('/');
+    return decimalId(slash == std::string::npos ? *relatedContentUrl : relatedContentUrl->substr(slash + 1));
+}
+
+// --- The scene -----------------------------------------------------------------------------------
+
+void FeedDetailWebViewController::loadView() {
+    auto root = std::make_shared<UIView>(UIScreen::main().bounds());
+    root->setBackgroundColor(UIColor::whiteColor());
+    setView(root);
+    std::weak_ptr<UIViewController> weak = weak_from_this();
+    auto item = [weak](const char* image, void (FeedDetailWebViewController::*action)()) {
+        return std::make_shared<UIBarButtonItem>(UIImage::named(image), UIBarButtonItemStyle::plain,
+                                                 [weak, action](UIBarButtonItem&) {
+                                                     if (auto self = std::static_pointer_cast<FeedDetailWebViewController>(weak.lock()))
+                                                         ((*self).*action)();
+                                                 });
+    };
+    bookmarkButton = item(kBookmarkImage, &FeedDetailWebViewController::bookmarkButtonPressed);
+    bookmarkButton->accessibilityIdentifier = "bookmarkButton";
+    commentButton = item(kCommentImage, &FeedDetailWebViewController::commentButtonPressed);
+    commentButton->accessibilityIdentifier = "commentButton";
+    shareButton = std::make_shared<UIBarButtonItem>(UIBarButtonSystemItem::action, [weak](UIBarButtonItem&) {
+        if (auto self = std::static_pointer_cast<FeedDetailWebViewController>(weak.lock())) self->shareButtonPressed();
+    });
+    shareButton->accessibilityIdentifier = "shareButton";
+    navigationItem()->setRightBarButtonItems({shareButton, bookmarkButton, commentButton});
+}
+
+void FeedDetailWebViewController::setupWebView() {
+    const auto& web = webView();
+    const auto& root = view();
+    root->addSubview(web);
+    NSLayoutConstraint::activate({
+        web->topAnchor().constraintEqualTo(root->topAnchor()),
+        web->leadingAnchor().constraintEqualTo(root->leadingAnchor()),
+        web->bottomAnchor().constraintEqualTo(root->bottomAnchor()),
+        web->trailingAnchor().constraintEqualTo(root->trailingAnchor()),
+    });
+}
+
+void FeedDetailWebViewController::viewDidLoad() {
+    UIViewController::viewDidLoad();
+    setupWebView();
+    if (!detailsData) {
+        if (auto id = contentId()) {
+            auto self = std::static_pointer_cast<FeedDetailWebViewController>(shared_from_this());
+            EducationContentService().checkBookmark(*id, [self](const JSON& reply) { self->handleBookmarkCheck(reply); });
+        }
+    } else {
+        isContentBookmarked_ = detailsData->bookmarked;
+    }
+    updateBookmarkImage();
+    std::optional<std::string> path = detailsData && detailsData->contentURL ? detailsData->contentURL : relatedContentUrl;
+    if (!path) return;
+    loadContent(baseURL + *path);
+}
+
+void FeedDetailWebViewController::loadContent(const std::string& url) {
+    auto& session = AuthenticationContext::shared();
+    const auto member = session.user();
+    if (!member) return;
+    std::string text = url + "?user_id=" + std::to_string(member->id());
+    // The server marks an article read only for the member whose token comes with the page.
+    if (const auto token = session.oAuthToken()) text += "&access_token=" + encodeQueryValue(*token);
+    const auto address = URL::fromString(text);
+    if (!address) {
+        showMessage(*this, kLoadErrorMessage, GSMessageType::error);
+        return;
+    }
+    webView()->load(URLRequest(*address));
+}
+
+void FeedDetailWebViewController::handleBookmarkCheck(const JSON& reply) {
+    const auto flag = reply["bookmarked"].bool_();
+    if (!flag) return;
+    setIsContentBookmarked(*flag);
+    updateBookmarkImage();
+}
+
+void FeedDetailWebViewController::updateBookmarkImage() {
+    if (bookmarkButton) bookmarkButton->setImage(UIImage::named(isContentBookmarked_ ? kBookmarkedImage : kBookmarkImage));
+}
+
+void FeedDetailWebViewController::viewWillAppear(bool animated) {
+    UIViewController::viewWillAppear(animated);
+    const auto id = contentId();
+    if (!id) return;
+    std::weak_ptr<UIViewController> weak = weak_from_this();
+    CommentService().getComments(std::nullopt, id, [weak](const JSON& reply) {
+        if (auto self = std::static_pointer_cast<FeedDetailWebViewController>(weak.lock())) self->updateCommentBadge(reply);
+    });
+}
+
+void FeedDetailWebViewController::updateCommentBadge(const JSON& reply) {
+    if (!reply["data"].asDictionary()) return;
+    const auto comments = reply["data"]["comments"].asArray();
+    if (!comments) return;
+    for (const auto& c : *comments)
+        if (!c.asDictionary()) return;
+    addOrUpdateBadge(*commentButton, static_cast<long>(comments->size()), UIColorPalette::cwy_mountainMeadow());
+}
+
+// --- Web view ------------------------------------------------------------------------------------
+
+std::string FeedDetailWebViewController::relatedPath(const URL& link) {
+    std::string text = link.absoluteString();
+    for (auto at = text.find(kAppScheme); at != std::string::npos; at = text.find(kAppScheme, at))
+        text.erase(at, kAppScheme.size());
+    // A relative link the page resolved against its own address is a whole web address: the path
+    // alone follows SERVER_URL.
+    if (text.starts_with("http://") || text.starts_with("https://"))
+        if (auto absolute = URL::fromString(text)) return absolute->percentEncodedPath();
+    return text;
+}
+
+void FeedDetailWebViewController::decidePolicyFor(WKWebView*, const WKNavigationAction& action,
+                                                  std::function<void(WKNavigationActionPolicy)> decisionHandler) {
+    const auto& url = action.request.url;
+    const auto relatedId = url ? decimalId(lastPathComponent(*url)) : std::nullopt;
+    if (url && relatedId && url->absoluteString().find("/content/education") != std::string::npos &&
+        action.navigationType == WKNavigationType::linkActivated) {
+        auto page = std::dynamic_pointer_cast<FeedDetailWebViewController>(
+            UIStoryboard::named("Feed")->instantiateViewController("FeedDetailWebViewController"));
+        if (page) {
+            if (auto card = FeedDataStore::shared().cachedFeedResponse(*relatedId))
+                page->detailsData = card;
+            else
+                page->relatedContentUrl = relatedPath(*url);
+        }
+        auto details = kRelatedTapped.dictionary();
+        details["educationContentID"] = JSON(*relatedId);
+        details["cardType"] = JSON("EducationContent");
+        sendEvent(details);
+        if (page && navigationController()) show(page, nullptr);
+        decisionHandler(WKNavigationActionPolicy::cancel);
+        return;
+    }
+    startFullScreenLoadingOverlay(*this);
+    decisionHandler(WKNavigationActionPolicy::allow);
+}
+
+void FeedDetailWebViewController::didFinish(WKWebView*, const WKNavigationPtr&) {
+    stopFullScreenLoadingOverlay(*this);
+    std::optional<std::int64_t> toMark = notificationId;
+    if (!toMark && detailsData) toMark = detailsData->notificationID;
+    if (!toMark) return;
+    if (auto member = AuthenticationContext::shared().user())
+        NotificationService("notification").markSeen(member->id(), *toMark);
+}
+
+void FeedDetailWebViewController::loadFailed(const NSError& error) {
+    stopFullScreenLoadingOverlay(*this);
+    // A load stopped for a newer one is no fault of the page.
+    if (error.code == NSURLErrorCancelled) return;
+    showMessage(*this, kLoadErrorMessage, GSMessageType::error);
+}
+
+void FeedDetailWebViewController::didFailProvisionalNavigation(WKWebView*, const WKNavigationPtr&, const NSError& error) {
+    loadFailed(error);
+}
+
+void FeedDetailWebViewController::didFail(WKWebView*, const WKNavigationPtr&, const NSError& error) {
+    loadFailed(error);
+}
+
+void FeedDetailWebViewController::scrollViewDidScroll(UIScrollView* scrollView) {
+    if (!scrollView) return;
+    const CGPoint offset = scrollView->contentOffset();
+    if (offset.x != 0) scrollView->setContentOffset({0, offset.y});
+}
+
+// --- Actions -------------------------------------------------------------------------------------
+
+void FeedDetailWebViewController::sendEvent(const JSON::dictionary_t& details) {
+    AnalyticsService().send(kScreenName, ScreenAction::Tap, details);
+}
+
+void FeedDetailWebViewController::bookmarkButtonPressed() {
+    if (const auto id = contentId())
+        toggleBookmark(*id, !isContentBookmarked_);
+    else
+        showMessage(*this, kBookmarkErrorMessage, GSMessageType::error);
+    sendEvent(kBookmarkTapped.dictionary());
+}
+
+void FeedDetailWebViewController::toggleBookmark(std::int64_t id, bool bookmarked) {
+    setIsContentBookmarked(bookmarked);
+    updateBookmarkImage();
+    UIApplication::shared().setNetworkActivityIndicatorVisible(true);
+    auto self = std::static_pointer_cast<FeedDetailWebViewController>(shared_from_this());
+    // The endpoint follows the state before the tap: a bookmarked card is released.
+    ContentService().bookmark(
+        id, "feed_id", !bookmarked,
+        [self, bookmarked](const BookmarkResponse& response) {
+            UIApplication::shared().setNetworkActivityIndicatorVisible(false);
+            if (!response.feedID) self->revertBookmark(bookmarked);
+        },
+        [self, bookmarked](const BaseHTTPService::Task&, const NSError&) {
+            UIApplication::shared().setNetworkActivityIndicatorVisible(false);
+            self->revertBookmark(bookmarked);
+        });
+}
+
+void FeedDetailWebViewController::revertBookmark(bool bookmarked) {
+    setIsContentBookmarked(!bookmarked);
+    updateBookmarkImage();
+    showMessage(*this, kBookmarkRevertMessage, GSMessageType::error);
+}
+
+void FeedDetailWebViewController::commentButtonPressed() {
+    if (contentId())
+        performSegue(commentSegueId);
+    else
+        showMessage(*this, kCommentsErrorMessage, GSMessageType::error);
+    auto details = kCommentViewTapped.dictionary();
+    if (detailsData && detailsData->cardId) details["postID"] = JSON(*detailsData->cardId);
+    if (detailsData && detailsData->cardType) details["cardType"] = JSON(std::string(rawValue(*detailsData->cardType)));
+    sendEvent(details);
+}
+
+void FeedDetailWebViewController::prepare(UIStoryboardSegue& segue, const std::any& sender) {
+    UIViewController::prepare(segue, sender);
+    auto comments = std::dynamic_pointer_cast<CommentTableViewController>(segue.destination());
+    if (!comments) return;
+    comments->cardType = detailsData ? detailsData->cardType : std::nullopt;
+    if (const auto id = contentId())
+        comments->cardId = id;
+    else
+        showMessage(*this, kCommentsErrorMessage, GSMessageType::error);
+}
+
+void FeedDetailWebViewController::shareButtonPressed() {
+    std::vector<std::any> items;
+    if (auto member = AuthenticationContext::shared().user()) items.emplace_back(member->fullName() + kShareText);
+    std::optional<std::string> path = detailsData && detailsData->contentURL ? detailsData->contentURL : relatedContentUrl;
+    if (path) items.emplace_back(baseURL + *path);
+    auto sheet = std::make_shared<UIActivityViewController>(std::move(items));
+    sheet->setValue(std::string(detailsData && detailsData->cardTitle ? *detailsData->cardTitle : std::string()), "subject");
+    if (auto popover = sheet->popoverPresentationController()) popover->sourceView = view();
+    present(sheet, true);
+    sendEvent(kShareTapped.dictionary());
+}

@@ -1,0 +1,208 @@
+// The article page and the post composer as the demo mother uses them, against the demo server.
+
+#include "PostsFixture.h"
+
+#include "Controllers/Feed/FeedDataStore.h"
+#include "Controllers/Posts/CommentTableViewController.h"
+#include "Controllers/Posts/FeedDetailWebViewController.h"
+#include "Controllers/Posts/PostViewController.h"
+#include "Extensions/ActivityOverlayView.h"
+#include "Extensions/UIBarButtonItem+Badge.h"
+#include "foundation/dispatch/RunLoop.h"
+#include "kits/banners/GSMessage.h"
+#include "server/Database.h"
+#include "uikit/controls/UIKeyboard.h"
+#include "uikit/view/CALayer.h"
+
+#include <gmock/gmock.h>
+
+namespace cw::test {
+namespace {
+
+std::string badgeText(const UIBarButtonItem& item) {
+    auto badge = badgeLayer(item);
+    if (!badge || badge->sublayers().empty()) return "";
+    auto text = std::dynamic_pointer_cast<CATextLayer>(badge->sublayers()[0]);
+    return text ? text->string : "";
+}
+
+bool overlayShown(const UIViewController& screen) {
+    bool found = false;
+    std::function<void(const UIView&)> walk = [&](const UIView& v) {
+        for (const auto& s : v.subviews()) {
+            if (dynamic_cast<const ActivityOverlayView*>(s.get())) found = true;
+            walk(*s);
+        }
+    };
+    if (screen.isViewLoaded()) walk(*const_cast<UIViewController&>(screen).view());
+    return found;
+}
+
+bool hasBannerText(const std::string& text) {
+    for (const auto& record : GSMessage::history())
+        if (record.text == text) return true;
+    return false;
+}
+
+class ArticleScreen : public PostsScreenTest {};
+
+TEST_F(ArticleScreen, TheArticleShowsItsPageAndPictureOpensRelatedArticlesAndRevertsAFailedBookmark) {
+    signInAndLaunch();
+    const auto kangaroo = card("Kangaroo care: skin to skin");
+    ASSERT_TRUE(kangaroo);
+    auto page = open<FeedDetailWebViewController>("FeedDetailWebViewController", kangaroo);
+    ASSERT_TRUE(page);
+    ASSERT_TRUE(showsSoon("Skin-to-skin contact steadies your baby's heart rate, breathing and temperature."));
+    ASSERT_TRUE(waitFor([&] { return !page->webView()->isLoading(); }));
+    host->settle();
+    EXPECT_FALSE(overlayShown(*page));
+    ASSERT_TRUE(waitFor([&] { return badgeText(*page->commentButton) == "1"; }));
+    // Its picture stands in the page.
+    bool shown = false;
+    std::function<void(const UIView&)> walk = [&](const UIView& v) {
+        for (const auto& s : v.subviews()) {
+            if (auto image = dynamic_cast<const UIImageView*>(s.get()); image && image->image()) shown = true;
+            walk(*s);
+        }
+    };
+    walk(*page->webView());
+    EXPECT_TRUE(shown);
+    // The server read the page with the member's own token: the article is read.
+    EXPECT_TRUE(awaitCount("SELECT COUNT(*) FROM content_reads WHERE content_id = 5 AND member_id = "
+                           "(SELECT id FROM members WHERE email = 'demo@cradleway.test')", 1));
+    picture("posts-article");
+
+    // Sideways drags leave the page where it is.
+    const auto scroll = page->webView()->scrollView();
+    ASSERT_TRUE(host->drag({300, 400}, {60, 380}));
+    EXPECT_DOUBLE_EQ(scroll->contentOffset().x, 0);
+
+    // The related link opens a page for article 6.
+    ASSERT_TRUE(host->tapLink("Your first hold"));
+    auto related = std::dynamic_pointer_cast<FeedDetailWebViewController>(top());
+    ASSERT_TRUE(related);
+    ASSERT_NE(related, page);
+    EXPECT_EQ(related->contentId(), 6);
+    if (auto six = FeedDataStore::shared().cachedFeedResponse(6))
+        EXPECT_EQ(related->detailsData, six);
+    else
+        EXPECT_EQ(related->relatedContentUrl, "//content/education/6");
+    ASSERT_TRUE(showsSoon("Your first hold"));
+    ASSERT_TRUE(host->goBack());
+
+    // A bookmark shows at once; with the server gone it goes back with the banner.
+    const bool before = kangaroo->bookmarked;
+    demo->stop();
+    page->bookmarkButtonPressed();
+    EXPECT_EQ(kangaroo->bookmarked, !before);
+    EXPECT_EQ(page->isContentBookmarked(), !before);
+    ASSERT_TRUE(waitFor([&] { return hasBannerText("Unexpected error bookmarking content. Please try again later."); }));
+    EXPECT_EQ(kangaroo->bookmarked, before);
+    EXPECT_EQ(page->isContentBookmarked(), before);
+}
+
+TEST_F(ArticleScreen, APageThatCannotLoadEndsWithABannerAndAFeedPushMarksEachPageSeen) {
+    signInAndLaunch();
+    // A notification's page: every finished page marks it as seen.
+    host->tapPush({{"screen", "feed"}, {"feed_id", 6}, {"not_id", 1}, {"notification_type", "education_content"}});
+    auto page = std::dynamic_pointer_cast<FeedDetailWebViewController>(top());
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->notificationId, 1);
+    ASSERT_TRUE(showsSoon("Your first hold"));
+    EXPECT_TRUE(awaitCount("SELECT seen FROM notifications WHERE id = 1", 1));
+    ASSERT_TRUE(host->goBack());
+
+    // A page the server does not have: the overlay ends with the banner.
+    auto missing = std::dynamic_pointer_cast<FeedDetailWebViewController>(
+        UIStoryboard::named("Feed")->instantiateViewController("FeedDetailWebViewController"));
+    missing->relatedContentUrl = "/content/education/6";
+    demo->stop();
+    navigation()->pushViewController(missing, true);
+    ASSERT_TRUE(waitFor([] { return hasBannerText("Unexpected error loading content. Please try again."); }));
+    EXPECT_FALSE(overlayShown(*missing));
+}
+
+class PostComposer : public PostsScreenTest {};
+
+TEST_F(PostComposer, TwoPicturesAndATextMakeANewPostTheFeedShowsFirst) {
+    signInAndLaunch();
+    auto composer = std::make_shared<PostViewController>();
+    auto wrapper = std::make_shared<UINavigationController>(composer);
+    navigation()->present(wrapper, true);
+    host->settle();
+    EXPECT_TRUE(host->isShowing("Share a moment, photo, or news"));
+    EXPECT_TRUE(Keyboard::shared().areKeysShown());
+    EXPECT_FALSE(composer->doneButton()->isEnabled());
+    ASSERT_TRUE(host->type("  \n "));
+    EXPECT_FALSE(composer->doneButton()->isEnabled());
+    ASSERT_TRUE(host->deleteBackward(4));
+    ASSERT_TRUE(host->type("\nFirst cuddle  \n"));
+    EXPECT_TRUE(composer->doneButton()->isEnabled());
+
+    const auto wide = pictureFile("wide.png", 400, 200);
+    const auto tall = pictureFile("tall.png", 300, 400);
+    for (const auto& file : {wide, tall}) {
+        ASSERT_TRUE(host->tapIdentifier("cameraButton"));
+        ASSERT_TRUE(host->pickAlertAction("Photo Library"));
+        ASSERT_TRUE(host->pickImage(file));
+    }
+    ASSERT_EQ(composer->postImages.size(), 2u);
+    composer->dismissKeyboard();
+    host->settle();
+    const auto& pictures = composer->mediaStackView()->arrangedSubviews();
+    ASSERT_EQ(pictures.size(), 2u);
+    const CGFloat column = composer->scrollView()->bounds().size.width - 16;
+    EXPECT_NEAR(pictures[0]->frame().size.width, column, 0.5);
+    EXPECT_NEAR(pictures[0]->frame().size.height, column / 2, 0.5);
+    EXPECT_NEAR(pictures[1]->frame().size.height, column * 4 / 3, 0.5);
+    picture("posts-composer");
+
+    // A third: the warning, no sheet.
+    ASSERT_TRUE(composer->postBox()->becomeFirstResponder());
+    host->settle();
+    ASSERT_TRUE(host->tapIdentifier("cameraButton"));
+    EXPECT_EQ(GSMessage::history().back().text, "Only two pictures are allowed per post");
+    EXPECT_EQ(GSMessage::history().back().type, GSMessageType::warning);
+    EXPECT_FALSE(composer->presentedViewController());
+
+    // A failed post keeps everything.
+    host->advance(4); // the banner goes away from over the bar
+    ASSERT_TRUE(host->tapIdentifier("submitButton"));
+    // The dismissal is animated: the host's clock moves it on.
+    ASSERT_TRUE(waitFor([&] {
+        host->settle();
+        return !navigation()->presentedViewController();
+    }, 20));
+    const std::string posts = "SELECT COUNT(*) FROM posts WHERE post_text = 'First cuddle  '";
+    ASSERT_TRUE(awaitCount(posts, 1));
+    EXPECT_EQ(count("SELECT COUNT(*) FROM post_media WHERE post_id = (SELECT id FROM posts WHERE post_text = "
+                    "'First cuddle  ')"),
+              2);
+    // The feed, asked again, has it first.
+    std::vector<FeedResponse::Card> cards;
+    FeedDataStore::shared().fetchFeed([&](const std::vector<FeedResponse::Card>& c) { cards = c; }, [](const NSError&) {});
+    ASSERT_TRUE(waitFor([&] { return !cards.empty(); }));
+    EXPECT_EQ(cards.front()->cardDescription, "First cuddle  ");
+}
+
+TEST_F(PostComposer, AFailedPostKeepsTheTextAndPictures) {
+    signInAndLaunch();
+    auto composer = std::make_shared<PostViewController>();
+    navigation()->present(std::make_shared<UINavigationController>(composer), true);
+    host->settle();
+    ASSERT_TRUE(host->tapIdentifier("cameraButton"));
+    ASSERT_TRUE(host->pickAlertAction("Photo Library"));
+    ASSERT_TRUE(host->pickImage(pictureFile("one.png", 50, 50)));
+    EXPECT_TRUE(composer->doneButton()->isEnabled());
+    ASSERT_TRUE(host->type("Hello"));
+    demo->stop();
+    ASSERT_TRUE(host->tapIdentifier("submitButton"));
+    ASSERT_TRUE(waitFor([] { return hasBannerText("Unexpected error. Please try again."); }, 20));
+    EXPECT_EQ(navigation()->presentedViewController()->childViewControllers().front(), composer);
+    EXPECT_EQ(composer->postBox()->text(), "Hello");
+    EXPECT_EQ(composer->postImages.size(), 1u);
+    EXPECT_TRUE(composer->doneButton()->isEnabled());
+}
+
+} // namespace
+} // namespace cw::test

@@ -1,0 +1,231 @@
+// The post details and the comment list as the demo mother uses them, against the demo server:
+// the father's first-hold post with its pictures, gallery, bookmark and comments; a "post" push;
+// the daily update's video.
+
+#include "PostsFixture.h"
+
+#include "Controllers/Feed/FeedDataStore.h"
+#include "Controllers/Posts/CommentTableViewController.h"
+#include "Controllers/Posts/PostDetailsViewController.h"
+#include "Extensions/UIBarButtonItem+Badge.h"
+#include "foundation/dispatch/RunLoop.h"
+#include "kits/banners/GSMessage.h"
+#include "kits/gallery/GalleryViewController.h"
+#include "kits/video/XCDYouTubeVideoPlayerViewController.h"
+#include "uikit/controllers/UIApplication.h"
+#include "uikit/controls/UIKeyboard.h"
+#include "uikit/view/CALayer.h"
+
+#include <gmock/gmock.h>
+
+namespace cw::test {
+namespace {
+
+constexpr const char* kHeld = "Held Noah for the first time today. He is so light!";
+
+std::string badgeText(const UIBarButtonItem& item) {
+    auto badge = badgeLayer(item);
+    if (!badge || badge->sublayers().empty()) return "";
+    auto text = std::dynamic_pointer_cast<CATextLayer>(badge->sublayers()[0]);
+    return text ? text->string : "";
+}
+
+std::string textOf(const UILabel& label) {
+    if (auto a = label.attributedText()) return a->string();
+    return label.text().value_or("");
+}
+
+std::vector<std::string> rowTexts(CommentTableViewController& list) {
+    std::vector<std::string> texts;
+    for (const auto& c : list.commentsArray()) texts.push_back(c.commentText);
+    return texts;
+}
+
+class PostDetailsScreen : public PostsScreenTest {};
+
+TEST_F(PostDetailsScreen, ThePostShowsItsPicturesOpensTheGalleryAndBookmarksTheFeedsOwnCard) {
+    signInAndLaunch();
+    const auto held = card(kHeld);
+    ASSERT_TRUE(held);
+    auto details = open<PostDetailsViewController>("PostDetailsViewController", held);
+    ASSERT_TRUE(details);
+    EXPECT_EQ(textOf(*details->textLabel), kHeld);
+    ASSERT_EQ(details->imageViewStackView->arrangedSubviews().size(), 2u);
+    for (int i = 0; i < 2; ++i) {
+        const auto& picture = details->imageViewStackView->arrangedSubviews()[i];
+        EXPECT_EQ(picture->tag(), i);
+        EXPECT_DOUBLE_EQ(picture->frame().size.height, 220.0);
+    }
+    EXPECT_EQ(details->itemCount(), 2);
+    ASSERT_TRUE(waitFor([&] { return badgeText(*details->commentButton()) == "2"; })) << badgeText(*details->commentButton());
+    // A post: both picture rows hidden, no daily-update parts.
+    EXPECT_TRUE(details->journeyLinkView->isHidden());
+    EXPECT_TRUE(details->dailyUpdateImageView->isHidden());
+
+    // The second picture opens the gallery on it.
+    details->scrollView->setContentOffset({0, details->imageViewStackView->frame().origin.y});
+    host->settle();
+    ASSERT_TRUE(host->tap(details->imageViewStackView->arrangedSubviews()[1]));
+    auto gallery = std::dynamic_pointer_cast<GalleryViewController>(details->presentedViewController());
+    ASSERT_TRUE(gallery);
+    EXPECT_EQ(gallery->currentIndex(), 1);
+    EXPECT_EQ(gallery->itemCount(), 2);
+    ASSERT_TRUE(host->tapText("Close"));
+    EXPECT_FALSE(details->presentedViewController());
+
+    // The star flips the feed's own card once the server has the bookmark; a second tap releases it.
+    const std::string held_id = std::to_string(*held->cardId);
+    const std::string bookmarks = "SELECT COUNT(*) FROM bookmarks WHERE post_id = " + held_id +
+                                  " AND member_id = (SELECT id FROM members WHERE email = 'demo@cradleway.test')";
+    ASSERT_FALSE(held->bookmarked);
+    ASSERT_TRUE(host->tapIdentifier("bookmarkButton"));
+    ASSERT_TRUE(waitFor([&] { return held->bookmarked; }));
+    EXPECT_EQ(count(bookmarks), 1);
+    ASSERT_TRUE(host->tapIdentifier("bookmarkButton"));
+    ASSERT_TRUE(waitFor([&] { return !held->bookmarked; }));
+    EXPECT_EQ(count(bookmarks), 0);
+
+    ASSERT_TRUE(waitFor([&] { return storedEvents("PostDetailsViewScreen").size() >= 8; }));
+    std::vector<nlohmann::json> details_;
+    for (const auto& e : storedEvents("PostDetailsViewScreen")) details_.push_back({{e.action, e.details}});
+    const nlohmann::json id = *held->cardId;
+    EXPECT_THAT(details_, testing::UnorderedElementsAre(
+        nlohmann::json{{"Loaded", {{"postDetailsViewScreenLoaded", "User navigated to post details screen"}}}},
+        nlohmann::json{{"ServerRequest", {{"commentFetchSuccess", "Comment fetched successfully"}, {"postID", id}}}},
+        nlohmann::json{{"Tap", {{"bookmarkContentTapped", "User tried to bookmark a post"}, {"postID", id}}}},
+        nlohmann::json{{"Tap", {{"bookmarkContentTapped", "User tried to bookmark education content"}}}},
+        nlohmann::json{{"ServerRequest", {{"bookmarkContentSuccess", "User bookmarked post successfully"}, {"postID", id}, {"bookmarkStatus", true}}}},
+        nlohmann::json{{"Tap", {{"bookmarkContentTapped", "User tried to bookmark a post"}, {"postID", id}}}},
+        nlohmann::json{{"Tap", {{"bookmarkContentTapped", "User tried to bookmark education content"}}}},
+        nlohmann::json{{"ServerRequest", {{"bookmarkContentSuccess", "User bookmarked post successfully"}, {"postID", id}, {"bookmarkStatus", false}}}}));
+}
+
+TEST_F(PostDetailsScreen, CommentsAreWrittenFromTheBarThatRidesOnTheKeyboard) {
+    signInAndLaunch();
+    const auto held = card(kHeld);
+    ASSERT_TRUE(held);
+    auto details = open<PostDetailsViewController>("PostDetailsViewController", held);
+    ASSERT_TRUE(host->tapIdentifier("commentButton"));
+    auto list = std::dynamic_pointer_cast<CommentTableViewController>(top());
+    ASSERT_TRUE(list);
+    ASSERT_TRUE(showsSoon("2 Comments"));
+    EXPECT_TRUE(host->isShowing("Best picture ever."));
+    EXPECT_TRUE(host->isShowing("Look at those tiny fingers!"));
+    EXPECT_TRUE(host->isShowing("Add a Comment"));
+    auto& keyboard = Keyboard::shared();
+    EXPECT_TRUE(keyboard.areKeysShown());
+    const auto& bar = list->commentTextInputView();
+    EXPECT_FALSE(bar->postButton()->isEnabled());
+    EXPECT_FALSE(list->shouldBecomeFirstResponser);
+    // The bar sits on the keys.
+    EXPECT_NEAR(bar->convert(bar->bounds(), nullptr).maxY(), keyboard.frame().origin.y + bar->frame().size.height, 0.5);
+
+    ASSERT_TRUE(host->type("So proud of him"));
+    EXPECT_FALSE(host->isShowing("Add a Comment"));
+    EXPECT_TRUE(bar->postButton()->isEnabled());
+    // Two taps before the reply post one comment.
+    bar->postButton()->sendActions(UIControlEventTouchUpInside);
+    bar->postButton()->sendActions(UIControlEventTouchUpInside);
+    ASSERT_TRUE(showsSoon("3 Comments"));
+    EXPECT_THAT(rowTexts(*list), testing::ElementsAre("Best picture ever.", "Look at those tiny fingers!", "So proud of him"));
+    EXPECT_EQ(bar->textView()->text(), "");
+    EXPECT_FALSE(bar->postButton()->isEnabled());
+    EXPECT_FALSE(keyboard.areKeysShown());
+    EXPECT_EQ(count("SELECT COUNT(*) FROM comments WHERE comment_text = 'So proud of him' AND post_id = " +
+                    std::to_string(*held->cardId)),
+              1);
+
+    // The server gone: the text stays, and so does Post.
+    ASSERT_TRUE(host->tap(bar->textView()));
+    ASSERT_TRUE(host->type("Still here"));
+    demo->stop();
+    ASSERT_TRUE(host->tapText("Post"));
+    ASSERT_TRUE(waitFor([&] { return bar->postButton()->isEnabled(); }));
+    EXPECT_EQ(bar->textView()->text(), "Still here");
+    EXPECT_EQ(list->commentsArray().size(), 3u);
+}
+
+TEST_F(PostDetailsScreen, TheBarGrowsWithItsLinesAndTheListFollowsTheKeyboardAfterComingBack) {
+    signInAndLaunch();
+    const auto held = card(kHeld);
+    auto details = open<PostDetailsViewController>("PostDetailsViewController", held);
+    ASSERT_TRUE(host->tapIdentifier("commentButton"));
+    auto list = std::dynamic_pointer_cast<CommentTableViewController>(top());
+    ASSERT_TRUE(list);
+    ASSERT_TRUE(showsSoon("2 Comments"));
+    const auto& bar = list->commentTextInputView();
+    const CGFloat oneLine = bar->frame().size.height;
+    const CGFloat keysTop = Keyboard::shared().frame().origin.y;
+    ASSERT_TRUE(host->type("one\ntwo\nthree\nfour\nfive"));
+    host->settle();
+    EXPECT_GT(bar->frame().size.height, oneLine + 60);
+    EXPECT_LT(Keyboard::shared().frame().origin.y, keysTop - 60);
+    EXPECT_NEAR(bar->intrinsicContentSize().height, bar->textView()->bounds().size.height + 20, 0.5);
+
+    // The keyboard's frame changes scroll the list to its last row, also after the screen went and
+    // came back.
+    auto other = std::make_shared<UIViewController>();
+    navigation()->pushViewController(other, false);
+    host->settle();
+    list->setCommentsArray({});
+    navigation()->popViewController(false);
+    ASSERT_TRUE(waitFor([&] { return list->commentsArray().size() == 2; }));
+    auto table = list->tableView();
+    table->setContentOffset({0, 0});
+    // Enough rows to scroll: the list as a long reply would give it.
+    std::vector<CommentData> many(30, CommentData{"Emma Hart", "", "A comment", std::nullopt});
+    list->setCommentsArray(many);
+    table->reloadData();
+    host->settle();
+    ASSERT_TRUE(host->tap(bar->textView()));
+    ASSERT_TRUE(host->type("x"));
+    ASSERT_TRUE(host->type("\n"));
+    host->settle();
+    EXPECT_GT(table->contentOffset().y, 100);
+}
+
+TEST_F(PostDetailsScreen, APostPushLoadsThePostAndItsStarWaitsForIt) {
+    signInAndLaunch();
+    const auto held = card(kHeld);
+    ASSERT_TRUE(held);
+    host->tapPush({{"screen", "post"}, {"post_id", *held->cardId}, {"notification_type", "post"}});
+    auto details = std::dynamic_pointer_cast<PostDetailsViewController>(top());
+    ASSERT_TRUE(details);
+    EXPECT_EQ(details->postId, held->cardId);
+    // Before the reply: the star only reports its tap.
+    if (!details->detailsData) {
+        details->bookmarkAction();
+        EXPECT_FALSE(UIApplication::shared().isNetworkActivityIndicatorVisible());
+    }
+    ASSERT_TRUE(showsSoon(kHeld));
+    ASSERT_TRUE(details->detailsData);
+    EXPECT_NE(details->detailsData, held);
+    EXPECT_EQ(details->imageViewStackView->arrangedSubviews().size(), 2u);
+    ASSERT_TRUE(waitFor([&] { return badgeText(*details->commentButton()) == "2"; }));
+}
+
+TEST_F(PostDetailsScreen, TheDailyUpdatesLinkPlaysTheVideoAndTheBarComesBack) {
+    signInAndLaunch();
+    FeedResponse::Card update;
+    for (const auto& c : FeedDataStore::shared().cachedFeed())
+        if (c->cardType == CardType::dailyUpdateChange) update = c;
+    ASSERT_TRUE(update);
+    auto details = open<PostDetailsViewController>("PostDetailsViewController", update);
+    EXPECT_FALSE(details->journeyLinkView->isHidden());
+    EXPECT_EQ(details->screenName(), "DailyUpdateDetailsViewScreen");
+    details->scrollView->setContentOffset({0, std::max<CGFloat>(0, details->scrollView->contentSize().height -
+                                                                       details->scrollView->bounds().size.height)});
+    host->settle();
+    ASSERT_TRUE(host->tapIdentifier("journeyLinkButton"));
+    auto player = std::dynamic_pointer_cast<XCDYouTubeVideoPlayerViewController>(navigation()->presentedViewController());
+    ASSERT_TRUE(player);
+    EXPECT_EQ(player->videoIdentifier(), "cwDemoCpr01");
+    EXPECT_TRUE(navigation()->isNavigationBarHidden());
+    ASSERT_TRUE(host->tapText("Done"));
+    EXPECT_FALSE(navigation()->presentedViewController());
+    EXPECT_FALSE(navigation()->isNavigationBarHidden());
+    EXPECT_TRUE(host->goBack());
+}
+
+} // namespace
+} // namespace cw::test

@@ -1,0 +1,417 @@
+// A family's day with Cradleway, as its members use it: the real executable, driven from outside
+// step by step against its own demo server, with what each step shows and what the server then
+// holds checked between the steps. Segments whose screens are not built yet are skipped, their
+// steps written out.
+
+#include "tests/tour/TourFixture.h"
+
+#include <gmock/gmock.h>
+
+#include <ctime>
+#include <set>
+
+namespace cw::tour {
+namespace {
+
+using ::testing::Contains;
+using ::testing::SizeIs;
+
+class MothersDay : public Tour {};
+class FathersView : public Tour {};
+class Registration : public Tour {};
+
+// "yyyy-MM-dd" of a server time (seconds) in this machine's time zone, which the application shares.
+std::string localDay(std::int64_t seconds) {
+    const std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm local{};
+    localtime_r(&t, &local);
+    char out[16];
+    std::strftime(out, sizeof out, "%Y-%m-%d", &local);
+    return out;
+}
+
+// The texts a day's update shows in its rows: titles, subtitles, lines and sub-items.
+std::set<std::string> shownTexts(const std::string& items) {
+    std::set<std::string> texts;
+    auto add = [&](const nlohmann::json& v) {
+        if (v.is_string() && !v.get<std::string>().empty()) texts.insert(v.get<std::string>());
+    };
+    for (const auto& item : nlohmann::json::parse(items)) {
+        add(item.value("title", nlohmann::json()));
+        add(item.value("subtitle", nlohmann::json()));
+        for (const auto& line : item.value("data", nlohmann::json::array()))
+            add(line);
+        for (const auto& sub : item.value("subitems", nlohmann::json::array())) {
+            add(sub.value("title", nlohmann::json()));
+            add(sub.value("value", nlohmann::json()));
+        }
+    }
+    return texts;
+}
+
+// ---- The demo mother's day ----
+
+TEST_P(MothersDay, SignsInAndSeesCardsOfEveryKind) {
+    TOUR_STEP(act("signed-out", {"expect \"Log In\""}));
+    TOUR_STEP(signIn(kMotherEmail, kDemoPassword, true));
+    // The server started a session for her and holds the usage events of her sign-in.
+    EXPECT_GE(db->number("SELECT COUNT(*) FROM tokens WHERE member_id = 1 AND kind = 'access' AND revoked = 0"), 1);
+    EXPECT_GE(db->number("SELECT COUNT(*) FROM analytics_events WHERE screen_name = 'LoginScreen'"), 1);
+
+    // Her feed, as the server answers it to a second client of hers: a daily update, an article and
+    // family posts; the screen shows one of each as she scrolls.
+    ServerClient mother(app->serverURL(), kMotherEmail, kDemoPassword);
+    ASSERT_TRUE(mother.signedIn());
+    const auto feed = mother.post("content/", {{"baby_ids", {1, 2}}, {"user_id", mother.memberId()}});
+    ASSERT_TRUE(feed.is_object()) << feed;
+    EXPECT_FALSE(feed["data"]["daily_update"].empty());
+    EXPECT_FALSE(feed["data"]["content"].empty());
+    EXPECT_FALSE(feed["data"]["posts"].empty());
+
+    TOUR_STEP(act("feed-daily-update", {"expect \"Daily update for Olivia\""}));
+    TOUR_STEP(scrollUntilShowing("Olivia opened her eyes during kangaroo care this morning."));
+    TOUR_STEP(act("feed-her-post", {}));
+    TOUR_STEP(scrollUntilShowing("Kangaroo care: skin to skin"));
+    TOUR_STEP(act("feed-article", {}));
+    TOUR_STEP(scrollUntilShowing("Held Noah for the first time today. He is so light!"));
+    TOUR_STEP(act("feed-fathers-post", {}));
+}
+
+TEST_P(MothersDay, FiltersTheFeedToBookmarkedAndBackToAll) {
+    TOUR_PENDING("the feed's filter button opens nothing yet (the feed's second issue builds it)");
+    TOUR_STEP(signIn(kMotherEmail));
+    TOUR_STEP(act("filter", {"tap #filterButton", "expect \"Bookmarked\""}));
+    TOUR_STEP(act("filter-bookmarked", {"tap \"Bookmarked\"", "expect \"Kangaroo care: skin to skin\"",
+                                        "absent \"Daily update for Olivia\""}));
+    TOUR_STEP(act("filter-all", {"tap #filterButton", "tap \"All\"", "expect \"Daily update for Olivia\""}));
+}
+
+TEST_P(MothersDay, PagesTheBabyHeaderToTheSecondTwin) {
+    TOUR_STEP(signIn(kMotherEmail));
+    TOUR_STEP(act("header-first-twin", {"expect \"Olivia Hart\"", "absent \"Noah Hart\""}));
+    TOUR_STEP(act("header-second-twin", {"drag 320,120 40,120", "expect \"Noah Hart\"", "absent \"Olivia Hart\""}));
+    // The pagers of the tabs open on the baby she chose.
+    TOUR_STEP(act("update-second-twin", {"tap \"Update\"", "expect \"Noah Hart\"", "expect \"Photo Of The Day\""}));
+}
+
+TEST_P(MothersDay, ReadsTheDailyUpdateOfAnEarlierDateThroughTheCalendar) {
+    TOUR_STEP(signIn(kMotherEmail));
+    // Olivia's updates as the server holds them: the latest, and the latest one of the same month,
+    // at least two days older, that shows a text the latest does not.
+    const auto updates = db->rows("SELECT created_at, items FROM posts WHERE baby_id = 1 AND kind = 'daily_update' "
+                                  "ORDER BY created_at DESC");
+    ASSERT_THAT(updates, SizeIs(::testing::Ge(3u)));
+    const std::string latestDay = localDay(updates[0][0]);
+    const auto latestTexts = shownTexts(updates[0][1]);
+    std::string day, onlyThen;
+    for (std::size_t i = 2; i < updates.size() && day.empty(); ++i) {
+        if (localDay(updates[i][0]).substr(0, 7) != latestDay.substr(0, 7)) break;
+        for (const auto& text : shownTexts(updates[i][1]))
+            if (!latestTexts.count(text)) {
+                day = localDay(updates[i][0]);
+                onlyThen = text;
+                break;
+            }
+    }
+    if (day.empty()) GTEST_SKIP() << "no earlier update of this month differs from the latest today";
+
+    TOUR_STEP(act("daily-update", {"tap \"Update\"", "expect \"Olivia Hart\"", "expect \"Photo Of The Day\"",
+                                   "absent \"" + onlyThen + "\""}));
+    TOUR_STEP(act("calendar", {"tap #calendarButton", "expect \"Sun\""}));
+    TOUR_STEP(act("earlier-daily-update", {"tap #" + day, "expect \"" + onlyThen + "\""}));
+}
+
+TEST_P(MothersDay, SeesTheWeightChart) {
+    TOUR_STEP(signIn(kMotherEmail));
+    EXPECT_GE(db->number("SELECT COUNT(*) FROM measurements WHERE baby_id = 1"), 2);
+    TOUR_STEP(act("daily-update", {"tap \"Update\"", "expect \"Olivia Hart\""}));
+    TOUR_STEP(act("weight-chart", {"tap \"Growth Charts\"", "expect \"Olivia Hart's Measurements\"",
+                                   "expect \"WEIGHT (G)\"", "wait 4"}));
+    TOUR_STEP(act("back-to-update", {"back", "expect \"Photo Of The Day\""}));
+}
+
+TEST_P(MothersDay, LogsOutAndSignsInAgain) {
+    TOUR_STEP(signIn(kMotherEmail));
+    const std::string first = storedAccessToken();
+    ASSERT_FALSE(first.empty());
+    TOUR_STEP(logOut());
+    // Signed out: no tokens and no member are kept; the e-mail stays for the next sign-in.
+    const auto defaults = storedDefaults();
+    EXPECT_FALSE(defaults.contains("token"));
+    EXPECT_FALSE(defaults.contains("userKey"));
+    EXPECT_EQ(defaults.value("usernameKey", ""), kMotherEmail);
+    TOUR_STEP(signIn(kMotherEmail, kDemoPassword, true));
+    EXPECT_NE(storedAccessToken(), first);
+    TOUR_STEP(act("menu-after-sign-in-again", {"tap #hamburgerButton", "expect \"Emma Hart\""}));
+}
+
+TEST_P(MothersDay, OpensAnArticleBookmarksItAndGoesBack) {
+    TOUR_PENDING("the article page is a placeholder (the posts issue builds it)");
+    TOUR_STEP(signIn(kMotherEmail));
+    TOUR_STEP(scrollUntilShowing("Kangaroo care: skin to skin"));
+    TOUR_STEP(act("article", {"tap \"Kangaroo care: skin to skin\"", "expect \"Your first hold\""}));
+    TOUR_STEP(act("article-bookmarked", {"tap #bookmarkButton"}));
+    EXPECT_EQ(db->number("SELECT COUNT(*) FROM bookmarks WHERE member_id = 1 AND feed_id = 5"), 1);
+    TOUR_STEP(act("feed-after-article", {"back", "expect \"Home\""}));
+}
+
+TEST_P(MothersDay, CommentsOnTheFathersPost) {
+    TOUR_PENDING("the post details and comment screens are placeholders (the posts issue builds them)");
+    TOUR_STEP(signIn(kMotherEmail));
+    TOUR_STEP(scrollUntilShowing("Held Noah for the first time today. He is so light!"));
+    TOUR_STEP(act("post", {"tap \"Held Noah for the first time today. He is so light!\""}));
+    TOUR_STEP(act("comment", {"tap #writeACommentView", "type \"He looks so peaceful.\"", "tap \"Post\"",
+                              "expect \"He looks so peaceful.\""}));
+    EXPECT_EQ(db->number("SELECT COUNT(*) FROM comments WHERE post_id = 29 AND member_id = 1 AND text = ?",
+                         {"He looks so peaceful."}),
+              1);
+}
+
+TEST_P(MothersDay, ComposesAPostWithTwoPictures) {
+    TOUR_PENDING("the post composer is not built yet (the posts issue builds it)");
+    TOUR_STEP(signIn(kMotherEmail));
+    TOUR_STEP(act("composer", {"tap #floatingActionButton", "tap \"Post\"", "type \"Both twins in one picture!\""}));
+    TOUR_STEP(act("first-picture", {"tap #addPhotoButton", "alert \"Photo Library\"", "pick tour-picture-1.png"}));
+    TOUR_STEP(act("second-picture", {"tap #addPhotoButton", "alert \"Photo Library\"", "pick tour-picture-2.png"}));
+    TOUR_STEP(act("posted", {"tap \"Post\"", "expect \"Both twins in one picture!\""}));
+    EXPECT_EQ(db->number("SELECT COUNT(*) FROM post_media m JOIN posts p ON p.id = m.post_id WHERE p.text = ?",
+                         {"Both twins in one picture!"}),
+              2);
+}
+
+TEST_P(MothersDay, AddsEditsAndDeletesAJourneyMilestone) {
+    TOUR_PENDING("the NICU journey timeline is not built yet (the journey issue builds it)");
+    TOUR_STEP(signIn(kMotherEmail));
+    TOUR_STEP(act("journey", {"tap \"Journey\"", "expect \"NICU Journey\""}));
+    TOUR_STEP(act("milestone-added", {"tap #addMilestoneButton", "tap \"First bath\"", "tap #photoButton",
+                                      "alert \"Photo Library\"", "pick tour-picture-1.png", "tap \"Save\"",
+                                      "expect \"First bath\""}));
+    TOUR_STEP(act("milestone-edited", {"tap \"First bath\"", "tap \"Edit\"", "tap #dateField", "tap \"Done\"",
+                                       "tap \"Save\""}));
+    TOUR_STEP(act("milestone-deleted", {"tap \"Delete\"", "alert \"Delete\"", "absent \"First bath\""}));
+}
+
+TEST_P(MothersDay, AnswersAStageQuestion) {
+    TOUR_PENDING("the journey stages are not built yet (the journey issue builds them)");
+    TOUR_STEP(signIn(kMotherEmail));
+    TOUR_STEP(act("stage-question", {"tap \"Journey\"", "tap \"Yes\""}));
+}
+
+TEST_P(MothersDay, BrowsesTheLibrarySearchesAndFindsHerBookmark) {
+    TOUR_PENDING("the education library is a placeholder (the education issue builds it)");
+    TOUR_STEP(signIn(kMotherEmail));
+    TOUR_STEP(act("library", {"tap \"Education\"", "tap \"Categories\"", "tap \"Feeding\""}));
+    TOUR_STEP(act("subcategory", {"tap \"Breast milk\"", "tap \"Expressing breast milk\""}));
+    TOUR_STEP(act("search", {"back", "back", "tap #educationSearchBar", "type \"is kangaroo care safe?\"", "wait 1.5",
+                             "tap \"Kangaroo care: skin to skin\""}));
+    TOUR_STEP(act("bookmarked-tab", {"back", "tap \"Bookmarked\"", "expect \"Kangaroo care: skin to skin\""}));
+}
+
+TEST_P(MothersDay, InvitesARelativeAndTurnsPostNotificationsOff) {
+    TOUR_PENDING("Family & Friends and the notification settings are placeholders (the account issue builds them)");
+    TOUR_STEP(signIn(kMotherEmail));
+    TOUR_STEP(act("invite", {"tap #hamburgerButton", "tap \"Family & Friends\"", "tap \"Invite\"",
+                             "type \"Grace Hart\"", "type \"grace@cradleway.test\"", "tap \"Send\""}));
+    EXPECT_EQ(db->number("SELECT COUNT(*) FROM invitations WHERE email = 'grace@cradleway.test'"), 1);
+    TOUR_STEP(act("notifications-off", {"back", "tap #hamburgerButton", "tap \"Settings\"", "tap \"Notifications\"",
+                                        "tap #postNotificationsSwitch", "wait 1.5"}));
+    EXPECT_EQ(db->number("SELECT post_notifications FROM members WHERE id = 1"), 0);
+}
+
+TEST_P(MothersDay, ChangesHerNameAndPasswordAndSignsInWithTouchIDAfterARelaunch) {
+    TOUR_PENDING("My Account and the password screen are placeholders (the account issue builds them)");
+    TOUR_STEP(signIn(kMotherEmail));
+    TOUR_STEP(act("my-account", {"tap #hamburgerButton", "tap \"My Account\"", "tap #fullNameField", "delete 9",
+                                 "type \"Emma Hart-Lowe\"", "tap \"Save\""}));
+    EXPECT_EQ(db->rows("SELECT full_name FROM members WHERE id = 1")[0][0], "Emma Hart-Lowe");
+    TOUR_STEP(act("password", {"tap \"Change Password\"", "type \"cradleway-demo\"", "type \"a-new-password-1\"",
+                               "type \"a-new-password-1\"", "tap \"Save\""}));
+    TOUR_STEP(logOut());
+    TOUR_STEP(signIn(kMotherEmail, "a-new-password-1"));
+}
+
+// ---- The father's view of it ----
+
+TEST_P(FathersView, SeesTheFamilysFeedAndHisNameInTheMenu) {
+    TOUR_STEP(signIn(kFatherEmail, kDemoPassword, true));
+    TOUR_STEP(act("fathers-feed", {"expect \"Daily update for Olivia\""}));
+    TOUR_STEP(scrollUntilShowing("Olivia opened her eyes during kangaroo care this morning."));
+    TOUR_STEP(act("mothers-post-in-his-feed", {}));
+    TOUR_STEP(act("fathers-menu", {"drag 187,160 187,1000 0.5", "tap #hamburgerButton", "expect \"James Hart\""}));
+}
+
+TEST_P(FathersView, ACommentPushOpensThePost) {
+    TOUR_PENDING("the post details screen is a placeholder (the posts issue builds it)");
+    TOUR_STEP(signIn(kFatherEmail));
+    TOUR_STEP(act("comment-push",
+                  {R"(tap-push {"aps": {"alert": "Emma commented on your post"}, "not_id": 3, "screen": "post", "post_id": 29, "notification_type": "comment"})",
+                   "expect \"Held Noah for the first time today. He is so light!\""}));
+}
+
+// ---- Registration roads ----
+
+TEST_P(Registration, AnInvitedRelativeJoinsWithTheRecordNumberOfTheBabyWithoutAFamily) {
+    TOUR_STEP(start());
+    const auto before = db->memberDataCounts();
+    TOUR_STEP(act("signed-out", {"expect \"Log In\""}));
+    TOUR_STEP(act("security-code", {"tap \"Create Account\"", "expect \"Sign Up\"", "tap #inviterNameTextField",
+                                    "type \"sarah@cradleway.test\"", "tap #securityCodeTextField", "type \"424242\""}));
+    TOUR_STEP(act("registration-form", {"tap \"Submit\"", "expect \"Create Account\"", "tap #passwordTextField",
+                                        "type \"sarah-password-1\""}));
+    TOUR_STEP(act("terms", {"tap \"Continue\"", "expect \"Questions? Ask at the unit's front desk.\""}));
+    TOUR_STEP(act("record-number", {"tap \"I Accept\"", "tap #mrnTextField", "type \"CW200001\""}));
+    TOUR_STEP(act("baby-found", {"tap \"Search\"", "expect \"Mia Lopez\""}));
+    TOUR_STEP(act("another-baby", {"tap \"Continue\"", "expect \"Do you have another baby in the unit?\""}));
+    // Nothing is made on the server before the last answer.
+    EXPECT_EQ(db->memberDataCounts(), before);
+    TOUR_STEP(act("onboarding", {"tap \"No\"", "expect \"Connect\""}));
+    TOUR_STEP(act("registered-feed", {"tap \"Next\"", "tap \"Next\"", "tap \"Next\"", "tap \"Done\"", "expect \"Home\""}));
+    signedIn = true;
+
+    // Sarah is a member of the family now, with Mia, and the invitation is taken up.
+    const auto sarah = db->rows("SELECT id, relationship FROM members WHERE email = 'sarah@cradleway.test'");
+    ASSERT_THAT(sarah, SizeIs(1u));
+    const std::int64_t id = sarah[0][0];
+    EXPECT_EQ(db->number("SELECT accepted_member_id FROM invitations WHERE email = 'sarah@cradleway.test'"), id);
+    EXPECT_EQ(db->number("SELECT COUNT(*) FROM member_babies mb JOIN babies b ON b.id = mb.baby_id "
+                         "WHERE mb.member_id = ? AND b.mrn = 'CW200001'",
+                         {id}),
+              1);
+}
+
+TEST_P(Registration, AWrongCodeAndAnUnknownRecordNumberEachSaySoAndCreateNothing) {
+    TOUR_STEP(start());
+    const auto before = db->memberDataCounts();
+    TOUR_STEP(act("wrong-code", {"expect \"Log In\"", "tap \"Create Account\"", "tap #inviterNameTextField",
+                                 "type \"sarah@cradleway.test\"", "tap #securityCodeTextField", "type \"000000\"",
+                                 "tap \"Submit\"",
+                                 "expect \"There was an issue processing your invitation. Please check the "
+                                 "information and try again.\""}));
+    EXPECT_EQ(db->memberDataCounts(), before);
+    TOUR_STEP(act("right-code", {"tap #securityCodeTextField", "delete 6", "type \"424242\"", "tap \"Submit\"",
+                                 "expect \"Create Account\"", "tap #passwordTextField", "type \"sarah-password-1\"",
+                                 "tap \"Continue\"", "tap \"I Accept\""}));
+    TOUR_STEP(act("unknown-record-number", {"tap #mrnTextField", "type \"CW999999\"", "tap \"Search\"",
+                                            "expect \"No baby was found with this medical record number.\"",
+                                            "absent \"Mia Lopez\""}));
+    EXPECT_EQ(db->memberDataCounts(), before);
+}
+
+TEST_P(Registration, TheEmailRoadEndsAtTheAccountScreenAndATakenAddressIsRefused) {
+    TOUR_PENDING("the e-mail verification road is not reachable yet (the registration issue builds it)");
+    TOUR_STEP(start());
+    const auto before = db->memberDataCounts();
+    TOUR_STEP(act("email-road", {"tap \"Create Account\"", "tap \"Sign up with e-mail\"", "type \"lea@cradleway.test\"",
+                                 "tap \"Continue\""}));
+    TOUR_STEP(act("taken-email", {"type \"demo@cradleway.test\"", "tap \"Continue\""}));
+    EXPECT_EQ(db->memberDataCounts(), before);
+}
+
+// ---- Bad input on the signed-out forms ----
+
+// What a member may type or paste into any field: nothing, a novel, emoji with right-to-left text,
+// and control characters (as a paste from a terminal brings them).
+struct BadText {
+    const char* name;
+    std::string text;
+};
+const std::vector<BadText>& badTexts() {
+    static const std::vector<BadText> texts = {
+        {"long", std::string(10000, 'a')},
+        {"emoji-rtl", "\u05D0\u05DE\u05D0 \U0001F476\U0001F37C \u0645\u0631\u062D\u0628\u0627"},
+        {"control", "demo@cradleway.test\x01\x1b[2J\x7f"},
+    };
+    return texts;
+}
+
+// Clears the field with this identifier and types `text` into it.
+std::vector<std::string> fill(const std::string& field, const std::string& text) {
+    return {"tap #" + field, "delete 10000", "delete 100", "type " + quoted(text)};
+}
+
+class BadInput : public Tour {
+protected:
+    // Fills the fields, taps `button` and expects `message`; the server's member data stays as it was.
+    void tryForm(const std::string& name, const std::vector<std::pair<std::string, std::string>>& fields,
+                 const std::string& button, const std::string& message) {
+        const auto before = db->memberDataCounts();
+        std::vector<std::string> lines;
+        for (const auto& [field, text] : fields)
+            for (auto& line : fill(field, text))
+                lines.push_back(std::move(line));
+        for (const auto& line : lines) {
+            const StepAnswer answer = app->step(line);
+            ASSERT_TRUE(answer.ok) << name << ": " << line.substr(0, 80) << ": " << answer.text.substr(0, 400);
+        }
+        TOUR_STEP(act(name, {"tap " + quoted(button), "expect " + quoted(message)}));
+        EXPECT_EQ(db->memberDataCounts(), before) << name;
+        // The banner goes before the next try.
+        TOUR_STEP(quietly({"wait 5", "absent " + quoted(message)}));
+    }
+};
+
+TEST_P(BadInput, TheSignInFormSaysWhatIsWrongAndStillSignsIn) {
+    TOUR_STEP(start());
+    TOUR_STEP(tryForm("empty", {}, "Sign In", "Enter your credentials to login"));
+    TOUR_STEP(tryForm("long", {{"emailTextField", badTexts()[0].text + "@cradleway.test"}, {"passwordField", "x"}},
+                      "Sign In", "\"email\" is longer than 254 characters."));
+    TOUR_STEP(tryForm("emoji-rtl", {{"emailTextField", badTexts()[1].text}, {"passwordField", badTexts()[1].text}},
+                      "Sign In", "The e-mail address or password is not correct."));
+    // The text stays on screen as it was typed, right-to-left letters and emoji alike.
+    TOUR_STEP(act("emoji-rtl-intact", {"expect " + quoted(badTexts()[1].text)}));
+    TOUR_STEP(tryForm("control", {{"emailTextField", badTexts()[2].text}, {"passwordField", "cradleway-demo"}},
+                      "Sign In", "The e-mail address or password is not correct."));
+    TOUR_STEP(act("signs-in-after-all", fill("emailTextField", kMotherEmail)));
+    TOUR_STEP(act("signed-in-after-all", {"tap #passwordField", "delete 10000", "type \"cradleway-demo\"",
+                                          "tap \"Sign In\"", "expect \"Home\""}));
+    signedIn = true;
+}
+
+TEST_P(BadInput, ThePasswordResetSaysWhatIsWrongAndResetsNothing) {
+    TOUR_STEP(act("reset", {"tap \"Forgot Password?\"", "expect \"Reset Password\""}));
+    TOUR_STEP(tryForm("empty", {}, "Reset", "Email field is empty"));
+    TOUR_STEP(tryForm("long", {{"emailTextField", badTexts()[0].text}}, "Reset",
+                      "\"email\" is longer than 254 characters."));
+    // The server tells nobody whether an address has an account: an odd one gets the same answer,
+    // the text intact in it, and the screen goes back to the sign-in.
+    for (const auto& bad : {badTexts()[1], badTexts()[2]}) {
+        TOUR_STEP(tryForm(bad.name, {{"emailTextField", bad.text}}, "Reset",
+                          "If an account exists for " + bad.text + ", a temporary password has been sent to it."));
+        TOUR_STEP(act(std::string(bad.name) + "-again", {"tap \"Forgot Password?\"", "expect \"Reset Password\""}));
+    }
+    EXPECT_EQ(db->number("SELECT COUNT(*) FROM members WHERE reset_password_hash IS NOT NULL"), 0);
+}
+
+TEST_P(BadInput, TheInvitationCheckSaysWhatIsWrongAndCreatesNothing) {
+    TOUR_STEP(act("sign-up", {"tap \"Create Account\"", "expect \"Sign Up\""}));
+    TOUR_STEP(tryForm("empty", {}, "Submit", "Please fill in missing fields."));
+    for (const auto& bad : badTexts())
+        TOUR_STEP(tryForm(bad.name, {{"inviterNameTextField", bad.text}, {"securityCodeTextField", bad.text}}, "Submit",
+                          "There was an issue processing your invitation. Please check the information and try "
+                          "again."));
+    EXPECT_EQ(db->number("SELECT COUNT(*) FROM invitations WHERE accepted_member_id IS NOT NULL"), 0);
+}
+
+TEST_P(BadInput, TheRecordNumberLookUpSaysWhatIsWrong) {
+    TOUR_STEP(act("record-number", {"tap \"Create Account\"", "tap #inviterNameTextField", "type \"sarah@cradleway.test\"",
+                                    "tap #securityCodeTextField", "type \"424242\"", "tap \"Submit\"",
+                                    "tap #passwordTextField", "type \"sarah-password-1\"", "tap \"Continue\"",
+                                    "tap \"I Accept\"", "expect \"Search\""}));
+    TOUR_STEP(tryForm("empty", {}, "Search", "No baby was found with this medical record number."));
+    for (const auto& bad : badTexts())
+        TOUR_STEP(tryForm(bad.name, {{"mrnTextField", bad.text}}, "Search",
+                          "No baby was found with this medical record number."));
+}
+
+const auto kSessions = ::testing::Values(Sessions::lasting, Sessions::expiring);
+std::string sessionsName(const ::testing::TestParamInfo<Sessions>& info) {
+    return info.param == Sessions::lasting ? "lasting" : "expiring";
+}
+
+INSTANTIATE_TEST_SUITE_P(Tour, MothersDay, kSessions, sessionsName);
+INSTANTIATE_TEST_SUITE_P(Tour, FathersView, kSessions, sessionsName);
+INSTANTIATE_TEST_SUITE_P(Tour, Registration, kSessions, sessionsName);
+INSTANTIATE_TEST_SUITE_P(Tour, BadInput, kSessions, sessionsName);
+
+} // namespace
+} // namespace cw::tour
