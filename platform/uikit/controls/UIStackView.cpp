@@ -96,6 +96,23 @@ CGSize UIStackView::naturalSize(UIView& view) {
         if (s.width < 0) s.width = fit.width > 0 ? fit.width : frame.width;
         if (s.height < 0) s.height = fit.height > 0 ? fit.height : frame.height;
     }
+    // The contents' size only hugs and resists at lower priorities: a required width or height
+    // the view holds on itself wins, whether or not its contents (a picture that has just come)
+    // would ask for more or less.
+    for (const auto& c : view.constraints()) {
+        if (!c || !c->isActive() || c->priority() < UILayoutPriorityRequired || c->hasSecondItem() ||
+            c->firstItemPointer() != static_cast<cw::LayoutItem*>(&view))
+            continue;
+        CGFloat* side = c->firstAttribute() == NSLayoutAttribute::width    ? &s.width
+                        : c->firstAttribute() == NSLayoutAttribute::height ? &s.height
+                                                                           : nullptr;
+        if (!side) continue;
+        switch (c->relation()) {
+        case NSLayoutRelation::equal: *side = c->constant(); break;
+        case NSLayoutRelation::lessThanOrEqual: *side = std::min(*side, c->constant()); break;
+        case NSLayoutRelation::greaterThanOrEqual: *side = std::max(*side, c->constant()); break;
+        }
+    }
     return s;
 }
 
