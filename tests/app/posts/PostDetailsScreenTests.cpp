@@ -12,6 +12,7 @@
 #include "kits/banners/GSMessage.h"
 #include "kits/gallery/GalleryViewController.h"
 #include "kits/video/XCDYouTubeVideoPlayerViewController.h"
+#include "uikit/controllers/UIActivityViewController.h"
 #include "uikit/controllers/UIApplication.h"
 #include "uikit/controls/UIKeyboard.h"
 #include "uikit/view/CALayer.h"
@@ -213,6 +214,18 @@ TEST_F(PostDetailsScreen, TheDailyUpdatesLinkPlaysTheVideoAndTheBarComesBack) {
     auto details = open<PostDetailsViewController>("PostDetailsViewController", update);
     EXPECT_FALSE(details->journeyLinkView->isHidden());
     EXPECT_EQ(details->screenName(), "DailyUpdateDetailsViewScreen");
+    // Share opens the feed's sheet for this card.
+    ASSERT_TRUE(host->tapIdentifier("shareButton"));
+    auto sheet = std::dynamic_pointer_cast<UIActivityViewController>(details->presentedViewController());
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet->stringValue("subject"), "Daily Update " + update->dateText().value_or(""));
+    EXPECT_EQ(sheet->activityItems().size(), 2u);
+    ASSERT_TRUE(host->chooseShareTarget(std::nullopt));
+    ASSERT_TRUE(waitFor([&] {
+        for (const auto& e : storedEvents("DailyUpdateDetailsViewScreen"))
+            if (e.details.contains("shareContentTapped")) return e.details["dailyUpdate"] == true;
+        return false;
+    }));
     details->scrollView->setContentOffset({0, std::max<CGFloat>(0, details->scrollView->contentSize().height -
                                                                        details->scrollView->bounds().size.height)});
     host->settle();
