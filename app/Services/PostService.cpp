@@ -18,20 +18,19 @@ void PostService::getPost(std::int64_t postId, ReplySuccess success, RequestFail
 
 void PostService::createPost(const std::string& text, const std::vector<std::shared_ptr<UIImage>>& images,
                              ReplySuccess success, RequestFailure failure) {
-    if (!AuthenticationContext::shared().user()) return;
+    const auto user = AuthenticationContext::shared().user();
+    if (!user) return;
     auto pending = std::make_shared<PendingPost>();
+    pending->memberId = user->id();
     pending->text = text;
     pending->success = std::move(success);
     pending->failure = std::move(failure);
-    if (images.empty()) {
-        sendPost(std::move(pending));
-        return;
-    }
     // A camera picture takes far longer than a frame to encode: the pictures are encoded on a
     // queue, once (the count sent must match the parts, and a replay sends the same bytes), and
-    // the request leaves from the main queue. The callbacks go back with the post and are only
-    // ever released on the main thread.
-    DispatchQueue::global(DispatchQoS::userInitiated).async([images, pending = std::move(pending)]() mutable {
+    // the request leaves from the main queue. Posts are encoded one after another, and leave in that order.
+    // The callbacks go back with the post and are only ever released on the main thread.
+    static const DispatchQueue encoding("cradleway.post-pictures", DispatchQoS::userInitiated);
+    encoding.async([images, pending = std::move(pending)]() mutable {
         for (const auto& image : images) {
             if (!image) continue;
             if (auto jpeg = image->jpegData(0.5)) pending->pictures.push_back(std::move(*jpeg));
@@ -41,9 +40,10 @@ void PostService::createPost(const std::string& text, const std::vector<std::sha
 }
 
 void PostService::sendPost(std::shared_ptr<PendingPost> pending) {
-    // The member may have signed out while the pictures were encoded.
+    // The member who wrote it may have signed out while the pictures were encoded: it is not sent,
+    // least of all in another member's name.
     auto user = AuthenticationContext::shared().user();
-    if (!user) return;
+    if (!user || user->id() != pending->memberId) return;
     JSON parameters;
     parameters.set("user_id", user->id());
     parameters.set("post_text", pending->text);
