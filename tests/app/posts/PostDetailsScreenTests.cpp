@@ -62,6 +62,12 @@ TEST_F(PostDetailsScreen, ThePostShowsItsPicturesOpensTheGalleryAndBookmarksTheF
     // A post: both picture rows hidden, no daily-update parts.
     EXPECT_TRUE(details->journeyLinkView->isHidden());
     EXPECT_TRUE(details->dailyUpdateImageView->isHidden());
+    EXPECT_TRUE(waitFor([&] {
+        for (const auto& v : details->imageViewStackView->arrangedSubviews())
+            if (!std::static_pointer_cast<UIImageView>(v)->image()) return false;
+        return details->iconImageView->image() != nullptr;
+    }));
+    picture("posts-details");
 
     // The second picture opens the gallery on it.
     details->scrollView->setContentOffset({0, details->imageViewStackView->frame().origin.y});
@@ -71,6 +77,7 @@ TEST_F(PostDetailsScreen, ThePostShowsItsPicturesOpensTheGalleryAndBookmarksTheF
     ASSERT_TRUE(gallery);
     EXPECT_EQ(gallery->currentIndex(), 1);
     EXPECT_EQ(gallery->itemCount(), 2);
+    picture("posts-gallery");
     ASSERT_TRUE(host->tapText("Close"));
     EXPECT_FALSE(details->presentedViewController());
 
@@ -122,6 +129,12 @@ TEST_F(PostDetailsScreen, CommentsAreWrittenFromTheBarThatRidesOnTheKeyboard) {
     EXPECT_NEAR(bar->convert(bar->bounds(), nullptr).maxY(), keyboard.frame().origin.y + bar->frame().size.height, 0.5);
 
     ASSERT_TRUE(host->type("So proud of him"));
+    EXPECT_TRUE(waitFor([&] {
+        for (const auto& c : list->tableView()->visibleCells())
+            if (!std::static_pointer_cast<CommentTableViewCell>(c)->profilePicImageView->image()) return false;
+        return true;
+    }));
+    picture("posts-comments");
     EXPECT_FALSE(host->isShowing("Add a Comment"));
     EXPECT_TRUE(bar->postButton()->isEnabled());
     // Two taps before the reply post one comment.
