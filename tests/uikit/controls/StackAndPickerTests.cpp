@@ -81,6 +81,21 @@ TEST(StackView, AnArrangedViewsRequiredSizeWinsOverItsContentsSize) {
     stack->layoutIfNeeded();
     EXPECT_EQ(picture->frame(), CGRect(0, 0, 320, 220));
     EXPECT_EQ(loose->frame().origin.y, 280);
+
+    // Fill: the room left, and the room missing, go to a view free to change, never to the fixed
+    // picture, even though it hugs its content least.
+    auto label = std::make_shared<UILabel>();
+    label->setText("Caption");
+    auto fill = std::make_shared<UIStackView>(std::vector<std::shared_ptr<UIView>>{picture, label});
+    fill->setAxis(UILayoutConstraintAxis::vertical);
+    picture->setContentHuggingPriority(1, UILayoutConstraintAxis::vertical);
+    picture->setContentCompressionResistancePriority(1, UILayoutConstraintAxis::vertical);
+    for (const CGFloat height : {400.0, 230.0}) {
+        fill->setFrame(CGRect(0, 0, 320, height));
+        fill->layoutIfNeeded();
+        EXPECT_EQ(picture->frame().size.height, 220) << height;
+        EXPECT_EQ(label->frame(), CGRect(0, 220, 320, height - 220)) << height;
+    }
 }
 
 TEST(Controls, PageControlSwitchDatePickerAndPickerReportOnlyTheMembersChanges) {
