@@ -1,6 +1,7 @@
 #include "Services/PostService.h"
 
 #include "Services/AuthenticationContext.h"
+#include "foundation/dispatch/DispatchQueue.h"
 
 #include <utility>
 
@@ -17,21 +18,38 @@ void PostService::getPost(std::int64_t postId, ReplySuccess success, RequestFail
 
 void PostService::createPost(const std::string& text, const std::vector<std::shared_ptr<UIImage>>& images,
                              ReplySuccess success, RequestFailure failure) {
-    auto user = AuthenticationContext::shared().user();
+    const auto user = AuthenticationContext::shared().user();
     if (!user) return;
+    auto pending = std::make_shared<PendingPost>();
+    pending->memberId = user->id();
+    pending->text = text;
+    pending->success = std::move(success);
+    pending->failure = std::move(failure);
+    // A camera picture takes far longer than a frame to encode: the pictures are encoded on a
+    // queue, once (the count sent must match the parts, and a replay sends the same bytes), and
+    // the request leaves from the main queue. Posts are encoded one after another, and leave in that order.
+    // The callbacks go back with the post and are only ever released on the main thread.
+    static const DispatchQueue encoding("cradleway.post-pictures", DispatchQoS::userInitiated);
+    encoding.async([images, pending = std::move(pending)]() mutable {
+        for (const auto& image : images) {
+            if (!image) continue;
+            if (auto jpeg = image->jpegData(0.5)) pending->pictures.push_back(std::move(*jpeg));
+        }
+        DispatchQueue::main().async([pending = std::move(pending)]() mutable { sendPost(std::move(pending)); });
+    });
+}
 
-    // Encoded once, here: the count sent must match the parts, and a replay sends the same bytes.
-    auto pictures = std::make_shared<std::vector<Data>>();
-    for (const auto& image : images) {
-        if (!image) continue;
-        if (auto jpeg = image->jpegData(0.5)) pictures->push_back(std::move(*jpeg));
-    }
-
+void PostService::sendPost(std::shared_ptr<PendingPost> pending) {
+    // The member who wrote it may have signed out while the pictures were encoded: it is not sent,
+    // least of all in another member's name.
+    auto user = AuthenticationContext::shared().user();
+    if (!user || user->id() != pending->memberId) return;
     JSON parameters;
     parameters.set("user_id", user->id());
-    parameters.set("post_text", text);
+    parameters.set("post_text", pending->text);
+    auto pictures = std::make_shared<const std::vector<Data>>(std::move(pending->pictures));
     if (!pictures->empty()) parameters.set("no_of_images", static_cast<std::int64_t>(pictures->size()));
-    post(
+    PostService().post(
         "", parameters,
         [pictures](AFMultipartFormData& form) {
             for (std::size_t index = 0; index < pictures->size(); ++index) {
@@ -40,5 +58,6 @@ void PostService::createPost(const std::string& text, const std::vector<std::sha
                                             "photo_" + number + ".jpg", "image/jpeg");
             }
         },
-        nullptr, cw::objectReply(std::move(success), failure), cw::networkFailure(failure));
+        nullptr, cw::objectReply(std::move(pending->success), pending->failure),
+        cw::networkFailure(pending->failure));
 }

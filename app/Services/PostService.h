@@ -25,7 +25,19 @@ public:
     // "no_of_images"; then one JPEG part per picture, "post_picture_<n>" with file name
     // "photo_<n>.jpg", n counting from 1. A picture that cannot be encoded (or a null one) is left
     // out and the rest are numbered on without a gap, so "no_of_images" is the number of parts sent.
-    // Only with a signed-in member. Replies as for getPost.
+    // Only with a signed-in member, the same when called and when the request leaves. The pictures
+    // are encoded off the main thread, so the request leaves on a later turn of the main run loop;
+    // posts leave in the order written. Replies as for getPost. Main thread only.
     void createPost(const std::string& text, const std::vector<std::shared_ptr<UIImage>>& images,
                     ReplySuccess success, RequestFailure failure);
+
+private:
+    struct PendingPost {
+        std::int64_t memberId = 0;
+        std::string text;
+        std::vector<Data> pictures;
+        ReplySuccess success;
+        RequestFailure failure;
+    };
+    static void sendPost(std::shared_ptr<PendingPost> pending);
 };

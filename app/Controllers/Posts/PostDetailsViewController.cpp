@@ -1,5 +1,6 @@
 #include "Controllers/Posts/PostDetailsViewController.h"
 
+#include "Controllers/Feed/CardSharing.h"
 #include "Controllers/Posts/CommentTableViewController.h"
 #include "Extensions/ServerImages/UIImageView+UpdateImage.h"
 #include "Extensions/UIBarButtonItem+Badge.h"
@@ -49,11 +50,6 @@ PostDetailsViewController::PostDetailsViewController() = default;
 
 PostDetailsViewController::~PostDetailsViewController() {
     NotificationCenter::defaultCenter().removeObserver(this);
-}
-
-std::function<void(UIViewController&, const FeedResponse::Card&)>& PostDetailsViewController::cardSharer() {
-    static std::function<void(UIViewController&, const FeedResponse::Card&)> sharer;
-    return sharer;
 }
 
 std::string PostDetailsViewController::screenName() const {
@@ -404,8 +400,7 @@ void PostDetailsViewController::bookmarkPost(std::int64_t id, bool bookmarked) {
 }
 
 void PostDetailsViewController::shareCard() {
-    if (!detailsData) return;
-    if (const auto& share = cardSharer()) share(*this, detailsData);
+    ::shareCard(*this, detailsData);
 }
 
 void PostDetailsViewController::commentButtonTapped() {

@@ -75,10 +75,6 @@ public:
     std::optional<std::int64_t> postId;
     std::optional<std::vector<URL>> imageURLs;
 
-    // Opens the share sheet for a card (the feed's card sharing). Until it is set, share does
-    // nothing.
-    static std::function<void(UIViewController&, const FeedResponse::Card&)>& cardSharer();
-
     // "DailyUpdateDetailsViewScreen" for a daily update, else "PostDetailsViewScreen".
     std::string screenName() const;
 
@@ -90,6 +86,7 @@ public:
 
     // --- Actions ---
     void bookmarkAction();
+    // The feed's share sheet for the card shown.
     void shareCard();
     void commentButtonTapped();
     void handleTap();

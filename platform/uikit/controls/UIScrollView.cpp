@@ -332,4 +332,12 @@ void UIScrollView::layoutSubviews() {
     if (auto size = contentAreaSizeFromLayout()) {
         if (!(*size == contentSize_)) contentSize_ = *size;
     }
+    // Content resting at its top stays at the top as the bars over the scroll view come, go or
+    // change height (its adjusted inset follows them), rather than sliding under them.
+    const CGFloat top = adjustedContentInset().top;
+    if (top != restingTop_) {
+        if (!dragging_ && !decelerating_ && contentOffset().y == -restingTop_)
+            setContentOffset({contentOffset().x, -top});
+        restingTop_ = top;
+    }
 }

@@ -145,6 +145,8 @@ private:
     std::unique_ptr<PanGate> panGate_;
     bool scrollEnabled_ = true;
     bool tracking_ = false;
+    // The adjusted top inset as of the last layout: an offset at its negative is resting at the top.
+    CGFloat restingTop_ = 0;
     bool dragging_ = false;
     bool decelerating_ = false;
     bool animatingScroll_ = false;

@@ -86,6 +86,19 @@ std::vector<UIView*> UIStackView::shown() const {
     return out;
 }
 
+bool UIStackView::ownRequiredSize(const UIView& view, const NSLayoutConstraintPtr& c) {
+    return c && c->isActive() && c->priority() >= UILayoutPriorityRequired && !c->hasSecondItem() &&
+           c->firstItemPointer() == static_cast<const cw::LayoutItem*>(&view);
+}
+
+bool UIStackView::fixedAlong(const UIView& view, UILayoutConstraintAxis axis) {
+    const auto side = axis == UILayoutConstraintAxis::horizontal ? NSLayoutAttribute::width : NSLayoutAttribute::height;
+    for (const auto& c : view.constraints())
+        if (ownRequiredSize(view, c) && c->firstAttribute() == side && c->relation() == NSLayoutRelation::equal)
+            return true;
+    return false;
+}
+
 CGSize UIStackView::naturalSize(UIView& view) {
     CGSize s = view.intrinsicContentSize();
     if (s.width < 0 || s.height < 0) {
@@ -95,6 +108,21 @@ CGSize UIStackView::naturalSize(UIView& view) {
         const CGSize frame = view.frame().size;
         if (s.width < 0) s.width = fit.width > 0 ? fit.width : frame.width;
         if (s.height < 0) s.height = fit.height > 0 ? fit.height : frame.height;
+    }
+    // The contents' size only hugs and resists at lower priorities: a required width or height
+    // the view holds on itself wins, whether or not its contents (a picture that has just come)
+    // would ask for more or less.
+    for (const auto& c : view.constraints()) {
+        if (!ownRequiredSize(view, c)) continue;
+        CGFloat* side = c->firstAttribute() == NSLayoutAttribute::width    ? &s.width
+                        : c->firstAttribute() == NSLayoutAttribute::height ? &s.height
+                                                                           : nullptr;
+        if (!side) continue;
+        switch (c->relation()) {
+        case NSLayoutRelation::equal: *side = c->constant(); break;
+        case NSLayoutRelation::lessThanOrEqual: *side = std::min(*side, c->constant()); break;
+        case NSLayoutRelation::greaterThanOrEqual: *side = std::max(*side, c->constant()); break;
+        }
     }
     return s;
 }
@@ -160,22 +188,24 @@ void UIStackView::layoutSubviews() {
     switch (distribution_) {
     case UIStackViewDistribution::fill: {
         const CGFloat extra = length - gaps - total;
+        // A view whose size is fixed by a required constraint of its own neither takes nor gives room.
+        std::size_t pick = n;
         if (extra > 0) {
             // The view that hugs its content least takes the room left.
-            std::size_t pick = 0;
-            for (std::size_t i = 1; i < n; ++i)
-                if (views[i]->contentHuggingPriority(axisIndex) <
-                    views[pick]->contentHuggingPriority(axisIndex))
+            for (std::size_t i = 0; i < n; ++i)
+                if (!fixedAlong(*views[i], axisIndex) &&
+                    (pick == n ||
+                     views[i]->contentHuggingPriority(axisIndex) < views[pick]->contentHuggingPriority(axisIndex)))
                     pick = i;
-            sizes[pick] += extra;
+            if (pick < n) sizes[pick] += extra;
         } else if (extra < 0) {
             // The one that resists compression least gives it up.
-            std::size_t pick = 0;
-            for (std::size_t i = 1; i < n; ++i)
-                if (views[i]->contentCompressionResistancePriority(axisIndex) <
-                    views[pick]->contentCompressionResistancePriority(axisIndex))
+            for (std::size_t i = 0; i < n; ++i)
+                if (!fixedAlong(*views[i], axisIndex) &&
+                    (pick == n || views[i]->contentCompressionResistancePriority(axisIndex) <
+                                      views[pick]->contentCompressionResistancePriority(axisIndex)))
                     pick = i;
-            sizes[pick] = std::max<CGFloat>(0, sizes[pick] + extra);
+            if (pick < n) sizes[pick] = std::max<CGFloat>(0, sizes[pick] + extra);
         }
         break;
     }

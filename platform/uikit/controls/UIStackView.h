@@ -68,8 +68,12 @@ private:
     // The spacing in points.
     CGFloat gap() const;
     std::vector<UIView*> shown() const;
-    // A view's own size: its intrinsic size, else what its constraints give, else its frame's.
+    // A view's own size: its intrinsic size, else what its constraints give, else its frame's;
+    // a required width or height the view holds on itself (equal, at least, at most) over all.
     static CGSize naturalSize(UIView& view);
+    static bool ownRequiredSize(const UIView& view, const NSLayoutConstraintPtr& constraint);
+    // Whether a required constraint of the view's own gives it one length along `axis`.
+    static bool fixedAlong(const UIView& view, UILayoutConstraintAxis axis);
 
     std::vector<std::shared_ptr<UIView>> arranged_;
     UILayoutConstraintAxis axis_ = UILayoutConstraintAxis::horizontal;

@@ -12,6 +12,7 @@
 #include "kits/banners/GSMessage.h"
 #include "kits/gallery/GalleryViewController.h"
 #include "kits/video/XCDYouTubeVideoPlayerViewController.h"
+#include "uikit/controllers/UIActivityViewController.h"
 #include "uikit/controllers/UIApplication.h"
 #include "uikit/controls/UIKeyboard.h"
 #include "uikit/view/CALayer.h"
@@ -61,6 +62,12 @@ TEST_F(PostDetailsScreen, ThePostShowsItsPicturesOpensTheGalleryAndBookmarksTheF
     // A post: both picture rows hidden, no daily-update parts.
     EXPECT_TRUE(details->journeyLinkView->isHidden());
     EXPECT_TRUE(details->dailyUpdateImageView->isHidden());
+    EXPECT_TRUE(waitFor([&] {
+        for (const auto& v : details->imageViewStackView->arrangedSubviews())
+            if (!std::static_pointer_cast<UIImageView>(v)->image()) return false;
+        return details->iconImageView->image() != nullptr;
+    }));
+    picture("posts-details");
 
     // The second picture opens the gallery on it.
     details->scrollView->setContentOffset({0, details->imageViewStackView->frame().origin.y});
@@ -70,6 +77,7 @@ TEST_F(PostDetailsScreen, ThePostShowsItsPicturesOpensTheGalleryAndBookmarksTheF
     ASSERT_TRUE(gallery);
     EXPECT_EQ(gallery->currentIndex(), 1);
     EXPECT_EQ(gallery->itemCount(), 2);
+    picture("posts-gallery");
     ASSERT_TRUE(host->tapText("Close"));
     EXPECT_FALSE(details->presentedViewController());
 
@@ -121,6 +129,12 @@ TEST_F(PostDetailsScreen, CommentsAreWrittenFromTheBarThatRidesOnTheKeyboard) {
     EXPECT_NEAR(bar->convert(bar->bounds(), nullptr).maxY(), keyboard.frame().origin.y + bar->frame().size.height, 0.5);
 
     ASSERT_TRUE(host->type("So proud of him"));
+    EXPECT_TRUE(waitFor([&] {
+        for (const auto& c : list->tableView()->visibleCells())
+            if (!std::static_pointer_cast<CommentTableViewCell>(c)->profilePicImageView->image()) return false;
+        return true;
+    }));
+    picture("posts-comments");
     EXPECT_FALSE(host->isShowing("Add a Comment"));
     EXPECT_TRUE(bar->postButton()->isEnabled());
     // Two taps before the reply post one comment.
@@ -213,6 +227,18 @@ TEST_F(PostDetailsScreen, TheDailyUpdatesLinkPlaysTheVideoAndTheBarComesBack) {
     auto details = open<PostDetailsViewController>("PostDetailsViewController", update);
     EXPECT_FALSE(details->journeyLinkView->isHidden());
     EXPECT_EQ(details->screenName(), "DailyUpdateDetailsViewScreen");
+    // Share opens the feed's sheet for this card.
+    ASSERT_TRUE(host->tapIdentifier("shareButton"));
+    auto sheet = std::dynamic_pointer_cast<UIActivityViewController>(details->presentedViewController());
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet->stringValue("subject"), "Daily Update " + update->dateText().value_or(""));
+    EXPECT_EQ(sheet->activityItems().size(), 2u);
+    ASSERT_TRUE(host->chooseShareTarget(std::nullopt));
+    ASSERT_TRUE(waitFor([&] {
+        for (const auto& e : storedEvents("DailyUpdateDetailsViewScreen"))
+            if (e.details.contains("shareContentTapped")) return e.details["dailyUpdate"] == true;
+        return false;
+    }));
     details->scrollView->setContentOffset({0, std::max<CGFloat>(0, details->scrollView->contentSize().height -
                                                                        details->scrollView->bounds().size.height)});
     host->settle();

@@ -4,6 +4,7 @@
 #include "Services/NotificationService.h"
 #include "Services/PostService.h"
 
+#include <algorithm>
 #include <cairo.h>
 #include <gtest/gtest.h>
 
@@ -110,6 +111,35 @@ TEST_F(CommentPostNotificationTest, GetPost) {
         31, [](const JSON&) { ADD_FAILURE(); }, [&](const RequestError& e) { error = e; });
     ASSERT_TRUE(runUntil([&] { return error.has_value(); }));
     EXPECT_EQ(error->kind(), RequestError::Kind::parseError);
+}
+
+TEST_F(CommentPostNotificationTest, APostLeavesAfterItsPicturesAreEncodedAndOnlyForItsWriter) {
+    signIn(7);
+    std::vector<std::string> replies;
+    auto reply = [&](const std::string& name) { return [&replies, name](const JSON&) { replies.push_back(name); }; };
+    PostService().createPost("First", {solidImage(0xFFFF0000)}, reply("first"), nullptr);
+    PostService().createPost("Second", {}, reply("second"), nullptr);
+    // Nothing has left yet: the pictures are still being encoded.
+    EXPECT_EQ(server.requestCount(), 0u);
+    ASSERT_TRUE(runUntil([&] { return replies.size() == 2; }));
+    auto arrivals = server.requests();
+    ASSERT_EQ(arrivals.size(), 2u);
+    std::vector<std::string> texts{arrivals[0].part("post_text")->content, arrivals[1].part("post_text")->content};
+    std::sort(texts.begin(), texts.end());
+    EXPECT_EQ(texts, (std::vector<std::string>{"First", "Second"}));
+    server.clearRequests();
+
+    // Written by one member, who signs out for another before it leaves: it never leaves.
+    PostService().createPost("Not yours", {solidImage(0xFF00FF00)}, reply("lost"),
+                             [&](const RequestError&) { replies.push_back("lost"); });
+    signIn(8);
+    PostService().createPost("Mine", {solidImage(0xFF0000FF)}, reply("mine"), nullptr);
+    ASSERT_TRUE(runUntil([&] { return replies.size() == 3; }));
+    EXPECT_EQ(replies.back(), "mine");
+    arrivals = arrivalsBeforeMarker();
+    ASSERT_EQ(arrivals.size(), 1u);
+    EXPECT_EQ(arrivals[0].part("post_text")->content, "Mine");
+    EXPECT_EQ(arrivals[0].part("user_id")->content, "8");
 }
 
 TEST_F(CommentPostNotificationTest, PostPicturesAreNumberedFromOneWithoutGaps) {

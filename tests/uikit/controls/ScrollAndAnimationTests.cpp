@@ -68,6 +68,41 @@ TEST(ScrollView, ContentLaidOutByConstraintsGivesTheContentSize) {
     EXPECT_EQ(p.pages[2]->frame(), CGRect(750, 0, 375, 300));
 }
 
+TEST(ScrollView, ContentAtItsTopStaysBelowTheBarsAsTheyChange) {
+    // A column under a navigation bar, the scroll view filling its screen's root view.
+    auto root = std::make_shared<UIView>(CGRect(0, 0, 375, 667));
+    auto scroll = std::make_shared<UIScrollView>();
+    scroll->alwaysBounceVertical = true;
+    scroll->setTranslatesAutoresizingMaskIntoConstraints(false);
+    root->addSubview(scroll);
+    auto column = std::make_shared<UIView>();
+    column->setTranslatesAutoresizingMaskIntoConstraints(false);
+    scroll->addSubview(column);
+    NSLayoutConstraint::activate({scroll->topAnchor().constraintEqualTo(root->topAnchor()),
+                                  scroll->leadingAnchor().constraintEqualTo(root->leadingAnchor()),
+                                  scroll->trailingAnchor().constraintEqualTo(root->trailingAnchor()),
+                                  scroll->bottomAnchor().constraintEqualTo(root->bottomAnchor()),
+                                  column->topAnchor().constraintEqualTo(scroll->topAnchor()),
+                                  column->leadingAnchor().constraintEqualTo(scroll->leadingAnchor()),
+                                  column->trailingAnchor().constraintEqualTo(scroll->trailingAnchor()),
+                                  column->bottomAnchor().constraintEqualTo(scroll->bottomAnchor()),
+                                  column->widthAnchor().constraintEqualTo(scroll->widthAnchor()),
+                                  column->heightAnchor().constraintEqualToConstant(1000)});
+    root->setSafeAreaInsets({64, 0, 0, 0});
+    root->layoutIfNeeded();
+    EXPECT_EQ(scroll->contentOffset(), (CGPoint{0, -64}));
+    EXPECT_EQ(column->convert(column->bounds(), root.get()).origin.y, 64);
+    // The bar shrinks: still at the top.
+    root->setSafeAreaInsets({20, 0, 0, 0});
+    root->layoutIfNeeded();
+    EXPECT_EQ(scroll->contentOffset(), (CGPoint{0, -20}));
+    // Scrolled down, the content stays where the member left it.
+    scroll->setContentOffset({0, 200});
+    root->setSafeAreaInsets({64, 0, 0, 0});
+    root->layoutIfNeeded();
+    EXPECT_EQ(scroll->contentOffset(), (CGPoint{0, 200}));
+}
+
 TEST(ScrollView, PagingDragPastHalfLandsOnTheNextPageWithDelegateCallsInOrder) {
     ManualClock clock;
     RunLoop::main().reset();

@@ -51,6 +51,54 @@ TEST(StackView, DistributionsAndAlignments) {
     EXPECT_EQ(other->frame().origin.x, 154);
 }
 
+TEST(StackView, AnArrangedViewsRequiredSizeWinsOverItsContentsSize) {
+    // A picture fixed at 220 high keeps that height before and after its image (240 high) comes.
+    auto picture = std::make_shared<UIImageView>();
+    picture->setTranslatesAutoresizingMaskIntoConstraints(false);
+    picture->heightAnchor().constraintEqualToConstant(220)->setActive(true);
+    auto narrow = box(100, 30);
+    narrow->setTranslatesAutoresizingMaskIntoConstraints(false);
+    narrow->widthAnchor().constraintLessThanOrEqualToConstant(60)->setActive(true);
+    narrow->heightAnchor().constraintGreaterThanOrEqualToConstant(40)->setActive(true);
+    // A wish below required gives way to the contents.
+    auto loose = std::make_shared<UIImageView>();
+    auto wish = loose->heightAnchor().constraintEqualToConstant(10);
+    wish->setPriority(UILayoutPriorityDefaultHigh);
+    wish->setActive(true);
+    auto stack = std::make_shared<UIStackView>(std::vector<std::shared_ptr<UIView>>{picture, narrow, loose});
+    stack->setAxis(UILayoutConstraintAxis::vertical);
+    stack->setDistribution(UIStackViewDistribution::equalSpacing);
+    stack->setAlignment(UIStackViewAlignment::leading);
+    std::vector<std::uint32_t> pixels(320 * 240, 0xff336699u);
+    loose->setImage(UIImage::fromPixels(320, 240, 1, pixels.data()));
+    EXPECT_EQ(stack->intrinsicContentSize(), (CGSize{320, 220 + 40 + 240}));
+    stack->setFrame(CGRect(0, 0, 320, 520));
+    stack->layoutIfNeeded();
+    EXPECT_EQ(picture->frame().size.height, 220);
+    EXPECT_EQ(narrow->frame(), CGRect(0, 230, 60, 40));
+    EXPECT_EQ(loose->frame().size.height, 240);
+    picture->setImage(UIImage::fromPixels(320, 240, 1, pixels.data()));
+    EXPECT_TRUE(stack->needsLayout());
+    stack->layoutIfNeeded();
+    EXPECT_EQ(picture->frame(), CGRect(0, 0, 320, 220));
+    EXPECT_EQ(loose->frame().origin.y, 280);
+
+    // Fill: the room left, and the room missing, go to a view free to change, never to the fixed
+    // picture, even though it hugs its content least.
+    auto label = std::make_shared<UILabel>();
+    label->setText("Caption");
+    auto fill = std::make_shared<UIStackView>(std::vector<std::shared_ptr<UIView>>{picture, label});
+    fill->setAxis(UILayoutConstraintAxis::vertical);
+    picture->setContentHuggingPriority(1, UILayoutConstraintAxis::vertical);
+    picture->setContentCompressionResistancePriority(1, UILayoutConstraintAxis::vertical);
+    for (const CGFloat height : {400.0, 230.0}) {
+        fill->setFrame(CGRect(0, 0, 320, height));
+        fill->layoutIfNeeded();
+        EXPECT_EQ(picture->frame().size.height, 220) << height;
+        EXPECT_EQ(label->frame(), CGRect(0, 220, 320, height - 220)) << height;
+    }
+}
+
 TEST(Controls, PageControlSwitchDatePickerAndPickerReportOnlyTheMembersChanges) {
     ManualClock clock;
     auto root = std::make_shared<UIView>(CGRect(0, 0, 375, 667));
