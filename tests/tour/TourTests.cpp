@@ -9,6 +9,7 @@
 
 #include <ctime>
 #include <set>
+#include <tuple>
 
 namespace cw::tour {
 namespace {
@@ -534,6 +535,170 @@ TEST_P(BadInput, TheRecordNumberLookUpSaysWhatIsWrong) {
                           "No baby was found with this medical record number."));
 }
 
+// ---- Bad input on the signed-in forms ----
+
+// Texts a member types or pastes once signed in: a long page, names in Hebrew and Arabic with
+// emoji, and a paste with control characters (a terminal's escape among them).
+const std::string kLongText(10000, 'a');
+const std::string kEmojiRtl = "\u05D0\u05DE\u05D0 \U0001F476\U0001F37C \u0645\u0631\u062D\u0628\u0627";
+const std::string kPastedControl = "Grace\x01\x1b[2J\x7f Hart";
+
+// The same forms, signed in: each bad text either gets a message and leaves the server as it was,
+// or is stored byte for byte and shown as typed. One run is enough (the sessions' life changes
+// nothing here).
+class SignedInBadInput : public Tour {
+protected:
+    // The comment's server row for `text` on the father's post, or 0.
+    std::int64_t comments(const std::string& text) {
+        return db->number("SELECT COUNT(*) FROM comments WHERE post_id = 29 AND comment_text = ?", {text});
+    }
+};
+
+TEST_P(SignedInBadInput, Comments) {
+    TOUR_STEP(signIn(kMotherEmail));
+    TOUR_STEP(scrollUntilShowing("Held Noah for the first time today. He is so light!"));
+    TOUR_STEP(quietly({"tap \"Held Noah for the first time today. He is so light!\"", "tap #commentButton",
+                       "expect \"2 Comments\""}));
+    const auto before = db->memberDataCounts();
+    // Nothing typed: "Post" is not enabled, nothing goes.
+    TOUR_STEP(act("empty", {"tap \"Post\"", "expect \"2 Comments\""}));
+    TOUR_STEP(act("long", {"paste " + quoted(kLongText), "tap \"Post\"",
+                           "expect \"A comment can be at most 5000 characters long.\""}));
+    EXPECT_EQ(db->memberDataCounts(), before);
+    TOUR_STEP(quietly({"delete 10000"}));
+    TOUR_STEP(act("emoji-rtl", {"paste " + quoted(kEmojiRtl), "tap \"Post\"", "expect \"3 Comments\"",
+                                "expect " + quoted(kEmojiRtl)}));
+    EXPECT_EQ(awaitValue("SELECT COUNT(*) FROM comments WHERE post_id = 29 AND comment_text = ?", 1, {kEmojiRtl}), 1);
+    TOUR_STEP(act("control", {"tap \"Add a Comment\"", "paste " + quoted(kPastedControl), "tap \"Post\"",
+                              "expect \"4 Comments\"", "expect " + quoted(kPastedControl)}));
+    EXPECT_EQ(awaitValue("SELECT COUNT(*) FROM comments WHERE post_id = 29 AND comment_text = ?", 1, {kPastedControl}), 1);
+}
+
+TEST_P(SignedInBadInput, PostComposer) {
+    TOUR_STEP(signIn(kMotherEmail));
+    const auto posts = [&] { return db->number("SELECT COUNT(*) FROM posts"); };
+    const auto before = posts();
+    const std::vector<std::string> open = {"tap #floatingActionButton", "drag 331,509 331,509",
+                                           "expect \"Share a moment, photo, or news\""};
+    TOUR_STEP(quietly(open));
+    TOUR_STEP(act("empty", {"tap #submitButton", "expect \"Share a moment, photo, or news\""}));
+    TOUR_STEP(act("long", {"paste " + quoted(kLongText), "tap #submitButton", "expect \"Unexpected error. Please try again.\""}));
+    EXPECT_EQ(posts(), before);
+    TOUR_STEP(quietly({"tap \"Cancel\"", "expect \"Home\""}));
+    for (const auto& [name, text] : {std::pair{"emoji-rtl", kEmojiRtl}, std::pair{"control", kPastedControl}}) {
+        TOUR_STEP(quietly(open));
+        TOUR_STEP(quietly({"paste " + quoted(text), "tap #submitButton"}));
+        TOUR_STEP(awaitAbsent("Submit"));
+        TOUR_STEP(act(name, {"expect " + quoted(text)}));
+        EXPECT_EQ(awaitValue("SELECT COUNT(*) FROM posts WHERE member_id = 1 AND post_text = ?", 1, {text}), 1) << name;
+    }
+    EXPECT_EQ(posts(), before + 2);
+}
+
+TEST_P(SignedInBadInput, MilestoneTitle) {
+    TOUR_STEP(signIn(kMotherEmail));
+    const auto items = [&] { return db->number("SELECT COUNT(*) FROM journey_items WHERE baby_id = 1"); };
+    const auto before = items();
+    TOUR_STEP(quietly({"tap \"Journey\"", "expect \"Add Milestone\""}));
+    // A milestone of another kind without a title is named after its kind; a title in other scripts
+    // or with pasted control characters is kept as typed and shown on the timeline.
+    for (const auto& [name, typed, kept] : {std::tuple{"empty", std::string(), std::string("Something else")},
+                                            std::tuple{"emoji-rtl", kEmojiRtl, kEmojiRtl},
+                                            std::tuple{"control", kPastedControl, kPastedControl}}) {
+        TOUR_STEP(quietly({"tap \"Add Milestone\"", "expect \"First time holding me\"", "tap \"First time holding me\"",
+                           "turn \"Something else\"", "tap \"Done\""}));
+        if (!typed.empty()) {
+            TOUR_STEP(quietly({"tap \"Type here\"", "paste " + quoted(typed)}));
+        }
+        TOUR_STEP(quietly({"tap \"Save\""}));
+        TOUR_STEP(awaitAbsent("Cancel"));
+        TOUR_STEP(act(name, {"expect " + quoted(kept)}));
+        EXPECT_EQ(awaitValue("SELECT COUNT(*) FROM journey_items WHERE baby_id = 1 AND type = 'other' AND label = ?", 1,
+                             {kept}),
+                  1)
+            << name;
+    }
+    EXPECT_EQ(items(), before + 3);
+}
+
+TEST_P(SignedInBadInput, Invitation) {
+    TOUR_STEP(signIn(kMotherEmail));
+    const auto invitations = [&] { return db->number("SELECT COUNT(*) FROM invitations"); };
+    const auto before = invitations();
+    TOUR_STEP(quietly({"tap #hamburgerButton", "tap \"Family & Friends\"", "expect \"Ruth Hart\""}));
+    const std::vector<std::string> open = {"tap #add_baby", "expect \"Invite Family & Friends\""};
+    auto fill = [](const std::string& name, const std::string& email) {
+        return std::vector<std::string>{"tap #fullNameTextField", "paste " + quoted(name), "tap #emailTextField",
+                                        "paste " + quoted(email), "tap #relationshipChevronButton",
+                                        "turn \"Grand Parent\"", "tap \"Done\""};
+    };
+    // Nothing typed: "Send Invite" is not enabled.
+    TOUR_STEP(quietly(open));
+    TOUR_STEP(act("empty", {"tap \"Send Invite\"", "expect \"Invite Family & Friends\""}));
+    TOUR_STEP(quietly(fill(kLongText, "long@cradleway.test")));
+    TOUR_STEP(act("long", {"tap \"Send Invite\"", "expect \"\\\"full_name\\\" is longer than 200 characters.\""}));
+    EXPECT_EQ(invitations(), before);
+    TOUR_STEP(quietly({"tap \"Cancel\"", "expect \"Ruth Hart\""}));
+    for (const auto& [name, text, email] : {std::tuple{"emoji-rtl", kEmojiRtl, "emoji@cradleway.test"},
+                                            std::tuple{"control", kPastedControl, "control@cradleway.test"}}) {
+        TOUR_STEP(quietly(open));
+        TOUR_STEP(quietly(fill(text, email)));
+        TOUR_STEP(quietly({"tap \"Send Invite\""}));
+        TOUR_STEP(awaitAbsent("Invite Family & Friends"));
+        TOUR_STEP(act(name, {"expect " + quoted(text)}));
+        EXPECT_EQ(awaitValue("SELECT full_name FROM invitations WHERE email = ?", text, {email}), text) << name;
+    }
+    EXPECT_EQ(invitations(), before + 2);
+}
+
+TEST_P(SignedInBadInput, MyAccountName) {
+    TOUR_STEP(signIn(kMotherEmail));
+    const std::string name = "SELECT full_name FROM members WHERE id = 1";
+    TOUR_STEP(quietly({"tap #hamburgerButton", "tap \"My Account\"", "expect \"Update\""}));
+    const std::vector<std::string> clear = {"tap #fullNameTextField", "delete 30"};
+    TOUR_STEP(quietly(clear));
+    TOUR_STEP(act("empty", {"tap \"Update\"", "expect \"Full Name cannot be less than 3 characters\""}));
+    TOUR_STEP(quietly({"wait 5", "tap #fullNameTextField", "paste " + quoted(kLongText)}));
+    TOUR_STEP(act("long", {"tap \"Update\"", "expect \"Unexpected error. Please try again.\""}));
+    EXPECT_EQ(db->rows(name)[0][0], "Emma Hart");
+    TOUR_STEP(quietly({"wait 5", "tap #fullNameTextField", "delete 10000"}));
+    for (const auto& [step, text] : {std::pair{"emoji-rtl", kEmojiRtl}, std::pair{"control", kPastedControl}}) {
+        TOUR_STEP(quietly({"wait 5", "tap #fullNameTextField", "delete 30", "paste " + quoted(text)}));
+        TOUR_STEP(act(step, {"tap \"Update\"", "expect \"Successfully saved.\"", "expect " + quoted(text)}));
+        EXPECT_EQ(awaitValue(name, text), text) << step;
+    }
+}
+
+TEST_P(SignedInBadInput, Password) {
+    TOUR_STEP(signIn(kMotherEmail));
+    TOUR_STEP(quietly({"tap #hamburgerButton", "tap \"My Account\"", "expect \"Update\"", "tap #passwordField",
+                       "expect \"Save Password\""}));
+    auto fill = [](const std::string& current, const std::string& next) {
+        std::vector<std::string> lines;
+        for (const auto& [field, text] : {std::pair{"Current Password", current}, std::pair{"New Password", next},
+                                          std::pair{"Retype New Password", next}}) {
+            lines.push_back("tap " + quoted(field));
+            lines.push_back("delete 10000");
+            if (!text.empty()) lines.push_back("paste " + quoted(text));
+        }
+        return lines;
+    };
+    TOUR_STEP(quietly(fill("", "")));
+    TOUR_STEP(act("empty", {"tap \"Save Password\"", "expect \"Password field is empty\""}));
+    TOUR_STEP(quietly({"wait 5"}));
+    TOUR_STEP(quietly(fill(kDemoPassword, kLongText)));
+    TOUR_STEP(act("long", {"tap \"Save Password\"", "expect \"The password is too long.\""}));
+    EXPECT_TRUE(ServerClient(app->serverURL(), kMotherEmail, kDemoPassword).signedIn());
+    // A password of letters from right-to-left scripts, emoji and pasted control characters is the
+    // member's to choose: it is kept as typed, and signs in as typed.
+    const std::string odd = kEmojiRtl + kPastedControl;
+    TOUR_STEP(quietly({"wait 5"}));
+    TOUR_STEP(quietly(fill(kDemoPassword, odd)));
+    TOUR_STEP(act("emoji-rtl-control", {"tap \"Save Password\"", "expect \"Your password has been updated.\""}));
+    EXPECT_TRUE(ServerClient(app->serverURL(), kMotherEmail, odd).signedIn());
+    EXPECT_FALSE(ServerClient(app->serverURL(), kMotherEmail, kDemoPassword).signedIn());
+}
+
 const auto kSessions = ::testing::Values(Sessions::lasting, Sessions::expiring);
 std::string sessionsName(const ::testing::TestParamInfo<Sessions>& info) {
     return info.param == Sessions::lasting ? "lasting" : "expiring";
@@ -543,6 +708,7 @@ INSTANTIATE_TEST_SUITE_P(Tour, MothersDay, kSessions, sessionsName);
 INSTANTIATE_TEST_SUITE_P(Tour, FathersView, kSessions, sessionsName);
 INSTANTIATE_TEST_SUITE_P(Tour, Registration, kSessions, sessionsName);
 INSTANTIATE_TEST_SUITE_P(Tour, BadInput, kSessions, sessionsName);
+INSTANTIATE_TEST_SUITE_P(Tour, SignedInBadInput, ::testing::Values(Sessions::lasting), sessionsName);
 
 } // namespace
 } // namespace cw::tour
