@@ -2,6 +2,7 @@
 
 #include "Services/AuthenticationContext.h"
 #include "Services/ReplyCallbacks.h"
+#include "foundation/dispatch/DispatchQueue.h"
 
 #include <algorithm>
 
@@ -58,9 +59,35 @@ void BabyService::updateBabies(const std::vector<std::shared_ptr<BabyData>>& bab
     JSON parameters = JSON(JSON::dictionary_t{});
     parameters.set("babies", cw::babiesJSON(babies));
     parameters.set("user_id", user->id());
+    const bool pictures = std::any_of(babies.begin(), babies.end(), [](const auto& baby) {
+        return baby && baby->requestImage() && baby->babyId();
+    });
+    if (!pictures) {
+        sendUpdate(parameters, {}, std::move(success), std::move(failure));
+        return;
+    }
+    // A camera's picture takes longer to encode than a frame lasts: the pictures are encoded once,
+    // on a queue, and the request leaves from the main queue with those bytes (a replay after a
+    // token refresh sends them again without encoding anew).
+    DispatchQueue::global(DispatchQoS::userInitiated).async([babies, parameters, success = std::move(success),
+                                                             failure = std::move(failure)]() mutable {
+        auto parts = std::make_shared<const std::vector<MultipartFilePart>>(BabyData::pictureParts(babies));
+        DispatchQueue::main().async([parameters = std::move(parameters), parts, success = std::move(success),
+                                     failure = std::move(failure)]() mutable {
+            BabyService().sendUpdate(parameters, parts, std::move(success), std::move(failure));
+        });
+    });
+}
+
+void BabyService::sendUpdate(const JSON& parameters, std::shared_ptr<const std::vector<MultipartFilePart>> parts,
+                             ObjectSuccess success, RequestFailure failure) {
     post(
         "update", parameters,
-        [babies](AFMultipartFormData& formData) { BabyData::appendWithBabyDataArray(babies, formData); },
+        [parts](AFMultipartFormData& formData) {
+            if (!parts) return;
+            for (const auto& part : *parts)
+                formData.appendPartWithFileData(part.data, part.name, part.fileName, part.mimeType);
+        },
         // A reply that is no object still ends the editor's wait, as a parse error.
         nullptr, cw::objectReply(std::move(success), failure), cw::serverErrorFailure(failure));
 }

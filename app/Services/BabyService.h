@@ -31,6 +31,8 @@ public:
                                 RequestFailure failure);
     // Multipart "update": "babies" (their request forms) and "user_id", then one picture part per
     // baby with an id and a picture waiting ("baby_picture_<id>"). Failures: the server's error.
+    // With pictures, they are encoded on a background queue first and the request leaves from the
+    // main queue afterwards; the callbacks run on the main queue either way.
     virtual void updateBabies(const std::vector<std::shared_ptr<BabyData>>& babies, ObjectSuccess success,
                               RequestFailure failure);
     // "verify_mrn" {"mrn": text}; needs no member. Failures: the server's error.
@@ -73,6 +75,8 @@ public:
 
 private:
     enum class Failures { network, serverError };
+    void sendUpdate(const JSON& parameters, std::shared_ptr<const std::vector<MultipartFilePart>> parts,
+                    ObjectSuccess success, RequestFailure failure);
     void send(const std::string& path, const JSON& parameters, Failures failures, ObjectSuccess success,
               RequestFailure failure);
     void fetchForBaby(const std::string& path, std::int64_t babyId, Failures failures, ObjectSuccess success,

@@ -6,10 +6,7 @@
 #include "Extensions/UIViewController+LoadingIndicator.h"
 #include "Services/AnalyticsService.h"
 #include "Services/AuthenticationContext.h"
-#include "Services/KeychainConfiguration.h"
-#include "Services/KeychainPasswordItem.h"
 #include "Services/SignUpService.h"
-#include "foundation/defaults/UserDefaults.h"
 #include "kits/banners/GSMessage.h"
 #include "uikit/controllers/UIApplication.h"
 #include "uikit/controllers/UIStoryboard.h"
@@ -17,7 +14,6 @@
 #include "uikit/graphics/UIImage.h"
 
 #include <algorithm>
-#include <iostream>
 
 namespace {
 
@@ -149,13 +145,7 @@ void AuthenticationFlowController::registerMember(UIViewController& sender) {
             flow->registrationPassword = std::nullopt;
             flow->babies.clear();
             AuthenticationContext::shared().login(reply);
-            UserDefaults::standard().setObject(UserDefaults::Value(email), LoginViewController::kUsernameKey);
-            try {
-                KeychainPasswordItem(KeychainConfiguration::serviceName, email, KeychainConfiguration::accessGroup)
-                    .savePassword(password);
-            } catch (const KeychainPasswordItem::KeychainError& error) {
-                std::cout << "Keychain: the password was not saved: " << error.what() << std::endl;
-            }
+            LoginViewController::rememberMember(email, password);
             // The tutorial opens over whatever root the session's start installed.
             auto window = UIApplication::shared().keyWindow();
             if (auto root = window ? window->rootViewController() : nullptr)

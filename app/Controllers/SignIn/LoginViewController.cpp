@@ -45,6 +45,15 @@ KeychainPasswordItem passwordItem(const std::string& email) {
 
 LoginViewController::LoginViewController() = default;
 
+void LoginViewController::rememberMember(const std::string& email, const std::string& password) {
+    UserDefaults::standard().setObject(UserDefaults::Value(email), kUsernameKey);
+    try {
+        passwordItem(email).savePassword(password);
+    } catch (const KeychainPasswordItem::KeychainError& error) {
+        std::cout << "Keychain: the password was not saved: " << error.what() << std::endl;
+    }
+}
+
 void LoginViewController::loadView() {
     UIViewController::loadView();
     auto root = view();
@@ -198,12 +207,7 @@ void LoginViewController::signInTapped() {
             auto self = std::static_pointer_cast<LoginViewController>(weak.lock());
             if (self) stopFullScreenLoadingOverlay(*self);
             AuthenticationContext::shared().login(reply);
-            UserDefaults::standard().setObject(UserDefaults::Value(email), kUsernameKey);
-            try {
-                passwordItem(email).savePassword(password);
-            } catch (const KeychainPasswordItem::KeychainError& error) {
-                std::cout << "Keychain: the password was not saved: " << error.what() << std::endl;
-            }
+            rememberMember(email, password);
             if (self) {
                 self->emailTextField->setText(std::string());
                 self->passwordField->setText(std::string());

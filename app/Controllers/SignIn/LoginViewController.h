@@ -44,6 +44,11 @@ public:
 
     LoginViewController();
 
+    // What Touch ID signs in with next time: the e-mail under "usernameKey" and the password in the
+    // keychain item of that e-mail (an existing item is updated). A keychain error is printed and
+    // dropped: the sign-in or registration that called it has succeeded all the same.
+    static void rememberMember(const std::string& email, const std::string& password);
+
     std::shared_ptr<UIButton> loginButton;
     std::shared_ptr<UIButton> forgotPassword;
     std::shared_ptr<UIButton> createAccountButton;

@@ -15,6 +15,7 @@ public:
     ~UIWindow() override;
 
     std::string className() const override { return "UIWindow"; }
+    UIWindow* asWindow() override { return this; }
 
     const UIViewControllerPtr& rootViewController() const { return root_; }
     // Installs the controller's view as the window's content; when the window is visible the old

@@ -293,7 +293,8 @@ bool UITextField::canBecomeFirstResponder() const {
 
 bool UITextField::becomeFirstResponder() {
     if (isFirstResponder()) return true;
-    if (!canBecomeFirstResponder()) return false;
+    // Off screen the delegate is not even asked.
+    if (!canBecomeFirstResponder() || !window()) return false;
     if (auto d = delegate_.get(); d && !d->textFieldShouldBeginEditing(this)) return false;
     auto keep = weak_from_this().lock();
     auto& keyboard = cw::Keyboard::shared();

@@ -159,7 +159,8 @@ bool UITextView::canBecomeFirstResponder() const {
 
 bool UITextView::becomeFirstResponder() {
     if (isFirstResponder()) return true;
-    if (!canBecomeFirstResponder()) return false;
+    // Off screen the delegate is not even asked.
+    if (!canBecomeFirstResponder() || !window()) return false;
     if (auto d = textDelegate_.get(); d && !d->textViewShouldBeginEditing(this)) return false;
     auto keep = weak_from_this().lock();
     auto& keyboard = cw::Keyboard::shared();

@@ -190,6 +190,15 @@ UIView* UIView::rootView() {
     return v;
 }
 
+UIWindow* UIView::window() {
+    return rootView()->asWindow();
+}
+
+bool UIView::becomeFirstResponder() {
+    if (!isFirstResponder() && !window()) return false;
+    return UIResponder::becomeFirstResponder();
+}
+
 bool UIView::isDescendant(const UIView* view) const {
     for (const UIView* v = this; v; v = v->superviewRaw_)
         if (v == view) return true;

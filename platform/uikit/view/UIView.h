@@ -25,6 +25,7 @@
 #include <vector>
 
 class UIGestureRecognizer;
+class UIWindow;
 
 namespace cw::detail {
 class LayoutEngine;
@@ -169,6 +170,13 @@ public:
     std::shared_ptr<UIView> viewWithTag(long tag);
     // The topmost ancestor (this view when it has no superview).
     UIView* rootView();
+    // The window this view is in: its topmost ancestor when that is a window, else none.
+    UIWindow* window();
+    // A window answers itself.
+    virtual UIWindow* asWindow() { return nullptr; }
+    // A view takes the focus only while it is in a window: a field that was never put on screen
+    // (or has left it) cannot take the keyboard.
+    bool becomeFirstResponder() override;
 
     // Hooks for subclasses.
     virtual void didAddSubview(UIView*) {}

@@ -8,6 +8,7 @@
 #include "Controllers/Baby/DailyUpdatePageViewController.h"
 #include "Controllers/Baby/DailyUpdateStackCell.h"
 #include "Controllers/Baby/DailyUpdateViewController.h"
+#include "Controllers/Baby/MeasurementChart.h"
 #include "Controllers/Baby/MeasurementsViewController.h"
 #include "Controllers/Journey/JourneyViewController.h"
 #include "Services/AuthenticationContext.h"
@@ -291,7 +292,13 @@ TEST_F(BabyTabs, TheChartsControlShowsTheThreeSeries) {
         for (const auto& p : points)
             largest = std::max(largest, p.value);
         EXPECT_DOUBLE_EQ(chart.yAxis->axisModel().lastModelValue, largest * 1.2);
-        EXPECT_EQ(chart.yAxis->axisValues().size() >= 2, true);
+        // The y axis climbs from 0 in the round step its height calls for.
+        const double yStep = yStepFor(largest * 1.2);
+        const auto yValues = chart.yAxis->axisValues();
+        ASSERT_GE(yValues.size(), 2u);
+        EXPECT_EQ(yValues.front().scalar, 0);
+        for (std::size_t i = 1; i < yValues.size(); ++i)
+            EXPECT_NEAR(yValues[i].scalar - yValues[i - 1].scalar, yStep, 1e-9) << i;
         const auto locations = chart.markers->chartPointsScreenLocs();
         for (std::size_t i = 1; i < n; ++i) {
             EXPECT_GT(locations[i].x, locations[i - 1].x) << "in list order";

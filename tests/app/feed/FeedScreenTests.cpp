@@ -352,6 +352,28 @@ TEST_F(FeedScreenTest, WithTheServerGoneARefreshKeepsTheListAndStopsTheIndicator
     signInAsTheFather();
     auto screen = feed();
     const auto before = screen->filteredData;
+    ASSERT_FALSE(before.empty());
+    ASSERT_TRUE(awaitEvents("feedViewContentRefreshSuccess", 1));
+
+    // A refresh the server refuses (a stored baby outside the family): the cards stay, the
+    // indicators stop, and the failure is reported.
+    const auto babies = AuthenticationContext::shared().babies();
+    auto stranger = std::make_shared<BabyData>("Not Ours", "2019-03-01", "2019-04-20", Gender::Female);
+    stranger->setBabyId(99999);
+    auto withStranger = babies;
+    withStranger.push_back(stranger);
+    AuthenticationContext::shared().save(withStranger);
+    pull(60);
+    ASSERT_TRUE(awaitEvents("feedViewContentRefreshFailure", 1));
+    RunLoop::main().runUntil([&] { return !screen->pullRefreshIndicator->isAnimating(); }, 10);
+    EXPECT_FALSE(screen->pullRefreshIndicator->isAnimating());
+    EXPECT_EQ(screen->filteredData, before);
+    EXPECT_EQ(eventsWithDetail("feedViewContentRefreshSuccess").size(), 1u);
+    const auto failed = eventsWithDetail("feedViewContentRefreshFailure");
+    EXPECT_EQ(failed[0].action, "ServerRequest");
+    EXPECT_EQ(failed[0].details, nlohmann::json({{"feedViewContentRefreshFailure", "Checking for content failed"}}));
+    AuthenticationContext::shared().save(babies);
+
     demo->stop();
     pull(60);
     ASSERT_TRUE(RunLoop::main().runUntil([&] { return !screen->pullRefreshIndicator->isAnimating(); }, 20));

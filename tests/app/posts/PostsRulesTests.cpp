@@ -2,6 +2,7 @@
 // elements, the comment bar's sizes, a row's date text, which cards have pictures, and the ids and
 // paths of article pages.
 
+#include "uikit/controllers/UIWindow.h"
 #include "Controllers/Posts/CommentTableViewCell.h"
 #include "Controllers/Posts/CommentTableViewController.h"
 #include "Controllers/Posts/CommentTextInputView.h"
@@ -44,31 +45,34 @@ TEST(CommentListRules, TitlesKeysAndOddElements) {
 }
 
 TEST(CommentBarRules, SizesAndThePostButton) {
-    CommentTextInputView bar(CGRect(), UIInputViewStyle::default_);
-    EXPECT_EQ(bar.sizeThatFits({320, 0}), (CGSize{320, 54}));
-    EXPECT_EQ(bar.intrinsicContentSize().height, 54);
-    bar.textView()->setFrame({0, 0, 200, 34});
-    EXPECT_EQ(bar.intrinsicContentSize().height, 54);
-    bar.textView()->setFrame({0, 0, 200, 80});
-    EXPECT_EQ(bar.intrinsicContentSize().height, 100);
-    EXPECT_FALSE(bar.postButton()->isEnabled());
-    EXPECT_EQ(bar.textView()->placeholder(), "Add a Comment");
+    // In a window, where its text view may take the keyboard.
+    auto window = std::make_shared<UIWindow>(CGRect(0, 0, 375, 667));
+    auto bar = std::make_shared<CommentTextInputView>(CGRect(), UIInputViewStyle::default_);
+    window->addSubview(bar);
+    EXPECT_EQ(bar->sizeThatFits({320, 0}), (CGSize{320, 54}));
+    EXPECT_EQ(bar->intrinsicContentSize().height, 54);
+    bar->textView()->setFrame({0, 0, 200, 34});
+    EXPECT_EQ(bar->intrinsicContentSize().height, 54);
+    bar->textView()->setFrame({0, 0, 200, 80});
+    EXPECT_EQ(bar->intrinsicContentSize().height, 100);
+    EXPECT_FALSE(bar->postButton()->isEnabled());
+    EXPECT_EQ(bar->textView()->placeholder(), "Add a Comment");
 
     struct Recorder : CommentTextInputViewDelegate {
         std::vector<std::string> texts;
         void postButtonPressedWith(const std::string& text) override { texts.push_back(text); }
     } recorder;
-    bar.postButtonPressed(); // no delegate: nothing
-    bar.delegate = cw::DelegateRef<CommentTextInputViewDelegate>(&recorder);
-    ASSERT_TRUE(bar.textView()->becomeFirstResponder());
-    bar.textView()->insertText(" ");
-    EXPECT_TRUE(bar.postButton()->isEnabled());
-    bar.textView()->deleteBackward();
-    EXPECT_FALSE(bar.postButton()->isEnabled());
-    bar.textView()->insertText("\n hi \n");
-    bar.postButtonPressed();
+    bar->postButtonPressed(); // no delegate: nothing
+    bar->delegate = cw::DelegateRef<CommentTextInputViewDelegate>(&recorder);
+    ASSERT_TRUE(bar->textView()->becomeFirstResponder());
+    bar->textView()->insertText(" ");
+    EXPECT_TRUE(bar->postButton()->isEnabled());
+    bar->textView()->deleteBackward();
+    EXPECT_FALSE(bar->postButton()->isEnabled());
+    bar->textView()->insertText("\n hi \n");
+    bar->postButtonPressed();
     EXPECT_EQ(recorder.texts, std::vector<std::string>{"\n hi \n"});
-    bar.textView()->resignFirstResponder();
+    bar->textView()->resignFirstResponder();
 
     CommentTextView field;
     EXPECT_EQ(field.textRect({0, 0, 100, 60}), (CGRect{15, 20, 75, 20}));

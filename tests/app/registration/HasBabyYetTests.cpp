@@ -78,8 +78,8 @@ TEST_F(HasBabyYet, YesOpensMyBabyToCreateTheAccountAndRefusalsSaySomething) {
     auto myBaby = topAs<MyBabyViewController>();
     ASSERT_TRUE(myBaby);
     EXPECT_EQ(myBaby->password, "noor-password");
-    ASSERT_TRUE(myBaby->newUserData);
-    EXPECT_EQ(myBaby->newUserData->email(), kNoor);
+    ASSERT_TRUE(myBaby->user);
+    EXPECT_EQ(myBaby->user->email(), kNoor);
     ASSERT_TRUE(waitFor([&] { return tapKeys().size() == 2; }));
     EXPECT_EQ(tapKeys(), (std::vector<std::string>{"babyBornDetails", "babyBornYes"}));
     EXPECT_EQ(detailsWith("BabyBornScreen", "babyBornDetails"),

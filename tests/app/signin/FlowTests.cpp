@@ -168,6 +168,15 @@ TEST_F(FlowTest, ALookupReplyThatIsNoBabySaysSomethingWentWrong) {
     ASSERT_TRUE(host->tapText("Search"));
     ASSERT_TRUE(waitFor([&] { return GSMessage::shown(*lookup)->text() != "Something went wrong"; }));
     EXPECT_EQ(GSMessage::shown(*lookup)->text(), "Unexpected error. Please try again.");
+
+    // An empty field is sent as it is, and the server's answer is what the member reads.
+    host->tapIdentifier("mrnTextField");
+    host->deleteBackward(2);
+    server.reply("POST", "/m/api/baby/verify_mrn", Reply{400, R"({"message": "Enter a medical record number."})"});
+    ASSERT_TRUE(host->tapText("Search"));
+    ASSERT_TRUE(waitFor([&] { return GSMessage::shown(*lookup)->text() == "Enter a medical record number."; }));
+    EXPECT_EQ(server.requestsAt("/m/api/baby/verify_mrn").back().json().value("mrn", "absent"), "");
+    EXPECT_EQ(top(), UIViewControllerPtr(lookup));
 }
 
 } // namespace cw::test

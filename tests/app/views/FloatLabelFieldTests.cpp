@@ -1,3 +1,4 @@
+#include "uikit/controllers/UIWindow.h"
 #include "Extensions/UIColor+Palette.h"
 #include "Views/LFloatTextField.h"
 
@@ -17,7 +18,7 @@ constexpr double kDuration = static_cast<double>(0.3f);
 
 struct FloatLabel : ::testing::Test {
     ManualClock clock;
-    UIViewPtr root = std::make_shared<UIView>(CGRect(0, 0, 375, 667));
+    UIViewPtr root = std::make_shared<UIWindow>(CGRect(0, 0, 375, 667));
 
     void SetUp() override {
         cw::Keyboard::shared().reset();

@@ -1,3 +1,4 @@
+#include "uikit/controllers/UIWindow.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "foundation/time/Clock.h"
 #include "uikit/controls/UIKitControls.h"
@@ -17,6 +18,8 @@ struct Ranges : UITextFieldDelegate {
 TEST(TextEditing, RangesCountUTF16UnitsAndDeleteTakesWholeCharacters) {
     cw::Keyboard::shared().reset();
     auto field = std::make_shared<UITextField>(CGRect(0, 0, 200, 30));
+    auto window = std::make_shared<UIWindow>(CGRect(0, 0, 375, 667));
+    window->addSubview(field);
     Ranges ranges;
     field->setDelegate(&ranges);
     ASSERT_TRUE(field->becomeFirstResponder());
@@ -36,7 +39,7 @@ TEST(TextEditing, RangesCountUTF16UnitsAndDeleteTakesWholeCharacters) {
 TEST(TextEditing, InputViewTakesTheKeyboardsPlaceAndAFieldChangeMovesTheFrame) {
     cw::Keyboard::shared().reset();
     RunLoop::main().reset();
-    auto root = std::make_shared<UIView>(CGRect(0, 0, 375, 667));
+    auto root = std::make_shared<UIWindow>(CGRect(0, 0, 375, 667));
     auto dateField = std::make_shared<UITextField>(CGRect(0, 0, 200, 30));
     auto picker = std::make_shared<UIDatePicker>(CGRect(0, 0, 375, 260));
     dateField->setInputView(picker);
@@ -67,7 +70,7 @@ TEST(TextEditing, EndEditingAsksUnlessForced) {
         bool textFieldShouldEndEditing(UITextField*) override { return false; }
     } stubborn;
     cw::Keyboard::shared().reset();
-    auto root = std::make_shared<UIView>(CGRect(0, 0, 375, 667));
+    auto root = std::make_shared<UIWindow>(CGRect(0, 0, 375, 667));
     auto field = std::make_shared<UITextField>(CGRect(0, 0, 200, 30));
     root->addSubview(field);
     field->setDelegate(&stubborn);
@@ -217,6 +220,8 @@ public:
 TEST(TextEditing, AccessoryLaidOutByConstraintsDocksAboveTheKeyboard) {
     cw::Keyboard::shared().reset();
     auto field = std::make_shared<UITextField>(CGRect(0, 0, 200, 30));
+    auto window = std::make_shared<UIWindow>(CGRect(0, 0, 375, 667));
+    window->addSubview(field);
     auto accessory = PinnedAccessory::make();
     field->setInputAccessoryView(accessory);
     ASSERT_TRUE(field->becomeFirstResponder());

@@ -1,3 +1,4 @@
+#include "uikit/controllers/UIWindow.h"
 #include "foundation/time/Clock.h"
 #include "uikit/controls/UIKitControls.h"
 
@@ -108,7 +109,8 @@ TEST(Controls, SearchBarPassesTypingAndButtonsToItsDelegate) {
         void searchBarCancelButtonClicked(UISearchBar*) override { calls.push_back("cancel"); }
     } watcher;
     cw::Keyboard::shared().reset();
-    auto root = std::make_shared<UIView>(CGRect(0, 0, 375, 667));
+    auto root = std::make_shared<UIWindow>(CGRect(0, 0, 375, 667));
+    root->setHidden(false);
     auto bar = std::make_shared<UISearchBar>(CGRect(0, 0, 375, 56));
     root->addSubview(bar);
     bar->setDelegate(&watcher);

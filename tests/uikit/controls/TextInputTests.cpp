@@ -1,3 +1,4 @@
+#include "uikit/controllers/UIWindow.h"
 #include "foundation/dispatch/NotificationCenter.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "foundation/time/Clock.h"
@@ -14,7 +15,8 @@ namespace {
 
 struct Fixture : ::testing::Test {
     ManualClock clock;
-    std::shared_ptr<UIView> root = std::make_shared<UIView>(CGRect(0, 0, 375, 667));
+    // Fields take the keyboard only inside a window.
+    std::shared_ptr<UIView> root = std::make_shared<UIWindow>(CGRect(0, 0, 375, 667));
     std::shared_ptr<UITextField> field = std::make_shared<UITextField>(CGRect(20, 100, 300, 40));
     std::vector<Notification> posted;
     std::vector<std::shared_ptr<NotificationObserver>> observers;
@@ -22,6 +24,7 @@ struct Fixture : ::testing::Test {
     void SetUp() override {
         cw::Keyboard::shared().reset();
         RunLoop::main().reset();
+        root->setHidden(false);
         root->addSubview(field);
         for (const auto& name : {UIKeyboardWillShowNotification, UIKeyboardDidShowNotification,
                                  UIKeyboardWillHideNotification, UIKeyboardDidHideNotification,
@@ -222,6 +225,43 @@ TEST_F(Fixture, FieldLeavingWithItsScreenResignsEvenAgainstItsDelegateButKeepsFo
     EXPECT_EQ(UIResponder::currentFirstResponder(), nullptr);
     EXPECT_FALSE(cw::Keyboard::shared().isVisible());
     EXPECT_EQ(field->superview(), screen);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Fixture, ViewsOutsideAWindowNeverTakeTheKeyboardNorAskTheirDelegate) {
+    struct Asking : UITextFieldDelegate {
+        int asked = 0;
+        bool textFieldShouldBeginEditing(UITextField*) override { return ++asked, true; }
+    } asking;
+    // Never put anywhere, and put in a tree that hangs in no window.
+    auto loose = std::make_shared<UITextField>(CGRect(0, 0, 200, 30));
+    loose->setDelegate(&asking);
+    auto detached = std::make_shared<UIView>(CGRect(0, 0, 375, 667));
+    auto inDetached = std::make_shared<UITextField>(CGRect(0, 0, 200, 30));
+    detached->addSubview(inDetached);
+    auto text = std::make_shared<UITextView>(CGRect(0, 0, 200, 80));
+    for (const std::shared_ptr<UIView>& v : std::vector<std::shared_ptr<UIView>>{loose, inDetached, text}) {
+        EXPECT_FALSE(v->becomeFirstResponder()) << v->className();
+        EXPECT_FALSE(v->isFirstResponder());
+    }
+    EXPECT_EQ(asking.asked, 0);
+    EXPECT_FALSE(cw::Keyboard::shared().isVisible());
+    EXPECT_EQ(UIResponder::currentFirstResponder(), nullptr);
+
+    // The field in the window keeps the focus when a loose one is asked.
+    ASSERT_TRUE(field->becomeFirstResponder());
+    EXPECT_FALSE(loose->becomeFirstResponder());
+    EXPECT_TRUE(field->isFirstResponder());
+    // Once in a window, the same field may.
+    root->addSubview(loose);
+    EXPECT_TRUE(loose->becomeFirstResponder());
+    EXPECT_EQ(asking.asked, 1);
+    EXPECT_EQ(loose->window(), root.get());
+    EXPECT_EQ(inDetached->window(), nullptr);
+    loose->setDelegate(nullptr);
 }
 
 } // namespace

@@ -1,0 +1,680 @@
+#include "Controllers/Baby/MyBabyViewController.h"
+
+#include "App/Onboarding/OnboardingViewController.h"
+#include "Extensions/UIColor+Palette.h"
+#include "Extensions/UIFont+Named.h"
+#include "Extensions/UIView+Autolayout.h"
+#include "Extensions/UIViewController+LoadingIndicator.h"
+#include "Services/AnalyticsService.h"
+#include "Services/AuthenticationContext.h"
+#include "Services/BabyService.h"
+#include "Services/KeychainConfiguration.h"
+#include "Services/KeychainPasswordItem.h"
+#include "Services/SignUpService.h"
+#include "foundation/defaults/UserDefaults.h"
+#include "foundation/time/Calendar.h"
+#include "foundation/time/DateFormatter.h"
+#include "kits/banners/GSMessage.h"
+#include "uikit/controllers/UIAlertController.h"
+#include "uikit/controllers/UIApplication.h"
+#include "uikit/controllers/UIBarItems.h"
+#include "uikit/controllers/UINavigationController.h"
+#include "uikit/controllers/UIScreen.h"
+#include "uikit/controllers/UIWindow.h"
+#include "uikit/controls/UIEvent.h"
+#include "uikit/controls/UIKeyboard.h"
+
+#include <algorithm>
+#include <any>
+#include <cmath>
+#include <iostream>
+
+namespace {
+
+constexpr CGFloat kFormMargin = 20;
+constexpr CGFloat kFormSpacing = 40;
+
+std::optional<std::string> textOf(const JSON& value) {
+    return value.string();
+}
+
+} // namespace
+
+MyBabyViewController::MyBabyViewController() = default;
+
+MyBabyViewController::MyBabyViewController(std::optional<std::string> password_,
+                                           std::shared_ptr<UserData> newUserData)
+    : MyBabyViewController() {
+    password = std::move(password_);
+    user = std::move(newUserData);
+    isCreateAccount = true;
+}
+
+MyBabyViewController::~MyBabyViewController() {
+    for (auto* observer : {&keyboardShown_, &keyboardHiding_})
+        if (*observer) NotificationCenter::defaultCenter().removeObserver(*observer);
+}
+
+bool MyBabyViewController::isParent() const {
+    return user &&
+           (user->relationship() == FamilyRelationship::Mother || user->relationship() == FamilyRelationship::Father);
+}
+
+void MyBabyViewController::sendEvent(const std::string& action, const JSON::dictionary_t& details) {
+    AnalyticsService().send(kScreenName, action, details);
+}
+
+// --- Views ------------------------------------------------------------------------------------------------
+
+const std::shared_ptr<UIScrollView>& MyBabyViewController::babyVerticalScrollView() {
+    if (!babyVerticalScrollView_) {
+        auto scroll = std::make_shared<UIScrollView>();
+        scroll->setTranslatesAutoresizingMaskIntoConstraints(false);
+        scroll->setDelegate(this);
+        scroll->alwaysBounceVertical = true;
+        scroll->keyboardDismissMode = UIScrollViewKeyboardDismissMode::interactive;
+        scroll->setAccessibilityIdentifier("babyVerticalScrollView");
+        babyVerticalScrollView_ = scroll;
+        view()->addSubview(scroll);
+    }
+    return babyVerticalScrollView_;
+}
+
+const std::shared_ptr<UIScrollView>& MyBabyViewController::babyHorizontalScrollView() {
+    if (!babyHorizontalScrollView_) {
+        auto scroll = std::make_shared<UIScrollView>();
+        scroll->setTranslatesAutoresizingMaskIntoConstraints(false);
+        scroll->setDelegate(this);
+        scroll->alwaysBounceHorizontal = true;
+        scroll->showsHorizontalScrollIndicator = false;
+        scroll->isPagingEnabled = true;
+        scroll->setAccessibilityIdentifier("babyHorizontalScrollView");
+        babyHorizontalScrollView_ = scroll;
+        babyVerticalScrollView()->addSubview(scroll);
+    }
+    return babyHorizontalScrollView_;
+}
+
+const std::shared_ptr<UIView>& MyBabyViewController::babyFormContainerView() {
+    if (!babyFormContainerView_) {
+        babyFormContainerView_ = std::make_shared<UIView>();
+        babyFormContainerView_->setTranslatesAutoresizingMaskIntoConstraints(false);
+        babyHorizontalScrollView()->addSubview(babyFormContainerView_);
+    }
+    return babyFormContainerView_;
+}
+
+const std::shared_ptr<UILabel>& MyBabyViewController::welcomeLabel() {
+    if (!welcomeLabel_) {
+        welcomeLabel_ = std::make_shared<UILabel>();
+        welcomeLabel_->setTranslatesAutoresizingMaskIntoConstraints(false);
+        if (auto font = UIFontNamed::avenirMedium(17)) welcomeLabel_->setFont(*font);
+        babyVerticalScrollView()->addSubview(welcomeLabel_);
+    }
+    return welcomeLabel_;
+}
+
+const std::shared_ptr<UILabel>& MyBabyViewController::addBabyLabel() {
+    if (!addBabyLabel_) {
+        auto label = std::make_shared<UILabel>();
+        label->setTranslatesAutoresizingMaskIntoConstraints(false);
+        if (auto font = UIFontNamed::avenirMedium(17)) label->setFont(*font);
+        label->setNumberOfLines(0);
+        label->setLineBreakMode(NSLineBreakMode::byWordWrapping);
+        NSParagraphStyle paragraph;
+        paragraph.lineSpacing = 1.0;
+        TextAttributes attributes;
+        attributes.font = label->font();
+        attributes.paragraphStyle = paragraph;
+        label->setAttributedText(NSAttributedString(kAddBabyText, attributes));
+        addBabyLabel_ = label;
+        babyVerticalScrollView()->addSubview(label);
+    }
+    return addBabyLabel_;
+}
+
+const std::shared_ptr<UIPageControl>& MyBabyViewController::pageControl() {
+    if (!pageControl_) {
+        auto dots = std::make_shared<UIPageControl>();
+        dots->setTranslatesAutoresizingMaskIntoConstraints(false);
+        dots->pageIndicatorTintColor = UIColorWithHex("#B6DACD", 1.0);
+        dots->currentPageIndicatorTintColor = UIColorWithHex("#72B79F", 1.0);
+        dots->setNumberOfPages(1);
+        dots->setCurrentPage(0);
+        pageControl_ = dots;
+        babyVerticalScrollView()->addSubview(dots);
+    }
+    return pageControl_;
+}
+
+const std::shared_ptr<GreenButton>& MyBabyViewController::saveBabyDetails() {
+    if (!saveBabyDetails_) {
+        auto button = std::make_shared<GreenButton>();
+        button->setTranslatesAutoresizingMaskIntoConstraints(false);
+        button->setTitle(std::string(kSave), UIControlStateNormal);
+        button->addTarget(this, &MyBabyViewController::createOrUpdateBabyDetails, UIControlEventTouchUpInside);
+        saveBabyDetails_ = button;
+        babyVerticalScrollView()->addSubview(button);
+    }
+    return saveBabyDetails_;
+}
+
+// --- Life cycle -------------------------------------------------------------------------------------------
+
+void MyBabyViewController::viewDidLoad() {
+    UIViewController::viewDidLoad();
+    view()->setBackgroundColor(UIColorWithHex("#EAE6E4", 1.0));
+    setTitle(std::string(kTitle));
+    // In stacking order: the page views, then the texts, dots and button.
+    babyFormContainerView();
+    welcomeLabel();
+    addBabyLabel();
+    pageControl();
+    saveBabyDetails();
+    registerForKeyboardNotifications();
+    if (!user) user = AuthenticationContext::shared().user();
+    if (!isCreateAccount && user) {
+        welcomeLabel()->setText(std::string());
+        addBabyLabel()->setText(std::string());
+        if (isParent()) {
+            // Bar items draw their pictures as they are (in their original colours).
+            auto image = UIImage::named("card_menu");
+            std::weak_ptr<UIViewController> weak = weak_from_this();
+            auto menu = std::make_shared<UIBarButtonItem>(image, UIBarButtonItemStyle::plain, [weak](UIBarButtonItem&) {
+                if (auto self = std::static_pointer_cast<MyBabyViewController>(weak.lock())) self->showActionOptions();
+            });
+            menu->accessibilityIdentifier = "card_menu";
+            navigationItem()->setRightBarButtonItem(menu, true);
+        }
+    }
+}
+
+void MyBabyViewController::viewWillAppear(bool animated) {
+    UIViewController::viewWillAppear(animated);
+    reloadBabyForms();
+    updateViewConstraints();
+    view()->layoutIfNeeded();
+    // The page starts at its top, clear of the bars it runs under.
+    if (!openedImagePickerView) {
+        auto scroll = babyVerticalScrollView();
+        scroll->setContentOffset({scroll->contentOffset().x, scroll->minimumContentOffset().y});
+    }
+    openedImagePickerView = false;
+    sendEvent("Loaded", {});
+    scrollToSelectedBaby();
+}
+
+void MyBabyViewController::updateViewConstraints() {
+    if (!didUpateConstraints) {
+        didUpateConstraints = true;
+        auto root = view();
+        for (const UIViewPtr& v : std::vector<UIViewPtr>{saveBabyDetails(), welcomeLabel(), addBabyLabel()})
+            lyt_layoutHorizontalWithMargin(*v, kFormMargin);
+        lyt_horizontalCenterInSuperView(*pageControl());
+        lyt_attachToSuperview(*babyFormContainerView());
+        root->addConstraint(babyHorizontalScrollView()->widthAnchor().constraintEqualTo(root->widthAnchor(), 1.0, 0));
+        root->addConstraint(
+            babyVerticalScrollView()->heightAnchor().constraintEqualTo(root->heightAnchor(), 1.0, 0));
+        root->addConstraint(babyHorizontalScrollView()->heightAnchor().constraintGreaterThanOrEqualTo(
+            babyFormContainerView()->heightAnchor(), 1.0, 0));
+        const NSLayoutViews views{{"babyHorizontalScrollView", babyHorizontalScrollView()},
+                                  {"babyFormContainerView", babyFormContainerView()},
+                                  {"babyVerticalScrollView", babyVerticalScrollView()},
+                                  {"welcomeLabel", welcomeLabel()},
+                                  {"addBabyLabel", addBabyLabel()},
+                                  {"pageControl", pageControl()},
+                                  {"edit", saveBabyDetails()}};
+        for (const char* format :
+             {"H:|[babyHorizontalScrollView]|", "H:|[babyFormContainerView]|", "H:|[babyVerticalScrollView]|",
+              "V:|[babyVerticalScrollView]|",
+              "V:|-10-[welcomeLabel]-5-[addBabyLabel]-15-[babyHorizontalScrollView][pageControl]->=0-[edit]-10-|"})
+            root->addConstraints(NSLayoutConstraint::constraints(format, 0, {}, views));
+    }
+    UIViewController::updateViewConstraints();
+}
+
+// --- Pages ------------------------------------------------------------------------------------------------
+
+void MyBabyViewController::reloadBabyForms() {
+    // Back from the photo choice the pages keep the member's edits.
+    if (openedImagePickerView) return;
+    babyFormViewArray.clear();
+    o_removeAllSubviews(*babyFormContainerView());
+    newBabyId = -1;
+    saveBabyDetails()->setEnabled(false);
+    saveBabyDetails()->setAlpha(0.5);
+    auto babies = AuthenticationContext::shared().babies();
+    if (!babies.empty())
+        addExistingBabyFormViewsWithBabyDataArray(babies);
+    else if (user && isParent())
+        setupForNoBabies();
+}
+
+BabyDetailsFormViewPtr MyBabyViewController::makeForm(std::int64_t babyNumber) {
+    auto form = std::make_shared<BabyDetailsFormView>(babyNumber);
+    form->delegate = std::static_pointer_cast<MyBabyViewController>(shared_from_this());
+    form->setTranslatesAutoresizingMaskIntoConstraints(false);
+    return form;
+}
+
+void MyBabyViewController::layOutForms(long columns) {
+    auto container = babyFormContainerView();
+    // A copy: the layout takes the subviews out before it puts them back.
+    const std::vector<UIViewPtr> forms = container->subviews();
+    lyt_layoutColumnedViews(*container, forms, kFormMargin, kFormSpacing, columns);
+}
+
+void MyBabyViewController::addExistingBabyFormViewsWithBabyDataArray(
+    const std::vector<std::shared_ptr<BabyData>>& babies) {
+    for (const auto& baby : babies)
+        if (baby) addBabyFormViewWithBaby(*baby);
+    layOutForms(static_cast<long>(babyFormViewArray.size()));
+    pageControl()->setNumberOfPages(static_cast<long>(babyFormViewArray.size()));
+}
+
+void MyBabyViewController::addBabyFormViewWithBaby(const BabyData& baby) {
+    auto form = makeForm(baby.babyId().value_or(-1));
+    form->setEditableSections({BabyDetailsFormView::Section::fullName});
+    babyFormViewArray.push_back(form);
+    babyFormContainerView()->addSubview(form);
+    if (user && !isParent()) form->disableForm();
+    form->updateBabyWith(baby);
+}
+
+void MyBabyViewController::setupForNoBabies() {
+    auto form = makeForm(newBabyId);
+    form->setEditableSections({BabyDetailsFormView::Section::fullName});
+    babyFormViewArray.push_back(form);
+    babyFormContainerView()->addSubview(form);
+    layOutForms(1);
+    pageControl()->setNumberOfPages(1);
+}
+
+void MyBabyViewController::scrollViewDidScroll(UIScrollView* scrollView) {
+    if (!scrollView || scrollView != babyHorizontalScrollView().get()) return;
+    const CGFloat width = scrollView->frame().size.width;
+    if (width <= 0) return;
+    const long page = std::lround(scrollView->contentOffset().x / width);
+    pageControl()->setCurrentPage(page);
+    currentBabyNumber = page;
+}
+
+void MyBabyViewController::scrollToPage(long page) {
+    // No page to go to (the flow saved and nothing was left to show): stay.
+    if (page < 0) return;
+    pageControl()->setCurrentPage(page);
+    auto scroll = babyHorizontalScrollView();
+    scroll->setContentOffset({view()->bounds().size.width * static_cast<CGFloat>(page), scroll->contentOffset().y},
+                             false);
+}
+
+void MyBabyViewController::scrollToSelectedBaby() {
+    auto selected = AuthenticationContext::shared().selectedBabyId();
+    if (!selected) return;
+    const auto babies = AuthenticationContext::shared().babies();
+    for (std::size_t i = 0; i < babies.size(); ++i)
+        if (babies[i]->babyId() == selected) {
+            scrollToPage(static_cast<long>(i));
+            return;
+        }
+}
+
+// --- Adding a baby ----------------------------------------------------------------------------------------
+
+void MyBabyViewController::showActionOptions() {
+    auto sheet = std::make_shared<UIAlertController>(std::nullopt, std::nullopt, UIAlertControllerStyle::actionSheet);
+    std::weak_ptr<UIViewController> weak = weak_from_this();
+    sheet->addAction(std::make_shared<UIAlertAction>("Add", UIAlertActionStyle::default_, [weak](UIAlertAction&) {
+        if (auto self = std::static_pointer_cast<MyBabyViewController>(weak.lock())) self->didTapAddBaby();
+    }));
+    sheet->addAction(std::make_shared<UIAlertAction>("Cancel", UIAlertActionStyle::cancel));
+    present(sheet, true);
+}
+
+void MyBabyViewController::didTapAddBaby() {
+    auto flow = std::make_shared<NewBabyFlowController>();
+    flow->flowDelegate = std::static_pointer_cast<MyBabyViewController>(shared_from_this());
+    present(flow, true);
+}
+
+void MyBabyViewController::addBaby() {
+    if (static_cast<long>(babyFormViewArray.size()) >= maximumBabies) {
+        sendEvent("Tap", {{"maxBabiesAdded", JSON("User trying to add more than " + std::to_string(maximumBabies) +
+                                                  " babies")}});
+        return;
+    }
+    newBabyId -= 1;
+    auto form = makeForm(newBabyId);
+    babyFormContainerView()->addSubview(form);
+    babyFormViewArray.push_back(form);
+    layOutForms(static_cast<long>(babyFormViewArray.size()));
+    babyFormContainerView()->layoutIfNeeded();
+    pageControl()->setNumberOfPages(pageControl()->numberOfPages() + 1);
+    auto scroll = babyHorizontalScrollView();
+    scroll->setContentOffset(
+        {babyFormContainerView()->bounds().size.width - UIScreen::main().bounds().size.width, scroll->contentOffset().y},
+        true);
+    sendEvent("Tap", {{"addBaby", JSON("User trying to add a baby")}});
+}
+
+void MyBabyViewController::removeCurrentBabyFromView() {
+    if (currentBabyNumber >= 0 && currentBabyNumber < static_cast<long>(babyFormViewArray.size()))
+        babyFormViewArray[static_cast<std::size_t>(currentBabyNumber)]->removeFromSuperview();
+    layOutForms(static_cast<long>(babyFormViewArray.size()));
+    babyFormContainerView()->layoutIfNeeded();
+    pageControl()->setNumberOfPages(static_cast<long>(babyFormViewArray.size()));
+    babyHorizontalScrollView()->setContentOffset({0, 0}, false);
+}
+
+void MyBabyViewController::newBabyFlowControllerDidCancel(NewBabyFlowController&) {
+    dismiss(true);
+}
+
+void MyBabyViewController::newBabyFlowControllerDidSaveBaby(NewBabyFlowController&) {
+    reloadBabyForms();
+    // The new forms are laid out before the last one is scrolled to.
+    view()->layoutIfNeeded();
+    scrollToPage(static_cast<long>(babyFormViewArray.size()) - 1);
+    dismiss(true);
+}
+
+void MyBabyViewController::newBabyFlowControllerDidFailWithErrorMessage(NewBabyFlowController&,
+                                                                        const std::string& message) {
+    std::weak_ptr<UIViewController> weak = weak_from_this();
+    dismiss(true, [weak, message] {
+        if (auto self = weak.lock()) showMessage(*self, message, GSMessageType::error);
+    });
+}
+
+// --- The form's delegate ----------------------------------------------------------------------------------
+
+void MyBabyViewController::isEditingWithTextField(UITextField& textField) {
+    currentFocussedTextField = std::static_pointer_cast<UITextField>(textField.shared_from_this());
+    enableSaveButton();
+}
+
+void MyBabyViewController::babyfullNameFieldTappedWithTextField(UITextField& textField) {
+    currentFocussedTextField = std::static_pointer_cast<UITextField>(textField.shared_from_this());
+}
+
+void MyBabyViewController::enableSaveButton() {
+    saveBabyDetails()->setEnabled(true);
+    saveBabyDetails()->setAlpha(1.0);
+}
+
+// --- Picture ----------------------------------------------------------------------------------------------
+
+void MyBabyViewController::cameraButtonTapped() {
+    openedImagePickerView = true;
+    presentImageSourceOptions();
+    sendEvent("Tap", {{"babyPicturePicker", JSON("User trying to pick a picture")}});
+}
+
+void MyBabyViewController::didFinishPickingMediaWithInfo(UIImagePickerController& picker,
+                                                         const UIImagePickerInfo& info) {
+    std::shared_ptr<UIImage> image;
+    if (auto found = info.find(UIImagePickerControllerOriginalImage); found != info.end())
+        if (const auto* picked = std::any_cast<std::shared_ptr<UIImage>>(&found->second)) image = *picked;
+    if (!image) return;
+    auto cropper = std::make_shared<RSKImageCropViewController>(image, RSKImageCropMode::custom);
+    auto self = std::static_pointer_cast<MyBabyViewController>(shared_from_this());
+    cropper->setDelegate(std::shared_ptr<RSKImageCropViewControllerDelegate>(self));
+    cropper->setDataSource(std::shared_ptr<RSKImageCropViewControllerDataSource>(self));
+    cropper->avoidEmptySpaceAroundImage = true;
+    picker.present(cropper, true);
+}
+
+void MyBabyViewController::didCancel(UIImagePickerController&) {
+    dismiss(true);
+}
+
+void MyBabyViewController::didCropImage(RSKImageCropViewController&, const std::shared_ptr<UIImage>& croppedImage,
+                                        CGRect, CGFloat) {
+    // A page that is no longer there gets nothing.
+    if (currentBabyNumber >= 0 && currentBabyNumber < static_cast<long>(babyFormViewArray.size()))
+        babyFormViewArray[static_cast<std::size_t>(currentBabyNumber)]->updateCroppedBabyImage(croppedImage);
+    enableSaveButton();
+    dismiss(true);
+}
+
+void MyBabyViewController::didCancelCrop(RSKImageCropViewController&) {
+    dismiss(true);
+}
+
+CGRect MyBabyViewController::customMaskRect(RSKImageCropViewController& cropper) {
+    const CGSize size = cropper.view()->frame().size;
+    const CGFloat w = size.width, h = size.height;
+    // The largest centred 2:1 band, as the form shows its photo.
+    const CGSize mask = w / 2 < h ? CGSize{w, w / 2} : CGSize{2 * h, h};
+    return {(w - mask.width) / 2, (h - mask.height) / 2, mask.width, mask.height};
+}
+
+UIBezierPath MyBabyViewController::customMaskPath(RSKImageCropViewController& cropper) {
+    return UIBezierPath::rect(cropper.maskRect());
+}
+
+CGRect MyBabyViewController::customMovementRect(RSKImageCropViewController& cropper) {
+    return cropper.maskRect();
+}
+
+// --- Keyboard ---------------------------------------------------------------------------------------------
+
+void MyBabyViewController::registerForKeyboardNotifications() {
+    auto& center = NotificationCenter::defaultCenter();
+    std::weak_ptr<UIViewController> weak = weak_from_this();
+    auto screen = [weak] { return std::static_pointer_cast<MyBabyViewController>(weak.lock()); };
+    for (auto* observer : {&keyboardShown_, &keyboardHiding_})
+        if (*observer) center.removeObserver(*observer);
+    keyboardShown_ = center.addObserver(UIKeyboardDidShowNotification, nullptr, nullptr,
+                                        [screen](const Notification& n) {
+                                            if (auto self = screen()) self->keyboardWasShown(n);
+                                        });
+    keyboardHiding_ = center.addObserver(UIKeyboardWillHideNotification, nullptr, nullptr,
+                                         [screen](const Notification& n) {
+                                             if (auto self = screen()) self->keyboardWillHide(n);
+                                         });
+}
+
+void MyBabyViewController::keyboardWasShown(const Notification& notification) {
+    if (auto frame = notification.value<CGRect>(UIKeyboardFrameBeginUserInfoKey)) moveScrollViewFor(frame->size.height);
+}
+
+void MyBabyViewController::moveScrollViewFor(CGFloat keyboardHeight) {
+    auto field = currentFocussedTextField.lock();
+    if (!field) return;
+    auto scroll = babyVerticalScrollView();
+    const UIEdgeInsets insets{0, 0, keyboardHeight, 0};
+    scroll->setContentInset(insets);
+    scroll->scrollIndicatorInsets = insets;
+    CGRect visible = view()->frame();
+    visible.size.height -= keyboardHeight;
+    const CGRect fieldRect = field->convert(field->frame(), view().get());
+    if (!visible.contains(fieldRect)) scroll->setContentOffset({0, field->frame().origin.y}, true);
+}
+
+void MyBabyViewController::keyboardWillHide(const Notification&) {
+    resetScrollviewInsets();
+}
+
+void MyBabyViewController::resetScrollviewInsets() {
+    auto scroll = babyVerticalScrollView();
+    scroll->setContentInset({});
+    scroll->scrollIndicatorInsets = {};
+}
+
+void MyBabyViewController::dismissPicker() {
+    if (auto field = currentFocussedTextField.lock()) field->resignFirstResponder();
+}
+
+// --- Save -------------------------------------------------------------------------------------------------
+
+void MyBabyViewController::createOrUpdateBabyDetails() {
+    if (!validateInputs()) {
+        showMessage(*this, kAllFieldsRequired, GSMessageType::error);
+        return;
+    }
+    if (!validateActualDOBAndExpectedDOB()) return;
+    auto babies = BabyData::convertFromFormViews(babyFormViewArray);
+    if (isCreateAccount) {
+        if (user && password) createAccount(babies);
+        return;
+    }
+    updateBabyDetails(babies);
+}
+
+bool MyBabyViewController::validateInputs() {
+    for (const auto& form : babyFormViewArray)
+        form->clearInvalidFields();
+    // All three run, so that every empty field of every form is marked.
+    const bool name = validateName();
+    const bool birthday = validateActualDOB();
+    const bool expected = validateExpectedDOB();
+    return name && birthday && expected;
+}
+
+bool MyBabyViewController::validateField(const std::shared_ptr<LFloatTextField>& (BabyDetailsFormView::*field)()) {
+    bool valid = true;
+    for (const auto& form : babyFormViewArray) {
+        auto& f = ((*form).*field)();
+        if (!f->text().value_or("").empty()) continue;
+        f->placeholderColor = UIColorPalette::errorColor();
+        f->setPlaceholder(f->placeholder());
+        valid = false;
+    }
+    return valid;
+}
+
+bool MyBabyViewController::validateName() {
+    return validateField(&BabyDetailsFormView::babyfullNameTextField);
+}
+
+bool MyBabyViewController::validateActualDOB() {
+    return validateField(&BabyDetailsFormView::birthdayField);
+}
+
+bool MyBabyViewController::validateExpectedDOB() {
+    return validateField(&BabyDetailsFormView::birthdayExpectedField);
+}
+
+bool MyBabyViewController::validateActualDOBAndExpectedDOB() {
+    DateFormatter formatter;
+    formatter.setDateFormat(BabyDetailsFormView::kDisplayPattern);
+    const Calendar calendar = Calendar::current();
+    bool valid = true;
+    for (const auto& form : babyFormViewArray) {
+        auto birth = formatter.date(form->babyBirthday());
+        auto expected = formatter.date(form->babyExpectedBirthday());
+        if (!birth || !expected) continue;
+        const auto days = calendar.dateComponents({Calendar::Component::day}, *birth, *expected).day.value_or(0);
+        if (days < 28) {
+            showMessage(*this, kTooSmall, GSMessageType::error);
+            valid = false;
+        } else if (days > 140) {
+            showMessage(*this, kQuiteLarge, GSMessageType::error);
+            valid = false;
+        }
+    }
+    return valid;
+}
+
+void MyBabyViewController::updateBabyDetails(const std::vector<std::shared_ptr<BabyData>>& babies) {
+    startFullScreenLoadingOverlay(*this);
+    auto self = std::static_pointer_cast<MyBabyViewController>(shared_from_this());
+    BabyService().updateBabies(
+        babies, [self](const JSON& reply) { self->handleUpdateSuccess(reply); },
+        [self](const RequestError& error) { self->handleUpdateFailure(error); });
+}
+
+std::vector<std::shared_ptr<BabyData>> MyBabyViewController::babiesOfUpdateReply(const JSON& reply) {
+    std::vector<std::shared_ptr<BabyData>> babies;
+    for (const JSON& entry : reply["response"].arrayValue()) {
+        auto fullName = textOf(entry["full_name"]);
+        auto birthday = textOf(entry["birthday"]);
+        auto expected = textOf(entry["expected_birthday"]);
+        auto gender = textOf(entry["gender"]);
+        // An entry without its texts is no baby to keep.
+        if (!fullName || !birthday || !expected || !gender) continue;
+        auto baby = std::make_shared<BabyData>(*fullName, *birthday, *expected,
+                                               GenderFromRawValue(*gender).value_or(Gender::Unknown));
+        if (auto id = entry["id"].int_()) baby->setBabyId(*id);
+        if (auto file = textOf(entry["file_name"])) baby->setImageFile(*file);
+        babies.push_back(baby);
+    }
+    return babies;
+}
+
+void MyBabyViewController::handleUpdateSuccess(const JSON& reply) {
+    stopFullScreenLoadingOverlay(*this);
+    auto babies = babiesOfUpdateReply(reply);
+    // A reply that names no baby would wipe the member's babies: the stored ones stay.
+    if (!babies.empty()) AuthenticationContext::shared().save(babies);
+    sendEvent(rawValue(ScreenAction::ServerRequest), {{"babyDetailsSaved", JSON("Baby details saved")}});
+    close();
+}
+
+void MyBabyViewController::close() {
+    // The banner goes on the screen the member returns to.
+    UIViewControllerPtr revealed;
+    auto navigation = navigationController();
+    if (navigation && navigation->viewControllers().size() > 1 && navigation->topViewController().get() == this) {
+        const auto& stack = navigation->viewControllers();
+        revealed = stack[stack.size() - 2];
+        navigation->popViewController(true);
+    } else if (presentingViewController()) {
+        revealed = presentingViewController();
+        dismiss(true);
+    }
+    showMessage(revealed ? *revealed : *this, kSaved, GSMessageType::success);
+}
+
+void MyBabyViewController::handleUpdateFailure(const RequestError& error) {
+    stopFullScreenLoadingOverlay(*this);
+    sendEvent(rawValue(ScreenAction::ServerRequest), {{"babyDetailsSavedError", JSON("Baby details not saved")}});
+    showMessage(*this, kUnexpectedError, GSMessageType::error);
+    std::cout << "error in image uploading " << error.what() << std::endl;
+}
+
+void MyBabyViewController::createAccount(const std::vector<std::shared_ptr<BabyData>>& babies) {
+    if (!user || !password) return;
+    startFullScreenLoadingOverlay(*this);
+    auto self = std::static_pointer_cast<MyBabyViewController>(shared_from_this());
+    SignUpService().signUp(
+        *user, babies, *password,
+        [self](const SignUpService::Task&, const std::optional<JSON>& reply) { self->handleSignUpSuccess(reply); },
+        [self](const RequestError& error) { self->handleSignUpFailure(error); });
+}
+
+void MyBabyViewController::handleSignUpSuccess(const std::optional<JSON>& reply) {
+    stopFullScreenLoadingOverlay(*this);
+    const std::string email = user ? user->email() : std::string();
+    // Signing in replaces the window's root, and what this screen presented would leave with it:
+    // the tutorial opens over the main interface the session's start installs.
+    AuthenticationContext::shared().login(reply);
+    auto window = UIApplication::shared().keyWindow();
+    if (auto root = window ? window->rootViewController() : nullptr)
+        root->present(std::make_shared<OnboardingViewController>(), false);
+    UserDefaults::standard().setObject(UserDefaults::Value(email), kUsernameKey);
+    if (password) {
+        try {
+            KeychainPasswordItem(KeychainConfiguration::serviceName, email, KeychainConfiguration::accessGroup)
+                .savePassword(*password);
+        } catch (const KeychainPasswordItem::KeychainError& error) {
+            std::cout << "Keychain: the password was not saved: " << error.what() << std::endl;
+        }
+    }
+}
+
+void MyBabyViewController::handleSignUpFailure(const RequestError& error) {
+    stopFullScreenLoadingOverlay(*this);
+    std::optional<std::string> status;
+    if (error.kind() == RequestError::Kind::erroResponse) {
+        if (auto found = error.object().find("status"); found != error.object().end())
+            status = found->second.string();
+    }
+    sendEvent(rawValue(ScreenAction::ServerRequest),
+              {{"errorMessage", JSON(status.value_or(""))},
+               {"error", JSON("User encountered error while creating account with baby")}});
+    const std::string text =
+        status ? *status : error.kind() == RequestError::Kind::erroResponse ? kSignUpFailed : kSignUpError;
+    showMessage(*this, text, GSMessageType::error, {GSMessageOption::textNumberOfLines{0}});
+}
