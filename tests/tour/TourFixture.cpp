@@ -95,10 +95,24 @@ nlohmann::json Tour::awaitValue(const std::string& sql, const nlohmann::json& ex
     }
 }
 
+std::string Tour::consoleTail(std::size_t lines) const {
+    std::vector<std::string> kept;
+    for (const auto& line : app->console())
+        if (line.rfind("step ", 0) != 0) kept.push_back(line);
+    std::string out;
+    for (std::size_t i = kept.size() > lines ? kept.size() - lines : 0; i < kept.size(); ++i)
+        out += kept[i] + "\n";
+    return out;
+}
+
 void Tour::awaitAbsent(const std::string& text) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (!app->step("absent " + quoted(text)).ok) {
-        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "\"" << text << "\" stayed on screen";
+        if (std::chrono::steady_clock::now() > deadline) {
+            // An expectation that cannot hold answers with what the screen shows.
+            FAIL() << segment() << ": \"" << text << "\" stayed on screen: " << app->step("absent " + quoted(text)).text
+                   << "; " << app->step("expect \"\\x01\"").text << "\nits console ends:\n" << consoleTail();
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
 }

@@ -70,6 +70,8 @@ protected:
                               const nlohmann::json& parameters = nlohmann::json::array());
     // Until the settled screen no longer shows `text` (a list reloaded from the server's reply).
     void awaitAbsent(const std::string& text);
+    // The last lines the application printed (its step answers left out), for failure messages.
+    std::string consoleTail(std::size_t lines = 40) const;
 
     // A picture file for the photo library, drawn here: a plain field of `colour` with a disc, of
     // the given size in pixels (saved as PNG in the segment's directory).
