@@ -216,13 +216,18 @@ json addJourneyItem(RequestContext& ctx) {
     int64_t babyId = familyBaby(ctx);
     std::string date = requireJourneyDate(ctx);
     std::string type = ctx.text("type");
-    auto st = ctx.db.prepare("SELECT dropdown_text, input FROM milestone_types WHERE type = ?");
-    st.with(type);
-    if (!st.step()) throw HttpError(400, "\"type\" names no kind of milestone.");
-    std::string label = st.text(0);
     std::optional<std::string> text = ctx.optionalText("input_text");
     if (text && (text->empty() || text->size() > 200)) text.reset();
-    if (st.integer(1) && text) label = *text;
+    std::string label;
+    {
+        // Done with before the transaction: a statement still stepping holds its read snapshot, and
+        // a write on that snapshot is refused at once once another request has written since.
+        auto st = ctx.db.prepare("SELECT dropdown_text, input FROM milestone_types WHERE type = ?");
+        st.with(type);
+        if (!st.step()) throw HttpError(400, "\"type\" names no kind of milestone.");
+        label = st.text(0);
+        if (st.integer(1) && text) label = *text;
+    }
     auto picture = journeyPicture(ctx);
     Transaction tx(ctx.db);
     ctx.db

@@ -28,6 +28,7 @@ bool isServerAddress(const std::string& text) {
 const char* usage() {
     return "usage: cradleway [--headless [--script FILE] [--screenshots DIR]] [--server URL]\n"
            "                 [--data-dir DIR] [--size WxH] [--picture FILE] [--access-token-seconds N]\n"
+           "                 [--touch-id match|nomatch]\n"
            "  --headless         run without a window (with --script: run its steps, then quit)\n"
            "  --script FILE      the steps to run headless (see README: Running); with -, steps\n"
            "                     are read from standard input as they come, each answered on\n"
@@ -38,6 +39,9 @@ const char* usage() {
            "                     $XDG_DATA_HOME/cradleway\n"
            "  --size WxH         the screen in points (default 375x667)\n"
            "  --picture FILE     the picture the window's F6 key picks in a photo picker\n"
+           "  --touch-id match|nomatch\n"
+           "                     the device has a Touch ID sensor from the start, reading a\n"
+           "                     finger that matches or not\n"
            "  --access-token-seconds N\n"
            "                     the demo server's access tokens last N seconds (an hour by\n"
            "                     default), so that the application refreshes them as it goes\n";

@@ -1,6 +1,8 @@
 // cradleway-gallery [--out DIR] [PAGE...]: draws every registered page (or the named ones) into DIR
 // (default: docs/toolkit). Exits 1 naming the page that failed.
+// cradleway-gallery --contact-sheet DIR OUT.png: the tour's step pictures in DIR on one sheet.
 
+#include "ContactSheet.h"
 #include "GalleryPage.h"
 
 #include "uikit/controllers/UIScreen.h"
@@ -54,6 +56,16 @@ bool writeView(Context& context, UIView& view, const std::string& fileName, std:
 int main(int argc, char** argv) {
     std::filesystem::path out = "docs/toolkit";
     std::set<std::string> wanted;
+    if (argc == 4 && std::string(argv[1]) == "--contact-sheet") {
+        cw::HeadlessHost host;
+        host.launch(std::make_shared<cw::gallery::GalleryDelegate>());
+        std::string error;
+        if (!cw::gallery::drawContactSheet(argv[2], argv[3], &error)) {
+            std::fprintf(stderr, "cradleway-gallery: the contact sheet failed: %s\n", error.c_str());
+            return 1;
+        }
+        return 0;
+    }
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--out" && i + 1 < argc) {

@@ -3,8 +3,10 @@
 #include "host/HeadlessHost.h"
 #include "host/HeadlessScript.h"
 #include "host/WindowHost.h"
+#include "security/biometrics/LAContext.h"
 #include "uikit/controllers/UIScreen.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -42,6 +44,18 @@ int UIApplicationMain(int argc, char** argv,
             options.screenshotPath = value();
         } else if (arg == "--picture") {
             options.pictureFile = value();
+        } else if (arg == "--touch-id") {
+            // A device with a Touch ID sensor from the start (a screen that looks for one as it
+            // loads finds it), reading a finger that matches or not.
+            const std::string v = value();
+            if (v != "match" && v != "nomatch") {
+                std::cerr << "--touch-id wants match or nomatch" << std::endl;
+                return 2;
+            }
+            cw::BiometricAnswers answers;
+            answers.biometryType = LABiometryType::touchID;
+            if (v == "nomatch") answers.evaluationError = LAError::authenticationFailed;
+            cw::setBiometricAnswers(answers);
         } else if (arg == "--seconds") {
             options.maxSeconds = std::atof(value().c_str());
         } else if (arg == "--size") {
@@ -65,6 +79,10 @@ int UIApplicationMain(int argc, char** argv,
     }
     if (headless) {
         cw::HeadlessHost host(size);
+        // The host's clock starts on a fixed day for tests; an application run by itself lives in
+        // today's time, as the servers it talks to do (its "today" is theirs).
+        host.setDate(Date::since1970(
+            std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count()));
         host.launch(makeDelegate());
         int status = 0;
         if (script && *script == "-") {

@@ -12,6 +12,8 @@
 //                          photo library or the camera, which the device then has)
 //   --size WIDTHxHEIGHT    the screen in points (375x667 by default)
 //   --seconds N            quit after N seconds (window host)
+//   --touch-id match|nomatch  the device has a Touch ID sensor from the start, reading a finger
+//                          that matches or not
 
 #include "host/WindowHost.h"
 #include "uikit/controllers/UIApplication.h"

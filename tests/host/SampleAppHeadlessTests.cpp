@@ -1,6 +1,7 @@
 #include "hosts/sample-host/SampleApp.h"
 
 #include "host/HeadlessHost.h"
+#include "security/biometrics/LAContext.h"
 #include "uikit/controllers/UIAlertController.h"
 #include "uikit/controllers/UINavigationController.h"
 #include "uikit/controls/UITextField.h"
@@ -8,6 +9,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 
 using ::testing::Contains;
@@ -164,6 +166,49 @@ TEST(ApplicationMain, HeadlessRunWritesTheScreenshotAndRefusesBadOptions) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(UIApplicationMain(4, badSize, [] { return std::make_shared<SampleAppDelegate>(); }), 2);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("--size wants WIDTHxHEIGHT"), std::string::npos);
+}
+
+namespace {
+
+// Reads the application's clock as it launches.
+class DateReadingApp : public UIApplicationDelegate {
+public:
+    bool didFinishLaunchingWithOptions(UIApplication&, const LaunchOptions&) override {
+        launchedAt = Date::now().timeIntervalSince1970();
+        window = std::make_shared<UIWindow>();
+        window->setRootViewController(std::make_shared<UIViewController>());
+        window->makeKeyAndVisible();
+        return true;
+    }
+    static inline double launchedAt = 0;
+    std::shared_ptr<UIWindow> window;
+};
+
+} // namespace
+
+TEST(ApplicationMain, AHeadlessRunLivesInTodaysTimeAsItsServerDoes) {
+    // Its dates (a milestone's "today", a date picker's latest day) must agree with a server that
+    // dates everything from the real today.
+    std::string arg0 = "sample", headless = "--headless";
+    char* argv[] = {arg0.data(), headless.data()};
+    const double before = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+    EXPECT_EQ(UIApplicationMain(2, argv, [] { return std::make_shared<DateReadingApp>(); }), 0);
+    EXPECT_NEAR(DateReadingApp::launchedAt, before, 60);
+}
+
+TEST(ApplicationMain, TouchIDIsThereFromTheStartWhenAsked) {
+    // A screen that looks for a sensor as it loads, after a relaunch, must find one.
+    std::string arg0 = "sample", headless = "--headless", touch = "--touch-id", nomatch = "nomatch", odd = "maybe";
+    char* argv[] = {arg0.data(), headless.data(), touch.data(), nomatch.data()};
+    cw::setBiometricAnswers({});
+    EXPECT_EQ(UIApplicationMain(4, argv, [] { return std::make_shared<DateReadingApp>(); }), 0);
+    EXPECT_EQ(cw::biometricAnswers().biometryType, LABiometryType::touchID);
+    EXPECT_EQ(cw::biometricAnswers().evaluationError, std::optional(LAError::authenticationFailed));
+    char* bad[] = {arg0.data(), headless.data(), touch.data(), odd.data()};
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(UIApplicationMain(4, bad, [] { return std::make_shared<DateReadingApp>(); }), 2);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("--touch-id wants match or nomatch"), std::string::npos);
+    cw::setBiometricAnswers({});
 }
 
 #include "uikit/controllers/UIPageViewController.h"

@@ -1,6 +1,7 @@
 #include "ServerFixture.h"
 
 #include <fstream>
+#include <thread>
 
 namespace cw::server::testing {
 namespace {
@@ -214,6 +215,43 @@ TEST_F(UploadTest, FilesThatNoRowNamesAreRemovedAtStartUp) {
     EXPECT_EQ(uploads(), kept);
     std::string path = shared.body["data"]["posts"][0]["post_medias"][0]["file_name"];
     EXPECT_EQ(client_->Get(("/" + path).c_str())->status, 200);
+}
+
+// A milestone added while other requests write (the application sends its usage events all the
+// time): the add must not fail because the database moved on between its look-up of the kind and
+// its insert.
+TEST_F(UploadTest, MilestonesAreAddedWhileOtherRequestsWrite) {
+    Session s = demoMother();
+    const std::string picture = pngBytes();
+    std::atomic<bool> adding{true};
+    std::thread writer([&] {
+        httplib::Client other("127.0.0.1", server_->port());
+        const json event = {{"screen_name", "NicuJourneyScreen"}, {"screen_action", "Tap"}, {"event_details", json::object()}};
+        while (adding)
+            other.Post("/m/api/analytics/", {{"X-Access-Token", s.access}}, event.dump(), "application/json");
+    });
+    int failed = 0;
+    std::string why;
+    for (int i = 0; i < 40; ++i) {
+        Reply added = multipart("baby/nicu_journey_add",
+                                {{"baby_id", "1", "", ""},
+                                 {"user_id", std::to_string(s.userId), "", ""},
+                                 {"date", "2026-12-01", "", ""},
+                                 {"type", "other", "", ""},
+                                 {"input_text", "Milestone " + std::to_string(i), "", ""},
+                                 {"image_file", picture, "photo.png", "image/png"}},
+                                s.access);
+        if (added.status != 200) {
+            ++failed;
+            why = added.raw;
+        }
+    }
+    adding = false;
+    writer.join();
+    std::string errors;
+    for (const auto& line : consoleLines())
+        if (line.find("error") != std::string::npos) errors += line + "\n";
+    EXPECT_EQ(failed, 0) << why << "\n" << errors;
 }
 
 } // namespace

@@ -57,6 +57,7 @@ CradlewayProcess::CradlewayProcess(Options options) : options_(std::move(options
         arguments.push_back("--access-token-seconds");
         arguments.push_back(std::to_string(*options_.accessTokenSeconds));
     }
+    arguments.insert(arguments.end(), options_.arguments.begin(), options_.arguments.end());
     std::vector<char*> argv;
     for (auto& a : arguments)
         argv.push_back(a.data());

@@ -37,6 +37,8 @@ public:
         std::filesystem::path dataDirectory;
         std::filesystem::path screenshots;
         std::optional<int> accessTokenSeconds;
+        // More options for the executable (such as "--touch-id", "match").
+        std::vector<std::string> arguments;
     };
 
     // Starts the executable and waits for its demo server's address (failed() when it never came).

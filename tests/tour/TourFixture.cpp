@@ -1,5 +1,8 @@
 #include "tests/tour/TourFixture.h"
 
+#include "uikit/graphics/UIGraphics.h"
+
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -55,9 +58,10 @@ void Tour::SetUp() {
     directory = std::make_unique<cw::test::TempDirectory>("cw-tour");
 }
 
-void Tour::start() {
+void Tour::start(std::vector<std::string> arguments) {
     if (app) return;
     CradlewayProcess::Options options;
+    options.arguments = std::move(arguments);
     options.executable = CW_CRADLEWAY_EXECUTABLE;
     options.dataDirectory = directory->path() / "data";
     options.screenshots = screenshotDirectory();
@@ -69,10 +73,71 @@ void Tour::start() {
     started_ = std::chrono::steady_clock::now();
 }
 
+void Tour::relaunch(std::vector<std::string> arguments) {
+    if (app) {
+        const ProcessEnd end = app->finish();
+        EXPECT_TRUE(end.status == 0 || end.status == 1) << "exit status " << end.status << "\n" << app->errors();
+        EXPECT_LT(end.peakResidentKilobytes, kPeakResidentLimitKilobytes);
+        db.reset();
+        app.reset();
+    }
+    TOUR_STEP(start(std::move(arguments)));
+}
+
+nlohmann::json Tour::awaitValue(const std::string& sql, const nlohmann::json& expected, const nlohmann::json& parameters) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    nlohmann::json last;
+    for (;;) {
+        const auto rows = db->rows(sql, parameters);
+        last = rows.empty() || rows[0].empty() ? nlohmann::json() : rows[0][0];
+        if (last == expected || std::chrono::steady_clock::now() > deadline) return last;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+std::string Tour::consoleTail(std::size_t lines) const {
+    std::vector<std::string> kept;
+    for (const auto& line : app->console())
+        if (line.rfind("step ", 0) != 0) kept.push_back(line);
+    std::string out;
+    for (std::size_t i = kept.size() > lines ? kept.size() - lines : 0; i < kept.size(); ++i)
+        out += kept[i] + "\n";
+    return out;
+}
+
+void Tour::awaitAbsent(const std::string& text) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!app->step("absent " + quoted(text)).ok) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            // An expectation that cannot hold answers with what the screen shows.
+            FAIL() << segment() << ": \"" << text << "\" stayed on screen: " << app->step("absent " + quoted(text)).text
+                   << "; " << app->step("expect \"\\x01\"").text << "\nits console ends:\n" << consoleTail();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+std::filesystem::path Tour::picture(const std::string& name, int width, int height, std::uint32_t colour) {
+    UIGraphicsBeginImageContextWithOptions(CGSize{double(width), double(height)}, true, 1);
+    auto context = UIGraphicsGetCurrentContext();
+    auto channel = [&](int shift) { return ((colour >> shift) & 0xff) / 255.0; };
+    context->setFillColor(UIColor(channel(16), channel(8), channel(0), 1));
+    context->fill(CGRect(0, 0, width, height));
+    context->setFillColor(UIColor(1, 1, 1, 0.6));
+    const double side = std::min(width, height) / 2.0;
+    context->fillEllipse(CGRect((width - side) / 2, (height - side) / 2, side, side));
+    auto image = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    const auto path = directory->path() / (name + ".png");
+    image->writePNG(path);
+    return path;
+}
+
 void Tour::TearDown() {
     if (!app) return;
     if (signedIn && !HasFatalFailure() && expiring()) {
-        // The application comes back to the front, which asks the server for something: by now
+        // The application comes back to the front (on whatever screen the segment ended), which asks
+        // the server for something: by now
         // the token it holds has expired, so it must refresh it and stay signed in.
         const std::string before = storedAccessToken();
         awaitExpiry();
@@ -80,7 +145,7 @@ void Tour::TearDown() {
             const StepAnswer answer = app->step(line);
             EXPECT_TRUE(answer.ok) << line << ": " << answer.text;
         }
-        const StepAnswer settled = app->step("expect \"Home\"");
+        const StepAnswer settled = app->step("draw");
         EXPECT_TRUE(settled.ok) << settled.text;
         // The refresh and the replay happen in the application's own time, with nothing on screen
         // to show for them: its stored session is watched instead.
@@ -172,14 +237,26 @@ void Tour::logOut() {
     signedIn = false;
 }
 
-void Tour::scrollUntilShowing(const std::string& text, int moves) {
+namespace {
+
+void scrollUntil(CradlewayProcess& app, const std::string& text, int moves, const std::string& drag) {
     for (int i = 0; i < moves; ++i) {
         // "absent" fails while the text is on screen: then it has been reached.
-        if (!app->step("absent " + quoted(text)).ok) return;
-        const StepAnswer moved = app->step("drag 187,600 187,200 1");
+        if (!app.step("absent " + quoted(text)).ok) return;
+        const StepAnswer moved = app.step(drag);
         ASSERT_TRUE(moved.ok) << moved.text;
     }
     FAIL() << "\"" << text << "\" never came on screen";
+}
+
+} // namespace
+
+void Tour::scrollUntilShowing(const std::string& text, int moves) {
+    scrollUntil(*app, text, moves, "drag 187,600 187,200 1");
+}
+
+void Tour::scrollBackUntilShowing(const std::string& text, int moves) {
+    scrollUntil(*app, text, moves, "drag 187,200 187,600 1");
 }
 
 nlohmann::json Tour::storedDefaults() const {

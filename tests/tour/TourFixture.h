@@ -43,7 +43,10 @@ protected:
     void TearDown() override;
 
     // Starts the executable on the fresh data directory (the first step does it too).
-    void start();
+    void start(std::vector<std::string> arguments = {});
+    // Quits the executable and starts it again on the same data directory (and its demo server's
+    // database), with these more options.
+    void relaunch(std::vector<std::string> arguments = {});
     // Sends the lines in order; the first that fails fails the test (wrap in TOUR_STEP). Then the
     // screen is written to "<segment>-<NN>-<name>.png" in the tour's picture directory.
     void act(const std::string& name, const std::vector<std::string>& lines);
@@ -57,6 +60,22 @@ protected:
     void logOut();
     // Drags the screen up (slow finger moves of 400 points) until `text` shows; fails after `moves`.
     void scrollUntilShowing(const std::string& text, int moves = 30);
+    // The same, dragging down, back towards the top.
+    void scrollBackUntilShowing(const std::string& text, int moves = 30);
+
+    // The server is another process, answering in real time: what a step set off reaches its
+    // database a moment later. These look again (for up to ten seconds of real time) until the
+    // first column of the query's first row is `expected`, and return what it last was.
+    nlohmann::json awaitValue(const std::string& sql, const nlohmann::json& expected,
+                              const nlohmann::json& parameters = nlohmann::json::array());
+    // Until the settled screen no longer shows `text` (a list reloaded from the server's reply).
+    void awaitAbsent(const std::string& text);
+    // The last lines the application printed (its step answers left out), for failure messages.
+    std::string consoleTail(std::size_t lines = 40) const;
+
+    // A picture file for the photo library, drawn here: a plain field of `colour` with a disc, of
+    // the given size in pixels (saved as PNG in the segment's directory).
+    std::filesystem::path picture(const std::string& name, int width, int height, std::uint32_t colour);
 
     // The application's stored session, from its user defaults file: "token", "refreshToken",
     // "userKey" and the others as the file holds them (null when there is no file).

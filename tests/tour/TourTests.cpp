@@ -9,6 +9,7 @@
 
 #include <ctime>
 #include <set>
+#include <tuple>
 
 namespace cw::tour {
 namespace {
@@ -78,12 +79,18 @@ TEST_P(MothersDay, SignsInAndSeesCardsOfEveryKind) {
 }
 
 TEST_P(MothersDay, FiltersTheFeedToBookmarkedAndBackToAll) {
-    TOUR_PENDING("the feed's filter button opens nothing yet (the feed's second issue builds it)");
     TOUR_STEP(signIn(kMotherEmail));
-    TOUR_STEP(act("filter", {"tap #filterButton", "expect \"Bookmarked\""}));
-    TOUR_STEP(act("filter-bookmarked", {"tap \"Bookmarked\"", "expect \"Kangaroo care: skin to skin\"",
-                                        "absent \"Daily update for Olivia\""}));
-    TOUR_STEP(act("filter-all", {"tap #filterButton", "tap \"All\"", "expect \"Daily update for Olivia\""}));
+    TOUR_STEP(act("filter", {"tap #filterButton", "expect \"Filter\"", "expect \"Bookmarked\""}));
+    // Her bookmarks as the server holds them: two articles and her own post; only those show.
+    EXPECT_EQ(db->number("SELECT COUNT(*) FROM bookmarks WHERE member_id = 1"), 3);
+    TOUR_STEP(act("filter-bookmarked", {"tap \"Bookmarked\"", "tap \"Done\"", "expect \"Why your baby is on CPAP\"",
+                                        "absent \"Daily update for Olivia\"", "absent \"Daily update for Noah\""}));
+    TOUR_STEP(scrollUntilShowing("Olivia opened her eyes during kangaroo care this morning."));
+    TOUR_STEP(quietly({"absent \"Held Noah for the first time today. He is so light!\""}));
+    TOUR_STEP(scrollBackUntilShowing("Search"));
+    TOUR_STEP(act("filter-all", {"tap #filterButton", "tap \"All\"", "tap \"Done\"", "expect \"Daily update for Olivia\""}));
+    // Filtering is the member's own view: the server's bookmarks are as they were.
+    EXPECT_EQ(db->number("SELECT COUNT(*) FROM bookmarks WHERE member_id = 1"), 3);
 }
 
 TEST_P(MothersDay, PagesTheBabyHeaderToTheSecondTwin) {
@@ -146,88 +153,196 @@ TEST_P(MothersDay, LogsOutAndSignsInAgain) {
 }
 
 TEST_P(MothersDay, OpensAnArticleBookmarksItAndGoesBack) {
-    TOUR_PENDING("the article page is a placeholder (the posts issue builds it)");
     TOUR_STEP(signIn(kMotherEmail));
-    TOUR_STEP(scrollUntilShowing("Kangaroo care: skin to skin"));
-    TOUR_STEP(act("article", {"tap \"Kangaroo care: skin to skin\"", "expect \"Your first hold\""}));
+    TOUR_STEP(scrollUntilShowing("Reading the monitor"));
+    EXPECT_EQ(db->number("SELECT COUNT(*) FROM bookmarks WHERE member_id = 1 AND feed_id = 2"), 0);
+    TOUR_STEP(act("article", {"tap \"Reading the monitor\"",
+                              "expect \"The monitor shows heart rate, breathing rate and oxygen saturation.\""}));
+    // The page was read with her own token: the server counts it read by her.
+    EXPECT_EQ(awaitValue("SELECT COUNT(*) FROM content_reads WHERE member_id = 1 AND content_id = 2", 1), 1);
     TOUR_STEP(act("article-bookmarked", {"tap #bookmarkButton"}));
-    EXPECT_EQ(db->number("SELECT COUNT(*) FROM bookmarks WHERE member_id = 1 AND feed_id = 5"), 1);
-    TOUR_STEP(act("feed-after-article", {"back", "expect \"Home\""}));
+    EXPECT_EQ(awaitValue("SELECT COUNT(*) FROM bookmarks WHERE member_id = 1 AND feed_id = 2", 1), 1);
+    TOUR_STEP(act("feed-after-article", {"back", "expect \"Home\"", "expect \"Reading the monitor\""}));
 }
 
 TEST_P(MothersDay, CommentsOnTheFathersPost) {
-    TOUR_PENDING("the post details and comment screens are placeholders (the posts issue builds them)");
     TOUR_STEP(signIn(kMotherEmail));
     TOUR_STEP(scrollUntilShowing("Held Noah for the first time today. He is so light!"));
-    TOUR_STEP(act("post", {"tap \"Held Noah for the first time today. He is so light!\""}));
-    TOUR_STEP(act("comment", {"tap #writeACommentView", "type \"He looks so peaceful.\"", "tap \"Post\"",
-                              "expect \"He looks so peaceful.\""}));
-    EXPECT_EQ(db->number("SELECT COUNT(*) FROM comments WHERE post_id = 29 AND member_id = 1 AND text = ?",
+    TOUR_STEP(act("post", {"tap \"Held Noah for the first time today. He is so light!\"", "expect \"James Hart\""}));
+    TOUR_STEP(act("comments", {"tap #commentButton", "expect \"2 Comments\"", "expect \"Best picture ever.\""}));
+    TOUR_STEP(act("commented", {"type \"He looks so peaceful.\"", "tap \"Post\"", "expect \"3 Comments\"",
+                                "expect \"He looks so peaceful.\""}));
+    EXPECT_EQ(awaitValue("SELECT COUNT(*) FROM comments WHERE post_id = 29 AND member_id = 1 AND comment_text = ?", 1,
                          {"He looks so peaceful."}),
               1);
+    // The father's client reads it on his post.
+    ServerClient father(app->serverURL(), kFatherEmail, kDemoPassword);
+    ASSERT_TRUE(father.signedIn());
+    const auto comments = father.get("comments", {{"post_id", "29"}, {"user_id", std::to_string(father.memberId())}});
+    ASSERT_TRUE(comments.is_object()) << comments;
+    EXPECT_THAT(comments["data"]["comments"], SizeIs(3u));
 }
 
 TEST_P(MothersDay, ComposesAPostWithTwoPictures) {
-    TOUR_PENDING("the post composer is not built yet (the posts issue builds it)");
     TOUR_STEP(signIn(kMotherEmail));
-    TOUR_STEP(act("composer", {"tap #floatingActionButton", "tap \"Post\"", "type \"Both twins in one picture!\""}));
-    TOUR_STEP(act("first-picture", {"tap #addPhotoButton", "alert \"Photo Library\"", "pick tour-picture-1.png"}));
-    TOUR_STEP(act("second-picture", {"tap #addPhotoButton", "alert \"Photo Library\"", "pick tour-picture-2.png"}));
-    TOUR_STEP(act("posted", {"tap \"Post\"", "expect \"Both twins in one picture!\""}));
-    EXPECT_EQ(db->number("SELECT COUNT(*) FROM post_media m JOIN posts p ON p.id = m.post_id WHERE p.text = ?",
-                         {"Both twins in one picture!"}),
+    const auto wide = picture("tour-picture-1", 400, 300, 0xE88C5A);
+    const auto tall = picture("tour-picture-2", 300, 400, 0x5AA0C8);
+    // The floating menu's items answer on their discs; the "POST" disc stands third from the
+    // bottom right of a 375x667 screen.
+    TOUR_STEP(act("floating-menu", {"tap #floatingActionButton", "expect \"POST\""}));
+    TOUR_STEP(act("composer", {"drag 331,509 331,509", "expect \"Share a moment, photo, or news\"",
+                               "type \"Both twins in one picture!\""}));
+    TOUR_STEP(act("first-picture", {"tap #cameraButton", "alert \"Photo Library\"", "pick " + quoted(wide.string())}));
+    TOUR_STEP(act("second-picture", {"tap #cameraButton", "alert \"Photo Library\"", "pick " + quoted(tall.string())}));
+    TOUR_STEP(quietly({"tap #submitButton"}));
+    TOUR_STEP(awaitAbsent("Submit"));
+    TOUR_STEP(act("posted", {"expect \"Home\"", "expect \"Both twins in one picture!\""}));
+    EXPECT_EQ(awaitValue("SELECT COUNT(*) FROM post_media m JOIN posts p ON p.id = m.post_id WHERE p.post_text = ? "
+                         "AND p.member_id = 1",
+                         2, {"Both twins in one picture!"}),
               2);
+    EXPECT_EQ(db->number("SELECT COUNT(*) FROM posts WHERE post_text = ?", {"Both twins in one picture!"}), 1);
+}
+
+// "MMM d, yyyy" of a day `daysAgo` before today, as the journey's forms show it, and its
+// "yyyy-MM-dd" as the server stores it.
+std::pair<std::string, std::string> journeyDay(int daysAgo) {
+    const std::time_t t = std::time(nullptr) - static_cast<std::time_t>(daysAgo) * 86400;
+    std::tm local{};
+    localtime_r(&t, &local);
+    char shown[32], stored[16];
+    std::strftime(shown, sizeof shown, "%b %-d, %Y", &local);
+    std::strftime(stored, sizeof stored, "%Y-%m-%d", &local);
+    return {shown, stored};
 }
 
 TEST_P(MothersDay, AddsEditsAndDeletesAJourneyMilestone) {
-    TOUR_PENDING("the NICU journey timeline is not built yet (the journey issue builds it)");
     TOUR_STEP(signIn(kMotherEmail));
-    TOUR_STEP(act("journey", {"tap \"Journey\"", "expect \"NICU Journey\""}));
-    TOUR_STEP(act("milestone-added", {"tap #addMilestoneButton", "tap \"First bath\"", "tap #photoButton",
-                                      "alert \"Photo Library\"", "pick tour-picture-1.png", "tap \"Save\"",
-                                      "expect \"First bath\""}));
-    TOUR_STEP(act("milestone-edited", {"tap \"First bath\"", "tap \"Edit\"", "tap #dateField", "tap \"Done\"",
-                                       "tap \"Save\""}));
-    TOUR_STEP(act("milestone-deleted", {"tap \"Delete\"", "alert \"Delete\"", "absent \"First bath\""}));
+    const auto photo = picture("tour-bath", 400, 300, 0xE88C5A);
+    const auto [today, todayStored] = journeyDay(0);
+    const auto [yesterday, yesterdayStored] = journeyDay(1);
+    const std::string bath = "SELECT COUNT(*) FROM journey_items WHERE baby_id = 1 AND label = 'First bath'";
+    TOUR_STEP(act("journey", {"tap \"Journey\"", "expect \"Olivia Hart\"", "expect \"Add Milestone\""}));
+    TOUR_STEP(act("milestone-form", {"tap \"Add Milestone\"", "expect \"First time holding me\"", "expect " + quoted(today),
+                                     "tap \"First time holding me\"", "turn \"Something else\"", "tap \"Done\"",
+                                     "tap \"Type here\"", "type \"First bath\\n\"", "tap #cameraButton",
+                                     "alert \"Photo Library\"", "pick " + quoted(photo.string()), "tap \"Choose\""}));
+    TOUR_STEP(quietly({"tap \"Save\""}));
+    TOUR_STEP(awaitAbsent("Cancel"));
+    TOUR_STEP(act("milestone-added", {"expect \"First bath\""}));
+    EXPECT_EQ(awaitValue(bath + " AND date = ? AND file_name IS NOT NULL", 1, {todayStored}), 1);
+    TOUR_STEP(act("milestone", {"tap \"First bath\"", "expect \"OK\""}));
+    TOUR_STEP(act("milestone-edit", {"tap #card_menu", "alert \"Edit\"", "expect \"Edit Milestone\"", "tap " + quoted(today),
+                                     "turn-date " + yesterdayStored, "tap \"Done\"", "expect " + quoted(yesterday)}));
+    TOUR_STEP(quietly({"tap \"Save\""}));
+    TOUR_STEP(awaitAbsent("Edit Milestone"));
+    TOUR_STEP(act("milestone-edited", {"expect \"First bath\"", "expect \"OK\""}));
+    EXPECT_EQ(awaitValue(bath + " AND date = ?", 1, {yesterdayStored}), 1);
+    TOUR_STEP(act("milestone-delete-question", {"tap #card_menu", "alert \"Delete\"",
+                                                "expect \"Are you sure you want to Delete this milestone?\""}));
+    TOUR_STEP(quietly({"alert \"Yes\"", "expect \"Add Milestone\""}));
+    TOUR_STEP(awaitAbsent("First bath"));
+    TOUR_STEP(act("milestone-deleted", {}));
+    EXPECT_EQ(awaitValue(bath, 0), 0);
 }
 
 TEST_P(MothersDay, AnswersAStageQuestion) {
-    TOUR_PENDING("the journey stages are not built yet (the journey issue builds them)");
     TOUR_STEP(signIn(kMotherEmail));
-    TOUR_STEP(act("stage-question", {"tap \"Journey\"", "tap \"Yes\""}));
+    const std::string feeding = "SELECT answer FROM questions WHERE baby_id = 1 AND title = 'Feeding'";
+    EXPECT_NE(db->rows(feeding), nlohmann::json::parse(R"([["Yes"]])"));
+    // The journey button of the feed opens the stages; their bubbles come in with a short animation.
+    TOUR_STEP(act("stages", {"tap #journeyButton", "expect \"Olivia Hart's Journey\"", "expect \"FEEDING\"", "wait 2"}));
+    TOUR_STEP(act("stage-question", {"tap #bubble-FEEDING", "expect \"Would you like to update the status of this item?\"",
+                                     "alert \"OK\"", "expect \"Is Olivia taking feeds by mouth?\""}));
+    TOUR_STEP(act("stage-answered", {"alert \"Yes\"", "expect \"Thank you, your answers are saved.\""}));
+    EXPECT_EQ(awaitValue(feeding, "Yes"), "Yes");
+    TOUR_STEP(act("stages-again", {"expect \"Olivia Hart's Journey\"", "wait 2"}));
 }
 
 TEST_P(MothersDay, BrowsesTheLibrarySearchesAndFindsHerBookmark) {
-    TOUR_PENDING("the education library is a placeholder (the education issue builds it)");
     TOUR_STEP(signIn(kMotherEmail));
-    TOUR_STEP(act("library", {"tap \"Education\"", "tap \"Categories\"", "tap \"Feeding\""}));
-    TOUR_STEP(act("subcategory", {"tap \"Breast milk\"", "tap \"Expressing breast milk\""}));
-    TOUR_STEP(act("search", {"back", "back", "tap #educationSearchBar", "type \"is kangaroo care safe?\"", "wait 1.5",
-                             "tap \"Kangaroo care: skin to skin\""}));
-    TOUR_STEP(act("bookmarked-tab", {"back", "tap \"Bookmarked\"", "expect \"Kangaroo care: skin to skin\""}));
+    // Her question, asked in the feed's search, goes on to the library's search. The demo server
+    // looks the whole text up as one phrase, which no article holds; its key words find the article.
+    TOUR_STEP(act("feed-search", {"tap #feedSearchBar", "type \"is kangaroo care safe?\"",
+                                  "expect \"Tap here to see additional search results at Brambury Education Center.\""}));
+    TOUR_STEP(act("library-search", {"tap \"Tap here to see additional search results at Brambury Education Center.\"",
+                                     "expect \"Brambury Education Center\"", "expect \"is kangaroo care safe?\""}));
+    TOUR_STEP(act("library-search-words", {"tap \"is kangaroo care safe?\"", "delete 30", "type \"kangaroo care\"", "wait 1.5",
+                                           "expect \"Kangaroo care: skin to skin\""}));
+    TOUR_STEP(act("search-hit", {"tap \"Kangaroo care: skin to skin\"",
+                                 "expect \"Skin-to-skin contact steadies your baby's heart rate, breathing and temperature.\""}));
+    TOUR_STEP(quietly({"back", "back", "expect \"Home\"", "tap #feedSearchBar", "delete 30", "expect \"Daily update for Olivia\""}));
+
+    // An article bookmarked from the feed.
+    TOUR_STEP(scrollUntilShowing("Reading the monitor"));
+    TOUR_STEP(quietly({"tap \"Reading the monitor\"",
+                       "expect \"The monitor shows heart rate, breathing rate and oxygen saturation.\"",
+                       "tap #bookmarkButton"}));
+    EXPECT_EQ(awaitValue("SELECT COUNT(*) FROM bookmarks WHERE member_id = 1 AND feed_id = 2", 1), 1);
+    TOUR_STEP(quietly({"back", "expect \"Home\""}));
+
+    TOUR_STEP(act("library-categories", {"tap \"Education\"", "tap \"Categories\"", "expect \"Your Wellbeing\""}));
+    TOUR_STEP(act("library-category", {"tap \"Feeding\"", "expect \"Breast milk\""}));
+    TOUR_STEP(act("library-subcategory", {"tap \"Breast milk\"", "expect \"Expressing breast milk\""}));
+    TOUR_STEP(act("library-article", {"tap \"Expressing breast milk\"",
+                                      "expect \"Your milk is the best food for a premature baby, even in tiny amounts.\""}));
+    EXPECT_EQ(awaitValue("SELECT COUNT(*) FROM content_reads WHERE member_id = 1 AND content_id = 3", 1), 1);
+    TOUR_STEP(act("library-bookmarked", {"back", "back", "back", "tap \"Bookmarked\"", "expect \"Reading the monitor\"",
+                                         "expect \"Kangaroo care: skin to skin\""}));
 }
 
 TEST_P(MothersDay, InvitesARelativeAndTurnsPostNotificationsOff) {
-    TOUR_PENDING("Family & Friends and the notification settings are placeholders (the account issue builds them)");
     TOUR_STEP(signIn(kMotherEmail));
-    TOUR_STEP(act("invite", {"tap #hamburgerButton", "tap \"Family & Friends\"", "tap \"Invite\"",
-                             "type \"Grace Hart\"", "type \"grace@cradleway.test\"", "tap \"Send\""}));
-    EXPECT_EQ(db->number("SELECT COUNT(*) FROM invitations WHERE email = 'grace@cradleway.test'"), 1);
-    TOUR_STEP(act("notifications-off", {"back", "tap #hamburgerButton", "tap \"Settings\"", "tap \"Notifications\"",
-                                        "tap #postNotificationsSwitch", "wait 1.5"}));
-    EXPECT_EQ(db->number("SELECT post_notifications FROM members WHERE id = 1"), 0);
+    TOUR_STEP(act("family", {"tap #hamburgerButton", "tap \"Family & Friends\"", "expect \"Ruth Hart\""}));
+    TOUR_STEP(act("invite", {"tap #add_baby", "expect \"Invite Family & Friends\"", "tap #fullNameTextField",
+                             "type \"Grace Hart\\n\"", "type \"grace@cradleway.test\\n\"", "turn \"Grand Parent\"",
+                             "tap \"Done\""}));
+    TOUR_STEP(act("invited", {"tap \"Send Invite\"", "expect \"Grand Parent (grace@cradleway.test)\""}));
+    const auto invitation = db->rows("SELECT full_name, relationship, inviter_id FROM invitations WHERE email = ?",
+                                     {"grace@cradleway.test"});
+    ASSERT_THAT(invitation, SizeIs(1u));
+    EXPECT_EQ(invitation[0], nlohmann::json::parse(R"(["Grace Hart", "Grand Parent", 1])"));
+
+    TOUR_STEP(act("notification-settings", {"back", "tap #hamburgerButton", "tap \"Settings\"", "tap \"Notifications\"",
+                                            "expect \"Posts\""}));
+    TOUR_STEP(act("post-notifications-off", {"tap #postsSwitch"}));
+    // Saved once the delay has passed on the application's clock (the tap's own settling may
+    // already have let it pass).
+    TOUR_STEP(quietly({"wait 1.5"}));
+    EXPECT_EQ(awaitValue("SELECT post_notifications FROM members WHERE id = 1", 0), 0);
+    EXPECT_EQ(db->number("SELECT comment_notifications + recommended_notifications + daily_update_notifications "
+                         "FROM members WHERE id = 1"),
+              3);
 }
 
 TEST_P(MothersDay, ChangesHerNameAndPasswordAndSignsInWithTouchIDAfterARelaunch) {
-    TOUR_PENDING("My Account and the password screen are placeholders (the account issue builds them)");
     TOUR_STEP(signIn(kMotherEmail));
-    TOUR_STEP(act("my-account", {"tap #hamburgerButton", "tap \"My Account\"", "tap #fullNameField", "delete 9",
-                                 "type \"Emma Hart-Lowe\"", "tap \"Save\""}));
-    EXPECT_EQ(db->rows("SELECT full_name FROM members WHERE id = 1")[0][0], "Emma Hart-Lowe");
-    TOUR_STEP(act("password", {"tap \"Change Password\"", "type \"cradleway-demo\"", "type \"a-new-password-1\"",
-                               "type \"a-new-password-1\"", "tap \"Save\""}));
+    TOUR_STEP(act("my-account", {"tap #hamburgerButton", "tap \"My Account\"", "expect \"Update\""}));
+    TOUR_STEP(act("my-account-renamed", {"tap #fullNameTextField", "delete 20", "type \"Emma Hart-Lowe\"", "tap \"Update\"",
+                                         "expect \"Successfully saved.\""}));
+    EXPECT_EQ(awaitValue("SELECT full_name FROM members WHERE id = 1", "Emma Hart-Lowe"), "Emma Hart-Lowe");
+    TOUR_STEP(act("password", {"tap #passwordField", "expect \"Save Password\"", "tap \"Current Password\"",
+                               "type \"cradleway-demo\"", "tap \"New Password\"", "type \"a-new-password-1\"",
+                               "tap \"Retype New Password\"", "type \"a-new-password-1\""}));
+    TOUR_STEP(act("password-saved", {"tap \"Save Password\"", "expect \"Your password has been updated.\""}));
+    EXPECT_FALSE(ServerClient(app->serverURL(), kMotherEmail, kDemoPassword).signedIn());
+    EXPECT_TRUE(ServerClient(app->serverURL(), kMotherEmail, "a-new-password-1").signedIn());
+    TOUR_STEP(quietly({"back"}));
     TOUR_STEP(logOut());
-    TOUR_STEP(signIn(kMotherEmail, "a-new-password-1"));
+
+    // Touch ID on, then the new password.
+    TOUR_STEP(act("touch-id-on", {"tap #touchIDSwitch"}));
+    TOUR_STEP(quietly({"tap #emailTextField", "delete 60"}));
+    TOUR_STEP(signIn(kMotherEmail, "a-new-password-1", true));
+    TOUR_STEP(act("renamed-in-menu", {"tap #hamburgerButton", "expect \"Emma Hart-Lowe\"", "tap #hamburgerButton"}));
+    TOUR_STEP(logOut());
+
+    // Started again on a device with Touch ID: the sign-in screen asks for her finger by itself,
+    // and a match signs her in with the password it keeps.
+    TOUR_STEP(relaunch({"--touch-id", "match"}));
+    TOUR_STEP(act("touch-id-signed-in", {"expect \"Home\""}));
+    signedIn = true;
+    TOUR_STEP(act("touch-id-menu", {"tap #hamburgerButton", "expect \"Emma Hart-Lowe\""}));
 }
 
 // ---- The father's view of it ----
@@ -240,12 +355,26 @@ TEST_P(FathersView, SeesTheFamilysFeedAndHisNameInTheMenu) {
     TOUR_STEP(act("fathers-menu", {"drag 187,160 187,1000 0.5", "tap #hamburgerButton", "expect \"James Hart\""}));
 }
 
-TEST_P(FathersView, ACommentPushOpensThePost) {
-    TOUR_PENDING("the post details screen is a placeholder (the posts issue builds it)");
+TEST_P(FathersView, SeesTheMothersNewPostAndCommentAndACommentPushOpensIt) {
+    TOUR_STEP(start());
+    // The mother writes a post and comments on it from her own client.
+    ServerClient mother(app->serverURL(), kMotherEmail, kDemoPassword);
+    ASSERT_TRUE(mother.signedIn());
+    const auto made = mother.post("post", {{"user_id", mother.memberId()}, {"post_text", "Noah drank all his milk today."}});
+    ASSERT_TRUE(made.is_object()) << made;
+    const std::int64_t post = db->number("SELECT id FROM posts WHERE post_text = 'Noah drank all his milk today.'");
+    ASSERT_GT(post, 0);
+    const auto commented = mother.post("comments/new", {{"user_id", mother.memberId()}, {"post_id", post},
+                                                        {"comment_text", "Growing every day."}});
+    ASSERT_TRUE(commented.is_object()) << commented;
+
     TOUR_STEP(signIn(kFatherEmail));
-    TOUR_STEP(act("comment-push",
-                  {R"(tap-push {"aps": {"alert": "Emma commented on your post"}, "not_id": 3, "screen": "post", "post_id": 29, "notification_type": "comment"})",
-                   "expect \"Held Noah for the first time today. He is so light!\""}));
+    TOUR_STEP(act("mothers-new-post", {"expect \"Noah drank all his milk today.\"", "expect \"Growing every day.\""}));
+    const std::string payload = R"({"aps": {"alert": "Emma commented on your post"}, "not_id": 3, "screen": "post", "post_id": )" +
+                                std::to_string(post) + R"(, "notification_type": "comment"})";
+    TOUR_STEP(act("comment-push", {"tap-push " + payload, "expect \"Noah drank all his milk today.\"",
+                                   "expect \"Emma Hart\"", "absent \"Home\""}));
+    TOUR_STEP(act("comment-push-comments", {"tap #commentButton", "expect \"1 Comment\"", "expect \"Growing every day.\""}));
 }
 
 // ---- Registration roads ----
@@ -298,10 +427,13 @@ TEST_P(Registration, AWrongCodeAndAnUnknownRecordNumberEachSaySoAndCreateNothing
 }
 
 TEST_P(Registration, TheEmailRoadEndsAtTheAccountScreenAndATakenAddressIsRefused) {
-    TOUR_PENDING("the e-mail verification road is not reachable yet (the registration issue builds it)");
+    TOUR_PENDING("no screen of the running application opens the e-mail road: \"Create Account\" opens the "
+                 "invitation's sign-up (e-mail and security code) directly, and the sign-up choice whose "
+                 "\"No, I don't\" starts the address verification, like the welcome screen before it, is opened "
+                 "by nothing (the registration tests show those screens in place)");
     TOUR_STEP(start());
     const auto before = db->memberDataCounts();
-    TOUR_STEP(act("email-road", {"tap \"Create Account\"", "tap \"Sign up with e-mail\"", "type \"lea@cradleway.test\"",
+    TOUR_STEP(act("email-road", {"tap \"Create Account\"", "tap \"No, I don't\"", "type \"lea@cradleway.test\"",
                                  "tap \"Continue\""}));
     TOUR_STEP(act("taken-email", {"type \"demo@cradleway.test\"", "tap \"Continue\""}));
     EXPECT_EQ(db->memberDataCounts(), before);
@@ -403,6 +535,170 @@ TEST_P(BadInput, TheRecordNumberLookUpSaysWhatIsWrong) {
                           "No baby was found with this medical record number."));
 }
 
+// ---- Bad input on the signed-in forms ----
+
+// Texts a member types or pastes once signed in: a long page, names in Hebrew and Arabic with
+// emoji, and a paste with control characters (a terminal's escape among them).
+const std::string kLongText(10000, 'a');
+const std::string kEmojiRtl = "\u05D0\u05DE\u05D0 \U0001F476\U0001F37C \u0645\u0631\u062D\u0628\u0627";
+const std::string kPastedControl = "Grace\x01\x1b[2J\x7f Hart";
+
+// The same forms, signed in: each bad text either gets a message and leaves the server as it was,
+// or is stored byte for byte and shown as typed. One run is enough (the sessions' life changes
+// nothing here).
+class SignedInBadInput : public Tour {
+protected:
+    // The comment's server row for `text` on the father's post, or 0.
+    std::int64_t comments(const std::string& text) {
+        return db->number("SELECT COUNT(*) FROM comments WHERE post_id = 29 AND comment_text = ?", {text});
+    }
+};
+
+TEST_P(SignedInBadInput, Comments) {
+    TOUR_STEP(signIn(kMotherEmail));
+    TOUR_STEP(scrollUntilShowing("Held Noah for the first time today. He is so light!"));
+    TOUR_STEP(quietly({"tap \"Held Noah for the first time today. He is so light!\"", "tap #commentButton",
+                       "expect \"2 Comments\""}));
+    const auto before = db->memberDataCounts();
+    // Nothing typed: "Post" is not enabled, nothing goes.
+    TOUR_STEP(act("empty", {"tap \"Post\"", "expect \"2 Comments\""}));
+    TOUR_STEP(act("long", {"paste " + quoted(kLongText), "tap \"Post\"",
+                           "expect \"A comment can be at most 5000 characters long.\""}));
+    EXPECT_EQ(db->memberDataCounts(), before);
+    TOUR_STEP(quietly({"delete 10000"}));
+    TOUR_STEP(act("emoji-rtl", {"paste " + quoted(kEmojiRtl), "tap \"Post\"", "expect \"3 Comments\"",
+                                "expect " + quoted(kEmojiRtl)}));
+    EXPECT_EQ(awaitValue("SELECT COUNT(*) FROM comments WHERE post_id = 29 AND comment_text = ?", 1, {kEmojiRtl}), 1);
+    TOUR_STEP(act("control", {"tap \"Add a Comment\"", "paste " + quoted(kPastedControl), "tap \"Post\"",
+                              "expect \"4 Comments\"", "expect " + quoted(kPastedControl)}));
+    EXPECT_EQ(awaitValue("SELECT COUNT(*) FROM comments WHERE post_id = 29 AND comment_text = ?", 1, {kPastedControl}), 1);
+}
+
+TEST_P(SignedInBadInput, PostComposer) {
+    TOUR_STEP(signIn(kMotherEmail));
+    const auto posts = [&] { return db->number("SELECT COUNT(*) FROM posts"); };
+    const auto before = posts();
+    const std::vector<std::string> open = {"tap #floatingActionButton", "drag 331,509 331,509",
+                                           "expect \"Share a moment, photo, or news\""};
+    TOUR_STEP(quietly(open));
+    TOUR_STEP(act("empty", {"tap #submitButton", "expect \"Share a moment, photo, or news\""}));
+    TOUR_STEP(act("long", {"paste " + quoted(kLongText), "tap #submitButton", "expect \"Unexpected error. Please try again.\""}));
+    EXPECT_EQ(posts(), before);
+    TOUR_STEP(quietly({"tap \"Cancel\"", "expect \"Home\""}));
+    for (const auto& [name, text] : {std::pair{"emoji-rtl", kEmojiRtl}, std::pair{"control", kPastedControl}}) {
+        TOUR_STEP(quietly(open));
+        TOUR_STEP(quietly({"paste " + quoted(text), "tap #submitButton"}));
+        TOUR_STEP(awaitAbsent("Submit"));
+        TOUR_STEP(act(name, {"expect " + quoted(text)}));
+        EXPECT_EQ(awaitValue("SELECT COUNT(*) FROM posts WHERE member_id = 1 AND post_text = ?", 1, {text}), 1) << name;
+    }
+    EXPECT_EQ(posts(), before + 2);
+}
+
+TEST_P(SignedInBadInput, MilestoneTitle) {
+    TOUR_STEP(signIn(kMotherEmail));
+    const auto items = [&] { return db->number("SELECT COUNT(*) FROM journey_items WHERE baby_id = 1"); };
+    const auto before = items();
+    TOUR_STEP(quietly({"tap \"Journey\"", "expect \"Add Milestone\""}));
+    // A milestone of another kind without a title is named after its kind; a title in other scripts
+    // or with pasted control characters is kept as typed and shown on the timeline.
+    for (const auto& [name, typed, kept] : {std::tuple{"empty", std::string(), std::string("Something else")},
+                                            std::tuple{"emoji-rtl", kEmojiRtl, kEmojiRtl},
+                                            std::tuple{"control", kPastedControl, kPastedControl}}) {
+        TOUR_STEP(quietly({"tap \"Add Milestone\"", "expect \"First time holding me\"", "tap \"First time holding me\"",
+                           "turn \"Something else\"", "tap \"Done\""}));
+        if (!typed.empty()) {
+            TOUR_STEP(quietly({"tap \"Type here\"", "paste " + quoted(typed)}));
+        }
+        TOUR_STEP(quietly({"tap \"Save\""}));
+        TOUR_STEP(awaitAbsent("Cancel"));
+        TOUR_STEP(act(name, {"expect " + quoted(kept)}));
+        EXPECT_EQ(awaitValue("SELECT COUNT(*) FROM journey_items WHERE baby_id = 1 AND type = 'other' AND label = ?", 1,
+                             {kept}),
+                  1)
+            << name;
+    }
+    EXPECT_EQ(items(), before + 3);
+}
+
+TEST_P(SignedInBadInput, Invitation) {
+    TOUR_STEP(signIn(kMotherEmail));
+    const auto invitations = [&] { return db->number("SELECT COUNT(*) FROM invitations"); };
+    const auto before = invitations();
+    TOUR_STEP(quietly({"tap #hamburgerButton", "tap \"Family & Friends\"", "expect \"Ruth Hart\""}));
+    const std::vector<std::string> open = {"tap #add_baby", "expect \"Invite Family & Friends\""};
+    auto fill = [](const std::string& name, const std::string& email) {
+        return std::vector<std::string>{"tap #fullNameTextField", "paste " + quoted(name), "tap #emailTextField",
+                                        "paste " + quoted(email), "tap #relationshipChevronButton",
+                                        "turn \"Grand Parent\"", "tap \"Done\""};
+    };
+    // Nothing typed: "Send Invite" is not enabled.
+    TOUR_STEP(quietly(open));
+    TOUR_STEP(act("empty", {"tap \"Send Invite\"", "expect \"Invite Family & Friends\""}));
+    TOUR_STEP(quietly(fill(kLongText, "long@cradleway.test")));
+    TOUR_STEP(act("long", {"tap \"Send Invite\"", "expect \"\\\"full_name\\\" is longer than 200 characters.\""}));
+    EXPECT_EQ(invitations(), before);
+    TOUR_STEP(quietly({"tap \"Cancel\"", "expect \"Ruth Hart\""}));
+    for (const auto& [name, text, email] : {std::tuple{"emoji-rtl", kEmojiRtl, "emoji@cradleway.test"},
+                                            std::tuple{"control", kPastedControl, "control@cradleway.test"}}) {
+        TOUR_STEP(quietly(open));
+        TOUR_STEP(quietly(fill(text, email)));
+        TOUR_STEP(quietly({"tap \"Send Invite\""}));
+        TOUR_STEP(awaitAbsent("Invite Family & Friends"));
+        TOUR_STEP(act(name, {"expect " + quoted(text)}));
+        EXPECT_EQ(awaitValue("SELECT full_name FROM invitations WHERE email = ?", text, {email}), text) << name;
+    }
+    EXPECT_EQ(invitations(), before + 2);
+}
+
+TEST_P(SignedInBadInput, MyAccountName) {
+    TOUR_STEP(signIn(kMotherEmail));
+    const std::string name = "SELECT full_name FROM members WHERE id = 1";
+    TOUR_STEP(quietly({"tap #hamburgerButton", "tap \"My Account\"", "expect \"Update\""}));
+    const std::vector<std::string> clear = {"tap #fullNameTextField", "delete 30"};
+    TOUR_STEP(quietly(clear));
+    TOUR_STEP(act("empty", {"tap \"Update\"", "expect \"Full Name cannot be less than 3 characters\""}));
+    TOUR_STEP(quietly({"wait 5", "tap #fullNameTextField", "paste " + quoted(kLongText)}));
+    TOUR_STEP(act("long", {"tap \"Update\"", "expect \"Unexpected error. Please try again.\""}));
+    EXPECT_EQ(db->rows(name)[0][0], "Emma Hart");
+    TOUR_STEP(quietly({"wait 5", "tap #fullNameTextField", "delete 10000"}));
+    for (const auto& [step, text] : {std::pair{"emoji-rtl", kEmojiRtl}, std::pair{"control", kPastedControl}}) {
+        TOUR_STEP(quietly({"wait 5", "tap #fullNameTextField", "delete 30", "paste " + quoted(text)}));
+        TOUR_STEP(act(step, {"tap \"Update\"", "expect \"Successfully saved.\"", "expect " + quoted(text)}));
+        EXPECT_EQ(awaitValue(name, text), text) << step;
+    }
+}
+
+TEST_P(SignedInBadInput, Password) {
+    TOUR_STEP(signIn(kMotherEmail));
+    TOUR_STEP(quietly({"tap #hamburgerButton", "tap \"My Account\"", "expect \"Update\"", "tap #passwordField",
+                       "expect \"Save Password\""}));
+    auto fill = [](const std::string& current, const std::string& next) {
+        std::vector<std::string> lines;
+        for (const auto& [field, text] : {std::pair{"Current Password", current}, std::pair{"New Password", next},
+                                          std::pair{"Retype New Password", next}}) {
+            lines.push_back("tap " + quoted(field));
+            lines.push_back("delete 10000");
+            if (!text.empty()) lines.push_back("paste " + quoted(text));
+        }
+        return lines;
+    };
+    TOUR_STEP(quietly(fill("", "")));
+    TOUR_STEP(act("empty", {"tap \"Save Password\"", "expect \"Password field is empty\""}));
+    TOUR_STEP(quietly({"wait 5"}));
+    TOUR_STEP(quietly(fill(kDemoPassword, kLongText)));
+    TOUR_STEP(act("long", {"tap \"Save Password\"", "expect \"The password is too long.\""}));
+    EXPECT_TRUE(ServerClient(app->serverURL(), kMotherEmail, kDemoPassword).signedIn());
+    // A password of letters from right-to-left scripts, emoji and pasted control characters is the
+    // member's to choose: it is kept as typed, and signs in as typed.
+    const std::string odd = kEmojiRtl + kPastedControl;
+    TOUR_STEP(quietly({"wait 5"}));
+    TOUR_STEP(quietly(fill(kDemoPassword, odd)));
+    TOUR_STEP(act("emoji-rtl-control", {"tap \"Save Password\"", "expect \"Your password has been updated.\""}));
+    EXPECT_TRUE(ServerClient(app->serverURL(), kMotherEmail, odd).signedIn());
+    EXPECT_FALSE(ServerClient(app->serverURL(), kMotherEmail, kDemoPassword).signedIn());
+}
+
 const auto kSessions = ::testing::Values(Sessions::lasting, Sessions::expiring);
 std::string sessionsName(const ::testing::TestParamInfo<Sessions>& info) {
     return info.param == Sessions::lasting ? "lasting" : "expiring";
@@ -412,6 +708,7 @@ INSTANTIATE_TEST_SUITE_P(Tour, MothersDay, kSessions, sessionsName);
 INSTANTIATE_TEST_SUITE_P(Tour, FathersView, kSessions, sessionsName);
 INSTANTIATE_TEST_SUITE_P(Tour, Registration, kSessions, sessionsName);
 INSTANTIATE_TEST_SUITE_P(Tour, BadInput, kSessions, sessionsName);
+INSTANTIATE_TEST_SUITE_P(Tour, SignedInBadInput, ::testing::Values(Sessions::lasting), sessionsName);
 
 } // namespace
 } // namespace cw::tour

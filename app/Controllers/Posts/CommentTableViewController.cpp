@@ -2,6 +2,8 @@
 
 #include "Extensions/UIColor+Palette.h"
 #include "Services/CommentService.h"
+#include "foundation/text/CaseMapping.h"
+#include "kits/banners/GSMessage.h"
 #include "foundation/dispatch/NotificationCenter.h"
 #include "uikit/controllers/ControllerSupport.h"
 #include "uikit/controllers/UINavigationController.h"
@@ -170,6 +172,10 @@ void CommentTableViewController::postButtonPressedWith(const std::string& text) 
 
 void CommentTableViewController::postComment(const std::string& text, std::optional<std::int64_t> id) {
     if (posting_) return;
+    if (cw::characters(text).size() > kLongestComment) {
+        showMessage(*this, kCommentTooLong, GSMessageType::error);
+        return;
+    }
     const auto [postId, feedId] = requestIds(id, cardType);
     std::weak_ptr<CommentTableViewController> weak =
         std::static_pointer_cast<CommentTableViewController>(shared_from_this());
@@ -193,6 +199,7 @@ void CommentTableViewController::postComment(const std::string& text, std::optio
             auto self = weak.lock();
             if (!self) return;
             self->posting_ = false;
+            showMessage(*self, kCommentNotPosted, GSMessageType::error);
             // The text is still there to send again.
             const auto& bar = self->commentTextInputView_;
             bar->postButton()->setEnabled(!bar->textView()->text().empty());

@@ -46,6 +46,11 @@ public:
     static inline const std::string kCellDequeueFailure = "Comment cell dequeued improperly";
     // The one kind whose comments go by "feed_id".
     static inline const std::string kEducationContentType = "EducationContent";
+    // The server keeps comments of at most this many characters: a longer one is not sent, and the
+    // member is told why; any other refusal or failure is told too (the text stays to send again).
+    static constexpr std::size_t kLongestComment = 5000;
+    static inline const std::string kCommentTooLong = "A comment can be at most 5000 characters long.";
+    static inline const std::string kCommentNotPosted = "Your comment could not be posted. Please try again.";
 
     explicit CommentTableViewController(UITableViewStyle style = UITableViewStyle::plain);
     explicit CommentTableViewController(NSCoder& coder);

@@ -157,6 +157,37 @@ TEST_F(PostDetailsScreen, CommentsAreWrittenFromTheBarThatRidesOnTheKeyboard) {
     ASSERT_TRUE(waitFor([&] { return bar->postButton()->isEnabled(); }));
     EXPECT_EQ(bar->textView()->text(), "Still here");
     EXPECT_EQ(list->commentsArray().size(), 3u);
+    // The member is told that it did not go.
+    ASSERT_FALSE(GSMessage::history().empty());
+    EXPECT_EQ(GSMessage::history().back().text, "Your comment could not be posted. Please try again.");
+    EXPECT_EQ(GSMessage::history().back().type, GSMessageType::error);
+}
+
+TEST_F(PostDetailsScreen, ACommentLongerThanTheServerKeepsIsNotSentAndTheMemberIsToldWhy) {
+    signInAndLaunch();
+    const auto held = card(kHeld);
+    ASSERT_TRUE(held);
+    open<PostDetailsViewController>("PostDetailsViewController", held);
+    ASSERT_TRUE(host->tapIdentifier("commentButton"));
+    auto list = std::dynamic_pointer_cast<CommentTableViewController>(top());
+    ASSERT_TRUE(list);
+    ASSERT_TRUE(showsSoon("2 Comments"));
+    const std::string comments = "SELECT COUNT(*) FROM comments WHERE post_id = " + std::to_string(*held->cardId);
+    const auto before = count(comments);
+    // A pasted page of 5,001 letters.
+    const std::string text(5001, 'a');
+    ASSERT_TRUE(host->paste(text));
+    GSMessage::clearHistory();
+    ASSERT_TRUE(host->tapText("Post"));
+    ASSERT_FALSE(GSMessage::history().empty());
+    EXPECT_EQ(GSMessage::history().back().text, "A comment can be at most 5000 characters long.");
+    RunLoop::main().runFor(0.2);
+    EXPECT_EQ(count(comments), before);
+    EXPECT_EQ(list->commentTextInputView()->textView()->text(), text);
+    // One character fewer: the server takes it.
+    ASSERT_TRUE(host->deleteBackward(1));
+    ASSERT_TRUE(host->tapText("Post"));
+    ASSERT_TRUE(waitFor([&] { return count(comments) == before + 1; }));
 }
 
 TEST_F(PostDetailsScreen, TheBarGrowsWithItsLinesAndTheListFollowsTheKeyboardAfterComingBack) {
