@@ -176,16 +176,10 @@ void JourneyPhotoForm::didTapCameraButton(UIButton*) {
 
 void JourneyPhotoForm::didFinishPickingMediaWithInfo(UIImagePickerController& picker, const UIImagePickerInfo& info) {
     // The picture as taken: the cropper makes the square itself.
-    auto it = info.find(UIImagePickerControllerOriginalImage);
-    if (it == info.end()) return;
-    const auto* image = std::any_cast<std::shared_ptr<UIImage>>(&it->second);
-    if (!image || !*image) return;
-    auto cropper = std::make_shared<RSKImageCropViewController>(*image, RSKImageCropMode::custom);
     auto self = sharedForm();
-    cropper->setDelegate(std::static_pointer_cast<RSKImageCropViewControllerDelegate>(self));
-    cropper->setDataSource(std::static_pointer_cast<RSKImageCropViewControllerDataSource>(self));
-    cropper->avoidEmptySpaceAroundImage = true;
-    picker.present(cropper, true);
+    presentCropperForPickedImage(picker, info, RSKImageCropMode::custom,
+                                 std::static_pointer_cast<RSKImageCropViewControllerDelegate>(self),
+                                 std::static_pointer_cast<RSKImageCropViewControllerDataSource>(self));
 }
 
 void JourneyPhotoForm::didCancel(UIImagePickerController&) {

@@ -332,16 +332,8 @@ void NewBabyViewController::resetScrollviewInsets() {
 
 void NewBabyViewController::didFinishPickingMediaWithInfo(UIImagePickerController& picker,
                                                           const UIImagePickerInfo& info) {
-    auto found = info.find(UIImagePickerControllerOriginalImage);
-    if (found == info.end()) return;
-    const auto* image = std::any_cast<std::shared_ptr<UIImage>>(&found->second);
-    if (!image || !*image) return;
-    auto cropper = std::make_shared<RSKImageCropViewController>(*image, RSKImageCropMode::custom);
     auto self = std::static_pointer_cast<NewBabyViewController>(shared_from_this());
-    cropper->setDelegate(self);
-    cropper->setDataSource(self);
-    cropper->avoidEmptySpaceAroundImage = true;
-    picker.present(cropper, true);
+    cw::presentCropperForPickedImage(picker, info, RSKImageCropMode::custom, self, self);
 }
 
 void NewBabyViewController::didCancel(UIImagePickerController&) {

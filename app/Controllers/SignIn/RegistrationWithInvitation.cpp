@@ -218,14 +218,8 @@ void RegistrationWithInvitation::onChoosePhoto() {
 
 void RegistrationWithInvitation::didFinishPickingMediaWithInfo(UIImagePickerController& picker,
                                                                const UIImagePickerInfo& info) {
-    auto found = info.find(UIImagePickerControllerOriginalImage);
-    if (found == info.end()) return;
-    const auto* image = std::any_cast<std::shared_ptr<UIImage>>(&found->second);
-    if (!image || !*image) return;
-    auto cropper = std::make_shared<RSKImageCropViewController>(*image, RSKImageCropMode::square);
-    cropper->setDelegate(std::static_pointer_cast<RegistrationWithInvitation>(shared_from_this()));
-    cropper->avoidEmptySpaceAroundImage = true;
-    picker.present(cropper, true);
+    cw::presentCropperForPickedImage(picker, info, RSKImageCropMode::square,
+                                     std::static_pointer_cast<RegistrationWithInvitation>(shared_from_this()));
 }
 
 void RegistrationWithInvitation::didCancel(UIImagePickerController&) {
