@@ -170,6 +170,18 @@ std::shared_ptr<JourneyPhotoForm> JourneyPhotoForm::sharedForm() {
     return std::shared_ptr<JourneyPhotoForm>(photoScreen().shared_from_this(), this);
 }
 
+std::shared_ptr<UIView> JourneyPhotoForm::makePhotoAreaWithCamera(std::shared_ptr<UIImageView>& imageView) {
+    std::shared_ptr<UIButton> camera;
+    auto area = makePhotoArea(imageView, camera);
+    std::weak_ptr<JourneyPhotoForm> weakForm = sharedForm();
+    camera->addAction(
+        [weakForm](UIControl* sender) {
+            if (auto form = weakForm.lock()) form->didTapCameraButton(dynamic_cast<UIButton*>(sender));
+        },
+        UIControlEventTouchUpInside);
+    return area;
+}
+
 void JourneyPhotoForm::didTapCameraButton(UIButton*) {
     presentImageSourceSheet(photoScreen().shared_from_this(), sharedForm());
 }
