@@ -4,6 +4,7 @@
 #include "Extensions/UIView+Autolayout.h"
 #include "uikit/controllers/UIToolbar.h"
 #include "uikit/controls/UIEvent.h"
+#include "uikit/graphics/UIImage.h"
 
 RegistrationSignUpView::RegistrationSignUpView() : RegistrationSignUpView(CGRect::zero()) {}
 
@@ -95,6 +96,39 @@ std::shared_ptr<UIView> RegistrationSignUpView::makeBorder() {
     border->setBackgroundColor(UIColorPalette::separatorColor());
     border->setTranslatesAutoresizingMaskIntoConstraints(false);
     return border;
+}
+
+std::shared_ptr<RegistrationSignUpView> RegistrationSignUpView::makeOutlined(RegistrationSignUpDelegate* delegate) {
+    auto form = std::make_shared<RegistrationSignUpView>();
+    form->setTranslatesAutoresizingMaskIntoConstraints(false);
+    form->delegate = delegate;
+    form->setBackgroundColor(UIColor::whiteColor());
+    form->layer()->cornerRadius = 5;
+    form->layer()->borderColor = UIColorWithHex("#EAE6EF", 1);
+    form->layer()->borderWidth = 0.5;
+    return form;
+}
+
+std::shared_ptr<UIImageView> RegistrationSignUpView::makeMemberPicture() {
+    auto picture = std::make_shared<UIImageView>(UIImage::named("card_default_n"));
+    picture->setTranslatesAutoresizingMaskIntoConstraints(false);
+    picture->setAccessibilityIdentifier("userImageView");
+    picture->layer()->cornerRadius = 5;
+    picture->setBackgroundColor(UIColor::clearColor());
+    picture->setContentMode(UIViewContentMode::scaleAspectFill);
+    picture->setClipsToBounds(true);
+    picture->setUserInteractionEnabled(true);
+    return picture;
+}
+
+std::shared_ptr<UIButton> RegistrationSignUpView::makeEditPictureButton() {
+    auto button = std::make_shared<UIButton>(UIButtonType::custom);
+    button->setTranslatesAutoresizingMaskIntoConstraints(false);
+    button->setAccessibilityIdentifier("cameraButton");
+    button->setBackgroundImage(UIImage::named("editpic"), UIControlStateNormal);
+    button->setBackgroundImage(UIImage::named("editpicp"), UIControlStateHighlighted);
+    button->setBackgroundImage(UIImage::named("editpicp"), UIControlStateSelected);
+    return button;
 }
 
 void RegistrationSignUpView::updateConstraints() {
