@@ -99,17 +99,7 @@ void NewBabyViewController::loadView() {
     auto root = view();
     root->setBackgroundColor(UIColor::whiteColor());
 
-    scrollView = std::make_shared<UIScrollView>();
-    scrollView->setTranslatesAutoresizingMaskIntoConstraints(false);
-    scrollView->setAccessibilityIdentifier("newBabyScrollView");
-    root->addSubview(scrollView);
-    lyt_attachToSuperview(*scrollView);
-
-    contentView_ = std::make_shared<UIView>();
-    contentView_->setTranslatesAutoresizingMaskIntoConstraints(false);
-    scrollView->addSubview(contentView_);
-    lyt_attachToSuperview(*contentView_);
-    NSLayoutConstraint::activate({contentView_->widthAnchor().constraintEqualTo(scrollView->widthAnchor())});
+    contentView_ = SignInForm::makeScrollingColumn(*root, "newBabyScrollView", scrollView);
 
     // The baby's picture: a band twice as wide as high, as the cropper cuts it.
     babyImageView = std::make_shared<UIImageView>();

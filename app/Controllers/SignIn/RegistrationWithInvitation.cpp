@@ -25,17 +25,7 @@ void RegistrationWithInvitation::loadView() {
     auto root = view();
     root->setBackgroundColor(UIColor::whiteColor());
 
-    scrollView = std::make_shared<UIScrollView>();
-    scrollView->setTranslatesAutoresizingMaskIntoConstraints(false);
-    scrollView->setAccessibilityIdentifier("registrationScrollView");
-    root->addSubview(scrollView);
-    lyt_attachToSuperview(*scrollView);
-
-    contentView_ = std::make_shared<UIView>();
-    contentView_->setTranslatesAutoresizingMaskIntoConstraints(false);
-    scrollView->addSubview(contentView_);
-    lyt_attachToSuperview(*contentView_);
-    NSLayoutConstraint::activate({contentView_->widthAnchor().constraintEqualTo(scrollView->widthAnchor())});
+    contentView_ = SignInForm::makeScrollingColumn(*root, "registrationScrollView", scrollView);
 
     userImageView = std::make_shared<UIImageView>();
     userImageView->setAccessibilityIdentifier("userImageView");

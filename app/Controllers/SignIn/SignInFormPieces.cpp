@@ -55,4 +55,20 @@ std::shared_ptr<UILabel> makeDescription(const std::string& text) {
     return label;
 }
 
+std::shared_ptr<UIView> makeScrollingColumn(UIView& root, const std::string& scrollIdentifier,
+                                            std::shared_ptr<UIScrollView>& scrollView) {
+    scrollView = std::make_shared<UIScrollView>();
+    scrollView->setTranslatesAutoresizingMaskIntoConstraints(false);
+    scrollView->setAccessibilityIdentifier(scrollIdentifier);
+    root.addSubview(scrollView);
+    lyt_attachToSuperview(*scrollView);
+
+    auto column = std::make_shared<UIView>();
+    column->setTranslatesAutoresizingMaskIntoConstraints(false);
+    scrollView->addSubview(column);
+    lyt_attachToSuperview(*column);
+    NSLayoutConstraint::activate({column->widthAnchor().constraintEqualTo(scrollView->widthAnchor())});
+    return column;
+}
+
 } // namespace SignInForm
