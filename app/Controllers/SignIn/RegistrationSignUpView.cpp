@@ -1,5 +1,6 @@
 #include "Controllers/SignIn/RegistrationSignUpView.h"
 
+#include "Controllers/SignIn/SignInFormPieces.h"
 #include "Extensions/UIColor+Palette.h"
 #include "Extensions/UIView+Autolayout.h"
 #include "uikit/controllers/UIToolbar.h"
@@ -15,12 +16,7 @@ RegistrationSignUpView::RegistrationSignUpView(NSCoder&) : RegistrationSignUpVie
 
 const std::shared_ptr<UIView>& RegistrationSignUpView::formView() {
     if (!formView_) {
-        formView_ = std::make_shared<UIView>();
-        formView_->setBackgroundColor(UIColor::whiteColor());
-        formView_->layer()->cornerRadius = 5;
-        formView_->layer()->borderWidth = 0.5;
-        formView_->layer()->borderColor = UIColorPalette::separatorColor();
-        formView_->setTranslatesAutoresizingMaskIntoConstraints(false);
+        formView_ = SignInForm::makeFormBox(UIColorPalette::separatorColor());
         formView_->setAccessibilityIdentifier("registrationFormView");
         addSubview(formView_);
     }
@@ -29,13 +25,7 @@ const std::shared_ptr<UIView>& RegistrationSignUpView::formView() {
 
 std::shared_ptr<LFloatTextField> RegistrationSignUpView::makeField(const std::string& placeholder,
                                                                   const std::string& identifier) {
-    auto field = std::make_shared<LFloatTextField>();
-    field->setPlaceholder(placeholder);
-    field->setAccessibilityIdentifier(identifier);
-    field->setDelegate(this);
-    field->setTranslatesAutoresizingMaskIntoConstraints(false);
-    formView()->addSubview(field);
-    return field;
+    return SignInForm::makeBoxedField(*formView(), placeholder, identifier, this);
 }
 
 const std::shared_ptr<LFloatTextField>& RegistrationSignUpView::fullNameTextField() {
