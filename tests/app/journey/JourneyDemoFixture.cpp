@@ -181,9 +181,8 @@ std::string JourneyDemoTest::text(const std::string& sql) const {
 
 std::filesystem::path JourneyDemoTest::pictureFile(const std::string& name, std::uint32_t argb, int width,
                                                    int height) const {
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width * height), argb);
     const auto path = environment->directory() / (name + ".png");
-    EXPECT_TRUE(UIImage::fromPixels(width, height, 1, pixels.data())->writePNG(path));
+    EXPECT_TRUE(test::writeOneColourPicture(path, argb, width, height));
     return path;
 }
 

@@ -72,6 +72,12 @@ void runScript(HeadlessHost& host, const std::string& steps, const std::filesyst
     EXPECT_EQ(runHeadlessScript(host, script, options, errors), kScriptSucceeded) << errors.str();
 }
 
+bool writeOneColourPicture(const std::filesystem::path& file, std::uint32_t argb, int width, int height) {
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), argb);
+    auto picture = UIImage::fromPixels(width, height, 1, pixels.data());
+    return picture && picture->writePNG(file);
+}
+
 bool showsActivityOverlay(const UIViewControllerPtr& screen) {
     std::function<bool(const UIView&)> search = [&](const UIView& view) {
         if (view.isHidden()) return false;

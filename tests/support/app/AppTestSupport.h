@@ -56,6 +56,10 @@ extern const char* const kSignInAsTheDemoMother;
 // `screenshots`.
 void runScript(HeadlessHost& host, const std::string& steps, const std::filesystem::path& screenshots);
 
+// Writes a PNG of one colour (0xAARRGGBB) to `file`, as a picture for the photo picker to hand
+// over; false when it could not be written.
+bool writeOneColourPicture(const std::filesystem::path& file, std::uint32_t argb, int width, int height);
+
 // Whether a visible activity overlay covers any part of the screen's view.
 bool showsActivityOverlay(const UIViewControllerPtr& screen);
 
