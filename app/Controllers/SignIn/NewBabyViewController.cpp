@@ -300,16 +300,10 @@ void NewBabyViewController::didSelectRow(UIPickerView*, long row, long) {
 }
 
 void NewBabyViewController::keyboardWasShown(const Notification& notification) {
-    UITextField* editing = nullptr;
-    for (const auto& field : {nameTextField, dobTextField, genderTextField, mrnTextField})
-        if (field->isFirstResponder()) {
-            editing = field.get();
-            break;
-        }
-    if (!editing) return;
-    const auto height = SignInKeyboardScroll::keyboardHeight(notification);
-    if (!height) return;
-    SignInKeyboardScroll::raiseField(*view(), *scrollView, *editing, *height);
+    SignInKeyboardScroll::raiseEditingField(*view(), *scrollView,
+                                            {nameTextField.get(), dobTextField.get(),
+                                             genderTextField.get(), mrnTextField.get()},
+                                            notification);
 }
 
 void NewBabyViewController::keyboardWillHide(const Notification&) {

@@ -181,16 +181,10 @@ bool RegistrationWithInvitation::textFieldShouldReturn(UITextField* field) {
 }
 
 void RegistrationWithInvitation::keyboardWasShown(const Notification& notification) {
-    UITextField* editing = nullptr;
-    for (const auto& field : {nameTextField, relationshipTextField, emailTextField, passwordTextField})
-        if (field->isFirstResponder()) {
-            editing = field.get();
-            break;
-        }
-    if (!editing) return;
-    const auto height = SignInKeyboardScroll::keyboardHeight(notification);
-    if (!height) return;
-    SignInKeyboardScroll::raiseField(*view(), *scrollView, *editing, *height);
+    SignInKeyboardScroll::raiseEditingField(*view(), *scrollView,
+                                            {nameTextField.get(), relationshipTextField.get(),
+                                             emailTextField.get(), passwordTextField.get()},
+                                            notification);
 }
 
 void RegistrationWithInvitation::keyboardWillHide(const Notification&) {
