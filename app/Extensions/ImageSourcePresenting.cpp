@@ -35,4 +35,19 @@ void presentImageSourceSheet(const UIViewControllerPtr& screen,
     screen->present(sheet, true);
 }
 
+bool presentCropperForPickedImage(UIImagePickerController& picker, const UIImagePickerInfo& info,
+                                  RSKImageCropMode mode, DelegateRef<RSKImageCropViewControllerDelegate> delegate,
+                                  DelegateRef<RSKImageCropViewControllerDataSource> dataSource) {
+    auto found = info.find(UIImagePickerControllerOriginalImage);
+    if (found == info.end()) return false;
+    const auto* image = std::any_cast<std::shared_ptr<UIImage>>(&found->second);
+    if (!image || !*image) return false;
+    auto cropper = std::make_shared<RSKImageCropViewController>(*image, mode);
+    cropper->setDelegate(std::move(delegate));
+    cropper->setDataSource(std::move(dataSource));
+    cropper->avoidEmptySpaceAroundImage = true;
+    picker.present(cropper, true);
+    return true;
+}
+
 } // namespace cw

@@ -8,6 +8,7 @@
 // screen, which dismisses the picker; "Cancel" shows nothing further and calls neither. Until the
 // sheet is gone its actions hold the screen. Main thread only.
 
+#include "kits/cropper/RSKImageCropViewController.h"
 #include "uikit/controllers/UIImagePickerController.h"
 #include "uikit/controllers/UIViewController.h"
 
@@ -18,6 +19,14 @@ namespace cw {
 // The sheet itself, for screens of any type.
 void presentImageSourceSheet(const UIViewControllerPtr& screen,
                              const std::shared_ptr<UIImagePickerControllerDelegate>& pickerDelegate);
+
+// The next step once the picker has a picture: the picture as taken (the cropper cuts it itself)
+// goes to a cropper in `mode`, kept from leaving empty space around the picture, presented over the
+// picker. A custom mode asks `dataSource` for its mask. A pick that carries no picture presents
+// nothing and returns false.
+bool presentCropperForPickedImage(UIImagePickerController& picker, const UIImagePickerInfo& info,
+                                  RSKImageCropMode mode, DelegateRef<RSKImageCropViewControllerDelegate> delegate,
+                                  DelegateRef<RSKImageCropViewControllerDataSource> dataSource = nullptr);
 } // namespace cw
 
 // `Screen` is the adopting controller itself, which is also the picker's delegate.

@@ -68,14 +68,7 @@ const std::shared_ptr<UIScrollView>& MyAccountViewController::containerScrollVie
 
 const std::shared_ptr<UIImageView>& MyAccountViewController::userImageView() {
     if (!userImageView_) {
-        userImageView_ = std::make_shared<UIImageView>(UIImage::named("card_default_n"));
-        userImageView_->setTranslatesAutoresizingMaskIntoConstraints(false);
-        userImageView_->layer()->cornerRadius = 5;
-        userImageView_->setBackgroundColor(UIColor::clearColor());
-        userImageView_->setContentMode(UIViewContentMode::scaleAspectFill);
-        userImageView_->setClipsToBounds(true);
-        userImageView_->setUserInteractionEnabled(true);
-        userImageView_->setAccessibilityIdentifier("userImageView");
+        userImageView_ = RegistrationSignUpView::makeMemberPicture();
         auto tap = std::make_shared<UITapGestureRecognizer>();
         tap->addTarget(this, &Controller::pickAnImage);
         userImageView_->addGestureRecognizer(tap);
@@ -86,12 +79,7 @@ const std::shared_ptr<UIImageView>& MyAccountViewController::userImageView() {
 
 const std::shared_ptr<UIButton>& MyAccountViewController::cameraButton() {
     if (!cameraButton_) {
-        cameraButton_ = std::make_shared<UIButton>(UIButtonType::custom);
-        cameraButton_->setTranslatesAutoresizingMaskIntoConstraints(false);
-        cameraButton_->setAccessibilityIdentifier("cameraButton");
-        cameraButton_->setBackgroundImage(UIImage::named("editpic"), UIControlStateNormal);
-        cameraButton_->setBackgroundImage(UIImage::named("editpicp"), UIControlStateHighlighted);
-        cameraButton_->setBackgroundImage(UIImage::named("editpicp"), UIControlStateSelected);
+        cameraButton_ = RegistrationSignUpView::makeEditPictureButton();
         cameraButton_->addTarget(this, &Controller::pickAnImage, UIControlEventTouchUpInside);
         containerScrollView()->addSubview(cameraButton_);
     }
@@ -100,13 +88,7 @@ const std::shared_ptr<UIButton>& MyAccountViewController::cameraButton() {
 
 const std::shared_ptr<RegistrationSignUpView>& MyAccountViewController::formView() {
     if (!formView_) {
-        formView_ = std::make_shared<RegistrationSignUpView>();
-        formView_->setTranslatesAutoresizingMaskIntoConstraints(false);
-        formView_->delegate = static_cast<RegistrationSignUpDelegate*>(this);
-        formView_->setBackgroundColor(UIColor::whiteColor());
-        formView_->layer()->cornerRadius = 5;
-        formView_->layer()->borderColor = hex("#EAE6EF");
-        formView_->layer()->borderWidth = 0.5;
+        formView_ = RegistrationSignUpView::makeOutlined(this);
         containerScrollView()->addSubview(formView_);
     }
     return formView_;
@@ -187,14 +169,8 @@ void MyAccountViewController::pickAnImage() {
 
 void MyAccountViewController::didFinishPickingMediaWithInfo(UIImagePickerController& picker,
                                                             const UIImagePickerInfo& info) {
-    auto found = info.find(UIImagePickerControllerOriginalImage);
-    if (found == info.end()) return;
-    const auto* image = std::any_cast<std::shared_ptr<UIImage>>(&found->second);
-    if (!image || !*image) return;
-    auto cropper = std::make_shared<RSKImageCropViewController>(*image, RSKImageCropMode::square);
-    cropper->setDelegate(std::static_pointer_cast<Controller>(shared_from_this()));
-    cropper->avoidEmptySpaceAroundImage = true;
-    picker.present(cropper, true);
+    cw::presentCropperForPickedImage(picker, info, RSKImageCropMode::square,
+                                     std::static_pointer_cast<Controller>(shared_from_this()));
 }
 
 void MyAccountViewController::didCancel(UIImagePickerController&) {

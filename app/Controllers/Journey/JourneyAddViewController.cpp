@@ -74,14 +74,7 @@ void JourneyAddViewController::loadView() {
     setTitle(std::string("Add Milestone"));
 
     std::shared_ptr<UIImageView> photo;
-    std::shared_ptr<UIButton> camera;
-    auto photoArea = cw::journey::makePhotoArea(photo, camera);
-    camera->addAction(
-        [weakSelf = weak_from_this()](UIControl* sender) {
-            if (auto s = std::static_pointer_cast<JourneyAddViewController>(weakSelf.lock()))
-                s->didTapCameraButton(dynamic_cast<UIButton*>(sender));
-        },
-        UIControlEventTouchUpInside);
+    auto photoArea = makePhotoAreaWithCamera(photo);
 
     auto milestoneRow = cw::journey::makeFormRow("Milestone", "Choose a milestone", "chevron-down-journey");
     milestoneRow.button->addTarget(this, &JourneyAddViewController::didTapMilestoneChevron,

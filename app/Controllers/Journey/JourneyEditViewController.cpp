@@ -60,14 +60,7 @@ void JourneyEditViewController::loadView() {
     setTitle(std::string("Edit Milestone"));
 
     std::shared_ptr<UIImageView> photo;
-    std::shared_ptr<UIButton> camera;
-    auto photoArea = cw::journey::makePhotoArea(photo, camera);
-    camera->addAction(
-        [weakSelf = weak_from_this()](UIControl* sender) {
-            if (auto s = std::static_pointer_cast<JourneyEditViewController>(weakSelf.lock()))
-                s->didTapCameraButton(dynamic_cast<UIButton*>(sender));
-        },
-        UIControlEventTouchUpInside);
+    auto photoArea = makePhotoAreaWithCamera(photo);
     auto milestoneRow = cw::journey::makeFormRow("Milestone", "", "");
     auto dateRow = cw::journey::makeFormRow("Date", "Choose a date", "journey-calendar");
     std::weak_ptr<UITextField> weakDateField = dateRow.field;

@@ -170,22 +170,28 @@ std::shared_ptr<JourneyPhotoForm> JourneyPhotoForm::sharedForm() {
     return std::shared_ptr<JourneyPhotoForm>(photoScreen().shared_from_this(), this);
 }
 
+std::shared_ptr<UIView> JourneyPhotoForm::makePhotoAreaWithCamera(std::shared_ptr<UIImageView>& imageView) {
+    std::shared_ptr<UIButton> camera;
+    auto area = makePhotoArea(imageView, camera);
+    std::weak_ptr<JourneyPhotoForm> weakForm = sharedForm();
+    camera->addAction(
+        [weakForm](UIControl* sender) {
+            if (auto form = weakForm.lock()) form->didTapCameraButton(dynamic_cast<UIButton*>(sender));
+        },
+        UIControlEventTouchUpInside);
+    return area;
+}
+
 void JourneyPhotoForm::didTapCameraButton(UIButton*) {
     presentImageSourceSheet(photoScreen().shared_from_this(), sharedForm());
 }
 
 void JourneyPhotoForm::didFinishPickingMediaWithInfo(UIImagePickerController& picker, const UIImagePickerInfo& info) {
     // The picture as taken: the cropper makes the square itself.
-    auto it = info.find(UIImagePickerControllerOriginalImage);
-    if (it == info.end()) return;
-    const auto* image = std::any_cast<std::shared_ptr<UIImage>>(&it->second);
-    if (!image || !*image) return;
-    auto cropper = std::make_shared<RSKImageCropViewController>(*image, RSKImageCropMode::custom);
     auto self = sharedForm();
-    cropper->setDelegate(std::static_pointer_cast<RSKImageCropViewControllerDelegate>(self));
-    cropper->setDataSource(std::static_pointer_cast<RSKImageCropViewControllerDataSource>(self));
-    cropper->avoidEmptySpaceAroundImage = true;
-    picker.present(cropper, true);
+    presentCropperForPickedImage(picker, info, RSKImageCropMode::custom,
+                                 std::static_pointer_cast<RSKImageCropViewControllerDelegate>(self),
+                                 std::static_pointer_cast<RSKImageCropViewControllerDataSource>(self));
 }
 
 void JourneyPhotoForm::didCancel(UIImagePickerController&) {

@@ -97,6 +97,9 @@ public:
 
 protected:
     ~JourneyPhotoForm() override = default;
+    // The photo area (makePhotoArea) whose camera button runs didTapCameraButton for as long as the
+    // form lives. Made once the form is owned (from loadView on); the image view is handed out.
+    std::shared_ptr<UIView> makePhotoAreaWithCamera(std::shared_ptr<UIImageView>& imageView);
     // The form itself and its photo view.
     virtual UIViewController& photoScreen() = 0;
     virtual std::shared_ptr<UIImageView> photoView() const = 0;

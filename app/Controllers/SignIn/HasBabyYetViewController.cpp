@@ -8,15 +8,10 @@
 #include "Extensions/UIViewController+LoadingIndicator.h"
 #include "Services/AnalyticsService.h"
 #include "Services/AuthenticationContext.h"
-#include "Services/KeychainConfiguration.h"
-#include "Services/KeychainPasswordItem.h"
 #include "Services/SignUpService.h"
-#include "foundation/defaults/UserDefaults.h"
 #include "kits/banners/GSMessage.h"
 #include "uikit/controllers/UINavigationController.h"
 #include "uikit/controls/UIEvent.h"
-
-#include <iostream>
 
 namespace {
 
@@ -105,13 +100,7 @@ void HasBabyYetViewController::createAccountWithPassword(const std::string& pass
             if (auto self = weak.lock()) stopFullScreenLoadingOverlay(*self);
             if (!reply || reply->type() != JSON::Type::dictionary) return;
             // What Touch ID signs in with is in place before the main interface shows.
-            UserDefaults::standard().setObject(UserDefaults::Value(email), LoginViewController::kUsernameKey);
-            try {
-                KeychainPasswordItem(KeychainConfiguration::serviceName, email, KeychainConfiguration::accessGroup)
-                    .savePassword(password);
-            } catch (const KeychainPasswordItem::KeychainError& error) {
-                std::cout << "Keychain: the password was not saved: " << error.what() << std::endl;
-            }
+            LoginViewController::rememberMember(email, password);
             AuthenticationContext::shared().login(reply);
         },
         [weak](const RequestError& error) {

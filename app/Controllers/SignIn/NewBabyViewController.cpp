@@ -99,17 +99,7 @@ void NewBabyViewController::loadView() {
     auto root = view();
     root->setBackgroundColor(UIColor::whiteColor());
 
-    scrollView = std::make_shared<UIScrollView>();
-    scrollView->setTranslatesAutoresizingMaskIntoConstraints(false);
-    scrollView->setAccessibilityIdentifier("newBabyScrollView");
-    root->addSubview(scrollView);
-    lyt_attachToSuperview(*scrollView);
-
-    contentView_ = std::make_shared<UIView>();
-    contentView_->setTranslatesAutoresizingMaskIntoConstraints(false);
-    scrollView->addSubview(contentView_);
-    lyt_attachToSuperview(*contentView_);
-    NSLayoutConstraint::activate({contentView_->widthAnchor().constraintEqualTo(scrollView->widthAnchor())});
+    contentView_ = SignInForm::makeScrollingColumn(*root, "newBabyScrollView", scrollView);
 
     // The baby's picture: a band twice as wide as high, as the cropper cuts it.
     babyImageView = std::make_shared<UIImageView>();
@@ -310,16 +300,10 @@ void NewBabyViewController::didSelectRow(UIPickerView*, long row, long) {
 }
 
 void NewBabyViewController::keyboardWasShown(const Notification& notification) {
-    UITextField* editing = nullptr;
-    for (const auto& field : {nameTextField, dobTextField, genderTextField, mrnTextField})
-        if (field->isFirstResponder()) {
-            editing = field.get();
-            break;
-        }
-    if (!editing) return;
-    const auto height = SignInKeyboardScroll::keyboardHeight(notification);
-    if (!height) return;
-    SignInKeyboardScroll::raiseField(*view(), *scrollView, *editing, *height);
+    SignInKeyboardScroll::raiseEditingField(*view(), *scrollView,
+                                            {nameTextField.get(), dobTextField.get(),
+                                             genderTextField.get(), mrnTextField.get()},
+                                            notification);
 }
 
 void NewBabyViewController::keyboardWillHide(const Notification&) {
@@ -332,16 +316,8 @@ void NewBabyViewController::resetScrollviewInsets() {
 
 void NewBabyViewController::didFinishPickingMediaWithInfo(UIImagePickerController& picker,
                                                           const UIImagePickerInfo& info) {
-    auto found = info.find(UIImagePickerControllerOriginalImage);
-    if (found == info.end()) return;
-    const auto* image = std::any_cast<std::shared_ptr<UIImage>>(&found->second);
-    if (!image || !*image) return;
-    auto cropper = std::make_shared<RSKImageCropViewController>(*image, RSKImageCropMode::custom);
     auto self = std::static_pointer_cast<NewBabyViewController>(shared_from_this());
-    cropper->setDelegate(self);
-    cropper->setDataSource(self);
-    cropper->avoidEmptySpaceAroundImage = true;
-    picker.present(cropper, true);
+    cw::presentCropperForPickedImage(picker, info, RSKImageCropMode::custom, self, self);
 }
 
 void NewBabyViewController::didCancel(UIImagePickerController&) {

@@ -1,5 +1,6 @@
 #include "Controllers/SignIn/RegistrationInvitationView.h"
 
+#include "Controllers/SignIn/SignInFormPieces.h"
 #include "Extensions/UIColor+Palette.h"
 #include "Extensions/UIView+Autolayout.h"
 #include "foundation/archive/NSKeyedArchiver.h"
@@ -23,12 +24,7 @@ RegistrationInvitationView::RegistrationInvitationView(NSCoder&) : RegistrationI
 
 const std::shared_ptr<UIView>& RegistrationInvitationView::firstFormView() {
     if (!firstFormView_) {
-        firstFormView_ = std::make_shared<UIView>();
-        firstFormView_->setBackgroundColor(UIColor::whiteColor());
-        firstFormView_->layer()->cornerRadius = 5;
-        firstFormView_->layer()->borderWidth = 0.5;
-        firstFormView_->layer()->borderColor = lineColor();
-        firstFormView_->setTranslatesAutoresizingMaskIntoConstraints(false);
+        firstFormView_ = SignInForm::makeFormBox(lineColor());
         addSubview(firstFormView_);
     }
     return firstFormView_;
@@ -36,13 +32,7 @@ const std::shared_ptr<UIView>& RegistrationInvitationView::firstFormView() {
 
 std::shared_ptr<LFloatTextField> RegistrationInvitationView::makeField(const std::string& placeholder,
                                                                       const std::string& identifier) {
-    auto field = std::make_shared<LFloatTextField>();
-    field->setPlaceholder(placeholder);
-    field->setAccessibilityIdentifier(identifier);
-    field->setDelegate(this);
-    field->setTranslatesAutoresizingMaskIntoConstraints(false);
-    firstFormView()->addSubview(field);
-    return field;
+    return SignInForm::makeBoxedField(*firstFormView(), placeholder, identifier, this);
 }
 
 const std::shared_ptr<LFloatTextField>& RegistrationInvitationView::inviterNameTextField() {

@@ -1,9 +1,11 @@
 #include "Controllers/SignIn/RegistrationSignUpView.h"
 
+#include "Controllers/SignIn/SignInFormPieces.h"
 #include "Extensions/UIColor+Palette.h"
 #include "Extensions/UIView+Autolayout.h"
 #include "uikit/controllers/UIToolbar.h"
 #include "uikit/controls/UIEvent.h"
+#include "uikit/graphics/UIImage.h"
 
 RegistrationSignUpView::RegistrationSignUpView() : RegistrationSignUpView(CGRect::zero()) {}
 
@@ -14,12 +16,7 @@ RegistrationSignUpView::RegistrationSignUpView(NSCoder&) : RegistrationSignUpVie
 
 const std::shared_ptr<UIView>& RegistrationSignUpView::formView() {
     if (!formView_) {
-        formView_ = std::make_shared<UIView>();
-        formView_->setBackgroundColor(UIColor::whiteColor());
-        formView_->layer()->cornerRadius = 5;
-        formView_->layer()->borderWidth = 0.5;
-        formView_->layer()->borderColor = UIColorPalette::separatorColor();
-        formView_->setTranslatesAutoresizingMaskIntoConstraints(false);
+        formView_ = SignInForm::makeFormBox(UIColorPalette::separatorColor());
         formView_->setAccessibilityIdentifier("registrationFormView");
         addSubview(formView_);
     }
@@ -28,13 +25,7 @@ const std::shared_ptr<UIView>& RegistrationSignUpView::formView() {
 
 std::shared_ptr<LFloatTextField> RegistrationSignUpView::makeField(const std::string& placeholder,
                                                                   const std::string& identifier) {
-    auto field = std::make_shared<LFloatTextField>();
-    field->setPlaceholder(placeholder);
-    field->setAccessibilityIdentifier(identifier);
-    field->setDelegate(this);
-    field->setTranslatesAutoresizingMaskIntoConstraints(false);
-    formView()->addSubview(field);
-    return field;
+    return SignInForm::makeBoxedField(*formView(), placeholder, identifier, this);
 }
 
 const std::shared_ptr<LFloatTextField>& RegistrationSignUpView::fullNameTextField() {
@@ -95,6 +86,39 @@ std::shared_ptr<UIView> RegistrationSignUpView::makeBorder() {
     border->setBackgroundColor(UIColorPalette::separatorColor());
     border->setTranslatesAutoresizingMaskIntoConstraints(false);
     return border;
+}
+
+std::shared_ptr<RegistrationSignUpView> RegistrationSignUpView::makeOutlined(RegistrationSignUpDelegate* delegate) {
+    auto form = std::make_shared<RegistrationSignUpView>();
+    form->setTranslatesAutoresizingMaskIntoConstraints(false);
+    form->delegate = delegate;
+    form->setBackgroundColor(UIColor::whiteColor());
+    form->layer()->cornerRadius = 5;
+    form->layer()->borderColor = UIColorWithHex("#EAE6EF", 1);
+    form->layer()->borderWidth = 0.5;
+    return form;
+}
+
+std::shared_ptr<UIImageView> RegistrationSignUpView::makeMemberPicture() {
+    auto picture = std::make_shared<UIImageView>(UIImage::named("card_default_n"));
+    picture->setTranslatesAutoresizingMaskIntoConstraints(false);
+    picture->setAccessibilityIdentifier("userImageView");
+    picture->layer()->cornerRadius = 5;
+    picture->setBackgroundColor(UIColor::clearColor());
+    picture->setContentMode(UIViewContentMode::scaleAspectFill);
+    picture->setClipsToBounds(true);
+    picture->setUserInteractionEnabled(true);
+    return picture;
+}
+
+std::shared_ptr<UIButton> RegistrationSignUpView::makeEditPictureButton() {
+    auto button = std::make_shared<UIButton>(UIButtonType::custom);
+    button->setTranslatesAutoresizingMaskIntoConstraints(false);
+    button->setAccessibilityIdentifier("cameraButton");
+    button->setBackgroundImage(UIImage::named("editpic"), UIControlStateNormal);
+    button->setBackgroundImage(UIImage::named("editpicp"), UIControlStateHighlighted);
+    button->setBackgroundImage(UIImage::named("editpicp"), UIControlStateSelected);
+    return button;
 }
 
 void RegistrationSignUpView::updateConstraints() {

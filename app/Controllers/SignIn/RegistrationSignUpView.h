@@ -20,6 +20,8 @@
 #include "Models/UserData.h"
 #include "Views/LFloatTextField.h"
 #include "uikit/controls/Delegate.h"
+#include "uikit/controls/UIButton.h"
+#include "uikit/view/UIImageView.h"
 #include "uikit/view/UIView.h"
 
 #include <memory>
@@ -98,6 +100,14 @@ public:
 
     // A separator line in the separator colour, ready for constraints.
     static std::shared_ptr<UIView> makeBorder();
+
+    // What the two screens that embed the form show alike, ready for constraints: the form itself in
+    // its outline, telling `delegate`; the member's picture (the placeholder card until one is
+    // chosen, rounded, filled, taking taps for the screen to answer); the small edit button over
+    // the picture's corner.
+    static std::shared_ptr<RegistrationSignUpView> makeOutlined(RegistrationSignUpDelegate* delegate);
+    static std::shared_ptr<UIImageView> makeMemberPicture();
+    static std::shared_ptr<UIButton> makeEditPictureButton();
 
     bool textFieldShouldBeginEditing(UITextField* field) override;
     bool textFieldShouldReturn(UITextField* field) override;

@@ -32,14 +32,7 @@ JSON createAccountFailure() {
 
 const std::shared_ptr<UIImageView>& RegistrationViewController::userImageView() {
     if (!userImageView_) {
-        userImageView_ = std::make_shared<UIImageView>(UIImage::named("card_default_n"));
-        userImageView_->setTranslatesAutoresizingMaskIntoConstraints(false);
-        userImageView_->setAccessibilityIdentifier("userImageView");
-        userImageView_->layer()->cornerRadius = 5;
-        userImageView_->setBackgroundColor(UIColor::clearColor());
-        userImageView_->setContentMode(UIViewContentMode::scaleAspectFill);
-        userImageView_->setClipsToBounds(true);
-        userImageView_->setUserInteractionEnabled(true);
+        userImageView_ = RegistrationSignUpView::makeMemberPicture();
         userImageView_->addGestureRecognizer(
             std::make_shared<UITapGestureRecognizer>(weakly(*this, &RegistrationViewController::onChoosePhoto)));
     }
@@ -48,12 +41,7 @@ const std::shared_ptr<UIImageView>& RegistrationViewController::userImageView() 
 
 const std::shared_ptr<UIButton>& RegistrationViewController::cameraButton() {
     if (!cameraButton_) {
-        cameraButton_ = std::make_shared<UIButton>(UIButtonType::custom);
-        cameraButton_->setTranslatesAutoresizingMaskIntoConstraints(false);
-        cameraButton_->setAccessibilityIdentifier("cameraButton");
-        cameraButton_->setBackgroundImage(UIImage::named("editpic"), UIControlStateNormal);
-        cameraButton_->setBackgroundImage(UIImage::named("editpicp"), UIControlStateHighlighted);
-        cameraButton_->setBackgroundImage(UIImage::named("editpicp"), UIControlStateSelected);
+        cameraButton_ = RegistrationSignUpView::makeEditPictureButton();
         cameraButton_->addTarget(this, &RegistrationViewController::onChoosePhoto, UIControlEventTouchUpInside);
     }
     return cameraButton_;
@@ -92,13 +80,7 @@ const std::shared_ptr<UIView>& RegistrationViewController::scrollViewContainer()
 
 const std::shared_ptr<RegistrationSignUpView>& RegistrationViewController::formView() {
     if (!formView_) {
-        formView_ = std::make_shared<RegistrationSignUpView>();
-        formView_->setTranslatesAutoresizingMaskIntoConstraints(false);
-        formView_->delegate = static_cast<RegistrationSignUpDelegate*>(this);
-        formView_->setBackgroundColor(UIColor::whiteColor());
-        formView_->layer()->cornerRadius = 5;
-        formView_->layer()->borderColor = UIColorWithHex("#EAE6EF", 1);
-        formView_->layer()->borderWidth = 0.5;
+        formView_ = RegistrationSignUpView::makeOutlined(this);
     }
     return formView_;
 }
@@ -370,14 +352,8 @@ void RegistrationViewController::onChoosePhoto() {
 
 void RegistrationViewController::didFinishPickingMediaWithInfo(UIImagePickerController& picker,
                                                                const UIImagePickerInfo& info) {
-    auto found = info.find(UIImagePickerControllerOriginalImage);
-    if (found == info.end()) return;
-    const auto* image = std::any_cast<std::shared_ptr<UIImage>>(&found->second);
-    if (!image || !*image) return;
-    auto cropper = std::make_shared<RSKImageCropViewController>(*image, RSKImageCropMode::square);
-    cropper->setDelegate(std::static_pointer_cast<RegistrationViewController>(shared_from_this()));
-    cropper->avoidEmptySpaceAroundImage = true;
-    picker.present(cropper, true);
+    cw::presentCropperForPickedImage(picker, info, RSKImageCropMode::square,
+                                     std::static_pointer_cast<RegistrationViewController>(shared_from_this()));
 }
 
 void RegistrationViewController::didCancel(UIImagePickerController&) {

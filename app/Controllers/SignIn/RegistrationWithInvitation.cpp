@@ -25,17 +25,7 @@ void RegistrationWithInvitation::loadView() {
     auto root = view();
     root->setBackgroundColor(UIColor::whiteColor());
 
-    scrollView = std::make_shared<UIScrollView>();
-    scrollView->setTranslatesAutoresizingMaskIntoConstraints(false);
-    scrollView->setAccessibilityIdentifier("registrationScrollView");
-    root->addSubview(scrollView);
-    lyt_attachToSuperview(*scrollView);
-
-    contentView_ = std::make_shared<UIView>();
-    contentView_->setTranslatesAutoresizingMaskIntoConstraints(false);
-    scrollView->addSubview(contentView_);
-    lyt_attachToSuperview(*contentView_);
-    NSLayoutConstraint::activate({contentView_->widthAnchor().constraintEqualTo(scrollView->widthAnchor())});
+    contentView_ = SignInForm::makeScrollingColumn(*root, "registrationScrollView", scrollView);
 
     userImageView = std::make_shared<UIImageView>();
     userImageView->setAccessibilityIdentifier("userImageView");
@@ -191,16 +181,10 @@ bool RegistrationWithInvitation::textFieldShouldReturn(UITextField* field) {
 }
 
 void RegistrationWithInvitation::keyboardWasShown(const Notification& notification) {
-    UITextField* editing = nullptr;
-    for (const auto& field : {nameTextField, relationshipTextField, emailTextField, passwordTextField})
-        if (field->isFirstResponder()) {
-            editing = field.get();
-            break;
-        }
-    if (!editing) return;
-    const auto height = SignInKeyboardScroll::keyboardHeight(notification);
-    if (!height) return;
-    SignInKeyboardScroll::raiseField(*view(), *scrollView, *editing, *height);
+    SignInKeyboardScroll::raiseEditingField(*view(), *scrollView,
+                                            {nameTextField.get(), relationshipTextField.get(),
+                                             emailTextField.get(), passwordTextField.get()},
+                                            notification);
 }
 
 void RegistrationWithInvitation::keyboardWillHide(const Notification&) {
@@ -218,14 +202,8 @@ void RegistrationWithInvitation::onChoosePhoto() {
 
 void RegistrationWithInvitation::didFinishPickingMediaWithInfo(UIImagePickerController& picker,
                                                                const UIImagePickerInfo& info) {
-    auto found = info.find(UIImagePickerControllerOriginalImage);
-    if (found == info.end()) return;
-    const auto* image = std::any_cast<std::shared_ptr<UIImage>>(&found->second);
-    if (!image || !*image) return;
-    auto cropper = std::make_shared<RSKImageCropViewController>(*image, RSKImageCropMode::square);
-    cropper->setDelegate(std::static_pointer_cast<RegistrationWithInvitation>(shared_from_this()));
-    cropper->avoidEmptySpaceAroundImage = true;
-    picker.present(cropper, true);
+    cw::presentCropperForPickedImage(picker, info, RSKImageCropMode::square,
+                                     std::static_pointer_cast<RegistrationWithInvitation>(shared_from_this()));
 }
 
 void RegistrationWithInvitation::didCancel(UIImagePickerController&) {

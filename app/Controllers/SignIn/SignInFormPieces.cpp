@@ -55,4 +55,41 @@ std::shared_ptr<UILabel> makeDescription(const std::string& text) {
     return label;
 }
 
+std::shared_ptr<UIView> makeFormBox(const UIColor& outline) {
+    auto box = std::make_shared<UIView>();
+    box->setBackgroundColor(UIColor::whiteColor());
+    box->layer()->cornerRadius = 5;
+    box->layer()->borderWidth = 0.5;
+    box->layer()->borderColor = outline;
+    box->setTranslatesAutoresizingMaskIntoConstraints(false);
+    return box;
+}
+
+std::shared_ptr<LFloatTextField> makeBoxedField(UIView& box, const std::string& placeholder,
+                                                const std::string& identifier, UITextFieldDelegate* delegate) {
+    auto field = std::make_shared<LFloatTextField>();
+    field->setPlaceholder(placeholder);
+    field->setAccessibilityIdentifier(identifier);
+    field->setDelegate(delegate);
+    field->setTranslatesAutoresizingMaskIntoConstraints(false);
+    box.addSubview(field);
+    return field;
+}
+
+std::shared_ptr<UIView> makeScrollingColumn(UIView& root, const std::string& scrollIdentifier,
+                                            std::shared_ptr<UIScrollView>& scrollView) {
+    scrollView = std::make_shared<UIScrollView>();
+    scrollView->setTranslatesAutoresizingMaskIntoConstraints(false);
+    scrollView->setAccessibilityIdentifier(scrollIdentifier);
+    root.addSubview(scrollView);
+    lyt_attachToSuperview(*scrollView);
+
+    auto column = std::make_shared<UIView>();
+    column->setTranslatesAutoresizingMaskIntoConstraints(false);
+    scrollView->addSubview(column);
+    lyt_attachToSuperview(*column);
+    NSLayoutConstraint::activate({column->widthAnchor().constraintEqualTo(scrollView->widthAnchor())});
+    return column;
+}
+
 } // namespace SignInForm

@@ -5,6 +5,7 @@
 
 #include "Views/LFloatTextField.h"
 #include "Views/OvalButton.h"
+#include "uikit/controls/UIScrollView.h"
 #include "uikit/view/UILabel.h"
 
 #include <memory>
@@ -27,5 +28,17 @@ std::shared_ptr<OvalButton> makeButton(const std::string& title, const std::stri
 std::shared_ptr<OvalButton> makeOutlinedButton(const std::string& title, const std::string& identifier);
 // Centred explanatory text over as many lines as it needs.
 std::shared_ptr<UILabel> makeDescription(const std::string& text);
+// The white rounded box the fields of a boxed form stand in, outlined in `outline`; ready for
+// constraints.
+std::shared_ptr<UIView> makeFormBox(const UIColor& outline);
+// A field of a boxed form: its placeholder, identifier and delegate, added to the box, ready for
+// constraints.
+std::shared_ptr<LFloatTextField> makeBoxedField(UIView& box, const std::string& placeholder,
+                                                const std::string& identifier, UITextFieldDelegate* delegate);
+// A scroll view filling `root`, with the identifier given, and inside it the column a long form
+// is laid out in: pinned to the scroll view's edges and as wide as it, so that it scrolls only
+// up and down. Returns the column; the scroll view is handed out.
+std::shared_ptr<UIView> makeScrollingColumn(UIView& root, const std::string& scrollIdentifier,
+                                            std::shared_ptr<UIScrollView>& scrollView);
 
 } // namespace SignInForm

@@ -22,4 +22,18 @@ void reset(UIScrollView& scrollView) {
     scrollView.setContentOffset({0, 0}, true);
 }
 
+void raiseEditingField(UIView& view, UIScrollView& scrollView, std::initializer_list<const UIView*> fields,
+                       const Notification& notification) {
+    const UIView* editing = nullptr;
+    for (const auto* field : fields)
+        if (field && field->isFirstResponder()) {
+            editing = field;
+            break;
+        }
+    if (!editing) return;
+    const auto height = keyboardHeight(notification);
+    if (!height) return;
+    raiseField(view, scrollView, *editing, *height);
+}
+
 } // namespace SignInKeyboardScroll

@@ -9,6 +9,7 @@
 #include "foundation/dispatch/NotificationCenter.h"
 #include "uikit/controls/UIScrollView.h"
 
+#include <initializer_list>
 #include <optional>
 
 namespace SignInKeyboardScroll {
@@ -24,6 +25,11 @@ std::optional<CGFloat> keyboardHeight(const Notification& notification);
 // field's bottom lies lower than `kClearance` above the keyboard, the scroll view's content moves up
 // (animated, horizontally back to 0) by what is missing.
 void raiseField(UIView& view, UIScrollView& scrollView, const UIView& field, CGFloat keyboardHeight);
+
+// The same for whichever of `fields` is being edited, with the keyboard of a keyboard notification;
+// nothing moves when none is, or the notification carries no end frame.
+void raiseEditingField(UIView& view, UIScrollView& scrollView, std::initializer_list<const UIView*> fields,
+                       const Notification& notification);
 
 // The content back at its top, animated.
 void reset(UIScrollView& scrollView);

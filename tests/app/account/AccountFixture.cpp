@@ -1,9 +1,7 @@
 #include "AccountFixture.h"
 
-#include "Extensions/ActivityOverlayView.h"
 #include "Services/AuthenticationContext.h"
 #include "Services/BaseHTTPService.h"
-#include "Services/SignInService.h"
 #include "foundation/defaults/UserDefaults.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "kits/banners/GSMessage.h"
@@ -13,43 +11,21 @@
 #include "uikit/controllers/UINavigationController.h"
 #include "uikit/graphics/UIImage.h"
 
-#include <algorithm>
-#include <chrono>
 #include <iostream>
 
 namespace cw::test {
-
-namespace {
-
-void resetSession() {
-    auto& session = AuthenticationContext::shared();
-    session.setUser(nullptr);
-    session.setOAuthToken(std::nullopt);
-    session.setOAuthRefreshToken(std::nullopt);
-    session.setSelectedBabyId(std::nullopt);
-    session.setDelegate({});
-}
-
-} // namespace
 
 void AccountTest::SetUp() {
     savedCout_ = std::cout.rdbuf(console.rdbuf());
     environment = std::make_unique<AppEnvironment>("cw-account");
     auto options = DemoServer::quietOptions();
     options.accessLog = true;
-    options.console = [console = serverConsole_](const std::string& line) {
-        std::lock_guard lock(console->mutex);
-        console->lines.push_back(line);
-    };
+    serverConsole_.attach(options);
     demo = std::make_unique<DemoServer>(environment->directory() / "server", options);
     // The feed's own questions would come up over these screens.
     demo->answerFeedQuestions();
-    environment->writeInfo({{"SERVER_URL", demo->baseUrl()},
-                            {"CFBundleIdentifier", "org.cradleway.account-tests"},
-                            {"CFBundleShortVersionString", "1.4"},
-                            {"CFBundleVersion", "27"}});
-    UIImage::setResourceDirectory(generatedResourcesDirectory());
-    resetSession();
+    prepareBundle(*environment, demo->baseUrl(), "org.cradleway.account-tests");
+    forgetSession();
     GSMessage::clearHistory();
     MFMailComposeViewController::setCanSendMail(true);
     host = std::make_unique<cw::HeadlessHost>();
@@ -60,7 +36,7 @@ void AccountTest::TearDown() {
     RunLoop::main().runFor(0.05);
     app.reset();
     host.reset();
-    resetSession();
+    forgetSession();
     demo.reset();
     environment.reset();
     UIAppearance::reset();
@@ -68,15 +44,7 @@ void AccountTest::TearDown() {
 }
 
 void AccountTest::signIn(const std::string& email, const std::string& password) {
-    std::optional<JSON> reply;
-    bool failed = false;
-    SignInService().signin(
-        email, password, [&](const BaseHTTPService::Task&, const std::optional<JSON>& r) { reply = r ? r : JSON(); },
-        [&](const BaseHTTPService::Task&, const NSError&) { failed = true; });
-    ASSERT_TRUE(waitUntil([&] { return reply || failed; })) << "the sign-in got no answer";
-    ASSERT_FALSE(failed) << email << " could not sign in";
-    AuthenticationContext::shared().login(reply);
-    ASSERT_TRUE(AuthenticationContext::shared().user());
+    signInBeforeLaunch(email, password);
 }
 
 void AccountTest::signUpAlone(const std::string& email, const std::string& relationship) {
@@ -118,14 +86,7 @@ void AccountTest::openFromMenu(const std::string& row) {
 }
 
 bool AccountTest::waitUntil(const std::function<bool()>& done, double seconds) {
-    // Replies come in real time; transitions and animations need the host to let them run out.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    for (;;) {
-        host->settle();
-        if (done()) return true;
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        RunLoop::main().runUntil(done, 0.02);
-    }
+    return waitSettling(*host, done, seconds);
 }
 
 bool AccountTest::waitForText(const std::string& text, double seconds) {
@@ -139,14 +100,7 @@ UIViewControllerPtr AccountTest::topScreen() const {
 }
 
 bool AccountTest::showsOverlay(UIViewController& controller) {
-    std::function<bool(const UIView&)> search = [&](const UIView& v) {
-        if (dynamic_cast<const ActivityOverlayView*>(&v)) return true;
-        for (const auto& s : v.subviews())
-            if (search(*s)) return true;
-        return false;
-    };
-    auto root = controller.viewIfLoaded();
-    return root && search(*root);
+    return showsActivityOverlay(controller.shared_from_this());
 }
 
 std::string AccountTest::screenTexts() const {
@@ -156,12 +110,7 @@ std::string AccountTest::screenTexts() const {
 }
 
 std::vector<StoredEvent> AccountTest::storedEvents() const {
-    std::vector<StoredEvent> events;
-    auto lease = demo->server().state().pool->acquire();
-    auto st = lease->prepare("SELECT screen_name, screen_action, event_details FROM analytics_events ORDER BY id");
-    while (st.step())
-        events.push_back({st.text(0), st.text(1), nlohmann::json::parse(st.text(2), nullptr, false)});
-    return events;
+    return cw::test::storedEvents(*demo);
 }
 
 std::vector<StoredEvent> AccountTest::storedEvents(const std::string& screen) const {
@@ -182,12 +131,7 @@ bool AccountTest::waitForEvents(const std::string& screen, std::size_t count) {
 }
 
 std::size_t AccountTest::requestsAnswered(const std::string& method, const std::string& path) const {
-    const std::string prefix = method + " /m/api/" + path;
-    std::lock_guard lock(serverConsole_->mutex);
-    return static_cast<std::size_t>(
-        std::count_if(serverConsole_->lines.begin(), serverConsole_->lines.end(), [&](const std::string& line) {
-            return line.starts_with(prefix + " ") || line.starts_with(prefix + "/ ");
-        }));
+    return serverConsole_.requestsAnswered(method + " /m/api/" + path);
 }
 
 std::vector<std::optional<std::string>> AccountTest::queryColumn(const std::string& sql) const {

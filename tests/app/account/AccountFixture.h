@@ -9,6 +9,7 @@
 #include "host/HeadlessHost.h"
 #include "tests/support/AppEnvironment.h"
 #include "tests/support/DemoServer.h"
+#include "tests/support/app/AppTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -16,20 +17,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 namespace cw::test {
-
-// One usage event as the server stored it.
-struct StoredEvent {
-    std::string screen;
-    std::string action;
-    nlohmann::json details;
-};
 
 class AccountTest : public ::testing::Test {
 protected:
@@ -90,12 +83,7 @@ protected:
 
 private:
     std::streambuf* savedCout_ = nullptr;
-    // The server's console lines; written on its threads.
-    struct ServerConsole {
-        std::mutex mutex;
-        std::vector<std::string> lines;
-    };
-    std::shared_ptr<ServerConsole> serverConsole_ = std::make_shared<ServerConsole>();
+    ServerConsole serverConsole_;
 };
 
 } // namespace cw::test

@@ -24,8 +24,7 @@ protected:
     void SetUp() override {
         AccountTest::SetUp();
         photo = environment->directory() / "emma.png";
-        std::vector<std::uint32_t> pixels(400 * 300, 0xff2fb299u);
-        UIImage::fromPixels(400, 300, 1, pixels.data())->writePNG(photo);
+        ASSERT_TRUE(writeOneColourPicture(photo, 0xff2fb299u, 400, 300));
     }
 
     std::shared_ptr<MyAccountViewController> openMyAccount() {

@@ -2,7 +2,6 @@
 
 #include "App/TabBarController.h"
 #include "Services/AuthenticationContext.h"
-#include "Services/SignInService.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "kits/audio/AVAudioSession.h"
 #include "kits/banners/GSMessage.h"
@@ -18,41 +17,21 @@
 
 namespace cw::test {
 
-namespace {
-
-void resetSession() {
-    auto& session = AuthenticationContext::shared();
-    session.setUser(nullptr);
-    session.setOAuthToken(std::nullopt);
-    session.setOAuthRefreshToken(std::nullopt);
-    session.setDelegate({});
-}
-
-} // namespace
-
 void EducationTest::SetUp() {
     savedCout_ = std::cout.rdbuf(console.rdbuf());
     environment = std::make_unique<AppEnvironment>("cw-education");
     auto options = DemoServer::quietOptions();
     options.accessLog = true;
-    auto log = log_;
-    options.console = [this, log](const std::string& line) {
-        std::lock_guard lock(logMutex_);
-        log->push_back(line);
-    };
+    log_.attach(options);
     server = std::make_unique<DemoServer>(environment->directory() / "server", options);
     // The feed's own questions would come up over these screens.
     server->answerFeedQuestions();
-    environment->writeInfo({{"SERVER_URL", server->baseUrl()},
-                            {"CFBundleIdentifier", "org.cradleway.education-tests"},
-                            {"CFBundleShortVersionString", "1.4"},
-                            {"CFBundleVersion", "27"}});
-    UIImage::setResourceDirectory(generatedResourcesDirectory());
-    resetSession();
+    prepareBundle(*environment, server->baseUrl(), "org.cradleway.education-tests");
+    forgetSession();
     AVAudioSession::sharedInstance().reset();
     GSMessage::clearHistory();
     host = std::make_unique<cw::HeadlessHost>();
-    signInDemoMother();
+    signInBeforeLaunch("demo@cradleway.test", "cradleway-demo");
     app = std::make_shared<AppDelegate>();
     host->launch(app);
     ASSERT_TRUE(mainNavigation()) << "the main interface did not open";
@@ -63,25 +42,12 @@ void EducationTest::SetUp() {
         << "the feed's first requests did not end";
 }
 
-void EducationTest::signInDemoMother() {
-    std::optional<JSON> reply;
-    bool failed = false;
-    SignInService().signin(
-        "demo@cradleway.test", "cradleway-demo",
-        [&](const BaseHTTPService::Task&, const std::optional<JSON>& r) { reply = r; },
-        [&](const BaseHTTPService::Task&, const NSError&) { failed = true; });
-    ASSERT_TRUE(waitFor([&] { return reply || failed; })) << "the sign-in did not answer";
-    ASSERT_FALSE(failed);
-    AuthenticationContext::shared().login(reply);
-    ASSERT_TRUE(AuthenticationContext::shared().user());
-}
-
 void EducationTest::TearDown() {
     // Nothing of this test may still be on its way.
     RunLoop::main().runFor(0.05);
     app.reset();
     host.reset();
-    resetSession();
+    forgetSession();
     server.reset();
     environment.reset();
     UIAppearance::reset();
@@ -130,14 +96,7 @@ std::string EducationTest::accessToken() const {
 }
 
 std::vector<StoredEvent> EducationTest::events() const {
-    std::vector<StoredEvent> result;
-    auto lease = server->server().state().pool->acquire();
-    auto st = lease->prepare("SELECT screen_name, screen_action, event_details FROM analytics_events ORDER BY id");
-    while (st.step()) {
-        auto details = nlohmann::json::parse(st.text(2), nullptr, false);
-        result.push_back({st.text(0), st.text(1), details});
-    }
-    return result;
+    return storedEvents(*server);
 }
 
 std::vector<StoredEvent> EducationTest::eventsWith(const std::string& screen, const std::string& key) const {
@@ -171,11 +130,7 @@ bool EducationTest::bookmarked(std::int64_t feedId) const {
 }
 
 std::size_t EducationTest::logged(const std::string& methodAndPath) const {
-    std::lock_guard lock(logMutex_);
-    std::size_t n = 0;
-    for (const auto& line : *log_)
-        if (line.rfind(methodAndPath + " ", 0) == 0 || line.rfind(methodAndPath + "/ ", 0) == 0) ++n;
-    return n;
+    return log_.requestsAnswered(methodAndPath);
 }
 
 std::shared_ptr<UIView> EducationTest::find(const std::string& text) const {

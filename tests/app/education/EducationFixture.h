@@ -9,6 +9,7 @@
 #include "host/HeadlessHost.h"
 #include "tests/support/AppEnvironment.h"
 #include "tests/support/DemoServer.h"
+#include "tests/support/app/AppTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -16,7 +17,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -27,13 +27,6 @@ class UITabBarController;
 class UIView;
 
 namespace cw::test {
-
-// One usage event as the server stored it.
-struct StoredEvent {
-    std::string screen;
-    std::string action;
-    nlohmann::json details;
-};
 
 class EducationTest : public ::testing::Test {
 protected:
@@ -84,9 +77,7 @@ protected:
     std::ostringstream console;
 
 private:
-    void signInDemoMother();
-    mutable std::mutex logMutex_;
-    std::shared_ptr<std::vector<std::string>> log_ = std::make_shared<std::vector<std::string>>();
+    ServerConsole log_;
     std::streambuf* savedCout_ = nullptr;
 };
 

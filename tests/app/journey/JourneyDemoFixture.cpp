@@ -5,7 +5,6 @@
 #include "Extensions/UIStoryboard+Instantiate.h"
 #include "Services/AuthenticationContext.h"
 #include "foundation/dispatch/RunLoop.h"
-#include "host/HeadlessScript.h"
 #include "uikit/controllers/UIAppearance.h"
 #include "uikit/controllers/UINavigationController.h"
 #include "uikit/controllers/UITabBarController.h"
@@ -16,28 +15,6 @@
 #include <iostream>
 
 namespace cw::journeytest {
-
-namespace {
-
-constexpr const char* kSignInAsTheMother = R"(
-tap #emailTextField
-type "demo@cradleway.test"
-tap #passwordField
-type "cradleway-demo"
-tap "Sign In"
-expect "Home"
-)";
-
-void forgetTheSession() {
-    auto& session = AuthenticationContext::shared();
-    session.setUser(nullptr);
-    session.setOAuthToken(std::nullopt);
-    session.setOAuthRefreshToken(std::nullopt);
-    session.setSelectedBabyId(std::nullopt);
-    session.setDelegate({});
-}
-
-} // namespace
 
 Date systemNow() {
     using namespace std::chrono;
@@ -50,17 +27,13 @@ void JourneyDemoTest::SetUp() {
     demo = std::make_unique<test::DemoServer>(environment->directory() / "server");
     // The feed's own questions would come up over these screens.
     demo->answerFeedQuestions();
-    environment->writeInfo({{"SERVER_URL", demo->baseUrl()},
-                            {"CFBundleIdentifier", "org.cradleway.journey-tests"},
-                            {"CFBundleShortVersionString", "1.4"},
-                            {"CFBundleVersion", "27"}});
-    UIImage::setResourceDirectory(test::generatedResourcesDirectory());
-    forgetTheSession();
+    test::prepareBundle(*environment, demo->baseUrl(), "org.cradleway.journey-tests");
+    test::forgetSession();
     host = std::make_unique<cw::HeadlessHost>();
     host->setDate(systemNow());
     app = std::make_shared<AppDelegate>();
     ASSERT_TRUE(host->launch(app));
-    run(kSignInAsTheMother);
+    run(test::kSignInAsTheDemoMother);
     ASSERT_FALSE(AuthenticationContext::shared().babies().empty());
 }
 
@@ -69,7 +42,7 @@ void JourneyDemoTest::TearDown() {
     RunLoop::main().runFor(0.05);
     app.reset();
     host.reset();
-    forgetTheSession();
+    test::forgetSession();
     demo.reset();
     environment.reset();
     UIAppearance::reset();
@@ -77,23 +50,11 @@ void JourneyDemoTest::TearDown() {
 }
 
 void JourneyDemoTest::run(const std::string& steps) {
-    std::istringstream script(steps);
-    std::ostringstream errors;
-    HeadlessScriptOptions options;
-    options.screenshotDirectory = environment->directory() / "shots";
-    EXPECT_EQ(runHeadlessScript(*host, script, options, errors), kScriptSucceeded) << errors.str();
+    test::runScript(*host, steps, environment->directory() / "shots");
 }
 
 bool JourneyDemoTest::waitFor(const std::function<bool()>& done, double seconds) {
-    // Replies arrive in real time; what they start (transitions, fades) runs on the host's clock,
-    // which settling moves on.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (true) {
-        host->settle();
-        if (done()) return true;
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        RunLoop::main().runUntil(done, 0.02);
-    }
+    return test::waitSettling(*host, done, seconds);
 }
 
 bool JourneyDemoTest::waitForText(const std::string& text, double seconds) {
@@ -188,24 +149,8 @@ void JourneyDemoTest::picture(const std::string& name) {
     EXPECT_TRUE(host->screenshot(dir / (name + ".png"), &error)) << error;
 }
 
-bool JourneyDemoTest::showsActivityOverlay(const UIViewControllerPtr& screen) {
-    std::function<bool(const UIView&)> search = [&](const UIView& view) {
-        if (view.isHidden()) return false;
-        if (view.className() == "ActivityOverlayView") return true;
-        for (const auto& child : view.subviews())
-            if (search(*child)) return true;
-        return false;
-    };
-    return screen && screen->isViewLoaded() && search(*screen->view());
-}
-
 std::vector<StoredEvent> JourneyDemoTest::events() const {
-    std::vector<StoredEvent> result;
-    auto db = demo->server().state().pool->acquire();
-    auto rows = db->prepare("SELECT screen_name, screen_action, event_details FROM analytics_events ORDER BY id");
-    while (rows.step())
-        result.push_back({rows.text(0), rows.text(1), nlohmann::json::parse(rows.text(2), nullptr, false)});
-    return result;
+    return test::storedEvents(*demo);
 }
 
 std::vector<StoredEvent> JourneyDemoTest::eventsOf(const std::string& screen) const {
@@ -227,22 +172,17 @@ bool JourneyDemoTest::waitForEvents(const std::string& screen, const std::string
 }
 
 std::int64_t JourneyDemoTest::count(const std::string& sql) const {
-    auto db = demo->server().state().pool->acquire();
-    auto statement = db->prepare(sql);
-    return statement.step() ? statement.integer(0) : -1;
+    return test::queryInteger(*demo, sql);
 }
 
 std::string JourneyDemoTest::text(const std::string& sql) const {
-    auto db = demo->server().state().pool->acquire();
-    auto statement = db->prepare(sql);
-    return statement.step() ? statement.optionalText(0).value_or("") : "";
+    return test::queryText(*demo, sql).value_or("");
 }
 
 std::filesystem::path JourneyDemoTest::pictureFile(const std::string& name, std::uint32_t argb, int width,
                                                    int height) const {
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width * height), argb);
     const auto path = environment->directory() / (name + ".png");
-    EXPECT_TRUE(UIImage::fromPixels(width, height, 1, pixels.data())->writePNG(path));
+    EXPECT_TRUE(test::writeOneColourPicture(path, argb, width, height));
     return path;
 }
 

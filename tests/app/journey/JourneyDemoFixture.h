@@ -13,6 +13,7 @@
 #include "host/HeadlessHost.h"
 #include "tests/support/AppEnvironment.h"
 #include "tests/support/DemoServer.h"
+#include "tests/support/app/AppTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -27,12 +28,8 @@
 
 namespace cw::journeytest {
 
-// One usage event as the server stored it.
-struct StoredEvent {
-    std::string screen;
-    std::string action;
-    nlohmann::json details;
-};
+using test::showsActivityOverlay;
+using test::StoredEvent;
 
 // The real date and time, whatever clock the application reads.
 Date systemNow();
@@ -69,7 +66,6 @@ protected:
     // Scrolls the timeline, as a finger does, until the row showing `label` stands clear of its
     // week's header (which floats over the rows) and of the add button; false when it never does.
     bool revealRow(const JourneyViewController& timeline, const std::string& label);
-    static bool showsActivityOverlay(const UIViewControllerPtr& screen);
     // A picture of the window, named `name`.png, in the directory CW_SCREENSHOT_DIR names
     // (scripts/screenshots gives docs/screens), else in the test's own directory.
     void picture(const std::string& name);

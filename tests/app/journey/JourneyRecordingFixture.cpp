@@ -8,30 +8,13 @@
 #include "uikit/controllers/UIAppearance.h"
 #include "uikit/graphics/UIImage.h"
 
-#include <chrono>
 
 namespace cw::journeytest {
 
-namespace {
-
-void forgetTheSession() {
-    auto& session = AuthenticationContext::shared();
-    session.setUser(nullptr);
-    session.setOAuthToken(std::nullopt);
-    session.setOAuthRefreshToken(std::nullopt);
-    session.setSelectedBabyId(std::nullopt);
-}
-
-} // namespace
-
 void JourneyRecordingTest::SetUp() {
     environment = std::make_unique<test::AppEnvironment>("cw-journey-recorded");
-    environment->writeInfo({{"SERVER_URL", server.base()},
-                            {"CFBundleIdentifier", "org.cradleway.journey-tests"},
-                            {"CFBundleShortVersionString", "1.4"},
-                            {"CFBundleVersion", "27"}});
-    UIImage::setResourceDirectory(test::generatedResourcesDirectory());
-    forgetTheSession();
+    test::prepareBundle(*environment, server.base(), "org.cradleway.journey-tests");
+    test::forgetSession();
     auto& session = AuthenticationContext::shared();
     session.setUser(UserData::initWithResponseObject(JSON(nlohmann::json{{"id", 42},
                                                                          {"full_name", "Maya Lind"},
@@ -53,7 +36,7 @@ void JourneyRecordingTest::TearDown() {
     RunLoop::main().runFor(0.05);
     app.reset();
     host.reset();
-    forgetTheSession();
+    test::forgetSession();
     environment.reset();
     UIAppearance::reset();
 }
@@ -76,13 +59,7 @@ void JourneyRecordingTest::servePicture(const std::string& path, std::uint32_t a
 }
 
 bool JourneyRecordingTest::waitFor(const std::function<bool()>& done, double seconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (true) {
-        host->settle();
-        if (done()) return true;
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        RunLoop::main().runUntil(done, 0.02);
-    }
+    return test::waitSettling(*host, done, seconds);
 }
 
 bool JourneyRecordingTest::waitForRequests(const std::string& path, std::size_t count) {
@@ -97,17 +74,6 @@ void JourneyRecordingTest::expectNothingElseSent() {
     auto all = server.requests();
     ASSERT_EQ(all.size(), before + 1) << "a request came after the sentinel: " << all.back().path;
     EXPECT_EQ(all.back().path, "/m/api/sentinel/");
-}
-
-bool JourneyRecordingTest::showsActivityOverlay(const UIViewControllerPtr& screen) {
-    std::function<bool(const UIView&)> search = [&](const UIView& view) {
-        if (view.isHidden()) return false;
-        if (view.className() == "ActivityOverlayView") return true;
-        for (const auto& child : view.subviews())
-            if (search(*child)) return true;
-        return false;
-    };
-    return screen && screen->isViewLoaded() && search(*screen->view());
 }
 
 std::vector<nlohmann::json> JourneyRecordingTest::eventDetails(const std::string& screen) const {

@@ -10,6 +10,7 @@
 #include "tests/support/AppEnvironment.h"
 #include "tests/support/RecordingServer.h"
 #include "tests/support/WhiteScreenApp.h"
+#include "tests/support/app/AppTestSupport.h"
 #include "uikit/controllers/UINavigationController.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +21,8 @@
 #include <vector>
 
 namespace cw::journeytest {
+
+using test::showsActivityOverlay;
 
 class JourneyRecordingTest : public ::testing::Test {
 protected:
@@ -45,7 +48,6 @@ protected:
     // Turns the run loop (the server answers in real time) until `done`, settling on the way.
     bool waitFor(const std::function<bool()>& done, double seconds = 10);
 
-    static bool showsActivityOverlay(const UIViewControllerPtr& screen);
     // The usage events the server received, with the details of each.
     std::vector<nlohmann::json> eventDetails(const std::string& screen) const;
 

@@ -3,16 +3,14 @@
 
 #include "App/AppDelegate.h"
 #include "Controllers/Posts/FeedDetailWebViewController.h"
-#include "Services/AuthenticationContext.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "host/HeadlessHost.h"
-#include "host/HeadlessScript.h"
 #include "hosts/cradleway/CradlewayHost.h"
 #include "tests/support/AppEnvironment.h"
 #include "tests/support/DemoServer.h"
+#include "tests/support/app/AppTestSupport.h"
 #include "uikit/controllers/UINavigationController.h"
 #include "uikit/controllers/UIAppearance.h"
-#include "uikit/graphics/UIImage.h"
 
 #include <gtest/gtest.h>
 
@@ -22,63 +20,34 @@ namespace cw::test {
 
 namespace {
 
-constexpr const char* kSignInAsTheMother = R"(
-tap #emailTextField
-type "demo@cradleway.test"
-tap #passwordField
-type "cradleway-demo"
-tap "Sign In"
-expect "Home"
-alert "No"
+// The feed's questions, then the notifications prompt, come up over the main interface at the
+// mother's first sign-in.
+const std::string kSignInAsTheMother = std::string(kSignInAsTheDemoMother) + R"(alert "No"
 alert "No"
 alert "No"
 alert "OK"
 )";
 
-void forgetTheSession() {
-    auto& session = AuthenticationContext::shared();
-    session.setUser(nullptr);
-    session.setOAuthToken(std::nullopt);
-    session.setOAuthRefreshToken(std::nullopt);
-    session.setDelegate({});
-}
-
 class DemoNotifications : public ::testing::Test {
 protected:
     void SetUp() override {
-        environment.writeInfo({{"SERVER_URL", server.baseUrl()},
-                               {"CFBundleIdentifier", "org.cradleway.notification-tests"},
-                               {"CFBundleShortVersionString", "1.4"},
-                               {"CFBundleVersion", "27"}});
-        UIImage::setResourceDirectory(generatedResourcesDirectory());
-        forgetTheSession();
+        prepareBundle(environment, server.baseUrl(), "org.cradleway.notification-tests");
+        forgetSession();
         app = std::make_shared<AppDelegate>();
         ASSERT_TRUE(host.launch(app));
     }
     void TearDown() override {
         RunLoop::main().runFor(0.05);
-        forgetTheSession();
+        forgetSession();
         UIAppearance::reset();
     }
 
     // Runs the script's steps; its messages are part of a failure.
-    void run(const std::string& steps) {
-        std::istringstream script(steps);
-        std::ostringstream errors;
-        HeadlessScriptOptions options;
-        options.screenshotDirectory = environment.directory() / "shots";
-        EXPECT_EQ(runHeadlessScript(host, script, options, errors), kScriptSucceeded) << errors.str();
-    }
+    void run(const std::string& steps) { runScript(host, steps, environment.directory() / "shots"); }
 
-    // One number the demo database answers.
-    std::int64_t count(const std::string& sql) {
-        auto db = server.server().state().pool->acquire();
-        auto statement = db->prepare(sql);
-        return statement.step() ? statement.integer(0) : -1;
-    }
     // Waits (in real time, turning the main run loop) until the query answers `expected`.
     bool awaitCount(const std::string& sql, std::int64_t expected) {
-        return RunLoop::main().runUntil([&] { return count(sql) == expected; }, 10);
+        return RunLoop::main().runUntil([&] { return queryInteger(server, sql) == expected; }, 10);
     }
 
     AppEnvironment environment{"cw-demo-notifications"};

@@ -38,8 +38,7 @@ protected:
     void SetUp() override {
         SignInTest::SetUp();
         photo = environment->directory() / "sarah.png";
-        std::vector<std::uint32_t> pixels(400 * 300, 0xff3366ccu);
-        UIImage::fromPixels(400, 300, 1, pixels.data())->writePNG(photo);
+        ASSERT_TRUE(writeOneColourPicture(photo, 0xff3366ccu, 400, 300));
     }
 
     // Mia's day of birth as the demo server holds it.

@@ -1,6 +1,7 @@
 #include "Controllers/SignIn/NewBabyViewController.h"
 #include "ScreenFixture.h"
 #include "foundation/time/DeviceSettingsGuard.h"
+#include "tests/support/app/AppTestSupport.h"
 #include "uikit/controls/UIKeyboard.h"
 
 #include <gmock/gmock.h>
@@ -141,8 +142,7 @@ TEST_F(NewBabyRules, AnEmptyDayFillsWithTodayAndTheOverlayGoesWhenTheMemberComes
 TEST_F(NewBabyRules, TheCameraOpensThePicturesAndTheCroppedBandReplacesThePicture) {
     auto screen = open(mia("2018-12-31"));
     const auto file = environment->directory() / "mia.png";
-    std::vector<std::uint32_t> pixels(600 * 400, 0xff88aa44u);
-    ASSERT_TRUE(UIImage::fromPixels(600, 400, 1, pixels.data())->writePNG(file));
+    ASSERT_TRUE(writeOneColourPicture(file, 0xff88aa44u, 600, 400));
 
     ASSERT_TRUE(host->tapIdentifier("cameraImageView"));
     ASSERT_TRUE(host->pickAlertAction("Photo Library"));

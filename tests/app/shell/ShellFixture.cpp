@@ -7,6 +7,7 @@
 #include "Services/BaseHTTPService.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "uikit/controllers/UIAppearance.h"
+#include "tests/support/app/AppTestSupport.h"
 #include "uikit/graphics/UIImage.h"
 
 #include <iostream>
@@ -31,18 +32,6 @@ nlohmann::json signInReply(const nlohmann::json& member, const std::string& acce
             {"tokens", {{"access_token", accessToken}, {"refresh_token", "refresh-" + accessToken}}}};
 }
 
-namespace {
-
-void resetSession() {
-    auto& session = AuthenticationContext::shared();
-    session.setUser(nullptr);
-    session.setOAuthToken(std::nullopt);
-    session.setOAuthRefreshToken(std::nullopt);
-    session.setDelegate({});
-}
-
-} // namespace
-
 void ShellTest::SetUp() {
     savedCout_ = std::cout.rdbuf(console.rdbuf());
     begin();
@@ -61,12 +50,8 @@ void ShellTest::restart() {
 
 void ShellTest::begin() {
     environment = std::make_unique<AppEnvironment>("cw-shell");
-    environment->writeInfo({{"SERVER_URL", server.base()},
-                            {"CFBundleIdentifier", "org.cradleway.shell-tests"},
-                            {"CFBundleShortVersionString", "1.4"},
-                            {"CFBundleVersion", "27"}});
-    UIImage::setResourceDirectory(generatedResourcesDirectory());
-    resetSession();
+    prepareBundle(*environment, server.base(), "org.cradleway.shell-tests");
+    forgetSession();
     host = std::make_unique<cw::HeadlessHost>();
 }
 
@@ -75,7 +60,7 @@ void ShellTest::end() {
     RunLoop::main().runFor(0.05);
     app.reset();
     host.reset();
-    resetSession();
+    forgetSession();
     environment.reset();
     UIAppearance::reset();
 }

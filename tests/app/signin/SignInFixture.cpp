@@ -1,45 +1,24 @@
 #include "SignInFixture.h"
 
-#include "Services/AuthenticationContext.h"
 #include "foundation/defaults/UserDefaults.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "kits/banners/GSMessage.h"
 #include "security/biometrics/LAContext.h"
 #include "uikit/controllers/UIAppearance.h"
-#include "uikit/graphics/UIImage.h"
 
 #include <chrono>
 #include <iostream>
 
 namespace cw::test {
 
-namespace {
-
-void resetSession() {
-    auto& session = AuthenticationContext::shared();
-    session.setUser(nullptr);
-    session.setOAuthToken(std::nullopt);
-    session.setOAuthRefreshToken(std::nullopt);
-    session.setDelegate({});
-}
-
-} // namespace
-
 void SignInTest::SetUp() {
     savedCout_ = std::cout.rdbuf(console.rdbuf());
     environment = std::make_unique<AppEnvironment>("cw-signin");
     auto options = DemoServer::quietOptions();
-    options.console = [sink = serverConsole_](const std::string& line) {
-        std::lock_guard lock(sink->mutex);
-        sink->lines.push_back(line);
-    };
+    serverConsole_.attach(options);
     demo = std::make_unique<DemoServer>(environment->directory() / "server", options);
-    environment->writeInfo({{"SERVER_URL", demo->baseUrl()},
-                            {"CFBundleIdentifier", "org.cradleway.signin-tests"},
-                            {"CFBundleShortVersionString", "1.4"},
-                            {"CFBundleVersion", "27"}});
-    UIImage::setResourceDirectory(generatedResourcesDirectory());
-    resetSession();
+    prepareBundle(*environment, demo->baseUrl(), "org.cradleway.signin-tests");
+    forgetSession();
     cw::setBiometricAnswers({});
     GSMessage::clearHistory();
 }
@@ -58,7 +37,7 @@ void SignInTest::end() {
     RunLoop::main().runFor(0.05);
     app.reset();
     host.reset();
-    resetSession();
+    forgetSession();
     UIAppearance::reset();
 }
 
@@ -115,12 +94,7 @@ void SignInTest::signIn(const std::string& email, const std::string& password) {
 }
 
 std::vector<StoredEvent> SignInTest::events() const {
-    std::vector<StoredEvent> result;
-    auto db = demo->server().state().pool->acquire();
-    auto rows = db->prepare("SELECT screen_name, screen_action, event_details FROM analytics_events ORDER BY id");
-    while (rows.step())
-        result.push_back({rows.text(0), rows.text(1), nlohmann::json::parse(rows.text(2), nullptr, false)});
-    return result;
+    return storedEvents(*demo);
 }
 
 std::vector<StoredEvent> SignInTest::eventsOf(const std::string& screen) const {
@@ -138,17 +112,6 @@ bool SignInTest::waitForEvent(const std::string& screen, const std::string& acti
     });
 }
 
-bool SignInTest::showsActivityOverlay(const UIViewControllerPtr& screen) {
-    std::function<bool(const UIView&)> search = [&](const UIView& view) {
-        if (view.isHidden()) return false;
-        if (view.className() == "ActivityOverlayView") return true;
-        for (const auto& child : view.subviews())
-            if (search(*child)) return true;
-        return false;
-    };
-    return screen && screen->isViewLoaded() && search(*screen->view());
-}
-
 nlohmann::json SignInTest::detailsWith(const std::string& screen, const std::string& key) const {
     for (const auto& e : eventsOf(screen))
         if (e.details.contains(key)) return e.details;
@@ -156,8 +119,7 @@ nlohmann::json SignInTest::detailsWith(const std::string& screen, const std::str
 }
 
 std::vector<std::string> SignInTest::consoleLines() const {
-    std::lock_guard lock(serverConsole_->mutex);
-    return serverConsole_->lines;
+    return serverConsole_.lines();
 }
 
 std::optional<std::string> SignInTest::temporaryPassword(const std::string& email) const {

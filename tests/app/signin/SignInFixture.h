@@ -11,25 +11,18 @@
 #include "host/HeadlessHost.h"
 #include "tests/support/AppEnvironment.h"
 #include "tests/support/DemoServer.h"
+#include "tests/support/app/AppTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <sstream>
 #include <string>
 #include <vector>
 
 namespace cw::test {
-
-// One usage event as the server stored it.
-struct StoredEvent {
-    std::string screen;
-    std::string action;
-    nlohmann::json details;
-};
 
 class SignInTest : public ::testing::Test {
 protected:
@@ -64,9 +57,6 @@ protected:
     // The details of the first stored event of `screen` whose details hold `key` (null when none).
     nlohmann::json detailsWith(const std::string& screen, const std::string& key) const;
 
-    // Whether the activity overlay covers any part of the screen's view.
-    static bool showsActivityOverlay(const UIViewControllerPtr& screen);
-
     std::vector<std::string> consoleLines() const;
     // The temporary password the server printed for `email`, if it did.
     std::optional<std::string> temporaryPassword(const std::string& email) const;
@@ -81,11 +71,7 @@ protected:
 private:
     void end();
     std::streambuf* savedCout_ = nullptr;
-    struct ServerConsole {
-        mutable std::mutex mutex;
-        std::vector<std::string> lines;
-    };
-    std::shared_ptr<ServerConsole> serverConsole_ = std::make_shared<ServerConsole>();
+    ServerConsole serverConsole_;
 };
 
 } // namespace cw::test

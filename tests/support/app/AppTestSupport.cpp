@@ -1,0 +1,132 @@
+#include "tests/support/app/AppTestSupport.h"
+
+#include "Services/AuthenticationContext.h"
+#include "Services/BaseHTTPService.h"
+#include "Services/SignInService.h"
+#include "foundation/dispatch/RunLoop.h"
+#include "host/HeadlessScript.h"
+#include "server/Database.h"
+#include "uikit/graphics/UIImage.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <sstream>
+
+namespace cw::test {
+
+void forgetSession() {
+    auto& session = AuthenticationContext::shared();
+    session.setUser(nullptr);
+    session.setOAuthToken(std::nullopt);
+    session.setOAuthRefreshToken(std::nullopt);
+    session.setSelectedBabyId(std::nullopt);
+    session.setDelegate({});
+}
+
+void prepareBundle(AppEnvironment& environment, const std::string& serverUrl, const std::string& bundleIdentifier) {
+    environment.writeInfo({{"SERVER_URL", serverUrl},
+                           {"CFBundleIdentifier", bundleIdentifier},
+                           {"CFBundleShortVersionString", "1.4"},
+                           {"CFBundleVersion", "27"}});
+    UIImage::setResourceDirectory(generatedResourcesDirectory());
+}
+
+void signInBeforeLaunch(const std::string& email, const std::string& password) {
+    std::optional<JSON> reply;
+    bool failed = false;
+    SignInService().signin(
+        email, password, [&](const BaseHTTPService::Task&, const std::optional<JSON>& r) { reply = r ? r : JSON(); },
+        [&](const BaseHTTPService::Task&, const NSError&) { failed = true; });
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return reply || failed; }, 10)) << "the sign-in got no answer";
+    ASSERT_FALSE(failed) << email << " could not sign in";
+    AuthenticationContext::shared().login(reply);
+    ASSERT_TRUE(AuthenticationContext::shared().user());
+}
+
+bool waitSettling(HeadlessHost& host, const std::function<bool()>& done, double seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    for (;;) {
+        host.settle();
+        if (done()) return true;
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        RunLoop::main().runUntil(done, 0.02);
+    }
+}
+
+const char* const kSignInAsTheDemoMother = R"(
+tap #emailTextField
+type "demo@cradleway.test"
+tap #passwordField
+type "cradleway-demo"
+tap "Sign In"
+expect "Home"
+)";
+
+void runScript(HeadlessHost& host, const std::string& steps, const std::filesystem::path& screenshots) {
+    std::istringstream script(steps);
+    std::ostringstream errors;
+    HeadlessScriptOptions options;
+    options.screenshotDirectory = screenshots;
+    EXPECT_EQ(runHeadlessScript(host, script, options, errors), kScriptSucceeded) << errors.str();
+}
+
+bool writeOneColourPicture(const std::filesystem::path& file, std::uint32_t argb, int width, int height) {
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), argb);
+    auto picture = UIImage::fromPixels(width, height, 1, pixels.data());
+    return picture && picture->writePNG(file);
+}
+
+bool showsActivityOverlay(const UIViewControllerPtr& screen) {
+    std::function<bool(const UIView&)> search = [&](const UIView& view) {
+        if (view.isHidden()) return false;
+        if (view.className() == "ActivityOverlayView") return true;
+        for (const auto& child : view.subviews())
+            if (search(*child)) return true;
+        return false;
+    };
+    return screen && screen->isViewLoaded() && search(*screen->view());
+}
+
+std::vector<StoredEvent> storedEvents(DemoServer& server) {
+    std::vector<StoredEvent> events;
+    auto db = server.server().state().pool->acquire();
+    auto rows = db->prepare("SELECT screen_name, screen_action, event_details FROM analytics_events ORDER BY id");
+    while (rows.step())
+        events.push_back({rows.text(0), rows.text(1), nlohmann::json::parse(rows.text(2), nullptr, false)});
+    return events;
+}
+
+std::int64_t queryInteger(DemoServer& server, const std::string& sql) {
+    auto db = server.server().state().pool->acquire();
+    auto statement = db->prepare(sql);
+    return statement.step() ? statement.integer(0) : -1;
+}
+
+std::optional<std::string> queryText(DemoServer& server, const std::string& sql) {
+    auto db = server.server().state().pool->acquire();
+    auto statement = db->prepare(sql);
+    return statement.step() ? statement.optionalText(0) : std::nullopt;
+}
+
+void ServerConsole::attach(cw::server::ServerOptions& options) {
+    options.console = [lines = lines_](const std::string& line) {
+        std::lock_guard lock(lines->mutex);
+        lines->lines.push_back(line);
+    };
+}
+
+std::vector<std::string> ServerConsole::lines() const {
+    std::lock_guard lock(lines_->mutex);
+    return lines_->lines;
+}
+
+std::size_t ServerConsole::requestsAnswered(const std::string& methodAndPath) const {
+    std::lock_guard lock(lines_->mutex);
+    return static_cast<std::size_t>(std::count_if(lines_->lines.begin(), lines_->lines.end(), [&](const std::string& line) {
+        return line.starts_with(methodAndPath + " ") || line.starts_with(methodAndPath + "/ ");
+    }));
+}
+
+} // namespace cw::test

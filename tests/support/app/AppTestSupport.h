@@ -1,0 +1,92 @@
+#pragma once
+
+// The steps the application's screen tests take the same way whichever screens they drive: a
+// bundle and a signed-out session of the test's own, a member signed in before launch, waits that
+// let the headless host settle, scripted steps, and reads of what the demo server stored and
+// printed. Main thread only, except where a member says otherwise.
+
+#include "foundation/json/JSON.h"
+#include "host/HeadlessHost.h"
+#include "server/Server.h"
+#include "tests/support/AppEnvironment.h"
+#include "tests/support/DemoServer.h"
+#include "uikit/controllers/UIViewController.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cw::test {
+
+// One usage event as the server stored it.
+struct StoredEvent {
+    std::string screen;
+    std::string action;
+    nlohmann::json details;
+};
+
+// Signs the process-wide session out altogether (member, tokens, selected baby, delegate): a test
+// never starts as the member of the one before.
+void forgetSession();
+
+// The bundle's Info for a test: the server it talks to, the test module's own bundle identifier
+// and the version every test runs as (1.4, build 27). Named pictures load from the drawn set.
+void prepareBundle(AppEnvironment& environment, const std::string& serverUrl, const std::string& bundleIdentifier);
+
+// Signs the member in through the sign-in service and stores the session, as an earlier run of the
+// application would have. A refusal or no answer fails the test.
+void signInBeforeLaunch(const std::string& email, const std::string& password);
+
+// Turns the main run loop until `done` holds, letting the host settle between turns (which moves
+// its clock past short waits): replies come in real time, transitions and fades on the host's
+// clock. False once `seconds` of real time have passed.
+bool waitSettling(HeadlessHost& host, const std::function<bool()>& done, double seconds = 10);
+
+// The demo mother's sign-in through the sign-in screen, up to her main interface, as script steps.
+extern const char* const kSignInAsTheDemoMother;
+// Runs script steps against the host; its messages are part of a failure. Screenshots go below
+// `screenshots`.
+void runScript(HeadlessHost& host, const std::string& steps, const std::filesystem::path& screenshots);
+
+// Writes a PNG of one colour (0xAARRGGBB) to `file`, as a picture for the photo picker to hand
+// over; false when it could not be written.
+bool writeOneColourPicture(const std::filesystem::path& file, std::uint32_t argb, int width, int height);
+
+// Whether a visible activity overlay covers any part of the screen's view.
+bool showsActivityOverlay(const UIViewControllerPtr& screen);
+
+// The usage events the server stored so far, oldest first.
+std::vector<StoredEvent> storedEvents(DemoServer& server);
+// The first column of the first row of a query of the demo database: a number (-1 when there is no
+// row), or its text (none when there is no row or the value is null).
+std::int64_t queryInteger(DemoServer& server, const std::string& sql);
+std::optional<std::string> queryText(DemoServer& server, const std::string& sql);
+
+// The lines the demo server prints (its access log among them, when it keeps one). The server
+// writes them on its own threads; the lines live as long as the sink that attach() handed it.
+class ServerConsole {
+public:
+    // Points the options' console at these lines.
+    void attach(cw::server::ServerOptions& options);
+    std::vector<std::string> lines() const;
+    // The requests answered with a method and a path ("GET /m/api/search"), with or without a
+    // trailing slash.
+    std::size_t requestsAnswered(const std::string& methodAndPath) const;
+
+private:
+    struct Lines {
+        mutable std::mutex mutex;
+        std::vector<std::string> lines;
+    };
+    std::shared_ptr<Lines> lines_ = std::make_shared<Lines>();
+};
+
+} // namespace cw::test
