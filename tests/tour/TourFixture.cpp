@@ -226,6 +226,8 @@ void Tour::signIn(const std::string& email, const std::string& password, bool pi
                            "expect \"Thank you, your answers are saved.\"", "alert \"OK\""}));
         questionsAnswered = true;
     }
+    // The feed's cards have come (drags over a feed whose reply has not come move nothing).
+    TOUR_STEP(quietly({"expect \"Write a comment\""}));
     // What follows meets an expired token in the expiring run.
     awaitExpiry();
 }
