@@ -217,7 +217,10 @@ json addJourneyItem(RequestContext& ctx) {
     std::string date = requireJourneyDate(ctx);
     std::string type = ctx.text("type");
     std::optional<std::string> text = ctx.optionalText("input_text");
-    if (text && (text->empty() || text->size() > 200)) text.reset();
+    // No title is the kind's own name; a title too long is refused rather than silently replaced.
+    if (text && characterCount(*text) > 200)
+        throw HttpError(400, "The milestone's title is longer than 200 characters.");
+    if (text && text->empty()) text.reset();
     std::string label;
     {
         // Done with before the transaction: a statement still stepping holds its read snapshot, and

@@ -325,7 +325,7 @@ json addComment(RequestContext& ctx) {
     int64_t me = ctx.memberMatchingUserId();
     std::string text = ctx.text("comment_text");
     if (text.find_first_not_of(" \t\r\n") == std::string::npos) throw HttpError(400, "The comment is empty.");
-    if (text.size() > 5000) throw HttpError(400, "The comment is longer than 5000 characters.");
+    if (characterCount(text) > 5000) throw HttpError(400, "The comment is longer than 5000 characters.");
     auto postId = ctx.optionalId("post_id");
     auto feedId = ctx.optionalId("feed_id");
     if (!postId == !feedId) throw HttpError(400, "Send exactly one of \"feed_id\" and \"post_id\".");
@@ -360,7 +360,7 @@ json getPost(RequestContext& ctx) {
 json createPost(RequestContext& ctx) {
     int64_t me = ctx.memberMatchingUserId();
     std::string text = ctx.optionalText("post_text").value_or("");
-    if (text.size() > 5000) throw HttpError(400, "The post is longer than 5000 characters.");
+    if (characterCount(text) > 5000) throw HttpError(400, "The post is longer than 5000 characters.");
     std::map<int, UploadedFile> pictures;
     for (const auto& file : ctx.files()) {
         if (!file.field.starts_with("post_picture_")) continue;

@@ -502,7 +502,18 @@ bool plausibleEmail(const std::string& text) {
     auto at = text.find('@');
     return text.size() <= 254 && at != std::string::npos && at > 0 && at + 1 < text.size() &&
            text.find('@', at + 1) == std::string::npos && text.find(' ') == std::string::npos &&
-           text.find('.', at) != std::string::npos;
+           text.find('.', at) != std::string::npos &&
+           std::none_of(text.begin(), text.end(), [](char c) {
+               const auto byte = static_cast<unsigned char>(c);
+               return byte < 0x20 || byte == 0x7F;
+           });
+}
+
+size_t characterCount(const std::string& text) {
+    // Every byte but a continuation byte (10xxxxxx) starts a character.
+    return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
 }
 
 } // namespace cw::server

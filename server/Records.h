@@ -91,6 +91,10 @@ enum class BabyEdits {
 void saveBabies(RequestContext& ctx, int64_t memberId, const json& babies, BabyEdits edits);
 
 bool validRelationship(const std::string& text, std::string* canonical = nullptr);
+// An address with one "@", a dot after it, no spaces and no control characters.
 bool plausibleEmail(const std::string& text);
+// The characters (code points) of UTF-8 text: limits told to members in characters are counted so,
+// not in bytes, or a Hebrew or emoji text would be refused at half its length.
+size_t characterCount(const std::string& text);
 
 } // namespace cw::server
