@@ -31,11 +31,13 @@ void UIStackView::insertArrangedSubview(const std::shared_ptr<UIView>& view, std
     arranged_.insert(arranged_.begin() + static_cast<std::ptrdiff_t>(std::min(index, arranged_.size())),
                      view);
     if (view->superviewPointer() != this) addSubview(view);
+    subviewPlacementChanged();
     changed();
 }
 
 void UIStackView::removeArrangedSubview(const std::shared_ptr<UIView>& view) {
     std::erase(arranged_, view);
+    subviewPlacementChanged();
     changed();
 }
 
@@ -86,6 +88,22 @@ std::vector<UIView*> UIStackView::shown() const {
     return out;
 }
 
+bool UIStackView::placesSubview(const UIView& view) const {
+    return std::any_of(arranged_.begin(), arranged_.end(),
+                       [&view](const auto& v) { return v.get() == &view; });
+}
+
+bool UIStackView::fillsWidth() const {
+    return axis_ == UILayoutConstraintAxis::vertical && alignment_ == UIStackViewAlignment::fill;
+}
+
+CGFloat UIStackView::arrangedWidth() const {
+    if (!fillsWidth()) return 0;
+    CGFloat width = layoutWidthHint() > 0 ? layoutWidthHint() : bounds().size.width;
+    if (marginsRelative_) width -= layoutMargins().left + layoutMargins().right;
+    return std::max<CGFloat>(0, width);
+}
+
 bool UIStackView::ownRequiredSize(const UIView& view, const NSLayoutConstraintPtr& c) {
     return c && c->isActive() && c->priority() >= UILayoutPriorityRequired && !c->hasSecondItem() &&
            c->firstItemPointer() == static_cast<const cw::LayoutItem*>(&view);
@@ -99,15 +117,22 @@ bool UIStackView::fixedAlong(const UIView& view, UILayoutConstraintAxis axis) {
     return false;
 }
 
-CGSize UIStackView::naturalSize(UIView& view) {
+CGSize UIStackView::naturalSize(UIView& view, CGFloat width) {
     CGSize s = view.intrinsicContentSize();
     if (s.width < 0 || s.height < 0) {
-        const CGSize fit = view.translatesAutoresizingMaskIntoConstraints()
-                               ? CGSize{0, 0}
-                               : view.systemLayoutSizeFitting(UILayoutFittingCompressedSize);
+        const bool translates = view.translatesAutoresizingMaskIntoConstraints();
+        const CGSize fit =
+            translates ? CGSize{0, 0} : view.systemLayoutSizeFitting(UILayoutFittingCompressedSize);
+        // Its own width stays the one its contents ask for; its height is the one they need at
+        // the width it will have (text that wraps there is taller than on one line).
+        const CGFloat high = !translates && width > 0 && s.height < 0
+                                 ? view.systemLayoutSizeFitting({width, 0}, UILayoutPriorityRequired,
+                                                                UILayoutPriorityFittingSizeLevel)
+                                       .height
+                                 : fit.height;
         const CGSize frame = view.frame().size;
         if (s.width < 0) s.width = fit.width > 0 ? fit.width : frame.width;
-        if (s.height < 0) s.height = fit.height > 0 ? fit.height : frame.height;
+        if (s.height < 0) s.height = high > 0 ? high : frame.height;
     }
     // The contents' size only hugs and resists at lower priorities: a required width or height
     // the view holds on itself wins, whether or not its contents (a picture that has just come)
@@ -131,8 +156,9 @@ CGSize UIStackView::intrinsicContentSize() const {
     const auto views = shown();
     const bool horizontal = axis_ == UILayoutConstraintAxis::horizontal;
     CGFloat along = 0, across = 0, largest = 0;
+    const CGFloat width = arrangedWidth();
     for (UIView* v : views) {
-        const CGSize s = naturalSize(*v);
+        const CGSize s = naturalSize(*v, width);
         const CGFloat a = horizontal ? s.width : s.height;
         along += a;
         largest = std::max(largest, a);
@@ -174,8 +200,9 @@ void UIStackView::layoutSubviews() {
     const CGFloat gaps = gap() * static_cast<CGFloat>(n - 1);
 
     std::vector<CGSize> natural;
+    const CGFloat width = fillsWidth() ? depth : 0;
     for (UIView* v : views)
-        natural.push_back(naturalSize(*v));
+        natural.push_back(naturalSize(*v, width));
     std::vector<CGFloat> sizes(n);
     for (std::size_t i = 0; i < n; ++i)
         sizes[i] = horizontal ? natural[i].width : natural[i].height;

@@ -58,6 +58,10 @@ public:
 
     CGSize intrinsicContentSize() const override;
     CGSize sizeThatFits(CGSize) const override { return intrinsicContentSize(); }
+    // A vertical stack that fills its width measures its views at that width (text inside them
+    // wraps), so its height depends on it.
+    bool intrinsicSizeDependsOnWidth() const override { return fillsWidth(); }
+    bool placesSubview(const UIView& view) const override;
     void layoutSubviews() override;
     void subviewHiddenDidChange(UIView* view) override;
     void willRemoveSubview(UIView* view) override;
@@ -70,7 +74,12 @@ private:
     std::vector<UIView*> shown() const;
     // A view's own size: its intrinsic size, else what its constraints give, else its frame's;
     // a required width or height the view holds on itself (equal, at least, at most) over all.
-    static CGSize naturalSize(UIView& view);
+    // A `width` above 0 is the width the stack will give the view: what its constraints give is
+    // then measured at that width.
+    static CGSize naturalSize(UIView& view, CGFloat width = 0);
+    bool fillsWidth() const;
+    // The width the arranged views get in a stack that fills its width; 0 while unknown.
+    CGFloat arrangedWidth() const;
     static bool ownRequiredSize(const UIView& view, const NSLayoutConstraintPtr& constraint);
     // Whether a required constraint of the view's own gives it one length along `axis`.
     static bool fixedAlong(const UIView& view, UILayoutConstraintAxis axis);

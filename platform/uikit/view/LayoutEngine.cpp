@@ -272,19 +272,30 @@ void LayoutEngine::refreshRoot(Item& it) {
     pin(it.rootC[3], it.vars.h, size.height, vp, kRootH);
 }
 
-void LayoutEngine::refreshAutoresizing(Item& it) {
+bool LayoutEngine::placedBySuperview(const Item& it) const {
+    if (fitting_ || !it.view || it.view == root_) return false;
+    const UIView* parent = it.view->superviewPointer();
+    return parent && parent->placesSubview(*it.view);
+}
+
+void LayoutEngine::refreshAutoresizing(Item& it, bool placed) {
     UIView* v = it.view;
     UIView* parentView = v->superviewPointer();
     Item* parent = findItem(parentView);
     if (!parent || !parent->needed) return;
     const CGRect frame = v->frame();
-    const unsigned mask = v->autoresizingMask();
+    // A placed view keeps the frame it was given until its superview gives another; just below
+    // required, so that a required constraint of the app's own on it is not broken.
+    const unsigned mask = placed ? 0u : v->autoresizingMask();
+    const double priority = placed ? 999.0 : 1000.0;
     const CGSize superSize = parentView->bounds().size;
-    if (it.autoresizing && it.autoFrame == frame && it.autoMask == mask && it.autoSuperSize == superSize)
+    if (it.autoresizing && it.autoPlaced == placed && it.autoFrame == frame && it.autoMask == mask &&
+        it.autoSuperSize == superSize)
         return;
     for (auto& c : it.autoC)
         removeInternal(c);
     it.autoresizing = true;
+    it.autoPlaced = placed;
     it.autoFrame = frame;
     it.autoMask = mask;
     it.autoSuperSize = superSize;
@@ -307,11 +318,11 @@ void LayoutEngine::refreshAutoresizing(Item& it) {
         Expression e(pos);
         e.add(parentPos, -1).add(parentSize, -sLow);
         e.constant = -(origin - sLow * superLength);
-        cPos = addInternal(e, Relation::equal, 1000, it, posKind);
+        cPos = addInternal(e, Relation::equal, priority, it, posKind);
         Expression s(size);
         s.add(parentSize, -sSize);
         s.constant = -(length - sSize * superLength);
-        cSize = addInternal(s, Relation::equal, 1000, it, sizeKind);
+        cSize = addInternal(s, Relation::equal, priority, it, sizeKind);
     };
     axis(frame.origin.x, frame.size.width, superSize.width, mask & UIViewAutoresizingFlexibleLeftMargin,
          mask & UIViewAutoresizingFlexibleWidth, mask & UIViewAutoresizingFlexibleRightMargin, it.vars.x,
@@ -365,10 +376,11 @@ void LayoutEngine::refreshItem(Item& it) {
         }
         return;
     }
-    if (it.view->translatesAutoresizingMaskIntoConstraints()) {
+    const bool translates = it.view->translatesAutoresizingMaskIntoConstraints();
+    if (translates || placedBySuperview(it)) {
         for (auto& c : it.intrinsicC)
             removeInternal(c);
-        refreshAutoresizing(it);
+        refreshAutoresizing(it, !translates);
     } else {
         if (it.autoresizing) {
             for (auto& c : it.autoC)
@@ -844,7 +856,9 @@ bool LayoutEngine::solveWidthDependentSizes() {
     for (Item* p : widthDependent_) {
         Item& it = *p;
         if (!it.needed || !it.view->intrinsicSizeDependsOnWidth()) continue;
-        if (it.view != root_ && it.view->translatesAutoresizingMaskIntoConstraints()) continue;
+        if (it.view != root_ &&
+            (it.view->translatesAutoresizingMaskIntoConstraints() || placedBySuperview(it)))
+            continue;
         const double w = snap(solver_.value(it.vars.w));
         if (std::abs(w - it.view->layoutWidthHint_) < 0.25) continue;
         it.view->layoutWidthHint_ = w;

@@ -97,6 +97,8 @@ private:
         CGRect autoFrame;
         unsigned autoMask = 0;
         CGSize autoSuperSize;
+        // Held to the frame its superview gives it rather than to one it translates.
+        bool autoPlaced = false;
         // Intrinsic size (views that do not translate).
         layout::ConstraintId intrinsicC[4];
         CGSize intrinsic{-1, -1};
@@ -126,7 +128,10 @@ private:
     const Item* findItem(const LayoutItem* item) const;
     void sync();
     void refreshItem(Item& it);
-    void refreshAutoresizing(Item& it);
+    void refreshAutoresizing(Item& it, bool placed);
+    // Whether the view's superview sets its frame itself (outside fitting, where frames from the
+    // last layout would say nothing of the size being sought).
+    bool placedBySuperview(const Item& it) const;
     void refreshIntrinsic(Item& it);
     void refreshRoot(Item& it);
     void dropItem(Item& it);

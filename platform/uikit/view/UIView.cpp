@@ -124,8 +124,9 @@ void UIView::boundsSizeChanged(CGSize oldSize) {
 
 void UIView::frameChangedByCode() {
     if (inEngineFrameUpdate_) return;
-    // A root, or a view that turns its frame into constraints, tells the engine.
-    if (!superviewRaw_ || translatesAutoresizing_) {
+    // A root, a view that turns its frame into constraints, or one its superview places, tells
+    // the engine.
+    if (!superviewRaw_ || translatesAutoresizing_ || superviewRaw_->placesSubview(*this)) {
         if (auto* e = engineOf(this)) e->itemChanged(this);
     }
 }

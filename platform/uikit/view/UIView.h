@@ -345,6 +345,10 @@ public:
     // Whether this view's edges, seen from the views inside it, are those of a content area
     // rather than of its frame (scroll views); its width, height and centres stay its frame's.
     virtual bool edgesAreContentArea() const { return false; }
+    // Whether this view sets `subview`'s frame itself in its layoutSubviews (a stack view places
+    // its arranged views): the engine then holds the subview to that frame, as it does a frame
+    // turned into constraints, so that the constraints inside the subview follow it.
+    virtual bool placesSubview(const UIView&) const { return false; }
     // For such a view: the content area's size as the constraints inside it decide it, after a
     // layout pass; none when no constraint inside it names its far edges.
     std::optional<CGSize> contentAreaSizeFromLayout();
@@ -373,6 +377,8 @@ public:
 protected:
     // For views backed by a special layer (a gradient or shape layer).
     UIView(const CGRect& frame, std::shared_ptr<CALayer> layer);
+    // Which subviews this view places itself changed.
+    void subviewPlacementChanged() { markLayoutStructureChanged(); }
 
 private:
     friend struct cw::detail::ViewLayoutAccess;

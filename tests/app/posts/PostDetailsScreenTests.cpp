@@ -51,6 +51,12 @@ TEST_F(PostDetailsScreen, ThePostShowsItsPicturesOpensTheGalleryAndBookmarksTheF
     auto details = open<PostDetailsViewController>("PostDetailsViewController", held);
     ASSERT_TRUE(details);
     EXPECT_EQ(textOf(*details->textLabel), kHeld);
+    // The text keeps 16 points from both edges and wraps there instead of running off the screen.
+    const CGRect textFrame = details->textLabel->frame();
+    EXPECT_DOUBLE_EQ(textFrame.origin.x, 16.0);
+    EXPECT_DOUBLE_EQ(textFrame.size.width, 343.0);
+    const CGFloat oneLine = details->textLabel->sizeThatFits({0, 0}).height;
+    EXPECT_EQ(std::lround(textFrame.size.height / oneLine), 2) << textFrame.size.height << " / " << oneLine;
     ASSERT_EQ(details->imageViewStackView->arrangedSubviews().size(), 2u);
     for (int i = 0; i < 2; ++i) {
         const auto& picture = details->imageViewStackView->arrangedSubviews()[i];

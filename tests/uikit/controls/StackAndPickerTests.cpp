@@ -99,6 +99,46 @@ TEST(StackView, AnArrangedViewsRequiredSizeWinsOverItsContentsSize) {
     }
 }
 
+TEST(StackView, ConstraintsInsideAnArrangedViewFollowTheFrameTheStackGivesIt) {
+    // A multi-line label inset 16 points in a box that a vertical stack stretches across 240
+    // points: the label is 208 wide and wraps there, and the box is as tall as the wrapped text.
+    auto root = std::make_shared<UIView>(CGRect(0, 0, 240, 400));
+    auto stack = std::make_shared<UIStackView>();
+    stack->setAxis(UILayoutConstraintAxis::vertical);
+    stack->setSpacing(10);
+    stack->setTranslatesAutoresizingMaskIntoConstraints(false);
+    root->addSubview(stack);
+    auto label = std::make_shared<UILabel>();
+    label->setNumberOfLines(0);
+    label->setText("Held Noah for the first time today. He is so light!");
+    label->setTranslatesAutoresizingMaskIntoConstraints(false);
+    auto textBox = std::make_shared<UIView>();
+    textBox->setTranslatesAutoresizingMaskIntoConstraints(false);
+    textBox->addSubview(label);
+    auto below = box(50, 30);
+    stack->addArrangedSubview(textBox);
+    stack->addArrangedSubview(below);
+    NSLayoutConstraint::activate({
+        label->leadingAnchor().constraintEqualTo(textBox->leadingAnchor(), 16),
+        label->trailingAnchor().constraintEqualTo(textBox->trailingAnchor(), -16),
+        label->topAnchor().constraintEqualTo(textBox->topAnchor()),
+        label->bottomAnchor().constraintEqualTo(textBox->bottomAnchor()),
+        stack->topAnchor().constraintEqualTo(root->topAnchor()),
+        stack->leadingAnchor().constraintEqualTo(root->leadingAnchor()),
+        stack->trailingAnchor().constraintEqualTo(root->trailingAnchor()),
+    });
+    const CGSize oneLine = label->sizeThatFits({0, 0});
+    ASSERT_GT(oneLine.width, 208);
+    root->layoutIfNeeded();
+    EXPECT_EQ(textBox->frame().size.width, 240);
+    EXPECT_EQ(label->frame().origin.x, 16);
+    EXPECT_EQ(label->frame().size.width, 208);
+    EXPECT_GE(std::lround(label->frame().size.height / oneLine.height), 2) << label->frame().size.height;
+    EXPECT_EQ(label->frame().size.height, textBox->frame().size.height);
+    EXPECT_EQ(below->frame().origin.y, textBox->frame().maxY() + 10);
+    EXPECT_EQ(stack->frame().size.height, below->frame().maxY());
+}
+
 TEST(Controls, PageControlSwitchDatePickerAndPickerReportOnlyTheMembersChanges) {
     ManualClock clock;
     auto root = std::make_shared<UIView>(CGRect(0, 0, 375, 667));
