@@ -4,6 +4,7 @@
 #include "foundation/archive/NSKeyedArchiver.h"
 #include "foundation/bundle/Bundle.h"
 #include "foundation/defaults/UserDefaults.h"
+#include "net/AFURLRequestSerialization.h"
 
 #include <array>
 #include <cstddef>
@@ -150,4 +151,12 @@ void AuthenticationContext::saveFilterSelection(const FilterSelection& selection
     auto& defaults = UserDefaults::standard();
     defaults.setObject(NSKeyedArchiver::archivedDataWithRootObject(selection), filterSelectionKey);
     defaults.synchronize();
+}
+
+std::optional<std::string> AuthenticationContext::memberPageQuery() const {
+    const auto member = user();
+    if (!member) return std::nullopt;
+    std::string query = "?user_id=" + std::to_string(member->id());
+    if (const auto token = oAuthToken()) query += "&access_token=" + cw::percentEscapeQueryComponent(*token);
+    return query;
 }

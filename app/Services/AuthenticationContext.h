@@ -71,6 +71,11 @@ public:
     // Both tokens as held now.
     SessionTokens tokens() const { return {oAuthToken(), oAuthRefreshToken()}; }
 
+    // The query that opens one of the server's pages as the member: "?user_id=<id>", then
+    // "&access_token=<token>" escaped, since the server marks an article read only for the member
+    // whose token comes with the page. None without a member.
+    std::optional<std::string> memberPageQuery() const;
+
     // Makes the record the signed-in member and stores it under "userKey".
     virtual void save(const std::shared_ptr<UserData>& user);
     // Clears both tokens and every stored key of the application except "touchIDKey" and

@@ -121,12 +121,9 @@ void EducationContentWebViewController::updateViewConstraints() {
 }
 
 void EducationContentWebViewController::loadContent(const std::string& path) {
-    auto& session = AuthenticationContext::shared();
-    auto user = session.user();
-    if (!user) return;
-    std::string address = path + "?user_id=" + std::to_string(user->id());
-    if (auto token = session.oAuthToken()) address += "&access_token=" + *token;
-    auto url = BaseHTTPService::imageURL(address);
+    const auto query = AuthenticationContext::shared().memberPageQuery();
+    if (!query) return;
+    auto url = BaseHTTPService::imageURL(path + *query);
     if (!url) return;
     webView()->loadRequest(URLRequest(*url));
 }

@@ -40,22 +40,6 @@ constexpr const char* kBookmarkImage = "bookmark";
 constexpr const char* kBookmarkedImage = "bookmarked";
 constexpr const char* kCommentImage = "comment-icon-unfilled";
 
-// Unreserved characters stay; everything else is escaped, so a token cannot end the query value.
-std::string encodeQueryValue(const std::string& text) {
-    static const char* hex = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : text) {
-        if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
-}
-
 // The last "/"-separated component of a URL's path, trailing separators aside (as a URL names it).
 std::string lastPathComponent(const URL& url) {
     std::string path = url.path();
@@ -160,13 +144,9 @@ void FeedDetailWebViewController::viewDidLoad() {
 }
 
 void FeedDetailWebViewController::loadContent(const std::string& url) {
-    auto& session = AuthenticationContext::shared();
-    const auto member = session.user();
-    if (!member) return;
-    std::string text = url + "?user_id=" + std::to_string(member->id());
-    // The server marks an article read only for the member whose token comes with the page.
-    if (const auto token = session.oAuthToken()) text += "&access_token=" + encodeQueryValue(*token);
-    const auto address = URL::fromString(text);
+    const auto query = AuthenticationContext::shared().memberPageQuery();
+    if (!query) return;
+    const auto address = URL::fromString(url + *query);
     if (!address) {
         showMessage(*this, kLoadErrorMessage, GSMessageType::error);
         return;

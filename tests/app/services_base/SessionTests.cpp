@@ -61,6 +61,15 @@ TEST_F(SessionTest, LoginIsStoredAndLoadedBackByANewSession) {
     }
 }
 
+TEST_F(SessionTest, AServerPageIsOpenedAsTheMemberWithTheTokenEscaped) {
+    auto& session = AuthenticationContext::shared();
+    EXPECT_FALSE(session.memberPageQuery()) << "nobody signed in";
+    session.login(JSON(nlohmann::json{{"tokens", {{"access_token", "a+b&c=d"}, {"refresh_token", "R"}}},
+                                      {"user", {{"id", 5}, {"email", "ada@example.org"}, {"full_name", "Ada"}}}}));
+    // A token holding "&" or "=" must not end its value or add a field of its own.
+    EXPECT_EQ(session.memberPageQuery(), "?user_id=5&access_token=a%2Bb%26c%3Dd");
+}
+
 TEST_F(SessionTest, ColoursKeepAlternatingBeyondFourBabiesOfAGroup) {
     std::vector<std::shared_ptr<BabyData>> boys;
     for (int i = 0; i < 6; ++i)
