@@ -65,7 +65,13 @@ TEST_F(SessionTest, AServerPageIsOpenedAsTheMemberWithTheTokenEscaped) {
     auto& session = AuthenticationContext::shared();
     EXPECT_FALSE(session.memberPageQuery()) << "nobody signed in";
     session.login(JSON(nlohmann::json{{"tokens", {{"access_token", "a+b&c=d"}, {"refresh_token", "R"}}},
-                                      {"user", {{"id", 5}, {"email", "ada@example.org"}, {"full_name", "Ada"}}}}));
+                                      {"user",
+                                       {{"id", 5},
+                                        {"email", "ada@example.org"},
+                                        {"full_name", "Ada"},
+                                        {"relationship", "Mother"},
+                                        {"security_code", 77}}},
+                                      {"babies", {baby(1, "Male")}}}));
     // A token holding "&" or "=" must not end its value or add a field of its own.
     EXPECT_EQ(session.memberPageQuery(), "?user_id=5&access_token=a%2Bb%26c%3Dd");
 }
