@@ -1,7 +1,6 @@
 #include "ShellFixture.h"
 
 #include "App/TabBarController.h"
-#include "Controllers/Placeholder/PlaceholderViewController.h"
 #include "Controllers/SignIn/LaunchScreenController.h"
 #include "Extensions/UIColor+Palette.h"
 #include "Services/BaseHTTPService.h"
@@ -46,7 +45,7 @@ TEST_F(ShellTest, TheMainNavigationStylesItsBarAndHidesItAboveFullScreenContaine
     EXPECT_TRUE(nav->isNavigationBarHidden()) << "hidden above the tab bar controller";
 
     // A screen pushed above: the bar shows, with the back arrow and no back text.
-    auto detail = std::make_shared<PlaceholderViewController>("Article");
+    auto detail = std::make_shared<UIViewController>();
     nav->pushViewController(detail, true);
     host->settle();
     EXPECT_FALSE(nav->isNavigationBarHidden());
@@ -69,7 +68,7 @@ TEST_F(ShellTest, TheMainNavigationStylesItsBarAndHidesItAboveFullScreenContaine
     EXPECT_TRUE(nav->isNavigationBarHidden());
     EXPECT_TRUE(MainNavigationController::hidesBarAbove(DrawerVariant()));
     EXPECT_TRUE(MainNavigationController::hidesBarAbove(TabsVariant()));
-    EXPECT_FALSE(MainNavigationController::hidesBarAbove(PlaceholderViewController("Post")));
+    EXPECT_FALSE(MainNavigationController::hidesBarAbove(UIViewController()));
 }
 
 TEST_F(ShellTest, TheTabsComeFromTheStoryboardAndEachSelectionIsReported) {
