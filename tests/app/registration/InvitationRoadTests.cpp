@@ -172,7 +172,7 @@ TEST_F(InvitationRoad, SarahRegistersWithHerPhotoAndMiasCorrectedBirthDateAfterA
     EXPECT_EQ(mias.integer(0), 1);
 
     ASSERT_TRUE(waitForEvent("MyBabyScreen", "ServerRequest", "errorMessage"));
-    EXPECT_EQ(eventsOf("MyBabyScreen").front().action, "Loaded");
+    EXPECT_GE(countEvents("MyBabyScreen", "Loaded"), 1u);
     bool refusalLogged = false;
     for (const auto& e : eventsOf("MyBabyScreen"))
         refusalLogged |= e.details.value("errorMessage", "") == "The password must have at least 8 characters.";

@@ -104,6 +104,13 @@ std::vector<StoredEvent> SignInTest::eventsOf(const std::string& screen) const {
     return result;
 }
 
+std::size_t SignInTest::countEvents(const std::string& screen, const std::string& action) const {
+    std::size_t count = 0;
+    for (const auto& e : eventsOf(screen))
+        if (e.action == action) ++count;
+    return count;
+}
+
 bool SignInTest::waitForEvent(const std::string& screen, const std::string& action, const std::string& key) {
     return waitFor([&] {
         for (const auto& e : eventsOf(screen))

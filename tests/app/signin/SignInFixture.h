@@ -53,6 +53,9 @@ protected:
     // details key `key`, when given) is there.
     std::vector<StoredEvent> events() const;
     std::vector<StoredEvent> eventsOf(const std::string& screen) const;
+    // How many of the screen's events have `action`: events leave from a background queue, so the
+    // server may store them in any order, and tests count rather than read the first.
+    std::size_t countEvents(const std::string& screen, const std::string& action) const;
     bool waitForEvent(const std::string& screen, const std::string& action, const std::string& key = "");
     // The details of the first stored event of `screen` whose details hold `key` (null when none).
     nlohmann::json detailsWith(const std::string& screen, const std::string& key) const;
