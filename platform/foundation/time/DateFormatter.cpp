@@ -37,6 +37,22 @@ bool hasWhiteSpace(const icu::UnicodeString& text) {
     return false;
 }
 
+// No date is written with a longer run of digits than a compact "yyyyMMddHHmmssSSS"; ICU's parser
+// divides by a power of ten that overflows to zero on a run of some 35 digits and stops the process,
+// so longer runs are no date.
+constexpr int32_t kLongestDigitRun = 17;
+
+bool hasOverlongDigitRun(const icu::UnicodeString& text) {
+    int32_t run = 0;
+    for (int32_t i = 0; i < text.length();) {
+        UChar32 c = text.char32At(i);
+        run = u_isdigit(c) ? run + 1 : 0;
+        if (run > kLongestDigitRun) return true;
+        i += U16_LENGTH(c);
+    }
+    return false;
+}
+
 bool parsesWhole(icu::DateFormat& format, const icu::UnicodeString& text, UDate& result) {
     icu::ParsePosition position(0);
     result = format.parse(text, position);
@@ -129,6 +145,7 @@ std::optional<Date> DateFormatter::Impl::parse(std::string_view text) {
     icu::UnicodeString unicode = cw::detail::toUnicode(text);
     // ICU skips white space before a field even when strict; a pattern without any accepts none.
     if (!patternHasWhiteSpace && hasWhiteSpace(unicode)) return std::nullopt;
+    if (hasOverlongDigitRun(unicode)) return std::nullopt;
     UDate millis = 0;
     if (parsesWhole(*strict, unicode, millis)) return cw::detail::fromUDate(millis);
 

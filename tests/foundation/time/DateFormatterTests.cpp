@@ -58,6 +58,9 @@ TEST(DateFormatterTest, MillisecondsAndZoneForms) {
     EXPECT_NEAR(*parsed(formatter, "2019-03-04T10:36:07.890GMT+05:30"), sample, 1e-6);
     EXPECT_FALSE(formatter.date("2019-03-04T05:06:07.890+"));
     EXPECT_FALSE(formatter.date("2019-03-04T05:06:07.890Q"));
+    // A fraction of more digits than any date is written with is refused; the parser underneath
+    // stopped the process on one of 84 digits.
+    EXPECT_FALSE(formatter.date("2019-03-06T05:06:07.89" + std::string(82, '0') + "+0000"));
 
     // The seconds-only server pattern refuses milliseconds.
     auto seconds = DateFormatter::serverFormatter("yyyy-MM-dd'T'HH:mm:ssZ");
