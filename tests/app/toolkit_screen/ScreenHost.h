@@ -6,6 +6,7 @@
 
 #include "host/HeadlessHost.h"
 #include "tests/support/AppEnvironment.h"
+#include "tests/support/WhiteScreenApp.h"
 #include "uikit/controllers/UIScreen.h"
 #include "uikit/controllers/UIViewController.h"
 #include "uikit/controllers/UIWindow.h"
@@ -43,22 +44,7 @@ public:
     }
 
 private:
-    class Delegate : public UIApplicationDelegate {
-    public:
-        bool didFinishLaunchingWithOptions(UIApplication&, const LaunchOptions&) override {
-            window_ = std::make_shared<UIWindow>(UIScreen::main().bounds());
-            root = std::make_shared<UIViewController>();
-            root->view()->setBackgroundColor(UIColor::whiteColor());
-            window_->setRootViewController(root);
-            window_->makeKeyAndVisible();
-            return true;
-        }
-        std::shared_ptr<UIWindow> window() const override { return window_; }
-        UIViewControllerPtr root;
-
-    private:
-        std::shared_ptr<UIWindow> window_;
-    };
+    using Delegate = cw::test::WhiteScreenApp;
 
     HeadlessHost host_;
     UIViewControllerPtr root_;
