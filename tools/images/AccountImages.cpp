@@ -8,18 +8,11 @@
 
 namespace {
 
-const UIColor kMeadow{47 / 255.0, 178 / 255.0, 153 / 255.0, 1};
+using namespace cw::images;
+
 const UIColor kGrey{0x8A / 255.0, 0x8A / 255.0, 0x8A / 255.0, 1};
 const UIColor kLightGrey{0xE4 / 255.0, 0xE2 / 255.0, 0xE0 / 255.0, 1};
 const UIColor kSilhouette{0xC4 / 255.0, 0xC1 / 255.0, 0xBE / 255.0, 1};
-
-UIBezierPath pen(CGFloat width) {
-    UIBezierPath p;
-    p.lineWidth = width;
-    p.lineCapStyle = CGLineCap::round;
-    p.lineJoinStyle = CGLineJoin::round;
-    return p;
-}
 
 // A head and shoulders in a box of the given size, at `origin`.
 void drawPerson(CGContext& c, CGRect box, const UIColor& color) {

@@ -8,11 +8,12 @@
 
 namespace {
 
-const UIColor kMeadow{47 / 255.0, 178 / 255.0, 153 / 255.0, 1};
+using namespace cw::images;
+
 const UIColor kBackdrop{0.93, 0.96, 0.95, 1};
 const UIColor kSkin{0.98, 0.87, 0.78, 1};
 const UIColor kFeature{0.45, 0.33, 0.28, 1};
-const UIColor kBlanket{130 / 255.0, 203 / 255.0, 170 / 255.0, 1};
+const UIColor kBlanket = kEton;
 
 // A sleeping baby's face over a blanket, on a pale round backdrop.
 void drawDefaultBaby(CGContext& c, CGSize s) {

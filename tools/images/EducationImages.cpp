@@ -10,54 +10,14 @@
 
 namespace {
 
+using namespace cw::images;
+
 const UIColor kInk = UIColor::blackColor();
 const UIColor kGrey{0.69, 0.69, 0.69, 1};
-
-void stroke(CGContext& c, UIBezierPath p, CGFloat width = 1.8, const UIColor& color = kInk) {
-    p.lineWidth = width;
-    p.lineCapStyle = CGLineCap::round;
-    p.lineJoinStyle = CGLineJoin::round;
-    c.setStrokeColor(color);
-    c.stroke(p);
-}
 
 void fill(CGContext& c, const UIBezierPath& p, const UIColor& color = kInk) {
     c.setFillColor(color);
     c.fill(p);
-}
-
-UIBezierPath polyline(std::initializer_list<CGPoint> points, bool closed = false) {
-    UIBezierPath p;
-    bool first = true;
-    for (const auto& pt : points) {
-        if (first)
-            p.move(pt);
-        else
-            p.addLine(pt);
-        first = false;
-    }
-    if (closed) p.close();
-    return p;
-}
-
-// A five-pointed star inside a square of side `side` at `origin`.
-UIBezierPath star(CGPoint origin, CGFloat side) {
-    UIBezierPath p;
-    const CGPoint centre{origin.x + side / 2, origin.y + side * 0.54};
-    const CGFloat outer = side * 0.5;
-    const CGFloat inner = outer * 0.42;
-    for (int i = 0; i < 10; ++i) {
-        const double angle = -M_PI / 2 + i * M_PI / 5;
-        const CGFloat r = i % 2 == 0 ? outer : inner;
-        const CGPoint pt{centre.x + r * static_cast<CGFloat>(std::cos(angle)),
-                         centre.y + r * static_cast<CGFloat>(std::sin(angle))};
-        if (i == 0)
-            p.move(pt);
-        else
-            p.addLine(pt);
-    }
-    p.close();
-    return p;
 }
 
 // A ribbon bookmark: a tall rectangle with a notch cut up into its foot.
@@ -73,7 +33,7 @@ UIBezierPath ribbon(CGRect r) {
 // --- Tabs (24 points) ---
 
 void drawRecommended(CGContext& c, bool filled) {
-    auto s = star({2, 2}, 20);
+    auto s = star({2, 2}, 20, 0.5);
     if (filled)
         fill(c, s);
     else

@@ -10,46 +10,20 @@
 
 namespace {
 
-const UIColor kMeadow{47 / 255.0, 178 / 255.0, 153 / 255.0, 1};
-const UIColor kEton{130 / 255.0, 203 / 255.0, 170 / 255.0, 1};
+using namespace cw::images;
+
 const UIColor kMint{126 / 255.0, 194 / 255.0, 173 / 255.0, 1};
 const UIColor kGold{245 / 255.0, 185 / 255.0, 48 / 255.0, 1};
 const UIColor kGrey{0.62, 0.63, 0.62, 1};
 const UIColor kWhite = UIColor::whiteColor();
 
-void strokePath(CGContext& c, UIBezierPath p, CGFloat width, const UIColor& color) {
-    p.lineWidth = width;
-    p.lineCapStyle = CGLineCap::round;
-    p.lineJoinStyle = CGLineJoin::round;
-    c.setStrokeColor(color);
-    c.stroke(p);
-}
-
-// A five-pointed star filling the square of side `side` at `origin`.
-UIBezierPath star(CGPoint origin, CGFloat side) {
-    UIBezierPath p;
-    const CGFloat cx = origin.x + side / 2, cy = origin.y + side * 0.54;
-    const CGFloat outer = side * 0.48, inner = outer * 0.42;
-    for (int i = 0; i < 10; ++i) {
-        const CGFloat r = i % 2 == 0 ? outer : inner;
-        const CGFloat angle = -M_PI / 2 + i * M_PI / 5;
-        const CGPoint pt{cx + r * std::cos(angle), cy + r * std::sin(angle)};
-        if (i == 0)
-            p.move(pt);
-        else
-            p.addLine(pt);
-    }
-    p.close();
-    return p;
-}
-
 void drawStarBookmarked(CGContext& c, CGSize s) {
     c.setFillColor(kGold);
-    c.fill(star({1, 1}, s.width - 2));
+    c.fill(star({1, 1}, s.width - 2, 0.48));
 }
 
 void drawStarNotBookmarked(CGContext& c, CGSize s) {
-    strokePath(c, star({2, 2}, s.width - 4), 1.6, kGrey);
+    stroke(c, star({2, 2}, s.width - 4, 0.48), 1.6, kGrey);
 }
 
 // A person's head and shoulders in a circle.
@@ -87,7 +61,7 @@ void drawCradlewayLogo(CGContext& c, CGSize s) {
     UIBezierPath rocker;
     rocker.move({w * 0.22, w * 0.8});
     rocker.addQuadCurve({w * 0.78, w * 0.8}, {w * 0.5, w * 0.92});
-    strokePath(c, rocker, w * 0.04, kWhite);
+    stroke(c, rocker, w * 0.04, kWhite);
     c.fillEllipse({w * 0.5, w * 0.14, w * 0.24, w * 0.24});
     c.setFillColor(kMeadow);
     c.fillEllipse({w * 0.58, w * 0.1, w * 0.22, w * 0.22});
@@ -102,8 +76,8 @@ void drawAshcombeLogo(CGContext& c, CGSize s) {
     letter.move({w * 0.28, w * 0.76});
     letter.addLine({w * 0.5, w * 0.22});
     letter.addLine({w * 0.72, w * 0.76});
-    strokePath(c, letter, w * 0.09, kWhite);
-    strokePath(c, [&] {
+    stroke(c, letter, w * 0.09, kWhite);
+    stroke(c, [&] {
         UIBezierPath bar;
         bar.move({w * 0.37, w * 0.58});
         bar.addLine({w * 0.63, w * 0.58});
@@ -150,7 +124,7 @@ void drawFilter(CGContext& c, CGSize s, const UIColor& ground, const UIColor& in
     funnel.addLine({w * 0.44, w * 0.66});
     funnel.addLine({w * 0.44, w * 0.52});
     funnel.close();
-    strokePath(c, funnel, 1.8, ink);
+    stroke(c, funnel, 1.8, ink);
 }
 
 void drawFilterNormal(CGContext& c, CGSize s) {
@@ -167,7 +141,7 @@ void drawHamburger(CGContext& c, CGSize s) {
         UIBezierPath bar;
         bar.move({2, 3 + i * (s.height - 6) / 2});
         bar.addLine({s.width - 2, 3 + i * (s.height - 6) / 2});
-        strokePath(c, bar, 2.2, kWhite);
+        stroke(c, bar, 2.2, kWhite);
     }
 }
 
@@ -177,11 +151,11 @@ void drawJourneyGlyph(CGContext& c, CGSize) {
     road.move({3, 22.5});
     road.addCurve({12, 13}, {11, 22.5}, {4, 13});
     road.addCurve({18, 6}, {20, 13}, {18, 10});
-    strokePath(c, road, 2, kWhite);
+    stroke(c, road, 2, kWhite);
     UIBezierPath pole;
     pole.move({18, 6});
     pole.addLine({18, 1.5});
-    strokePath(c, pole, 1.6, kWhite);
+    stroke(c, pole, 1.6, kWhite);
     UIBezierPath flag;
     flag.move({18, 1.5});
     flag.addLine({23, 3});

@@ -8,9 +8,7 @@
 
 namespace {
 
-UIColor rgb(int r, int g, int b) {
-    return UIColor(r / 255.0, g / 255.0, b / 255.0, 1);
-}
+using namespace cw::images;
 
 // A filled disc with a white ring inside its edge, so that the dot stands out on the timeline's
 // line.

@@ -9,33 +9,13 @@
 
 namespace {
 
-UIColor rgb(int r, int g, int b, CGFloat alpha = 1) {
-    return UIColor(r / 255.0, g / 255.0, b / 255.0, alpha);
-}
+using namespace cw::images;
 
-// The brand greens (the palette's mountain meadow and eton blue), with a warm and a soft accent.
-const UIColor kMeadow = rgb(47, 178, 153);
-const UIColor kEton = rgb(130, 203, 170);
+// Beside the brand greens, a warm and a soft accent, the ink and the grey of text lines.
 const UIColor kCoral = rgb(242, 140, 118);
 const UIColor kSun = rgb(247, 196, 88);
 const UIColor kInk = rgb(60, 72, 80);
 const UIColor kLine = rgb(214, 222, 226);
-
-UIBezierPath pen(CGFloat width) {
-    UIBezierPath p;
-    p.lineWidth = width;
-    p.lineCapStyle = CGLineCap::round;
-    p.lineJoinStyle = CGLineJoin::round;
-    return p;
-}
-
-void stroke(CGContext& c, UIBezierPath p, const UIColor& color, CGFloat width) {
-    p.lineWidth = width;
-    p.lineCapStyle = CGLineCap::round;
-    p.lineJoinStyle = CGLineJoin::round;
-    c.setStrokeColor(color);
-    c.stroke(p);
-}
 
 UIBezierPath heart(CGPoint center, CGFloat size) {
     const CGFloat s = size / 2;
@@ -93,20 +73,20 @@ void drawConnectBadge(CGContext& c, CGSize s) {
     tail.addLine({25, 33});
     tail.close();
     c.fill(tail);
-    stroke(c, UIBezierPath::roundedRect({27, 28, 22, 15}, 6), UIColor::whiteColor(), 2.4);
+    stroke(c, UIBezierPath::roundedRect({27, 28, 22, 15}, 6), 2.4, UIColor::whiteColor());
     UIBezierPath tail2 = pen(2.4);
     tail2.move({43, 43});
     tail2.addLine({46, 48});
     tail2.addLine({39, 43});
-    stroke(c, tail2, UIColor::whiteColor(), 2.4);
+    stroke(c, tail2, 2.4, UIColor::whiteColor());
 }
 
 // A camera.
 void drawPostBadge(CGContext& c, CGSize s) {
     badge(c, s, kMeadow);
-    stroke(c, UIBezierPath::roundedRect({15, 23, 34, 22}, 4), UIColor::whiteColor(), 2.6);
+    stroke(c, UIBezierPath::roundedRect({15, 23, 34, 22}, 4), 2.6, UIColor::whiteColor());
     c.fill(UIBezierPath::roundedRect({25, 18, 14, 7}, 2));
-    stroke(c, UIBezierPath::ovalIn({25, 27, 14, 14}), UIColor::whiteColor(), 2.6);
+    stroke(c, UIBezierPath::ovalIn({25, 27, 14, 14}), 2.6, UIColor::whiteColor());
     c.fillEllipse({42, 26, 3, 3});
 }
 
@@ -119,16 +99,16 @@ void drawLearnBadge(CGContext& c, CGSize s) {
     left.addLine({16, 42});
     left.addCurve({32, 44}, {20, 40.5}, {27, 40.5});
     left.close();
-    stroke(c, left, UIColor::whiteColor(), 2.4);
+    stroke(c, left, 2.4, UIColor::whiteColor());
     UIBezierPath right = left;
     right.apply(CGAffineTransform{-1, 0, 0, 1, 64, 0});
-    stroke(c, right, UIColor::whiteColor(), 2.4);
+    stroke(c, right, 2.4, UIColor::whiteColor());
     stroke(c, [] {
         UIBezierPath spine;
         spine.move({32, 22});
         spine.addLine({32, 44});
         return spine;
-    }(), UIColor::whiteColor(), 2.4);
+    }(), 2.4, UIColor::whiteColor());
 }
 
 // A map pin over a winding road.
@@ -138,7 +118,7 @@ void drawJourneyBadge(CGContext& c, CGSize s) {
     road.move({16, 47});
     road.addCurve({40, 42}, {24, 38}, {34, 48});
     road.setLineDash({3, 4}, 0);
-    stroke(c, road, UIColor::whiteColor(), 2.4);
+    stroke(c, road, 2.4, UIColor::whiteColor());
     UIBezierPath pin;
     pin.move({38, 40});
     pin.addCurve({29, 24}, {33, 34}, {29, 30});
@@ -156,7 +136,8 @@ constexpr CGSize kIllustration{220, 300};
 // The phone's screen inside the illustration.
 constexpr CGRect kScreen{48, 34, 124, 232};
 
-// The phone's body and its white screen; the theme draws inside kScreen afterwards, clipped to it.
+// The phone's body and its white screen, clipped to the screen for the theme drawn next (the
+// clip stays until the state is restored).
 void phone(CGContext& c) {
     c.setFillColor(rgb(0, 0, 0, 0.06));
     c.fill(UIBezierPath::roundedRect({42, 22, 144, 276}, 22));
@@ -176,7 +157,21 @@ void phone(CGContext& c) {
     for (int i = 0; i < 3; ++i) c.fill(CGRect{kScreen.origin.x + 8, kScreen.origin.y + 6 + i * 4.0, 10, 1.8});
 }
 
-void endPhone(CGContext& c) {
+// A round of colour behind the phone.
+struct Round {
+    UIColor color;
+    CGRect oval;
+};
+
+// One page's illustration: two rounds of colour behind the phone, then the theme that `screen`
+// draws on the phone's screen, clipped to it.
+void drawPhonePage(CGContext& c, const Round& first, const Round& second, void (*screen)(CGContext&)) {
+    for (const Round* round : {&first, &second}) {
+        c.setFillColor(round->color);
+        c.fillEllipse(round->oval);
+    }
+    phone(c);
+    screen(c);
     c.restoreGState();
 }
 
@@ -190,13 +185,7 @@ void textLines(CGContext& c, CGFloat x, CGFloat y, std::initializer_list<CGFloat
 }
 
 // The baby in the middle with a heart, the family around, joined to it.
-void drawOnboardConnect(CGContext& c, CGSize) {
-    // Decorative rounds behind the phone.
-    c.setFillColor(kEton.withAlphaComponent(0.25));
-    c.fillEllipse({0, 40, 70, 70});
-    c.setFillColor(kCoral.withAlphaComponent(0.2));
-    c.fillEllipse({160, 200, 60, 60});
-    phone(c);
+void drawConnectScreen(CGContext& c) {
     const CGPoint centre{110, 152};
     const CGPoint family[] = {{78, 92}, {142, 92}, {72, 206}, {148, 206}};
     const UIColor colours[] = {kCoral, kMeadow, kSun, kEton};
@@ -205,7 +194,7 @@ void drawOnboardConnect(CGContext& c, CGSize) {
         link.move(centre);
         link.addLine({p.x, p.y + 12});
         link.setLineDash({3, 3}, 0);
-        stroke(c, link, kLine, 2);
+        stroke(c, link, 2, kLine);
     }
     for (int i = 0; i < 4; ++i) {
         c.setFillColor(colours[i].withAlphaComponent(0.18));
@@ -217,16 +206,10 @@ void drawOnboardConnect(CGContext& c, CGSize) {
     c.setFillColor(kCoral);
     c.fill(heart(centre, 26));
     textLines(c, 62, 244, {96, 70});
-    endPhone(c);
 }
 
 // A post: the author, a photo of a sunny hill, the text and the reactions.
-void drawOnboardPost(CGContext& c, CGSize) {
-    c.setFillColor(kSun.withAlphaComponent(0.22));
-    c.fillEllipse({150, 30, 70, 70});
-    c.setFillColor(kEton.withAlphaComponent(0.25));
-    c.fillEllipse({0, 210, 64, 64});
-    phone(c);
+void drawPostScreen(CGContext& c) {
     const CGFloat x = kScreen.origin.x + 8, w = kScreen.size.width - 16;
     c.setFillColor(kCoral);
     c.fillEllipse({x, 66, 18, 18});
@@ -257,18 +240,12 @@ void drawOnboardPost(CGContext& c, CGSize) {
     textLines(c, x, 186, {w, w - 20, w - 48});
     c.setFillColor(kCoral);
     c.fill(heart({x + 8, 218}, 13));
-    stroke(c, UIBezierPath::roundedRect({x + 24, 211, 15, 11}, 4), kInk.withAlphaComponent(0.6), 1.6);
+    stroke(c, UIBezierPath::roundedRect({x + 24, 211, 15, 11}, 4), 1.6, kInk.withAlphaComponent(0.6));
     textLines(c, x, 236, {w - 30});
-    endPhone(c);
 }
 
 // The day's articles: a featured one with a picture, then a list with thumbnails.
-void drawOnboardLearn(CGContext& c, CGSize) {
-    c.setFillColor(kEton.withAlphaComponent(0.25));
-    c.fillEllipse({156, 180, 64, 64});
-    c.setFillColor(kSun.withAlphaComponent(0.22));
-    c.fillEllipse({4, 30, 56, 56});
-    phone(c);
+void drawLearnScreen(CGContext& c) {
     const CGFloat x = kScreen.origin.x + 8, w = kScreen.size.width - 16;
     c.setFillColor(rgb(226, 244, 238));
     c.fill(UIBezierPath::roundedRect({x, 64, w, 62}, 4));
@@ -292,16 +269,10 @@ void drawOnboardLearn(CGContext& c, CGSize) {
         c.fill(UIBezierPath::roundedRect({x, y, 30, 30}, 4));
         textLines(c, x + 38, y + 5, {w - 44, w - 60, w - 70});
     }
-    endPhone(c);
 }
 
 // The journey map: a dotted road winding up past milestones to home.
-void drawOnboardJourney(CGContext& c, CGSize) {
-    c.setFillColor(kCoral.withAlphaComponent(0.18));
-    c.fillEllipse({150, 20, 64, 64});
-    c.setFillColor(kEton.withAlphaComponent(0.25));
-    c.fillEllipse({0, 220, 70, 70});
-    phone(c);
+void drawJourneyScreen(CGContext& c) {
     c.setFillColor(rgb(240, 249, 246));
     c.fill(CGRect{kScreen.origin.x, kScreen.origin.y + 22, kScreen.size.width, kScreen.size.height - 22});
     UIBezierPath road = pen(5);
@@ -309,10 +280,10 @@ void drawOnboardJourney(CGContext& c, CGSize) {
     road.addCurve({140, 200}, {150, 250}, {90, 214});
     road.addCurve({82, 140}, {190, 186}, {60, 168});
     road.addCurve({128, 100}, {104, 118}, {136, 120});
-    stroke(c, road, kLine, 8);
+    stroke(c, road, 8, kLine);
     UIBezierPath dashes = road;
     dashes.setLineDash({4, 6}, 0);
-    stroke(c, dashes, UIColor::whiteColor(), 2.2);
+    stroke(c, dashes, 2.2, UIColor::whiteColor());
     const CGPoint stones[] = {{80, 256}, {140, 200}, {82, 140}};
     const UIColor colours[] = {kSun, kCoral, kEton};
     for (int i = 0; i < 3; ++i) {
@@ -335,7 +306,6 @@ void drawOnboardJourney(CGContext& c, CGSize) {
     c.fill(CGRect{home.x - 3.5, home.y + 6, 7, 10});
     c.setFillColor(kCoral);
     c.fill(heart({home.x + 20, home.y - 10}, 9));
-    endPhone(c);
 }
 
 const cw::images::Drawing launch{"launch", {375, 667}, drawLaunch};
@@ -343,9 +313,21 @@ const cw::images::Drawing connectBadge{"connect_img", {64, 64}, drawConnectBadge
 const cw::images::Drawing postBadge{"post_img", {64, 64}, drawPostBadge};
 const cw::images::Drawing learnBadge{"learn_img", {64, 64}, drawLearnBadge};
 const cw::images::Drawing journeyBadge{"journey_img", {64, 64}, drawJourneyBadge};
-const cw::images::Drawing onboard1{"onboard_img1", kIllustration, drawOnboardConnect};
-const cw::images::Drawing onboard2{"onboard_img2", kIllustration, drawOnboardPost};
-const cw::images::Drawing onboard3{"onboard_img3", kIllustration, drawOnboardLearn};
-const cw::images::Drawing onboard4{"onboard_img4", kIllustration, drawOnboardJourney};
+const cw::images::Drawing onboard1{"onboard_img1", kIllustration, [](CGContext& c, CGSize) {
+    drawPhonePage(c, {kEton.withAlphaComponent(0.25), {0, 40, 70, 70}},
+                  {kCoral.withAlphaComponent(0.2), {160, 200, 60, 60}}, drawConnectScreen);
+}};
+const cw::images::Drawing onboard2{"onboard_img2", kIllustration, [](CGContext& c, CGSize) {
+    drawPhonePage(c, {kSun.withAlphaComponent(0.22), {150, 30, 70, 70}},
+                  {kEton.withAlphaComponent(0.25), {0, 210, 64, 64}}, drawPostScreen);
+}};
+const cw::images::Drawing onboard3{"onboard_img3", kIllustration, [](CGContext& c, CGSize) {
+    drawPhonePage(c, {kEton.withAlphaComponent(0.25), {156, 180, 64, 64}},
+                  {kSun.withAlphaComponent(0.22), {4, 30, 56, 56}}, drawLearnScreen);
+}};
+const cw::images::Drawing onboard4{"onboard_img4", kIllustration, [](CGContext& c, CGSize) {
+    drawPhonePage(c, {kCoral.withAlphaComponent(0.18), {150, 20, 64, 64}},
+                  {kEton.withAlphaComponent(0.25), {0, 220, 70, 70}}, drawJourneyScreen);
+}};
 
 } // namespace

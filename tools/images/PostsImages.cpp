@@ -5,17 +5,10 @@
 
 namespace {
 
-const UIColor kInk{0.2, 0.2, 0.2, 1};
-const UIColor kEton{130 / 255.0, 203 / 255.0, 170 / 255.0, 1};
-const UIColor kWhite = UIColor::whiteColor();
+using namespace cw::images;
 
-void stroke(CGContext& c, UIBezierPath p, CGFloat width, const UIColor& color) {
-    p.lineWidth = width;
-    p.lineCapStyle = CGLineCap::round;
-    p.lineJoinStyle = CGLineJoin::round;
-    c.setStrokeColor(color);
-    c.stroke(p);
-}
+const UIColor kInk{0.2, 0.2, 0.2, 1};
+const UIColor kWhite = UIColor::whiteColor();
 
 // A rounded speech bubble, drawn as an outline so the count can stand inside it.
 void drawCommentIcon(CGContext& c, CGSize s) {

@@ -6,7 +6,8 @@
 
 namespace {
 
-const UIColor kMeadow{47 / 255.0, 178 / 255.0, 153 / 255.0, 1};
+using namespace cw::images;
+
 const UIColor kMeadowPressed{31 / 255.0, 128 / 255.0, 110 / 255.0, 1};
 const UIColor kWhite = UIColor::whiteColor();
 const UIColor kMist{228 / 255.0, 234 / 255.0, 231 / 255.0, 1};

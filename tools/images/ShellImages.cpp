@@ -10,51 +10,26 @@
 
 namespace {
 
+using namespace cw::images;
+
 const UIColor kInk = UIColor::blackColor();
-// The brand greens (the palette's mountain meadow and eton blue).
-const UIColor kMeadow{47 / 255.0, 178 / 255.0, 153 / 255.0, 1};
-const UIColor kEton{130 / 255.0, 203 / 255.0, 170 / 255.0, 1};
-
-UIBezierPath line(std::initializer_list<CGPoint> points, CGFloat width) {
-    UIBezierPath p;
-    bool first = true;
-    for (const auto& pt : points) {
-        if (first)
-            p.move(pt);
-        else
-            p.addLine(pt);
-        first = false;
-    }
-    p.lineWidth = width;
-    p.lineCapStyle = CGLineCap::round;
-    p.lineJoinStyle = CGLineJoin::round;
-    return p;
-}
-
-void stroke(CGContext& c, UIBezierPath p, CGFloat width = 1.8, const UIColor& color = kInk) {
-    p.lineWidth = width;
-    p.lineCapStyle = CGLineCap::round;
-    p.lineJoinStyle = CGLineJoin::round;
-    c.setStrokeColor(color);
-    c.stroke(p);
-}
 
 // A chevron pointing left, the height of the bar's text.
 void drawBack(CGContext& c, CGSize s) {
-    stroke(c, line({{s.width - 2.5, 1.5}, {2.5, s.height / 2}, {s.width - 2.5, s.height - 1.5}}, 3), 3);
+    stroke(c, polyline({{s.width - 2.5, 1.5}, {2.5, s.height / 2}, {s.width - 2.5, s.height - 1.5}}), 3);
 }
 
 void drawHome(CGContext& c, CGSize) {
-    stroke(c, line({{2.5, 12}, {12.5, 3}, {22.5, 12}}, 1.8));
-    stroke(c, line({{5.5, 10}, {5.5, 22}, {19.5, 22}, {19.5, 10}}, 1.8));
-    stroke(c, line({{10.5, 22}, {10.5, 15.5}, {14.5, 15.5}, {14.5, 22}}, 1.8));
+    stroke(c, polyline({{2.5, 12}, {12.5, 3}, {22.5, 12}}));
+    stroke(c, polyline({{5.5, 10}, {5.5, 22}, {19.5, 22}, {19.5, 10}}));
+    stroke(c, polyline({{10.5, 22}, {10.5, 15.5}, {14.5, 15.5}, {14.5, 22}}));
 }
 
 void drawCalendar(CGContext& c, CGSize) {
     stroke(c, UIBezierPath::roundedRect({3, 5, 19, 17}, 2.5));
-    stroke(c, line({{3, 10}, {22, 10}}, 1.8));
-    stroke(c, line({{8, 2.5}, {8, 6.5}}, 1.8));
-    stroke(c, line({{17, 2.5}, {17, 6.5}}, 1.8));
+    stroke(c, polyline({{3, 10}, {22, 10}}));
+    stroke(c, polyline({{8, 2.5}, {8, 6.5}}));
+    stroke(c, polyline({{17, 2.5}, {17, 6.5}}));
     c.setFillColor(kInk);
     for (int row = 0; row < 2; ++row)
         for (int col = 0; col < 3; ++col) c.fill(CGRect{7.0 + col * 4.5, 13.0 + row * 4.5, 2.2, 2.2});
@@ -80,8 +55,8 @@ void drawJourney(CGContext& c, CGSize) {
     road.addCurve({12, 13}, {11, 22.5}, {4, 13});
     road.addCurve({18, 6}, {20, 13}, {18, 10});
     stroke(c, road, 1.8);
-    stroke(c, line({{18, 6}, {18, 1.5}}, 1.6), 1.6);
-    UIBezierPath flag = line({{18, 1.5}, {23, 3}, {18, 4.5}}, 1);
+    stroke(c, polyline({{18, 6}, {18, 1.5}}), 1.6);
+    UIBezierPath flag = polyline({{18, 1.5}, {23, 3}, {18, 4.5}});
     flag.close();
     c.setFillColor(kInk);
     c.fill(flag);
@@ -100,7 +75,7 @@ void drawEducation(CGContext& c, CGSize) {
     UIBezierPath right = left;
     right.apply(CGAffineTransform{-1, 0, 0, 1, 25, 0});
     stroke(c, right, 1.6);
-    stroke(c, line({{12.5, 7}, {12.5, 21}}, 1.6), 1.6);
+    stroke(c, polyline({{12.5, 7}, {12.5, 21}}), 1.6);
 }
 
 // Soft mint light behind the member's picture.

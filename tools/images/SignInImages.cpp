@@ -7,7 +7,7 @@
 
 namespace {
 
-const UIColor kMeadow{47 / 255.0, 178 / 255.0, 153 / 255.0, 1};
+using namespace cw::images;
 
 // One ridge: an open loop around `centre`, taller than wide, from one angle to another (clockwise
 // on screen, 0 pointing right).

@@ -8,9 +8,7 @@
 
 namespace {
 
-UIColor rgb(int r, int g, int b) {
-    return UIColor(r / 255.0, g / 255.0, b / 255.0, 1);
-}
+using namespace cw::images;
 
 // The disc every menu icon stands on, 44 points across in the middle of the picture, with the
 // glyph's pen set up: white, round ends and joins.
@@ -20,14 +18,6 @@ void drawMenuDisc(CGContext& context, CGSize size, const UIColor& color) {
     context.fillEllipse(CGRect((size.width - d) / 2, (size.height - d) / 2, d, d));
     context.setStrokeColor(UIColor::whiteColor());
     context.setFillColor(UIColor::whiteColor());
-}
-
-UIBezierPath pen(CGFloat width) {
-    UIBezierPath p;
-    p.lineWidth = width;
-    p.lineCapStyle = CGLineCap::round;
-    p.lineJoinStyle = CGLineJoin::round;
-    return p;
 }
 
 // A sheet with a pencil across its corner: writing a post.
