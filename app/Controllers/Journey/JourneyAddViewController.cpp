@@ -31,21 +31,6 @@ std::shared_ptr<JourneyAddViewController> JourneyAddViewController::self() {
 
 // --- Made on first use ---
 
-const std::shared_ptr<UIDatePicker>& JourneyAddViewController::datePicker() {
-    if (!datePicker_) datePicker_ = cw::journey::makeDatePicker(baby);
-    return datePicker_;
-}
-
-const DateFormatter& JourneyAddViewController::dateFormatter() {
-    if (!dateFormatter_) dateFormatter_ = cw::journey::shownDateFormatter();
-    return *dateFormatter_;
-}
-
-const DateFormatter& JourneyAddViewController::postDateFormatter() {
-    if (!postDateFormatter_) postDateFormatter_ = cw::journey::postDateFormatter();
-    return *postDateFormatter_;
-}
-
 const std::shared_ptr<UIPickerView>& JourneyAddViewController::milestonePicker() {
     if (!milestonePicker_) {
         milestonePicker_ = std::make_shared<UIPickerView>();
@@ -54,16 +39,6 @@ const std::shared_ptr<UIPickerView>& JourneyAddViewController::milestonePicker()
         milestonePicker_->setDelegate(this);
     }
     return milestonePicker_;
-}
-
-const std::shared_ptr<UIToolbar>& JourneyAddViewController::inputAccessoryToolbar() {
-    if (!inputAccessoryToolbar_) {
-        std::weak_ptr<UIViewController> weakSelf = weak_from_this();
-        inputAccessoryToolbar_ = cw::journey::makeInputToolbar([weakSelf] {
-            if (auto s = std::static_pointer_cast<JourneyAddViewController>(weakSelf.lock())) s->didTapInputDone();
-        });
-    }
-    return inputAccessoryToolbar_;
 }
 
 // --- The scene ---
@@ -87,14 +62,7 @@ void JourneyAddViewController::loadView() {
     auto shadow = cw::journey::makeSaveButton(save);
     save->addTarget(this, &JourneyAddViewController::didTapSave, UIControlEventTouchUpInside);
     auto form = cw::journey::makeFormColumn(*root, {photoArea, milestoneRow.view, titleRow.view, dateRow.view, shadow});
-
-    auto cancel = std::make_shared<UIBarButtonItem>(std::string("Cancel"), UIBarButtonItemStyle::plain,
-                                                    [weakSelf = weak_from_this()](UIBarButtonItem&) {
-                                                        if (auto s = std::static_pointer_cast<JourneyAddViewController>(
-                                                                weakSelf.lock()))
-                                                            s->didTapCancel();
-                                                    });
-    navigationItem()->setLeftBarButtonItem(cancel);
+    setCancelItem();
 
     imageView = photo;
     milestoneField = milestoneRow.field;
@@ -114,11 +82,6 @@ void JourneyAddViewController::viewDidLoad() {
 
     showActivityOverlay(*this, true);
     fetchOptions();
-
-    // The wheels of a date picker send value-changed, not a primary action: both are taken, so the
-    // date the member turns to is the one shown and saved.
-    datePicker()->addTarget(this, &JourneyAddViewController::datePickerDidChange,
-                            UIControlEventPrimaryActionTriggered | UIControlEventValueChanged);
 
     if (auto field = dateField.lock()) {
         field->setInputView(datePicker());
@@ -280,24 +243,6 @@ void JourneyAddViewController::didTapMilestoneChevron(UIButton*) {
 
 void JourneyAddViewController::didTapCalendarButton(UIButton*) {
     if (auto field = dateField.lock()) field->becomeFirstResponder();
-}
-
-void JourneyAddViewController::datePickerDidChange() {
-    selectedDate = datePicker()->date();
-    updateDateField();
-}
-
-void JourneyAddViewController::updateDateField() {
-    auto field = dateField.lock();
-    if (!field) return;
-    if (selectedDate)
-        field->setText(dateFormatter().string(*selectedDate));
-    else
-        field->setText(std::string());
-}
-
-void JourneyAddViewController::didTapInputDone() {
-    view()->endEditing(true);
 }
 
 void JourneyAddViewController::dismissKeyboard() {

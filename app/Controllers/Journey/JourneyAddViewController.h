@@ -46,7 +46,7 @@ class JourneyAddViewController : public UIViewController,
                                  public UIPickerViewDelegate,
                                  public UITextFieldDelegate,
                                  public UIScrollViewDelegate,
-                                 public cw::journey::JourneyPhotoForm {
+                                 public cw::journey::JourneyForm {
 public:
     // --- Fixed texts ---
     static constexpr const char* screenName = "NicuJourneyMilestoneScreen";
@@ -78,18 +78,15 @@ public:
     std::weak_ptr<UIStackView> titleStackView;
     std::weak_ptr<UILabel> titleHeaderLabel;
     std::weak_ptr<UIScrollView> scrollView;
-    // Made on first use and kept.
-    const std::shared_ptr<UIDatePicker>& datePicker();
-    const DateFormatter& dateFormatter();
-    const DateFormatter& postDateFormatter();
+    // Made on first use and kept (the date picker, the date formats and the Done bar are the
+    // form's: JourneyForm).
     const std::shared_ptr<UIPickerView>& milestonePicker();
-    const std::shared_ptr<UIToolbar>& inputAccessoryToolbar();
 
     const std::optional<JourneyMilestoneType>& selected() const { return selected_; }
     // A different kind clears the title; "other" and "special_visit" show the title row under their
     // header, any other kind (or none) hides it.
     void setSelected(std::optional<JourneyMilestoneType> kind);
-    std::optional<Date> selectedDate;
+    // `selectedDate` is the form's.
 
     // --- Life cycle ---
     void loadView() override;
@@ -102,15 +99,12 @@ public:
     void selectOption(const JourneyMilestoneType& option);
     void didTapMilestoneChevron(UIButton* sender);
     void didTapCalendarButton(UIButton* sender);
-    void datePickerDidChange();
     void didTapSave();
-    void didTapCancel();
-    void didTapInputDone();
+    void didTapCancel() override;
     void dismissKeyboard();
     void keyboardWillShowWithNotification(const Notification& notification);
     void keyboardWillHideWithNotification(const Notification& notification);
     void setTitleRowHidden(bool hidden);
-    void updateDateField();
     void save();
 
     // --- Milestone picker ---
@@ -126,14 +120,12 @@ public:
 protected:
     UIViewController& photoScreen() override { return *this; }
     std::shared_ptr<UIImageView> photoView() const override { return imageView.lock(); }
+    std::shared_ptr<BabyData> formBaby() const override { return baby; }
+    std::shared_ptr<UITextField> formDateField() const override { return dateField.lock(); }
 
 private:
     std::shared_ptr<JourneyAddViewController> self();
 
     std::optional<JourneyMilestoneType> selected_;
-    std::shared_ptr<UIDatePicker> datePicker_;
-    std::optional<DateFormatter> dateFormatter_;
-    std::optional<DateFormatter> postDateFormatter_;
     std::shared_ptr<UIPickerView> milestonePicker_;
-    std::shared_ptr<UIToolbar> inputAccessoryToolbar_;
 };

@@ -16,40 +16,9 @@ JourneyEditViewController::JourneyEditViewController() = default;
 
 // --- Made on first use ---
 
-const std::shared_ptr<UIDatePicker>& JourneyEditViewController::datePicker() {
-    if (!datePicker_) {
-        datePicker_ = cw::journey::makeDatePicker(baby);
-        // The wheels send value-changed, not a primary action: both are taken, so a turned date is
-        // the one saved.
-        datePicker_->addTarget(this, &JourneyEditViewController::datePickerDidChange,
-                               UIControlEventPrimaryActionTriggered | UIControlEventValueChanged);
-    }
-    return datePicker_;
-}
-
-const DateFormatter& JourneyEditViewController::dateFormatter() {
-    if (!dateFormatter_) dateFormatter_ = cw::journey::shownDateFormatter();
-    return *dateFormatter_;
-}
-
-const DateFormatter& JourneyEditViewController::postDateFormatter() {
-    if (!postDateFormatter_) postDateFormatter_ = cw::journey::postDateFormatter();
-    return *postDateFormatter_;
-}
-
 const DateFormatter& JourneyEditViewController::reverseDateFormatter() {
     if (!reverseDateFormatter_) reverseDateFormatter_ = cw::journey::serverDateFormatter();
     return *reverseDateFormatter_;
-}
-
-const std::shared_ptr<UIToolbar>& JourneyEditViewController::inputAccessoryToolbar() {
-    if (!inputAccessoryToolbar_) {
-        std::weak_ptr<UIViewController> weakSelf = weak_from_this();
-        inputAccessoryToolbar_ = cw::journey::makeInputToolbar([weakSelf] {
-            if (auto s = std::static_pointer_cast<JourneyEditViewController>(weakSelf.lock())) s->didTapInputDone();
-        });
-    }
-    return inputAccessoryToolbar_;
 }
 
 // --- The scene ---
@@ -74,12 +43,7 @@ void JourneyEditViewController::loadView() {
     auto shadow = cw::journey::makeSaveButton(save);
     save->addTarget(this, &JourneyEditViewController::didTapSave, UIControlEventTouchUpInside);
     cw::journey::makeFormColumn(*root, {photoArea, milestoneRow.view, dateRow.view, shadow});
-
-    std::weak_ptr<UIViewController> weakSelf = weak_from_this();
-    navigationItem()->setLeftBarButtonItem(std::make_shared<UIBarButtonItem>(
-        std::string("Cancel"), UIBarButtonItemStyle::plain, [weakSelf](UIBarButtonItem&) {
-            if (auto s = std::static_pointer_cast<JourneyEditViewController>(weakSelf.lock())) s->didTapCancel();
-        }));
+    setCancelItem();
 
     imageView = photo;
     milestoneField = milestoneRow.field;
@@ -90,9 +54,6 @@ void JourneyEditViewController::viewDidLoad() {
     UIViewController::viewDidLoad();
     view()->setBackgroundColor(UIColorWithHex("#EAE6E4", 1));
     auto picker = datePicker();
-    CGRect frame = picker->frame();
-    frame.size.height = 260;
-    picker->setFrame(frame);
     auto date = dateField.lock();
     if (date) {
         date->setInputView(picker);
@@ -106,20 +67,6 @@ void JourneyEditViewController::viewDidLoad() {
         field->setEnabled(false);
     }
     if (auto photo = imageView.lock(); photo && milestone && milestone->imageURL) kf(*photo).setImage(milestone->imageURL);
-}
-
-void JourneyEditViewController::didTapInputDone() {
-    view()->endEditing(true);
-}
-
-void JourneyEditViewController::datePickerDidChange() {
-    selectedDate = datePicker()->date();
-    auto field = dateField.lock();
-    if (!field) return;
-    if (selectedDate)
-        field->setText(dateFormatter().string(*selectedDate));
-    else
-        field->setText(std::string());
 }
 
 void JourneyEditViewController::didTapCancel() {

@@ -36,7 +36,7 @@ public:
 
 class JourneyEditViewController : public UIViewController,
                                   public StoryboardIdentifiable<JourneyEditViewController>,
-                                  public cw::journey::JourneyPhotoForm {
+                                  public cw::journey::JourneyForm {
 public:
     static constexpr const char* errorMessage = "An error occurred";
 
@@ -51,23 +51,16 @@ public:
     std::weak_ptr<UIImageView> imageView;
     std::weak_ptr<UITextField> milestoneField;
     std::weak_ptr<UITextField> dateField;
-    // Made on first use and kept.
-    const std::shared_ptr<UIDatePicker>& datePicker();
-    const DateFormatter& dateFormatter();
-    const DateFormatter& postDateFormatter();
+    // Made on first use and kept (the date picker, the shown and sent date formats, the Done bar
+    // and `selectedDate`, the date a save sends, are the form's: JourneyForm).
     const DateFormatter& reverseDateFormatter();
-    const std::shared_ptr<UIToolbar>& inputAccessoryToolbar();
-    // The date a save sends.
-    std::optional<Date> selectedDate;
 
     void loadView() override;
     void viewDidLoad() override;
 
     // --- Actions ---
-    void didTapInputDone();
-    void datePickerDidChange();
     void didTapSave();
-    void didTapCancel();
+    void didTapCancel() override;
 
     // The milestone to hand back for an edit reply (see above).
     JourneyItem editedMilestone(const JSON& reply, const std::string& sentDate) const;
@@ -75,11 +68,9 @@ public:
 protected:
     UIViewController& photoScreen() override { return *this; }
     std::shared_ptr<UIImageView> photoView() const override { return imageView.lock(); }
+    std::shared_ptr<BabyData> formBaby() const override { return baby; }
+    std::shared_ptr<UITextField> formDateField() const override { return dateField.lock(); }
 
 private:
-    std::shared_ptr<UIDatePicker> datePicker_;
-    std::optional<DateFormatter> dateFormatter_;
-    std::optional<DateFormatter> postDateFormatter_;
     std::optional<DateFormatter> reverseDateFormatter_;
-    std::shared_ptr<UIToolbar> inputAccessoryToolbar_;
 };

@@ -222,4 +222,59 @@ CGRect JourneyPhotoForm::customMovementRect(RSKImageCropViewController& cropper)
     return cropper.maskRect();
 }
 
+const std::shared_ptr<UIDatePicker>& JourneyForm::datePicker() {
+    if (!datePicker_) {
+        datePicker_ = makeDatePicker(formBaby());
+        datePicker_->addTarget(this, &JourneyForm::datePickerDidChange,
+                               UIControlEventPrimaryActionTriggered | UIControlEventValueChanged);
+    }
+    return datePicker_;
+}
+
+const DateFormatter& JourneyForm::dateFormatter() {
+    if (!dateFormatter_) dateFormatter_ = shownDateFormatter();
+    return *dateFormatter_;
+}
+
+const DateFormatter& JourneyForm::postDateFormatter() {
+    if (!postDateFormatter_) postDateFormatter_ = cw::journey::postDateFormatter();
+    return *postDateFormatter_;
+}
+
+const std::shared_ptr<UIToolbar>& JourneyForm::inputAccessoryToolbar() {
+    if (!inputAccessoryToolbar_) {
+        std::weak_ptr<JourneyForm> weakForm = std::static_pointer_cast<JourneyForm>(sharedForm());
+        inputAccessoryToolbar_ = makeInputToolbar([weakForm] {
+            if (auto form = weakForm.lock()) form->didTapInputDone();
+        });
+    }
+    return inputAccessoryToolbar_;
+}
+
+void JourneyForm::datePickerDidChange() {
+    selectedDate = datePicker()->date();
+    updateDateField();
+}
+
+void JourneyForm::updateDateField() {
+    auto field = formDateField();
+    if (!field) return;
+    if (selectedDate)
+        field->setText(dateFormatter().string(*selectedDate));
+    else
+        field->setText(std::string());
+}
+
+void JourneyForm::didTapInputDone() {
+    photoScreen().view()->endEditing(true);
+}
+
+void JourneyForm::setCancelItem() {
+    std::weak_ptr<JourneyForm> weakForm = std::static_pointer_cast<JourneyForm>(sharedForm());
+    photoScreen().navigationItem()->setLeftBarButtonItem(std::make_shared<UIBarButtonItem>(
+        std::string("Cancel"), UIBarButtonItemStyle::plain, [weakForm](UIBarButtonItem&) {
+            if (auto form = weakForm.lock()) form->didTapCancel();
+        }));
+}
+
 } // namespace cw::journey

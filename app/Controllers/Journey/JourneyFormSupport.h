@@ -1,8 +1,8 @@
 #pragma once
 
 // What the two milestone forms (adding one, editing one) share: the dates they exchange with the
-// server and show, their date picker and its Done bar, the rows of their form, and the photo that
-// the member picks and crops square.
+// server and show, their date picker and its Done bar, the rows of their form, the Cancel item, and
+// the photo that the member picks and crops square.
 //
 // Dates. The server writes a milestone's date "MMM d, yyyy" ("Mar 7, 2019") and takes dates
 // "yyyy-MM-dd"; both are read and written in en_US_POSIX and the Gregorian calendar, in the
@@ -103,9 +103,47 @@ protected:
     // The form itself and its photo view.
     virtual UIViewController& photoScreen() = 0;
     virtual std::shared_ptr<UIImageView> photoView() const = 0;
+    // The form as this part of it, sharing the screen's ownership.
+    std::shared_ptr<JourneyPhotoForm> sharedForm();
+};
+
+// The rest of what the two forms do alike: the date picker that fills the date field, the date
+// formats, the Done bar over the pickers, and the Cancel item. Main thread only; the picker, the bar
+// and the item hold the form weakly.
+class JourneyForm : public JourneyPhotoForm {
+public:
+    // Made on first use and kept. The picker's date runs from the baby's birth to now (makeDatePicker)
+    // and every turn of it runs datePickerDidChange: the wheels send value-changed, not a primary
+    // action, so both are taken and the date the member turns to is the one shown and saved.
+    const std::shared_ptr<UIDatePicker>& datePicker();
+    const DateFormatter& dateFormatter();     // shownDateFormatter
+    const DateFormatter& postDateFormatter(); // as dates are sent
+    const std::shared_ptr<UIToolbar>& inputAccessoryToolbar();
+    // The date a save sends.
+    std::optional<Date> selectedDate;
+
+    // The picker's date becomes the selected date, shown in the date field.
+    void datePickerDidChange();
+    // The date field shows the selected date in the device's medium style, or nothing without one.
+    void updateDateField();
+    // Done on the bar ends editing: the keyboard or picker goes.
+    void didTapInputDone();
+    // Cancel on the navigation bar.
+    virtual void didTapCancel() = 0;
+
+protected:
+    ~JourneyForm() override = default;
+    // Puts Cancel at the left of the form's navigation bar.
+    void setCancelItem();
+    // The baby whose birth is the picker's first date, and the field the picked date shows in.
+    virtual std::shared_ptr<BabyData> formBaby() const = 0;
+    virtual std::shared_ptr<UITextField> formDateField() const = 0;
 
 private:
-    std::shared_ptr<JourneyPhotoForm> sharedForm();
+    std::shared_ptr<UIDatePicker> datePicker_;
+    std::optional<DateFormatter> dateFormatter_;
+    std::optional<DateFormatter> postDateFormatter_;
+    std::shared_ptr<UIToolbar> inputAccessoryToolbar_;
 };
 
 } // namespace cw::journey
