@@ -63,15 +63,12 @@ public:
     ~JourneyAddViewController() override;
     std::string className() const override { return "JourneyAddViewController"; }
 
-    // --- State, in the order the screen keeps it ---
-    std::shared_ptr<BabyData> baby;
+    // --- State, in the order the screen keeps it (`baby` is the form's: JourneyForm) ---
     std::vector<JourneyMilestoneType> options;
     std::weak_ptr<JourneyAddViewControllerDelegate> delegate;
     std::shared_ptr<DispatchWorkItem> animationTask;
-    // Outlets, connected when the scene is built.
-    std::weak_ptr<UIImageView> imageView;
-    std::weak_ptr<UITextField> milestoneField;
-    std::weak_ptr<UITextField> dateField;
+    // Outlets, connected when the scene is built (the photo, the kind's field and the date field
+    // are the form's).
     std::weak_ptr<UITextField> titleField;
     std::weak_ptr<UIButton> saveButton;
     std::weak_ptr<CardView> saveButtonShadowView;
@@ -119,9 +116,6 @@ public:
 
 protected:
     UIViewController& photoScreen() override { return *this; }
-    std::shared_ptr<UIImageView> photoView() const override { return imageView.lock(); }
-    std::shared_ptr<BabyData> formBaby() const override { return baby; }
-    std::shared_ptr<UITextField> formDateField() const override { return dateField.lock(); }
 
 private:
     std::shared_ptr<JourneyAddViewController> self();

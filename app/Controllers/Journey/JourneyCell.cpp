@@ -1,5 +1,6 @@
 #include "Controllers/Journey/JourneyCell.h"
 
+#include "Controllers/Journey/JourneyViewSupport.h"
 #include "Extensions/UIColor+Palette.h"
 #include "Extensions/UIFont+Named.h"
 #include "Extensions/UIView+Autolayout.h"
@@ -58,10 +59,7 @@ std::shared_ptr<UITableViewCell> JourneyCell::makePrototype(const std::string& r
     const std::map<std::string, std::shared_ptr<UIView>> views{{"top", top},       {"bottom", bottom},
                                                                {"bubble", bubble}, {"button", button},
                                                                {"title", title},   {"date", date}};
-    for (const auto& [name, v] : views) {
-        v->setTranslatesAutoresizingMaskIntoConstraints(false);
-        content->addSubview(v);
-    }
+    cw::journey::addSubviewsForConstraints(*content, views);
     // The bubble stays above the lines, and the button above the bubble.
     content->bringSubviewToFront(bubble);
     content->bringSubviewToFront(button);

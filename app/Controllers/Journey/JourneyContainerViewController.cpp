@@ -1,5 +1,6 @@
 #include "Controllers/Journey/JourneyContainerViewController.h"
 
+#include "Controllers/Journey/JourneyViewSupport.h"
 #include "Extensions/UIColor+Palette.h"
 #include "Extensions/UIFont+Named.h"
 #include "Extensions/UIView+Autolayout.h"
@@ -32,10 +33,7 @@ void JourneyContainerViewController::loadView() {
     auto indicator = std::make_shared<UIActivityIndicatorView>(UIActivityIndicatorViewStyle::gray);
     const std::map<std::string, std::shared_ptr<UIView>> views{
         {"container", container}, {"control", control}, {"indicator", indicator}};
-    for (const auto& [name, v] : views) {
-        v->setTranslatesAutoresizingMaskIntoConstraints(false);
-        root->addSubview(v);
-    }
+    cw::journey::addSubviewsForConstraints(*root, views);
     root->addConstraints(NSLayoutConstraint::constraints("H:|[container]|", 0, {}, views));
     root->addConstraints(NSLayoutConstraint::constraints("V:[container][control(30)]", 0, {}, views));
     // The pages start below the navigation bar; the dots stay clear of whatever is below.

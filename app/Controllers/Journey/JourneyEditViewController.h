@@ -44,15 +44,12 @@ public:
     explicit JourneyEditViewController(NSCoder&) : JourneyEditViewController() {}
     std::string className() const override { return "JourneyEditViewController"; }
 
-    std::shared_ptr<BabyData> baby;
+    // `baby`, the outlets of the photo, the kind's field and the date field, the date picker, the
+    // shown and sent date formats, the Done bar and `selectedDate` (the date a save sends) are the
+    // form's: JourneyForm.
     std::optional<JourneyItem> milestone;
     std::weak_ptr<JourneyEditViewControllerDelegate> delegate;
-    // Outlets, connected when the scene is built.
-    std::weak_ptr<UIImageView> imageView;
-    std::weak_ptr<UITextField> milestoneField;
-    std::weak_ptr<UITextField> dateField;
-    // Made on first use and kept (the date picker, the shown and sent date formats, the Done bar
-    // and `selectedDate`, the date a save sends, are the form's: JourneyForm).
+    // Made on first use and kept.
     const DateFormatter& reverseDateFormatter();
 
     void loadView() override;
@@ -67,9 +64,6 @@ public:
 
 protected:
     UIViewController& photoScreen() override { return *this; }
-    std::shared_ptr<UIImageView> photoView() const override { return imageView.lock(); }
-    std::shared_ptr<BabyData> formBaby() const override { return baby; }
-    std::shared_ptr<UITextField> formDateField() const override { return dateField.lock(); }
 
 private:
     std::optional<DateFormatter> reverseDateFormatter_;

@@ -1,5 +1,6 @@
 #include "Controllers/Journey/JourneyFormSupport.h"
 
+#include "Controllers/Journey/JourneyViewSupport.h"
 #include "Extensions/ImageSourcePresenting.h"
 #include "Extensions/UIColor+Palette.h"
 #include "Extensions/UIFont+Named.h"
@@ -51,19 +52,11 @@ std::shared_ptr<UIToolbar> makeInputToolbar(std::function<void()> done) {
     return toolbar;
 }
 
-namespace {
-
-UIFont fontOr(std::optional<UIFont> font, CGFloat size) {
-    return font ? *font : UIFont::systemFont(size);
-}
-
-} // namespace
-
 FormRow makeFormRow(const std::string& header, const std::string& placeholder, const std::string& image) {
     FormRow row;
     row.headerLabel = std::make_shared<UILabel>();
     row.headerLabel->setText(header);
-    row.headerLabel->setFont(fontOr(UIFontNamed::avenirMedium(14), 14));
+    row.headerLabel->setFont(avenirFont(14));
     row.headerLabel->setTextColor(UIColorPalette::contentColor1());
 
     auto card = std::make_shared<CardView>();
@@ -72,7 +65,7 @@ FormRow makeFormRow(const std::string& header, const std::string& placeholder, c
     lyt_setHeight(*card, 48);
     row.field = std::make_shared<UITextField>();
     row.field->setPlaceholder(placeholder);
-    row.field->setFont(fontOr(UIFontNamed::avenirMedium(17), 17));
+    row.field->setFont(avenirFont(17));
     row.field->setTextColor(UIColorPalette::textColor());
     row.field->setTranslatesAutoresizingMaskIntoConstraints(false);
     card->addSubview(row.field);
@@ -146,12 +139,8 @@ std::shared_ptr<UIView> makePhotoArea(std::shared_ptr<UIImageView>& imageView, s
     auto area = std::make_shared<UIView>();
     area->setTranslatesAutoresizingMaskIntoConstraints(false);
     lyt_setHeight(*area, 200);
-    imageView = std::make_shared<UIImageView>();
-    imageView->setContentMode(UIViewContentMode::scaleAspectFill);
-    imageView->setClipsToBounds(true);
-    imageView->setBackgroundColor(UIColorPalette::separatorColor());
+    imageView = makePictureView(8);
     imageView->setTranslatesAutoresizingMaskIntoConstraints(false);
-    imageView->layer()->cornerRadius = 8;
     area->addSubview(imageView);
     lyt_attachToSuperview(*imageView);
     cameraButton = std::make_shared<UIButton>(UIButtonType::custom);
@@ -224,7 +213,7 @@ CGRect JourneyPhotoForm::customMovementRect(RSKImageCropViewController& cropper)
 
 const std::shared_ptr<UIDatePicker>& JourneyForm::datePicker() {
     if (!datePicker_) {
-        datePicker_ = makeDatePicker(formBaby());
+        datePicker_ = makeDatePicker(baby);
         datePicker_->addTarget(this, &JourneyForm::datePickerDidChange,
                                UIControlEventPrimaryActionTriggered | UIControlEventValueChanged);
     }
@@ -257,7 +246,7 @@ void JourneyForm::datePickerDidChange() {
 }
 
 void JourneyForm::updateDateField() {
-    auto field = formDateField();
+    auto field = dateField.lock();
     if (!field) return;
     if (selectedDate)
         field->setText(dateFormatter().string(*selectedDate));

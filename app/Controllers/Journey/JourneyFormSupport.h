@@ -112,6 +112,13 @@ protected:
 // and the item hold the form weakly.
 class JourneyForm : public JourneyPhotoForm {
 public:
+    // Set by the presenter before the view loads: the baby whose birth is the picker's first date.
+    std::shared_ptr<BabyData> baby;
+    // The outlets both forms have, connected when the scene is built.
+    std::weak_ptr<UIImageView> imageView;
+    std::weak_ptr<UITextField> milestoneField;
+    std::weak_ptr<UITextField> dateField;
+
     // Made on first use and kept. The picker's date runs from the baby's birth to now (makeDatePicker)
     // and every turn of it runs datePickerDidChange: the wheels send value-changed, not a primary
     // action, so both are taken and the date the member turns to is the one shown and saved.
@@ -135,9 +142,7 @@ protected:
     ~JourneyForm() override = default;
     // Puts Cancel at the left of the form's navigation bar.
     void setCancelItem();
-    // The baby whose birth is the picker's first date, and the field the picked date shows in.
-    virtual std::shared_ptr<BabyData> formBaby() const = 0;
-    virtual std::shared_ptr<UITextField> formDateField() const = 0;
+    std::shared_ptr<UIImageView> photoView() const override { return imageView.lock(); }
 
 private:
     std::shared_ptr<UIDatePicker> datePicker_;

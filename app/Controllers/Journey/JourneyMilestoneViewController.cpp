@@ -1,5 +1,6 @@
 #include "Controllers/Journey/JourneyMilestoneViewController.h"
 
+#include "Controllers/Journey/JourneyViewSupport.h"
 #include "Extensions/UIColor+Palette.h"
 #include "Extensions/UIFont+Named.h"
 #include "Extensions/UIView+Autolayout.h"
@@ -30,11 +31,7 @@ void JourneyMilestoneViewController::loadView() {
     root->setBackgroundColor(UIColorPalette::tableViewBackground());
     setView(root);
 
-    auto picture = std::make_shared<UIImageView>();
-    picture->setContentMode(UIViewContentMode::scaleAspectFill);
-    picture->setClipsToBounds(true);
-    picture->setBackgroundColor(UIColorPalette::separatorColor());
-    picture->layer()->cornerRadius = 8;
+    auto picture = cw::journey::makePictureView(8);
     auto text = std::make_shared<UILabel>();
     text->setNumberOfLines(0);
     text->setTextAlignment(NSTextAlignment::center);
@@ -43,10 +40,7 @@ void JourneyMilestoneViewController::loadView() {
     auto ok = std::make_shared<OvalButton>(CGRect(0, 0, 200, 48));
     ok->setTitle(std::string("OK"), UIControlStateNormal);
     const std::map<std::string, std::shared_ptr<UIView>> views{{"picture", picture}, {"text", text}, {"ok", ok}};
-    for (const auto& [name, v] : views) {
-        v->setTranslatesAutoresizingMaskIntoConstraints(false);
-        root->addSubview(v);
-    }
+    cw::journey::addSubviewsForConstraints(*root, views);
     lyt_layoutHorizontalWithMargin(*picture, 16);
     lyt_layoutHorizontalWithMargin(*text, 24);
     lyt_horizontalCenterInSuperView(*ok);

@@ -2,9 +2,8 @@
 
 #include "Controllers/Baby/Header/BabyHeaderViewModel.h"
 #include "Controllers/Journey/JourneyItemCell.h"
-#include "Extensions/ServerImages/UIImageView+UpdateImage.h"
+#include "Controllers/Journey/JourneyViewSupport.h"
 #include "Extensions/UIColor+Palette.h"
-#include "Extensions/UIFont+Named.h"
 #include "Extensions/UIView+Autolayout.h"
 #include "Services/AnalyticsService.h"
 #include "Services/BabyService.h"
@@ -32,10 +31,7 @@ constexpr const char* kChevronTappedText = "User tapped on nicu journey chevron 
 constexpr const char* kNotAvailable = "N/A";
 
 std::shared_ptr<UILabel> makeLabel(CGFloat size, const UIColor& color, bool heavy = false) {
-    auto label = std::make_shared<UILabel>();
-    auto font = heavy ? UIFontNamed::avenirHeavy(size) : UIFontNamed::avenirMedium(size);
-    label->setFont(font ? *font : UIFont::systemFont(size));
-    label->setTextColor(color);
+    auto label = cw::journey::makeAvenirLabel(size, color, heavy);
     label->setTextAlignment(NSTextAlignment::center);
     return label;
 }
@@ -64,11 +60,7 @@ void JourneyViewController::loadView() {
     auto root = std::make_shared<UIView>(UIScreen::main().bounds());
     setView(root);
 
-    auto picture = std::make_shared<UIImageView>();
-    picture->setContentMode(UIViewContentMode::scaleAspectFill);
-    picture->setClipsToBounds(true);
-    picture->layer()->cornerRadius = 32;
-    picture->setBackgroundColor(UIColorPalette::separatorColor());
+    auto picture = cw::journey::makePictureView(32);
     auto name = makeLabel(20, UIColorPalette::textColor(), true);
     name->setTextAlignment(NSTextAlignment::left);
     std::shared_ptr<UILabel> gestationWeeks, gestationDays, lifeWeeks, lifeDays, adjustedWeeks, adjustedDays;
@@ -101,10 +93,7 @@ void JourneyViewController::loadView() {
     const std::map<std::string, std::shared_ptr<UIView>> views{
         {"picture", picture}, {"name", name},   {"ages", ages},
         {"update", updateView}, {"table", table}, {"add", add}};
-    for (const auto& [key, v] : views) {
-        v->setTranslatesAutoresizingMaskIntoConstraints(false);
-        root->addSubview(v);
-    }
+    cw::journey::addSubviewsForConstraints(*root, views);
     root->bringSubviewToFront(add);
     root->addConstraints(NSLayoutConstraint::constraints("H:|-16-[picture(64)]-14-[name]-16-|", 0, {}, views));
     root->addConstraints(NSLayoutConstraint::constraints("H:|-8-[ages]-8-|", 0, {}, views));
@@ -150,12 +139,7 @@ void JourneyViewController::viewDidLoad() {
     if (auto update = updateTimeView.lock()) update->setBackgroundColor(UIColorPalette::tableViewBackground());
     if (auto label = updateTimeLabel.lock()) label->setTextColor(UIColorPalette::contentColor2());
     loadJourney();
-    if (auto picture = babyImageView.lock()) {
-        if (baby && baby->imageFile())
-            updateImageWith(*picture, *baby->imageFile());
-        else
-            picture->setImage(UIImage::named("card_default_baby"));
-    }
+    if (auto picture = babyImageView.lock()) cw::journey::showBabyPicture(*picture, baby);
 }
 
 void JourneyViewController::viewWillAppear(bool animated) {

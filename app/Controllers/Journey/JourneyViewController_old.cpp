@@ -1,8 +1,7 @@
 #include "Controllers/Journey/JourneyViewController_old.h"
 
-#include "Extensions/ServerImages/UIImageView+UpdateImage.h"
+#include "Controllers/Journey/JourneyViewSupport.h"
 #include "Extensions/UIColor+Palette.h"
-#include "Extensions/UIFont+Named.h"
 #include "Extensions/UIView+Autolayout.h"
 #include "Services/AnalyticsService.h"
 #include "Services/AuthenticationContext.h"
@@ -11,7 +10,6 @@
 #include "uikit/controllers/UIAlertController.h"
 #include "uikit/controllers/UIScreen.h"
 #include "uikit/controls/UIStackView.h"
-#include "uikit/graphics/UIImage.h"
 #include "uikit/view/NSLayoutConstraint.h"
 
 #include <algorithm>
@@ -22,21 +20,13 @@ namespace {
 constexpr const char* kBubbleTapped = "bubblesTapped";
 constexpr const char* kBubbleTappedText = "User tried to tap on a question bubble";
 
-std::shared_ptr<UILabel> label(CGFloat size, const UIColor& color, bool heavy = false) {
-    auto l = std::make_shared<UILabel>();
-    auto font = heavy ? UIFontNamed::avenirHeavy(size) : UIFontNamed::avenirMedium(size);
-    l->setFont(font ? *font : UIFont::systemFont(size));
-    l->setTextColor(color);
-    return l;
-}
-
 // One line of the header: a grey caption and the age beside it.
 std::shared_ptr<UIStackView> ageLine(const std::string& caption, std::shared_ptr<UILabel>& value) {
-    auto captionLabel = label(12, UIColorPalette::contentColor2());
+    auto captionLabel = cw::journey::makeAvenirLabel(12, UIColorPalette::contentColor2());
     captionLabel->setText(caption);
     captionLabel->setTranslatesAutoresizingMaskIntoConstraints(false);
     lyt_setWidth(*captionLabel, 100);
-    value = label(14, UIColorPalette::textColor());
+    value = cw::journey::makeAvenirLabel(14, UIColorPalette::textColor());
     auto line = std::make_shared<UIStackView>(std::vector<std::shared_ptr<UIView>>{captionLabel, value});
     line->setAlignment(UIStackViewAlignment::firstBaseline);
     line->setSpacing(6);
@@ -56,11 +46,7 @@ void JourneyViewController_old::loadView() {
     root->setBackgroundColor(UIColorPalette::tableViewBackground());
     setView(root);
 
-    auto picture = std::make_shared<UIImageView>();
-    picture->setContentMode(UIViewContentMode::scaleAspectFill);
-    picture->setClipsToBounds(true);
-    picture->layer()->cornerRadius = 36;
-    picture->setBackgroundColor(UIColorPalette::separatorColor());
+    auto picture = cw::journey::makePictureView(36);
     std::shared_ptr<UILabel> gestational, life, adjusted;
     auto info = std::make_shared<UIStackView>(std::vector<std::shared_ptr<UIView>>{
         ageLine("Gestational age", gestational), ageLine("Days of life", life), ageLine("Adjusted age", adjusted)});
@@ -75,10 +61,7 @@ void JourneyViewController_old::loadView() {
 
     const std::map<std::string, std::shared_ptr<UIView>> views{
         {"picture", picture}, {"info", info}, {"table", table}};
-    for (const auto& [name, v] : views) {
-        v->setTranslatesAutoresizingMaskIntoConstraints(false);
-        root->addSubview(v);
-    }
+    cw::journey::addSubviewsForConstraints(*root, views);
     root->addConstraints(NSLayoutConstraint::constraints("H:|-16-[picture(72)]-16-[info]-12-|", 0, {}, views));
     root->addConstraints(NSLayoutConstraint::constraints("H:|[table]|", 0, {}, views));
     root->addConstraints(NSLayoutConstraint::constraints("V:|-16-[picture(72)]-12-[table]|", 0, {}, views));
@@ -111,12 +94,7 @@ void JourneyViewController_old::viewDidAppear(bool animated) {
 
 void JourneyViewController_old::populateBabyInfo() {
     if (!babyData) return;
-    if (auto picture = babyImageView.lock()) {
-        if (babyData->imageFile())
-            updateImageWith(*picture, *babyData->imageFile());
-        else
-            picture->setImage(UIImage::named("card_default_baby"));
-    }
+    if (auto picture = babyImageView.lock()) cw::journey::showBabyPicture(*picture, babyData);
     if (auto l = babyDaysOfLifeLabel.lock()) l->setText(babyData->daysOfLifeDescription().value_or(""));
     if (auto l = babyAdjustedAgeLabel.lock()) l->setText(babyData->adjustedAgeDescription().value_or(""));
     if (auto l = babyGestationalAgeLabel.lock()) l->setText(babyData->gestationalAgeDescription().value_or(""));
