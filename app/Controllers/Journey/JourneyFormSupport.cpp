@@ -155,14 +155,10 @@ std::shared_ptr<UIView> makePhotoArea(std::shared_ptr<UIImageView>& imageView, s
     return area;
 }
 
-std::shared_ptr<JourneyPhotoForm> JourneyPhotoForm::sharedForm() {
-    return std::shared_ptr<JourneyPhotoForm>(photoScreen().shared_from_this(), this);
-}
-
 std::shared_ptr<UIView> JourneyPhotoForm::makePhotoAreaWithCamera(std::shared_ptr<UIImageView>& imageView) {
     std::shared_ptr<UIButton> camera;
     auto area = makePhotoArea(imageView, camera);
-    std::weak_ptr<JourneyPhotoForm> weakForm = sharedForm();
+    std::weak_ptr<JourneyPhotoForm> weakForm = std::static_pointer_cast<JourneyPhotoForm>(sharedPicking());
     camera->addAction(
         [weakForm](UIControl* sender) {
             if (auto form = weakForm.lock()) form->didTapCameraButton(dynamic_cast<UIButton*>(sender));
@@ -172,29 +168,7 @@ std::shared_ptr<UIView> JourneyPhotoForm::makePhotoAreaWithCamera(std::shared_pt
 }
 
 void JourneyPhotoForm::didTapCameraButton(UIButton*) {
-    presentImageSourceSheet(photoScreen().shared_from_this(), sharedForm());
-}
-
-void JourneyPhotoForm::didFinishPickingMediaWithInfo(UIImagePickerController& picker, const UIImagePickerInfo& info) {
-    // The picture as taken: the cropper makes the square itself.
-    auto self = sharedForm();
-    presentCropperForPickedImage(picker, info, RSKImageCropMode::custom,
-                                 std::static_pointer_cast<RSKImageCropViewControllerDelegate>(self),
-                                 std::static_pointer_cast<RSKImageCropViewControllerDataSource>(self));
-}
-
-void JourneyPhotoForm::didCancel(UIImagePickerController&) {
-    photoScreen().dismiss(true);
-}
-
-void JourneyPhotoForm::didCancelCrop(RSKImageCropViewController&) {
-    photoScreen().dismiss(true);
-}
-
-void JourneyPhotoForm::didCropImage(RSKImageCropViewController&, const std::shared_ptr<UIImage>& croppedImage, CGRect,
-                                    CGFloat) {
-    if (auto view = photoView()) view->setImage(croppedImage);
-    photoScreen().dismiss(true);
+    presentImageSourceSheet(photoScreen().shared_from_this(), sharedPicking());
 }
 
 CGRect JourneyPhotoForm::customMaskRect(RSKImageCropViewController&) {
@@ -232,7 +206,7 @@ const DateFormatter& JourneyForm::postDateFormatter() {
 
 const std::shared_ptr<UIToolbar>& JourneyForm::inputAccessoryToolbar() {
     if (!inputAccessoryToolbar_) {
-        std::weak_ptr<JourneyForm> weakForm = std::static_pointer_cast<JourneyForm>(sharedForm());
+        std::weak_ptr<JourneyForm> weakForm = std::static_pointer_cast<JourneyForm>(sharedPicking());
         inputAccessoryToolbar_ = makeInputToolbar([weakForm] {
             if (auto form = weakForm.lock()) form->didTapInputDone();
         });
@@ -259,7 +233,7 @@ void JourneyForm::didTapInputDone() {
 }
 
 void JourneyForm::setCancelItem() {
-    std::weak_ptr<JourneyForm> weakForm = std::static_pointer_cast<JourneyForm>(sharedForm());
+    std::weak_ptr<JourneyForm> weakForm = std::static_pointer_cast<JourneyForm>(sharedPicking());
     photoScreen().navigationItem()->setLeftBarButtonItem(std::make_shared<UIBarButtonItem>(
         std::string("Cancel"), UIBarButtonItemStyle::plain, [weakForm](UIBarButtonItem&) {
             if (auto form = weakForm.lock()) form->didTapCancel();

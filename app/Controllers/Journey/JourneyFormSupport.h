@@ -10,6 +10,7 @@
 // still sends 2019 and reads "Mar 7, 2019". What the form shows after a pick is the device's own
 // medium date ("7 mars 2019").
 
+#include "Extensions/CroppedPhotoPicking.h"
 #include "Models/BabyData.h"
 #include "foundation/time/Date.h"
 #include "foundation/time/DateFormatter.h"
@@ -76,21 +77,13 @@ std::shared_ptr<UIView> makePhotoArea(std::shared_ptr<UIImageView>& imageView, s
 
 // The photo of a milestone form: the camera button asks for a source (image-source sheet), the
 // picked picture, as taken, goes to a square cropper over the picker, and the cropped picture
-// becomes the form's photo. Cancelling the picker or the cropper, or cropping, dismisses whatever
-// the form presents. The crop square is measured on the form's own view: 20 points in from the
-// left, as wide as the view less 40 points, centred vertically.
-class JourneyPhotoForm : public UIImagePickerControllerDelegate,
-                         public RSKImageCropViewControllerDelegate,
-                         public RSKImageCropViewControllerDataSource {
+// becomes the form's photo (CroppedPhotoPicking). The crop square is measured on the form's own
+// view: 20 points in from the left, as wide as the view less 40 points, centred vertically.
+class JourneyPhotoForm : public CroppedPhotoPicking, public RSKImageCropViewControllerDataSource {
 public:
     // `didTapCameraButton:`.
     void didTapCameraButton(UIButton* sender);
 
-    void didFinishPickingMediaWithInfo(UIImagePickerController& picker, const UIImagePickerInfo& info) override;
-    void didCancel(UIImagePickerController& picker) override;
-    void didCancelCrop(RSKImageCropViewController& cropper) override;
-    void didCropImage(RSKImageCropViewController& cropper, const std::shared_ptr<UIImage>& croppedImage,
-                      CGRect cropRect, CGFloat rotationAngle) override;
     CGRect customMaskRect(RSKImageCropViewController& cropper) override;
     UIBezierPath customMaskPath(RSKImageCropViewController& cropper) override;
     CGRect customMovementRect(RSKImageCropViewController& cropper) override;
@@ -100,11 +93,7 @@ protected:
     // The photo area (makePhotoArea) whose camera button runs didTapCameraButton for as long as the
     // form lives. Made once the form is owned (from loadView on); the image view is handed out.
     std::shared_ptr<UIView> makePhotoAreaWithCamera(std::shared_ptr<UIImageView>& imageView);
-    // The form itself and its photo view.
-    virtual UIViewController& photoScreen() = 0;
-    virtual std::shared_ptr<UIImageView> photoView() const = 0;
-    // The form as this part of it, sharing the screen's ownership.
-    std::shared_ptr<JourneyPhotoForm> sharedForm();
+    RSKImageCropMode photoCropMode() const override { return RSKImageCropMode::custom; }
 };
 
 // The rest of what the two forms do alike: the date picker that fills the date field, the date
@@ -142,7 +131,7 @@ protected:
     ~JourneyForm() override = default;
     // Puts Cancel at the left of the form's navigation bar.
     void setCancelItem();
-    std::shared_ptr<UIImageView> photoView() const override { return imageView.lock(); }
+    std::shared_ptr<UIImageView> photoView() override { return imageView.lock(); }
 
 private:
     std::shared_ptr<UIDatePicker> datePicker_;

@@ -314,26 +314,6 @@ void NewBabyViewController::resetScrollviewInsets() {
     SignInKeyboardScroll::reset(*scrollView);
 }
 
-void NewBabyViewController::didFinishPickingMediaWithInfo(UIImagePickerController& picker,
-                                                          const UIImagePickerInfo& info) {
-    auto self = std::static_pointer_cast<NewBabyViewController>(shared_from_this());
-    cw::presentCropperForPickedImage(picker, info, RSKImageCropMode::custom, self, self);
-}
-
-void NewBabyViewController::didCancel(UIImagePickerController&) {
-    dismiss(true);
-}
-
-void NewBabyViewController::didCropImage(RSKImageCropViewController&, const std::shared_ptr<UIImage>& image, CGRect,
-                                         CGFloat) {
-    babyImageView->setImage(image);
-    dismiss(true);
-}
-
-void NewBabyViewController::didCancelCrop(RSKImageCropViewController&) {
-    dismiss(true);
-}
-
 CGRect NewBabyViewController::customMaskRect(RSKImageCropViewController& cropper) {
     const CGRect frame = cropper.view()->frame();
     const CGFloat w = frame.width(), h = frame.height();

@@ -16,6 +16,7 @@
 // The activity overlay covers the screen from the submit until the member comes back to it. The form
 // scrolls so that the field being edited stands 12 points above the keyboard. Main thread only.
 
+#include "Extensions/CroppedPhotoPicking.h"
 #include "Extensions/ImageSourcePresenting.h"
 #include "Extensions/UIStoryboard+Instantiate.h"
 #include "Models/BabyData.h"
@@ -49,8 +50,7 @@ class NewBabyViewController : public UIViewController,
                               public UITextFieldDelegate,
                               public UIPickerViewDataSource,
                               public UIPickerViewDelegate,
-                              public UIImagePickerControllerDelegate,
-                              public RSKImageCropViewControllerDelegate,
+                              public CroppedPhotoPicking,
                               public RSKImageCropViewControllerDataSource,
                               public ImageSourcePresenting<NewBabyViewController>,
                               public StoryboardIdentifiable<NewBabyViewController> {
@@ -119,16 +119,16 @@ public:
     std::optional<std::string> titleForRow(UIPickerView*, long row, long component) override;
     void didSelectRow(UIPickerView*, long row, long component) override;
 
-    void didFinishPickingMediaWithInfo(UIImagePickerController& picker, const UIImagePickerInfo& info) override;
-    void didCancel(UIImagePickerController& picker) override;
-    void didCropImage(RSKImageCropViewController& cropper, const std::shared_ptr<UIImage>& image, CGRect cropRect,
-                      CGFloat rotationAngle) override;
-    void didCancelCrop(RSKImageCropViewController& cropper) override;
-    // A band twice as wide as high, as large as the cropper's view allows, centred; the picture
-    // moves under it only.
+    // The picked picture is cropped (CroppedPhotoPicking) to a band twice as wide as high, as large
+    // as the cropper's view allows, centred; the picture moves under it only.
     CGRect customMaskRect(RSKImageCropViewController& cropper) override;
     UIBezierPath customMaskPath(RSKImageCropViewController& cropper) override;
     CGRect customMovementRect(RSKImageCropViewController& cropper) override;
+
+protected:
+    UIViewController& photoScreen() override { return *this; }
+    std::shared_ptr<UIImageView> photoView() override { return babyImageView; }
+    RSKImageCropMode photoCropMode() const override { return RSKImageCropMode::custom; }
 
 private:
     void fillForm();

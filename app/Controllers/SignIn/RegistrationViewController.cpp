@@ -349,23 +349,3 @@ void RegistrationViewController::validateRegistration() {
 void RegistrationViewController::onChoosePhoto() {
     presentImageSourceOptions();
 }
-
-void RegistrationViewController::didFinishPickingMediaWithInfo(UIImagePickerController& picker,
-                                                               const UIImagePickerInfo& info) {
-    cw::presentCropperForPickedImage(picker, info, RSKImageCropMode::square,
-                                     std::static_pointer_cast<RegistrationViewController>(shared_from_this()));
-}
-
-void RegistrationViewController::didCancel(UIImagePickerController&) {
-    dismiss(true);
-}
-
-void RegistrationViewController::didCropImage(RSKImageCropViewController&, const std::shared_ptr<UIImage>& image,
-                                              CGRect, CGFloat) {
-    userImageView()->setImage(image);
-    dismiss(true);
-}
-
-void RegistrationViewController::didCancelCrop(RSKImageCropViewController&) {
-    dismiss(true);
-}

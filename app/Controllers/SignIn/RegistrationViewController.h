@@ -13,6 +13,7 @@
 // view. Main thread only.
 
 #include "Controllers/SignIn/RegistrationSignUpView.h"
+#include "Extensions/CroppedPhotoPicking.h"
 #include "Extensions/ImageSourcePresenting.h"
 #include "Views/GreenButton.h"
 #include "foundation/dispatch/NotificationCenter.h"
@@ -34,8 +35,7 @@ class RegistrationViewController : public UIViewController,
                                    public RegistrationSignUpDelegate,
                                    public UIPickerViewDataSource,
                                    public UIPickerViewDelegate,
-                                   public UIImagePickerControllerDelegate,
-                                   public RSKImageCropViewControllerDelegate,
+                                   public CroppedPhotoPicking,
                                    public ImageSourcePresenting<RegistrationViewController> {
 public:
     static constexpr const char* kTitle = "Create Account";
@@ -100,11 +100,11 @@ public:
     std::optional<std::string> titleForRow(UIPickerView*, long row, long component) override;
     void didSelectRow(UIPickerView*, long row, long component) override;
 
-    void didFinishPickingMediaWithInfo(UIImagePickerController& picker, const UIImagePickerInfo& info) override;
-    void didCancel(UIImagePickerController& picker) override;
-    void didCropImage(RSKImageCropViewController& cropper, const std::shared_ptr<UIImage>& image, CGRect cropRect,
-                      CGFloat rotationAngle) override;
-    void didCancelCrop(RSKImageCropViewController& cropper) override;
+
+protected:
+    // The picked picture, cropped square, becomes the member's picture.
+    UIViewController& photoScreen() override { return *this; }
+    std::shared_ptr<UIImageView> photoView() override { return userImageView(); }
 
 private:
     void addConstraints();

@@ -199,23 +199,3 @@ void RegistrationWithInvitation::resetScrollviewInsets() {
 void RegistrationWithInvitation::onChoosePhoto() {
     presentImageSourceOptions();
 }
-
-void RegistrationWithInvitation::didFinishPickingMediaWithInfo(UIImagePickerController& picker,
-                                                               const UIImagePickerInfo& info) {
-    cw::presentCropperForPickedImage(picker, info, RSKImageCropMode::square,
-                                     std::static_pointer_cast<RegistrationWithInvitation>(shared_from_this()));
-}
-
-void RegistrationWithInvitation::didCancel(UIImagePickerController&) {
-    dismiss(true);
-}
-
-void RegistrationWithInvitation::didCropImage(RSKImageCropViewController&, const std::shared_ptr<UIImage>& image,
-                                              CGRect, CGFloat) {
-    userImageView->setImage(image);
-    dismiss(true);
-}
-
-void RegistrationWithInvitation::didCancelCrop(RSKImageCropViewController&) {
-    dismiss(true);
-}

@@ -14,6 +14,7 @@
 // The form scrolls so that the field being edited stands 12 points above the keyboard. Sends no
 // request of its own but its usage event. Main thread only.
 
+#include "Extensions/CroppedPhotoPicking.h"
 #include "Extensions/ImageSourcePresenting.h"
 #include "Extensions/UIStoryboard+Instantiate.h"
 #include "Models/UserData.h"
@@ -43,9 +44,8 @@ public:
 
 class RegistrationWithInvitation : public UIViewController,
                                    public UITextFieldDelegate,
-                                   public UIImagePickerControllerDelegate,
+                                   public CroppedPhotoPicking,
                                    public UINavigationControllerDelegate,
-                                   public RSKImageCropViewControllerDelegate,
                                    public ImageSourcePresenting<RegistrationWithInvitation>,
                                    public StoryboardIdentifiable<RegistrationWithInvitation> {
 public:
@@ -89,11 +89,11 @@ public:
     void resetScrollviewInsets();
 
     bool textFieldShouldReturn(UITextField* field) override;
-    void didFinishPickingMediaWithInfo(UIImagePickerController& picker, const UIImagePickerInfo& info) override;
-    void didCancel(UIImagePickerController& picker) override;
-    void didCropImage(RSKImageCropViewController& cropper, const std::shared_ptr<UIImage>& image, CGRect cropRect,
-                      CGFloat rotationAngle) override;
-    void didCancelCrop(RSKImageCropViewController& cropper) override;
+
+protected:
+    // The picked picture, cropped square, becomes the member's picture.
+    UIViewController& photoScreen() override { return *this; }
+    std::shared_ptr<UIImageView> photoView() override { return userImageView; }
 
 private:
     void submitRegistration();
