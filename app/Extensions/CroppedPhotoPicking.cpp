@@ -19,8 +19,8 @@ void CroppedPhotoPicking::didCancel(UIImagePickerController&) {
     photoScreen().dismiss(true);
 }
 
-void CroppedPhotoPicking::didCropImage(RSKImageCropViewController&, const std::shared_ptr<UIImage>& croppedImage,
-                                       CGRect, CGFloat) {
+void CroppedPhotoPicking::didCropImage(RSKImageCropViewController&,
+                                       const std::shared_ptr<UIImage>& croppedImage, CGRect, CGFloat) {
     if (auto view = photoView()) view->setImage(croppedImage);
     photoScreen().dismiss(true);
 }
