@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <string>
 
 namespace {
 
@@ -165,14 +166,16 @@ struct Round {
 
 // One page's illustration: two rounds of colour behind the phone, then the theme that `screen`
 // draws on the phone's screen, clipped to it.
-void drawPhonePage(CGContext& c, const Round& first, const Round& second, void (*screen)(CGContext&)) {
-    for (const Round* round : {&first, &second}) {
-        c.setFillColor(round->color);
-        c.fillEllipse(round->oval);
-    }
-    phone(c);
-    screen(c);
-    c.restoreGState();
+cw::images::Draw phonePage(Round first, Round second, void (*screen)(CGContext&)) {
+    return [first, second, screen](CGContext& c, CGSize) {
+        for (const Round* round : {&first, &second}) {
+            c.setFillColor(round->color);
+            c.fillEllipse(round->oval);
+        }
+        phone(c);
+        screen(c);
+        c.restoreGState();
+    };
 }
 
 // Grey text lines of a given width.
@@ -313,21 +316,28 @@ const cw::images::Drawing connectBadge{"connect_img", {64, 64}, drawConnectBadge
 const cw::images::Drawing postBadge{"post_img", {64, 64}, drawPostBadge};
 const cw::images::Drawing learnBadge{"learn_img", {64, 64}, drawLearnBadge};
 const cw::images::Drawing journeyBadge{"journey_img", {64, 64}, drawJourneyBadge};
-const cw::images::Drawing onboard1{"onboard_img1", kIllustration, [](CGContext& c, CGSize) {
-    drawPhonePage(c, {kEton.withAlphaComponent(0.25), {0, 40, 70, 70}},
-                  {kCoral.withAlphaComponent(0.2), {160, 200, 60, 60}}, drawConnectScreen);
-}};
-const cw::images::Drawing onboard2{"onboard_img2", kIllustration, [](CGContext& c, CGSize) {
-    drawPhonePage(c, {kSun.withAlphaComponent(0.22), {150, 30, 70, 70}},
-                  {kEton.withAlphaComponent(0.25), {0, 210, 64, 64}}, drawPostScreen);
-}};
-const cw::images::Drawing onboard3{"onboard_img3", kIllustration, [](CGContext& c, CGSize) {
-    drawPhonePage(c, {kEton.withAlphaComponent(0.25), {156, 180, 64, 64}},
-                  {kSun.withAlphaComponent(0.22), {4, 30, 56, 56}}, drawLearnScreen);
-}};
-const cw::images::Drawing onboard4{"onboard_img4", kIllustration, [](CGContext& c, CGSize) {
-    drawPhonePage(c, {kCoral.withAlphaComponent(0.18), {150, 20, 64, 64}},
-                  {kEton.withAlphaComponent(0.25), {0, 220, 70, 70}}, drawJourneyScreen);
-}};
+// The pages' illustrations, "onboard_img1" to "onboard_img4": each page's rounds and its theme.
+struct Page {
+    Round first;
+    Round second;
+    void (*screen)(CGContext&);
+};
+const Page kPages[] = {
+    {{kEton.withAlphaComponent(0.25), {0, 40, 70, 70}}, {kCoral.withAlphaComponent(0.2), {160, 200, 60, 60}},
+     drawConnectScreen},
+    {{kSun.withAlphaComponent(0.22), {150, 30, 70, 70}}, {kEton.withAlphaComponent(0.25), {0, 210, 64, 64}},
+     drawPostScreen},
+    {{kEton.withAlphaComponent(0.25), {156, 180, 64, 64}}, {kSun.withAlphaComponent(0.22), {4, 30, 56, 56}},
+     drawLearnScreen},
+    {{kCoral.withAlphaComponent(0.18), {150, 20, 64, 64}}, {kEton.withAlphaComponent(0.25), {0, 220, 70, 70}},
+     drawJourneyScreen},
+};
+const bool pagesRegistered = [] {
+    int number = 0;
+    for (const Page& page : kPages)
+        cw::images::Drawing("onboard_img" + std::to_string(++number), kIllustration,
+                            phonePage(page.first, page.second, page.screen));
+    return true;
+}();
 
 } // namespace
