@@ -97,9 +97,14 @@ bool UIStackView::fillsWidth() const {
     return axis_ == UILayoutConstraintAxis::vertical && alignment_ == UIStackViewAlignment::fill;
 }
 
-CGFloat UIStackView::arrangedWidth() const {
-    if (!fillsWidth()) return 0;
-    CGFloat width = layoutWidthHint() > 0 ? layoutWidthHint() : bounds().size.width;
+bool UIStackView::intrinsicSizeDependsOnWidth() const {
+    if (fillsWidth()) return true;
+    const auto views = shown();
+    return std::any_of(views.begin(), views.end(), [](UIView* v) { return v->intrinsicSizeDependsOnWidth(); });
+}
+
+CGFloat UIStackView::innerWidth(CGFloat width) const {
+    if (width <= 0) width = layoutWidthHint() > 0 ? layoutWidthHint() : bounds().size.width;
     if (marginsRelative_) width -= layoutMargins().left + layoutMargins().right;
     return std::max<CGFloat>(0, width);
 }
@@ -134,6 +139,9 @@ CGSize UIStackView::naturalSize(UIView& view, CGFloat width) {
         if (s.width < 0) s.width = fit.width > 0 ? fit.width : frame.width;
         if (s.height < 0) s.height = high > 0 ? high : frame.height;
     }
+    // Wrapping text (a multi-line label, a text view that does not scroll) is as tall as it wraps
+    // at the width it will have, not as its one unwrapped line.
+    if (width > 0 && view.intrinsicSizeDependsOnWidth()) s.height = view.sizeThatFits({width, 0}).height;
     // The contents' size only hugs and resists at lower priorities: a required width or height
     // the view holds on itself wins, whether or not its contents (a picture that has just come)
     // would ask for more or less.
@@ -152,21 +160,95 @@ CGSize UIStackView::naturalSize(UIView& view, CGFloat width) {
     return s;
 }
 
-CGSize UIStackView::intrinsicContentSize() const {
-    const auto views = shown();
+UIStackView::Arrangement UIStackView::arrange(CGFloat length, CGFloat depth) const {
+    Arrangement a;
+    a.views = shown();
+    a.spacing = gap();
+    const std::size_t n = a.views.size();
+    if (n == 0) return a;
     const bool horizontal = axis_ == UILayoutConstraintAxis::horizontal;
+    const auto axisIndex = horizontal ? UILayoutConstraintAxis::horizontal : UILayoutConstraintAxis::vertical;
+
+    // Across a column each view gets the column's width where it fills it, else its own width up
+    // to the column's; along a row the widths are only known once the room is shared out below.
+    for (UIView* v : a.views) {
+        CGSize s = naturalSize(*v, !horizontal && alignment_ == UIStackViewAlignment::fill ? depth : 0);
+        if (!horizontal && depth > 0 && alignment_ != UIStackViewAlignment::fill && s.width > depth &&
+            v->intrinsicSizeDependsOnWidth())
+            s = naturalSize(*v, depth);
+        a.natural.push_back(s);
+    }
+    a.sizes.resize(n);
+    for (std::size_t i = 0; i < n; ++i)
+        a.sizes[i] = horizontal ? a.natural[i].width : a.natural[i].height;
+    if (length <= 0) return a;
+
+    const CGFloat gaps = gap() * static_cast<CGFloat>(n - 1);
+    CGFloat total = 0;
+    for (CGFloat s : a.sizes)
+        total += s;
+    auto& sizes = a.sizes;
+    switch (distribution_) {
+    case UIStackViewDistribution::fill: {
+        const CGFloat extra = length - gaps - total;
+        // A view whose size is fixed by a required constraint of its own neither takes nor gives room.
+        std::size_t pick = n;
+        if (extra > 0) {
+            // The view that hugs its content least takes the room left.
+            for (std::size_t i = 0; i < n; ++i)
+                if (!fixedAlong(*a.views[i], axisIndex) &&
+                    (pick == n || a.views[i]->contentHuggingPriority(axisIndex) <
+                                      a.views[pick]->contentHuggingPriority(axisIndex)))
+                    pick = i;
+            if (pick < n) sizes[pick] += extra;
+        } else if (extra < 0) {
+            // The one that resists compression least gives it up.
+            for (std::size_t i = 0; i < n; ++i)
+                if (!fixedAlong(*a.views[i], axisIndex) &&
+                    (pick == n || a.views[i]->contentCompressionResistancePriority(axisIndex) <
+                                      a.views[pick]->contentCompressionResistancePriority(axisIndex)))
+                    pick = i;
+            if (pick < n) sizes[pick] = std::max<CGFloat>(0, sizes[pick] + extra);
+        }
+        break;
+    }
+    case UIStackViewDistribution::fillEqually:
+        std::fill(sizes.begin(), sizes.end(), std::max<CGFloat>(0, (length - gaps) / static_cast<CGFloat>(n)));
+        break;
+    case UIStackViewDistribution::fillProportionally:
+        for (std::size_t i = 0; i < n; ++i)
+            sizes[i] =
+                total > 0 ? (length - gaps) * sizes[i] / total : (length - gaps) / static_cast<CGFloat>(n);
+        break;
+    case UIStackViewDistribution::equalSpacing:
+    case UIStackViewDistribution::equalCentering:
+        if (n > 1) a.spacing = std::max(gap(), (length - total) / static_cast<CGFloat>(n - 1));
+        break;
+    }
+    // Along a row, wrapping text wraps in the width it was given.
+    if (horizontal)
+        for (std::size_t i = 0; i < n; ++i)
+            if (sizes[i] > 0 && a.views[i]->intrinsicSizeDependsOnWidth())
+                a.natural[i].height = naturalSize(*a.views[i], sizes[i]).height;
+    return a;
+}
+
+CGSize UIStackView::measured(CGFloat width) const {
+    const bool horizontal = axis_ == UILayoutConstraintAxis::horizontal;
+    // A column measures its views at its width; a row shares its width out to learn how tall the
+    // wrapping ones are, and asks for the widths of all of them.
+    const CGFloat inner = innerWidth(width);
+    const Arrangement a = horizontal ? arrange(inner, 0) : arrange(0, inner);
     CGFloat along = 0, across = 0, largest = 0;
-    const CGFloat width = arrangedWidth();
-    for (UIView* v : views) {
-        const CGSize s = naturalSize(*v, width);
-        const CGFloat a = horizontal ? s.width : s.height;
-        along += a;
-        largest = std::max(largest, a);
+    for (const CGSize& s : a.natural) {
+        const CGFloat l = horizontal ? s.width : s.height;
+        along += l;
+        largest = std::max(largest, l);
         across = std::max(across, horizontal ? s.height : s.width);
     }
-    if (distribution_ == UIStackViewDistribution::fillEqually)
-        along = largest * static_cast<CGFloat>(views.size());
-    if (views.size() > 1) along += gap() * static_cast<CGFloat>(views.size() - 1);
+    const std::size_t n = a.views.size();
+    if (distribution_ == UIStackViewDistribution::fillEqually) along = largest * static_cast<CGFloat>(n);
+    if (n > 1) along += gap() * static_cast<CGFloat>(n - 1);
     CGSize size = horizontal ? CGSize{along, across} : CGSize{across, along};
     if (marginsRelative_) {
         const UIEdgeInsets m = layoutMargins();
@@ -174,6 +256,14 @@ CGSize UIStackView::intrinsicContentSize() const {
         size.height += m.top + m.bottom;
     }
     return size;
+}
+
+CGSize UIStackView::intrinsicContentSize() const {
+    return measured(0);
+}
+
+CGSize UIStackView::sizeThatFits(CGSize size) const {
+    return measured(size.width);
 }
 
 void UIStackView::layoutSubviews() {
@@ -189,67 +279,17 @@ void UIStackView::layoutSubviews() {
             if (UIView* s = superviewPointer()) s->layoutIfNeeded();
         }
     }
-    const auto views = shown();
-    if (views.empty()) return;
     const bool horizontal = axis_ == UILayoutConstraintAxis::horizontal;
     CGRect area = bounds();
     if (marginsRelative_) area = layoutMargins().inset(area);
     const CGFloat length = horizontal ? area.size.width : area.size.height;
     const CGFloat depth = horizontal ? area.size.height : area.size.width;
+    const Arrangement a = arrange(length, horizontal ? 0 : depth);
+    const auto& views = a.views;
+    const auto& natural = a.natural;
+    const auto& sizes = a.sizes;
+    const CGFloat spacing = a.spacing;
     const std::size_t n = views.size();
-    const CGFloat gaps = gap() * static_cast<CGFloat>(n - 1);
-
-    std::vector<CGSize> natural;
-    const CGFloat width = fillsWidth() ? depth : 0;
-    for (UIView* v : views)
-        natural.push_back(naturalSize(*v, width));
-    std::vector<CGFloat> sizes(n);
-    for (std::size_t i = 0; i < n; ++i)
-        sizes[i] = horizontal ? natural[i].width : natural[i].height;
-    CGFloat spacing = gap();
-    CGFloat total = 0;
-    for (CGFloat s : sizes)
-        total += s;
-    const auto axisIndex = horizontal ? UILayoutConstraintAxis::horizontal : UILayoutConstraintAxis::vertical;
-
-    switch (distribution_) {
-    case UIStackViewDistribution::fill: {
-        const CGFloat extra = length - gaps - total;
-        // A view whose size is fixed by a required constraint of its own neither takes nor gives room.
-        std::size_t pick = n;
-        if (extra > 0) {
-            // The view that hugs its content least takes the room left.
-            for (std::size_t i = 0; i < n; ++i)
-                if (!fixedAlong(*views[i], axisIndex) &&
-                    (pick == n ||
-                     views[i]->contentHuggingPriority(axisIndex) < views[pick]->contentHuggingPriority(axisIndex)))
-                    pick = i;
-            if (pick < n) sizes[pick] += extra;
-        } else if (extra < 0) {
-            // The one that resists compression least gives it up.
-            for (std::size_t i = 0; i < n; ++i)
-                if (!fixedAlong(*views[i], axisIndex) &&
-                    (pick == n || views[i]->contentCompressionResistancePriority(axisIndex) <
-                                      views[pick]->contentCompressionResistancePriority(axisIndex)))
-                    pick = i;
-            if (pick < n) sizes[pick] = std::max<CGFloat>(0, sizes[pick] + extra);
-        }
-        break;
-    }
-    case UIStackViewDistribution::fillEqually:
-        std::fill(sizes.begin(), sizes.end(),
-                  std::max<CGFloat>(0, (length - gaps) / static_cast<CGFloat>(n)));
-        break;
-    case UIStackViewDistribution::fillProportionally:
-        for (std::size_t i = 0; i < n; ++i)
-            sizes[i] =
-                total > 0 ? (length - gaps) * sizes[i] / total : (length - gaps) / static_cast<CGFloat>(n);
-        break;
-    case UIStackViewDistribution::equalSpacing:
-    case UIStackViewDistribution::equalCentering:
-        if (n > 1) spacing = std::max(gap(), (length - total) / static_cast<CGFloat>(n - 1));
-        break;
-    }
 
     CGFloat pos = horizontal ? area.origin.x : area.origin.y;
     for (std::size_t i = 0; i < n; ++i) {

@@ -57,10 +57,11 @@ public:
     void setLayoutMarginsRelativeArrangement(bool relative);
 
     CGSize intrinsicContentSize() const override;
-    CGSize sizeThatFits(CGSize) const override { return intrinsicContentSize(); }
+    // The size at `size.width` (0: the stack's own width), wrapping text measured as it wraps there.
+    CGSize sizeThatFits(CGSize size) const override;
     // A vertical stack that fills its width measures its views at that width (text inside them
-    // wraps), so its height depends on it.
-    bool intrinsicSizeDependsOnWidth() const override { return fillsWidth(); }
+    // wraps), so its height depends on it; so does any stack holding wrapping text directly.
+    bool intrinsicSizeDependsOnWidth() const override;
     bool placesSubview(const UIView& view) const override;
     void layoutSubviews() override;
     void subviewHiddenDidChange(UIView* view) override;
@@ -76,10 +77,24 @@ private:
     // a required width or height the view holds on itself (equal, at least, at most) over all.
     // A `width` above 0 is the width the stack will give the view: what its constraints give is
     // then measured at that width.
+    // A view whose height depends on its width is measured at `width`.
     static CGSize naturalSize(UIView& view, CGFloat width = 0);
     bool fillsWidth() const;
-    // The width the arranged views get in a stack that fills its width; 0 while unknown.
-    CGFloat arrangedWidth() const;
+    // `width` (0: the width layout gave, else the bounds') less the margins the views keep from.
+    CGFloat innerWidth(CGFloat width) const;
+    // The shown views, their own sizes (heights measured at the widths they get) and their lengths
+    // along the axis with the room shared out as the distribution says.
+    struct Arrangement {
+        std::vector<UIView*> views;
+        std::vector<CGSize> natural;
+        std::vector<CGFloat> sizes;
+        CGFloat spacing = 0;
+    };
+    // `length` and `depth` are the room along and across the axis, 0 where unknown: without a
+    // length the views keep their own lengths.
+    Arrangement arrange(CGFloat length, CGFloat depth) const;
+    // The stack's size when it is `width` wide (0: its own width).
+    CGSize measured(CGFloat width) const;
     static bool ownRequiredSize(const UIView& view, const NSLayoutConstraintPtr& constraint);
     // Whether a required constraint of the view's own gives it one length along `axis`.
     static bool fixedAlong(const UIView& view, UILayoutConstraintAxis axis);

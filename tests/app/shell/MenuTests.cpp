@@ -191,6 +191,14 @@ TEST_F(MenuTest, TheMenuShowsTheMemberFiveRowsAndTheBuild) {
     EXPECT_EQ(header->userImageView->frame().size, (CGSize{90, 90}));
     EXPECT_EQ(header->userImageView->layer()->cornerRadius, 45.0);
     EXPECT_TRUE(header->backgroundImageView->image());
+    // The name lies inside the header, 18 points under the picture, its foot on the header's foot.
+    const CGRect headerFrame = header->frame();
+    const CGRect name = header->userNameLabel->frame();
+    EXPECT_EQ(headerFrame, CGRect(0, 0, 250, 176));
+    EXPECT_EQ(name.origin.y, header->userImageView->frame().maxY() + 18);
+    EXPECT_EQ(name.maxY(), headerFrame.size.height);
+    EXPECT_TRUE(header->bounds().contains(name)) << name.origin.y << " + " << name.size.height;
+    EXPECT_NEAR(name.midX(), headerFrame.midX(), 0.5);
 }
 
 TEST_F(MenuTest, EachRowReportsClosesTheDrawerAndPushesANewScreen) {

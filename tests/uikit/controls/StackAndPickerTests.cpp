@@ -139,6 +139,94 @@ TEST(StackView, ConstraintsInsideAnArrangedViewFollowTheFrameTheStackGivesIt) {
     EXPECT_EQ(stack->frame().size.height, below->frame().maxY());
 }
 
+TEST(StackView, AMultiLineLabelArrangedInAStackWrapsAtTheWidthTheStackGivesIt) {
+    const std::string text = "Held Noah for the first time today. He is so light!";
+    auto wrapping = [&text](long lines) {
+        auto label = std::make_shared<UILabel>();
+        label->setNumberOfLines(lines);
+        label->setText(text);
+        return label;
+    };
+    auto root = std::make_shared<UIView>(CGRect(0, 0, 240, 600));
+    const CGSize oneLine = wrapping(0)->sizeThatFits({0, 0});
+    ASSERT_GT(oneLine.width, 240);
+
+    // A column that fills its width: the label is as wide as the column and grows a line for each
+    // line its text takes there; the view below moves down with it.
+    auto column = std::make_shared<UIStackView>();
+    column->setAxis(UILayoutConstraintAxis::vertical);
+    column->setSpacing(10);
+    column->setTranslatesAutoresizingMaskIntoConstraints(false);
+    root->addSubview(column);
+    auto label = wrapping(0);
+    auto below = box(50, 30);
+    column->addArrangedSubview(label);
+    column->addArrangedSubview(below);
+
+    // A row with a fixed 60-point picture: the label wraps in the 170 points left to it, and the
+    // row is as tall as the wrapped text. At most two lines, however long the text.
+    auto row = std::make_shared<UIStackView>();
+    row->setSpacing(10);
+    row->setAlignment(UIStackViewAlignment::top);
+    row->setTranslatesAutoresizingMaskIntoConstraints(false);
+    root->addSubview(row);
+    auto picture = std::make_shared<UIView>();
+    picture->setTranslatesAutoresizingMaskIntoConstraints(false);
+    picture->widthAnchor().constraintEqualToConstant(60)->setActive(true);
+    picture->heightAnchor().constraintEqualToConstant(20)->setActive(true);
+    auto beside = wrapping(0);
+    row->addArrangedSubview(picture);
+    row->addArrangedSubview(beside);
+    auto twoLines = wrapping(2);
+    twoLines->setText(text + " " + text);
+
+    auto under = std::make_shared<UIStackView>(std::vector<std::shared_ptr<UIView>>{twoLines});
+    under->setAxis(UILayoutConstraintAxis::vertical);
+    under->setTranslatesAutoresizingMaskIntoConstraints(false);
+    root->addSubview(under);
+    NSLayoutConstraint::activate({
+        column->topAnchor().constraintEqualTo(root->topAnchor()),
+        column->leadingAnchor().constraintEqualTo(root->leadingAnchor()),
+        column->trailingAnchor().constraintEqualTo(root->trailingAnchor()),
+        row->topAnchor().constraintEqualTo(column->bottomAnchor(), 20),
+        row->leadingAnchor().constraintEqualTo(root->leadingAnchor()),
+        row->trailingAnchor().constraintEqualTo(root->trailingAnchor()),
+        under->topAnchor().constraintEqualTo(row->bottomAnchor(), 20),
+        under->leadingAnchor().constraintEqualTo(root->leadingAnchor()),
+        under->trailingAnchor().constraintEqualTo(root->trailingAnchor()),
+    });
+    root->layoutIfNeeded();
+    const auto lines = [&](const UIView& v) { return std::lround(v.frame().size.height / oneLine.height); };
+
+    EXPECT_EQ(label->frame().size.width, 240);
+    EXPECT_GE(lines(*label), 2) << label->frame().size.height;
+    EXPECT_EQ(label->frame().size.height, label->sizeThatFits({240, 0}).height);
+    EXPECT_EQ(below->frame().origin.y, label->frame().maxY() + 10);
+    EXPECT_EQ(column->frame().size.height, below->frame().maxY());
+
+    EXPECT_EQ(picture->frame().size.width, 60);
+    EXPECT_EQ(beside->frame().origin.x, 70);
+    EXPECT_EQ(beside->frame().size.width, 170);
+    EXPECT_GE(lines(*beside), 3) << beside->frame().size.height;
+    EXPECT_EQ(beside->frame().size.height, beside->sizeThatFits({170, 0}).height);
+    EXPECT_EQ(row->frame().size.height, beside->frame().size.height);
+
+    EXPECT_EQ(twoLines->frame().size.width, 240);
+    EXPECT_EQ(lines(*twoLines), 2) << twoLines->frame().size.height;
+    EXPECT_EQ(under->frame().origin.y, row->frame().maxY() + 20);
+
+    // Narrower, the column's label takes another line and everything under it moves down.
+    const CGFloat before = label->frame().size.height;
+    root->setFrame(CGRect(0, 0, 160, 600));
+    root->layoutIfNeeded();
+    EXPECT_EQ(label->frame().size.width, 160);
+    EXPECT_GT(label->frame().size.height, before);
+    EXPECT_EQ(label->frame().size.height, label->sizeThatFits({160, 0}).height);
+    EXPECT_EQ(row->frame().origin.y, below->frame().maxY() + 20);
+    EXPECT_EQ(beside->frame().size.width, 90);
+    EXPECT_EQ(beside->frame().size.height, beside->sizeThatFits({90, 0}).height);
+}
+
 TEST(Controls, PageControlSwitchDatePickerAndPickerReportOnlyTheMembersChanges) {
     ManualClock clock;
     auto root = std::make_shared<UIView>(CGRect(0, 0, 375, 667));
