@@ -58,7 +58,8 @@ bool waitThenSettle(HeadlessHost& host, const std::function<bool()>& done, doubl
 ::testing::AssertionResult showsSoon(HeadlessHost& host, const std::string& text, double seconds = 10);
 
 // Taps the picture view `imageViewIdentifier`, picks `photo` from the photo library and keeps the
-// square the cropper offers, as a member choosing a profile photo does. Failures are fatal.
+// square the cropper offers, as a member choosing a profile photo does. A failed step ends the
+// helper: wrap the call in ASSERT_NO_FATAL_FAILURE to end the test with it.
 void choosePhotoCroppedSquare(HeadlessHost& host, const std::string& imageViewIdentifier,
                               const std::filesystem::path& photo);
 
