@@ -8,17 +8,15 @@
 #include "Controllers/Feed/FeedStoryboard.h"
 #include "Controllers/Feed/FeedViewController.h"
 #include "Services/AuthenticationContext.h"
+#include "bench/support/ScrollFrames.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "tests/support/AppEnvironment.h"
 #include "tests/support/RecordingServer.h"
-#include "uikit/graphics/UIGraphics.h"
 #include "uikit/graphics/UIImage.h"
 
 #include <benchmark/benchmark.h>
 #include <nlohmann/json.hpp>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <vector>
 #include <memory>
@@ -182,47 +180,13 @@ void BM_FeedScrollEndToEnd(benchmark::State& state) {
     root->layoutIfNeeded();
     RunLoop::main().runUntilIdle();
     const auto& table = screen->tableView;
-    UIGraphicsBeginImageContextWithOptions(root->bounds().size, true, 2);
-    CGContext& context = *UIGraphicsGetCurrentContext();
-    using Clock = std::chrono::steady_clock;
-    std::vector<double> frameMs, layoutMs, drawMs;
-    for (auto _ : state) {
-        frameMs.clear();
-        layoutMs.clear();
-        drawMs.clear();
-        table->setContentOffset({0, 0});
-        root->layoutIfNeeded();
-        // Rows below count as estimated until shown: the end moves as the pass goes.
-        while (table->contentOffset().y < table->maximumContentOffset().y) {
-            const auto start = Clock::now();
-            table->setContentOffset({0, std::min(table->contentOffset().y + 40, table->maximumContentOffset().y)});
-            root->layoutIfNeeded();
-            const auto laidOut = Clock::now();
-            root->layer()->render(context);
-            const auto drawn = Clock::now();
-            layoutMs.push_back(std::chrono::duration<double, std::milli>(laidOut - start).count());
-            drawMs.push_back(std::chrono::duration<double, std::milli>(drawn - laidOut).count());
-            frameMs.push_back(std::chrono::duration<double, std::milli>(drawn - start).count());
-        }
-    }
-    UIGraphicsEndImageContext();
-    std::vector<double> sorted = frameMs;
-    std::sort(sorted.begin(), sorted.end());
-    double total = 0;
-    for (double ms : frameMs)
-        total += ms;
-    state.counters["frames"] = static_cast<double>(frameMs.size());
-    state.counters["mean_frame_ms"] = frameMs.empty() ? 0 : total / static_cast<double>(frameMs.size());
-    state.counters["p99_frame_ms"] = sorted.empty() ? 0 : sorted[sorted.size() * 99 / 100];
-    state.counters["worst_frame_ms"] = sorted.empty() ? 0 : sorted.back();
+    cw::bench::FrameTimes times;
+    for (auto _ : state)
+        times = cw::bench::scrollFromTopToBottom(*root, *table);
+    cw::bench::reportFrames(state, times.frameMs);
     // Where the time of a frame goes: the cells' configuring and the layout, or the drawing.
-    auto p99 = [](std::vector<double> ms) {
-        std::sort(ms.begin(), ms.end());
-        return ms.empty() ? 0.0 : ms[ms.size() * 99 / 100];
-    };
-    state.counters["p99_layout_ms"] = p99(layoutMs);
-    state.counters["p99_draw_ms"] = p99(drawMs);
-    state.counters["frames_over_8ms"] = static_cast<double>(std::count_if(sorted.begin(), sorted.end(), [](double ms) { return ms > 8; }));
+    state.counters["p99_layout_ms"] = cw::bench::percentile99(times.layoutMs);
+    state.counters["p99_draw_ms"] = cw::bench::percentile99(times.drawMs);
     state.counters["rows"] = static_cast<double>(screen->filteredData.size());
     state.counters["cells_made"] = static_cast<double>(table->cellsCreated());
     state.counters["content_height"] = table->contentSize().height;

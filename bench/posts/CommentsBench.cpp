@@ -5,15 +5,12 @@
 #include "PostsBenchSupport.h"
 
 #include "Controllers/Posts/CommentTableViewController.h"
+#include "bench/support/ScrollFrames.h"
 #include "foundation/dispatch/RunLoop.h"
-#include "uikit/graphics/UIGraphics.h"
-#include "uikit/view/CALayer.h"
 
 #include <benchmark/benchmark.h>
 #include <nlohmann/json.hpp>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -76,35 +73,10 @@ void BM_CommentsScrollEndToEnd(benchmark::State& state) {
     root->layoutIfNeeded();
     RunLoop::main().runUntilIdle();
     const auto table = list->tableView();
-    UIGraphicsBeginImageContextWithOptions(root->bounds().size, true, 2);
-    CGContext& context = *UIGraphicsGetCurrentContext();
-    using Clock = std::chrono::steady_clock;
-    std::vector<double> frameMs;
-    for (auto _ : state) {
-        frameMs.clear();
-        table->setContentOffset({0, 0});
-        root->layoutIfNeeded();
-        // Rows below count as estimated until shown: the end moves as the pass goes.
-        while (table->contentOffset().y < table->maximumContentOffset().y) {
-            const auto start = Clock::now();
-            table->setContentOffset({0, std::min(table->contentOffset().y + 40, table->maximumContentOffset().y)});
-            root->layoutIfNeeded();
-            root->layer()->render(context);
-            frameMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-        }
-    }
-    UIGraphicsEndImageContext();
-    std::vector<double> sorted = frameMs;
-    std::sort(sorted.begin(), sorted.end());
-    double total = 0;
-    for (double ms : frameMs)
-        total += ms;
-    state.counters["frames"] = static_cast<double>(frameMs.size());
-    state.counters["mean_frame_ms"] = frameMs.empty() ? 0 : total / static_cast<double>(frameMs.size());
-    state.counters["p99_frame_ms"] = sorted.empty() ? 0 : sorted[sorted.size() * 99 / 100];
-    state.counters["worst_frame_ms"] = sorted.empty() ? 0 : sorted.back();
-    state.counters["frames_over_8ms"] =
-        static_cast<double>(std::count_if(sorted.begin(), sorted.end(), [](double ms) { return ms > 8; }));
+    cw::bench::FrameTimes times;
+    for (auto _ : state)
+        times = cw::bench::scrollFromTopToBottom(*root, *table);
+    cw::bench::reportFrames(state, times.frameMs);
     state.counters["cells_made"] = static_cast<double>(table->cellsCreated());
     state.counters["content_height"] = table->contentSize().height;
 }

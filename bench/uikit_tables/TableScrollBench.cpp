@@ -2,6 +2,7 @@
 // (measured by their constraints as they come into view) next to the same rows at a fixed height.
 // Counters: the peak number of cells in view and the cells ever made (reuse keeps both small).
 
+#include "tests/support/SelfSizingTextCell.h"
 #include "uikit/controls/UITableView.h"
 
 #include <benchmark/benchmark.h>
@@ -12,21 +13,7 @@
 
 namespace {
 
-class TextCell : public UITableViewCell {
-public:
-    TextCell(UITableViewCellStyle style, std::string id) : UITableViewCell(style, std::move(id)) {
-        label = std::make_shared<UILabel>();
-        label->setNumberOfLines(0);
-        label->setTranslatesAutoresizingMaskIntoConstraints(false);
-        contentView()->addSubview(label);
-        NSLayoutConstraint::activate(
-            {label->leadingAnchor().constraintEqualTo(contentView()->leadingAnchor(), 16),
-             label->trailingAnchor().constraintEqualTo(contentView()->trailingAnchor(), -16),
-             label->topAnchor().constraintEqualTo(contentView()->topAnchor(), 10),
-             label->bottomAnchor().constraintEqualTo(contentView()->bottomAnchor(), -10)});
-    }
-    std::shared_ptr<UILabel> label;
-};
+using TextCell = cw::test::SelfSizingTextCell;
 
 struct Source : UITableViewDataSource {
     std::vector<std::string> texts;

@@ -5,8 +5,7 @@
 #include "ContactSheet.h"
 #include "GalleryPage.h"
 
-#include "uikit/controllers/UIScreen.h"
-#include "uikit/controllers/UIViewController.h"
+#include "host/HeadlessHost.h"
 #include "uikit/view/ViewRendering.h"
 
 #include <cstdio>
@@ -20,24 +19,6 @@ std::vector<Page>& registry() {
     static std::vector<Page> pages;
     return pages;
 }
-
-class GalleryDelegate : public UIApplicationDelegate {
-public:
-    bool didFinishLaunchingWithOptions(UIApplication&, const LaunchOptions&) override {
-        window_ = std::make_shared<UIWindow>(UIScreen::main().bounds());
-        root = std::make_shared<UIViewController>();
-        root->view()->setBackgroundColor(UIColor::whiteColor());
-        window_->setRootViewController(root);
-        window_->makeKeyAndVisible();
-        return true;
-    }
-    std::shared_ptr<UIWindow> window() const override { return window_; }
-
-    UIViewControllerPtr root;
-
-private:
-    std::shared_ptr<UIWindow> window_;
-};
 
 } // namespace
 
@@ -58,7 +39,7 @@ int main(int argc, char** argv) {
     std::set<std::string> wanted;
     if (argc == 4 && std::string(argv[1]) == "--contact-sheet") {
         cw::HeadlessHost host;
-        host.launch(std::make_shared<cw::gallery::GalleryDelegate>());
+        host.launch(std::make_shared<cw::WhiteScreenApplication>());
         std::string error;
         if (!cw::gallery::drawContactSheet(argv[2], argv[3], &error)) {
             std::fprintf(stderr, "cradleway-gallery: the contact sheet failed: %s\n", error.c_str());
@@ -86,7 +67,7 @@ int main(int argc, char** argv) {
         if (!wanted.empty() && !wanted.count(page.name)) continue;
         // Each page starts from a fresh application so that one page's screens never show in the next.
         cw::HeadlessHost host;
-        auto delegate = std::make_shared<cw::gallery::GalleryDelegate>();
+        auto delegate = std::make_shared<cw::WhiteScreenApplication>();
         host.launch(delegate);
         cw::gallery::Context context{host, out, delegate->root};
         std::string error;

@@ -1,32 +1,13 @@
 #pragma once
 
 // An application whose window shows one plain white screen, for tests that put views or
-// controllers of their own on it (present over `root`, push, or add subviews).
+// controllers of their own on it (present over `root`, push, or add subviews). The headless host
+// offers it, so that the gallery's pictures and the tests stand on the same screen.
 
-#include "uikit/controllers/UIApplication.h"
-#include "uikit/controllers/UIScreen.h"
-#include "uikit/controllers/UIViewController.h"
-#include "uikit/controllers/UIWindow.h"
-
-#include <memory>
+#include "host/HeadlessHost.h"
 
 namespace cw::test {
 
-class WhiteScreenApp : public UIApplicationDelegate {
-public:
-    bool didFinishLaunchingWithOptions(UIApplication&, const LaunchOptions&) override {
-        window_ = std::make_shared<UIWindow>(UIScreen::main().bounds());
-        root = std::make_shared<UIViewController>();
-        root->view()->setBackgroundColor(UIColor::whiteColor());
-        window_->setRootViewController(root);
-        window_->makeKeyAndVisible();
-        return true;
-    }
-    std::shared_ptr<UIWindow> window() const override { return window_; }
-    UIViewControllerPtr root;
-
-private:
-    std::shared_ptr<UIWindow> window_;
-};
+using WhiteScreenApp = cw::WhiteScreenApplication;
 
 } // namespace cw::test

@@ -114,10 +114,7 @@ std::vector<StoredEvent> AccountTest::storedEvents() const {
 }
 
 std::vector<StoredEvent> AccountTest::storedEvents(const std::string& screen) const {
-    std::vector<StoredEvent> events;
-    for (auto& e : storedEvents())
-        if (e.screen == screen) events.push_back(std::move(e));
-    return events;
+    return cw::test::storedEvents(*demo, screen);
 }
 
 std::vector<nlohmann::json> AccountTest::eventsOf(const std::string& screen) const {

@@ -5,7 +5,6 @@
 #include "Services/AuthenticationContext.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "kits/banners/GSMessage.h"
-#include "kits/cropper/RSKImageCropViewController.h"
 #include "uikit/graphics/UIImage.h"
 
 #include <gmock/gmock.h>
@@ -44,15 +43,7 @@ protected:
         }
     }
     // Picks the test photo from the library and keeps the square the cropper offers.
-    void choosePhoto() {
-        ASSERT_TRUE(host->tapIdentifier("userImageView"));
-        ASSERT_TRUE(host->pickAlertAction("Photo Library"));
-        ASSERT_TRUE(host->pickImage(photo));
-        auto cropper = std::dynamic_pointer_cast<RSKImageCropViewController>(host->topViewController());
-        ASSERT_TRUE(cropper);
-        EXPECT_EQ(cropper->cropMode(), RSKImageCropMode::square);
-        ASSERT_TRUE(host->tapText("Choose"));
-    }
+    void choosePhoto() { choosePhotoCroppedSquare(*host, "userImageView", photo); }
     bool updateEnabled(MyAccountViewController& screen) {
         auto button = screen.editPassword();
         return button->isUserInteractionEnabled() && button->alpha() == 1.0;

@@ -2,31 +2,16 @@
 
 #include "Services/AuthenticationContext.h"
 #include "Services/BabyService.h"
-#include "Services/SignInService.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "kits/banners/GSMessage.h"
 #include "server/Database.h"
 #include "uikit/controllers/UIAppearance.h"
 #include "uikit/controls/UIViewAnimation.h"
-#include "uikit/graphics/UIImage.h"
 
 namespace cw::test {
 
 std::unique_ptr<TempDirectory> BabyScreenTest::serverDirectory_;
 std::unique_ptr<DemoServer> BabyScreenTest::server_;
-
-namespace {
-
-void resetSession() {
-    auto& session = AuthenticationContext::shared();
-    session.setUser(nullptr);
-    session.setOAuthToken(std::nullopt);
-    session.setOAuthRefreshToken(std::nullopt);
-    session.setSelectedBabyId(std::nullopt);
-    session.setDelegate({});
-}
-
-} // namespace
 
 void BabyScreenTest::SetUpTestSuite() {
     serverDirectory_ = std::make_unique<TempDirectory>("cw-baby-server");
@@ -42,12 +27,8 @@ void BabyScreenTest::TearDownTestSuite() {
 
 void BabyScreenTest::SetUp() {
     environment = std::make_unique<AppEnvironment>("cw-baby");
-    environment->writeInfo({{"SERVER_URL", server_->baseUrl()},
-                            {"CFBundleIdentifier", "org.cradleway.baby-tests"},
-                            {"CFBundleShortVersionString", "1.4"},
-                            {"CFBundleVersion", "27"}});
-    UIImage::setResourceDirectory(generatedResourcesDirectory());
-    resetSession();
+    prepareBundle(*environment, server_->baseUrl(), "org.cradleway.baby-tests");
+    forgetSession();
     GSMessage::clearHistory();
     {
         // Each test reads only its own usage events.
@@ -62,35 +43,21 @@ void BabyScreenTest::TearDown() {
     RunLoop::main().runFor(0.1);
     app.reset();
     host.reset();
-    resetSession();
+    forgetSession();
     environment.reset();
     UIAppearance::reset();
 }
 
 bool BabyScreenTest::waitFor(const std::function<bool()>& condition, double seconds) {
-    const bool met = RunLoop::main().runUntil(condition, seconds);
-    host->settle();
-    return met;
+    return waitThenSettle(*host, condition, seconds);
 }
 
 ::testing::AssertionResult BabyScreenTest::showsSoon(const std::string& text, double seconds) {
-    if (waitFor([&] { return host->isShowing(text); }, seconds)) return ::testing::AssertionSuccess();
-    std::string shown;
-    for (const auto& t : host->visibleTexts())
-        shown += "\"" + t + "\" ";
-    return ::testing::AssertionFailure() << "\"" << text << "\" is not on screen; it shows " << shown;
+    return cw::test::showsSoon(*host, text, seconds);
 }
 
 void BabyScreenTest::signInAndLaunch(const std::string& email) {
-    std::optional<JSON> reply;
-    bool failed = false;
-    SignInService().signin(
-        email, "cradleway-demo", [&](const BaseHTTPService::Task&, const std::optional<JSON>& object) { reply = object; },
-        [&](const BaseHTTPService::Task&, const NSError&) { failed = true; });
-    ASSERT_TRUE(RunLoop::main().runUntil([&] { return reply || failed; }, 10)) << "no sign-in reply";
-    ASSERT_TRUE(reply) << "the sign-in failed";
-    AuthenticationContext::shared().login(reply);
-    ASSERT_TRUE(AuthenticationContext::shared().user());
+    ASSERT_NO_FATAL_FAILURE(signInBeforeLaunch(email, "cradleway-demo"));
     app = std::make_shared<AppDelegate>();
     host->launch(app);
 }
@@ -103,17 +70,10 @@ void BabyScreenTest::launchWithoutBabies() {
 
 std::vector<StoredEvent> BabyScreenTest::storedEvents(const std::string& screen, std::size_t count) {
     std::vector<StoredEvent> events;
-    auto read = [&] {
-        events.clear();
-        auto db = server_->server().state().pool->acquire();
-        auto st = db->prepare("SELECT screen_name, screen_action, event_details FROM analytics_events "
-                              "WHERE screen_name = ? ORDER BY id");
-        st.with(screen);
-        while (st.step())
-            events.push_back({st.text(0), st.text(1), nlohmann::json::parse(st.text(2), nullptr, false)});
+    waitFor([&] {
+        events = cw::test::storedEvents(*server_, screen);
         return events.size() >= count;
-    };
-    waitFor(read, 10);
+    });
     return events;
 }
 

@@ -12,6 +12,7 @@
 #include "tests/support/AppEnvironment.h"
 #include "tests/support/DemoServer.h"
 #include "tests/support/TempDirectory.h"
+#include "tests/support/app/AppTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -22,12 +23,6 @@
 #include <vector>
 
 namespace cw::test {
-
-struct StoredEvent {
-    std::string screen;
-    std::string action;
-    nlohmann::json details;
-};
 
 class BabyScreenTest : public ::testing::Test {
 public:

@@ -13,6 +13,7 @@
 #include "kits/banners/GSMessage.h"
 #include "tests/support/AppEnvironment.h"
 #include "tests/support/RecordingServer.h"
+#include "tests/support/app/AppTestSupport.h"
 #include "uikit/controllers/UINavigationController.h"
 
 #include <gmock/gmock.h>
@@ -49,9 +50,7 @@ Date parsed(const std::string& text) {
 class DailyUpdateRules : public ::testing::Test {
 protected:
     void SetUp() override {
-        environment.writeInfo({{"SERVER_URL", server.base()}, {"CFBundleIdentifier", "org.cradleway.daily-tests"},
-                               {"CFBundleShortVersionString", "1.4"}, {"CFBundleVersion", "27"}});
-        UIImage::setResourceDirectory(generatedResourcesDirectory());
+        prepareBundle(environment, server.base(), "org.cradleway.daily-tests");
         registerAppStoryboards();
         auto& session = AuthenticationContext::shared();
         session.setUser(UserData::initWithResponseObject(JSON(json{
@@ -63,10 +62,7 @@ protected:
     }
     void TearDown() override {
         RunLoop::main().runFor(0.05);
-        auto& session = AuthenticationContext::shared();
-        session.setUser(nullptr);
-        session.setOAuthToken(std::nullopt);
-        session.setOAuthRefreshToken(std::nullopt);
+        forgetSession();
     }
 
     // The "Update" tab's pager over one baby, the server answering `answer`.

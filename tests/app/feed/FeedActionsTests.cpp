@@ -32,13 +32,7 @@ protected:
         FeedScreenTest::TearDown();
     }
 
-    ::testing::AssertionResult showsSoon(const std::string& text) {
-        if (RunLoop::main().runUntil([&] { return host->isShowing(text); }, 10)) {
-            host->settle();
-            return ::testing::AssertionSuccess();
-        }
-        return ::testing::AssertionFailure() << "\"" << text << "\" did not show";
-    }
+    ::testing::AssertionResult showsSoon(const std::string& text) { return cw::test::showsSoon(*host, text); }
     // The mother's answers as the server holds them: group, question and answer.
     std::vector<std::string> storedAnswers() const {
         std::vector<std::string> out;

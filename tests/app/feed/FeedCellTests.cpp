@@ -9,6 +9,7 @@
 #include "foundation/time/TimeZone.h"
 #include "tests/support/AppEnvironment.h"
 #include "tests/support/RecordingServer.h"
+#include "tests/support/app/AppTestSupport.h"
 #include "uikit/controls/UINib.h"
 #include "uikit/graphics/UIImage.h"
 
@@ -69,11 +70,7 @@ public:
 class FeedCellTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        environment.writeInfo({{"SERVER_URL", server.base()},
-                               {"CFBundleIdentifier", "test.feed.cells"},
-                               {"CFBundleShortVersionString", "1.0"},
-                               {"CFBundleVersion", "1"}});
-        UIImage::setResourceDirectory(generatedResourcesDirectory());
+        prepareBundle(environment, server.base(), "test.feed.cells");
         registerFeedStoryboard();
     }
     void TearDown() override {

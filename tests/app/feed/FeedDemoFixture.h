@@ -7,11 +7,11 @@
 #include "App/AppDelegate.h"
 #include "App/MainNavigationController.h"
 #include "App/MainViewController.h"
+#include "Controllers/Baby/JourneyPageViewController.h"
 #include "Controllers/Feed/FeedDataStore.h"
 #include "Controllers/Feed/FeedTableTimeTagCell.h"
 #include "Controllers/Feed/FeedViewController.h"
 #include "Controllers/Feed/FilterViewController.h"
-#include "Controllers/Baby/JourneyPageViewController.h"
 #include "Controllers/Journey/JourneyContainerViewController.h"
 #include "Controllers/Posts/CommentTableViewController.h"
 #include "Controllers/Posts/FeedDetailWebViewController.h"
@@ -27,28 +27,21 @@
 #include "server/Database.h"
 #include "tests/support/AppEnvironment.h"
 #include "tests/support/DemoServer.h"
+#include "tests/support/app/AppTestSupport.h"
 #include "uikit/controllers/UINavigationController.h"
 #include "uikit/graphics/UIImage.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <iostream>
-#include <sstream>
-
-#include <gtest/gtest.h>
-
 #include <iostream>
 #include <memory>
 #include <sstream>
 
 namespace cw::test {
-
-struct StoredEvent {
-    std::string action;
-    nlohmann::json details;
-};
 
 inline std::string textOf(const FeedResponse& card) {
     return card.cardTitle.value_or("") + " | " + card.cardDescription.value_or("");
@@ -61,11 +54,7 @@ protected:
         Locale::setCurrentForTesting(Locale("en_US"));
         TimeZone::setCurrentForTesting(TimeZone::withIdentifier("America/New_York"));
         demo = std::make_unique<DemoServer>(environment.directory() / "server");
-        environment.writeInfo({{"SERVER_URL", demo->baseUrl()},
-                               {"CFBundleIdentifier", "test.feed.screen"},
-                               {"CFBundleShortVersionString", "1.4"},
-                               {"CFBundleVersion", "27"}});
-        UIImage::setResourceDirectory(generatedResourcesDirectory());
+        prepareBundle(environment, demo->baseUrl(), "test.feed.screen");
         resetSession();
         begin();
     }
@@ -79,12 +68,7 @@ protected:
     }
 
     static void resetSession() {
-        auto& session = AuthenticationContext::shared();
-        session.setUser(nullptr);
-        session.setOAuthToken(std::nullopt);
-        session.setOAuthRefreshToken(std::nullopt);
-        session.setSelectedBabyId(std::nullopt);
-        session.setDelegate({});
+        forgetSession();
         FeedDataStore::shared().setCachedFeed({});
     }
     void begin() {
@@ -156,15 +140,7 @@ protected:
     std::size_t refreshes() const { return eventsWithDetail("feedViewCheckForContent").size(); }
 
     // What the server stored of the feed screen's events for the father, oldest first.
-    std::vector<StoredEvent> storedEvents() const {
-        std::vector<StoredEvent> out;
-        auto lease = demo->server().state().pool->acquire();
-        auto st = lease->prepare("SELECT screen_action, event_details FROM analytics_events "
-                                 "WHERE screen_name = 'FeedViewScreen' ORDER BY id");
-        while (st.step())
-            out.push_back({st.text(0), nlohmann::json::parse(st.text(1), nullptr, false)});
-        return out;
-    }
+    std::vector<StoredEvent> storedEvents() const { return cw::test::storedEvents(*demo, "FeedViewScreen"); }
     std::vector<StoredEvent> eventsWithDetail(const std::string& key) const {
         std::vector<StoredEvent> out;
         for (auto& e : storedEvents())

@@ -7,8 +7,8 @@
 #include "host/HeadlessHost.h"
 #include "tests/support/AppEnvironment.h"
 #include "tests/support/RecordingServer.h"
+#include "tests/support/app/AppTestSupport.h"
 #include "uikit/controllers/UINavigationController.h"
-#include "uikit/graphics/UIImage.h"
 
 #include <gtest/gtest.h>
 
@@ -34,11 +34,7 @@ struct Event {
 class FeedFilterTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        environment.writeInfo({{"SERVER_URL", server.base()},
-                               {"CFBundleIdentifier", "test.feed.filter"},
-                               {"CFBundleShortVersionString", "1.0"},
-                               {"CFBundleVersion", "1"}});
-        UIImage::setResourceDirectory(generatedResourcesDirectory());
+        prepareBundle(environment, server.base(), "test.feed.filter");
         host = std::make_unique<cw::HeadlessHost>();
         app = std::make_shared<cw::WhiteScreenApplication>();
         host->launch(app);

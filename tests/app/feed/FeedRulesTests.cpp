@@ -15,9 +15,9 @@
 #include "tests/app/feed/FeedPictures.h"
 #include "tests/support/AppEnvironment.h"
 #include "tests/support/RecordingServer.h"
+#include "tests/support/app/AppTestSupport.h"
 #include "uikit/controllers/UIActivityViewController.h"
 #include "uikit/controllers/UINavigationController.h"
-#include "uikit/graphics/UIImage.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -53,11 +53,7 @@ json baby(int id, const std::string& name) {
 class FeedRulesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        environment.writeInfo({{"SERVER_URL", server.base()},
-                               {"CFBundleIdentifier", "test.feed.rules"},
-                               {"CFBundleShortVersionString", "1.0"},
-                               {"CFBundleVersion", "1"}});
-        UIImage::setResourceDirectory(generatedResourcesDirectory());
+        prepareBundle(environment, server.base(), "test.feed.rules");
         auto& session = AuthenticationContext::shared();
         session.setDelegate({});
         session.login(JSON(json{{"tokens", {{"access_token", "A"}, {"refresh_token", "R"}}},
@@ -74,10 +70,7 @@ protected:
         RunLoop::main().runFor(0.05);
         host.reset();
         server.stop();
-        auto& session = AuthenticationContext::shared();
-        session.setUser(nullptr);
-        session.setOAuthToken(std::nullopt);
-        session.setOAuthRefreshToken(std::nullopt);
+        forgetSession();
         FeedDataStore::shared().setCachedFeed({});
     }
 

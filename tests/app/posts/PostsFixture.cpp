@@ -1,14 +1,9 @@
 #include "PostsFixture.h"
 
 #include "Controllers/Feed/FeedDataStore.h"
-#include "Services/AuthenticationContext.h"
-#include "Services/SignInService.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "kits/banners/GSMessage.h"
-#include "server/Database.h"
 #include "uikit/controllers/UIAppearance.h"
-#include "uikit/graphics/UIGraphics.h"
-#include "uikit/graphics/UIImage.h"
 
 #include <cstdlib>
 #include <iostream>
@@ -17,13 +12,9 @@ namespace cw::test {
 
 namespace {
 
+// The feed the last test loaded goes with its member.
 void resetSession() {
-    auto& session = AuthenticationContext::shared();
-    session.setUser(nullptr);
-    session.setOAuthToken(std::nullopt);
-    session.setOAuthRefreshToken(std::nullopt);
-    session.setSelectedBabyId(std::nullopt);
-    session.setDelegate({});
+    forgetSession();
     FeedDataStore::shared().setCachedFeed({});
 }
 
@@ -35,11 +26,7 @@ void PostsScreenTest::SetUp() {
     demo = std::make_unique<DemoServer>(environment->directory() / "server");
     // The feed's own questions would come up over these screens.
     demo->answerFeedQuestions();
-    environment->writeInfo({{"SERVER_URL", demo->baseUrl()},
-                            {"CFBundleIdentifier", "org.cradleway.posts-tests"},
-                            {"CFBundleShortVersionString", "1.4"},
-                            {"CFBundleVersion", "27"}});
-    UIImage::setResourceDirectory(generatedResourcesDirectory());
+    prepareBundle(*environment, demo->baseUrl(), "org.cradleway.posts-tests");
     resetSession();
     GSMessage::clearHistory();
     host = std::make_unique<cw::HeadlessHost>();
@@ -57,30 +44,18 @@ void PostsScreenTest::TearDown() {
 }
 
 void PostsScreenTest::signInAndLaunch(const std::string& email) {
-    std::optional<JSON> reply;
-    bool failed = false;
-    SignInService().signin(
-        email, "cradleway-demo", [&](const BaseHTTPService::Task&, const std::optional<JSON>& object) { reply = object; },
-        [&](const BaseHTTPService::Task&, const NSError&) { failed = true; });
-    ASSERT_TRUE(RunLoop::main().runUntil([&] { return reply || failed; }, 10)) << "no sign-in reply";
-    ASSERT_TRUE(reply) << "the sign-in failed";
-    AuthenticationContext::shared().login(reply);
+    ASSERT_NO_FATAL_FAILURE(signInBeforeLaunch(email, "cradleway-demo"));
     app = std::make_shared<AppDelegate>();
     host->launch(app);
     ASSERT_TRUE(waitFor([] { return !FeedDataStore::shared().cachedFeed().empty(); }, 20)) << "the feed did not load";
 }
 
 bool PostsScreenTest::waitFor(const std::function<bool()>& condition, double seconds) {
-    const bool met = RunLoop::main().runUntil(condition, seconds);
-    host->settle();
-    return met;
+    return waitThenSettle(*host, condition, seconds);
 }
 
 ::testing::AssertionResult PostsScreenTest::showsSoon(const std::string& text, double seconds) {
-    if (waitFor([&] { return host->isShowing(text); }, seconds)) return ::testing::AssertionSuccess();
-    std::string shown;
-    for (const auto& t : host->visibleTexts()) shown += "\"" + t + "\" ";
-    return ::testing::AssertionFailure() << "\"" << text << "\" is not on screen; it shows " << shown;
+    return cw::test::showsSoon(*host, text, seconds);
 }
 
 std::shared_ptr<UINavigationController> PostsScreenTest::navigation() const {
@@ -99,9 +74,7 @@ FeedResponse::Card PostsScreenTest::card(const std::string& text) const {
 }
 
 std::int64_t PostsScreenTest::count(const std::string& sql) const {
-    auto db = demo->server().state().pool->acquire();
-    auto st = db->prepare(sql);
-    return st.step() ? st.integer(0) : -1;
+    return queryInteger(*demo, sql);
 }
 
 bool PostsScreenTest::awaitCount(const std::string& sql, std::int64_t expected) {
@@ -109,13 +82,7 @@ bool PostsScreenTest::awaitCount(const std::string& sql, std::int64_t expected) 
 }
 
 std::vector<StoredEvent> PostsScreenTest::storedEvents(const std::string& screen) const {
-    std::vector<StoredEvent> events;
-    auto db = demo->server().state().pool->acquire();
-    auto st = db->prepare("SELECT screen_name, screen_action, event_details FROM analytics_events "
-                          "WHERE screen_name = ? ORDER BY id");
-    st.with(screen);
-    while (st.step()) events.push_back({st.text(0), st.text(1), nlohmann::json::parse(st.text(2), nullptr, false)});
-    return events;
+    return cw::test::storedEvents(*demo, screen);
 }
 
 void PostsScreenTest::picture(const std::string& name) {
@@ -128,14 +95,8 @@ void PostsScreenTest::picture(const std::string& name) {
 }
 
 std::filesystem::path PostsScreenTest::pictureFile(const std::string& name, int width, int height) {
-    UIGraphicsBeginImageContextWithOptions(CGSize{double(width), double(height)}, true, 1);
-    auto context = UIGraphicsGetCurrentContext();
-    context->setFillColor(UIColor(0.9, 0.5, 0.3, 1));
-    context->fill(CGRect(0, 0, width, height));
-    auto image = UIGraphicsGetImageFromCurrentImageContext();
-    UIGraphicsEndImageContext();
     const auto path = environment->directory() / name;
-    image->writePNG(path);
+    EXPECT_TRUE(writeOneColourPicture(path, 0xFFE6804Du, width, height)) << path;
     return path;
 }
 

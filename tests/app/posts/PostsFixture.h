@@ -10,6 +10,7 @@
 #include "host/HeadlessHost.h"
 #include "tests/support/AppEnvironment.h"
 #include "tests/support/DemoServer.h"
+#include "tests/support/app/AppTestSupport.h"
 #include "uikit/controllers/UINavigationController.h"
 
 #include <gtest/gtest.h>
@@ -23,12 +24,6 @@
 #include <vector>
 
 namespace cw::test {
-
-struct StoredEvent {
-    std::string screen;
-    std::string action;
-    nlohmann::json details;
-};
 
 class PostsScreenTest : public ::testing::Test {
 protected:

@@ -99,13 +99,7 @@ TEST_F(InvitationRoad, SarahRegistersWithHerPhotoAndMiasCorrectedBirthDateAfterA
     ASSERT_TRUE(placeholder) << "card_default_n";
 
     // The photo, cropped square.
-    ASSERT_TRUE(host->tapIdentifier("userImageView"));
-    ASSERT_TRUE(host->pickAlertAction("Photo Library"));
-    ASSERT_TRUE(host->pickImage(photo));
-    auto cropper = std::dynamic_pointer_cast<RSKImageCropViewController>(host->topViewController());
-    ASSERT_TRUE(cropper);
-    EXPECT_EQ(cropper->cropMode(), RSKImageCropMode::square);
-    ASSERT_TRUE(host->tapText("Choose"));
+    ASSERT_NO_FATAL_FAILURE(choosePhotoCroppedSquare(*host, "userImageView", photo));
     EXPECT_EQ(top(), UIViewControllerPtr(form));
     auto chosen = form->userImageView->image();
     ASSERT_TRUE(chosen);

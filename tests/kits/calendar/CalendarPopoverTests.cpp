@@ -8,23 +8,16 @@
 #include "host/HeadlessHost.h"
 #include "kits/calendar/CVCalendarMenuView.h"
 #include "kits/calendar/CVCalendarView.h"
+#include "tests/support/LocalDates.h"
 #include "uikit/controllers/UINavigationController.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 using ::testing::ElementsAre;
+using cw::test::noonOf;
 
 namespace {
-
-Date noonOf(int year, int month, int day) {
-    DateComponents c;
-    c.year = year;
-    c.month = month;
-    c.day = day;
-    c.hour = 12;
-    return *Calendar::current().dateFrom(c);
-}
 
 class DayPicker : public UIViewController,
                   public CVCalendarViewDelegate,

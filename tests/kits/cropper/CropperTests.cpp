@@ -1,6 +1,6 @@
 #include "host/HeadlessHost.h"
 #include "kits/cropper/RSKImageCropViewController.h"
-#include "uikit/controllers/UIScreen.h"
+#include "tests/support/WhiteScreenApp.h"
 #include "uikit/controls/UIButton.h"
 #include "uikit/controls/UIEvent.h"
 #include "uikit/view/ViewRendering.h"
@@ -13,24 +13,9 @@
 
 using ::testing::ElementsAre;
 
+using cw::test::WhiteScreenApp;
+
 namespace {
-
-class WhiteScreenApp : public UIApplicationDelegate {
-public:
-    bool didFinishLaunchingWithOptions(UIApplication&, const LaunchOptions&) override {
-        window_ = std::make_shared<UIWindow>(UIScreen::main().bounds());
-        root = std::make_shared<UIViewController>();
-        root->view()->setBackgroundColor(UIColor::whiteColor());
-        window_->setRootViewController(root);
-        window_->makeKeyAndVisible();
-        return true;
-    }
-    std::shared_ptr<UIWindow> window() const override { return window_; }
-    UIViewControllerPtr root;
-
-private:
-    std::shared_ptr<UIWindow> window_;
-};
 
 // A picture whose every pixel tells where it lies: red = x mod 256, green = y mod 256, blue =
 // 16 × (x / 256) + y / 256.

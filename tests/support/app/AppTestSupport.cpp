@@ -5,6 +5,7 @@
 #include "Services/SignInService.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "host/HeadlessScript.h"
+#include "kits/cropper/RSKImageCropViewController.h"
 #include "server/Database.h"
 #include "uikit/graphics/UIImage.h"
 
@@ -55,6 +56,31 @@ bool waitSettling(HeadlessHost& host, const std::function<bool()>& done, double 
     }
 }
 
+bool waitThenSettle(HeadlessHost& host, const std::function<bool()>& done, double seconds) {
+    const bool met = RunLoop::main().runUntil(done, seconds);
+    host.settle();
+    return met;
+}
+
+::testing::AssertionResult showsSoon(HeadlessHost& host, const std::string& text, double seconds) {
+    if (waitThenSettle(host, [&] { return host.isShowing(text); }, seconds)) return ::testing::AssertionSuccess();
+    std::string shown;
+    for (const auto& t : host.visibleTexts())
+        shown += "\"" + t + "\" ";
+    return ::testing::AssertionFailure() << "\"" << text << "\" is not on screen; it shows " << shown;
+}
+
+void choosePhotoCroppedSquare(HeadlessHost& host, const std::string& imageViewIdentifier,
+                              const std::filesystem::path& photo) {
+    ASSERT_TRUE(host.tapIdentifier(imageViewIdentifier));
+    ASSERT_TRUE(host.pickAlertAction("Photo Library"));
+    ASSERT_TRUE(host.pickImage(photo));
+    auto cropper = std::dynamic_pointer_cast<RSKImageCropViewController>(host.topViewController());
+    ASSERT_TRUE(cropper);
+    EXPECT_EQ(cropper->cropMode(), RSKImageCropMode::square);
+    ASSERT_TRUE(host.tapText("Choose"));
+}
+
 const char* const kSignInAsTheDemoMother = R"(
 tap #emailTextField
 type "demo@cradleway.test"
@@ -95,6 +121,13 @@ std::vector<StoredEvent> storedEvents(DemoServer& server) {
     auto rows = db->prepare("SELECT screen_name, screen_action, event_details FROM analytics_events ORDER BY id");
     while (rows.step())
         events.push_back({rows.text(0), rows.text(1), nlohmann::json::parse(rows.text(2), nullptr, false)});
+    return events;
+}
+
+std::vector<StoredEvent> storedEvents(DemoServer& server, const std::string& screen) {
+    std::vector<StoredEvent> events;
+    for (auto& e : storedEvents(server))
+        if (e.screen == screen) events.push_back(std::move(e));
     return events;
 }
 

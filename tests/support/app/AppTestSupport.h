@@ -12,6 +12,7 @@
 #include "tests/support/DemoServer.h"
 #include "uikit/controllers/UIViewController.h"
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <cstddef>
@@ -49,6 +50,18 @@ void signInBeforeLaunch(const std::string& email, const std::string& password);
 // its clock past short waits): replies come in real time, transitions and fades on the host's
 // clock. False once `seconds` of real time have passed.
 bool waitSettling(HeadlessHost& host, const std::function<bool()>& done, double seconds = 10);
+// Turns the main run loop until `done` holds without moving the host's clock (a banner or a
+// transition stays where it is meanwhile), then lets the host settle once. False once `seconds` of
+// real time have passed.
+bool waitThenSettle(HeadlessHost& host, const std::function<bool()>& done, double seconds = 10);
+// Waits as waitThenSettle() does until `text` is on screen; a failure names what the screen shows.
+::testing::AssertionResult showsSoon(HeadlessHost& host, const std::string& text, double seconds = 10);
+
+// Taps the picture view `imageViewIdentifier`, picks `photo` from the photo library and keeps the
+// square the cropper offers, as a member choosing a profile photo does. A failed step ends the
+// helper: wrap the call in ASSERT_NO_FATAL_FAILURE to end the test with it.
+void choosePhotoCroppedSquare(HeadlessHost& host, const std::string& imageViewIdentifier,
+                              const std::filesystem::path& photo);
 
 // The demo mother's sign-in through the sign-in screen, up to her main interface, as script steps.
 extern const char* const kSignInAsTheDemoMother;
@@ -63,8 +76,9 @@ bool writeOneColourPicture(const std::filesystem::path& file, std::uint32_t argb
 // Whether a visible activity overlay covers any part of the screen's view.
 bool showsActivityOverlay(const UIViewControllerPtr& screen);
 
-// The usage events the server stored so far, oldest first.
+// The usage events the server stored so far, oldest first; of one screen.
 std::vector<StoredEvent> storedEvents(DemoServer& server);
+std::vector<StoredEvent> storedEvents(DemoServer& server, const std::string& screen);
 // The first column of the first row of a query of the demo database: a number (-1 when there is no
 // row), or its text (none when there is no row or the value is null).
 std::int64_t queryInteger(DemoServer& server, const std::string& sql);

@@ -1,5 +1,6 @@
 #include "foundation/dispatch/RunLoop.h"
 #include "foundation/time/Clock.h"
+#include "tests/support/SelfSizingTextCell.h"
 #include "uikit/controls/UIButton.h"
 #include "uikit/controls/UIEvent.h"
 #include "uikit/controls/UITableView.h"
@@ -8,25 +9,14 @@
 
 namespace {
 
-// A cell whose label is pinned to the content view's edges: its height follows its text.
-class TextCell : public UITableViewCell {
+// The self-sizing cell, counting its reuses; a reused cell shows no text until it is given one.
+class TextCell : public cw::test::SelfSizingTextCell {
 public:
-    TextCell(UITableViewCellStyle style, std::string id) : UITableViewCell(style, std::move(id)) {
-        label = std::make_shared<UILabel>();
-        label->setNumberOfLines(0);
-        label->setTranslatesAutoresizingMaskIntoConstraints(false);
-        contentView()->addSubview(label);
-        NSLayoutConstraint::activate(
-            {label->leadingAnchor().constraintEqualTo(contentView()->leadingAnchor(), 16),
-             label->trailingAnchor().constraintEqualTo(contentView()->trailingAnchor(), -16),
-             label->topAnchor().constraintEqualTo(contentView()->topAnchor(), 10),
-             label->bottomAnchor().constraintEqualTo(contentView()->bottomAnchor(), -10)});
-    }
+    using SelfSizingTextCell::SelfSizingTextCell;
     void prepareForReuse() override {
         ++reuses;
         label->setText(std::nullopt);
     }
-    std::shared_ptr<UILabel> label;
     int reuses = 0;
 };
 

@@ -1,0 +1,74 @@
+#pragma once
+
+// A screen scrolled from top to bottom the way a flick through it goes, every frame laid out and
+// drawn whole and timed one by one, and the frame times summed up the way every scrolling benchmark
+// reports them. Header only: each benchmark program includes it as it is.
+
+#include "uikit/controls/UIScrollView.h"
+#include "uikit/graphics/UIGraphics.h"
+#include "uikit/view/CALayer.h"
+#include "uikit/view/UIView.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <numeric>
+#include <string>
+#include <vector>
+
+namespace cw::bench {
+
+// Milliseconds, one entry a frame: the whole frame, and its layout and drawing apart.
+struct FrameTimes {
+    std::vector<double> frameMs;
+    std::vector<double> layoutMs;
+    std::vector<double> drawMs;
+};
+
+// Scrolls `scroller` (inside `root`) from its top to its bottom, 40 points a frame, laying out and
+// drawing `root` at scale 2 after each step.
+inline FrameTimes scrollFromTopToBottom(UIView& root, UIScrollView& scroller) {
+    using Clock = std::chrono::steady_clock;
+    auto ms = [](Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); };
+    FrameTimes times;
+    UIGraphicsBeginImageContextWithOptions(root.bounds().size, true, 2);
+    CGContext& context = *UIGraphicsGetCurrentContext();
+    scroller.setContentOffset({0, 0});
+    root.layoutIfNeeded();
+    // Rows below count as estimated until shown: the end moves as the pass goes.
+    while (scroller.contentOffset().y < scroller.maximumContentOffset().y) {
+        const auto start = Clock::now();
+        scroller.setContentOffset({0, std::min(scroller.contentOffset().y + 40, scroller.maximumContentOffset().y)});
+        root.layoutIfNeeded();
+        const auto laidOut = Clock::now();
+        root.layer()->render(context);
+        const auto drawn = Clock::now();
+        times.layoutMs.push_back(ms(laidOut - start));
+        times.drawMs.push_back(ms(drawn - laidOut));
+        times.frameMs.push_back(ms(drawn - start));
+    }
+    UIGraphicsEndImageContext();
+    return times;
+}
+
+// The 99th percentile of the times; 0 when there are none.
+inline double percentile99(std::vector<double> ms) {
+    std::sort(ms.begin(), ms.end());
+    return ms.empty() ? 0.0 : ms[ms.size() * 99 / 100];
+}
+
+// Sets the counters "frames", "mean_frame_ms", "p99_frame_ms", "worst_frame_ms" and
+// "frames_over_<budget>ms".
+inline void reportFrames(benchmark::State& state, const std::vector<double>& frameMs, int budgetMs = 8) {
+    const double total = std::accumulate(frameMs.begin(), frameMs.end(), 0.0);
+    const double count = static_cast<double>(frameMs.size());
+    state.counters["frames"] = count;
+    state.counters["mean_frame_ms"] = frameMs.empty() ? 0 : total / count;
+    state.counters["p99_frame_ms"] = percentile99(frameMs);
+    state.counters["worst_frame_ms"] = frameMs.empty() ? 0 : *std::max_element(frameMs.begin(), frameMs.end());
+    state.counters["frames_over_" + std::to_string(budgetMs) + "ms"] = static_cast<double>(
+        std::count_if(frameMs.begin(), frameMs.end(), [budgetMs](double ms) { return ms > budgetMs; }));
+}
+
+} // namespace cw::bench
