@@ -167,26 +167,12 @@ void MyAccountViewController::pickAnImage() {
     sendEvent(rawValue(ScreenAction::Tap), {{"myAccountPicturePickerTapped", JSON("User trying to pick a picture")}});
 }
 
-void MyAccountViewController::didFinishPickingMediaWithInfo(UIImagePickerController& picker,
-                                                            const UIImagePickerInfo& info) {
-    cw::presentCropperForPickedImage(picker, info, RSKImageCropMode::square,
-                                     std::static_pointer_cast<Controller>(shared_from_this()));
-}
-
-void MyAccountViewController::didCancel(UIImagePickerController&) {
-    dismiss(true);
-}
-
-void MyAccountViewController::didCropImage(RSKImageCropViewController&, const std::shared_ptr<UIImage>& croppedImage,
-                                           CGRect, CGFloat) {
+void MyAccountViewController::didCropImage(RSKImageCropViewController& cropper,
+                                           const std::shared_ptr<UIImage>& croppedImage, CGRect cropRect,
+                                           CGFloat rotationAngle) {
     setUpdateEnabled(true);
     croppedPicture_ = croppedImage;
-    userImageView()->setImage(croppedImage);
-    dismiss(true);
-}
-
-void MyAccountViewController::didCancelCrop(RSKImageCropViewController&) {
-    dismiss(true);
+    CroppedPhotoPicking::didCropImage(cropper, croppedImage, cropRect, rotationAngle);
 }
 
 void MyAccountViewController::updateMember(UIButton*) {
