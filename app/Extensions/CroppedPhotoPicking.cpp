@@ -28,3 +28,18 @@ void CroppedPhotoPicking::didCropImage(RSKImageCropViewController&,
 void CroppedPhotoPicking::didCancelCrop(RSKImageCropViewController&) {
     photoScreen().dismiss(true);
 }
+
+CGRect WideBandCropMask::customMaskRect(RSKImageCropViewController& cropper) {
+    const CGRect frame = cropper.view()->frame();
+    const CGFloat w = frame.width(), h = frame.height();
+    const CGSize size = w / 2 < h ? CGSize{w, w / 2} : CGSize{2 * h, h};
+    return {(w - size.width) / 2, (h - size.height) / 2, size.width, size.height};
+}
+
+UIBezierPath WideBandCropMask::customMaskPath(RSKImageCropViewController& cropper) {
+    return UIBezierPath::rect(cropper.maskRect());
+}
+
+CGRect WideBandCropMask::customMovementRect(RSKImageCropViewController& cropper) {
+    return cropper.maskRect();
+}

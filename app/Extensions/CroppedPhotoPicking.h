@@ -33,3 +33,16 @@ protected:
     // This part of the screen, sharing the screen's ownership.
     std::shared_ptr<CroppedPhotoPicking> sharedPicking();
 };
+
+// The mask of a screen whose picture shows as a band twice as wide as high (a baby's card): the
+// largest such band the cropper's view holds, centred, and the picture moves under it only. The
+// screen adopts it beside CroppedPhotoPicking and crops in the custom mode.
+class WideBandCropMask : public RSKImageCropViewControllerDataSource {
+public:
+    CGRect customMaskRect(RSKImageCropViewController& cropper) override;
+    UIBezierPath customMaskPath(RSKImageCropViewController& cropper) override;
+    CGRect customMovementRect(RSKImageCropViewController& cropper) override;
+
+protected:
+    ~WideBandCropMask() override = default;
+};

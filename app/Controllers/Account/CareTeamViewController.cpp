@@ -1,13 +1,13 @@
 #include "Controllers/Account/CareTeamViewController.h"
 
-#include "Extensions/ServerImages/UIImageView+UpdateImage.h"
+#include "Extensions/ServerImages/UIImageView+BabyPicture.h"
 #include "Extensions/UIColor+Palette.h"
+#include "Extensions/UIFont+Avenir.h"
 #include "Extensions/UIFont+Named.h"
 #include "Services/BabyService.h"
 #include "foundation/dispatch/DispatchQueue.h"
 #include "foundation/text/CaseMapping.h"
 #include "kits/banners/GSMessage.h"
-#include "uikit/graphics/UIImage.h"
 
 void CareTeamViewController::loadView() {
     UIViewController::loadView();
@@ -24,7 +24,7 @@ void CareTeamViewController::loadView() {
     auto strip = std::make_shared<UIView>();
     auto updated = std::make_shared<UILabel>();
     updated->setText(std::string("Updated at"));
-    updated->setFont(UIFontNamed::avenirMedium(13).value_or(UIFont::systemFont(13)));
+    updated->setFont(cw::avenirFont(13));
     strip->addSubview(updated);
     auto table = std::make_shared<UITableView>(UITableViewStyle::plain);
     table->registerCell(kCellIdentifier, [](const std::string& identifier) {
@@ -65,12 +65,7 @@ void CareTeamViewController::viewDidLoad() {
     UIViewController::viewDidLoad();
     if (auto table = tableView()) table->setHidden(true);
     fetchCareGivers();
-    if (auto picture = babyImageView()) {
-        if (baby && baby->imageFile())
-            updateImageWith(*picture, *baby->imageFile());
-        else
-            picture->setImage(UIImage::named("card_default_baby"));
-    }
+    if (auto picture = babyImageView()) cw::showBabyPicture(*picture, baby);
     if (auto name = babyNameLabel()) name->setText(baby ? std::optional(baby->fullName()) : std::nullopt);
     if (auto strip = updateView()) strip->setBackgroundColor(UIColorPalette::whiteSix());
     if (auto updated = updateLabel()) updated->setTextColor(UIColorPalette::contentColor2());

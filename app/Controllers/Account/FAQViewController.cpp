@@ -1,6 +1,6 @@
 #include "Controllers/Account/FAQViewController.h"
 
-#include "Extensions/UIFont+Named.h"
+#include "Extensions/UIFont+Avenir.h"
 #include "uikit/view/UILabel.h"
 
 void FAQViewController::viewDidLoad() {
@@ -10,7 +10,7 @@ void FAQViewController::viewDidLoad() {
     root->setBackgroundColor(UIColor::whiteColor());
     auto label = std::make_shared<UILabel>();
     label->setText(std::string("Coming soon"));
-    label->setFont(UIFontNamed::avenirMedium(18).value_or(UIFont::systemFont(18)));
+    label->setFont(cw::avenirFont(18));
     label->setTranslatesAutoresizingMaskIntoConstraints(false);
     root->addSubview(label);
     NSLayoutConstraint::activate({

@@ -1,7 +1,9 @@
 #include "Controllers/Account/FamilyAndFriendsTableViewCell.h"
 
 #include "Extensions/UIColor+Palette.h"
+#include "Extensions/UIFont+Avenir.h"
 #include "Extensions/UIFont+Named.h"
+#include "Extensions/UIView+ConstraintSubviews.h"
 
 std::shared_ptr<FamilyAndFriendsTableViewCell>
 FamilyAndFriendsTableViewCell::prototype(const std::string& reuseIdentifier) {
@@ -17,13 +19,10 @@ FamilyAndFriendsTableViewCell::prototype(const std::string& reuseIdentifier) {
     name->setFont(UIFontNamed::avenirMedium(17).value_or(UIFont::systemFont(17, UIFont::Weight::medium)));
     name->setTextColor(UIColorPalette::textColor());
     auto details = std::make_shared<UILabel>();
-    details->setFont(UIFontNamed::avenirMedium(14).value_or(UIFont::systemFont(14)));
+    details->setFont(cw::avenirFont(14));
 
     const std::map<std::string, std::shared_ptr<UIView>> views{{"picture", picture}, {"name", name}, {"details", details}};
-    for (const auto& [key, view] : views) {
-        view->setTranslatesAutoresizingMaskIntoConstraints(false);
-        content->addSubview(view);
-    }
+    cw::addSubviewsForConstraints(*content, views);
     content->addConstraints(NSLayoutConstraint::constraints("H:|-16-[picture(50)]-12-[name]-16-|", 0, {}, views));
     content->addConstraints(NSLayoutConstraint::constraints("H:[picture]-12-[details]-16-|", 0, {}, views));
     content->addConstraints(NSLayoutConstraint::constraints("V:[picture(50)]", 0, {}, views));

@@ -1,6 +1,7 @@
 #include "Controllers/Account/InviteFamilyViewController.h"
 
 #include "Extensions/UIColor+Palette.h"
+#include "Extensions/UIView+ConstraintSubviews.h"
 #include "Extensions/UIViewController+LoadingIndicator.h"
 #include "Models/UserData.h"
 #include "Services/AnalyticsService.h"
@@ -82,10 +83,7 @@ void InviteFamilyViewController::loadView() {
 
     std::map<std::string, std::shared_ptr<UIView>> views{{"fullName", fullName}, {"email", email},
                                                          {"relationship", relationship}, {"chevron", chevron}};
-    for (const auto& [name, v] : views) {
-        v->setTranslatesAutoresizingMaskIntoConstraints(false);
-        form->addSubview(v);
-    }
+    cw::addSubviewsForConstraints(*form, views);
     for (const char* name : {"line1", "line2"}) {
         auto line = std::make_shared<UIView>();
         line->setBackgroundColor(UIColorPalette::separatorColor());
@@ -100,11 +98,8 @@ void InviteFamilyViewController::loadView() {
         form->addConstraints(NSLayoutConstraint::constraints(format, 0, {}, views));
     form->addConstraint(chevron->centerYAnchor().constraintEqualTo(relationship->centerYAnchor()));
 
-    for (const auto& v : std::vector<std::shared_ptr<UIView>>{form, send}) {
-        v->setTranslatesAutoresizingMaskIntoConstraints(false);
-        scroll->addSubview(v);
-    }
     const std::map<std::string, std::shared_ptr<UIView>> content{{"form", form}, {"send", send}};
+    cw::addSubviewsForConstraints(*scroll, content);
     scroll->addConstraints(NSLayoutConstraint::constraints("V:|-24-[form]-32-[send(48)]-24-|", 0, {}, content));
     scroll->addConstraints(NSLayoutConstraint::constraints("H:|-20-[form]-20-|", 0, {}, content));
     scroll->addConstraints(NSLayoutConstraint::constraints("H:[send(335)]", 0, {}, content));

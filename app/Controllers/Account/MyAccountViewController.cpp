@@ -1,5 +1,6 @@
 #include "Controllers/Account/MyAccountViewController.h"
 
+#include "Controllers/Account/AccountFormButton.h"
 #include "Extensions/ServerImages/UIImageView+UpdateImage.h"
 #include "Extensions/UIColor+Palette.h"
 #include "Extensions/UIView+Autolayout.h"
@@ -96,14 +97,7 @@ const std::shared_ptr<RegistrationSignUpView>& MyAccountViewController::formView
 
 const std::shared_ptr<UIButton>& MyAccountViewController::editPassword() {
     if (!editPassword_) {
-        editPassword_ = std::make_shared<UIButton>(UIButtonType::custom);
-        editPassword_->setTranslatesAutoresizingMaskIntoConstraints(false);
-        editPassword_->setTitle(std::string("Update"), UIControlStateNormal);
-        if (auto font = UIFont::named("Avenir-Black", 18)) editPassword_->titleLabel()->setFont(*font);
-        editPassword_->setTitleColor(hex("#FCFCFC"), UIControlStateNormal);
-        editPassword_->setBackgroundColor(hex("#7EC5AC"));
-        editPassword_->setContentEdgeInsets({10, 30, 10, 30});
-        editPassword_->layer()->cornerRadius = 5;
+        editPassword_ = makeAccountFormButton("Update");
         editPassword_->addTarget(this, &Controller::updateMember, UIControlEventTouchUpInside);
         containerScrollView()->addSubview(editPassword_);
         setUpdateEnabled(false);
@@ -167,26 +161,12 @@ void MyAccountViewController::pickAnImage() {
     sendEvent(rawValue(ScreenAction::Tap), {{"myAccountPicturePickerTapped", JSON("User trying to pick a picture")}});
 }
 
-void MyAccountViewController::didFinishPickingMediaWithInfo(UIImagePickerController& picker,
-                                                            const UIImagePickerInfo& info) {
-    cw::presentCropperForPickedImage(picker, info, RSKImageCropMode::square,
-                                     std::static_pointer_cast<Controller>(shared_from_this()));
-}
-
-void MyAccountViewController::didCancel(UIImagePickerController&) {
-    dismiss(true);
-}
-
-void MyAccountViewController::didCropImage(RSKImageCropViewController&, const std::shared_ptr<UIImage>& croppedImage,
-                                           CGRect, CGFloat) {
+void MyAccountViewController::didCropImage(RSKImageCropViewController& cropper,
+                                           const std::shared_ptr<UIImage>& croppedImage, CGRect cropRect,
+                                           CGFloat rotationAngle) {
     setUpdateEnabled(true);
     croppedPicture_ = croppedImage;
-    userImageView()->setImage(croppedImage);
-    dismiss(true);
-}
-
-void MyAccountViewController::didCancelCrop(RSKImageCropViewController&) {
-    dismiss(true);
+    CroppedPhotoPicking::didCropImage(cropper, croppedImage, cropRect, rotationAngle);
 }
 
 void MyAccountViewController::updateMember(UIButton*) {

@@ -12,9 +12,8 @@
 
 #include "Controllers/Account/PasswordUpdateViewController.h"
 #include "Controllers/SignIn/RegistrationSignUpView.h"
+#include "Extensions/CroppedPhotoPicking.h"
 #include "Extensions/ImageSourcePresenting.h"
-#include "kits/cropper/RSKImageCropViewController.h"
-#include "uikit/controllers/UIImagePickerController.h"
 #include "uikit/controllers/UIViewController.h"
 #include "uikit/controls/UIButton.h"
 #include "uikit/controls/UIScrollView.h"
@@ -28,8 +27,7 @@ struct Notification;
 class MyAccountViewController : public UIViewController,
                                 public RegistrationSignUpDelegate,
                                 public PasswordUpdateProtocol,
-                                public UIImagePickerControllerDelegate,
-                                public RSKImageCropViewControllerDelegate,
+                                public CroppedPhotoPicking,
                                 public UIScrollViewDelegate,
                                 public ImageSourcePresenting<MyAccountViewController> {
 public:
@@ -73,11 +71,14 @@ public:
     void moveScrollViewFor(CGFloat height);
     void resetScrollviewInsets();
 
-    void didFinishPickingMediaWithInfo(UIImagePickerController& picker, const UIImagePickerInfo& info) override;
-    void didCancel(UIImagePickerController& picker) override;
+    // The picture road (CroppedPhotoPicking) with a square crop; a cropped picture is kept for the
+    // update and enables it.
     void didCropImage(RSKImageCropViewController& cropper, const std::shared_ptr<UIImage>& croppedImage,
                       CGRect cropRect, CGFloat rotationAngle) override;
-    void didCancelCrop(RSKImageCropViewController& cropper) override;
+
+protected:
+    UIViewController& photoScreen() override { return *this; }
+    std::shared_ptr<UIImageView> photoView() override { return userImageView(); }
 
 private:
     void setUpdateEnabled(bool enabled);

@@ -1,6 +1,6 @@
 #include "Controllers/Account/NotificationSettingsViewController.h"
 
-#include "Extensions/UIFont+Named.h"
+#include "Extensions/UIFont+Avenir.h"
 #include "Services/AnalyticsService.h"
 #include "Services/AuthenticationContext.h"
 #include "Services/MemberService.h"
@@ -150,7 +150,7 @@ std::shared_ptr<UITableViewCell> NotificationSettingsViewController::cellForRowA
         // The cell may have served another switch: its action must not stay.
         if (control) control->removeTarget(this, UIControlEventValueChanged);
         if (auto label = cell->textLabel()) {
-            label->setFont(UIFontNamed::avenirMedium(17).value_or(UIFont::systemFont(17)));
+            label->setFont(cw::avenirFont(17));
             label->setBackgroundColor(UIColor::clearColor());
             label->setText(std::string(t.title));
         }

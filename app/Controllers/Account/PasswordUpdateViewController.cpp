@@ -1,5 +1,6 @@
 #include "Controllers/Account/PasswordUpdateViewController.h"
 
+#include "Controllers/Account/AccountFormButton.h"
 #include "Extensions/UIColor+Palette.h"
 #include "Extensions/UIView+Autolayout.h"
 #include "Services/AnalyticsService.h"
@@ -153,14 +154,7 @@ const std::shared_ptr<UIView>& PasswordUpdateViewController::containerView() {
 
 const std::shared_ptr<UIButton>& PasswordUpdateViewController::savePasswordButton() {
     if (!savePasswordButton_) {
-        savePasswordButton_ = std::make_shared<UIButton>(UIButtonType::custom);
-        savePasswordButton_->setTranslatesAutoresizingMaskIntoConstraints(false);
-        savePasswordButton_->setTitle(std::string("Save Password"), UIControlStateNormal);
-        if (auto font = UIFont::named("Avenir-Black", 18)) savePasswordButton_->titleLabel()->setFont(*font);
-        savePasswordButton_->setTitleColor(hex("#FCFCFC"), UIControlStateNormal);
-        savePasswordButton_->setBackgroundColor(hex("#7EC5AC"));
-        savePasswordButton_->setContentEdgeInsets({10, 30, 10, 30});
-        savePasswordButton_->layer()->cornerRadius = 5;
+        savePasswordButton_ = makeAccountFormButton("Save Password");
         savePasswordButton_->addTarget(this, &Controller::savePasswordTapped, UIControlEventTouchUpInside);
         view()->addSubview(savePasswordButton_);
         setSaveEnabled(false);

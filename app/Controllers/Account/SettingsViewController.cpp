@@ -4,7 +4,7 @@
 #include "Controllers/Account/NotificationSettingsViewController.h"
 #include "Controllers/SignIn/BasicHTMLViewController.h"
 #include "Extensions/UIColor+Palette.h"
-#include "Extensions/UIFont+Named.h"
+#include "Extensions/UIFont+Avenir.h"
 #include "Extensions/UIView+Autolayout.h"
 #include "Services/AnalyticsService.h"
 #include "uikit/controllers/UIAlertController.h"
@@ -92,7 +92,7 @@ std::shared_ptr<UITableViewCell> SettingsViewController::cellForRowAt(UITableVie
     const auto& row = info(settingsRows[static_cast<std::size_t>(indexPath.row)]);
     if (auto label = cell->textLabel()) {
         label->setText(std::string(row.title));
-        label->setFont(UIFontNamed::avenirMedium(18).value_or(UIFont::systemFont(18)));
+        label->setFont(cw::avenirFont(18));
         label->setTextColor(UIColorPalette::textColor());
     }
     const auto& content = cell->contentView();

@@ -2,7 +2,7 @@
 
 #include "Controllers/Baby/DailyUpdateStackCell.h"
 #include "Controllers/Baby/MeasurementsViewController.h"
-#include "Extensions/ServerImages/UIImageView+UpdateImage.h"
+#include "Extensions/ServerImages/UIImageView+BabyPicture.h"
 #include "Extensions/UIColor+Palette.h"
 #include "Services/AnalyticsService.h"
 #include "Services/BabyService.h"
@@ -128,10 +128,7 @@ void DailyUpdateViewController::viewDidLoad() {
     view()->setBackgroundColor(UIColor::whiteColor());
     tableView->setHidden(true);
     fetchDailyUpdate();
-    if (baby && baby->imageFile())
-        updateImageWith(*babyImageView, *baby->imageFile());
-    else
-        babyImageView->setImage(UIImage::named(kDefaultPicture));
+    cw::showBabyPicture(*babyImageView, baby);
     updateTimeView->setBackgroundColor(UIColorPalette::tableViewBackground());
     updateTimeLabel->setTextColor(UIColorPalette::contentColor2());
 }

@@ -44,7 +44,6 @@ public:
     static constexpr const char* kItemTapped = "DailyUpdateItemTapped";
     static constexpr const char* kItemTappedText = "User tapped a daily update item";
     static constexpr const char* kUpdatedAtPrefix = "Updated At ";
-    static constexpr const char* kDefaultPicture = "card_default_baby";
     // The segue of the charts control.
     static constexpr const char* kMeasurementsSegue = "showMeasurements";
     static constexpr CGFloat kItemPopoverWidth = 300;

@@ -410,51 +410,14 @@ void MyBabyViewController::cameraButtonTapped() {
     sendEvent("Tap", {{"babyPicturePicker", JSON("User trying to pick a picture")}});
 }
 
-void MyBabyViewController::didFinishPickingMediaWithInfo(UIImagePickerController& picker,
-                                                         const UIImagePickerInfo& info) {
-    std::shared_ptr<UIImage> image;
-    if (auto found = info.find(UIImagePickerControllerOriginalImage); found != info.end())
-        if (const auto* picked = std::any_cast<std::shared_ptr<UIImage>>(&found->second)) image = *picked;
-    if (!image) return;
-    auto cropper = std::make_shared<RSKImageCropViewController>(image, RSKImageCropMode::custom);
-    auto self = std::static_pointer_cast<MyBabyViewController>(shared_from_this());
-    cropper->setDelegate(std::shared_ptr<RSKImageCropViewControllerDelegate>(self));
-    cropper->setDataSource(std::shared_ptr<RSKImageCropViewControllerDataSource>(self));
-    cropper->avoidEmptySpaceAroundImage = true;
-    picker.present(cropper, true);
-}
-
-void MyBabyViewController::didCancel(UIImagePickerController&) {
-    dismiss(true);
-}
-
-void MyBabyViewController::didCropImage(RSKImageCropViewController&, const std::shared_ptr<UIImage>& croppedImage,
-                                        CGRect, CGFloat) {
+void MyBabyViewController::didCropImage(RSKImageCropViewController& cropper,
+                                        const std::shared_ptr<UIImage>& croppedImage, CGRect cropRect,
+                                        CGFloat rotationAngle) {
     // A page that is no longer there gets nothing.
     if (currentBabyNumber >= 0 && currentBabyNumber < static_cast<long>(babyFormViewArray.size()))
         babyFormViewArray[static_cast<std::size_t>(currentBabyNumber)]->updateCroppedBabyImage(croppedImage);
     enableSaveButton();
-    dismiss(true);
-}
-
-void MyBabyViewController::didCancelCrop(RSKImageCropViewController&) {
-    dismiss(true);
-}
-
-CGRect MyBabyViewController::customMaskRect(RSKImageCropViewController& cropper) {
-    const CGSize size = cropper.view()->frame().size;
-    const CGFloat w = size.width, h = size.height;
-    // The largest centred 2:1 band, as the form shows its photo.
-    const CGSize mask = w / 2 < h ? CGSize{w, w / 2} : CGSize{2 * h, h};
-    return {(w - mask.width) / 2, (h - mask.height) / 2, mask.width, mask.height};
-}
-
-UIBezierPath MyBabyViewController::customMaskPath(RSKImageCropViewController& cropper) {
-    return UIBezierPath::rect(cropper.maskRect());
-}
-
-CGRect MyBabyViewController::customMovementRect(RSKImageCropViewController& cropper) {
-    return cropper.maskRect();
+    CroppedPhotoPicking::didCropImage(cropper, croppedImage, cropRect, rotationAngle);
 }
 
 // --- Keyboard ---------------------------------------------------------------------------------------------

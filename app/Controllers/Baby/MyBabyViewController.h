@@ -15,13 +15,12 @@
 
 #include "Controllers/Baby/BabyDetailsFormView.h"
 #include "Controllers/Baby/NewBabyFlowController.h"
+#include "Extensions/CroppedPhotoPicking.h"
 #include "Extensions/ImageSourcePresenting.h"
 #include "Models/UserData.h"
 #include "Services/BaseHTTPService.h"
 #include "Views/GreenButton.h"
 #include "foundation/dispatch/NotificationCenter.h"
-#include "kits/cropper/RSKImageCropViewController.h"
-#include "uikit/controllers/UIImagePickerController.h"
 #include "uikit/controllers/UIViewController.h"
 #include "uikit/controls/UIPageControl.h"
 #include "uikit/controls/UIScrollView.h"
@@ -36,9 +35,8 @@ class MyBabyViewController : public UIViewController,
                              public BabyDetailsFormViewDelegate,
                              public NewBabyFlowControllerDelegate,
                              public UIScrollViewDelegate,
-                             public UIImagePickerControllerDelegate,
-                             public RSKImageCropViewControllerDelegate,
-                             public RSKImageCropViewControllerDataSource,
+                             public CroppedPhotoPicking,
+                             public WideBandCropMask,
                              public ImageSourcePresenting<MyBabyViewController> {
 public:
     static constexpr const char* kScreenName = "MyBabyScreen";
@@ -116,14 +114,10 @@ public:
     void enableSaveButton();
 
     // --- Picture ---
-    void didFinishPickingMediaWithInfo(UIImagePickerController& picker, const UIImagePickerInfo& info) override;
-    void didCancel(UIImagePickerController& picker) override;
+    // Cropped to the baby's band (CroppedPhotoPicking, WideBandCropMask); the current page's form
+    // takes the picture and Save is enabled.
     void didCropImage(RSKImageCropViewController& cropper, const std::shared_ptr<UIImage>& croppedImage,
                       CGRect cropRect, CGFloat rotationAngle) override;
-    void didCancelCrop(RSKImageCropViewController& cropper) override;
-    CGRect customMaskRect(RSKImageCropViewController& cropper) override;
-    UIBezierPath customMaskPath(RSKImageCropViewController& cropper) override;
-    CGRect customMovementRect(RSKImageCropViewController& cropper) override;
 
     // --- Keyboard ---
     void registerForKeyboardNotifications();
@@ -147,6 +141,12 @@ public:
     // The babies of an update reply's "response" list: entries without the four texts are
     // skipped, a gender other than male or female is Unknown.
     static std::vector<std::shared_ptr<BabyData>> babiesOfUpdateReply(const JSON& reply);
+
+protected:
+    UIViewController& photoScreen() override { return *this; }
+    // None: the page's form shows the picture it keeps (didCropImage).
+    std::shared_ptr<UIImageView> photoView() override { return nullptr; }
+    RSKImageCropMode photoCropMode() const override { return RSKImageCropMode::custom; }
 
 private:
     BabyDetailsFormViewPtr makeForm(std::int64_t babyNumber);

@@ -313,18 +313,3 @@ void NewBabyViewController::keyboardWillHide(const Notification&) {
 void NewBabyViewController::resetScrollviewInsets() {
     SignInKeyboardScroll::reset(*scrollView);
 }
-
-CGRect NewBabyViewController::customMaskRect(RSKImageCropViewController& cropper) {
-    const CGRect frame = cropper.view()->frame();
-    const CGFloat w = frame.width(), h = frame.height();
-    const CGSize size = w / 2 < h ? CGSize{w, w / 2} : CGSize{2 * h, h};
-    return {(w - size.width) / 2, (h - size.height) / 2, size.width, size.height};
-}
-
-UIBezierPath NewBabyViewController::customMaskPath(RSKImageCropViewController& cropper) {
-    return UIBezierPath::rect(cropper.maskRect());
-}
-
-CGRect NewBabyViewController::customMovementRect(RSKImageCropViewController& cropper) {
-    return cropper.maskRect();
-}

@@ -51,7 +51,7 @@ class NewBabyViewController : public UIViewController,
                               public UIPickerViewDataSource,
                               public UIPickerViewDelegate,
                               public CroppedPhotoPicking,
-                              public RSKImageCropViewControllerDataSource,
+                              public WideBandCropMask,
                               public ImageSourcePresenting<NewBabyViewController>,
                               public StoryboardIdentifiable<NewBabyViewController> {
 public:
@@ -119,13 +119,8 @@ public:
     std::optional<std::string> titleForRow(UIPickerView*, long row, long component) override;
     void didSelectRow(UIPickerView*, long row, long component) override;
 
-    // The picked picture is cropped (CroppedPhotoPicking) to a band twice as wide as high, as large
-    // as the cropper's view allows, centred; the picture moves under it only.
-    CGRect customMaskRect(RSKImageCropViewController& cropper) override;
-    UIBezierPath customMaskPath(RSKImageCropViewController& cropper) override;
-    CGRect customMovementRect(RSKImageCropViewController& cropper) override;
-
 protected:
+    // The picked picture is cropped (CroppedPhotoPicking) to the baby's band (WideBandCropMask).
     UIViewController& photoScreen() override { return *this; }
     std::shared_ptr<UIImageView> photoView() override { return babyImageView; }
     RSKImageCropMode photoCropMode() const override { return RSKImageCropMode::custom; }
