@@ -67,7 +67,8 @@ public:
     std::string pangoDescription() const;
 
     friend bool operator==(const UIFont& a, const UIFont& b) {
-        return a.fontName_ == b.fontName_ && a.size_ == b.size_;
+        return a.fontName_ == b.fontName_ && a.size_ == b.size_ && a.weight_ == b.weight_ &&
+               a.italic_ == b.italic_;
     }
 
 private:

@@ -1,3 +1,4 @@
+#include "uikit/graphics/NSAttributedString.h"
 #include "uikit/graphics/UIColor.h"
 #include "uikit/graphics/UIFont.h"
 
@@ -62,4 +63,20 @@ TEST(UIFont, TextStylesHaveTheirFixedSizes) {
     EXPECT_EQ(UIFont::preferredFont(UIFontTextStyle::callout).pointSize(), 16);
     EXPECT_EQ(UIFont::preferredFont(UIFontTextStyle::caption1).pointSize(), 12);
     EXPECT_EQ(UIFont::preferredFont(UIFontTextStyle::headline).weight(), UIFont::Weight::semibold);
+}
+
+// A weight or slant of the same face at the same size is another font: a label given the
+// semibold system font, or a bold run in a text, must not be taken for the regular one.
+TEST(UIFont, WeightAndSlantMakeAnotherFontThatDrawsAndMeasuresApart) {
+    const UIFont regular = UIFont::systemFont(17);
+    EXPECT_EQ(regular, UIFont::defaultFont());
+    EXPECT_NE(UIFont::systemFont(17, UIFont::Weight::semibold), regular);
+    EXPECT_NE(UIFont::boldSystemFont(17), regular);
+    EXPECT_NE(UIFont::italicSystemFont(17), regular);
+
+    NSMutableAttributedString text("Daily update for Mia", {.font = regular});
+    const CGFloat plainWidth = text.boundingRect({1000, 0}).size.width;
+    text.setAttributes({.font = UIFont::boldSystemFont(17)}, {0, 5});
+    EXPECT_EQ(text.runs().size(), 2u);
+    EXPECT_GT(text.boundingRect({1000, 0}).size.width, plainWidth);
 }
