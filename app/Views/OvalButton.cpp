@@ -1,6 +1,7 @@
 #include "Views/OvalButton.h"
 
 #include "Extensions/UIColor+Palette.h"
+#include "Extensions/UIView+Autolayout.h"
 #include "Extensions/UIView+Extensions.h"
 
 OvalButton::OvalButton() : OvalButton(CGRect::zero()) {}
@@ -18,4 +19,13 @@ void OvalButton::updateWithBackgroundColor(const UIColor& color) {
 
 void OvalButton::updateWithTitleColor(const UIColor& color) {
     setTitleColor(color, UIControlStateNormal);
+}
+
+std::shared_ptr<OvalButton> makeOvalButton(const std::string& title, const std::string& identifier, CGSize size) {
+    auto button = std::make_shared<OvalButton>(CGRect{{0, 0}, size});
+    button->setTitle(title, UIControlStateNormal);
+    button->setAccessibilityIdentifier(identifier);
+    button->setTranslatesAutoresizingMaskIntoConstraints(false);
+    lyt_setSize(*button, size);
+    return button;
 }

@@ -6,6 +6,9 @@
 
 #include "uikit/controls/UIButton.h"
 
+#include <memory>
+#include <string>
+
 class OvalButton : public UIButton {
 public:
     OvalButton();
@@ -16,3 +19,7 @@ public:
     // The title colour of the normal state.
     void updateWithTitleColor(const UIColor& color);
 };
+
+// An oval button with its title and accessibility identifier, made at `size` and held there by
+// constraints (its rounding is cut from that frame); ready to be placed by constraints.
+std::shared_ptr<OvalButton> makeOvalButton(const std::string& title, const std::string& identifier, CGSize size);

@@ -12,15 +12,6 @@ constexpr const char* kExplanation =
 // The buttons' rounding is cut from the frame they are made with, so they keep that size.
 const CGSize kButtonSize{240, 48};
 
-std::shared_ptr<OvalButton> makeButton(const std::string& title, const std::string& identifier) {
-    auto button = std::make_shared<OvalButton>(CGRect{{0, 0}, kButtonSize});
-    button->setTitle(title, UIControlStateNormal);
-    button->setAccessibilityIdentifier(identifier);
-    button->setTranslatesAutoresizingMaskIntoConstraints(false);
-    lyt_setSize(*button, kButtonSize);
-    return button;
-}
-
 } // namespace
 
 void AddMoreBabiesConfirmationViewController::loadView() {
@@ -44,9 +35,9 @@ void AddMoreBabiesConfirmationViewController::loadView() {
     explanation->setTextAlignment(NSTextAlignment::center);
     explanation->setTranslatesAutoresizingMaskIntoConstraints(false);
 
-    yesButton = makeButton("Yes", "yesButton");
+    yesButton = makeOvalButton("Yes", "yesButton", kButtonSize);
     yesButton->addTarget(this, &AddMoreBabiesConfirmationViewController::didTapYes, UIControlEventTouchUpInside);
-    noButton = makeButton("No", "noButton");
+    noButton = makeOvalButton("No", "noButton", kButtonSize);
     // The outline follows the rounding (the mask alone would cut its curved ends off).
     noButton->layer()->cornerRadius = kButtonSize.height / 2;
     noButton->layer()->borderWidth = 1;

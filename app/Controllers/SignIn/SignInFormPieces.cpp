@@ -25,12 +25,7 @@ std::shared_ptr<LFloatTextField> makeField(const std::string& placeholder, const
 }
 
 std::shared_ptr<OvalButton> makeButton(const std::string& title, const std::string& identifier) {
-    auto button = std::make_shared<OvalButton>(CGRect{{0, 0}, kButtonSize});
-    button->setTitle(title, UIControlStateNormal);
-    button->setAccessibilityIdentifier(identifier);
-    button->setTranslatesAutoresizingMaskIntoConstraints(false);
-    lyt_setSize(*button, kButtonSize);
-    return button;
+    return makeOvalButton(title, identifier, kButtonSize);
 }
 
 std::shared_ptr<OvalButton> makeOutlinedButton(const std::string& title, const std::string& identifier) {
