@@ -11,6 +11,8 @@
 #include <gmock/gmock.h>
 
 #include <algorithm>
+#include <chrono>
+#include <future>
 
 using ::testing::ElementsAre;
 
@@ -204,8 +206,15 @@ TEST_F(VerificationRule, OnlyFourDigitsAreSentOnceAsANumberAndLettersSendNothing
 
     // Leading zeros: a number. While the check runs, further keys send nothing more.
     server.reply("POST", "/m/api/verify/email", Reply{500, R"({"message": "no"})"});
-    ASSERT_TRUE(host->type("0042"));
-    ASSERT_TRUE(host->type("7"));
+    // The server holds its answer until the extra key is typed, so the check is still running.
+    std::promise<void> release;
+    server.setHandler([released = release.get_future().share()](const RecordedRequest& request,
+                                                                 httplib::Response&) {
+        if (request.path == "/m/api/verify/email") released.wait_for(std::chrono::seconds(10));
+    });
+    const bool typedWhileChecking = host->type("0042") && host->type("7");
+    release.set_value();
+    ASSERT_TRUE(typedWhileChecking);
     ASSERT_TRUE(waitFor([&] { return screen->navigationController()->topViewController() != screen; }));
     RunLoop::main().runFor(0.1);
     const auto sent = server.requestsAt("/m/api/verify/email");
