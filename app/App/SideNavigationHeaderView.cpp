@@ -21,6 +21,9 @@ void SideNavigationHeaderView::setup() {
         userNameLabel->topAnchor().constraintEqualTo(userImageView->bottomAnchor(), 18),
         userNameLabel->bottomAnchor().constraintEqualTo(bottomAnchor(), 0),
         userNameLabel->centerXAnchor().constraintEqualTo(centerXAnchor()),
+        // A name longer than the menu is wide ends in an ellipsis instead of running off its sides.
+        userNameLabel->leadingAnchor().constraintGreaterThanOrEqualTo(leadingAnchor(), 16),
+        userNameLabel->trailingAnchor().constraintLessThanOrEqualTo(trailingAnchor(), -16),
     });
     userNameLabel->setContentCompressionResistancePriority(UILayoutPriorityRequired, UILayoutConstraintAxis::vertical);
     backgroundImageView->setImage(UIImage::named("hamburger-header-background"));

@@ -199,6 +199,17 @@ TEST_F(MenuTest, TheMenuShowsTheMemberFiveRowsAndTheBuild) {
     EXPECT_EQ(name.maxY(), headerFrame.size.height);
     EXPECT_TRUE(header->bounds().contains(name)) << name.origin.y << " + " << name.size.height;
     EXPECT_NEAR(name.midX(), headerFrame.midX(), 0.5);
+
+    // A name longer than the menu is wide stays on one line inside it, centred.
+    auto narrow = std::make_shared<SideNavigationHeaderView>(CGRect(0, 0, 250, 176));
+    narrow->userNameLabel->setText(std::string("Alexandra Montgomery-Fitzgerald Hart"));
+    narrow->layoutIfNeeded();
+    const CGRect longName = narrow->userNameLabel->frame();
+    EXPECT_GE(longName.minX(), 16);
+    EXPECT_LE(longName.maxX(), 250 - 16);
+    EXPECT_NEAR(longName.midX(), 125, 0.5);
+    EXPECT_EQ(longName.maxY(), 176);
+    EXPECT_LT(longName.height(), 2 * narrow->userNameLabel->font().lineHeight());
 }
 
 TEST_F(MenuTest, EachRowReportsClosesTheDrawerAndPushesANewScreen) {
