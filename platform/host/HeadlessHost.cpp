@@ -498,14 +498,7 @@ void HeadlessHost::enterForeground() {
 }
 
 void HeadlessHost::setTouchID(bool available, bool matches) {
-    BiometricAnswers answers;
-    if (available) {
-        answers.biometryType = LABiometryType::touchID;
-        if (!matches) answers.evaluationError = LAError::authenticationFailed;
-    } else {
-        answers.unavailableBecause = LAError::biometryNotAvailable;
-    }
-    setBiometricAnswers(answers);
+    setTouchIDAnswers(available, matches);
 }
 
 bool HeadlessHost::drawFrame() {

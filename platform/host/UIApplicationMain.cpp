@@ -52,10 +52,7 @@ int UIApplicationMain(int argc, char** argv,
                 std::cerr << "--touch-id wants match or nomatch" << std::endl;
                 return 2;
             }
-            cw::BiometricAnswers answers;
-            answers.biometryType = LABiometryType::touchID;
-            if (v == "nomatch") answers.evaluationError = LAError::authenticationFailed;
-            cw::setBiometricAnswers(answers);
+            cw::setTouchIDAnswers(true, v == "match");
         } else if (arg == "--seconds") {
             options.maxSeconds = std::atof(value().c_str());
         } else if (arg == "--size") {

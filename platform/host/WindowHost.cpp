@@ -248,11 +248,10 @@ int runWindowHost(const std::shared_ptr<UIApplicationDelegate>& delegate, const 
                         Keyboard::shared().pressReturn();
                         break;
                     case SDLK_F1:
-                        setBiometricAnswers({LABiometryType::touchID, std::nullopt, std::nullopt});
+                        setTouchIDAnswers(true, true);
                         break;
                     case SDLK_F2:
-                        setBiometricAnswers(
-                            {LABiometryType::touchID, std::nullopt, LAError::authenticationFailed});
+                        setTouchIDAnswers(true, false);
                         break;
                     case SDLK_F3:
                         if (auto d = UIApplication::shared().delegate()) {

@@ -108,6 +108,17 @@ void setBiometricAnswers(BiometricAnswers value) {
     answers() = value;
 }
 
+void setTouchIDAnswers(bool available, bool matches) {
+    BiometricAnswers answers;
+    if (available) {
+        answers.biometryType = LABiometryType::touchID;
+        if (!matches) answers.evaluationError = LAError::authenticationFailed;
+    } else {
+        answers.unavailableBecause = LAError::biometryNotAvailable;
+    }
+    setBiometricAnswers(answers);
+}
+
 BiometricAnswers biometricAnswers() {
     std::lock_guard lock(answersMutex());
     return answers();

@@ -57,6 +57,8 @@ struct BiometricAnswers {
 // Sets what every LAContext answers from now on (the default: no sensor).
 void setBiometricAnswers(BiometricAnswers answers);
 BiometricAnswers biometricAnswers();
+// The common case: a Touch ID sensor reading a finger that matches or not, or no sensor at all.
+void setTouchIDAnswers(bool available, bool matches);
 
 } // namespace cw
 
