@@ -13,18 +13,18 @@ Gender genderOrUnknown(std::string_view text) {
     return GenderFromRawValue(text).value_or(Gender::Unknown);
 }
 
-const DateFormatter& birthdayFormatter() {
-    // Server dates are read in the fixed POSIX locale so that a device using another calendar or
-    // other digits still reads them. Never destroyed: it may be used until the very end.
-    static const DateFormatter* formatter = new DateFormatter(DateFormatter::serverFormatter("yyyy-MM-dd"));
-    return *formatter;
-}
-
 ArchivedColor archivedColor(const UIColor& color) {
     return {color.red(), color.green(), color.blue(), color.alpha()};
 }
 
 } // namespace
+
+const DateFormatter& birthdayFormatter() {
+    // Server dates are read in the fixed POSIX locale so that a device using another calendar or
+    // other digits still reads them.
+    static const DateFormatter* formatter = new DateFormatter(DateFormatter::serverFormatter("yyyy-MM-dd"));
+    return *formatter;
+}
 
 std::string rawValue(Gender gender) {
     switch (gender) {

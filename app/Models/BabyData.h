@@ -5,6 +5,7 @@
 #include "foundation/archive/NSKeyedArchiver.h"
 #include "foundation/json/JSON.h"
 #include "foundation/time/Date.h"
+#include "foundation/time/DateFormatter.h"
 #include "uikit/graphics/UIColor.h"
 #include "uikit/graphics/UIImage.h"
 
@@ -25,6 +26,11 @@ std::string rawValue(Gender gender);
 // Lower-cases the text: "male" gives Male, "female" gives Female, anything else (even "Unknown")
 // gives none.
 std::optional<Gender> GenderFromRawValue(std::string_view text);
+
+// Reads and writes a birthday as the server sends and takes it: "yyyy-MM-dd" in the fixed POSIX
+// locale, whatever calendar or digits the device uses. Never destroyed: it may be used until the
+// very end.
+const DateFormatter& birthdayFormatter();
 
 // One file part of a multipart request body.
 struct MultipartFilePart {

@@ -1,6 +1,7 @@
 #include "Services/PostService.h"
 
 #include "Services/AuthenticationContext.h"
+#include "Services/ServiceSupport.h"
 #include "foundation/dispatch/DispatchQueue.h"
 
 #include <utility>
@@ -32,8 +33,7 @@ void PostService::createPost(const std::string& text, const std::vector<std::sha
     static const DispatchQueue encoding("cradleway.post-pictures", DispatchQoS::userInitiated);
     encoding.async([images, pending = std::move(pending)]() mutable {
         for (const auto& image : images) {
-            if (!image) continue;
-            if (auto jpeg = image->jpegData(0.5)) pending->pictures.push_back(std::move(*jpeg));
+            if (auto jpeg = cw::uploadJPEG(image.get())) pending->pictures.push_back(std::move(*jpeg));
         }
         DispatchQueue::main().async([pending = std::move(pending)]() mutable { sendPost(std::move(pending)); });
     });
@@ -55,7 +55,7 @@ void PostService::sendPost(std::shared_ptr<PendingPost> pending) {
             for (std::size_t index = 0; index < pictures->size(); ++index) {
                 const std::string number = std::to_string(index + 1);
                 form.appendPartWithFileData((*pictures)[index], "post_picture_" + number,
-                                            "photo_" + number + ".jpg", "image/jpeg");
+                                            "photo_" + number + ".jpg", cw::jpegMIMEType);
             }
         },
         nullptr, cw::objectReply(std::move(pending->success), pending->failure),

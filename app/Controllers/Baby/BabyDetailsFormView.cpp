@@ -15,12 +15,6 @@ namespace {
 const UIColor kBorderColor = UIColorWithHex("#CCCCCC", 1.0);
 const char* const kToolbarButtonTint = "#7EC5AC";
 
-const DateFormatter& serverDateFormatter() {
-    // Never destroyed: forms may be read until the very end.
-    static const DateFormatter* formatter = new DateFormatter(DateFormatter::serverFormatter("yyyy-MM-dd"));
-    return *formatter;
-}
-
 // The display pattern in the device's locale, as the pickers write it.
 DateFormatter displayFormatter() {
     DateFormatter formatter;
@@ -282,7 +276,7 @@ const DateFormatter& BabyDetailsFormView::pickerDateFormatter() {
 void BabyDetailsFormView::updateBabyWith(const BabyData& baby) {
     babyfullNameTextField()->setText(baby.fullName());
     const DateFormatter display = displayFormatter();
-    const DateFormatter& server = serverDateFormatter();
+    const DateFormatter& server = birthdayFormatter();
     if (auto date = server.date(baby.birthday())) birthdayField()->setText(display.string(*date));
     if (auto date = server.date(baby.expectedBirthday())) birthdayExpectedField()->setText(display.string(*date));
     mrnField()->setText(baby.mrn());
@@ -331,7 +325,7 @@ void BabyDetailsFormView::setCameraButtonEnabled(bool enabled) {
 std::string BabyDetailsFormView::serverDateText(const std::string& text) {
     // The server reads one fixed form; a text the member's locale wrote goes converted, and one
     // that does not read (typed by hand elsewhere) goes as it stands for the server to judge.
-    if (auto date = displayFormatter().date(text)) return serverDateFormatter().string(*date);
+    if (auto date = displayFormatter().date(text)) return birthdayFormatter().string(*date);
     return text;
 }
 

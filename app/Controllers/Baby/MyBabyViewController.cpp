@@ -34,10 +34,6 @@ namespace {
 constexpr CGFloat kFormMargin = 20;
 constexpr CGFloat kFormSpacing = 40;
 
-std::optional<std::string> textOf(const JSON& value) {
-    return value.string();
-}
-
 } // namespace
 
 MyBabyViewController::MyBabyViewController() = default;
@@ -520,11 +516,10 @@ bool MyBabyViewController::validateExpectedDOB() {
 }
 
 bool MyBabyViewController::validateActualDOBAndExpectedDOB() {
-    DateFormatter formatter;
-    formatter.setDateFormat(BabyDetailsFormView::kDisplayPattern);
     const Calendar calendar = Calendar::current();
     bool valid = true;
     for (const auto& form : babyFormViewArray) {
+        const DateFormatter& formatter = form->pickerDateFormatter();
         auto birth = formatter.date(form->babyBirthday());
         auto expected = formatter.date(form->babyExpectedBirthday());
         if (!birth || !expected) continue;
@@ -551,16 +546,16 @@ void MyBabyViewController::updateBabyDetails(const std::vector<std::shared_ptr<B
 std::vector<std::shared_ptr<BabyData>> MyBabyViewController::babiesOfUpdateReply(const JSON& reply) {
     std::vector<std::shared_ptr<BabyData>> babies;
     for (const JSON& entry : reply["response"].arrayValue()) {
-        auto fullName = textOf(entry["full_name"]);
-        auto birthday = textOf(entry["birthday"]);
-        auto expected = textOf(entry["expected_birthday"]);
-        auto gender = textOf(entry["gender"]);
+        auto fullName = entry["full_name"].string();
+        auto birthday = entry["birthday"].string();
+        auto expected = entry["expected_birthday"].string();
+        auto gender = entry["gender"].string();
         // An entry without its texts is no baby to keep.
         if (!fullName || !birthday || !expected || !gender) continue;
         auto baby = std::make_shared<BabyData>(*fullName, *birthday, *expected,
                                                GenderFromRawValue(*gender).value_or(Gender::Unknown));
         if (auto id = entry["id"].int_()) baby->setBabyId(*id);
-        if (auto file = textOf(entry["file_name"])) baby->setImageFile(*file);
+        if (auto file = entry["file_name"].string()) baby->setImageFile(*file);
         babies.push_back(baby);
     }
     return babies;

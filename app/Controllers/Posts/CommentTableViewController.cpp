@@ -2,9 +2,9 @@
 
 #include "Extensions/UIColor+Palette.h"
 #include "Services/CommentService.h"
-#include "foundation/text/CaseMapping.h"
-#include "kits/banners/GSMessage.h"
 #include "foundation/dispatch/NotificationCenter.h"
+#include "foundation/text/Graphemes.h"
+#include "kits/banners/GSMessage.h"
 #include "uikit/controllers/ControllerSupport.h"
 #include "uikit/controllers/UINavigationController.h"
 #include "uikit/controls/UIKeyboard.h"
@@ -172,7 +172,7 @@ void CommentTableViewController::postButtonPressedWith(const std::string& text) 
 
 void CommentTableViewController::postComment(const std::string& text, std::optional<std::int64_t> id) {
     if (posting_) return;
-    if (cw::characters(text).size() > kLongestComment) {
+    if (cw::userPerceivedCharacterCount(text) > kLongestComment) {
         showMessage(*this, kCommentTooLong, GSMessageType::error);
         return;
     }

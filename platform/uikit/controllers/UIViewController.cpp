@@ -221,9 +221,9 @@ UIViewControllerPtr UIViewController::presentationContextFor(UIModalPresentation
 
 std::shared_ptr<UIWindow> UIViewController::viewWindow() const {
     if (!view_) return nullptr;
-    UIView* root = view_->rootView();
-    if (!root) return nullptr;
-    return std::dynamic_pointer_cast<UIWindow>(root->shared_from_this());
+    UIWindow* window = view_->window();
+    if (!window) return nullptr;
+    return std::static_pointer_cast<UIWindow>(window->shared_from_this());
 }
 
 UIViewControllerPtr UIViewController::presentedViewController() const {

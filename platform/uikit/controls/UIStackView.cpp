@@ -77,8 +77,7 @@ void UIStackView::setLayoutMarginsRelativeArrangement(bool relative) {
 }
 
 void UIStackView::subviewHiddenDidChange(UIView* view) {
-    if (std::any_of(arranged_.begin(), arranged_.end(), [view](const auto& v) { return v.get() == view; }))
-        changed();
+    if (view && placesSubview(*view)) changed();
 }
 
 std::vector<UIView*> UIStackView::shown() const {
@@ -172,7 +171,7 @@ UIStackView::Arrangement UIStackView::arrange(CGFloat length, CGFloat depth) con
     // Across a column each view gets the column's width where it fills it, else its own width up
     // to the column's; along a row the widths are only known once the room is shared out below.
     for (UIView* v : a.views) {
-        CGSize s = naturalSize(*v, !horizontal && alignment_ == UIStackViewAlignment::fill ? depth : 0);
+        CGSize s = naturalSize(*v, fillsWidth() ? depth : 0);
         if (!horizontal && depth > 0 && alignment_ != UIStackViewAlignment::fill && s.width > depth &&
             v->intrinsicSizeDependsOnWidth())
             s = naturalSize(*v, depth);

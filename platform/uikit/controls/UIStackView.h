@@ -75,9 +75,8 @@ private:
     std::vector<UIView*> shown() const;
     // A view's own size: its intrinsic size, else what its constraints give, else its frame's;
     // a required width or height the view holds on itself (equal, at least, at most) over all.
-    // A `width` above 0 is the width the stack will give the view: what its constraints give is
-    // then measured at that width.
-    // A view whose height depends on its width is measured at `width`.
+    // A `width` above 0 is the width the stack will give the view: the height its constraints give,
+    // and that of a view whose height depends on its width, are then measured at that width.
     static CGSize naturalSize(UIView& view, CGFloat width = 0);
     bool fillsWidth() const;
     // `width` (0: the width layout gave, else the bounds') less the margins the views keep from.
