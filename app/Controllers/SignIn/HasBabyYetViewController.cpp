@@ -100,7 +100,7 @@ void HasBabyYetViewController::createAccountWithPassword(const std::string& pass
             if (auto self = weak.lock()) stopFullScreenLoadingOverlay(*self);
             if (!reply || reply->type() != JSON::Type::dictionary) return;
             // What Touch ID signs in with is in place before the main interface shows.
-            LoginViewController::rememberMember(email, password);
+            AuthenticationContext::rememberMember(email, password);
             AuthenticationContext::shared().login(reply);
         },
         [weak](const RequestError& error) {
