@@ -1,7 +1,6 @@
 #include "Controllers/SignIn/HasBabyYetViewController.h"
 
 #include "Controllers/Baby/MyBabyViewController.h"
-#include "Controllers/SignIn/LoginViewController.h"
 #include "Controllers/SignIn/SignInMessages.h"
 #include "Controllers/SignIn/SignInText.h"
 #include "Extensions/UIView+Autolayout.h"
