@@ -1,6 +1,8 @@
 #include "Services/AuthenticationContext.h"
 
 #include "Extensions/UIColor+Palette.h"
+#include "Services/KeychainConfiguration.h"
+#include "Services/KeychainPasswordItem.h"
 #include "foundation/archive/NSKeyedArchiver.h"
 #include "foundation/bundle/Bundle.h"
 #include "foundation/defaults/UserDefaults.h"
@@ -8,6 +10,7 @@
 
 #include <array>
 #include <cstddef>
+#include <iostream>
 
 namespace {
 
@@ -17,7 +20,6 @@ constexpr const char* tokenKey = "token";
 constexpr const char* refreshTokenKey = "refreshToken";
 constexpr const char* filterSelectionKey = "filterSelectionKey";
 constexpr const char* touchIDKey = "touchIDKey";
-constexpr const char* usernameKey = "usernameKey";
 constexpr const char* hasSeenTutorialKey = "hasSeenTutorialKey";
 
 // Each group alternates between its two colours; a fifth baby of a group starts the pair again.
@@ -43,6 +45,16 @@ AuthenticationContext& AuthenticationContext::shared() {
     return instance;
 }
 
+void AuthenticationContext::rememberMember(const std::string& email, const std::string& password) {
+    UserDefaults::standard().setObject(UserDefaults::Value(email), kUsernameKey);
+    try {
+        KeychainPasswordItem(KeychainConfiguration::serviceName, email, KeychainConfiguration::accessGroup)
+            .savePassword(password);
+    } catch (const KeychainPasswordItem::KeychainError& error) {
+        std::cout << "Keychain: the password was not saved: " << error.what() << std::endl;
+    }
+}
+
 void AuthenticationContext::save(const std::shared_ptr<UserData>& user) {
     setUser(user);
     auto& defaults = UserDefaults::standard();
@@ -58,14 +70,14 @@ void AuthenticationContext::logout() {
     setOAuthRefreshToken(std::nullopt);
     auto& defaults = UserDefaults::standard();
     const bool touchID = defaults.boolForKey(touchIDKey);
-    const std::optional<std::string> username = defaults.stringForKey(usernameKey);
+    const std::optional<std::string> username = defaults.stringForKey(kUsernameKey);
     const std::optional<std::string> identifier = Bundle::main().bundleIdentifier();
     if (!identifier) return;
     defaults.removePersistentDomainForName(*identifier);
     defaults.setBool(true, hasSeenTutorialKey);
     defaults.synchronize();
     defaults.setBool(touchID, touchIDKey);
-    if (username) defaults.setObject(*username, usernameKey);
+    if (username) defaults.setObject(*username, kUsernameKey);
 }
 
 void AuthenticationContext::loadTokens() {

@@ -37,6 +37,9 @@ struct SessionTokens {
 // elsewhere takes what it needs on the main thread first (see tokens()).
 class AuthenticationContext {
 public:
+    // Where the e-mail of the last member who signed in is kept; logout() keeps it.
+    static constexpr const char* kUsernameKey = "usernameKey";
+
     // What code that needs a signed-in member reports when nobody is signed in; the session itself
     // never reports it.
     enum class Error { notAuthenticated };
@@ -106,6 +109,11 @@ public:
 
     // The selection that applies when none is stored.
     static FilterSelection defaultFilterSelection();
+
+    // What Touch ID signs in with next time: the e-mail under "usernameKey" and the password in the
+    // keychain item of that e-mail (an existing item is updated). A keychain error is printed and
+    // dropped: the sign-in or registration that called it has succeeded all the same.
+    static void rememberMember(const std::string& email, const std::string& password);
 
 private:
     std::weak_ptr<AuthenticationContextDelegate> delegate_;

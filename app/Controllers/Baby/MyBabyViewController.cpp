@@ -8,10 +8,7 @@
 #include "Services/AnalyticsService.h"
 #include "Services/AuthenticationContext.h"
 #include "Services/BabyService.h"
-#include "Services/KeychainConfiguration.h"
-#include "Services/KeychainPasswordItem.h"
 #include "Services/SignUpService.h"
-#include "foundation/defaults/UserDefaults.h"
 #include "foundation/time/Calendar.h"
 #include "foundation/time/DateFormatter.h"
 #include "kits/banners/GSMessage.h"
@@ -611,15 +608,7 @@ void MyBabyViewController::handleSignUpSuccess(const std::optional<JSON>& reply)
     auto window = UIApplication::shared().keyWindow();
     if (auto root = window ? window->rootViewController() : nullptr)
         root->present(std::make_shared<OnboardingViewController>(), false);
-    UserDefaults::standard().setObject(UserDefaults::Value(email), kUsernameKey);
-    if (password) {
-        try {
-            KeychainPasswordItem(KeychainConfiguration::serviceName, email, KeychainConfiguration::accessGroup)
-                .savePassword(*password);
-        } catch (const KeychainPasswordItem::KeychainError& error) {
-            std::cout << "Keychain: the password was not saved: " << error.what() << std::endl;
-        }
-    }
+    if (password) AuthenticationContext::rememberMember(email, *password);
 }
 
 void MyBabyViewController::handleSignUpFailure(const RequestError& error) {

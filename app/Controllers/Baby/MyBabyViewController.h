@@ -52,7 +52,6 @@ public:
     static constexpr const char* kUnexpectedError = "Unexpected error. Please try again.";
     static constexpr const char* kSignUpFailed = "An error occured";
     static constexpr const char* kSignUpError = "Error Occured";
-    static constexpr const char* kUsernameKey = "usernameKey";
 
     // Edit mode.
     MyBabyViewController();

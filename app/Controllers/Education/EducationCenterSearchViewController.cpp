@@ -4,7 +4,7 @@
 #include "Controllers/Education/EducationSupport.h"
 #include "Extensions/ServerImages/UIImageView+UpdateImage.h"
 #include "Extensions/UIColor+Palette.h"
-#include "Extensions/UIFont+Named.h"
+#include "Extensions/UIFont+Avenir.h"
 #include "Extensions/UIImage+Color.h"
 #include "Extensions/UIView+Autolayout.h"
 #include "Services/AnalyticsService.h"
@@ -47,7 +47,7 @@ const std::shared_ptr<UISearchBar>& EducationCenterSearchViewController::searchB
     bar.setPlaceholder(std::string(kPlaceholder));
     bar.setDelegate(this);
     if (auto field = std::dynamic_pointer_cast<UITextField>(bar.valueForKey("searchField"))) {
-        field->setFont(UIFontNamed::avenirMedium(16).value_or(UIFont::systemFont(16)));
+        field->setFont(cw::avenirFont(16));
         field->setTextColor(UIColorPalette::searchTintColor());
         field->layer()->borderWidth = 1;
         field->layer()->borderColor = UIColorPalette::searchBorderColor();

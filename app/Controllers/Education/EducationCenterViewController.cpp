@@ -4,7 +4,7 @@
 #include "Controllers/Education/EducationCenterSearchViewController.h"
 #include "Controllers/Education/RecommendedEducationCenterController.h"
 #include "Extensions/UIColor+Palette.h"
-#include "Extensions/UIFont+Named.h"
+#include "Extensions/UIFont+Avenir.h"
 #include "foundation/dispatch/DispatchQueue.h"
 
 namespace {
@@ -39,7 +39,7 @@ void EducationCenterViewController::viewDidLoad() {
     tabBar()->barTintColor = UIColorPalette::cwy_mountainMeadow();
 
     // Every tab bar item made from now on, anywhere in the application, takes these.
-    const UIFont font = UIFontNamed::avenirMedium(10).value_or(UIFont::systemFont(10));
+    const UIFont font = cw::avenirFont(10);
     TextAttributes normal;
     normal.foregroundColor = UIColorPalette::disabledColor();
     normal.font = font;

@@ -3,7 +3,7 @@
 #include "Controllers/Education/EducationCategoryViewCell.h"
 #include "Controllers/Education/EducationContentWebViewController.h"
 #include "Controllers/Education/EducationSupport.h"
-#include "Extensions/UIFont+Named.h"
+#include "Extensions/UIFont+Avenir.h"
 #include "Services/AnalyticsService.h"
 #include "Services/EducationContentService.h"
 #include "kits/banners/GSMessage.h"
@@ -65,7 +65,7 @@ std::shared_ptr<UITableViewCell> SubCategoriesTableViewController::contentCellFo
     auto cell = tableView->dequeueReusableCell<EducationCategoryViewCell>(cellIdentifier(), indexPath);
     if (!cell) return std::make_shared<UITableViewCell>();
     if (indexPath.row >= 0 && indexPath.row < static_cast<long>(contents.size())) cell->show(contents[indexPath.row]);
-    cell->titleLabel->setFont(UIFontNamed::avenirMedium(18).value_or(UIFont::systemFont(18)));
+    cell->titleLabel->setFont(cw::avenirFont(18));
     return cell;
 }
 

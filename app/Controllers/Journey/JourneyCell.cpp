@@ -4,6 +4,7 @@
 #include "Extensions/UIColor+Palette.h"
 #include "Extensions/UIFont+Named.h"
 #include "Extensions/UIView+Autolayout.h"
+#include "Extensions/UIView+ConstraintSubviews.h"
 #include "uikit/controls/UINib.h"
 #include "uikit/view/NSLayoutConstraint.h"
 
@@ -59,7 +60,7 @@ std::shared_ptr<UITableViewCell> JourneyCell::makePrototype(const std::string& r
     const std::map<std::string, std::shared_ptr<UIView>> views{{"top", top},       {"bottom", bottom},
                                                                {"bubble", bubble}, {"button", button},
                                                                {"title", title},   {"date", date}};
-    cw::journey::addSubviewsForConstraints(*content, views);
+    cw::addSubviewsForConstraints(*content, views);
     // The bubble stays above the lines, and the button above the bubble.
     content->bringSubviewToFront(bubble);
     content->bringSubviewToFront(button);

@@ -4,6 +4,7 @@
 #include "Extensions/UIColor+Palette.h"
 #include "Extensions/UIFont+Named.h"
 #include "Extensions/UIView+Autolayout.h"
+#include "Extensions/UIView+ConstraintSubviews.h"
 #include "Extensions/UIViewController+LoadingIndicator.h"
 #include "Services/AuthenticationContext.h"
 #include "Services/JourneyService.h"
@@ -33,7 +34,7 @@ void JourneyContainerViewController::loadView() {
     auto indicator = std::make_shared<UIActivityIndicatorView>(UIActivityIndicatorViewStyle::gray);
     const std::map<std::string, std::shared_ptr<UIView>> views{
         {"container", container}, {"control", control}, {"indicator", indicator}};
-    cw::journey::addSubviewsForConstraints(*root, views);
+    cw::addSubviewsForConstraints(*root, views);
     root->addConstraints(NSLayoutConstraint::constraints("H:|[container]|", 0, {}, views));
     root->addConstraints(NSLayoutConstraint::constraints("V:[container][control(30)]", 0, {}, views));
     // The pages start below the navigation bar; the dots stay clear of whatever is below.

@@ -3,6 +3,7 @@
 #include "Controllers/Journey/JourneyViewSupport.h"
 #include "Extensions/ImageSourcePresenting.h"
 #include "Extensions/UIColor+Palette.h"
+#include "Extensions/UIFont+Avenir.h"
 #include "Extensions/UIFont+Named.h"
 #include "Extensions/UIView+Autolayout.h"
 #include "Views/CardView.h"
@@ -56,7 +57,7 @@ FormRow makeFormRow(const std::string& header, const std::string& placeholder, c
     FormRow row;
     row.headerLabel = std::make_shared<UILabel>();
     row.headerLabel->setText(header);
-    row.headerLabel->setFont(avenirFont(14));
+    row.headerLabel->setFont(cw::avenirFont(14));
     row.headerLabel->setTextColor(UIColorPalette::contentColor1());
 
     auto card = std::make_shared<CardView>();
@@ -65,7 +66,7 @@ FormRow makeFormRow(const std::string& header, const std::string& placeholder, c
     lyt_setHeight(*card, 48);
     row.field = std::make_shared<UITextField>();
     row.field->setPlaceholder(placeholder);
-    row.field->setFont(avenirFont(17));
+    row.field->setFont(cw::avenirFont(17));
     row.field->setTextColor(UIColorPalette::textColor());
     row.field->setTranslatesAutoresizingMaskIntoConstraints(false);
     card->addSubview(row.field);

@@ -4,6 +4,7 @@
 #include "Extensions/UIColor+Palette.h"
 #include "Extensions/UIFont+Named.h"
 #include "Extensions/UIView+Autolayout.h"
+#include "Extensions/UIView+ConstraintSubviews.h"
 #include "Extensions/UIViewController+LoadingIndicator.h"
 #include "Services/AuthenticationContext.h"
 #include "Services/BabyService.h"
@@ -40,7 +41,7 @@ void JourneyMilestoneViewController::loadView() {
     auto ok = std::make_shared<OvalButton>(CGRect(0, 0, 200, 48));
     ok->setTitle(std::string("OK"), UIControlStateNormal);
     const std::map<std::string, std::shared_ptr<UIView>> views{{"picture", picture}, {"text", text}, {"ok", ok}};
-    cw::journey::addSubviewsForConstraints(*root, views);
+    cw::addSubviewsForConstraints(*root, views);
     lyt_layoutHorizontalWithMargin(*picture, 16);
     lyt_layoutHorizontalWithMargin(*text, 24);
     lyt_horizontalCenterInSuperView(*ok);

@@ -3,8 +3,10 @@
 #include "Controllers/Baby/Header/BabyHeaderViewModel.h"
 #include "Controllers/Journey/JourneyItemCell.h"
 #include "Controllers/Journey/JourneyViewSupport.h"
+#include "Extensions/ServerImages/UIImageView+BabyPicture.h"
 #include "Extensions/UIColor+Palette.h"
 #include "Extensions/UIView+Autolayout.h"
+#include "Extensions/UIView+ConstraintSubviews.h"
 #include "Services/AnalyticsService.h"
 #include "Services/BabyService.h"
 #include "Views/OvalButton.h"
@@ -93,7 +95,7 @@ void JourneyViewController::loadView() {
     const std::map<std::string, std::shared_ptr<UIView>> views{
         {"picture", picture}, {"name", name},   {"ages", ages},
         {"update", updateView}, {"table", table}, {"add", add}};
-    cw::journey::addSubviewsForConstraints(*root, views);
+    cw::addSubviewsForConstraints(*root, views);
     root->bringSubviewToFront(add);
     root->addConstraints(NSLayoutConstraint::constraints("H:|-16-[picture(64)]-14-[name]-16-|", 0, {}, views));
     root->addConstraints(NSLayoutConstraint::constraints("H:|-8-[ages]-8-|", 0, {}, views));
@@ -139,7 +141,7 @@ void JourneyViewController::viewDidLoad() {
     if (auto update = updateTimeView.lock()) update->setBackgroundColor(UIColorPalette::tableViewBackground());
     if (auto label = updateTimeLabel.lock()) label->setTextColor(UIColorPalette::contentColor2());
     loadJourney();
-    if (auto picture = babyImageView.lock()) cw::journey::showBabyPicture(*picture, baby);
+    if (auto picture = babyImageView.lock()) cw::showBabyPicture(*picture, baby);
 }
 
 void JourneyViewController::viewWillAppear(bool animated) {

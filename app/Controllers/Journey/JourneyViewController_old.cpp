@@ -1,8 +1,10 @@
 #include "Controllers/Journey/JourneyViewController_old.h"
 
 #include "Controllers/Journey/JourneyViewSupport.h"
+#include "Extensions/ServerImages/UIImageView+BabyPicture.h"
 #include "Extensions/UIColor+Palette.h"
 #include "Extensions/UIView+Autolayout.h"
+#include "Extensions/UIView+ConstraintSubviews.h"
 #include "Services/AnalyticsService.h"
 #include "Services/AuthenticationContext.h"
 #include "foundation/dispatch/DispatchQueue.h"
@@ -61,7 +63,7 @@ void JourneyViewController_old::loadView() {
 
     const std::map<std::string, std::shared_ptr<UIView>> views{
         {"picture", picture}, {"info", info}, {"table", table}};
-    cw::journey::addSubviewsForConstraints(*root, views);
+    cw::addSubviewsForConstraints(*root, views);
     root->addConstraints(NSLayoutConstraint::constraints("H:|-16-[picture(72)]-16-[info]-12-|", 0, {}, views));
     root->addConstraints(NSLayoutConstraint::constraints("H:|[table]|", 0, {}, views));
     root->addConstraints(NSLayoutConstraint::constraints("V:|-16-[picture(72)]-12-[table]|", 0, {}, views));
@@ -94,7 +96,7 @@ void JourneyViewController_old::viewDidAppear(bool animated) {
 
 void JourneyViewController_old::populateBabyInfo() {
     if (!babyData) return;
-    if (auto picture = babyImageView.lock()) cw::journey::showBabyPicture(*picture, babyData);
+    if (auto picture = babyImageView.lock()) cw::showBabyPicture(*picture, babyData);
     if (auto l = babyDaysOfLifeLabel.lock()) l->setText(babyData->daysOfLifeDescription().value_or(""));
     if (auto l = babyAdjustedAgeLabel.lock()) l->setText(babyData->adjustedAgeDescription().value_or(""));
     if (auto l = babyGestationalAgeLabel.lock()) l->setText(babyData->gestationalAgeDescription().value_or(""));

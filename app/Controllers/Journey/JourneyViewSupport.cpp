@@ -1,12 +1,13 @@
 #include "Controllers/Journey/JourneyViewSupport.h"
 
 #include "Extensions/UIColor+Palette.h"
+#include "Extensions/UIFont+Avenir.h"
 
 namespace cw::journey {
 
 std::shared_ptr<UILabel> makeAvenirLabel(CGFloat size, const UIColor& color, bool heavy) {
     auto label = std::make_shared<UILabel>();
-    label->setFont(avenirFont(size, heavy));
+    label->setFont(cw::avenirFont(size, heavy));
     label->setTextColor(color);
     return label;
 }

@@ -145,7 +145,7 @@ void AuthenticationFlowController::registerMember(UIViewController& sender) {
             flow->registrationPassword = std::nullopt;
             flow->babies.clear();
             AuthenticationContext::shared().login(reply);
-            LoginViewController::rememberMember(email, password);
+            AuthenticationContext::rememberMember(email, password);
             // The tutorial opens over whatever root the session's start installed.
             auto window = UIApplication::shared().keyWindow();
             if (auto root = window ? window->rootViewController() : nullptr)

@@ -2,7 +2,7 @@
 
 #include "Controllers/SignIn/RegistrationEmailViewController.h"
 #include "Extensions/UIColor+Palette.h"
-#include "Extensions/UIFont+Named.h"
+#include "Extensions/UIFont+Avenir.h"
 #include "Extensions/UIView+Autolayout.h"
 #include "uikit/controllers/UINavigationController.h"
 #include "uikit/controls/UIEvent.h"
@@ -13,7 +13,7 @@ const std::shared_ptr<UILabel>& EmailVerificationFailureViewController::infoLabe
         infoLabel_->setTranslatesAutoresizingMaskIntoConstraints(false);
         infoLabel_->setAccessibilityIdentifier("infoLabel");
         infoLabel_->setText(std::string(kInfo));
-        infoLabel_->setFont(UIFontNamed::avenirMedium(17).value_or(UIFont::systemFont(17)));
+        infoLabel_->setFont(cw::avenirFont(17));
         infoLabel_->setNumberOfLines(0);
     }
     return infoLabel_;

@@ -1,7 +1,6 @@
 #include "Controllers/SignIn/HasBabyYetViewController.h"
 
 #include "Controllers/Baby/MyBabyViewController.h"
-#include "Controllers/SignIn/LoginViewController.h"
 #include "Controllers/SignIn/SignInMessages.h"
 #include "Controllers/SignIn/SignInText.h"
 #include "Extensions/UIView+Autolayout.h"
@@ -100,7 +99,7 @@ void HasBabyYetViewController::createAccountWithPassword(const std::string& pass
             if (auto self = weak.lock()) stopFullScreenLoadingOverlay(*self);
             if (!reply || reply->type() != JSON::Type::dictionary) return;
             // What Touch ID signs in with is in place before the main interface shows.
-            LoginViewController::rememberMember(email, password);
+            AuthenticationContext::rememberMember(email, password);
             AuthenticationContext::shared().login(reply);
         },
         [weak](const RequestError& error) {

@@ -45,15 +45,6 @@ KeychainPasswordItem passwordItem(const std::string& email) {
 
 LoginViewController::LoginViewController() = default;
 
-void LoginViewController::rememberMember(const std::string& email, const std::string& password) {
-    UserDefaults::standard().setObject(UserDefaults::Value(email), kUsernameKey);
-    try {
-        passwordItem(email).savePassword(password);
-    } catch (const KeychainPasswordItem::KeychainError& error) {
-        std::cout << "Keychain: the password was not saved: " << error.what() << std::endl;
-    }
-}
-
 void LoginViewController::loadView() {
     UIViewController::loadView();
     auto root = view();
@@ -207,7 +198,7 @@ void LoginViewController::signInTapped() {
             auto self = std::static_pointer_cast<LoginViewController>(weak.lock());
             if (self) stopFullScreenLoadingOverlay(*self);
             AuthenticationContext::shared().login(reply);
-            rememberMember(email, password);
+            AuthenticationContext::rememberMember(email, password);
             if (self) {
                 self->emailTextField->setText(std::string());
                 self->passwordField->setText(std::string());
@@ -247,7 +238,7 @@ void LoginViewController::showSignInFailure(const NSError& error) {
 
 void LoginViewController::tryTouchID() {
     auto& defaults = UserDefaults::standard();
-    const auto username = defaults.stringForKey(kUsernameKey);
+    const auto username = defaults.stringForKey(AuthenticationContext::kUsernameKey);
     if (!defaults.boolForKey(kTouchIDKey) || !username) return;
     TouchIDAuth auth;
     std::weak_ptr<UIViewController> weak = weak_from_this();
@@ -268,7 +259,7 @@ void LoginViewController::biometricsDidSucceedWithUsername(const std::string& us
         password = item.readPassword();
     } catch (const KeychainPasswordItem::KeychainError&) {
         // The password is gone or unreadable: Touch ID stays off until the next sign-in stores one.
-        UserDefaults::standard().removeObjectForKey(kUsernameKey);
+        UserDefaults::standard().removeObjectForKey(AuthenticationContext::kUsernameKey);
         item.deleteItem();
         return;
     }

@@ -33,7 +33,6 @@ class LoginViewController : public UIViewController,
                             public StoryboardIdentifiable<LoginViewController> {
 public:
     static constexpr const char* kScreenName = "LoginScreen";
-    static constexpr const char* kUsernameKey = "usernameKey";
     static constexpr const char* kTouchIDKey = "touchIDKey";
     static constexpr const char* kEnterCredentials = "Enter your credentials to login";
     static constexpr const char* kServerErrorNotJSON = "Server error, please try in sometime. 102.12";
@@ -43,11 +42,6 @@ public:
     static constexpr double kResetMessageSeconds = 5;
 
     LoginViewController();
-
-    // What Touch ID signs in with next time: the e-mail under "usernameKey" and the password in the
-    // keychain item of that e-mail (an existing item is updated). A keychain error is printed and
-    // dropped: the sign-in or registration that called it has succeeded all the same.
-    static void rememberMember(const std::string& email, const std::string& password);
 
     std::shared_ptr<UIButton> loginButton;
     std::shared_ptr<UIButton> forgotPassword;

@@ -100,7 +100,6 @@ public:
     std::optional<std::string> titleForRow(UIPickerView*, long row, long component) override;
     void didSelectRow(UIPickerView*, long row, long component) override;
 
-
 protected:
     // The picked picture, cropped square, becomes the member's picture.
     UIViewController& photoScreen() override { return *this; }

@@ -3,7 +3,7 @@
 // The face and colour of the registration screens' headings: Avenir Medium in the text colour.
 
 #include "Extensions/UIColor+Palette.h"
-#include "Extensions/UIFont+Named.h"
+#include "Extensions/UIFont+Avenir.h"
 #include "uikit/view/UILabel.h"
 
 #include <memory>
@@ -18,7 +18,7 @@ inline std::shared_ptr<UILabel> makeHeading(const std::string& text, CGFloat siz
     auto label = std::make_shared<UILabel>();
     label->setTranslatesAutoresizingMaskIntoConstraints(false);
     label->setNumberOfLines(0);
-    label->setFont(UIFontNamed::avenirMedium(size).value_or(UIFont::systemFont(size)));
+    label->setFont(cw::avenirFont(size));
     label->setTextColor(UIColorPalette::textColor());
     label->setText(text);
     return label;
