@@ -3,24 +3,8 @@
 namespace cw::server::testing {
 namespace {
 
-// The demo server started again on the database it loaded days before, as the application's next
-// launch starts it.
 class DemoDatesTest : public ServerTest {
 protected:
-    void restart() {
-        client_.reset();
-        server_.reset();
-        ServerOptions options;
-        options.threads = 4;
-        options.cheapPasswordHashing = true;
-        options.clock = [this] { return now_.load(); };
-        options.console = [this](const std::string& line) {
-            std::lock_guard lock(consoleMutex_);
-            console_.push_back(line);
-        };
-        server_ = startDemoServer(dir_, options);
-        client_ = std::make_unique<httplib::Client>("127.0.0.1", server_->port());
-    }
     json feed(const Session& s) {
         Reply reply = post("content", {{"baby_ids", {1, 2}}, {"user_id", s.userId}}, s.access);
         EXPECT_EQ(reply.status, 200) << reply.raw;
