@@ -117,15 +117,15 @@ std::string describeVisible(const HeadlessHost& host) {
 
 // A view as a message names it: its type, its identifier, and the first text in it (an alert's
 // title, a bar's title).
-std::string describeView(const std::shared_ptr<UIView>& view) {
-    std::string out = unqualifiedTypeName(typeid(*view));
-    if (!view->accessibilityIdentifier().empty()) out += " #" + view->accessibilityIdentifier();
+std::string describeView(const UIView& view) {
+    std::string out = unqualifiedTypeName(typeid(view));
+    if (!view.accessibilityIdentifier().empty()) out += " #" + view.accessibilityIdentifier();
     std::optional<std::string> text;
-    std::function<void(const std::shared_ptr<UIView>&)> find = [&](const std::shared_ptr<UIView>& v) {
-        if (text || !isVisibleOnScreen(*v)) return;
-        if ((text = visibleTextOf(*v))) return;
-        for (const auto& sub : v->subviews())
-            find(sub);
+    std::function<void(const UIView&)> find = [&](const UIView& v) {
+        if (text || !isVisibleOnScreen(v)) return;
+        if ((text = visibleTextOf(v))) return;
+        for (const auto& sub : v.subviews())
+            find(*sub);
     };
     find(view);
     if (text) out += " \"" + *text + "\"";
@@ -138,9 +138,11 @@ bool contains(const UIView& outer, const UIView* inner) {
     return false;
 }
 
-// What would take a finger at the middle of `view` instead of it: none when the view takes the
-// touch, or one inside it, or one that holds it (a button's title hands its touches to the button).
-// Anything else lies over it: a bar, an alert, the keyboard, a menu's overlay.
+// Why a finger at the middle of `view` would not reach it: none when the view takes the touch, or
+// one inside it, or one that holds it with the point inside each view between them (a button's
+// title hands its touches to the button). Anything else lies over it (a bar, an alert, the keyboard),
+// or the view stands outside what holds it and the touch goes past it (a floating menu item's title,
+// left of the item, is on the menu's overlay).
 std::optional<std::string> coverOf(const HeadlessHost& host, const std::shared_ptr<UIView>& view) {
     const CGPoint point = host.tapPointOf(*view);
     const auto hit = host.viewUnderFinger(point);
@@ -150,10 +152,16 @@ std::optional<std::string> coverOf(const HeadlessHost& host, const std::shared_p
     const auto& keys = keyboard.hostView();
     if (keyboard.isVisible() && keyboard.frame().contains(point) && !(keys && hit && contains(*keys, hit.get())) &&
         !(keys && contains(*keys, view.get())))
-        return std::string("the keyboard");
-    if (!hit) return std::string("nothing that takes touches");
-    if (contains(*view, hit.get()) || contains(*hit, view.get())) return std::nullopt;
-    return describeView(hit);
+        return std::string("it is covered by the keyboard; the tap would land there");
+    if (!hit) return std::string("it is on nothing that takes touches");
+    if (contains(*view, hit.get())) return std::nullopt;
+    if (!contains(*hit, view.get())) return "it is covered by " + describeView(*hit) + "; the tap would land there";
+    const auto window = host.window();
+    for (UIView* v = view->superviewPointer(); v && v != hit.get(); v = v->superviewPointer())
+        if (!v->pointInside(v->convertFrom(point, window.get()), nullptr))
+            return "it lies outside " + describeView(*v) +
+                   ", which holds it; the tap would land on " + describeView(*hit);
+    return std::nullopt;
 }
 
 // Turns the run loop (in real time, up to `seconds`) until `found` holds: replies from other
@@ -192,7 +200,7 @@ bool tapUncovered(HeadlessHost& host, double wait, const std::function<std::shar
         return false;
     }
     if (auto cover = coverOf(host, view)) {
-        why = "it is covered by " + *cover + "; the tap would land there";
+        why = *cover;
         return false;
     }
     return host.tap(view);
@@ -470,7 +478,7 @@ bool waitForPictures(HeadlessHost& host, double seconds, std::string& why) {
             std::ostringstream out;
             out << waiting.size() << (waiting.size() == 1 ? " picture" : " pictures")
                 << " on screen had not arrived after " << seconds << " seconds ("
-                << describeView(waiting.front())
+                << describeView(*waiting.front())
                 << (waiting.size() > 1 ? ", ..." : "") << ")";
             why = out.str();
             return false;

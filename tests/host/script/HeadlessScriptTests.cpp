@@ -226,6 +226,20 @@ TEST_F(ScreenScriptTest, ATapOnAViewUnderABarOrTheKeyboardFailsNamingWhatCoversI
     // A button's title hands its touch to the button, which takes it.
     EXPECT_EQ(run("tap \"In the open\"\n"), cw::kScriptSucceeded) << errors.str();
     EXPECT_THAT(taps, ElementsAre("In the open", "In the open"));
+
+    // A title that stands outside the view holding it, as a floating menu item's does, is not where
+    // the touch goes: the overlay behind the item takes it.
+    auto overlay = std::make_shared<UIView>(CGRect(0, 0, 375, 667));
+    overlay->setAccessibilityIdentifier("overlay");
+    auto item = std::make_shared<UIView>(CGRect(300, 300, 50, 50));
+    auto title = std::make_shared<UILabel>(CGRect(-90, 10, 80, 30));
+    title->setText("Post");
+    item->addSubview(title);
+    overlay->addSubview(item);
+    root->addSubview(overlay);
+    EXPECT_EQ(run("tap \"Post\"\n"), cw::kScriptStepFailed);
+    EXPECT_THAT(errors.str(), HasSubstr("screen.txt:1: tap \"Post\": it lies outside UIView \"Post\", which holds it; "
+                                        "the tap would land on UIView #overlay"));
 }
 
 TEST_F(ScreenScriptTest, AScreenshotWaitsForThePicturesOnScreenOrSaysWhichHaveNotArrived) {
