@@ -5,7 +5,8 @@
 //
 //   tap "text"            tap what shows exactly this text (a label's whole text)
 //   tap #identifier       tap the view with this accessibility identifier
-//                         (a tap fails when another view lies over the middle of its target)
+//                         (a tap fails when another view lies over the middle of its target,
+//                         or the target stands outside the view that holds it)
 //   type "text"           type into the focused field ("\n" presses return; \" \\ \t too)
 //   paste "text"          paste into the focused field, one edit of the whole text
 //   delete N              press backspace N times
