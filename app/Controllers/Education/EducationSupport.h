@@ -38,8 +38,8 @@ std::optional<URL> categoryIconURL(const EducationCategory& category);
 // The items, the text reported with the usage event, and the subject of one item's share sheet.
 // The items are the signed-in member's invitation ("<full name> wants to share content from
 // Cradleway.") when someone is signed in, then the link (the content path resolved against
-// SERVER_URL) when there is a path that forms an address. The text is the link and "---", then the title and "---" when there
-// is a title; the title is the mail subject.
+// SERVER_URL) when there is a path that forms an address. The text is the link and "---", then the
+// title and "---" when there is a title; the title is the mail subject.
 struct EducationShare {
     std::vector<std::any> items;
     std::string text;

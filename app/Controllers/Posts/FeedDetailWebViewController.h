@@ -106,8 +106,8 @@ public:
     void revertBookmark(bool bookmarked);
 
     // The path a related link opens with: the link's address without the application's scheme (and
-    // with one slash of two leading ones); when that is still an absolute web address (a
-    // relative link the page resolved), its path.
+    // with one slash of two leading ones); when that is still an absolute web address (a relative
+    // link the page resolved), its path.
     static std::string relatedPath(const URL& link);
     // The decimal integer a text is made of, if it is one.
     static std::optional<std::int64_t> decimalId(const std::string& text);
