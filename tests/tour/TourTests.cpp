@@ -705,6 +705,27 @@ TEST_P(SignedInBadInput, Password) {
     EXPECT_FALSE(ServerClient(app->serverURL(), kMotherEmail, kDemoPassword).signedIn());
 }
 
+// ---- An article pushed to the father ----
+
+class ArticlePush : public Tour {};
+
+// His feed holds no card of article 1: the push opens the article by its path, and its comment list
+// is the article's, where his comment is stored.
+TEST_P(ArticlePush, OpensTheArticleWithItsOwnCommentsWhereHisCommentGoes) {
+    TOUR_STEP(signIn(kFatherEmail));
+    const std::string payload = R"({"aps": {"alert": "A new article for you"}, "not_id": 1, "screen": "feed", )"
+                                R"("feed_id": 1, "notification_type": "education_content"})";
+    TOUR_STEP(act("article", {"tap-push " + payload, "expect \"Why your baby is on CPAP\"", "absent \"Home\""}));
+    TOUR_STEP(act("comments", {"tap #commentButton", "expect \"1 Comment\"",
+                               "expect \"This helped me understand the machine.\""}));
+    const std::string text = "Thank you, this explains the prongs.";
+    TOUR_STEP(act("comment-written", {"type " + quoted(text), "tap \"Post\"", "expect \"2 Comments\""}));
+    EXPECT_EQ(awaitValue("SELECT COUNT(*) FROM comments WHERE feed_id = 1 AND post_id IS NULL AND comment_text = ?", 1,
+                         {text}),
+              1);
+    EXPECT_EQ(db->number("SELECT COUNT(*) FROM comments WHERE post_id = 1"), 0);
+}
+
 const auto kSessions = ::testing::Values(Sessions::lasting, Sessions::expiring);
 std::string sessionsName(const ::testing::TestParamInfo<Sessions>& info) {
     return info.param == Sessions::lasting ? "lasting" : "expiring";
@@ -715,6 +736,7 @@ INSTANTIATE_TEST_SUITE_P(Tour, FathersView, kSessions, sessionsName);
 INSTANTIATE_TEST_SUITE_P(Tour, Registration, kSessions, sessionsName);
 INSTANTIATE_TEST_SUITE_P(Tour, BadInput, kSessions, sessionsName);
 INSTANTIATE_TEST_SUITE_P(Tour, SignedInBadInput, ::testing::Values(Sessions::lasting), sessionsName);
+INSTANTIATE_TEST_SUITE_P(Tour, ArticlePush, kSessions, sessionsName);
 
 } // namespace
 } // namespace cw::tour
