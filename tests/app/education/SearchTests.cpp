@@ -14,6 +14,7 @@
 #include "uikit/controllers/UIActivityViewController.h"
 #include "uikit/controllers/UIApplication.h"
 #include "uikit/controls/UIKeyboard.h"
+#include "uikit/view/ViewRendering.h"
 
 #include <gmock/gmock.h>
 
@@ -231,6 +232,54 @@ TEST_F(SearchTest, ClearingTheTextEmptiesTheListAndDropsThePendingSearchButTheLa
     search->search("skin");
     search->clearSearch();
     ASSERT_TRUE(waitFor([&] { return !search->searchResults.empty(); }));
+}
+
+TEST_F(SearchTest, TheTextSitsInsideTheBorderedFieldAndItsClearButtonTakesTheTint) {
+    open(std::nullopt);
+    library->tapTab(2);
+    host->settle();
+    auto bar = search->searchBar();
+    auto field = bar->searchTextField();
+    // The bordered field is the white field of the bar, not a strip moved off it.
+    std::shared_ptr<UIView> picture;
+    for (const auto& subview : bar->subviews())
+        if (auto image = std::dynamic_pointer_cast<UIImageView>(subview);
+            image && image->image() == bar->searchFieldBackgroundImage(UIControlStateNormal))
+            picture = image;
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(field->frame(), picture->frame());
+    EXPECT_EQ(field->layer()->borderWidth, 1);
+
+    typeIntoTheBar("skin");
+    host->advance(1.5);
+    ASSERT_TRUE(waitFor([&] { return !search->searchResults.empty(); }));
+    host->settle();
+    // The typed text starts well inside the border: the bar's adjustment of 10 points moves it
+    // further in than the field's own padding.
+    auto text = host->findByText("skin");
+    ASSERT_TRUE(text);
+    const CGRect shown = text->convert(text->bounds(), field.get());
+    EXPECT_GE(shown.minX(), 10 + 8);
+    EXPECT_EQ(field->textRect(field->bounds()).minX(), 8 + 10);
+
+    // The clear button is a button of the field, drawn in the search tint.
+    auto clear = std::dynamic_pointer_cast<UIButton>(field->valueForKey("clearButton"));
+    ASSERT_TRUE(clear);
+    EXPECT_TRUE(isVisibleOnScreen(*clear));
+    EXPECT_EQ(clear->tintColor(), UIColorPalette::searchTintColor());
+    EXPECT_EQ(renderingModeOf(clear->currentImage().get()), UIImageRenderingMode::alwaysTemplate);
+    const auto drawn = cw::renderView(*field, 2);
+    const CGRect disc = clear->frame();
+    const UIColor ring = drawn->pixelColor(static_cast<int>(disc.midX() * 2), static_cast<int>((disc.minY() + 2) * 2));
+    const UIColor tint = UIColorPalette::searchTintColor();
+    EXPECT_NEAR(ring.red(), tint.red(), 0.05) << ring;
+    EXPECT_NEAR(ring.green(), tint.green(), 0.05) << ring;
+    EXPECT_NEAR(ring.blue(), tint.blue(), 0.05) << ring;
+    // A tap on it empties the field, and with it the list.
+    ASSERT_TRUE(host->tap(clear));
+    EXPECT_EQ(bar->text(), "");
+    EXPECT_FALSE(search->searchTimer);
+    EXPECT_TRUE(search->searchResults.empty());
 }
 
 TEST_F(SearchTest, TheTabBarHasFourTabsAndShowsItsRedDotForThreeSeconds) {
