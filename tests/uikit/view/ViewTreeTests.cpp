@@ -177,12 +177,6 @@ TEST(BasicViews, ImageViewPlacesByContentModeAndPageControlClamps) {
     EXPECT_TRUE(dots.isHidden());
     dots.setNumberOfPages(4);
     EXPECT_FALSE(dots.isHidden());
-    // On a capsule the dots keep their places and the control grows by the capsule's ends.
-    dots.setFrame({0, 0, 100, 10});
-    const CGRect first = dots.indicatorRect(0);
-    dots.setBackgroundStyle(UIPageControlBackgroundStyle::prominent);
-    EXPECT_EQ(dots.indicatorRect(0), first);
-    EXPECT_EQ(dots.intrinsicContentSize().width, 4 * 7 + 3 * 9 + 2 * UIPageControl::capsulePadding);
 
     UIActivityIndicatorView spinner(UIActivityIndicatorViewStyle::whiteLarge);
     EXPECT_EQ(spinner.frame().size, (CGSize{37, 37}));
