@@ -1,5 +1,6 @@
 #include "Controllers/Account/CareTeamViewController.h"
 
+#include "Controllers/Baby/Header/BabyHeaderViewModel.h"
 #include "Extensions/ServerImages/UIImageView+BabyPicture.h"
 #include "Extensions/UIColor+Palette.h"
 #include "Extensions/UIFont+Avenir.h"
@@ -103,7 +104,8 @@ void CareTeamViewController::showCareTeam(const CareGiversResponse& response) {
     careGivers_ = response.careGivers;
     careTeamName = response.careTeamName;
     if (auto updated = updateLabel())
-        updated->setText(cw::uppercased("Updated at " + dateFormatter().string(Date::now())));
+        // The words stay as the daily update and the journey write them; only the time is in capitals.
+        updated->setText(BabyHeaderViewModel::kUpdatedAtPrefix + cw::uppercased(dateFormatter().string(Date::now())));
     if (auto table = tableView()) {
         table->reloadData();
         table->setHidden(false);

@@ -71,6 +71,9 @@ void BabyPageViewController::setupPageControl() {
     view()->setBackgroundColor(UIColor::whiteColor());
     pageControl->currentPageIndicatorTintColor = UIColor::whiteColor();
     pageControl->pageIndicatorTintColor = UIColor::lightGrayColor();
+    // The current dot is white and the pages are white at the top: on their own the dots of twins
+    // would read as one. The capsule behind them keeps every dot in sight.
+    pageControl->setBackgroundStyle(UIPageControlBackgroundStyle::prominent);
     pageControl->setHidesForSinglePage(true);
     addTitleAnimation();
 }

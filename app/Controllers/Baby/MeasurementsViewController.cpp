@@ -67,6 +67,10 @@ MeasurementsViewController::MeasurementsViewController() : UITableViewController
 
 void MeasurementsViewController::viewDidLoad() {
     UITableViewController::viewDidLoad();
+    // The charts start below the navigation bar and end above the tab bar: a section header
+    // scrolled up goes out of sight at the bar's edge instead of showing through the bar, in the
+    // status bar's strip above it.
+    edgesForExtendedLayout = UIRectEdge::none;
     for (long index = 0; index < 3; ++index)
         load(index);
     navigationItem()->title = titleFor(baby ? baby->fullName() : std::string());
@@ -116,6 +120,10 @@ std::optional<std::string> MeasurementsViewController::titleForHeaderInSection(U
 }
 
 void MeasurementsViewController::willDisplayHeaderView(UITableView*, UIView* view, long) {
-    if (auto header = dynamic_cast<UITableViewHeaderFooterView*>(view))
-        header->textLabel()->setFont(UIFont::boldSystemFont(15));
+    auto header = dynamic_cast<UITableViewHeaderFooterView*>(view);
+    if (!header) return;
+    header->textLabel()->setFont(UIFont::boldSystemFont(15));
+    // Every header reads in capitals, whether it was on screen when its reply came (and was
+    // written in capitals then) or comes into view later with the title as it stands.
+    if (auto text = header->textLabel()->text()) header->textLabel()->setText(cw::uppercased(*text));
 }

@@ -56,7 +56,11 @@ const std::shared_ptr<UISearchBar>& EducationCenterSearchViewController::searchB
             glass->setImage(imageWithRenderingMode(glass->image(), UIImageRenderingMode::alwaysTemplate));
             glass->setTintColor(UIColorPalette::searchTintColor());
         }
-        // The field's clear button is not a view of its own here: there is nothing to tint.
+        if (auto clear = std::dynamic_pointer_cast<UIButton>(field->valueForKey("clearButton"))) {
+            clear->setImage(imageWithRenderingMode(clear->imageView()->image(), UIImageRenderingMode::alwaysTemplate),
+                            UIControlStateNormal);
+            clear->setTintColor(UIColorPalette::searchTintColor());
+        }
     }
     view()->addSubview(searchBar_);
     return searchBar_;

@@ -38,7 +38,9 @@ void EducationCenterViewController::viewDidLoad() {
     setTitle(std::string(kTitle));
     tabBar()->barTintColor = UIColorPalette::cwy_mountainMeadow();
 
-    // Every tab bar item made from now on, anywhere in the application, takes these.
+    // Light titles for the library's own green bar. They go on its four items only: set on the
+    // process-wide appearance they would also dress every tab bar made afterwards, and the main
+    // one, made again for the next member, would show white titles on its white bar.
     const UIFont font = cw::avenirFont(10);
     TextAttributes normal;
     normal.foregroundColor = UIColorPalette::disabledColor();
@@ -46,8 +48,6 @@ void EducationCenterViewController::viewDidLoad() {
     TextAttributes selected;
     selected.foregroundColor = UIColor::whiteColor();
     selected.font = font;
-    UITabBarItem::appearance().setTitleTextAttributes(normal, UIBarItemState::normal);
-    UITabBarItem::appearance().setTitleTextAttributes(selected, UIBarItemState::selected);
 
     auto search = std::make_shared<EducationCenterSearchViewController>();
     std::vector<UIViewControllerPtr> children = {std::make_shared<RecommendedEducationCenterController>(false),
@@ -57,6 +57,8 @@ void EducationCenterViewController::viewDidLoad() {
     for (std::size_t i = 0; i < children.size(); ++i) {
         auto item = std::make_shared<UITabBarItem>(std::string(kTabs[i].title), UIImage::named(kTabs[i].image));
         item->tag = kTabTag;
+        item->setTitleTextAttributes(normal, UIBarItemState::normal);
+        item->setTitleTextAttributes(selected, UIBarItemState::selected);
         children[i]->setTabBarItem(item);
         item->setSelectedImage(UIImage::named(kTabs[i].selectedImage));
     }

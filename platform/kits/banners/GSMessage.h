@@ -3,8 +3,10 @@
 // Banners at the top of a screen: `showMessage(controller, text, type, options)` shows the text on a
 // strip coloured by its type, along the top of the controller's view just below its navigation bar
 // (the bars the view extends under), over everything else in the view. A controller shows one banner
-// at a time: a new one replaces the one shown. By default a banner shows one line of text, hides
-// itself after 3 seconds of the run loop's clock and hides when tapped; the options change that.
+// at a time: a new one replaces the one shown. By default a banner shows its text whole, on one line
+// when it fits and on up to four lines (then an ellipsis) when it does not, so that a message's
+// instruction is never cut off; it hides itself after 3 seconds of the run loop's clock and hides
+// when tapped. The options change that.
 //
 // Main thread only. Every banner shown is recorded, for tests.
 
@@ -33,7 +35,8 @@ struct autoHideDelay {
 struct hideOnTap {
     bool value;
 };
-// How many lines of text it shows; 0 = as many as the text needs (default 1).
+// How many lines of text it shows at most; 0 = as many as the text needs (default
+// GSMessage::kDefaultNumberOfLines).
 struct textNumberOfLines {
     long value;
 };
@@ -49,7 +52,7 @@ public:
         bool autoHide = true;
         double autoHideDelay = 3;
         bool hideOnTap = true;
-        long textNumberOfLines = 1;
+        long textNumberOfLines = kDefaultNumberOfLines;
     };
     // What a banner showed, for tests.
     struct Record {
@@ -60,6 +63,9 @@ public:
     };
 
     static constexpr CGFloat kMinimumHeight = 44;
+    // Enough for any message of ours to show whole; a longer text ends in an ellipsis rather than
+    // pushing the screen's content away.
+    static constexpr long kDefaultNumberOfLines = 4;
     static constexpr double kAnimationDuration = 0.3;
 
     GSMessage(std::string text, GSMessageType type, Settings settings);

@@ -1,5 +1,6 @@
 #include "uikit/controls/UIPageControl.h"
 
+#include "uikit/graphics/UIBezierPath.h"
 #include "uikit/graphics/UIGraphics.h"
 
 #include <algorithm>
@@ -34,9 +35,17 @@ void UIPageControl::updateVisibility() {
     if (hidesForSinglePage_) setHidden(numberOfPages_ <= 1);
 }
 
+void UIPageControl::setBackgroundStyle(UIPageControlBackgroundStyle style) {
+    if (style == backgroundStyle_) return;
+    backgroundStyle_ = style;
+    invalidateIntrinsicContentSize();
+    setNeedsDisplay();
+}
+
 CGSize UIPageControl::sizeForNumberOfPages(long pages) const {
     if (pages <= 0) return {0, controlHeight};
-    return {pages * dotDiameter + (pages - 1) * dotSpacing, controlHeight};
+    const CGFloat ends = backgroundStyle_ == UIPageControlBackgroundStyle::prominent ? 2 * capsulePadding : 0;
+    return {pages * dotDiameter + (pages - 1) * dotSpacing + ends, controlHeight};
 }
 
 CGSize UIPageControl::intrinsicContentSize() const {
@@ -45,7 +54,7 @@ CGSize UIPageControl::intrinsicContentSize() const {
 
 CGRect UIPageControl::indicatorRect(long page) const {
     const CGRect b = bounds();
-    const CGFloat total = sizeForNumberOfPages(numberOfPages_).width;
+    const CGFloat total = numberOfPages_ * dotDiameter + std::max(0L, numberOfPages_ - 1) * dotSpacing;
     const CGFloat x0 = b.origin.x + (b.size.width - total) / 2;
     return {x0 + page * (dotDiameter + dotSpacing), b.origin.y + (b.size.height - dotDiameter) / 2,
             dotDiameter, dotDiameter};
@@ -56,6 +65,17 @@ void UIPageControl::draw(const CGRect&) {
     if (!ctx) return;
     const UIColor other = pageIndicatorTintColor.value_or(UIColor::whiteColor().withAlphaComponent(0.2));
     const UIColor current = currentPageIndicatorTintColor.value_or(UIColor::whiteColor());
+    if (backgroundStyle_ == UIPageControlBackgroundStyle::prominent && numberOfPages_ > 0) {
+        // As tall as the control lets it be, up to the dots and their padding all round.
+        const CGRect first = indicatorRect(0);
+        const CGRect last = indicatorRect(numberOfPages_ - 1);
+        const CGRect b = bounds();
+        const CGFloat height = std::min(b.size.height, dotDiameter + 2 * capsulePadding);
+        const CGRect capsule{first.minX() - capsulePadding, b.origin.y + (b.size.height - height) / 2,
+                             last.maxX() - first.minX() + 2 * capsulePadding, height};
+        ctx->setFillColor(capsuleColor());
+        ctx->fill(UIBezierPath::roundedRect(capsule, height / 2));
+    }
     for (long i = 0; i < numberOfPages_; ++i) {
         ctx->setFillColor(i == currentPage_ ? current : other);
         ctx->fillEllipse(indicatorRect(i));

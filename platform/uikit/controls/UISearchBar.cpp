@@ -81,6 +81,22 @@ public:
     }
 };
 
+// The bar's field: it fills the field's picture, and its text keeps clear of the field's edges by
+// a padding that the text position adjustment moves further (the field itself stays in place, so
+// a border drawn round it stays round the picture).
+class SearchTextField : public UITextField {
+public:
+    static constexpr CGFloat kTextPadding = 8;
+    UIOffset adjustment;
+
+    CGRect textRect(const CGRect& bounds) const override {
+        const CGRect r = UITextField::textRect(bounds);
+        const CGFloat left = r.minX() + kTextPadding + adjustment.horizontal;
+        const CGFloat right = std::min(r.maxX(), bounds.maxX() - kTextPadding);
+        return {left, r.minY() + adjustment.vertical, std::max<CGFloat>(0, right - left), r.size.height};
+    }
+};
+
 } // namespace
 
 void UISearchBar::build() {
@@ -88,7 +104,7 @@ void UISearchBar::build() {
     background_ = std::make_shared<UIImageView>();
     background_->setBackgroundColor(UIColor(0.79, 0.79, 0.81, 1));
     fieldBackground_ = std::make_shared<FieldBackgroundView>();
-    field_ = std::make_shared<UITextField>();
+    field_ = std::make_shared<SearchTextField>();
     field_->setBorderStyle(UITextBorderStyle::none);
     field_->setBackgroundColor(std::nullopt);
     field_->setFont(UIFont::systemFont(14));
@@ -147,7 +163,8 @@ std::shared_ptr<UIImage> UISearchBar::searchFieldBackgroundImage(UIControlState 
 
 void UISearchBar::setSearchTextPositionAdjustment(const UIOffset& offset) {
     textAdjustment_ = offset;
-    setNeedsLayout();
+    static_cast<SearchTextField&>(*field_).adjustment = offset;
+    field_->setNeedsLayout();
 }
 
 void UISearchBar::layoutSubviews() {
@@ -164,7 +181,5 @@ void UISearchBar::layoutSubviews() {
     const CGRect fieldRect(b.minX() + 8, (b.size.height - h) / 2, std::max<CGFloat>(0, right - b.minX() - 8),
                            h);
     fieldBackground_->setFrame(fieldRect);
-    field_->setFrame(CGRect(fieldRect.origin.x + 8 + textAdjustment_.horizontal,
-                            fieldRect.origin.y + textAdjustment_.vertical,
-                            std::max<CGFloat>(0, fieldRect.size.width - 16 - textAdjustment_.horizontal), h));
+    field_->setFrame(fieldRect);
 }

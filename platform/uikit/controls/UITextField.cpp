@@ -1,11 +1,35 @@
 #include "uikit/controls/UITextField.h"
 
+#include "uikit/graphics/UIBezierPath.h"
+#include "uikit/graphics/UIGraphics.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace {
 constexpr CGFloat clearButtonSize = 19;
 constexpr CGFloat roundedInset = 7;
+
+// A grey disc with the cross cut out of it: drawn as a template, the disc takes the tint and the
+// field shows through the cross.
+const std::shared_ptr<UIImage>& clearButtonImage() {
+    static const std::shared_ptr<UIImage> image =
+        UIGraphicsImageRenderer({clearButtonSize, clearButtonSize}).image([](UIGraphicsImageRendererContext& c) {
+            CGContext& ctx = c.cgContext();
+            const CGRect r{0, 0, clearButtonSize, clearButtonSize};
+            ctx.setFillColor(UIColor(0.7, 0.7, 0.7, 1));
+            ctx.fillEllipse(r);
+            UIBezierPath cross;
+            cross.move(CGPoint{r.minX() + 6, r.minY() + 6});
+            cross.addLine(CGPoint{r.maxX() - 6, r.maxY() - 6});
+            cross.move(CGPoint{r.maxX() - 6, r.minY() + 6});
+            cross.addLine(CGPoint{r.minX() + 6, r.maxY() - 6});
+            cross.lineWidth = 1.5;
+            ctx.setBlendMode(CGBlendMode::clear);
+            ctx.stroke(cross);
+        });
+    return image;
+}
 } // namespace
 
 UITextField::UITextField() {
@@ -18,6 +42,13 @@ UITextField::UITextField(const CGRect& frame) : UIControl(frame) {
 
 UITextField::~UITextField() {
     if (editing_) cw::Keyboard::shared().inputDidResign(this);
+    // The button is handed out (under "clearButton") and may outlive the field.
+    clearButton_->removeTarget(this, UIControlEventAllEvents);
+}
+
+std::shared_ptr<UIView> UITextField::valueForKey(const std::string& key) const {
+    if (key == "clearButton") return clearButton_;
+    return nullptr;
 }
 
 void UITextField::build() {
@@ -28,6 +59,11 @@ void UITextField::build() {
     placeholderLabel_->setUserInteractionEnabled(false);
     addSubview(textLabel_);
     addSubview(placeholderLabel_);
+    clearButton_ = std::make_shared<UIButton>(UIButtonType::custom);
+    clearButton_->setImage(clearButtonImage(), UIControlStateNormal);
+    clearButton_->setHidden(true);
+    clearButton_->addTarget(this, &UITextField::clearButtonTapped, UIControlEventTouchUpInside);
+    addSubview(clearButton_);
     contentVerticalAlignment = UIControlContentVerticalAlignment::center;
     refresh();
 }
@@ -250,23 +286,9 @@ void UITextField::layoutSubviews() {
         rightView_->setHidden(!showsSideView(rightViewMode_));
         rightView_->setFrame(rightViewRect(b));
     }
-}
-
-void UITextField::draw(const CGRect& rect) {
-    UIControl::draw(rect);
-    if (!isClearButtonShown()) return;
-    // The clear button: a grey disc with a cross.
-    const CGRect r = clearButtonRect(bounds());
-    UIColor(0.7, 0.7, 0.7, 1).setFill();
-    UIBezierPath::ovalIn(r).fill();
-    UIBezierPath cross;
-    cross.move(CGPoint{r.minX() + 6, r.minY() + 6});
-    cross.addLine(CGPoint{r.maxX() - 6, r.maxY() - 6});
-    cross.move(CGPoint{r.maxX() - 6, r.minY() + 6});
-    cross.addLine(CGPoint{r.minX() + 6, r.maxY() - 6});
-    cross.lineWidth = 1.5;
-    UIColor::whiteColor().setStroke();
-    cross.stroke();
+    clearButton_->setHidden(!isClearButtonShown());
+    clearButton_->setFrame(clearButtonRect(b));
+    bringSubviewToFront(clearButton_);
 }
 
 CGSize UITextField::intrinsicContentSize() const {

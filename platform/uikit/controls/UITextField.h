@@ -4,9 +4,12 @@
 // platform's: should-change-characters may refuse an edit, and an accepted one sends
 // editing-changed and posts the text-did-change notification. Text set from code sends nothing.
 // Becoming the first responder (asked of the delegate) shows the keyboard; the rectangles of the
-// text, placeholder, clear button and side views are overridable.
+// text, placeholder, clear button and side views are overridable. The clear button is a button of
+// its own inside the field (also found under the key "clearButton"), so that its picture and tint
+// can be changed like any button's.
 
 #include "uikit/controls/Delegate.h"
+#include "uikit/controls/UIButton.h"
 #include "uikit/controls/UIControl.h"
 #include "uikit/controls/UIKeyboard.h"
 #include "uikit/graphics/NSAttributedString.h"
@@ -112,6 +115,10 @@ public:
     // The clear button, as a tap on it: asks the delegate, then empties the field.
     void clearButtonTapped();
     bool isClearButtonShown() const;
+    // The button placed at `clearButtonRect` while it is shown; at first a grey disc with a cross.
+    const std::shared_ptr<UIButton>& clearButton() const { return clearButton_; }
+    // The views found by key: "clearButton".
+    std::shared_ptr<UIView> valueForKey(const std::string& key) const;
 
     // --- Responder and typing ---
     bool canBecomeFirstResponder() const override;
@@ -125,7 +132,6 @@ public:
     CGSize intrinsicContentSize() const override;
     CGSize sizeThatFits(CGSize size) const override;
     void layoutSubviews() override;
-    void draw(const CGRect& rect) override;
 
 private:
     void build();
@@ -149,6 +155,7 @@ private:
     std::shared_ptr<UIView> rightView_;
     std::shared_ptr<UILabel> textLabel_;
     std::shared_ptr<UILabel> placeholderLabel_;
+    std::shared_ptr<UIButton> clearButton_;
     cw::DelegateRef<UITextFieldDelegate> delegate_;
     bool editing_ = false;
     std::shared_ptr<UIView> inputView_;

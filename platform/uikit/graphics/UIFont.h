@@ -3,6 +3,8 @@
 // A font: a face and a point size. Faces are looked up by PostScript name in one table that maps
 // the names the app asks for to free faces installed by scripts/setup, resolved through fontconfig
 // and measured with Pango. A name missing from the table gives no font, like the platform.
+// Characters a face lacks come from fontconfig's fallback: emoji from the colour emoji face that
+// scripts/setup installs (Noto Color Emoji), drawn in their own colours through Cairo.
 
 #include "uikit/graphics/Geometry.h"
 

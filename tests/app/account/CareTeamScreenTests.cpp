@@ -62,9 +62,11 @@ TEST_F(CareTeamTest, ABabysPageShowsItsTeamUnderTheTeamsNameAndWhenItWasBroughtU
     EXPECT_FALSE(screen->activityIndicator()->isAnimating());
     DateFormatter expected;
     expected.setDateFormat("h:mma, MMM d, yyyy, eee");
-    // The en_US texts are ASCII.
-    std::string text = "Updated at " + expected.string(arrived);
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
+    // The time in capitals (the en_US texts are ASCII), the words before it as the daily update
+    // and the journey write them.
+    std::string time = expected.string(arrived);
+    std::transform(time.begin(), time.end(), time.begin(), [](unsigned char c) { return std::toupper(c); });
+    const std::string text = "Updated at " + time;
     EXPECT_EQ(screen->updateLabel()->text(), text);
     EXPECT_NE(text.find(", SEP 13, 2020, SUN"), std::string::npos) << text;
     EXPECT_TRUE(text.find("AM,") != std::string::npos || text.find("PM,") != std::string::npos) << text;
@@ -133,7 +135,7 @@ TEST_F(CareTeamTest, TheTeamTabShowsTheFirstBabysTeam) {
     EXPECT_EQ(page->baby->fullName(), "Olivia Hart");
     EXPECT_TRUE(host->isShowing("Primary Nurse"));
     EXPECT_TRUE(host->isShowing("Anna Brooks, RN"));
-    EXPECT_EQ(page->updateLabel()->text().value_or("").rfind("UPDATED AT ", 0), 0u);
+    EXPECT_EQ(page->updateLabel()->text().value_or("").rfind("Updated at ", 0), 0u);
 }
 
 } // namespace

@@ -181,7 +181,7 @@ TEST_F(MeasurementsScreen, EachReplyDrawsItsSectionAndTitlesItWithItsUnits) {
     EXPECT_TRUE(host.isShowing("James' Measurements"));
     // The last point's units title the section.
     EXPECT_EQ(screen->weightTitle, "Weight (kg)");
-    EXPECT_TRUE(host.isShowing("Weight (kg)"));
+    EXPECT_TRUE(host.isShowing("WEIGHT (KG)"));
     // No points: no chart, the first title; a last point without units keeps the title.
     EXPECT_FALSE(screen->heightChart);
     EXPECT_EQ(screen->lengthTitle, "Length");
@@ -209,12 +209,60 @@ TEST_F(MeasurementsScreen, AHeaderOnScreenAsTheReplyComesReadsInCapitals) {
                  Reply{200, json{{"weight", {{{"updated_at", "2026-03-02T22:00:00"}, {"value", 1200}, {"units", "g"}}}}}.dump()});
     auto screen = make();
     show(screen);
-    EXPECT_TRUE(host.isShowing("Weight"));
+    EXPECT_TRUE(host.isShowing("WEIGHT"));
     release();
     ASSERT_TRUE(RunLoop::main().runUntil([&] { return screen->weightChart.has_value(); }, 10));
     host.settle();
     EXPECT_EQ(screen->weightTitle, "Weight (g)");
     EXPECT_TRUE(host.isShowing("WEIGHT (G)"));
+}
+
+TEST_F(MeasurementsScreen, EveryHeaderReadsInCapitalsAndScrollsAwayBelowTheBar) {
+    const auto series = [](const char* key, double value, const char* units) {
+        json points = json::array();
+        for (int day = 1; day <= 5; ++day)
+            points.push_back({{"updated_at", "2026-03-0" + std::to_string(day) + "T22:00:00"}, {"value", value + day}, {"units", units}});
+        return Reply{200, json{{key, points}}.dump()};
+    };
+    server.reply("POST", "/m/api/baby/weight", series("weight", 1200, "g"));
+    server.reply("POST", "/m/api/baby/height", series("height", 38, "cm"));
+    server.reply("POST", "/m/api/baby/head_circumference", series("head_circumference", 27, "cm"));
+    auto screen = make();
+    show(screen);
+    ASSERT_TRUE(RunLoop::main().runUntil(
+        [&] { return screen->weightChart && screen->heightChart && screen->headCircumferenceChart; }, 10));
+    host.settle();
+    EXPECT_TRUE(host.isShowing("WEIGHT (G)")) << "on screen as its reply came";
+
+    auto table = screen->tableView();
+    auto navigation = std::dynamic_pointer_cast<UINavigationController>(host.window()->rootViewController());
+    const auto& bar = navigation->navigationBar();
+    const CGFloat barBottom = bar->convert(bar->bounds(), nullptr).maxY();
+    ASSERT_EQ(barBottom, 64);
+    // What of each header shows in the window: the part inside the table's clipped bounds.
+    const auto shownPart = [&](long section) {
+        auto header = table->headerView(section);
+        if (!header) return CGRect::zero();
+        return header->convert(header->bounds(), nullptr).intersection(table->convert(table->bounds(), nullptr));
+    };
+    table->setContentOffset({0, table->maximumContentOffset().y});
+    host.settle();
+    ASSERT_FALSE(table->headerView(0)) << "the weight section scrolled out of sight";
+    // Headers made after their replies read in capitals too.
+    EXPECT_TRUE(host.isShowing("HEAD CIRCUMFERENCE (CM)"));
+    EXPECT_FALSE(host.isShowing("Head Circumference (cm)"));
+    for (long section : {1L, 2L}) {
+        const CGRect shown = shownPart(section);
+        if (!shown.isEmpty()) {
+            EXPECT_GE(shown.minY(), barBottom) << "section " << section << " shows above the bar's edge";
+        }
+    }
+
+    table->setContentOffset({0, -table->adjustedContentInset().top});
+    host.settle();
+    EXPECT_TRUE(host.isShowing("WEIGHT (G)")) << "made again after the scroll";
+    EXPECT_FALSE(host.isShowing("Weight (g)"));
+    EXPECT_EQ(shownPart(0).minY(), barBottom);
 }
 
 TEST_F(MeasurementsScreen, AFailedSeriesIsOnlyPrinted) {
@@ -229,7 +277,7 @@ TEST_F(MeasurementsScreen, AFailedSeriesIsOnlyPrinted) {
     EXPECT_FALSE(screen->weightChart);
     EXPECT_FALSE(screen->heightChart);
     EXPECT_EQ(screen->weightTitle, "Weight");
-    EXPECT_TRUE(host.isShowing("Weight"));
+    EXPECT_TRUE(host.isShowing("WEIGHT"));
     EXPECT_NE(console.str().find("weight"), std::string::npos);
     // Without an id the baby is asked for as 0.
     EXPECT_EQ(server.requestsAt("/m/api/baby/weight").at(0).json()["baby_id"], 0);

@@ -9,11 +9,15 @@
 #include "Controllers/Education/RecommendedEducationCenterController.h"
 #include "Extensions/UIColor+Palette.h"
 #include "Services/AnalyticsService.h"
+#include "Services/AuthenticationContext.h"
+#include "foundation/dispatch/RunLoop.h"
 #include "Services/BaseHTTPService.h"
 #include "kits/banners/GSMessage.h"
 #include "uikit/controllers/UIActivityViewController.h"
 #include "uikit/controllers/UIApplication.h"
+#include "uikit/controllers/UITabBarController.h"
 #include "uikit/controls/UIKeyboard.h"
+#include "uikit/view/ViewRendering.h"
 
 #include <gmock/gmock.h>
 
@@ -233,6 +237,93 @@ TEST_F(SearchTest, ClearingTheTextEmptiesTheListAndDropsThePendingSearchButTheLa
     ASSERT_TRUE(waitFor([&] { return !search->searchResults.empty(); }));
 }
 
+TEST_F(SearchTest, TheTextSitsInsideTheBorderedFieldAndItsClearButtonTakesTheTint) {
+    open(std::nullopt);
+    library->tapTab(2);
+    host->settle();
+    auto bar = search->searchBar();
+    auto field = bar->searchTextField();
+    // The bordered field is the white field of the bar, not a strip moved off it.
+    std::shared_ptr<UIView> picture;
+    for (const auto& subview : bar->subviews())
+        if (auto image = std::dynamic_pointer_cast<UIImageView>(subview);
+            image && image->image() == bar->searchFieldBackgroundImage(UIControlStateNormal))
+            picture = image;
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(field->frame(), picture->frame());
+    EXPECT_EQ(field->layer()->borderWidth, 1);
+
+    typeIntoTheBar("skin");
+    host->advance(1.5);
+    ASSERT_TRUE(waitFor([&] { return !search->searchResults.empty(); }));
+    host->settle();
+    // The typed text starts well inside the border: the bar's adjustment of 10 points moves it
+    // further in than the field's own padding.
+    auto text = host->findByText("skin");
+    ASSERT_TRUE(text);
+    const CGRect shown = text->convert(text->bounds(), field.get());
+    EXPECT_GE(shown.minX(), 10 + 8);
+    EXPECT_EQ(field->textRect(field->bounds()).minX(), 8 + 10);
+
+    // The clear button is a button of the field, drawn in the search tint.
+    auto clear = std::dynamic_pointer_cast<UIButton>(field->valueForKey("clearButton"));
+    ASSERT_TRUE(clear);
+    EXPECT_TRUE(isVisibleOnScreen(*clear));
+    EXPECT_EQ(clear->tintColor(), UIColorPalette::searchTintColor());
+    EXPECT_EQ(renderingModeOf(clear->currentImage().get()), UIImageRenderingMode::alwaysTemplate);
+    const auto drawn = cw::renderView(*field, 2);
+    const CGRect disc = clear->frame();
+    const UIColor ring = drawn->pixelColor(static_cast<int>(disc.midX() * 2), static_cast<int>((disc.minY() + 2) * 2));
+    const UIColor tint = UIColorPalette::searchTintColor();
+    EXPECT_NEAR(ring.red(), tint.red(), 0.05) << ring;
+    EXPECT_NEAR(ring.green(), tint.green(), 0.05) << ring;
+    EXPECT_NEAR(ring.blue(), tint.blue(), 0.05) << ring;
+    // A tap on it empties the field, and with it the list.
+    ASSERT_TRUE(host->tap(clear));
+    EXPECT_EQ(bar->text(), "");
+    EXPECT_FALSE(search->searchTimer);
+    EXPECT_TRUE(search->searchResults.empty());
+}
+
+// The title and colour of each of the main tab bar's labels, in order.
+std::vector<std::pair<std::string, UIColor>> tabLabels(UITabBarController& tabs) {
+    std::vector<std::pair<std::string, UIColor>> labels;
+    for (const auto& subview : tabs.tabBar()->subviews())
+        if (auto tab = std::dynamic_pointer_cast<cw::TapTargetView>(subview))
+            labels.emplace_back(tab->titleLabel()->text().value_or(""), tab->titleLabel()->textColor());
+    return labels;
+}
+
+TEST_F(SearchTest, TheMainTabBarLooksTheSameAfterTheLibraryAndARelaunchWithoutBabies) {
+    const auto before = tabLabels(*mainTabs());
+    ASSERT_EQ(before.size(), 5u);
+    EXPECT_EQ(before[0].first, "Home");
+    EXPECT_NE(before[0].second, UIColor::whiteColor());
+
+    // The feed's road into the library, then the next launch, for a member whose babies are gone.
+    open("skin");
+    waitForText("Kangaroo care: skin to skin");
+    AuthenticationContext::shared().save(std::vector<std::shared_ptr<BabyData>>{});
+    RunLoop::main().runFor(0.05);
+    app.reset();
+    host.reset();
+    forgetSession();
+    host = std::make_unique<cw::HeadlessHost>();
+    app = std::make_shared<AppDelegate>();
+    host->launch(app);
+    ASSERT_TRUE(mainNavigation());
+    waitForText("Coming Soon!");
+    host->settle();
+
+    const auto after = tabLabels(*mainTabs());
+    ASSERT_EQ(after.size(), before.size());
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        EXPECT_EQ(after[i].first, before[i].first);
+        EXPECT_EQ(after[i].second, before[i].second) << after[i].first;
+        EXPECT_NE(after[i].second, UIColor::whiteColor()) << after[i].first << " white on the white bar";
+    }
+}
+
 TEST_F(SearchTest, TheTabBarHasFourTabsAndShowsItsRedDotForThreeSeconds) {
     library = EducationCenterViewController::make();
     const auto& children = library->viewControllers();
@@ -256,12 +347,18 @@ TEST_F(SearchTest, TheTabBarHasFourTabsAndShowsItsRedDotForThreeSeconds) {
     EXPECT_EQ(library->title(), "Brambury Education Center");
     EXPECT_EQ(library->tabBar()->barTintColor, UIColorPalette::cwy_mountainMeadow());
 
-    // Tab items made from now on, anywhere, take the library's title style.
+    // Its own tabs' titles: light on its green bar, white when chosen. Tab items made later
+    // elsewhere keep the platform's look.
+    for (const auto& child : children) {
+        const auto& item = *child->tabBarItem();
+        EXPECT_EQ(item.titleTextAttributes(UIBarItemState::normal).foregroundColor, UIColorPalette::disabledColor());
+        EXPECT_EQ(item.titleTextAttributes(UIBarItemState::selected).foregroundColor, UIColor::whiteColor());
+        ASSERT_TRUE(item.titleTextAttributes(UIBarItemState::normal).font);
+        EXPECT_EQ(item.titleTextAttributes(UIBarItemState::normal).font->pointSize(), 10);
+    }
     UITabBarItem later(std::string("Later"), nullptr);
-    EXPECT_EQ(later.titleTextAttributes(UIBarItemState::normal).foregroundColor, UIColorPalette::disabledColor());
-    EXPECT_EQ(later.titleTextAttributes(UIBarItemState::selected).foregroundColor, UIColor::whiteColor());
-    ASSERT_TRUE(later.titleTextAttributes(UIBarItemState::normal).font);
-    EXPECT_EQ(later.titleTextAttributes(UIBarItemState::normal).font->pointSize(), 10);
+    EXPECT_TRUE(later.titleTextAttributes(UIBarItemState::normal).empty());
+    EXPECT_TRUE(later.titleTextAttributes(UIBarItemState::selected).empty());
 
     // The dot over the first tab's icon, for three seconds.
     mainNavigation()->pushViewController(library, false);

@@ -44,7 +44,6 @@ TEST_F(BannerTest, ShowsBelowTheNavigationBarInItsStyleAndHidesAfterThreeSeconds
     EXPECT_TRUE(host.isShowing("Enter your credentials to login"));
     EXPECT_EQ(banner->frame(), (CGRect{0, 64, 375, 44})); // status bar 20 + navigation bar 44
     EXPECT_EQ(banner->backgroundColor(), GSMessage::styleColor(GSMessageType::error));
-    EXPECT_EQ(banner->textLabel()->numberOfLines(), 1);
     EXPECT_NE(GSMessage::styleColor(GSMessageType::success), GSMessage::styleColor(GSMessageType::warning));
 
     host.advance(2.9 - GSMessage::kAnimationDuration);
@@ -82,6 +81,58 @@ TEST_F(BannerTest, OptionsGiveTheDelayAndAsManyLinesAsTheTextNeeds) {
     host.advance(0.15 + GSMessage::kAnimationDuration);
     EXPECT_FALSE(GSMessage::shown(screen()));
     EXPECT_EQ(GSMessage::history().at(0).settings.autoHideDelay, 5);
+}
+
+// The lines a label of the banner's width and font needs for the whole text.
+CGSize wholeTextSize(const UILabel& shown) {
+    UILabel whole;
+    whole.setFont(shown.font());
+    whole.setText(shown.text());
+    whole.setNumberOfLines(0);
+    return whole.sizeThatFits({shown.bounds().size.width, 10000});
+}
+
+TEST_F(BannerTest, AMessageTooLongForOneLineShowsWholeOnUpToFourLines) {
+    const std::string invitation =
+        "There was an issue processing your invitation. Please check the information and try again.";
+    showMessage(screen(), invitation, GSMessageType::error);
+    host.advance(GSMessage::kAnimationDuration);
+    auto banner = GSMessage::shown(screen());
+    ASSERT_TRUE(banner);
+    const UILabel& label = *banner->textLabel();
+    const CGSize whole = wholeTextSize(label);
+    const CGFloat oneLine = label.font().lineHeight();
+    ASSERT_GT(whole.height, 1.5 * oneLine) << "the message needs more than one line at this width";
+    // Every line of it is laid out and has room in the banner: nothing is cut.
+    EXPECT_EQ(label.sizeThatFits({label.bounds().size.width, 10000}).height, whole.height);
+    EXPECT_GE(label.bounds().size.height, whole.height);
+    EXPECT_GT(banner->frame().size.height, GSMessage::kMinimumHeight);
+    // It still hides after the default time.
+    host.advance(3.1 - GSMessage::kAnimationDuration);
+    EXPECT_TRUE(banner->isHiding());
+
+    // A short one keeps the one-line strip.
+    showMessage(screen(), "Successfully saved.", GSMessageType::success);
+    host.advance(GSMessage::kAnimationDuration);
+    EXPECT_EQ(GSMessage::shown(screen())->frame().size.height, GSMessage::kMinimumHeight);
+
+    // A text that would need more than four lines stops at four, the fourth ending in an ellipsis.
+    std::string essay;
+    for (int i = 0; i < 12; ++i)
+        essay += "Your baby's care team will call you about the next step. ";
+    showMessage(screen(), essay, GSMessageType::warning);
+    host.advance(GSMessage::kAnimationDuration);
+    const UILabel& cut = *GSMessage::shown(screen())->textLabel();
+    const CGFloat fourLines = cut.sizeThatFits({cut.bounds().size.width, 10000}).height;
+    EXPECT_LT(fourLines, wholeTextSize(cut).height);
+    EXPECT_NEAR(fourLines, 4 * oneLine, oneLine / 2);
+    EXPECT_EQ(cut.lineBreakMode(), NSLineBreakMode::byTruncatingTail);
+
+    // A caller that sets a line count keeps it.
+    showMessage(screen(), invitation, GSMessageType::error, {GSMessageOption::textNumberOfLines{1}});
+    host.advance(GSMessage::kAnimationDuration);
+    EXPECT_EQ(GSMessage::shown(screen())->textLabel()->numberOfLines(), 1);
+    EXPECT_EQ(GSMessage::shown(screen())->frame().size.height, GSMessage::kMinimumHeight);
 }
 
 TEST_F(BannerTest, ANewBannerReplacesTheShownOneAndATapHidesIt) {

@@ -180,6 +180,21 @@ TEST_F(Fixture, ClearButtonAsksTheDelegateAndSecureTextIsHidden) {
     EXPECT_EQ(field->text(), "");
 }
 
+TEST_F(Fixture, TheClearButtonIsAButtonOfTheFieldShownWhileThereIsTextToClear) {
+    field->setClearButtonMode(UITextFieldViewMode::whileEditing);
+    auto clear = std::dynamic_pointer_cast<UIButton>(field->valueForKey("clearButton"));
+    ASSERT_TRUE(clear);
+    ASSERT_TRUE(field->becomeFirstResponder());
+    cw::Keyboard::shared().type("Olivia");
+    root->layoutIfNeeded();
+    EXPECT_FALSE(clear->isHidden());
+    cw::TouchDelivery touches(root);
+    touches.tap(clear->convert(CGPoint{clear->bounds().midX(), clear->bounds().midY()}, root.get()));
+    EXPECT_EQ(field->text(), "");
+    root->layoutIfNeeded();
+    EXPECT_TRUE(clear->isHidden()) << "nothing left to clear";
+}
+
 TEST_F(Fixture, TextViewTypingTellsTheDelegate) {
     struct Watcher : UITextViewDelegate {
         int changes = 0;

@@ -80,3 +80,27 @@ TEST(UIFont, WeightAndSlantMakeAnotherFontThatDrawsAndMeasuresApart) {
     EXPECT_EQ(text.runs().size(), 2u);
     EXPECT_GT(text.boundingRect({1000, 0}).size.width, plainWidth);
 }
+
+#include "uikit/graphics/UIGraphics.h"
+
+#include <algorithm>
+
+// Members write emoji into posts and comments: the text's own face has none, so they come from the
+// colour emoji face, drawn in their colours whatever the text's colour (black here).
+TEST(UIFont, EmojiFallBackToTheColourFaceAndDrawInColour) {
+    const TextAttributes attributes{.font = UIFont::named("Avenir-Medium", 24), .foregroundColor = UIColor::blackColor()};
+    auto image = UIGraphicsImageRenderer({120, 40}, {.scale = 2, .opaque = true}).image([&](UIGraphicsImageRendererContext& c) {
+        UIColor::whiteColor().setFill();
+        c.fill({0, 0, 120, 40});
+        NSAttributedString("Go \xF0\x9F\x91\xB6\xF0\x9F\x8E\x89", attributes).draw(CGPoint{0, 4});
+    });
+    int coloured = 0;
+    for (int y = 0; y < image->pixelHeight(); ++y)
+        for (int x = 0; x < image->pixelWidth(); ++x) {
+            const UIColor p = image->pixelColor(x, y);
+            const CGFloat spread = std::max({p.red(), p.green(), p.blue()}) - std::min({p.red(), p.green(), p.blue()});
+            coloured += spread > 0.3;
+        }
+    // Black text on white has no colour at all; two emoji at 24 points have hundreds of such pixels.
+    EXPECT_GT(coloured, 200);
+}
