@@ -2,7 +2,9 @@
 
 #include "ServerFixture.h"
 
+#include <chrono>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace cw::server::testing {
@@ -60,6 +62,64 @@ TEST_F(ConnectionTest, AKeptAliveConnectionServesRequestAfterRequest) {
         EXPECT_EQ(reply->status, 200);
     }
     EXPECT_LE(server_->openConnections(), 2u);
+}
+
+// Room for a new connection is made by closing another: which one decides whether a flood of heads
+// sent by halves crowds out the clients that come to finish a request.
+class ConnectionRoomTest : public ServerTest {
+protected:
+    void adjust(ServerOptions& options) override {
+        options.maxConnections = 8;
+        options.maxWaitingPerAddress = 4;
+    }
+
+    // Waits, within a generous bound, until the server holds `count` connections.
+    bool openConnectionsReach(size_t count) {
+        for (int waited = 0; waited < 500; ++waited) {
+            if (server_->openConnections() == count) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
+    std::unique_ptr<RawConnection> dawdle(const std::string& from) {
+        auto c = std::make_unique<RawConnection>(server_->port(), from);
+        c->send("POST /m/api/signin HTTP/1.1\r\nHost: x\r\n");
+        return c;
+    }
+
+    static constexpr const char* kRequest =
+        "GET /m/api/tandc HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n";
+};
+
+TEST_F(ConnectionRoomTest, AFreshClientKeepsItsPlaceWhileHalfSentHeadsFillTheServer) {
+    // Dawdling heads from three addresses, within each one's share, fill all but one place...
+    std::vector<std::unique_ptr<RawConnection>> dawdlers;
+    for (int i = 0; i < 7; ++i)
+        dawdlers.push_back(dawdle("127.0.0." + std::to_string(2 + i % 3)));
+    ASSERT_TRUE(openConnectionsReach(7));
+    // ...a client opens the last place and has not spoken yet when one more dawdler comes.
+    RawConnection fresh(server_->port());
+    ASSERT_TRUE(openConnectionsReach(8));
+    dawdlers.push_back(dawdle("127.0.0.5"));
+    // The dawdler that has held its place longest makes room.
+    EXPECT_TRUE(dawdlers.front()->waitReadable(10'000));
+    EXPECT_EQ(dawdlers.front()->readToClose(1), "");
+    ASSERT_TRUE(fresh.send(kRequest));
+    EXPECT_EQ(statusesIn(fresh.readToClose()), std::vector<int>{200});
+}
+
+TEST_F(ConnectionRoomTest, OneAddressHoldsOnlyItsShareOfHalfSentHeads) {
+    RawConnection fresh(server_->port());
+    ASSERT_TRUE(openConnectionsReach(1));
+    std::vector<std::unique_ptr<RawConnection>> dawdlers;
+    for (int i = 0; i < 20; ++i)
+        dawdlers.push_back(dawdle("127.0.0.2"));
+    // Each beyond the fourth closes that address's longest-waiting one, never another address's.
+    EXPECT_TRUE(dawdlers[15]->waitReadable(10'000));
+    EXPECT_TRUE(openConnectionsReach(5));
+    ASSERT_TRUE(fresh.send(kRequest));
+    EXPECT_EQ(statusesIn(fresh.readToClose()), std::vector<int>{200});
 }
 
 } // namespace

@@ -3,7 +3,9 @@
 
 #include "ServerFixture.h"
 
+#include <atomic>
 #include <latch>
+#include <memory>
 #include <set>
 #include <thread>
 
@@ -122,6 +124,59 @@ TEST_F(LoadTest, TwoHundredClientsGetNoServerErrorAndLoseNoWrite) {
         ASSERT_EQ(shown.status, 200) << "post " << id << " was acknowledged and lost";
         EXPECT_EQ(shown.body["data"]["posts"][0]["post_medias"].size(), 1u);
     }
+}
+
+class FloodTest : public ServerTest {
+protected:
+    void adjust(ServerOptions& options) override {
+        options.threads = 8;
+        options.maxConnections = 100;
+    }
+};
+
+TEST_F(FloodTest, OrdinaryRequestsAreAnsweredWhileHalfSentHeadsAreReplacedAsFastAsTheyAreDropped) {
+    constexpr int kFlood = 130, kRequests = 60;
+    const int port = server_->port();
+    auto dawdle = [port] {
+        auto c = std::make_unique<RawConnection>(port, "127.0.0.2");
+        c->send("POST /m/api/signin HTTP/1.1\r\nHost: x\r\n");
+        return c;
+    };
+    std::atomic<bool> flooding{true};
+    std::atomic<int> replaced{0};
+    // More heads sent by halves than the server has places, each replaced as soon as it is closed.
+    std::thread flood([&] {
+        std::vector<std::unique_ptr<RawConnection>> heads;
+        for (int i = 0; i < kFlood; ++i)
+            heads.push_back(dawdle());
+        while (flooding) {
+            bool any = false;
+            for (auto& head : heads)
+                if (head->waitReadable(0)) {
+                    head = dawdle();
+                    ++replaced;
+                    any = true;
+                }
+            if (!any) heads.front()->waitReadable(2);
+        }
+    });
+    int answered = 0;
+    std::multiset<std::string> failures;
+    for (int i = 0; i < kRequests; ++i) {
+        RawConnection c(port);
+        c.send("GET /m/api/tandc HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+        std::string reply = c.readToClose(10);
+        if (statusesIn(reply) == std::vector<int>{200})
+            ++answered;
+        else
+            failures.insert(reply.empty() ? "closed without a reply" : reply.substr(0, 40));
+    }
+    flooding = false;
+    flood.join();
+    EXPECT_GT(replaced.load(), 0) << "the flood never filled the server";
+    EXPECT_EQ(answered, kRequests);
+    for (const auto& failure : failures)
+        ADD_FAILURE() << failure;
 }
 
 } // namespace
