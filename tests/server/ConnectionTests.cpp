@@ -92,34 +92,31 @@ protected:
         "GET /m/api/tandc HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n";
 };
 
-TEST_F(ConnectionRoomTest, AFreshClientKeepsItsPlaceWhileHalfSentHeadsFillTheServer) {
-    // Dawdling heads from three addresses, within each one's share, fill all but one place...
-    std::vector<std::unique_ptr<RawConnection>> dawdlers;
-    for (int i = 0; i < 7; ++i)
-        dawdlers.push_back(dawdle("127.0.0." + std::to_string(2 + i % 3)));
-    ASSERT_TRUE(openConnectionsReach(7));
-    // ...a client opens the last place and has not spoken yet when one more dawdler comes.
-    RawConnection fresh(server_->port());
-    ASSERT_TRUE(openConnectionsReach(8));
-    dawdlers.push_back(dawdle("127.0.0.5"));
-    // The dawdler that has held its place longest makes room.
-    EXPECT_TRUE(dawdlers.front()->waitReadable(10'000));
-    EXPECT_EQ(dawdlers.front()->readToClose(1), "");
-    ASSERT_TRUE(fresh.send(kRequest));
-    EXPECT_EQ(statusesIn(fresh.readToClose()), std::vector<int>{200});
-}
-
-TEST_F(ConnectionRoomTest, OneAddressHoldsOnlyItsShareOfHalfSentHeads) {
-    RawConnection fresh(server_->port());
+TEST_F(ConnectionRoomTest, HalfSentHeadsMakeRoomForFreshClientsNeverTheReverse) {
+    // One address holds only its share of the places waiting for heads: each dawdler beyond the
+    // fourth closes that address's longest-waiting one, never another address's fresh client.
+    auto fresh = std::make_unique<RawConnection>(server_->port());
     ASSERT_TRUE(openConnectionsReach(1));
     std::vector<std::unique_ptr<RawConnection>> dawdlers;
     for (int i = 0; i < 20; ++i)
         dawdlers.push_back(dawdle("127.0.0.2"));
-    // Each beyond the fourth closes that address's longest-waiting one, never another address's.
     EXPECT_TRUE(dawdlers[15]->waitReadable(10'000));
     EXPECT_TRUE(openConnectionsReach(5));
-    ASSERT_TRUE(fresh.send(kRequest));
-    EXPECT_EQ(statusesIn(fresh.readToClose()), std::vector<int>{200});
+    ASSERT_TRUE(fresh->send(kRequest));
+    EXPECT_EQ(statusesIn(fresh->readToClose()), std::vector<int>{200});
+
+    // With every place taken, the dawdler that has waited longest makes room, not a client that
+    // has connected and not spoken yet.
+    dawdlers.erase(dawdlers.begin(), dawdlers.begin() + 16);
+    for (int i = 0; i < 3; ++i)
+        dawdlers.push_back(dawdle("127.0.0.3"));
+    ASSERT_TRUE(openConnectionsReach(7));
+    fresh = std::make_unique<RawConnection>(server_->port());
+    ASSERT_TRUE(openConnectionsReach(8));
+    dawdlers.push_back(dawdle("127.0.0.4"));
+    EXPECT_TRUE(dawdlers.front()->waitReadable(10'000));
+    ASSERT_TRUE(fresh->send(kRequest));
+    EXPECT_EQ(statusesIn(fresh->readToClose()), std::vector<int>{200});
 }
 
 } // namespace
