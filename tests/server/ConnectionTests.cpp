@@ -83,9 +83,7 @@ protected:
     }
 
     std::unique_ptr<RawConnection> dawdle(const std::string& from) {
-        auto c = std::make_unique<RawConnection>(server_->port(), from);
-        c->send("POST /m/api/signin HTTP/1.1\r\nHost: x\r\n");
-        return c;
+        return halfSentHead(server_->port(), from);
     }
 
     static constexpr const char* kRequest =

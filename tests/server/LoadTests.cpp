@@ -137,11 +137,7 @@ protected:
 TEST_F(FloodTest, OrdinaryRequestsAreAnsweredWhileHalfSentHeadsAreReplacedAsFastAsTheyAreDropped) {
     constexpr int kFlood = 130, kRequests = 60;
     const int port = server_->port();
-    auto dawdle = [port] {
-        auto c = std::make_unique<RawConnection>(port, "127.0.0.2");
-        c->send("POST /m/api/signin HTTP/1.1\r\nHost: x\r\n");
-        return c;
-    };
+    auto dawdle = [port] { return halfSentHead(port, "127.0.0.2"); };
     std::atomic<bool> flooding{true};
     std::atomic<int> replaced{0};
     // More heads sent by halves than the server has places, each replaced as soon as it is closed.

@@ -244,6 +244,12 @@ std::string RawConnection::readToClose(int seconds) {
     return out;
 }
 
+std::unique_ptr<RawConnection> halfSentHead(int port, const std::string& from) {
+    auto c = std::make_unique<RawConnection>(port, from);
+    c->send("POST /m/api/signin HTTP/1.1\r\nHost: x\r\n");
+    return c;
+}
+
 bool residentSizeIsSound() {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     return false;
