@@ -30,10 +30,6 @@ void storeToken(Connection& db, const std::string& token, int64_t memberId, cons
         .run();
 }
 
-} // namespace
-
-namespace {
-
 // Argon2 at its interactive cost takes a core and 64 MB for a tenth of a second: no more run at once
 // than there are cores, so that a crowd of sign-ups, resets or sign-ins queues instead of taking the
 // memory of the machine. The wait is short; past it the client is asked to come back.
