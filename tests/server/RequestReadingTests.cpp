@@ -173,21 +173,18 @@ TEST_F(RequestReadingTest, AFormCutOffBeforeItsClosingBoundaryIsRefusedAndNothin
 
 TEST_F(RequestReadingTest, ControlCharactersCannotForgeConsoleLines) {
     Session s = demoMother();
-    // C1 controls (NEL, CSI) and the line and paragraph separators end or rewrite lines too.
-    Reply separated = post("invite",
-                           {{"full_name", "Ann\u0085sign-in: x 200\u009B2J\u2028y\u2029z"},
-                            {"relationship", "Relative"},
-                            {"email", "ann@cradleway.test"},
-                            {"user_id", s.userId}},
-                           s.access);
-    ASSERT_EQ(separated.status, 200) << separated.raw;
-    Reply invited = post("invite",
-                         {{"full_name", "Kate\nsign-in: demo@cradleway.test 200"},
-                          {"relationship", "Relative"},
-                          {"email", "kate@cradleway.test"},
-                          {"user_id", s.userId}},
-                         s.access);
-    ASSERT_EQ(invited.status, 200) << invited.raw;
+    // A line end, and C1 controls (NEL, CSI) and the line and paragraph separators, which end or
+    // rewrite lines too.
+    const std::pair<const char*, const char*> invitees[] = {
+        {"Kate\nsign-in: demo@cradleway.test 200", "kate@cradleway.test"},
+        {"Ann\u0085sign-in: x 200\u009B2J\u2028y\u2029z", "ann@cradleway.test"}};
+    for (const auto& [name, email] : invitees) {
+        Reply invited =
+            post("invite",
+                 {{"full_name", name}, {"relationship", "Relative"}, {"email", email}, {"user_id", s.userId}},
+                 s.access);
+        ASSERT_EQ(invited.status, 200) << invited.raw;
+    }
     RawConnection c(server_->port());
     c.send(
         "GET /m/api/no%0D%0AGET%20/m/api/signin%20200%1B[2J%C2%9B2J%9B2J HTTP/1.1\r\nHost: x\r\nConnection: "
