@@ -145,6 +145,9 @@ json signUp(RequestContext& ctx) {
     requirePassword(password);
     // The babies are read before anything is stored.
     json babies = babyList(ctx, false);
+    // Before the costly part: the pictures' decoding and the password's hash.
+    ctx.state.takeAllowance({{"signup", ctx.client(), ctx.state.options.rates.signUpsByAddress}},
+                            "Too many accounts were made from this network.");
 
     std::optional<std::string> picture;
     for (const auto& file : ctx.files())
@@ -443,13 +446,33 @@ json checkEmail(RequestContext& ctx) {
 
 json resetPassword(RequestContext& ctx) {
     std::string email = boundedText(ctx, "email", 254);
+    // Counted whether or not the address has an account, so that a refusal tells nothing either.
+    const auto& rates = ctx.state.options.rates;
+    ctx.state.takeAllowance({{"reset", lowerCase(email), rates.resetsByAccount},
+                             {"reset-address", ctx.client(), rates.resetsByAddress}},
+                            "Too many password resets were asked for.");
     if (auto member = memberByEmail(ctx.db, email)) {
-        std::string temporary = randomHex(5);
-        ctx.db.prepare("UPDATE members SET reset_password_hash = ?, reset_expires_at = ? WHERE id = ?")
-            .with(hashPassword(temporary, ctx.state.options.cheapPasswordHashing), ctx.now() + 3600, *member)
-            .run();
-        ctx.console("password reset: temporary password " + temporary + " for " + email +
-                    " (valid for one hour)");
+        // A temporary password already sent stays the one that works until it is used or expires:
+        // anybody may ask for anybody's reset, and a new one must not undo the member's.
+        const char* const pending = "reset_password_hash IS NOT NULL AND COALESCE(reset_expires_at, 0) > ?";
+        if (ctx.db.prepare(std::string("SELECT 1 FROM members WHERE id = ? AND ") + pending)
+                .with(*member, ctx.now())
+                .step()) {
+            ctx.console("password reset: the temporary password sent to " + email + " earlier still holds");
+        } else {
+            std::string temporary = randomHex(5);
+            std::string hash = hashPassword(temporary, ctx.state.options.cheapPasswordHashing);
+            // Two resets at once: the first to store its password wins.
+            ctx.db
+                .prepare(std::string("UPDATE members SET reset_password_hash = ?, reset_expires_at = ? "
+                                     "WHERE id = ? AND NOT (") +
+                         pending + ")")
+                .with(hash, ctx.now() + 3600, *member, ctx.now())
+                .run();
+            if (ctx.db.changes() > 0)
+                ctx.console("password reset: temporary password " + temporary + " for " + email +
+                            " (valid for one hour)");
+        }
     }
     // The same answer either way, so that the reply does not tell who has an account.
     return {{"message", "If an account exists for " + email + ", a temporary password has been sent to it."}};

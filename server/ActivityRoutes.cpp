@@ -13,25 +13,72 @@ json ok() {
     return {{"status", "ok"}};
 }
 
+// An event as stored (screen, action, details, client) is at most this large; the application's
+// largest is well under a kilobyte.
+constexpr size_t kMaxEventBytes = 8 * 1024;
+// Events past their keeping are dropped a batch at a time with each new one, so that a long backlog
+// never holds the database for long.
+constexpr int64_t kForgetBatch = 1000;
+
+// Drops the oldest events beyond the days and the number kept. Ids only grow and the oldest go
+// first, so the newest id less the number kept marks the count's line, and time's line is reached
+// from the oldest end: both cost a look at either end of the table, not a scan.
+void forgetOldEvents(Connection& db, const ServerOptions& options, int64_t now) {
+    const int64_t cutoff = now - options.eventDays * 24 * 3600;
+    int64_t oldest = 0, oldestAt = 0;
+    {
+        auto st = db.prepare("SELECT id, received_at FROM analytics_events ORDER BY id LIMIT 1");
+        if (!st.step()) return;
+        oldest = st.integer(0);
+        oldestAt = st.integer(1);
+    }
+    auto newest = db.prepare("SELECT MAX(id) FROM analytics_events");
+    newest.step();
+    const int64_t countLine = newest.integer(0) - options.eventsKept;
+    newest.reset();
+    if (oldestAt >= cutoff && oldest > countLine) return;
+    db.prepare(
+          "DELETE FROM analytics_events WHERE id IN (SELECT id FROM analytics_events ORDER BY id LIMIT ?3) "
+          "AND (received_at < ?1 OR id <= ?2)")
+        .with(cutoff, countLine, kForgetBatch)
+        .run();
+}
+
 json analytics(RequestContext& ctx) {
+    // Anyone may send events: those of a member count against the member, the others against the
+    // network address, which a ward's phones share.
+    const auto& rates = ctx.state.options.rates;
+    if (ctx.memberId)
+        ctx.state.takeAllowance({{"events-member", std::to_string(*ctx.memberId), rates.eventsByMember}},
+                                "Too many usage events.");
+    else
+        ctx.state.takeAllowance({{"events-address", ctx.client(), rates.eventsByAddress}},
+                                "Too many usage events.");
+    const std::string tooLarge =
+        "A usage event may hold at most " + std::to_string(kMaxEventBytes / 1024) + " KB.";
     std::string screen = ctx.text("screen_name");
     std::string action = ctx.text("screen_action");
+    if (screen.size() > 200 || action.size() > 200) throw HttpError(413, tooLarge);
     const json& details = ctx.object("event_details");
     std::string detailsText = details.dump(-1, ' ', false, json::error_handler_t::replace);
-    if (screen.size() > 200 || action.size() > 200 || detailsText.size() > 64 * 1024)
-        throw HttpError(413, "The usage event is too large.");
     json client = json::object();
     for (const char* key : {"client", "clientOS", "clientModel", "application_version"})
         if (auto value = ctx.optionalText(key)) {
-            if (value->size() > 200) throw HttpError(413, "The usage event is too large.");
+            if (value->size() > 200) throw HttpError(413, tooLarge);
             client[key] = *value;
         }
+    std::string clientText = client.dump(-1, ' ', false, json::error_handler_t::replace);
+    if (screen.size() + action.size() + detailsText.size() + clientText.size() > kMaxEventBytes)
+        throw HttpError(413, tooLarge);
+    Transaction tx(ctx.db);
     ctx.db
         .prepare(
             "INSERT INTO analytics_events (member_id, screen_name, screen_action, event_details, client, "
             "received_at) VALUES (?, ?, ?, ?, ?, ?)")
-        .with(ctx.memberId, screen, action, detailsText, client.dump(), ctx.now())
+        .with(ctx.memberId, screen, action, detailsText, clientText, ctx.now())
         .run();
+    forgetOldEvents(ctx.db, ctx.state.options, ctx.now());
+    tx.commit();
     return ok();
 }
 
@@ -128,9 +175,7 @@ json answerQuestions(RequestContext& ctx) {
             one.params = answer;
             one.memberId = me;
             std::string text = one.text("answer");
-            std::string lower = text;
-            std::transform(lower.begin(), lower.end(), lower.begin(),
-                           [](unsigned char c) { return std::tolower(c); });
+            std::string lower = lowerCase(text);
             if (lower != "yes" && lower != "no") throw HttpError(400, "\"answer\" must be Yes or No.");
             int64_t notification = one.id("not_id");
             auto st = ctx.db.prepare("SELECT member_id, baby_id FROM questions WHERE not_id = ?");

@@ -1,7 +1,12 @@
 #include "server/Auth.h"
 
 #include "server/Http.h"
+#include "server/Quotas.h"
 #include "server/Server.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include <sodium.h>
 
@@ -25,9 +30,25 @@ void storeToken(Connection& db, const std::string& token, int64_t memberId, cons
         .run();
 }
 
+// Argon2 at its interactive cost takes a core and 64 MB for a tenth of a second: no more run at once
+// than there are cores, so that a crowd of sign-ups, resets or sign-ins queues instead of taking the
+// memory of the machine. The wait is short; past it the client is asked to come back.
+constexpr auto kHashPatience = std::chrono::seconds(3);
+
+Gate& hashGate() {
+    static Gate gate(std::max(1u, std::thread::hardware_concurrency()));
+    return gate;
+}
+
+void waitForHashTurn(const Gate::Turn& turn) {
+    if (!turn) throw HttpError(429, "The server is busy. Please try again in a moment.");
+}
+
 } // namespace
 
 std::string hashPassword(const std::string& password, bool cheap) {
+    Gate::Turn turn(hashGate(), kHashPatience);
+    waitForHashTurn(turn);
     char out[crypto_pwhash_STRBYTES];
     unsigned long long ops = cheap ? crypto_pwhash_OPSLIMIT_MIN : crypto_pwhash_OPSLIMIT_INTERACTIVE;
     size_t mem = cheap ? crypto_pwhash_MEMLIMIT_MIN : crypto_pwhash_MEMLIMIT_INTERACTIVE;
@@ -38,6 +59,8 @@ std::string hashPassword(const std::string& password, bool cheap) {
 }
 
 bool verifyPassword(const std::string& hash, const std::string& password) {
+    Gate::Turn turn(hashGate(), kHashPatience);
+    waitForHashTurn(turn);
     return crypto_pwhash_str_verify(hash.c_str(), password.data(), password.size()) == 0;
 }
 

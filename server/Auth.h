@@ -10,7 +10,9 @@ namespace cw::server {
 
 struct ServerState;
 
-// Argon2id password hashes in libsodium's self-describing text form.
+// Argon2id password hashes in libsodium's self-describing text form. At most as many hashes are
+// worked out at once as the machine has cores; one that cannot start within a few seconds ends the
+// request with 429.
 std::string hashPassword(const std::string& password, bool cheap);
 bool verifyPassword(const std::string& hash, const std::string& password);
 

@@ -25,11 +25,23 @@ using Clock = std::chrono::steady_clock;
 // How long a closed connection's remaining input is read and dropped, at most.
 constexpr auto kDrainTime = std::chrono::seconds(2);
 constexpr size_t kReadChunk = 16 * 1024;
+// Connections accepted in one turn of the watcher's loop, at most.
+constexpr int kAcceptBatch = 32;
 
-// What the handlers of one request tell the worker that answers it.
+// What is known of one request as it is answered: its head's framing, and what its handlers told
+// the worker.
 struct Exchange {
+    bool parsed = false;
+    bool hasBody = false;
+    bool chunked = false;
     bool close = false;
     bool bodyRead = false;
+
+    // After a head the library could not read, what follows cannot be trusted to start a request; nor
+    // after a chunked body, whose end the library takes leniently (a chunk followed by anything but
+    // its line end ends the body there), nor after a body left unread. Clients send chunked bodies
+    // rarely, and never ours.
+    bool endsConnection() const { return !parsed || chunked || close || (hasBody && !bodyRead); }
 };
 thread_local Exchange* currentExchange = nullptr;
 
@@ -114,6 +126,9 @@ struct ConnectionServer::Connection {
     size_t offset = 0;
     size_t scanned = 0; // of the unhandled bytes, how many were searched for the end of a head
     Clock::time_point deadline;
+    // Since when the connection has held its place waiting for a request head: its opening, or the
+    // end of its last reply.
+    Clock::time_point waitingSince;
     bool headStarted = false;
     bool peerClosed = false;
     bool draining = false;
@@ -259,13 +274,28 @@ ConnectionServer::ConnectionServer(ConnectionLimits limits) : limits_(limits) {
         }
         return preRouting_ ? preRouting_(req, res) : HandlerResponse::Unhandled;
     });
-    // A client that waits for leave to send its body is told at once when the body cannot be taken.
-    set_expect_100_continue_handler([this](const httplib::Request& req, httplib::Response&) {
-        if (framingFault(req)) return 400;
-        if (req.has_header("Content-Length") &&
-            req.get_header_value<uint64_t>("Content-Length") > limits_.maxRequestBytes)
-            return 413;
-        return 100;
+    // A client that waits for leave to send its body is told at once when the body cannot be taken;
+    // the library sends the refusal as the reply itself, so it carries its own status.
+    set_expect_100_continue_handler([this](const httplib::Request& req, httplib::Response& res) {
+        int status = 100;
+        if (framingFault(req))
+            status = 400;
+        else if (req.has_header("Content-Length") &&
+                 req.get_header_value<uint64_t>("Content-Length") > limits_.maxRequestBytes)
+            status = 413;
+        if (status != 100) {
+            res.status = status;
+            closeConnectionAfterReply();
+        }
+        return status;
+    });
+    // Runs as the reply's head is written: a reply after which the connection ends says so, so that
+    // the client sends its next request on a new connection rather than into a closed one.
+    httplib::Server::set_post_routing_handler([](const httplib::Request&, httplib::Response& res) {
+        if (!currentExchange || !currentExchange->endsConnection()) return;
+        res.headers.erase("Keep-Alive");
+        res.headers.erase("Connection");
+        res.set_header("Connection", "close");
     });
 }
 
@@ -371,10 +401,11 @@ void ConnectionServer::watch() {
     auto nextSweep = Clock::now();
     while (!stopping_) {
         int n = ::epoll_wait(epollFd_, events, 64, 100);
+        bool accepting = false;
         for (int i = 0; i < n && !stopping_; ++i) {
             int fd = events[i].data.fd;
             if (fd == listenFd_) {
-                acceptAll();
+                accepting = true;
             } else if (fd == wakeFd_) {
                 uint64_t count = 0;
                 ssize_t ignored = ::read(wakeFd_, &count, sizeof count);
@@ -390,6 +421,9 @@ void ConnectionServer::watch() {
                 readFrom(*found->second);
             }
         }
+        // New connections after what the open ones sent, so that a head already here is taken before
+        // newcomers may need its connection's place.
+        if (accepting && !stopping_) acceptNew();
         if (Clock::now() >= nextSweep) {
             sweep();
             nextSweep = Clock::now() + std::chrono::milliseconds(50);
@@ -403,8 +437,11 @@ void ConnectionServer::watch() {
     watched_.clear();
 }
 
-void ConnectionServer::acceptAll() {
-    for (;;) {
+void ConnectionServer::acceptNew() {
+    // A few at a time: a flood of connections must not be accepted, each taking another's place,
+    // faster than the connections already accepted are read. The rest wait in the listening
+    // socket's queue for the next turn of the loop.
+    for (int accepted = 0; accepted < kAcceptBatch; ++accepted) {
         sockaddr_storage remote{};
         socklen_t length = sizeof remote;
         int fd =
@@ -413,34 +450,52 @@ void ConnectionServer::acceptAll() {
             if (errno == EINTR || errno == ECONNABORTED) continue;
             return; // EAGAIN, or out of descriptors until some close
         }
-        if (open_ >= limits_.maxConnections && !makeRoom()) {
+        auto connection = std::make_unique<Connection>();
+        connection->fd = fd;
+        describeAddress(remote, connection->remoteIp, connection->remotePort);
+        if (!makeRoom(connection->remoteIp)) {
             ::close(fd);
             continue;
         }
         int yes = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
-        auto connection = std::make_unique<Connection>();
-        connection->fd = fd;
-        describeAddress(remote, connection->remoteIp, connection->remotePort);
         sockaddr_storage local{};
         length = sizeof local;
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length);
         describeAddress(local, connection->localIp, connection->localPort);
         ++open_;
+        // A client sends its request as soon as it has connected: read at once, it is answered before
+        // it could lose its place to the connections that come after it.
         arrive(std::move(connection));
+        if (auto found = watched_.find(fd); found != watched_.end()) readFrom(*found->second);
     }
 }
 
-bool ConnectionServer::makeRoom() {
-    // The connection idle longest goes first; failing that, the one whose head has been coming in
-    // longest. Connections being answered are never closed for room.
+bool ConnectionServer::makeRoom(const std::string& address) {
+    // A flood of heads sent by halves, replaced as fast as they are dropped, must not crowd out the
+    // clients that come and finish a request at once. So the connection dropped for room is a closing
+    // one, or else the one that has held its place longest without a request to show for it (a
+    // dawdling head, a long-idle keep-alive), never a fresh one that has had no time to speak; and
+    // one address may hold only so many places waiting for heads, beyond which its own
+    // longest-waiting one goes. Connections being answered are never closed for room.
+    auto goesFirst = [](const Connection& a, const Connection& b) {
+        if (a.draining != b.draining) return a.draining;
+        return a.draining ? a.deadline < b.deadline : a.waitingSince < b.waitingSince;
+    };
     Connection* victim = nullptr;
+    Connection* longestOfAddress = nullptr;
+    size_t ofAddress = 0;
     for (auto& [fd, connection] : watched_) {
-        auto rank = [](const Connection& c) { return c.draining ? 0 : c.headStarted ? 2 : 1; };
-        if (!victim || rank(*connection) < rank(*victim) ||
-            (rank(*connection) == rank(*victim) && connection->deadline < victim->deadline))
-            victim = connection.get();
+        if (!victim || goesFirst(*connection, *victim)) victim = connection.get();
+        if (connection->draining || connection->remoteIp != address) continue;
+        ++ofAddress;
+        if (!longestOfAddress || connection->waitingSince < longestOfAddress->waitingSince)
+            longestOfAddress = connection.get();
     }
+    if (ofAddress >= limits_.maxWaitingPerAddress)
+        victim = longestOfAddress;
+    else if (open_ < limits_.maxConnections)
+        return true;
     if (!victim) return false;
     int fd = victim->fd;
     auto owned = std::move(watched_[fd]);
@@ -456,6 +511,7 @@ void ConnectionServer::arrive(std::unique_ptr<Connection> connection) {
     }
     auto now = Clock::now();
     if (!connection->draining) {
+        connection->waitingSince = now;
         connection->compact();
         connection->skipBlankLines();
         connection->scanned = 0;
@@ -639,26 +695,21 @@ void ConnectionServer::work() {
 
 ConnectionServer::After ConnectionServer::serveOne(Stream& stream, bool lastRequest) {
     Exchange exchange;
-    bool parsed = false, hasBody = false, chunked = false;
     currentExchange = &exchange;
     stream.beginRequest();
     bool closed = false;
     bool ok = false;
     try {
         ok = process_request(stream, lastRequest, closed, [&](httplib::Request& req) {
-            parsed = true;
-            hasBody = bodyExpected(req);
-            chunked = req.has_header("Transfer-Encoding");
+            exchange.parsed = true;
+            exchange.hasBody = bodyExpected(req);
+            exchange.chunked = req.has_header("Transfer-Encoding");
         });
     } catch (...) {
         ok = false;
     }
     currentExchange = nullptr;
-    // After a head the library could not read, what follows cannot be trusted to start a request; nor
-    // after a chunked body, whose end the library takes leniently (a chunk followed by anything but
-    // its line end ends the body there), nor after a body left unread. Clients send chunked bodies
-    // rarely, and never ours.
-    if (!ok || !parsed || chunked || exchange.close || (hasBody && !exchange.bodyRead)) return After::Drain;
+    if (!ok || exchange.endsConnection()) return After::Drain;
     return closed || lastRequest ? After::Close : After::Keep;
 }
 

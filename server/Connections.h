@@ -36,9 +36,14 @@ struct ConnectionLimits {
     size_t maxHeadBytes = 32 * 1024;
     // Bytes read from the network for one request, head and body together.
     size_t maxRequestBytes = 25 * 1024 * 1024;
-    // Open connections; beyond them the longest-idle connection is closed to make room. The HTTP
-    // library answers 500 for a socket numbered at or above FD_SETSIZE, which this keeps clear of.
+    // Open connections; beyond them the one that has waited longest for a request head is closed to
+    // make room. The HTTP library answers 500 for a socket numbered at or above FD_SETSIZE, which
+    // this keeps clear of.
     size_t maxConnections = 600;
+    // Connections of one network address waiting for a request head (opened, idle or with a head
+    // half sent); beyond them that address's longest-waiting one is closed. A ward's phones share
+    // one address, each with a few connections.
+    size_t maxWaitingPerAddress = 256;
     size_t requestsPerConnection = 1000;
 };
 
@@ -83,7 +88,7 @@ private:
 
     void watch();
     void work();
-    void acceptAll();
+    void acceptNew();
     void readFrom(Connection& connection);
     void arrive(std::unique_ptr<Connection> connection);
     void handOver(std::unique_ptr<Connection> connection);
@@ -93,7 +98,8 @@ private:
     // the reply before the client reads it.
     void closeAfterDraining(std::unique_ptr<Connection> connection, bool onWatcher);
     void sweep();
-    bool makeRoom();
+    // Closes a watched connection when the new one from `address` needs its place; false when none can go.
+    bool makeRoom(const std::string& address);
     // What becomes of a connection after a request.
     enum class After { Keep, Close, Drain };
     // Answers one request whose head is in `stream`'s buffer.

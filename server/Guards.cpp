@@ -1,6 +1,7 @@
 #include "server/Guards.h"
 
 #include "server/Http.h"
+#include "server/Quotas.h"
 
 #include <algorithm>
 #include <optional>
@@ -27,12 +28,6 @@ int64_t delayAfter(const ThrottlePolicy& policy, int64_t failures) {
     if (failures < policy.freeFailures) return 0;
     int64_t doublings = std::min<int64_t>(failures - policy.freeFailures, 30);
     return std::min(policy.maxDelay, policy.firstDelay << doublings);
-}
-
-std::string waitText(int64_t seconds) {
-    if (seconds < 120) return std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
-    int64_t minutes = (seconds + 59) / 60;
-    return std::to_string(minutes) + " minutes";
 }
 
 // Seconds the key must still wait; 0 when it may try now.

@@ -2,6 +2,7 @@
 
 #include "server/Server.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <ctime>
@@ -373,6 +374,12 @@ void addFormField(json& target, const std::string& name, const std::string& valu
         }
         node = &(*node)[key];
     }
+}
+
+std::string lowerCase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
 }
 
 std::string randomHex(size_t bytes) {

@@ -139,6 +139,9 @@ std::optional<std::string> normaliseDate(const std::string& text);
 // position more than a few elements past the end of its list is refused with 400.
 void addFormField(json& target, const std::string& name, const std::string& value);
 
+// ASCII letters in lower case: e-mail addresses and answers compared as the database compares them.
+std::string lowerCase(std::string text);
+
 std::string randomHex(size_t bytes);
 int64_t randomNumber(int64_t low, int64_t high);
 

@@ -1,5 +1,8 @@
 #include "server/Pictures.h"
 
+#include "server/Http.h"
+#include "server/Quotas.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -9,6 +12,7 @@
 #include <csetjmp>
 #include <cstdio>
 
+#include <jerror.h>
 #include <jpeglib.h>
 #include <png.h>
 
@@ -141,34 +145,72 @@ std::string drawPicture(int width, int height, uint32_t seed, PictureStyle style
 
 namespace {
 
-constexpr uint64_t kMaxSide = 16384;
-constexpr uint64_t kMaxPixels = 40'000'000;
+using Clock = std::chrono::steady_clock;
 
-bool sizeAllowed(uint64_t width, uint64_t height) {
-    return width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide && width * height <= kMaxPixels;
-}
+// The decoding of one picture, as far as it went.
+struct Reading {
+    const PictureBounds& bounds;
+    Clock::time_point deadline;
+    PictureVerdict fault = PictureVerdict::NotAPicture;
+
+    bool sizeAllowed(uint64_t width, uint64_t height) const {
+        return width > 0 && height > 0 && width <= static_cast<uint64_t>(bounds.maxSide) &&
+               height <= static_cast<uint64_t>(bounds.maxSide) &&
+               width * height <= static_cast<uint64_t>(bounds.maxPixels);
+    }
+};
 
 struct JpegFailure {
     jpeg_error_mgr manager;
+    jpeg_progress_mgr progress;
     std::jmp_buf jump;
+    Reading* reading;
 };
 
+JpegFailure& failureOf(j_common_ptr info) {
+    return *reinterpret_cast<JpegFailure*>(info->err);
+}
+
 [[noreturn]] void jpegFailed(j_common_ptr info) {
-    std::longjmp(reinterpret_cast<JpegFailure*>(info->err)->jump, 1);
+    JpegFailure& failure = failureOf(info);
+    // libjpeg's own refusal to hold more than its memory limit (it has nowhere else to keep the rest).
+    if (info->err->msg_code == JERR_NO_BACKING_STORE || info->err->msg_code == JERR_OUT_OF_MEMORY)
+        failure.reading->fault = PictureVerdict::TooLarge;
+    std::longjmp(failure.jump, 1);
+}
+
+[[noreturn]] void jpegGaveUp(j_common_ptr info, PictureVerdict fault) {
+    JpegFailure& failure = failureOf(info);
+    failure.reading->fault = fault;
+    std::longjmp(failure.jump, 1);
 }
 
 // A warning means damaged data (a cut-off file among them): not a picture we keep.
 void jpegWarning(j_common_ptr info, int level) {
-    if (level < 0) std::longjmp(reinterpret_cast<JpegFailure*>(info->err)->jump, 1);
+    if (level < 0) std::longjmp(failureOf(info).jump, 1);
+}
+
+// Called as the decoder goes, row after row of every scan: a progressive picture may hold thousands
+// of scans, each a pass over the whole picture.
+void jpegProgress(j_common_ptr info) {
+    const Reading& reading = *failureOf(info).reading;
+    auto* decompress = reinterpret_cast<j_decompress_ptr>(info);
+    if (decompress->input_scan_number > reading.bounds.maxScans || Clock::now() > reading.deadline)
+        jpegGaveUp(info, PictureVerdict::TooComplex);
 }
 
 // Decoding happens in functions of their own, below the ones that call setjmp, so that nothing the
 // jump skips over is a local of the function it returns to.
-void readJpeg(jpeg_decompress_struct& info, std::vector<unsigned char>& row, const std::string& bytes) {
+void readJpeg(jpeg_decompress_struct& info, jpeg_progress_mgr* progress, std::vector<unsigned char>& row,
+              const std::string& bytes, const Reading& reading) {
     jpeg_create_decompress(&info);
+    // Set after creating, which clears everything but the error handler.
+    info.progress = progress;
+    info.mem->max_memory_to_use = reading.bounds.maxMemory;
     jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-    if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK || !sizeAllowed(info.image_width, info.image_height))
-        jpegFailed(reinterpret_cast<j_common_ptr>(&info));
+    if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK) jpegFailed(reinterpret_cast<j_common_ptr>(&info));
+    if (!reading.sizeAllowed(info.image_width, info.image_height))
+        jpegGaveUp(reinterpret_cast<j_common_ptr>(&info), PictureVerdict::TooLarge);
     // Scaled down: every coefficient is still decoded, at a fraction of the work of drawing the pixels.
     info.scale_num = 1;
     info.scale_denom = 8;
@@ -181,24 +223,27 @@ void readJpeg(jpeg_decompress_struct& info, std::vector<unsigned char>& row, con
     jpeg_finish_decompress(&info);
 }
 
-bool jpegDecodes(const std::string& bytes) {
+PictureVerdict jpegVerdict(const std::string& bytes, Reading& reading) {
     jpeg_decompress_struct info{};
     JpegFailure failure{};
+    failure.reading = &reading;
     info.err = jpeg_std_error(&failure.manager);
     failure.manager.error_exit = jpegFailed;
     failure.manager.emit_message = jpegWarning;
+    failure.progress.progress_monitor = jpegProgress;
     std::vector<unsigned char> row;
-    bool decoded = false;
-    if (!setjmp(failure.jump)) {
-        readJpeg(info, row, bytes);
-        decoded = true;
-    }
+    PictureVerdict verdict = PictureVerdict::Decodes;
+    if (!setjmp(failure.jump))
+        readJpeg(info, &failure.progress, row, bytes, reading);
+    else
+        verdict = reading.fault;
     jpeg_destroy_decompress(&info);
-    return decoded;
+    return verdict;
 }
 
 struct PngSource {
     const std::string* bytes;
+    Reading* reading;
     size_t offset = 0;
     std::vector<unsigned char> row;
 };
@@ -216,30 +261,45 @@ void readPng(png_structp png, png_infop info, png_infop end, PngSource& source) 
     png_set_read_fn(png, &source, pngRead);
     png_read_info(png, info);
     png_uint_32 width = png_get_image_width(png, info), height = png_get_image_height(png, info);
-    if (!sizeAllowed(width, height)) png_error(png, "the picture is too large");
+    if (!source.reading->sizeAllowed(width, height)) {
+        source.reading->fault = PictureVerdict::TooLarge;
+        png_error(png, "the picture is too large");
+    }
     int passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
     source.row.resize(png_get_rowbytes(png, info));
     // Row by row into one row's memory: every row is inflated and unfiltered, none is kept.
     for (int pass = 0; pass < passes; ++pass)
-        for (png_uint_32 y = 0; y < height; ++y)
+        for (png_uint_32 y = 0; y < height; ++y) {
+            if (Clock::now() > source.reading->deadline) {
+                source.reading->fault = PictureVerdict::TooComplex;
+                png_error(png, "the picture takes too long to read");
+            }
             png_read_row(png, source.row.data(), nullptr);
+        }
     png_read_end(png, end);
 }
 
-bool pngDecodes(const std::string& bytes) {
+PictureVerdict pngVerdict(const std::string& bytes, Reading& reading) {
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, pngWarning);
-    if (!png) return false;
+    if (!png) return PictureVerdict::NotAPicture;
     png_infop info = png_create_info_struct(png);
     png_infop end = png_create_info_struct(png);
-    PngSource source{&bytes, 0, {}};
-    bool decoded = false;
+    PngSource source{&bytes, &reading, 0, {}};
+    PictureVerdict verdict = PictureVerdict::NotAPicture;
     if (info && end && !setjmp(png_jmpbuf(png))) {
         readPng(png, info, end, source);
-        decoded = true;
+        verdict = PictureVerdict::Decodes;
+    } else if (info && end) {
+        verdict = reading.fault;
     }
     png_destroy_read_struct(&png, &info, &end);
-    return decoded;
+    return verdict;
+}
+
+Gate& decodingGate() {
+    static Gate gate(kPictureDecodingPlaces);
+    return gate;
 }
 
 } // namespace
@@ -252,8 +312,35 @@ std::optional<PictureKind> pictureKind(const std::string& bytes) {
     return std::nullopt;
 }
 
-bool pictureDecodes(const std::string& bytes, PictureKind kind) {
-    return kind == PictureKind::Jpeg ? jpegDecodes(bytes) : pngDecodes(bytes);
+PictureVerdict checkPicture(const std::string& bytes, PictureKind kind, const PictureBounds& bounds) {
+    Gate::Turn turn(decodingGate(), bounds.patience);
+    if (!turn) return PictureVerdict::Busy;
+    Reading reading{bounds, Clock::now() + bounds.maxTime};
+    return kind == PictureKind::Jpeg ? jpegVerdict(bytes, reading) : pngVerdict(bytes, reading);
+}
+
+PictureKind requirePicture(const std::string& bytes, const std::string& field) {
+    const std::string name = "The picture \"" + field + "\"";
+    auto kind = pictureKind(bytes);
+    if (!kind) throw HttpError(415, name + " is not a JPEG or PNG image.");
+    const PictureBounds bounds;
+    switch (checkPicture(bytes, *kind, bounds)) {
+    case PictureVerdict::Decodes:
+        return *kind;
+    case PictureVerdict::NotAPicture:
+        throw HttpError(415, name + " is not a JPEG or PNG image.");
+    case PictureVerdict::TooLarge:
+        throw HttpError(413, name + " is too large to read: at most " + std::to_string(bounds.maxSide) +
+                                 " pixels a side and " + std::to_string(bounds.maxPixels / 1'000'000) +
+                                 " million pixels, and " + std::to_string(bounds.maxMemory / (1024 * 1024)) +
+                                 " MB to decode.");
+    case PictureVerdict::TooComplex:
+        throw HttpError(415, name + " is encoded in more than " + std::to_string(bounds.maxScans) +
+                                 " scans or takes too long to read; please send an ordinary JPEG or PNG.");
+    case PictureVerdict::Busy:
+        break;
+    }
+    throw HttpError(429, "The server is busy reading other pictures. Please try again in a moment.");
 }
 
 } // namespace cw::server

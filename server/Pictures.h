@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -19,8 +20,32 @@ std::string drawPicture(int width, int height, uint32_t seed, PictureStyle style
 enum class PictureKind { Jpeg, Png };
 // The kind its first bytes announce; none for anything else.
 std::optional<PictureKind> pictureKind(const std::string& bytes);
-// Whether the bytes decode to the end as a picture of that kind (within 16384 pixels a side and 40
-// million pixels): a signature followed by anything else is not a picture.
-bool pictureDecodes(const std::string& bytes, PictureKind kind);
+
+// What reading a picture to its end found. A signature followed by anything else is not a picture.
+enum class PictureVerdict {
+    Decodes,     // a picture of its kind, read to its end within the bounds below
+    NotAPicture, // not a JPEG or PNG, damaged or cut off
+    TooLarge,    // over 16384 pixels a side or 40 million pixels, or over the memory its decoding may take
+    TooComplex,  // more scans than any camera writes, or longer to decode than any picture should take
+    Busy,        // every place for decoding stayed taken while it waited
+};
+
+// What one picture may cost to read: a few are decoded at once, each within a memory limit, a number
+// of scans and a time; a small file can describe a picture that would take gigabytes and minutes.
+struct PictureBounds {
+    int64_t maxSide = 16384;
+    int64_t maxPixels = 40'000'000;
+    long maxMemory = 100L * 1024 * 1024; // what libjpeg may hold for the whole picture's coefficients
+    int maxScans = 100;
+    std::chrono::milliseconds maxTime{5000};
+    std::chrono::milliseconds patience{5000}; // waiting for a place to decode
+};
+constexpr int kPictureDecodingPlaces = 3;
+
+PictureVerdict checkPicture(const std::string& bytes, PictureKind kind, const PictureBounds& bounds = {});
+// The kind of the picture in `bytes` once it reads to its end within the bounds; otherwise the request
+// ends with 415 (not a picture, too many scans), 413 (too large or too slow to decode) or 429 (busy),
+// each message naming the part `field`.
+PictureKind requirePicture(const std::string& bytes, const std::string& field);
 
 } // namespace cw::server

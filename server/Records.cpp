@@ -279,11 +279,9 @@ std::string savePicture(RequestContext& ctx, const UploadedFile& file) {
     if (bytes.size() > ctx.state.options.maxPictureBytes)
         throw HttpError(413, "The picture \"" + file.field + "\" is larger than " +
                                  std::to_string(ctx.state.options.maxPictureBytes / 1024) + " KB.");
-    auto kind = pictureKind(bytes);
-    if (!kind || !pictureDecodes(bytes, *kind))
-        throw HttpError(415, "The picture \"" + file.field + "\" is not a JPEG or PNG image.");
+    PictureKind kind = requirePicture(bytes, file.field);
 
-    std::string name = randomHex(16) + (*kind == PictureKind::Jpeg ? ".jpg" : ".png");
+    std::string name = randomHex(16) + (kind == PictureKind::Jpeg ? ".jpg" : ".png");
     auto target = ctx.state.uploadDirectory / name;
     storeFile(target, bytes);
     ctx.storedFile(target);

@@ -43,20 +43,63 @@ std::string trimSlashes(const std::string& path) {
     return path.substr(begin, end - begin + 1);
 }
 
+// The length of the well-formed UTF-8 sequence at `at` and its code point; 0 when the bytes there
+// are not one (a stray continuation byte, an overlong form, a surrogate, a sequence cut short).
+size_t utf8Sequence(const std::string& text, size_t at, uint32_t& codePoint) {
+    auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    unsigned char lead = byte(at);
+    size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+    if (lead < 0xC2 || lead > 0xF4 || at + length > text.size()) return 0;
+    // The second byte's range keeps out overlong forms, surrogates and code points past U+10FFFF.
+    unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    if (byte(at + 1) < low || byte(at + 1) > high) return 0;
+    codePoint = lead & (length == 2 ? 0x1F : length == 3 ? 0x0F : 0x07);
+    for (size_t i = 1; i < length; ++i) {
+        if ((byte(at + i) & 0xC0) != 0x80) return 0;
+        codePoint = (codePoint << 6) | (byte(at + i) & 0x3F);
+    }
+    return length;
+}
+
+// Every character a terminal or a log reader may take for a control is written as an escape: C0 and
+// DEL as `\x1B` (line ends as `\n`, `\r`), C1 and the line and paragraph separators as `\u0085`,
+// and a byte that is not part of well-formed UTF-8 as `\x9B` (a terminal reading bytes as Latin-1
+// takes 0x9B for the start of a control sequence).
 std::string escapeControls(const std::string& line) {
     std::string out;
     out.reserve(line.size());
-    for (unsigned char c : line) {
-        if (c == '\n')
-            out += "\\n";
-        else if (c == '\r')
-            out += "\\r";
-        else if (c < 0x20 || c == 0x7F) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", c);
-            out += hex;
-        } else
-            out += static_cast<char>(c);
+    char escape[12];
+    for (size_t at = 0; at < line.size();) {
+        unsigned char c = static_cast<unsigned char>(line[at]);
+        if (c < 0x80) {
+            if (c == '\n')
+                out += "\\n";
+            else if (c == '\r')
+                out += "\\r";
+            else if (c < 0x20 || c == 0x7F) {
+                std::snprintf(escape, sizeof escape, "\\x%02X", c);
+                out += escape;
+            } else
+                out += static_cast<char>(c);
+            ++at;
+            continue;
+        }
+        uint32_t codePoint = 0;
+        size_t length = utf8Sequence(line, at, codePoint);
+        if (length == 0) {
+            std::snprintf(escape, sizeof escape, "\\x%02X", c);
+            out += escape;
+            ++at;
+            continue;
+        }
+        if (codePoint <= 0x9F || codePoint == 0x2028 || codePoint == 0x2029) {
+            std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(codePoint));
+            out += escape;
+        } else {
+            out.append(line, at, length);
+        }
+        at += length;
     }
     return out;
 }
@@ -71,6 +114,11 @@ int64_t ServerState::now() const {
     return std::chrono::duration_cast<std::chrono::seconds>(
                std::chrono::system_clock::now().time_since_epoch())
         .count();
+}
+
+void ServerState::takeAllowance(const std::vector<RateKey>& keys, const std::string& refusal) {
+    if (int64_t wait = rateLimiter.take(keys, now()))
+        throw HttpError(429, refusal + " Please try again in " + waitText(wait) + ".");
 }
 
 void ServerState::print(const std::string& line) {
@@ -128,6 +176,7 @@ void CradlewayServer::setUp() {
     limits.bodySeconds = std::max(1, opts.bodySeconds);
     limits.maxRequestBytes = opts.maxRequestBytes + limits.maxHeadBytes + 64 * 1024;
     limits.maxConnections = std::max<size_t>(8, opts.maxConnections);
+    limits.maxWaitingPerAddress = std::max<size_t>(1, opts.maxWaitingPerAddress);
     http_ = std::make_unique<ConnectionServer>(limits);
     http_->set_payload_max_length(opts.maxRequestBytes);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "server/Database.h"
+#include "server/Quotas.h"
 
 #include <atomic>
 #include <cstdint>
@@ -35,8 +36,10 @@ struct ServerOptions {
     // its body within `bodySeconds` of the head.
     int headerSeconds = 10;
     int bodySeconds = 60;
-    // Open connections at most; beyond them the longest-idle one is closed.
+    // Open connections at most; beyond them the one that has waited longest for a request head is
+    // closed. One address may hold `maxWaitingPerAddress` of them waiting for their heads.
     size_t maxConnections = 600;
+    size_t maxWaitingPerAddress = 256;
     int64_t accessTokenSeconds = 3600;
     int64_t refreshTokenSeconds = 30 * 24 * 3600;
     size_t maxPictureBytes = 8 * 1024 * 1024;
@@ -44,6 +47,19 @@ struct ServerOptions {
     size_t maxRequestBytes = 24 * 1024 * 1024;
     // Argon2id at its interactive cost; tests may lower it to the minimum to stay fast.
     bool cheapPasswordHashing = false;
+    // How often one address or account may ask for work that costs the server: a hospital's Wi-Fi is
+    // one address for a ward of phones, so the counts by address are generous. Tests that need many
+    // sign-ups raise them.
+    struct Rates {
+        Rate signUpsByAddress{30, 3600};
+        Rate resetsByAccount{5, 3600};
+        Rate resetsByAddress{30, 3600};
+        Rate eventsByAddress{600, 60}; // usage events sent without a member
+        Rate eventsByMember{120, 60};
+    } rates;
+    // Usage events kept: the latest this many, none older than this many days.
+    int64_t eventsKept = 1'000'000;
+    int64_t eventDays = 90;
     bool accessLog = true;
     // Seconds since the epoch; replaceable so that tests can move time forward.
     std::function<int64_t()> clock;
@@ -58,6 +74,10 @@ struct ServerState {
     std::filesystem::path staticDirectory; // pictures that ship with the content
     std::unique_ptr<ConnectionPool> pool;
     std::mutex consoleMutex;
+    RateLimiter rateLimiter;
+
+    // Takes one request from each key's allowance; 429 with `refusal` and the wait when one has none.
+    void takeAllowance(const std::vector<RateKey>& keys, const std::string& refusal);
 
     int64_t now() const;
     // One line on the console; control characters in it (a name, an address, a path) are escaped, so

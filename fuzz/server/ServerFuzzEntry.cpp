@@ -3,10 +3,12 @@
 // lists, chunked and compressed bodies, several requests in a row), answered by the whole server
 // against the demo family. "@TOKEN@" in the input stands for a valid access token of the demo mother,
 // so that member requests are read to the end too. The server must answer or refuse each request and
-// never crash, and it never answers with a server error. Links into libFuzzer unchanged.
+// never crash, and it never answers with a server error or with a status that is not one. Links into
+// libFuzzer unchanged.
 #include "server/Auth.h"
 #include "server/Server.h"
 
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -67,7 +69,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string replies = fuzz.server->answerRaw(std::move(bytes));
     // Each reply in turn, by its length (a reply to HEAD has none, and ends the walk).
     for (size_t at = 0; at < replies.size() && replies.compare(at, 9, "HTTP/1.1 ") == 0;) {
-        if (replies[at + 9] == '5') std::abort();
+        // A status is three digits, and never a server error.
+        if (replies.size() < at + 12 || replies[at + 9] == '5' ||
+            !std::isdigit(static_cast<unsigned char>(replies[at + 9])))
+            std::abort();
         size_t end = replies.find("\r\n\r\n", at);
         size_t length = replies.find("\r\nContent-Length: ", at);
         if (end == std::string::npos || length == std::string::npos || length > end) break;

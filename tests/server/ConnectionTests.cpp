@@ -2,7 +2,9 @@
 
 #include "ServerFixture.h"
 
+#include <chrono>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace cw::server::testing {
@@ -60,6 +62,59 @@ TEST_F(ConnectionTest, AKeptAliveConnectionServesRequestAfterRequest) {
         EXPECT_EQ(reply->status, 200);
     }
     EXPECT_LE(server_->openConnections(), 2u);
+}
+
+// Room for a new connection is made by closing another: which one decides whether a flood of heads
+// sent by halves crowds out the clients that come to finish a request.
+class ConnectionRoomTest : public ServerTest {
+protected:
+    void adjust(ServerOptions& options) override {
+        options.maxConnections = 8;
+        options.maxWaitingPerAddress = 4;
+    }
+
+    // Waits, within a generous bound, until the server holds `count` connections.
+    bool openConnectionsReach(size_t count) {
+        for (int waited = 0; waited < 500; ++waited) {
+            if (server_->openConnections() == count) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
+    std::unique_ptr<RawConnection> dawdle(const std::string& from) {
+        return halfSentHead(server_->port(), from);
+    }
+
+    static constexpr const char* kRequest =
+        "GET /m/api/tandc HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n";
+};
+
+TEST_F(ConnectionRoomTest, HalfSentHeadsMakeRoomForFreshClientsNeverTheReverse) {
+    // One address holds only its share of the places waiting for heads: each dawdler beyond the
+    // fourth closes that address's longest-waiting one, never another address's fresh client.
+    auto fresh = std::make_unique<RawConnection>(server_->port());
+    ASSERT_TRUE(openConnectionsReach(1));
+    std::vector<std::unique_ptr<RawConnection>> dawdlers;
+    for (int i = 0; i < 20; ++i)
+        dawdlers.push_back(dawdle("127.0.0.2"));
+    EXPECT_TRUE(dawdlers[15]->waitReadable(10'000));
+    EXPECT_TRUE(openConnectionsReach(5));
+    ASSERT_TRUE(fresh->send(kRequest));
+    EXPECT_EQ(statusesIn(fresh->readToClose()), std::vector<int>{200});
+
+    // With every place taken, the dawdler that has waited longest makes room, not a client that
+    // has connected and not spoken yet.
+    dawdlers.erase(dawdlers.begin(), dawdlers.begin() + 16);
+    for (int i = 0; i < 3; ++i)
+        dawdlers.push_back(dawdle("127.0.0.3"));
+    ASSERT_TRUE(openConnectionsReach(7));
+    fresh = std::make_unique<RawConnection>(server_->port());
+    ASSERT_TRUE(openConnectionsReach(8));
+    dawdlers.push_back(dawdle("127.0.0.4"));
+    EXPECT_TRUE(dawdlers.front()->waitReadable(10'000));
+    ASSERT_TRUE(fresh->send(kRequest));
+    EXPECT_EQ(statusesIn(fresh->readToClose()), std::vector<int>{200});
 }
 
 } // namespace

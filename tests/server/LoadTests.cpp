@@ -3,7 +3,10 @@
 
 #include "ServerFixture.h"
 
+#include <atomic>
+#include <chrono>
 #include <latch>
+#include <memory>
 #include <set>
 #include <thread>
 
@@ -122,6 +125,62 @@ TEST_F(LoadTest, TwoHundredClientsGetNoServerErrorAndLoseNoWrite) {
         ASSERT_EQ(shown.status, 200) << "post " << id << " was acknowledged and lost";
         EXPECT_EQ(shown.body["data"]["posts"][0]["post_medias"].size(), 1u);
     }
+}
+
+class FloodTest : public ServerTest {
+protected:
+    void adjust(ServerOptions& options) override {
+        options.threads = 8;
+        options.maxConnections = 100;
+    }
+};
+
+TEST_F(FloodTest, OrdinaryRequestsAreAnsweredWhileHalfSentHeadsAreReplacedAsFastAsTheyAreDropped) {
+    constexpr int kFlood = 130, kRequests = 60;
+    const int port = server_->port();
+    auto dawdle = [port] { return halfSentHead(port, "127.0.0.2"); };
+    std::atomic<bool> flooding{true};
+    std::atomic<int> replaced{0};
+    // More heads sent by halves than the server has places, each replaced as soon as it is closed.
+    std::thread flood([&] {
+        std::vector<std::unique_ptr<RawConnection>> heads;
+        for (int i = 0; i < kFlood; ++i)
+            heads.push_back(dawdle());
+        while (flooding) {
+            bool any = false;
+            for (auto& head : heads)
+                if (head->waitReadable(0)) {
+                    head = dawdle();
+                    ++replaced;
+                    any = true;
+                }
+            if (!any) heads.front()->waitReadable(2);
+        }
+    });
+    // The ordinary requests start once the flood has filled the server and had some of it dropped.
+    for (int waited = 0; waited < 1000 && replaced == 0; ++waited)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (replaced == 0) {
+        flooding = false;
+        flood.join();
+        FAIL() << "the flood never filled the server";
+    }
+    int answered = 0;
+    std::multiset<std::string> failures;
+    for (int i = 0; i < kRequests; ++i) {
+        RawConnection c(port);
+        c.send("GET /m/api/tandc HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+        std::string reply = c.readToClose(10);
+        if (statusesIn(reply) == std::vector<int>{200})
+            ++answered;
+        else
+            failures.insert(reply.empty() ? "closed without a reply" : reply.substr(0, 40));
+    }
+    flooding = false;
+    flood.join();
+    EXPECT_EQ(answered, kRequests);
+    for (const auto& failure : failures)
+        ADD_FAILURE() << failure;
 }
 
 } // namespace

@@ -77,7 +77,11 @@ TEST_F(RequestLimitTest, ABodyRefusedEarlyIsNeverReadAsARequest) {
     c.send("POST /m/api/analytics HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n"
            "Content-Length: 1000000\r\n\r\n" +
            smuggled);
-    EXPECT_EQ(statusesIn(c.readToClose()), std::vector<int>{413});
+    const std::string refused = c.readToClose();
+    EXPECT_EQ(statusesIn(refused), std::vector<int>{413});
+    // The refusal says that the connection ends with it, so the client does not send into it again.
+    EXPECT_NE(refused.find("\r\nConnection: close\r\n"), std::string::npos) << refused;
+    EXPECT_EQ(refused.find("Keep-Alive"), std::string::npos) << refused;
 
     // A body whose framing is ambiguous is not read either.
     RawConnection twoLengths(server_->port());
@@ -99,6 +103,33 @@ TEST_F(RequestLimitTest, ABodyRefusedEarlyIsNeverReadAsARequest) {
               std::to_string(check.size()) + "\r\n\r\n" + check +
               "GET /m/api/tandc HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
     EXPECT_EQ(statusesIn(kept.readToClose()), (std::vector<int>{200, 200}));
+}
+
+TEST_F(RequestLimitTest, AClientWaitingToSendItsBodyIsRefusedWithTheStatusItsBodyWouldGet) {
+    auto ask = [&](const std::string& lengths) {
+        RawConnection c(server_->port());
+        c.send("POST /m/api/analytics HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n"
+               "Expect: 100-continue\r\n" +
+               lengths + "\r\n");
+        return c.readToClose();
+    };
+    const std::string tooLarge = ask("Content-Length: 1000000\r\n");
+    ASSERT_EQ(statusesIn(tooLarge), std::vector<int>{413}) << tooLarge;
+    EXPECT_EQ(json::parse(lastBody(tooLarge))["message"], "The request is larger than 64 KB.");
+    EXPECT_NE(tooLarge.find("\r\nConnection: close\r\n"), std::string::npos) << tooLarge;
+    const std::string twoLengths = ask("Content-Length: 2\r\nContent-Length: 2\r\n");
+    ASSERT_EQ(statusesIn(twoLengths), std::vector<int>{400}) << twoLengths;
+    EXPECT_NE(twoLengths.find("\r\nConnection: close\r\n"), std::string::npos) << twoLengths;
+
+    // A body that can be taken is asked for, and answered.
+    const std::string event = R"({"screen_name":"Feed","screen_action":"Tap","event_details":{}})";
+    RawConnection c(server_->port());
+    c.send("POST /m/api/analytics HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n"
+           "Connection: close\r\nExpect: 100-continue\r\nContent-Length: " +
+           std::to_string(event.size()) + "\r\n\r\n");
+    ASSERT_TRUE(c.waitReadable(10'000));
+    c.send(event);
+    EXPECT_EQ(statusesIn(c.readToClose()), (std::vector<int>{100, 200}));
 }
 
 TEST_F(RequestReadingTest, AQueryMayHoldQuestionMarksAndSlashes) {
@@ -142,25 +173,37 @@ TEST_F(RequestReadingTest, AFormCutOffBeforeItsClosingBoundaryIsRefusedAndNothin
 
 TEST_F(RequestReadingTest, ControlCharactersCannotForgeConsoleLines) {
     Session s = demoMother();
-    Reply invited = post("invite",
-                         {{"full_name", "Kate\nsign-in: demo@cradleway.test 200"},
-                          {"relationship", "Relative"},
-                          {"email", "kate@cradleway.test"},
-                          {"user_id", s.userId}},
-                         s.access);
-    ASSERT_EQ(invited.status, 200) << invited.raw;
+    // A line end, and C1 controls (NEL, CSI) and the line and paragraph separators, which end or
+    // rewrite lines too.
+    const std::pair<const char*, const char*> invitees[] = {
+        {"Kate\nsign-in: demo@cradleway.test 200", "kate@cradleway.test"},
+        {"Ann\u0085sign-in: x 200\u009B2J\u2028y\u2029z", "ann@cradleway.test"}};
+    for (const auto& [name, email] : invitees) {
+        Reply invited =
+            post("invite",
+                 {{"full_name", name}, {"relationship", "Relative"}, {"email", email}, {"user_id", s.userId}},
+                 s.access);
+        ASSERT_EQ(invited.status, 200) << invited.raw;
+    }
     RawConnection c(server_->port());
-    c.send("GET /m/api/no%0D%0AGET%20/m/api/signin%20200%1B[2J HTTP/1.1\r\nHost: x\r\nConnection: "
-           "close\r\n\r\n");
+    c.send(
+        "GET /m/api/no%0D%0AGET%20/m/api/signin%20200%1B[2J%C2%9B2J%9B2J HTTP/1.1\r\nHost: x\r\nConnection: "
+        "close\r\n\r\n");
     EXPECT_EQ(statusesIn(c.readToClose()), std::vector<int>{404});
-    bool sawInvitation = false, sawPath = false;
+    bool sawInvitation = false, sawSeparated = false, sawPath = false;
     for (const auto& line : consoleLines()) {
-        for (unsigned char ch : line)
-            EXPECT_FALSE(ch < 0x20 || ch == 0x7F) << line;
+        for (size_t i = 0; i < line.size(); ++i) {
+            const auto ch = static_cast<unsigned char>(line[i]);
+            EXPECT_FALSE(ch < 0x20 || ch == 0x7F || ch >= 0x80) << line;
+        }
         sawInvitation = sawInvitation || line.find("Kate\\nsign-in") != std::string::npos;
-        sawPath = sawPath || line.find("no\\r\\nGET /m/api/signin 200\\x1B[2J") != std::string::npos;
+        sawSeparated = sawSeparated ||
+                       line.find("Ann\\u0085sign-in: x 200\\u009B2J\\u2028y\\u2029z") != std::string::npos;
+        sawPath = sawPath ||
+                  line.find("no\\r\\nGET /m/api/signin 200\\x1B[2J\\u009B2J\\x9B2J") != std::string::npos;
     }
     EXPECT_TRUE(sawInvitation);
+    EXPECT_TRUE(sawSeparated);
     EXPECT_TRUE(sawPath);
 }
 

@@ -100,6 +100,16 @@ private:
     int fd_ = -1;
 };
 
+// Resident size of this process, which holds the server, in megabytes: `VmRSS:` now, or `VmHWM:` the
+// peak since `resetPeakResidentSize()`. Sound only where freed memory goes back to the system: the
+// sanitizers hold it back and shadow what is used, so there `residentSizeIsSound()` is false.
+bool residentSizeIsSound();
+void resetPeakResidentSize();
+int64_t residentMegabytes(const char* field);
+
+// A connection from `from` that sends the first half of a request head and no more.
+std::unique_ptr<RawConnection> halfSentHead(int port, const std::string& from);
+
 // The status of each reply in `bytes`, in order.
 std::vector<int> statusesIn(const std::string& bytes);
 // The body of the last reply in `bytes`.

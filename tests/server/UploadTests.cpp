@@ -11,6 +11,8 @@ protected:
     void adjust(ServerOptions& options) override {
         options.maxPictureBytes = 4096;
         options.maxRequestBytes = 64 * 1024;
+        // The writes alongside the milestones are usage events, sent as fast as they are answered.
+        options.rates.eventsByMember = {1'000'000, 60};
     }
 
     std::string fetch(const std::string& path, int* status = nullptr) {

@@ -1,0 +1,175 @@
+// Pictures whose files are small and whose decoding is not: what one may cost is bounded, a few are
+// decoded at once, and the rest of the server goes on answering.
+
+#include "ServerFixture.h"
+
+#include <atomic>
+#include <thread>
+
+namespace cw::server::testing {
+namespace {
+
+// A progressive JPEG of the given size, in `scans` scans, every coefficient zero. Written byte by byte
+// rather than through libjpeg, whose encoder would visit every block of the picture in every scan:
+// here a scan over the blocks of one component costs a few runs of "nothing to the end of the band".
+std::string progressiveJpeg(int width, int height, int scans) {
+    std::string out = "\xFF\xD8";
+    auto marker = [&](unsigned char code, const std::string& body) {
+        out += '\xFF';
+        out += static_cast<char>(code);
+        size_t length = body.size() + 2;
+        out += static_cast<char>(length >> 8);
+        out += static_cast<char>(length & 0xFF);
+        out += body;
+    };
+    marker(0xDB, std::string(1, '\0') + std::string(64, '\1')); // one quantisation table of ones
+    std::string frame = {8,
+                         static_cast<char>(height >> 8),
+                         static_cast<char>(height & 0xFF),
+                         static_cast<char>(width >> 8),
+                         static_cast<char>(width & 0xFF),
+                         3};
+    for (char component = 1; component <= 3; ++component)
+        frame += std::string{component, 0x11, 0};
+    marker(0xC2, frame);
+    // DC: one symbol (no difference) coded "0". AC: the fifteen end-of-band runs EOB0..EOB14, each in
+    // four bits, its number of extra bits as its code.
+    std::string dc = std::string(1, '\x00') + '\1' + std::string(15, '\0') + '\0';
+    std::string ac = std::string(1, '\x10') + std::string(3, '\0') + '\x0F' + std::string(12, '\0');
+    for (int n = 0; n < 15; ++n)
+        ac += static_cast<char>(n << 4);
+    marker(0xC4, dc + ac);
+
+    uint32_t bits = 0;
+    int used = 0;
+    auto put = [&](uint32_t value, int count) {
+        for (int i = count - 1; i >= 0; --i) {
+            bits = (bits << 1) | ((value >> i) & 1);
+            if (++used == 8) {
+                out += static_cast<char>(bits);
+                if (bits == 0xFF) out += '\0';
+                bits = 0;
+                used = 0;
+            }
+        }
+    };
+    auto endScan = [&] {
+        if (used) put(0x7F, 8 - used);
+    };
+    auto scanHeader = [&](const std::string& components, int ss, int se, int ah, int al) {
+        std::string body(1, static_cast<char>(components.size()));
+        for (char c : components)
+            body += std::string{c, 0};
+        body += std::string{static_cast<char>(ss), static_cast<char>(se), static_cast<char>(ah << 4 | al)};
+        marker(0xDA, body);
+    };
+
+    const int64_t blocks = int64_t{(width + 7) / 8} * ((height + 7) / 8);
+    scanHeader("\1\2\3", 0, 0, 0, 0);
+    for (int64_t i = 0; i < blocks * 3; ++i)
+        put(0, 1);
+    endScan();
+    // Every AC coefficient of every component, one at a time, each first sent at its coarsest and
+    // then refined bit by bit: a progression the decoder accepts without a warning.
+    int written = 1;
+    for (char component = 1; component <= 3 && written < scans; ++component)
+        for (int k = 1; k < 64 && written < scans; ++k)
+            for (int al = 13; al >= 0 && written < scans; --al, ++written) {
+                scanHeader(std::string(1, component), k, k, al == 13 ? 0 : al + 1, al);
+                for (int64_t left = blocks; left > 0;) {
+                    int64_t run = std::min<int64_t>(left, 32767);
+                    int n = 0;
+                    while ((int64_t{2} << n) <= run)
+                        ++n;
+                    put(static_cast<uint32_t>(n), 4);
+                    put(static_cast<uint32_t>(run - (int64_t{1} << n)), n);
+                    left -= run;
+                }
+                endScan();
+            }
+    return out + "\xFF\xD9";
+}
+
+class PictureCostTest : public ServerTest {
+protected:
+    void adjust(ServerOptions& options) override { options.threads = 16; }
+
+    // Eight sign-ups at once with `picture` as theirs, each reply within ten seconds (status 0 when
+    // none came), while the terms page is asked for over and over: each time it must be answered.
+    std::vector<Reply> eightSignUpsWith(const std::string& picture) {
+        std::vector<Reply> replies(8);
+        std::atomic<size_t> done{0};
+        std::vector<std::thread> senders;
+        for (size_t i = 0; i < replies.size(); ++i)
+            senders.emplace_back([&, i] {
+                httplib::Client client("127.0.0.1", server_->port());
+                client.set_read_timeout(10, 0);
+                const std::string email = "picture" + std::to_string(signUps_++) + "@cradleway.test";
+                auto result = client.Post(
+                    "/m/api/signup",
+                    httplib::MultipartFormDataItems{{"full_name", "Picture", "", ""},
+                                                    {"email", email, "", ""},
+                                                    {"relationship", "Mother", "", ""},
+                                                    {"password", "picture-password", "", ""},
+                                                    {"user_picture", picture, "photo.jpg", "image/jpeg"}});
+                if (result) replies[i] = {result->status, json(), result->body};
+                ++done;
+            });
+        for (int asked = 0; asked < 3 || (done < replies.size() && asked < 200); ++asked)
+            EXPECT_EQ(get("tandc", {}).status, 200);
+        for (auto& sender : senders)
+            sender.join();
+        return replies;
+    }
+
+    std::atomic<int> signUps_{0};
+};
+
+TEST_F(PictureCostTest, EightSmallPicturesAtOnceCostLittleAndLeaveTheServerAnswering) {
+    // 16384 × 2441 in 2,080 scans: about 400 KB, which a decoder would spread over 240 MB of
+    // coefficients and pass over 2,080 times. Refused before the coefficients are taken.
+    const std::string costly = progressiveJpeg(16384, 2441, 2080);
+    ASSERT_LT(costly.size(), 500u * 1024);
+    const auto stored = uploads();
+    resetPeakResidentSize();
+    for (const auto& reply : eightSignUpsWith(costly)) {
+        EXPECT_EQ(reply.status, 413) << "no reply within ten seconds, or the wrong one: " << reply.raw;
+        EXPECT_NE(reply.raw.find("is too large to read"), std::string::npos) << reply.raw;
+    }
+    EXPECT_EQ(uploads(), stored);
+    // 16384 × 960 in ten scans: each within the decoder's memory limit (90 MB of coefficients), but
+    // eight decoded at once would hold more than the server may. A few are decoded at a time; one
+    // that waited too long for its turn is refused as a busy server's.
+    int taken = 0;
+    for (const auto& reply : eightSignUpsWith(progressiveJpeg(16384, 960, 10))) {
+        EXPECT_TRUE(reply.status == 200 || reply.status == 429) << reply.status << " " << reply.raw;
+        taken += reply.status == 200;
+    }
+    EXPECT_GT(taken, 0);
+    if (residentSizeIsSound()) {
+        EXPECT_LT(residentMegabytes("VmHWM:"), 600);
+    }
+}
+
+TEST_F(PictureCostTest, APictureOfThousandsOfScansIsRefusedAndAnOrdinaryProgressiveOneIsTaken) {
+    Session s = demoMother();
+    auto postPicture = [&](const std::string& bytes) {
+        return multipart("post/",
+                         {{"user_id", std::to_string(s.userId), "", ""},
+                          {"post_text", "A picture", "", ""},
+                          {"post_picture_1", bytes, "photo_1.jpg", "image/jpeg"}},
+                         s.access);
+    };
+    // Small enough for the memory limit: only the number of scans gives it away.
+    Reply manyScans = postPicture(progressiveJpeg(1024, 768, 2080));
+    EXPECT_EQ(manyScans.status, 415) << manyScans.raw;
+    EXPECT_NE(manyScans.raw.find("more than 100 scans"), std::string::npos) << manyScans.raw;
+    EXPECT_EQ(postPicture(progressiveJpeg(1024, 768, 100)).status, 200);
+    EXPECT_EQ(postPicture(progressiveJpeg(1024, 768, 101)).status, 415);
+    // Over the pixels allowed: refused as too large, before any decoding.
+    Reply tooLarge = postPicture(progressiveJpeg(16384, 2442, 2));
+    EXPECT_EQ(tooLarge.status, 413) << tooLarge.raw;
+}
+
+} // namespace
+} // namespace cw::server::testing

@@ -1,0 +1,179 @@
+// Work anyone may ask for and that costs the server (usage events, sign-ups, password resets and
+// their hashes) is paced per address and per account, and what it stores is bounded.
+
+#include "ServerFixture.h"
+
+#include <atomic>
+#include <thread>
+
+namespace cw::server::testing {
+namespace {
+
+class RationTest : public ServerTest {
+protected:
+    void adjust(ServerOptions& options) override { options.eventsKept = 50; }
+
+    int64_t storedEvents() {
+        auto db = server_->state().pool->acquire();
+        return db->queryInteger("SELECT COUNT(*) FROM analytics_events WHERE id > ?", 0).value_or(-1);
+    }
+
+    static json event(const std::string& details = "") {
+        json e = {{"screen_name", "FeedScreen"}, {"screen_action", "Tap"}, {"event_details", json::object()}};
+        if (!details.empty()) e["event_details"]["text"] = details;
+        return e;
+    }
+
+    static json signUp(const std::string& email) {
+        return {{"full_name", "New Member"},
+                {"email", email},
+                {"relationship", "Mother"},
+                {"password", "new-member-pass"},
+                {"babies", json::array()}};
+    }
+};
+
+TEST_F(RationTest, UsageEventsAreBoundedInSizeAndPaceAndOnlyTheLatestAreKept) {
+    EXPECT_EQ(post("analytics", event(std::string(7 * 1024, 'a'))).status, 200);
+    Reply large = post("analytics", event(std::string(8 * 1024, 'a')));
+    EXPECT_EQ(large.status, 413);
+    EXPECT_EQ(large.body["message"], "A usage event may hold at most 8 KB.");
+
+    // Without a member: six hundred a minute from one address, then a wait.
+    for (int i = 0; i < 598; ++i)
+        ASSERT_EQ(post("analytics", event()).status, 200) << "event " << i;
+    Reply paced = post("analytics", event());
+    EXPECT_EQ(paced.status, 429);
+    EXPECT_EQ(paced.body["message"], "Too many usage events. Please try again in 1 second.");
+    // Another address, and a member from this one, are counted apart.
+    EXPECT_EQ(postFrom("127.0.0.2", "analytics", event()).status, 200);
+    Session mother = demoMother();
+    for (int i = 0; i < 120; ++i)
+        ASSERT_EQ(post("analytics", event(), mother.access).status, 200) << "event " << i;
+    EXPECT_EQ(post("analytics", event(), mother.access).status, 429);
+    Session father = signIn("partner@cradleway.test", "cradleway-demo");
+    EXPECT_EQ(post("analytics", event(), father.access).status, 200);
+    now_ += 60;
+    EXPECT_EQ(post("analytics", event(), mother.access).status, 200);
+    EXPECT_EQ(post("analytics", event()).status, 200);
+
+    // The latest events are kept (fifty here), and none past ninety days.
+    EXPECT_EQ(storedEvents(), 50);
+    now_ += 89 * 24 * 3600;
+    ASSERT_EQ(post("analytics", event("recent")).status, 200);
+    EXPECT_EQ(storedEvents(), 50);
+    now_ += 2 * 24 * 3600;
+    ASSERT_EQ(post("analytics", event("latest")).status, 200);
+    EXPECT_EQ(storedEvents(), 2);
+}
+
+TEST_F(RationTest, SignUpsFromOneAddressArePacedAndOtherAddressesAreNot) {
+    for (int i = 0; i < 30; ++i)
+        ASSERT_EQ(post("signup", signUp("member" + std::to_string(i) + "@cradleway.test")).status, 200) << i;
+    Reply paced = post("signup", signUp("member30@cradleway.test"));
+    EXPECT_EQ(paced.status, 429);
+    EXPECT_EQ(paced.body["message"],
+              "Too many accounts were made from this network. Please try again in 2 minutes.");
+    EXPECT_EQ(post("signin", {{"email", "member30@cradleway.test"}, {"password", "new-member-pass"}}).status,
+              403);
+    EXPECT_EQ(postFrom("127.0.0.2", "signup", signUp("member31@cradleway.test")).status, 200);
+    now_ += 120;
+    EXPECT_EQ(post("signup", signUp("member30@cradleway.test")).status, 200);
+}
+
+TEST_F(RationTest, ResetsArePacedAndAPendingTemporaryPasswordStaysTheOneThatWorks) {
+    auto reset = [&](const std::string& email) { return post("member/password/reset", {{"email", email}}); };
+    auto temporaryPasswords = [&] {
+        std::vector<std::string> found;
+        for (const auto& line : consoleLines())
+            if (line.find("temporary password ") != std::string::npos &&
+                line.find("for demo@cradleway.test") != std::string::npos)
+                found.push_back(line);
+        return found;
+    };
+    ASSERT_EQ(reset("demo@cradleway.test").status, 200);
+    const std::string first = consoleCapture("for demo@cradleway.test", "temporary password ");
+    ASSERT_FALSE(first.empty());
+    // Asked again by anyone: the pending password stays the one that works.
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(reset("Demo@Cradleway.test").status, 200);
+    EXPECT_EQ(temporaryPasswords().size(), 1u);
+    Reply paced = reset("demo@cradleway.test");
+    EXPECT_EQ(paced.status, 429);
+    EXPECT_EQ(paced.body["message"],
+              "Too many password resets were asked for. Please try again in 12 minutes.");
+    signIn("demo@cradleway.test", first);
+
+    // Addresses without an account count the same; the network address has thirty an hour.
+    for (int i = 0; i < 25; ++i)
+        EXPECT_EQ(reset("nobody" + std::to_string(i) + "@cradleway.test").status, 200) << i;
+    EXPECT_EQ(reset("nobody25@cradleway.test").status, 429);
+    EXPECT_EQ(postFrom("127.0.0.2", "member/password/reset", {{"email", "nobody25@cradleway.test"}}).status,
+              200);
+
+    // A temporary password that expired unused is replaced by the next reset.
+    ASSERT_EQ(postFrom("127.0.0.2", "member/password/reset", {{"email", "partner@cradleway.test"}}).status,
+              200);
+    const std::string expired = consoleCapture("for partner@cradleway.test", "temporary password ");
+    now_ += 3601;
+    ASSERT_EQ(reset("partner@cradleway.test").status, 200);
+    const std::string fresh = consoleCapture("for partner@cradleway.test", "temporary password ");
+    EXPECT_NE(fresh, expired);
+    EXPECT_EQ(post("signin", {{"email", "partner@cradleway.test"}, {"password", expired}}).status, 403);
+    signIn("partner@cradleway.test", fresh);
+}
+
+class HashCrowdTest : public ServerTest {
+protected:
+    void adjust(ServerOptions& options) override {
+        options.threads = 64;
+        options.cheapPasswordHashing = false;
+    }
+};
+
+TEST_F(HashCrowdTest, ACrowdOfPasswordResetsHashesNoMoreAtOnceThanThereAreCores) {
+    // Each temporary password's hash takes 64 MB while it runs; forty-eight at once would take three
+    // GB. Forty-eight members, each asked a reset for from an address of its own, as a crowd would.
+    constexpr int kCrowd = 48;
+    {
+        // The members, and a database connection for each worker, as a server that has been busy
+        // a while has them: the crowd's requests are not slowed by opening connections.
+        std::vector<ConnectionPool::Lease> warm;
+        for (int i = 0; i < kCrowd; ++i)
+            warm.push_back(server_->state().pool->acquire());
+        for (int i = 0; i < kCrowd; ++i)
+            warm.front()
+                ->prepare(
+                    "INSERT INTO members (email, full_name, relationship, password_hash, security_code, "
+                    "created_at) VALUES (?, 'Member', 'Mother', 'none', 123456, 0)")
+                .with("crowd" + std::to_string(i) + "@cradleway.test")
+                .run();
+    }
+    resetPeakResidentSize();
+    const int64_t before = residentMegabytes("VmRSS:");
+    std::atomic<int> reset{0}, busy{0};
+    std::vector<std::thread> crowd;
+    for (int i = 0; i < kCrowd; ++i)
+        crowd.emplace_back([&, i] {
+            Reply reply = postFrom("127.0.0." + std::to_string(10 + i), "member/password/reset",
+                                   {{"email", "crowd" + std::to_string(i) + "@cradleway.test"}});
+            if (reply.status == 200)
+                ++reset;
+            else if (reply.status == 429 &&
+                     reply.body["message"] == "The server is busy. Please try again in a moment.")
+                ++busy;
+            else
+                ADD_FAILURE() << reply.status << " " << reply.raw;
+        });
+    for (auto& member : crowd)
+        member.join();
+    EXPECT_GT(reset.load(), 0);
+    EXPECT_EQ(reset + busy, kCrowd);
+    const int64_t cores = std::max(1u, std::thread::hardware_concurrency());
+    if (residentSizeIsSound()) {
+        EXPECT_LT(residentMegabytes("VmHWM:") - before, (cores + 2) * 64);
+    }
+}
+
+} // namespace
+} // namespace cw::server::testing
