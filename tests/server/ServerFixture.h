@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -23,8 +24,18 @@ struct Reply {
     std::string raw;
 };
 
+// The cookies one application keeps for the server, as a phone's HTTP session does: what replies set
+// is sent back with its later requests. Another application (on the same network address or not)
+// has a jar of its own.
+struct CookieJar {
+    std::map<std::string, std::string> cookies;
+    httplib::Headers headers(const std::string& token) const;
+    void take(const httplib::Result& result);
+};
+
 // A server on a free loopback port with its own database in a fresh directory, a clock the test moves,
-// and a console the test reads (invitation and verification codes are printed there).
+// and a console the test reads (invitation and verification codes are printed there). The test's
+// requests come from one application, whose cookies are in `app_`, unless they name another jar.
 class ServerTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -32,6 +43,7 @@ protected:
     virtual void adjust(ServerOptions&) {}
 
     Reply post(const std::string& path, const json& body, const std::string& token = "");
+    Reply post(CookieJar& app, const std::string& path, const json& body, const std::string& token = "");
     Reply postRaw(const std::string& path, const std::string& body, const std::string& type,
                   const std::string& token = "");
     Reply get(const std::string& path, const httplib::Params& params, const std::string& token = "");
@@ -68,6 +80,7 @@ protected:
     std::vector<std::string> console_;
     std::unique_ptr<CradlewayServer> server_;
     std::unique_ptr<httplib::Client> client_;
+    CookieJar app_;
 };
 
 // A real JPEG picture of about `size` bytes (padded with comment segments), different for each size.
