@@ -166,7 +166,8 @@ json signUp(RequestContext& ctx) {
 
     // One picture is the member's: only the part the sign-up names is stored.
     std::optional<std::string> picture;
-    if (const UploadedFile* file = lastFile(ctx, "user_picture")) picture = uploadPath(savePicture(ctx, *file));
+    if (const UploadedFile* file = lastFile(ctx, "user_picture"))
+        picture = uploadPath(savePicture(ctx, *file));
 
     std::string hash = hashPassword(password, ctx.state.options.cheapPasswordHashing);
     Transaction tx(ctx.db);

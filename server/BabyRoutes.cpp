@@ -74,7 +74,8 @@ json verifyMrn(RequestContext& ctx) {
             mine.with(*ctx.memberId, babyId);
             own = mine.step();
         }
-        bool shown = own || invitedByBabysFamily(ctx.db, proofHolders(ctx, ctx.memberId), babyId, ctx.now()) ||
+        bool shown = own ||
+                     invitedByBabysFamily(ctx.db, proofHolders(ctx, ctx.memberId), babyId, ctx.now()) ||
                      (ctx.memberId && familyInvitation(ctx, *ctx.memberId, babyId));
         if (!shown) throw HttpError(409, "This baby is already registered to another family.");
     }

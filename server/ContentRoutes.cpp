@@ -79,10 +79,10 @@ json feed(RequestContext& ctx) {
         contentIds = ids(st);
     }
     {
-        auto st = ctx.db.prepare(
-            "SELECT p.id FROM posts p WHERE p.kind = 'post' AND (p.member_id = ?1 OR EXISTS ("
-            " SELECT 1 FROM member_babies a JOIN member_babies b ON a.baby_id = b.baby_id"
-            " WHERE a.member_id = ?1 AND b.member_id = p.member_id)) ORDER BY p.created_at DESC LIMIT ?2");
+        // The family's posts, by their writers: other families' posts are not even read.
+        auto st =
+            ctx.db.prepare(kFamilyOf + "SELECT p.id FROM family f CROSS JOIN posts p ON p.member_id = f.id "
+                                       "AND p.kind = 'post' ORDER BY p.created_at DESC LIMIT ?2");
         st.bind(1, me).bind(2, int64_t{kFeedLimit});
         postIds = ids(st);
     }

@@ -143,8 +143,9 @@ std::string applicationOf(RequestContext& ctx) {
         if (auto named = clientInCookies(ctx.response.get_header_value("Set-Cookie"))) return *named;
     }
     if (!client) client = randomHex(16);
-    ctx.response.set_header("Set-Cookie", std::string(kClientCookie) + "=" + *client + "; Path=/m/api; Max-Age=" +
-                                              std::to_string(kProofSeconds) + "; HttpOnly; SameSite=Strict");
+    ctx.response.set_header("Set-Cookie", std::string(kClientCookie) + "=" + *client +
+                                              "; Path=/m/api; Max-Age=" + std::to_string(kProofSeconds) +
+                                              "; HttpOnly; SameSite=Strict");
     return *client;
 }
 
@@ -180,17 +181,19 @@ void bindProofs(RequestContext& ctx, int64_t memberId) {
     auto client = presentedClient(ctx.request);
     if (!client) return;
     ctx.db
-        .prepare("INSERT INTO proofs (kind, holder, subject, object, proven_at) "
-                 "SELECT kind, ?2, subject, object, proven_at FROM proofs WHERE holder = ?1 AND proven_at >= ?3 "
-                 "ON CONFLICT(kind, holder, subject, object) DO UPDATE SET "
-                 "proven_at = MAX(proven_at, excluded.proven_at)")
+        .prepare(
+            "INSERT INTO proofs (kind, holder, subject, object, proven_at) "
+            "SELECT kind, ?2, subject, object, proven_at FROM proofs WHERE holder = ?1 AND proven_at >= ?3 "
+            "ON CONFLICT(kind, holder, subject, object) DO UPDATE SET "
+            "proven_at = MAX(proven_at, excluded.proven_at)")
         .with(clientHolder(*client), memberHolder(memberId), ctx.now() - kProofSeconds)
         .run();
 }
 
 bool addressProven(Connection& db, const ProofHolders& holders, const std::string& email, int64_t now) {
-    auto st = db.prepare("SELECT 1 FROM proofs WHERE kind = 'address' AND holder IN (?1, ?2) AND subject = ?3 "
-                         "AND proven_at >= ?4");
+    auto st =
+        db.prepare("SELECT 1 FROM proofs WHERE kind = 'address' AND holder IN (?1, ?2) AND subject = ?3 "
+                   "AND proven_at >= ?4");
     bindHolders(st, 1, holders);
     st.bind(3, email).bind(4, now - kProofSeconds);
     return st.step();

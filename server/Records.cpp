@@ -114,26 +114,21 @@ json commentItem(const Statement& st, int first) {
 
 } // namespace
 
-namespace {
+const std::string kFamilyOf = "WITH family(id) AS (SELECT ?1 UNION SELECT b.member_id FROM member_babies a "
+                              "JOIN member_babies b ON b.baby_id = a.baby_id WHERE a.member_id = ?1) ";
 
-// The members whose article comments the member reads: the member and everyone who shares a baby
-// with the member, as a common table "family(id)" over parameter ?1.
-const std::string kFamilyOf =
-    "WITH family(id) AS (SELECT ?1 UNION SELECT b.member_id FROM member_babies a "
-    "JOIN member_babies b ON b.baby_id = a.baby_id WHERE a.member_id = ?1) ";
-
-} // namespace
-
-json commentsOf(Connection& db, int64_t memberId, std::optional<int64_t> postId, std::optional<int64_t> feedId) {
+json commentsOf(Connection& db, int64_t memberId, std::optional<int64_t> postId,
+                std::optional<int64_t> feedId) {
     // Oldest first. An article's comments are its readers' own family's, found through their writers so
     // that other families' comments cost nothing; a post's (or daily update's) are its family's anyway.
-    auto st = postId ? db.prepare("SELECT c.id, c.comment_text, c.created_at, m.full_name, m.file_name, m.id "
-                                  "FROM comments c JOIN members m ON m.id = c.member_id WHERE c.post_id = ?1 "
-                                  "ORDER BY c.created_at, c.id")
-                     : db.prepare(kFamilyOf +
-                                  "SELECT c.id, c.comment_text, c.created_at, m.full_name, m.file_name, m.id "
-                                  "FROM family f CROSS JOIN comments c ON c.member_id = f.id AND c.feed_id = ?2 "
-                                  "JOIN members m ON m.id = c.member_id ORDER BY c.created_at, c.id");
+    auto st = postId
+                  ? db.prepare("SELECT c.id, c.comment_text, c.created_at, m.full_name, m.file_name, m.id "
+                               "FROM comments c JOIN members m ON m.id = c.member_id WHERE c.post_id = ?1 "
+                               "ORDER BY c.created_at, c.id")
+                  : db.prepare(kFamilyOf +
+                               "SELECT c.id, c.comment_text, c.created_at, m.full_name, m.file_name, m.id "
+                               "FROM family f CROSS JOIN comments c ON c.member_id = f.id AND c.feed_id = ?2 "
+                               "JOIN members m ON m.id = c.member_id ORDER BY c.created_at, c.id");
     if (postId)
         st.bind(1, *postId);
     else
@@ -152,7 +147,8 @@ std::string idList(const std::vector<int64_t>& ids) {
 }
 
 // The latest three comments of each post or education item named, oldest first, by the id they
-// belong to, and how many each has in all.
+// belong to, and how many each has in all, from rows (target, the comment's six columns) ordered by
+// target and newest first. Counting here costs one pass over the rows a window would read anyway.
 struct LatestComments {
     std::map<int64_t, json> latest;
     std::map<int64_t, int64_t> counts;
@@ -161,23 +157,22 @@ struct LatestComments {
 LatestComments latestComments(Statement& st) {
     LatestComments out;
     while (st.step()) {
-        out.counts[st.integer(0)] = st.integer(8);
-        json& list = out.latest[st.integer(0)];
+        const int64_t target = st.integer(0);
+        if (++out.counts[target] > 3) continue;
+        json& list = out.latest[target];
         if (list.is_null()) list = json::array();
-        list.push_back(commentItem(st, 1));
+        list.insert(list.begin(), commentItem(st, 1)); // each row is older than the ones before
     }
     return out;
 }
 
 // Of posts and daily updates: all their comments, since only their family sees them.
 LatestComments latestPostComments(Connection& db, const std::string& ids) {
-    auto st = db.prepare(
-        "SELECT target, id, comment_text, created_at, full_name, file_name, member_id, rank, total FROM ("
-        "SELECT c.post_id AS target, c.id, c.comment_text, c.created_at, m.full_name, m.file_name, "
-        "m.id AS member_id, ROW_NUMBER() OVER (PARTITION BY c.post_id ORDER BY c.created_at DESC, c.id DESC) "
-        "AS rank, COUNT(*) OVER (PARTITION BY c.post_id) AS total FROM comments c "
-        "JOIN members m ON m.id = c.member_id WHERE c.post_id IN (SELECT value FROM json_each(?1))) "
-        "WHERE rank <= 3 ORDER BY target, created_at, id");
+    auto st =
+        db.prepare("SELECT c.post_id, c.id, c.comment_text, c.created_at, m.full_name, m.file_name, m.id "
+                   "FROM comments c JOIN members m ON m.id = c.member_id "
+                   "WHERE c.post_id IN (SELECT value FROM json_each(?1)) "
+                   "ORDER BY c.post_id, c.created_at DESC, c.id DESC");
     st.bind(1, ids);
     return latestComments(st);
 }
@@ -186,13 +181,10 @@ LatestComments latestPostComments(Connection& db, const std::string& ids) {
 // writers, so that what other families wrote on the same articles is neither shown nor read.
 LatestComments latestArticleComments(Connection& db, int64_t memberId, const std::string& ids) {
     auto st = db.prepare(
-        kFamilyOf +
-        "SELECT target, id, comment_text, created_at, full_name, file_name, member_id, rank, total FROM ("
-        "SELECT c.feed_id AS target, c.id, c.comment_text, c.created_at, m.full_name, m.file_name, "
-        "m.id AS member_id, ROW_NUMBER() OVER (PARTITION BY c.feed_id ORDER BY c.created_at DESC, c.id DESC) "
-        "AS rank, COUNT(*) OVER (PARTITION BY c.feed_id) AS total FROM family f CROSS JOIN comments c "
-        "ON c.member_id = f.id AND c.feed_id IN (SELECT value FROM json_each(?2)) "
-        "JOIN members m ON m.id = c.member_id) WHERE rank <= 3 ORDER BY target, created_at, id");
+        kFamilyOf + "SELECT c.feed_id, c.id, c.comment_text, c.created_at, m.full_name, m.file_name, m.id "
+                    "FROM family f CROSS JOIN comments c ON c.member_id = f.id "
+                    "AND c.feed_id IN (SELECT value FROM json_each(?2)) JOIN members m ON m.id = c.member_id "
+                    "ORDER BY c.feed_id, c.created_at DESC, c.id DESC");
     st.bind(1, memberId).bind(2, ids);
     return latestComments(st);
 }

@@ -20,9 +20,14 @@ json sessionReply(Connection& db, const ServerState& state, int64_t memberId);
 // "days_of_life_description", "gestational_age_description", "adjusted_gestational_age_description".
 json ageDescriptions(Connection& db, int64_t babyId, int64_t now);
 
+// The member's family as SQL, a common table "family(id)" of the member given as parameter ?1 and
+// everyone who shares a baby with the member: what a family wrote is found through its writers, so
+// that what other families wrote costs nothing.
+extern const std::string kFamilyOf;
 // Comments of a post (or daily update), or of an education item as the member's family wrote them, in
 // both cases as `memberId` may read them; oldest first.
-json commentsOf(Connection& db, int64_t memberId, std::optional<int64_t> postId, std::optional<int64_t> feedId);
+json commentsOf(Connection& db, int64_t memberId, std::optional<int64_t> postId,
+                std::optional<int64_t> feedId);
 
 // Feed cards, in the order of the ids given; ids that name nothing are left out. "users" collects the
 // authors of the posts for the reply's "users" map. However many cards, they take the same few

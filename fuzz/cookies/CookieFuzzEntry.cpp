@@ -12,7 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     constexpr double now = 1'800'000'000;
     if (auto cookie = cw::parseSetCookie(field, url, now)) {
         // What is kept is a cookie this origin may have, that a header line can carry.
-        if (cookie->name.empty() || cookie->name.size() + cookie->value.size() > cw::kMaxCookieBytes) std::abort();
+        if (cookie->name.empty() || cookie->name.size() + cookie->value.size() > cw::kMaxCookieBytes)
+            std::abort();
         if (cookie->host != "127.0.0.1" || cookie->port != 8080 || cookie->scheme != "http" || cookie->secure)
             std::abort();
         if (!cookie->path.starts_with('/')) std::abort();

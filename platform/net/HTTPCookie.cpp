@@ -34,7 +34,8 @@ std::string_view trimmedView(std::string_view text) {
 }
 
 bool allDigits(std::string_view text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // The directory of the request's path, a cookie's path when it names none.
@@ -49,8 +50,8 @@ std::string defaultPath(std::string_view requestPath) {
 // address, which has no parent domain).
 bool inDomain(const std::string& host, const std::string& domain) {
     if (host == domain) return true;
-    const bool address = host.find(':') != std::string::npos ||
-                         host.find_first_not_of("0123456789.") == std::string::npos;
+    const bool address =
+        host.find(':') != std::string::npos || host.find_first_not_of("0123456789.") == std::string::npos;
     return !address && host.size() > domain.size() && host.ends_with(domain) &&
            host[host.size() - domain.size() - 1] == '.';
 }
@@ -89,8 +90,8 @@ int leadingNumber(std::string_view token, std::size_t least, std::size_t most, s
 std::optional<double> parseCookieDate(std::string_view text) {
     // The delimiters of the cookie date grammar: everything but digits, letters and ":".
     auto delimiter = [](unsigned char c) {
-        return c == 0x09 || (c >= 0x20 && c <= 0x2F) || (c >= 0x3B && c <= 0x40) || (c >= 0x5B && c <= 0x60) ||
-               (c >= 0x7B && c <= 0x7E);
+        return c == 0x09 || (c >= 0x20 && c <= 0x2F) || (c >= 0x3B && c <= 0x40) ||
+               (c >= 0x5B && c <= 0x60) || (c >= 0x7B && c <= 0x7E);
     };
     static constexpr std::array<std::string_view, 12> months = {"jan", "feb", "mar", "apr", "may", "jun",
                                                                 "jul", "aug", "sep", "oct", "nov", "dec"};
@@ -165,7 +166,8 @@ std::optional<HTTPCookie> parseSetCookie(std::string_view field, std::string_vie
     const auto parsed = URL::fromString(url);
     const auto origin = httpOrigin(url);
     if (!parsed || !origin) return std::nullopt;
-    if (std::any_of(field.begin(), field.end(), [](char c) { return isControl(static_cast<unsigned char>(c)); }))
+    if (std::any_of(field.begin(), field.end(),
+                    [](char c) { return isControl(static_cast<unsigned char>(c)); }))
         return std::nullopt;
 
     const auto semicolon = field.find(';');
@@ -186,7 +188,8 @@ std::optional<HTTPCookie> parseSetCookie(std::string_view field, std::string_vie
     cookie.createdAt = now;
 
     std::optional<double> maxAge, expires;
-    std::string_view rest = semicolon == std::string_view::npos ? std::string_view() : field.substr(semicolon + 1);
+    std::string_view rest =
+        semicolon == std::string_view::npos ? std::string_view() : field.substr(semicolon + 1);
     while (!rest.empty()) {
         const auto next = rest.find(';');
         const std::string_view attribute = rest.substr(0, next);
@@ -207,7 +210,8 @@ std::optional<HTTPCookie> parseSetCookie(std::string_view field, std::string_vie
         } else if (equalsIgnoringCase(name, "Expires")) {
             if (auto date = parseCookieDate(value)) expires = date;
         } else if (equalsIgnoringCase(name, "Path")) {
-            cookie.path = value.starts_with('/') ? std::string(value) : defaultPath(parsed->percentEncodedPath());
+            cookie.path =
+                value.starts_with('/') ? std::string(value) : defaultPath(parsed->percentEncodedPath());
         } else if (equalsIgnoringCase(name, "Domain")) {
             // Kept for this origin alone, whatever domain it names: but a domain the host is not in
             // means the cookie is not this server's to set.

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <iostream>
+#include <stdexcept>
 
 namespace {
 
@@ -17,7 +18,8 @@ constexpr const char* kFormat = "cradleway-cookies";
 constexpr int kVersion = 1;
 
 bool sameCookie(const HTTPCookie& a, const HTTPCookie& b) {
-    return a.name == b.name && a.scheme == b.scheme && a.host == b.host && a.port == b.port && a.path == b.path;
+    return a.name == b.name && a.scheme == b.scheme && a.host == b.host && a.port == b.port &&
+           a.path == b.path;
 }
 
 bool pathMatches(const std::string& requestPath, const std::string& cookiePath) {
@@ -27,9 +29,9 @@ bool pathMatches(const std::string& requestPath, const std::string& cookiePath) 
 }
 
 json encode(const HTTPCookie& cookie) {
-    return {{"name", cookie.name},           {"value", cookie.value},     {"scheme", cookie.scheme},
-            {"host", cookie.host},           {"port", cookie.port},       {"path", cookie.path},
-            {"expires", *cookie.expiresAt},  {"secure", cookie.secure},   {"httpOnly", cookie.httpOnly},
+    return {{"name", cookie.name},          {"value", cookie.value},   {"scheme", cookie.scheme},
+            {"host", cookie.host},          {"port", cookie.port},     {"path", cookie.path},
+            {"expires", *cookie.expiresAt}, {"secure", cookie.secure}, {"httpOnly", cookie.httpOnly},
             {"created", cookie.createdAt}};
 }
 
@@ -48,30 +50,43 @@ HTTPCookie decode(const json& entry) {
     return cookie;
 }
 
-std::mutex& sharedMutex() {
-    static std::mutex mutex;
-    return mutex;
+// The cookies of a file's text; throws when it is not a cookies file of this version.
+std::vector<HTTPCookie> decodeFile(const std::string& text) {
+    const json root = json::parse(text);
+    if (!root.is_object() || root.value("format", "") != kFormat)
+        throw std::runtime_error("not a cookies file");
+    if (!root.contains("version") || root["version"] != kVersion) throw std::runtime_error("unknown version");
+    std::vector<HTTPCookie> cookies;
+    for (const auto& entry : root.at("cookies"))
+        cookies.push_back(decode(entry));
+    return cookies;
 }
 
-std::shared_ptr<HTTPCookieStorage>& sharedInstance() {
-    static std::shared_ptr<HTTPCookieStorage> instance;
-    return instance;
+// The store every request uses; replaced whole, so that a request under way keeps the one it took.
+struct SharedStore {
+    std::mutex mutex;
+    std::shared_ptr<HTTPCookieStorage> store;
+};
+
+SharedStore& sharedStore() {
+    static SharedStore shared;
+    return shared;
 }
 
 } // namespace
 
 std::shared_ptr<HTTPCookieStorage> HTTPCookieStorage::shared() {
-    std::lock_guard lock(sharedMutex());
-    auto& instance = sharedInstance();
-    if (!instance) instance = std::make_shared<HTTPCookieStorage>();
-    return instance;
+    auto& shared = sharedStore();
+    std::lock_guard lock(shared.mutex);
+    if (!shared.store) shared.store = std::make_shared<HTTPCookieStorage>();
+    return shared.store;
 }
 
 void HTTPCookieStorage::setSharedStorageFile(std::optional<std::filesystem::path> file) {
-    // Loaded before the swap, so that requests under way keep the store they started with.
-    auto store = std::make_shared<HTTPCookieStorage>(std::move(file));
-    std::lock_guard lock(sharedMutex());
-    sharedInstance() = std::move(store);
+    auto store = std::make_shared<HTTPCookieStorage>(std::move(file)); // loaded before the lock is taken
+    auto& shared = sharedStore();
+    std::lock_guard lock(shared.mutex);
+    shared.store = std::move(store);
 }
 
 HTTPCookieStorage::HTTPCookieStorage(std::optional<std::filesystem::path> file) : file_(std::move(file)) {
@@ -81,18 +96,10 @@ HTTPCookieStorage::HTTPCookieStorage(std::optional<std::filesystem::path> file) 
 void HTTPCookieStorage::load() {
     const auto contents = cw::readWholeFile(*file_);
     if (contents.state == cw::FileContents::State::missing) return;
-    std::string problem;
-    if (contents.state == cw::FileContents::State::unreadable) {
-        problem = contents.error;
-    } else {
+    std::string problem = contents.error;
+    if (contents.state == cw::FileContents::State::read) {
         try {
-            const json root = json::parse(contents.bytes);
-            if (!root.is_object() || root.value("format", "") != kFormat) throw std::runtime_error("not a cookies file");
-            if (!root.contains("version") || root["version"] != kVersion) throw std::runtime_error("unknown version");
-            std::vector<HTTPCookie> loaded;
-            for (const auto& entry : root.at("cookies"))
-                loaded.push_back(decode(entry));
-            cookies_ = std::move(loaded);
+            cookies_ = decodeFile(contents.bytes);
             dropExpiredLocked(Clock::now());
             return;
         } catch (const std::exception& error) {
@@ -113,14 +120,16 @@ bool HTTPCookieStorage::saveLocked() {
         if (cookie.expiresAt) list.push_back(encode(cookie));
     const json root{{"format", kFormat}, {"version", kVersion}, {"cookies", std::move(list)}};
     std::string error;
-    if (!cw::writeFileAtomically(*file_, root.dump(1, '\t', false, json::error_handler_t::replace) + "\n", &error)) {
+    if (!cw::writeFileAtomically(*file_, root.dump(1, '\t', false, json::error_handler_t::replace) + "\n",
+                                 &error)) {
         std::cerr << "cradleway: could not save the cookies: " << error << "\n";
         return false;
     }
     return true;
 }
 
-void HTTPCookieStorage::setCookiesFromResponse(const std::vector<std::string>& fields, const std::string& url) {
+void HTTPCookieStorage::setCookiesFromResponse(const std::vector<std::string>& fields,
+                                               const std::string& url) {
     if (fields.empty()) return;
     const double now = Clock::now();
     std::lock_guard lock(mutex_);
@@ -195,7 +204,8 @@ std::vector<HTTPCookie> HTTPCookieStorage::cookies() {
 
 void HTTPCookieStorage::deleteAllCookies() {
     std::lock_guard lock(mutex_);
-    const bool lasting = std::any_of(cookies_.begin(), cookies_.end(), [](const auto& c) { return c.expiresAt; });
+    const bool lasting =
+        std::any_of(cookies_.begin(), cookies_.end(), [](const auto& c) { return c.expiresAt; });
     cookies_.clear();
     if (lasting) saveLocked();
 }

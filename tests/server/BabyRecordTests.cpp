@@ -155,8 +155,9 @@ TEST_F(BabyRecordTest, ABabyUpdateJoiningAnotherFamilysBabyKeepsItsRecord) {
     EXPECT_EQ(post("baby/update", update, kim.access).status, 403);
     // With the invitation's code checked on Kim's own application the address is proven (the check
     // answers that her account exists), and the family's baby is joined as it is.
-    EXPECT_EQ(post("invite/check", {{"email", "demo@cradleway.test"},
-                                    {"invitation_code", consoleCapture("<kim@cradleway.test>", "invitation code ")}})
+    EXPECT_EQ(post("invite/check",
+                   {{"email", "demo@cradleway.test"},
+                    {"invitation_code", consoleCapture("<kim@cradleway.test>", "invitation code ")}})
                   .status,
               409);
     Reply joined = post("baby/update", update, kim.access);

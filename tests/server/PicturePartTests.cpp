@@ -10,7 +10,8 @@ namespace {
 
 using PicturePartTest = ServerTest;
 
-std::vector<std::string> added(const std::vector<std::string>& before, const std::vector<std::string>& after) {
+std::vector<std::string> added(const std::vector<std::string>& before,
+                               const std::vector<std::string>& after) {
     std::vector<std::string> out;
     std::set_difference(after.begin(), after.end(), before.begin(), before.end(), std::back_inserter(out));
     return out;
@@ -23,17 +24,18 @@ std::string storedName(const json& fileName) {
 
 TEST_F(PicturePartTest, RepeatedOrForeignPicturePartsLeaveNoFileBehind) {
     auto before = uploads();
-    Reply signup = multipart("signup", {{"full_name", "Two Pictures", "", ""},
-                                        {"email", "two@cradleway.test", "", ""},
-                                        {"relationship", "Mother", "", ""},
-                                        {"password", "two-pictures", "", ""},
-                                        {"babies", R"([{"id": -1, "full_name": "Bea", "birthday": "2026-11-01",
+    Reply signup =
+        multipart("signup", {{"full_name", "Two Pictures", "", ""},
+                             {"email", "two@cradleway.test", "", ""},
+                             {"relationship", "Mother", "", ""},
+                             {"password", "two-pictures", "", ""},
+                             {"babies", R"([{"id": -1, "full_name": "Bea", "birthday": "2026-11-01",
                                                        "expected_birthday": "2027-01-01"}])",
-                                         "", ""},
-                                        {"user_picture", jpegBytes(900), "photo", "image/jpeg"},
-                                        {"user_picture", jpegBytes(901), "photo", "image/jpeg"},
-                                        {"baby_picture_-1", jpegBytes(902), "photo", "image/jpeg"},
-                                        {"baby_picture_-7", jpegBytes(903), "photo", "image/jpeg"}});
+                              "", ""},
+                             {"user_picture", jpegBytes(900), "photo", "image/jpeg"},
+                             {"user_picture", jpegBytes(901), "photo", "image/jpeg"},
+                             {"baby_picture_-1", jpegBytes(902), "photo", "image/jpeg"},
+                             {"baby_picture_-7", jpegBytes(903), "photo", "image/jpeg"}});
     ASSERT_EQ(signup.status, 200) << signup.raw;
     ASSERT_EQ(signup.body["babies"].size(), 1u);
     std::vector<std::string> named = {storedName(signup.body["user"]["file_name"]),
@@ -43,13 +45,14 @@ TEST_F(PicturePartTest, RepeatedOrForeignPicturePartsLeaveNoFileBehind) {
 
     Session s = signIn("two@cradleway.test", "two-pictures");
     before = uploads();
-    Reply update = multipart("member/update",
-                             {{"user_id", std::to_string(s.userId), "", ""},
-                              {"full_name", "Two Pictures", "", ""},
-                              {"user_picture", jpegBytes(904), "photo", "image/jpeg"},
-                              {"user_picture_" + std::to_string(s.userId + 1), jpegBytes(905), "photo", "image/jpeg"},
-                              {"user_picture_" + std::to_string(s.userId), jpegBytes(906), "photo", "image/jpeg"}},
-                             s.access);
+    Reply update =
+        multipart("member/update",
+                  {{"user_id", std::to_string(s.userId), "", ""},
+                   {"full_name", "Two Pictures", "", ""},
+                   {"user_picture", jpegBytes(904), "photo", "image/jpeg"},
+                   {"user_picture_" + std::to_string(s.userId + 1), jpegBytes(905), "photo", "image/jpeg"},
+                   {"user_picture_" + std::to_string(s.userId), jpegBytes(906), "photo", "image/jpeg"}},
+                  s.access);
     ASSERT_EQ(update.status, 200) << update.raw;
     EXPECT_EQ(added(before, uploads()), std::vector<std::string>{storedName(update.body["file_name"])});
 
@@ -58,15 +61,18 @@ TEST_F(PicturePartTest, RepeatedOrForeignPicturePartsLeaveNoFileBehind) {
     before = uploads();
     Reply babies = multipart("baby/update",
                              {{"user_id", std::to_string(s.userId), "", ""},
-                              {"babies", R"([{"id": )" + bea + R"(, "full_name": "Bea", "birthday": "2026-11-01",
+                              {"babies",
+                               R"([{"id": )" + bea + R"(, "full_name": "Bea", "birthday": "2026-11-01",
                                              "expected_birthday": "2027-01-01"},
-                                            {"id": )" + bea + R"(, "full_name": "Bea Rose", "birthday": "2026-11-01",
+                                            {"id": )" +
+                                   bea + R"(, "full_name": "Bea Rose", "birthday": "2026-11-01",
                                              "expected_birthday": "2027-01-01"}])",
                                "", ""},
                               {"baby_picture_" + bea, jpegBytes(907), "photo", "image/jpeg"}},
                              s.access);
     ASSERT_EQ(babies.status, 200) << babies.raw;
-    EXPECT_EQ(added(before, uploads()), std::vector<std::string>{storedName(babies.body["response"][0]["file_name"])});
+    EXPECT_EQ(added(before, uploads()),
+              std::vector<std::string>{storedName(babies.body["response"][0]["file_name"])});
 }
 
 } // namespace

@@ -78,7 +78,8 @@ Reply ServerTest::post(const std::string& path, const json& body, const std::str
 }
 
 Reply ServerTest::post(CookieJar& app, const std::string& path, const json& body, const std::string& token) {
-    auto result = client_->Post(("/m/api/" + path).c_str(), app.headers(token), body.dump(), "application/json");
+    auto result =
+        client_->Post(("/m/api/" + path).c_str(), app.headers(token), body.dump(), "application/json");
     app.take(result);
     return toReply(result);
 }
@@ -175,6 +176,13 @@ std::vector<std::string> ServerTest::uploads() const {
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
+}
+
+std::vector<std::string> commentTexts(const json& comments) {
+    std::vector<std::string> texts;
+    for (const auto& c : comments)
+        texts.push_back(c["comment_text"]);
+    return texts;
 }
 
 std::string jpegBytes(size_t size) {

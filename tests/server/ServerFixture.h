@@ -83,6 +83,9 @@ protected:
     CookieJar app_;
 };
 
+// The "comment_text" of each comment of a reply's list, in order.
+std::vector<std::string> commentTexts(const json& comments);
+
 // A real JPEG picture of about `size` bytes (padded with comment segments), different for each size.
 std::string jpegBytes(size_t size = 64);
 // A real PNG picture.

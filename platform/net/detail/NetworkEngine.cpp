@@ -336,7 +336,8 @@ void NetworkEngine::completeTransfer(void* handle, int result) {
     long status = 0;
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
     // Cookies of every reply read, a redirect's too, before the next hop asks for them.
-    if (code == CURLE_OK && status > 0) HTTPCookieStorage::shared()->setCookiesFromResponse(t.setCookies, t.hop.url);
+    if (code == CURLE_OK && status > 0)
+        HTTPCookieStorage::shared()->setCookiesFromResponse(t.setCookies, t.hop.url);
     char* location = nullptr;
     bool redirect = status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
     if (code == CURLE_OK && redirect &&

@@ -23,8 +23,9 @@ std::string header(HTTPCookieStorage& store, const std::string& url) {
 TEST(HTTPCookieStorage, ACookieGoesBackToItsOriginAndPathOnly) {
     ManualClock clock(1'800'000'000);
     HTTPCookieStorage store;
-    store.setCookiesFromResponse({"cw_client=abc; Path=/m/api; Max-Age=3600", "wide=1; Path=/", "bad", "x=\x01"},
-                                 kServer + "/m/api/baby/verify_mrn");
+    store.setCookiesFromResponse(
+        {"cw_client=abc; Path=/m/api; Max-Age=3600", "wide=1; Path=/", "bad", "x=\x01"},
+        kServer + "/m/api/baby/verify_mrn");
     EXPECT_EQ(store.cookies().size(), 2u);
     // The longer path first.
     EXPECT_EQ(header(store, kServer + "/m/api/signup"), "cw_client=abc; wide=1");
@@ -66,8 +67,9 @@ TEST(HTTPCookieStorage, CookiesWithALifetimeOutliveARestartAndSessionCookiesDoNo
     const auto file = directory / "Cookies.json";
     {
         HTTPCookieStorage store(file);
-        store.setCookiesFromResponse({"session=1", "lasting=2; Path=/m/api; Max-Age=3600; HttpOnly", "brief=3; Max-Age=10"},
-                                     kServer + "/m/api/invite/check");
+        store.setCookiesFromResponse(
+            {"session=1", "lasting=2; Path=/m/api; Max-Age=3600; HttpOnly", "brief=3; Max-Age=10"},
+            kServer + "/m/api/invite/check");
         EXPECT_EQ(header(store, kServer + "/m/api/invite/check"), "session=1; brief=3; lasting=2");
     }
     EXPECT_EQ(std::filesystem::status(file).permissions() & std::filesystem::perms::all,
@@ -83,7 +85,8 @@ TEST(HTTPCookieStorage, CookiesWithALifetimeOutliveARestartAndSessionCookiesDoNo
     EXPECT_TRUE(HTTPCookieStorage(file).cookies().empty());
 
     // A file that cannot be read is put aside, and the store starts empty and keeps working.
-    std::ofstream(file, std::ios::trunc) << "{\"format\": \"cradleway-cookies\", \"version\": 1, \"cookies\": [{}]}";
+    std::ofstream(file, std::ios::trunc)
+        << "{\"format\": \"cradleway-cookies\", \"version\": 1, \"cookies\": [{}]}";
     HTTPCookieStorage damaged(file);
     EXPECT_TRUE(damaged.cookies().empty());
     std::size_t aside = 0;

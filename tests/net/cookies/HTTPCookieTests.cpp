@@ -59,9 +59,8 @@ TEST(HTTPCookie, AServersCookieIsKeptForItsOriginWithItsPathAndLifetime) {
 }
 
 TEST(HTTPCookie, MalformedFieldsAndAddressesAreRefusedWhole) {
-    for (std::string_view field :
-         {"", "novalue", "=value", " =value", "na me=1", "a;b=1", "a\"=1", "x=1\r\nInjected: yes", "x=\x01",
-          "x=1; Path=/\x7F"}) {
+    for (std::string_view field : {"", "novalue", "=value", " =value", "na me=1", "a;b=1", "a\"=1",
+                                   "x=1\r\nInjected: yes", "x=\x01", "x=1; Path=/\x7F"}) {
         EXPECT_FALSE(cw::parseSetCookie(field, kLookUp, kNow)) << field;
     }
     EXPECT_FALSE(cw::parseSetCookie("x=" + std::string(cw::kMaxCookieBytes, 'v'), kLookUp, kNow));
@@ -79,9 +78,10 @@ TEST(HTTPCookie, DatesAreReadInTheFormsServersWrite) {
     EXPECT_EQ(cw::parseCookieDate("Thu, 01 Jan 1970 00:00:00 GMT"), 0);
     EXPECT_EQ(cw::parseCookieDate("Mon, 01 Jan 2035 00:00:00 GMT"), 2051222400);
     EXPECT_EQ(cw::parseCookieDate("Fri, 29 Feb 2036 12:00:00 GMT"), 2087899200);
-    for (std::string_view wrong : {"", "tomorrow", "Sun, 30 Feb 2026 08:49:37 GMT", "Sun, 06 Nov 1500 08:49:37 GMT",
-                                   "Sun, 06 Nov 1994 24:00:00 GMT", "Sun, 06 Nov 1994 GMT", "06 1994 08:49:37",
-                                   "Sun, 00 Nov 1994 08:49:37 GMT", "Sun, 06 Nov 19944 08:49:37 GMT"})
+    for (std::string_view wrong :
+         {"", "tomorrow", "Sun, 30 Feb 2026 08:49:37 GMT", "Sun, 06 Nov 1500 08:49:37 GMT",
+          "Sun, 06 Nov 1994 24:00:00 GMT", "Sun, 06 Nov 1994 GMT", "06 1994 08:49:37",
+          "Sun, 00 Nov 1994 08:49:37 GMT", "Sun, 06 Nov 19944 08:49:37 GMT"})
         EXPECT_FALSE(cw::parseCookieDate(wrong)) << wrong;
 }
 
