@@ -56,6 +56,21 @@ std::optional<int64_t> memberByEmail(Connection& db, const std::string& email) {
     return st.integer(0);
 }
 
+bool sharesBaby(Connection& db, int64_t a, int64_t b) {
+    auto st = db.prepare("SELECT 1 FROM member_babies x JOIN member_babies y ON x.baby_id = y.baby_id "
+                         "WHERE x.member_id = ? AND y.member_id = ?");
+    st.with(a, b);
+    return st.step();
+}
+
+// The last picture part of that name: a request that repeats a part means its last.
+const UploadedFile* lastFile(const RequestContext& ctx, const std::string& field) {
+    const UploadedFile* found = nullptr;
+    for (const auto& file : ctx.files())
+        if (file.field == field) found = &file;
+    return found;
+}
+
 bool isParent(const std::string& relationship) {
     return relationship == "Mother" || relationship == "Father";
 }
@@ -132,6 +147,9 @@ json signIn(RequestContext& ctx) {
         endSessions(ctx.db, memberId, std::nullopt);
     }
     attemptSucceeded(ctx.db, keys, true);
+    // What this application proved (an address, an invitation, a look-up) now counts for the account
+    // it signed in to: an invited member who had an account already takes the invitation up so.
+    bindProofs(ctx, memberId);
     json reply = sessionReply(ctx.db, ctx.state, memberId);
     tx.commit();
     return reply;
@@ -149,9 +167,10 @@ json signUp(RequestContext& ctx) {
     ctx.state.takeAllowance({{"signup", ctx.client(), ctx.state.options.rates.signUpsByAddress}},
                             "Too many accounts were made from this network.");
 
+    // One picture is the member's: only the part the sign-up names is stored.
     std::optional<std::string> picture;
-    for (const auto& file : ctx.files())
-        if (file.field == "user_picture") picture = uploadPath(savePicture(ctx, file));
+    if (const UploadedFile* file = lastFile(ctx, "user_picture"))
+        picture = uploadPath(savePicture(ctx, *file));
 
     std::string hash = hashPassword(password, ctx.state.options.cheapPasswordHashing);
     Transaction tx(ctx.db);
@@ -165,10 +184,13 @@ json signUp(RequestContext& ctx) {
         .run();
     int64_t memberId = ctx.db.lastInsertId();
     // The sign-up itself carries no code: an invitation to the address is taken up only when this
-    // address was proven shortly before, by the invitation's code or by the e-mailed verification
-    // code, the two roads by which the application reaches the sign-up. Without that the account is
-    // made with no family, and the invitation stays open.
-    if (addressProven(ctx.db, email, ctx.now())) joinInvitingFamilies(ctx, memberId, email, relationship);
+    // application proved the address shortly before, by the invitation's code or by the e-mailed
+    // verification code, the two roads by which the application reaches the sign-up. Without that
+    // the account is made with no family, and the invitation stays open. The proofs are the new
+    // account's from now on.
+    bindProofs(ctx, memberId);
+    if (addressProven(ctx.db, proofHolders(ctx, memberId), email, ctx.now()))
+        joinInvitingFamilies(ctx, memberId, email, relationship);
     saveBabies(ctx, memberId, babies, BabyEdits::SignUp);
     json reply = sessionReply(ctx.db, ctx.state, memberId);
     reply["status"] = "Welcome to Cradleway, " + fullName + ".";
@@ -191,7 +213,10 @@ json invite(RequestContext& ctx) {
     std::string relationship = requireRelationship(ctx);
     std::string email = requireEmail(ctx);
     auto myEmail = memberJson(ctx.db, me);
-    if (memberByEmail(ctx.db, email)) throw HttpError(409, "This person already has a Cradleway account.");
+    // Someone with an account may be invited (a member once removed from the family comes back only
+    // so), but not someone already in the family.
+    if (auto member = memberByEmail(ctx.db, email); member && sharesBaby(ctx.db, me, *member))
+        throw HttpError(409, "This person already has a Cradleway account.");
     std::string code = std::to_string(randomNumber(100000, 999999));
     ctx.db
         .prepare("INSERT INTO invitations (inviter_id, full_name, relationship, email, code, created_at) "
@@ -226,11 +251,21 @@ json checkInvitation(RequestContext& ctx) {
     }
     json invited = {{"full_name", st.text(0)}, {"relationship", st.text(1)}, {"email", st.text(2)}};
     int64_t inviter = st.integer(3);
+    st.reset();
     attemptSucceeded(ctx.db, keys, true);
-    // The code was mailed to the invited address: knowing it proves the address for the sign-up, and
-    // lets this client look up the inviting family's babies by their record numbers.
-    recordProof(ctx.db, Proof::Address, invited["email"], 0, ctx.now());
-    recordProof(ctx.db, Proof::Invitation, ctx.client(), inviter, ctx.now());
+    // The code was mailed to the invited address: knowing it proves the address, for this application
+    // and the account it makes or signs in to.
+    std::string invitedEmail = invited["email"];
+    recordProof(ctx, Proof::Address, invitedEmail, 0);
+    if (memberByEmail(ctx.db, invitedEmail)) {
+        // The address has an account already: its owner takes the invitation up by signing in to it
+        // here, and no one else gains by it. Whoever typed the code learns nothing of the family.
+        tx.commit();
+        throw HttpError(409, "An account already exists for " + invitedEmail +
+                                 ". If it is yours, sign in to it to accept the invitation.");
+    }
+    // The invited road goes on to look up the inviting family's babies by their record numbers.
+    recordProof(ctx, Proof::Invitation, "", inviter);
     tx.commit();
     return invited;
 }
@@ -287,7 +322,7 @@ json verifyEmailCode(RequestContext& ctx) {
     }
     ctx.db.prepare("UPDATE email_verifications SET verified = 1 WHERE email = ?").with(email).run();
     attemptSucceeded(ctx.db, keys, true);
-    recordProof(ctx.db, Proof::Address, email, 0, ctx.now());
+    recordProof(ctx, Proof::Address, email, 0);
     tx.commit();
     return {{"status", "Your e-mail address is verified."}};
 }
@@ -384,6 +419,16 @@ json removeFamilyMember(RequestContext& ctx) {
     shared.with(me, other);
     shared.step();
     if (shared.integer(0) == 0) throw HttpError(404, "This person is not in your family.");
+    shared.reset();
+    // Removal is for good: the invitations of this family that brought the member in, or that still
+    // wait for the member's address, admit no more. Only a new invitation, proven anew, does.
+    ctx.db
+        .prepare("DELETE FROM invitations WHERE (accepted_member_id = ?2 OR (accepted_member_id IS NULL AND "
+                 "email = (SELECT email FROM members WHERE id = ?2))) AND inviter_id IN "
+                 "(SELECT b.member_id FROM member_babies a JOIN member_babies b ON b.baby_id = a.baby_id "
+                 "WHERE a.member_id = ?1)")
+        .with(me, other)
+        .run();
     ctx.db
         .prepare("DELETE FROM member_babies WHERE member_id = ? AND baby_id IN "
                  "(SELECT baby_id FROM member_babies WHERE member_id = ?)")
@@ -481,9 +526,10 @@ json resetPassword(RequestContext& ctx) {
 json updateMember(RequestContext& ctx) {
     int64_t me = ctx.memberMatchingUserId();
     std::string name = nonEmpty(ctx, "full_name");
+    // The member's picture is the part named after the member; other parts are not stored.
     std::optional<std::string> picture;
-    for (const auto& file : ctx.files())
-        if (file.field.starts_with("user_picture")) picture = uploadPath(savePicture(ctx, file));
+    if (const UploadedFile* file = lastFile(ctx, "user_picture_" + std::to_string(me)))
+        picture = uploadPath(savePicture(ctx, *file));
     Transaction tx(ctx.db);
     ctx.db.prepare("UPDATE members SET full_name = ? WHERE id = ?").with(name, me).run();
     if (picture) ctx.db.prepare("UPDATE members SET file_name = ? WHERE id = ?").with(*picture, me).run();

@@ -47,10 +47,12 @@ json updateBabies(RequestContext& ctx) {
 }
 
 // A baby by its medical record number, for the registration and the add-a-baby flows. Misses are
-// counted per client, so that record numbers cannot be run through at speed. A baby that already has
-// a family is shown only to that family, or to a client that passed one of its invitation checks
-// shortly before (the invited road looks the family's babies up); anyone else learns only that it is
-// taken. A baby found is one this client may claim for a while.
+// counted per network address, so that record numbers cannot be run through at speed. A baby that
+// already has a family is shown only to that family, to an application that passed one of its
+// invitation checks shortly before (the invited road looks the family's babies up), or to a member
+// that family invited; anyone else learns only that it is taken. A baby found is one this
+// application (its cookie) and the account it makes or signs in to may claim for a while, not
+// anyone else behind its network address.
 json verifyMrn(RequestContext& ctx) {
     std::string mrn = ctx.text("mrn");
     if (mrn.size() > 64) throw HttpError(404, "No baby was found with this medical record number.");
@@ -72,12 +74,14 @@ json verifyMrn(RequestContext& ctx) {
             mine.with(*ctx.memberId, babyId);
             own = mine.step();
         }
-        if (!own && !invitedByBabysFamily(ctx.db, ctx.client(), babyId, ctx.now()))
-            throw HttpError(409, "This baby is already registered to another family.");
+        bool shown = own ||
+                     invitedByBabysFamily(ctx.db, proofHolders(ctx, ctx.memberId), babyId, ctx.now()) ||
+                     (ctx.memberId && familyInvitation(ctx, *ctx.memberId, babyId));
+        if (!shown) throw HttpError(409, "This baby is already registered to another family.");
     }
     Transaction tx(ctx.db);
     attemptSucceeded(ctx.db, keys, false);
-    recordProof(ctx.db, Proof::Lookup, ctx.client(), babyId, ctx.now());
+    recordProof(ctx, Proof::Lookup, "", babyId);
     tx.commit();
     return babyJson(ctx.db, babyId);
 }

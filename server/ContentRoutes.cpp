@@ -79,10 +79,10 @@ json feed(RequestContext& ctx) {
         contentIds = ids(st);
     }
     {
-        auto st = ctx.db.prepare(
-            "SELECT p.id FROM posts p WHERE p.kind = 'post' AND (p.member_id = ?1 OR EXISTS ("
-            " SELECT 1 FROM member_babies a JOIN member_babies b ON a.baby_id = b.baby_id"
-            " WHERE a.member_id = ?1 AND b.member_id = p.member_id)) ORDER BY p.created_at DESC LIMIT ?2");
+        // The family's posts, by their writers: other families' posts are not even read.
+        auto st =
+            ctx.db.prepare(kFamilyOf + "SELECT p.id FROM family f CROSS JOIN posts p ON p.member_id = f.id "
+                                       "AND p.kind = 'post' ORDER BY p.created_at DESC LIMIT ?2");
         st.bind(1, me).bind(2, int64_t{kFeedLimit});
         postIds = ids(st);
     }
@@ -318,7 +318,7 @@ json listComments(RequestContext& ctx) {
     if (postId) requirePost(ctx.db, me, *postId);
     if (feedId) requireContent(ctx.db, *feedId);
     if (!postId && !feedId) return {{"data", {{"comments", json::array()}}}};
-    return {{"data", {{"comments", commentsOf(ctx.db, postId, feedId)}}}};
+    return {{"data", {{"comments", commentsOf(ctx.db, me, postId, feedId)}}}};
 }
 
 json addComment(RequestContext& ctx) {
@@ -333,6 +333,9 @@ json addComment(RequestContext& ctx) {
         requirePost(ctx.db, me, *postId);
     else
         requireContent(ctx.db, *feedId);
+    // A conversation is a family's: an account with no baby has no one to hold it with.
+    if (!ctx.db.queryInteger("SELECT 1 FROM member_babies WHERE member_id = ? LIMIT 1", me))
+        throw HttpError(403, "Only a member of a family can comment.");
     ctx.db
         .prepare("INSERT INTO comments (member_id, post_id, feed_id, comment_text, created_at) VALUES (?, ?, "
                  "?, ?, ?)")
@@ -341,7 +344,7 @@ json addComment(RequestContext& ctx) {
     int64_t id = ctx.db.lastInsertId();
     // The card's comments come back whole, oldest first and the new one last: the comment list
     // replaces its rows with them.
-    json comments = commentsOf(ctx.db, postId, feedId);
+    json comments = commentsOf(ctx.db, me, postId, feedId);
     json comment;
     for (const json& c : comments)
         if (c["id"] == id) comment = c;

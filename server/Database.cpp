@@ -490,6 +490,22 @@ ALTER TABLE notifications ADD COLUMN notification_type TEXT;
 UPDATE notifications SET notification_type = CASE screen WHEN 'feed' THEN 'education_content'
     WHEN 'post' THEN 'post' END;
 )sql",
+    // Proofs belong to the application that gave them (its cookie) and to the account it then made or
+    // signed in to, no longer to a network address: the proofs of the hour before are dropped, not
+    // carried over to whoever shares that address. A family reads the article comments of its own
+    // members only, so they are found by their writer.
+    R"sql(
+DROP TABLE proofs;
+CREATE TABLE proofs (
+    kind TEXT NOT NULL,
+    holder TEXT NOT NULL,
+    subject TEXT NOT NULL COLLATE NOCASE,
+    object INTEGER NOT NULL DEFAULT 0,
+    proven_at INTEGER NOT NULL,
+    PRIMARY KEY (kind, holder, subject, object)
+);
+CREATE INDEX comments_member_feed ON comments(member_id, feed_id);
+)sql",
 };
 
 constexpr int kLatestVersion = static_cast<int>(sizeof(kMigrations) / sizeof(kMigrations[0]));

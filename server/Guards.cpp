@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <string_view>
 
 namespace cw::server {
 
@@ -91,34 +92,122 @@ const char* kindName(Proof kind) {
     return "";
 }
 
+// 128 random bits in lower-case hexadecimal, as the server makes them.
+bool wellFormedClient(std::string_view value) {
+    return value.size() == 32 && value.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+}
+
+// The application named by the cookies of a request ("a=1; cw_client=..."), when one is.
+std::optional<std::string> clientInCookies(std::string_view cookies) {
+    while (!cookies.empty()) {
+        size_t end = cookies.find(';');
+        std::string_view pair = cookies.substr(0, end);
+        cookies = end == std::string_view::npos ? std::string_view() : cookies.substr(end + 1);
+        size_t first = pair.find_first_not_of(' ');
+        if (first == std::string_view::npos) continue;
+        pair.remove_prefix(first);
+        size_t equals = pair.find('=');
+        if (equals == std::string_view::npos || pair.substr(0, equals) != kClientCookie) continue;
+        std::string_view value = pair.substr(equals + 1);
+        while (!value.empty() && value.back() == ' ')
+            value.remove_suffix(1);
+        if (wellFormedClient(value)) return std::string(value);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> presentedClient(const httplib::Request& request) {
+    for (size_t i = 0, n = request.get_header_value_count("Cookie"); i < n; ++i)
+        if (auto client = clientInCookies(request.get_header_value("Cookie", i))) return client;
+    return std::nullopt;
+}
+
+std::string clientHolder(const std::string& client) {
+    return "client:" + client;
+}
+
+std::string memberHolder(int64_t member) {
+    return "member:" + std::to_string(member);
+}
+
+// The application a proof is recorded for: the one the request names, else the one this reply
+// already named, else a new one; its cookie goes with the reply, once.
+std::string applicationOf(RequestContext& ctx) {
+    std::optional<std::string> client = presentedClient(ctx.request);
+    if (ctx.response.has_header("Set-Cookie")) {
+        if (auto named = clientInCookies(ctx.response.get_header_value("Set-Cookie"))) return *named;
+    }
+    if (!client) client = randomHex(16);
+    ctx.response.set_header("Set-Cookie", std::string(kClientCookie) + "=" + *client +
+                                              "; Path=/m/api; Max-Age=" + std::to_string(kProofSeconds) +
+                                              "; HttpOnly; SameSite=Strict");
+    return *client;
+}
+
+void insertProof(Connection& db, Proof kind, const std::string& holder, const std::string& subject,
+                 int64_t object, int64_t now) {
+    db.prepare("INSERT INTO proofs (kind, holder, subject, object, proven_at) VALUES (?1, ?2, ?3, ?4, ?5) "
+               "ON CONFLICT(kind, holder, subject, object) DO UPDATE SET proven_at = ?5")
+        .with(kindName(kind), holder, subject, object, now)
+        .run();
+}
+
+// Binds the two holders to parameters `first` and `first + 1`; a holder the request lacks is NULL,
+// which matches nothing.
+void bindHolders(Statement& st, int first, const ProofHolders& holders) {
+    st.bind(first, holders.client ? std::optional(clientHolder(*holders.client)) : std::nullopt);
+    st.bind(first + 1, holders.member ? std::optional(memberHolder(*holders.member)) : std::nullopt);
+}
+
 } // namespace
 
-void recordProof(Connection& db, Proof kind, const std::string& subject, int64_t object, int64_t now) {
-    db.prepare("INSERT INTO proofs (kind, subject, object, proven_at) VALUES (?1, ?2, ?3, ?4) "
-               "ON CONFLICT(kind, subject, object) DO UPDATE SET proven_at = ?4")
-        .with(kindName(kind), subject, object, now)
+ProofHolders proofHolders(const RequestContext& ctx, std::optional<int64_t> member) {
+    return {presentedClient(ctx.request), member};
+}
+
+void recordProof(RequestContext& ctx, Proof kind, const std::string& subject, int64_t object) {
+    const int64_t now = ctx.now();
+    insertProof(ctx.db, kind, clientHolder(applicationOf(ctx)), subject, object, now);
+    if (ctx.memberId) insertProof(ctx.db, kind, memberHolder(*ctx.memberId), subject, object, now);
+    ctx.db.prepare("DELETE FROM proofs WHERE proven_at < ?").with(now - kProofSeconds).run();
+}
+
+void bindProofs(RequestContext& ctx, int64_t memberId) {
+    auto client = presentedClient(ctx.request);
+    if (!client) return;
+    ctx.db
+        .prepare(
+            "INSERT INTO proofs (kind, holder, subject, object, proven_at) "
+            "SELECT kind, ?2, subject, object, proven_at FROM proofs WHERE holder = ?1 AND proven_at >= ?3 "
+            "ON CONFLICT(kind, holder, subject, object) DO UPDATE SET "
+            "proven_at = MAX(proven_at, excluded.proven_at)")
+        .with(clientHolder(*client), memberHolder(memberId), ctx.now() - kProofSeconds)
         .run();
-    db.prepare("DELETE FROM proofs WHERE proven_at < ?").with(now - kProofSeconds).run();
 }
 
-bool addressProven(Connection& db, const std::string& email, int64_t now) {
-    auto st = db.prepare("SELECT 1 FROM proofs WHERE kind = 'address' AND subject = ? AND proven_at >= ?");
-    st.with(email, now - kProofSeconds);
-    return st.step();
-}
-
-bool babyLookedUp(Connection& db, const std::string& client, int64_t babyId, int64_t now) {
-    auto st = db.prepare(
-        "SELECT 1 FROM proofs WHERE kind = 'lookup' AND subject = ? AND object = ? AND proven_at >= ?");
-    st.with(client, babyId, now - kProofSeconds);
-    return st.step();
-}
-
-bool invitedByBabysFamily(Connection& db, const std::string& client, int64_t babyId, int64_t now) {
+bool addressProven(Connection& db, const ProofHolders& holders, const std::string& email, int64_t now) {
     auto st =
-        db.prepare("SELECT 1 FROM proofs p JOIN member_babies mb ON mb.member_id = p.object "
-                   "WHERE p.kind = 'invitation' AND p.subject = ? AND mb.baby_id = ? AND p.proven_at >= ?");
-    st.with(client, babyId, now - kProofSeconds);
+        db.prepare("SELECT 1 FROM proofs WHERE kind = 'address' AND holder IN (?1, ?2) AND subject = ?3 "
+                   "AND proven_at >= ?4");
+    bindHolders(st, 1, holders);
+    st.bind(3, email).bind(4, now - kProofSeconds);
+    return st.step();
+}
+
+bool babyLookedUp(Connection& db, const ProofHolders& holders, int64_t babyId, int64_t now) {
+    auto st = db.prepare("SELECT 1 FROM proofs WHERE kind = 'lookup' AND holder IN (?1, ?2) AND object = ?3 "
+                         "AND proven_at >= ?4");
+    bindHolders(st, 1, holders);
+    st.bind(3, babyId).bind(4, now - kProofSeconds);
+    return st.step();
+}
+
+bool invitedByBabysFamily(Connection& db, const ProofHolders& holders, int64_t babyId, int64_t now) {
+    auto st = db.prepare("SELECT 1 FROM proofs p JOIN member_babies mb ON mb.member_id = p.object "
+                         "WHERE p.kind = 'invitation' AND p.holder IN (?1, ?2) AND mb.baby_id = ?3 "
+                         "AND p.proven_at >= ?4");
+    bindHolders(st, 1, holders);
+    st.bind(3, babyId).bind(4, now - kProofSeconds);
     return st.step();
 }
 

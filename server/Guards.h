@@ -3,10 +3,13 @@
 #include "server/Database.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace cw::server {
+
+class RequestContext;
 
 // Guessing (passwords, invitation codes, e-mail codes, medical record numbers) is slowed, never
 // locked for long. Every attempt is counted as a failure under each of its keys (the account or
@@ -44,17 +47,35 @@ void countAttempt(Connection& db, int64_t now, const std::vector<ThrottleKey>& k
 // key (the account) forgets its failures altogether.
 void attemptSucceeded(Connection& db, const std::vector<ThrottleKey>& keys, bool forgetFirst);
 
-// What a client showed recently, and how long it counts.
+// What an application showed recently (an address it owns, an invitation it holds, a baby it looked up
+// by record number), and how long it counts. A proof belongs to the application that gave it, named
+// by the cookie the reply sets, and to the account that application then makes or signs in to: never
+// to a network address, which a hospital's Wi-Fi shares among many families, and never to an account
+// that someone else made earlier with the same e-mail address.
 constexpr int64_t kProofSeconds = 3600;
+// The cookie that names the application; it lives as long as a proof does.
+inline constexpr const char* kClientCookie = "cw_client";
 enum class Proof {
     Address,    // subject: an e-mail address whose code or invitation code was given back
-    Invitation, // subject: a client address that passed an invitation check; object: the inviter
-    Lookup,     // subject: a client address that looked a baby up by record number; object: the baby
+    Invitation, // object: the inviter whose invitation was checked
+    Lookup,     // object: a baby looked up by record number
 };
-void recordProof(Connection& db, Proof kind, const std::string& subject, int64_t object, int64_t now);
-bool addressProven(Connection& db, const std::string& email, int64_t now);
-bool babyLookedUp(Connection& db, const std::string& client, int64_t babyId, int64_t now);
-// The client passed an invitation check of a member of the baby's family.
-bool invitedByBabysFamily(Connection& db, const std::string& client, int64_t babyId, int64_t now);
+
+// Whose proofs a request may use: its application's (by the cookie it carries) and its member's.
+struct ProofHolders {
+    std::optional<std::string> client;
+    std::optional<int64_t> member;
+};
+ProofHolders proofHolders(const RequestContext& ctx, std::optional<int64_t> member);
+
+// Records a proof for the request's application, which gets its cookie with the reply (a new one when
+// it came without; renewed otherwise), and for the signed-in member when there is one.
+void recordProof(RequestContext& ctx, Proof kind, const std::string& subject, int64_t object);
+// The application's proofs become the account's too: the account it has just made or signed in to.
+void bindProofs(RequestContext& ctx, int64_t memberId);
+bool addressProven(Connection& db, const ProofHolders& holders, const std::string& email, int64_t now);
+bool babyLookedUp(Connection& db, const ProofHolders& holders, int64_t babyId, int64_t now);
+// The holders passed an invitation check of a member of the baby's family.
+bool invitedByBabysFamily(Connection& db, const ProofHolders& holders, int64_t babyId, int64_t now);
 
 } // namespace cw::server

@@ -114,17 +114,28 @@ json commentItem(const Statement& st, int first) {
 
 } // namespace
 
-json commentsOf(Connection& db, std::optional<int64_t> postId, std::optional<int64_t> feedId, int limit) {
-    // The latest `limit` comments (all when negative), returned oldest first.
-    auto st = db.prepare("SELECT c.id, c.comment_text, c.created_at, m.full_name, m.file_name, m.id "
-                         "FROM comments c JOIN members m ON m.id = c.member_id "
-                         "WHERE (c.post_id = ?1 AND ?1 IS NOT NULL) OR (c.feed_id = ?2 AND ?2 IS NOT NULL) "
-                         "ORDER BY c.created_at DESC, c.id DESC LIMIT ?3");
-    st.bind(1, postId).bind(2, feedId).bind(3, int64_t{limit});
+const std::string kFamilyOf = "WITH family(id) AS (SELECT ?1 UNION SELECT b.member_id FROM member_babies a "
+                              "JOIN member_babies b ON b.baby_id = a.baby_id WHERE a.member_id = ?1) ";
+
+json commentsOf(Connection& db, int64_t memberId, std::optional<int64_t> postId,
+                std::optional<int64_t> feedId) {
+    // Oldest first. An article's comments are its readers' own family's, found through their writers so
+    // that other families' comments cost nothing; a post's (or daily update's) are its family's anyway.
+    auto st = postId
+                  ? db.prepare("SELECT c.id, c.comment_text, c.created_at, m.full_name, m.file_name, m.id "
+                               "FROM comments c JOIN members m ON m.id = c.member_id WHERE c.post_id = ?1 "
+                               "ORDER BY c.created_at, c.id")
+                  : db.prepare(kFamilyOf +
+                               "SELECT c.id, c.comment_text, c.created_at, m.full_name, m.file_name, m.id "
+                               "FROM family f CROSS JOIN comments c ON c.member_id = f.id AND c.feed_id = ?2 "
+                               "JOIN members m ON m.id = c.member_id ORDER BY c.created_at, c.id");
+    if (postId)
+        st.bind(1, *postId);
+    else
+        st.bind(1, memberId).bind(2, feedId.value_or(0));
     json out = json::array();
     while (st.step())
         out.push_back(commentItem(st, 0));
-    std::reverse(out.begin(), out.end());
     return out;
 }
 
@@ -135,32 +146,57 @@ std::string idList(const std::vector<int64_t>& ids) {
     return json(ids).dump();
 }
 
-// The latest three comments of each post (column "post_id") or education item ("feed_id") named,
-// oldest first, by the id they belong to.
-std::map<int64_t, json> latestComments(Connection& db, const char* column, const std::string& ids) {
-    std::map<int64_t, json> out;
-    auto st = db.prepare(
-        std::string("SELECT target, id, comment_text, created_at, full_name, file_name, member_id "
-                    "FROM (SELECT c.") +
-        column +
-        " AS target, c.id, c.comment_text, c.created_at, m.full_name, m.file_name, m.id AS member_id, "
-        "ROW_NUMBER() OVER (PARTITION BY c." +
-        column +
-        " ORDER BY c.created_at DESC, c.id DESC) AS rank "
-        "FROM comments c JOIN members m ON m.id = c.member_id WHERE c." +
-        column + " IN (SELECT value FROM json_each(?))) WHERE rank <= 3 ORDER BY target, created_at, id");
-    st.with(ids);
+// The latest three comments of each post or education item named, oldest first, by the id they
+// belong to, and how many each has in all, from rows (target, the comment's six columns) ordered by
+// target and newest first. Counting here costs one pass over the rows a window would read anyway.
+struct LatestComments {
+    std::map<int64_t, json> latest;
+    std::map<int64_t, int64_t> counts;
+};
+
+LatestComments latestComments(Statement& st) {
+    LatestComments out;
     while (st.step()) {
-        json& list = out[st.integer(0)];
+        const int64_t target = st.integer(0);
+        if (++out.counts[target] > 3) continue;
+        json& list = out.latest[target];
         if (list.is_null()) list = json::array();
-        list.push_back(commentItem(st, 1));
+        list.insert(list.begin(), commentItem(st, 1)); // each row is older than the ones before
     }
     return out;
+}
+
+// Of posts and daily updates: all their comments, since only their family sees them.
+LatestComments latestPostComments(Connection& db, const std::string& ids) {
+    auto st =
+        db.prepare("SELECT c.post_id, c.id, c.comment_text, c.created_at, m.full_name, m.file_name, m.id "
+                   "FROM comments c JOIN members m ON m.id = c.member_id "
+                   "WHERE c.post_id IN (SELECT value FROM json_each(?1)) "
+                   "ORDER BY c.post_id, c.created_at DESC, c.id DESC");
+    st.bind(1, ids);
+    return latestComments(st);
+}
+
+// Of education items (ids in ?2): the comments of the member's family (?1) only, found by their
+// writers, so that what other families wrote on the same articles is neither shown nor read.
+LatestComments latestArticleComments(Connection& db, int64_t memberId, const std::string& ids) {
+    auto st = db.prepare(
+        kFamilyOf + "SELECT c.feed_id, c.id, c.comment_text, c.created_at, m.full_name, m.file_name, m.id "
+                    "FROM family f CROSS JOIN comments c ON c.member_id = f.id "
+                    "AND c.feed_id IN (SELECT value FROM json_each(?2)) JOIN members m ON m.id = c.member_id "
+                    "ORDER BY c.feed_id, c.created_at DESC, c.id DESC");
+    st.bind(1, memberId).bind(2, ids);
+    return latestComments(st);
 }
 
 json commentsFor(std::map<int64_t, json>& comments, int64_t id) {
     auto found = comments.find(id);
     return found == comments.end() ? json::array() : found->second;
+}
+
+int64_t countFor(const std::map<int64_t, int64_t>& counts, int64_t id) {
+    auto found = counts.find(id);
+    return found == counts.end() ? 0 : found->second;
 }
 
 } // namespace
@@ -176,11 +212,10 @@ std::vector<json> contentCards(Connection& db, int64_t memberId, const std::vect
                    "EXISTS (SELECT 1 FROM content_reads r WHERE r.member_id = ?1 AND r.content_id = e.id), "
                    "(SELECT n.id FROM notifications n WHERE n.member_id = ?1 AND n.feed_id = e.id "
                    " ORDER BY n.created_at DESC LIMIT 1), "
-                   "EXISTS (SELECT 1 FROM bookmarks b WHERE b.member_id = ?1 AND b.feed_id = e.id), "
-                   "(SELECT COUNT(*) FROM comments c WHERE c.feed_id = e.id) "
+                   "EXISTS (SELECT 1 FROM bookmarks b WHERE b.member_id = ?1 AND b.feed_id = e.id) "
                    "FROM json_each(?2) j JOIN education_content e ON e.id = j.value ORDER BY j.key");
     st.bind(1, memberId).bind(2, ids);
-    auto comments = latestComments(db, "feed_id", ids);
+    auto comments = latestArticleComments(db, memberId, ids);
     while (st.step()) {
         int64_t id = st.integer(0);
         json card = {{"id", id},
@@ -199,8 +234,8 @@ std::vector<json> contentCards(Connection& db, int64_t memberId, const std::vect
         card["card_read"] = st.integer(11) != 0;
         if (auto note = st.optionalInteger(12)) card["not_id"] = *note;
         card["bookmarked"] = st.integer(13) != 0;
-        card["latest_comments"] = commentsFor(comments, id);
-        card["comments_count"] = st.integer(14);
+        card["latest_comments"] = commentsFor(comments.latest, id);
+        card["comments_count"] = countFor(comments.counts, id);
         cards.push_back(std::move(card));
     }
     return cards;
@@ -213,8 +248,7 @@ std::vector<json> postCards(Connection& db, int64_t memberId, const std::vector<
     const std::string ids = idList(postIds);
     auto st = db.prepare("SELECT p.id, p.member_id, p.title, p.post_text, p.image, p.source, p.created_at, "
                          "m.full_name, m.file_name, "
-                         "EXISTS (SELECT 1 FROM bookmarks b WHERE b.member_id = ?1 AND b.post_id = p.id), "
-                         "(SELECT COUNT(*) FROM comments c WHERE c.post_id = p.id) "
+                         "EXISTS (SELECT 1 FROM bookmarks b WHERE b.member_id = ?1 AND b.post_id = p.id) "
                          "FROM json_each(?2) j JOIN posts p ON p.id = j.value "
                          "LEFT JOIN members m ON m.id = p.member_id ORDER BY j.key");
     st.bind(1, memberId).bind(2, ids);
@@ -230,7 +264,7 @@ std::vector<json> postCards(Connection& db, int64_t memberId, const std::vector<
             list.push_back({{"file_name", media.text(1)}, {"file_type", media.text(2)}});
         }
     }
-    auto comments = latestComments(db, "post_id", ids);
+    auto comments = latestPostComments(db, ids);
     while (st.step()) {
         int64_t id = st.integer(0);
         json card = {{"id", id},
@@ -247,8 +281,8 @@ std::vector<json> postCards(Connection& db, int64_t memberId, const std::vector<
         }
         card["post_medias"] = commentsFor(medias, id);
         card["bookmarked"] = st.integer(9) != 0;
-        card["latest_comments"] = commentsFor(comments, id);
-        card["comments_count"] = st.integer(10);
+        card["latest_comments"] = commentsFor(comments.latest, id);
+        card["comments_count"] = countFor(comments.counts, id);
         cards.push_back(std::move(card));
     }
     return cards;
@@ -371,6 +405,22 @@ int64_t createBaby(Connection& db, int64_t memberId, const BabyFields& baby) {
     return babyId;
 }
 
+std::optional<FamilyInvitation> familyInvitation(RequestContext& ctx, int64_t memberId, int64_t babyId) {
+    auto& db = ctx.db;
+    std::string email = memberJson(db, memberId)["email"];
+    auto invitation = db.prepare("SELECT i.id, i.accepted_member_id FROM invitations i "
+                                 "JOIN member_babies mb ON mb.member_id = i.inviter_id "
+                                 "WHERE mb.baby_id = ?1 AND (i.accepted_member_id = ?2 OR "
+                                 "(i.accepted_member_id IS NULL AND i.email = ?3)) "
+                                 "ORDER BY i.accepted_member_id IS NULL LIMIT 1");
+    invitation.with(babyId, memberId, email);
+    if (!invitation.step()) return std::nullopt;
+    FamilyInvitation found{invitation.integer(0), invitation.isNull(1)};
+    invitation.reset();
+    if (found.open && !addressProven(db, proofHolders(ctx, memberId), email, ctx.now())) return std::nullopt;
+    return found;
+}
+
 BabyClaim claimBaby(RequestContext& ctx, int64_t memberId, int64_t babyId) {
     auto& db = ctx.db;
     if (!db.queryInteger("SELECT id FROM babies WHERE id = ?", babyId))
@@ -383,27 +433,15 @@ BabyClaim claimBaby(RequestContext& ctx, int64_t memberId, int64_t babyId) {
     bool hasFamily =
         db.queryInteger("SELECT COUNT(*) FROM member_babies WHERE baby_id = ?", babyId).value_or(0) > 0;
     if (!hasFamily) {
-        if (!babyLookedUp(db, ctx.client(), babyId, ctx.now()))
+        if (!babyLookedUp(db, proofHolders(ctx, memberId), babyId, ctx.now()))
             throw HttpError(403, "Please look the baby up by the medical record number first.");
     } else {
-        std::string email = memberJson(db, memberId)["email"];
-        auto invitation = db.prepare("SELECT i.id, i.accepted_member_id FROM invitations i "
-                                     "JOIN member_babies mb ON mb.member_id = i.inviter_id "
-                                     "WHERE mb.baby_id = ?1 AND (i.accepted_member_id = ?2 OR "
-                                     "(i.accepted_member_id IS NULL AND i.email = ?3)) "
-                                     "ORDER BY i.accepted_member_id IS NULL LIMIT 1");
-        invitation.with(babyId, memberId, email);
-        if (!invitation.step()) throw HttpError(403, "This baby is already registered to another family.");
-        int64_t invitationId = invitation.integer(0);
-        bool open = invitation.isNull(1);
-        invitation.reset();
-        if (open) {
-            if (!addressProven(db, email, ctx.now()))
-                throw HttpError(403, "This baby is already registered to another family.");
+        auto invitation = familyInvitation(ctx, memberId, babyId);
+        if (!invitation) throw HttpError(403, "This baby is already registered to another family.");
+        if (invitation->open)
             db.prepare("UPDATE invitations SET accepted_member_id = ? WHERE id = ?")
-                .with(memberId, invitationId)
+                .with(memberId, invitation->id)
                 .run();
-        }
     }
     db.prepare("INSERT OR IGNORE INTO member_babies (member_id, baby_id) VALUES (?, ?)")
         .with(memberId, babyId)
@@ -440,15 +478,19 @@ void correctNameAndBirthday(Connection& db, const RequestContext& entry, int64_t
 } // namespace
 
 void saveBabies(RequestContext& ctx, int64_t memberId, const json& babies, BabyEdits edits) {
+    // Each picture part is stored once, and only when an entry the request may write names it: a part
+    // sent twice, or named by no entry, leaves no file behind.
     std::map<std::string, const UploadedFile*> pictures;
     for (const auto& file : ctx.files())
         if (file.field.starts_with("baby_picture_")) pictures[file.field] = &file;
+    std::map<std::string, std::string> stored;
     auto storePicture = [&](int64_t entryId, int64_t babyId) {
-        auto picture = pictures.find("baby_picture_" + std::to_string(entryId));
+        const std::string field = "baby_picture_" + std::to_string(entryId);
+        auto picture = pictures.find(field);
         if (picture == pictures.end()) return;
-        ctx.db.prepare("UPDATE babies SET file_name = ? WHERE id = ?")
-            .with(uploadPath(savePicture(ctx, *picture->second)), babyId)
-            .run();
+        auto [name, fresh] = stored.try_emplace(field);
+        if (fresh) name->second = uploadPath(savePicture(ctx, *picture->second));
+        ctx.db.prepare("UPDATE babies SET file_name = ? WHERE id = ?").with(name->second, babyId).run();
     };
     for (const json& baby : babies) {
         RequestContext entry(ctx.request, ctx.response, ctx.db, ctx.state);

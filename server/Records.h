@@ -20,8 +20,14 @@ json sessionReply(Connection& db, const ServerState& state, int64_t memberId);
 // "days_of_life_description", "gestational_age_description", "adjusted_gestational_age_description".
 json ageDescriptions(Connection& db, int64_t babyId, int64_t now);
 
-// Comments of a post (or daily update) or of an education item, oldest first.
-json commentsOf(Connection& db, std::optional<int64_t> postId, std::optional<int64_t> feedId, int limit = -1);
+// The member's family as SQL, a common table "family(id)" of the member given as parameter ?1 and
+// everyone who shares a baby with the member: what a family wrote is found through its writers, so
+// that what other families wrote costs nothing.
+extern const std::string kFamilyOf;
+// Comments of a post (or daily update), or of an education item as the member's family wrote them, in
+// both cases as `memberId` may read them; oldest first.
+json commentsOf(Connection& db, int64_t memberId, std::optional<int64_t> postId,
+                std::optional<int64_t> feedId);
 
 // Feed cards, in the order of the ids given; ids that name nothing are left out. "users" collects the
 // authors of the posts for the reply's "users" map. However many cards, they take the same few
@@ -64,11 +70,19 @@ enum class BabyClaim {
     Unclaimed, // it had no family: the member's family is its first
     Joined,    // it is another family's baby, joined on that family's invitation
 };
+// The invitation by which someone of the baby's family admits the member: one the member took up
+// (and was not removed since), or one to the member's address while the address is proven for the
+// member or for this application. None when there is no such invitation.
+struct FamilyInvitation {
+    int64_t id;
+    bool open; // not taken up yet
+};
+std::optional<FamilyInvitation> familyInvitation(RequestContext& ctx, int64_t memberId, int64_t babyId);
 // Brings an existing baby into the member's family (a sign-up or a baby update naming it by id). A
-// baby already in the family stays. A baby with no family is claimed only after this client looked
-// it up by its record number shortly before, so that a sequential id alone claims nothing. A baby with
-// a family is joined only when one of that family invited the member: an invitation the member took
-// up, or one to the member's address while the address is proven. Otherwise 403; 404 for no baby.
+// baby already in the family stays. A baby with no family is claimed only after this application (or
+// the member) looked it up by its record number shortly before, so that a sequential id alone claims
+// nothing, nor a look-up by someone else on the same network. A baby with a family is joined only on
+// its family's invitation (`familyInvitation`), which the claim takes up. Otherwise 403; 404 for no baby.
 BabyClaim claimBaby(RequestContext& ctx, int64_t memberId, int64_t babyId);
 
 // The "babies" list of a sign-up or a baby update (a form sends it as one field of JSON text): at most

@@ -3,6 +3,7 @@
 #include "foundation/bundle/Bundle.h"
 #include "foundation/defaults/Storage.h"
 #include "foundation/url/URL.h"
+#include "net/HTTPCookieStorage.h"
 #include "uikit/graphics/UIImage.h"
 
 #include <charconv>
@@ -107,6 +108,8 @@ std::unique_ptr<CradlewayEnvironment> CradlewayEnvironment::start(const Cradlewa
         std::filesystem::create_directories(data, ec);
         std::filesystem::permissions(data, std::filesystem::perms::owner_all, ec);
     }
+    // The HTTP session's cookies with an expiry outlive a restart, beside the user defaults.
+    HTTPCookieStorage::setSharedStorageFile(data / "Cookies.json");
     UIImage::setResourceDirectory(Bundle::main().resourcePath());
 
     if (options.serverURL) {

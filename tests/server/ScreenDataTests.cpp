@@ -12,13 +12,6 @@ namespace {
 
 using ScreenDataTest = ServerTest;
 
-std::vector<std::string> commentTexts(const json& comments) {
-    std::vector<std::string> texts;
-    for (const auto& c : comments)
-        texts.push_back(c["comment_text"]);
-    return texts;
-}
-
 TEST_F(ScreenDataTest, TheFeedShowsThreeOfTheFourCommentsOnTheHatsPost) {
     Session father = signIn("partner@cradleway.test", "cradleway-demo");
     Reply feed = post("content", {{"baby_ids", {1, 2}}, {"user_id", father.userId}}, father.access);

@@ -63,30 +63,57 @@ Reply toReply(const httplib::Result& result) {
     return reply;
 }
 
-httplib::Headers headers(const std::string& token) {
+} // namespace
+
+httplib::Headers CookieJar::headers(const std::string& token) const {
     httplib::Headers h;
     if (!token.empty()) h.emplace("X-Access-Token", token);
+    std::string cookie;
+    for (const auto& [name, value] : cookies)
+        cookie += (cookie.empty() ? "" : "; ") + name + "=" + value;
+    if (!cookie.empty()) h.emplace("Cookie", cookie);
     return h;
 }
 
-} // namespace
+void CookieJar::take(const httplib::Result& result) {
+    if (!result) return;
+    for (size_t i = 0, n = result->get_header_value_count("Set-Cookie"); i < n; ++i) {
+        std::string line = result->get_header_value("Set-Cookie", i);
+        std::string pair = line.substr(0, line.find(';'));
+        if (size_t equals = pair.find('='); equals != std::string::npos)
+            cookies[pair.substr(0, equals)] = pair.substr(equals + 1);
+    }
+}
 
 Reply ServerTest::post(const std::string& path, const json& body, const std::string& token) {
-    return postRaw(path, body.dump(), "application/json", token);
+    return post(app_, path, body, token);
+}
+
+Reply ServerTest::post(CookieJar& app, const std::string& path, const json& body, const std::string& token) {
+    auto result =
+        client_->Post(("/m/api/" + path).c_str(), app.headers(token), body.dump(), "application/json");
+    app.take(result);
+    return toReply(result);
 }
 
 Reply ServerTest::postRaw(const std::string& path, const std::string& body, const std::string& type,
                           const std::string& token) {
-    return toReply(client_->Post(("/m/api/" + path).c_str(), headers(token), body, type.c_str()));
+    auto result = client_->Post(("/m/api/" + path).c_str(), app_.headers(token), body, type.c_str());
+    app_.take(result);
+    return toReply(result);
 }
 
 Reply ServerTest::get(const std::string& path, const httplib::Params& params, const std::string& token) {
-    return toReply(client_->Get(("/m/api/" + path).c_str(), params, headers(token)));
+    auto result = client_->Get(("/m/api/" + path).c_str(), params, app_.headers(token));
+    app_.take(result);
+    return toReply(result);
 }
 
 Reply ServerTest::multipart(const std::string& path, const httplib::MultipartFormDataItems& items,
                             const std::string& token) {
-    return toReply(client_->Post(("/m/api/" + path).c_str(), headers(token), items));
+    auto result = client_->Post(("/m/api/" + path).c_str(), app_.headers(token), items);
+    app_.take(result);
+    return toReply(result);
 }
 
 ServerTest::Session ServerTest::signIn(const std::string& email, const std::string& password) {
@@ -161,6 +188,13 @@ std::vector<std::string> ServerTest::uploads() const {
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
+}
+
+std::vector<std::string> commentTexts(const json& comments) {
+    std::vector<std::string> texts;
+    for (const auto& c : comments)
+        texts.push_back(c["comment_text"]);
+    return texts;
 }
 
 std::string jpegBytes(size_t size) {

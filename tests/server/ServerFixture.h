@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -23,8 +24,18 @@ struct Reply {
     std::string raw;
 };
 
+// The cookies one application keeps for the server, as a phone's HTTP session does: what replies set
+// is sent back with its later requests. Another application (on the same network address or not)
+// has a jar of its own.
+struct CookieJar {
+    std::map<std::string, std::string> cookies;
+    httplib::Headers headers(const std::string& token) const;
+    void take(const httplib::Result& result);
+};
+
 // A server on a free loopback port with its own database in a fresh directory, a clock the test moves,
-// and a console the test reads (invitation and verification codes are printed there).
+// and a console the test reads (invitation and verification codes are printed there). The test's
+// requests come from one application, whose cookies are in `app_`, unless they name another jar.
 class ServerTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -34,6 +45,7 @@ protected:
     void restart();
 
     Reply post(const std::string& path, const json& body, const std::string& token = "");
+    Reply post(CookieJar& app, const std::string& path, const json& body, const std::string& token = "");
     Reply postRaw(const std::string& path, const std::string& body, const std::string& type,
                   const std::string& token = "");
     Reply get(const std::string& path, const httplib::Params& params, const std::string& token = "");
@@ -72,7 +84,11 @@ protected:
     std::vector<std::string> console_;
     std::unique_ptr<CradlewayServer> server_;
     std::unique_ptr<httplib::Client> client_;
+    CookieJar app_;
 };
+
+// The "comment_text" of each comment of a reply's list, in order.
+std::vector<std::string> commentTexts(const json& comments);
 
 // A real JPEG picture of about `size` bytes (padded with comment segments), different for each size.
 std::string jpegBytes(size_t size = 64);

@@ -3,6 +3,7 @@
 #include "foundation/bundle/Bundle.h"
 #include "foundation/defaults/Storage.h"
 #include "foundation/defaults/UserDefaults.h"
+#include "net/HTTPCookieStorage.h"
 
 #include <fstream>
 
@@ -13,12 +14,15 @@ AppEnvironment::AppEnvironment(const std::string& prefix) : directory_(prefix) {
     // Downloaded pictures are cached per test too, never in the member's own caches.
     cw::setCachesDirectory(directory() / "caches");
     UserDefaults::resetStandard();
+    // The HTTP session's cookies are the test's own too, kept where the host keeps them.
+    HTTPCookieStorage::setSharedStorageFile(dataDirectory() / "Cookies.json");
 }
 
 AppEnvironment::~AppEnvironment() {
     cw::setDataDirectory(std::nullopt);
     cw::setCachesDirectory(std::nullopt);
     UserDefaults::resetStandard();
+    HTTPCookieStorage::setSharedStorageFile(std::nullopt);
 }
 
 std::filesystem::path generatedResourcesDirectory() { return CW_GENERATED_RESOURCES; }

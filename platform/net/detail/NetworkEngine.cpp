@@ -1,5 +1,6 @@
 #include "net/detail/NetworkEngine.h"
 
+#include "net/HTTPCookieStorage.h"
 #include "net/detail/HeaderText.h"
 
 #include "foundation/dispatch/DispatchQueue.h"
@@ -71,6 +72,7 @@ struct Transfer {
     Hop hop;
     curl_slist* headers = nullptr;
     std::vector<std::pair<std::string, std::string>> responseHeaders;
+    std::vector<std::string> setCookies; // each field apart: a cookie's date holds a comma
     Data body;
     bool tooLarge = false;
     char errorBuffer[CURL_ERROR_SIZE] = {};
@@ -111,6 +113,7 @@ struct Transfer {
         if (line.starts_with("HTTP/")) {
             // A new status line (a redirect or an interim reply): headers start again.
             self->responseHeaders.clear();
+            self->setCookies.clear();
         } else if (trimmed(line).empty()) {
             // The headers are complete: a body declared too large is refused before it is read.
             if (self->declaresTooMuch()) {
@@ -120,6 +123,7 @@ struct Transfer {
         } else if (auto colon = line.find(':'); colon != std::string_view::npos) {
             std::string name = trimmed(line.substr(0, colon));
             std::string value = trimmed(line.substr(colon + 1));
+            if (equalsIgnoringCase(name, "Set-Cookie")) self->setCookies.push_back(value);
             auto same = std::find_if(self->responseHeaders.begin(), self->responseHeaders.end(),
                                      [&](const auto& h) { return equalsIgnoringCase(h.first, name); });
             if (same != self->responseHeaders.end())
@@ -309,11 +313,15 @@ void NetworkEngine::addTransfer(const std::shared_ptr<NSURLSessionDataTask>& tas
         curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
     }
 
-    bool hasContentType = false;
+    bool hasContentType = false, hasCookie = false;
     for (const auto& [field, value] : h.headers) {
         t->headers = curl_slist_append(t->headers, (field + ": " + value).c_str());
         hasContentType = hasContentType || equalsIgnoringCase(field, "Content-Type");
+        hasCookie = hasCookie || equalsIgnoringCase(field, "Cookie");
     }
+    // The session's cookies of this hop's origin, unless the caller set the header itself.
+    if (auto cookies = HTTPCookieStorage::shared()->cookieHeaderForURL(h.url); cookies && !hasCookie)
+        t->headers = curl_slist_append(t->headers, ("Cookie: " + *cookies).c_str());
     // libcurl's own defaults that the caller did not ask for.
     if (!hasContentType) t->headers = curl_slist_append(t->headers, "Content-Type:");
     t->headers = curl_slist_append(t->headers, "Expect:");
@@ -350,6 +358,9 @@ void NetworkEngine::completeTransfer(void* handle, int result) {
     const std::string& url = t.task->originalRequest().url;
     long status = 0;
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+    // Cookies of every reply read, a redirect's too, before the next hop asks for them.
+    if (code == CURLE_OK && status > 0)
+        HTTPCookieStorage::shared()->setCookiesFromResponse(t.setCookies, t.hop.url);
     char* location = nullptr;
     bool redirect = status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
     if (code == CURLE_OK && redirect &&

@@ -2,6 +2,7 @@
 
 #include "foundation/dispatch/RunLoop.h"
 #include "net/AFHTTPSessionManager.h"
+#include "net/HTTPCookieStorage.h"
 #include "uikit/graphics/UIImage.h"
 
 #include "tests/support/ReleaseProbe.h"
@@ -536,6 +537,52 @@ TEST_F(SessionManagerTest, PlainGetOfBytesTakesAnyContentTypeAndFailsOnErrorStat
     EXPECT_EQ(bytes[1000], static_cast<std::uint8_t>(1000 * 7 % 251));
     EXPECT_GE(progressReports, 1);
     EXPECT_EQ(bodyText(error), "{\"message\":\"status 404\"}");
+}
+
+// The session keeps the cookies replies set and sends them back, as a phone's does: the server ties
+// what the application proved to them.
+TEST_F(SessionManagerTest, RepliesSetCookiesThatGoBackToTheirOriginOnly) {
+    HTTPCookieStorage::setSharedStorageFile(std::nullopt);
+    // GETs `url` and gives the Cookie header that reached the server ("<none>" without one).
+    auto cookieSentWith = [&](const std::string& url, const std::string& ownCookie = "") {
+        AFHTTPSessionManager manager;
+        if (!ownCookie.empty()) {
+            auto serializer = std::make_shared<AFJSONRequestSerializer>();
+            serializer->setValue(ownCookie, "Cookie");
+            manager.setRequestSerializer(serializer);
+        }
+        server.reset();
+        Outcome outcome;
+        manager.GET(url, JSON(), nullptr, outcome.success(), outcome.failure());
+        EXPECT_TRUE(outcome.wait());
+        EXPECT_EQ(outcome.successes, 1) << outcome.error.localizedDescription();
+        auto arrivals = server.arrivals();
+        if (arrivals.empty()) return std::string("<nothing arrived>");
+        return arrivals.back().hasHeader("Cookie") ? arrivals.back().header("Cookie") : std::string("<none>");
+    };
+    auto setting = [&](const std::vector<std::string>& fields, const std::string& to = "") {
+        std::string url = server.base() + "/cookies?";
+        for (const auto& field : fields)
+            url += "set=" + cw::percentEscapeQueryComponent(field) + "&";
+        if (!to.empty()) url += "to=" + cw::percentEscapeQueryComponent(to);
+        return url;
+    };
+    const std::string away = "http://localhost:" + std::to_string(server.port());
+
+    EXPECT_EQ(cookieSentWith(setting({"cw_client=abc; Path=/; Max-Age=3600; HttpOnly", "bad"})), "<none>");
+    EXPECT_EQ(cookieSentWith(server.base() + "/m/api/signup"), "cw_client=abc");
+    EXPECT_EQ(cookieSentWith(away + "/m/api/signup"), "<none>");
+
+    // A redirect's cookies reach the hop it leads to; a hop to another origin carries none.
+    EXPECT_EQ(cookieSentWith(setting({"hop=1; Path=/"}, "/landed")), "cw_client=abc; hop=1");
+    EXPECT_EQ(server.arrivals().back().path, "/landed");
+    EXPECT_EQ(cookieSentWith(server.base() + "/redirect/302/away"), "<none>");
+
+    // A caller's own Cookie header is sent as it is; a cookie ended by its server goes.
+    EXPECT_EQ(cookieSentWith(server.base() + "/ping", "mine=1"), "mine=1");
+    cookieSentWith(setting({"cw_client=; Path=/; Max-Age=0"}));
+    EXPECT_EQ(cookieSentWith(server.base() + "/ping"), "hop=1");
+    HTTPCookieStorage::setSharedStorageFile(std::nullopt);
 }
 
 } // namespace

@@ -49,6 +49,17 @@ TestServer::TestServer() {
             res.status = code;
             res.set_header("Location",
                            away ? "http://localhost:" + std::to_string(port_) + "/landed" : "/landed");
+        } else if (path == "/cookies") {
+            // /cookies?set=<field>&set=<field>...[&to=<address>]: each field as a Set-Cookie header,
+            // and a redirect (302) to <address> when one is given.
+            for (std::size_t i = 0, n = req.get_param_value_count("set"); i < n; ++i)
+                res.headers.emplace("Set-Cookie", req.get_param_value("set", i));
+            if (req.has_param("to")) {
+                res.status = 302;
+                res.set_header("Location", req.get_param_value("to"));
+            } else {
+                replyJSON(res, 200, "{}");
+            }
         } else if (path == "/html") {
             res.set_content("<html><body>Server error</body></html>", "text/html");
         } else if (path == "/plain") {

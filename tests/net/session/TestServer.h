@@ -35,6 +35,8 @@ struct Arrival {
 //   /status/<code>   that status with the JSON body {"message":"status <code>"}
 //   /redirect/<status>/here, /redirect/<status>/away
 //                    a redirect to /landed, on this origin or on "localhost"
+//   /cookies?set=<Set-Cookie field>&...[&to=<address>]
+//                    200 {} (or 302 to <address>) with each field as a Set-Cookie header
 //   /html            200, text/html
 //   /plain           200, text/plain holding a JSON object
 //   /empty           200, empty body, no content type

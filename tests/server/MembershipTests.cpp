@@ -1,0 +1,135 @@
+// Who may come into a family: what a removal ends, whose proof an invitation or a look-up is, and
+// what someone else on the same network (a ward's Wi-Fi) or with the same e-mail address gains.
+
+#include "ServerFixture.h"
+
+#include "server/Guards.h"
+
+namespace cw::server::testing {
+namespace {
+
+using MembershipTest = ServerTest;
+
+json account(const std::string& name, const std::string& email, const json& babies = json::array()) {
+    json body = {{"full_name", name},
+                 {"email", email},
+                 {"relationship", "Relative"},
+                 {"password", "password-of-" + name}};
+    if (!babies.empty()) body["babies"] = babies;
+    return body;
+}
+
+// A baby update naming the demo twins by id, as a member who wants back in would send it.
+json namingTheTwins(int64_t userId) {
+    return {{"user_id", userId}, {"babies", {{{"id", 1}}, {{"id", 2}}}}};
+}
+
+TEST_F(MembershipTest, ARemovedRelativeStaysOutUntilANewInvitationIsProvenAgain) {
+    Session mother = demoMother();
+    // Sarah takes up the demo invitation from her phone.
+    checkInvitation("demo@cradleway.test", "424242");
+    ASSERT_EQ(post("signup", account("Sarah", "sarah@cradleway.test")).body["babies"].size(), 2u);
+    Session sarah = signIn("sarah@cradleway.test", "password-of-Sarah");
+
+    ASSERT_EQ(
+        post("member/delete",
+             {{"user_id", mother.userId}, {"security_code", mother.code}, {"family_member_id", sarah.userId}},
+             mother.access)
+            .status,
+        200);
+    // Naming the family's babies does not bring her back, nor does the code of the invitation she took up.
+    EXPECT_EQ(post("baby/update", namingTheTwins(sarah.userId), sarah.access).status, 403);
+    EXPECT_EQ(post("invite/check", {{"email", "demo@cradleway.test"}, {"invitation_code", "424242"}}).status,
+              404);
+    EXPECT_EQ(post("baby/update", namingTheTwins(sarah.userId), sarah.access).status, 403);
+    EXPECT_EQ(post("member/nicu_journey", {{"user_id", sarah.userId}}, sarah.access).body["babies"].size(),
+              0u);
+
+    // A new invitation: her account exists, so its check tells her to sign in, and her phone's proof
+    // passes to the account she signs in to there.
+    auto inviteSarah = [&] {
+        return post("invite",
+                    {{"full_name", "Sarah"},
+                     {"relationship", "Relative"},
+                     {"email", "sarah@cradleway.test"},
+                     {"user_id", mother.userId}},
+                    mother.access)
+            .status;
+    };
+    ASSERT_EQ(inviteSarah(), 200);
+    std::string code = consoleCapture("<sarah@cradleway.test>", "invitation code ");
+    Reply check = post("invite/check", {{"email", "demo@cradleway.test"}, {"invitation_code", code}});
+    EXPECT_EQ(check.status, 409);
+    EXPECT_EQ(check.body["message"],
+              "An account already exists for sarah@cradleway.test. If it is yours, sign in "
+              "to it to accept the invitation.");
+    Session back = signIn("sarah@cradleway.test", "password-of-Sarah");
+    Reply update = post("baby/update", namingTheTwins(back.userId), back.access);
+    ASSERT_EQ(update.status, 200) << update.raw;
+    EXPECT_EQ(update.body["response"].size(), 2u);
+    // Someone already in the family is not invited again.
+    EXPECT_EQ(inviteSarah(), 409);
+}
+
+TEST_F(MembershipTest, AnAccountMadeEarlierWithTheInviteesAddressGainsNothingFromHerProof) {
+    Session mother = demoMother();
+    // Someone signs up with Sarah's address from a phone of their own before she does.
+    CookieJar squatterPhone;
+    ASSERT_EQ(post(squatterPhone, "signup", account("Squatter", "sarah@cradleway.test")).status, 200);
+    Reply squatter = post(squatterPhone, "signin",
+                          {{"email", "sarah@cradleway.test"}, {"password", "password-of-Squatter"}});
+    ASSERT_EQ(squatter.body["babies"].size(), 0u);
+    const int64_t squatterId = squatter.body["user"]["id"];
+    const std::string squatterToken = squatter.body["tokens"]["access_token"];
+
+    // Sarah proves her code from her phone: she is told her address is taken, and shown nothing of
+    // the family.
+    Reply check = post("invite/check", {{"email", "demo@cradleway.test"}, {"invitation_code", "424242"}});
+    EXPECT_EQ(check.status, 409);
+    EXPECT_EQ(check.body["message"],
+              "An account already exists for sarah@cradleway.test. If it is yours, sign in "
+              "to it to accept the invitation.");
+    EXPECT_FALSE(check.body.contains("full_name"));
+    EXPECT_EQ(post("baby/verify_mrn", {{"mrn", "CW100001"}}).status, 409);
+    EXPECT_EQ(post("signup", account("Sarah", "sarah@cradleway.test")).status, 409);
+
+    // The account made earlier does not join on her proof, signed in from its own phone.
+    EXPECT_EQ(post(squatterPhone, "baby/update", namingTheTwins(squatterId), squatterToken).status, 403);
+    EXPECT_EQ(post(squatterPhone, "baby/verify_mrn", {{"mrn", "CW100001"}}, squatterToken).status, 409);
+    EXPECT_EQ(post(squatterPhone, "member/nicu_journey", {{"user_id", squatterId}}, squatterToken)
+                  .body["babies"]
+                  .size(),
+              0u);
+    // The invitation still waits for her.
+    Reply family =
+        get("invite/data", {{"user_id", std::to_string(mother.userId)}, {"email", "demo@cradleway.test"}},
+            mother.access);
+    bool pending = false;
+    for (const auto& member : family.body["members"])
+        pending = pending || (member["email"] == "sarah@cradleway.test" && member["connected"] == false);
+    EXPECT_TRUE(pending) << family.raw;
+}
+
+TEST_F(MembershipTest, ALookUpCountsOnlyForTheApplicationThatMadeIt) {
+    // A parent's phone looks Mia up on the ward's Wi-Fi; its reply names the phone with a cookie.
+    CookieJar parentPhone;
+    Reply found = post(parentPhone, "baby/verify_mrn", {{"mrn", "CW200001"}});
+    ASSERT_EQ(found.status, 200);
+    ASSERT_EQ(found.body["id"], 3);
+    EXPECT_EQ(parentPhone.cookies.count(kClientCookie), 1u);
+
+    // Another phone on the same address names baby 3 in its sign-up: Mia stays unclaimed.
+    Reply other = post("signup", account("Other", "other@cradleway.test", {{{"id", 3}}}));
+    EXPECT_EQ(other.status, 403);
+    EXPECT_EQ(post("signin", {{"email", "other@cradleway.test"}, {"password", "password-of-Other"}}).status,
+              403);
+
+    // The phone that looked her up claims her, with her record number.
+    Reply parent = post(parentPhone, "signup", account("Parent", "parent@cradleway.test", {{{"id", 3}}}));
+    ASSERT_EQ(parent.status, 200) << parent.raw;
+    ASSERT_EQ(parent.body["babies"].size(), 1u);
+    EXPECT_EQ(parent.body["babies"][0]["mrn"], "CW200001");
+}
+
+} // namespace
+} // namespace cw::server::testing
