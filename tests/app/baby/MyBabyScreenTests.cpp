@@ -238,9 +238,6 @@ TEST_F(MyBabyScreen, AFailedAddClosesTheFlowWithTheBannerAndKeepsTheBabies) {
     EXPECT_EQ(banners(), (std::vector<std::string>{"Unexpected error. Please try again."}));
     EXPECT_EQ(babies().size(), 2u);
     EXPECT_EQ(screen->babyFormViewArray.size(), 2u);
-    // The next tests get a server of their own.
-    server_.reset();
-    server_ = std::make_unique<DemoServer>(serverDirectory_->path() / "again");
 }
 
 TEST_F(MyBabyScreen, TheEndOfARegistrationCreatesTheAccountWithTheFoundBaby) {
