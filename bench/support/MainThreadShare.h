@@ -7,16 +7,15 @@
 // pictures report it against one frame. Header only: each benchmark program includes it as it is.
 
 #include "foundation/dispatch/RunLoop.h"
+#include "tests/support/Gate.h"
 #include "tests/support/RecordingServer.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -59,10 +58,8 @@ inline MainThreadShare timeMainThreadShare(const std::function<void()>& action, 
 class HeldReplies {
 public:
     explicit HeldReplies(cw::test::RecordingServer& server) : server_(server) {
-        server_.setHandler([state = state_](const cw::test::RecordedRequest&, httplib::Response&) {
-            std::unique_lock lock(state->mutex);
-            state->changed.wait(lock, [&] { return state->open; });
-        });
+        server_.setHandler(
+            [gate = gate_](const cw::test::RecordedRequest&, httplib::Response&) { gate->wait(); });
     }
     ~HeldReplies() {
         open();
@@ -71,26 +68,12 @@ public:
     HeldReplies(const HeldReplies&) = delete;
     HeldReplies& operator=(const HeldReplies&) = delete;
 
-    void hold() {
-        std::lock_guard lock(state_->mutex);
-        state_->open = false;
-    }
-    void open() {
-        {
-            std::lock_guard lock(state_->mutex);
-            state_->open = true;
-        }
-        state_->changed.notify_all();
-    }
+    void hold() { gate_->close(); }
+    void open() { gate_->open(); }
 
 private:
-    struct State {
-        std::mutex mutex;
-        std::condition_variable changed;
-        bool open = false;
-    };
     cw::test::RecordingServer& server_;
-    std::shared_ptr<State> state_ = std::make_shared<State>();
+    std::shared_ptr<cw::test::Gate> gate_ = std::make_shared<cw::test::Gate>();
 };
 
 // Sets the counters "main_thread_ms_median", "main_thread_ms_worst", "longest_hold_ms" and

@@ -6,13 +6,12 @@
 #include "Services/PostService.h"
 #include "Services/SignUpService.h"
 #include "foundation/dispatch/RunLoop.h"
+#include "tests/support/Gate.h"
 
 #include <cairo.h>
 
-#include <condition_variable>
 #include <algorithm>
 #include <cstdint>
-#include <mutex>
 
 namespace cw::servicetest {
 namespace {
@@ -47,27 +46,13 @@ std::string jpegAtHalfQuality(const std::shared_ptr<UIImage>& picture) {
 class HeldUploadQueue {
 public:
     HeldUploadQueue() {
-        PictureUpload::queue().async([state = state_] {
-            std::unique_lock lock(state->mutex);
-            state->changed.wait(lock, [&] { return state->released; });
-        });
+        PictureUpload::queue().async([gate = gate_] { gate->wait(); });
     }
     ~HeldUploadQueue() { release(); }
-    void release() {
-        {
-            std::lock_guard lock(state_->mutex);
-            state_->released = true;
-        }
-        state_->changed.notify_all();
-    }
+    void release() { gate_->open(); }
 
 private:
-    struct State {
-        std::mutex mutex;
-        std::condition_variable changed;
-        bool released = false;
-    };
-    std::shared_ptr<State> state_ = std::make_shared<State>();
+    std::shared_ptr<cw::test::Gate> gate_ = std::make_shared<cw::test::Gate>();
 };
 
 // What one request's callbacks heard.
