@@ -48,16 +48,15 @@ void BabyService::updateBabies(const std::vector<std::shared_ptr<BabyData>>& bab
                                RequestFailure failure) {
     // The babies as they are at the tap: the forms may change them before the request leaves.
     PictureUpload::babyUpdate(babies).sendForMember(
-        [service = *this, babies = cw::babiesJSON(babies), success, failure](const UserData& member,
-                                                                             PictureUpload::Parts parts) mutable {
+        [service = *this, babies = cw::babiesJSON(babies), success,
+         failure](const UserData& member, PictureUpload::Parts parts) mutable {
             JSON parameters = JSON(JSON::dictionary_t{});
             parameters.set("babies", babies);
             parameters.set("user_id", member.id());
-            service.post(
-                "update", parameters,
-                [parts](AFMultipartFormData& formData) { PictureUpload::append(parts, formData); },
-                // A reply that is no object still ends the editor's wait, as a parse error.
-                nullptr, cw::objectReply(std::move(success), failure), cw::serverErrorFailure(failure));
+            service.post("update", parameters, PictureUpload::body(parts),
+                         // A reply that is no object still ends the editor's wait, as a parse error.
+                         nullptr, cw::objectReply(std::move(success), failure),
+                         cw::serverErrorFailure(failure));
         },
         failure);
 }
@@ -131,16 +130,14 @@ void BabyService::sendJourneyItem(const std::string& path, std::int64_t babyId, 
                                   ObjectSuccess success, RequestFailure failure) {
     PictureUpload::journeyItem(babyId, date, image)
         .sendForMember(
-            [service = *this, path, babyId, fields, date, success, failure](const UserData& member,
-                                                                            PictureUpload::Parts parts) mutable {
+            [service = *this, path, babyId, fields, date, success,
+             failure](const UserData& member, PictureUpload::Parts parts) mutable {
                 JSON parameters = fields;
                 parameters.set("baby_id", babyId);
                 parameters.set("user_id", member.id());
                 parameters.set("date", date);
-                service.post(
-                    path, parameters,
-                    [parts](AFMultipartFormData& formData) { PictureUpload::append(parts, formData); }, nullptr,
-                    cw::objectReply(std::move(success), failure), cw::serverErrorFailure(failure));
+                service.post(path, parameters, PictureUpload::body(parts), nullptr,
+                             cw::objectReply(std::move(success), failure), cw::serverErrorFailure(failure));
             },
             failure);
 }

@@ -88,12 +88,12 @@ void MemberService::updateMember(const std::string& fullName, const std::shared_
     if (!user) return;
     PictureUpload::memberPicture(user->id(), image)
         .sendForMember(
-            [service = *this, fullName, success, failure](const UserData&, PictureUpload::Parts parts) mutable {
+            [service = *this, fullName, success, failure](const UserData&,
+                                                          PictureUpload::Parts parts) mutable {
                 JSON parameters = service.userAuthDataJSON();
                 parameters.set("full_name", fullName);
-                service.post(
-                    "", parameters, [parts](AFMultipartFormData& formData) { PictureUpload::append(parts, formData); },
-                    nullptr, cw::objectReply(std::move(success), failure), cw::networkFailure(failure));
+                service.post("", parameters, PictureUpload::body(parts), nullptr,
+                             cw::objectReply(std::move(success), failure), cw::networkFailure(failure));
             },
             failure);
 }

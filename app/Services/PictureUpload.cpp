@@ -52,7 +52,8 @@ void PictureUpload::appendBabies(const std::vector<std::shared_ptr<BabyData>>& b
 PictureUpload PictureUpload::memberPicture(std::int64_t memberId, std::shared_ptr<UIImage> picture) {
     PictureUpload upload;
     const std::string id = std::to_string(memberId);
-    if (picture) upload.pictures_.push_back({std::move(picture), "user_picture_" + id, "photo_" + id + ".jpg"});
+    if (picture)
+        upload.pictures_.push_back({std::move(picture), "user_picture_" + id, "photo_" + id + ".jpg"});
     return upload;
 }
 
@@ -85,16 +86,19 @@ std::vector<MultipartFilePart> PictureUpload::encode() const {
             parts.push_back({std::move(*jpeg), picture.name, picture.fileName, kJPEGMIMEType});
         } else {
             const std::string number = std::to_string(parts.size() + 1);
-            parts.push_back({std::move(*jpeg), "post_picture_" + number, "photo_" + number + ".jpg", kJPEGMIMEType});
+            parts.push_back(
+                {std::move(*jpeg), "post_picture_" + number, "photo_" + number + ".jpg", kJPEGMIMEType});
         }
     }
     return parts;
 }
 
-void PictureUpload::append(const Parts& parts, AFMultipartFormData& form) {
-    if (!parts) return;
-    for (const auto& part : *parts)
-        form.appendPartWithFileData(part.data, part.name, part.fileName, part.mimeType);
+BaseHTTPService::ConstructingBody PictureUpload::body(Parts parts) {
+    return [parts = std::move(parts)](AFMultipartFormData& form) {
+        if (!parts) return;
+        for (const auto& part : *parts)
+            form.appendPartWithFileData(part.data, part.name, part.fileName, part.mimeType);
+    };
 }
 
 const DispatchQueue& PictureUpload::queue() {

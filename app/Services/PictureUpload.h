@@ -2,9 +2,9 @@
 
 #include "Models/BabyData.h"
 #include "Models/UserData.h"
+#include "Services/BaseHTTPService.h"
 #include "Services/ServiceSupport.h"
 #include "foundation/dispatch/DispatchQueue.h"
-#include "net/AFURLRequestSerialization.h"
 #include "uikit/graphics/UIImage.h"
 
 #include <cstdint>
@@ -53,7 +53,8 @@ public:
     static PictureUpload memberPicture(std::int64_t memberId, std::shared_ptr<UIImage> picture);
     // "image_file", file name "photo_" + baby id + "_" + the date with every space made "_" + ".jpg";
     // nothing without a picture.
-    static PictureUpload journeyItem(std::int64_t babyId, const std::string& date, std::shared_ptr<UIImage> picture);
+    static PictureUpload journeyItem(std::int64_t babyId, const std::string& date,
+                                     std::shared_ptr<UIImage> picture);
     // "post_picture_<n>", file name "photo_<n>.jpg", n counting from 1 over the parts sent: a
     // picture left out leaves no gap, so the count of parts is the count the post announces.
     static PictureUpload post(std::vector<std::shared_ptr<UIImage>> pictures);
@@ -69,8 +70,8 @@ public:
     // The parts of the pictures that have a JPEG form, in order (a picture without one is left out
     // rather than sent empty), encoded on the calling thread.
     std::vector<MultipartFilePart> encode() const;
-    // Appends the parts to a multipart body being built.
-    static void append(const Parts& parts, AFMultipartFormData& form);
+    // What appends the parts to a multipart body being built (again for a replay: the same bytes).
+    static BaseHTTPService::ConstructingBody body(Parts parts);
 
     // The queue the pictures are encoded on (serial).
     static const DispatchQueue& queue();
