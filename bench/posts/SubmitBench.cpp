@@ -28,10 +28,11 @@ void BM_SubmitWithTwoCameraPhotos(benchmark::State& state) {
     std::vector<cw::bench::MainThreadShare> shares;
     for (auto _ : state) {
         // The post itself, not the usage events the tap sends on the side.
-        auto posts = [&] { return env.server.requestsAt("/m/api/post/").size(); };
+        auto posts = [&] { return env.server.requestCount("/m/api/post/"); };
         const std::size_t before = posts();
         replies.hold();
-        shares.push_back(cw::bench::timeMainThreadShare([&] { screen->postCard(); }, [&] { return posts() > before; }));
+        shares.push_back(
+            cw::bench::timeMainThreadShare([&] { screen->postCard(); }, [&] { return posts() > before; }));
         state.PauseTiming();
         replies.open();
         // The reply ends the screen's wait.
