@@ -125,19 +125,6 @@ void BabyData::updateFrom(const BabyDetailsFormContent& form) {
     requestImage_ = form.babyImage();
 }
 
-std::vector<MultipartFilePart> BabyData::pictureParts(const std::vector<std::shared_ptr<BabyData>>& babies) {
-    std::vector<MultipartFilePart> parts;
-    for (const auto& baby : babies) {
-        if (!baby || !baby->requestImage_ || !baby->babyId_) continue;
-        auto jpeg = baby->requestImage_->jpegData(0.5);
-        if (!jpeg) continue;
-        // Named by the baby's id, so the server can tell whose picture it is whatever the order.
-        const std::string id = std::to_string(*baby->babyId_);
-        parts.push_back({std::move(*jpeg), "baby_picture_" + id, "photo_" + id + ".jpg", "image/jpeg"});
-    }
-    return parts;
-}
-
 void BabyData::setBirthday(std::string birthday) {
     if (birthday == birthday_) return;
     birthday_ = std::move(birthday);

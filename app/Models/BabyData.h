@@ -32,14 +32,6 @@ std::optional<Gender> GenderFromRawValue(std::string_view text);
 // very end.
 const DateFormatter& birthdayFormatter();
 
-// One file part of a multipart request body.
-struct MultipartFilePart {
-    Data data;
-    std::string name;
-    std::string fileName;
-    std::string mimeType;
-};
-
 // One baby of the signed-in family. Shared by reference between the session, the screens and the
 // requests being built.
 class BabyData {
@@ -80,19 +72,6 @@ public:
     }
     // Takes the name, both dates and the picture of the form; gender and id stay.
     void updateFrom(const BabyDetailsFormContent& form);
-
-    // The picture parts of an update: one JPEG (quality 0.5) per baby that has both a picture waiting
-    // and an id, named "baby_picture_<id>" with file name "photo_<id>.jpg". A picture that cannot be
-    // encoded adds no part.
-    static std::vector<MultipartFilePart> pictureParts(const std::vector<std::shared_ptr<BabyData>>& babies);
-    // Appends those parts to a multipart body being built (anything with
-    // appendPartWithFileData(data, name, fileName, mimeType)).
-    template <class FormData>
-    static void appendWithBabyDataArray(const std::vector<std::shared_ptr<BabyData>>& babies,
-                                        FormData& formData) {
-        for (auto& part : pictureParts(babies))
-            formData.appendPartWithFileData(part.data, part.name, part.fileName, part.mimeType);
-    }
 
     const std::optional<std::int64_t>& babyId() const { return babyId_; }
     void setBabyId(std::optional<std::int64_t> babyId) { babyId_ = babyId; }

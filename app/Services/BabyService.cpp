@@ -1,10 +1,8 @@
 #include "Services/BabyService.h"
 
 #include "Services/AuthenticationContext.h"
+#include "Services/PictureUpload.h"
 #include "Services/ReplyCallbacks.h"
-#include "foundation/dispatch/DispatchQueue.h"
-
-#include <algorithm>
 
 BabyService::BabyService() : BaseHTTPService("baby") {}
 
@@ -15,12 +13,6 @@ void BabyService::handleError(const NSError* error, const RequestFailure& failur
 void BabyService::handleDictionaryResponse(const std::optional<JSON>& reply, const ObjectSuccess& success,
                                            const RequestFailure& failure) {
     cw::handleDictionaryResponse(reply, success, failure);
-}
-
-std::string BabyService::journeyPictureFileName(std::int64_t babyId, const std::string& date) {
-    std::string underscored = date;
-    std::replace(underscored.begin(), underscored.end(), ' ', '_');
-    return "photo_" + std::to_string(babyId) + "_" + underscored + ".jpg";
 }
 
 void BabyService::send(const std::string& path, const JSON& parameters, Failures failures,
@@ -54,42 +46,19 @@ void BabyService::markDischarged(const std::vector<std::int64_t>& babyIds, Objec
 
 void BabyService::updateBabies(const std::vector<std::shared_ptr<BabyData>>& babies, ObjectSuccess success,
                                RequestFailure failure) {
-    auto user = AuthenticationContext::shared().user();
-    if (!user) return;
-    JSON parameters = JSON(JSON::dictionary_t{});
-    parameters.set("babies", cw::babiesJSON(babies));
-    parameters.set("user_id", user->id());
-    const bool pictures = std::any_of(babies.begin(), babies.end(), [](const auto& baby) {
-        return baby && baby->requestImage() && baby->babyId();
-    });
-    if (!pictures) {
-        sendUpdate(parameters, {}, std::move(success), std::move(failure));
-        return;
-    }
-    // A camera's picture takes longer to encode than a frame lasts: the pictures are encoded once,
-    // on a queue, and the request leaves from the main queue with those bytes (a replay after a
-    // token refresh sends them again without encoding anew).
-    DispatchQueue::global(DispatchQoS::userInitiated).async([babies, parameters, success = std::move(success),
-                                                             failure = std::move(failure)]() mutable {
-        auto parts = std::make_shared<const std::vector<MultipartFilePart>>(BabyData::pictureParts(babies));
-        DispatchQueue::main().async([parameters = std::move(parameters), parts, success = std::move(success),
-                                     failure = std::move(failure)]() mutable {
-            BabyService().sendUpdate(parameters, parts, std::move(success), std::move(failure));
-        });
-    });
-}
-
-void BabyService::sendUpdate(const JSON& parameters, std::shared_ptr<const std::vector<MultipartFilePart>> parts,
-                             ObjectSuccess success, RequestFailure failure) {
-    post(
-        "update", parameters,
-        [parts](AFMultipartFormData& formData) {
-            if (!parts) return;
-            for (const auto& part : *parts)
-                formData.appendPartWithFileData(part.data, part.name, part.fileName, part.mimeType);
+    // The babies as they are at the tap: the forms may change them before the request leaves.
+    PictureUpload::babyUpdate(babies).sendForMember(
+        [service = *this, babies = cw::babiesJSON(babies), success,
+         failure](const UserData& member, PictureUpload::Parts parts) mutable {
+            JSON parameters = JSON(JSON::dictionary_t{});
+            parameters.set("babies", babies);
+            parameters.set("user_id", member.id());
+            service.post("update", parameters, PictureUpload::body(parts),
+                         // A reply that is no object still ends the editor's wait, as a parse error.
+                         nullptr, cw::objectReply(std::move(success), failure),
+                         cw::serverErrorFailure(failure));
         },
-        // A reply that is no object still ends the editor's wait, as a parse error.
-        nullptr, cw::objectReply(std::move(success), failure), cw::serverErrorFailure(failure));
+        failure);
 }
 
 void BabyService::verifyMRN(const std::string& mrn, ObjectSuccess success, RequestFailure failure) {
@@ -159,18 +128,16 @@ void BabyService::editJourneyItem(std::int64_t babyId, std::int64_t itemId, cons
 void BabyService::sendJourneyItem(const std::string& path, std::int64_t babyId, const JSON& fields,
                                   const std::string& date, const std::shared_ptr<UIImage>& image,
                                   ObjectSuccess success, RequestFailure failure) {
-    auto user = AuthenticationContext::shared().user();
-    if (!user) return;
-    JSON parameters = fields;
-    parameters.set("baby_id", babyId);
-    parameters.set("user_id", user->id());
-    parameters.set("date", date);
-    auto picture = cw::uploadJPEG(image.get());
-    std::string fileName = journeyPictureFileName(babyId, date);
-    post(
-        path, parameters,
-        [picture, fileName](AFMultipartFormData& formData) {
-            if (picture) formData.appendPartWithFileData(*picture, "image_file", fileName, cw::jpegMIMEType);
-        },
-        nullptr, cw::objectReply(std::move(success), failure), cw::serverErrorFailure(failure));
+    PictureUpload::journeyItem(babyId, date, image)
+        .sendForMember(
+            [service = *this, path, babyId, fields, date, success,
+             failure](const UserData& member, PictureUpload::Parts parts) mutable {
+                JSON parameters = fields;
+                parameters.set("baby_id", babyId);
+                parameters.set("user_id", member.id());
+                parameters.set("date", date);
+                service.post(path, parameters, PictureUpload::body(parts), nullptr,
+                             cw::objectReply(std::move(success), failure), cw::serverErrorFailure(failure));
+            },
+            failure);
 }

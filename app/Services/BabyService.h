@@ -18,6 +18,10 @@
 // Every operation but verifyMRN needs a signed-in member, read at the moment of the call: without
 // one nothing is sent and no callback runs.
 //
+// The three uploads (updateBabies, addJourneyItem, editJourneyItem) go through PictureUpload, with
+// pictures or without: they leave on a later turn of the main run loop, in the order they were
+// made, and only while the member who made them is still signed in (else networkError).
+//
 // Success callbacks get the reply, always a JSON object; a reply of another shape is a parseError.
 // Failures are either always networkError or the server's error read from the reply body (see
 // cw::readServerError); each operation says which.
@@ -29,10 +33,9 @@ public:
     // "discharged" {"user_id", "babies": [ids]}. Failures: networkError.
     virtual void markDischarged(const std::vector<std::int64_t>& babyIds, ObjectSuccess success,
                                 RequestFailure failure);
-    // Multipart "update": "babies" (their request forms) and "user_id", then one picture part per
-    // baby with an id and a picture waiting ("baby_picture_<id>"). Failures: the server's error.
-    // With pictures, they are encoded on a background queue first and the request leaves from the
-    // main queue afterwards; the callbacks run on the main queue either way.
+    // Multipart "update": "babies" (their request forms as they are at the call) and "user_id", then
+    // one picture part per baby with an id and a picture waiting (PictureUpload::babyUpdate).
+    // Failures: the server's error.
     virtual void updateBabies(const std::vector<std::shared_ptr<BabyData>>& babies, ObjectSuccess success,
                               RequestFailure failure);
     // "verify_mrn" {"mrn": text}; needs no member. Failures: the server's error.
@@ -53,7 +56,7 @@ public:
     virtual void fetchJourneyData(std::int64_t babyId, ObjectSuccess success, RequestFailure failure);
     virtual void fetchJourneyList(std::int64_t babyId, ObjectSuccess success, RequestFailure failure);
     // Multipart "nicu_journey_add": "baby_id", "user_id", "date", "type" and, when given, "input_text";
-    // the picture when given (see journeyPictureFileName). Failures: the server's error.
+    // the picture when given (PictureUpload::journeyItem). Failures: the server's error.
     virtual void addJourneyItem(std::int64_t babyId, const std::string& date, const std::string& type,
                                 const std::optional<std::string>& text, const std::shared_ptr<UIImage>& image,
                                 ObjectSuccess success, RequestFailure failure);
@@ -70,13 +73,8 @@ public:
     static void handleDictionaryResponse(const std::optional<JSON>& reply, const ObjectSuccess& success,
                                          const RequestFailure& failure);
 
-    // "photo_" + baby id + "_" + the date with every space made "_" + ".jpg".
-    static std::string journeyPictureFileName(std::int64_t babyId, const std::string& date);
-
 private:
     enum class Failures { network, serverError };
-    void sendUpdate(const JSON& parameters, std::shared_ptr<const std::vector<MultipartFilePart>> parts,
-                    ObjectSuccess success, RequestFailure failure);
     void send(const std::string& path, const JSON& parameters, Failures failures, ObjectSuccess success,
               RequestFailure failure);
     void fetchForBaby(const std::string& path, std::int64_t babyId, Failures failures, ObjectSuccess success,

@@ -1,6 +1,7 @@
 #include "Services/MemberService.h"
 
 #include "Services/AuthenticationContext.h"
+#include "Services/PictureUpload.h"
 #include "Services/ReplyCallbacks.h"
 
 #include <iostream>
@@ -85,16 +86,14 @@ void MemberService::updateMember(const std::string& fullName, const std::shared_
                                  ObjectSuccess success, RequestFailure failure) {
     auto user = AuthenticationContext::shared().user();
     if (!user) return;
-    JSON parameters = userAuthDataJSON();
-    parameters.set("full_name", fullName);
-    auto picture = cw::uploadJPEG(image.get());
-    const std::string id = std::to_string(user->id());
-    post(
-        "", parameters,
-        [picture, id](AFMultipartFormData& formData) {
-            if (picture)
-                formData.appendPartWithFileData(*picture, "user_picture_" + id, "photo_" + id + ".jpg",
-                                                cw::jpegMIMEType);
-        },
-        nullptr, cw::objectReply(std::move(success), failure), cw::networkFailure(failure));
+    PictureUpload::memberPicture(user->id(), image)
+        .sendForMember(
+            [service = *this, fullName, success, failure](const UserData&,
+                                                          PictureUpload::Parts parts) mutable {
+                JSON parameters = service.userAuthDataJSON();
+                parameters.set("full_name", fullName);
+                service.post("", parameters, PictureUpload::body(parts), nullptr,
+                             cw::objectReply(std::move(success), failure), cw::networkFailure(failure));
+            },
+            failure);
 }

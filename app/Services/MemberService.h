@@ -44,8 +44,10 @@ public:
     // POST on the root ("member/password/reset") {"email"}. Failures: the server's error.
     void resetPassword(const std::string& email, ObjectSuccess success, RequestFailure failure);
     // Multipart POST on the root ("member/update"): the member's id and security code, "full_name",
-    // and the picture when given as "user_picture_<id>" / "photo_<id>.jpg" (left out when it cannot
-    // be encoded). Member only. Failures: networkError.
+    // and the picture when given (PictureUpload::memberPicture; left out when it cannot be encoded).
+    // Member only. The picture is encoded off the main thread first, so the request leaves on a
+    // later turn of the main run loop, and only while the same member is signed in (else
+    // networkError). Failures: networkError.
     void updateMember(const std::string& fullName, const std::shared_ptr<UIImage>& image,
                       ObjectSuccess success, RequestFailure failure);
 };

@@ -22,22 +22,13 @@ public:
     // parseError, a failed request networkError.
     void getPost(std::int64_t postId, ReplySuccess success, RequestFailure failure);
     // Multipart POST to the root: "user_id", "post_text" and, when pictures go with it,
-    // "no_of_images"; then one JPEG part per picture, "post_picture_<n>" with file name
-    // "photo_<n>.jpg", n counting from 1. A picture that cannot be encoded (or a null one) is left
-    // out and the rest are numbered on without a gap, so "no_of_images" is the number of parts sent.
-    // Only with a signed-in member, the same when called and when the request leaves. The pictures
-    // are encoded off the main thread, so the request leaves on a later turn of the main run loop;
-    // posts leave in the order written. Replies as for getPost. Main thread only.
+    // "no_of_images"; then the pictures' parts (PictureUpload::post). A picture that cannot be
+    // encoded (or a null one) is left out, so "no_of_images" is the number of parts sent. Only with
+    // a signed-in member: without one at the call nothing is sent and nothing is called; when
+    // another member, or nobody, is signed in by the time it would leave, it is not sent and
+    // `failure` hears networkError. The pictures are encoded off the main thread, so the request
+    // leaves on a later turn of the main run loop; uploads leave in the order made. Replies as for
+    // getPost. Main thread only.
     void createPost(const std::string& text, const std::vector<std::shared_ptr<UIImage>>& images,
                     ReplySuccess success, RequestFailure failure);
-
-private:
-    struct PendingPost {
-        std::int64_t memberId = 0;
-        std::string text;
-        std::vector<Data> pictures;
-        ReplySuccess success;
-        RequestFailure failure;
-    };
-    static void sendPost(std::shared_ptr<PendingPost> pending);
 };

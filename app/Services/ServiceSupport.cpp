@@ -32,13 +32,6 @@ void handleDictionaryResponse(const std::optional<JSON>& reply, const ObjectSucc
     }
 }
 
-std::optional<Data> uploadJPEG(const UIImage* image) {
-    if (!image) return std::nullopt;
-    auto data = image->jpegData(0.5);
-    if (!data || data->empty()) return std::nullopt;
-    return data;
-}
-
 JSON babiesJSON(const std::vector<std::shared_ptr<BabyData>>& babies) {
     JSON list = JSON(JSON::array_t{});
     for (const auto& form : BabyData::arrayToJson(babies)) {

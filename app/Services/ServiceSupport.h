@@ -4,7 +4,6 @@
 #include "Services/BaseHTTPService.h"
 #include "foundation/json/JSON.h"
 #include "foundation/json/NSError.h"
-#include "uikit/graphics/UIImage.h"
 
 #include <functional>
 #include <memory>
@@ -32,14 +31,7 @@ BaseHTTPService::Failure serverErrorFailure(RequestFailure failure);
 void handleDictionaryResponse(const std::optional<JSON>& reply, const ObjectSuccess& success,
                               const RequestFailure& failure);
 
-// The picture as uploads carry it: JPEG at quality 0.5. None when it cannot be encoded, in which case
-// the picture is left out of the request rather than sent as an empty part.
-std::optional<Data> uploadJPEG(const UIImage* image);
-
 // The babies' request forms (BabyData::arrayToJson) as a JSON array of objects of texts.
 JSON babiesJSON(const std::vector<std::shared_ptr<BabyData>>& babies);
-
-// The MIME type of every uploaded picture.
-inline constexpr const char* jpegMIMEType = "image/jpeg";
 
 } // namespace cw

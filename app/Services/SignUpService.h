@@ -18,8 +18,9 @@ public:
     explicit SignUpService(const std::string& url) = delete;
 
     // Multipart POST to the root of "signup": the text fields of SignUpParameters, then the babies'
-    // pictures ("baby_picture_<id>") and the member's picture ("user_picture", file name "photo").
-    // A picture that cannot be encoded as JPEG is left out; the rest still goes.
+    // pictures and the member's picture (PictureUpload::signUp). A picture that cannot be encoded as
+    // JPEG is left out; the rest still goes. The pictures are encoded off the main thread first, so
+    // the request leaves on a later turn of the main run loop; the callbacks run on the main queue.
     //
     // Failures: the server's error object as erroResponse, a JSON reply that is no object as
     // parseError, a reply that is not JSON as erroResponse {"message": "Server error ..."}, and a

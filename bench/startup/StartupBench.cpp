@@ -16,6 +16,7 @@
 #include "tests/support/AppEnvironment.h"
 #include "tests/support/DemoServer.h"
 #include "tests/support/TempDirectory.h"
+#include "tests/support/session/SessionReset.h"
 #include "uikit/view/ViewRendering.h"
 
 #include <benchmark/benchmark.h>
@@ -25,14 +26,6 @@
 #include <sstream>
 
 namespace {
-
-void forgetSession() {
-    auto& session = AuthenticationContext::shared();
-    session.setUser(nullptr);
-    session.setOAuthToken(std::nullopt);
-    session.setOAuthRefreshToken(std::nullopt);
-    session.setDelegate({});
-}
 
 struct Fixture {
     cw::test::TempDirectory directory{"cw-startup-bench"};
@@ -83,7 +76,7 @@ void startToFirstFrame(benchmark::State& state, bool signedIn) {
 
         state.PauseTiming();
         host.reset();
-        forgetSession();
+        cw::test::forgetSession();
         environment.reset();
         quiet.str("");
         state.ResumeTiming();

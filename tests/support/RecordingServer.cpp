@@ -2,6 +2,7 @@
 
 #include "foundation/dispatch/RunLoop.h"
 
+#include <algorithm>
 #include <chrono>
 #include <stdexcept>
 
@@ -151,6 +152,12 @@ std::vector<RecordedRequest> RecordingServer::requestsAt(const std::string& path
 std::size_t RecordingServer::requestCount() const {
     std::lock_guard lock(mutex_);
     return requests_.size();
+}
+
+std::size_t RecordingServer::requestCount(const std::string& path) const {
+    std::lock_guard lock(mutex_);
+    return static_cast<std::size_t>(std::count_if(requests_.begin(), requests_.end(),
+                                                  [&](const RecordedRequest& r) { return r.path == path; }));
 }
 
 void RecordingServer::clearRequests() {

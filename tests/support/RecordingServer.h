@@ -75,6 +75,8 @@ public:
     std::vector<RecordedRequest> requests() const;
     std::vector<RecordedRequest> requestsAt(const std::string& path) const;
     std::size_t requestCount() const;
+    // Without copying them: a caller polling while pictures arrive would copy megabytes each time.
+    std::size_t requestCount(const std::string& path) const;
     void clearRequests();
     // Forgets the requests, the queued replies and the handler.
     void reset();

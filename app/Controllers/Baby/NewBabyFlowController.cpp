@@ -9,10 +9,21 @@
 
 namespace {
 
-NewBabyFlowController::LookupScreenMaker& lookupScreenMaker() {
-    static NewBabyFlowController::LookupScreenMaker maker;
-    return maker;
-}
+// Hands a found baby to the flow. The lookup is made in the flow's constructor, before the flow can
+// be its delegate, so the screen keeps this relay, which reaches the flow weakly.
+class FoundBabyRelay : public MRNLookupViewControllerDelegate {
+public:
+    explicit FoundBabyRelay(cw::EarlyWeakPtr<UIResponder> flow) : flow_(std::move(flow)) {}
+    void mrnLookupViewController(MRNLookupViewController& screen, const std::shared_ptr<BabyData>& baby) override {
+        if (auto flow = std::dynamic_pointer_cast<NewBabyFlowController>(flow_.lock()))
+            flow->mrnLookupViewController(screen, baby);
+    }
+
+private:
+    cw::EarlyWeakPtr<UIResponder> flow_;
+};
+
+const char kFoundBabyRelayKey = 0;
 
 // The server's own words for a failure, else the fixed text.
 std::string failureText(const RequestError& error) {
@@ -32,22 +43,13 @@ void NewBabyFlowControllerDelegate::newBabyFlowControllerDidFailWithErrorMessage
     newBabyFlowControllerDidSaveBaby(flow);
 }
 
-void NewBabyFlowController::setLookupScreenMaker(LookupScreenMaker maker) {
-    lookupScreenMaker() = std::move(maker);
-}
-
 NewBabyFlowController::NewBabyFlowController() {
-    const auto& maker = lookupScreenMaker();
-    if (!maker) {
-        std::cerr << "NewBabyFlowController: no lookup screen is registered" << std::endl;
-        return;
-    }
     cw::EarlyWeakPtr<UIResponder> self(this);
-    auto lookup = maker(kLookupDescription, [self](UIViewController& screen, const std::shared_ptr<BabyData>& baby) {
-        if (auto flow = std::dynamic_pointer_cast<NewBabyFlowController>(self.lock()))
-            flow->mrnLookupViewController(screen, baby);
-    });
-    if (!lookup) return;
+    auto lookup = std::make_shared<MRNLookupViewController>();
+    lookup->headerDescription = kLookupDescription;
+    auto relay = std::make_shared<FoundBabyRelay>(self);
+    lookup->delegate = relay;
+    lookup->setAssociatedObject(&kFoundBabyRelayKey, std::shared_ptr<MRNLookupViewControllerDelegate>(relay));
     setViewControllers({lookup}, false);
     auto cancel = std::make_shared<UIBarButtonItem>(std::string("Cancel"), UIBarButtonItemStyle::done,
                                                     [self](UIBarButtonItem&) {
@@ -67,7 +69,8 @@ void NewBabyFlowController::didTapCancel() {
     if (auto d = flowDelegate.lock()) d->newBabyFlowControllerDidCancel(*this);
 }
 
-void NewBabyFlowController::mrnLookupViewController(UIViewController&, const std::shared_ptr<BabyData>& baby) {
+void NewBabyFlowController::mrnLookupViewController(MRNLookupViewController&,
+                                                    const std::shared_ptr<BabyData>& baby) {
     if (!baby) return;
     auto babies = AuthenticationContext::shared().babies();
     bool known = false;

@@ -9,12 +9,12 @@
 // did-fail with a text to show (the update failed, or its reply held no baby; the stored babies
 // are unchanged and the overlay is gone).
 
+#include "Controllers/SignIn/Shared/MRNLookupViewController.h"
 #include "Models/BabyData.h"
 #include "Services/BaseHTTPService.h"
 #include "foundation/json/JSON.h"
 #include "uikit/controllers/UINavigationController.h"
 
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -36,14 +36,6 @@ public:
         "Please type your baby's MRN (Medical Record Number). We will search your baby's information.";
     static constexpr const char* kUnexpectedError = "Unexpected error. Please try again.";
 
-    // The lookup screen belongs to the registration's module, which lies above this one and hands
-    // its maker over when its storyboard is defined: given the explanation to show and what to do
-    // with a found baby, it makes the screen. Without a maker the flow holds no screen.
-    using FoundBaby = std::function<void(UIViewController& screen, const std::shared_ptr<BabyData>& baby)>;
-    using LookupScreenMaker =
-        std::function<UIViewControllerPtr(const std::string& headerDescription, FoundBaby found)>;
-    static void setLookupScreenMaker(LookupScreenMaker maker);
-
     NewBabyFlowController();
     std::string className() const override { return "NewBabyFlowController"; }
 
@@ -53,7 +45,7 @@ public:
 
     void didTapCancel();
     // The add: the stored babies with the found one last, sent as an update.
-    void mrnLookupViewController(UIViewController& screen, const std::shared_ptr<BabyData>& baby);
+    void mrnLookupViewController(MRNLookupViewController& screen, const std::shared_ptr<BabyData>& baby);
     void babyUpdateDidFinishWith(const JSON& reply);
     void babyUpdateDidFailWith(const RequestError& error);
 

@@ -21,9 +21,9 @@
 // Main thread only.
 
 #include "Controllers/Baby/AddMoreBabiesConfirmationViewController.h"
-#include "Controllers/SignIn/MRNLookupViewController.h"
 #include "Controllers/SignIn/NewBabyViewController.h"
 #include "Controllers/SignIn/RegistrationWithInvitation.h"
+#include "Controllers/SignIn/Shared/MRNLookupViewController.h"
 #include "Controllers/SignIn/TermsAndConditionsController.h"
 #include "Models/BabyData.h"
 #include "Models/UserData.h"

@@ -1,7 +1,7 @@
 #include "Controllers/SignIn/HasBabyYetViewController.h"
 
 #include "Controllers/Baby/MyBabyViewController.h"
-#include "Controllers/SignIn/SignInMessages.h"
+#include "Controllers/SignIn/Shared/SignInMessages.h"
 #include "Controllers/SignIn/SignInText.h"
 #include "Extensions/UIView+Autolayout.h"
 #include "Extensions/UIViewController+LoadingIndicator.h"

@@ -2,7 +2,7 @@
 
 #include "Controllers/SignIn/LoginViewController.h"
 #include "Controllers/SignIn/SecurityCodeSignUpViewController.h"
-#include "Controllers/SignIn/SignInFormPieces.h"
+#include "Controllers/SignIn/Shared/SignInFormPieces.h"
 #include "Extensions/UIColor+Palette.h"
 #include "Extensions/UIView+Autolayout.h"
 #include "Services/AnalyticsService.h"

@@ -1,8 +1,8 @@
 #include "Controllers/SignIn/LoginViewController.h"
 
 #include "Controllers/SignIn/SecurityCodeSignUpViewController.h"
-#include "Controllers/SignIn/SignInFormPieces.h"
-#include "Controllers/SignIn/SignInMessages.h"
+#include "Controllers/SignIn/Shared/SignInFormPieces.h"
+#include "Controllers/SignIn/Shared/SignInMessages.h"
 #include "Extensions/UIColor+Palette.h"
 #include "Extensions/UIView+Autolayout.h"
 #include "Extensions/UIView+Extensions.h"

@@ -14,7 +14,7 @@
 // while the password is edited.
 
 #include "Controllers/SignIn/PasswordResetViewController.h"
-#include "Controllers/SignIn/SignInKeyboardShift.h"
+#include "Controllers/SignIn/Shared/SignInKeyboardShift.h"
 #include "Extensions/UIStoryboard+Instantiate.h"
 #include "foundation/json/NSError.h"
 #include "uikit/controllers/UIViewController.h"

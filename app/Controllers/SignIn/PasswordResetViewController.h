@@ -7,7 +7,7 @@
 // "Reset" is enabled when the e-mail field starts editing and disabled (half transparent) when the
 // screen disappears. Nothing guards against a second tap while a reset runs: two taps send two.
 
-#include "Controllers/SignIn/SignInKeyboardShift.h"
+#include "Controllers/SignIn/Shared/SignInKeyboardShift.h"
 #include "Extensions/UIStoryboard+Instantiate.h"
 #include "Views/OvalButton.h"
 #include "uikit/controllers/UIViewController.h"

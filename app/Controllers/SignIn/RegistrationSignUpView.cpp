@@ -1,6 +1,6 @@
 #include "Controllers/SignIn/RegistrationSignUpView.h"
 
-#include "Controllers/SignIn/SignInFormPieces.h"
+#include "Controllers/SignIn/Shared/SignInFormPieces.h"
 #include "Extensions/UIColor+Palette.h"
 #include "Extensions/UIView+Autolayout.h"
 #include "uikit/controllers/UIToolbar.h"

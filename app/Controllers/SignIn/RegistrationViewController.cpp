@@ -1,6 +1,6 @@
 #include "Controllers/SignIn/RegistrationViewController.h"
 
-#include "Controllers/SignIn/SignInMessages.h"
+#include "Controllers/SignIn/Shared/SignInMessages.h"
 #include "Controllers/SignIn/SignInText.h"
 #include "Controllers/SignIn/SignInWeakly.h"
 #include "Extensions/UITextField+Email.h"

@@ -1,6 +1,6 @@
 #include "Controllers/SignIn/RegistrationWithInvitation.h"
 
-#include "Controllers/SignIn/SignInFormPieces.h"
+#include "Controllers/SignIn/Shared/SignInFormPieces.h"
 #include "Controllers/SignIn/SignInKeyboardScroll.h"
 #include "Controllers/SignIn/SignInWeakly.h"
 #include "Extensions/UIColor+Palette.h"

@@ -1,7 +1,7 @@
 #include "Controllers/SignIn/SecurityCodeSignUpViewController.h"
 
 #include "Controllers/SignIn/RegistrationWithInvitation.h"
-#include "Controllers/SignIn/SignInFormPieces.h"
+#include "Controllers/SignIn/Shared/SignInFormPieces.h"
 #include "Extensions/UIColor+Palette.h"
 #include "Extensions/UIView+Autolayout.h"
 #include "Services/AnalyticsService.h"

@@ -6,7 +6,7 @@
 // the invited member's details. "Submit" is disabled while a check runs, whatever its answer. On a
 // short screen the view moves up 42 points while the keyboard is up.
 
-#include "Controllers/SignIn/SignInKeyboardShift.h"
+#include "Controllers/SignIn/Shared/SignInKeyboardShift.h"
 #include "Extensions/UIStoryboard+Instantiate.h"
 #include "Views/OvalButton.h"
 #include "uikit/controllers/UIViewController.h"

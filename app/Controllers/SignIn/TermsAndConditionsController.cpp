@@ -1,6 +1,6 @@
 #include "Controllers/SignIn/TermsAndConditionsController.h"
 
-#include "Controllers/SignIn/SignInFormPieces.h"
+#include "Controllers/SignIn/Shared/SignInFormPieces.h"
 #include "Extensions/UIView+Autolayout.h"
 #include "Extensions/UIViewController+LoadingIndicator.h"
 #include "Services/AnalyticsService.h"

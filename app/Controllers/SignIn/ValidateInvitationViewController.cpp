@@ -1,7 +1,7 @@
 #include "Controllers/SignIn/ValidateInvitationViewController.h"
 
 #include "Controllers/SignIn/RegistrationWithInvitation.h"
-#include "Controllers/SignIn/SignInMessages.h"
+#include "Controllers/SignIn/Shared/SignInMessages.h"
 #include "Controllers/SignIn/SignInText.h"
 #include "Controllers/SignIn/SignInWeakly.h"
 #include "Extensions/UIView+Autolayout.h"

@@ -10,31 +10,15 @@
 
 namespace cw::test {
 
-std::unique_ptr<TempDirectory> BabyScreenTest::serverDirectory_;
-std::unique_ptr<DemoServer> BabyScreenTest::server_;
-
-void BabyScreenTest::SetUpTestSuite() {
+void BabyScreenTest::SetUp() {
     serverDirectory_ = std::make_unique<TempDirectory>("cw-baby-server");
     server_ = std::make_unique<DemoServer>(serverDirectory_->path());
     // The baby pages, not the feed's questions over them.
     server_->answerFeedQuestions();
-}
-
-void BabyScreenTest::TearDownTestSuite() {
-    server_.reset();
-    serverDirectory_.reset();
-}
-
-void BabyScreenTest::SetUp() {
     environment = std::make_unique<AppEnvironment>("cw-baby");
     prepareBundle(*environment, server_->baseUrl(), "org.cradleway.baby-tests");
     forgetSession();
     GSMessage::clearHistory();
-    {
-        // Each test reads only its own usage events.
-        auto db = server_->server().state().pool->acquire();
-        db->exec("DELETE FROM analytics_events");
-    }
     host = std::make_unique<cw::HeadlessHost>();
 }
 
@@ -46,6 +30,8 @@ void BabyScreenTest::TearDown() {
     forgetSession();
     environment.reset();
     UIAppearance::reset();
+    server_.reset();
+    serverDirectory_.reset();
 }
 
 bool BabyScreenTest::waitFor(const std::function<bool()>& condition, double seconds) {

@@ -1,8 +1,8 @@
 #pragma once
 
 // The baby pages as a member uses them: the application delegate in the headless host, signed in as
-// a demo member against one demo server per suite, with a fresh data directory and bundle for each
-// test. Helpers read what the server stored (usage events, the daily updates of a baby) and find
+// a demo member, with a demo server, a data directory and a bundle of each test's own: a baby one
+// test adds is never another's, whatever order they run in. Helpers read what the server stored (usage events, the daily updates of a baby) and find
 // the screens on top.
 
 #include "App/AppDelegate.h"
@@ -25,10 +25,6 @@
 namespace cw::test {
 
 class BabyScreenTest : public ::testing::Test {
-public:
-    static void SetUpTestSuite();
-    static void TearDownTestSuite();
-
 protected:
     void SetUp() override;
     void TearDown() override;
@@ -52,8 +48,8 @@ protected:
     // The stored babies of the session.
     std::vector<std::shared_ptr<BabyData>> babies() const;
 
-    static std::unique_ptr<TempDirectory> serverDirectory_;
-    static std::unique_ptr<DemoServer> server_;
+    std::unique_ptr<TempDirectory> serverDirectory_;
+    std::unique_ptr<DemoServer> server_;
 
     std::unique_ptr<AppEnvironment> environment;
     std::unique_ptr<cw::HeadlessHost> host;

@@ -218,6 +218,17 @@ TEST_F(MyBabyScreen, AddingABabyByItsRecordNumberSendsTheFamilyAndShowsHerLast) 
               "1");
 }
 
+TEST_F(MyBabyScreen, TheAddFlowOpensOnTheRecordNumberLookupWithoutTheSignInScreens) {
+    // Nothing of the signed-out screens has been made in this process: the flow still has its lookup,
+    // and a baby the lookup finds goes to the flow.
+    auto flow = std::make_shared<NewBabyFlowController>();
+    auto lookup = std::dynamic_pointer_cast<MRNLookupViewController>(flow->topViewController());
+    ASSERT_TRUE(lookup);
+    EXPECT_EQ(lookup->headerDescription, std::string(NewBabyFlowController::kLookupDescription));
+    EXPECT_TRUE(lookup->delegate.lock());
+    EXPECT_TRUE(lookup->navigationItem()->leftBarButtonItem());
+}
+
 TEST_F(MyBabyScreen, AFailedAddClosesTheFlowWithTheBannerAndKeepsTheBabies) {
     signInAndLaunch();
     auto screen = openFromMenu();
@@ -232,15 +243,14 @@ TEST_F(MyBabyScreen, AFailedAddClosesTheFlowWithTheBannerAndKeepsTheBabies) {
     // The lookup found a baby; the server is gone before the update.
     auto mia = std::make_shared<BabyData>("Mia Lopez", "2026-11-20", "2027-01-10", Gender::Female);
     mia->setBabyId(999);
+    auto lookup = std::dynamic_pointer_cast<MRNLookupViewController>(flow->topViewController());
+    ASSERT_TRUE(lookup);
     server_->stop();
-    flow->mrnLookupViewController(*flow->topViewController(), mia);
+    flow->mrnLookupViewController(*lookup, mia);
     ASSERT_TRUE(until([&] { return !find<NewBabyFlowController>(); }));
     EXPECT_EQ(banners(), (std::vector<std::string>{"Unexpected error. Please try again."}));
     EXPECT_EQ(babies().size(), 2u);
     EXPECT_EQ(screen->babyFormViewArray.size(), 2u);
-    // The next tests get a server of their own.
-    server_.reset();
-    server_ = std::make_unique<DemoServer>(serverDirectory_->path() / "again");
 }
 
 TEST_F(MyBabyScreen, TheEndOfARegistrationCreatesTheAccountWithTheFoundBaby) {

@@ -16,6 +16,7 @@
 #include "host/HeadlessHost.h"
 #include "tests/support/AppEnvironment.h"
 #include "tests/support/RecordingServer.h"
+#include "tests/support/session/SessionReset.h"
 #include "uikit/controllers/UIActivityViewController.h"
 #include "uikit/controllers/UIAlertController.h"
 #include "uikit/controllers/UIApplication.h"
@@ -91,12 +92,7 @@ protected:
         session.setOAuthToken("access-1");
         session.setOAuthRefreshToken("refresh-1");
     }
-    static void signOut() {
-        auto& session = AuthenticationContext::shared();
-        session.setUser(nullptr);
-        session.setOAuthToken(std::nullopt);
-        session.setOAuthRefreshToken(std::nullopt);
-    }
+    static void signOut() { forgetSession(); }
     static bool waitFor(const std::function<bool()>& done) { return RunLoop::main().runUntil(done, 10); }
     // The same for what only shows once the views are laid out again.
     bool settleUntil(const std::function<bool()>& done) {

@@ -30,15 +30,6 @@ std::shared_ptr<UIImage> smallImage() {
     return UIImage::fromPixels(4, 4, 1, pixels.data());
 }
 
-// Collects what a multipart body would receive.
-struct RecordingFormData {
-    std::vector<MultipartFilePart> parts;
-    void appendPartWithFileData(const Data& data, const std::string& name, const std::string& fileName,
-                                const std::string& mimeType) {
-        parts.push_back({data, name, fileName, mimeType});
-    }
-};
-
 constexpr const char* completeBaby =
     R"({"id": 12, "full_name": "Mia", "birthday": "2019-02-03", "expected_birthday": "2019-03-20",
         "gender": "FEMALE", "mrn": "MRN-1", "file_name": "mia.jpg"})";
@@ -227,25 +218,3 @@ TEST(BabyDataTest, FormsBecomeRecordsInOrder) {
     EXPECT_FALSE(existing.birthDate());
 }
 
-TEST(BabyDataTest, PicturePartsAreNamedByTheBabysId) {
-    auto noNumber = BabyData::fromFormView([] {
-        FakeBabyForm form;
-        form.image = smallImage();
-        return form;
-    }());
-    auto numbered = std::make_shared<BabyData>("B", "", "", Gender::Male);
-    numbered->setBabyId(15);
-    numbered->setRequestImage(smallImage());
-    auto noPicture = std::make_shared<BabyData>("C", "", "", Gender::Male);
-    noPicture->setBabyId(16);
-
-    RecordingFormData body;
-    BabyData::appendWithBabyDataArray({noNumber, numbered, noPicture}, body);
-    ASSERT_EQ(body.parts.size(), 1u);
-    EXPECT_EQ(body.parts[0].name, "baby_picture_15");
-    EXPECT_EQ(body.parts[0].fileName, "photo_15.jpg");
-    EXPECT_EQ(body.parts[0].mimeType, "image/jpeg");
-    ASSERT_GE(body.parts[0].data.size(), 3u);
-    EXPECT_EQ(body.parts[0].data[0], 0xFF); // JPEG start of image
-    EXPECT_EQ(body.parts[0].data[1], 0xD8);
-}

@@ -2,6 +2,7 @@
 
 #include "Services/AuthenticationContext.h"
 #include "foundation/dispatch/RunLoop.h"
+#include "tests/support/session/SessionReset.h"
 
 #include <cairo.h>
 
@@ -92,10 +93,7 @@ std::shared_ptr<UserData> AccountServiceTest::signIn(std::int64_t id, std::optio
 }
 
 void AccountServiceTest::signOut() {
-    auto& session = AuthenticationContext::shared();
-    session.setUser(nullptr);
-    session.setOAuthToken(std::nullopt);
-    session.setOAuthRefreshToken(std::nullopt);
+    cw::test::forgetSession();
 }
 
 std::shared_ptr<UIImage> AccountServiceTest::picture() {

@@ -2,6 +2,7 @@
 
 #include "Services/RetryService.h"
 #include "foundation/dispatch/RunLoop.h"
+#include "tests/support/session/SessionReset.h"
 
 namespace cw::servicetest {
 
@@ -21,13 +22,7 @@ void ServiceTest::SetUp() {
     writeBundle({{"CFBundleIdentifier", "org.cradleway.tests"},
                  {"CFBundleShortVersionString", "2.1"},
                  {"CFBundleVersion", "14"}});
-
-    auto& session = AuthenticationContext::shared();
-    session.setUser(nullptr);
-    session.setOAuthToken(std::nullopt);
-    session.setOAuthRefreshToken(std::nullopt);
-    session.setSelectedBabyId(std::nullopt);
-    session.setDelegate({});
+    cw::test::forgetSession();
 }
 
 void ServiceTest::TearDown() {

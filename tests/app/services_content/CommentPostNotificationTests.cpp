@@ -129,13 +129,15 @@ TEST_F(CommentPostNotificationTest, APostLeavesAfterItsPicturesAreEncodedAndOnly
     EXPECT_EQ(texts, (std::vector<std::string>{"First", "Second"}));
     server.clearRequests();
 
-    // Written by one member, who signs out for another before it leaves: it never leaves.
-    PostService().createPost("Not yours", {solidImage(0xFF00FF00)}, reply("lost"),
-                             [&](const RequestError&) { replies.push_back("lost"); });
+    // Written by one member, who signs out for another before it leaves: it never leaves, and its
+    // writer hears so.
+    PostService().createPost("Not yours", {solidImage(0xFF00FF00)}, reply("sent"),
+                             [&](const RequestError&) { replies.push_back("refused"); });
     signIn(8);
     PostService().createPost("Mine", {solidImage(0xFF0000FF)}, reply("mine"), nullptr);
-    ASSERT_TRUE(runUntil([&] { return replies.size() == 3; }));
-    EXPECT_EQ(replies.back(), "mine");
+    ASSERT_TRUE(runUntil([&] { return replies.size() == 4; }));
+    EXPECT_EQ(replies[2], "refused");
+    EXPECT_EQ(replies[3], "mine");
     arrivals = arrivalsBeforeMarker();
     ASSERT_EQ(arrivals.size(), 1u);
     EXPECT_EQ(arrivals[0].part("post_text")->content, "Mine");

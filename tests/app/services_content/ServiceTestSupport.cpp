@@ -2,6 +2,7 @@
 
 #include "Services/AuthenticationContext.h"
 #include "Services/BaseHTTPService.h"
+#include "tests/support/session/SessionReset.h"
 
 namespace cw::servicetest {
 
@@ -13,10 +14,7 @@ void ServiceTest::SetUp() {
 }
 void ServiceTest::TearDown() {
     RunLoop::main().runUntilIdle();
-    auto& session = AuthenticationContext::shared();
-    session.setUser(nullptr);
-    session.setOAuthToken(std::nullopt);
-    session.setOAuthRefreshToken(std::nullopt);
+    cw::test::forgetSession();
 }
 
 std::shared_ptr<UserData> ServiceTest::signIn(std::int64_t id, std::optional<std::int64_t> code) {

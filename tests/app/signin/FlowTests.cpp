@@ -1,9 +1,9 @@
 #include "SignInFixture.h"
 
 #include "Controllers/Baby/AddMoreBabiesConfirmationViewController.h"
-#include "Controllers/SignIn/MRNLookupViewController.h"
 #include "Controllers/SignIn/NewBabyViewController.h"
 #include "Controllers/SignIn/RegistrationWithInvitation.h"
+#include "Controllers/SignIn/Shared/MRNLookupViewController.h"
 #include "Controllers/SignIn/TermsAndConditionsController.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "kits/banners/GSMessage.h"

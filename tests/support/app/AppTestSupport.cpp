@@ -17,15 +17,6 @@
 
 namespace cw::test {
 
-void forgetSession() {
-    auto& session = AuthenticationContext::shared();
-    session.setUser(nullptr);
-    session.setOAuthToken(std::nullopt);
-    session.setOAuthRefreshToken(std::nullopt);
-    session.setSelectedBabyId(std::nullopt);
-    session.setDelegate({});
-}
-
 void prepareBundle(AppEnvironment& environment, const std::string& serverUrl, const std::string& bundleIdentifier) {
     environment.writeInfo({{"SERVER_URL", serverUrl},
                            {"CFBundleIdentifier", bundleIdentifier},

@@ -10,6 +10,7 @@
 #include "server/Server.h"
 #include "tests/support/AppEnvironment.h"
 #include "tests/support/DemoServer.h"
+#include "tests/support/session/SessionReset.h"
 #include "uikit/controllers/UIViewController.h"
 
 #include <gtest/gtest.h>
@@ -33,10 +34,6 @@ struct StoredEvent {
     std::string action;
     nlohmann::json details;
 };
-
-// Signs the process-wide session out altogether (member, tokens, selected baby, delegate): a test
-// never starts as the member of the one before.
-void forgetSession();
 
 // The bundle's Info for a test: the server it talks to, the test module's own bundle identifier
 // and the version every test runs as (1.4, build 27). Named pictures load from the drawn set.

@@ -6,6 +6,7 @@
 #include "foundation/dispatch/RunLoop.h"
 #include "tests/support/AppEnvironment.h"
 #include "tests/support/RecordingServer.h"
+#include "tests/support/session/SessionReset.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -57,10 +58,7 @@ protected:
     }
     void TearDown() override {
         RunLoop::main().runUntilIdle();
-        auto& session = AuthenticationContext::shared();
-        session.setUser(nullptr);
-        session.setOAuthToken(std::nullopt);
-        session.setOAuthRefreshToken(std::nullopt);
+        cw::test::forgetSession();
         FeedDataStore::shared().setCachedFeed({});
     }
 

@@ -1,4 +1,4 @@
-#include "Controllers/SignIn/SignInFormPieces.h"
+#include "Controllers/SignIn/Shared/SignInFormPieces.h"
 
 #include "Extensions/UIColor+Palette.h"
 #include "Extensions/UIView+Autolayout.h"

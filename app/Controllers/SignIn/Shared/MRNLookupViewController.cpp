@@ -1,7 +1,7 @@
-#include "Controllers/SignIn/MRNLookupViewController.h"
+#include "Controllers/SignIn/Shared/MRNLookupViewController.h"
 
-#include "Controllers/SignIn/SignInFormPieces.h"
-#include "Controllers/SignIn/SignInMessages.h"
+#include "Controllers/SignIn/Shared/SignInFormPieces.h"
+#include "Controllers/SignIn/Shared/SignInMessages.h"
 #include "Extensions/UIColor+Palette.h"
 #include "Extensions/UIView+Autolayout.h"
 #include "Services/BabyService.h"

@@ -1,4 +1,4 @@
-#include "Controllers/SignIn/SignInKeyboardShift.h"
+#include "Controllers/SignIn/Shared/SignInKeyboardShift.h"
 
 #include "foundation/dispatch/NotificationCenter.h"
 #include "uikit/controllers/UIScreen.h"

@@ -6,7 +6,7 @@
 // signed-in member). "Search" is disabled while a lookup runs; every failure shows a banner and keeps
 // the typed number. On a short screen the view moves up 56 points while the keyboard is up.
 
-#include "Controllers/SignIn/SignInKeyboardShift.h"
+#include "Controllers/SignIn/Shared/SignInKeyboardShift.h"
 #include "Extensions/UIStoryboard+Instantiate.h"
 #include "Models/BabyData.h"
 #include "Views/OvalButton.h"

@@ -1,0 +1,16 @@
+#include "tests/support/session/SessionReset.h"
+
+#include "Services/AuthenticationContext.h"
+
+namespace cw::test {
+
+void forgetSession() {
+    auto& session = AuthenticationContext::shared();
+    session.setUser(nullptr);
+    session.setOAuthToken(std::nullopt);
+    session.setOAuthRefreshToken(std::nullopt);
+    session.setSelectedBabyId(std::nullopt);
+    session.setDelegate({});
+}
+
+} // namespace cw::test
