@@ -442,8 +442,8 @@ TEST_P(Registration, TheRelativeRegisteringAfterTheMotherLeftPagesThroughHerOwnB
     // Sarah registers on the same device with Mia, and joins the family that invited her.
     TOUR_STEP(quietly({"tap \"Create Account\"", "tap #inviterNameTextField", "type \"sarah@cradleway.test\"",
                        "tap #securityCodeTextField", "type \"424242\"", "tap \"Submit\"", "expect \"Create Account\"",
-                       "tap #passwordTextField", "type \"sarah-password-1\"", "tap \"Continue\"", "tap \"I Accept\"",
-                       "tap #mrnTextField", "type \"CW200001\"", "tap \"Search\"", "expect \"Mia Lopez\"",
+                       "tap #passwordTextField", "type \"sarah-password-1\\n\"", "tap \"Continue\"",
+                       "tap \"I Accept\"", "tap #mrnTextField", "type \"CW200001\"", "tap \"Search\"", "expect \"Mia Lopez\"",
                        "tap \"Continue\"", "tap \"No\"", "expect \"Connect\"", "tap \"Next\"", "tap \"Next\"",
                        "tap \"Next\"", "tap \"Done\"", "expect \"Home\""}));
     signedIn = true;
