@@ -171,21 +171,35 @@ int64_t insertMember(Connection& db, ServerState& state, const char* email, cons
     return db.lastInsertId();
 }
 
+// A weight as the care team writes it: whole grams, thousands grouped ("1,523 g").
+std::string grams(double weight) {
+    const std::string digits = std::to_string(std::lround(weight));
+    std::string out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && digits[i - 1] != '-' && (digits.size() - i) % 3 == 0) out += ',';
+        out += digits[i];
+    }
+    return out + " g";
+}
+
+// The readings stand in the fields the daily update's cells show (the subtitle, the sub-items and
+// the data lines); "value" repeats the reading for whoever reads the entry's data alone. An entry
+// stays short enough that the latest one shows every item on a phone's screen.
 json dailyItems(const std::string& name, int day, int totalDays, double weight, const std::string& photo) {
     bool cpap = day < totalDays - 6, highFlow = !cpap && day < totalDays - 2;
     int feedMl = 8 + day * 2;
     json items = json::array();
     items.push_back({{"name", "weight"},
                      {"title", "Weight"},
-                     {"value", std::to_string(static_cast<int>(std::lround(weight))) + " g"},
-                     {"subtitle", day == 0 ? "Weighed tonight" : "Up about 20 g since yesterday"},
+                     {"value", grams(weight)},
+                     {"subtitle", grams(weight)},
                      {"was_changed", true},
                      {"info", "Babies are weighed every night at the 10 pm care time."}});
+    const std::string support = cpap ? "CPAP" : highFlow ? "High-flow" : "Room air";
     json breathing = {{"name", "breathing"},
                       {"title", "Breathing"},
-                      {"value", cpap       ? "CPAP"
-                                : highFlow ? "High-flow"
-                                           : "Room air"},
+                      {"value", support},
+                      {"subtitle", support},
                       {"was_changed", day == totalDays - 6 || day == totalDays - 2}};
     if (cpap)
         breathing["subitems"] =
@@ -196,19 +210,97 @@ json dailyItems(const std::string& name, int day, int totalDays, double weight, 
     else
         breathing["subitems"] = json::array();
     items.push_back(breathing);
+    const std::string feeds = std::to_string(feedMl) + " ml every 3 hours";
     items.push_back({{"name", "feeding"},
                      {"title", "Feeding"},
-                     {"value", std::to_string(feedMl) + " ml every 3 hours"},
-                     {"subtitle", day > 8 ? "Starting to try the breast" : "By tube"},
-                     {"data", json::array({"Breast milk", day > 5 ? "Fortifier added" : "No fortifier yet"})},
+                     {"value", feeds},
+                     {"subtitle", feeds},
+                     {"data", json::array({day > 5 ? "Breast milk with fortifier" : "Breast milk, no fortifier yet",
+                                           day > 8 ? "Starting to try the breast" : "By tube"})},
                      {"formatted_text", name + " is taking " + std::to_string(feedMl * 8) + " ml a day."},
                      {"was_changed", day % 2 == 0}});
+    const std::string warmth = day > 10 ? "Open cot" : "Incubator 33 °C";
     items.push_back({{"name", "temperature"},
                      {"title", "Temperature"},
-                     {"value", day > 10 ? "Open cot" : "Incubator 33 °C"},
+                     {"value", warmth},
+                     {"subtitle", warmth},
                      {"was_changed", day == 11}});
     items.push_back({{"name", "photo"}, {"title", "Photo of the day"}, {"image", "/" + photo}});
     return items;
+}
+
+// Every date the demo writes, by table: a time in seconds, or a calendar day ("2019-03-04").
+struct DemoDate {
+    const char* table;
+    const char* column;
+    bool calendarDay;
+};
+
+const DemoDate kDemoDates[] = {
+    {"members", "created_at", false},      {"invitations", "created_at", false},
+    {"babies", "birthday", true},          {"babies", "expected_birthday", true},
+    {"posts", "created_at", false},        {"measurements", "measured_at", false},
+    {"journey_items", "date", true},       {"questions", "updated_at", false},
+    {"education_content", "published_at", false}, {"comments", "created_at", false},
+    {"bookmarks", "created_at", false},    {"notifications", "created_at", false},
+};
+
+// The demo keeps, beside the server's own tables, the day its dates stand at and the rows it wrote
+// ("rows": {table: [the last id before it, its own last id]}), so that a later start can move its
+// own rows, and only them, to the day of that start.
+void createDemoTable(Connection& db) {
+    db.exec("CREATE TABLE IF NOT EXISTS demo (day INTEGER NOT NULL, rows TEXT NOT NULL)");
+}
+
+std::map<std::string, int64_t> lastIds(Connection& db) {
+    std::map<std::string, int64_t> ids;
+    for (const auto& d : kDemoDates) {
+        auto st = db.prepare(std::string("SELECT COALESCE(MAX(id), 0) FROM ") + d.table);
+        ids[d.table] = st.step() ? st.integer(0) : 0;
+    }
+    return ids;
+}
+
+// A demo loaded days ago reads as if loaded today: its cards are as recent, its daily update is
+// today's and the twins are as old as they were. Rows members added keep their own dates, since
+// they tell what really happened. Times move by whole days (a time that would then lie ahead of
+// now stands at now), calendar days by as many days.
+void moveDemoForward(Connection& db, ServerState& state) {
+    createDemoTable(db);
+    int64_t day = 0;
+    json rows;
+    {
+        auto st = db.prepare("SELECT day, rows FROM demo");
+        if (!st.step()) {
+            state.print("demo: loaded by an older server, so its dates stay as they were (start from a fresh "
+                        "data directory to load it anew)");
+            return;
+        }
+        day = st.integer(0);
+        rows = parseStoredJson(st.text(1));
+    }
+    const int64_t now = state.now();
+    const int64_t days = now / kDay - day;
+    if (days <= 0 || !rows.is_object()) return;
+    Transaction tx(db);
+    for (const auto& d : kDemoDates) {
+        const json range = rows.value(d.table, json());
+        if (!range.is_array() || range.size() != 2 || !range[0].is_number_integer() ||
+            !range[1].is_number_integer())
+            continue;
+        const std::string column = d.column;
+        const std::string moved =
+            d.calendarDay ? "COALESCE(date(" + column + ", '+' || ?1 || ' days'), " + column + ")"
+                          : "MIN(" + column + " + ?1 * 86400, ?2)";
+        auto update = db.prepare("UPDATE " + std::string(d.table) + " SET " + column + " = " + moved +
+                                 " WHERE id > ?3 AND id <= ?4");
+        update.bind(1, days).bind(2, now).bind(3, range[0].get<int64_t>()).bind(4, range[1].get<int64_t>());
+        update.run();
+    }
+    db.prepare("UPDATE demo SET day = ?").with(now / kDay).run();
+    tx.commit();
+    state.print("demo: its dates moved " + std::to_string(days) + (days == 1 ? " day" : " days") +
+                " forward, to today");
 }
 
 } // namespace
@@ -254,13 +346,16 @@ void seedDemo(Connection& db, ServerState& state) {
     auto accounts = demoAccounts();
     if (db.prepare("SELECT 1 FROM members WHERE email = ?").with(accounts[0].email).step()) {
         state.print("demo: the demonstration family is already loaded");
+        moveDemoForward(db, state);
         return;
     }
     const int64_t now = state.now();
     const int64_t today = now / kDay * kDay;
     const int stayDays = 24;
     const int updateDays = 14;
+    createDemoTable(db);
     Transaction tx(db);
+    const auto before = lastIds(db);
 
     // The family.
     int64_t mother =
@@ -347,8 +442,8 @@ void seedDemo(Connection& db, ServerState& state) {
                   "INSERT INTO posts (kind, baby_id, title, post_text, items, image, source, created_at) "
                   "VALUES ('daily_update', ?, ?, ?, ?, ?, 'cradleway', ?)")
                 .with(twin.id, "Daily update for " + first,
-                      first + " had a settled night. Weight " + std::to_string(static_cast<int>(weight)) +
-                          " g; breathing: " + items[1]["value"].get<std::string>() + ".",
+                      first + " had a settled night. Weight " + grams(weight) +
+                          "; breathing: " + items[1]["value"].get<std::string>() + ".",
                       items.dump(), photo, at)
                 .run();
         }
@@ -577,6 +672,11 @@ void seedDemo(Connection& db, ServerState& state) {
     db.prepare("UPDATE members SET notification_count = ?, recommended_seen_at = ? WHERE id = ?")
         .with(static_cast<int64_t>(std::size(notifications)), now - 6 * kDay, mother)
         .run();
+    json rows = json::object();
+    for (const auto& [table, last] : lastIds(db))
+        rows[table] = std::vector<int64_t>{before.at(table), last};
+    db.prepare("DELETE FROM demo").run();
+    db.prepare("INSERT INTO demo (day, rows) VALUES (?, ?)").with(now / kDay, rows.dump()).run();
     tx.commit();
     ensureStaticPictures(state);
 

@@ -232,10 +232,35 @@ std::string BaseHTTPService::baseServerURL() {
     return Bundle::main().requiredStringForInfoDictionaryKey("SERVER_URL");
 }
 
+namespace {
+std::optional<URL> againstServer(std::string_view reference) {
+    auto base = URL::fromString(BaseHTTPService::baseServerURL());
+    if (!base) return std::nullopt;
+    return URL::fromString(reference, *base);
+}
+} // namespace
+
 std::optional<URL> BaseHTTPService::imageURL(const std::string& path) {
     auto encoded = cw::percentEncodeQuery(path);
     if (!encoded) return std::nullopt;
-    auto base = URL::fromString(baseServerURL());
-    if (!base) return std::nullopt;
-    return URL::fromString(*encoded, *base);
+    return againstServer(*encoded);
+}
+
+std::optional<URL> BaseHTTPService::resolveServerPath(const std::string& path) {
+    // A valid address is kept as written: encoding it again would turn its "%XX" into "%25XX".
+    if (URL::fromString(path)) return againstServer(path);
+    return imageURL(path);
+}
+
+bool BaseHTTPService::isServerOrigin(const URL& url) {
+    auto server = URL::fromString(baseServerURL());
+    return server && server->isSameOrigin(url);
+}
+
+std::optional<URL> BaseHTTPService::memberPageURL(const std::string& path) {
+    const auto query = AuthenticationContext::shared().memberPageQuery();
+    if (!query) return std::nullopt;
+    const auto page = resolveServerPath(path);
+    if (!page || !isServerOrigin(*page)) return std::nullopt;
+    return URL::fromString(page->absoluteString() + *query);
 }

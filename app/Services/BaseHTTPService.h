@@ -60,7 +60,10 @@ private:
 // reported at once: the request is parked with RetryService, which refreshes the tokens once and then
 // sends every parked request again; a replay that fails again reaches the failure callback. If the
 // refresh fails, every parked request's failure callback gets its original task and error. A request
-// the caller cancels is never parked: its failure callback hears NSURLErrorCancelled once.
+// the caller cancels is never parked: its failure callback hears NSURLErrorCancelled once. A request
+// that the server redirects to another origin is not sent there (it carries the client's fields and
+// the tokens): its caller hears cw::URLErrorRedirectToAnotherOrigin at once, with the redirect as the
+// task's reply.
 //
 // Callbacks run on the main queue. A service object may be dropped as soon as a send returns: pending
 // callbacks and replays keep its manager alive, never the object itself.
@@ -118,6 +121,17 @@ public:
     // `path` percent-encoded for a query and resolved against SERVER_URL (the server root); none when
     // the text is not UTF-8 or no address can be formed.
     static std::optional<URL> imageURL(const std::string& path);
+    // A path (or whole address) the server gave, resolved against SERVER_URL as a URL, the way a page
+    // resolves a link: never joined to it as text, where "@host" or "//host" would name another
+    // server. Taken as written when it is a valid address, else percent-encoded first; none when no
+    // address can be formed.
+    static std::optional<URL> resolveServerPath(const std::string& path);
+    // Whether an address is on the server's own origin (SERVER_URL's scheme, host and port).
+    static bool isServerOrigin(const URL& url);
+    // The server's page at `path`, opened as the signed-in member: the resolved address followed by
+    // the member's query ("?user_id=…&access_token=…"). None without a member, and none when the path
+    // resolves to any origin but the server's own: the member's token goes to no other host.
+    static std::optional<URL> memberPageURL(const std::string& path);
 
 private:
     enum class Method { jsonPost, get, multipartPost };

@@ -76,12 +76,13 @@ void RetryService::refreshFailed(const Task& task, const NSError& error) {
     auto parked = std::move(parked_);
     parked_.clear();
 
-    // A refresh the server refused ends the session; one that never got an answer (no connection,
-    // time-out) says nothing about the tokens, so the member stays signed in.
+    // A refresh the server answered and that still failed (an error status, a reply that is no JSON,
+    // one refused as too large) ends the session: the tokens held are not going to be renewed. One
+    // that never got an answer (no connection, time-out) says nothing about the tokens, so the member
+    // stays signed in.
     std::shared_ptr<const NSHTTPURLResponse> response = task ? task->response() : nullptr;
     if (!response) response = cw::failingResponse(error);
-    const bool refused = response && (response->statusCode() < 200 || response->statusCode() > 299);
-    if (refused) AuthenticationContext::shared().logout();
+    if (response) AuthenticationContext::shared().logout();
 
     for (const auto& request : parked)
         if (!request->claimed.exchange(true) && request->fail) request->fail();

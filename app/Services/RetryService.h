@@ -37,8 +37,9 @@ public:
     // The refresh reply: a JSON object with "access_token" and "refresh_token" gives the session new
     // tokens; in every case the parked requests are then sent again.
     void refreshSucceeded(const std::optional<JSON>& reply);
-    // The refresh failed: every parked request's failure callback is called. Only when the server
-    // answered with an error status is the session logged out; an outage keeps the session.
+    // The refresh failed: every parked request's failure callback is called. When the server
+    // answered (an error status, a reply that is no JSON) the session is logged out; an outage keeps
+    // the session.
     void refreshFailed(const Task& task, const NSError& error);
 
     // The last refresh started (kept after it ended).

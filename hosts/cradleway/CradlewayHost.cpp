@@ -26,9 +26,9 @@ bool isServerAddress(const std::string& text) {
 } // namespace
 
 const char* usage() {
-    return "usage: cradleway [--headless [--script FILE] [--screenshots DIR]] [--server URL]\n"
-           "                 [--data-dir DIR] [--size WxH] [--picture FILE] [--access-token-seconds N]\n"
-           "                 [--touch-id match|nomatch]\n"
+    return "usage: cradleway [--headless [--script FILE|-] [--screenshots DIR]] [--server URL]\n"
+           "                 [--data-dir DIR] [--size WxH] [--picture FILE] [--touch-id match|nomatch]\n"
+           "                 [--access-token-seconds N] [--screenshot FILE] [--seconds N]\n"
            "  --headless         run without a window (with --script: run its steps, then quit)\n"
            "  --script FILE      the steps to run headless (see README: Running); with -, steps\n"
            "                     are read from standard input as they come, each answered on\n"
@@ -44,7 +44,11 @@ const char* usage() {
            "                     finger that matches or not\n"
            "  --access-token-seconds N\n"
            "                     the demo server's access tokens last N seconds (an hour by\n"
-           "                     default), so that the application refreshes them as it goes\n";
+           "                     default), so that the application refreshes them as it goes\n"
+           "  --screenshot FILE  write the screen to FILE (PNG) once it has settled and its\n"
+           "                     pictures have arrived (headless: after the script), then quit\n"
+           "  --seconds N        quit the window after N seconds of real time (default: run\n"
+           "                     until it is closed)\n";
 }
 
 std::optional<CradlewayOptions> parseOptions(int argc, const char* const* argv, std::string& error) {

@@ -2,6 +2,7 @@
 
 #include "foundation/dispatch/RunLoop.h"
 #include "foundation/time/Clock.h"
+#include "kits/images/ImageViewRequest.h"
 #include "kits/video/MPMoviePlayerController.h"
 #include "security/biometrics/LAContext.h"
 #include "uikit/controllers/ControllerSupport.h"
@@ -204,6 +205,32 @@ std::vector<std::string> HeadlessHost::visibleTexts() const {
     return texts;
 }
 
+std::shared_ptr<UIView> HeadlessHost::viewUnderFinger(CGPoint point) const {
+    auto w = window();
+    return w ? w->hitTest(point, nullptr) : nullptr;
+}
+
+CGPoint HeadlessHost::tapPointOf(const UIView& view) const {
+    auto w = window();
+    const CGRect b = view.bounds();
+    const CGPoint centre{b.origin.x + b.size.width / 2, b.origin.y + b.size.height / 2};
+    return w ? view.convert(centre, w.get()) : centre;
+}
+
+std::vector<std::shared_ptr<UIImageView>> HeadlessHost::picturesLoading() const {
+    std::vector<std::shared_ptr<UIImageView>> waiting;
+    auto w = window();
+    if (!w) return waiting;
+    layout();
+    walkTopmostFirst(w, [&](const std::shared_ptr<UIView>& v) {
+        if (auto image = std::dynamic_pointer_cast<UIImageView>(v);
+            image && images::ImageViewRequest::isWaiting(*image) && isVisibleOnScreen(*image))
+            waiting.push_back(image);
+        return true;
+    });
+    return waiting;
+}
+
 bool HeadlessHost::tapPoint(CGPoint point) {
     auto w = window();
     if (!w) return false;
@@ -216,10 +243,7 @@ bool HeadlessHost::tapPoint(CGPoint point) {
 bool HeadlessHost::tap(const std::shared_ptr<UIView>& view) {
     auto w = window();
     if (!view || !w || !isVisibleOnScreen(*view)) return false;
-    const CGRect b = view->bounds();
-    const CGPoint centre =
-        view->convert(CGPoint{b.origin.x + b.size.width / 2, b.origin.y + b.size.height / 2}, w.get());
-    return tapPoint(centre);
+    return tapPoint(tapPointOf(*view));
 }
 
 namespace {

@@ -20,6 +20,7 @@
 #include <vector>
 
 class ManualClock;
+class UIImageView;
 
 namespace cw {
 
@@ -47,6 +48,14 @@ public:
     bool isShowing(const std::string& text) const { return findByText(text) != nullptr; }
     // Every visible text, topmost first.
     std::vector<std::string> visibleTexts() const;
+    // The view a finger at `pointInWindow` would touch (the window's hit test), none off the window.
+    // It takes the screen as it stands, without a layout pass: the views a find just returned are
+    // the views it tests (a pass may replace some, as a tab bar rebuilds its items).
+    std::shared_ptr<UIView> viewUnderFinger(CGPoint pointInWindow) const;
+    // The middle of `view`, where a tap on it lands, in the window's coordinates.
+    CGPoint tapPointOf(const UIView& view) const;
+    // The image views on screen that wait for their picture (a download, a photo-library request).
+    std::vector<std::shared_ptr<UIImageView>> picturesLoading() const;
 
     // --- Acting (each returns false when there was nothing to act on) ---
     bool tap(const std::shared_ptr<UIView>& view);

@@ -4,10 +4,14 @@
 
 #include "foundation/dispatch/RunLoop.h"
 #include "foundation/time/DateFormatter.h"
+#include "uikit/controllers/ControllerSupport.h"
+#include "uikit/controls/UIKeyboard.h"
+#include "uikit/view/UIImageView.h"
 
 #include <nlohmann/json.hpp>
 
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <fstream>
 #include <deque>
@@ -111,6 +115,55 @@ std::string describeVisible(const HeadlessHost& host) {
     return out.empty() ? "nothing with text" : out;
 }
 
+// A view as a message names it: its type, its identifier, and the first text in it (an alert's
+// title, a bar's title).
+std::string describeView(const UIView& view) {
+    std::string out = unqualifiedTypeName(typeid(view));
+    if (!view.accessibilityIdentifier().empty()) out += " #" + view.accessibilityIdentifier();
+    std::optional<std::string> text;
+    std::function<void(const UIView&)> find = [&](const UIView& v) {
+        if (text || !isVisibleOnScreen(v)) return;
+        if ((text = visibleTextOf(v))) return;
+        for (const auto& sub : v.subviews())
+            find(*sub);
+    };
+    find(view);
+    if (text) out += " \"" + *text + "\"";
+    return out;
+}
+
+bool contains(const UIView& outer, const UIView* inner) {
+    for (const UIView* v = inner; v; v = v->superviewPointer())
+        if (v == &outer) return true;
+    return false;
+}
+
+// Why a finger at the middle of `view` would not reach it: none when the view takes the touch, or
+// one inside it, or one that holds it with the point inside each view between them (a button's
+// title hands its touches to the button). Anything else lies over it (a bar, an alert, the keyboard),
+// or the view stands outside what holds it and the touch goes past it (a floating menu item's title,
+// left of the item, is on the menu's overlay).
+std::optional<std::string> coverOf(const HeadlessHost& host, const std::shared_ptr<UIView>& view) {
+    const CGPoint point = host.tapPointOf(*view);
+    const auto hit = host.viewUnderFinger(point);
+    // The keys are drawn by the keyboard's host view, which lets touches between its own views
+    // through: a finger on the keys reaches nothing below.
+    auto& keyboard = Keyboard::shared();
+    const auto& keys = keyboard.hostView();
+    if (keyboard.isVisible() && keyboard.frame().contains(point) && !(keys && hit && contains(*keys, hit.get())) &&
+        !(keys && contains(*keys, view.get())))
+        return std::string("it is covered by the keyboard; the tap would land there");
+    if (!hit) return std::string("it is on nothing that takes touches");
+    if (contains(*view, hit.get())) return std::nullopt;
+    if (!contains(*hit, view.get())) return "it is covered by " + describeView(*hit) + "; the tap would land there";
+    const auto window = host.window();
+    for (UIView* v = view->superviewPointer(); v && v != hit.get(); v = v->superviewPointer())
+        if (!v->pointInside(v->convertFrom(point, window.get()), nullptr))
+            return "it lies outside " + describeView(*v) +
+                   ", which holds it; the tap would land on " + describeView(*hit);
+    return std::nullopt;
+}
+
 // Turns the run loop (in real time, up to `seconds`) until `found` holds: replies from other
 // threads arrive meanwhile. Whatever the result, the host settles afterwards.
 bool waitFor(HeadlessHost& host, double seconds, const std::function<bool()>& found) {
@@ -133,6 +186,26 @@ std::variant<Step, ParseError> noArguments(std::string_view args, std::function<
     return action(std::move(run));
 }
 
+// Waits for the view that `find` finds to show with nothing over it, then taps it. A person's
+// finger lands on whatever is on top: a tap on a covered view fails, naming what covers it.
+bool tapUncovered(HeadlessHost& host, double wait, const std::function<std::shared_ptr<UIView>()>& find,
+                  std::string& why, const std::function<std::string()>& whenMissing) {
+    waitFor(host, wait, [&] {
+        auto view = find();
+        return view && !coverOf(host, view);
+    });
+    auto view = find();
+    if (!view) {
+        why = whenMissing();
+        return false;
+    }
+    if (auto cover = coverOf(host, view)) {
+        why = *cover;
+        return false;
+    }
+    return host.tap(view);
+}
+
 std::variant<Step, ParseError> parseTap(std::string_view args, const HeadlessScriptOptions& options) {
     const double wait = options.waitSeconds;
     const std::string a = trim(args);
@@ -141,19 +214,15 @@ std::variant<Step, ParseError> parseTap(std::string_view args, const HeadlessScr
         if (id.empty() || id.find_first_of(" \t") != std::string::npos)
             return ParseError{"wants #identifier without spaces"};
         return action([id, wait](HeadlessHost& host, std::string& why) {
-            waitFor(host, wait, [&] { return host.findByIdentifier(id) != nullptr; });
-            if (host.tapIdentifier(id)) return true;
-            why = "nothing on screen has the identifier " + id;
-            return false;
+            return tapUncovered(host, wait, [&] { return host.findByIdentifier(id); }, why,
+                                [&] { return "nothing on screen has the identifier " + id; });
         });
     }
     auto text = quotedText(a);
     if (auto* e = std::get_if<ParseError>(&text)) return *e;
     return action([t = std::get<std::string>(text), wait](HeadlessHost& host, std::string& why) {
-        waitFor(host, wait, [&] { return host.isShowing(t); });
-        if (host.tapText(t)) return true;
-        why = "nothing on screen shows this text; showing " + describeVisible(host);
-        return false;
+        return tapUncovered(host, wait, [&] { return host.findByText(t); }, why,
+                            [&] { return "nothing on screen shows this text; showing " + describeVisible(host); });
     });
 }
 
@@ -334,7 +403,8 @@ std::variant<Step, ParseError> parseScreenshot(std::string_view args, const Head
     if (name.empty() || name.find_first_of("/\\ \t") != std::string::npos || name == "." || name == "..")
         return ParseError{"wants a file name without spaces or slashes"};
     const auto file = options.screenshotDirectory / (name + ".png");
-    return action([file](HeadlessHost& host, std::string& why) {
+    return action([file, wait = options.waitSeconds](HeadlessHost& host, std::string& why) {
+        if (!waitForPictures(host, wait, why)) return false;
         std::string error;
         if (host.screenshot(file, &error)) return true;
         why = "cannot write " + file.string() + ": " + error;
@@ -395,6 +465,27 @@ const std::vector<std::pair<std::string, Parser>>& steps() {
 }
 
 } // namespace
+
+bool waitForPictures(HeadlessHost& host, double seconds, std::string& why) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    for (;;) {
+        // A picture that arrives may make room for others (a cell laid out anew asks for its own).
+        host.settle();
+        const auto waiting = host.picturesLoading();
+        if (waiting.empty()) return true;
+        const double left = std::chrono::duration<double>(deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0) {
+            std::ostringstream out;
+            out << waiting.size() << (waiting.size() == 1 ? " picture" : " pictures")
+                << " on screen had not arrived after " << seconds << " seconds ("
+                << describeView(*waiting.front())
+                << (waiting.size() > 1 ? ", ..." : "") << ")";
+            why = out.str();
+            return false;
+        }
+        RunLoop::main().runUntil([&] { return host.picturesLoading().empty(); }, left);
+    }
+}
 
 namespace {
 

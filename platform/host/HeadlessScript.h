@@ -3,8 +3,10 @@
 // Scripts for the headless host: one step a line, run against a launched application the way a
 // person would use it. Blank lines and lines starting with "#" are skipped. The steps:
 //
-//   tap "text"            tap what shows exactly this text
+//   tap "text"            tap what shows exactly this text (a label's whole text)
 //   tap #identifier       tap the view with this accessibility identifier
+//                         (a tap fails when another view lies over the middle of its target,
+//                         or the target stands outside the view that holds it)
 //   type "text"           type into the focused field ("\n" presses return; \" \\ \t too)
 //   paste "text"          paste into the focused field, one edit of the whole text
 //   delete N              press backspace N times
@@ -24,7 +26,8 @@
 //   turn-date yyyy-MM-dd  turn the date picker on screen to this day
 //   expect "text"         the screen shows this text, or the script fails
 //   absent "text"         the settled screen does not show this text (checked at once)
-//   screenshot NAME       write the screen to NAME.png in the screenshot directory
+//   screenshot NAME       write the screen to NAME.png in the screenshot directory, once the
+//                         pictures on screen have arrived
 //   draw                  draw the screen as the display would, keeping no picture
 //
 // Texts are in double quotes with the escapes \" \\ \n \t and \xHH (one byte, such as a pasted
@@ -32,7 +35,8 @@
 //
 // The application's clock is the host's manual one, but a server answers in real time: `tap`,
 // `alert` and `expect` wait (in real time, up to HeadlessScriptOptions::waitSeconds) for what they
-// look for to show, turning the run loop meanwhile, so a step after a request finds its reply.
+// look for to show (a `tap`, for nothing to lie over it), and `screenshot` for the pictures on
+// screen to arrive, turning the run loop meanwhile, so a step after a request finds its reply.
 // `wait` moves the application's clock only (60 seconds of it pass at once).
 //
 // The whole script is read before anything runs, so a mistyped step never leaves the application
@@ -75,6 +79,10 @@ int runHeadlessScript(HeadlessHost& host, std::istream& script, const HeadlessSc
 // the worst line (kScriptInvalid over kScriptStepFailed).
 int runHeadlessSteps(HeadlessHost& host, std::istream& steps, std::ostream& replies,
                      const HeadlessScriptOptions& options);
+// Turns the run loop (in real time, up to `seconds`) until no image view on screen waits for its
+// picture, so that a screenshot shows the pictures rather than blanks where they go. False with
+// `why` naming the pictures still on their way when the time ran out.
+bool waitForPictures(HeadlessHost& host, double seconds, std::string& why);
 // The same for a file; a file that cannot be read is kScriptInvalid. Relative `pick` files are
 // found beside it.
 int runHeadlessScriptFile(HeadlessHost& host, const std::filesystem::path& file,

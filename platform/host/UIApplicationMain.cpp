@@ -94,6 +94,10 @@ int UIApplicationMain(int argc, char** argv,
         }
         if (options.screenshotPath) {
             std::string error;
+            if (!cw::waitForPictures(host, cw::HeadlessScriptOptions().waitSeconds, error)) {
+                std::cerr << "cannot take the screenshot: " << error << std::endl;
+                return 1;
+            }
             if (!host.screenshot(*options.screenshotPath, &error)) {
                 std::cerr << "cannot write the screenshot: " << error << std::endl;
                 return 1;

@@ -146,6 +146,7 @@ Task AFHTTPSessionManager::send(const std::string& method, const std::string& UR
         failLater(failure, std::move(error));
         return nullptr;
     }
+    request->maximumReplyLength = cw::kJSONReplyLimit;
     return start(std::move(*request), std::move(progress), method != "GET",
                  jsonDelivery(responseSerializer(), std::move(success), std::move(failure)));
 }
@@ -160,6 +161,7 @@ Task AFHTTPSessionManager::POST(const std::string& URLString, const JSON& parame
     }
     auto request =
         requestSerializer()->multipartFormRequestWithMethod("POST", *url, parameters, constructingBody);
+    request.maximumReplyLength = cw::kJSONReplyLimit;
     return start(std::move(request), std::move(uploadProgress), true,
                  jsonDelivery(responseSerializer(), std::move(success), std::move(failure)));
 }

@@ -22,6 +22,22 @@
 // Failures: a transport failure (no connection, time-out, cancelled) carries an NSURLErrorDomain error
 // and the task has no response. A reply that the response serializer refuses carries its status in
 // the task's response and its body under AFNetworkingOperationFailingURLResponseDataErrorKey.
+//
+// Reply limits: a JSON reply (GET, POST and multipart POST) may hold 32 MB (cw::kJSONReplyLimit), a
+// plain GET of bytes (pictures, pages, videos) 128 MB (cw::kMediaReplyLimit). A reply whose
+// Content-Length declares more is refused before its body is read, and one that grows past the limit
+// is stopped there: the request fails with NSURLErrorDataLengthExceedsMaximum, and the task's
+// response holds the reply's status and headers.
+//
+// Redirects are followed by this layer, at most ten in a row; 303 (and 301 or 302 after a POST) turns
+// into a GET without body, 307 and 308 repeat the method, header fields and body. Within one origin
+// (scheme, host, port) every redirect is followed. To another origin only a request that carries
+// nothing of its own follows: one without a body to send again and without header fields beyond
+// content negotiation (Accept, Accept-Language, User-Agent, Content-Type). Any other request (a
+// password in its body, a token or cookie in its header fields) fails with
+// cw::URLErrorRedirectToAnotherOrigin in NSURLErrorDomain, nothing being sent to the other origin;
+// the task's response is the redirect, so the failure reads as the server's answer, not as a lost
+// connection.
 class AFHTTPSessionManager {
 public:
     using Task = std::shared_ptr<NSURLSessionDataTask>;

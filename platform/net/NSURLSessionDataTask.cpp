@@ -84,7 +84,7 @@ void NSURLSessionDataTask::finish(Outcome outcome) {
     if (finished_.exchange(true)) return;
     {
         std::lock_guard lock(mutex_);
-        response_ = outcome.error ? nullptr : outcome.response;
+        response_ = outcome.response;
     }
     state_ = NSURLSessionTaskState::completed;
     auto completion = std::move(completion_);
@@ -141,6 +141,9 @@ NSError makeURLError(std::int64_t code, const std::string& url, std::string debu
         break;
     case NSURLErrorDataLengthExceedsMaximum:
         text = "resource exceeds maximum size";
+        break;
+    case URLErrorRedirectToAnotherOrigin:
+        text = "The server redirected the request to another server, which it was not sent to.";
         break;
     case NSURLErrorSecureConnectionFailed:
         text = "An SSL error has occurred and a secure connection to the server cannot be made.";

@@ -3,6 +3,7 @@
 #include "foundation/json/NSError.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -39,6 +40,20 @@ inline constexpr std::int64_t NSURLErrorServerCertificateHasUnknownRoot = -1203;
 
 // User-info key of the address a failed request went to (a text, without its query).
 inline constexpr std::string_view NSURLErrorFailingURLStringErrorKey = "NSErrorFailingURLStringKey";
+
+namespace cw {
+// Our own code in NSURLErrorDomain, which has none for it: the server redirected a request that
+// carries something of its own (a body the redirect would send again, or header fields beyond
+// content negotiation: tokens, cookies, the client's own fields) to another origin, and the request
+// did not follow. The task's response is the redirect.
+inline constexpr std::int64_t URLErrorRedirectToAnotherOrigin = -1050;
+
+// The most bytes a reply may hold before its request fails with NSURLErrorDataLengthExceedsMaximum.
+// A JSON reply is held whole and decoded in memory, so it gets the smaller limit; pictures, pages and
+// videos get the larger one.
+inline constexpr std::size_t kJSONReplyLimit = std::size_t{32} << 20;
+inline constexpr std::size_t kMediaReplyLimit = std::size_t{128} << 20;
+} // namespace cw
 
 namespace cw {
 // Which file of certificate authorities secure connections are checked against: libcurl's default
@@ -87,6 +102,9 @@ struct NSURLRequest {
     std::vector<std::pair<std::string, std::string>> headers;
     std::optional<Data> HTTPBody;
     double timeoutInterval = 60;
+    // A reply that declares more (Content-Length) is refused before its body is read; one that grows
+    // past it is stopped there.
+    std::size_t maximumReplyLength = cw::kMediaReplyLimit;
 
     std::optional<std::string> valueForHTTPHeaderField(std::string_view name) const;
 };
@@ -105,9 +123,11 @@ struct Transfer;
 class NSURLSessionDataTask : public std::enable_shared_from_this<NSURLSessionDataTask> {
 public:
     struct Outcome {
-        std::shared_ptr<const NSHTTPURLResponse> response; // none when no HTTP reply was read
+        // None when no HTTP reply was read. With an error it is the reply that was refused (one too
+        // large, a redirect not followed): its status and headers, never its body.
+        std::shared_ptr<const NSHTTPURLResponse> response;
         Data body;
-        std::optional<NSError> error; // a transport error; then there is no response
+        std::optional<NSError> error; // the request failed: a transport error or a refused reply
     };
     // Runs on the network thread once the task has ended.
     using CompletionHandler = std::function<void(const std::shared_ptr<NSURLSessionDataTask>&, Outcome)>;
@@ -122,7 +142,8 @@ public:
     std::uint64_t taskIdentifier() const { return identifier_; }
     NSURLSessionTaskState state() const { return state_.load(); }
     const NSURLRequest& originalRequest() const { return request_; }
-    // The HTTP reply, once one was read; none before, and none after a transport failure.
+    // The HTTP reply, once one was read; none before, and none after a transport failure. A refused
+    // reply (too large, a redirect not followed) is kept here too.
     std::shared_ptr<const NSHTTPURLResponse> response() const;
 
     NSProgress uploadProgress() const;

@@ -19,6 +19,10 @@ void ServerTest::SetUp() {
     std::random_device rd;
     dir_ = std::filesystem::temp_directory_path() /
            ("cw-server-test-" + std::to_string(rd()) + std::to_string(rd()));
+    start();
+}
+
+void ServerTest::start() {
     ServerOptions options;
     options.threads = 4;
     options.cheapPasswordHashing = true;
@@ -31,6 +35,12 @@ void ServerTest::SetUp() {
     server_ = startDemoServer(dir_, options);
     client_ = std::make_unique<httplib::Client>("127.0.0.1", server_->port());
     client_->set_read_timeout(10, 0);
+}
+
+void ServerTest::restart() {
+    client_.reset();
+    server_.reset();
+    start();
 }
 
 void ServerTest::TearDown() {

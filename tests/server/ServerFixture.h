@@ -30,6 +30,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
     virtual void adjust(ServerOptions&) {}
+    // Stops the server and starts it again on the same database, as a later launch does.
+    void restart();
 
     Reply post(const std::string& path, const json& body, const std::string& token = "");
     Reply postRaw(const std::string& path, const std::string& body, const std::string& type,
@@ -61,6 +63,8 @@ protected:
     Reply postFrom(const std::string& from, const std::string& path, const json& body);
     // The files of the upload directory.
     std::vector<std::string> uploads() const;
+
+    void start();
 
     std::filesystem::path dir_;
     std::atomic<int64_t> now_{1'800'000'000};

@@ -203,15 +203,7 @@ TEST_F(UploadTest, FilesThatNoRowNamesAreRemovedAtStartUp) {
     std::ofstream(directory / "0123456789abcdef0123456789abcdef.jpg") << jpegBytes(900);
     std::ofstream(directory / "fedcba9876543210fedcba9876543210.png.part") << "half";
 
-    client_.reset();
-    server_.reset();
-    ServerOptions options;
-    options.threads = 4;
-    options.cheapPasswordHashing = true;
-    options.clock = [this] { return now_.load(); };
-    options.console = [](const std::string&) {};
-    server_ = startDemoServer(dir_, options);
-    client_ = std::make_unique<httplib::Client>("127.0.0.1", server_->port());
+    restart();
     EXPECT_EQ(uploads(), kept);
     std::string path = shared.body["data"]["posts"][0]["post_medias"][0]["file_name"];
     EXPECT_EQ(client_->Get(("/" + path).c_str())->status, 200);

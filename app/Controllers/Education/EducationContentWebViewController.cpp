@@ -121,9 +121,8 @@ void EducationContentWebViewController::updateViewConstraints() {
 }
 
 void EducationContentWebViewController::loadContent(const std::string& path) {
-    const auto query = AuthenticationContext::shared().memberPageQuery();
-    if (!query) return;
-    auto url = BaseHTTPService::imageURL(path + *query);
+    // Nothing opens for a path that names another host: the page goes with the member's token.
+    auto url = BaseHTTPService::memberPageURL(path);
     if (!url) return;
     webView()->loadRequest(URLRequest(*url));
 }

@@ -43,7 +43,7 @@ std::optional<std::vector<EducationCategory>> categoryList(const JSON& value) {
 std::optional<URL> categoryIconURL(const EducationCategory& category) {
     auto path = category.pictureURL();
     if (!path) return std::nullopt;
-    return URL::fromString(BaseHTTPService::baseServerURL() + *path);
+    return BaseHTTPService::resolveServerPath(*path);
 }
 
 EducationShare makeEducationShare(const std::optional<std::string>& contentPath,
@@ -51,8 +51,8 @@ EducationShare makeEducationShare(const std::optional<std::string>& contentPath,
     EducationShare share;
     if (auto user = AuthenticationContext::shared().user())
         share.items.push_back(user->fullName() + kInvitationSuffix);
-    if (contentPath) {
-        const std::string link = BaseHTTPService::baseServerURL() + *contentPath;
+    if (const auto address = contentPath ? BaseHTTPService::resolveServerPath(*contentPath) : std::nullopt) {
+        const std::string& link = address->absoluteString();
         share.text += link + kShareSeparator;
         share.items.push_back(link);
     }

@@ -31,15 +31,15 @@ void setNetworkActivityIndicatorVisible(bool visible);
 // none for anything else.
 std::optional<std::vector<EducationCategory>> categoryList(const JSON& value);
 
-// SERVER_URL followed directly by the category's picture path for the screen's scale; none without
-// a picture, or when the two do not form an address.
+// The category's picture path for the screen's scale, resolved against SERVER_URL; none without a
+// picture, or when it forms no address.
 std::optional<URL> categoryIconURL(const EducationCategory& category);
 
 // The items, the text reported with the usage event, and the subject of one item's share sheet.
 // The items are the signed-in member's invitation ("<full name> wants to share content from
-// Cradleway.") when someone is signed in, then the link (SERVER_URL followed directly by the content
-// path) when there is a path. The text is the link and "---", then the title and "---" when there
-// is a title; the title is the mail subject.
+// Cradleway.") when someone is signed in, then the link (the content path resolved against
+// SERVER_URL) when there is a path that forms an address. The text is the link and "---", then the
+// title and "---" when there is a title; the title is the mail subject.
 struct EducationShare {
     std::vector<std::any> items;
     std::string text;

@@ -13,12 +13,12 @@ constexpr const char* kEducationSubject = "Cradleway Educational Content";
 constexpr const char* kDailyUpdateSubject = "Daily Update ";
 constexpr const char* kSeparator = "---";
 
-// An article's address as a reader can open it: a path follows the server's address; an address
-// the server already gave whole is left as it is.
-std::string shareableAddress(const std::string& contentURL) {
-    for (const char* scheme : {"http://", "https://"})
-        if (contentURL.rfind(scheme, 0) == 0) return contentURL;
-    return BaseHTTPService::baseServerURL() + contentURL;
+// An article's address as a reader can open it: a path resolved against the server's address; an
+// address the server already gave whole stays as it is.
+std::optional<std::string> shareableAddress(const std::string& contentURL) {
+    const auto address = BaseHTTPService::resolveServerPath(contentURL);
+    if (!address) return std::nullopt;
+    return address->absoluteString();
 }
 
 } // namespace
@@ -36,7 +36,8 @@ std::optional<CardShare> cardShare(const FeedResponse& card) {
         share.reportedText = share.subject + kSeparator;
         break;
     case CardType::educationContent:
-        if (card.contentURL) share.items.push_back(shareableAddress(*card.contentURL));
+        if (const auto address = card.contentURL ? shareableAddress(*card.contentURL) : std::nullopt)
+            share.items.push_back(*address);
         share.subject = card.cardTitle.value_or(kEducationSubject);
         share.reportedText = share.subject + kSeparator;
         if (card.contentURL) share.reportedText += *card.contentURL + kSeparator;

@@ -50,7 +50,7 @@ std::string lastPathComponent(const URL& url) {
 
 } // namespace
 
-FeedDetailWebViewController::FeedDetailWebViewController() : baseURL(BaseHTTPService::baseServerURL()) {}
+FeedDetailWebViewController::FeedDetailWebViewController() = default;
 
 FeedDetailWebViewController::~FeedDetailWebViewController() = default;
 
@@ -138,15 +138,18 @@ void FeedDetailWebViewController::viewDidLoad() {
         isContentBookmarked_ = detailsData->bookmarked;
     }
     updateBookmarkImage();
-    std::optional<std::string> path = detailsData && detailsData->contentURL ? detailsData->contentURL : relatedContentUrl;
-    if (!path) return;
-    loadContent(baseURL + *path);
+    if (const auto path = contentPath()) loadContent(*path);
 }
 
-void FeedDetailWebViewController::loadContent(const std::string& url) {
-    const auto query = AuthenticationContext::shared().memberPageQuery();
-    if (!query) return;
-    const auto address = URL::fromString(url + *query);
+std::optional<std::string> FeedDetailWebViewController::contentPath() const {
+    return detailsData && detailsData->contentURL ? detailsData->contentURL : relatedContentUrl;
+}
+
+void FeedDetailWebViewController::loadContent(const std::string& path) {
+    if (!AuthenticationContext::shared().user()) return;
+    // A path that names another host, or no address at all, opens nothing: the page goes with the
+    // member's token.
+    const auto address = BaseHTTPService::memberPageURL(path);
     if (!address) {
         showMessage(*this, kLoadErrorMessage, GSMessageType::error);
         return;
@@ -191,9 +194,12 @@ std::string FeedDetailWebViewController::relatedPath(const URL& link) {
     for (auto at = text.find(kAppScheme); at != std::string::npos; at = text.find(kAppScheme, at))
         text.erase(at, kAppScheme.size());
     // A relative link the page resolved against its own address is a whole web address: the path
-    // alone follows SERVER_URL.
+    // alone is the server's.
     if (text.starts_with("http://") || text.starts_with("https://"))
         if (auto absolute = URL::fromString(text)) return absolute->percentEncodedPath();
+    // "cradleway://content/education/6" names its path from the first segment on: with both slashes
+    // left, "//content" would be read as a host.
+    if (text.starts_with("//")) text.erase(0, 1);
     return text;
 }
 
@@ -306,7 +312,9 @@ void FeedDetailWebViewController::prepare(UIStoryboardSegue& segue, const std::a
     UIViewController::prepare(segue, sender);
     auto comments = std::dynamic_pointer_cast<CommentTableViewController>(segue.destination());
     if (!comments) return;
-    comments->cardType = detailsData ? detailsData->cardType : std::nullopt;
+    // This page always shows an article, with or without its card: its comments are the article's
+    // (asked and written by "feed_id"), never a family post's of the same number.
+    comments->cardType = CardType::educationContent;
     if (const auto id = contentId())
         comments->cardId = id;
     else
@@ -316,8 +324,9 @@ void FeedDetailWebViewController::prepare(UIStoryboardSegue& segue, const std::a
 void FeedDetailWebViewController::shareButtonPressed() {
     std::vector<std::any> items;
     if (auto member = AuthenticationContext::shared().user()) items.emplace_back(member->fullName() + kShareText);
-    std::optional<std::string> path = detailsData && detailsData->contentURL ? detailsData->contentURL : relatedContentUrl;
-    if (path) items.emplace_back(baseURL + *path);
+    // The article's own address, without the member's query.
+    if (const auto path = contentPath())
+        if (const auto address = BaseHTTPService::resolveServerPath(*path)) items.emplace_back(address->absoluteString());
     auto sheet = std::make_shared<UIActivityViewController>(std::move(items));
     sheet->setValue(std::string(detailsData && detailsData->cardTitle ? *detailsData->cardTitle : std::string()), "subject");
     if (auto popover = sheet->popoverPresentationController()) popover->sourceView = view();

@@ -7,11 +7,12 @@
 // (`relatedContentUrl`, "/content/education/<id>"), and the notification that opened it, if any,
 // which every finished page marks as seen.
 //
-// The page is loaded as SERVER_URL + path + "?user_id=<member>&access_token=<session token>", so
-// that the server marks the member's own read. A tapped link to other education content opens a
-// new page of this screen instead of navigating in place. A page that fails to load ends the
-// overlay with "Unexpected error loading content. Please try again.". The page only scrolls
-// vertically.
+// The page is the path resolved against SERVER_URL followed by "?user_id=<member>&access_token=
+// <session token>", so that the server marks the member's own read; a path that resolves to another
+// origin opens nothing. A tapped link to other education content opens a new page of this screen
+// instead of navigating in place. A page that fails to load, or cannot be opened, ends with
+// "Unexpected error loading content. Please try again.". The page only scrolls vertically. Its
+// comments are always the article's.
 //
 // The bookmark is shown changed at once and put back, with a banner, when the server does not
 // confirm it. Replies arrive on the main thread; the comment count holds the screen weakly, the
@@ -60,8 +61,6 @@ public:
     const std::string commentSegueId = kCommentSegueId;
     // Made on first use.
     const std::shared_ptr<WKWebView>& webView();
-    // SERVER_URL, read when the screen is made.
-    const std::string baseURL;
     FeedResponse::Card detailsData;
     std::optional<std::string> relatedContentUrl;
     std::optional<std::int64_t> notificationId;
@@ -74,6 +73,8 @@ public:
 
     // The card's id, else the last component of `relatedContentUrl` read as a decimal integer.
     std::optional<std::int64_t> contentId() const;
+    // The card's `contentURL`, else `relatedContentUrl`.
+    std::optional<std::string> contentPath() const;
 
     void loadView() override;
     void viewDidLoad() override;
@@ -96,15 +97,17 @@ public:
 
     // --- Steps ---
     void setupWebView();
-    void loadContent(const std::string& url);
+    // Opens the server's page at `path` as the member (nothing without one).
+    void loadContent(const std::string& path);
     void handleBookmarkCheck(const JSON& reply);
     void updateBookmarkImage();
     void updateCommentBadge(const JSON& reply);
     void toggleBookmark(std::int64_t contentId, bool bookmarked);
     void revertBookmark(bool bookmarked);
 
-    // The path a related link opens with: the link's address without the application's scheme;
-    // when that is still an absolute web address (a relative link the page resolved), its path.
+    // The path a related link opens with: the link's address without the application's scheme (and
+    // with one slash of two leading ones); when that is still an absolute web address (a relative
+    // link the page resolved), its path.
     static std::string relatedPath(const URL& link);
     // The decimal integer a text is made of, if it is one.
     static std::optional<std::int64_t> decimalId(const std::string& text);

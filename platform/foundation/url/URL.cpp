@@ -294,6 +294,25 @@ std::optional<std::string> URL::fragment() const {
     return optionalPart(fragment_);
 }
 
+bool URL::isSameOrigin(const URL& other) const {
+    const auto lower = [](std::string text) {
+        for (char& c : text)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        return text;
+    };
+    // Scheme, host and port as one text; none without a scheme or host.
+    const auto origin = [&](const URL& url) -> std::optional<std::string> {
+        auto scheme = url.scheme();
+        auto host = url.host();
+        if (!scheme || !host || host->empty()) return std::nullopt;
+        const std::string name = lower(*scheme);
+        int port = url.port().value_or(name == "http" ? 80 : name == "https" ? 443 : -1);
+        return name + "://" + lower(*host) + ":" + std::to_string(port);
+    };
+    const auto mine = origin(*this);
+    return mine && mine == origin(other);
+}
+
 URL URL::appendingPathComponent(std::string_view component) const {
     std::string path = percentEncodedPath();
     // Bytes that are not valid UTF-8 are escaped one by one like any other.

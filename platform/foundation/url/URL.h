@@ -51,6 +51,11 @@ public:
     // are kept.
     URL appendingPathComponent(std::string_view component) const;
 
+    // Whether both addresses are served from one origin: the same scheme and host (letter case
+    // aside) and the same port, an absent port being the scheme's own (80 for http, 443 for https).
+    // An address without a scheme or host has no origin and shares none.
+    bool isSameOrigin(const URL& other) const;
+
     friend bool operator==(const URL& a, const URL& b) { return a.text_ == b.text_; }
 
 private:

@@ -18,6 +18,11 @@ void ImageViewRequest::end(UIImageView& view) {
     view.setAssociatedObject(&requestKey, {});
 }
 
+bool ImageViewRequest::isWaiting(const UIImageView& view) {
+    const Slot* slot = view.associatedObject<Slot>(&requestKey);
+    return slot && *slot;
+}
+
 ImageViewRequest::ImageViewRequest(UIImageView& view) : view_(&view), expectedSetCount_(view.imageSetCount()) {}
 
 ImageViewRequest::~ImageViewRequest() {

@@ -22,6 +22,8 @@ public:
     static std::weak_ptr<ImageViewRequest> begin(UIImageView& view);
     // Drops the view's request, if any.
     static void end(UIImageView& view);
+    // Whether the view waits for a picture: a request was begun and has not ended.
+    static bool isWaiting(const UIImageView& view);
 
     explicit ImageViewRequest(UIImageView& view);
     ~ImageViewRequest();

@@ -9,6 +9,7 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <charconv>
 #include <mutex>
 #include <string>
 
@@ -17,8 +18,6 @@ namespace cw::detail {
 namespace {
 
 constexpr long kConnectTimeoutMs = 15'000;
-// A reply larger than this is refused rather than held in memory.
-constexpr std::size_t kMaxBodyBytes = 256u * 1024u * 1024u;
 
 std::int64_t urlErrorCode(CURLcode code) {
     switch (code) {
@@ -78,15 +77,32 @@ struct Transfer {
 
     ~Transfer() { curl_slist_free_all(headers); }
 
+    std::size_t limit() const { return task->originalRequest().maximumReplyLength; }
+
     static size_t onBody(char* data, size_t size, size_t count, void* user) {
         auto* self = static_cast<Transfer*>(user);
         size_t bytes = size * count;
-        if (self->body.size() + bytes > kMaxBodyBytes) {
+        // Stopped where it grows past the limit, whatever it declared (or did not).
+        if (bytes > self->limit() - self->body.size()) {
             self->tooLarge = true;
             return 0;
         }
         self->body.insert(self->body.end(), data, data + bytes);
         return bytes;
+    }
+
+    // Whether the reply's headers, now complete, declare a body over the limit.
+    bool declaresTooMuch() const {
+        if (hop.method == "HEAD") return false;
+        auto declared = std::find_if(responseHeaders.begin(), responseHeaders.end(),
+                                     [](const auto& h) { return equalsIgnoringCase(h.first, "Content-Length"); });
+        if (declared == responseHeaders.end()) return false;
+        const std::string& text = declared->second;
+        unsigned long long length = 0;
+        auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), length);
+        // A length too large to be a number at all is over any limit.
+        if (error == std::errc::result_out_of_range) return true;
+        return error == std::errc() && end == text.data() + text.size() && length > limit();
     }
 
     static size_t onHeader(char* data, size_t size, size_t count, void* user) {
@@ -95,6 +111,12 @@ struct Transfer {
         if (line.starts_with("HTTP/")) {
             // A new status line (a redirect or an interim reply): headers start again.
             self->responseHeaders.clear();
+        } else if (trimmed(line).empty()) {
+            // The headers are complete: a body declared too large is refused before it is read.
+            if (self->declaresTooMuch()) {
+                self->tooLarge = true;
+                return 0;
+            }
         } else if (auto colon = line.find(':'); colon != std::string_view::npos) {
             std::string name = trimmed(line.substr(0, colon));
             std::string value = trimmed(line.substr(colon + 1));
@@ -120,23 +142,8 @@ namespace {
 
 constexpr int kMaxRedirects = 10;
 
-struct Origin {
-    std::string scheme, host;
-    int port = 0;
-    bool operator==(const Origin&) const = default;
-};
-
-std::optional<Origin> originOf(const std::string& text) {
-    auto url = URL::fromString(text);
-    if (!url || !url->scheme() || !url->host()) return std::nullopt;
-    Origin origin{lowercased(*url->scheme()), lowercased(*url->host()), 0};
-    origin.port = url->port().value_or(origin.scheme == "https" ? 443 : 80);
-    return origin;
-}
-
 // The request a redirect leads to, as the platform makes it: 303 (and 301 or 302 after a POST) turns
-// into a GET without body; 307 and 308 repeat the method and body. Header fields go only to the same
-// origin: elsewhere just the content negotiation fields follow, so no token ever reaches another host.
+// into a GET without body; 307 and 308 repeat the method, header fields and body.
 Hop redirected(const Hop& from, long status, std::string to) {
     Hop next;
     next.url = std::move(to);
@@ -145,17 +152,33 @@ Hop redirected(const Hop& from, long status, std::string to) {
                       ((status == 301 || status == 302) && from.method == "POST");
     next.method = becomesGet ? "GET" : from.method;
     next.body = becomesGet ? nullptr : from.body;
-    auto a = originOf(from.url), b = originOf(next.url);
-    bool sameOrigin = a && b && *a == *b;
-    for (const auto& header : from.headers) {
-        bool content = equalsIgnoringCase(header.first, "Content-Type");
-        if (content && becomesGet) continue;
-        if (sameOrigin || content || equalsIgnoringCase(header.first, "Accept") ||
-            equalsIgnoringCase(header.first, "Accept-Language") ||
-            equalsIgnoringCase(header.first, "User-Agent"))
-            next.headers.push_back(header);
-    }
+    for (const auto& header : from.headers)
+        if (!(becomesGet && equalsIgnoringCase(header.first, "Content-Type"))) next.headers.push_back(header);
     return next;
+}
+
+// Header fields that say only what the client can take, nothing of the member.
+bool isNegotiationField(std::string_view name) {
+    for (std::string_view field : {"Accept", "Accept-Language", "User-Agent", "Content-Type"})
+        if (equalsIgnoringCase(name, field)) return true;
+    return false;
+}
+
+// Whether the next hop may be sent. Within one origin always; to another origin only a request that
+// carries nothing of its own: a password in a body, or a token or cookie in a header field, is never
+// handed to a server the caller did not address, so such a request fails instead of following.
+bool mayFollow(const Hop& from, const Hop& next) {
+    auto a = URL::fromString(from.url), b = URL::fromString(next.url);
+    if (a && b && a->isSameOrigin(*b)) return true;
+    if (next.body && !next.body->empty()) return false;
+    return std::all_of(next.headers.begin(), next.headers.end(),
+                       [](const auto& header) { return isNegotiationField(header.first); });
+}
+
+// The reply as read so far: its status and headers, for a reply that is refused.
+std::shared_ptr<const NSHTTPURLResponse> replyHead(const std::string& url, long status, Transfer& t) {
+    if (status <= 0) return nullptr;
+    return std::make_shared<NSHTTPURLResponse>(url, static_cast<int>(status), std::move(t.responseHeaders));
 }
 
 Hop firstHop(const NSURLSessionDataTask& task) {
@@ -338,6 +361,12 @@ void NetworkEngine::completeTransfer(void* handle, int result) {
             return;
         }
         Hop next = redirected(t.hop, status, location);
+        if (!mayFollow(t.hop, next)) {
+            auto head = replyHead(t.hop.url, status, t);
+            removeTransfer(easy);
+            task->finish({std::move(head), {}, makeURLError(URLErrorRedirectToAnotherOrigin, url)});
+            return;
+        }
         removeTransfer(easy);
         if (task->state() == NSURLSessionTaskState::canceling)
             task->finish({nullptr, {}, makeURLError(NSURLErrorCancelled, url)});
@@ -352,6 +381,9 @@ void NetworkEngine::completeTransfer(void* handle, int result) {
             effective ? std::string(effective) : url, static_cast<int>(status), std::move(t.responseHeaders));
         outcome.body = std::move(t.body);
     } else if (t.tooLarge) {
+        // The server did answer: the reply's head goes with the error, so that callers do not take it
+        // for a lost connection.
+        outcome.response = replyHead(t.hop.url, status, t);
         outcome.error = makeURLError(NSURLErrorDataLengthExceedsMaximum, url);
     } else {
         outcome.error =

@@ -232,10 +232,12 @@ TEST_F(BabyTabs, TheCalendarOffersTheDaysOfTheEntries) {
     for (const auto& v : row->stackView->arrangedSubviews())
         if (auto label = std::dynamic_pointer_cast<UILabel>(v)) lines.push_back(label->text().value_or(""));
     EXPECT_EQ(lines, *feeding.data);
-    // Breathing has sub-items and no subtitle: it never shows one, reused cell or not.
+    // Breathing shows that day's support, as the server has it, and its settings below.
+    const auto& support = *std::find_if(fiveDaysAgo.items.begin(), fiveDaysAgo.items.end(),
+                                        [](const DailyUpdateItem& i) { return i.name == "breathing"; });
     auto breathing = rowOf(*page, "Breathing");
     ASSERT_TRUE(breathing);
-    EXPECT_FALSE(breathing->subtitleLabel->text());
+    EXPECT_EQ(breathing->subtitleLabel->text(), support.subtitle);
     EXPECT_FALSE(breathing->stackView->arrangedSubviews().empty());
 }
 

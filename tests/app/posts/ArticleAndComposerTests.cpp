@@ -8,9 +8,12 @@
 #include "Controllers/Posts/PostViewController.h"
 #include "Extensions/ActivityOverlayView.h"
 #include "Extensions/UIBarButtonItem+Badge.h"
+#include "Services/AuthenticationContext.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "kits/banners/GSMessage.h"
 #include "server/Database.h"
+#include "tests/support/RecordingServer.h"
+#include "uikit/controllers/UIActivityViewController.h"
 #include "uikit/controls/UIKeyboard.h"
 #include "uikit/view/CALayer.h"
 
@@ -120,6 +123,98 @@ TEST_F(ArticleScreen, APageThatCannotLoadEndsWithABannerAndAFeedPushMarksEachPag
     navigation()->pushViewController(missing, true);
     ASSERT_TRUE(waitFor([] { return hasBannerText("Unexpected error loading content. Please try again."); }));
     EXPECT_FALSE(overlayShown(*missing));
+}
+
+// Signed in as the father, a push of article 1 while the feed's store holds no card of it: the page
+// opens the article by its path alone, and its comments must still be the article's.
+TEST_F(ArticleScreen, AnArticlePushWithoutItsCardShowsAndTakesTheArticlesOwnComments) {
+    signInAndLaunch("partner@cradleway.test");
+    // As when the push is tapped before the feed has come: the store holds no card of article 1.
+    FeedDataStore::shared().setCachedFeed({});
+    host->tapPush({{"aps", {{"alert", "A new article for you"}}},
+                   {"not_id", 1},
+                   {"screen", "feed"},
+                   {"feed_id", 1},
+                   {"notification_type", "education_content"}});
+    auto page = std::dynamic_pointer_cast<FeedDetailWebViewController>(top());
+    ASSERT_TRUE(page);
+    EXPECT_FALSE(page->detailsData);
+    ASSERT_TRUE(showsSoon("Why your baby is on CPAP"));
+    ASSERT_TRUE(waitFor([&] { return badgeText(*page->commentButton) == "1"; }));
+
+    ASSERT_TRUE(host->tapIdentifier("commentButton"));
+    auto list = std::dynamic_pointer_cast<CommentTableViewController>(top());
+    ASSERT_TRUE(list);
+    ASSERT_TRUE(showsSoon("1 Comment"));
+    EXPECT_TRUE(host->isShowing("This helped me understand the machine."));
+    ASSERT_TRUE(host->type("Thank you, this explains the prongs."));
+    ASSERT_TRUE(host->tapText("Post"));
+    ASSERT_TRUE(showsSoon("2 Comments"));
+    EXPECT_EQ(count("SELECT COUNT(*) FROM comments WHERE comment_text = 'Thank you, this explains the prongs.' "
+                    "AND feed_id = 1 AND post_id IS NULL"),
+              1);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM comments WHERE post_id = 1"), 0);
+}
+
+// A card whose content_url, or a related link of a page, names another host: the page goes with the
+// member's token, so it opens nothing there; and nothing the member shares, no usage event and no
+// console line carries the token.
+TEST_F(ArticleScreen, AnArticlePathNamingAnotherHostSendsItNothingAndTheTokenStaysHome) {
+    RecordingServer elsewhere;
+    const std::string other = "127.0.0.1:" + std::to_string(elsewhere.port());
+    demo->server()
+        .state()
+        .pool->acquire()
+        ->prepare("UPDATE education_content SET article_html = ? || article_html WHERE id = 5")
+        .with("<p>First: <a href=\"cradleway:@" + other + "/content/education/999\">A stranger's page</a></p>")
+        .run();
+    signInAndLaunch();
+    const std::string token = AuthenticationContext::shared().oAuthToken().value_or("");
+    ASSERT_FALSE(token.empty());
+    const auto sharedItems = [&] {
+        std::vector<std::string> texts;
+        EXPECT_TRUE(host->tapIdentifier("shareButton"));
+        auto sheet = std::dynamic_pointer_cast<UIActivityViewController>(host->topViewController());
+        if (sheet)
+            for (const auto& item : sheet->activityItems())
+                if (const auto* text = std::any_cast<std::string>(&item)) texts.push_back(*text);
+        EXPECT_TRUE(host->chooseShareTarget(std::nullopt));
+        return texts;
+    };
+
+    const auto kangaroo = card("Kangaroo care: skin to skin");
+    ASSERT_TRUE(kangaroo);
+    auto hostile = std::make_shared<FeedResponse>();
+    hostile->cardId = kangaroo->cardId;
+    hostile->cardType = CardType::educationContent;
+    hostile->cardTitle = kangaroo->cardTitle;
+    hostile->contentURL = "@" + other + "/steal";
+    auto page = open<FeedDetailWebViewController>("FeedDetailWebViewController", hostile);
+    ASSERT_TRUE(page);
+    ASSERT_TRUE(waitFor([] { return hasBannerText("Unexpected error loading content. Please try again."); }));
+    EXPECT_FALSE(page->webView()->url());
+    EXPECT_FALSE(overlayShown(*page));
+    for (const auto& text : sharedItems()) EXPECT_EQ(text.find(other), std::string::npos) << text;
+    ASSERT_TRUE(host->goBack());
+
+    GSMessage::clearHistory();
+    auto article = open<FeedDetailWebViewController>("FeedDetailWebViewController", kangaroo);
+    ASSERT_TRUE(showsSoon("First: A stranger's page"));
+    ASSERT_TRUE(waitFor([&] { return !article->webView()->isLoading(); }));
+    host->settle();
+    ASSERT_TRUE(host->tapLink("A stranger's page"));
+    auto related = std::dynamic_pointer_cast<FeedDetailWebViewController>(top());
+    ASSERT_TRUE(related);
+    ASSERT_NE(related, article);
+    EXPECT_EQ(related->contentId(), 999);
+    ASSERT_TRUE(waitFor([] { return hasBannerText("Unexpected error loading content. Please try again."); }));
+    for (const auto& text : sharedItems()) EXPECT_EQ(text.find(other), std::string::npos) << text;
+
+    RunLoop::main().runFor(0.3);
+    EXPECT_EQ(elsewhere.requestCount(), 0u) << "the member's token went to another host";
+    for (const auto& event : storedEvents("FeedDetailsWebViewScreen"))
+        EXPECT_EQ(event.details.dump().find(token), std::string::npos) << event.details.dump();
+    EXPECT_EQ(console.str().find(token), std::string::npos);
 }
 
 class PostComposer : public PostsScreenTest {};

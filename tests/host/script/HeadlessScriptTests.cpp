@@ -1,14 +1,25 @@
 #include "host/HeadlessScript.h"
 
+#include "foundation/defaults/Storage.h"
 #include "host/HeadlessHost.h"
 #include "hosts/sample-host/SampleApp.h"
+#include "kits/images/ImageLoader.h"
+#include "kits/images/UIImageView+AFNetworking.h"
+#include "tests/support/RecordingServer.h"
 #include "tests/support/TempDirectory.h"
+#include "uikit/controls/UIButton.h"
+#include "uikit/controls/UIKeyboard.h"
+#include "uikit/controls/UITextField.h"
 #include "uikit/graphics/UIImage.h"
+#include "uikit/view/UIImageView.h"
+#include "uikit/view/UILabel.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 
 using ::testing::ElementsAre;
@@ -127,6 +138,135 @@ TEST_F(HeadlessScriptTest, StepsSentOneByOneAreEachAnsweredOnALineAndABadOneDoes
                                    "step 9 failed: no field is being edited",
                                    "step 10 invalid: type wants two hexadecimal digits after \\x", "step 11 ok"));
     EXPECT_THAT(app->events, ElementsAre("open Tuesday"));
+}
+
+TEST_F(HeadlessScriptTest, ATapOnAViewUnderAnAlertFailsAndLeavesTheScreenAsItWas) {
+    EXPECT_EQ(run("tap \"Tuesday\"\ntap #shareButton\ntap #shareButton\nalert \"Cancel\"\n"), cw::kScriptStepFailed);
+    EXPECT_THAT(errors.str(), HasSubstr("walk.txt:3: tap #shareButton: it is covered by "));
+    EXPECT_THAT(errors.str(), HasSubstr("\"Share Tuesday\""));
+    EXPECT_THAT(app->events, ElementsAre("open Tuesday", "share Tuesday"));
+    EXPECT_EQ(run("alert \"Cancel\"\ntap #shareButton\n"), cw::kScriptSucceeded) << errors.str();
+    EXPECT_THAT(app->events, ElementsAre("open Tuesday", "share Tuesday", "share Tuesday"));
+}
+
+// A plain screen whose buttons lie in the open, under a bar and under the keyboard, and a picture
+// that a local server holds back until the test lets it go.
+class ScreenScriptTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        cw::setCachesDirectory(directory / "caches");
+        cw::images::ImageLoader::resetShared();
+        host.launch(app);
+        options.screenshotDirectory = directory / "shots";
+        options.name = "screen.txt";
+        options.waitSeconds = 0.05;
+        root = app->root->view();
+        button("In the open", {100, 300, 175, 44});
+        button("Under the bar", {100, 20, 175, 44});
+        auto bar = std::make_shared<UIView>(CGRect(0, 0, 375, 80));
+        bar->setAccessibilityIdentifier("banner");
+        bar->setBackgroundColor(UIColor::grayColor());
+        auto label = std::make_shared<UILabel>(CGRect(20, 30, 300, 30));
+        label->setText("Saved");
+        bar->addSubview(label);
+        root->addSubview(bar);
+        field = std::make_shared<UITextField>(CGRect(20, 200, 335, 40));
+        field->setAccessibilityIdentifier("field");
+        root->addSubview(field);
+        button("Under the keys", {100, 600, 175, 44})->setAccessibilityIdentifier("keysButton");
+        host.settle();
+    }
+    void TearDown() override {
+        release();
+        server.stop();
+        cw::images::ImageLoader::resetShared();
+        cw::setCachesDirectory(std::nullopt);
+    }
+
+    std::shared_ptr<UIButton> button(const std::string& title, CGRect frame) {
+        auto b = std::make_shared<UIButton>(UIButtonType::system);
+        b->setFrame(frame);
+        b->setTitle(title, UIControlStateNormal);
+        b->addAction([this, title](UIControl*) { taps.push_back(title); }, UIControlEventTouchUpInside);
+        root->addSubview(b);
+        return b;
+    }
+    int run(const std::string& script) {
+        std::istringstream in(script);
+        errors.str("");
+        return cw::runHeadlessScript(host, in, options, errors);
+    }
+    void release() {
+        std::lock_guard lock(mutex);
+        released = true;
+        letGo.notify_all();
+    }
+
+    cw::test::TempDirectory directory{"cw-screen-script"};
+    cw::HeadlessHost host;
+    std::shared_ptr<cw::WhiteScreenApplication> app = std::make_shared<cw::WhiteScreenApplication>();
+    std::shared_ptr<UIView> root;
+    std::shared_ptr<UITextField> field;
+    std::vector<std::string> taps;
+    cw::HeadlessScriptOptions options;
+    std::ostringstream errors;
+    cw::test::RecordingServer server;
+    std::mutex mutex;
+    std::condition_variable letGo;
+    bool released = false;
+};
+
+TEST_F(ScreenScriptTest, ATapOnAViewUnderABarOrTheKeyboardFailsNamingWhatCoversIt) {
+    EXPECT_EQ(run("tap \"Under the bar\"\n"), cw::kScriptStepFailed);
+    EXPECT_THAT(errors.str(), HasSubstr("screen.txt:1: tap \"Under the bar\": it is covered by UIView #banner \"Saved\""));
+    EXPECT_EQ(run("tap \"In the open\"\ntap #field\ntype \"hello\"\ntap #keysButton\n"), cw::kScriptStepFailed);
+    EXPECT_TRUE(cw::Keyboard::shared().isVisible());
+    EXPECT_THAT(errors.str(), HasSubstr("screen.txt:4: tap #keysButton: it is covered by the keyboard"));
+    EXPECT_THAT(taps, ElementsAre("In the open")) << "a covered view hears no tap";
+    // A button's title hands its touch to the button, which takes it.
+    EXPECT_EQ(run("tap \"In the open\"\n"), cw::kScriptSucceeded) << errors.str();
+    EXPECT_THAT(taps, ElementsAre("In the open", "In the open"));
+
+    // A title that stands outside the view holding it, as a floating menu item's does, is not where
+    // the touch goes: the overlay behind the item takes it.
+    auto overlay = std::make_shared<UIView>(CGRect(0, 0, 375, 667));
+    overlay->setAccessibilityIdentifier("overlay");
+    auto item = std::make_shared<UIView>(CGRect(300, 300, 50, 50));
+    auto title = std::make_shared<UILabel>(CGRect(-90, 10, 80, 30));
+    title->setText("Post");
+    item->addSubview(title);
+    overlay->addSubview(item);
+    root->addSubview(overlay);
+    EXPECT_EQ(run("tap \"Post\"\n"), cw::kScriptStepFailed);
+    EXPECT_THAT(errors.str(), HasSubstr("screen.txt:1: tap \"Post\": it lies outside UIView \"Post\", which holds it; "
+                                        "the tap would land on UIView #overlay"));
+}
+
+TEST_F(ScreenScriptTest, AScreenshotWaitsForThePicturesOnScreenOrSaysWhichHaveNotArrived) {
+    std::vector<std::uint32_t> red(40 * 40, 0xFFFF0000);
+    const Data png = *UIImage::fromPixels(40, 40, 1, red.data())->pngData();
+    server.reply("GET", "/late.png", cw::test::Reply{200, std::string(png.begin(), png.end()), "image/png"});
+    server.setHandler([this](const cw::test::RecordedRequest&, httplib::Response&) {
+        std::unique_lock lock(mutex);
+        letGo.wait(lock, [&] { return released; });
+    });
+    auto picture = std::make_shared<UIImageView>(CGRect(100, 380, 80, 60));
+    picture->setAccessibilityIdentifier("latePicture");
+    root->addSubview(picture);
+    setImageWithURL(*picture, *URL::fromString(server.base() + "/late.png"));
+
+    EXPECT_EQ(run("screenshot early\n"), cw::kScriptStepFailed);
+    EXPECT_THAT(errors.str(),
+                HasSubstr("screen.txt:1: screenshot early: 1 picture on screen had not arrived after 0.05 seconds "
+                          "(UIImageView #latePicture)"));
+    EXPECT_FALSE(std::filesystem::exists(directory / "shots" / "early.png"));
+
+    release();
+    options.waitSeconds = 10;
+    EXPECT_EQ(run("screenshot late\n"), cw::kScriptSucceeded) << errors.str();
+    auto shot = UIImage::fromFile(directory / "shots" / "late.png");
+    ASSERT_TRUE(shot);
+    EXPECT_EQ(shot->pixel(140 * 2, 410 * 2), 0xFFFF0000u) << "the picture is in the screenshot";
 }
 
 } // namespace

@@ -212,6 +212,34 @@ TEST_F(CradlewayExecutable, ScriptsAndOptionsFailWithStatusesThatSayWhy) {
     EXPECT_THAT(r.out, HasSubstr("F1"));
 }
 
+// The options named in a usage text ("--size", "--touch-id", ...), in their order.
+std::vector<std::string> optionsIn(const std::string& text) {
+    std::vector<std::string> found;
+    for (std::size_t at = text.find("--"); at != std::string::npos; at = text.find("--", at + 2)) {
+        std::size_t end = at + 2;
+        while (end < text.size() && (std::islower(static_cast<unsigned char>(text[end])) || text[end] == '-'))
+            ++end;
+        found.push_back(text.substr(at, end - at));
+        at = end - 2;
+    }
+    return found;
+}
+
+TEST_F(CradlewayExecutable, HelpAndTheReadmeListTheSameOptionsAndHelpExplainsEach) {
+    const Outcome help = run({"--help"});
+    ASSERT_EQ(help.status, 0);
+    const std::string usage = help.out.substr(0, help.out.find("\n  --"));
+    const std::string readme = readFile(CW_README);
+    const auto block = readme.find("```\ncradleway [");
+    ASSERT_NE(block, std::string::npos) << "the README's usage line";
+    const std::string readmeUsage = readme.substr(block, readme.find("```", block + 3) - block);
+    EXPECT_EQ(optionsIn(usage), optionsIn(readmeUsage));
+    for (const auto& option : optionsIn(usage)) {
+        EXPECT_THAT(help.out, HasSubstr("\n  " + option + " ")) << "--help explains " << option;
+        EXPECT_THAT(readme, HasSubstr("`" + option)) << "the README explains " << option;
+    }
+}
+
 TEST_F(CradlewayExecutable, OpensInAWindowAndTakesAScreenshot) {
     auto xvfb = findProgram("Xvfb");
     if (!xvfb)

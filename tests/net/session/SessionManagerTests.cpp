@@ -397,41 +397,96 @@ TEST_F(SessionManagerTest, SendsFromOtherThreadsAndManyAtOnceEachReportOnce) {
     EXPECT_EQ(server.arrivalCount(), outcomes.size());
 }
 
-TEST_F(SessionManagerTest, RedirectsKeepHeaderFieldsOnlyOnTheSameOrigin) {
+TEST_F(SessionManagerTest, RedirectsToAnotherOriginAreFollowedOnlyByRequestsThatCarryNothingOfTheirOwn) {
     auto manager = managerAt("/");
     manager->requestSerializer()->setValue("application/json", "Accept");
     manager->requestSerializer()->setValue("secret", "X-Access-Token");
-    JSON body = JSON::dictionary_t{{"a", 1}};
-    Outcome here, away, seeOther, temporary;
+    auto bare = managerAt("/");
+    bare->requestSerializer()->setValue("application/json", "Accept");
+    JSON body = JSON::dictionary_t{{"password", "hunter2"}};
+    // Within the origin everything follows: the token, and the body of a 307.
+    Outcome here, seeOther, temporary;
     manager->GET("redirect/302/here", JSON(), nullptr, here.success(), here.failure());
     ASSERT_TRUE(here.wait());
-    manager->GET("redirect/302/away", JSON(), nullptr, away.success(), away.failure());
-    ASSERT_TRUE(away.wait());
     manager->POST("redirect/303/here", body, nullptr, seeOther.success(), seeOther.failure());
     ASSERT_TRUE(seeOther.wait());
     manager->POST("redirect/307/here", body, nullptr, temporary.success(), temporary.failure());
     ASSERT_TRUE(temporary.wait());
-
     auto arrivals = server.arrivals();
-    ASSERT_EQ(arrivals.size(), 8u);
-    const Arrival& sameOrigin = arrivals[1];
-    EXPECT_EQ(sameOrigin.path, "/landed");
-    EXPECT_EQ(sameOrigin.header("X-Access-Token"), "secret");
-    const Arrival& otherOrigin = arrivals[3];
-    EXPECT_EQ(otherOrigin.path, "/landed");
-    EXPECT_TRUE(otherOrigin.header("Host").starts_with("localhost"));
-    EXPECT_FALSE(otherOrigin.hasHeader("X-Access-Token"));
-    EXPECT_EQ(otherOrigin.header("Accept"), "application/json");
-    EXPECT_EQ(arrivals[5].method, "GET");
-    EXPECT_TRUE(arrivals[5].body.empty());
-    EXPECT_FALSE(arrivals[5].hasHeader("Content-Type"));
-    EXPECT_EQ(arrivals[7].method, "POST");
-    EXPECT_EQ(arrivals[7].body, "{\"a\":1}");
-    for (Outcome* o : {&here, &away, &seeOther, &temporary}) {
+    ASSERT_EQ(arrivals.size(), 6u);
+    EXPECT_EQ(arrivals[1].path, "/landed");
+    EXPECT_EQ(arrivals[1].header("X-Access-Token"), "secret");
+    EXPECT_EQ(arrivals[3].method, "GET");
+    EXPECT_TRUE(arrivals[3].body.empty());
+    EXPECT_FALSE(arrivals[3].hasHeader("Content-Type"));
+    EXPECT_EQ(arrivals[5].method, "POST");
+    EXPECT_EQ(arrivals[5].body, "{\"password\":\"hunter2\"}");
+    for (Outcome* o : {&here, &seeOther, &temporary}) {
         EXPECT_EQ(o->successes, 1);
         EXPECT_EQ(o->task->response()->statusCode(), 200);
         EXPECT_TRUE(o->task->response()->url().ends_with("/landed"));
     }
+
+    // To another origin: a token in a header field, or a body the redirect would send again, stops
+    // the request where it is; nothing reaches the other origin.
+    server.reset();
+    Outcome token, password, plain;
+    manager->GET("redirect/302/away", JSON(), nullptr, token.success(), token.failure());
+    ASSERT_TRUE(token.wait());
+    bare->POST("redirect/307/away", body, nullptr, password.success(), password.failure());
+    ASSERT_TRUE(password.wait());
+    for (Outcome* o : {&token, &password}) {
+        EXPECT_EQ(o->failures, 1);
+        EXPECT_EQ(o->error.domain, NSURLErrorDomain);
+        EXPECT_EQ(o->error.code, cw::URLErrorRedirectToAnotherOrigin);
+        ASSERT_TRUE(o->task->response()) << "the redirect is the task's reply";
+        EXPECT_TRUE(o->allOnMain);
+    }
+    EXPECT_EQ(token.task->response()->statusCode(), 302);
+    EXPECT_EQ(password.task->response()->statusCode(), 307);
+    EXPECT_EQ(server.arrivalCount(), 2u);
+
+    // A request with nothing of its own (a picture, a page) still follows.
+    bare->GET("redirect/302/away", JSON(), nullptr, plain.success(), plain.failure());
+    ASSERT_TRUE(plain.wait());
+    EXPECT_EQ(plain.successes, 1);
+    arrivals = server.arrivals();
+    ASSERT_EQ(arrivals.size(), 4u);
+    EXPECT_EQ(arrivals[3].path, "/landed");
+    EXPECT_TRUE(arrivals[3].header("Host").starts_with("localhost"));
+    EXPECT_EQ(arrivals[3].header("Accept"), "application/json");
+}
+
+TEST_F(SessionManagerTest, AJSONReplyOverItsLimitIsRefusedWhetherDeclaredOrStreamedAndMediaGetMore) {
+    auto manager = managerAt("/");
+    const std::size_t over = cw::kJSONReplyLimit + 1;
+    // Declared too large: refused on its headers, while the server has not sent a byte of the body.
+    Outcome declared;
+    manager->GET("declared/" + std::to_string(over), JSON(), nullptr, declared.success(), declared.failure());
+    ASSERT_TRUE(declared.wait(5)) << "the client waited for a body it should have refused";
+    // Streamed without a length: stopped once it grows past the limit.
+    Outcome streamed;
+    const std::size_t endless = 4 * cw::kJSONReplyLimit;
+    manager->POST("stream/" + std::to_string(endless), JSON(), nullptr, streamed.success(), streamed.failure());
+    ASSERT_TRUE(streamed.wait(30));
+    for (Outcome* o : {&declared, &streamed}) {
+        EXPECT_EQ(o->failures, 1);
+        EXPECT_EQ(o->error.domain, NSURLErrorDomain);
+        EXPECT_EQ(o->error.code, NSURLErrorDataLengthExceedsMaximum);
+        ASSERT_TRUE(o->task->response()) << "the server did answer";
+        EXPECT_EQ(o->task->response()->statusCode(), 200);
+    }
+    EXPECT_LT(server.streamedBytes(), endless);
+    server.release();
+
+    // The same size as bytes (a picture, a video) is within their own limit.
+    server.reset();
+    std::optional<std::size_t> received;
+    manager->GETData(
+        "stream/" + std::to_string(over), nullptr, [&](const Task&, const Data& bytes) { received = bytes.size(); },
+        [&](const Task&, const NSError&) { received = 0; });
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return received.has_value(); }, 30));
+    EXPECT_EQ(*received, over);
 }
 
 TEST_F(SessionManagerTest, AddressesThatCannotBeMadeFailWithoutATask) {

@@ -62,6 +62,32 @@ TestServer::TestServer() {
             for (std::size_t i = 0; i < bytes.size(); ++i)
                 bytes[i] = static_cast<char>(i * 7 % 251);
             res.set_content(bytes, "image/jpeg");
+        } else if (path.starts_with("/declared/")) {
+            // Declares a JSON body of that many bytes, then waits for release() before sending any
+            // of it: only a client that refuses the declared length ends before then.
+            const std::size_t length = std::stoull(path.substr(10));
+            res.set_content_provider(length, "application/json",
+                                     [this](std::size_t, std::size_t, httplib::DataSink&) {
+                                         std::unique_lock lock(mutex_);
+                                         auto generation = generation_;
+                                         released_.wait_for(lock, std::chrono::seconds(10),
+                                                            [&] { return generation_ != generation; });
+                                         return false;
+                                     });
+        } else if (path.starts_with("/stream/")) {
+            // That many bytes of JSON text without a declared length, sent as long as the client reads.
+            const std::size_t length = std::stoull(path.substr(8));
+            res.set_chunked_content_provider("application/json", [this, length](std::size_t offset,
+                                                                                 httplib::DataSink& sink) {
+                if (offset >= length) {
+                    sink.done();
+                    return true;
+                }
+                const std::string chunk(std::min<std::size_t>(length - offset, 1u << 20), ' ');
+                if (!sink.write(chunk.data(), chunk.size())) return false;
+                streamed_ += chunk.size();
+                return true;
+            });
         } else if (path == "/hold") {
             std::unique_lock lock(mutex_);
             auto generation = generation_;
@@ -141,6 +167,7 @@ void TestServer::reset() {
     release();
     std::lock_guard lock(mutex_);
     arrivals_.clear();
+    streamed_ = 0;
 }
 
 std::size_t TestServer::holdingCount() const {

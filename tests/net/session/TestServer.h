@@ -40,6 +40,8 @@ struct Arrival {
 //   /empty           200, empty body, no content type
 //   /notjson         200, application/json that is not JSON
 //   /bytes           200, image/jpeg with 300 000 bytes of a pattern
+//   /declared/<n>    200, application/json declaring n bytes; sends none before release()
+//   /stream/<n>      200, application/json of n blanks, chunked, sent while the client reads
 //   /hold            waits until the next release() (or 10 s), then 200 {}
 //   anything else    200 {"ok":true,"path":<path>}
 class TestServer {
@@ -58,6 +60,8 @@ public:
     void release();
     // Lets held requests go and forgets what arrived.
     void reset();
+    // Bytes of /stream/ replies written so far.
+    std::size_t streamedBytes() const { return streamed_.load(); }
 
 private:
     void record(const httplib::Request& req, std::vector<httplib::MultipartFormData> parts);
@@ -70,6 +74,7 @@ private:
     std::size_t holding_ = 0;
     std::uint64_t generation_ = 0;
     std::vector<Arrival> arrivals_;
+    std::atomic<std::size_t> streamed_{0};
 };
 
 // Accepts connections on a loopback port, reads the request and closes without answering.

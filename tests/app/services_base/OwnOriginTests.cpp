@@ -1,0 +1,113 @@
+// What the member's secrets may reach: a server that answers a sign-in or a signed request with a
+// redirect to another host, a token refresh answered with something that is no JSON, and the
+// addresses made from the paths the server gives.
+
+#include "ServiceFixture.h"
+
+#include "Services/BaseHTTPService.h"
+#include "Services/RetryService.h"
+#include "Services/SignInService.h"
+#include "foundation/dispatch/RunLoop.h"
+
+namespace cw::servicetest {
+namespace {
+
+using Task = BaseHTTPService::Task;
+using OwnOriginTest = ServiceTest;
+
+TEST_F(OwnOriginTest, ASignInOrASignedRequestRedirectedToAnotherServerIsNotSentThereAndFailsAtOnce) {
+    cw::test::RecordingServer elsewhere;
+    const std::string steal = elsewhere.base() + "/steal";
+    setReply([steal](const Arrival& arrival, httplib::Response& response) {
+        if (arrival.path == "/m/api/signin/") {
+            response.status = 307;
+            response.set_header("Location", steal);
+        } else if (arrival.path == "/m/api/feed/a") {
+            response.status = 302;
+            response.set_header("Location", steal);
+        }
+    });
+    signIn("access-1", "refresh-1");
+
+    std::optional<NSError> signInError, getError;
+    Task signInTask, getTask;
+    SignInService().signin(
+        "ada@example.org", "hunter2", [](const Task&, const std::optional<JSON>&) { ADD_FAILURE() << "signed in"; },
+        [&](const Task& task, const NSError& error) { signInTask = task, signInError = error; });
+    BaseHTTPService("feed").get(
+        "a", JSON(), nullptr, [](const Task&, const std::optional<JSON>&) { ADD_FAILURE() << "followed"; },
+        [&](const Task& task, const NSError& error) { getTask = task, getError = error; });
+    runUntil([&] { return signInError && getError; });
+
+    for (const NSError* error : {&*signInError, &*getError}) {
+        EXPECT_EQ(error->domain, NSURLErrorDomain);
+        EXPECT_EQ(error->code, cw::URLErrorRedirectToAnotherOrigin);
+    }
+    ASSERT_TRUE(signInTask && signInTask->response() && getTask && getTask->response());
+    EXPECT_EQ(signInTask->response()->statusCode(), 307);
+    EXPECT_EQ(getTask->response()->statusCode(), 302);
+    // The redirect is the server's answer: no token refresh, no second try.
+    EXPECT_TRUE(arrivalsAt("/m/api/tokens/").empty());
+    EXPECT_EQ(arrivalsAt("/m/api/feed/a").size(), 1u);
+    RunLoop::main().runUntilIdle();
+    EXPECT_EQ(elsewhere.requestCount(), 0u) << "the password or the token went to another server";
+    EXPECT_EQ(AuthenticationContext::shared().oAuthToken(), "access-1");
+}
+
+TEST_F(OwnOriginTest, ARefreshAnsweredWithABodyThatIsNoJSONSignsTheMemberOut) {
+    struct Case {
+        const char* body;
+        const char* type;
+    };
+    for (const Case& c : {Case{"{not json", "application/json"}, Case{"<html>Down for maintenance</html>", "text/html"}}) {
+        SCOPED_TRACE(c.body);
+        signIn("old", "old-r");
+        AuthenticationContext::shared().updateTokens(
+            JSON::parse(R"({"tokens":{"access_token":"old","refresh_token":"old-r"}})").value());
+        setReply([c](const Arrival& arrival, httplib::Response& response) {
+            if (arrival.path == "/m/api/tokens/")
+                response.set_content(c.body, c.type);
+            else
+                response.status = 401;
+        });
+        std::vector<int> statuses;
+        BaseHTTPService("feed").get("a", JSON(), nullptr, nullptr, [&](const Task& task, const NSError&) {
+            statuses.push_back(task && task->response() ? task->response()->statusCode() : 0);
+        });
+        runUntil([&] { return statuses.size() == 1; });
+
+        EXPECT_EQ(statuses[0], 401);
+        auto& session = AuthenticationContext::shared();
+        EXPECT_FALSE(session.oAuthToken());
+        EXPECT_FALSE(session.oAuthRefreshToken());
+        AuthenticationContext stored;
+        stored.loadTokens();
+        EXPECT_FALSE(stored.oAuthToken());
+    }
+}
+
+TEST_F(OwnOriginTest, ServerPathsResolveAsAddressesAndTheMembersPageStaysOnTheServer) {
+    EXPECT_EQ(BaseHTTPService::resolveServerPath("/content/education/5")->absoluteString(),
+              base() + "/content/education/5");
+    EXPECT_EQ(BaseHTTPService::resolveServerPath("content/a b")->absoluteString(), base() + "/content/a%20b");
+    EXPECT_EQ(BaseHTTPService::resolveServerPath("/content/a%20b")->absoluteString(), base() + "/content/a%20b");
+    EXPECT_EQ(BaseHTTPService::resolveServerPath("https://cdn.example/a.png")->absoluteString(),
+              "https://cdn.example/a.png");
+    EXPECT_FALSE(BaseHTTPService::memberPageURL("/content/education/5")) << "nobody signed in";
+
+    signIn("a+b", "r", 5);
+    EXPECT_EQ(BaseHTTPService::memberPageURL("/content/education/5")->absoluteString(),
+              base() + "/content/education/5?user_id=5&access_token=a%2Bb");
+    // A path the server meant as its own stays there, whatever it holds.
+    EXPECT_EQ(BaseHTTPService::memberPageURL("@other.example/content/education/5")->absoluteString(),
+              base() + "/@other.example/content/education/5?user_id=5&access_token=a%2Bb");
+    // Joined as text these named another host; resolved, they open nothing.
+    for (const std::string& hostile :
+         {std::string("@127.0.0.1:9/steal"), std::string("//127.0.0.1:9/steal"), std::string("https://other.example/steal"),
+          "http://localhost:" + base().substr(base().rfind(':') + 1) + "/content/education/5"}) {
+        EXPECT_FALSE(BaseHTTPService::memberPageURL(hostile)) << hostile;
+    }
+}
+
+} // namespace
+} // namespace cw::servicetest
