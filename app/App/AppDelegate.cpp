@@ -92,11 +92,24 @@ void AppDelegate::installRoot(const UIViewControllerPtr& root) {
 
 void AppDelegate::chooseRoot() {
     if (!context.user() || !context.oAuthToken()) {
-        installRoot(authenticationController());
+        showSignedOut();
         return;
     }
     installRoot(appController());
     restartHealthCheck();
+}
+
+void AppDelegate::showSignedOut() {
+    installRoot(authenticationController());
+    // Nothing of the member who was signed in may reach the next one: not the cards a notification
+    // would open, not the baby the pagers open on, not the screens themselves.
+    FeedDataStore::shared().clear();
+    context.setSelectedBabyId(std::nullopt);
+    if (!appController_) return;
+    // Let go on the next turn of the loop: the logout that ends the session runs inside this very
+    // interface (the side menu's question).
+    DispatchQueue::main().async([old = std::move(appController_)] {});
+    appController_ = nullptr;
 }
 
 void AppDelegate::restartHealthCheck() {
@@ -120,22 +133,20 @@ void AppDelegate::resetNotificationBadge() {
 }
 
 void AppDelegate::authenticationContextDidStartSession(AuthenticationContext&) {
-    // The drawer does its start-up chores when its view first loads. When it had loaded for an
-    // earlier member, they are run again for this one: push registration and the token, the
-    // member's notification settings (a logout wiped them) and the notification count.
-    auto drawer = mainViewController();
-    const bool drawerWasLoaded = drawer && drawer->isViewLoaded();
+    // Coming from the sign-in flow, the member gets a main interface of her own, whose drawer does
+    // its start-up chores for her as it loads. One made while nobody was signed in (or left by a
+    // session that ended without a logout, a refused token refresh) is someone else's.
+    if (!window_ || window_->rootViewController() != appController_) showSignedOut();
     installRoot(appController());
     std::weak_ptr<AppDelegate> weakSelf = weak_from_this();
     DispatchQueue::main().async([weakSelf] {
         if (auto self = weakSelf.lock()) self->authenticationController()->popToRootViewController(false);
     });
     restartHealthCheck();
-    if (drawerWasLoaded) drawer->sessionDidStart();
 }
 
 void AppDelegate::authenticationContextDidEndSession(AuthenticationContext&) {
-    installRoot(authenticationController());
+    showSignedOut();
     if (healthCheckTimer_) healthCheckTimer_->invalidate();
     healthCheckTimer_ = nullptr;
 }

@@ -5,9 +5,14 @@
 // installed, answers the session's start and end, and resets the member's notification count
 // whenever the application becomes active.
 //
-// Both roots are made on first use and kept for the life of the process: every root change installs
-// the same instance again. A timer is scheduled only together with an installation of the main root,
-// replacing the one before; only the end of a session stops one without scheduling another.
+// The sign-in flow is made on first use and kept for the life of the process. The main interface is
+// one member's: its pagers, their chosen baby and day, the journey, the care team, the library and
+// the feed all hold what that member saw. So it lives only as long as the session it was made for:
+// whenever the sign-in flow is installed it is let go (with the feed's cached cards and the chosen
+// baby), and a session that starts while the sign-in flow is shown gets a main interface made
+// afresh. Root choices within a session install the same instance again. A timer is scheduled only
+// together with an installation of the main root, replacing the one before; only the end of a
+// session stops one without scheduling another.
 //
 // The remote-notification side: the device token goes to the server as lower-case hexadecimal
 // text; a notification handed to the background handler is reported as received in any state, and
@@ -99,7 +104,7 @@ public:
     const std::string questionKey = "question";
     AuthenticationContext& context;
 
-    // The two roots, made on first use.
+    // The two roots, made on first use (the main one again after the sign-in flow let it go).
     std::shared_ptr<AuthenticationFlowController> authenticationController();
     std::shared_ptr<MainNavigationController> appController();
     // The drawer of the main interface, where the storyboard "Main" puts it: the first tab of the tab
@@ -110,6 +115,8 @@ public:
 private:
     void chooseRoot();
     void installRoot(const UIViewControllerPtr& root);
+    // Installs the sign-in flow and lets go of everything the main interface kept for its member.
+    void showSignedOut();
     void restartHealthCheck();
     // Whether a member is signed in with an access token (routing needs both).
     bool hasSession() const;

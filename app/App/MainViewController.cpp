@@ -12,8 +12,17 @@
 
 #include <iostream>
 
+namespace {
+
+// Registrations for remote notifications by every container of the process (main thread only).
+std::uint64_t registrations = 0;
+
+} // namespace
+
+MainViewController::MainViewController() : registrationsSeen_(registrations) {}
+
 MainViewController::~MainViewController() {
-    UIApplication::shared().unregisterForRemoteNotifications();
+    if (registrationsSeen_ == registrations) UIApplication::shared().unregisterForRemoteNotifications();
 }
 
 void MainViewController::viewDidLoad() {
@@ -42,19 +51,12 @@ void MainViewController::viewDidAppear(bool animated) {
     MMDrawerController::viewDidAppear(animated);
 }
 
-void MainViewController::sessionDidStart() {
-    if (!isViewLoaded()) return;
-    registerForRemoteNotifications();
-    loadNotificationSettings();
-    resetNotificationCount();
-    resetNotificationCount();
-}
-
 void MainViewController::registerForRemoteNotifications() {
     auto& app = UIApplication::shared();
     app.registerUserNotificationSettings(
         {UIUserNotificationTypeBadge | UIUserNotificationTypeSound | UIUserNotificationTypeAlert, {}});
     app.registerForRemoteNotifications();
+    registrationsSeen_ = ++registrations;
 }
 
 void MainViewController::loadNotificationSettings() {

@@ -6,12 +6,16 @@
 // When its view loads it also does the main interface's start-up chores: it asks for notification
 // permission and registers for remote notifications, loads the member's notification settings
 // into the user defaults and resets the member's notification count (twice, as the load always
-// has). The container lives as long as the main interface, which outlives sessions, so when a new
-// session starts after its view has loaded, the chores run again for the new member
-// (sessionDidStart); the tab item is set once.
+// has). The container lives as long as the main interface, that is for one session: the next
+// member's gets a container of its own, which does the chores for her.
+//
+// When it goes it unregisters from remote notifications, unless a newer container has registered
+// since: one let go late (a reply still holding it) must not undo the next member's registration.
 
 #include "Controllers/Feed/HamburgerDelegate.h"
 #include "kits/drawer/MMDrawerController.h"
+
+#include <cstdint>
 
 class MainViewController : public MMDrawerController, public HamburgerDelegate {
 public:
@@ -19,7 +23,7 @@ public:
     static constexpr const char* kMenuScreen = "SideNavgiationViewScreen";
     static constexpr const char* kSettingsFailure = "failed to update notification settings";
 
-    MainViewController() = default;
+    MainViewController();
     ~MainViewController() override;
 
     bool loadEducationCenterFromNotification = false;
@@ -35,10 +39,11 @@ public:
     void showEducationCenterAfterLoad();
     // The member's notification settings from the server into the user defaults.
     void loadNotificationSettings();
-    // The start-up chores again, for a session that started after the view loaded.
-    void sessionDidStart();
 
 private:
     void registerForRemoteNotifications();
     void resetNotificationCount();
+
+    // The number of registrations by any container when this one was made or last registered.
+    std::uint64_t registrationsSeen_;
 };

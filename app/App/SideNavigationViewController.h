@@ -6,7 +6,7 @@
 // asks first and then ends the session. Every choice is reported as a usage event.
 //
 // The header shows the member when the view loads and again each time the menu is about to
-// appear, so that it follows the session when another member signs in.
+// appear, so that it follows what the member changes of herself (a new name in My Account).
 
 #include "App/SideNavMenuItem.h"
 #include "uikit/controllers/UIViewController.h"

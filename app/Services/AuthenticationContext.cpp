@@ -114,18 +114,33 @@ void AuthenticationContext::login(const std::optional<JSON>& response) {
     }
 }
 
-void AuthenticationContext::updateTokens(const std::optional<JSON>& response) {
-    if (!response || !response->dictionary()) return;
+namespace {
+
+// The reply's "tokens": both texts, or nothing.
+std::optional<SessionTokens> tokensOf(const std::optional<JSON>& response) {
+    if (!response || !response->dictionary()) return std::nullopt;
     const JSON tokens = (*response)["tokens"];
-    if (!tokens.dictionary()) return;
+    if (!tokens.dictionary()) return std::nullopt;
     auto access = tokens["access_token"].string();
     auto refresh = tokens["refresh_token"].string();
-    if (!access || !refresh) return;
+    if (!access || !refresh) return std::nullopt;
+    return SessionTokens{std::move(access), std::move(refresh)};
+}
+
+} // namespace
+
+void AuthenticationContext::updateTokens(const std::optional<JSON>& response) {
+    const auto tokens = tokensOf(response);
+    if (!tokens) return;
     auto& defaults = UserDefaults::standard();
-    setOAuthToken(*access);
-    defaults.setObject(*access, tokenKey);
-    setOAuthRefreshToken(*refresh);
-    defaults.setObject(*refresh, refreshTokenKey);
+    setOAuthToken(*tokens->accessToken);
+    defaults.setObject(*tokens->accessToken, tokenKey);
+    setOAuthRefreshToken(*tokens->refreshToken);
+    defaults.setObject(*tokens->refreshToken, refreshTokenKey);
+}
+
+bool AuthenticationContext::holdsSession(const std::optional<JSON>& response) {
+    return tokensOf(response) && UserData::initWithResponseObject((*response)["user"]) != nullptr;
 }
 
 std::vector<std::shared_ptr<BabyData>> AuthenticationContext::babies() const {

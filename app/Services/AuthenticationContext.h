@@ -96,6 +96,10 @@ public:
     // Takes "tokens" {"access_token", "refresh_token"} (both texts) from a reply and stores them under
     // "token" and "refreshToken"; a reply of another shape changes nothing.
     virtual void updateTokens(const std::optional<JSON>& response);
+    // Whether a sign-in reply holds a session of its own: a member record under "user" and both
+    // tokens. A reply without one would leave whoever was held before (login keeps the member it
+    // had when the reply names none).
+    static bool holdsSession(const std::optional<JSON>& response);
 
     // The stored babies in stored order; empty when nothing readable is stored.
     std::vector<std::shared_ptr<BabyData>> babies() const;

@@ -54,6 +54,37 @@ std::set<std::string> shownTexts(const std::string& items) {
     return texts;
 }
 
+// A day of a baby's updates, as the server holds them, that shows a text its latest update does not
+// (nor any of the updates in `alsoWithout`): the latest one of the latest update's month, at least
+// two days older. Nothing found: an empty day.
+struct EarlierDay {
+    std::string day;
+    std::string onlyThen;
+};
+EarlierDay earlierDayOf(const ServerDatabase& db, std::int64_t babyId, const std::set<std::string>& alsoWithout = {}) {
+    const auto updates = db.rows("SELECT created_at, items FROM posts WHERE baby_id = ? AND kind = 'daily_update' "
+                                 "ORDER BY created_at DESC",
+                                 {babyId});
+    if (updates.size() < 3) return {};
+    const std::string latestDay = localDay(updates[0][0]);
+    auto latestTexts = shownTexts(updates[0][1]);
+    latestTexts.insert(alsoWithout.begin(), alsoWithout.end());
+    for (std::size_t i = 2; i < updates.size(); ++i) {
+        if (localDay(updates[i][0]).substr(0, 7) != latestDay.substr(0, 7)) break;
+        for (const auto& text : shownTexts(updates[i][1]))
+            if (!latestTexts.count(text)) return {localDay(updates[i][0]), text};
+    }
+    return {};
+}
+
+// The texts of a baby's latest update.
+std::set<std::string> latestTextsOf(const ServerDatabase& db, std::int64_t babyId) {
+    const auto latest = db.rows("SELECT items FROM posts WHERE baby_id = ? AND kind = 'daily_update' "
+                                "ORDER BY created_at DESC LIMIT 1",
+                                {babyId});
+    return latest.empty() ? std::set<std::string>{} : shownTexts(latest[0][0]);
+}
+
 // ---- The demo mother's day ----
 
 TEST_P(MothersDay, SignsInAndSeesCardsOfEveryKind) {
@@ -107,23 +138,9 @@ TEST_P(MothersDay, PagesTheBabyHeaderToTheSecondTwin) {
 
 TEST_P(MothersDay, ReadsTheDailyUpdateOfAnEarlierDateThroughTheCalendar) {
     TOUR_STEP(signIn(kMotherEmail));
-    // Olivia's updates as the server holds them: the latest, and the latest one of the same month,
-    // at least two days older, that shows a text the latest does not.
-    const auto updates = db->rows("SELECT created_at, items FROM posts WHERE baby_id = 1 AND kind = 'daily_update' "
-                                  "ORDER BY created_at DESC");
-    ASSERT_THAT(updates, SizeIs(::testing::Ge(3u)));
-    const std::string latestDay = localDay(updates[0][0]);
-    const auto latestTexts = shownTexts(updates[0][1]);
-    std::string day, onlyThen;
-    for (std::size_t i = 2; i < updates.size() && day.empty(); ++i) {
-        if (localDay(updates[i][0]).substr(0, 7) != latestDay.substr(0, 7)) break;
-        for (const auto& text : shownTexts(updates[i][1]))
-            if (!latestTexts.count(text)) {
-                day = localDay(updates[i][0]);
-                onlyThen = text;
-                break;
-            }
-    }
+    // Olivia's updates as the server holds them: an earlier one that shows a text the latest does not.
+    ASSERT_GE(db->number("SELECT COUNT(*) FROM posts WHERE baby_id = 1 AND kind = 'daily_update'"), 3);
+    const auto [day, onlyThen] = earlierDayOf(*db, 1);
     if (day.empty()) GTEST_SKIP() << "no earlier update of this month differs from the latest today";
 
     TOUR_STEP(act("daily-update", {"tap \"Update\"", "expect \"Olivia Hart\"", "expect \"Photo Of The Day\"",
@@ -410,6 +427,48 @@ TEST_P(Registration, AnInvitedRelativeJoinsWithTheRecordNumberOfTheBabyWithoutAF
                          "WHERE mb.member_id = ? AND b.mrn = 'CW200001'",
                          {id}),
               1);
+}
+
+TEST_P(Registration, TheRelativeRegisteringAfterTheMotherLeftPagesThroughHerOwnBabiesFromHerFirst) {
+    // The mother chooses Noah in the feed's header and reads one of his earlier days, with a text
+    // that neither his latest update nor Olivia's shows.
+    TOUR_STEP(signIn(kMotherEmail));
+    const auto [day, onlyThen] = earlierDayOf(*db, 2, latestTextsOf(*db, 1));
+    if (day.empty()) GTEST_SKIP() << "no earlier update of Noah's this month differs from the latest today";
+    TOUR_STEP(act("mother-chooses-noah", {"drag 320,120 40,120", "expect \"Noah Hart\""}));
+    TOUR_STEP(act("mothers-update", {"tap \"Update\"", "expect \"Noah Hart\"", "expect \"Photo Of The Day\""}));
+    TOUR_STEP(act("mothers-earlier-day", {"tap #calendarButton", "expect \"Sun\"", "tap #" + day,
+                                          "expect " + quoted(onlyThen)}));
+    TOUR_STEP(act("mothers-journey", {"tap \"Journey\"", "expect \"Noah Hart\"", "expect \"Add Milestone\""}));
+    TOUR_STEP(quietly({"tap \"Home\""}));
+    TOUR_STEP(logOut());
+
+    // Sarah registers on the same device with Mia, and joins the family that invited her.
+    TOUR_STEP(quietly({"tap \"Create Account\"", "tap #inviterNameTextField", "type \"sarah@cradleway.test\"",
+                       "tap #securityCodeTextField", "type \"424242\"", "tap \"Submit\"", "expect \"Create Account\"",
+                       "tap #passwordTextField", "type \"sarah-password-1\\n\"", "tap \"Continue\"",
+                       "tap \"I Accept\"", "tap #mrnTextField", "type \"CW200001\"", "tap \"Search\"", "expect \"Mia Lopez\"",
+                       "tap \"Continue\"", "tap \"No\"", "expect \"Connect\"", "tap \"Next\"", "tap \"Next\"",
+                       "tap \"Next\"", "tap \"Done\"", "expect \"Home\""}));
+    signedIn = true;
+    const std::int64_t sarah = db->number("SELECT id FROM members WHERE email = 'sarah@cradleway.test'");
+    EXPECT_EQ(db->rows("SELECT b.full_name FROM member_babies mb JOIN babies b ON b.id = mb.baby_id "
+                       "WHERE mb.member_id = ? ORDER BY b.id",
+                       {sarah}),
+              nlohmann::json::parse(R"([["Olivia Hart"], ["Noah Hart"], ["Mia Lopez"]])"));
+
+    // Her Update tab opens on her first baby's latest update and pages on to Mia; nothing of the
+    // mother's choice is there.
+    TOUR_STEP(act("sarahs-update", {"tap \"Update\"", "expect \"Olivia Hart\"", "expect \"Photo Of The Day\"",
+                                    "absent \"Noah Hart\"", "absent " + quoted(onlyThen)}));
+    TOUR_STEP(act("sarahs-update-noah", {"drag 340,520 35,520", "expect \"Noah Hart\"", "expect \"Photo Of The Day\"",
+                                         "absent " + quoted(onlyThen)}));
+    TOUR_STEP(act("sarahs-update-mia", {"drag 340,520 35,520", "expect \"Mia Lopez\""}));
+    TOUR_STEP(act("sarahs-journey", {"tap \"Journey\"", "expect \"Olivia Hart\"", "absent \"Noah Hart\""}));
+    TOUR_STEP(act("sarahs-journey-mia", {"drag 340,520 35,520", "expect \"Noah Hart\"", "drag 340,520 35,520",
+                                         "expect \"Mia Lopez\""}));
+    TOUR_STEP(act("sarahs-menu", {"tap \"Home\"", "tap #hamburgerButton", "expect \"Sarah Hart\"",
+                                  "absent \"Emma Hart\""}));
 }
 
 TEST_P(Registration, AWrongCodeAndAnUnknownRecordNumberEachSaySoAndCreateNothing) {

@@ -49,6 +49,12 @@ FeedResponse::Card FeedDataStore::cachedFeedResponse(std::int64_t cardId) const 
     return nullptr;
 }
 
+void FeedDataStore::clear() {
+    cache_.clear();
+    cacheMember_.reset();
+    ++clears_;
+}
+
 bool FeedDataStore::dateComparator(const FeedResponse& first, const FeedResponse& second) {
     return newer(cardDate(first), cardDate(second));
 }
@@ -106,20 +112,20 @@ void FeedDataStore::fetchFeed(Success success, Failure failure) {
     }
     ContentService().fetchFeed(
         babyIds, member,
-        [success = std::move(success), failure, member](const BaseHTTPService::Task&,
-                                                         const std::optional<JSON>& reply) {
+        [success = std::move(success), failure, member, clears = clears_](const BaseHTTPService::Task&,
+                                                                          const std::optional<JSON>& reply) {
             const JSON data = reply ? (*reply)["data"] : JSON::missing();
             if (data.type() != JSON::Type::dictionary) {
                 // A reply that is not a feed is no reason to forget the feed the member sees.
                 if (failure) failure(RequestError::parseError().errorObject());
                 return;
             }
-            DispatchQueue::global(DispatchQoS::utility).async([data, success, failure, member]() mutable {
+            DispatchQueue::global(DispatchQoS::utility).async([data, success, failure, member, clears]() mutable {
                 auto cards = parseFeed(data);
                 DispatchQueue::main().async([cards = std::move(cards), success = std::move(success),
-                                             failure = std::move(failure), member]() {
+                                             failure = std::move(failure), member, clears]() {
                     const auto now = AuthenticationContext::shared().user();
-                    if (!now || now->id() != member) {
+                    if (!now || now->id() != member || FeedDataStore::shared().clears_ != clears) {
                         if (failure)
                             failure(AuthenticationContext::errorObject(AuthenticationContext::Error::notAuthenticated));
                         return;

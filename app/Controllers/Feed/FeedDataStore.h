@@ -13,7 +13,8 @@
 //
 // The cards are one member's: a fetch for another member than the one whose cards are cached
 // forgets them at once, and a reply that comes after its member was replaced by another (or signed
-// out) is not delivered: its fetch fails with the session's not-authenticated error.
+// out) is not delivered: its fetch fails with the session's not-authenticated error. When the
+// session ends the shell clears the store; a fetch started before that delivers nothing either.
 //
 // The cache is read and written on the main thread only.
 
@@ -48,6 +49,9 @@ public:
     // The first cached card whose id is `cardId`; none when no cached card has it.
     FeedResponse::Card cachedFeedResponse(std::int64_t cardId) const;
 
+    // Forgets the cards; fetches on their way fail with the not-authenticated error.
+    void clear();
+
     // The cards of a feed reply's "data" object, sorted and with the first descriptions rendered (what
     // fetchFeed does off the main thread): "content", then "posts" and "daily_update" with "users"; a
     // list that is not an array of objects gives no cards.
@@ -65,4 +69,6 @@ private:
     std::vector<FeedResponse::Card> cache_;
     // Whose cards the cache holds (none before the first delivery).
     std::optional<std::int64_t> cacheMember_;
+    // Counts the clears: a fetch delivers only when none came since it started.
+    std::uint64_t clears_ = 0;
 };

@@ -22,8 +22,8 @@
 // library; the cards' bookmark stars and comment links; and a floating menu to write a post, call
 // the hospital or send feedback by mail.
 //
-// The screen outlives sessions: when it appears for another member than the one whose cards it
-// holds, it drops them at once and fetches the new member's.
+// The shell makes a new screen for each session; should one still appear for another member than
+// the one whose cards it holds, it drops them at once and fetches the new member's.
 //
 // Everything runs on the main thread. The question check and the recommended-content check two
 // seconds after loading are queued on a background queue, as the platform's screen does, and come

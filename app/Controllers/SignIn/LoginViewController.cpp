@@ -197,6 +197,12 @@ void LoginViewController::signInTapped() {
         [weak, email, password](const SignInService::Task&, const std::optional<JSON>& reply) {
             auto self = std::static_pointer_cast<LoginViewController>(weak.lock());
             if (self) stopFullScreenLoadingOverlay(*self);
+            // A success that starts no session is a failure to the member, and nothing of it is
+            // kept: neither the reply's pieces nor what Touch ID would sign in with.
+            if (!AuthenticationContext::holdsSession(reply)) {
+                if (self) showMessage(*self, SignInMessages::kUnexpectedError, GSMessageType::error);
+                return;
+            }
             AuthenticationContext::shared().login(reply);
             AuthenticationContext::rememberMember(email, password);
             if (self) {

@@ -9,7 +9,9 @@
 // A successful sign-in starts the session (its delegate then shows the main interface), writes the
 // e-mail to "usernameKey" and the password to the keychain, whether Touch ID is on or not, and
 // empties both fields. Every failure of the sign-in shows a banner: the server's "status", the fixed
-// server-trouble texts, or "Unexpected error. Please try again." when there is no reason to show.
+// server-trouble texts, or "Unexpected error. Please try again." when there is no reason to show,
+// or when a reply that says success holds no session (no member, or not both tokens): then nothing
+// is stored and the fields keep what was typed.
 // Touch ID that fails or is cancelled shows nothing. On a short screen the view moves up 42 points
 // while the password is edited.
 

@@ -8,7 +8,6 @@
 #include "Extensions/UIViewController+LoadingIndicator.h"
 #include "Services/AnalyticsService.h"
 #include "Services/MemberService.h"
-#include "foundation/text/CaseMapping.h"
 #include "kits/banners/GSMessage.h"
 #include "uikit/controllers/UIToolbar.h"
 #include "uikit/controls/UIEvent.h"
@@ -257,8 +256,7 @@ void RegistrationViewController::didSelectRow(UIPickerView*, long row, long) {
 }
 
 bool RegistrationViewController::validatePassword() {
-    if (cw::characters(formView()->passwordField()->text().value_or("")).size() >= kMinimumPasswordLength)
-        return true;
+    if (SignInForm::isLongEnoughPassword(formView()->passwordField()->text().value_or(""))) return true;
     formView()->showInvalidPassword();
     return false;
 }

@@ -13,6 +13,7 @@
 // view. Main thread only.
 
 #include "Controllers/SignIn/RegistrationSignUpView.h"
+#include "Controllers/SignIn/Shared/SignInFormPieces.h"
 #include "Extensions/CroppedPhotoPicking.h"
 #include "Extensions/ImageSourcePresenting.h"
 #include "Views/GreenButton.h"
@@ -46,7 +47,6 @@ public:
     static constexpr const char* kAllFieldsRequired = "All fields are required.";
     static constexpr const char* kErrorOccured = "Error Occured";
     static constexpr const char* kSelectOne = "Select One";
-    static constexpr std::size_t kMinimumPasswordLength = 8;
 
     bool didUpdateConstraints = false;
     // The form field that last began editing.

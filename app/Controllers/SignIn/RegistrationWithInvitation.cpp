@@ -15,6 +15,7 @@ namespace {
 constexpr const char* kInfo =
     "These are the details of your invitation. Check your name, add a photo if you like, and choose a "
     "password of at least 8 characters.";
+static_assert(SignInForm::kMinimumPasswordLength == 8, "the form's texts name the server's rule");
 constexpr CGFloat kPhotoSide = 112;
 constexpr CGFloat kBadgeSide = 32;
 
@@ -140,6 +141,11 @@ void RegistrationWithInvitation::createAccountTapped() {
     const bool name = validateName();
     if (!password || !name) {
         showMessage(*this, kAllFieldsRequired, GSMessageType::error);
+        return;
+    }
+    // The server would refuse it only at the end of the road, after the terms and the baby.
+    if (!SignInForm::isLongEnoughPassword(passwordTextField->text().value_or(""))) {
+        showMessage(*this, kPasswordTooShort, GSMessageType::error);
         return;
     }
     submitRegistration();

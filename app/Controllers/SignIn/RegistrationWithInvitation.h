@@ -7,9 +7,11 @@
 //
 // It shows the invited person's name, relationship and e-mail (the last two locked), lets the member
 // correct the name, choose a photo (cropped square) and type a password, and hands the member, the
-// photo attached, and the password to the delegate. Only an empty name or password is refused here
-// ("All fields are required."); the server judges the password at the end of the road. Without a
-// chosen photo the placeholder picture "card_default_n" goes as the member's picture.
+// photo attached, and the password to the delegate. An empty name or password is refused here
+// ("All fields are required."), and so is a password shorter than the server takes, in the words
+// the form's explanation already uses ("Choose a password of at least 8 characters."), rather than
+// at the end of the road. Without a chosen photo the placeholder picture "card_default_n" goes as
+// the member's picture.
 //
 // The form scrolls so that the field being edited stands 12 points above the keyboard. Sends no
 // request of its own but its usage event. Main thread only.
@@ -52,6 +54,8 @@ public:
     static constexpr const char* kTitle = "Create Account";
     static constexpr const char* kScreenName = "SignUpWithInvitationScreen";
     static constexpr const char* kAllFieldsRequired = "All fields are required.";
+    // In the words of the form's own explanation.
+    static constexpr const char* kPasswordTooShort = "Choose a password of at least 8 characters.";
     static constexpr const char* kPlaceholderPicture = "card_default_n";
     static constexpr const char* kCameraBadge = "camera-re";
 

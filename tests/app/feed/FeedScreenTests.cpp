@@ -288,7 +288,10 @@ TEST_F(FeedScreenTest, AfterALogoutTheNextMemberSeesOnlyTheirOwnCards) {
     ASSERT_TRUE(host->tapText("Sign In"));
     // The father's bookmark is his; the mother's own bookmarks are hers.
     auto article = [&](std::int64_t id) -> FeedResponse::Card {
-        for (const auto& c : feed()->responseData)
+        // The mother's main interface is made as her session starts.
+        auto screen = feed();
+        if (!screen) return nullptr;
+        for (const auto& c : screen->responseData)
             if (c->cardId == id && c->cardType == CardType::educationContent) return c;
         return nullptr;
     };

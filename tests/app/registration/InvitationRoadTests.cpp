@@ -83,7 +83,7 @@ protected:
     std::filesystem::path photo;
 };
 
-TEST_F(InvitationRoad, SarahRegistersWithHerPhotoAndMiasCorrectedBirthDateAfterAShortPasswordIsRefused) {
+TEST_F(InvitationRoad, SarahRegistersWithHerPhotoAndMiasCorrectedBirthDateAfterHerFormRefusesAShortPassword) {
     DeviceSettingsGuard device("en_US", "UTC");
     launch();
     auto form = openSarahsForm();
@@ -106,8 +106,28 @@ TEST_F(InvitationRoad, SarahRegistersWithHerPhotoAndMiasCorrectedBirthDateAfterA
     EXPECT_NE(chosen, placeholder);
     EXPECT_EQ(chosen->pixelWidth(), chosen->pixelHeight());
 
-    // Seven characters pass this form: the server refuses them at the end of the road.
+    // Seven characters: her form says so at once, in the words it explains itself with, and goes
+    // no further.
     typeInto("passwordTextField", "short12");
+    ASSERT_TRUE(host->tapText("Continue"));
+    ASSERT_TRUE(GSMessage::shown(*form));
+    EXPECT_EQ(GSMessage::shown(*form)->text(), "Choose a password of at least 8 characters.");
+    EXPECT_EQ(GSMessage::shown(*form)->type(), GSMessageType::error);
+    EXPECT_EQ(top(), UIViewControllerPtr(form));
+    EXPECT_TRUE(host->isShowing("These are the details of your invitation. Check your name, add a photo if you like, "
+                                "and choose a password of at least 8 characters."));
+    // Characters are counted as she sees them, not the bytes they take.
+    GSMessage::clearHistory();
+    ASSERT_TRUE(host->deleteBackward(7));
+    ASSERT_TRUE(host->type("sh\u00f3rt12"));
+    ASSERT_TRUE(host->tapText("Continue"));
+    ASSERT_EQ(GSMessage::history().size(), 1u);
+    EXPECT_EQ(GSMessage::history().front().text, "Choose a password of at least 8 characters.");
+    EXPECT_EQ(top(), UIViewControllerPtr(form));
+
+    // A password longer than the server keeps passes the form: the server refuses it at the end.
+    ASSERT_TRUE(host->deleteBackward(7));
+    ASSERT_TRUE(host->paste(std::string(1025, 'p')));
     auto mia = findMia();
     ASSERT_TRUE(mia);
     const std::string looked = miasBirthday();
@@ -120,7 +140,7 @@ TEST_F(InvitationRoad, SarahRegistersWithHerPhotoAndMiasCorrectedBirthDateAfterA
     submitMiaBornOn(corrected);
     auto question = topAs<AddMoreBabiesConfirmationViewController>();
     ASSERT_TRUE(waitFor([&] { return GSMessage::shown(*question) != nullptr; }));
-    EXPECT_EQ(GSMessage::shown(*question)->text(), "The password must have at least 8 characters.");
+    EXPECT_EQ(GSMessage::shown(*question)->text(), "The password is too long.");
     EXPECT_FALSE(showsMainInterface());
 
     // Back to the form: Mia's details are free of the submit's overlay on the way.
@@ -132,7 +152,7 @@ TEST_F(InvitationRoad, SarahRegistersWithHerPhotoAndMiasCorrectedBirthDateAfterA
     ASSERT_TRUE(host->goBack());
     ASSERT_EQ(top(), UIViewControllerPtr(form));
     ASSERT_TRUE(host->tapIdentifier("passwordTextField"));
-    ASSERT_TRUE(host->deleteBackward(7));
+    ASSERT_TRUE(host->deleteBackward(1025));
     ASSERT_TRUE(host->type("sarah-2019"));
     findMia();
     submitMiaBornOn(corrected);
@@ -169,7 +189,7 @@ TEST_F(InvitationRoad, SarahRegistersWithHerPhotoAndMiasCorrectedBirthDateAfterA
     EXPECT_GE(countEvents("MyBabyScreen", "Loaded"), 1u);
     bool refusalLogged = false;
     for (const auto& e : eventsOf("MyBabyScreen"))
-        refusalLogged |= e.details.value("errorMessage", "") == "The password must have at least 8 characters.";
+        refusalLogged |= e.details.value("errorMessage", "") == "The password is too long.";
     EXPECT_TRUE(refusalLogged);
     int formLoads = 0;
     for (const auto& e : eventsOf("SignUpWithInvitationScreen"))

@@ -287,8 +287,9 @@ TEST_F(MenuTest, LogoutAsksFirstAndEndsTheSessionKeepingTheSignInPreferences) {
     expectNothingElseSent();
 
     ASSERT_TRUE(host->tapText("Logout"));
+    const auto closing = drawer();
     ASSERT_TRUE(host->pickAlertAction("OK"));
-    EXPECT_EQ(openWidth(), 0.0);
+    EXPECT_EQ(closing->visibleLeftDrawerWidth(), 0.0);
     EXPECT_FALSE(AuthenticationContext::shared().oAuthToken());
     EXPECT_FALSE(AuthenticationContext::shared().oAuthRefreshToken());
     EXPECT_FALSE(UIApplication::shared().isRegisteredForRemoteNotifications());

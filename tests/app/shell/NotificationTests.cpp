@@ -342,7 +342,7 @@ TEST_F(NotificationTest, AfterLogoutATappedNotificationIsReportedButOpensNothing
     EXPECT_EQ(receive(payload, UIApplicationState::inactive), UIBackgroundFetchResult::newData);
     EXPECT_TRUE(receive({{"screen", "recommended"}}, UIApplicationState::inactive).has_value());
     EXPECT_THAT(app->authenticationController()->viewControllers(), SizeIs(1));
-    EXPECT_FALSE(app->mainViewController()->loadEducationCenterFromNotification);
+    EXPECT_THAT(app->mainViewController(), testing::IsNull()) << "the member's interface went with her";
     EXPECT_THAT(mainNavigation(), testing::IsNull());
 
     // Both taps are still reported, the arrival too, and the count of the member still in memory

@@ -1,6 +1,7 @@
 #include "ShellFixture.h"
 
 #include "App/SideNavigationHeaderView.h"
+#include "Controllers/Feed/FeedDataStore.h"
 #include "Controllers/SignIn/AuthenticationFlowController.h"
 #include "Services/AuthenticationContext.h"
 #include "Services/UserDefaults+NotificationSettings.h"
@@ -23,7 +24,7 @@ std::vector<std::int64_t> resetMembers(const std::vector<RecordedRequest>& reset
 
 } // namespace
 
-TEST_F(ShellTest, ANewSessionAfterALogoutGetsTheSameInterfaceWithItsChoresRedoneForTheNewMember) {
+TEST_F(ShellTest, ANewSessionAfterALogoutGetsAMainInterfaceOfItsOwnWhoseDrawerDoesItsChoresForTheNewMember) {
     server.reply("GET", "/m/api/member/notification/settings",
                  {Reply{200, R"({"post_notifications": true})"}, Reply{200, R"({"post_notifications": false})"}});
     launch();
@@ -32,7 +33,7 @@ TEST_F(ShellTest, ANewSessionAfterALogoutGetsTheSameInterfaceWithItsChoresRedone
 
     // The first member signs in on the sign-in screen: the drawer loads for the first time.
     signInThroughTheScreen(signInReply(memberJSON(41, "Maya Lind", "maya@example.test"), "access-1"));
-    const auto mainInterface = mainNavigation();
+    auto mainInterface = mainNavigation();
     ASSERT_TRUE(mainInterface);
     EXPECT_EQ(mainInterface, app->appController());
     waitForRequests(5); // sign-in, settings, two resets, the device token
@@ -45,7 +46,10 @@ TEST_F(ShellTest, ANewSessionAfterALogoutGetsTheSameInterfaceWithItsChoresRedone
     ASSERT_TRUE(host->tapIdentifier("hamburgerButton"));
     EXPECT_TRUE(host->isShowing("Maya Lind"));
 
-    // Logout from the menu.
+    // Logout from the menu. The interface she used goes with her session; only her drawer is held
+    // on here, as a reply on its way would, to see that its late end undoes nothing of the next.
+    std::weak_ptr<MainNavigationController> usedInterface = mainInterface;
+    auto lateDrawer = drawer();
     ASSERT_TRUE(host->tapText("Logout"));
     ASSERT_TRUE(host->pickAlertAction("OK"));
     EXPECT_EQ(app->window()->rootViewController(), app->authenticationController());
@@ -53,8 +57,12 @@ TEST_F(ShellTest, ANewSessionAfterALogoutGetsTheSameInterfaceWithItsChoresRedone
     EXPECT_FALSE(firstTimer->isValid());
     EXPECT_FALSE(UIApplication::shared().isRegisteredForRemoteNotifications());
     EXPECT_TRUE(postNotifications(UserDefaults::standard())) << "the stored settings went with the logout";
-    waitForRequests(1); // the logout event
+    // The menu button's and the logout's events (the five before were counted already).
+    waitForRequests(7);
     server.clearRequests();
+    mainInterface.reset();
+    RunLoop::main().runUntilIdle();
+    EXPECT_TRUE(usedInterface.expired()) << "the first member's interface is let go";
 
     // The second member's session starts deeper in the signed-out flow (as a registration ends).
     app->authenticationController()->pushViewController(std::make_shared<UIViewController>(), false);
@@ -64,17 +72,22 @@ TEST_F(ShellTest, ANewSessionAfterALogoutGetsTheSameInterfaceWithItsChoresRedone
         JSON(signInReply(memberJSON(52, "Noah Berg", "noah@example.test", "images/upload/noah.png"), "access-2")));
     host->settle();
 
-    EXPECT_EQ(mainNavigation(), mainInterface) << "the very same main interface comes back";
+    ASSERT_TRUE(mainNavigation());
+    EXPECT_EQ(mainNavigation(), app->appController()) << "a new main interface, made for this session";
+    EXPECT_NE(drawer(), lateDrawer);
     EXPECT_THAT(app->authenticationController()->viewControllers(), SizeIs(1))
         << "the signed-out flow is back at its first screen";
     ASSERT_TRUE(app->healthCheckTimer());
     EXPECT_NE(app->healthCheckTimer(), firstTimer);
     EXPECT_TRUE(app->healthCheckTimer()->isValid());
 
-    // The drawer had loaded for the first member; its chores run again for this one.
+    // Its drawer does its chores for this member as it loads.
     waitForRequests(4);
     EXPECT_EQ(UIApplication::shared().remoteRegistrationCount(), 2);
     EXPECT_TRUE(UIApplication::shared().isRegisteredForRemoteNotifications());
+    lateDrawer.reset();
+    EXPECT_TRUE(UIApplication::shared().isRegisteredForRemoteNotifications())
+        << "the first member's drawer, let go late, left the new registration alone";
     EXPECT_THAT(requestsAt("/m/api/member/notification/settings"), SizeIs(1));
     EXPECT_EQ(requestsAt("/m/api/member/notification/settings").front().param("user_id"), "52");
     ASSERT_THAT(requestsAt("/m/api/member/push_notif_token"), SizeIs(1));
@@ -92,6 +105,37 @@ TEST_F(ShellTest, ANewSessionAfterALogoutGetsTheSameInterfaceWithItsChoresRedone
     EXPECT_EQ(photo->image()->pixel(0, 0), 0xFF2040C0u);
     waitForRequests(6); // and the menu button's event, and the picture
     expectNothingElseSent();
+}
+
+TEST_F(ShellTest, ASessionLostWithoutLogoutLeavesNothingOfItsInterfaceToTheNextMember) {
+    storeSession(true, true);
+    launch();
+    host->settle();
+    std::weak_ptr<MainNavigationController> firstInterface = mainNavigation();
+    ASSERT_FALSE(firstInterface.expired());
+    // What the first member's interface kept: a chosen baby and the feed's cards.
+    auto& session = AuthenticationContext::shared();
+    session.setSelectedBabyId(7);
+    auto card = std::make_shared<FeedResponse>();
+    card->cardId = 5;
+    FeedDataStore::shared().setCachedFeed({card});
+
+    // A refused token refresh clears the session behind the delegate's back; the next activation
+    // shows the sign-in flow.
+    session.logout();
+    host->enterBackground();
+    host->enterForeground();
+    ASSERT_EQ(app->window()->rootViewController(), app->authenticationController());
+    RunLoop::main().runUntilIdle();
+    EXPECT_TRUE(firstInterface.expired());
+    EXPECT_FALSE(session.selectedBabyId());
+    EXPECT_EQ(FeedDataStore::shared().cachedFeedResponse(5), nullptr);
+
+    signInThroughTheScreen(signInReply(memberJSON(52, "Noah Berg", "noah@example.test"), "access-2"));
+    ASSERT_TRUE(mainNavigation());
+    ASSERT_TRUE(host->tapIdentifier("hamburgerButton"));
+    EXPECT_TRUE(host->isShowing("Noah Berg"));
+    EXPECT_FALSE(host->isShowing("Maya Lind"));
 }
 
 TEST_F(ShellTest, AFirstSessionLoadsTheDrawerOnceWithoutDoingItsChoresTwice) {

@@ -217,3 +217,52 @@ TEST_F(SignInTest, ARefusedSignInShowsTheServersStatusOrAFixedTextForEveryOtherR
 }
 
 } // namespace cw::test
+
+namespace cw::test {
+
+// A reply that says success but holds no session is a failure the member hears of, and nothing of
+// it is kept: no member, no tokens, nothing for Touch ID.
+TEST_F(SignInTest, ASuccessfulReplyWithoutASessionSaysSoAndKeepsNothing) {
+    RecordingServer server;
+    environment->writeInfo({{"SERVER_URL", server.base()}, {"CFBundleIdentifier", "org.cradleway.signin-tests"}});
+    const nlohmann::json member = {{"id", 7}, {"full_name", "Ada Park"}, {"email", "ada@example.test"},
+                                   {"relationship", "Mother"}};
+    const nlohmann::json tokens = {{"access_token", "a1"}, {"refresh_token", "r1"}};
+    const std::vector<Reply> replies = {
+        {200, "{}"},
+        {200, nlohmann::json{{"user", member}}.dump()},
+        {200, nlohmann::json{{"tokens", tokens}, {"babies", nlohmann::json::array()}}.dump()},
+        {200, nlohmann::json{{"user", member}, {"tokens", {{"access_token", "a1"}}}}.dump()},
+        {200, "[1, 2]"},
+        {204, ""},
+    };
+    launch();
+    // A member who logged out earlier stays in memory (logout keeps the record): a reply with
+    // tokens alone must not start a session for her.
+    auto& session = AuthenticationContext::shared();
+    session.setUser(std::make_shared<UserData>("Emma Hart", FamilyRelationship::Mother, "demo@cradleway.test"));
+    auto login = topAs<LoginViewController>();
+    typeInto("emailTextField", "ada@example.test");
+    typeInto("passwordField", "ada-password");
+    for (const auto& reply : replies) {
+        SCOPED_TRACE(std::to_string(reply.status) + " " + reply.body);
+        GSMessage::clearHistory();
+        server.reply("POST", "/m/api/signin/", reply);
+        ASSERT_TRUE(host->tapText("Sign In"));
+        ASSERT_TRUE(waitFor([] { return !GSMessage::history().empty(); }));
+        EXPECT_EQ(GSMessage::history().back().text, "Unexpected error. Please try again.");
+        EXPECT_EQ(GSMessage::history().back().type, GSMessageType::error);
+        EXPECT_FALSE(showsActivityOverlay(login));
+        EXPECT_FALSE(showsMainInterface());
+        EXPECT_EQ(login->emailTextField->text(), "ada@example.test") << "the fields keep what was typed";
+        EXPECT_EQ(login->passwordField->text(), "ada-password");
+        EXPECT_FALSE(username());
+        EXPECT_FALSE(storedPassword("ada@example.test"));
+        EXPECT_FALSE(session.oAuthToken());
+        EXPECT_EQ(session.user()->email(), "demo@cradleway.test");
+        for (const char* key : {"userKey", "babyKey", "token", "refreshToken"})
+            EXPECT_FALSE(UserDefaults::standard().objectForKey(key)) << key;
+    }
+}
+
+} // namespace cw::test

@@ -2,8 +2,13 @@
 
 #include "Extensions/UIColor+Palette.h"
 #include "Extensions/UIView+Autolayout.h"
+#include "foundation/text/CaseMapping.h"
 
 namespace SignInForm {
+
+bool isLongEnoughPassword(const std::string& password) {
+    return cw::characters(password).size() >= kMinimumPasswordLength;
+}
 
 std::shared_ptr<LFloatTextField> makeField(const std::string& placeholder, const std::string& identifier) {
     auto field = std::make_shared<LFloatTextField>();

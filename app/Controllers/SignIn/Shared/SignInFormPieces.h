@@ -8,10 +8,18 @@
 #include "uikit/controls/UIScrollView.h"
 #include "uikit/view/UILabel.h"
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
 namespace SignInForm {
+
+// The server refuses a new member's password shorter than this many characters; the forms that
+// choose one check it first, so that the member hears of it on the form that asks for it.
+inline constexpr std::size_t kMinimumPasswordLength = 8;
+// Whether `password` has at least kMinimumPasswordLength characters (not bytes: what the member
+// sees typed).
+bool isLongEnoughPassword(const std::string& password);
 
 // The submit buttons' size: their rounding is cut from the frame they are made with, so they keep it.
 inline const CGSize kButtonSize{240, 48};

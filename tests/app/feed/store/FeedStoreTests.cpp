@@ -254,6 +254,24 @@ TEST_F(FeedStoreTest, OneMembersCardsAreNeverDeliveredToAnotherNorKeptForThem) {
     EXPECT_EQ(FeedDataStore::shared().feedCache().at(0)->cardTitle, "Ben's");
 }
 
+TEST_F(FeedStoreTest, AClearedStoreForgetsItsCardsAndTakesNoneFromAFetchStartedBefore) {
+    signIn(41);
+    fetchCards(feed({{"content", {content(1, "2019-03-05T09:00:00.000+0000", "Ada's")}}}));
+    // Ada logs out while a fetch of hers is on its way; the record of her stays in the session.
+    server.reply("POST", "/m/api/content/", Reply{200, feed({{"content", {content(2, "2019-03-05T10:00:00.000+0000", "Ada's too")}}})});
+    auto late = fetch();
+    FeedDataStore::shared().clear();
+    EXPECT_TRUE(FeedDataStore::shared().feedCache().empty());
+    EXPECT_EQ(FeedDataStore::shared().cachedFeedResponse(1), nullptr);
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return late->done(); }));
+    ASSERT_TRUE(late->error);
+    EXPECT_EQ(*late->error, AuthenticationContext::errorObject(AuthenticationContext::Error::notAuthenticated));
+    EXPECT_EQ(FeedDataStore::shared().cachedFeedResponse(2), nullptr) << "nobody's cards until the next fetch";
+    // A fetch started after the clear delivers as ever.
+    EXPECT_EQ(titles(fetchCards(feed({{"content", {content(3, "2019-03-05T11:00:00.000+0000", "Ben's")}}}))),
+              std::vector<std::string>{"Ben's"});
+}
+
 TEST_F(FeedStoreTest, AListWithAnythingButObjectsGivesNoCardsAndTheOthersStillCount) {
     signIn(41);
     const Cards cards = fetchCards(feed({
