@@ -325,6 +325,10 @@ void UICollectionView::layoutSubviews() {
     updateVisible();
 }
 
+bool UICollectionView::laysOutApart(const UIView& view) const {
+    return dynamic_cast<const UICollectionReusableView*>(&view) != nullptr;
+}
+
 void UICollectionView::contentOffsetDidChange() {
     UIScrollView::contentOffsetDidChange();
     updateVisible();

@@ -197,6 +197,8 @@ public:
     std::size_t cellsCreated() const { return cellsCreated_; }
 
     void layoutSubviews() override;
+    // Cells and supplementary views are laid out apart: they come and go as the view scrolls.
+    bool laysOutApart(const UIView& view) const override;
     void touchesBegan(const TouchSet& touches, const UIEvent* event) override;
     void touchesEnded(const TouchSet& touches, const UIEvent* event) override;
     void touchesCancelled(const TouchSet& touches, const UIEvent* event) override;

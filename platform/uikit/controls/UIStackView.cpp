@@ -17,6 +17,10 @@ UIStackView::UIStackView(const std::vector<std::shared_ptr<UIView>>& views) : UI
 }
 
 void UIStackView::changed() {
+    // Views that left the arrangement are not asked again.
+    std::erase_if(measured_, [this](const Measured& m) {
+        return std::none_of(arranged_.begin(), arranged_.end(), [&](const auto& v) { return v.get() == m.view; });
+    });
     invalidateIntrinsicContentSize();
     setNeedsLayout();
 }
@@ -121,8 +125,9 @@ bool UIStackView::fixedAlong(const UIView& view, UILayoutConstraintAxis axis) {
     return false;
 }
 
-CGSize UIStackView::naturalSize(UIView& view, CGFloat width) {
+CGSize UIStackView::naturalSize(UIView& view, CGFloat width, bool* readFrame) {
     CGSize s = view.intrinsicContentSize();
+    if (readFrame) *readFrame = false;
     if (s.width < 0 || s.height < 0) {
         const bool translates = view.translatesAutoresizingMaskIntoConstraints();
         const CGSize fit =
@@ -135,6 +140,7 @@ CGSize UIStackView::naturalSize(UIView& view, CGFloat width) {
                                        .height
                                  : fit.height;
         const CGSize frame = view.frame().size;
+        if (readFrame) *readFrame = (s.width < 0 && fit.width <= 0) || (s.height < 0 && high <= 0);
         if (s.width < 0) s.width = fit.width > 0 ? fit.width : frame.width;
         if (s.height < 0) s.height = high > 0 ? high : frame.height;
     }
@@ -159,6 +165,35 @@ CGSize UIStackView::naturalSize(UIView& view, CGFloat width) {
     return s;
 }
 
+CGSize UIStackView::measure(UIView& view, CGFloat width) const {
+    const std::uint64_t generation = view.fittingGeneration();
+    const CGSize frame = view.frame().size;
+    Measured* sameWidth = nullptr;
+    Measured* other = nullptr;
+    int kept = 0;
+    for (Measured& m : measured_) {
+        if (m.view != &view) continue;
+        ++kept;
+        if (m.width == width) {
+            // A view that fills in a side it has no size for with its frame's is measured again
+            // when that frame changes.
+            if (m.generation == generation && (!m.readFrame || m.frame == frame)) return m.size;
+            sameWidth = &m;
+        } else if (!other || other->generation == generation) {
+            other = &m; // a stale one first
+        }
+    }
+    Measured now{&view, generation, width, {}, false, frame};
+    now.size = naturalSize(view, width, &now.readFrame);
+    if (sameWidth)
+        *sameWidth = now;
+    else if (other && (kept >= 2 || other->generation != generation))
+        *other = now;
+    else
+        measured_.push_back(now);
+    return now.size;
+}
+
 UIStackView::Arrangement UIStackView::arrange(CGFloat length, CGFloat depth) const {
     Arrangement a;
     a.views = shown();
@@ -171,10 +206,10 @@ UIStackView::Arrangement UIStackView::arrange(CGFloat length, CGFloat depth) con
     // Across a column each view gets the column's width where it fills it, else its own width up
     // to the column's; along a row the widths are only known once the room is shared out below.
     for (UIView* v : a.views) {
-        CGSize s = naturalSize(*v, fillsWidth() ? depth : 0);
+        CGSize s = measure(*v, fillsWidth() ? depth : 0);
         if (!horizontal && depth > 0 && alignment_ != UIStackViewAlignment::fill && s.width > depth &&
             v->intrinsicSizeDependsOnWidth())
-            s = naturalSize(*v, depth);
+            s = measure(*v, depth);
         a.natural.push_back(s);
     }
     a.sizes.resize(n);
@@ -228,7 +263,7 @@ UIStackView::Arrangement UIStackView::arrange(CGFloat length, CGFloat depth) con
     if (horizontal)
         for (std::size_t i = 0; i < n; ++i)
             if (sizes[i] > 0 && a.views[i]->intrinsicSizeDependsOnWidth())
-                a.natural[i].height = naturalSize(*a.views[i], sizes[i]).height;
+                a.natural[i].height = measure(*a.views[i], sizes[i]).height;
     return a;
 }
 

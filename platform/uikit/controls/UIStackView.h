@@ -7,6 +7,7 @@
 
 #include "uikit/view/UIView.h"
 
+#include <cstdint>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -77,7 +78,12 @@ private:
     // a required width or height the view holds on itself (equal, at least, at most) over all.
     // A `width` above 0 is the width the stack will give the view: the height its constraints give,
     // and that of a view whose height depends on its width, are then measured at that width.
-    static CGSize naturalSize(UIView& view, CGFloat width = 0);
+    // `readFrame`, when given, tells whether the size had to be taken from the view's frame.
+    static CGSize naturalSize(UIView& view, CGFloat width = 0, bool* readFrame = nullptr);
+    // The same, kept while the view's fitting generation stays (a pass asks for the same sizes
+    // twice, for the stack's own size and for the places of its views, and passes after it ask
+    // again while nothing inside the views changed).
+    CGSize measure(UIView& view, CGFloat width) const;
     bool fillsWidth() const;
     // `width` (0: the width layout gave, else the bounds') less the margins the views keep from.
     CGFloat innerWidth(CGFloat width) const;
@@ -105,4 +111,14 @@ private:
     CGFloat spacing_ = 0;
     bool marginsRelative_ = false;
     CGSize lastIntrinsic_{-2, -2};
+    struct Measured {
+        const UIView* view;
+        std::uint64_t generation;
+        CGFloat width;
+        CGSize size;
+        bool readFrame;
+        CGSize frame;
+    };
+    // At most two widths a view: the one the stack asks its own size at and the one layout gave.
+    mutable std::vector<Measured> measured_;
 };

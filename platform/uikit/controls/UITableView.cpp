@@ -593,6 +593,10 @@ void UITableView::layoutSubviews() {
     updateVisible();
 }
 
+bool UITableView::laysOutApart(const UIView& view) const {
+    return dynamic_cast<const UITableViewCell*>(&view) || dynamic_cast<const UITableViewHeaderFooterView*>(&view);
+}
+
 void UITableView::contentOffsetDidChange() {
     UIScrollView::contentOffsetDidChange();
     updateVisible();

@@ -191,6 +191,8 @@ public:
     std::size_t queuedCellCount() const;
 
     void layoutSubviews() override;
+    // Rows, section headers and footers are laid out apart: they come and go as the table scrolls.
+    bool laysOutApart(const UIView& view) const override;
     void touchesBegan(const TouchSet& touches, const UIEvent* event) override;
     void touchesEnded(const TouchSet& touches, const UIEvent* event) override;
     void touchesCancelled(const TouchSet& touches, const UIEvent* event) override;

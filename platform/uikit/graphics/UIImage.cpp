@@ -13,6 +13,7 @@
 #include <mutex>
 #include <png.h>
 #include <system_error>
+#include <unordered_map>
 
 namespace {
 
@@ -246,6 +247,69 @@ bool isRegularFile(const std::filesystem::path& p) {
     return std::filesystem::is_regular_file(p, ec);
 }
 
+// Named images are kept once decoded, as the platform keeps them: a table shows the same icons
+// row after row, and decoding them for every row that scrolls in costs frames. A file written
+// again since is read again; the least recently used go once their pixels pass the bound.
+class NamedImages {
+public:
+    std::shared_ptr<UIImage> load(const std::filesystem::path& path) {
+        std::error_code ec;
+        const auto written = std::filesystem::last_write_time(path, ec);
+        if (ec) return nullptr;
+        const auto size = std::filesystem::file_size(path, ec);
+        if (ec) return nullptr;
+        const std::string key = path.string();
+        {
+            std::lock_guard lock(mutex_);
+            if (auto it = kept_.find(key); it != kept_.end()) {
+                if (it->second.written == written && it->second.size == size) {
+                    it->second.used = ++clock_;
+                    return it->second.image;
+                }
+                drop(it);
+            }
+        }
+        auto image = UIImage::fromFile(path);
+        if (!image) return nullptr;
+        const std::size_t bytes = static_cast<std::size_t>(image->pixelWidth()) *
+                                  static_cast<std::size_t>(image->pixelHeight()) * 4;
+        if (bytes > kBound) return image;
+        std::lock_guard lock(mutex_);
+        if (auto it = kept_.find(key); it != kept_.end()) drop(it);
+        while (bytes_ + bytes > kBound) {
+            auto oldest = std::min_element(kept_.begin(), kept_.end(),
+                                           [](const auto& a, const auto& b) { return a.second.used < b.second.used; });
+            drop(oldest);
+        }
+        kept_.emplace(key, Kept{written, size, image, bytes, ++clock_});
+        bytes_ += bytes;
+        return image;
+    }
+
+private:
+    static constexpr std::size_t kBound = 32u << 20;
+    struct Kept {
+        std::filesystem::file_time_type written;
+        std::uintmax_t size;
+        std::shared_ptr<UIImage> image;
+        std::size_t bytes;
+        std::uint64_t used;
+    };
+    void drop(std::unordered_map<std::string, Kept>::iterator it) {
+        bytes_ -= it->second.bytes;
+        kept_.erase(it);
+    }
+    std::mutex mutex_;
+    std::unordered_map<std::string, Kept> kept_;
+    std::size_t bytes_ = 0;
+    std::uint64_t clock_ = 0;
+};
+
+NamedImages& namedImages() {
+    static NamedImages* images = new NamedImages();
+    return *images;
+}
+
 } // namespace
 
 // Images never change after this, so their pixels are flushed once here and then only read,
@@ -309,7 +373,7 @@ std::shared_ptr<UIImage> UIImage::named(const std::string& name) {
     for (const auto& file : candidates) {
         const auto path = dir / file;
         if (isRegularFile(path))
-            if (auto image = fromFile(path)) return image;
+            if (auto image = namedImages().load(path)) return image;
     }
     // An asset folder: prefer the @2x file, then any PNG or JPEG in it.
     std::error_code ec;
@@ -325,7 +389,7 @@ std::shared_ptr<UIImage> UIImage::named(const std::string& name) {
         for (const auto& f : files) {
             const auto ext = f.extension().string();
             if (ext == ".png" || ext == ".jpg" || ext == ".jpeg")
-                if (auto image = fromFile(f)) return image;
+                if (auto image = namedImages().load(f)) return image;
         }
     }
     return nullptr;

@@ -719,8 +719,13 @@ void LayoutEngine::sync() {
             present[g->layoutItemId()] = g.get();
         for (const auto& c : v->constraints())
             wanted.push_back(c.get());
-        for (const auto& s : v->subviews())
-            stack.push_back(s.get());
+        for (const auto& s : v->subviews()) {
+            // A view laid out apart is one item here; what it holds is its own engine's.
+            if (v->laysOutApart(*s))
+                present[s->layoutItemId()] = s.get();
+            else
+                stack.push_back(s.get());
+        }
     }
     std::unordered_set<NSLayoutConstraint*> wantedSet(wanted.begin(), wanted.end());
     auto isPresent = [&](LayoutItem* i) { return i && present.count(i->layoutItemId()); };
@@ -860,8 +865,9 @@ bool LayoutEngine::solveWidthDependentSizes() {
             (it.view->translatesAutoresizingMaskIntoConstraints() || placedBySuperview(it)))
             continue;
         const double w = snap(solver_.value(it.vars.w));
-        if (std::abs(w - it.view->layoutWidthHint_) < 0.25) continue;
+        if (!it.view->layoutWidthHintStale_ && std::abs(w - it.view->layoutWidthHint_) < 0.25) continue;
         it.view->layoutWidthHint_ = w;
+        it.view->layoutWidthHintStale_ = false;
         const CGSize before = it.intrinsic;
         refreshIntrinsic(it);
         if (!(before == it.intrinsic)) changed = true;
@@ -942,17 +948,25 @@ void LayoutEngine::update() {
     }
     refreshDependentConstants();
 
-    std::vector<std::pair<UIView*, CGFloat>> savedHints;
+    // A fitting leaves the widths the views were given by their own tree's layout as they were.
+    struct SavedHint {
+        UIView* view;
+        CGFloat width;
+        bool stale;
+    };
+    std::vector<SavedHint> savedHints;
     if (fitting_) {
         for (auto& [id, it] : items_)
             if (it.view && it.view->intrinsicSizeDependsOnWidth())
-                savedHints.emplace_back(it.view, it.view->layoutWidthHint_);
+                savedHints.push_back({it.view, it.view->layoutWidthHint_, it.view->layoutWidthHintStale_});
     }
     for (int pass = 0; pass < 4 && solveWidthDependentSizes(); ++pass) {
     }
     if (fitting_) {
-        for (auto& [v, hint] : savedHints)
-            v->layoutWidthHint_ = hint;
+        for (const SavedHint& h : savedHints) {
+            h.view->layoutWidthHint_ = h.width;
+            h.view->layoutWidthHintStale_ = h.stale;
+        }
         return;
     }
     markMovedViews(synced);

@@ -47,7 +47,10 @@ void NSLayoutConstraint::setConstant(CGFloat constant) {
     if (!std::isfinite(constant) || constant == constant_) return;
     constant_ = constant;
     if (engine_.engine) engine_.engine->constantChanged(this);
-    if (UIView* v = installedOn_.get()) v->setNeedsLayout();
+    if (UIView* v = installedOn_.get()) {
+        v->invalidateFittingSize();
+        v->setNeedsLayout();
+    }
 }
 
 void NSLayoutConstraint::setPriority(UILayoutPriority priority) {
@@ -55,7 +58,10 @@ void NSLayoutConstraint::setPriority(UILayoutPriority priority) {
     if (priority == priority_) return;
     priority_ = priority;
     if (engine_.engine) engine_.engine->priorityChanged(this);
-    if (UIView* v = installedOn_.get()) v->setNeedsLayout();
+    if (UIView* v = installedOn_.get()) {
+        v->invalidateFittingSize();
+        v->setNeedsLayout();
+    }
 }
 
 bool NSLayoutConstraint::isActive() const {

@@ -259,6 +259,7 @@ void UILabel::setMinimumScaleFactor(CGFloat factor) {
 }
 
 void UILabel::textChanged() {
+    layoutWidthHintOutdated();
     dropLayouts();
     invalidateIntrinsicContentSize();
     setNeedsDisplay();
@@ -394,9 +395,15 @@ bool UILabel::intrinsicSizeDependsOnWidth() const {
 }
 
 CGSize UILabel::intrinsicContentSize() const {
-    CGFloat width = 0;
-    if (numberOfLines_ != 1)
-        width = preferredMaxLayoutWidth_ > 0 ? preferredMaxLayoutWidth_ : layoutWidthHint();
+    if (numberOfLines_ == 1) return sizeThatFits({0, 0});
+    if (preferredMaxLayoutWidth_ > 0) return sizeThatFits({preferredMaxLayoutWidth_, 0});
+    const CGFloat width = layoutWidthHint();
+    if (width <= 0) return sizeThatFits({0, 0});
+    // The width layout gave the text before it changed says nothing of what the new text needs:
+    // measured there, a longer text would ask for no more than the old one had (a reused cell's
+    // title wrapped inside the last title's width) and the layout would never give it more. Until
+    // layout gives a width for this text, it asks for its unwrapped width.
+    if (layoutWidthHintIsStale()) return {sizeThatFits({0, 0}).width, sizeThatFits({width, 0}).height};
     return sizeThatFits({width, 0});
 }
 

@@ -3,21 +3,35 @@
 #include "uikit/view/LayoutEngine.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <iostream>
 
 namespace cw::detail {
 struct ViewLayoutAccess {
-    static LayoutEngine* engine(UIView* root) { return root->engine_.get(); }
+    // The engine that lays out `view`'s subviews: the one kept by the nearest of the view and its
+    // ancestors that is a tree's root or is laid out apart.
+    static LayoutEngine* engineOf(UIView* view) {
+        while (view->superviewRaw_ && !view->isLaidOutApart())
+            view = view->superviewRaw_;
+        return view->engine_.get();
+    }
+    // The engine that has `view` among its items (a root is an item of its own engine).
+    static LayoutEngine* engineHolding(UIView* view) {
+        return view->superviewRaw_ ? engineOf(view->superviewRaw_) : view->engine_.get();
+    }
 };
 } // namespace cw::detail
 
 namespace {
 
 cw::detail::LayoutEngine* engineOf(UIView* view) {
-    UIView* root = view->rootView();
-    return cw::detail::ViewLayoutAccess::engine(root);
+    return cw::detail::ViewLayoutAccess::engineOf(view);
+}
+
+cw::detail::LayoutEngine* engineHolding(UIView* view) {
+    return cw::detail::ViewLayoutAccess::engineHolding(view);
 }
 
 // The map from a view's bounds coordinates to its superview's.
@@ -44,7 +58,20 @@ UIView::UIView() : UIView(CGRect{}) {}
 
 UIView::UIView(const CGRect& frame) : UIView(frame, std::make_shared<CALayer>()) {}
 
-UIView::UIView(const CGRect& frame, std::shared_ptr<CALayer> layer) : layer_(std::move(layer)) {
+namespace {
+
+// Fitting generations are drawn from one count, so that a view never reads as one measured before
+// (a new view made where an old one was).
+std::atomic<std::uint64_t> fittingGenerations{0};
+
+std::uint64_t nextFittingGeneration() {
+    return fittingGenerations.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
+} // namespace
+
+UIView::UIView(const CGRect& frame, std::shared_ptr<CALayer> layer)
+    : layer_(std::move(layer)), fittingGeneration_(nextFittingGeneration()) {
     if (!layer_) layer_ = std::make_shared<CALayer>();
     layer_->setDelegateView(this);
     layer_->setFrame(frame);
@@ -117,6 +144,8 @@ void UIView::setTransform(const CGAffineTransform& t) {
 }
 
 void UIView::boundsSizeChanged(CGSize oldSize) {
+    // A view laid out apart is the root of its own engine, which holds it to its bounds.
+    if (engine_ && isLaidOutApart()) engine_->itemChanged(this);
     setNeedsLayout();
     setNeedsDisplay();
     autoresizeSubviews(oldSize);
@@ -124,10 +153,13 @@ void UIView::boundsSizeChanged(CGSize oldSize) {
 
 void UIView::frameChangedByCode() {
     if (inEngineFrameUpdate_) return;
+    // What the view needs is as it was; what its superview needs may not be (a fitting holds the
+    // views that translate their frames to them).
+    if (superviewRaw_) superviewRaw_->invalidateFittingSize();
     // A root, a view that turns its frame into constraints, or one its superview places, tells
     // the engine.
     if (!superviewRaw_ || translatesAutoresizing_ || superviewRaw_->placesSubview(*this)) {
-        if (auto* e = engineOf(this)) e->itemChanged(this);
+        if (auto* e = engineHolding(this)) e->itemChanged(this);
     }
 }
 
@@ -207,7 +239,20 @@ bool UIView::isDescendant(const UIView* view) const {
 }
 
 void UIView::markLayoutStructureChanged() {
+    invalidateFittingSize();
     if (auto* e = engineOf(this)) e->setNeedsSync();
+}
+
+void UIView::invalidateFittingSize() {
+    const std::uint64_t generation = nextFittingGeneration();
+    fittingGeneration_ = generation;
+    for (UIView* v = this; v->superviewRaw_; v = v->superviewRaw_) {
+        UIView* parent = v->superviewRaw_;
+        parent->fittingGeneration_ = generation;
+        // A view that places its subviews by their sizes (a stack view) places them again when
+        // something deep inside one of them changes, not only the subview's own content.
+        if (parent->placesSubview(*v)) parent->setNeedsLayout();
+    }
 }
 
 void UIView::placeLayerOf(UIView* view, std::size_t index) {
@@ -251,7 +296,7 @@ void UIView::attachSubview(const std::shared_ptr<UIView>& view, std::size_t inde
     // it hear of a change, as they do when an ancestor's tint is set.
     const UIColor tintBefore = view->tintColor();
     if (view->superviewRaw_) view->detachFromSuperview();
-    view->engine_.reset(); // it joins this tree's engine
+    if (!laysOutApart(*view)) view->engine_.reset(); // it joins this tree's engine
     index = std::min(index, subviews_.size());
     subviews_.insert(subviews_.begin() + static_cast<std::ptrdiff_t>(index), view);
     view->superviewRaw_ = this;
@@ -438,7 +483,9 @@ CGSize UIView::intrinsicContentSize() const {
 }
 
 void UIView::invalidateIntrinsicContentSize() {
-    if (auto* e = engineOf(this)) e->itemChanged(this);
+    invalidateFittingSize();
+    if (auto* e = engineHolding(this)) e->itemChanged(this);
+    if (engine_ && isLaidOutApart()) engine_->itemChanged(this);
     if (superviewRaw_) superviewRaw_->setNeedsLayout();
 }
 
@@ -448,16 +495,27 @@ void UIView::setNeedsLayout() {
     needsLayout_ = true;
 }
 
+void UIView::updateOwnEngine() {
+    if (!engine_) engine_ = std::make_unique<cw::detail::LayoutEngine>(this);
+    engine_->update();
+}
+
 void UIView::runLayoutPass() {
     UIView* root = rootView();
     if (root->subtreeNeedsUpdateConstraints_) root->updateConstraintsBottomUp();
-    if (!root->engine_) root->engine_ = std::make_unique<cw::detail::LayoutEngine>(root);
-    root->engine_->update();
+    root->updateOwnEngine();
 }
 
 void UIView::layoutIfNeeded() {
     std::shared_ptr<UIView> keep = weak_from_this().lock();
     runLayoutPass();
+    // The views laid out apart on the way up solve too, outermost first, so that what they move
+    // is laid out in this pass.
+    std::vector<UIView*> apart;
+    for (UIView* v = this; v; v = v->superviewRaw_)
+        if (v->isLaidOutApart()) apart.push_back(v);
+    for (auto it = apart.rbegin(); it != apart.rend(); ++it)
+        (*it)->updateOwnEngine();
     UIView* start = this;
     for (UIView* a = superviewRaw_; a; a = a->superviewRaw_)
         if (a->needsLayout_) start = a;
@@ -465,6 +523,7 @@ void UIView::layoutIfNeeded() {
 }
 
 void UIView::layoutSubtreeIfNeeded() {
+    if (isLaidOutApart()) updateOwnEngine();
     if (needsLayout_) {
         needsLayout_ = false;
         const std::shared_ptr<cw::ViewOwner> o = owner_.lock();
@@ -539,6 +598,7 @@ UIEdgeInsets UIView::safeAreaInsets() const {
 }
 
 void UIView::engineInputsChanged() {
+    invalidateFittingSize();
     if (auto* e = engineOf(this)) e->inputsChanged();
 }
 
@@ -602,6 +662,9 @@ void UIView::setTranslatesAutoresizingMaskIntoConstraints(bool translates) {
     if (translates == translatesAutoresizing_) return;
     translatesAutoresizing_ = translates;
     markLayoutStructureChanged();
+    // Whether a view laid out apart translates its frame matters to the tree around it as well.
+    if (isLaidOutApart())
+        if (auto* e = engineHolding(this)) e->setNeedsSync();
     if (superviewRaw_) superviewRaw_->setNeedsLayout();
 }
 

@@ -18,6 +18,7 @@
 #include "uikit/view/UILayoutGuide.h"
 #include "uikit/view/UIResponder.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -190,7 +191,10 @@ public:
     void setHidden(bool hidden) {
         if (layer_->hidden == hidden) return;
         layer_->hidden = hidden;
-        if (superviewRaw_) superviewRaw_->subviewHiddenDidChange(this);
+        if (superviewRaw_) {
+            superviewRaw_->invalidateFittingSize();
+            superviewRaw_->subviewHiddenDidChange(this);
+        }
     }
     // Told when a subview is shown or hidden (stack views collapse hidden arranged views).
     virtual void subviewHiddenDidChange(UIView*) {}
@@ -267,7 +271,16 @@ public:
     void sizeToFit();
     // The size the content needs, or UIViewNoIntrinsicMetric on an axis with no preference.
     virtual CGSize intrinsicContentSize() const;
+    // Also invalidates the fitting size (below).
     void invalidateIntrinsicContentSize();
+    // Changes with anything inside this view that can change the size it needs: its content
+    // (invalidateIntrinsicContentSize), its subviews coming, going, hiding or moving, their
+    // constraints and margins. A size measured while it reads the same still holds: views that
+    // measure their subviews again and again (a stack view, pass after pass) keep what they
+    // measured until it moves. Every view starts with a value no other view has had.
+    std::uint64_t fittingGeneration() const { return fittingGeneration_; }
+    // Moves the fitting generation of this view and of its ancestors.
+    void invalidateFittingSize();
 
     // --- Layout -----------------------------------------------------------------------------
     void setNeedsLayout();
@@ -349,11 +362,20 @@ public:
     // its arranged views): the engine then holds the subview to that frame, as it does a frame
     // turned into constraints, so that the constraints inside the subview follow it.
     virtual bool placesSubview(const UIView&) const { return false; }
+    // Whether `subview`'s subtree is laid out apart, by a layout engine of its own that the subview
+    // keeps: this view places it by its frame, and nothing inside it is constrained to anything
+    // outside it (a table's rows). Rows come and go as a table scrolls: this tree's engine then
+    // only gains or loses one item, and a row's own engine, kept while the row waits to be reused,
+    // takes in only what changed inside it.
+    virtual bool laysOutApart(const UIView&) const { return false; }
     // For such a view: the content area's size as the constraints inside it decide it, after a
     // layout pass; none when no constraint inside it names its far edges.
     std::optional<CGSize> contentAreaSizeFromLayout();
     // The width the last layout gave this view, for such views; 0 before any.
     CGFloat layoutWidthHint() const { return layoutWidthHint_; }
+    // Whether the content changed since: that width then says nothing of what the content needs,
+    // until the next layout pass gives one again.
+    bool layoutWidthHintIsStale() const { return layoutWidthHintStale_; }
 
     const std::vector<std::shared_ptr<UILayoutGuide>>& layoutGuides() const { return layoutGuides_; }
     void addLayoutGuide(const std::shared_ptr<UILayoutGuide>& guide);
@@ -379,6 +401,8 @@ protected:
     UIView(const CGRect& frame, std::shared_ptr<CALayer> layer);
     // Which subviews this view places itself changed.
     void subviewPlacementChanged() { markLayoutStructureChanged(); }
+    // The content whose size follows the width changed (see layoutWidthHintIsStale).
+    void layoutWidthHintOutdated() { layoutWidthHintStale_ = layoutWidthHint_ > 0; }
 
 private:
     friend struct cw::detail::ViewLayoutAccess;
@@ -392,6 +416,11 @@ private:
     void boundsSizeChanged(CGSize oldSize);
     void frameChangedByCode();
     void markLayoutStructureChanged();
+    // Whether this view's subtree is laid out apart from its superview's (see laysOutApart).
+    bool isLaidOutApart() const { return superviewRaw_ && superviewRaw_->laysOutApart(*this); }
+    // Brings the engine this view keeps (a root, or a view laid out apart) up to date, making it
+    // the first time.
+    void updateOwnEngine();
     void layoutSubtreeIfNeeded();
     void runLayoutPass();
     void propagateUpdateConstraintsFlag();
@@ -427,6 +456,8 @@ private:
     bool insetsMarginsFromSafeArea_ = true;
     std::optional<UIEdgeInsets> explicitSafeArea_;
     CGFloat layoutWidthHint_ = 0;
+    bool layoutWidthHintStale_ = false;
+    std::uint64_t fittingGeneration_;
     bool inEngineFrameUpdate_ = false;
 
     std::vector<NSLayoutConstraintPtr> constraints_;
@@ -435,7 +466,8 @@ private:
     std::shared_ptr<UILayoutGuide> marginsGuide_;
     std::shared_ptr<UILayoutGuide> safeAreaGuide_;
 
-    // Held by a tree's root; created at the first layout pass that needs it.
+    // Held by a tree's root, and by a view laid out apart; created at the first layout pass that
+    // needs it.
     std::unique_ptr<cw::detail::LayoutEngine> engine_;
 };
 

@@ -199,6 +199,15 @@ TEST(Images, NamedImagesComeFromTheResourceDirectory) {
     EXPECT_FALSE(UIImage::named("broken"));
     EXPECT_FALSE(UIImage::named("../named/flat"));
     EXPECT_FALSE(UIImage::named(""));
+
+    // A name is decoded once and shared; a file written again is read again, a removed one is gone.
+    EXPECT_EQ(UIImage::named("logo"), logo);
+    gradientImage(12, 4)->writePNG(dir / "logo@2x.png");
+    ASSERT_TRUE(UIImage::named("logo"));
+    EXPECT_EQ(UIImage::named("logo")->size(), (CGSize{6, 2}));
+    EXPECT_EQ(logo->size(), (CGSize{4, 2}));
+    std::filesystem::remove(dir / "logo@2x.png");
+    EXPECT_FALSE(UIImage::named("logo"));
     UIImage::setResourceDirectory({});
     EXPECT_FALSE(UIImage::named("flat"));
     std::filesystem::remove_all(dir);

@@ -132,3 +132,43 @@ TEST(LabelLayout, LastBaselineAlignsTextOfDifferentSizes) {
     root->layoutIfNeeded();
     EXPECT_NEAR(other->frame().minY() + other->font().ascender(), bigBaseline, 1.0);
 }
+
+// A wrapping title beside a picture, as a reused row shows one title after another: each takes the
+// width its own text needs, never the width the one before it was given.
+TEST(LabelLayout, AWrappingLabelGivenANewTextTakesTheWidthOfThatText) {
+    auto root = makeRoot(320, 200);
+    auto title = makeLabel("title", "Weight", 0, 16);
+    auto picture = makeView("picture");
+    root->addSubview(title);
+    root->addSubview(picture);
+    root->addConstraints(vfl("|-26-[t]-(>=8)-[p(44)]-16-|", {{"t", title}, {"p", picture}}));
+    root->addConstraints(vfl("V:|-14-[t]", {{"t", title}}));
+    root->addConstraints(vfl("V:|-12-[p(44)]", {{"p", picture}}));
+    auto expectOneLine = [&](const char* when) {
+        SCOPED_TRACE(when);
+        const CGSize oneLine = title->sizeThatFits({0, 0});
+        EXPECT_EQ(title->frame().size, oneLine);
+    };
+    root->layoutIfNeeded();
+    expectOneLine("first text");
+
+    for (const char* text : {"Temperature", "Photo Of The Day", "Weight", "Breathing"}) {
+        title->setText(std::string(text));
+        root->layoutIfNeeded();
+        expectOneLine(text);
+    }
+    // A font change is a new text as well.
+    title->setFont(UIFont::systemFont(22));
+    root->layoutIfNeeded();
+    expectOneLine("larger font");
+
+    // More text than the row holds wraps at the room there is, and a short text after it is short.
+    title->setText(kLong);
+    root->layoutIfNeeded();
+    EXPECT_LE(title->frame().maxX(), 320 - 16 - 44 - 8);
+    EXPECT_GT(title->frame().size.height, title->sizeThatFits({0, 0}).height);
+    EXPECT_EQ(title->frame().size.height, title->sizeThatFits({title->frame().size.width, 0}).height);
+    title->setText(std::string("Feeding"));
+    root->layoutIfNeeded();
+    expectOneLine("short after long");
+}
