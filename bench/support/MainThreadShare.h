@@ -22,7 +22,7 @@
 namespace cw::bench {
 
 // A 60 Hz frame: the main thread held longer than this visibly stops the screen.
-inline constexpr double kFrameBudgetMs = 16;
+inline constexpr double kSixtyHertzFrameMs = 16;
 
 // Milliseconds of one action: everything it held the main thread for, and its longest single hold.
 struct MainThreadShare {
@@ -88,7 +88,7 @@ inline void reportMainThreadShares(benchmark::State& state, std::vector<MainThre
     state.counters["main_thread_ms_median"] = shares[shares.size() / 2].totalMs;
     state.counters["main_thread_ms_worst"] = shares.back().totalMs;
     state.counters["longest_hold_ms"] = longest;
-    state.counters["frame_budget_ms"] = kFrameBudgetMs;
+    state.counters["frame_budget_ms"] = kSixtyHertzFrameMs;
 }
 
 } // namespace cw::bench

@@ -62,7 +62,7 @@ bool drawCalendar(Context& context, std::string* error) {
     return writeView(context, *sheet, "calendar.png", error);
 }
 
-Registration page{"calendar", drawCalendar};
+Registration calendarPage{"calendar", drawCalendar};
 
 } // namespace
 

@@ -68,6 +68,6 @@ bool drawCards(Context& context, std::string* error) {
     return cw::gallery::writeView(context, *sheet, "cards.png", error);
 }
 
-cw::gallery::Registration page{"cards", drawCards};
+cw::gallery::Registration cardsPage{"cards", drawCards};
 
 } // namespace

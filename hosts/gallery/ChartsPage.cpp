@@ -34,7 +34,7 @@ bool drawCharts(Context& context, std::string* error) {
     return writeView(context, *card, "chart-weight.png", error);
 }
 
-Registration page{"charts", drawCharts};
+Registration chartsPage{"charts", drawCharts};
 
 } // namespace
 

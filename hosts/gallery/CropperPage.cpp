@@ -42,7 +42,7 @@ bool drawCropper(Context& context, std::string* error) {
     return context.host.screenshot(context.outputDirectory / "cropper-circle.png", error);
 }
 
-Registration page{"cropper", drawCropper};
+Registration cropperPage{"cropper", drawCropper};
 
 } // namespace
 

@@ -89,6 +89,6 @@ bool drawFloatingMenu(Context& context, std::string* error) {
     return context.host.screenshot(context.outputDirectory / "floating-menu-open.png", error);
 }
 
-cw::gallery::Registration page{"floating-menu", drawFloatingMenu};
+cw::gallery::Registration floatingMenuPage{"floating-menu", drawFloatingMenu};
 
 } // namespace

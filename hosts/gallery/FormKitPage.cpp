@@ -95,6 +95,6 @@ bool drawFormKit(Context& context, std::string* error) {
     return cw::gallery::writeView(context, *table, "form-kit.png", error);
 }
 
-cw::gallery::Registration page{"form-kit", drawFormKit};
+cw::gallery::Registration formKitPage{"form-kit", drawFormKit};
 
 } // namespace

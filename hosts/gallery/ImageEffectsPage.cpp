@@ -59,7 +59,7 @@ bool drawImageEffects(Context& context, std::string* error) {
     return writeView(context, *sheet, "image-effects.png", error);
 }
 
-Registration page{"image-effects", drawImageEffects};
+Registration imageEffectsPage{"image-effects", drawImageEffects};
 
 } // namespace
 

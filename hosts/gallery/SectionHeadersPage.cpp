@@ -98,6 +98,6 @@ bool drawSectionHeaders(Context& context, std::string* error) {
     return cw::gallery::writeView(context, *table, "section-headers.png", error);
 }
 
-cw::gallery::Registration page{"section-headers", drawSectionHeaders};
+cw::gallery::Registration sectionHeadersPage{"section-headers", drawSectionHeaders};
 
 } // namespace

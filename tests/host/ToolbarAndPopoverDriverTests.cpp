@@ -79,7 +79,7 @@ public:
     std::shared_ptr<InfoForm> form;
 };
 
-std::filesystem::path artefact(const std::string& name) {
+std::filesystem::path screenshotArtefact(const std::string& name) {
     return std::filesystem::current_path() / "screenshots" / name;
 }
 
@@ -99,7 +99,7 @@ TEST(HeadlessDriver, TapsAToolbarItemAboveTheKeyboardByItsTitle) {
     EXPECT_LE(inWindow.maxY(), 667 - 216);
     EXPECT_GT(inWindow.minX(), 300) << "at the right edge";
     std::string error;
-    EXPECT_TRUE(host.screenshot(artefact("toolbar-above-keyboard.png"), &error)) << error;
+    EXPECT_TRUE(host.screenshot(screenshotArtefact("toolbar-above-keyboard.png"), &error)) << error;
     ASSERT_TRUE(host.tapText("Done"));
     EXPECT_FALSE(app->form->field->isFirstResponder());
     EXPECT_FALSE(cw::Keyboard::shared().isVisible());
@@ -116,7 +116,7 @@ TEST(HeadlessDriver, OpensAPopoverAndClosesItWithATapBesideIt) {
     ASSERT_TRUE(host.isShowing("Weight in grams"));
     EXPECT_TRUE(host.isShowing("Baby")) << "the screen stays beneath";
     std::string error;
-    EXPECT_TRUE(host.screenshot(artefact("popover.png"), &error)) << error;
+    EXPECT_TRUE(host.screenshot(screenshotArtefact("popover.png"), &error)) << error;
     ASSERT_TRUE(host.tapText("Weight in grams"));
     EXPECT_TRUE(host.isShowing("Weight in grams")) << "a tap inside keeps it";
     ASSERT_TRUE(host.tapOutsidePopover());

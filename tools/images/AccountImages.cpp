@@ -10,7 +10,6 @@ namespace {
 
 using namespace cw::images;
 
-const UIColor kGrey{0x8A / 255.0, 0x8A / 255.0, 0x8A / 255.0, 1};
 const UIColor kLightGrey{0xE4 / 255.0, 0xE2 / 255.0, 0xE0 / 255.0, 1};
 const UIColor kSilhouette{0xC4 / 255.0, 0xC1 / 255.0, 0xBE / 255.0, 1};
 

@@ -12,10 +12,10 @@ namespace {
 
 using namespace cw::images;
 
-const UIColor kInk = UIColor::blackColor();
-const UIColor kGrey{0.69, 0.69, 0.69, 1};
+const UIColor kEducationInk = UIColor::blackColor();
+const UIColor kEducationGrey{0.69, 0.69, 0.69, 1};
 
-void fill(CGContext& c, const UIBezierPath& p, const UIColor& color = kInk) {
+void fill(CGContext& c, const UIBezierPath& p, const UIColor& color = kEducationInk) {
     c.setFillColor(color);
     c.fill(p);
 }
@@ -84,7 +84,7 @@ void drawShare(CGContext& c, CGSize) {
 }
 
 void drawDisclosure(CGContext& c, CGSize s) {
-    stroke(c, polyline({{1.5, 1.5}, {s.width - 1.5, s.height / 2}, {1.5, s.height - 1.5}}), 2, kGrey);
+    stroke(c, polyline({{1.5, 1.5}, {s.width - 1.5, s.height / 2}, {1.5, s.height - 1.5}}), 2, kEducationGrey);
 }
 
 // A white disc with a dark play triangle, shown faded over a picture.

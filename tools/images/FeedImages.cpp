@@ -14,8 +14,7 @@ using namespace cw::images;
 
 const UIColor kMint{126 / 255.0, 194 / 255.0, 173 / 255.0, 1};
 const UIColor kGold{245 / 255.0, 185 / 255.0, 48 / 255.0, 1};
-const UIColor kGrey{0.62, 0.63, 0.62, 1};
-const UIColor kWhite = UIColor::whiteColor();
+const UIColor kFeedGrey{0.62, 0.63, 0.62, 1};
 
 void drawStarBookmarked(CGContext& c, CGSize s) {
     c.setFillColor(kGold);
@@ -23,7 +22,7 @@ void drawStarBookmarked(CGContext& c, CGSize s) {
 }
 
 void drawStarNotBookmarked(CGContext& c, CGSize s) {
-    stroke(c, star({2, 2}, s.width - 4, 0.48), 1.6, kGrey);
+    stroke(c, star({2, 2}, s.width - 4, 0.48), 1.6, kFeedGrey);
 }
 
 // A person's head and shoulders in a circle.

@@ -40,6 +40,8 @@ struct Drawing {
 inline const UIColor kMeadow{47 / 255.0, 178 / 255.0, 153 / 255.0, 1};
 inline const UIColor kEton{130 / 255.0, 203 / 255.0, 170 / 255.0, 1};
 
+inline const UIColor kWhite = UIColor::whiteColor();
+
 // A colour from 0-255 components.
 UIColor rgb(int r, int g, int b, CGFloat alpha = 1);
 // An empty path that strokes `width` wide with round ends and joins.

@@ -15,7 +15,7 @@ using namespace cw::images;
 // Beside the brand greens, a warm and a soft accent, the ink and the grey of text lines.
 const UIColor kCoral = rgb(242, 140, 118);
 const UIColor kSun = rgb(247, 196, 88);
-const UIColor kInk = rgb(60, 72, 80);
+const UIColor kOnboardingInk = rgb(60, 72, 80);
 const UIColor kLine = rgb(214, 222, 226);
 
 UIBezierPath heart(CGPoint center, CGFloat size) {
@@ -142,7 +142,7 @@ constexpr CGRect kScreen{48, 34, 124, 232};
 void phone(CGContext& c) {
     c.setFillColor(rgb(0, 0, 0, 0.06));
     c.fill(UIBezierPath::roundedRect({42, 22, 144, 276}, 22));
-    c.setFillColor(kInk);
+    c.setFillColor(kOnboardingInk);
     c.fill(UIBezierPath::roundedRect({36, 14, 148, 278}, 22));
     c.setFillColor(UIColor::whiteColor());
     c.fill(UIBezierPath::roundedRect(kScreen, 6));
@@ -243,7 +243,7 @@ void drawPostScreen(CGContext& c) {
     textLines(c, x, 186, {w, w - 20, w - 48});
     c.setFillColor(kCoral);
     c.fill(heart({x + 8, 218}, 13));
-    stroke(c, UIBezierPath::roundedRect({x + 24, 211, 15, 11}, 4), 1.6, kInk.withAlphaComponent(0.6));
+    stroke(c, UIBezierPath::roundedRect({x + 24, 211, 15, 11}, 4), 1.6, kOnboardingInk.withAlphaComponent(0.6));
     textLines(c, x, 236, {w - 30});
 }
 

@@ -9,7 +9,6 @@ namespace {
 using namespace cw::images;
 
 const UIColor kMeadowPressed{31 / 255.0, 128 / 255.0, 110 / 255.0, 1};
-const UIColor kWhite = UIColor::whiteColor();
 const UIColor kMist{228 / 255.0, 234 / 255.0, 231 / 255.0, 1};
 
 // A disc filling the picture with a white ring just inside its edge, so that it stands out on any

@@ -12,7 +12,7 @@ namespace {
 
 using namespace cw::images;
 
-const UIColor kInk = UIColor::blackColor();
+const UIColor kShellInk = UIColor::blackColor();
 
 // A chevron pointing left, the height of the bar's text.
 void drawBack(CGContext& c, CGSize s) {
@@ -30,7 +30,7 @@ void drawCalendar(CGContext& c, CGSize) {
     stroke(c, polyline({{3, 10}, {22, 10}}));
     stroke(c, polyline({{8, 2.5}, {8, 6.5}}));
     stroke(c, polyline({{17, 2.5}, {17, 6.5}}));
-    c.setFillColor(kInk);
+    c.setFillColor(kShellInk);
     for (int row = 0; row < 2; ++row)
         for (int col = 0; col < 3; ++col) c.fill(CGRect{7.0 + col * 4.5, 13.0 + row * 4.5, 2.2, 2.2});
 }
@@ -58,7 +58,7 @@ void drawJourney(CGContext& c, CGSize) {
     stroke(c, polyline({{18, 6}, {18, 1.5}}), 1.6);
     UIBezierPath flag = polyline({{18, 1.5}, {23, 3}, {18, 4.5}});
     flag.close();
-    c.setFillColor(kInk);
+    c.setFillColor(kShellInk);
     c.fill(flag);
     c.fillEllipse({1.5, 21, 3, 3});
 }

@@ -21,7 +21,7 @@ namespace {
 
 const JSON::dictionary_t kNoDetails{};
 
-void sendEvent(const std::string& action, const JSON::dictionary_t& details) {
+void sendInviteEvent(const std::string& action, const JSON::dictionary_t& details) {
     AnalyticsService().send(InviteFamilyViewController::kScreenName, action, details);
 }
 
@@ -154,7 +154,7 @@ void InviteFamilyViewController::viewDidLoad() {
 
 void InviteFamilyViewController::viewDidAppear(bool animated) {
     UIViewController::viewDidAppear(animated);
-    sendEvent(rawValue(ScreenAction::Loaded), kNoDetails);
+    sendInviteEvent(rawValue(ScreenAction::Loaded), kNoDetails);
 }
 
 void InviteFamilyViewController::viewDidDisappear(bool animated) {
@@ -250,7 +250,7 @@ void InviteFamilyViewController::sendInviteTapped(UIButton*) {
     const std::string relationship = textOf(relationshipTextField());
     if (fullName.empty() || email.empty() || relationship.empty()) return;
 
-    sendEvent(rawValue(ScreenAction::Tap),
+    sendInviteEvent(rawValue(ScreenAction::Tap),
               {{"inviteFamilyViewInviteTapped", JSON("User is trying to invite a family member")}});
     auto user = AuthenticationContext::shared().user();
     if (!user) return;
@@ -263,7 +263,7 @@ void InviteFamilyViewController::sendInviteTapped(UIButton*) {
             stopFullScreenLoadingOverlay(*self);
             if (auto button = self->sendInviteButton())
                 button->setTitle(std::string(kSendInviteAgain), UIControlStateNormal);
-            sendEvent(rawValue(ScreenAction::ServerRequest),
+            sendInviteEvent(rawValue(ScreenAction::ServerRequest),
                       {{"inviteFamilySuccess", JSON("User invited family member successfully")},
                        {"relationShip", JSON(relationship)}});
             self->dismiss(true);
@@ -283,7 +283,7 @@ void InviteFamilyViewController::inviteFailed(const std::optional<std::string>& 
     JSON::dictionary_t details{{"inviteFamilySuccess", JSON("User invited family member failed")},
                                {"relation", JSON(relationship)}};
     if (message) details["errorMessage"] = JSON(*message);
-    sendEvent(rawValue(ScreenAction::ServerRequest), details);
+    sendInviteEvent(rawValue(ScreenAction::ServerRequest), details);
     showMessage(*this, shown, GSMessageType::error);
 }
 

@@ -19,14 +19,14 @@
 
 namespace {
 
-using Controller = MyAccountViewController;
+using MyAccount = MyAccountViewController;
 
 UIColor hex(const char* text) {
     return UIColorWithHex(text, 1);
 }
 
-void sendEvent(const std::string& action, const JSON::dictionary_t& details) {
-    AnalyticsService().send(Controller::kScreenName, action, details);
+void sendAccountEvent(const std::string& action, const JSON::dictionary_t& details) {
+    AnalyticsService().send(MyAccount::kScreenName, action, details);
 }
 
 } // namespace
@@ -47,7 +47,7 @@ void MyAccountViewController::viewDidLoad() {
 void MyAccountViewController::viewWillAppear(bool animated) {
     UIViewController::viewWillAppear(animated);
     registerForKeyboardNotifications();
-    sendEvent(rawValue(ScreenAction::Loaded), {});
+    sendAccountEvent(rawValue(ScreenAction::Loaded), {});
 }
 
 void MyAccountViewController::viewDidDisappear(bool animated) {
@@ -71,7 +71,7 @@ const std::shared_ptr<UIImageView>& MyAccountViewController::userImageView() {
     if (!userImageView_) {
         userImageView_ = RegistrationSignUpView::makeMemberPicture();
         auto tap = std::make_shared<UITapGestureRecognizer>();
-        tap->addTarget(this, &Controller::pickAnImage);
+        tap->addTarget(this, &MyAccount::pickAnImage);
         userImageView_->addGestureRecognizer(tap);
         containerScrollView()->addSubview(userImageView_);
     }
@@ -81,7 +81,7 @@ const std::shared_ptr<UIImageView>& MyAccountViewController::userImageView() {
 const std::shared_ptr<UIButton>& MyAccountViewController::cameraButton() {
     if (!cameraButton_) {
         cameraButton_ = RegistrationSignUpView::makeEditPictureButton();
-        cameraButton_->addTarget(this, &Controller::pickAnImage, UIControlEventTouchUpInside);
+        cameraButton_->addTarget(this, &MyAccount::pickAnImage, UIControlEventTouchUpInside);
         containerScrollView()->addSubview(cameraButton_);
     }
     return cameraButton_;
@@ -98,7 +98,7 @@ const std::shared_ptr<RegistrationSignUpView>& MyAccountViewController::formView
 const std::shared_ptr<UIButton>& MyAccountViewController::editPassword() {
     if (!editPassword_) {
         editPassword_ = makeAccountFormButton("Update");
-        editPassword_->addTarget(this, &Controller::updateMember, UIControlEventTouchUpInside);
+        editPassword_->addTarget(this, &MyAccount::updateMember, UIControlEventTouchUpInside);
         containerScrollView()->addSubview(editPassword_);
         setUpdateEnabled(false);
     }
@@ -144,7 +144,7 @@ void MyAccountViewController::formIsBeingEdited() {
 
 void MyAccountViewController::passwordFieldIsBeingEdited() {
     auto password = std::make_shared<PasswordUpdateViewController>();
-    password->setDelegate(std::static_pointer_cast<Controller>(shared_from_this()));
+    password->setDelegate(std::static_pointer_cast<MyAccount>(shared_from_this()));
     if (auto navigation = navigationController()) navigation->pushViewController(password, true);
 }
 
@@ -158,7 +158,7 @@ void MyAccountViewController::passwordSuccessfullUpdated(const std::string& mess
 
 void MyAccountViewController::pickAnImage() {
     presentImageSourceOptions();
-    sendEvent(rawValue(ScreenAction::Tap), {{"myAccountPicturePickerTapped", JSON("User trying to pick a picture")}});
+    sendAccountEvent(rawValue(ScreenAction::Tap), {{"myAccountPicturePickerTapped", JSON("User trying to pick a picture")}});
 }
 
 void MyAccountViewController::didCropImage(RSKImageCropViewController& cropper,
@@ -178,9 +178,9 @@ void MyAccountViewController::updateMember(UIButton*) {
     }
     // Nobody signed in: nothing could be sent, so nothing waits for an answer.
     if (!AuthenticationContext::shared().user()) return;
-    sendEvent(rawValue(ScreenAction::Tap), {{"myAccountSaveDetailsTapped", JSON("User trying to save details")}});
+    sendAccountEvent(rawValue(ScreenAction::Tap), {{"myAccountSaveDetailsTapped", JSON("User trying to save details")}});
     startFullScreenLoadingOverlay(*this);
-    auto self = std::static_pointer_cast<Controller>(shared_from_this());
+    auto self = std::static_pointer_cast<MyAccount>(shared_from_this());
     MemberService("member/update")
         .updateMember(
             name, croppedPicture_,
@@ -195,21 +195,21 @@ void MyAccountViewController::updateMember(UIButton*) {
                 user->setFullName(name);
                 AuthenticationContext::shared().save(user);
                 showMessage(*self, kSaved, GSMessageType::success);
-                sendEvent(rawValue(ScreenAction::ServerRequest),
+                sendAccountEvent(rawValue(ScreenAction::ServerRequest),
                           {{"myAccountSaveDetailsSuccess", JSON("User details saved succesfully")}});
                 self->dismiss(true);
             },
             [self](const RequestError&) {
                 stopFullScreenLoadingOverlay(*self);
                 showMessage(*self, kUnexpectedError, GSMessageType::error);
-                sendEvent(rawValue(ScreenAction::ServerRequest),
+                sendAccountEvent(rawValue(ScreenAction::ServerRequest),
                           {{"myAccountSaveDetailsFailure", JSON("User details saved failed")}});
             });
 }
 
 void MyAccountViewController::registerForKeyboardNotifications() {
-    auto self = std::static_pointer_cast<Controller>(shared_from_this());
-    std::weak_ptr<Controller> weakSelf = self;
+    auto self = std::static_pointer_cast<MyAccount>(shared_from_this());
+    std::weak_ptr<MyAccount> weakSelf = self;
     auto& center = NotificationCenter::defaultCenter();
     center.addObserver(self, UIKeyboardDidShowNotification, [weakSelf](const Notification& n) {
         if (auto s = weakSelf.lock()) s->keyboardWasShown(n);

@@ -14,7 +14,7 @@
 
 namespace {
 
-void sendEvent(const std::string& action, const JSON::dictionary_t& details) {
+void sendPartnerDetailEvent(const std::string& action, const JSON::dictionary_t& details) {
     AnalyticsService().send(MyPartnersDetailViewController::kScreenName, action, details);
 }
 
@@ -34,7 +34,7 @@ void MyPartnersDetailViewController::viewDidLoad() {
 
 void MyPartnersDetailViewController::viewDidAppear(bool animated) {
     UIViewController::viewDidAppear(animated);
-    sendEvent(rawValue(ScreenAction::Loaded), {});
+    sendPartnerDetailEvent(rawValue(ScreenAction::Loaded), {});
 }
 
 const std::shared_ptr<UIView>& MyPartnersDetailViewController::formView() {
@@ -174,7 +174,7 @@ void MyPartnersDetailViewController::promptToRemove() {
         if (auto self = std::static_pointer_cast<MyPartnersDetailViewController>(weakSelf.lock())) self->removePartner();
     }));
     present(alert, true);
-    sendEvent(rawValue(ScreenAction::Tap),
+    sendPartnerDetailEvent(rawValue(ScreenAction::Tap),
               {{"myPartnersDetailsDeleteMemberTapped", JSON("User was shown a pop to delete member")}});
 }
 
@@ -193,7 +193,7 @@ void MyPartnersDetailViewController::removePartner() {
         partner_,
         [self, description](const BaseHTTPService::Task&, const std::optional<JSON>&) {
             stopFullScreenLoadingOverlay(*self);
-            sendEvent(rawValue(ScreenAction::ServerRequest),
+            sendPartnerDetailEvent(rawValue(ScreenAction::ServerRequest),
                       {{"myPartnersDetailsDeleteMemberSuccess", JSON("Member deleted successfully")},
                        {"partnerDetails", JSON(description)}});
             if (auto navigation = self->navigationController()) navigation->popViewController(true);
@@ -201,7 +201,7 @@ void MyPartnersDetailViewController::removePartner() {
         [self, description](const BaseHTTPService::Task&, const NSError&) {
             stopFullScreenLoadingOverlay(*self);
             showMessage(*self, kUnexpectedError, GSMessageType::error);
-            sendEvent(rawValue(ScreenAction::ServerRequest),
+            sendPartnerDetailEvent(rawValue(ScreenAction::ServerRequest),
                       {{"myPartnersDetailsDeleteMemberFailure", JSON("Member delete failed")},
                        {"partnerDetails", JSON(description)}});
         });

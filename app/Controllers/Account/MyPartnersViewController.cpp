@@ -20,7 +20,7 @@ namespace {
 
 constexpr CGFloat kHeaderRowHeight = 44;
 
-void sendEvent(const std::string& action, const JSON::dictionary_t& details) {
+void sendPartnersEvent(const std::string& action, const JSON::dictionary_t& details) {
     AnalyticsService().send(MyPartnersViewController::kScreenName, action, details);
 }
 
@@ -82,7 +82,7 @@ void MyPartnersViewController::viewDidLoad() {
 
 void MyPartnersViewController::viewDidAppear(bool animated) {
     UITableViewController::viewDidAppear(animated);
-    sendEvent(rawValue(ScreenAction::Loaded), {});
+    sendPartnersEvent(rawValue(ScreenAction::Loaded), {});
     fetchMembers();
 }
 
@@ -104,7 +104,7 @@ void MyPartnersViewController::fetchMembers() {
                 if (!self) return;
                 showMessage(*self, kUnexpectedError, GSMessageType::error);
                 stopFullScreenLoadingOverlay(*self);
-                sendEvent(rawValue(ScreenAction::ServerRequest),
+                sendPartnersEvent(rawValue(ScreenAction::ServerRequest),
                           {{"myPartnersViewLoadMemberFailure", JSON("Partners were loaded failed")}});
             });
 }
@@ -128,7 +128,7 @@ void MyPartnersViewController::didFetchWithResponse(const JSON& response) {
         showInviteViewController();
         return;
     }
-    sendEvent(rawValue(ScreenAction::ServerRequest),
+    sendPartnersEvent(rawValue(ScreenAction::ServerRequest),
               {{"myPartnersViewLoadMemberSuccess", JSON("Partners were loaded succesfully")}});
 }
 
@@ -226,7 +226,7 @@ std::shared_ptr<UIView> MyPartnersViewController::viewForFooterInSection(UITable
 }
 
 void MyPartnersViewController::didSelectRowAt(UITableView*, const IndexPath& indexPath) {
-    sendEvent(rawValue(ScreenAction::Tap),
+    sendPartnersEvent(rawValue(ScreenAction::Tap),
               {{"myPartnersViewLoadMemberDetails", JSON("Partners details was tapped")}});
     const Partner* partner = partnerAt(indexPath);
     if (!partner) return;

@@ -16,8 +16,8 @@
 
 namespace {
 
-using Controller = NotificationSettingsViewController;
-using Row = Controller::Row;
+using NotificationSettings = NotificationSettingsViewController;
+using Row = NotificationSettings::Row;
 
 constexpr const char* kToggleIdentifier = "ToggleCell";
 constexpr const char* kRightDetailIdentifier = "RightDetail";
@@ -31,20 +31,20 @@ struct ToggleInfo {
     const char* title;
     bool (*get)(const UserDefaults&);
     void (*set)(UserDefaults&, bool);
-    void (Controller::*action)(UISwitch*);
+    void (NotificationSettings::*action)(UISwitch*);
     const char* eventKey;
 };
 
 const ToggleInfo kToggles[] = {
     {Row::Toggle::recommendedContent, "Recommended Content", recommendedContentNotifications,
-     setRecommendedContentNotifications, &Controller::recommendedContentValueChanged, "recommendedContentSwitch"},
-    {Row::Toggle::posts, "Posts", postNotifications, setPostNotifications, &Controller::postsValueChanged, "postsSwitch"},
+     setRecommendedContentNotifications, &NotificationSettings::recommendedContentValueChanged, "recommendedContentSwitch"},
+    {Row::Toggle::posts, "Posts", postNotifications, setPostNotifications, &NotificationSettings::postsValueChanged, "postsSwitch"},
     {Row::Toggle::comments, "Comments", commentNotifications, setCommentNotifications,
-     &Controller::commentsValueChanged, "commentsSwitch"},
+     &NotificationSettings::commentsValueChanged, "commentsSwitch"},
     {Row::Toggle::dailyUpdates, "Daily Updates", dailyUpdateNotifications, setDailyUpdateNotifications,
-     &Controller::dailyUpdatesValueChanged, "dailyUpdatesSwitch"},
+     &NotificationSettings::dailyUpdatesValueChanged, "dailyUpdatesSwitch"},
     {Row::Toggle::schedule, "Scheduled", notificationSchedule, setNotificationSchedule,
-     &Controller::scheduleValueChanged, "scheduledSwitch"},
+     &NotificationSettings::scheduleValueChanged, "scheduledSwitch"},
 };
 
 const ToggleInfo& info(Row::Toggle toggle) {
@@ -54,7 +54,7 @@ const ToggleInfo& info(Row::Toggle toggle) {
 }
 
 void sendTap(const JSON::dictionary_t& details) {
-    AnalyticsService().send(Controller::kScreenName, ScreenAction::Tap, details);
+    AnalyticsService().send(NotificationSettings::kScreenName, ScreenAction::Tap, details);
 }
 
 UserDefaults& defaults() {
@@ -178,9 +178,9 @@ std::shared_ptr<UITableViewCell> NotificationSettingsViewController::cellForRowA
         picker->removeTarget(this, UIControlEventValueChanged);
         picker->setDate(from ? notificationFromDate(defaults()) : notificationToDate(defaults()));
         if (from)
-            picker->addTarget(this, &Controller::didChangeFromDate, UIControlEventValueChanged);
+            picker->addTarget(this, &NotificationSettings::didChangeFromDate, UIControlEventValueChanged);
         else
-            picker->addTarget(this, &Controller::didChangeToDate, UIControlEventValueChanged);
+            picker->addTarget(this, &NotificationSettings::didChangeToDate, UIControlEventValueChanged);
     }
     return cell;
 }
@@ -302,15 +302,15 @@ void NotificationSettingsViewController::sendScheduleAnalyticsFor(const std::str
 }
 
 void NotificationSettingsViewController::scheduleSave() {
-    cw::cancelPreviousPerformRequests(this, &Controller::_lazySaveSettings);
-    cw::performAfterDelay(std::static_pointer_cast<Controller>(shared_from_this()), &Controller::_lazySaveSettings,
+    cw::cancelPreviousPerformRequests(this, &NotificationSettings::_lazySaveSettings);
+    cw::performAfterDelay(std::static_pointer_cast<NotificationSettings>(shared_from_this()), &NotificationSettings::_lazySaveSettings,
                           kSaveDelay);
 }
 
 void NotificationSettingsViewController::_lazySaveSettings() {
     JSON parameters = notificationSettingsParameters(defaults());
     if (auto user = AuthenticationContext::shared().user()) parameters.set("user_id", JSON(user->id()));
-    auto self = std::static_pointer_cast<Controller>(shared_from_this());
+    auto self = std::static_pointer_cast<NotificationSettings>(shared_from_this());
     MemberService("member").updateNotificationSettings(
         parameters, [](const JSON&) {},
         [self](const RequestError&) { showMessage(*self, kSaveFailed, GSMessageType::error); });

@@ -20,15 +20,15 @@
 
 namespace {
 
-using Controller = PasswordUpdateViewController;
+using PasswordUpdate = PasswordUpdateViewController;
 
 // Every colour of this screen is one of these, opaque.
 UIColor hex(const char* text) {
     return UIColorWithHex(text, 1);
 }
 
-void sendEvent(const std::string& action, const JSON::dictionary_t& details) {
-    AnalyticsService().send(Controller::kScreenName, action, details);
+void sendPasswordEvent(const std::string& action, const JSON::dictionary_t& details) {
+    AnalyticsService().send(PasswordUpdate::kScreenName, action, details);
 }
 
 std::string textOf(const std::shared_ptr<LFloatTextField>& field) {
@@ -47,7 +47,7 @@ void PasswordUpdateViewController::viewDidLoad() {
     back->setUserInteractionEnabled(true);
     back->setAccessibilityIdentifier("cwy_backp");
     auto tap = std::make_shared<UITapGestureRecognizer>();
-    tap->addTarget(this, &Controller::dismissPasswordView);
+    tap->addTarget(this, &PasswordUpdate::dismissPasswordView);
     back->addGestureRecognizer(tap);
     navigationItem()->setLeftBarButtonItem(std::make_shared<UIBarButtonItem>(back), true);
 
@@ -56,7 +56,7 @@ void PasswordUpdateViewController::viewDidLoad() {
 
 void PasswordUpdateViewController::viewDidAppear(bool animated) {
     UIViewController::viewDidAppear(animated);
-    sendEvent(rawValue(ScreenAction::Loaded), {});
+    sendPasswordEvent(rawValue(ScreenAction::Loaded), {});
 }
 
 void PasswordUpdateViewController::viewDidDisappear(bool animated) {
@@ -155,7 +155,7 @@ const std::shared_ptr<UIView>& PasswordUpdateViewController::containerView() {
 const std::shared_ptr<UIButton>& PasswordUpdateViewController::savePasswordButton() {
     if (!savePasswordButton_) {
         savePasswordButton_ = makeAccountFormButton("Save Password");
-        savePasswordButton_->addTarget(this, &Controller::savePasswordTapped, UIControlEventTouchUpInside);
+        savePasswordButton_->addTarget(this, &PasswordUpdate::savePasswordTapped, UIControlEventTouchUpInside);
         view()->addSubview(savePasswordButton_);
         setSaveEnabled(false);
     }
@@ -242,7 +242,7 @@ void PasswordUpdateViewController::savePasswordTapped(UIButton*) {
         showMessage(*this, *failure, GSMessageType::error);
         return;
     }
-    sendEvent(rawValue(ScreenAction::Tap), {{"passwordUpdateTapped", JSON("User clicked to update password")}});
+    sendPasswordEvent(rawValue(ScreenAction::Tap), {{"passwordUpdateTapped", JSON("User clicked to update password")}});
 
     auto user = AuthenticationContext::shared().user();
     const std::string email = user ? user->email() : std::string();
@@ -255,16 +255,16 @@ void PasswordUpdateViewController::savePasswordTapped(UIButton*) {
                 if (!email.empty()) updateStoredPassword(email, next);
                 auto message = reply["message"].string();
                 if (!message) return;
-                auto self = std::static_pointer_cast<Controller>(weakSelf.lock());
+                auto self = std::static_pointer_cast<PasswordUpdate>(weakSelf.lock());
                 if (!self) return;
                 if (auto delegate = self->delegate()) delegate->passwordSuccessfullUpdated(*message);
-                sendEvent(rawValue(ScreenAction::ServerRequest),
+                sendPasswordEvent(rawValue(ScreenAction::ServerRequest),
                           {{"passwordUpdateSuccess", JSON("User updated password successfully")}});
                 if (auto navigation = self->navigationController()) navigation->popViewController(true);
             },
             [weakSelf](const RequestError& error) {
                 std::cout << error.what() << std::endl;
-                auto self = std::static_pointer_cast<Controller>(weakSelf.lock());
+                auto self = std::static_pointer_cast<PasswordUpdate>(weakSelf.lock());
                 if (!self) return;
                 JSON::dictionary_t details{{"passwordUpdateSuccess", JSON("User updated password failed")}};
                 std::string shown = kErrorOccured;
@@ -275,7 +275,7 @@ void PasswordUpdateViewController::savePasswordTapped(UIButton*) {
                     // A refusal without a message text still says that nothing changed.
                     if (auto text = message.string()) shown = *text;
                 }
-                sendEvent(rawValue(ScreenAction::ServerRequest), details);
+                sendPasswordEvent(rawValue(ScreenAction::ServerRequest), details);
                 showMessage(*self, shown, GSMessageType::error);
             });
 }

@@ -14,7 +14,7 @@
 
 namespace {
 
-using Controller = SettingsViewController;
+using Settings = SettingsViewController;
 
 constexpr const char* kCellIdentifier = "cell";
 // Marks the arrow a cell already holds, so that a reused cell gets no second one.
@@ -25,17 +25,17 @@ struct RowInfo {
     const char* title;
     const char* eventKey;
     const char* eventValue;
-    void (Controller::*action)();
+    void (Settings::*action)();
 };
 
 const RowInfo kRows[] = {
     {SettingsTableViewRowType::notifications, "Notifications", "notificationsSettingsScreenTapped",
-     "User tapped on the notification settings screen", &Controller::showNotificationSettings},
+     "User tapped on the notification settings screen", &Settings::showNotificationSettings},
     {SettingsTableViewRowType::Feedback, "Send Feedback", "sendFeedbackScreenTapped",
-     "User tapped on the send feedback screen", &Controller::openEmailForFeedback},
+     "User tapped on the send feedback screen", &Settings::openEmailForFeedback},
     {SettingsTableViewRowType::Terms, "Terms", "termsAndConditionsTapped", "Terms and Conditions tapped",
-     &Controller::showTerms},
-    {SettingsTableViewRowType::Tutorial, "Tutorial", "TutorialTapped", "Tutorial tapped", &Controller::showTutorial},
+     &Settings::showTerms},
+    {SettingsTableViewRowType::Tutorial, "Tutorial", "TutorialTapped", "Tutorial tapped", &Settings::showTutorial},
 };
 
 const RowInfo& info(SettingsTableViewRowType row) {
@@ -135,7 +135,7 @@ void SettingsViewController::openEmailForFeedback() {
     composer->setToRecipients({kFeedbackAddress});
     composer->setSubject(kFeedbackSubject);
     composer->setMessageBody(kFeedbackBody, false);
-    composer->setMailComposeDelegate(std::static_pointer_cast<Controller>(shared_from_this()));
+    composer->setMailComposeDelegate(std::static_pointer_cast<Settings>(shared_from_this()));
     present(composer, true);
 }
 

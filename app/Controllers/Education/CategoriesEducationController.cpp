@@ -13,7 +13,7 @@ using namespace cw::education;
 
 namespace {
 
-void report(const std::string& action, JSON::dictionary_t details = {}) {
+void reportCategories(const std::string& action, JSON::dictionary_t details = {}) {
     AnalyticsService().send(CategoriesEducationController::kScreenName, action, details);
 }
 
@@ -42,17 +42,17 @@ void CategoriesEducationController::loadCategories() {
             if (!received) return;
             self->categories = std::move(*received);
             self->tableView()->reloadData();
-            report("ServerRequest", {{"contentFetchedSuccess", JSON("Categories content fetched successfully")}});
+            reportCategories("ServerRequest", {{"contentFetchedSuccess", JSON("Categories content fetched successfully")}});
         },
         [](const RequestError& error) {
             std::cout << "Categories content fetch failed: " << error.what() << std::endl;
-            report("ServerRequest", {{"contentFetchedFailure", JSON("Categories content fetch failed")}});
+            reportCategories("ServerRequest", {{"contentFetchedFailure", JSON("Categories content fetch failed")}});
         });
 }
 
 void CategoriesEducationController::viewDidAppear(bool animated) {
     UITableViewController::viewDidAppear(animated);
-    report("Loaded");
+    reportCategories("Loaded");
 }
 
 long CategoriesEducationController::numberOfRowsInSection(UITableView*, long) {
@@ -73,7 +73,7 @@ void CategoriesEducationController::didSelectRowAt(UITableView* tableView, const
     const EducationCategory category = categories[indexPath.row];
     if (!category.categoryID) return;
     const std::int64_t id = *category.categoryID;
-    report("Tap", {{"categoriesViewCategoryTapped", JSON("Category was tapped")}, {"categoryID", JSON(id)}});
+    reportCategories("Tap", {{"categoriesViewCategoryTapped", JSON("Category was tapped")}, {"categoryID", JSON(id)}});
     tableView->allowsSelection = false;
     setNetworkActivityIndicatorVisible(true);
     auto weakSelf = weakOf(this);
@@ -90,7 +90,7 @@ void CategoriesEducationController::didSelectRowAt(UITableView* tableView, const
                                                                            std::move(*records), false);
             next->setTitle(category.name);
             self->show(next, self);
-            report("ServerRequest",
+            reportCategories("ServerRequest",
                    {{"contentFetchedSuccess", JSON("Subcategories content fetched successfully")}, {"categoryID", JSON(id)}});
         },
         [weakSelf, id](const RequestError&) {
@@ -99,7 +99,7 @@ void CategoriesEducationController::didSelectRowAt(UITableView* tableView, const
                 self->tableView()->allowsSelection = true;
                 showMessage(*self, kFetchFailure, GSMessageType::error);
             }
-            report("ServerRequest",
+            reportCategories("ServerRequest",
                    {{"contentFetchedFailure", JSON("Subcategories content fetch failed")}, {"categoryID", JSON(id)}});
         });
 }

@@ -17,7 +17,7 @@ using namespace cw::education;
 
 namespace {
 
-void report(const std::string& action, JSON::dictionary_t details = {}) {
+void reportSearch(const std::string& action, JSON::dictionary_t details = {}) {
     AnalyticsService().send(EducationCenterSearchViewController::kScreenName, action, details);
 }
 
@@ -105,7 +105,7 @@ void EducationCenterSearchViewController::viewDidLoad() {
 
 void EducationCenterSearchViewController::viewWillAppear(bool animated) {
     UIViewController::viewWillAppear(animated);
-    report("Loaded");
+    reportSearch("Loaded");
     auto table = tableView();
     if (auto selected = table->indexPathForSelectedRow()) table->deselectRow(*selected, true);
     // Coming back from a content page brings the list up to date (a bookmark changed there).
@@ -160,7 +160,7 @@ void EducationCenterSearchViewController::searchBarCancelButtonClicked(UISearchB
 
 void EducationCenterSearchViewController::search(const std::string& text) {
     if (cw::userPerceivedCharacterCount(text) < kMinimumCharacters) return;
-    report("Tap", {{"educationSearchViewSearchText", JSON("User entered search query")}});
+    reportSearch("Tap", {{"educationSearchViewSearchText", JSON("User entered search query")}});
     setNetworkActivityIndicatorVisible(true);
     auto weakSelf = weakOf(this);
     SearchService().search(
@@ -171,12 +171,12 @@ void EducationCenterSearchViewController::search(const std::string& text) {
                 self->searchResults = results;
                 self->tableView()->reloadData();
             }
-            report("ServerRequest", {{"educationSearchViewSearchSuccess", JSON("User search returned successfully")}});
+            reportSearch("ServerRequest", {{"educationSearchViewSearchSuccess", JSON("User search returned successfully")}});
         },
         [weakSelf](const RequestError&) {
             setNetworkActivityIndicatorVisible(false);
             if (auto self = weakSelf.lock()) showMessage(*self, kSearchFailure, GSMessageType::error);
-            report("ServerRequest", {{"educationSearchViewSearchFailure", JSON("User search failed")}});
+            reportSearch("ServerRequest", {{"educationSearchViewSearchFailure", JSON("User search failed")}});
         });
 }
 
@@ -205,7 +205,7 @@ void EducationCenterSearchViewController::didSelectRowAt(UITableView*, const Ind
     auto page = std::make_shared<EducationContentWebViewController>(result->cardID, result->contentURL,
                                                                     result->bookmarked, result->cardTitle, nullptr);
     if (!pushOntoRootNavigation(page)) return;
-    report("Tap", {{AnalyticsConstants::educationSearchViewContentTapped, JSON("User clicked on a search result")},
+    reportSearch("Tap", {{AnalyticsConstants::educationSearchViewContentTapped, JSON("User clicked on a search result")},
                    {"educationContentID", JSON(result->cardID)}});
 }
 
@@ -233,7 +233,7 @@ void EducationCenterSearchViewController::bookmarkContentTapped(EducationFeedVie
                 result->bookmarked = !result->bookmarked;
                 if (auto self = weakSelf.lock()) self->tableView()->reloadData();
             }
-            report("ServerRequest", {{"bookmarkContentSuccess", JSON("User bookmarked education content successfully")},
+            reportSearch("ServerRequest", {{"bookmarkContentSuccess", JSON("User bookmarked education content successfully")},
                                      {"educationContentID", JSON(cardID)},
                                      {"bookmarkStatus", JSON(result->bookmarked)}});
         },
@@ -241,11 +241,11 @@ void EducationCenterSearchViewController::bookmarkContentTapped(EducationFeedVie
             setNetworkActivityIndicatorVisible(false);
             button->setUserInteractionEnabled(true);
             if (auto self = weakSelf.lock()) showMessage(*self, kBookmarkFailure, GSMessageType::error);
-            report("ServerRequest", {{"bookmarkContentFailure", JSON("User bookmarked education content failed")},
+            reportSearch("ServerRequest", {{"bookmarkContentFailure", JSON("User bookmarked education content failed")},
                                      {"educationContentID", JSON(cardID)},
                                      {"bookmarkStatus", JSON(result->bookmarked)}});
         });
-    report("Tap", {{"bookmarkContentTapped", JSON("User tried to bookmark education content")},
+    reportSearch("Tap", {{"bookmarkContentTapped", JSON("User tried to bookmark education content")},
                    {"educationContentID", JSON(cardID)}});
 }
 
@@ -254,7 +254,7 @@ void EducationCenterSearchViewController::shareTapped(EducationFeedViewCell& cel
     if (!result) return;
     const auto content = makeEducationShare(result->contentURL, result->cardTitle);
     presentEducationShare(*this, content);
-    report("Tap", {{"shareContentTapped", JSON("User tried to share education content")},
+    reportSearch("Tap", {{"shareContentTapped", JSON("User tried to share education content")},
                    {"educationContent", JSON(true)},
                    {"shareContentText", JSON(content.text)}});
 }

@@ -20,7 +20,7 @@ using namespace cw::education;
 
 namespace {
 
-void report(const std::string& action, JSON::dictionary_t details = {}) {
+void reportContent(const std::string& action, JSON::dictionary_t details = {}) {
     AnalyticsService().send(EducationContentWebViewController::kScreenName, action, details);
 }
 
@@ -165,7 +165,7 @@ void EducationContentWebViewController::checked(std::int64_t loadedId, const std
     }
     isBookmarked = bookmarked;
     bookmarkButton()->setImage(bookmarkImage());
-    report("View", {{"contentFetchedSuccess", JSON("User loaded education content")},
+    reportContent("View", {{"contentFetchedSuccess", JSON("User loaded education content")},
                     {"educationContent", JSON(true)},
                     {"educationContentID", JSON(idText)},
                     {"bookmarkStatus", JSON(bookmarked)}});
@@ -196,7 +196,7 @@ bool EducationContentWebViewController::shouldStartLoadWith(UIWebView*, const UR
 
 void EducationContentWebViewController::bookmarkAction() {
     if (!itemID) return;
-    report("Tap", {{"bookmarkContentTapped", JSON("User tried to bookmark education content")},
+    reportContent("Tap", {{"bookmarkContentTapped", JSON("User tried to bookmark education content")},
                    {"educationContentID", JSON(*itemID)}});
     bookmark(*itemID, isBookmarked);
 }
@@ -213,14 +213,14 @@ void EducationContentWebViewController::bookmark(std::int64_t feedId, bool bookm
             if (!self) return;
             self->isBookmarked = !bookmarked;
             self->bookmarkButton()->setImage(self->bookmarkImage());
-            report("ServerRequest", {{"bookmarkContentSuccess", JSON("User bookmarked education content successfully")},
+            reportContent("ServerRequest", {{"bookmarkContentSuccess", JSON("User bookmarked education content successfully")},
                                      {"educationContentID", JSON(feedId)},
                                      {"bookmarkStatus", JSON(self->isBookmarked)}});
         },
         [weakSelf, feedId, bookmarked](const BaseHTTPService::Task&, const NSError&) {
             setNetworkActivityIndicatorVisible(false);
             if (auto self = weakSelf.lock()) showMessage(*self, kBookmarkFailure, GSMessageType::error);
-            report("ServerRequest", {{"bookmarkContentFailure", JSON("User bookmarked education content failed")},
+            reportContent("ServerRequest", {{"bookmarkContentFailure", JSON("User bookmarked education content failed")},
                                      {"educationContentID", JSON(feedId)},
                                      {"bookmarkStatus", JSON(!bookmarked)}});
         });
@@ -230,14 +230,14 @@ void EducationContentWebViewController::shareCard() {
     if (!contentURL) return;
     const auto content = makeEducationShare(contentURL, shareTitle);
     presentEducationShare(*this, content);
-    report("Tap", {{"shareContentTapped", JSON("User tried to share education content")},
+    reportContent("Tap", {{"shareContentTapped", JSON("User tried to share education content")},
                    {"educationContent", JSON(true)},
                    {"shareContentText", JSON(content.text)}});
 }
 
 void EducationContentWebViewController::viewDidAppear(bool animated) {
     UIViewController::viewDidAppear(animated);
-    report("Loaded");
+    reportContent("Loaded");
     auto& session = AVAudioSession::sharedInstance();
     NSError error;
     if (!session.setCategory(AVAudioSessionCategoryPlayback, &error) || !session.setActive(true, &error))

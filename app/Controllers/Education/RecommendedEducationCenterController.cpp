@@ -29,7 +29,7 @@ JSON optionalId(const std::optional<std::int64_t>& id) {
     return id ? JSON(*id) : JSON(nullptr);
 }
 
-void report(const std::string& screen, const std::string& action, JSON::dictionary_t details = {}) {
+void reportRecommended(const std::string& screen, const std::string& action, JSON::dictionary_t details = {}) {
     AnalyticsService().send(screen, action, details);
 }
 
@@ -73,14 +73,14 @@ void RecommendedEducationCenterController::load() {
             [weakSelf, group](const std::vector<RecommendedSection>& received) {
                 if (auto self = weakSelf.lock()) {
                     self->sectionsReceived(received);
-                    report(self->screenName, "ServerRequest",
+                    reportRecommended(self->screenName, "ServerRequest",
                            {{"contentFetchedSuccess", JSON("Recommended content fetched successfully")}});
                 }
                 group.leave();
             },
             [weakSelf, group](const RequestError& error) {
                 if (auto self = weakSelf.lock()) {
-                    report(self->screenName, "ServerRequest",
+                    reportRecommended(self->screenName, "ServerRequest",
                            {{"contentFetchedFailure", JSON("Recommended content fetch failed")}});
                     std::cout << "Recommended content fetch failed: " << error.what() << std::endl;
                 }
@@ -95,7 +95,7 @@ void RecommendedEducationCenterController::load() {
             if (self) {
                 if (auto received = categoryList(reply["new_data"])) {
                     self->categories = std::move(*received);
-                    report(kCategoriesScreen, "ServerRequest",
+                    reportRecommended(kCategoriesScreen, "ServerRequest",
                            {{"contentFetchedSuccess", JSON("Categories content fetched successfully")}});
                 }
             }
@@ -103,7 +103,7 @@ void RecommendedEducationCenterController::load() {
         },
         [group](const RequestError& error) {
             std::cout << "Categories content fetch failed: " << error.what() << std::endl;
-            report(kCategoriesScreen, "ServerRequest",
+            reportRecommended(kCategoriesScreen, "ServerRequest",
                    {{"contentFetchedFailure", JSON("Categories content fetch failed")}});
             group.leave();
         });
@@ -123,7 +123,7 @@ void RecommendedEducationCenterController::viewDidAppear(bool animated) {
     UITableViewController::viewDidAppear(animated);
     if (auto user = AuthenticationContext::shared().user())
         NotificationService().markRecommendedSeen(user->id());
-    report(screenName, "Loaded");
+    reportRecommended(screenName, "Loaded");
 }
 
 // --- Table -----------------------------------------------------------------------------------
@@ -247,7 +247,7 @@ void RecommendedEducationCenterController::didSelectRowAt(UITableView* tableView
     auto page = std::make_shared<EducationContentWebViewController>(item->cardId, item->contentURL, item->bookmarked,
                                                                     item->cardTitle, picture);
     pushOntoRootNavigation(page);
-    report(screenName, "Tap",
+    reportRecommended(screenName, "Tap",
            {{"contentTapped", JSON("Recommended content tapped")},
             {"educationContentID", optionalId(item->cardId)},
             {"bookmarkStatus", JSON(item->bookmarked)}});
@@ -273,7 +273,7 @@ void RecommendedEducationCenterController::handleMenuTapAt(const IndexPath& inde
     }));
     sheet->addAction(UIAlertAction::make(kCancelTitle, UIAlertActionStyle::cancel));
     present(sheet, true);
-    report(kFeedScreen, "Tap",
+    reportRecommended(kFeedScreen, "Tap",
            {{AnalyticsConstants::feedViewShowActionSheet, JSON("User was show action sheet to bookmark and shares")}});
 }
 
@@ -308,7 +308,7 @@ void RecommendedEducationCenterController::bookmark(const std::shared_ptr<FeedRe
                 if (auto self = weakSelf.lock()) showMessage(*self, kBookmarkFailure, GSMessageType::error);
             });
     }
-    report(screenName, "Tap",
+    reportRecommended(screenName, "Tap",
            {{"bookmarkContentTapped", JSON("Recommended content bookmark tapped")},
             {"educationContentID", optionalId(item->cardId)},
             {"bookmarkStatus", JSON(wasBookmarked)}});
@@ -317,7 +317,7 @@ void RecommendedEducationCenterController::bookmark(const std::shared_ptr<FeedRe
 void RecommendedEducationCenterController::share(const std::shared_ptr<FeedResponse>& item) {
     const auto content = makeEducationShare(item->contentURL, item->cardTitle);
     presentEducationShare(*this, content);
-    report(screenName, "Tap",
+    reportRecommended(screenName, "Tap",
            {{"bookmarkStatus", JSON(item->bookmarked)},
             {"shareContentTapped", JSON("Recommended content share tapped")},
             {"educationContentID", optionalId(item->cardId)},

@@ -12,7 +12,7 @@ using namespace cw::education;
 
 namespace {
 
-void report(const std::string& action, JSON::dictionary_t details = {}) {
+void reportSubCategories(const std::string& action, JSON::dictionary_t details = {}) {
     AnalyticsService().send(SubCategoriesTableViewController::kScreenName, action, details);
 }
 
@@ -38,7 +38,7 @@ void SubCategoriesTableViewController::viewDidLoad() {
 
 void SubCategoriesTableViewController::viewDidAppear(bool animated) {
     UITableViewController::viewDidAppear(animated);
-    report("Loaded");
+    reportSubCategories("Loaded");
 }
 
 long SubCategoriesTableViewController::numberOfRowsInSection(UITableView*, long) {
@@ -112,7 +112,7 @@ void SubCategoriesTableViewController::openSubCategory(const EducationCategory& 
                 showMessage(*self, kFetchFailure, GSMessageType::error);
             }
         });
-    report("Tap", {{"categoryTapped", JSON("User clicked on a category")}, {"categoryID", JSON(id)}});
+    reportSubCategories("Tap", {{"categoryTapped", JSON("User clicked on a category")}, {"categoryID", JSON(id)}});
 }
 
 void SubCategoriesTableViewController::openContent(const EducationCategory& record, const IndexPath& indexPath) {
@@ -122,6 +122,6 @@ void SubCategoriesTableViewController::openContent(const EducationCategory& reco
     auto page = std::make_shared<EducationContentWebViewController>(record.categoryID, std::nullopt, false, record.name,
                                                                     picture);
     show(page, shared_from_this());
-    report("Tap", {{"educationContentPresented", JSON("User was presented with education content details")},
+    reportSubCategories("Tap", {{"educationContentPresented", JSON("User was presented with education content details")},
                    {"educationContentID", record.categoryID ? JSON(*record.categoryID) : JSON(nullptr)}});
 }

@@ -19,7 +19,7 @@ namespace {
 
 using A = NSLayoutAttribute;
 
-NSLayoutConstraintPtr equal(const NSLayoutItem& item, A attribute, const NSLayoutItem& to, A toAttribute,
+NSLayoutConstraintPtr equalEdges(const NSLayoutItem& item, A attribute, const NSLayoutItem& to, A toAttribute,
                             CGFloat constant = 0) {
     return NSLayoutConstraint::make(item, attribute, NSLayoutRelation::equal, to, toAttribute, 1.0, constant);
 }
@@ -54,9 +54,9 @@ void FeedViewController::buildScene() {
     tableView->setAccessibilityIdentifier("feedTableView");
     root->addSubview(tableView);
     root->addConstraints({
-        equal(tableView, A::top, root, A::top),
-        equal(tableView, A::leading, root, A::leading),
-        equal(tableView, A::trailing, root, A::trailing),
+        equalEdges(tableView, A::top, root, A::top),
+        equalEdges(tableView, A::leading, root, A::leading),
+        equalEdges(tableView, A::trailing, root, A::trailing),
     });
     root->addConstraint(tableView->bottomAnchor().constraintEqualTo(bottomLayoutGuide()->topAnchor()));
 
@@ -69,9 +69,9 @@ void FeedViewController::buildScene() {
     auto area = babyHeaderPhotoArea_;
     auto height = fixed(area, A::height, 187.5);
     babyHeaderHeightConstraint = height;
-    header->addConstraints({equal(area, A::top, header, A::top), equal(area, A::bottom, header, A::bottom),
-                            equal(area, A::leading, header, A::leading),
-                            equal(area, A::trailing, header, A::trailing), height});
+    header->addConstraints({equalEdges(area, A::top, header, A::top), equalEdges(area, A::bottom, header, A::bottom),
+                            equalEdges(area, A::leading, header, A::leading),
+                            equalEdges(area, A::trailing, header, A::trailing), height});
 
     babyHeaderScrollView = constrained(std::make_shared<UIScrollView>());
     babyHeaderScrollView->setAccessibilityIdentifier("babyHeaderScrollView");
@@ -82,19 +82,19 @@ void FeedViewController::buildScene() {
     babyHeaderScrollView->setClipsToBounds(true);
     babyHeaderScrollView->setBackgroundColor(UIColorPalette::textColor());
     header->addSubview(babyHeaderScrollView);
-    auto top = equal(babyHeaderScrollView, A::top, area, A::top);
+    auto top = equalEdges(babyHeaderScrollView, A::top, area, A::top);
     babyHeaderTopConstraint = top;
-    header->addConstraints({top, equal(babyHeaderScrollView, A::bottom, area, A::bottom),
-                            equal(babyHeaderScrollView, A::leading, header, A::leading),
-                            equal(babyHeaderScrollView, A::trailing, header, A::trailing)});
+    header->addConstraints({top, equalEdges(babyHeaderScrollView, A::bottom, area, A::bottom),
+                            equalEdges(babyHeaderScrollView, A::leading, header, A::leading),
+                            equalEdges(babyHeaderScrollView, A::trailing, header, A::trailing)});
 
     babyHeaderOverlayView = constrained(std::make_shared<UIView>());
     babyHeaderOverlayView->setUserInteractionEnabled(false);
     header->addSubview(babyHeaderOverlayView);
-    header->addConstraints({equal(babyHeaderOverlayView, A::top, babyHeaderScrollView, A::top),
-                            equal(babyHeaderOverlayView, A::bottom, babyHeaderScrollView, A::bottom),
-                            equal(babyHeaderOverlayView, A::leading, babyHeaderScrollView, A::leading),
-                            equal(babyHeaderOverlayView, A::trailing, babyHeaderScrollView, A::trailing)});
+    header->addConstraints({equalEdges(babyHeaderOverlayView, A::top, babyHeaderScrollView, A::top),
+                            equalEdges(babyHeaderOverlayView, A::bottom, babyHeaderScrollView, A::bottom),
+                            equalEdges(babyHeaderOverlayView, A::leading, babyHeaderScrollView, A::leading),
+                            equalEdges(babyHeaderOverlayView, A::trailing, babyHeaderScrollView, A::trailing)});
 
     searchBar = constrained(std::make_shared<UISearchBar>());
     searchBar->setAccessibilityIdentifier("feedSearchBar");
@@ -103,11 +103,11 @@ void FeedViewController::buildScene() {
     filterButton->setAccessibilityIdentifier("filterButton");
     header->addSubview(filterButton);
     header->addConstraints({
-        equal(searchBar, A::leading, header, A::leading, 2),
-        equal(searchBar, A::trailing, filterButton, A::leading, 2),
-        equal(searchBar, A::bottom, area, A::bottom, -2),
-        equal(filterButton, A::trailing, header, A::trailing, -10),
-        equal(filterButton, A::centerY, searchBar, A::centerY),
+        equalEdges(searchBar, A::leading, header, A::leading, 2),
+        equalEdges(searchBar, A::trailing, filterButton, A::leading, 2),
+        equalEdges(searchBar, A::bottom, area, A::bottom, -2),
+        equalEdges(filterButton, A::trailing, header, A::trailing, -10),
+        equalEdges(filterButton, A::centerY, searchBar, A::centerY),
         fixed(filterButton, A::width, 34),
         fixed(filterButton, A::height, 34),
     });
@@ -115,24 +115,24 @@ void FeedViewController::buildScene() {
     babyHeaderPageControl = constrained(std::make_shared<UIPageControl>());
     babyHeaderPageControl->setUserInteractionEnabled(false);
     header->addSubview(babyHeaderPageControl);
-    header->addConstraints({equal(babyHeaderPageControl, A::centerX, header, A::centerX),
-                            equal(babyHeaderPageControl, A::bottom, searchBar, A::top, 12)});
+    header->addConstraints({equalEdges(babyHeaderPageControl, A::centerX, header, A::centerX),
+                            equalEdges(babyHeaderPageControl, A::bottom, searchBar, A::top, 12)});
 
     pullRefreshIndicator =
         constrained(std::make_shared<UIActivityIndicatorView>(UIActivityIndicatorViewStyle::whiteLarge));
     pullRefreshIndicator->setAccessibilityIdentifier("pullRefreshIndicator");
     header->addSubview(pullRefreshIndicator);
-    auto indicatorY = equal(pullRefreshIndicator, A::centerY, area, A::centerY);
+    auto indicatorY = equalEdges(pullRefreshIndicator, A::centerY, area, A::centerY);
     activityIndicatorCenterYConstraint = indicatorY;
-    header->addConstraints({equal(pullRefreshIndicator, A::centerX, header, A::centerX), indicatorY});
+    header->addConstraints({equalEdges(pullRefreshIndicator, A::centerX, header, A::centerX), indicatorY});
     tableView->setTableHeaderView(header);
 
     // The title bar, fixed over the top of the feed: the menu button, the baby's name, the journey.
     auto bar = constrained(std::make_shared<UIView>());
     titleBarContainer = bar;
     root->addSubview(bar);
-    root->addConstraints({equal(bar, A::top, root, A::top), equal(bar, A::leading, root, A::leading),
-                          equal(bar, A::trailing, root, A::trailing)});
+    root->addConstraints({equalEdges(bar, A::top, root, A::top), equalEdges(bar, A::leading, root, A::leading),
+                          equalEdges(bar, A::trailing, root, A::trailing)});
     root->addConstraint(bar->bottomAnchor().constraintEqualTo(topLayoutGuide()->bottomAnchor(), 44));
     titleBarBackgroundView = constrained(std::make_shared<UIView>());
     bar->addSubview(titleBarBackgroundView);
@@ -149,16 +149,16 @@ void FeedViewController::buildScene() {
     bar->addSubview(titleLabel);
     bar->addSubview(journeyButton);
     bar->addConstraints({
-        equal(hamburger, A::leading, bar, A::leading, 4),
-        equal(hamburger, A::bottom, bar, A::bottom),
+        equalEdges(hamburger, A::leading, bar, A::leading, 4),
+        equalEdges(hamburger, A::bottom, bar, A::bottom),
         fixed(hamburger, A::width, 44),
         fixed(hamburger, A::height, 44),
-        equal(journeyButton, A::trailing, bar, A::trailing, -4),
-        equal(journeyButton, A::centerY, hamburger, A::centerY),
+        equalEdges(journeyButton, A::trailing, bar, A::trailing, -4),
+        equalEdges(journeyButton, A::centerY, hamburger, A::centerY),
         fixed(journeyButton, A::width, 44),
         fixed(journeyButton, A::height, 44),
-        equal(titleLabel, A::centerX, bar, A::centerX),
-        equal(titleLabel, A::centerY, hamburger, A::centerY),
+        equalEdges(titleLabel, A::centerX, bar, A::centerX),
+        equalEdges(titleLabel, A::centerY, hamburger, A::centerY),
         NSLayoutConstraint::make(titleLabel, A::leading, NSLayoutRelation::greaterThanOrEqual, hamburger,
                                  A::trailing, 1.0, 4),
     });
@@ -173,12 +173,12 @@ void FeedViewController::buildScene() {
     spinner->setAccessibilityIdentifier("feedActivityIndicator");
     feedActivityIndicator = spinner;
     root->addSubview(spinner);
-    root->addConstraints({equal(spinner, A::centerX, root, A::centerX), equal(spinner, A::centerY, root, A::centerY, 60)});
+    root->addConstraints({equalEdges(spinner, A::centerX, root, A::centerX), equalEdges(spinner, A::centerY, root, A::centerY, 60)});
 
     floatingActionButton = constrained(std::make_shared<KYButton>());
     floatingActionButton->setAccessibilityIdentifier("floatingActionButton");
     root->addSubview(floatingActionButton);
-    root->addConstraint(equal(floatingActionButton, A::trailing, root, A::trailing, -16));
+    root->addConstraint(equalEdges(floatingActionButton, A::trailing, root, A::trailing, -16));
     root->addConstraint(floatingActionButton->bottomAnchor().constraintEqualTo(bottomLayoutGuide()->topAnchor(), -16));
 }
 
@@ -254,10 +254,10 @@ void FeedViewController::setupBabyHeader() {
     std::vector<NSLayoutConstraintPtr> chain;
     for (std::size_t i = 0; i < headerImageViews.size(); ++i) {
         const auto& page = headerImageViews[i];
-        chain.push_back(i == 0 ? equal(page, A::leading, babyHeaderScrollView, A::leading)
-                               : equal(page, A::leading, headerImageViews[i - 1], A::trailing));
+        chain.push_back(i == 0 ? equalEdges(page, A::leading, babyHeaderScrollView, A::leading)
+                               : equalEdges(page, A::leading, headerImageViews[i - 1], A::trailing));
     }
-    chain.push_back(equal(headerImageViews.back(), A::trailing, babyHeaderScrollView, A::trailing));
+    chain.push_back(equalEdges(headerImageViews.back(), A::trailing, babyHeaderScrollView, A::trailing));
     babyHeaderScrollView->addConstraints(chain);
     babyHeaderScrollView->setContentOffset({0, 0}, false);
 }
@@ -273,7 +273,7 @@ void FeedViewController::setupBabyHeaderNoBaby() {
     babyHeaderScrollView->addSubview(picture);
     lyt_attachToSuperview(*picture);
     lyt_setCenterY(*picture, -topInset());
-    babyHeaderScrollView->addConstraint(equal(picture, A::width, view(), A::width));
+    babyHeaderScrollView->addConstraint(equalEdges(picture, A::width, view(), A::width));
 }
 
 void FeedViewController::clearHeaderImageViews() {
@@ -291,11 +291,11 @@ void FeedViewController::addBabiesToHeader(const std::vector<std::shared_ptr<Bab
         headerImageViews.push_back(picture);
         babyHeaderScrollView->insertSubview(picture, 0);
         babyHeaderScrollView->addConstraints({
-            equal(picture, A::top, babyHeaderScrollView, A::top),
-            equal(picture, A::bottom, babyHeaderScrollView, A::bottom),
-            equal(picture, A::centerY, babyHeaderScrollView, A::centerY),
+            equalEdges(picture, A::top, babyHeaderScrollView, A::top),
+            equalEdges(picture, A::bottom, babyHeaderScrollView, A::bottom),
+            equalEdges(picture, A::centerY, babyHeaderScrollView, A::centerY),
         });
-        view()->addConstraint(equal(picture, A::width, view(), A::width));
+        view()->addConstraint(equalEdges(picture, A::width, view(), A::width));
     }
 }
 

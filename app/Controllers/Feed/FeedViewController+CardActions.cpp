@@ -26,7 +26,7 @@ constexpr BookmarkTexts kPostBookmark{"post_id", "User tried to bookmark a post"
                                       "User bookmarked post failed", "postID"};
 
 // Sent whether or not the screen is still there when the reply comes.
-void report(const std::string& action, const JSON::dictionary_t& details) {
+void reportCardAction(const std::string& action, const JSON::dictionary_t& details) {
     AnalyticsService().send(FeedViewController::screenName, action, details);
 }
 
@@ -83,7 +83,7 @@ void FeedViewController::bookmark(std::int64_t id, bool bookmarked, bool isPost)
     if (!AuthenticationContext::shared().user()) return;
     const auto cached = [](std::int64_t cardId) { return FeedDataStore::shared().cachedFeedResponse(cardId); };
     if (const auto card = cached(id)) card->bookmarked = !bookmarked;
-    report(rawValue(ScreenAction::Tap), {{"bookmarkContentTapped", JSON(texts.tapped)}});
+    reportCardAction(rawValue(ScreenAction::Tap), {{"bookmarkContentTapped", JSON(texts.tapped)}});
 
     const std::string idText = std::to_string(id);
     ContentService().bookmark(
@@ -95,12 +95,12 @@ void FeedViewController::bookmark(std::int64_t id, bool bookmarked, bool isPost)
                 card->bookmarked = !bookmarked;
                 if (auto self = weak.lock()) self->tableView->reloadData();
             }
-            report(rawValue(ScreenAction::ServerRequest), {{"bookmarkContentSuccess", JSON(texts.succeeded)},
+            reportCardAction(rawValue(ScreenAction::ServerRequest), {{"bookmarkContentSuccess", JSON(texts.succeeded)},
                                                            {texts.eventIdKey, JSON(idText)},
                                                            {"bookmarkStatus", JSON(!bookmarked)}});
         },
         [weak = weakSelf(), cached, id, bookmarked, texts, idText](const BaseHTTPService::Task&, const NSError&) {
-            report(rawValue(ScreenAction::ServerRequest), {{"bookmarkContentFailure", JSON(texts.failed)},
+            reportCardAction(rawValue(ScreenAction::ServerRequest), {{"bookmarkContentFailure", JSON(texts.failed)},
                                                            {texts.eventIdKey, JSON(idText)},
                                                            {"bookmarkStatus", JSON(!bookmarked)}});
             auto self = weak.lock();

@@ -2,6 +2,7 @@
 
 #include "Controllers/Feed/FeedDataStore.h"
 #include "Controllers/Posts/CommentTableViewController.h"
+#include "Controllers/Posts/ContentDetailItems.h"
 #include "Extensions/UIBarButtonItem+Badge.h"
 #include "Extensions/UIColor+Palette.h"
 #include "Extensions/UIViewController+LoadingIndicator.h"
@@ -25,20 +26,16 @@
 
 namespace {
 
-struct Detail {
-    const char* key;
-    const char* text;
-    JSON::dictionary_t dictionary() const { return {{key, JSON(text)}}; }
-};
+using Detail = FeedEventDetail;
+using contentdetail::kBookmarkedImage;
+using contentdetail::kBookmarkImage;
+using contentdetail::kBookmarkTapped;
+using contentdetail::kCommentImage;
+using contentdetail::kCommentViewTapped;
 
-constexpr Detail kBookmarkTapped{"bookmarkContentTapped", "User tried to bookmark education content"};
-constexpr Detail kCommentViewTapped{"commentViewTapped", "User tapped to load comments"};
 constexpr Detail kShareTapped{"shareContentTapped", "User tried to share education content"};
 constexpr Detail kRelatedTapped{"relatedContentViewTapped", "User tapped on a related education content"};
 
-constexpr const char* kBookmarkImage = "bookmark";
-constexpr const char* kBookmarkedImage = "bookmarked";
-constexpr const char* kCommentImage = "comment-icon-unfilled";
 
 // The last "/"-separated component of a URL's path, trailing separators aside (as a URL names it).
 std::string lastPathComponent(const URL& url) {

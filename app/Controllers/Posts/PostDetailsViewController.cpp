@@ -1,5 +1,6 @@
 #include "Controllers/Posts/PostDetailsViewController.h"
 
+#include "Controllers/Posts/ContentDetailItems.h"
 #include "Controllers/Feed/CardSharing.h"
 #include "Controllers/Posts/CommentTableViewController.h"
 #include "Extensions/ServerImages/UIImageView+UpdateImage.h"
@@ -25,23 +26,19 @@
 
 namespace {
 
-struct Detail {
-    const char* key;
-    const char* text;
-    JSON::dictionary_t dictionary() const { return {{key, JSON(text)}}; }
-};
+using Detail = FeedEventDetail;
+using contentdetail::kBookmarkedImage;
+using contentdetail::kBookmarkImage;
+using contentdetail::kBookmarkTapped;
+using contentdetail::kCommentImage;
+using contentdetail::kCommentViewTapped;
 
 constexpr Detail kLoaded{"postDetailsViewScreenLoaded", "User navigated to post details screen"};
 constexpr Detail kBookmarkPostTapped{"bookmarkContentTapped", "User tried to bookmark a post"};
-constexpr Detail kBookmarkTapped{"bookmarkContentTapped", "User tried to bookmark education content"};
 constexpr Detail kBookmarkSuccess{"bookmarkContentSuccess", "User bookmarked post successfully"};
 constexpr Detail kBookmarkFailure{"bookmarkContentFailure", "User bookmarked post failed"};
 constexpr Detail kCommentFetchSuccess{"commentFetchSuccess", "Comment fetched successfully"};
-constexpr Detail kCommentViewTapped{"commentViewTapped", "User tapped to load comments"};
 
-constexpr const char* kBookmarkImage = "bookmark";
-constexpr const char* kBookmarkedImage = "bookmarked";
-constexpr const char* kCommentImage = "comment-icon-unfilled";
 constexpr const char* kDefaultIcon = "cwy_card_logo";
 
 } // namespace

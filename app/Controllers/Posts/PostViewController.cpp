@@ -1,5 +1,6 @@
 #include "Controllers/Posts/PostViewController.h"
 
+#include "Controllers/Feed/FeedEventDetail.h"
 #include "Extensions/UIColor+Palette.h"
 #include "Extensions/UIViewController+LoadingIndicator.h"
 #include "Services/AnalyticsService.h"
@@ -17,11 +18,7 @@
 
 namespace {
 
-struct Detail {
-    const char* key;
-    const char* text;
-    JSON::dictionary_t dictionary() const { return {{key, JSON(text)}}; }
-};
+using Detail = FeedEventDetail;
 
 constexpr Detail kPickerTapped{"postViewPicturePickerTapped", "User trying to pick a picture"};
 constexpr Detail kAddPostTapped{"postViewAddPostTapped", "User tapped to create post"};
@@ -54,7 +51,7 @@ private:
     CGFloat laidOutWidth_ = 0;
 };
 
-void sendEvent(const std::string& action, const JSON::dictionary_t& details) {
+void sendPostEvent(const std::string& action, const JSON::dictionary_t& details) {
     AnalyticsService().send(PostViewController::kScreenName, action, details);
 }
 
@@ -179,7 +176,7 @@ void PostViewController::viewDidLoad() {
 void PostViewController::viewDidAppear(bool animated) {
     UIViewController::viewDidAppear(animated);
     postBox()->becomeFirstResponder();
-    sendEvent("Loaded", {});
+    sendPostEvent("Loaded", {});
 }
 
 // --- Editing -------------------------------------------------------------------------------------
@@ -197,7 +194,7 @@ void PostViewController::cameraButtonTapped() {
         showMessage(*this, kTooManyPictures, GSMessageType::warning);
         return;
     }
-    sendEvent("Tap", kPickerTapped.dictionary());
+    sendPostEvent("Tap", kPickerTapped.dictionary());
     presentImageSourceOptions();
 }
 
@@ -234,7 +231,7 @@ void PostViewController::onCancel() {
 void PostViewController::postCard() {
     startFullScreenLoadingOverlay(*this);
     postBox()->resignFirstResponder();
-    sendEvent("Tap", kAddPostTapped.dictionary());
+    sendPostEvent("Tap", kAddPostTapped.dictionary());
     std::weak_ptr<UIViewController> weak = weak_from_this();
     PostService().createPost(
         postText(postBox()->text()), postImages,
@@ -243,14 +240,14 @@ void PostViewController::postCard() {
             if (!self) return;
             stopFullScreenLoadingOverlay(*self);
             if (auto d = self->delegate.lock()) d->succesfullyPosted();
-            sendEvent("ServerRequest", kAddPostSuccess.dictionary());
+            sendPostEvent("ServerRequest", kAddPostSuccess.dictionary());
             self->dismiss(true);
         },
         [weak](const RequestError& error) {
             auto self = std::static_pointer_cast<PostViewController>(weak.lock());
             if (!self) return;
             stopFullScreenLoadingOverlay(*self);
-            sendEvent("ServerRequest", kAddPostFailure.dictionary());
+            sendPostEvent("ServerRequest", kAddPostFailure.dictionary());
             showMessage(*self, kPostFailed, GSMessageType::error);
             std::cout << "Creating a post failed: " << error.what() << std::endl;
         });

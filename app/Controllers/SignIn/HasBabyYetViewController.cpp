@@ -14,7 +14,7 @@
 
 namespace {
 
-void sendEvent(ScreenAction action, const JSON::dictionary_t& details) {
+void sendHasBabyYetEvent(ScreenAction action, const JSON::dictionary_t& details) {
     AnalyticsService().send(HasBabyYetViewController::kScreenName, rawValue(action), details);
 }
 
@@ -56,7 +56,7 @@ void HasBabyYetViewController::viewDidLoad() {
     UIViewController::viewDidLoad();
     view()->setBackgroundColor(UIColorPalette::backgroundColor());
     setTitle(std::string(kTitle));
-    sendEvent(ScreenAction::Loaded, {});
+    sendHasBabyYetEvent(ScreenAction::Loaded, {});
     for (const auto& v : std::vector<UIViewPtr>{descriptionLabel(), yesButton(), noButton()}) {
         view()->addSubview(v);
         lyt_layoutHorizontalWithMargin(*v, 20);
@@ -69,23 +69,23 @@ void HasBabyYetViewController::viewDidLoad() {
 }
 
 void HasBabyYetViewController::yesSelected() {
-    sendEvent(ScreenAction::Tap, {{"babyBornYes", JSON("Baby was born")}});
+    sendHasBabyYetEvent(ScreenAction::Tap, {{"babyBornYes", JSON("Baby was born")}});
     createAccountOrNavToBabyScreenWithHasBaby(true);
 }
 
 void HasBabyYetViewController::noSelected() {
-    sendEvent(ScreenAction::Tap, {{"babyBornNo", JSON("Baby was not born")}});
+    sendHasBabyYetEvent(ScreenAction::Tap, {{"babyBornNo", JSON("Baby was not born")}});
     createAccountOrNavToBabyScreenWithHasBaby(false);
 }
 
 void HasBabyYetViewController::createAccountOrNavToBabyScreenWithHasBaby(bool hasBaby) {
     if (!password || !userInfo) return;
     if (hasBaby) {
-        sendEvent(ScreenAction::Tap, {{"babyBornDetails", JSON("User going to enter baby details")}});
+        sendHasBabyYetEvent(ScreenAction::Tap, {{"babyBornDetails", JSON("User going to enter baby details")}});
         show(std::make_shared<MyBabyViewController>(password, userInfo),
              std::any(UIViewControllerPtr(shared_from_this())));
     } else {
-        sendEvent(ScreenAction::Tap, {{"userNewAccount", JSON("User had no baby to enter")}});
+        sendHasBabyYetEvent(ScreenAction::Tap, {{"userNewAccount", JSON("User had no baby to enter")}});
         createAccountWithPassword(*password, *userInfo);
     }
 }

@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr const char* kDescription =
+constexpr const char* kResetDescription =
     "Type the e-mail address you sign in with. We will send you a temporary password to sign in "
     "with, which you can then change under My Account.";
 
@@ -31,7 +31,7 @@ void PasswordResetViewController::loadView() {
     auto root = view();
     root->setBackgroundColor(UIColor::whiteColor());
 
-    descriptionLabel = SignInForm::makeDescription(kDescription);
+    descriptionLabel = SignInForm::makeDescription(kResetDescription);
 
     emailTextField = SignInForm::makeField("Email", "emailTextField");
     emailTextField->keyboardType = UIKeyboardType::emailAddress;

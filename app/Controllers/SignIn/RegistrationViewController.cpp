@@ -19,7 +19,7 @@ namespace {
 
 constexpr CGFloat kPictureSide = 150;
 
-void sendEvent(ScreenAction action, const JSON::dictionary_t& details) {
+void sendRegistrationEvent(ScreenAction action, const JSON::dictionary_t& details) {
     AnalyticsService().send(RegistrationViewController::kScreenName, rawValue(action), details);
 }
 
@@ -157,7 +157,7 @@ void RegistrationViewController::addConstraints() {
 
 void RegistrationViewController::viewWillAppear(bool animated) {
     UIViewController::viewWillAppear(animated);
-    sendEvent(ScreenAction::Loaded, {});
+    sendRegistrationEvent(ScreenAction::Loaded, {});
     if (email) {
         auto& field = formView()->emailTextField();
         field->setText(email);
@@ -294,7 +294,7 @@ void RegistrationViewController::createAccountTapped() {
         showMessage(*this, kAllFieldsRequired, GSMessageType::error);
         return;
     }
-    sendEvent(ScreenAction::Tap, {{"userRegister", JSON("User trying to create an account")}});
+    sendRegistrationEvent(ScreenAction::Tap, {{"userRegister", JSON("User trying to create an account")}});
     validateRegistration();
 }
 
@@ -313,10 +313,10 @@ void RegistrationViewController::validateRegistration() {
                 if (!self) return;
                 if (auto message = reply["message"].string()) {
                     if (message->empty()) {
-                        sendEvent(ScreenAction::ServerRequest,
+                        sendRegistrationEvent(ScreenAction::ServerRequest,
                                   {{"createAccountSuccess", JSON("User successfully created account")}});
                     } else {
-                        sendEvent(ScreenAction::ServerRequest,
+                        sendRegistrationEvent(ScreenAction::ServerRequest,
                                   {{"createAccountFailure", createAccountFailure()}, {"errorMessage", JSON(*message)}});
                         showMessage(*self, *message, GSMessageType::error, {GSMessageOption::textNumberOfLines{0}});
                     }
@@ -327,7 +327,7 @@ void RegistrationViewController::validateRegistration() {
                 auto self = weak.lock();
                 if (!self) return;
                 if (error.kind() == RequestError::Kind::erroResponse) {
-                    sendEvent(ScreenAction::ServerRequest, {{"createAccountFailure", createAccountFailure()},
+                    sendRegistrationEvent(ScreenAction::ServerRequest, {{"createAccountFailure", createAccountFailure()},
                                                             {"errorMessage", JSON(error.object())},
                                                             {"serverError", JSON("")}});
                     auto found = error.object().find("message");
@@ -336,7 +336,7 @@ void RegistrationViewController::validateRegistration() {
                     showMessage(*self, message.value_or(SignInMessages::kUnexpectedError), GSMessageType::error,
                                 {GSMessageOption::textNumberOfLines{0}});
                 } else {
-                    sendEvent(ScreenAction::ServerRequest,
+                    sendRegistrationEvent(ScreenAction::ServerRequest,
                               {{"createAccountFailure", createAccountFailure()}, {"serverError", JSON("default error")}});
                     showMessage(*self, kErrorOccured, GSMessageType::error);
                 }

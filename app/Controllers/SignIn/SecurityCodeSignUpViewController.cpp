@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr const char* kDescription =
+constexpr const char* kSecurityCodeDescription =
     "Type the e-mail address your invitation was sent to and the security code in it.";
 
 } // namespace
@@ -22,7 +22,7 @@ void SecurityCodeSignUpViewController::loadView() {
     auto root = view();
     root->setBackgroundColor(UIColor::whiteColor());
 
-    auto description = SignInForm::makeDescription(kDescription);
+    auto description = SignInForm::makeDescription(kSecurityCodeDescription);
 
     inviterNameTextField = SignInForm::makeField("Email", "inviterNameTextField");
     inviterNameTextField->keyboardType = UIKeyboardType::emailAddress;

@@ -1,5 +1,6 @@
 #include "foundation/text/CanonicalEquivalence.h"
 
+#include "foundation/text/IcuText.h"
 #include "foundation/text/Utf8.h"
 
 #include <unicode/normalizer2.h>
@@ -7,13 +8,7 @@
 
 namespace cw {
 
-namespace {
-
-icu::UnicodeString toUnicode(std::string_view text) {
-    return icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
-}
-
-} // namespace
+using icutext::toUnicode;
 
 bool canonicallyEquivalent(std::string_view a, std::string_view b) {
     if (a == b) return true;

@@ -1,6 +1,7 @@
 #include "foundation/text/CaseMapping.h"
 
 #include "foundation/text/CharacterSet.h"
+#include "foundation/text/IcuText.h"
 
 #include <unicode/brkiter.h>
 #include <unicode/locid.h>
@@ -12,15 +13,8 @@ namespace cw {
 
 namespace {
 
-icu::UnicodeString toUnicode(std::string_view text) {
-    return icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
-}
-
-std::string toUtf8(const icu::UnicodeString& text) {
-    std::string out;
-    text.toUTF8String(out);
-    return out;
-}
+using icutext::toUnicode;
+using icutext::toUtf8;
 
 icu::Locale icuLocale(const Locale& locale) {
     return icu::Locale(locale.identifier().c_str());

@@ -22,7 +22,7 @@ struct CurrentZone {
     std::optional<TimeZone> override;
 };
 
-CurrentZone& currentState() {
+CurrentZone& currentZone() {
     static CurrentZone state;
     return state;
 }
@@ -126,7 +126,7 @@ TimeZone TimeZone::gmt() {
 }
 
 TimeZone TimeZone::current() {
-    auto& state = currentState();
+    auto& state = currentZone();
     {
         std::lock_guard lock(state.mutex);
         if (state.override) return *state.override;
@@ -135,7 +135,7 @@ TimeZone TimeZone::current() {
 }
 
 void TimeZone::setCurrentForTesting(std::optional<TimeZone> timeZone) {
-    auto& state = currentState();
+    auto& state = currentZone();
     std::lock_guard lock(state.mutex);
     state.override = std::move(timeZone);
     cw::detail::deviceSettingsGeneration()++;

@@ -135,7 +135,7 @@ bool hasScheme(std::string_view s) {
     return true;
 }
 
-bool isHex(char c) {
+bool isHexDigit(char c) {
     return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f');
 }
 
@@ -147,7 +147,7 @@ std::optional<URL> toURL(std::string_view text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char ch = text[i];
         const auto b = static_cast<unsigned char>(ch);
-        const bool percent = ch == '%' && i + 2 < text.size() && isHex(text[i + 1]) && isHex(text[i + 2]);
+        const bool percent = ch == '%' && i + 2 < text.size() && isHexDigit(text[i + 1]) && isHexDigit(text[i + 2]);
         const bool secondHash = ch == '#' && fragment;
         if (ch == '#') fragment = true;
         if (b < 0x80 && (asciiAlnum(b) || kKept.find(ch) != std::string_view::npos || percent) &&

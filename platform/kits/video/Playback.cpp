@@ -15,7 +15,6 @@ namespace cw::video {
 
 namespace {
 
-constexpr double kSameMoment = 1e-6;
 // A container that claims much more than the last picture's moment is believed only this far.
 constexpr double kTrailingSlack = 1.0;
 

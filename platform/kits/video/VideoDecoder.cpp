@@ -18,9 +18,6 @@ namespace cw::video {
 
 namespace {
 
-// Frame times closer than this are the same moment (the clock and the streams' time bases meet
-// in floating point).
-constexpr double kSameMoment = 1e-6;
 // A stream that keeps giving damaged packets is given up on after this many in a row.
 constexpr int kMaximumDamagedInARow = 64;
 constexpr int kReadBufferSize = 64 * 1024;

@@ -21,6 +21,10 @@
 
 namespace cw::video {
 
+// Frame times closer than this are the same moment (the clock and the streams' time bases meet
+// in floating point).
+inline constexpr double kSameMoment = 1e-6;
+
 struct VideoFrame {
     // Seconds from the start of the video.
     double time = 0;

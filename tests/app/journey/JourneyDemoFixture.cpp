@@ -4,6 +4,7 @@
 #include "Controllers/Baby/BabyPageViewController.h"
 #include "Extensions/UIStoryboard+Instantiate.h"
 #include "Services/AuthenticationContext.h"
+#include "Views/RoundedSectionHeaderViewTwo.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "uikit/controllers/UIAppearance.h"
 #include "uikit/controllers/UINavigationController.h"
@@ -184,6 +185,11 @@ std::filesystem::path JourneyDemoTest::pictureFile(const std::string& name, std:
     const auto path = environment->directory() / (name + ".png");
     EXPECT_TRUE(test::writeOneColourPicture(path, argb, width, height));
     return path;
+}
+
+std::shared_ptr<RoundedSectionHeaderViewTwo> header(const JourneyViewController& timeline, long section) {
+    auto table = timeline.tableView.lock();
+    return table ? std::dynamic_pointer_cast<RoundedSectionHeaderViewTwo>(table->headerView(section)) : nullptr;
 }
 
 } // namespace cw::journeytest

@@ -26,7 +26,12 @@
 #include <string>
 #include <vector>
 
+class RoundedSectionHeaderViewTwo;
+
 namespace cw::journeytest {
+
+// The header the timeline shows over `section`, if it is one of its week headers.
+std::shared_ptr<RoundedSectionHeaderViewTwo> header(const JourneyViewController& timeline, long section);
 
 using test::showsActivityOverlay;
 using test::StoredEvent;

@@ -19,11 +19,6 @@ namespace {
 constexpr std::uint32_t kRed = 0xFFD0'2020;
 constexpr std::uint32_t kBlue = 0xFF20'40D0;
 
-std::shared_ptr<RoundedSectionHeaderViewTwo> header(const JourneyViewController& timeline, long section) {
-    auto table = timeline.tableView.lock();
-    return table ? std::dynamic_pointer_cast<RoundedSectionHeaderViewTwo>(table->headerView(section)) : nullptr;
-}
-
 bool hidden(const std::weak_ptr<UIStackView>& stack) {
     auto s = stack.lock();
     return !s || s->isHidden();

@@ -28,11 +28,6 @@ bool showsTealDot(const std::shared_ptr<UITableViewCell>& cell) {
     return c.green() > c.blue() && c.green() > c.red();
 }
 
-std::shared_ptr<RoundedSectionHeaderViewTwo> header(const JourneyViewController& timeline, long section) {
-    auto table = timeline.tableView.lock();
-    return table ? std::dynamic_pointer_cast<RoundedSectionHeaderViewTwo>(table->headerView(section)) : nullptr;
-}
-
 } // namespace
 
 TEST_F(JourneyDemoTest, TheTimelineOpensOnTheNewestWeekWithBlueDotsForTheFamilysMilestones) {

@@ -7,7 +7,7 @@
 
 namespace {
 
-JSON parse(std::string_view text) {
+JSON parseJSON(std::string_view text) {
     return JSON::parse(text).value();
 }
 
@@ -50,7 +50,7 @@ TEST(MediaTypes, ServerTextsAndRawValues) {
 }
 
 TEST(DetailRows, TextsOnlyAndAlwaysAKind) {
-    FeedTableData row(parse(R"({"title": 4, "subtitle": "Sub", "details": null, "media": ["m"],
+    FeedTableData row(parseJSON(R"({"title": 4, "subtitle": "Sub", "details": null, "media": ["m"],
                                 "video_identifier": "abc"})"));
     EXPECT_FALSE(row.title);
     EXPECT_EQ(row.subtitle, "Sub");
@@ -58,15 +58,15 @@ TEST(DetailRows, TextsOnlyAndAlwaysAKind) {
     EXPECT_FALSE(row.media);
     EXPECT_EQ(row.type, MediaType::unknown);
     EXPECT_EQ(row.videoIdentifier, "abc");
-    EXPECT_EQ(FeedTableData(parse(R"({"type": "table_mp4", "media": "v.mp4"})")).type, MediaType::table_mp4);
-    EXPECT_EQ(FeedTableData(parse("[]")).type, MediaType::unknown);
+    EXPECT_EQ(FeedTableData(parseJSON(R"({"type": "table_mp4", "media": "v.mp4"})")).type, MediaType::table_mp4);
+    EXPECT_EQ(FeedTableData(parseJSON("[]")).type, MediaType::unknown);
 }
 
 TEST(RecommendedSections, InTheServersKeyOrder) {
-    const JSON onlyB = parse(R"({"B": [{"id": 2}]})");
+    const JSON onlyB = parseJSON(R"({"B": [{"id": 2}]})");
     EXPECT_EQ(titles(RecommendedSection::sections(onlyB, {"A", "B"})), (std::vector<std::string>{"B"}));
 
-    const JSON both = parse(R"({"B": [{"id": 2}, {"id": 3}], "A": [{"id": 1, "card_title": "Feeding"}],
+    const JSON both = parseJSON(R"({"B": [{"id": 2}, {"id": 3}], "A": [{"id": 1, "card_title": "Feeding"}],
                                 "C": [{"id": 4}], "Empty": [], "Bad": [{"id": 5}, 6], "Text": "x"})");
     const auto sections =
         RecommendedSection::sections(both, {"A", "B", "Empty", "Bad", "Text", "Missing", "A"});
@@ -82,11 +82,11 @@ TEST(RecommendedSections, InTheServersKeyOrder) {
     EXPECT_NE(sections[0].feedItems[0], sections[3].feedItems[0]);
 
     EXPECT_TRUE(RecommendedSection::sections(both, {}).empty());
-    EXPECT_TRUE(RecommendedSection::sections(parse("[]"), {"A"}).empty());
+    EXPECT_TRUE(RecommendedSection::sections(parseJSON("[]"), {"A"}).empty());
 }
 
 TEST(BookmarkRecord, WholeNumbersOnly) {
-    const BookmarkResponse full(parse(R"({"id": 3, "feed_id": 12.0, "post_id": null, "user_id": 7,
+    const BookmarkResponse full(parseJSON(R"({"id": 3, "feed_id": 12.0, "post_id": null, "user_id": 7,
                                           "card_attribute": "bookmarked"})"));
     EXPECT_EQ(full.bookmarkID, 3);
     EXPECT_EQ(full.feedID, 12);
@@ -95,7 +95,7 @@ TEST(BookmarkRecord, WholeNumbersOnly) {
     EXPECT_EQ(full.cardAttribute, "bookmarked");
 
     const BookmarkResponse texts(
-        parse(R"({"id": true, "feed_id": "12", "post_id": 1.5, "card_attribute": 1})"));
+        parseJSON(R"({"id": true, "feed_id": "12", "post_id": 1.5, "card_attribute": 1})"));
     EXPECT_EQ(texts, BookmarkResponse{});
-    EXPECT_EQ(BookmarkResponse(parse("{}")), BookmarkResponse{});
+    EXPECT_EQ(BookmarkResponse(parseJSON("{}")), BookmarkResponse{});
 }

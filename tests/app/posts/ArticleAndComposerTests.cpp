@@ -22,13 +22,6 @@
 namespace cw::test {
 namespace {
 
-std::string badgeText(const UIBarButtonItem& item) {
-    auto badge = badgeLayer(item);
-    if (!badge || badge->sublayers().empty()) return "";
-    auto text = std::dynamic_pointer_cast<CATextLayer>(badge->sublayers()[0]);
-    return text ? text->string : "";
-}
-
 bool overlayShown(const UIViewController& screen) {
     bool found = false;
     std::function<void(const UIView&)> walk = [&](const UIView& v) {

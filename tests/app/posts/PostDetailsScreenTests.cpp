@@ -24,13 +24,6 @@ namespace {
 
 constexpr const char* kHeld = "Held Noah for the first time today. He is so light!";
 
-std::string badgeText(const UIBarButtonItem& item) {
-    auto badge = badgeLayer(item);
-    if (!badge || badge->sublayers().empty()) return "";
-    auto text = std::dynamic_pointer_cast<CATextLayer>(badge->sublayers()[0]);
-    return text ? text->string : "";
-}
-
 std::string textOf(const UILabel& label) {
     if (auto a = label.attributedText()) return a->string();
     return label.text().value_or("");

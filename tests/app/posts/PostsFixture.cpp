@@ -1,9 +1,11 @@
 #include "PostsFixture.h"
 
 #include "Controllers/Feed/FeedDataStore.h"
+#include "Extensions/UIBarButtonItem+Badge.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "kits/banners/GSMessage.h"
 #include "uikit/controllers/UIAppearance.h"
+#include "uikit/view/CALayer.h"
 
 #include <cstdlib>
 #include <iostream>
@@ -19,6 +21,13 @@ void resetSession() {
 }
 
 } // namespace
+
+std::string badgeText(const UIBarButtonItem& item) {
+    auto badge = badgeLayer(item);
+    if (!badge || badge->sublayers().empty()) return "";
+    auto text = std::dynamic_pointer_cast<CATextLayer>(badge->sublayers()[0]);
+    return text ? text->string : "";
+}
 
 void PostsScreenTest::SetUp() {
     savedCout_ = std::cout.rdbuf(console.rdbuf());

@@ -25,6 +25,9 @@
 
 namespace cw::test {
 
+// The number a bar button's badge shows; empty without a badge.
+std::string badgeText(const UIBarButtonItem& item);
+
 class PostsScreenTest : public ::testing::Test {
 protected:
     void SetUp() override;

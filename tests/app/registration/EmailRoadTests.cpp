@@ -22,15 +22,6 @@ namespace {
 
 const char* kAlex = "alex.moreau@cradleway.test";
 
-std::string hexOf(const std::optional<UIColor>& color) {
-    if (!color) return "none";
-    char text[8];
-    std::snprintf(text, sizeof text, "#%02X%02X%02X", static_cast<int>(std::lround(color->red() * 255)),
-                  static_cast<int>(std::lround(color->green() * 255)),
-                  static_cast<int>(std::lround(color->blue() * 255)));
-    return text;
-}
-
 std::vector<std::string> boxes(EmailVerificationViewController& screen) {
     std::vector<std::string> titles;
     for (const auto& box : screen.inputButtons())

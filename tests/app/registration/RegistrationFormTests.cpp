@@ -32,14 +32,6 @@ public:
     int returns = 0;
 };
 
-std::string hexOf(const std::optional<UIColor>& color) {
-    if (!color) return "none";
-    char text[8];
-    std::snprintf(text, sizeof text, "#%02X%02X%02X", static_cast<int>(std::lround(color->red() * 255)),
-                  static_cast<int>(std::lround(color->green() * 255)), static_cast<int>(std::lround(color->blue() * 255)));
-    return text;
-}
-
 } // namespace
 
 class MemberForm : public ScreenTest {

@@ -6,6 +6,9 @@
 #include "tests/support/WhiteScreenApp.h"
 #include "uikit/graphics/UIImage.h"
 
+#include <cmath>
+#include <cstdio>
+
 namespace cw::test {
 
 void ScreenTest::SetUp() {
@@ -51,6 +54,15 @@ std::vector<nlohmann::json> ScreenTest::events() {
         result.push_back({body["screen_name"], body["screen_action"], body["event_details"]});
     }
     return result;
+}
+
+std::string hexOf(const std::optional<UIColor>& color) {
+    if (!color) return "none";
+    char text[8];
+    std::snprintf(text, sizeof text, "#%02X%02X%02X", static_cast<int>(std::lround(color->red() * 255)),
+                  static_cast<int>(std::lround(color->green() * 255)),
+                  static_cast<int>(std::lround(color->blue() * 255)));
+    return text;
 }
 
 bool showsOverlay(const UIView& view) {

@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,8 @@ namespace cw::test {
 
 // Whether an activity overlay shows anywhere in `view`.
 bool showsOverlay(const UIView& view);
+// A colour as "#RRGGBB", or "none".
+std::string hexOf(const std::optional<UIColor>& color);
 
 class ScreenTest : public ::testing::Test {
 protected:

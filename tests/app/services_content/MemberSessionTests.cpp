@@ -74,7 +74,7 @@ protected:
     std::vector<std::string> log_;
 };
 
-std::shared_ptr<UIImage> solidImage(std::uint32_t argb) {
+std::shared_ptr<UIImage> solidPicture(std::uint32_t argb) {
     std::vector<std::uint32_t> pixels(16 * 12, argb);
     return UIImage::fromPixels(16, 12, 1, pixels.data());
 }
@@ -123,7 +123,7 @@ TEST_F(MemberSessionTest, SignInFeedBookmarkCommentAndPostAcrossATokenRefresh) {
     const auto oldToken = session.oAuthToken();
     now_ += 2 * 3600;
     JSON created = awaitObject([&](auto success, auto failure) {
-        PostService().createPost("Home soon", {solidImage(0xFFCC3344), solidImage(0xFF3344CC)}, success,
+        PostService().createPost("Home soon", {solidPicture(0xFFCC3344), solidPicture(0xFF3344CC)}, success,
                                  failure);
     });
     // The server logs a request after its reply has gone out.

@@ -19,15 +19,15 @@ struct Calls {
     int taps = 0;
 };
 
-class ListController : public UIViewController, public UITableViewDataSource, public UITableViewDelegate {
+class SelfHoldingList : public UIViewController, public UITableViewDataSource, public UITableViewDelegate {
 public:
-    explicit ListController(Calls& calls) : calls(calls) {
+    explicit SelfHoldingList(Calls& calls) : calls(calls) {
         table = std::make_shared<UITableView>(CGRect(0, 0, 320, 200));
         table->registerCellClass<UITableViewCell>("cell");
         table->setDataSource(this);
         table->setDelegate(this);
         button = std::make_shared<UIButton>(CGRect(0, 0, 80, 40));
-        button->addTarget(this, &ListController::tapped, UIControlEventTouchUpInside);
+        button->addTarget(this, &SelfHoldingList::tapped, UIControlEventTouchUpInside);
     }
     long numberOfRowsInSection(UITableView*, long) override {
         ++calls.rows;
@@ -53,7 +53,7 @@ void exercise(UITableView& table, UIButton& button) {
 
 TEST(SelfReferences, ATableWhoseControllerHasGoneCallsNothing) {
     Calls calls;
-    auto controller = std::make_shared<ListController>(calls);
+    auto controller = std::make_shared<SelfHoldingList>(calls);
     auto table = controller->table;
     auto button = controller->button;
 
@@ -84,7 +84,7 @@ TEST(SelfReferences, AControllerNeverSharedIsCalledWhileItLivesAndNotAfter) {
     std::shared_ptr<UITableView> table;
     std::shared_ptr<UIButton> button;
     {
-        auto controller = std::make_unique<ListController>(calls);
+        auto controller = std::make_unique<SelfHoldingList>(calls);
         table = controller->table;
         button = controller->button;
         exercise(*table, *button);

@@ -5,7 +5,7 @@
 namespace {
 
 // Rows whose heights the delegate decides, and whose cells count how often they were asked for.
-struct Rows : UITableViewDataSource, UITableViewDelegate {
+struct CountedRows : UITableViewDataSource, UITableViewDelegate {
     std::vector<long> perSection{20, 5};
     std::vector<CGFloat> heights; // per row of section 0; others 44
     std::map<IndexPath, int> asked;
@@ -24,7 +24,7 @@ struct Rows : UITableViewDataSource, UITableViewDelegate {
     }
 };
 
-std::shared_ptr<UITableView> table(Rows& rows) {
+std::shared_ptr<UITableView> table(CountedRows& rows) {
     auto t = std::make_shared<UITableView>(CGRect(0, 0, 320, 200));
     t->registerCell("cell", [](const std::string& id) {
         return std::make_shared<UITableViewCell>(UITableViewCellStyle::default_, id);
@@ -36,7 +36,7 @@ std::shared_ptr<UITableView> table(Rows& rows) {
 }
 
 TEST(TableUpdates, ReloadRowsAsksAgainForThoseRowsOnly) {
-    Rows rows;
+    CountedRows rows;
     auto t = table(rows);
     const int before0 = rows.asked[IndexPath(0, 0)];
     const int before1 = rows.asked[IndexPath(1, 0)];
@@ -49,7 +49,7 @@ TEST(TableUpdates, ReloadRowsAsksAgainForThoseRowsOnly) {
 }
 
 TEST(TableUpdates, ReloadDataPicksUpNewCountsAndScrollToRowLandsExactly) {
-    Rows rows;
+    CountedRows rows;
     auto t = table(rows);
     rows.perSection = {3, 40};
     t->reloadData();
@@ -70,7 +70,7 @@ TEST(TableUpdates, ReloadDataPicksUpNewCountsAndScrollToRowLandsExactly) {
 }
 
 TEST(TableUpdates, BadAnswersFromTheDataSourceDoNotBreakTheTable) {
-    Rows rows;
+    CountedRows rows;
     rows.perSection = {-5, 3};
     rows.giveNoCell = true;
     auto t = table(rows);
@@ -88,7 +88,7 @@ TEST(TableUpdates, BadAnswersFromTheDataSourceDoNotBreakTheTable) {
 }
 
 TEST(TableUpdates, ReloadSectionsAndSeparators) {
-    Rows rows;
+    CountedRows rows;
     auto t = table(rows);
     t->separatorInset = {0, 10, 0, 10};
     rows.perSection = {2, 5};
@@ -110,7 +110,7 @@ TEST(TableUpdates, ReloadSectionsAndSeparators) {
 
 namespace {
 
-struct Titled : Rows {
+struct Titled : CountedRows {
     std::optional<std::string> titleForHeaderInSection(UITableView*, long s) override {
         return "Section " + std::to_string(s);
     }

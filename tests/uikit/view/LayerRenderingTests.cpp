@@ -7,7 +7,7 @@
 
 namespace {
 
-UIColor at(const UIImage& img, CGPoint p) {
+UIColor colorAt(const UIImage& img, CGPoint p) {
     return img.pixelColor(static_cast<int>(p.x * img.scale()), static_cast<int>(p.y * img.scale()));
 }
 
@@ -22,7 +22,7 @@ double darkest(const UIImage& img, const CGRect& r) {
     double d = 1;
     for (double x = r.minX(); x < r.maxX(); x += 0.5)
         for (double y = r.minY(); y < r.maxY(); y += 0.5)
-            d = std::min(d, at(img, {x, y}).red());
+            d = std::min(d, colorAt(img, {x, y}).red());
     return d;
 }
 
@@ -55,15 +55,15 @@ TEST(LayerRendering, GradientsMasksAndSublayerTransforms) {
     root->addSubview(shifted);
 
     auto img = cw::renderView(*root);
-    EXPECT_LT(at(*img, {2, 10}).red(), 0.1);
-    EXPECT_NEAR(at(*img, {50, 10}).red(), 0.5, 0.05);
-    EXPECT_GT(at(*img, {98, 10}).red(), 0.9);
-    EXPECT_GT(at(*img, {20, 50}).red(), 0.95);
-    EXPECT_LT(at(*img, {20, 50}).green(), 0.05);
-    EXPECT_GT(at(*img, {1, 31}).green(), 0.95); // outside the circle: white shows through
-    EXPECT_GT(at(*img, {55, 35}).blue(), 0.95);
-    EXPECT_GT(at(*img, {55, 35}).red(), 0.95); // the dot is no longer at its frame...
-    EXPECT_LT(at(*img, {65, 35}).red(), 0.05); // ...but 10 points to the right
+    EXPECT_LT(colorAt(*img, {2, 10}).red(), 0.1);
+    EXPECT_NEAR(colorAt(*img, {50, 10}).red(), 0.5, 0.05);
+    EXPECT_GT(colorAt(*img, {98, 10}).red(), 0.9);
+    EXPECT_GT(colorAt(*img, {20, 50}).red(), 0.95);
+    EXPECT_LT(colorAt(*img, {20, 50}).green(), 0.05);
+    EXPECT_GT(colorAt(*img, {1, 31}).green(), 0.95); // outside the circle: white shows through
+    EXPECT_GT(colorAt(*img, {55, 35}).blue(), 0.95);
+    EXPECT_GT(colorAt(*img, {55, 35}).red(), 0.95); // the dot is no longer at its frame...
+    EXPECT_LT(colorAt(*img, {65, 35}).red(), 0.05); // ...but 10 points to the right
 }
 
 // Masks of each kind let through exactly what they draw, also where the masked layer's own
@@ -90,16 +90,16 @@ TEST(LayerRendering, AMaskLetsThroughWhatItDrawsWhereverThatIs) {
     root->addSubview(shaped);
 
     auto img = cw::renderView(*root);
-    EXPECT_GT(at(*img, {20, 20}).green(), 0.95) << "outside the mask's rectangle: white";
-    EXPECT_GT(at(*img, {40, 40}).red(), 0.95);
-    EXPECT_LT(at(*img, {40, 40}).green(), 0.05);
-    EXPECT_GT(at(*img, {60, 60}).blue(), 0.95) << "a sublayer beyond the masked layer, inside the mask";
-    EXPECT_LT(at(*img, {60, 60}).red(), 0.05);
-    EXPECT_GT(at(*img, {75, 75}).red(), 0.95) << "beyond the mask: white";
-    EXPECT_GT(at(*img, {75, 75}).blue(), 0.95);
-    EXPECT_LT(at(*img, {90, 10}).red(), 0.05) << "the shape's path, outside its own rectangle";
-    EXPECT_GT(at(*img, {90, 10}).green(), 0.95);
-    EXPECT_GT(at(*img, {70, 10}).red(), 0.95) << "beside the path: white";
+    EXPECT_GT(colorAt(*img, {20, 20}).green(), 0.95) << "outside the mask's rectangle: white";
+    EXPECT_GT(colorAt(*img, {40, 40}).red(), 0.95);
+    EXPECT_LT(colorAt(*img, {40, 40}).green(), 0.05);
+    EXPECT_GT(colorAt(*img, {60, 60}).blue(), 0.95) << "a sublayer beyond the masked layer, inside the mask";
+    EXPECT_LT(colorAt(*img, {60, 60}).red(), 0.05);
+    EXPECT_GT(colorAt(*img, {75, 75}).red(), 0.95) << "beyond the mask: white";
+    EXPECT_GT(colorAt(*img, {75, 75}).blue(), 0.95);
+    EXPECT_LT(colorAt(*img, {90, 10}).red(), 0.05) << "the shape's path, outside its own rectangle";
+    EXPECT_GT(colorAt(*img, {90, 10}).green(), 0.95);
+    EXPECT_GT(colorAt(*img, {70, 10}).red(), 0.95) << "beside the path: white";
 }
 
 TEST(LayerRendering, TransformsHiddenLayersAndContentShadows) {
@@ -121,11 +121,11 @@ TEST(LayerRendering, TransformsHiddenLayersAndContentShadows) {
     root->addSubview(lifted);
 
     auto img = cw::renderView(*root);
-    EXPECT_LT(at(*img, {5, 50}).red(), 0.05);    // the turned bar crosses the middle
-    EXPECT_GT(at(*img, {50, 5}).red(), 0.95);    // and no longer runs top to bottom
-    EXPECT_GT(at(*img, {10, 10}).green(), 0.95); // hidden: nothing drawn
-    EXPECT_LT(at(*img, {20, 92}).red(), 0.7);    // shadow below the white square
-    EXPECT_GT(at(*img, {20, 80}).red(), 0.95);
+    EXPECT_LT(colorAt(*img, {5, 50}).red(), 0.05);    // the turned bar crosses the middle
+    EXPECT_GT(colorAt(*img, {50, 5}).red(), 0.95);    // and no longer runs top to bottom
+    EXPECT_GT(colorAt(*img, {10, 10}).green(), 0.95); // hidden: nothing drawn
+    EXPECT_LT(colorAt(*img, {20, 92}).red(), 0.7);    // shadow below the white square
+    EXPECT_GT(colorAt(*img, {20, 80}).red(), 0.95);
 }
 
 TEST(LayerRendering, TemplateImagesTakeTheTintAndTextLayersDraw) {
@@ -165,11 +165,11 @@ TEST(LayerRendering, TemplateImagesTakeTheTintAndTextLayersDraw) {
     auto img = cw::renderView(*root);
     EXPECT_GT(darkest(*img, CGRect(60, 0, 14, 20)), 0.95);
     EXPECT_LT(darkest(*img, CGRect(74, 0, 12, 20)), 0.5);
-    const UIColor tinted = at(*img, {10, 10});
+    const UIColor tinted = colorAt(*img, {10, 10});
     EXPECT_GT(tinted.green(), 0.95);
     EXPECT_LT(tinted.red(), 0.05);
-    EXPECT_GT(at(*img, {2, 2}).red(), 0.95);   // transparent parts stay clear
-    EXPECT_LT(at(*img, {40, 10}).red(), 0.05); // the original draws as itself
+    EXPECT_GT(colorAt(*img, {2, 2}).red(), 0.95);   // transparent parts stay clear
+    EXPECT_LT(colorAt(*img, {40, 10}).red(), 0.05); // the original draws as itself
     EXPECT_LT(darkest(*img, CGRect(0, 22, 60, 36)), 0.3);
 }
 
@@ -241,12 +241,12 @@ TEST(LayerRendering, PresentationValuesAreDrawnWhileSet) {
     box->layer()->presentation->position = CGPoint{20, 25}; // still on its way from the left
     box->layer()->presentation->opacity = 0.5f;
     auto img = cw::renderView(*root);
-    EXPECT_NEAR(at(*img, {20, 25}).red(), 0.5, 0.03);
-    EXPECT_GT(at(*img, {80, 25}).red(), 0.95);
+    EXPECT_NEAR(colorAt(*img, {20, 25}).red(), 0.5, 0.03);
+    EXPECT_GT(colorAt(*img, {80, 25}).red(), 0.95);
     EXPECT_EQ(box->frame(), CGRect(60, 0, 40, 50)); // the model is already final
     box->layer()->presentation.reset();
     img = cw::renderView(*root);
-    EXPECT_LT(at(*img, {80, 25}).red(), 0.05);
+    EXPECT_LT(colorAt(*img, {80, 25}).red(), 0.05);
 }
 
 namespace {
@@ -278,10 +278,10 @@ TEST(LayerRendering, DrawOverridesPaintBetweenBackgroundAndSubviews) {
     // Fifteen bands of 10 points, painted first: 8 dots and 7 gaps.
     int painted = 0;
     for (int band = 0; band < 15; ++band) {
-        const bool dark = at(*img, {10, band * 10.0 + 5}).red() < 0.1;
+        const bool dark = colorAt(*img, {10, band * 10.0 + 5}).red() < 0.1;
         EXPECT_EQ(dark, band % 2 == 0) << "band " << band;
         painted += dark;
     }
     EXPECT_EQ(painted, 8);
-    EXPECT_GT(at(*img, {7, 5}).red(), 0.95); // only as wide as the view
+    EXPECT_GT(colorAt(*img, {7, 5}).red(), 0.95); // only as wide as the view
 }
