@@ -62,6 +62,15 @@ function(_cw_include_root layer out)
     endif()
 endfunction()
 
+# Test code is glue around the code under test: compiled without optimisation it builds in two
+# thirds of the time, and in well under that under the sanitizers, while the libraries it tests keep
+# their configuration's optimisation (and so the behaviour and speed the tests check).
+function(_cw_test_code name layer)
+    if(layer STREQUAL "tests" OR layer STREQUAL "fuzz")
+        target_compile_options(${name} PRIVATE -O0)
+    endif()
+endfunction()
+
 # cw_library(<name> [SOURCES <files...>] [DEPS <targets...>])
 # A static library of every .cpp below the calling directory (an INTERFACE library when there is none),
 # or of the SOURCES given, when a directory holds a library and the executable that uses it.
@@ -78,6 +87,7 @@ function(cw_library name)
         add_library(${name} STATIC ${_srcs})
         target_link_libraries(${name} PUBLIC ${ARG_DEPS})
         target_include_directories(${name} PUBLIC ${_root})
+        _cw_test_code(${name} ${_layer})
     else()
         add_library(${name} INTERFACE)
         target_link_libraries(${name} INTERFACE ${ARG_DEPS})
@@ -116,6 +126,7 @@ function(cw_test name)
     add_executable(${name} ${_srcs})
     target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gmock GTest::gtest GTest::gtest_main)
     target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+    _cw_test_code(${name} ${_layer})
     _cw_register(${name} ${_layer} ${ARG_DEPS})
     set(_labels "")
     if(ARG_TSAN)
