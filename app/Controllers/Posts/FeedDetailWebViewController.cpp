@@ -27,11 +27,7 @@
 namespace {
 
 using Detail = FeedEventDetail;
-using contentdetail::kBookmarkedImage;
-using contentdetail::kBookmarkImage;
-using contentdetail::kBookmarkTapped;
-using contentdetail::kCommentImage;
-using contentdetail::kCommentViewTapped;
+using namespace contentdetail;
 
 constexpr Detail kShareTapped{"shareContentTapped", "User tried to share education content"};
 constexpr Detail kRelatedTapped{"relatedContentViewTapped", "User tapped on a related education content"};

@@ -27,11 +27,7 @@
 namespace {
 
 using Detail = FeedEventDetail;
-using contentdetail::kBookmarkedImage;
-using contentdetail::kBookmarkImage;
-using contentdetail::kBookmarkTapped;
-using contentdetail::kCommentImage;
-using contentdetail::kCommentViewTapped;
+using namespace contentdetail;
 
 constexpr Detail kLoaded{"postDetailsViewScreenLoaded", "User navigated to post details screen"};
 constexpr Detail kBookmarkPostTapped{"bookmarkContentTapped", "User tried to bookmark a post"};

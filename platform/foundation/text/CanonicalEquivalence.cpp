@@ -1,14 +1,14 @@
 #include "foundation/text/CanonicalEquivalence.h"
 
-#include "foundation/text/IcuText.h"
 #include "foundation/text/Utf8.h"
+#include "foundation/time/IcuSupport.h"
 
 #include <unicode/normalizer2.h>
 #include <unicode/unistr.h>
 
 namespace cw {
 
-using icutext::toUnicode;
+using detail::toUnicode;
 
 bool canonicallyEquivalent(std::string_view a, std::string_view b) {
     if (a == b) return true;

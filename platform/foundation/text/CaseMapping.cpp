@@ -1,7 +1,7 @@
 #include "foundation/text/CaseMapping.h"
 
 #include "foundation/text/CharacterSet.h"
-#include "foundation/text/IcuText.h"
+#include "foundation/time/IcuSupport.h"
 
 #include <unicode/brkiter.h>
 #include <unicode/locid.h>
@@ -13,8 +13,8 @@ namespace cw {
 
 namespace {
 
-using icutext::toUnicode;
-using icutext::toUtf8;
+using detail::toUnicode;
+using detail::toUtf8;
 
 icu::Locale icuLocale(const Locale& locale) {
     return icu::Locale(locale.identifier().c_str());

@@ -1,6 +1,6 @@
 #include "foundation/text/RegularExpression.h"
 
-#include "foundation/text/IcuText.h"
+#include "foundation/time/IcuSupport.h"
 
 #include <unicode/regex.h>
 #include <unicode/unistr.h>
@@ -14,7 +14,7 @@ struct RegularExpression::Compiled {
 std::optional<RegularExpression> RegularExpression::make(std::string_view pattern, std::string* error) {
     UErrorCode status = U_ZERO_ERROR;
     UParseError where{};
-    const icu::UnicodeString source = icutext::toUnicode(pattern);
+    const icu::UnicodeString source = detail::toUnicode(pattern);
     auto compiled = std::make_shared<Compiled>();
     compiled->pattern.reset(icu::RegexPattern::compile(source, 0, where, status));
     if (U_FAILURE(status) || !compiled->pattern) {
@@ -28,7 +28,7 @@ std::optional<RegularExpression> RegularExpression::make(std::string_view patter
 
 std::vector<std::string> RegularExpression::matches(std::string_view text) const {
     std::vector<std::string> found;
-    const icu::UnicodeString subject = icutext::toUnicode(text);
+    const icu::UnicodeString subject = detail::toUnicode(text);
     UErrorCode status = U_ZERO_ERROR;
     // A matcher per search: the compiled pattern is shared, the matcher's state is not.
     std::unique_ptr<icu::RegexMatcher> matcher(compiled_->pattern->matcher(subject, status));

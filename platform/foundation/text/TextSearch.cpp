@@ -1,6 +1,6 @@
 #include "foundation/text/TextSearch.h"
 
-#include "foundation/text/IcuText.h"
+#include "foundation/time/IcuSupport.h"
 
 #include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
@@ -35,7 +35,7 @@ bool isTurkic(const Locale& locale) {
 // and the composed form keeps "é" one code point, so that "e" cannot match its start). Composed
 // before folding too, so that a Turkish "İ" folds whole to "i" rather than as "I" and a dot.
 icu::UnicodeString canonicalFold(std::string_view text, bool turkic) {
-    icu::UnicodeString s = icutext::toUnicode(text);
+    icu::UnicodeString s = detail::toUnicode(text);
     const uint32_t options = turkic ? U_FOLD_CASE_EXCLUDE_SPECIAL_I : U_FOLD_CASE_DEFAULT;
     UErrorCode status = U_ZERO_ERROR;
     const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(status);

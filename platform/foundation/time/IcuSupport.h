@@ -1,6 +1,7 @@
 #pragma once
 
-// Internal to the time module: conversions between our values and ICU's. Not for application code.
+// Internal to the foundation's time and text modules: conversions between our values and ICU's. Not
+// for application code.
 
 #include "foundation/time/Date.h"
 
