@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cairo.h>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <mutex>
 
 namespace cw::detail {
@@ -289,7 +291,24 @@ cairo_surface_t* resample(const UIImage& image, const ScaledCopy& key) {
     cairo_paint(cr);
     cairo_destroy(cr);
     cairo_surface_flush(copy);
-    return copy;
+    // A copy without a see-through pixel (most photos) is kept without alpha: painted over
+    // what lies beneath it is then copied rather than blended.
+    const unsigned char* data = cairo_image_surface_get_data(copy);
+    const int stride = cairo_image_surface_get_stride(copy);
+    for (int y = 0; y < h; ++y) {
+        const auto* row = reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+        for (int x = 0; x < w; ++x)
+            if (row[x] >> 24 != 0xFF) return copy;
+    }
+    cairo_surface_t* opaque = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
+    unsigned char* to = cairo_image_surface_get_data(opaque);
+    const int toStride = cairo_image_surface_get_stride(opaque);
+    for (int y = 0; y < h; ++y)
+        std::memcpy(to + static_cast<std::ptrdiff_t>(y) * toStride, data + static_cast<std::ptrdiff_t>(y) * stride,
+                    static_cast<std::size_t>(w) * 4);
+    cairo_surface_mark_dirty(opaque);
+    cairo_surface_destroy(copy);
+    return opaque;
 }
 
 // The kept copy for `key` (a new reference), or none when the picture is to be drawn directly.

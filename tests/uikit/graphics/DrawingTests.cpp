@@ -1,5 +1,8 @@
 #include "uikit/graphics/NSAttributedString.h"
 #include "uikit/graphics/UIGraphics.h"
+#include "uikit/graphics/NamedImagePreparation.h"
+
+#include "foundation/dispatch/RunLoop.h"
 
 #include <algorithm>
 #include <cmath>
@@ -216,6 +219,38 @@ TEST(Images, NamedImagesComeFromTheResourceDirectory) {
     std::filesystem::remove_all(dir);
 }
 
+// Pictures a screen is about to show are decoded ahead on a background queue and then served by
+// name from what was decoded, without reading their files again on the main thread.
+TEST(Images, NamedPicturesPreparedAheadAreServedAsDecoded) {
+    const auto dir = scratchDir("prepared");
+    UIImage::setResourceDirectory(dir);
+    gradientImage(12, 4)->writePNG(dir / "card@2x.png");
+    gradientImage(6, 6)->writePNG(dir / "logo.png");
+    bool done = false;
+    cw::prepareNamedImages({"card", "logo", "card", "missing", "../card", "images/upload/1.jpg"},
+                           [&] { done = true; });
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return done; }));
+
+    // The file spoilt in place (same size and time): only the picture decoded ahead can be shown.
+    const auto path = dir / "card@2x.png";
+    const auto written = std::filesystem::last_write_time(path);
+    const auto size = std::filesystem::file_size(path);
+    std::ofstream(path, std::ios::binary) << std::string(size, 'x');
+    std::filesystem::last_write_time(path, written);
+    const auto card = UIImage::named("card");
+    ASSERT_TRUE(card);
+    EXPECT_EQ(card->size(), (CGSize{6, 2}));
+    EXPECT_EQ(UIImage::named("logo")->size(), (CGSize{6, 6}));
+    EXPECT_FALSE(UIImage::named("missing"));
+
+    // Nothing to prepare still says so.
+    done = false;
+    cw::prepareNamedImages({}, [&] { done = true; });
+    EXPECT_TRUE(RunLoop::main().runUntil([&] { return done; }));
+    UIImage::setResourceDirectory({});
+    std::filesystem::remove_all(dir);
+}
+
 TEST(Images, DrawingOnBackgroundThreads) {
     std::vector<std::thread> threads;
     std::vector<UIColor> centres(4);
@@ -290,11 +325,12 @@ TEST(Drawing, TextWrapsInsideItsRectangle) {
 namespace {
 
 // A photo-like picture: every pixel its own colour, so that any resampling shows.
-std::shared_ptr<UIImage> noisyPicture(int w, int h, unsigned seed) {
+// With `seeThrough`, every other pixel is half transparent (premultiplied).
+std::shared_ptr<UIImage> noisyPicture(int w, int h, unsigned seed, bool seeThrough = false) {
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(w * h));
-    for (auto& p : pixels) {
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
         seed = seed * 1103515245u + 12345u;
-        p = 0xFF000000u | (seed >> 8 & 0xFFFFFFu);
+        pixels[i] = seeThrough && i % 2 ? 0x80000000u | (seed >> 9 & 0x7F7F7Fu) : 0xFF000000u | (seed >> 8 & 0xFFFFFFu);
     }
     return UIImage::fromPixels(w, h, 1, pixels.data());
 }
@@ -351,6 +387,12 @@ TEST(Drawing, APictureDrawnAgainLooksTheSameAndFollowsItsSizeAndPlace) {
     // Half transparent, from what was kept.
     EXPECT_LE(largestDifference(*drawnInto(*picture, at, 0.5), *drawnInto(*noisyPicture(70, 50, 1), at, 0.5)), 1);
     EXPECT_GT(largestDifference(*drawnInto(*picture, at, 0.5), *first), 40);
+
+    // A picture one sees through is blended with what lies beneath, frame after frame.
+    const auto glass = noisyPicture(70, 50, 3, true);
+    const auto firstGlass = drawnInto(*glass, at);
+    for (int frame = 0; frame < 3; ++frame)
+        EXPECT_EQ(largestDifference(*drawnInto(*glass, at), *firstGlass), 0) << "frame " << frame;
 
     // Another picture of the same size shows its own pixels.
     const auto other = noisyPicture(70, 50, 2);
