@@ -275,18 +275,24 @@ const cairo_user_data_key_t scaledCopiesKey{};
 // Pictures are drawn on queues too (thumbnails made off the main thread).
 std::mutex scaledCopiesLock;
 
-// Paints `image` into `rect` (user space of `cr`) resampled as drawing it would, on a surface whose
-// pixel (0, 0) is the device pixel the rectangle's origin falls in.
+// Makes `image`, stretched over `rect` of the user space of `cr`, the source, sampled as every
+// drawn picture is (the user space is left moved and scaled to the picture's pixels).
+void setStretchedSource(cairo_t* cr, const UIImage& image, const CGRect& rect) {
+    cairo_translate(cr, rect.minX(), rect.minY());
+    cairo_scale(cr, rect.width() / image.pixelWidth(), rect.height() / image.pixelHeight());
+    cairo_set_source_surface(cr, image.surface(), 0, 0);
+    cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+}
+
+// `image` resampled as drawing it at the device rectangle of `key` would, on a surface whose pixel
+// (0, 0) is the device pixel the rectangle's origin falls in.
 cairo_surface_t* resample(const UIImage& image, const ScaledCopy& key) {
     const int w = static_cast<int>(std::ceil(key.offsetX + key.width)),
               h = static_cast<int>(std::ceil(key.offsetY + key.height));
     cairo_surface_t* copy = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
     cairo_t* cr = cairo_create(copy);
-    cairo_translate(cr, key.offsetX, key.offsetY);
-    cairo_scale(cr, key.width / image.pixelWidth(), key.height / image.pixelHeight());
-    cairo_set_source_surface(cr, image.surface(), 0, 0);
-    cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
-    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+    setStretchedSource(cr, image, {key.offsetX, key.offsetY, key.width, key.height});
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     cairo_paint(cr);
     cairo_destroy(cr);
@@ -376,11 +382,7 @@ void CGContext::draw(const UIImage& image, const CGRect& rect) {
             }
         }
     }
-    cairo_translate(cr_, rect.minX(), rect.minY());
-    cairo_scale(cr_, rect.width() / image.pixelWidth(), rect.height() / image.pixelHeight());
-    cairo_set_source_surface(cr_, image.surface(), 0, 0);
-    cairo_pattern_set_extend(cairo_get_source(cr_), CAIRO_EXTEND_PAD);
-    cairo_pattern_set_filter(cairo_get_source(cr_), CAIRO_FILTER_GOOD);
+    setStretchedSource(cr_, image, rect);
     cairo_paint_with_alpha(cr_, alpha_.back());
     cairo_restore(cr_);
 }
