@@ -184,6 +184,7 @@ void BM_FeedScrollEndToEnd(benchmark::State& state) {
     for (auto _ : state)
         times = cw::bench::scrollFromTopToBottom(*root, *table);
     cw::bench::reportFrames(state, times.frameMs);
+    cw::bench::reportFrameCpu(state, times.cpuMs);
     // Where the time of a frame goes: the cells' configuring and the layout, or the drawing.
     state.counters["p99_layout_ms"] = cw::bench::percentile99(times.layoutMs);
     state.counters["p99_draw_ms"] = cw::bench::percentile99(times.drawMs);

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <numeric>
 #include <string>
@@ -20,12 +21,22 @@
 
 namespace cw::bench {
 
-// Milliseconds, one entry a frame: the whole frame, and its layout and drawing apart.
+// Milliseconds, one entry a frame: the whole frame, and its layout and drawing apart; and the
+// processor time the frame took on its thread, which other programs running at the same time
+// (a loaded machine) barely change, so that runs before and after a change can be compared.
 struct FrameTimes {
     std::vector<double> frameMs;
     std::vector<double> layoutMs;
     std::vector<double> drawMs;
+    std::vector<double> cpuMs;
 };
+
+// This thread's processor time so far, in milliseconds.
+inline double threadCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
 
 // Scrolls `scroller` (inside `root`) from its top to its bottom, 40 points a frame, laying out and
 // drawing `root` at scale 2 after each step.
@@ -39,12 +50,14 @@ inline FrameTimes scrollFromTopToBottom(UIView& root, UIScrollView& scroller) {
     root.layoutIfNeeded();
     // Rows below count as estimated until shown: the end moves as the pass goes.
     while (scroller.contentOffset().y < scroller.maximumContentOffset().y) {
+        const double cpuStart = threadCpuMs();
         const auto start = Clock::now();
         scroller.setContentOffset({0, std::min(scroller.contentOffset().y + 40, scroller.maximumContentOffset().y)});
         root.layoutIfNeeded();
         const auto laidOut = Clock::now();
         root.layer()->render(context);
         const auto drawn = Clock::now();
+        times.cpuMs.push_back(threadCpuMs() - cpuStart);
         times.layoutMs.push_back(ms(laidOut - start));
         times.drawMs.push_back(ms(drawn - laidOut));
         times.frameMs.push_back(ms(drawn - start));
@@ -80,6 +93,19 @@ inline void reportFrames(benchmark::State& state, const std::vector<double>& fra
     std::snprintf(name, sizeof name, "frames_over_%.2fms", budgetMs);
     state.counters[name] = static_cast<double>(
         std::count_if(frameMs.begin(), frameMs.end(), [budgetMs](double ms) { return ms > budgetMs; }));
+}
+
+// Sets "p99_frame_cpu_ms", "mean_frame_cpu_ms" and "frames_cpu_over_<budget>ms" from the frames'
+// processor times.
+inline void reportFrameCpu(benchmark::State& state, const std::vector<double>& cpuMs,
+                           double budgetMs = kFrameBudgetMs) {
+    const double total = std::accumulate(cpuMs.begin(), cpuMs.end(), 0.0);
+    state.counters["p99_frame_cpu_ms"] = percentile99(cpuMs);
+    state.counters["mean_frame_cpu_ms"] = cpuMs.empty() ? 0 : total / static_cast<double>(cpuMs.size());
+    char name[48];
+    std::snprintf(name, sizeof name, "frames_cpu_over_%.2fms", budgetMs);
+    state.counters[name] = static_cast<double>(
+        std::count_if(cpuMs.begin(), cpuMs.end(), [budgetMs](double ms) { return ms > budgetMs; }));
 }
 
 } // namespace cw::bench

@@ -21,6 +21,7 @@
 #include "net/AFURLResponseSerialization.h"
 #include "uikit/controllers/UIApplication.h"
 #include "uikit/controllers/UIStoryboard.h"
+#include "uikit/graphics/NamedImagePreparation.h"
 
 #include <algorithm>
 #include <iostream>
@@ -219,6 +220,14 @@ void FeedViewController::feedLoaded(const std::vector<FeedResponse::Card>& cards
     // The store delivers only the signed-in member's cards.
     if (auto user = AuthenticationContext::shared().user()) listMember_ = user->id();
     responseData = cards;
+    // The application's own pictures the cards show are decoded now, off the main thread, rather
+    // than by the frame that first scrolls one into view.
+    std::vector<std::string> pictures;
+    for (const auto& card : cards)
+        if (card->cardMediaType == MediaType::png || card->cardMediaType == MediaType::jpeg ||
+            card->cardMediaType == MediaType::mp4)
+            pictures.insert(pictures.end(), card->cardMedia.begin(), card->cardMedia.end());
+    cw::prepareNamedImages(std::move(pictures));
     filterResponseData();
     tableView->reloadData();
     if (auto indicator = feedActivityIndicator.lock()) indicator->stopAnimating();

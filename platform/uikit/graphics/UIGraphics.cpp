@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cairo.h>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <mutex>
 
 namespace cw::detail {
 void setCairoPath(cairo_t* cr, const UIBezierPath& path);
@@ -244,17 +247,142 @@ void CGContext::drawLinearGradient(const std::vector<UIColor>& colors, const std
     cairo_pattern_destroy(pattern);
 }
 
+namespace {
+
+// A picture drawn scaled is resampled pixel by pixel (a convolution when it shrinks), which costs
+// far more than copying it. A picture shown at one size frame after frame (a card's photo while the
+// list scrolls) is therefore resampled once into a copy on the device's pixel grid, kept with the
+// picture's pixels, and later frames copy that 1:1. A copy is only made the second time the same
+// size and grid offset is asked for, so that a picture whose size animates makes no copies it
+// would drop at once.
+struct ScaledCopy {
+    double width = 0, height = 0;       // the drawn rectangle in device pixels
+    double offsetX = 0, offsetY = 0;    // its origin's offset from the pixel grid, in [0, 1)
+    cairo_surface_t* surface = nullptr; // none yet: asked for once
+};
+
+struct ScaledCopies {
+    std::vector<ScaledCopy> copies; // most recently used first
+    ~ScaledCopies() {
+        for (auto& c : copies)
+            if (c.surface) cairo_surface_destroy(c.surface);
+    }
+};
+
+constexpr std::size_t kScaledCopiesKept = 4;
+constexpr double kLargestScaledCopy = 2048.0 * 2048.0; // pixels; larger ones are drawn directly
+const cairo_user_data_key_t scaledCopiesKey{};
+// Pictures are drawn on queues too (thumbnails made off the main thread).
+std::mutex scaledCopiesLock;
+
+// Makes `image`, stretched over `rect` of the user space of `cr`, the source, sampled as every
+// drawn picture is (the user space is left moved and scaled to the picture's pixels).
+void setStretchedSource(cairo_t* cr, const UIImage& image, const CGRect& rect) {
+    cairo_translate(cr, rect.minX(), rect.minY());
+    cairo_scale(cr, rect.width() / image.pixelWidth(), rect.height() / image.pixelHeight());
+    cairo_set_source_surface(cr, image.surface(), 0, 0);
+    cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+}
+
+// `image` resampled as drawing it at the device rectangle of `key` would, on a surface whose pixel
+// (0, 0) is the device pixel the rectangle's origin falls in.
+cairo_surface_t* resample(const UIImage& image, const ScaledCopy& key) {
+    const int w = static_cast<int>(std::ceil(key.offsetX + key.width)),
+              h = static_cast<int>(std::ceil(key.offsetY + key.height));
+    cairo_surface_t* copy = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+    cairo_t* cr = cairo_create(copy);
+    setStretchedSource(cr, image, {key.offsetX, key.offsetY, key.width, key.height});
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(copy);
+    // A copy without a see-through pixel (most photos) is kept without alpha: painted over
+    // what lies beneath it is then copied rather than blended.
+    const unsigned char* data = cairo_image_surface_get_data(copy);
+    const int stride = cairo_image_surface_get_stride(copy);
+    for (int y = 0; y < h; ++y) {
+        const auto* row = reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+        for (int x = 0; x < w; ++x)
+            if (row[x] >> 24 != 0xFF) return copy;
+    }
+    cairo_surface_t* opaque = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
+    unsigned char* to = cairo_image_surface_get_data(opaque);
+    const int toStride = cairo_image_surface_get_stride(opaque);
+    for (int y = 0; y < h; ++y)
+        std::memcpy(to + static_cast<std::ptrdiff_t>(y) * toStride, data + static_cast<std::ptrdiff_t>(y) * stride,
+                    static_cast<std::size_t>(w) * 4);
+    cairo_surface_mark_dirty(opaque);
+    cairo_surface_destroy(copy);
+    return opaque;
+}
+
+// The kept copy for `key` (a new reference), or none when the picture is to be drawn directly.
+cairo_surface_t* scaledCopy(const UIImage& image, const ScaledCopy& key) {
+    std::lock_guard lock(scaledCopiesLock);
+    cairo_surface_t* pixels = image.surface();
+    auto* kept = static_cast<ScaledCopies*>(cairo_surface_get_user_data(pixels, &scaledCopiesKey));
+    if (!kept) {
+        kept = new ScaledCopies;
+        if (cairo_surface_set_user_data(pixels, &scaledCopiesKey, kept,
+                                        [](void* p) { delete static_cast<ScaledCopies*>(p); }) !=
+            CAIRO_STATUS_SUCCESS) {
+            delete kept;
+            return nullptr;
+        }
+    }
+    auto& copies = kept->copies;
+    const auto same = [&](const ScaledCopy& c) {
+        return c.width == key.width && c.height == key.height && c.offsetX == key.offsetX &&
+               c.offsetY == key.offsetY;
+    };
+    auto it = std::find_if(copies.begin(), copies.end(), same);
+    if (it == copies.end()) {
+        if (copies.size() == kScaledCopiesKept) {
+            if (copies.back().surface) cairo_surface_destroy(copies.back().surface);
+            copies.pop_back();
+        }
+        copies.insert(copies.begin(), key);
+        return nullptr;
+    }
+    std::rotate(copies.begin(), it, it + 1);
+    ScaledCopy& found = copies.front();
+    if (!found.surface) found.surface = resample(image, key);
+    return cairo_surface_reference(found.surface);
+}
+
+} // namespace
+
 void CGContext::draw(const UIImage& image, const CGRect& rect) {
     if (rect.isEmpty() || image.pixelWidth() == 0 || image.pixelHeight() == 0) return;
     cairo_save(cr_);
     cairo_new_path(cr_);
     cairo_rectangle(cr_, rect.minX(), rect.minY(), rect.width(), rect.height());
     cairo_clip(cr_);
-    cairo_translate(cr_, rect.minX(), rect.minY());
-    cairo_scale(cr_, rect.width() / image.pixelWidth(), rect.height() / image.pixelHeight());
-    cairo_set_source_surface(cr_, image.surface(), 0, 0);
-    cairo_pattern_set_extend(cairo_get_source(cr_), CAIRO_EXTEND_PAD);
-    cairo_pattern_set_filter(cairo_get_source(cr_), CAIRO_FILTER_GOOD);
+    // Where the user space is only scaled and moved, a kept copy on the device's grid stands in.
+    cairo_matrix_t m;
+    cairo_get_matrix(cr_, &m);
+    if (m.xy == 0 && m.yx == 0 && m.xx > 0 && m.yy > 0) {
+        double x = rect.minX(), y = rect.minY();
+        cairo_user_to_device(cr_, &x, &y);
+        const double gridX = std::floor(x), gridY = std::floor(y);
+        const ScaledCopy key{rect.width() * m.xx, rect.height() * m.yy, x - gridX, y - gridY, nullptr};
+        const bool resampled = key.width != image.pixelWidth() || key.height != image.pixelHeight() ||
+                               key.offsetX != 0 || key.offsetY != 0;
+        if (resampled && std::isfinite(gridX) && std::isfinite(gridY) &&
+            (key.width + 1) * (key.height + 1) <= kLargestScaledCopy) {
+            if (cairo_surface_t* copy = scaledCopy(image, key)) {
+                cairo_identity_matrix(cr_);
+                cairo_set_source_surface(cr_, copy, gridX, gridY);
+                cairo_pattern_set_filter(cairo_get_source(cr_), CAIRO_FILTER_NEAREST);
+                cairo_paint_with_alpha(cr_, alpha_.back());
+                cairo_surface_destroy(copy);
+                cairo_restore(cr_);
+                return;
+            }
+        }
+    }
+    setStretchedSource(cr_, image, rect);
     cairo_paint_with_alpha(cr_, alpha_.back());
     cairo_restore(cr_);
 }

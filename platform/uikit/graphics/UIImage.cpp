@@ -1,5 +1,8 @@
 #include "uikit/graphics/UIImage.h"
 #include "uikit/graphics/UIGraphics.h"
+#include "uikit/graphics/NamedImagePreparation.h"
+
+#include "foundation/dispatch/DispatchQueue.h"
 
 #include <algorithm>
 #include <cairo.h>
@@ -537,4 +540,14 @@ void UIImage::draw(const CGRect& rect, CGFloat alpha) const {
     c->setAlpha(c->alpha() * alpha);
     c->draw(*this, rect);
     c->restoreGState();
+}
+
+void cw::prepareNamedImages(std::vector<std::string> names, std::function<void()> done) {
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    DispatchQueue::global(DispatchQoS::utility).async([names = std::move(names), done = std::move(done)]() mutable {
+        for (const auto& name : names)
+            UIImage::named(name);
+        if (done) DispatchQueue::main().async(std::move(done));
+    });
 }

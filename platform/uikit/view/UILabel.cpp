@@ -287,10 +287,35 @@ NSAttributedString UILabel::styledContent(CGFloat scale) const {
     return NSAttributedString(text_.value_or(""), a);
 }
 
+namespace {
+
+// Whether Pango sets the text right to left (its first letter that has a direction has that one),
+// and so places it from the right edge of whatever width it is laid out in.
+bool runsRightToLeft(const std::string& text) {
+    // The very call a layout makes to choose its direction; kept although newer Pango marks it old.
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    return pango_find_base_dir(text.data(), static_cast<int>(text.size())) == PANGO_DIRECTION_RTL;
+    G_GNUC_END_IGNORE_DEPRECATIONS
+}
+
+} // namespace
+
 const cw::detail::LabelText& UILabel::layoutFor(CGFloat width, long lines) const {
     width = width > 0 ? width : 0;
     for (auto& c : cache_)
         if (c && c->width() == width && c->lines() == lines) return *c;
+    // One line of plain text, left-aligned, cut with an ellipsis only where it does not fit: where
+    // it fits it is laid out alike at any width, so the unbounded layout measuring made is drawn
+    // at the label's width too, rather than a new one every time a row comes into view.
+    const bool truncating = lineBreakMode_ == NSLineBreakMode::byTruncatingTail ||
+                            lineBreakMode_ == NSLineBreakMode::byTruncatingHead ||
+                            lineBreakMode_ == NSLineBreakMode::byTruncatingMiddle;
+    if (width > 0 && lines == 1 && truncating && !attributed_ &&
+        (alignment_ == NSTextAlignment::natural || alignment_ == NSTextAlignment::left) &&
+        !runsRightToLeft(text_.value_or(""))) {
+        const auto& unbounded = layoutFor(0, 1);
+        if (unbounded.size().width <= width) return unbounded;
+    }
     auto& slot = cache_[cacheNext_++ % 3];
     slot = std::make_unique<cw::detail::LabelText>(styledContent(), font_, textColor_, alignment_,
                                                    lineBreakMode_, width, lines, attributed_.has_value());

@@ -121,6 +121,68 @@ std::optional<UIColor> shownBackground(const CALayer& l) {
                                                              : l.backgroundColor;
 }
 
+// The frame in its superlayer of a sublayer that paints its whole frame in one opaque colour, with
+// nothing (opacity, a mask, a turn, round corners) letting what lies beneath show through.
+std::optional<CGRect> opaqueFrame(const CALayer& s) {
+    if (s.hidden || shownOpacity(s) < 1 || s.mask || s.cornerRadius > 0 ||
+        !CATransform3DIsIdentity(shownTransform(s)))
+        return std::nullopt;
+    const auto bg = shownBackground(s);
+    if (!bg || bg->clampedAlpha() < 1) return std::nullopt;
+    const CGRect b = shownBounds(s);
+    const CGPoint p = shownPosition(s), a = s.anchorPoint();
+    return CGRect(p.x - a.x * b.size.width, p.y - a.y * b.size.height, b.size.width, b.size.height);
+}
+
+// Whether the background of `layer` (bounds `b`, the current user space of `cr`) would be painted
+// over entirely by its sublayers' opaque backgrounds: a screen's root under its full-screen list, a
+// list under the rows that fill it. Only whole device pixels count, and only inside a clip of whole
+// pixels, so that skipping the background changes no pixel. The rows may stand one under another.
+bool backgroundPaintedOver(cairo_t* cr, const CALayer& layer, const CGRect& b) {
+    if (layer.sublayers().empty() || !CATransform3DIsIdentity(layer.sublayerTransform)) return false;
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    if (m.xy != 0 || m.yx != 0 || m.xx <= 0 || m.yy <= 0) return false;
+    cairo_rectangle_list_t* clip = cairo_copy_clip_rectangle_list(cr);
+    const bool box = clip->status == CAIRO_STATUS_SUCCESS && clip->num_rectangles <= 1;
+    const CGRect clipRect = box && clip->num_rectangles == 1
+                                ? CGRect(clip->rectangles[0].x, clip->rectangles[0].y, clip->rectangles[0].width,
+                                         clip->rectangles[0].height)
+                                : CGRect{};
+    const bool nothingShows = box && clip->num_rectangles == 0;
+    cairo_rectangle_list_destroy(clip);
+    if (nothingShows) return true;
+    if (!box) return false;
+    const CGRect shown = b.intersection(clipRect);
+    if (shown.isNull() || shown.isEmpty()) return true;
+    // The pixels the background would touch, and those each sublayer paints whole.
+    const auto pixels = [&](const CGRect& r, bool touched) {
+        double x0 = r.minX(), y0 = r.minY(), x1 = r.maxX(), y1 = r.maxY();
+        cairo_user_to_device(cr, &x0, &y0);
+        cairo_user_to_device(cr, &x1, &y1);
+        return touched ? CGRect(std::floor(x0), std::floor(y0), std::ceil(x1) - std::floor(x0),
+                                std::ceil(y1) - std::floor(y0))
+                       : CGRect(std::ceil(x0), std::ceil(y0), std::floor(x1) - std::ceil(x0),
+                                std::floor(y1) - std::ceil(y0));
+    };
+    const CGRect target = pixels(shown, true);
+    std::vector<std::pair<double, double>> rows; // the spans down the target that sublayers cover across it
+    for (const auto& s : layer.sublayers()) {
+        const auto frame = opaqueFrame(*s);
+        if (!frame) continue;
+        const CGRect whole = pixels(*frame, false);
+        if (whole.size.width <= 0 || whole.size.height <= 0) continue;
+        if (whole.minX() <= target.minX() && whole.maxX() >= target.maxX()) rows.emplace_back(whole.minY(), whole.maxY());
+    }
+    std::sort(rows.begin(), rows.end());
+    double covered = target.minY();
+    for (const auto& [top, bottom] : rows) {
+        if (top > covered) break;
+        covered = std::max(covered, bottom);
+    }
+    return covered >= target.maxY();
+}
+
 void drawBody(cairo_t* cr, CALayer& layer) {
     const CGRect b = shownBounds(layer);
     cairo_save(cr);
@@ -128,7 +190,8 @@ void drawBody(cairo_t* cr, CALayer& layer) {
         roundedRect(cr, b, layer.cornerRadius);
         cairo_clip(cr);
     }
-    if (const auto bg = shownBackground(layer); bg && bg->clampedAlpha() > 0) {
+    if (const auto bg = shownBackground(layer);
+        bg && bg->clampedAlpha() > 0 && !backgroundPaintedOver(cr, layer, b)) {
         roundedRect(cr, b, layer.cornerRadius);
         setColor(cr, *bg);
         cairo_fill(cr);
@@ -347,7 +410,27 @@ void drawTree(cairo_t* cr, CALayer& layer, bool applyGeometry) {
 } // namespace
 
 void CALayer::render(CGContext& context) {
-    drawTree(context.cairo(), *this, false);
+    // Clipped to the whole pixels it may draw on (which changes nothing drawn), so that a context
+    // without a clip has one of whole pixels too and backgrounds painted over can be skipped.
+    cairo_t* cr = context.cairo();
+    double x0, y0, x1, y1;
+    cairo_clip_extents(cr, &x0, &y0, &x1, &y1);
+    cairo_save(cr);
+    if (x1 > x0 && y1 > y0) {
+        double xs[] = {x0, x1, x0, x1}, ys[] = {y0, y0, y1, y1};
+        for (int i = 0; i < 4; ++i)
+            cairo_user_to_device(cr, &xs[i], &ys[i]);
+        const double left = std::floor(*std::min_element(xs, xs + 4)), top = std::floor(*std::min_element(ys, ys + 4));
+        const double right = std::ceil(*std::max_element(xs, xs + 4)), bottom = std::ceil(*std::max_element(ys, ys + 4));
+        cairo_save(cr);
+        cairo_identity_matrix(cr);
+        cairo_new_path(cr);
+        cairo_rectangle(cr, left, top, right - left, bottom - top);
+        cairo_restore(cr);
+        cairo_clip(cr);
+    }
+    drawTree(cr, *this, false);
+    cairo_restore(cr);
 }
 
 bool UIView::drawHierarchy(const CGRect& rect, bool afterScreenUpdates) {

@@ -1,11 +1,17 @@
 #include "uikit/graphics/NSAttributedString.h"
 #include "uikit/graphics/UIGraphics.h"
+#include "uikit/graphics/NamedImagePreparation.h"
 
+#include "foundation/dispatch/RunLoop.h"
+
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <thread>
+#include <vector>
 
 namespace {
 void expectColor(const UIColor& actual, const UIColor& expected, CGFloat tolerance = 0.02) {
@@ -213,6 +219,38 @@ TEST(Images, NamedImagesComeFromTheResourceDirectory) {
     std::filesystem::remove_all(dir);
 }
 
+// Pictures a screen is about to show are decoded ahead on a background queue and then served by
+// name from what was decoded, without reading their files again on the main thread.
+TEST(Images, NamedPicturesPreparedAheadAreServedAsDecoded) {
+    const auto dir = scratchDir("prepared");
+    UIImage::setResourceDirectory(dir);
+    gradientImage(12, 4)->writePNG(dir / "card@2x.png");
+    gradientImage(6, 6)->writePNG(dir / "logo.png");
+    bool done = false;
+    cw::prepareNamedImages({"card", "logo", "card", "missing", "../card", "images/upload/1.jpg"},
+                           [&] { done = true; });
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return done; }));
+
+    // The file spoilt in place (same size and time): only the picture decoded ahead can be shown.
+    const auto path = dir / "card@2x.png";
+    const auto written = std::filesystem::last_write_time(path);
+    const auto size = std::filesystem::file_size(path);
+    std::ofstream(path, std::ios::binary) << std::string(size, 'x');
+    std::filesystem::last_write_time(path, written);
+    const auto card = UIImage::named("card");
+    ASSERT_TRUE(card);
+    EXPECT_EQ(card->size(), (CGSize{6, 2}));
+    EXPECT_EQ(UIImage::named("logo")->size(), (CGSize{6, 6}));
+    EXPECT_FALSE(UIImage::named("missing"));
+
+    // Nothing to prepare still says so.
+    done = false;
+    cw::prepareNamedImages({}, [&] { done = true; });
+    EXPECT_TRUE(RunLoop::main().runUntil([&] { return done; }));
+    UIImage::setResourceDirectory({});
+    std::filesystem::remove_all(dir);
+}
+
 TEST(Images, DrawingOnBackgroundThreads) {
     std::vector<std::thread> threads;
     std::vector<UIColor> centres(4);
@@ -282,4 +320,99 @@ TEST(Drawing, TextWrapsInsideItsRectangle) {
     };
     EXPECT_GT(inkedRows(0, 20), 20);
     EXPECT_GT(inkedRows(20, 40), 20); // the text went on to a second line
+}
+
+namespace {
+
+// A photo-like picture: every pixel its own colour, so that any resampling shows.
+// With `seeThrough`, every other pixel is half transparent (premultiplied).
+std::shared_ptr<UIImage> noisyPicture(int w, int h, unsigned seed, bool seeThrough = false) {
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(w * h));
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        seed = seed * 1103515245u + 12345u;
+        pixels[i] = seeThrough && i % 2 ? 0x80000000u | (seed >> 9 & 0x7F7F7Fu) : 0xFF000000u | (seed >> 8 & 0xFFFFFFu);
+    }
+    return UIImage::fromPixels(w, h, 1, pixels.data());
+}
+
+// `picture` drawn into `rect` (points) of a 60 x 40 point picture at scale 2, at `alpha`.
+std::shared_ptr<UIImage> drawnInto(const UIImage& picture, const CGRect& rect, CGFloat alpha = 1) {
+    return UIGraphicsImageRenderer({60, 40}).image([&](UIGraphicsImageRendererContext& r) {
+        UIColor::whiteColor().setFill();
+        UIBezierPath::rect({0, 0, 60, 40}).fill();
+        r.cgContext().setAlpha(alpha);
+        r.cgContext().draw(picture, rect);
+    });
+}
+
+// The largest difference of one channel of one pixel, out of 255.
+int largestDifference(const UIImage& a, const UIImage& b) {
+    int largest = 0;
+    for (int y = 0; y < a.pixelHeight(); ++y)
+        for (int x = 0; x < a.pixelWidth(); ++x)
+            for (int shift = 0; shift < 32; shift += 8)
+                largest = std::max(largest, std::abs(static_cast<int>(a.pixel(x, y) >> shift & 0xFF) -
+                                                     static_cast<int>(b.pixel(x, y) >> shift & 0xFF)));
+    return largest;
+}
+
+} // namespace
+
+// A picture shown at one size frame after frame is resampled once and kept; every later frame must
+// look exactly like the first, and a new size, place on the pixel grid, opacity or picture must be drawn
+// anew rather than from what was kept.
+TEST(Drawing, APictureDrawnAgainLooksTheSameAndFollowsItsSizeAndPlace) {
+    const auto picture = noisyPicture(70, 50, 1);
+    const CGRect at{3, 2, 41.5, 27.25};
+    const auto first = drawnInto(*picture, at);
+    for (int frame = 0; frame < 3; ++frame)
+        EXPECT_EQ(largestDifference(*drawnInto(*picture, at), *first), 0) << "frame " << frame;
+
+    // Each case against the same pixels in a picture never drawn before, so drawn directly.
+    const std::vector<std::pair<const char*, CGRect>> changes{
+        {"wider", {3, 2, 50, 27.25}},
+        {"moved by whole pixels", {13.5, 7, 41.5, 27.25}},
+        {"moved off the pixel grid", {3.25, 2.25, 41.5, 27.25}},
+        {"shown at the picture's own size", {3, 2, 35, 25}},
+    };
+    for (const auto& [what, rect] : changes) {
+        for (int frame = 0; frame < 3; ++frame) {
+            const auto drawn = drawnInto(*picture, rect);
+            EXPECT_EQ(largestDifference(*drawn, *drawnInto(*noisyPicture(70, 50, 1), rect)), 0) << what;
+        }
+    }
+    // Back at the first size after the others: still as at first.
+    EXPECT_EQ(largestDifference(*drawnInto(*picture, at), *first), 0);
+
+    // Half transparent, from what was kept.
+    EXPECT_LE(largestDifference(*drawnInto(*picture, at, 0.5), *drawnInto(*noisyPicture(70, 50, 1), at, 0.5)), 1);
+    EXPECT_GT(largestDifference(*drawnInto(*picture, at, 0.5), *first), 40);
+
+    // A picture one sees through is blended with what lies beneath, frame after frame.
+    const auto glass = noisyPicture(70, 50, 3, true);
+    const auto firstGlass = drawnInto(*glass, at);
+    for (int frame = 0; frame < 3; ++frame)
+        EXPECT_EQ(largestDifference(*drawnInto(*glass, at), *firstGlass), 0) << "frame " << frame;
+
+    // Another picture of the same size shows its own pixels.
+    const auto other = noisyPicture(70, 50, 2);
+    drawnInto(*other, at);
+    EXPECT_GT(largestDifference(*drawnInto(*other, at), *first), 100);
+    EXPECT_LE(largestDifference(*drawnInto(*other, at), *drawnInto(*noisyPicture(70, 50, 2), at)), 1);
+}
+
+// Where the drawing is turned, the picture is resampled as it is drawn, and kept copies are not used.
+TEST(Drawing, ATurnedPictureIsDrawnTurned) {
+    const std::uint32_t pixels[] = {0xFFFF0000u, 0xFF0000FFu}; // red | blue
+    const auto picture = UIImage::fromPixels(2, 1, 1, pixels);
+    std::shared_ptr<UIImage> turned;
+    for (int frame = 0; frame < 3; ++frame)
+        turned = UIGraphicsImageRenderer({20, 20}, {.scale = 1}).image([&](UIGraphicsImageRendererContext& r) {
+            r.cgContext().draw(*picture, {0, 0, 20, 20}); // kept unturned
+            r.cgContext().translateBy(20, 0);
+            r.cgContext().rotate(M_PI / 2);
+            r.cgContext().draw(*picture, {0, 0, 20, 20});
+        });
+    expectColor(turned->pixelColor(10, 2), UIColor(1, 0, 0, 1), 0.05);
+    expectColor(turned->pixelColor(10, 17), UIColor(0, 0, 1, 1), 0.05);
 }

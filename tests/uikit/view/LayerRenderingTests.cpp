@@ -285,3 +285,69 @@ TEST(LayerRendering, DrawOverridesPaintBetweenBackgroundAndSubviews) {
     EXPECT_EQ(painted, 8);
     EXPECT_GT(colorAt(*img, {7, 5}).red(), 0.95); // only as wide as the view
 }
+
+// A list's background is left unpainted where its rows will paint every pixel over it anyway;
+// wherever a row leaves anything of it showing (a gap, a seam off the pixel grid, a round corner,
+// a row see-through, hidden, turned or moved away), it must be there as before.
+TEST(LayerRendering, ABackgroundShowsWhereverRowsLeaveItVisible) {
+    const UIColor red(1, 0, 0, 1);
+    auto list = std::make_shared<UIView>(CGRect(0, 0, 40, 60));
+    list->setBackgroundColor(red);
+    list->setClipsToBounds(true);
+    std::vector<std::shared_ptr<UIView>> rows;
+    for (int i = 0; i < 3; ++i) {
+        rows.push_back(std::make_shared<UIView>(CGRect(0, 20.0 * i, 40, 20)));
+        rows.back()->setBackgroundColor(UIColor::whiteColor());
+        list->addSubview(rows.back());
+    }
+    auto render = [&] { return cw::renderView(*list, 2); };
+    auto expectEverywhere = [&](const UIImage& img, const UIColor& c, const char* what) {
+        for (int y = 0; y < img.pixelHeight(); ++y)
+            for (int x = 0; x < img.pixelWidth(); ++x)
+                ASSERT_EQ(img.pixel(x, y), img.pixel(0, 0)) << what << " at " << x << ", " << y;
+        EXPECT_EQ(img.pixelColor(0, 0), c) << what;
+    };
+    expectEverywhere(*render(), UIColor(1, 1, 1, 1), "rows over the whole list");
+
+    // A gap between two rows.
+    rows[1]->setFrame({0, 21, 40, 19});
+    EXPECT_EQ(colorAt(*render(), {20, 20.5}), red);
+    // A seam off the pixel grid: the list's red blends into the seam's pixel, which stays opaque.
+    rows[0]->setFrame({0, 0, 40, 20.25});
+    rows[1]->setFrame({0, 20.25, 40, 19.75});
+    {
+        const auto img = render();
+        EXPECT_EQ(img->pixelColor(20, 40).alpha(), 1);
+        EXPECT_GT(img->pixelColor(20, 40).red(), img->pixelColor(20, 40).green());
+    }
+    rows[0]->setFrame({0, 0, 40, 20});
+    rows[1]->setFrame({0, 20, 40, 20});
+
+    // Round corners, a see-through row, a hidden row, a turned row, a row moved partly away.
+    rows[0]->layer()->cornerRadius = 6;
+    EXPECT_EQ(colorAt(*render(), {0.25, 0.25}), red);
+    rows[0]->layer()->cornerRadius = 0;
+    rows[1]->setAlpha(0.5);
+    EXPECT_GT(colorAt(*render(), {20, 30}).red(), colorAt(*render(), {20, 30}).green() + 0.3);
+    rows[1]->setAlpha(1);
+    rows[2]->setHidden(true);
+    EXPECT_EQ(colorAt(*render(), {20, 50}), red);
+    rows[2]->setHidden(false);
+    rows[2]->setTransform(CGAffineTransform::makeRotation(0.1));
+    EXPECT_EQ(colorAt(*render(), {0.25, 59.75}), red);
+    rows[2]->setTransform(CGAffineTransform::identity());
+    rows[2]->setFrame({10, 40, 40, 20});
+    EXPECT_EQ(colorAt(*render(), {5, 50}), red);
+    rows[2]->setFrame({0, 40, 40, 20});
+    expectEverywhere(*render(), UIColor(1, 1, 1, 1), "rows back over the whole list");
+
+    // Drawn into part of a larger picture off the pixel grid: the list's edge pixels blend as before.
+    auto picture = UIGraphicsImageRenderer({50, 70}).image([&](UIGraphicsImageRendererContext& r) {
+        r.cgContext().translateBy(5.25, 5.25);
+        list->layer()->render(r.cgContext());
+    });
+    const UIColor edge = picture->pixelColor(10, 10);
+    EXPECT_GT(edge.alpha(), 0);
+    EXPECT_LT(edge.alpha(), 1);
+    EXPECT_GT(edge.red(), edge.green()); // the list's red under the white row's partial pixel
+}
