@@ -229,46 +229,113 @@ json dailyItems(const std::string& name, int day, int totalDays, double weight, 
     return items;
 }
 
-// Every date the demo writes, by table: a time in seconds, or a calendar day ("2019-03-04").
+// Every date the demo writes, by table: a time in seconds, or a calendar day ("2019-03-04"). A due
+// date lies ahead by nature; every other demo date lies on or before the day the demo stands at.
 struct DemoDate {
     const char* table;
     const char* column;
     bool calendarDay;
+    bool mayLieAhead = false;
 };
 
 const DemoDate kDemoDates[] = {
     {"members", "created_at", false},      {"invitations", "created_at", false},
-    {"babies", "birthday", true},          {"babies", "expected_birthday", true},
+    {"babies", "birthday", true},          {"babies", "expected_birthday", true, true},
     {"posts", "created_at", false},        {"measurements", "measured_at", false},
     {"journey_items", "date", true},       {"questions", "updated_at", false},
     {"education_content", "published_at", false}, {"comments", "created_at", false},
     {"bookmarks", "created_at", false},    {"notifications", "created_at", false},
 };
 
-// The demo keeps, beside the server's own tables, the day its dates stand at and the rows it wrote
-// ("rows": {table: [the last id before it, its own last id]}), so that a later start can move its
-// own rows, and only them, to the day of that start.
-void createDemoTable(Connection& db) {
+// The tables whose rows the demo owns: those of kDemoDates, each once.
+std::vector<std::string> demoTables() {
+    std::vector<std::string> tables;
+    for (const auto& d : kDemoDates)
+        if (std::find(tables.begin(), tables.end(), d.table) == tables.end()) tables.emplace_back(d.table);
+    return tables;
+}
+
+// The demo keeps, beside the server's own tables, the day its dates stand at ("demo") and the rows it
+// still owns ("demo_rows"), so that a later start moves those rows, and only them, to the day of that
+// start. Ids are reused after a deletion, so the demo lets go of a row when it is deleted (a member's
+// row that later takes its id is the member's), and of a baby it loaded without a family once a
+// family claims her by her record number: her dates are then the family's.
+void ensureDemoTables(Connection& db) {
     db.exec("CREATE TABLE IF NOT EXISTS demo (day INTEGER NOT NULL, rows TEXT NOT NULL)");
+    db.exec("CREATE TABLE IF NOT EXISTS demo_rows (tbl TEXT NOT NULL, id INTEGER NOT NULL, "
+            "PRIMARY KEY (tbl, id)) WITHOUT ROWID");
+    db.exec("CREATE TABLE IF NOT EXISTS demo_passwords (email TEXT PRIMARY KEY COLLATE NOCASE, "
+            "hash TEXT NOT NULL)");
+    for (const auto& table : demoTables())
+        db.exec("CREATE TRIGGER IF NOT EXISTS demo_lets_go_of_" + table + " AFTER DELETE ON " + table +
+                " BEGIN DELETE FROM demo_rows WHERE tbl = '" + table + "' AND id = OLD.id; END");
+    db.exec("CREATE TRIGGER IF NOT EXISTS demo_lets_go_of_claimed_babies AFTER INSERT ON member_babies "
+            "WHEN (SELECT COUNT(*) FROM member_babies WHERE baby_id = NEW.baby_id) = 1 "
+            "BEGIN DELETE FROM demo_rows WHERE tbl = 'babies' AND id = NEW.baby_id; END");
 }
 
 std::map<std::string, int64_t> lastIds(Connection& db) {
     std::map<std::string, int64_t> ids;
-    for (const auto& d : kDemoDates) {
-        auto st = db.prepare(std::string("SELECT COALESCE(MAX(id), 0) FROM ") + d.table);
-        ids[d.table] = st.step() ? st.integer(0) : 0;
+    for (const auto& table : demoTables()) {
+        auto st = db.prepare("SELECT COALESCE(MAX(id), 0) FROM " + table);
+        ids[table] = st.step() ? st.integer(0) : 0;
     }
     return ids;
+}
+
+// The demo's rows of each table, written as the id ranges a seed made ({table: [the last id before
+// it, its own last id]}).
+void ownRows(Connection& db, const json& ranges) {
+    for (const auto& table : demoTables()) {
+        const json range = ranges.is_object() ? ranges.value(table, json()) : json();
+        if (!range.is_array() || range.size() != 2 || !range[0].is_number_integer() ||
+            !range[1].is_number_integer())
+            continue;
+        db.prepare("INSERT OR IGNORE INTO demo_rows (tbl, id) SELECT ?1, id FROM " + table +
+                   " WHERE id > ?2 AND id <= ?3")
+            .with(table, range[0].get<int64_t>(), range[1].get<int64_t>())
+            .run();
+    }
+}
+
+// A demo loaded by a server that kept only its id ranges: the rows in those ranges are taken as its
+// own, except a baby that only members from outside the demo have claimed since. (A deleted demo row
+// whose id a member's row has taken since cannot be told apart any more.)
+void adoptRanges(Connection& db, const json& ranges) {
+    ownRows(db, ranges);
+    db.prepare("DELETE FROM demo_rows WHERE tbl = 'babies' AND EXISTS (SELECT 1 FROM member_babies mb "
+               "WHERE mb.baby_id = demo_rows.id) AND NOT EXISTS (SELECT 1 FROM member_babies mb JOIN "
+               "demo_rows m ON m.tbl = 'members' AND m.id = mb.member_id WHERE mb.baby_id = demo_rows.id)")
+        .run();
+}
+
+// The latest day (days since 1970) of the demo's own dates that never lie ahead.
+std::optional<int64_t> latestDemoDay(Connection& db) {
+    std::optional<int64_t> latest;
+    for (const auto& d : kDemoDates) {
+        if (d.mayLieAhead) continue;
+        const std::string column = d.column;
+        const std::string day = d.calendarDay ? "CAST(julianday(" + column + ") - 2440587.5 AS INTEGER)"
+                                              : column + " / 86400";
+        auto st = db.prepare("SELECT MAX(" + day + ") FROM " + std::string(d.table) +
+                             " WHERE id IN (SELECT id FROM demo_rows WHERE tbl = ?)");
+        st.with(d.table);
+        if (!st.step()) continue;
+        if (auto value = st.optionalInteger(0); value && (!latest || *value > *latest)) latest = value;
+    }
+    return latest;
 }
 
 // A demo loaded days ago reads as if loaded today: its cards are as recent, its daily update is
 // today's and the twins are as old as they were. Rows members added keep their own dates, since
 // they tell what really happened. Times move by whole days (a time that would then lie ahead of
-// now stands at now), calendar days by as many days.
-void moveDemoForward(Connection& db, ServerState& state) {
-    createDemoTable(db);
+// now stands at now), calendar days by as many days. No demo date is moved past today, whatever
+// day was stored: a stored day from a clock that ran ahead moves the demo back to today, and one
+// further back than the demo's own dates moves them only as far as today.
+void moveDemoToToday(Connection& db, ServerState& state) {
+    ensureDemoTables(db);
     int64_t day = 0;
-    json rows;
+    json ranges;
     {
         auto st = db.prepare("SELECT day, rows FROM demo");
         if (!st.step()) {
@@ -277,30 +344,47 @@ void moveDemoForward(Connection& db, ServerState& state) {
             return;
         }
         day = st.integer(0);
-        rows = parseStoredJson(st.text(1));
+        ranges = parseStoredJson(st.text(1));
     }
     const int64_t now = state.now();
-    const int64_t days = now / kDay - day;
-    if (days <= 0 || !rows.is_object()) return;
+    const int64_t today = now / kDay;
     Transaction tx(db);
-    for (const auto& d : kDemoDates) {
-        const json range = rows.value(d.table, json());
-        if (!range.is_array() || range.size() != 2 || !range[0].is_number_integer() ||
-            !range[1].is_number_integer())
-            continue;
-        const std::string column = d.column;
-        const std::string moved =
-            d.calendarDay ? "COALESCE(date(" + column + ", '+' || ?1 || ' days'), " + column + ")"
-                          : "MIN(" + column + " + ?1 * 86400, ?2)";
-        auto update = db.prepare("UPDATE " + std::string(d.table) + " SET " + column + " = " + moved +
-                                 " WHERE id > ?3 AND id <= ?4");
-        update.bind(1, days).bind(2, now).bind(3, range[0].get<int64_t>()).bind(4, range[1].get<int64_t>());
-        update.run();
+    if (!ranges.empty()) {
+        adoptRanges(db, ranges);
+        db.prepare("UPDATE demo SET rows = '{}'").run();
     }
-    db.prepare("UPDATE demo SET day = ?").with(now / kDay).run();
+    int64_t days = today - day;
+    if (auto latest = latestDemoDay(db)) days = std::min(days, today - *latest);
+    if (days != 0) {
+        for (const auto& d : kDemoDates) {
+            const std::string column = d.column;
+            const std::string moved =
+                d.calendarDay ? "COALESCE(date(" + column + ", printf('%+d days', ?1)), " + column + ")"
+                              : "MIN(" + column + " + ?1 * 86400, ?2)";
+            db.prepare("UPDATE " + std::string(d.table) + " SET " + column + " = " + moved +
+                       " WHERE id IN (SELECT id FROM demo_rows WHERE tbl = ?3)")
+                .with(days, now, d.table)
+                .run();
+        }
+    }
+    db.prepare("UPDATE demo SET day = ?").with(today).run();
     tx.commit();
-    state.print("demo: its dates moved " + std::to_string(days) + (days == 1 ? " day" : " days") +
-                " forward, to today");
+    if (days == 0) return;
+    const int64_t count = days < 0 ? -days : days;
+    state.print("demo: its dates moved " + std::to_string(count) + (count == 1 ? " day" : " days") +
+                (days > 0 ? " forward" : " back") + ", to today");
+}
+
+// Whether the demo's password still opens this account: unchanged since the demo was loaded, or
+// changed to the same text again.
+bool demoPasswordSignsIn(Connection& db, const DemoAccount& account) {
+    auto st = db.prepare("SELECT m.password_hash, d.hash FROM members m LEFT JOIN demo_passwords d "
+                         "ON d.email = m.email WHERE m.email = ?");
+    st.with(account.email);
+    if (!st.step()) return false;
+    const std::string hash = st.text(0);
+    if (auto seeded = st.optionalText(1); seeded && *seeded == hash) return true;
+    return verifyPassword(hash, account.password);
 }
 
 } // namespace
@@ -346,14 +430,14 @@ void seedDemo(Connection& db, ServerState& state) {
     auto accounts = demoAccounts();
     if (db.prepare("SELECT 1 FROM members WHERE email = ?").with(accounts[0].email).step()) {
         state.print("demo: the demonstration family is already loaded");
-        moveDemoForward(db, state);
+        moveDemoToToday(db, state);
         return;
     }
     const int64_t now = state.now();
     const int64_t today = now / kDay * kDay;
     const int stayDays = 24;
     const int updateDays = 14;
-    createDemoTable(db);
+    ensureDemoTables(db);
     Transaction tx(db);
     const auto before = lastIds(db);
 
@@ -412,10 +496,10 @@ void seedDemo(Connection& db, ServerState& state) {
 
     for (auto& twin : twins) {
         std::string first = std::string(twin.name).substr(0, std::string(twin.name).find(' '));
-        // Growth: nightly weight, weekly-ish length and head size, since birth.
+        // Growth: a weight each night at the 10 pm care time, which the next morning's daily update
+        // quotes, and length and head size every fourth day; the birth weight on the day of birth.
         for (int day = 0; day <= stayDays; ++day) {
-            int64_t at = today - (stayDays - day) * kDay + 22 * 3600;
-            if (at > now) break;
+            int64_t at = today - (stayDays - day) * kDay + (day == 0 ? 12 * 3600 : -2 * 3600);
             double weight = twin.weight - (day < 5 ? day * 15 : 75 - (day - 5) * 22);
             db.prepare("INSERT INTO measurements (baby_id, kind, value, units, measured_at) VALUES (?, "
                        "'weight', ?, "
@@ -675,8 +759,14 @@ void seedDemo(Connection& db, ServerState& state) {
     json rows = json::object();
     for (const auto& [table, last] : lastIds(db))
         rows[table] = std::vector<int64_t>{before.at(table), last};
+    ownRows(db, rows);
+    for (const auto& account : accounts)
+        db.prepare("INSERT OR REPLACE INTO demo_passwords (email, hash) SELECT email, password_hash FROM "
+                   "members WHERE email = ?")
+            .with(account.email)
+            .run();
     db.prepare("DELETE FROM demo").run();
-    db.prepare("INSERT INTO demo (day, rows) VALUES (?, ?)").with(now / kDay, rows.dump()).run();
+    db.prepare("INSERT INTO demo (day, rows) VALUES (?, '{}')").with(now / kDay).run();
     tx.commit();
     ensureStaticPictures(state);
 
@@ -703,6 +793,15 @@ std::vector<json> demoPushPayloads(Connection& db) {
         payloads.push_back(std::move(payload));
     }
     return payloads;
+}
+
+std::vector<DemoAccount> demoAccountsThatSignIn(CradlewayServer& server) {
+    auto lease = server.state().pool->acquire();
+    ensureDemoTables(*lease);
+    std::vector<DemoAccount> open;
+    for (const auto& account : demoAccounts())
+        if (demoPasswordSignsIn(*lease, account)) open.push_back(account);
+    return open;
 }
 
 std::vector<json> demoPushPayloads(CradlewayServer& server) {

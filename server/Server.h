@@ -155,6 +155,9 @@ struct DemoAccount {
 };
 std::vector<DemoAccount> demoAccounts();
 void seedDemo(Connection& db, ServerState& state);
+// The demo accounts that the demo's password still opens: a member who changed hers is not offered
+// to the next person with the old password.
+std::vector<DemoAccount> demoAccountsThatSignIn(CradlewayServer& server);
 // The payload a push of each of the demo family's notifications would carry, in the order they were
 // made: "not_id", "screen", "feed_id" or "post_id" (when it names one), "notification_type", and the
 // alert text under "aps". The server sends no pushes; a host or a script delivers these.

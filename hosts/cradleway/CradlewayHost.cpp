@@ -14,9 +14,6 @@ namespace cw::host {
 
 namespace {
 
-constexpr const char* kDemoEmail = "demo@cradleway.test";
-constexpr const char* kDemoPassword = "cradleway-demo";
-
 bool isServerAddress(const std::string& text) {
     auto url = URL::fromString(text);
     if (!url) return false;
@@ -130,8 +127,13 @@ std::unique_ptr<CradlewayEnvironment> CradlewayEnvironment::start(const Cradlewa
         environment->serverURL_ = environment->server_->baseUrl();
         auto pushes = cw::server::demoPushPayloads(*environment->server_);
         if (!pushes.empty()) environment->pushPayload_ = pushes.front();
-        out << "Demo server: " << environment->serverURL_ << " (data in " << (data / "server").string() << ")\n"
-            << "Sign in with " << kDemoEmail << " / " << kDemoPassword << std::endl;
+        out << "Demo server: " << environment->serverURL_ << " (data in " << (data / "server").string() << ")\n";
+        // The demo's sign-in is offered only while it still opens the account.
+        for (const auto& account : cw::server::demoAccountsThatSignIn(*environment->server_)) {
+            out << "Sign in with " << account.email << " / " << account.password << "\n";
+            break;
+        }
+        out << std::flush;
     }
     Bundle::main().setInfoDictionaryValue("SERVER_URL", environment->serverURL_);
     return environment;
