@@ -171,6 +171,7 @@ json signUp(RequestContext& ctx) {
     std::optional<std::string> picture;
     if (const UploadedFile* file = lastFile(ctx, "user_picture"))
         picture = uploadPath(savePicture(ctx, *file));
+    BabyPictures babyPictures = storeBabyPictures(ctx, babies);
 
     std::string hash = hashPassword(password, ctx.state.options.cheapPasswordHashing);
     Transaction tx(ctx.db);
@@ -191,7 +192,7 @@ json signUp(RequestContext& ctx) {
     bindProofs(ctx, memberId);
     if (addressProven(ctx.db, proofHolders(ctx, memberId), email, ctx.now()))
         joinInvitingFamilies(ctx, memberId, email, relationship);
-    saveBabies(ctx, memberId, babies, BabyEdits::SignUp);
+    saveBabies(ctx, memberId, babies, BabyEdits::SignUp, babyPictures);
     json reply = sessionReply(ctx.db, ctx.state, memberId);
     reply["status"] = "Welcome to Cradleway, " + fullName + ".";
     ctx.commit(tx);

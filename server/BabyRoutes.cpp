@@ -40,8 +40,15 @@ json discharged(RequestContext& ctx) {
 json updateBabies(RequestContext& ctx) {
     int64_t me = ctx.memberMatchingUserId();
     json babies = babyList(ctx, true);
+    // Each update may carry pictures, which take a decoding place for seconds each.
+    ctx.state.takeAllowance(
+        {{"baby-update", std::to_string(me), ctx.state.options.rates.babyUpdatesByMember}},
+        "Too many baby updates were sent from this account.");
+    BabyPictures pictures = storeBabyPictures(ctx, babies);
+    // Whether the member may write each baby is judged inside the write, after the pictures: a removal
+    // that came meanwhile counts.
     Transaction tx(ctx.db);
-    saveBabies(ctx, me, babies, BabyEdits::Update);
+    saveBabies(ctx, me, babies, BabyEdits::Update, pictures);
     ctx.commit(tx);
     return {{"status", "Your babies are saved."}, {"response", babiesOfMember(ctx.db, me)}};
 }
@@ -237,6 +244,8 @@ json addJourneyItem(RequestContext& ctx) {
     }
     auto picture = journeyPicture(ctx);
     Transaction tx(ctx.db);
+    // Again inside the write: the member may have been removed while the picture was read.
+    ctx.requireBabyAccess(babyId);
     ctx.db
         .prepare("INSERT INTO journey_items (baby_id, type, label, overlay_text, date, file_name, editable, "
                  "created_by) "
@@ -265,6 +274,10 @@ json editJourneyItem(RequestContext& ctx) {
     std::string date = requireJourneyDate(ctx);
     auto picture = journeyPicture(ctx);
     Transaction tx(ctx.db);
+    // Again inside the write: the member may have been removed, or the milestone deleted, while the
+    // picture was read.
+    ctx.requireBabyAccess(babyId);
+    editableItem(ctx, babyId);
     ctx.db.prepare("UPDATE journey_items SET date = ? WHERE id = ?").with(date, itemId).run();
     if (picture)
         ctx.db.prepare("UPDATE journey_items SET file_name = ? WHERE id = ?").with(*picture, itemId).run();

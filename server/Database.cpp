@@ -177,12 +177,21 @@ std::optional<int64_t> Connection::queryInteger(std::string_view sql, int64_t ar
     return st.integer(0);
 }
 
+namespace {
+
+// Write transactions open on this thread (a worker serves one request at a time).
+thread_local int openWriteTransactions = 0;
+
+} // namespace
+
 Transaction::Transaction(Connection& connection) : connection_(connection) {
     connection_.exec("BEGIN IMMEDIATE");
+    ++openWriteTransactions;
 }
 
 Transaction::~Transaction() {
     if (!done_) {
+        --openWriteTransactions;
         try {
             connection_.exec("ROLLBACK");
         } catch (const DatabaseError&) {
@@ -194,6 +203,11 @@ Transaction::~Transaction() {
 void Transaction::commit() {
     connection_.exec("COMMIT");
     done_ = true;
+    --openWriteTransactions;
+}
+
+bool Transaction::openOnThisThread() {
+    return openWriteTransactions > 0;
 }
 
 ConnectionPool::ConnectionPool(std::string path, size_t size)

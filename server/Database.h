@@ -121,6 +121,10 @@ public:
     ~Transaction();
     void commit();
 
+    // Whether the calling thread holds a write transaction open. Every other writer of the server
+    // waits while one is open, so nothing slow (a picture's decoding) may run inside one.
+    static bool openOnThisThread();
+
 private:
     Connection& connection_;
     bool done_ = false;

@@ -1,5 +1,6 @@
 #include "server/Http.h"
 
+#include "server/Pictures.h"
 #include "server/Server.h"
 
 #include <algorithm>
@@ -109,6 +110,11 @@ void readParameters(RequestContext& ctx, const Incoming& in) {
             else
                 ctx.uploads.push_back({part.name, part.filename, part.content_type, &part.content});
         }
+        // Refused before any is read: each may hold a decoding place for seconds.
+        if (ctx.uploads.size() > kMaxPicturesPerRequest)
+            throw HttpError(413, "A request carries at most " + std::to_string(kMaxPicturesPerRequest) +
+                                     " pictures; this one carries " + std::to_string(ctx.uploads.size()) +
+                                     ".");
     } else if (!in.body.empty()) {
         json body = parseRequestJson(in.body, "The request body");
         if (body.is_null()) body = json::object(); // a request sent without parameters
@@ -126,6 +132,14 @@ RequestContext::~RequestContext() {
         std::error_code ignored;
         std::filesystem::remove(file, ignored);
     }
+}
+
+void RequestContext::discardStoredFile(const std::filesystem::path& file) {
+    auto stored = std::find(storedFiles_.begin(), storedFiles_.end(), file);
+    if (stored == storedFiles_.end()) return;
+    std::error_code ignored;
+    std::filesystem::remove(file, ignored);
+    storedFiles_.erase(stored);
 }
 
 void RequestContext::commit(Transaction& transaction) {

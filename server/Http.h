@@ -98,6 +98,8 @@ public:
     // A picture stored for this request (a file published under its final name). It is removed when
     // the request ends, unless a transaction that names it is committed with `commit`.
     void storedFile(const std::filesystem::path& file) { storedFiles_.push_back(file); }
+    // Removes now a picture stored for this request that it turned out not to use.
+    void discardStoredFile(const std::filesystem::path& file);
     // Commits the transaction, and with it keeps the pictures stored so far.
     void commit(Transaction& transaction);
 

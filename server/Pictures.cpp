@@ -1,5 +1,6 @@
 #include "server/Pictures.h"
 
+#include "server/Database.h"
 #include "server/Http.h"
 #include "server/Quotas.h"
 
@@ -195,8 +196,8 @@ void jpegWarning(j_common_ptr info, int level) {
 void jpegProgress(j_common_ptr info) {
     const Reading& reading = *failureOf(info).reading;
     auto* decompress = reinterpret_cast<j_decompress_ptr>(info);
-    if (decompress->input_scan_number > reading.bounds.maxScans || Clock::now() > reading.deadline)
-        jpegGaveUp(info, PictureVerdict::TooComplex);
+    if (decompress->input_scan_number > reading.bounds.maxScans) jpegGaveUp(info, PictureVerdict::TooComplex);
+    if (Clock::now() >= reading.deadline) jpegGaveUp(info, PictureVerdict::TooSlow);
 }
 
 // Decoding happens in functions of their own, below the ones that call setjmp, so that nothing the
@@ -271,8 +272,8 @@ void readPng(png_structp png, png_infop info, png_infop end, PngSource& source) 
     // Row by row into one row's memory: every row is inflated and unfiltered, none is kept.
     for (int pass = 0; pass < passes; ++pass)
         for (png_uint_32 y = 0; y < height; ++y) {
-            if (Clock::now() > source.reading->deadline) {
-                source.reading->fault = PictureVerdict::TooComplex;
+            if (Clock::now() >= source.reading->deadline) {
+                source.reading->fault = PictureVerdict::TooSlow;
                 png_error(png, "the picture takes too long to read");
             }
             png_read_row(png, source.row.data(), nullptr);
@@ -313,17 +314,19 @@ std::optional<PictureKind> pictureKind(const std::string& bytes) {
 }
 
 PictureVerdict checkPicture(const std::string& bytes, PictureKind kind, const PictureBounds& bounds) {
+    if (Transaction::openOnThisThread())
+        throw std::logic_error("a picture is being decoded inside a write transaction");
     Gate::Turn turn(decodingGate(), bounds.patience);
     if (!turn) return PictureVerdict::Busy;
+    if (bounds.started) bounds.started();
     Reading reading{bounds, Clock::now() + bounds.maxTime};
     return kind == PictureKind::Jpeg ? jpegVerdict(bytes, reading) : pngVerdict(bytes, reading);
 }
 
-PictureKind requirePicture(const std::string& bytes, const std::string& field) {
+PictureKind requirePicture(const std::string& bytes, const std::string& field, const PictureBounds& bounds) {
     const std::string name = "The picture \"" + field + "\"";
     auto kind = pictureKind(bytes);
     if (!kind) throw HttpError(415, name + " is not a JPEG or PNG image.");
-    const PictureBounds bounds;
     switch (checkPicture(bytes, *kind, bounds)) {
     case PictureVerdict::Decodes:
         return *kind;
@@ -334,9 +337,13 @@ PictureKind requirePicture(const std::string& bytes, const std::string& field) {
                                  " pixels a side and " + std::to_string(bounds.maxPixels / 1'000'000) +
                                  " million pixels, and " + std::to_string(bounds.maxMemory / (1024 * 1024)) +
                                  " MB to decode.");
+    case PictureVerdict::TooSlow:
+        throw HttpError(413, name + " takes too long to read: at most " +
+                                 std::to_string(bounds.maxTime.count() / 1000) +
+                                 " seconds of decoding. Please send a smaller picture.");
     case PictureVerdict::TooComplex:
         throw HttpError(415, name + " is encoded in more than " + std::to_string(bounds.maxScans) +
-                                 " scans or takes too long to read; please send an ordinary JPEG or PNG.");
+                                 " scans; please send an ordinary JPEG or PNG.");
     case PictureVerdict::Busy:
         break;
     }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -26,7 +28,8 @@ enum class PictureVerdict {
     Decodes,     // a picture of its kind, read to its end within the bounds below
     NotAPicture, // not a JPEG or PNG, damaged or cut off
     TooLarge,    // over 16384 pixels a side or 40 million pixels, or over the memory its decoding may take
-    TooComplex,  // more scans than any camera writes, or longer to decode than any picture should take
+    TooSlow,     // longer to decode than any picture should take: too costly, as one too large is
+    TooComplex,  // more scans than any camera writes: not a picture of the kind we take
     Busy,        // every place for decoding stayed taken while it waited
 };
 
@@ -39,13 +42,23 @@ struct PictureBounds {
     int maxScans = 100;
     std::chrono::milliseconds maxTime{5000};
     std::chrono::milliseconds patience{5000}; // waiting for a place to decode
+    // Called on the decoding thread once the picture has its place, before it is read: tests hold a
+    // decoding there to see what the rest of the server does meanwhile.
+    std::function<void()> started;
 };
 constexpr int kPictureDecodingPlaces = 3;
+// What one request may carry: the most the application sends is a sign-up's, the member's picture
+// and one for each of four babies. Each may take a decoding place for up to `maxTime`.
+constexpr size_t kMaxPicturesPerRequest = 6;
 
+// Never inside a write transaction (std::logic_error): every writer of the server would wait for as
+// long as the picture takes, and for the place it waits for. Pictures are read, checked and stored
+// first, and the transaction that names them is opened after.
 PictureVerdict checkPicture(const std::string& bytes, PictureKind kind, const PictureBounds& bounds = {});
 // The kind of the picture in `bytes` once it reads to its end within the bounds; otherwise the request
 // ends with 415 (not a picture, too many scans), 413 (too large or too slow to decode) or 429 (busy),
 // each message naming the part `field`.
-PictureKind requirePicture(const std::string& bytes, const std::string& field);
+PictureKind requirePicture(const std::string& bytes, const std::string& field,
+                           const PictureBounds& bounds = {});
 
 } // namespace cw::server

@@ -313,7 +313,9 @@ std::string savePicture(RequestContext& ctx, const UploadedFile& file) {
     if (bytes.size() > ctx.state.options.maxPictureBytes)
         throw HttpError(413, "The picture \"" + file.field + "\" is larger than " +
                                  std::to_string(ctx.state.options.maxPictureBytes / 1024) + " KB.");
-    PictureKind kind = requirePicture(bytes, file.field);
+    PictureBounds bounds;
+    bounds.started = ctx.state.options.pictureDecoding;
+    PictureKind kind = requirePicture(bytes, file.field, bounds);
 
     std::string name = randomHex(16) + (kind == PictureKind::Jpeg ? ".jpg" : ".png");
     auto target = ctx.state.uploadDirectory / name;
@@ -477,20 +479,44 @@ void correctNameAndBirthday(Connection& db, const RequestContext& entry, int64_t
 
 } // namespace
 
-void saveBabies(RequestContext& ctx, int64_t memberId, const json& babies, BabyEdits edits) {
-    // Each picture part is stored once, and only when an entry the request may write names it: a part
-    // sent twice, or named by no entry, leaves no file behind.
-    std::map<std::string, const UploadedFile*> pictures;
+namespace {
+
+// The id an entry of a "babies" list gives itself, if any; its picture is "baby_picture_<id>".
+std::optional<int64_t> babyEntryId(const RequestContext& ctx, const json& baby) {
+    RequestContext entry(ctx.request, ctx.response, ctx.db, ctx.state);
+    entry.params = baby;
+    entry.fromText = ctx.fromText;
+    return entry.optionalId("id");
+}
+
+} // namespace
+
+BabyPictures storeBabyPictures(RequestContext& ctx, const json& babies) {
+    // The last part of a name is the one sent; a part sent twice, or named by no entry, is not stored.
+    std::map<std::string, const UploadedFile*> parts;
     for (const auto& file : ctx.files())
-        if (file.field.starts_with("baby_picture_")) pictures[file.field] = &file;
-    std::map<std::string, std::string> stored;
-    auto storePicture = [&](int64_t entryId, int64_t babyId) {
-        const std::string field = "baby_picture_" + std::to_string(entryId);
-        auto picture = pictures.find(field);
+        if (file.field.starts_with("baby_picture_")) parts[file.field] = &file;
+    BabyPictures stored;
+    for (const json& baby : babies) {
+        auto id = babyEntryId(ctx, baby);
+        if (!id) continue;
+        const std::string field = "baby_picture_" + std::to_string(*id);
+        auto part = parts.find(field);
+        if (part != parts.end() && !stored.count(field)) stored[field] = savePicture(ctx, *part->second);
+    }
+    return stored;
+}
+
+void saveBabies(RequestContext& ctx, int64_t memberId, const json& babies, BabyEdits edits,
+                const BabyPictures& pictures) {
+    std::set<std::string> named;
+    auto namePicture = [&](int64_t pictureId, int64_t babyId) {
+        auto picture = pictures.find("baby_picture_" + std::to_string(pictureId));
         if (picture == pictures.end()) return;
-        auto [name, fresh] = stored.try_emplace(field);
-        if (fresh) name->second = uploadPath(savePicture(ctx, *picture->second));
-        ctx.db.prepare("UPDATE babies SET file_name = ? WHERE id = ?").with(name->second, babyId).run();
+        named.insert(picture->first);
+        ctx.db.prepare("UPDATE babies SET file_name = ? WHERE id = ?")
+            .with(uploadPath(picture->second), babyId)
+            .run();
     };
     for (const json& baby : babies) {
         RequestContext entry(ctx.request, ctx.response, ctx.db, ctx.state);
@@ -500,7 +526,7 @@ void saveBabies(RequestContext& ctx, int64_t memberId, const json& babies, BabyE
         auto babyId = entry.optionalId("id");
         if (!babyId || *babyId <= 0) {
             int64_t created = createBaby(ctx.db, memberId, readBabyFields(entry));
-            if (babyId) storePicture(*babyId, created);
+            if (babyId) namePicture(*babyId, created);
             continue;
         }
         BabyClaim claim = claimBaby(ctx, memberId, *babyId);
@@ -517,8 +543,10 @@ void saveBabies(RequestContext& ctx, int64_t memberId, const json& babies, BabyE
                 .with(fields.fullName, fields.birthday, fields.expectedBirthday, fields.gender, *babyId)
                 .run();
         }
-        storePicture(*babyId, *babyId);
+        namePicture(*babyId, *babyId);
     }
+    for (const auto& [field, name] : pictures)
+        if (!named.count(field)) ctx.discardStoredFile(ctx.state.uploadDirectory / name);
 }
 
 bool validRelationship(const std::string& text, std::string* canonical) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -97,12 +98,19 @@ enum class BabyEdits {
     // field sent; another family's baby, joined here, keeps its record.
     Update,
 };
+// The pictures of the entries of a "babies" list, each part "baby_picture_<entry id>" that an entry
+// names, checked and stored once, before the transaction that saves the list: a picture takes
+// seconds to decode, and no writer of the server may wait on it. By part name, the stored file's
+// name.
+using BabyPictures = std::map<std::string, std::string>;
+BabyPictures storeBabyPictures(RequestContext& ctx, const json& babies);
 // Saves each entry of `babies` in the member's family, in one transaction of the caller's. An entry
 // without an id, or with an id of 0 or below (a form not yet saved numbers itself -1, -2, ...), is a
 // new baby made from its fields; a positive id names an existing baby, claimed under `claimBaby`'s
-// rules. The picture of an entry is the part "baby_picture_<its id>", stored only for a record the
-// entry may write.
-void saveBabies(RequestContext& ctx, int64_t memberId, const json& babies, BabyEdits edits);
+// rules. The picture of an entry is the part "baby_picture_<its id>" from `pictures`, named only for
+// a record the entry may write; the pictures no such entry names are removed.
+void saveBabies(RequestContext& ctx, int64_t memberId, const json& babies, BabyEdits edits,
+                const BabyPictures& pictures);
 
 bool validRelationship(const std::string& text, std::string* canonical = nullptr);
 // An address with one "@", a dot after it, no spaces and no control characters.

@@ -56,6 +56,7 @@ struct ServerOptions {
         Rate resetsByAddress{30, 3600};
         Rate eventsByAddress{600, 60}; // usage events sent without a member
         Rate eventsByMember{120, 60};
+        Rate babyUpdatesByMember{30, 3600}; // each may carry pictures to decode
     } rates;
     // Usage events kept: the latest this many, none older than this many days.
     int64_t eventsKept = 1'000'000;
@@ -65,6 +66,9 @@ struct ServerOptions {
     std::function<int64_t()> clock;
     // Where the server prints what it would otherwise send by e-mail, and its access log.
     std::function<void(const std::string&)> console;
+    // Called on the worker as each picture's decoding begins, its decoding place taken: tests hold a
+    // decoding there to see what the rest of the server does meanwhile.
+    std::function<void()> pictureDecoding;
 };
 
 // Everything the request handlers share.

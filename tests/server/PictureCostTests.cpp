@@ -3,6 +3,9 @@
 
 #include "ServerFixture.h"
 
+#include "server/Http.h"
+#include "server/Pictures.h"
+
 #include <atomic>
 #include <thread>
 
@@ -169,6 +172,32 @@ TEST_F(PictureCostTest, APictureOfThousandsOfScansIsRefusedAndAnOrdinaryProgress
     // Over the pixels allowed: refused as too large, before any decoding.
     Reply tooLarge = postPicture(progressiveJpeg(16384, 2442, 2));
     EXPECT_EQ(tooLarge.status, 413) << tooLarge.raw;
+}
+
+// A picture that takes longer to decode than any should is refused as too costly, as one too large
+// is (413: the member sends a smaller one); only one in more scans than a camera writes is no picture
+// of the kind taken (415).
+TEST(PictureVerdictTest, ADecodingThatRunsOutOfTimeIsRefusedAsTooLarge) {
+    PictureBounds outOfTime;
+    outOfTime.maxTime = std::chrono::milliseconds(0);
+    for (const std::string& picture : {pngBytes(), jpegBytes(2000), progressiveJpeg(1024, 768, 10)}) {
+        EXPECT_EQ(checkPicture(picture, *pictureKind(picture), outOfTime), PictureVerdict::TooSlow);
+        try {
+            requirePicture(picture, "image_file", outOfTime);
+            ADD_FAILURE() << "taken";
+        } catch (const HttpError& error) {
+            EXPECT_EQ(error.status(), 413);
+            EXPECT_STREQ(error.what(),
+                         "The picture \"image_file\" takes too long to read: at most 0 seconds of "
+                         "decoding. Please send a smaller picture.");
+        }
+    }
+    try {
+        requirePicture(progressiveJpeg(1024, 768, 2080), "image_file");
+        ADD_FAILURE() << "taken";
+    } catch (const HttpError& error) {
+        EXPECT_EQ(error.status(), 415);
+    }
 }
 
 } // namespace
