@@ -56,10 +56,12 @@ std::optional<int64_t> memberByEmail(Connection& db, const std::string& email) {
     return st.integer(0);
 }
 
-bool sharesBaby(Connection& db, int64_t a, int64_t b) {
+// `member` shares a baby with `other`; with `asParent`, a baby of which `member` is a parent (a
+// family in which `member` has a parent's say).
+bool sharesBaby(Connection& db, int64_t member, int64_t other, bool asParent = false) {
     auto st = db.prepare("SELECT 1 FROM member_babies x JOIN member_babies y ON x.baby_id = y.baby_id "
-                         "WHERE x.member_id = ? AND y.member_id = ?");
-    st.with(a, b);
+                         "WHERE x.member_id = ? AND y.member_id = ? AND (x.parent = 1 OR NOT ?)");
+    st.with(member, other, int64_t{asParent});
     return st.step();
 }
 
@@ -71,41 +73,50 @@ const UploadedFile* lastFile(const RequestContext& ctx, const std::string& field
     return found;
 }
 
-bool isParent(const std::string& relationship) {
-    return relationship == "Mother" || relationship == "Father";
-}
+constexpr const char* kOnlyParents = "Only a baby's mother or father can invite or remove family members.";
 
-// Only a baby's mother or father manages the family: invites and removals.
+// Only a parent manages a family (invites and removals), and only the families she is a parent in.
 void requireParent(RequestContext& ctx, int64_t memberId) {
-    auto st = ctx.db.prepare("SELECT relationship FROM members WHERE id = ?");
-    st.with(memberId);
-    if (!st.step() || !isParent(st.text(0)))
-        throw HttpError(403, "Only a baby's mother or father can invite or remove family members.");
+    if (!ctx.db.queryInteger("SELECT 1 FROM member_babies WHERE member_id = ? AND parent = 1 LIMIT 1",
+                             memberId))
+        throw HttpError(403, kOnlyParents);
 }
 
-// Open invitations to the address bring the new member into the inviters' families.
-void joinInvitingFamilies(RequestContext& ctx, int64_t memberId, const std::string& email,
-                          const std::string& relationship) {
-    auto invitations = ctx.db.prepare(
-        "SELECT i.id, i.inviter_id, m.relationship FROM invitations i JOIN members m ON m.id = i.inviter_id "
-        "WHERE i.email = ? AND i.accepted_member_id IS NULL");
-    invitations.with(email);
-    while (invitations.step()) {
-        int64_t inviter = invitations.integer(1);
+// The open invitations to the address whose own codes this member proved bring her into the
+// inviting parents' families, in the role each invitation names: the code of one family's invitation
+// carries no other family's invitation to the same address.
+void joinInvitingFamilies(RequestContext& ctx, int64_t memberId, const std::string& email) {
+    struct Open {
+        int64_t id;
+        int64_t inviter;
+        bool parent;
+    };
+    std::vector<Open> open;
+    {
+        auto invitations = ctx.db.prepare("SELECT id, inviter_id, relationship FROM invitations "
+                                          "WHERE email = ? AND accepted_member_id IS NULL ORDER BY id");
+        invitations.with(email);
+        while (invitations.step())
+            open.push_back(
+                {invitations.integer(0), invitations.integer(1), isParentRelationship(invitations.text(2))});
+    }
+    const ProofHolders holders = proofHolders(ctx, memberId);
+    for (const Open& invitation : open) {
+        if (!invitationProven(ctx.db, holders, invitation.id, ctx.now())) continue;
         ctx.db.prepare("UPDATE invitations SET accepted_member_id = ? WHERE id = ?")
-            .with(memberId, invitations.integer(0))
+            .with(memberId, invitation.id)
             .run();
         ctx.db
-            .prepare("INSERT OR IGNORE INTO member_babies (member_id, baby_id) "
-                     "SELECT ?, baby_id FROM member_babies WHERE member_id = ?")
-            .with(memberId, inviter)
+            .prepare("INSERT OR IGNORE INTO member_babies (member_id, baby_id, parent) "
+                     "SELECT ?, baby_id, ? FROM member_babies WHERE member_id = ? AND parent = 1")
+            .with(memberId, int64_t{invitation.parent}, invitation.inviter)
             .run();
-        if (isParent(relationship) && isParent(invitations.text(2))) {
+        if (invitation.parent) {
             ctx.db.prepare("UPDATE members SET spouse_id = ? WHERE id = ? AND spouse_id IS NULL")
-                .with(inviter, memberId)
+                .with(invitation.inviter, memberId)
                 .run();
             ctx.db.prepare("UPDATE members SET spouse_id = ? WHERE id = ? AND spouse_id IS NULL")
-                .with(memberId, inviter)
+                .with(memberId, invitation.inviter)
                 .run();
         }
     }
@@ -147,9 +158,10 @@ json signIn(RequestContext& ctx) {
         endSessions(ctx.db, memberId, std::nullopt);
     }
     attemptSucceeded(ctx.db, keys, true);
-    // What this application proved (an address, an invitation, a look-up) now counts for the account
-    // it signed in to: an invited member who had an account already takes the invitation up so.
-    bindProofs(ctx, memberId);
+    // The invitations this application proved for the account's own address now count for the
+    // account: an invited member who had an account already takes the invitation up so. Nothing else
+    // the phone proved passes to whoever signs in on it.
+    handProofsTo(ctx, memberId, email, AccountArrival::SignIn);
     json reply = sessionReply(ctx.db, ctx.state, memberId);
     tx.commit();
     return reply;
@@ -158,6 +170,8 @@ json signIn(RequestContext& ctx) {
 json signUp(RequestContext& ctx) {
     std::string fullName = nonEmpty(ctx, "full_name");
     std::string email = requireEmail(ctx);
+    // What the member says of herself is shown as hers; her rights in a family come from how she
+    // entered it.
     std::string relationship = requireRelationship(ctx);
     std::string password = ctx.text("password");
     requirePassword(password);
@@ -185,13 +199,10 @@ json signUp(RequestContext& ctx) {
         .run();
     int64_t memberId = ctx.db.lastInsertId();
     // The sign-up itself carries no code: an invitation to the address is taken up only when this
-    // application proved the address shortly before, by the invitation's code or by the e-mailed
-    // verification code, the two roads by which the application reaches the sign-up. Without that
-    // the account is made with no family, and the invitation stays open. The proofs are the new
-    // account's from now on.
-    bindProofs(ctx, memberId);
-    if (addressProven(ctx.db, proofHolders(ctx, memberId), email, ctx.now()))
-        joinInvitingFamilies(ctx, memberId, email, relationship);
+    // application gave back that invitation's own code shortly before. Without that the account is
+    // made with no family, and the invitation stays open. The proofs are the new account's from now on.
+    handProofsTo(ctx, memberId, email, AccountArrival::SignUp);
+    joinInvitingFamilies(ctx, memberId, email);
     saveBabies(ctx, memberId, babies, BabyEdits::SignUp, babyPictures);
     json reply = sessionReply(ctx.db, ctx.state, memberId);
     reply["status"] = "Welcome to Cradleway, " + fullName + ".";
@@ -216,7 +227,7 @@ json invite(RequestContext& ctx) {
     auto myEmail = memberJson(ctx.db, me);
     // Someone with an account may be invited (a member once removed from the family comes back only
     // so), but not someone already in the family.
-    if (auto member = memberByEmail(ctx.db, email); member && sharesBaby(ctx.db, me, *member))
+    if (auto member = memberByEmail(ctx.db, email); member && sharesBaby(ctx.db, me, *member, true))
         throw HttpError(409, "This person already has a Cradleway account.");
     std::string code = std::to_string(randomNumber(100000, 999999));
     ctx.db
@@ -241,7 +252,7 @@ json checkInvitation(RequestContext& ctx) {
     Transaction tx(ctx.db);
     countAttempt(ctx.db, ctx.now(), keys);
     auto st =
-        ctx.db.prepare("SELECT i.full_name, i.relationship, i.email, i.inviter_id FROM invitations i "
+        ctx.db.prepare("SELECT i.full_name, i.relationship, i.email, i.id FROM invitations i "
                        "JOIN members m ON m.id = i.inviter_id "
                        "WHERE i.code = ? AND i.accepted_member_id IS NULL AND (m.email = ?2 OR i.email = ?2) "
                        "ORDER BY i.created_at DESC LIMIT 1");
@@ -251,13 +262,15 @@ json checkInvitation(RequestContext& ctx) {
         throw HttpError(404, "These details do not match any open invitation.");
     }
     json invited = {{"full_name", st.text(0)}, {"relationship", st.text(1)}, {"email", st.text(2)}};
-    int64_t inviter = st.integer(3);
+    int64_t invitation = st.integer(3);
     st.reset();
     attemptSucceeded(ctx.db, keys, true);
-    // The code was mailed to the invited address: knowing it proves the address, for this application
-    // and the account it makes or signs in to.
+    // The code was mailed to the invited address: knowing it proves this invitation (no other), for
+    // this application and the account with that address it makes or signs in to. A member signed in
+    // with another address gains nothing by it.
     std::string invitedEmail = invited["email"];
-    recordProof(ctx, Proof::Address, invitedEmail, 0);
+    if (!ctx.memberId || lowerCase(memberJson(ctx.db, *ctx.memberId)["email"]) == lowerCase(invitedEmail))
+        recordProof(ctx, Proof::Invitation, invitedEmail, invitation);
     if (memberByEmail(ctx.db, invitedEmail)) {
         // The address has an account already: its owner takes the invitation up by signing in to it
         // here, and no one else gains by it. Whoever typed the code learns nothing of the family.
@@ -266,7 +279,6 @@ json checkInvitation(RequestContext& ctx) {
                                  ". If it is yours, sign in to it to accept the invitation.");
     }
     // The invited road goes on to look up the inviting family's babies by their record numbers.
-    recordProof(ctx, Proof::Invitation, "", inviter);
     tx.commit();
     return invited;
 }
@@ -323,7 +335,6 @@ json verifyEmailCode(RequestContext& ctx) {
     }
     ctx.db.prepare("UPDATE email_verifications SET verified = 1 WHERE email = ?").with(email).run();
     attemptSucceeded(ctx.db, keys, true);
-    recordProof(ctx, Proof::Address, email, 0);
     tx.commit();
     return {{"status", "Your e-mail address is verified."}};
 }
@@ -414,25 +425,22 @@ json removeFamilyMember(RequestContext& ctx) {
     int64_t other = ctx.id("family_member_id");
     if (other == me) throw HttpError(400, "You cannot remove yourself from your family.");
     Transaction tx(ctx.db);
-    auto shared =
-        ctx.db.prepare("SELECT COUNT(*) FROM member_babies a JOIN member_babies b ON a.baby_id = b.baby_id "
-                       "WHERE a.member_id = ? AND b.member_id = ?");
-    shared.with(me, other);
-    shared.step();
-    if (shared.integer(0) == 0) throw HttpError(404, "This person is not in your family.");
-    shared.reset();
-    // Removal is for good: the invitations of this family that brought the member in, or that still
-    // wait for the member's address, admit no more. Only a new invitation, proven anew, does.
+    if (!sharesBaby(ctx.db, me, other)) throw HttpError(404, "This person is not in your family.");
+    // A parent in her own family is a member like any other in a family she joined on invitation.
+    if (!sharesBaby(ctx.db, me, other, true)) throw HttpError(403, kOnlyParents);
+    // Removal is for good: the invitations of the families this parent manages that brought the
+    // member in, or that still wait for the member's address, admit no more. Only a new invitation,
+    // proven anew, does.
     ctx.db
         .prepare("DELETE FROM invitations WHERE (accepted_member_id = ?2 OR (accepted_member_id IS NULL AND "
                  "email = (SELECT email FROM members WHERE id = ?2))) AND inviter_id IN "
                  "(SELECT b.member_id FROM member_babies a JOIN member_babies b ON b.baby_id = a.baby_id "
-                 "WHERE a.member_id = ?1)")
+                 "WHERE a.member_id = ?1 AND a.parent = 1)")
         .with(me, other)
         .run();
     ctx.db
         .prepare("DELETE FROM member_babies WHERE member_id = ? AND baby_id IN "
-                 "(SELECT baby_id FROM member_babies WHERE member_id = ?)")
+                 "(SELECT baby_id FROM member_babies WHERE member_id = ? AND parent = 1)")
         .with(other, me)
         .run();
     ctx.db

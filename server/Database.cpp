@@ -520,6 +520,22 @@ CREATE TABLE proofs (
 );
 CREATE INDEX comments_member_feed ON comments(member_id, feed_id);
 )sql",
+    // A member's role in a family is how she entered it, held per baby: a parent made the baby or
+    // claimed it; an invitee is what the inviting parent named her. An existing row takes the
+    // relationship of the invitation that brought the member in from that baby's family; a row with no
+    // such invitation keeps what held before (the member's own Mother or Father), which grants no one
+    // more than she had. Proofs of the hour before are dropped: an invitation's proof now names the
+    // invitation and its address, and only cookies the server issued name an application.
+    R"sql(
+ALTER TABLE member_babies ADD COLUMN parent INTEGER NOT NULL DEFAULT 0;
+UPDATE member_babies SET parent = COALESCE(
+    (SELECT i.relationship IN ('Mother', 'Father') FROM invitations i
+        JOIN member_babies inviter ON inviter.member_id = i.inviter_id AND inviter.baby_id = member_babies.baby_id
+        WHERE i.accepted_member_id = member_babies.member_id ORDER BY i.id LIMIT 1),
+    (SELECT m.relationship IN ('Mother', 'Father') FROM members m WHERE m.id = member_babies.member_id),
+    0);
+DELETE FROM proofs;
+)sql",
 };
 
 constexpr int kLatestVersion = static_cast<int>(sizeof(kMigrations) / sizeof(kMigrations[0]));

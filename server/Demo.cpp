@@ -479,9 +479,10 @@ void seedDemo(Connection& db, ServerState& state) {
             .with(twin.mrn, twin.name, born, due, twin.gender, twin.photo)
             .run();
         twin.id = db.lastInsertId();
-        for (int64_t member : {mother, father, grandmother})
-            db.prepare("INSERT INTO member_babies (member_id, baby_id) VALUES (?, ?)")
-                .with(member, twin.id)
+        // The parents manage the family; the grandmother came in as a member.
+        for (auto [member, parent] : {std::pair{mother, 1}, std::pair{father, 1}, std::pair{grandmother, 0}})
+            db.prepare("INSERT INTO member_babies (member_id, baby_id, parent) VALUES (?, ?, ?)")
+                .with(member, twin.id, int64_t{parent})
                 .run();
         int position = 0;
         for (const auto& giver : kCareTeam)

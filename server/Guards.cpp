@@ -80,10 +80,11 @@ void attemptSucceeded(Connection& db, const std::vector<ThrottleKey>& keys, bool
 
 namespace {
 
+// The application's own row among the proofs: the server issued its cookie and renewed it then.
+constexpr const char* kIssuedKind = "application";
+
 const char* kindName(Proof kind) {
     switch (kind) {
-    case Proof::Address:
-        return "address";
     case Proof::Invitation:
         return "invitation";
     case Proof::Lookup:
@@ -116,12 +117,6 @@ std::optional<std::string> clientInCookies(std::string_view cookies) {
     return std::nullopt;
 }
 
-std::optional<std::string> presentedClient(const httplib::Request& request) {
-    for (size_t i = 0, n = request.get_header_value_count("Cookie"); i < n; ++i)
-        if (auto client = clientInCookies(request.get_header_value("Cookie", i))) return client;
-    return std::nullopt;
-}
-
 std::string clientHolder(const std::string& client) {
     return "client:" + client;
 }
@@ -130,67 +125,98 @@ std::string memberHolder(int64_t member) {
     return "member:" + std::to_string(member);
 }
 
-// The application a proof is recorded for: the one the request names, else the one this reply
-// already named, else a new one; its cookie goes with the reply, once.
+// The application the request names, when the server issued that cookie within the hour. A value
+// the server never issued (made up, or copied from another phone's before it lapsed and was
+// forgotten) names nothing, so that no one chooses the name under which proofs are kept.
+std::optional<std::string> issuedClient(const RequestContext& ctx) {
+    for (size_t i = 0, n = ctx.request.get_header_value_count("Cookie"); i < n; ++i) {
+        auto client = clientInCookies(ctx.request.get_header_value("Cookie", i));
+        if (!client) continue;
+        auto st = ctx.db.prepare("SELECT 1 FROM proofs WHERE kind = ? AND holder = ? AND subject = '' "
+                                 "AND object = 0 AND proven_at >= ?");
+        st.with(kIssuedKind, clientHolder(*client), ctx.now() - kProofSeconds);
+        if (st.step()) return client;
+    }
+    return std::nullopt;
+}
+
+void insertProof(Connection& db, const char* kind, const std::string& holder, const std::string& subject,
+                 int64_t object, int64_t now) {
+    db.prepare("INSERT INTO proofs (kind, holder, subject, object, proven_at) VALUES (?1, ?2, ?3, ?4, ?5) "
+               "ON CONFLICT(kind, holder, subject, object) DO UPDATE SET proven_at = ?5")
+        .with(kind, holder, subject, object, now)
+        .run();
+}
+
+// The application a proof is recorded for: the one the request names when the server issued it,
+// else the one this reply already named, else a new one; its cookie goes with the reply, once.
 std::string applicationOf(RequestContext& ctx) {
-    std::optional<std::string> client = presentedClient(ctx.request);
     if (ctx.response.has_header("Set-Cookie")) {
         if (auto named = clientInCookies(ctx.response.get_header_value("Set-Cookie"))) return *named;
     }
+    std::optional<std::string> client = issuedClient(ctx);
     if (!client) client = randomHex(16);
+    insertProof(ctx.db, kIssuedKind, clientHolder(*client), "", 0, ctx.now());
     ctx.response.set_header("Set-Cookie", std::string(kClientCookie) + "=" + *client +
                                               "; Path=/m/api; Max-Age=" + std::to_string(kProofSeconds) +
                                               "; HttpOnly; SameSite=Strict");
     return *client;
 }
 
-void insertProof(Connection& db, Proof kind, const std::string& holder, const std::string& subject,
-                 int64_t object, int64_t now) {
-    db.prepare("INSERT INTO proofs (kind, holder, subject, object, proven_at) VALUES (?1, ?2, ?3, ?4, ?5) "
-               "ON CONFLICT(kind, holder, subject, object) DO UPDATE SET proven_at = ?5")
-        .with(kindName(kind), holder, subject, object, now)
-        .run();
-}
-
 // Binds the two holders to parameters `first` and `first + 1`; a holder the request lacks is NULL,
-// which matches nothing.
-void bindHolders(Statement& st, int first, const ProofHolders& holders) {
-    st.bind(first, holders.client ? std::optional(clientHolder(*holders.client)) : std::nullopt);
+// which matches nothing. Unless `clientForMember`, the application's proofs serve a signed-in member
+// not at all: what the phone proved before she signed in may be someone else's.
+void bindHolders(Statement& st, int first, const ProofHolders& holders, bool clientForMember = false) {
+    const bool client = holders.client && (!holders.member || clientForMember);
+    st.bind(first, client ? std::optional(clientHolder(*holders.client)) : std::nullopt);
     st.bind(first + 1, holders.member ? std::optional(memberHolder(*holders.member)) : std::nullopt);
 }
 
 } // namespace
 
 ProofHolders proofHolders(const RequestContext& ctx, std::optional<int64_t> member) {
-    return {presentedClient(ctx.request), member};
+    return {issuedClient(ctx), member};
 }
 
 void recordProof(RequestContext& ctx, Proof kind, const std::string& subject, int64_t object) {
     const int64_t now = ctx.now();
-    insertProof(ctx.db, kind, clientHolder(applicationOf(ctx)), subject, object, now);
-    if (ctx.memberId) insertProof(ctx.db, kind, memberHolder(*ctx.memberId), subject, object, now);
+    const std::string holder = ctx.memberId ? memberHolder(*ctx.memberId) : clientHolder(applicationOf(ctx));
+    insertProof(ctx.db, kindName(kind), holder, subject, object, now);
     ctx.db.prepare("DELETE FROM proofs WHERE proven_at < ?").with(now - kProofSeconds).run();
 }
 
-void bindProofs(RequestContext& ctx, int64_t memberId) {
-    auto client = presentedClient(ctx.request);
+void handProofsTo(RequestContext& ctx, int64_t memberId, const std::string& email, AccountArrival arrival) {
+    auto client = issuedClient(ctx);
     if (!client) return;
+    // The proofs the account takes: invitations to its own address and, for the account this
+    // application makes, its look-ups.
+    const char* const taken = "holder = ?1 AND proven_at >= ?3 AND ((kind = 'invitation' AND subject = ?4) "
+                              "OR (kind = 'lookup' AND ?5))";
     ctx.db
-        .prepare(
-            "INSERT INTO proofs (kind, holder, subject, object, proven_at) "
-            "SELECT kind, ?2, subject, object, proven_at FROM proofs WHERE holder = ?1 AND proven_at >= ?3 "
-            "ON CONFLICT(kind, holder, subject, object) DO UPDATE SET "
-            "proven_at = MAX(proven_at, excluded.proven_at)")
-        .with(clientHolder(*client), memberHolder(memberId), ctx.now() - kProofSeconds)
+        .prepare(std::string("INSERT INTO proofs (kind, holder, subject, object, proven_at) "
+                             "SELECT kind, ?2, subject, object, proven_at FROM proofs WHERE ") +
+                 taken +
+                 " ON CONFLICT(kind, holder, subject, object) DO UPDATE SET "
+                 "proven_at = MAX(proven_at, excluded.proven_at)")
+        .with(clientHolder(*client), memberHolder(memberId), ctx.now() - kProofSeconds, email,
+              int64_t{arrival == AccountArrival::SignUp})
+        .run();
+    ctx.db.prepare(std::string("DELETE FROM proofs WHERE ") + taken)
+        .with(clientHolder(*client), memberHolder(memberId), ctx.now() - kProofSeconds, email,
+              int64_t{arrival == AccountArrival::SignUp})
         .run();
 }
 
-bool addressProven(Connection& db, const ProofHolders& holders, const std::string& email, int64_t now) {
+bool invitationProven(Connection& db, const ProofHolders& holders, int64_t invitationId, int64_t now) {
+    // The application's proof of an invitation serves the member it invited, signed in there: the
+    // account with the invited address, and no other.
     auto st =
-        db.prepare("SELECT 1 FROM proofs WHERE kind = 'address' AND holder IN (?1, ?2) AND subject = ?3 "
-                   "AND proven_at >= ?4");
-    bindHolders(st, 1, holders);
-    st.bind(3, email).bind(4, now - kProofSeconds);
+        db.prepare("SELECT 1 FROM proofs p JOIN invitations i ON i.id = p.object AND i.email = p.subject "
+                   "WHERE p.kind = 'invitation' AND p.holder IN (?1, ?2) AND p.object = ?3 "
+                   "AND p.proven_at >= ?4 "
+                   "AND (?5 IS NULL OR i.email = (SELECT email FROM members WHERE id = ?5))");
+    bindHolders(st, 1, holders, true);
+    st.bind(3, invitationId).bind(4, now - kProofSeconds).bind(5, holders.member);
     return st.step();
 }
 
@@ -203,9 +229,12 @@ bool babyLookedUp(Connection& db, const ProofHolders& holders, int64_t babyId, i
 }
 
 bool invitedByBabysFamily(Connection& db, const ProofHolders& holders, int64_t babyId, int64_t now) {
-    auto st = db.prepare("SELECT 1 FROM proofs p JOIN member_babies mb ON mb.member_id = p.object "
-                         "WHERE p.kind = 'invitation' AND p.holder IN (?1, ?2) AND mb.baby_id = ?3 "
-                         "AND p.proven_at >= ?4");
+    auto st = db.prepare(
+        "SELECT 1 FROM proofs p JOIN invitations i ON i.id = p.object AND i.email = p.subject "
+        "AND i.accepted_member_id IS NULL "
+        "JOIN member_babies mb ON mb.member_id = i.inviter_id AND mb.parent = 1 "
+        "WHERE p.kind = 'invitation' AND p.holder IN (?1, ?2) AND mb.baby_id = ?3 AND p.proven_at >= ?4 "
+        "AND NOT EXISTS (SELECT 1 FROM members m WHERE m.email = i.email)");
     bindHolders(st, 1, holders);
     st.bind(3, babyId).bind(4, now - kProofSeconds);
     return st.step();

@@ -47,35 +47,46 @@ void countAttempt(Connection& db, int64_t now, const std::vector<ThrottleKey>& k
 // key (the account) forgets its failures altogether.
 void attemptSucceeded(Connection& db, const std::vector<ThrottleKey>& keys, bool forgetFirst);
 
-// What an application showed recently (an address it owns, an invitation it holds, a baby it looked up
-// by record number), and how long it counts. A proof belongs to the application that gave it, named
-// by the cookie the reply sets, and to the account that application then makes or signs in to: never
-// to a network address, which a hospital's Wi-Fi shares among many families, and never to an account
-// that someone else made earlier with the same e-mail address.
+// What an application showed recently (an invitation code it gave back, a baby it looked up by record
+// number), and how long it counts. A proof made while signed out belongs to the application that
+// gave it, named by the cookie the reply sets (a value the server issued; any other is replaced), until
+// an account takes it over; one made while signed in belongs to that member alone. Never to a network
+// address, which a hospital's Wi-Fi shares among many families, and never to whoever else signs in
+// on the same phone: an invitation's proof serves only the account with the invited address, a
+// look-up only the account that made it or the one its application then makes.
 constexpr int64_t kProofSeconds = 3600;
 // The cookie that names the application; it lives as long as a proof does.
 inline constexpr const char* kClientCookie = "cw_client";
 enum class Proof {
-    Address,    // subject: an e-mail address whose code or invitation code was given back
-    Invitation, // object: the inviter whose invitation was checked
+    Invitation, // subject: the invited address; object: the invitation whose code was given back
     Lookup,     // object: a baby looked up by record number
 };
 
-// Whose proofs a request may use: its application's (by the cookie it carries) and its member's.
+// Whose proofs a request may use: the signed-in member's, and its application's (by the cookie it
+// carries, when the server issued it and it has not lapsed). A signed-in member uses the
+// application's proofs only of invitations to her own address.
 struct ProofHolders {
     std::optional<std::string> client;
     std::optional<int64_t> member;
 };
 ProofHolders proofHolders(const RequestContext& ctx, std::optional<int64_t> member);
 
-// Records a proof for the request's application, which gets its cookie with the reply (a new one when
-// it came without; renewed otherwise), and for the signed-in member when there is one.
+// Records a proof for the signed-in member, or else for the request's application, which gets its
+// cookie with the reply (a new one when it came without one the server issued; renewed otherwise).
 void recordProof(RequestContext& ctx, Proof kind, const std::string& subject, int64_t object);
-// The application's proofs become the account's too: the account it has just made or signed in to.
-void bindProofs(RequestContext& ctx, int64_t memberId);
-bool addressProven(Connection& db, const ProofHolders& holders, const std::string& email, int64_t now);
+// How an account comes to the application that holds proofs.
+enum class AccountArrival {
+    SignIn, // an account someone made before: it takes the invitations proven for its address only
+    SignUp, // the account the application makes: it takes the application's look-ups as well
+};
+// The application's proofs that the account may have become the account's, and no longer the
+// application's, so that whoever signs in next on the same phone finds none of them.
+void handProofsTo(RequestContext& ctx, int64_t memberId, const std::string& email, AccountArrival arrival);
+// The holders gave back the code of this invitation, to its address, within the hour.
+bool invitationProven(Connection& db, const ProofHolders& holders, int64_t invitationId, int64_t now);
 bool babyLookedUp(Connection& db, const ProofHolders& holders, int64_t babyId, int64_t now);
-// The holders passed an invitation check of a member of the baby's family.
+// The holders proved an open invitation from a parent of the baby, to an address that has no account
+// yet (whoever typed the code of an address with an account learns nothing of the family).
 bool invitedByBabysFamily(Connection& db, const ProofHolders& holders, int64_t babyId, int64_t now);
 
 } // namespace cw::server

@@ -403,24 +403,37 @@ int64_t createBaby(Connection& db, int64_t memberId, const BabyFields& baby) {
         .with(baby.fullName, baby.birthday, baby.expectedBirthday, baby.gender)
         .run();
     int64_t babyId = db.lastInsertId();
-    db.prepare("INSERT INTO member_babies (member_id, baby_id) VALUES (?, ?)").with(memberId, babyId).run();
+    db.prepare("INSERT INTO member_babies (member_id, baby_id, parent) VALUES (?, ?, 1)")
+        .with(memberId, babyId)
+        .run();
     return babyId;
+}
+
+bool isParentRelationship(const std::string& relationship) {
+    return relationship == "Mother" || relationship == "Father";
 }
 
 std::optional<FamilyInvitation> familyInvitation(RequestContext& ctx, int64_t memberId, int64_t babyId) {
     auto& db = ctx.db;
     std::string email = memberJson(db, memberId)["email"];
-    auto invitation = db.prepare("SELECT i.id, i.accepted_member_id FROM invitations i "
-                                 "JOIN member_babies mb ON mb.member_id = i.inviter_id "
-                                 "WHERE mb.baby_id = ?1 AND (i.accepted_member_id = ?2 OR "
-                                 "(i.accepted_member_id IS NULL AND i.email = ?3)) "
-                                 "ORDER BY i.accepted_member_id IS NULL LIMIT 1");
-    invitation.with(babyId, memberId, email);
-    if (!invitation.step()) return std::nullopt;
-    FamilyInvitation found{invitation.integer(0), invitation.isNull(1)};
-    invitation.reset();
-    if (found.open && !addressProven(db, proofHolders(ctx, memberId), email, ctx.now())) return std::nullopt;
-    return found;
+    auto invitations =
+        db.prepare("SELECT DISTINCT i.id, i.accepted_member_id, i.relationship FROM invitations i "
+                   "JOIN member_babies mb ON mb.member_id = i.inviter_id AND mb.parent = 1 "
+                   "WHERE mb.baby_id = ?1 AND (i.accepted_member_id = ?2 OR "
+                   "(i.accepted_member_id IS NULL AND i.email = ?3)) "
+                   "ORDER BY i.accepted_member_id IS NULL, i.id");
+    invitations.with(babyId, memberId, email);
+    std::vector<FamilyInvitation> found;
+    while (invitations.step())
+        found.push_back(
+            {invitations.integer(0), invitations.isNull(1), isParentRelationship(invitations.text(2))});
+    invitations.reset();
+    // Of several invitations to the address, only one whose own code was proven admits her: another
+    // family's proven code does not carry this one.
+    for (const auto& invitation : found)
+        if (!invitation.open || invitationProven(db, proofHolders(ctx, memberId), invitation.id, ctx.now()))
+            return invitation;
+    return std::nullopt;
 }
 
 BabyClaim claimBaby(RequestContext& ctx, int64_t memberId, int64_t babyId) {
@@ -434,6 +447,9 @@ BabyClaim claimBaby(RequestContext& ctx, int64_t memberId, int64_t babyId) {
     }
     bool hasFamily =
         db.queryInteger("SELECT COUNT(*) FROM member_babies WHERE baby_id = ?", babyId).value_or(0) > 0;
+    // Whoever brings a baby with no family in by its record number is its parent; one who joins on an
+    // invitation is what the inviting parent named her.
+    bool parent = true;
     if (!hasFamily) {
         if (!babyLookedUp(db, proofHolders(ctx, memberId), babyId, ctx.now()))
             throw HttpError(403, "Please look the baby up by the medical record number first.");
@@ -444,9 +460,10 @@ BabyClaim claimBaby(RequestContext& ctx, int64_t memberId, int64_t babyId) {
             db.prepare("UPDATE invitations SET accepted_member_id = ? WHERE id = ?")
                 .with(memberId, invitation->id)
                 .run();
+        parent = invitation->parent;
     }
-    db.prepare("INSERT OR IGNORE INTO member_babies (member_id, baby_id) VALUES (?, ?)")
-        .with(memberId, babyId)
+    db.prepare("INSERT OR IGNORE INTO member_babies (member_id, baby_id, parent) VALUES (?, ?, ?)")
+        .with(memberId, babyId, int64_t{parent})
         .run();
     return hasFamily ? BabyClaim::Joined : BabyClaim::Unclaimed;
 }

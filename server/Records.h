@@ -62,8 +62,14 @@ struct BabyFields {
     std::string gender;           // Male, Female or Unknown
 };
 BabyFields readBabyFields(const RequestContext& entry);
-// A new baby in the member's family; returns its id.
+// A new baby in the member's family, the member its parent; returns its id.
 int64_t createBaby(Connection& db, int64_t memberId, const BabyFields& baby);
+
+// A member's role in a family is how she entered it, never what she says of herself: the member who
+// made the baby or claimed it by its record number is a parent, and one who came on an invitation
+// is a parent when the inviting parent named her Mother or Father. Parent rights (inviting, removing)
+// hold in that family only.
+bool isParentRelationship(const std::string& relationship);
 
 // How a baby named by id came to be in the member's family.
 enum class BabyClaim {
@@ -71,12 +77,14 @@ enum class BabyClaim {
     Unclaimed, // it had no family: the member's family is its first
     Joined,    // it is another family's baby, joined on that family's invitation
 };
-// The invitation by which someone of the baby's family admits the member: one the member took up
-// (and was not removed since), or one to the member's address while the address is proven for the
-// member or for this application. None when there is no such invitation.
+// The invitation by which a parent of the baby's family admits the member: one the member took up
+// (and was not removed since), or one to the member's address whose code the member proved (signed
+// in, or by the application that made her account or that she signed in to). None when there is no
+// such invitation.
 struct FamilyInvitation {
     int64_t id;
-    bool open; // not taken up yet
+    bool open;   // not taken up yet
+    bool parent; // the inviting parent named the member Mother or Father
 };
 std::optional<FamilyInvitation> familyInvitation(RequestContext& ctx, int64_t memberId, int64_t babyId);
 // Brings an existing baby into the member's family (a sign-up or a baby update naming it by id). A

@@ -59,6 +59,119 @@ TEST_F(FamilyTest, OnlyAParentInvitesOrRemovesFamilyMembers) {
               200);
 }
 
+class FamilyRoleTest : public ServerTest {
+protected:
+    Reply remove(const Session& by, int64_t member) {
+        return post("member/delete",
+                    {{"user_id", by.userId}, {"security_code", by.code}, {"family_member_id", member}},
+                    by.access);
+    }
+    Reply invite(const Session& by, const std::string& name, const std::string& email,
+                 const std::string& relationship) {
+        return post(
+            "invite",
+            {{"full_name", name}, {"relationship", relationship}, {"email", email}, {"user_id", by.userId}},
+            by.access);
+    }
+    size_t babiesOf(const Session& member) {
+        return post("member/nicu_journey", {{"user_id", member.userId}}, member.access).body["babies"].size();
+    }
+    // Sarah takes up the demo's invitation (as "Relative") but calls herself the mother.
+    Session sarahAsMother() {
+        checkInvitation("demo@cradleway.test", "424242");
+        Reply signup = post("signup", {{"full_name", "Sarah"},
+                                       {"email", "sarah@cradleway.test"},
+                                       {"relationship", "Mother"},
+                                       {"password", "sarahs-password"}});
+        EXPECT_EQ(signup.status, 200) << signup.raw;
+        EXPECT_FALSE(signup.body["user"].contains("spouse_id")) << signup.raw;
+        return signIn("sarah@cradleway.test", "sarahs-password");
+    }
+};
+
+TEST_F(FamilyRoleTest, AnInviteeWhoCallsHerselfMotherGainsNoParentsRights) {
+    Session mother = demoMother();
+    Session father = signIn("partner@cradleway.test", "cradleway-demo");
+    Session sarah = sarahAsMother();
+    ASSERT_EQ(babiesOf(sarah), 2u);
+
+    for (const Session* parent : {&mother, &father}) {
+        Reply refused = remove(sarah, parent->userId);
+        EXPECT_EQ(refused.status, 403) << refused.raw;
+        EXPECT_EQ(refused.body["message"],
+                  "Only a baby's mother or father can invite or remove family members.");
+    }
+    EXPECT_EQ(invite(sarah, "Gus", "gus@cradleway.test", "Father").status, 403);
+    EXPECT_EQ(babiesOf(mother), 2u);
+    EXPECT_EQ(babiesOf(father), 2u);
+    // The parents still manage their family.
+    EXPECT_EQ(remove(mother, sarah.userId).status, 200);
+    EXPECT_EQ(babiesOf(sarah), 0u);
+}
+
+TEST_F(FamilyRoleTest, AParentInHerOwnFamilyIsWhatSheWasInvitedAsInAnother) {
+    Session mother = demoMother();
+    // A mother with a baby of her own, whom Emma invites into her family as a friend.
+    Session friendOfFamily = signUpStranger("fay@cradleway.test");
+    ASSERT_EQ(invite(mother, "Fay", "fay@cradleway.test", "Friend").status, 200);
+    Reply check = post("invite/check",
+                       {{"email", "demo@cradleway.test"},
+                        {"invitation_code", consoleCapture("<fay@cradleway.test>", "invitation code ")}});
+    ASSERT_EQ(check.status, 409) << check.raw;
+    friendOfFamily = signIn("fay@cradleway.test", "stranger-pass");
+    Reply joined =
+        post("baby/update", {{"user_id", friendOfFamily.userId}, {"babies", {{{"id", 1}}, {{"id", 2}}}}},
+             friendOfFamily.access);
+    ASSERT_EQ(joined.status, 200) << joined.raw;
+    ASSERT_EQ(babiesOf(friendOfFamily), 3u);
+
+    // In Emma's family she is a friend: she removes no one there.
+    EXPECT_EQ(remove(friendOfFamily, mother.userId).status, 403);
+    EXPECT_EQ(babiesOf(mother), 2u);
+    // In her own family she is the mother: whom she invites joins her baby, not the twins.
+    ASSERT_EQ(invite(friendOfFamily, "Gus", "gus@cradleway.test", "Father").status, 200);
+    CookieJar gusPhone;
+    ASSERT_EQ(post(gusPhone, "invite/check",
+                   {{"email", "fay@cradleway.test"},
+                    {"invitation_code", consoleCapture("<gus@cradleway.test>", "invitation code ")}})
+                  .status,
+              200);
+    Reply gus = post(gusPhone, "signup",
+                     {{"full_name", "Gus"},
+                      {"email", "gus@cradleway.test"},
+                      {"relationship", "Father"},
+                      {"password", "guss-password"}});
+    ASSERT_EQ(gus.status, 200) << gus.raw;
+    ASSERT_EQ(gus.body["babies"].size(), 1u) << gus.raw;
+    EXPECT_EQ(gus.body["babies"][0]["full_name"], "Other Baby");
+    // Emma removes her from the twins; her own family stays hers.
+    EXPECT_EQ(remove(mother, friendOfFamily.userId).status, 200);
+    EXPECT_EQ(babiesOf(friendOfFamily), 1u);
+}
+
+TEST_F(FamilyRoleTest, ADatabaseFromBeforeRolesTakesEachMembersRoleFromHowSheCameIn) {
+    Session sarah = sarahAsMother();
+    Session stranger = signUpStranger("stranger@cradleway.test");
+    // The database as an older server left it: memberships without roles.
+    server_.reset();
+    {
+        Connection db((dir_ / "cradleway.db").string());
+        db.exec(
+            "ALTER TABLE member_babies DROP COLUMN parent; UPDATE schema_version SET version = version - 1");
+    }
+    restart();
+
+    Session mother = demoMother();
+    sarah = signIn("sarah@cradleway.test", "sarahs-password");
+    EXPECT_EQ(remove(sarah, mother.userId).status, 403) << "invited as a relative";
+    // The parents, who came by no invitation, keep what they had; so does a mother of her own baby.
+    EXPECT_EQ(invite(mother, "Gus", "gus@cradleway.test", "Friend").status, 200);
+    stranger = signIn("stranger@cradleway.test", "stranger-pass");
+    EXPECT_EQ(invite(stranger, "Hal", "hal@cradleway.test", "Friend").status, 200);
+    EXPECT_EQ(remove(mother, sarah.userId).status, 200);
+    EXPECT_EQ(babiesOf(mother), 2u);
+}
+
 TEST_F(FamilyTest, AnArticleIsMarkedReadOnlyWithItsReadersToken) {
     Session mother = demoMother();
     Session father = signIn("partner@cradleway.test", "cradleway-demo");

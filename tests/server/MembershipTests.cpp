@@ -131,5 +131,126 @@ TEST_F(MembershipTest, ALookUpCountsOnlyForTheApplicationThatMadeIt) {
     EXPECT_EQ(parent.body["babies"][0]["mrn"], "CW200001");
 }
 
+TEST_F(MembershipTest, AnInvitationsCodeBringsInItsOwnFamilyOnly) {
+    Session emma = demoMother();
+    // Mallory, with a family of her own, invites Lisa too.
+    Session mallory = signUpStranger("mallory@cradleway.test");
+    auto invite = [&](const Session& by) {
+        return post("invite",
+                    {{"full_name", "Lisa"},
+                     {"relationship", "Relative"},
+                     {"email", "lisa@cradleway.test"},
+                     {"user_id", by.userId}},
+                    by.access)
+            .status;
+    };
+    ASSERT_EQ(invite(mallory), 200);
+    const std::string mallorysCode = consoleCapture("<lisa@cradleway.test>", "invitation code ");
+    ASSERT_EQ(invite(emma), 200);
+    const std::string emmasCode = consoleCapture("<lisa@cradleway.test>", "invitation code ");
+    ASSERT_NE(mallorysCode, emmasCode);
+
+    // Lisa proves Emma's code only, and signs up: she is in Emma's family, not Mallory's.
+    CookieJar lisaPhone;
+    ASSERT_EQ(
+        post(lisaPhone, "invite/check", {{"email", "demo@cradleway.test"}, {"invitation_code", emmasCode}})
+            .status,
+        200);
+    Reply lisa = post(lisaPhone, "signup", account("Lisa", "lisa@cradleway.test"));
+    ASSERT_EQ(lisa.status, 200) << lisa.raw;
+    EXPECT_EQ(lisa.body["babies"].size(), 2u) << lisa.raw;
+    const int64_t lisaId = lisa.body["user"]["id"];
+    const std::string lisaToken = lisa.body["tokens"]["access_token"];
+    // Nor does naming Mallory's baby bring her in: its invitation's code was never given back.
+    const int64_t mallorysBaby = mallory.reply["babies"][0]["id"];
+    EXPECT_EQ(
+        post(lisaPhone, "baby/update", {{"user_id", lisaId}, {"babies", {{{"id", mallorysBaby}}}}}, lisaToken)
+            .status,
+        403);
+    EXPECT_EQ(post(lisaPhone, "member/nicu_journey", {{"user_id", lisaId}}, lisaToken).body["babies"].size(),
+              2u);
+    // Mallory's invitation still waits: Lisa is in no family of hers, so none of Emma's family's posts
+    // or comments reach Mallory through Lisa.
+    Reply family = get("invite/data", {{"user_id", std::to_string(mallory.userId)}}, mallory.access);
+    ASSERT_EQ(family.body["members"].size(), 1u) << family.raw;
+    EXPECT_EQ(family.body["members"][0]["connected"], false);
+
+    // Her own code, proven later, brings her into Mallory's family too.
+    ASSERT_EQ(post(lisaPhone, "invite/check",
+                   {{"email", "mallory@cradleway.test"}, {"invitation_code", mallorysCode}})
+                  .status,
+              409);
+    Reply back =
+        post(lisaPhone, "signin", {{"email", "lisa@cradleway.test"}, {"password", "password-of-Lisa"}});
+    ASSERT_EQ(back.status, 200);
+    EXPECT_EQ(post(lisaPhone, "baby/update", {{"user_id", lisaId}, {"babies", {{{"id", mallorysBaby}}}}},
+                   back.body["tokens"]["access_token"])
+                  .status,
+              200);
+}
+
+TEST_F(MembershipTest, WhatOnePhoneProvedServesOnlyTheAccountItWasProvedFor) {
+    // Bob has an account and a phone of his own.
+    Session bob = signUpStranger("bob@cradleway.test");
+    // On a shared phone, Sarah checks her invitation and Ana looks Mia up; then Bob signs in there once.
+    CookieJar sharedPhone;
+    ASSERT_EQ(
+        post(sharedPhone, "invite/check", {{"email", "demo@cradleway.test"}, {"invitation_code", "424242"}})
+            .status,
+        200);
+    ASSERT_EQ(post(sharedPhone, "baby/verify_mrn", {{"mrn", "CW200001"}}).status, 200);
+    Reply bobThere =
+        post(sharedPhone, "signin", {{"email", "bob@cradleway.test"}, {"password", "stranger-pass"}});
+    ASSERT_EQ(bobThere.status, 200);
+    const std::string bobThereToken = bobThere.body["tokens"]["access_token"];
+
+    // Neither proof is his: not from his own phone, nor signed in on the shared one.
+    const json claimMia = {{"user_id", bob.userId},
+                           {"babies",
+                            {{{"id", 3},
+                              {"full_name", "Mia Lopez"},
+                              {"birthday", "2026-11-01"},
+                              {"expected_birthday", "2027-01-01"},
+                              {"gender", "Female"}}}}};
+    const json nameTwins = {{"user_id", bob.userId}, {"babies", {{{"id", 1}}, {{"id", 2}}}}};
+    for (CookieJar* phone : {&app_, &sharedPhone}) {
+        const std::string& token = phone == &app_ ? bob.access : bobThereToken;
+        EXPECT_EQ(post(*phone, "baby/verify_mrn", {{"mrn", "CW100001"}}, token).status, 409);
+        EXPECT_EQ(post(*phone, "baby/update", claimMia, token).status, 403);
+        EXPECT_EQ(post(*phone, "baby/update", nameTwins, token).status, 403);
+    }
+    EXPECT_EQ(post("member/nicu_journey", {{"user_id", bob.userId}}, bob.access).body["babies"].size(), 1u);
+
+    // The proofs still serve those they were made for: Ana's account, made there, claims Mia, and
+    // Sarah's, made there next, joins the family that invited her.
+    Reply ana = post(sharedPhone, "signup",
+                     {{"full_name", "Ana"},
+                      {"email", "ana@cradleway.test"},
+                      {"relationship", "Mother"},
+                      {"password", "anas-password"},
+                      {"babies", {{{"id", 3}}}}});
+    ASSERT_EQ(ana.status, 200) << ana.raw;
+    EXPECT_EQ(ana.body["babies"].size(), 1u);
+    Reply sarah = post(sharedPhone, "signup", account("Sarah", "sarah@cradleway.test"));
+    ASSERT_EQ(sarah.status, 200) << sarah.raw;
+    EXPECT_EQ(sarah.body["babies"].size(), 2u);
+}
+
+TEST_F(MembershipTest, ACookieTheServerNeverIssuedIsReplaced) {
+    const std::string madeUp = "0123456789abcdef0123456789abcdef";
+    CookieJar phone;
+    phone.cookies[kClientCookie] = madeUp;
+    ASSERT_EQ(post(phone, "baby/verify_mrn", {{"mrn", "CW200001"}}).status, 200);
+    EXPECT_NE(phone.cookies[kClientCookie], madeUp);
+    // Another phone that sends the same made-up value holds none of that phone's proofs.
+    CookieJar copy;
+    copy.cookies[kClientCookie] = madeUp;
+    EXPECT_EQ(post(copy, "signup", account("Copy", "copy@cradleway.test", {{{"id", 3}}})).status, 403);
+    // The value the server issued names the phone from then on.
+    Reply claimed = post(phone, "signup", account("Parent", "parent@cradleway.test", {{{"id", 3}}}));
+    ASSERT_EQ(claimed.status, 200) << claimed.raw;
+    EXPECT_EQ(claimed.body["babies"].size(), 1u);
+}
+
 } // namespace
 } // namespace cw::server::testing
