@@ -135,7 +135,7 @@ void AppDelegate::resetNotificationBadge() {
 void AppDelegate::authenticationContextDidStartSession(AuthenticationContext&) {
     // Coming from the sign-in flow, the member gets a main interface of her own, whose drawer does
     // its start-up chores for her as it loads. One made while nobody was signed in (or left by a
-    // session that ended without a logout, a refused token refresh) is someone else's.
+    // session whose tokens went without a logout) is someone else's.
     if (!window_ || window_->rootViewController() != appController_) showSignedOut();
     installRoot(appController());
     std::weak_ptr<AppDelegate> weakSelf = weak_from_this();

@@ -115,8 +115,8 @@ void SideNavigationViewController::promptForLogout() {
 }
 
 void SideNavigationViewController::logout() {
-    auto& context = AuthenticationContext::shared();
-    context.logout();
+    // Unregistered first: the session's end (which logout tells the application delegate) finds the
+    // device no longer registered for this member's notifications.
     UIApplication::shared().unregisterForRemoteNotifications();
-    if (auto delegate = context.delegate().lock()) delegate->authenticationContextDidEndSession(context);
+    AuthenticationContext::shared().logout();
 }

@@ -7,6 +7,7 @@
 #include "foundation/bundle/Bundle.h"
 #include "foundation/defaults/UserDefaults.h"
 #include "net/AFURLRequestSerialization.h"
+#include "net/HTTPCookieStorage.h"
 
 #include <array>
 #include <cstddef>
@@ -68,16 +69,22 @@ void AuthenticationContext::save(const std::shared_ptr<UserData>& user) {
 void AuthenticationContext::logout() {
     setOAuthToken(std::nullopt);
     setOAuthRefreshToken(std::nullopt);
+    // The server ties what this device proved (an invitation check, a record-number look-up) to its
+    // cookies: whoever registers or signs in next must not present the last member's.
+    HTTPCookieStorage::shared()->deleteAllCookies();
     auto& defaults = UserDefaults::standard();
     const bool touchID = defaults.boolForKey(touchIDKey);
     const std::optional<std::string> username = defaults.stringForKey(kUsernameKey);
-    const std::optional<std::string> identifier = Bundle::main().bundleIdentifier();
-    if (!identifier) return;
-    defaults.removePersistentDomainForName(*identifier);
-    defaults.setBool(true, hasSeenTutorialKey);
-    defaults.synchronize();
-    defaults.setBool(touchID, touchIDKey);
-    if (username) defaults.setObject(*username, kUsernameKey);
+    if (const std::optional<std::string> identifier = Bundle::main().bundleIdentifier()) {
+        defaults.removePersistentDomainForName(*identifier);
+        defaults.setBool(true, hasSeenTutorialKey);
+        defaults.synchronize();
+        defaults.setBool(touchID, touchIDKey);
+        if (username) defaults.setObject(*username, kUsernameKey);
+    }
+    // Whoever ends the session (the side menu, a refused token refresh), the screens of the member
+    // who was signed in go with it: they would show nothing but empty lists from now on.
+    if (auto delegate = this->delegate().lock()) delegate->authenticationContextDidEndSession(*this);
 }
 
 void AuthenticationContext::loadTokens() {

@@ -14,8 +14,8 @@
 
 class AuthenticationContext;
 
-// Told when a session starts (the application delegate, which then shows the main interface) and,
-// by the side menu's logout, when it ends.
+// Told when a session starts (the application delegate, which then shows the main interface) and
+// when it ends (by logout(), whoever calls it: the side menu, a refused token refresh).
 class AuthenticationContextDelegate {
 public:
     virtual ~AuthenticationContextDelegate() = default;
@@ -81,9 +81,10 @@ public:
 
     // Makes the record the signed-in member and stores it under "userKey".
     virtual void save(const std::shared_ptr<UserData>& user);
-    // Clears both tokens and every stored key of the application except "touchIDKey" and
-    // "usernameKey" (kept as they were; an absent "touchIDKey" is written back as false), and sets
-    // "hasSeenTutorialKey". The member and the selected baby stay in memory; the delegate is not told.
+    // Clears both tokens, the cookies of the HTTP session and every stored key of the application
+    // except "touchIDKey" and "usernameKey" (kept as they were; an absent "touchIDKey" is written back
+    // as false), and sets "hasSeenTutorialKey"; then tells the delegate that the session ended. The
+    // member and the selected baby stay in memory.
     virtual void logout();
     // Reads "refreshToken" and "token"; a missing key leaves its token as it was.
     virtual void loadTokens();

@@ -247,9 +247,18 @@ std::optional<URL> BaseHTTPService::imageURL(const std::string& path) {
 }
 
 std::optional<URL> BaseHTTPService::resolveServerPath(const std::string& path) {
-    // A valid address is kept as written: encoding it again would turn its "%XX" into "%25XX".
-    if (URL::fromString(path)) return againstServer(path);
-    return imageURL(path);
+    // Joined as text, as every request's address is: a server that lives under a path of its own
+    // ("https://host/nicu") keeps it, where resolving "/content/…" as a reference would drop it. A
+    // path valid as written is kept so (encoding it again would turn its "%XX" into "%25XX"); any
+    // other is percent-encoded first.
+    const std::string server = baseServerURL();
+    auto joined = URL::fromString(server + path);
+    if (!joined) {
+        if (auto encoded = cw::percentEncodeQuery(path)) joined = URL::fromString(server + *encoded);
+    }
+    // Text joined so can name another server ("@host/…", a whole address): nothing opens there.
+    if (!joined || !isServerOrigin(*joined)) return std::nullopt;
+    return joined;
 }
 
 bool BaseHTTPService::isServerOrigin(const URL& url) {
@@ -261,6 +270,6 @@ std::optional<URL> BaseHTTPService::memberPageURL(const std::string& path) {
     const auto query = AuthenticationContext::shared().memberPageQuery();
     if (!query) return std::nullopt;
     const auto page = resolveServerPath(path);
-    if (!page || !isServerOrigin(*page)) return std::nullopt;
+    if (!page) return std::nullopt;
     return URL::fromString(page->absoluteString() + *query);
 }

@@ -121,16 +121,17 @@ public:
     // `path` percent-encoded for a query and resolved against SERVER_URL (the server root); none when
     // the text is not UTF-8 or no address can be formed.
     static std::optional<URL> imageURL(const std::string& path);
-    // A path (or whole address) the server gave, resolved against SERVER_URL as a URL, the way a page
-    // resolves a link: never joined to it as text, where "@host" or "//host" would name another
-    // server. Taken as written when it is a valid address, else percent-encoded first; none when no
-    // address can be formed.
+    // A path the server gave ("/content/education/5"), put directly after SERVER_URL as text, so that
+    // a path SERVER_URL has ("https://host/nicu") is kept. Taken as written when the joined text is a
+    // valid address, else the path is percent-encoded first. None when no address can be formed, and
+    // none when the result is not on the server's own origin (the text named another host: "@host",
+    // a whole address).
     static std::optional<URL> resolveServerPath(const std::string& path);
     // Whether an address is on the server's own origin (SERVER_URL's scheme, host and port).
     static bool isServerOrigin(const URL& url);
     // The server's page at `path`, opened as the signed-in member: the resolved address followed by
     // the member's query ("?user_id=…&access_token=…"). None without a member, and none when the path
-    // resolves to any origin but the server's own: the member's token goes to no other host.
+    // gives no address on the server's own origin: the member's token goes to no other host.
     static std::optional<URL> memberPageURL(const std::string& path);
 
 private:

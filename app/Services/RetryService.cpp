@@ -76,13 +76,15 @@ void RetryService::refreshFailed(const Task& task, const NSError& error) {
     auto parked = std::move(parked_);
     parked_.clear();
 
-    // A refresh the server answered and that still failed (an error status, a reply that is no JSON,
-    // one refused as too large) ends the session: the tokens held are not going to be renewed. One
-    // that never got an answer (no connection, time-out) says nothing about the tokens, so the member
-    // stays signed in.
+    // A refresh the server refused (a client error status, a reply that is no JSON, one refused as
+    // too large, a redirect to another server) ends the session: the tokens held are not going to be
+    // renewed. One that never got an answer (no connection, time-out) or met the server's own failure
+    // (a 5xx status) says nothing about the tokens, so the member stays signed in and only the
+    // parked requests fail.
     std::shared_ptr<const NSHTTPURLResponse> response = task ? task->response() : nullptr;
     if (!response) response = cw::failingResponse(error);
-    if (response) AuthenticationContext::shared().logout();
+    const bool serverFailed = response && response->statusCode() >= 500 && response->statusCode() <= 599;
+    if (response && !serverFailed) AuthenticationContext::shared().logout();
 
     for (const auto& request : parked)
         if (!request->claimed.exchange(true) && request->fail) request->fail();

@@ -38,8 +38,8 @@ public:
     // tokens; in every case the parked requests are then sent again.
     void refreshSucceeded(const std::optional<JSON>& reply);
     // The refresh failed: every parked request's failure callback is called. When the server
-    // answered (an error status, a reply that is no JSON) the session is logged out; an outage keeps
-    // the session.
+    // refused it (an error status below 500, a reply that is no JSON) the session is logged out, which
+    // tells the session's delegate; an outage or a server error (5xx) keeps the session.
     void refreshFailed(const Task& task, const NSError& error);
 
     // The last refresh started (kept after it ended).

@@ -121,9 +121,14 @@ void EducationContentWebViewController::updateViewConstraints() {
 }
 
 void EducationContentWebViewController::loadContent(const std::string& path) {
-    // Nothing opens for a path that names another host: the page goes with the member's token.
+    if (!AuthenticationContext::shared().user()) return;
+    // Nothing opens for a path that names another host, the page going with the member's token; the
+    // member is told, as a tapped link that does nothing would leave her guessing.
     auto url = BaseHTTPService::memberPageURL(path);
-    if (!url) return;
+    if (!url) {
+        showMessage(*this, kLoadFailure, GSMessageType::error);
+        return;
+    }
     webView()->loadRequest(URLRequest(*url));
 }
 

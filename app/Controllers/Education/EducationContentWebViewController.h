@@ -27,6 +27,8 @@ public:
     static constexpr const char* kPagePath = "/content/education/";
     static constexpr const char* kAppScheme = "cradleway";
     static constexpr const char* kBookmarkFailure = "Unexpected error. Please try again.";
+    // Shown when a page's path gives no address on the server's own origin.
+    static constexpr const char* kLoadFailure = "Unexpected error loading content. Please try again.";
 
     // `init(itemID:contentURL:isBookmarked:shareTitle:shareImage:)`, the only way to make the screen.
     EducationContentWebViewController(std::optional<std::int64_t> itemID, std::optional<std::string> contentURL,
@@ -60,6 +62,7 @@ public:
     bool shouldStartLoadWith(UIWebView* webView, const URLRequest& request, UIWebViewNavigationType type) override;
 
     // Loads the page at a path of the server with the member's id and token; nothing without a member.
+    // A path that gives no address on the server's origin loads nothing and shows kLoadFailure.
     void loadContent(const std::string& path);
     // Every match of the pattern in the text, in order; none (and a line on the console) when the
     // pattern does not compile.

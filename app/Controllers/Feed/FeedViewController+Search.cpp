@@ -62,6 +62,7 @@ void FeedViewController::searchFeed(Timer& timer) {
     // Fewer than three characters as a reader counts them: the last result stays as it is.
     if (cw::characters(*text).size() < minimumSearchLength) return;
     searchedData = cardsMatching(filteredData, *text);
+    searchedText_ = *text;
     tableView->reloadData();
     sendEvent(rawValue(ScreenAction::ServerRequest), kSearched.dictionary());
 }
@@ -69,6 +70,7 @@ void FeedViewController::searchFeed(Timer& timer) {
 void FeedViewController::clearSearch() {
     sendEvent(rawValue(ScreenAction::Tap), kCleared.dictionary());
     searchedData.reset();
+    searchedText_.clear();
     tableView->reloadData();
 }
 

@@ -145,6 +145,7 @@ void FeedViewController::viewWillAppear(bool animated) {
         responseData.clear();
         filteredData.clear();
         searchedData.reset();
+        searchedText_.clear();
         listMember_.reset();
         // Questions and answers are the last member's: none of them is asked of, or sent as, the new one.
         questions.clear();
@@ -268,6 +269,10 @@ void FeedViewController::filterResponseData() {
         }
     }
     addTimeTag();
+    // A held search result is of the list it was searched in: one typed before the cards arrived,
+    // or before a refresh or a new filter, would otherwise keep showing what the old list held.
+    // It is the same search, so no usage event goes with it.
+    if (searchedData) searchedData = cardsMatching(filteredData, searchedText_);
 }
 
 void FeedViewController::addTimeTag() {

@@ -7,7 +7,8 @@
 //
 // Lists: `responseData` holds the cards of the last delivered fetch (shared with the feed store's
 // cache), `filteredData` those the saved filter keeps with the day separators, `searchedData` the
-// result of a search; the table shows `currentFeedData`. Every refresh is checkForContent followed by
+// result of a search (searched again whenever `filteredData` is rebuilt); the table shows
+// `currentFeedData`. Every refresh is checkForContent followed by
 // the store's fetch with the content and failure handlers; a failed fetch changes no list and shows
 // nothing but stopped indicators.
 //
@@ -174,6 +175,8 @@ public:
     void fetchContent();
     void feedLoaded(const std::vector<FeedResponse::Card>& cards);
     void feedFailed(const NSError& error);
+    // Rebuilds `filteredData` from `responseData` and the saved filter; a held search result is
+    // searched again in the new list.
     void filterResponseData();
     void addTimeTag();
 
@@ -303,6 +306,8 @@ private:
 
     // Whose cards the lists hold (none before the first delivery).
     std::optional<std::int64_t> listMember_;
+    // The text `searchedData` holds the matches of, while it holds a result.
+    std::string searchedText_;
     // The header's picture area: half as high as the screen is wide.
     std::shared_ptr<UILayoutGuide> babyHeaderPhotoArea_;
     std::shared_ptr<UIView> redDot_;

@@ -28,6 +28,18 @@ std::string describe(int code) {
     return text;
 }
 
+// The containers the players play: MP4 and QuickTime, which FFmpeg reads with one demuxer. Whatever
+// else a server answers a video's address with is refused before FFmpeg acts on it: an SDP
+// description would have it listen on network ports, a playlist or a concat list fetch the
+// sources it names.
+constexpr const char* kPlayableContainers = "mov,mp4,m4a,3gp,3g2,mj2";
+
+// The file's bytes are all a video is: the player fetched them over its request's own protocol, and
+// nothing a file names (a reference to another file, a segment) is opened from here.
+int refuseNestedInput(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) {
+    return AVERROR(EPERM);
+}
+
 // FFmpeg prints what it thinks of damaged input on standard error; our callers report failures
 // themselves, once, in their own words.
 void quietLibraryLogging() {
@@ -212,7 +224,12 @@ std::unique_ptr<VideoDecoder> VideoDecoder::open(std::shared_ptr<const Data> byt
     if (!d.format) return fail("out of memory");
     d.format->pb = d.io;
     d.format->flags |= AVFMT_FLAG_CUSTOM_IO;
-    if (const int r = avformat_open_input(&d.format, nullptr, nullptr, nullptr); r < 0) {
+    d.format->io_open = &refuseNestedInput;
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "format_whitelist", kPlayableContainers, 0);
+    const int r = avformat_open_input(&d.format, nullptr, nullptr, &options);
+    av_dict_free(&options);
+    if (r < 0) {
         // The context is freed by a failed open.
         d.format = nullptr;
         return fail("the file is not a video that can be read (" + describe(r) + ")");

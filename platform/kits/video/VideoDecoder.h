@@ -9,7 +9,9 @@
 // on them) but not converted, which is where most of the cost of a picture lies.
 //
 // Bad input never crashes: bytes that hold no decodable video stream give no decoder and a reason;
-// damage further on ends the stream early (`error()` then says why).
+// damage further on ends the stream early (`error()` then says why). Only MP4 and QuickTime files
+// are read, and from their bytes alone: any other kind of file (an SDP description, a playlist, a
+// concat list) is refused, and nothing a file names is opened.
 
 #include "uikit/graphics/UIImage.h"
 

@@ -330,15 +330,15 @@ TEST_F(ReplyShapesTest, SearchRowsFollowOnlyBookmarkRepliesForTheirOwnCard) {
     ASSERT_TRUE(waitFor([&] { return search->searchResults.empty(); }));
 }
 
-TEST_F(ReplyShapesTest, TheContentPageTakesOnlyTheServersOriginAndOnlyABooleanAnswer) {
+TEST_F(ReplyShapesTest, TheContentPageStaysUnderTheServersAddressAndTakesOnlyABooleanAnswer) {
     environment.writeInfo({{"SERVER_URL", server.base() + "/cradleway/base"}, {"CFBundleIdentifier", "org.cradleway.reply-tests"}});
-    server.reply("GET", "/content/education/7", Reply{200, "<p>Seven</p>", "text/html"});
+    server.reply("GET", "/cradleway/base/content/education/7", Reply{200, "<p>Seven</p>", "text/html"});
     server.reply("POST", "/cradleway/base/m/api/content/education/bookmark/check",
                  {Reply{200, R"({"bookmarked":"yes"})"}, Reply{200, R"({"bookmarked":true})"}});
     auto page = std::make_shared<EducationContentWebViewController>(7, std::nullopt, false, std::nullopt, nullptr);
     push(page);
-    ASSERT_TRUE(waitForRequests("/content/education/7", 1));
-    const auto load = server.requestsAt("/content/education/7").front();
+    ASSERT_TRUE(waitForRequests("/cradleway/base/content/education/7", 1));
+    const auto load = server.requestsAt("/cradleway/base/content/education/7").front();
     EXPECT_EQ(load.param("user_id"), "12");
     EXPECT_EQ(load.param("access_token"), "access-1");
     ASSERT_TRUE(waitForRequests("/cradleway/base/m/api/content/education/bookmark/check", 1));
@@ -361,10 +361,10 @@ TEST_F(ReplyShapesTest, TheContentPageTakesOnlyTheServersOriginAndOnlyABooleanAn
     EXPECT_EQ(server.requestsAt("/cradleway/base/m/api/content/education/bookmark/check").size(), 2u);
 
     // A related link whose last part is no number: no event, the page loads all the same.
-    server.reply("GET", "/content/education/abc", Reply{200, "<p>Abc</p>", "text/html"});
+    server.reply("GET", "/cradleway/base/content/education/abc", Reply{200, "<p>Abc</p>", "text/html"});
     const auto link = *URL::fromString("cradleway://content/education/abc");
     EXPECT_FALSE(page->shouldStartLoadWith(page->webView().get(), URLRequest(link), UIWebViewNavigationType::linkClicked));
-    ASSERT_TRUE(waitForRequests("/content/education/abc", 1));
+    ASSERT_TRUE(waitForRequests("/cradleway/base/content/education/abc", 1));
     EXPECT_FALSE(sentEvent("relatedContentViewTapped"));
     // The page's own loads go ahead.
     EXPECT_TRUE(page->shouldStartLoadWith(page->webView().get(), URLRequest(link), UIWebViewNavigationType::other));

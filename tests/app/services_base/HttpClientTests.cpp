@@ -213,6 +213,35 @@ TEST_F(HTTPClientTest, RefreshRefusedByTheServerLogsOutAndFailsParkedRequests) {
     EXPECT_FALSE(fresh.oAuthToken());
 }
 
+// The server's own failure (5xx) says nothing about the tokens: the request fails and the member
+// stays signed in; a refusal (401) logs out and the session's delegate hears of it.
+TEST_F(HTTPClientTest, ARefreshMeetingAServerErrorKeepsTheSessionWhereARefusalEndsIt) {
+    for (const int status : {500, 502, 503, 599, 401, 403, 400}) {
+        SCOPED_TRACE(status);
+        auto delegate = std::make_shared<RecordingSessionDelegate>();
+        auto& session = AuthenticationContext::shared();
+        session.setDelegate(delegate);
+        session.updateTokens(JSON::parse(R"({"tokens":{"access_token":"held","refresh_token":"held-r"}})").value());
+        signIn("held", "held-r");
+        setReply([status](const Arrival& arrival, httplib::Response& response) {
+            response.status = arrival.path == "/m/api/tokens/" ? status : 401;
+        });
+        BaseHTTPService service("feed");
+        std::optional<int> failedWith;
+        service.get("a", JSON(), nullptr, nullptr,
+                    [&](const Task& task, const NSError&) { failedWith = statusOf(task); });
+        runUntil([&] { return failedWith.has_value(); });
+
+        EXPECT_EQ(*failedWith, 401);
+        const bool kept = status >= 500;
+        EXPECT_EQ(session.oAuthToken().has_value(), kept);
+        EXPECT_EQ(delegate->ended, kept ? 0 : 1);
+        AuthenticationContext stored;
+        stored.loadTokens();
+        EXPECT_EQ(stored.oAuthRefreshToken().has_value(), kept);
+    }
+}
+
 TEST_F(HTTPClientTest, OutageParksTheRequestAndKeepsTheSession) {
     writeBundle({{"CFBundleIdentifier", "org.cradleway.tests"},
                  {"SERVER_URL", "http://127.0.0.1:" + std::to_string(refusedPort())}});

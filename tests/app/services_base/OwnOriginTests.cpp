@@ -86,27 +86,34 @@ TEST_F(OwnOriginTest, ARefreshAnsweredWithABodyThatIsNoJSONSignsTheMemberOut) {
     }
 }
 
-TEST_F(OwnOriginTest, ServerPathsResolveAsAddressesAndTheMembersPageStaysOnTheServer) {
+TEST_F(OwnOriginTest, ServerPathsAreJoinedToTheServersAddressAndStayOnItsOrigin) {
     EXPECT_EQ(BaseHTTPService::resolveServerPath("/content/education/5")->absoluteString(),
               base() + "/content/education/5");
-    EXPECT_EQ(BaseHTTPService::resolveServerPath("content/a b")->absoluteString(), base() + "/content/a%20b");
+    EXPECT_EQ(BaseHTTPService::resolveServerPath("/content/a b")->absoluteString(), base() + "/content/a%20b");
     EXPECT_EQ(BaseHTTPService::resolveServerPath("/content/a%20b")->absoluteString(), base() + "/content/a%20b");
-    EXPECT_EQ(BaseHTTPService::resolveServerPath("https://cdn.example/a.png")->absoluteString(),
-              "https://cdn.example/a.png");
     EXPECT_FALSE(BaseHTTPService::memberPageURL("/content/education/5")) << "nobody signed in";
 
     signIn("a+b", "r", 5);
     EXPECT_EQ(BaseHTTPService::memberPageURL("/content/education/5")->absoluteString(),
               base() + "/content/education/5?user_id=5&access_token=a%2Bb");
-    // A path the server meant as its own stays there, whatever it holds.
-    EXPECT_EQ(BaseHTTPService::memberPageURL("@other.example/content/education/5")->absoluteString(),
-              base() + "/@other.example/content/education/5?user_id=5&access_token=a%2Bb");
-    // Joined as text these named another host; resolved, they open nothing.
+    // "//host" put after the address is a path of the server's own.
+    EXPECT_EQ(BaseHTTPService::memberPageURL("//127.0.0.1:9/steal")->absoluteString(),
+              base() + "//127.0.0.1:9/steal?user_id=5&access_token=a%2Bb");
+    // Put after the address these name another host, or no address at all: nothing opens.
     for (const std::string& hostile :
-         {std::string("@127.0.0.1:9/steal"), std::string("//127.0.0.1:9/steal"), std::string("https://other.example/steal"),
-          "http://localhost:" + base().substr(base().rfind(':') + 1) + "/content/education/5"}) {
+         {std::string("@127.0.0.1:9/steal"), std::string("@other.example/content/education/5"),
+          std::string("https://other.example/steal"), std::string("content/education/5")}) {
+        EXPECT_FALSE(BaseHTTPService::resolveServerPath(hostile)) << hostile;
         EXPECT_FALSE(BaseHTTPService::memberPageURL(hostile)) << hostile;
     }
+
+    // A server under a path of its own keeps it, as the requests of its API do.
+    writeBundle({{"CFBundleIdentifier", "org.cradleway.tests"}, {"SERVER_URL", base() + "/nicu"}});
+    EXPECT_EQ(BaseHTTPService::resolveServerPath("/content/education/5")->absoluteString(),
+              base() + "/nicu/content/education/5");
+    EXPECT_EQ(BaseHTTPService::memberPageURL("/content/education/5")->absoluteString(),
+              base() + "/nicu/content/education/5?user_id=5&access_token=a%2Bb");
+    EXPECT_EQ(BaseHTTPService::serverURL(), base() + "/nicu/m/api/");
 }
 
 } // namespace

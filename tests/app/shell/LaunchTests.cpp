@@ -171,7 +171,7 @@ TEST_F(ShellTest, ASessionLostWithoutLogoutShowsTheSignInFlowAtTheNextActivation
     storeSession(true, true);
     launch();
     const auto timer = app->healthCheckTimer();
-    // A failed token refresh clears the session behind the delegate's back.
+    // The token goes without a logout, behind the delegate's back.
     AuthenticationContext::shared().setOAuthToken(std::nullopt);
     host->enterBackground();
     host->enterForeground();

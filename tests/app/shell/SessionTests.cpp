@@ -4,8 +4,11 @@
 #include "Controllers/Feed/FeedDataStore.h"
 #include "Controllers/SignIn/AuthenticationFlowController.h"
 #include "Services/AuthenticationContext.h"
+#include "Services/RetryService.h"
 #include "Services/UserDefaults+NotificationSettings.h"
 #include "foundation/dispatch/RunLoop.h"
+#include "foundation/defaults/Storage.h"
+#include "net/HTTPCookieStorage.h"
 
 #include <gmock/gmock.h>
 
@@ -22,7 +25,113 @@ std::vector<std::int64_t> resetMembers(const std::vector<RecordedRequest>& reset
     return ids;
 }
 
+// Every request of the member refused as with a token that no longer holds, and the renewal
+// answered with `renewal`.
+void refuseEveryRequestAndAnswerTheRenewal(RecordingServer& server, std::function<void(httplib::Response&)> renewal) {
+    server.setHandler([renewal = std::move(renewal)](const RecordedRequest& request, httplib::Response& response) {
+        if (request.path == "/m/api/tokens/")
+            renewal(response);
+        else if (request.path.starts_with("/m/api/"))
+            response.status = 401, response.set_content(R"({"message":"Not authorised"})", "application/json");
+    });
+}
+
+bool renewalEnded() {
+    return !RetryService::shared().isRefreshing();
+}
+
 } // namespace
+
+// The mother changed her password on another phone (or the renewal met some other refusal): the
+// first requests of the signed-in screens are refused, so is their renewal, and the sign-in screen
+// comes back in place of an empty feed and a menu with her name.
+TEST_F(ShellTest, ARenewalTheServerRefusesBringsBackTheSignInScreen) {
+    const std::string elsewhere = "http://localhost:" + std::to_string(server.port()) + "/m/api/tokens/";
+    struct Refusal {
+        const char* what;
+        std::function<void(httplib::Response&)> renewal;
+    };
+    const std::vector<Refusal> refusals = {
+        {"the refresh token no longer holds",
+         [](httplib::Response& r) {
+             r.status = 401;
+             r.set_content(R"({"message":"The refresh token is not valid. Please sign in again."})",
+                           "application/json");
+         }},
+        {"a reply that is no JSON", [](httplib::Response& r) { r.set_content("<html>gateway</html>", "text/html"); }},
+        {"a redirect to another server", [elsewhere](httplib::Response& r) { r.set_redirect(elsewhere, 302); }},
+    };
+    for (const auto& refusal : refusals) {
+        SCOPED_TRACE(refusal.what);
+        restart();
+        storeSession(true, true);
+        refuseEveryRequestAndAnswerTheRenewal(server, refusal.renewal);
+        launch();
+        // Signed in at launch (the refusals may come back as soon as the loop turns).
+        std::weak_ptr<MainNavigationController> signedInScreens = mainNavigation();
+        ASSERT_FALSE(signedInScreens.expired());
+
+        ASSERT_TRUE(RunLoop::main().runUntil([&] { return !requestsAt("/m/api/tokens/").empty() && renewalEnded(); }));
+        host->settle();
+        EXPECT_EQ(app->window()->rootViewController(), UIViewControllerPtr(app->authenticationController()));
+        EXPECT_TRUE(host->isShowing("Log In"));
+        EXPECT_FALSE(host->isShowing("Maya Lind"));
+        EXPECT_FALSE(app->healthCheckTimer());
+        EXPECT_FALSE(AuthenticationContext::shared().oAuthToken());
+        RunLoop::main().runUntilIdle();
+        EXPECT_TRUE(signedInScreens.expired()) << "the screens of the session are let go";
+    }
+}
+
+// A renewal that met the server's own failure says nothing about the tokens, as no connection says
+// nothing: the member stays signed in on her screens, and only the refused requests fail.
+TEST_F(ShellTest, ARenewalMeetingAServerErrorKeepsTheSession) {
+    storeSession(true, true);
+    refuseEveryRequestAndAnswerTheRenewal(server, [](httplib::Response& r) {
+        r.status = 503;
+        r.set_content(R"({"message":"Service unavailable"})", "application/json");
+    });
+    launch();
+    host->settle();
+    const auto signedIn = mainNavigation();
+    ASSERT_TRUE(signedIn);
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return !requestsAt("/m/api/tokens/").empty() && renewalEnded(); }));
+    host->settle();
+    EXPECT_EQ(app->window()->rootViewController(), UIViewControllerPtr(signedIn));
+    EXPECT_FALSE(host->isShowing("Log In"));
+    ASSERT_TRUE(app->healthCheckTimer());
+    EXPECT_TRUE(app->healthCheckTimer()->isValid());
+    EXPECT_EQ(AuthenticationContext::shared().oAuthToken(), "stored-access");
+    EXPECT_EQ(AuthenticationContext::shared().oAuthRefreshToken(), "stored-refresh");
+    AuthenticationContext stored;
+    stored.loadTokens();
+    EXPECT_EQ(stored.oAuthToken(), "stored-access");
+}
+
+// The cookies of the device hold what the last member proved to the server (her invitation check,
+// her record-number look-up): whoever signs in next on the phone must not send them.
+TEST_F(ShellTest, TheNextMemberOnTheDeviceSendsNoneOfTheLastMembersCookies) {
+    const auto cookiesFile = environment->dataDirectory() / "Cookies.json";
+    storeSession(true, true);
+    HTTPCookieStorage::shared()->setCookiesFromResponse(
+        {"cw_client=0123456789abcdef0123456789abcdef; Path=/m/api; Max-Age=2592000; HttpOnly"},
+        server.base() + "/m/api/invite/check");
+    ASSERT_NE(cw::readWholeFile(cookiesFile).bytes.find("cw_client"), std::string::npos);
+    launch();
+    host->settle();
+
+    ASSERT_TRUE(host->tapIdentifier("hamburgerButton"));
+    ASSERT_TRUE(host->tapText("Logout"));
+    ASSERT_TRUE(host->pickAlertAction("OK"));
+    EXPECT_TRUE(host->isShowing("Log In"));
+    EXPECT_TRUE(HTTPCookieStorage::shared()->cookies().empty());
+    EXPECT_EQ(cw::readWholeFile(cookiesFile).bytes.find("cw_client"), std::string::npos);
+
+    signInThroughTheScreen(signInReply(memberJSON(52, "Noah Berg", "noah@example.test"), "access-2"));
+    const auto signIns = requestsAt("/m/api/signin/");
+    ASSERT_THAT(signIns, SizeIs(1));
+    EXPECT_FALSE(signIns[0].header("Cookie")) << *signIns[0].header("Cookie");
+}
 
 TEST_F(ShellTest, ANewSessionAfterALogoutGetsAMainInterfaceOfItsOwnWhoseDrawerDoesItsChoresForTheNewMember) {
     server.reply("GET", "/m/api/member/notification/settings",
@@ -121,11 +230,8 @@ TEST_F(ShellTest, ASessionLostWithoutLogoutLeavesNothingOfItsInterfaceToTheNextM
     card->cardId = 5;
     FeedDataStore::shared().setCachedFeed({card});
 
-    // A refused token refresh clears the session behind the delegate's back; the next activation
-    // shows the sign-in flow.
+    // A refused token refresh logs out: the sign-in flow comes back at once.
     session.logout();
-    host->enterBackground();
-    host->enterForeground();
     ASSERT_EQ(app->window()->rootViewController(), app->authenticationController());
     RunLoop::main().runUntilIdle();
     EXPECT_TRUE(firstInterface.expired());

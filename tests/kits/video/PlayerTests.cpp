@@ -63,6 +63,10 @@ protected:
         server.reply("GET", "/videos/sample.mp4", Reply{200, cw::test::sampleVideo(), "video/mp4"});
         server.reply("GET", "/videos/noise.mp4", Reply{200, std::string(3000, '\x5a'), "video/mp4"});
         server.reply("GET", "/videos/gone.mp4", Reply{404, "no such video", "text/plain"});
+        server.reply("GET", "/videos/stream.mp4",
+                     Reply{200, "v=0\r\no=- 0 0 IN IP4 127.0.0.1\r\ns=Stream\r\nc=IN IP4 127.0.0.1\r\nt=0 0\r\n"
+                                "m=video 5004 RTP/AVP 96\r\na=rtpmap:96 H264/90000\r\n",
+                           "application/sdp"});
         environment.writeInfo({{"SERVER_URL", server.base()}});
     }
 
@@ -177,6 +181,7 @@ TEST_F(PlayerTest, AVideoThatCannotBeHadFailsWithItsReason) {
         std::string domain;
     };
     for (const Case& c : {Case{"/videos/noise.mp4", "AVFoundationErrorDomain"},
+                          Case{"/videos/stream.mp4", "AVFoundationErrorDomain"},
                           Case{"/videos/gone.mp4", "com.alamofire.error.serialization.response"}}) {
         SCOPED_TRACE(c.path);
         listener.heard.clear();

@@ -1,11 +1,17 @@
 #include "VideoTestSupport.h"
 
 #include "kits/video/VideoDecoder.h"
+#include "tests/support/RecordingServer.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <fstream>
 #include <random>
+#include <sstream>
+#include <thread>
 
 using cw::video::VideoDecoder;
 using cw::video::VideoFrame;
@@ -94,6 +100,71 @@ TEST(VideoDecoder, RefusesWhatIsNotAVideoAndSurvivesDamage) {
         EXPECT_TRUE(decoder->atEnd());
         EXPECT_LE(frames, 20u);
     }
+}
+
+// The UDP ports bound on this machine (IPv4 and IPv6), from the kernel's tables.
+std::vector<int> boundUdpPorts() {
+    std::vector<int> ports;
+    for (const char* table : {"/proc/net/udp", "/proc/net/udp6"}) {
+        std::ifstream in(table);
+        std::string line;
+        std::getline(in, line); // the heading
+        while (std::getline(in, line)) {
+            std::istringstream fields(line);
+            std::string slot, local;
+            fields >> slot >> local;
+            const auto colon = local.rfind(':');
+            if (colon != std::string::npos) ports.push_back(std::stoi(local.substr(colon + 1), nullptr, 16));
+        }
+    }
+    return ports;
+}
+
+// A server may answer a video's address with anything. What is not a container the players play
+// (an SDP description, a playlist, a concat list) is refused as it stands: it never makes the
+// decoder listen on the network or fetch the sources it names.
+TEST(VideoDecoder, OpensOnlyTheContainersThePlayersPlayAndNothingTheyName) {
+    cw::test::RecordingServer elsewhere;
+    const std::string source = elsewhere.base() + "/source.mp4";
+    elsewhere.reply("GET", "/source.mp4", cw::test::Reply{200, cw::test::sampleVideo(), "video/mp4"});
+    const int rtpPort = 47000 + static_cast<int>(std::random_device()() % 8000) * 2;
+    struct Case {
+        const char* what;
+        std::string text;
+    };
+    const std::vector<Case> cases = {
+        {"an SDP description",
+         "v=0\r\no=- 0 0 IN IP4 127.0.0.1\r\ns=Stream\r\nc=IN IP4 127.0.0.1\r\nt=0 0\r\nm=video " +
+             std::to_string(rtpPort) + " RTP/AVP 96\r\na=rtpmap:96 H264/90000\r\n"},
+        {"a playlist", "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2.0,\n" + source + "\n#EXT-X-ENDLIST\n"},
+        {"a concat list", "ffconcat version 1.0\nfile '" + source + "'\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        // Opened on a thread of its own, as the players do, while this one watches the machine's
+        // UDP ports until the open has ended.
+        std::atomic<bool> ended{false};
+        bool opened = true;
+        std::string why;
+        std::thread opening([&] {
+            opened = VideoDecoder::open(bytesOf(c.text), &why) != nullptr;
+            ended = true;
+        });
+        bool listened = false;
+        while (!ended) {
+            const auto bound = boundUdpPorts();
+            listened = listened || std::count(bound.begin(), bound.end(), rtpPort) > 0;
+        }
+        opening.join();
+        EXPECT_FALSE(opened);
+        EXPECT_FALSE(why.empty());
+        EXPECT_FALSE(listened) << "the decoder listened on UDP port " << rtpPort;
+    }
+    EXPECT_EQ(elsewhere.requestCount(), 0u) << "the decoder fetched a source the text named";
+
+    // The video itself still opens.
+    std::string why;
+    EXPECT_TRUE(VideoDecoder::open(bytesOf(cw::test::sampleVideo()), &why)) << why;
 }
 
 } // namespace
