@@ -342,6 +342,16 @@ bool HeadlessHost::drag(CGPoint from, CGPoint to, int steps) {
     clock_->advance(0.016);
     touches_->send(UITouchPhase::ended, to);
     settle();
+    // A flick glides on for longer than one settle moves the clock: the drag ends where it rests.
+    bool coasting = false;
+    walkTopmostFirst(w, [&coasting](const std::shared_ptr<UIView>& v) {
+        if (auto* s = dynamic_cast<UIScrollView*>(v.get()); s && s->isDecelerating()) {
+            s->finishScrolling();
+            coasting = true;
+        }
+        return true;
+    });
+    if (coasting) settle();
     return true;
 }
 
