@@ -493,7 +493,7 @@ std::optional<UIBackgroundFetchResult> HeadlessHost::deliverPush(const Notificat
         UNNotification n;
         n.date = Clock::now();
         n.request.identifier = "push-" + std::to_string(++pushCount_);
-        n.request.content.userInfo = payload;
+        n.request.content = UNNotificationContent::fromRemotePayload(payload);
         UNUserNotificationCenter::current().present(n);
     }
     std::optional<UIBackgroundFetchResult> result;
@@ -509,7 +509,7 @@ void HeadlessHost::tapPush(const NotificationUserInfo& payload) {
     UNNotificationResponse response;
     response.notification.date = Clock::now();
     response.notification.request.identifier = "push-" + std::to_string(++pushCount_);
-    response.notification.request.content.userInfo = payload;
+    response.notification.request.content = UNNotificationContent::fromRemotePayload(payload);
     if (!UNUserNotificationCenter::current().respond(response)) {
         // Without a notification-centre delegate the system hands the payload to the application.
         if (app.applicationState() != UIApplicationState::active) {
