@@ -532,7 +532,11 @@ void HeadlessHost::enterForeground() {
 }
 
 void HeadlessHost::setTouchID(bool available, bool matches) {
-    setTouchIDAnswers(available, matches);
+    // A finger on the sensor also answers a check waiting at the Touch ID prompt, where one is shown.
+    if (available)
+        putFingerOnSensor(matches);
+    else
+        setTouchIDAnswers(false, matches);
 }
 
 bool HeadlessHost::drawFrame() {
