@@ -64,6 +64,9 @@ UNNotificationPresentationOptions UNUserNotificationCenter::present(const UNNoti
     if (!d) return lastOptions_;
     d->willPresent(*this, notification, [this, notification](UNNotificationPresentationOptions options) {
         lastOptions_ = options;
+        // The badge option puts the notification's number on the application's icon.
+        if ((options & UNNotificationPresentationOptionBadge) && notification.request.content.badge)
+            UIApplication::shared().setApplicationIconBadgeNumber(*notification.request.content.badge);
         // An alert is shown as the platform shows one in front: a banner, when there is a text.
         if ((options & UNNotificationPresentationOptionAlert) &&
             !(notification.request.content.title.empty() && notification.request.content.body.empty()))

@@ -146,9 +146,10 @@ TEST_F(NotificationTest, InFrontANotificationShowsWithAnAlertAndABadgeAndIsOnlyR
 TEST_F(NotificationTest, InFrontANotificationDropsInAsABannerWhoseTapOpensItsPost) {
     launchSignedIn();
     const std::string text = "Ruth commented on your post";
-    const nlohmann::json payload = {{"aps", {{"alert", text}}}, {"not_id", 9}, {"screen", "post"},
+    const nlohmann::json payload = {{"aps", {{"alert", text}, {"badge", 3}}}, {"not_id", 9}, {"screen", "post"},
                                     {"post_id", 31}, {"notification_type", "comment"}};
     host->deliverPush(payload);
+    EXPECT_EQ(UIApplication::shared().applicationIconBadgeNumber(), 3) << "shown with its badge";
     // Seen at the top of the screen, over the feed's bar, with the application's name.
     auto shown = host->findByText(text);
     ASSERT_TRUE(shown) << "no banner; the screen shows: " << testing::PrintToString(host->visibleTexts());
