@@ -342,6 +342,16 @@ bool HeadlessHost::drag(CGPoint from, CGPoint to, int steps) {
     clock_->advance(0.016);
     touches_->send(UITouchPhase::ended, to);
     settle();
+    // A flick glides on for longer than one settle moves the clock: the drag ends where it rests.
+    bool coasting = false;
+    walkTopmostFirst(w, [&coasting](const std::shared_ptr<UIView>& v) {
+        if (auto* s = dynamic_cast<UIScrollView*>(v.get()); s && s->isDecelerating()) {
+            s->finishScrolling();
+            coasting = true;
+        }
+        return true;
+    });
+    if (coasting) settle();
     return true;
 }
 
@@ -483,7 +493,7 @@ std::optional<UIBackgroundFetchResult> HeadlessHost::deliverPush(const Notificat
         UNNotification n;
         n.date = Clock::now();
         n.request.identifier = "push-" + std::to_string(++pushCount_);
-        n.request.content.userInfo = payload;
+        n.request.content = UNNotificationContent::fromRemotePayload(payload);
         UNUserNotificationCenter::current().present(n);
     }
     std::optional<UIBackgroundFetchResult> result;
@@ -499,7 +509,7 @@ void HeadlessHost::tapPush(const NotificationUserInfo& payload) {
     UNNotificationResponse response;
     response.notification.date = Clock::now();
     response.notification.request.identifier = "push-" + std::to_string(++pushCount_);
-    response.notification.request.content.userInfo = payload;
+    response.notification.request.content = UNNotificationContent::fromRemotePayload(payload);
     if (!UNUserNotificationCenter::current().respond(response)) {
         // Without a notification-centre delegate the system hands the payload to the application.
         if (app.applicationState() != UIApplicationState::active) {
@@ -522,7 +532,11 @@ void HeadlessHost::enterForeground() {
 }
 
 void HeadlessHost::setTouchID(bool available, bool matches) {
-    setTouchIDAnswers(available, matches);
+    // A finger on the sensor also answers a check waiting at the Touch ID prompt, where one is shown.
+    if (available)
+        putFingerOnSensor(matches);
+    else
+        setTouchIDAnswers(false, matches);
 }
 
 bool HeadlessHost::drawFrame() {

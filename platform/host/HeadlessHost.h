@@ -128,6 +128,8 @@ public:
     void tapPush(const NotificationUserInfo& payload);
     void enterBackground();
     void enterForeground();
+    // The device's Touch ID sensor, reading a finger that matches or not (or no sensor); a check
+    // waiting at the Touch ID prompt (where one is installed) takes the finger.
     void setTouchID(bool available, bool matches = true);
 
     // --- Pictures ---

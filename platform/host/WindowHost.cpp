@@ -2,6 +2,7 @@
 
 #include "foundation/dispatch/RunLoop.h"
 #include "foundation/time/Clock.h"
+#include "host/TouchIDPrompt.h"
 #include "security/biometrics/LAContext.h"
 #include "uikit/controllers/ControllerSupport.h"
 #include "uikit/controllers/UIActivityViewController.h"
@@ -47,17 +48,47 @@ std::shared_ptr<UIWindow> keyWindow() {
     return all.empty() ? nullptr : all.back();
 }
 
-bool draw(SdlSession& s, CGFloat pixelsPerPoint) {
+// Where the screen stands in the window: as large as the window lets it be without stretching,
+// in the middle. The picture is drawn there and the mouse is read through it, so what a click
+// lands on is what is drawn under the pointer, whatever size the window is given.
+struct Viewport {
+    CGFloat pixelsPerPoint = 1;
+    SDL_Rect area{0, 0, 0, 0};   // in the renderer's pixels
+    CGFloat pixelsPerWindowUnit = 1; // renderer pixels per window coordinate (a high-density desktop)
+
+    static Viewport of(SdlSession& s) {
+        const CGSize screen = UIScreen::main().bounds().size;
+        int outW = 0, outH = 0, winW = 0, winH = 0;
+        SDL_GetRendererOutputSize(s.renderer, &outW, &outH);
+        SDL_GetWindowSize(s.window, &winW, &winH);
+        Viewport v;
+        if (winW > 0 && outW > 0) v.pixelsPerWindowUnit = static_cast<CGFloat>(outW) / winW;
+        if (screen.width > 0 && screen.height > 0 && outW > 0 && outH > 0)
+            v.pixelsPerPoint = std::min(outW / screen.width, outH / screen.height);
+        v.area.w = static_cast<int>(std::lround(screen.width * v.pixelsPerPoint));
+        v.area.h = static_cast<int>(std::lround(screen.height * v.pixelsPerPoint));
+        v.area.x = (outW - v.area.w) / 2;
+        v.area.y = (outH - v.area.h) / 2;
+        return v;
+    }
+    // The screen's point under a window coordinate.
+    CGPoint pointAt(int x, int y) const {
+        return {(x * pixelsPerWindowUnit - area.x) / pixelsPerPoint, (y * pixelsPerWindowUnit - area.y) / pixelsPerPoint};
+    }
+};
+
+bool draw(SdlSession& s) {
     auto w = keyWindow();
+    SDL_SetRenderDrawColor(s.renderer, 0, 0, 0, 255);
     if (!w) {
-        SDL_SetRenderDrawColor(s.renderer, 0, 0, 0, 255);
         SDL_RenderClear(s.renderer);
         SDL_RenderPresent(s.renderer);
         return true;
     }
+    const Viewport viewport = Viewport::of(s);
     Animator::shared().tick();
     UIAppearance::apply(*w);
-    auto image = renderView(*w, pixelsPerPoint);
+    auto image = renderView(*w, viewport.pixelsPerPoint);
     if (!image) return false;
     cairo_surface_t* surface = image->surface();
     cairo_surface_flush(surface);
@@ -74,7 +105,10 @@ bool draw(SdlSession& s, CGFloat pixelsPerPoint) {
     SDL_UpdateTexture(s.texture, nullptr, cairo_image_surface_get_data(surface),
                       cairo_image_surface_get_stride(surface));
     SDL_RenderClear(s.renderer);
-    SDL_RenderCopy(s.renderer, s.texture, nullptr, nullptr);
+    SDL_Rect target = viewport.area;
+    target.w = width;
+    target.h = height;
+    SDL_RenderCopy(s.renderer, s.texture, nullptr, &target);
     SDL_RenderPresent(s.renderer);
     return true;
 }
@@ -164,7 +198,7 @@ int runWindowHost(const std::shared_ptr<UIApplicationDelegate>& delegate, const 
     const int width = static_cast<int>(screen.width * k + 0.5),
               height = static_cast<int>(screen.height * k + 0.5);
     s.window = SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width,
-                                height, SDL_WINDOW_SHOWN);
+                                height, SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
     if (!s.window) {
         std::cerr << "window host: cannot open a window: " << SDL_GetError() << std::endl;
         return 1;
@@ -179,6 +213,8 @@ int runWindowHost(const std::shared_ptr<UIApplicationDelegate>& delegate, const 
 
     // The picture key serves a camera as well as the photo library, so with a picture there is a camera.
     if (options.pictureFile) UIApplication::shared().hostSettings().hasCamera = true;
+    // A Touch ID check shows the system's prompt and waits there for F1/F2 or its Cancel.
+    installTouchIDPrompt();
     ApplicationLifecycle::launch(delegate);
     std::unique_ptr<TouchDelivery> touches;
     bool mouseDown = false;
@@ -186,7 +222,7 @@ int runWindowHost(const std::shared_ptr<UIApplicationDelegate>& delegate, const 
     bool running = true;
     int quietFrames = 0;
     const double startedAt = Clock::uptime();
-    auto toPoint = [k](int x, int y) { return CGPoint{x / k, y / k}; };
+    auto toPoint = [&s](int x, int y) { return Viewport::of(s).pointAt(x, y); };
     auto ensureTouches = [&touches] {
         auto w = keyWindow();
         if (w && (!touches || touches->root() != w)) touches = std::make_unique<TouchDelivery>(w);
@@ -248,17 +284,17 @@ int runWindowHost(const std::shared_ptr<UIApplicationDelegate>& delegate, const 
                         Keyboard::shared().pressReturn();
                         break;
                     case SDLK_F1:
-                        setTouchIDAnswers(true, true);
+                        putFingerOnSensor(true);
                         break;
                     case SDLK_F2:
-                        setTouchIDAnswers(true, false);
+                        putFingerOnSensor(false);
                         break;
                     case SDLK_F3:
                         if (auto d = UIApplication::shared().delegate()) {
                             if (UIApplication::shared().applicationState() == UIApplicationState::active) {
                                 UNNotification n;
                                 n.date = Clock::now();
-                                n.request.content.userInfo = options.pushPayload;
+                                n.request.content = UNNotificationContent::fromRemotePayload(options.pushPayload);
                                 UNUserNotificationCenter::current().present(n);
                             }
                             d->didReceiveRemoteNotification(UIApplication::shared(), options.pushPayload,
@@ -269,7 +305,8 @@ int runWindowHost(const std::shared_ptr<UIApplicationDelegate>& delegate, const 
                         ApplicationLifecycle::leaveBackground();
                         UNNotificationResponse r;
                         r.notification.date = Clock::now();
-                        r.notification.request.content.userInfo = options.pushPayload;
+                        r.notification.request.content =
+                            UNNotificationContent::fromRemotePayload(options.pushPayload);
                         UNUserNotificationCenter::current().respond(r);
                         ApplicationLifecycle::becomeActive();
                         break;
@@ -319,7 +356,7 @@ int runWindowHost(const std::shared_ptr<UIApplicationDelegate>& delegate, const 
         if (dirty)
             if (auto w = keyWindow()) UIAppearance::apply(*w);
         if (dirty) {
-            if (!draw(s, k)) {
+            if (!draw(s)) {
                 std::cerr << "window host: cannot draw the window" << std::endl;
                 return 1;
             }
@@ -331,13 +368,14 @@ int runWindowHost(const std::shared_ptr<UIApplicationDelegate>& delegate, const 
         // Settled: nothing moved for a few turns and nothing is due soon.
         if (options.screenshotPath && quietFrames >= 3 && transitionsInFlight() == 0 &&
             Animator::shared().runningCount() == 0) {
-            draw(s, k);
+            draw(s);
             const bool ok = saveWindowPixels(s, *options.screenshotPath);
             return ok ? 0 : 1;
         }
         if (options.maxSeconds > 0 && Clock::uptime() - startedAt > options.maxSeconds) running = false;
     }
     ApplicationLifecycle::terminate();
+    removeTouchIDPrompt();
     return 0;
 }
 

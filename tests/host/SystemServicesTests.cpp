@@ -1,6 +1,10 @@
 #include "foundation/dispatch/Timer.h"
 #include "foundation/time/Clock.h"
+#include "foundation/bundle/Bundle.h"
+#include "foundation/dispatch/RunLoop.h"
 #include "host/HeadlessHost.h"
+#include "host/TouchIDPrompt.h"
+#include "security/biometrics/LAContext.h"
 #include "uikit/controllers/MFMailComposeViewController.h"
 #include "uikit/controllers/UIActivityViewController.h"
 #include "uikit/controllers/UIImagePickerController.h"
@@ -10,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <future>
+#include <thread>
 
 using ::testing::ElementsAre;
 
@@ -200,4 +206,70 @@ TEST(SystemServices, SettlingDoesNotRunTheClockAwayWithARepeatingTimer) {
     host.advance(1.0);
     EXPECT_NEAR(ticks - afterSettle, 20, 1) << "advance fires each due tick in turn";
     spinner->invalidate();
+}
+
+namespace {
+
+// An owner check started as the sign-in screen starts one; its reply, once it came.
+struct PendingCheck {
+    std::promise<std::optional<long long>> replied; // none: a match; else the error's code
+    std::future<std::optional<long long>> reply = replied.get_future();
+    void start(const std::string& reason) {
+        LAContext context;
+        context.evaluatePolicy(LAPolicy::deviceOwnerAuthenticationWithBiometrics, reason,
+                               [this](bool success, std::optional<NSError> error) {
+                                   replied.set_value(success || !error ? std::nullopt
+                                                                       : std::optional<long long>(error->code));
+                               });
+    }
+    bool answered() { return reply.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }
+    std::optional<long long> outcome() {
+        EXPECT_EQ(reply.wait_for(std::chrono::seconds(10)), std::future_status::ready) << "no reply";
+        return reply.get();
+    }
+};
+
+} // namespace
+
+TEST(SystemServices, ATouchIDCheckShowsTheSystemsPromptWithItsReasonUntilAFingerOrCancelAnswers) {
+    cw::HeadlessHost host;
+    host.launch(std::make_shared<cw::WhiteScreenApplication>());
+    Bundle::main().setInfoDictionaryValue("CFBundleDisplayName", "Cradleway");
+    // As the window host does: checks wait at the prompt.
+    cw::installTouchIDPrompt();
+    host.setTouchID(true, true);
+
+    // A finger that matches answers the check; the prompt goes.
+    {
+        PendingCheck check;
+        check.start("Login with Touch ID");
+        host.settle();
+        EXPECT_TRUE(host.isShowing("Touch ID for \u201cCradleway\u201d"));
+        EXPECT_TRUE(host.isShowing("Login with Touch ID"));
+        EXPECT_TRUE(host.isShowing("Cancel"));
+        EXPECT_FALSE(check.answered()) << "the check waits for a finger";
+        host.setTouchID(true, true);
+        EXPECT_EQ(check.outcome(), std::nullopt);
+        host.settle();
+        EXPECT_FALSE(host.isShowing("Login with Touch ID"));
+    }
+    // A finger that does not match fails it; the prompt's Cancel cancels it.
+    {
+        PendingCheck check;
+        check.start("Login with Touch ID");
+        host.settle();
+        host.setTouchID(true, false);
+        EXPECT_EQ(check.outcome(), LAError::authenticationFailed);
+    }
+    {
+        PendingCheck check;
+        check.start("Login with Touch ID");
+        host.settle();
+        ASSERT_TRUE(host.tapText("Cancel"));
+        EXPECT_EQ(check.outcome(), LAError::userCancel);
+        EXPECT_FALSE(host.isShowing("Login with Touch ID"));
+    }
+    cw::removeTouchIDPrompt();
+    Bundle::main().setInfoDictionaryValue("CFBundleDisplayName", nullptr);
+    cw::setBiometricAnswers({});
 }

@@ -1,15 +1,22 @@
 #include "hosts/sample-host/SampleApp.h"
 
+#include "foundation/dispatch/RunLoop.h"
+#include "foundation/time/Clock.h"
+#include "host/HeadlessHost.h"
 #include "host/WindowHost.h"
 #include "tests/support/VirtualDisplay.h"
+#include "uikit/controllers/TapTargetView.h"
 #include "uikit/controllers/UIScreen.h"
 #include "uikit/graphics/UIImage.h"
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
+#include <vector>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -50,4 +57,105 @@ TEST(WindowHost, OpensTheSampleInAWindowAndTakesAScreenshot) {
     // The list's white rows and the bar's dark title: more than one colour on screen.
     const UIColor top = image->pixelColor(image->pixelWidth() / 2, image->pixelHeight() / 2);
     EXPECT_GT(top.white(), 0.9) << "the list is drawn on white";
+}
+
+namespace {
+
+// A white screen with one red target in its lower half; a finger lifting on it quits with 0.
+class RedTargetApplication : public cw::WhiteScreenApplication {
+public:
+    bool didFinishLaunchingWithOptions(UIApplication& application, const LaunchOptions& options) override {
+        cw::WhiteScreenApplication::didFinishLaunchingWithOptions(application, options);
+        auto target = std::make_shared<cw::TapTargetView>();
+        target->setFrame({60, 420, 120, 80});
+        target->setBackgroundColor(UIColor(1, 0, 0, 1));
+        target->onTap = [] { ::_exit(0); };
+        root->view()->addSubview(target);
+        return true;
+    }
+};
+
+SDL_Window* hostWindow() {
+    for (Uint32 id = 1; id < 16; ++id)
+        if (auto* w = SDL_GetWindowFromID(id)) return w;
+    return nullptr;
+}
+
+// The middle of the red pixels the window shows, in window coordinates; none when there are none.
+std::optional<SDL_Point> middleOfRed(SDL_Window* window) {
+    SDL_Renderer* renderer = SDL_GetRenderer(window);
+    int width = 0, height = 0;
+    if (!renderer || SDL_GetRendererOutputSize(renderer, &width, &height) != 0) return std::nullopt;
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    if (SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, pixels.data(), width * 4) != 0)
+        return std::nullopt;
+    long sumX = 0, sumY = 0, count = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            if ((pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)] &
+                 0xffffffu) == 0xff0000u) {
+                sumX += x;
+                sumY += y;
+                ++count;
+            }
+    if (count == 0) return std::nullopt;
+    return SDL_Point{static_cast<int>(sumX / count), static_cast<int>(sumY / count)};
+}
+
+void click(SDL_Window* window, SDL_Point at) {
+    for (Uint32 type : {SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP}) {
+        SDL_Event e{};
+        e.type = type;
+        e.button.windowID = SDL_GetWindowID(window);
+        e.button.button = SDL_BUTTON_LEFT;
+        e.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
+        e.button.clicks = 1;
+        e.button.x = at.x;
+        e.button.y = at.y;
+        SDL_PushEvent(&e);
+    }
+}
+
+} // namespace
+
+TEST(WindowHost, AClickOnWhatAResizedWindowDrawsLandsOnIt) {
+    auto xvfb = findProgram("Xvfb");
+    if (!xvfb)
+        GTEST_SKIP()
+            << "Xvfb is not installed, so the window host cannot be opened here (apt-get install xvfb)";
+    VirtualDisplay display(*xvfb);
+    ASSERT_TRUE(display.ready()) << "Xvfb did not start";
+    ::setenv("DISPLAY", display.name().c_str(), 1);
+    ::setenv("SDL_VIDEODRIVER", "x11", 1);
+
+    UIScreen::main().setSize({375, 667});
+    cw::WindowHostOptions options;
+    options.maxSeconds = 20;
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Once the screen is up, the window is made twice as wide and a little less tall; then the
+        // mouse clicks the middle of the red target where the window now draws it. The target quits
+        // with 0; anything else leaves the host to quit with 3 (no target drawn: 4).
+        RunLoop::main().addTimer(Clock::uptime() + 1.5, [] {
+            if (auto* w = hostWindow()) {
+                int width = 0, height = 0;
+                SDL_GetWindowSize(w, &width, &height);
+                SDL_SetWindowSize(w, width * 2, height - 40);
+            }
+        });
+        RunLoop::main().addTimer(Clock::uptime() + 3, [] {
+            auto* w = hostWindow();
+            auto red = w ? middleOfRed(w) : std::nullopt;
+            if (!red) ::_exit(4);
+            click(w, *red);
+        });
+        RunLoop::main().addTimer(Clock::uptime() + 4.5, [] { ::_exit(3); });
+        ::_exit(cw::runWindowHost(std::make_shared<RedTargetApplication>(), options));
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the window host crashed";
+    EXPECT_NE(WEXITSTATUS(status), 4) << "the window drew no target";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the click on the drawn target went elsewhere";
 }

@@ -17,6 +17,18 @@ cw::BiometricAnswers& answers() {
     return value;
 }
 
+// The prompt installed, and the reply of the evaluation waiting at it (guarded by answersMutex).
+struct PromptState {
+    std::shared_ptr<cw::BiometricPrompt> prompt;
+    LAContext::Reply waiting;
+    bool hasWaiting = false;
+};
+
+PromptState& promptState() {
+    static PromptState state;
+    return state;
+}
+
 // The thread on which replies are delivered, as the platform delivers them on a queue of its own.
 class ReplyThread {
 public:
@@ -137,11 +149,10 @@ bool LAContext::canEvaluatePolicy(LAPolicy, std::optional<NSError>* error) {
     return true;
 }
 
-void LAContext::evaluatePolicy(LAPolicy, std::string localizedReason, Reply reply) {
-    const auto current = cw::biometricAnswers();
-    std::optional<LAError::Code> failure = unavailability(current);
-    if (!failure) failure = current.evaluationError;
-    if (localizedReason.empty()) failure = LAError::invalidContext; // the platform refuses an empty reason
+namespace {
+
+// Delivers an evaluation's end on the platform's reply thread.
+void replyLater(LAContext::Reply reply, std::optional<LAError::Code> failure) {
     ReplyThread::shared().post([reply = std::move(reply), failure] {
         if (!reply) return;
         if (failure)
@@ -149,4 +160,62 @@ void LAContext::evaluatePolicy(LAPolicy, std::string localizedReason, Reply repl
         else
             reply(true, std::nullopt);
     });
+}
+
+// Ends the evaluation waiting at the prompt, if one is, with `failure` (none: a match).
+bool endWaitingEvaluation(std::optional<LAError::Code> failure) {
+    LAContext::Reply reply;
+    std::shared_ptr<cw::BiometricPrompt> prompt;
+    {
+        std::lock_guard lock(answersMutex());
+        auto& state = promptState();
+        if (!state.hasWaiting) return false;
+        state.hasWaiting = false;
+        reply = std::move(state.waiting);
+        state.waiting = nullptr;
+        prompt = state.prompt;
+    }
+    if (prompt) prompt->hide();
+    replyLater(std::move(reply), failure);
+    return true;
+}
+
+} // namespace
+
+namespace cw {
+
+void setBiometricPrompt(std::shared_ptr<BiometricPrompt> prompt) {
+    endWaitingEvaluation(LAError::systemCancel);
+    std::lock_guard lock(answersMutex());
+    promptState().prompt = std::move(prompt);
+}
+
+bool putFingerOnSensor(bool matches) {
+    setTouchIDAnswers(true, matches);
+    return endWaitingEvaluation(matches ? std::nullopt : std::optional(LAError::authenticationFailed));
+}
+
+} // namespace cw
+
+void LAContext::evaluatePolicy(LAPolicy, std::string localizedReason, Reply reply) {
+    const auto current = cw::biometricAnswers();
+    std::optional<LAError::Code> failure = unavailability(current);
+    if (localizedReason.empty()) failure = LAError::invalidContext; // the platform refuses an empty reason
+    std::shared_ptr<cw::BiometricPrompt> prompt;
+    {
+        std::lock_guard lock(answersMutex());
+        prompt = promptState().prompt;
+    }
+    if (failure || !prompt) {
+        replyLater(std::move(reply), failure ? failure : current.evaluationError);
+        return;
+    }
+    // One prompt at a time: a new evaluation cancels the one waiting.
+    endWaitingEvaluation(LAError::systemCancel);
+    {
+        std::lock_guard lock(answersMutex());
+        promptState().waiting = std::move(reply);
+        promptState().hasWaiting = true;
+    }
+    prompt->show(localizedReason, [] { endWaitingEvaluation(LAError::userCancel); });
 }

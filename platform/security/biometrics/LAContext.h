@@ -4,12 +4,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 // The device owner check. This platform has no sensor of its own: the host (or a test) says what the
-// check finds with cw::setBiometricAnswers, and every LAContext answers from that.
+// check finds with cw::setBiometricAnswers, and every LAContext answers from that. A host that draws
+// the system's prompt installs it (cw::setBiometricPrompt): an evaluation then shows the prompt with
+// its reason and waits for a finger on the sensor (cw::putFingerOnSensor) or the prompt's Cancel.
 
 enum class LAPolicy : std::int64_t {
     deviceOwnerAuthenticationWithBiometrics = 1,
@@ -59,6 +62,22 @@ void setBiometricAnswers(BiometricAnswers answers);
 BiometricAnswers biometricAnswers();
 // The common case: a Touch ID sensor reading a finger that matches or not, or no sensor at all.
 void setTouchIDAnswers(bool available, bool matches);
+
+// The system's prompt while an evaluation waits for the owner's finger. Called on the main thread.
+class BiometricPrompt {
+public:
+    virtual ~BiometricPrompt() = default;
+    // Shows the prompt with the application's reason; `cancel` is what the prompt's Cancel does.
+    virtual void show(const std::string& localizedReason, std::function<void()> cancel) = 0;
+    virtual void hide() = 0;
+};
+// Installs the prompt (none: evaluations answer at once from the answers, as without a screen). An
+// evaluation waiting at the prompt being replaced ends with systemCancel.
+void setBiometricPrompt(std::shared_ptr<BiometricPrompt> prompt);
+// A finger that matches or not on the device's Touch ID sensor (which the device has from now on,
+// reading that finger). An evaluation waiting at the prompt takes it: the prompt goes and the
+// evaluation replies with a match, or with authenticationFailed. True when one was waiting.
+bool putFingerOnSensor(bool matches);
 
 } // namespace cw
 

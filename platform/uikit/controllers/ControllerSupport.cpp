@@ -1,5 +1,6 @@
 #include "uikit/controllers/ControllerSupport.h"
 
+#include "foundation/bundle/Bundle.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "foundation/time/Clock.h"
 
@@ -45,6 +46,12 @@ void uncaughtException(const std::string& name, const std::string& reason) {
     std::cerr << "*** Terminating app due to uncaught exception '" << name << "', reason: '" << reason << "'"
               << std::endl;
     std::abort();
+}
+
+std::string applicationDisplayName() {
+    for (const char* key : {"CFBundleDisplayName", "CFBundleName"})
+        if (auto name = Bundle::main().stringForInfoDictionaryKey(key); name && !name->empty()) return *name;
+    return {};
 }
 
 void runTransition(bool animated, std::function<void()> done) {

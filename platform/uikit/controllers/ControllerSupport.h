@@ -24,6 +24,10 @@ void consoleLog(const std::string& line);
 // The uncaught-exception form of it ("*** Terminating app due to uncaught exception ...").
 [[noreturn]] void uncaughtException(const std::string& name, const std::string& reason);
 
+// The name the system shows for the application (on a notification banner, in the Touch ID prompt):
+// the main bundle's display name, else its bundle name, else empty.
+std::string applicationDisplayName();
+
 // How long an animated screen transition takes.
 inline constexpr double kTransitionDuration = 0.35;
 

@@ -3,6 +3,7 @@
 #include "uikit/controllers/BarButtonItemView.h"
 #include "uikit/controllers/ControllerSupport.h"
 #include "uikit/controllers/UIScreen.h"
+#include "uikit/controls/UIViewAnimation.h"
 
 #include <algorithm>
 
@@ -339,6 +340,7 @@ void UINavigationController::transition(const UIViewControllerPtr& from,
     if (auto d = delegate()) d->willShow(*self, to, animated);
     lastShown_ = to;
     view()->layoutIfNeeded();
+    if (animated) slide(from, to, std::find(added.begin(), added.end(), to) != added.end());
     cw::runTransition(animated, [self, from, to, removed, added, animated] {
         if (from) {
             if (auto v = from->viewIfLoaded(); v && v->superviewPointer() == self->viewIfLoaded().get())
@@ -353,6 +355,25 @@ void UINavigationController::transition(const UIViewControllerPtr& from,
         if (auto d = self->delegate()) d->didShow(*self, to, animated);
         self->finishTransition();
     });
+}
+
+void UINavigationController::slide(const UIViewControllerPtr& from, const UIViewControllerPtr& to, bool forward) {
+    // The screen coming on slides over from the right edge while the one below moves a third of
+    // the way aside; going back, the top screen slides off to the right, over the one it uncovers.
+    auto fromView = from ? from->viewIfLoaded() : nullptr;
+    auto toView = to ? to->viewIfLoaded() : nullptr;
+    auto container = viewIfLoaded();
+    if (!container) return;
+    const CGFloat width = container->bounds().size.width;
+    auto& animator = cw::Animator::shared();
+    using Motion = cw::Animator::Motion;
+    const Motion home{{0, 0}, 1}, aside{{-width / 3, 0}, 1}, offEdge{{width, 0}, 1};
+    if (!forward && fromView && fromView->superviewPointer() == container.get())
+        container->insertSubviewBelow(fromView, navigationBar());
+    if (fromView && fromView->superviewPointer() == container.get())
+        animator.playSystemMotion(fromView->layer(), cw::kTransitionDuration, home, forward ? aside : offEdge);
+    if (toView && toView->superviewPointer() == container.get())
+        animator.playSystemMotion(toView->layer(), cw::kTransitionDuration, forward ? offEdge : aside, home);
 }
 
 void UINavigationController::pushViewController(const UIViewControllerPtr& controller, bool animated) {

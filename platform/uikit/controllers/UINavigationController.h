@@ -137,6 +137,8 @@ public:
 private:
     void transition(const UIViewControllerPtr& from, std::vector<UIViewControllerPtr> removed,
                     std::vector<UIViewControllerPtr> added, bool animated);
+    // Draws an animated transition's motion from `from` to `to` (forward: a push).
+    void slide(const UIViewControllerPtr& from, const UIViewControllerPtr& to, bool forward);
     void runOrQueue(std::function<void()> op);
     void finishTransition();
     void updateBar();

@@ -8,6 +8,7 @@
 #include "uikit/controllers/UIWindow.h"
 #include "uikit/controls/UIKeyboard.h"
 #include "uikit/controls/UIScrollView.h"
+#include "uikit/controls/UIViewAnimation.h"
 
 #include <algorithm>
 
@@ -291,6 +292,7 @@ void UIViewController::present(const UIViewControllerPtr& controller, bool anima
     controller->beginAppearanceTransition(true, animated);
     window->setNeedsLayout();
     window->layoutIfNeeded();
+    if (animated) playPresentationMotion(*controller, style, true);
 
     cw::runTransition(animated, [presenter, controller, covers, completion = std::move(completion)] {
         if (covers) {
@@ -302,6 +304,22 @@ void UIViewController::present(const UIViewControllerPtr& controller, bool anima
         presenter->presentationInProgress_ = false;
         if (completion) completion();
     });
+}
+
+void UIViewController::playPresentationMotion(UIViewController& controller, UIModalPresentationStyle style,
+                                              bool appearing) {
+    // A screen rises from the bottom edge and sinks back to it; alerts, popovers and cross-dissolves
+    // fade.
+    auto v = controller.viewIfLoaded();
+    if (!v) return;
+    using Motion = cw::Animator::Motion;
+    const bool fades = style == UIModalPresentationStyle::popover ||
+                       controller.modalTransitionStyle != UIModalTransitionStyle::coverVertical;
+    const CGFloat height = v->window() ? v->window()->bounds().size.height : v->bounds().size.height;
+    const Motion shown{{0, 0}, 1};
+    const Motion hidden = fades ? Motion{{0, 0}, 0} : Motion{{0, height}, 1};
+    cw::Animator::shared().playSystemMotion(v->layer(), cw::kTransitionDuration, appearing ? hidden : shown,
+                                            appearing ? shown : hidden);
 }
 
 void UIViewController::installPresentedView(const UIViewControllerPtr& controller,
@@ -369,6 +387,10 @@ void UIViewController::dismissPresented(bool animated, std::function<void()> com
     if (covers) {
         if (view_) view_->setHidden(false);
         beginAppearanceTransition(true, animated);
+    }
+    if (animated) {
+        auto shownBy = top->presenting_.lock();
+        playPresentationMotion(*top, shownBy ? shownBy->presentedStyle_ : presentedStyle_, false);
     }
     cw::runTransition(animated, [self, chain, top, covers, completion = std::move(completion)] {
         for (auto it = chain.rbegin(); it != chain.rend(); ++it) {

@@ -224,6 +224,8 @@ private:
     UIViewControllerPtr rootAncestor();
     UIViewControllerPtr presentationContextFor(UIModalPresentationStyle style);
     void installPresentedView(const UIViewControllerPtr& controller, UIModalPresentationStyle style);
+    // Draws an animated presentation's motion: `controller`'s view coming on (or leaving).
+    static void playPresentationMotion(UIViewController& controller, UIModalPresentationStyle style, bool appearing);
     void dismissPresented(bool animated, std::function<void()> completion);
     void updateGuides();
     // Tells the keyboard what this first responder shows, and how it takes the focus back.

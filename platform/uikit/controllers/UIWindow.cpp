@@ -82,12 +82,33 @@ void UIWindow::layoutSubviews() {
         else if (subviews().back() != host)
             bringSubviewToFront(host);
     }
+    for (auto& overlay : systemOverlays())
+        bringSubviewToFront(overlay);
     if (root_) {
         if (auto v = root_->viewIfLoaded(); v && v->superviewPointer() == this) v->setFrame(bounds());
     }
 }
 
+void UIWindow::addSystemOverlay(const std::shared_ptr<UIView>& view) {
+    if (!view) return;
+    if (view->superviewPointer() != this) addSubview(view);
+    std::erase_if(overlays_, [&](const std::weak_ptr<UIView>& o) { return o.expired() || o.lock() == view; });
+    overlays_.push_back(view);
+    for (auto& overlay : systemOverlays())
+        bringSubviewToFront(overlay);
+}
+
+std::vector<std::shared_ptr<UIView>> UIWindow::systemOverlays() const {
+    std::vector<std::shared_ptr<UIView>> shown;
+    for (const auto& o : overlays_)
+        if (auto v = o.lock(); v && v->superviewPointer() == this) shown.push_back(v);
+    return shown;
+}
+
 std::shared_ptr<UIView> UIWindow::hitTest(CGPoint point, const UIEvent* event) {
+    const auto overlays = systemOverlays();
+    for (auto it = overlays.rbegin(); it != overlays.rend(); ++it)
+        if (auto hit = (*it)->hitTest((*it)->convertFrom(point, this), event)) return hit;
     auto host = cw::Keyboard::shared().hostView();
     if (!host || host->superviewPointer() != this || host->isHidden()) return UIView::hitTest(point, event);
     if (auto hit = host->hitTest(host->convertFrom(point, this), event); hit && hit != host) return hit;

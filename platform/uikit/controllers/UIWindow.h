@@ -7,6 +7,7 @@
 #include "uikit/view/UIView.h"
 
 #include <memory>
+#include <vector>
 
 class UIWindow : public UIView {
 public:
@@ -29,6 +30,10 @@ public:
     bool isVisible() const { return visible_; }
     CGFloat windowLevel = 0;
 
+    // Views the system draws above the application and its keyboard (a notification banner, the
+    // Touch ID prompt): they stay in front of everything else the window holds, and take touches first.
+    void addSystemOverlay(const std::shared_ptr<UIView>& view);
+
     // Every controller whose view is shown, from the root up through the presented ones.
     UIViewControllerPtr topmostPresentedViewController() const;
 
@@ -38,8 +43,12 @@ public:
     UIResponder* nextResponder() const override;
 
 private:
+    // The system's overlays still in the window, oldest first.
+    std::vector<std::shared_ptr<UIView>> systemOverlays() const;
+
     UIViewControllerPtr root_;
     bool visible_ = false;
+    std::vector<std::weak_ptr<UIView>> overlays_;
 };
 
 using UIWindowPtr = std::shared_ptr<UIWindow>;

@@ -14,6 +14,22 @@ constexpr CGFloat pageFlickSpeed = 300;
 CGFloat easeOut(CGFloat t) {
     return 1 - (1 - t) * (1 - t) * (1 - t);
 }
+
+// A coast ends once less than this much of its way is left (points).
+constexpr CGFloat coastRestDistance = 0.5;
+
+// The rate as a coast's speed falls by it every millisecond, kept off the ends that would never move
+// or never stop.
+CGFloat coastRate(CGFloat decelerationRate) {
+    return std::clamp<CGFloat>(decelerationRate, 0.5, 0.9999);
+}
+
+// How long (seconds) a coast of `distance` points takes at `rate`: the speed falls by the rate each
+// millisecond, so the way left shrinks by it too, until less than half a point is left.
+double coastDuration(CGFloat distance, CGFloat rate) {
+    if (distance <= coastRestDistance) return 0;
+    return std::log(coastRestDistance / distance) / std::log(coastRate(rate)) / 1000;
+}
 } // namespace
 
 // A drag starts only along a direction the scroll view can move in; otherwise it is left to the
@@ -281,7 +297,13 @@ void UIScrollView::startMotion(CGPoint target, bool deceleration) {
     motionFrom_ = contentOffset();
     motionTo_ = target;
     motionStart_ = Clock::uptime();
-    motionDuration_ = deceleration ? decelerationDuration : scrollAnimationDuration;
+    // A flick glides on at the deceleration rate; a page turn, or content pulled past its edge
+    // going back, settles in a fixed time.
+    coasting_ = deceleration && !isPagingEnabled && clamped(motionFrom_) == motionFrom_;
+    motionDuration_ = !deceleration ? scrollAnimationDuration
+                      : coasting_   ? coastDuration(std::hypot(target.x - motionFrom_.x, target.y - motionFrom_.y),
+                                                    decelerationRate)
+                                    : decelerationDuration;
     decelerating_ = deceleration;
     animatingScroll_ = !deceleration;
     std::weak_ptr<bool> alive = alive_;
@@ -298,7 +320,13 @@ void UIScrollView::stepMotion() {
         endMotion();
         return;
     }
-    const CGFloat f = easeOut(static_cast<CGFloat>(t));
+    CGFloat f = easeOut(static_cast<CGFloat>(t));
+    if (coasting_) {
+        // The way gone so far, at a speed that falls by the rate every millisecond.
+        const double rate = coastRate(decelerationRate);
+        const double elapsed = (Clock::uptime() - motionStart_) * 1000, total = motionDuration_ * 1000;
+        f = static_cast<CGFloat>((1 - std::pow(rate, elapsed)) / (1 - std::pow(rate, total)));
+    }
     applyOffset({motionFrom_.x + (motionTo_.x - motionFrom_.x) * f,
                  motionFrom_.y + (motionTo_.y - motionFrom_.y) * f});
     std::weak_ptr<bool> alive = alive_;

@@ -107,7 +107,8 @@ public:
     // Jumps any running deceleration or scrolling animation to its end now.
     void finishScrolling();
 
-    // The run loop clock time a deceleration takes.
+    // The run loop clock time a paging scroll view takes to settle on its page. A flick without
+    // paging coasts instead as long as its speed takes to fall away at `decelerationRate`.
     static constexpr double decelerationDuration = 0.35;
     static constexpr double scrollAnimationDuration = 0.3;
 
@@ -150,6 +151,8 @@ private:
     bool dragging_ = false;
     bool decelerating_ = false;
     bool animatingScroll_ = false;
+    // The running deceleration is a flick's coast (not a page turn).
+    bool coasting_ = false;
     bool contentSizeFromLayout_ = false;
     CGPoint dragStartOffset_;
     // A running deceleration or scrolling animation.

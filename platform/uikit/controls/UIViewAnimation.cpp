@@ -206,6 +206,34 @@ void Animator::run(AnimationRecord rec, const std::function<void()>& animations,
     schedule();
 }
 
+void Animator::playSystemMotion(const std::shared_ptr<CALayer>& layer, double duration, Motion from, Motion to,
+                                std::function<void(bool)> completion) {
+    if (!layer) return;
+    auto record = std::make_shared<AnimationRecord>();
+    record->kind = AnimationRecord::Kind::transition;
+    record->options = UIViewAnimationOptionCurveEaseInOut;
+    record->duration = animationsEnabled ? std::max(0.0, duration) : 0;
+    record->startTime = Clock::uptime();
+    const LayerValues model = modelValues(*layer);
+    auto moved = [&model](const Motion& m) {
+        LayerValues v = model;
+        v.position = CGPoint{model.position.x + m.offset.x, model.position.y + m.offset.y};
+        v.opacity = model.opacity * m.opacity;
+        return v;
+    };
+    Group::Track track{layer, moved(from), moved(to), false, false, false, false, false};
+    track.position = !(track.from.position == track.to.position);
+    track.opacity = track.from.opacity != track.to.opacity;
+    auto group = std::make_shared<Group>();
+    group->record = record;
+    group->completion = std::move(completion);
+    if (track.position || track.opacity) group->tracks.push_back(track);
+    record->animatedLayerCount = group->tracks.size();
+    groups_.push_back(group);
+    tick();
+    schedule();
+}
+
 void Animator::schedule() {
     if (groups_.empty()) return;
     double next = Clock::uptime() + frameInterval;

@@ -56,6 +56,18 @@ public:
     static CGFloat curveValue(UIViewAnimationOptions options, CGFloat t);
     static CGFloat springValue(CGFloat dampingRatio, CGFloat velocity, CGFloat t);
 
+    // The platform's own motion (a screen sliding in, an alert fading, a banner dropping down), not
+    // an animation block of the application: `layer` is shown going from `from` to `to`, each taken
+    // relative to its model values, over `duration` on the ease-in-out curve. The model is left as
+    // it is, and once the time has passed the layer shows it again. Kept out of history(); counted
+    // in runningCount(), so hosts draw its frames. `completion` runs as a block's does.
+    struct Motion {
+        CGPoint offset;   // added to the model's position
+        float opacity = 1; // times the model's opacity
+    };
+    void playSystemMotion(const std::shared_ptr<CALayer>& layer, double duration, Motion from, Motion to,
+                          std::function<void(bool)> completion = {});
+
     // The entry behind every UIView::animate form.
     void run(AnimationRecord record, const std::function<void()>& animations,
              std::function<void(bool)> completion);

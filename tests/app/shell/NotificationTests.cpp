@@ -143,6 +143,41 @@ TEST_F(NotificationTest, InFrontANotificationShowsWithAnAlertAndABadgeAndIsOnlyR
     expectNothingElseSent();
 }
 
+TEST_F(NotificationTest, InFrontANotificationDropsInAsABannerWhoseTapOpensItsPost) {
+    launchSignedIn();
+    const std::string text = "Ruth commented on your post";
+    const nlohmann::json payload = {{"aps", {{"alert", text}, {"badge", 3}}}, {"not_id", 9}, {"screen", "post"},
+                                    {"post_id", 31}, {"notification_type", "comment"}};
+    host->deliverPush(payload);
+    EXPECT_EQ(UIApplication::shared().applicationIconBadgeNumber(), 3) << "shown with its badge";
+    // Seen at the top of the screen, over the feed's bar, with the application's name.
+    auto shown = host->findByText(text);
+    ASSERT_TRUE(shown) << "no banner; the screen shows: " << testing::PrintToString(host->visibleTexts());
+    EXPECT_LT(host->tapPointOf(*shown).y, 64);
+    EXPECT_TRUE(host->isShowing("now"));
+    EXPECT_THAT(mainNavigation()->viewControllers(), SizeIs(1)) << "arriving opens nothing";
+
+    // A tap on the banner is a tap on the notification: reported, routed and reset; the banner goes.
+    ASSERT_TRUE(host->tap(shown));
+    ASSERT_TRUE(post());
+    EXPECT_EQ(post()->postId, 31);
+    EXPECT_FALSE(host->isShowing(text));
+    ASSERT_NO_FATAL_FAILURE(waitForRequests(3));
+    EXPECT_THAT(requestsAt(kReceived), SizeIs(1));
+    EXPECT_THAT(eventsOf("comment"), SizeIs(1));
+    EXPECT_THAT(requestsAt(kReset), SizeIs(1));
+    backToTheFeed();
+
+    // Left alone, it slides away after a few seconds; a notification without a text shows none.
+    host->deliverPush(payload);
+    ASSERT_TRUE(host->isShowing(text));
+    host->advance(6);
+    EXPECT_FALSE(host->isShowing(text));
+    host->deliverPush({{"not_id", 10}, {"screen", "post"}, {"post_id", 31}});
+    EXPECT_FALSE(host->findByIdentifier("NotificationBanner"));
+    EXPECT_THAT(mainNavigation()->viewControllers(), SizeIs(1));
+}
+
 TEST_F(NotificationTest, TheBackgroundHandlerRoutesAndResetsOnlyWhenTheMemberOpenedTheNotification) {
     launchSignedIn();
     const nlohmann::json payload = {{"not_id", 3}, {"screen", "post"}, {"post_id", 29}, {"notification_type", "post"}};

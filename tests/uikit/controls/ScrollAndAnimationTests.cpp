@@ -172,6 +172,37 @@ TEST(ScrollView, PullingPastTheTopBouncesBackThroughDeceleration) {
     EXPECT_EQ(r.calls, (std::vector<std::string>{"didEndScrollingAnimation"}));
 }
 
+TEST(ScrollView, AFlickGlidesOnAtTheDecelerationRateUntilItsSpeedIsSpent) {
+    ManualClock clock;
+    RunLoop::main().reset();
+    auto scroll = std::make_shared<UIScrollView>(CGRect(0, 0, 320, 480));
+    scroll->setContentSize({320, 20000});
+    Recorder r;
+    scroll->setDelegate(&r);
+    // A finger flicks the content up at 2000 points a second and lifts.
+    scroll->simulateDrag({0, -100}, {0, -2000});
+    const CGFloat target = r.endedAt.y;
+    ASSERT_GT(target, 900) << "the flick carries the content on";
+    std::vector<CGFloat> offsets;
+    for (int step = 0; step < 6; ++step) {
+        clock.advance(0.35);
+        RunLoop::main().runUntilIdle();
+        offsets.push_back(scroll->contentOffset().y);
+    }
+    // Still gliding after two seconds, each stretch shorter than the one before.
+    EXPECT_TRUE(scroll->isDecelerating());
+    for (std::size_t i = 1; i < offsets.size(); ++i) {
+        EXPECT_GT(offsets[i], offsets[i - 1]);
+        EXPECT_LT(offsets[i] - offsets[i - 1], (i > 1 ? offsets[i - 1] - offsets[i - 2] : offsets[0] - 100));
+    }
+    EXPECT_LT(offsets.back(), target);
+    clock.advance(5);
+    RunLoop::main().runUntilIdle();
+    EXPECT_FALSE(scroll->isDecelerating());
+    EXPECT_EQ(scroll->contentOffset().y, target);
+    EXPECT_EQ(r.calls.back(), "didEndDecelerating");
+}
+
 TEST(Animations, FinalValuesAtOnceCompletionAfterTheClockPasses) {
     ManualClock clock;
     RunLoop::main().reset();
