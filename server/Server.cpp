@@ -121,6 +121,10 @@ void ServerState::takeAllowance(const std::vector<RateKey>& keys, const std::str
         throw HttpError(429, refusal + " Please try again in " + waitText(wait) + ".");
 }
 
+void ServerState::giveBackAllowance(const std::vector<RateKey>& keys) {
+    rateLimiter.giveBack(keys, now());
+}
+
 void ServerState::print(const std::string& line) {
     std::string safe = escapeControls(line);
     std::lock_guard lock(consoleMutex);

@@ -78,6 +78,8 @@ struct ServerState {
 
     // Takes one request from each key's allowance; 429 with `refusal` and the wait when one has none.
     void takeAllowance(const std::vector<RateKey>& keys, const std::string& refusal);
+    // Gives a request taken back to each key's allowance: it was refused after all.
+    void giveBackAllowance(const std::vector<RateKey>& keys);
 
     int64_t now() const;
     // One line on the console; control characters in it (a name, an address, a path) are escaped, so
