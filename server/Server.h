@@ -87,6 +87,23 @@ struct ServerState {
     void print(const std::string& line);
 };
 
+// One request taken from each key's allowance (429 with `refusal` and the wait when a key has none),
+// that goes back to every key the request does not `keep`: for work that costs only when it is done
+// (an account made, a temporary password sent), so that a refused request costs no allowance.
+class TakenAllowance {
+public:
+    TakenAllowance(ServerState& state, std::vector<RateKey> keys, const std::string& refusal);
+    ~TakenAllowance();
+    TakenAllowance(const TakenAllowance&) = delete;
+    TakenAllowance& operator=(const TakenAllowance&) = delete;
+    // The work the key counts was done: its request stays taken.
+    void keep(const char* scope);
+
+private:
+    ServerState& state_;
+    std::vector<RateKey> keys_;
+};
+
 enum class Access {
     Public,   // never answers 401 (sign-in, sign-up, look-ups made while signed out)
     Optional, // uses the member when a valid token is sent, but does not demand one
