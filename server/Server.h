@@ -36,8 +36,9 @@ struct ServerOptions {
     // its body within `bodySeconds` of the head.
     int headerSeconds = 10;
     int bodySeconds = 60;
-    // Open connections at most; beyond them the one that has waited longest for a request head is
-    // closed. One address may hold `maxWaitingPerAddress` of them waiting for their heads.
+    // Open connections at most; beyond them one of the address holding the most connections waiting
+    // for a request head is closed. One address may hold `maxWaitingPerAddress` of them waiting for
+    // their heads, and opens new ones at a pace (server/Connections.h).
     size_t maxConnections = 600;
     size_t maxWaitingPerAddress = 256;
     int64_t accessTokenSeconds = 3600;
