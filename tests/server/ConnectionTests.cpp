@@ -123,6 +123,23 @@ TEST_F(ConnectionRoomTest, HalfSentHeadsMakeRoomForFreshClientsNeverTheReverse) 
     EXPECT_EQ(statusesIn(fresh->readToClose()), std::vector<int>{200});
 }
 
+TEST_F(ConnectionRoomTest, WhenEveryPlaceIsTakenTheAddressHoldingTheMostUnfinishedHeadsGivesOneUp) {
+    // A phone that connected first and has not spoken yet, then two addresses' dawdlers fill the rest.
+    auto early = std::make_unique<RawConnection>(server_->port(), "127.0.0.3");
+    ASSERT_TRUE(openConnectionsReach(1));
+    std::vector<std::unique_ptr<RawConnection>> dawdlers;
+    for (int i = 0; i < 4; ++i)
+        dawdlers.push_back(dawdle("127.0.0.2"));
+    for (int i = 0; i < 3; ++i)
+        dawdlers.push_back(dawdle("127.0.0.5"));
+    ASSERT_TRUE(openConnectionsReach(8));
+    // The newcomer's place comes from the address holding the most: its longest-waiting dawdler.
+    dawdlers.push_back(dawdle("127.0.0.4"));
+    EXPECT_TRUE(dawdlers.front()->waitReadable(10'000));
+    ASSERT_TRUE(early->send(kRequest));
+    EXPECT_EQ(statusesIn(early->readToClose()), std::vector<int>{200});
+}
+
 // One process on a ward's address opening connections as fast as it can, each held until it has
 // opened a few hundred more, as a broken or hostile program would.
 class ConnectionChurnTest : public ServerTest {
