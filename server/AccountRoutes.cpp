@@ -122,6 +122,18 @@ void joinInvitingFamilies(RequestContext& ctx, int64_t memberId, const std::stri
     }
 }
 
+// Whether the password is the hash's; a check the server was too busy to make (429) was no guess, and
+// its count is taken back.
+bool verifiedOrNotJudged(RequestContext& ctx, const std::vector<ThrottleKey>& keys, const std::string& hash,
+                         const std::string& password) {
+    try {
+        return verifyPassword(hash, password);
+    } catch (const HttpError&) {
+        attemptNotJudged(ctx.db, keys);
+        throw;
+    }
+}
+
 json signIn(RequestContext& ctx) {
     std::string email = boundedText(ctx, "email", 254);
     std::string password = boundedText(ctx, "password", 1024);
@@ -138,11 +150,11 @@ json signIn(RequestContext& ctx) {
         if (!st.step()) throw HttpError(403, refusal);
         memberId = st.integer(0);
         // Hashes are checked outside any transaction: Argon2 takes a while and writers would wait on it.
-        if (!verifyPassword(st.text(1), password)) {
+        if (!verifiedOrNotJudged(ctx, keys, st.text(1), password)) {
             // A temporary password from a reset works once, within its hour, and then becomes the password.
             auto resetHash = st.optionalText(2);
             if (!resetHash || st.optionalInteger(3).value_or(0) < ctx.now() ||
-                !verifyPassword(*resetHash, password))
+                !verifiedOrNotJudged(ctx, keys, *resetHash, password))
                 throw HttpError(403, refusal);
             temporary = true;
         }
@@ -177,9 +189,13 @@ json signUp(RequestContext& ctx) {
     requirePassword(password);
     // The babies are read before anything is stored.
     json babies = babyList(ctx, false);
-    // Before the costly part: the pictures' decoding and the password's hash.
-    ctx.state.takeAllowance({{"signup", ctx.client(), ctx.state.options.rates.signUpsByAddress}},
-                            "Too many accounts were made from this network.");
+    // An address already taken is refused before anything costs: the allowance counts accounts made.
+    if (memberByEmail(ctx.db, email))
+        throw HttpError(409, "An account already exists for this e-mail address.");
+    // Before the costly part: the pictures' decoding and the password's hash. A sign-up refused after
+    // all (the address taken meanwhile, the server busy) gives it back.
+    TakenAllowance allowance(ctx.state, {{"signup", ctx.client(), ctx.state.options.rates.signUpsByAddress}},
+                             "Too many accounts were made from this network.");
 
     // One picture is the member's: only the part the sign-up names is stored.
     std::optional<std::string> picture;
@@ -207,6 +223,7 @@ json signUp(RequestContext& ctx) {
     json reply = sessionReply(ctx.db, ctx.state, memberId);
     reply["status"] = "Welcome to Cradleway, " + fullName + ".";
     ctx.commit(tx);
+    allowance.keep("signup");
     return reply;
 }
 
@@ -326,10 +343,13 @@ json verifyEmailCode(RequestContext& ctx) {
         }
     }
     if (refusal) {
+        // Only a wrong code is a guess; with no code waiting, or one spent, nothing was judged.
         if (status == 400)
             ctx.db.prepare("UPDATE email_verifications SET attempts = attempts + 1 WHERE email = ?")
                 .with(email)
                 .run();
+        else
+            attemptNotJudged(ctx.db, keys);
         tx.commit();
         throw HttpError(status, *refusal);
     }
@@ -467,7 +487,7 @@ json updatePassword(RequestContext& ctx) {
         auto st = ctx.db.prepare("SELECT password_hash FROM members WHERE id = ?");
         st.with(me);
         st.step();
-        if (!verifyPassword(st.text(0), current))
+        if (!verifiedOrNotJudged(ctx, keys, st.text(0), current))
             throw HttpError(400, "The current password is not correct.");
     }
     std::string hash = hashPassword(next, ctx.state.options.cheapPasswordHashing);
@@ -501,10 +521,14 @@ json checkEmail(RequestContext& ctx) {
 json resetPassword(RequestContext& ctx) {
     std::string email = boundedText(ctx, "email", 254);
     // Counted whether or not the address has an account, so that a refusal tells nothing either.
+    // The network's allowance counts the temporary passwords made (each a hash, each a mail): asking
+    // for an address without an account, or for one whose temporary password still holds, costs it
+    // nothing. Refused when either has none, whether or not the address has an account.
     const auto& rates = ctx.state.options.rates;
-    ctx.state.takeAllowance({{"reset", lowerCase(email), rates.resetsByAccount},
-                             {"reset-address", ctx.client(), rates.resetsByAddress}},
-                            "Too many password resets were asked for.");
+    TakenAllowance allowance(ctx.state,
+                             {{"reset", lowerCase(email), rates.resetsByAccount},
+                              {"reset-address", ctx.client(), rates.resetsByAddress}},
+                             "Too many password resets were asked for.");
     if (auto member = memberByEmail(ctx.db, email)) {
         // A temporary password already sent stays the one that works until it is used or expires:
         // anybody may ask for anybody's reset, and a new one must not undo the member's.
@@ -523,11 +547,14 @@ json resetPassword(RequestContext& ctx) {
                          pending + ")")
                 .with(hash, ctx.now() + 3600, *member, ctx.now())
                 .run();
-            if (ctx.db.changes() > 0)
+            if (ctx.db.changes() > 0) {
                 ctx.console("password reset: temporary password " + temporary + " for " + email +
                             " (valid for one hour)");
+                allowance.keep("reset-address");
+            }
         }
     }
+    allowance.keep("reset");
     // The same answer either way, so that the reply does not tell who has an account.
     return {{"message", "If an account exists for " + email + ", a temporary password has been sent to it."}};
 }

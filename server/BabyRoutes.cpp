@@ -54,7 +54,8 @@ json updateBabies(RequestContext& ctx) {
 }
 
 // A baby by its medical record number, for the registration and the add-a-baby flows. Misses are
-// counted per network address, so that record numbers cannot be run through at speed. A baby that
+// counted per application and per network address, so that record numbers cannot be run through at
+// speed. A baby that
 // already has a family is shown only to that family, to an application that passed one of its
 // invitation checks shortly before (the invited road looks the family's babies up), or to a member
 // that family invited; anyone else learns only that it is taken. A baby found is one this
@@ -63,7 +64,9 @@ json updateBabies(RequestContext& ctx) {
 json verifyMrn(RequestContext& ctx) {
     std::string mrn = ctx.text("mrn");
     if (mrn.size() > 64) throw HttpError(404, "No baby was found with this medical record number.");
-    const std::vector<ThrottleKey> keys = {{&throttle::kRecordLookup, ctx.client()}};
+    // Misses are slowed for the application that makes them, and, generously, for its network.
+    const std::vector<ThrottleKey> keys = {{&throttle::kRecordLookup, requestingApplication(ctx)},
+                                           {&throttle::kRecordLookupClient, ctx.client()}};
     countAttempt(ctx.db, ctx.now(), keys);
     int64_t babyId = 0;
     {

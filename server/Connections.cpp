@@ -7,6 +7,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <linux/filter.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -27,6 +28,12 @@ constexpr auto kDrainTime = std::chrono::seconds(2);
 constexpr size_t kReadChunk = 16 * 1024;
 // Connections accepted in one turn of the watcher's loop, at most.
 constexpr int kAcceptBatch = 32;
+// How long an address past its pace has its attempts to connect dropped: long enough to catch the
+// attempt that follows at once (which its system then repeats a second later), short enough that
+// another client behind the address rarely meets the pause.
+constexpr auto kOpeningPause = std::chrono::milliseconds(50);
+// Addresses paused in the kernel's filter at once, at most; one past them is only held to its pace.
+constexpr size_t kMaxPausedAddresses = 32;
 
 // What is known of one request as it is answered: its head's framing, and what its handlers told
 // the worker.
@@ -101,6 +108,10 @@ int millisecondsUntil(Clock::time_point deadline, int ceilingSeconds) {
     return static_cast<int>(std::clamp<int64_t>(left, 0, int64_t{ceilingSeconds} * 1000));
 }
 
+int64_t millisecondsOf(Clock::time_point at) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(at.time_since_epoch()).count();
+}
+
 bool waitFor(int fd, short events, int milliseconds) {
     pollfd p{fd, events, 0};
     for (;;) {
@@ -132,8 +143,13 @@ struct ConnectionServer::Connection {
     bool headStarted = false;
     bool peerClosed = false;
     bool draining = false;
+    // Opened while its address was past its pace, and has sent no request yet.
+    bool pastPace = false;
+    // Counted against its address's pace until it sends its first request.
+    bool paced = false;
     size_t served = 0;
     std::string remoteIp, localIp;
+    std::string network; // the client's address as counted: an IPv6 one by its /64
     int remotePort = 0, localPort = 0;
 
     size_t unread() const { return buffer.size() - offset; }
@@ -453,7 +469,10 @@ void ConnectionServer::acceptNew() {
         auto connection = std::make_unique<Connection>();
         connection->fd = fd;
         describeAddress(remote, connection->remoteIp, connection->remotePort);
-        if (!makeRoom(connection->remoteIp)) {
+        connection->network = networkOf(connection->remoteIp);
+        connection->pastPace = !withinPace(remote, connection->network);
+        connection->paced = !connection->pastPace;
+        if (!makeRoom(*connection)) {
             ::close(fd);
             continue;
         }
@@ -471,37 +490,156 @@ void ConnectionServer::acceptNew() {
     }
 }
 
-bool ConnectionServer::makeRoom(const std::string& address) {
+bool ConnectionServer::makeRoom(const Connection& arriving) {
     // A flood of heads sent by halves, replaced as fast as they are dropped, must not crowd out the
     // clients that come and finish a request at once. So the connection dropped for room is a closing
-    // one, or else the one that has held its place longest without a request to show for it (a
-    // dawdling head, a long-idle keep-alive), never a fresh one that has had no time to speak; and
-    // one address may hold only so many places waiting for heads, beyond which its own
-    // longest-waiting one goes. Connections being answered are never closed for room.
+    // one, or else one of the address holding the most connections without a request to show for
+    // them: one it opened past its pace, or else the one that has held its place longest (a dawdling
+    // head, a long-idle keep-alive), never a fresh one that has had no time to speak. One address
+    // may hold only so many places waiting for heads, beyond which its own connection goes in the
+    // same order. A connection opened past its address's pace takes no other's place. Connections
+    // being answered are never closed for room.
     auto goesFirst = [](const Connection& a, const Connection& b) {
-        if (a.draining != b.draining) return a.draining;
-        return a.draining ? a.deadline < b.deadline : a.waitingSince < b.waitingSince;
+        if (a.pastPace != b.pastPace) return a.pastPace;
+        return a.waitingSince < b.waitingSince;
     };
-    Connection* victim = nullptr;
-    Connection* longestOfAddress = nullptr;
-    size_t ofAddress = 0;
+    Connection* closing = nullptr;
+    Connection* ownFirst = nullptr;
+    size_t own = 0;
     for (auto& [fd, connection] : watched_) {
-        if (!victim || goesFirst(*connection, *victim)) victim = connection.get();
-        if (connection->draining || connection->remoteIp != address) continue;
-        ++ofAddress;
-        if (!longestOfAddress || connection->waitingSince < longestOfAddress->waitingSince)
-            longestOfAddress = connection.get();
+        if (connection->draining) {
+            if (!closing || connection->deadline < closing->deadline) closing = connection.get();
+        } else if (connection->network == arriving.network) {
+            ++own;
+            if (!ownFirst || goesFirst(*connection, *ownFirst)) ownFirst = connection.get();
+        }
     }
-    if (ofAddress >= limits_.maxWaitingPerAddress)
-        victim = longestOfAddress;
-    else if (open_ < limits_.maxConnections)
+    Connection* victim = nullptr;
+    if (own >= limits_.maxWaitingPerAddress) {
+        if (arriving.pastPace && !ownFirst->pastPace) return false;
+        victim = ownFirst;
+    } else if (open_ < limits_.maxConnections) {
         return true;
-    if (!victim) return false;
+    } else if (closing) {
+        victim = closing;
+    } else {
+        // Every place is taken: the address holding the most unfinished heads gives one up.
+        std::unordered_map<std::string_view, std::pair<size_t, Connection*>> waiting; // count, first to go
+        const std::pair<size_t, Connection*>* heaviest = nullptr;
+        for (auto& [fd, connection] : watched_) {
+            auto& held = waiting[connection->network];
+            ++held.first;
+            if (!held.second || goesFirst(*connection, *held.second)) held.second = connection.get();
+            if (!heaviest || held.first > heaviest->first) heaviest = &held;
+        }
+        if (!heaviest) return false;
+        if (arriving.pastPace && heaviest->second->network == arriving.network && !heaviest->second->pastPace)
+            return false;
+        victim = heaviest->second;
+    }
     int fd = victim->fd;
     auto owned = std::move(watched_[fd]);
     watched_.erase(fd);
     closeConnection(std::move(owned));
     return true;
+}
+
+bool ConnectionServer::withinPace(const sockaddr_storage& remote, const std::string& network) {
+    const auto now = Clock::now();
+    if (openings_.take({{"connections", network, openingPace()}}, millisecondsOf(now)) == 0) return true;
+    PausedAddress pause;
+    if (remote.ss_family == AF_INET) {
+        pause.words[0] = ntohl(reinterpret_cast<const sockaddr_in&>(remote).sin_addr.s_addr);
+    } else if (remote.ss_family == AF_INET6) {
+        const auto& in6 = reinterpret_cast<const sockaddr_in6&>(remote).sin6_addr;
+        if (IN6_IS_ADDR_V4MAPPED(&in6)) {
+            std::memcpy(&pause.words[0], &in6.s6_addr[12], 4);
+            pause.words[0] = ntohl(pause.words[0]);
+        } else {
+            pause.v6 = true;
+            for (int w = 0; w < 2; ++w) {
+                std::memcpy(&pause.words[w], &in6.s6_addr[w * 4], 4);
+                pause.words[w] = ntohl(pause.words[w]);
+            }
+        }
+    } else {
+        return false;
+    }
+    pause.until = now + kOpeningPause;
+    auto same = std::find_if(paused_.begin(), paused_.end(), [&](const PausedAddress& p) {
+        return p.v6 == pause.v6 && p.words[0] == pause.words[0] && p.words[1] == pause.words[1];
+    });
+    if (same != paused_.end()) {
+        same->until = pause.until;
+    } else if (paused_.size() < kMaxPausedAddresses) {
+        paused_.push_back(pause);
+        filterPausedAddresses();
+    }
+    return false;
+}
+
+Rate ConnectionServer::openingPace() const {
+    // Counted in milliseconds, so that the allowance refills smoothly rather than a second's worth at
+    // once: a client that comes while a churning neighbour waits finds room.
+    const auto burst = static_cast<int64_t>(std::max<size_t>(1, limits_.openingBurst));
+    return {burst, burst * 1000 / static_cast<int64_t>(std::max<size_t>(1, limits_.openingsPerSecond))};
+}
+
+void ConnectionServer::spoke(Connection& connection) {
+    if (!connection.paced) return;
+    connection.paced = false;
+    openings_.giveBack({{"connections", connection.network, openingPace()}}, millisecondsOf(Clock::now()));
+}
+
+void ConnectionServer::filterPausedAddresses() {
+    if (listenFd_ < 0) return;
+    if (paused_.empty()) {
+        int none = 0;
+        ::setsockopt(listenFd_, SOL_SOCKET, SO_DETACH_FILTER, &none, sizeof none);
+        return;
+    }
+    // A classic socket filter, which sees each segment for the listening socket from its TCP header
+    // on (the IP header at SKF_NET_OFF): a segment that opens a connection (SYN without ACK) from a
+    // paused address is dropped, everything else passes. Jumps count instructions forward.
+    constexpr uint32_t kPass = 0xFFFFFFFF, kDrop = 0;
+    const uint32_t net = static_cast<uint32_t>(SKF_NET_OFF);
+    std::vector<sock_filter> code = {
+        BPF_STMT(BPF_LD | BPF_B | BPF_ABS, 13), // TCP flags
+        BPF_STMT(BPF_ALU | BPF_AND | BPF_K, 0x12),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 0x02, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, kPass),
+        BPF_STMT(BPF_LD | BPF_B | BPF_ABS, net), // IP version
+        BPF_STMT(BPF_ALU | BPF_RSH | BPF_K, 4),
+    };
+    std::vector<const PausedAddress*> v4, v6;
+    for (const auto& p : paused_)
+        (p.v6 ? v6 : v4).push_back(&p);
+    // Each jump to the final "drop" is patched once the program's length is known.
+    std::vector<size_t> toDrop;
+    const size_t versionJump = code.size();
+    code.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 4, 0, 0)); // false: to the IPv6 part
+    code.push_back(BPF_STMT(BPF_LD | BPF_W | BPF_ABS, net + 12)); // IPv4 source
+    for (const auto* p : v4) {
+        toDrop.push_back(code.size());
+        code.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, p->words[0], 0, 0));
+    }
+    code.push_back(BPF_STMT(BPF_RET | BPF_K, kPass));
+    code[versionJump].jf = static_cast<uint8_t>(code.size() - versionJump - 1);
+    for (const auto* p : v6) {
+        code.push_back(BPF_STMT(BPF_LD | BPF_W | BPF_ABS, net + 8)); // IPv6 source, first half
+        code.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, p->words[0], 0, 2));
+        code.push_back(BPF_STMT(BPF_LD | BPF_W | BPF_ABS, net + 12));
+        toDrop.push_back(code.size());
+        code.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, p->words[1], 0, 0));
+    }
+    code.push_back(BPF_STMT(BPF_RET | BPF_K, kPass));
+    const size_t drop = code.size();
+    code.push_back(BPF_STMT(BPF_RET | BPF_K, kDrop));
+    for (size_t at : toDrop)
+        code[at].jt = static_cast<uint8_t>(drop - at - 1);
+    sock_fprog program{static_cast<unsigned short>(code.size()), code.data()};
+    // Where the filter cannot be set, an address past its pace is still held to it as it connects.
+    ::setsockopt(listenFd_, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program);
 }
 
 void ConnectionServer::arrive(std::unique_ptr<Connection> connection) {
@@ -512,6 +650,7 @@ void ConnectionServer::arrive(std::unique_ptr<Connection> connection) {
     auto now = Clock::now();
     if (!connection->draining) {
         connection->waitingSince = now;
+        if (connection->served > 0) connection->pastPace = false;
         connection->compact();
         connection->skipBlankLines();
         connection->scanned = 0;
@@ -605,6 +744,8 @@ void ConnectionServer::sweep() {
         listen.data.fd = listenFd_;
         ::epoll_ctl(epollFd_, EPOLL_CTL_ADD, listenFd_, &listen);
     }
+    if (std::erase_if(paused_, [now](const PausedAddress& p) { return now >= p.until; }) > 0)
+        filterPausedAddresses();
     std::vector<int> expired;
     for (auto& [fd, connection] : watched_)
         if (now >= connection->deadline) expired.push_back(fd);
@@ -622,6 +763,7 @@ void ConnectionServer::sweep() {
 }
 
 void ConnectionServer::handOver(std::unique_ptr<Connection> connection) {
+    spoke(*connection);
     connection->escapeQuestionMarks();
     {
         std::lock_guard lock(mutex_);

@@ -16,6 +16,8 @@
 
 #include <httplib.h>
 
+#include "server/Quotas.h"
+
 namespace cw::server {
 
 struct ConnectionLimits {
@@ -36,14 +38,27 @@ struct ConnectionLimits {
     size_t maxHeadBytes = 32 * 1024;
     // Bytes read from the network for one request, head and body together.
     size_t maxRequestBytes = 25 * 1024 * 1024;
-    // Open connections; beyond them the one that has waited longest for a request head is closed to
-    // make room. The HTTP library answers 500 for a socket numbered at or above FD_SETSIZE, which
+    // Open connections; beyond them a closing one, or else one of the address holding the most
+    // connections waiting for a request head (one it opened past its pace, or else its longest-waiting)
+    // is closed to make room. The HTTP library answers 500 for a socket numbered at or above FD_SETSIZE, which
     // this keeps clear of.
     size_t maxConnections = 600;
     // Connections of one network address waiting for a request head (opened, idle or with a head
-    // half sent); beyond them that address's longest-waiting one is closed. A ward's phones share
-    // one address, each with a few connections.
+    // half sent); beyond them that address's own goes in the same order. A ward's phones share one
+    // address, each with a few connections.
     size_t maxWaitingPerAddress = 256;
+    // Connections one network address (an IPv6 one by its /64) may open that have not sent a request
+    // yet: `openingBurst` at once, refilled at `openingsPerSecond`; one that sends its request gives
+    // its opening back. A ward's phones share one address and speak as soon as they connect, so this
+    // holds back only a process that opens connections as fast as it can and says nothing on them.
+    // An address past it has its next attempts to connect left unanswered for a moment (in the kernel,
+    // so that the client's system tries again a second later, and nobody already connected is
+    // dropped); a connection of its that gets in even so takes a place only while the address has
+    // room, and is the first of its address to go for room. The burst and a tenth of a second's
+    // openings stay well below `maxWaitingPerAddress`, so that a phone there that speaks within moments
+    // of connecting keeps its place.
+    size_t openingBurst = 128;
+    size_t openingsPerSecond = 500;
     size_t requestsPerConnection = 1000;
 };
 
@@ -98,8 +113,17 @@ private:
     // the reply before the client reads it.
     void closeAfterDraining(std::unique_ptr<Connection> connection, bool onWatcher);
     void sweep();
-    // Closes a watched connection when the new one from `address` needs its place; false when none can go.
-    bool makeRoom(const std::string& address);
+    // Closes a watched connection when the new one needs its place; false when the new one must go.
+    bool makeRoom(const Connection& arriving);
+    // Counts a new connection against its address's pace; false when the address is past it, whose
+    // next attempts to connect are then left unanswered for a moment.
+    bool withinPace(const sockaddr_storage& remote, const std::string& network);
+    // A new connection has sent its first request: its opening is given back to its address.
+    void spoke(Connection& connection);
+    Rate openingPace() const;
+    // The kernel's filter on the listening socket: the attempts to connect (SYN) from the addresses in
+    // `paused_` are dropped.
+    void filterPausedAddresses();
     // What becomes of a connection after a request.
     enum class After { Keep, Close, Drain };
     // Answers one request whose head is in `stream`'s buffer.
@@ -129,6 +153,16 @@ private:
     std::condition_variable ready_;
     std::deque<std::unique_ptr<Connection>> queue_;     // heads complete, waiting for a worker
     std::vector<std::unique_ptr<Connection>> returned_; // answered, to be watched again
+
+    // New connections by address, and the addresses past their pace whose attempts to connect are
+    // dropped until `until`; touched by the watcher thread only.
+    struct PausedAddress {
+        bool v6 = false;
+        uint32_t words[2] = {0, 0}; // an IPv4 address, or an IPv6 /64, as read from the packet
+        std::chrono::steady_clock::time_point until;
+    };
+    RateLimiter openings_;
+    std::vector<PausedAddress> paused_;
 };
 
 // Within a request's handler: closes the connection once the reply is sent.

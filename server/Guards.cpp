@@ -10,17 +10,20 @@
 namespace cw::server {
 
 namespace throttle {
-// Accounts and addresses wait minutes at most, so that someone else's guessing cannot keep their
-// owner out for long; a client that keeps failing waits up to an hour. Clients behind one address
-// (a hospital's network) share its count, so its free failures are generous.
-//                                   scope               free  first  ceiling  forgotten after
+// Guessing is slowed where it is aimed: at an account, at the address a code was sent to, at what one
+// application tries. Accounts and addresses wait minutes at most, so that someone else's guessing
+// cannot keep their owner out for long. A network address is counted too, against guessing spread
+// over many accounts or addresses; but a ward's phones share one, so its count only catches what no
+// ward mistypes in an hour, and waits a few minutes at most.
+//                                   scope                    free  first  ceiling  forgotten after
 const ThrottlePolicy kSignIn = {"signin", 5, 1, 300, 3600};
-const ThrottlePolicy kSignInClient = {"signin-client", 30, 1, 3600, 3600};
+const ThrottlePolicy kSignInClient = {"signin-client", 100, 1, 600, 3600};
 const ThrottlePolicy kInvitation = {"invitation", 10, 2, 300, 3600};
-const ThrottlePolicy kInvitationClient = {"invitation-client", 20, 2, 3600, 3600};
+const ThrottlePolicy kInvitationClient = {"invitation-client", 100, 2, 600, 3600};
 const ThrottlePolicy kEmailCode = {"email-code", 5, 30, 900, 24 * 3600};
-const ThrottlePolicy kEmailCodeClient = {"email-code-client", 20, 30, 3600, 24 * 3600};
-const ThrottlePolicy kRecordLookup = {"record-lookup-client", 20, 1, 600, 3600};
+const ThrottlePolicy kEmailCodeClient = {"email-code-client", 100, 30, 600, 3600};
+const ThrottlePolicy kRecordLookup = {"record-lookup", 20, 1, 600, 3600};
+const ThrottlePolicy kRecordLookupClient = {"record-lookup-client", 100, 1, 600, 3600};
 } // namespace throttle
 
 namespace {
@@ -63,6 +66,10 @@ void countAttempt(Connection& db, int64_t now, const std::vector<ThrottleKey>& k
     // Rows forgotten for a day are of no further use.
     db.prepare("DELETE FROM throttles WHERE last_failure < ?").with(now - 2 * 24 * 3600).run();
     if (own) own->commit();
+}
+
+void attemptNotJudged(Connection& db, const std::vector<ThrottleKey>& keys) {
+    attemptSucceeded(db, keys, false);
 }
 
 void attemptSucceeded(Connection& db, const std::vector<ThrottleKey>& keys, bool forgetFirst) {
@@ -173,6 +180,10 @@ void bindHolders(Statement& st, int first, const ProofHolders& holders, bool cli
 }
 
 } // namespace
+
+std::string requestingApplication(RequestContext& ctx) {
+    return applicationOf(ctx);
+}
 
 ProofHolders proofHolders(const RequestContext& ctx, std::optional<int64_t> member) {
     return {issuedClient(ctx), member};

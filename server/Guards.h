@@ -32,7 +32,10 @@ extern const ThrottlePolicy kInvitation;       // per e-mail address sent with t
 extern const ThrottlePolicy kInvitationClient; // per client address
 extern const ThrottlePolicy kEmailCode;        // per address being verified; a new code keeps the count
 extern const ThrottlePolicy kEmailCodeClient;  // per client address
-extern const ThrottlePolicy kRecordLookup; // record-number look-ups that found nothing to show, per client
+// Record-number look-ups that found nothing to show: per application (its `cw_client` cookie, when it
+// sends one) and per client address.
+extern const ThrottlePolicy kRecordLookup;
+extern const ThrottlePolicy kRecordLookupClient;
 } // namespace throttle
 
 struct ThrottleKey {
@@ -46,6 +49,9 @@ void countAttempt(Connection& db, int64_t now, const std::vector<ThrottleKey>& k
 // The attempt succeeded: its count is taken back under every key, and when `forgetFirst` the first
 // key (the account) forgets its failures altogether.
 void attemptSucceeded(Connection& db, const std::vector<ThrottleKey>& keys, bool forgetFirst);
+// The attempt was refused without being judged (the server was busy, no code was waiting): it was no
+// guess, and its count is taken back under every key.
+void attemptNotJudged(Connection& db, const std::vector<ThrottleKey>& keys);
 
 // What an application showed recently (an invitation code it gave back, a baby it looked up by record
 // number), and how long it counts. A proof made while signed out belongs to the application that
@@ -71,6 +77,10 @@ struct ProofHolders {
 };
 ProofHolders proofHolders(const RequestContext& ctx, std::optional<int64_t> member);
 
+// The application a request comes from, by its cookie; one that sent none (or one the server never
+// issued) is named now and gets its cookie with the reply, so that what it does next is counted as its
+// own.
+std::string requestingApplication(RequestContext& ctx);
 // Records a proof for the signed-in member, or else for the request's application, which gets its
 // cookie with the reply (a new one when it came without one the server issued; renewed otherwise).
 void recordProof(RequestContext& ctx, Proof kind, const std::string& subject, int64_t object);

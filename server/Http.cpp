@@ -263,6 +263,10 @@ void RequestContext::requireBabyAccess(int64_t babyId) const {
     }
 }
 
+std::string RequestContext::client() const {
+    return networkOf(request.remote_addr);
+}
+
 std::string RequestContext::baseUrl() const {
     std::string host = request.get_header_value("Host");
     if (!hostLooksSafe(host)) host = request.local_addr + ":" + std::to_string(request.local_port);

@@ -103,8 +103,8 @@ public:
     // Commits the transaction, and with it keeps the pictures stored so far.
     void commit(Transaction& transaction);
 
-    // The client's network address.
-    const std::string& client() const { return request.remote_addr; }
+    // The client's network, as the counts per address know it (an IPv6 address by its /64).
+    std::string client() const;
 
     // The address of this server as the client reached it, without a trailing slash.
     std::string baseUrl() const;

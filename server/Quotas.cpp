@@ -2,18 +2,18 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
 
 namespace cw::server {
 
 namespace {
 
-// Beyond this many keys the table is emptied: whoever holds that many addresses gets no more from an
-// emptied table than from the addresses themselves.
-constexpr size_t kMaxKeys = 100'000;
-
-std::string fullKey(const RateKey& key) {
-    return std::string(key.scope) + '\n' + key.key;
-}
+// Keys of a scope checked for expiry on each request that uses it: more than one, so that the table
+// shrinks faster than a steady stream of new keys grows it.
+constexpr int kExpiredPerRequest = 4;
 
 double perSecond(const Rate& rate) {
     return static_cast<double>(rate.count) / static_cast<double>(std::max<int64_t>(1, rate.periodSeconds));
@@ -27,38 +27,85 @@ double RateLimiter::refilled(const Allowance& allowance, int64_t now) {
                     allowance.left + elapsed * perSecond(allowance.rate));
 }
 
-void RateLimiter::forgetRefilled(int64_t now) {
-    if (allowances_.size() < 1024 && now - lastSweep_ < 60) return;
-    lastSweep_ = now;
-    std::erase_if(allowances_, [now](const auto& entry) {
-        return refilled(entry.second, now) >= static_cast<double>(entry.second.rate.count);
-    });
-    if (allowances_.size() > kMaxKeys) allowances_.clear();
+void RateLimiter::forgetOldest(Scope& scope, int64_t now) {
+    for (int checked = 0; checked < kExpiredPerRequest && !scope.byUse.empty(); ++checked) {
+        const Allowance& oldest = scope.byUse.front();
+        if (refilled(oldest, now) < static_cast<double>(oldest.rate.count)) break;
+        scope.index.erase(oldest.key);
+        scope.byUse.pop_front();
+    }
+    while (scope.byUse.size() > maxKeysPerScope_) {
+        scope.index.erase(scope.byUse.front().key);
+        scope.byUse.pop_front();
+    }
 }
 
 int64_t RateLimiter::take(const std::vector<RateKey>& keys, int64_t now) {
     std::lock_guard lock(mutex_);
-    forgetRefilled(now);
     double wait = 0;
     for (const auto& key : keys) {
-        auto found = allowances_.find(fullKey(key));
-        if (found == allowances_.end()) continue;
-        found->second.rate = key.rate;
-        double left = refilled(found->second, now);
+        Scope& scope = scopes_[key.scope];
+        forgetOldest(scope, now);
+        auto found = scope.index.find(key.key);
+        if (found == scope.index.end()) continue;
+        Allowance& allowance = *found->second;
+        allowance.rate = key.rate;
+        double left = refilled(allowance, now);
         if (left < 1)
             wait = std::max(wait, std::min((1 - left) / perSecond(key.rate),
                                            static_cast<double>(key.rate.periodSeconds)));
     }
     if (wait > 0) return std::max<int64_t>(1, static_cast<int64_t>(std::ceil(wait)));
     for (const auto& key : keys) {
-        auto [found, fresh] = allowances_.try_emplace(
-            fullKey(key), Allowance{static_cast<double>(key.rate.count), now, key.rate});
-        Allowance& allowance = found->second;
-        if (!fresh) allowance.left = refilled(allowance, now);
+        Scope& scope = scopes_[key.scope];
+        auto found = scope.index.find(key.key);
+        if (found == scope.index.end()) {
+            scope.byUse.push_back({key.key, static_cast<double>(key.rate.count), now, key.rate});
+            found = scope.index.emplace(key.key, std::prev(scope.byUse.end())).first;
+        } else {
+            // Used now: it is the scope's newest.
+            scope.byUse.splice(scope.byUse.end(), scope.byUse, found->second);
+        }
+        Allowance& allowance = *found->second;
+        allowance.left = refilled(allowance, now) - 1;
         allowance.at = now;
-        allowance.left -= 1;
+        forgetOldest(scope, now);
     }
     return 0;
+}
+
+void RateLimiter::giveBack(const std::vector<RateKey>& keys, int64_t now) {
+    std::lock_guard lock(mutex_);
+    for (const auto& key : keys) {
+        auto scope = scopes_.find(key.scope);
+        if (scope == scopes_.end()) continue;
+        auto found = scope->second.index.find(key.key);
+        if (found == scope->second.index.end()) continue;
+        Allowance& allowance = *found->second;
+        allowance.left = std::min(static_cast<double>(allowance.rate.count), refilled(allowance, now) + 1);
+        allowance.at = now;
+    }
+}
+
+size_t RateLimiter::size() {
+    std::lock_guard lock(mutex_);
+    size_t keys = 0;
+    for (const auto& [name, scope] : scopes_)
+        keys += scope.byUse.size();
+    return keys;
+}
+
+std::string networkOf(const std::string& address) {
+    in6_addr v6{};
+    if (::inet_pton(AF_INET6, address.c_str(), &v6) != 1) return address;
+    char text[INET6_ADDRSTRLEN] = "";
+    if (IN6_IS_ADDR_V4MAPPED(&v6)) {
+        ::inet_ntop(AF_INET, &v6.s6_addr[12], text, sizeof text);
+        return text;
+    }
+    std::fill(std::begin(v6.s6_addr) + 8, std::end(v6.s6_addr), uint8_t{0});
+    ::inet_ntop(AF_INET6, &v6, text, sizeof text);
+    return std::string(text) + "/64";
 }
 
 std::string waitText(int64_t seconds) {

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <list>
 #include <mutex>
 #include <semaphore>
 #include <string>
@@ -55,28 +56,51 @@ struct RateKey {
     Rate rate;
 };
 
-// Allowances kept in memory: they protect the server's resources, not secrets, so a restart that
-// forgets them gives nothing away. Keys whose allowance has refilled are forgotten, and the table is
-// bounded, so that many addresses cannot grow it without end.
+// Allowances kept in memory: they protect the server's resources, not secrets, so that a restart that
+// forgets them gives nothing away. Each scope keeps its keys in the order they were last used: every
+// request forgets the oldest few whose allowance has refilled, so that the table follows what is in
+// use at a cost per request that does not grow with it. A scope holds at most `maxKeysPerScope`
+// keys; past that its oldest key goes, refilled or not, and only that one: a flood of addresses
+// cannot grow the table without end, nor make it forget the keys of another scope (a per-e-mail
+// reset cap outlives any number of usage events).
 class RateLimiter {
 public:
+    explicit RateLimiter(size_t maxKeysPerScope = 100'000) : maxKeysPerScope_(maxKeysPerScope) {}
+
     // Takes one request from every key's allowance, or from none: 0 when the request may go ahead,
     // otherwise the seconds until every key allows one again.
     int64_t take(const std::vector<RateKey>& keys, int64_t now);
+    // Gives the request taken back to every key (one that was refused after all, which costs nothing).
+    void giveBack(const std::vector<RateKey>& keys, int64_t now);
+    // Keys held, in every scope.
+    size_t size();
 
 private:
     struct Allowance {
+        std::string key;
         double left;
         int64_t at;
         Rate rate;
     };
+    // Least recently used first.
+    using Queue = std::list<Allowance>;
+    struct Scope {
+        Queue byUse;
+        std::unordered_map<std::string, Queue::iterator> index;
+    };
     static double refilled(const Allowance& allowance, int64_t now);
-    void forgetRefilled(int64_t now);
+    // Forgets up to a few of the scope's oldest keys that have refilled, and the oldest beyond the bound.
+    void forgetOldest(Scope& scope, int64_t now);
 
+    const size_t maxKeysPerScope_;
     std::mutex mutex_;
-    std::unordered_map<std::string, Allowance> allowances_;
-    int64_t lastSweep_ = 0;
+    std::unordered_map<std::string, Scope> scopes_;
 };
+
+// What one client counts as, for every count kept per network address: an IPv4 address itself, an
+// IPv6 address by its /64 ("2001:db8:1:2::/64"), since whoever holds one address of a /64 has all of
+// it; an IPv4 address written as IPv6 ("::ffff:192.0.2.1") is the IPv4 address.
+std::string networkOf(const std::string& address);
 
 // "12 seconds", "5 minutes": how long a refused client must wait, for the 429 messages.
 std::string waitText(int64_t seconds);

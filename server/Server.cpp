@@ -121,6 +121,23 @@ void ServerState::takeAllowance(const std::vector<RateKey>& keys, const std::str
         throw HttpError(429, refusal + " Please try again in " + waitText(wait) + ".");
 }
 
+void ServerState::giveBackAllowance(const std::vector<RateKey>& keys) {
+    rateLimiter.giveBack(keys, now());
+}
+
+TakenAllowance::TakenAllowance(ServerState& state, std::vector<RateKey> keys, const std::string& refusal)
+    : state_(state), keys_(std::move(keys)) {
+    state_.takeAllowance(keys_, refusal);
+}
+
+TakenAllowance::~TakenAllowance() {
+    if (!keys_.empty()) state_.giveBackAllowance(keys_);
+}
+
+void TakenAllowance::keep(const char* scope) {
+    std::erase_if(keys_, [scope](const RateKey& key) { return std::string_view(key.scope) == scope; });
+}
+
 void ServerState::print(const std::string& line) {
     std::string safe = escapeControls(line);
     std::lock_guard lock(consoleMutex);

@@ -36,8 +36,9 @@ struct ServerOptions {
     // its body within `bodySeconds` of the head.
     int headerSeconds = 10;
     int bodySeconds = 60;
-    // Open connections at most; beyond them the one that has waited longest for a request head is
-    // closed. One address may hold `maxWaitingPerAddress` of them waiting for their heads.
+    // Open connections at most; beyond them one of the address holding the most connections waiting
+    // for a request head is closed. One address may hold `maxWaitingPerAddress` of them waiting for
+    // their heads, and opens new ones at a pace (server/Connections.h).
     size_t maxConnections = 600;
     size_t maxWaitingPerAddress = 256;
     int64_t accessTokenSeconds = 3600;
@@ -82,11 +83,30 @@ struct ServerState {
 
     // Takes one request from each key's allowance; 429 with `refusal` and the wait when one has none.
     void takeAllowance(const std::vector<RateKey>& keys, const std::string& refusal);
+    // Gives a request taken back to each key's allowance: it was refused after all.
+    void giveBackAllowance(const std::vector<RateKey>& keys);
 
     int64_t now() const;
     // One line on the console; control characters in it (a name, an address, a path) are escaped, so
     // that no input can forge a line.
     void print(const std::string& line);
+};
+
+// One request taken from each key's allowance (429 with `refusal` and the wait when a key has none),
+// that goes back to every key the request does not `keep`: for work that costs only when it is done
+// (an account made, a temporary password sent), so that a refused request costs no allowance.
+class TakenAllowance {
+public:
+    TakenAllowance(ServerState& state, std::vector<RateKey> keys, const std::string& refusal);
+    ~TakenAllowance();
+    TakenAllowance(const TakenAllowance&) = delete;
+    TakenAllowance& operator=(const TakenAllowance&) = delete;
+    // The work the key counts was done: its request stays taken.
+    void keep(const char* scope);
+
+private:
+    ServerState& state_;
+    std::vector<RateKey> keys_;
 };
 
 enum class Access {

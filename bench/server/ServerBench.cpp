@@ -1,8 +1,9 @@
 // Requests per second of the demo member's feed against a static page, from one loopback client, and
 // feeds per second from 1, 16 and 64 clients at once; the feed beside the same feed on a server where
-// other families wrote 40,000 comments on the same articles (and posts of their own); and how long a
+// other families wrote 40,000 comments on the same articles (and posts of their own); how long a
 // member's sign-in, refresh and comment take while three other accounts keep the server decoding
-// pictures that are small to send and slow to read.
+// pictures that are small to send and slow to read; and one request's allowance among many clients'
+// keys.
 
 #include "server/Server.h"
 
@@ -365,5 +366,27 @@ BENCHMARK(BM_MemberRequestsWhileSlowPicturesDecode)
     ->Iterations(20)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+
+// One usage event's allowance taken while the table holds `range(0)` keys of addresses that sent
+// events in the same minute: the cost of a request must not grow with the table.
+void BM_AllowanceAmongManyKeys(benchmark::State& state) {
+    cw::server::RateLimiter table;
+    const auto keys = static_cast<int>(state.range(0));
+    auto address = [](int i) {
+        return "10." + std::to_string(i / 65536) + "." + std::to_string(i / 256 % 256) + "." +
+               std::to_string(i % 256);
+    };
+    const cw::server::Rate rate{600, 60};
+    constexpr int64_t kNow = 1'800'000'000;
+    for (int i = 0; i < keys; ++i)
+        table.take({{"events-address", address(i), rate}}, kNow);
+    int next = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(table.take({{"events-address", address(next), rate}}, kNow));
+        next = (next + 1) % keys;
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_AllowanceAmongManyKeys)->Arg(100)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -2,10 +2,16 @@
 
 #include "ServerFixture.h"
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <thread>
 #include <vector>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace cw::server::testing {
 namespace {
@@ -115,6 +121,105 @@ TEST_F(ConnectionRoomTest, HalfSentHeadsMakeRoomForFreshClientsNeverTheReverse) 
     EXPECT_TRUE(dawdlers.front()->waitReadable(10'000));
     ASSERT_TRUE(fresh->send(kRequest));
     EXPECT_EQ(statusesIn(fresh->readToClose()), std::vector<int>{200});
+}
+
+TEST_F(ConnectionRoomTest, WhenEveryPlaceIsTakenTheAddressHoldingTheMostUnfinishedHeadsGivesOneUp) {
+    // A phone that connected first and has not spoken yet, then two addresses' dawdlers fill the rest.
+    auto early = std::make_unique<RawConnection>(server_->port(), "127.0.0.3");
+    ASSERT_TRUE(openConnectionsReach(1));
+    std::vector<std::unique_ptr<RawConnection>> dawdlers;
+    for (int i = 0; i < 4; ++i)
+        dawdlers.push_back(dawdle("127.0.0.2"));
+    for (int i = 0; i < 3; ++i)
+        dawdlers.push_back(dawdle("127.0.0.5"));
+    ASSERT_TRUE(openConnectionsReach(8));
+    // The newcomer's place comes from the address holding the most: its longest-waiting dawdler.
+    dawdlers.push_back(dawdle("127.0.0.4"));
+    EXPECT_TRUE(dawdlers.front()->waitReadable(10'000));
+    ASSERT_TRUE(early->send(kRequest));
+    EXPECT_EQ(statusesIn(early->readToClose()), std::vector<int>{200});
+}
+
+// One process on a ward's address opening connections as fast as it can, each held until it has
+// opened a few hundred more, as a broken or hostile program would.
+class ConnectionChurnTest : public ServerTest {
+protected:
+    // A connection from `from`, whose port is chosen as it connects and which is reset when closed,
+    // so that churning through ports leaves none waiting; -1 when it could not connect.
+    static int churnConnection(const char* from, int port) {
+        int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0) return -1;
+        int yes = 1;
+        ::setsockopt(fd, IPPROTO_IP, IP_BIND_ADDRESS_NO_PORT, &yes, sizeof yes);
+        linger reset{1, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        ::inet_pton(AF_INET, from, &local.sin_addr);
+        sockaddr_in server{};
+        server.sin_family = AF_INET;
+        server.sin_port = htons(static_cast<uint16_t>(port));
+        ::inet_pton(AF_INET, "127.0.0.1", &server.sin_addr);
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+            ::connect(fd, reinterpret_cast<sockaddr*>(&server), sizeof server) != 0) {
+            ::close(fd);
+            return -1;
+        }
+        return fd;
+    }
+
+    // A phone whose request head follows 100 ms after it has connected: answered, or dropped.
+    bool slowPhoneAnswered(const std::string& from) {
+        RawConnection phone(server_->port(), from);
+        if (!phone.connected()) return false;
+        // The wait is the phone's own: the server closing it meanwhile ends the wait, and the request.
+        if (phone.waitReadable(100)) return false;
+        if (!phone.send("GET /m/api/tandc HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")) return false;
+        return statusesIn(phone.readToClose(10)) == std::vector<int>{200};
+    }
+
+    static constexpr const char* kChurnAddress = "127.0.0.2";
+};
+
+TEST_F(ConnectionChurnTest, AProcessOpeningConnectionsAsFastAsItCanDropsNoSlowPhone) {
+    const int port = server_->port();
+    std::atomic<bool> churning{true};
+    std::atomic<int64_t> opened{0};
+    // Bounded by the test's end and by a count it cannot reach.
+    std::thread churn([&] {
+        std::vector<int> held(300, -1);
+        for (size_t at = 0; churning && opened < 10'000'000; at = (at + 1) % held.size()) {
+            int fd = churnConnection(kChurnAddress, port);
+            if (fd < 0) continue;
+            ++opened;
+            if (held[at] >= 0) ::close(held[at]);
+            held[at] = fd;
+        }
+        for (int fd : held)
+            if (fd >= 0) ::close(fd);
+    });
+    for (int waited = 0; waited < 500 && opened < 400; ++waited)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+
+    int sameAddress = 0, otherAddress = 0, keptAlive = 0;
+    for (int i = 0; i < 20; ++i) {
+        sameAddress += slowPhoneAnswered(kChurnAddress);
+        otherAddress += slowPhoneAnswered("127.0.0.3");
+    }
+    // A phone that keeps its connection open between requests, a tenth of a second apart.
+    RawConnection kept(port, kChurnAddress);
+    for (int i = 0; i < 20 && kept.connected(); ++i) {
+        if (kept.waitReadable(100)) break;
+        if (!kept.send("GET /m/api/tandc HTTP/1.1\r\nHost: x\r\n\r\n")) break;
+        if (statusesIn(kept.readReply(10)) != std::vector<int>{200}) break;
+        ++keptAlive;
+    }
+    churning = false;
+    churn.join();
+    EXPECT_GE(opened.load(), 400);
+    EXPECT_EQ(otherAddress, 20);
+    EXPECT_GE(sameAddress, 19);
+    EXPECT_GE(keptAlive, 19);
 }
 
 } // namespace

@@ -288,6 +288,30 @@ std::string RawConnection::readToClose(int seconds) {
     return out;
 }
 
+std::string RawConnection::readReply(int seconds) {
+    std::string out;
+    char buffer[16384];
+    for (int waited = 0; fd_ >= 0 && waited < seconds * 10;) {
+        size_t head = out.find("\r\n\r\n");
+        if (head != std::string::npos) {
+            std::string lower = out.substr(0, head);
+            std::transform(lower.begin(), lower.end(), lower.begin(),
+                           [](unsigned char c) { return std::tolower(c); });
+            size_t field = lower.find("\r\ncontent-length:");
+            size_t length = field == std::string::npos ? 0 : std::strtoul(lower.c_str() + field + 17, nullptr, 10);
+            if (out.size() >= head + 4 + length) break;
+        }
+        if (!waitReadable(100)) {
+            ++waited;
+            continue;
+        }
+        ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+        if (n <= 0) break;
+        out.append(buffer, static_cast<size_t>(n));
+    }
+    return out;
+}
+
 std::unique_ptr<RawConnection> halfSentHead(int port, const std::string& from) {
     auto c = std::make_unique<RawConnection>(port, from);
     c->send("POST /m/api/signin HTTP/1.1\r\nHost: x\r\n");

@@ -109,6 +109,9 @@ public:
     bool send(const std::string& bytes);
     // Everything the server sends until it closes the connection (or `seconds` pass).
     std::string readToClose(int seconds = 60);
+    // One reply, its head and the body its Content-Length gives (or what came within `seconds`); the
+    // connection stays open.
+    std::string readReply(int seconds = 60);
     // Waits up to `milliseconds` for the server to send something or close; true when it did.
     bool waitReadable(int milliseconds);
 
