@@ -3,6 +3,8 @@
 // the headless host against the demo server, and at each size every page is the screen's width, a
 // swipe reaches the next baby (or page), and the layout engine reports no conflict on the way.
 
+#include "App/AppDelegate.h"
+#include "App/MainViewController.h"
 #include "App/Onboarding/OnboardingViewController.h"
 #include "App/TabBarController.h"
 #include "Controllers/Baby/BabyPageViewController.h"
@@ -16,9 +18,6 @@
 #include "uikit/controllers/UIPageViewController.h"
 #include "uikit/controllers/UIScreen.h"
 #include "uikit/view/NSLayoutConstraint.h"
-
-#include "App/AppDelegate.h"
-#include "App/MainViewController.h"
 
 #include <gtest/gtest.h>
 
