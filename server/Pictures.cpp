@@ -36,7 +36,8 @@ Colour mix(Colour a, Colour b, double t) {
 
 class Canvas {
 public:
-    Canvas(int w, int h) : w_(w), h_(h), pixels_(static_cast<size_t>(w * h * 3)) {}
+    // Transparent until something is painted on it.
+    Canvas(int w, int h) : w_(w), h_(h), pixels_(static_cast<size_t>(w * h * 4)) {}
 
     void gradient(Colour top, Colour bottom) {
         for (int y = 0; y < h_; ++y) {
@@ -59,15 +60,22 @@ public:
             }
     }
 
+    // A picture whose every pixel is opaque is written without an alpha channel.
     std::string png() const {
+        bool opaque = true;
+        for (size_t i = 3; i < pixels_.size() && opaque; i += 4)
+            opaque = pixels_[i] >= 1;
+        const size_t channels = opaque ? 3 : 4;
         png_image image{};
         image.version = PNG_IMAGE_VERSION;
         image.width = static_cast<png_uint_32>(w_);
         image.height = static_cast<png_uint_32>(h_);
-        image.format = PNG_FORMAT_RGB;
-        std::vector<unsigned char> bytes(pixels_.size());
-        for (size_t i = 0; i < pixels_.size(); ++i)
-            bytes[i] = static_cast<unsigned char>(std::lround(std::clamp(pixels_[i], 0.0, 1.0) * 255));
+        image.format = opaque ? PNG_FORMAT_RGB : PNG_FORMAT_RGBA;
+        std::vector<unsigned char> bytes(static_cast<size_t>(w_ * h_) * channels);
+        for (size_t p = 0, n = static_cast<size_t>(w_ * h_); p < n; ++p)
+            for (size_t k = 0; k < channels; ++k)
+                bytes[p * channels + k] =
+                    static_cast<unsigned char>(std::lround(std::clamp(pixels_[p * 4 + k], 0.0, 1.0) * 255));
         png_alloc_size_t size = 0;
         if (!png_image_write_to_memory(&image, nullptr, &size, 0, bytes.data(), 0, nullptr))
             throw std::runtime_error("cannot encode a picture");
@@ -79,11 +87,16 @@ public:
     }
 
 private:
+    // Paints `c` over the pixel with the given coverage (colours not premultiplied).
     void set(int x, int y, Colour c, double alpha) {
-        double* p = &pixels_[static_cast<size_t>((y * w_ + x) * 3)];
-        p[0] += (c.r - p[0]) * alpha;
-        p[1] += (c.g - p[1]) * alpha;
-        p[2] += (c.b - p[2]) * alpha;
+        double* p = &pixels_[static_cast<size_t>((y * w_ + x) * 4)];
+        const double below = p[3] * (1 - alpha);
+        const double out = alpha + below;
+        if (out <= 0) return;
+        p[0] = (c.r * alpha + p[0] * below) / out;
+        p[1] = (c.g * alpha + p[1] * below) / out;
+        p[2] = (c.b * alpha + p[2] * below) / out;
+        p[3] = out;
     }
 
     int w_, h_;
@@ -135,7 +148,8 @@ std::string drawPicture(int width, int height, uint32_t seed, PictureStyle style
         break;
     }
     case PictureStyle::Icon:
-        canvas.gradient(white, white);
+        // An icon is its disc alone: what lies around it is clear, so the icon sits on whatever
+        // the row behind it shows (white, or the grey of a row being touched).
         canvas.ellipse(w * 0.5, h * 0.5, s * 0.46, s * 0.46, a);
         canvas.ellipse(w * 0.5, h * 0.5, s * 0.3, s * 0.3, white);
         canvas.ellipse(w * 0.5, h * 0.5, s * 0.18, s * 0.18, b);

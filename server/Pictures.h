@@ -13,7 +13,7 @@ enum class PictureStyle {
     Scene,  // soft shapes on a gradient: articles, posts, milestones
     Baby,   // a sleeping baby's face
     Person, // a head and shoulders
-    Icon,   // a flat disc with a ring: categories and milestone kinds
+    Icon,   // a flat disc with a ring on a clear ground: categories and milestone kinds
 };
 
 // Our own small pictures, drawn in code and encoded as PNG. The same seed gives the same picture.

@@ -13,6 +13,9 @@
 #include "foundation/time/DeviceSettingsGuard.h"
 #include "uikit/controls/UITableView.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 using cw::gallery::Context;
@@ -48,8 +51,15 @@ public:
     std::optional<std::string> titleForHeaderInSection(UITableView*, long s) override {
         return sections[static_cast<std::size_t>(s)].first;
     }
+    // A text row is as tall as its title needs, wrapped in its column as the kit lays it out, with
+    // the 10 points the kit keeps above and below its field; 50 points at least.
     CGFloat heightForRowAt(UITableView*, const IndexPath& ip) override {
-        return std::string(row(ip).kind) == "zip" ? 70 : 50;
+        const std::string kind = row(ip).kind;
+        if (kind == "amount" || kind == "link" || kind == "button") return 50;
+        measuring_->textLabel()->setText(std::string(row(ip).title));
+        measuring_->setFrame(CGRect(0, 0, 375, 50));
+        measuring_->layoutIfNeeded();
+        return std::max<CGFloat>(50, std::ceil(measuring_->textLabel()->frame().size.height) + 20);
     }
     std::shared_ptr<UITableViewCell> cellForRowAt(UITableView* table, const IndexPath& ip) override {
         const Row& r = row(ip);
@@ -69,6 +79,9 @@ public:
     }
 
 private:
+    // Measures titles the way the form's text rows lay them out.
+    std::shared_ptr<TextCell> measuring_ = std::make_shared<TextCell>(UITableViewCellStyle::default_, "");
+
     const Row& row(const IndexPath& ip) const {
         return sections[static_cast<std::size_t>(ip.section)].second[static_cast<std::size_t>(ip.row)];
     }
@@ -91,6 +104,9 @@ bool drawFormKit(Context& context, std::string* error) {
     table->registerCellClass<ButtonCell>("button");
     table->setDataSource(form);
     table->setDelegate(form);
+    table->layoutIfNeeded();
+    // The whole form, however tall its rows make it.
+    table->setFrame(CGRect(0, 0, 375, std::max<CGFloat>(667, table->contentSize().height)));
     table->layoutIfNeeded();
     return cw::gallery::writeView(context, *table, "form-kit.png", error);
 }

@@ -49,7 +49,10 @@ std::shared_ptr<UIView> loadTutorialScreen() {
     content->setContentHuggingPriority(250, UILayoutConstraintAxis::horizontal);
     content->setContentHuggingPriority(250, UILayoutConstraintAxis::vertical);
     auto preferredHeight = content->heightAnchor().constraintEqualToConstant(TutorialScreen::kContentImageHeight);
-    preferredHeight->setPriority(740);
+    // Every page of the tutorial is as tall as the others, so on a short screen the four pages'
+    // wishes pull together against the button and the dots beneath them: each wish is kept weak
+    // enough that all four give way to what the button and the dots need (750) together.
+    preferredHeight->setPriority(500);
 
     NSLayoutConstraint::activate({
         titleImage->topAnchor().constraintEqualTo(page->topAnchor(), 8),

@@ -68,6 +68,10 @@ void FeedViewController::buildScene() {
     header->addLayoutGuide(babyHeaderPhotoArea_);
     auto area = babyHeaderPhotoArea_;
     auto height = fixed(area, A::height, 187.5);
+    // Half the screen's width, set as the screen lays out: until the header's frame takes the new
+    // height up (the table fits it right after), its frame's height holds, rather than the two
+    // conflicting.
+    height->setPriority(UILayoutPriorityRequired - 1);
     babyHeaderHeightConstraint = height;
     header->addConstraints({equalEdges(area, A::top, header, A::top), equalEdges(area, A::bottom, header, A::bottom),
                             equalEdges(area, A::leading, header, A::leading),

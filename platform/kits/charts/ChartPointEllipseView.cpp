@@ -21,15 +21,19 @@ std::uint32_t packed(const UIColor& c) {
     return byte(c.red()) << 24 | byte(c.green()) << 16 | byte(c.blue()) << 8 | byte(c.alpha());
 }
 
+// The border is stroked along the oval inset by its width, and the fill laid over the stroke's inner
+// half: what shows of it is a ring outside the fill that stops half a border short of the frame.
+// Markers of points that lie close together (a month of daily weights) then leave the line
+// between them in sight rather than covering it with their rings.
 void drawOval(CGContext& ctx, const CGRect& b, const UIColor& fill, const UIColor& borderColor, CGFloat border) {
-    UIBezierPath oval = UIBezierPath::ovalIn(b.insetBy(border / 2, border / 2));
-    ctx.setFillColor(fill);
-    ctx.fill(oval);
+    UIBezierPath oval = UIBezierPath::ovalIn(b.insetBy(border, border));
     if (border > 0) {
         oval.lineWidth = border;
         ctx.setStrokeColor(borderColor);
         ctx.stroke(oval);
     }
+    ctx.setFillColor(fill);
+    ctx.fill(oval);
 }
 
 std::shared_ptr<UIImage> markerImage(CGSize size, const UIColor& fill, const UIColor& borderColor, CGFloat border,

@@ -1,7 +1,9 @@
 #pragma once
 
 // A round marker centred on a point: filled, with a border, growing from a tenth of its size to
-// its full size over `animDuration` (after `animDelay`) once it is put on screen.
+// its full size over `animDuration` (after `animDelay`) once it is put on screen. The fill is the
+// oval inset by the border's width; the border shows as a ring half its width wide round it, so
+// the outermost half border of the frame stays clear.
 
 #include "uikit/view/UIView.h"
 

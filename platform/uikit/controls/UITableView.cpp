@@ -840,18 +840,25 @@ void UITableView::setBackgroundView(const std::shared_ptr<UIView>& view) {
     }
 }
 
+// Assigning the view already in place is how a header or footer whose height changed is taken up
+// again: it stays where it is, so that the constraints above it that name its subviews (a page as
+// wide as the screen) stay too.
 void UITableView::setTableHeaderView(const std::shared_ptr<UIView>& view) {
-    if (tableHeaderView_) tableHeaderView_->removeFromSuperview();
-    tableHeaderView_ = view;
-    if (view) addSubview(view);
+    if (tableHeaderView_ != view) {
+        if (tableHeaderView_) tableHeaderView_->removeFromSuperview();
+        tableHeaderView_ = view;
+        if (view) addSubview(view);
+    }
     offsetsValid_ = false;
     setNeedsLayout();
 }
 
 void UITableView::setTableFooterView(const std::shared_ptr<UIView>& view) {
-    if (tableFooterView_) tableFooterView_->removeFromSuperview();
-    tableFooterView_ = view;
-    if (view) addSubview(view);
+    if (tableFooterView_ != view) {
+        if (tableFooterView_) tableFooterView_->removeFromSuperview();
+        tableFooterView_ = view;
+        if (view) addSubview(view);
+    }
     offsetsValid_ = false;
     setNeedsLayout();
 }

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <iostream>
 #include <sstream>
+#include <utility>
 
 namespace cw::detail {
 
@@ -37,6 +38,17 @@ Relation toRelation(NSLayoutRelation r) {
 }
 
 constexpr std::uint64_t kInternalTag = 1ull << 63;
+
+NSLayoutConflictObserver& conflictObserver() {
+    static NSLayoutConflictObserver observer;
+    return observer;
+}
+
+void reportToConsole(const std::string& report) {
+    std::cerr << report;
+    // A copy: the observer may replace itself.
+    if (auto observer = conflictObserver()) observer(report);
+}
 
 bool isLocation(NSLayoutAttribute a) {
     return a != NSLayoutAttribute::notAnAttribute && !isSize(a);
@@ -221,7 +233,7 @@ ConstraintId LayoutEngine::addInternal(const Expression& e, Relation r, double p
             os << "\t\t" << describeTag(t) << "\n";
         os << "\t\t" << describeTag(tag) << "\n\tWill attempt to recover by breaking constraint\n\t\t"
            << describeTag(tag) << "\n";
-        std::cerr << os.str();
+        reportToConsole(os.str());
     }
     return result.constraint;
 }
@@ -643,7 +655,7 @@ void LayoutEngine::reportConflict(NSLayoutConstraint* c, const std::vector<std::
         os << "\t\t" << describeTag(t) << "\n";
     os << "\t\t" << c->description() << "\n"
        << "\tWill attempt to recover by breaking constraint\n\t\t" << c->description() << "\n";
-    std::cerr << os.str();
+    reportToConsole(os.str());
 }
 
 std::string LayoutEngine::describeTag(std::uint64_t tag) const {
@@ -1005,3 +1017,7 @@ CGSize LayoutEngine::rootSize() const {
 }
 
 } // namespace cw::detail
+
+NSLayoutConflictObserver setLayoutConflictObserver(NSLayoutConflictObserver observer) {
+    return std::exchange(cw::detail::conflictObserver(), std::move(observer));
+}

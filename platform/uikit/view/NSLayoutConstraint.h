@@ -9,6 +9,7 @@
 #include "uikit/view/EarlyWeakPtr.h"
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <map>
 #include <memory>
@@ -257,6 +258,13 @@ private:
 };
 
 using NSLayoutConstraintPtr = std::shared_ptr<NSLayoutConstraint>;
+
+// Each time the layout engine cannot satisfy every constraint it writes the conflict to the console
+// ("Unable to simultaneously satisfy constraints", the constraints involved, the one it breaks);
+// the observer, when one is set, is handed the same text. It is how a test proves that a screen
+// lays out without a conflict. Main thread only; returns the observer it replaces.
+using NSLayoutConflictObserver = std::function<void(const std::string& report)>;
+NSLayoutConflictObserver setLayoutConflictObserver(NSLayoutConflictObserver observer);
 
 namespace cw::detail {
 // Whether the attribute is horizontal (left, width, centerX, ...), and whether it is a size.

@@ -10,10 +10,13 @@
 #include "tests/support/AppEnvironment.h"
 #include "tests/support/RecordingServer.h"
 #include "uikit/controllers/UINavigationController.h"
+#include "uikit/view/ViewRendering.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <future>
 #include <iostream>
 #include <sstream>
@@ -263,6 +266,69 @@ TEST_F(MeasurementsScreen, EveryHeaderReadsInCapitalsAndScrollsAwayBelowTheBar) 
     EXPECT_TRUE(host.isShowing("WEIGHT (G)")) << "made again after the scroll";
     EXPECT_FALSE(host.isShowing("Weight (g)"));
     EXPECT_EQ(shownPart(0).minY(), barBottom);
+}
+
+// A month of daily weights, as a baby a few weeks old has, beside a weekly length and head
+// circumference: between every two points of each chart its line shows in the chart's colour.
+TEST_F(MeasurementsScreen, EveryChartDrawsItsLineBetweenItsPoints) {
+    const auto series = [](const char* key, int count, int everyDays, double first, double rise, const char* units) {
+        json points = json::array();
+        for (int i = 0; i < count; ++i) {
+            const int day = 1 + i * everyDays;
+            points.push_back({{"updated_at", "2026-03-" + std::string(day < 10 ? "0" : "") + std::to_string(day) + "T22:00:00"},
+                              {"value", first + rise * i},
+                              {"units", units}});
+        }
+        return Reply{200, json{{key, points}}.dump()};
+    };
+    server.reply("POST", "/m/api/baby/weight", series("weight", 25, 1, 1180, 13, "g"));
+    server.reply("POST", "/m/api/baby/height", series("height", 5, 6, 38.5, 0.6, "cm"));
+    server.reply("POST", "/m/api/baby/head_circumference", series("head_circumference", 5, 6, 27.1, 0.3, "cm"));
+    auto screen = make();
+    show(screen);
+    ASSERT_TRUE(RunLoop::main().runUntil(
+        [&] { return screen->weightChart && screen->heightChart && screen->headCircumferenceChart; }, 10));
+    // Every marker has grown and the lines are drawn out.
+    host.advance(4);
+
+    struct Section {
+        const char* name;
+        const std::optional<MeasurementChart>& chart;
+        std::shared_ptr<UIView> content;
+        UIColor colour;
+    };
+    const Section sections[] = {
+        {"weight", screen->weightChart, screen->weightContentView, UIColor(0.76, 0.64, 0.95, 1.0)},
+        {"length", screen->heightChart, screen->heightContentView, UIColor(0.14, 0.48, 0.70, 1.0)},
+        {"head circumference", screen->headCircumferenceChart, screen->headCircumferenceContentView,
+         UIColor(0.78, 0.74, 0.34, 1.0)},
+    };
+    for (const auto& section : sections) {
+        SCOPED_TRACE(section.name);
+        ASSERT_TRUE(section.chart);
+        auto picture = cw::renderView(*section.content, 2);
+        ASSERT_TRUE(picture);
+        const auto chartView = section.chart->chart.view();
+        const auto points = section.chart->line->chartPointsScreenLocs();
+        ASSERT_GE(points.size(), 5u);
+        for (std::size_t i = 0; i + 1 < points.size(); ++i) {
+            const CGPoint a = chartView->convert(points[i], section.content.get());
+            const CGPoint b = chartView->convert(points[i + 1], section.content.get());
+            const UIColor between = picture->pixelColor(static_cast<int>(std::floor(a.x + b.x)),
+                                                        static_cast<int>(std::floor(a.y + b.y)));
+            EXPECT_NEAR(between.red(), section.colour.red(), 0.06) << "between points " << i << " and " << i + 1;
+            EXPECT_NEAR(between.green(), section.colour.green(), 0.06) << "between points " << i << " and " << i + 1;
+            EXPECT_NEAR(between.blue(), section.colour.blue(), 0.06) << "between points " << i << " and " << i + 1;
+            // Each point: the colour inside, a white border where the line meets it.
+            const UIColor centre = picture->pixelColor(static_cast<int>(std::floor(a.x * 2)), static_cast<int>(std::floor(a.y * 2)));
+            EXPECT_NEAR(centre.red(), section.colour.red(), 0.02) << "point " << i;
+            EXPECT_NEAR(centre.blue(), section.colour.blue(), 0.02) << "point " << i;
+            const CGFloat length = std::hypot(b.x - a.x, b.y - a.y);
+            const CGPoint edge{a.x + (b.x - a.x) / length * 4.5, a.y + (b.y - a.y) / length * 4.5};
+            const UIColor border = picture->pixelColor(static_cast<int>(std::floor(edge.x * 2)), static_cast<int>(std::floor(edge.y * 2)));
+            EXPECT_GT(std::min({border.red(), border.green(), border.blue()}), 0.95) << "point " << i;
+        }
+    }
 }
 
 TEST_F(MeasurementsScreen, AFailedSeriesIsOnlyPrinted) {

@@ -4,6 +4,7 @@
 #include "EducationFixture.h"
 
 #include "Controllers/Education/CategoriesEducationController.h"
+#include "Controllers/Education/EducationCategoryViewCell.h"
 #include "Controllers/Education/EducationCenterPageViewController.h"
 #include "Controllers/Education/EducationCenterParentViewController.h"
 #include "Controllers/Education/RecommendedEducationCenterController.h"
@@ -12,8 +13,12 @@
 #include "Views/RoundedSectionHeaderView.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "uikit/controllers/UITabBarController.h"
+#include "uikit/controls/UIEvent.h"
+#include "uikit/view/ViewRendering.h"
 
 #include <gmock/gmock.h>
+
+#include <cmath>
 
 using ::testing::ElementsAre;
 
@@ -175,6 +180,46 @@ TEST_F(LibraryPagesTest, SwipesAndButtonsMoveTheSelectionAndTheUnderline) {
     host->settle();
     EXPECT_EQ(shownPage(), page(2));
     EXPECT_THAT(underlines(), ElementsAre(false, false, true));
+}
+
+// A finger held on a category's row greys the row; its icon, a disc, stands on that grey with
+// nothing of another colour round it.
+TEST_F(LibraryPagesTest, AHeldCategoryRowShowsItsIconOnTheRowsHighlight) {
+    parent->categoriesButtonTapped();
+    host->settle();
+    waitForText("Kangaroo Care");
+    std::shared_ptr<EducationCategoryViewCell> cell;
+    for (UIView* v = find("Kangaroo Care").get(); v && !cell; v = v->superviewPointer())
+        if (auto* c = dynamic_cast<EducationCategoryViewCell*>(v))
+            cell = std::static_pointer_cast<EducationCategoryViewCell>(c->shared_from_this());
+    ASSERT_TRUE(cell);
+    ASSERT_TRUE(settleUntil([&] { return cell->iconImageView->image() != nullptr; }));
+
+    const auto window = host->window();
+    const CGRect icon = cell->iconImageView->convert(cell->iconImageView->bounds(), nullptr);
+    const CGPoint finger = cell->titleLabel->convert(cell->titleLabel->bounds(), nullptr).center();
+    cw::sendTouch(window, finger, UITouchPhase::began);
+    host->settle();
+    ASSERT_TRUE(cell->isHighlighted());
+    auto picture = cw::renderView(*window, 2);
+    ASSERT_TRUE(picture);
+    const auto at = [&](CGPoint p) {
+        return picture->pixelColor(static_cast<int>(std::floor(p.x * 2)), static_cast<int>(std::floor(p.y * 2)));
+    };
+    const UIColor row = at({cell->convert(CGPoint{cell->bounds().width() - 60, 4}, nullptr)});
+    EXPECT_LT(row.red(), 0.95) << "the held row is greyed";
+    for (const CGPoint corner : {CGPoint{icon.minX() + 1, icon.minY() + 1}, CGPoint{icon.maxX() - 1, icon.minY() + 1},
+                                 CGPoint{icon.minX() + 1, icon.maxY() - 1}, CGPoint{icon.maxX() - 1, icon.maxY() - 1}}) {
+        const UIColor c = at(corner);
+        EXPECT_NEAR(c.red(), row.red(), 0.01) << corner.x << "," << corner.y;
+        EXPECT_NEAR(c.green(), row.green(), 0.01) << corner.x << "," << corner.y;
+        EXPECT_NEAR(c.blue(), row.blue(), 0.01) << corner.x << "," << corner.y;
+    }
+    const UIColor disc = at({icon.minX() + 4, icon.midY()});
+    EXPECT_GT(std::abs(disc.red() - row.red()) + std::abs(disc.blue() - row.blue()), 0.1) << "the disc shows";
+    cw::sendTouch(window, finger, UITouchPhase::cancelled);
+    host->settle();
+    EXPECT_FALSE(cell->isHighlighted());
 }
 
 TEST_F(LibraryPagesTest, TheBookmarkedPageOpensEverySection) {

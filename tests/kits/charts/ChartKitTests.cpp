@@ -241,15 +241,19 @@ TEST_F(ChartKit, ItDrawsThinAxesDottedGuidesARoundLineAndBorderedMarkers) {
     const auto locs = sample.markers->chartPointsScreenLocs();
     const CGRect inner = sample.chart.innerFrame();
 
-    // Marker: the chart colour in the middle, a white ring 2 points wide at its edge.
+    // Marker: the chart colour inside the circle inset by the border (4 points round the centre),
+    // the white border round it, and the frame's last point left clear.
     const UIColor centre = pixel(locs[2]);
     EXPECT_NEAR(centre.red(), 0.76, 0.02);
     EXPECT_NEAR(centre.green(), 0.64, 0.02);
     EXPECT_NEAR(centre.blue(), 0.95, 0.02);
-    const UIColor ring = pixel({locs[2].x, locs[2].y - 5});
+    const UIColor inside = pixel({locs[2].x, locs[2].y - 3.5});
+    EXPECT_NEAR(inside.green(), 0.64, 0.02);
+    const UIColor ring = pixel({locs[2].x, locs[2].y - 4.5});
     EXPECT_NEAR(ring.red(), 1, 0.02);
     EXPECT_NEAR(ring.blue(), 1, 0.02);
     EXPECT_GT(ring.alpha(), 0.98);
+    EXPECT_LT(pixel({locs[2].x, locs[2].y - 5.75}).alpha(), 0.25) << "no more than the faint guide through the point";
     // The line between two markers, in the chart colour.
     const UIColor line = pixel({(locs[2].x + locs[3].x) / 2, (locs[2].y + locs[3].y) / 2});
     EXPECT_NEAR(line.blue(), 0.95, 0.05);

@@ -219,12 +219,17 @@ TEST(ConstraintLayout, ConflictIsReportedOnceWithItsSetAndLayoutGoesOn) {
     width->setIdentifier("too-wide");
     v->addConstraint(width);
 
+    std::vector<std::string> observed;
+    auto before = setLayoutConflictObserver([&](const std::string& report) { observed.push_back(report); });
     testing::internal::CaptureStderr();
     root->layoutIfNeeded();
     v->setNeedsLayout();
     root->setNeedsLayout();
     root->layoutIfNeeded();
     const std::string err = testing::internal::GetCapturedStderr();
+    setLayoutConflictObserver(std::move(before));
+    // The observer hears what the console shows.
+    EXPECT_EQ(observed, std::vector<std::string>{err});
     EXPECT_NE(err.find("Unable to simultaneously satisfy constraints"), std::string::npos) << err;
     EXPECT_NE(err.find("'too-wide' UIView:box.width == 500"), std::string::npos) << err;
     EXPECT_NE(err.find("UIView:box.leading == UIView"), std::string::npos) << err; // the rest of the set

@@ -114,6 +114,56 @@ TEST(TableView, FixedHeightsAndIndexPathLookup) {
     EXPECT_EQ(table->indexPathsForVisibleRows().size(), 7u);
 }
 
+// Assigning the header in place again, as a header whose height changed is taken up, keeps it
+// where it is with the constraints above the table that name what it holds.
+TEST(TableView, TheSameHeaderAssignedAgainKeepsTheConstraintsThatNameItsSubviews) {
+    Source source;
+    source.texts = {"a"};
+    auto root = std::make_shared<UIView>(CGRect(0, 0, 414, 600));
+    auto table = makeTable(source);
+    table->rowHeight = 50;
+    table->setTranslatesAutoresizingMaskIntoConstraints(false);
+    root->addSubview(table);
+    root->addConstraints({
+        NSLayoutConstraint::make(table, NSLayoutAttribute::width, NSLayoutRelation::equal, root,
+                                 NSLayoutAttribute::width, 1, 0),
+        NSLayoutConstraint::make(table, NSLayoutAttribute::height, NSLayoutRelation::equal, root,
+                                 NSLayoutAttribute::height, 1, 0),
+    });
+    auto header = std::make_shared<UIView>(CGRect(0, 0, 375, 100));
+    auto page = std::make_shared<UIView>();
+    page->setTranslatesAutoresizingMaskIntoConstraints(false);
+    header->addSubview(page);
+    table->setTableHeaderView(header);
+    header->addConstraints({
+        NSLayoutConstraint::make(page, NSLayoutAttribute::top, NSLayoutRelation::equal, header,
+                                 NSLayoutAttribute::top, 1, 0),
+        NSLayoutConstraint::make(page, NSLayoutAttribute::bottom, NSLayoutRelation::equal, header,
+                                 NSLayoutAttribute::bottom, 1, 0),
+        NSLayoutConstraint::make(page, NSLayoutAttribute::leading, NSLayoutRelation::equal, header,
+                                 NSLayoutAttribute::leading, 1, 0),
+    });
+    // As wide as the screen's view, which holds the table.
+    auto wide = NSLayoutConstraint::make(page, NSLayoutAttribute::width, NSLayoutRelation::equal, root,
+                                         NSLayoutAttribute::width, 1, 0);
+    root->addConstraint(wide);
+    root->layoutIfNeeded();
+    EXPECT_EQ(page->frame(), CGRect(0, 0, 414, 100));
+
+    header->setFrame(CGRect(0, 0, 414, 207));
+    table->setTableHeaderView(header);
+    root->layoutIfNeeded();
+    EXPECT_EQ(header->superview(), table);
+    EXPECT_TRUE(wide->isActive());
+    EXPECT_EQ(page->frame(), CGRect(0, 0, 414, 207));
+    EXPECT_EQ(table->rectForRow(IndexPath(0, 0)), CGRect(0, 207, 414, 50));
+
+    // Another header takes the old one out, and with it what named it.
+    table->setTableHeaderView(std::make_shared<UIView>(CGRect(0, 0, 10, 40)));
+    EXPECT_EQ(header->superview(), nullptr);
+    EXPECT_FALSE(wide->isActive());
+}
+
 TEST(TableView, TapSelectsAndSelectionMovesWithDelegateCalls) {
     ManualClock clock;
     Source source;
