@@ -157,7 +157,7 @@ int UIApplicationMain(int argc, char** argv,
         }
         if (options.screenshotPath) {
             std::string error;
-            if (!cw::waitForPictures(host, cw::HeadlessScriptOptions().waitSeconds, error)) {
+            if (!cw::waitForSettledScreen(host, cw::HeadlessScriptOptions().waitSeconds, error)) {
                 std::cerr << "cannot take the screenshot: " << error << std::endl;
                 return 1;
             }

@@ -175,6 +175,28 @@ TEST_F(CradlewayExecutable, StepsFromStandardInputHaveStandardOutputToTheirAnswe
     EXPECT_THAT(r.err, HasSubstr("{\"1\":false,\"2\":false}"));
 }
 
+TEST_F(CradlewayExecutable, AScreenshotOfAStoredSessionWaitsForTheFeedToArrive) {
+    const auto signIn = writeScript("signin.txt", R"(tap #emailTextField
+type "demo@cradleway.test"
+tap #passwordField
+type "cradleway-demo"
+tap "Sign In"
+expect "Daily update for Olivia"
+)");
+    ASSERT_EQ(run({"--headless", "--data-dir", data(), "--script", signIn.string()}).status, 0);
+    // The next start opens the feed at once, which asks the server for its cards: the picture is
+    // taken once they are on screen, not while the spinner turns in their place.
+    const auto shot = directory / "feed.png";
+    Outcome r = run({"--headless", "--data-dir", data(), "--screenshot", shot.string()});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    auto image = UIImage::fromFile(shot);
+    ASSERT_TRUE(image);
+    // The first card's round teal picture (under the dimming of the feed's question), where the
+    // loading feed shows plain grey.
+    const UIColor card = image->pixelColor(90, 450);
+    EXPECT_GT(card.green() - card.red(), 0.15) << "the first card is not on the screenshot";
+}
+
 TEST_F(CradlewayExecutable, TalksToTheServerItIsGivenInsteadOfStartingOne) {
     RecordingServer server;
     server.reply("POST", "/m/api/signin/",
