@@ -1,4 +1,4 @@
-#include "PictureBytes.h"
+#include "tests/support/PictureBytes.h"
 
 #include "foundation/defaults/Storage.h"
 #include "foundation/dispatch/RunLoop.h"
