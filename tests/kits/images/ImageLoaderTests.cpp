@@ -150,6 +150,7 @@ TEST_F(ImageLoaderTest, PicturesWithinTheLimitsAreDecodedNoLargerThanTheScreenAn
         {"/member.png", pngOfTwoHalves(7000, 7000, kRed, kBlue), 1334, 1334},
         {"/interlaced.png", pngOfTwoHalves(7000, 3500, kRed, kBlue, true), 1334, 667},
         {"/small.png", pngOfTwoHalves(600, 400, kRed, kBlue), 600, 400},
+        {"/small-interlaced.png", pngOfTwoHalves(600, 400, kRed, kBlue, true), 600, 400},
     };
     auto loader = makeLoader();
     std::size_t decodedBytes = 0;
@@ -171,9 +172,13 @@ TEST_F(ImageLoaderTest, PicturesWithinTheLimitsAreDecodedNoLargerThanTheScreenAn
                                                        : CGSize{};
         EXPECT_NEAR(image.size().width, full.width, full.width / c.width);
         EXPECT_NEAR(image.size().height, full.height, full.height / c.height);
-        // Each half keeps its colour; the middle is their mean.
-        EXPECT_EQ(image.pixel(0, 0), kRed);
-        EXPECT_EQ(image.pixel(c.width - 1, c.height - 1), kBlue);
+        // Each half keeps its colour, to the middle.
+        for (int y : {0, c.height / 3, c.height - 1}) {
+            EXPECT_EQ(image.pixel(0, y), kRed);
+            EXPECT_EQ(image.pixel(c.width / 2 - 1, y), kRed);
+            EXPECT_EQ(image.pixel(c.width / 2 + 1, y), kBlue);
+            EXPECT_EQ(image.pixel(c.width - 1, y), kBlue);
+        }
         decodedBytes += static_cast<std::size_t>(c.width) * c.height * 4;
         if (!member) member = outcome.image;
     }
