@@ -30,7 +30,8 @@ const char* usage() {
            "  --headless         run without a window (with --script: run its steps, then quit)\n"
            "  --script FILE      the steps to run headless (see README: Running); with -, steps\n"
            "                     are read from standard input as they come, each answered on\n"
-           "                     standard output (\"step N ok\", \"step N failed: ...\")\n"
+           "                     standard output (\"step N ok\", \"step N failed: ...\"), which\n"
+           "                     then holds nothing else: the console goes to standard error\n"
            "  --screenshots DIR  where the script's screenshot steps write (default: .)\n"
            "  --server URL       talk to this server instead of starting the demo server\n"
            "  --data-dir DIR     the member's data (defaults, keychain, demo server); default\n"
@@ -95,6 +96,13 @@ std::optional<CradlewayOptions> parseOptions(int argc, const char* const* argv, 
     return options;
 }
 
+bool readsStepsFromStandardInput(const CradlewayOptions& options) {
+    const auto& a = options.applicationArguments;
+    for (std::size_t i = 0; i + 1 < a.size(); ++i)
+        if (a[i] == "--script") return a[i + 1] == "-";
+    return false;
+}
+
 std::unique_ptr<CradlewayEnvironment> CradlewayEnvironment::start(const CradlewayOptions& options,
                                                                   std::ostream& out, std::string& error) {
     std::unique_ptr<CradlewayEnvironment> environment(new CradlewayEnvironment());
@@ -117,7 +125,7 @@ std::unique_ptr<CradlewayEnvironment> CradlewayEnvironment::start(const Cradlewa
         // Quitting waits for idle connections to close: keep them briefly.
         serverOptions.keepAliveSeconds = 1;
         if (options.accessTokenSeconds) serverOptions.accessTokenSeconds = *options.accessTokenSeconds;
-        serverOptions.console = [](const std::string& line) { std::cout << "server: " << line << std::endl; };
+        serverOptions.console = [console = &out](const std::string& line) { *console << "server: " << line << std::endl; };
         try {
             environment->server_ = cw::server::startDemoServer(data / "server", std::move(serverOptions));
         } catch (const std::exception& e) {

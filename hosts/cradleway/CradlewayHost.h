@@ -34,14 +34,16 @@ struct CradlewayOptions {
 // The options; none with `error` set when one is wrong (a missing value, a server address that is
 // no http or https address).
 std::optional<CradlewayOptions> parseOptions(int argc, const char* const* argv, std::string& error);
+// Whether the application reads its script's steps from standard input (--script -).
+bool readsStepsFromStandardInput(const CradlewayOptions& options);
 const char* usage();
 
 class CradlewayEnvironment {
 public:
     // Sets the data directory (made, mode 0700, when missing) and the pictures' folder, and points the
     // bundle's SERVER_URL at the server, starting the demo server unless one was named. Prints the
-    // server's address and the demo sign-in to `out`. None with `error` set when the demo server
-    // cannot start.
+    // server's address and the demo sign-in to `out`, and the demo server's own lines after them.
+    // None with `error` set when the demo server cannot start.
     static std::unique_ptr<CradlewayEnvironment> start(const CradlewayOptions& options, std::ostream& out,
                                                        std::string& error);
     ~CradlewayEnvironment();

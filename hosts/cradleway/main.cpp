@@ -19,7 +19,10 @@ int main(int argc, char** argv) {
         std::cout << cw::host::usage() << "\nKeys in the window:\n" << cw::windowHostKeyHelp();
         return 0;
     }
-    auto environment = cw::host::CradlewayEnvironment::start(*options, std::cout, error);
+    // Steps read from standard input have standard output to their replies alone: the server's
+    // lines go where the application's console goes then, to standard error.
+    std::ostream& console = cw::host::readsStepsFromStandardInput(*options) ? std::cerr : std::cout;
+    auto environment = cw::host::CradlewayEnvironment::start(*options, console, error);
     if (!environment) {
         std::cerr << "cradleway: " << error << std::endl;
         return 1;

@@ -20,6 +20,7 @@
 #include "uikit/controls/UIScrollView.h"
 #include "uikit/controls/UITextField.h"
 #include "uikit/controls/UIViewAnimation.h"
+#include "uikit/view/UIActivityIndicatorView.h"
 #include "uikit/view/UILabel.h"
 #include "uikit/view/ViewRendering.h"
 
@@ -229,6 +230,20 @@ std::vector<std::shared_ptr<UIImageView>> HeadlessHost::picturesLoading() const 
         return true;
     });
     return waiting;
+}
+
+std::vector<std::shared_ptr<UIView>> HeadlessHost::indicatorsTurning() const {
+    std::vector<std::shared_ptr<UIView>> turning;
+    auto w = window();
+    if (!w) return turning;
+    layout();
+    walkTopmostFirst(w, [&](const std::shared_ptr<UIView>& v) {
+        if (auto indicator = std::dynamic_pointer_cast<UIActivityIndicatorView>(v);
+            indicator && indicator->isAnimating() && isVisibleOnScreen(*indicator))
+            turning.push_back(v);
+        return true;
+    });
+    return turning;
 }
 
 bool HeadlessHost::tapPoint(CGPoint point) {

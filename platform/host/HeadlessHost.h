@@ -56,6 +56,8 @@ public:
     CGPoint tapPointOf(const UIView& view) const;
     // The image views on screen that wait for their picture (a download, a photo-library request).
     std::vector<std::shared_ptr<UIImageView>> picturesLoading() const;
+    // The activity indicators on screen that are turning (a screen still loading).
+    std::vector<std::shared_ptr<UIView>> indicatorsTurning() const;
 
     // --- Acting (each returns false when there was nothing to act on) ---
     bool tap(const std::shared_ptr<UIView>& view);

@@ -4,6 +4,7 @@
 
 #include "foundation/dispatch/RunLoop.h"
 #include "foundation/time/DateFormatter.h"
+#include "net/NSURLSessionDataTask.h"
 #include "uikit/controllers/ControllerSupport.h"
 #include "uikit/controls/UIKeyboard.h"
 #include "uikit/view/UIImageView.h"
@@ -484,6 +485,35 @@ bool waitForPictures(HeadlessHost& host, double seconds, std::string& why) {
             return false;
         }
         RunLoop::main().runUntil([&] { return host.picturesLoading().empty(); }, left);
+    }
+}
+
+bool waitForSettledScreen(HeadlessHost& host, double seconds, std::string& why) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    // What the screen still waits for, in words; nothing once it has settled.
+    auto waitingFor = [&host]() -> std::string {
+        if (const auto turning = host.indicatorsTurning(); !turning.empty())
+            return "a loading indicator still turns (" + describeView(*turning.front()) + ")";
+        if (const std::size_t requests = NSURLSessionDataTask::tasksInFlight())
+            return std::to_string(requests) + (requests == 1 ? " request is" : " requests are") + " still on the way";
+        if (const auto pictures = host.picturesLoading(); !pictures.empty())
+            return std::to_string(pictures.size()) + (pictures.size() == 1 ? " picture" : " pictures") +
+                   " on screen had not arrived (" + describeView(*pictures.front()) + ")";
+        return {};
+    };
+    for (;;) {
+        // What arrives may start more (a feed's cards ask for their pictures).
+        host.settle();
+        const std::string waiting = waitingFor();
+        if (waiting.empty()) return true;
+        const double left = std::chrono::duration<double>(deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0) {
+            std::ostringstream out;
+            out << waiting << " after " << seconds << " seconds";
+            why = out.str();
+            return false;
+        }
+        RunLoop::main().runUntil([&] { return waitingFor().empty(); }, left);
     }
 }
 

@@ -83,6 +83,10 @@ int runHeadlessSteps(HeadlessHost& host, std::istream& steps, std::ostream& repl
 // picture, so that a screenshot shows the pictures rather than blanks where they go. False with
 // `why` naming the pictures still on their way when the time ran out.
 bool waitForPictures(HeadlessHost& host, double seconds, std::string& why);
+// Turns the run loop (in real time, up to `seconds`) until the screen has settled: no activity
+// indicator on it turns, no request of the process is on its way, and no image view on screen
+// waits for its picture. False with `why` naming what it still waited for when the time ran out.
+bool waitForSettledScreen(HeadlessHost& host, double seconds, std::string& why);
 // The same for a file; a file that cannot be read is kScriptInvalid. Relative `pick` files are
 // found beside it.
 int runHeadlessScriptFile(HeadlessHost& host, const std::filesystem::path& file,

@@ -6,12 +6,72 @@
 #include "security/biometrics/LAContext.h"
 #include "uikit/controllers/UIScreen.h"
 
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <iostream>
+#include <memory>
+#include <streambuf>
 #include <string>
+#include <unistd.h>
+
+namespace {
+
+// Writes straight to a file descriptor; each flush is one write (or as few as the pipe allows).
+class DescriptorBuffer : public std::streambuf {
+public:
+    explicit DescriptorBuffer(int fd) : fd_(fd) {}
+    ~DescriptorBuffer() override {
+        sync();
+        ::close(fd_);
+    }
+
+protected:
+    int_type overflow(int_type c) override {
+        if (c != traits_type::eof()) pending_.push_back(traits_type::to_char_type(c));
+        return traits_type::not_eof(c);
+    }
+    std::streamsize xsputn(const char* s, std::streamsize n) override {
+        pending_.append(s, static_cast<std::size_t>(n));
+        return n;
+    }
+    int sync() override {
+        std::size_t done = 0;
+        while (done < pending_.size()) {
+            const ssize_t n = ::write(fd_, pending_.data() + done, pending_.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+        const bool all = done == pending_.size();
+        pending_.clear();
+        return all ? 0 : -1;
+    }
+
+private:
+    int fd_;
+    std::string pending_;
+};
+
+// The replies to steps read from standard input keep standard output to themselves: it is set
+// aside for them, and everything else the process writes there (the application's console, the
+// servers' lines) goes to standard error from now on. None when the descriptors cannot be moved.
+std::unique_ptr<DescriptorBuffer> setStandardOutputAsideForReplies() {
+    std::cout.flush();
+    std::fflush(stdout);
+    const int replies = ::dup(STDOUT_FILENO);
+    if (replies < 0) return nullptr;
+    if (::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+        ::close(replies);
+        return nullptr;
+    }
+    return std::make_unique<DescriptorBuffer>(replies);
+}
+
+} // namespace
 
 int UIApplicationMain(int argc, char** argv,
                       const std::function<std::shared_ptr<UIApplicationDelegate>()>& makeDelegate) {
@@ -75,6 +135,8 @@ int UIApplicationMain(int argc, char** argv,
         return 2;
     }
     if (headless) {
+        std::unique_ptr<DescriptorBuffer> replies;
+        if (script && *script == "-") replies = setStandardOutputAsideForReplies();
         cw::HeadlessHost host(size);
         // The host's clock starts on a fixed day for tests; an application run by itself lives in
         // today's time, as the servers it talks to do (its "today" is theirs).
@@ -88,13 +150,14 @@ int UIApplicationMain(int argc, char** argv,
             stepOptions.screenshotDirectory = screenshots;
             stepOptions.baseDirectory = std::filesystem::current_path();
             stepOptions.name = "standard input";
-            status = cw::runHeadlessSteps(host, std::cin, std::cout, stepOptions);
+            std::ostream out(replies ? static_cast<std::streambuf*>(replies.get()) : std::cout.rdbuf());
+            status = cw::runHeadlessSteps(host, std::cin, out, stepOptions);
         } else if (script) {
             status = cw::runHeadlessScriptFile(host, *script, screenshots, std::cerr);
         }
         if (options.screenshotPath) {
             std::string error;
-            if (!cw::waitForPictures(host, cw::HeadlessScriptOptions().waitSeconds, error)) {
+            if (!cw::waitForSettledScreen(host, cw::HeadlessScriptOptions().waitSeconds, error)) {
                 std::cerr << "cannot take the screenshot: " << error << std::endl;
                 return 1;
             }

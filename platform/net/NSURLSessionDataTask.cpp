@@ -13,6 +13,7 @@ std::optional<std::string> headerValue(const std::vector<std::pair<std::string, 
 }
 
 std::atomic<std::uint64_t> nextIdentifier{1};
+std::atomic<std::size_t> resumedUnfinished{0};
 
 } // namespace
 
@@ -64,8 +65,11 @@ NSProgress NSURLSessionDataTask::downloadProgress() const {
 
 void NSURLSessionDataTask::resume() {
     auto expected = NSURLSessionTaskState::suspended;
-    if (state_.compare_exchange_strong(expected, NSURLSessionTaskState::running))
+    if (state_.compare_exchange_strong(expected, NSURLSessionTaskState::running)) {
+        resumedUnfinished.fetch_add(1);
+        counted_ = true;
         cw::detail::NetworkEngine::shared().start(shared_from_this());
+    }
 }
 
 void NSURLSessionDataTask::cancel() {
@@ -91,6 +95,12 @@ void NSURLSessionDataTask::finish(Outcome outcome) {
     completion_ = nullptr;
     progressHandler_ = nullptr;
     if (completion) completion(shared_from_this(), std::move(outcome));
+    // Counted out once its handler has run (and handed its result on), not before.
+    if (counted_) resumedUnfinished.fetch_sub(1);
+}
+
+std::size_t NSURLSessionDataTask::tasksInFlight() {
+    return resumedUnfinished.load();
 }
 
 void NSURLSessionDataTask::reportProgress(std::int64_t sentTotal, std::int64_t sent,

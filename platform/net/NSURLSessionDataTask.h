@@ -158,6 +158,10 @@ public:
     // Set before `resume`: called on the network thread as bytes move.
     void setProgressHandler(ProgressHandler handler) { progressHandler_ = std::move(handler); }
 
+    // Tasks of the process resumed and not yet ended (an ended task counts until its completion
+    // handler has returned), for hosts that wait until nothing is on its way.
+    static std::size_t tasksInFlight();
+
 private:
     friend class cw::detail::NetworkEngine;
     friend struct cw::detail::Transfer;
@@ -173,6 +177,7 @@ private:
     const NSURLRequest request_;
     std::atomic<NSURLSessionTaskState> state_{NSURLSessionTaskState::suspended};
     std::atomic<bool> finished_{false};
+    std::atomic<bool> counted_{false};
     CompletionHandler completion_;
     ProgressHandler progressHandler_;
 

@@ -1,9 +1,7 @@
 #include "tests/support/CradlewayProcess.h"
 
 #include <chrono>
-#include <fstream>
 #include <cctype>
-#include <sstream>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -21,20 +19,18 @@ namespace {
 constexpr auto kAnswerWait = std::chrono::seconds(120);
 constexpr auto kStartWait = std::chrono::seconds(60);
 
-// A step's answer, "step N ok" or "step N failed: ..." (console lines of other threads may stand
-// before it on its line): the step's number and what follows it.
+// A step's answer, "step N ok" or "step N failed: ...", alone on its line: the step's number and
+// what follows it.
 std::optional<std::pair<int, std::string>> answerIn(const std::string& line) {
-    for (std::size_t at = line.find("step "); at != std::string::npos; at = line.find("step ", at + 1)) {
-        std::size_t i = at + 5;
-        int number = 0;
-        const std::size_t digits = i;
-        while (i < line.size() && std::isdigit(static_cast<unsigned char>(line[i])) && i - digits < 9)
-            number = number * 10 + (line[i++] - '0');
-        if (i == digits || i >= line.size() || line[i] != ' ') continue;
-        const std::string rest = line.substr(i + 1);
-        if (rest == "ok" || rest.rfind("failed: ", 0) == 0 || rest.rfind("invalid: ", 0) == 0)
-            return std::make_pair(number, rest);
-    }
+    if (line.rfind("step ", 0) != 0) return std::nullopt;
+    std::size_t i = 5;
+    int number = 0;
+    while (i < line.size() && std::isdigit(static_cast<unsigned char>(line[i])) && i - 5 < 9)
+        number = number * 10 + (line[i++] - '0');
+    if (i == 5 || i >= line.size() || line[i] != ' ') return std::nullopt;
+    const std::string rest = line.substr(i + 1);
+    if (rest == "ok" || rest.rfind("failed: ", 0) == 0 || rest.rfind("invalid: ", 0) == 0)
+        return std::make_pair(number, rest);
     return std::nullopt;
 }
 
@@ -63,41 +59,51 @@ CradlewayProcess::CradlewayProcess(Options options) : options_(std::move(options
         argv.push_back(a.data());
     argv.push_back(nullptr);
 
-    int in[2], out[2];
+    // Its standard output holds the answers to the steps alone; its console (the demo server's
+    // address among it) and its errors come on standard error.
+    int in[2], out[2], err[2];
     if (pipe2(in, O_CLOEXEC) != 0) return;
     if (pipe2(out, O_CLOEXEC) != 0) {
         close(in[0]);
         close(in[1]);
         return;
     }
-    const auto errorsFile = options_.dataDirectory.parent_path() / (options_.dataDirectory.filename().string() + ".err");
+    if (pipe2(err, O_CLOEXEC) != 0) {
+        for (int fd : {in[0], in[1], out[0], out[1]})
+            close(fd);
+        return;
+    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, in[0], 0);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 2, errorsFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
     const int spawned = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(in[0]);
     close(out[1]);
+    close(err[1]);
     input_ = in[1];
     output_ = out[0];
+    console_.fd = err[0];
     if (spawned != 0) {
         pid_ = -1;
         return;
     }
     // A process that died leaves its input's reader gone: a write then fails instead of killing us.
     signal(SIGPIPE, SIG_IGN);
-    reader_ = std::thread([this] { readOutput(); });
+    answers_.fd = output_;
+    reader_ = std::thread([this] { readLines(answers_); });
+    consoleReader_ = std::thread([this] { readLines(console_); });
 
     std::unique_lock lock(mutex_);
     changed_.wait_for(lock, kStartWait, [&] {
-        for (const auto& line : lines_)
+        for (const auto& line : console_.lines)
             if (auto url = serverIn(line)) {
                 serverURL_ = *url;
                 return true;
             }
-        return closed_;
+        return console_.closed;
     });
 }
 
@@ -105,22 +111,22 @@ CradlewayProcess::~CradlewayProcess() {
     finish();
 }
 
-void CradlewayProcess::readOutput() {
+void CradlewayProcess::readLines(Stream& stream) {
     char buffer[4096];
     for (;;) {
-        const ssize_t n = read(output_, buffer, sizeof buffer);
+        const ssize_t n = read(stream.fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         std::lock_guard lock(mutex_);
         if (n <= 0) {
-            if (!partial_.empty()) lines_.push_back(std::move(partial_));
-            closed_ = true;
+            if (!stream.partial.empty()) stream.lines.push_back(std::move(stream.partial));
+            stream.closed = true;
             changed_.notify_all();
             return;
         }
-        partial_.append(buffer, static_cast<std::size_t>(n));
-        for (std::size_t at; (at = partial_.find('\n')) != std::string::npos;) {
-            lines_.push_back(partial_.substr(0, at));
-            partial_.erase(0, at + 1);
+        stream.partial.append(buffer, static_cast<std::size_t>(n));
+        for (std::size_t at; (at = stream.partial.find('\n')) != std::string::npos;) {
+            stream.lines.push_back(stream.partial.substr(0, at));
+            stream.partial.erase(0, at + 1);
         }
         changed_.notify_all();
     }
@@ -135,29 +141,38 @@ StepAnswer CradlewayProcess::step(const std::string& line) {
     std::unique_lock lock(mutex_);
     StepAnswer answer{false, "no answer"};
     std::size_t seen = 0;
+    bool ended = false;
     changed_.wait_for(lock, kAnswerWait, [&] {
-        for (; seen < lines_.size(); ++seen) {
-            if (auto found = answerIn(lines_[seen]); found && found->first == number) {
+        for (; seen < answers_.lines.size(); ++seen) {
+            if (auto found = answerIn(answers_.lines[seen]); found && found->first == number) {
                 answer = {found->second == "ok", found->second};
                 return true;
             }
         }
-        return closed_;
+        ended = answers_.closed;
+        return ended;
     });
-    if (answer.text == "no answer" && closed_) answer.text = "the application ended: " + errors();
+    lock.unlock();
+    if (answer.text == "no answer" && ended) answer.text = "the application ended: " + errors();
     return answer;
 }
 
 std::vector<std::string> CradlewayProcess::console() const {
     std::lock_guard lock(mutex_);
-    return lines_;
+    return console_.lines;
+}
+
+std::vector<std::string> CradlewayProcess::answers() const {
+    std::lock_guard lock(mutex_);
+    return answers_.lines;
 }
 
 std::string CradlewayProcess::errors() const {
-    std::ifstream in(options_.dataDirectory.parent_path() / (options_.dataDirectory.filename().string() + ".err"));
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    std::lock_guard lock(mutex_);
+    std::string text;
+    for (const auto& line : console_.lines)
+        text += line + "\n";
+    return text + console_.partial;
 }
 
 ProcessEnd CradlewayProcess::finish() {
@@ -174,8 +189,11 @@ ProcessEnd CradlewayProcess::finish() {
         end.peakResidentKilobytes = usage.ru_maxrss;
     }
     if (reader_.joinable()) reader_.join();
+    if (consoleReader_.joinable()) consoleReader_.join();
     if (output_ >= 0) close(output_);
     output_ = -1;
+    if (console_.fd >= 0) close(console_.fd);
+    console_.fd = -1;
     end_ = end;
     return end;
 }

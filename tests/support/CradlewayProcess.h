@@ -3,7 +3,8 @@
 // The cradleway executable driven from outside, as the tour and the cold-start benchmark drive it:
 // started headless as a process of its own with a data directory and its own demo server, fed one
 // script step at a time on its standard input, each step's answer read back from its standard
-// output before the next is sent, so that the driver can look at the server between steps.
+// output (which holds nothing else) before the next is sent, so that the driver can look at the
+// server between steps. Its console comes on its standard error.
 
 #include <condition_variable>
 #include <cstdint>
@@ -54,27 +55,36 @@ public:
 
     // Sends one step and waits (up to two minutes) for its answer.
     StepAnswer step(const std::string& line);
-    // Every line the process printed so far (its console, the demo server's lines among them).
+    // Every line the process printed so far on its console, standard error (the demo server's
+    // lines among them).
     std::vector<std::string> console() const;
-    // What it wrote to its standard error.
+    // Every line of its standard output so far: the steps' answers.
+    std::vector<std::string> answers() const;
+    // What it wrote to its standard error, as one text.
     std::string errors() const;
 
     // Closes its input, so that it quits, and waits for it.
     ProcessEnd finish();
 
 private:
-    void readOutput();
+    struct Stream {
+        int fd = -1;
+        std::vector<std::string> lines;
+        std::string partial;
+        bool closed = false;
+    };
+    void readLines(Stream& stream);
 
     Options options_;
     pid_t pid_ = -1;
     int input_ = -1;
     int output_ = -1;
     std::thread reader_;
+    std::thread consoleReader_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    std::vector<std::string> lines_;
-    std::string partial_;
-    bool closed_ = false;
+    Stream answers_;
+    Stream console_;
     int sent_ = 0;
     std::string serverURL_;
     std::optional<ProcessEnd> end_;

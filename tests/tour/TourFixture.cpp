@@ -96,9 +96,7 @@ nlohmann::json Tour::awaitValue(const std::string& sql, const nlohmann::json& ex
 }
 
 std::string Tour::consoleTail(std::size_t lines) const {
-    std::vector<std::string> kept;
-    for (const auto& line : app->console())
-        if (line.rfind("step ", 0) != 0) kept.push_back(line);
+    const std::vector<std::string> kept = app->console();
     std::string out;
     for (std::size_t i = kept.size() > lines ? kept.size() - lines : 0; i < kept.size(); ++i)
         out += kept[i] + "\n";

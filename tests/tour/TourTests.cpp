@@ -431,14 +431,21 @@ TEST_P(Registration, AnInvitedRelativeJoinsWithTheRecordNumberOfTheBabyWithoutAF
 
 TEST_P(Registration, TheRelativeRegisteringAfterTheMotherLeftPagesThroughHerOwnBabiesFromHerFirst) {
     // The mother chooses Noah in the feed's header and reads one of his earlier days, with a text
-    // that neither his latest update nor Olivia's shows.
+    // that neither his latest update nor Olivia's shows. Early in a month he has no such day yet:
+    // then only that day is left out, not what the mother's choice means for the next member.
     TOUR_STEP(signIn(kMotherEmail));
     const auto [day, onlyThen] = earlierDayOf(*db, 2, latestTextsOf(*db, 1));
-    if (day.empty()) GTEST_SKIP() << "no earlier update of Noah's this month differs from the latest today";
     TOUR_STEP(act("mother-chooses-noah", {"drag 320,120 40,120", "expect \"Noah Hart\""}));
     TOUR_STEP(act("mothers-update", {"tap \"Update\"", "expect \"Noah Hart\"", "expect \"Photo Of The Day\""}));
-    TOUR_STEP(act("mothers-earlier-day", {"tap #calendarButton", "expect \"Sun\"", "tap #" + day,
-                                          "expect " + quoted(onlyThen)}));
+    if (day.empty()) {
+        std::cout << "[ tour     ] " << segment()
+                  << ": no earlier update of Noah's this month differs from the latest today; his earlier day is "
+                     "left out"
+                  << std::endl;
+    } else {
+        TOUR_STEP(act("mothers-earlier-day", {"tap #calendarButton", "expect \"Sun\"", "tap #" + day,
+                                              "expect " + quoted(onlyThen)}));
+    }
     TOUR_STEP(act("mothers-journey", {"tap \"Journey\"", "expect \"Noah Hart\"", "expect \"Add Milestone\""}));
     TOUR_STEP(quietly({"tap \"Home\""}));
     TOUR_STEP(logOut());
@@ -459,10 +466,15 @@ TEST_P(Registration, TheRelativeRegisteringAfterTheMotherLeftPagesThroughHerOwnB
 
     // Her Update tab opens on her first baby's latest update and pages on to Mia; nothing of the
     // mother's choice is there.
-    TOUR_STEP(act("sarahs-update", {"tap \"Update\"", "expect \"Olivia Hart\"", "expect \"Photo Of The Day\"",
-                                    "absent \"Noah Hart\"", "absent " + quoted(onlyThen)}));
-    TOUR_STEP(act("sarahs-update-noah", {"drag 340,520 35,520", "expect \"Noah Hart\"", "expect \"Photo Of The Day\"",
-                                         "absent " + quoted(onlyThen)}));
+    std::vector<std::string> update = {"tap \"Update\"", "expect \"Olivia Hart\"", "expect \"Photo Of The Day\"",
+                                       "absent \"Noah Hart\""};
+    std::vector<std::string> updateNoah = {"drag 340,520 35,520", "expect \"Noah Hart\"", "expect \"Photo Of The Day\""};
+    if (!onlyThen.empty()) {
+        update.push_back("absent " + quoted(onlyThen));
+        updateNoah.push_back("absent " + quoted(onlyThen));
+    }
+    TOUR_STEP(act("sarahs-update", update));
+    TOUR_STEP(act("sarahs-update-noah", updateNoah));
     TOUR_STEP(act("sarahs-update-mia", {"drag 340,520 35,520", "expect \"Mia Lopez\""}));
     TOUR_STEP(act("sarahs-journey", {"tap \"Journey\"", "expect \"Olivia Hart\"", "absent \"Noah Hart\""}));
     TOUR_STEP(act("sarahs-journey-mia", {"drag 340,520 35,520", "expect \"Noah Hart\"", "drag 340,520 35,520",

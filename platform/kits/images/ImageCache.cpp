@@ -1,6 +1,7 @@
 #include "kits/images/ImageCache.h"
 
 #include "foundation/defaults/Storage.h"
+#include "uikit/graphics/UIGraphics.h"
 
 #include <sodium.h>
 
@@ -19,7 +20,14 @@ namespace cw::images {
 MemoryImageCache::MemoryImageCache(std::size_t costLimit) : costLimit_(costLimit) {}
 
 std::size_t MemoryImageCache::cost(const UIImage& image) {
-    return static_cast<std::size_t>(image.pixelWidth()) * static_cast<std::size_t>(image.pixelHeight()) * 4;
+    return static_cast<std::size_t>(image.pixelWidth()) * static_cast<std::size_t>(image.pixelHeight()) * 4 +
+           scaledCopiesBytes(image);
+}
+
+void MemoryImageCache::recount(Entry& entry) {
+    const std::size_t now = cost(*entry.image);
+    totalCost_ = totalCost_ - entry.cost + now;
+    entry.cost = now;
 }
 
 std::shared_ptr<UIImage> MemoryImageCache::image(const std::string& key) {
@@ -27,7 +35,11 @@ std::shared_ptr<UIImage> MemoryImageCache::image(const std::string& key) {
     auto found = index_.find(key);
     if (found == index_.end()) return nullptr;
     entries_.splice(entries_.begin(), entries_, found->second);
-    return found->second->image;
+    // Hand out a reference before anything is forgotten: the entry itself may be what is.
+    std::shared_ptr<UIImage> image = found->second->image;
+    recount(*found->second);
+    evict();
+    return image;
 }
 
 void MemoryImageCache::insert(const std::string& key, std::shared_ptr<UIImage> image) {
@@ -43,6 +55,9 @@ void MemoryImageCache::insert(const std::string& key, std::shared_ptr<UIImage> i
     entries_.push_front({key, std::move(image), bytes});
     index_[key] = entries_.begin();
     totalCost_ += bytes;
+    // The others may have gained copies since they were counted.
+    for (auto it = std::next(entries_.begin()); it != entries_.end(); ++it)
+        recount(*it);
     evict();
 }
 

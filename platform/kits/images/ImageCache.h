@@ -18,8 +18,10 @@
 
 namespace cw::images {
 
-// Decoded pictures by address. An entry costs its pixels' bytes; a picture costlier than the whole
-// limit is not kept. Safe from any thread.
+// Decoded pictures by address. An entry costs the bytes it holds: its pixels and the resampled
+// copies drawing keeps with it, counted again whenever it is inserted or found, so that what
+// drawing added since comes out of the budget too. A picture costlier than the whole limit is not
+// kept. Safe from any thread.
 class MemoryImageCache {
 public:
     explicit MemoryImageCache(std::size_t costLimit);
@@ -33,17 +35,18 @@ public:
     std::size_t totalCost() const;
     std::size_t count() const;
     std::size_t costLimit() const { return costLimit_; }
-    // What a decoded picture costs: 4 bytes per pixel.
+    // What a decoded picture costs: 4 bytes per pixel, and its kept resampled copies.
     static std::size_t cost(const UIImage& image);
 
 private:
-    void evict();
-
     struct Entry {
         std::string key;
         std::shared_ptr<UIImage> image;
         std::size_t cost;
     };
+    void recount(Entry& entry);
+    void evict();
+
     const std::size_t costLimit_;
     mutable std::mutex mutex_;
     std::list<Entry> entries_; // most recently used first

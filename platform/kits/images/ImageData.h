@@ -12,7 +12,8 @@
 
 namespace cw::images {
 
-// Replies larger than this are not pictures the app shows (20 MiB): the download is stopped there.
+// Replies larger than this are not pictures the app shows (20 MiB), counted as they are decoded from
+// the transfer (a compressed reply counts what it inflates to): the download is stopped there.
 inline constexpr std::size_t kMaxPictureBytes = 20u * 1024u * 1024u;
 // Nor are pictures that would decode to more pixels than this (50 megapixels, 200 MB of pixels).
 inline constexpr std::int64_t kMaxPicturePixels = 50'000'000;
@@ -27,7 +28,9 @@ struct PixelSize {
 std::optional<PixelSize> declaredPixelSize(const Data& bytes);
 
 // Decodes a PNG or JPEG within the limits above (scale 1). None, with the reason in `error`, for
-// anything else: other formats, too many bytes, too many pixels, damaged data. Safe on any thread.
-std::shared_ptr<UIImage> decodePicture(const Data& bytes, std::string* error = nullptr);
+// anything else: other formats, too many bytes, too many pixels, damaged data. With `maxPixelSide`
+// a larger picture is decoded reduced to that many pixels on its longer side (its size in points
+// unchanged), never holding its full-size pixels. Safe on any thread.
+std::shared_ptr<UIImage> decodePicture(const Data& bytes, std::string* error = nullptr, int maxPixelSide = 0);
 
 } // namespace cw::images

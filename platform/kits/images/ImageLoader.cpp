@@ -4,8 +4,11 @@
 #include "foundation/dispatch/DispatchQueue.h"
 #include "kits/images/ImageData.h"
 #include "net/NSURLSessionDataTask.h"
+#include "uikit/controllers/UIScreen.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <mutex>
@@ -18,10 +21,13 @@ namespace {
 // The part of one address's fetch that other threads see: whether it is still wanted, and its
 // download once there is one.
 struct Work {
+    explicit Work(int maxPixelSide) : maxPixelSide(maxPixelSide) {}
+
+    // The most pixels the picture keeps on its longer side.
+    const int maxPixelSide;
     std::mutex mutex;
     bool cancelled = false;
     std::shared_ptr<NSURLSessionDataTask> task;
-    std::atomic<bool> tooLarge{false};
 
     void cancel() {
         std::shared_ptr<NSURLSessionDataTask> running;
@@ -67,10 +73,12 @@ struct Ended final : ImageLoader::Request {
 
 struct ImageLoader::State : std::enable_shared_from_this<ImageLoader::State> {
     explicit State(const Configuration& configuration)
-        : memory(configuration.memoryCostLimit), disk(configuration.directory, configuration.diskSizeLimit) {}
+        : memory(configuration.memoryCostLimit), disk(configuration.directory, configuration.diskSizeLimit),
+          maxPixelSide(configuration.maxPixelSide) {}
 
     MemoryImageCache memory;
     DiskImageCache disk;
+    const int maxPixelSide;
     // One file at a time: reads and writes of one address never overlap.
     DispatchQueue diskQueue{"cradleway.images.disk", DispatchQoS::utility};
     std::map<std::string, Fetch> fetches; // main thread only
@@ -113,7 +121,13 @@ std::shared_ptr<ImageLoader::Request> ImageLoader::State::retrieve(const URL& ur
     auto [entry, fresh] = fetches.try_emplace(key);
     entry->second.waiters.push_back({id, std::move(completion)});
     if (fresh) {
-        entry->second.work = std::make_shared<Work>();
+        // No picture is drawn larger than the screen: none is decoded larger either.
+        int side = maxPixelSide;
+        if (side <= 0) {
+            const CGRect screen = UIScreen::main().bounds();
+            side = static_cast<int>(std::ceil(std::max(screen.width(), screen.height()) * UIScreen::main().scale()));
+        }
+        entry->second.work = std::make_shared<Work>(side);
         diskQueue.async([self = shared_from_this(), key, work = entry->second.work] { self->readDisk(key, work); });
     }
     return std::make_shared<Waiting>(weak_from_this(), key, id, entry->second.work);
@@ -134,7 +148,7 @@ void ImageLoader::State::readDisk(const std::string& key, const std::shared_ptr<
     if (work->isCancelled()) return;
     if (auto bytes = disk.read(key)) {
         std::string why;
-        if (auto image = decodePicture(*bytes, &why)) {
+        if (auto image = decodePicture(*bytes, &why, work->maxPixelSide)) {
             DispatchQueue::main().async([self = shared_from_this(), key, work, image = std::move(image)] {
                 self->finish(key, work, image, std::nullopt, {}, ImageCacheType::disk);
             });
@@ -151,26 +165,20 @@ void ImageLoader::State::download(const std::string& key, const std::shared_ptr<
     NSURLRequest request;
     request.url = key;
     request.headers = {{"Accept", "image/png, image/jpeg;q=0.9, */*;q=0.5"}};
+    // The transfer itself stops a reply at the limit, counting the bytes it inflates a compressed
+    // reply to: what arrives on the wire says nothing of what the reply would hold.
+    request.maximumReplyLength = kMaxPictureBytes;
     auto task = NSURLSessionDataTask::make(
         std::move(request), [self = shared_from_this(), key, work](const std::shared_ptr<NSURLSessionDataTask>&,
                                                                    NSURLSessionDataTask::Outcome outcome) {
             self->downloaded(key, work, std::move(outcome));
         });
-    // Stops a reply as soon as it is known to be too large, instead of receiving all of it.
-    task->setProgressHandler([work](const std::shared_ptr<NSURLSessionDataTask>& running) {
-        const NSProgress progress = running->downloadProgress();
-        const auto limit = static_cast<std::int64_t>(kMaxPictureBytes);
-        if (progress.totalUnitCount > limit || progress.completedUnitCount > limit) {
-            work->tooLarge = true;
-            running->cancel();
-        }
-    });
     work->start(task);
 }
 
 void ImageLoader::State::downloaded(const std::string& key, const std::shared_ptr<Work>& work,
                                     NSURLSessionDataTask::Outcome outcome) {
-    if (work->tooLarge) {
+    if (outcome.error && outcome.error->code == NSURLErrorDataLengthExceedsMaximum) {
         fail(key, work, makeURLError(NSURLErrorDataLengthExceedsMaximum, key), "larger than 20 MB");
         return;
     }
@@ -189,7 +197,7 @@ void ImageLoader::State::downloaded(const std::string& key, const std::shared_pt
     DispatchQueue::global(DispatchQoS::utility)
         .async([self = shared_from_this(), key, work, body = std::move(outcome.body)]() mutable {
             std::string why;
-            auto image = decodePicture(body, &why);
+            auto image = decodePicture(body, &why, work->maxPixelSide);
             if (!image) {
                 self->fail(key, work, makeURLError(NSURLErrorCannotDecodeContentData, key), why);
                 return;

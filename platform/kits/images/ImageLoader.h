@@ -11,10 +11,15 @@
 // of its completion, unless it is cancelled first: a cancelled request never calls back, and once
 // no request waits for an address any more its download is cancelled.
 //
-// A failure (no connection, an HTTP status outside 200–299, a reply that is not a PNG or JPEG, is
-// larger than 20 MB or decodes to more than 50 megapixels) caches nothing, is printed on standard
-// error once per download, and reaches the completion as an NSURLErrorDomain error. A disk-cache file
-// that no longer decodes is removed and the picture downloaded again.
+// A failure (no connection, an HTTP status outside 200–299, a reply that is not a PNG or JPEG, holds
+// more than 20 MB — once inflated, for a compressed reply — or declares more than 50 megapixels)
+// caches nothing, is printed on standard error once per download, and reaches the completion as an
+// NSURLErrorDomain error. A disk-cache file that no longer decodes is removed and the picture
+// downloaded again.
+//
+// Memory: a picture is decoded no larger than the screen (Configuration::maxPixelSide), keeping the
+// size in points it would have at full size, and the memory cache counts the bytes each picture
+// holds, the copies drawing keeps with it included, against its limit.
 
 #include "foundation/json/NSError.h"
 #include "foundation/url/URL.h"
@@ -39,6 +44,9 @@ public:
         std::filesystem::path directory;
         std::size_t memoryCostLimit = 64u * 1024u * 1024u;
         std::uint64_t diskSizeLimit = 128u * 1024u * 1024u;
+        // The most pixels a picture keeps on its longer side; a larger one is reduced as it is
+        // decoded. 0: the screen's longer side in pixels, as it is when the picture is asked for.
+        int maxPixelSide = 0;
     };
     // The picture, or an error; and where the picture came from (`none` for a download or a failure).
     using Completion =

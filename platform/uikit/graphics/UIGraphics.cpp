@@ -353,6 +353,18 @@ cairo_surface_t* scaledCopy(const UIImage& image, const ScaledCopy& key) {
 
 } // namespace
 
+std::size_t scaledCopiesBytes(const UIImage& image) {
+    std::lock_guard lock(scaledCopiesLock);
+    const auto* kept = static_cast<const ScaledCopies*>(cairo_surface_get_user_data(image.surface(), &scaledCopiesKey));
+    std::size_t bytes = 0;
+    if (kept)
+        for (const auto& copy : kept->copies)
+            if (copy.surface)
+                bytes += static_cast<std::size_t>(cairo_image_surface_get_stride(copy.surface)) *
+                         static_cast<std::size_t>(cairo_image_surface_get_height(copy.surface));
+    return bytes;
+}
+
 void CGContext::draw(const UIImage& image, const CGRect& rect) {
     if (rect.isEmpty() || image.pixelWidth() == 0 || image.pixelHeight() == 0) return;
     cairo_save(cr_);

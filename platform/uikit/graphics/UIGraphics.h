@@ -9,6 +9,7 @@
 #include "uikit/graphics/UIColor.h"
 #include "uikit/graphics/UIImage.h"
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -67,6 +68,8 @@ public:
     // A linear gradient between two points, colours at locations 0...1 (evenly spread when empty).
     void drawLinearGradient(const std::vector<UIColor>& colors, const std::vector<CGFloat>& locations,
                             CGPoint start, CGPoint end);
+    // Draws `image` stretched over `rect`. A picture drawn at one size again and again is resampled
+    // once into a copy kept with it (see scaledCopiesBytes).
     void draw(const UIImage& image, const CGRect& rect);
 
 private:
@@ -77,6 +80,10 @@ private:
     std::vector<UIColor> stroke_{UIColor::blackColor()};
     std::vector<CGFloat> alpha_{1.0};
 };
+
+// The bytes of the resampled copies that drawing keeps with `image` (at most a few, each the size
+// it was drawn at), for caches that count what a picture holds. Safe from any thread.
+std::size_t scaledCopiesBytes(const UIImage& image);
 
 // The context drawing happens in on this thread, or null.
 CGContext* UIGraphicsGetCurrentContext();

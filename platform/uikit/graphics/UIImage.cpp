@@ -16,6 +16,7 @@
 #include <mutex>
 #include <png.h>
 #include <system_error>
+#include <utility>
 #include <unordered_map>
 
 namespace {
@@ -32,6 +33,7 @@ void setError(std::string* error, std::string message) {
 }
 
 std::uint32_t premultiplied(unsigned r, unsigned g, unsigned b, unsigned a) {
+    if (a == 255) return 0xFF000000u | (r << 16) | (g << 8) | b;
     auto pm = [a](unsigned c) { return (c * a + 127) / 255; };
     return (a << 24) | (pm(r) << 16) | (pm(g) << 8) | pm(b);
 }
@@ -72,43 +74,218 @@ bool sizeAcceptable(long long w, long long h) {
     return w > 0 && h > 0 && w <= kMaxSide && h <= kMaxSide && w * h <= kMaxPixels;
 }
 
-// ---- PNG ----------------------------------------------------------------------------------
+// ---- Decoded rows, kept at the size asked for -----------------------------------------------
 
-cairo_surface_t* decodePNG(const Data& bytes, std::string* error) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) {
-        setError(error, std::string("PNG: ") + image.message);
-        return nullptr;
+// The size a picture of `width` × `height` is decoded to when its longer side may have at most
+// `maxSide` pixels (0: no bound): the same aspect, the longer side exactly the bound.
+void reducedSize(int width, int height, int maxSide, int& outWidth, int& outHeight) {
+    outWidth = width, outHeight = height;
+    const int longer = std::max(width, height);
+    if (maxSide <= 0 || longer <= maxSide) return;
+    const double factor = static_cast<double>(maxSide) / longer;
+    outWidth = std::clamp(static_cast<int>(std::lround(width * factor)), 1, maxSide);
+    outHeight = std::clamp(static_cast<int>(std::lround(height * factor)), 1, maxSide);
+}
+
+// Takes a picture's rows as the decoder produces them (premultiplied ARGB32) and keeps them at the
+// size asked for: copied as they are when that is the picture's own size, otherwise each kept pixel
+// the average of the box of decoded pixels it covers. Rows that arrive in order need one row of
+// sums; an interlaced picture, whose passes each cover the whole picture, needs sums for every kept
+// pixel. Either way the full-size picture is never held. The decoder calls `begin` once it knows
+// the sizes; the sink belongs to the caller, so a decoder that jumps out on an error leaves
+// nothing behind.
+class PixelSink {
+public:
+    explicit PixelSink(int maxSide) : maxSide_(maxSide) {}
+    ~PixelSink() {
+        if (surface_) cairo_surface_destroy(surface_);
     }
-    if (!sizeAcceptable(image.width, image.height)) {
-        png_image_free(&image);
-        setError(error, "PNG: image too large");
-        return nullptr;
+    PixelSink(const PixelSink&) = delete;
+    PixelSink& operator=(const PixelSink&) = delete;
+
+    // `declaredWidth` × `declaredHeight` is the picture's own size, `width` × `height` that of the
+    // rows the decoder delivers (smaller when it reduces as it decodes).
+    bool begin(int declaredWidth, int declaredHeight, int width, int height, bool rowsInOrder) {
+        declaredLonger_ = std::max(declaredWidth, declaredHeight);
+        width_ = width, height_ = height;
+        reducedSize(declaredWidth, declaredHeight, maxSide_, outWidth_, outHeight_);
+        outWidth_ = std::min(outWidth_, width), outHeight_ = std::min(outHeight_, height);
+        inOrder_ = rowsInOrder;
+        surface_ = newSurface(outWidth_, outHeight_);
+        if (!surface_) return false;
+        data_ = cairo_image_surface_get_data(surface_);
+        stride_ = cairo_image_surface_get_stride(surface_);
+        scratch_.resize(static_cast<std::size_t>(width));
+        if (copies()) return true;
+        boxes(width_, outWidth_, column_, boxWidth_);
+        boxes(height_, outHeight_, row_, boxHeight_);
+        sums_.assign(static_cast<std::size_t>(outWidth_) * (inOrder_ ? 1 : outHeight_) * 4, 0);
+        return true;
     }
-    image.format = PNG_FORMAT_RGBA;
-    std::vector<png_byte> rgba(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr)) {
-        setError(error, std::string("PNG: ") + image.message);
-        png_image_free(&image);
-        return nullptr;
-    }
-    cairo_surface_t* s = newSurface(static_cast<int>(image.width), static_cast<int>(image.height));
-    if (!s) {
-        setError(error, "PNG: out of memory");
-        return nullptr;
-    }
-    unsigned char* data = cairo_image_surface_get_data(s);
-    const int stride = cairo_image_surface_get_stride(s);
-    for (png_uint_32 y = 0; y < image.height; ++y) {
-        auto* row = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
-        for (png_uint_32 x = 0; x < image.width; ++x) {
-            const png_byte* p = &rgba[(static_cast<std::size_t>(y) * image.width + x) * 4];
-            row[x] = premultiplied(p[0], p[1], p[2], p[3]);
+
+    // Room for one delivered row's pixels.
+    std::uint32_t* scratch() { return scratch_.data(); }
+
+    // `count` pixels of delivered row `y`, at columns x0, x0 + dx, ...
+    void put(int y, int x0, int dx, const std::uint32_t* pixels, int count) {
+        if (copies()) {
+            auto* to = reinterpret_cast<std::uint32_t*>(data_ + static_cast<std::ptrdiff_t>(y) * stride_);
+            for (int i = 0, x = x0; i < count; ++i, x += dx)
+                to[x] = pixels[i];
+            return;
+        }
+        const int keptRow = row_[static_cast<std::size_t>(y)];
+        std::uint32_t* sums = &sums_[inOrder_ ? 0 : static_cast<std::size_t>(keptRow) * outWidth_ * 4];
+        for (int i = 0, x = x0; i < count; ++i, x += dx) {
+            std::uint32_t* s = sums + static_cast<std::size_t>(column_[static_cast<std::size_t>(x)]) * 4;
+            const std::uint32_t p = pixels[i];
+            s[0] += p >> 24, s[1] += (p >> 16) & 0xFF, s[2] += (p >> 8) & 0xFF, s[3] += p & 0xFF;
+        }
+        // In order, a kept row is done with the last delivered row of its box.
+        if (inOrder_ && (y + 1 == height_ || row_[static_cast<std::size_t>(y) + 1] != keptRow)) {
+            store(keptRow, sums);
+            std::fill(sums_.begin(), sums_.end(), 0u);
         }
     }
-    cairo_surface_mark_dirty(s);
-    return s;
+
+    // The kept pixels (the caller owns them now), and the scale that keeps the picture's size in
+    // points what it would have been at full size.
+    cairo_surface_t* finish(CGFloat& scale) {
+        if (!copies() && !inOrder_)
+            for (int y = 0; y < outHeight_; ++y)
+                store(y, &sums_[static_cast<std::size_t>(y) * outWidth_ * 4]);
+        scale *= static_cast<CGFloat>(std::max(outWidth_, outHeight_)) / declaredLonger_;
+        cairo_surface_mark_dirty(surface_);
+        return std::exchange(surface_, nullptr);
+    }
+
+private:
+    bool copies() const { return outWidth_ == width_ && outHeight_ == height_; }
+
+    // Which kept pixel each delivered one falls in, and how many fall in each.
+    static void boxes(int from, int to, std::vector<int>& owner, std::vector<std::uint32_t>& extent) {
+        owner.resize(static_cast<std::size_t>(from));
+        extent.assign(static_cast<std::size_t>(to), 0);
+        for (int i = 0; i < from; ++i) {
+            const auto box = static_cast<std::size_t>(static_cast<std::int64_t>(i) * to / from);
+            owner[static_cast<std::size_t>(i)] = static_cast<int>(box);
+            ++extent[box];
+        }
+    }
+
+    void store(int keptRow, const std::uint32_t* sums) {
+        auto* to = reinterpret_cast<std::uint32_t*>(data_ + static_cast<std::ptrdiff_t>(keptRow) * stride_);
+        const std::uint32_t height = boxHeight_[static_cast<std::size_t>(keptRow)];
+        for (int x = 0; x < outWidth_; ++x) {
+            const std::uint32_t area = boxWidth_[static_cast<std::size_t>(x)] * height;
+            const std::uint32_t* s = sums + static_cast<std::size_t>(x) * 4;
+            auto mean = [area](std::uint32_t sum) { return (sum + area / 2) / area; };
+            to[x] = (mean(s[0]) << 24) | (mean(s[1]) << 16) | (mean(s[2]) << 8) | mean(s[3]);
+        }
+    }
+
+    const int maxSide_;
+    int declaredLonger_ = 1;
+    int width_ = 0, height_ = 0, outWidth_ = 0, outHeight_ = 0;
+    bool inOrder_ = true;
+    cairo_surface_t* surface_ = nullptr;
+    unsigned char* data_ = nullptr;
+    int stride_ = 0;
+    std::vector<std::uint32_t> scratch_;
+    std::vector<int> column_, row_;
+    std::vector<std::uint32_t> boxWidth_, boxHeight_;
+    std::vector<std::uint32_t> sums_; // alpha, red, green, blue of each kept pixel of the rows summed
+};
+
+// ---- PNG ----------------------------------------------------------------------------------
+
+struct PngSource {
+    const png_byte* data;
+    std::size_t size;
+    std::size_t at;
+    char message[200];
+};
+
+void pngRead(png_structp png, png_bytep out, png_size_t length) {
+    auto* source = static_cast<PngSource*>(png_get_io_ptr(png));
+    if (length > source->size - source->at) png_error(png, "the data ends early");
+    std::memcpy(out, source->data + source->at, length);
+    source->at += length;
+}
+
+void pngFail(png_structp png, png_const_charp message) {
+    auto* source = static_cast<PngSource*>(png_get_error_ptr(png));
+    std::snprintf(source->message, sizeof source->message, "%s", message);
+    png_longjmp(png, 1);
+}
+
+void pngWarn(png_structp, png_const_charp) {}
+
+// Reads the rows one at a time into `sink` (the passes of an interlaced picture as they come).
+// Only plain data lives in this frame across setjmp.
+bool decodePNGInto(const Data& bytes, PixelSink& sink, PngSource& source) {
+    source = {bytes.data(), bytes.size(), 0, {}};
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &source, pngFail, pngWarn);
+    if (!png) return false;
+    png_infop info = png_create_info_struct(png);
+    png_bytep row = nullptr;
+    if (!info || setjmp(png_jmpbuf(png))) {
+        if (row) png_free(png, row);
+        png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+        return false;
+    }
+    png_set_read_fn(png, &source, pngRead);
+    png_set_user_limits(png, kMaxSide, kMaxSide);
+    png_read_info(png, info);
+    const png_uint_32 width = png_get_image_width(png, info), height = png_get_image_height(png, info);
+    if (!sizeAcceptable(width, height)) png_error(png, "image too large");
+    const bool interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
+    // Every kind of pixel becomes 8-bit RGBA in the sRGB gamma.
+    png_set_expand(png);
+    png_set_scale_16(png);
+    png_set_gray_to_rgb(png);
+    png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+    png_set_alpha_mode(png, PNG_ALPHA_PNG, PNG_DEFAULT_sRGB);
+    png_read_update_info(png, info);
+    if (png_get_rowbytes(png, info) != static_cast<png_size_t>(width) * 4) png_error(png, "unexpected pixel format");
+    if (!sink.begin(static_cast<int>(width), static_cast<int>(height), static_cast<int>(width),
+                    static_cast<int>(height), !interlaced))
+        png_error(png, "out of memory");
+    row = static_cast<png_bytep>(png_malloc(png, static_cast<png_alloc_size_t>(width) * 4));
+    // Without libpng's interlace handling each pass comes as the small picture it is.
+    for (int pass = 0; pass < (interlaced ? 7 : 1); ++pass) {
+        const png_uint_32 columns = interlaced ? PNG_PASS_COLS(width, pass) : width;
+        const png_uint_32 rows = interlaced ? PNG_PASS_ROWS(height, pass) : height;
+        if (columns == 0 || rows == 0) continue;
+        for (png_uint_32 r = 0; r < rows; ++r) {
+            png_read_row(png, row, nullptr);
+            std::uint32_t* pixels = sink.scratch();
+            for (png_uint_32 i = 0; i < columns; ++i) {
+                const png_byte* p = row + static_cast<std::size_t>(i) * 4;
+                pixels[i] = premultiplied(p[0], p[1], p[2], p[3]);
+            }
+            if (interlaced)
+                sink.put(static_cast<int>(PNG_ROW_FROM_PASS_ROW(r, pass)),
+                         static_cast<int>(PNG_COL_FROM_PASS_COL(0, pass)), 1 << PNG_PASS_COL_SHIFT(pass), pixels,
+                         static_cast<int>(columns));
+            else
+                sink.put(static_cast<int>(r), 0, 1, pixels, static_cast<int>(columns));
+        }
+    }
+    png_read_end(png, nullptr);
+    png_free(png, row);
+    png_destroy_read_struct(&png, &info, nullptr);
+    return true;
+}
+
+cairo_surface_t* decodePNG(const Data& bytes, int maxSide, CGFloat& scale, std::string* error) {
+    PixelSink sink(maxSide);
+    PngSource source{};
+    if (!decodePNGInto(bytes, sink, source)) {
+        setError(error, std::string("PNG: ") + (source.message[0] ? source.message : "out of memory"));
+        return nullptr;
+    }
+    return sink.finish(scale);
 }
 
 // ---- JPEG ---------------------------------------------------------------------------------
@@ -135,9 +312,10 @@ jpeg_error_mgr* jpegErrors(JpegError& err) {
     return manager;
 }
 
-// Only plain data lives in this frame across setjmp; buffers are owned by the caller.
-bool decodeJPEGInto(const Data& bytes, std::vector<unsigned char>& pixels, int& width, int& height,
-                    int& components, bool& cmyk, char* message) {
+// Decodes into `sink`, letting libjpeg itself reduce by 1/2, 1/4 or 1/8 as far as the size asked
+// for allows (its cheapest reduction), the sink the rest. Only plain data lives in this frame
+// across setjmp; the row buffer is libjpeg's own.
+bool decodeJPEGInto(const Data& bytes, PixelSink& sink, int maxSide, char* message) {
     jpeg_decompress_struct info{};
     JpegError err{};
     info.err = jpegErrors(err);
@@ -149,47 +327,40 @@ bool decodeJPEGInto(const Data& bytes, std::vector<unsigned char>& pixels, int& 
     jpeg_create_decompress(&info);
     jpeg_mem_src(&info, bytes.data(), static_cast<unsigned long>(bytes.size()));
     jpeg_read_header(&info, TRUE);
-    cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
-    info.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
-    jpeg_start_decompress(&info);
-    if (!sizeAcceptable(info.output_width, info.output_height)) {
+    if (!sizeAcceptable(info.image_width, info.image_height)) {
         std::snprintf(message, JMSG_LENGTH_MAX, "image too large");
         jpeg_destroy_decompress(&info);
         return false;
     }
-    width = static_cast<int>(info.output_width);
-    height = static_cast<int>(info.output_height);
-    components = info.output_components;
-    pixels.resize(static_cast<std::size_t>(width) * height * components);
+    const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+    info.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+    int wantedWidth = 0, wantedHeight = 0;
+    reducedSize(static_cast<int>(info.image_width), static_cast<int>(info.image_height), maxSide, wantedWidth,
+                wantedHeight);
+    for (unsigned denominator : {8u, 4u, 2u}) {
+        if ((info.image_width + denominator - 1) / denominator >= static_cast<unsigned>(wantedWidth) &&
+            (info.image_height + denominator - 1) / denominator >= static_cast<unsigned>(wantedHeight)) {
+            info.scale_num = 1;
+            info.scale_denom = denominator;
+            break;
+        }
+    }
+    jpeg_start_decompress(&info);
+    const int width = static_cast<int>(info.output_width), n = info.output_components;
+    if (!sink.begin(static_cast<int>(info.image_width), static_cast<int>(info.image_height), width,
+                    static_cast<int>(info.output_height), true)) {
+        std::snprintf(message, JMSG_LENGTH_MAX, "out of memory");
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+    JSAMPARRAY buffer = (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
+                                                  static_cast<JDIMENSION>(width * n), 1);
     while (info.output_scanline < info.output_height) {
-        JSAMPROW row = &pixels[static_cast<std::size_t>(info.output_scanline) * width * components];
-        jpeg_read_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_decompress(&info);
-    jpeg_destroy_decompress(&info);
-    return true;
-}
-
-cairo_surface_t* decodeJPEG(const Data& bytes, std::string* error) {
-    std::vector<unsigned char> pixels;
-    int w = 0, h = 0, n = 0;
-    bool cmyk = false;
-    char message[JMSG_LENGTH_MAX] = {};
-    if (!decodeJPEGInto(bytes, pixels, w, h, n, cmyk, message)) {
-        setError(error, std::string("JPEG: ") + message);
-        return nullptr;
-    }
-    cairo_surface_t* s = newSurface(w, h);
-    if (!s) {
-        setError(error, "JPEG: out of memory");
-        return nullptr;
-    }
-    unsigned char* data = cairo_image_surface_get_data(s);
-    const int stride = cairo_image_surface_get_stride(s);
-    for (int y = 0; y < h; ++y) {
-        auto* row = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
-        for (int x = 0; x < w; ++x) {
-            const unsigned char* p = &pixels[(static_cast<std::size_t>(y) * w + x) * n];
+        const int y = static_cast<int>(info.output_scanline);
+        jpeg_read_scanlines(&info, buffer, 1);
+        std::uint32_t* pixels = sink.scratch();
+        for (int x = 0; x < width; ++x) {
+            const unsigned char* p = buffer[0] + static_cast<std::size_t>(x) * n;
             unsigned r, g, b;
             if (cmyk && n == 4) {
                 // Adobe writes CMYK JPEGs inverted.
@@ -203,11 +374,23 @@ cairo_surface_t* decodeJPEG(const Data& bytes, std::string* error) {
             } else {
                 r = g = b = p[0];
             }
-            row[x] = premultiplied(r, g, b, 255);
+            pixels[x] = premultiplied(r, g, b, 255);
         }
+        sink.put(y, 0, 1, pixels, width);
     }
-    cairo_surface_mark_dirty(s);
-    return s;
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    return true;
+}
+
+cairo_surface_t* decodeJPEG(const Data& bytes, int maxSide, CGFloat& scale, std::string* error) {
+    PixelSink sink(maxSide);
+    char message[JMSG_LENGTH_MAX] = {};
+    if (!decodeJPEGInto(bytes, sink, maxSide, message)) {
+        setError(error, std::string("JPEG: ") + message);
+        return nullptr;
+    }
+    return sink.finish(scale);
 }
 
 bool encodeJPEGFrom(const std::vector<unsigned char>& rgb, int width, int height, int quality,
@@ -331,13 +514,13 @@ std::shared_ptr<UIImage> UIImage::fromSurface(cairo_surface_t* surface, CGFloat 
     return std::make_shared<UIImage>(Passkey{}, surface, scale);
 }
 
-std::shared_ptr<UIImage> UIImage::fromData(const Data& bytes, CGFloat scale, std::string* error) {
+std::shared_ptr<UIImage> UIImage::fromData(const Data& bytes, CGFloat scale, std::string* error, int maxPixelSide) {
     static constexpr unsigned char kPNG[] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
     cairo_surface_t* s = nullptr;
     if (bytes.size() >= 8 && std::equal(kPNG, kPNG + 8, bytes.begin())) {
-        s = decodePNG(bytes, error);
+        s = decodePNG(bytes, maxPixelSide, scale, error);
     } else if (bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF) {
-        s = decodeJPEG(bytes, error);
+        s = decodeJPEG(bytes, maxPixelSide, scale, error);
     } else {
         setError(error, bytes.empty() ? "no image data" : "not a PNG or JPEG image");
     }

@@ -23,8 +23,13 @@ class UIImage {
 
 public:
     // PNG or JPEG bytes, recognised by their signature. `error` (when given) says why nothing came back.
-    static std::shared_ptr<UIImage> fromData(const Data& bytes, CGFloat scale = 1,
-                                             std::string* error = nullptr);
+    // With `maxPixelSide`, a picture whose longer side has more pixels than that is reduced to it
+    // as it is decoded (as the platform's image source makes a thumbnail): its full-size pixels are
+    // never held, and each pixel kept is the mean of those it stands for. Its size in points stays
+    // what it would have been (the scale grows by the reduction), so it lays out as the full
+    // picture would.
+    static std::shared_ptr<UIImage> fromData(const Data& bytes, CGFloat scale = 1, std::string* error = nullptr,
+                                             int maxPixelSide = 0);
     // A PNG or JPEG file; "name@2x.png" / "name@3x.png" give scale 2 / 3.
     static std::shared_ptr<UIImage> fromFile(const std::filesystem::path& path, std::string* error = nullptr);
     // `UIImage(named:)`: looks in the resource directory for "<name>@2x.png", "<name>@3x.png",

@@ -42,8 +42,9 @@ std::string readFile(const std::filesystem::path& path) {
 class CradlewayExecutable : public ::testing::Test {
 protected:
     // Runs the executable to its end with `arguments`, the environment's variables overridden by
-    // `variables`; what it prints is kept.
-    Outcome run(std::vector<std::string> arguments, const std::map<std::string, std::string>& variables = {}) {
+    // `variables`, its standard input read from `input` (none: nothing); what it prints is kept.
+    Outcome run(std::vector<std::string> arguments, const std::map<std::string, std::string>& variables = {},
+                const std::optional<std::filesystem::path>& input = std::nullopt) {
         std::vector<std::string> env;
         for (char** e = environ; *e; ++e) {
             const std::string entry = *e;
@@ -63,6 +64,7 @@ protected:
         const auto out = directory / "out.txt", err = directory / "err.txt";
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, input ? input->c_str() : "/dev/null", O_RDONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         pid_t pid = 0;
@@ -153,6 +155,46 @@ TEST_F(CradlewayExecutable, RunsHeadlessOnItsOwnDemoServerThroughTwoSessionsAndK
     const auto again = writeScript("again.txt", "tap #hamburgerButton\nexpect \"James Hart\"\n");
     Outcome second = run({"--headless", "--data-dir", data(), "--script", again.string()});
     EXPECT_EQ(second.status, 0) << second.out << second.err;
+}
+
+TEST_F(CradlewayExecutable, StepsFromStandardInputHaveStandardOutputToTheirAnswersAlone) {
+    // The mother's sign-in answers the feed's questions, which the application prints on its
+    // console ({"1":false,"2":false}, {"status":"ok"}), as it prints the server's address.
+    const auto steps = writeScript("steps.txt", kSignInAsTheMother);
+    Outcome r = run({"--headless", "--data-dir", data(), "--script", "-", "--screenshots", shots()}, {}, steps);
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    std::istringstream out(r.out);
+    int answers = 0;
+    for (std::string line; std::getline(out, line);) {
+        ++answers;
+        EXPECT_THAT(line, ::testing::MatchesRegex("step [0-9]+ ok")) << "standard output holds answers alone";
+    }
+    EXPECT_EQ(answers, 31);
+    EXPECT_THAT(r.err, HasSubstr("Host Environment: http://127.0.0.1:"));
+    EXPECT_THAT(r.err, HasSubstr("Demo server: http://127.0.0.1:"));
+    EXPECT_THAT(r.err, HasSubstr("{\"1\":false,\"2\":false}"));
+}
+
+TEST_F(CradlewayExecutable, AScreenshotOfAStoredSessionWaitsForTheFeedToArrive) {
+    const auto signIn = writeScript("signin.txt", R"(tap #emailTextField
+type "demo@cradleway.test"
+tap #passwordField
+type "cradleway-demo"
+tap "Sign In"
+expect "Daily update for Olivia"
+)");
+    ASSERT_EQ(run({"--headless", "--data-dir", data(), "--script", signIn.string()}).status, 0);
+    // The next start opens the feed at once, which asks the server for its cards: the picture is
+    // taken once they are on screen, not while the spinner turns in their place.
+    const auto shot = directory / "feed.png";
+    Outcome r = run({"--headless", "--data-dir", data(), "--screenshot", shot.string()});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    auto image = UIImage::fromFile(shot);
+    ASSERT_TRUE(image);
+    // The first card's round teal picture (under the dimming of the feed's question), where the
+    // loading feed shows plain grey.
+    const UIColor card = image->pixelColor(90, 450);
+    EXPECT_GT(card.green() - card.red(), 0.15) << "the first card is not on the screenshot";
 }
 
 TEST_F(CradlewayExecutable, TalksToTheServerItIsGivenInsteadOfStartingOne) {

@@ -1,16 +1,19 @@
-#include "PictureBytes.h"
+#include "tests/support/PictureBytes.h"
 
 #include "foundation/defaults/Storage.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "kits/images/ImageData.h"
 #include "kits/images/ImageLoader.h"
 #include "net/NSURLSessionDataTask.h"
+#include "uikit/controllers/UIScreen.h"
+#include "uikit/graphics/UIGraphics.h"
 #include "tests/support/RecordingServer.h"
 #include "tests/support/ReleaseProbe.h"
 #include "tests/support/TempDirectory.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <fstream>
 
@@ -18,6 +21,7 @@ namespace cw::images {
 namespace {
 
 using test::pngOfColor;
+using test::pngOfTwoHalves;
 using test::Reply;
 
 constexpr std::uint32_t kRed = 0xFFFF0000, kBlue = 0xFF0000FF;
@@ -33,8 +37,8 @@ class ImageLoaderTest : public ::testing::Test {
 protected:
     void TearDown() override { RunLoop::main().runUntilIdle(); }
 
-    std::unique_ptr<ImageLoader> makeLoader(std::uint64_t diskLimit = 128u << 20) {
-        return std::make_unique<ImageLoader>(ImageLoader::Configuration{caches / "images", 64u << 20, diskLimit});
+    std::unique_ptr<ImageLoader> makeLoader(std::uint64_t diskLimit = 128u << 20, std::size_t memoryLimit = 64u << 20) {
+        return std::make_unique<ImageLoader>(ImageLoader::Configuration{caches / "images", memoryLimit, diskLimit});
     }
     URL address(const std::string& path) const { return *URL::fromString(server.base() + path); }
     ImageLoader::Completion into(Outcome& outcome) {
@@ -130,6 +134,106 @@ TEST_F(ImageLoaderTest, RepliesThatAreNotPicturesFailAndLeaveNothingBehind) {
     EXPECT_EQ(loader->memoryCache().count(), 0u);
     EXPECT_EQ(loader->diskCache().totalSize(), 0u);
     EXPECT_EQ(loader->pendingCount(), 0u);
+}
+
+TEST_F(ImageLoaderTest, PicturesWithinTheLimitsAreDecodedNoLargerThanTheScreenAndCostWhatTheyHold) {
+    // Members' pictures as Family & Friends met them: 7000 × 7000 pixels in a few hundred kilobytes,
+    // within the 20 MB and 50-megapixel limits (one of them interlaced, whose passes each cover the
+    // whole picture). The screen is 750 × 1334 pixels.
+    UIScreen::main().setSize({375, 667}, 2);
+    struct Case {
+        std::string path;
+        Data bytes;
+        int width, height; // decoded
+    };
+    const std::vector<Case> cases{
+        {"/member.png", pngOfTwoHalves(7000, 7000, kRed, kBlue), 1334, 1334},
+        {"/interlaced.png", pngOfTwoHalves(7000, 3500, kRed, kBlue, true), 1334, 667},
+        {"/small.png", pngOfTwoHalves(600, 400, kRed, kBlue), 600, 400},
+        {"/small-interlaced.png", pngOfTwoHalves(600, 400, kRed, kBlue, true), 600, 400},
+    };
+    auto loader = makeLoader();
+    std::size_t decodedBytes = 0;
+    std::shared_ptr<UIImage> member;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        ASSERT_LT(c.bytes.size(), 1u << 20);
+        server.reply("GET", c.path, Reply{200, test::asText(c.bytes), "image/png"});
+        Outcome outcome;
+        loader->retrieve(address(c.path), into(outcome));
+        ASSERT_TRUE(settle(outcome));
+        ASSERT_TRUE(outcome.image) << (outcome.error ? outcome.error->localizedDescription() : "");
+        const auto& image = *outcome.image;
+        EXPECT_EQ(image.pixelWidth(), c.width);
+        EXPECT_EQ(image.pixelHeight(), c.height);
+        // It lays out as the full picture would: its size in points is the picture's own.
+        const CGSize full = declaredPixelSize(c.bytes) ? CGSize{double(declaredPixelSize(c.bytes)->width),
+                                                                double(declaredPixelSize(c.bytes)->height)}
+                                                       : CGSize{};
+        EXPECT_NEAR(image.size().width, full.width, full.width / c.width);
+        EXPECT_NEAR(image.size().height, full.height, full.height / c.height);
+        // Each half keeps its colour, to the middle.
+        for (int y : {0, c.height / 3, c.height - 1}) {
+            EXPECT_EQ(image.pixel(0, y), kRed);
+            EXPECT_EQ(image.pixel(c.width / 2 - 1, y), kRed);
+            EXPECT_EQ(image.pixel(c.width / 2 + 1, y), kBlue);
+            EXPECT_EQ(image.pixel(c.width - 1, y), kBlue);
+        }
+        decodedBytes += static_cast<std::size_t>(c.width) * c.height * 4;
+        if (!member) member = outcome.image;
+    }
+    EXPECT_EQ(loader->memoryCache().totalCost(), decodedBytes);
+
+    // A picture drawn at one size frame after frame keeps a resampled copy (200 × 200 pixels here):
+    // the cache counts it from the next time the picture is asked for.
+    UIGraphicsBeginImageContextWithOptions({100, 100}, true, 2);
+    for (int frame = 0; frame < 2; ++frame)
+        member->draw(CGRect{0, 0, 100, 100});
+    UIGraphicsEndImageContext();
+    Outcome again;
+    loader->retrieve(address("/member.png"), into(again));
+    EXPECT_EQ(again.type, ImageCacheType::memory);
+    EXPECT_EQ(loader->memoryCache().totalCost(), decodedBytes + 200u * 200u * 4u);
+}
+
+TEST_F(ImageLoaderTest, MembersPicturesStayWithinTheMemoryBudget) {
+    UIScreen::main().setSize({375, 667}, 2);
+    const std::string picture = test::asText(pngOfTwoHalves(7000, 7000, kRed, kBlue));
+    constexpr int kMembers = 5;
+    for (int member = 0; member < kMembers; ++member)
+        server.reply("GET", "/members/" + std::to_string(member) + ".png", Reply{200, picture, "image/png"});
+    // Room for two and a half pictures of 1334 × 1334 pixels.
+    const std::size_t decoded = 1334u * 1334u * 4u;
+    auto loader = makeLoader(128u << 20, decoded * 5 / 2);
+    std::vector<Outcome> outcomes(kMembers);
+    for (int member = 0; member < kMembers; ++member)
+        loader->retrieve(address("/members/" + std::to_string(member) + ".png"), into(outcomes[member]));
+    ASSERT_TRUE(RunLoop::main().runUntil([&] {
+        return std::all_of(outcomes.begin(), outcomes.end(), [](const Outcome& o) { return o.calls > 0; });
+    }, 60));
+    for (const auto& outcome : outcomes)
+        ASSERT_TRUE(outcome.image);
+    EXPECT_EQ(loader->memoryCache().count(), 2u);
+    EXPECT_EQ(loader->memoryCache().totalCost(), 2 * decoded);
+}
+
+TEST_F(ImageLoaderTest, ACompressedReplyIsRefusedByWhatItInflatesTo) {
+    // 30 MB of "picture" in a few tens of kilobytes on the wire, sent with Content-Encoding: gzip.
+    const std::string wire = test::gzippedPNGStart(30u << 20);
+    ASSERT_LT(wire.size(), 200u << 10);
+    server.setHandler([&](const test::RecordedRequest&, httplib::Response& response) {
+        response.set_content(wire, "image/png");
+        response.set_header("Content-Encoding", "gzip");
+    });
+    auto loader = makeLoader();
+    Outcome outcome;
+    loader->retrieve(address("/inflating.png"), into(outcome));
+    ASSERT_TRUE(settle(outcome));
+    EXPECT_FALSE(outcome.image);
+    ASSERT_TRUE(outcome.error);
+    EXPECT_EQ(outcome.error->code, NSURLErrorDataLengthExceedsMaximum);
+    EXPECT_EQ(loader->memoryCache().count(), 0u);
+    EXPECT_EQ(loader->diskCache().totalSize(), 0u);
 }
 
 TEST_F(ImageLoaderTest, ACancelledRequestNeverCallsBackAndItsDownloadStops) {
