@@ -50,7 +50,7 @@ public:
     std::vector<std::string> visibleTexts() const;
     // The view a finger at `pointInWindow` would touch (the window's hit test), none off the window.
     // It takes the screen as it stands, without a layout pass: the views a find just returned are
-    // the views it tests (a pass may replace some, as a tab bar rebuilds its items).
+    // the views it tests (a pass may replace some).
     std::shared_ptr<UIView> viewUnderFinger(CGPoint pointInWindow) const;
     // The middle of `view`, where a tap on it lands, in the window's coordinates.
     CGPoint tapPointOf(const UIView& view) const;
