@@ -6,6 +6,7 @@
 #include "kits/video/MPMoviePlayerController.h"
 #include "security/biometrics/LAContext.h"
 #include "uikit/controllers/ControllerSupport.h"
+#include "uikit/controllers/TapTargetView.h"
 #include "uikit/controllers/UIAlertController.h"
 #include "uikit/controllers/UIAppearance.h"
 #include "uikit/controllers/UIImagePickerController.h"
@@ -33,6 +34,10 @@ namespace {
 
 // Work due within this much clock time counts as part of the action that caused it.
 constexpr double kSettleHorizon = 1.0;
+// How long a person's tap holds the finger down: a click of the mouse is about as long. The
+// display draws frames meanwhile, so a view that lays itself out anew on the press (a highlight)
+// has done so before the finger lifts.
+constexpr double kTapHold = 0.09;
 
 void walkTopmostFirst(const std::shared_ptr<UIView>& view,
                       const std::function<bool(const std::shared_ptr<UIView>&)>& visit) {
@@ -140,7 +145,8 @@ void HeadlessHost::settle() {
     for (int i = 0; i < 2000; ++i) {
         RunLoop::main().runUntilIdle();
         layout();
-        const double next = RunLoop::main().nextTimerDeadline();
+        // A blinking caret does not hold the screen unsettled.
+        const double next = RunLoop::main().nextWorkDeadline();
         if (next < 0) break;
         const double wait = next - Clock::uptime();
         if (wait > kSettleHorizon || next > limit) break;
@@ -250,7 +256,10 @@ bool HeadlessHost::tapPoint(CGPoint point) {
     auto w = window();
     if (!w) return false;
     if (!touches_ || touches_->root() != w) touches_ = std::make_unique<TouchDelivery>(w);
-    touches_->tap(point);
+    touches_->send(UITouchPhase::began, point);
+    advance(kTapHold);
+    renderView(*w, scale_);
+    touches_->send(UITouchPhase::ended, point);
     settle();
     return true;
 }
@@ -414,14 +423,26 @@ template <class T> std::shared_ptr<T> HeadlessHost::presented() const {
     return std::dynamic_pointer_cast<T>(topViewController());
 }
 
+std::shared_ptr<UIView> HeadlessHost::alertButton(const std::string& title) const {
+    auto alert = presented<UIAlertController>();
+    if (!alert) return nullptr;
+    auto action = alert->actionTitled(title);
+    if (!action || !action->isEnabled) return nullptr;
+    layout();
+    std::shared_ptr<UIView> found;
+    walkTopmostFirst(alert->view(), [&](const std::shared_ptr<UIView>& v) {
+        auto button = std::dynamic_pointer_cast<TapTargetView>(v);
+        if (!found && button && button->titleLabel()->text() == title && isVisibleOnScreen(*button)) found = button;
+        return true;
+    });
+    return found;
+}
+
 bool HeadlessHost::pickAlertAction(const std::string& title) {
     auto alert = presented<UIAlertController>();
-    if (!alert) return false;
-    auto action = alert->actionTitled(title);
-    if (!action || !action->isEnabled) return false;
-    alert->tapAction(action);
-    settle();
-    return true;
+    auto button = alertButton(title);
+    if (!button || !tap(button)) return false;
+    return topViewController() != alert;
 }
 
 bool HeadlessHost::goBack() {

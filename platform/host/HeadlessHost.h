@@ -50,7 +50,7 @@ public:
     std::vector<std::string> visibleTexts() const;
     // The view a finger at `pointInWindow` would touch (the window's hit test), none off the window.
     // It takes the screen as it stands, without a layout pass: the views a find just returned are
-    // the views it tests (a pass may replace some, as a tab bar rebuilds its items).
+    // the views it tests (a pass may replace some).
     std::shared_ptr<UIView> viewUnderFinger(CGPoint pointInWindow) const;
     // The middle of `view`, where a tap on it lands, in the window's coordinates.
     CGPoint tapPointOf(const UIView& view) const;
@@ -60,6 +60,8 @@ public:
     std::vector<std::shared_ptr<UIView>> indicatorsTurning() const;
 
     // --- Acting (each returns false when there was nothing to act on) ---
+    // A tap is a finger held down as a click holds the button, about 90 ms of the clock, across a
+    // frame the display draws (the press's highlight is laid out and drawn), then lifted.
     bool tap(const std::shared_ptr<UIView>& view);
     bool tapText(const std::string& text) { return tap(findByText(text)); }
     bool tapIdentifier(const std::string& identifier) { return tap(findByIdentifier(identifier)); }
@@ -78,7 +80,11 @@ public:
     bool scroll(const std::shared_ptr<UIView>& view, CGPoint translation);
     // A finger from one point of the window to another, in `steps` moves.
     bool drag(CGPoint from, CGPoint to, int steps = 10);
-    // Taps the button of the shown alert or action sheet whose title is `title`.
+    // The button of the shown alert or action sheet whose title is `title`, when its action is
+    // enabled and the button is on screen.
+    std::shared_ptr<UIView> alertButton(const std::string& title) const;
+    // Taps that button as a finger does (where it lands is what the finger meets); false when
+    // there is none or the alert is still shown after the tap.
     bool pickAlertAction(const std::string& title);
     // Taps the back button of the navigation bar on top.
     bool goBack();

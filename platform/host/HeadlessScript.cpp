@@ -151,8 +151,7 @@ std::optional<std::string> coverOf(const HeadlessHost& host, const std::shared_p
     // through: a finger on the keys reaches nothing below.
     auto& keyboard = Keyboard::shared();
     const auto& keys = keyboard.hostView();
-    if (keyboard.isVisible() && keyboard.frame().contains(point) && !(keys && hit && contains(*keys, hit.get())) &&
-        !(keys && contains(*keys, view.get())))
+    if (keyboard.liesAbove(*view) && keyboard.frame().contains(point) && !(keys && hit && contains(*keys, hit.get())))
         return std::string("it is covered by the keyboard; the tap would land there");
     if (!hit) return std::string("it is on nothing that takes touches");
     if (contains(*view, hit.get())) return std::nullopt;
@@ -261,11 +260,10 @@ std::variant<Step, ParseError> parseDelete(std::string_view args, const Headless
 std::variant<Step, ParseError> parseAlert(std::string_view args, const HeadlessScriptOptions& options) {
     auto text = quotedText(args);
     if (auto* e = std::get_if<ParseError>(&text)) return *e;
+    // The button is tapped as `tap` taps: one the keyboard or another view lies over is refused.
     return action([t = std::get<std::string>(text), wait = options.waitSeconds](HeadlessHost& host, std::string& why) {
-        waitFor(host, wait, [&] { return host.isShowing(t); });
-        if (host.pickAlertAction(t)) return true;
-        why = "no shown alert has an enabled button with this title";
-        return false;
+        return tapUncovered(host, wait, [&] { return host.alertButton(t); }, why,
+                            [] { return std::string("no shown alert has an enabled button with this title"); });
     });
 }
 

@@ -6,12 +6,14 @@
 //   tap "text"            tap what shows exactly this text (a label's whole text)
 //   tap #identifier       tap the view with this accessibility identifier
 //                         (a tap fails when another view lies over the middle of its target,
-//                         or the target stands outside the view that holds it)
+//                         or the target stands outside the view that holds it; the finger is
+//                         held down about 90 ms across a drawn frame, as a click holds it)
 //   type "text"           type into the focused field ("\n" presses return; \" \\ \t too)
 //   paste "text"          paste into the focused field, one edit of the whole text
 //   delete N              press backspace N times
 //   back                  the navigation bar's back button
-//   alert "title"         the button of the shown alert or action sheet with this title
+//   alert "title"         tap the button of the shown alert or action sheet with this title
+//                         (as `tap` does: refused when the keyboard or a view lies over it)
 //   drag x,y x,y [s]      a finger from one point of the screen to another (points), taking s
 //                         seconds (a quick flick by default; a slow drag barely coasts)
 //   wait seconds          let this much time pass on the application's clock

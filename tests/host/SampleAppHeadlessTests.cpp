@@ -1,6 +1,7 @@
 #include "hosts/sample-host/SampleApp.h"
 
 #include "host/HeadlessHost.h"
+#include "foundation/time/Clock.h"
 #include "security/biometrics/LAContext.h"
 #include "uikit/controllers/UIAlertController.h"
 #include "uikit/controllers/UINavigationController.h"
@@ -145,6 +146,47 @@ TEST(HeadlessDriver, TypesIntoTheFieldThatWasTapped) {
     EXPECT_TRUE(host.type("a\n"));
     EXPECT_EQ(app->form->field->text().value_or(""), "Ada");
     EXPECT_TRUE(host.isShowing("Ada"));
+}
+
+namespace {
+
+// A pad that writes down what happens while a finger is on it: when it went down and came up on
+// the application's clock, and whether the display drew it in between.
+class PressPad : public UIView {
+public:
+    void touchesBegan(const TouchSet&, const UIEvent*) override {
+        down = Clock::uptime();
+        drawsWhileDown = 0;
+        pressed = true;
+        setNeedsDisplay(); // drawn highlighted
+    }
+    void touchesEnded(const TouchSet&, const UIEvent*) override {
+        up = Clock::uptime();
+        pressed = false;
+    }
+    void draw(const CGRect&) override {
+        if (pressed) ++drawsWhileDown;
+    }
+    double down = -1, up = -1;
+    int drawsWhileDown = 0;
+    bool pressed = false;
+};
+
+} // namespace
+
+TEST(HeadlessDriver, ATapHoldsTheFingerDownAcrossADrawnFrameAsAClickDoes) {
+    cw::HeadlessHost host;
+    auto app = std::make_shared<cw::WhiteScreenApplication>();
+    host.launch(app);
+    auto pad = std::make_shared<PressPad>();
+    pad->setFrame({40, 200, 120, 60});
+    app->root->view()->addSubview(pad);
+    host.settle();
+    ASSERT_TRUE(host.tap(pad));
+    EXPECT_NEAR(pad->up - pad->down, 0.09, 1e-6) << "about as long as a click holds the button";
+    EXPECT_EQ(pad->drawsWhileDown, 1) << "a frame drawn while the finger is down";
+    ASSERT_TRUE(host.tapPoint(host.tapPointOf(*pad)));
+    EXPECT_EQ(pad->drawsWhileDown, 1);
 }
 
 #include "host/UIApplicationMain.h"

@@ -77,6 +77,19 @@ std::uint64_t RunLoop::addTimer(double fireAt, std::function<void()> action) {
     return id;
 }
 
+std::uint64_t RunLoop::addDisplayTimer(double fireAt, std::function<void()> action) {
+    std::uint64_t id;
+    {
+        std::lock_guard lock(mutex_);
+        id = nextTimerId_++;
+        timers_.emplace(TimerKey{fireAt, id}, std::move(action));
+        timerDeadlines_.emplace(id, fireAt);
+        displayTimers_.insert(id);
+    }
+    cv_.notify_all();
+    return id;
+}
+
 bool RunLoop::cancelTimer(std::uint64_t id) {
     // The action is destroyed outside the lock: it may own objects whose destructors add or cancel
     // timers themselves.
@@ -91,6 +104,7 @@ bool RunLoop::cancelTimer(std::uint64_t id) {
             timers_.erase(t);
         }
         timerDeadlines_.erase(it);
+        displayTimers_.erase(id);
     }
     return true;
 }
@@ -119,6 +133,7 @@ std::size_t RunLoop::pass() {
             if (it == timers_.end() || it->first.fireAt > now) break;
             action = std::move(it->second);
             timerDeadlines_.erase(it->first.id);
+            displayTimers_.erase(it->first.id);
             timers_.erase(it);
         }
         if (action) cw::runReportingExceptions(action, "A timer on the main run loop");
@@ -196,6 +211,13 @@ double RunLoop::nextTimerDeadline() const {
     return timers_.empty() ? -1.0 : timers_.begin()->first.fireAt;
 }
 
+double RunLoop::nextWorkDeadline() const {
+    std::lock_guard lock(mutex_);
+    for (const auto& [key, action] : timers_)
+        if (!displayTimers_.count(key.id)) return key.fireAt;
+    return -1.0;
+}
+
 void RunLoop::reset() {
     std::deque<std::function<void()>> tasks;
     std::map<TimerKey, std::function<void()>> timers;
@@ -204,5 +226,6 @@ void RunLoop::reset() {
         tasks.swap(tasks_);
         timers.swap(timers_);
         timerDeadlines_.clear();
+        displayTimers_.clear();
     }
 }

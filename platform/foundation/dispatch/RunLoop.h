@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <set>
 
 // The main thread's run loop. Everything that touches the user interface runs here: tasks sent to
 // the main queue, timers, network callbacks. Hosts turn it with runOnce(); tests drive it with
@@ -25,6 +26,10 @@ public:
     // cancelTimer. Timers due at the same moment fire in the order they were added. Safe from any
     // thread; a timer never fires inside the call that adds it.
     std::uint64_t addTimer(double fireAt, std::function<void()> action);
+    // A timer that changes only what is drawn (a text caret's blink): it fires as any other, but
+    // nextWorkDeadline() passes it by, so that a host waiting for the screen to settle does not
+    // wait on it for ever.
+    std::uint64_t addDisplayTimer(double fireAt, std::function<void()> action);
     // Returns false when the timer had already fired or been cancelled.
     bool cancelTimer(std::uint64_t id);
 
@@ -52,6 +57,8 @@ public:
     std::size_t pendingTaskCount() const;
     // The uptime at which the next timer is due, or a negative value when none is pending.
     double nextTimerDeadline() const;
+    // The same, leaving out display timers: when the next work is due.
+    double nextWorkDeadline() const;
 
     // Drops every queued task and timer. For tests that must not leak work into the next test.
     void reset();
@@ -72,6 +79,7 @@ private:
     std::deque<std::function<void()>> tasks_;
     std::map<TimerKey, std::function<void()>> timers_;
     std::map<std::uint64_t, double> timerDeadlines_;
+    std::set<std::uint64_t> displayTimers_;
     std::uint64_t nextTimerId_ = 1;
     std::uint64_t wakeGeneration_ = 0;
 };

@@ -48,6 +48,9 @@ void UITabBar::setSelectedItem(const UITabBarItemPtr& item) {
 }
 
 void UITabBar::reloadItems() {
+    // Built with this tint: a layout pass (a pressed item's highlight asks for one) keeps the item
+    // views, and the item under a finger stays the one the finger lifts from.
+    builtTint_ = tintColor();
     for (auto& v : itemViews_)
         v->removeFromSuperview();
     itemViews_.clear();

@@ -280,6 +280,13 @@ void UIViewController::present(const UIViewControllerPtr& controller, bool anima
         return;
     }
 
+    // A screen presented over the whole of another ends the editing under it, as the field leaves
+    // the screen: the keyboard goes down rather than stand over the new screen.
+    if (style == UIModalPresentationStyle::fullScreen)
+        window->endEditing(true);
+    else if (coversPresenter(style) && presenter->view_)
+        presenter->view_->endEditing(true);
+
     presenter->presented_ = controller;
     presenter->presentedStyle_ = style;
     presenter->presentationInProgress_ = true;

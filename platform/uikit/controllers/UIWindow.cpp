@@ -5,6 +5,8 @@
 #include "uikit/controllers/UIScreen.h"
 #include "uikit/controls/UIKeyboard.h"
 
+#include <algorithm>
+
 UIWindow::UIWindow() : UIWindow(UIScreen::main().bounds()) {}
 
 UIWindow::UIWindow(const CGRect& frame) : UIView(frame) {
@@ -71,16 +73,52 @@ UIViewControllerPtr UIWindow::topmostPresentedViewController() const {
     return c;
 }
 
+namespace {
+
+// The window's own subview that holds `view` (the root's view or a presented one), if any.
+UIView* levelOf(const UIView* window, UIView* view) {
+    for (UIView* v = view; v; v = v->superviewPointer())
+        if (v->superviewPointer() == window) return v;
+    return nullptr;
+}
+
+UIView* viewOfResponder(const UIResponder* responder) {
+    if (auto* view = dynamic_cast<const UIView*>(responder)) return const_cast<UIView*>(view);
+    if (auto* controller = dynamic_cast<const UIViewController*>(responder))
+        if (auto v = controller->viewIfLoaded()) return v.get();
+    return nullptr;
+}
+
+} // namespace
+
+UIView* UIWindow::keyboardLevel() const {
+    auto& keyboard = cw::Keyboard::shared();
+    const auto& host = keyboard.hostView();
+    // The screen being edited: the first responder's, or the one whose bar is docked (its own
+    // text input edits inside the keyboard's views).
+    for (const UIResponder* r : {static_cast<const UIResponder*>(UIResponder::currentFirstResponder()),
+                                 keyboard.dockingResponder()}) {
+        UIView* level = levelOf(this, viewOfResponder(r));
+        if (level && level != host.get()) return level;
+    }
+    return nullptr;
+}
+
 void UIWindow::layoutSubviews() {
     UIAppearance::apply(*this);
     UIView::layoutSubviews();
-    // The key window carries the keyboard's docked views, above everything else.
+    // The key window carries the keyboard's views right above the screen being edited: an alert
+    // or a screen presented over that one stands above the keyboard, as on the phone.
     if (isKeyWindow()) {
         auto& host = cw::Keyboard::shared().hostView();
-        if (host->superviewPointer() != this)
-            addSubview(host);
-        else if (subviews().back() != host)
-            bringSubviewToFront(host);
+        UIView* level = keyboardLevel();
+        const auto& subs = subviews();
+        auto below = std::find_if(subs.begin(), subs.end(), [level](const auto& v) { return v.get() == level; });
+        if (host->superviewPointer() != this || below == subs.end()) {
+            if (host->superviewPointer() != this || subs.back() != host) addSubview(host);
+        } else if (below + 1 == subs.end() || *(below + 1) != host) {
+            insertSubviewAbove(host, *below);
+        }
     }
     for (auto& overlay : systemOverlays())
         bringSubviewToFront(overlay);
@@ -111,9 +149,12 @@ std::shared_ptr<UIView> UIWindow::hitTest(CGPoint point, const UIEvent* event) {
         if (auto hit = (*it)->hitTest((*it)->convertFrom(point, this), event)) return hit;
     auto host = cw::Keyboard::shared().hostView();
     if (!host || host->superviewPointer() != this || host->isHidden()) return UIView::hitTest(point, event);
-    if (auto hit = host->hitTest(host->convertFrom(point, this), event); hit && hit != host) return hit;
-    host->setHidden(true);
+    // What stands above the keyboard takes its touches first; between its own views the
+    // keyboard's layer lets touches through to the screen below.
     auto hit = UIView::hitTest(point, event);
+    if (hit != host) return hit;
+    host->setHidden(true);
+    hit = UIView::hitTest(point, event);
     host->setHidden(false);
     return hit;
 }

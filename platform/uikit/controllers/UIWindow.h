@@ -38,13 +38,17 @@ public:
     UIViewControllerPtr topmostPresentedViewController() const;
 
     void layoutSubviews() override;
-    // The keyboard's accessory layer lies above everything but only takes touches on what it holds.
+    // The keyboard's layer lies above the screen being edited (and below what is presented over
+    // it) and only takes touches on what it holds.
     std::shared_ptr<UIView> hitTest(CGPoint point, const UIEvent* event) override;
     UIResponder* nextResponder() const override;
 
 private:
     // The system's overlays still in the window, oldest first.
     std::vector<std::shared_ptr<UIView>> systemOverlays() const;
+    // The subview of the window (the root's view or a presented one) that holds the screen being
+    // edited; none when nothing is.
+    UIView* keyboardLevel() const;
 
     UIViewControllerPtr root_;
     bool visible_ = false;

@@ -3,10 +3,13 @@
 #include "foundation/dispatch/RunLoop.h"
 #include "foundation/time/Clock.h"
 #include "uikit/controls/UIInputView.h"
+#include "uikit/graphics/UIBezierPath.h"
+#include "uikit/graphics/UIGraphics.h"
 #include "uikit/view/UIResponder.h"
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 namespace cw::detail {
 
@@ -47,6 +50,107 @@ public:
     }
 };
 
+// The keys as the phone draws them for the input being edited: the letters with shift, delete,
+// the number key, space and the return key, or a number pad. Only drawn: a finger on the keys
+// types nothing here (the host's keyboard types), and the view takes no touches.
+class KeyboardKeysView : public UIView {
+public:
+    KeyboardKeysView() {
+        setBackgroundColor(UIInputView::keyboardBackgroundColor());
+        setUserInteractionEnabled(false);
+    }
+    std::string className() const override { return "UIKeyboardLayoutStar"; }
+
+    void setKind(bool numberPad, std::string returnTitle) {
+        if (numberPad == numberPad_ && returnTitle == returnTitle_) return;
+        numberPad_ = numberPad;
+        returnTitle_ = std::move(returnTitle);
+        setNeedsDisplay();
+    }
+
+    void draw(const CGRect&) override {
+        CGContext* ctx = UIGraphicsGetCurrentContext();
+        if (!ctx) return;
+        const CGRect b = bounds();
+        if (numberPad_) {
+            drawNumberPad(*ctx, b);
+            return;
+        }
+        // Rows of ten key widths with gaps between, as on a phone held upright.
+        constexpr CGFloat side = 3, gap = 6, top = 8, rowGap = 12;
+        const CGFloat keyW = (b.size.width - 2 * side - 9 * gap) / 10;
+        const CGFloat keyH = std::max<CGFloat>(20, (b.size.height - top - 3 * rowGap - 4) / 4);
+        const char* rows[] = {"qwertyuiop", "asdfghjkl", "zxcvbnm"};
+        for (int r = 0; r < 3; ++r) {
+            const std::string keys = rows[r];
+            const CGFloat width = static_cast<CGFloat>(keys.size()) * keyW + static_cast<CGFloat>(keys.size() - 1) * gap;
+            CGFloat x = (b.size.width - width) / 2;
+            const CGFloat y = top + static_cast<CGFloat>(r) * (keyH + rowGap);
+            for (char c : keys) {
+                key(*ctx, {x, y, keyW, keyH}, std::string(1, c), true, 22);
+                x += keyW + gap;
+            }
+        }
+        // Shift and delete beside the last row of letters.
+        const CGFloat y3 = top + 2 * (keyH + rowGap);
+        const CGFloat sideW = keyW * 1.3;
+        key(*ctx, {side, y3, sideW, keyH}, "\u21e7", false, 18);
+        key(*ctx, {b.size.width - side - sideW, y3, sideW, keyH}, "\u232b", false, 18);
+        // The bottom row: numbers, space, return.
+        const CGFloat y4 = top + 3 * (keyH + rowGap);
+        const CGFloat smallW = keyW * 2 + gap * 0.5;
+        const CGFloat returnW = keyW * 2.5;
+        key(*ctx, {side, y4, smallW, keyH}, "123", false, 16);
+        key(*ctx, {b.size.width - side - returnW, y4, returnW, keyH}, returnTitle_, false, 16);
+        const CGFloat spaceX = side + smallW + gap;
+        key(*ctx, {spaceX, y4, b.size.width - side - returnW - gap - spaceX, keyH}, "space", true, 16);
+    }
+
+private:
+    void drawNumberPad(CGContext& ctx, const CGRect& b) {
+        constexpr CGFloat side = 6, gap = 6, top = 6;
+        const CGFloat keyW = (b.size.width - 2 * side - 2 * gap) / 3;
+        const CGFloat keyH = (b.size.height - top - 3 * gap - 6) / 4;
+        const char* labels[] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "", "0", "\u232b"};
+        for (int i = 0; i < 12; ++i) {
+            const CGFloat x = side + static_cast<CGFloat>(i % 3) * (keyW + gap);
+            const CGFloat y = top + static_cast<CGFloat>(i / 3) * (keyH + gap);
+            if (*labels[i]) key(ctx, {x, y, keyW, keyH}, labels[i], i != 11, 24);
+        }
+    }
+
+    // One key: a rounded cap with a darker edge under it and its label in the middle.
+    static void key(CGContext& ctx, const CGRect& r, const std::string& label, bool light, CGFloat size) {
+        ctx.setFillColor(UIColor(0.53, 0.54, 0.56, 1));
+        ctx.fill(UIBezierPath::roundedRect(r.offsetBy(0, 1), 5));
+        ctx.setFillColor(light ? UIColor::whiteColor() : UIColor(0.67, 0.70, 0.74, 1));
+        ctx.fill(UIBezierPath::roundedRect(r, 5));
+        TextAttributes a;
+        a.font = UIFont::systemFont(size);
+        a.foregroundColor = UIColor::blackColor();
+        const NSAttributedString text(label, a);
+        const CGSize s = text.size();
+        text.draw(CGPoint{r.midX() - s.width / 2, r.midY() - s.height / 2});
+    }
+
+    bool numberPad_ = false;
+    std::string returnTitle_ = "return";
+};
+
+// The return key's title for each kind the input asks for.
+std::string returnKeyTitle(UIReturnKeyType type) {
+    static const std::map<UIReturnKeyType, std::string> titles = {
+        {UIReturnKeyType::default_, "return"}, {UIReturnKeyType::go, "Go"},
+        {UIReturnKeyType::google, "Google"},   {UIReturnKeyType::join, "Join"},
+        {UIReturnKeyType::next, "Next"},       {UIReturnKeyType::route, "Route"},
+        {UIReturnKeyType::search, "Search"},   {UIReturnKeyType::send, "Send"},
+        {UIReturnKeyType::yahoo, "Yahoo"},     {UIReturnKeyType::done, "Done"},
+        {UIReturnKeyType::emergencyCall, "Emergency Call"}, {UIReturnKeyType::continue_, "Continue"},
+    };
+    auto it = titles.find(type);
+    return it == titles.end() ? "return" : it->second;
+}
+
 } // namespace
 
 Keyboard& Keyboard::shared() {
@@ -59,9 +163,7 @@ Keyboard::Keyboard() {
     host_->setBackgroundColor(std::nullopt);
     host_->setOpaque(false);
     host_->setHidden(true);
-    keysBackdrop_ = std::make_shared<UIView>();
-    keysBackdrop_->setBackgroundColor(UIInputView::keyboardBackgroundColor());
-    keysBackdrop_->setUserInteractionEnabled(false);
+    keysBackdrop_ = std::make_shared<KeyboardKeysView>();
 }
 
 void Keyboard::setScreenSize(CGSize size) {
@@ -146,6 +248,20 @@ void Keyboard::place() {
     host_->setHidden(!visible_ || (!accessory_ && !keys_));
 }
 
+bool Keyboard::liesAbove(const UIView& view) const {
+    const UIView* window = host_->superviewPointer();
+    if (!visible_ || host_->isHidden() || !window) return false;
+    const UIView* level = &view;
+    while (level && level->superviewPointer() != window)
+        level = level->superviewPointer();
+    if (!level || level == host_.get()) return false;
+    for (const auto& v : window->subviews()) {
+        if (v.get() == level) return true; // the view's screen comes first: the keyboard is drawn later
+        if (v == host_) return false;
+    }
+    return false;
+}
+
 void Keyboard::hostDidLayout() {
     if (!accessory_ || accessory_->translatesAutoresizingMaskIntoConstraints() ||
         accessory_->superviewPointer() != host_.get())
@@ -211,6 +327,8 @@ void Keyboard::show(const void* owner, std::shared_ptr<UIView> inputView,
     if (!wasVisible) begin = frameFor(false);
     visible_ = true;
     place();
+    // The window places the keyboard above the screen now edited.
+    if (UIView* window = host_->superviewPointer()) window->setNeedsLayout();
     const CGRect end = frame();
     if (!wasVisible || !(begin == end)) post(keys_ || !hadKeys, begin, end);
 }
@@ -232,6 +350,13 @@ void Keyboard::hide() {
 
 void Keyboard::inputDidBecomeFirstResponder(UIResponder* input, std::shared_ptr<UIView> inputView,
                                             std::shared_ptr<UIView> accessoryView) {
+    // The keys drawn are the ones the input asks for.
+    if (auto* traits = dynamic_cast<const UITextInputTraits*>(input)) {
+        const auto type = traits->keyboardType;
+        const bool pad = type == UIKeyboardType::numberPad || type == UIKeyboardType::phonePad ||
+                         type == UIKeyboardType::decimalPad || type == UIKeyboardType::asciiCapableNumberPad;
+        static_cast<KeyboardKeysView&>(*keysBackdrop_).setKind(pad, returnKeyTitle(traits->returnKeyType));
+    }
     // A text input inside a docked bar (the bar's own text view) has no accessory of its own: the
     // bar goes up with the keys.
     if (!accessoryView && dock_ && dock_->accessory)

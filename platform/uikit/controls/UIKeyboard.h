@@ -127,8 +127,13 @@ public:
     double animationDuration = 0.25;
     long animationCurve = 7;
 
-    // A view the window keeps above everything: it holds the docked accessory and input views.
+    // A view the window keeps above the screen being edited (and below what is presented over
+    // it): it holds the docked accessory and input views.
     const std::shared_ptr<UIView>& hostView() const { return host_; }
+    // Whether the keyboard's views are drawn over `view` where they overlap: the keyboard is shown
+    // and stands above the screen that holds the view (an alert presented over the screen being
+    // edited stands above the keyboard instead). False for the keyboard's own views.
+    bool liesAbove(const UIView& view) const;
     std::shared_ptr<UIView> accessoryView() const { return accessory_; }
     std::shared_ptr<UIView> inputView() const { return input_; }
 
@@ -196,7 +201,8 @@ private:
     std::shared_ptr<UIView> host_;
     std::shared_ptr<UIView> accessory_;
     std::shared_ptr<UIView> input_;
-    // Drawn where the keys are (it takes no touches: the keys are not drawn or pressed here).
+    // Drawn where the keys are, with the keys the input asks for (letters or a number pad, its
+    // return key's title); it takes no touches: the keys are drawn, not pressed, here.
     std::shared_ptr<UIView> keysBackdrop_;
     std::uint64_t didTimer_ = 0;
     std::map<UIView*, std::vector<NSLayoutConstraintPtr>> dockConstraints_;

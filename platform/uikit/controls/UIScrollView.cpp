@@ -1,5 +1,7 @@
 #include "uikit/controls/UIScrollView.h"
 
+#include "uikit/controls/UIKeyboard.h"
+
 #include "foundation/dispatch/RunLoop.h"
 #include "foundation/time/Clock.h"
 
@@ -193,6 +195,7 @@ void UIScrollView::handlePan(UIGestureRecognizer& g) {
         break;
     case UIGestureRecognizerState::ended:
         endDrag(pan.velocity(this));
+        dismissKeyboardIfDraggedInto(pan.location(nullptr));
         break;
     case UIGestureRecognizerState::cancelled:
         endDrag({0, 0});
@@ -213,6 +216,18 @@ void UIScrollView::beginDrag() {
     dragStartOffset_ = contentOffset();
     if (keyboardDismissMode == UIScrollViewKeyboardDismissMode::onDrag) endEditing(true);
     if (auto d = delegate_.get()) d->scrollViewWillBeginDragging(this);
+}
+
+void UIScrollView::dismissKeyboardIfDraggedInto(CGPoint fingerInWindow) {
+    // Interactive dismissal: a finger that drags the content down onto the keys takes the keyboard
+    // with it, and the editing ends (the whole of the content can be scrolled into view then).
+    if (keyboardDismissMode != UIScrollViewKeyboardDismissMode::interactive) return;
+    auto& keyboard = cw::Keyboard::shared();
+    if (!keyboard.areKeysShown() || fingerInWindow.y < keyboard.frame().minY()) return;
+    UIView* top = this;
+    while (top->superviewPointer())
+        top = top->superviewPointer();
+    top->endEditing(true);
 }
 
 bool UIScrollView::canScroll(bool horizontal) const {

@@ -129,6 +129,7 @@ private:
     struct PanGate;
     void build();
     void handlePan(UIGestureRecognizer& g);
+    void dismissKeyboardIfDraggedInto(CGPoint fingerInWindow);
     bool canScroll(bool horizontal) const;
     CGPoint clamped(CGPoint offset) const;
     CGPoint targetFor(CGPoint velocity) const;

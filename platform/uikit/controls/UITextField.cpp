@@ -59,6 +59,8 @@ void UITextField::build() {
     placeholderLabel_->setUserInteractionEnabled(false);
     addSubview(textLabel_);
     addSubview(placeholderLabel_);
+    caret_ = std::make_shared<cw::TextCaret>();
+    addSubview(caret_);
     clearButton_ = std::make_shared<UIButton>(UIButtonType::custom);
     clearButton_->setImage(clearButtonImage(), UIControlStateNormal);
     clearButton_->setHidden(true);
@@ -289,6 +291,10 @@ void UITextField::layoutSubviews() {
     clearButton_->setHidden(!isClearButtonShown());
     clearButton_->setFrame(clearButtonRect(b));
     bringSubviewToFront(clearButton_);
+    if (editing_) {
+        caret_->placeAfterText(*textLabel_, font_);
+        bringSubviewToFront(caret_);
+    }
 }
 
 CGSize UITextField::intrinsicContentSize() const {
@@ -326,6 +332,7 @@ bool UITextField::becomeFirstResponder() {
     if (!ok) return false;
     editing_ = true;
     if (clearsOnBeginEditing) setText(std::string());
+    caret_->restart();
     setNeedsLayout();
     sendActions(UIControlEventEditingDidBegin);
     if (auto d = delegate_.get()) d->textFieldDidBeginEditing(this);
@@ -346,6 +353,7 @@ bool UITextField::resignFirstResponder() {
     auto keep = weak_from_this().lock();
     if (!UIControl::resignFirstResponder()) return false;
     editing_ = false;
+    caret_->stop();
     setNeedsLayout();
     cw::Keyboard::shared().inputDidResign(this);
     sendActions(UIControlEventEditingDidEnd);
@@ -359,6 +367,7 @@ bool UITextField::replace(NSRange range, const std::string& replacement) {
     text_ = cw::detail::replacingUTF16(text_.value_or(""), range, replacement);
     attributedText_.reset();
     refresh();
+    if (editing_) caret_->restart();
     sendActions(UIControlEventEditingChanged);
     NotificationCenter::defaultCenter().post(UITextFieldTextDidChangeNotification, this);
     return true;

@@ -14,6 +14,7 @@
 #include "uikit/controls/UIKeyboard.h"
 #include "uikit/graphics/NSAttributedString.h"
 #include "uikit/graphics/UIFont.h"
+#include "uikit/controls/TextCaret.h"
 #include "uikit/view/UILabel.h"
 
 #include <memory>
@@ -156,6 +157,8 @@ private:
     std::shared_ptr<UILabel> textLabel_;
     std::shared_ptr<UILabel> placeholderLabel_;
     std::shared_ptr<UIButton> clearButton_;
+    // Where typing goes while the field is edited.
+    std::shared_ptr<cw::TextCaret> caret_;
     cw::DelegateRef<UITextFieldDelegate> delegate_;
     bool editing_ = false;
     std::shared_ptr<UIView> inputView_;

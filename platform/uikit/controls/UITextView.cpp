@@ -36,6 +36,8 @@ void UITextView::build() {
     placeholderLabel_->setUserInteractionEnabled(false);
     placeholderLabel_->setHidden(true);
     addSubview(placeholderLabel_);
+    caret_ = std::make_shared<cw::TextCaret>();
+    addSubview(caret_);
     refresh();
 }
 
@@ -151,6 +153,7 @@ void UITextView::layoutSubviews() {
         const CGSize fit = placeholderLabel_->sizeThatFits({text.size.width, 0});
         placeholderLabel_->setFrame(CGRect(text.origin.x, text.origin.y, text.size.width, std::ceil(fit.height)));
     }
+    if (editing_) caret_->placeAfterText(*label_, font_);
 }
 
 bool UITextView::canBecomeFirstResponder() const {
@@ -169,6 +172,8 @@ bool UITextView::becomeFirstResponder() {
     keyboard.endFocusChange();
     if (!ok) return false;
     editing_ = true;
+    caret_->restart();
+    setNeedsLayout();
     if (auto d = textDelegate_.get()) d->textViewDidBeginEditing(this);
     NotificationCenter::defaultCenter().post(UITextViewTextDidBeginEditingNotification, this);
     if (isFirstResponder()) keyboard.inputDidBecomeFirstResponder(this, inputView_, inputAccessoryView_);
@@ -187,6 +192,7 @@ bool UITextView::resignFirstResponder() {
     auto keep = weak_from_this().lock();
     if (!UIScrollView::resignFirstResponder()) return false;
     editing_ = false;
+    caret_->stop();
     cw::Keyboard::shared().inputDidResign(this);
     if (auto d = textDelegate_.get()) d->textViewDidEndEditing(this);
     NotificationCenter::defaultCenter().post(UITextViewTextDidEndEditingNotification, this);
@@ -198,6 +204,7 @@ bool UITextView::replace(NSRange range, const std::string& replacement) {
     text_ = cw::detail::replacingUTF16(text_, range, replacement);
     attributed_.reset();
     refresh();
+    if (editing_) caret_->restart();
     if (auto d = textDelegate_.get()) d->textViewDidChange(this);
     NotificationCenter::defaultCenter().post(UITextViewTextDidChangeNotification, this);
     return true;

@@ -6,6 +6,7 @@
 
 #include "uikit/controls/Delegate.h"
 #include "uikit/controls/UIKeyboard.h"
+#include "uikit/controls/TextCaret.h"
 #include "uikit/controls/UIScrollView.h"
 #include "uikit/graphics/NSAttributedString.h"
 #include "uikit/view/UILabel.h"
@@ -112,6 +113,8 @@ private:
     std::optional<std::string> placeholder_;
     UIColor placeholderColor_ = UIColor(0.78, 0.78, 0.80, 1);
     std::shared_ptr<UILabel> placeholderLabel_;
+    // Where typing goes while the text view is edited.
+    std::shared_ptr<cw::TextCaret> caret_;
     cw::DelegateRef<UITextViewDelegate> textDelegate_;
     bool editing_ = false;
     std::shared_ptr<UIView> inputView_;

@@ -8,6 +8,8 @@
 #include "Controllers/Posts/PostViewController.h"
 #include "Extensions/ActivityOverlayView.h"
 #include "Extensions/UIBarButtonItem+Badge.h"
+#include "host/HeadlessScript.h"
+#include "uikit/controllers/UIImagePickerController.h"
 #include "Services/AuthenticationContext.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "kits/banners/GSMessage.h"
@@ -271,6 +273,50 @@ TEST_F(PostComposer, TwoPicturesAndATextMakeANewPostTheFeedShowsFirst) {
     FeedDataStore::shared().fetchFeed([&](const std::vector<FeedResponse::Card>& c) { cards = c; }, [](const NSError&) {});
     ASSERT_TRUE(waitFor([&] { return !cards.empty(); }));
     EXPECT_EQ(cards.front()->cardDescription, "First cuddle  ");
+}
+
+TEST_F(PostComposer, ThePictureSheetAndThePickerStandAboveTheKeyboardOfTheTextBeingWritten) {
+    // As a family found it: a text typed, the camera item tapped; the sheet came up beneath the
+    // keys where no finger reaches it, and the picker opened under the camera bar.
+    signInAndLaunch();
+    auto composer = std::make_shared<PostViewController>();
+    navigation()->present(std::make_shared<UINavigationController>(composer), true);
+    host->settle();
+    ASSERT_TRUE(host->type("First cuddle"));
+    ASSERT_TRUE(Keyboard::shared().areKeysShown());
+    const CGPoint onCameraBar = host->tapPointOf(*host->findByIdentifier("cameraButton"));
+
+    std::istringstream steps("tap #cameraButton\nalert \"Photo Library\"\n");
+    std::ostringstream errors;
+    HeadlessScriptOptions options;
+    options.name = "composer";
+    options.waitSeconds = 2;
+    ASSERT_EQ(runHeadlessScript(*host, steps, options, errors), kScriptSucceeded) << errors.str();
+    auto picker = std::dynamic_pointer_cast<UIImagePickerController>(host->topViewController());
+    ASSERT_TRUE(picker);
+    auto under = host->viewUnderFinger(onCameraBar);
+    ASSERT_TRUE(under);
+    EXPECT_TRUE(under->isDescendant(picker->view().get())) << "the camera bar lies over the picker";
+    ASSERT_TRUE(host->pickImage(pictureFile("wide.png", 400, 200)));
+    EXPECT_EQ(composer->postImages.size(), 1u);
+    EXPECT_TRUE(composer->postBox()->isFirstResponder()) << "the text is still being written";
+    EXPECT_EQ(composer->postBox()->text(), "First cuddle");
+
+    // The second picture lies under the keys: a finger drags the content down onto the keys and
+    // the keyboard goes with it (the scroll view dismisses it interactively), then the picture
+    // scrolls into view.
+    std::istringstream again("tap #cameraButton\nalert \"Photo Library\"\n");
+    ASSERT_EQ(runHeadlessScript(*host, again, options, errors), kScriptSucceeded) << errors.str();
+    ASSERT_TRUE(host->pickImage(pictureFile("tall.png", 300, 400)));
+    ASSERT_TRUE(Keyboard::shared().areKeysShown());
+    ASSERT_TRUE(host->drag({187, 250}, {187, 600}, 30));
+    EXPECT_FALSE(Keyboard::shared().isVisible());
+    ASSERT_TRUE(host->drag({187, 600}, {187, 100}, 30));
+    host->advance(3);
+    const auto& second = composer->mediaStackView()->arrangedSubviews().at(1);
+    const CGRect shown = second->convert(second->bounds(), host->window().get());
+    const CGFloat seen = Keyboard::shared().isVisible() ? Keyboard::shared().frame().minY() : 667;
+    EXPECT_LE(shown.maxY(), seen + 0.5) << "the whole of the second picture can be seen";
 }
 
 TEST_F(PostComposer, AFailedPostKeepsTheTextAndPictures) {

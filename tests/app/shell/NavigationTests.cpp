@@ -111,3 +111,23 @@ TEST_F(ShellTest, TheTabsComeFromTheStoryboardAndEachSelectionIsReported) {
 }
 
 } // namespace cw::test
+
+namespace cw::test {
+
+TEST_F(ShellTest, EachTabOpensOnAClickHeldAsAPersonHoldsIt) {
+    // The driver's tap holds the finger down across a drawn frame, as a click in the window does;
+    // the press's highlight lays the bar out meanwhile, and the tab must still switch.
+    storeSession(true, true);
+    launch();
+    waitForRequests(5);
+    auto tabs = std::dynamic_pointer_cast<TabBarController>(mainNavigation()->viewControllers().front());
+    ASSERT_TRUE(tabs);
+    const std::vector<std::string> titles = {"Update", "Team", "Journey", "Education", "Home"};
+    for (std::size_t i = 0; i < titles.size(); ++i) {
+        const std::size_t index = i + 1 < titles.size() ? i + 1 : 0;
+        ASSERT_TRUE(host->tapText(titles[i])) << titles[i];
+        EXPECT_EQ(tabs->selectedIndex(), index) << titles[i];
+    }
+}
+
+} // namespace cw::test

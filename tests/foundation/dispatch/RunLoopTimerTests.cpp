@@ -86,6 +86,26 @@ TEST_F(RunLoopTest, ScheduledTimerStaysAliveWithoutCallerReferenceAndMayInvalida
     EXPECT_EQ(RunLoop::main().pendingTimerCount(), 0u);
 }
 
+TEST_F(RunLoopTest, DisplayTimersFireInTurnButAreNoWorkToWaitFor) {
+    // A blinking caret: it fires among the other timers, but a host asking when the next work is
+    // due looks past it (and past a cancelled one), or a screen with a caret never settles.
+    std::vector<std::string> fired;
+    const double now = Clock::uptime();
+    RunLoop::main().addDisplayTimer(now + 0.5, [&] { fired.push_back("blink"); });
+    const auto cancelled = RunLoop::main().addDisplayTimer(now + 0.2, [&] { fired.push_back("cancelled"); });
+    EXPECT_DOUBLE_EQ(RunLoop::main().nextTimerDeadline(), now + 0.2);
+    EXPECT_LT(RunLoop::main().nextWorkDeadline(), 0);
+    RunLoop::main().addTimer(now + 1, [&] { fired.push_back("work"); });
+    EXPECT_DOUBLE_EQ(RunLoop::main().nextWorkDeadline(), now + 1);
+    EXPECT_TRUE(RunLoop::main().cancelTimer(cancelled));
+    EXPECT_DOUBLE_EQ(RunLoop::main().nextTimerDeadline(), now + 0.5);
+    clock.advance(1);
+    RunLoop::main().runUntilIdle();
+    EXPECT_EQ(fired, (std::vector<std::string>{"blink", "work"}));
+    EXPECT_LT(RunLoop::main().nextWorkDeadline(), 0);
+    EXPECT_EQ(RunLoop::main().pendingTimerCount(), 0u);
+}
+
 TEST_F(RunLoopTest, DebounceByInvalidatingTheOneShotTimer) {
     // A one-second debounce: every keystroke replaces the pending timer.
     std::shared_ptr<Timer> pending;

@@ -1,6 +1,8 @@
 #include "ControllerTestSupport.h"
 
 #include "uikit/controllers/UIAlertController.h"
+#include "uikit/controls/UIKeyboard.h"
+#include "uikit/controls/UITextField.h"
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
@@ -173,4 +175,55 @@ TEST_F(PresentationTest, AControllerAlreadyShownCannotBePresentedAgain) {
     EXPECT_EQ(other->presentingViewController(), nullptr);
     EXPECT_TRUE(s.b->isAppeared());
     EXPECT_FALSE(other->isAppearingOrAppeared());
+}
+
+TEST_F(PresentationTest, WhatIsPresentedOverAFieldBeingEditedStandsAboveTheKeyboard) {
+    // A post being written with its camera bar above the keys: the picture sheet and the photo
+    // picker it opens come up over the keyboard, and a screen over the whole of it ends the editing.
+    auto& keyboard = cw::Keyboard::shared();
+    keyboard.reset();
+    auto s = showStack();
+    auto field = std::make_shared<UITextField>(CGRect{20, 100, 335, 40});
+    auto bar = std::make_shared<UIView>(CGRect{0, 0, 375, 44});
+    field->setInputAccessoryView(bar);
+    s.b->view()->addSubview(field);
+    ASSERT_TRUE(field->becomeFirstResponder());
+    window->layoutIfNeeded();
+    const CGPoint onBar = bar->convert(CGPoint{187, 22}, window.get());
+    const CGPoint onKeys{187, 667 - 100};
+    ASSERT_EQ(window->hitTest(onBar, nullptr), bar);
+    EXPECT_TRUE(keyboard.liesAbove(*field));
+
+    auto sheet = UIAlertController::make(std::nullopt, std::nullopt, UIAlertControllerStyle::actionSheet);
+    sheet->addAction(UIAlertAction::make("Photo Library", UIAlertActionStyle::default_));
+    sheet->addAction(UIAlertAction::make("Cancel", UIAlertActionStyle::cancel));
+    s.b->present(sheet, true);
+    settle();
+    EXPECT_TRUE(field->isFirstResponder()) << "an alert leaves the editing as it is";
+    for (const CGPoint& p : {onBar, onKeys}) {
+        auto hit = window->hitTest(p, nullptr);
+        ASSERT_TRUE(hit);
+        EXPECT_TRUE(hit->isDescendant(sheet->view().get())) << "the sheet takes the finger at " << p.y;
+    }
+    EXPECT_FALSE(keyboard.liesAbove(*sheet->view()));
+    EXPECT_TRUE(keyboard.liesAbove(*field));
+    sheet->dismiss(false);
+    settle();
+
+    auto picker = make("Picker");
+    picker->modalPresentationStyle = UIModalPresentationStyle::overCurrentContext;
+    s.b->present(picker, true);
+    settle();
+    EXPECT_TRUE(keyboard.isVisible());
+    EXPECT_TRUE(window->hitTest(onBar, nullptr)->isDescendant(picker->view().get()))
+        << "the keyboard's bar stays under the picker";
+    picker->dismiss(false);
+    settle();
+    EXPECT_EQ(window->hitTest(onBar, nullptr), bar) << "and is there again when the picker goes";
+
+    s.b->present(make("Full"), true);
+    settle();
+    EXPECT_FALSE(field->isFirstResponder()) << "a screen over the whole ends the editing";
+    EXPECT_FALSE(keyboard.isVisible());
+    keyboard.reset();
 }

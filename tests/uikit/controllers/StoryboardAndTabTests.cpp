@@ -2,6 +2,8 @@
 
 #include "uikit/controllers/UIStoryboard.h"
 #include "uikit/controllers/UITabBarController.h"
+#include "uikit/controls/UIEvent.h"
+#include "uikit/view/ViewRendering.h"
 
 using ::testing::ElementsAre;
 
@@ -148,6 +150,35 @@ TEST_F(ControllerTest, TabSwitchingAsksTheDelegateAndReportsTheSelection) {
     EXPECT_EQ(delegate->selections.size(), 2u) << "selection from code tells no delegate";
     EXPECT_EQ(tabs->tabBar()->items().size(), 3u);
     EXPECT_EQ(tabs->tabBar()->selectedItem(), a->tabBarItem());
+}
+
+TEST_F(ControllerTest, ATabHeldDownWhileTheWindowLaysOutStillSwitches) {
+    // A click holds the button for frames of its own: the press's highlight is laid out and
+    // drawn before the finger lifts, and the item under it must still be the one it lifts from.
+    auto tabs = std::make_shared<ReportingTabs>();
+    auto a = make("A"), b = make("B"), c = make("C");
+    a->setTitle("Home");
+    b->setTitle("Update");
+    c->setTitle("Team");
+    tabs->setViewControllers({a, b, c});
+    window->setRootViewController(tabs);
+    window->makeKeyAndVisible();
+    const auto& bar = tabs->tabBar();
+    for (std::size_t index : {1u, 2u, 0u}) {
+        window->layoutIfNeeded();
+        const CGRect item = bar->subviews().back()->frame();
+        const CGPoint finger =
+            bar->convert(CGPoint{item.size.width * (static_cast<CGFloat>(index) + 0.5), 20}, window.get());
+        const auto before = window->hitTest(finger, nullptr);
+        cw::sendTouch(window, finger, UITouchPhase::began);
+        window->layoutIfNeeded();
+        EXPECT_EQ(window->hitTest(finger, nullptr), before) << "the pressed item was replaced";
+        cw::renderView(*window, 1);
+        cw::sendTouch(window, finger, UITouchPhase::ended);
+        settle();
+        EXPECT_EQ(tabs->selectedIndex(), index);
+    }
+    EXPECT_THAT(tabs->reported, ElementsAre("Update", "Team", "Home"));
 }
 
 TEST_F(ControllerTest, ChildrenFollowTheirParentsAppearance) {

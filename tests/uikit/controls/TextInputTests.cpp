@@ -6,6 +6,10 @@
 #include "uikit/controls/UIKeyboard.h"
 #include "uikit/controls/UITextField.h"
 #include "uikit/controls/UITextView.h"
+#include "uikit/controllers/UIApplication.h"
+#include "uikit/view/ViewRendering.h"
+
+#include <cmath>
 
 #include <gtest/gtest.h>
 
@@ -280,3 +284,108 @@ TEST_F(Fixture, ViewsOutsideAWindowNeverTakeTheKeyboardNorAskTheirDelegate) {
 }
 
 } // namespace
+
+namespace {
+
+// The colour of the window's picture at a point (scale 1).
+UIColor shownAt(UIView& window, CGPoint p) {
+    auto picture = cw::renderView(window, 1);
+    return picture ? picture->pixelColor(static_cast<int>(p.x), static_cast<int>(p.y)) : UIColor::clearColor();
+}
+
+} // namespace
+
+TEST_F(Fixture, AFieldBeingEditedShowsABlinkingCaretAfterItsTextOnTheRunLoopsClock) {
+    // A person must see where typing goes: the caret stands after the last character, steady
+    // while the text changes, then half a second on and half off; it leaves with the editing.
+    auto find = [&](UIView& in) -> std::shared_ptr<cw::TextCaret> {
+        for (const auto& v : in.subviews())
+            if (auto c = std::dynamic_pointer_cast<cw::TextCaret>(v)) return c;
+        return nullptr;
+    };
+    root->setTintColor(UIColor(0, 0.48, 1, 1));
+    root->setBackgroundColor(UIColor::whiteColor());
+    auto caret = find(*field);
+    ASSERT_TRUE(caret);
+    EXPECT_TRUE(caret->isHidden()) << "no caret before the editing";
+    ASSERT_TRUE(field->becomeFirstResponder());
+    root->layoutIfNeeded();
+    EXPECT_FALSE(caret->isHidden());
+    const CGFloat empty = caret->frame().minX();
+    ASSERT_TRUE(cw::Keyboard::shared().type("Ada"));
+    root->layoutIfNeeded();
+    const CGFloat afterAda = caret->frame().minX();
+    EXPECT_GT(afterAda, empty + 20) << "after the three letters";
+    EXPECT_NEAR(caret->frame().size.height, std::ceil(field->font().lineHeight()), 1);
+    const CGRect inWindow = caret->convert(caret->bounds(), root.get());
+    const UIColor drawn = shownAt(*root, {inWindow.midX(), inWindow.midY()});
+    EXPECT_LT(drawn.red(), 0.2);
+    EXPECT_GT(drawn.blue(), 0.8) << "drawn in the field's tint";
+
+    // Blinking, on the run loop's timers.
+    EXPECT_EQ(caret->alpha(), 1);
+    clock.advance(0.5);
+    RunLoop::main().runUntilIdle();
+    EXPECT_EQ(caret->alpha(), 0);
+    EXPECT_GT(shownAt(*root, {inWindow.midX(), inWindow.midY()}).red(), 0.9) << "off: the field shows";
+    clock.advance(0.5);
+    RunLoop::main().runUntilIdle();
+    EXPECT_EQ(caret->alpha(), 1);
+    clock.advance(0.5);
+    RunLoop::main().runUntilIdle();
+    ASSERT_TRUE(cw::Keyboard::shared().type("m"));
+    EXPECT_EQ(caret->alpha(), 1) << "typing shows it steady";
+    EXPECT_GE(RunLoop::main().nextTimerDeadline(), 0);
+    EXPECT_LT(RunLoop::main().nextWorkDeadline(), 0) << "the blink is no work a host waits for";
+    ASSERT_TRUE(cw::Keyboard::shared().deleteBackward(4));
+    root->layoutIfNeeded();
+    EXPECT_NEAR(caret->frame().minX(), empty, 0.5) << "back where the text starts";
+
+    // A text view: after a line end the caret starts the next line.
+    auto view = std::make_shared<UITextView>(CGRect(20, 200, 300, 120));
+    root->addSubview(view);
+    auto viewCaret = find(*view);
+    ASSERT_TRUE(viewCaret);
+    ASSERT_TRUE(view->becomeFirstResponder());
+    EXPECT_TRUE(caret->isHidden()) << "the field let go";
+    ASSERT_TRUE(cw::Keyboard::shared().type("First"));
+    root->layoutIfNeeded();
+    const CGRect firstLine = viewCaret->frame();
+    ASSERT_TRUE(cw::Keyboard::shared().type("\n"));
+    root->layoutIfNeeded();
+    EXPECT_GT(viewCaret->frame().minY(), firstLine.minY() + 10);
+    EXPECT_LT(viewCaret->frame().minX(), firstLine.minX());
+    view->resignFirstResponder();
+    EXPECT_TRUE(viewCaret->isHidden());
+    EXPECT_FALSE(viewCaret->isRunning());
+    clock.advance(1);
+    RunLoop::main().runUntilIdle();
+    EXPECT_EQ(RunLoop::main().pendingTimerCount(), 0u) << "and its blinking stops";
+}
+
+TEST_F(Fixture, TheKeyboardPanelShowsTheKeysTheFieldAsksFor) {
+    // Not a blank grey panel: key caps lighter than the panel, a number pad for numbers.
+    auto window = std::static_pointer_cast<UIWindow>(root);
+    window->makeKeyAndVisible();
+    ASSERT_TRUE(field->becomeFirstResponder());
+    window->layoutIfNeeded();
+    const CGRect keys = cw::Keyboard::shared().frame();
+    auto whiteCaps = [&] {
+        auto picture = cw::renderView(*window, 1);
+        int white = 0;
+        for (int y = static_cast<int>(keys.minY()); y < static_cast<int>(keys.maxY()); y += 2)
+            for (int x = 0; x < 375; x += 2)
+                if (picture->pixelColor(x, y).red() > 0.97) ++white;
+        return white;
+    };
+    const int letters = whiteCaps();
+    EXPECT_GT(letters, 2000) << "the letter keys are drawn";
+    field->resignFirstResponder();
+    field->keyboardType = UIKeyboardType::numberPad;
+    ASSERT_TRUE(field->becomeFirstResponder());
+    window->layoutIfNeeded();
+    const int pad = whiteCaps();
+    EXPECT_GT(pad, 2000);
+    EXPECT_NE(pad, letters) << "a number pad, not the letters";
+    UIApplication::shared().reset();
+}
