@@ -1,4 +1,5 @@
 #include "ShellFixture.h"
+#include "tests/support/Gate.h"
 
 #include "App/SideNavigationHeaderView.h"
 #include "Controllers/Feed/FeedDataStore.h"
@@ -26,15 +27,24 @@ std::vector<std::int64_t> resetMembers(const std::vector<RecordedRequest>& reset
 }
 
 // Every request of the member refused as with a token that no longer holds, and the renewal
-// answered with `renewal`.
-void refuseEveryRequestAndAnswerTheRenewal(RecordingServer& server, std::function<void(httplib::Response&)> renewal) {
-    server.setHandler([renewal = std::move(renewal)](const RecordedRequest& request, httplib::Response& response) {
-        if (request.path == "/m/api/tokens/")
+// answered with `renewal` once `held` (when given) opens.
+void refuseEveryRequestAndAnswerTheRenewal(RecordingServer& server, std::function<void(httplib::Response&)> renewal,
+                                           std::shared_ptr<Gate> held = nullptr) {
+    server.setHandler([renewal = std::move(renewal), held](const RecordedRequest& request, httplib::Response& response) {
+        if (request.path == "/m/api/tokens/") {
+            if (held) held->wait();
             renewal(response);
+        }
         else if (request.path.starts_with("/m/api/"))
             response.status = 401, response.set_content(R"({"message":"Not authorised"})", "application/json");
     });
 }
+
+// Opens the gate when the scope ends, however it ends, so that no server thread is left waiting.
+struct OpenOnExit {
+    std::shared_ptr<Gate> gate;
+    ~OpenOnExit() { gate->open(); }
+};
 
 bool renewalEnded() {
     return !RetryService::shared().isRefreshing();
@@ -65,11 +75,13 @@ TEST_F(ShellTest, ARenewalTheServerRefusesBringsBackTheSignInScreen) {
         SCOPED_TRACE(refusal.what);
         restart();
         storeSession(true, true);
-        refuseEveryRequestAndAnswerTheRenewal(server, refusal.renewal);
+        // The renewal's answer waits until the signed-in screens have been seen.
+        OpenOnExit renewalHeld{std::make_shared<Gate>()};
+        refuseEveryRequestAndAnswerTheRenewal(server, refusal.renewal, renewalHeld.gate);
         launch();
-        // Signed in at launch (the refusals may come back as soon as the loop turns).
         std::weak_ptr<MainNavigationController> signedInScreens = mainNavigation();
         ASSERT_FALSE(signedInScreens.expired());
+        renewalHeld.gate->open();
 
         ASSERT_TRUE(RunLoop::main().runUntil([&] { return !requestsAt("/m/api/tokens/").empty() && renewalEnded(); }));
         host->settle();
