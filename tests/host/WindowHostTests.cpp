@@ -15,6 +15,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <vector>
 #include <sys/wait.h>
@@ -24,17 +25,26 @@
 using cw::test::findProgram;
 using cw::test::VirtualDisplay;
 
-TEST(WindowHost, OpensTheSampleInAWindowAndTakesAScreenshot) {
-    auto xvfb = findProgram("Xvfb");
-    if (!xvfb)
-        GTEST_SKIP()
-            << "Xvfb is not installed, so the window host cannot be opened here (apt-get install xvfb)";
-    VirtualDisplay display(*xvfb);
-    ASSERT_TRUE(display.ready()) << "Xvfb did not start";
-    ::setenv("DISPLAY", display.name().c_str(), 1);
-    ::setenv("SDL_VIDEODRIVER", "x11", 1);
+// A virtual display of its own for each test, and a phone screen of 375 x 667 points on it.
+class WindowHost : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto xvfb = findProgram("Xvfb");
+        if (!xvfb)
+            GTEST_SKIP()
+                << "Xvfb is not installed, so the window host cannot be opened here (apt-get install xvfb)";
+        display_ = std::make_unique<VirtualDisplay>(*xvfb);
+        ASSERT_TRUE(display_->ready()) << "Xvfb did not start";
+        ::setenv("DISPLAY", display_->name().c_str(), 1);
+        ::setenv("SDL_VIDEODRIVER", "x11", 1);
+        UIScreen::main().setSize({375, 667});
+    }
 
-    UIScreen::main().setSize({375, 667});
+private:
+    std::unique_ptr<VirtualDisplay> display_;
+};
+
+TEST_F(WindowHost, OpensTheSampleInAWindowAndTakesAScreenshot) {
     cw::WindowHostOptions options;
     options.screenshotPath = std::filesystem::current_path() / "screenshots" / "window-host.png";
     options.maxSeconds = 20;
@@ -118,17 +128,7 @@ void click(SDL_Window* window, SDL_Point at) {
 
 } // namespace
 
-TEST(WindowHost, AClickOnWhatAResizedWindowDrawsLandsOnIt) {
-    auto xvfb = findProgram("Xvfb");
-    if (!xvfb)
-        GTEST_SKIP()
-            << "Xvfb is not installed, so the window host cannot be opened here (apt-get install xvfb)";
-    VirtualDisplay display(*xvfb);
-    ASSERT_TRUE(display.ready()) << "Xvfb did not start";
-    ::setenv("DISPLAY", display.name().c_str(), 1);
-    ::setenv("SDL_VIDEODRIVER", "x11", 1);
-
-    UIScreen::main().setSize({375, 667});
+TEST_F(WindowHost, AClickOnWhatAResizedWindowDrawsLandsOnIt) {
     cw::WindowHostOptions options;
     options.maxSeconds = 20;
     const pid_t child = ::fork();
