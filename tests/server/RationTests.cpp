@@ -24,13 +24,6 @@ protected:
         return e;
     }
 
-    static json signUp(const std::string& email) {
-        return {{"full_name", "New Member"},
-                {"email", email},
-                {"relationship", "Mother"},
-                {"password", "new-member-pass"},
-                {"babies", json::array()}};
-    }
 };
 
 TEST_F(RationTest, UsageEventsAreBoundedInSizeAndPaceAndOnlyTheLatestAreKept) {
@@ -69,16 +62,16 @@ TEST_F(RationTest, UsageEventsAreBoundedInSizeAndPaceAndOnlyTheLatestAreKept) {
 
 TEST_F(RationTest, SignUpsFromOneAddressArePacedAndOtherAddressesAreNot) {
     for (int i = 0; i < 30; ++i)
-        ASSERT_EQ(post("signup", signUp("member" + std::to_string(i) + "@cradleway.test")).status, 200) << i;
-    Reply paced = post("signup", signUp("member30@cradleway.test"));
+        ASSERT_EQ(post("signup", newMemberForm("member" + std::to_string(i) + "@cradleway.test")).status, 200) << i;
+    Reply paced = post("signup", newMemberForm("member30@cradleway.test"));
     EXPECT_EQ(paced.status, 429);
     EXPECT_EQ(paced.body["message"],
               "Too many accounts were made from this network. Please try again in 2 minutes.");
     EXPECT_EQ(post("signin", {{"email", "member30@cradleway.test"}, {"password", "new-member-pass"}}).status,
               403);
-    EXPECT_EQ(postFrom("127.0.0.2", "signup", signUp("member31@cradleway.test")).status, 200);
+    EXPECT_EQ(postFrom("127.0.0.2", "signup", newMemberForm("member31@cradleway.test")).status, 200);
     now_ += 120;
-    EXPECT_EQ(post("signup", signUp("member30@cradleway.test")).status, 200);
+    EXPECT_EQ(post("signup", newMemberForm("member30@cradleway.test")).status, 200);
 }
 
 TEST_F(RationTest, ResetsArePacedAndAPendingTemporaryPasswordStaysTheOneThatWorks) {

@@ -128,6 +128,14 @@ ServerTest::Session ServerTest::signIn(const std::string& email, const std::stri
     return session;
 }
 
+json newMemberForm(const std::string& email) {
+    return {{"full_name", "New Member"},
+            {"email", email},
+            {"relationship", "Mother"},
+            {"password", "new-member-pass"},
+            {"babies", json::array()}};
+}
+
 ServerTest::Session ServerTest::signUpStranger(const std::string& email) {
     json body = {{"full_name", "Stranger"},
                  {"email", email},
@@ -273,10 +281,10 @@ bool RawConnection::waitReadable(int milliseconds) {
     return ::poll(&p, 1, milliseconds) > 0;
 }
 
-std::string RawConnection::readToClose(int seconds) {
+std::string RawConnection::readUntil(int seconds, const std::function<bool(const std::string&)>& done) {
     std::string out;
     char buffer[16384];
-    for (int waited = 0; fd_ >= 0 && waited < seconds * 10;) {
+    for (int waited = 0; fd_ >= 0 && waited < seconds * 10 && !done(out);) {
         if (!waitReadable(100)) {
             ++waited;
             continue;
@@ -288,28 +296,20 @@ std::string RawConnection::readToClose(int seconds) {
     return out;
 }
 
+std::string RawConnection::readToClose(int seconds) {
+    return readUntil(seconds, [](const std::string&) { return false; });
+}
+
 std::string RawConnection::readReply(int seconds) {
-    std::string out;
-    char buffer[16384];
-    for (int waited = 0; fd_ >= 0 && waited < seconds * 10;) {
+    return readUntil(seconds, [](const std::string& out) {
         size_t head = out.find("\r\n\r\n");
-        if (head != std::string::npos) {
-            std::string lower = out.substr(0, head);
-            std::transform(lower.begin(), lower.end(), lower.begin(),
-                           [](unsigned char c) { return std::tolower(c); });
-            size_t field = lower.find("\r\ncontent-length:");
-            size_t length = field == std::string::npos ? 0 : std::strtoul(lower.c_str() + field + 17, nullptr, 10);
-            if (out.size() >= head + 4 + length) break;
-        }
-        if (!waitReadable(100)) {
-            ++waited;
-            continue;
-        }
-        ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
-        if (n <= 0) break;
-        out.append(buffer, static_cast<size_t>(n));
-    }
-    return out;
+        if (head == std::string::npos) return false;
+        std::string lower = out.substr(0, head);
+        std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+        size_t field = lower.find("\r\ncontent-length:");
+        size_t length = field == std::string::npos ? 0 : std::strtoul(lower.c_str() + field + 17, nullptr, 10);
+        return out.size() >= head + 4 + length;
+    });
 }
 
 std::unique_ptr<RawConnection> halfSentHead(int port, const std::string& from) {

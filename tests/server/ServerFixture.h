@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -90,6 +91,9 @@ protected:
 // The "comment_text" of each comment of a reply's list, in order.
 std::vector<std::string> commentTexts(const json& comments);
 
+// The sign-up form of a new member with no babies, her password "new-member-pass".
+json newMemberForm(const std::string& email);
+
 // A real JPEG picture of about `size` bytes (padded with comment segments), different for each size.
 std::string jpegBytes(size_t size = 64);
 // A real PNG picture.
@@ -116,6 +120,9 @@ public:
     bool waitReadable(int milliseconds);
 
 private:
+    // What the server sends until `done` holds for it, the server closes, or `seconds` pass.
+    std::string readUntil(int seconds, const std::function<bool(const std::string&)>& done);
+
     int fd_ = -1;
 };
 

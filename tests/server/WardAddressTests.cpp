@@ -9,16 +9,7 @@
 namespace cw::server::testing {
 namespace {
 
-class WardAddressTest : public ServerTest {
-protected:
-    static json signUp(const std::string& email) {
-        return {{"full_name", "New Member"},
-                {"email", email},
-                {"relationship", "Mother"},
-                {"password", "new-member-pass"},
-                {"babies", json::array()}};
-    }
-};
+using WardAddressTest = ServerTest;
 
 TEST_F(WardAddressTest, OnePhoneGettingEverythingWrongLocksNoOtherFamilyOut) {
     // Phones on the ward's address: forty wrong passwords for made-up accounts, twenty-five wrong
@@ -50,7 +41,7 @@ TEST_F(WardAddressTest, OnePhoneGettingEverythingWrongLocksNoOtherFamilyOut) {
             << i;
     }
     for (int i = 0; i < 35; ++i) {
-        Reply taken = post(phone, "signup", signUp("demo@cradleway.test"));
+        Reply taken = post(phone, "signup", newMemberForm("demo@cradleway.test"));
         ASSERT_EQ(taken.status, 409) << i << " " << taken.raw;
         ASSERT_EQ(post(phone, "member/password/reset", {{"email", "nobody" + std::to_string(i) + "@cradleway.test"}})
                       .status,
@@ -66,7 +57,7 @@ TEST_F(WardAddressTest, OnePhoneGettingEverythingWrongLocksNoOtherFamilyOut) {
     EXPECT_EQ(sarah.status, 200) << sarah.raw;
     Reply mia = post(anas, "baby/verify_mrn", {{"mrn", "CW200001"}});
     EXPECT_EQ(mia.status, 200) << mia.raw;
-    Reply joined = post(newcomers, "signup", signUp("newcomer@cradleway.test"));
+    Reply joined = post(newcomers, "signup", newMemberForm("newcomer@cradleway.test"));
     EXPECT_EQ(joined.status, 200) << joined.raw;
     Reply reset = post(forgetful, "member/password/reset", {{"email", "partner@cradleway.test"}});
     EXPECT_EQ(reset.status, 200) << reset.raw;
