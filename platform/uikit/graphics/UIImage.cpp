@@ -228,7 +228,9 @@ bool decodePNGInto(const Data& bytes, PixelSink& sink, PngSource& source) {
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &source, pngFail, pngWarn);
     if (!png) return false;
     png_infop info = png_create_info_struct(png);
-    png_bytep row = nullptr;
+    // Set after setjmp and read after the jump: volatile, or the jump may bring back the null it
+    // held when setjmp ran and the row leaks with every picture refused halfway.
+    png_bytep volatile row = nullptr;
     if (!info || setjmp(png_jmpbuf(png))) {
         if (row) png_free(png, row);
         png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
