@@ -9,6 +9,7 @@
 #include "Views/FakeHeaderCell.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "kits/banners/GSMessage.h"
+#include "net/NSURLSessionDataTask.h"
 #include "uikit/controllers/UIAlertController.h"
 #include "uikit/controllers/UINavigationController.h"
 #include "uikit/controls/UIKeyboard.h"
@@ -258,7 +259,9 @@ TEST_F(FamilyTest, SomeoneWhoIsNotAParentOnlySeesTheFamily) {
     EXPECT_EQ(shownScreen<MyPartnersViewController>(), list);
     EXPECT_THAT(rowTexts(*list), ElementsAre("Connected", "Invited"));
 
-    // Nor a remove button on anyone's details.
+    // Nor a remove button on anyone's details. (The list's own fetch has ended first: its reply must
+    // not replace the row under the held finger.)
+    ASSERT_TRUE(RunLoop::main().runUntil([] { return NSURLSessionDataTask::tasksInFlight() == 0; }));
     list->didFetchWithResponse(JSON(nlohmann::json{{"members", {{{"id", 7}, {"name", "Kim"}, {"connected", true}}}}}));
     ASSERT_TRUE(host->tapText("Kim"));
     ASSERT_TRUE(shownScreen<MyPartnersDetailViewController>());
