@@ -265,7 +265,7 @@ void ensureDemoTables(Connection& db) {
     db.exec("CREATE TABLE IF NOT EXISTS demo_rows (tbl TEXT NOT NULL, id INTEGER NOT NULL, "
             "PRIMARY KEY (tbl, id)) WITHOUT ROWID");
     db.exec("CREATE TABLE IF NOT EXISTS demo_passwords (email TEXT PRIMARY KEY COLLATE NOCASE, "
-            "hash TEXT NOT NULL)");
+            "hash TEXT NOT NULL, opens INTEGER NOT NULL DEFAULT 1)");
     for (const auto& table : demoTables())
         db.exec("CREATE TRIGGER IF NOT EXISTS demo_lets_go_of_" + table + " AFTER DELETE ON " + table +
                 " BEGIN DELETE FROM demo_rows WHERE tbl = '" + table + "' AND id = OLD.id; END");
@@ -375,16 +375,21 @@ void moveDemoToToday(Connection& db, ServerState& state) {
                 (days > 0 ? " forward" : " back") + ", to today");
 }
 
-// Whether the demo's password still opens this account: unchanged since the demo was loaded, or
-// changed to the same text again.
+// Whether the demo's password still opens this account. The answer is kept with the password hash
+// it was found for (at the seed, the demo's own), so that a start checks the costly hash only after
+// a member changed the password, once.
 bool demoPasswordSignsIn(Connection& db, const DemoAccount& account) {
-    auto st = db.prepare("SELECT m.password_hash, d.hash FROM members m LEFT JOIN demo_passwords d "
+    auto st = db.prepare("SELECT m.password_hash, d.hash, d.opens FROM members m LEFT JOIN demo_passwords d "
                          "ON d.email = m.email WHERE m.email = ?");
     st.with(account.email);
     if (!st.step()) return false;
     const std::string hash = st.text(0);
-    if (auto seeded = st.optionalText(1); seeded && *seeded == hash) return true;
-    return verifyPassword(hash, account.password);
+    if (auto known = st.optionalText(1); known && *known == hash) return st.integer(2) != 0;
+    const bool opens = verifyPassword(hash, account.password);
+    db.prepare("INSERT OR REPLACE INTO demo_passwords (email, hash, opens) VALUES (?, ?, ?)")
+        .with(account.email, hash, int64_t{opens})
+        .run();
+    return opens;
 }
 
 } // namespace
