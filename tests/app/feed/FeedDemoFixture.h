@@ -72,7 +72,7 @@ protected:
         FeedDataStore::shared().setCachedFeed({});
     }
     void begin() {
-        host = std::make_unique<cw::HeadlessHost>();
+        host = std::make_unique<cw::HeadlessHost>(screen);
         app = std::make_shared<AppDelegate>();
         host->launch(app);
     }
@@ -178,6 +178,8 @@ protected:
         host->settle();
     }
 
+    // The phone's screen the host stands for; set before SetUp() to try another size.
+    CGSize screen{375, 667};
     AppEnvironment environment{"cw-feed-screen"};
     std::unique_ptr<DemoServer> demo;
     std::unique_ptr<cw::HeadlessHost> host;

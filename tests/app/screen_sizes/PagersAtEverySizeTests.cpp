@@ -3,68 +3,38 @@
 // the headless host against the demo server, and at each size every page is the screen's width, a
 // swipe reaches the next baby (or page), and the layout engine reports no conflict on the way.
 
-#include "App/AppDelegate.h"
-#include "App/MainViewController.h"
 #include "App/Onboarding/OnboardingViewController.h"
 #include "App/TabBarController.h"
 #include "Controllers/Baby/BabyPageViewController.h"
-#include "Controllers/Feed/FeedDataStore.h"
-#include "Controllers/Feed/FeedViewController.h"
-#include "foundation/dispatch/RunLoop.h"
-#include "foundation/time/Locale.h"
-#include "foundation/time/TimeZone.h"
-#include "tests/support/app/AppTestSupport.h"
-#include "uikit/controllers/UINavigationController.h"
+#include "tests/app/feed/FeedDemoFixture.h"
 #include "uikit/controllers/UIPageViewController.h"
 #include "uikit/controllers/UIScreen.h"
 #include "uikit/view/NSLayoutConstraint.h"
 
 #include <gtest/gtest.h>
 
-#include <iostream>
-#include <sstream>
-
 namespace cw::test {
 namespace {
 
 enum Tab : std::size_t { update = 1, team = 2, journey = 3 };
 
-class PagersAtEverySize : public ::testing::TestWithParam<CGSize> {
+// The feed's fixture on a phone of the parameter's size, with what the layout engine reports.
+class PagersAtEverySize : public FeedScreenTest, public ::testing::WithParamInterface<CGSize> {
 protected:
     void SetUp() override {
-        savedCout_ = std::cout.rdbuf(console_.rdbuf());
         previousObserver_ =
             setLayoutConflictObserver([this](const std::string& report) { conflicts_.push_back(report); });
-        Locale::setCurrentForTesting(Locale("en_US"));
-        TimeZone::setCurrentForTesting(TimeZone::withIdentifier("America/New_York"));
-        demo = std::make_unique<DemoServer>(environment.directory() / "server");
-        prepareBundle(environment, demo->baseUrl(), "test.screen.sizes");
-        forgetSession();
-        FeedDataStore::shared().setCachedFeed({});
-        host = std::make_unique<cw::HeadlessHost>(GetParam());
-        app = std::make_shared<AppDelegate>();
-        host->launch(app);
+        screen = GetParam();
+        FeedScreenTest::SetUp();
     }
     void TearDown() override {
-        RunLoop::main().runFor(0.05);
-        app.reset();
-        host.reset();
-        demo.reset();
-        forgetSession();
-        FeedDataStore::shared().setCachedFeed({});
-        TimeZone::setCurrentForTesting(std::nullopt);
-        Locale::setCurrentForTesting(std::nullopt);
+        FeedScreenTest::TearDown();
         setLayoutConflictObserver(std::move(previousObserver_));
-        std::cout.rdbuf(savedCout_);
     }
 
     CGFloat width() const { return GetParam().width; }
     CGFloat height() const { return GetParam().height; }
 
-    std::shared_ptr<FeedViewController> feed() const {
-        auto drawer = app ? app->mainViewController() : nullptr;
-        return drawer ? std::dynamic_pointer_cast<FeedViewController>(drawer->centerViewController()) : nullptr;
-    }
     std::shared_ptr<BabyPageViewController> pager(Tab at) const {
         auto main = std::dynamic_pointer_cast<UINavigationController>(host->window()->rootViewController());
         auto tabs = main ? std::dynamic_pointer_cast<TabBarController>(main->viewControllers().front()) : nullptr;
@@ -108,26 +78,14 @@ protected:
         EXPECT_EQ(first->convert(first->bounds(), nullptr).origin.x, 0);
     }
 
-    AppEnvironment environment{"cw-screen-sizes"};
-    std::unique_ptr<DemoServer> demo;
-    std::unique_ptr<cw::HeadlessHost> host;
-    std::shared_ptr<AppDelegate> app;
-
 private:
-    std::ostringstream console_;
-    std::streambuf* savedCout_ = nullptr;
     NSLayoutConflictObserver previousObserver_;
     std::vector<std::string> conflicts_;
 };
 
 TEST_P(PagersAtEverySize, EveryPageIsTheScreensWidthASwipeReachesTheNextAndNothingConflicts) {
     ASSERT_EQ(UIScreen::main().bounds().size, GetParam());
-    ASSERT_TRUE(host->tapIdentifier("emailTextField"));
-    ASSERT_TRUE(host->type("partner@cradleway.test"));
-    ASSERT_TRUE(host->tapIdentifier("passwordField"));
-    ASSERT_TRUE(host->type("cradleway-demo"));
-    ASSERT_TRUE(host->tapText("Sign In"));
-    ASSERT_TRUE(waitSettling(*host, [&] { return feed() && !feed()->responseData.empty(); }, 20));
+    ASSERT_NO_FATAL_FAILURE(signInAsTheFather());
 
     // The feed's header: the twins side by side, a screen wide each, half as tall as wide.
     auto screen = feed();
