@@ -137,10 +137,8 @@ std::unique_ptr<CradlewayEnvironment> CradlewayEnvironment::start(const Cradlewa
         if (!pushes.empty()) environment->pushPayload_ = pushes.front();
         out << "Demo server: " << environment->serverURL_ << " (data in " << (data / "server").string() << ")\n";
         // The demo's sign-in is offered only while it still opens the account.
-        for (const auto& account : cw::server::demoAccountsThatSignIn(*environment->server_)) {
-            out << "Sign in with " << account.email << " / " << account.password << "\n";
-            break;
-        }
+        if (const auto open = cw::server::demoAccountsThatSignIn(*environment->server_); !open.empty())
+            out << "Sign in with " << open.front().email << " / " << open.front().password << "\n";
         out << std::flush;
     }
     Bundle::main().setInfoDictionaryValue("SERVER_URL", environment->serverURL_);
