@@ -155,9 +155,20 @@ void insertProof(Connection& db, const char* kind, const std::string& holder, co
         .run();
 }
 
+// Binds the two holders to parameters `first` and `first + 1`; a holder the request lacks is NULL,
+// which matches nothing. Unless `clientForMember`, the application's proofs serve a signed-in member
+// not at all: what the phone proved before she signed in may be someone else's.
+void bindHolders(Statement& st, int first, const ProofHolders& holders, bool clientForMember = false) {
+    const bool client = holders.client && (!holders.member || clientForMember);
+    st.bind(first, client ? std::optional(clientHolder(*holders.client)) : std::nullopt);
+    st.bind(first + 1, holders.member ? std::optional(memberHolder(*holders.member)) : std::nullopt);
+}
+
+} // namespace
+
 // The application a proof is recorded for: the one the request names when the server issued it,
 // else the one this reply already named, else a new one; its cookie goes with the reply, once.
-std::string applicationOf(RequestContext& ctx) {
+std::string requestingApplication(RequestContext& ctx) {
     if (ctx.response.has_header("Set-Cookie")) {
         if (auto named = clientInCookies(ctx.response.get_header_value("Set-Cookie"))) return *named;
     }
@@ -170,28 +181,14 @@ std::string applicationOf(RequestContext& ctx) {
     return *client;
 }
 
-// Binds the two holders to parameters `first` and `first + 1`; a holder the request lacks is NULL,
-// which matches nothing. Unless `clientForMember`, the application's proofs serve a signed-in member
-// not at all: what the phone proved before she signed in may be someone else's.
-void bindHolders(Statement& st, int first, const ProofHolders& holders, bool clientForMember = false) {
-    const bool client = holders.client && (!holders.member || clientForMember);
-    st.bind(first, client ? std::optional(clientHolder(*holders.client)) : std::nullopt);
-    st.bind(first + 1, holders.member ? std::optional(memberHolder(*holders.member)) : std::nullopt);
-}
-
-} // namespace
-
-std::string requestingApplication(RequestContext& ctx) {
-    return applicationOf(ctx);
-}
-
 ProofHolders proofHolders(const RequestContext& ctx, std::optional<int64_t> member) {
     return {issuedClient(ctx), member};
 }
 
 void recordProof(RequestContext& ctx, Proof kind, const std::string& subject, int64_t object) {
     const int64_t now = ctx.now();
-    const std::string holder = ctx.memberId ? memberHolder(*ctx.memberId) : clientHolder(applicationOf(ctx));
+    const std::string holder =
+        ctx.memberId ? memberHolder(*ctx.memberId) : clientHolder(requestingApplication(ctx));
     insertProof(ctx.db, kindName(kind), holder, subject, object, now);
     ctx.db.prepare("DELETE FROM proofs WHERE proven_at < ?").with(now - kProofSeconds).run();
 }

@@ -8,7 +8,6 @@
 #include <thread>
 #include <vector>
 
-#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -147,25 +146,12 @@ protected:
     // A connection from `from`, whose port is chosen as it connects and which is reset when closed,
     // so that churning through ports leaves none waiting; -1 when it could not connect.
     static int churnConnection(const char* from, int port) {
-        int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (fd < 0) return -1;
-        int yes = 1;
-        ::setsockopt(fd, IPPROTO_IP, IP_BIND_ADDRESS_NO_PORT, &yes, sizeof yes);
-        linger reset{1, 0};
-        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        ::inet_pton(AF_INET, from, &local.sin_addr);
-        sockaddr_in server{};
-        server.sin_family = AF_INET;
-        server.sin_port = htons(static_cast<uint16_t>(port));
-        ::inet_pton(AF_INET, "127.0.0.1", &server.sin_addr);
-        if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
-            ::connect(fd, reinterpret_cast<sockaddr*>(&server), sizeof server) != 0) {
-            ::close(fd);
-            return -1;
-        }
-        return fd;
+        return connectFrom(port, from, [](int fd) {
+            int yes = 1;
+            ::setsockopt(fd, IPPROTO_IP, IP_BIND_ADDRESS_NO_PORT, &yes, sizeof yes);
+            linger reset{1, 0};
+            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        });
     }
 
     // A phone whose request head follows 100 ms after it has connected: answered, or dropped.

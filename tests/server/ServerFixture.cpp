@@ -246,8 +246,10 @@ std::string pngBytes() {
     return drawPicture(12, 10, 7, PictureStyle::Scene);
 }
 
-RawConnection::RawConnection(int port, const std::string& from) {
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+int connectFrom(int port, const std::string& from, const std::function<void(int fd)>& prepare) {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    if (prepare) prepare(fd);
     sockaddr_in local{};
     local.sin_family = AF_INET;
     ::inet_pton(AF_INET, from.c_str(), &local.sin_addr);
@@ -255,12 +257,15 @@ RawConnection::RawConnection(int port, const std::string& from) {
     server.sin_family = AF_INET;
     server.sin_port = htons(static_cast<uint16_t>(port));
     ::inet_pton(AF_INET, "127.0.0.1", &server.sin_addr);
-    if (::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
-        ::connect(fd_, reinterpret_cast<sockaddr*>(&server), sizeof server) != 0) {
-        ::close(fd_);
-        fd_ = -1;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+        ::connect(fd, reinterpret_cast<sockaddr*>(&server), sizeof server) != 0) {
+        ::close(fd);
+        return -1;
     }
+    return fd;
 }
+
+RawConnection::RawConnection(int port, const std::string& from) : fd_(connectFrom(port, from)) {}
 
 RawConnection::~RawConnection() {
     if (fd_ >= 0) ::close(fd_);
@@ -305,9 +310,11 @@ std::string RawConnection::readReply(int seconds) {
         size_t head = out.find("\r\n\r\n");
         if (head == std::string::npos) return false;
         std::string lower = out.substr(0, head);
-        std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+        std::transform(lower.begin(), lower.end(), lower.begin(),
+                       [](unsigned char c) { return std::tolower(c); });
         size_t field = lower.find("\r\ncontent-length:");
-        size_t length = field == std::string::npos ? 0 : std::strtoul(lower.c_str() + field + 17, nullptr, 10);
+        size_t length =
+            field == std::string::npos ? 0 : std::strtoul(lower.c_str() + field + 17, nullptr, 10);
         return out.size() >= head + 4 + length;
     });
 }

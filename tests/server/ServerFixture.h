@@ -99,6 +99,10 @@ std::string jpegBytes(size_t size = 64);
 // A real PNG picture.
 std::string pngBytes();
 
+// A TCP socket from loopback address `from` connected to the server on `port`, `prepare` having set
+// its options before it connected; -1 when it could not connect.
+int connectFrom(int port, const std::string& from, const std::function<void(int fd)>& prepare = nullptr);
+
 // A connection of the test's own, for what an HTTP client library would not send: heads cut short,
 // bodies that lie about their length, requests from another loopback address. Every wait is
 // bounded by a generous limit, never by a measured time.
