@@ -224,32 +224,38 @@ CGPoint HeadlessHost::tapPointOf(const UIView& view) const {
     return w ? view.convert(centre, w.get()) : centre;
 }
 
-std::vector<std::shared_ptr<UIImageView>> HeadlessHost::picturesLoading() const {
-    std::vector<std::shared_ptr<UIImageView>> waiting;
-    auto w = window();
-    if (!w) return waiting;
-    layout();
-    walkTopmostFirst(w, [&](const std::shared_ptr<UIView>& v) {
-        if (auto image = std::dynamic_pointer_cast<UIImageView>(v);
-            image && images::ImageViewRequest::isWaiting(*image) && isVisibleOnScreen(*image))
-            waiting.push_back(image);
+namespace {
+
+// The views of kind `T` on screen in `window` that `wanted` picks, topmost first.
+template <class T, class Wanted>
+std::vector<std::shared_ptr<T>> visibleViewsOf(const std::shared_ptr<UIView>& window, Wanted wanted) {
+    std::vector<std::shared_ptr<T>> found;
+    walkTopmostFirst(window, [&](const std::shared_ptr<UIView>& v) {
+        if (auto typed = std::dynamic_pointer_cast<T>(v); typed && wanted(*typed) && isVisibleOnScreen(*typed))
+            found.push_back(typed);
         return true;
     });
-    return waiting;
+    return found;
+}
+
+} // namespace
+
+std::vector<std::shared_ptr<UIImageView>> HeadlessHost::picturesLoading() const {
+    auto w = window();
+    if (!w) return {};
+    layout();
+    return visibleViewsOf<UIImageView>(w, [](const UIImageView& image) {
+        return images::ImageViewRequest::isWaiting(image);
+    });
 }
 
 std::vector<std::shared_ptr<UIView>> HeadlessHost::indicatorsTurning() const {
-    std::vector<std::shared_ptr<UIView>> turning;
     auto w = window();
-    if (!w) return turning;
+    if (!w) return {};
     layout();
-    walkTopmostFirst(w, [&](const std::shared_ptr<UIView>& v) {
-        if (auto indicator = std::dynamic_pointer_cast<UIActivityIndicatorView>(v);
-            indicator && indicator->isAnimating() && isVisibleOnScreen(*indicator))
-            turning.push_back(v);
-        return true;
-    });
-    return turning;
+    const auto turning = visibleViewsOf<UIActivityIndicatorView>(
+        w, [](const UIActivityIndicatorView& indicator) { return indicator.isAnimating(); });
+    return {turning.begin(), turning.end()};
 }
 
 bool HeadlessHost::tapPoint(CGPoint point) {

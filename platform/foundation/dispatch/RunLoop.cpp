@@ -66,25 +66,21 @@ void RunLoop::perform(std::function<void()> task) {
 }
 
 std::uint64_t RunLoop::addTimer(double fireAt, std::function<void()> action) {
-    std::uint64_t id;
-    {
-        std::lock_guard lock(mutex_);
-        id = nextTimerId_++;
-        timers_.emplace(TimerKey{fireAt, id}, std::move(action));
-        timerDeadlines_.emplace(id, fireAt);
-    }
-    cv_.notify_all();
-    return id;
+    return insertTimer(fireAt, std::move(action), false);
 }
 
 std::uint64_t RunLoop::addDisplayTimer(double fireAt, std::function<void()> action) {
+    return insertTimer(fireAt, std::move(action), true);
+}
+
+std::uint64_t RunLoop::insertTimer(double fireAt, std::function<void()> action, bool display) {
     std::uint64_t id;
     {
         std::lock_guard lock(mutex_);
         id = nextTimerId_++;
         timers_.emplace(TimerKey{fireAt, id}, std::move(action));
         timerDeadlines_.emplace(id, fireAt);
-        displayTimers_.insert(id);
+        if (display) displayTimers_.insert(id);
     }
     cv_.notify_all();
     return id;

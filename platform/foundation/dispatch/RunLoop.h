@@ -67,6 +67,7 @@ private:
     RunLoop();
     std::size_t pass();
     void waitForWork(double realDeadline);
+    std::uint64_t insertTimer(double fireAt, std::function<void()> action, bool display);
 
     struct TimerKey {
         double fireAt;

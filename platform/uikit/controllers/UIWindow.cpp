@@ -107,6 +107,7 @@ UIView* UIWindow::keyboardLevel() const {
 void UIWindow::layoutSubviews() {
     UIAppearance::apply(*this);
     UIView::layoutSubviews();
+    const auto overlays = systemOverlays();
     // The key window carries the keyboard's views right above the screen being edited: an alert
     // or a screen presented over that one stands above the keyboard, as on the phone.
     if (isKeyWindow()) {
@@ -115,12 +116,18 @@ void UIWindow::layoutSubviews() {
         const auto& subs = subviews();
         auto below = std::find_if(subs.begin(), subs.end(), [level](const auto& v) { return v.get() == level; });
         if (host->superviewPointer() != this || below == subs.end()) {
-            if (host->superviewPointer() != this || subs.back() != host) addSubview(host);
+            // With nothing edited the keyboard sits on top of the application, under the system's
+            // overlays: compare against the topmost view that is not one, so it is not moved up
+            // and the overlays back over it on every pass.
+            auto top = std::find_if(subs.rbegin(), subs.rend(), [&overlays](const auto& v) {
+                return std::find(overlays.begin(), overlays.end(), v) == overlays.end();
+            });
+            if (host->superviewPointer() != this || top == subs.rend() || *top != host) addSubview(host);
         } else if (below + 1 == subs.end() || *(below + 1) != host) {
             insertSubviewAbove(host, *below);
         }
     }
-    for (auto& overlay : systemOverlays())
+    for (auto& overlay : overlays)
         bringSubviewToFront(overlay);
     if (root_) {
         if (auto v = root_->viewIfLoaded(); v && v->superviewPointer() == this) v->setFrame(bounds());
