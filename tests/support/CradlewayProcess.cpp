@@ -84,7 +84,7 @@ CradlewayProcess::CradlewayProcess(Options options) : options_(std::move(options
     close(out[1]);
     close(err[1]);
     input_ = in[1];
-    output_ = out[0];
+    answers_.fd = out[0];
     console_.fd = err[0];
     if (spawned != 0) {
         pid_ = -1;
@@ -92,7 +92,6 @@ CradlewayProcess::CradlewayProcess(Options options) : options_(std::move(options
     }
     // A process that died leaves its input's reader gone: a write then fails instead of killing us.
     signal(SIGPIPE, SIG_IGN);
-    answers_.fd = output_;
     reader_ = std::thread([this] { readLines(answers_); });
     consoleReader_ = std::thread([this] { readLines(console_); });
 
@@ -190,10 +189,10 @@ ProcessEnd CradlewayProcess::finish() {
     }
     if (reader_.joinable()) reader_.join();
     if (consoleReader_.joinable()) consoleReader_.join();
-    if (output_ >= 0) close(output_);
-    output_ = -1;
-    if (console_.fd >= 0) close(console_.fd);
-    console_.fd = -1;
+    for (Stream* stream : {&answers_, &console_}) {
+        if (stream->fd >= 0) close(stream->fd);
+        stream->fd = -1;
+    }
     end_ = end;
     return end;
 }

@@ -78,7 +78,6 @@ private:
     Options options_;
     pid_t pid_ = -1;
     int input_ = -1;
-    int output_ = -1;
     std::thread reader_;
     std::thread consoleReader_;
     mutable std::mutex mutex_;

@@ -19,9 +19,9 @@
 namespace cw::images {
 
 // Decoded pictures by address. An entry costs the bytes it holds: its pixels and the resampled
-// copies drawing keeps with it, counted again whenever it is inserted or found, so that what
-// drawing added since comes out of the budget too. A picture costlier than the whole limit is not
-// kept. Safe from any thread.
+// copies drawing keeps with it, counted again whenever it is found and whenever any picture is
+// inserted, so that what drawing added since comes out of the budget too. A picture costlier than
+// the whole limit is not kept. Safe from any thread.
 class MemoryImageCache {
 public:
     explicit MemoryImageCache(std::size_t costLimit);

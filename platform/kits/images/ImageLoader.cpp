@@ -7,7 +7,6 @@
 #include "uikit/controllers/UIScreen.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <map>
