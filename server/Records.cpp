@@ -315,6 +315,7 @@ std::string savePicture(RequestContext& ctx, const UploadedFile& file) {
                                  std::to_string(ctx.state.options.maxPictureBytes / 1024) + " KB.");
     PictureBounds bounds;
     bounds.started = ctx.state.options.pictureDecoding;
+    bounds.maxTime = ctx.state.options.pictureDecodingTime;
     PictureKind kind = requirePicture(bytes, file.field, bounds);
 
     std::string name = randomHex(16) + (kind == PictureKind::Jpeg ? ".jpg" : ".png");

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -70,6 +71,8 @@ struct ServerOptions {
     // Called on the worker as each picture's decoding begins, its decoding place taken: tests hold a
     // decoding there to see what the rest of the server does meanwhile.
     std::function<void()> pictureDecoding;
+    // How long one picture may take to decode before it is refused as too costly (413).
+    std::chrono::milliseconds pictureDecodingTime{5000};
 };
 
 // Everything the request handlers share.

@@ -95,7 +95,12 @@ std::string progressiveJpeg(int width, int height, int scans) {
 
 class PictureCostTest : public ServerTest {
 protected:
-    void adjust(ServerOptions& options) override { options.threads = 16; }
+    void adjust(ServerOptions& options) override {
+        options.threads = 16;
+        // What these tests weigh is memory and the decoding places; under the sanitizers a decoding
+        // takes many times its time, which must not turn a picture too slow.
+        options.pictureDecodingTime = std::chrono::seconds(120);
+    }
 
     // Eight sign-ups at once with `picture` as theirs, each reply within ten seconds (status 0 when
     // none came), while the terms page is asked for over and over: each time it must be answered.
