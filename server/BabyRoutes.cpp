@@ -37,24 +37,10 @@ json discharged(RequestContext& ctx) {
     return out;
 }
 
-// The entries of a "babies" list that make new babies (no id, or one of 0 or below).
-int64_t newBabies(RequestContext& ctx, const json& babies) {
-    int64_t count = 0;
-    for (const json& baby : babies) {
-        RequestContext entry(ctx.request, ctx.response, ctx.db, ctx.state);
-        entry.params = baby;
-        entry.fromText = ctx.fromText;
-        auto id = entry.optionalId("id");
-        count += !id || *id <= 0;
-    }
-    return count;
-}
-
 json updateBabies(RequestContext& ctx) {
     int64_t me = ctx.memberMatchingUserId();
     json babies = babyList(ctx, true);
-    MemberStorage storage(ctx, me, pictureBytes(ctx) + ctx.params.value("babies", json()).dump().size(),
-                          newBabies(ctx, babies));
+    MemberStorage storage(ctx, me, pictureBytes(ctx) + babies.dump().size(), newBabyEntries(ctx, babies));
     // Each update may carry pictures, which take a decoding place for seconds each.
     ctx.state.takeAllowance(
         {{"baby-update", std::to_string(me), ctx.state.options.rates.babyUpdatesByMember}},

@@ -605,6 +605,13 @@ std::optional<int64_t> babyEntryId(const RequestContext& ctx, const json& baby) 
 
 } // namespace
 
+int64_t newBabyEntries(const RequestContext& ctx, const json& babies) {
+    return std::count_if(babies.begin(), babies.end(), [&](const json& baby) {
+        auto id = babyEntryId(ctx, baby);
+        return !id || *id <= 0;
+    });
+}
+
 BabyPictures storeBabyPictures(RequestContext& ctx, const json& babies) {
     // The last part of a name is the one sent; a part sent twice, or named by no entry, is not stored.
     std::map<std::string, const UploadedFile*> parts;

@@ -123,6 +123,8 @@ BabyClaim claimBaby(RequestContext& ctx, int64_t memberId, int64_t babyId);
 // The "babies" list of a sign-up or a baby update (a form sends it as one field of JSON text): at most
 // twenty objects. Without the key, an empty list when it is not `required`.
 json babyList(const RequestContext& ctx, bool required);
+// The entries of a "babies" list that make new babies (no id, or one of 0 or below).
+int64_t newBabyEntries(const RequestContext& ctx, const json& babies);
 // Whose record the entries of a list may write.
 enum class BabyEdits {
     // A sign-up: a baby that had no family takes the name and birth date sent (the member may have
