@@ -288,13 +288,15 @@ json addJourneyItem(RequestContext& ctx) {
 // The milestone named by "id", which the member may change; its picture's path, if any.
 std::pair<int64_t, std::optional<std::string>> changeableItem(RequestContext& ctx, int64_t babyId) {
     int64_t itemId = ctx.id("id");
-    auto st = ctx.db.prepare("SELECT editable, created_by, file_name FROM journey_items WHERE id = ? AND baby_id = ?");
+    auto st = ctx.db.prepare(
+        "SELECT editable, created_by, file_name FROM journey_items WHERE id = ? AND baby_id = ?");
     st.with(itemId, babyId);
     if (!st.step()) throw HttpError(404, "No milestone with this id was found for this baby.");
     if (!st.integer(0))
         throw HttpError(403, "This milestone comes from the care team and cannot be changed.");
     if (!mayChange(journeyReader(ctx, babyId), true, st.optionalInteger(1)))
-        throw HttpError(403, "Only a baby's mother or father, or whoever added the milestone, can change it.");
+        throw HttpError(403,
+                        "Only a baby's mother or father, or whoever added the milestone, can change it.");
     return {itemId, st.optionalText(2)};
 }
 

@@ -537,7 +537,8 @@ UPDATE member_babies SET parent = COALESCE(
         WHERE i.accepted_member_id = member_babies.member_id ORDER BY i.id LIMIT 1),
     (SELECT MIN(i.relationship IN ('Mother', 'Father')) FROM invitations i
         WHERE i.accepted_member_id = member_babies.member_id AND member_babies.rowid >
-            (SELECT MIN(earliest.rowid) FROM member_babies earliest WHERE earliest.baby_id = member_babies.baby_id)),
+            (SELECT MIN(earliest.rowid) FROM member_babies earliest
+                WHERE earliest.baby_id = member_babies.baby_id)),
     (SELECT m.relationship IN ('Mother', 'Father') FROM members m WHERE m.id = member_babies.member_id),
     0);
 DELETE FROM proofs;

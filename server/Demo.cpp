@@ -266,8 +266,9 @@ void ensureDemoTables(Connection& db) {
     db.exec("CREATE TABLE IF NOT EXISTS demo (day INTEGER NOT NULL, rows TEXT NOT NULL)");
     db.exec("CREATE TABLE IF NOT EXISTS demo_rows (tbl TEXT NOT NULL, id INTEGER NOT NULL, "
             "PRIMARY KEY (tbl, id)) WITHOUT ROWID");
-    db.exec("CREATE TABLE IF NOT EXISTS demo_dates (tbl TEXT NOT NULL, col TEXT NOT NULL, id INTEGER NOT NULL, "
-            "value NOT NULL, PRIMARY KEY (tbl, col, id)) WITHOUT ROWID");
+    db.exec(
+        "CREATE TABLE IF NOT EXISTS demo_dates (tbl TEXT NOT NULL, col TEXT NOT NULL, id INTEGER NOT NULL, "
+        "value NOT NULL, PRIMARY KEY (tbl, col, id)) WITHOUT ROWID");
     db.exec("CREATE TABLE IF NOT EXISTS demo_passwords (email TEXT PRIMARY KEY COLLATE NOCASE, "
             "hash TEXT NOT NULL, opens INTEGER NOT NULL DEFAULT 1)");
     for (const auto& table : demoTables())
@@ -347,7 +348,8 @@ void refreshDemoDates(Connection& db) {
 void letGoOfMembersDates(Connection& db) {
     for (const auto& d : kDemoDates) {
         const std::string table = d.table, column = d.column;
-        db.prepare("DELETE FROM demo_dates WHERE tbl = ?1 AND col = ?2 AND NOT EXISTS (SELECT 1 FROM " + table +
+        db.prepare("DELETE FROM demo_dates WHERE tbl = ?1 AND col = ?2 AND NOT EXISTS (SELECT 1 FROM " +
+                   table +
                    " x JOIN demo_rows r ON r.tbl = ?1 AND r.id = x.id WHERE x.id = demo_dates.id AND x." +
                    column + " IS demo_dates.value)")
             .with(table, column)
@@ -360,7 +362,8 @@ std::optional<int64_t> latestDemoDay(Connection& db) {
     std::optional<int64_t> latest;
     for (const auto& d : kDemoDates) {
         if (d.mayLieAhead) continue;
-        auto st = db.prepare("SELECT MAX(" + dayOf(d, "value") + ") FROM demo_dates WHERE tbl = ? AND col = ?");
+        auto st =
+            db.prepare("SELECT MAX(" + dayOf(d, "value") + ") FROM demo_dates WHERE tbl = ? AND col = ?");
         st.with(d.table, d.column);
         if (!st.step()) continue;
         if (auto value = st.optionalInteger(0); value && (!latest || *value > *latest)) latest = value;

@@ -373,7 +373,8 @@ const char* const kUploadNameCharacters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijk
 bool pictureNamed(Connection& db, const std::string& path) {
     for (size_t i = 0; i < kPathColumns; ++i) {
         const auto& [table, column] = kNamingColumns[i];
-        if (db.prepare(std::string("SELECT 1 FROM ") + table + " WHERE " + column + " IN (?1, '/' || ?1) LIMIT 1")
+        if (db.prepare(std::string("SELECT 1 FROM ") + table + " WHERE " + column +
+                       " IN (?1, '/' || ?1) LIMIT 1")
                 .with(path)
                 .step())
             return true;
@@ -418,7 +419,8 @@ void removeUnnamedPictures(Connection& db, const std::filesystem::path& uploadDi
         if (path.starts_with("/")) path.erase(0, 1);
         if (!path.starts_with(marker)) continue;
         const std::string name = path.substr(marker.size());
-        if (name.empty() || name.front() == '.' || name.find_first_not_of(kUploadNameCharacters) != std::string::npos)
+        if (name.empty() || name.front() == '.' ||
+            name.find_first_not_of(kUploadNameCharacters) != std::string::npos)
             continue;
         if (pictureNamed(db, path)) continue;
         std::error_code ignored;
@@ -662,7 +664,8 @@ void saveBabies(RequestContext& ctx, int64_t memberId, const json& babies, BabyE
         } else if (claim == BabyClaim::Member && !parentOf(ctx.db, memberId, *babyId)) {
             // Only a parent describes the baby; the record as it stands passes, as the add-a-baby
             // flow sends it along.
-            if (changesRecord(ctx.db, entry, *babyId) || pictures.count("baby_picture_" + std::to_string(*babyId)))
+            if (changesRecord(ctx.db, entry, *babyId) ||
+                pictures.count("baby_picture_" + std::to_string(*babyId)))
                 throw HttpError(403, "Only a baby's mother or father can change the baby's details.");
             continue;
         } else {

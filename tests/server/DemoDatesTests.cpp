@@ -124,7 +124,10 @@ TEST_F(DemoDatesTest, DatesAMemberSetNeitherMoveTheDemoNorMoveWithIt) {
     };
     auto moveMilestone = [&](const std::string& label, const std::string& date) {
         return multipart("baby/nicu_journey_edit",
-                         {{"baby_id", "1", "", ""}, {"user_id", me, "", ""}, {"id", milestone(label), "", ""}, {"date", date, "", ""}},
+                         {{"baby_id", "1", "", ""},
+                          {"user_id", me, "", ""},
+                          {"id", milestone(label), "", ""},
+                          {"date", date, "", ""}},
                          mother.access)
             .status;
     };
@@ -135,8 +138,12 @@ TEST_F(DemoDatesTest, DatesAMemberSetNeitherMoveTheDemoNorMoveWithIt) {
     const json olivia = mother.reply["babies"][0];
     ASSERT_EQ(post("baby/update",
                    {{"user_id", mother.userId},
-                    {"babies", {{{"id", 1}, {"full_name", "Olivia Hart"}, {"birthday", "2027-02-15"},
-                                 {"expected_birthday", olivia["expected_birthday"]}, {"gender", "Female"}}}}},
+                    {"babies",
+                     {{{"id", 1},
+                       {"full_name", "Olivia Hart"},
+                       {"birthday", "2027-02-15"},
+                       {"expected_birthday", olivia["expected_birthday"]},
+                       {"gender", "Female"}}}}},
                    mother.access)
                   .status,
               200);
@@ -236,7 +243,10 @@ TEST_F(DemoDatesTest, ADemoLoadedByTheLastServerKeepsMovingItsOwnRowsButNotAClai
     Session mother = demoMother();
     // The mother had dated a milestone of the demo's next December.
     ASSERT_EQ(multipart("baby/nicu_journey_edit",
-                        {{"baby_id", "1", "", ""}, {"user_id", std::to_string(mother.userId), "", ""}, {"id", "4", "", ""}, {"date", "2027-12-08", "", ""}},
+                        {{"baby_id", "1", "", ""},
+                         {"user_id", std::to_string(mother.userId), "", ""},
+                         {"id", "4", "", ""},
+                         {"date", "2027-12-08", "", ""}},
                         mother.access)
                   .status,
               200);

@@ -93,7 +93,8 @@ protected:
         server_.reset();
         {
             Connection db((dir_ / "cradleway.db").string());
-            db.exec("ALTER TABLE member_babies DROP COLUMN parent; DROP INDEX members_file; DROP INDEX babies_file; "
+            db.exec("ALTER TABLE member_babies DROP COLUMN parent; DROP INDEX members_file; DROP INDEX "
+                    "babies_file; "
                     "DROP INDEX journey_items_file; DROP INDEX post_media_file; DROP INDEX posts_pictures; "
                     "UPDATE schema_version SET version = 5");
         }
@@ -125,13 +126,14 @@ TEST_F(FamilyRoleTest, ARelativeChangesNeitherTheBabiesNorTheMilestonesOthersAdd
     const auto stored = uploads();
 
     // As found: Sarah renames Olivia, makes her a boy born in 2020, and gives her a picture.
-    Reply renamed = multipart(
-        "baby/update",
-        {{"user_id", std::to_string(sarah.userId), "", ""},
-         {"babies", R"([{"id": 1, "full_name": "Renamed by Sarah", "birthday": "2020-01-01",
-                         "expected_birthday": "2020-03-01", "gender": "Male"}])", "", ""},
-         {"baby_picture_1", jpegBytes(900), "photo_1.jpg", "image/jpeg"}},
-        sarah.access);
+    Reply renamed =
+        multipart("baby/update",
+                  {{"user_id", std::to_string(sarah.userId), "", ""},
+                   {"babies", R"([{"id": 1, "full_name": "Renamed by Sarah", "birthday": "2020-01-01",
+                         "expected_birthday": "2020-03-01", "gender": "Male"}])",
+                    "", ""},
+                   {"baby_picture_1", jpegBytes(900), "photo_1.jpg", "image/jpeg"}},
+                  sarah.access);
     EXPECT_EQ(renamed.status, 403) << renamed.raw;
     EXPECT_EQ(renamed.body["message"], "Only a baby's mother or father can change the baby's details.");
     // The records as they stand pass, as the add-a-baby flow sends them along.
@@ -145,8 +147,8 @@ TEST_F(FamilyRoleTest, ARelativeChangesNeitherTheBabiesNorTheMilestonesOthersAdd
     EXPECT_EQ(kangaroo["editable"], false);
     EXPECT_EQ(journeyItem(father, "First kangaroo care")["editable"], true);
     EXPECT_EQ(changeMilestone(sarah, "baby/nicu_journey_edit", kangaroo["id"]).status, 403);
-    EXPECT_EQ(post("baby/nicu_journey_delete", {{"baby_id", 1}, {"user_id", sarah.userId}, {"id", kangaroo["id"]}},
-                   sarah.access)
+    EXPECT_EQ(post("baby/nicu_journey_delete",
+                   {{"baby_id", 1}, {"user_id", sarah.userId}, {"id", kangaroo["id"]}}, sarah.access)
                   .status,
               403);
     EXPECT_EQ(journeyItem(mother, "First kangaroo care"), journeyItem(father, "First kangaroo care"));
@@ -161,14 +163,17 @@ TEST_F(FamilyRoleTest, ARelativeChangesNeitherTheBabiesNorTheMilestonesOthersAdd
     ASSERT_EQ(added.status, 200) << added.raw;
     EXPECT_EQ(added.body["nicu_journey_add"]["editable"], true);
     EXPECT_EQ(journeyItem(mother, "Aunt Sarah came")["editable"], true);
-    EXPECT_EQ(changeMilestone(sarah, "baby/nicu_journey_edit", added.body["nicu_journey_add"]["id"]).status, 200);
+    EXPECT_EQ(changeMilestone(sarah, "baby/nicu_journey_edit", added.body["nicu_journey_add"]["id"]).status,
+              200);
 
     // The twins' journey questions are the parents' to answer.
     const json answer = {{"1", {{{"answer", "Yes"}, {"not_id", 102}, {"q_id", 2}}}}};
-    EXPECT_EQ(post("question/response", {{"user_id", sarah.userId}, {"questions", answer}}, sarah.access).status,
-              403);
-    EXPECT_EQ(post("question/response", {{"user_id", father.userId}, {"questions", answer}}, father.access).status,
-              200);
+    EXPECT_EQ(
+        post("question/response", {{"user_id", sarah.userId}, {"questions", answer}}, sarah.access).status,
+        403);
+    EXPECT_EQ(
+        post("question/response", {{"user_id", father.userId}, {"questions", answer}}, father.access).status,
+        200);
 }
 
 TEST_F(FamilyRoleTest, AnInviteeWhoCallsHerselfMotherGainsNoParentsRights) {
@@ -252,7 +257,8 @@ TEST_F(FamilyRoleTest, ADatabaseFromBeforeRolesKeepsAnInviteeAMemberAfterHerInvi
     Session sarah = sarahAsMother();
     Session stranger = signUpStranger("stranger@cradleway.test");
     for (int64_t twin : {1, 2})
-        ASSERT_EQ(post("baby/delete", {{"user_id", mother.userId}, {"security_code", mother.code}, {"baby_id", twin}},
+        ASSERT_EQ(post("baby/delete",
+                       {{"user_id", mother.userId}, {"security_code", mother.code}, {"baby_id", twin}},
                        mother.access)
                       .status,
                   200);
@@ -263,8 +269,12 @@ TEST_F(FamilyRoleTest, ADatabaseFromBeforeRolesKeepsAnInviteeAMemberAfterHerInvi
     EXPECT_EQ(invite(sarah, "Gus", "gus@cradleway.test", "Friend").status, 403);
     EXPECT_EQ(post("baby/update",
                    {{"user_id", sarah.userId},
-                    {"babies", {{{"id", 1}, {"full_name", "Renamed by Sarah"}, {"birthday", "2020-01-01"},
-                                 {"expected_birthday", "2020-03-01"}, {"gender", "Male"}}}}},
+                    {"babies",
+                     {{{"id", 1},
+                       {"full_name", "Renamed by Sarah"},
+                       {"birthday", "2020-01-01"},
+                       {"expected_birthday", "2020-03-01"},
+                       {"gender", "Male"}}}}},
                    sarah.access)
                   .status,
               403);

@@ -23,9 +23,10 @@ protected:
         return multipart("post", form, by.access);
     }
     Reply comment(const Session& by, int number) {
-        return post("comments/new",
-                    {{"comment_text", "Comment " + std::to_string(number)}, {"feed_id", 1}, {"user_id", by.userId}},
-                    by.access);
+        return post(
+            "comments/new",
+            {{"comment_text", "Comment " + std::to_string(number)}, {"feed_id", 1}, {"user_id", by.userId}},
+            by.access);
     }
     Reply updateMember(const Session& by, const std::string& picture) {
         const std::string id = std::to_string(by.userId);
@@ -110,7 +111,8 @@ TEST_F(StorageTest, APictureReplacedOrWhoseMilestoneIsDeletedLeavesTheDiskAndIts
     EXPECT_EQ(served(first), 404);
     EXPECT_FALSE(kept(first));
     EXPECT_EQ(served(second), 200);
-    ASSERT_EQ(post("baby/nicu_journey_delete", {{"baby_id", 1}, {"user_id", mother.userId}, {"id", id}}, mother.access)
+    ASSERT_EQ(post("baby/nicu_journey_delete", {{"baby_id", 1}, {"user_id", mother.userId}, {"id", id}},
+                   mother.access)
                   .status,
               200);
     EXPECT_EQ(served(second), 404);
@@ -129,13 +131,14 @@ TEST_F(StorageTest, APictureReplacedOrWhoseMilestoneIsDeletedLeavesTheDiskAndIts
     // A baby's picture, replaced: the one the care team's daily updates quote stays with them.
     const std::string demoPhoto = mother.reply["babies"][0]["file_name"];
     auto babyPicture = [&](size_t size) {
-        Reply update = multipart("baby/update",
-                                 {{"user_id", me, "", ""},
-                                  {"babies", R"([{"id": 1, "full_name": "Olivia Hart", "birthday": "2026-12-22",
+        Reply update =
+            multipart("baby/update",
+                      {{"user_id", me, "", ""},
+                       {"babies", R"([{"id": 1, "full_name": "Olivia Hart", "birthday": "2026-12-22",
                                                   "expected_birthday": "2027-03-07", "gender": "Female"}])",
-                                   "", ""},
-                                  {"baby_picture_1", jpegBytes(size), "photo_1.jpg", "image/jpeg"}},
-                                 mother.access);
+                        "", ""},
+                       {"baby_picture_1", jpegBytes(size), "photo_1.jpg", "image/jpeg"}},
+                      mother.access);
         EXPECT_EQ(update.status, 200) << update.raw;
         return update.body["response"][0].value("file_name", "");
     };
@@ -147,7 +150,8 @@ TEST_F(StorageTest, APictureReplacedOrWhoseMilestoneIsDeletedLeavesTheDiskAndIts
     Reply updates = post("baby/daily_update", {{"baby_id", 1}, {"user_id", mother.userId}}, mother.access);
     EXPECT_EQ(served(updates.body["daily_update"].back()["items"].back()["image"]), 200);
 
-    EXPECT_EQ(uploads().size(), before + 1) << "the member's and the baby's new pictures, not the demo's of her";
+    EXPECT_EQ(uploads().size(), before + 1)
+        << "the member's and the baby's new pictures, not the demo's of her";
 }
 
 } // namespace
