@@ -563,13 +563,20 @@ json updateMember(RequestContext& ctx) {
     int64_t me = ctx.memberMatchingUserId();
     std::string name = nonEmpty(ctx, "full_name");
     // The member's picture is the part named after the member; other parts are not stored.
+    const UploadedFile* file = lastFile(ctx, "user_picture_" + std::to_string(me));
+    MemberStorage storage(ctx, me, name.size() + (file ? file->content->size() : 0), 0);
     std::optional<std::string> picture;
-    if (const UploadedFile* file = lastFile(ctx, "user_picture_" + std::to_string(me)))
-        picture = uploadPath(savePicture(ctx, *file));
+    if (file) picture = uploadPath(savePicture(ctx, *file));
+    std::optional<std::string> replaced;
     Transaction tx(ctx.db);
     ctx.db.prepare("UPDATE members SET full_name = ? WHERE id = ?").with(name, me).run();
-    if (picture) ctx.db.prepare("UPDATE members SET file_name = ? WHERE id = ?").with(*picture, me).run();
+    if (picture) {
+        replaced = memberJson(ctx.db, me).value("file_name", std::string());
+        ctx.db.prepare("UPDATE members SET file_name = ? WHERE id = ?").with(*picture, me).run();
+    }
     ctx.commit(tx);
+    storage.keep();
+    if (replaced) removeUnnamedPictures(ctx.db, ctx.state.uploadDirectory, {*replaced});
     json user = memberJson(ctx.db, me);
     std::string status = "Your details have been saved.";
     json reply = {{"status", status}, {"message", status}, {"user", user}};

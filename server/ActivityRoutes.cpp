@@ -183,7 +183,12 @@ json answerQuestions(RequestContext& ctx) {
             if (!st.step()) throw HttpError(404, "No question with this \"not_id\" was found.");
             if (auto owner = st.optionalInteger(0); owner && *owner != me)
                 throw HttpError(403, "This question was asked of another member.");
-            if (auto baby = st.optionalInteger(1)) one.requireBabyAccess(*baby);
+            if (auto baby = st.optionalInteger(1)) {
+                one.requireBabyAccess(*baby);
+                // A baby's journey stages are its parents' to answer.
+                if (!parentOf(ctx.db, me, *baby))
+                    throw HttpError(403, "Only a baby's mother or father can answer its journey questions.");
+            }
             ctx.db.prepare("UPDATE questions SET answer = ?, asked = 1, updated_at = ? WHERE not_id = ?")
                 .with(lower == "yes" ? "Yes" : "No", ctx.now(), notification)
                 .run();

@@ -40,6 +40,7 @@ json discharged(RequestContext& ctx) {
 json updateBabies(RequestContext& ctx) {
     int64_t me = ctx.memberMatchingUserId();
     json babies = babyList(ctx, true);
+    MemberStorage storage(ctx, me, pictureBytes(ctx) + babies.dump().size(), newBabyEntries(ctx, babies));
     // Each update may carry pictures, which take a decoding place for seconds each.
     ctx.state.takeAllowance(
         {{"baby-update", std::to_string(me), ctx.state.options.rates.babyUpdatesByMember}},
@@ -47,9 +48,12 @@ json updateBabies(RequestContext& ctx) {
     BabyPictures pictures = storeBabyPictures(ctx, babies);
     // Whether the member may write each baby is judged inside the write, after the pictures: a removal
     // that came meanwhile counts.
+    std::vector<std::string> replaced;
     Transaction tx(ctx.db);
-    saveBabies(ctx, me, babies, BabyEdits::Update, pictures);
+    saveBabies(ctx, me, babies, BabyEdits::Update, pictures, &replaced);
     ctx.commit(tx);
+    storage.keep();
+    removeUnnamedPictures(ctx.db, ctx.state.uploadDirectory, replaced);
     return {{"status", "Your babies are saved."}, {"response", babiesOfMember(ctx.db, me)}};
 }
 
@@ -160,15 +164,32 @@ json deleteBaby(RequestContext& ctx) {
     return {{"status", "The baby has been removed from your account."}};
 }
 
-json journeyItem(Connection& db, int64_t itemId, const std::string& base) {
-    auto st = db.prepare(
-        "SELECT id, label, overlay_text, date, file_name, editable, type FROM journey_items WHERE id = ?");
+// Who reads a baby's journey, and so which milestones she may change: those the family added (the
+// care team's are no one's to change), when she added them herself or is a parent of the baby.
+struct JourneyReader {
+    int64_t member;
+    bool parent;
+};
+
+JourneyReader journeyReader(RequestContext& ctx, int64_t babyId) {
+    return {ctx.member(), parentOf(ctx.db, ctx.member(), babyId)};
+}
+
+bool mayChange(const JourneyReader& reader, bool familys, std::optional<int64_t> addedBy) {
+    return familys && (reader.parent || addedBy == reader.member);
+}
+
+// "editable" says whether the reader may change the milestone: the screen offers its edit and delete
+// only then, and the server refuses them otherwise.
+json journeyItem(Connection& db, int64_t itemId, const std::string& base, const JourneyReader& reader) {
+    auto st = db.prepare("SELECT id, label, overlay_text, date, file_name, editable, type, created_by "
+                         "FROM journey_items WHERE id = ?");
     st.with(itemId);
     if (!st.step()) throw HttpError(404, "No milestone with this id was found.");
     json item = {{"id", st.integer(0)},
                  {"label", st.text(1)},
                  {"date", journeyDate(st.text(3))},
-                 {"editable", st.integer(5) != 0},
+                 {"editable", mayChange(reader, st.integer(5) != 0, st.optionalInteger(7))},
                  {"type", st.text(6)}};
     if (auto overlay = st.optionalText(2)) item["overlay_text"] = *overlay;
     if (auto file = st.optionalText(4))
@@ -183,6 +204,7 @@ json journeyItem(Connection& db, int64_t itemId, const std::string& base) {
 
 json journeyData(RequestContext& ctx) {
     int64_t babyId = familyBaby(ctx);
+    const JourneyReader reader = journeyReader(ctx, babyId);
     json out = ageDescriptions(ctx.db, babyId, ctx.now());
     json baby = babyJson(ctx.db, babyId);
     out["baby"] = {{"full_name", baby["full_name"]}, {"id", babyId}};
@@ -195,7 +217,7 @@ json journeyData(RequestContext& ctx) {
         int64_t week = std::max<int64_t>(0, (day - born) / 7) + 1;
         std::string name = "Week " + std::to_string(week);
         if (!weeks.contains(name)) weeks[name] = json::array();
-        weeks[name].push_back(journeyItem(ctx.db, st.integer(0), ctx.baseUrl()));
+        weeks[name].push_back(journeyItem(ctx.db, st.integer(0), ctx.baseUrl(), reader));
     }
     out["nicu_journey_data"] = weeks;
     return out;
@@ -245,6 +267,7 @@ json addJourneyItem(RequestContext& ctx) {
         label = st.text(0);
         if (st.integer(1) && text) label = *text;
     }
+    MemberStorage storage(ctx, ctx.member(), pictureBytes(ctx) + label.size() + text.value_or("").size(), 1);
     auto picture = journeyPicture(ctx);
     Transaction tx(ctx.db);
     // Again inside the write: the member may have been removed while the picture was read.
@@ -257,43 +280,59 @@ json addJourneyItem(RequestContext& ctx) {
         .run();
     int64_t itemId = ctx.db.lastInsertId();
     ctx.commit(tx);
+    storage.keep();
     return {{"status", "The milestone is added."},
-            {"nicu_journey_add", journeyItem(ctx.db, itemId, ctx.baseUrl())}};
+            {"nicu_journey_add", journeyItem(ctx.db, itemId, ctx.baseUrl(), journeyReader(ctx, babyId))}};
 }
 
-int64_t editableItem(RequestContext& ctx, int64_t babyId) {
+// The milestone named by "id", which the member may change; its picture's path, if any.
+std::pair<int64_t, std::optional<std::string>> changeableItem(RequestContext& ctx, int64_t babyId) {
     int64_t itemId = ctx.id("id");
-    auto st = ctx.db.prepare("SELECT editable FROM journey_items WHERE id = ? AND baby_id = ?");
+    auto st = ctx.db.prepare(
+        "SELECT editable, created_by, file_name FROM journey_items WHERE id = ? AND baby_id = ?");
     st.with(itemId, babyId);
     if (!st.step()) throw HttpError(404, "No milestone with this id was found for this baby.");
     if (!st.integer(0))
         throw HttpError(403, "This milestone comes from the care team and cannot be changed.");
-    return itemId;
+    if (!mayChange(journeyReader(ctx, babyId), true, st.optionalInteger(1)))
+        throw HttpError(403,
+                        "Only a baby's mother or father, or whoever added the milestone, can change it.");
+    return {itemId, st.optionalText(2)};
 }
 
 json editJourneyItem(RequestContext& ctx) {
     int64_t babyId = familyBaby(ctx);
-    int64_t itemId = editableItem(ctx, babyId);
+    int64_t itemId = changeableItem(ctx, babyId).first;
     std::string date = requireJourneyDate(ctx);
+    MemberStorage storage(ctx, ctx.member(), pictureBytes(ctx), 0);
     auto picture = journeyPicture(ctx);
+    std::optional<std::string> replaced;
     Transaction tx(ctx.db);
     // Again inside the write: the member may have been removed, or the milestone deleted, while the
     // picture was read.
     ctx.requireBabyAccess(babyId);
-    editableItem(ctx, babyId);
+    auto old = changeableItem(ctx, babyId).second;
     ctx.db.prepare("UPDATE journey_items SET date = ? WHERE id = ?").with(date, itemId).run();
-    if (picture)
+    if (picture) {
         ctx.db.prepare("UPDATE journey_items SET file_name = ? WHERE id = ?").with(*picture, itemId).run();
+        replaced = old;
+    }
     ctx.commit(tx);
-    json item = journeyItem(ctx.db, itemId, ctx.baseUrl());
+    storage.keep();
+    if (replaced) removeUnnamedPictures(ctx.db, ctx.state.uploadDirectory, {*replaced});
+    json item = journeyItem(ctx.db, itemId, ctx.baseUrl(), journeyReader(ctx, babyId));
     if (item.contains("overlay_text")) item["content"] = item["overlay_text"];
     return {{"status", "The milestone is saved."}, {"nicu_journey_edit", item}};
 }
 
 json deleteJourneyItem(RequestContext& ctx) {
     int64_t babyId = familyBaby(ctx);
-    int64_t itemId = editableItem(ctx, babyId);
+    Transaction tx(ctx.db);
+    auto [itemId, picture] = changeableItem(ctx, babyId);
     ctx.db.prepare("DELETE FROM journey_items WHERE id = ?").with(itemId).run();
+    tx.commit();
+    // Its picture goes with it: nothing names it any more, and its address serves nothing.
+    if (picture) removeUnnamedPictures(ctx.db, ctx.state.uploadDirectory, {*picture});
     return {{"status", "The milestone is deleted."}};
 }
 

@@ -336,12 +336,14 @@ json addComment(RequestContext& ctx) {
     // A conversation is a family's: an account with no baby has no one to hold it with.
     if (!ctx.db.queryInteger("SELECT 1 FROM member_babies WHERE member_id = ? LIMIT 1", me))
         throw HttpError(403, "Only a member of a family can comment.");
+    MemberStorage storage(ctx, me, text.size(), 1);
     ctx.db
         .prepare("INSERT INTO comments (member_id, post_id, feed_id, comment_text, created_at) VALUES (?, ?, "
                  "?, ?, ?)")
         .with(me, postId, feedId, text, ctx.now())
         .run();
     int64_t id = ctx.db.lastInsertId();
+    storage.keep();
     // The card's comments come back whole, oldest first and the new one last: the comment list
     // replaces its rows with them.
     json comments = commentsOf(ctx.db, me, postId, feedId);
@@ -380,6 +382,10 @@ json createPost(RequestContext& ctx) {
     if (text.find_first_not_of(" \t\r\n") == std::string::npos && pictures.empty())
         throw HttpError(400, "A post needs some text or a picture.");
 
+    size_t bytes = text.size();
+    for (const auto& [number, file] : pictures)
+        bytes += file.content->size();
+    MemberStorage storage(ctx, me, bytes, 1);
     std::vector<std::string> stored;
     for (const auto& [number, file] : pictures)
         stored.push_back(savePicture(ctx, file));
@@ -396,6 +402,7 @@ json createPost(RequestContext& ctx) {
             .with(postId, uploadPath(name), name.ends_with(".png") ? "png" : "jpg", ++position)
             .run();
     ctx.commit(tx);
+    storage.keep();
     json users = json::object();
     json card = postCard(ctx.db, me, postId, users, ctx.baseUrl());
     return {{"status", "Your post is shared."}, {"data", {{"posts", json::array({card})}, {"users", users}}}};

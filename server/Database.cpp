@@ -522,19 +522,36 @@ CREATE INDEX comments_member_feed ON comments(member_id, feed_id);
 )sql",
     // A member's role in a family is how she entered it, held per baby: a parent made the baby or
     // claimed it; an invitee is what the inviting parent named her. An existing row takes the
-    // relationship of the invitation that brought the member in from that baby's family; a row with no
-    // such invitation keeps what held before (the member's own Mother or Father), which grants no one
-    // more than she had. Proofs of the hour before are dropped: an invitation's proof now names the
-    // invitation and its address, and only cookies the server issued name an application.
+    // relationship of the invitation that brought the member in from that baby's family. When its
+    // inviter has left the baby since, the member still came in on an invitation if someone joined the
+    // baby before her (rows are numbered in the order they were made, and whoever made or claimed the
+    // baby came first): she is then a parent only if every invitation she took up named her so. Only
+    // the row of the baby's first member keeps what held before (her own Mother or Father), which
+    // grants no one more than she had. Proofs of the hour before are dropped: an invitation's proof
+    // now names the invitation and its address, and only cookies the server issued name an application.
     R"sql(
 ALTER TABLE member_babies ADD COLUMN parent INTEGER NOT NULL DEFAULT 0;
 UPDATE member_babies SET parent = COALESCE(
     (SELECT i.relationship IN ('Mother', 'Father') FROM invitations i
         JOIN member_babies inviter ON inviter.member_id = i.inviter_id AND inviter.baby_id = member_babies.baby_id
         WHERE i.accepted_member_id = member_babies.member_id ORDER BY i.id LIMIT 1),
+    (SELECT MIN(i.relationship IN ('Mother', 'Father')) FROM invitations i
+        WHERE i.accepted_member_id = member_babies.member_id AND member_babies.rowid >
+            (SELECT MIN(earliest.rowid) FROM member_babies earliest
+                WHERE earliest.baby_id = member_babies.baby_id)),
     (SELECT m.relationship IN ('Mother', 'Father') FROM members m WHERE m.id = member_babies.member_id),
     0);
 DELETE FROM proofs;
+)sql",
+    // A picture that a write replaces, or whose row it deletes, is removed once no row names it: the
+    // look-up of its name goes through an index in every table that may name one (in the posts, only
+    // the daily updates name pictures).
+    R"sql(
+CREATE INDEX members_file ON members(file_name);
+CREATE INDEX babies_file ON babies(file_name);
+CREATE INDEX journey_items_file ON journey_items(file_name);
+CREATE INDEX post_media_file ON post_media(file_name);
+CREATE INDEX posts_pictures ON posts(image) WHERE image IS NOT NULL OR items IS NOT NULL;
 )sql",
 };
 

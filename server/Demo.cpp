@@ -255,15 +255,20 @@ std::vector<std::string> demoTables() {
     return tables;
 }
 
-// The demo keeps, beside the server's own tables, the day its dates stand at ("demo") and the rows it
-// still owns ("demo_rows"), so that a later start moves those rows, and only them, to the day of that
-// start. Ids are reused after a deletion, so the demo lets go of a row when it is deleted (a member's
-// row that later takes its id is the member's), and of a baby it loaded without a family once a
-// family claims her by her record number: her dates are then the family's.
+// The demo keeps, beside the server's own tables, the day its dates stand at ("demo"), the rows it
+// still owns ("demo_rows") and each date of those rows as it last wrote it ("demo_dates"), so that a
+// later start moves those dates, and only them, to the day of that start. Ids are reused after a
+// deletion, so the demo lets go of a row when it is deleted (a member's row that later takes its id is
+// the member's), and of a baby it loaded without a family once a family claims her by her record
+// number: her dates are then the family's. A date that no longer reads as the demo wrote it was set by
+// a member (a milestone moved, a birthday corrected, a question answered), and the demo lets go of it.
 void ensureDemoTables(Connection& db) {
     db.exec("CREATE TABLE IF NOT EXISTS demo (day INTEGER NOT NULL, rows TEXT NOT NULL)");
     db.exec("CREATE TABLE IF NOT EXISTS demo_rows (tbl TEXT NOT NULL, id INTEGER NOT NULL, "
             "PRIMARY KEY (tbl, id)) WITHOUT ROWID");
+    db.exec(
+        "CREATE TABLE IF NOT EXISTS demo_dates (tbl TEXT NOT NULL, col TEXT NOT NULL, id INTEGER NOT NULL, "
+        "value NOT NULL, PRIMARY KEY (tbl, col, id)) WITHOUT ROWID");
     db.exec("CREATE TABLE IF NOT EXISTS demo_passwords (email TEXT PRIMARY KEY COLLATE NOCASE, "
             "hash TEXT NOT NULL, opens INTEGER NOT NULL DEFAULT 1)");
     for (const auto& table : demoTables())
@@ -309,17 +314,57 @@ void adoptRanges(Connection& db, const json& ranges) {
         .run();
 }
 
-// The latest day (days since 1970) of the demo's own dates that never lie ahead.
+// The day (days since 1970) of a date as SQL: a time in seconds, or a calendar day.
+std::string dayOf(const DemoDate& d, const std::string& value) {
+    return d.calendarDay ? "CAST(julianday(" + value + ") - 2440587.5 AS INTEGER)" : value + " / 86400";
+}
+
+// Takes the dates of the rows the demo owns as the demo's own, as they read now. With `until`, only
+// those on or before that day (or lying ahead by nature): a date further ahead than the day the demo
+// stood at was set by a member.
+void recordDemoDates(Connection& db, std::optional<int64_t> until) {
+    for (const auto& d : kDemoDates) {
+        const std::string table = d.table, column = d.column;
+        db.prepare("INSERT OR REPLACE INTO demo_dates (tbl, col, id, value) SELECT ?1, ?2, id, " + column +
+                   " FROM " + table + " WHERE id IN (SELECT id FROM demo_rows WHERE tbl = ?1) AND " + column +
+                   " IS NOT NULL AND (?3 IS NULL OR ?4 OR " + dayOf(d, column) + " <= ?3)")
+            .with(table, column, until, d.mayLieAhead)
+            .run();
+    }
+}
+
+// The demo's dates as they read after it moved them.
+void refreshDemoDates(Connection& db) {
+    for (const auto& d : kDemoDates) {
+        const std::string table = d.table, column = d.column;
+        db.prepare("UPDATE demo_dates SET value = (SELECT " + column + " FROM " + table +
+                   " x WHERE x.id = demo_dates.id) WHERE tbl = ?1 AND col = ?2")
+            .with(table, column)
+            .run();
+    }
+}
+
+// Lets go of every date the demo no longer owns: of a row it let go of, or one a member set since.
+void letGoOfMembersDates(Connection& db) {
+    for (const auto& d : kDemoDates) {
+        const std::string table = d.table, column = d.column;
+        db.prepare("DELETE FROM demo_dates WHERE tbl = ?1 AND col = ?2 AND NOT EXISTS (SELECT 1 FROM " +
+                   table +
+                   " x JOIN demo_rows r ON r.tbl = ?1 AND r.id = x.id WHERE x.id = demo_dates.id AND x." +
+                   column + " IS demo_dates.value)")
+            .with(table, column)
+            .run();
+    }
+}
+
+// The latest day of the demo's own dates that never lie ahead.
 std::optional<int64_t> latestDemoDay(Connection& db) {
     std::optional<int64_t> latest;
     for (const auto& d : kDemoDates) {
         if (d.mayLieAhead) continue;
-        const std::string column = d.column;
-        const std::string day = d.calendarDay ? "CAST(julianday(" + column + ") - 2440587.5 AS INTEGER)"
-                                              : column + " / 86400";
-        auto st = db.prepare("SELECT MAX(" + day + ") FROM " + std::string(d.table) +
-                             " WHERE id IN (SELECT id FROM demo_rows WHERE tbl = ?)");
-        st.with(d.table);
+        auto st =
+            db.prepare("SELECT MAX(" + dayOf(d, "value") + ") FROM demo_dates WHERE tbl = ? AND col = ?");
+        st.with(d.table, d.column);
         if (!st.step()) continue;
         if (auto value = st.optionalInteger(0); value && (!latest || *value > *latest)) latest = value;
     }
@@ -327,12 +372,16 @@ std::optional<int64_t> latestDemoDay(Connection& db) {
 }
 
 // A demo loaded days ago reads as if loaded today: its cards are as recent, its daily update is
-// today's and the twins are as old as they were. Rows members added keep their own dates, since
-// they tell what really happened. Times move by whole days (a time that would then lie ahead of
-// now stands at now), calendar days by as many days. No demo date is moved past today, whatever
-// day was stored: a stored day from a clock that ran ahead moves the demo back to today, and one
-// further back than the demo's own dates moves them only as far as today.
+// today's and the twins are as old as they were. The demo moves by the days since the day it last
+// stood at, which it keeps itself; what members wrote never moves it, nor moves: the rows they added
+// and the dates they set keep their dates, since they tell what really happened. Times move by whole
+// days (a time that would then lie ahead of now stands at now), calendar days by as many days. No
+// demo date is moved past today, whatever day was stored: a stored day from a clock that ran ahead
+// moves the demo back to today, and one further back than the demo's own dates moves them only as
+// far as today.
 void moveDemoToToday(Connection& db, ServerState& state) {
+    const bool keptDates =
+        db.prepare("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'demo_dates'").step();
     ensureDemoTables(db);
     int64_t day = 0;
     json ranges;
@@ -353,19 +402,22 @@ void moveDemoToToday(Connection& db, ServerState& state) {
         adoptRanges(db, ranges);
         db.prepare("UPDATE demo SET rows = '{}'").run();
     }
+    if (!keptDates) recordDemoDates(db, day);
+    letGoOfMembersDates(db);
     int64_t days = today - day;
     if (auto latest = latestDemoDay(db)) days = std::min(days, today - *latest);
     if (days != 0) {
         for (const auto& d : kDemoDates) {
-            const std::string column = d.column;
+            const std::string table = d.table, column = d.column;
             const std::string moved =
                 d.calendarDay ? "COALESCE(date(" + column + ", printf('%+d days', ?1)), " + column + ")"
                               : "MIN(" + column + " + ?1 * 86400, ?2)";
-            db.prepare("UPDATE " + std::string(d.table) + " SET " + column + " = " + moved +
-                       " WHERE id IN (SELECT id FROM demo_rows WHERE tbl = ?3)")
-                .with(days, now, d.table)
+            db.prepare("UPDATE " + table + " SET " + column + " = " + moved +
+                       " WHERE id IN (SELECT id FROM demo_dates WHERE tbl = ?3 AND col = ?4)")
+                .with(days, now, table, column)
                 .run();
         }
+        refreshDemoDates(db);
     }
     db.prepare("UPDATE demo SET day = ?").with(today).run();
     tx.commit();
@@ -766,6 +818,7 @@ void seedDemo(Connection& db, ServerState& state) {
     for (const auto& [table, last] : lastIds(db))
         rows[table] = std::vector<int64_t>{before.at(table), last};
     ownRows(db, rows);
+    recordDemoDates(db, std::nullopt);
     for (const auto& account : accounts)
         db.prepare("INSERT OR REPLACE INTO demo_passwords (email, hash) SELECT email, password_hash FROM "
                    "members WHERE email = ?")

@@ -50,9 +50,10 @@ int64_t RateLimiter::take(const std::vector<RateKey>& keys, int64_t now) {
         if (found == scope.index.end()) continue;
         Allowance& allowance = *found->second;
         allowance.rate = key.rate;
+        const auto amount = static_cast<double>(key.amount);
         double left = refilled(allowance, now);
-        if (left < 1)
-            wait = std::max(wait, std::min((1 - left) / perSecond(key.rate),
+        if (left < amount)
+            wait = std::max(wait, std::min((amount - left) / perSecond(key.rate),
                                            static_cast<double>(key.rate.periodSeconds)));
     }
     if (wait > 0) return std::max<int64_t>(1, static_cast<int64_t>(std::ceil(wait)));
@@ -67,7 +68,7 @@ int64_t RateLimiter::take(const std::vector<RateKey>& keys, int64_t now) {
             scope.byUse.splice(scope.byUse.end(), scope.byUse, found->second);
         }
         Allowance& allowance = *found->second;
-        allowance.left = refilled(allowance, now) - 1;
+        allowance.left = refilled(allowance, now) - static_cast<double>(key.amount);
         allowance.at = now;
         forgetOldest(scope, now);
     }
@@ -82,7 +83,8 @@ void RateLimiter::giveBack(const std::vector<RateKey>& keys, int64_t now) {
         auto found = scope->second.index.find(key.key);
         if (found == scope->second.index.end()) continue;
         Allowance& allowance = *found->second;
-        allowance.left = std::min(static_cast<double>(allowance.rate.count), refilled(allowance, now) + 1);
+        allowance.left = std::min(static_cast<double>(allowance.rate.count),
+                                  refilled(allowance, now) + static_cast<double>(key.amount));
         allowance.at = now;
     }
 }

@@ -54,6 +54,9 @@ struct RateKey {
     const char* scope; // what is counted: "signup", "analytics-member", ...
     std::string key;
     Rate rate;
+    // What the request takes from the allowance: one request, or for an allowance counted in bytes
+    // the bytes it stores.
+    int64_t amount = 1;
 };
 
 // Allowances kept in memory: they protect the server's resources, not secrets, so that a restart that
@@ -67,10 +70,11 @@ class RateLimiter {
 public:
     explicit RateLimiter(size_t maxKeysPerScope = 100'000) : maxKeysPerScope_(maxKeysPerScope) {}
 
-    // Takes one request from every key's allowance, or from none: 0 when the request may go ahead,
-    // otherwise the seconds until every key allows one again.
+    // Takes each key's amount from its allowance, or nothing from any: 0 when the request may go
+    // ahead, otherwise the seconds until every key allows it again (at most a period: an amount
+    // larger than a key's whole allowance is its caller's to refuse).
     int64_t take(const std::vector<RateKey>& keys, int64_t now);
-    // Gives the request taken back to every key (one that was refused after all, which costs nothing).
+    // Gives what was taken back to every key (a request refused after all, which costs nothing).
     void giveBack(const std::vector<RateKey>& keys, int64_t now);
     // Keys held, in every scope.
     size_t size();

@@ -352,12 +352,43 @@ void storeFile(const std::filesystem::path& target, const std::string& bytes, bo
     }
 }
 
+namespace {
+
+// Every column that may name an uploaded picture, as "images/upload/<name>" inside its text. The
+// first four hold a picture's path and nothing else; a daily update names its baby's picture of the
+// day in "image" and in its "items".
+struct NamingColumn {
+    const char* table;
+    const char* column;
+};
+const NamingColumn kNamingColumns[] = {
+    {"members", "file_name"},    {"babies", "file_name"}, {"journey_items", "file_name"},
+    {"post_media", "file_name"}, {"posts", "image"},      {"posts", "items"},
+};
+constexpr size_t kPathColumns = 4;
+
+const char* const kUploadNameCharacters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_.-";
+
+// Whether a row still names the picture at `path`; each look-up goes through an index.
+bool pictureNamed(Connection& db, const std::string& path) {
+    for (size_t i = 0; i < kPathColumns; ++i) {
+        const auto& [table, column] = kNamingColumns[i];
+        if (db.prepare(std::string("SELECT 1 FROM ") + table + " WHERE " + column +
+                       " IN (?1, '/' || ?1) LIMIT 1")
+                .with(path)
+                .step())
+            return true;
+    }
+    return db
+        .prepare("SELECT 1 FROM posts WHERE (image IS NOT NULL OR items IS NOT NULL) "
+                 "AND (instr(image, ?1) > 0 OR instr(items, ?1) > 0) LIMIT 1")
+        .with(path)
+        .step();
+}
+
+} // namespace
+
 size_t removeUnreferencedUploads(Connection& db, const std::filesystem::path& uploadDirectory) {
-    // Every column that may name an uploaded picture, as "images/upload/<name>" inside its text.
-    static const char* const kNamingColumns[][2] = {
-        {"members", "file_name"},    {"babies", "file_name"}, {"journey_items", "file_name"},
-        {"post_media", "file_name"}, {"posts", "image"},      {"posts", "items"},
-    };
     const std::string marker = uploadPath("");
     std::set<std::string> named;
     for (const auto& [table, column] : kNamingColumns) {
@@ -367,8 +398,7 @@ size_t removeUnreferencedUploads(Connection& db, const std::filesystem::path& up
             std::string text = st.text(0);
             for (size_t at = text.find(marker); at != std::string::npos; at = text.find(marker, at)) {
                 at += marker.size();
-                size_t end = text.find_first_not_of(
-                    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_.-", at);
+                size_t end = text.find_first_not_of(kUploadNameCharacters, at);
                 named.insert(text.substr(at, end == std::string::npos ? std::string::npos : end - at));
             }
         }
@@ -382,6 +412,61 @@ size_t removeUnreferencedUploads(Connection& db, const std::filesystem::path& up
     return removed;
 }
 
+void removeUnnamedPictures(Connection& db, const std::filesystem::path& uploadDirectory,
+                           const std::vector<std::string>& paths) {
+    const std::string marker = uploadPath("");
+    for (std::string path : paths) {
+        if (path.starts_with("/")) path.erase(0, 1);
+        if (!path.starts_with(marker)) continue;
+        const std::string name = path.substr(marker.size());
+        if (name.empty() || name.front() == '.' ||
+            name.find_first_not_of(kUploadNameCharacters) != std::string::npos)
+            continue;
+        if (pictureNamed(db, path)) continue;
+        std::error_code ignored;
+        std::filesystem::remove(uploadDirectory / name, ignored);
+    }
+}
+
+namespace {
+
+std::vector<RateKey> storageKeys(const RequestContext& ctx, int64_t memberId, size_t bytes, int64_t items) {
+    const auto& rates = ctx.state.options.rates;
+    if (static_cast<int64_t>(bytes) > rates.storedBytesByMember.count)
+        throw HttpError(413, "This request stores more than an account may store in an hour.");
+    std::vector<RateKey> keys = {
+        {"stored-bytes", std::to_string(memberId), rates.storedBytesByMember, static_cast<int64_t>(bytes)}};
+    if (items > 0) keys.push_back({"stored-items", std::to_string(memberId), rates.itemsByMember, items});
+    return keys;
+}
+
+} // namespace
+
+MemberStorage::MemberStorage(RequestContext& ctx, int64_t memberId, size_t bytes, int64_t items)
+    : taken_(ctx.state, storageKeys(ctx, memberId, bytes, items),
+             "Too much was stored from this account in the last hour.") {}
+
+void MemberStorage::keep() {
+    taken_.keep("stored-bytes");
+    taken_.keep("stored-items");
+}
+
+size_t pictureBytes(const RequestContext& ctx) {
+    size_t bytes = 0;
+    for (const auto& file : ctx.files())
+        bytes += file.content->size();
+    return bytes;
+}
+
+namespace {
+
+std::string babyGender(const std::string& sent) {
+    const std::string gender = lowerCase(sent);
+    return gender == "male" ? "Male" : gender == "female" ? "Female" : "Unknown";
+}
+
+} // namespace
+
 BabyFields readBabyFields(const RequestContext& entry) {
     BabyFields baby;
     baby.fullName = entry.text("full_name");
@@ -392,10 +477,7 @@ BabyFields readBabyFields(const RequestContext& entry) {
     if (!birthday || !expected) throw HttpError(400, "A baby's dates must be written as yyyy-MM-dd.");
     baby.birthday = *birthday;
     baby.expectedBirthday = *expected;
-    std::string gender = entry.optionalText("gender").value_or("");
-    std::transform(gender.begin(), gender.end(), gender.begin(),
-                   [](unsigned char c) { return std::tolower(c); });
-    baby.gender = gender == "male" ? "Male" : gender == "female" ? "Female" : "Unknown";
+    baby.gender = babyGender(entry.optionalText("gender").value_or(""));
     return baby;
 }
 
@@ -412,6 +494,12 @@ int64_t createBaby(Connection& db, int64_t memberId, const BabyFields& baby) {
 
 bool isParentRelationship(const std::string& relationship) {
     return relationship == "Mother" || relationship == "Father";
+}
+
+bool parentOf(Connection& db, int64_t memberId, int64_t babyId) {
+    return db.prepare("SELECT 1 FROM member_babies WHERE member_id = ? AND baby_id = ? AND parent = 1")
+        .with(memberId, babyId)
+        .step();
 }
 
 std::optional<FamilyInvitation> familyInvitation(RequestContext& ctx, int64_t memberId, int64_t babyId) {
@@ -495,9 +583,19 @@ void correctNameAndBirthday(Connection& db, const RequestContext& entry, int64_t
     }
 }
 
-} // namespace
-
-namespace {
+// Whether the entry would change the baby's record: a field it sends that differs from the record's.
+bool changesRecord(Connection& db, const RequestContext& entry, int64_t babyId) {
+    const json record = babyJson(db, babyId);
+    if (auto name = entry.optionalText("full_name"); name && *name != record["full_name"]) return true;
+    for (const char* key : {"birthday", "expected_birthday"})
+        if (auto text = entry.optionalText(key)) {
+            auto date = normaliseDate(*text);
+            if (!date) throw HttpError(400, "A baby's dates must be written as yyyy-MM-dd.");
+            if (*date != record[key]) return true;
+        }
+    auto gender = entry.optionalText("gender");
+    return gender && babyGender(*gender) != record["gender"];
+}
 
 // The id an entry of a "babies" list gives itself, if any; its picture is "baby_picture_<id>".
 std::optional<int64_t> babyEntryId(const RequestContext& ctx, const json& baby) {
@@ -508,6 +606,13 @@ std::optional<int64_t> babyEntryId(const RequestContext& ctx, const json& baby) 
 }
 
 } // namespace
+
+int64_t newBabyEntries(const RequestContext& ctx, const json& babies) {
+    return std::count_if(babies.begin(), babies.end(), [&](const json& baby) {
+        auto id = babyEntryId(ctx, baby);
+        return !id || *id <= 0;
+    });
+}
 
 BabyPictures storeBabyPictures(RequestContext& ctx, const json& babies) {
     // The last part of a name is the one sent; a part sent twice, or named by no entry, is not stored.
@@ -526,12 +631,15 @@ BabyPictures storeBabyPictures(RequestContext& ctx, const json& babies) {
 }
 
 void saveBabies(RequestContext& ctx, int64_t memberId, const json& babies, BabyEdits edits,
-                const BabyPictures& pictures) {
+                const BabyPictures& pictures, std::vector<std::string>* replaced) {
     std::set<std::string> named;
     auto namePicture = [&](int64_t pictureId, int64_t babyId) {
         auto picture = pictures.find("baby_picture_" + std::to_string(pictureId));
         if (picture == pictures.end()) return;
         named.insert(picture->first);
+        if (replaced)
+            if (auto old = babyJson(ctx.db, babyId).value("file_name", std::string()); !old.empty())
+                replaced->push_back(old);
         ctx.db.prepare("UPDATE babies SET file_name = ? WHERE id = ?")
             .with(uploadPath(picture->second), babyId)
             .run();
@@ -553,6 +661,13 @@ void saveBabies(RequestContext& ctx, int64_t memberId, const json& babies, BabyE
             // A baby of the family the member joined on invitation is that family's to describe.
             if (claim != BabyClaim::Unclaimed) continue;
             correctNameAndBirthday(ctx.db, entry, *babyId);
+        } else if (claim == BabyClaim::Member && !parentOf(ctx.db, memberId, *babyId)) {
+            // Only a parent describes the baby; the record as it stands passes, as the add-a-baby
+            // flow sends it along.
+            if (changesRecord(ctx.db, entry, *babyId) ||
+                pictures.count("baby_picture_" + std::to_string(*babyId)))
+                throw HttpError(403, "Only a baby's mother or father can change the baby's details.");
+            continue;
         } else {
             BabyFields fields = readBabyFields(entry);
             ctx.db

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "server/Http.h"
+#include "server/Server.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -51,6 +52,28 @@ void storeFile(const std::filesystem::path& target, const std::string& bytes, bo
 // Removes the files of the upload directory that no row names (a crash between storing a picture and
 // committing its row leaves such a file). Returns how many went.
 size_t removeUnreferencedUploads(Connection& db, const std::filesystem::path& uploadDirectory);
+// Once a write that replaced pictures, or deleted the rows that named them, is committed: removes each
+// of `paths` ("images/upload/<name>") that no row names any more, so that it is neither kept nor served.
+// One that another row still names (a daily update quotes its baby's picture) stays. The cost is a
+// few indexed look-ups per picture, whatever the tables hold.
+void removeUnnamedPictures(Connection& db, const std::filesystem::path& uploadDirectory,
+                           const std::vector<std::string>& paths);
+
+// What a member's request stores on disk (the bytes of its pictures and texts) and the items it adds
+// (posts, comments, milestones, babies) are taken from the member's hourly allowances
+// (`ServerOptions::rates`) before any picture is read, and given back unless the request `keep`s them
+// once its write is committed: a request refused on the way costs nothing. 413 when the request alone
+// stores more than an hour's allowance, 429 past the allowance.
+class MemberStorage {
+public:
+    MemberStorage(RequestContext& ctx, int64_t memberId, size_t bytes, int64_t items);
+    void keep();
+
+private:
+    TakenAllowance taken_;
+};
+// The bytes of the picture parts a request carries.
+size_t pictureBytes(const RequestContext& ctx);
 std::string uploadPath(const std::string& storedName);  // "images/upload/<name>"
 std::string staticPath(const std::string& pictureName); // "/static-files/images/<name>"
 
@@ -70,6 +93,9 @@ int64_t createBaby(Connection& db, int64_t memberId, const BabyFields& baby);
 // is a parent when the inviting parent named her Mother or Father. Parent rights (inviting, removing)
 // hold in that family only.
 bool isParentRelationship(const std::string& relationship);
+// The member is a parent of the baby (see `isParentRelationship`): she describes the baby and changes
+// any milestone the family added.
+bool parentOf(Connection& db, int64_t memberId, int64_t babyId);
 
 // How a baby named by id came to be in the member's family.
 enum class BabyClaim {
@@ -97,13 +123,17 @@ BabyClaim claimBaby(RequestContext& ctx, int64_t memberId, int64_t babyId);
 // The "babies" list of a sign-up or a baby update (a form sends it as one field of JSON text): at most
 // twenty objects. Without the key, an empty list when it is not `required`.
 json babyList(const RequestContext& ctx, bool required);
+// The entries of a "babies" list that make new babies (no id, or one of 0 or below).
+int64_t newBabyEntries(const RequestContext& ctx, const json& babies);
 // Whose record the entries of a list may write.
 enum class BabyEdits {
     // A sign-up: a baby that had no family takes the name and birth date sent (the member may have
     // corrected what the record-number look-up showed); another family's baby keeps its record.
     SignUp,
-    // A baby update: the babies of the member's own family, and one that had no family, take every
-    // field sent; another family's baby, joined here, keeps its record.
+    // A baby update: a baby of which the member is a parent, and one that had no family, take every
+    // field sent; another family's baby, joined here, keeps its record. A baby of her family of which
+    // she is not a parent is refused (403) unless the entry sends its record as it stands, with no
+    // picture (the add-a-baby flow sends the stored babies along with the one found).
     Update,
 };
 // The pictures of the entries of a "babies" list, each part "baby_picture_<entry id>" that an entry
@@ -116,9 +146,10 @@ BabyPictures storeBabyPictures(RequestContext& ctx, const json& babies);
 // without an id, or with an id of 0 or below (a form not yet saved numbers itself -1, -2, ...), is a
 // new baby made from its fields; a positive id names an existing baby, claimed under `claimBaby`'s
 // rules. The picture of an entry is the part "baby_picture_<its id>" from `pictures`, named only for
-// a record the entry may write; the pictures no such entry names are removed.
+// a record the entry may write; the pictures no such entry names are removed. The pictures the entries
+// replace are added to `replaced`, for `removeUnnamedPictures` once the write is committed.
 void saveBabies(RequestContext& ctx, int64_t memberId, const json& babies, BabyEdits edits,
-                const BabyPictures& pictures);
+                const BabyPictures& pictures, std::vector<std::string>* replaced = nullptr);
 
 bool validRelationship(const std::string& text, std::string* canonical = nullptr);
 // An address with one "@", a dot after it, no spaces and no control characters.

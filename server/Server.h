@@ -59,6 +59,11 @@ struct ServerOptions {
         Rate eventsByAddress{600, 60}; // usage events sent without a member
         Rate eventsByMember{120, 60};
         Rate babyUpdatesByMember{30, 3600}; // each may carry pictures to decode
+        // What a member's requests store on the server's disk (pictures and texts), in bytes, and the
+        // posts, comments, milestones and babies they add: a parent sharing a day's pictures at once
+        // stays well inside both.
+        Rate storedBytesByMember{200 * 1024 * 1024, 3600};
+        Rate itemsByMember{300, 3600};
     } rates;
     // Usage events kept: the latest this many, none older than this many days.
     int64_t eventsKept = 1'000'000;

@@ -111,6 +111,75 @@ TEST_F(DemoDatesTest, AMembersMilestoneThatTakesADeletedDemoMilestonesIdKeepsIts
     }
 }
 
+TEST_F(DemoDatesTest, DatesAMemberSetNeitherMoveTheDemoNorMoveWithIt) {
+    const std::string hats = "Knitted two tiny hats for the twins. Blue and pink, of course.";
+    Session mother = demoMother();
+    const std::string me = std::to_string(mother.userId);
+    auto milestone = [&](const std::string& label) {
+        const json data = json::parse(journey(mother, 1));
+        for (const auto& [week, items] : data["nicu_journey_data"].items())
+            for (const auto& item : items)
+                if (item["label"] == label) return std::to_string(item["id"].get<int64_t>());
+        return std::string("none");
+    };
+    auto moveMilestone = [&](const std::string& label, const std::string& date) {
+        return multipart("baby/nicu_journey_edit",
+                         {{"baby_id", "1", "", ""},
+                          {"user_id", me, "", ""},
+                          {"id", milestone(label), "", ""},
+                          {"date", date, "", ""}},
+                         mother.access)
+            .status;
+    };
+    // As found: a milestone of the demo's dated next December, another moved to a day of her own, and
+    // Olivia's birthday set a month ahead.
+    ASSERT_EQ(moveMilestone("First kangaroo care", "2027-12-08"), 200);
+    ASSERT_EQ(moveMilestone("Grandma Ruth came", "2027-01-10"), 200);
+    const json olivia = mother.reply["babies"][0];
+    ASSERT_EQ(post("baby/update",
+                   {{"user_id", mother.userId},
+                    {"babies",
+                     {{{"id", 1},
+                       {"full_name", "Olivia Hart"},
+                       {"birthday", "2027-02-15"},
+                       {"expected_birthday", olivia["expected_birthday"]},
+                       {"gender", "Female"}}}}},
+                   mother.access)
+                  .status,
+              200);
+    auto moved = [&] {
+        for (const auto& line : consoleLines())
+            if (line.starts_with("demo: its dates moved")) return line;
+        return std::string();
+    };
+    auto expectHerDates = [&](const char* when) {
+        const std::string journeyNow = journey(mother, 1);
+        EXPECT_NE(journeyNow.find("\"Dec 8, 2027\""), std::string::npos) << when << journeyNow;
+        EXPECT_NE(journeyNow.find("\"Jan 10, 2027\""), std::string::npos) << when << journeyNow;
+        EXPECT_EQ(mother.reply["babies"][0]["birthday"], "2027-02-15") << when;
+    };
+
+    // Started again the same day: nothing moves.
+    now_ += 3600;
+    restart();
+    mother = demoMother();
+    EXPECT_EQ(moved(), "");
+    EXPECT_EQ(dailyUpdates(mother)["daily_update"].back()["updated_at"], "2027-01-15T07:00:00+0000");
+    EXPECT_EQ(postTime(feed(mother), hats), "2027-01-14T06:00:00.000+0000");
+    expectHerDates("the same day: ");
+
+    // Three days later the demo's own dates move three days; hers stay where she put them.
+    now_ += 3 * 86400;
+    restart();
+    mother = demoMother();
+    EXPECT_EQ(moved(), "demo: its dates moved 3 days forward, to today");
+    EXPECT_EQ(dailyUpdates(mother)["daily_update"].back()["updated_at"], "2027-01-18T07:00:00+0000");
+    EXPECT_EQ(postTime(feed(mother), hats), "2027-01-17T06:00:00.000+0000");
+    EXPECT_NE(journey(mother, 1).find("\"Jan 17, 2027\""), std::string::npos) << "the first bath moved";
+    EXPECT_EQ(mother.reply["babies"][1]["birthday"], "2026-12-25") << "Noah's birthday is the demo's";
+    expectHerDates("three days later: ");
+}
+
 TEST_F(DemoDatesTest, TheDemosBabyClaimedByAFamilyKeepsTheBirthdayTheFamilyGave) {
     ASSERT_EQ(post("baby/verify_mrn", {{"mrn", "CW200001"}}).status, 200);
     json body = {{"full_name", "Ana Lopez"},
@@ -172,6 +241,15 @@ TEST_F(DemoDatesTest, NoDemoDateMovesPastTodayWhateverDayWasStored) {
 
 TEST_F(DemoDatesTest, ADemoLoadedByTheLastServerKeepsMovingItsOwnRowsButNotAClaimedBaby) {
     Session mother = demoMother();
+    // The mother had dated a milestone of the demo's next December.
+    ASSERT_EQ(multipart("baby/nicu_journey_edit",
+                        {{"baby_id", "1", "", ""},
+                         {"user_id", std::to_string(mother.userId), "", ""},
+                         {"id", "4", "", ""},
+                         {"date", "2027-12-08", "", ""}},
+                        mother.access)
+                  .status,
+              200);
     ASSERT_EQ(post("baby/verify_mrn", {{"mrn", "CW200001"}}).status, 200);
     json body = {{"full_name", "Ana Lopez"}, {"email", "ana@cradleway.test"}, {"relationship", "Mother"},
                  {"password", "anas-password"},
@@ -187,12 +265,14 @@ TEST_F(DemoDatesTest, ADemoLoadedByTheLastServerKeepsMovingItsOwnRowsButNotAClai
             ranges[table] = {0, *lease->queryInteger(std::string("SELECT MAX(id) + 0 * ? FROM ") + table, 1)};
         ranges["members"] = {0, 3};
         lease->prepare("UPDATE demo SET rows = ?").with(ranges.dump()).run();
-        lease->exec("DROP TABLE demo_rows");
+        lease->exec("DROP TABLE demo_rows; DROP TABLE demo_dates");
     }
     now_ += 2 * 86400;
     restart();
     mother = demoMother();
     EXPECT_EQ(dailyUpdates(mother)["daily_update"].back()["updated_at"], "2027-01-17T07:00:00+0000");
+    // A date past the day the demo stood at was a member's: it stays.
+    EXPECT_NE(journey(mother, 1).find("\"Dec 8, 2027\""), std::string::npos);
     EXPECT_EQ(mother.reply["babies"][0]["birthday"], "2026-12-24");
     EXPECT_EQ(signIn("ana@cradleway.test", "anas-password").reply["babies"][0]["birthday"], "2027-01-02");
 }

@@ -87,7 +87,94 @@ protected:
         EXPECT_FALSE(signup.body["user"].contains("spouse_id")) << signup.raw;
         return signIn("sarah@cradleway.test", "sarahs-password");
     }
+    // The database as a server from before roles left it: memberships without roles, and none of the
+    // later indexes; then started again.
+    void asBeforeRoles() {
+        server_.reset();
+        {
+            Connection db((dir_ / "cradleway.db").string());
+            db.exec("ALTER TABLE member_babies DROP COLUMN parent; DROP INDEX members_file; DROP INDEX "
+                    "babies_file; "
+                    "DROP INDEX journey_items_file; DROP INDEX post_media_file; DROP INDEX posts_pictures; "
+                    "UPDATE schema_version SET version = 5");
+        }
+        restart();
+    }
+    json journeyItem(const Session& reader, const std::string& label) {
+        Reply journey =
+            post("baby/nicu_journey_data", {{"baby_id", 1}, {"user_id", reader.userId}}, reader.access);
+        for (const auto& [week, items] : journey.body["nicu_journey_data"].items())
+            for (const auto& item : items)
+                if (item["label"] == label) return item;
+        return nullptr;
+    }
+    Reply changeMilestone(const Session& by, const char* path, int64_t id) {
+        return multipart(path,
+                         {{"baby_id", "1", "", ""},
+                          {"user_id", std::to_string(by.userId), "", ""},
+                          {"id", std::to_string(id), "", ""},
+                          {"date", "2027-01-02", "", ""}},
+                         by.access);
+    }
 };
+
+TEST_F(FamilyRoleTest, ARelativeChangesNeitherTheBabiesNorTheMilestonesOthersAdded) {
+    Session mother = demoMother();
+    Session father = signIn("partner@cradleway.test", "cradleway-demo");
+    Session sarah = sarahAsMother();
+    const json twins = mother.reply["babies"];
+    const auto stored = uploads();
+
+    // As found: Sarah renames Olivia, makes her a boy born in 2020, and gives her a picture.
+    Reply renamed =
+        multipart("baby/update",
+                  {{"user_id", std::to_string(sarah.userId), "", ""},
+                   {"babies", R"([{"id": 1, "full_name": "Renamed by Sarah", "birthday": "2020-01-01",
+                         "expected_birthday": "2020-03-01", "gender": "Male"}])",
+                    "", ""},
+                   {"baby_picture_1", jpegBytes(900), "photo_1.jpg", "image/jpeg"}},
+                  sarah.access);
+    EXPECT_EQ(renamed.status, 403) << renamed.raw;
+    EXPECT_EQ(renamed.body["message"], "Only a baby's mother or father can change the baby's details.");
+    // The records as they stand pass, as the add-a-baby flow sends them along.
+    EXPECT_EQ(post("baby/update", {{"user_id", sarah.userId}, {"babies", twins}}, sarah.access).status, 200);
+    EXPECT_EQ(demoMother().reply["babies"], twins);
+    EXPECT_EQ(uploads(), stored);
+
+    // The mother's milestone is hers and the parents' to change; Sarah's is hers and theirs too.
+    json kangaroo = journeyItem(sarah, "First kangaroo care");
+    ASSERT_TRUE(kangaroo.is_object());
+    EXPECT_EQ(kangaroo["editable"], false);
+    EXPECT_EQ(journeyItem(father, "First kangaroo care")["editable"], true);
+    EXPECT_EQ(changeMilestone(sarah, "baby/nicu_journey_edit", kangaroo["id"]).status, 403);
+    EXPECT_EQ(post("baby/nicu_journey_delete",
+                   {{"baby_id", 1}, {"user_id", sarah.userId}, {"id", kangaroo["id"]}}, sarah.access)
+                  .status,
+              403);
+    EXPECT_EQ(journeyItem(mother, "First kangaroo care"), journeyItem(father, "First kangaroo care"));
+    EXPECT_EQ(journeyItem(mother, "First kangaroo care")["date"], "Dec 28, 2026");
+    Reply added = multipart("baby/nicu_journey_add",
+                            {{"baby_id", "1", "", ""},
+                             {"user_id", std::to_string(sarah.userId), "", ""},
+                             {"date", "2027-01-12", "", ""},
+                             {"type", "other", "", ""},
+                             {"input_text", "Aunt Sarah came", "", ""}},
+                            sarah.access);
+    ASSERT_EQ(added.status, 200) << added.raw;
+    EXPECT_EQ(added.body["nicu_journey_add"]["editable"], true);
+    EXPECT_EQ(journeyItem(mother, "Aunt Sarah came")["editable"], true);
+    EXPECT_EQ(changeMilestone(sarah, "baby/nicu_journey_edit", added.body["nicu_journey_add"]["id"]).status,
+              200);
+
+    // The twins' journey questions are the parents' to answer.
+    const json answer = {{"1", {{{"answer", "Yes"}, {"not_id", 102}, {"q_id", 2}}}}};
+    EXPECT_EQ(
+        post("question/response", {{"user_id", sarah.userId}, {"questions", answer}}, sarah.access).status,
+        403);
+    EXPECT_EQ(
+        post("question/response", {{"user_id", father.userId}, {"questions", answer}}, father.access).status,
+        200);
+}
 
 TEST_F(FamilyRoleTest, AnInviteeWhoCallsHerselfMotherGainsNoParentsRights) {
     Session mother = demoMother();
@@ -152,14 +239,7 @@ TEST_F(FamilyRoleTest, AParentInHerOwnFamilyIsWhatSheWasInvitedAsInAnother) {
 TEST_F(FamilyRoleTest, ADatabaseFromBeforeRolesTakesEachMembersRoleFromHowSheCameIn) {
     Session sarah = sarahAsMother();
     Session stranger = signUpStranger("stranger@cradleway.test");
-    // The database as an older server left it: memberships without roles.
-    server_.reset();
-    {
-        Connection db((dir_ / "cradleway.db").string());
-        db.exec(
-            "ALTER TABLE member_babies DROP COLUMN parent; UPDATE schema_version SET version = version - 1");
-    }
-    restart();
+    asBeforeRoles();
 
     Session mother = demoMother();
     sarah = signIn("sarah@cradleway.test", "sarahs-password");
@@ -170,6 +250,40 @@ TEST_F(FamilyRoleTest, ADatabaseFromBeforeRolesTakesEachMembersRoleFromHowSheCam
     EXPECT_EQ(invite(stranger, "Hal", "hal@cradleway.test", "Friend").status, 200);
     EXPECT_EQ(remove(mother, sarah.userId).status, 200);
     EXPECT_EQ(babiesOf(mother), 2u);
+}
+
+TEST_F(FamilyRoleTest, ADatabaseFromBeforeRolesKeepsAnInviteeAMemberAfterHerInviterLeftTheBabies) {
+    Session mother = demoMother();
+    Session sarah = sarahAsMother();
+    Session stranger = signUpStranger("stranger@cradleway.test");
+    for (int64_t twin : {1, 2})
+        ASSERT_EQ(post("baby/delete",
+                       {{"user_id", mother.userId}, {"security_code", mother.code}, {"baby_id", twin}},
+                       mother.access)
+                      .status,
+                  200);
+    asBeforeRoles();
+
+    // Sarah, who calls herself the mother, came on an invitation as a relative: no parent's rights.
+    sarah = signIn("sarah@cradleway.test", "sarahs-password");
+    EXPECT_EQ(invite(sarah, "Gus", "gus@cradleway.test", "Friend").status, 403);
+    EXPECT_EQ(post("baby/update",
+                   {{"user_id", sarah.userId},
+                    {"babies",
+                     {{{"id", 1},
+                       {"full_name", "Renamed by Sarah"},
+                       {"birthday", "2020-01-01"},
+                       {"expected_birthday", "2020-03-01"},
+                       {"gender", "Male"}}}}},
+                   sarah.access)
+                  .status,
+              403);
+    // The father, who came by no invitation, keeps what he had; so does a mother of her own baby.
+    Session father = signIn("partner@cradleway.test", "cradleway-demo");
+    EXPECT_EQ(invite(father, "Hal", "hal@cradleway.test", "Friend").status, 200);
+    EXPECT_EQ(remove(father, sarah.userId).status, 200);
+    stranger = signIn("stranger@cradleway.test", "stranger-pass");
+    EXPECT_EQ(invite(stranger, "Ivy", "ivy@cradleway.test", "Friend").status, 200);
 }
 
 TEST_F(FamilyTest, AnArticleIsMarkedReadOnlyWithItsReadersToken) {
