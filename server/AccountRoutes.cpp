@@ -142,22 +142,27 @@ json signIn(RequestContext& ctx) {
                                            {&throttle::kSignInClient, ctx.client()}};
     countAttempt(ctx.db, ctx.now(), keys);
     int64_t memberId = 0;
-    bool temporary = false;
+    std::string hash;
+    std::optional<std::string> resetHash;
     {
+        // Read and finished before the hash: a read left open would hold its snapshot of the database,
+        // and a write after it (taking the count back when the server is too busy to judge) would fail
+        // once another member's write had landed meanwhile.
         auto st = ctx.db.prepare(
             "SELECT id, password_hash, reset_password_hash, reset_expires_at FROM members WHERE email = ?");
         st.with(email);
         if (!st.step()) throw HttpError(403, refusal);
         memberId = st.integer(0);
-        // Hashes are checked outside any transaction: Argon2 takes a while and writers would wait on it.
-        if (!verifiedOrNotJudged(ctx, keys, st.text(1), password)) {
-            // A temporary password from a reset works once, within its hour, and then becomes the password.
-            auto resetHash = st.optionalText(2);
-            if (!resetHash || st.optionalInteger(3).value_or(0) < ctx.now() ||
-                !verifiedOrNotJudged(ctx, keys, *resetHash, password))
-                throw HttpError(403, refusal);
-            temporary = true;
-        }
+        hash = st.text(1);
+        // A temporary password from a reset works once, within its hour, and then becomes the password.
+        if (st.optionalInteger(3).value_or(0) >= ctx.now()) resetHash = st.optionalText(2);
+    }
+    // Hashes are checked outside any transaction: Argon2 takes a while and writers would wait on it.
+    bool temporary = false;
+    if (!verifiedOrNotJudged(ctx, keys, hash, password)) {
+        if (!resetHash || !verifiedOrNotJudged(ctx, keys, *resetHash, password))
+            throw HttpError(403, refusal);
+        temporary = true;
     }
     Transaction tx(ctx.db);
     if (temporary) {
@@ -483,13 +488,16 @@ json updatePassword(RequestContext& ctx) {
     const std::vector<ThrottleKey> keys = {{&throttle::kSignIn, email},
                                            {&throttle::kSignInClient, ctx.client()}};
     countAttempt(ctx.db, ctx.now(), keys);
+    std::string stored;
     {
+        // Read and finished before the hash, as at the sign-in.
         auto st = ctx.db.prepare("SELECT password_hash FROM members WHERE id = ?");
         st.with(me);
         st.step();
-        if (!verifiedOrNotJudged(ctx, keys, st.text(0), current))
-            throw HttpError(400, "The current password is not correct.");
+        stored = st.text(0);
     }
+    if (!verifiedOrNotJudged(ctx, keys, stored, current))
+        throw HttpError(400, "The current password is not correct.");
     std::string hash = hashPassword(next, ctx.state.options.cheapPasswordHashing);
     Transaction tx(ctx.db);
     ctx.db.prepare("UPDATE members SET password_hash = ?, reset_password_hash = NULL WHERE id = ?")

@@ -1,5 +1,12 @@
 #include "ServerFixture.h"
 
+#include "server/Auth.h"
+
+#include <chrono>
+#include <memory>
+#include <thread>
+#include <vector>
+
 namespace cw::server::testing {
 namespace {
 
@@ -146,6 +153,55 @@ TEST_F(SessionTest, SigningInWithATemporaryPasswordEndsEverySessionBefore) {
         signIn("demo@cradleway.test", consoleCapture("for demo@cradleway.test", "temporary password "));
     EXPECT_EQ(post("content/", feed, before.access).status, 401);
     EXPECT_EQ(post("content/", feed, after.access).status, 200);
+}
+
+} // namespace
+} // namespace cw::server::testing
+
+namespace cw::server::testing {
+namespace {
+
+TEST_F(SessionTest, ARightPasswordWhileEveryHashPlaceIsTakenIs429AndCountsNothing) {
+    Session mother = demoMother();
+    // Every place for a password hash is taken, as by a crowd signing in at once.
+    std::vector<std::unique_ptr<Gate::Turn>> crowd;
+    for (;;) {
+        auto turn = std::make_unique<Gate::Turn>(passwordHashGate(), std::chrono::milliseconds(0));
+        if (!*turn) break;
+        crowd.push_back(std::move(turn));
+    }
+    Reply signedIn, changed;
+    std::thread signingIn([&] {
+        signedIn = postFrom("127.0.0.2", "signin",
+                            {{"email", "demo@cradleway.test"}, {"password", "cradleway-demo"}});
+    });
+    std::thread changing([&] {
+        changed = post("member/update_pass",
+                       {{"user_id", mother.userId},
+                        {"security_code", mother.code},
+                        {"current_password", "cradleway-demo"},
+                        {"new_password", "a-new-password"}},
+                       mother.access);
+    });
+    // Both have read the member and wait for a place; meanwhile another member's write lands.
+    while (passwordHashesWaiting() < 2)
+        std::this_thread::yield();
+    server_->state().pool->acquire()->exec("UPDATE members SET notification_count = notification_count + 1 "
+                                           "WHERE email = 'partner@cradleway.test'");
+    signingIn.join();
+    changing.join();
+    for (const Reply* busy : {&signedIn, &changed}) {
+        EXPECT_EQ(busy->status, 429) << busy->raw;
+        EXPECT_EQ(busy->body["message"], "The server is busy. Please try again in a moment.");
+    }
+    crowd.clear();
+    // Neither was a guess: nothing is counted against the account or the addresses.
+    EXPECT_EQ(
+        server_->state().pool->acquire()->queryInteger("SELECT COALESCE(SUM(failures), 0) FROM throttles "
+                                                       "WHERE ? = 1",
+                                                       1),
+        0);
+    signIn("demo@cradleway.test", "cradleway-demo");
 }
 
 } // namespace
