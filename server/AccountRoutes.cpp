@@ -514,7 +514,15 @@ json updatePassword(RequestContext& ctx) {
 json savePushToken(RequestContext& ctx) {
     int64_t me = ctx.memberMatchingUserId();
     std::string token = boundedText(ctx, "push_token", 512);
+    Transaction tx(ctx.db);
+    // A device's token belongs to the member who registered it last: whoever signed out on that phone
+    // before has her notifications sent there no more.
+    if (!token.empty())
+        ctx.db.prepare("UPDATE members SET push_token = NULL WHERE push_token = ? AND id != ?")
+            .with(token, me)
+            .run();
     ctx.db.prepare("UPDATE members SET push_token = ? WHERE id = ?").with(token, me).run();
+    tx.commit();
     return {{"status", "ok"}};
 }
 

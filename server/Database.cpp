@@ -536,6 +536,13 @@ UPDATE member_babies SET parent = COALESCE(
     0);
 DELETE FROM proofs;
 )sql",
+    // A device's push token serves the member who registered it last, found through an index; a token
+    // two members hold already serves neither until its phone registers it again.
+    R"sql(
+UPDATE members SET push_token = NULL WHERE push_token IN
+    (SELECT push_token FROM members WHERE push_token IS NOT NULL GROUP BY push_token HAVING COUNT(*) > 1);
+CREATE INDEX members_push_token ON members(push_token) WHERE push_token IS NOT NULL;
+)sql",
 };
 
 constexpr int kLatestVersion = static_cast<int>(sizeof(kMigrations) / sizeof(kMigrations[0]));

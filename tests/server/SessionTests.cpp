@@ -206,3 +206,36 @@ TEST_F(SessionTest, ARightPasswordWhileEveryHashPlaceIsTakenIs429AndCountsNothin
 
 } // namespace
 } // namespace cw::server::testing
+
+namespace cw::server::testing {
+namespace {
+
+TEST_F(SessionTest, APhonesPushTokenServesOnlyTheLastMemberWhoRegisteredIt) {
+    auto registerToken = [&](const Session& who, const std::string& token) {
+        Reply reply =
+            post("member/push_notif_token",
+                 {{"user_id", who.userId}, {"security_code", who.code}, {"push_token", token}}, who.access);
+        ASSERT_EQ(reply.status, 200) << reply.raw;
+    };
+    auto holders = [&](const std::string& token) {
+        auto db = server_->state().pool->acquire();
+        auto st = db->prepare("SELECT email FROM members WHERE push_token = ? ORDER BY id");
+        st.with(token);
+        std::vector<std::string> emails;
+        while (st.step())
+            emails.push_back(st.text(0));
+        return emails;
+    };
+    // The mother signs in on the family's phone, logs out, and the father signs in there.
+    Session mother = demoMother();
+    registerToken(mother, "family-phone");
+    Session father = signIn("partner@cradleway.test", "cradleway-demo");
+    registerToken(father, "family-phone");
+    EXPECT_EQ(holders("family-phone"), std::vector<std::string>{"partner@cradleway.test"});
+    // Once she signs in there again, it is hers again.
+    registerToken(mother, "family-phone");
+    EXPECT_EQ(holders("family-phone"), std::vector<std::string>{"demo@cradleway.test"});
+}
+
+} // namespace
+} // namespace cw::server::testing
