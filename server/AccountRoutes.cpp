@@ -138,9 +138,6 @@ json signIn(RequestContext& ctx) {
     std::string email = boundedText(ctx, "email", 254);
     std::string password = boundedText(ctx, "password", 1024);
     const std::string refusal = "The e-mail address or password is not correct.";
-    const std::vector<ThrottleKey> keys = {{&throttle::kSignIn, email},
-                                           {&throttle::kSignInClient, ctx.client()}};
-    countAttempt(ctx.db, ctx.now(), keys);
     int64_t memberId = 0;
     std::string hash;
     std::optional<std::string> resetHash;
@@ -151,12 +148,20 @@ json signIn(RequestContext& ctx) {
         auto st = ctx.db.prepare(
             "SELECT id, password_hash, reset_password_hash, reset_expires_at FROM members WHERE email = ?");
         st.with(email);
-        if (!st.step()) throw HttpError(403, refusal);
-        memberId = st.integer(0);
-        hash = st.text(1);
-        // A temporary password from a reset works once, within its hour, and then becomes the password.
-        if (st.optionalInteger(3).value_or(0) >= ctx.now()) resetHash = st.optionalText(2);
+        if (st.step()) {
+            memberId = st.integer(0);
+            hash = st.text(1);
+            // A temporary password from a reset works once, within its hour, and then becomes the password.
+            if (st.optionalInteger(3).value_or(0) >= ctx.now()) resetHash = st.optionalText(2);
+        }
     }
+    if (!memberId) {
+        // No account to guess at: what is tried here is counted against the address alone.
+        countAttempt(ctx.db, ctx.now(), {{&throttle::kSignInClient, ctx.client()}});
+        throw HttpError(403, refusal);
+    }
+    const std::vector<ThrottleKey> keys = passwordKeys(memberId, ctx.client(), ctx.now());
+    countAttempt(ctx.db, ctx.now(), keys);
     // Hashes are checked outside any transaction: Argon2 takes a while and writers would wait on it.
     bool temporary = false;
     if (!verifiedOrNotJudged(ctx, keys, hash, password)) {
@@ -483,10 +488,8 @@ json updatePassword(RequestContext& ctx) {
     std::string current = ctx.text("current_password");
     std::string next = ctx.text("new_password");
     requirePassword(next);
-    std::string email = memberJson(ctx.db, me)["email"];
     // The current password is guessed no faster here than at the sign-in.
-    const std::vector<ThrottleKey> keys = {{&throttle::kSignIn, email},
-                                           {&throttle::kSignInClient, ctx.client()}};
+    const std::vector<ThrottleKey> keys = passwordKeys(me, ctx.client(), ctx.now());
     countAttempt(ctx.db, ctx.now(), keys);
     std::string stored;
     {

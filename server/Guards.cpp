@@ -15,8 +15,11 @@ namespace throttle {
 // cannot keep their owner out for long. A network address is counted too, against guessing spread
 // over many accounts or addresses; but a ward's phones share one, so its count only catches what no
 // ward mistypes in an hour, and waits a few minutes at most.
+// An account's own count is generous, since a stranger's guesses from one address must not fill it
+// (slowed to one a few minutes, they come to a dozen or two an hour), and starts anew each hour.
 //                                   scope                    free  first  ceiling  forgotten after
-const ThrottlePolicy kSignIn = {"signin", 5, 1, 300, 3600};
+const ThrottlePolicy kPassword = {"password", 5, 1, 300, 3600};
+const ThrottlePolicy kPasswordAccount = {"password-account", 100, 1, 300, 3600};
 const ThrottlePolicy kSignInClient = {"signin-client", 100, 1, 600, 3600};
 const ThrottlePolicy kInvitation = {"invitation", 10, 2, 300, 3600};
 const ThrottlePolicy kInvitationClient = {"invitation-client", 100, 2, 600, 3600};
@@ -53,6 +56,12 @@ void count(Connection& db, const ThrottleKey& key, int64_t now) {
 }
 
 } // namespace
+
+std::vector<ThrottleKey> passwordKeys(int64_t memberId, const std::string& client, int64_t now) {
+    const std::string account = std::to_string(memberId);
+    return {{&throttle::kPassword, account + " " + client},
+            {&throttle::kPasswordAccount, account + " " + std::to_string(now / 3600)}};
+}
 
 void countAttempt(Connection& db, int64_t now, const std::vector<ThrottleKey>& keys) {
     std::optional<Transaction> own;

@@ -26,8 +26,13 @@ struct ThrottlePolicy {
 };
 
 namespace throttle {
-extern const ThrottlePolicy kSignIn;           // per account (e-mail address)
-extern const ThrottlePolicy kSignInClient;     // per client address
+// Wrong passwords for an account are counted per account and client address, so that one address's
+// guessing keeps the owner out of no other; and per account from every address at once, in each clock
+// hour, against guessing spread over many addresses. Only a guess at an address with no account is
+// counted per client address alone.
+extern const ThrottlePolicy kPassword;         // per account, from one client address
+extern const ThrottlePolicy kPasswordAccount;  // per account, from every address, in each clock hour
+extern const ThrottlePolicy kSignInClient;     // per client address, at addresses with no account
 extern const ThrottlePolicy kInvitation;       // per e-mail address sent with the code
 extern const ThrottlePolicy kInvitationClient; // per client address
 extern const ThrottlePolicy kEmailCode;        // per address being verified; a new code keeps the count
@@ -42,6 +47,9 @@ struct ThrottleKey {
     const ThrottlePolicy* policy;
     std::string key;
 };
+
+// The keys a password for this account is counted under, from this client address at this time.
+std::vector<ThrottleKey> passwordKeys(int64_t memberId, const std::string& client, int64_t now);
 
 // Counts one attempt under every key; 429, counting nothing, when a key must still wait. Runs in the
 // caller's transaction when one is open, else in a transaction of its own.
