@@ -269,6 +269,43 @@ json invite(RequestContext& ctx) {
     return {{"status", status}, {"message", status}};
 }
 
+// Wrong codes an invitation takes before it is closed and must be sent again.
+constexpr int64_t kWrongCodesPerInvitation = 5;
+
+// A wrong code is a guess at every open invitation the address sent with it names (as the inviter's
+// or the invited one): each counts it, whatever network it came from, and one that has taken its
+// share is closed, so that no number of addresses guesses a code faster. Its parent is told (the
+// console stands in for the mail) and sees it gone from the family's invitations.
+void countWrongCode(RequestContext& ctx, const std::string& email) {
+    ctx.db
+        .prepare("UPDATE invitations SET wrong_codes = wrong_codes + 1 WHERE accepted_member_id IS NULL AND "
+                 "(email = ?1 OR inviter_id IN (SELECT id FROM members WHERE email = ?1))")
+        .with(email)
+        .run();
+    struct Closed {
+        int64_t id;
+        std::string line;
+    };
+    std::vector<Closed> closed;
+    {
+        auto st =
+            ctx.db.prepare("SELECT i.id, i.full_name, i.email, m.full_name, m.email FROM invitations i "
+                           "JOIN members m ON m.id = i.inviter_id WHERE i.accepted_member_id IS NULL AND "
+                           "i.wrong_codes >= ?2 "
+                           "AND (i.email = ?1 OR i.inviter_id IN (SELECT id FROM members WHERE email = ?1))");
+        st.with(email, kWrongCodesPerInvitation);
+        while (st.step())
+            closed.push_back(
+                {st.integer(0), "invitation: the invitation of " + st.text(1) + " <" + st.text(2) +
+                                    "> from " + st.text(3) + " <" + st.text(4) +
+                                    "> was closed after five wrong codes; it must be sent again"});
+    }
+    for (const Closed& invitation : closed) {
+        ctx.db.prepare("DELETE FROM invitations WHERE id = ?").with(invitation.id).run();
+        ctx.console(invitation.line);
+    }
+}
+
 json checkInvitation(RequestContext& ctx) {
     std::string email = boundedText(ctx, "email", 254);
     std::string code = boundedText(ctx, "invitation_code", 32);
@@ -285,13 +322,17 @@ json checkInvitation(RequestContext& ctx) {
                        "ORDER BY i.created_at DESC LIMIT 1");
     st.bind(1, code).bind(2, email);
     if (!st.step()) {
+        st.reset();
+        countWrongCode(ctx, email);
         tx.commit();
         throw HttpError(404, "These details do not match any open invitation.");
     }
     json invited = {{"full_name", st.text(0)}, {"relationship", st.text(1)}, {"email", st.text(2)}};
     int64_t invitation = st.integer(3);
     st.reset();
-    attemptSucceeded(ctx.db, keys, true);
+    // Only this attempt's own count is taken back: the wrong codes sent with the same address before
+    // may have been guesses at another invitation, which a right code of this one does not forgive.
+    attemptSucceeded(ctx.db, keys, false);
     // The code was mailed to the invited address: knowing it proves this invitation (no other), for
     // this application and the account with that address it makes or signs in to. A member signed in
     // with another address gains nothing by it.

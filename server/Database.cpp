@@ -537,11 +537,16 @@ UPDATE member_babies SET parent = COALESCE(
 DELETE FROM proofs;
 )sql",
     // A device's push token serves the member who registered it last, found through an index; a token
-    // two members hold already serves neither until its phone registers it again.
+    // two members hold already serves neither until its phone registers it again. An invitation counts
+    // the wrong codes sent for it, and is found by its code and by either address.
     R"sql(
 UPDATE members SET push_token = NULL WHERE push_token IN
     (SELECT push_token FROM members WHERE push_token IS NOT NULL GROUP BY push_token HAVING COUNT(*) > 1);
-CREATE INDEX members_push_token ON members(push_token) WHERE push_token IS NOT NULL;
+CREATE INDEX IF NOT EXISTS members_push_token ON members(push_token) WHERE push_token IS NOT NULL;
+ALTER TABLE invitations ADD COLUMN wrong_codes INTEGER NOT NULL DEFAULT 0;
+CREATE INDEX IF NOT EXISTS invitations_code ON invitations(code);
+CREATE INDEX IF NOT EXISTS invitations_email ON invitations(email);
+CREATE INDEX IF NOT EXISTS invitations_inviter ON invitations(inviter_id);
 )sql",
 };
 
