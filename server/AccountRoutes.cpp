@@ -256,12 +256,17 @@ json invite(RequestContext& ctx) {
     // so), but not someone already in the family.
     if (auto member = memberByEmail(ctx.db, email); member && sharesBaby(ctx.db, me, *member, true))
         throw HttpError(409, "This person already has a Cradleway account.");
+    // Each invitation is a row that stays until it is taken up, and a mail.
+    TakenAllowance allowance(
+        ctx.state, {{"invitations", std::to_string(me), ctx.state.options.rates.invitationsByMember}},
+        "Too many invitations were sent from this account.");
     std::string code = std::to_string(randomNumber(100000, 999999));
     ctx.db
         .prepare("INSERT INTO invitations (inviter_id, full_name, relationship, email, code, created_at) "
                  "VALUES (?, ?, ?, ?, ?, ?)")
         .with(me, name, relationship, email, code, ctx.now())
         .run();
+    allowance.keep("invitations");
     ctx.console("invitation: " + name + " <" + email + "> (" + relationship + ") invited by " +
                 myEmail["full_name"].get<std::string>() + " <" + myEmail["email"].get<std::string>() +
                 ">: invitation code " + code);
@@ -355,7 +360,14 @@ json requestEmailCode(RequestContext& ctx) {
     std::string email = requireEmail(ctx);
     if (memberByEmail(ctx.db, email))
         throw HttpError(409, "An account already exists for this e-mail address.");
+    // Each code is a row and a mail: paced per address asked for and per network.
+    const auto& rates = ctx.state.options.rates;
+    TakenAllowance allowance(ctx.state,
+                             {{"code", lowerCase(email), rates.codesByEmail},
+                              {"code-address", ctx.client(), rates.codesByAddress}},
+                             "Too many verification codes were asked for.");
     int64_t code = randomNumber(1000, 9999);
+    Transaction tx(ctx.db);
     ctx.db
         .prepare("INSERT INTO email_verifications (email, code, attempts, expires_at, verified) VALUES (?, "
                  "?, 0, ?, 0) "
@@ -363,6 +375,15 @@ json requestEmailCode(RequestContext& ctx) {
                  "expires_at = excluded.expires_at, verified = 0")
         .with(email, code, ctx.now() + 30 * 60)
         .run();
+    // Codes that have lapsed go a few with each new one, found by their time.
+    ctx.db
+        .prepare("DELETE FROM email_verifications WHERE rowid IN "
+                 "(SELECT rowid FROM email_verifications WHERE expires_at < ? LIMIT 8)")
+        .with(ctx.now())
+        .run();
+    tx.commit();
+    allowance.keep("code");
+    allowance.keep("code-address");
     ctx.console("e-mail verification: code " + std::to_string(code) + " for " + email);
     return {{"status", "A verification code has been sent to " + email + "."}};
 }

@@ -2,6 +2,7 @@
 
 #include "server/Http.h"
 #include "server/Quotas.h"
+#include "server/Server.h"
 
 #include <algorithm>
 #include <optional>
@@ -31,6 +32,10 @@ const ThrottlePolicy kRecordLookupClient = {"record-lookup-client", 100, 1, 600,
 
 namespace {
 
+// Rows past their time removed with each write that adds one: more than it adds, so that the tables
+// follow what is in use at a cost per request that does not grow with them.
+constexpr int64_t kExpiredPerWrite = 8;
+
 int64_t delayAfter(const ThrottlePolicy& policy, int64_t failures) {
     if (failures < policy.freeFailures) return 0;
     int64_t doublings = std::min<int64_t>(failures - policy.freeFailures, 30);
@@ -48,9 +53,12 @@ int64_t waitFor(Connection& db, const ThrottleKey& key, int64_t now) {
 }
 
 void count(Connection& db, const ThrottleKey& key, int64_t now) {
-    db.prepare("INSERT INTO throttles (scope, key, failures, last_failure) VALUES (?1, ?2, 1, ?3) "
-               "ON CONFLICT(scope, key) DO UPDATE SET "
-               "failures = CASE WHEN ?3 - last_failure >= ?4 THEN 1 ELSE failures + 1 END, last_failure = ?3")
+    db.prepare(
+          "INSERT INTO throttles (scope, key, failures, last_failure, forget_at) VALUES (?1, ?2, 1, ?3, ?3 + "
+          "?4) "
+          "ON CONFLICT(scope, key) DO UPDATE SET "
+          "failures = CASE WHEN ?3 - last_failure >= ?4 THEN 1 ELSE failures + 1 END, last_failure = ?3, "
+          "forget_at = ?3 + ?4")
         .with(key.policy->scope, key.key, now, key.policy->forgetAfter)
         .run();
 }
@@ -72,8 +80,11 @@ void countAttempt(Connection& db, int64_t now, const std::vector<ThrottleKey>& k
     if (wait > 0) throw HttpError(429, "Too many attempts. Please try again in " + waitText(wait) + ".");
     for (const auto& key : keys)
         count(db, key, now);
-    // Rows forgotten for a day are of no further use.
-    db.prepare("DELETE FROM throttles WHERE last_failure < ?").with(now - 2 * 24 * 3600).run();
+    // Counts forgotten are of no further use: a few go with each attempt, found by their time.
+    db.prepare(
+          "DELETE FROM throttles WHERE rowid IN (SELECT rowid FROM throttles WHERE forget_at <= ? LIMIT ?)")
+        .with(now, kExpiredPerWrite)
+        .run();
     if (own) own->commit();
 }
 
@@ -83,14 +94,13 @@ void attemptNotJudged(Connection& db, const std::vector<ThrottleKey>& keys) {
 
 void attemptSucceeded(Connection& db, const std::vector<ThrottleKey>& keys, bool forgetFirst) {
     for (size_t i = 0; i < keys.size(); ++i) {
-        if (i == 0 && forgetFirst)
-            db.prepare("DELETE FROM throttles WHERE scope = ? AND key = ?")
-                .with(keys[i].policy->scope, keys[i].key)
-                .run();
-        else
-            db.prepare("UPDATE throttles SET failures = MAX(failures - 1, 0) WHERE scope = ? AND key = ?")
-                .with(keys[i].policy->scope, keys[i].key)
-                .run();
+        // A count taken back to nothing leaves no row: attempts that were no guesses add none.
+        db.prepare("DELETE FROM throttles WHERE scope = ? AND key = ? AND (failures <= 1 OR ?)")
+            .with(keys[i].policy->scope, keys[i].key, int64_t{i == 0 && forgetFirst})
+            .run();
+        db.prepare("UPDATE throttles SET failures = failures - 1 WHERE scope = ? AND key = ?")
+            .with(keys[i].policy->scope, keys[i].key)
+            .run();
     }
 }
 
@@ -162,6 +172,10 @@ void insertProof(Connection& db, const char* kind, const std::string& holder, co
                "ON CONFLICT(kind, holder, subject, object) DO UPDATE SET proven_at = ?5")
         .with(kind, holder, subject, object, now)
         .run();
+    // Proofs past their hour go a few with each new one, found by their time.
+    db.prepare("DELETE FROM proofs WHERE rowid IN (SELECT rowid FROM proofs WHERE proven_at < ? LIMIT ?)")
+        .with(now - kProofSeconds, kExpiredPerWrite)
+        .run();
 }
 
 // Binds the two holders to parameters `first` and `first + 1`; a holder the request lacks is NULL,
@@ -175,19 +189,43 @@ void bindHolders(Statement& st, int first, const ProofHolders& holders, bool cli
 
 } // namespace
 
-// The application a proof is recorded for: the one the request names when the server issued it,
-// else the one this reply already named, else a new one; its cookie goes with the reply, once.
-std::string requestingApplication(RequestContext& ctx) {
+// The application a proof is recorded for: the one this reply already named, else the one the
+// request names when the server issued it, else a new one; its cookie goes with the reply, once.
+RequestingApplication::RequestingApplication(RequestContext& ctx) : ctx_(ctx) {
     if (ctx.response.has_header("Set-Cookie")) {
-        if (auto named = clientInCookies(ctx.response.get_header_value("Set-Cookie"))) return *named;
+        if (auto named = clientInCookies(ctx.response.get_header_value("Set-Cookie"))) {
+            name_ = *named;
+            return;
+        }
     }
-    std::optional<std::string> client = issuedClient(ctx);
-    if (!client) client = randomHex(16);
-    insertProof(ctx.db, kIssuedKind, clientHolder(*client), "", 0, ctx.now());
-    ctx.response.set_header("Set-Cookie", std::string(kClientCookie) + "=" + *client +
-                                              "; Path=/m/api; Max-Age=" + std::to_string(kProofSeconds) +
-                                              "; HttpOnly; SameSite=Strict");
-    return *client;
+    if (auto issued = issuedClient(ctx)) {
+        name_ = *issued;
+        return;
+    }
+    // Each new application is a row for the hour, and the rows of what it proves: a client that never
+    // keeps its cookie would otherwise add them with every request.
+    allowance_ = std::make_unique<TakenAllowance>(
+        ctx.state,
+        std::vector<RateKey>{{"applications", ctx.client(), ctx.state.options.rates.applicationsByAddress}},
+        "Too many requests came from this network.");
+    name_ = randomHex(16);
+}
+
+RequestingApplication::~RequestingApplication() = default;
+
+void RequestingApplication::issue() {
+    if (ctx_.response.has_header("Set-Cookie")) return;
+    insertProof(ctx_.db, kIssuedKind, clientHolder(name_), "", 0, ctx_.now());
+    ctx_.response.set_header("Set-Cookie", std::string(kClientCookie) + "=" + name_ +
+                                               "; Path=/m/api; Max-Age=" + std::to_string(kProofSeconds) +
+                                               "; HttpOnly; SameSite=Strict");
+    if (allowance_) allowance_->keep("applications");
+}
+
+std::string requestingApplication(RequestContext& ctx) {
+    RequestingApplication application(ctx);
+    application.issue();
+    return application.name();
 }
 
 ProofHolders proofHolders(const RequestContext& ctx, std::optional<int64_t> member) {
@@ -199,7 +237,6 @@ void recordProof(RequestContext& ctx, Proof kind, const std::string& subject, in
     const std::string holder =
         ctx.memberId ? memberHolder(*ctx.memberId) : clientHolder(requestingApplication(ctx));
     insertProof(ctx.db, kindName(kind), holder, subject, object, now);
-    ctx.db.prepare("DELETE FROM proofs WHERE proven_at < ?").with(now - kProofSeconds).run();
 }
 
 void handProofsTo(RequestContext& ctx, int64_t memberId, const std::string& email, AccountArrival arrival) {

@@ -3,6 +3,7 @@
 #include "server/Database.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 namespace cw::server {
 
 class RequestContext;
+class TakenAllowance;
 
 // Guessing (passwords, invitation codes, e-mail codes, medical record numbers) is slowed, never
 // locked for long. Every attempt is counted as a failure under each of its keys (the account or
@@ -87,7 +89,26 @@ ProofHolders proofHolders(const RequestContext& ctx, std::optional<int64_t> memb
 
 // The application a request comes from, by its cookie; one that sent none (or one the server never
 // issued) is named now and gets its cookie with the reply, so that what it does next is counted as its
-// own.
+// own. A new one is named at once but issued (its cookie set, its row written) only by `issue`, so that
+// a request refused before then leaves nothing behind; it takes one of its network's allowance of new
+// applications, and is refused (429) when none is left.
+class RequestingApplication {
+public:
+    explicit RequestingApplication(RequestContext& ctx);
+    ~RequestingApplication();
+    RequestingApplication(const RequestingApplication&) = delete;
+    RequestingApplication& operator=(const RequestingApplication&) = delete;
+
+    const std::string& name() const { return name_; }
+    // Sets its cookie on the reply and renews it for the hour.
+    void issue();
+
+private:
+    RequestContext& ctx_;
+    std::string name_;
+    std::unique_ptr<TakenAllowance> allowance_; // a new one's, until it is issued
+};
+// Named and issued at once.
 std::string requestingApplication(RequestContext& ctx);
 // Records a proof for the signed-in member, or else for the request's application, which gets its
 // cookie with the reply (a new one when it came without one the server issued; renewed otherwise).

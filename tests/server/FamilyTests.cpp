@@ -157,9 +157,9 @@ TEST_F(FamilyRoleTest, ADatabaseFromBeforeRolesTakesEachMembersRoleFromHowSheCam
     {
         Connection db((dir_ / "cradleway.db").string());
         // What the servers after it added goes too.
-        db.exec(
-            "ALTER TABLE invitations DROP COLUMN wrong_codes; ALTER TABLE member_babies DROP COLUMN parent; "
-            "UPDATE schema_version SET version = 5");
+        db.exec("ALTER TABLE invitations DROP COLUMN wrong_codes; DROP INDEX throttles_forget_at; "
+                "ALTER TABLE throttles DROP COLUMN forget_at; ALTER TABLE member_babies DROP COLUMN parent; "
+                "UPDATE schema_version SET version = 5");
     }
     restart();
 
