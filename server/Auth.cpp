@@ -36,6 +36,8 @@ void storeToken(Connection& db, const std::string& token, int64_t memberId, cons
 // memory of the machine. The wait is short; past it the client is asked to come back.
 constexpr auto kHashPatience = std::chrono::seconds(3);
 
+constexpr int64_t kSessionsPerMember = 50;
+
 std::atomic<int> hashesWaiting{0};
 
 // A place among the hashes, or 429 when none came free within the patience. It counts as waiting
@@ -101,6 +103,14 @@ TokenPair issueTokens(Connection& db, const ServerState& state, int64_t memberId
     db.prepare("DELETE FROM tokens WHERE member_id = ? AND (revoked = 1 OR expires_at < ?)")
         .with(memberId, now)
         .run();
+    // A member keeps her latest sessions, more than her phones ever hold: signing in again and again
+    // ends the oldest rather than adding rows without end.
+    if (session.empty())
+        db.prepare("DELETE FROM tokens WHERE member_id = ?1 AND session NOT IN (SELECT session FROM tokens "
+                   "WHERE member_id = ?1 AND kind = 'refresh' AND session IS NOT NULL "
+                   "ORDER BY expires_at DESC, rowid DESC LIMIT ?2)")
+            .with(memberId, kSessionsPerMember)
+            .run();
     return pair;
 }
 

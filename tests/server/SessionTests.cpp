@@ -239,3 +239,26 @@ TEST_F(SessionTest, APhonesPushTokenServesOnlyTheLastMemberWhoRegisteredIt) {
 
 } // namespace
 } // namespace cw::server::testing
+
+namespace cw::server::testing {
+namespace {
+
+TEST_F(SessionTest, SigningInAgainAndAgainEndsTheOldestSessionsPastFifty) {
+    std::vector<Session> sessions;
+    for (int i = 0; i < 51; ++i)
+        sessions.push_back(demoMother());
+    const json feed = {{"baby_ids", {1}}, {"user_id", sessions[0].userId}};
+    EXPECT_EQ(post("content/", feed, sessions[0].access).status, 401);
+    auto refreshed =
+        client_->Post("/m/api/tokens/", {{"X-Refresh-Token", sessions[0].refresh}}, "", "application/json");
+    ASSERT_TRUE(refreshed);
+    EXPECT_EQ(refreshed->status, 401);
+    EXPECT_EQ(post("content/", feed, sessions[1].access).status, 200);
+    EXPECT_EQ(post("content/", feed, sessions[50].access).status, 200);
+    auto db = server_->state().pool->acquire();
+    EXPECT_EQ(db->queryInteger("SELECT COUNT(*) FROM tokens WHERE member_id = ?", sessions[0].userId),
+              2 * 50);
+}
+
+} // namespace
+} // namespace cw::server::testing
