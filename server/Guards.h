@@ -16,9 +16,10 @@ class TakenAllowance;
 // Guessing (passwords, invitation codes, e-mail codes, medical record numbers) is slowed, never
 // locked for long. Every attempt is counted as a failure under each of its keys (the account or
 // address it names, and the client's network address) before it is judged, so that attempts sent
-// together cannot all pass the count; a success takes its count back. Past a few failures a key's
-// next attempt must wait a delay that doubles up to a ceiling; failures are forgotten a while after
-// the last one.
+// together cannot all pass the count; a success takes its own count back (and forgets no failure
+// that may have been a guess at something else). Past a few failures a key's next attempt must wait a
+// delay that doubles up to a ceiling; failures are forgotten a while after the last one, and their
+// row goes then.
 struct ThrottlePolicy {
     const char* scope;
     int64_t freeFailures;
@@ -57,7 +58,8 @@ std::vector<ThrottleKey> passwordKeys(int64_t memberId, const std::string& clien
 // caller's transaction when one is open, else in a transaction of its own.
 void countAttempt(Connection& db, int64_t now, const std::vector<ThrottleKey>& keys);
 // The attempt succeeded: its count is taken back under every key, and when `forgetFirst` the first
-// key (the account) forgets its failures altogether.
+// key (the account from this address) forgets its failures altogether. A count taken back to nothing
+// leaves no row.
 void attemptSucceeded(Connection& db, const std::vector<ThrottleKey>& keys, bool forgetFirst);
 // The attempt was refused without being judged (the server was busy, no code was waiting): it was no
 // guess, and its count is taken back under every key.

@@ -159,9 +159,11 @@ TEST_F(RationTest, LookUpsWithoutACookieLeaveRowsOnlyWithinTheirNetworksAllowanc
     // taken back leaves no row.
     EXPECT_EQ(rows("proofs"), 2 * 40);
     EXPECT_EQ(rows("throttles"), 0);
-    // The phone that keeps its cookie, and other addresses, are not held back.
+    // The phone that keeps its cookie, and other addresses, are not held back; its misses are counted.
     EXPECT_EQ(post(phone, "baby/verify_mrn", {{"mrn", "CW200001"}}).status, 200);
+    EXPECT_EQ(post(phone, "baby/verify_mrn", {{"mrn", "CW299999"}}).status, 404);
     EXPECT_EQ(postFrom("127.0.0.2", "baby/verify_mrn", {{"mrn", "CW200001"}}).status, 200);
+    EXPECT_EQ(rows("throttles"), 2);
 
     // An hour later the rows of the hour before go as requests come, a few with each.
     now_ += 3601;
@@ -170,6 +172,7 @@ TEST_F(RationTest, LookUpsWithoutACookieLeaveRowsOnlyWithinTheirNetworksAllowanc
             client_->Post("/m/api/baby/verify_mrn", R"({"mrn": "CW200001"})", "application/json")->status,
             200);
     EXPECT_EQ(rows("proofs"), 2 * 10);
+    EXPECT_EQ(rows("throttles"), 0);
 }
 
 TEST_F(RationTest, VerificationCodesArePacedPerAddressAndPerEmailAndExpire) {
