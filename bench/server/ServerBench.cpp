@@ -187,23 +187,31 @@ void BM_FeedAgainstStatic(benchmark::State& state) {
 }
 BENCHMARK(BM_FeedAgainstStatic)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The same request, named `what`, on a quiet server and on a crowded one, alternating: the rate of
+// each per second and how the crowded one compares.
+void quietAgainstCrowded(benchmark::State& state, const std::string& what, const std::function<bool()>& quiet,
+                         const std::function<bool()>& crowded) {
+    auto [quietPerSecond, crowdedPerSecond] = alternating(
+        state,
+        [&] {
+            if (!quiet()) state.SkipWithError((what + " request failed").c_str());
+        },
+        [&] {
+            if (!crowded()) state.SkipWithError((what + " request failed").c_str());
+        });
+    state.counters[what + "_per_s"] = quietPerSecond;
+    state.counters["crowded_" + what + "_per_s"] = crowdedPerSecond;
+    state.counters["crowded_over_" + what] = crowdedPerSecond / quietPerSecond;
+}
+
 // The same feed with and without 40,000 comments of 400 other families on the same articles (and their
 // 4,000 newer posts), alternating: what other families wrote costs the family's feed nothing (within
 // 20 %).
 void BM_FeedAmongOtherFamiliesComments(benchmark::State& state) {
     auto& quiet = demo();
     static DemoServer crowded("cw-server-bench-crowded", 400, 40'000);
-    auto [quietPerSecond, crowdedPerSecond] = alternating(
-        state,
-        [&] {
-            if (!quiet.feed()) state.SkipWithError("feed request failed");
-        },
-        [&] {
-            if (!crowded.feed()) state.SkipWithError("feed request failed");
-        });
-    state.counters["feed_per_s"] = quietPerSecond;
-    state.counters["crowded_feed_per_s"] = crowdedPerSecond;
-    state.counters["crowded_over_feed"] = crowdedPerSecond / quietPerSecond;
+    quietAgainstCrowded(
+        state, "feed", [&] { return quiet.feed(); }, [&] { return crowded.feed(); });
 }
 BENCHMARK(BM_FeedAmongOtherFamiliesComments)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -257,17 +265,8 @@ struct LookUpServer {
 void BM_LookUpsAmongRowsLeftBehind(benchmark::State& state) {
     static LookUpServer quiet("cw-server-bench-lookups", 0);
     static LookUpServer crowded("cw-server-bench-lookups-crowded", 100'000);
-    auto [quietPerSecond, crowdedPerSecond] = alternating(
-        state,
-        [&] {
-            if (!quiet.lookUp()) state.SkipWithError("look-up failed");
-        },
-        [&] {
-            if (!crowded.lookUp()) state.SkipWithError("look-up failed");
-        });
-    state.counters["lookups_per_s"] = quietPerSecond;
-    state.counters["crowded_lookups_per_s"] = crowdedPerSecond;
-    state.counters["crowded_over_quiet"] = crowdedPerSecond / quietPerSecond;
+    quietAgainstCrowded(
+        state, "lookup", [&] { return quiet.lookUp(); }, [&] { return crowded.lookUp(); });
 }
 BENCHMARK(BM_LookUpsAmongRowsLeftBehind)->Unit(benchmark::kMillisecond)->UseRealTime();
 

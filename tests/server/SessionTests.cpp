@@ -155,12 +155,6 @@ TEST_F(SessionTest, SigningInWithATemporaryPasswordEndsEverySessionBefore) {
     EXPECT_EQ(post("content/", feed, after.access).status, 200);
 }
 
-} // namespace
-} // namespace cw::server::testing
-
-namespace cw::server::testing {
-namespace {
-
 TEST_F(SessionTest, ARightPasswordWhileEveryHashPlaceIsTakenIs429AndCountsNothing) {
     Session mother = demoMother();
     // Every place for a password hash is taken, as by a crowd signing in at once.
@@ -204,12 +198,6 @@ TEST_F(SessionTest, ARightPasswordWhileEveryHashPlaceIsTakenIs429AndCountsNothin
     signIn("demo@cradleway.test", "cradleway-demo");
 }
 
-} // namespace
-} // namespace cw::server::testing
-
-namespace cw::server::testing {
-namespace {
-
 TEST_F(SessionTest, APhonesPushTokenServesOnlyTheLastMemberWhoRegisteredIt) {
     auto registerToken = [&](const Session& who, const std::string& token) {
         Reply reply =
@@ -236,12 +224,6 @@ TEST_F(SessionTest, APhonesPushTokenServesOnlyTheLastMemberWhoRegisteredIt) {
     registerToken(mother, "family-phone");
     EXPECT_EQ(holders("family-phone"), std::vector<std::string>{"demo@cradleway.test"});
 }
-
-} // namespace
-} // namespace cw::server::testing
-
-namespace cw::server::testing {
-namespace {
 
 TEST_F(SessionTest, SigningInAgainAndAgainEndsTheOldestSessionsPastFifty) {
     std::vector<Session> sessions;
