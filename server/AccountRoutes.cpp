@@ -274,7 +274,7 @@ json invite(RequestContext& ctx) {
     return {{"status", status}, {"message", status}};
 }
 
-// Wrong codes an invitation takes before it is closed and must be sent again.
+// Wrong codes an invitation takes before it is closed and must be sent again (the console says "five").
 constexpr int64_t kWrongCodesPerInvitation = 5;
 
 // A wrong code is a guess at every open invitation the address sent with it names (as the inviter's
@@ -375,12 +375,7 @@ json requestEmailCode(RequestContext& ctx) {
                  "expires_at = excluded.expires_at, verified = 0")
         .with(email, code, ctx.now() + 30 * 60)
         .run();
-    // Codes that have lapsed go a few with each new one, found by their time.
-    ctx.db
-        .prepare("DELETE FROM email_verifications WHERE rowid IN "
-                 "(SELECT rowid FROM email_verifications WHERE expires_at < ? LIMIT 8)")
-        .with(ctx.now())
-        .run();
+    removeExpired(ctx.db, "email_verifications", "expires_at", ctx.now());
     tx.commit();
     allowance.keep("code");
     allowance.keep("code-address");

@@ -210,6 +210,15 @@ bool Transaction::openOnThisThread() {
     return openWriteTransactions > 0;
 }
 
+void removeExpired(Connection& db, std::string_view table, std::string_view column, int64_t before) {
+    constexpr int64_t kRemovedPerWrite = 8;
+    const std::string name(table);
+    db.prepare("DELETE FROM " + name + " WHERE rowid IN (SELECT rowid FROM " + name + " WHERE " +
+               std::string(column) + " < ? LIMIT ?)")
+        .with(before, kRemovedPerWrite)
+        .run();
+}
+
 ConnectionPool::ConnectionPool(std::string path, size_t size)
     : path_(std::move(path)), size_(size ? size : 1) {}
 

@@ -11,13 +11,14 @@
 namespace cw::server {
 
 namespace throttle {
-// Guessing is slowed where it is aimed: at an account, at the address a code was sent to, at what one
-// application tries. Accounts and addresses wait minutes at most, so that someone else's guessing
-// cannot keep their owner out for long. A network address is counted too, against guessing spread
-// over many accounts or addresses; but a ward's phones share one, so its count only catches what no
-// ward mistypes in an hour, and waits a few minutes at most.
-// An account's own count is generous, since a stranger's guesses from one address must not fill it
-// (slowed to one a few minutes, they come to a dozen or two an hour), and starts anew each hour.
+// Guessing is slowed where it is aimed: at an account from the address guessing, at the address a
+// code was sent to, at what one application tries. They wait minutes at most, so that someone else's
+// guessing cannot keep their owner out for long. An account is counted from every address as well,
+// against guessing spread over many; generously, since a stranger's guesses from one address must not
+// fill it (slowed to one in five minutes, they come to a dozen or two an hour), and anew each hour. A
+// network address is counted for codes, record numbers and passwords for addresses with no account;
+// but a ward's phones share one, so its count only catches what no ward mistypes in an hour, and
+// waits a few minutes at most.
 //                                   scope                    free  first  ceiling  forgotten after
 const ThrottlePolicy kPassword = {"password", 5, 1, 300, 3600};
 const ThrottlePolicy kPasswordAccount = {"password-account", 100, 1, 300, 3600};
@@ -31,10 +32,6 @@ const ThrottlePolicy kRecordLookupClient = {"record-lookup-client", 100, 1, 600,
 } // namespace throttle
 
 namespace {
-
-// Rows past their time removed with each write that adds one: more than it adds, so that the tables
-// follow what is in use at a cost per request that does not grow with them.
-constexpr int64_t kExpiredPerWrite = 8;
 
 int64_t delayAfter(const ThrottlePolicy& policy, int64_t failures) {
     if (failures < policy.freeFailures) return 0;
@@ -54,9 +51,8 @@ int64_t waitFor(Connection& db, const ThrottleKey& key, int64_t now) {
 
 void count(Connection& db, const ThrottleKey& key, int64_t now) {
     db.prepare(
-          "INSERT INTO throttles (scope, key, failures, last_failure, forget_at) VALUES (?1, ?2, 1, ?3, ?3 + "
-          "?4) "
-          "ON CONFLICT(scope, key) DO UPDATE SET "
+          "INSERT INTO throttles (scope, key, failures, last_failure, forget_at) "
+          "VALUES (?1, ?2, 1, ?3, ?3 + ?4) ON CONFLICT(scope, key) DO UPDATE SET "
           "failures = CASE WHEN ?3 - last_failure >= ?4 THEN 1 ELSE failures + 1 END, last_failure = ?3, "
           "forget_at = ?3 + ?4")
         .with(key.policy->scope, key.key, now, key.policy->forgetAfter)
@@ -80,11 +76,8 @@ void countAttempt(Connection& db, int64_t now, const std::vector<ThrottleKey>& k
     if (wait > 0) throw HttpError(429, "Too many attempts. Please try again in " + waitText(wait) + ".");
     for (const auto& key : keys)
         count(db, key, now);
-    // Counts forgotten are of no further use: a few go with each attempt, found by their time.
-    db.prepare(
-          "DELETE FROM throttles WHERE rowid IN (SELECT rowid FROM throttles WHERE forget_at <= ? LIMIT ?)")
-        .with(now, kExpiredPerWrite)
-        .run();
+    // Counts forgotten are of no further use.
+    removeExpired(db, "throttles", "forget_at", now + 1);
     if (own) own->commit();
 }
 
@@ -172,10 +165,7 @@ void insertProof(Connection& db, const char* kind, const std::string& holder, co
                "ON CONFLICT(kind, holder, subject, object) DO UPDATE SET proven_at = ?5")
         .with(kind, holder, subject, object, now)
         .run();
-    // Proofs past their hour go a few with each new one, found by their time.
-    db.prepare("DELETE FROM proofs WHERE rowid IN (SELECT rowid FROM proofs WHERE proven_at < ? LIMIT ?)")
-        .with(now - kProofSeconds, kExpiredPerWrite)
-        .run();
+    removeExpired(db, "proofs", "proven_at", now - kProofSeconds);
 }
 
 // Binds the two holders to parameters `first` and `first + 1`; a holder the request lacks is NULL,
