@@ -102,6 +102,20 @@ TEST_F(WardAddressTest, GuessingOneAccountsPasswordFromOneAddressIsStillSlowed) 
     signIn("partner@cradleway.test", "cradleway-demo");
 }
 
+TEST_F(WardAddressTest, GuessesAtAddressesWithNoAccountSlowOnlyThoseFromTheSameAddress) {
+    for (int i = 0; i < 100; ++i)
+        ASSERT_EQ(post("signin",
+                       {{"email", "nobody" + std::to_string(i) + "@cradleway.test"}, {"password", "guess"}})
+                      .status,
+                  403)
+            << i;
+    const json another = {{"email", "nobody-else@cradleway.test"}, {"password", "guess"}};
+    EXPECT_EQ(post("signin", another).status, 429);
+    EXPECT_EQ(postFrom("127.0.0.2", "signin", another).status, 403);
+    // A member signing in from that address is counted by her account, not by the address.
+    demoMother();
+}
+
 TEST_F(WardAddressTest, SeventyFamiliesMistypingThreeTimesEachAllSignInFromOneAddress) {
     {
         auto db = server_->state().pool->acquire();
