@@ -138,26 +138,36 @@ json signIn(RequestContext& ctx) {
     std::string email = boundedText(ctx, "email", 254);
     std::string password = boundedText(ctx, "password", 1024);
     const std::string refusal = "The e-mail address or password is not correct.";
-    const std::vector<ThrottleKey> keys = {{&throttle::kSignIn, email},
-                                           {&throttle::kSignInClient, ctx.client()}};
-    countAttempt(ctx.db, ctx.now(), keys);
     int64_t memberId = 0;
-    bool temporary = false;
+    std::string hash;
+    std::optional<std::string> resetHash;
     {
+        // Read and finished before the hash: a read left open would hold its snapshot of the database,
+        // and a write after it (taking the count back when the server is too busy to judge) would fail
+        // once another member's write had landed meanwhile.
         auto st = ctx.db.prepare(
             "SELECT id, password_hash, reset_password_hash, reset_expires_at FROM members WHERE email = ?");
         st.with(email);
-        if (!st.step()) throw HttpError(403, refusal);
-        memberId = st.integer(0);
-        // Hashes are checked outside any transaction: Argon2 takes a while and writers would wait on it.
-        if (!verifiedOrNotJudged(ctx, keys, st.text(1), password)) {
+        if (st.step()) {
+            memberId = st.integer(0);
+            hash = st.text(1);
             // A temporary password from a reset works once, within its hour, and then becomes the password.
-            auto resetHash = st.optionalText(2);
-            if (!resetHash || st.optionalInteger(3).value_or(0) < ctx.now() ||
-                !verifiedOrNotJudged(ctx, keys, *resetHash, password))
-                throw HttpError(403, refusal);
-            temporary = true;
+            if (st.optionalInteger(3).value_or(0) >= ctx.now()) resetHash = st.optionalText(2);
         }
+    }
+    if (!memberId) {
+        // No account to guess at: what is tried here is counted against the address alone.
+        countAttempt(ctx.db, ctx.now(), {{&throttle::kSignInClient, ctx.client()}});
+        throw HttpError(403, refusal);
+    }
+    const std::vector<ThrottleKey> keys = passwordKeys(memberId, ctx.client(), ctx.now());
+    countAttempt(ctx.db, ctx.now(), keys);
+    // Hashes are checked outside any transaction: Argon2 takes a while and writers would wait on it.
+    bool temporary = false;
+    if (!verifiedOrNotJudged(ctx, keys, hash, password)) {
+        if (!resetHash || !verifiedOrNotJudged(ctx, keys, *resetHash, password))
+            throw HttpError(403, refusal);
+        temporary = true;
     }
     Transaction tx(ctx.db);
     if (temporary) {
@@ -246,17 +256,59 @@ json invite(RequestContext& ctx) {
     // so), but not someone already in the family.
     if (auto member = memberByEmail(ctx.db, email); member && sharesBaby(ctx.db, me, *member, true))
         throw HttpError(409, "This person already has a Cradleway account.");
+    // Each invitation is a row that stays until it is taken up, and a mail.
+    TakenAllowance allowance(
+        ctx.state, {{"invitations", std::to_string(me), ctx.state.options.rates.invitationsByMember}},
+        "Too many invitations were sent from this account.");
     std::string code = std::to_string(randomNumber(100000, 999999));
     ctx.db
         .prepare("INSERT INTO invitations (inviter_id, full_name, relationship, email, code, created_at) "
                  "VALUES (?, ?, ?, ?, ?, ?)")
         .with(me, name, relationship, email, code, ctx.now())
         .run();
+    allowance.keep("invitations");
     ctx.console("invitation: " + name + " <" + email + "> (" + relationship + ") invited by " +
                 myEmail["full_name"].get<std::string>() + " <" + myEmail["email"].get<std::string>() +
                 ">: invitation code " + code);
     std::string status = "An invitation has been sent to " + email + ".";
     return {{"status", status}, {"message", status}};
+}
+
+// Wrong codes an invitation takes before it is closed and must be sent again (the console says "five").
+constexpr int64_t kWrongCodesPerInvitation = 5;
+
+// A wrong code is a guess at every open invitation the address sent with it names (as the inviter's
+// or the invited one): each counts it, whatever network it came from, and one that has taken its
+// share is closed, so that no number of addresses guesses a code faster. Its parent is told (the
+// console stands in for the mail) and sees it gone from the family's invitations.
+void countWrongCode(RequestContext& ctx, const std::string& email) {
+    ctx.db
+        .prepare("UPDATE invitations SET wrong_codes = wrong_codes + 1 WHERE accepted_member_id IS NULL AND "
+                 "(email = ?1 OR inviter_id IN (SELECT id FROM members WHERE email = ?1))")
+        .with(email)
+        .run();
+    struct Closed {
+        int64_t id;
+        std::string line;
+    };
+    std::vector<Closed> closed;
+    {
+        auto st =
+            ctx.db.prepare("SELECT i.id, i.full_name, i.email, m.full_name, m.email FROM invitations i "
+                           "JOIN members m ON m.id = i.inviter_id WHERE i.accepted_member_id IS NULL AND "
+                           "i.wrong_codes >= ?2 "
+                           "AND (i.email = ?1 OR i.inviter_id IN (SELECT id FROM members WHERE email = ?1))");
+        st.with(email, kWrongCodesPerInvitation);
+        while (st.step())
+            closed.push_back(
+                {st.integer(0), "invitation: the invitation of " + st.text(1) + " <" + st.text(2) +
+                                    "> from " + st.text(3) + " <" + st.text(4) +
+                                    "> was closed after five wrong codes; it must be sent again"});
+    }
+    for (const Closed& invitation : closed) {
+        ctx.db.prepare("DELETE FROM invitations WHERE id = ?").with(invitation.id).run();
+        ctx.console(invitation.line);
+    }
 }
 
 json checkInvitation(RequestContext& ctx) {
@@ -275,13 +327,17 @@ json checkInvitation(RequestContext& ctx) {
                        "ORDER BY i.created_at DESC LIMIT 1");
     st.bind(1, code).bind(2, email);
     if (!st.step()) {
+        st.reset();
+        countWrongCode(ctx, email);
         tx.commit();
         throw HttpError(404, "These details do not match any open invitation.");
     }
     json invited = {{"full_name", st.text(0)}, {"relationship", st.text(1)}, {"email", st.text(2)}};
     int64_t invitation = st.integer(3);
     st.reset();
-    attemptSucceeded(ctx.db, keys, true);
+    // Only this attempt's own count is taken back: the wrong codes sent with the same address before
+    // may have been guesses at another invitation, which a right code of this one does not forgive.
+    attemptSucceeded(ctx.db, keys, false);
     // The code was mailed to the invited address: knowing it proves this invitation (no other), for
     // this application and the account with that address it makes or signs in to. A member signed in
     // with another address gains nothing by it.
@@ -304,7 +360,14 @@ json requestEmailCode(RequestContext& ctx) {
     std::string email = requireEmail(ctx);
     if (memberByEmail(ctx.db, email))
         throw HttpError(409, "An account already exists for this e-mail address.");
+    // Each code is a row and a mail: paced per address asked for and per network.
+    const auto& rates = ctx.state.options.rates;
+    TakenAllowance allowance(ctx.state,
+                             {{"code", lowerCase(email), rates.codesByEmail},
+                              {"code-address", ctx.client(), rates.codesByAddress}},
+                             "Too many verification codes were asked for.");
     int64_t code = randomNumber(1000, 9999);
+    Transaction tx(ctx.db);
     ctx.db
         .prepare("INSERT INTO email_verifications (email, code, attempts, expires_at, verified) VALUES (?, "
                  "?, 0, ?, 0) "
@@ -312,6 +375,10 @@ json requestEmailCode(RequestContext& ctx) {
                  "expires_at = excluded.expires_at, verified = 0")
         .with(email, code, ctx.now() + 30 * 60)
         .run();
+    removeExpired(ctx.db, "email_verifications", "expires_at", ctx.now());
+    tx.commit();
+    allowance.keep("code");
+    allowance.keep("code-address");
     ctx.console("e-mail verification: code " + std::to_string(code) + " for " + email);
     return {{"status", "A verification code has been sent to " + email + "."}};
 }
@@ -478,18 +545,19 @@ json updatePassword(RequestContext& ctx) {
     std::string current = ctx.text("current_password");
     std::string next = ctx.text("new_password");
     requirePassword(next);
-    std::string email = memberJson(ctx.db, me)["email"];
     // The current password is guessed no faster here than at the sign-in.
-    const std::vector<ThrottleKey> keys = {{&throttle::kSignIn, email},
-                                           {&throttle::kSignInClient, ctx.client()}};
+    const std::vector<ThrottleKey> keys = passwordKeys(me, ctx.client(), ctx.now());
     countAttempt(ctx.db, ctx.now(), keys);
+    std::string stored;
     {
+        // Read and finished before the hash, as at the sign-in.
         auto st = ctx.db.prepare("SELECT password_hash FROM members WHERE id = ?");
         st.with(me);
         st.step();
-        if (!verifiedOrNotJudged(ctx, keys, st.text(0), current))
-            throw HttpError(400, "The current password is not correct.");
+        stored = st.text(0);
     }
+    if (!verifiedOrNotJudged(ctx, keys, stored, current))
+        throw HttpError(400, "The current password is not correct.");
     std::string hash = hashPassword(next, ctx.state.options.cheapPasswordHashing);
     Transaction tx(ctx.db);
     ctx.db.prepare("UPDATE members SET password_hash = ?, reset_password_hash = NULL WHERE id = ?")
@@ -506,7 +574,15 @@ json updatePassword(RequestContext& ctx) {
 json savePushToken(RequestContext& ctx) {
     int64_t me = ctx.memberMatchingUserId();
     std::string token = boundedText(ctx, "push_token", 512);
+    Transaction tx(ctx.db);
+    // A device's token belongs to the member who registered it last: whoever signed out on that phone
+    // before has her notifications sent there no more.
+    if (!token.empty())
+        ctx.db.prepare("UPDATE members SET push_token = NULL WHERE push_token = ? AND id != ?")
+            .with(token, me)
+            .run();
     ctx.db.prepare("UPDATE members SET push_token = ? WHERE id = ?").with(token, me).run();
+    tx.commit();
     return {{"status", "ok"}};
 }
 

@@ -5,6 +5,7 @@
 #include "server/Server.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -35,20 +36,47 @@ void storeToken(Connection& db, const std::string& token, int64_t memberId, cons
 // memory of the machine. The wait is short; past it the client is asked to come back.
 constexpr auto kHashPatience = std::chrono::seconds(3);
 
-Gate& hashGate() {
+constexpr int64_t kSessionsPerMember = 50;
+
+std::atomic<int> hashesWaiting{0};
+
+// A place among the hashes, or 429 when none came free within the patience. It counts as waiting
+// while it waits.
+class HashTurn {
+public:
+    HashTurn() : turn_(passwordHashGate(), kHashPatience) {
+        waiting_.over();
+        if (!turn_) throw HttpError(429, "The server is busy. Please try again in a moment.");
+    }
+
+private:
+    struct Waiting {
+        Waiting() { ++hashesWaiting; }
+        ~Waiting() { over(); }
+        void over() {
+            if (!over_) --hashesWaiting;
+            over_ = true;
+        }
+        bool over_ = false;
+    };
+    // Before the turn: members are made in this order.
+    Waiting waiting_;
+    Gate::Turn turn_;
+};
+
+} // namespace
+
+Gate& passwordHashGate() {
     static Gate gate(std::max(1u, std::thread::hardware_concurrency()));
     return gate;
 }
 
-void waitForHashTurn(const Gate::Turn& turn) {
-    if (!turn) throw HttpError(429, "The server is busy. Please try again in a moment.");
+int passwordHashesWaiting() {
+    return hashesWaiting.load();
 }
 
-} // namespace
-
 std::string hashPassword(const std::string& password, bool cheap) {
-    Gate::Turn turn(hashGate(), kHashPatience);
-    waitForHashTurn(turn);
+    HashTurn turn;
     char out[crypto_pwhash_STRBYTES];
     unsigned long long ops = cheap ? crypto_pwhash_OPSLIMIT_MIN : crypto_pwhash_OPSLIMIT_INTERACTIVE;
     size_t mem = cheap ? crypto_pwhash_MEMLIMIT_MIN : crypto_pwhash_MEMLIMIT_INTERACTIVE;
@@ -59,8 +87,7 @@ std::string hashPassword(const std::string& password, bool cheap) {
 }
 
 bool verifyPassword(const std::string& hash, const std::string& password) {
-    Gate::Turn turn(hashGate(), kHashPatience);
-    waitForHashTurn(turn);
+    HashTurn turn;
     return crypto_pwhash_str_verify(hash.c_str(), password.data(), password.size()) == 0;
 }
 
@@ -76,6 +103,14 @@ TokenPair issueTokens(Connection& db, const ServerState& state, int64_t memberId
     db.prepare("DELETE FROM tokens WHERE member_id = ? AND (revoked = 1 OR expires_at < ?)")
         .with(memberId, now)
         .run();
+    // A member keeps her latest sessions, more than her phones ever hold: signing in again and again
+    // ends the oldest rather than adding rows without end.
+    if (session.empty())
+        db.prepare("DELETE FROM tokens WHERE member_id = ?1 AND session NOT IN (SELECT session FROM tokens "
+                   "WHERE member_id = ?1 AND kind = 'refresh' AND session IS NOT NULL "
+                   "ORDER BY expires_at DESC, rowid DESC LIMIT ?2)")
+            .with(memberId, kSessionsPerMember)
+            .run();
     return pair;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "server/Database.h"
+#include "server/Quotas.h"
 
 #include <cstdint>
 #include <optional>
@@ -15,6 +16,10 @@ struct ServerState;
 // request with 429.
 std::string hashPassword(const std::string& password, bool cheap);
 bool verifyPassword(const std::string& hash, const std::string& password);
+// The places hashes take turns for, and how many hashes wait for one at the moment: a test holds
+// every place to see what a busy server answers.
+Gate& passwordHashGate();
+int passwordHashesWaiting();
 
 struct TokenPair {
     std::string accessToken;

@@ -68,10 +68,13 @@ json updateBabies(RequestContext& ctx) {
 json verifyMrn(RequestContext& ctx) {
     std::string mrn = ctx.text("mrn");
     if (mrn.size() > 64) throw HttpError(404, "No baby was found with this medical record number.");
-    // Misses are slowed for the application that makes them, and, generously, for its network.
-    const std::vector<ThrottleKey> keys = {{&throttle::kRecordLookup, requestingApplication(ctx)},
+    // Misses are slowed for the application that makes them, and, generously, for its network. One
+    // refused for its wait is given no cookie.
+    RequestingApplication application(ctx);
+    const std::vector<ThrottleKey> keys = {{&throttle::kRecordLookup, application.name()},
                                            {&throttle::kRecordLookupClient, ctx.client()}};
     countAttempt(ctx.db, ctx.now(), keys);
+    application.issue();
     int64_t babyId = 0;
     {
         auto id = ctx.db.prepare("SELECT id FROM babies WHERE mrn = ?");

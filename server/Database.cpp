@@ -210,6 +210,15 @@ bool Transaction::openOnThisThread() {
     return openWriteTransactions > 0;
 }
 
+void removeExpired(Connection& db, std::string_view table, std::string_view column, int64_t before) {
+    constexpr int64_t kRemovedPerWrite = 8;
+    const std::string name(table);
+    db.prepare("DELETE FROM " + name + " WHERE rowid IN (SELECT rowid FROM " + name + " WHERE " +
+               std::string(column) + " < ? LIMIT ?)")
+        .with(before, kRemovedPerWrite)
+        .run();
+}
+
 ConnectionPool::ConnectionPool(std::string path, size_t size)
     : path_(std::move(path)), size_(size ? size : 1) {}
 
@@ -552,6 +561,27 @@ CREATE INDEX babies_file ON babies(file_name);
 CREATE INDEX journey_items_file ON journey_items(file_name);
 CREATE INDEX post_media_file ON post_media(file_name);
 CREATE INDEX posts_pictures ON posts(image) WHERE image IS NOT NULL OR items IS NOT NULL;
+)sql",
+    // A device's push token serves the member who registered it last, found through an index; a token
+    // two members hold already serves neither until its phone registers it again. An invitation counts
+    // the wrong codes sent for it, and is found by its code and by either address. Rows that requests
+    // leave behind expire through an index on their time: a guessing count when it is forgotten (one
+    // from before, after the longest a count is kept), a proof after its hour, a verification code
+    // when it lapses; a member's tokens are found by the member.
+    R"sql(
+UPDATE members SET push_token = NULL WHERE push_token IN
+    (SELECT push_token FROM members WHERE push_token IS NOT NULL GROUP BY push_token HAVING COUNT(*) > 1);
+CREATE INDEX IF NOT EXISTS members_push_token ON members(push_token) WHERE push_token IS NOT NULL;
+ALTER TABLE invitations ADD COLUMN wrong_codes INTEGER NOT NULL DEFAULT 0;
+CREATE INDEX IF NOT EXISTS invitations_code ON invitations(code);
+CREATE INDEX IF NOT EXISTS invitations_email ON invitations(email);
+CREATE INDEX IF NOT EXISTS invitations_inviter ON invitations(inviter_id);
+ALTER TABLE throttles ADD COLUMN forget_at INTEGER NOT NULL DEFAULT 0;
+UPDATE throttles SET forget_at = last_failure + 24 * 3600;
+CREATE INDEX IF NOT EXISTS throttles_forget_at ON throttles(forget_at);
+CREATE INDEX IF NOT EXISTS proofs_proven_at ON proofs(proven_at);
+CREATE INDEX IF NOT EXISTS email_verifications_expires_at ON email_verifications(expires_at);
+CREATE INDEX IF NOT EXISTS tokens_member ON tokens(member_id);
 )sql",
 };
 

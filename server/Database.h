@@ -166,6 +166,11 @@ private:
     DatabaseCounters counters_;
 };
 
+// Removes a few rows of `table` whose time in `column` (which has an index) lies before `before`. Called
+// with each write that adds a row, it removes more than that write adds, so that rows past their time
+// go at a cost per request that does not grow with the table.
+void removeExpired(Connection& db, std::string_view table, std::string_view column, int64_t before);
+
 // Creates the schema or brings an older one up to date. Returns the version now in force.
 int migrate(Connection& connection);
 

@@ -2,6 +2,7 @@
 
 #include "server/Http.h"
 #include "server/Quotas.h"
+#include "server/Server.h"
 
 #include <algorithm>
 #include <optional>
@@ -10,13 +11,17 @@
 namespace cw::server {
 
 namespace throttle {
-// Guessing is slowed where it is aimed: at an account, at the address a code was sent to, at what one
-// application tries. Accounts and addresses wait minutes at most, so that someone else's guessing
-// cannot keep their owner out for long. A network address is counted too, against guessing spread
-// over many accounts or addresses; but a ward's phones share one, so its count only catches what no
-// ward mistypes in an hour, and waits a few minutes at most.
+// Guessing is slowed where it is aimed: at an account from the address guessing, at the address a
+// code was sent to, at what one application tries. They wait minutes at most, so that someone else's
+// guessing cannot keep their owner out for long. An account is counted from every address as well,
+// against guessing spread over many; generously, since a stranger's guesses from one address must not
+// fill it (slowed to one in five minutes, they come to a dozen or two an hour), and anew each hour. A
+// network address is counted for codes, record numbers and passwords for addresses with no account;
+// but a ward's phones share one, so its count only catches what no ward mistypes in an hour, and
+// waits a few minutes at most.
 //                                   scope                    free  first  ceiling  forgotten after
-const ThrottlePolicy kSignIn = {"signin", 5, 1, 300, 3600};
+const ThrottlePolicy kPassword = {"password", 5, 1, 300, 3600};
+const ThrottlePolicy kPasswordAccount = {"password-account", 100, 1, 300, 3600};
 const ThrottlePolicy kSignInClient = {"signin-client", 100, 1, 600, 3600};
 const ThrottlePolicy kInvitation = {"invitation", 10, 2, 300, 3600};
 const ThrottlePolicy kInvitationClient = {"invitation-client", 100, 2, 600, 3600};
@@ -45,14 +50,22 @@ int64_t waitFor(Connection& db, const ThrottleKey& key, int64_t now) {
 }
 
 void count(Connection& db, const ThrottleKey& key, int64_t now) {
-    db.prepare("INSERT INTO throttles (scope, key, failures, last_failure) VALUES (?1, ?2, 1, ?3) "
-               "ON CONFLICT(scope, key) DO UPDATE SET "
-               "failures = CASE WHEN ?3 - last_failure >= ?4 THEN 1 ELSE failures + 1 END, last_failure = ?3")
+    db.prepare(
+          "INSERT INTO throttles (scope, key, failures, last_failure, forget_at) "
+          "VALUES (?1, ?2, 1, ?3, ?3 + ?4) ON CONFLICT(scope, key) DO UPDATE SET "
+          "failures = CASE WHEN ?3 - last_failure >= ?4 THEN 1 ELSE failures + 1 END, last_failure = ?3, "
+          "forget_at = ?3 + ?4")
         .with(key.policy->scope, key.key, now, key.policy->forgetAfter)
         .run();
 }
 
 } // namespace
+
+std::vector<ThrottleKey> passwordKeys(int64_t memberId, const std::string& client, int64_t now) {
+    const std::string account = std::to_string(memberId);
+    return {{&throttle::kPassword, account + " " + client},
+            {&throttle::kPasswordAccount, account + " " + std::to_string(now / 3600)}};
+}
 
 void countAttempt(Connection& db, int64_t now, const std::vector<ThrottleKey>& keys) {
     std::optional<Transaction> own;
@@ -63,8 +76,8 @@ void countAttempt(Connection& db, int64_t now, const std::vector<ThrottleKey>& k
     if (wait > 0) throw HttpError(429, "Too many attempts. Please try again in " + waitText(wait) + ".");
     for (const auto& key : keys)
         count(db, key, now);
-    // Rows forgotten for a day are of no further use.
-    db.prepare("DELETE FROM throttles WHERE last_failure < ?").with(now - 2 * 24 * 3600).run();
+    // Counts forgotten are of no further use.
+    removeExpired(db, "throttles", "forget_at", now + 1);
     if (own) own->commit();
 }
 
@@ -74,14 +87,13 @@ void attemptNotJudged(Connection& db, const std::vector<ThrottleKey>& keys) {
 
 void attemptSucceeded(Connection& db, const std::vector<ThrottleKey>& keys, bool forgetFirst) {
     for (size_t i = 0; i < keys.size(); ++i) {
-        if (i == 0 && forgetFirst)
-            db.prepare("DELETE FROM throttles WHERE scope = ? AND key = ?")
-                .with(keys[i].policy->scope, keys[i].key)
-                .run();
-        else
-            db.prepare("UPDATE throttles SET failures = MAX(failures - 1, 0) WHERE scope = ? AND key = ?")
-                .with(keys[i].policy->scope, keys[i].key)
-                .run();
+        // A count taken back to nothing leaves no row: attempts that were no guesses add none.
+        db.prepare("DELETE FROM throttles WHERE scope = ? AND key = ? AND (failures <= 1 OR ?)")
+            .with(keys[i].policy->scope, keys[i].key, int64_t{i == 0 && forgetFirst})
+            .run();
+        db.prepare("UPDATE throttles SET failures = failures - 1 WHERE scope = ? AND key = ?")
+            .with(keys[i].policy->scope, keys[i].key)
+            .run();
     }
 }
 
@@ -153,6 +165,7 @@ void insertProof(Connection& db, const char* kind, const std::string& holder, co
                "ON CONFLICT(kind, holder, subject, object) DO UPDATE SET proven_at = ?5")
         .with(kind, holder, subject, object, now)
         .run();
+    removeExpired(db, "proofs", "proven_at", now - kProofSeconds);
 }
 
 // Binds the two holders to parameters `first` and `first + 1`; a holder the request lacks is NULL,
@@ -166,19 +179,43 @@ void bindHolders(Statement& st, int first, const ProofHolders& holders, bool cli
 
 } // namespace
 
-// The application a proof is recorded for: the one the request names when the server issued it,
-// else the one this reply already named, else a new one; its cookie goes with the reply, once.
-std::string requestingApplication(RequestContext& ctx) {
+// The application a proof is recorded for: the one this reply already named, else the one the
+// request names when the server issued it, else a new one; its cookie goes with the reply, once.
+RequestingApplication::RequestingApplication(RequestContext& ctx) : ctx_(ctx) {
     if (ctx.response.has_header("Set-Cookie")) {
-        if (auto named = clientInCookies(ctx.response.get_header_value("Set-Cookie"))) return *named;
+        if (auto named = clientInCookies(ctx.response.get_header_value("Set-Cookie"))) {
+            name_ = *named;
+            return;
+        }
     }
-    std::optional<std::string> client = issuedClient(ctx);
-    if (!client) client = randomHex(16);
-    insertProof(ctx.db, kIssuedKind, clientHolder(*client), "", 0, ctx.now());
-    ctx.response.set_header("Set-Cookie", std::string(kClientCookie) + "=" + *client +
-                                              "; Path=/m/api; Max-Age=" + std::to_string(kProofSeconds) +
-                                              "; HttpOnly; SameSite=Strict");
-    return *client;
+    if (auto issued = issuedClient(ctx)) {
+        name_ = *issued;
+        return;
+    }
+    // Each new application is a row for the hour, and the rows of what it proves: a client that never
+    // keeps its cookie would otherwise add them with every request.
+    allowance_ = std::make_unique<TakenAllowance>(
+        ctx.state,
+        std::vector<RateKey>{{"applications", ctx.client(), ctx.state.options.rates.applicationsByAddress}},
+        "Too many requests came from this network.");
+    name_ = randomHex(16);
+}
+
+RequestingApplication::~RequestingApplication() = default;
+
+void RequestingApplication::issue() {
+    if (ctx_.response.has_header("Set-Cookie")) return;
+    insertProof(ctx_.db, kIssuedKind, clientHolder(name_), "", 0, ctx_.now());
+    ctx_.response.set_header("Set-Cookie", std::string(kClientCookie) + "=" + name_ +
+                                               "; Path=/m/api; Max-Age=" + std::to_string(kProofSeconds) +
+                                               "; HttpOnly; SameSite=Strict");
+    if (allowance_) allowance_->keep("applications");
+}
+
+std::string requestingApplication(RequestContext& ctx) {
+    RequestingApplication application(ctx);
+    application.issue();
+    return application.name();
 }
 
 ProofHolders proofHolders(const RequestContext& ctx, std::optional<int64_t> member) {
@@ -190,7 +227,6 @@ void recordProof(RequestContext& ctx, Proof kind, const std::string& subject, in
     const std::string holder =
         ctx.memberId ? memberHolder(*ctx.memberId) : clientHolder(requestingApplication(ctx));
     insertProof(ctx.db, kindName(kind), holder, subject, object, now);
-    ctx.db.prepare("DELETE FROM proofs WHERE proven_at < ?").with(now - kProofSeconds).run();
 }
 
 void handProofsTo(RequestContext& ctx, int64_t memberId, const std::string& email, AccountArrival arrival) {

@@ -3,6 +3,7 @@
 #include "server/Database.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,13 +11,15 @@
 namespace cw::server {
 
 class RequestContext;
+class TakenAllowance;
 
 // Guessing (passwords, invitation codes, e-mail codes, medical record numbers) is slowed, never
 // locked for long. Every attempt is counted as a failure under each of its keys (the account or
 // address it names, and the client's network address) before it is judged, so that attempts sent
-// together cannot all pass the count; a success takes its count back. Past a few failures a key's
-// next attempt must wait a delay that doubles up to a ceiling; failures are forgotten a while after
-// the last one.
+// together cannot all pass the count; a success takes its own count back (and forgets no failure
+// that may have been a guess at something else). Past a few failures a key's next attempt must wait a
+// delay that doubles up to a ceiling; failures are forgotten a while after the last one, and their
+// row goes then.
 struct ThrottlePolicy {
     const char* scope;
     int64_t freeFailures;
@@ -26,8 +29,13 @@ struct ThrottlePolicy {
 };
 
 namespace throttle {
-extern const ThrottlePolicy kSignIn;           // per account (e-mail address)
-extern const ThrottlePolicy kSignInClient;     // per client address
+// Wrong passwords for an account are counted per account and client address, so that one address's
+// guessing keeps the owner out of no other; and per account from every address at once, in each clock
+// hour, against guessing spread over many addresses. Only a guess at an address with no account is
+// counted per client address alone.
+extern const ThrottlePolicy kPassword;         // per account, from one client address
+extern const ThrottlePolicy kPasswordAccount;  // per account, from every address, in each clock hour
+extern const ThrottlePolicy kSignInClient;     // per client address, at addresses with no account
 extern const ThrottlePolicy kInvitation;       // per e-mail address sent with the code
 extern const ThrottlePolicy kInvitationClient; // per client address
 extern const ThrottlePolicy kEmailCode;        // per address being verified; a new code keeps the count
@@ -43,11 +51,15 @@ struct ThrottleKey {
     std::string key;
 };
 
+// The keys a password for this account is counted under, from this client address at this time.
+std::vector<ThrottleKey> passwordKeys(int64_t memberId, const std::string& client, int64_t now);
+
 // Counts one attempt under every key; 429, counting nothing, when a key must still wait. Runs in the
 // caller's transaction when one is open, else in a transaction of its own.
 void countAttempt(Connection& db, int64_t now, const std::vector<ThrottleKey>& keys);
 // The attempt succeeded: its count is taken back under every key, and when `forgetFirst` the first
-// key (the account) forgets its failures altogether.
+// key (the account from this address) forgets its failures altogether. A count taken back to nothing
+// leaves no row.
 void attemptSucceeded(Connection& db, const std::vector<ThrottleKey>& keys, bool forgetFirst);
 // The attempt was refused without being judged (the server was busy, no code was waiting): it was no
 // guess, and its count is taken back under every key.
@@ -79,7 +91,26 @@ ProofHolders proofHolders(const RequestContext& ctx, std::optional<int64_t> memb
 
 // The application a request comes from, by its cookie; one that sent none (or one the server never
 // issued) is named now and gets its cookie with the reply, so that what it does next is counted as its
-// own.
+// own. A new one is named at once but issued (its cookie set, its row written) only by `issue`, so that
+// a request refused before then leaves nothing behind; it takes one of its network's allowance of new
+// applications, and is refused (429) when none is left.
+class RequestingApplication {
+public:
+    explicit RequestingApplication(RequestContext& ctx);
+    ~RequestingApplication();
+    RequestingApplication(const RequestingApplication&) = delete;
+    RequestingApplication& operator=(const RequestingApplication&) = delete;
+
+    const std::string& name() const { return name_; }
+    // Sets its cookie on the reply and renews it for the hour.
+    void issue();
+
+private:
+    RequestContext& ctx_;
+    std::string name_;
+    std::unique_ptr<TakenAllowance> allowance_; // a new one's, until it is issued
+};
+// Named and issued at once.
 std::string requestingApplication(RequestContext& ctx);
 // Records a proof for the signed-in member, or else for the request's application, which gets its
 // cookie with the reply (a new one when it came without one the server issued; renewed otherwise).

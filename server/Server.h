@@ -64,6 +64,12 @@ struct ServerOptions {
         // stays well inside both.
         Rate storedBytesByMember{200 * 1024 * 1024, 3600};
         Rate itemsByMember{300, 3600};
+        // New applications named (each a `cw_client` cookie and the rows of its proofs): a phone needs
+        // one an hour at most.
+        Rate applicationsByAddress{600, 3600};
+        Rate codesByAddress{30, 3600}; // e-mail verification codes, each a row and a mail
+        Rate codesByEmail{5, 3600};
+        Rate invitationsByMember{20, 3600}; // each a row and a mail
     } rates;
     // Usage events kept: the latest this many, none older than this many days.
     int64_t eventsKept = 1'000'000;

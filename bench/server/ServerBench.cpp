@@ -2,8 +2,8 @@
 // feeds per second from 1, 16 and 64 clients at once; the feed beside the same feed on a server where
 // other families wrote 40,000 comments on the same articles (and posts of their own); how long a
 // member's sign-in, refresh and comment take while three other accounts keep the server decoding
-// pictures that are small to send and slow to read; and one request's allowance among many clients'
-// keys.
+// pictures that are small to send and slow to read; a record-number look-up among the rows that
+// earlier requests left; and one request's allowance among many clients' keys.
 
 #include "server/Server.h"
 
@@ -187,25 +187,88 @@ void BM_FeedAgainstStatic(benchmark::State& state) {
 }
 BENCHMARK(BM_FeedAgainstStatic)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The same request, named `what`, on a quiet server and on a crowded one, alternating: the rate of
+// each per second and how the crowded one compares.
+void quietAgainstCrowded(benchmark::State& state, const std::string& what, const std::function<bool()>& quiet,
+                         const std::function<bool()>& crowded) {
+    auto [quietPerSecond, crowdedPerSecond] = alternating(
+        state,
+        [&] {
+            if (!quiet()) state.SkipWithError((what + " request failed").c_str());
+        },
+        [&] {
+            if (!crowded()) state.SkipWithError((what + " request failed").c_str());
+        });
+    state.counters[what + "_per_s"] = quietPerSecond;
+    state.counters["crowded_" + what + "_per_s"] = crowdedPerSecond;
+    state.counters["crowded_over_" + what] = crowdedPerSecond / quietPerSecond;
+}
+
 // The same feed with and without 40,000 comments of 400 other families on the same articles (and their
 // 4,000 newer posts), alternating: what other families wrote costs the family's feed nothing (within
 // 20 %).
 void BM_FeedAmongOtherFamiliesComments(benchmark::State& state) {
     auto& quiet = demo();
     static DemoServer crowded("cw-server-bench-crowded", 400, 40'000);
-    auto [quietPerSecond, crowdedPerSecond] = alternating(
-        state,
-        [&] {
-            if (!quiet.feed()) state.SkipWithError("feed request failed");
-        },
-        [&] {
-            if (!crowded.feed()) state.SkipWithError("feed request failed");
-        });
-    state.counters["feed_per_s"] = quietPerSecond;
-    state.counters["crowded_feed_per_s"] = crowdedPerSecond;
-    state.counters["crowded_over_feed"] = crowdedPerSecond / quietPerSecond;
+    quietAgainstCrowded(
+        state, "feed", [&] { return quiet.feed(); }, [&] { return crowded.feed(); });
 }
 BENCHMARK(BM_FeedAmongOtherFamiliesComments)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A record-number look-up by a client that keeps no cookie, on the demo server and on one whose proofs
+// and guessing counts already hold `rows` rows each from the last hour, alternating: what requests
+// left behind costs the next one nothing (within 20 %).
+struct LookUpServer {
+    LookUpServer(const std::string& name, int rows) : dir(std::filesystem::temp_directory_path() / name) {
+        std::filesystem::remove_all(dir);
+        cw::server::ServerOptions options;
+        options.accessLog = false;
+        options.console = [](const std::string&) {};
+        options.rates.applicationsByAddress = {1'000'000'000, 3600};
+        server = cw::server::startDemoServer(dir, options);
+        {
+            cw::server::Connection db((dir / "cradleway.db").string());
+            cw::server::Transaction tx(db);
+            db.prepare(
+                  "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ?1) "
+                  "INSERT INTO proofs (kind, holder, subject, object, proven_at) "
+                  "SELECT 'lookup', 'client:' || printf('%032x', i), '', 3, strftime('%s', 'now') FROM n")
+                .with(int64_t{rows})
+                .run();
+            db.prepare("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ?1) "
+                       "INSERT INTO throttles (scope, key, failures, last_failure, forget_at) "
+                       "SELECT 'record-lookup', printf('%032x', i), 1, strftime('%s', 'now'), "
+                       "strftime('%s', 'now') + 3600 FROM n")
+                .with(int64_t{rows})
+                .run();
+            tx.commit();
+        }
+        client = std::make_unique<httplib::Client>("127.0.0.1", server->port());
+        client->set_keep_alive(true);
+        client->set_tcp_nodelay(true);
+    }
+    ~LookUpServer() {
+        client.reset();
+        server.reset();
+        std::filesystem::remove_all(dir);
+    }
+    bool lookUp() {
+        auto r = client->Post("/m/api/baby/verify_mrn", R"({"mrn": "CW200001"})", "application/json");
+        return r && r->status == 200;
+    }
+
+    std::filesystem::path dir;
+    std::unique_ptr<cw::server::CradlewayServer> server;
+    std::unique_ptr<httplib::Client> client;
+};
+
+void BM_LookUpsAmongRowsLeftBehind(benchmark::State& state) {
+    static LookUpServer quiet("cw-server-bench-lookups", 0);
+    static LookUpServer crowded("cw-server-bench-lookups-crowded", 100'000);
+    quietAgainstCrowded(
+        state, "lookup", [&] { return quiet.lookUp(); }, [&] { return crowded.lookUp(); });
+}
+BENCHMARK(BM_LookUpsAmongRowsLeftBehind)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // A PNG of 16384 x 2441 pixels at 16 bits a channel with alpha, interlaced, every pixel clear: about
 // 310 KB to send, and more than a second to read, since every row of every pass is inflated and

@@ -93,9 +93,11 @@ protected:
         server_.reset();
         {
             Connection db((dir_ / "cradleway.db").string());
-            db.exec("ALTER TABLE member_babies DROP COLUMN parent; DROP INDEX members_file; DROP INDEX "
-                    "babies_file; "
-                    "DROP INDEX journey_items_file; DROP INDEX post_media_file; DROP INDEX posts_pictures; "
+            // What the servers after it added goes too.
+            db.exec("ALTER TABLE member_babies DROP COLUMN parent; DROP INDEX members_file; "
+                    "DROP INDEX babies_file; DROP INDEX journey_items_file; DROP INDEX post_media_file; "
+                    "DROP INDEX posts_pictures; ALTER TABLE invitations DROP COLUMN wrong_codes; "
+                    "DROP INDEX throttles_forget_at; ALTER TABLE throttles DROP COLUMN forget_at; "
                     "UPDATE schema_version SET version = 5");
         }
         restart();

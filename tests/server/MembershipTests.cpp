@@ -110,6 +110,61 @@ TEST_F(MembershipTest, AnAccountMadeEarlierWithTheInviteesAddressGainsNothingFro
     EXPECT_TRUE(pending) << family.raw;
 }
 
+TEST_F(MembershipTest, AStrangerWithTheInviteesAddressGuessesHerCodeNoFasterForProvingHerOwn) {
+    // A stranger signs up with Sarah's address (a sign-up does not prove it) and a baby of her own, and
+    // invites someone from it.
+    CookieJar strangerPhone;
+    Reply made = post(strangerPhone, "signup",
+                      account("Stranger", "sarah@cradleway.test",
+                              {{{"full_name", "Own Baby"},
+                                {"birthday", "2026-11-01"},
+                                {"expected_birthday", "2027-01-01"},
+                                {"gender", "Male"}}}));
+    ASSERT_EQ(made.status, 200) << made.raw;
+    const int64_t strangerId = made.body["user"]["id"];
+    const std::string strangerToken = made.body["tokens"]["access_token"];
+    ASSERT_EQ(post(strangerPhone, "invite",
+                   {{"full_name", "Accomplice"},
+                    {"relationship", "Relative"},
+                    {"email", "accomplice@cradleway.test"},
+                    {"user_id", strangerId}},
+                   strangerToken)
+                  .status,
+              200);
+    const std::string own = consoleCapture("<accomplice@cradleway.test>", "invitation code ");
+
+    // From twelve addresses, each wrong guess at Sarah's code is followed by a right check of her own.
+    int wrong = 0, slowed = 0;
+    for (int address = 0; address < 12; ++address)
+        for (int i = 0; i < 10; ++i) {
+            const std::string from = "127.0.3." + std::to_string(address + 1);
+            std::string guess = std::to_string(500000 + address * 10 + i);
+            if (guess == own) guess = "499999";
+            Reply guessed = postFrom(from, "invite/check",
+                                     {{"email", "sarah@cradleway.test"}, {"invitation_code", guess}});
+            wrong += guessed.status == 404;
+            slowed += guessed.status == 429;
+            postFrom(from, "invite/check", {{"email", "sarah@cradleway.test"}, {"invitation_code", own}});
+        }
+    EXPECT_LE(wrong, 10);
+    EXPECT_EQ(wrong + slowed, 120);
+
+    // Sarah's right code, found at last and tried once the address's wait is over, brings the stranger
+    // nothing: the twins' family stays closed to her.
+    now_ += 3600;
+    EXPECT_EQ(post(strangerPhone, "invite/check",
+                   {{"email", "sarah@cradleway.test"}, {"invitation_code", "424242"}})
+                  .status,
+              404);
+    Reply back = post(strangerPhone, "signin",
+                      {{"email", "sarah@cradleway.test"}, {"password", "password-of-Stranger"}});
+    ASSERT_EQ(back.status, 200);
+    EXPECT_EQ(
+        post(strangerPhone, "baby/update", namingTheTwins(strangerId), back.body["tokens"]["access_token"])
+            .status,
+        403);
+}
+
 TEST_F(MembershipTest, ALookUpCountsOnlyForTheApplicationThatMadeIt) {
     // A parent's phone looks Mia up on the ward's Wi-Fi; its reply names the phone with a cookie.
     CookieJar parentPhone;

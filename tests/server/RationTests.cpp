@@ -11,7 +11,15 @@ namespace {
 
 class RationTest : public ServerTest {
 protected:
-    void adjust(ServerOptions& options) override { options.eventsKept = 50; }
+    void adjust(ServerOptions& options) override {
+        options.eventsKept = 50;
+        options.rates.applicationsByAddress = {40, 3600};
+    }
+
+    int64_t rows(const std::string& table) {
+        auto db = server_->state().pool->acquire();
+        return db->queryInteger("SELECT COUNT(*) FROM " + table + " WHERE ? = 1", 1).value_or(-1);
+    }
 
     int64_t storedEvents() {
         auto db = server_->state().pool->acquire();
@@ -23,7 +31,6 @@ protected:
         if (!details.empty()) e["event_details"]["text"] = details;
         return e;
     }
-
 };
 
 TEST_F(RationTest, UsageEventsAreBoundedInSizeAndPaceAndOnlyTheLatestAreKept) {
@@ -62,7 +69,8 @@ TEST_F(RationTest, UsageEventsAreBoundedInSizeAndPaceAndOnlyTheLatestAreKept) {
 
 TEST_F(RationTest, SignUpsFromOneAddressArePacedAndOtherAddressesAreNot) {
     for (int i = 0; i < 30; ++i)
-        ASSERT_EQ(post("signup", newMemberForm("member" + std::to_string(i) + "@cradleway.test")).status, 200) << i;
+        ASSERT_EQ(post("signup", newMemberForm("member" + std::to_string(i) + "@cradleway.test")).status, 200)
+            << i;
     Reply paced = post("signup", newMemberForm("member30@cradleway.test"));
     EXPECT_EQ(paced.status, 429);
     EXPECT_EQ(paced.body["message"],
@@ -125,6 +133,107 @@ TEST_F(RationTest, ResetsArePacedAndAPendingTemporaryPasswordStaysTheOneThatWork
     EXPECT_NE(fresh, expired);
     EXPECT_EQ(post("signin", {{"email", "partner@cradleway.test"}, {"password", expired}}).status, 403);
     signIn("partner@cradleway.test", fresh);
+}
+
+TEST_F(RationTest, LookUpsWithoutACookieLeaveRowsOnlyWithinTheirNetworksAllowance) {
+    // A phone there looked Mia up before, and keeps its cookie.
+    CookieJar phone;
+    ASSERT_EQ(post(phone, "baby/verify_mrn", {{"mrn", "CW200001"}}).status, 200);
+    // Then look-ups from the same address that never send back the cookie their replies set: each is a
+    // new application, forty of which the address may name an hour.
+    int found = 0, refused = 0;
+    std::string message;
+    for (int i = 0; i < 60; ++i) {
+        auto reply = client_->Post("/m/api/baby/verify_mrn", R"({"mrn": "CW200001"})", "application/json");
+        ASSERT_TRUE(reply);
+        found += reply->status == 200;
+        if (reply->status == 429) {
+            ++refused;
+            message = json::parse(reply->body)["message"];
+        }
+    }
+    EXPECT_EQ(found, 39);
+    EXPECT_EQ(refused, 21);
+    EXPECT_EQ(message, "Too many requests came from this network. Please try again in 90 seconds.");
+    // Each look-up found is its application's and its proof; a refused one writes nothing, and a count
+    // taken back leaves no row.
+    EXPECT_EQ(rows("proofs"), 2 * 40);
+    EXPECT_EQ(rows("throttles"), 0);
+    // The phone that keeps its cookie, and other addresses, are not held back; its misses are counted.
+    EXPECT_EQ(post(phone, "baby/verify_mrn", {{"mrn", "CW200001"}}).status, 200);
+    EXPECT_EQ(post(phone, "baby/verify_mrn", {{"mrn", "CW299999"}}).status, 404);
+    EXPECT_EQ(postFrom("127.0.0.2", "baby/verify_mrn", {{"mrn", "CW200001"}}).status, 200);
+    EXPECT_EQ(rows("throttles"), 2);
+
+    // An hour later the rows of the hour before go as requests come, a few with each.
+    now_ += 3601;
+    for (int i = 0; i < 10; ++i)
+        ASSERT_EQ(
+            client_->Post("/m/api/baby/verify_mrn", R"({"mrn": "CW200001"})", "application/json")->status,
+            200);
+    EXPECT_EQ(rows("proofs"), 2 * 10);
+    EXPECT_EQ(rows("throttles"), 0);
+}
+
+TEST_F(RationTest, VerificationCodesArePacedPerAddressAndPerEmailAndExpire) {
+    auto ask = [&](const std::string& email) { return post("validate/email", {{"email", email}}); };
+    for (int i = 0; i < 5; ++i)
+        ASSERT_EQ(ask("new.parent@cradleway.test").status, 200) << i;
+    Reply again = ask("new.parent@cradleway.test");
+    EXPECT_EQ(again.status, 429);
+    EXPECT_EQ(again.body["message"],
+              "Too many verification codes were asked for. Please try again in 12 minutes.");
+    // Thirty codes an hour from one address; another address is counted apart.
+    for (int i = 0; i < 25; ++i)
+        ASSERT_EQ(ask("parent" + std::to_string(i) + "@cradleway.test").status, 200) << i;
+    EXPECT_EQ(ask("one.more@cradleway.test").status, 429);
+    EXPECT_EQ(postFrom("127.0.0.2", "validate/email", {{"email", "one.more@cradleway.test"}}).status, 200);
+    // A refusal prints no code.
+    size_t printed = 0;
+    for (const auto& line : consoleLines())
+        printed += line.rfind("e-mail verification: code ", 0) == 0;
+    EXPECT_EQ(printed, 31u);
+    EXPECT_EQ(rows("email_verifications"), 27);
+
+    // Codes last half an hour; the rows of expired ones go as new codes are asked for.
+    now_ += 1801;
+    for (int i = 0; i < 4; ++i)
+        ASSERT_EQ(postFrom("127.0.0.3", "validate/email",
+                           {{"email", "later" + std::to_string(i) + "@cradleway.test"}})
+                      .status,
+                  200);
+    EXPECT_EQ(rows("email_verifications"), 4);
+}
+
+TEST_F(RationTest, InvitationsArePacedPerParent) {
+    Session mother = demoMother();
+    auto invite = [&](const std::string& email) {
+        return post("invite",
+                    {{"full_name", "Guest"},
+                     {"relationship", "Friend"},
+                     {"email", email},
+                     {"user_id", mother.userId}},
+                    mother.access);
+    };
+    // One refused (a member of the family already) costs nothing.
+    EXPECT_EQ(invite("partner@cradleway.test").status, 409);
+    for (int i = 0; i < 20; ++i)
+        ASSERT_EQ(invite("guest" + std::to_string(i) + "@cradleway.test").status, 200) << i;
+    Reply paced = invite("guest20@cradleway.test");
+    EXPECT_EQ(paced.status, 429);
+    EXPECT_EQ(paced.body["message"],
+              "Too many invitations were sent from this account. Please try again in 3 minutes.");
+    EXPECT_TRUE(consoleCapture("<guest20@cradleway.test>", "invitation code ").empty());
+    // The father's are his own.
+    Session father = signIn("partner@cradleway.test", "cradleway-demo");
+    EXPECT_EQ(post("invite",
+                   {{"full_name", "Guest"},
+                    {"relationship", "Friend"},
+                    {"email", "guest20@cradleway.test"},
+                    {"user_id", father.userId}},
+                   father.access)
+                  .status,
+              200);
 }
 
 class HashCrowdTest : public ServerTest {

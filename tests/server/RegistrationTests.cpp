@@ -114,21 +114,53 @@ TEST_F(RegistrationTest, MemberCheckAnswersWithAMessage) {
 namespace cw::server::testing {
 namespace {
 
-TEST_F(RegistrationTest, AnotherClientsWrongInvitationChecksDoNotLockTheInviteeOutForLong) {
-    // Someone else, on another address, guesses codes with the inviter's address.
+TEST_F(RegistrationTest, WrongCodesCloseAnInvitationAfterFiveAndItsParentSendsItAgain) {
+    Session mother = demoMother();
+    // Someone else guesses codes with the inviter's address, from three addresses.
     for (int i = 0; i < 10; ++i)
-        EXPECT_EQ(postFrom("127.0.0.2", "invite/check",
+        EXPECT_EQ(postFrom("127.0.0." + std::to_string(2 + i % 3), "invite/check",
                            {{"email", "demo@cradleway.test"}, {"invitation_code", std::to_string(i)}})
                       .status,
                   404);
+    // The address the codes were sent with is slowed, for a minute at most.
     Reply slowed =
-        postFrom("127.0.0.2", "invite/check", {{"email", "demo@cradleway.test"}, {"invitation_code", "11"}});
+        postFrom("127.0.0.5", "invite/check", {{"email", "demo@cradleway.test"}, {"invitation_code", "11"}});
     EXPECT_EQ(slowed.status, 429);
     EXPECT_NE(slowed.body["message"].get<std::string>().find("try again in"), std::string::npos);
-    // The invitee waits a minute at most, not an hour.
     now_ += 60;
+
+    // The invitation took five of those wrong codes: its own code brings nothing now, and its parent
+    // sees that it must be sent again.
     EXPECT_EQ(post("invite/check", {{"email", "demo@cradleway.test"}, {"invitation_code", "424242"}}).status,
+              404);
+    Reply family = get("invite/data", {{"user_id", std::to_string(mother.userId)}}, mother.access);
+    ASSERT_EQ(family.status, 200) << family.raw;
+    for (const auto& member : family.body["members"])
+        EXPECT_NE(member["email"], "sarah@cradleway.test") << family.raw;
+    bool told = false;
+    for (const auto& line : consoleLines())
+        told = told || line ==
+                           "invitation: the invitation of Sarah Hart <sarah@cradleway.test> from Emma Hart "
+                           "<demo@cradleway.test> was closed after five wrong codes; it must be sent again";
+    EXPECT_TRUE(told);
+
+    // Sent again a while later, its new code brings her in.
+    now_ += 60;
+    ASSERT_EQ(post("invite",
+                   {{"full_name", "Sarah Hart"},
+                    {"relationship", "Relative"},
+                    {"email", "sarah@cradleway.test"},
+                    {"user_id", mother.userId}},
+                   mother.access)
+                  .status,
               200);
+    checkInvitation("demo@cradleway.test", consoleCapture("<sarah@cradleway.test>", "invitation code "));
+    Reply sarah = post("signup", {{"full_name", "Sarah Hart"},
+                                  {"email", "sarah@cradleway.test"},
+                                  {"relationship", "Relative"},
+                                  {"password", "sarahs-password"}});
+    ASSERT_EQ(sarah.status, 200) << sarah.raw;
+    EXPECT_EQ(sarah.body["babies"].size(), 2u);
 }
 
 TEST_F(RegistrationTest, WrongPasswordsAreSlowedWithoutLockingTheOwnerOutForLong) {

@@ -1,5 +1,12 @@
 #include "ServerFixture.h"
 
+#include "server/Auth.h"
+
+#include <chrono>
+#include <memory>
+#include <thread>
+#include <vector>
+
 namespace cw::server::testing {
 namespace {
 
@@ -146,6 +153,93 @@ TEST_F(SessionTest, SigningInWithATemporaryPasswordEndsEverySessionBefore) {
         signIn("demo@cradleway.test", consoleCapture("for demo@cradleway.test", "temporary password "));
     EXPECT_EQ(post("content/", feed, before.access).status, 401);
     EXPECT_EQ(post("content/", feed, after.access).status, 200);
+}
+
+TEST_F(SessionTest, ARightPasswordWhileEveryHashPlaceIsTakenIs429AndCountsNothing) {
+    Session mother = demoMother();
+    // Every place for a password hash is taken, as by a crowd signing in at once.
+    std::vector<std::unique_ptr<Gate::Turn>> crowd;
+    for (;;) {
+        auto turn = std::make_unique<Gate::Turn>(passwordHashGate(), std::chrono::milliseconds(0));
+        if (!*turn) break;
+        crowd.push_back(std::move(turn));
+    }
+    Reply signedIn, changed;
+    std::thread signingIn([&] {
+        signedIn = postFrom("127.0.0.2", "signin",
+                            {{"email", "demo@cradleway.test"}, {"password", "cradleway-demo"}});
+    });
+    std::thread changing([&] {
+        changed = post("member/update_pass",
+                       {{"user_id", mother.userId},
+                        {"security_code", mother.code},
+                        {"current_password", "cradleway-demo"},
+                        {"new_password", "a-new-password"}},
+                       mother.access);
+    });
+    // Both have read the member and wait for a place; meanwhile another member's write lands.
+    while (passwordHashesWaiting() < 2)
+        std::this_thread::yield();
+    server_->state().pool->acquire()->exec("UPDATE members SET notification_count = notification_count + 1 "
+                                           "WHERE email = 'partner@cradleway.test'");
+    signingIn.join();
+    changing.join();
+    for (const Reply* busy : {&signedIn, &changed}) {
+        EXPECT_EQ(busy->status, 429) << busy->raw;
+        EXPECT_EQ(busy->body["message"], "The server is busy. Please try again in a moment.");
+    }
+    crowd.clear();
+    // Neither was a guess: nothing is counted against the account or the addresses.
+    EXPECT_EQ(
+        server_->state().pool->acquire()->queryInteger("SELECT COALESCE(SUM(failures), 0) FROM throttles "
+                                                       "WHERE ? = 1",
+                                                       1),
+        0);
+    signIn("demo@cradleway.test", "cradleway-demo");
+}
+
+TEST_F(SessionTest, APhonesPushTokenServesOnlyTheLastMemberWhoRegisteredIt) {
+    auto registerToken = [&](const Session& who, const std::string& token) {
+        Reply reply =
+            post("member/push_notif_token",
+                 {{"user_id", who.userId}, {"security_code", who.code}, {"push_token", token}}, who.access);
+        ASSERT_EQ(reply.status, 200) << reply.raw;
+    };
+    auto holders = [&](const std::string& token) {
+        auto db = server_->state().pool->acquire();
+        auto st = db->prepare("SELECT email FROM members WHERE push_token = ? ORDER BY id");
+        st.with(token);
+        std::vector<std::string> emails;
+        while (st.step())
+            emails.push_back(st.text(0));
+        return emails;
+    };
+    // The mother signs in on the family's phone, logs out, and the father signs in there.
+    Session mother = demoMother();
+    registerToken(mother, "family-phone");
+    Session father = signIn("partner@cradleway.test", "cradleway-demo");
+    registerToken(father, "family-phone");
+    EXPECT_EQ(holders("family-phone"), std::vector<std::string>{"partner@cradleway.test"});
+    // Once she signs in there again, it is hers again.
+    registerToken(mother, "family-phone");
+    EXPECT_EQ(holders("family-phone"), std::vector<std::string>{"demo@cradleway.test"});
+}
+
+TEST_F(SessionTest, SigningInAgainAndAgainEndsTheOldestSessionsPastFifty) {
+    std::vector<Session> sessions;
+    for (int i = 0; i < 51; ++i)
+        sessions.push_back(demoMother());
+    const json feed = {{"baby_ids", {1}}, {"user_id", sessions[0].userId}};
+    EXPECT_EQ(post("content/", feed, sessions[0].access).status, 401);
+    auto refreshed =
+        client_->Post("/m/api/tokens/", {{"X-Refresh-Token", sessions[0].refresh}}, "", "application/json");
+    ASSERT_TRUE(refreshed);
+    EXPECT_EQ(refreshed->status, 401);
+    EXPECT_EQ(post("content/", feed, sessions[1].access).status, 200);
+    EXPECT_EQ(post("content/", feed, sessions[50].access).status, 200);
+    auto db = server_->state().pool->acquire();
+    EXPECT_EQ(db->queryInteger("SELECT COUNT(*) FROM tokens WHERE member_id = ?", sessions[0].userId),
+              2 * 50);
 }
 
 } // namespace

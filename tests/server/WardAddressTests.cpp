@@ -4,7 +4,10 @@
 
 #include "ServerFixture.h"
 
+#include "server/Auth.h"
+
 #include <string>
+#include <vector>
 
 namespace cw::server::testing {
 namespace {
@@ -17,25 +20,28 @@ TEST_F(WardAddressTest, OnePhoneGettingEverythingWrongLocksNoOtherFamilyOut) {
     // and thirty-five resets for made-up addresses.
     CookieJar phone, secondPhone;
     for (int i = 0; i < 40; ++i)
-        ASSERT_EQ(post(phone, "signin",
-                       {{"email", "made-up" + std::to_string(i) + "@cradleway.test"}, {"password", "guess-1234"}})
-                      .status,
-                  403)
+        ASSERT_EQ(
+            post(phone, "signin",
+                 {{"email", "made-up" + std::to_string(i) + "@cradleway.test"}, {"password", "guess-1234"}})
+                .status,
+            403)
             << i;
     for (int i = 0; i < 25; ++i) {
         const std::string email = "guess" + std::to_string(i) + "@cradleway.test";
         ASSERT_EQ(post(phone, "validate/email", {{"email", email}}).status, 200);
         const int sent = std::stoi(consoleCapture("for " + email, "code "));
-        ASSERT_EQ(post(phone, "verify/email", {{"email", email}, {"code", sent == 1000 ? 1001 : 1000}}).status,
-                  400)
+        ASSERT_EQ(
+            post(phone, "verify/email", {{"email", email}, {"code", sent == 1000 ? 1001 : 1000}}).status, 400)
             << i;
-        ASSERT_EQ(post(phone, "invite/check", {{"email", email}, {"invitation_code", "11111" + std::to_string(i % 10)}})
+        ASSERT_EQ(post(phone, "invite/check",
+                       {{"email", email}, {"invitation_code", "11111" + std::to_string(i % 10)}})
                       .status,
                   404)
             << i;
         // Record numbers are slowed per application from the twenty-first miss: the last five come
         // from a second phone.
-        ASSERT_EQ(post(i < 20 ? phone : secondPhone, "baby/verify_mrn", {{"mrn", "CW9" + std::to_string(10000 + i)}})
+        ASSERT_EQ(post(i < 20 ? phone : secondPhone, "baby/verify_mrn",
+                       {{"mrn", "CW9" + std::to_string(10000 + i)}})
                       .status,
                   404)
             << i;
@@ -43,7 +49,8 @@ TEST_F(WardAddressTest, OnePhoneGettingEverythingWrongLocksNoOtherFamilyOut) {
     for (int i = 0; i < 35; ++i) {
         Reply taken = post(phone, "signup", newMemberForm("demo@cradleway.test"));
         ASSERT_EQ(taken.status, 409) << i << " " << taken.raw;
-        ASSERT_EQ(post(phone, "member/password/reset", {{"email", "nobody" + std::to_string(i) + "@cradleway.test"}})
+        ASSERT_EQ(post(phone, "member/password/reset",
+                       {{"email", "nobody" + std::to_string(i) + "@cradleway.test"}})
                       .status,
                   200)
             << i;
@@ -51,9 +58,11 @@ TEST_F(WardAddressTest, OnePhoneGettingEverythingWrongLocksNoOtherFamilyOut) {
 
     // The other families on the ward, each from a phone of its own, at once.
     CookieJar mothers, sarahs, anas, newcomers, forgetful;
-    Reply mother = post(mothers, "signin", {{"email", "demo@cradleway.test"}, {"password", "cradleway-demo"}});
+    Reply mother =
+        post(mothers, "signin", {{"email", "demo@cradleway.test"}, {"password", "cradleway-demo"}});
     EXPECT_EQ(mother.status, 200) << mother.raw;
-    Reply sarah = post(sarahs, "invite/check", {{"email", "demo@cradleway.test"}, {"invitation_code", "424242"}});
+    Reply sarah =
+        post(sarahs, "invite/check", {{"email", "demo@cradleway.test"}, {"invitation_code", "424242"}});
     EXPECT_EQ(sarah.status, 200) << sarah.raw;
     Reply mia = post(anas, "baby/verify_mrn", {{"mrn", "CW200001"}});
     EXPECT_EQ(mia.status, 200) << mia.raw;
@@ -67,11 +76,12 @@ TEST_F(WardAddressTest, OnePhoneGettingEverythingWrongLocksNoOtherFamilyOut) {
     EXPECT_EQ(post(phone, "baby/verify_mrn", {{"mrn", "CW900001"}}).status, 429);
 }
 
-TEST_F(WardAddressTest, GuessingOneAccountsPasswordIsStillSlowed) {
+TEST_F(WardAddressTest, GuessingOneAccountsPasswordFromOneAddressIsStillSlowed) {
     int refused = 0, wrong = 0;
     std::string message;
     for (int i = 0; i < 40; ++i) {
-        Reply guess = post("signin", {{"email", "partner@cradleway.test"}, {"password", "guess-" + std::to_string(i)}});
+        Reply guess =
+            post("signin", {{"email", "partner@cradleway.test"}, {"password", "guess-" + std::to_string(i)}});
         if (guess.status == 403) ++wrong;
         if (guess.status == 429) {
             ++refused;
@@ -81,12 +91,104 @@ TEST_F(WardAddressTest, GuessingOneAccountsPasswordIsStillSlowed) {
     EXPECT_EQ(wrong, 5);
     EXPECT_EQ(refused, 35);
     EXPECT_EQ(message, "Too many attempts. Please try again in 1 second.");
-    // From another address too: the account's count is the account's.
-    EXPECT_EQ(postFrom("127.0.0.2", "signin", {{"email", "partner@cradleway.test"}, {"password", "cradleway-demo"}})
-                  .status,
+    // The guessing address waits, even with the right password; the owner elsewhere does not.
+    EXPECT_EQ(post("signin", {{"email", "partner@cradleway.test"}, {"password", "cradleway-demo"}}).status,
               429);
+    EXPECT_EQ(
+        postFrom("127.0.0.2", "signin", {{"email", "partner@cradleway.test"}, {"password", "cradleway-demo"}})
+            .status,
+        200);
     now_ += 2;
     signIn("partner@cradleway.test", "cradleway-demo");
+}
+
+TEST_F(WardAddressTest, GuessesAtAddressesWithNoAccountSlowOnlyThoseFromTheSameAddress) {
+    for (int i = 0; i < 100; ++i)
+        ASSERT_EQ(post("signin",
+                       {{"email", "nobody" + std::to_string(i) + "@cradleway.test"}, {"password", "guess"}})
+                      .status,
+                  403)
+            << i;
+    const json another = {{"email", "nobody-else@cradleway.test"}, {"password", "guess"}};
+    EXPECT_EQ(post("signin", another).status, 429);
+    EXPECT_EQ(postFrom("127.0.0.2", "signin", another).status, 403);
+    // A member signing in from that address is counted by her account, not by the address.
+    demoMother();
+}
+
+TEST_F(WardAddressTest, SeventyFamiliesMistypingThreeTimesEachAllSignInFromOneAddress) {
+    {
+        auto db = server_->state().pool->acquire();
+        const std::string hash = hashPassword("family-password", true);
+        for (int i = 0; i < 70; ++i)
+            db->prepare("INSERT INTO members (email, full_name, relationship, password_hash, security_code, "
+                        "created_at) VALUES (?, 'Parent', 'Mother', ?, 123456, 0)")
+                .with("family" + std::to_string(i) + "@cradleway.test", hash)
+                .run();
+    }
+    for (int i = 0; i < 70; ++i) {
+        CookieJar phone;
+        const std::string email = "family" + std::to_string(i) + "@cradleway.test";
+        for (const char* typed : {"family-pasword", "Family-password", "family-password "})
+            ASSERT_EQ(post(phone, "signin", {{"email", email}, {"password", typed}}).status, 403) << email;
+        Reply in = post(phone, "signin", {{"email", email}, {"password", "family-password"}});
+        ASSERT_EQ(in.status, 200) << email << " " << in.raw;
+    }
+    demoMother();
+}
+
+// `count` requests, one after another over a kept-alive connection from `from`: their statuses.
+std::vector<int> postRepeatedly(int port, const std::string& from, const std::string& path, const json& body,
+                                int count) {
+    RawConnection c(port, from);
+    const std::string text = body.dump();
+    std::vector<int> statuses;
+    for (int i = 0; i < count; ++i) {
+        c.send("POST /m/api/" + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\n" +
+               "Content-Length: " + std::to_string(text.size()) + "\r\n\r\n" + text);
+        for (int status : statusesIn(c.readReply()))
+            statuses.push_back(status);
+    }
+    return statuses;
+}
+
+TEST_F(WardAddressTest, AStrangerGuessingTheMothersPasswordKeepsHerOutOfNoOtherAddress) {
+    const json guess = {{"email", "demo@cradleway.test"}, {"password", "not-her-password"}};
+    const json hers = {{"email", "demo@cradleway.test"}, {"password", "cradleway-demo"}};
+    // A wrong password every 50 ms from one address, for 75 s; the mother signs in from another
+    // address every 15 s meanwhile.
+    int wrong = 0, refused = 0;
+    for (int second = 0; second < 75; ++second, ++now_) {
+        for (int status : postRepeatedly(server_->port(), "127.0.0.2", "signin", guess, 20)) {
+            wrong += status == 403;
+            refused += status == 429;
+        }
+        if (second % 15 == 0) {
+            Reply mother = postFrom("127.0.0.3", "signin", hers);
+            EXPECT_EQ(mother.status, 200) << "at " << second << " s: " << mother.raw;
+        }
+    }
+    // The stranger's own guessing is slowed as ever.
+    EXPECT_EQ(wrong + refused, 1500);
+    EXPECT_LE(wrong, 12);
+}
+
+TEST_F(WardAddressTest, GuessesSpreadOverManyAddressesSlowTheAccountEverywhere) {
+    // Five wrong passwords from each of twenty addresses: each address is slowed for the account, and
+    // the account, a hundred wrong passwords in, from everywhere.
+    for (int address = 0; address < 20; ++address)
+        for (int i = 0; i < 5; ++i)
+            ASSERT_EQ(
+                postFrom("127.0.1." + std::to_string(address + 1), "signin",
+                         {{"email", "partner@cradleway.test"}, {"password", "guess-" + std::to_string(i)}})
+                    .status,
+                403);
+    const json right = {{"email", "partner@cradleway.test"}, {"password", "cradleway-demo"}};
+    Reply slowed = postFrom("127.0.2.1", "signin", right);
+    EXPECT_EQ(slowed.status, 429);
+    EXPECT_EQ(slowed.body["message"], "Too many attempts. Please try again in 1 second.");
+    now_ += 1;
+    EXPECT_EQ(postFrom("127.0.2.1", "signin", right).status, 200);
 }
 
 } // namespace
