@@ -369,6 +369,28 @@ void UIScrollView::finishScrolling() {
     if (decelerating_ || animatingScroll_) endMotion();
 }
 
+void UIScrollView::scrollWheel(CGFloat notches) {
+    if (!scrollEnabled_) return;
+    CGPoint o = contentOffset();
+    o.y -= notches * 40;
+    setContentOffset(clamped(o));
+}
+
+namespace cw {
+bool scrollWheel(const std::shared_ptr<UIView>& root, CGPoint pointInRoot, CGFloat notches) {
+    if (!root) return false;
+    auto hit = root->hitTest(pointInRoot, nullptr);
+    // Raw superview links: views being made have no shared owner for their subviews' weak links.
+    for (UIView* v = hit.get(); v; v = v->superviewPointer())
+        if (auto* s = dynamic_cast<UIScrollView*>(v)) {
+            auto keep = std::static_pointer_cast<UIScrollView>(s->shared_from_this());
+            keep->scrollWheel(notches);
+            return true;
+        }
+    return false;
+}
+} // namespace cw
+
 void UIScrollView::layoutSubviews() {
     UIView::layoutSubviews();
     // Content laid out by constraints decides the content size.

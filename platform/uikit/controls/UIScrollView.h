@@ -106,6 +106,9 @@ public:
     void simulateDrag(CGPoint translation, CGPoint velocity = {0, 0});
     // Jumps any running deceleration or scrolling animation to its end now.
     void finishScrolling();
+    // The mouse wheel turned over the view by `notches` (positive: rolled away from the person,
+    // which brings the content above into view). Lists move 40 points a notch, within the content.
+    virtual void scrollWheel(CGFloat notches);
 
     // The run loop clock time a paging scroll view takes to settle on its page. A flick without
     // paging coasts instead as long as its speed takes to fall away at `decelerationRate`.
@@ -166,3 +169,9 @@ private:
 };
 
 using UIScrollViewPtr = std::shared_ptr<UIScrollView>;
+
+namespace cw {
+// The mouse wheel turned by `notches` with the pointer at `pointInRoot`: the innermost scroll view
+// under the pointer (what a finger there would drag) scrolls. False when there is none.
+bool scrollWheel(const std::shared_ptr<UIView>& root, CGPoint pointInRoot, CGFloat notches);
+} // namespace cw
