@@ -39,9 +39,10 @@ TEST_F(JourneyDemoTest, TheMilestoneDateBeingEditedStandsClearOfItsWheelAndTheWh
     EXPECT_LE(inWindow(*add->dateField.lock(), *window).maxY(), keyboard.frame().minY());
     EXPECT_TRUE(host->tapText("Done"));
 
-    // The kind's wheel, with rows taller than the date's, draws none over the Done bar: the bar
-    // looks the same with the wheel hidden.
+    // The kind's wheel turned to its last row, with rows taller than the date's, draws none of the
+    // rows above it over the Done bar: the bar looks the same with the wheel hidden.
     ASSERT_TRUE(host->tapText("First time holding me"));
+    ASSERT_TRUE(host->turnPicker("Something else"));
     auto done = host->findByText("Done");
     ASSERT_TRUE(done);
     const CGRect bar = inWindow(*done->superviewPointer(), *window);
