@@ -14,6 +14,7 @@
 #include "uikit/controllers/UIScreen.h"
 #include "uikit/controllers/UNUserNotificationCenter.h"
 #include "uikit/controls/UIButton.h"
+#include "uikit/controls/PickerWheel.h"
 #include "uikit/controls/UIDatePicker.h"
 #include "uikit/controls/UIEvent.h"
 #include "uikit/controls/UIKeyboard.h"
@@ -27,6 +28,7 @@
 
 #include <cctype>
 #include <functional>
+#include <set>
 
 namespace cw {
 
@@ -338,7 +340,7 @@ bool HeadlessHost::type(const std::string& text) {
 }
 
 bool HeadlessHost::paste(const std::string& text) {
-    auto* input = dynamic_cast<UIKeyInput*>(UIResponder::currentFirstResponder());
+    auto* input = Keyboard::keysInput();
     if (!input || text.empty()) return false;
     input->insertText(text);
     settle();
@@ -360,6 +362,10 @@ bool HeadlessHost::scroll(const std::shared_ptr<UIView>& view, CGPoint translati
 }
 
 bool HeadlessHost::drag(CGPoint from, CGPoint to, int steps) {
+    return moveFinger(from, to, steps, false);
+}
+
+bool HeadlessHost::moveFinger(CGPoint from, CGPoint to, int steps, bool restBeforeLifting) {
     auto w = window();
     if (!w || steps < 1) return false;
     if (!touches_ || touches_->root() != w) touches_ = std::make_unique<TouchDelivery>(w);
@@ -369,7 +375,8 @@ bool HeadlessHost::drag(CGPoint from, CGPoint to, int steps) {
         const CGFloat k = static_cast<CGFloat>(i) / static_cast<CGFloat>(steps);
         touches_->send(UITouchPhase::moved, {from.x + (to.x - from.x) * k, from.y + (to.y - from.y) * k});
     }
-    clock_->advance(0.016);
+    // A finger that rests before it lifts lets go without speed: nothing coasts on.
+    clock_->advance(restBeforeLifting ? 0.15 : 0.016);
     touches_->send(UITouchPhase::ended, to);
     settle();
     // A flick glides on for longer than one settle moves the clock: the drag ends where it rests.
@@ -382,6 +389,13 @@ bool HeadlessHost::drag(CGPoint from, CGPoint to, int steps) {
         return true;
     });
     if (coasting) settle();
+    return true;
+}
+
+bool HeadlessHost::scrollWheel(CGPoint point, CGFloat notches) {
+    auto w = window();
+    if (!w || !cw::scrollWheel(w, point, notches)) return false;
+    settle();
     return true;
 }
 
@@ -398,6 +412,44 @@ template <class T> std::shared_ptr<T> HeadlessHost::topmostVisible() const {
     return found;
 }
 
+// A picker's wheel and the row it is to show.
+struct HeadlessHost::WheelTarget {
+    std::shared_ptr<PickerWheel> wheel;
+    long row;
+};
+
+// A finger turns each wheel a row at a time: it lands on the middle of the wheel, moves one row's
+// height up (for a later row) or down and rests before it lifts, so the wheel comes to rest on the
+// next row without coasting past it. A wheel whose wanted row depends on another's (a day the
+// month lacks) is turned again after the others, until a sweep over all of them moves none.
+bool HeadlessHost::turnWheels(const std::vector<WheelTarget>& targets) {
+    // The rows shown at the start of each sweep: a sweep that starts where one started before
+    // goes round in circles (each wheel's row springs another back), and cannot get there.
+    std::set<std::vector<long>> seen;
+    for (;;) {
+        settle();
+        std::vector<long> shown;
+        for (const auto& t : targets)
+            shown.push_back(t.wheel->middleRow());
+        if (!seen.insert(shown).second) return false;
+        bool arrived = true;
+        for (const auto& t : targets) {
+            for (long drags = 0; drags <= t.wheel->numberOfRows(); ++drags) {
+                settle();
+                const long now = t.wheel->middleRow();
+                if (now == t.row) break;
+                arrived = false;
+                if (!isVisibleOnScreen(*t.wheel)) return false;
+                const CGPoint middle = tapPointOf(*t.wheel);
+                const CGFloat step = t.row > now ? -t.wheel->rowHeight() : t.wheel->rowHeight();
+                moveFinger(middle, {middle.x, middle.y + step}, 10, true);
+                if (t.wheel->middleRow() == now) break; // held back here: the others first
+            }
+        }
+        if (arrived) return true;
+    }
+}
+
 bool HeadlessHost::turnPicker(const std::string& title, long component) {
     auto picker = topmostVisible<UIPickerView>();
     if (!picker) return false;
@@ -412,16 +464,21 @@ bool HeadlessHost::turnPicker(const std::string& title, long component) {
 bool HeadlessHost::turnPickerToRow(long row, long component) {
     auto picker = topmostVisible<UIPickerView>();
     if (!picker || row < 0 || row >= picker->numberOfRows(component)) return false;
-    picker->pick(row, component);
-    settle();
-    return true;
+    auto wheel = picker->wheel(component);
+    if (!wheel) return false;
+    if (!turnWheels({{wheel, row}})) return false;
+    return picker->selectedRow(component) == row;
 }
 
 bool HeadlessHost::turnDatePicker(const Date& date) {
     auto picker = topmostVisible<UIDatePicker>();
     if (!picker || !picker->isEnabled()) return false;
-    picker->pick(date);
-    settle();
+    std::vector<WheelTarget> targets;
+    for (long i = 0; i < picker->numberOfWheels(); ++i)
+        targets.push_back({picker->wheel(i), picker->rowShowing(i, date)});
+    if (!turnWheels(targets)) return false;
+    for (long i = 0; i < picker->numberOfWheels(); ++i)
+        if (picker->rowShowing(i, picker->date()) != targets[static_cast<std::size_t>(i)].row) return false;
     return true;
 }
 

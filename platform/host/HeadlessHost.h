@@ -24,6 +24,8 @@ class UIImageView;
 
 namespace cw {
 
+class PickerWheel;
+
 class TouchDelivery;
 
 class HeadlessHost {
@@ -80,6 +82,10 @@ public:
     bool scroll(const std::shared_ptr<UIView>& view, CGPoint translation);
     // A finger from one point of the window to another, in `steps` moves.
     bool drag(CGPoint from, CGPoint to, int steps = 10);
+    // The mouse wheel turned by `notches` with the pointer at `pointInWindow` (positive: rolled
+    // away, bringing what is above into view): the innermost scroll view under it scrolls, or the
+    // picker wheel under it turns a row a notch. False when nothing there scrolls.
+    bool scrollWheel(CGPoint pointInWindow, CGFloat notches);
     // The button of the shown alert or action sheet whose title is `title`, when its action is
     // enabled and the button is on screen.
     std::shared_ptr<UIView> alertButton(const std::string& title) const;
@@ -92,17 +98,19 @@ public:
     // shown. (Toolbar and navigation bar items are tapped by their titles with tapText.)
     bool tapOutsidePopover();
 
-    // --- Pickers, turned as a finger turns them ---
+    // --- Pickers, turned by a finger ---
     // The topmost visible wheel picker (an input view above the keyboard, or one on the screen)
-    // turned to the row whose title is exactly `title`, in `component`: the row is selected and
-    // the picker's delegate told, as when a wheel comes to rest. False when no picker is visible or
-    // no row of that wheel has that title.
+    // turned to the row whose title is exactly `title`, in `component`, by a finger that drags the
+    // wheel a row at a time; where the wheel comes to rest the picker selects the row and tells its
+    // delegate. False when no picker is visible, no row of that wheel has that title, or the finger
+    // cannot get the wheel there (something lies over it).
     bool turnPicker(const std::string& title, long component = 0);
     // The same by row number; false when the wheel has no such row.
     bool turnPickerToRow(long row, long component = 0);
-    // The topmost visible date picker turned to `date`. Its wheels stop at its minimum and maximum
-    // dates, where they report the bound (value-changed, as the platform does). False when no date
-    // picker is visible or it is disabled.
+    // The topmost visible date picker's wheels turned by a finger, each a row at a time, until
+    // they show `date`'s fields. A wheel taken past the minimum or maximum date springs back to
+    // it (reporting the bound, value-changed, as the platform does): such a date cannot be reached
+    // and the turn is false. False too when no date picker is visible or it is disabled.
     bool turnDatePicker(const Date& date);
 
     // --- The system's sheets ---
@@ -148,7 +156,10 @@ public:
     CGFloat scale() const { return scale_; }
 
 private:
+    struct WheelTarget;
     template <class T> std::shared_ptr<T> presented() const;
+    bool moveFinger(CGPoint from, CGPoint to, int steps, bool restBeforeLifting);
+    bool turnWheels(const std::vector<WheelTarget>& targets);
     // The topmost view of type T that is visible on screen.
     template <class T> std::shared_ptr<T> topmostVisible() const;
     void layout() const;

@@ -231,7 +231,7 @@ std::variant<Step, ParseError> parseType(std::string_view args, const HeadlessSc
     if (auto* e = std::get_if<ParseError>(&text)) return *e;
     return action([t = std::get<std::string>(text)](HeadlessHost& host, std::string& why) {
         if (host.type(t)) return true;
-        why = "no field is being edited";
+        why = "no field is being edited with the keys (a wheel takes no typed text)";
         return false;
     });
 }
@@ -242,7 +242,7 @@ std::variant<Step, ParseError> parsePaste(std::string_view args, const HeadlessS
     if (std::get<std::string>(text).empty()) return ParseError{"wants the text to paste"};
     return action([t = std::get<std::string>(text)](HeadlessHost& host, std::string& why) {
         if (host.paste(t)) return true;
-        why = "no field is being edited";
+        why = "no field is being edited with the keys (a wheel takes no typed text)";
         return false;
     });
 }
@@ -252,7 +252,7 @@ std::variant<Step, ParseError> parseDelete(std::string_view args, const Headless
     if (!n || *n < 1 || *n > 10000 || std::floor(*n) != *n) return ParseError{"wants a whole number of characters"};
     return action([times = static_cast<int>(*n)](HeadlessHost& host, std::string& why) {
         if (host.deleteBackward(times)) return true;
-        why = "no field is being edited";
+        why = "no field is being edited with the keys (a wheel takes no typed text)";
         return false;
     });
 }
@@ -358,7 +358,7 @@ std::variant<Step, ParseError> parseTurn(std::string_view args, const HeadlessSc
     if (auto* e = std::get_if<ParseError>(&text)) return *e;
     return action([t = std::get<std::string>(text)](HeadlessHost& host, std::string& why) {
         if (host.turnPicker(t)) return true;
-        why = "no picker on screen has a row with this title";
+        why = "no wheel on screen has a row with this title, or a finger cannot turn it there";
         return false;
     });
 }
@@ -369,7 +369,8 @@ std::variant<Step, ParseError> parseTurnDate(std::string_view args, const Headle
     if (!date) return ParseError{"wants a date written yyyy-MM-dd"};
     return action([d = *date](HeadlessHost& host, std::string& why) {
         if (host.turnDatePicker(d)) return true;
-        why = "no date picker is on screen";
+        why = "no date picker is on screen, or a finger cannot turn its wheels to this day (past a bound "
+              "they spring back)";
         return false;
     });
 }

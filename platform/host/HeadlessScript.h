@@ -8,8 +8,10 @@
 //                         (a tap fails when another view lies over the middle of its target,
 //                         or the target stands outside the view that holds it; the finger is
 //                         held down about 90 ms across a drawn frame, as a click holds it)
-//   type "text"           type into the focused field ("\n" presses return; \" \\ \t too)
-//   paste "text"          paste into the focused field, one edit of the whole text
+//   type "text"           type into the focused field ("\n" presses return; \" \\ \t too);
+//                         fails on a field whose input is a wheel (it shows no keys)
+//   paste "text"          paste into the focused field, one edit of the whole text (as `type`,
+//                         not into a field whose input is a wheel)
 //   delete N              press backspace N times
 //   back                  the navigation bar's back button
 //   alert "title"         tap the button of the shown alert or action sheet with this title
@@ -24,8 +26,11 @@
 //   touchid match|nomatch the finger the next Touch ID check reads
 //   pick FILE             pick this picture in the shown photo picker (relative to the script)
 //   turn "title"          turn the picker on screen (a wheel above the keyboard) to the row with
-//                         this title
-//   turn-date yyyy-MM-dd  turn the date picker on screen to this day
+//                         this title: a finger drags the wheel a row at a time, and the wheel
+//                         reports each row it rests on; fails when no row has the title or the
+//                         finger cannot get the wheel there
+//   turn-date yyyy-MM-dd  turn the date picker's wheels on screen to this day the same way; fails
+//                         on a day past its bounds (the wheels spring back to the bound)
 //   expect "text"         the screen shows this text, or the script fails
 //   absent "text"         the settled screen does not show this text (checked at once)
 //   screenshot NAME       write the screen to NAME.png in the screenshot directory, once the

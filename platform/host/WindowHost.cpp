@@ -134,25 +134,6 @@ bool saveWindowPixels(SdlSession& s, const std::filesystem::path& path) {
     return true;
 }
 
-std::shared_ptr<UIScrollView> scrollViewAt(CGPoint point) {
-    auto w = keyWindow();
-    if (!w) return nullptr;
-    auto hit = w->hitTest(point, nullptr);
-    for (UIView* v = hit.get(); v; v = v->superviewPointer())
-        if (auto* s = dynamic_cast<UIScrollView*>(v))
-            return std::static_pointer_cast<UIScrollView>(s->shared_from_this());
-    return nullptr;
-}
-
-void wheel(CGPoint point, CGFloat dy) {
-    auto s = scrollViewAt(point);
-    if (!s) return;
-    CGPoint o = s->contentOffset();
-    const CGPoint lo = s->minimumContentOffset(), hi = s->maximumContentOffset();
-    o.y = std::clamp<CGFloat>(o.y - dy * 40, lo.y, std::max(lo.y, hi.y));
-    s->setContentOffset(o);
-}
-
 // Desktops have no pinch: two fingers 80 points apart about the pointer spread or close by `factor`.
 void pinch(TouchDelivery& touches, CGPoint at, CGFloat factor) {
     constexpr CGFloat half = 40;
@@ -266,7 +247,7 @@ int runWindowHost(const std::shared_ptr<UIApplicationDelegate>& delegate, const 
                     if ((SDL_GetModState() & KMOD_CTRL) && ensureTouches())
                         pinch(*touches, toPoint(mx, my), std::pow(1.1, e.wheel.y));
                     else
-                        wheel(toPoint(mx, my), static_cast<CGFloat>(e.wheel.y));
+                        scrollWheel(keyWindow(), toPoint(mx, my), static_cast<CGFloat>(e.wheel.y));
                     break;
                 }
                 case SDL_TEXTINPUT:

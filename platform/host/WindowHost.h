@@ -2,7 +2,8 @@
 
 // The window host: the application in an SDL2 window at the screen's size (scaled down to fit the
 // desktop), drawn with the view renderer. The mouse is a finger (press, drag, release; the wheel
-// scrolls), the keyboard types into the first responder, and function keys stand in for what a
+// scrolls what is under the pointer, a picker's wheel a row a notch), the keyboard types into the
+// first responder (not into a field whose input is a wheel), and function keys stand in for what a
 // phone has and a desktop lacks. It redraws only when something changed: input, work on the run
 // loop, or a running animation.
 

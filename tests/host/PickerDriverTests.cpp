@@ -1,12 +1,15 @@
+#include "foundation/time/Calendar.h"
 #include "foundation/time/DateFormatter.h"
 #include "host/HeadlessHost.h"
 #include "host/HeadlessScript.h"
 #include "uikit/controls/UIDatePicker.h"
 #include "uikit/controls/UIPickerView.h"
+#include "uikit/controls/UIScrollView.h"
 #include "uikit/controls/UITextField.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <sstream>
 #include <vector>
 
@@ -16,17 +19,22 @@ Date day(const char* ymd) {
     return *DateFormatter::serverFormatter("yyyy-MM-dd").date(ymd);
 }
 
-// A form with a relationship field whose keyboard is a wheel of three rows and a birthday field
-// whose keyboard is a date picker bounded to March 2019; it records what the wheels report.
+// A form as a family meets it: a list (taller than the screen) holding a relationship field whose
+// keyboard is a wheel of eight rows, a birthday field whose keyboard is a date picker bounded to
+// March 2019, and a quiet-hours time picker standing in the list itself. It records what the
+// wheels report.
 class PickerForm : public UIViewController, public UIPickerViewDataSource, public UIPickerViewDelegate {
 public:
     void viewDidLoad() override {
         view()->setBackgroundColor(UIColor::whiteColor());
+        list = std::make_shared<UIScrollView>(view()->bounds());
+        list->setContentSize({375, 1600});
+        view()->addSubview(list);
         relationship = std::make_shared<UITextField>(CGRect{20, 100, 335, 40});
         relationship->setPlaceholder("Relationship");
         wheel = std::make_shared<UIPickerView>();
         relationship->setInputView(wheel);
-        view()->addSubview(relationship);
+        list->addSubview(relationship);
 
         birthday = std::make_shared<UITextField>(CGRect{20, 160, 335, 40});
         birthday->setPlaceholder("Birthday");
@@ -37,7 +45,13 @@ public:
         datePicker->addAction([this](UIControl*) { pickedDates.push_back(datePicker->date()); },
                               UIControlEventValueChanged);
         birthday->setInputView(datePicker);
-        view()->addSubview(birthday);
+        list->addSubview(birthday);
+
+        quietHours = std::make_shared<UIDatePicker>(CGRect{0, 240, 375, 216});
+        quietHours->datePickerMode = UIDatePickerMode::time;
+        quietHours->addAction([this](UIControl*) { quietTimes.push_back(quietHours->date()); },
+                              UIControlEventValueChanged);
+        list->addSubview(quietHours);
     }
     void connect() {
         auto self = std::static_pointer_cast<PickerForm>(shared_from_this());
@@ -50,12 +64,14 @@ public:
     std::optional<std::string> titleForRow(UIPickerView*, long row, long) override { return titles[row]; }
     void didSelectRow(UIPickerView*, long row, long component) override { picked.emplace_back(row, component); }
 
-    const std::vector<std::string> titles{"Mother", "Father", "Grand Parent"};
+    const std::vector<std::string> titles{"Select One", "Mother", "Father", "Grand Parent",
+                                          "Aunt",       "Uncle",  "Friend", "Relative"};
+    std::shared_ptr<UIScrollView> list;
     std::shared_ptr<UITextField> relationship, birthday;
     std::shared_ptr<UIPickerView> wheel;
-    std::shared_ptr<UIDatePicker> datePicker;
+    std::shared_ptr<UIDatePicker> datePicker, quietHours;
     std::vector<std::pair<long, long>> picked;
-    std::vector<Date> pickedDates;
+    std::vector<Date> pickedDates, quietTimes;
 };
 
 class PickerDriver : public ::testing::Test {
@@ -68,50 +84,136 @@ protected:
         app->root->present(form, false);
         host.settle();
     }
+    CGPoint middleOf(const std::shared_ptr<UIView>& view) const { return host.tapPointOf(*view); }
+    std::vector<long> rowsPicked() const {
+        std::vector<long> rows;
+        for (const auto& [row, component] : form->picked)
+            rows.push_back(row);
+        return rows;
+    }
 
     cw::HeadlessHost host;
     std::shared_ptr<cw::WhiteScreenApplication> app = std::make_shared<cw::WhiteScreenApplication>();
     std::shared_ptr<PickerForm> form;
 };
 
-TEST_F(PickerDriver, TurnsTheWheelAboveTheKeyboardToARowByTitleOrNumberAndTellsItsDelegate) {
+TEST_F(PickerDriver, AWheelFollowsAFingerCoastsAfterAFlickAndTellsItsDelegateOfEachRowItRestsOn) {
+    const CGFloat listTop = form->list->contentOffset().y;
+    ASSERT_TRUE(host.tapText("Relationship"));
+    auto wheel = form->wheel->wheel(0);
+    ASSERT_TRUE(wheel);
+    const CGFloat row = wheel->rowHeight();
+    const CGPoint middle = middleOf(wheel);
+
+    // A slow drag of two rows' height, the finger resting before it lifts: two rows on.
+    ASSERT_TRUE(host.drag(middle, {middle.x, middle.y - 2 * row}, 60));
+    EXPECT_EQ(form->wheel->selectedRow(0), 2);
+    EXPECT_EQ(rowsPicked(), (std::vector<long>{2}));
+    // Let go halfway between two rows, it clicks onto the nearer.
+    ASSERT_TRUE(host.drag(middle, {middle.x, middle.y - 0.7 * row}, 60));
+    EXPECT_EQ(form->wheel->selectedRow(0), 3);
+    // A flick carries it further than the finger went, and it still stops on a row.
+    ASSERT_TRUE(host.drag(middle, {middle.x, middle.y - row}, 3));
+    EXPECT_GT(form->wheel->selectedRow(0), 4);
+    EXPECT_EQ(std::fmod(wheel->contentOffset().y + wheel->contentInset().top, row), 0);
+    EXPECT_EQ(form->picked.size(), 3u) << "one report for each rest";
+    // A tap on the row below the middle turns the wheel to it; one on the middle row does nothing.
+    const long before = form->wheel->selectedRow(0);
+    ASSERT_TRUE(host.tapPoint({middle.x, middle.y - row}));
+    EXPECT_EQ(form->wheel->selectedRow(0), before - 1);
+    ASSERT_TRUE(host.tapPoint(middle));
+    EXPECT_EQ(form->picked.size(), 4u);
+    // The mouse wheel over it turns it a row a notch; the list behind stays where it was.
+    ASSERT_TRUE(host.scrollWheel(middle, 2));
+    EXPECT_EQ(form->wheel->selectedRow(0), before - 3);
+    EXPECT_EQ(form->list->contentOffset().y, listTop);
+    // Pulled past its first row it springs back to it.
+    ASSERT_TRUE(host.drag(middle, {middle.x, middle.y + 12 * row}, 60));
+    EXPECT_EQ(form->wheel->selectedRow(0), 0);
+    EXPECT_EQ(wheel->contentOffset().y, -wheel->contentInset().top);
+}
+
+TEST_F(PickerDriver, TurnsTheWheelAboveTheKeyboardRowByRowWithAFingerToATitleOrNumber) {
     // No picker on screen yet: nothing to turn.
     EXPECT_FALSE(host.turnPicker("Father"));
-    EXPECT_FALSE(host.turnDatePicker(day("2019-03-10")));
 
     ASSERT_TRUE(host.tapText("Relationship"));
     ASSERT_TRUE(host.turnPicker("Grand Parent"));
-    EXPECT_EQ(form->wheel->selectedRow(0), 2);
+    EXPECT_EQ(form->wheel->selectedRow(0), 3);
     ASSERT_TRUE(host.turnPickerToRow(1));
     EXPECT_EQ(form->wheel->selectedRow(0), 1);
-    EXPECT_EQ(form->picked, (std::vector<std::pair<long, long>>{{2, 0}, {1, 0}}));
+    EXPECT_EQ(rowsPicked(), (std::vector<long>{1, 2, 3, 2, 1})) << "the wheel rests on each row on its way";
 
     // A title no row has, a row the wheel lacks, a wheel it lacks: nothing turns, nobody is told.
-    EXPECT_FALSE(host.turnPicker("Friend"));
-    EXPECT_FALSE(host.turnPickerToRow(3));
+    EXPECT_FALSE(host.turnPicker("Cousin"));
+    EXPECT_FALSE(host.turnPickerToRow(8));
     EXPECT_FALSE(host.turnPicker("Mother", 1));
-    EXPECT_EQ(form->picked.size(), 2u);
-    // The date picker is not on screen while the wheel is.
-    EXPECT_FALSE(host.turnDatePicker(day("2019-03-10")));
+    EXPECT_EQ(form->picked.size(), 5u);
 }
 
-TEST_F(PickerDriver, TurnsTheDatePickerWithinItsBoundsReportingEachTurn) {
+TEST_F(PickerDriver, AFieldWhoseInputIsAWheelTakesNoTypedOrPastedText) {
+    ASSERT_TRUE(host.tapText("Relationship"));
+    EXPECT_FALSE(host.type("Uncle"));
+    EXPECT_FALSE(host.paste("Uncle"));
+    EXPECT_FALSE(host.deleteBackward());
+    EXPECT_EQ(form->relationship->text().value_or(""), "");
+    EXPECT_TRUE(form->relationship->isFirstResponder());
+    EXPECT_TRUE(form->picked.empty());
+}
+
+TEST_F(PickerDriver, TurnsTheDateWheelsToADayWithinTheBoundsAndCannotGetPastThem) {
     ASSERT_TRUE(host.tapText("Birthday"));
     EXPECT_FALSE(host.turnPicker("Mother"));
     ASSERT_TRUE(host.turnDatePicker(day("2019-03-10")));
-    EXPECT_EQ(form->datePicker->date(), day("2019-03-10"));
-    // Past a bound the wheels stop at it and still report.
-    ASSERT_TRUE(host.turnDatePicker(day("2019-05-01")));
-    ASSERT_TRUE(host.turnDatePicker(day("2018-12-25")));
-    EXPECT_EQ(form->pickedDates,
-              (std::vector<Date>{day("2019-03-10"), day("2019-03-31"), day("2019-03-01")}));
+    const Calendar calendar = Calendar::current();
+    EXPECT_TRUE(calendar.isDate(form->datePicker->date(), day("2019-03-10")));
+    EXPECT_EQ(form->pickedDates.size(), 21u) << "from the 31st, a rest on each day on the way";
+
+    // A day past a bound springs back to the bound, reporting it: the turn cannot get there.
+    form->pickedDates.clear();
+    EXPECT_FALSE(host.turnDatePicker(day("2019-05-01")));
+    ASSERT_FALSE(form->pickedDates.empty());
+    EXPECT_EQ(form->pickedDates.front(), day("2019-03-31")) << "April is past the last day: back to it";
+    EXPECT_EQ(form->datePicker->date(), form->pickedDates.back());
+    EXPECT_FALSE(host.turnDatePicker(day("2018-12-25")));
+    EXPECT_GE(form->datePicker->date(), day("2019-03-01"));
+
+    // The wheels put the month before the day: February has no 31st, the day rolls back.
+    form->datePicker->setMinimumDate(std::nullopt);
+    ASSERT_TRUE(host.turnDatePicker(day("2019-03-31")));
+    ASSERT_TRUE(host.turnDatePicker(day("2019-02-28")));
+    EXPECT_TRUE(calendar.isDate(form->datePicker->date(), day("2019-02-28")));
 
     form->datePicker->setEnabled(false);
-    EXPECT_FALSE(host.turnDatePicker(day("2019-03-12")));
-    EXPECT_EQ(form->pickedDates.size(), 3u);
+    form->pickedDates.clear();
+    EXPECT_FALSE(host.turnDatePicker(day("2019-02-12")));
+    EXPECT_TRUE(form->pickedDates.empty());
 }
 
-TEST_F(PickerDriver, ScriptsTurnWheelsAndDatePickers) {
+TEST_F(PickerDriver, ATimePickerInAListTurnsUnderAFingerAndTheMouseWheelWhileTheListStaysPut) {
+    auto hours = form->quietHours->wheel(0);
+    ASSERT_TRUE(hours);
+    const CGPoint middle = middleOf(hours);
+    const CGFloat listTop = form->list->contentOffset().y;
+    // 12:26 PM: the finger pulls the hours down to ten, still after noon (the half of the day has
+    // a wheel of its own).
+    const Date noon = form->quietHours->date();
+    ASSERT_EQ(hours->middleRow(), 11);
+    ASSERT_TRUE(host.drag(middle, {middle.x, middle.y + 2 * hours->rowHeight()}, 60));
+    EXPECT_EQ(hours->middleRow(), 9);
+    EXPECT_EQ(form->list->contentOffset().y, listTop) << "the list behind the wheel did not scroll";
+    ASSERT_EQ(form->quietTimes.size(), 1u);
+    EXPECT_EQ(form->quietTimes.back(), noon + 10 * 3600);
+    ASSERT_TRUE(host.scrollWheel(middle, -1));
+    EXPECT_EQ(hours->middleRow(), 10);
+    EXPECT_EQ(form->quietHours->date(), noon + 11 * 3600);
+    EXPECT_EQ(form->quietTimes.size(), 2u);
+    // Beside the wheel the mouse wheel scrolls the list.
+    ASSERT_TRUE(host.scrollWheel({187, 40}, -1));
+    EXPECT_GT(form->list->contentOffset().y, listTop);
+}
+
+TEST_F(PickerDriver, ScriptsTurnWheelsAndDatePickersWithAFingerAndFailWhereTheyCannotGetThere) {
     std::istringstream script(R"(tap "Relationship"
 turn "Father"
 tap "Birthday"
@@ -119,11 +221,17 @@ turn-date 2019-03-17
 )");
     std::ostringstream errors;
     ASSERT_EQ(cw::runHeadlessScript(host, script, {}, errors), cw::kScriptSucceeded) << errors.str();
-    EXPECT_EQ(form->wheel->selectedRow(0), 1);
-    EXPECT_EQ(form->datePicker->date(), day("2019-03-17"));
+    EXPECT_EQ(form->wheel->selectedRow(0), 2);
+    EXPECT_TRUE(Calendar::current().isDate(form->datePicker->date(), day("2019-03-17")));
 
-    std::istringstream wrongRow("tap \"Relationship\"\nturn \"Aunt\"\n");
+    std::istringstream wrongRow("tap \"Relationship\"\nturn \"Cousin\"\n");
     EXPECT_EQ(cw::runHeadlessScript(host, wrongRow, {}, errors), cw::kScriptStepFailed);
+    std::istringstream pastTheBound("tap \"Birthday\"\nturn-date 2019-04-02\n");
+    errors.str("");
+    EXPECT_EQ(cw::runHeadlessScript(host, pastTheBound, {}, errors), cw::kScriptStepFailed);
+    EXPECT_NE(errors.str().find("cannot"), std::string::npos) << errors.str();
+    std::istringstream typed("tap \"Relationship\"\ntype \"Uncle\"\n");
+    EXPECT_EQ(cw::runHeadlessScript(host, typed, {}, errors), cw::kScriptStepFailed);
     std::istringstream notADate("turn-date 17/03/2019\n");
     EXPECT_EQ(cw::runHeadlessScript(host, notADate, {}, errors), cw::kScriptInvalid);
 }

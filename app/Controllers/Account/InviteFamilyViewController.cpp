@@ -102,7 +102,11 @@ void InviteFamilyViewController::loadView() {
     cw::addSubviewsForConstraints(*scroll, content);
     scroll->addConstraints(NSLayoutConstraint::constraints("V:|-24-[form]-32-[send(48)]-24-|", 0, {}, content));
     scroll->addConstraints(NSLayoutConstraint::constraints("H:|-20-[form]-20-|", 0, {}, content));
-    scroll->addConstraints(NSLayoutConstraint::constraints("H:[send(335)]", 0, {}, content));
+    // As wide as the form on a narrow screen, 335 points on wider ones.
+    scroll->addConstraints(NSLayoutConstraint::constraints("H:[send(<=335)]", 0, {}, content));
+    auto sendWidth = send->widthAnchor().constraintEqualTo(form->widthAnchor());
+    sendWidth->setPriority(UILayoutPriorityDefaultHigh);
+    scroll->addConstraint(sendWidth);
     scroll->addConstraint(send->centerXAnchor().constraintEqualTo(form->centerXAnchor()));
 
     scroll->setTranslatesAutoresizingMaskIntoConstraints(false);

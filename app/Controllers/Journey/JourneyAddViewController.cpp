@@ -123,17 +123,6 @@ void JourneyAddViewController::viewDidLoad() {
     root->addGestureRecognizer(std::make_shared<UITapGestureRecognizer>([weakSelf](UIGestureRecognizer&) {
         if (auto s = std::static_pointer_cast<JourneyAddViewController>(weakSelf.lock())) s->dismissKeyboard();
     }));
-
-    auto& center = NotificationCenter::defaultCenter();
-    auto me = self();
-    center.addObserver(me, UIKeyboardWillShowNotification, [weakSelf](const Notification& n) {
-        if (auto s = std::static_pointer_cast<JourneyAddViewController>(weakSelf.lock()))
-            s->keyboardWillShowWithNotification(n);
-    });
-    center.addObserver(me, UIKeyboardWillHideNotification, [weakSelf](const Notification& n) {
-        if (auto s = std::static_pointer_cast<JourneyAddViewController>(weakSelf.lock()))
-            s->keyboardWillHideWithNotification(n);
-    });
 }
 
 // --- Kinds ---
@@ -255,35 +244,6 @@ void JourneyAddViewController::didTapCancel() {
 
 void JourneyAddViewController::didTapSave() {
     save();
-}
-
-// --- Keyboard ---
-
-void JourneyAddViewController::keyboardWillShowWithNotification(const Notification& notification) {
-    auto root = view();
-    auto field = titleField.lock();
-    // Taller screens keep the title field above the keyboard by themselves.
-    if (root->frame().size.height >= 667 || !field || !field->isFirstResponder()) return;
-    const auto begin = notification.value<CGRect>(UIKeyboardFrameBeginUserInfoKey);
-    const auto end = notification.value<CGRect>(UIKeyboardFrameEndUserInfoKey);
-    if (!begin && !end) return;
-    const CGFloat keyboard = std::max(begin ? begin->size.height : 0, end ? end->size.height : 0);
-    // Where the field stands with the view at rest.
-    CGRect fieldRect = field->convert(field->bounds(), root.get());
-    fieldRect.origin.y += root->frame().origin.y;
-    const CGFloat overlap = fieldRect.maxY() + 12 - (root->frame().size.height - keyboard);
-    if (overlap <= 0) return;
-    CGRect frame = root->frame();
-    frame.origin.y = -overlap;
-    root->setFrame(frame);
-}
-
-void JourneyAddViewController::keyboardWillHideWithNotification(const Notification&) {
-    auto root = view();
-    CGRect frame = root->frame();
-    if (frame.origin.y == 0) return;
-    frame.origin.y = 0;
-    root->setFrame(frame);
 }
 
 // --- Saving ---

@@ -99,8 +99,6 @@ public:
     void didTapSave();
     void didTapCancel() override;
     void dismissKeyboard();
-    void keyboardWillShowWithNotification(const Notification& notification);
-    void keyboardWillHideWithNotification(const Notification& notification);
     void setTitleRowHidden(bool hidden);
     void save();
 

@@ -115,6 +115,8 @@ FormColumn makeFormColumn(UIView& root, const std::vector<std::shared_ptr<UIView
         // The stack places each row; what is laid out inside a row needs the row's width too.
         form.column->addConstraint(row->widthAnchor().constraintEqualTo(form.column->widthAnchor()));
     }
+    // Whichever field is edited, its keys or its wheel never cover it.
+    cw::keepEditedFieldsAboveKeyboard(form.scrollView);
     return form;
 }
 

@@ -61,7 +61,7 @@ struct FormRow {
 // `image` names the button's picture; the empty name makes no button.
 FormRow makeFormRow(const std::string& header, const std::string& placeholder, const std::string& image);
 // The form's body: a scroll view filling `root` that holds the rows in a column, 16 points in from
-// the sides, each row as wide as the column.
+// the sides, each row as wide as the column. The field being edited is kept above the keyboard.
 struct FormColumn {
     std::shared_ptr<UIScrollView> scrollView;
     std::shared_ptr<UIStackView> column;

@@ -200,7 +200,12 @@ void JourneyViewController::toggleSection(long section, const std::shared_ptr<Ro
     if (auto button = header ? header->button() : nullptr)
         UIView::animate(0.28, [button] { button->setTransform(CGAffineTransform::makeRotation(std::numbers::pi)); });
     sectionExpanded[static_cast<std::size_t>(section)] = !wasExpanded;
-    if (auto table = tableView.lock()) table->reloadSections({section}, UITableViewRowAnimation::automatic);
+    if (auto table = tableView.lock()) {
+        table->reloadSections({section}, UITableViewRowAnimation::automatic);
+        // A week opened low on the screen comes up until its card shows whole: its closed bottom
+        // would otherwise float over its first milestones.
+        if (!wasExpanded) table->scrollSectionToVisible(section, true);
+    }
     // Only closing a week other than the newest is reported.
     if (section > 0 && wasExpanded) {
         const auto& name = journeySections[static_cast<std::size_t>(section)].name;

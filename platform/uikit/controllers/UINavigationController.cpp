@@ -79,6 +79,9 @@ void UINavigationBar::reloadItems() {
                 titleTextAttributes.font.value_or(UIFont::systemFont(17, UIFont::Weight::semibold)));
             label->setTextColor(titleTextAttributes.foregroundColor.value_or(UIColor::blackColor()));
             label->setAccessibilityIdentifier("NavigationBarTitle");
+            // A title wider than the room between the bar's items is drawn smaller before it is cut.
+            label->setAdjustsFontSizeToFitWidth(true);
+            label->setMinimumScaleFactor(0.7);
             label->sizeToFit();
             itemViews_.push_back(label);
         } else {

@@ -401,21 +401,28 @@ void Keyboard::inputDidResign(const void* input) {
     }
     hide();
 }
+UIKeyInput* Keyboard::keysInput() {
+    auto* responder = UIResponder::currentFirstResponder();
+    // A field whose input is a view of its own (a wheel) shows that view in place of the keys:
+    // nothing typed reaches it.
+    if (!responder || responder->inputView()) return nullptr;
+    return dynamic_cast<UIKeyInput*>(responder);
+}
+
 bool Keyboard::type(const std::string& text) {
-    auto* input = dynamic_cast<UIKeyInput*>(UIResponder::currentFirstResponder());
-    if (!input) return false;
+    if (!keysInput()) return false;
     // The return key is a key of its own.
     std::size_t start = 0;
     while (start <= text.size()) {
         const std::size_t nl = text.find('\n', start);
         const std::string part = text.substr(start, nl == std::string::npos ? std::string::npos : nl - start);
         if (!part.empty()) {
-            input = dynamic_cast<UIKeyInput*>(UIResponder::currentFirstResponder());
+            auto* input = keysInput();
             if (!input) return false;
             input->insertText(part);
         }
         if (nl == std::string::npos) break;
-        pressReturn();
+        if (!pressReturn()) return false;
         start = nl + 1;
     }
     return true;
@@ -423,7 +430,7 @@ bool Keyboard::type(const std::string& text) {
 
 bool Keyboard::deleteBackward(int times) {
     for (int i = 0; i < times; ++i) {
-        auto* input = dynamic_cast<UIKeyInput*>(UIResponder::currentFirstResponder());
+        auto* input = keysInput();
         if (!input) return false;
         input->deleteBackward();
     }
@@ -431,7 +438,7 @@ bool Keyboard::deleteBackward(int times) {
 }
 
 bool Keyboard::pressReturn() {
-    auto* input = dynamic_cast<UIKeyInput*>(UIResponder::currentFirstResponder());
+    auto* input = keysInput();
     if (!input) return false;
     input->insertText("\n");
     return true;

@@ -158,10 +158,15 @@ public:
     const UIResponder* dockingResponder() const { return dock_ ? dock_->owner : nullptr; }
 
     // Typing into the first responder, as the keys do: text (a "\n" is the return key), the
-    // delete key, and the return key. False when no text input has the keyboard.
+    // delete key, and the return key. False when no text input has the keys: none is first
+    // responder, or its input is a view of its own (a wheel), which takes no typed text.
     bool type(const std::string& text);
     bool deleteBackward(int times = 1);
     bool pressReturn();
+
+    // The text input the keys type into: the first responder, when it takes text and shows the
+    // keys rather than an input view of its own.
+    static UIKeyInput* keysInput();
 
     // Back to hidden, with nothing attached and no notifications (for tests).
     void reset();

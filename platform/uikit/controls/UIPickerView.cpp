@@ -1,13 +1,23 @@
 #include "uikit/controls/UIPickerView.h"
 
-#include "uikit/graphics/NSAttributedString.h"
 #include "uikit/graphics/UIBezierPath.h"
 
 #include <algorithm>
 
 UIPickerView::UIPickerView() : UIPickerView(CGRect(0, 0, 320, 216)) {}
 
-UIPickerView::UIPickerView(const CGRect& frame) : UIView(frame) {}
+UIPickerView::UIPickerView(const CGRect& frame) : UIView(frame) {
+    // Opaque, as the platform's wheels are: nothing of the screen behind shows through.
+    setBackgroundColor(UIColor::whiteColor());
+    setClipsToBounds(true);
+}
+
+UIPickerView::~UIPickerView() {
+    for (const auto& w : wheels_) {
+        w->onRest = nullptr;
+        w->titleForRow = nullptr;
+    }
+}
 
 void UIPickerView::setDataSource(cw::DelegateRef<UIPickerViewDataSource> dataSource) {
     dataSource_ = std::move(dataSource);
@@ -16,6 +26,7 @@ void UIPickerView::setDataSource(cw::DelegateRef<UIPickerViewDataSource> dataSou
 
 void UIPickerView::setDelegate(cw::DelegateRef<UIPickerViewDelegate> delegate) {
     delegate_ = std::move(delegate);
+    syncWheels();
     setNeedsDisplay();
 }
 
@@ -42,16 +53,68 @@ long UIPickerView::selectedRow(long component) const {
     return numberOfRows(component) > 0 ? selected_[component] : -1;
 }
 
-void UIPickerView::selectRow(long row, long component, bool) {
+void UIPickerView::selectRow(long row, long component, bool animated) {
     clampSelection();
     if (component < 0 || component >= static_cast<long>(selected_.size())) return;
     selected_[component] = std::clamp(row, 0L, std::max(0L, numberOfRows(component) - 1));
+    syncWheels();
+    if (component < static_cast<long>(wheels_.size())) wheels_[component]->showRow(selected_[component], animated);
     setNeedsDisplay();
 }
 
 void UIPickerView::reloadAllComponents() {
     clampSelection();
+    syncWheels();
+    for (std::size_t c = 0; c < wheels_.size(); ++c) {
+        if (!wheels_[c]->isTurning()) wheels_[c]->showRow(selected_[c], false);
+        wheels_[c]->setNeedsDisplay();
+    }
     setNeedsDisplay();
+}
+
+std::shared_ptr<cw::PickerWheel> UIPickerView::wheel(long component) const {
+    if (component < 0 || component >= static_cast<long>(wheels_.size())) return nullptr;
+    return wheels_[component];
+}
+
+void UIPickerView::syncWheels() {
+    const long n = numberOfComponents();
+    while (static_cast<long>(wheels_.size()) > n) {
+        wheels_.back()->onRest = nullptr;
+        wheels_.back()->removeFromSuperview();
+        wheels_.pop_back();
+    }
+    while (static_cast<long>(wheels_.size()) < n) {
+        const long c = static_cast<long>(wheels_.size());
+        auto w = std::make_shared<cw::PickerWheel>();
+        w->onRest = [this, c](long row) { pick(row, c); };
+        w->titleForRow = [this, c](long row) -> std::optional<std::string> {
+            auto d = delegate_.get();
+            return d ? d->titleForRow(this, row, c) : std::nullopt;
+        };
+        addSubview(w);
+        wheels_.push_back(w);
+    }
+    auto d = delegate_.get();
+    for (long c = 0; c < n; ++c) {
+        wheels_[c]->setRowHeight(d ? d->rowHeightForComponent(this, c) : 32);
+        if (wheels_[c]->numberOfRows() != numberOfRows(c)) wheels_[c]->setNumberOfRows(numberOfRows(c));
+    }
+    setNeedsLayout();
+}
+
+void UIPickerView::layoutSubviews() {
+    UIView::layoutSubviews();
+    if (static_cast<long>(wheels_.size()) != numberOfComponents()) reloadAllComponents();
+    const CGRect b = bounds();
+    const CGFloat width = wheels_.empty() ? 0 : b.size.width / static_cast<CGFloat>(wheels_.size());
+    for (std::size_t c = 0; c < wheels_.size(); ++c) {
+        const CGRect frame(b.minX() + width * static_cast<CGFloat>(c), b.minY(), width, b.size.height);
+        if (wheels_[c]->frame() == frame) continue;
+        wheels_[c]->setFrame(frame);
+        wheels_[c]->layoutIfNeeded();
+        if (c < selected_.size() && !wheels_[c]->isTurning()) wheels_[c]->showRow(selected_[c], false);
+    }
 }
 
 void UIPickerView::reloadComponent(long) {
@@ -66,30 +129,13 @@ void UIPickerView::pick(long row, long component) {
     if (auto d = delegate_.get()) d->didSelectRow(this, selected_[component], component);
 }
 
+// The wheels draw their rows; the picker draws the two lines the middle row stands between.
 void UIPickerView::draw(const CGRect&) {
-    const long n = numberOfComponents();
-    if (n == 0) return;
+    if (!showsSelectionIndicator || numberOfComponents() == 0) return;
     const CGRect b = bounds();
-    const CGFloat width = b.size.width / static_cast<CGFloat>(n);
     auto d = delegate_.get();
-    for (long c = 0; c < n; ++c) {
-        const CGFloat rowHeight = d ? d->rowHeightForComponent(this, c) : 32;
-        const long rows = numberOfRows(c);
-        const long sel = selectedRow(c);
-        for (long r = std::max(0L, sel - 3); r < rows && r <= sel + 3; ++r) {
-            auto title = d ? d->titleForRow(this, r, c) : std::nullopt;
-            if (!title) continue;
-            TextAttributes a;
-            a.font = UIFont::systemFont(r == sel ? 21 : 17);
-            a.foregroundColor = r == sel ? UIColor::blackColor() : UIColor::grayColor();
-            const CGSize s = textSize(*title, a);
-            const CGFloat y = b.midY() + static_cast<CGFloat>(r - sel) * rowHeight - s.height / 2;
-            NSAttributedString(*title, a).draw(CGPoint{b.minX() + c * width + (width - s.width) / 2, y});
-        }
-    }
-    if (showsSelectionIndicator) {
-        UIColor(0.8, 0.8, 0.8, 1).setFill();
-        UIBezierPath::rect(CGRect(b.minX(), b.midY() - 16, b.size.width, 0.5)).fill();
-        UIBezierPath::rect(CGRect(b.minX(), b.midY() + 16, b.size.width, 0.5)).fill();
-    }
+    const CGFloat rowHeight = d ? d->rowHeightForComponent(this, 0) : 32;
+    UIColor(0.8, 0.8, 0.8, 1).setFill();
+    UIBezierPath::rect(CGRect(b.minX(), b.midY() - rowHeight / 2, b.size.width, 0.5)).fill();
+    UIBezierPath::rect(CGRect(b.minX(), b.midY() + rowHeight / 2, b.size.width, 0.5)).fill();
 }

@@ -1,10 +1,12 @@
 #pragma once
 
-// A picker of rows in one or more wheels (components), from a data source and a delegate. Turning
-// a wheel is `pick(row, component)`: the row is selected and the delegate told; selecting from
-// code tells nobody.
+// A picker of rows in one or more wheels (components), from a data source and a delegate. Each
+// wheel turns under a finger (a drag, a flick, a tap on a row above or below the middle) or the
+// mouse wheel, and where it comes to rest its row is selected and the delegate told; selecting
+// from code tells nobody. The picker has an opaque ground, and its rows never leave its bounds.
 
 #include "uikit/controls/Delegate.h"
+#include "uikit/controls/PickerWheel.h"
 #include "uikit/view/UIView.h"
 
 #include <optional>
@@ -34,6 +36,7 @@ class UIPickerView : public UIView {
 public:
     UIPickerView();
     explicit UIPickerView(const CGRect& frame);
+    ~UIPickerView() override;
     std::string className() const override { return "UIPickerView"; }
 
     cw::DelegateRef<UIPickerViewDataSource> dataSource() const { return dataSource_; }
@@ -50,14 +53,21 @@ public:
     void reloadAllComponents();
     void reloadComponent(long component);
 
-    // The member turns a wheel to a row (kept within its rows).
+    // A wheel came to rest on a row (kept within its rows): it is selected and the delegate told.
     void pick(long row, long component);
+    // The wheel of a component, as a finger finds it on screen; none for a component the picker
+    // lacks.
+    std::shared_ptr<cw::PickerWheel> wheel(long component) const;
 
     CGSize intrinsicContentSize() const override { return {320, 216}; }
     void draw(const CGRect& rect) override;
+    void layoutSubviews() override;
 
 private:
     void clampSelection();
+    // One wheel per component, each showing its selected row.
+    void syncWheels();
+    std::vector<std::shared_ptr<cw::PickerWheel>> wheels_;
     cw::DelegateRef<UIPickerViewDataSource> dataSource_;
     cw::DelegateRef<UIPickerViewDelegate> delegate_;
     mutable std::vector<long> selected_;

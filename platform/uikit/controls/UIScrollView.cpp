@@ -369,6 +369,80 @@ void UIScrollView::finishScrolling() {
     if (decelerating_ || animatingScroll_) endMotion();
 }
 
+void UIScrollView::scrollWheel(CGFloat notches) {
+    if (!scrollEnabled_) return;
+    CGPoint o = contentOffset();
+    o.y -= notches * 40;
+    setContentOffset(clamped(o));
+}
+
+void UIScrollView::keepAboveKeyboard(const UIView& field, const CGRect& keyboardInWindow, CGFloat margin) {
+    const UIView* window = this;
+    while (window->superviewPointer())
+        window = window->superviewPointer();
+    const CGRect shown = convert(bounds(), window);
+    const CGFloat covered = std::max<CGFloat>(0, shown.maxY() - keyboardInWindow.minY());
+    if (!insetBeforeKeyboard_) insetBeforeKeyboard_ = contentInset_.bottom;
+    UIEdgeInsets insets = contentInset_;
+    insets.bottom = *insetBeforeKeyboard_ + covered;
+    setContentInset(insets);
+
+    const CGRect rect = field.convert(field.bounds(), this);
+    const CGPoint now = contentOffset();
+    const CGFloat top = now.y + adjustedContentInset().top;
+    const CGFloat bottom = now.y + bounds().size.height - covered;
+    CGPoint target = now;
+    if (rect.maxY() + margin > bottom) target.y += rect.maxY() + margin - bottom;
+    if (rect.minY() - margin < top + (target.y - now.y)) target.y = rect.minY() - margin - adjustedContentInset().top;
+    target = clamped(target);
+    if (!(target == now)) setContentOffset(target, true);
+}
+
+void UIScrollView::releaseKeyboardInset() {
+    if (!insetBeforeKeyboard_) return;
+    UIEdgeInsets insets = contentInset_;
+    insets.bottom = *insetBeforeKeyboard_;
+    insetBeforeKeyboard_.reset();
+    setContentInset(insets);
+    const CGPoint target = clamped(contentOffset());
+    if (!(target == contentOffset())) setContentOffset(target, true);
+}
+
+namespace cw {
+void keepEditedFieldsAboveKeyboard(const std::shared_ptr<UIScrollView>& scroll) {
+    std::weak_ptr<UIScrollView> weak = scroll;
+    auto keep = [weak](const Notification&) {
+        auto s = weak.lock();
+        auto* field = dynamic_cast<UIView*>(UIResponder::currentFirstResponder());
+        if (!s || !field) return;
+        for (UIView* v = field; v; v = v->superviewPointer())
+            if (v == s.get()) {
+                if (cw::Keyboard::shared().isVisible()) s->keepAboveKeyboard(*field, cw::Keyboard::shared().frame());
+                return;
+            }
+    };
+    auto& center = NotificationCenter::defaultCenter();
+    center.addObserver(scroll, UIKeyboardDidShowNotification, keep);
+    center.addObserver(scroll, UIKeyboardDidChangeFrameNotification, keep);
+    center.addObserver(scroll, UIKeyboardWillHideNotification, [weak](const Notification&) {
+        if (auto s = weak.lock()) s->releaseKeyboardInset();
+    });
+}
+
+bool scrollWheel(const std::shared_ptr<UIView>& root, CGPoint pointInRoot, CGFloat notches) {
+    if (!root) return false;
+    auto hit = root->hitTest(pointInRoot, nullptr);
+    // Raw superview links: views being made have no shared owner for their subviews' weak links.
+    for (UIView* v = hit.get(); v; v = v->superviewPointer())
+        if (auto* s = dynamic_cast<UIScrollView*>(v)) {
+            auto keep = std::static_pointer_cast<UIScrollView>(s->shared_from_this());
+            keep->scrollWheel(notches);
+            return true;
+        }
+    return false;
+}
+} // namespace cw
+
 void UIScrollView::layoutSubviews() {
     UIView::layoutSubviews();
     // Content laid out by constraints decides the content size.

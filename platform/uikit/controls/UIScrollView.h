@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 class UIScrollView;
 
@@ -106,6 +107,18 @@ public:
     void simulateDrag(CGPoint translation, CGPoint velocity = {0, 0});
     // Jumps any running deceleration or scrolling animation to its end now.
     void finishScrolling();
+    // Keeps `field` (a view inside the scroll view) in view above the keyboard, whose frame is
+    // `keyboardInWindow` (the keys, or the wheel that is the field's input, with the bar over it):
+    // the bottom inset grows by what the keyboard covers of the scroll view, and the content
+    // scrolls (animated) until the field, with `margin` around it, shows between the bars and the
+    // keyboard. `releaseKeyboardInset` gives the inset back (and the offset, where it was past the
+    // content's end).
+    void keepAboveKeyboard(const UIView& field, const CGRect& keyboardInWindow, CGFloat margin = 12);
+    void releaseKeyboardInset();
+
+    // The mouse wheel turned over the view by `notches` (positive: rolled away from the person,
+    // which brings the content above into view). Lists move 40 points a notch, within the content.
+    virtual void scrollWheel(CGFloat notches);
 
     // The run loop clock time a paging scroll view takes to settle on its page. A flick without
     // paging coasts instead as long as its speed takes to fall away at `decelerationRate`.
@@ -140,6 +153,8 @@ private:
 
     CGSize contentSize_;
     UIEdgeInsets contentInset_;
+    // The bottom inset before the keyboard added to it; none while the keyboard adds nothing.
+    std::optional<CGFloat> insetBeforeKeyboard_;
     UIScrollViewContentInsetAdjustmentBehavior adjustment_ =
         UIScrollViewContentInsetAdjustmentBehavior::automatic;
     cw::DelegateRef<UIScrollViewDelegate> delegate_;
@@ -166,3 +181,13 @@ private:
 };
 
 using UIScrollViewPtr = std::shared_ptr<UIScrollView>;
+
+namespace cw {
+// The mouse wheel turned by `notches` with the pointer at `pointInRoot`: the innermost scroll view
+// under the pointer (what a finger there would drag) scrolls. False when there is none.
+bool scrollWheel(const std::shared_ptr<UIView>& root, CGPoint pointInRoot, CGFloat notches);
+// From now on, whenever the keyboard shows or changes its frame while a view inside `scroll` is
+// first responder, the scroll view keeps that view above the keyboard (keepAboveKeyboard); as the
+// keyboard goes, it gives the inset back. For forms whose fields sit in one scroll view.
+void keepEditedFieldsAboveKeyboard(const std::shared_ptr<UIScrollView>& scroll);
+} // namespace cw

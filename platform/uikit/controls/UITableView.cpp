@@ -739,6 +739,21 @@ void UITableView::scrollToRow(const IndexPath& ip, UITableViewScrollPosition pos
     }
 }
 
+void UITableView::scrollSectionToVisible(long section, bool animated) {
+    ensureModel();
+    if (section < 0 || section >= static_cast<long>(sections_.size())) return;
+    const CGRect r = rectForSection(section);
+    const CGRect b = bounds();
+    const UIEdgeInsets in = adjustedContentInset();
+    CGFloat y = b.origin.y;
+    if (r.maxY() > b.maxY() - in.bottom) y = r.maxY() - b.size.height + in.bottom;
+    if (r.minY() < y + in.top) y = r.minY() - in.top;
+    y = std::clamp(y, minimumContentOffset().y,
+                   std::max(minimumContentOffset().y, contentHeight() + in.bottom - b.size.height));
+    if (y == b.origin.y) return;
+    setContentOffset({b.origin.x, y}, animated);
+}
+
 // --- Selection ---------------------------------------------------------------------------------
 
 std::optional<IndexPath> UITableView::indexPathForSelectedRow() const {

@@ -170,6 +170,10 @@ public:
     std::shared_ptr<UIView> headerView(long section) const;
     std::shared_ptr<UIView> footerView(long section) const;
     void scrollToRow(const IndexPath& indexPath, UITableViewScrollPosition position, bool animated);
+    // The least scroll that shows the whole section between the bars, header, rows and footer (from
+    // its header when it is taller than the room): a plain table's footer floats at the bottom
+    // of the room, over the rows of a section that runs below it.
+    void scrollSectionToVisible(long section, bool animated);
 
     // --- Selection ---
     bool allowsSelection = true;

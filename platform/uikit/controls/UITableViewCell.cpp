@@ -6,6 +6,13 @@
 namespace {
 constexpr CGFloat sideMargin = 15;
 
+// The side-by-side texts of a value cell shrink to share a narrow row (down to 70% of their size).
+void shrinkToShareTheRow(UITableViewCellStyle style, UILabel& label) {
+    if (style != UITableViewCellStyle::value1 && style != UITableViewCellStyle::value2) return;
+    label.setAdjustsFontSizeToFitWidth(true);
+    label.setMinimumScaleFactor(0.7);
+}
+
 // The built-in accessories: a drawn chevron or check mark in a small view.
 class AccessoryGlyph : public UIView {
 public:
@@ -72,6 +79,7 @@ std::shared_ptr<UILabel> UITableViewCell::textLabel() {
     if (!textLabel_) {
         textLabel_ = std::make_shared<UILabel>();
         textLabel_->setFont(UIFont::systemFont(17));
+        shrinkToShareTheRow(style_, *textLabel_);
         contentView_->addSubview(textLabel_);
         setNeedsLayout();
     }
@@ -90,6 +98,7 @@ std::shared_ptr<UILabel> UITableViewCell::detailTextLabel() {
             if (style_ == UITableViewCellStyle::value1)
                 detailTextLabel_->setTextAlignment(NSTextAlignment::right);
         }
+        shrinkToShareTheRow(style_, *detailTextLabel_);
         contentView_->addSubview(detailTextLabel_);
         setNeedsLayout();
     }
@@ -241,7 +250,11 @@ void UITableViewCell::layoutSubviews() {
     }
     case UITableViewCellStyle::value1:
     case UITableViewCellStyle::value2: {
-        const CGFloat dw = std::min(ds.width, std::max<CGFloat>(0, right - x));
+        // Two texts too wide for the row share it by their widths, each drawn smaller to fit its
+        // share, rather than the title being cut to leave the detail whole.
+        const CGFloat room = std::max<CGFloat>(0, right - x - (ts.width > 0 && ds.width > 0 ? 8 : 0));
+        const CGFloat share = ts.width + ds.width > room && ts.width + ds.width > 0 ? room / (ts.width + ds.width) : 1;
+        const CGFloat dw = std::floor(ds.width * share);
         if (byHand(detailTextLabel_))
             detailTextLabel_->setFrame(
                 CGRect(right - dw, std::round((c.size.height - ds.height) / 2), dw, ds.height));

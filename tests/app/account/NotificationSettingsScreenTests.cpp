@@ -125,7 +125,7 @@ TEST_F(NotificationSettingsTest, TheQuietTimeOpensItsTimesAndAPickerUnderTheOneT
     ASSERT_TRUE(cell);
     DateFormatter wallClock;
     wallClock.setDateFormat("yyyy-MM-dd HH:mm");
-    cell->datePicker()->pick(*wallClock.date("2020-09-13 22:30"));
+    ASSERT_TRUE(host->turnDatePicker(*wallClock.date("2020-09-13 22:30")));
     EXPECT_TRUE(host->isShowing("10:30 PM")) << screenTexts();
     host->advance(1.0);
     ASSERT_TRUE(RunLoop::main().runUntil([&] { return stored("scheduled_from") == "22:30:00"; }, 10));

@@ -3,6 +3,7 @@
 
 #include "Controllers/Baby/BabyDetailsFormView.h"
 #include "Extensions/UIColor+Palette.h"
+#include "foundation/time/Calendar.h"
 #include "foundation/time/DeviceSettingsGuard.h"
 #include "host/HeadlessHost.h"
 #include "tests/support/AppEnvironment.h"
@@ -97,9 +98,12 @@ TEST_F(BabyForm, TheNextChainSkipsTheHiddenExpectedDateAndFillsEmptyDatesWithTod
 
 TEST_F(BabyForm, TheBirthDatePickerSetsTheExpectedPickerAndSelectKeepsTheGender) {
     ASSERT_TRUE(host->tap(form->birthdayField()));
-    const Date picked = Date::since1970(1546300800); // 1 January 2019, 00:00 UTC
+    const Date firstOfJanuary = Date::since1970(1546300800); // 1 January 2019, 00:00 UTC
     form->expectedBirthdayDatePicker()->setDate(Date::since1970(1700000000));
-    form->birthdayDatePicker()->pick(picked);
+    // The wheels keep the time of day they started with.
+    ASSERT_TRUE(host->turnDatePicker(firstOfJanuary));
+    const Date picked = form->birthdayDatePicker()->date();
+    EXPECT_TRUE(Calendar::current().isDate(picked, firstOfJanuary));
     DateFormatter f;
     f.setDateFormat("MMM, dd yyyy");
     EXPECT_EQ(form->babyBirthday(), f.string(picked));
@@ -109,11 +113,11 @@ TEST_F(BabyForm, TheBirthDatePickerSetsTheExpectedPickerAndSelectKeepsTheGender)
               picked.timeIntervalSince1970());
     EXPECT_EQ(form->babyExpectedBirthday(), "") << "the expected date's text is not written by this";
 
-    form->updateGenderField("Unknown");
-    form->genderPickerView()->pick(0, 0);
-    EXPECT_EQ(form->genderField()->text(), "Unknown");
-    form->genderPickerView()->pick(2, 0);
+    ASSERT_TRUE(host->tap(form->genderField()));
+    ASSERT_TRUE(host->turnPickerToRow(2));
     EXPECT_EQ(form->genderField()->text(), "Male");
+    ASSERT_TRUE(host->turnPickerToRow(0));
+    EXPECT_EQ(form->genderField()->text(), "Female") << "\"Select\" keeps the gender the wheel last rested on";
     EXPECT_EQ(form->genderPickerView()->dataSource()->numberOfRowsInComponent(nullptr, 0), 3);
 }
 

@@ -100,11 +100,11 @@ TEST_F(ClassAndVideoTest, AClassShowsItsDatesAndRegisterSlidesThePickerUpAndDown
     EXPECT_EQ(scroll->contentOffset().y, std::max<CGFloat>(0, scroll->contentSize().height - scroll->bounds().height()));
     screenshot("education-class");
 
-    // A time chosen is only written to the console; the first row says nothing.
+    // Each time the wheel rests on is only written to the console; the first row says nothing.
     console.str("");
-    picker->pick(2, 0);
-    picker->pick(0, 0);
-    EXPECT_EQ(console.str(), "2\n");
+    ASSERT_TRUE(host->turnPickerToRow(2));
+    ASSERT_TRUE(host->turnPickerToRow(0));
+    EXPECT_EQ(console.str(), "1\n2\n1\n");
 
     // Again: back below the edge, the button at the bottom, the content scrolled to 100 points.
     ASSERT_TRUE(host->tapText("Register"));

@@ -30,7 +30,7 @@ void JourneyDemoTest::SetUp() {
     demo->answerFeedQuestions();
     test::prepareBundle(*environment, demo->baseUrl(), "org.cradleway.journey-tests");
     test::forgetSession();
-    host = std::make_unique<cw::HeadlessHost>();
+    host = std::make_unique<cw::HeadlessHost>(screenSize);
     host->setDate(systemNow());
     app = std::make_shared<AppDelegate>();
     ASSERT_TRUE(host->launch(app));

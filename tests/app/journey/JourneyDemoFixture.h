@@ -89,6 +89,8 @@ protected:
     std::filesystem::path pictureFile(const std::string& name, std::uint32_t argb, int width = 120,
                                       int height = 90) const;
 
+    // The phone's screen, in points (a fixture may set another before SetUp).
+    CGSize screenSize{375, 667};
     std::unique_ptr<test::AppEnvironment> environment;
     std::unique_ptr<test::DemoServer> demo;
     std::unique_ptr<cw::HeadlessHost> host;

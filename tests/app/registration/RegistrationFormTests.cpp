@@ -103,8 +103,8 @@ TEST_F(MemberForm, FocusAndReturnTellTheScreenInOrder) {
     EXPECT_EQ(Keyboard::shared().inputView(), form->relationshipField()->inputView());
     EXPECT_TRUE(form->relationshipField()->inputView()->subviews().empty());
     listener->calls.clear();
-    ASSERT_TRUE(host->type("\n"));
-    EXPECT_TRUE(form->relationshipField()->isFirstResponder()) << "Return does nothing there";
+    EXPECT_FALSE(host->type("\n")) << "no keys, no return key";
+    EXPECT_TRUE(form->relationshipField()->isFirstResponder());
     EXPECT_THAT(listener->calls, IsEmpty());
 
     ASSERT_TRUE(host->tapIdentifier("emailTextField"));
