@@ -226,12 +226,19 @@ std::variant<Step, ParseError> parseTap(std::string_view args, const HeadlessScr
     });
 }
 
+// Why the keys reached nothing: no field is being edited, or the one being edited turns a wheel.
+std::string keysRefusal() {
+    if (UIResponder::currentFirstResponder())
+        return "the field being edited takes no typed text: its input is a wheel";
+    return "no field is being edited";
+}
+
 std::variant<Step, ParseError> parseType(std::string_view args, const HeadlessScriptOptions&) {
     auto text = quotedText(args);
     if (auto* e = std::get_if<ParseError>(&text)) return *e;
     return action([t = std::get<std::string>(text)](HeadlessHost& host, std::string& why) {
         if (host.type(t)) return true;
-        why = "no field is being edited with the keys (a wheel takes no typed text)";
+        why = keysRefusal();
         return false;
     });
 }
@@ -242,7 +249,7 @@ std::variant<Step, ParseError> parsePaste(std::string_view args, const HeadlessS
     if (std::get<std::string>(text).empty()) return ParseError{"wants the text to paste"};
     return action([t = std::get<std::string>(text)](HeadlessHost& host, std::string& why) {
         if (host.paste(t)) return true;
-        why = "no field is being edited with the keys (a wheel takes no typed text)";
+        why = keysRefusal();
         return false;
     });
 }
@@ -252,7 +259,7 @@ std::variant<Step, ParseError> parseDelete(std::string_view args, const Headless
     if (!n || *n < 1 || *n > 10000 || std::floor(*n) != *n) return ParseError{"wants a whole number of characters"};
     return action([times = static_cast<int>(*n)](HeadlessHost& host, std::string& why) {
         if (host.deleteBackward(times)) return true;
-        why = "no field is being edited with the keys (a wheel takes no typed text)";
+        why = keysRefusal();
         return false;
     });
 }
