@@ -34,6 +34,19 @@ struct ConnectionLimits {
     int bodySeconds = 60;
     int readSeconds = 10;
     int writeSeconds = 10;
+    // A body must also keep to a least pace once its head is in (once it has a worker, for one that
+    // waited for its turn): after `bodyGraceSeconds`, `minBodyBytesPerSecond` on average. One that
+    // falls behind is answered 408 and closed.
+    int bodyGraceSeconds = 10;
+    size_t minBodyBytesPerSecond = 1024;
+    // A body of a known length up to this size is gathered by the watching thread, as a head is, and
+    // the request goes to a worker whole: a client that trickles it in holds no worker.
+    size_t gatheredBodyBytes = 64 * 1024;
+    // A larger body (or a chunked one, or one that waits to be asked for) is read by a worker as it
+    // comes. One network address may have this many workers waiting for its bodies; its next body
+    // waits for its turn without a worker (neither read nor timed meanwhile), and another address's
+    // requests go ahead of it.
+    size_t bodyWorkersPerAddress = 8;
     // Bytes of one request head; a longer head is refused with 431.
     size_t maxHeadBytes = 32 * 1024;
     // Bytes read from the network for one request, head and body together.
@@ -63,10 +76,16 @@ struct ConnectionLimits {
 };
 
 // cpp-httplib's request handling behind an acceptor of our own. One thread watches every open
-// connection and gathers each request head; only a connection whose head has fully arrived is given
-// to a worker, which reads the body and answers through the library (`process_request`, one request
-// at a time), then hands the connection back to be watched. Slow or idle clients therefore hold no
-// worker. The route handlers, error handlers and logger are the library's, set as usual.
+// connection and gathers each request head, and the body too when it is small; only a connection
+// whose head (and small body) has fully arrived is given to a worker, which reads the rest of a large
+// body and answers through the library (`process_request`, one request at a time), then hands the
+// connection back to be watched. Slow or idle clients therefore hold no worker, and slow large bodies
+// only their address's share (`bodyWorkersPerAddress`). The route handlers, error handlers and
+// logger are the library's, set as usual.
+//
+// The library's own answer to a `Range` header (one slice of the body per range asked for, however
+// many and however they overlap) is never given: a handler that serves ranges takes them with
+// `requestedRanges()` and answers them itself; every other reply is the whole body.
 //
 // Requests that carry a body the handler did not read to its end, or a chunked body, close their
 // connection after the reply, so that what is left of the body is never read as another request. Handlers say
@@ -88,6 +107,9 @@ public:
 
     // The handler that runs before routing (the library's pre-routing handler, after the framing checks).
     void setPreRouting(HandlerWithResponse handler) { preRouting_ = std::move(handler); }
+    // The bytes a request's body may hold, by its head; `maxRequestBytes` when not set. A request that
+    // waits to be asked for its body (`Expect: 100-continue`) is refused at once past it.
+    void setBodyLimit(std::function<size_t(const httplib::Request&)> limit) { bodyLimit_ = std::move(limit); }
 
     // Answers the requests in `bytes` as if they had arrived on one connection, and returns what would
     // have been sent back. No socket and no thread: for the fuzzer.
@@ -106,7 +128,23 @@ private:
     void acceptNew();
     void readFrom(Connection& connection);
     void arrive(std::unique_ptr<Connection> connection);
-    void handOver(std::unique_ptr<Connection> connection);
+    // Watches the connection again (reading from it unless it waits for its turn); false when it
+    // could not be, and was closed.
+    bool watchAgain(std::unique_ptr<Connection> connection);
+    // A request's head is in: the request goes to a worker, or its body is gathered first, or it
+    // waits for its address's turn.
+    void headArrived(std::unique_ptr<Connection> connection);
+    // Hands the connection to the workers; `readsBody` when a worker will wait for its body.
+    void handOver(std::unique_ptr<Connection> connection, bool readsBody = false);
+    // Whether the address may have another worker wait for its body.
+    bool bodyWorkerFree(const std::string& network);
+    // Hands over the waiting bodies whose addresses have a worker free again.
+    void giveTurns();
+    // The connection no longer waits for its address's turn.
+    void leaveTurn(Connection& connection);
+    // Answers a watched connection with an error of its own and closes it.
+    void refuseWatched(std::unique_ptr<Connection> connection, int status, const char* reason,
+                       const std::string& message);
     void closeConnection(std::unique_ptr<Connection> connection);
     // Sends what is left of the reply, then reads and drops what the client still sends for a moment
     // before closing: closing a socket with unread data would reset the connection and could destroy
@@ -133,6 +171,7 @@ private:
 
     ConnectionLimits limits_;
     HandlerWithResponse preRouting_;
+    std::function<size_t(const httplib::Request&)> bodyLimit_;
     int listenFd_ = -1;
     int epollFd_ = -1;
     int wakeFd_ = -1;
@@ -153,6 +192,10 @@ private:
     std::condition_variable ready_;
     std::deque<std::unique_ptr<Connection>> queue_;     // heads complete, waiting for a worker
     std::vector<std::unique_ptr<Connection>> returned_; // answered, to be watched again
+    // Workers given a body still to come, by address (as counted: an IPv6 one by its /64).
+    std::unordered_map<std::string, size_t> bodyWorkers_;
+    // Connections whose bodies wait for their address's turn; touched by the watcher thread only.
+    size_t waitingForTurn_ = 0;
 
     // New connections by address, and the addresses past their pace whose attempts to connect are
     // dropped until `until`; touched by the watcher thread only.
@@ -169,5 +212,11 @@ private:
 void closeConnectionAfterReply();
 // Within a request's handler: the request's body has been read to its end.
 void requestBodyRead();
+// Within a request's handler: reading the body failed because it came too slowly (its least pace,
+// its deadline), rather than because it ended early.
+bool requestBodyTooSlow();
+// Within a request's handler: the byte ranges the request's `Range` header asked for, as the library
+// read them (a first byte of -1 counts from the end); none when it asked for none.
+const httplib::Ranges& requestedRanges();
 
 } // namespace cw::server

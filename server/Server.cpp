@@ -194,6 +194,9 @@ void CradlewayServer::setUp() {
     limits.maxRequestBytes = opts.maxRequestBytes + limits.maxHeadBytes + 64 * 1024;
     limits.maxConnections = std::max<size_t>(8, opts.maxConnections);
     limits.maxWaitingPerAddress = std::max<size_t>(1, opts.maxWaitingPerAddress);
+    limits.bodyGraceSeconds = std::max(0, opts.bodyGraceSeconds);
+    limits.minBodyBytesPerSecond = opts.minBodyBytesPerSecond;
+    limits.bodyWorkersPerAddress = static_cast<size_t>(std::clamp(opts.bodyWorkersPerAddress, 1, threads));
     http_ = std::make_unique<ConnectionServer>(limits);
     http_->set_payload_max_length(opts.maxRequestBytes);
 
@@ -371,6 +374,7 @@ void CradlewayServer::setUp() {
         if (overLimit) return refuse(413, tooLarge);
         // A form cut off before its closing boundary, a body that ends early or arrives too slowly:
         // nothing of it is used.
+        if (!read && requestBodyTooSlow()) return refuse(408, "The request body arrived too slowly.");
         if (!read)
             return refuse(res.status == 415 ? 415 : 400, res.status == 415
                                                              ? "The body's encoding is not supported."

@@ -37,6 +37,13 @@ struct ServerOptions {
     // its body within `bodySeconds` of the head.
     int headerSeconds = 10;
     int bodySeconds = 60;
+    // Once its head is in, a body must keep to a least pace: after `bodyGraceSeconds`, at least
+    // `minBodyBytesPerSecond` on average since the head.
+    int bodyGraceSeconds = 10;
+    size_t minBodyBytesPerSecond = 1024;
+    // Workers that one network address may hold while they wait for its bodies to arrive; its other
+    // bodies wait for their turn without a worker.
+    int bodyWorkersPerAddress = 8;
     // Open connections at most; beyond them one of the address holding the most connections waiting
     // for a request head is closed. One address may hold `maxWaitingPerAddress` of them waiting for
     // their heads, and opens new ones at a pace (server/Connections.h).
