@@ -80,6 +80,9 @@ struct ServerOptions {
     std::function<void()> pictureDecoding;
     // How long one picture may take to decode before it is refused as too costly (413).
     std::chrono::milliseconds pictureDecodingTime{5000};
+    // How long a picture may wait for its turn to be decoded (its sender's, then a decoding place)
+    // before it is refused as the busy server's (429).
+    std::chrono::milliseconds pictureWaitingTime{5000};
 };
 
 // Everything the request handlers share.
