@@ -231,9 +231,9 @@ struct ConnectionServer::Connection {
     Clock::time_point bodySince;
     // Head and body bytes the watcher gathers before the request goes to a worker; 0 when none.
     size_t gathering = 0;
-    // Its body waits for a worker of its address's share, unread.
+    // Its request waits, unread, for its address's turn with the workers.
     bool waitingTurn = false;
-    // Given to a worker with its body still to come, counted against its address.
+    // Its body is still to come when a worker takes it: counted against its address's bodies.
     bool readsBody = false;
     std::string remoteIp, localIp;
     std::string network; // the client's address as counted: an IPv6 one by its /64
@@ -792,7 +792,7 @@ void ConnectionServer::headArrived(std::unique_ptr<Connection> connection) {
     connection->bodySince = now;
     const size_t whole = framing.headBytes + framing.bodyBytes;
     if (!framing.streamed && connection->unread() >= whole) {
-        handOver(std::move(connection));
+        takeTurn(std::move(connection), false);
         return;
     }
     spoke(*connection);
@@ -802,19 +802,27 @@ void ConnectionServer::headArrived(std::unique_ptr<Connection> connection) {
         watchAgain(std::move(connection));
         return;
     }
-    if (bodyWorkerFree(connection->network)) {
-        handOver(std::move(connection), true);
+    takeTurn(std::move(connection), true);
+}
+
+void ConnectionServer::takeTurn(std::unique_ptr<Connection> connection, bool readsBody) {
+    if (turnFree(connection->network, readsBody)) {
+        handOver(std::move(connection), readsBody);
         return;
     }
+    connection->readsBody = readsBody;
     connection->waitingTurn = true;
     ++waitingForTurn_;
+    connection->deadline = Clock::now() + std::chrono::seconds(limits_.bodySeconds);
     watchAgain(std::move(connection));
 }
 
-bool ConnectionServer::bodyWorkerFree(const std::string& network) {
+bool ConnectionServer::turnFree(const std::string& network, bool readsBody) {
     std::lock_guard lock(mutex_);
-    auto found = bodyWorkers_.find(network);
-    return found == bodyWorkers_.end() || found->second < limits_.bodyWorkersPerAddress;
+    auto found = shares_.find(network);
+    if (found == shares_.end()) return true;
+    return found->second.requests < limits_.workersPerAddress &&
+           (!readsBody || found->second.bodies < limits_.bodyWorkersPerAddress);
 }
 
 void ConnectionServer::giveTurns() {
@@ -826,12 +834,13 @@ void ConnectionServer::giveTurns() {
     std::sort(waiting.begin(), waiting.end(),
               [](const Connection* a, const Connection* b) { return a->deadline < b->deadline; });
     for (Connection* connection : waiting) {
-        if (!bodyWorkerFree(connection->network)) continue;
+        if (!turnFree(connection->network, connection->readsBody)) continue;
         int fd = connection->fd;
         auto owned = std::move(watched_[fd]);
         watched_.erase(fd);
         leaveTurn(*owned);
-        handOver(std::move(owned), true);
+        const bool readsBody = owned->readsBody;
+        handOver(std::move(owned), readsBody);
     }
 }
 
@@ -879,7 +888,7 @@ void ConnectionServer::readFrom(Connection& connection) {
     }
     if (connection.gathering) {
         if (connection.unread() >= connection.gathering)
-            handOver(drop());
+            takeTurn(drop(), false);
         else if (connection.peerClosed)
             closeConnection(drop());
         return;
@@ -937,7 +946,7 @@ void ConnectionServer::sweep() {
         if (connection->waitingTurn) {
             leaveTurn(*connection);
             refuseWatched(std::move(connection), 429, "Too Many Requests",
-                          "Other requests from your network are still being received. Please try again in a "
+                          "The server is busy with other requests from your network. Please try again in a "
                           "moment.");
             continue;
         }
@@ -956,7 +965,9 @@ void ConnectionServer::handOver(std::unique_ptr<Connection> connection, bool rea
     connection->readsBody = readsBody;
     {
         std::lock_guard lock(mutex_);
-        if (readsBody) ++bodyWorkers_[connection->network];
+        Share& share = shares_[connection->network];
+        ++share.requests;
+        share.bodies += readsBody;
         queue_.push_back(std::move(connection));
     }
     ready_.notify_one();
@@ -1018,17 +1029,17 @@ void ConnectionServer::work() {
         bool last = connection->served + 1 >= limits_.requestsPerConnection;
         After after = serveOne(stream, last);
         ++connection->served;
-        if (connection->readsBody) {
-            connection->readsBody = false;
-            {
-                std::lock_guard lock(mutex_);
-                if (auto found = bodyWorkers_.find(connection->network);
-                    found != bodyWorkers_.end() && --found->second == 0)
-                    bodyWorkers_.erase(found);
+        {
+            std::lock_guard lock(mutex_);
+            if (auto found = shares_.find(connection->network); found != shares_.end()) {
+                --found->second.requests;
+                found->second.bodies -= connection->readsBody;
+                if (found->second.requests == 0) shares_.erase(found);
             }
-            // The address's next body may have its turn.
-            wake();
         }
+        connection->readsBody = false;
+        // The address's next request may have its turn.
+        if (waitingForTurn_ > 0) wake();
         if (after == After::Drain) {
             closeAfterDraining(std::move(connection), false);
             continue;

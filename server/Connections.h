@@ -43,10 +43,11 @@ struct ConnectionLimits {
     // the request goes to a worker whole: a client that trickles it in holds no worker.
     size_t gatheredBodyBytes = 64 * 1024;
     // A larger body (or a chunked one, or one that waits to be asked for) is read by a worker as it
-    // comes. One network address may have this many workers waiting for its bodies; its next body
-    // waits for its turn without a worker (neither read nor timed meanwhile), and another address's
-    // requests go ahead of it.
+    // comes. One network address may have this many workers waiting for its bodies, and this many
+    // requests with the workers in all (queued or answered); its next request waits for its turn
+    // without a worker (unread, its body untimed meanwhile), and other addresses' requests go ahead.
     size_t bodyWorkersPerAddress = 8;
+    size_t workersPerAddress = 24;
     // Bytes of one request head; a longer head is refused with 431.
     size_t maxHeadBytes = 32 * 1024;
     // Bytes read from the network for one request, head and body together.
@@ -79,9 +80,9 @@ struct ConnectionLimits {
 // connection and gathers each request head, and the body too when it is small; only a connection
 // whose head (and small body) has fully arrived is given to a worker, which reads the rest of a large
 // body and answers through the library (`process_request`, one request at a time), then hands the
-// connection back to be watched. Slow or idle clients therefore hold no worker, and slow large bodies
-// only their address's share (`bodyWorkersPerAddress`). The route handlers, error handlers and
-// logger are the library's, set as usual.
+// connection back to be watched. Slow or idle clients therefore hold no worker, and one address holds
+// no more than its share of them (`workersPerAddress`, of which `bodyWorkersPerAddress` for slow
+// large bodies). The route handlers, error handlers and logger are the library's, set as usual.
 //
 // The library's own answer to a `Range` header (one slice of the body per range asked for, however
 // many and however they overlap) is never given: a handler that serves ranges takes them with
@@ -134,11 +135,13 @@ private:
     // A request's head is in: the request goes to a worker, or its body is gathered first, or it
     // waits for its address's turn.
     void headArrived(std::unique_ptr<Connection> connection);
-    // Hands the connection to the workers; `readsBody` when a worker will wait for its body.
-    void handOver(std::unique_ptr<Connection> connection, bool readsBody = false);
-    // Whether the address may have another worker wait for its body.
-    bool bodyWorkerFree(const std::string& network);
-    // Hands over the waiting bodies whose addresses have a worker free again.
+    // Hands the request to the workers when its address has a turn free, or else keeps it waiting
+    // for one; `readsBody` when a worker will wait for its body.
+    void takeTurn(std::unique_ptr<Connection> connection, bool readsBody);
+    void handOver(std::unique_ptr<Connection> connection, bool readsBody);
+    // Whether the address may hand another request to the workers.
+    bool turnFree(const std::string& network, bool readsBody);
+    // Hands over the waiting requests whose addresses have a turn free again.
     void giveTurns();
     // The connection no longer waits for its address's turn.
     void leaveTurn(Connection& connection);
@@ -192,10 +195,15 @@ private:
     std::condition_variable ready_;
     std::deque<std::unique_ptr<Connection>> queue_;     // heads complete, waiting for a worker
     std::vector<std::unique_ptr<Connection>> returned_; // answered, to be watched again
-    // Workers given a body still to come, by address (as counted: an IPv6 one by its /64).
-    std::unordered_map<std::string, size_t> bodyWorkers_;
-    // Connections whose bodies wait for their address's turn; touched by the watcher thread only.
-    size_t waitingForTurn_ = 0;
+    // Requests handed to the workers (queued or answered), and of them those given a body still to
+    // come, by address (as counted: an IPv6 one by its /64).
+    struct Share {
+        size_t requests = 0;
+        size_t bodies = 0;
+    };
+    std::unordered_map<std::string, Share> shares_;
+    // Requests waiting for their address's turn; changed by the watcher thread only.
+    std::atomic<size_t> waitingForTurn_{0};
 
     // New connections by address, and the addresses past their pace whose attempts to connect are
     // dropped until `until`; touched by the watcher thread only.

@@ -232,7 +232,11 @@ void CradlewayServer::setUp() {
     limits.maxWaitingPerAddress = std::max<size_t>(1, opts.maxWaitingPerAddress);
     limits.bodyGraceSeconds = std::max(0, opts.bodyGraceSeconds);
     limits.minBodyBytesPerSecond = opts.minBodyBytesPerSecond;
-    limits.bodyWorkersPerAddress = static_cast<size_t>(std::clamp(opts.bodyWorkersPerAddress, 1, threads));
+    limits.workersPerAddress = static_cast<size_t>(
+        opts.workersPerAddress > 0 ? std::min(opts.workersPerAddress, threads) : std::max(1, threads - threads / 4));
+    limits.bodyWorkersPerAddress = std::min(
+        limits.workersPerAddress,
+        static_cast<size_t>(opts.bodyWorkersPerAddress > 0 ? opts.bodyWorkersPerAddress : std::max(1, threads / 4)));
     http_ = std::make_unique<ConnectionServer>(limits);
     http_->set_payload_max_length(opts.maxRequestBytes);
 

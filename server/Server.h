@@ -41,9 +41,11 @@ struct ServerOptions {
     // `minBodyBytesPerSecond` on average since the head.
     int bodyGraceSeconds = 10;
     size_t minBodyBytesPerSecond = 1024;
-    // Workers that one network address may hold while they wait for its bodies to arrive; its other
-    // bodies wait for their turn without a worker.
-    int bodyWorkersPerAddress = 8;
+    // Workers one network address may hold at once (0: three quarters of `threads`), and of them
+    // those waiting for its bodies to arrive (0: a quarter); its other requests wait for their turn
+    // without a worker, behind other addresses'.
+    int workersPerAddress = 0;
+    int bodyWorkersPerAddress = 0;
     // Open connections at most; beyond them one of the address holding the most connections waiting
     // for a request head is closed. One address may hold `maxWaitingPerAddress` of them waiting for
     // their heads, and opens new ones at a pace (server/Connections.h).

@@ -131,6 +131,31 @@ TEST_F(SlowBodyTest, AnotherAddressSignsInWhileOneAddressTricklesFortyBodies) {
     }
 }
 
+// However its requests hold their workers, one address has at most its share of them.
+class WorkerShareTest : public SlowBodyTest {
+protected:
+    void adjust(ServerOptions& options) override {
+        options.threads = 4;
+        options.workersPerAddress = 3;
+        options.bodyWorkersPerAddress = 4;
+    }
+};
+
+TEST_F(WorkerShareTest, AnotherAddressIsAnsweredWhileOneAddressHoldsItsShareOfTheWorkers) {
+    const std::string large = R"({"email":"x@cradleway.test","padding":")";
+    std::vector<std::unique_ptr<RawConnection>> uploads;
+    for (int i = 0; i < 4; ++i)
+        uploads.push_back(bodyComing(kTrickler, "member/check", 100 * 1024, large));
+    EXPECT_EQ(signInFrom("127.0.0.3"), 200);
+    for (const auto& upload : uploads)
+        EXPECT_FALSE(upload->waitReadable(0));
+    const std::string rest = std::string(100 * 1024 - large.size() - 2, 'a') + "\"}";
+    for (const auto& upload : uploads) {
+        ASSERT_TRUE(upload->send(rest));
+        EXPECT_EQ(statusesIn(upload->readToClose()), std::vector<int>{200});
+    }
+}
+
 class LeastBodyPaceTest : public SlowBodyTest {
 protected:
     void adjust(ServerOptions& options) override {
