@@ -2,6 +2,7 @@
 
 #include "ServerFixture.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -20,6 +21,7 @@ protected:
     void adjust(ServerOptions& options) override {
         options.threads = 4;
         options.headerSeconds = 1;
+        options.keepAliveSeconds = 1;
     }
 };
 
@@ -67,6 +69,24 @@ TEST_F(ConnectionTest, AKeptAliveConnectionServesRequestAfterRequest) {
         EXPECT_EQ(reply->status, 200);
     }
     EXPECT_LE(server_->openConnections(), 2u);
+}
+
+TEST_F(ConnectionTest, AKeptAliveConnectionEndsWhenIdleAndAfterItsThousandthRequest) {
+    RawConnection idle(server_->port());
+    idle.send("GET /m/api/tandc HTTP/1.1\r\nHost: x\r\n\r\n");
+    EXPECT_EQ(statusesIn(idle.readReply()), std::vector<int>{200});
+    // Closed after its second of idling, with nothing more to say.
+    EXPECT_TRUE(idle.waitReadable(10'000));
+    EXPECT_EQ(idle.readToClose(10), "");
+
+    std::string requests;
+    for (int i = 0; i < 1001; ++i)
+        requests += "GET /m/api/tandc HTTP/1.1\r\nHost: x\r\n\r\n";
+    RawConnection many(server_->port());
+    many.send(requests);
+    const auto statuses = statusesIn(many.readToClose());
+    EXPECT_EQ(statuses.size(), 1000u);
+    EXPECT_EQ(std::count(statuses.begin(), statuses.end(), 200), 1000);
 }
 
 // Bodies that come slowly, or not at all once their heads are in: one address holds only its share of

@@ -259,6 +259,29 @@ TEST_F(RequestReadingTest, EachRequestsBodyIsSizedToWhatTheApplicationSends) {
     EXPECT_EQ(posted.status, 200) << posted.raw;
 }
 
+TEST_F(RequestReadingTest, HeadsAndFormsPastTheirBoundsAreRefused) {
+    RawConnection longHead(server_->port());
+    longHead.send("GET /m/api/tandc HTTP/1.1\r\nHost: x\r\nX-Long: " + std::string(40 * 1024, 'a') + "\r\n\r\n");
+    EXPECT_EQ(statusesIn(longHead.readToClose()), std::vector<int>{431});
+
+    httplib::MultipartFormDataItems parts;
+    for (int i = 0; i < 201; ++i)
+        parts.push_back({"field_" + std::to_string(i), "x", "", ""});
+    Reply tooMany = multipart("member/check", parts);
+    EXPECT_EQ(tooMany.status, 413) << tooMany.raw;
+    parts.resize(200);
+    parts.push_back({"email", "new@cradleway.test", "", ""});
+    parts.erase(parts.begin());
+    EXPECT_EQ(multipart("member/check", parts).status, 200);
+
+    httplib::Client zipped("127.0.0.1", server_->port());
+    zipped.set_compress(true);
+    auto compressed = zipped.Post("/m/api/member/check",
+                                  httplib::MultipartFormDataItems{{"email", "new@cradleway.test", "", ""}});
+    ASSERT_TRUE(compressed);
+    EXPECT_EQ(compressed->status, 415) << compressed->body;
+}
+
 TEST_F(RequestReadingTest, AQueryMayHoldQuestionMarksAndSlashes) {
     Session s = demoMother();
     RawConnection c(server_->port());
