@@ -593,9 +593,9 @@ bool ConnectionServer::makeRoom(const Connection& arriving) {
     // one, or else one of the address holding the most connections without a request to show for
     // them: one it opened past its pace, or else the one that has held its place longest (a dawdling
     // head, a long-idle keep-alive), never a fresh one that has had no time to speak. One address
-    // may hold only so many places waiting for heads, beyond which its own connection goes in the
-    // same order. A connection opened past its address's pace takes no other's place. Connections
-    // being answered are never closed for room.
+    // may hold only so many places waiting (for heads, small bodies or its turn with the workers),
+    // beyond which its own connection goes in the same order. A connection opened past its address's
+    // pace takes no other's place. Connections being answered are never closed for room.
     auto goesFirst = [](const Connection& a, const Connection& b) {
         if (a.pastPace != b.pastPace) return a.pastPace;
         return a.waitingSince < b.waitingSince;

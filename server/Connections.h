@@ -57,9 +57,10 @@ struct ConnectionLimits {
     // is closed to make room. The HTTP library answers 500 for a socket numbered at or above FD_SETSIZE, which
     // this keeps clear of.
     size_t maxConnections = 600;
-    // Connections of one network address waiting for a request head (opened, idle or with a head
-    // half sent); beyond them that address's own goes in the same order. A ward's phones share one
-    // address, each with a few connections.
+    // Connections of one network address waiting (opened, idle, with a head half sent, with a small
+    // body coming, or with a request waiting for the address's turn with the workers); beyond them
+    // that address's own goes in the same order. A ward's phones share one address, each with a few
+    // connections.
     size_t maxWaitingPerAddress = 256;
     // Connections one network address (an IPv6 one by its /64) may open that have not sent a request
     // yet: `openingBurst` at once, refilled at `openingsPerSecond`; one that sends its request gives

@@ -47,8 +47,8 @@ struct ServerOptions {
     int workersPerAddress = 0;
     int bodyWorkersPerAddress = 0;
     // Open connections at most; beyond them one of the address holding the most connections waiting
-    // for a request head is closed. One address may hold `maxWaitingPerAddress` of them waiting for
-    // their heads, and opens new ones at a pace (server/Connections.h).
+    // (for a request head, a small body or a turn with the workers) is closed. One address may hold
+    // `maxWaitingPerAddress` of them waiting, and opens new ones at a pace (server/Connections.h).
     size_t maxConnections = 600;
     size_t maxWaitingPerAddress = 256;
     int64_t accessTokenSeconds = 3600;
