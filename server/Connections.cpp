@@ -785,6 +785,7 @@ bool ConnectionServer::watchAgain(std::unique_ptr<Connection> connection) {
 }
 
 void ConnectionServer::headArrived(std::unique_ptr<Connection> connection) {
+    spoke(*connection);
     connection->escapeQuestionMarks();
     const HeadFraming framing = framingOf(connection->buffer, connection->offset);
     const auto now = Clock::now();
@@ -795,7 +796,6 @@ void ConnectionServer::headArrived(std::unique_ptr<Connection> connection) {
         takeTurn(std::move(connection), false);
         return;
     }
-    spoke(*connection);
     connection->deadline = now + std::chrono::seconds(limits_.bodySeconds);
     if (!framing.streamed && framing.bodyBytes <= limits_.gatheredBodyBytes) {
         connection->gathering = whole;
