@@ -180,7 +180,7 @@ class LeastBodyPaceTest : public SlowBodyTest {
 protected:
     void adjust(ServerOptions& options) override {
         SlowBodyTest::adjust(options);
-        options.bodyGraceSeconds = 1;
+        options.bodyGraceSeconds = 2;
     }
 
     // Sends the rest of a body of 200 bytes one byte every tenth of a second, until the server
@@ -205,7 +205,7 @@ TEST_F(LeastBodyPaceTest, ABodyThatTricklesInIsCutOffAndOneThatPausesIsTaken) {
     // A body that stops for a moment and then comes whole is taken.
     const std::string event = R"({"screen_name":"Feed","screen_action":"Tap","event_details":{}})";
     auto paused = bodyComing(kTrickler, "analytics", event.size(), event.substr(0, 10));
-    EXPECT_FALSE(paused->waitReadable(500));
+    EXPECT_FALSE(paused->waitReadable(300));
     paused->send(event.substr(10));
     EXPECT_EQ(statusesIn(paused->readToClose()), std::vector<int>{200});
 }
