@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstring>
+#include <string_view>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -43,6 +45,9 @@ struct Exchange {
     bool chunked = false;
     bool close = false;
     bool bodyRead = false;
+    bool bodyTooSlow = false;
+    // What the request's `Range` header asked for, taken from the library before it could answer it.
+    httplib::Ranges ranges;
 
     // After a head the library could not read, what follows cannot be trusted to start a request; nor
     // after a chunked body, whose end the library takes leniently (a chunk followed by anything but
@@ -52,12 +57,68 @@ struct Exchange {
 };
 thread_local Exchange* currentExchange = nullptr;
 
-bool equalsIgnoringCase(const std::string& a, const char* b) {
+bool equalsIgnoringCase(std::string_view a, const char* b) {
     size_t n = std::strlen(b);
     if (a.size() != n) return false;
     for (size_t i = 0; i < n; ++i)
         if (std::tolower(static_cast<unsigned char>(a[i])) != b[i]) return false;
     return true;
+}
+
+// What the watching thread needs to know of a request head that has arrived: where it ends, and
+// how much body follows it.
+struct HeadFraming {
+    size_t headBytes = 0;
+    // The body's length, when a length is given and nothing makes it doubtful; 0 otherwise (no body,
+    // or framing the library refuses without reading a body).
+    size_t bodyBytes = 0;
+    // A body whose end only its reader finds (chunked), or that waits to be asked for (Expect).
+    bool streamed = false;
+};
+
+// Reads the head that begins at `from` in `buffer` as the library will: header names up to their
+// colon, compared without case, values trimmed.
+HeadFraming framingOf(const std::string& buffer, size_t from) {
+    HeadFraming framing;
+    const size_t crlf = buffer.find("\r\n\r\n", from), lf = buffer.find("\n\n", from);
+    const size_t end = std::min(crlf == std::string::npos ? crlf : crlf + 4, lf == std::string::npos ? lf : lf + 2);
+    if (end == std::string::npos) return framing;
+    framing.headBytes = end - from;
+    const std::string_view head(buffer.data() + from, framing.headBytes);
+    size_t lengths = 0;
+    std::string_view length;
+    bool coded = false, expects = false;
+    for (size_t at = head.find('\n'); at != std::string_view::npos && at + 1 < head.size();) {
+        const size_t lineEnd = head.find('\n', at + 1);
+        std::string_view line = head.substr(at + 1, lineEnd - at - 1);
+        at = lineEnd;
+        const size_t colon = line.find(':');
+        if (colon == std::string_view::npos) continue;
+        const std::string_view name = line.substr(0, colon);
+        std::string_view value = line.substr(colon + 1);
+        while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
+        while (!value.empty() && (value.back() == ' ' || value.back() == '\t' || value.back() == '\r'))
+            value.remove_suffix(1);
+        if (equalsIgnoringCase(name, "content-length")) {
+            ++lengths;
+            length = value;
+        } else if (equalsIgnoringCase(name, "transfer-encoding")) {
+            coded = true;
+        } else if (equalsIgnoringCase(name, "expect")) {
+            expects = true;
+        }
+    }
+    size_t announced = 0;
+    const bool known = lengths == 1 && !length.empty() && length.size() <= 18 &&
+                       std::from_chars(length.data(), length.data() + length.size(), announced).ptr ==
+                           length.data() + length.size();
+    if (coded && lengths == 0) {
+        framing.streamed = true;
+    } else if (known && !coded) {
+        framing.bodyBytes = announced;
+        framing.streamed = expects && announced > 0;
+    }
+    return framing;
 }
 
 // Why the request's body cannot be told apart from what follows it; nothing when it can.
@@ -103,6 +164,13 @@ void describeAddress(const sockaddr_storage& address, std::string& ip, int& port
     ip = text;
 }
 
+// When a body awaited since `since` of which `received` bytes have come falls behind the least pace.
+Clock::time_point bodyDue(const ConnectionLimits& limits, Clock::time_point since, size_t received) {
+    if (limits.minBodyBytesPerSecond == 0) return Clock::time_point::max();
+    return since + std::chrono::seconds(limits.bodyGraceSeconds) +
+           std::chrono::milliseconds(static_cast<int64_t>(received * 1000 / limits.minBodyBytesPerSecond));
+}
+
 int millisecondsUntil(Clock::time_point deadline, int ceilingSeconds) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return static_cast<int>(std::clamp<int64_t>(left, 0, int64_t{ceilingSeconds} * 1000));
@@ -131,6 +199,15 @@ void requestBodyRead() {
     if (currentExchange) currentExchange->bodyRead = true;
 }
 
+bool requestBodyTooSlow() {
+    return currentExchange && currentExchange->bodyTooSlow;
+}
+
+const httplib::Ranges& requestedRanges() {
+    static const httplib::Ranges none;
+    return currentExchange ? currentExchange->ranges : none;
+}
+
 struct ConnectionServer::Connection {
     int fd = -1;
     std::string buffer; // bytes received and not yet handled begin at `offset`
@@ -148,6 +225,16 @@ struct ConnectionServer::Connection {
     // Counted against its address's pace until it sends its first request.
     bool paced = false;
     size_t served = 0;
+    // The current request's head, in bytes from `offset`, once it is in; and since when its body
+    // has been awaited (by the watcher, or by a worker for one that waited for its turn).
+    size_t headBytes = 0;
+    Clock::time_point bodySince;
+    // Head and body bytes the watcher gathers before the request goes to a worker; 0 when none.
+    size_t gathering = 0;
+    // Its request waits, unread, for its address's turn with the workers.
+    bool waitingTurn = false;
+    // Its body is still to come when a worker takes it: counted against its address's bodies.
+    bool readsBody = false;
     std::string remoteIp, localIp;
     std::string network; // the client's address as counted: an IPv6 one by its /64
     int remotePort = 0, localPort = 0;
@@ -201,7 +288,7 @@ public:
 
     bool is_readable() const override {
         if (c_.unread() > 0) return true;
-        return c_.fd >= 0 && waitFor(c_.fd, POLLIN, millisecondsUntil(deadline_, limits_.readSeconds));
+        return c_.fd >= 0 && awaitInput();
     }
 
     bool is_writable() const override {
@@ -263,11 +350,19 @@ private:
                 return 0;
             }
             if (errno == EINTR) continue;
-            if ((errno != EAGAIN && errno != EWOULDBLOCK) ||
-                !waitFor(c_.fd, POLLIN, millisecondsUntil(deadline_, limits_.readSeconds)))
-                return -1;
+            if ((errno != EAGAIN && errno != EWOULDBLOCK) || !awaitInput()) return -1;
             c_.buffer.resize(kReadChunk);
         }
+    }
+
+    // Waits for more of the request, only as long as its deadline and its least pace allow: the head
+    // is in, so what is awaited is the body. A wait that runs out marks the body as too slow.
+    bool awaitInput() const {
+        const size_t body = served_ > c_.headBytes ? served_ - c_.headBytes : 0;
+        const auto until = std::min(deadline_, bodyDue(limits_, c_.bodySince, body));
+        if (waitFor(c_.fd, POLLIN, millisecondsUntil(until, limits_.readSeconds))) return true;
+        if (currentExchange) currentExchange->bodyTooSlow = true;
+        return false;
     }
 
     Connection& c_;
@@ -297,7 +392,8 @@ ConnectionServer::ConnectionServer(ConnectionLimits limits) : limits_(limits) {
         if (framingFault(req))
             status = 400;
         else if (req.has_header("Content-Length") &&
-                 req.get_header_value<uint64_t>("Content-Length") > limits_.maxRequestBytes)
+                 req.get_header_value<uint64_t>("Content-Length") >
+                     (bodyLimit_ ? bodyLimit_(req) : limits_.maxRequestBytes))
             status = 413;
         if (status != 100) {
             res.status = status;
@@ -433,6 +529,7 @@ void ConnectionServer::watch() {
                 }
                 for (auto& connection : back)
                     arrive(std::move(connection));
+                giveTurns();
             } else if (auto found = watched_.find(fd); found != watched_.end()) {
                 readFrom(*found->second);
             }
@@ -496,9 +593,9 @@ bool ConnectionServer::makeRoom(const Connection& arriving) {
     // one, or else one of the address holding the most connections without a request to show for
     // them: one it opened past its pace, or else the one that has held its place longest (a dawdling
     // head, a long-idle keep-alive), never a fresh one that has had no time to speak. One address
-    // may hold only so many places waiting for heads, beyond which its own connection goes in the
-    // same order. A connection opened past its address's pace takes no other's place. Connections
-    // being answered are never closed for room.
+    // may hold only so many places waiting (for heads, small bodies or its turn with the workers),
+    // beyond which its own connection goes in the same order. A connection opened past its address's
+    // pace takes no other's place. Connections being answered are never closed for room.
     auto goesFirst = [](const Connection& a, const Connection& b) {
         if (a.pastPace != b.pastPace) return a.pastPace;
         return a.waitingSince < b.waitingSince;
@@ -655,7 +752,7 @@ void ConnectionServer::arrive(std::unique_ptr<Connection> connection) {
         connection->skipBlankLines();
         connection->scanned = 0;
         if (connection->unread() > 0 && connection->headComplete()) {
-            handOver(std::move(connection));
+            headArrived(std::move(connection));
             return;
         }
         if (connection->peerClosed) {
@@ -668,15 +765,91 @@ void ConnectionServer::arrive(std::unique_ptr<Connection> connection) {
             now + std::chrono::seconds(connection->headStarted || fresh ? limits_.headerSeconds
                                                                         : limits_.idleSeconds);
     }
-    epoll_event event{};
-    event.events = EPOLLIN | EPOLLRDHUP;
-    event.data.fd = connection->fd;
-    if (::epoll_ctl(epollFd_, EPOLL_CTL_ADD, connection->fd, &event) != 0) {
-        closeConnection(std::move(connection));
-        return;
+    watchAgain(std::move(connection));
+}
+
+bool ConnectionServer::watchAgain(std::unique_ptr<Connection> connection) {
+    // A body waiting for its turn is not read meanwhile: the client is held by its own window.
+    if (!connection->waitingTurn) {
+        epoll_event event{};
+        event.events = EPOLLIN | EPOLLRDHUP;
+        event.data.fd = connection->fd;
+        if (::epoll_ctl(epollFd_, EPOLL_CTL_ADD, connection->fd, &event) != 0) {
+            closeConnection(std::move(connection));
+            return false;
+        }
     }
     int fd = connection->fd;
     watched_[fd] = std::move(connection);
+    return true;
+}
+
+void ConnectionServer::headArrived(std::unique_ptr<Connection> connection) {
+    spoke(*connection);
+    connection->escapeQuestionMarks();
+    const HeadFraming framing = framingOf(connection->buffer, connection->offset);
+    const auto now = Clock::now();
+    connection->headBytes = framing.headBytes;
+    connection->bodySince = now;
+    const size_t whole = framing.headBytes + framing.bodyBytes;
+    if (!framing.streamed && connection->unread() >= whole) {
+        takeTurn(std::move(connection), false);
+        return;
+    }
+    connection->deadline = now + std::chrono::seconds(limits_.bodySeconds);
+    if (!framing.streamed && framing.bodyBytes <= limits_.gatheredBodyBytes) {
+        connection->gathering = whole;
+        watchAgain(std::move(connection));
+        return;
+    }
+    takeTurn(std::move(connection), true);
+}
+
+void ConnectionServer::takeTurn(std::unique_ptr<Connection> connection, bool readsBody) {
+    if (turnFree(connection->network, readsBody)) {
+        handOver(std::move(connection), readsBody);
+        return;
+    }
+    connection->readsBody = readsBody;
+    connection->waitingTurn = true;
+    ++waitingForTurn_;
+    connection->deadline = Clock::now() + std::chrono::seconds(limits_.bodySeconds);
+    watchAgain(std::move(connection));
+}
+
+bool ConnectionServer::turnFree(const std::string& network, bool readsBody) {
+    std::lock_guard lock(mutex_);
+    auto found = shares_.find(network);
+    if (found == shares_.end()) return true;
+    return found->second.requests < limits_.workersPerAddress &&
+           (!readsBody || found->second.bodies < limits_.bodyWorkersPerAddress);
+}
+
+void ConnectionServer::giveTurns() {
+    if (waitingForTurn_ == 0) return;
+    // Longest waiting first, so that an address's bodies take their turns in the order they came.
+    std::vector<Connection*> waiting;
+    for (auto& [fd, connection] : watched_)
+        if (connection->waitingTurn) waiting.push_back(connection.get());
+    std::sort(waiting.begin(), waiting.end(),
+              [](const Connection* a, const Connection* b) { return a->deadline < b->deadline; });
+    for (Connection* connection : waiting) {
+        if (!turnFree(connection->network, connection->readsBody)) continue;
+        int fd = connection->fd;
+        auto owned = std::move(watched_[fd]);
+        watched_.erase(fd);
+        leaveTurn(*owned);
+        const bool readsBody = owned->readsBody;
+        handOver(std::move(owned), readsBody);
+    }
+}
+
+void ConnectionServer::refuseWatched(std::unique_ptr<Connection> connection, int status, const char* reason,
+                                     const std::string& message) {
+    std::string reply = errorReply(status, reason, message);
+    ssize_t ignored = ::send(connection->fd, reply.data(), reply.size(), MSG_NOSIGNAL);
+    (void)ignored;
+    closeAfterDraining(std::move(connection), true);
 }
 
 void ConnectionServer::readFrom(Connection& connection) {
@@ -688,15 +861,16 @@ void ConnectionServer::readFrom(Connection& connection) {
         return owned;
     };
     char chunk[kReadChunk];
+    // A head is read up to one byte past its limit, a gathered body to its end and no further.
+    const size_t wanted = connection.gathering ? connection.gathering : limits_.maxHeadBytes + 1;
     for (;;) {
         size_t room = connection.draining
                           ? sizeof chunk
-                          : std::min(sizeof chunk, limits_.maxHeadBytes + 1 -
-                                                       std::min(limits_.maxHeadBytes, connection.unread()));
+                          : std::min(sizeof chunk, wanted - std::min(wanted, connection.unread()));
+        if (room == 0) break;
         ssize_t n = ::recv(fd, chunk, room, 0);
         if (n > 0) {
             if (!connection.draining) connection.buffer.append(chunk, static_cast<size_t>(n));
-            if (!connection.draining && connection.unread() > limits_.maxHeadBytes) break;
             continue;
         }
         if (n == 0) {
@@ -712,9 +886,16 @@ void ConnectionServer::readFrom(Connection& connection) {
         if (connection.peerClosed) closeConnection(drop());
         return;
     }
+    if (connection.gathering) {
+        if (connection.unread() >= connection.gathering)
+            takeTurn(drop(), false);
+        else if (connection.peerClosed)
+            closeConnection(drop());
+        return;
+    }
     connection.skipBlankLines();
     if (connection.unread() > 0 && connection.headComplete()) {
-        handOver(drop());
+        headArrived(drop());
         return;
     }
     if (connection.unread() > limits_.maxHeadBytes) {
@@ -746,13 +927,29 @@ void ConnectionServer::sweep() {
     }
     if (std::erase_if(paused_, [now](const PausedAddress& p) { return now >= p.until; }) > 0)
         filterPausedAddresses();
+    giveTurns();
+    auto behind = [&](const Connection& c) {
+        return c.gathering && now >= bodyDue(limits_, c.bodySince, c.unread() - std::min(c.unread(), c.headBytes));
+    };
     std::vector<int> expired;
     for (auto& [fd, connection] : watched_)
-        if (now >= connection->deadline) expired.push_back(fd);
+        if (now >= connection->deadline || behind(*connection)) expired.push_back(fd);
     for (int fd : expired) {
         auto connection = std::move(watched_[fd]);
         watched_.erase(fd);
         ::epoll_ctl(epollFd_, EPOLL_CTL_DEL, fd, nullptr);
+        if (connection->gathering) {
+            connection->gathering = 0;
+            refuseWatched(std::move(connection), 408, "Request Timeout", "The request body arrived too slowly.");
+            continue;
+        }
+        if (connection->waitingTurn) {
+            leaveTurn(*connection);
+            refuseWatched(std::move(connection), 429, "Too Many Requests",
+                          "The server is busy with other requests from your network. Please try again in a "
+                          "moment.");
+            continue;
+        }
         if (connection->headStarted && !connection->draining) {
             std::string reply = errorReply(408, "Request Timeout", "The request took too long to arrive.");
             ssize_t ignored = ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
@@ -762,18 +959,29 @@ void ConnectionServer::sweep() {
     }
 }
 
-void ConnectionServer::handOver(std::unique_ptr<Connection> connection) {
+void ConnectionServer::handOver(std::unique_ptr<Connection> connection, bool readsBody) {
     spoke(*connection);
-    connection->escapeQuestionMarks();
+    connection->gathering = 0;
+    connection->readsBody = readsBody;
     {
         std::lock_guard lock(mutex_);
+        Share& share = shares_[connection->network];
+        ++share.requests;
+        share.bodies += readsBody;
         queue_.push_back(std::move(connection));
     }
     ready_.notify_one();
 }
 
+void ConnectionServer::leaveTurn(Connection& connection) {
+    if (!connection.waitingTurn) return;
+    connection.waitingTurn = false;
+    --waitingForTurn_;
+}
+
 void ConnectionServer::closeConnection(std::unique_ptr<Connection> connection) {
     if (!connection) return;
+    leaveTurn(*connection);
     if (connection->fd >= 0) {
         ::close(connection->fd);
         --open_;
@@ -815,10 +1023,23 @@ void ConnectionServer::work() {
             closeConnection(std::move(connection));
             continue;
         }
+        // The least pace of a body that waited for its turn counts from now, when it is read again.
+        if (connection->readsBody) connection->bodySince = Clock::now();
         Stream stream(*connection, limits_);
         bool last = connection->served + 1 >= limits_.requestsPerConnection;
         After after = serveOne(stream, last);
         ++connection->served;
+        {
+            std::lock_guard lock(mutex_);
+            if (auto found = shares_.find(connection->network); found != shares_.end()) {
+                --found->second.requests;
+                found->second.bodies -= connection->readsBody;
+                if (found->second.requests == 0) shares_.erase(found);
+            }
+        }
+        connection->readsBody = false;
+        // The address's next request may have its turn.
+        if (waitingForTurn_ > 0) wake();
         if (after == After::Drain) {
             closeAfterDraining(std::move(connection), false);
             continue;
@@ -846,6 +1067,10 @@ ConnectionServer::After ConnectionServer::serveOne(Stream& stream, bool lastRequ
             exchange.parsed = true;
             exchange.hasBody = bodyExpected(req);
             exchange.chunked = req.has_header("Transfer-Encoding");
+            // The library would answer ranges from any reply, each a slice of it, however many and
+            // however they overlap; the handlers that serve ranges take them from here.
+            exchange.ranges = std::move(req.ranges);
+            req.ranges.clear();
         });
     } catch (...) {
         ok = false;

@@ -34,6 +34,20 @@ struct ConnectionLimits {
     int bodySeconds = 60;
     int readSeconds = 10;
     int writeSeconds = 10;
+    // A body must also keep to a least pace once its head is in (once it has a worker, for one that
+    // waited for its turn): after `bodyGraceSeconds`, `minBodyBytesPerSecond` on average. One that
+    // falls behind is answered 408 and closed.
+    int bodyGraceSeconds = 10;
+    size_t minBodyBytesPerSecond = 1024;
+    // A body of a known length up to this size is gathered by the watching thread, as a head is, and
+    // the request goes to a worker whole: a client that trickles it in holds no worker.
+    size_t gatheredBodyBytes = 64 * 1024;
+    // A larger body (or a chunked one, or one that waits to be asked for) is read by a worker as it
+    // comes. One network address may have this many workers waiting for its bodies, and this many
+    // requests with the workers in all (queued or answered); its next request waits for its turn
+    // without a worker (unread, its body untimed meanwhile), and other addresses' requests go ahead.
+    size_t bodyWorkersPerAddress = 8;
+    size_t workersPerAddress = 24;
     // Bytes of one request head; a longer head is refused with 431.
     size_t maxHeadBytes = 32 * 1024;
     // Bytes read from the network for one request, head and body together.
@@ -43,9 +57,10 @@ struct ConnectionLimits {
     // is closed to make room. The HTTP library answers 500 for a socket numbered at or above FD_SETSIZE, which
     // this keeps clear of.
     size_t maxConnections = 600;
-    // Connections of one network address waiting for a request head (opened, idle or with a head
-    // half sent); beyond them that address's own goes in the same order. A ward's phones share one
-    // address, each with a few connections.
+    // Connections of one network address waiting (opened, idle, with a head half sent, with a small
+    // body coming, or with a request waiting for the address's turn with the workers); beyond them
+    // that address's own goes in the same order. A ward's phones share one address, each with a few
+    // connections.
     size_t maxWaitingPerAddress = 256;
     // Connections one network address (an IPv6 one by its /64) may open that have not sent a request
     // yet: `openingBurst` at once, refilled at `openingsPerSecond`; one that sends its request gives
@@ -63,10 +78,16 @@ struct ConnectionLimits {
 };
 
 // cpp-httplib's request handling behind an acceptor of our own. One thread watches every open
-// connection and gathers each request head; only a connection whose head has fully arrived is given
-// to a worker, which reads the body and answers through the library (`process_request`, one request
-// at a time), then hands the connection back to be watched. Slow or idle clients therefore hold no
-// worker. The route handlers, error handlers and logger are the library's, set as usual.
+// connection and gathers each request head, and the body too when it is small; only a connection
+// whose head (and small body) has fully arrived is given to a worker, which reads the rest of a large
+// body and answers through the library (`process_request`, one request at a time), then hands the
+// connection back to be watched. Slow or idle clients therefore hold no worker, and one address holds
+// no more than its share of them (`workersPerAddress`, of which `bodyWorkersPerAddress` for slow
+// large bodies). The route handlers, error handlers and logger are the library's, set as usual.
+//
+// The library's own answer to a `Range` header (one slice of the body per range asked for, however
+// many and however they overlap) is never given: a handler that serves ranges takes them with
+// `requestedRanges()` and answers them itself; every other reply is the whole body.
 //
 // Requests that carry a body the handler did not read to its end, or a chunked body, close their
 // connection after the reply, so that what is left of the body is never read as another request. Handlers say
@@ -88,6 +109,9 @@ public:
 
     // The handler that runs before routing (the library's pre-routing handler, after the framing checks).
     void setPreRouting(HandlerWithResponse handler) { preRouting_ = std::move(handler); }
+    // The bytes a request's body may hold, by its head; `maxRequestBytes` when not set. A request that
+    // waits to be asked for its body (`Expect: 100-continue`) is refused at once past it.
+    void setBodyLimit(std::function<size_t(const httplib::Request&)> limit) { bodyLimit_ = std::move(limit); }
 
     // Answers the requests in `bytes` as if they had arrived on one connection, and returns what would
     // have been sent back. No socket and no thread: for the fuzzer.
@@ -106,7 +130,25 @@ private:
     void acceptNew();
     void readFrom(Connection& connection);
     void arrive(std::unique_ptr<Connection> connection);
-    void handOver(std::unique_ptr<Connection> connection);
+    // Watches the connection again (reading from it unless it waits for its turn); false when it
+    // could not be, and was closed.
+    bool watchAgain(std::unique_ptr<Connection> connection);
+    // A request's head is in: the request goes to a worker, or its body is gathered first, or it
+    // waits for its address's turn.
+    void headArrived(std::unique_ptr<Connection> connection);
+    // Hands the request to the workers when its address has a turn free, or else keeps it waiting
+    // for one; `readsBody` when a worker will wait for its body.
+    void takeTurn(std::unique_ptr<Connection> connection, bool readsBody);
+    void handOver(std::unique_ptr<Connection> connection, bool readsBody);
+    // Whether the address may hand another request to the workers.
+    bool turnFree(const std::string& network, bool readsBody);
+    // Hands over the waiting requests whose addresses have a turn free again.
+    void giveTurns();
+    // The connection no longer waits for its address's turn.
+    void leaveTurn(Connection& connection);
+    // Answers a watched connection with an error of its own and closes it.
+    void refuseWatched(std::unique_ptr<Connection> connection, int status, const char* reason,
+                       const std::string& message);
     void closeConnection(std::unique_ptr<Connection> connection);
     // Sends what is left of the reply, then reads and drops what the client still sends for a moment
     // before closing: closing a socket with unread data would reset the connection and could destroy
@@ -133,6 +175,7 @@ private:
 
     ConnectionLimits limits_;
     HandlerWithResponse preRouting_;
+    std::function<size_t(const httplib::Request&)> bodyLimit_;
     int listenFd_ = -1;
     int epollFd_ = -1;
     int wakeFd_ = -1;
@@ -153,6 +196,15 @@ private:
     std::condition_variable ready_;
     std::deque<std::unique_ptr<Connection>> queue_;     // heads complete, waiting for a worker
     std::vector<std::unique_ptr<Connection>> returned_; // answered, to be watched again
+    // Requests handed to the workers (queued or answered), and of them those given a body still to
+    // come, by address (as counted: an IPv6 one by its /64).
+    struct Share {
+        size_t requests = 0;
+        size_t bodies = 0;
+    };
+    std::unordered_map<std::string, Share> shares_;
+    // Requests waiting for their address's turn; changed by the watcher thread only.
+    std::atomic<size_t> waitingForTurn_{0};
 
     // New connections by address, and the addresses past their pace whose attempts to connect are
     // dropped until `until`; touched by the watcher thread only.
@@ -169,5 +221,11 @@ private:
 void closeConnectionAfterReply();
 // Within a request's handler: the request's body has been read to its end.
 void requestBodyRead();
+// Within a request's handler: reading the body failed because it came too slowly (its least pace,
+// its deadline), rather than because it ended early.
+bool requestBodyTooSlow();
+// Within a request's handler: the byte ranges the request's `Range` header asked for, as the library
+// read them (a first byte of -1 counts from the end); none when it asked for none.
+const httplib::Ranges& requestedRanges();
 
 } // namespace cw::server

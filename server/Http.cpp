@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <ctime>
 
 #include <sodium.h>
@@ -73,23 +74,113 @@ bool hostLooksSafe(const std::string& host) {
 
 } // namespace
 
-json parseRequestJson(std::string_view text, const std::string& what) {
+namespace {
+
+// What a JSON text becomes once read, found in one pass over it before it is read: how deeply it
+// nests, and about how many bytes its values take. A parsed value keeps every scalar in sixteen bytes,
+// but a list of sixteen-byte slots (doubled as it grows), an object's tree of nodes and a text's own
+// allocation cost far more than the few characters that write them ("[[],[],…]" becomes twenty times
+// its size); these are what the measure counts, above what the allocator holds for each.
+struct JsonMeasure {
     bool tooDeep = false;
-    json value = json::parse(
-        text,
-        [&tooDeep](int depth, json::parse_event_t, json&) {
-            if (depth > kMaxJsonDepth) tooDeep = true;
-            return !tooDeep;
-        },
-        false);
-    if (tooDeep) throw HttpError(400, what + " nests too deeply.");
+    size_t bytes = 16;
+};
+
+constexpr size_t kListSlotBytes = 32;   // an element's slot in its list, with the list's spare room
+constexpr size_t kListBytes = 48;       // a list's own vector and its buffer's header
+constexpr size_t kObjectBytes = 64;     // an object's own tree
+constexpr size_t kMemberBytes = 96;     // a member's node: its key's text and its value's slot
+constexpr size_t kTextBytes = 48;       // a text's own string
+constexpr size_t kShortTextBytes = 15;  // kept within the string itself
+// What a parsed body may cost beside its text: the text is read only when its values take at most
+// this many bytes for each of its own, or a few kilobytes whatever its size.
+constexpr size_t kJsonBytesPerTextByte = 8;
+constexpr size_t kJsonSmallBytes = 16 * 1024;
+
+JsonMeasure measureJson(std::string_view text) {
+    JsonMeasure measure;
+    bool inObject[kMaxJsonDepth]; // whether each open container is an object rather than a list
+    int depth = 0;
+    bool expectKey = false;
+    auto slot = [&] {
+        if (depth > 0 && !inObject[depth - 1]) measure.bytes += kListSlotBytes;
+    };
+    auto heapOf = [](size_t length) { return length > kShortTextBytes ? length + 24 : 0; };
+    for (size_t at = 0; at < text.size(); ++at) {
+        const char c = text[at];
+        switch (c) {
+        case '{':
+        case '[':
+            if (depth == kMaxJsonDepth) {
+                measure.tooDeep = true;
+                return measure;
+            }
+            slot();
+            inObject[depth++] = c == '{';
+            expectKey = c == '{';
+            measure.bytes += c == '{' ? kObjectBytes : kListBytes;
+            break;
+        case '}':
+        case ']':
+            if (depth > 0) --depth;
+            expectKey = false;
+            break;
+        case ',':
+            expectKey = depth > 0 && inObject[depth - 1];
+            break;
+        case ':':
+            expectKey = false;
+            break;
+        case ' ':
+        case '\t':
+        case '\r':
+        case '\n':
+            break;
+        case '"': {
+            const size_t start = ++at;
+            while (at < text.size() && text[at] != '"')
+                at += text[at] == '\\' ? 2 : 1;
+            const size_t length = std::min(at, text.size()) - start;
+            if (expectKey) {
+                measure.bytes += kMemberBytes + heapOf(length);
+                expectKey = false;
+            } else {
+                slot();
+                measure.bytes += kTextBytes + heapOf(length);
+            }
+            break;
+        }
+        default: // a number, true, false or null, read to its end
+            slot();
+            while (at + 1 < text.size() && !std::strchr(",:[]{}\" \t\r\n", text[at + 1]))
+                ++at;
+        }
+    }
+    return measure;
+}
+
+json readJson(std::string_view text, const std::string& what, bool bounded) {
+    // Checked before the text is read, so that the parser needs no callback (with one, it searches
+    // the enclosing container after each object, a time that grows with the square of the text).
+    const JsonMeasure measure = measureJson(text);
+    if (measure.tooDeep) throw HttpError(400, what + " nests too deeply.");
+    if (bounded && measure.bytes > std::max(kJsonSmallBytes, kJsonBytesPerTextByte * text.size()))
+        throw HttpError(413, what + " holds too many values for its size.");
+    json value = json::parse(text, nullptr, false);
     if (value.is_discarded()) throw HttpError(400, what + " is not valid JSON.");
     return value;
 }
 
+} // namespace
+
+json parseRequestJson(std::string_view text, const std::string& what) {
+    return readJson(text, what, true);
+}
+
 json parseStoredJson(std::string_view text) {
     try {
-        return parseRequestJson(text, "stored JSON");
+        // The server's own: read whatever it holds, under the bound on nesting.
+        return readJson(text, "stored JSON", false);
     } catch (const HttpError&) {
         return nullptr;
     }

@@ -34,7 +34,9 @@ struct ServerState;
 // The deepest nesting of any JSON the server reads; nothing the client sends comes close, and a bound
 // keeps every walk over a value (copies, comparisons, dumps) from running out of stack.
 constexpr int kMaxJsonDepth = 32;
-// JSON a request carries, in its body or in a form field: 400 when it is not JSON or nests too deeply.
+// JSON a request carries, in its body or in a form field: 400 when it is not JSON or nests too deeply,
+// 413 when its values would take more than eight times its size (or a few kilobytes). Read in time
+// and memory that grow with the text.
 json parseRequestJson(std::string_view text, const std::string& what);
 // JSON the server stored itself: null when it cannot be read, under the same bound.
 json parseStoredJson(std::string_view text);

@@ -6,8 +6,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <stdexcept>
+#include <unordered_map>
 #include <vector>
 
 #include <csetjmp>
@@ -317,6 +320,72 @@ Gate& decodingGate() {
     return gate;
 }
 
+// Each sender's turn to have a picture decoded: one at a time, a few more waiting. Senders are held
+// only while one of their pictures is decoded or waits, so the table never outgrows the workers.
+class SenderTurns {
+public:
+    enum class Outcome { Taken, Crowded, TimedOut };
+
+    Outcome take(const std::string& sender, Clock::time_point deadline) {
+        std::unique_lock lock(mutex_);
+        Sender& own = senders_[sender];
+        if (!own.decoding) {
+            own.decoding = true;
+            return Outcome::Taken;
+        }
+        if (own.waiting >= kPictureWaitsPerSender) return Outcome::Crowded;
+        ++own.waiting;
+        // References to the table's entries stay valid as it grows.
+        const bool free = freed_.wait_until(lock, deadline, [&own] { return !own.decoding; });
+        --own.waiting;
+        if (!free) return Outcome::TimedOut;
+        own.decoding = true;
+        return Outcome::Taken;
+    }
+
+    void give(const std::string& sender) {
+        {
+            std::lock_guard lock(mutex_);
+            auto found = senders_.find(sender);
+            found->second.decoding = false;
+            if (found->second.waiting == 0) senders_.erase(found);
+        }
+        freed_.notify_all();
+    }
+
+private:
+    struct Sender {
+        bool decoding = false;
+        int waiting = 0;
+    };
+    std::mutex mutex_;
+    std::condition_variable freed_;
+    std::unordered_map<std::string, Sender> senders_;
+};
+
+SenderTurns& senderTurns() {
+    static SenderTurns turns;
+    return turns;
+}
+
+// A sender's turn held for the life of a decoding.
+class SenderTurn {
+public:
+    SenderTurn(const std::string& sender, Clock::time_point deadline) : sender_(sender) {
+        if (!sender_.empty()) outcome_ = senderTurns().take(sender_, deadline);
+    }
+    ~SenderTurn() {
+        if (!sender_.empty() && outcome_ == SenderTurns::Outcome::Taken) senderTurns().give(sender_);
+    }
+    SenderTurn(const SenderTurn&) = delete;
+    SenderTurn& operator=(const SenderTurn&) = delete;
+    SenderTurns::Outcome outcome() const { return outcome_; }
+
+private:
+    const std::string& sender_;
+    SenderTurns::Outcome outcome_ = SenderTurns::Outcome::Taken;
+};
+
 } // namespace
 
 std::optional<PictureKind> pictureKind(const std::string& bytes) {
@@ -330,7 +399,14 @@ std::optional<PictureKind> pictureKind(const std::string& bytes) {
 PictureVerdict checkPicture(const std::string& bytes, PictureKind kind, const PictureBounds& bounds) {
     if (Transaction::openOnThisThread())
         throw std::logic_error("a picture is being decoded inside a write transaction");
-    Gate::Turn turn(decodingGate(), bounds.patience);
+    // The sender's own turn first: her other pictures wait behind her first, not in the places of
+    // other senders' pictures.
+    const auto deadline = Clock::now() + bounds.patience;
+    SenderTurn own(bounds.sender, deadline);
+    if (own.outcome() == SenderTurns::Outcome::Crowded) return PictureVerdict::SenderBusy;
+    if (own.outcome() == SenderTurns::Outcome::TimedOut) return PictureVerdict::Busy;
+    Gate::Turn turn(decodingGate(), std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        std::max(deadline - Clock::now(), Clock::duration::zero())));
     if (!turn) return PictureVerdict::Busy;
     if (bounds.started) bounds.started();
     Reading reading{bounds, Clock::now() + bounds.maxTime};
@@ -358,6 +434,8 @@ PictureKind requirePicture(const std::string& bytes, const std::string& field, c
     case PictureVerdict::TooComplex:
         throw HttpError(415, name + " is encoded in more than " + std::to_string(bounds.maxScans) +
                                  " scans; please send an ordinary JPEG or PNG.");
+    case PictureVerdict::SenderBusy:
+        throw HttpError(429, "Your other pictures are still being read. Please try again in a moment.");
     case PictureVerdict::Busy:
         break;
     }

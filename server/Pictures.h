@@ -31,6 +31,7 @@ enum class PictureVerdict {
     TooSlow,     // longer to decode than any picture should take: too costly, as one too large is
     TooComplex,  // more scans than any camera writes: not a picture of the kind we take
     Busy,        // every place for decoding stayed taken while it waited
+    SenderBusy,  // its sender has a picture being decoded and as many waiting as a sender may
 };
 
 // What one picture may cost to read: a few are decoded at once, each within a memory limit, a number
@@ -41,12 +42,18 @@ struct PictureBounds {
     long maxMemory = 100L * 1024 * 1024; // what libjpeg may hold for the whole picture's coefficients
     int maxScans = 100;
     std::chrono::milliseconds maxTime{5000};
-    std::chrono::milliseconds patience{5000}; // waiting for a place to decode
+    std::chrono::milliseconds patience{5000}; // waiting for its sender's turn and a place to decode
+    // Whose turn the decoding takes: one sender's pictures are decoded one at a time, so that a
+    // sender with many never holds more than one place. Empty: nobody's.
+    std::string sender;
     // Called on the decoding thread once the picture has its place, before it is read: tests hold a
     // decoding there to see what the rest of the server does meanwhile.
     std::function<void()> started;
 };
 constexpr int kPictureDecodingPlaces = 3;
+// Pictures of one sender that may wait for the sender's turn (each holding its request's worker
+// meanwhile); one sent beyond them is refused at once.
+constexpr int kPictureWaitsPerSender = 4;
 // What one request may carry: the most the application sends is a sign-up's, the member's picture
 // and one for each of four babies. Each may take a decoding place for up to `maxTime`.
 constexpr size_t kMaxPicturesPerRequest = 6;
@@ -56,8 +63,8 @@ constexpr size_t kMaxPicturesPerRequest = 6;
 // first, and the transaction that names them is opened after.
 PictureVerdict checkPicture(const std::string& bytes, PictureKind kind, const PictureBounds& bounds = {});
 // The kind of the picture in `bytes` once it reads to its end within the bounds; otherwise the request
-// ends with 415 (not a picture, too many scans), 413 (too large or too slow to decode) or 429 (busy),
-// each message naming the part `field`.
+// ends with 415 (not a picture, too many scans), 413 (too large or too slow to decode) or 429 (busy,
+// or the sender's own pictures still being read), each message naming the part `field`.
 PictureKind requirePicture(const std::string& bytes, const std::string& field,
                            const PictureBounds& bounds = {});
 

@@ -21,6 +21,28 @@ const std::string kApiPrefix = "m/api/";
 // Parts of one multipart form: the client's largest form (four babies and their pictures) has
 // about thirty.
 constexpr size_t kMaxFormParts = 200;
+// A form's text field: the longest the application writes is a post's text (5,000 characters) or a
+// sign-up's babies.
+constexpr size_t kMaxFormFieldBytes = 64 * 1024;
+
+// What each request's body may hold: what the application sends, with room to spare. Only the
+// requests that carry pictures take megabytes (the server's `maxRequestBytes`, marked 0); a usage
+// event is a few hundred bytes; every other body is some kilobytes of text at most (a comment of
+// 5,000 characters, escaped).
+constexpr size_t kTextBodyBytes = 128 * 1024;
+struct BodyAllowance {
+    const char* path;
+    size_t bytes;
+};
+constexpr BodyAllowance kBodyAllowances[] = {
+    {"signup", 0},
+    {"baby/update", 0},
+    {"member/update", 0},
+    {"baby/nicu_journey_add", 0},
+    {"baby/nicu_journey_edit", 0},
+    {"post", 0},
+    {"analytics", 32 * 1024},
+};
 
 std::string dump(const json& value) {
     return value.dump(-1, ' ', false, json::error_handler_t::replace);
@@ -41,6 +63,20 @@ std::string trimSlashes(const std::string& path) {
     if (begin == std::string::npos) return {};
     size_t end = path.find_last_not_of('/');
     return path.substr(begin, end - begin + 1);
+}
+
+// The route a request names: its path below "m/api/", without slashes at either end.
+std::string routePath(const httplib::Request& req) {
+    const size_t api = req.path.find(kApiPrefix);
+    return api == std::string::npos ? std::string() : trimSlashes(req.path.substr(api + kApiPrefix.size()));
+}
+
+size_t bodyLimit(const ServerOptions& options, const httplib::Request& req) {
+    const std::string path = routePath(req);
+    size_t allowed = kTextBodyBytes;
+    for (const auto& allowance : kBodyAllowances)
+        if (path == allowance.path) allowed = allowance.bytes ? allowance.bytes : options.maxRequestBytes;
+    return std::min(allowed, options.maxRequestBytes);
 }
 
 // The length of the well-formed UTF-8 sequence at `at` and its code point; 0 when the bytes there
@@ -194,10 +230,18 @@ void CradlewayServer::setUp() {
     limits.maxRequestBytes = opts.maxRequestBytes + limits.maxHeadBytes + 64 * 1024;
     limits.maxConnections = std::max<size_t>(8, opts.maxConnections);
     limits.maxWaitingPerAddress = std::max<size_t>(1, opts.maxWaitingPerAddress);
+    limits.bodyGraceSeconds = std::max(0, opts.bodyGraceSeconds);
+    limits.minBodyBytesPerSecond = opts.minBodyBytesPerSecond;
+    limits.workersPerAddress = static_cast<size_t>(
+        opts.workersPerAddress > 0 ? std::min(opts.workersPerAddress, threads) : std::max(1, threads - threads / 4));
+    limits.bodyWorkersPerAddress = std::min(
+        limits.workersPerAddress,
+        static_cast<size_t>(opts.bodyWorkersPerAddress > 0 ? opts.bodyWorkersPerAddress : std::max(1, threads / 4)));
     http_ = std::make_unique<ConnectionServer>(limits);
     http_->set_payload_max_length(opts.maxRequestBytes);
 
     ServerState* state = state_.get();
+    http_->setBodyLimit([state](const httplib::Request& req) { return bodyLimit(state->options, req); });
 
     http_->setPreRouting([](const httplib::Request&, httplib::Response&) {
         requestStart = std::chrono::steady_clock::now();
@@ -222,7 +266,7 @@ void CradlewayServer::setUp() {
 
     // Replies of the library itself (unknown paths, bodies over the limit) get the same JSON error shape.
     http_->set_error_handler(
-        httplib::Server::HandlerWithResponse([state](const httplib::Request&, httplib::Response& res) {
+        httplib::Server::HandlerWithResponse([state](const httplib::Request& req, httplib::Response& res) {
             if (!res.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
             std::string message;
             switch (res.status) {
@@ -233,7 +277,7 @@ void CradlewayServer::setUp() {
                 message = "This method is not allowed here.";
                 break;
             case 413:
-                message = "The request is larger than " + sizeText(state->options.maxRequestBytes) + ".";
+                message = "The request is larger than " + sizeText(bodyLimit(state->options, req)) + ".";
                 break;
             case 414:
                 message = "The request address is too long.";
@@ -280,7 +324,7 @@ void CradlewayServer::setUp() {
                });
 
     auto dispatch = [this, state](const httplib::Request& req, httplib::Response& res, const Incoming& in) {
-        std::string path = trimSlashes(req.path.substr(req.path.find(kApiPrefix) + kApiPrefix.size()));
+        std::string path = routePath(req);
         auto found = routes_.find(req.method + " " + path);
         if (found == routes_.end()) {
             bool otherMethod = routes_.count((req.method == "GET" ? "POST " : "GET ") + path) > 0;
@@ -321,7 +365,7 @@ void CradlewayServer::setUp() {
     });
     http_->Post("/+m/api/.*", [dispatch, state](const httplib::Request& req, httplib::Response& res,
                                                 const httplib::ContentReader& reader) {
-        const size_t limit = state->options.maxRequestBytes;
+        const size_t limit = bodyLimit(state->options, req);
         const std::string tooLarge = "The request is larger than " + sizeText(limit) + ".";
         // A refused body is not read; what the client still sends of it must not be taken for a
         // request of its own, so the connection ends with the reply.
@@ -337,7 +381,7 @@ void CradlewayServer::setUp() {
         // The limit counts the bytes as read and inflated, whatever the body announced.
         Incoming in;
         size_t taken = 0;
-        bool overLimit = false;
+        bool overLimit = false, fieldTooLarge = false;
         auto take = [&](size_t bytes) {
             taken += bytes;
             overLimit = overLimit || taken > limit;
@@ -358,7 +402,12 @@ void CradlewayServer::setUp() {
                 },
                 [&](const char* data, size_t length) {
                     if (!take(length)) return false;
-                    in.parts.back().content.append(data, length);
+                    auto& part = in.parts.back();
+                    // A text field becomes a parameter, read and copied as text; a picture is
+                    // bounded by the body's limit and then by its own.
+                    fieldTooLarge = part.filename.empty() && part.content.size() + length > kMaxFormFieldBytes;
+                    if (fieldTooLarge) return false;
+                    part.content.append(data, length);
                     return true;
                 });
         } else {
@@ -369,8 +418,11 @@ void CradlewayServer::setUp() {
             });
         }
         if (overLimit) return refuse(413, tooLarge);
+        if (fieldTooLarge)
+            return refuse(413, "A form's field may hold at most " + sizeText(kMaxFormFieldBytes) + ".");
         // A form cut off before its closing boundary, a body that ends early or arrives too slowly:
         // nothing of it is used.
+        if (!read && requestBodyTooSlow()) return refuse(408, "The request body arrived too slowly.");
         if (!read)
             return refuse(res.status == 415 ? 415 : 400, res.status == 415
                                                              ? "The body's encoding is not supported."

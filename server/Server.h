@@ -37,9 +37,18 @@ struct ServerOptions {
     // its body within `bodySeconds` of the head.
     int headerSeconds = 10;
     int bodySeconds = 60;
+    // Once its head is in, a body must keep to a least pace: after `bodyGraceSeconds`, at least
+    // `minBodyBytesPerSecond` on average since the head.
+    int bodyGraceSeconds = 10;
+    size_t minBodyBytesPerSecond = 1024;
+    // Workers one network address may hold at once (0: three quarters of `threads`), and of them
+    // those waiting for its bodies to arrive (0: a quarter); its other requests wait for their turn
+    // without a worker, behind other addresses'.
+    int workersPerAddress = 0;
+    int bodyWorkersPerAddress = 0;
     // Open connections at most; beyond them one of the address holding the most connections waiting
-    // for a request head is closed. One address may hold `maxWaitingPerAddress` of them waiting for
-    // their heads, and opens new ones at a pace (server/Connections.h).
+    // (for a request head, a small body or a turn with the workers) is closed. One address may hold
+    // `maxWaitingPerAddress` of them waiting, and opens new ones at a pace (server/Connections.h).
     size_t maxConnections = 600;
     size_t maxWaitingPerAddress = 256;
     int64_t accessTokenSeconds = 3600;
@@ -84,6 +93,9 @@ struct ServerOptions {
     std::function<void()> pictureDecoding;
     // How long one picture may take to decode before it is refused as too costly (413).
     std::chrono::milliseconds pictureDecodingTime{5000};
+    // How long a picture may wait for its turn to be decoded (its sender's, then a decoding place)
+    // before it is refused as the busy server's (429).
+    std::chrono::milliseconds pictureWaitingTime{5000};
 };
 
 // Everything the request handlers share.

@@ -1,10 +1,13 @@
 #include "server/Videos.h"
 
+#include "server/Connections.h"
+#include "server/Http.h"
 #include "server/Server.h"
 #include "server/video/VideoEncoder.h"
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <array>
 #include <fstream>
 #include <mutex>
@@ -94,6 +97,80 @@ std::optional<std::string> videoBytes(ServerState& state, const DemoVideo& video
     return bytes;
 }
 
+// A player asks for one range at a time, or a few; more than these is answered with the whole file.
+constexpr size_t kMaxRanges = 8;
+
+struct Span {
+    size_t first, last; // inclusive
+};
+
+// The parts of a file of `size` bytes that `asked` names, merged where they touch or overlap and in
+// the order of the file: whatever was asked, they hold each byte once, so their total is no more
+// than the file. A range that lies beyond the end names nothing.
+std::vector<Span> spansOf(const httplib::Ranges& asked, size_t size) {
+    std::vector<Span> spans;
+    for (const auto& [from, to] : asked) {
+        if (size == 0) break;
+        if (from < 0) {
+            // The last `to` bytes.
+            if (to <= 0) continue;
+            spans.push_back({size - std::min(size, static_cast<size_t>(to)), size - 1});
+        } else if (static_cast<size_t>(from) < size) {
+            const size_t last = to < 0 ? size - 1 : std::min(size - 1, static_cast<size_t>(to));
+            if (last >= static_cast<size_t>(from)) spans.push_back({static_cast<size_t>(from), last});
+        }
+    }
+    std::sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) { return a.first < b.first; });
+    std::vector<Span> merged;
+    for (const Span& span : spans) {
+        if (!merged.empty() && span.first <= merged.back().last + 1)
+            merged.back().last = std::max(merged.back().last, span.last);
+        else
+            merged.push_back(span);
+    }
+    return merged;
+}
+
+std::string contentRange(const Span& span, size_t size) {
+    return "bytes " + std::to_string(span.first) + "-" + std::to_string(span.last) + "/" + std::to_string(size);
+}
+
+// Answers with the ranges the request asked for, or with the whole file: 206 with one part, or
+// with several as "multipart/byteranges"; 416 when nothing asked for lies in the file.
+void setRangedContent(httplib::Response& res, const std::string& bytes, const std::string& type) {
+    const httplib::Ranges& asked = requestedRanges();
+    res.set_header("Accept-Ranges", "bytes");
+    if (asked.empty() || asked.size() > kMaxRanges) {
+        res.set_content(bytes, type);
+        return;
+    }
+    const std::vector<Span> spans = spansOf(asked, bytes.size());
+    if (spans.empty()) {
+        res.status = 416;
+        res.set_header("Content-Range", "bytes */" + std::to_string(bytes.size()));
+        res.set_content(R"({"message":"The range asked for lies beyond the end of the video.","status":)"
+                        R"("The range asked for lies beyond the end of the video."})",
+                        "application/json");
+        return;
+    }
+    res.status = 206;
+    if (spans.size() == 1) {
+        res.set_header("Content-Range", contentRange(spans[0], bytes.size()));
+        res.set_content(bytes.substr(spans[0].first, spans[0].last - spans[0].first + 1), type);
+        return;
+    }
+    const std::string boundary = randomHex(16);
+    std::string body;
+    for (const Span& span : spans) {
+        body += "--" + boundary + "\r\nContent-Type: " + type + "\r\nContent-Range: " + contentRange(span, bytes.size()) +
+                "\r\n\r\n";
+        body.append(bytes, span.first, span.last - span.first + 1);
+        body += "\r\n";
+    }
+    body += "--" + boundary + "--\r\n";
+    res.set_content(std::move(body), "multipart/byteranges; boundary=" + boundary);
+}
+
 } // namespace
 
 void serveVideo(ServerState& state, const std::string& identifier, httplib::Response& res) {
@@ -109,7 +186,7 @@ void serveVideo(ServerState& state, const std::string& identifier, httplib::Resp
         return;
     }
     res.set_header("Cache-Control", "max-age=86400");
-    res.set_content(*bytes, "video/mp4");
+    setRangedContent(res, *bytes, "video/mp4");
 }
 
 } // namespace cw::server

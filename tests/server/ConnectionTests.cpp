@@ -2,6 +2,7 @@
 
 #include "ServerFixture.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -20,6 +21,7 @@ protected:
     void adjust(ServerOptions& options) override {
         options.threads = 4;
         options.headerSeconds = 1;
+        options.keepAliveSeconds = 1;
     }
 };
 
@@ -67,6 +69,145 @@ TEST_F(ConnectionTest, AKeptAliveConnectionServesRequestAfterRequest) {
         EXPECT_EQ(reply->status, 200);
     }
     EXPECT_LE(server_->openConnections(), 2u);
+}
+
+TEST_F(ConnectionTest, AKeptAliveConnectionEndsWhenIdleAndAfterItsThousandthRequest) {
+    RawConnection idle(server_->port());
+    idle.send("GET /m/api/tandc HTTP/1.1\r\nHost: x\r\n\r\n");
+    EXPECT_EQ(statusesIn(idle.readReply()), std::vector<int>{200});
+    // Closed after its second of idling, with nothing more to say.
+    EXPECT_TRUE(idle.waitReadable(10'000));
+    EXPECT_EQ(idle.readToClose(10), "");
+
+    std::string requests;
+    for (int i = 0; i < 1001; ++i)
+        requests += "GET /m/api/tandc HTTP/1.1\r\nHost: x\r\n\r\n";
+    RawConnection many(server_->port());
+    many.send(requests);
+    const auto statuses = statusesIn(many.readToClose());
+    EXPECT_EQ(statuses.size(), 1000u);
+    EXPECT_EQ(std::count(statuses.begin(), statuses.end(), 200), 1000);
+}
+
+// Bodies that come slowly, or not at all once their heads are in: one address holds only its share of
+// the workers while its bodies arrive, and a body must keep to a least pace.
+class SlowBodyTest : public ServerTest {
+protected:
+    void adjust(ServerOptions& options) override {
+        options.threads = 4;
+        options.bodyWorkersPerAddress = 1;
+    }
+
+    // A POST from `from` whose head says `length` bytes of body and whose body starts with `first`.
+    std::unique_ptr<RawConnection> bodyComing(const std::string& from, const std::string& path, size_t length,
+                                              const std::string& first) {
+        auto c = std::make_unique<RawConnection>(server_->port(), from);
+        c->send("POST /m/api/" + path +
+                " HTTP/1.1\r\nHost: x\r\nConnection: close\r\nContent-Type: application/json\r\n"
+                "Content-Length: " +
+                std::to_string(length) + "\r\n\r\n" + first);
+        return c;
+    }
+
+    // A sign-in sent from `from`, its reply read within twenty seconds (status 0 when none came).
+    int signInFrom(const std::string& from) {
+        RawConnection c(server_->port(), from);
+        const std::string body = R"({"email":"partner@cradleway.test","password":"cradleway-demo"})";
+        c.send("POST /m/api/signin HTTP/1.1\r\nHost: x\r\nConnection: close\r\nContent-Type: "
+               "application/json\r\nContent-Length: " +
+               std::to_string(body.size()) + "\r\n\r\n" + body);
+        auto statuses = statusesIn(c.readToClose(20));
+        return statuses.empty() ? 0 : statuses.back();
+    }
+
+    static constexpr const char* kTrickler = "127.0.0.2";
+};
+
+TEST_F(SlowBodyTest, AnotherAddressSignsInWhileOneAddressTricklesFortyBodies) {
+    // Each of forty bodies has its head in and then one byte of its two hundred: ten times the workers.
+    std::vector<std::unique_ptr<RawConnection>> trickles;
+    for (int i = 0; i < 40; ++i)
+        trickles.push_back(bodyComing(kTrickler, "analytics", 200, "{"));
+    EXPECT_EQ(signInFrom("127.0.0.3"), 200);
+    // ...and four large bodies that have only begun, as many as the workers: one holds the worker its
+    // address may have for bodies, the others wait for their turn without one.
+    const std::string large = R"({"email":"x@cradleway.test","padding":")";
+    std::vector<std::unique_ptr<RawConnection>> uploads;
+    for (int i = 0; i < 4; ++i)
+        uploads.push_back(bodyComing(kTrickler, "member/check", 100 * 1024, large));
+    EXPECT_EQ(signInFrom("127.0.0.3"), 200);
+    EXPECT_EQ(signInFrom("127.0.0.4"), 200);
+    // Every one of them is still waiting for its body: the sign-ins did not wait for them to end.
+    for (const auto& trickle : trickles)
+        EXPECT_FALSE(trickle->waitReadable(0));
+    for (const auto& upload : uploads)
+        EXPECT_FALSE(upload->waitReadable(0));
+
+    // The address's waiting bodies are taken in turn as its bodies come whole.
+    const std::string rest = std::string(100 * 1024 - large.size() - 2, 'a') + "\"}";
+    for (const auto& upload : uploads) {
+        ASSERT_TRUE(upload->send(rest));
+        EXPECT_EQ(statusesIn(upload->readToClose()), std::vector<int>{200});
+    }
+}
+
+// However its requests hold their workers, one address has at most its share of them.
+class WorkerShareTest : public SlowBodyTest {
+protected:
+    void adjust(ServerOptions& options) override {
+        options.threads = 4;
+        options.workersPerAddress = 3;
+        options.bodyWorkersPerAddress = 4;
+    }
+};
+
+TEST_F(WorkerShareTest, AnotherAddressIsAnsweredWhileOneAddressHoldsItsShareOfTheWorkers) {
+    const std::string large = R"({"email":"x@cradleway.test","padding":")";
+    std::vector<std::unique_ptr<RawConnection>> uploads;
+    for (int i = 0; i < 4; ++i)
+        uploads.push_back(bodyComing(kTrickler, "member/check", 100 * 1024, large));
+    EXPECT_EQ(signInFrom("127.0.0.3"), 200);
+    for (const auto& upload : uploads)
+        EXPECT_FALSE(upload->waitReadable(0));
+    const std::string rest = std::string(100 * 1024 - large.size() - 2, 'a') + "\"}";
+    for (const auto& upload : uploads) {
+        ASSERT_TRUE(upload->send(rest));
+        EXPECT_EQ(statusesIn(upload->readToClose()), std::vector<int>{200});
+    }
+}
+
+class LeastBodyPaceTest : public SlowBodyTest {
+protected:
+    void adjust(ServerOptions& options) override {
+        SlowBodyTest::adjust(options);
+        options.bodyGraceSeconds = 2;
+    }
+
+    // Sends the rest of a body of 200 bytes one byte every tenth of a second, until the server
+    // answers or the body is sent; the server's reply.
+    static std::string trickle(RawConnection& c, size_t left) {
+        for (size_t sent = 0; sent < left && !c.waitReadable(100); ++sent)
+            c.send(sent + 1 == left ? "}" : " ");
+        return c.readToClose();
+    }
+};
+
+TEST_F(LeastBodyPaceTest, ABodyThatTricklesInIsCutOffAndOneThatPausesIsTaken) {
+    // A small body, which the server gathers before any worker sees it, and a large one, which a
+    // worker reads as it comes: each a byte every tenth of a second, far below the least pace.
+    auto small = bodyComing(kTrickler, "analytics", 200, "{");
+    const std::string slow = trickle(*small, 199);
+    EXPECT_EQ(statusesIn(slow), std::vector<int>{408}) << slow;
+    EXPECT_EQ(json::parse(lastBody(slow))["message"], "The request body arrived too slowly.");
+    auto large = bodyComing(kTrickler, "member/check", 100 * 1024, "{");
+    EXPECT_EQ(statusesIn(trickle(*large, 100 * 1024 - 1)), std::vector<int>{408});
+
+    // A body that stops for a moment and then comes whole is taken.
+    const std::string event = R"({"screen_name":"Feed","screen_action":"Tap","event_details":{}})";
+    auto paused = bodyComing(kTrickler, "analytics", event.size(), event.substr(0, 10));
+    EXPECT_FALSE(paused->waitReadable(300));
+    paused->send(event.substr(10));
+    EXPECT_EQ(statusesIn(paused->readToClose()), std::vector<int>{200});
 }
 
 // Room for a new connection is made by closing another: which one decides whether a flood of heads

@@ -2,17 +2,23 @@
 
 #include "ServerFixture.h"
 
+#include "server/Http.h"
+
+#include <malloc.h>
+#include <thread>
+
 namespace cw::server::testing {
 namespace {
 
 class RequestReadingTest : public ServerTest {
 protected:
-    std::string deepJson() const { return "[" + std::string(100000, '{') + "]"; }
+    // Ten thousand levels, within what a form's field may hold.
+    std::string deepJson() const { return "[" + std::string(10000, '{') + "]"; }
     std::string deepObjects() const {
         std::string text = "[";
-        for (int i = 0; i < 100000; ++i)
+        for (int i = 0; i < 10000; ++i)
             text += "{\"a\":";
-        return text + "1" + std::string(100000, '}') + "]";
+        return text + "1" + std::string(10000, '}') + "]";
     }
 };
 
@@ -115,7 +121,7 @@ TEST_F(RequestLimitTest, AClientWaitingToSendItsBodyIsRefusedWithTheStatusItsBod
     };
     const std::string tooLarge = ask("Content-Length: 1000000\r\n");
     ASSERT_EQ(statusesIn(tooLarge), std::vector<int>{413}) << tooLarge;
-    EXPECT_EQ(json::parse(lastBody(tooLarge))["message"], "The request is larger than 64 KB.");
+    EXPECT_EQ(json::parse(lastBody(tooLarge))["message"], "The request is larger than 32 KB.");
     EXPECT_NE(tooLarge.find("\r\nConnection: close\r\n"), std::string::npos) << tooLarge;
     const std::string twoLengths = ask("Content-Length: 2\r\nContent-Length: 2\r\n");
     ASSERT_EQ(statusesIn(twoLengths), std::vector<int>{400}) << twoLengths;
@@ -130,6 +136,150 @@ TEST_F(RequestLimitTest, AClientWaitingToSendItsBodyIsRefusedWithTheStatusItsBod
     ASSERT_TRUE(c.waitReadable(10'000));
     c.send(event);
     EXPECT_EQ(statusesIn(c.readToClose()), (std::vector<int>{100, 200}));
+}
+
+// `count` copies of `unit` separated by commas, inside `open` and `close`.
+std::string repeatedJson(const char* open, const std::string& unit, size_t count, const char* close) {
+    std::string text = open;
+    for (size_t i = 0; i < count; ++i)
+        text += (i ? "," : "") + unit;
+    return text + close;
+}
+
+// Heap bytes in use by this thread's arena and in mapped blocks.
+size_t heapInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+TEST(RequestJson, NoTextTakenCostsMoreThanTenTimesItsSizeOnceRead) {
+    const std::vector<std::pair<std::string, std::string>> texts = {
+        {"empty lists", repeatedJson("[", "[]", 20000, "]")},
+        {"empty objects", repeatedJson("[", "{}", 20000, "]")},
+        {"digits", repeatedJson("[", "1", 30000, "]")},
+        {"empty texts", repeatedJson("[", "\"\"", 20000, "]")},
+        {"nested lists", repeatedJson("[", "[[[[[[[[1]]]]]]]]", 3000, "]")},
+        {"short keys", [] {
+             std::string text = "{";
+             for (int i = 0; i < 8000; ++i)
+                 text += (i ? ",\"" : "\"") + std::to_string(i) + "\":1";
+             return text + "}";
+         }()},
+        {"babies", repeatedJson("[", R"({"full_name":"Olivia Hart","birthday":"2026-11-01","gender":"Female"})", 800, "]")},
+        {"names", repeatedJson("[", "\"" + std::string(40, 'n') + "\"", 1500, "]")},
+        {"numbers", repeatedJson("[", "1234567890", 6000, "]")},
+    };
+    int taken = 0;
+    for (const auto& [name, text] : texts) {
+        SCOPED_TRACE(name);
+        const size_t before = heapInUse();
+        try {
+            json value = parseRequestJson(text, "The request body");
+            ++taken;
+            if (residentSizeIsSound()) {
+                EXPECT_LE(heapInUse() - before, 10 * text.size()) << text.size() << " bytes of text";
+            }
+        } catch (const HttpError& refused) {
+            EXPECT_EQ(refused.status(), 413);
+            EXPECT_STREQ(refused.what(), "The request body holds too many values for its size.");
+        }
+    }
+    // What the application sends is taken.
+    EXPECT_EQ(taken, 3);
+    EXPECT_EQ(parseRequestJson(texts[6].second, "babies").size(), 800u);
+    EXPECT_EQ(parseRequestJson(R"({"screen_name":"Feed","event_details":{}})", "event")["screen_name"], "Feed");
+    // Brackets inside texts are no nesting; a text that nests too deeply is refused as before.
+    EXPECT_EQ(parseRequestJson("[\"" + std::string(100, '[') + "\\\"\"]", "text")[0].get<std::string>().size(),
+              101u);
+    EXPECT_THROW(parseRequestJson(std::string(33, '[') + std::string(33, ']'), "text"), HttpError);
+    EXPECT_EQ(parseRequestJson(std::string(32, '[') + std::string(32, ']'), "text").size(), 1u);
+}
+
+class CostlyJsonTest : public ServerTest {
+protected:
+    void adjust(ServerOptions& options) override { options.threads = 4; }
+};
+
+TEST_F(CostlyJsonTest, AnotherAddressSignsInWhileOneAddressSendsBodiesOfSixtyThousandObjects) {
+    // 180 KB of empty objects, each body as costly to read as any the server took in: to a request
+    // whose body is an event, and inside a sign-up's form as its babies.
+    const std::string objects = repeatedJson("[", "{}", 60000, "]");
+    const std::string event = R"({"screen_name":"Feed","screen_action":"Tap","event_details":)" + objects + "}";
+    const std::string boundary = "----cradleway-costly";
+    const std::string form = "--" + boundary +
+                             "\r\nContent-Disposition: form-data; name=\"babies\"\r\n\r\n" + objects +
+                             "\r\n--" + boundary + "--\r\n";
+    std::vector<std::string> replies(24);
+    std::vector<std::thread> senders;
+    for (size_t i = 0; i < replies.size(); ++i)
+        senders.emplace_back([&, i] {
+            RawConnection c(server_->port(), "127.0.0.2");
+            const bool asForm = i % 2 == 1;
+            const std::string& body = asForm ? form : event;
+            c.send(std::string("POST /m/api/") + (asForm ? "signup" : "analytics") +
+                   " HTTP/1.1\r\nHost: x\r\nConnection: close\r\nContent-Type: " +
+                   (asForm ? "multipart/form-data; boundary=" + boundary : std::string("application/json")) +
+                   "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+            replies[i] = c.readToClose(120);
+        });
+    RawConnection other(server_->port(), "127.0.0.3");
+    const std::string signIn = R"({"email":"partner@cradleway.test","password":"cradleway-demo"})";
+    other.send("POST /m/api/signin HTTP/1.1\r\nHost: x\r\nConnection: close\r\nContent-Type: "
+               "application/json\r\nContent-Length: " +
+               std::to_string(signIn.size()) + "\r\n\r\n" + signIn);
+    EXPECT_EQ(statusesIn(other.readToClose(20)), std::vector<int>{200});
+    for (auto& sender : senders)
+        sender.join();
+    for (size_t i = 0; i < replies.size(); ++i) {
+        ASSERT_EQ(statusesIn(replies[i]), std::vector<int>{413}) << replies[i].substr(0, 200);
+        EXPECT_EQ(json::parse(lastBody(replies[i]))["message"],
+                  i % 2 ? "A form's field may hold at most 64 KB." : "The request is larger than 32 KB.");
+    }
+}
+
+TEST_F(RequestReadingTest, EachRequestsBodyIsSizedToWhatTheApplicationSends) {
+    // A usage event is a few hundred bytes, other requests' bodies some kilobytes of text; only the
+    // requests that carry pictures take megabytes.
+    const std::string padding(33 * 1024, 'a');
+    Reply event = postRaw("analytics", R"({"screen_name":"Feed","padding":")" + padding + "\"}", "application/json");
+    EXPECT_EQ(event.status, 413);
+    EXPECT_EQ(event.body["message"], "The request is larger than 32 KB.");
+    Reply check = postRaw("member/check", R"({"email":"a@b.c","padding":")" + std::string(129 * 1024, 'a') + "\"}",
+                          "application/json");
+    EXPECT_EQ(check.status, 413);
+    EXPECT_EQ(check.body["message"], "The request is larger than 128 KB.");
+    EXPECT_EQ(postRaw("member/check", R"({"email":"a@b.c","padding":")" + padding + "\"}", "application/json").status,
+              200);
+    Session s = demoMother();
+    Reply posted = multipart("post/",
+                             {{"user_id", std::to_string(s.userId), "", ""},
+                              {"post_text", "A large picture", "", ""},
+                              {"post_picture_1", jpegBytes(3 * 1024 * 1024), "photo_1.jpg", "image/jpeg"}},
+                             s.access);
+    EXPECT_EQ(posted.status, 200) << posted.raw;
+}
+
+TEST_F(RequestReadingTest, HeadsAndFormsPastTheirBoundsAreRefused) {
+    RawConnection longHead(server_->port());
+    longHead.send("GET /m/api/tandc HTTP/1.1\r\nHost: x\r\nX-Long: " + std::string(40 * 1024, 'a') + "\r\n\r\n");
+    EXPECT_EQ(statusesIn(longHead.readToClose()), std::vector<int>{431});
+
+    httplib::MultipartFormDataItems parts;
+    for (int i = 0; i < 201; ++i)
+        parts.push_back({"field_" + std::to_string(i), "x", "", ""});
+    Reply tooMany = multipart("member/check", parts);
+    EXPECT_EQ(tooMany.status, 413) << tooMany.raw;
+    parts.resize(200);
+    parts.push_back({"email", "new@cradleway.test", "", ""});
+    parts.erase(parts.begin());
+    EXPECT_EQ(multipart("member/check", parts).status, 200);
+
+    httplib::Client zipped("127.0.0.1", server_->port());
+    zipped.set_compress(true);
+    auto compressed = zipped.Post("/m/api/member/check",
+                                  httplib::MultipartFormDataItems{{"email", "new@cradleway.test", "", ""}});
+    ASSERT_TRUE(compressed);
+    EXPECT_EQ(compressed->status, 415) << compressed->body;
 }
 
 TEST_F(RequestReadingTest, AQueryMayHoldQuestionMarksAndSlashes) {

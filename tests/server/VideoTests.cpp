@@ -76,6 +76,63 @@ TEST_F(VideoTest, EachDemoVideoIsEncodedOnItsFirstRequestAndKeptForTheNext) {
     EXPECT_NE(cpr->body, first->body);
 }
 
+TEST_F(VideoTest, AFewRangesAreServedMergedAndInOrderAndNothingServesMoreThanTheFile) {
+    const std::string path = "/static-files/videos/sample.mp4";
+    auto whole = fetch(path);
+    ASSERT_TRUE(whole);
+    ASSERT_EQ(whole->status, 200);
+    const std::string& video = whole->body;
+    const std::string size = std::to_string(video.size());
+    auto ranged = [&](const std::string& ranges) { return client_->Get(path, {{"Range", "bytes=" + ranges}}); };
+
+    // One range, from the start, from the end, or several that touch or overlap: one slice.
+    auto first = ranged("0-9");
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->status, 206);
+    EXPECT_TRUE(first->body == video.substr(0, 10));
+    EXPECT_EQ(first->get_header_value("Content-Range"), "bytes 0-9/" + size);
+    auto last = ranged("-100");
+    ASSERT_TRUE(last);
+    EXPECT_TRUE(last->body == video.substr(video.size() - 100));
+    auto merged = ranged("10-19,0-9,5-14");
+    ASSERT_TRUE(merged);
+    EXPECT_EQ(merged->status, 206);
+    EXPECT_EQ(merged->get_header_value("Content-Range"), "bytes 0-19/" + size);
+    EXPECT_TRUE(merged->body == video.substr(0, 20));
+
+    // Apart: each once, in the order of the file, as parts of one reply.
+    auto apart = ranged("200-209,0-9,205-214");
+    ASSERT_TRUE(apart);
+    EXPECT_EQ(apart->status, 206);
+    const std::string type = apart->get_header_value("Content-Type");
+    ASSERT_EQ(type.rfind("multipart/byteranges; boundary=", 0), 0u) << type;
+    const std::string boundary = type.substr(type.find('=') + 1);
+    EXPECT_TRUE(apart->body == "--" + boundary + "\r\nContent-Type: video/mp4\r\nContent-Range: bytes 0-9/" + size +
+                               "\r\n\r\n" + video.substr(0, 10) + "\r\n--" + boundary +
+                               "\r\nContent-Type: video/mp4\r\nContent-Range: bytes 200-214/" + size + "\r\n\r\n" +
+                               video.substr(200, 15) + "\r\n--" + boundary + "--\r\n");
+
+    // Many ranges, even of the same bytes, are answered with the file once.
+    std::string many = "0-";
+    for (int i = 0; i < 40; ++i)
+        many += ",0-";
+    auto repeated = ranged(many);
+    ASSERT_TRUE(repeated);
+    EXPECT_EQ(repeated->status, 200);
+    EXPECT_EQ(repeated->body.size(), video.size());
+    // Nothing of the file: 416, saying how long the file is.
+    auto beyond = ranged(size + "-");
+    ASSERT_TRUE(beyond);
+    EXPECT_EQ(beyond->status, 416);
+    EXPECT_EQ(beyond->get_header_value("Content-Range"), "bytes */" + size);
+
+    // A picture is always answered whole.
+    auto picture = client_->Get("/static-files/images/article_1.png", {{"Range", "bytes=" + many}});
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->status, 200);
+    EXPECT_EQ(picture->body.size(), std::filesystem::file_size(dir_ / "cradleway.db-files" / "static" / "article_1.png"));
+}
+
 TEST_F(VideoTest, NamesThatAreNoDemoVideoAreNotFoundAndMakeNothing) {
     for (const std::string path :
          {"/static-files/videos/nothing.mp4", "/static-files/videos/../images/x.mp4",
