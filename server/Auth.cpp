@@ -37,6 +37,11 @@ void storeToken(Connection& db, const std::string& token, int64_t memberId, cons
 constexpr auto kHashPatience = std::chrono::seconds(3);
 
 constexpr int64_t kSessionsPerMember = 50;
+// Access tokens one session keeps: each refresh issues one that holds for its hour, and a client that
+// refreshes over and over must not leave an hour's worth of them. A phone's requests still on their way
+// with the token before a refresh or two are answered; older ones are refused with 401, as an
+// expired token is.
+constexpr int64_t kAccessTokensPerSession = 4;
 
 std::atomic<int> hashesWaiting{0};
 
@@ -110,6 +115,12 @@ TokenPair issueTokens(Connection& db, const ServerState& state, int64_t memberId
                    "WHERE member_id = ?1 AND kind = 'refresh' AND session IS NOT NULL "
                    "ORDER BY expires_at DESC, rowid DESC LIMIT ?2)")
             .with(memberId, kSessionsPerMember)
+            .run();
+    else
+        db.prepare("DELETE FROM tokens WHERE member_id = ?1 AND session = ?2 AND kind = 'access' AND "
+                   "token_hash NOT IN (SELECT token_hash FROM tokens WHERE member_id = ?1 AND session = ?2 "
+                   "AND kind = 'access' ORDER BY expires_at DESC, rowid DESC LIMIT ?3)")
+            .with(memberId, session, kAccessTokensPerSession)
             .run();
     return pair;
 }

@@ -242,5 +242,29 @@ TEST_F(SessionTest, SigningInAgainAndAgainEndsTheOldestSessionsPastFifty) {
               2 * 50);
 }
 
+TEST_F(SessionTest, RefreshingAgainAndAgainKeepsOnlyTheSessionsLatestAccessTokens) {
+    // A client that spends each refresh token as soon as it has it: every turn leaves an access token
+    // that is still good for its hour.
+    Session s = demoMother();
+    std::vector<std::string> access = {s.access};
+    std::string refresh = s.refresh;
+    for (int i = 0; i < 200; ++i) {
+        auto turned = client_->Post("/m/api/tokens/", {{"X-Refresh-Token", refresh}}, "", "application/json");
+        ASSERT_TRUE(turned);
+        ASSERT_EQ(turned->status, 200) << i << " " << turned->body;
+        json tokens = json::parse(turned->body);
+        access.push_back(tokens["access_token"]);
+        refresh = tokens["refresh_token"];
+    }
+    // The session holds its latest few access tokens, for requests still on their way, and no more.
+    const json feed = {{"baby_ids", {1}}, {"user_id", s.userId}};
+    for (size_t back = 1; back <= 4; ++back)
+        EXPECT_EQ(post("content/", feed, access[access.size() - back]).status, 200) << back;
+    EXPECT_EQ(post("content/", feed, access[access.size() - 5]).status, 401);
+    EXPECT_EQ(post("content/", feed, access.front()).status, 401);
+    auto db = server_->state().pool->acquire();
+    EXPECT_EQ(db->queryInteger("SELECT COUNT(*) FROM tokens WHERE member_id = ?", s.userId), 4 + 1);
+}
+
 } // namespace
 } // namespace cw::server::testing
