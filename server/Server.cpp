@@ -26,9 +26,10 @@ constexpr size_t kMaxFormParts = 200;
 constexpr size_t kMaxFormFieldBytes = 64 * 1024;
 
 // What each request's body may hold: what the application sends, with room to spare. Only the
-// requests that carry pictures take megabytes (the server's `maxRequestBytes`, marked 0); a usage
-// event is a few hundred bytes; every other body is some kilobytes of text at most (a comment of
-// 5,000 characters, escaped).
+// requests that carry pictures take megabytes (the server's `maxRequestBytes`, marked 0), and only as
+// the multipart forms that carry them: sent as JSON they carry text alone, and JSON once read takes
+// several times its size. A usage event is a few hundred bytes; every other body is some kilobytes of
+// text at most (a comment of 5,000 characters, escaped).
 constexpr size_t kTextBodyBytes = 128 * 1024;
 struct BodyAllowance {
     const char* path;
@@ -75,7 +76,10 @@ size_t bodyLimit(const ServerOptions& options, const httplib::Request& req) {
     const std::string path = routePath(req);
     size_t allowed = kTextBodyBytes;
     for (const auto& allowance : kBodyAllowances)
-        if (path == allowance.path) allowed = allowance.bytes ? allowance.bytes : options.maxRequestBytes;
+        if (path == allowance.path)
+            allowed = allowance.bytes                 ? allowance.bytes
+                      : req.is_multipart_form_data() ? options.maxRequestBytes
+                                                     : kTextBodyBytes;
     return std::min(allowed, options.maxRequestBytes);
 }
 
