@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstring>
 #include <string_view>
+#include <unordered_set>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -819,6 +820,7 @@ void ConnectionServer::takeTurn(std::unique_ptr<Connection> connection, bool rea
 
 bool ConnectionServer::turnFree(const std::string& network, bool readsBody) {
     std::lock_guard lock(mutex_);
+    if (readsBody && bodiesInWork_ >= limits_.bodyWorkers) return false;
     auto found = shares_.find(network);
     if (found == shares_.end()) return true;
     return found->second.requests < limits_.workersPerAddress &&
@@ -826,14 +828,44 @@ bool ConnectionServer::turnFree(const std::string& network, bool readsBody) {
 }
 
 void ConnectionServer::giveTurns() {
-    if (waitingForTurn_ == 0) return;
-    // Longest waiting first, so that an address's bodies take their turns in the order they came.
-    std::vector<Connection*> waiting;
-    for (auto& [fd, connection] : watched_)
-        if (connection->waitingTurn) waiting.push_back(connection.get());
-    std::sort(waiting.begin(), waiting.end(),
-              [](const Connection* a, const Connection* b) { return a->deadline < b->deadline; });
-    for (Connection* connection : waiting) {
+    if (waitingForTurn_ == 0) {
+        lastTurns_.clear();
+        return;
+    }
+    // The address holding the fewest workers first, and among them the one whose last turn is longest
+    // past (one that has had none yet before any): a turn that comes free goes to an address that
+    // waits for its first rather than to one of several that keep many waiting. Within an address,
+    // longest waiting first, so that its bodies take their turns in the order they came.
+    struct Waiting {
+        Connection* connection;
+        size_t held;
+        uint64_t lastTurn;
+    };
+    std::vector<Waiting> waiting;
+    {
+        std::lock_guard lock(mutex_);
+        for (auto& [fd, connection] : watched_) {
+            if (!connection->waitingTurn) continue;
+            auto share = shares_.find(connection->network);
+            auto last = lastTurns_.find(connection->network);
+            waiting.push_back({connection.get(), share == shares_.end() ? 0 : share->second.requests,
+                               last == lastTurns_.end() ? 0 : last->second});
+        }
+        // Only the addresses with requests handed over or waiting are remembered.
+        std::unordered_set<std::string_view> waitingNetworks;
+        for (const Waiting& entry : waiting)
+            waitingNetworks.insert(entry.connection->network);
+        std::erase_if(lastTurns_, [&](const auto& entry) {
+            return !shares_.contains(entry.first) && !waitingNetworks.contains(entry.first);
+        });
+    }
+    std::sort(waiting.begin(), waiting.end(), [](const Waiting& a, const Waiting& b) {
+        if (a.held != b.held) return a.held < b.held;
+        if (a.lastTurn != b.lastTurn) return a.lastTurn < b.lastTurn;
+        return a.connection->deadline < b.connection->deadline;
+    });
+    for (const Waiting& entry : waiting) {
+        Connection* connection = entry.connection;
         if (!turnFree(connection->network, connection->readsBody)) continue;
         int fd = connection->fd;
         auto owned = std::move(watched_[fd]);
@@ -963,11 +995,13 @@ void ConnectionServer::handOver(std::unique_ptr<Connection> connection, bool rea
     spoke(*connection);
     connection->gathering = 0;
     connection->readsBody = readsBody;
+    if (waitingForTurn_ > 0) lastTurns_[connection->network] = ++turnsGiven_;
     {
         std::lock_guard lock(mutex_);
         Share& share = shares_[connection->network];
         ++share.requests;
         share.bodies += readsBody;
+        bodiesInWork_ += readsBody;
         queue_.push_back(std::move(connection));
     }
     ready_.notify_one();
@@ -1034,6 +1068,7 @@ void ConnectionServer::work() {
             if (auto found = shares_.find(connection->network); found != shares_.end()) {
                 --found->second.requests;
                 found->second.bodies -= connection->readsBody;
+                bodiesInWork_ -= connection->readsBody;
                 if (found->second.requests == 0) shares_.erase(found);
             }
         }

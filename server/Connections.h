@@ -48,6 +48,11 @@ struct ConnectionLimits {
     // without a worker (unread, its body untimed meanwhile), and other addresses' requests go ahead.
     size_t bodyWorkersPerAddress = 8;
     size_t workersPerAddress = 24;
+    // Workers waiting for bodies to arrive, of every address together: the rest are kept for requests
+    // whose body is in, so that no number of addresses, each within its share, holds every worker with
+    // bodies that trickle in. A worker that comes free for a body goes to the address holding the
+    // fewest, and among them to the one whose last turn is longest past.
+    size_t bodyWorkers = 16;
     // Bytes of one request head; a longer head is refused with 431.
     size_t maxHeadBytes = 32 * 1024;
     // Bytes read from the network for one request, head and body together.
@@ -83,7 +88,8 @@ struct ConnectionLimits {
 // body and answers through the library (`process_request`, one request at a time), then hands the
 // connection back to be watched. Slow or idle clients therefore hold no worker, and one address holds
 // no more than its share of them (`workersPerAddress`, of which `bodyWorkersPerAddress` for slow
-// large bodies). The route handlers, error handlers and logger are the library's, set as usual.
+// large bodies), nor all addresses together more than `bodyWorkers` for bodies. The route handlers,
+// error handlers and logger are the library's, set as usual.
 //
 // The library's own answer to a `Range` header (one slice of the body per range asked for, however
 // many and however they overlap) is never given: a handler that serves ranges takes them with
@@ -203,6 +209,11 @@ private:
         size_t bodies = 0;
     };
     std::unordered_map<std::string, Share> shares_;
+    size_t bodiesInWork_ = 0; // requests given a body still to come, of every address
+    // Turns given, and when each address with requests handed over or waiting had its last; touched
+    // by the watcher thread only.
+    uint64_t turnsGiven_ = 0;
+    std::unordered_map<std::string, uint64_t> lastTurns_;
     // Requests waiting for their address's turn; changed by the watcher thread only.
     std::atomic<size_t> waitingForTurn_{0};
 

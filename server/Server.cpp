@@ -241,6 +241,8 @@ void CradlewayServer::setUp() {
     limits.bodyWorkersPerAddress = std::min(
         limits.workersPerAddress,
         static_cast<size_t>(opts.bodyWorkersPerAddress > 0 ? opts.bodyWorkersPerAddress : std::max(1, threads / 4)));
+    limits.bodyWorkers = static_cast<size_t>(
+        opts.bodyWorkers > 0 ? std::min(opts.bodyWorkers, threads) : std::max(1, threads / 2));
     http_ = std::make_unique<ConnectionServer>(limits);
     http_->set_payload_max_length(opts.maxRequestBytes);
 

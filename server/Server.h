@@ -43,9 +43,11 @@ struct ServerOptions {
     size_t minBodyBytesPerSecond = 1024;
     // Workers one network address may hold at once (0: three quarters of `threads`), and of them
     // those waiting for its bodies to arrive (0: a quarter); its other requests wait for their turn
-    // without a worker, behind other addresses'.
+    // without a worker, behind other addresses'. Of all addresses together, `bodyWorkers` (0: half
+    // of `threads`) wait for bodies.
     int workersPerAddress = 0;
     int bodyWorkersPerAddress = 0;
+    int bodyWorkers = 0;
     // Open connections at most; beyond them one of the address holding the most connections waiting
     // (for a request head, a small body or a turn with the workers) is closed. One address may hold
     // `maxWaitingPerAddress` of them waiting, and opens new ones at a pace (server/Connections.h).

@@ -176,6 +176,77 @@ TEST_F(WorkerShareTest, AnotherAddressIsAnsweredWhileOneAddressHoldsItsShareOfTh
     }
 }
 
+// Bodies that trickle in from several addresses, each within its own share, each keeping to the least
+// pace: a byte every half second, for as long as the test runs.
+class TrickleFromManyTest : public SlowBodyTest {
+protected:
+    void adjust(ServerOptions& options) override {
+        options.threads = 8;
+        options.bodyWorkersPerAddress = 2;
+        options.bodyGraceSeconds = 60;
+    }
+
+    static constexpr size_t kLength = 100 * 1024;
+    struct Trickle {
+        std::unique_ptr<RawConnection> connection;
+        size_t sent = 0;
+    };
+
+    static constexpr std::string_view kFirst = R"({"email":"x@cradleway.test","padding":")";
+
+    void begin(const std::string& from) {
+        trickles_.push_back({bodyComing(from, "member/check", kLength, std::string(kFirst)), kFirst.size()});
+    }
+    // Sends the rest of a trickling body at once; the server's reply.
+    std::string finish(Trickle& trickle) {
+        trickle.connection->send(std::string(kLength - trickle.sent - 2, 'a') + "\"}");
+        return trickle.connection->readToClose(20);
+    }
+    // What the server sends on `c`, waiting for it while the bodies trickle on; nothing when it sent
+    // nothing within twenty seconds.
+    std::string answerWhileTrickling(RawConnection& c) {
+        for (int round = 0; round < 40; ++round) {
+            for (auto& trickle : trickles_)
+                trickle.sent += trickle.connection->send(" ") ? 1 : 0;
+            if (c.waitReadable(500)) return c.readToClose(20);
+        }
+        return {};
+    }
+    int signInWhileTrickling(const std::string& from) {
+        RawConnection c(server_->port(), from);
+        const std::string body = R"({"email":"partner@cradleway.test","password":"cradleway-demo"})";
+        c.send("POST /m/api/signin HTTP/1.1\r\nHost: x\r\nConnection: close\r\nContent-Type: "
+               "application/json\r\nContent-Length: " +
+               std::to_string(body.size()) + "\r\n\r\n" + body);
+        auto statuses = statusesIn(answerWhileTrickling(c));
+        return statuses.empty() ? 0 : statuses.back();
+    }
+
+    std::vector<Trickle> trickles_;
+};
+
+TEST_F(TrickleFromManyTest, AnotherAddressSignsInAndUploadsWhileFourAddressesTrickleBodies) {
+    // Four addresses, each with the two large bodies it may have read at once: as many as the workers.
+    for (int address = 2; address < 6; ++address)
+        for (int i = 0; i < 2; ++i)
+            begin("127.0.0." + std::to_string(address));
+    EXPECT_EQ(signInWhileTrickling("127.0.0.20"), 200);
+    EXPECT_EQ(signInWhileTrickling("127.0.0.21"), 200);
+
+    // Half the workers read bodies that are still coming: the first address's two, and the second's.
+    // As the first address's come whole, the third's and the fourth's first bodies take their places.
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(statusesIn(finish(trickles_[i])), std::vector<int>{200});
+    // A whole upload from another address waits for a worker to read it. The next to come free goes
+    // to it rather than to the third's or the fourth's second body, whose addresses have one already.
+    const std::string whole = std::string(kFirst) + std::string(kLength - kFirst.size() - 2, 'a') + "\"}";
+    auto upload = bodyComing("127.0.0.20", "member/check", kLength, whole);
+    EXPECT_FALSE(upload->waitReadable(300));
+    EXPECT_EQ(statusesIn(finish(trickles_[2])), std::vector<int>{200});
+    EXPECT_EQ(statusesIn(answerWhileTrickling(*upload)), std::vector<int>{200});
+    trickles_.clear();
+}
+
 class LeastBodyPaceTest : public SlowBodyTest {
 protected:
     void adjust(ServerOptions& options) override {
