@@ -206,6 +206,7 @@ json signUp(RequestContext& ctx) {
     // all (the address taken meanwhile, the server busy) gives it back.
     TakenAllowance allowance(ctx.state, {{"signup", ctx.client(), ctx.state.options.rates.signUpsByAddress}},
                              "Too many accounts were made from this network.");
+    MemberStorage storage(ctx, std::nullopt, pictureBytes(ctx), 0);
 
     // One picture is the member's: only the part the sign-up names is stored.
     std::optional<std::string> picture;
@@ -234,6 +235,7 @@ json signUp(RequestContext& ctx) {
     reply["status"] = "Welcome to Cradleway, " + fullName + ".";
     ctx.commit(tx);
     allowance.keep("signup");
+    storage.keep();
     return reply;
 }
 

@@ -433,7 +433,14 @@ void removeUnnamedPictures(Connection& db, const std::filesystem::path& uploadDi
 
 namespace {
 
-std::vector<RateKey> storageKeys(const RequestContext& ctx, int64_t memberId, size_t bytes, int64_t items) {
+std::vector<RateKey> networkStorageKeys(const RequestContext& ctx, size_t bytes) {
+    const Rate& rate = ctx.state.options.rates.storedBytesByAddress;
+    if (static_cast<int64_t>(bytes) > rate.count)
+        throw HttpError(413, "This request stores more than one network may store in an hour.");
+    return {{"stored-bytes-address", ctx.client(), rate, static_cast<int64_t>(bytes)}};
+}
+
+std::vector<RateKey> memberStorageKeys(const RequestContext& ctx, int64_t memberId, size_t bytes, int64_t items) {
     const auto& rates = ctx.state.options.rates;
     if (static_cast<int64_t>(bytes) > rates.storedBytesByMember.count)
         throw HttpError(413, "This request stores more than an account may store in an hour.");
@@ -445,13 +452,18 @@ std::vector<RateKey> storageKeys(const RequestContext& ctx, int64_t memberId, si
 
 } // namespace
 
-MemberStorage::MemberStorage(RequestContext& ctx, int64_t memberId, size_t bytes, int64_t items)
-    : taken_(ctx.state, storageKeys(ctx, memberId, bytes, items),
-             "Too much was stored from this account in the last hour.") {}
+MemberStorage::MemberStorage(RequestContext& ctx, std::optional<int64_t> memberId, size_t bytes, int64_t items)
+    : network_(ctx.state, networkStorageKeys(ctx, bytes), "Too much was stored from this network in the last hour.") {
+    if (memberId)
+        member_.emplace(ctx.state, memberStorageKeys(ctx, *memberId, bytes, items),
+                        "Too much was stored from this account in the last hour.");
+}
 
 void MemberStorage::keep() {
-    taken_.keep("stored-bytes");
-    taken_.keep("stored-items");
+    network_.keep("stored-bytes-address");
+    if (!member_) return;
+    member_->keep("stored-bytes");
+    member_->keep("stored-items");
 }
 
 size_t pictureBytes(const RequestContext& ctx) {

@@ -62,15 +62,18 @@ void removeUnnamedPictures(Connection& db, const std::filesystem::path& uploadDi
 // What a member's request stores on disk (the bytes of its pictures and texts) and the items it adds
 // (posts, comments, milestones, babies) are taken from the member's hourly allowances
 // (`ServerOptions::rates`) before any picture is read, and given back unless the request `keep`s them
-// once its write is committed: a request refused on the way costs nothing. 413 when the request alone
-// stores more than an hour's allowance, 429 past the allowance.
+// once its write is committed: a request refused on the way costs nothing. The bytes are taken from
+// its network address's allowance as well, so that the accounts one address makes do not multiply
+// the member's; a sign-up, with no member yet, is counted against its address alone. 413 when the
+// request alone stores more than an hour's allowance, 429 past the allowance.
 class MemberStorage {
 public:
-    MemberStorage(RequestContext& ctx, int64_t memberId, size_t bytes, int64_t items);
+    MemberStorage(RequestContext& ctx, std::optional<int64_t> memberId, size_t bytes, int64_t items);
     void keep();
 
 private:
-    TakenAllowance taken_;
+    TakenAllowance network_;
+    std::optional<TakenAllowance> member_;
 };
 // The bytes of the picture parts a request carries.
 size_t pictureBytes(const RequestContext& ctx);

@@ -75,6 +75,10 @@ struct ServerOptions {
         // stays well inside both.
         Rate storedBytesByMember{200 * 1024 * 1024, 3600};
         Rate itemsByMember{300, 3600};
+        // What the members and sign-ups of one network address store together: a ward whose families
+        // all share their pictures in the same hour stays well inside it, and the accounts one address
+        // may make do not multiply a member's allowance.
+        Rate storedBytesByAddress{2048LL * 1024 * 1024, 3600};
         // New applications named (each a `cw_client` cookie and the rows of its proofs): a phone needs
         // one an hour at most.
         Rate applicationsByAddress{600, 3600};

@@ -83,6 +83,68 @@ TEST_F(StorageTest, AnAccountStoresNoMoreInAnHourThanItsAllowance) {
     EXPECT_EQ(comment(demoMother(), 0).status, 200);
 }
 
+// The accounts one address makes, each within its own allowance.
+class NetworkStorageTest : public StorageTest {
+protected:
+    void adjust(ServerOptions& options) override {
+        StorageTest::adjust(options);
+        options.rates.storedBytesByAddress = {3 * 1024 * 1024, 3600};
+    }
+
+    // A post of one picture sent from `from` over a connection of its own.
+    int shareFrom(const std::string& from, const Session& by, const std::string& picture) {
+        const std::string boundary = "----cradleway-network";
+        const std::string form = "--" + boundary +
+                                 "\r\nContent-Disposition: form-data; name=\"user_id\"\r\n\r\n" +
+                                 std::to_string(by.userId) + "\r\n--" + boundary +
+                                 "\r\nContent-Disposition: form-data; name=\"post_picture_1\"; "
+                                 "filename=\"photo.jpg\"\r\nContent-Type: image/jpeg\r\n\r\n" +
+                                 picture + "\r\n--" + boundary + "--\r\n";
+        RawConnection c(server_->port(), from);
+        c.send("POST /m/api/post HTTP/1.1\r\nHost: x\r\nConnection: close\r\nX-Access-Token: " + by.access +
+               "\r\nContent-Type: multipart/form-data; boundary=" + boundary +
+               "\r\nContent-Length: " + std::to_string(form.size()) + "\r\n\r\n" + form);
+        auto statuses = statusesIn(c.readToClose());
+        return statuses.empty() ? 0 : statuses.back();
+    }
+};
+
+TEST_F(NetworkStorageTest, TheAccountsOneAddressMakesStoreNoMoreInAnHourThanTheAddressMay) {
+    // As found, smaller: one address makes account after account, and each fills its own allowance.
+    const std::string picture = jpegBytes(450 * 1024);
+    const size_t before = uploads().size();
+    int stored = 0;
+    Reply refused;
+    for (int account = 0; account < 6 && refused.status == 0; ++account) {
+        Session filler = signUpStranger("filler" + std::to_string(account) + "@cradleway.test");
+        for (int i = 0; i < 2; ++i) {
+            Reply shared = share(filler, {picture});
+            if (shared.status != 200) {
+                refused = shared;
+                break;
+            }
+            ++stored;
+        }
+    }
+    EXPECT_EQ(stored, 6);
+    EXPECT_EQ(refused.status, 429) << refused.raw;
+    EXPECT_NE(refused.raw.find(
+                  R"("message":"Too much was stored from this network in the last hour. Please try again in )"),
+              std::string::npos)
+        << refused.raw;
+    // A sign-up's pictures are counted too.
+    json form = newMemberForm("pictured@cradleway.test");
+    httplib::MultipartFormDataItems items;
+    for (const auto& [key, value] : form.items())
+        items.push_back({key, value.is_string() ? value.get<std::string>() : value.dump(), "", ""});
+    items.push_back({"user_picture", picture, "photo.jpg", "image/jpeg"});
+    EXPECT_EQ(multipart("signup", items).status, 429);
+    EXPECT_EQ(uploads().size(), before + 6);
+
+    // Another address stores as before, the mother included.
+    EXPECT_EQ(shareFrom("127.0.0.2", demoMother(), picture), 200);
+}
+
 TEST_F(StorageTest, APictureReplacedOrWhoseMilestoneIsDeletedLeavesTheDiskAndItsAddress) {
     Session mother = demoMother();
     const std::string me = std::to_string(mother.userId);
