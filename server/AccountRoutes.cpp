@@ -127,7 +127,7 @@ void joinInvitingFamilies(RequestContext& ctx, int64_t memberId, const std::stri
 bool verifiedOrNotJudged(RequestContext& ctx, const std::vector<ThrottleKey>& keys, const std::string& hash,
                          const std::string& password) {
     try {
-        return verifyPassword(hash, password);
+        return verifyPassword(hash, password, ctx.client());
     } catch (const HttpError&) {
         attemptNotJudged(ctx.db, keys);
         throw;
@@ -214,7 +214,7 @@ json signUp(RequestContext& ctx) {
         picture = uploadPath(savePicture(ctx, *file));
     BabyPictures babyPictures = storeBabyPictures(ctx, babies);
 
-    std::string hash = hashPassword(password, ctx.state.options.cheapPasswordHashing);
+    std::string hash = hashPassword(password, ctx.state.options.cheapPasswordHashing, ctx.client());
     Transaction tx(ctx.db);
     if (memberByEmail(ctx.db, email))
         throw HttpError(409, "An account already exists for this e-mail address.");
@@ -560,7 +560,7 @@ json updatePassword(RequestContext& ctx) {
     }
     if (!verifiedOrNotJudged(ctx, keys, stored, current))
         throw HttpError(400, "The current password is not correct.");
-    std::string hash = hashPassword(next, ctx.state.options.cheapPasswordHashing);
+    std::string hash = hashPassword(next, ctx.state.options.cheapPasswordHashing, ctx.client());
     Transaction tx(ctx.db);
     ctx.db.prepare("UPDATE members SET password_hash = ?, reset_password_hash = NULL WHERE id = ?")
         .with(hash, me)
@@ -617,7 +617,7 @@ json resetPassword(RequestContext& ctx) {
             ctx.console("password reset: the temporary password sent to " + email + " earlier still holds");
         } else {
             std::string temporary = randomHex(5);
-            std::string hash = hashPassword(temporary, ctx.state.options.cheapPasswordHashing);
+            std::string hash = hashPassword(temporary, ctx.state.options.cheapPasswordHashing, ctx.client());
             // Two resets at once: the first to store its password wins.
             ctx.db
                 .prepare(std::string("UPDATE members SET reset_password_hash = ?, reset_expires_at = ? "

@@ -49,7 +49,7 @@ std::atomic<int> hashesWaiting{0};
 // while it waits.
 class HashTurn {
 public:
-    HashTurn() : turn_(passwordHashGate(), kHashPatience) {
+    explicit HashTurn(const std::string& claimant) : turn_(passwordHashGate(), kHashPatience, claimant) {
         waiting_.over();
         if (!turn_) throw HttpError(429, "The server is busy. Please try again in a moment.");
     }
@@ -80,8 +80,8 @@ int passwordHashesWaiting() {
     return hashesWaiting.load();
 }
 
-std::string hashPassword(const std::string& password, bool cheap) {
-    HashTurn turn;
+std::string hashPassword(const std::string& password, bool cheap, const std::string& claimant) {
+    HashTurn turn(claimant);
     char out[crypto_pwhash_STRBYTES];
     unsigned long long ops = cheap ? crypto_pwhash_OPSLIMIT_MIN : crypto_pwhash_OPSLIMIT_INTERACTIVE;
     size_t mem = cheap ? crypto_pwhash_MEMLIMIT_MIN : crypto_pwhash_MEMLIMIT_INTERACTIVE;
@@ -91,8 +91,8 @@ std::string hashPassword(const std::string& password, bool cheap) {
     return out;
 }
 
-bool verifyPassword(const std::string& hash, const std::string& password) {
-    HashTurn turn;
+bool verifyPassword(const std::string& hash, const std::string& password, const std::string& claimant) {
+    HashTurn turn(claimant);
     return crypto_pwhash_str_verify(hash.c_str(), password.data(), password.size()) == 0;
 }
 

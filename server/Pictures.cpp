@@ -315,11 +315,6 @@ PictureVerdict pngVerdict(const std::string& bytes, Reading& reading) {
     return verdict;
 }
 
-Gate& decodingGate() {
-    static Gate gate(kPictureDecodingPlaces);
-    return gate;
-}
-
 // Each sender's turn to have a picture decoded: one at a time, a few more waiting. Senders are held
 // only while one of their pictures is decoded or waits, so the table never outgrows the workers.
 class SenderTurns {
@@ -388,6 +383,11 @@ private:
 
 } // namespace
 
+Gate& pictureDecodingGate() {
+    static Gate gate(kPictureDecodingPlaces);
+    return gate;
+}
+
 std::optional<PictureKind> pictureKind(const std::string& bytes) {
     if (bytes.size() > 3 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
         static_cast<unsigned char>(bytes[1]) == 0xD8 && static_cast<unsigned char>(bytes[2]) == 0xFF)
@@ -405,8 +405,10 @@ PictureVerdict checkPicture(const std::string& bytes, PictureKind kind, const Pi
     SenderTurn own(bounds.sender, deadline);
     if (own.outcome() == SenderTurns::Outcome::Crowded) return PictureVerdict::SenderBusy;
     if (own.outcome() == SenderTurns::Outcome::TimedOut) return PictureVerdict::Busy;
-    Gate::Turn turn(decodingGate(), std::chrono::duration_cast<std::chrono::milliseconds>(
-                                        std::max(deadline - Clock::now(), Clock::duration::zero())));
+    Gate::Turn turn(pictureDecodingGate(),
+                    std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::max(deadline - Clock::now(), Clock::duration::zero())),
+                    bounds.network);
     if (!turn) return PictureVerdict::Busy;
     if (bounds.started) bounds.started();
     Reading reading{bounds, Clock::now() + bounds.maxTime};

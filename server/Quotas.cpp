@@ -21,6 +21,49 @@ double perSecond(const Rate& rate) {
 
 } // namespace
 
+bool Gate::take(const std::string& claimant, std::chrono::milliseconds patience) {
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    std::unique_lock lock(mutex_);
+    auto own = waiting_.insert(waiting_.end(), {&claimant, ++arrivals_});
+    const bool placed = freed_.wait_until(lock, deadline, [&] { return free_ > 0 && first(*own); });
+    waiting_.erase(own);
+    if (placed) {
+        --free_;
+        ++held_[claimant];
+    }
+    // Another may be first now: this one took its place, or gave up its wait.
+    if (free_ > 0 && !waiting_.empty()) freed_.notify_all();
+    return placed;
+}
+
+void Gate::give(const std::string& claimant) {
+    {
+        std::lock_guard lock(mutex_);
+        ++free_;
+        if (auto found = held_.find(claimant); found != held_.end() && --found->second == 0) held_.erase(found);
+    }
+    freed_.notify_all();
+}
+
+size_t Gate::waiting() {
+    std::lock_guard lock(mutex_);
+    return waiting_.size();
+}
+
+bool Gate::first(const Waiter& waiter) const {
+    auto heldBy = [this](const std::string& claimant) {
+        auto found = held_.find(claimant);
+        return found == held_.end() ? size_t{0} : found->second;
+    };
+    const size_t mine = heldBy(*waiter.claimant);
+    for (const Waiter& other : waiting_) {
+        if (&other == &waiter) continue;
+        const size_t theirs = heldBy(*other.claimant);
+        if (theirs < mine || (theirs == mine && other.arrival < waiter.arrival)) return false;
+    }
+    return true;
+}
+
 double RateLimiter::refilled(const Allowance& allowance, int64_t now) {
     double elapsed = static_cast<double>(std::max<int64_t>(0, now - allowance.at));
     return std::min(static_cast<double>(allowance.rate.count),

@@ -1,11 +1,11 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <list>
 #include <mutex>
-#include <semaphore>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -15,20 +15,23 @@ namespace cw::server {
 // Work that costs the server dearly (a password hash, a picture's decoding) is let through a gate a
 // few at a time, so that a crowd of such requests queues instead of taking every core and all the
 // memory at once. A request that finds no place within its patience is turned away (429) rather
-// than held: its worker is better spent on the requests behind it.
+// than held: its worker is better spent on the requests behind it. Each turn is taken for a claimant
+// (a network address): a place that comes free goes to the waiting claimant that holds the fewest,
+// and among equals to the one that came first, so that one client's crowd keeps no other waiting
+// behind it.
 class Gate {
 public:
-    explicit Gate(std::ptrdiff_t width) : places_(width) {}
+    explicit Gate(std::ptrdiff_t width) : free_(width) {}
     Gate(const Gate&) = delete;
     Gate& operator=(const Gate&) = delete;
 
     // A place held for the life of the turn; false when none came free within the patience.
     class Turn {
     public:
-        Turn(Gate& gate, std::chrono::milliseconds patience)
-            : gate_(gate), held_(gate.places_.try_acquire_for(patience)) {}
+        Turn(Gate& gate, std::chrono::milliseconds patience, std::string claimant = {})
+            : gate_(gate), claimant_(std::move(claimant)), held_(gate.take(claimant_, patience)) {}
         ~Turn() {
-            if (held_) gate_.places_.release();
+            if (held_) gate_.give(claimant_);
         }
         Turn(const Turn&) = delete;
         Turn& operator=(const Turn&) = delete;
@@ -36,11 +39,29 @@ public:
 
     private:
         Gate& gate_;
+        std::string claimant_;
         bool held_;
     };
 
+    // Turns waiting for a place at the moment.
+    size_t waiting();
+
 private:
-    std::counting_semaphore<4096> places_;
+    struct Waiter {
+        const std::string* claimant;
+        uint64_t arrival;
+    };
+    bool take(const std::string& claimant, std::chrono::milliseconds patience);
+    void give(const std::string& claimant);
+    // Whether `waiter` is the one the next free place goes to.
+    bool first(const Waiter& waiter) const;
+
+    std::mutex mutex_;
+    std::condition_variable freed_;
+    std::ptrdiff_t free_;
+    std::unordered_map<std::string, size_t> held_; // places by claimant, while it holds any
+    std::list<Waiter> waiting_;
+    uint64_t arrivals_ = 0;
 };
 
 // How many requests of one kind a key (a network address, an account) may make: `count` in every

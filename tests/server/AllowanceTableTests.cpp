@@ -1,11 +1,17 @@
 // The table of allowances behind every pace kept in memory (sign-ups, resets, usage events): what it
-// forgets as it grows, and what it counts as one client.
+// forgets as it grows, and what it counts as one client. The gate that costly work takes turns at:
+// whom a place that comes free goes to.
 
 #include "server/Quotas.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace cw::server {
 namespace {
@@ -82,6 +88,33 @@ TEST(AllowanceTable, AnIPv6AddressCountsAsItsSlash64) {
                   0);
     EXPECT_GT(table.take({{"signup", networkOf("2001:db8:1:2::99"), threeAnHour}}, kStart), 0);
     EXPECT_EQ(table.take({{"signup", networkOf("2001:db8:1:5::1"), threeAnHour}}, kStart), 0);
+}
+
+TEST(GateTurns, APlaceThatComesFreeGoesToTheClaimantHoldingFewestAheadOfACrowd) {
+    // One client holds both places, and has more waiting before and after another client's turn.
+    Gate gate(2);
+    std::optional<Gate::Turn> first(std::in_place, gate, std::chrono::milliseconds(0), "crowd");
+    Gate::Turn second(gate, std::chrono::milliseconds(0), "crowd");
+    std::mutex mutex;
+    std::vector<std::string> served;
+    std::vector<std::thread> waiting;
+    for (const char* claimant : {"crowd", "crowd", "other", "crowd", "crowd"}) {
+        const size_t before = gate.waiting();
+        waiting.emplace_back([&, claimant] {
+            Gate::Turn turn(gate, std::chrono::seconds(60), claimant);
+            ASSERT_TRUE(turn);
+            std::lock_guard lock(mutex);
+            served.push_back(claimant);
+        });
+        while (gate.waiting() == before)
+            std::this_thread::yield();
+    }
+    // A place comes free while the crowd still holds the other.
+    first.reset();
+    for (auto& thread : waiting)
+        thread.join();
+    // Each passed its place on as it was served, the crowd's own in the order they came.
+    EXPECT_EQ(served, (std::vector<std::string>{"other", "crowd", "crowd", "crowd", "crowd"}));
 }
 
 } // namespace

@@ -9,7 +9,10 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
+#include <set>
 #include <thread>
+#include <vector>
 
 namespace cw::server::testing {
 namespace {
@@ -294,6 +297,105 @@ TEST_F(PictureTurnTest, OneMembersSlowPictureHoldsOnlyHerOwnTurn) {
         taken += reply.status == 200;
     EXPECT_EQ(taken, 5);
     EXPECT_EQ(began(), 6);
+}
+
+// The accounts one address makes each have their own turn; the places they decode in are shared with
+// every other network's members.
+class NetworkPictureTurnTest : public ServerTest {
+protected:
+    void adjust(ServerOptions& options) override {
+        options.threads = 32;
+        options.pictureDecodingTime = std::chrono::seconds(120);
+        options.pictureWaitingTime = std::chrono::seconds(120);
+        // Each decoding holds its place until the test lets that one go.
+        options.pictureDecoding = [this] {
+            std::unique_lock lock(mutex_);
+            const int number = ++began_;
+            changed_.notify_all();
+            changed_.wait_for(lock, std::chrono::seconds(60),
+                              [&] { return allowAll_ || allowed_.contains(number); });
+        };
+    }
+    void TearDown() override {
+        {
+            std::lock_guard lock(mutex_);
+            allowAll_ = true;
+            changed_.notify_all();
+        }
+        for (auto& sender : senders_)
+            sender.join();
+        ServerTest::TearDown();
+    }
+    void allow(int number) {
+        std::lock_guard lock(mutex_);
+        allowed_.insert(number);
+        changed_.notify_all();
+    }
+    bool waitUntil(const std::function<bool()>& done) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(60), done);
+    }
+    // A post with one picture from `from`, sent from a thread of its own; counted in `crowdAnswered_`
+    // or kept in `other_` once answered.
+    void postPicture(const std::string& from, const Session& who, bool crowd) {
+        senders_.emplace_back([this, from, who, crowd] {
+            Reply reply = multipartFrom(from, "post",
+                                        {{"user_id", std::to_string(who.userId), "", ""},
+                                         {"post_picture_1", jpegBytes(2000), "photo_1.jpg", "image/jpeg"}},
+                                        who.access);
+            std::lock_guard lock(mutex_);
+            if (crowd)
+                ++crowdAnswered_;
+            else
+                other_ = reply;
+            changed_.notify_all();
+        });
+    }
+    static void waitForWaiting(size_t count) {
+        while (pictureDecodingGate().waiting() < count)
+            std::this_thread::yield();
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    int began_ = 0;
+    std::set<int> allowed_;
+    bool allowAll_ = false;
+    int crowdAnswered_ = 0;
+    std::optional<Reply> other_;
+    std::vector<std::thread> senders_;
+};
+
+TEST_F(NetworkPictureTurnTest, AnotherNetworksPictureIsDecodedAheadOfOneAddresssAccounts) {
+    // As found: one address's accounts post pictures that are slow to decode, each in its own turn,
+    // and hold every place.
+    constexpr int kCrowd = 12;
+    std::vector<Session> accounts;
+    for (int i = 0; i < kCrowd; ++i)
+        accounts.push_back(signUpStranger("slow" + std::to_string(i) + "@cradleway.test"));
+    const Session mother = demoMother();
+    for (int i = 0; i < kPictureDecodingPlaces; ++i)
+        postPicture("127.0.0.1", accounts[i], true);
+    ASSERT_TRUE(waitUntil([this] { return began_ == kPictureDecodingPlaces; }));
+    // More of theirs wait for a place, some before another network's member posts a picture, and more after.
+    for (int i = kPictureDecodingPlaces; i < 7; ++i)
+        postPicture("127.0.0.1", accounts[i], true);
+    waitForWaiting(4);
+    postPicture("127.0.0.2", mother, false);
+    waitForWaiting(5);
+    for (int i = 7; i < kCrowd; ++i)
+        postPicture("127.0.0.1", accounts[i], true);
+    waitForWaiting(10);
+
+    // One of theirs is read: its place goes to the other network's picture, the next to be read.
+    allow(1);
+    ASSERT_TRUE(waitUntil([this] { return began_ == kPictureDecodingPlaces + 1; }));
+    allow(kPictureDecodingPlaces + 1);
+    ASSERT_TRUE(waitUntil([this] { return other_ || crowdAnswered_ > 1; }));
+    std::lock_guard lock(mutex_);
+    ASSERT_TRUE(other_);
+    EXPECT_EQ(other_->status, 200) << other_->raw;
+    EXPECT_EQ(crowdAnswered_, 1);
 }
 
 // A picture that takes longer to decode than any should is refused as too costly, as one too large

@@ -173,13 +173,15 @@ void ServerTest::checkInvitation(const std::string& email, const std::string& co
     ASSERT_EQ(check.status, 200) << check.raw;
 }
 
-Reply ServerTest::postFrom(const std::string& from, const std::string& path, const json& body) {
-    RawConnection c(server_->port(), from);
-    std::string text = body.dump();
-    c.send("POST /m/api/" + path +
-           " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
-           "Content-Type: application/json\r\nContent-Length: " +
-           std::to_string(text.size()) + "\r\n\r\n" + text);
+namespace {
+
+// A POST of `body` sent over a connection of its own from `from`, read to the server's close.
+Reply postOver(int port, const std::string& from, const std::string& path, const std::string& type,
+               const std::string& body, const std::string& token) {
+    RawConnection c(port, from);
+    c.send("POST /m/api/" + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" +
+           (token.empty() ? "" : "X-Access-Token: " + token + "\r\n") + "Content-Type: " + type +
+           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
     std::string bytes = c.readToClose();
     Reply reply;
     auto statuses = statusesIn(bytes);
@@ -188,6 +190,26 @@ Reply ServerTest::postFrom(const std::string& from, const std::string& path, con
     reply.raw = lastBody(bytes);
     reply.body = json::parse(reply.raw, nullptr, false);
     return reply;
+}
+
+} // namespace
+
+Reply ServerTest::postFrom(const std::string& from, const std::string& path, const json& body) {
+    return postOver(server_->port(), from, path, "application/json", body.dump(), "");
+}
+
+Reply ServerTest::multipartFrom(const std::string& from, const std::string& path,
+                                const httplib::MultipartFormDataItems& items, const std::string& token) {
+    const std::string boundary = "----cradleway-from";
+    std::string form;
+    for (const auto& item : items) {
+        form += "--" + boundary + "\r\nContent-Disposition: form-data; name=\"" + item.name + "\"";
+        if (!item.filename.empty()) form += "; filename=\"" + item.filename + "\"";
+        if (!item.content_type.empty()) form += "\r\nContent-Type: " + item.content_type;
+        form += "\r\n\r\n" + item.content + "\r\n";
+    }
+    form += "--" + boundary + "--\r\n";
+    return postOver(server_->port(), from, path, "multipart/form-data; boundary=" + boundary, form, token);
 }
 
 std::vector<std::string> ServerTest::uploads() const {

@@ -90,23 +90,6 @@ protected:
         StorageTest::adjust(options);
         options.rates.storedBytesByAddress = {3 * 1024 * 1024, 3600};
     }
-
-    // A post of one picture sent from `from` over a connection of its own.
-    int shareFrom(const std::string& from, const Session& by, const std::string& picture) {
-        const std::string boundary = "----cradleway-network";
-        const std::string form = "--" + boundary +
-                                 "\r\nContent-Disposition: form-data; name=\"user_id\"\r\n\r\n" +
-                                 std::to_string(by.userId) + "\r\n--" + boundary +
-                                 "\r\nContent-Disposition: form-data; name=\"post_picture_1\"; "
-                                 "filename=\"photo.jpg\"\r\nContent-Type: image/jpeg\r\n\r\n" +
-                                 picture + "\r\n--" + boundary + "--\r\n";
-        RawConnection c(server_->port(), from);
-        c.send("POST /m/api/post HTTP/1.1\r\nHost: x\r\nConnection: close\r\nX-Access-Token: " + by.access +
-               "\r\nContent-Type: multipart/form-data; boundary=" + boundary +
-               "\r\nContent-Length: " + std::to_string(form.size()) + "\r\n\r\n" + form);
-        auto statuses = statusesIn(c.readToClose());
-        return statuses.empty() ? 0 : statuses.back();
-    }
 };
 
 TEST_F(NetworkStorageTest, TheAccountsOneAddressMakesStoreNoMoreInAnHourThanTheAddressMay) {
@@ -142,7 +125,13 @@ TEST_F(NetworkStorageTest, TheAccountsOneAddressMakesStoreNoMoreInAnHourThanTheA
     EXPECT_EQ(uploads().size(), before + 6);
 
     // Another address stores as before, the mother included.
-    EXPECT_EQ(shareFrom("127.0.0.2", demoMother(), picture), 200);
+    const Session mother = demoMother();
+    EXPECT_EQ(multipartFrom("127.0.0.2", "post",
+                            {{"user_id", std::to_string(mother.userId), "", ""},
+                             {"post_picture_1", picture, "photo.jpg", "image/jpeg"}},
+                            mother.access)
+                  .status,
+              200);
 }
 
 TEST_F(StorageTest, APictureReplacedOrWhoseMilestoneIsDeletedLeavesTheDiskAndItsAddress) {
