@@ -1050,8 +1050,19 @@ void ConnectionServer::work() {
             std::unique_lock lock(mutex_);
             ready_.wait(lock, [this] { return !queue_.empty() || stopping_; });
             if (queue_.empty()) return;
-            connection = std::move(queue_.front());
-            queue_.pop_front();
+            // Several addresses may each hold their share of the workers (with slow replies, pictures
+            // that wait to be read): the one answered least goes first, so that a request from an
+            // address with none waits only for the next worker to come free.
+            auto answering = [this](const Connection& c) {
+                auto found = shares_.find(c.network);
+                return found == shares_.end() ? size_t{0} : found->second.answering;
+            };
+            auto next = queue_.begin();
+            for (auto it = queue_.begin(); it != queue_.end() && answering(**next) > 0; ++it)
+                if (answering(**it) < answering(**next)) next = it;
+            connection = std::move(*next);
+            queue_.erase(next);
+            if (auto found = shares_.find(connection->network); found != shares_.end()) ++found->second.answering;
         }
         if (stopping_) {
             closeConnection(std::move(connection));
@@ -1067,6 +1078,7 @@ void ConnectionServer::work() {
             std::lock_guard lock(mutex_);
             if (auto found = shares_.find(connection->network); found != shares_.end()) {
                 --found->second.requests;
+                --found->second.answering;
                 found->second.bodies -= connection->readsBody;
                 bodiesInWork_ -= connection->readsBody;
                 if (found->second.requests == 0) shares_.erase(found);

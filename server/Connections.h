@@ -200,13 +200,16 @@ private:
 
     std::mutex mutex_;
     std::condition_variable ready_;
-    std::deque<std::unique_ptr<Connection>> queue_;     // heads complete, waiting for a worker
+    // Heads complete, waiting for a worker: a worker takes the request of the address it answers
+    // the fewest requests of, and among them the one that came first.
+    std::deque<std::unique_ptr<Connection>> queue_;
     std::vector<std::unique_ptr<Connection>> returned_; // answered, to be watched again
     // Requests handed to the workers (queued or answered), and of them those given a body still to
     // come, by address (as counted: an IPv6 one by its /64).
     struct Share {
         size_t requests = 0;
         size_t bodies = 0;
+        size_t answering = 0; // of the requests, those a worker has taken
     };
     std::unordered_map<std::string, Share> shares_;
     size_t bodiesInWork_ = 0; // requests given a body still to come, of every address
