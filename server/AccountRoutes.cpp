@@ -160,7 +160,7 @@ json signIn(RequestContext& ctx) {
         countAttempt(ctx.db, ctx.now(), {{&throttle::kSignInClient, ctx.client()}});
         throw HttpError(403, refusal);
     }
-    const std::vector<ThrottleKey> keys = passwordKeys(memberId, ctx.client(), ctx.now());
+    const std::vector<ThrottleKey> keys = passwordKeys(ctx.db, memberId, ctx.client(), ctx.now());
     countAttempt(ctx.db, ctx.now(), keys);
     // Hashes are checked outside any transaction: Argon2 takes a while and writers would wait on it.
     bool temporary = false;
@@ -180,6 +180,7 @@ json signIn(RequestContext& ctx) {
         endSessions(ctx.db, memberId, std::nullopt);
     }
     attemptSucceeded(ctx.db, keys, true);
+    signedInFrom(ctx.db, memberId, ctx.client(), ctx.now());
     // The invitations this application proved for the account's own address now count for the
     // account: an invited member who had an account already takes the invitation up so. Nothing else
     // the phone proved passes to whoever signs in on it.
@@ -225,6 +226,7 @@ json signUp(RequestContext& ctx) {
         .with(email, fullName, relationship, hash, randomNumber(100000, 999999), picture, ctx.now())
         .run();
     int64_t memberId = ctx.db.lastInsertId();
+    signedInFrom(ctx.db, memberId, ctx.client(), ctx.now());
     // The sign-up itself carries no code: an invitation to the address is taken up only when this
     // application gave back that invitation's own code shortly before. Without that the account is
     // made with no family, and the invitation stays open. The proofs are the new account's from now on.
@@ -548,7 +550,7 @@ json updatePassword(RequestContext& ctx) {
     std::string next = ctx.text("new_password");
     requirePassword(next);
     // The current password is guessed no faster here than at the sign-in.
-    const std::vector<ThrottleKey> keys = passwordKeys(me, ctx.client(), ctx.now());
+    const std::vector<ThrottleKey> keys = passwordKeys(ctx.db, me, ctx.client(), ctx.now());
     countAttempt(ctx.db, ctx.now(), keys);
     std::string stored;
     {

@@ -583,6 +583,17 @@ CREATE INDEX IF NOT EXISTS proofs_proven_at ON proofs(proven_at);
 CREATE INDEX IF NOT EXISTS email_verifications_expires_at ON email_verifications(expires_at);
 CREATE INDEX IF NOT EXISTS tokens_member ON tokens(member_id);
 )sql",
+    // The networks each member signed in from lately: guesses at her password spread over many other
+    // addresses do not slow her there.
+    R"sql(
+CREATE TABLE signin_networks (
+    member_id INTEGER NOT NULL REFERENCES members(id) ON DELETE CASCADE,
+    network TEXT NOT NULL,
+    signed_in_at INTEGER NOT NULL,
+    PRIMARY KEY (member_id, network)
+);
+CREATE INDEX signin_networks_signed_in_at ON signin_networks(signed_in_at);
+)sql",
 };
 
 constexpr int kLatestVersion = static_cast<int>(sizeof(kMigrations) / sizeof(kMigrations[0]));

@@ -61,10 +61,34 @@ void count(Connection& db, const ThrottleKey& key, int64_t now) {
 
 } // namespace
 
-std::vector<ThrottleKey> passwordKeys(int64_t memberId, const std::string& client, int64_t now) {
+namespace {
+
+// How long a network the member signed in from stays hers, and how many she keeps: more than the
+// places a phone or two are taken in a season (home, the ward, work).
+constexpr int64_t kSignInNetworkSeconds = 90LL * 24 * 3600;
+constexpr int64_t kSignInNetworksPerMember = 20;
+
+} // namespace
+
+std::vector<ThrottleKey> passwordKeys(Connection& db, int64_t memberId, const std::string& client, int64_t now) {
     const std::string account = std::to_string(memberId);
-    return {{&throttle::kPassword, account + " " + client},
-            {&throttle::kPasswordAccount, account + " " + std::to_string(now / 3600)}};
+    std::vector<ThrottleKey> keys = {{&throttle::kPassword, account + " " + client}};
+    auto known = db.prepare("SELECT 1 FROM signin_networks WHERE member_id = ? AND network = ? AND signed_in_at >= ?");
+    known.with(memberId, client, now - kSignInNetworkSeconds);
+    if (!known.step()) keys.push_back({&throttle::kPasswordAccount, account + " " + std::to_string(now / 3600)});
+    return keys;
+}
+
+void signedInFrom(Connection& db, int64_t memberId, const std::string& client, int64_t now) {
+    db.prepare("INSERT INTO signin_networks (member_id, network, signed_in_at) VALUES (?1, ?2, ?3) "
+               "ON CONFLICT(member_id, network) DO UPDATE SET signed_in_at = ?3")
+        .with(memberId, client, now)
+        .run();
+    db.prepare("DELETE FROM signin_networks WHERE member_id = ?1 AND network NOT IN (SELECT network FROM "
+               "signin_networks WHERE member_id = ?1 ORDER BY signed_in_at DESC LIMIT ?2)")
+        .with(memberId, kSignInNetworksPerMember)
+        .run();
+    removeExpired(db, "signin_networks", "signed_in_at", now - kSignInNetworkSeconds);
 }
 
 void countAttempt(Connection& db, int64_t now, const std::vector<ThrottleKey>& keys) {

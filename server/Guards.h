@@ -51,8 +51,13 @@ struct ThrottleKey {
     std::string key;
 };
 
-// The keys a password for this account is counted under, from this client address at this time.
-std::vector<ThrottleKey> passwordKeys(int64_t memberId, const std::string& client, int64_t now);
+// The keys a password for this account is counted under, from this client address at this time: the
+// account from that address and, unless the member signed in from that network lately, the account
+// from every address. Guesses spread over many addresses slow her nowhere she has signed in from.
+std::vector<ThrottleKey> passwordKeys(Connection& db, int64_t memberId, const std::string& client, int64_t now);
+// The member signed in from this network (a sign-in, a sign-up): it is hers for a while. Runs in the
+// caller's transaction.
+void signedInFrom(Connection& db, int64_t memberId, const std::string& client, int64_t now);
 
 // Counts one attempt under every key; 429, counting nothing, when a key must still wait. Runs in the
 // caller's transaction when one is open, else in a transaction of its own.

@@ -191,5 +191,31 @@ TEST_F(WardAddressTest, GuessesSpreadOverManyAddressesSlowTheAccountEverywhere) 
     EXPECT_EQ(postFrom("127.0.2.1", "signin", right).status, 200);
 }
 
+TEST_F(WardAddressTest, AStrangerGuessingFromManyAddressesKeepsTheMotherOutOfNoAddressSheSignedInFrom) {
+    const json hers = {{"email", "demo@cradleway.test"}, {"password", "cradleway-demo"}};
+    // She has signed in from home before.
+    const std::string home = "127.0.0.3";
+    ASSERT_EQ(postFrom(home, "signin", hers).status, 200);
+    // As found: a stranger with twenty-one addresses sends five wrong passwords from each, and then one
+    // from each whenever it may, for five minutes; the mother signs in from home every thirty seconds.
+    int wrong = 0;
+    for (int address = 0; address < 21; ++address)
+        for (int i = 0; i < 5; ++i)
+            wrong += postFrom("127.0.1." + std::to_string(address + 1), "signin",
+                              {{"email", "demo@cradleway.test"}, {"password", "guess-" + std::to_string(i)}})
+                         .status == 403;
+    EXPECT_EQ(wrong, 100);
+    for (int second = 0; second < 300; ++second, ++now_) {
+        postFrom("127.0.1." + std::to_string(second % 21 + 1), "signin",
+                 {{"email", "demo@cradleway.test"}, {"password", "guess"}});
+        if (second % 30 == 0) {
+            Reply mother = postFrom(home, "signin", hers);
+            EXPECT_EQ(mother.status, 200) << "at " << second << " s: " << mother.raw;
+        }
+    }
+    // From an address she never signed in from, she waits as the stranger does.
+    EXPECT_EQ(postFrom("127.0.2.1", "signin", hers).status, 429);
+}
+
 } // namespace
 } // namespace cw::server::testing
