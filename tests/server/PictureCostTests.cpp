@@ -203,12 +203,15 @@ protected:
             std::unique_lock lock(mutex_);
             const int number = ++began_;
             changed_.notify_all();
-            // The first picture is slow to decode: it holds its place until the test lets it go.
-            if (number == 1) changed_.wait_for(lock, std::chrono::seconds(60), [this] { return released_; });
+            changed_.wait_for(lock, std::chrono::seconds(60), [&] { return released_ || !held(number); });
         };
     }
+    // Whether the decoding that began `number`th holds its place until the test lets it go; asked with
+    // `mutex_` held. The first picture is slow to decode.
+    virtual bool held(int number) const { return number == 1; }
     void TearDown() override {
         release();
+        joinSenders();
         ServerTest::TearDown();
     }
     void release() {
@@ -301,43 +304,22 @@ TEST_F(PictureTurnTest, OneMembersSlowPictureHoldsOnlyHerOwnTurn) {
 
 // The accounts one address makes each have their own turn; the places they decode in are shared with
 // every other network's members.
-class NetworkPictureTurnTest : public ServerTest {
+class NetworkPictureTurnTest : public PictureTurnTest {
 protected:
     void adjust(ServerOptions& options) override {
+        PictureTurnTest::adjust(options);
         options.threads = 32;
-        options.pictureDecodingTime = std::chrono::seconds(120);
-        options.pictureWaitingTime = std::chrono::seconds(120);
-        // Each decoding holds its place until the test lets that one go.
-        options.pictureDecoding = [this] {
-            std::unique_lock lock(mutex_);
-            const int number = ++began_;
-            changed_.notify_all();
-            changed_.wait_for(lock, std::chrono::seconds(60),
-                              [&] { return allowAll_ || allowed_.contains(number); });
-        };
     }
-    void TearDown() override {
-        {
-            std::lock_guard lock(mutex_);
-            allowAll_ = true;
-            changed_.notify_all();
-        }
-        for (auto& sender : senders_)
-            sender.join();
-        ServerTest::TearDown();
-    }
+    // Each decoding holds its place until the test lets that one go.
+    bool held(int number) const override { return !allowed_.contains(number); }
     void allow(int number) {
         std::lock_guard lock(mutex_);
         allowed_.insert(number);
         changed_.notify_all();
     }
-    bool waitUntil(const std::function<bool()>& done) {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::seconds(60), done);
-    }
     // A post with one picture from `from`, sent from a thread of its own; counted in `crowdAnswered_`
     // or kept in `other_` once answered.
-    void postPicture(const std::string& from, const Session& who, bool crowd) {
+    void postPictureFrom(const std::string& from, const Session& who, bool crowd) {
         senders_.emplace_back([this, from, who, crowd] {
             Reply reply = multipartFrom(from, "post",
                                         {{"user_id", std::to_string(who.userId), "", ""},
@@ -356,14 +338,9 @@ protected:
             std::this_thread::yield();
     }
 
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    int began_ = 0;
     std::set<int> allowed_;
-    bool allowAll_ = false;
     int crowdAnswered_ = 0;
     std::optional<Reply> other_;
-    std::vector<std::thread> senders_;
 };
 
 TEST_F(NetworkPictureTurnTest, AnotherNetworksPictureIsDecodedAheadOfOneAddresssAccounts) {
@@ -375,16 +352,16 @@ TEST_F(NetworkPictureTurnTest, AnotherNetworksPictureIsDecodedAheadOfOneAddresss
         accounts.push_back(signUpStranger("slow" + std::to_string(i) + "@cradleway.test"));
     const Session mother = demoMother();
     for (int i = 0; i < kPictureDecodingPlaces; ++i)
-        postPicture("127.0.0.1", accounts[i], true);
+        postPictureFrom("127.0.0.1", accounts[i], true);
     ASSERT_TRUE(waitUntil([this] { return began_ == kPictureDecodingPlaces; }));
     // More of theirs wait for a place, some before another network's member posts a picture, and more after.
     for (int i = kPictureDecodingPlaces; i < 7; ++i)
-        postPicture("127.0.0.1", accounts[i], true);
+        postPictureFrom("127.0.0.1", accounts[i], true);
     waitForWaiting(4);
-    postPicture("127.0.0.2", mother, false);
+    postPictureFrom("127.0.0.2", mother, false);
     waitForWaiting(5);
     for (int i = 7; i < kCrowd; ++i)
-        postPicture("127.0.0.1", accounts[i], true);
+        postPictureFrom("127.0.0.1", accounts[i], true);
     waitForWaiting(10);
 
     // One of theirs is read: its place goes to the other network's picture, the next to be read.
@@ -409,20 +386,22 @@ protected:
 };
 
 TEST_F(WorkerTurnTest, AWorkerThatComesFreeAnswersAnAddressWithNoneBeforeTwoAddressesThatHoldTheRest) {
-    // Two addresses, each within its share of six of the eight workers, send pictures that take long
-    // to read, or wait to be read: between them, every worker, and four more requests queued.
+    // Two addresses, each within its share of six of the eight workers, send pictures of six accounts
+    // each that take long to read, or wait to be read: between them, every worker, and four more
+    // requests queued.
     std::vector<Session> accounts;
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 12; ++i)
         accounts.push_back(signUpStranger("holder" + std::to_string(i) + "@cradleway.test"));
-    const size_t before = server_->openConnections();
-    for (int address = 0; address < 2; ++address) {
-        const std::string from = "127.0.0." + std::to_string(2 + address);
-        for (int i = 0; i < 5; ++i)
-            postPicture(from, accounts[2 * address], true);
-        postPicture(from, accounts[2 * address + 1], true);
-    }
+    // The test's own connection, kept alive since the sign-ups, closes first: the server's open
+    // connections are then the pictures' own.
+    client_->stop();
+    while (server_->openConnections() > 0)
+        std::this_thread::yield();
+    for (int i = 0; i < 12; ++i)
+        postPictureFrom("127.0.0." + std::to_string(2 + i % 2), accounts[i], true);
     ASSERT_TRUE(waitUntil([this] { return began_ == kPictureDecodingPlaces; }));
-    while (server_->openConnections() < before + 12)
+    waitForWaiting(8 - kPictureDecodingPlaces);
+    while (server_->openConnections() < 12)
         std::this_thread::yield();
     // A sign-in from a third address waits for a worker behind them.
     RawConnection c(server_->port(), "127.0.0.4");

@@ -3,8 +3,13 @@
 
 #include "ServerFixture.h"
 
+#include "server/Auth.h"
+
 #include <atomic>
+#include <chrono>
+#include <memory>
 #include <thread>
+#include <vector>
 
 namespace cw::server::testing {
 namespace {
@@ -254,13 +259,7 @@ TEST_F(HashCrowdTest, ACrowdOfPasswordResetsHashesNoMoreAtOnceThanThereAreCores)
         std::vector<ConnectionPool::Lease> warm;
         for (int i = 0; i < kCrowd; ++i)
             warm.push_back(server_->state().pool->acquire());
-        for (int i = 0; i < kCrowd; ++i)
-            warm.front()
-                ->prepare(
-                    "INSERT INTO members (email, full_name, relationship, password_hash, security_code, "
-                    "created_at) VALUES (?, 'Member', 'Mother', 'none', 123456, 0)")
-                .with("crowd" + std::to_string(i) + "@cradleway.test")
-                .run();
+        insertMembers(*warm.front(), "crowd", kCrowd, "none");
     }
     resetPeakResidentSize();
     const int64_t before = residentMegabytes("VmRSS:");
@@ -286,6 +285,54 @@ TEST_F(HashCrowdTest, ACrowdOfPasswordResetsHashesNoMoreAtOnceThanThereAreCores)
     if (residentSizeIsSound()) {
         EXPECT_LT(residentMegabytes("VmHWM:") - before, (cores + 2) * 64);
     }
+}
+
+TEST_F(HashCrowdTest, AnotherAddressSignsInAheadOfOneAddresssCrowdOfSignIns) {
+    // As found: one address signs in over and over from many threads, and every place for a hash is
+    // its own. Its sign-ins are a crowd of accounts, each right.
+    constexpr int kCrowd = 20;
+    insertMembers(*server_->state().pool->acquire(), "crowd", kCrowd, hashPassword("crowd-password", false));
+    const std::string crowdAddress = "127.0.0.2";
+    std::vector<std::unique_ptr<Gate::Turn>> held;
+    for (;;) {
+        auto turn = std::make_unique<Gate::Turn>(passwordHashGate(), std::chrono::milliseconds(0), crowdAddress);
+        if (!*turn) break;
+        held.push_back(std::move(turn));
+    }
+    ASSERT_FALSE(held.empty());
+    // Its other sign-ins wait for a place, ten before one from another address and ten after it.
+    std::atomic<int> crowdAnswered{0};
+    std::vector<std::thread> crowd;
+    auto crowdSignsIn = [&](int from, int to) {
+        for (int i = from; i < to; ++i)
+            crowd.emplace_back([&, i] {
+                Reply reply = postFrom(crowdAddress, "signin",
+                                       {{"email", "crowd" + std::to_string(i) + "@cradleway.test"},
+                                        {"password", "crowd-password"}});
+                EXPECT_EQ(reply.status, 200) << reply.raw;
+                ++crowdAnswered;
+            });
+        while (passwordHashesWaiting() < to + (to > kCrowd / 2 ? 1 : 0))
+            std::this_thread::yield();
+    };
+    crowdSignsIn(0, kCrowd / 2);
+    Reply other;
+    int crowdAnsweredBefore = -1;
+    std::thread signingIn([&] {
+        other = postFrom("127.0.0.3", "signin", {{"email", "demo@cradleway.test"}, {"password", "cradleway-demo"}});
+        crowdAnsweredBefore = crowdAnswered;
+    });
+    while (passwordHashesWaiting() < kCrowd / 2 + 1)
+        std::this_thread::yield();
+    crowdSignsIn(kCrowd / 2, kCrowd);
+    // One place comes free: it goes to the other address, which holds none, not to the crowd.
+    held.pop_back();
+    signingIn.join();
+    EXPECT_EQ(other.status, 200) << other.raw;
+    EXPECT_LE(crowdAnsweredBefore, 1);
+    held.clear();
+    for (auto& member : crowd)
+        member.join();
 }
 
 } // namespace

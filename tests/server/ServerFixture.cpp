@@ -150,6 +150,15 @@ ServerTest::Session ServerTest::signUpStranger(const std::string& email) {
     return signIn(email, "stranger-pass");
 }
 
+void ServerTest::insertMembers(Connection& db, const std::string& prefix, int count,
+                               const std::string& passwordHash) {
+    for (int i = 0; i < count; ++i)
+        db.prepare("INSERT INTO members (email, full_name, relationship, password_hash, security_code, "
+                   "created_at) VALUES (?, 'Member', 'Mother', ?, 123456, 0)")
+            .with(prefix + std::to_string(i) + "@cradleway.test", passwordHash)
+            .run();
+}
+
 std::string ServerTest::consoleCapture(const std::string& needle, const std::string& marker) {
     std::lock_guard lock(consoleMutex_);
     for (auto it = console_.rbegin(); it != console_.rend(); ++it) {

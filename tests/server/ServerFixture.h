@@ -64,6 +64,9 @@ protected:
     Session demoMother() { return signIn("demo@cradleway.test", "cradleway-demo"); }
     // A new member with one new baby of their own.
     Session signUpStranger(const std::string& email);
+    // Members "<prefix><i>@cradleway.test" for i below `count`, written straight into the database with
+    // the password hash given, as a server that has been running a while holds them.
+    void insertMembers(Connection& db, const std::string& prefix, int count, const std::string& passwordHash);
 
     // From the last console line that holds `needle`, the word that follows `marker`.
     std::string consoleCapture(const std::string& needle, const std::string& marker);

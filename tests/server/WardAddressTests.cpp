@@ -117,15 +117,7 @@ TEST_F(WardAddressTest, GuessesAtAddressesWithNoAccountSlowOnlyThoseFromTheSameA
 }
 
 TEST_F(WardAddressTest, SeventyFamiliesMistypingThreeTimesEachAllSignInFromOneAddress) {
-    {
-        auto db = server_->state().pool->acquire();
-        const std::string hash = hashPassword("family-password", true);
-        for (int i = 0; i < 70; ++i)
-            db->prepare("INSERT INTO members (email, full_name, relationship, password_hash, security_code, "
-                        "created_at) VALUES (?, 'Parent', 'Mother', ?, 123456, 0)")
-                .with("family" + std::to_string(i) + "@cradleway.test", hash)
-                .run();
-    }
+    insertMembers(*server_->state().pool->acquire(), "family", 70, hashPassword("family-password", true));
     for (int i = 0; i < 70; ++i) {
         CookieJar phone;
         const std::string email = "family" + std::to_string(i) + "@cradleway.test";
