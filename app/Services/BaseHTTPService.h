@@ -6,6 +6,7 @@
 #include "foundation/url/URL.h"
 #include "net/AFHTTPSessionManager.h"
 
+#include <cstdint>
 #include <exception>
 #include <map>
 #include <memory>
@@ -56,14 +57,25 @@ private:
 // of its server area; its requests go to SERVER_URL + "/m/api/" + that path + "/" + the relative path,
 // with the client headers and the session's two token headers.
 //
-// A reply with status 401, or a failure without any HTTP reply (no connection, time-out), is not
-// reported at once: the request is parked with RetryService, which refreshes the tokens once and then
-// sends every parked request again; a replay that fails again reaches the failure callback. If the
-// refresh fails, every parked request's failure callback gets its original task and error. A request
-// the caller cancels is never parked: its failure callback hears NSURLErrorCancelled once. A request
-// that the server redirects to another origin is not sent there (it carries the client's fields and
-// the tokens): its caller hears cw::URLErrorRedirectToAnotherOrigin at once, with the redirect as the
-// task's reply.
+// A request sent in a session (with both tokens) that the server refused with 401 is not reported
+// at once: it is parked with RetryService, which renews the tokens once and then sends every parked
+// request again; a replay that fails again reaches the failure callback. So is one that failed
+// without any HTTP reply when sending it again cannot do twice what was done once: one that never
+// reached the server (no host, no connection made, no request built), and a GET that lost its
+// connection. A request that timed out, and a POST (which changes data) that lost its connection,
+// may have been done: its caller hears the failure at once and it is never sent again. If the
+// renewal fails while the session stays (no connection, the server's own failure), every parked
+// request's failure callback gets its original task and error; a renewal the server refuses logs
+// the session out. A request sent without a session (signed out, or with one token only) is never
+// parked: nothing can renew it. A request the caller cancels is never parked: its failure callback
+// hears NSURLErrorCancelled once. A request that the server redirects to another origin is not sent
+// there (it carries the client's fields and the tokens): its caller hears
+// cw::URLErrorRedirectToAnotherOrigin at once, with the redirect as the task's reply.
+//
+// Every request belongs to the session it was sent in (AuthenticationContext::sessionGeneration(),
+// taken on the main thread with the tokens). Once that session has ended (logout) nothing of the
+// request reaches its caller, neither callback, and it is not sent again: whoever is signed in by
+// then gets nothing of hers.
 //
 // Callbacks run on the main queue. A service object may be dropped as soon as a send returns: pending
 // callbacks and replays keep its manager alive, never the object itself.
@@ -98,9 +110,14 @@ public:
     Task post(const std::string& path, const JSON& parameters, ConstructingBody constructingBodyWith,
               Progress progress, Success success, Failure failure);
 
+    // JSON POST sent once and never parked: every failure, a 401 included, reaches `failure` (for the
+    // token renewal itself). Like every request it belongs to its session.
+    Task postOnce(const std::string& path, const JSON& parameters, Success success, Failure failure);
+
     // Puts the session's tokens into "X-Access-Token" and "X-Refresh-Token" when it holds both;
-    // otherwise sets and removes nothing. The session is read only on the main thread: called from
-    // another thread this leaves the headers as they were last set there.
+    // otherwise sets and removes nothing. Either way the requests sent afterwards belong to the
+    // session held now. The session is read only on the main thread: called from another thread
+    // this leaves the headers, and the session requests belong to, as they were last set there.
     void updateHeaderWithTokens();
     // The same with tokens taken earlier on the main thread.
     void updateHeaderWithTokens(const SessionTokens& tokens);
@@ -136,10 +153,19 @@ public:
 
 private:
     enum class Method { jsonPost, get, multipartPost };
+    // What a request knows of the session it was sent in.
+    struct SessionStamp {
+        std::uint64_t generation = 0;
+        // Sent with both tokens: a 401 can be answered by renewing them.
+        bool renewable = false;
+    };
     struct Request;
+    Task start(Method method, const std::string& path, const JSON& parameters, ConstructingBody body,
+               Progress progress, Success success, Failure failure, bool parkable);
     static Task send(const std::shared_ptr<Request>& request, bool replay);
 
     std::shared_ptr<AFHTTPSessionManager> manager_;
+    SessionStamp stamp_;
 };
 
 namespace cw {
