@@ -5,6 +5,11 @@
 #include "foundation/device/UIDevice.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "net/AFURLResponseSerialization.h"
+#include "tests/support/Gate.h"
+
+#include <atomic>
+#include <cctype>
+#include <thread>
 
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -32,6 +37,66 @@ int refusedPort() {
     ::close(fd);
     return ntohs(address.sin_port);
 }
+
+// A server on a loopback port that reads each request whole and hangs up without a word, as a ward
+// network that drops the connection after the request went out.
+class HangingUpServer {
+public:
+    HangingUpServer() {
+        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), size);
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
+        port_ = ntohs(address.sin_port);
+        ::listen(listener_, 16);
+        thread_ = std::thread([this] { serve(); });
+    }
+    ~HangingUpServer() {
+        ::shutdown(listener_, SHUT_RDWR);
+        ::close(listener_);
+        thread_.join();
+    }
+    std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+    std::size_t connections() const { return connections_.load(); }
+
+private:
+    void serve() {
+        for (;;) {
+            const int connection = ::accept(listener_, nullptr, nullptr);
+            if (connection < 0) return;
+            readRequest(connection);
+            ++connections_;
+            ::close(connection);
+        }
+    }
+    // The head, then as many bytes of body as it announces.
+    static void readRequest(int connection) {
+        std::string read;
+        char buffer[4096];
+        std::size_t headEnd = std::string::npos;
+        std::size_t wanted = 0;
+        for (;;) {
+            if (headEnd != std::string::npos && read.size() >= headEnd + 4 + wanted) return;
+            const ssize_t got = ::recv(connection, buffer, sizeof buffer, 0);
+            if (got <= 0) return;
+            read.append(buffer, static_cast<std::size_t>(got));
+            if (headEnd == std::string::npos && (headEnd = read.find("\r\n\r\n")) != std::string::npos) {
+                std::string head = read.substr(0, headEnd);
+                for (char& ch : head) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+                if (const auto at = head.find("content-length:"); at != std::string::npos)
+                    wanted = std::stoul(head.substr(at + 15));
+            }
+        }
+    }
+
+    int listener_ = -1;
+    int port_ = 0;
+    std::atomic<std::size_t> connections_{0};
+    std::thread thread_;
+};
 
 TEST_F(HTTPClientTest, SendsClientAndTokenHeadersBelowTheServicePath) {
     signIn("access-1", "refresh-1");
@@ -267,6 +332,79 @@ TEST_F(HTTPClientTest, OutageParksTheRequestAndKeepsTheSession) {
               true);
     EXPECT_EQ(AuthenticationContext::shared().oAuthToken(), "kept");
     EXPECT_EQ(AuthenticationContext::shared().oAuthRefreshToken(), "kept-r");
+}
+
+// A request that got no answer may have been done. One that timed out is not sent into a second
+// time-out, and a POST, which changes data, is never sent twice: each reaches its caller at once.
+// Only a GET that lost its connection is asked again after a renewal, as a 401 is.
+TEST_F(HTTPClientTest, ARequestThatMayHaveBeenDoneIsNotSentAgain) {
+    enum class Send { get, post, multipart };
+    struct Case {
+        const char* what;
+        Send send;
+        bool connectionLost; // else the answer is held past the time-out
+        std::size_t sent;
+    };
+    const Case cases[] = {
+        {"a GET that timed out", Send::get, false, 1},
+        {"a POST that timed out", Send::post, false, 1},
+        {"a multipart POST that timed out", Send::multipart, false, 1},
+        {"a POST that lost its connection", Send::post, true, 1},
+        {"a multipart POST that lost its connection", Send::multipart, true, 1},
+        {"a GET that lost its connection", Send::get, true, 2},
+    };
+    // Held answers wait until the test ends; the server's handlers must not outlive it.
+    auto held = std::make_shared<cw::test::Gate>();
+    struct OpenAtEnd {
+        std::shared_ptr<cw::test::Gate> gate;
+        ~OpenAtEnd() { gate->open(); }
+    } openAtEnd{held};
+    setReply([held](const Arrival& arrival, httplib::Response& response) {
+        if (arrival.path == "/m/api/tokens/")
+            response.set_content(R"({"access_token":"access","refresh_token":"refresh"})", "application/json");
+        else
+            held->wait();
+    });
+    HangingUpServer hangingUp;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        clearArrivals();
+        writeBundle({{"CFBundleIdentifier", "org.cradleway.tests"},
+                     {"SERVER_URL", c.connectionLost ? hangingUp.base() : base()}});
+        signIn("access", "refresh");
+        const std::size_t connectionsBefore = hangingUp.connections();
+        BaseHTTPService service("content");
+        service.manager()->requestSerializer()->setTimeoutInterval(0.5);
+        std::vector<NSError> heard;
+        auto failure = [&](const Task&, const NSError& error) { heard.push_back(error); };
+        switch (c.send) {
+        case Send::get:
+            service.get("a", JSON(), nullptr, nullptr, failure);
+            break;
+        case Send::post:
+            service.post("a", JSON(nlohmann::json{{"comment", "Sleeping well"}}), nullptr, failure);
+            break;
+        case Send::multipart:
+            service.post(
+                "a", JSON(), [](AFMultipartFormData& form) { form.appendPartWithFileData({1, 2}, "p", "p.jpg", "image/jpeg"); },
+                nullptr, nullptr, failure);
+            break;
+        }
+        runUntil([&] { return !heard.empty() && !RetryService::shared().isRefreshing(); });
+        RunLoop::main().runUntilIdle();
+
+        ASSERT_EQ(heard.size(), 1u);
+        EXPECT_EQ(heard[0].domain, NSURLErrorDomain);
+        EXPECT_EQ(heard[0].code, c.connectionLost ? NSURLErrorNetworkConnectionLost : NSURLErrorTimedOut);
+        if (c.connectionLost) {
+            // The GET's renewal hangs up too: an outage, after which the parked GET fails.
+            EXPECT_EQ(hangingUp.connections() - connectionsBefore, c.sent);
+        } else {
+            EXPECT_EQ(arrivalsAt("/m/api/content/a").size(), c.sent);
+            EXPECT_TRUE(arrivalsAt("/m/api/tokens/").empty());
+        }
+        EXPECT_EQ(AuthenticationContext::shared().oAuthToken(), "access");
+    }
 }
 
 TEST_F(HTTPClientTest, ACancelledRequestIsNeitherParkedNorSentAgain) {
