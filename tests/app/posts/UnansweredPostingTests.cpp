@@ -10,24 +10,15 @@
 #include "Services/BaseHTTPService.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "kits/banners/GSMessage.h"
-#include "net/AFURLRequestSerialization.h"
 #include "tests/support/Forwarding.h"
 #include "tests/support/Gate.h"
 #include "tests/support/RecordingServer.h"
+#include "tests/support/ShortTimeOut.h"
 
 namespace cw::test {
 namespace {
 
 constexpr const char* kHeldNoah = "Held Noah for the first time today. He is so light!";
-
-// Requests made while it stands give up after `seconds` without an answer.
-class ShortTimeOut {
-public:
-    explicit ShortTimeOut(double seconds) { AFJSONRequestSerializer::setDefaultTimeoutInterval(seconds); }
-    ~ShortTimeOut() { AFJSONRequestSerializer::setDefaultTimeoutInterval(60); }
-    ShortTimeOut(const ShortTimeOut&) = delete;
-    ShortTimeOut& operator=(const ShortTimeOut&) = delete;
-};
 
 // The application talks to the demo server through a front that passes every request on, and holds
 // the answer to requests at `held` until the test opens the gate.
