@@ -292,7 +292,12 @@ std::optional<URL> againstServer(std::string_view reference) {
 std::optional<URL> BaseHTTPService::imageURL(const std::string& path) {
     auto encoded = cw::percentEncodeQuery(path);
     if (!encoded) return std::nullopt;
-    return againstServer(*encoded);
+    // An address of its own ("https://…", "//host/…") stands as it is.
+    const auto reference = URL::fromString(*encoded);
+    if (reference && (reference->scheme() || reference->host())) return againstServer(*encoded);
+    // A path ("images/upload/…", "/static-files/…") lies below the server's own path, as the
+    // requests and pages do: "https://host/nicu" keeps its "/nicu".
+    return resolveServerPath(encoded->starts_with("/") ? *encoded : "/" + *encoded);
 }
 
 std::optional<URL> BaseHTTPService::resolveServerPath(const std::string& path) {

@@ -135,8 +135,11 @@ public:
     static std::string serverURL();
     // SERVER_URL of the main bundle; the program stops when it is missing or not a text.
     static std::string baseServerURL();
-    // `path` percent-encoded for a query and resolved against SERVER_URL (the server root); none when
-    // the text is not UTF-8 or no address can be formed.
+    // A picture's address: `path` percent-encoded for a query, then put below SERVER_URL's path as
+    // resolveServerPath does ("images/upload/a.png" with "https://host/nicu" gives
+    // "https://host/nicu/images/upload/a.png"); an address of its own (with a scheme or a host) is
+    // resolved against SERVER_URL, so it stays as it is. None when the text is not UTF-8 or no address
+    // can be formed.
     static std::optional<URL> imageURL(const std::string& path);
     // A path the server gave ("/content/education/5"), put directly after SERVER_URL as text, so that
     // a path SERVER_URL has ("https://host/nicu") is kept. Taken as written when the joined text is a

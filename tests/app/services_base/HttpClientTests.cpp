@@ -188,6 +188,20 @@ TEST_F(HTTPClientTest, AuthDataAndImageAddresses) {
     ASSERT_TRUE(image);
     EXPECT_EQ(image->absoluteString(), base() + "/uploads/baby%20one.png");
     EXPECT_EQ(BaseHTTPService::serverURL(), base() + "/m/api/");
+
+    // A server that lives under a path of its own keeps it for pictures, as for requests; an
+    // address of its own stays as it is.
+    writeBundle({{"CFBundleIdentifier", "org.cradleway.tests"}, {"SERVER_URL", base() + "/nicu"}});
+    const std::pair<const char*, std::string> pictures[] = {
+        {"images/upload/baby one.png", base() + "/nicu/images/upload/baby%20one.png"},
+        {"/static-files/images/article_1.png", base() + "/nicu/static-files/images/article_1.png"},
+        {"https://pictures.example.org/a.png", "https://pictures.example.org/a.png"},
+    };
+    for (const auto& [path, address] : pictures) {
+        image = BaseHTTPService::imageURL(path);
+        ASSERT_TRUE(image) << path;
+        EXPECT_EQ(image->absoluteString(), address);
+    }
 }
 
 // Replays: three refused requests of each kind share one refresh and are sent again with its tokens.
