@@ -28,10 +28,6 @@ RetryService::RetryService() {
 
 void RetryService::retry(ReplayAction replay, FailAction fail) {
     pruneParked();
-    const std::uint64_t session = AuthenticationContext::shared().sessionGeneration();
-    // A renewal of an ended session renews nothing for this one (logout abandons it; this is the
-    // same for a session ended some other way).
-    if (refreshing_ && refreshGeneration_ != session) abandon();
     if (!refreshing_) startRefresh();
     auto parked = std::make_shared<Parked>();
     parked->replay = std::move(replay);
@@ -58,7 +54,6 @@ void RetryService::abandon() {
 
 void RetryService::startRefresh() {
     refreshing_ = true;
-    refreshGeneration_ = AuthenticationContext::shared().sessionGeneration();
     retryQueue_.setSuspended(true);
     BaseHTTPService service("tokens");
     // Sent once: a refused renewal is never parked itself. Its answer, like every reply, is dropped

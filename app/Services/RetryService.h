@@ -5,7 +5,6 @@
 #include "foundation/json/JSON.h"
 #include "net/AFHTTPSessionManager.h"
 
-#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -39,7 +38,7 @@ public:
     RetryService& operator=(const RetryService&) = delete;
 
     // Parks a request of the session held now: starts a renewal at the root of "tokens" unless one
-    // of this session is in flight, and queues the replay behind it.
+    // is in flight (one of an ended session was abandoned with it), and queues the replay behind it.
     void retry(ReplayAction replay, FailAction fail = nullptr);
     // The session ended: the renewal in flight is cancelled and every parked request dropped without
     // a word to its caller.
@@ -65,8 +64,6 @@ private:
 
     Task refreshOperation_;
     bool refreshing_ = false;
-    // The session the renewal in flight belongs to.
-    std::uint64_t refreshGeneration_ = 0;
     std::deque<std::shared_ptr<Parked>> parked_; // main thread
     mutable std::mutex tokensMutex_;
     SessionTokens replayTokens_;
