@@ -5,6 +5,7 @@
 #include "foundation/device/UIDevice.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "net/AFURLResponseSerialization.h"
+#include "net/HTTPCookieStorage.h"
 #include "tests/support/Gate.h"
 
 #include <atomic>
@@ -294,6 +295,26 @@ TEST_F(HTTPClientTest, ARefreshRefusedByTheServerLogsOutAndItsParkedRequestsEndU
     AuthenticationContext fresh;
     fresh.loadTokens();
     EXPECT_FALSE(fresh.oAuthToken());
+}
+
+// Signed out, a refused request has nothing to renew: its caller hears the 401 at once, and no
+// failed renewal logs anybody out (which would take the cookies with what the device proved).
+TEST_F(HTTPClientTest, ARequestSentWithoutASessionIsNeverRenewedAndLogsNobodyOut) {
+    auto delegate = std::make_shared<RecordingSessionDelegate>();
+    AuthenticationContext::shared().setDelegate(delegate);
+    HTTPCookieStorage::shared()->setCookiesFromResponse({"cw_client=proof; Path=/m/api; Max-Age=600"},
+                                                        base() + "/m/api/invite/check");
+    setReply([](const Arrival&, httplib::Response& response) { response.status = 401; });
+    std::optional<int> failedWith;
+    BaseHTTPService("notification").post("reset", JSON(nlohmann::json{{"user_id", 7}}), nullptr,
+                                         [&](const Task& task, const NSError&) { failedWith = statusOf(task); });
+    runUntil([&] { return failedWith.has_value(); });
+    RunLoop::main().runUntilIdle();
+
+    EXPECT_EQ(*failedWith, 401);
+    EXPECT_TRUE(arrivalsAt("/m/api/tokens/").empty());
+    EXPECT_EQ(delegate->ended, 0);
+    EXPECT_EQ(HTTPCookieStorage::shared()->cookies().size(), 1u);
 }
 
 // The server's own failure (5xx) says nothing about the tokens: the request fails and the member
