@@ -6,9 +6,7 @@
 #include "foundation/dispatch/RunLoop.h"
 #include "net/AFURLResponseSerialization.h"
 
-#include <algorithm>
 #include <any>
-#include <iterator>
 #include <utility>
 
 namespace {
@@ -39,19 +37,6 @@ NSError errorOfCurrentException() {
     } catch (...) {
         return NSError("Cradleway.Error", 0);
     }
-}
-
-// Transport failures that say the request never left for the server: sending it again cannot do
-// anything twice.
-constexpr std::int64_t kNeverSent[] = {
-    NSURLErrorBadURL,           NSURLErrorUnsupportedURL,       NSURLErrorCannotFindHost,
-    NSURLErrorCannotConnectToHost, NSURLErrorSecureConnectionFailed, NSURLErrorServerCertificateUntrusted,
-    NSURLErrorServerCertificateHasUnknownRoot,
-};
-
-bool neverSent(const NSError& error) {
-    if (error.domain != NSURLErrorDomain) return false;
-    return std::find(std::begin(kNeverSent), std::end(kNeverSent), error.code) != std::end(kNeverSent);
 }
 
 bool isURLError(const NSError& error, std::int64_t code) {
@@ -130,12 +115,10 @@ struct BaseHTTPService::Request {
         if (!response && task) response = cw::failingResponse(error);
         // Of the server's answers only a 401 says the request was not done, for want of tokens.
         if (response) return response->statusCode() == 401;
-        if (!task || neverSent(error)) return true;
-        // Without an answer the request may have been done. One that timed out is not sent into a
-        // second time-out; a GET may be asked again, but a POST changes data, and sending it again
-        // would store a comment or a post twice.
-        if (isURLError(error, NSURLErrorTimedOut)) return false;
-        return method == Method::get;
+        // Without an answer the request may have been done. A POST changes data: sent again it
+        // would store a comment or a post twice. A GET may be asked again, but not into a second
+        // time-out.
+        return method == Method::get && !isURLError(error, NSURLErrorTimedOut);
     }
 };
 

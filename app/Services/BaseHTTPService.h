@@ -59,18 +59,17 @@ private:
 //
 // A request sent in a session (with both tokens) that the server refused with 401 is not reported
 // at once: it is parked with RetryService, which renews the tokens once and then sends every parked
-// request again; a replay that fails again reaches the failure callback. So is one that failed
-// without any HTTP reply when sending it again cannot do twice what was done once: one that never
-// reached the server (no host, no connection made, no request built), and a GET that lost its
-// connection. A request that timed out, and a POST (which changes data) that lost its connection,
-// may have been done: its caller hears the failure at once and it is never sent again. If the
-// renewal fails while the session stays (no connection, the server's own failure), every parked
-// request's failure callback gets its original task and error; a renewal the server refuses logs
-// the session out. A request sent without a session (signed out, or with one token only) is never
-// parked: nothing can renew it. A request the caller cancels is never parked: its failure callback
-// hears NSURLErrorCancelled once. A request that the server redirects to another origin is not sent
-// there (it carries the client's fields and the tokens): its caller hears
-// cw::URLErrorRedirectToAnotherOrigin at once, with the redirect as the task's reply.
+// request again; a replay that fails again reaches the failure callback. So is a GET that failed
+// without any HTTP reply (no connection, no request built), unless it timed out. A request that got
+// no reply may have been done: a POST (which changes data), and any request that timed out, is not
+// sent again after such a failure; its caller hears of it at once. If the renewal fails while the
+// session stays (no connection, the server's own failure), every parked request's failure callback
+// gets its original task and error; a renewal the server refuses logs the session out. A request
+// sent without a session (signed out, or with one token only) is never parked: nothing can renew
+// it. A request the caller cancels is never parked: its failure callback hears NSURLErrorCancelled
+// once. A request that the server redirects to another origin is not sent there (it carries the
+// client's fields and the tokens): its caller hears cw::URLErrorRedirectToAnotherOrigin at once,
+// with the redirect as the task's reply.
 //
 // Every request belongs to the session it was sent in (AuthenticationContext::sessionGeneration(),
 // taken on the main thread with the tokens). Once that session has ended (logout) nothing of the
