@@ -126,8 +126,9 @@ void AppDelegate::onHealthCheck() {
 }
 
 void AppDelegate::resetNotificationBadge() {
+    // Signed out, there is nobody's count to reset: a reset sent without a token is refused.
     auto user = context.user();
-    if (!user) return;
+    if (!user || !hasSession()) return;
     NotificationService("notification").resetNotificationCount(user->id());
     UIApplication::shared().setApplicationIconBadgeNumber(0);
 }

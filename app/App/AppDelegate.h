@@ -65,7 +65,8 @@ public:
     void setupAppearances();
     // One tick of the health check: the "aliveEvent" while the application is active.
     void onHealthCheck();
-    // Resets the member's notification count on the server and the badge; nothing without a member.
+    // Resets the member's notification count on the server and the badge; nothing without a member
+    // signed in with an access token.
     void resetNotificationBadge();
 
     // --- Remote notifications ---

@@ -21,7 +21,13 @@ void MemberService::fetchNotificationSettings(ObjectSuccess success, RequestFail
 
 void MemberService::updateNotificationSettings(const JSON& settings, ObjectSuccess success,
                                                RequestFailure failure) {
-    post("notification/settings", settings, cw::objectReply(std::move(success), failure),
+    // A save that comes due after its member signed out (the settings screen waits a moment before
+    // it saves) is hers: nobody else's account gets it.
+    auto user = AuthenticationContext::shared().user();
+    if (!user) return;
+    JSON parameters = settings;
+    parameters.set("user_id", user->id());
+    post("notification/settings", parameters, cw::objectReply(std::move(success), failure),
          cw::networkFailure(failure));
 }
 

@@ -23,8 +23,8 @@ public:
 
     // GET "notification/settings"?user_id. Member only. Failures: networkError.
     void fetchNotificationSettings(ObjectSuccess success, RequestFailure failure);
-    // POST "notification/settings" with the given settings as they are (the caller adds "user_id").
-    // Failures: networkError.
+    // POST "notification/settings" with the given settings and the member's "user_id" (a number).
+    // Member only. Failures: networkError.
     void updateNotificationSettings(const JSON& settings, ObjectSuccess success, RequestFailure failure);
     // GET on the root of the service ("invite/data")?user_id&email: the family list. Member only.
     // Failures: networkError.

@@ -61,6 +61,8 @@ void RecommendedEducationCenterController::viewWillAppear(bool animated) {
 void RecommendedEducationCenterController::load() {
     auto weakSelf = weakOf(this);
     DispatchGroup group;
+    // Whether the page's own content failed to come (the categories only give its icons).
+    auto failed = std::make_shared<bool>(false);
     group.enter();
     // The service sends nothing, and answers nothing, without a member who has a security code:
     // the group must still be left so that the table shows what it has.
@@ -78,7 +80,8 @@ void RecommendedEducationCenterController::load() {
                 }
                 group.leave();
             },
-            [weakSelf, group](const RequestError& error) {
+            [weakSelf, group, failed](const RequestError& error) {
+                *failed = true;
                 if (auto self = weakSelf.lock()) {
                     reportRecommended(self->screenName, "ServerRequest",
                            {{"contentFetchedFailure", JSON("Recommended content fetch failed")}});
@@ -108,8 +111,12 @@ void RecommendedEducationCenterController::load() {
             group.leave();
         });
 
-    group.notify(DispatchQueue::main(), [weakSelf] {
-        if (auto self = weakSelf.lock()) self->tableView()->reloadData();
+    group.notify(DispatchQueue::main(), [weakSelf, failed] {
+        auto self = weakSelf.lock();
+        if (!self) return;
+        self->tableView()->reloadData();
+        // Said as the library's other pages say it, rather than leaving the page blank.
+        if (*failed) showMessage(*self, kFetchFailure, GSMessageType::error);
     });
 }
 

@@ -28,6 +28,7 @@ public:
     static constexpr const char* kShareTitle = "Share";
     static constexpr const char* kCancelTitle = "Cancel";
     static constexpr const char* kBookmarkFailure = "Unexpected error. Please try again.";
+    static constexpr const char* kFetchFailure = "Unexpected error. Please try again.";
     static constexpr CGFloat kRowHeight = 82;
 
     // `init(showOnlyBookmarked:)`, the only way to make the screen.

@@ -18,6 +18,7 @@
 #include "foundation/dispatch/DispatchQueue.h"
 #include "foundation/dispatch/NotificationCenter.h"
 #include "foundation/time/DateFormatter.h"
+#include "kits/banners/GSMessage.h"
 #include "net/AFURLResponseSerialization.h"
 #include "uikit/controllers/UIApplication.h"
 #include "uikit/controllers/UIStoryboard.h"
@@ -247,6 +248,11 @@ void FeedViewController::feedFailed(const NSError& error) {
     if (auto indicator = feedActivityIndicator.lock()) indicator->stopAnimating();
     pullRefreshIndicator->stopAnimating();
     sendEvent(rawValue(ScreenAction::ServerRequest), kRefreshFailure.dictionary());
+    // The member hears that her feed did not come, as every screen that loads tells her; a fetch
+    // the store refused because she is no longer the one signed in has nobody to tell.
+    const NSError signedOut = AuthenticationContext::errorObject(AuthenticationContext::Error::notAuthenticated);
+    if (error.domain != signedOut.domain || error.code != signedOut.code)
+        showMessage(*this, feedFailure, GSMessageType::error);
     const Data* body = cw::failingResponseData(error);
     if (!body) return;
     const auto parsed = JSON::parse(std::string_view(reinterpret_cast<const char*>(body->data()), body->size()));

@@ -104,6 +104,7 @@ public:
     // The fewest user-perceived characters a feed search runs with.
     static constexpr std::size_t minimumSearchLength = 3;
     static constexpr const char* bookmarkFailure = "Unexpected error. Please try again.";
+    static constexpr const char* feedFailure = "Unexpected error. Please try again.";
     // The floating menu and the feedback mail.
     static constexpr const char* hospitalPhoneURL = "tel://5550100";
     static constexpr const char* feedbackAddress = "feedback@cradleway.test";

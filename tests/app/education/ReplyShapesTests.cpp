@@ -14,6 +14,7 @@
 #include "Views/RoundedSectionHeaderView.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "host/HeadlessHost.h"
+#include "kits/banners/GSMessage.h"
 #include "tests/support/AppEnvironment.h"
 #include "tests/support/RecordingServer.h"
 #include "tests/support/session/SessionReset.h"
@@ -204,6 +205,31 @@ TEST_F(ReplyShapesTest, TheRecommendedPageShowsWhatItHasWithoutASecurityCodeAndA
     EXPECT_EQ(std::any_cast<std::string>(sheet->activityItems()[0]), server.base() + "/content/education/12");
     EXPECT_EQ(sheet->stringValue("subject"), "Expressing breast milk");
     EXPECT_EQ(cw::education::makeEducationShare(std::nullopt, std::nullopt).items.size(), 0u);
+}
+
+// The recommended and bookmarked pages say when their content does not come, as the categories
+// page does: a reply that is no JSON, and one cut short.
+TEST_F(ReplyShapesTest, TheRecommendedAndBookmarkedPagesSayWhenTheirContentDoesNotCome) {
+    server.reply("GET", "/m/api/content/education/categories.json",
+                 Reply{200, json{{"new_data", {category(1, "Feeding", "/static-files/images/feeding.png")}}}.dump()});
+    const Reply broken[] = {Reply{200, "<html><body>Bad gateway</body></html>", "text/html"},
+                            Reply{200, R"({"data": [{"section": "Feeding", "conte)"}};
+    for (const bool bookmarked : {false, true}) {
+        for (const Reply& reply : broken) {
+            SCOPED_TRACE(std::string(bookmarked ? "bookmarked: " : "recommended: ") + reply.body);
+            server.reply("POST", bookmarked ? "/m/api/content/education/bookmarked" : "/m/api/content/education/recommended",
+                         reply);
+            GSMessage::clearHistory();
+            auto page = std::make_shared<RecommendedEducationCenterController>(bookmarked);
+            push(page);
+            ASSERT_TRUE(waitFor([&] { return GSMessage::shown(*page) != nullptr; })) << "no word of it";
+            EXPECT_EQ(GSMessage::shown(*page)->text(), "Unexpected error. Please try again.");
+            EXPECT_EQ(GSMessage::shown(*page)->type(), GSMessageType::error);
+            EXPECT_EQ(page->tableView()->numberOfSections(), 0);
+            app->navigation->popViewController(false);
+            host->settle();
+        }
+    }
 }
 
 TEST_F(ReplyShapesTest, TheCategoriesFollowTheKeysOfEachReply) {
