@@ -66,10 +66,26 @@ void CareTeamViewController::viewDidLoad() {
     UIViewController::viewDidLoad();
     if (auto table = tableView()) table->setHidden(true);
     fetchCareGivers();
-    if (auto picture = babyImageView()) cw::showBabyPicture(*picture, baby);
-    if (auto name = babyNameLabel()) name->setText(baby ? std::optional(baby->fullName()) : std::nullopt);
+    showBaby();
+    std::weak_ptr<UIViewController> weak = weak_from_this();
+    babySaved_ = Announcements::listenForBaby(
+        [weak] {
+            auto self = std::static_pointer_cast<CareTeamViewController>(weak.lock());
+            return self ? self->baby : nullptr;
+        },
+        [weak](const std::shared_ptr<BabyData>& saved) {
+            auto self = std::static_pointer_cast<CareTeamViewController>(weak.lock());
+            if (!self) return;
+            self->baby = saved;
+            self->showBaby();
+        });
     if (auto strip = updateView()) strip->setBackgroundColor(UIColorPalette::whiteSix());
     if (auto updated = updateLabel()) updated->setTextColor(UIColorPalette::contentColor2());
+}
+
+void CareTeamViewController::showBaby() {
+    if (auto picture = babyImageView()) cw::showBabyPicture(*picture, baby);
+    if (auto name = babyNameLabel()) name->setText(baby ? std::optional(baby->fullName()) : std::nullopt);
 }
 
 DateFormatter& CareTeamViewController::dateFormatter() {

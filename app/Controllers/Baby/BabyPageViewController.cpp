@@ -25,6 +25,51 @@ void BabyPageViewController::viewDidLoad() {
     embedPageViewController();
     setupPageControl();
     didLoadBabies(AuthenticationContext::shared().babies());
+    followBabies();
+}
+
+void BabyPageViewController::viewWillAppear(bool animated) {
+    UIViewController::viewWillAppear(animated);
+    showSelectedBaby();
+}
+
+void BabyPageViewController::followBabies() {
+    std::weak_ptr<UIViewController> weak = weak_from_this();
+    babiesSaved_ = Announcements::listen<Announcements::BabiesSaved>([weak](const Announcements::BabiesSaved&) {
+        auto self = std::static_pointer_cast<BabyPageViewController>(weak.lock());
+        if (!self) return;
+        auto stored = AuthenticationContext::shared().babies();
+        auto idsOf = [](const std::vector<std::shared_ptr<BabyData>>& list) {
+            std::vector<std::optional<std::int64_t>> ids;
+            for (const auto& baby : list)
+                ids.push_back(baby ? baby->babyId() : std::nullopt);
+            return ids;
+        };
+        if (self->babies && idsOf(*self->babies) == idsOf(stored) && !stored.empty()) {
+            // The same babies: each page follows its own baby; the pager's list and title follow here.
+            self->babies = std::move(stored);
+            self->didSetActiveViewConroller(self->viewControllers[static_cast<std::size_t>(self->pageIndex)],
+                                            self->pageIndex);
+            return;
+        }
+        self->didLoadBabies(stored);
+    });
+}
+
+void BabyPageViewController::showSelectedBaby() {
+    const auto id = AuthenticationContext::shared().selectedBabyId();
+    if (!id || !babies) return;
+    const auto found = std::find_if(babies->begin(), babies->end(),
+                                    [&](const auto& baby) { return baby && baby->babyId() == id; });
+    if (found == babies->end()) return;
+    const long index = static_cast<long>(found - babies->begin());
+    if (index == pageIndex || index >= static_cast<long>(viewControllers.size())) return;
+    const auto& page = viewControllers[static_cast<std::size_t>(index)];
+    pageViewController->setViewControllers({page},
+                                           index > pageIndex ? UIPageViewControllerNavigationDirection::forward
+                                                             : UIPageViewControllerNavigationDirection::reverse,
+                                           false);
+    didSetActiveViewConroller(page, index);
 }
 
 void BabyPageViewController::fetchData() {
@@ -168,5 +213,11 @@ void BabyPageViewController::didFinishAnimating(UIPageViewController& pager, boo
     if (!completed) return;
     const auto shown = pager.viewControllers();
     if (shown.empty()) return;
-    if (const auto at = positionOf(shown.front())) didSetActiveViewConroller(shown.front(), *at);
+    const auto at = positionOf(shown.front());
+    if (!at) return;
+    didSetActiveViewConroller(shown.front(), *at);
+    // The baby paged to is the member's choice for every screen that shows one baby.
+    if (babies && *at < static_cast<long>(babies->size()))
+        if (const auto& baby = (*babies)[static_cast<std::size_t>(*at)]; baby && baby->babyId())
+            AuthenticationContext::shared().setSelectedBabyId(baby->babyId());
 }

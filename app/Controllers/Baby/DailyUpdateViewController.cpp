@@ -129,6 +129,18 @@ void DailyUpdateViewController::viewDidLoad() {
     tableView->setHidden(true);
     fetchDailyUpdate();
     cw::showBabyPicture(*babyImageView, baby);
+    std::weak_ptr<UIViewController> weak = weak_from_this();
+    babySaved_ = Announcements::listenForBaby(
+        [weak] {
+            auto self = std::static_pointer_cast<DailyUpdateViewController>(weak.lock());
+            return self ? self->baby : nullptr;
+        },
+        [weak](const std::shared_ptr<BabyData>& saved) {
+            auto self = std::static_pointer_cast<DailyUpdateViewController>(weak.lock());
+            if (!self) return;
+            self->baby = saved;
+            self->showBaby();
+        });
     updateTimeView->setBackgroundColor(UIColorPalette::tableViewBackground());
     updateTimeLabel->setTextColor(UIColorPalette::contentColor2());
 }
@@ -173,6 +185,12 @@ void DailyUpdateViewController::showResponse(const DailyUpdateResponse& response
                                     response.adjustedGestationalAgeDescription, std::nullopt, Date::now());
     babyNameLabel->setText(baby ? baby->fullName() : std::string());
     headerView->showAges(model);
+}
+
+void DailyUpdateViewController::showBaby() {
+    cw::showBabyPicture(*babyImageView, baby);
+    // The name waits for the update, as the ages beside it do.
+    if (dailyUpdateResponse) babyNameLabel->setText(baby ? baby->fullName() : std::string());
 }
 
 void DailyUpdateViewController::showDailyUpdate(const DailyUpdate& update) {

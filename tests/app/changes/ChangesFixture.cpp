@@ -1,0 +1,126 @@
+#include "ChangesFixture.h"
+
+#include "App/MainNavigationController.h"
+#include "App/MainViewController.h"
+#include "App/TabBarController.h"
+#include "Controllers/Feed/FeedDataStore.h"
+#include "Controllers/Feed/FeedViewController.h"
+#include "Extensions/UIBarButtonItem+Badge.h"
+#include "foundation/dispatch/RunLoop.h"
+#include "kits/banners/GSMessage.h"
+#include "uikit/controllers/UIAppearance.h"
+#include "uikit/view/CALayer.h"
+#include "uikit/view/ViewRendering.h"
+
+#include <iostream>
+
+namespace cw::test {
+
+namespace {
+
+void resetSession() {
+    forgetSession();
+    FeedDataStore::shared().setCachedFeed({});
+}
+
+} // namespace
+
+void ChangesTest::SetUp() {
+    savedCout_ = std::cout.rdbuf(console.rdbuf());
+    environment = std::make_unique<AppEnvironment>("cw-changes");
+    demo = std::make_unique<DemoServer>(environment->directory() / "server");
+    // The screens, not the feed's questions over them.
+    demo->answerFeedQuestions();
+    prepareBundle(*environment, demo->baseUrl(), "org.cradleway.changes-tests");
+    resetSession();
+    GSMessage::clearHistory();
+    host = std::make_unique<cw::HeadlessHost>();
+}
+
+void ChangesTest::TearDown() {
+    // Replies still on their way land before everything goes.
+    RunLoop::main().runFor(0.1);
+    app.reset();
+    host.reset();
+    resetSession();
+    UIAppearance::reset();
+    demo.reset();
+    environment.reset();
+    std::cout.rdbuf(savedCout_);
+}
+
+void ChangesTest::launchAs(const std::string& email) {
+    ASSERT_NO_FATAL_FAILURE(signInBeforeLaunch(email, "cradleway-demo"));
+    app = std::make_shared<AppDelegate>();
+    host->launch(app);
+    ASSERT_TRUE(waitFor([&] { return feed() && !feed()->responseData.empty(); }, 20)) << "the feed did not load";
+}
+
+void ChangesTest::run(const std::string& steps) {
+    runScript(*host, steps, environment->directory() / "shots");
+}
+
+bool ChangesTest::waitFor(const std::function<bool()>& condition, double seconds) {
+    return waitSettling(*host, condition, seconds);
+}
+
+::testing::AssertionResult ChangesTest::showsSoon(const std::string& text, double seconds) {
+    return cw::test::showsSoon(*host, text, seconds);
+}
+
+bool ChangesTest::picturesArrived() {
+    return waitFor([&] { return host->picturesLoading().empty(); });
+}
+
+std::shared_ptr<FeedViewController> ChangesTest::feed() const {
+    auto drawer = app ? app->mainViewController() : nullptr;
+    return drawer ? std::dynamic_pointer_cast<FeedViewController>(drawer->centerViewController()) : nullptr;
+}
+
+std::shared_ptr<BabyPageViewController> ChangesTest::pager(std::size_t tab) const {
+    auto main = std::dynamic_pointer_cast<MainNavigationController>(host->window()->rootViewController());
+    if (!main || main->viewControllers().empty()) return nullptr;
+    auto tabs = std::dynamic_pointer_cast<TabBarController>(main->viewControllers().front());
+    if (!tabs || tab >= tabs->viewControllers().size()) return nullptr;
+    auto navigation = std::dynamic_pointer_cast<UINavigationController>(tabs->viewControllers()[tab]);
+    return navigation ? std::dynamic_pointer_cast<BabyPageViewController>(navigation->viewControllers().front())
+                      : nullptr;
+}
+
+UIViewControllerPtr ChangesTest::top() const {
+    auto main = std::dynamic_pointer_cast<UINavigationController>(host->window()->rootViewController());
+    return main ? main->topViewController() : nullptr;
+}
+
+void ChangesTest::openFromMenu(const std::string& row) {
+    ASSERT_TRUE(host->tapIdentifier("hamburgerButton"));
+    ASSERT_TRUE(showsSoon(row));
+    ASSERT_TRUE(host->tapText(row));
+    host->settle();
+}
+
+UIColor ChangesTest::colourAt(const UIView& view) const {
+    const auto picture = renderView(*host->window(), host->scale());
+    const CGRect frame = view.convert(view.bounds(), nullptr);
+    return picture->pixelColor(static_cast<int>(frame.midX() * host->scale()),
+                               static_cast<int>(frame.midY() * host->scale()));
+}
+
+std::string ChangesTest::badgeText(const UIBarButtonItem& item) {
+    auto badge = badgeLayer(item);
+    if (!badge || badge->sublayers().empty()) return "";
+    auto text = std::dynamic_pointer_cast<CATextLayer>(badge->sublayers()[0]);
+    return text ? text->string : "";
+}
+
+std::int64_t ChangesTest::count(const std::string& sql) const {
+    return queryInteger(*demo, sql);
+}
+
+std::filesystem::path ChangesTest::pictureFile(const std::string& name, std::uint32_t argb) {
+    const auto file = environment->directory() / name;
+    EXPECT_TRUE(writeOneColourPicture(file, argb, 600, 400));
+    return file;
+}
+
+} // namespace cw::test
