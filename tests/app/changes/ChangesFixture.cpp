@@ -4,14 +4,18 @@
 #include "App/MainViewController.h"
 #include "App/TabBarController.h"
 #include "Controllers/Feed/FeedDataStore.h"
+#include "Controllers/Feed/FeedTableViewCell.h"
 #include "Controllers/Feed/FeedViewController.h"
 #include "Extensions/UIBarButtonItem+Badge.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "kits/banners/GSMessage.h"
+#include "net/NSURLSessionDataTask.h"
 #include "uikit/controllers/UIAppearance.h"
 #include "uikit/view/CALayer.h"
 #include "uikit/view/ViewRendering.h"
 
+#include <algorithm>
+#include <cmath>
 #include <iostream>
 
 namespace cw::test {
@@ -68,6 +72,10 @@ bool ChangesTest::waitFor(const std::function<bool()>& condition, double seconds
     return cw::test::showsSoon(*host, text, seconds);
 }
 
+bool ChangesTest::repliesArrived() {
+    return waitFor([] { return NSURLSessionDataTask::tasksInFlight() == 0; });
+}
+
 bool ChangesTest::picturesArrived() {
     return waitFor([&] { return host->picturesLoading().empty(); });
 }
@@ -85,6 +93,34 @@ std::shared_ptr<BabyPageViewController> ChangesTest::pager(std::size_t tab) cons
     auto navigation = std::dynamic_pointer_cast<UINavigationController>(tabs->viewControllers()[tab]);
     return navigation ? std::dynamic_pointer_cast<BabyPageViewController>(navigation->viewControllers().front())
                       : nullptr;
+}
+
+std::shared_ptr<FeedTableViewCell> ChangesTest::feedCell(const std::string& text) {
+    const auto screen = feed();
+    if (!screen) return nullptr;
+    const auto& list = screen->currentFeedData();
+    const long section = screen->isSearchActive() ? 1 : 0;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (list[i]->cardTitle != text && list[i]->cardDescription != text) continue;
+        const IndexPath path{static_cast<long>(i), section};
+        // Rows out of view count as estimated until shown, and showing them moves the rows below:
+        // placed again until the row's top stays just under the title bar.
+        const auto& table = screen->tableView;
+        table->scrollToRow(path, UITableViewScrollPosition::top, false);
+        for (int tries = 0; tries < 5; ++tries) {
+            host->settle();
+            const CGFloat y = std::min(table->rectForRow(path).origin.y - 80, table->maximumContentOffset().y);
+            if (std::abs(table->contentOffset().y - y) < 0.5) break;
+            table->setContentOffset({0, y});
+        }
+        return std::dynamic_pointer_cast<FeedTableViewCell>(screen->tableView->cellForRow(path));
+    }
+    return nullptr;
+}
+
+void ChangesTest::scrollFeedToTop() {
+    feed()->tableView->setContentOffset({0, 0});
+    host->settle();
 }
 
 UIViewControllerPtr ChangesTest::top() const {

@@ -23,6 +23,7 @@
 #include <sstream>
 #include <string>
 
+class FeedTableViewCell;
 class FeedViewController;
 class UIBarButtonItem;
 class UIColor;
@@ -43,10 +44,19 @@ protected:
     void run(const std::string& steps);
     bool waitFor(const std::function<bool()>& condition, double seconds = 10);
     ::testing::AssertionResult showsSoon(const std::string& text, double seconds = 10);
+    // Waits until no request of the process is on its way: every reply a screen waits for came.
+    bool repliesArrived();
     // Waits until no picture on screen is still on its way.
     bool picturesArrived();
 
     std::shared_ptr<FeedViewController> feed() const;
+    // The feed's cell of the card whose title or text is `text`, scrolled into view; none when the
+    // feed shows no such card.
+    std::shared_ptr<FeedTableViewCell> feedCell(const std::string& text);
+    // Scrolls the feed back to its top, where its search bar and filter button are.
+    void scrollFeedToTop();
+    // The cell of type Cell around the visible text `text`; none when no such cell shows it.
+    template <class Cell> std::shared_ptr<Cell> cellShowing(const std::string& text) const;
     // The pager of a tab: 1 Update, 2 Team, 3 Journey.
     std::shared_ptr<BabyPageViewController> pager(std::size_t tab) const;
     // The page a pager shows.
@@ -81,6 +91,12 @@ template <class Page> std::shared_ptr<Page> ChangesTest::shownPage(std::size_t t
     if (!shown || shown->pageIndex < 0 || shown->pageIndex >= static_cast<long>(shown->viewControllers.size()))
         return nullptr;
     return std::dynamic_pointer_cast<Page>(shown->viewControllers[static_cast<std::size_t>(shown->pageIndex)]);
+}
+
+template <class Cell> std::shared_ptr<Cell> ChangesTest::cellShowing(const std::string& text) const {
+    for (auto view = host->findByText(text); view; view = view->superview())
+        if (auto cell = std::dynamic_pointer_cast<Cell>(view)) return cell;
+    return nullptr;
 }
 
 } // namespace cw::test
