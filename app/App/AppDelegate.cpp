@@ -265,7 +265,8 @@ void AppDelegate::showFeed(std::int64_t feedId, std::optional<std::int64_t> noti
         UIStoryboard::named("Feed")->instantiateViewController("FeedDetailWebViewController"));
     if (!article) return;
     article->notificationId = notificationId;
-    if (auto card = FeedDataStore::shared().cachedFeedResponse(feedId))
+    // The feed's card of that article: a post or daily update may have the same number.
+    if (auto card = FeedDataStore::shared().cachedCard({CardKey::Kind::content, feedId}))
         article->detailsData = card;
     else
         article->relatedContentUrl = "/content/education/" + std::to_string(feedId);

@@ -226,7 +226,7 @@ void FeedDetailWebViewController::decidePolicyFor(WKWebView*, const WKNavigation
         auto page = std::dynamic_pointer_cast<FeedDetailWebViewController>(
             UIStoryboard::named("Feed")->instantiateViewController("FeedDetailWebViewController"));
         if (page) {
-            if (auto card = FeedDataStore::shared().cachedFeedResponse(*relatedId))
+            if (auto card = FeedDataStore::shared().cachedCard({CardKey::Kind::content, *relatedId}))
                 page->detailsData = card;
             else
                 page->relatedContentUrl = relatedPath(*url);

@@ -1,6 +1,6 @@
 // Pushes as a family meets them in front of the running application against the demo server: a
-// title with a NUL in it, a post push tapped on its banner while a post is being written, and a
-// post push whose post id is no number.
+// title with a NUL in it, a post push tapped on its banner while a post is being written, a post
+// push whose post id is no number, and an article push whose number a daily update also has.
 
 #include "App/AppDelegate.h"
 #include "Controllers/Posts/PostDetailsViewController.h"
@@ -103,6 +103,18 @@ TEST_F(PushRouting, APostPushWhosePostIdIsNoNumberOpensNothing) {
         EXPECT_EQ(top(), shown);
         EXPECT_FALSE(std::dynamic_pointer_cast<PostDetailsViewController>(top()));
     }
+}
+
+TEST_F(PushRouting, AnArticlePushOpensTheArticleThoughADailyUpdateOnTheFeedHasItsNumber) {
+    // An article the feed shows below a newer daily update numbered as it is.
+    const auto id = queryInteger(demo, "SELECT e.id FROM education_content e JOIN posts p ON p.id = e.id "
+                                       "WHERE p.kind = 'daily_update' AND p.created_at > e.published_at "
+                                       "ORDER BY e.id LIMIT 1");
+    ASSERT_GT(id, 0);
+    const auto title = queryText(demo, "SELECT card_title FROM education_content WHERE id = " + std::to_string(id));
+    ASSERT_TRUE(title);
+    host.tapPush({{"screen", "feed"}, {"feed_id", id}, {"notification_type", "education_content"}});
+    EXPECT_TRUE(showsSoon(host, *title));
 }
 
 } // namespace
