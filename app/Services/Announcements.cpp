@@ -91,11 +91,4 @@ std::shared_ptr<BabyData> storedBaby(const std::shared_ptr<BabyData>& baby) {
     return nullptr;
 }
 
-Subscription listenForBaby(std::function<std::shared_ptr<BabyData>()> shown,
-                          std::function<void(const std::shared_ptr<BabyData>&)> show) {
-    return listen<BabiesSaved>([shown = std::move(shown), show = std::move(show)](const BabiesSaved&) {
-        if (auto now = storedBaby(shown())) show(now);
-    });
-}
-
 } // namespace Announcements

@@ -124,9 +124,19 @@ listenForCardChanges(std::function<std::vector<FeedResponse::Card>()> shown, std
 
 // The baby the session holds now with the id of `baby` (none when it is gone or has no id).
 std::shared_ptr<BabyData> storedBaby(const std::shared_ptr<BabyData>& baby);
-// For a screen that shows one baby: on each save of the babies, `show` gets the record the session
-// now holds of the baby `shown` gives (nothing happens when that baby is gone).
-[[nodiscard]] Subscription listenForBaby(std::function<std::shared_ptr<BabyData>()> shown,
-                                         std::function<void(const std::shared_ptr<BabyData>&)> show);
+// For a screen that shows one baby, held in its `baby`: on each save of the babies, while the screen
+// lives, `baby` becomes the record the session now holds of that baby and `show` runs (nothing
+// happens when the baby is gone).
+template <class Screen>
+[[nodiscard]] Subscription listenForBaby(const std::weak_ptr<Screen>& screen, void (Screen::*show)()) {
+    return listen<BabiesSaved>([screen, show](const BabiesSaved&) {
+        auto shown = screen.lock();
+        if (!shown) return;
+        auto saved = storedBaby(shown->baby);
+        if (!saved) return;
+        shown->baby = std::move(saved);
+        ((*shown).*show)();
+    });
+}
 
 } // namespace Announcements

@@ -67,18 +67,9 @@ void CareTeamViewController::viewDidLoad() {
     if (auto table = tableView()) table->setHidden(true);
     fetchCareGivers();
     showBaby();
-    std::weak_ptr<UIViewController> weak = weak_from_this();
     babySaved_ = Announcements::listenForBaby(
-        [weak] {
-            auto self = std::static_pointer_cast<CareTeamViewController>(weak.lock());
-            return self ? self->baby : nullptr;
-        },
-        [weak](const std::shared_ptr<BabyData>& saved) {
-            auto self = std::static_pointer_cast<CareTeamViewController>(weak.lock());
-            if (!self) return;
-            self->baby = saved;
-            self->showBaby();
-        });
+        std::weak_ptr(std::static_pointer_cast<CareTeamViewController>(shared_from_this())),
+        &CareTeamViewController::showBaby);
     if (auto strip = updateView()) strip->setBackgroundColor(UIColorPalette::whiteSix());
     if (auto updated = updateLabel()) updated->setTextColor(UIColorPalette::contentColor2());
 }

@@ -129,18 +129,9 @@ void DailyUpdateViewController::viewDidLoad() {
     tableView->setHidden(true);
     fetchDailyUpdate();
     cw::showBabyPicture(*babyImageView, baby);
-    std::weak_ptr<UIViewController> weak = weak_from_this();
     babySaved_ = Announcements::listenForBaby(
-        [weak] {
-            auto self = std::static_pointer_cast<DailyUpdateViewController>(weak.lock());
-            return self ? self->baby : nullptr;
-        },
-        [weak](const std::shared_ptr<BabyData>& saved) {
-            auto self = std::static_pointer_cast<DailyUpdateViewController>(weak.lock());
-            if (!self) return;
-            self->baby = saved;
-            self->showBaby();
-        });
+        std::weak_ptr(std::static_pointer_cast<DailyUpdateViewController>(shared_from_this())),
+        &DailyUpdateViewController::showBaby);
     updateTimeView->setBackgroundColor(UIColorPalette::tableViewBackground());
     updateTimeLabel->setTextColor(UIColorPalette::contentColor2());
 }

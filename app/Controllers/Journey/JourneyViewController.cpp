@@ -142,25 +142,16 @@ void JourneyViewController::viewDidLoad() {
     if (auto label = updateTimeLabel.lock()) label->setTextColor(UIColorPalette::contentColor2());
     loadJourney();
     if (auto picture = babyImageView.lock()) cw::showBabyPicture(*picture, baby);
-    followBaby();
+    babySaved_ = Announcements::listenForBaby(
+        std::weak_ptr(std::static_pointer_cast<JourneyViewController>(shared_from_this())),
+        &JourneyViewController::showSavedBaby);
 }
 
-void JourneyViewController::followBaby() {
-    std::weak_ptr<UIViewController> weak = weak_from_this();
-    babySaved_ = Announcements::listenForBaby(
-        [weak] {
-            auto self = std::static_pointer_cast<JourneyViewController>(weak.lock());
-            return self ? self->baby : nullptr;
-        },
-        [weak](const std::shared_ptr<BabyData>& saved) {
-            auto self = std::static_pointer_cast<JourneyViewController>(weak.lock());
-            if (!self) return;
-            self->baby = saved;
-            if (auto picture = self->babyImageView.lock()) cw::showBabyPicture(*picture, saved);
-            // The journey's reply names the baby too; until it is asked again, the saved name stands.
-            if (auto label = self->babyNameLabel.lock(); label && !label->text().value_or("").empty())
-                label->setText(saved->fullName());
-        });
+void JourneyViewController::showSavedBaby() {
+    if (auto picture = babyImageView.lock()) cw::showBabyPicture(*picture, baby);
+    // The journey's reply names the baby too; until it is asked again, the saved name stands.
+    if (auto label = babyNameLabel.lock(); label && !label->text().value_or("").empty() && baby)
+        label->setText(baby->fullName());
 }
 
 void JourneyViewController::viewWillAppear(bool animated) {

@@ -98,7 +98,7 @@ public:
 
 private:
     // A save of the baby: the header's name and picture follow it.
-    void followBaby();
+    void showSavedBaby();
     void didTapAdd();
     void sendEvent(const JSON::dictionary_t& details) const;
     const JourneyItem* item(const IndexPath& indexPath) const;

@@ -65,7 +65,7 @@ tap "Home"
 TEST_F(BabyChanges, ABabyRenamedWithANewPictureInMyBabyIsSoOnEveryTabOpenedBefore) {
     launchAsTheMother();
     visitTheBabyTabs("Olivia Hart");
-    const auto photo = pictureFile("olivia.png", kNewPicture);
+    const auto photo = pictureOf("olivia.png", kNewPicture);
 
     openFromMenu("My Baby");
     run(R"(expect "Olivia Hart"

@@ -184,7 +184,7 @@ TEST_F(CardChanges, HerNewNameAndPictureShowAtOnceOnHerPostsTheirDetailsAndHerCo
     launchAsTheFather();
     ASSERT_TRUE(feedCell(kHeld));
     EXPECT_EQ(feedCell(kHeld)->titleLabel->text(), "James Hart");
-    const auto photo = pictureFile("james.png", kPicture);
+    const auto photo = pictureOf("james.png", kPicture);
 
     openFromMenu("My Account");
     run(R"(tap "James Hart"

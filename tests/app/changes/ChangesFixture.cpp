@@ -1,75 +1,24 @@
 #include "ChangesFixture.h"
 
-#include "App/MainNavigationController.h"
 #include "App/MainViewController.h"
 #include "App/TabBarController.h"
-#include "Controllers/Feed/FeedDataStore.h"
 #include "Controllers/Feed/FeedTableViewCell.h"
 #include "Controllers/Feed/FeedViewController.h"
-#include "Extensions/UIBarButtonItem+Badge.h"
-#include "foundation/dispatch/RunLoop.h"
-#include "kits/banners/GSMessage.h"
 #include "net/NSURLSessionDataTask.h"
-#include "uikit/controllers/UIAppearance.h"
-#include "uikit/view/CALayer.h"
 #include "uikit/view/ViewRendering.h"
 
 #include <algorithm>
 #include <cmath>
-#include <iostream>
 
 namespace cw::test {
 
-namespace {
-
-void resetSession() {
-    forgetSession();
-    FeedDataStore::shared().setCachedFeed({});
-}
-
-} // namespace
-
-void ChangesTest::SetUp() {
-    savedCout_ = std::cout.rdbuf(console.rdbuf());
-    environment = std::make_unique<AppEnvironment>("cw-changes");
-    demo = std::make_unique<DemoServer>(environment->directory() / "server");
-    // The screens, not the feed's questions over them.
-    demo->answerFeedQuestions();
-    prepareBundle(*environment, demo->baseUrl(), "org.cradleway.changes-tests");
-    resetSession();
-    GSMessage::clearHistory();
-    host = std::make_unique<cw::HeadlessHost>();
-}
-
-void ChangesTest::TearDown() {
-    // Replies still on their way land before everything goes.
-    RunLoop::main().runFor(0.1);
-    app.reset();
-    host.reset();
-    resetSession();
-    UIAppearance::reset();
-    demo.reset();
-    environment.reset();
-    std::cout.rdbuf(savedCout_);
-}
-
 void ChangesTest::launchAs(const std::string& email) {
-    ASSERT_NO_FATAL_FAILURE(signInBeforeLaunch(email, "cradleway-demo"));
-    app = std::make_shared<AppDelegate>();
-    host->launch(app);
-    ASSERT_TRUE(waitFor([&] { return feed() && !feed()->responseData.empty(); }, 20)) << "the feed did not load";
+    ASSERT_NO_FATAL_FAILURE(signInAndLaunch(email));
+    ASSERT_TRUE(waitFor([&] { return feed() && !feed()->responseData.empty(); })) << "the feed shows no card";
 }
 
 void ChangesTest::run(const std::string& steps) {
     runScript(*host, steps, environment->directory() / "shots");
-}
-
-bool ChangesTest::waitFor(const std::function<bool()>& condition, double seconds) {
-    return waitSettling(*host, condition, seconds);
-}
-
-::testing::AssertionResult ChangesTest::showsSoon(const std::string& text, double seconds) {
-    return cw::test::showsSoon(*host, text, seconds);
 }
 
 bool ChangesTest::repliesArrived() {
@@ -83,16 +32,6 @@ bool ChangesTest::picturesArrived() {
 std::shared_ptr<FeedViewController> ChangesTest::feed() const {
     auto drawer = app ? app->mainViewController() : nullptr;
     return drawer ? std::dynamic_pointer_cast<FeedViewController>(drawer->centerViewController()) : nullptr;
-}
-
-std::shared_ptr<BabyPageViewController> ChangesTest::pager(std::size_t tab) const {
-    auto main = std::dynamic_pointer_cast<MainNavigationController>(host->window()->rootViewController());
-    if (!main || main->viewControllers().empty()) return nullptr;
-    auto tabs = std::dynamic_pointer_cast<TabBarController>(main->viewControllers().front());
-    if (!tabs || tab >= tabs->viewControllers().size()) return nullptr;
-    auto navigation = std::dynamic_pointer_cast<UINavigationController>(tabs->viewControllers()[tab]);
-    return navigation ? std::dynamic_pointer_cast<BabyPageViewController>(navigation->viewControllers().front())
-                      : nullptr;
 }
 
 std::shared_ptr<FeedTableViewCell> ChangesTest::feedCell(const std::string& text) {
@@ -113,7 +52,7 @@ std::shared_ptr<FeedTableViewCell> ChangesTest::feedCell(const std::string& text
             if (std::abs(table->contentOffset().y - y) < 0.5) break;
             table->setContentOffset({0, y});
         }
-        return std::dynamic_pointer_cast<FeedTableViewCell>(screen->tableView->cellForRow(path));
+        return std::dynamic_pointer_cast<FeedTableViewCell>(table->cellForRow(path));
     }
     return nullptr;
 }
@@ -123,9 +62,13 @@ void ChangesTest::scrollFeedToTop() {
     host->settle();
 }
 
-UIViewControllerPtr ChangesTest::top() const {
-    auto main = std::dynamic_pointer_cast<UINavigationController>(host->window()->rootViewController());
-    return main ? main->topViewController() : nullptr;
+std::shared_ptr<BabyPageViewController> ChangesTest::pager(std::size_t tab) const {
+    auto main = navigation();
+    if (!main || main->viewControllers().empty()) return nullptr;
+    auto tabs = std::dynamic_pointer_cast<TabBarController>(main->viewControllers().front());
+    if (!tabs || tab >= tabs->viewControllers().size()) return nullptr;
+    auto pages = std::dynamic_pointer_cast<UINavigationController>(tabs->viewControllers()[tab]);
+    return pages ? std::dynamic_pointer_cast<BabyPageViewController>(pages->viewControllers().front()) : nullptr;
 }
 
 void ChangesTest::openFromMenu(const std::string& row) {
@@ -142,18 +85,7 @@ UIColor ChangesTest::colourAt(const UIView& view) const {
                                static_cast<int>(frame.midY() * host->scale()));
 }
 
-std::string ChangesTest::badgeText(const UIBarButtonItem& item) {
-    auto badge = badgeLayer(item);
-    if (!badge || badge->sublayers().empty()) return "";
-    auto text = std::dynamic_pointer_cast<CATextLayer>(badge->sublayers()[0]);
-    return text ? text->string : "";
-}
-
-std::int64_t ChangesTest::count(const std::string& sql) const {
-    return queryInteger(*demo, sql);
-}
-
-std::filesystem::path ChangesTest::pictureFile(const std::string& name, std::uint32_t argb) {
+std::filesystem::path ChangesTest::pictureOf(const std::string& name, std::uint32_t argb) {
     const auto file = environment->directory() / name;
     EXPECT_TRUE(writeOneColourPicture(file, argb, 600, 400));
     return file;
