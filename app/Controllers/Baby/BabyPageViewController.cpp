@@ -46,10 +46,18 @@ void BabyPageViewController::followBabies() {
             return ids;
         };
         if (self->babies && idsOf(*self->babies) == idsOf(stored) && !stored.empty()) {
-            // The same babies: each page follows its own baby; the pager's list and title follow here.
+            // The same babies: a page that has shown its baby follows her itself; one not yet shown is
+            // made again for her new record. The pager's list and title follow here.
+            for (std::size_t i = 0; i < stored.size(); ++i)
+                if (!self->viewControllers[i]->isViewLoaded())
+                    self->viewControllers[i] = self->newViewControllerWith(stored[i]);
             self->babies = std::move(stored);
-            self->didSetActiveViewConroller(self->viewControllers[static_cast<std::size_t>(self->pageIndex)],
-                                            self->pageIndex);
+            const auto& shown = self->viewControllers[static_cast<std::size_t>(self->pageIndex)];
+            if (!self->pageViewController->viewControllers().empty() &&
+                self->pageViewController->viewControllers().front() != shown)
+                self->pageViewController->setViewControllers({shown}, UIPageViewControllerNavigationDirection::forward,
+                                                             false);
+            self->didSetActiveViewConroller(shown, self->pageIndex);
             return;
         }
         self->didLoadBabies(stored);

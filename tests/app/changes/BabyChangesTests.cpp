@@ -76,7 +76,12 @@ tap #babyImageView
 alert "Photo Library"
 )");
     ASSERT_TRUE(host->pickImage(photo));
+    // Her brother too, whose pages no tab has shown yet.
     run(R"(tap "Choose"
+drag 340,300 30,300
+tap "Noah Hart"
+delete 9
+type "Noah James\n"
 tap "Save"
 expect "Successfully saved."
 expect "Home"
@@ -85,9 +90,17 @@ expect "Home"
     expectEveryTabShows("Olivia Grace", kNewPicture);
     ASSERT_TRUE(host->tapText("Home"));
     EXPECT_TRUE(showsSoon("Olivia Grace"));
+    run(R"(tap "Update"
+drag 340,200 30,200
+expect "Noah James"
+absent "Noah Hart"
+tap "Team"
+expect "Noah James"
+absent "Noah Hart"
+)");
 }
 
-TEST_F(BabyChanges, ABabyAddedInMyBabyGetsHerPageOnTheTabsOpenedBefore) {
+TEST_F(BabyChanges, ABabyAddedInMyBabyGetsHerPageOnTheTabsOpenedBeforeAndHerNewNameThere) {
     launchAsTheMother();
     visitTheBabyTabs("Olivia Hart");
     ASSERT_EQ(pager(1)->viewControllers.size(), 2u);
@@ -99,19 +112,24 @@ tap #mrnTextField
 type "CW200001"
 tap "Search"
 expect "Mia Lopez"
-back
 )");
     for (const std::size_t tab : {1u, 2u, 3u}) {
         SCOPED_TRACE(tab);
         EXPECT_EQ(pager(tab)->viewControllers.size(), 3u);
         EXPECT_EQ(pager(tab)->pageControl->numberOfPages(), 3);
     }
-    // The third page is hers.
-    run(R"(tap "Update"
+    // Renamed while no tab has shown her page: the page shows her new name when it first does.
+    run(R"(tap "Mia Lopez"
+delete 9
+type "Mia Rose\n"
+tap "Save"
+expect "Successfully saved."
+tap "Update"
 expect "Olivia Hart"
 drag 340,200 30,200
 drag 340,200 30,200
-expect "Mia Lopez"
+expect "Mia Rose"
+absent "Mia Lopez"
 )");
 }
 
