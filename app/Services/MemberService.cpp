@@ -1,5 +1,6 @@
 #include "Services/MemberService.h"
 
+#include "Services/Announcements.h"
 #include "Services/AuthenticationContext.h"
 #include "Services/PictureUpload.h"
 #include "Services/ReplyCallbacks.h"
@@ -92,10 +93,15 @@ void MemberService::updateMember(const std::string& fullName, const std::shared_
                                  ObjectSuccess success, RequestFailure failure) {
     auto user = AuthenticationContext::shared().user();
     if (!user) return;
-    PictureUpload::memberPicture(user->id(), image)
+    const std::int64_t memberId = user->id();
+    ObjectSuccess announced = [success = std::move(success), memberId, fullName](const JSON& reply) {
+        if (success) success(reply);
+        Announcements::announce(Announcements::MemberSaved{memberId, fullName, reply["file_name"].string()});
+    };
+    PictureUpload::memberPicture(memberId, image)
         .sendForMember(
-            [service = *this, fullName, success, failure](const UserData&,
-                                                          PictureUpload::Parts parts) mutable {
+            [service = *this, fullName, success = std::move(announced), failure](const UserData&,
+                                                                               PictureUpload::Parts parts) mutable {
                 JSON parameters = service.userAuthDataJSON();
                 parameters.set("full_name", fullName);
                 service.post("", parameters, PictureUpload::body(parts), nullptr,

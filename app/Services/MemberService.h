@@ -47,7 +47,8 @@ public:
     // and the picture when given (PictureUpload::memberPicture; left out when it cannot be encoded).
     // Member only. The picture is encoded off the main thread first, so the request leaves on a
     // later turn of the main run loop, and only while the same member is signed in (else
-    // networkError). Failures: networkError.
+    // networkError). Failures: networkError. After `success` the saved name and the reply's
+    // "file_name" are announced (Announcements::MemberSaved).
     void updateMember(const std::string& fullName, const std::shared_ptr<UIImage>& image,
                       ObjectSuccess success, RequestFailure failure);
 };

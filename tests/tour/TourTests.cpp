@@ -476,9 +476,10 @@ TEST_P(Registration, TheRelativeRegisteringAfterTheMotherLeftPagesThroughHerOwnB
     TOUR_STEP(act("sarahs-update", update));
     TOUR_STEP(act("sarahs-update-noah", updateNoah));
     TOUR_STEP(act("sarahs-update-mia", {"drag 340,520 35,520", "expect \"Mia Lopez\""}));
-    TOUR_STEP(act("sarahs-journey", {"tap \"Journey\"", "expect \"Olivia Hart\"", "absent \"Noah Hart\""}));
-    TOUR_STEP(act("sarahs-journey-mia", {"drag 340,520 35,520", "expect \"Noah Hart\"", "drag 340,520 35,520",
-                                         "expect \"Mia Lopez\""}));
+    // Her Journey tab opens on Mia, the baby she paged to last, and pages back to her first.
+    TOUR_STEP(act("sarahs-journey", {"tap \"Journey\"", "expect \"Mia Lopez\"", "absent \"Olivia Hart\""}));
+    TOUR_STEP(act("sarahs-journey-olivia", {"drag 35,520 340,520", "expect \"Noah Hart\"", "drag 35,520 340,520",
+                                            "expect \"Olivia Hart\""}));
     TOUR_STEP(act("sarahs-menu", {"tap \"Home\"", "tap #hamburgerButton", "expect \"Sarah Hart\"",
                                   "absent \"Emma Hart\""}));
 }

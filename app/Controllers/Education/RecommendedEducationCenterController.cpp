@@ -51,6 +51,20 @@ void RecommendedEducationCenterController::viewDidLoad() {
     table->setBackgroundColor(UIColorPalette::tableViewBackground());
     view()->setBackgroundColor(UIColorPalette::tableViewBackground());
     table->setContentInset({12, 0, 12, 0});
+    auto weakSelf = weakOf(this);
+    bookmarkChanges_ = Announcements::listen<Announcements::BookmarkChanged>(
+        [weakSelf](const Announcements::BookmarkChanged& change) {
+            auto self = weakSelf.lock();
+            if (!self) return;
+            bool shown = false;
+            for (const auto& section : self->sections)
+                for (const auto& item : section.feedItems)
+                    if (item && change.concerns(*item)) {
+                        change.applyTo(*item);
+                        shown = true;
+                    }
+            if (shown) self->tableView()->reloadData();
+        });
 }
 
 void RecommendedEducationCenterController::viewWillAppear(bool animated) {

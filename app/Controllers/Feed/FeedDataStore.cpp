@@ -43,6 +43,15 @@ FeedDataStore& FeedDataStore::shared() {
     return *store;
 }
 
+FeedDataStore::FeedDataStore()
+    : cardChanges_(Announcements::listenForCardChanges([this] { return cache_; }, nullptr)) {}
+
+FeedResponse::Card FeedDataStore::cachedCard(const CardKey& key) const {
+    for (const auto& card : cache_)
+        if (card && card->key() == key) return card;
+    return nullptr;
+}
+
 FeedResponse::Card FeedDataStore::cachedFeedResponse(std::int64_t cardId) const {
     for (const auto& card : cache_)
         if (card && card->cardId == cardId) return card;

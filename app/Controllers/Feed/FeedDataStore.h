@@ -16,9 +16,12 @@
 // out) is not delivered: its fetch fails with the session's not-authenticated error. When the
 // session ends the shell clears the store; a fetch started before that delivers nothing either.
 //
-// The cache is read and written on the main thread only.
+// The cache is read and written on the main thread only. What the services announce of a card (a
+// bookmark, a read, comments, the member's own name and picture; Services/Announcements.h) is
+// written into the cached cards as it is announced, so that a card opened from the cache shows it.
 
 #include "Models/FeedResponse.h"
+#include "Services/Announcements.h"
 #include "foundation/json/JSON.h"
 #include "foundation/json/NSError.h"
 
@@ -48,6 +51,8 @@ public:
 
     // The first cached card whose id is `cardId`; none when no cached card has it.
     FeedResponse::Card cachedFeedResponse(std::int64_t cardId) const;
+    // The cached card the server names so (an education item and a post may share a number).
+    FeedResponse::Card cachedCard(const CardKey& key) const;
 
     // Forgets the cards; fetches on their way fail with the not-authenticated error.
     void clear();
@@ -65,10 +70,11 @@ public:
     static void sortByDate(std::vector<FeedResponse::Card>& cards);
 
 private:
-    FeedDataStore() = default;
+    FeedDataStore();
     std::vector<FeedResponse::Card> cache_;
     // Whose cards the cache holds (none before the first delivery).
     std::optional<std::int64_t> cacheMember_;
     // Counts the clears: a fetch delivers only when none came since it started.
     std::uint64_t clears_ = 0;
+    std::vector<Announcements::Subscription> cardChanges_;
 };

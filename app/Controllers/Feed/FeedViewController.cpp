@@ -123,6 +123,7 @@ void FeedViewController::viewDidLoad() {
     observe(UIApplicationDidEnterBackgroundNotification, &FeedViewController::applicationDidEnterBackground);
     observe(UIApplicationWillTerminateNotification, &FeedViewController::applicationWillTerminate);
     observe(NotificationNames::newQuestionsAvailable, &FeedViewController::checkForQuestion);
+    followCardChanges();
 
     if (auto button = hamburgerButton.lock())
         button->addTarget(this, &FeedViewController::tappedHamburger, UIControlEventTouchUpInside);

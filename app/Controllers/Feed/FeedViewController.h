@@ -40,6 +40,7 @@
 #include "Models/BabyData.h"
 #include "Models/FeedResponse.h"
 #include "Services/AnalyticsService.h"
+#include "Services/Announcements.h"
 #include "foundation/dispatch/Timer.h"
 #include "foundation/json/JSON.h"
 #include "foundation/json/NSError.h"
@@ -259,7 +260,8 @@ public:
     void handleCommentViewTap(const IndexPath& indexPath, long commentIndex) override;
     // Toggles the bookmark of a feed card (or of a member's post) whose state is `bookmarked` now: the
     // cached card flips at once, the reply confirms it and redraws the feed; a failure puts the card
-    // back and says so. Nothing happens with nobody signed in.
+    // back and says so. Nothing happens with nobody signed in. The star of a post or a daily update
+    // goes by its post id: the server numbers them apart from the education items.
     void bookmarkWithFeedId(std::int64_t feedId, bool bookmarked);
     void bookmarkWithPostId(std::int64_t postId, bool bookmarked);
 
@@ -304,6 +306,9 @@ private:
     void bookmark(std::int64_t id, bool bookmarked, bool isPost);
     // Redraws the row of the shown card, if it is shown.
     void reloadRowOf(const FeedResponse::Card& card);
+    // What another screen changed of the cards (a bookmark, a read, comments, the member's own name
+    // and picture) is written into them as it is announced, and the lists are drawn again.
+    void followCardChanges();
 
     // Whose cards the lists hold (none before the first delivery).
     std::optional<std::int64_t> listMember_;
@@ -312,4 +317,5 @@ private:
     // The header's picture area: half as high as the screen is wide.
     std::shared_ptr<UILayoutGuide> babyHeaderPhotoArea_;
     std::shared_ptr<UIView> redDot_;
+    std::vector<Announcements::Subscription> cardChanges_;
 };

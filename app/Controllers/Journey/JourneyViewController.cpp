@@ -142,6 +142,16 @@ void JourneyViewController::viewDidLoad() {
     if (auto label = updateTimeLabel.lock()) label->setTextColor(UIColorPalette::contentColor2());
     loadJourney();
     if (auto picture = babyImageView.lock()) cw::showBabyPicture(*picture, baby);
+    babySaved_ = Announcements::listenForBaby(
+        std::weak_ptr(std::static_pointer_cast<JourneyViewController>(shared_from_this())),
+        &JourneyViewController::showSavedBaby);
+}
+
+void JourneyViewController::showSavedBaby() {
+    if (auto picture = babyImageView.lock()) cw::showBabyPicture(*picture, baby);
+    // The journey's reply names the baby too; until it is asked again, the saved name stands.
+    if (auto label = babyNameLabel.lock(); label && !label->text().value_or("").empty() && baby)
+        label->setText(baby->fullName());
 }
 
 void JourneyViewController::viewWillAppear(bool animated) {

@@ -48,9 +48,7 @@ CommentTableViewController::requestIds(std::optional<std::int64_t> cardId, const
 }
 
 std::vector<CommentData> CommentTableViewController::commentsFrom(const JSON& reply) {
-    std::vector<CommentData> rows;
-    for (const JSON& element : reply["data"]["comments"].arrayValue()) rows.push_back(CommentData::fromJSON(element));
-    return rows;
+    return CommentData::list(reply["data"]["comments"]);
 }
 
 // --- Life cycle ----------------------------------------------------------------------------------

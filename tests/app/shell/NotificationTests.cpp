@@ -88,6 +88,7 @@ protected:
     void putCardInTheFeed(std::int64_t id) {
         auto card = std::make_shared<FeedResponse>();
         card->cardId = id;
+        card->cardType = CardType::educationContent;
         FeedDataStore::shared().setCachedFeed({card});
     }
     std::vector<nlohmann::json> eventDetails() const {
