@@ -91,10 +91,6 @@ public:
                 const auto point = host_.tapPointOf(*view);
                 if (point.y > 140 && point.y < 540) return true;
             }
-            if (std::getenv("CW_DAY_DEBUG")) {
-                for (auto& t : host_.visibleTexts()) std::cerr << t << " | ";
-                std::cerr << "\n----\n";
-            }
             run({up ? "drag 187,450 187,250 1" : "drag 187,250 187,450 1"});
         }
         if (error_.empty()) error_ = "round " + std::to_string(round_) + ": \"" + text + "\" never came on screen";
@@ -141,8 +137,9 @@ void liveTheDay(Driver& day, const std::string& commentPush, const std::string& 
     // Family & Friends.
     day.run({"tap #hamburgerButton", "tap \"Family & Friends\"", "expect \"Ruth Hart\"", "back",
              "expect \"Home\""});
-    // Away and back.
-    day.run({"background", "foreground", "expect \"Home\""});
+    // Away and back, twice in quick succession: the second time the feed's reload of the first is
+    // still on its way.
+    day.run({"background", "foreground", "background", "foreground", "expect \"Home\""});
     day.nextRound();
 }
 

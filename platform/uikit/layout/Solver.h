@@ -79,7 +79,12 @@ public:
     Solver(const Solver&) = delete;
     Solver& operator=(const Solver&) = delete;
 
+    // A variable, perhaps one released before.
     Variable newVariable();
+    // Gives variables back once no constraint names them (their edits end with them): their
+    // numbers go to the next new variables and constraints, so that a solver that sees items come
+    // and go all day stays the size of what it holds at once.
+    void releaseVariables(const std::vector<Variable>& variables);
     // The variable's value in the current solution (0 for variables no constraint mentions).
     double value(Variable v) const;
 
