@@ -358,6 +358,13 @@ struct Solver::Impl {
     // which case the tableau is left as it was before the row (up to equivalent pivots).
     bool addWithArtificial(const Row& row, std::int32_t self, std::vector<std::uint64_t>& conflicts) {
         const std::uint32_t art = newSymbol(SymbolType::slack);
+        const bool added = phaseOne(art, row, self, conflicts);
+        // Whichever way it went, the artificial symbol is in no row any more.
+        freeSymbol(art);
+        return added;
+    }
+
+    bool phaseOne(std::uint32_t art, const Row& row, std::int32_t self, std::vector<std::uint64_t>& conflicts) {
         Row copy = row;
         putRow(art, std::move(copy));
         artificial = row;
@@ -681,6 +688,10 @@ std::size_t Solver::constraintCount() const {
 
 std::size_t Solver::rowCount() const {
     return impl_->rows.size();
+}
+
+std::size_t Solver::symbolCount() const {
+    return impl_->types.size() - 1;
 }
 
 } // namespace cw::layout

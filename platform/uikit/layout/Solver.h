@@ -113,6 +113,8 @@ public:
 
     std::size_t constraintCount() const;
     std::size_t rowCount() const;
+    // The symbols numbered so far (variables and the constraints' own), in use or free for reuse.
+    std::size_t symbolCount() const;
 
     struct Impl;
 
