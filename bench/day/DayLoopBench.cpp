@@ -15,17 +15,18 @@
 #include "host/HeadlessScript.h"
 #include "tests/support/AppEnvironment.h"
 #include "tests/support/DemoServer.h"
+#include "tests/support/LocalDates.h"
 #include "tests/support/app/AppTestSupport.h"
 #include "tests/support/session/SessionReset.h"
 #include "uikit/controllers/UIAppearance.h"
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <iostream>
 #include <sstream>
@@ -47,21 +48,21 @@ Rounds rounds() {
     return r;
 }
 
-// Bytes the allocator has handed out and not had back, over every arena and mapped block.
+// Bytes the allocator has handed out and not had back, over every arena and mapped block: the
+// application's and its demo server's, which share the process.
 double heapInUse() {
     const struct mallinfo2 info = mallinfo2();
     return static_cast<double>(info.uordblks + info.hblkhd);
 }
 
-// "yyyy-MM-dd" of a server time in this machine's time zone, which the application shares: the
-// identifier of that day in the update's calendar.
-std::string localDay(std::int64_t seconds) {
-    const std::time_t t = static_cast<std::time_t>(seconds);
-    std::tm local{};
-    localtime_r(&t, &local);
-    char out[16];
-    std::strftime(out, sizeof out, "%Y-%m-%d", &local);
-    return out;
+// The process's resident size in megabytes, as the system counts it.
+double residentMegabytes() {
+    long pages = 0, resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1 << 20);
 }
 
 // The application driven by script steps, as a person drives it; the first failure is kept.
@@ -83,15 +84,15 @@ public:
         return error_.empty();
     }
 
-    // Drags the list up (or down) a little at a time until `text` stands clear of the bars, where a
-    // finger can tap it.
-    bool scrollTo(const std::string& text, bool up = true) {
+    // Drags the list up a little at a time until `text` stands clear of the bars, where a finger
+    // can tap it.
+    bool scrollTo(const std::string& text) {
         for (int move = 0; move < 30 && error_.empty(); ++move) {
             if (auto view = host_.findByText(text)) {
                 const auto point = host_.tapPointOf(*view);
                 if (point.y > 140 && point.y < 540) return true;
             }
-            run({up ? "drag 187,450 187,250 1" : "drag 187,250 187,450 1"});
+            run({"drag 187,450 187,250 1"});
         }
         if (error_.empty()) error_ = "round " + std::to_string(round_) + ": \"" + text + "\" never came on screen";
         return false;
@@ -124,8 +125,8 @@ void liveTheDay(Driver& day, const std::string& commentPush, const std::string& 
     day.scrollTo(kPost);
     day.run({"tap \"" + std::string(kPost) + "\"", "expect \"Ruth Hart\"", "back", "expect \"Home\""});
     // A post opened from a push, with its comments.
-    day.run({"tap-push " + commentPush, "expect \"Olivia opened her eyes during kangaroo care this morning.\"", "tap #commentButton", "expect \"She looked right at you.\"", "back", "back",
-             "expect \"Home\""});
+    day.run({"tap-push " + commentPush, "expect \"Olivia opened her eyes during kangaroo care this morning.\"",
+             "tap #commentButton", "expect \"She looked right at you.\"", "back", "back", "expect \"Home\""});
     // The day's update, its calendar and the growth charts.
     day.run({"tap \"Update\"", "expect \"Photo Of The Day\"", "tap #calendarButton", "expect \"Sun\"",
              "tap #" + latestUpdateDay, "tap \"Growth Charts\"", "expect \"WEIGHT (G)\"", "back",
@@ -147,7 +148,7 @@ void BM_FamilysDayRoundAfterRound(benchmark::State& state) {
     const Rounds r = rounds();
     std::ostringstream console;
     auto* savedCout = std::cout.rdbuf(console.rdbuf());
-    double slope = 0, perRound = 0, roundMs = 0, startMB = 0, endMB = 0;
+    double slope = 0, perRound = 0, roundMs = 0, startMB = 0, endMB = 0, residentStart = 0, residentEnd = 0;
     std::string error;
     for (auto _ : state) {
         auto environment = std::make_unique<cw::test::AppEnvironment>("cw-day-bench");
@@ -157,7 +158,7 @@ void BM_FamilysDayRoundAfterRound(benchmark::State& state) {
         cw::test::forgetSession();
         const auto pushes = cw::server::demoPushPayloads(demo->server());
         const std::string commentPush = pushes.at(2).dump();
-        const std::string latestUpdateDay = localDay(cw::test::queryInteger(
+        const std::string latestUpdateDay = cw::test::localDay(cw::test::queryInteger(
             *demo, "SELECT MAX(created_at) FROM posts WHERE baby_id = 1 AND kind = 'daily_update'"));
         auto host = std::make_unique<cw::HeadlessHost>();
         cw::test::signInBeforeLaunch("demo@cradleway.test", "cradleway-demo");
@@ -173,7 +174,9 @@ void BM_FamilysDayRoundAfterRound(benchmark::State& state) {
             liveTheDay(day, commentPush, latestUpdateDay);
             error = day.error();
             if (round >= r.warmup) heap.push_back(heapInUse());
+            if (round + 1 == r.warmup) residentStart = residentMegabytes();
         }
+        residentEnd = residentMegabytes();
         roundMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count() /
                   (r.warmup + r.measured);
         if (heap.size() >= 2) {
@@ -211,6 +214,8 @@ void BM_FamilysDayRoundAfterRound(benchmark::State& state) {
     state.counters["over_target"] = slope / kTargetKilobytesPerRound;
     state.counters["heap_MB_after_warmup"] = startMB;
     state.counters["heap_MB_at_end"] = endMB;
+    state.counters["resident_MB_after_warmup"] = residentStart;
+    state.counters["resident_MB_at_end"] = residentEnd;
     state.counters["round_ms"] = roundMs;
     state.counters["rounds_measured"] = r.measured;
 }
