@@ -94,7 +94,8 @@ public:
             }
             run({"drag 187,450 187,250 1"});
         }
-        if (error_.empty()) error_ = "round " + std::to_string(round_) + ": \"" + text + "\" never came on screen";
+        if (error_.empty())
+            error_ = "round " + std::to_string(round_) + ": \"" + text + "\" never came on screen";
         return false;
     }
 
@@ -119,14 +120,15 @@ void liveTheDay(Driver& day, const std::string& commentPush, const std::string& 
     // An article.
     day.scrollTo(kArticle);
     day.run({"tap \"" + std::string(kArticle) + "\"",
-             "expect \"Questions about this? Ask your baby's nurse, or read more in the family library.\"", "back",
-             "expect \"Home\""});
+             "expect \"Questions about this? Ask your baby's nurse, or read more in the family library.\"",
+             "back", "expect \"Home\""});
     // A card opened and closed.
     day.scrollTo(kPost);
     day.run({"tap \"" + std::string(kPost) + "\"", "expect \"Ruth Hart\"", "back", "expect \"Home\""});
     // A post opened from a push, with its comments.
-    day.run({"tap-push " + commentPush, "expect \"Olivia opened her eyes during kangaroo care this morning.\"",
-             "tap #commentButton", "expect \"She looked right at you.\"", "back", "back", "expect \"Home\""});
+    day.run({"tap-push " + commentPush,
+             "expect \"Olivia opened her eyes during kangaroo care this morning.\"", "tap #commentButton",
+             "expect \"She looked right at you.\"", "back", "back", "expect \"Home\""});
     // The day's update, its calendar and the growth charts.
     day.run({"tap \"Update\"", "expect \"Photo Of The Day\"", "tap #calendarButton", "expect \"Sun\"",
              "tap #" + latestUpdateDay, "tap \"Growth Charts\"", "expect \"WEIGHT (G)\"", "back",
@@ -164,7 +166,8 @@ void BM_FamilysDayRoundAfterRound(benchmark::State& state) {
         cw::test::signInBeforeLaunch("demo@cradleway.test", "cradleway-demo");
         auto app = std::make_shared<AppDelegate>();
         host->launch(app);
-        if (!cw::test::waitThenSettle(*host, [] { return !FeedDataStore::shared().cachedFeed().empty(); }, 20)) {
+        if (!cw::test::waitThenSettle(
+                *host, [] { return !FeedDataStore::shared().cachedFeed().empty(); }, 20)) {
             error = "the feed did not load";
         }
         std::vector<double> heap;
@@ -177,8 +180,9 @@ void BM_FamilysDayRoundAfterRound(benchmark::State& state) {
             if (round + 1 == r.warmup) residentStart = residentMegabytes();
         }
         residentEnd = residentMegabytes();
-        roundMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count() /
-                  (r.warmup + r.measured);
+        roundMs =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count() /
+            (r.warmup + r.measured);
         if (heap.size() >= 2) {
             // Least squares over the rounds: one round's noise does not move it.
             const double n = static_cast<double>(heap.size());

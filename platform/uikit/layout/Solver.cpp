@@ -364,7 +364,8 @@ struct Solver::Impl {
         return added;
     }
 
-    bool phaseOne(std::uint32_t art, const Row& row, std::int32_t self, std::vector<std::uint64_t>& conflicts) {
+    bool phaseOne(std::uint32_t art, const Row& row, std::int32_t self,
+                  std::vector<std::uint64_t>& conflicts) {
         Row copy = row;
         putRow(art, std::move(copy));
         artificial = row;

@@ -796,7 +796,8 @@ void LayoutEngine::sync() {
     for (auto it = items_.begin(); it != items_.end();) {
         if (!needed.count(it->first) || !present.count(it->first)) {
             const Item& gone = it->second;
-            for (layout::Variable v : {gone.vars.x, gone.vars.y, gone.vars.w, gone.vars.h, gone.contentW, gone.contentH}) {
+            for (layout::Variable v :
+                 {gone.vars.x, gone.vars.y, gone.vars.w, gone.vars.h, gone.contentW, gone.contentH}) {
                 if (!v.valid()) continue;
                 if (v.id < varItem_.size()) varItem_[v.id] = nullptr;
                 released.push_back(v);

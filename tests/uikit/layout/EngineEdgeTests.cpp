@@ -342,8 +342,9 @@ TEST(LayoutEngineEdges, ScreensComingAndGoingAllDayKeepTheEngineItsSize) {
             auto row = makeView("row");
             screen->addSubview(row);
             screen->addConstraints(vfl("|-16-[row]-16-|", {{"row", row}}));
-            screen->addConstraints(i == 0 ? vfl("V:|-8-[row(40)]", {{"row", row}})
-                                          : vfl("V:[above]-8-[row(40)]", {{"above", rows.back()}, {"row", row}}));
+            screen->addConstraints(
+                i == 0 ? vfl("V:|-8-[row(40)]", {{"row", row}})
+                       : vfl("V:[above]-8-[row(40)]", {{"above", rows.back()}, {"row", row}}));
             rows.push_back(row);
         }
         auto loose = makeView("autoresizing", false);

@@ -145,8 +145,10 @@ TEST(SolverStress, BoxesComingAndGoingAllDayKeepTheSolverItsSize) {
             gap.add(i == 0 ? stayX : x[i - 1], -1).add(i == 0 ? stayW : w[i - 1], -1);
             gap.constant = -4;
             ASSERT_NO_FATAL_FAILURE(add(gap, Relation::equal, 1000));
-            ASSERT_NO_FATAL_FAILURE(add(Expression(w[i]).add(Expression(-30)), Relation::greaterOrEqual, 1000));
-            ASSERT_NO_FATAL_FAILURE(add(Expression(w[i]).add(Expression(-(40.0 + i))), Relation::equal, 1000));
+            ASSERT_NO_FATAL_FAILURE(
+                add(Expression(w[i]).add(Expression(-30)), Relation::greaterOrEqual, 1000));
+            ASSERT_NO_FATAL_FAILURE(
+                add(Expression(w[i]).add(Expression(-(40.0 + i))), Relation::equal, 1000));
             ASSERT_NO_FATAL_FAILURE(add(Expression(w[i]).add(Expression(-1000)), Relation::equal, 500));
             ASSERT_NO_FATAL_FAILURE(add(Expression(x[i]), Relation::lessOrEqual, 10));
         }
