@@ -3,6 +3,7 @@
 // holds checked between the steps. Segments whose screens are not built yet are skipped, their
 // steps written out.
 
+#include "tests/support/LocalDates.h"
 #include "tests/tour/TourFixture.h"
 
 #include <gmock/gmock.h>
@@ -25,15 +26,7 @@ class MothersDay : public Tour {};
 class FathersView : public Tour {};
 class Registration : public Tour {};
 
-// "yyyy-MM-dd" of a server time (seconds) in this machine's time zone, which the application shares.
-std::string localDay(std::int64_t seconds) {
-    const std::time_t t = static_cast<std::time_t>(seconds);
-    std::tm local{};
-    localtime_r(&t, &local);
-    char out[16];
-    std::strftime(out, sizeof out, "%Y-%m-%d", &local);
-    return out;
-}
+using cw::test::localDay;
 
 // The texts a day's update shows in its rows: titles, subtitles, lines and sub-items.
 std::set<std::string> shownTexts(const std::string& items) {
