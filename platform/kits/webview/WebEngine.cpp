@@ -164,12 +164,19 @@ void WebEngine::received(const NavigationPtr& navigation, const NSHTTPURLRespons
                 body = std::string(text), kind, width, page = shown.value_or(requested)]() mutable {
             WebDocument document =
                 kind == WebContentKind::html ? WebDocument::fromHTML(body) : WebDocument::fromPlainText(body);
+            body = {};
             if (width > 2 * kPageMargin) document.measure(WebDocumentView::textWidth(width));
             DispatchQueue::main().async([weakEngine, weakNavigation, document = std::move(document),
                                          page = std::move(page)]() mutable {
                 auto self = weakEngine.lock();
                 auto navigation = weakNavigation.lock();
                 if (!self || !navigation || self->current_ != navigation) return;
+                // More than a page may lay out: it fails as a page past the phone's memory would.
+                if (document.tooLong) {
+                    self->fail(navigation,
+                               makeURLError(NSURLErrorDataLengthExceedsMaximum, page.absoluteString()));
+                    return;
+                }
                 self->commit(navigation, std::move(document), std::move(page));
             });
         });
