@@ -542,14 +542,15 @@ std::shared_ptr<UIImage> UIImage::fromData(const Data& bytes, CGFloat scale, std
     return fromSurface(s, scale);
 }
 
-std::shared_ptr<UIImage> UIImage::fromFile(const std::filesystem::path& path, std::string* error) {
+std::shared_ptr<UIImage> UIImage::fromFile(const std::filesystem::path& path, std::string* error,
+                                           int maxPixelSide) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         setError(error, "cannot open " + path.string());
         return nullptr;
     }
     Data bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return fromData(bytes, scaleFromFileName(path), error);
+    return fromData(bytes, scaleFromFileName(path), error, maxPixelSide);
 }
 
 void UIImage::setResourceDirectory(const std::filesystem::path& directory) {
