@@ -25,10 +25,12 @@ void WebDocumentView::show(WebDocument document) {
         if (shown.picture) shown.picture->removeFromSuperview();
     }
     blocks_.clear();
+    pictures_.clear();
     measuredWidth_ = document.measuredWidth;
     for (auto& block : document.blocks) {
         Shown shown{std::move(block), nullptr, nullptr, std::nullopt};
         if (shown.block.picture) {
+            pictures_.push_back(blocks_.size());
             shown.picture = std::make_shared<UIImageView>();
             shown.picture->setContentMode(UIViewContentMode::scaleAspectFit);
             addSubview(shown.picture);
@@ -96,15 +98,13 @@ CGSize WebDocumentView::pictureSize(const Shown& shown, CGFloat textWidth) const
 
 std::vector<std::string> WebDocumentView::pictureSources() const {
     std::vector<std::string> sources;
-    for (const auto& shown : blocks_)
-        if (shown.block.picture) sources.push_back(shown.block.picture->source);
+    for (std::size_t block : pictures_)
+        sources.push_back(blocks_[block].block.picture->source);
     return sources;
 }
 
 const WebDocumentView::Shown* WebDocumentView::picture(std::size_t index) const {
-    for (const auto& shown : blocks_)
-        if (shown.picture && index-- == 0) return &shown;
-    return nullptr;
+    return index < pictures_.size() ? &blocks_[pictures_[index]] : nullptr;
 }
 
 WebDocumentView::Shown* WebDocumentView::picture(std::size_t index) {

@@ -60,6 +60,7 @@ private:
     Shown* picture(std::size_t index);
     const Shown* picture(std::size_t index) const;
     std::vector<Shown> blocks_;
+    std::vector<std::size_t> pictures_; // the blocks that are pictures, in order
     CGFloat measuredWidth_ = -1;
     CGFloat laidOutWidth_ = -1;
     CGFloat height_ = 0;

@@ -35,6 +35,12 @@ bool isWebScheme(const URL& url) {
     return scheme == "http" || scheme == "https";
 }
 
+// Within a screen above and below what is shown: what scrolls into view next is there already.
+CGRect nearby(const UIScrollView& scroll) {
+    const CGRect shown = scroll.bounds();
+    return {shown.minX(), shown.minY() - shown.height(), shown.width(), shown.height() * 3};
+}
+
 NSError cannotShow(const URL& url) {
     return NSError(std::string(WebKitErrorDomain), WebKitErrorFrameLoadInterruptedByPolicyChange,
                    {{std::string(NSLocalizedDescriptionKey), std::string("Frame load interrupted")},
@@ -53,12 +59,6 @@ struct WebEngine::Navigation {
     std::vector<std::shared_ptr<images::ImageLoader::Request>> pictures;
     std::size_t picturesPending = 0;
 };
-
-// Within a screen above and below what is shown: what scrolls into view next is there already.
-CGRect nearby(const UIScrollView& scroll) {
-    const CGRect shown = scroll.bounds();
-    return {shown.minX(), shown.minY() - shown.height(), shown.width(), shown.height() * 3};
-}
 
 WebEngine::WebEngine(WebEngineClient& client)
     : client_(&client), document_(std::make_shared<WebDocumentView>()) {
