@@ -447,6 +447,8 @@ struct Budget {
     bool exceeded = false;
     startElementSAXFunc startElement = nullptr;
     charactersSAXFunc characters_ = nullptr;
+    commentSAXFunc comment = nullptr;
+    processingInstructionSAXFunc instruction = nullptr;
 
     static Budget& of(void* context) {
         return *static_cast<Budget*>(static_cast<htmlParserCtxtPtr>(context)->_private);
@@ -463,6 +465,16 @@ struct Budget {
         Budget& budget = of(context);
         if (budget.take(context, budget.elements, 1, budget.limits.elements))
             budget.startElement(context, name, attributes);
+    }
+    // Comments and processing instructions are nodes of the tree too, though nothing shows them.
+    static void countedComment(void* context, const xmlChar* text) {
+        Budget& budget = of(context);
+        if (budget.take(context, budget.elements, 1, budget.limits.elements)) budget.comment(context, text);
+    }
+    static void countedInstruction(void* context, const xmlChar* target, const xmlChar* data) {
+        Budget& budget = of(context);
+        if (budget.take(context, budget.elements, 1, budget.limits.elements))
+            budget.instruction(context, target, data);
     }
     static void countedCharacters(void* context, const xmlChar* text, int length) {
         Budget& budget = of(context);
@@ -488,11 +500,16 @@ std::optional<NSAttributedString> NSAttributedString::fromHTML(std::string_view 
     const std::string_view html = normalizedUTF8(data, storage);
     htmlSAXHandler sax{};
     xmlSAX2InitHtmlDefaultSAXHandler(&sax);
-    Budget budget{.limits = limits, .startElement = sax.startElement, .characters_ = sax.characters};
+    Budget budget{.limits = limits,
+                  .startElement = sax.startElement,
+                  .characters_ = sax.characters,
+                  .comment = sax.comment,
+                  .instruction = sax.processingInstruction};
     sax.startElement = Budget::countedElement;
+    if (sax.comment) sax.comment = Budget::countedComment;
+    if (sax.processingInstruction) sax.processingInstruction = Budget::countedInstruction;
+    // Blanks come as characters too: blanks are kept.
     sax.characters = Budget::countedCharacters;
-    // Blanks between elements come as ignorable whitespace, which the tree keeps as text too.
-    sax.ignorableWhitespace = Budget::countedCharacters;
     htmlParserCtxtPtr context = htmlCreatePushParserCtxt(&sax, nullptr, nullptr, 0, nullptr, XML_CHAR_ENCODING_UTF8);
     if (!context) return std::nullopt;
     context->_private = &budget;

@@ -62,10 +62,10 @@ struct NSTextAttachment {
     friend bool operator==(const NSTextAttachment&, const NSTextAttachment&) = default;
 };
 
-// What an HTML import may build at most: elements (those the markup names and those the parser
-// supplies) and characters of text (counted as UTF-8 bytes). What a document costs is what it becomes, not its bytes: a few
-// bytes of markup make an element, and each element costs hundreds. The largest article holds a few
-// thousand of each.
+// What an HTML import may build at most: elements (those the markup names, those the parser
+// supplies, and comments) and characters of text (counted as UTF-8 bytes). What a document costs
+// is what it becomes, not its bytes: a few bytes of markup make an element, and each element costs
+// hundreds. The largest article holds a few thousand of each.
 struct HTMLImportLimits {
     std::size_t elements = 50'000;
     std::size_t characters = 1'000'000;
