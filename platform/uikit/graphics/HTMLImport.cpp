@@ -461,9 +461,13 @@ struct Budget {
         xmlStopParser(static_cast<htmlParserCtxtPtr>(context));
         return false;
     }
+    // An element's attributes are nodes of the tree as well.
     static void countedElement(void* context, const xmlChar* name, const xmlChar** attributes) {
         Budget& budget = of(context);
-        if (budget.take(context, budget.elements, 1, budget.limits.elements))
+        std::size_t nodes = 1;
+        for (const xmlChar** a = attributes; a && *a; a += 2)
+            ++nodes;
+        if (budget.take(context, budget.elements, nodes, budget.limits.elements))
             budget.startElement(context, name, attributes);
     }
     // Comments and processing instructions are nodes of the tree too, though nothing shows them.

@@ -63,7 +63,7 @@ struct NSTextAttachment {
 };
 
 // What an HTML import may build at most: elements (those the markup names, those the parser
-// supplies, and comments) and characters of text (counted as UTF-8 bytes). What a document costs
+// supplies, their attributes, and comments) and characters of text (counted as UTF-8 bytes). What a document costs
 // is what it becomes, not its bytes: a few bytes of markup make an element, and each element costs
 // hundreds. The largest article holds a few thousand of each.
 struct HTMLImportLimits {

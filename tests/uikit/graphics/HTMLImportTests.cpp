@@ -116,11 +116,15 @@ TEST(HTMLImport, ADocumentPastItsLimitsIsNotImported) {
     EXPECT_FALSE(NSAttributedString::fromHTML("<p>" + std::string(101, 'x') + "</p>", false, limits, &tooLarge));
     EXPECT_TRUE(tooLarge);
     EXPECT_FALSE(NSAttributedString::fromHTML("<p>x</p>" + std::string(200, ' ') + "<p>y</p>", false, limits));
-    // Comments are nodes too, though nothing shows them.
-    std::string comments = "<p>x</p>";
-    for (int i = 0; i < 20; ++i)
+    // Comments and attributes are nodes too, though nothing shows them.
+    std::string comments = "<p>x</p>", attributes = "<p";
+    for (int i = 0; i < 20; ++i) {
         comments += "<!---->";
+        attributes += " a" + std::to_string(i);
+    }
     EXPECT_FALSE(NSAttributedString::fromHTML(comments, false, limits, &tooLarge));
+    EXPECT_TRUE(tooLarge);
+    EXPECT_FALSE(NSAttributedString::fromHTML(attributes + ">x</p>", false, limits, &tooLarge));
     EXPECT_TRUE(tooLarge);
 
     // The default limits take what a long article holds, and no document a hostile server makes of
