@@ -6,7 +6,10 @@
 
 #include "uikit/graphics/NSAttributedString.h"
 
+#include "foundation/text/Utf8.h"
+
 #include <libxml/HTMLparser.h>
+#include <libxml/SAX2.h>
 #include <libxml/parser.h>
 
 #include <algorithm>
@@ -404,36 +407,131 @@ private:
 };
 
 // The document as valid UTF-8: a UTF-16 byte-order mark selects UTF-16, invalid sequences and
-// NUL characters become U+FFFD.
-std::string normalizedUTF8(std::string_view data) {
-    std::u16string units;
+// NUL characters become U+FFFD. A document that is valid UTF-8 already (nearly every one) is read
+// where it lies; any other is copied once.
+std::string_view normalizedUTF8(std::string_view data, std::string& storage) {
     if (data.size() >= 2 &&
         (static_cast<unsigned char>(data[0]) == 0xFF || static_cast<unsigned char>(data[0]) == 0xFE) &&
         static_cast<unsigned char>(data[1]) == (static_cast<unsigned char>(data[0]) ^ 0x01)) {
         const bool little = static_cast<unsigned char>(data[0]) == 0xFF;
+        std::u16string units;
+        units.reserve(data.size() / 2);
         for (std::size_t i = 2; i + 1 < data.size(); i += 2) {
             const auto b0 = static_cast<unsigned char>(data[i]), b1 = static_cast<unsigned char>(data[i + 1]);
-            units += static_cast<char16_t>(little ? (b1 << 8 | b0) : (b0 << 8 | b1));
+            const auto c = static_cast<char16_t>(little ? (b1 << 8 | b0) : (b0 << 8 | b1));
+            units += c == 0 ? u'\uFFFD' : c;
         }
-    } else {
-        if (data.substr(0, 3) == "\xEF\xBB\xBF") data.remove_prefix(3);
-        units = cw::utf8ToUTF16(data);
+        storage = cw::utf16ToUTF8(units);
+        return storage;
     }
-    for (auto& c : units)
-        if (c == 0) c = 0xFFFD;
-    return cw::utf16ToUTF8(units);
+    if (data.substr(0, 3) == "\xEF\xBB\xBF") data.remove_prefix(3);
+    if (cw::isValidUtf8(data) && data.find('\0') == std::string_view::npos) return data;
+    storage.reserve(data.size());
+    for (std::size_t i = 0; i < data.size();) {
+        const std::size_t start = i;
+        const auto c = cw::decodeUtf8(data, i);
+        if (c && *c != 0)
+            storage += data.substr(start, i - start);
+        else
+            storage += "\xEF\xBF\xBD"; // U+FFFD
+    }
+    return storage;
 }
+
+// Counts what the parser builds, calling libxml2's own tree builder for each element and text, and
+// stops it at the first one past the limits: what was built so far is all a document past them costs.
+struct Budget {
+    HTMLImportLimits limits;
+    std::size_t elements = 0;
+    std::size_t characters = 0;
+    bool exceeded = false;
+    startElementSAXFunc startElement = nullptr;
+    charactersSAXFunc characters_ = nullptr;
+    commentSAXFunc comment = nullptr;
+    processingInstructionSAXFunc instruction = nullptr;
+
+    static Budget& of(void* context) {
+        return *static_cast<Budget*>(static_cast<htmlParserCtxtPtr>(context)->_private);
+    }
+    bool take(void* context, std::size_t& count, std::size_t amount, std::size_t limit) {
+        if (exceeded) return false;
+        count += amount;
+        if (count <= limit) return true;
+        exceeded = true;
+        xmlStopParser(static_cast<htmlParserCtxtPtr>(context));
+        return false;
+    }
+    // An element's attributes are nodes of the tree as well.
+    static void countedElement(void* context, const xmlChar* name, const xmlChar** attributes) {
+        Budget& budget = of(context);
+        std::size_t nodes = 1;
+        for (const xmlChar** a = attributes; a && *a; a += 2)
+            ++nodes;
+        if (budget.take(context, budget.elements, nodes, budget.limits.elements))
+            budget.startElement(context, name, attributes);
+    }
+    // Comments and processing instructions are nodes of the tree too, though nothing shows them.
+    static void countedComment(void* context, const xmlChar* text) {
+        Budget& budget = of(context);
+        if (budget.take(context, budget.elements, 1, budget.limits.elements)) budget.comment(context, text);
+    }
+    static void countedInstruction(void* context, const xmlChar* target, const xmlChar* data) {
+        Budget& budget = of(context);
+        if (budget.take(context, budget.elements, 1, budget.limits.elements))
+            budget.instruction(context, target, data);
+    }
+    static void countedCharacters(void* context, const xmlChar* text, int length) {
+        Budget& budget = of(context);
+        if (length > 0 &&
+            budget.take(context, budget.characters, static_cast<std::size_t>(length), budget.limits.characters))
+            budget.characters_(context, text, length);
+    }
+};
+
+// Fed in pieces, so that the parser holds no copy of the whole document and stops reading once
+// the document is past the limits.
+constexpr std::size_t kChunk = 64 * 1024;
 
 } // namespace
 
-std::optional<NSAttributedString> NSAttributedString::fromHTML(std::string_view data, bool keepPictures) {
+std::optional<NSAttributedString> NSAttributedString::fromHTML(std::string_view data, bool keepPictures,
+                                                              const HTMLImportLimits& limits, bool* tooLarge) {
     static std::once_flag once;
     std::call_once(once, [] { xmlInitParser(); });
+    if (tooLarge) *tooLarge = false;
 
-    const std::string html = normalizedUTF8(data);
-    if (html.size() > static_cast<std::size_t>(INT_MAX)) return std::nullopt;
-    const int options = HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET;
-    htmlDocPtr doc = htmlReadMemory(html.data(), static_cast<int>(html.size()), nullptr, "UTF-8", options);
+    std::string storage;
+    const std::string_view html = normalizedUTF8(data, storage);
+    htmlSAXHandler sax{};
+    xmlSAX2InitHtmlDefaultSAXHandler(&sax);
+    Budget budget{.limits = limits,
+                  .startElement = sax.startElement,
+                  .characters_ = sax.characters,
+                  .comment = sax.comment,
+                  .instruction = sax.processingInstruction};
+    sax.startElement = Budget::countedElement;
+    if (sax.comment) sax.comment = Budget::countedComment;
+    if (sax.processingInstruction) sax.processingInstruction = Budget::countedInstruction;
+    // Blanks come as characters too: blanks are kept.
+    sax.characters = Budget::countedCharacters;
+    htmlParserCtxtPtr context = htmlCreatePushParserCtxt(&sax, nullptr, nullptr, 0, nullptr, XML_CHAR_ENCODING_UTF8);
+    if (!context) return std::nullopt;
+    context->_private = &budget;
+    htmlCtxtUseOptions(context,
+                       HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET);
+    for (std::size_t at = 0; at < html.size() && !budget.exceeded; at += kChunk) {
+        const std::size_t length = std::min(kChunk, html.size() - at);
+        htmlParseChunk(context, html.data() + at, static_cast<int>(length), 0);
+    }
+    if (!budget.exceeded) htmlParseChunk(context, nullptr, 0, 1);
+    htmlDocPtr doc = context->myDoc;
+    context->myDoc = nullptr;
+    htmlFreeParserCtxt(context);
+    if (budget.exceeded) {
+        if (doc) xmlFreeDoc(doc);
+        if (tooLarge) *tooLarge = true;
+        return std::nullopt;
+    }
     if (!doc) return std::nullopt;
     Builder builder(keepPictures);
     builder.walk(xmlDocGetRootElement(doc), 0);

@@ -91,6 +91,51 @@ TEST(HTMLImport, DamagedDocumentsStillGiveText) {
     }
 }
 
+// What an import builds is bounded by elements and characters, whatever the bytes: a document
+// past either gives none and says so; one within both is imported as usual. The elements the
+// parser supplies (html, body) count too.
+TEST(HTMLImport, ADocumentPastItsLimitsIsNotImported) {
+    const HTMLImportLimits limits{.elements = 12, .characters = 100};
+    auto paragraphs = [](int count) {
+        std::string html;
+        for (int i = 0; i < count; ++i)
+            html += "<p>x</p>";
+        return html;
+    };
+    bool tooLarge = true;
+    const auto fits = NSAttributedString::fromHTML(paragraphs(10), false, limits, &tooLarge);
+    ASSERT_TRUE(fits);
+    EXPECT_FALSE(tooLarge);
+    EXPECT_EQ(fits->string(), "x\nx\nx\nx\nx\nx\nx\nx\nx\nx\n");
+    EXPECT_FALSE(NSAttributedString::fromHTML(paragraphs(11), false, limits, &tooLarge));
+    EXPECT_TRUE(tooLarge);
+
+    EXPECT_TRUE(NSAttributedString::fromHTML("<p>" + std::string(100, 'x') + "</p>", false, limits, &tooLarge));
+    EXPECT_FALSE(tooLarge);
+    // Text comes to the importer as it stands, blanks and all; each byte of it counts.
+    EXPECT_FALSE(NSAttributedString::fromHTML("<p>" + std::string(101, 'x') + "</p>", false, limits, &tooLarge));
+    EXPECT_TRUE(tooLarge);
+    EXPECT_FALSE(NSAttributedString::fromHTML("<p>x</p>" + std::string(200, ' ') + "<p>y</p>", false, limits));
+    // Comments and attributes are nodes too, though nothing shows them.
+    std::string comments = "<p>x</p>", attributes = "<p";
+    for (int i = 0; i < 20; ++i) {
+        comments += "<!---->";
+        attributes += " a" + std::to_string(i);
+    }
+    EXPECT_FALSE(NSAttributedString::fromHTML(comments, false, limits, &tooLarge));
+    EXPECT_TRUE(tooLarge);
+    EXPECT_FALSE(NSAttributedString::fromHTML(attributes + ">x</p>", false, limits, &tooLarge));
+    EXPECT_TRUE(tooLarge);
+
+    // The default limits take what a long article holds, and no document a hostile server makes of
+    // a few kilobytes: fifty thousand paragraphs, or a million characters and more.
+    EXPECT_TRUE(NSAttributedString::fromHTML(paragraphs(5000)));
+    EXPECT_FALSE(NSAttributedString::fromHTML(paragraphs(60'000), false, {}, &tooLarge));
+    EXPECT_TRUE(tooLarge);
+    EXPECT_FALSE(NSAttributedString::fromHTML(std::string(1'000'001, 'x'), false, {}, &tooLarge));
+    EXPECT_TRUE(tooLarge);
+}
+
 TEST(HTMLImport, RunsOnManyThreadsAtOnce) {
     std::vector<std::thread> threads;
     std::vector<std::string> results(4);
