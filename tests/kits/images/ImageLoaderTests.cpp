@@ -380,8 +380,11 @@ TEST_F(ImageLoaderTest, PicturesAreDecodedTwoAtATime) {
     std::vector<Outcome> outcomes(kPictures);
     for (int i = 0; i < kPictures; ++i)
         loader->retrieve(address("/feed/" + std::to_string(i) + ".png"), into(outcomes[i]));
-    // Every download is in and waits for a place: two decode, the rest wait.
-    const bool queued = RunLoop::main().runUntil([&] { return loader->decodingCount() == kPictures; }, 30);
+    // Every download is in and waits for a place: two decode (held at the gate), the rest wait. The
+    // two decoding threads may reach the gate a moment after the last download is in.
+    const bool queued =
+        RunLoop::main().runUntil([&] { return loader->decodingCount() == kPictures && held >= 2; }, 30);
+    RunLoop::main().runUntilIdle();
     const int heldWhileQueued = held;
     gate.open();
     ASSERT_TRUE(queued);
