@@ -232,6 +232,26 @@ TEST_F(ReplyShapesTest, TheRecommendedAndBookmarkedPagesSayWhenTheirContentDoesN
     }
 }
 
+// The categories page, the library's middle tab, says the same when its list does not come,
+// rather than staying blank.
+TEST_F(ReplyShapesTest, TheCategoriesPageSaysWhenItsListDoesNotCome) {
+    const Reply broken[] = {Reply{200, "<html><body>Bad gateway</body></html>", "text/html"},
+                            Reply{200, R"({"new_data": [{"id": 1, "name": "Feed)"}};
+    for (const Reply& reply : broken) {
+        SCOPED_TRACE(reply.body);
+        server.reply("GET", "/m/api/content/education/categories.json", reply);
+        GSMessage::clearHistory();
+        auto page = std::make_shared<CategoriesEducationController>();
+        push(page);
+        ASSERT_TRUE(waitFor([&] { return GSMessage::shown(*page) != nullptr; })) << "no word of it";
+        EXPECT_EQ(GSMessage::shown(*page)->text(), "Unexpected error. Please try again.");
+        EXPECT_EQ(GSMessage::shown(*page)->type(), GSMessageType::error);
+        EXPECT_EQ(page->tableView()->numberOfRows(0), 0);
+        app->navigation->popViewController(false);
+        host->settle();
+    }
+}
+
 TEST_F(ReplyShapesTest, TheCategoriesFollowTheKeysOfEachReply) {
     server.reply("GET", "/m/api/content/education/categories.json", Reply{200, R"({"data":[]})"});
     auto categories = std::make_shared<CategoriesEducationController>();
