@@ -76,7 +76,10 @@ void JourneyViewController::loadView() {
     updateView->addSubview(updateLabel);
     lyt_centerInSuperView(*updateLabel);
 
-    auto table = std::make_shared<UITableView>(UITableViewStyle::plain);
+    // Each week is one card (its title, milestones and closed bottom), so the titles and bottoms
+    // move with their milestones: a plain table would float them over the milestones of a week
+    // taller than the list.
+    auto table = std::make_shared<UITableView>(UITableViewStyle::grouped);
     table->separatorStyle = UITableViewCellSeparatorStyle::none;
     table->setContentInset(UIEdgeInsets{4, 0, 84, 0});
     table->setHidden(true);

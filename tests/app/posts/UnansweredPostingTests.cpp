@@ -1,6 +1,7 @@
 // A comment or a post the server stores at once but answers only after the application's time-out,
 // as a slow ward network delivers it: the member hears that it did not go, her words stay where
-// she wrote them, and the family finds it stored once, not twice.
+// she wrote them, and the family finds it stored once, not twice. And a list of comments whose
+// answer is broken on its way: the member hears that it did not come.
 
 #include "PostsFixture.h"
 
@@ -29,6 +30,15 @@ protected:
                                                                          httplib::Response& response) {
             forwardRequest(upstream, request, response);
             if (request.path == held) gate->wait();
+        });
+        prepareBundle(*environment, front.base(), "org.cradleway.posts-tests");
+    }
+    // Every answer to requests at `broken` comes as a proxy's error page instead of the server's.
+    void breakAnswersTo(const std::string& broken) {
+        front.setHandler([upstream = demo->baseUrl(), broken](const RecordedRequest& request,
+                                                              httplib::Response& response) {
+            forwardRequest(upstream, request, response);
+            if (request.path == broken) response.set_content("<html><body>Bad gateway</body></html>", "text/html");
         });
         prepareBundle(*environment, front.base(), "org.cradleway.posts-tests");
     }
@@ -113,6 +123,24 @@ TEST_F(UnansweredPosting, APostWithAPictureAnsweredAfterTheTimeOutIsStoredOnceAn
               1);
     EXPECT_EQ(front.requestCount("/m/api/post/"), 1u);
     EXPECT_EQ(front.requestCount("/m/api/tokens/"), 0u);
+}
+
+TEST_F(UnansweredPosting, ACommentListThatDoesNotComeIsSaidAndTheBarStillWrites) {
+    breakAnswersTo("/m/api/comments/");
+    signInAndLaunch();
+    const auto held = card(kHeldNoah);
+    ASSERT_TRUE(held);
+    open<PostDetailsViewController>("PostDetailsViewController", held);
+    GSMessage::clearHistory();
+    ASSERT_TRUE(host->tapIdentifier("commentButton"));
+    auto list = std::dynamic_pointer_cast<CommentTableViewController>(top());
+    ASSERT_TRUE(list);
+    ASSERT_TRUE(waitFor([&] { return GSMessage::shown(*list) != nullptr; })) << "no word of it";
+    EXPECT_EQ(GSMessage::shown(*list)->text(), "Unexpected error finding comments. Please try again.");
+    EXPECT_EQ(GSMessage::shown(*list)->type(), GSMessageType::error);
+    EXPECT_EQ(list->tableView()->numberOfRows(0), 0);
+    ASSERT_TRUE(host->type("So proud of him"));
+    EXPECT_TRUE(list->commentTextInputView()->postButton()->isEnabled());
 }
 
 } // namespace
