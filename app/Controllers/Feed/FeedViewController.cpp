@@ -200,7 +200,7 @@ void FeedViewController::viewDidLayoutSubviews() {
 
 // --- Loading -------------------------------------------------------------------------------------
 
-void FeedViewController::fetchContent() {
+void FeedViewController::fetchContent(FeedDataStore::Freshness freshness) {
     checkForContent();
     std::weak_ptr<FeedViewController> weakSelf = std::static_pointer_cast<FeedViewController>(shared_from_this());
     FeedDataStore::shared().fetchFeed(
@@ -209,7 +209,8 @@ void FeedViewController::fetchContent() {
         },
         [weakSelf](const NSError& error) {
             if (auto self = weakSelf.lock()) self->feedFailed(error);
-        });
+        },
+        freshness);
 }
 
 void FeedViewController::checkForContent() {

@@ -30,6 +30,7 @@
 // seconds after loading are queued on a background queue, as the platform's screen does, and come
 // back to the main queue before they read the session or send anything.
 
+#include "Controllers/Feed/FeedDataStore.h"
 #include "Controllers/Feed/FeedTableViewCell.h"
 #include "Controllers/Feed/FilterViewController.h"
 #include "Controllers/Feed/HamburgerDelegate.h"
@@ -173,8 +174,9 @@ public:
 
     // --- Loading ---
     void checkForContent();
-    // checkForContent, then the store's fetch with the two handlers.
-    void fetchContent();
+    // checkForContent, then the store's fetch with the two handlers (joining one on its way unless
+    // the cards must be read from now on).
+    void fetchContent(FeedDataStore::Freshness freshness = FeedDataStore::Freshness::onItsWay);
     void feedLoaded(const std::vector<FeedResponse::Card>& cards);
     void feedFailed(const NSError& error);
     // Rebuilds `filteredData` from `responseData` and the saved filter; a held search result is

@@ -13,8 +13,10 @@
 #include <libxml/parser.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 #include <string_view>
@@ -488,6 +490,127 @@ struct Budget {
     }
 };
 
+// Watches the document on its way to the parser for a start tag of more attributes than the
+// limit. The parser checks each attribute of a start tag against every one before it, before any
+// callback of ours sees the tag: one tag of a few megabytes would hold it for minutes.
+//
+// It reads a start tag as the parser does (its name, blanks, "=" and a value quoted or not, junk
+// skipped to the next blank, and a name cut into pieces of at most a hundred characters) from
+// every "<" that may open one, wherever that "<" stands: in text, in a comment, in a script or in
+// another tag's value. It cannot always tell which of them the parser takes for a tag, so it
+// follows them all; readings that reach the same point go on alike from there, so for each point
+// it keeps only the most attributes any reading there has met. Whatever surrounds it, no tag the
+// parser reads holds more attributes than counted here, and each byte costs the same however long
+// the tag.
+class StartTagWatch {
+public:
+    explicit StartTagWatch(std::size_t limit)
+        : limit_(static_cast<long>(std::min<std::size_t>(limit, LONG_MAX - 1))) {
+        most_.fill(kNone);
+    }
+
+    // Reads the next piece of the document; false once a start tag in what was read is past the
+    // limit.
+    bool read(std::string_view piece) {
+        for (std::size_t i = 0; i < piece.size(); ++i) {
+            if (!live_ && !afterLess_) {
+                // Text between tags: only a "<" may start one.
+                const std::size_t less = piece.find('<', i);
+                if (less == std::string_view::npos) return true;
+                i = less;
+            }
+            if (!step(static_cast<unsigned char>(piece[i]))) return false;
+        }
+        return true;
+    }
+
+private:
+    // Where a reading of a start tag stands after a character.
+    enum Point : std::uint8_t {
+        name,      // in a name (the tag's own or an attribute's)
+        afterName, // blanks after an attribute's name: "=" or another name may come
+        between,   // between attributes
+        equals,    // after "=" and any blanks
+        doubleQuoted,
+        singleQuoted,
+        unquoted,
+        junk, // what cannot start a name, skipped to the next blank
+        kPoints,
+        ended = kPoints,
+    };
+    enum Kind : std::uint8_t {
+        blank,
+        nameStart,
+        nameRest,
+        equalSign,
+        doubleQuote,
+        singleQuote,
+        greater,
+        other,
+        kKinds
+    };
+
+    static Kind kindOf(unsigned char c) {
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') return blank;
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' || c == '.')
+            return nameStart;
+        if ((c >= '0' && c <= '9') || c == '-') return nameRest;
+        if (c == '=') return equalSign;
+        if (c == '"') return doubleQuote;
+        if (c == '\'') return singleQuote;
+        if (c == '>') return greater;
+        return other;
+    }
+
+    // Where a reading goes from each point on each kind of character.
+    // clang-format off
+    static constexpr Point kNext[kPoints][kKinds] = {
+        //             blank         nameStart     nameRest      "="           '"'           "'"           ">"           other
+        /* name */    {afterName,    name,         name,         equals,       junk,         junk,         ended,        junk},
+        /* afterName */{afterName,   name,         junk,         equals,       junk,         junk,         ended,        junk},
+        /* between */ {between,      name,         junk,         junk,         junk,         junk,         ended,        junk},
+        /* equals */  {equals,       unquoted,     unquoted,     unquoted,     doubleQuoted, singleQuoted, ended,        unquoted},
+        /* "…" */     {doubleQuoted, doubleQuoted, doubleQuoted, doubleQuoted, between,      doubleQuoted, doubleQuoted, doubleQuoted},
+        /* '…' */     {singleQuoted, singleQuoted, singleQuoted, singleQuoted, singleQuoted, between,      singleQuoted, singleQuoted},
+        /* unquoted */{between,      unquoted,     unquoted,     unquoted,     unquoted,     unquoted,     ended,        unquoted},
+        /* junk */    {between,      junk,         junk,         junk,         junk,         junk,         ended,        junk},
+    };
+    // clang-format on
+    // The parser takes at most a hundred characters for a name and reads the rest as the next
+    // name: a run of name characters counts once more each time it grows by this much.
+    static constexpr std::size_t kNameSplit = 64;
+    static constexpr long kNone = -1;
+
+    bool step(unsigned char c) {
+        const Kind kind = kindOf(c);
+        nameRun_ = kind == nameStart || kind == nameRest ? nameRun_ + 1 : 0;
+        std::array<long, kPoints> next;
+        next.fill(kNone);
+        if (live_) {
+            for (std::size_t from = 0; from < kPoints; ++from) {
+                if (most_[from] == kNone) continue;
+                const Point to = kNext[from][kind];
+                if (to == ended) continue;
+                const bool anotherName = to == name && (from != name || nameRun_ % kNameSplit == 0);
+                next[to] = std::max(next[to], most_[from] + (anotherName ? 1 : 0));
+            }
+        }
+        // A new reading: the tag's own name is no attribute.
+        if (afterLess_ && kind == nameStart) next[name] = std::max(next[name], 0L);
+        afterLess_ = c == '<';
+        most_ = next;
+        live_ = std::any_of(most_.begin(), most_.end(), [](long count) { return count != kNone; });
+        return most_[name] <= limit_;
+    }
+
+    long limit_;
+    // For each point, the most attributes a reading standing there has met (kNone: no reading).
+    std::array<long, kPoints> most_;
+    bool live_ = false;
+    bool afterLess_ = false;
+    std::size_t nameRun_ = 0;
+};
+
 // Fed in pieces, so that the parser holds no copy of the whole document and stops reading once
 // the document is past the limits.
 constexpr std::size_t kChunk = 64 * 1024;
@@ -519,9 +642,15 @@ std::optional<NSAttributedString> NSAttributedString::fromHTML(std::string_view 
     context->_private = &budget;
     htmlCtxtUseOptions(context,
                        HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET);
+    StartTagWatch tags(limits.tagAttributes);
     for (std::size_t at = 0; at < html.size() && !budget.exceeded; at += kChunk) {
-        const std::size_t length = std::min(kChunk, html.size() - at);
-        htmlParseChunk(context, html.data() + at, static_cast<int>(length), 0);
+        const std::string_view piece = html.substr(at, kChunk);
+        // The parser never sees a piece that completes a tag past the limit.
+        if (!tags.read(piece)) {
+            budget.exceeded = true;
+            break;
+        }
+        htmlParseChunk(context, piece.data(), static_cast<int>(piece.size()), 0);
     }
     if (!budget.exceeded) htmlParseChunk(context, nullptr, 0, 1);
     htmlDocPtr doc = context->myDoc;
