@@ -126,8 +126,9 @@ void AppDelegate::onHealthCheck() {
 }
 
 void AppDelegate::resetNotificationBadge() {
+    // Signed out, there is nobody's count to reset: a reset sent without a token is refused.
     auto user = context.user();
-    if (!user) return;
+    if (!user || !hasSession()) return;
     NotificationService("notification").resetNotificationCount(user->id());
     UIApplication::shared().setApplicationIconBadgeNumber(0);
 }
@@ -247,7 +248,17 @@ void AppDelegate::route(const NotificationUserInfo& userInfo, Payload::Path path
 
 void AppDelegate::showOnRoot(const UIViewControllerPtr& controller) {
     if (!window_) return;
-    if (auto root = window_->rootViewController()) root->show(controller, std::any(this));
+    auto root = window_->rootViewController();
+    if (!root) return;
+    // Pushed under a screen presented over the root, the post would wait unseen behind it.
+    std::shared_ptr<UINavigationController> shown = std::dynamic_pointer_cast<UINavigationController>(root);
+    for (auto presented = root->presentedViewController(); presented && !presented->isBeingDismissed();
+         presented = presented->presentedViewController())
+        if (auto navigation = std::dynamic_pointer_cast<UINavigationController>(presented)) shown = navigation;
+    if (shown && shown != root)
+        shown->pushViewController(controller, true);
+    else
+        root->show(controller, std::any(this));
 }
 
 void AppDelegate::showFeed(std::int64_t feedId, std::optional<std::int64_t> notificationId) {
@@ -255,7 +266,8 @@ void AppDelegate::showFeed(std::int64_t feedId, std::optional<std::int64_t> noti
         UIStoryboard::named("Feed")->instantiateViewController("FeedDetailWebViewController"));
     if (!article) return;
     article->notificationId = notificationId;
-    if (auto card = FeedDataStore::shared().cachedFeedResponse(feedId))
+    // The feed's card of that article: a post or daily update may have the same number.
+    if (auto card = FeedDataStore::shared().cachedCard({CardKey::Kind::content, feedId}))
         article->detailsData = card;
     else
         article->relatedContentUrl = "/content/education/" + std::to_string(feedId);

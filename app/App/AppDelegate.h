@@ -65,7 +65,8 @@ public:
     void setupAppearances();
     // One tick of the health check: the "aliveEvent" while the application is active.
     void onHealthCheck();
-    // Resets the member's notification count on the server and the badge; nothing without a member.
+    // Resets the member's notification count on the server and the badge; nothing without a member
+    // signed in with an access token.
     void resetNotificationBadge();
 
     // --- Remote notifications ---
@@ -121,6 +122,9 @@ private:
     // Whether a member is signed in with an access token (routing needs both).
     bool hasSession() const;
     void route(const NotificationUserInfo& userInfo, RemoteNotificationPayload::Path path);
+    // Pushes the screen a notification opens where the member sees it: on the navigation of the
+    // topmost screen presented over the root (the post composer's, say, which she finds again with
+    // Back), else on the root's own.
     void showOnRoot(const UIViewControllerPtr& controller);
 
     std::shared_ptr<UIWindow> window_;

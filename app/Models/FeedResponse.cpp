@@ -60,12 +60,6 @@ std::vector<FeedTableData> detailRows(const JSON& list) {
     return rows;
 }
 
-std::vector<CommentData> comments(const JSON& list) {
-    std::vector<CommentData> result;
-    forEachElement(list, [&](const JSON& comment) { result.push_back(CommentData::fromJSON(comment)); });
-    return result;
-}
-
 // The pictures of a post or daily update. Only the last entry names the kind.
 void readMedia(FeedResponse& card, const JSON& dictionary) {
     const JSON medias = dictionary["post_medias"];
@@ -100,7 +94,7 @@ void readEmbeddedAuthor(FeedResponse& card, const JSON& dictionary) {
 
 // What posts and daily updates share after their author.
 void readPostTail(FeedResponse& card, const JSON& dictionary) {
-    card.latestComments = comments(dictionary["latest_comments"]);
+    card.latestComments = CommentData::list(dictionary["latest_comments"]);
     card.bookmarked = dictionary["bookmarked"].asBool().value_or(false);
     card.cardTime = dictionary["created_at"].asString();
     card.commentsCount = dictionary["comments_count"].asExactInt();
@@ -186,7 +180,7 @@ FeedResponse::Card FeedResponse::fromDictionary(const JSON& dictionary) {
     card->contentURL = dictionary["content_url"].asString();
     if (hasDetailRows(*card->descriptionMediaType))
         card->descriptionMedia = detailRows(dictionary["description_media"]);
-    card->latestComments = comments(dictionary["latest_comments"]);
+    card->latestComments = CommentData::list(dictionary["latest_comments"]);
     card->commentsCount = dictionary["comments_count"].asExactInt();
     card->bookmarked = dictionary["bookmarked"].asBool().value_or(false);
     card->source = dictionary["source"].asString();
@@ -200,6 +194,7 @@ FeedResponse::Card FeedResponse::fromPostDictionary(const JSON& dictionary, cons
     card->cardDescription = dictionary["post_text"].asString();
     readMedia(*card, dictionary);
     card->cardType = CardType::userPost;
+    card->authorId = dictionary["user_id"].asExactInt();
     if (auto entry = authorEntry(dictionary, users)) {
         if (auto picture = (*entry)["file_name"].asString()) {
             card->contextImageURL = std::move(picture);
@@ -219,6 +214,7 @@ FeedResponse::Card FeedResponse::fromDailyUpdateDictionary(const JSON& dictionar
     readMedia(*card, dictionary);
     card->cardType = CardType::dailyUpdateChange;
     card->cardTitle = dictionary["title"].asString();
+    card->authorId = dictionary["user_id"].asExactInt();
     // The update keeps its own title when the author has a picture.
     if (auto entry = authorEntry(dictionary, users)) {
         if (auto picture = (*entry)["file_name"].asString())
@@ -257,6 +253,22 @@ const DateFormatter& FeedResponse::displayTimeFormatter() {
         return made;
     }();
     return *formatter;
+}
+
+std::optional<CardKey> FeedResponse::key() const {
+    if (!cardId || !cardType) return std::nullopt;
+    switch (*cardType) {
+    case CardType::educationContent:
+        return CardKey{CardKey::Kind::content, *cardId};
+    case CardType::userPost:
+    case CardType::dailyUpdateChange:
+        return CardKey{CardKey::Kind::post, *cardId};
+    case CardType::notification:
+    case CardType::timeTag:
+    case CardType::unknown:
+        break;
+    }
+    return std::nullopt;
 }
 
 FeedResponseSourceType FeedResponse::sourceType() const {

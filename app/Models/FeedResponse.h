@@ -32,6 +32,18 @@ std::string_view rawValue(CardType type);
 // `CardType(rawValue:)`: one of the six raw texts, compared exactly; anything else gives none.
 std::optional<CardType> CardTypeFromRawValue(std::string_view rawValue);
 
+// What the server numbers a card by: an education item by its "feed_id", a family post or a daily
+// update by its "post_id". The two are numbered apart, so one number may name one of each: a card is
+// found by both halves.
+struct CardKey {
+    enum class Kind { content, post };
+    Kind kind;
+    std::int64_t id;
+    // The request key that names the card: "feed_id" or "post_id".
+    const char* idKey() const { return kind == Kind::content ? "feed_id" : "post_id"; }
+    bool operator==(const CardKey&) const = default;
+};
+
 // The publisher of a card, from its source text; picks the logo the card shows.
 enum class FeedResponseSourceType { unknown, cradleway, ashcombe };
 
@@ -105,6 +117,9 @@ public:
     std::optional<CardType> cardType;
     // The author's picture (server file name) of a post or daily update.
     std::optional<std::string> contextImageURL;
+    // The member who wrote a post or daily update ("user_id"); none for the care team's and for
+    // education cards.
+    std::optional<std::int64_t> authorId;
     std::optional<std::int64_t> commentsCount;
     std::vector<CommentData> latestComments;
     std::optional<std::string> source;
@@ -112,6 +127,9 @@ public:
     bool bookmarked = false;
 
     FeedResponseSourceType sourceType() const;
+    // How the server names this card; none for a day separator, a card of another kind, or one
+    // without an id.
+    std::optional<CardKey> key() const;
     // `cardTime` in the display formatter; none when there is no time or it does not parse.
     // Formatted afresh on every call.
     std::optional<std::string> dateText() const;

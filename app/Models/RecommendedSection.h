@@ -15,7 +15,7 @@ struct RecommendedSection {
 
     // `sections(from:keyOrder:)`: one section per key of `keyOrder`, in that order, for each key whose
     // value in `content` is a list of objects (an empty list gives a section without cards). Keys the
-    // order does not name are ignored; a key named twice gives two sections.
+    // order does not name are ignored; a key named again gives no second section.
     static std::vector<RecommendedSection> sections(const JSON& content,
                                                     const std::vector<std::string>& keyOrder);
 };

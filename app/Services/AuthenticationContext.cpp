@@ -3,6 +3,7 @@
 #include "Extensions/UIColor+Palette.h"
 #include "Services/KeychainConfiguration.h"
 #include "Services/KeychainPasswordItem.h"
+#include "Services/RetryService.h"
 #include "foundation/archive/NSKeyedArchiver.h"
 #include "foundation/bundle/Bundle.h"
 #include "foundation/defaults/UserDefaults.h"
@@ -67,6 +68,14 @@ void AuthenticationContext::save(const std::shared_ptr<UserData>& user) {
 }
 
 void AuthenticationContext::logout() {
+    // Ended before anything else is undone: what the steps below set off (a cancelled renewal, the
+    // delegate's screens going) already finds the session over.
+    ++generation_;
+    if (this == &shared()) RetryService::shared().abandon();
+    // Nothing is sent in her name afterwards: events and reports carry no member until the next one
+    // signs in.
+    setUser(nullptr);
+    setSelectedBabyId(std::nullopt);
     setOAuthToken(std::nullopt);
     setOAuthRefreshToken(std::nullopt);
     // The server ties what this device proved (an invitation check, a record-number look-up) to its

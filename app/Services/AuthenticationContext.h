@@ -6,6 +6,7 @@
 #include "foundation/json/JSON.h"
 #include "foundation/json/NSError.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -33,8 +34,13 @@ struct SessionTokens {
 // The signed-in member, the tokens, the babies and the feed filter, kept across launches in the
 // user defaults ("userKey", "babyKey", "token", "refreshToken", "filterSelectionKey").
 //
-// Main thread only: every operation reads or writes the session without a lock. Work that runs
-// elsewhere takes what it needs on the main thread first (see tokens()).
+// Every request belongs to the session that made it, told by the session's generation: logout ends
+// the generation, and whatever answers for an ended one (a reply, a token renewal, a replay) is
+// dropped where replies are delivered, so nothing of one member reaches the next.
+//
+// Main thread only: every operation reads or writes the session without a lock, except
+// sessionGeneration(), which any thread may read. Work that runs elsewhere takes what it needs on
+// the main thread first (see tokens()).
 class AuthenticationContext {
 public:
     // Where the e-mail of the last member who signed in is kept; logout() keeps it.
@@ -74,6 +80,10 @@ public:
     // Both tokens as held now.
     SessionTokens tokens() const { return {oAuthToken(), oAuthRefreshToken()}; }
 
+    // The session's generation: the same from one logout to the next, whoever signs in between.
+    // Any thread.
+    std::uint64_t sessionGeneration() const { return generation_.load(); }
+
     // The query that opens one of the server's pages as the member: "?user_id=<id>", then
     // "&access_token=<token>" escaped, since the server marks an article read only for the member
     // whose token comes with the page. None without a member.
@@ -81,10 +91,13 @@ public:
 
     // Makes the record the signed-in member and stores it under "userKey".
     virtual void save(const std::shared_ptr<UserData>& user);
-    // Clears both tokens, the cookies of the HTTP session and every stored key of the application
-    // except "touchIDKey" and "usernameKey" (kept as they were; an absent "touchIDKey" is written back
-    // as false), and sets "hasSeenTutorialKey"; then tells the delegate that the session ended. The
-    // member and the selected baby stay in memory.
+    // Ends the session: its generation ends first (so a renewal on its way, the requests parked
+    // behind it and every reply still to come for it change nothing; the shared session also
+    // abandons the renewal and the parked requests at once); the member, the selected baby and both
+    // tokens are cleared, as are the cookies of the HTTP session and every stored key of the
+    // application except "touchIDKey" and "usernameKey" (kept as they were; an absent "touchIDKey"
+    // is written back as false); "hasSeenTutorialKey" is set. Then the delegate hears that the
+    // session ended.
     virtual void logout();
     // Reads "refreshToken" and "token"; a missing key leaves its token as it was.
     virtual void loadTokens();
@@ -126,4 +139,5 @@ private:
     std::optional<std::int64_t> selectedBabyId_;
     std::optional<std::string> oAuthToken_;
     std::optional<std::string> oAuthRefreshToken_;
+    std::atomic<std::uint64_t> generation_{0};
 };

@@ -1,5 +1,6 @@
 #include "Services/BabyService.h"
 
+#include "Services/Announcements.h"
 #include "Services/AuthenticationContext.h"
 #include "Services/PictureUpload.h"
 #include "Services/ReplyCallbacks.h"
@@ -47,8 +48,12 @@ void BabyService::markDischarged(const std::vector<std::int64_t>& babyIds, Objec
 void BabyService::updateBabies(const std::vector<std::shared_ptr<BabyData>>& babies, ObjectSuccess success,
                                RequestFailure failure) {
     // The babies as they are at the tap: the forms may change them before the request leaves.
+    ObjectSuccess announced = [success = std::move(success)](const JSON& reply) {
+        if (success) success(reply);
+        Announcements::announce(Announcements::BabiesSaved{});
+    };
     PictureUpload::babyUpdate(babies).sendForMember(
-        [service = *this, babies = cw::babiesJSON(babies), success,
+        [service = *this, babies = cw::babiesJSON(babies), success = std::move(announced),
          failure](const UserData& member, PictureUpload::Parts parts) mutable {
             JSON parameters = JSON(JSON::dictionary_t{});
             parameters.set("babies", babies);

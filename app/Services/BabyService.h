@@ -35,7 +35,8 @@ public:
                                 RequestFailure failure);
     // Multipart "update": "babies" (their request forms as they are at the call) and "user_id", then
     // one picture part per baby with an id and a picture waiting (PictureUpload::babyUpdate).
-    // Failures: the server's error.
+    // Failures: the server's error. After `success` (which stores the babies of the reply) the save
+    // is announced (Announcements::BabiesSaved).
     virtual void updateBabies(const std::vector<std::shared_ptr<BabyData>>& babies, ObjectSuccess success,
                               RequestFailure failure);
     // "verify_mrn" {"mrn": text}; needs no member. Failures: the server's error.

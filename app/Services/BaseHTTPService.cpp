@@ -39,15 +39,8 @@ NSError errorOfCurrentException() {
     }
 }
 
-// A reply the caller hears about at once: any HTTP reply but 401, and a cancellation. Everything
-// else (401, no task, no reply at all) goes through the token refresh.
-bool reachesCaller(const BaseHTTPService::Task& task, const NSError& error) {
-    // A request its caller cancelled was given up on purpose: refreshing the tokens and sending it
-    // again would do what the caller just undid.
-    if (error.domain == NSURLErrorDomain && error.code == NSURLErrorCancelled) return true;
-    std::shared_ptr<const NSHTTPURLResponse> response = task ? task->response() : nullptr;
-    if (!response && task) response = cw::failingResponse(error);
-    return response && response->statusCode() != 401;
+bool isURLError(const NSError& error, std::int64_t code) {
+    return error.domain == NSURLErrorDomain && error.code == code;
 }
 
 } // namespace
@@ -104,6 +97,29 @@ struct BaseHTTPService::Request {
     Progress progress;
     Success success;
     Failure failure;
+    SessionStamp stamp;
+    // Whether a failure may park it for a renewal (the renewal itself may not).
+    bool parkable;
+
+    // Its session ended (logout): nothing of it reaches the caller, nothing is sent again.
+    bool sessionEnded() const { return AuthenticationContext::shared().sessionGeneration() != stamp.generation; }
+
+    // Whether a failure goes through the token renewal rather than to the caller at once.
+    bool goesToRenewal(const Task& task, const NSError& error) const {
+        // Nothing can renew the tokens of a request sent without them.
+        if (!parkable || !stamp.renewable) return false;
+        // A request its caller cancelled was given up on purpose: renewing the tokens and sending it
+        // again would do what the caller just undid.
+        if (isURLError(error, NSURLErrorCancelled)) return false;
+        std::shared_ptr<const NSHTTPURLResponse> response = task ? task->response() : nullptr;
+        if (!response && task) response = cw::failingResponse(error);
+        // Of the server's answers only a 401 says the request was not done, for want of tokens.
+        if (response) return response->statusCode() == 401;
+        // Without an answer the request may have been done. A POST changes data: sent again it
+        // would store a comment or a post twice. A GET may be asked again, but not into a second
+        // time-out.
+        return method == Method::get && !isURLError(error, NSURLErrorTimedOut);
+    }
 };
 
 BaseHTTPService::BaseHTTPService(const std::string& url) {
@@ -123,43 +139,56 @@ BaseHTTPService::BaseHTTPService(const std::string& url) {
 
 void BaseHTTPService::updateHeaderWithTokens() {
     if (!Thread::isMainThread()) return;
-    updateHeaderWithTokens(AuthenticationContext::shared().tokens());
+    const auto& session = AuthenticationContext::shared();
+    const SessionTokens tokens = session.tokens();
+    stamp_ = {session.sessionGeneration(), tokens.accessToken && tokens.refreshToken};
+    updateHeaderWithTokens(tokens);
 }
 
 void BaseHTTPService::updateHeaderWithTokens(const SessionTokens& tokens) {
     applyTokens(*manager_, tokens);
 }
 
+BaseHTTPService::Task BaseHTTPService::start(Method method, const std::string& path, const JSON& parameters,
+                                             ConstructingBody body, Progress progress, Success success,
+                                             Failure failure, bool parkable) {
+    updateHeaderWithTokens();
+    return send(std::make_shared<Request>(Request{method, manager_, path, parameters, std::move(body),
+                                                  std::move(progress), std::move(success), std::move(failure),
+                                                  stamp_, parkable}),
+                false);
+}
+
 BaseHTTPService::Task BaseHTTPService::post(const std::string& path, const JSON& parameters, Success success,
                                             Failure failure) {
-    updateHeaderWithTokens();
-    return send(std::make_shared<Request>(Request{Method::jsonPost, manager_, path, parameters, nullptr,
-                                                  nullptr, std::move(success), std::move(failure)}),
-                false);
+    return start(Method::jsonPost, path, parameters, nullptr, nullptr, std::move(success), std::move(failure),
+                 true);
+}
+
+BaseHTTPService::Task BaseHTTPService::postOnce(const std::string& path, const JSON& parameters,
+                                                Success success, Failure failure) {
+    return start(Method::jsonPost, path, parameters, nullptr, nullptr, std::move(success), std::move(failure),
+                 false);
 }
 
 BaseHTTPService::Task BaseHTTPService::get(const std::string& path, const JSON& parameters, Progress progress,
                                            Success success, Failure failure) {
-    updateHeaderWithTokens();
-    return send(
-        std::make_shared<Request>(Request{Method::get, manager_, path, parameters, nullptr,
-                                          std::move(progress), std::move(success), std::move(failure)}),
-        false);
+    return start(Method::get, path, parameters, nullptr, std::move(progress), std::move(success),
+                 std::move(failure), true);
 }
 
 BaseHTTPService::Task BaseHTTPService::post(const std::string& path, const JSON& parameters,
                                             ConstructingBody constructingBodyWith, Progress progress,
                                             Success success, Failure failure) {
-    updateHeaderWithTokens();
-    return send(std::make_shared<Request>(Request{Method::multipartPost, manager_, path, parameters,
-                                                  std::move(constructingBodyWith), std::move(progress),
-                                                  std::move(success), std::move(failure)}),
-                false);
+    return start(Method::multipartPost, path, parameters, std::move(constructingBodyWith), std::move(progress),
+                 std::move(success), std::move(failure), true);
 }
 
 BaseHTTPService::Task BaseHTTPService::send(const std::shared_ptr<Request>& request, bool replay) {
+    // Every reply of every service comes through these two: the one place where a reply for a
+    // session that has ended is dropped.
     Success onSuccess = [request](const Task& task, const std::optional<JSON>& reply) {
-        if (!request->success) return;
+        if (request->sessionEnded() || !request->success) return;
         if (request->method != Method::jsonPost) {
             request->success(task, reply);
             return;
@@ -172,17 +201,20 @@ BaseHTTPService::Task BaseHTTPService::send(const std::shared_ptr<Request>& requ
         }
     };
     Failure onFailure = [request, replay](const Task& task, const NSError& error) {
-        if (replay || reachesCaller(task, error)) {
+        if (request->sessionEnded()) return;
+        if (replay || !request->goesToRenewal(task, error)) {
             if (request->failure) request->failure(task, error);
             return;
         }
         RetryService::shared().retry(
             [request](const SessionTokens& tokens) {
+                // Logout abandons the parked requests; one already on its way out goes no further.
+                if (request->sessionEnded()) return;
                 applyTokens(*request->manager, tokens);
                 if (Task task = send(request, true)) task->resume();
             },
             [request, task, error] {
-                if (request->failure) request->failure(task, error);
+                if (!request->sessionEnded() && request->failure) request->failure(task, error);
             });
     };
 
@@ -243,7 +275,12 @@ std::optional<URL> againstServer(std::string_view reference) {
 std::optional<URL> BaseHTTPService::imageURL(const std::string& path) {
     auto encoded = cw::percentEncodeQuery(path);
     if (!encoded) return std::nullopt;
-    return againstServer(*encoded);
+    // An address of its own ("https://…", "//host/…") stands as it is.
+    const auto reference = URL::fromString(*encoded);
+    if (reference && (reference->scheme() || reference->host())) return againstServer(*encoded);
+    // A path ("images/upload/…", "/static-files/…") lies below the server's own path, as the
+    // requests and pages do: "https://host/nicu" keeps its "/nicu".
+    return resolveServerPath(encoded->starts_with("/") ? *encoded : "/" + *encoded);
 }
 
 std::optional<URL> BaseHTTPService::resolveServerPath(const std::string& path) {

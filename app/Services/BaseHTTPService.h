@@ -6,6 +6,7 @@
 #include "foundation/url/URL.h"
 #include "net/AFHTTPSessionManager.h"
 
+#include <cstdint>
 #include <exception>
 #include <map>
 #include <memory>
@@ -56,14 +57,24 @@ private:
 // of its server area; its requests go to SERVER_URL + "/m/api/" + that path + "/" + the relative path,
 // with the client headers and the session's two token headers.
 //
-// A reply with status 401, or a failure without any HTTP reply (no connection, time-out), is not
-// reported at once: the request is parked with RetryService, which refreshes the tokens once and then
-// sends every parked request again; a replay that fails again reaches the failure callback. If the
-// refresh fails, every parked request's failure callback gets its original task and error. A request
-// the caller cancels is never parked: its failure callback hears NSURLErrorCancelled once. A request
-// that the server redirects to another origin is not sent there (it carries the client's fields and
-// the tokens): its caller hears cw::URLErrorRedirectToAnotherOrigin at once, with the redirect as the
-// task's reply.
+// A request sent in a session (with both tokens) that the server refused with 401 is not reported
+// at once: it is parked with RetryService, which renews the tokens once and then sends every parked
+// request again; a replay that fails again reaches the failure callback. So is a GET that failed
+// without any HTTP reply (no connection, no request built), unless it timed out. A request that got
+// no reply may have been done: a POST (which changes data), and any request that timed out, is not
+// sent again after such a failure; its caller hears of it at once. If the renewal fails while the
+// session stays (no connection, the server's own failure), every parked request's failure callback
+// gets its original task and error; a renewal the server refuses logs the session out. A request
+// sent without a session (signed out, or with one token only) is never parked: nothing can renew
+// it. A request the caller cancels is never parked: its failure callback hears NSURLErrorCancelled
+// once. A request that the server redirects to another origin is not sent there (it carries the
+// client's fields and the tokens): its caller hears cw::URLErrorRedirectToAnotherOrigin at once,
+// with the redirect as the task's reply.
+//
+// Every request belongs to the session it was sent in (AuthenticationContext::sessionGeneration(),
+// taken on the main thread with the tokens). Once that session has ended (logout) nothing of the
+// request reaches its caller, neither callback, and it is not sent again: whoever is signed in by
+// then gets nothing of hers.
 //
 // Callbacks run on the main queue. A service object may be dropped as soon as a send returns: pending
 // callbacks and replays keep its manager alive, never the object itself.
@@ -98,9 +109,14 @@ public:
     Task post(const std::string& path, const JSON& parameters, ConstructingBody constructingBodyWith,
               Progress progress, Success success, Failure failure);
 
+    // JSON POST sent once and never parked: every failure, a 401 included, reaches `failure` (for the
+    // token renewal itself). Like every request it belongs to its session.
+    Task postOnce(const std::string& path, const JSON& parameters, Success success, Failure failure);
+
     // Puts the session's tokens into "X-Access-Token" and "X-Refresh-Token" when it holds both;
-    // otherwise sets and removes nothing. The session is read only on the main thread: called from
-    // another thread this leaves the headers as they were last set there.
+    // otherwise sets and removes nothing. Either way the requests sent afterwards belong to the
+    // session held now. The session is read only on the main thread: called from another thread
+    // this leaves the headers, and the session requests belong to, as they were last set there.
     void updateHeaderWithTokens();
     // The same with tokens taken earlier on the main thread.
     void updateHeaderWithTokens(const SessionTokens& tokens);
@@ -118,8 +134,11 @@ public:
     static std::string serverURL();
     // SERVER_URL of the main bundle; the program stops when it is missing or not a text.
     static std::string baseServerURL();
-    // `path` percent-encoded for a query and resolved against SERVER_URL (the server root); none when
-    // the text is not UTF-8 or no address can be formed.
+    // A picture's address: `path` percent-encoded for a query, then put below SERVER_URL's path as
+    // resolveServerPath does ("images/upload/a.png" with "https://host/nicu" gives
+    // "https://host/nicu/images/upload/a.png"); an address of its own (with a scheme or a host) is
+    // resolved against SERVER_URL, so it stays as it is. None when the text is not UTF-8 or no address
+    // can be formed.
     static std::optional<URL> imageURL(const std::string& path);
     // A path the server gave ("/content/education/5"), put directly after SERVER_URL as text, so that
     // a path SERVER_URL has ("https://host/nicu") is kept. Taken as written when the joined text is a
@@ -136,10 +155,19 @@ public:
 
 private:
     enum class Method { jsonPost, get, multipartPost };
+    // What a request knows of the session it was sent in.
+    struct SessionStamp {
+        std::uint64_t generation = 0;
+        // Sent with both tokens: a 401 can be answered by renewing them.
+        bool renewable = false;
+    };
     struct Request;
+    Task start(Method method, const std::string& path, const JSON& parameters, ConstructingBody body,
+               Progress progress, Success success, Failure failure, bool parkable);
     static Task send(const std::shared_ptr<Request>& request, bool replay);
 
     std::shared_ptr<AFHTTPSessionManager> manager_;
+    SessionStamp stamp_;
 };
 
 namespace cw {

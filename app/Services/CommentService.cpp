@@ -1,5 +1,6 @@
 #include "Services/CommentService.h"
 
+#include "Services/Announcements.h"
 #include "Services/AuthenticationContext.h"
 
 #include <iostream>
@@ -34,5 +35,15 @@ void CommentService::postComment(const std::string& text, std::optional<std::int
     if (postId) parameters.set("post_id", std::to_string(*postId));
     if (feedId) parameters.set("feed_id", std::to_string(*feedId));
     parameters.set("user_id", std::to_string(user->id()));
-    post("new", parameters, cw::objectReply(std::move(success), failure), cw::networkFailure(failure));
+    const CardKey card = postId ? CardKey{CardKey::Kind::post, *postId}
+                                : CardKey{CardKey::Kind::content, feedId.value_or(0)};
+    const bool named = postId || feedId;
+    auto announced = [success = std::move(success), card, named](const JSON& reply) {
+        if (success) success(reply);
+        // The reply lists the card's comments as they are now; without that list nothing can be told.
+        const JSON list = reply["data"]["comments"];
+        if (!named || list.type() != JSON::Type::array) return;
+        Announcements::announce(Announcements::CommentsChanged{card, CommentData::list(list)});
+    };
+    post("new", parameters, cw::objectReply(std::move(announced), failure), cw::networkFailure(failure));
 }

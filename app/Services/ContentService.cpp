@@ -1,5 +1,6 @@
 #include "Services/ContentService.h"
 
+#include "Services/Announcements.h"
 #include "Services/AuthenticationContext.h"
 
 ContentService::ContentService() : BaseHTTPService("content") {}
@@ -24,12 +25,17 @@ void ContentService::bookmark(std::int64_t feedId, const std::string& idKey, boo
     parameters.set("user_id", user->id());
     post(
         endpointStringFromBookmarked(bookmarked), parameters,
-        [success = std::move(success)](const Task&, const std::optional<JSON>& reply) {
-            if (!success) return;
+        [success = std::move(success), feedId, idKey, bookmarked](const Task&, const std::optional<JSON>& reply) {
             // A reply without a record still ends the request: the caller's indicator and button
             // wait for it. An empty record confirms nothing.
             JSON data = reply ? (*reply)["data"] : JSON::missing();
-            success(data.type() == JSON::Type::dictionary ? BookmarkResponse(data) : BookmarkResponse());
+            const BookmarkResponse record =
+                data.type() == JSON::Type::dictionary ? BookmarkResponse(data) : BookmarkResponse();
+            if (success) success(record);
+            const bool post = idKey == "post_id";
+            if ((post ? record.postID : record.feedID) != feedId) return;
+            Announcements::announce(Announcements::BookmarkChanged{
+                CardKey{post ? CardKey::Kind::post : CardKey::Kind::content, feedId}, !bookmarked});
         },
         std::move(failure));
 }

@@ -25,7 +25,8 @@ public:
     // POST {<idKey>: feedId, "user_id": the member's id} (numbers) to "bookmark_card" or
     // "unbookmark_card". `idKey` is "feed_id" for a content card and "post_id" for a member post.
     // `success` gets the reply's "data" object read as a BookmarkResponse; a reply without a "data"
-    // object gets an empty record (no feed or post id: it confirms nothing). With nobody signed in
+    // object gets an empty record (no feed or post id: it confirms nothing). A record that confirms
+    // the card is announced (Announcements::BookmarkChanged) after `success`. With nobody signed in
     // nothing is sent and nothing called.
     void bookmark(std::int64_t feedId, const std::string& idKey, bool bookmarked, BookmarkSuccess success,
                   Failure failure);

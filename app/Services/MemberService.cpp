@@ -1,5 +1,6 @@
 #include "Services/MemberService.h"
 
+#include "Services/Announcements.h"
 #include "Services/AuthenticationContext.h"
 #include "Services/PictureUpload.h"
 #include "Services/ReplyCallbacks.h"
@@ -21,7 +22,13 @@ void MemberService::fetchNotificationSettings(ObjectSuccess success, RequestFail
 
 void MemberService::updateNotificationSettings(const JSON& settings, ObjectSuccess success,
                                                RequestFailure failure) {
-    post("notification/settings", settings, cw::objectReply(std::move(success), failure),
+    // A save that comes due after its member signed out (the settings screen waits a moment before
+    // it saves) is hers: nobody else's account gets it.
+    auto user = AuthenticationContext::shared().user();
+    if (!user) return;
+    JSON parameters = settings;
+    parameters.set("user_id", user->id());
+    post("notification/settings", parameters, cw::objectReply(std::move(success), failure),
          cw::networkFailure(failure));
 }
 
@@ -86,10 +93,15 @@ void MemberService::updateMember(const std::string& fullName, const std::shared_
                                  ObjectSuccess success, RequestFailure failure) {
     auto user = AuthenticationContext::shared().user();
     if (!user) return;
-    PictureUpload::memberPicture(user->id(), image)
+    const std::int64_t memberId = user->id();
+    ObjectSuccess announced = [success = std::move(success), memberId, fullName](const JSON& reply) {
+        if (success) success(reply);
+        Announcements::announce(Announcements::MemberSaved{memberId, fullName, reply["file_name"].string()});
+    };
+    PictureUpload::memberPicture(memberId, image)
         .sendForMember(
-            [service = *this, fullName, success, failure](const UserData&,
-                                                          PictureUpload::Parts parts) mutable {
+            [service = *this, fullName, success = std::move(announced), failure](const UserData&,
+                                                                               PictureUpload::Parts parts) mutable {
                 JSON parameters = service.userAuthDataJSON();
                 parameters.set("full_name", fullName);
                 service.post("", parameters, PictureUpload::body(parts), nullptr,

@@ -23,8 +23,8 @@ public:
 
     // GET "notification/settings"?user_id. Member only. Failures: networkError.
     void fetchNotificationSettings(ObjectSuccess success, RequestFailure failure);
-    // POST "notification/settings" with the given settings as they are (the caller adds "user_id").
-    // Failures: networkError.
+    // POST "notification/settings" with the given settings and the member's "user_id" (a number).
+    // Member only. Failures: networkError.
     void updateNotificationSettings(const JSON& settings, ObjectSuccess success, RequestFailure failure);
     // GET on the root of the service ("invite/data")?user_id&email: the family list. Member only.
     // Failures: networkError.
@@ -47,7 +47,8 @@ public:
     // and the picture when given (PictureUpload::memberPicture; left out when it cannot be encoded).
     // Member only. The picture is encoded off the main thread first, so the request leaves on a
     // later turn of the main run loop, and only while the same member is signed in (else
-    // networkError). Failures: networkError.
+    // networkError). Failures: networkError. After `success` the saved name and the reply's
+    // "file_name" are announced (Announcements::MemberSaved).
     void updateMember(const std::string& fullName, const std::shared_ptr<UIImage>& image,
                       ObjectSuccess success, RequestFailure failure);
 };

@@ -18,6 +18,8 @@ constexpr const char* kJPEGMIMEType = "image/jpeg";
 // back only inside this object, so they are released on the main thread).
 struct PictureUpload::Pending {
     PictureUpload upload;
+    // The session that asked.
+    std::uint64_t session = AuthenticationContext::shared().sessionGeneration();
     bool forMember = false;
     std::int64_t memberId = 0;
     MemberSend memberSend;
@@ -136,6 +138,8 @@ void PictureUpload::enqueue(std::shared_ptr<Pending> pending) {
 }
 
 void PictureUpload::deliver(Pending& pending) {
+    // Whoever asked went with the session that ended meanwhile: nothing is sent, and nobody is told.
+    if (AuthenticationContext::shared().sessionGeneration() != pending.session) return;
     auto parts = std::make_shared<const std::vector<MultipartFilePart>>(std::move(pending.parts));
     if (!pending.forMember) {
         if (pending.send) pending.send(std::move(parts));

@@ -33,7 +33,8 @@ struct MultipartFilePart {
 // through that one queue, with pictures or without, so requests leave in the order they were made.
 //
 // Contract: made and sent on the main thread. `send` and `refused` run on the main queue, on a later
-// turn of the main run loop, and exactly one of them runs for a request that was queued; they, and
+// turn of the main run loop, and exactly one of them runs for a request that was queued, unless the
+// session it was asked in ended meanwhile (logout): then neither runs and nothing is sent. They, and
 // what they hold, are only ever released on the main thread. The pictures are read on the queue and
 // must not change meanwhile (images are never changed once made).
 class PictureUpload {

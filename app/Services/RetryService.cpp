@@ -41,15 +41,25 @@ void RetryService::retry(ReplayAction replay, FailAction fail) {
     });
 }
 
+void RetryService::abandon() {
+    if (refreshing_ && refreshOperation_) refreshOperation_->cancel();
+    refreshing_ = false;
+    // Claimed here, so that a replay the queue has just taken up does not run either.
+    for (const auto& request : parked_)
+        request->claimed.store(true);
+    parked_.clear();
+    retryQueue_.cancelAllOperations();
+    retryQueue_.setSuspended(false);
+}
+
 void RetryService::startRefresh() {
     refreshing_ = true;
     retryQueue_.setSuspended(true);
     BaseHTTPService service("tokens");
-    service.updateHeaderWithTokens();
-    // Sent straight through the manager: a refused refresh is never parked itself.
-    Task task = service.manager()->POST(
-        "", JSON(), nullptr,
-        [this](const Task&, const std::optional<JSON>& reply) { refreshSucceeded(reply); },
+    // Sent once: a refused renewal is never parked itself. Its answer, like every reply, is dropped
+    // once its session has ended.
+    Task task = service.postOnce(
+        "", JSON(), [this](const Task&, const std::optional<JSON>& reply) { refreshSucceeded(reply); },
         [this](const Task& failed, const NSError& error) { refreshFailed(failed, error); });
     refreshOperation_ = task;
     if (task) task->resume();
@@ -76,15 +86,20 @@ void RetryService::refreshFailed(const Task& task, const NSError& error) {
     auto parked = std::move(parked_);
     parked_.clear();
 
-    // A refresh the server refused (a client error status, a reply that is no JSON, one refused as
+    // A renewal the server refused (a client error status, a reply that is no JSON, one refused as
     // too large, a redirect to another server) ends the session: the tokens held are not going to be
-    // renewed. One that never got an answer (no connection, time-out) or met the server's own failure
-    // (a 5xx status) says nothing about the tokens, so the member stays signed in and only the
-    // parked requests fail.
+    // renewed, and the requests parked behind it end with the session, unheard. One that never got
+    // an answer (no connection, time-out) or met the server's own failure (a 5xx status) says nothing
+    // about the tokens, so the member stays signed in and only the parked requests fail.
     std::shared_ptr<const NSHTTPURLResponse> response = task ? task->response() : nullptr;
     if (!response) response = cw::failingResponse(error);
     const bool serverFailed = response && response->statusCode() >= 500 && response->statusCode() <= 599;
-    if (response && !serverFailed) AuthenticationContext::shared().logout();
+    if (response && !serverFailed) {
+        for (const auto& request : parked)
+            request->claimed.store(true);
+        AuthenticationContext::shared().logout();
+        return;
+    }
 
     for (const auto& request : parked)
         if (!request->claimed.exchange(true) && request->fail) request->fail();

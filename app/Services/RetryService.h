@@ -11,12 +11,18 @@
 #include <mutex>
 #include <optional>
 
-// Refreshes the tokens once for every request that the server refused with 401 (or that got no
-// reply), then sends those requests again, one at a time, in the order they were parked.
+// Renews the tokens once for every request of the session that the server refused with 401 (or
+// that got no reply and may be sent again), then sends those requests again, one at a time, in the
+// order they were parked.
 //
-// retry, refreshSucceeded and refreshFailed run on the main thread (they are called from reply
-// callbacks). Replays run on retryQueue's thread with the tokens the session held on the main thread
-// when the refresh ended.
+// A renewal belongs to the session it was started in, as every request does: when the session ends
+// (logout calls abandon()) the renewal and everything parked behind it are abandoned: no caller
+// hears of them, nothing is sent again, and the renewal's answer, whenever it comes, changes no
+// token. The next session's first refusal starts a renewal of its own.
+//
+// retry, abandon, refreshSucceeded and refreshFailed run on the main thread (they are called from
+// reply callbacks and from logout). Replays run on retryQueue's thread with the tokens the session
+// held on the main thread when the renewal ended.
 class RetryService {
 public:
     using Task = AFHTTPSessionManager::Task;
@@ -31,18 +37,21 @@ public:
     RetryService(const RetryService&) = delete;
     RetryService& operator=(const RetryService&) = delete;
 
-    // Parks a request: starts a refresh at the root of "tokens" unless one is in flight, and queues
-    // the replay behind it.
+    // Parks a request of the session held now: starts a renewal at the root of "tokens" unless one
+    // is in flight (one of an ended session was abandoned with it), and queues the replay behind it.
     void retry(ReplayAction replay, FailAction fail = nullptr);
-    // The refresh reply: a JSON object with "access_token" and "refresh_token" gives the session new
+    // The session ended: the renewal in flight is cancelled and every parked request dropped without
+    // a word to its caller.
+    void abandon();
+    // The renewal's reply: a JSON object with "access_token" and "refresh_token" gives the session new
     // tokens; in every case the parked requests are then sent again.
     void refreshSucceeded(const std::optional<JSON>& reply);
-    // The refresh failed: every parked request's failure callback is called. When the server
-    // refused it (an error status below 500, a reply that is no JSON) the session is logged out, which
-    // tells the session's delegate; an outage or a server error (5xx) keeps the session.
+    // The renewal failed. When the server refused it (an error status below 500, a reply that is no
+    // JSON) the session is logged out, which ends it with everything parked. An outage or a server
+    // error (5xx) keeps the session: every parked request's failure callback is called.
     void refreshFailed(const Task& task, const NSError& error);
 
-    // The last refresh started (kept after it ended).
+    // The last renewal started (kept after it ended).
     Task refreshOperation() const { return refreshOperation_; }
     bool isRefreshing() const { return refreshing_; }
     OperationQueue& retryQueue() { return retryQueue_; }

@@ -2,6 +2,11 @@
 // importing it and laying it out at 375 points, as a web view does when a page arrives (read and
 // measured on a queue, then shown on the main thread), and drawing one frame of it scrolled to the
 // middle at scale 2, as the screen does while it scrolls.
+//
+// And what a hostile page of a few megabytes costs the queue that reads it, when its start tags
+// hold many attributes (the parser checks each against all before it in its tag): one tag of four
+// hundred thousand, or tags each just within the importer's limit of them. Target: well under a
+// second ("target_s"; "over_target" is the time over it).
 
 #include "kits/webview/WebDocumentView.h"
 #include "uikit/controls/UIScrollView.h"
@@ -9,6 +14,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <string>
 
 namespace {
@@ -88,6 +95,61 @@ void BM_ImportAndLayOutArticle(benchmark::State& state) {
     state.counters["height"] = static_cast<double>(page.height);
 }
 BENCHMARK(BM_ImportAndLayOutArticle)->Unit(benchmark::kMillisecond);
+
+constexpr double kTargetSeconds = 1;
+
+// `tags` start tags of `count` attributes each: `distinct` different ones (0: all), then the last of
+// them again.
+std::string tagsOfAttributes(std::size_t tags, std::size_t count, std::size_t distinct) {
+    if (distinct == 0) distinct = count;
+    std::string html = "<!DOCTYPE html><html><body>";
+    for (std::size_t tag = 0; tag < tags; ++tag) {
+        html += "<p";
+        for (std::size_t i = 0; i < count; ++i)
+            html += " a" + std::to_string(std::min(i, distinct - 1));
+        html += ">x</p>";
+    }
+    return html + "</body></html>";
+}
+
+void readHostilePage(benchmark::State& state, const std::string& html) {
+    double slowest = 0;
+    bool refused = false;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        auto document = cw::webview::WebDocument::fromHTML(html);
+        slowest = std::max(slowest,
+                           std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        refused = document.tooLong;
+        benchmark::DoNotOptimize(document);
+    }
+    state.counters["bytes"] = static_cast<double>(html.size());
+    state.counters["refused"] = refused ? 1 : 0;
+    state.counters["slowest_s"] = slowest;
+    state.counters["target_s"] = kTargetSeconds;
+    state.counters["over_target"] = slowest / kTargetSeconds;
+}
+
+// As it was found: one start tag of 400,000 attributes, 3 MB. Refused.
+void BM_ReadAPageOfOneHugeTag(benchmark::State& state) {
+    readHostilePage(state, tagsOfAttributes(1, 400'000, 0));
+}
+BENCHMARK(BM_ReadAPageOfOneHugeTag)->Unit(benchmark::kMillisecond);
+
+// Tags that each stay within the limit, of 2 to 3 MB: all their attributes different (the element
+// limit refuses the page after some two hundred of them), or a few different and the rest repeats,
+// which build nothing, so that every tag is read.
+void BM_ReadAPageOfTagsWithinTheLimit(benchmark::State& state) {
+    const std::size_t count = HTMLImportLimits{}.tagAttributes;
+    readHostilePage(
+        state, tagsOfAttributes(3'000'000 / (count * 6), count, static_cast<std::size_t>(state.range(0))));
+}
+BENCHMARK(BM_ReadAPageOfTagsWithinTheLimit)
+    ->ArgName("distinct")
+    ->Arg(0)
+    ->Arg(30)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond);
 
 // One frame of the page scrolled to its middle, drawn at scale 2.
 void BM_DrawScrolledFrame(benchmark::State& state) {

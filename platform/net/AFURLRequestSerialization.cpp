@@ -3,6 +3,7 @@
 #include "net/detail/HeaderText.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <random>
 
@@ -162,6 +163,18 @@ std::optional<std::string> AFJSONRequestSerializer::valueForHTTPHeaderField(std:
 std::vector<std::pair<std::string, std::string>> AFJSONRequestSerializer::HTTPRequestHeaders() const {
     std::lock_guard lock(mutex_);
     return headers_;
+}
+
+namespace {
+std::atomic<double> defaultTimeout{60};
+} // namespace
+
+double AFJSONRequestSerializer::defaultTimeoutInterval() {
+    return defaultTimeout.load();
+}
+
+void AFJSONRequestSerializer::setDefaultTimeoutInterval(double seconds) {
+    defaultTimeout.store(seconds);
 }
 
 double AFJSONRequestSerializer::timeoutInterval() const {

@@ -1,5 +1,6 @@
 #include "tests/support/CradlewayProcess.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cctype>
 
@@ -95,6 +96,12 @@ CradlewayProcess::CradlewayProcess(Options options) : options_(std::move(options
     reader_ = std::thread([this] { readLines(answers_); });
     consoleReader_ = std::thread([this] { readLines(console_); });
 
+    // A server named on the command line is the one it talks to: no demo server of its own starts.
+    const auto named = std::find(options_.arguments.begin(), options_.arguments.end(), "--server");
+    if (named != options_.arguments.end() && named + 1 != options_.arguments.end()) {
+        serverURL_ = *(named + 1);
+        return;
+    }
     std::unique_lock lock(mutex_);
     changed_.wait_for(lock, kStartWait, [&] {
         for (const auto& line : console_.lines)

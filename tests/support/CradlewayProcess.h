@@ -42,7 +42,8 @@ public:
         std::vector<std::string> arguments;
     };
 
-    // Starts the executable and waits for its demo server's address (failed() when it never came).
+    // Starts the executable and waits for its demo server's address (failed() when it never came);
+    // with "--server" among the arguments, that address is the server's and nothing is waited for.
     explicit CradlewayProcess(Options options);
     // Ends the process if finish() was not called (its input closed, then waited for).
     ~CradlewayProcess();
@@ -50,6 +51,8 @@ public:
     CradlewayProcess& operator=(const CradlewayProcess&) = delete;
 
     bool failed() const { return serverURL_.empty(); }
+    // The process's id while it runs (for a benchmark that watches its memory or its work).
+    pid_t pid() const { return pid_; }
     const std::string& serverURL() const { return serverURL_; }
     const Options& options() const { return options_; }
 

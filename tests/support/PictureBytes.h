@@ -2,11 +2,15 @@
 
 #include "uikit/graphics/UIImage.h"
 
+#include <cstdint>
+#include <cstdio> // before jpeglib.h, which uses FILE
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
 #include <png.h>
 #include <zlib.h>
-
-#include <cstdint>
-#include <string>
 
 namespace cw::test {
 
@@ -65,6 +69,50 @@ inline std::string gzippedPNGStart(std::size_t size) {
     out.resize(z.total_out);
     deflateEnd(&z);
     return out;
+}
+
+// JPEG bytes of a progressive picture of one colour (each of its scans covers the whole picture, so
+// a decoder keeps every coefficient until the last): in colour with its chroma halved each way
+// (three components), or CMYK at full size (four). Encoding a large one takes the encoder's memory
+// too: tests that only need the size declared use withDeclaredSize().
+inline Data progressiveJPEG(int width, int height, int components) {
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &out, &size);
+    info.image_width = static_cast<JDIMENSION>(width);
+    info.image_height = static_cast<JDIMENSION>(height);
+    info.input_components = components;
+    info.in_color_space = components == 4 ? JCS_CMYK : JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 75, TRUE);
+    jpeg_simple_progression(&info);
+    jpeg_start_compress(&info, TRUE);
+    std::vector<unsigned char> row(static_cast<std::size_t>(width) * components, 0xA0);
+    JSAMPROW rows[] = {row.data()};
+    while (info.next_scanline < info.image_height)
+        jpeg_write_scanlines(&info, rows, 1);
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    Data bytes(out, out + size);
+    std::free(out);
+    return bytes;
+}
+
+// The same JPEG declaring another size in its frame header: a file of a few hundred bytes that a
+// decoder reads as a picture of `width` × `height`, as a hostile server sends one (its scans end
+// early; a decoder fills the rest).
+inline Data withDeclaredSize(Data jpeg, int width, int height) {
+    for (std::size_t at = 2; at + 9 <= jpeg.size(); ++at) {
+        if (jpeg[at] != 0xFF || (jpeg[at + 1] != 0xC0 && jpeg[at + 1] != 0xC2)) continue;
+        jpeg[at + 5] = static_cast<std::uint8_t>(height >> 8), jpeg[at + 6] = static_cast<std::uint8_t>(height);
+        jpeg[at + 7] = static_cast<std::uint8_t>(width >> 8), jpeg[at + 8] = static_cast<std::uint8_t>(width);
+        break;
+    }
+    return jpeg;
 }
 
 inline std::string asText(const Data& bytes) {

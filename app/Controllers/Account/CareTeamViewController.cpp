@@ -66,10 +66,17 @@ void CareTeamViewController::viewDidLoad() {
     UIViewController::viewDidLoad();
     if (auto table = tableView()) table->setHidden(true);
     fetchCareGivers();
-    if (auto picture = babyImageView()) cw::showBabyPicture(*picture, baby);
-    if (auto name = babyNameLabel()) name->setText(baby ? std::optional(baby->fullName()) : std::nullopt);
+    showBaby();
+    babySaved_ = Announcements::listenForBaby(
+        std::weak_ptr(std::static_pointer_cast<CareTeamViewController>(shared_from_this())),
+        &CareTeamViewController::showBaby);
     if (auto strip = updateView()) strip->setBackgroundColor(UIColorPalette::whiteSix());
     if (auto updated = updateLabel()) updated->setTextColor(UIColorPalette::contentColor2());
+}
+
+void CareTeamViewController::showBaby() {
+    if (auto picture = babyImageView()) cw::showBabyPicture(*picture, baby);
+    if (auto name = babyNameLabel()) name->setText(baby ? std::optional(baby->fullName()) : std::nullopt);
 }
 
 DateFormatter& CareTeamViewController::dateFormatter() {

@@ -11,6 +11,7 @@
 #include "Extensions/UIStoryboard+Instantiate.h"
 #include "Models/BabyData.h"
 #include "Models/CareGiversResponse.h"
+#include "Services/Announcements.h"
 #include "foundation/time/DateFormatter.h"
 #include "uikit/controllers/UIViewController.h"
 #include "uikit/controls/UITableView.h"
@@ -61,6 +62,8 @@ public:
     CGFloat heightForRowAt(UITableView*, const IndexPath&) override { return 56; }
 
 private:
+    // The baby's name and picture in the header; they follow a save of the baby.
+    void showBaby();
     void fetchCareGivers();
     void showCareTeam(const CareGiversResponse& response);
     void showFailure();
@@ -73,4 +76,5 @@ private:
     std::weak_ptr<UILabel> babyNameLabel_;
     std::weak_ptr<UILabel> updateLabel_;
     std::weak_ptr<UIView> updateView_;
+    Announcements::Subscription babySaved_;
 };

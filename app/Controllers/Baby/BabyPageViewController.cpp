@@ -25,6 +25,59 @@ void BabyPageViewController::viewDidLoad() {
     embedPageViewController();
     setupPageControl();
     didLoadBabies(AuthenticationContext::shared().babies());
+    followBabies();
+}
+
+void BabyPageViewController::viewWillAppear(bool animated) {
+    UIViewController::viewWillAppear(animated);
+    showSelectedBaby();
+}
+
+void BabyPageViewController::followBabies() {
+    std::weak_ptr<UIViewController> weak = weak_from_this();
+    babiesSaved_ = Announcements::listen<Announcements::BabiesSaved>([weak](const Announcements::BabiesSaved&) {
+        auto self = std::static_pointer_cast<BabyPageViewController>(weak.lock());
+        if (!self) return;
+        auto stored = AuthenticationContext::shared().babies();
+        auto idsOf = [](const std::vector<std::shared_ptr<BabyData>>& list) {
+            std::vector<std::optional<std::int64_t>> ids;
+            for (const auto& baby : list)
+                ids.push_back(baby ? baby->babyId() : std::nullopt);
+            return ids;
+        };
+        if (self->babies && idsOf(*self->babies) == idsOf(stored) && !stored.empty()) {
+            // The same babies: a page that has shown its baby follows her itself; one not yet shown is
+            // made again for her new record. The pager's list and title follow here.
+            for (std::size_t i = 0; i < stored.size(); ++i)
+                if (!self->viewControllers[i]->isViewLoaded())
+                    self->viewControllers[i] = self->newViewControllerWith(stored[i]);
+            self->babies = std::move(stored);
+            const auto& shown = self->viewControllers[static_cast<std::size_t>(self->pageIndex)];
+            if (!self->pageViewController->viewControllers().empty() &&
+                self->pageViewController->viewControllers().front() != shown)
+                self->pageViewController->setViewControllers({shown}, UIPageViewControllerNavigationDirection::forward,
+                                                             false);
+            self->didSetActiveViewConroller(shown, self->pageIndex);
+            return;
+        }
+        self->didLoadBabies(stored);
+    });
+}
+
+void BabyPageViewController::showSelectedBaby() {
+    const auto id = AuthenticationContext::shared().selectedBabyId();
+    if (!id || !babies) return;
+    const auto found = std::find_if(babies->begin(), babies->end(),
+                                    [&](const auto& baby) { return baby && baby->babyId() == id; });
+    if (found == babies->end()) return;
+    const long index = static_cast<long>(found - babies->begin());
+    if (index == pageIndex || index >= static_cast<long>(viewControllers.size())) return;
+    const auto& page = viewControllers[static_cast<std::size_t>(index)];
+    pageViewController->setViewControllers({page},
+                                           index > pageIndex ? UIPageViewControllerNavigationDirection::forward
+                                                             : UIPageViewControllerNavigationDirection::reverse,
+                                           false);
+    didSetActiveViewConroller(page, index);
 }
 
 void BabyPageViewController::fetchData() {
@@ -168,5 +221,11 @@ void BabyPageViewController::didFinishAnimating(UIPageViewController& pager, boo
     if (!completed) return;
     const auto shown = pager.viewControllers();
     if (shown.empty()) return;
-    if (const auto at = positionOf(shown.front())) didSetActiveViewConroller(shown.front(), *at);
+    const auto at = positionOf(shown.front());
+    if (!at) return;
+    didSetActiveViewConroller(shown.front(), *at);
+    // The baby paged to is the member's choice for every screen that shows one baby.
+    if (babies && *at < static_cast<long>(babies->size()))
+        if (const auto& baby = (*babies)[static_cast<std::size_t>(*at)]; baby && baby->babyId())
+            AuthenticationContext::shared().setSelectedBabyId(baby->babyId());
 }

@@ -2,8 +2,12 @@
 
 // A pager over the signed-in member's babies: the same kind of screen once per baby, side by side,
 // swiped horizontally, with dots at the top. The babies are the ones stored in the session, read
-// when the view loads (or when `fetchData` asks again); a member without babies sees one empty-state
-// page. The pager opens on the session's selected baby when it has one, and never writes it.
+// when the view loads (or when `fetchData` asks again, or when a save of the babies is announced: a
+// baby added or gone gives new pages, a renamed one keeps its page, which follows the save itself);
+// a member without babies sees one empty-state page.
+//
+// The selected baby is the member's, whichever screen she chose it on: a completed swipe selects the
+// baby paged to, and each time the pager comes on screen it pages to the selected baby.
 //
 // The navigation bar shows the active page's title and right-hand items, so a page's own bar
 // button (the daily update's calendar) works from the pager's bar.
@@ -13,6 +17,7 @@
 
 #include "Extensions/UIStoryboard+Instantiate.h"
 #include "Models/BabyData.h"
+#include "Services/Announcements.h"
 #include "uikit/controllers/UIPageViewController.h"
 #include "uikit/controls/UIPageControl.h"
 #include "uikit/view/UILabel.h"
@@ -42,6 +47,7 @@ public:
     std::vector<UIViewControllerPtr> viewControllers;
 
     void viewDidLoad() override;
+    void viewWillAppear(bool animated) override;
     void viewDidLayoutSubviews() override;
     // Builds the pages again from the session's stored babies.
     void fetchData();
@@ -83,6 +89,11 @@ protected:
 private:
     // The place of `page` in `viewControllers`, if it is there.
     std::optional<long> positionOf(const UIViewControllerPtr& page) const;
+    // Listens for saves of the babies (see the top of the file).
+    void followBabies();
+    // Pages, without animation, to the session's selected baby when another page is shown.
+    void showSelectedBaby();
 
+    Announcements::Subscription babiesSaved_;
     std::shared_ptr<UILabel> titleLabel_;
 };

@@ -129,6 +129,9 @@ void DailyUpdateViewController::viewDidLoad() {
     tableView->setHidden(true);
     fetchDailyUpdate();
     cw::showBabyPicture(*babyImageView, baby);
+    babySaved_ = Announcements::listenForBaby(
+        std::weak_ptr(std::static_pointer_cast<DailyUpdateViewController>(shared_from_this())),
+        &DailyUpdateViewController::showBaby);
     updateTimeView->setBackgroundColor(UIColorPalette::tableViewBackground());
     updateTimeLabel->setTextColor(UIColorPalette::contentColor2());
 }
@@ -173,6 +176,12 @@ void DailyUpdateViewController::showResponse(const DailyUpdateResponse& response
                                     response.adjustedGestationalAgeDescription, std::nullopt, Date::now());
     babyNameLabel->setText(baby ? baby->fullName() : std::string());
     headerView->showAges(model);
+}
+
+void DailyUpdateViewController::showBaby() {
+    cw::showBabyPicture(*babyImageView, baby);
+    // The name waits for the update, as the ages beside it do.
+    if (dailyUpdateResponse) babyNameLabel->setText(baby ? baby->fullName() : std::string());
 }
 
 void DailyUpdateViewController::showDailyUpdate(const DailyUpdate& update) {

@@ -16,6 +16,7 @@
 #include "Controllers/Baby/CalendarPopoverViewController.h"
 #include "Controllers/Baby/Header/BabyHeaderView.h"
 #include "Extensions/UIStoryboard+Instantiate.h"
+#include "Services/Announcements.h"
 #include "Models/BabyData.h"
 #include "Models/DailyUpdateData.h"
 #include "uikit/controllers/UIPopoverPresentationController.h"
@@ -99,12 +100,16 @@ public:
     std::optional<UIModalPresentationStyle> adaptivePresentationStyle(UIPresentationController&) override;
 
 private:
+    // The baby's name and picture in the header; they follow a save of the baby.
+    void showBaby();
     // "baby_id": the baby's id, or "N/A".
     JSON babyIdDetail() const;
     void sendEvent(const char* key, const char* text, JSON::dictionary_t details) const;
     void finishLoading();
     // The charts control: the segue to the measurement charts.
     void chartsTapped();
+
+    Announcements::Subscription babySaved_;
 };
 
 // A table screen with the entry it would show; no screen makes one.

@@ -2,6 +2,7 @@
 
 #include "Services/BabyService.h"
 #include "foundation/text/CaseMapping.h"
+#include "kits/banners/GSMessage.h"
 #include "uikit/controllers/UIScreen.h"
 #include "uikit/view/NSLayoutConstraint.h"
 
@@ -93,6 +94,10 @@ void MeasurementsViewController::load(long index) {
         [self, index, key = std::string(s.replyKey)](const JSON& reply) { self->show(index, MeasurementData::series(reply, key)); },
         [key = std::string(s.replyKey), self](const RequestError& error) {
             std::cout << "Could not fetch the " << key << " measurements: " << error.what() << std::endl;
+            // Said once, as the daily update says its own, however many of the series fail.
+            if (self->failureShown_) return;
+            self->failureShown_ = true;
+            showMessage(*self, kFetchFailed, GSMessageType::error);
         });
 }
 

@@ -5,7 +5,8 @@
 // line chart in the content view of its one cell. The three series are asked for at once when the
 // view loads; each reply draws its own chart and titles its section with the units of its last
 // point ("Weight (g)"). An empty or failed series leaves its section without a chart and with its
-// first title; failures are only printed. The screen sends no usage events. Main thread only.
+// first title; a failure is printed, and the first one shows "Could not fetch measurements". The
+// screen sends no usage events. Main thread only.
 
 #include "Controllers/Baby/MeasurementChart.h"
 #include "Extensions/UIStoryboard+Instantiate.h"
@@ -41,6 +42,7 @@ public:
     // "<name>'s Measurements", or "<name>' Measurements" for a name ending in s or S.
     static std::string titleFor(const std::string& fullName);
 
+    static constexpr const char* kFetchFailed = "Could not fetch measurements";
     // The chart of each section is this tall.
     static constexpr CGFloat kChartHeight = 240;
     static constexpr CGFloat kChartMargin = 16;
@@ -54,4 +56,6 @@ private:
     std::string& title(long index);
     void load(long index);
     void show(long index, const std::vector<MeasurementData>& points);
+
+    bool failureShown_ = false;
 };

@@ -44,9 +44,11 @@ void CategoriesEducationController::loadCategories() {
             self->tableView()->reloadData();
             reportCategories("ServerRequest", {{"contentFetchedSuccess", JSON("Categories content fetched successfully")}});
         },
-        [](const RequestError& error) {
+        [weakSelf](const RequestError& error) {
             std::cout << "Categories content fetch failed: " << error.what() << std::endl;
             reportCategories("ServerRequest", {{"contentFetchedFailure", JSON("Categories content fetch failed")}});
+            // Said as the library's other pages say it, rather than leaving the page blank.
+            if (auto self = weakSelf.lock()) showMessage(*self, kFetchFailure, GSMessageType::error);
         });
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 
 // The categories page of the education library: the library's top categories, each with its icon,
-// name and a disclosure arrow, asked for once when the view loads. Tapping a category asks for
-// what lies below it and shows its subcategories in a screen titled with its name.
+// name and a disclosure arrow, asked for once when the view loads (a list that does not come is
+// said in the library's error banner). Tapping a category asks for what lies below it and shows
+// its subcategories in a screen titled with its name.
 
 #include "Models/EducationCategory.h"
 #include "uikit/controllers/UITableViewController.h"

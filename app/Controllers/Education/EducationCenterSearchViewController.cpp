@@ -101,6 +101,19 @@ void EducationCenterSearchViewController::viewDidLoad() {
         bar->setText(initialQuery);
         search(*initialQuery);
     }
+    auto weakSelf = weakOf(this);
+    bookmarkChanges_ = Announcements::listen<Announcements::BookmarkChanged>(
+        [weakSelf](const Announcements::BookmarkChanged& change) {
+            auto self = weakSelf.lock();
+            if (!self || change.card.kind != CardKey::Kind::content) return;
+            bool shown = false;
+            for (const auto& result : self->searchResults)
+                if (result && result->cardID == change.card.id) {
+                    result->bookmarked = change.bookmarked;
+                    shown = true;
+                }
+            if (shown) self->tableView()->reloadData();
+        });
 }
 
 void EducationCenterSearchViewController::viewWillAppear(bool animated) {

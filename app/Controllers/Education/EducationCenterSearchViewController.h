@@ -7,6 +7,7 @@
 // share the item. An opener may give a query to run when the view loads (`initialQuery`).
 
 #include "Controllers/Education/EducationFeedViewCell.h"
+#include "Services/Announcements.h"
 #include "Services/SearchResult.h"
 #include "foundation/dispatch/Timer.h"
 #include "uikit/controllers/UIViewController.h"
@@ -71,4 +72,6 @@ private:
 
     std::shared_ptr<UITableView> tableView_;
     std::shared_ptr<UISearchBar> searchBar_;
+    // A bookmark changed on another screen shows on the hit's star as it is announced.
+    Announcements::Subscription bookmarkChanges_;
 };

@@ -110,6 +110,14 @@ void EducationContentWebViewController::viewDidLoad() {
     }
     updateViewConstraints();
     navigationItem()->setRightBarButtonItems({shareButton(), bookmarkButton()}, true);
+    auto weakSelf = weakOf(this);
+    bookmarkChanges_ = Announcements::listen<Announcements::BookmarkChanged>(
+        [weakSelf](const Announcements::BookmarkChanged& change) {
+            auto self = weakSelf.lock();
+            if (!self || !self->itemID || change.card != CardKey{CardKey::Kind::content, *self->itemID}) return;
+            self->isBookmarked = change.bookmarked;
+            self->bookmarkButton()->setImage(self->bookmarkImage());
+        });
 }
 
 void EducationContentWebViewController::updateViewConstraints() {
@@ -151,6 +159,8 @@ void EducationContentWebViewController::webViewDidFinishLoad(UIWebView* webView)
     idText.erase(std::remove(idText.begin(), idText.end(), '?'), idText.end());
     const auto loadedId = decimalInteger(idText);
     if (!loadedId) return;
+    // The page went with the member's token: the server has marked the item read.
+    Announcements::announce(Announcements::ContentRead{*loadedId});
     auto weakSelf = weakOf(this);
     EducationContentService().checkBookmark(*loadedId, [weakSelf, loadedId = *loadedId, idText](const JSON& reply) {
         auto answer = reply["bookmarked"].bool_();

@@ -8,9 +8,11 @@
 // shared audio session is set for playback.
 //
 // After a related item has loaded and the server has said whether it is bookmarked, the screen
-// acts on that item: the star, the toggle and the share link follow the page shown. A screen made
+// acts on that item: the star, the toggle and the share link follow the page shown. A loaded item's
+// page is announced read; its bookmark, changed on another screen, shows as it is announced. A screen made
 // without an item id has no page: it loads and checks nothing, and its two buttons are disabled.
 
+#include "Services/Announcements.h"
 #include "kits/webview/UIWebView.h"
 #include "uikit/controllers/UIBarItems.h"
 #include "uikit/controllers/UIViewController.h"
@@ -76,4 +78,5 @@ private:
     UIBarButtonItemPtr shareButton_;
     std::shared_ptr<UIWebView> webView_;
     bool didUpdateConstraints_ = false;
+    Announcements::Subscription bookmarkChanges_;
 };

@@ -51,6 +51,20 @@ void RecommendedEducationCenterController::viewDidLoad() {
     table->setBackgroundColor(UIColorPalette::tableViewBackground());
     view()->setBackgroundColor(UIColorPalette::tableViewBackground());
     table->setContentInset({12, 0, 12, 0});
+    auto weakSelf = weakOf(this);
+    bookmarkChanges_ = Announcements::listen<Announcements::BookmarkChanged>(
+        [weakSelf](const Announcements::BookmarkChanged& change) {
+            auto self = weakSelf.lock();
+            if (!self) return;
+            bool shown = false;
+            for (const auto& section : self->sections)
+                for (const auto& item : section.feedItems)
+                    if (item && change.concerns(*item)) {
+                        change.applyTo(*item);
+                        shown = true;
+                    }
+            if (shown) self->tableView()->reloadData();
+        });
 }
 
 void RecommendedEducationCenterController::viewWillAppear(bool animated) {
@@ -61,6 +75,8 @@ void RecommendedEducationCenterController::viewWillAppear(bool animated) {
 void RecommendedEducationCenterController::load() {
     auto weakSelf = weakOf(this);
     DispatchGroup group;
+    // Whether the page's own content failed to come (the categories only give its icons).
+    auto failed = std::make_shared<bool>(false);
     group.enter();
     // The service sends nothing, and answers nothing, without a member who has a security code:
     // the group must still be left so that the table shows what it has.
@@ -78,7 +94,8 @@ void RecommendedEducationCenterController::load() {
                 }
                 group.leave();
             },
-            [weakSelf, group](const RequestError& error) {
+            [weakSelf, group, failed](const RequestError& error) {
+                *failed = true;
                 if (auto self = weakSelf.lock()) {
                     reportRecommended(self->screenName, "ServerRequest",
                            {{"contentFetchedFailure", JSON("Recommended content fetch failed")}});
@@ -108,8 +125,12 @@ void RecommendedEducationCenterController::load() {
             group.leave();
         });
 
-    group.notify(DispatchQueue::main(), [weakSelf] {
-        if (auto self = weakSelf.lock()) self->tableView()->reloadData();
+    group.notify(DispatchQueue::main(), [weakSelf, failed] {
+        auto self = weakSelf.lock();
+        if (!self) return;
+        self->tableView()->reloadData();
+        // Said as the library's other pages say it, rather than leaving the page blank.
+        if (*failed) showMessage(*self, kFetchFailure, GSMessageType::error);
     });
 }
 

@@ -5,10 +5,12 @@
 // comes on screen it asks for its sections and the library's categories at once (the categories
 // give the section headers their icons) and shows both when both have answered. A row opens the
 // item's content page on the application's root navigation controller; a row's star opens a sheet
-// to bookmark (or remove the bookmark of) the item, or share it.
+// to bookmark (or remove the bookmark of) the item, or share it. A bookmark changed on another
+// screen shows on the item's star as it is announced.
 
 #include "Models/EducationCategory.h"
 #include "Models/RecommendedSection.h"
+#include "Services/Announcements.h"
 #include "uikit/controllers/UITableViewController.h"
 
 #include <optional>
@@ -28,6 +30,7 @@ public:
     static constexpr const char* kShareTitle = "Share";
     static constexpr const char* kCancelTitle = "Cancel";
     static constexpr const char* kBookmarkFailure = "Unexpected error. Please try again.";
+    static constexpr const char* kFetchFailure = "Unexpected error. Please try again.";
     static constexpr CGFloat kRowHeight = 82;
 
     // `init(showOnlyBookmarked:)`, the only way to make the screen.
@@ -72,4 +75,6 @@ private:
     void bookmark(const std::shared_ptr<FeedResponse>& item, const std::shared_ptr<RecommendedFeedTableViewCell>& cell);
     void share(const std::shared_ptr<FeedResponse>& item);
     std::shared_ptr<FeedResponse> sharedItemAt(const IndexPath& indexPath) const;
+
+    Announcements::Subscription bookmarkChanges_;
 };

@@ -43,16 +43,51 @@ FeedDataStore& FeedDataStore::shared() {
     return *store;
 }
 
+FeedDataStore::FeedDataStore()
+    : cardChanges_(Announcements::listenForCardChanges([this] { return cache_; }, nullptr)) {}
+
+FeedResponse::Card FeedDataStore::cachedCard(const CardKey& key) const {
+    for (const auto& card : cache_)
+        if (card && card->key() == key) return card;
+    return nullptr;
+}
+
 FeedResponse::Card FeedDataStore::cachedFeedResponse(std::int64_t cardId) const {
     for (const auto& card : cache_)
         if (card && card->cardId == cardId) return card;
     return nullptr;
 }
 
+// One request on its way and the callers it answers.
+struct FeedDataStore::Fetch {
+    std::int64_t member = 0;
+    std::vector<std::int64_t> babyIds;
+    // The session's generation and the store's clears when it was sent: a fetch of an ended
+    // session, or of a cleared store, is joined by none.
+    std::uint64_t generation = 0;
+    std::uint64_t clears = 0;
+    std::vector<std::pair<Success, Failure>> callers;
+    // A newer request for the same cards took its callers: its reply changes nothing.
+    bool superseded = false;
+};
+
 void FeedDataStore::clear() {
     cache_.clear();
     cacheMember_.reset();
     ++clears_;
+    onItsWay_.reset();
+}
+
+void FeedDataStore::answer(const std::shared_ptr<Fetch>& fetch,
+                           const std::function<void(const Success&, const Failure&)>& call) {
+    if (fetch->superseded) return;
+    auto& store = shared();
+    if (store.onItsWay_ == fetch) store.onItsWay_.reset();
+    // Taken out first: a caller may fetch again as it hears, and that fetch sends a request of its own.
+    const auto callers = std::move(fetch->callers);
+    fetch->callers.clear();
+    for (const auto& [success, failure] : callers)
+        call(success, failure);
 }
 
 bool FeedDataStore::dateComparator(const FeedResponse& first, const FeedResponse& second) {
@@ -92,7 +127,7 @@ std::vector<FeedResponse::Card> FeedDataStore::parseFeed(const JSON& data) {
     return cards;
 }
 
-void FeedDataStore::fetchFeed(Success success, Failure failure) {
+void FeedDataStore::fetchFeed(Success success, Failure failure, Freshness freshness) {
     auto& session = AuthenticationContext::shared();
     std::vector<std::int64_t> babyIds;
     for (const auto& baby : session.babies())
@@ -110,34 +145,60 @@ void FeedDataStore::fetchFeed(Success success, Failure failure) {
         cache_.clear();
         cacheMember_.reset();
     }
+    const std::uint64_t generation = session.sessionGeneration();
+    const bool sameAsOnItsWay = onItsWay_ && onItsWay_->member == member && onItsWay_->babyIds == babyIds &&
+                                onItsWay_->generation == generation && onItsWay_->clears == clears_;
+    // Each return to the foreground asks again: while a request is on its way, its cards will do.
+    if (sameAsOnItsWay && freshness == Freshness::onItsWay) {
+        onItsWay_->callers.emplace_back(std::move(success), std::move(failure));
+        return;
+    }
+    auto fetch = std::make_shared<Fetch>(Fetch{
+        .member = member, .babyIds = babyIds, .generation = generation, .clears = clears_, .callers = {}});
+    if (sameAsOnItsWay) {
+        // Those who wait for the request on its way hear this one instead: its cards are newer, and
+        // the older ones, should they come after them, would put back what the member pulled away.
+        fetch->callers = std::move(onItsWay_->callers);
+        onItsWay_->callers.clear();
+        onItsWay_->superseded = true;
+    }
+    fetch->callers.emplace_back(std::move(success), std::move(failure));
+    onItsWay_ = fetch;
+
+    const auto fail = [fetch](const NSError& error) {
+        answer(fetch, [&](const Success&, const Failure& failure) {
+            if (failure) failure(error);
+        });
+    };
     ContentService().fetchFeed(
         babyIds, member,
-        [success = std::move(success), failure, member, clears = clears_](const BaseHTTPService::Task&,
-                                                                          const std::optional<JSON>& reply) {
+        [fetch, fail](const BaseHTTPService::Task&, const std::optional<JSON>& reply) {
+            if (fetch->superseded) return;
             const JSON data = reply ? (*reply)["data"] : JSON::missing();
             if (data.type() != JSON::Type::dictionary) {
                 // A reply that is not a feed is no reason to forget the feed the member sees.
-                if (failure) failure(RequestError::parseError().errorObject());
+                fail(RequestError::parseError().errorObject());
                 return;
             }
-            DispatchQueue::global(DispatchQoS::utility).async([data, success, failure, member, clears]() mutable {
+            DispatchQueue::global(DispatchQoS::utility).async([data, fetch, fail]() mutable {
                 auto cards = parseFeed(data);
-                DispatchQueue::main().async([cards = std::move(cards), success = std::move(success),
-                                             failure = std::move(failure), member, clears]() {
-                    const auto now = AuthenticationContext::shared().user();
-                    if (!now || now->id() != member || FeedDataStore::shared().clears_ != clears) {
-                        if (failure)
-                            failure(AuthenticationContext::errorObject(AuthenticationContext::Error::notAuthenticated));
-                        return;
-                    }
-                    auto& store = FeedDataStore::shared();
-                    store.cache_ = cards;
-                    store.cacheMember_ = member;
-                    if (success) success(cards);
-                });
+                DispatchQueue::main().async(
+                    [cards = std::move(cards), fetch = std::move(fetch), fail = std::move(fail)]() {
+                        if (fetch->superseded) return;
+                        const auto now = AuthenticationContext::shared().user();
+                        auto& store = FeedDataStore::shared();
+                        if (!now || now->id() != fetch->member || store.clears_ != fetch->clears) {
+                            fail(AuthenticationContext::errorObject(
+                                AuthenticationContext::Error::notAuthenticated));
+                            return;
+                        }
+                        store.cache_ = cards;
+                        store.cacheMember_ = fetch->member;
+                        answer(fetch, [&](const Success& success, const Failure&) {
+                            if (success) success(cards);
+                        });
+                    });
             });
         },
-        [failure](const BaseHTTPService::Task&, const NSError& error) {
-            if (failure) failure(error);
-        });
+        [fail](const BaseHTTPService::Task&, const NSError& error) { fail(error); });
 }

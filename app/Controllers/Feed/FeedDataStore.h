@@ -8,22 +8,32 @@
 // failure callback runs at once, before fetchFeed returns, and nothing is sent; otherwise fetchFeed
 // returns at once and the callback runs after the reply. The reply is parsed, sorted and its first
 // descriptions rendered on a utility queue; the cards are handed to the main queue, where the cache is
-// replaced just before the success callback runs. Fetches are neither merged nor cancelled: each
-// delivers on its own, and the last delivered wins the cache.
+// replaced just before the success callbacks run.
+//
+// A fetch asked for while one for the same member and babies is on its way (from its request until
+// its cards are delivered) joins it: one request, and each caller hears its outcome, in the order
+// they asked. A fetch that must see what the server took before it was asked (Freshness::fromNow)
+// sends a request of its own, which answers those who waited for the one on its way too (that one
+// is left to finish unheard) and which later fetches join. Requests for other members or babies
+// answer their own callers, and the last delivered wins the cache.
 //
 // The cards are one member's: a fetch for another member than the one whose cards are cached
 // forgets them at once, and a reply that comes after its member was replaced by another (or signed
 // out) is not delivered: its fetch fails with the session's not-authenticated error. When the
 // session ends the shell clears the store; a fetch started before that delivers nothing either.
 //
-// The cache is read and written on the main thread only.
+// The cache is read and written on the main thread only. What the services announce of a card (a
+// bookmark, a read, comments, the member's own name and picture; Services/Announcements.h) is
+// written into the cached cards as it is announced, so that a card opened from the cache shows it.
 
 #include "Models/FeedResponse.h"
+#include "Services/Announcements.h"
 #include "foundation/json/JSON.h"
 #include "foundation/json/NSError.h"
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -35,11 +45,19 @@ public:
     // How many cards of the sorted list have their descriptions rendered ahead of time.
     static constexpr std::size_t preRenderedCardCount = 10;
 
+    // Whether the cards of a request already on its way will do.
+    enum class Freshness {
+        onItsWay,
+        // Read by the server after this call: after the member's own post or comment, or her pull
+        // on the list.
+        fromNow,
+    };
+
     static FeedDataStore& shared();
 
     // Failures: the session's not-authenticated error without a member; the request's error; and a
     // reply without a "data" object (RequestError::parseError), which keeps the cache as it was.
-    void fetchFeed(Success success, Failure failure);
+    void fetchFeed(Success success, Failure failure, Freshness freshness = Freshness::onItsWay);
 
     // The cards as last delivered, in feed order.
     const std::vector<FeedResponse::Card>& feedCache() const { return cache_; }
@@ -48,8 +66,11 @@ public:
 
     // The first cached card whose id is `cardId`; none when no cached card has it.
     FeedResponse::Card cachedFeedResponse(std::int64_t cardId) const;
+    // The cached card the server names so (an education item and a post may share a number).
+    FeedResponse::Card cachedCard(const CardKey& key) const;
 
-    // Forgets the cards; fetches on their way fail with the not-authenticated error.
+    // Forgets the cards; fetches on their way fail with the not-authenticated error, and none joins
+    // them.
     void clear();
 
     // The cards of a feed reply's "data" object, sorted and with the first descriptions rendered (what
@@ -65,10 +86,18 @@ public:
     static void sortByDate(std::vector<FeedResponse::Card>& cards);
 
 private:
-    FeedDataStore() = default;
+    struct Fetch;
+    // Hands the outcome to every caller of `fetch`, which nobody joins from then on.
+    static void answer(const std::shared_ptr<Fetch>& fetch,
+                       const std::function<void(const Success&, const Failure&)>& call);
+
+    FeedDataStore();
     std::vector<FeedResponse::Card> cache_;
     // Whose cards the cache holds (none before the first delivery).
     std::optional<std::int64_t> cacheMember_;
     // Counts the clears: a fetch delivers only when none came since it started.
     std::uint64_t clears_ = 0;
+    // The latest request on its way, which fetches for its member and babies join.
+    std::shared_ptr<Fetch> onItsWay_;
+    std::vector<Announcements::Subscription> cardChanges_;
 };

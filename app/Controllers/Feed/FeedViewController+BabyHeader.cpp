@@ -350,5 +350,6 @@ void FeedViewController::scrollViewWillBeginDecelerating(UIScrollView* scrollVie
     if (scrollView->contentOffset().y > -pullToRefreshDistance) return;
     pullRefreshIndicator->startAnimating();
     pullRefreshIndicator->setAlpha(1.0);
-    fetchContent();
+    // The member pulls for what is new now, not for what was asked for before.
+    fetchContent(FeedDataStore::Freshness::fromNow);
 }

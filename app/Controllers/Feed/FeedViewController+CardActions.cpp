@@ -42,9 +42,14 @@ FeedResponse::Card cardAtRow(const std::vector<FeedResponse::Card>& list, const 
 void FeedViewController::handleMenuTap(const IndexPath& indexPath) {
     const auto card = cardAtRow(currentFeedData(), indexPath);
     if (!card) return;
+    // A post's or a daily update's number is not an education item's: sent as a "feed_id" it names
+    // another item, or none.
+    if (const auto key = card->key(); key && key->kind == CardKey::Kind::post) {
+        bookmarkWithPostId(key->id, card->bookmarked);
+        return;
+    }
     const auto id = card->cardId ? card->cardId : card->notificationID;
     if (!id) return;
-    // Posts too go by their card id: the feed's star is a card's.
     bookmarkWithFeedId(*id, card->bookmarked);
 }
 
@@ -81,7 +86,8 @@ void FeedViewController::bookmark(std::int64_t id, bool bookmarked, bool isPost)
     const BookmarkTexts& texts = isPost ? kPostBookmark : kCardBookmark;
     // Nobody to bookmark for: nothing is sent, so the star must not claim a change.
     if (!AuthenticationContext::shared().user()) return;
-    const auto cached = [](std::int64_t cardId) { return FeedDataStore::shared().cachedFeedResponse(cardId); };
+    const auto kind = isPost ? CardKey::Kind::post : CardKey::Kind::content;
+    const auto cached = [kind](std::int64_t cardId) { return FeedDataStore::shared().cachedCard({kind, cardId}); };
     if (const auto card = cached(id)) card->bookmarked = !bookmarked;
     reportCardAction(rawValue(ScreenAction::Tap), {{"bookmarkContentTapped", JSON(texts.tapped)}});
 
@@ -110,6 +116,21 @@ void FeedViewController::bookmark(std::int64_t id, bool bookmarked, bool isPost)
             if (!self) return;
             if (card) self->reloadRowOf(card);
             showMessage(*self, bookmarkFailure, GSMessageType::error);
+        });
+}
+
+void FeedViewController::followCardChanges() {
+    cardChanges_ = Announcements::listenForCardChanges(
+        [weak = weakSelf()] {
+            auto self = weak.lock();
+            return self ? self->responseData : std::vector<FeedResponse::Card>();
+        },
+        [weak = weakSelf()](bool changed) {
+            auto self = weak.lock();
+            if (!self || !changed) return;
+            // The filters keep cards by their bookmark and read marks: the lists are made again.
+            self->filterResponseData();
+            self->tableView->reloadData();
         });
 }
 

@@ -131,11 +131,12 @@ void FeedViewController::applyFilterToView() {
 
 void FeedViewController::succesfullyPosted() {
     moveThePostToTop = true;
-    fetchContent();
+    // A fetch sent before the post was taken would not hold it.
+    fetchContent(FeedDataStore::Freshness::fromNow);
     tableView->setContentOffset({0, 0}, false);
     sendEvent(rawValue(ScreenAction::Tap), kPostCreated.dictionary());
 }
 
 void FeedViewController::handleNewComment() {
-    fetchContent();
+    fetchContent(FeedDataStore::Freshness::fromNow);
 }

@@ -18,6 +18,7 @@
 #include "foundation/dispatch/DispatchQueue.h"
 #include "foundation/dispatch/NotificationCenter.h"
 #include "foundation/time/DateFormatter.h"
+#include "kits/banners/GSMessage.h"
 #include "net/AFURLResponseSerialization.h"
 #include "uikit/controllers/UIApplication.h"
 #include "uikit/controllers/UIStoryboard.h"
@@ -122,6 +123,7 @@ void FeedViewController::viewDidLoad() {
     observe(UIApplicationDidEnterBackgroundNotification, &FeedViewController::applicationDidEnterBackground);
     observe(UIApplicationWillTerminateNotification, &FeedViewController::applicationWillTerminate);
     observe(NotificationNames::newQuestionsAvailable, &FeedViewController::checkForQuestion);
+    followCardChanges();
 
     if (auto button = hamburgerButton.lock())
         button->addTarget(this, &FeedViewController::tappedHamburger, UIControlEventTouchUpInside);
@@ -198,7 +200,7 @@ void FeedViewController::viewDidLayoutSubviews() {
 
 // --- Loading -------------------------------------------------------------------------------------
 
-void FeedViewController::fetchContent() {
+void FeedViewController::fetchContent(FeedDataStore::Freshness freshness) {
     checkForContent();
     std::weak_ptr<FeedViewController> weakSelf = std::static_pointer_cast<FeedViewController>(shared_from_this());
     FeedDataStore::shared().fetchFeed(
@@ -207,7 +209,8 @@ void FeedViewController::fetchContent() {
         },
         [weakSelf](const NSError& error) {
             if (auto self = weakSelf.lock()) self->feedFailed(error);
-        });
+        },
+        freshness);
 }
 
 void FeedViewController::checkForContent() {
@@ -247,6 +250,11 @@ void FeedViewController::feedFailed(const NSError& error) {
     if (auto indicator = feedActivityIndicator.lock()) indicator->stopAnimating();
     pullRefreshIndicator->stopAnimating();
     sendEvent(rawValue(ScreenAction::ServerRequest), kRefreshFailure.dictionary());
+    // The member hears that her feed did not come, as every screen that loads tells her; a fetch
+    // the store refused because she is no longer the one signed in has nobody to tell.
+    const NSError signedOut = AuthenticationContext::errorObject(AuthenticationContext::Error::notAuthenticated);
+    if (error.domain != signedOut.domain || error.code != signedOut.code)
+        showMessage(*this, feedFailure, GSMessageType::error);
     const Data* body = cw::failingResponseData(error);
     if (!body) return;
     const auto parsed = JSON::parse(std::string_view(reinterpret_cast<const char*>(body->data()), body->size()));

@@ -30,6 +30,7 @@
 // seconds after loading are queued on a background queue, as the platform's screen does, and come
 // back to the main queue before they read the session or send anything.
 
+#include "Controllers/Feed/FeedDataStore.h"
 #include "Controllers/Feed/FeedTableViewCell.h"
 #include "Controllers/Feed/FilterViewController.h"
 #include "Controllers/Feed/HamburgerDelegate.h"
@@ -40,6 +41,7 @@
 #include "Models/BabyData.h"
 #include "Models/FeedResponse.h"
 #include "Services/AnalyticsService.h"
+#include "Services/Announcements.h"
 #include "foundation/dispatch/Timer.h"
 #include "foundation/json/JSON.h"
 #include "foundation/json/NSError.h"
@@ -104,6 +106,7 @@ public:
     // The fewest user-perceived characters a feed search runs with.
     static constexpr std::size_t minimumSearchLength = 3;
     static constexpr const char* bookmarkFailure = "Unexpected error. Please try again.";
+    static constexpr const char* feedFailure = "Unexpected error. Please try again.";
     // The floating menu and the feedback mail.
     static constexpr const char* hospitalPhoneURL = "tel://5550100";
     static constexpr const char* feedbackAddress = "feedback@cradleway.test";
@@ -171,8 +174,9 @@ public:
 
     // --- Loading ---
     void checkForContent();
-    // checkForContent, then the store's fetch with the two handlers.
-    void fetchContent();
+    // checkForContent, then the store's fetch with the two handlers (joining one on its way unless
+    // the cards must be read from now on).
+    void fetchContent(FeedDataStore::Freshness freshness = FeedDataStore::Freshness::onItsWay);
     void feedLoaded(const std::vector<FeedResponse::Card>& cards);
     void feedFailed(const NSError& error);
     // Rebuilds `filteredData` from `responseData` and the saved filter; a held search result is
@@ -258,7 +262,8 @@ public:
     void handleCommentViewTap(const IndexPath& indexPath, long commentIndex) override;
     // Toggles the bookmark of a feed card (or of a member's post) whose state is `bookmarked` now: the
     // cached card flips at once, the reply confirms it and redraws the feed; a failure puts the card
-    // back and says so. Nothing happens with nobody signed in.
+    // back and says so. Nothing happens with nobody signed in. The star of a post or a daily update
+    // goes by its post id: the server numbers them apart from the education items.
     void bookmarkWithFeedId(std::int64_t feedId, bool bookmarked);
     void bookmarkWithPostId(std::int64_t postId, bool bookmarked);
 
@@ -303,6 +308,9 @@ private:
     void bookmark(std::int64_t id, bool bookmarked, bool isPost);
     // Redraws the row of the shown card, if it is shown.
     void reloadRowOf(const FeedResponse::Card& card);
+    // What another screen changed of the cards (a bookmark, a read, comments, the member's own name
+    // and picture) is written into them as it is announced, and the lists are drawn again.
+    void followCardChanges();
 
     // Whose cards the lists hold (none before the first delivery).
     std::optional<std::int64_t> listMember_;
@@ -311,4 +319,5 @@ private:
     // The header's picture area: half as high as the screen is wide.
     std::shared_ptr<UILayoutGuide> babyHeaderPhotoArea_;
     std::shared_ptr<UIView> redDot_;
+    std::vector<Announcements::Subscription> cardChanges_;
 };

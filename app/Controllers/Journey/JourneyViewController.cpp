@@ -76,7 +76,10 @@ void JourneyViewController::loadView() {
     updateView->addSubview(updateLabel);
     lyt_centerInSuperView(*updateLabel);
 
-    auto table = std::make_shared<UITableView>(UITableViewStyle::plain);
+    // Each week is one card (its title, milestones and closed bottom), so the titles and bottoms
+    // move with their milestones: a plain table would float them over the milestones of a week
+    // taller than the list.
+    auto table = std::make_shared<UITableView>(UITableViewStyle::grouped);
     table->separatorStyle = UITableViewCellSeparatorStyle::none;
     table->setContentInset(UIEdgeInsets{4, 0, 84, 0});
     table->setHidden(true);
@@ -142,6 +145,16 @@ void JourneyViewController::viewDidLoad() {
     if (auto label = updateTimeLabel.lock()) label->setTextColor(UIColorPalette::contentColor2());
     loadJourney();
     if (auto picture = babyImageView.lock()) cw::showBabyPicture(*picture, baby);
+    babySaved_ = Announcements::listenForBaby(
+        std::weak_ptr(std::static_pointer_cast<JourneyViewController>(shared_from_this())),
+        &JourneyViewController::showSavedBaby);
+}
+
+void JourneyViewController::showSavedBaby() {
+    if (auto picture = babyImageView.lock()) cw::showBabyPicture(*picture, baby);
+    // The journey's reply names the baby too; until it is asked again, the saved name stands.
+    if (auto label = babyNameLabel.lock(); label && !label->text().value_or("").empty() && baby)
+        label->setText(baby->fullName());
 }
 
 void JourneyViewController::viewWillAppear(bool animated) {

@@ -17,6 +17,7 @@
 #include "Controllers/Journey/JourneyStoryboard.h"
 #include "Extensions/UIStoryboard+Instantiate.h"
 #include "Models/BabyData.h"
+#include "Services/Announcements.h"
 #include "Models/JourneyData.h"
 #include "Views/RoundedSectionHeaderViewTwo.h"
 #include "uikit/controllers/UIViewController.h"
@@ -96,6 +97,8 @@ public:
     void journeyMilestonViewControllerDidCancel(JourneyMilestoneViewController& controller) override;
 
 private:
+    // A save of the baby: the header's name and picture follow it.
+    void showSavedBaby();
     void didTapAdd();
     void sendEvent(const JSON::dictionary_t& details) const;
     const JourneyItem* item(const IndexPath& indexPath) const;
@@ -104,4 +107,5 @@ private:
 
     std::shared_ptr<UIImage> blueDot_;
     std::shared_ptr<UIImage> tealDot_;
+    Announcements::Subscription babySaved_;
 };

@@ -48,9 +48,7 @@ CommentTableViewController::requestIds(std::optional<std::int64_t> cardId, const
 }
 
 std::vector<CommentData> CommentTableViewController::commentsFrom(const JSON& reply) {
-    std::vector<CommentData> rows;
-    for (const JSON& element : reply["data"]["comments"].arrayValue()) rows.push_back(CommentData::fromJSON(element));
-    return rows;
+    return CommentData::list(reply["data"]["comments"]);
 }
 
 // --- Life cycle ----------------------------------------------------------------------------------
@@ -147,9 +145,16 @@ void CommentTableViewController::loadComments(std::optional<std::int64_t> id) {
     const auto [postId, feedId] = requestIds(id, cardType);
     std::weak_ptr<CommentTableViewController> weak =
         std::static_pointer_cast<CommentTableViewController>(shared_from_this());
-    CommentService().getComments(postId, feedId, [weak](const JSON& reply) {
-        if (auto self = weak.lock()) self->handleCommentsResponse(reply);
-    });
+    CommentService().getComments(
+        postId, feedId,
+        [weak](const JSON& reply) {
+            if (auto self = weak.lock()) self->handleCommentsResponse(reply);
+        },
+        // The list is what the screen is for: a list that does not come is said, as the other
+        // screens that load say theirs, and the bar below still takes a comment.
+        [weak](const RequestError&) {
+            if (auto self = weak.lock()) showMessage(*self, kCommentsNotLoaded, GSMessageType::error);
+        });
 }
 
 void CommentTableViewController::handleCommentsResponse(const JSON& reply) {

@@ -9,8 +9,9 @@
 // The list is asked for each time the screen will appear; a reply replaces the rows and titles the
 // screen with their number ("0 Comments", "1 Comment", "2 Comments"). A post sends the bar's text
 // as typed; its reply carries the card's comments, which replace the rows, and the bar is emptied
-// and closed. Failures are only written to the console. While a comment is being sent its Post
-// button is disabled, so a second tap cannot send it twice.
+// and closed. A list that does not come, and a comment that did not go, are said in an error
+// banner (the comment's text stays in the bar). While a comment is being sent its Post button is
+// disabled, so a second tap cannot send it twice.
 //
 // The screen is first responder while shown, so the keyboard docks its bar; each change of the
 // keyboard's frame (the keys coming or going, the bar growing) scrolls to the last comment.
@@ -51,6 +52,7 @@ public:
     static constexpr std::size_t kLongestComment = 5000;
     static inline const std::string kCommentTooLong = "A comment can be at most 5000 characters long.";
     static inline const std::string kCommentNotPosted = "Your comment could not be posted. Please try again.";
+    static inline const std::string kCommentsNotLoaded = "Unexpected error finding comments. Please try again.";
 
     explicit CommentTableViewController(UITableViewStyle style = UITableViewStyle::plain);
     explicit CommentTableViewController(NSCoder& coder);

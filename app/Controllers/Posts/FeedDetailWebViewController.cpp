@@ -132,6 +132,27 @@ void FeedDetailWebViewController::viewDidLoad() {
     }
     updateBookmarkImage();
     if (const auto path = contentPath()) loadContent(*path);
+    followArticleChanges();
+}
+
+void FeedDetailWebViewController::followArticleChanges() {
+    std::weak_ptr<UIViewController> weak = weak_from_this();
+    auto self = [weak] { return std::static_pointer_cast<FeedDetailWebViewController>(weak.lock()); };
+    auto isShown = [self](const CardKey& card) {
+        auto screen = self();
+        return screen && screen->contentId() && card == CardKey{CardKey::Kind::content, *screen->contentId()};
+    };
+    articleChanges_.push_back(Announcements::listen<Announcements::BookmarkChanged>(
+        [self, isShown](const Announcements::BookmarkChanged& change) {
+            if (!isShown(change.card)) return;
+            self()->setBookmarked(change.bookmarked);
+        }));
+    articleChanges_.push_back(Announcements::listen<Announcements::CommentsChanged>(
+        [self, isShown](const Announcements::CommentsChanged& change) {
+            if (!isShown(change.card)) return;
+            addOrUpdateBadge(*self()->commentButton, static_cast<long>(change.comments.size()),
+                             UIColorPalette::cwy_mountainMeadow());
+        }));
 }
 
 std::optional<std::string> FeedDetailWebViewController::contentPath() const {
@@ -205,7 +226,7 @@ void FeedDetailWebViewController::decidePolicyFor(WKWebView*, const WKNavigation
         auto page = std::dynamic_pointer_cast<FeedDetailWebViewController>(
             UIStoryboard::named("Feed")->instantiateViewController("FeedDetailWebViewController"));
         if (page) {
-            if (auto card = FeedDataStore::shared().cachedFeedResponse(*relatedId))
+            if (auto card = FeedDataStore::shared().cachedCard({CardKey::Kind::content, *relatedId}))
                 page->detailsData = card;
             else
                 page->relatedContentUrl = relatedPath(*url);
@@ -224,6 +245,8 @@ void FeedDetailWebViewController::decidePolicyFor(WKWebView*, const WKNavigation
 
 void FeedDetailWebViewController::didFinish(WKWebView*, const WKNavigationPtr&) {
     stopFullScreenLoadingOverlay(*this);
+    // The page went with the member's token: the server has marked the article read.
+    if (const auto id = contentId()) Announcements::announce(Announcements::ContentRead{*id});
     std::optional<std::int64_t> toMark = notificationId;
     if (!toMark && detailsData) toMark = detailsData->notificationID;
     if (!toMark) return;

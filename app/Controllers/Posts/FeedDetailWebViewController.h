@@ -15,11 +15,13 @@
 // comments are always the article's.
 //
 // The bookmark is shown changed at once and put back, with a banner, when the server does not
-// confirm it. Replies arrive on the main thread; the comment count holds the screen weakly, the
+// confirm it. A bookmark or comments of the article announced by other screens show as they come,
+// and a page that finished loading is announced read. Replies arrive on the main thread; the comment count holds the screen weakly, the
 // bookmark requests strongly. Main thread only.
 
 #include "Extensions/UIStoryboard+Instantiate.h"
 #include "Models/FeedResponse.h"
+#include "Services/Announcements.h"
 #include "foundation/json/JSON.h"
 #include "kits/webview/WKWebView.h"
 #include "uikit/controllers/UIBarItems.h"
@@ -113,9 +115,12 @@ public:
     static std::optional<std::int64_t> decimalId(const std::string& text);
 
 private:
+    // Listens for the article's bookmark and comments (see the top of the file).
+    void followArticleChanges();
     void loadFailed(const NSError& error);
     void sendEvent(const JSON::dictionary_t& details);
 
     std::shared_ptr<WKWebView> webView_;
     bool isContentBookmarked_ = false;
+    std::vector<Announcements::Subscription> articleChanges_;
 };

@@ -208,6 +208,28 @@ void PostDetailsViewController::viewDidLoad() {
         populateDetails(detailsData);
     else if (postId)
         loadPost(*postId);
+    followCardChanges();
+}
+
+void PostDetailsViewController::followCardChanges() {
+    std::weak_ptr<UIViewController> weak = weak_from_this();
+    auto self = [weak] { return std::static_pointer_cast<PostDetailsViewController>(weak.lock()); };
+    cardChanges_ = Announcements::listenForCardChanges(
+        [self] {
+            auto screen = self();
+            return screen && screen->detailsData ? std::vector<FeedResponse::Card>{screen->detailsData}
+                                                 : std::vector<FeedResponse::Card>{};
+        },
+        [self](bool changed) {
+            auto screen = self();
+            if (!screen || !changed) return;
+            screen->updateBookmarkImage();
+            screen->titleLabel->setText(screen->detailsData->cardTitle);
+            screen->populateIconImage();
+            if (const auto count = screen->detailsData->commentsCount)
+                addOrUpdateBadge(*screen->commentButton(), static_cast<long>(*count),
+                                 UIColorPalette::cwy_mountainMeadow());
+        });
 }
 
 void PostDetailsViewController::viewWillAppear(bool animated) {

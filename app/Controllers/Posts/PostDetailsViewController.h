@@ -11,10 +11,13 @@
 // screen loads the post itself. With neither it shows an empty scene.
 //
 // Replies arrive on the main thread; the comment count and the bookmark hold the screen weakly (the
-// bookmark's failure banner is still shown, on the screen that asked). Main thread only.
+// bookmark's failure banner is still shown, on the screen that asked). What other screens change of
+// the card (a bookmark, a comment, the author's name and picture) is shown as it is announced. Main
+// thread only.
 
 #include "Extensions/UIStoryboard+Instantiate.h"
 #include "Models/FeedResponse.h"
+#include "Services/Announcements.h"
 #include "foundation/dispatch/NotificationCenter.h"
 #include "foundation/json/JSON.h"
 #include "kits/gallery/GalleryViewController.h"
@@ -116,6 +119,8 @@ public:
     std::shared_ptr<UIImageView> makeGalleryImageView(int index, const URL& url);
 
 private:
+    // Listens for changes to the card shown (see the top of the file).
+    void followCardChanges();
     std::shared_ptr<UIBarButtonItem> makeBarButtonItem(const std::string& imageName, void (PostDetailsViewController::*action)());
     void updateBookmarkImage();
     void sendEvent(const std::string& screen, const std::string& action, const JSON::dictionary_t& details);
@@ -125,4 +130,5 @@ private:
     std::shared_ptr<UIBarButtonItem> commentButton_;
     // The navigation bar this screen hid for the video, shown again when the screen comes back.
     std::weak_ptr<UINavigationController> hiddenBarNavigation_;
+    std::vector<Announcements::Subscription> cardChanges_;
 };

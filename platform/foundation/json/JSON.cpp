@@ -112,32 +112,57 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
            });
 }
 
-// Deepest nesting of arrays and objects in a JSON text, stopping early once `limit` is passed.
-// Brackets inside strings do not count.
-std::size_t nestingDepth(std::string_view bytes, std::size_t limit) {
-    std::size_t depth = 0, deepest = 0;
-    bool inString = false, escaped = false;
-    for (char c : bytes) {
-        if (inString) {
-            if (escaped)
-                escaped = false;
-            else if (c == '\\')
-                escaped = true;
-            else if (c == '"')
-                inString = false;
-            continue;
-        }
-        if (c == '"') {
-            inString = true;
-        } else if (c == '[' || c == '{') {
-            deepest = std::max(deepest, ++depth);
-            if (deepest > limit) break;
-        } else if ((c == ']' || c == '}') && depth > 0) {
-            --depth;
-        }
+// Builds the value as nlohmann's own reader does, counting as it goes: it stops at the first value
+// past `JSON::maxElements` or the first array or object nested past `JSON::maxDepth`, so a refused
+// text never costs more than the limits allow. Syntax errors throw as nlohmann's reader throws them.
+class BoundedBuilder {
+public:
+    enum class Refusal { none, elements, depth };
+
+    explicit BoundedBuilder(njson& root) : dom_(root, /*allow_exceptions=*/true) {}
+
+    Refusal refusal() const { return refusal_; }
+
+    bool null() { return count() && dom_.null(); }
+    bool boolean(bool value) { return count() && dom_.boolean(value); }
+    bool number_integer(njson::number_integer_t value) { return count() && dom_.number_integer(value); }
+    bool number_unsigned(njson::number_unsigned_t value) { return count() && dom_.number_unsigned(value); }
+    bool number_float(njson::number_float_t value, const njson::string_t& text) {
+        return count() && dom_.number_float(value, text);
     }
-    return deepest;
-}
+    bool string(njson::string_t& value) { return count() && dom_.string(value); }
+    bool binary(njson::binary_t& value) { return count() && dom_.binary(value); }
+    bool key(njson::string_t& value) { return dom_.key(value); }
+    bool start_object(std::size_t size) { return open() && dom_.start_object(size); }
+    bool end_object() { return close() && dom_.end_object(); }
+    bool start_array(std::size_t size) { return open() && dom_.start_array(size); }
+    bool end_array() { return close() && dom_.end_array(); }
+    bool parse_error(std::size_t position, const std::string& token, const nlohmann::detail::exception& error) {
+        return dom_.parse_error(position, token, error);
+    }
+
+private:
+    bool count() {
+        if (++elements_ <= JSON::maxElements) return true;
+        refusal_ = Refusal::elements;
+        return false;
+    }
+    bool open() {
+        if (!count()) return false;
+        if (++depth_ <= JSON::maxDepth) return true;
+        refusal_ = Refusal::depth;
+        return false;
+    }
+    bool close() {
+        --depth_;
+        return true;
+    }
+
+    nlohmann::detail::json_sax_dom_parser<njson> dom_;
+    std::size_t elements_ = 0;
+    std::size_t depth_ = 0;
+    Refusal refusal_ = Refusal::none;
+};
 
 NSError readError(std::string reason) {
     return NSError(std::string(NSCocoaErrorDomain), NSPropertyListReadCorruptError,
@@ -408,12 +433,20 @@ std::string JSON::serialize() const {
 
 JSONParseResult JSON::parse(std::string_view bytes, ReadingOptions options) {
     if (bytes.empty()) return readError("Unable to parse empty data.");
-    if (nestingDepth(bytes, maxDepth) > maxDepth) return readError("Too many nested arrays or dictionaries.");
     njson value;
+    BoundedBuilder builder(value);
     try {
-        value = njson::parse(bytes);
+        njson::sax_parse(bytes, &builder);
     } catch (const njson::exception& e) {
         return readError(e.what());
+    }
+    switch (builder.refusal()) {
+    case BoundedBuilder::Refusal::elements:
+        return readError("The data holds more than " + std::to_string(maxElements) + " values.");
+    case BoundedBuilder::Refusal::depth:
+        return readError("Too many nested arrays or dictionaries.");
+    case BoundedBuilder::Refusal::none:
+        break;
     }
     if (!options.allowFragments && !value.is_array() && !value.is_object())
         return readError(

@@ -74,6 +74,11 @@ public:
 
     // Nesting of arrays and objects deeper than this is refused by `parse`.
     static constexpr std::size_t maxDepth = 512;
+    // Texts of more values than this (every number, text, Boolean, null, array and object counts
+    // one, wherever it stands) are refused by `parse`: each value costs what it becomes, tens of
+    // bytes and more, whatever the few bytes it took to write. The largest reply the server gives
+    // (a feed of a few hundred cards, a post's comments) holds a small part of it.
+    static constexpr std::size_t maxElements = 200'000;
 
     JSON(); // JSON null (which exists)
     JSON(std::nullptr_t);

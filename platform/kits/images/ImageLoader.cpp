@@ -2,6 +2,7 @@
 
 #include "foundation/defaults/Storage.h"
 #include "foundation/dispatch/DispatchQueue.h"
+#include "foundation/dispatch/OperationQueue.h"
 #include "kits/images/ImageData.h"
 #include "net/NSURLSessionDataTask.h"
 #include "uikit/controllers/UIScreen.h"
@@ -73,19 +74,26 @@ struct Ended final : ImageLoader::Request {
 struct ImageLoader::State : std::enable_shared_from_this<ImageLoader::State> {
     explicit State(const Configuration& configuration)
         : memory(configuration.memoryCostLimit), disk(configuration.directory, configuration.diskSizeLimit),
-          maxPixelSide(configuration.maxPixelSide) {}
+          maxPixelSide(configuration.maxPixelSide), decodingBegins(configuration.decodingBegins) {
+        decoding.name = "cradleway.images.decoding";
+        decoding.setMaxConcurrentOperationCount(std::max(1, configuration.decodingPlaces));
+    }
 
     MemoryImageCache memory;
     DiskImageCache disk;
     const int maxPixelSide;
+    const std::function<void()> decodingBegins;
     // One file at a time: reads and writes of one address never overlap.
     DispatchQueue diskQueue{"cradleway.images.disk", DispatchQoS::utility};
+    // Last, so that it goes first: its threads are joined before the rest of the state goes.
+    OperationQueue decoding;
     std::map<std::string, Fetch> fetches; // main thread only
     std::uint64_t nextWaiter = 1;
     bool alive = true; // main thread only
 
     std::shared_ptr<Request> retrieve(const URL& url, Completion completion);
     void cancel(const std::string& key, std::uint64_t id, const std::shared_ptr<Work>& work);
+    void decode(std::function<void()> job);
     void readDisk(const std::string& key, const std::shared_ptr<Work>& work);
     void download(const std::string& key, const std::shared_ptr<Work>& work);
     void downloaded(const std::string& key, const std::shared_ptr<Work>& work, NSURLSessionDataTask::Outcome outcome);
@@ -143,21 +151,36 @@ void ImageLoader::State::cancel(const std::string& key, std::uint64_t id, const 
     fetches.erase(found);
 }
 
+void ImageLoader::State::decode(std::function<void()> job) {
+    decoding.addOperation([self = shared_from_this(), job = std::move(job)] {
+        if (self->decodingBegins) self->decodingBegins();
+        job();
+    });
+}
+
 void ImageLoader::State::readDisk(const std::string& key, const std::shared_ptr<Work>& work) {
     if (work->isCancelled()) return;
-    if (auto bytes = disk.read(key)) {
+    auto bytes = disk.read(key);
+    if (!bytes) {
+        download(key, work);
+        return;
+    }
+    decode([self = shared_from_this(), key, work, bytes = std::move(*bytes)] {
+        if (work->isCancelled()) return;
         std::string why;
-        if (auto image = decodePicture(*bytes, &why, work->maxPixelSide)) {
-            DispatchQueue::main().async([self = shared_from_this(), key, work, image = std::move(image)] {
+        if (auto image = decodePicture(bytes, &why, work->maxPixelSide)) {
+            DispatchQueue::main().async([self, key, work, image = std::move(image)] {
                 self->finish(key, work, image, std::nullopt, {}, ImageCacheType::disk);
             });
             return;
         }
-        disk.remove(key);
-        std::fprintf(stderr, "cradleway: the cached picture of %s could not be read (%s); it is fetched again\n",
-                     key.c_str(), why.c_str());
-    }
-    download(key, work);
+        self->diskQueue.async([self, key, work, why] {
+            self->disk.remove(key);
+            std::fprintf(stderr, "cradleway: the cached picture of %s could not be read (%s); it is fetched again\n",
+                         key.c_str(), why.c_str());
+            self->download(key, work);
+        });
+    });
 }
 
 void ImageLoader::State::download(const std::string& key, const std::shared_ptr<Work>& work) {
@@ -193,25 +216,25 @@ void ImageLoader::State::downloaded(const std::string& key, const std::shared_pt
              "the server answered with HTTP status " + std::to_string(status));
         return;
     }
-    DispatchQueue::global(DispatchQoS::utility)
-        .async([self = shared_from_this(), key, work, body = std::move(outcome.body)]() mutable {
-            std::string why;
-            auto image = decodePicture(body, &why, work->maxPixelSide);
-            if (!image) {
-                self->fail(key, work, makeURLError(NSURLErrorCannotDecodeContentData, key), why);
-                return;
-            }
-            // Written before the picture is handed out, so whoever sees the picture finds the file.
-            self->diskQueue.async([self, key, work, body = std::move(body), image = std::move(image)] {
-                std::string error;
-                if (!work->isCancelled() && !self->disk.write(key, body, &error))
-                    std::fprintf(stderr, "cradleway: the picture of %s is not kept on disk: %s\n", key.c_str(),
-                                 error.c_str());
-                DispatchQueue::main().async([self, key, work, image] {
-                    self->finish(key, work, image, std::nullopt, {}, ImageCacheType::none);
-                });
+    decode([self = shared_from_this(), key, work, body = std::move(outcome.body)]() mutable {
+        if (work->isCancelled()) return;
+        std::string why;
+        auto image = decodePicture(body, &why, work->maxPixelSide);
+        if (!image) {
+            self->fail(key, work, makeURLError(NSURLErrorCannotDecodeContentData, key), why);
+            return;
+        }
+        // Written before the picture is handed out, so whoever sees the picture finds the file.
+        self->diskQueue.async([self, key, work, body = std::move(body), image = std::move(image)] {
+            std::string error;
+            if (!work->isCancelled() && !self->disk.write(key, body, &error))
+                std::fprintf(stderr, "cradleway: the picture of %s is not kept on disk: %s\n", key.c_str(),
+                             error.c_str());
+            DispatchQueue::main().async([self, key, work, image] {
+                self->finish(key, work, image, std::nullopt, {}, ImageCacheType::none);
             });
         });
+    });
 }
 
 void ImageLoader::State::fail(const std::string& key, const std::shared_ptr<Work>& work, NSError error,
@@ -282,6 +305,10 @@ DiskImageCache& ImageLoader::diskCache() {
 
 std::size_t ImageLoader::pendingCount() const {
     return state_->fetches.size();
+}
+
+std::size_t ImageLoader::decodingCount() const {
+    return state_->decoding.operationCount();
 }
 
 } // namespace cw::images

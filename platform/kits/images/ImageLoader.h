@@ -19,7 +19,9 @@
 //
 // Memory: a picture is decoded no larger than the screen (Configuration::maxPixelSide), keeping the
 // size in points it would have at full size, and the memory cache counts the bytes each picture
-// holds, the copies drawing keeps with it included, against its limit.
+// holds, the copies drawing keeps with it included, against its limit. A decoding holds memory of
+// its own while it runs (up to the decoder's limit): a few run at once (Configuration::
+// decodingPlaces) and the others wait their turn, in the order their bytes came.
 
 #include "foundation/json/NSError.h"
 #include "foundation/url/URL.h"
@@ -47,6 +49,11 @@ public:
         // The most pixels a picture keeps on its longer side; a larger one is reduced as it is
         // decoded. 0: the screen's longer side in pixels, as it is when the picture is asked for.
         int maxPixelSide = 0;
+        // Pictures decoded at once.
+        int decodingPlaces = 2;
+        // Called on the decoding thread as each decoding begins, its place taken: tests hold a
+        // decoding there to see what the others do meanwhile.
+        std::function<void()> decodingBegins = nullptr;
     };
     // The picture, or an error; and where the picture came from (`none` for a download or a failure).
     using Completion =
@@ -76,6 +83,8 @@ public:
     DiskImageCache& diskCache();
     // Addresses being read or downloaded now.
     std::size_t pendingCount() const;
+    // Pictures decoding or waiting for a place to decode. Safe from any thread.
+    std::size_t decodingCount() const;
 
     struct State;
 

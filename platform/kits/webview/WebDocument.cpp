@@ -78,6 +78,12 @@ void appendParagraph(WebDocument& doc, const NSAttributedString& text, NSRange r
     doc.blocks.back().spacingAfter = spacing.spacingAfter;
 }
 
+WebDocument tooLongDocument() {
+    WebDocument doc;
+    doc.tooLong = true;
+    return doc;
+}
+
 // One block per paragraph (or more, with pictures). A line feed that ends the text opens no
 // further paragraph.
 WebDocument split(const NSAttributedString& text, const UIFont& blankFont) {
@@ -85,6 +91,7 @@ WebDocument split(const NSAttributedString& text, const UIFont& blankFont) {
     const std::u16string& s = text.utf16();
     std::size_t start = 0;
     while (start < s.size()) {
+        if (doc.blocks.size() > kMaxPageBlocks) return tooLongDocument();
         std::size_t end = s.find(u'\n', start);
         if (end == std::u16string::npos) end = s.size();
         std::size_t length = end - start;
@@ -103,6 +110,7 @@ WebDocument split(const NSAttributedString& text, const UIFont& blankFont) {
         }
         start = end + 1;
     }
+    if (doc.blocks.size() > kMaxPageBlocks) return tooLongDocument();
     return doc;
 }
 
@@ -116,7 +124,9 @@ std::string lower(std::string_view s) {
 } // namespace
 
 WebDocument WebDocument::fromHTML(std::string_view body) {
-    const auto imported = NSAttributedString::fromHTML(body, /*keepPictures=*/true);
+    bool tooLarge = false;
+    const auto imported = NSAttributedString::fromHTML(body, /*keepPictures=*/true, {}, &tooLarge);
+    if (tooLarge) return tooLongDocument();
     if (!imported) return {};
     const CGFloat k = kBodyTextSize / kImportedBodySize;
     return split(scaled(*imported, k), UIFont::systemFont(kBodyTextSize));
@@ -125,6 +135,10 @@ WebDocument WebDocument::fromHTML(std::string_view body) {
 WebDocument WebDocument::fromPlainText(std::string_view body) {
     const UIFont font = UIFont::named("CourierNewPSMT", kPlainTextSize).value_or(UIFont::systemFont(kPlainTextSize));
     if (body.substr(0, 3) == "\xEF\xBB\xBF") body.remove_prefix(3);
+    // Counted before the text is made: each line would be a block.
+    if (body.size() > HTMLImportLimits{}.characters ||
+        static_cast<std::size_t>(std::count(body.begin(), body.end(), '\n')) > kMaxPageBlocks)
+        return tooLongDocument();
     TextAttributes a;
     a.font = font;
     a.foregroundColor = UIColor(0, 0, 0, 1);

@@ -19,6 +19,9 @@ inline constexpr CGFloat kBodyTextSize = 16;
 inline constexpr CGFloat kPlainTextSize = 13;
 // Between the page's text and the edges of the view.
 inline constexpr CGFloat kPageMargin = 16;
+// The most blocks a page lays out (each a label of its own, a few kilobytes): a long article holds
+// a few hundred. The importer's limits (HTMLImportLimits) bound its elements and characters.
+inline constexpr std::size_t kMaxPageBlocks = 10'000;
 
 struct WebBlock {
     // One paragraph without its line feed, or the text of one between its pictures. Empty, and no
@@ -37,6 +40,10 @@ struct WebDocument {
     std::vector<WebBlock> blocks;
     // The text width the blocks were measured at (none: not measured).
     CGFloat measuredWidth = -1;
+    // The page would lay out more than a page may (more blocks than kMaxPageBlocks, or more than
+    // the importer's limits): it has no blocks, and is read no further than its first block or
+    // character past them.
+    bool tooLong = false;
 
     // Measures every block's text at `textWidth`, rounded to the pixel grid as a label rounds its
     // size, so a page read away from the main thread is shown there without measuring again.

@@ -3,6 +3,7 @@
 #include "uikit/controls/UIEvent.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace cw::webview {
 
@@ -24,10 +25,12 @@ void WebDocumentView::show(WebDocument document) {
         if (shown.picture) shown.picture->removeFromSuperview();
     }
     blocks_.clear();
+    pictures_.clear();
     measuredWidth_ = document.measuredWidth;
     for (auto& block : document.blocks) {
-        Shown shown{std::move(block), nullptr, nullptr};
+        Shown shown{std::move(block), nullptr, nullptr, std::nullopt};
         if (shown.block.picture) {
+            pictures_.push_back(blocks_.size());
             shown.picture = std::make_shared<UIImageView>();
             shown.picture->setContentMode(UIViewContentMode::scaleAspectFit);
             addSubview(shown.picture);
@@ -74,10 +77,9 @@ CGFloat WebDocumentView::layoutForWidth(CGFloat width) {
 // nothing until it has arrived unless the page gave both sides.
 CGSize WebDocumentView::pictureSize(const Shown& shown, CGFloat textWidth) const {
     const CGSize declared = shown.block.picture->size;
-    const auto& image = shown.picture->image();
     CGSize size;
-    if (image && image->size().width > 0 && image->size().height > 0) {
-        const CGSize own = image->size();
+    if (shown.arrivedSize && shown.arrivedSize->width > 0 && shown.arrivedSize->height > 0) {
+        const CGSize own = *shown.arrivedSize;
         size = own;
         if (declared.width > 0 && declared.height > 0)
             size = declared;
@@ -96,20 +98,38 @@ CGSize WebDocumentView::pictureSize(const Shown& shown, CGFloat textWidth) const
 
 std::vector<std::string> WebDocumentView::pictureSources() const {
     std::vector<std::string> sources;
-    for (const auto& shown : blocks_)
-        if (shown.block.picture) sources.push_back(shown.block.picture->source);
+    for (std::size_t block : pictures_)
+        sources.push_back(blocks_[block].block.picture->source);
     return sources;
 }
 
+const WebDocumentView::Shown* WebDocumentView::picture(std::size_t index) const {
+    return index < pictures_.size() ? &blocks_[pictures_[index]] : nullptr;
+}
+
+WebDocumentView::Shown* WebDocumentView::picture(std::size_t index) {
+    return const_cast<Shown*>(std::as_const(*this).picture(index));
+}
+
+void WebDocumentView::setPictureSize(std::size_t index, CGSize size) {
+    Shown* shown = picture(index);
+    if (!shown || shown->arrivedSize == size) return;
+    shown->arrivedSize = size;
+    laidOutWidth_ = -1;
+}
+
 void WebDocumentView::setPicture(std::size_t index, std::shared_ptr<UIImage> image) {
-    for (auto& shown : blocks_) {
-        if (!shown.picture) continue;
-        if (index-- == 0) {
-            shown.picture->setImage(std::move(image));
-            laidOutWidth_ = -1;
-            return;
-        }
-    }
+    if (Shown* shown = picture(index)) shown->picture->setImage(std::move(image));
+}
+
+bool WebDocumentView::showsPicture(std::size_t index) const {
+    const Shown* shown = picture(index);
+    return shown && shown->picture->image();
+}
+
+CGRect WebDocumentView::pictureFrame(std::size_t index) const {
+    const Shown* shown = picture(index);
+    return shown ? shown->picture->frame() : CGRect{};
 }
 
 std::optional<std::string> WebDocumentView::linkAt(CGPoint point) const {

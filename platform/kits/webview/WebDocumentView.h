@@ -34,9 +34,15 @@ public:
 
     // The pictures of the page, by the addresses it wrote, in the order they stand.
     std::vector<std::string> pictureSources() const;
-    // Puts up picture `index` (of pictureSources) once it has arrived; the page needs laying out
-    // again.
+    // Picture `index` (of pictureSources) has arrived and is this many points (the page needs laying
+    // out again); it keeps its place at that size whether or not it is shown.
+    void setPictureSize(std::size_t index, CGSize size);
+    // Shows picture `index`, or with none lets go of the one shown. Its size is the one given by
+    // setPictureSize.
     void setPicture(std::size_t index, std::shared_ptr<UIImage> image);
+    bool showsPicture(std::size_t index) const;
+    // Where picture `index` stands in this view (empty before the page is laid out).
+    CGRect pictureFrame(std::size_t index) const;
 
     // The address of the link drawn under `point` (in this view's coordinates), as written.
     std::optional<std::string> linkAt(CGPoint point) const;
@@ -48,9 +54,13 @@ private:
         WebBlock block;
         std::shared_ptr<UILabel> label;       // for text
         std::shared_ptr<UIImageView> picture; // for a picture
+        std::optional<CGSize> arrivedSize;    // the picture's own size, once it has arrived
     };
     CGSize pictureSize(const Shown& shown, CGFloat textWidth) const;
+    Shown* picture(std::size_t index);
+    const Shown* picture(std::size_t index) const;
     std::vector<Shown> blocks_;
+    std::vector<std::size_t> pictures_; // the blocks that are pictures, in order
     CGFloat measuredWidth_ = -1;
     CGFloat laidOutWidth_ = -1;
     CGFloat height_ = 0;

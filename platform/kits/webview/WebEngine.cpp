@@ -16,8 +16,15 @@ namespace {
 class WebScrollView : public UIScrollView {
 public:
     std::function<void()> onInsetsChange;
+    std::function<void()> onScroll;
     void adjustedContentInsetDidChange() override {
         if (onInsetsChange) onInsetsChange();
+    }
+
+protected:
+    void contentOffsetDidChange() override {
+        UIScrollView::contentOffsetDidChange();
+        if (onScroll) onScroll();
     }
 };
 
@@ -26,6 +33,12 @@ bool isWebScheme(const URL& url) {
     for (auto& c : scheme)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return scheme == "http" || scheme == "https";
+}
+
+// Within a screen above and below what is shown: what scrolls into view next is there already.
+CGRect nearby(const UIScrollView& scroll) {
+    const CGRect shown = scroll.bounds();
+    return {shown.minX(), shown.minY() - shown.height(), shown.width(), shown.height() * 3};
 }
 
 NSError cannotShow(const URL& url) {
@@ -51,6 +64,7 @@ WebEngine::WebEngine(WebEngineClient& client)
     : client_(&client), document_(std::make_shared<WebDocumentView>()) {
     auto scroll = std::make_shared<WebScrollView>();
     scroll->onInsetsChange = [this] { relayout(); };
+    scroll->onScroll = [this] { holdNearbyPictures(); };
     scrollView_ = scroll;
     scrollView_->setBackgroundColor(UIColor::whiteColor());
     // A page scrolls (and bounces) up and down even when it is short, as a browser's does.
@@ -69,7 +83,9 @@ void WebEngine::detach() {
     halt();
     // The views may outlive the engine in someone's hands: they must not call back into it.
     static_cast<WebScrollView&>(*scrollView_).onInsetsChange = nullptr;
+    static_cast<WebScrollView&>(*scrollView_).onScroll = nullptr;
     document_->onLinkTapped = nullptr;
+    dropPictures();
 }
 
 void WebEngine::post(std::function<void(WebEngine&)> work) {
@@ -164,12 +180,19 @@ void WebEngine::received(const NavigationPtr& navigation, const NSHTTPURLRespons
                 body = std::string(text), kind, width, page = shown.value_or(requested)]() mutable {
             WebDocument document =
                 kind == WebContentKind::html ? WebDocument::fromHTML(body) : WebDocument::fromPlainText(body);
+            body = {};
             if (width > 2 * kPageMargin) document.measure(WebDocumentView::textWidth(width));
             DispatchQueue::main().async([weakEngine, weakNavigation, document = std::move(document),
                                          page = std::move(page)]() mutable {
                 auto self = weakEngine.lock();
                 auto navigation = weakNavigation.lock();
                 if (!self || !navigation || self->current_ != navigation) return;
+                // More than a page may lay out: it fails as a page past the phone's memory would.
+                if (document.tooLong) {
+                    self->fail(navigation,
+                               makeURLError(NSURLErrorDataLengthExceedsMaximum, page.absoluteString()));
+                    return;
+                }
                 self->commit(navigation, std::move(document), std::move(page));
             });
         });
@@ -178,6 +201,7 @@ void WebEngine::received(const NavigationPtr& navigation, const NSHTTPURLRespons
 void WebEngine::commit(const NavigationPtr& navigation, WebDocument document, URL page) {
     navigation->committed = true;
     committed_ = URLRequest(std::move(page), navigation->request.timeoutInterval);
+    dropPictures();
     document_->show(std::move(document));
     scrollToTop_ = true;
     relayout();
@@ -189,10 +213,13 @@ void WebEngine::commit(const NavigationPtr& navigation, WebDocument document, UR
 // As in a browser, the page has finished once its pictures have come (or failed to).
 void WebEngine::loadPictures(const NavigationPtr& navigation) {
     const std::vector<std::string> sources = document_->pictureSources();
+    pictures_.assign(sources.size(), {});
     std::vector<std::pair<std::size_t, URL>> wanted;
     for (std::size_t i = 0; i < sources.size(); ++i) {
         auto url = URL::fromString(sources[i], *committed_->url);
-        if (url && isWebScheme(*url)) wanted.emplace_back(i, std::move(*url));
+        if (!url || !isWebScheme(*url)) continue;
+        pictures_[i].url = url;
+        wanted.emplace_back(i, std::move(*url));
     }
     navigation->picturesPending = wanted.size();
     for (const auto& [index, url] : wanted) {
@@ -202,10 +229,7 @@ void WebEngine::loadPictures(const NavigationPtr& navigation) {
                 auto self = weakEngine.lock();
                 auto navigation = weakNavigation.lock();
                 if (!self || !navigation || self->current_ != navigation) return;
-                if (image) {
-                    self->document_->setPicture(index, std::move(image));
-                    self->relayout();
-                }
+                if (image) self->pictureArrived(index, image);
                 if (--navigation->picturesPending == 0) self->finish(navigation);
             });
         // Pictures the memory cache holds arrive at once: the last one may have finished the page.
@@ -213,6 +237,49 @@ void WebEngine::loadPictures(const NavigationPtr& navigation) {
         if (request) navigation->pictures.push_back(std::move(request));
     }
     if (navigation->picturesPending == 0) finish(navigation);
+}
+
+// The page keeps the picture's place at its size; it holds the picture only near the screen, and
+// otherwise leaves it to the loader's cache.
+void WebEngine::pictureArrived(std::size_t index, const std::shared_ptr<UIImage>& image) {
+    pictures_[index].arrived = true;
+    document_->setPictureSize(index, image->size());
+    document_->setPicture(index, image);
+    relayout();
+}
+
+void WebEngine::holdNearbyPictures() {
+    const CGRect near = nearby(*scrollView_);
+    for (std::size_t index = 0; index < pictures_.size(); ++index) {
+        PagePicture& picture = pictures_[index];
+        if (!picture.arrived) continue;
+        if (!document_->pictureFrame(index).intersects(near)) {
+            if (picture.fetch) picture.fetch->cancel();
+            picture.fetch = nullptr;
+            document_->setPicture(index, nullptr);
+            continue;
+        }
+        if (picture.fetch || document_->showsPicture(index)) continue;
+        auto fetch = images::ImageLoader::shared().retrieve(
+            *picture.url, [weak = weak_from_this(), page = page_, index](std::shared_ptr<UIImage> image,
+                                                                          const std::optional<NSError>&,
+                                                                          images::ImageCacheType) {
+                auto self = weak.lock();
+                if (!self || self->page_ != page) return;
+                self->pictures_[index].fetch = nullptr;
+                if (image && self->document_->pictureFrame(index).intersects(nearby(*self->scrollView_)))
+                    self->document_->setPicture(index, std::move(image));
+            });
+        // A picture in the memory cache is back already.
+        if (!document_->showsPicture(index)) picture.fetch = std::move(fetch);
+    }
+}
+
+void WebEngine::dropPictures() {
+    ++page_;
+    for (auto& picture : pictures_)
+        if (picture.fetch) picture.fetch->cancel();
+    pictures_.clear();
 }
 
 void WebEngine::finish(const NavigationPtr& navigation) {
@@ -259,6 +326,7 @@ std::optional<URL> WebEngine::url() const {
 void WebEngine::terminateContentProcess() {
     deciding_ = nullptr;
     halt();
+    dropPictures();
     document_->show({});
     relayout();
     post([](WebEngine& engine) {
@@ -287,6 +355,7 @@ void WebEngine::relayout() {
     if (scrollToTop_ || scrollView_->contentOffset() == lastTopOffset_) scrollView_->setContentOffset(top);
     scrollToTop_ = false;
     lastTopOffset_ = top;
+    holdNearbyPictures();
 }
 
 } // namespace cw::webview

@@ -18,7 +18,11 @@
 //   stopLoading does the same. A stopped load's request is cancelled on the wire, never retried.
 // - Once the engine is gone (its web view went), nothing is reported any more.
 // - A reply with an error status still shows its body and finishes, as a browser does.
+// Memory: a page's pictures stay in the image loader's memory cache, within its budget; the page
+// itself holds only those on screen or within a screen of it, and asks the loader again for one that
+// scrolls near (they keep their places and sizes meanwhile).
 
+#include "kits/images/ImageLoader.h"
 #include "kits/webview/URLRequest.h"
 #include "kits/webview/WebDocumentView.h"
 #include "net/AFHTTPSessionManager.h"
@@ -96,12 +100,23 @@ public:
 private:
     struct Navigation;
     using NavigationPtr = std::shared_ptr<Navigation>;
+    // One picture of the page shown: where it comes from (none: not a web address), whether it has
+    // come, and the request bringing it back near the screen.
+    struct PagePicture {
+        std::optional<URL> url;
+        bool arrived = false;
+        std::shared_ptr<images::ImageLoader::Request> fetch;
+    };
 
     void post(std::function<void(WebEngine&)> work);
     void begin(const NavigationPtr& navigation);
     void received(const NavigationPtr& navigation, const NSHTTPURLResponse* response, const Data& body);
     void commit(const NavigationPtr& navigation, WebDocument document, URL page);
     void loadPictures(const NavigationPtr& navigation);
+    void pictureArrived(std::size_t index, const std::shared_ptr<UIImage>& image);
+    // Holds the arrived pictures that stand within a screen of what is shown, and lets go of the rest.
+    void holdNearbyPictures();
+    void dropPictures();
     void finish(const NavigationPtr& navigation);
     void fail(const NavigationPtr& navigation, const NSError& error);
     // Ends the running navigation without reporting it; gives it for a report.
@@ -117,6 +132,8 @@ private:
     NavigationPtr deciding_; // asked for, waiting for the client's decision
     NavigationPtr current_;  // started, not yet finished or failed
     std::optional<URLRequest> committed_;
+    std::vector<PagePicture> pictures_; // of the page shown
+    std::uint64_t page_ = 0;            // pages shown so far: a late picture of an earlier one is dropped
     std::uint64_t nextIdentifier_ = 1;
     // A new page starts at its top; one that was not scrolled stays there as the insets change.
     bool scrollToTop_ = false;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
@@ -67,8 +68,14 @@ bool UIImagePickerController::pick(const std::filesystem::path& imageFile, std::
                                                                               : "this device has no photo library";
         return false;
     }
+    // No screen shows a picture larger than the screen, or sends one larger than it shows: the
+    // picture is reduced to the screen's longer side in pixels as it is read, never holding its
+    // full-size pixels (a phone's library hands over pictures that are drawn as they are needed).
+    const CGRect screen = UIScreen::main().bounds();
+    const int side =
+        static_cast<int>(std::ceil(std::max(screen.width(), screen.height()) * UIScreen::main().scale()));
     std::string why;
-    auto image = UIImage::fromFile(imageFile, &why);
+    auto image = UIImage::fromFile(imageFile, &why, side);
     if (!image) {
         if (error) *error = why.empty() ? "not an image: " + imageFile.string() : why;
         return false;

@@ -56,9 +56,10 @@ public:
     // Which sources this device has, as the host says.
     static bool isSourceTypeAvailable(UIImagePickerControllerSourceType type);
 
-    // The host's answers. pick() reads a PNG or JPEG file; a file that cannot be read, or a camera
-    // picker on a device without a camera, is refused (false, and why in `error`) and the picker
-    // stays open.
+    // The host's answers. pick() reads a PNG or JPEG file, reduced as it is read to no more than
+    // the screen's longer side in pixels (its size in points kept); a file that cannot be read, or a
+    // camera picker on a device without a camera, is refused (false, and why in `error`) and the
+    // picker stays open.
     bool pick(const std::filesystem::path& imageFile, std::string* error = nullptr);
     void cancel();
 

@@ -22,6 +22,8 @@ public:
 // --- The bar -----------------------------------------------------------------------------------
 
 UITabBar::UITabBar() {
+    blur_ = std::make_shared<UIVisualEffectView>(UIBlurEffect::effect(UIBlurEffectStyle::extraLight));
+    addSubview(blur_);
     hairline_ = std::make_shared<UIView>();
     hairline_->setBackgroundColor(UIColor::withWhite(0, 0.3));
     addSubview(hairline_);
@@ -89,8 +91,10 @@ void UITabBar::layoutSubviews() {
     if (!builtTint_ || !(*builtTint_ == tintColor())) reloadItems();
     UIView::layoutSubviews();
     const CGRect b = bounds();
-    setBackgroundColor(
-        barTintColor.value_or(isTranslucent ? UIColor::withWhite(0.97, 0.94) : UIColor::withWhite(0.97, 1)));
+    const bool blurs = isTranslucent && !barTintColor;
+    blur_->setHidden(!blurs);
+    blur_->setFrame(b);
+    setBackgroundColor(blurs ? UIColor::clearColor() : barTintColor.value_or(UIColor::withWhite(0.97, 1)));
     hairline_->setFrame({0, -0.5, b.size.width, 0.5});
     if (itemViews_.empty()) return;
     const CGFloat w = b.size.width / static_cast<CGFloat>(itemViews_.size());

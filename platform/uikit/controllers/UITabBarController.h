@@ -7,6 +7,7 @@
 
 #include "uikit/controllers/TapTargetView.h"
 #include "uikit/controllers/UIViewController.h"
+#include "uikit/view/UIVisualEffectView.h"
 
 #include <functional>
 #include <memory>
@@ -34,6 +35,8 @@ public:
 
     std::optional<UIColor> barTintColor;
     std::optional<UIColor> unselectedItemTintColor;
+    // A translucent bar without a bar tint blurs what lies under it, as the platform's does; one with
+    // a tint, or an opaque one, shows its colour.
     bool isTranslucent = true;
 
     // Run when a tab is tapped.
@@ -57,6 +60,7 @@ private:
     UITabBarItemPtr selected_;
     std::vector<std::shared_ptr<cw::TapTargetView>> itemViews_;
     std::shared_ptr<UIView> hairline_;
+    std::shared_ptr<UIVisualEffectView> blur_;
 };
 
 class UITabBarController : public UIViewController {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_set>
 
 namespace {
 constexpr CGFloat estimateWhenUnknown = 44;
@@ -537,7 +538,22 @@ void UITableView::updateVisible() {
         recycle(key, v);
     visible_ = std::move(next);
 
-    // Place everything; rows below headers and footers.
+    // Place everything; rows below headers and footers, and all of them below the views the table
+    // does not own (a banner a screen shows over its table stays readable as rows come and go).
+    std::unordered_set<const UIView*> own;
+    for (const auto& [key, v] : visible_)
+        own.insert(v.view.get());
+    for (const auto* view : {backgroundView_.get(), tableHeaderView_.get(), tableFooterView_.get()})
+        if (view) own.insert(view);
+    auto raiseAboveOwnViews = [this, &own](const std::shared_ptr<UIView>& view) {
+        std::shared_ptr<UIView> topmost;
+        for (const auto& subview : subviews())
+            if (subview != view && own.count(subview.get())) topmost = subview;
+        if (topmost)
+            insertSubviewAbove(view, topmost);
+        else
+            insertSubview(view, 0);
+    };
     for (auto& [key, v] : visible_) {
         if (key.kind == rowKind) {
             auto* cell = static_cast<UITableViewCell*>(v.view.get());
@@ -561,10 +577,8 @@ void UITableView::updateVisible() {
                     else
                         d->willDisplayFooterView(this, v.view.get(), key.section);
                 }
-                addSubview(v.view);
-            } else {
-                bringSubviewToFront(v.view);
             }
+            raiseAboveOwnViews(v.view);
         }
     }
     placeTableHeaderFooter();

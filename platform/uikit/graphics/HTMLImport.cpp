@@ -6,12 +6,17 @@
 
 #include "uikit/graphics/NSAttributedString.h"
 
+#include "foundation/text/Utf8.h"
+
 #include <libxml/HTMLparser.h>
+#include <libxml/SAX2.h>
 #include <libxml/parser.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 #include <string_view>
@@ -404,36 +409,258 @@ private:
 };
 
 // The document as valid UTF-8: a UTF-16 byte-order mark selects UTF-16, invalid sequences and
-// NUL characters become U+FFFD.
-std::string normalizedUTF8(std::string_view data) {
-    std::u16string units;
+// NUL characters become U+FFFD. A document that is valid UTF-8 already (nearly every one) is read
+// where it lies; any other is copied once.
+std::string_view normalizedUTF8(std::string_view data, std::string& storage) {
     if (data.size() >= 2 &&
         (static_cast<unsigned char>(data[0]) == 0xFF || static_cast<unsigned char>(data[0]) == 0xFE) &&
         static_cast<unsigned char>(data[1]) == (static_cast<unsigned char>(data[0]) ^ 0x01)) {
         const bool little = static_cast<unsigned char>(data[0]) == 0xFF;
+        std::u16string units;
+        units.reserve(data.size() / 2);
         for (std::size_t i = 2; i + 1 < data.size(); i += 2) {
             const auto b0 = static_cast<unsigned char>(data[i]), b1 = static_cast<unsigned char>(data[i + 1]);
-            units += static_cast<char16_t>(little ? (b1 << 8 | b0) : (b0 << 8 | b1));
+            const auto c = static_cast<char16_t>(little ? (b1 << 8 | b0) : (b0 << 8 | b1));
+            units += c == 0 ? u'\uFFFD' : c;
         }
-    } else {
-        if (data.substr(0, 3) == "\xEF\xBB\xBF") data.remove_prefix(3);
-        units = cw::utf8ToUTF16(data);
+        storage = cw::utf16ToUTF8(units);
+        return storage;
     }
-    for (auto& c : units)
-        if (c == 0) c = 0xFFFD;
-    return cw::utf16ToUTF8(units);
+    if (data.substr(0, 3) == "\xEF\xBB\xBF") data.remove_prefix(3);
+    if (cw::isValidUtf8(data) && data.find('\0') == std::string_view::npos) return data;
+    storage.reserve(data.size());
+    for (std::size_t i = 0; i < data.size();) {
+        const std::size_t start = i;
+        const auto c = cw::decodeUtf8(data, i);
+        if (c && *c != 0)
+            storage += data.substr(start, i - start);
+        else
+            storage += "\xEF\xBF\xBD"; // U+FFFD
+    }
+    return storage;
 }
+
+// Counts what the parser builds, calling libxml2's own tree builder for each element and text, and
+// stops it at the first one past the limits: what was built so far is all a document past them costs.
+struct Budget {
+    HTMLImportLimits limits;
+    std::size_t elements = 0;
+    std::size_t characters = 0;
+    bool exceeded = false;
+    startElementSAXFunc startElement = nullptr;
+    charactersSAXFunc characters_ = nullptr;
+    commentSAXFunc comment = nullptr;
+    processingInstructionSAXFunc instruction = nullptr;
+
+    static Budget& of(void* context) {
+        return *static_cast<Budget*>(static_cast<htmlParserCtxtPtr>(context)->_private);
+    }
+    bool take(void* context, std::size_t& count, std::size_t amount, std::size_t limit) {
+        if (exceeded) return false;
+        count += amount;
+        if (count <= limit) return true;
+        exceeded = true;
+        xmlStopParser(static_cast<htmlParserCtxtPtr>(context));
+        return false;
+    }
+    // An element's attributes are nodes of the tree as well.
+    static void countedElement(void* context, const xmlChar* name, const xmlChar** attributes) {
+        Budget& budget = of(context);
+        std::size_t nodes = 1;
+        for (const xmlChar** a = attributes; a && *a; a += 2)
+            ++nodes;
+        if (budget.take(context, budget.elements, nodes, budget.limits.elements))
+            budget.startElement(context, name, attributes);
+    }
+    // Comments and processing instructions are nodes of the tree too, though nothing shows them.
+    static void countedComment(void* context, const xmlChar* text) {
+        Budget& budget = of(context);
+        if (budget.take(context, budget.elements, 1, budget.limits.elements)) budget.comment(context, text);
+    }
+    static void countedInstruction(void* context, const xmlChar* target, const xmlChar* data) {
+        Budget& budget = of(context);
+        if (budget.take(context, budget.elements, 1, budget.limits.elements))
+            budget.instruction(context, target, data);
+    }
+    static void countedCharacters(void* context, const xmlChar* text, int length) {
+        Budget& budget = of(context);
+        if (length > 0 &&
+            budget.take(context, budget.characters, static_cast<std::size_t>(length), budget.limits.characters))
+            budget.characters_(context, text, length);
+    }
+};
+
+// Watches the document on its way to the parser for a start tag of more attributes than the
+// limit. The parser checks each attribute of a start tag against every one before it, before any
+// callback of ours sees the tag: one tag of a few megabytes would hold it for minutes.
+//
+// It reads a start tag as the parser does (its name, blanks, "=" and a value quoted or not, junk
+// skipped to the next blank, and a name cut into pieces of at most a hundred characters) from
+// every "<" that may open one, wherever that "<" stands: in text, in a comment, in a script or in
+// another tag's value. It cannot always tell which of them the parser takes for a tag, so it
+// follows them all; readings that reach the same point go on alike from there, so for each point
+// it keeps only the most attributes any reading there has met. Whatever surrounds it, no tag the
+// parser reads holds more attributes than counted here, and each byte costs the same however long
+// the tag.
+class StartTagWatch {
+public:
+    explicit StartTagWatch(std::size_t limit)
+        : limit_(static_cast<long>(std::min<std::size_t>(limit, LONG_MAX - 1))) {
+        most_.fill(kNone);
+    }
+
+    // Reads the next piece of the document; false once a start tag in what was read is past the
+    // limit.
+    bool read(std::string_view piece) {
+        for (std::size_t i = 0; i < piece.size(); ++i) {
+            if (!live_ && !afterLess_) {
+                // Text between tags: only a "<" may start one.
+                const std::size_t less = piece.find('<', i);
+                if (less == std::string_view::npos) return true;
+                i = less;
+            }
+            if (!step(static_cast<unsigned char>(piece[i]))) return false;
+        }
+        return true;
+    }
+
+private:
+    // Where a reading of a start tag stands after a character.
+    enum Point : std::uint8_t {
+        name,      // in a name (the tag's own or an attribute's)
+        afterName, // blanks after an attribute's name: "=" or another name may come
+        between,   // between attributes
+        equals,    // after "=" and any blanks
+        doubleQuoted,
+        singleQuoted,
+        unquoted,
+        junk, // what cannot start a name, skipped to the next blank
+        kPoints,
+        ended = kPoints,
+    };
+    enum Kind : std::uint8_t {
+        blank,
+        nameStart,
+        nameRest,
+        equalSign,
+        doubleQuote,
+        singleQuote,
+        greater,
+        other,
+        kKinds
+    };
+
+    static Kind kindOf(unsigned char c) {
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') return blank;
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' || c == '.')
+            return nameStart;
+        if ((c >= '0' && c <= '9') || c == '-') return nameRest;
+        if (c == '=') return equalSign;
+        if (c == '"') return doubleQuote;
+        if (c == '\'') return singleQuote;
+        if (c == '>') return greater;
+        return other;
+    }
+
+    // Where a reading goes from each point on each kind of character.
+    // clang-format off
+    static constexpr Point kNext[kPoints][kKinds] = {
+        //             blank         nameStart     nameRest      "="           '"'           "'"           ">"           other
+        /* name */    {afterName,    name,         name,         equals,       junk,         junk,         ended,        junk},
+        /* afterName */{afterName,   name,         junk,         equals,       junk,         junk,         ended,        junk},
+        /* between */ {between,      name,         junk,         junk,         junk,         junk,         ended,        junk},
+        /* equals */  {equals,       unquoted,     unquoted,     unquoted,     doubleQuoted, singleQuoted, ended,        unquoted},
+        /* "…" */     {doubleQuoted, doubleQuoted, doubleQuoted, doubleQuoted, between,      doubleQuoted, doubleQuoted, doubleQuoted},
+        /* '…' */     {singleQuoted, singleQuoted, singleQuoted, singleQuoted, singleQuoted, between,      singleQuoted, singleQuoted},
+        /* unquoted */{between,      unquoted,     unquoted,     unquoted,     unquoted,     unquoted,     ended,        unquoted},
+        /* junk */    {between,      junk,         junk,         junk,         junk,         junk,         ended,        junk},
+    };
+    // clang-format on
+    // The parser takes at most a hundred characters for a name and reads the rest as the next
+    // name: a run of name characters counts once more each time it grows by this much.
+    static constexpr std::size_t kNameSplit = 64;
+    static constexpr long kNone = -1;
+
+    bool step(unsigned char c) {
+        const Kind kind = kindOf(c);
+        nameRun_ = kind == nameStart || kind == nameRest ? nameRun_ + 1 : 0;
+        std::array<long, kPoints> next;
+        next.fill(kNone);
+        if (live_) {
+            for (std::size_t from = 0; from < kPoints; ++from) {
+                if (most_[from] == kNone) continue;
+                const Point to = kNext[from][kind];
+                if (to == ended) continue;
+                const bool anotherName = to == name && (from != name || nameRun_ % kNameSplit == 0);
+                next[to] = std::max(next[to], most_[from] + (anotherName ? 1 : 0));
+            }
+        }
+        // A new reading: the tag's own name is no attribute.
+        if (afterLess_ && kind == nameStart) next[name] = std::max(next[name], 0L);
+        afterLess_ = c == '<';
+        most_ = next;
+        live_ = std::any_of(most_.begin(), most_.end(), [](long count) { return count != kNone; });
+        return most_[name] <= limit_;
+    }
+
+    long limit_;
+    // For each point, the most attributes a reading standing there has met (kNone: no reading).
+    std::array<long, kPoints> most_;
+    bool live_ = false;
+    bool afterLess_ = false;
+    std::size_t nameRun_ = 0;
+};
+
+// Fed in pieces, so that the parser holds no copy of the whole document and stops reading once
+// the document is past the limits.
+constexpr std::size_t kChunk = 64 * 1024;
 
 } // namespace
 
-std::optional<NSAttributedString> NSAttributedString::fromHTML(std::string_view data, bool keepPictures) {
+std::optional<NSAttributedString> NSAttributedString::fromHTML(std::string_view data, bool keepPictures,
+                                                              const HTMLImportLimits& limits, bool* tooLarge) {
     static std::once_flag once;
     std::call_once(once, [] { xmlInitParser(); });
+    if (tooLarge) *tooLarge = false;
 
-    const std::string html = normalizedUTF8(data);
-    if (html.size() > static_cast<std::size_t>(INT_MAX)) return std::nullopt;
-    const int options = HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET;
-    htmlDocPtr doc = htmlReadMemory(html.data(), static_cast<int>(html.size()), nullptr, "UTF-8", options);
+    std::string storage;
+    const std::string_view html = normalizedUTF8(data, storage);
+    htmlSAXHandler sax{};
+    xmlSAX2InitHtmlDefaultSAXHandler(&sax);
+    Budget budget{.limits = limits,
+                  .startElement = sax.startElement,
+                  .characters_ = sax.characters,
+                  .comment = sax.comment,
+                  .instruction = sax.processingInstruction};
+    sax.startElement = Budget::countedElement;
+    if (sax.comment) sax.comment = Budget::countedComment;
+    if (sax.processingInstruction) sax.processingInstruction = Budget::countedInstruction;
+    // Blanks come as characters too: blanks are kept.
+    sax.characters = Budget::countedCharacters;
+    htmlParserCtxtPtr context = htmlCreatePushParserCtxt(&sax, nullptr, nullptr, 0, nullptr, XML_CHAR_ENCODING_UTF8);
+    if (!context) return std::nullopt;
+    context->_private = &budget;
+    htmlCtxtUseOptions(context,
+                       HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET);
+    StartTagWatch tags(limits.tagAttributes);
+    for (std::size_t at = 0; at < html.size() && !budget.exceeded; at += kChunk) {
+        const std::string_view piece = html.substr(at, kChunk);
+        // The parser never sees a piece that completes a tag past the limit.
+        if (!tags.read(piece)) {
+            budget.exceeded = true;
+            break;
+        }
+        htmlParseChunk(context, piece.data(), static_cast<int>(piece.size()), 0);
+    }
+    if (!budget.exceeded) htmlParseChunk(context, nullptr, 0, 1);
+    htmlDocPtr doc = context->myDoc;
+    context->myDoc = nullptr;
+    htmlFreeParserCtxt(context);
+    if (budget.exceeded) {
+        if (doc) xmlFreeDoc(doc);
+        if (tooLarge) *tooLarge = true;
+        return std::nullopt;
+    }
     if (!doc) return std::nullopt;
     Builder builder(keepPictures);
     builder.walk(xmlDocGetRootElement(doc), 0);

@@ -62,6 +62,21 @@ struct NSTextAttachment {
     friend bool operator==(const NSTextAttachment&, const NSTextAttachment&) = default;
 };
 
+// What an HTML import may build at most: elements (those the markup names, those the parser
+// supplies, their attributes, and comments) and characters of text (counted as UTF-8 bytes). What a document
+// costs is what it becomes, not its bytes: a few bytes of markup make an element, and each element costs
+// hundreds. The largest article holds a few thousand of each.
+//
+// And the attributes of one start tag: the parser checks each against all before it in the same
+// tag, before anything is built, so a tag's cost grows with the square of their number. A page's
+// tags hold a handful each. They are counted before the parser reads the tag, wherever the markup
+// around it may hide one (a long name counts once for each 64 characters of it).
+struct HTMLImportLimits {
+    std::size_t elements = 50'000;
+    std::size_t characters = 1'000'000;
+    std::size_t tagAttributes = 256;
+};
+
 // The attributes of one run; an empty field means the attribute is absent.
 struct TextAttributes {
     enum class Key { font, foregroundColor, backgroundColor, paragraphStyle, link, underlineStyle, attachment };
@@ -100,9 +115,13 @@ public:
     // importer does: paragraphs end in a line feed, list items read tab, bullet, tab before their
     // text, bold/italic/headings/links/underline become fonts and attributes, and every run
     // carries a paragraph style. Damaged markup is repaired; nothing is fetched from the network.
-    // Gives none only when the data holds no document at all. Pictures (<img>) are left out, unless
-    // `keepPictures`: then each is a U+FFFC with its attachment (a web view shows them).
-    static std::optional<NSAttributedString> fromHTML(std::string_view data, bool keepPictures = false);
+    // Gives none when the data holds no document at all, or a document past `limits` (read no
+    // further than the first element, character or tag past them; `tooLarge`, when given, says so).
+    // Pictures (<img>) are left out, unless `keepPictures`: then each is a U+FFFC with its
+    // attachment (a web view shows them).
+    static std::optional<NSAttributedString> fromHTML(std::string_view data, bool keepPictures = false,
+                                                     const HTMLImportLimits& limits = {},
+                                                     bool* tooLarge = nullptr);
 
     std::string string() const;
     const std::u16string& utf16() const { return text_; }

@@ -48,6 +48,9 @@ void setStyledText(PangoLayout* layout, const NSAttributedString& text, std::siz
     offsets.reserve(end - start + 1);
     for (std::size_t i = start; i < end; ++i) {
         offsets.push_back(static_cast<unsigned>(utf8.size()));
+        // Pango reads text only up to a NUL: the character draws nothing, as on the platform, and the
+        // text after it is laid out on.
+        if (s[i] == u'\0') continue;
         const bool pair =
             s[i] >= 0xD800 && s[i] <= 0xDBFF && i + 1 < end && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF;
         utf8 += cw::utf16ToUTF8(std::u16string_view(s).substr(i, pair ? 2 : 1));

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fstream>
 #include <jpeglib.h>
+#include <jerror.h>
 #include <mutex>
 #include <png.h>
 #include <system_error>
@@ -24,6 +25,12 @@ namespace {
 // Larger images would be a damaged or hostile file, not a picture the app shows.
 constexpr long long kMaxPixels = 64LL * 1024 * 1024;
 constexpr int kMaxSide = 32768;
+// The most memory libjpeg may take for one picture. A baseline JPEG needs a few rows whatever its
+// size, but a progressive one keeps every coefficient of the picture until its last scan, even when
+// it is decoded reduced: three to eight bytes a pixel, so a few hundred bytes can declare a picture
+// that would take gigabytes. Beyond this (a progressive colour picture of some 16 to 33 megapixels)
+// it is refused before the memory is taken.
+constexpr long kMaxJPEGDecodingBytes = 96L * 1024 * 1024;
 
 std::mutex resourceMutex;
 std::filesystem::path resourceDir;
@@ -322,11 +329,17 @@ bool decodeJPEGInto(const Data& bytes, PixelSink& sink, int maxSide, char* messa
     JpegError err{};
     info.err = jpegErrors(err);
     if (setjmp(err.jump)) {
-        std::snprintf(message, JMSG_LENGTH_MAX, "%s", err.message);
+        // Memory past the limit is asked for as backing store, which there is none of.
+        if (err.manager.msg_code == JERR_NO_BACKING_STORE)
+            std::snprintf(message, JMSG_LENGTH_MAX, "decoding it would take more than %ld MB",
+                          kMaxJPEGDecodingBytes >> 20);
+        else
+            std::snprintf(message, JMSG_LENGTH_MAX, "%s", err.message);
         jpeg_destroy_decompress(&info);
         return false;
     }
     jpeg_create_decompress(&info);
+    info.mem->max_memory_to_use = kMaxJPEGDecodingBytes;
     jpeg_mem_src(&info, bytes.data(), static_cast<unsigned long>(bytes.size()));
     jpeg_read_header(&info, TRUE);
     if (!sizeAcceptable(info.image_width, info.image_height)) {
@@ -529,14 +542,15 @@ std::shared_ptr<UIImage> UIImage::fromData(const Data& bytes, CGFloat scale, std
     return fromSurface(s, scale);
 }
 
-std::shared_ptr<UIImage> UIImage::fromFile(const std::filesystem::path& path, std::string* error) {
+std::shared_ptr<UIImage> UIImage::fromFile(const std::filesystem::path& path, std::string* error,
+                                           int maxPixelSide) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         setError(error, "cannot open " + path.string());
         return nullptr;
     }
     Data bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return fromData(bytes, scaleFromFileName(path), error);
+    return fromData(bytes, scaleFromFileName(path), error, maxPixelSide);
 }
 
 void UIImage::setResourceDirectory(const std::filesystem::path& directory) {

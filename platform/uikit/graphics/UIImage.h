@@ -30,8 +30,10 @@ public:
     // picture would.
     static std::shared_ptr<UIImage> fromData(const Data& bytes, CGFloat scale = 1, std::string* error = nullptr,
                                              int maxPixelSide = 0);
-    // A PNG or JPEG file; "name@2x.png" / "name@3x.png" give scale 2 / 3.
-    static std::shared_ptr<UIImage> fromFile(const std::filesystem::path& path, std::string* error = nullptr);
+    // A PNG or JPEG file; "name@2x.png" / "name@3x.png" give scale 2 / 3. `maxPixelSide` as for
+    // fromData.
+    static std::shared_ptr<UIImage> fromFile(const std::filesystem::path& path, std::string* error = nullptr,
+                                             int maxPixelSide = 0);
     // `UIImage(named:)`: looks in the resource directory for "<name>@2x.png", "<name>@3x.png",
     // "<name>.png", "<name>.jpg", "<name>.jpeg", "<name>" and an asset folder "<name>.imageset/".
     // A missing name gives none.

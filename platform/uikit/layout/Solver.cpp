@@ -147,6 +147,8 @@ struct Solver::Impl {
     std::size_t liveConstraints = 0;
     std::vector<std::uint8_t> changedFlag{0};
     std::vector<std::uint32_t> changed;
+    // Symbols of removed constraints and released variables, for the next ones to take.
+    std::vector<std::uint32_t> freeSymbols;
 
     void touch(std::uint32_t s) {
         if (types[s] == SymbolType::external && !changedFlag[s]) {
@@ -156,11 +158,24 @@ struct Solver::Impl {
     }
 
     std::uint32_t newSymbol(SymbolType t) {
+        if (!freeSymbols.empty()) {
+            const std::uint32_t s = freeSymbols.back();
+            freeSymbols.pop_back();
+            types[s] = t;
+            return s;
+        }
         types.push_back(t);
         owner.push_back(-1);
         rowIndex.push_back(-1);
         changedFlag.push_back(0);
         return static_cast<std::uint32_t>(types.size() - 1);
+    }
+
+    // `s` must be in no row, not basic and not waiting in `changed`.
+    void freeSymbol(std::uint32_t s) {
+        types[s] = SymbolType::invalid;
+        owner[s] = -1;
+        freeSymbols.push_back(s);
     }
 
     Row* rowFor(std::uint32_t s) {
@@ -343,6 +358,14 @@ struct Solver::Impl {
     // which case the tableau is left as it was before the row (up to equivalent pivots).
     bool addWithArtificial(const Row& row, std::int32_t self, std::vector<std::uint64_t>& conflicts) {
         const std::uint32_t art = newSymbol(SymbolType::slack);
+        const bool added = phaseOne(art, row, self, conflicts);
+        // Whichever way it went, the artificial symbol is in no row any more.
+        freeSymbol(art);
+        return added;
+    }
+
+    bool phaseOne(std::uint32_t art, const Row& row, std::int32_t self,
+                  std::vector<std::uint64_t>& conflicts) {
         Row copy = row;
         putRow(art, std::move(copy));
         artificial = row;
@@ -465,13 +488,16 @@ struct Solver::Impl {
                 substitute(rec.marker, r);
             }
         }
-        // Drop the constraint's own symbols wherever rounding left a trace of them.
+        // Drop the constraint's own symbols wherever rounding left a trace of them, and give them
+        // back. An error symbol that pivoting made basic would keep a row of its own that no
+        // longer means anything (nothing else mentions a basic symbol): that row goes too.
         for (std::uint32_t s : {rec.marker, rec.other}) {
             if (s == 0) continue;
+            if (const std::int32_t ri = rowIndex[s]; ri >= 0) takeRow(static_cast<std::size_t>(ri));
             for (Row& r : rows)
                 r.remove(s);
             objective.remove(s);
-            owner[s] = -1;
+            freeSymbol(s);
         }
         rec.alive = false;
         optimize(objective);
@@ -514,6 +540,30 @@ Solver::~Solver() {
 
 Variable Solver::newVariable() {
     return Variable{impl_->newSymbol(SymbolType::external)};
+}
+
+void Solver::releaseVariables(const std::vector<Variable>& variables) {
+    Impl& m = *impl_;
+    std::vector<std::uint32_t> released;
+    for (Variable v : variables) {
+        if (!v.valid() || v.id >= m.types.size() || m.types[v.id] != SymbolType::external) continue;
+        removeEditVariable(v);
+        // No constraint names it: a row it is basic in, or a coefficient in one, is what rounding
+        // left behind.
+        if (const std::int32_t ri = m.rowIndex[v.id]; ri >= 0) m.takeRow(static_cast<std::size_t>(ri));
+        m.types[v.id] = SymbolType::invalid;
+        released.push_back(v.id);
+    }
+    if (released.empty()) return;
+    auto isReleased = [&](const Cell& c) { return m.types[c.symbol] == SymbolType::invalid; };
+    for (Row& r : m.rows)
+        std::erase_if(r.cells, isReleased);
+    std::erase_if(m.objective.cells, isReleased);
+    std::erase_if(m.changed, [&](std::uint32_t s) { return m.types[s] == SymbolType::invalid; });
+    for (std::uint32_t s : released) {
+        m.changedFlag[s] = 0;
+        m.freeSymbol(s);
+    }
 }
 
 double Solver::value(Variable v) const {
@@ -639,6 +689,10 @@ std::size_t Solver::constraintCount() const {
 
 std::size_t Solver::rowCount() const {
     return impl_->rows.size();
+}
+
+std::size_t Solver::symbolCount() const {
+    return impl_->types.size() - 1;
 }
 
 } // namespace cw::layout

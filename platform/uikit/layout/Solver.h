@@ -79,7 +79,12 @@ public:
     Solver(const Solver&) = delete;
     Solver& operator=(const Solver&) = delete;
 
+    // A variable, perhaps one released before.
     Variable newVariable();
+    // Gives variables back once no constraint names them (their edits end with them): their
+    // numbers go to the next new variables and constraints, so that a solver that sees items come
+    // and go all day stays the size of what it holds at once.
+    void releaseVariables(const std::vector<Variable>& variables);
     // The variable's value in the current solution (0 for variables no constraint mentions).
     double value(Variable v) const;
 
@@ -108,6 +113,8 @@ public:
 
     std::size_t constraintCount() const;
     std::size_t rowCount() const;
+    // The symbols numbered so far (variables and the constraints' own), in use or free for reuse.
+    std::size_t symbolCount() const;
 
     struct Impl;
 

@@ -790,17 +790,25 @@ void LayoutEngine::sync() {
         needItem(c->firstItemPointer());
         if (c->secondAttribute() != NSLayoutAttribute::notAnAttribute) needItem(c->secondItemPointer());
     }
+    // The variables of items that left go back to the solver once their constraints have gone,
+    // for the views that come next: a window sees screens come and go all day.
+    std::vector<layout::Variable> released;
     for (auto it = items_.begin(); it != items_.end();) {
         if (!needed.count(it->first) || !present.count(it->first)) {
+            const Item& gone = it->second;
             for (layout::Variable v :
-                 {it->second.vars.x, it->second.vars.y, it->second.vars.w, it->second.vars.h})
-                if (v.valid() && v.id < varItem_.size()) varItem_[v.id] = nullptr;
+                 {gone.vars.x, gone.vars.y, gone.vars.w, gone.vars.h, gone.contentW, gone.contentH}) {
+                if (!v.valid()) continue;
+                if (v.id < varItem_.size()) varItem_[v.id] = nullptr;
+                released.push_back(v);
+            }
             dropItem(it->second);
             it = items_.erase(it);
         } else {
             ++it;
         }
     }
+    solver_.releaseVariables(released);
     // Parents before children, so that autoresizing finds its superview's variables.
     std::vector<UIView*> order{root_};
     for (std::size_t i = 0; i < order.size(); ++i) {

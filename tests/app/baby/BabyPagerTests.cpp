@@ -106,13 +106,13 @@ TEST_F(BabyPager, OpensOnTheSelectedBabyAndSwipesWithoutWrapping) {
     EXPECT_EQ(pager->titleLabel()->text(), "Ben");
     EXPECT_TRUE(host.isShowing("Page of Ben"));
     EXPECT_TRUE(host.isShowing("Ben")) << "the page's item stands in the pager's bar";
-    // The pager never writes the selection.
+    // The baby swiped to becomes the member's selected baby.
     swipe(200);
     EXPECT_EQ(pager->pageIndex, 2);
     EXPECT_EQ(pager->pageControl->currentPage(), 2);
     EXPECT_EQ(title(pager), "Page of Cleo");
     EXPECT_TRUE(host.isShowing("Cleo"));
-    EXPECT_EQ(AuthenticationContext::shared().selectedBabyId(), 2);
+    EXPECT_EQ(AuthenticationContext::shared().selectedBabyId(), 3);
     swipe(200);
     EXPECT_EQ(pager->pageIndex, 2) << "no page after the last";
     swipe(-200);

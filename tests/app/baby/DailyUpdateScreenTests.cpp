@@ -108,7 +108,7 @@ TEST_F(BabyTabs, TheUpdateTabShowsEachTwinsLatestEntry) {
     swipe(-60, 40);
     EXPECT_EQ(updates->pageIndex, 1);
     EXPECT_TRUE(host->isShowing("Noah Hart"));
-    EXPECT_EQ(AuthenticationContext::shared().selectedBabyId(), std::nullopt);
+    EXPECT_EQ(AuthenticationContext::shared().selectedBabyId(), idOf("Noah Hart"));
 }
 
 TEST_F(BabyTabs, TheSelectedBabyOpensANewPagerAndTheOtherTabsPageTheSameBabies) {

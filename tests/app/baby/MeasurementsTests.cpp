@@ -7,6 +7,7 @@
 #include "foundation/dispatch/RunLoop.h"
 #include "foundation/time/DeviceSettingsGuard.h"
 #include "host/HeadlessHost.h"
+#include "kits/banners/GSMessage.h"
 #include "tests/support/AppEnvironment.h"
 #include "tests/support/RecordingServer.h"
 #include "uikit/controllers/UINavigationController.h"
@@ -331,15 +332,23 @@ TEST_F(MeasurementsScreen, EveryChartDrawsItsLineBetweenItsPoints) {
     }
 }
 
-TEST_F(MeasurementsScreen, AFailedSeriesIsOnlyPrinted) {
+// A series that does not come leaves its section empty, and the screen says so once, as the daily
+// update and the care team say theirs, however many series failed.
+TEST_F(MeasurementsScreen, AFailedSeriesLeavesItsSectionEmptyAndIsSaidOnce) {
     server.reply("POST", "/m/api/baby/weight", Reply{500, "{}"});
     server.reply("POST", "/m/api/baby/height", Reply{200, "[1, 2]"});
+    server.reply("POST", "/m/api/baby/head_circumference", Reply{200, "<html><body>Bad gateway</body></html>", "text/html"});
+    GSMessage::clearHistory();
     auto screen = make();
     screen->baby->setBabyId(std::nullopt);
     show(screen);
     ASSERT_TRUE(server.waitForRequests(3));
-    RunLoop::main().runUntil([&] { return console.str().find("height") != std::string::npos; }, 10);
+    RunLoop::main().runUntil([&] { return console.str().find("head_circumference") != std::string::npos; }, 10);
     RunLoop::main().runFor(0.05);
+    ASSERT_TRUE(GSMessage::shown(*screen)) << "no word of it";
+    EXPECT_EQ(GSMessage::shown(*screen)->text(), "Could not fetch measurements");
+    EXPECT_EQ(GSMessage::shown(*screen)->type(), GSMessageType::error);
+    EXPECT_EQ(GSMessage::history().size(), 1u);
     EXPECT_FALSE(screen->weightChart);
     EXPECT_FALSE(screen->heightChart);
     EXPECT_EQ(screen->weightTitle, "Weight");

@@ -14,6 +14,7 @@
 #include "Views/RoundedSectionHeaderView.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "host/HeadlessHost.h"
+#include "kits/banners/GSMessage.h"
 #include "tests/support/AppEnvironment.h"
 #include "tests/support/RecordingServer.h"
 #include "tests/support/session/SessionReset.h"
@@ -204,6 +205,96 @@ TEST_F(ReplyShapesTest, TheRecommendedPageShowsWhatItHasWithoutASecurityCodeAndA
     EXPECT_EQ(std::any_cast<std::string>(sheet->activityItems()[0]), server.base() + "/content/education/12");
     EXPECT_EQ(sheet->stringValue("subject"), "Expressing breast milk");
     EXPECT_EQ(cw::education::makeEducationShare(std::nullopt, std::nullopt).items.size(), 0u);
+}
+
+// The recommended and bookmarked pages say when their content does not come, as the categories
+// page does: a reply that is no JSON, and one cut short.
+TEST_F(ReplyShapesTest, TheRecommendedAndBookmarkedPagesSayWhenTheirContentDoesNotCome) {
+    server.reply("GET", "/m/api/content/education/categories.json",
+                 Reply{200, json{{"new_data", {category(1, "Feeding", "/static-files/images/feeding.png")}}}.dump()});
+    const Reply broken[] = {Reply{200, "<html><body>Bad gateway</body></html>", "text/html"},
+                            Reply{200, R"({"data": [{"section": "Feeding", "conte)"}};
+    for (const bool bookmarked : {false, true}) {
+        for (const Reply& reply : broken) {
+            SCOPED_TRACE(std::string(bookmarked ? "bookmarked: " : "recommended: ") + reply.body);
+            server.reply("POST", bookmarked ? "/m/api/content/education/bookmarked" : "/m/api/content/education/recommended",
+                         reply);
+            GSMessage::clearHistory();
+            auto page = std::make_shared<RecommendedEducationCenterController>(bookmarked);
+            push(page);
+            ASSERT_TRUE(waitFor([&] { return GSMessage::shown(*page) != nullptr; })) << "no word of it";
+            EXPECT_EQ(GSMessage::shown(*page)->text(), "Unexpected error. Please try again.");
+            EXPECT_EQ(GSMessage::shown(*page)->type(), GSMessageType::error);
+            EXPECT_EQ(page->tableView()->numberOfSections(), 0);
+            app->navigation->popViewController(false);
+            host->settle();
+        }
+    }
+}
+
+// A bookmark the server refuses is said in a banner that stays readable over the page's sections,
+// however the table lays them out again while it shows.
+TEST_F(ReplyShapesTest, ABookmarkRefusedIsSaidInABannerOverTheSections) {
+    // Without a security code the page keeps the sections it is given: coming back from the
+    // bookmark's sheet asks for no list whose answer could bring a banner of its own.
+    signIn(false);
+    server.reply("GET", "/m/api/content/education/categories.json",
+                 Reply{200, json{{"new_data", {category(1, "Feeding", "/static-files/images/feeding.png")}}}.dump()});
+    auto page = std::make_shared<RecommendedEducationCenterController>(false);
+    std::vector<std::shared_ptr<FeedResponse>> items;
+    for (std::int64_t id : {12, 13, 14}) {
+        auto item = std::make_shared<FeedResponse>();
+        item->cardId = id;
+        item->cardTitle = "Article " + std::to_string(id);
+        item->contentURL = "/content/education/" + std::to_string(id);
+        items.push_back(item);
+    }
+    page->sections = {RecommendedSection{"Feeding", items}, RecommendedSection{"Breathing", {}}};
+    page->sectionExpanded = {true, false};
+    push(page);
+    ASSERT_TRUE(settleUntil([&] { return host->isShowing("Article 13"); }));
+
+    server.reply("POST", "/m/api/content/bookmark_card", Reply{500, R"({"message":"boom"})"});
+    GSMessage::clearHistory();
+    auto cell = std::dynamic_pointer_cast<RecommendedFeedTableViewCell>(page->tableView()->cellForRow({0, 0}));
+    ASSERT_TRUE(cell);
+    ASSERT_TRUE(host->tap(cell->bookmarkButton()));
+    ASSERT_TRUE(host->pickAlertAction("Bookmark"));
+    ASSERT_TRUE(waitFor([&] { return GSMessage::shown(*page) != nullptr; }));
+    auto banner = GSMessage::shown(*page);
+    EXPECT_EQ(banner->text(), "Unexpected error. Please try again.");
+    EXPECT_EQ(GSMessage::history().size(), 1u);
+    // The table lays its sections out again (a finger moves it a little and back).
+    host->settle();
+    ASSERT_TRUE(host->scroll(page->tableView(), {0, -20}));
+    ASSERT_TRUE(host->scroll(page->tableView(), {0, 20}));
+    host->settle();
+    ASSERT_TRUE(GSMessage::shown(*page));
+    auto touched = host->viewUnderFinger(host->tapPointOf(*banner->textLabel()));
+    bool onBanner = false;
+    for (UIView* v = touched.get(); v; v = v->superviewPointer())
+        if (v == banner.get()) onBanner = true;
+    EXPECT_TRUE(onBanner) << "the banner is covered by " << (touched ? touched->className() : std::string("nothing"));
+}
+
+// The categories page, the library's middle tab, says the same when its list does not come,
+// rather than staying blank.
+TEST_F(ReplyShapesTest, TheCategoriesPageSaysWhenItsListDoesNotCome) {
+    const Reply broken[] = {Reply{200, "<html><body>Bad gateway</body></html>", "text/html"},
+                            Reply{200, R"({"new_data": [{"id": 1, "name": "Feed)"}};
+    for (const Reply& reply : broken) {
+        SCOPED_TRACE(reply.body);
+        server.reply("GET", "/m/api/content/education/categories.json", reply);
+        GSMessage::clearHistory();
+        auto page = std::make_shared<CategoriesEducationController>();
+        push(page);
+        ASSERT_TRUE(waitFor([&] { return GSMessage::shown(*page) != nullptr; })) << "no word of it";
+        EXPECT_EQ(GSMessage::shown(*page)->text(), "Unexpected error. Please try again.");
+        EXPECT_EQ(GSMessage::shown(*page)->type(), GSMessageType::error);
+        EXPECT_EQ(page->tableView()->numberOfRows(0), 0);
+        app->navigation->popViewController(false);
+        host->settle();
+    }
 }
 
 TEST_F(ReplyShapesTest, TheCategoriesFollowTheKeysOfEachReply) {

@@ -12,9 +12,12 @@
 #include "foundation/time/Locale.h"
 #include "App/Notifications/NotificationNames.h"
 #include "host/HeadlessHost.h"
+#include "kits/banners/GSMessage.h"
 #include "tests/app/feed/FeedPictures.h"
 #include "tests/support/AppEnvironment.h"
+#include "tests/support/Gate.h"
 #include "tests/support/RecordingServer.h"
+#include "tests/support/ShortTimeOut.h"
 #include "tests/support/app/AppTestSupport.h"
 #include "uikit/controllers/UIActivityViewController.h"
 #include "uikit/controllers/UINavigationController.h"
@@ -362,6 +365,50 @@ TEST_F(FeedRulesTest, SharingACardOffersTheGreetingAndItsTextUnderASubjectByItsK
     EXPECT_EQ(events[1]["screen_name"], "PostDetailsViewScreen");
     EXPECT_EQ(events[1]["event_details"]["postContent"], true);
     EXPECT_EQ(events[1]["event_details"]["shareContentText"], "New in the library---");
+}
+
+// A feed that does not come says so, as the other screens that load do: a reply that is no JSON,
+// one cut short, and one that never comes (a single time-out: the request is not sent into a second
+// one). The spinner stops each time.
+TEST_F(FeedRulesTest, AFeedThatDoesNotComeSaysSoAfterOneTry) {
+    auto held = std::make_shared<Gate>();
+    struct OpenAtEnd {
+        std::shared_ptr<Gate> gate;
+        ~OpenAtEnd() { gate->open(); }
+    } openAtEnd{held};
+    struct Case {
+        const char* what;
+        std::optional<Reply> reply; // none: the answer never comes
+    };
+    const Case cases[] = {
+        {"a reply that is no JSON", Reply{200, "<html><body>Bad gateway</body></html>", "text/html"}},
+        {"a reply cut short", Reply{200, R"({"data": {"posts": [{"id": 4, "post_te)"}},
+        {"no reply at all", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        server.clearRequests();
+        GSMessage::clearHistory();
+        if (c.reply) {
+            server.reply("POST", "/m/api/content/", *c.reply);
+            server.setHandler(nullptr);
+        } else {
+            server.setHandler([held](const RecordedRequest& request, httplib::Response&) {
+                if (request.path == "/m/api/content/") held->wait();
+            });
+        }
+        std::shared_ptr<FeedViewController> feed;
+        {
+            ShortTimeOut slowWard(1.0);
+            feed = openFeed();
+        }
+        ASSERT_TRUE(waitFor([&] { return GSMessage::shown(*feed) != nullptr; })) << "no word of it";
+        EXPECT_EQ(GSMessage::shown(*feed)->text(), "Unexpected error. Please try again.");
+        EXPECT_EQ(GSMessage::shown(*feed)->type(), GSMessageType::error);
+        EXPECT_FALSE(feed->feedActivityIndicator.lock()->isAnimating());
+        EXPECT_EQ(server.requestsAt("/m/api/content/").size(), 1u);
+        EXPECT_TRUE(server.requestsAt("/m/api/tokens/").empty());
+    }
 }
 
 } // namespace

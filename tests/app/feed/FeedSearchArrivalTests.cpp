@@ -1,5 +1,6 @@
-// A search typed while the feed is still on its way: the application in the headless host, signed
-// in, against a recording server that holds the feed's reply until the test lets it go.
+// The feed while it is still on its way, in the application in the headless host, signed in,
+// against a recording server that holds the feed's reply until the test lets it go: a search typed
+// meanwhile, and trips to the background and back.
 
 #include "App/AppDelegate.h"
 #include "App/MainViewController.h"
@@ -64,6 +65,14 @@ protected:
             10);
     }
 
+    // The fetches the screen heard the cards of, by the usage events they sent.
+    std::size_t refreshes() const {
+        std::size_t count = 0;
+        for (const auto& request : server.requestsAt("/m/api/analytics/"))
+            count += request.json()["event_details"].contains("feedViewContentRefreshSuccess") ? 1 : 0;
+        return count;
+    }
+
     // Before the server: it outlives every request the server may still be holding at it.
     Gate feedReply;
     RecordingServer server;
@@ -111,6 +120,63 @@ TEST_F(FeedSearchArrivalTest, ASearchTypedBeforeTheCardsArriveRunsAgainWhenTheyA
     ASSERT_TRUE(host->deleteBackward(4));
     EXPECT_FALSE(host->isShowing("Found 3 Results for \"CPAP\""));
     EXPECT_EQ(feed()->currentFeedData().size(), feed()->filteredData.size());
+}
+
+using FeedOnItsWayTest = FeedSearchArrivalTest;
+
+// Quick trips to the background and back while the feed is on its way: each return asks for the
+// cards, and all of them are answered by the one request already on its way.
+TEST_F(FeedOnItsWayTest, ReturnsToTheForegroundWhileTheFeedIsOnItsWayAskTheServerOnce) {
+    server.reply(
+        "POST", "/m/api/content/",
+        Reply{200, feedOf({article(1, "2019-03-05T10:00:00.000+0000", "Breathing support", "CPAP"),
+                           article(2, "2019-03-05T09:00:00.000+0000", "Kangaroo care", "Skin to skin")})});
+    host->launch(app);
+    host->settle();
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return server.requestCount("/m/api/content/") == 1; }, 10));
+    for (int trip = 0; trip < 3; ++trip) {
+        host->enterBackground();
+        host->enterForeground();
+    }
+    host->settle();
+    EXPECT_FALSE(host->isShowing("Breathing support"));
+
+    // Each of the four asks hears the cards: the launch's and the three returns'.
+    feedReply.open();
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return refreshes() == 4; }, 10));
+    host->settle();
+    EXPECT_TRUE(host->isShowing("Breathing support"));
+    EXPECT_TRUE(host->isShowing("Kangaroo care"));
+    EXPECT_EQ(server.requestCount("/m/api/content/"), 1u);
+}
+
+// A pull asks for the cards of now, not for those of a request sent before it: the list shows them
+// at once, and the screen's earlier ask hears them too rather than the older cards later.
+TEST_F(FeedOnItsWayTest, APullWhileTheFeedIsOnItsWayShowsTheCardsOfNow) {
+    // The launch's request goes with the stored token and is held, the pull's with a new one.
+    server.setHandler([held = &feedReply](const RecordedRequest& request, httplib::Response& response) {
+        if (request.path != "/m/api/content/") return;
+        const bool launch = request.header("X-Access-Token") == "a";
+        response.set_content(
+            feedOf(nlohmann::json::array(
+                {launch ? article(1, "2019-03-05T10:00:00.000+0000", "Yesterday's news", "Older")
+                        : article(2, "2019-03-06T10:00:00.000+0000", "Today's news", "Newer")})),
+            "application/json");
+        if (launch) held->wait();
+    });
+    host->launch(app);
+    host->settle();
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return server.requestCount("/m/api/content/") == 1; }, 10));
+    AuthenticationContext::shared().setOAuthToken("b");
+
+    ASSERT_TRUE(host->scroll(feed()->tableView, {0, 60}));
+    host->settle();
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return refreshes() == 2; }, 10));
+    host->settle();
+    EXPECT_FALSE(feed()->pullRefreshIndicator->isAnimating());
+    EXPECT_TRUE(host->isShowing("Today's news"));
+    EXPECT_FALSE(host->isShowing("Yesterday's news"));
+    EXPECT_EQ(server.requestCount("/m/api/content/"), 2u);
 }
 
 } // namespace

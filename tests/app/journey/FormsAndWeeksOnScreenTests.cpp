@@ -22,6 +22,32 @@ protected:
     MilestoneFormOnASmallPhone() { screenSize = {320, 568}; }
 };
 
+class TimelineOnASmallPhone : public JourneyDemoTest {
+protected:
+    TimelineOnASmallPhone() { screenSize = {320, 568}; }
+
+    // Whether a finger on the title meets the milestone's own row: the title stands in the list's
+    // open part (not under the add button below it) and what the finger touches there is the row.
+    // Titles out of sight pass.
+    ::testing::AssertionResult fingerMeetsRow(const JourneyViewController& timeline, const std::string& title) const {
+        auto label = host->findByText(title);
+        auto row = rowShowing(timeline, title);
+        auto table = timeline.tableView.lock();
+        auto add = timeline.addButton.lock();
+        if (!label || !row || !table || !add) return ::testing::AssertionSuccess();
+        const auto window = host->window();
+        const CGPoint at = host->tapPointOf(*label);
+        const CGRect list = inWindow(*table, *window);
+        if (at.y <= list.minY() || at.y >= std::min(list.maxY(), inWindow(*add, *window).minY()))
+            return ::testing::AssertionSuccess();
+        auto touched = host->viewUnderFinger(at);
+        for (UIView* v = touched.get(); v; v = v->superviewPointer())
+            if (v == row.get()) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "\"" << title << "\" at y " << at.y << " is covered by "
+                                             << (touched ? touched->className() : std::string("nothing"));
+    }
+};
+
 } // namespace
 
 TEST_F(JourneyDemoTest, TheMilestoneDateBeingEditedStandsClearOfItsWheelAndTheWheelsRowsStayInIt) {
@@ -90,6 +116,38 @@ TEST_F(JourneyDemoTest, AWeekOpenedLowOnTheScreenShowsItsFirstMilestone) {
     for (UIView* v = touched.get(); v; v = v->superviewPointer())
         if (v == row.get()) inRow = true;
     EXPECT_TRUE(inRow) << "covered by " << touched->className();
+}
+
+// A week with more milestones than the small screen shows keeps its card whole as the list moves
+// under a finger: its closed bottom stays below its last milestone instead of floating over the
+// ones in between, and its title stays above its first.
+TEST_F(TimelineOnASmallPhone, AWeekTallerThanTheScreenKeepsItsCardWholeAsTheListMoves) {
+    auto timeline = openTimeline("Olivia Hart");
+    ASSERT_TRUE(timeline);
+    // The older weeks' titles lie under the add button: their chevrons, beside it, open them. The
+    // second week, opened first, brings the first into view.
+    auto second = header(*timeline, 2);
+    ASSERT_TRUE(second && second->titleLabel() && second->titleLabel()->text() == "Week 2");
+    ASSERT_TRUE(host->tap(second->button()));
+    ASSERT_TRUE(waitForText("Grandma Ruth came"));
+    auto oldest = header(*timeline, 3);
+    ASSERT_TRUE(oldest && oldest->titleLabel() && oldest->titleLabel()->text() == "Week 1");
+    ASSERT_TRUE(host->tap(oldest->button()));
+    ASSERT_TRUE(waitForText("My first feed"));
+    auto table = timeline->tableView.lock();
+    ASSERT_TRUE(table);
+    const std::vector<std::string> week{"Arrived in the NICU", "First time holding me", "My first feed",
+                                        "First kangaroo care"};
+    const CGRect list = inWindow(*table, *host->window());
+    const CGFloat middle = list.midX();
+    for (int move = 0; move < 6; ++move) {
+        SCOPED_TRACE("after " + std::to_string(move) + " moves of the finger");
+        for (const auto& title : week)
+            EXPECT_TRUE(fingerMeetsRow(*timeline, title));
+        // A slow finger moves the list up a little, then back down at the end.
+        const CGFloat by = move < 4 ? -30 : 45;
+        ASSERT_TRUE(host->drag({middle, list.midY()}, {middle, list.midY() + by}, 20));
+    }
 }
 
 } // namespace cw::journeytest

@@ -69,7 +69,7 @@ protected:
     // The cell of the row showing `label` in the timeline (none when no shown row has it).
     static std::shared_ptr<UITableViewCell> rowShowing(const JourneyViewController& timeline, const std::string& label);
     // Scrolls the timeline, as a finger does, until the row showing `label` stands clear of its
-    // week's header (which floats over the rows) and of the add button; false when it never does.
+    // week's header and of the add button; false when it never does.
     bool revealRow(const JourneyViewController& timeline, const std::string& label);
     // A picture of the window, named `name`.png, in the directory CW_SCREENSHOT_DIR names
     // (scripts/screenshots gives docs/screens), else in the test's own directory.

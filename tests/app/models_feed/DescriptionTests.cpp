@@ -84,6 +84,13 @@ TEST(FeedDescription, TabsAndEmptyDescriptions) {
     auto broken = cardWith("<ul><li>one<li>two</ul");
     ASSERT_TRUE(broken->computeAttributedDescription());
     EXPECT_EQ(broken->computeAttributedDescription()->string(), "\u2022  one\n\u2022  two");
+
+    // A description that would become more than any article (a reply's one text of sixty thousand
+    // paragraphs) shows none rather than taking the phone's memory.
+    std::string paragraphs;
+    for (int i = 0; i < 60'000; ++i)
+        paragraphs += "<p>x</p>";
+    EXPECT_FALSE(cardWith(paragraphs)->computeAttributedDescription());
 }
 
 TEST(FeedDescription, RenderedFromTwoThreadsGivesOneInstance) {

@@ -70,7 +70,8 @@ TEST(RecommendedSections, InTheServersKeyOrder) {
                                 "C": [{"id": 4}], "Empty": [], "Bad": [{"id": 5}, 6], "Text": "x"})");
     const auto sections =
         RecommendedSection::sections(both, {"A", "B", "Empty", "Bad", "Text", "Missing", "A"});
-    EXPECT_EQ(titles(sections), (std::vector<std::string>{"A", "B", "Empty", "A"}));
+    // A key named again gives no second section: it stands where it was first named.
+    EXPECT_EQ(titles(sections), (std::vector<std::string>{"A", "B", "Empty"}));
     ASSERT_EQ(sections[0].feedItems.size(), 1u);
     EXPECT_EQ(sections[0].feedItems[0]->cardTitle, "Feeding");
     EXPECT_EQ(sections[0].feedItems[0]->cardType, CardType::educationContent);
@@ -78,11 +79,26 @@ TEST(RecommendedSections, InTheServersKeyOrder) {
     EXPECT_EQ(sections[1].feedItems[0]->cardId, 2);
     EXPECT_EQ(sections[1].feedItems[1]->cardId, 3);
     EXPECT_TRUE(sections[2].feedItems.empty());
-    // A key named twice gives two sections of their own cards.
-    EXPECT_NE(sections[0].feedItems[0], sections[3].feedItems[0]);
 
     EXPECT_TRUE(RecommendedSection::sections(both, {}).empty());
     EXPECT_TRUE(RecommendedSection::sections(parseJSON("[]"), {"A"}).empty());
+}
+
+// A reply that names one section thousands of times costs its cards once, not once per name.
+TEST(RecommendedSections, ASectionNamedOverAndOverIsReadOnce) {
+    std::string cards;
+    for (int i = 1; i <= 100; ++i)
+        cards += (i > 1 ? "," : "") + std::string(R"({"id": )") + std::to_string(i) + "}";
+    const JSON content = parseJSON(R"({"Feeding": [)" + cards + R"(], "Sleep": [{"id": 500}]})");
+    std::vector<std::string> order(10'000, "Feeding");
+    order.insert(order.begin() + 5000, "Sleep");
+
+    const auto sections = RecommendedSection::sections(content, order);
+    EXPECT_EQ(titles(sections), (std::vector<std::string>{"Feeding", "Sleep"}));
+    std::size_t built = 0;
+    for (const auto& section : sections)
+        built += section.feedItems.size();
+    EXPECT_EQ(built, 101u);
 }
 
 TEST(BookmarkRecord, WholeNumbersOnly) {

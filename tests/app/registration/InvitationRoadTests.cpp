@@ -197,6 +197,38 @@ TEST_F(InvitationRoad, SarahRegistersWithHerPhotoAndMiasCorrectedBirthDateAfterH
     EXPECT_GE(formLoads, 3) << "the security code screen once, the form each time it showed";
 }
 
+// On the phone the mother just logged out of, Sarah checks her invitation code, goes to her mail for
+// her password (the application to the background and back) and then signs up. Coming back to the
+// front sends nothing in the mother's name, so nothing is refused and no renewal logs anybody out
+// again: the proof of Sarah's code stays with the device, and she joins the family that invited her.
+TEST_F(InvitationRoad, SarahWhoWentToHerMailBetweenHerCodeAndHerSignUpJoinsTheFamilyThatInvitedHer) {
+    demo->answerFeedQuestions();
+    launch();
+    signIn("demo@cradleway.test", "cradleway-demo");
+    ASSERT_TRUE(waitFor([&] { return showsMainInterface(); }));
+    ASSERT_TRUE(host->tapIdentifier("hamburgerButton"));
+    ASSERT_TRUE(host->tapText("Logout"));
+    ASSERT_TRUE(host->pickAlertAction("OK"));
+    ASSERT_TRUE(waitForText("Log In"));
+
+    ASSERT_TRUE(openSarahsForm());
+    host->enterBackground();
+    host->enterForeground();
+    host->settle();
+    typeInto("passwordTextField", "sarah-2019");
+    ASSERT_TRUE(findMia());
+    ASSERT_TRUE(host->tapText("Continue"));
+    ASSERT_TRUE(host->tapText("No"));
+    ASSERT_TRUE(waitFor([&] { return showsMainInterface(); })) << "no session started";
+
+    std::vector<std::string> babies;
+    for (const auto& b : AuthenticationContext::shared().babies())
+        babies.push_back(b->fullName());
+    std::sort(babies.begin(), babies.end());
+    EXPECT_THAT(babies, ElementsAre("Mia Lopez", "Noah Hart", "Olivia Hart")) << "she joined no family";
+    EXPECT_EQ(queryInteger(*demo, "SELECT COUNT(*) FROM babies WHERE full_name = 'Mia Lopez'"), 1);
+}
+
 TEST_F(InvitationRoad, AFrenchDeviceShowsMiasDayInFrenchAndSendsTheDayTheServerReads) {
     DeviceSettingsGuard device("fr_FR", "Europe/Paris");
     launch();

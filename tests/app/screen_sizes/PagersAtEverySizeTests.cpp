@@ -58,24 +58,25 @@ protected:
         return all;
     }
 
-    // Each page of the pager is the screen's width, and a swipe back from the second twin (the baby
-    // the feed's header chose) reaches the first.
-    void expectThePagerPagesBackToTheFirstTwin(Tab at, const char* title) {
+    // Each page of the pager is the screen's width, and a swipe from the twin chosen last (on the
+    // feed's header or another tab) reaches the other one, who is then the chosen baby.
+    void expectThePagerPagesToTheOtherTwin(Tab at, const char* title, long chosen) {
         SCOPED_TRACE(title);
         ASSERT_TRUE(host->tapText(title));
         auto p = pager(at);
         ASSERT_TRUE(p);
         ASSERT_TRUE(waitSettling(*host, [&] { return p->babies && p->viewControllers.size() == 2; }));
-        EXPECT_EQ(p->pageIndex, 1) << "opens on the baby the header chose";
+        EXPECT_EQ(p->pageIndex, chosen) << "opens on the baby chosen last";
         EXPECT_EQ(p->pageViewController->view()->frame().size.width, width());
-        const auto shown = p->viewControllers[1]->view();
+        const auto shown = p->viewControllers[static_cast<std::size_t>(chosen)]->view();
         EXPECT_EQ(shown->frame().size.width, width());
         EXPECT_EQ(shown->convert(shown->bounds(), nullptr).origin.x, 0) << "the page fills the screen";
-        swipe(false, height() * 0.75);
-        EXPECT_EQ(p->pageIndex, 0) << "a swipe back reaches the first twin";
-        const auto first = p->viewControllers[0]->view();
-        EXPECT_EQ(first->frame().size.width, width());
-        EXPECT_EQ(first->convert(first->bounds(), nullptr).origin.x, 0);
+        swipe(chosen == 0, height() * 0.75);
+        const long other = 1 - chosen;
+        EXPECT_EQ(p->pageIndex, other) << "a swipe reaches the other twin";
+        const auto next = p->viewControllers[static_cast<std::size_t>(other)]->view();
+        EXPECT_EQ(next->frame().size.width, width());
+        EXPECT_EQ(next->convert(next->bounds(), nullptr).origin.x, 0);
     }
 
 private:
@@ -104,9 +105,9 @@ TEST_P(PagersAtEverySize, EveryPageIsTheScreensWidthASwipeReachesTheNextAndNothi
     EXPECT_TRUE(host->isShowing("Noah Hart"));
 
     // The tabs that page from baby to baby.
-    expectThePagerPagesBackToTheFirstTwin(update, "Update");
-    expectThePagerPagesBackToTheFirstTwin(team, "Team");
-    expectThePagerPagesBackToTheFirstTwin(journey, "Journey");
+    expectThePagerPagesToTheOtherTwin(update, "Update", 1);
+    expectThePagerPagesToTheOtherTwin(team, "Team", 0);
+    expectThePagerPagesToTheOtherTwin(journey, "Journey", 1);
 
     // The tutorial, from the menu's Settings: four pages a screen wide, its button on screen.
     ASSERT_TRUE(host->tapText("Home"));

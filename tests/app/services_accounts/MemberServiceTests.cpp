@@ -118,8 +118,7 @@ TEST_F(AccountsMemberTest, EmailCheckAndResetReadTheServersError) {
 }
 
 TEST_F(AccountsMemberTest, FailuresWithoutAReplyBodyStillReachTheCaller) {
-    // Nothing listens there: the request is parked, the token refresh fails as well, and the caller
-    // is told with the original error, which has no body.
+    // Nothing listens there: the caller is told with the error, which has no body.
     signIn(42, 9001);
     setServerURL("http://127.0.0.1:1");
     Outcome outcome;

@@ -5,6 +5,12 @@
 #include "foundation/device/UIDevice.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "net/AFURLResponseSerialization.h"
+#include "net/HTTPCookieStorage.h"
+#include "tests/support/Gate.h"
+
+#include <atomic>
+#include <cctype>
+#include <thread>
 
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -32,6 +38,66 @@ int refusedPort() {
     ::close(fd);
     return ntohs(address.sin_port);
 }
+
+// A server on a loopback port that reads each request whole and hangs up without a word, as a ward
+// network that drops the connection after the request went out.
+class HangingUpServer {
+public:
+    HangingUpServer() {
+        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), size);
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
+        port_ = ntohs(address.sin_port);
+        ::listen(listener_, 16);
+        thread_ = std::thread([this] { serve(); });
+    }
+    ~HangingUpServer() {
+        ::shutdown(listener_, SHUT_RDWR);
+        ::close(listener_);
+        thread_.join();
+    }
+    std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+    std::size_t connections() const { return connections_.load(); }
+
+private:
+    void serve() {
+        for (;;) {
+            const int connection = ::accept(listener_, nullptr, nullptr);
+            if (connection < 0) return;
+            readRequest(connection);
+            ++connections_;
+            ::close(connection);
+        }
+    }
+    // The head, then as many bytes of body as it announces.
+    static void readRequest(int connection) {
+        std::string read;
+        char buffer[4096];
+        std::size_t headEnd = std::string::npos;
+        std::size_t wanted = 0;
+        for (;;) {
+            if (headEnd != std::string::npos && read.size() >= headEnd + 4 + wanted) return;
+            const ssize_t got = ::recv(connection, buffer, sizeof buffer, 0);
+            if (got <= 0) return;
+            read.append(buffer, static_cast<std::size_t>(got));
+            if (headEnd == std::string::npos && (headEnd = read.find("\r\n\r\n")) != std::string::npos) {
+                std::string head = read.substr(0, headEnd);
+                for (char& ch : head) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+                if (const auto at = head.find("content-length:"); at != std::string::npos)
+                    wanted = std::stoul(head.substr(at + 15));
+            }
+        }
+    }
+
+    int listener_ = -1;
+    int port_ = 0;
+    std::atomic<std::size_t> connections_{0};
+    std::thread thread_;
+};
 
 TEST_F(HTTPClientTest, SendsClientAndTokenHeadersBelowTheServicePath) {
     signIn("access-1", "refresh-1");
@@ -123,6 +189,20 @@ TEST_F(HTTPClientTest, AuthDataAndImageAddresses) {
     ASSERT_TRUE(image);
     EXPECT_EQ(image->absoluteString(), base() + "/uploads/baby%20one.png");
     EXPECT_EQ(BaseHTTPService::serverURL(), base() + "/m/api/");
+
+    // A server that lives under a path of its own keeps it for pictures, as for requests; an
+    // address of its own stays as it is.
+    writeBundle({{"CFBundleIdentifier", "org.cradleway.tests"}, {"SERVER_URL", base() + "/nicu"}});
+    const std::pair<const char*, std::string> pictures[] = {
+        {"images/upload/baby one.png", base() + "/nicu/images/upload/baby%20one.png"},
+        {"/static-files/images/article_1.png", base() + "/nicu/static-files/images/article_1.png"},
+        {"https://pictures.example.org/a.png", "https://pictures.example.org/a.png"},
+    };
+    for (const auto& [path, address] : pictures) {
+        image = BaseHTTPService::imageURL(path);
+        ASSERT_TRUE(image) << path;
+        EXPECT_EQ(image->absoluteString(), address);
+    }
 }
 
 // Replays: three refused requests of each kind share one refresh and are sent again with its tokens.
@@ -191,33 +271,59 @@ TEST_F(HTTPClientTest, ReplayRefusedAgainReachesItsCallerAndALaterRefusalRefresh
     EXPECT_EQ(arrivalsAt("/m/api/tokens/").size(), 2u);
 }
 
-TEST_F(HTTPClientTest, RefreshRefusedByTheServerLogsOutAndFailsParkedRequests) {
+// A refused renewal ends the session, and the requests parked behind it end with it: their callers
+// belong to the session, so none hears anything, and nothing of the member stays in memory.
+TEST_F(HTTPClientTest, ARefreshRefusedByTheServerLogsOutAndItsParkedRequestsEndUnheard) {
     AuthenticationContext::shared().updateTokens(
         JSON::parse(R"({"tokens":{"access_token":"old","refresh_token":"old-r"}})").value());
     signIn("old", "old-r");
     setReply([](const Arrival&, httplib::Response& response) { response.status = 401; });
     BaseHTTPService service("feed");
-    std::vector<int> statuses;
-    service.get("a", JSON(), nullptr, nullptr,
-                [&](const Task& task, const NSError&) { statuses.push_back(statusOf(task)); });
-    runUntil([&] { return statuses.size() == 1; });
+    int heard = 0;
+    service.get(
+        "a", JSON(), nullptr, [&](const Task&, const std::optional<JSON>&) { ++heard; },
+        [&](const Task&, const NSError&) { ++heard; });
+    runUntil([&] { return arrivalsAt("/m/api/tokens/").size() == 1 && !RetryService::shared().isRefreshing(); });
+    RunLoop::main().runUntilIdle();
 
-    EXPECT_EQ(statuses[0], 401); // the original task
+    EXPECT_EQ(heard, 0);
     EXPECT_EQ(arrivalsAt("/m/api/feed/a").size(), 1u);
     auto& session = AuthenticationContext::shared();
     EXPECT_FALSE(session.oAuthToken());
     EXPECT_FALSE(session.oAuthRefreshToken());
-    EXPECT_TRUE(session.user()); // logout keeps the member in memory
+    EXPECT_FALSE(session.user());
     AuthenticationContext fresh;
     fresh.loadTokens();
     EXPECT_FALSE(fresh.oAuthToken());
 }
 
+// Signed out, a refused request has nothing to renew: its caller hears the 401 at once, and no
+// failed renewal logs anybody out (which would take the cookies with what the device proved).
+TEST_F(HTTPClientTest, ARequestSentWithoutASessionIsNeverRenewedAndLogsNobodyOut) {
+    auto delegate = std::make_shared<RecordingSessionDelegate>();
+    AuthenticationContext::shared().setDelegate(delegate);
+    HTTPCookieStorage::shared()->setCookiesFromResponse({"cw_client=proof; Path=/m/api; Max-Age=600"},
+                                                        base() + "/m/api/invite/check");
+    setReply([](const Arrival&, httplib::Response& response) { response.status = 401; });
+    std::optional<int> failedWith;
+    BaseHTTPService("notification").post("reset", JSON(nlohmann::json{{"user_id", 7}}), nullptr,
+                                         [&](const Task& task, const NSError&) { failedWith = statusOf(task); });
+    runUntil([&] { return failedWith.has_value(); });
+    RunLoop::main().runUntilIdle();
+
+    EXPECT_EQ(*failedWith, 401);
+    EXPECT_TRUE(arrivalsAt("/m/api/tokens/").empty());
+    EXPECT_EQ(delegate->ended, 0);
+    EXPECT_EQ(HTTPCookieStorage::shared()->cookies().size(), 1u);
+}
+
 // The server's own failure (5xx) says nothing about the tokens: the request fails and the member
-// stays signed in; a refusal (401) logs out and the session's delegate hears of it.
+// stays signed in; a refusal (401) logs out, the session's delegate hears of it, and the request
+// parked behind the renewal ends with the session.
 TEST_F(HTTPClientTest, ARefreshMeetingAServerErrorKeepsTheSessionWhereARefusalEndsIt) {
     for (const int status : {500, 502, 503, 599, 401, 403, 400}) {
         SCOPED_TRACE(status);
+        clearArrivals();
         auto delegate = std::make_shared<RecordingSessionDelegate>();
         auto& session = AuthenticationContext::shared();
         session.setDelegate(delegate);
@@ -230,10 +336,11 @@ TEST_F(HTTPClientTest, ARefreshMeetingAServerErrorKeepsTheSessionWhereARefusalEn
         std::optional<int> failedWith;
         service.get("a", JSON(), nullptr, nullptr,
                     [&](const Task& task, const NSError&) { failedWith = statusOf(task); });
-        runUntil([&] { return failedWith.has_value(); });
+        runUntil([&] { return arrivalsAt("/m/api/tokens/").size() == 1 && !RetryService::shared().isRefreshing(); });
+        RunLoop::main().runUntilIdle();
 
-        EXPECT_EQ(*failedWith, 401);
         const bool kept = status >= 500;
+        EXPECT_EQ(failedWith, kept ? std::optional(401) : std::nullopt);
         EXPECT_EQ(session.oAuthToken().has_value(), kept);
         EXPECT_EQ(delegate->ended, kept ? 0 : 1);
         AuthenticationContext stored;
@@ -260,6 +367,79 @@ TEST_F(HTTPClientTest, OutageParksTheRequestAndKeepsTheSession) {
               true);
     EXPECT_EQ(AuthenticationContext::shared().oAuthToken(), "kept");
     EXPECT_EQ(AuthenticationContext::shared().oAuthRefreshToken(), "kept-r");
+}
+
+// A request that got no answer may have been done. One that timed out is not sent into a second
+// time-out, and a POST, which changes data, is never sent twice: each reaches its caller at once.
+// Only a GET that lost its connection is asked again after a renewal, as a 401 is.
+TEST_F(HTTPClientTest, ARequestThatMayHaveBeenDoneIsNotSentAgain) {
+    enum class Send { get, post, multipart };
+    struct Case {
+        const char* what;
+        Send send;
+        bool connectionLost; // else the answer is held past the time-out
+        std::size_t sent;
+    };
+    const Case cases[] = {
+        {"a GET that timed out", Send::get, false, 1},
+        {"a POST that timed out", Send::post, false, 1},
+        {"a multipart POST that timed out", Send::multipart, false, 1},
+        {"a POST that lost its connection", Send::post, true, 1},
+        {"a multipart POST that lost its connection", Send::multipart, true, 1},
+        {"a GET that lost its connection", Send::get, true, 2},
+    };
+    // Held answers wait until the test ends; the server's handlers must not outlive it.
+    auto held = std::make_shared<cw::test::Gate>();
+    struct OpenAtEnd {
+        std::shared_ptr<cw::test::Gate> gate;
+        ~OpenAtEnd() { gate->open(); }
+    } openAtEnd{held};
+    setReply([held](const Arrival& arrival, httplib::Response& response) {
+        if (arrival.path == "/m/api/tokens/")
+            response.set_content(R"({"access_token":"access","refresh_token":"refresh"})", "application/json");
+        else
+            held->wait();
+    });
+    HangingUpServer hangingUp;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        clearArrivals();
+        writeBundle({{"CFBundleIdentifier", "org.cradleway.tests"},
+                     {"SERVER_URL", c.connectionLost ? hangingUp.base() : base()}});
+        signIn("access", "refresh");
+        const std::size_t connectionsBefore = hangingUp.connections();
+        BaseHTTPService service("content");
+        service.manager()->requestSerializer()->setTimeoutInterval(0.5);
+        std::vector<NSError> heard;
+        auto failure = [&](const Task&, const NSError& error) { heard.push_back(error); };
+        switch (c.send) {
+        case Send::get:
+            service.get("a", JSON(), nullptr, nullptr, failure);
+            break;
+        case Send::post:
+            service.post("a", JSON(nlohmann::json{{"comment", "Sleeping well"}}), nullptr, failure);
+            break;
+        case Send::multipart:
+            service.post(
+                "a", JSON(), [](AFMultipartFormData& form) { form.appendPartWithFileData({1, 2}, "p", "p.jpg", "image/jpeg"); },
+                nullptr, nullptr, failure);
+            break;
+        }
+        runUntil([&] { return !heard.empty() && !RetryService::shared().isRefreshing(); });
+        RunLoop::main().runUntilIdle();
+
+        ASSERT_EQ(heard.size(), 1u);
+        EXPECT_EQ(heard[0].domain, NSURLErrorDomain);
+        EXPECT_EQ(heard[0].code, c.connectionLost ? NSURLErrorNetworkConnectionLost : NSURLErrorTimedOut);
+        if (c.connectionLost) {
+            // The GET's renewal hangs up too: an outage, after which the parked GET fails.
+            EXPECT_EQ(hangingUp.connections() - connectionsBefore, c.sent);
+        } else {
+            EXPECT_EQ(arrivalsAt("/m/api/content/a").size(), c.sent);
+            EXPECT_TRUE(arrivalsAt("/m/api/tokens/").empty());
+        }
+        EXPECT_EQ(AuthenticationContext::shared().oAuthToken(), "access");
+    }
 }
 
 TEST_F(HTTPClientTest, ACancelledRequestIsNeitherParkedNorSentAgain) {

@@ -44,6 +44,7 @@ protected:
     void setReply(Handler handler);
     std::vector<Arrival> arrivals() const { return server_->requests(); }
     std::vector<Arrival> arrivalsAt(const std::string& path) const { return server_->requestsAt(path); }
+    void clearArrivals() { server_->clearRequests(); }
     // Refresh requests wait from now until releaseRefresh().
     void holdRefresh();
     void releaseRefresh();

@@ -109,7 +109,7 @@ TEST_F(SessionTest, RepliesOfTheWrongShapeChangeNothing) {
     EXPECT_TRUE(session.babies().empty());
 }
 
-TEST_F(SessionTest, LogoutKeepsOnlyTheSignInKeys) {
+TEST_F(SessionTest, LogoutKeepsOnlyTheSignInKeysAndNothingOfTheMemberInMemory) {
     auto& defaults = UserDefaults::standard();
     auto& session = AuthenticationContext::shared();
     session.login(parse(R"({"tokens":{"access_token":"A","refresh_token":"R"},
@@ -119,10 +119,12 @@ TEST_F(SessionTest, LogoutKeepsOnlyTheSignInKeys) {
     defaults.setObject("ada@example.org", "usernameKey");
     defaults.setObject("x", "question");
 
+    const auto generation = session.sessionGeneration();
     session.logout();
     EXPECT_EQ(session.tokens(), SessionTokens{});
-    EXPECT_TRUE(session.user());
-    EXPECT_EQ(session.selectedBabyId(), 3);
+    EXPECT_FALSE(session.user());
+    EXPECT_FALSE(session.selectedBabyId());
+    EXPECT_NE(session.sessionGeneration(), generation) << "what was sent in the session is of an ended one";
     const auto stored = defaults.persistentDomain();
     EXPECT_EQ(stored.size(), 3u);
     EXPECT_EQ(stored.at("touchIDKey"), PropertyListValue(false));

@@ -88,6 +88,7 @@ protected:
     void putCardInTheFeed(std::int64_t id) {
         auto card = std::make_shared<FeedResponse>();
         card->cardId = id;
+        card->cardType = CardType::educationContent;
         FeedDataStore::shared().setCachedFeed({card});
     }
     std::vector<nlohmann::json> eventDetails() const {
@@ -359,7 +360,7 @@ TEST_F(NotificationTest, TheTapIsReportedByTheKindOfNotificationWithTheIdsAsSent
     expectNothingElseSent();
 }
 
-TEST_F(NotificationTest, AfterLogoutATappedNotificationIsReportedButOpensNothingOnTheSignInFlow) {
+TEST_F(NotificationTest, AfterLogoutATappedNotificationIsReportedInNobodysNameAndOpensNothing) {
     launchSignedIn();
     putCardInTheFeed(5);
     ASSERT_TRUE(host->tapIdentifier("hamburgerButton"));
@@ -380,12 +381,19 @@ TEST_F(NotificationTest, AfterLogoutATappedNotificationIsReportedButOpensNothing
     EXPECT_THAT(app->mainViewController(), testing::IsNull()) << "the member's interface went with her";
     EXPECT_THAT(mainNavigation(), testing::IsNull());
 
-    // Both taps are still reported, the arrival too, and the count of the member still in memory
-    // is reset after each handler.
-    ASSERT_NO_FATAL_FAILURE(waitForRequests(6));
+    // Both taps are still reported, the arrival too, but in nobody's name: the member who signed
+    // out is not the device's any more. Nobody's count is reset, and coming back to the front
+    // resets none either.
+    host->enterBackground();
+    host->enterForeground();
+    ASSERT_NO_FATAL_FAILURE(waitForRequests(3));
     EXPECT_THAT(eventsOf("education_content"), SizeIs(2));
-    EXPECT_THAT(requestsAt(kReceived), SizeIs(1));
-    EXPECT_THAT(requestsAt(kReset), SizeIs(3));
+    ASSERT_THAT(requestsAt(kReceived), SizeIs(1));
+    EXPECT_FALSE(requestsAt(kReceived)[0].json().contains("user_id"));
+    for (const auto& event : requestsAt("/m/api/analytics/"))
+        EXPECT_FALSE(event.json().contains("user_id")) << event.body;
+    EXPECT_THAT(requestsAt(kReset), IsEmpty());
+    EXPECT_THAT(requestsAt("/m/api/tokens/"), IsEmpty()) << "nothing to renew without a session";
     expectNothingElseSent();
 }
 

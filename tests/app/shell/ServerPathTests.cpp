@@ -1,10 +1,13 @@
-// A server that lives under a path of its own ("https://host/nicu"): the article pages, and the
-// related items they link to, are asked for under it, as the requests of the API are.
+// A server that lives under a path of its own ("https://host/nicu"): the article pages, the related
+// items they link to, and the pictures (babies' photos, members' pictures, article cards) are asked
+// for under it, as the requests of the API are.
 
 #include "ShellFixture.h"
 
 #include "Controllers/Education/EducationContentWebViewController.h"
 #include "Controllers/Posts/FeedDetailWebViewController.h"
+#include "Models/BabyData.h"
+#include "Services/AuthenticationContext.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "kits/banners/GSMessage.h"
 #include "tests/support/app/AppTestSupport.h"
@@ -80,6 +83,37 @@ TEST_F(ServerPathTest, ArticlePagesAreAskedForUnderTheServersPathLikeItsRequests
     EXPECT_THAT(requestsAt("/nicu/content/education/7"), SizeIs(1));
     EXPECT_THAT(requestsAt("/content/education/7"), IsEmpty());
     EXPECT_FALSE(bannerShown(kLoadError));
+}
+
+TEST_F(ServerPathTest, PicturesAreAskedForUnderTheServersPathLikeItsRequests) {
+    storeSession(true, true, 41, "Maya Lind", "images/upload/maya.png");
+    auto olivia = std::make_shared<BabyData>("Olivia Hart", "2026-01-02", "2026-02-01", Gender::Female);
+    olivia->setBabyId(3);
+    olivia->setImageFile("images/upload/olivia.png");
+    AuthenticationContext().save(std::vector<std::shared_ptr<BabyData>>{olivia});
+    const nlohmann::json article = {{"id", 5},
+                                    {"card_title", "Holding your baby"},
+                                    {"card_description", "Skin to skin"},
+                                    {"card_media_type", "png"},
+                                    {"card_media", {"/static-files/images/article_5.png"}},
+                                    {"card_time", "2026-01-05T10:00:00.000+0000"}};
+    server.reply("POST", "/nicu/m/api/content/",
+                 Reply{200, nlohmann::json{{"data", {{"content", {article}}, {"posts", nlohmann::json::array()},
+                                                    {"daily_update", nlohmann::json::array()}}}}.dump()});
+    const char* const pictures[] = {"/images/upload/maya.png", "/images/upload/olivia.png",
+                                    "/static-files/images/article_5.png"};
+    for (const char* picture : pictures)
+        servePicture(std::string("/nicu") + picture, 0xFF2040C0);
+    launch();
+    host->settle();
+    ASSERT_TRUE(mainNavigation());
+    ASSERT_TRUE(host->tapIdentifier("hamburgerButton"));
+
+    for (const char* picture : pictures) {
+        EXPECT_TRUE(settleUntil([&] { return !requestsAt(std::string("/nicu") + picture).empty(); }))
+            << picture << " was not asked for under /nicu";
+        EXPECT_THAT(requestsAt(picture), IsEmpty());
+    }
 }
 
 } // namespace

@@ -9,9 +9,12 @@
 #include "Services/UserDefaults+NotificationSettings.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "foundation/defaults/Storage.h"
+#include "Services/BaseHTTPService.h"
 #include "net/HTTPCookieStorage.h"
 
 #include <gmock/gmock.h>
+
+#include <atomic>
 
 using ::testing::SizeIs;
 
@@ -50,7 +53,142 @@ bool renewalEnded() {
     return !RetryService::shared().isRefreshing();
 }
 
+// The member a request names: "user_id" of its JSON body or of its query; -1 for none.
+std::int64_t memberOf(const RecordedRequest& request) {
+    const auto body = request.json();
+    if (body.is_object() && body.contains("user_id")) {
+        const auto& id = body["user_id"];
+        if (id.is_number_integer()) return id.get<std::int64_t>();
+        if (id.is_string()) return std::stoll(id.get<std::string>());
+    }
+    if (auto id = request.param("user_id")) return std::stoll(*id);
+    return -1;
+}
+
 } // namespace
+
+// The mother's requests meet 401 and her renewal is slow; she logs out and the father signs in.
+// Whether her renewal's answer comes before his sign-in or after it, it is hers: it stores no token
+// on the signed-out device, replaces none of his, and her parked requests (her settings, her push
+// token, her resets) are never sent again, least of all under his session.
+TEST_F(ShellTest, HerRenewalHeldAcrossHerLogoutAndTheNextSignInLeavesTheNextSessionAlone) {
+    for (const bool answeredBeforeHeSignsIn : {true, false}) {
+        SCOPED_TRACE(answeredBeforeHeSignsIn ? "answered before he signs in" : "answered after he signed in");
+        restart();
+        storeSession(true, true);
+        OpenOnExit renewal{std::make_shared<Gate>()};
+        auto answered = std::make_shared<std::atomic<bool>>(false);
+        server.setHandler([gate = renewal.gate, answered](const RecordedRequest& request, httplib::Response& response) {
+            if (request.path == "/m/api/tokens/") {
+                gate->wait();
+                response.set_content(R"({"access_token":"renewed-access","refresh_token":"renewed-refresh"})",
+                                     "application/json");
+                answered->store(true);
+            } else if (request.header("X-Access-Token") == "stored-access") {
+                response.status = 401;
+                response.set_content(R"({"message":"Not authorised"})", "application/json");
+            }
+        });
+        launch();
+        host->settle();
+        ASSERT_TRUE(mainNavigation());
+        ASSERT_TRUE(RunLoop::main().runUntil([&] { return !requestsAt("/m/api/tokens/").empty(); }, 10));
+
+        ASSERT_TRUE(host->tapIdentifier("hamburgerButton"));
+        ASSERT_TRUE(host->tapText("Logout"));
+        ASSERT_TRUE(host->pickAlertAction("OK"));
+        ASSERT_TRUE(host->isShowing("Log In"));
+
+        // Her renewal's answer, and whatever it would set off, has come once a request sent after
+        // it has arrived.
+        const auto answer = [&] {
+            renewal.gate->open();
+            ASSERT_TRUE(RunLoop::main().runUntil([&] { return answered->load(); }, 10));
+            BaseHTTPService("sentinel").post("", JSON(), nullptr, nullptr);
+            ASSERT_TRUE(RunLoop::main().runUntil([&] { return !requestsAt("/m/api/sentinel/").empty(); }, 10));
+            RunLoop::main().runFor(0.1);
+        };
+        if (answeredBeforeHeSignsIn) {
+            ASSERT_NO_FATAL_FAILURE(answer());
+            EXPECT_FALSE(AuthenticationContext::shared().oAuthToken());
+            EXPECT_FALSE(UserDefaults::standard().stringForKey("token")) << "a token stored on a signed-out device";
+            EXPECT_FALSE(UserDefaults::standard().stringForKey("refreshToken"));
+        }
+        signInThroughTheScreen(signInReply(memberJSON(52, "Noah Berg", "noah@example.test"), "access-2"));
+        if (!answeredBeforeHeSignsIn) {
+            ASSERT_NO_FATAL_FAILURE(answer());
+        }
+        // His screens carry on with his session: a return to the front resets his count with his token.
+        host->enterBackground();
+        host->enterForeground();
+        ASSERT_TRUE(RunLoop::main().runUntil(
+            [&] {
+                for (const auto& reset : requestsAt("/m/api/notification/reset"))
+                    if (memberOf(reset) == 52) return true;
+                return false;
+            },
+            10));
+        RunLoop::main().runFor(0.1);
+
+        auto& session = AuthenticationContext::shared();
+        EXPECT_EQ(session.oAuthToken(), "access-2");
+        EXPECT_EQ(session.oAuthRefreshToken(), "refresh-access-2");
+        EXPECT_EQ(UserDefaults::standard().stringForKey("token"), "access-2");
+        for (const auto& request : server.requests()) {
+            const auto token = request.header("X-Access-Token");
+            EXPECT_NE(token, "renewed-access") << "sent again with her renewed tokens: " << request.path;
+            const std::int64_t member = memberOf(request);
+            if (member == 41) {
+                EXPECT_EQ(token, "stored-access") << "hers, sent again: " << request.path;
+            } else if (member == 52) {
+                EXPECT_EQ(token, "access-2") << request.path;
+            }
+        }
+        EXPECT_THAT(requestsAt("/m/api/tokens/"), SizeIs(1));
+    }
+}
+
+// Her notification settings are slow to come; she logs out and the father signs in, and his come
+// first. Hers, arriving last, are dropped: what is stored (and what his screen shows and saves) is
+// his.
+TEST_F(ShellTest, HerSettingsHeldAcrossHerLogoutAndTheNextSignInNeverBecomeHis) {
+    storeSession(true, true);
+    OpenOnExit hers{std::make_shared<Gate>()};
+    auto answered = std::make_shared<std::atomic<bool>>(false);
+    server.setHandler([gate = hers.gate, answered](const RecordedRequest& request, httplib::Response& response) {
+        if (request.path != "/m/api/member/notification/settings") return;
+        if (request.param("user_id") == "41") {
+            gate->wait();
+            response.set_content(R"({"post_notifications": false, "comment_notifications": true})", "application/json");
+            answered->store(true);
+        } else {
+            response.set_content(R"({"post_notifications": true, "comment_notifications": false})", "application/json");
+        }
+    });
+    launch();
+    host->settle();
+    ASSERT_TRUE(mainNavigation());
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return !requestsAt("/m/api/member/notification/settings").empty(); }, 10));
+    ASSERT_TRUE(host->tapIdentifier("hamburgerButton"));
+    ASSERT_TRUE(host->tapText("Logout"));
+    ASSERT_TRUE(host->pickAlertAction("OK"));
+
+    signInThroughTheScreen(signInReply(memberJSON(52, "Noah Berg", "noah@example.test"), "access-2"));
+    auto& defaults = UserDefaults::standard();
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return !commentNotifications(defaults); }, 10)) << "his settings";
+
+    hers.gate->open();
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return answered->load(); }, 10));
+    BaseHTTPService("sentinel").post("", JSON(), nullptr, nullptr);
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return !requestsAt("/m/api/sentinel/").empty(); }, 10));
+    RunLoop::main().runFor(0.1);
+    EXPECT_TRUE(postNotifications(defaults));
+    EXPECT_FALSE(commentNotifications(defaults));
+    const auto fetched = requestsAt("/m/api/member/notification/settings");
+    ASSERT_THAT(fetched, SizeIs(2));
+    for (const auto& request : fetched)
+        EXPECT_EQ(request.header("X-Access-Token"), request.param("user_id") == "41" ? "stored-access" : "access-2");
+}
 
 // The mother changed her password on another phone (or the renewal met some other refusal): the
 // first requests of the signed-in screens are refused, so is their renewal, and the sign-in screen

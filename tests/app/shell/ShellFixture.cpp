@@ -51,6 +51,8 @@ void ShellTest::restart() {
 void ShellTest::begin() {
     environment = std::make_unique<AppEnvironment>("cw-shell");
     prepareBundle(*environment, server.base(), "org.cradleway.shell-tests");
+    // An empty feed: one that is no feed at all has the feed say so over the bar.
+    server.reply("POST", "/m/api/content/", Reply{200, R"({"data":{"posts":[],"daily_update":[],"content":[]}})"});
     forgetSession();
     host = std::make_unique<cw::HeadlessHost>();
 }

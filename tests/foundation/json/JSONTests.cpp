@@ -218,6 +218,44 @@ TEST(JSONDecoding, DeepNestingIsRefusedNotACrash) {
     EXPECT_TRUE(JSON::parse("[\"" + std::string(1000, '[') + "\\\"\"]").ok());
 }
 
+// A reply costs what it decodes to: a few bytes per value, each kept as a value of its own. A text
+// of more values than any reply of the server holds is refused, whatever shape they take, before
+// they are all built.
+TEST(JSONDecoding, ARepliesValuesAreBoundedNotItsBytes) {
+    auto values = [](std::size_t count, std::string_view value) {
+        std::string text = "[";
+        for (std::size_t i = 0; i < count; ++i) {
+            if (i > 0) text += ',';
+            text += value;
+        }
+        return text + "]";
+    };
+    // The array itself is one value.
+    const std::size_t most = JSON::maxElements - 1;
+    for (std::string_view value : {"0", "{}", "[]", "\"\"", "null"}) {
+        auto fits = JSON::parse(values(most, value));
+        ASSERT_TRUE(fits.ok()) << value;
+        EXPECT_EQ(fits.value().count(), most);
+
+        auto tooMany = JSON::parse(values(most + 1, value));
+        EXPECT_FALSE(tooMany.ok()) << value;
+        EXPECT_EQ(tooMany.error().code, 3840);
+        EXPECT_EQ(tooMany.error().domain, "NSCocoaErrorDomain");
+        EXPECT_EQ(tooMany.error().userInfoString(NSDebugDescriptionErrorKey),
+                  "The data holds more than " + std::to_string(JSON::maxElements) + " values.");
+    }
+    // Members' values count, wherever they stand.
+    std::string object = "{";
+    for (std::size_t i = 0; i < JSON::maxElements; ++i)
+        object += (i > 0 ? ",\"" : "\"") + std::to_string(i) + "\":1";
+    EXPECT_FALSE(JSON::parse(object + "}").ok());
+
+    // A text broken before the limit still says where it is broken.
+    auto broken = JSON::parse("[1,2,x]");
+    EXPECT_NE(broken.error().userInfoString(NSDebugDescriptionErrorKey).value_or("").find("syntax error"),
+              std::string::npos);
+}
+
 TEST(JSONBuilding, SetAppendAndSerializeCompactly) {
     JSON body;
     body.set("full_name", "Ann").set("user_id", 12).set("ratio", 0.5).set("ok", true).set("none", nullptr);

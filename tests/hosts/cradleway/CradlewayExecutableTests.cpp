@@ -203,6 +203,8 @@ TEST_F(CradlewayExecutable, TalksToTheServerItIsGivenInsteadOfStartingOne) {
                  Reply{200, R"({"user": {"id": 7, "full_name": "Ada Quill", "email": "ada@example.test",
                                 "relationship": "Mother"},
                        "babies": [], "tokens": {"access_token": "a", "refresh_token": "r"}})"});
+    // An empty feed: one that is no feed at all has the feed say so over the bar.
+    server.reply("POST", "/m/api/content/", Reply{200, R"({"data":{"posts":[],"daily_update":[],"content":[]}})"});
     const auto script = writeScript("signin.txt", R"(tap #emailTextField
 type "ada@example.test"
 tap #passwordField

@@ -8,12 +8,14 @@
 #include "uikit/controllers/UIScreen.h"
 #include "uikit/graphics/UIGraphics.h"
 #include "tests/support/RecordingServer.h"
+#include "tests/support/Gate.h"
 #include "tests/support/ReleaseProbe.h"
 #include "tests/support/TempDirectory.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <fstream>
 
@@ -338,6 +340,62 @@ TEST(ImageData, SizesAreReadFromHeadersAndLimitsHold) {
     EXPECT_FALSE(decodePicture(Data{'G', 'I', 'F', '8', '9', 'a'}, &why));
     EXPECT_EQ(why, "not a PNG or JPEG picture");
     EXPECT_FALSE(declaredPixelSize(Data(jpeg.begin(), jpeg.begin() + 4)));
+}
+
+// A progressive JPEG keeps every coefficient of the picture until its last scan, whatever size it is
+// decoded to: a few hundred bytes declaring 7000 × 7000 pixels in CMYK would take 392 MB. Such a
+// picture is refused before that memory is taken; a progressive picture a camera or a web page
+// gives still decodes.
+TEST(ImageData, AJPEGTooCostlyToDecodeIsRefusedBeforeItsMemoryIsTaken) {
+    const Data hostile = test::withDeclaredSize(test::progressiveJPEG(16, 16, 4), 7000, 7000);
+    ASSERT_LT(hostile.size(), 4096u);
+    ASSERT_EQ(declaredPixelSize(hostile)->width, 7000);
+    std::string why;
+    EXPECT_FALSE(decodePicture(hostile, &why, 1334));
+    EXPECT_EQ(why, "JPEG: decoding it would take more than 96 MB");
+
+    const Data photo = test::progressiveJPEG(3000, 2000, 3);
+    auto image = decodePicture(photo, &why, 1334);
+    ASSERT_TRUE(image) << why;
+    EXPECT_EQ(image->pixelWidth(), 1334);
+    EXPECT_EQ(image->pixelHeight(), 889);
+}
+
+// Each picture decoding may hold tens of megabytes: a feed of large pictures decodes two at a time
+// while the others wait their turn, and every one of them still arrives.
+TEST_F(ImageLoaderTest, PicturesAreDecodedTwoAtATime) {
+    UIScreen::main().setSize({375, 667}, 2);
+    constexpr int kPictures = 8;
+    for (int i = 0; i < kPictures; ++i)
+        server.reply("GET", "/feed/" + std::to_string(i) + ".png",
+                     Reply{200, test::asText(pngOfTwoHalves(40 + i, 30, kRed, kBlue)), "image/png"});
+    test::Gate gate;
+    std::atomic<int> held{0};
+    ImageLoader::Configuration configuration{caches / "images"};
+    configuration.decodingBegins = [&] {
+        ++held;
+        gate.wait();
+    };
+    auto loader = std::make_unique<ImageLoader>(configuration);
+    std::vector<Outcome> outcomes(kPictures);
+    for (int i = 0; i < kPictures; ++i)
+        loader->retrieve(address("/feed/" + std::to_string(i) + ".png"), into(outcomes[i]));
+    // Every download is in and waits for a place: two decode (held at the gate), the rest wait. The
+    // two decoding threads may reach the gate a moment after the last download is in.
+    const bool queued =
+        RunLoop::main().runUntil([&] { return loader->decodingCount() == kPictures && held >= 2; }, 30);
+    RunLoop::main().runUntilIdle();
+    const int heldWhileQueued = held;
+    gate.open();
+    ASSERT_TRUE(queued);
+    EXPECT_EQ(heldWhileQueued, 2);
+    ASSERT_TRUE(RunLoop::main().runUntil([&] {
+        return std::all_of(outcomes.begin(), outcomes.end(), [](const Outcome& o) { return o.calls > 0; });
+    }, 60));
+    for (const auto& outcome : outcomes)
+        EXPECT_TRUE(outcome.image);
+    EXPECT_EQ(held, kPictures);
+    EXPECT_TRUE(RunLoop::main().runUntil([&] { return loader->decodingCount() == 0; }, 10));
 }
 
 TEST(CachesDirectory, FollowsXdgCacheHomeThenHome) {

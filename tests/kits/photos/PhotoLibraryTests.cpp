@@ -1,9 +1,13 @@
 #include "foundation/dispatch/RunLoop.h"
 #include "kits/photos/Photos.h"
+#include "tests/support/PictureBytes.h"
 #include "tests/support/TempDirectory.h"
 #include "uikit/controllers/UIImagePickerController.h"
+#include "uikit/controllers/UIScreen.h"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 namespace {
 
@@ -90,6 +94,35 @@ TEST(PhotoLibrary, APickedPictureIsFoundByItsAddressAndDeliveredSmallThenFinal) 
     ASSERT_EQ(deliveries.size(), 1u);
     EXPECT_FALSE(deliveries[0].image);
     EXPECT_TRUE(deliveries[0].error);
+}
+
+// A picture picked from the library is decoded no larger than the screen, as it is read: a
+// 7000 × 7000 photo would take 196 MB at full size, and the screens show it and send it no larger
+// than the screen anyway. It keeps its size in points, so it lays out as the whole picture would.
+TEST(PhotoLibrary, APickedPictureIsDecodedNoLargerThanTheScreen) {
+    UIScreen::main().setSize({375, 667}, 2);
+    cw::test::TempDirectory directory{"cw-photos-large"};
+    const auto file = directory / "large.png";
+    const Data bytes = cw::test::pngOfTwoHalves(7000, 3500, 0xFFE0A0A0, 0xFFA0C0E0);
+    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+
+    auto delegate = std::make_shared<PickDelegate>();
+    auto picker = std::make_shared<UIImagePickerController>();
+    picker->setDelegate(delegate);
+    ASSERT_TRUE(picker->pick(file));
+    const auto image = std::any_cast<std::shared_ptr<UIImage>>(delegate->info.at(UIImagePickerControllerOriginalImage));
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->pixelWidth(), 1334);
+    EXPECT_EQ(image->pixelHeight(), 667);
+    EXPECT_NEAR(image->size().width, 7000, 6);
+    EXPECT_NEAR(image->size().height, 3500, 6);
+    EXPECT_EQ(image->pixel(10, 10), 0xFFE0A0A0u);
+    EXPECT_EQ(image->pixel(1320, 600), 0xFFA0C0E0u);
+    // What a screen sends is what it holds.
+    const auto sent = UIImage::fromData(*image->jpegData(0.5));
+    ASSERT_TRUE(sent);
+    EXPECT_EQ(sent->pixelWidth(), 1334);
 }
 
 } // namespace

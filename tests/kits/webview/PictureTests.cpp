@@ -85,6 +85,50 @@ TEST_F(WebViewPictureTest, PicturesComeThroughTheLoaderNoWiderThanThePageAndTheP
     EXPECT_GE(labels[2]->frame().minY(), pictures[0]->frame().maxY()) << "the text after a picture goes below it";
 }
 
+// A page of many large pictures (a hostile server's hundreds of 1334 × 1334 pictures in a few
+// kilobytes each) holds only those on screen or near it: the others stay in the image loader's
+// cache, within its budget, and come back as they scroll near. Each keeps its place meanwhile.
+TEST_F(WebViewPictureTest, APageHoldsOnlyThePicturesNearTheScreen) {
+    constexpr int kPictures = 40;
+    std::string page = "<p>Many pictures.</p>";
+    for (int i = 0; i < kPictures; ++i) {
+        const std::string path = "/pictures/" + std::to_string(i) + ".png";
+        page += "<p><img src=\"" + path + "\"></p>";
+        server.reply("GET", path, Reply{200, png(300, 300), "image/png"});
+    }
+    server.reply("GET", "/album", htmlReply(page));
+    web->load(URLRequest(at("/album")));
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return delegate->ended(); }, 60));
+    host.settle();
+    EXPECT_EQ(delegate->calls.back(), "finish");
+    auto held = [&] {
+        std::vector<std::size_t> indices;
+        const auto pictures = viewsOf<UIImageView>(web->scrollView());
+        for (std::size_t i = 0; i < pictures.size(); ++i)
+            if (pictures[i]->image()) indices.push_back(i);
+        return indices;
+    };
+    const auto pictures = viewsOf<UIImageView>(web->scrollView());
+    ASSERT_EQ(pictures.size(), std::size_t{kPictures});
+    for (const auto& picture : pictures)
+        EXPECT_EQ(picture->frame().size, (CGSize{300, 300})) << "every picture keeps its place";
+    // A screen of 667 points shows two or three pictures, and a screen below holds two more.
+    const auto atTop = held();
+    ASSERT_FALSE(atTop.empty());
+    EXPECT_EQ(atTop.front(), 0u);
+    EXPECT_LE(atTop.size(), 6u);
+
+    // Scrolled to the end: the last pictures come back from the cache, the first go.
+    web->scrollView()->setContentOffset(web->scrollView()->maximumContentOffset());
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return pictures.back()->image() != nullptr; }, 30));
+    host.settle();
+    const auto atEnd = held();
+    EXPECT_EQ(atEnd.back(), std::size_t{kPictures - 1});
+    EXPECT_LE(atEnd.size(), 6u);
+    EXPECT_FALSE(pictures.front()->image());
+    EXPECT_EQ(server.requestsAt("/pictures/39.png").size(), 1u) << "fetched once, kept by the loader";
+}
+
 TEST_F(WebViewPictureTest, StoppingWhilePicturesLoadFailsTheCommittedPage) {
     server.reply("GET", "/article/2", htmlReply(R"(<p>Text. <img src="/pictures/slow.png"></p>)"));
     server.setHandler([&](const RecordedRequest& request, httplib::Response& response) {

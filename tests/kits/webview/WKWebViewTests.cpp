@@ -139,6 +139,33 @@ TEST_F(WKWebViewTest, NoReplyOrAReplyThatCannotBeShownFailsTheProvisionalNavigat
     EXPECT_GT(labels[1]->frame().minY() - labels[0]->frame().maxY(), 10);
 }
 
+// A page longer than a page may lay out (a hostile server's millions of paragraphs, in a few
+// kilobytes on the wire) fails as a page too large for the phone's memory would, and the page shown
+// before stays.
+TEST_F(WKWebViewTest, APageLongerThanAPageMayLayOutFailsAndKeepsThePageShown) {
+    server.reply("GET", "/page", htmlReply("<p>The page before.</p>"));
+    std::string paragraphs;
+    for (int i = 0; i < 100'000; ++i)
+        paragraphs += "<p>x</p>";
+    server.reply("GET", "/paragraphs", htmlReply(paragraphs));
+    std::string lines;
+    for (int i = 0; i < 100'000; ++i)
+        lines += "x\n";
+    server.reply("GET", "/lines.txt", Reply{200, lines, "text/plain"});
+    auto web = showWebView();
+    web->load(URLRequest(at("/page")));
+    ASSERT_TRUE(waitUntilEnded());
+    for (const char* path : {"/paragraphs", "/lines.txt"}) {
+        delegate->calls.clear();
+        web->load(URLRequest(at(path)));
+        ASSERT_TRUE(waitUntilEnded());
+        EXPECT_EQ(delegate->calls.back(), "fail provisional " + std::to_string(NSURLErrorDataLengthExceedsMaximum));
+        EXPECT_EQ(delegate->error->domain, NSURLErrorDomain);
+        EXPECT_EQ(web->url(), at("/page"));
+        EXPECT_THAT(pageTexts(web->scrollView()), ElementsAre("The page before."));
+    }
+}
+
 TEST_F(WKWebViewTest, AnAddressThatIsNoneLoadsNothingAndOneOutsideTheWebFails) {
     auto web = showWebView();
     EXPECT_FALSE(web->load(URLRequest(URL::fromString("http://exa mple.test/"))));

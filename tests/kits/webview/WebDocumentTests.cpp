@@ -55,6 +55,34 @@ TEST(WebDocument, ContentTypesDecideHowAReplyShows) {
     EXPECT_EQ(text.blocks[2].text.string(), "\tb");
 }
 
+// A page costs what it lays out: a label per paragraph, a few kilobytes each. A page of more
+// paragraphs, or more text, than any article is not laid out at all; one within the bounds is.
+TEST(WebDocument, APageLaysOutNoMoreThanItsBounds) {
+    auto paragraphs = [](std::size_t count, std::string_view markup) {
+        std::string page;
+        for (std::size_t i = 0; i < count; ++i)
+            page += markup;
+        return page;
+    };
+    const auto longest = WebDocument::fromHTML(paragraphs(kMaxPageBlocks, "<p>x</p>"));
+    EXPECT_FALSE(longest.tooLong);
+    EXPECT_EQ(longest.blocks.size(), kMaxPageBlocks);
+    for (const auto& tooLong : {paragraphs(kMaxPageBlocks + 1, "<p>x</p>"), paragraphs(200'000, "<p>x</p>"),
+                                paragraphs(60'000, "<b>x</b>"), "<p>" + std::string(2'000'000, 'x') + "</p>"}) {
+        const auto page = WebDocument::fromHTML(tooLong);
+        EXPECT_TRUE(page.tooLong) << tooLong.size();
+        EXPECT_TRUE(page.blocks.empty());
+    }
+
+    EXPECT_FALSE(WebDocument::fromPlainText(paragraphs(kMaxPageBlocks, "x\n")).tooLong);
+    for (const auto& tooLong : {paragraphs(kMaxPageBlocks + 1, "x\n"), paragraphs(kMaxPageBlocks + 1, "\n"),
+                                std::string(2'000'000, 'x')}) {
+        const auto page = WebDocument::fromPlainText(tooLong);
+        EXPECT_TRUE(page.tooLong) << tooLong.size();
+        EXPECT_TRUE(page.blocks.empty());
+    }
+}
+
 namespace {
 
 class EdgeToEdgePage : public UIViewController {

@@ -2,6 +2,7 @@
 #include "uikit/graphics/TextLayout.h"
 
 #include <cstring>
+#include <functional>
 #include <gtest/gtest.h>
 #include <random>
 #include <thread>
@@ -88,6 +89,115 @@ TEST(HTMLImport, DamagedDocumentsStillGiveText) {
         for (auto& c : junk)
             c = "<>/&;#ab \n\"=liu"[rng() % 16];
         (void)NSAttributedString::fromHTML(junk);
+    }
+}
+
+// What an import builds is bounded by elements and characters, whatever the bytes: a document
+// past either gives none and says so; one within both is imported as usual. The elements the
+// parser supplies (html, body) count too.
+TEST(HTMLImport, ADocumentPastItsLimitsIsNotImported) {
+    const HTMLImportLimits limits{.elements = 12, .characters = 100};
+    auto paragraphs = [](int count) {
+        std::string html;
+        for (int i = 0; i < count; ++i)
+            html += "<p>x</p>";
+        return html;
+    };
+    bool tooLarge = true;
+    const auto fits = NSAttributedString::fromHTML(paragraphs(10), false, limits, &tooLarge);
+    ASSERT_TRUE(fits);
+    EXPECT_FALSE(tooLarge);
+    EXPECT_EQ(fits->string(), "x\nx\nx\nx\nx\nx\nx\nx\nx\nx\n");
+    EXPECT_FALSE(NSAttributedString::fromHTML(paragraphs(11), false, limits, &tooLarge));
+    EXPECT_TRUE(tooLarge);
+
+    EXPECT_TRUE(NSAttributedString::fromHTML("<p>" + std::string(100, 'x') + "</p>", false, limits, &tooLarge));
+    EXPECT_FALSE(tooLarge);
+    // Text comes to the importer as it stands, blanks and all; each byte of it counts.
+    EXPECT_FALSE(NSAttributedString::fromHTML("<p>" + std::string(101, 'x') + "</p>", false, limits, &tooLarge));
+    EXPECT_TRUE(tooLarge);
+    EXPECT_FALSE(NSAttributedString::fromHTML("<p>x</p>" + std::string(200, ' ') + "<p>y</p>", false, limits));
+    // Comments and attributes are nodes too, though nothing shows them.
+    std::string comments = "<p>x</p>", attributes = "<p";
+    for (int i = 0; i < 20; ++i) {
+        comments += "<!---->";
+        attributes += " a" + std::to_string(i);
+    }
+    EXPECT_FALSE(NSAttributedString::fromHTML(comments, false, limits, &tooLarge));
+    EXPECT_TRUE(tooLarge);
+    EXPECT_FALSE(NSAttributedString::fromHTML(attributes + ">x</p>", false, limits, &tooLarge));
+    EXPECT_TRUE(tooLarge);
+
+    // The default limits take what a long article holds, and no document a hostile server makes of
+    // a few kilobytes: fifty thousand paragraphs, or a million characters and more.
+    EXPECT_TRUE(NSAttributedString::fromHTML(paragraphs(5000)));
+    EXPECT_FALSE(NSAttributedString::fromHTML(paragraphs(60'000), false, {}, &tooLarge));
+    EXPECT_TRUE(tooLarge);
+    EXPECT_FALSE(NSAttributedString::fromHTML(std::string(1'000'001, 'x'), false, {}, &tooLarge));
+    EXPECT_TRUE(tooLarge);
+}
+
+// The parser checks each attribute of a start tag against all before it, before anything is built:
+// a tag of more attributes than a page holds is refused before the parser reads it, however the
+// markup around it dresses it. Pages of many tags, and words in values, comments and text, are
+// imported as ever.
+TEST(HTMLImport, AStartTagOfMoreAttributesThanAPageHoldsIsNotImported) {
+    const auto attributes = [](int count, const std::function<std::string(int)>& one) {
+        std::string out;
+        for (int i = 0; i < count; ++i)
+            out += one(i);
+        return out;
+    };
+    const auto plain = [](int i) { return " a" + std::to_string(i); };
+
+    // As found, though smaller (hundreds of thousands held the parser for minutes): one tag within
+    // every other limit.
+    bool tooLarge = false;
+    EXPECT_FALSE(
+        NSAttributedString::fromHTML("<p" + attributes(5000, plain) + ">x</p>", false, {}, &tooLarge));
+    EXPECT_TRUE(tooLarge);
+
+    const HTMLImportLimits limits{.tagAttributes = 10};
+    const auto fits =
+        NSAttributedString::fromHTML("<p" + attributes(10, plain) + ">x</p>", false, limits, &tooLarge);
+    ASSERT_TRUE(fits);
+    EXPECT_FALSE(tooLarge);
+    EXPECT_EQ(fits->string(), "x\n");
+
+    const std::string words = attributes(40, [](int i) { return " word" + std::to_string(i); });
+    const std::string honest[] = {
+        attributes(20, [&](int) { return "<p" + attributes(10, plain) + ">x</p>"; }),
+        "<p title=\"" + words + "\">" + words + "</p><!--" + words + " -->",
+    };
+    for (const auto& html : honest) {
+        EXPECT_TRUE(NSAttributedString::fromHTML(html, false, limits, &tooLarge)) << html;
+        EXPECT_FALSE(tooLarge);
+    }
+
+    // Each holds eleven attributes or more as the parser reads it.
+    const std::string padding(64 * 1024 - 1, 'x');
+    const struct {
+        const char* what;
+        std::string html;
+    } refused[] = {
+        {"one more", "<p" + attributes(11, plain) + ">x</p>"},
+        {"values that hold \">\"",
+         "<p" + attributes(11, [](int i) { return " a" + std::to_string(i) + "=\">\""; }) + ">x"},
+        {"no blanks between",
+         "<p " + attributes(11, [](int i) { return "a" + std::to_string(i) + "='x'"; }) + ">x"},
+        {"names longer than the parser takes",
+         "<p " + attributes(11, [](int i) { return std::string(99, 'a') + static_cast<char>('a' + i); }) +
+             ">x"},
+        {"behind a stray quote", "<p x\"" + attributes(11, plain) + "\">x"},
+        {"behind what looks like a comment", "<p title=\"<!--\"" + attributes(11, plain) + ">x"},
+        {"behind an end tag", "<p>x</p <a x=\"> <b" + attributes(11, plain) + " \">y"},
+        {"in a script's text", "<script>var s = \"</script><b" + attributes(11, plain) + ">\";</script>"},
+        {"across the pieces the parser is fed", padding + "<p" + attributes(11, plain) + ">x"},
+    };
+    for (const auto& c : refused) {
+        tooLarge = false;
+        EXPECT_FALSE(NSAttributedString::fromHTML(c.html, false, limits, &tooLarge)) << c.what;
+        EXPECT_TRUE(tooLarge) << c.what;
     }
 }
 

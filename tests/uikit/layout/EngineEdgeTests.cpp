@@ -1,5 +1,6 @@
 #include "LayoutTestSupport.h"
 
+#include "uikit/view/LayoutEngine.h"
 #include "uikit/view/UILabel.h"
 
 #include <gtest/gtest.h>
@@ -318,4 +319,46 @@ TEST(LayoutEngineEdges, AViewMovedUnderANewSiblingTakesItsNewSuperviewsFrame) {
     pinTo(panel);
     cover->layoutIfNeeded();
     EXPECT_EQ(cover->frame(), CGRect(0, 0, 200, 120));
+}
+
+// A window stays all day while screens of views come and go over its bar: each screen is laid out
+// as the first was, and the window's engine holds no more than one screen's worth.
+TEST(LayoutEngineEdges, ScreensComingAndGoingAllDayKeepTheEngineItsSize) {
+    auto root = makeRoot(320, 480);
+    auto bar = makeView("bar");
+    root->addSubview(bar);
+    root->addConstraints(vfl("|[bar]|", {{"bar", bar}}));
+    root->addConstraints(vfl("V:|[bar(44)]", {{"bar", bar}}));
+    // The window's engine, told of each change as the tree tells the engine it keeps.
+    cw::detail::LayoutEngine engine(root.get());
+    std::size_t afterFirstScreen = 0;
+    for (int round = 0; round < 300; ++round) {
+        auto screen = makeView("screen");
+        root->addSubview(screen);
+        root->addConstraints(vfl("|[screen]|", {{"screen", screen}}));
+        root->addConstraints(vfl("V:[bar][screen]|", {{"bar", bar}, {"screen", screen}}));
+        std::vector<std::shared_ptr<UIView>> rows;
+        for (int i = 0; i < 5; ++i) {
+            auto row = makeView("row");
+            screen->addSubview(row);
+            screen->addConstraints(vfl("|-16-[row]-16-|", {{"row", row}}));
+            screen->addConstraints(
+                i == 0 ? vfl("V:|-8-[row(40)]", {{"row", row}})
+                       : vfl("V:[above]-8-[row(40)]", {{"above", rows.back()}, {"row", row}}));
+            rows.push_back(row);
+        }
+        auto loose = makeView("autoresizing", false);
+        loose->setFrame({10, 300, 50, 50});
+        screen->addSubview(loose);
+        engine.setNeedsSync();
+        engine.update();
+        ASSERT_EQ(engine.solvedFrame(screen.get()), CGRect(0, 44, 320, 436)) << "round " << round;
+        ASSERT_EQ(engine.solvedFrame(rows.back().get()), CGRect(16, 200, 288, 40)) << "round " << round;
+        if (round == 0) afterFirstScreen = engine.solver().symbolCount();
+        screen->removeFromSuperview();
+        engine.setNeedsSync();
+        engine.update();
+    }
+    EXPECT_EQ(engine.solvedFrame(bar.get()), CGRect(0, 0, 320, 44));
+    EXPECT_LE(engine.solver().symbolCount(), afterFirstScreen);
 }

@@ -113,3 +113,61 @@ TEST(SolverStress, NumbersThatAreNotNumbersCountAsZero) {
     s.changeConstant(c.constraint, -7);
     EXPECT_DOUBLE_EQ(s.value(v), 7);
 }
+
+// A window's solver lives as long as the application while screens of views come and go: boxes
+// made, solved, taken out and their variables given back, round after round beside a box that
+// stays. Every round solves as the first did, and the solver holds no more than one round's worth.
+TEST(SolverStress, BoxesComingAndGoingAllDayKeepTheSolverItsSize) {
+    Solver s;
+    const Variable stayX = s.newVariable(), stayW = s.newVariable();
+    s.addConstraint(Expression(stayX).add(Expression(-8)), Relation::equal, 1000);
+    s.addConstraint(Expression(stayW).add(Expression(-300)), Relation::equal, 1000);
+    s.addConstraint(Expression(stayW).add(Expression(-500)), Relation::equal, 250);
+    const std::size_t rowsOfTheBoxThatStays = s.rowCount();
+    for (int round = 0; round < 2000; ++round) {
+        constexpr int n = 6;
+        std::vector<Variable> x(n), w(n);
+        std::vector<ConstraintId> made;
+        for (int i = 0; i < n; ++i) {
+            x[i] = s.newVariable();
+            w[i] = s.newVariable();
+        }
+        auto add = [&](Expression e, Relation r, double priority) {
+            const AddResult result = s.addConstraint(e, r, priority);
+            ASSERT_TRUE(result.ok());
+            made.push_back(result.constraint);
+        };
+        for (int i = 0; i < n; ++i) {
+            // Each box after the one before it (the first after the box that stays), at least 30
+            // wide and then exactly 40 + i (a row with no obvious subject), and wishing to be
+            // wider and further left than it may.
+            Expression gap(x[i]);
+            gap.add(i == 0 ? stayX : x[i - 1], -1).add(i == 0 ? stayW : w[i - 1], -1);
+            gap.constant = -4;
+            ASSERT_NO_FATAL_FAILURE(add(gap, Relation::equal, 1000));
+            ASSERT_NO_FATAL_FAILURE(
+                add(Expression(w[i]).add(Expression(-30)), Relation::greaterOrEqual, 1000));
+            ASSERT_NO_FATAL_FAILURE(
+                add(Expression(w[i]).add(Expression(-(40.0 + i))), Relation::equal, 1000));
+            ASSERT_NO_FATAL_FAILURE(add(Expression(w[i]).add(Expression(-1000)), Relation::equal, 500));
+            ASSERT_NO_FATAL_FAILURE(add(Expression(x[i]), Relation::lessOrEqual, 10));
+        }
+        double left = 8 + 300 + 4;
+        for (int i = 0; i < n; ++i) {
+            ASSERT_NEAR(s.value(x[i]), left, 1e-6) << "round " << round << ", box " << i;
+            ASSERT_NEAR(s.value(w[i]), 40.0 + i, 1e-6) << "round " << round << ", box " << i;
+            left += 40.0 + i + 4;
+        }
+        for (ConstraintId c : made)
+            s.removeConstraint(c);
+        std::vector<Variable> gone = x;
+        gone.insert(gone.end(), w.begin(), w.end());
+        s.releaseVariables(gone);
+        ASSERT_EQ(s.rowCount(), rowsOfTheBoxThatStays) << "round " << round;
+    }
+    EXPECT_NEAR(s.value(stayX), 8, 1e-9);
+    EXPECT_NEAR(s.value(stayW), 300, 1e-9);
+    EXPECT_EQ(s.constraintCount(), 3u);
+    // A round's variables and its constraints' own symbols number about a hundred.
+    EXPECT_LT(s.symbolCount(), 200u);
+}

@@ -5,12 +5,14 @@
 #include "Services/AuthenticationContext.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "tests/support/AppEnvironment.h"
+#include "tests/support/Gate.h"
 #include "tests/support/RecordingServer.h"
 #include "tests/support/session/SessionReset.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -77,18 +79,22 @@ protected:
         return b;
     }
 
-    // Starts a fetch whose outcome lands in the returned object.
-    std::shared_ptr<Outcome> fetch() {
+    // Starts a fetch whose outcome lands in the returned object; `heard` runs after it lands.
+    std::shared_ptr<Outcome> fetch(FeedDataStore::Freshness freshness = FeedDataStore::Freshness::onItsWay,
+                                   std::function<void()> heard = nullptr) {
         auto outcome = std::make_shared<Outcome>();
         FeedDataStore::shared().fetchFeed(
-            [outcome](const Cards& cards) {
+            [outcome, heard](const Cards& cards) {
                 outcome->cards = cards;
                 ++outcome->calls;
+                if (heard) heard();
             },
-            [outcome](const NSError& error) {
+            [outcome, heard](const NSError& error) {
                 outcome->error = error;
                 ++outcome->calls;
-            });
+                if (heard) heard();
+            },
+            freshness);
         return outcome;
     }
 
@@ -191,17 +197,157 @@ TEST_F(FeedStoreTest, TheCacheFindsTheFirstCardOfAnIdAndIsReplacedByEachDelivery
     EXPECT_EQ(store.cachedFeedResponse(0), nullptr);
     EXPECT_EQ(store.cachedFeedResponse(-1), nullptr);
 
-    // Two fetches back to back: both are answered, and the cache holds what was delivered last.
+    // Two fetches with their own requests: both are answered, and the cache holds what was
+    // delivered last.
     server.reply("POST", "/m/api/content/",
                  std::vector<Reply>{{200, feed({{"content", {content(1, "2019-03-05T09:00:00.000+0000", "First")}}})},
                                     {200, feed({{"content", {content(2, "2019-03-05T09:00:00.000+0000", "Second")}}})}});
     std::vector<std::string> delivered;
     for (int i = 0; i < 2; ++i)
         store.fetchFeed([&](const Cards& cards) { delivered.push_back(titles(cards).at(0)); },
-                        [](const NSError&) { ADD_FAILURE() << "a fetch failed"; });
+                        [](const NSError&) { ADD_FAILURE() << "a fetch failed"; },
+                        FeedDataStore::Freshness::fromNow);
     ASSERT_TRUE(RunLoop::main().runUntil([&] { return delivered.size() == 2; }));
     ASSERT_EQ(store.feedCache().size(), 1u);
     EXPECT_EQ(store.feedCache()[0]->cardTitle, delivered.back());
+}
+
+// Each return to the foreground asks for the feed: asked again while it is on its way, it is
+// asked of the server once, and every caller hears the outcome once, in the order they asked,
+// cards or failure alike. A caller that asks again as it hears sends a request of its own.
+TEST_F(FeedStoreTest, FetchesAskedWhileOneIsOnItsWayJoinItAndEachCallerHearsOnce) {
+    signIn(41);
+    AuthenticationContext::shared().save(std::vector<std::shared_ptr<BabyData>>{baby(9, "Olivia")});
+    auto held = std::make_shared<Gate>();
+    struct OpenAtEnd {
+        std::shared_ptr<Gate> gate;
+        ~OpenAtEnd() { gate->open(); }
+    } openAtEnd{held};
+    server.setHandler([held](const RecordedRequest& request, httplib::Response&) {
+        if (request.path == "/m/api/content/") held->wait();
+    });
+    server.reply("POST", "/m/api/content/",
+                 std::vector<Reply>{
+                     {200, feed({{"content", {content(1, "2019-03-05T09:00:00.000+0000", "Joined")}}})},
+                     {500, R"({"message": "down"})"},
+                     {200, feed({{"content", {content(2, "2019-03-05T10:00:00.000+0000", "Again")}}})}});
+    std::vector<std::string> heard;
+    auto named = [&](const char* name) {
+        return fetch(FeedDataStore::Freshness::onItsWay, [&heard, name] { heard.push_back(name); });
+    };
+
+    const auto first = named("first");
+    ASSERT_TRUE(server.waitForRequests(1));
+    const auto second = named("second");
+    const auto third = named("third");
+    RunLoop::main().runUntilIdle();
+    EXPECT_TRUE(heard.empty());
+    held->open();
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return heard.size() == 3; }));
+    RunLoop::main().runUntilIdle();
+    EXPECT_EQ(heard, (std::vector<std::string>{"first", "second", "third"}));
+    for (const auto& outcome : {first, second, third}) {
+        EXPECT_EQ(outcome->calls, 1);
+        ASSERT_TRUE(outcome->cards);
+        EXPECT_EQ(titles(*outcome->cards), std::vector<std::string>{"Joined"});
+    }
+    EXPECT_EQ(server.requestCount("/m/api/content/"), 1u);
+
+    // Delivered, it is on its way no more: the next fetch asks again, and a failure is heard by all.
+    held->close();
+    const auto failing = named("failing");
+    ASSERT_TRUE(server.waitForRequests(2));
+    const auto alsoFailing = named("also failing");
+    held->open();
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return heard.size() == 5; }));
+    for (const auto& outcome : {failing, alsoFailing}) {
+        EXPECT_EQ(outcome->calls, 1);
+        EXPECT_TRUE(outcome->error);
+    }
+    EXPECT_EQ(server.requestCount("/m/api/content/"), 2u);
+
+    std::shared_ptr<Outcome> again;
+    fetch(FeedDataStore::Freshness::onItsWay, [&] { again = fetch(); });
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return again && again->done(); }));
+    EXPECT_TRUE(again->cards);
+    EXPECT_EQ(server.requestCount("/m/api/content/"), 4u);
+}
+
+// A fetch joins only one that answers what it asks: for the same member and babies, from a store
+// not cleared since, and unless it must be read from now on (after the member's own post or pull).
+// Then it sends its own request, which answers those who waited for the one on its way too (so
+// that their older cards cannot come after its newer ones) and which later fetches join.
+TEST_F(FeedStoreTest, AFetchJoinsOnlyOneOnItsWayThatAnswersWhatItAsks) {
+    signIn(41);
+    AuthenticationContext::shared().save(std::vector<std::shared_ptr<BabyData>>{baby(9, "Olivia")});
+    // Requests with the first token are held; each token gets a card titled by it.
+    auto held = std::make_shared<Gate>();
+    struct OpenAtEnd {
+        std::shared_ptr<Gate> gate;
+        ~OpenAtEnd() { gate->open(); }
+    } openAtEnd{held};
+    server.setHandler([held](const RecordedRequest& request, httplib::Response& response) {
+        if (request.path != "/m/api/content/") return;
+        const std::string token = request.header("X-Access-Token").value_or("");
+        response.set_content(feed({{"content", {content(1, "2019-03-05T09:00:00.000+0000", token)}}}),
+                             "application/json");
+        if (token == "access-1") held->wait();
+    });
+    auto& session = AuthenticationContext::shared();
+    std::vector<std::string> heard;
+    auto named = [&](const char* name,
+                     FeedDataStore::Freshness freshness = FeedDataStore::Freshness::onItsWay) {
+        return fetch(freshness, [&heard, name] { heard.push_back(name); });
+    };
+
+    const auto waiting = named("waiting");
+    ASSERT_TRUE(server.waitForRequests(1));
+    session.setOAuthToken("access-2");
+    const auto fromNow = named("from now", FeedDataStore::Freshness::fromNow);
+    const auto later = named("later");
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return heard.size() == 3; }));
+    EXPECT_EQ(heard, (std::vector<std::string>{"waiting", "from now", "later"}));
+    for (const auto& outcome : {waiting, fromNow, later})
+        EXPECT_EQ(titles(outcome->cards.value_or(Cards{})), std::vector<std::string>{"access-2"});
+    // The older reply, let go now, changes nothing.
+    held->open();
+    const auto afterwards = fetch();
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return afterwards->done(); }));
+    RunLoop::main().runUntilIdle();
+    EXPECT_EQ(heard.size(), 3u);
+    EXPECT_EQ(waiting->calls, 1);
+    ASSERT_EQ(FeedDataStore::shared().feedCache().size(), 1u);
+    EXPECT_EQ(FeedDataStore::shared().feedCache()[0]->cardTitle, "access-2");
+
+    // A store cleared since (a logout), or other babies: a request of its own each.
+    held->close();
+    server.clearRequests();
+    session.setOAuthToken("access-1");
+    const auto beforeClear = fetch();
+    ASSERT_TRUE(server.waitForRequests(1));
+    session.setOAuthToken("access-3");
+    FeedDataStore::shared().clear();
+    const auto afterClear = fetch();
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return afterClear->done(); }));
+    EXPECT_TRUE(afterClear->cards);
+
+    session.setOAuthToken("access-1");
+    const auto olivia = fetch();
+    ASSERT_TRUE(server.waitForRequests(3));
+    session.setOAuthToken("access-3");
+    session.save(std::vector<std::shared_ptr<BabyData>>{baby(9, "Olivia"), baby(4, "Noah")});
+    const auto twins = fetch();
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return twins->done(); }));
+    EXPECT_TRUE(twins->cards);
+    ASSERT_EQ(server.requestCount("/m/api/content/"), 4u);
+    EXPECT_EQ(server.requestsAt("/m/api/content/")[3].json()["baby_ids"], nlohmann::json({9, 4}));
+
+    EXPECT_FALSE(beforeClear->done());
+    EXPECT_FALSE(olivia->done());
+    held->open();
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return beforeClear->done() && olivia->done(); }));
+    ASSERT_TRUE(beforeClear->error) << "the store was cleared since it was asked for";
+    EXPECT_TRUE(olivia->cards);
 }
 
 TEST_F(FeedStoreTest, RepliesThatAreNoFeedFailAndKeepTheCacheWhileAnEmptyFeedEmptiesIt) {

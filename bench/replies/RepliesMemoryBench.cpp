@@ -1,0 +1,477 @@
+// The memory a hostile or broken server makes the application take with replies and pictures
+// that keep within every documented size limit: a JSON reply of 32 MB at most (here compressed to
+// tens of kilobytes), a page of 128 MB, a picture of 20 MB and 50 megapixels. The cradleway
+// executable runs headless, signed in as the demo mother, against a server that answers one kind of
+// request as such a server would and forwards every other to the demo server; the member does what
+// meets it (opens the feed, an article, the library's recommendations, the post composer with two
+// large pictures from her library). Each case is a process of its own, and its peak resident size
+// is the measure. A phone ends an application that takes much more: the target is 400 MB, and
+// "over_target" is the peak over it.
+
+#include "tests/support/CradlewayProcess.h"
+#include "tests/support/DemoServer.h"
+#include "tests/support/PictureBytes.h"
+#include "tests/support/TempDirectory.h"
+
+#include <benchmark/benchmark.h>
+#include <httplib.h>
+#include <zlib.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using cw::test::CradlewayProcess;
+
+constexpr double kTargetMegabytes = 400;
+
+// ---- What the hostile server sends -----------------------------------------------------------
+
+struct HostileReply {
+    std::string body; // as sent: gzip-compressed when `gzip`
+    std::string contentType;
+    bool gzip = false;
+};
+
+// `text` compressed as a gzip stream, fed a piece at a time by `write(piece)` calls of `produce`.
+std::string gzipped(const std::function<void(const std::function<void(std::string_view)>&)>& produce) {
+    z_stream z{};
+    deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY);
+    std::string out;
+    std::vector<char> buffer(1 << 16);
+    auto pump = [&](std::string_view piece, int flush) {
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(piece.data()));
+        z.avail_in = static_cast<uInt>(piece.size());
+        do {
+            z.next_out = reinterpret_cast<Bytef*>(buffer.data());
+            z.avail_out = static_cast<uInt>(buffer.size());
+            deflate(&z, flush);
+            out.append(buffer.data(), buffer.size() - z.avail_out);
+        } while (z.avail_out == 0);
+    };
+    produce([&](std::string_view piece) { pump(piece, Z_NO_FLUSH); });
+    pump({}, Z_FINISH);
+    deflateEnd(&z);
+    return out;
+}
+
+// `count` copies of `item` between `head` and `tail`, joined by `separator`, compressed.
+HostileReply repeated(std::string_view head, std::string_view item, std::string_view separator, std::size_t count,
+                      std::string_view tail, std::string contentType) {
+    std::string block;
+    for (int i = 0; i < 4096; ++i)
+        block.append(item).append(separator);
+    const std::string body = gzipped([&](const auto& write) {
+        write(head);
+        std::size_t left = count;
+        for (; left > 4096; left -= 4096)
+            write(block);
+        for (; left > 1; --left)
+            write(std::string(item) + std::string(separator));
+        if (left == 1) write(item);
+        write(tail);
+    });
+    return {body, std::move(contentType), true};
+}
+
+// ---- The server in front of the demo server -------------------------------------------------
+
+// Answers the requests `hostile` picks with what it gives, and forwards every other request to the
+// demo server as it came (its answer likewise).
+class FrontServer {
+public:
+    using Pick = std::function<std::optional<HostileReply>(const std::string& method, const std::string& path)>;
+
+    explicit FrontServer(std::string demoBase) : demoBase_(std::move(demoBase)) {
+        auto handler = [this](const httplib::Request& request, httplib::Response& response) {
+            answer(request, response);
+        };
+        server_.Get(".*", handler);
+        server_.Post(".*", handler);
+        server_.Put(".*", handler);
+        server_.Delete(".*", handler);
+        port_ = server_.bind_to_any_port("127.0.0.1");
+        thread_ = std::thread([this] { server_.listen_after_bind(); });
+        while (!server_.is_running())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ~FrontServer() {
+        server_.stop();
+        thread_.join();
+    }
+
+    std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+    // Requests answered with a hostile reply so far.
+    std::atomic<int> hostileAnswers{0};
+    void setPick(Pick pick) {
+        std::lock_guard lock(mutex_);
+        pick_ = std::move(pick);
+    }
+
+private:
+    void answer(const httplib::Request& request, httplib::Response& response) {
+        Pick pick;
+        {
+            std::lock_guard lock(mutex_);
+            pick = pick_;
+        }
+        if (auto hostile = pick ? pick(request.method, request.path) : std::nullopt) {
+            ++hostileAnswers;
+            // Sent as it is: a provider of known length is never compressed again on the way.
+            auto body = std::make_shared<std::string>(std::move(hostile->body));
+            if (hostile->gzip) response.set_header("Content-Encoding", "gzip");
+            response.set_content_provider(body->size(), hostile->contentType,
+                                          [body](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                                              sink.write(body->data() + offset, std::min(length, body->size() - offset));
+                                              return true;
+                                          });
+            return;
+        }
+        httplib::Client demo(demoBase_);
+        demo.set_read_timeout(120, 0);
+        httplib::Headers headers;
+        for (const auto& [name, value] : request.headers)
+            if (name != "Host" && name != "Content-Length" && name != "Accept-Encoding" && name != "Connection" &&
+                name != "REMOTE_ADDR" && name != "REMOTE_PORT" && name != "LOCAL_ADDR" && name != "LOCAL_PORT")
+                headers.emplace(name, value);
+        httplib::Request forwarded;
+        forwarded.method = request.method;
+        forwarded.path = request.target;
+        forwarded.headers = std::move(headers);
+        forwarded.body = request.body;
+        auto result = demo.send(forwarded);
+        if (!result) {
+            response.status = 502;
+            return;
+        }
+        response.status = result->status;
+        for (const auto& [name, value] : result->headers)
+            if (name != "Content-Length" && name != "Transfer-Encoding" && name != "Connection" &&
+                name != "Content-Encoding" && name != "Content-Type")
+                response.headers.emplace(name, value);
+        response.set_content(result->body, result->get_header_value("Content-Type"));
+    }
+
+    std::string demoBase_;
+    httplib::Server server_;
+    std::thread thread_;
+    int port_ = 0;
+    std::mutex mutex_;
+    Pick pick_;
+};
+
+// ---- The device -------------------------------------------------------------------------------
+
+// The demo server, the server in front of it, and the demo mother signed in once through it (the
+// feed's questions answered), kept in a data directory each case starts from a copy of.
+struct World {
+    cw::test::TempDirectory directory{"cw-replies-bench"};
+    std::unique_ptr<cw::test::DemoServer> demo;
+    std::unique_ptr<FrontServer> front;
+    std::filesystem::path signedIn;
+    int cases = 0;
+
+    CradlewayProcess::Options options(const std::filesystem::path& data) const {
+        CradlewayProcess::Options o;
+        o.executable = CW_CRADLEWAY_EXECUTABLE;
+        o.dataDirectory = data;
+        o.screenshots = directory / "shots";
+        o.arguments = {"--server", front->base()};
+        return o;
+    }
+};
+
+bool run(CradlewayProcess& app, const std::vector<std::string>& steps, std::string& error) {
+    for (const auto& step : steps)
+        if (auto answer = app.step(step); !answer.ok) {
+            error = step + ": " + answer.text;
+            return false;
+        }
+    return true;
+}
+
+World* world(std::string& error) {
+    static std::unique_ptr<World> shared;
+    static std::string failure;
+    if (shared || !failure.empty()) {
+        error = failure;
+        return shared.get();
+    }
+    auto w = std::make_unique<World>();
+    w->demo = std::make_unique<cw::test::DemoServer>(w->directory / "demo");
+    w->demo->answerFeedQuestions();
+    w->front = std::make_unique<FrontServer>(w->demo->baseUrl());
+    w->signedIn = w->directory / "signed-in";
+    ::setenv("XDG_CACHE_HOME", (w->directory / "caches-sign-in").c_str(), 1);
+    {
+        CradlewayProcess first(w->options(w->signedIn));
+        if (!run(first,
+                 {"tap #emailTextField", "type \"demo@cradleway.test\"", "tap #passwordField",
+                  "type \"cradleway-demo\"", "tap \"Sign In\"", "expect \"Home\""},
+                 failure)) {
+            failure = "signing in: " + failure;
+            error = failure;
+            return nullptr;
+        }
+        first.finish();
+    }
+    shared = std::move(w);
+    return shared.get();
+}
+
+// The largest resident size the process has had since it started. The exit status's own measure
+// would do, but a process started by posix_spawn begins with the spawning process's high-water mark,
+// and this one's is large once it has encoded a large progressive picture.
+double peakResidentMegabytes(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.starts_with("VmHWM:")) return std::atof(line.c_str() + 6) / 1024.0;
+    return 0;
+}
+
+// Waits until the process has done no work for two seconds in a row (its reply read, its page
+// refused, its pictures decoded), or two minutes have passed.
+void waitUntilQuiet(pid_t pid) {
+    auto ticks = [pid]() -> long {
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), {});
+        const auto close = text.rfind(')');
+        if (close == std::string::npos) return -1;
+        std::istringstream fields(text.substr(close + 2));
+        std::string field;
+        long utime = 0, stime = 0;
+        for (int i = 3; i <= 15 && fields >> field; ++i) {
+            if (i == 14) utime = std::atol(field.c_str());
+            if (i == 15) stime = std::atol(field.c_str());
+        }
+        return utime + stime;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+    long last = ticks();
+    int quiet = 0;
+    while (quiet < 4 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        const long now = ticks();
+        if (now < 0) return; // it ended
+        quiet = now - last <= 2 ? quiet + 1 : 0;
+        last = now;
+    }
+}
+
+// ---- The cases ----------------------------------------------------------------------------------
+
+struct Case {
+    FrontServer::Pick pick;
+    // What the member does once the feed is up; the process is then left to finish its work.
+    std::vector<std::string> steps;
+};
+
+bool isPicture(const std::string& path) {
+    return path.starts_with("/images/") || path.starts_with("/static-files/");
+}
+
+// The feed is asked for with a slash after its path.
+bool isFeed(const std::string& path) {
+    return path == "/m/api/content" || path == "/m/api/content/";
+}
+
+constexpr const char* kOpenArticle =
+    R"(tap-push {"aps": {"alert": "A new article for you"}, "not_id": 1, "screen": "feed", "feed_id": 1, )"
+    R"("notification_type": "education_content"})";
+
+Case feedOfEmptyObjects() {
+    // Ten million "{}": 30 MB, tens of kilobytes compressed.
+    auto reply = std::make_shared<HostileReply>(repeated(R"({"data":{"content":[)", "{}", ",", 10'000'000,
+                                                         R"(],"posts":[],"daily_update":[],"users":{}}})",
+                                                         "application/json"));
+    return {[reply](const std::string& method, const std::string& path) -> std::optional<HostileReply> {
+                if (method == "POST" && isFeed(path)) return *reply;
+                return std::nullopt;
+            },
+            {"expect \"Home\""}};
+}
+
+Case feedOfZeros() {
+    auto reply = std::make_shared<HostileReply>(repeated(R"({"data":{"content":[)", "0", ",", 15'000'000,
+                                                         R"(],"posts":[],"daily_update":[],"users":{}}})",
+                                                         "application/json"));
+    return {[reply](const std::string& method, const std::string& path) -> std::optional<HostileReply> {
+                if (method == "POST" && isFeed(path)) return *reply;
+                return std::nullopt;
+            },
+            {"expect \"Home\""}};
+}
+
+Case articleOf(std::string item, std::string contentType) {
+    // 114 MB of page.
+    const std::size_t count = (114u << 20) / item.size();
+    auto reply = std::make_shared<HostileReply>(repeated("", item, "", count, "", std::move(contentType)));
+    return {[reply](const std::string& method, const std::string& path) -> std::optional<HostileReply> {
+                if (method == "GET" && path == "/content/education/1") return *reply;
+                return std::nullopt;
+            },
+            {"expect \"Home\"", kOpenArticle, "expect \"Unexpected error loading content. Please try again.\""}};
+}
+
+Case feedOfProgressiveJPEGs() {
+    // Every picture the feed shows: 7000 × 7000 pixels in four components, progressive, in a few
+    // megabytes.
+    auto jpeg = std::make_shared<HostileReply>(
+        HostileReply{cw::test::asText(cw::test::progressiveJPEG(7000, 7000, 4)), "image/jpeg", false});
+    // Each screenshot waits for the pictures on screen.
+    std::vector<std::string> steps = {"expect \"Home\"", "screenshot feed-0"};
+    for (int page = 1; page <= 12; ++page) {
+        steps.push_back("drag 187,600 187,100 1");
+        steps.push_back("screenshot feed-" + std::to_string(page));
+    }
+    return {[jpeg](const std::string& method, const std::string& path) -> std::optional<HostileReply> {
+                if (method == "GET" && isPicture(path)) return *jpeg;
+                return std::nullopt;
+            },
+            steps};
+}
+
+Case articleOfManyPictures() {
+    constexpr int kPictures = 300;
+    std::string html = "<h1>Three hundred pictures</h1>";
+    for (int i = 0; i < kPictures; ++i)
+        html += "<p>Picture " + std::to_string(i) + "</p><p><img src=\"/bench-pictures/" + std::to_string(i) +
+                ".png\"></p>";
+    auto page = std::make_shared<HostileReply>(HostileReply{html, "text/html", false});
+    auto png = std::make_shared<HostileReply>(
+        HostileReply{cw::test::asText(cw::test::pngOfTwoHalves(1334, 1334, 0xFFE0A0A0, 0xFFA0C0E0)), "image/png",
+                     false});
+    std::vector<std::string> steps = {"expect \"Home\"", kOpenArticle, "expect \"Three hundred pictures\""};
+    for (int page = 0; page < 20; ++page)
+        steps.push_back("drag 187,600 187,100 1");
+    return {[page, png](const std::string& method, const std::string& path) -> std::optional<HostileReply> {
+                if (method == "GET" && path == "/content/education/1") return *page;
+                if (method == "GET" && path.starts_with("/bench-pictures/")) return *png;
+                return std::nullopt;
+            },
+            steps};
+}
+
+Case recommendedNamingOneSectionOverAndOver() {
+    std::string cards;
+    for (int i = 1; i <= 50; ++i)
+        cards += std::string(i > 1 ? "," : "") + R"({"id":)" + std::to_string(i) +
+                 R"(,"card_title":"Feeding your baby, part )" + std::to_string(i) +
+                 R"(","card_description":"<p>Small feeds, often.</p>","card_media":["static-files/images/content/)" +
+                 std::to_string(i) + R"(.png"],"card_media_type":"png","card_time":"2019-03-04T10:20:30.123+0000",)"
+                 R"("category_name":"Feeding","bookmarked":false,"read":false})";
+    // 1.8 MB of the one name.
+    auto reply = std::make_shared<HostileReply>(repeated(R"({"data":{"content":{"Feeding":[)" + cards +
+                                                             R"(]},"section":[)",
+                                                         "\"Feeding\"", ",", 170'000, "]}}", "application/json"));
+    return {[reply](const std::string& method, const std::string& path) -> std::optional<HostileReply> {
+                if (method == "POST" && path == "/m/api/content/education/recommended") return *reply;
+                return std::nullopt;
+            },
+            {"expect \"Home\"", "tap \"Education\"", "tap \"Recommended\""}};
+}
+
+Case composerWithTwoLargePictures(const std::filesystem::path& directory) {
+    const auto file = directory / "library-7000.png";
+    const Data bytes = cw::test::pngOfTwoHalves(7000, 7000, 0xFFE0A0A0, 0xFFA0C0E0);
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    std::vector<std::string> steps = {"expect \"Home\"", "tap #floatingActionButton", "expect \"POST\"",
+                                      "drag 331,509 331,509", "expect \"Share a moment, photo, or news\""};
+    for (int picture = 0; picture < 2; ++picture) {
+        steps.push_back("tap #cameraButton");
+        steps.push_back("alert \"Photo Library\"");
+        steps.push_back("pick \"" + file.string() + "\"");
+    }
+    return {nullptr, steps};
+}
+
+void runCase(benchmark::State& state, const std::function<Case(World&)>& make) {
+    std::string error;
+    World* w = world(error);
+    if (!w) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    const Case c = make(*w);
+    w->front->setPick(c.pick);
+    w->front->hostileAnswers = 0;
+    double peak = 0;
+    for (auto _ : state) {
+        // A device of its own: the signed-in member's data, and no picture cached yet.
+        const auto device = w->directory / ("case-" + std::to_string(++w->cases));
+        std::filesystem::create_directories(device);
+        std::filesystem::copy(w->signedIn, device / "data", std::filesystem::copy_options::recursive);
+        ::setenv("XDG_CACHE_HOME", (device / "caches").c_str(), 1);
+        CradlewayProcess app(w->options(device / "data"));
+        const bool done = !app.failed() && run(app, c.steps, error);
+        if (done) waitUntilQuiet(app.pid());
+        // Still answering once its work is done: it was not ended for the memory it took.
+        const bool alive = done && app.step("wait 0").ok;
+        if (alive) peak = std::max(peak, peakResidentMegabytes(app.pid()));
+        const cw::test::ProcessEnd end = app.finish();
+        if (!done) {
+            state.SkipWithError(error.c_str());
+            break;
+        }
+        if (!alive || end.status != 0) {
+            state.SkipWithError(("cradleway ended with status " + std::to_string(end.status)).c_str());
+            break;
+        }
+        if (c.pick && w->front->hostileAnswers == 0) {
+            state.SkipWithError("the hostile reply was never asked for");
+            break;
+        }
+    }
+    state.counters["hostile_replies"] = w->front->hostileAnswers.load();
+    w->front->setPick(nullptr);
+    state.counters["peak_resident_MB"] = peak;
+    state.counters["target_MB"] = kTargetMegabytes;
+    state.counters["over_target"] = peak / kTargetMegabytes;
+}
+
+void BM_FeedOfTenMillionEmptyObjects(benchmark::State& state) {
+    runCase(state, [](World&) { return feedOfEmptyObjects(); });
+}
+void BM_FeedOfFifteenMillionZeros(benchmark::State& state) {
+    runCase(state, [](World&) { return feedOfZeros(); });
+}
+void BM_ArticleOf114MBOfParagraphs(benchmark::State& state) {
+    runCase(state, [](World&) { return articleOf("<p>x</p>", "text/html"); });
+}
+void BM_ArticleOf114MBOfPlainText(benchmark::State& state) {
+    runCase(state, [](World&) { return articleOf("x\n", "text/plain"); });
+}
+void BM_FeedOfProgressiveCMYKPictures7000(benchmark::State& state) {
+    runCase(state, [](World&) { return feedOfProgressiveJPEGs(); });
+}
+void BM_ArticleOf300Pictures1334(benchmark::State& state) {
+    runCase(state, [](World&) { return articleOfManyPictures(); });
+}
+void BM_RecommendedNamingOneSection170000Times(benchmark::State& state) {
+    runCase(state, [](World&) { return recommendedNamingOneSectionOverAndOver(); });
+}
+void BM_ComposerWithTwoLibraryPictures7000(benchmark::State& state) {
+    runCase(state, [](World& w) { return composerWithTwoLargePictures(w.directory.path()); });
+}
+
+BENCHMARK(BM_FeedOfTenMillionEmptyObjects)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_FeedOfFifteenMillionZeros)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_ArticleOf114MBOfParagraphs)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_ArticleOf114MBOfPlainText)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_FeedOfProgressiveCMYKPictures7000)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_ArticleOf300Pictures1334)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_RecommendedNamingOneSection170000Times)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_ComposerWithTwoLibraryPictures7000)->Unit(benchmark::kSecond)->Iterations(1);
+
+} // namespace

@@ -1,0 +1,19 @@
+#pragma once
+
+// Puts a recording server in front of another server (the demo server): its handler passes each
+// request on and the answer back, and may hold the answer after the server behind has done the
+// work, as a slow ward network holds a reply until after the application's time-out.
+
+#include "RecordingServer.h"
+
+#include <string>
+
+namespace cw::test {
+
+// Sends `request` to the server at `upstream` ("http://127.0.0.1:<port>") with its method, path,
+// query, header fields (the Host among them, so the addresses its reply names point back through
+// the front) and body, multipart parts included, and writes the answer into `response`: status,
+// header fields (cookies among them) and body. A request that gets no answer becomes a 502.
+void forwardRequest(const std::string& upstream, const RecordedRequest& request, httplib::Response& response);
+
+} // namespace cw::test
