@@ -6,6 +6,8 @@
 #include "Services/ReplyCallbacks.h"
 
 #include <iostream>
+#include <optional>
+#include <utility>
 
 MemberService::MemberService() : BaseHTTPService("member") {}
 
@@ -20,16 +22,66 @@ void MemberService::fetchNotificationSettings(ObjectSuccess success, RequestFail
         cw::networkFailure(failure));
 }
 
+namespace {
+// Each save carries every switch and both quiet times, and the one the server takes last wins: two
+// on their way at once could be taken in either order, and a turn of the quiet-time wheel over
+// several seconds sends one a second. So one goes at a time; what is asked for meanwhile waits for
+// its answer, and of what waits only the latest is sent (it holds every change before it).
+struct SettingsSaves {
+    std::optional<std::uint64_t> sendingIn; // the session of the save on its way
+    struct Waiting {
+        JSON settings;
+        ObjectSuccess success;
+        RequestFailure failure;
+    };
+    std::optional<Waiting> waiting;
+};
+
+SettingsSaves& settingsSaves() {
+    static SettingsSaves saves;
+    return saves;
+}
+} // namespace
+
 void MemberService::updateNotificationSettings(const JSON& settings, ObjectSuccess success,
                                                RequestFailure failure) {
     // A save that comes due after its member signed out (the settings screen waits a moment before
     // it saves) is hers: nobody else's account gets it.
     auto user = AuthenticationContext::shared().user();
     if (!user) return;
+    auto& saves = settingsSaves();
+    const auto session = AuthenticationContext::shared().sessionGeneration();
+    // The answer of a save sent in an ended session never comes: it does not hold this one up.
+    if (saves.sendingIn == session) {
+        saves.waiting = SettingsSaves::Waiting{settings, std::move(success), std::move(failure)};
+        return;
+    }
+    saves.sendingIn = session;
+    saves.waiting.reset();
+    auto next = [session] {
+        auto& saves = settingsSaves();
+        if (saves.sendingIn != session) return;
+        saves.sendingIn.reset();
+        if (auto waiting = std::exchange(saves.waiting, std::nullopt))
+            MemberService()
+                .updateNotificationSettings(waiting->settings, std::move(waiting->success), std::move(waiting->failure));
+    };
     JSON parameters = settings;
     parameters.set("user_id", user->id());
-    post("notification/settings", parameters, cw::objectReply(std::move(success), failure),
-         cw::networkFailure(failure));
+    post("notification/settings", parameters,
+         cw::objectReply(
+             [next, success = std::move(success)](const JSON& reply) {
+                 if (success) success(reply);
+                 next();
+             },
+             [next, failure](const RequestError& error) {
+                 if (failure) failure(error);
+                 next();
+             }),
+         cw::networkFailure([next, failure](const RequestError& error) {
+             if (failure) failure(error);
+             next();
+         }));
 }
 
 void MemberService::fetchInviteData(ObjectSuccess success, RequestFailure failure) {

@@ -24,7 +24,9 @@ public:
     // GET "notification/settings"?user_id. Member only. Failures: networkError.
     void fetchNotificationSettings(ObjectSuccess success, RequestFailure failure);
     // POST "notification/settings" with the given settings and the member's "user_id" (a number).
-    // Member only. Failures: networkError.
+    // Member only. Failures: networkError. One save is on its way at a time: one asked for meanwhile
+    // waits for its answer, and of those waiting only the latest is sent (the others are never
+    // answered).
     void updateNotificationSettings(const JSON& settings, ObjectSuccess success, RequestFailure failure);
     // GET on the root of the service ("invite/data")?user_id&email: the family list. Member only.
     // Failures: networkError.

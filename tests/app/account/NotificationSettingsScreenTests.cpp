@@ -8,10 +8,14 @@
 #include "foundation/dispatch/RunLoop.h"
 #include "foundation/time/DeviceSettingsGuard.h"
 #include "kits/banners/GSMessage.h"
+#include "tests/support/Forwarding.h"
+#include "tests/support/Gate.h"
+#include "tests/support/RecordingServer.h"
 #include "uikit/controllers/UIStoryboard.h"
 #include "uikit/controls/UIEvent.h"
 
 #include <algorithm>
+#include <atomic>
 #include <gmock/gmock.h>
 
 using ::testing::Contains;
@@ -88,6 +92,37 @@ TEST_F(NotificationSettingsTest, SwitchesChangedWithinASecondAreSavedTogetherOne
     EXPECT_THAT(eventsOf("NotificationSettingsScreen"),
                 testing::UnorderedElementsAre(event("Tap", {{"postsSwitch", false}}),
                                               event("Tap", {{"commentsSwitch", false}})));
+}
+
+// On a slow ward network a save may still be on its way when the next comes due (a wheel turned
+// for a few seconds saves once a second): the server takes them in the order they reach it, and
+// the setting the member left is the one it keeps.
+TEST_F(NotificationSettingsTest, ASaveOvertakenOnTheWayDoesNotUndoTheNextChange) {
+    RecordingServer front;
+    auto gate = std::make_shared<Gate>();
+    auto saved = std::make_shared<std::atomic<int>>(0);
+    front.setHandler([upstream = demo->baseUrl(), gate, saved](const RecordedRequest& request,
+                                                                httplib::Response& response) {
+        // The first save lingers on the way, so that whatever is sent after it reaches the server first.
+        if (request.method == "POST" && request.path == "/m/api/member/notification/settings" && (*saved)++ == 0)
+            gate->wait();
+        forwardRequest(upstream, request, response);
+    });
+    prepareBundle(*environment, front.base(), "org.cradleway.account-tests");
+    launchAsMother();
+    auto screen = showSettings();
+
+    flip(*screen, "Posts");
+    host->advance(1.01);
+    ASSERT_TRUE(waitUntil([&] { return *saved == 1; }));
+    flip(*screen, "Comments");
+    host->advance(1.01);
+    EXPECT_FALSE(waitUntil([&] { return *saved == 2; }, 1)) << "a second save went while the first was on its way";
+    gate->open();
+    ASSERT_TRUE(waitUntil([&] { return saves() == 2; }));
+    EXPECT_EQ(stored("comment_notifications"), "0") << "the later change was undone";
+    EXPECT_EQ(stored("post_notifications"), "0");
+    front.stop();
 }
 
 TEST_F(NotificationSettingsTest, TheQuietTimeOpensItsTimesAndAPickerUnderTheOneTapped) {
