@@ -184,7 +184,7 @@ TEST_F(JourneyStages, AMemberWithoutBabiesSeesTheNoBabyPage) {
     EXPECT_TRUE(stages->pageControl.lock()->isHidden());
 }
 
-TEST_F(JourneyStages, ASingleStageHidesBothLinesAndAFailedLoadKeepsTheIndicatorTurning) {
+TEST_F(JourneyStages, ASingleStageHidesBothLinesAndAFailedLoadStopsTheIndicator) {
     reply("member/nicu_journey/", 200, {{"babies", {journeyBaby(7, "Ada Lind", {response(1, "Breathing", "Yes")})}}});
     auto stages = openStages();
     ASSERT_TRUE(waitFor([&] { return !stages->viewControllers.empty(); }));
@@ -202,7 +202,7 @@ TEST_F(JourneyStages, ASingleStageHidesBothLinesAndAFailedLoadKeepsTheIndicatorT
     auto failed = openStages();
     ASSERT_TRUE(waitFor([&] { return !GSMessage::history().empty(); }));
     EXPECT_TRUE(failed->viewControllers.empty());
-    EXPECT_TRUE(failed->activityIndicator.lock()->isAnimating());
+    EXPECT_FALSE(failed->activityIndicator.lock()->isAnimating());
     EXPECT_EQ(failed->containerView.lock()->alpha(), 0);
 }
 
