@@ -74,10 +74,12 @@ const char* RequestError::what() const noexcept {
     switch (kind_) {
     case Kind::erroResponse:
         return "The server answered with an error.";
+    // Of the failures services report as networkError some never reached the server and some met
+    // its error status: the text must be true of both.
     case Kind::networkError:
-        return "The request did not reach the server.";
+        return "The request could not be completed.";
     case Kind::serializationError:
-        return "The request or its reply could not be converted.";
+        return "The server's reply could not be read.";
     case Kind::parseError:
         return "The reply lacked what was needed.";
     case Kind::nilData:

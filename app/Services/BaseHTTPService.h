@@ -15,6 +15,9 @@
 
 // The error that services hand to their callers' failure callbacks. Services may also throw it from
 // the success callback of a JSON POST; the caller's failure callback then gets its error object.
+// Where a service tells no more than the kind of a failed request, a reply the server sent with
+// success that could not be read is serializationError and any other failure networkError
+// (cw::requestFailure); what() describes each kind truly for every failure it is given to.
 class RequestError : public std::exception {
 public:
     enum class Kind { erroResponse, networkError, serializationError, parseError, nilData };
