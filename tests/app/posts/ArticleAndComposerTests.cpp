@@ -216,10 +216,7 @@ class PostComposer : public PostsScreenTest {};
 
 TEST_F(PostComposer, TwoPicturesAndATextMakeANewPostTheFeedShowsFirst) {
     signInAndLaunch();
-    auto composer = std::make_shared<PostViewController>();
-    auto wrapper = std::make_shared<UINavigationController>(composer);
-    navigation()->present(wrapper, true);
-    host->settle();
+    auto composer = openComposer();
     EXPECT_TRUE(host->isShowing("Share a moment, photo, or news"));
     EXPECT_TRUE(Keyboard::shared().areKeysShown());
     EXPECT_FALSE(composer->doneButton()->isEnabled());
@@ -231,11 +228,8 @@ TEST_F(PostComposer, TwoPicturesAndATextMakeANewPostTheFeedShowsFirst) {
 
     const auto wide = pictureFile("wide.png", 400, 200);
     const auto tall = pictureFile("tall.png", 300, 400);
-    for (const auto& file : {wide, tall}) {
-        ASSERT_TRUE(host->tapIdentifier("cameraButton"));
-        ASSERT_TRUE(host->pickAlertAction("Photo Library"));
-        ASSERT_TRUE(host->pickImage(file));
-    }
+    for (const auto& file : {wide, tall})
+        ASSERT_TRUE(pickFromLibrary(file));
     ASSERT_EQ(composer->postImages.size(), 2u);
     composer->dismissKeyboard();
     host->settle();
@@ -279,9 +273,7 @@ TEST_F(PostComposer, ThePictureSheetAndThePickerStandAboveTheKeyboardOfTheTextBe
     // As a family found it: a text typed, the camera item tapped; the sheet came up beneath the
     // keys where no finger reaches it, and the picker opened under the camera bar.
     signInAndLaunch();
-    auto composer = std::make_shared<PostViewController>();
-    navigation()->present(std::make_shared<UINavigationController>(composer), true);
-    host->settle();
+    auto composer = openComposer();
     ASSERT_TRUE(host->type("First cuddle"));
     ASSERT_TRUE(Keyboard::shared().areKeysShown());
     const CGPoint onCameraBar = host->tapPointOf(*host->findByIdentifier("cameraButton"));
@@ -321,12 +313,8 @@ TEST_F(PostComposer, ThePictureSheetAndThePickerStandAboveTheKeyboardOfTheTextBe
 
 TEST_F(PostComposer, AFailedPostKeepsTheTextAndPictures) {
     signInAndLaunch();
-    auto composer = std::make_shared<PostViewController>();
-    navigation()->present(std::make_shared<UINavigationController>(composer), true);
-    host->settle();
-    ASSERT_TRUE(host->tapIdentifier("cameraButton"));
-    ASSERT_TRUE(host->pickAlertAction("Photo Library"));
-    ASSERT_TRUE(host->pickImage(pictureFile("one.png", 50, 50)));
+    auto composer = openComposer();
+    ASSERT_TRUE(pickFromLibrary(pictureFile("one.png", 50, 50)));
     EXPECT_TRUE(composer->doneButton()->isEnabled());
     ASSERT_TRUE(host->type("Hello"));
     demo->stop();
