@@ -120,6 +120,31 @@ TEST_F(ArticleScreen, APageThatCannotLoadEndsWithABannerAndAFeedPushMarksEachPag
     EXPECT_FALSE(overlayShown(*missing));
 }
 
+// A push (or a link) for an article the server does not have, as a stale or broken notification
+// names one: the page says it could not load it instead of showing the server's answer, and ends
+// its overlay.
+TEST_F(ArticleScreen, AnArticleThatDoesNotExistSaysItCouldNotLoadInsteadOfShowingTheServersAnswer) {
+    signInAndLaunch();
+    for (const int id : {-5, 999999}) {
+        SCOPED_TRACE(id);
+        GSMessage::clearHistory();
+        host->tapPush(
+            {{"screen", "feed"}, {"feed_id", id}, {"not_id", 1}, {"notification_type", "education_content"}});
+        auto page = std::dynamic_pointer_cast<FeedDetailWebViewController>(top());
+        ASSERT_TRUE(page);
+        ASSERT_TRUE(waitFor([&] { return GSMessage::shown(*page) != nullptr; })) << "no word of it";
+        EXPECT_EQ(GSMessage::shown(*page)->text(), "Unexpected error loading content. Please try again.");
+        EXPECT_EQ(GSMessage::shown(*page)->type(), GSMessageType::error);
+        ASSERT_TRUE(waitFor([&] { return !page->webView()->isLoading() && !overlayShown(*page); }));
+        for (const auto& text : host->visibleTexts()) {
+            EXPECT_EQ(text.find("Not found"), std::string::npos) << text;
+            EXPECT_EQ(text.find("no longer available"), std::string::npos) << text;
+            EXPECT_EQ(text.find("\"message\""), std::string::npos) << text;
+        }
+        ASSERT_TRUE(host->goBack());
+    }
+}
+
 // Signed in as the father, a push of article 1 while the feed's store holds no card of it: the page
 // opens the article by its path alone, and its comments must still be the article's.
 TEST_F(ArticleScreen, AnArticlePushWithoutItsCardShowsAndTakesTheArticlesOwnComments) {
