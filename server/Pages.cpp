@@ -56,7 +56,16 @@ to these terms.</p>
 </ul>
 <p>Questions? Ask at the unit's front desk.</p>)html";
 
+void sendPage(httplib::Response& res, int status, const std::string& title, const std::string& body) {
+    res.status = status;
+    res.set_content(page(title, body), "text/html; charset=utf-8");
+}
+
 } // namespace
+
+void serveMissingPage(httplib::Response& res) {
+    sendPage(res, 404, "Not found", "<h1>Not found</h1><p>This article is no longer available.</p>");
+}
 
 void servePage(ServerState& state, const httplib::Request& req, httplib::Response& res, PageKind kind,
                int64_t id) {
@@ -70,36 +79,39 @@ void servePage(ServerState& state, const httplib::Request& req, httplib::Respons
         auto st = lease->prepare("SELECT card_title, article_html FROM education_content WHERE id = ?");
         st.with(id);
         if (!st.step()) {
-            res.status = 404;
-            res.set_content(
-                page("Not found", "<h1>Not found</h1><p>This article is no longer available.</p>"),
-                "text/html; charset=utf-8");
+            serveMissingPage(res);
             return;
         }
         title = st.text(0);
         article = st.text(1);
     }
-    // Opening the article marks it read for the reader it names, only when the reader's own access
-    // token comes with it: the id alone is anybody's to write. A web view sends no headers of the
-    // application's, so the token may also come in the query ("access_token"); such a page is kept
-    // out of caches, and no page tells the sites it links to where it was (the query would be in the
-    // referrer). The access log never prints a query.
-    const std::string headerToken = req.get_header_value("X-Access-Token");
-    const std::string token = headerToken.empty() ? req.get_param_value("access_token") : headerToken;
-    if (req.has_param("user_id") && !token.empty()) {
+    // Opening the article marks it read for the reader it names ("user_id"), only when the reader's
+    // own access token comes with it: the id alone is anybody's to write. A web view sends no headers
+    // of the application's, so the token may also come in the query ("access_token"); such a page is
+    // kept out of caches, and no page tells the sites it links to where it was (the query would be in
+    // the referrer). The access log never prints a query.
+    res.set_header("Referrer-Policy", "no-referrer");
+    if (req.has_param("access_token")) res.set_header("Cache-Control", "no-store");
+    if (req.has_param("user_id")) {
+        const std::string headerToken = req.get_header_value("X-Access-Token");
+        const std::string token = headerToken.empty() ? req.get_param_value("access_token") : headerToken;
         int64_t member = 0;
         const std::string text = req.get_param_value("user_id");
         auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), member);
         auto signedIn = memberForAccessToken(*lease, state, token);
-        if (error == std::errc() && end == text.data() + text.size() && signedIn && *signedIn == member)
-            lease->prepare("INSERT OR IGNORE INTO content_reads (member_id, content_id) VALUES (?, ?)")
-                .with(member, id)
-                .run();
+        // A reader without her token (it ended, it is another's) is refused as the service refuses
+        // her: shown the page, she would take it as read though nothing was recorded. The application
+        // renews her tokens and asks again; the article's own address stays anybody's page.
+        if (error != std::errc() || end != text.data() + text.size() || !signedIn || *signedIn != member) {
+            sendPage(res, 401, "Sign in again",
+                     "<h1>Sign in again</h1><p>Open the article again from the application.</p>");
+            return;
+        }
+        lease->prepare("INSERT OR IGNORE INTO content_reads (member_id, content_id) VALUES (?, ?)")
+            .with(member, id)
+            .run();
     }
-    res.set_header("Referrer-Policy", "no-referrer");
-    if (req.has_param("access_token")) res.set_header("Cache-Control", "no-store");
-    res.set_content(page(title, "<h1>" + escapeHtml(title) + "</h1>\n" + article),
-                    "text/html; charset=utf-8");
+    sendPage(res, 200, title, "<h1>" + escapeHtml(title) + "</h1>\n" + article);
 }
 
 void servePicture(const std::filesystem::path& directory, const std::string& name, httplib::Response& res) {

@@ -316,6 +316,8 @@ void CradlewayServer::setUp() {
                [state](const httplib::Request& req, httplib::Response& res) {
                    servePage(*state, req, res, PageKind::Article, std::stoll(req.matches[1].str()));
                });
+    http_->Get(R"(/+content/education(/.*)?)",
+               [](const httplib::Request&, httplib::Response& res) { serveMissingPage(res); });
     http_->Get(R"(/+images/upload/([A-Za-z0-9_][A-Za-z0-9_.\-]{0,127}))",
                [state](const httplib::Request& req, httplib::Response& res) {
                    servePicture(state->uploadDirectory, req.matches[1].str(), res);

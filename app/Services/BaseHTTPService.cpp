@@ -3,6 +3,7 @@
 #include "Services/RetryService.h"
 #include "foundation/bundle/Bundle.h"
 #include "foundation/device/UIDevice.h"
+#include "foundation/dispatch/DispatchQueue.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "net/AFURLResponseSerialization.h"
 
@@ -74,10 +75,12 @@ const char* RequestError::what() const noexcept {
     switch (kind_) {
     case Kind::erroResponse:
         return "The server answered with an error.";
+    // Of the failures services report as networkError some never reached the server and some met
+    // its error status: the text must be true of both.
     case Kind::networkError:
-        return "The request did not reach the server.";
+        return "The request could not be completed.";
     case Kind::serializationError:
-        return "The request or its reply could not be converted.";
+        return "The server's reply could not be read.";
     case Kind::parseError:
         return "The reply lacked what was needed.";
     case Kind::nilData:
@@ -309,4 +312,55 @@ std::optional<URL> BaseHTTPService::memberPageURL(const std::string& path) {
     const auto page = resolveServerPath(path);
     if (!page) return std::nullopt;
     return URL::fromString(page->absoluteString() + *query);
+}
+
+BaseHTTPService::PageReply BaseHTTPService::pageReply(const NSHTTPURLResponse& reply) {
+    const auto url = URL::fromString(reply.url());
+    if (!url || !isServerOrigin(*url)) return PageReply::elsewhere;
+    const int status = reply.statusCode();
+    if (status >= 200 && status <= 299) return PageReply::served;
+    return status == 401 ? PageReply::tokenEnded : PageReply::refused;
+}
+
+void BaseHTTPService::renewTokensForPage(std::function<void()> renewed, std::function<void()> failed) {
+    const auto& session = AuthenticationContext::shared();
+    const SessionTokens tokens = session.tokens();
+    auto current = [generation = session.sessionGeneration()] {
+        return AuthenticationContext::shared().sessionGeneration() == generation;
+    };
+    // Nothing can renew a session without a refresh token: asked, the server would end it.
+    if (!tokens.accessToken || !tokens.refreshToken) {
+        DispatchQueue::main().async([current, failed = std::move(failed)] {
+            if (current() && failed) failed();
+        });
+        return;
+    }
+    RetryService::shared().retry(
+        [current, renewed = std::move(renewed)](const SessionTokens&) {
+            // Replays run on the retry queue: the page is asked for again on the main thread.
+            DispatchQueue::main().async([current, renewed] {
+                if (current() && renewed) renewed();
+            });
+        },
+        [current, failed = std::move(failed)] {
+            if (current() && failed) failed();
+        });
+}
+
+bool MemberPageRenewal::renew(BaseHTTPService::PageReply reply, std::function<void()> again,
+                              std::function<void()> failed) {
+    if (reply == BaseHTTPService::PageReply::served) renewed_ = false;
+    if (reply != BaseHTTPService::PageReply::tokenEnded || renewed_) return false;
+    renewed_ = true;
+    *renewing_ = true;
+    BaseHTTPService::renewTokensForPage(
+        [renewing = renewing_, again = std::move(again)] {
+            *renewing = false;
+            if (again) again();
+        },
+        [renewing = renewing_, failed = std::move(failed)] {
+            *renewing = false;
+            if (failed) failed();
+        });
+    return true;
 }

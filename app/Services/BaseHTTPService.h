@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -15,6 +16,9 @@
 
 // The error that services hand to their callers' failure callbacks. Services may also throw it from
 // the success callback of a JSON POST; the caller's failure callback then gets its error object.
+// Where a service tells no more than the kind of a failed request, a reply the server sent with
+// success that could not be read is serializationError and any other failure networkError
+// (cw::requestFailure); what() describes each kind truly for every failure it is given to.
 class RequestError : public std::exception {
 public:
     enum class Kind { erroResponse, networkError, serializationError, parseError, nilData };
@@ -152,6 +156,19 @@ public:
     // the member's query ("?user_id=…&access_token=…"). None without a member, and none when the path
     // gives no address on the server's own origin: the member's token goes to no other host.
     static std::optional<URL> memberPageURL(const std::string& path);
+    // What the reply to a page a web view asked for says, for the member's pages above: the server
+    // served it (a success status from its own origin: shown, and a member page read); it refused
+    // the member's token, which has ended (401 from its own origin: renew the tokens and ask again);
+    // it refused the page otherwise (an error status: a page that is not there, a server that
+    // cannot answer); or the page is another site's, shown as it comes.
+    enum class PageReply { served, tokenEnded, refused, elsewhere };
+    static PageReply pageReply(const NSHTTPURLResponse& reply);
+    // For a member page the server refused with 401: renews the session's tokens as a refused
+    // request's are (RetryService), then calls `renewed` on the main queue, for the page to be asked
+    // for again with the session's new token. `failed` instead when the session cannot renew (it
+    // holds no refresh token) or the renewal failed while the session stays. Neither once the
+    // session has ended, as for every request of hers.
+    static void renewTokensForPage(std::function<void()> renewed, std::function<void()> failed);
 
 private:
     enum class Method { jsonPost, get, multipartPost };
@@ -168,6 +185,23 @@ private:
 
     std::shared_ptr<AFHTTPSessionManager> manager_;
     SessionStamp stamp_;
+};
+
+// One page's renewal of the tokens (BaseHTTPService::renewTokensForPage): a member page the server
+// refused for her ended token is renewed for once and asked for again; refused again before the
+// server has served a page since, it is a failure like any other. Main thread only.
+class MemberPageRenewal {
+public:
+    // With the reply to the page: true when it went to a renewal, after which `again` or `failed`
+    // runs on the main queue (neither once the session has ended); false when the page is to be
+    // taken as it came.
+    bool renew(BaseHTTPService::PageReply reply, std::function<void()> again, std::function<void()> failed);
+    // A renewal is under way: the page it refused fails without a word of its own.
+    bool isRenewing() const { return *renewing_; }
+
+private:
+    bool renewed_ = false;
+    std::shared_ptr<bool> renewing_ = std::make_shared<bool>(false);
 };
 
 namespace cw {

@@ -18,10 +18,10 @@ void CommentService::getComments(std::optional<std::int64_t> postId, std::option
     if (feedId) parameters.set("feed_id", *feedId);
     parameters.set("user_id", std::to_string(user->id()));
     get("", parameters, nullptr, cw::objectReply(std::move(success), failure),
-        [failure](const Task&, const NSError& error) {
+        [failure](const Task& task, const NSError& error) {
             std::cout << "Error on updating image\n" << std::endl;
             std::cout << error.localizedDescription() << std::endl;
-            if (failure) failure(RequestError::networkError());
+            if (failure) failure(cw::requestFailure(task, error));
         });
 }
 

@@ -12,8 +12,8 @@ BaseHTTPService::Success objectReply(ObjectSuccess success, RequestFailure failu
 }
 
 BaseHTTPService::Failure networkFailure(RequestFailure failure) {
-    return [failure = std::move(failure)](const BaseHTTPService::Task&, const NSError&) {
-        if (failure) failure(RequestError::networkError());
+    return [failure = std::move(failure)](const BaseHTTPService::Task& task, const NSError& error) {
+        if (failure) failure(requestFailure(task, error));
     };
 }
 

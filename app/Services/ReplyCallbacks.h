@@ -28,8 +28,8 @@ BaseHTTPService::Success parsedReply(std::optional<Result> (*parse)(const std::o
         }
     };
 }
-// A failure callback that gives `failure` (when given) networkError, whatever the request layer
-// reported.
+// A failure callback that gives `failure` (when given) the request's failure as requestFailure reads
+// it: serializationError for a reply that came but could not be read, networkError for any other.
 BaseHTTPService::Failure networkFailure(RequestFailure failure);
 
 } // namespace cw

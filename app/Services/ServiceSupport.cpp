@@ -17,6 +17,13 @@ RequestError readServerError(const NSError* error) {
     return RequestError::parseError();
 }
 
+RequestError requestFailure(const BaseHTTPService::Task& task, const NSError& error) {
+    std::shared_ptr<const NSHTTPURLResponse> response = task ? task->response() : nullptr;
+    if (!response) response = failingResponse(error);
+    const bool answered = response && response->statusCode() >= 200 && response->statusCode() <= 299;
+    return answered ? RequestError::serializationError() : RequestError::networkError();
+}
+
 BaseHTTPService::Failure serverErrorFailure(RequestFailure failure) {
     return [failure = std::move(failure)](const BaseHTTPService::Task&, const NSError& error) {
         if (failure) failure(readServerError(&error));

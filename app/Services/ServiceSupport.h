@@ -23,6 +23,12 @@ namespace cw {
 // gives networkError, so that the caller always learns of it.
 RequestError readServerError(const NSError* error);
 
+// The failure of a request whose caller hears no more than what kind of failure it was: a reply the
+// server answered with success but that could not be read (no JSON, cut short, of another type, too
+// large) gives serializationError, so that it is not described as a request that never arrived;
+// every other failure (no answer, an error status, a redirect elsewhere, a cancel) networkError.
+RequestError requestFailure(const BaseHTTPService::Task& task, const NSError& error);
+
 // A failure callback that gives `failure` (when given) the server's error read as above.
 BaseHTTPService::Failure serverErrorFailure(RequestFailure failure);
 

@@ -48,11 +48,10 @@ std::unique_ptr<Device> prepare(bool signedIn, std::string& error) {
     if (signedIn)
         steps.insert(steps.end(), {"tap #emailTextField", "type \"demo@cradleway.test\"", "tap #passwordField",
                                    "type \"cradleway-demo\"", "tap \"Sign In\"", "expect \"Daily update for Olivia\""});
-    for (const auto& step : steps)
-        if (auto answer = first.step(step); !answer.ok) {
-            error = step + ": " + answer.text;
-            return nullptr;
-        }
+    if (auto answer = first.steps(steps); !answer.ok) {
+        error = answer.text;
+        return nullptr;
+    }
     first.finish();
     return device;
 }

@@ -42,15 +42,6 @@ std::string memberName(int n) {
     return "Member " + std::string(n < 10 ? "0" : "") + std::to_string(n);
 }
 
-bool run(CradlewayProcess& app, const std::vector<std::string>& steps, std::string& error) {
-    for (const auto& step : steps)
-        if (auto answer = app.step(step); !answer.ok) {
-            error = step + ": " + answer.text;
-            return false;
-        }
-    return true;
-}
-
 // The demo mother signed in (her session stored, the feed's questions answered), and twenty more
 // members of her family in the demo database, each with the large picture among the uploads.
 std::unique_ptr<Device> prepare(std::string& error) {
@@ -63,12 +54,13 @@ std::unique_ptr<Device> prepare(std::string& error) {
             error = "cradleway did not start: " + first.errors();
             return nullptr;
         }
-        if (!run(first,
-                 {"tap #emailTextField", "type \"demo@cradleway.test\"", "tap #passwordField",
-                  "type \"cradleway-demo\"", "tap \"Sign In\"", "expect \"Home\"", "alert \"No\"", "alert \"No\"",
-                  "alert \"No\"", "alert \"OK\""},
-                 error))
+        if (auto answer = first.steps({"tap #emailTextField", "type \"demo@cradleway.test\"", "tap #passwordField",
+                                       "type \"cradleway-demo\"", "tap \"Sign In\"", "expect \"Home\"",
+                                       "alert \"No\"", "alert \"No\"", "alert \"No\"", "alert \"OK\""});
+            !answer.ok) {
+            error = answer.text;
             return nullptr;
+        }
         first.finish();
     }
     const auto server = device->directory / "data" / "server";
@@ -119,7 +111,9 @@ void BM_FamilyAndFriendsWithTwentyLargePictures(benchmark::State& state) {
     double peak = 0;
     for (auto _ : state) {
         CradlewayProcess app(device->options());
-        const bool shown = !app.failed() && run(app, steps, error);
+        const auto answer = app.steps(steps);
+        const bool shown = answer.ok;
+        if (!shown) error = answer.text;
         const cw::test::ProcessEnd end = app.finish();
         peak = std::max(peak, end.peakResidentKilobytes / 1024.0);
         if (!shown) {

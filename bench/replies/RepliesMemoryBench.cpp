@@ -191,15 +191,6 @@ struct World {
     }
 };
 
-bool run(CradlewayProcess& app, const std::vector<std::string>& steps, std::string& error) {
-    for (const auto& step : steps)
-        if (auto answer = app.step(step); !answer.ok) {
-            error = step + ": " + answer.text;
-            return false;
-        }
-    return true;
-}
-
 World* world(std::string& error) {
     static std::unique_ptr<World> shared;
     static std::string failure;
@@ -215,11 +206,10 @@ World* world(std::string& error) {
     ::setenv("XDG_CACHE_HOME", (w->directory / "caches-sign-in").c_str(), 1);
     {
         CradlewayProcess first(w->options(w->signedIn));
-        if (!run(first,
-                 {"tap #emailTextField", "type \"demo@cradleway.test\"", "tap #passwordField",
-                  "type \"cradleway-demo\"", "tap \"Sign In\"", "expect \"Home\""},
-                 failure)) {
-            failure = "signing in: " + failure;
+        if (auto answer = first.steps({"tap #emailTextField", "type \"demo@cradleway.test\"", "tap #passwordField",
+                                       "type \"cradleway-demo\"", "tap \"Sign In\"", "expect \"Home\""});
+            !answer.ok) {
+            failure = "signing in: " + answer.text;
             error = failure;
             return nullptr;
         }
@@ -276,6 +266,9 @@ struct Case {
     std::vector<std::string> steps;
 };
 
+// The requests of one method whose path `wanted` picks.
+using Wanted = std::function<bool(const std::string& path)>;
+
 bool isPicture(const std::string& path) {
     return path.starts_with("/images/") || path.starts_with("/static-files/");
 }
@@ -285,60 +278,52 @@ bool isFeed(const std::string& path) {
     return path == "/m/api/content" || path == "/m/api/content/";
 }
 
+Wanted pathIs(std::string wanted) {
+    return [wanted = std::move(wanted)](const std::string& path) { return path == wanted; };
+}
+
+// A case whose server answers the `method` requests `wanted` picks with `reply`.
+Case answering(std::string method, Wanted wanted, HostileReply reply, std::vector<std::string> steps) {
+    auto shared = std::make_shared<const HostileReply>(std::move(reply));
+    return {[method = std::move(method), wanted = std::move(wanted),
+             shared](const std::string& asked, const std::string& path) -> std::optional<HostileReply> {
+                if (asked == method && wanted(path)) return *shared;
+                return std::nullopt;
+            },
+            std::move(steps)};
+}
+
 constexpr const char* kOpenArticle =
     R"(tap-push {"aps": {"alert": "A new article for you"}, "not_id": 1, "screen": "feed", "feed_id": 1, )"
     R"("notification_type": "education_content"})";
 
-Case feedOfEmptyObjects() {
-    // Ten million "{}": 30 MB, tens of kilobytes compressed.
-    auto reply = std::make_shared<HostileReply>(repeated(R"({"data":{"content":[)", "{}", ",", 10'000'000,
-                                                         R"(],"posts":[],"daily_update":[],"users":{}}})",
-                                                         "application/json"));
-    return {[reply](const std::string& method, const std::string& path) -> std::optional<HostileReply> {
-                if (method == "POST" && isFeed(path)) return *reply;
-                return std::nullopt;
-            },
-            {"expect \"Home\""}};
-}
-
-Case feedOfZeros() {
-    auto reply = std::make_shared<HostileReply>(repeated(R"({"data":{"content":[)", "0", ",", 15'000'000,
-                                                         R"(],"posts":[],"daily_update":[],"users":{}}})",
-                                                         "application/json"));
-    return {[reply](const std::string& method, const std::string& path) -> std::optional<HostileReply> {
-                if (method == "POST" && isFeed(path)) return *reply;
-                return std::nullopt;
-            },
-            {"expect \"Home\""}};
+// A feed whose content list holds `count` copies of `item`: tens of megabytes, tens of kilobytes
+// compressed.
+Case feedOf(std::string_view item, std::size_t count) {
+    return answering("POST", isFeed,
+                     repeated(R"({"data":{"content":[)", item, ",", count,
+                              R"(],"posts":[],"daily_update":[],"users":{}}})", "application/json"),
+                     {"expect \"Home\""});
 }
 
 Case articleOf(std::string item, std::string contentType) {
     // 114 MB of page.
     const std::size_t count = (114u << 20) / item.size();
-    auto reply = std::make_shared<HostileReply>(repeated("", item, "", count, "", std::move(contentType)));
-    return {[reply](const std::string& method, const std::string& path) -> std::optional<HostileReply> {
-                if (method == "GET" && path == "/content/education/1") return *reply;
-                return std::nullopt;
-            },
-            {"expect \"Home\"", kOpenArticle, "expect \"Unexpected error loading content. Please try again.\""}};
+    return answering("GET", pathIs("/content/education/1"), repeated("", item, "", count, "", std::move(contentType)),
+                     {"expect \"Home\"", kOpenArticle, "expect \"Unexpected error loading content. Please try again.\""});
 }
 
 Case feedOfProgressiveJPEGs() {
     // Every picture the feed shows: 7000 × 7000 pixels in four components, progressive, in a few
     // megabytes.
-    auto jpeg = std::make_shared<HostileReply>(
-        HostileReply{cw::test::asText(cw::test::progressiveJPEG(7000, 7000, 4)), "image/jpeg", false});
+    HostileReply jpeg{cw::test::asText(cw::test::progressiveJPEG(7000, 7000, 4)), "image/jpeg", false};
     // Each screenshot waits for the pictures on screen.
     std::vector<std::string> steps = {"expect \"Home\"", "screenshot feed-0"};
     for (int page = 1; page <= 12; ++page) {
         steps.push_back("drag 187,600 187,100 1");
         steps.push_back("screenshot feed-" + std::to_string(page));
     }
-    return {[jpeg](const std::string& method, const std::string& path) -> std::optional<HostileReply> {
-                if (method == "GET" && isPicture(path)) return *jpeg;
-                return std::nullopt;
-            },
-            steps};
+    return answering("GET", isPicture, std::move(jpeg), std::move(steps));
 }
 
 Case articleOfManyPictures() {
@@ -371,14 +356,10 @@ Case recommendedNamingOneSectionOverAndOver() {
                  std::to_string(i) + R"(.png"],"card_media_type":"png","card_time":"2019-03-04T10:20:30.123+0000",)"
                  R"("category_name":"Feeding","bookmarked":false,"read":false})";
     // 1.8 MB of the one name.
-    auto reply = std::make_shared<HostileReply>(repeated(R"({"data":{"content":{"Feeding":[)" + cards +
-                                                             R"(]},"section":[)",
-                                                         "\"Feeding\"", ",", 170'000, "]}}", "application/json"));
-    return {[reply](const std::string& method, const std::string& path) -> std::optional<HostileReply> {
-                if (method == "POST" && path == "/m/api/content/education/recommended") return *reply;
-                return std::nullopt;
-            },
-            {"expect \"Home\"", "tap \"Education\"", "tap \"Recommended\""}};
+    return answering("POST", pathIs("/m/api/content/education/recommended"),
+                     repeated(R"({"data":{"content":{"Feeding":[)" + cards + R"(]},"section":[)", "\"Feeding\"", ",",
+                              170'000, "]}}", "application/json"),
+                     {"expect \"Home\"", "tap \"Education\"", "tap \"Recommended\""});
 }
 
 Case composerWithTwoLargePictures(const std::filesystem::path& directory) {
@@ -414,7 +395,9 @@ void runCase(benchmark::State& state, const std::function<Case(World&)>& make) {
         std::filesystem::copy(w->signedIn, device / "data", std::filesystem::copy_options::recursive);
         ::setenv("XDG_CACHE_HOME", (device / "caches").c_str(), 1);
         CradlewayProcess app(w->options(device / "data"));
-        const bool done = !app.failed() && run(app, c.steps, error);
+        const auto answer = app.steps(c.steps);
+        const bool done = answer.ok;
+        if (!done) error = answer.text;
         if (done) waitUntilQuiet(app.pid());
         // Still answering once its work is done: it was not ended for the memory it took.
         const bool alive = done && app.step("wait 0").ok;
@@ -441,10 +424,10 @@ void runCase(benchmark::State& state, const std::function<Case(World&)>& make) {
 }
 
 void BM_FeedOfTenMillionEmptyObjects(benchmark::State& state) {
-    runCase(state, [](World&) { return feedOfEmptyObjects(); });
+    runCase(state, [](World&) { return feedOf("{}", 10'000'000); });
 }
 void BM_FeedOfFifteenMillionZeros(benchmark::State& state) {
-    runCase(state, [](World&) { return feedOfZeros(); });
+    runCase(state, [](World&) { return feedOf("0", 15'000'000); });
 }
 void BM_ArticleOf114MBOfParagraphs(benchmark::State& state) {
     runCase(state, [](World&) { return articleOf("<p>x</p>", "text/html"); });

@@ -60,6 +60,25 @@ TEST_F(ScreenDataTest, ANewCommentAnswersTheCardsCommentsOldestFirstWithTheNewOn
               (std::vector<std::string>{"We did our first session yesterday. Worth it.", "Thank you"}));
 }
 
+// An article's address that names no article (a push's id the library does not have, a negative
+// one, no number at all) is still asked for by a web view: it gets a page saying so, not the
+// service's JSON error.
+TEST_F(ScreenDataTest, AnArticleThatIsNotThereIsAPageThatSaysSo) {
+    for (const char* path : {"/content/education/999999", "/content/education/-5", "/content/education/five",
+                             "/content/education/", "/content/education/5/more"}) {
+        SCOPED_TRACE(path);
+        auto page = client_->Get(path);
+        ASSERT_TRUE(page);
+        EXPECT_EQ(page->status, 404);
+        EXPECT_EQ(page->get_header_value("Content-Type"), "text/html; charset=utf-8");
+        EXPECT_NE(page->body.find("This article is no longer available."), std::string::npos) << page->body;
+    }
+    // The service's own paths keep their JSON errors.
+    Reply service = get("content/education/no-such-thing", {});
+    EXPECT_EQ(service.status, 404);
+    EXPECT_TRUE(service.body.contains("message")) << service.raw;
+}
+
 TEST_F(ScreenDataTest, TheKangarooCareArticleShowsAPictureTheServerServes) {
     auto page = client_->Get("/content/education/5");
     ASSERT_TRUE(page);

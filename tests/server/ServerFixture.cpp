@@ -1,6 +1,7 @@
 #include "ServerFixture.h"
 
 #include "server/Pictures.h"
+#include "tests/support/JpegBytes.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -9,7 +10,6 @@
 #include <random>
 
 #include <arpa/inet.h>
-#include <jpeglib.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -237,30 +237,10 @@ std::vector<std::string> commentTexts(const json& comments) {
 }
 
 std::string jpegBytes(size_t size) {
-    jpeg_compress_struct info{};
-    jpeg_error_mgr errors{};
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long length = 0;
-    jpeg_mem_dest(&info, &buffer, &length);
-    info.image_width = 8;
-    info.image_height = 8;
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_start_compress(&info, TRUE);
-    unsigned char row[8 * 3];
-    for (int y = 0; y < 8; ++y) {
+    const std::string base = cw::test::jpegOf(8, 8, 3, false, [size](int y, unsigned char* samples) {
         for (int x = 0; x < 8 * 3; ++x)
-            row[x] = static_cast<unsigned char>(x * 9 + y * 17 + size);
-        JSAMPROW rows[] = {row};
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    std::string base(reinterpret_cast<char*>(buffer), length);
-    std::free(buffer);
-    jpeg_destroy_compress(&info);
+            samples[x] = static_cast<unsigned char>(x * 9 + y * 17 + size);
+    });
     // Comment segments after the start marker bring it to the size asked for.
     std::string padding;
     while (base.size() + padding.size() + 4 <= size) {

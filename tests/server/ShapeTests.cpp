@@ -336,7 +336,8 @@ TEST_F(ShapeTest, EducationLibraryAndSearch) {
                 {"card_media", T::Arr}},
                "search hit");
     // The article page that the hit names, opened as the web view opens it.
-    std::string page = found.body["data"][0]["content_url"].get<std::string>() + "?user_id=" + uid;
+    std::string page = found.body["data"][0]["content_url"].get<std::string>() + "?user_id=" + uid +
+                       "&access_token=" + s.access;
     auto article = client_->Get(page.c_str());
     ASSERT_TRUE(article);
     EXPECT_EQ(article->status, 200);

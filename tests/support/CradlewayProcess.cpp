@@ -163,6 +163,16 @@ StepAnswer CradlewayProcess::step(const std::string& line) {
     return answer;
 }
 
+StepAnswer CradlewayProcess::steps(const std::vector<std::string>& lines) {
+    if (failed()) return {false, "the application did not start: " + errors()};
+    StepAnswer answer{true, "ok"};
+    for (const auto& line : lines) {
+        answer = step(line);
+        if (!answer.ok) return {false, line + ": " + answer.text};
+    }
+    return answer;
+}
+
 std::vector<std::string> CradlewayProcess::console() const {
     std::lock_guard lock(mutex_);
     return console_.lines;

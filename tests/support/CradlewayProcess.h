@@ -58,6 +58,9 @@ public:
 
     // Sends one step and waits (up to two minutes) for its answer.
     StepAnswer step(const std::string& line);
+    // Sends the steps in turn until one fails: its answer, its text led by the step ("tap \"Post\":
+    // failed: …"), else the last one's (ok). Fails at once when the process did not start.
+    StepAnswer steps(const std::vector<std::string>& lines);
     // Every line the process printed so far on its console, standard error (the demo server's
     // lines among them).
     std::vector<std::string> console() const;

@@ -1,14 +1,13 @@
 #pragma once
 
+#include "tests/support/JpegBytes.h"
 #include "uikit/graphics/UIImage.h"
 
+#include <algorithm>
 #include <cstdint>
-#include <cstdio> // before jpeglib.h, which uses FILE
-#include <cstdlib>
 #include <string>
 #include <vector>
 
-#include <jpeglib.h>
 #include <png.h>
 #include <zlib.h>
 
@@ -76,30 +75,10 @@ inline std::string gzippedPNGStart(std::size_t size) {
 // (three components), or CMYK at full size (four). Encoding a large one takes the encoder's memory
 // too: tests that only need the size declared use withDeclaredSize().
 inline Data progressiveJPEG(int width, int height, int components) {
-    jpeg_compress_struct info{};
-    jpeg_error_mgr errors{};
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &out, &size);
-    info.image_width = static_cast<JDIMENSION>(width);
-    info.image_height = static_cast<JDIMENSION>(height);
-    info.input_components = components;
-    info.in_color_space = components == 4 ? JCS_CMYK : JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 75, TRUE);
-    jpeg_simple_progression(&info);
-    jpeg_start_compress(&info, TRUE);
-    std::vector<unsigned char> row(static_cast<std::size_t>(width) * components, 0xA0);
-    JSAMPROW rows[] = {row.data()};
-    while (info.next_scanline < info.image_height)
-        jpeg_write_scanlines(&info, rows, 1);
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    Data bytes(out, out + size);
-    std::free(out);
-    return bytes;
+    const std::string bytes = jpegOf(width, height, components, true, [&](int, unsigned char* samples) {
+        std::fill_n(samples, static_cast<std::size_t>(width) * components, 0xA0);
+    });
+    return Data(bytes.begin(), bytes.end());
 }
 
 // The same JPEG declaring another size in its frame header: a file of a few hundred bytes that a

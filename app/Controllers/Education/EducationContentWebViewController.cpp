@@ -137,6 +137,7 @@ void EducationContentWebViewController::loadContent(const std::string& path) {
         showMessage(*this, kLoadFailure, GSMessageType::error);
         return;
     }
+    loadedPath_ = path;
     webView()->loadRequest(URLRequest(*url));
 }
 
@@ -153,15 +154,27 @@ std::vector<std::string> EducationContentWebViewController::matches(const std::s
 
 void EducationContentWebViewController::webViewDidFinishLoad(UIWebView* webView) {
     if (!webView || !webView->request() || !webView->request()->url) return;
+    const auto reply = webView->response() ? BaseHTTPService::pageReply(*webView->response())
+                                           : BaseHTTPService::PageReply::elsewhere;
+    auto weakSelf = weakOf(this);
+    const bool renewing = renewal_.renew(
+        reply,
+        [weakSelf] {
+            if (auto self = weakSelf.lock()) self->loadContent(self->loadedPath_);
+        },
+        [weakSelf] {
+            if (auto self = weakSelf.lock()) showMessage(*self, kLoadFailure, GSMessageType::error);
+        });
+    if (renewing) return;
     const auto found = matches("\\d+\\?", webView->request()->url->absoluteString());
     if (found.empty()) return;
     std::string idText = found.front();
     idText.erase(std::remove(idText.begin(), idText.end(), '?'), idText.end());
     const auto loadedId = decimalInteger(idText);
     if (!loadedId) return;
-    // The page went with the member's token: the server has marked the item read.
-    Announcements::announce(Announcements::ContentRead{*loadedId});
-    auto weakSelf = weakOf(this);
+    // Served with the member's token: the server has marked the item read.
+    if (reply == BaseHTTPService::PageReply::served)
+        Announcements::announce(Announcements::ContentRead{*loadedId});
     EducationContentService().checkBookmark(*loadedId, [weakSelf, loadedId = *loadedId, idText](const JSON& reply) {
         auto answer = reply["bookmarked"].bool_();
         if (!answer) return;

@@ -9,10 +9,14 @@
 //
 // After a related item has loaded and the server has said whether it is bookmarked, the screen
 // acts on that item: the star, the toggle and the share link follow the page shown. A loaded item's
-// page is announced read; its bookmark, changed on another screen, shows as it is announced. A screen made
-// without an item id has no page: it loads and checks nothing, and its two buttons are disabled.
+// page that the server served with success is announced read (one it refused, a page that is not
+// there, shows as the server sends it and is no read); one it refused for the member's ended token
+// is asked for again, once, after the tokens are renewed. Its bookmark, changed on another screen,
+// shows as it is announced. A screen made without an item id has no page: it loads and checks
+// nothing, and its two buttons are disabled.
 
 #include "Services/Announcements.h"
+#include "Services/BaseHTTPService.h"
 #include "kits/webview/UIWebView.h"
 #include "uikit/controllers/UIBarItems.h"
 #include "uikit/controllers/UIViewController.h"
@@ -78,5 +82,8 @@ private:
     UIBarButtonItemPtr shareButton_;
     std::shared_ptr<UIWebView> webView_;
     bool didUpdateConstraints_ = false;
+    // The path last loaded, asked for again after a renewal.
+    std::string loadedPath_;
+    MemberPageRenewal renewal_;
     Announcements::Subscription bookmarkChanges_;
 };

@@ -107,6 +107,8 @@ void JourneyContainerViewController::fetchData() {
         [self](const RequestError& error) {
             showMessage(*self, error.what(), GSMessageType::error);
             stopFullScreenLoadingOverlay(*self);
+            // Nothing more is coming: a spinner left turning would promise pages that never come.
+            if (auto indicator = self->activityIndicator.lock()) indicator->stopAnimating();
         });
 }
 

@@ -6,6 +6,9 @@
 // named in the title ("Olivia Hart's Journey", "James' Journey"). The session's selected baby
 // comes first the first time. With no baby the one page is "NoBabyViewController".
 //
+// A load that fails says so in the error banner and stops the spinner; the pages stay as they were
+// (none after a failed first load).
+//
 // It is the delegate of every page: answered stages are sent to the server, then the pages are
 // rebuilt from a new load and stay on the same page. A failed send shows its error and has the page
 // put its stages back as they were before the answer, so that answering again sends again.

@@ -240,13 +240,45 @@ void FeedDetailWebViewController::decidePolicyFor(WKWebView*, const WKNavigation
         return;
     }
     startFullScreenLoadingOverlay(*this);
+    // Read only once the server has served it.
+    pageServed_ = false;
     decisionHandler(WKNavigationActionPolicy::allow);
+}
+
+void FeedDetailWebViewController::decidePolicyForNavigationResponse(
+    WKWebView*, const WKNavigationResponse& response,
+    std::function<void(WKNavigationResponsePolicy)> decisionHandler) {
+    const auto reply = response.response ? BaseHTTPService::pageReply(*response.response)
+                                         : BaseHTTPService::PageReply::elsewhere;
+    pageServed_ = reply == BaseHTTPService::PageReply::served;
+    std::weak_ptr<UIViewController> weak = weak_from_this();
+    auto screen = [weak] { return std::static_pointer_cast<FeedDetailWebViewController>(weak.lock()); };
+    const bool renewing = renewal_.renew(
+        reply,
+        [screen] {
+            auto self = screen();
+            if (const auto path = self ? self->contentPath() : std::nullopt) self->loadContent(*path);
+        },
+        [screen] {
+            if (auto self = screen()) showMessage(*self, kLoadErrorMessage, GSMessageType::error);
+        });
+    if (renewing) {
+        decisionHandler(WKNavigationResponsePolicy::cancel);
+        return;
+    }
+    // The server's own answer to a page it does not have, or cannot give, is no article: the page
+    // says it failed instead. Another site's page is shown as it comes.
+    const bool show =
+        reply == BaseHTTPService::PageReply::served || reply == BaseHTTPService::PageReply::elsewhere;
+    decisionHandler(show ? WKNavigationResponsePolicy::allow : WKNavigationResponsePolicy::cancel);
 }
 
 void FeedDetailWebViewController::didFinish(WKWebView*, const WKNavigationPtr&) {
     stopFullScreenLoadingOverlay(*this);
-    // The page went with the member's token: the server has marked the article read.
-    if (const auto id = contentId()) Announcements::announce(Announcements::ContentRead{*id});
+    // Served with the member's token: the server has marked the article read. A page it refused,
+    // or another site's, is no read of it.
+    if (const auto id = contentId(); id && pageServed_)
+        Announcements::announce(Announcements::ContentRead{*id});
     std::optional<std::int64_t> toMark = notificationId;
     if (!toMark && detailsData) toMark = detailsData->notificationID;
     if (!toMark) return;
@@ -256,8 +288,9 @@ void FeedDetailWebViewController::didFinish(WKWebView*, const WKNavigationPtr&) 
 
 void FeedDetailWebViewController::loadFailed(const NSError& error) {
     stopFullScreenLoadingOverlay(*this);
-    // A load stopped for a newer one is no fault of the page.
-    if (error.code == NSURLErrorCancelled) return;
+    // A load stopped for a newer one is no fault of the page, nor one refused for the tokens being
+    // renewed: it is asked for again.
+    if (error.code == NSURLErrorCancelled || renewal_.isRenewing()) return;
     showMessage(*this, kLoadErrorMessage, GSMessageType::error);
 }
 

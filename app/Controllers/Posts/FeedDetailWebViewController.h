@@ -10,18 +10,22 @@
 // The page is the path resolved against SERVER_URL followed by "?user_id=<member>&access_token=
 // <session token>", so that the server marks the member's own read; a path that resolves to another
 // origin opens nothing. A tapped link to other education content opens a new page of this screen
-// instead of navigating in place. A page that fails to load, or cannot be opened, ends with
-// "Unexpected error loading content. Please try again.". The page only scrolls vertically. Its
-// comments are always the article's.
+// instead of navigating in place. A page that fails to load, that cannot be opened, or that the
+// server answers with an error status (an article it does not have) ends with "Unexpected error
+// loading content. Please try again." rather than show the server's answer; one it refused for the
+// member's ended token is asked for again, once, after the tokens are renewed. The page only scrolls
+// vertically. Its comments are always the article's.
 //
 // The bookmark is shown changed at once and put back, with a banner, when the server does not
 // confirm it. A bookmark or comments of the article announced by other screens show as they come,
-// and a page that finished loading is announced read. Replies arrive on the main thread; the comment count holds the screen weakly, the
-// bookmark requests strongly. Main thread only.
+// and a page the server served with success, once it has finished loading, is announced read.
+// Replies arrive on the main thread; the comment count holds the screen weakly, the bookmark
+// requests strongly. Main thread only.
 
 #include "Extensions/UIStoryboard+Instantiate.h"
 #include "Models/FeedResponse.h"
 #include "Services/Announcements.h"
+#include "Services/BaseHTTPService.h"
 #include "foundation/json/JSON.h"
 #include "kits/webview/WKWebView.h"
 #include "uikit/controllers/UIBarItems.h"
@@ -91,6 +95,9 @@ public:
     // --- Web view ---
     void decidePolicyFor(WKWebView* webView, const WKNavigationAction& action,
                          std::function<void(WKNavigationActionPolicy)> decisionHandler) override;
+    void decidePolicyForNavigationResponse(
+        WKWebView* webView, const WKNavigationResponse& response,
+        std::function<void(WKNavigationResponsePolicy)> decisionHandler) override;
     void didFinish(WKWebView* webView, const WKNavigationPtr& navigation) override;
     void didFailProvisionalNavigation(WKWebView* webView, const WKNavigationPtr& navigation,
                                       const NSError& error) override;
@@ -122,5 +129,8 @@ private:
 
     std::shared_ptr<WKWebView> webView_;
     bool isContentBookmarked_ = false;
+    // The page loading now was served by the server with success: once finished, it is read.
+    bool pageServed_ = false;
+    MemberPageRenewal renewal_;
     std::vector<Announcements::Subscription> articleChanges_;
 };

@@ -6,7 +6,8 @@
 // address resolved against the page), then hears `webViewDidStartLoad` and either
 // `webViewDidFinishLoad` or `didFailLoadWithError` (also for a stopped or replaced load, with
 // NSURLErrorCancelled). `request` is the request of the page shown: none until a first page
-// arrives, and after redirects the address the page came from.
+// arrives, and after redirects the address the page came from; `response` is its HTTP reply (an
+// error status shows its page too).
 
 #include "kits/webview/WebEngineView.h"
 #include "uikit/controls/Delegate.h"
@@ -37,6 +38,7 @@ public:
     // A request without an address loads nothing.
     void loadRequest(const URLRequest& request) { engine().load(request); }
     const std::optional<URLRequest>& request() const { return engine().committedRequest(); }
+    const std::shared_ptr<const NSHTTPURLResponse>& response() const { return engine().committedResponse(); }
     // isLoading, stopLoading and scrollView as WebEngineView has them.
 
     cw::DelegateRef<UIWebViewDelegate> delegate() const { return delegate_; }

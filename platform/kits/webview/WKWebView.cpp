@@ -11,16 +11,26 @@ void WKWebView::tell(const std::function<void(WKNavigationDelegate&)>& call) {
 
 void WKWebView::decidePolicy(const URLRequest& request, WKNavigationType type,
                              std::function<void(bool allow)> decide) {
-    auto d = delegate_.get();
-    if (!d) {
-        decide(true);
-        return;
-    }
-    auto self = weak_from_this().lock();
-    d->decidePolicyFor(this, WKNavigationAction{request, type},
-                       [decide = std::move(decide)](WKNavigationActionPolicy policy) {
-                           decide(policy == WKNavigationActionPolicy::allow);
-                       });
+    // Without a delegate every navigation goes ahead.
+    if (!delegate_.get()) return decide(true);
+    tell([&](WKNavigationDelegate& d) {
+        d.decidePolicyFor(this, WKNavigationAction{request, type},
+                          [decide = std::move(decide)](WKNavigationActionPolicy policy) {
+                              decide(policy == WKNavigationActionPolicy::allow);
+                          });
+    });
+}
+
+void WKWebView::decideResponsePolicy(const std::shared_ptr<const NSHTTPURLResponse>& response,
+                                     std::function<void(bool show)> decide) {
+    // Without a delegate every page is shown.
+    if (!delegate_.get()) return decide(true);
+    tell([&](WKNavigationDelegate& d) {
+        d.decidePolicyForNavigationResponse(this, WKNavigationResponse{response},
+                                            [decide = std::move(decide)](WKNavigationResponsePolicy policy) {
+                                                decide(policy == WKNavigationResponsePolicy::allow);
+                                            });
+    });
 }
 
 void WKWebView::didStart(const WKNavigationPtr& n) {

@@ -8,10 +8,12 @@
 // Every navigation is first offered to `decidePolicyFor`, also the web view's own loads (type
 // `other`) and tapped links (type `linkActivated`, with the link's address resolved against the
 // page); a delegate that does not answer it leaves the navigation waiting. Then, for a navigation
-// allowed: `didStartProvisionalNavigation`, and either `didCommit` and `didFinish`, or
-// `didFailProvisionalNavigation` (no reply: an NSURLErrorDomain error; a reply of a type that cannot
-// be shown: WebKitErrorDomain 102), or `didFail` after commit. A stopped or replaced load fails
-// with NSURLErrorCancelled. An HTTP error status with a page is shown and finishes.
+// allowed: `didStartProvisionalNavigation`; its HTTP reply is offered to
+// `decidePolicyForNavigationResponse` (likewise answered once, now or later); then either
+// `didCommit` and `didFinish`, or `didFailProvisionalNavigation` (no reply: an NSURLErrorDomain
+// error; a reply of a type that cannot be shown, or one the delegate cancelled: WebKitErrorDomain
+// 102), or `didFail` after commit. A stopped or replaced load fails with NSURLErrorCancelled. An
+// HTTP error status with a page is shown and finishes, unless the delegate cancels it.
 //
 // Pages: HTML with body text at 16 points inside 16-point margins, one label per paragraph in the
 // scroll view, at the view's width, and pictures no wider than that; other text as it is, in a
@@ -26,10 +28,16 @@
 class WKWebView;
 
 enum class WKNavigationActionPolicy { cancel, allow };
+enum class WKNavigationResponsePolicy { cancel, allow };
 
 struct WKNavigationAction {
     URLRequest request;
     WKNavigationType navigationType = WKNavigationType::other;
+};
+
+// The HTTP reply of a navigation, before its page is shown.
+struct WKNavigationResponse {
+    std::shared_ptr<const NSHTTPURLResponse> response;
 };
 
 class WKNavigationDelegate {
@@ -39,6 +47,12 @@ public:
     virtual void decidePolicyFor(WKWebView*, const WKNavigationAction&,
                                  std::function<void(WKNavigationActionPolicy)> decisionHandler) {
         decisionHandler(WKNavigationActionPolicy::allow);
+    }
+    // Call `decisionHandler` once. Without this operation every page is shown.
+    virtual void
+    decidePolicyForNavigationResponse(WKWebView*, const WKNavigationResponse&,
+                                      std::function<void(WKNavigationResponsePolicy)> decisionHandler) {
+        decisionHandler(WKNavigationResponsePolicy::allow);
     }
     virtual void didStartProvisionalNavigation(WKWebView*, const WKNavigationPtr&) {}
     virtual void didCommit(WKWebView*, const WKNavigationPtr&) {}
@@ -71,6 +85,8 @@ public:
 private:
     void decidePolicy(const URLRequest& request, WKNavigationType type,
                       std::function<void(bool allow)> decide) override;
+    void decideResponsePolicy(const std::shared_ptr<const NSHTTPURLResponse>& response,
+                              std::function<void(bool show)> decide) override;
     void didStart(const WKNavigationPtr& navigation) override;
     void didCommit(const WKNavigationPtr& navigation) override;
     void didFinish(const WKNavigationPtr& navigation) override;

@@ -55,6 +55,7 @@ struct WebEngine::Navigation {
     WKNavigationType type = WKNavigationType::other;
     bool decided = false;
     bool committed = false;
+    std::shared_ptr<const NSHTTPURLResponse> response;
     std::shared_ptr<NSURLSessionDataTask> task;
     std::vector<std::shared_ptr<images::ImageLoader::Request>> pictures;
     std::size_t picturesPending = 0;
@@ -144,27 +145,52 @@ void WebEngine::begin(const NavigationPtr& navigation) {
             auto self = weakEngine.lock();
             auto navigation = weakNavigation.lock();
             if (!self || !navigation || self->current_ != navigation) return;
-            const auto response = task ? task->response() : nullptr;
-            self->received(navigation, response.get(), body);
+            self->received(navigation, task ? task->response() : nullptr, body);
         },
         [weakEngine, weakNavigation](const AFHTTPSessionManager::Task&, const NSError& error) {
             auto self = weakEngine.lock();
             auto navigation = weakNavigation.lock();
             if (!self || !navigation || self->current_ != navigation) return;
             // An error status came with a page of its own: it is shown like any other.
-            if (const auto response = cw::failingResponse(error)) {
+            if (auto response = cw::failingResponse(error)) {
                 const Data* body = cw::failingResponseData(error);
-                self->received(navigation, response.get(), body ? *body : Data{});
+                self->received(navigation, std::move(response), body ? *body : Data{});
                 return;
             }
             self->fail(navigation, error);
         });
 }
 
-void WebEngine::received(const NavigationPtr& navigation, const NSHTTPURLResponse* response,
+void WebEngine::received(const NavigationPtr& navigation, std::shared_ptr<const NSHTTPURLResponse> response,
                          const Data& body) {
+    std::string text(reinterpret_cast<const char*>(body.data()), body.size());
+    if (!response || !client_) {
+        read(navigation, response, std::move(text));
+        return;
+    }
+    client_->decideResponsePolicy(
+        response, [weak = weak_from_this(), navigation, response,
+                   text = std::make_shared<std::string>(std::move(text))](bool show) mutable {
+            auto self = weak.lock();
+            if (!self || navigation->response) return;
+            navigation->response = response;
+            // Carried on on a turn of its own, never inside the client's decision.
+            self->post([navigation, show, text = std::move(text)](WebEngine& engine) {
+                if (engine.current_ != navigation) return;
+                if (!show) {
+                    engine.fail(navigation, cannotShow(*navigation->request.url));
+                    return;
+                }
+                engine.read(navigation, navigation->response, std::move(*text));
+            });
+        });
+}
+
+void WebEngine::read(const NavigationPtr& navigation,
+                     const std::shared_ptr<const NSHTTPURLResponse>& response, std::string body) {
+    navigation->response = response;
     const URL requested = *navigation->request.url;
-    const std::string_view text(reinterpret_cast<const char*>(body.data()), body.size());
+    const std::string_view text(body);
     const WebContentKind kind = webContentKind(response ? response->MIMEType() : std::nullopt, text);
     if (kind == WebContentKind::unsupported) {
         fail(navigation, cannotShow(requested));
@@ -177,7 +203,7 @@ void WebEngine::received(const NavigationPtr& navigation, const NSHTTPURLRespons
     const CGFloat width = scrollView_->bounds().size.width;
     DispatchQueue::global(DispatchQoS::userInitiated)
         .async([weakEngine = weak_from_this(), weakNavigation = std::weak_ptr<Navigation>(navigation),
-                body = std::string(text), kind, width, page = shown.value_or(requested)]() mutable {
+                body = std::move(body), kind, width, page = shown.value_or(requested)]() mutable {
             WebDocument document =
                 kind == WebContentKind::html ? WebDocument::fromHTML(body) : WebDocument::fromPlainText(body);
             body = {};
@@ -201,6 +227,7 @@ void WebEngine::received(const NavigationPtr& navigation, const NSHTTPURLRespons
 void WebEngine::commit(const NavigationPtr& navigation, WebDocument document, URL page) {
     navigation->committed = true;
     committed_ = URLRequest(std::move(page), navigation->request.timeoutInterval);
+    committedResponse_ = navigation->response;
     dropPictures();
     document_->show(std::move(document));
     scrollToTop_ = true;

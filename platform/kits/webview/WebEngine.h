@@ -5,7 +5,8 @@
 // of each navigation's steps, the way WebKit tells a navigation delegate.
 //
 // A navigation is asked for (a load, or a tapped link), decided by the client, and then runs:
-// start → commit (the reply arrived and can be shown; the page is replaced) → finish (its pictures,
+// start → its HTTP reply, which the client may refuse (then a provisional failure, WebKitErrorDomain
+// 102) → commit (the reply arrived and can be shown; the page is replaced) → finish (its pictures,
 // fetched through the shared image loader, have come or failed); or start → provisional failure
 // (no reply, an address or a content type that cannot be shown), or, once committed, failure.
 // Contract:
@@ -59,6 +60,13 @@ public:
     // Must call `decide` once, now or later, with whether the navigation may go ahead.
     virtual void decidePolicy(const URLRequest& request, WKNavigationType type,
                               std::function<void(bool allow)> decide) = 0;
+    // Must call `decide` once, now or later, with whether the page of this HTTP reply (its status
+    // and header fields; an error status too) may be shown. Every page is shown unless a client
+    // says otherwise.
+    virtual void decideResponsePolicy(const std::shared_ptr<const NSHTTPURLResponse>&,
+                                      std::function<void(bool show)> decide) {
+        decide(true);
+    }
     virtual void didStart(const WKNavigationPtr& navigation) = 0;
     virtual void didCommit(const WKNavigationPtr& navigation) = 0;
     virtual void didFinish(const WKNavigationPtr& navigation) = 0;
@@ -85,6 +93,8 @@ public:
     std::optional<URL> url() const;
     // The request of the page shown (its address after redirects); none before the first commit.
     const std::optional<URLRequest>& committedRequest() const { return committed_; }
+    // The HTTP reply of the page shown (its status and header fields); none before the first commit.
+    const std::shared_ptr<const NSHTTPURLResponse>& committedResponse() const { return committedResponse_; }
 
     // The page's content goes away as if the process showing it had ended: the load stops
     // without a word, the page goes blank and the client hears of the termination.
@@ -110,7 +120,10 @@ private:
 
     void post(std::function<void(WebEngine&)> work);
     void begin(const NavigationPtr& navigation);
-    void received(const NavigationPtr& navigation, const NSHTTPURLResponse* response, const Data& body);
+    void received(const NavigationPtr& navigation, std::shared_ptr<const NSHTTPURLResponse> response,
+                  const Data& body);
+    void read(const NavigationPtr& navigation, const std::shared_ptr<const NSHTTPURLResponse>& response,
+              std::string body);
     void commit(const NavigationPtr& navigation, WebDocument document, URL page);
     void loadPictures(const NavigationPtr& navigation);
     void pictureArrived(std::size_t index, const std::shared_ptr<UIImage>& image);
@@ -132,6 +145,7 @@ private:
     NavigationPtr deciding_; // asked for, waiting for the client's decision
     NavigationPtr current_;  // started, not yet finished or failed
     std::optional<URLRequest> committed_;
+    std::shared_ptr<const NSHTTPURLResponse> committedResponse_;
     std::vector<PagePicture> pictures_; // of the page shown
     std::uint64_t page_ = 0;            // pages shown so far: a late picture of an earlier one is dropped
     std::uint64_t nextIdentifier_ = 1;

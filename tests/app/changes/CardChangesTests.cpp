@@ -5,18 +5,23 @@
 
 #include "ChangesFixture.h"
 
+#include "Controllers/Education/EducationContentWebViewController.h"
+#include "Controllers/Education/RecommendedFeedTableViewCell.h"
 #include "Controllers/Feed/FeedTableViewCell.h"
 #include "Controllers/Feed/FeedViewController.h"
 #include "Controllers/Posts/FeedDetailWebViewController.h"
 #include "Controllers/Posts/PostDetailsViewController.h"
-#include "Controllers/Education/RecommendedFeedTableViewCell.h"
 #include "kits/banners/GSMessage.h"
+#include "tests/support/Forwarding.h"
+#include "tests/support/RecordingServer.h"
 #include "uikit/graphics/UIColor.h"
+
+#include <atomic>
 
 namespace cw::test {
 namespace {
 
-constexpr const char* kHeld = "Held Noah for the first time today. He is so light!";
+constexpr const char* kHeld = kHeldNoah;
 constexpr const char* kEyes = "Olivia opened her eyes during kangaroo care this morning.";
 constexpr const char* kMilk = "Expressing breast milk";
 constexpr const char* kCpap = "Why your baby is on CPAP";
@@ -147,6 +152,100 @@ tap "All"
 tap "Done"
 )");
     ASSERT_TRUE(feedCell(kMilk));
+    EXPECT_TRUE(feedCell(kMilk)->iconImageViewBadge()->isHidden()) << "read: no dot";
+}
+
+// Only a page the server served, and so marked read, takes the unread dot away: a page it refused
+// keeps the dot; one it refused for the father's ended token is asked for again once his tokens are
+// renewed, from the feed and in the library alike, and is then read for good.
+TEST_F(CardChanges, AnArticleLosesItsUnreadDotOnlyWhenTheServerHasMarkedItRead) {
+    launchAsTheFather();
+    const std::string cpapPage = "/content/education/" + contentId(kCpap);
+    const std::string milkPage = "/content/education/" + contentId(kMilk);
+    auto refused = std::make_shared<std::atomic<bool>>(true);
+    RecordingServer front;
+    front.setHandler([upstream = demo->baseUrl(), cpapPage, milkPage, refused](const RecordedRequest& request,
+                                                                               httplib::Response& response) {
+        if (*refused && (request.path == cpapPage || request.path == milkPage)) {
+            response.status = 503;
+            response.set_content("<html><body>Service unavailable</body></html>", "text/html");
+            return;
+        }
+        forwardRequest(upstream, request, response);
+    });
+    prepareBundle(*environment, front.base(), "org.cradleway.posts-tests");
+    auto reads = [&](const char* title) {
+        return count("SELECT COUNT(*) FROM content_reads WHERE member_id = " + kFather +
+                     " AND content_id = " + contentId(title));
+    };
+    // All the father's access tokens end, as an hour without a request ends them.
+    auto endTheTokens = [&] {
+        count("UPDATE tokens SET expires_at = 0 WHERE kind = 'access' AND member_id = " + kFather);
+    };
+    ASSERT_TRUE(feedCell(kCpap));
+    ASSERT_FALSE(feedCell(kCpap)->iconImageViewBadge()->isHidden()) << "unread, with its dot";
+    ASSERT_FALSE(feedCell(kMilk)->iconImageViewBadge()->isHidden()) << "unread, with its dot";
+
+    // Refused: the feed's page says so, and the card keeps its dot.
+    openFromTheFeed(kCpap);
+    ASSERT_TRUE(showsSoon("Unexpected error loading content. Please try again."));
+    run("back\n");
+    EXPECT_FALSE(feedCell(kCpap)->iconImageViewBadge()->isHidden()) << "not read: still its dot";
+    EXPECT_EQ(reads(kCpap), 0);
+
+    // The library's page shows the server's answer as it comes, and is no read either.
+    run(R"(tap "Education"
+tap "Categories"
+tap "Feeding"
+tap "Breast milk"
+tap "Expressing breast milk"
+expect "Service unavailable"
+)");
+    auto libraryPage = std::dynamic_pointer_cast<EducationContentWebViewController>(top());
+    ASSERT_TRUE(libraryPage);
+    ASSERT_TRUE(waitFor([&] { return !libraryPage->webView()->isLoading(); }));
+    run(kBackHomeFromTheMilkArticle);
+    EXPECT_FALSE(feedCell(kMilk)->iconImageViewBadge()->isHidden()) << "not read: still its dot";
+    EXPECT_EQ(reads(kMilk), 0);
+
+    // The token ended: renewed once, the page comes and is read.
+    *refused = false;
+    endTheTokens();
+    openFromTheFeed(kCpap);
+    ASSERT_TRUE(
+        showsSoon("Continuous positive airway pressure (CPAP) gives a gentle, steady flow of air through "
+                  "small prongs or a mask. It keeps the tiny air sacs of the lungs from closing between "
+                  "breaths."));
+    EXPECT_EQ(reads(kCpap), 1);
+    // A page is read once it has finished loading, its picture too.
+    auto page = std::dynamic_pointer_cast<FeedDetailWebViewController>(top());
+    ASSERT_TRUE(page);
+    ASSERT_TRUE(waitFor([&] { return !page->webView()->isLoading(); }));
+    const std::size_t renewals = front.requestCount("/m/api/tokens/");
+    EXPECT_GE(renewals, 1u);
+    EXPECT_EQ(front.requestCount(cpapPage), 3u) << "refused, refused for the token, served";
+    run("back\n");
+    EXPECT_TRUE(feedCell(kCpap)->iconImageViewBadge()->isHidden()) << "read: no dot";
+
+    // The same in the library's page, its token ending just before the article is opened.
+    run(R"(tap "Education"
+tap "Categories"
+tap "Feeding"
+tap "Breast milk"
+expect "Expressing breast milk"
+)");
+    ASSERT_TRUE(repliesArrived());
+    endTheTokens();
+    run(R"(tap "Expressing breast milk"
+expect "Your milk is the best food for a premature baby, even in tiny amounts."
+)");
+    ASSERT_TRUE(waitFor([&] { return reads(kMilk) == 1; }));
+    EXPECT_GT(front.requestCount("/m/api/tokens/"), renewals);
+    EXPECT_EQ(front.requestCount(milkPage), 3u) << "refused, refused for the token, served";
+    libraryPage = std::dynamic_pointer_cast<EducationContentWebViewController>(top());
+    ASSERT_TRUE(libraryPage);
+    ASSERT_TRUE(waitFor([&] { return !libraryPage->webView()->isLoading(); }));
+    run(kBackHomeFromTheMilkArticle);
     EXPECT_TRUE(feedCell(kMilk)->iconImageViewBadge()->isHidden()) << "read: no dot";
 }
 

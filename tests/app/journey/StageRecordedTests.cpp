@@ -157,10 +157,10 @@ TEST_F(JourneyStages, AFailedAnswerPutsTheStagesBackSoAnsweringAgainSendsAgain) 
                                {{"7", {{{"answer", "Yes"}, {"not_id", 702}, {"q_id", 2}},
                                        {{"answer", "Yes"}, {"not_id", 701}, {"q_id", 1}}}}}}}));
     ASSERT_TRUE(waitFor([&] { return !GSMessage::history().empty(); }));
-    EXPECT_EQ(GSMessage::history().back().text, "The request did not reach the server.");
+    EXPECT_EQ(GSMessage::history().back().text, "The request could not be completed.");
     EXPECT_EQ(flags(page->stages), "1010");
     EXPECT_FALSE(showsActivityOverlay(stages));
-    EXPECT_NE(console.str().find("The request did not reach the server."), std::string::npos);
+    EXPECT_NE(console.str().find("The request could not be completed."), std::string::npos);
 
     // The same answer again is sent again; this time the pages come back from the server.
     const std::size_t loads = requestsAt("member/nicu_journey/").size();
@@ -174,6 +174,24 @@ TEST_F(JourneyStages, AFailedAnswerPutsTheStagesBackSoAnsweringAgainSendsAgain) 
     std::cout.rdbuf(saved);
 }
 
+// A journey that came but cannot be read (no JSON, cut short) is said as such in the banner, not
+// as a request that never reached the server.
+TEST_F(JourneyStages, AJourneyThatCannotBeReadIsSaidSoNotAsOneThatNeverArrived) {
+    const test::Reply unreadable[] = {{200, "<html><body>Bad gateway</body></html>", "text/html"},
+                                      {200, R"({"babies": [{"id": 7, "full_na)"}};
+    for (const test::Reply& reply : unreadable) {
+        SCOPED_TRACE(reply.body);
+        server.reply("POST", "/m/api/member/nicu_journey/", reply);
+        GSMessage::clearHistory();
+        auto stages = openStages();
+        ASSERT_TRUE(waitFor([&] { return GSMessage::shown(*stages) != nullptr; })) << "no word of it";
+        EXPECT_EQ(GSMessage::shown(*stages)->text(), "The server's reply could not be read.");
+        EXPECT_TRUE(host->isShowing("The server's reply could not be read."));
+        app->root->dismiss(false);
+        host->settle();
+    }
+}
+
 TEST_F(JourneyStages, AMemberWithoutBabiesSeesTheNoBabyPage) {
     reply("member/nicu_journey/", 200, {{"babies", nlohmann::json::array()}});
     auto stages = openStages();
@@ -184,7 +202,7 @@ TEST_F(JourneyStages, AMemberWithoutBabiesSeesTheNoBabyPage) {
     EXPECT_TRUE(stages->pageControl.lock()->isHidden());
 }
 
-TEST_F(JourneyStages, ASingleStageHidesBothLinesAndAFailedLoadKeepsTheIndicatorTurning) {
+TEST_F(JourneyStages, ASingleStageHidesBothLinesAndAFailedLoadStopsTheIndicator) {
     reply("member/nicu_journey/", 200, {{"babies", {journeyBaby(7, "Ada Lind", {response(1, "Breathing", "Yes")})}}});
     auto stages = openStages();
     ASSERT_TRUE(waitFor([&] { return !stages->viewControllers.empty(); }));
@@ -202,7 +220,7 @@ TEST_F(JourneyStages, ASingleStageHidesBothLinesAndAFailedLoadKeepsTheIndicatorT
     auto failed = openStages();
     ASSERT_TRUE(waitFor([&] { return !GSMessage::history().empty(); }));
     EXPECT_TRUE(failed->viewControllers.empty());
-    EXPECT_TRUE(failed->activityIndicator.lock()->isAnimating());
+    EXPECT_FALSE(failed->activityIndicator.lock()->isAnimating());
     EXPECT_EQ(failed->containerView.lock()->alpha(), 0);
 }
 

@@ -7,6 +7,9 @@
 #include "Extensions/UIColor+Palette.h"
 #include "Services/AuthenticationContext.h"
 #include "foundation/dispatch/RunLoop.h"
+#include "kits/banners/GSMessage.h"
+#include "tests/support/Forwarding.h"
+#include "tests/support/RecordingServer.h"
 #include "uikit/controllers/UIAlertController.h"
 
 namespace cw::journeytest {
@@ -121,6 +124,30 @@ TEST_F(JourneyDemoTest, AMemberWhoIsNotAParentCannotOpenAStagesQuestion) {
     EXPECT_FALSE(host->isShowing("Would you like to update the status of this item?"));
     RunLoop::main().runFor(0.2);
     EXPECT_TRUE(eventsWith("NicuJourneyScreen", "bubblesTapped").empty());
+}
+
+// The journey's answer is lost on its way (a proxy's error page comes instead): the screen stops
+// turning its spinner and says so in its banner, as the timeline and the daily update do.
+TEST_F(JourneyDemoTest, AStageJourneyThatDoesNotComeStopsItsSpinnerAndSaysSo) {
+    test::RecordingServer front;
+    front.setHandler([upstream = demo->baseUrl()](const test::RecordedRequest& request, httplib::Response& response) {
+        test::forwardRequest(upstream, request, response);
+        if (request.path != "/m/api/member/nicu_journey/") return;
+        response.status = 502;
+        response.set_content("<html><body>Bad gateway</body></html>", "text/html");
+    });
+    test::prepareBundle(*environment, front.base(), "org.cradleway.journey-tests");
+    GSMessage::clearHistory();
+    ASSERT_TRUE(host->tapIdentifier("journeyButton"));
+    auto stages = topAs<JourneyContainerViewController>();
+    ASSERT_TRUE(stages) << "the journey button opened no stage journey";
+    ASSERT_TRUE(waitFor([&] { return GSMessage::shown(*stages) != nullptr; })) << "no word of it";
+    EXPECT_EQ(GSMessage::shown(*stages)->type(), GSMessageType::error);
+    EXPECT_TRUE(host->isShowing(GSMessage::shown(*stages)->text()));
+    EXPECT_FALSE(stages->activityIndicator.lock()->isAnimating());
+    EXPECT_TRUE(stages->viewControllers.empty());
+    EXPECT_EQ(stages->title(), std::optional<std::string>("NICU Journey"));
+    EXPECT_EQ(front.requestCount("/m/api/member/nicu_journey/"), 1u);
 }
 
 } // namespace cw::journeytest

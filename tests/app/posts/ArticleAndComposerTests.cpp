@@ -120,6 +120,31 @@ TEST_F(ArticleScreen, APageThatCannotLoadEndsWithABannerAndAFeedPushMarksEachPag
     EXPECT_FALSE(overlayShown(*missing));
 }
 
+// A push (or a link) for an article the server does not have, as a stale or broken notification
+// names one: the page says it could not load it instead of showing the server's answer, and ends
+// its overlay.
+TEST_F(ArticleScreen, AnArticleThatDoesNotExistSaysItCouldNotLoadInsteadOfShowingTheServersAnswer) {
+    signInAndLaunch();
+    for (const int id : {-5, 999999}) {
+        SCOPED_TRACE(id);
+        GSMessage::clearHistory();
+        host->tapPush(
+            {{"screen", "feed"}, {"feed_id", id}, {"not_id", 1}, {"notification_type", "education_content"}});
+        auto page = std::dynamic_pointer_cast<FeedDetailWebViewController>(top());
+        ASSERT_TRUE(page);
+        ASSERT_TRUE(waitFor([&] { return GSMessage::shown(*page) != nullptr; })) << "no word of it";
+        EXPECT_EQ(GSMessage::shown(*page)->text(), "Unexpected error loading content. Please try again.");
+        EXPECT_EQ(GSMessage::shown(*page)->type(), GSMessageType::error);
+        ASSERT_TRUE(waitFor([&] { return !page->webView()->isLoading() && !overlayShown(*page); }));
+        for (const auto& text : host->visibleTexts()) {
+            EXPECT_EQ(text.find("Not found"), std::string::npos) << text;
+            EXPECT_EQ(text.find("no longer available"), std::string::npos) << text;
+            EXPECT_EQ(text.find("\"message\""), std::string::npos) << text;
+        }
+        ASSERT_TRUE(host->goBack());
+    }
+}
+
 // Signed in as the father, a push of article 1 while the feed's store holds no card of it: the page
 // opens the article by its path alone, and its comments must still be the article's.
 TEST_F(ArticleScreen, AnArticlePushWithoutItsCardShowsAndTakesTheArticlesOwnComments) {
@@ -216,10 +241,7 @@ class PostComposer : public PostsScreenTest {};
 
 TEST_F(PostComposer, TwoPicturesAndATextMakeANewPostTheFeedShowsFirst) {
     signInAndLaunch();
-    auto composer = std::make_shared<PostViewController>();
-    auto wrapper = std::make_shared<UINavigationController>(composer);
-    navigation()->present(wrapper, true);
-    host->settle();
+    auto composer = openComposer();
     EXPECT_TRUE(host->isShowing("Share a moment, photo, or news"));
     EXPECT_TRUE(Keyboard::shared().areKeysShown());
     EXPECT_FALSE(composer->doneButton()->isEnabled());
@@ -231,11 +253,8 @@ TEST_F(PostComposer, TwoPicturesAndATextMakeANewPostTheFeedShowsFirst) {
 
     const auto wide = pictureFile("wide.png", 400, 200);
     const auto tall = pictureFile("tall.png", 300, 400);
-    for (const auto& file : {wide, tall}) {
-        ASSERT_TRUE(host->tapIdentifier("cameraButton"));
-        ASSERT_TRUE(host->pickAlertAction("Photo Library"));
-        ASSERT_TRUE(host->pickImage(file));
-    }
+    for (const auto& file : {wide, tall})
+        ASSERT_TRUE(pickFromLibrary(file));
     ASSERT_EQ(composer->postImages.size(), 2u);
     composer->dismissKeyboard();
     host->settle();
@@ -279,9 +298,7 @@ TEST_F(PostComposer, ThePictureSheetAndThePickerStandAboveTheKeyboardOfTheTextBe
     // As a family found it: a text typed, the camera item tapped; the sheet came up beneath the
     // keys where no finger reaches it, and the picker opened under the camera bar.
     signInAndLaunch();
-    auto composer = std::make_shared<PostViewController>();
-    navigation()->present(std::make_shared<UINavigationController>(composer), true);
-    host->settle();
+    auto composer = openComposer();
     ASSERT_TRUE(host->type("First cuddle"));
     ASSERT_TRUE(Keyboard::shared().areKeysShown());
     const CGPoint onCameraBar = host->tapPointOf(*host->findByIdentifier("cameraButton"));
@@ -321,12 +338,8 @@ TEST_F(PostComposer, ThePictureSheetAndThePickerStandAboveTheKeyboardOfTheTextBe
 
 TEST_F(PostComposer, AFailedPostKeepsTheTextAndPictures) {
     signInAndLaunch();
-    auto composer = std::make_shared<PostViewController>();
-    navigation()->present(std::make_shared<UINavigationController>(composer), true);
-    host->settle();
-    ASSERT_TRUE(host->tapIdentifier("cameraButton"));
-    ASSERT_TRUE(host->pickAlertAction("Photo Library"));
-    ASSERT_TRUE(host->pickImage(pictureFile("one.png", 50, 50)));
+    auto composer = openComposer();
+    ASSERT_TRUE(pickFromLibrary(pictureFile("one.png", 50, 50)));
     EXPECT_TRUE(composer->doneButton()->isEnabled());
     ASSERT_TRUE(host->type("Hello"));
     demo->stop();

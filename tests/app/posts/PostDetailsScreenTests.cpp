@@ -22,8 +22,6 @@
 namespace cw::test {
 namespace {
 
-constexpr const char* kHeld = "Held Noah for the first time today. He is so light!";
-
 std::string textOf(const UILabel& label) {
     if (auto a = label.attributedText()) return a->string();
     return label.text().value_or("");
@@ -39,11 +37,11 @@ class PostDetailsScreen : public PostsScreenTest {};
 
 TEST_F(PostDetailsScreen, ThePostShowsItsPicturesOpensTheGalleryAndBookmarksTheFeedsOwnCard) {
     signInAndLaunch();
-    const auto held = card(kHeld);
+    const auto held = card(kHeldNoah);
     ASSERT_TRUE(held);
     auto details = open<PostDetailsViewController>("PostDetailsViewController", held);
     ASSERT_TRUE(details);
-    EXPECT_EQ(textOf(*details->textLabel), kHeld);
+    EXPECT_EQ(textOf(*details->textLabel), kHeldNoah);
     // The text keeps 16 points from both edges and wraps there instead of running off the screen.
     const CGRect textFrame = details->textLabel->frame();
     EXPECT_DOUBLE_EQ(textFrame.origin.x, 16.0);
@@ -109,13 +107,9 @@ TEST_F(PostDetailsScreen, ThePostShowsItsPicturesOpensTheGalleryAndBookmarksTheF
 
 TEST_F(PostDetailsScreen, CommentsAreWrittenFromTheBarThatRidesOnTheKeyboard) {
     signInAndLaunch();
-    const auto held = card(kHeld);
-    ASSERT_TRUE(held);
-    auto details = open<PostDetailsViewController>("PostDetailsViewController", held);
-    ASSERT_TRUE(host->tapIdentifier("commentButton"));
-    auto list = std::dynamic_pointer_cast<CommentTableViewController>(top());
+    const auto held = card(kHeldNoah);
+    auto list = openComments(held, "2 Comments");
     ASSERT_TRUE(list);
-    ASSERT_TRUE(showsSoon("2 Comments"));
     EXPECT_TRUE(host->isShowing("Best picture ever."));
     EXPECT_TRUE(host->isShowing("Look at those tiny fingers!"));
     EXPECT_TRUE(host->isShowing("Add a Comment"));
@@ -164,13 +158,9 @@ TEST_F(PostDetailsScreen, CommentsAreWrittenFromTheBarThatRidesOnTheKeyboard) {
 
 TEST_F(PostDetailsScreen, ACommentLongerThanTheServerKeepsIsNotSentAndTheMemberIsToldWhy) {
     signInAndLaunch();
-    const auto held = card(kHeld);
-    ASSERT_TRUE(held);
-    open<PostDetailsViewController>("PostDetailsViewController", held);
-    ASSERT_TRUE(host->tapIdentifier("commentButton"));
-    auto list = std::dynamic_pointer_cast<CommentTableViewController>(top());
+    const auto held = card(kHeldNoah);
+    auto list = openComments(held, "2 Comments");
     ASSERT_TRUE(list);
-    ASSERT_TRUE(showsSoon("2 Comments"));
     const std::string comments = "SELECT COUNT(*) FROM comments WHERE post_id = " + std::to_string(*held->cardId);
     const auto before = count(comments);
     // A pasted page of 5,001 letters.
@@ -191,12 +181,8 @@ TEST_F(PostDetailsScreen, ACommentLongerThanTheServerKeepsIsNotSentAndTheMemberI
 
 TEST_F(PostDetailsScreen, TheBarGrowsWithItsLinesAndTheListFollowsTheKeyboardAfterComingBack) {
     signInAndLaunch();
-    const auto held = card(kHeld);
-    auto details = open<PostDetailsViewController>("PostDetailsViewController", held);
-    ASSERT_TRUE(host->tapIdentifier("commentButton"));
-    auto list = std::dynamic_pointer_cast<CommentTableViewController>(top());
+    auto list = openComments(card(kHeldNoah), "2 Comments");
     ASSERT_TRUE(list);
-    ASSERT_TRUE(showsSoon("2 Comments"));
     const auto& bar = list->commentTextInputView();
     const CGFloat oneLine = bar->frame().size.height;
     const CGFloat keysTop = Keyboard::shared().frame().origin.y;
@@ -230,7 +216,7 @@ TEST_F(PostDetailsScreen, TheBarGrowsWithItsLinesAndTheListFollowsTheKeyboardAft
 
 TEST_F(PostDetailsScreen, APostPushLoadsThePostAndItsStarWaitsForIt) {
     signInAndLaunch();
-    const auto held = card(kHeld);
+    const auto held = card(kHeldNoah);
     ASSERT_TRUE(held);
     host->tapPush({{"screen", "post"}, {"post_id", *held->cardId}, {"notification_type", "post"}});
     auto details = std::dynamic_pointer_cast<PostDetailsViewController>(top());
@@ -241,7 +227,7 @@ TEST_F(PostDetailsScreen, APostPushLoadsThePostAndItsStarWaitsForIt) {
         details->bookmarkAction();
         EXPECT_FALSE(UIApplication::shared().isNetworkActivityIndicatorVisible());
     }
-    ASSERT_TRUE(showsSoon(kHeld));
+    ASSERT_TRUE(showsSoon(kHeldNoah));
     ASSERT_TRUE(details->detailsData);
     EXPECT_NE(details->detailsData, held);
     EXPECT_EQ(details->imageViewStackView->arrangedSubviews().size(), 2u);

@@ -1,6 +1,9 @@
 #include "PostsFixture.h"
 
 #include "Controllers/Feed/FeedDataStore.h"
+#include "Controllers/Posts/CommentTableViewController.h"
+#include "Controllers/Posts/PostDetailsViewController.h"
+#include "Controllers/Posts/PostViewController.h"
 #include "Extensions/UIBarButtonItem+Badge.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "kits/banners/GSMessage.h"
@@ -50,6 +53,29 @@ void PostsScreenTest::TearDown() {
     environment.reset();
     UIAppearance::reset();
     std::cout.rdbuf(savedCout_);
+}
+
+std::shared_ptr<CommentTableViewController> PostsScreenTest::openComments(const FeedResponse::Card& post,
+                                                                           const std::string& shown) {
+    if (!post || !open<PostDetailsViewController>("PostDetailsViewController", post)) return nullptr;
+    if (!host->tapIdentifier("commentButton")) return nullptr;
+    auto list = std::dynamic_pointer_cast<CommentTableViewController>(top());
+    if (list && !shown.empty() && !showsSoon(shown)) return nullptr;
+    return list;
+}
+
+std::shared_ptr<PostViewController> PostsScreenTest::openComposer() {
+    auto composer = std::make_shared<PostViewController>();
+    navigation()->present(std::make_shared<UINavigationController>(composer), true);
+    host->settle();
+    return composer;
+}
+
+::testing::AssertionResult PostsScreenTest::pickFromLibrary(const std::filesystem::path& file) {
+    if (!host->tapIdentifier("cameraButton")) return ::testing::AssertionFailure() << "no camera button";
+    if (!host->pickAlertAction("Photo Library")) return ::testing::AssertionFailure() << "no Photo Library";
+    if (!host->pickImage(file)) return ::testing::AssertionFailure() << "no picker took " << file;
+    return ::testing::AssertionSuccess();
 }
 
 void PostsScreenTest::signInAndLaunch(const std::string& email) {

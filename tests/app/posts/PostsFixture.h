@@ -23,7 +23,13 @@
 #include <string>
 #include <vector>
 
+class CommentTableViewController;
+class PostViewController;
+
 namespace cw::test {
+
+// A post of the demo family with two comments.
+inline constexpr const char* kHeldNoah = "Held Noah for the first time today. He is so light!";
 
 // The number a bar button's badge shows; empty without a badge.
 std::string badgeText(const UIBarButtonItem& item);
@@ -44,6 +50,14 @@ protected:
     FeedResponse::Card card(const std::string& text) const;
     // Pushes a scene of the storyboard "Feed" made for `card`, and lets it settle.
     template <class T> std::shared_ptr<T> open(const std::string& scene, const FeedResponse::Card& card);
+    // The post's details, then its comment list from the details' comment button: the list (none
+    // when it did not open, or `shown` did not come to show on it).
+    std::shared_ptr<CommentTableViewController> openComments(const FeedResponse::Card& post,
+                                                              const std::string& shown = "");
+    // The post composer, presented in a navigation controller of its own over the main navigation.
+    std::shared_ptr<PostViewController> openComposer();
+    // A picture the member adds to the composer from her photo library, as a finger does it.
+    ::testing::AssertionResult pickFromLibrary(const std::filesystem::path& file);
 
     // One number, or one text, the demo database answers.
     std::int64_t count(const std::string& sql) const;

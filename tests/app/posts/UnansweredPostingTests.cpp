@@ -19,8 +19,6 @@
 namespace cw::test {
 namespace {
 
-constexpr const char* kHeldNoah = "Held Noah for the first time today. He is so light!";
-
 // The application talks to the demo server through a front that passes every request on, and holds
 // the answer to requests at `held` until the test opens the gate.
 class UnansweredPosting : public PostsScreenTest {
@@ -64,12 +62,8 @@ TEST_F(UnansweredPosting, ACommentAnsweredAfterTheTimeOutIsStoredOnceAndItsTextS
     holdAnswersTo("/m/api/comments/new");
     signInAndLaunch();
     const auto held = card(kHeldNoah);
-    ASSERT_TRUE(held);
-    open<PostDetailsViewController>("PostDetailsViewController", held);
-    ASSERT_TRUE(host->tapIdentifier("commentButton"));
-    auto list = std::dynamic_pointer_cast<CommentTableViewController>(top());
+    auto list = openComments(held, "2 Comments");
     ASSERT_TRUE(list);
-    ASSERT_TRUE(showsSoon("2 Comments"));
     ASSERT_TRUE(host->type("So proud of him"));
     GSMessage::clearHistory();
     {
@@ -95,13 +89,9 @@ TEST_F(UnansweredPosting, ACommentAnsweredAfterTheTimeOutIsStoredOnceAndItsTextS
 TEST_F(UnansweredPosting, APostWithAPictureAnsweredAfterTheTimeOutIsStoredOnceAndTheComposerKeepsIt) {
     holdAnswersTo("/m/api/post/");
     signInAndLaunch();
-    auto composer = std::make_shared<PostViewController>();
-    navigation()->present(std::make_shared<UINavigationController>(composer), true);
-    host->settle();
+    auto composer = openComposer();
     ASSERT_TRUE(host->type("First bath"));
-    ASSERT_TRUE(host->tapIdentifier("cameraButton"));
-    ASSERT_TRUE(host->pickAlertAction("Photo Library"));
-    ASSERT_TRUE(host->pickImage(pictureFile("bath.png", 60, 40)));
+    ASSERT_TRUE(pickFromLibrary(pictureFile("bath.png", 60, 40)));
     GSMessage::clearHistory();
     {
         // The post leaves once its picture is encoded: the time-out stands until it has gone.
@@ -128,12 +118,8 @@ TEST_F(UnansweredPosting, APostWithAPictureAnsweredAfterTheTimeOutIsStoredOnceAn
 TEST_F(UnansweredPosting, ACommentListThatDoesNotComeIsSaidAndTheBarStillWrites) {
     breakAnswersTo("/m/api/comments/");
     signInAndLaunch();
-    const auto held = card(kHeldNoah);
-    ASSERT_TRUE(held);
-    open<PostDetailsViewController>("PostDetailsViewController", held);
     GSMessage::clearHistory();
-    ASSERT_TRUE(host->tapIdentifier("commentButton"));
-    auto list = std::dynamic_pointer_cast<CommentTableViewController>(top());
+    auto list = openComments(card(kHeldNoah));
     ASSERT_TRUE(list);
     ASSERT_TRUE(waitFor([&] { return GSMessage::shown(*list) != nullptr; })) << "no word of it";
     EXPECT_EQ(GSMessage::shown(*list)->text(), "Unexpected error finding comments. Please try again.");

@@ -94,6 +94,17 @@ TEST_F(JourneyQuestionTest, JourneyRepliesWithoutBabiesAndFailures) {
     auto failed = fetchJourney(7);
     ASSERT_TRUE(std::holds_alternative<RequestError>(failed));
     EXPECT_EQ(std::get<RequestError>(failed).kind(), RequestError::Kind::networkError);
+    EXPECT_STREQ(std::get<RequestError>(failed).what(), "The request could not be completed.");
+
+    // A reply that came but cannot be read (no JSON, cut short) is not told as one that never came.
+    for (const Reply& unreadable : {Reply{200, "<html><body>Bad gateway</body></html>", "text/html"},
+                                    Reply{200, R"({"babies": [{"id": 1, "full_na)"}}) {
+        server.reply("POST", "/m/api/member/nicu_journey/", unreadable);
+        auto outcome = fetchJourney(7);
+        ASSERT_TRUE(std::holds_alternative<RequestError>(outcome)) << unreadable.body;
+        EXPECT_EQ(std::get<RequestError>(outcome).kind(), RequestError::Kind::serializationError) << unreadable.body;
+        EXPECT_STREQ(std::get<RequestError>(outcome).what(), "The server's reply could not be read.");
+    }
 }
 
 TEST_F(JourneyQuestionTest, AnswersGoBackLastStageFirst) {

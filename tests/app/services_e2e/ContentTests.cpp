@@ -5,6 +5,7 @@
 #include "Models/EducationCategory.h"
 #include "Models/FeedResponse.h"
 #include "Models/RecommendedSection.h"
+#include "Services/AuthenticationContext.h"
 #include "Services/ContentService.h"
 #include "Services/EducationContentService.h"
 #include "Services/SearchResult.h"
@@ -244,7 +245,9 @@ TEST_F(DemoServerContentTest, ThePicturesAndPagesThatCardsNameAreServed) {
     EXPECT_TRUE(servedPicture(*category.pictureURL(2)));
 
     ASSERT_TRUE(card->contentURL);
-    const auto page = download(*card->contentURL + "?user_id=" + std::to_string(userId()));
+    // As the article page asks for it: with the member's id and her token.
+    const auto page =
+        download(*card->contentURL + AuthenticationContext::shared().memberPageQuery().value_or(""));
     EXPECT_EQ(page.status, 200);
     EXPECT_NE(page.contentType.find("text/html"), std::string::npos);
     EXPECT_NE(page.body.find(card->cardTitle.value_or("?")), std::string::npos);
@@ -263,7 +266,9 @@ TEST_F(DemoServerContentTest, ASignedInSearchMarksTheMembersBookmarks) {
     EXPECT_FALSE((*same)->cardTitle.empty());
     for (const auto& media : (*same)->cardMediaURLs)
         EXPECT_TRUE(servedPicture(media));
-    EXPECT_EQ(download((*same)->contentURL + "?user_id=" + std::to_string(userId())).status, 200);
+    EXPECT_EQ(
+        download((*same)->contentURL + AuthenticationContext::shared().memberPageQuery().value_or("")).status,
+        200);
 }
 
 } // namespace

@@ -35,7 +35,7 @@ TEST(DemoPages, TheTermsAndAnArticleOfTheDemoServerShowAsTheScreensExpect) {
     EXPECT_TRUE(host.isShowing("Questions? Ask at the unit's front desk."));
 
     delegate->calls.clear();
-    web->load(URLRequest(URL::fromString(demo.baseUrl() + "/content/education/5?user_id=1")));
+    web->load(URLRequest(URL::fromString(demo.baseUrl() + "/content/education/5")));
     ASSERT_TRUE(RunLoop::main().runUntil([&] { return delegate->ended(); }));
     host.settle();
     EXPECT_EQ(delegate->calls.back(), "finish");

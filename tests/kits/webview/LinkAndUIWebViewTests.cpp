@@ -84,6 +84,7 @@ TEST_F(WebViewLinkTest, UIWebViewAsksWithEachLoadsTypeAndKnowsTheRequestOfItsPag
     EXPECT_THAT(delegate->calls, ElementsAre("should other", "start", "finish"));
     ASSERT_TRUE(delegate->requestAtFinish && delegate->requestAtFinish->url);
     EXPECT_EQ(delegate->requestAtFinish->url->absoluteString(), at("/article?user_id=3")->absoluteString());
+    EXPECT_EQ(delegate->statusAtFinish, 200);
 
     delegate->calls.clear();
     ASSERT_TRUE(host.tapLink("related article"));
@@ -96,6 +97,15 @@ TEST_F(WebViewLinkTest, UIWebViewAsksWithEachLoadsTypeAndKnowsTheRequestOfItsPag
     EXPECT_THAT(delegate->calls, ElementsAre("should link", "start", "finish"));
     EXPECT_EQ(web->request()->url, at("/next"));
 
+    // A page with an error status is shown, and its reply says so.
+    server.reply("GET", "/gone", htmlReply("<p>No longer here.</p>", 404));
+    delegate->calls.clear();
+    web->loadRequest(URLRequest(at("/gone")));
+    ASSERT_TRUE(waitFor([&] { return delegate->ended(); }));
+    EXPECT_TRUE(host.isShowing("No longer here."));
+    EXPECT_EQ(delegate->statusAtFinish, 404);
+    EXPECT_EQ(web->response()->statusCode(), 404);
+
     // A failure, and a page the delegate refuses, keep the request of the page shown.
     auto closed = std::make_unique<RecordingServer>();
     const auto refused = URL::fromString(closed->base() + "/page");
@@ -104,7 +114,8 @@ TEST_F(WebViewLinkTest, UIWebViewAsksWithEachLoadsTypeAndKnowsTheRequestOfItsPag
     web->loadRequest(URLRequest(refused));
     ASSERT_TRUE(waitFor([&] { return delegate->ended(); }));
     EXPECT_THAT(delegate->calls, ElementsAre("should other", "start", "fail " + std::to_string(NSURLErrorCannotConnectToHost)));
-    EXPECT_EQ(web->request()->url, at("/next"));
+    EXPECT_EQ(web->request()->url, at("/gone"));
+    EXPECT_EQ(web->response()->statusCode(), 404);
     EXPECT_FALSE(web->isLoading());
 }
 

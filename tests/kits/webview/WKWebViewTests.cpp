@@ -99,6 +99,41 @@ TEST_F(WKWebViewTest, AnErrorStatusWithAPageIsShownAndFinishesAndOneWithoutIsABl
     EXPECT_THAT(pageTexts(web->scrollView()), IsEmpty());
 }
 
+// The delegate sees each page's HTTP reply before it is shown, and may answer later: a page it
+// cancels fails as one that cannot be shown, and the page before stays.
+TEST_F(WKWebViewTest, TheDelegateSeesEachRepliesStatusAndAPageItCancelsIsNotShown) {
+    server.reply("GET", "/page", htmlReply("<p>The page before.</p>"));
+    server.reply("GET", "/missing",
+                 htmlReply("<h1>Not found</h1><p>This article is no longer available.</p>", 404));
+    delegate->responsePolicy = [](const NSHTTPURLResponse& reply) {
+        return reply.statusCode() == 200 ? WKNavigationResponsePolicy::allow
+                                         : WKNavigationResponsePolicy::cancel;
+    };
+    auto web = showWebView();
+    web->load(URLRequest(at("/page")));
+    ASSERT_TRUE(waitUntilEnded());
+    EXPECT_THAT(delegate->calls, ElementsAre("decide other " + at("/page")->absoluteString(), "start",
+                                             "respond 200", "commit", "finish"));
+
+    delegate->calls.clear();
+    delegate->holdDecision = true;
+    web->load(URLRequest(at("/missing")));
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return delegate->pendingDecision != nullptr; }));
+    delegate->pendingDecision(WKNavigationActionPolicy::allow);
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return delegate->pendingResponseDecision != nullptr; }));
+    RunLoop::main().runUntilIdle();
+    EXPECT_EQ(delegate->calls.back(), "respond 404") << "nothing is shown before the delegate answers";
+    EXPECT_TRUE(web->isLoading());
+    delegate->pendingResponseDecision(WKNavigationResponsePolicy::cancel);
+    EXPECT_EQ(delegate->calls.back(), "respond 404") << "the delegate hears nothing inside its answer";
+    ASSERT_TRUE(waitUntilEnded());
+    EXPECT_EQ(delegate->calls.back(), "fail provisional 102");
+    EXPECT_EQ(delegate->error->domain, WebKitErrorDomain);
+    EXPECT_FALSE(web->isLoading());
+    EXPECT_TRUE(host.isShowing("The page before."));
+    EXPECT_FALSE(host.isShowing("This article is no longer available."));
+}
+
 TEST_F(WKWebViewTest, NoReplyOrAReplyThatCannotBeShownFailsTheProvisionalNavigationAndKeepsThePage) {
     server.reply("GET", "/page", htmlReply("<p>The page before.</p>"));
     server.reply("GET", "/picture.png", Reply{200, "\x89PNG....", "image/png"});

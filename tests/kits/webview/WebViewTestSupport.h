@@ -39,6 +39,10 @@ public:
     std::function<WKNavigationActionPolicy(const WKNavigationAction&)> policy;
     bool holdDecision = false;
     std::function<void(WKNavigationActionPolicy)> pendingDecision;
+    // Answers decidePolicyForNavigationResponse, noted as "respond <status>"; shows every page
+    // without a note when unset. With `holdDecision` the handler waits in `pendingResponseDecision`.
+    std::function<WKNavigationResponsePolicy(const NSHTTPURLResponse&)> responsePolicy;
+    std::function<void(WKNavigationResponsePolicy)> pendingResponseDecision;
 
     void decidePolicyFor(WKWebView*, const WKNavigationAction& action,
                          std::function<void(WKNavigationActionPolicy)> decisionHandler) override {
@@ -50,6 +54,20 @@ public:
             return;
         }
         decisionHandler(policy ? policy(action) : WKNavigationActionPolicy::allow);
+    }
+    void decidePolicyForNavigationResponse(
+        WKWebView*, const WKNavigationResponse& response,
+        std::function<void(WKNavigationResponsePolicy)> decisionHandler) override {
+        if (!responsePolicy) {
+            decisionHandler(WKNavigationResponsePolicy::allow);
+            return;
+        }
+        calls.push_back("respond " + std::to_string(response.response->statusCode()));
+        if (holdDecision) {
+            pendingResponseDecision = std::move(decisionHandler);
+            return;
+        }
+        decisionHandler(responsePolicy(*response.response));
     }
     void didStartProvisionalNavigation(WKWebView*, const WKNavigationPtr& n) override { note("start", n); }
     void didCommit(WKWebView*, const WKNavigationPtr& n) override { note("commit", n); }
@@ -82,8 +100,9 @@ public:
     std::vector<std::string> calls;
     std::vector<URLRequest> asked;
     std::function<bool(const URLRequest&, UIWebViewNavigationType)> answer;
-    // The page's request as the finish saw it.
+    // The page's request and the status of its reply as the finish saw them.
     std::optional<URLRequest> requestAtFinish;
+    int statusAtFinish = 0;
 
     bool shouldStartLoadWith(UIWebView*, const URLRequest& request, UIWebViewNavigationType type) override {
         asked.push_back(request);
@@ -93,6 +112,7 @@ public:
     void webViewDidStartLoad(UIWebView*) override { calls.push_back("start"); }
     void webViewDidFinishLoad(UIWebView* view) override {
         requestAtFinish = view->request();
+        statusAtFinish = view->response() ? view->response()->statusCode() : 0;
         calls.push_back("finish");
     }
     void didFailLoadWithError(UIWebView*, const NSError& e) override {
