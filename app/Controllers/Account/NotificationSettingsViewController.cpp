@@ -302,12 +302,14 @@ void NotificationSettingsViewController::sendScheduleAnalyticsFor(const std::str
 }
 
 void NotificationSettingsViewController::scheduleSave() {
+    changedInSession_ = AuthenticationContext::shared().sessionGeneration();
     cw::cancelPreviousPerformRequests(this, &NotificationSettings::_lazySaveSettings);
     cw::performAfterDelay(std::static_pointer_cast<NotificationSettings>(shared_from_this()), &NotificationSettings::_lazySaveSettings,
                           kSaveDelay);
 }
 
 void NotificationSettingsViewController::_lazySaveSettings() {
+    if (AuthenticationContext::shared().sessionGeneration() != changedInSession_) return;
     JSON parameters = notificationSettingsParameters(defaults());
     if (auto user = AuthenticationContext::shared().user()) parameters.set("user_id", JSON(user->id()));
     auto self = std::static_pointer_cast<NotificationSettings>(shared_from_this());

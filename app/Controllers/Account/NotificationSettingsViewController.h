@@ -20,6 +20,7 @@
 #include "uikit/controls/UISwitch.h"
 #include "uikit/controls/UITableView.h"
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -90,13 +91,16 @@ public:
 private:
     const std::vector<Row>& rows(long section) const;
     std::optional<Row> rowAt(const IndexPath& indexPath) const;
-    // Debounces the save: a pending one is cancelled and another is asked for after kSaveDelay.
+    // Debounces the save: a pending one is cancelled and another is asked for after kSaveDelay. The
+    // save belongs to the session the change was made in: after a logout it sends nothing, whoever
+    // has signed in since.
     void scheduleSave();
     void removePicker(Row::TimePicker picker);
     void insertPicker(Row::TimePicker picker, std::size_t position);
     void toggleChanged(Row::Toggle toggle, bool on);
 
     std::weak_ptr<UITableView> tableView_;
+    std::uint64_t changedInSession_ = 0;
     std::vector<Section> sections_{Section::notificationTypes, Section::doNotDisturb};
     std::vector<Row> notificationTypeSection_;
     std::vector<Row> doNotDisturbSection_;

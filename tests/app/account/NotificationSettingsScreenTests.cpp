@@ -2,6 +2,7 @@
 
 #include "App/MainNavigationController.h"
 #include "Controllers/Account/NotificationSettingsViewController.h"
+#include "Services/AuthenticationContext.h"
 #include "Services/UserDefaults+NotificationSettings.h"
 #include "Views/DatePickerCell.h"
 #include "Views/ToggleCell.h"
@@ -123,6 +124,21 @@ TEST_F(NotificationSettingsTest, ASaveOvertakenOnTheWayDoesNotUndoTheNextChange)
     EXPECT_EQ(stored("comment_notifications"), "0") << "the later change was undone";
     EXPECT_EQ(stored("post_notifications"), "0");
     front.stop();
+}
+
+// A change is saved a second after it is made: when the member logs out within that second and
+// another signs in on the phone, the change is still hers and never reaches his account.
+TEST_F(NotificationSettingsTest, AChangeComingDueAfterHerLogoutNeverReachesTheNextMembersAccount) {
+    launchAsMother();
+    auto screen = showSettings();
+    const std::size_t before = saves();
+    flip(*screen, "Posts");
+    AuthenticationContext::shared().logout();
+    signIn("partner@cradleway.test");
+    host->advance(1.01);
+    letTheServerAnswer();
+    EXPECT_EQ(saves(), before);
+    EXPECT_EQ(queryOne("SELECT post_notifications FROM members WHERE email = 'partner@cradleway.test'"), "1");
 }
 
 TEST_F(NotificationSettingsTest, TheQuietTimeOpensItsTimesAndAPickerUnderTheOneTapped) {
