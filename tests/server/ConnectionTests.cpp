@@ -120,6 +120,16 @@ protected:
         return statuses.empty() ? 0 : statuses.back();
     }
 
+    // Sends the rest of each waiting JSON body (`count` more bytes of padding, then its end) in turn,
+    // each answered 200.
+    void finishEach(const std::vector<std::unique_ptr<RawConnection>>& uploads, size_t count) {
+        const std::string rest = std::string(count, 'a') + "\"}";
+        for (const auto& upload : uploads) {
+            ASSERT_TRUE(upload->send(rest));
+            EXPECT_EQ(statusesIn(upload->readToClose()), std::vector<int>{200});
+        }
+    }
+
     static constexpr const char* kTrickler = "127.0.0.2";
 };
 
@@ -144,11 +154,7 @@ TEST_F(SlowBodyTest, AnotherAddressSignsInWhileOneAddressTricklesFortyBodies) {
         EXPECT_FALSE(upload->waitReadable(0));
 
     // The address's waiting bodies are taken in turn as its bodies come whole.
-    const std::string rest = std::string(100 * 1024 - large.size() - 2, 'a') + "\"}";
-    for (const auto& upload : uploads) {
-        ASSERT_TRUE(upload->send(rest));
-        EXPECT_EQ(statusesIn(upload->readToClose()), std::vector<int>{200});
-    }
+    finishEach(uploads, 100 * 1024 - large.size() - 2);
 }
 
 // However its requests hold their workers, one address has at most its share of them.
@@ -169,11 +175,7 @@ TEST_F(WorkerShareTest, AnotherAddressIsAnsweredWhileOneAddressHoldsItsShareOfTh
     EXPECT_EQ(signInFrom("127.0.0.3"), 200);
     for (const auto& upload : uploads)
         EXPECT_FALSE(upload->waitReadable(0));
-    const std::string rest = std::string(100 * 1024 - large.size() - 2, 'a') + "\"}";
-    for (const auto& upload : uploads) {
-        ASSERT_TRUE(upload->send(rest));
-        EXPECT_EQ(statusesIn(upload->readToClose()), std::vector<int>{200});
-    }
+    finishEach(uploads, 100 * 1024 - large.size() - 2);
 }
 
 // Bodies that trickle in from several addresses, each within its own share, each keeping to the least

@@ -5,6 +5,7 @@
 // from any thread. Header only.
 
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 
 namespace cw::test {
@@ -34,6 +35,13 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     bool open_;
+};
+
+// Opens the gate when the scope ends, however it ends (a failed assertion among the ways), so that
+// no server thread is left waiting at it after the test.
+struct OpenOnExit {
+    std::shared_ptr<Gate> gate;
+    ~OpenOnExit() { gate->open(); }
 };
 
 } // namespace cw::test

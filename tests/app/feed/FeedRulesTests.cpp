@@ -372,10 +372,7 @@ TEST_F(FeedRulesTest, SharingACardOffersTheGreetingAndItsTextUnderASubjectByItsK
 // one). The spinner stops each time.
 TEST_F(FeedRulesTest, AFeedThatDoesNotComeSaysSoAfterOneTry) {
     auto held = std::make_shared<Gate>();
-    struct OpenAtEnd {
-        std::shared_ptr<Gate> gate;
-        ~OpenAtEnd() { gate->open(); }
-    } openAtEnd{held};
+    OpenOnExit openAtEnd{held};
     struct Case {
         const char* what;
         std::optional<Reply> reply; // none: the answer never comes

@@ -390,10 +390,7 @@ TEST_F(HTTPClientTest, ARequestThatMayHaveBeenDoneIsNotSentAgain) {
     };
     // Held answers wait until the test ends; the server's handlers must not outlive it.
     auto held = std::make_shared<cw::test::Gate>();
-    struct OpenAtEnd {
-        std::shared_ptr<cw::test::Gate> gate;
-        ~OpenAtEnd() { gate->open(); }
-    } openAtEnd{held};
+    cw::test::OpenOnExit openAtEnd{held};
     setReply([held](const Arrival& arrival, httplib::Response& response) {
         if (arrival.path == "/m/api/tokens/")
             response.set_content(R"({"access_token":"access","refresh_token":"refresh"})", "application/json");

@@ -43,12 +43,6 @@ void refuseEveryRequestAndAnswerTheRenewal(RecordingServer& server, std::functio
     });
 }
 
-// Opens the gate when the scope ends, however it ends, so that no server thread is left waiting.
-struct OpenOnExit {
-    std::shared_ptr<Gate> gate;
-    ~OpenOnExit() { gate->open(); }
-};
-
 bool renewalEnded() {
     return !RetryService::shared().isRefreshing();
 }

@@ -219,10 +219,7 @@ TEST_F(FeedStoreTest, FetchesAskedWhileOneIsOnItsWayJoinItAndEachCallerHearsOnce
     signIn(41);
     AuthenticationContext::shared().save(std::vector<std::shared_ptr<BabyData>>{baby(9, "Olivia")});
     auto held = std::make_shared<Gate>();
-    struct OpenAtEnd {
-        std::shared_ptr<Gate> gate;
-        ~OpenAtEnd() { gate->open(); }
-    } openAtEnd{held};
+    OpenOnExit openAtEnd{held};
     server.setHandler([held](const RecordedRequest& request, httplib::Response&) {
         if (request.path == "/m/api/content/") held->wait();
     });
@@ -282,10 +279,7 @@ TEST_F(FeedStoreTest, AFetchJoinsOnlyOneOnItsWayThatAnswersWhatItAsks) {
     AuthenticationContext::shared().save(std::vector<std::shared_ptr<BabyData>>{baby(9, "Olivia")});
     // Requests with the first token are held; each token gets a card titled by it.
     auto held = std::make_shared<Gate>();
-    struct OpenAtEnd {
-        std::shared_ptr<Gate> gate;
-        ~OpenAtEnd() { gate->open(); }
-    } openAtEnd{held};
+    OpenOnExit openAtEnd{held};
     server.setHandler([held](const RecordedRequest& request, httplib::Response& response) {
         if (request.path != "/m/api/content/") return;
         const std::string token = request.header("X-Access-Token").value_or("");
