@@ -16,6 +16,8 @@ namespace {
 
 // Statements kept per connection; a text beyond this many is compiled for each use.
 constexpr size_t kMaxCachedStatements = 512;
+// How long a write waits for the database, for its turn and then for SQLite's lock.
+constexpr std::chrono::milliseconds kBusyTimeout{10000};
 
 } // namespace
 
@@ -112,7 +114,8 @@ std::optional<std::string> Statement::optionalText(int column) const {
     return text(column);
 }
 
-Connection::Connection(const std::string& path, DatabaseCounters* counters) : counters_(counters) {
+Connection::Connection(const std::string& path, DatabaseCounters* counters, Gate* writeTurns)
+    : counters_(counters), writeTurns_(writeTurns) {
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
     if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
         std::string message = db_ ? sqlite3_errmsg(db_) : "out of memory";
@@ -120,7 +123,7 @@ Connection::Connection(const std::string& path, DatabaseCounters* counters) : co
         db_ = nullptr;
         throw DatabaseError("cannot open database " + path + ": " + message);
     }
-    sqlite3_busy_timeout(db_, 10000);
+    sqlite3_busy_timeout(db_, static_cast<int>(kBusyTimeout.count()));
     exec("PRAGMA journal_mode=WAL");
     exec("PRAGMA synchronous=NORMAL");
     exec("PRAGMA foreign_keys=ON");
@@ -185,6 +188,11 @@ thread_local int openWriteTransactions = 0;
 } // namespace
 
 Transaction::Transaction(Connection& connection) : connection_(connection) {
+    // A transaction already open on the connection is SQLite's to refuse, at once.
+    if (connection_.writeTurns_ && !connection_.inTransaction()) {
+        turn_.emplace(*connection_.writeTurns_, kBusyTimeout, connection_.claimant_);
+        if (!*turn_) throw DatabaseError("database is locked: no turn to write came within the busy timeout");
+    }
     connection_.exec("BEGIN IMMEDIATE");
     ++openWriteTransactions;
 }
@@ -204,6 +212,7 @@ void Transaction::commit() {
     connection_.exec("COMMIT");
     done_ = true;
     --openWriteTransactions;
+    turn_.reset();
 }
 
 bool Transaction::openOnThisThread() {
@@ -226,19 +235,22 @@ ConnectionPool::Lease::~Lease() {
     if (pool_ && connection_) pool_->release(std::move(connection_));
 }
 
-ConnectionPool::Lease ConnectionPool::acquire() {
+ConnectionPool::Lease ConnectionPool::acquire(std::string claimant) {
     std::unique_lock lock(mutex_);
     for (;;) {
         if (!idle_.empty()) {
             auto connection = std::move(idle_.back());
             idle_.pop_back();
+            connection->claimWritesFor(std::move(claimant));
             return Lease(*this, std::move(connection));
         }
         if (created_ < size_) {
             ++created_;
             lock.unlock();
             try {
-                return Lease(*this, std::make_unique<Connection>(path_, &counters_));
+                auto connection = std::make_unique<Connection>(path_, &counters_, &writeTurns_);
+                connection->claimWritesFor(std::move(claimant));
+                return Lease(*this, std::move(connection));
             } catch (...) {
                 lock.lock();
                 --created_;

@@ -12,6 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "server/Quotas.h"
+
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -85,7 +87,10 @@ private:
 
 class Connection {
 public:
-    explicit Connection(const std::string& path, DatabaseCounters* counters = nullptr);
+    // `writeTurns`: where its write transactions take their turns with the other connections to the
+    // same database (none for a connection of its own).
+    explicit Connection(const std::string& path, DatabaseCounters* counters = nullptr,
+                        Gate* writeTurns = nullptr);
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -103,18 +108,31 @@ public:
     // Convenience for single-value queries.
     std::optional<int64_t> queryInteger(std::string_view sql, int64_t arg);
 
+    // Whom its write transactions take their turns for: the network whose request it serves.
+    void claimWritesFor(std::string claimant) { claimant_ = std::move(claimant); }
+
 private:
+    friend class Transaction;
     struct Cached {
         sqlite3_stmt* stmt = nullptr;
         bool inUse = false;
     };
     sqlite3* db_ = nullptr;
     DatabaseCounters* counters_ = nullptr;
+    Gate* writeTurns_ = nullptr;
+    std::string claimant_;
     std::unordered_map<std::string, Cached> cache_;
 };
 
 // A write transaction taken up front (BEGIN IMMEDIATE), so that two writers wait for each other
 // instead of failing on a lock upgrade. Rolled back unless committed.
+//
+// Writers of one pool wait for the database's lock in turn, at the pool's gate of one place, not in
+// SQLite's busy retries, whose pauses grow with the wait so that a writer that came first loses to
+// every newcomer: a network's crowd of writes would keep another's single write waiting for seconds.
+// At the gate a write of the network whose last write is longest past goes first, so that another
+// network's write waits at most for the one being made. Past the busy timeout the write fails, as
+// SQLite's own wait would.
 class Transaction {
 public:
     explicit Transaction(Connection& connection);
@@ -127,6 +145,7 @@ public:
 
 private:
     Connection& connection_;
+    std::optional<Gate::Turn> turn_;
     bool done_ = false;
 };
 
@@ -151,7 +170,10 @@ public:
         std::unique_ptr<Connection> connection_;
     };
 
-    Lease acquire();
+    // A connection whose writes take their turns for `claimant` (see Transaction).
+    Lease acquire(std::string claimant = {});
+    // Write transactions waiting for their turn at the moment.
+    size_t writesWaiting() { return writeTurns_.waiting(); }
 
 private:
     friend class Lease;
@@ -164,6 +186,7 @@ private:
     size_t created_ = 0;
     size_t size_;
     DatabaseCounters counters_;
+    Gate writeTurns_{1};
 };
 
 // Removes a few rows of `table` whose time in `column` (which has an index) lies before `before`. Called

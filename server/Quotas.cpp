@@ -24,13 +24,18 @@ double perSecond(const Rate& rate) {
 bool Gate::take(const std::string& claimant, std::chrono::milliseconds patience) {
     const auto deadline = std::chrono::steady_clock::now() + patience;
     std::unique_lock lock(mutex_);
+    auto claim = claims_.try_emplace(claimant).first;
+    ++claim->second.waiting;
     auto own = waiting_.insert(waiting_.end(), {&claimant, ++arrivals_});
     const bool placed = freed_.wait_until(lock, deadline, [&] { return free_ > 0 && first(*own); });
     waiting_.erase(own);
+    --claim->second.waiting;
     if (placed) {
         --free_;
-        ++held_[claimant];
+        ++claim->second.held;
+        claim->second.lastTurn = ++turnsGiven_;
     }
+    forgetIfIdle(claim);
     // Another may be first now: this one took its place, or gave up its wait.
     if (free_ > 0 && !waiting_.empty()) freed_.notify_all();
     return placed;
@@ -40,9 +45,16 @@ void Gate::give(const std::string& claimant) {
     {
         std::lock_guard lock(mutex_);
         ++free_;
-        if (auto found = held_.find(claimant); found != held_.end() && --found->second == 0) held_.erase(found);
+        if (auto claim = claims_.find(claimant); claim != claims_.end()) {
+            --claim->second.held;
+            forgetIfIdle(claim);
+        }
     }
     freed_.notify_all();
+}
+
+void Gate::forgetIfIdle(std::unordered_map<std::string, Claim>::iterator claim) {
+    if (claim->second.held == 0 && claim->second.waiting == 0) claims_.erase(claim);
 }
 
 size_t Gate::waiting() {
@@ -51,15 +63,20 @@ size_t Gate::waiting() {
 }
 
 bool Gate::first(const Waiter& waiter) const {
-    auto heldBy = [this](const std::string& claimant) {
-        auto found = held_.find(claimant);
-        return found == held_.end() ? size_t{0} : found->second;
-    };
-    const size_t mine = heldBy(*waiter.claimant);
+    // Every waiter's claimant has a claim while it waits.
+    const Claim& mine = claims_.at(*waiter.claimant);
     for (const Waiter& other : waiting_) {
         if (&other == &waiter) continue;
-        const size_t theirs = heldBy(*other.claimant);
-        if (theirs < mine || (theirs == mine && other.arrival < waiter.arrival)) return false;
+        const Claim& theirs = claims_.at(*other.claimant);
+        if (theirs.held != mine.held) {
+            if (theirs.held < mine.held) return false;
+            continue;
+        }
+        if (theirs.lastTurn != mine.lastTurn) {
+            if (theirs.lastTurn < mine.lastTurn) return false;
+            continue;
+        }
+        if (other.arrival < waiter.arrival) return false;
     }
     return true;
 }

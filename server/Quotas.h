@@ -17,8 +17,9 @@ namespace cw::server {
 // memory at once. A request that finds no place within its patience is turned away (429) rather
 // than held: its worker is better spent on the requests behind it. Each turn is taken for a claimant
 // (a network address): a place that comes free goes to the waiting claimant that holds the fewest,
-// and among equals to the one that came first, so that one client's crowd keeps no other waiting
-// behind it.
+// among equals to the one whose last turn is longest past (one that holds and awaits nothing has
+// none), and then to the turn that came first, so that one client's crowd keeps no other waiting
+// behind it, even at a gate of one place.
 class Gate {
 public:
     explicit Gate(std::ptrdiff_t width) : free_(width) {}
@@ -51,17 +52,25 @@ private:
         const std::string* claimant;
         uint64_t arrival;
     };
+    // A claimant's places and turns, kept while it holds or awaits any.
+    struct Claim {
+        size_t held = 0;
+        size_t waiting = 0;
+        uint64_t lastTurn = 0; // 0: none since it last held and awaited nothing
+    };
     bool take(const std::string& claimant, std::chrono::milliseconds patience);
     void give(const std::string& claimant);
     // Whether `waiter` is the one the next free place goes to.
     bool first(const Waiter& waiter) const;
+    void forgetIfIdle(std::unordered_map<std::string, Claim>::iterator claim);
 
     std::mutex mutex_;
     std::condition_variable freed_;
     std::ptrdiff_t free_;
-    std::unordered_map<std::string, size_t> held_; // places by claimant, while it holds any
+    std::unordered_map<std::string, Claim> claims_;
     std::list<Waiter> waiting_;
     uint64_t arrivals_ = 0;
+    uint64_t turnsGiven_ = 0;
 };
 
 // How many requests of one kind a key (a network address, an account) may make: `count` in every

@@ -342,7 +342,9 @@ void CradlewayServer::setUp() {
         }
         const Route& route = found->second;
         try {
-            auto lease = state->pool->acquire();
+            // Its writes take their turns for its network, so that one network's crowd of writes
+            // keeps no other's waiting behind it.
+            auto lease = state->pool->acquire(networkOf(req.remote_addr));
             // Pictures the handler stores and does not commit go with the context, also on failure.
             RequestContext ctx(req, res, *lease, *state);
             readParameters(ctx, in);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <initializer_list>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -90,31 +91,50 @@ TEST(AllowanceTable, AnIPv6AddressCountsAsItsSlash64) {
     EXPECT_EQ(table.take({{"signup", networkOf("2001:db8:1:5::1"), threeAnHour}}, kStart), 0);
 }
 
-TEST(GateTurns, APlaceThatComesFreeGoesToTheClaimantHoldingFewestAheadOfACrowd) {
-    // One client holds both places, and has more waiting before and after another client's turn.
-    Gate gate(2);
-    std::optional<Gate::Turn> first(std::in_place, gate, std::chrono::milliseconds(0), "crowd");
-    Gate::Turn second(gate, std::chrono::milliseconds(0), "crowd");
+// The claimants in the order their turns were served, when each waits in the order given and then
+// `freed` gives its place up.
+std::vector<std::string> servedInTurn(Gate& gate, std::optional<Gate::Turn>& freed,
+                                      std::initializer_list<const char*> claimants) {
     std::mutex mutex;
     std::vector<std::string> served;
     std::vector<std::thread> waiting;
-    for (const char* claimant : {"crowd", "crowd", "other", "crowd", "crowd"}) {
+    for (const char* claimant : claimants) {
         const size_t before = gate.waiting();
         waiting.emplace_back([&, claimant] {
             Gate::Turn turn(gate, std::chrono::seconds(60), claimant);
-            ASSERT_TRUE(turn);
+            EXPECT_TRUE(turn);
             std::lock_guard lock(mutex);
             served.push_back(claimant);
         });
         while (gate.waiting() == before)
             std::this_thread::yield();
     }
-    // A place comes free while the crowd still holds the other.
-    first.reset();
+    freed.reset();
     for (auto& thread : waiting)
         thread.join();
+    return served;
+}
+
+TEST(GateTurns, APlaceThatComesFreeGoesToTheClaimantHoldingFewestAheadOfACrowd) {
+    // One client holds both places, and has more waiting before and after another client's turn. A
+    // place comes free while the crowd still holds the other.
+    Gate gate(2);
+    std::optional<Gate::Turn> first(std::in_place, gate, std::chrono::milliseconds(0), "crowd");
+    Gate::Turn second(gate, std::chrono::milliseconds(0), "crowd");
     // Each passed its place on as it was served, the crowd's own in the order they came.
-    EXPECT_EQ(served, (std::vector<std::string>{"other", "crowd", "crowd", "crowd", "crowd"}));
+    EXPECT_EQ(servedInTurn(gate, first, {"crowd", "crowd", "other", "crowd", "crowd"}),
+              (std::vector<std::string>{"other", "crowd", "crowd", "crowd", "crowd"}));
+}
+
+TEST(GateTurns, AtAGateOfOnePlaceAClaimantWithNoRecentTurnGoesAheadOfACrowdThatCameFirst) {
+    // A gate of one place (the database's writes): nobody holds any while they wait, so holding the
+    // fewest tells no one apart. The crowd had the last turn, and has queued before and after another.
+    Gate gate(1);
+    std::optional<Gate::Turn> held(std::in_place, gate, std::chrono::milliseconds(0), "crowd");
+    // The two that had no turn go first in the order they came; then each goes whose last turn is
+    // longest past, so that the other's second waits for one of the crowd's, not for all of them.
+    EXPECT_EQ(servedInTurn(gate, held, {"crowd", "crowd", "crowd", "other", "third", "crowd", "other"}),
+              (std::vector<std::string>{"other", "third", "crowd", "other", "crowd", "crowd", "crowd"}));
 }
 
 } // namespace

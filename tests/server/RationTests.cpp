@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -241,6 +242,18 @@ TEST_F(RationTest, InvitationsArePacedPerParent) {
               200);
 }
 
+// Every place for a password hash, taken for `claimant` until the turns go.
+std::vector<std::unique_ptr<Gate::Turn>> holdEveryHashPlace(const std::string& claimant) {
+    std::vector<std::unique_ptr<Gate::Turn>> held;
+    for (;;) {
+        auto turn = std::make_unique<Gate::Turn>(passwordHashGate(), std::chrono::milliseconds(0), claimant);
+        if (!*turn) break;
+        held.push_back(std::move(turn));
+    }
+    EXPECT_FALSE(held.empty());
+    return held;
+}
+
 class HashCrowdTest : public ServerTest {
 protected:
     void adjust(ServerOptions& options) override {
@@ -293,13 +306,7 @@ TEST_F(HashCrowdTest, AnotherAddressSignsInAheadOfOneAddresssCrowdOfSignIns) {
     constexpr int kCrowd = 20;
     insertMembers(*server_->state().pool->acquire(), "crowd", kCrowd, hashPassword("crowd-password", false));
     const std::string crowdAddress = "127.0.0.2";
-    std::vector<std::unique_ptr<Gate::Turn>> held;
-    for (;;) {
-        auto turn = std::make_unique<Gate::Turn>(passwordHashGate(), std::chrono::milliseconds(0), crowdAddress);
-        if (!*turn) break;
-        held.push_back(std::move(turn));
-    }
-    ASSERT_FALSE(held.empty());
+    auto held = holdEveryHashPlace(crowdAddress);
     // Its other sign-ins wait for a place, ten before one from another address and ten after it.
     std::atomic<int> crowdAnswered{0};
     std::vector<std::thread> crowd;
@@ -333,6 +340,60 @@ TEST_F(HashCrowdTest, AnotherAddressSignsInAheadOfOneAddresssCrowdOfSignIns) {
     held.clear();
     for (auto& member : crowd)
         member.join();
+}
+
+class WriteTurnTest : public ServerTest {
+protected:
+    void adjust(ServerOptions& options) override { options.threads = 32; }
+};
+
+TEST_F(WriteTurnTest, AnotherAddresssSignInWritesAheadOfOneAddresssQueuedWrites) {
+    // As found: one address signs in over and over from many threads, each sign-in writing its count
+    // before the hash and its session after it, and another address's sign-in waited seconds for the
+    // database behind the crowd's writes. Here the crowd's writes queue behind one of its own, ten
+    // before the other address's sign-in and ten after it.
+    constexpr int kCrowd = 20;
+    const std::string crowdAddress = "127.0.0.2";
+    ConnectionPool& pool = *server_->state().pool;
+    insertMembers(*pool.acquire(), "crowd", kCrowd, hashPassword("crowd-password", true));
+    // The hashes wait, so that the count each sign-in wrote before its hash stays to be read.
+    auto hashes = holdEveryHashPlace(crowdAddress);
+    auto crowdWrite = pool.acquire(crowdAddress);
+    std::optional<Transaction> held(std::in_place, *crowdWrite);
+
+    std::vector<Reply> replies(kCrowd + 1);
+    std::vector<std::thread> signIns;
+    auto signIn = [&](size_t reply, const std::string& from, const std::string& email,
+                      const std::string& password) {
+        const size_t before = pool.writesWaiting();
+        signIns.emplace_back([&, reply, from, email, password] {
+            replies[reply] = postFrom(from, "signin", {{"email", email}, {"password", password}});
+        });
+        while (pool.writesWaiting() == before)
+            std::this_thread::yield();
+    };
+    for (int i = 0; i < kCrowd; ++i) {
+        if (i == kCrowd / 2) signIn(kCrowd, "127.0.0.3", "demo@cradleway.test", "cradleway-demo");
+        signIn(i, crowdAddress, "crowd" + std::to_string(i) + "@cradleway.test", "crowd-password");
+    }
+    held->commit();
+    held.reset();
+    while (passwordHashesWaiting() < kCrowd + 1)
+        std::this_thread::yield();
+
+    // The counts stand in the order their writes had their turns: the other address's first.
+    int crowdAhead = 0;
+    {
+        auto st = crowdWrite->prepare("SELECT key FROM throttles WHERE scope = 'password' ORDER BY rowid");
+        while (st.step() && !st.text(0).ends_with(" 127.0.0.3"))
+            ++crowdAhead;
+    }
+    EXPECT_EQ(crowdAhead, 0);
+    hashes.clear();
+    for (auto& thread : signIns)
+        thread.join();
+    for (const Reply& reply : replies)
+        EXPECT_EQ(reply.status, 200) << reply.raw;
 }
 
 } // namespace
