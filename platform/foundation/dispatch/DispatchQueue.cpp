@@ -18,20 +18,27 @@ namespace {
 // of service, then by submission.
 class WorkerPool {
 public:
+    // Never destroyed: threads that are not the pool's own (an operation queue's) may still hand it
+    // work while the process exits, and must find its lock and queue there. Its own threads stop
+    // and are joined at exit; work handed to it after that is dropped.
     static WorkerPool& shared() {
-        static WorkerPool pool;
-        return pool;
+        static WorkerPool* pool = new WorkerPool;
+        static struct StopAtExit {
+            ~StopAtExit() { pool->stop(); }
+        } stopAtExit;
+        return *pool;
     }
 
     void submit(DispatchQoS qos, std::function<void()> task) {
         {
             std::lock_guard lock(mutex_);
+            if (stopping_) return;
             queue_.push(Item{rank(qos), seq_++, std::move(task)});
         }
         cv_.notify_one();
     }
 
-    ~WorkerPool() {
+    void stop() {
         {
             std::lock_guard lock(mutex_);
             stopping_ = true;
