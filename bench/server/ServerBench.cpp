@@ -339,6 +339,15 @@ std::string slowPng() {
     return out;
 }
 
+// Runs `request` and keeps in `slowest` the longest it took so far, in milliseconds; answers what it answered.
+bool timed(double& slowest, const std::function<bool()>& request) {
+    const auto start = std::chrono::steady_clock::now();
+    const bool ok = request();
+    slowest = std::max(slowest,
+                       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    return ok;
+}
+
 // A member's sign-in, token refresh and comment, each timed, while three other accounts send baby
 // updates of six such pictures over and over: none may wait for the pictures (the slowest of each
 // is reported; each stays well under 2 s).
@@ -390,13 +399,6 @@ void BM_MemberRequestsWhileSlowPicturesDecode(benchmark::State& state) {
 
     httplib::Client client("127.0.0.1", port);
     client.set_read_timeout(60, 0);
-    using clock = std::chrono::steady_clock;
-    auto timed = [](double& slowest, const std::function<bool()>& request) {
-        auto start = clock::now();
-        bool ok = request();
-        slowest = std::max(slowest, std::chrono::duration<double, std::milli>(clock::now() - start).count());
-        return ok;
-    };
     double signIn = 0, refresh = 0, comment = 0;
     for (auto _ : state) {
         json session;
@@ -510,12 +512,11 @@ std::string jsonPost(const std::string& path, const std::string& body) {
 
 // The father's sign-in from another address, timed into `slowest`; false when it was not answered 200.
 bool timedSignInFrom(int port, const char* from, double& slowest) {
-    auto start = std::chrono::steady_clock::now();
-    const std::string reply = exchangeFrom(
-        port, from, jsonPost("signin", R"({"email":"partner@cradleway.test","password":"cradleway-demo"})"), 30);
-    slowest = std::max(slowest,
-                       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-    return reply.rfind("HTTP/1.1 200", 0) == 0;
+    return timed(slowest, [&] {
+        const std::string reply = exchangeFrom(
+            port, from, jsonPost("signin", R"({"email":"partner@cradleway.test","password":"cradleway-demo"})"), 30);
+        return reply.rfind("HTTP/1.1 200", 0) == 0;
+    });
 }
 
 // Times sign-ins from `from`, one each iteration, while `threads` threads each send `one` over and over
@@ -665,13 +666,6 @@ void BM_MemberRequestsWhileOneMemberPostsSlowPicturesFrom48Threads(benchmark::St
 
     httplib::Client client("127.0.0.1", port);
     client.set_read_timeout(60, 0);
-    using clock = std::chrono::steady_clock;
-    auto timed = [](double& slowest, const std::function<bool()>& request) {
-        auto start = clock::now();
-        bool ok = request();
-        slowest = std::max(slowest, std::chrono::duration<double, std::milli>(clock::now() - start).count());
-        return ok;
-    };
     double signIn = 0, refresh = 0, comment = 0;
     for (auto _ : state) {
         json father;
