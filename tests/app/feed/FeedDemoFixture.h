@@ -69,7 +69,9 @@ protected:
 
     static void resetSession() {
         forgetSession();
-        FeedDataStore::shared().setCachedFeed({});
+        // A new launch of the program holds no cards and no fetch on its way: one the last launch
+        // left unanswered must not be joined by the next launch's feed.
+        FeedDataStore::shared().clear();
     }
     void begin() {
         host = std::make_unique<cw::HeadlessHost>(screen);
