@@ -240,9 +240,9 @@ void PostDetailsViewController::viewWillAppear(bool animated) {
         hiddenBarNavigation_.reset();
     }
     if (detailsData && detailsData->cardType == CardType::dailyUpdateChange) {
-        if (detailsData->imageURL) {
+        if (auto picture = BaseHTTPService::serverPictureURL(detailsData->imageURL)) {
             dailyUpdateImageView->setHidden(false);
-            setImageWithURL(*dailyUpdateImageView, *detailsData->imageURL);
+            setImageWithURL(*dailyUpdateImageView, *picture);
         } else {
             dailyUpdateImageView->setHidden(true);
         }
