@@ -2,6 +2,7 @@
 
 #include "foundation/dispatch/Timer.h"
 #include "foundation/time/Clock.h"
+#include "uikit/controllers/UIScreen.h"
 
 #include <algorithm>
 #include <cmath>
@@ -114,10 +115,13 @@ void ChartPointsLineLayer::chartInitialized(UIView& chartView) {
     lineViews_.clear();
     const double now = Clock::uptime();
     for (const auto& model : lineModels_) {
-        std::vector<CGPoint> points;
-        points.reserve(model.chartPoints.size());
+        std::vector<CGPoint> all;
+        all.reserve(model.chartPoints.size());
         for (const auto& p : model.chartPoints)
-            points.push_back(chartPointScreenLoc(p));
+            all.push_back(chartPointScreenLoc(p));
+        std::vector<CGPoint> points;
+        for (const std::size_t i : pixelColumnDecimation(all, UIScreen::main().scale()))
+            points.push_back(all[i]);
         const double delay = std::isfinite(model.animDelay) ? std::max(0.0, model.animDelay) : 0;
         auto view = std::make_shared<ChartLinesView>(CGRect{{0, 0}, chartView.bounds().size}, std::move(points), model,
                                                      pathGenerator_, now + displayDelay() + delay);

@@ -2,7 +2,9 @@
 
 // Lines through points: each line model is drawn by a path generator in a view of its own, which
 // draws the line out from its first point to its last over the model's animation duration, on the
-// run loop's clock (a timer redraws it while it grows). Lines are solid (no dash patterns).
+// run loop's clock (a timer redraws it while it grows). Lines are solid (no dash patterns). A line
+// goes through the points its pixels need (pixelColumnDecimation at the main screen's scale), so
+// a series of any length draws at the cost of the columns it crosses.
 
 #include "kits/charts/ChartPointsLayer.h"
 
@@ -45,6 +47,7 @@ public:
     ~ChartLinesView() override;
     std::string className() const override { return "ChartLinesView"; }
 
+    // The points the line goes through, decimated to the pixels.
     const std::vector<CGPoint>& points() const { return points_; }
     const ChartLineModel& lineModel() const { return model_; }
     // How much of the line's length is drawn now (0...1), by the run loop's clock.
