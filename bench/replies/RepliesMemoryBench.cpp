@@ -19,6 +19,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -377,6 +378,56 @@ Case composerWithTwoLargePictures(const std::filesystem::path& directory) {
     return {nullptr, steps};
 }
 
+// The feed holds one post of `pictures` pictures (a post the server itself stores holds four at
+// most), each its own 1334 × 1334 picture; the member reads the feed and opens the post. 66 000 is
+// about as many as one reply may hold (three values a picture, 200 000 values).
+Case postOfManyPictures(int pictures) {
+    std::string post = R"({"data":{"content":[],"posts":[{"id":9001,"user_id":1,"post_text":"So many pictures today",)"
+                       R"("created_at":"2099-01-01T10:00:00.000+0000","comments_count":0,"post_medias":[)";
+    for (int i = 0; i < pictures; ++i)
+        post += std::string(i ? "," : "") + R"({"file_name":"images/upload/many-)" + std::to_string(i) +
+                R"(.png","file_type":"png"})";
+    post += R"(]}],"daily_update":[],"users":{}}})";
+    auto feed = std::make_shared<HostileReply>(HostileReply{post, "application/json", false});
+    auto png = std::make_shared<HostileReply>(
+        HostileReply{cw::test::asText(cw::test::pngOfTwoHalves(1334, 1334, 0xFFE0A0A0, 0xFFA0C0E0)), "image/png",
+                     false});
+    return {[feed, png](const std::string& method, const std::string& path) -> std::optional<HostileReply> {
+                if (method == "POST" && isFeed(path)) return *feed;
+                if (method == "GET" && path.starts_with("/images/upload/many-")) return *png;
+                return std::nullopt;
+            },
+            {"expect \"Home\"", "expect \"So many pictures today\"", "tap \"So many pictures today\"", "expect \"So many pictures today\"", "drag 187,600 187,100 1",
+             "drag 187,600 187,100 1", "wait 1"}};
+}
+
+// Each of the three growth series as long as one reply may hold (four values a point: 49 000
+// points), a point a day with its own date; the member opens the growth charts.
+Case growthChartsOfHugeSeries() {
+    auto series = [](const std::string& kind, double base) {
+        std::string body = "{\"" + kind + "\":[";
+        for (int i = 0; i < 49'000; ++i) {
+            const int day = i % 28 + 1, month = i / 28 % 12 + 1;
+            char point[160];
+            std::snprintf(point, sizeof point,
+                          R"(%s{"updated_at":"2026-%02d-%02dT22:00:00","value":%.1f,"units":"g"})", i ? "," : "",
+                          month, day, base + (i % 97) * 3.5 + i * 0.01);
+            body += point;
+        }
+        return std::make_shared<HostileReply>(HostileReply{body + "]}", "application/json", false});
+    };
+    auto weight = series("weight", 900), height = series("height", 35), head = series("head_circumference", 25);
+    return {[weight, height, head](const std::string& method, const std::string& path) -> std::optional<HostileReply> {
+                if (method != "POST") return std::nullopt;
+                if (path == "/m/api/baby/weight" || path == "/m/api/baby/weight/") return *weight;
+                if (path == "/m/api/baby/height" || path == "/m/api/baby/height/") return *height;
+                if (path == "/m/api/baby/head_circumference" || path == "/m/api/baby/head_circumference/") return *head;
+                return std::nullopt;
+            },
+            {"expect \"Home\"", "tap \"Update\"", "tap \"Growth Charts\"", "expect \"WEIGHT (G)\"", "wait 2",
+             "drag 187,600 187,100 1", "wait 2", "drag 187,600 187,100 1", "wait 2"}};
+}
+
 void runCase(benchmark::State& state, const std::function<Case(World&)>& make) {
     std::string error;
     World* w = world(error);
@@ -448,6 +499,16 @@ void BM_ComposerWithTwoLibraryPictures7000(benchmark::State& state) {
     runCase(state, [](World& w) { return composerWithTwoLargePictures(w.directory.path()); });
 }
 
+void BM_PostOf2000Pictures(benchmark::State& state) {
+    runCase(state, [](World&) { return postOfManyPictures(2000); });
+}
+void BM_PostOf66000Pictures(benchmark::State& state) {
+    runCase(state, [](World&) { return postOfManyPictures(66'000); });
+}
+void BM_GrowthChartsOfThreeSeriesOf49000Points(benchmark::State& state) {
+    runCase(state, [](World&) { return growthChartsOfHugeSeries(); });
+}
+
 BENCHMARK(BM_FeedOfTenMillionEmptyObjects)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(BM_FeedOfFifteenMillionZeros)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(BM_ArticleOf114MBOfParagraphs)->Unit(benchmark::kSecond)->Iterations(1);
@@ -456,5 +517,8 @@ BENCHMARK(BM_FeedOfProgressiveCMYKPictures7000)->Unit(benchmark::kSecond)->Itera
 BENCHMARK(BM_ArticleOf300Pictures1334)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(BM_RecommendedNamingOneSection170000Times)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(BM_ComposerWithTwoLibraryPictures7000)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_PostOf2000Pictures)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_PostOf66000Pictures)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_GrowthChartsOfThreeSeriesOf49000Points)->Unit(benchmark::kSecond)->Iterations(1);
 
 } // namespace
