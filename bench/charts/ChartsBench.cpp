@@ -14,7 +14,9 @@
 #include "uikit/view/ViewRendering.h"
 
 #include <benchmark/benchmark.h>
+#include <nlohmann/json.hpp>
 
+#include <cstdio>
 #include <ctime>
 
 #include <algorithm>
@@ -178,5 +180,31 @@ void BM_FramesOfAHugeSeries(benchmark::State& state) {
     state.counters["target_ms"] = 50;
 }
 BENCHMARK(BM_FramesOfAHugeSeries)->Unit(benchmark::kSecond)->Iterations(1);
+
+// Such a series' reply: read into points (each date read and written for its label) on a worker
+// thread, then the chart built from them in the main thread's turn, which is what a frame waits for.
+void BM_ReplyOfAHugeSeriesToItsChart(benchmark::State& state) {
+    cw::HeadlessHost host;
+    nlohmann::json points = nlohmann::json::array();
+    for (int i = 0; i < 49'000; ++i) {
+        char date[32];
+        std::snprintf(date, sizeof date, "2026-%02d-%02dT22:00:00", i / 28 % 12 + 1, i % 28 + 1);
+        points.push_back({{"updated_at", date}, {"value", 900 + (i % 97) * 3.5}, {"units", "g"}});
+    }
+    const JSON reply(nlohmann::json{{"weight", points}});
+    for (auto _ : state) {
+        const double begin = threadSeconds();
+        auto series = MeasurementData::series(reply, "weight");
+        const double read = threadSeconds();
+        auto chart = makeMeasurementChart(series, kFrame, kColour);
+        benchmark::DoNotOptimize(chart.chart.view().get());
+        state.counters["read_off_main_ms"] = (read - begin) * 1000;
+        state.counters["main_turn_ms"] = (threadSeconds() - read) * 1000;
+        state.PauseTiming();
+        reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_ReplyOfAHugeSeriesToItsChart)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace

@@ -428,6 +428,38 @@ Case growthChartsOfHugeSeries() {
              "drag 187,600 187,100 1", "wait 2", "drag 187,600 187,100 1", "wait 2"}};
 }
 
+// A list as long as one reply may hold, of `count` copies of `item` under `head`, answering the
+// POST or GET requests at `path` (with or without a slash after it).
+Case listAt(std::string method, std::string path, std::string_view head, std::string_view item, std::size_t count,
+            std::string_view tail, std::vector<std::string> steps) {
+    return answering(std::move(method),
+                     [path](const std::string& asked) { return asked == path || asked == path + "/"; },
+                     repeated(head, item, ",", count, tail, "application/json"), std::move(steps));
+}
+
+// The first card's comments: 30 000 of them (six values each).
+Case commentsOfThousands() {
+    return listAt("GET", "/m/api/comments", R"({"data":{"comments":[)",
+                  R"({"comment_text":"So proud","created_at":"2026-12-01T10:00:00.000+0000","user":{"full_name":"Ruth Hart","id":5}})",
+                  30'000, "]}}",
+                  {"expect \"Home\"", "tap \"Write a comment\"", "expect \"So proud\"", "drag 187,500 187,100 1",
+                   "drag 187,500 187,100 1"});
+}
+
+// The first twin's care team: 60 000 carers (three values each).
+Case careTeamOfThousands() {
+    return listAt("POST", "/m/api/baby/care_givers", R"({"care_givers":[)", R"({"text":"Dr. Adeyemi","desc":"Neonatologist"})",
+                  60'000, "]}", {"expect \"Home\"", "tap \"Team\"", "expect \"Dr. Adeyemi\"", "drag 187,500 187,100 1"});
+}
+
+// The first twin's journey: one week of 15 000 milestones (twelve values each).
+Case journeyOfThousands() {
+    return listAt("POST", "/m/api/baby/nicu_journey_data", R"({"nicu_journey_data":{"Week 3":[)",
+                  R"({"id":7,"label":"First cuddle","overlay_text":"Held","date":"2026-12-01","editable":false,"image":"","title":"t","question":"q","answer":"yes","updated_at":"2026-12-01"})",
+                  15'000, R"(]},"baby":{"full_name":"Olivia Hart"}})",
+                  {"expect \"Home\"", "tap \"Journey\"", "expect \"First cuddle\"", "drag 187,500 187,100 1"});
+}
+
 void runCase(benchmark::State& state, const std::function<Case(World&)>& make) {
     std::string error;
     World* w = world(error);
@@ -499,6 +531,15 @@ void BM_ComposerWithTwoLibraryPictures7000(benchmark::State& state) {
     runCase(state, [](World& w) { return composerWithTwoLargePictures(w.directory.path()); });
 }
 
+void BM_CommentsOf30000(benchmark::State& state) {
+    runCase(state, [](World&) { return commentsOfThousands(); });
+}
+void BM_CareTeamOf60000(benchmark::State& state) {
+    runCase(state, [](World&) { return careTeamOfThousands(); });
+}
+void BM_JourneyOf15000Milestones(benchmark::State& state) {
+    runCase(state, [](World&) { return journeyOfThousands(); });
+}
 void BM_PostOf2000Pictures(benchmark::State& state) {
     runCase(state, [](World&) { return postOfManyPictures(2000); });
 }
@@ -520,5 +561,8 @@ BENCHMARK(BM_ComposerWithTwoLibraryPictures7000)->Unit(benchmark::kSecond)->Iter
 BENCHMARK(BM_PostOf2000Pictures)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(BM_PostOf66000Pictures)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(BM_GrowthChartsOfThreeSeriesOf49000Points)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_CommentsOf30000)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_CareTeamOf60000)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_JourneyOf15000Milestones)->Unit(benchmark::kSecond)->Iterations(1);
 
 } // namespace

@@ -4,7 +4,8 @@
 // draws the line out from its first point to its last over the model's animation duration, on the
 // run loop's clock (a timer redraws it while it grows). Lines are solid (no dash patterns). A line
 // goes through the points its pixels need (pixelColumnDecimation at the main screen's scale), so
-// a series of any length draws at the cost of the columns it crosses.
+// a series of any length draws at the cost of the columns it crosses; once drawn out, the line is
+// kept as a picture at the density it was drawn at and copied from then on.
 
 #include "kits/charts/ChartPointsLayer.h"
 
@@ -59,11 +60,17 @@ public:
     void didMoveToSuperview() override;
 
 private:
+    void strokeLine(CGContext& context, UIBezierPath path) const;
+
     std::vector<CGPoint> points_;
     ChartLineModel model_;
     std::shared_ptr<const ChartLinesViewPathGenerator> pathGenerator_;
     double startTime_;
     std::shared_ptr<Timer> timer_;
+    // The whole line as drawn once, at a density and size.
+    std::shared_ptr<UIImage> settled_;
+    int settledScale_ = 0;
+    CGSize settledSize_;
 };
 
 class ChartPointsLineLayer : public ChartPointsLayer {
