@@ -460,6 +460,17 @@ Case journeyOfThousands() {
                   {"expect \"Home\"", "tap \"Journey\"", "expect \"First cuddle\"", "drag 187,500 187,100 1"});
 }
 
+// A feed of 20 000 posts, each with a picture and a comment (ten values each).
+Case feedOfThousandsOfPosts() {
+    return answering("POST", isFeed,
+                     repeated(R"({"data":{"content":[],"posts":[)",
+                              R"({"id":9002,"user_id":1,"post_text":"One of many","created_at":"2099-01-01T10:00:00.000+0000",)"
+                              R"("post_medias":[{"file_name":"images/upload/one.png","file_type":"png"}]})",
+                              ",", 20'000, R"(],"daily_update":[],"users":{}}})", "application/json"),
+                     {"expect \"Home\"", "expect \"One of many\"", "drag 187,600 187,100 1", "drag 187,600 187,100 1",
+                      "tap \"Update\"", "expect \"Daily Update\""});
+}
+
 void runCase(benchmark::State& state, const std::function<Case(World&)>& make) {
     std::string error;
     World* w = world(error);
@@ -531,6 +542,9 @@ void BM_ComposerWithTwoLibraryPictures7000(benchmark::State& state) {
     runCase(state, [](World& w) { return composerWithTwoLargePictures(w.directory.path()); });
 }
 
+void BM_FeedOf20000Posts(benchmark::State& state) {
+    runCase(state, [](World&) { return feedOfThousandsOfPosts(); });
+}
 void BM_CommentsOf30000(benchmark::State& state) {
     runCase(state, [](World&) { return commentsOfThousands(); });
 }
@@ -562,6 +576,7 @@ BENCHMARK(BM_PostOf2000Pictures)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(BM_PostOf66000Pictures)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(BM_GrowthChartsOfThreeSeriesOf49000Points)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(BM_CommentsOf30000)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_FeedOf20000Posts)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(BM_CareTeamOf60000)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(BM_JourneyOf15000Milestones)->Unit(benchmark::kSecond)->Iterations(1);
 
