@@ -471,6 +471,22 @@ Case feedOfThousandsOfPosts() {
                       "tap \"Update\"", "expect \"Daily Update\""});
 }
 
+// The first twin's daily updates: 30 000 entries (the server sends its latest 60), each a day of
+// its own, and the member opens the calendar of their days.
+Case dailyUpdatesOfThousands() {
+    std::string body = R"({"daily_update":[)";
+    for (int i = 0; i < 30'000; ++i) {
+        char entry[160];
+        std::snprintf(entry, sizeof entry, R"(%s{"updated_at":"%04d-%02d-%02dT07:00:00+0000","items":[{"title":"Weight","value":"1,523 g"}]})",
+                      i ? "," : "", 1930 + i / 336, i / 28 % 12 + 1, i % 28 + 1);
+        body += entry;
+    }
+    body += "]}";
+    return answering("POST", [](const std::string& path) { return path == "/m/api/baby/daily_update" || path == "/m/api/baby/daily_update/"; },
+                     HostileReply{body, "application/json", false},
+                     {"expect \"Home\"", "tap \"Update\"", "expect \"Weight\"", "tap #calendarButton", "expect \"Sun\""});
+}
+
 void runCase(benchmark::State& state, const std::function<Case(World&)>& make) {
     std::string error;
     World* w = world(error);
@@ -545,6 +561,9 @@ void BM_ComposerWithTwoLibraryPictures7000(benchmark::State& state) {
 void BM_FeedOf20000Posts(benchmark::State& state) {
     runCase(state, [](World&) { return feedOfThousandsOfPosts(); });
 }
+void BM_DailyUpdatesOf30000Days(benchmark::State& state) {
+    runCase(state, [](World&) { return dailyUpdatesOfThousands(); });
+}
 void BM_CommentsOf30000(benchmark::State& state) {
     runCase(state, [](World&) { return commentsOfThousands(); });
 }
@@ -576,6 +595,7 @@ BENCHMARK(BM_PostOf2000Pictures)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(BM_PostOf66000Pictures)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(BM_GrowthChartsOfThreeSeriesOf49000Points)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(BM_CommentsOf30000)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_DailyUpdatesOf30000Days)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(BM_FeedOf20000Posts)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(BM_CareTeamOf60000)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(BM_JourneyOf15000Milestones)->Unit(benchmark::kSecond)->Iterations(1);
