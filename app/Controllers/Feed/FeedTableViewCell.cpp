@@ -370,7 +370,7 @@ void FeedTableViewCell::configure(FeedResponse& card) {
 void FeedTableViewCell::showPictures(const FeedResponse& card) {
     const auto kind = card.cardMediaType;
     if (kind != MediaType::png && kind != MediaType::jpeg && kind != MediaType::mp4) return;
-    for (const auto& text : card.cardMedia) {
+    for (const auto& text : card.shownMedia()) {
         auto picture = std::make_shared<CardPictureView>();
         picture->setContentMode(UIViewContentMode::scaleAspectFill);
         picture->setClipsToBounds(true);
