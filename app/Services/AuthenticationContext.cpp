@@ -96,6 +96,14 @@ void AuthenticationContext::logout() {
     if (auto delegate = this->delegate().lock()) delegate->authenticationContextDidEndSession(*this);
 }
 
+std::uint64_t AuthenticationContext::beginSignIn() {
+    if (user() && oAuthToken())
+        logout();
+    else
+        ++generation_;
+    return generation_.load();
+}
+
 void AuthenticationContext::loadTokens() {
     auto& defaults = UserDefaults::standard();
     if (auto refresh = defaults.stringForKey(refreshTokenKey)) setOAuthRefreshToken(std::move(refresh));

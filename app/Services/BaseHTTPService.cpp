@@ -347,8 +347,19 @@ void BaseHTTPService::renewTokensForPage(std::function<void()> renewed, std::fun
         });
 }
 
-bool MemberPageRenewal::renew(BaseHTTPService::PageReply reply, std::function<void()> again,
+std::optional<URL> MemberPage::open(const std::string& path) {
+    generation_ = AuthenticationContext::shared().sessionGeneration();
+    return BaseHTTPService::memberPageURL(path);
+}
+
+bool MemberPage::isCurrent() const {
+    return AuthenticationContext::shared().sessionGeneration() == generation_;
+}
+
+bool MemberPage::renew(BaseHTTPService::PageReply reply, std::function<void()> again,
                               std::function<void()> failed) {
+    // Nobody's tokens are renewed for a page of a session that has ended.
+    if (!isCurrent()) return false;
     if (reply == BaseHTTPService::PageReply::served) renewed_ = false;
     if (reply != BaseHTTPService::PageReply::tokenEnded || renewed_) return false;
     renewed_ = true;

@@ -187,19 +187,29 @@ private:
     SessionStamp stamp_;
 };
 
-// One page's renewal of the tokens (BaseHTTPService::renewTokensForPage): a member page the server
-// refused for her ended token is renewed for once and asked for again; refused again before the
-// server has served a page since, it is a failure like any other. Main thread only.
-class MemberPageRenewal {
+// A screen's member page: the session it was opened in, and its renewal of the tokens
+// (BaseHTTPService::renewTokensForPage): a member page the server refused for her ended token is
+// renewed for once and asked for again; refused again before the server has served a page since, it
+// is a failure like any other. Main thread only.
+class MemberPage {
 public:
+    // The address of the member's page at `path` (BaseHTTPService::memberPageURL); the page belongs
+    // from now on to the session held now.
+    std::optional<URL> open(const std::string& path);
+    // Whether the session the page was opened in still holds. A page that finishes loading once it
+    // has ended (her logout, the next sign-in) is nobody's read: its screen marks nothing read and
+    // sends nothing, for her or for whoever is signed in by then.
+    bool isCurrent() const;
+
     // With the reply to the page: true when it went to a renewal, after which `again` or `failed`
     // runs on the main queue (neither once the session has ended); false when the page is to be
-    // taken as it came.
+    // taken as it came (always for a page of a session that has ended).
     bool renew(BaseHTTPService::PageReply reply, std::function<void()> again, std::function<void()> failed);
     // A renewal is under way: the page it refused fails without a word of its own.
     bool isRenewing() const { return *renewing_; }
 
 private:
+    std::uint64_t generation_ = 0;
     bool renewed_ = false;
     std::shared_ptr<bool> renewing_ = std::make_shared<bool>(false);
 };
