@@ -1,6 +1,7 @@
 #include "Services/AuthenticationContext.h"
 
 #include "Extensions/UIColor+Palette.h"
+#include "Services/BaseHTTPService.h"
 #include "Services/KeychainConfiguration.h"
 #include "Services/KeychainPasswordItem.h"
 #include "Services/RetryService.h"
@@ -71,7 +72,10 @@ void AuthenticationContext::logout() {
     // Ended before anything else is undone: what the steps below set off (a cancelled renewal, the
     // delegate's screens going) already finds the session over.
     ++generation_;
-    if (this == &shared()) RetryService::shared().abandon();
+    if (this == &shared()) {
+        RetryService::shared().abandon();
+        BaseHTTPService::releaseEndedRequests();
+    }
     // Nothing is sent in her name afterwards: events and reports carry no member until the next one
     // signs in.
     setUser(nullptr);
@@ -97,10 +101,12 @@ void AuthenticationContext::logout() {
 }
 
 std::uint64_t AuthenticationContext::beginSignIn() {
-    if (user() && oAuthToken())
+    if (user() && oAuthToken()) {
         logout();
-    else
+    } else {
         ++generation_;
+        if (this == &shared()) BaseHTTPService::releaseEndedRequests();
+    }
     return generation_.load();
 }
 

@@ -101,7 +101,8 @@ public:
     virtual void save(const std::shared_ptr<UserData>& user);
     // Ends the session: its generation ends first (so a renewal on its way, the requests parked
     // behind it and every reply still to come for it change nothing; the shared session also
-    // abandons the renewal and the parked requests at once); the member, the selected baby and both
+    // abandons the renewal and the parked requests at once, and lets go of the callbacks of its
+    // requests on their way, with the screens they hold); the member, the selected baby and both
     // tokens are cleared, as are the cookies of the HTTP session and every stored key of the
     // application except "touchIDKey" and "usernameKey" (kept as they were; an absent "touchIDKey"
     // is written back as false); "hasSeenTutorialKey" is set. Then the delegate hears that the

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 // The error that services hand to their callers' failure callbacks. Services may also throw it from
 // the success callback of a JSON POST; the caller's failure callback then gets its error object.
@@ -170,6 +171,12 @@ public:
     // session has ended, as for every request of hers.
     static void renewTokensForPage(std::function<void()> renewed, std::function<void()> failed);
 
+    // The session generation ended (logout, a sign-in sent): the callbacks of every request of an
+    // ended generation still on its way, and what they hold (the screens that asked), are let go on
+    // the next turn of the main loop, since none of them will run. Nothing of the member's screens
+    // stays alive waiting for her replies. Main thread.
+    static void releaseEndedRequests();
+
 private:
     enum class Method { jsonPost, get, multipartPost };
     // What a request knows of the session it was sent in.
@@ -182,6 +189,8 @@ private:
     Task start(Method method, const std::string& path, const JSON& parameters, ConstructingBody body,
                Progress progress, Success success, Failure failure, bool parkable);
     static Task send(const std::shared_ptr<Request>& request, bool replay);
+    // The requests sent and not yet ended or released (main thread).
+    static std::vector<std::weak_ptr<Request>>& inFlight();
 
     std::shared_ptr<AFHTTPSessionManager> manager_;
     SessionStamp stamp_;

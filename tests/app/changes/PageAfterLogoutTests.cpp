@@ -6,6 +6,7 @@
 
 #include "ChangesFixture.h"
 
+#include "Controllers/Baby/DailyUpdateViewController.h"
 #include "Controllers/Feed/FeedTableViewCell.h"
 #include "Controllers/Feed/FeedViewController.h"
 #include "Controllers/Posts/FeedDetailWebViewController.h"
@@ -35,10 +36,13 @@ protected:
                    std::to_string(count("SELECT id FROM education_content WHERE card_title = 'Why your baby is on CPAP'"));
         // Everything passes through to the demo server; the article's page and its bookmark check
         // wait at the gate, after the server has answered them.
-        front.setHandler([this, upstream = demo->baseUrl(), page = cpapPage, gate = gate](
+        front.setHandler([this, upstream = demo->baseUrl(), page = cpapPage, gate = gate,
+                          holdDailyUpdates = holdDailyUpdates](
                              const RecordedRequest& request, httplib::Response& response) {
             forwardRequest(upstream, request, response);
-            if (request.path != page && request.path != "/m/api/content/education/bookmark/check") return;
+            const bool heldUpdate = holdDailyUpdates->load() && request.path == "/m/api/baby/daily_update";
+            if (request.path != page && request.path != "/m/api/content/education/bookmark/check" && !heldUpdate)
+                return;
             gate->wait();
             if (request.path == page) pageAnswered->store(true);
         });
@@ -102,6 +106,7 @@ tap "Sign In"
     RecordingServer front;
     std::shared_ptr<Gate> gate = std::make_shared<Gate>();
     std::shared_ptr<std::atomic<bool>> pageAnswered = std::make_shared<std::atomic<bool>>(false);
+    std::shared_ptr<std::atomic<bool>> holdDailyUpdates = std::make_shared<std::atomic<bool>>(false);
 };
 
 TEST_F(PageAfterLogout, HerPageFinishingAfterTheFatherSignedInLeavesHisUnreadDot) {
@@ -138,6 +143,25 @@ TEST_F(PageAfterLogout, APageOfHersStillHeldWhenItFinishesInHisSessionIsNobodysR
     EXPECT_EQ(front.requestCount(kSeenPath), 0u) << "her notification marked seen in his name";
     ASSERT_TRUE(feedCell(kCpapTitle));
     EXPECT_FALSE(feedCell(kCpapTitle)->iconImageViewBadge()->isHidden()) << "his dot went with her page";
+}
+
+// Whatever a screen's request holds, it lets go once her session has ended: the Update tab's page,
+// whose daily update is still on its way when she logs out, goes with her session.
+TEST_F(PageAfterLogout, AScreenWhoseReplyIsOnItsWayAtHerLogoutGoesWithHerSession) {
+    holdDailyUpdates->store(true);
+    launchAsTheMother();
+    run(R"(tap "Update"
+)");
+    std::weak_ptr<DailyUpdateViewController> update = shownPage<DailyUpdateViewController>(1);
+    ASSERT_FALSE(update.expired());
+    ASSERT_TRUE(waitFor([&] { return front.requestCount("/m/api/baby/daily_update") >= 1; }));
+    run(R"(tap "Home"
+tap #hamburgerButton
+tap "Logout"
+alert "OK"
+expect "Log In"
+)");
+    EXPECT_TRUE(waitFor([&] { return update.expired(); }, 2)) << "her page outlived her session";
 }
 
 } // namespace cw::test
