@@ -14,11 +14,12 @@ void SignUpService::signUp(const UserData& user,
     AuthenticationContext::shared().beginSignIn();
     const SignUpParameters signUp{user, babies, password};
     PictureUpload::signUp(signUp.userData, babies)
-        .send([parameters = signUp.dictionaryRepresentation(), road, success = std::move(success),
-               failure = std::move(failure)](PictureUpload::Parts parts) mutable {
+        .send([service = *this, parameters = signUp.dictionaryRepresentation(), road,
+               success = std::move(success), failure = std::move(failure)](PictureUpload::Parts parts) mutable {
             if (road.expired()) return;
-            // Made now, on the main thread: the request belongs to the generation the sign-up began.
-            BaseHTTPService("signup").post(
+            // Through the service's own send, on the main thread: the request belongs to the
+            // generation the sign-up began (the upload is not delivered once it has ended).
+            service.post(
                 "", parameters, PictureUpload::body(parts), nullptr,
                 [road, success = std::move(success)](const Task& task, const std::optional<JSON>& reply) {
                     if (!road.expired() && success) success(task, reply);

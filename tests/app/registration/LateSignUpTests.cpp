@@ -4,6 +4,7 @@
 // signs nobody in, opens no tutorial, and his session stays his.
 
 #include "App/Onboarding/OnboardingViewController.h"
+#include "Controllers/SignIn/HasBabyYetViewController.h"
 #include "Controllers/SignIn/NewBabyViewController.h"
 #include "Controllers/SignIn/RegistrationWithInvitation.h"
 #include "Services/AuthenticationContext.h"
@@ -149,6 +150,29 @@ TEST_F(LateSignUp, SarahsAnswerOnTheSignInScreenSheLeftItForSignsNobodyIn) {
 
     ASSERT_NO_FATAL_FAILURE(theFatherSignsIn());
     expectHisSessionAlone();
+}
+
+// The same on the road of a member who has no baby yet: her "No" on the question sends her sign-up,
+// she goes back while it is held, and its answer signs nobody in.
+TEST_F(LateSignUp, NoorsAnswerAfterSheLeftTheBabyQuestionSignsNobodyIn) {
+    launch();
+    // Nothing in the flow's first screens leads here without the e-mail road: the question is
+    // shown as that road shows it.
+    flow()->pushViewController(std::make_shared<HasBabyYetViewController>(
+                                   std::string("noor-password"),
+                                   std::make_shared<UserData>("Noor Haddad", FamilyRelationship::Mother,
+                                                              "noor.haddad@cradleway.test")),
+                               false);
+    host->settle();
+    ASSERT_TRUE(host->tapText("No"));
+    ASSERT_TRUE(waitFor([&] { return front.requestCount(kSignUpPath) == 1; })) << "no sign-up left";
+    ASSERT_TRUE(host->goBack());
+    ASSERT_TRUE(host->isShowing("Log In"));
+    ASSERT_NO_FATAL_FAILURE(herAnswerComes());
+    EXPECT_FALSE(showsMainInterface()) << "signed in from a road she left";
+    EXPECT_FALSE(AuthenticationContext::shared().user());
+    EXPECT_FALSE(AuthenticationContext::shared().oAuthToken());
+    EXPECT_FALSE(UserDefaults::standard().stringForKey("usernameKey"));
 }
 
 } // namespace cw::test
