@@ -77,9 +77,9 @@ private:
 // with the redirect as the task's reply.
 //
 // Every request belongs to the session it was sent in (AuthenticationContext::sessionGeneration(),
-// taken on the main thread with the tokens). Once that session has ended (logout) nothing of the
-// request reaches its caller, neither callback, and it is not sent again: whoever is signed in by
-// then gets nothing of hers.
+// taken on the main thread with the tokens). Once that session has ended (logout, or a sign-in or
+// sign-up sent) nothing of the request reaches its caller, neither callback, and it is not sent
+// again: whoever is signed in by then gets nothing of hers.
 //
 // Callbacks run on the main queue. A service object may be dropped as soon as a send returns: pending
 // callbacks and replays keep its manager alive, never the object itself.
