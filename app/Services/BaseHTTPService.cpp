@@ -383,7 +383,7 @@ bool MemberPage::isCurrent() const {
 }
 
 bool MemberPage::renew(BaseHTTPService::PageReply reply, std::function<void()> again,
-                              std::function<void()> failed) {
+                       std::function<void()> failed) {
     // Nobody's tokens are renewed for a page of a session that has ended.
     if (!isCurrent()) return false;
     if (reply == BaseHTTPService::PageReply::served) renewed_ = false;
