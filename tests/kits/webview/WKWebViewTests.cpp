@@ -370,3 +370,28 @@ TEST_F(WKWebViewTest, AScreenPoppedMidLoadHearsNothingAndItsLoadIsCancelled) {
 }
 
 } // namespace cw::test
+
+namespace cw::test {
+
+// A page nested deeper than any real document shows its text, read flat past the bound, and
+// everything after it, as a browser shows it.
+TEST_F(WKWebViewTest, APageNestedPastTheBoundShowsItsTextAndWhatFollowsIt) {
+    std::string page = "<h1>Kangaroo care</h1>";
+    for (int i = 0; i < 300; ++i)
+        page += i % 2 ? "<div>" : "<span>";
+    page += "<p>Hold her skin to skin.</p>Every <b>evening</b>.";
+    for (int i = 299; i >= 0; --i)
+        page += i % 2 ? "</div>" : "</span>";
+    page += "<p>Ask your nurse first.</p>";
+    server.reply("GET", "/deep", htmlReply(page));
+    auto web = showWebView();
+    web->load(URLRequest(at("/deep")));
+    ASSERT_TRUE(waitUntilEnded());
+    EXPECT_EQ(delegate->calls.back(), "finish");
+    EXPECT_TRUE(host.isShowing("Kangaroo care"));
+    EXPECT_TRUE(host.isShowing("Hold her skin to skin."));
+    EXPECT_TRUE(host.isShowing("Every evening."));
+    EXPECT_TRUE(host.isShowing("Ask your nurse first."));
+}
+
+} // namespace cw::test
