@@ -211,11 +211,13 @@ LayoutTextMap setStyledText(PangoLayout* layout, const NSAttributedString& text,
     const FontDescriptionPtr base = fontDescription(font);
     pango_layout_set_font_description(layout, base.get());
     PangoAttrList* list = pango_attr_list_new();
+    // A word broken between its characters shows no hyphen at the break, as on the platform.
+    insert(list, pango_attr_insert_hyphens_new(FALSE), 0, static_cast<unsigned>(utf8.size()));
     for (const auto& run : text.runs(NSRange{start, scannedEnd - start})) {
         const auto a = static_cast<unsigned>(map.byteIndex(run.range.location - start));
         auto b = static_cast<unsigned>(map.byteIndex(run.range.end() - start));
         // The ellipsis takes the look of the text it follows.
-        if (b == shown) b = static_cast<unsigned>(utf8.size());
+        if (b == shown && a < shown) b = static_cast<unsigned>(utf8.size());
         if (a >= b) continue;
         const auto& at = run.attributes;
         if (at.font && !(*at.font == font))
