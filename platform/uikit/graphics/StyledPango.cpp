@@ -42,10 +42,10 @@ thread_local std::size_t shapedUnits = 0;
 // size: the narrowest glyphs of the faces text is set in (a thin space, "i", "l") are a fifth of
 // their size wide or more.
 constexpr CGFloat kCharactersPerPoint = 8;
-// A character of a word broken between its characters costs Pango about three times what one of
-// words that wrap costs (a break opportunity before each, and its line shaped again): it counts
-// thrice against what a layout may shape.
-constexpr std::size_t kBrokenWordUnitCost = 3;
+// A character of a word broken between its characters costs Pango three to four times what one of
+// words that wrap costs (a break opportunity before each, and its line shaped again): it counts four
+// times against what a layout may shape.
+constexpr std::size_t kBrokenWordUnitCost = 4;
 // Added to each line's worth, for what takes no width at all (combining marks, joiners).
 constexpr std::size_t kLineSlack = 16;
 
