@@ -151,6 +151,37 @@ BENCHMARK(BM_ReadAPageOfTagsWithinTheLimit)
     ->Arg(2)
     ->Unit(benchmark::kMillisecond);
 
+// A page of nearly as many paragraphs as a page may lay out (kMaxPageBlocks), measured on a queue:
+// what the main thread then does when it arrives, until its first frame is drawn. Target: a second.
+void BM_ShowAPageOfManyParagraphs(benchmark::State& state) {
+    std::string html = "<h1>Questions</h1>";
+    for (int i = 0; i < 9'990; ++i)
+        html += "<p>Question " + std::to_string(i) + ": when can we hold her?</p>";
+    const auto measured = state.range(0) == 0 ? readAndMeasure(html) : cw::webview::WebDocument::fromHTML(html);
+    double slowest = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto page = std::make_unique<Page>();
+        auto copy = measured;
+        state.ResumeTiming();
+        const auto start = std::chrono::steady_clock::now();
+        page->show(std::move(copy));
+        page->scroll->layoutIfNeeded();
+        auto frame = cw::renderView(*page->scroll, 2);
+        benchmark::DoNotOptimize(frame);
+        slowest = std::max(slowest,
+                           std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        state.PauseTiming();
+        page.reset();
+        state.ResumeTiming();
+    }
+    state.counters["paragraphs"] = static_cast<double>(measured.blocks.size());
+    state.counters["slowest_s"] = slowest;
+    state.counters["target_s"] = kTargetSeconds;
+    state.counters["over_target"] = slowest / kTargetSeconds;
+}
+BENCHMARK(BM_ShowAPageOfManyParagraphs)->ArgName("unmeasured")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
+
 // One frame of the page scrolled to its middle, drawn at scale 2.
 void BM_DrawScrolledFrame(benchmark::State& state) {
     Page page;

@@ -11,6 +11,7 @@
 #include <libxml/HTMLparser.h>
 #include <libxml/SAX2.h>
 #include <libxml/parser.h>
+#include <libxml/parserInternals.h>
 
 #include <algorithm>
 #include <array>
@@ -26,6 +27,8 @@ namespace {
 constexpr CGFloat kBaseSize = 12;
 constexpr CGFloat kListIndent = 36;
 constexpr CGFloat kMarkerIndent = 11;
+// Elements deeper than this are read flat, in the style of the one at this depth: no real document
+// nests so deep, and a walk that went on would take a stack frame for each level.
 constexpr int kMaxDepth = 256;
 
 struct Style {
@@ -109,6 +112,21 @@ bool in(std::string_view name, std::initializer_list<std::string_view> names) {
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 
+// Elements whose content shows nothing.
+bool isHidden(std::string_view name) {
+    return in(name, {"head", "title", "script", "style", "noscript", "template", "iframe", "object", "svg", "meta",
+                     "link", "select", "option"});
+}
+
+// Elements that stand on lines of their own.
+bool isBlock(std::string_view name) {
+    return in(name, {"p",      "div",        "section", "article",    "header", "footer", "nav",
+                     "aside",  "main",       "address", "blockquote", "pre",    "h1",     "h2",
+                     "h3",     "h4",         "h5",      "h6",         "ul",     "ol",     "li",
+                     "dl",     "dt",         "dd",      "table",      "tr",     "form",   "fieldset",
+                     "figure", "figcaption", "center",  "body",       "html"});
+}
+
 class Builder {
 public:
     explicit Builder(bool keepPictures) : keepPictures_(keepPictures) {}
@@ -136,11 +154,12 @@ public:
 
 private:
     void element(xmlNode* n, int depth) {
-        if (depth > kMaxDepth) return; // deeper markup than any real document: dropped
-        const std::string name = lower(reinterpret_cast<const char*>(n->name));
-        if (in(name, {"head", "title", "script", "style", "noscript", "template", "iframe", "object", "svg",
-                      "meta", "link", "select", "option"}))
+        if (depth > kMaxDepth) {
+            flatten(n);
             return;
+        }
+        const std::string name = lower(reinterpret_cast<const char*>(n->name));
+        if (isHidden(name)) return;
         if (name == "br") {
             emit(u"\n");
             lineStart_ = true;
@@ -159,12 +178,7 @@ private:
         const Style savedStyle = style_;
         const NSParagraphStyle savedParagraph = paragraph_;
         const bool savedPre = pre_;
-        const bool block =
-            in(name, {"p",      "div",        "section", "article",    "header", "footer", "nav",
-                      "aside",  "main",       "address", "blockquote", "pre",    "h1",     "h2",
-                      "h3",     "h4",         "h5",      "h6",         "ul",     "ol",     "li",
-                      "dl",     "dt",         "dd",      "table",      "tr",     "form",   "fieldset",
-                      "figure", "figcaption", "center",  "body",       "html"});
+        const bool block = isBlock(name);
         if (block) endBlock();
 
         if (in(name, {"b", "strong", "th"})) style_.bold = true;
@@ -223,6 +237,43 @@ private:
         style_ = savedStyle;
         paragraph_ = savedParagraph;
         pre_ = savedPre;
+    }
+
+    // Markup nested deeper than any real document: its text, line breaks, paragraphs and pictures
+    // in the style it stands in, read without recursion, however deep it goes.
+    void flatten(xmlNode* top) {
+        xmlNode* n = top;
+        while (n) {
+            bool enter = false;
+            if (n->type == XML_TEXT_NODE || n->type == XML_CDATA_SECTION_NODE) {
+                if (n->content) text(reinterpret_cast<const char*>(n->content));
+            } else if (n->type == XML_ELEMENT_NODE) {
+                const std::string name = lower(reinterpret_cast<const char*>(n->name));
+                if (name == "br") {
+                    emit(u"\n");
+                    lineStart_ = true;
+                    pendingSpace_ = false;
+                } else if (name == "img") {
+                    if (keepPictures_) picture(n);
+                } else if (!isHidden(name)) {
+                    if (isBlock(name)) endBlock();
+                    enter = n->children != nullptr;
+                }
+            }
+            if (enter) {
+                n = n->children;
+                continue;
+            }
+            // On to the next node, closing the blocks left on the way up.
+            while (n != top && !n->next) {
+                n = n->parent;
+                if (n->type == XML_ELEMENT_NODE && isBlock(lower(reinterpret_cast<const char*>(n->name))))
+                    endBlock();
+            }
+            if (n == top) break;
+            n = n->next;
+        }
+        if (top->type == XML_ELEMENT_NODE && isBlock(lower(reinterpret_cast<const char*>(top->name)))) endBlock();
     }
 
     // A picture stands in the text like a word.
@@ -620,7 +671,14 @@ constexpr std::size_t kChunk = 64 * 1024;
 std::optional<NSAttributedString> NSAttributedString::fromHTML(std::string_view data, bool keepPictures,
                                                               const HTMLImportLimits& limits, bool* tooLarge) {
     static std::once_flag once;
-    std::call_once(once, [] { xmlInitParser(); });
+    std::call_once(once, [] {
+        xmlInitParser();
+        // The parser gives up at the 257th level of nesting and drops the rest of the document,
+        // whatever follows; the element limit bounds how deep a document can go, and the walk
+        // below reads what lies past kMaxDepth flat. The parser keeps its open elements in a list,
+        // not on the stack.
+        xmlParserMaxDepth = std::max<unsigned>(xmlParserMaxDepth, 1'000'000);
+    });
     if (tooLarge) *tooLarge = false;
 
     std::string storage;

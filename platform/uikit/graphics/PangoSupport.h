@@ -5,8 +5,10 @@
 #include "uikit/graphics/UIFont.h"
 
 #include <cstddef>
+#include <cstdint>
 
 #include <memory>
+#include <vector>
 #include <pango/pangocairo.h>
 
 class NSAttributedString;
@@ -33,10 +35,70 @@ FontDescriptionPtr fontDescription(const UIFont& font);
 // on background queues.
 PangoContext* measuringContext();
 
+// What a layout can show, which bounds the text it hands to Pango. Shaping costs time and memory
+// in proportion to the text shaped, whatever little of it is shown, and Pango measures a word
+// longer than a line again from its start for every line it breaks off it: a label of one line
+// given ten megabytes would shape them all, and a word of sixty thousand characters takes seconds.
+struct ShapingLimits {
+    // The width lines wrap at; <= 0: each paragraph is one unwrapped line.
+    CGFloat width = 0;
+    // The most lines shown; 0: any number.
+    long lines = 0;
+    // Lines wrap between words and break a word longer than a line between its characters.
+    bool wrapsWords = false;
+    // The most UTF-16 units shaped, whatever the lines show (what is left of a text's share when it
+    // is laid out a paragraph at a time).
+    std::size_t units = SIZE_MAX;
+};
+
+// The most UTF-16 units of a text any layout shapes: more than the largest phone screen shows of a
+// text that runs on without a limit of lines at the sizes text is set in (some 5,000 characters at
+// 11 points on 414 x 896). A text cut there ends in an ellipsis.
+inline constexpr std::size_t kMostShapedUnits = 8'192;
+// The widest an unwrapped line is laid out, in points: past any screen.
+inline constexpr CGFloat kWidestShapedLine = 2048;
+
+// Where the characters of the UTF-16 range handed to a layout lie in the layout's UTF-8 text, which
+// may hold less (what no line can show is cut) or more (breaks put into a word longer than a line).
+class LayoutTextMap {
+public:
+    // A character skipped from `original` (from the range's start) up to `originalEnd`, where the
+    // layout's text went on with its character `shaped`.
+    struct Gap {
+        std::size_t original = 0;
+        std::size_t originalEnd = 0;
+        std::size_t shaped = 0;
+    };
+    LayoutTextMap() = default;
+    LayoutTextMap(std::vector<unsigned> offsets, std::vector<Gap> gaps)
+        : offsets_(std::move(offsets)), gaps_(std::move(gaps)) {}
+    // The UTF-16 index, from the range's start, of the character at (or holding) `byteIndex`.
+    std::size_t utf16Index(int byteIndex) const;
+    // The byte index in the layout's text of UTF-16 index `index` from the range's start: for a
+    // character that was cut, where the text goes on past it.
+    int byteIndex(std::size_t index) const;
+    // The UTF-16 units shaped.
+    std::size_t shapedUnits() const { return offsets_.empty() ? 0 : offsets_.size() - 1; }
+
+private:
+    // The byte offset of every UTF-16 unit shaped, and of their end.
+    std::vector<unsigned> offsets_;
+    // In order.
+    std::vector<Gap> gaps_;
+};
+
 // Sets `layout`'s text to the UTF-16 range [start, end) of `text`, with one attribute list of the
 // runs' fonts, colours, background colours and underlines; runs without a font or a colour are
-// shown in `font` and `color`.
-void setStyledText(PangoLayout* layout, const NSAttributedString& text, std::size_t start, std::size_t end,
-                   const UIFont& font, const UIColor& color);
+// shown in `font` and `color`. Only what `limits` can show is shaped: the rest is cut, and a word
+// longer than a line gets a break opportunity (a zero-width space) between each of its characters
+// past its first line's worth, so that Pango fills the lines character by character, as it would
+// have broken the word, without measuring it again from its start.
+LayoutTextMap setStyledText(PangoLayout* layout, const NSAttributedString& text, std::size_t start,
+                            std::size_t end, const UIFont& font, const UIColor& color,
+                            const ShapingLimits& limits = {});
+
+// The UTF-16 units this thread's layouts have handed to Pango, since the thread started: what
+// laying text out has cost, for tests and benchmarks.
+std::size_t shapedUnitCount();
 
 } // namespace cw::detail

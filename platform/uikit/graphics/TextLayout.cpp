@@ -19,27 +19,13 @@ bool isParagraphSeparator(char16_t c) {
     return c == u'\n' || c == u'\r' || c == 0x2029;
 }
 
-// The UTF-16 length of the first `bytes` bytes of a layout's UTF-8 text.
-std::size_t utf16Units(const char* text, int bytes) {
-    return utf16Length(std::string_view(text, static_cast<std::size_t>(std::max(0, bytes))));
-}
-
-// The byte offset in a layout's UTF-8 text of UTF-16 index `units` (the end when past it).
-int byteOffset(const char* text, std::size_t units) {
-    const std::string_view s(text);
-    std::size_t i = 0, counted = 0;
-    while (i < s.size() && counted < units) {
-        const std::size_t before = i;
-        const auto c = decodeUtf8(s, i);
-        counted += c && *c > 0xFFFF ? 2 : 1;
-        if (counted > units) return static_cast<int>(before);
-    }
-    return static_cast<int>(i);
-}
+// Laying a paragraph out costs as much as shaping this many characters, whatever it holds: a text of
+// nothing but line ends is cut where as many characters would be.
+constexpr std::size_t kParagraphUnits = 32;
 
 } // namespace
 
-std::optional<std::size_t> layoutCharacterIndex(PangoLayout* layout, CGPoint point) {
+std::optional<std::size_t> layoutCharacterIndex(PangoLayout* layout, const LayoutTextMap& map, CGPoint point) {
     PangoRectangle logical;
     pango_layout_get_extents(layout, nullptr, &logical);
     const int x = static_cast<int>(std::lround(point.x * PANGO_SCALE));
@@ -47,14 +33,13 @@ std::optional<std::size_t> layoutCharacterIndex(PangoLayout* layout, CGPoint poi
     if (y < logical.y || y >= logical.y + logical.height) return std::nullopt;
     int index = 0, trailing = 0;
     if (!pango_layout_xy_to_index(layout, x, y, &index, &trailing)) return std::nullopt;
-    return utf16Units(pango_layout_get_text(layout), index);
+    return map.utf16Index(index);
 }
 
-void appendLayoutRects(PangoLayout* layout, std::size_t start, std::size_t end, CGPoint origin,
-                       std::vector<CGRect>& rects) {
+void appendLayoutRects(PangoLayout* layout, const LayoutTextMap& map, std::size_t start, std::size_t end,
+                       CGPoint origin, std::vector<CGRect>& rects) {
     if (end <= start) return;
-    const char* text = pango_layout_get_text(layout);
-    const int a = byteOffset(text, start), b = byteOffset(text, end);
+    const int a = map.byteIndex(start), b = map.byteIndex(end);
     if (a >= b) return;
     PangoLayoutIter* it = pango_layout_get_iter(layout);
     do {
@@ -89,6 +74,7 @@ TextLayout::TextLayout(const NSAttributedString& text, CGFloat width, int maximu
 TextLayout::TextLayout(const NSAttributedString& text, CGFloat width, int maximumNumberOfLines,
                        const UIFont& font, const UIColor& color, NSTextAlignment alignment) {
     int linesLeft = maximumNumberOfLines > 0 ? maximumNumberOfLines : std::numeric_limits<int>::max();
+    std::size_t unitsLeft = kMostShapedUnits;
     const std::u16string& s = text.utf16();
     PangoContext* ctx = measuringContext();
     std::size_t start = 0;
@@ -111,10 +97,10 @@ TextLayout::TextLayout(const NSAttributedString& text, CGFloat width, int maximu
 
         Paragraph p;
         p.start = start;
+        p.end = end;
         p.layout.reset(pango_layout_new(ctx));
         PangoLayout* layout = p.layout.get();
         pango_layout_set_auto_dir(layout, TRUE);
-        setStyledText(layout, text, start, end, font, color);
 
         // Indents: the first line starts at firstLineHeadIndent, the others at headIndent.
         const CGFloat left = std::min(style.firstLineHeadIndent, style.headIndent);
@@ -173,6 +159,20 @@ TextLayout::TextLayout(const NSAttributedString& text, CGFloat width, int maximu
             }
         }
 
+        // Only what the paragraph's lines can show is shaped.
+        ShapingLimits limits;
+        const bool truncates = style.lineBreakMode == NSLineBreakMode::byTruncatingHead ||
+                               style.lineBreakMode == NSLineBreakMode::byTruncatingTail ||
+                               style.lineBreakMode == NSLineBreakMode::byTruncatingMiddle;
+        if (width > 0) {
+            limits.width = std::max(1, pango_layout_get_width(layout)) / static_cast<CGFloat>(PANGO_SCALE);
+            limits.wrapsWords = style.lineBreakMode == NSLineBreakMode::byWordWrapping;
+        }
+        limits.lines = width > 0 && truncates ? 1 : maximumNumberOfLines > 0 ? linesLeft : 0;
+        limits.units = unitsLeft;
+        p.map = setStyledText(layout, text, start, end, font, color, limits);
+        unitsLeft -= std::min(unitsLeft, p.map.shapedUnits() + kParagraphUnits);
+
         const int lines = pango_layout_get_line_count(layout);
         const bool cut = lines > linesLeft;
         if (cut && width > 0) {
@@ -199,7 +199,7 @@ TextLayout::TextLayout(const NSAttributedString& text, CGFloat width, int maximu
         y += static_cast<CGFloat>(logical.height) / PANGO_SCALE;
         paragraphs_.push_back(std::move(p));
         first = false;
-        if (end >= s.size() || linesLeft == 0) break;
+        if (end >= s.size() || linesLeft == 0 || unitsLeft == 0) break;
         y += style.paragraphSpacing;
         start = next;
     }
@@ -217,7 +217,7 @@ void TextLayout::draw(cairo_t* cr, CGPoint origin) const {
 
 std::optional<std::size_t> TextLayout::characterIndex(CGPoint point) const {
     for (const auto& p : paragraphs_) {
-        if (auto i = layoutCharacterIndex(p.layout.get(), {point.x - p.x, point.y - p.y})) return p.start + *i;
+        if (auto i = layoutCharacterIndex(p.layout.get(), p.map, {point.x - p.x, point.y - p.y})) return p.start + *i;
     }
     return std::nullopt;
 }
@@ -225,10 +225,9 @@ std::optional<std::size_t> TextLayout::characterIndex(CGPoint point) const {
 std::vector<CGRect> TextLayout::rects(NSRange range) const {
     std::vector<CGRect> out;
     for (const auto& p : paragraphs_) {
-        const std::size_t length = utf16Length(pango_layout_get_text(p.layout.get()));
         const std::size_t from = std::max(range.location, p.start);
-        const std::size_t to = std::min(range.end(), p.start + length);
-        if (from < to) appendLayoutRects(p.layout.get(), from - p.start, to - p.start, {p.x, p.y}, out);
+        const std::size_t to = std::min(range.end(), p.end);
+        if (from < to) appendLayoutRects(p.layout.get(), p.map, from - p.start, to - p.start, {p.x, p.y}, out);
     }
     return out;
 }

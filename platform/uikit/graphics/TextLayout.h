@@ -37,9 +37,11 @@ public:
 private:
     struct Paragraph {
         GObjectPtr<PangoLayout> layout;
+        LayoutTextMap map;
         CGFloat x = 0;
         CGFloat y = 0;
         std::size_t start = 0; // UTF-16 index of the paragraph's first character in the whole text
+        std::size_t end = 0;   // and of its end
     };
     std::vector<Paragraph> paragraphs_;
     std::vector<CGPoint> lines_;
@@ -49,10 +51,10 @@ private:
 // The font runs without one are measured and drawn in.
 UIFont defaultTextFont();
 
-// Hit testing within one Pango layout, with UTF-16 indices into the layout's own text and points
-// from the layout's top left.
-std::optional<std::size_t> layoutCharacterIndex(PangoLayout* layout, CGPoint point);
-void appendLayoutRects(PangoLayout* layout, std::size_t start, std::size_t end, CGPoint origin,
-                       std::vector<CGRect>& rects);
+// Hit testing within one Pango layout, with UTF-16 indices into the text `map` maps to the layout's
+// and points from the layout's top left.
+std::optional<std::size_t> layoutCharacterIndex(PangoLayout* layout, const LayoutTextMap& map, CGPoint point);
+void appendLayoutRects(PangoLayout* layout, const LayoutTextMap& map, std::size_t start, std::size_t end,
+                       CGPoint origin, std::vector<CGRect>& rects);
 
 } // namespace cw::detail

@@ -46,7 +46,13 @@ LabelText::LabelText(const NSAttributedString& text, const UIFont& font, const U
     }
     PangoLayout* l = pango_layout_new(measuringContext());
     layout_ = l;
-    setStyledText(l, text, 0, text.utf16().size(), font, color);
+    // Only what the label's lines can show is shaped.
+    const bool clipsOneLine = width > 0 && lines == 1 && !truncating;
+    ShapingLimits limits;
+    limits.width = width;
+    limits.lines = lines;
+    limits.wrapsWords = width > 0 && !clipsOneLine && mode != NSLineBreakMode::byCharWrapping;
+    map_ = std::make_unique<LayoutTextMap>(setStyledText(l, text, 0, text.utf16().size(), font, color, limits));
     const NSParagraphStyle style = text.attributes(0).paragraphStyle.value_or(NSParagraphStyle{});
     switch (alignment) {
     case NSTextAlignment::center:
@@ -128,7 +134,7 @@ std::optional<std::size_t> LabelText::characterIndex(CGPoint point) const {
     if (point.y < 0 || point.y >= size_.height) return std::nullopt;
     if (clipped_ && width_ > 0 && point.x >= width_) return std::nullopt;
     if (paragraphs_) return paragraphs_->characterIndex(point);
-    if (layout_) return layoutCharacterIndex(static_cast<PangoLayout*>(layout_), point);
+    if (layout_) return layoutCharacterIndex(static_cast<PangoLayout*>(layout_), *map_, point);
     return std::nullopt;
 }
 
@@ -137,7 +143,7 @@ std::vector<CGRect> LabelText::rects(NSRange range) const {
     if (paragraphs_)
         out = paragraphs_->rects(range);
     else if (layout_)
-        appendLayoutRects(static_cast<PangoLayout*>(layout_), range.location, range.end(), {0, 0}, out);
+        appendLayoutRects(static_cast<PangoLayout*>(layout_), *map_, range.location, range.end(), {0, 0}, out);
     // Only what is shown: lines past the label's line limit are not drawn.
     std::erase_if(out, [&](const CGRect& r) { return r.minY() >= size_.height; });
     return out;
@@ -265,11 +271,29 @@ void UILabel::textChanged() {
     setNeedsDisplay();
 }
 
-NSAttributedString UILabel::styledContent(CGFloat scale) const {
+namespace {
+
+// No layout shapes more of a text than this (see kMostShapedUnits): the label hands its layouts no
+// more than that, and one character more, by which they know it goes on.
+constexpr std::size_t kShapedUnits = cw::detail::kMostShapedUnits + 1;
+
+// The start of a UTF-8 text that holds at least kShapedUnits UTF-16 units, or all of it: each unit
+// takes at most three bytes. Cut between characters.
+std::string_view shapedPart(std::string_view text) {
+    std::size_t bytes = std::min(text.size(), 3 * kShapedUnits);
+    while (bytes < text.size() && bytes > 0 && (static_cast<unsigned char>(text[bytes]) & 0xC0) == 0x80)
+        --bytes;
+    return text.substr(0, bytes);
+}
+
+} // namespace
+
+NSAttributedString UILabel::styledContent(CGFloat scale, bool shapedOnly) const {
     if (attributed_) {
-        if (scale == 1) return *attributed_;
-        NSMutableAttributedString scaled(*attributed_);
-        for (const auto& run : attributed_->runs()) {
+        const bool cut = shapedOnly && attributed_->length() > kShapedUnits;
+        if (scale == 1) return cut ? attributed_->attributedSubstring({0, kShapedUnits}) : *attributed_;
+        NSMutableAttributedString scaled(cut ? attributed_->attributedSubstring({0, kShapedUnits}) : *attributed_);
+        for (const auto& run : scaled.runs()) {
             if (!run.attributes.font) continue;
             TextAttributes a = run.attributes;
             a.font = a.font->withSize(a.font->pointSize() * scale);
@@ -284,14 +308,15 @@ NSAttributedString UILabel::styledContent(CGFloat scale) const {
     p.alignment = alignment_;
     p.lineBreakMode = lineBreakMode_;
     a.paragraphStyle = p;
-    return NSAttributedString(text_.value_or(""), a);
+    const std::string_view text = text_ ? std::string_view(*text_) : std::string_view();
+    return NSAttributedString(shapedOnly ? shapedPart(text) : text, a);
 }
 
 namespace {
 
 // Whether Pango sets the text right to left (its first letter that has a direction has that one),
 // and so places it from the right edge of whatever width it is laid out in.
-bool runsRightToLeft(const std::string& text) {
+bool runsRightToLeft(std::string_view text) {
     // The very call a layout makes to choose its direction; kept although newer Pango marks it old.
     G_GNUC_BEGIN_IGNORE_DEPRECATIONS
     return pango_find_base_dir(text.data(), static_cast<int>(text.size())) == PANGO_DIRECTION_RTL;
@@ -312,12 +337,12 @@ const cw::detail::LabelText& UILabel::layoutFor(CGFloat width, long lines) const
                             lineBreakMode_ == NSLineBreakMode::byTruncatingMiddle;
     if (width > 0 && lines == 1 && truncating && !attributed_ &&
         (alignment_ == NSTextAlignment::natural || alignment_ == NSTextAlignment::left) &&
-        !runsRightToLeft(text_.value_or(""))) {
+        !runsRightToLeft(shapedPart(text_ ? std::string_view(*text_) : std::string_view()))) {
         const auto& unbounded = layoutFor(0, 1);
         if (unbounded.size().width <= width) return unbounded;
     }
     auto& slot = cache_[cacheNext_++ % 3];
-    slot = std::make_unique<cw::detail::LabelText>(styledContent(), font_, textColor_, alignment_,
+    slot = std::make_unique<cw::detail::LabelText>(styledContent(1, true), font_, textColor_, alignment_,
                                                    lineBreakMode_, width, lines, attributed_.has_value());
     return *slot;
 }
@@ -347,7 +372,7 @@ CGFloat UILabel::scaleToFit(CGFloat width) const {
     // at the scale found, and narrow it down until it fits.
     CGFloat scale = std::max(floor, width / natural);
     for (int i = 0; i < 6 && scale > floor; ++i) {
-        const cw::detail::LabelText t(styledContent(scale), font_.withSize(font_.pointSize() * scale),
+        const cw::detail::LabelText t(styledContent(scale, true), font_.withSize(font_.pointSize() * scale),
                                       textColor_, alignment_, lineBreakMode_, 0, 1, attributed_.has_value());
         if (t.size().width <= width) break;
         scale = std::max(floor, scale * width / t.size().width - 0.001);
@@ -360,7 +385,7 @@ const cw::detail::LabelText& UILabel::drawingLayout(CGFloat width) const {
     if (scale >= 1) return layoutFor(width, numberOfLines_);
     if (!shrunk_ || shrunkWidth_ != width) {
         shrunk_ = std::make_unique<cw::detail::LabelText>(
-            styledContent(scale), font_.withSize(font_.pointSize() * scale), textColor_, alignment_,
+            styledContent(scale, true), font_.withSize(font_.pointSize() * scale), textColor_, alignment_,
             lineBreakMode_, width, numberOfLines_, attributed_.has_value());
         shrunkWidth_ = width;
         shrunkScale_ = scale;

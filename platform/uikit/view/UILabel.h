@@ -17,6 +17,7 @@ typedef struct _cairo cairo_t;
 
 namespace cw::detail {
 class LabelText;
+class LayoutTextMap;
 class TextLayout;
 } // namespace cw::detail
 
@@ -85,8 +86,9 @@ public:
 private:
     void textChanged();
     void dropLayouts();
-    // The text with every font at `scale` of its size.
-    NSAttributedString styledContent(CGFloat scale = 1) const;
+    // The text with every font at `scale` of its size; `shapedOnly`: no more of it than a layout
+    // shapes.
+    NSAttributedString styledContent(CGFloat scale = 1, bool shapedOnly = false) const;
     const cw::detail::LabelText& layoutFor(CGFloat width, long lines) const;
     // The scale at which the text fits `width` on one line (1 when it fits or may not shrink), and
     // the text laid out at that scale in `width`.
@@ -145,6 +147,7 @@ public:
 
 private:
     void* layout_ = nullptr; // PangoLayout
+    std::unique_ptr<LayoutTextMap> map_;
     std::unique_ptr<TextLayout> paragraphs_;
     CGFloat width_;
     long lines_;

@@ -183,8 +183,21 @@ bool backgroundPaintedOver(cairo_t* cr, const CALayer& layer, const CGRect& b) {
     return covered >= target.maxY();
 }
 
+// Whether a layer's bounds, with room for what a view draws a little past them, lie wholly outside
+// what is being drawn: a page of thousands of paragraphs draws only those on screen.
+bool outsideClip(cairo_t* cr, const CGRect& b) {
+    constexpr double kOverhang = 64;
+    double x0, y0, x1, y1;
+    cairo_clip_extents(cr, &x0, &y0, &x1, &y1);
+    if (x1 <= x0 || y1 <= y0) return false;
+    return b.maxX() + kOverhang <= x0 || b.minX() - kOverhang >= x1 || b.maxY() + kOverhang <= y0 ||
+           b.minY() - kOverhang >= y1;
+}
+
 void drawBody(cairo_t* cr, CALayer& layer) {
     const CGRect b = shownBounds(layer);
+    // Sublayers may stand outside their layer unless it clips them.
+    if ((layer.masksToBounds || layer.sublayers().empty()) && outsideClip(cr, b)) return;
     cairo_save(cr);
     if (layer.masksToBounds) {
         roundedRect(cr, b, layer.cornerRadius);

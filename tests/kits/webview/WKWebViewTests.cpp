@@ -2,6 +2,7 @@
 
 #include "foundation/dispatch/RunLoop.h"
 #include "kits/webview/WebDocument.h"
+#include "uikit/graphics/PangoSupport.h"
 #include "uikit/controllers/UINavigationController.h"
 
 #include <gmock/gmock.h>
@@ -367,6 +368,46 @@ TEST_F(WKWebViewTest, AScreenPoppedMidLoadHearsNothingAndItsLoadIsCancelled) {
     host.settle();
     EXPECT_THAT(*log, ElementsAre("start"));
     EXPECT_EQ(server.requestsAt("/slow").size(), 1u);
+}
+
+} // namespace cw::test
+
+namespace cw::test {
+
+// A page nested deeper than any real document shows its text, read flat past the bound, and
+// everything after it, as a browser shows it.
+TEST_F(WKWebViewTest, APageNestedPastTheBoundShowsItsTextAndWhatFollowsIt) {
+    std::string page = "<h1>Kangaroo care</h1>";
+    for (int i = 0; i < 300; ++i)
+        page += i % 2 ? "<div>" : "<span>";
+    page += "<p>Hold her skin to skin.</p>Every <b>evening</b>.";
+    for (int i = 299; i >= 0; --i)
+        page += i % 2 ? "</div>" : "</span>";
+    page += "<p>Ask your nurse first.</p>";
+    server.reply("GET", "/deep", htmlReply(page));
+    auto web = showWebView();
+    web->load(URLRequest(at("/deep")));
+    ASSERT_TRUE(waitUntilEnded());
+    EXPECT_EQ(delegate->calls.back(), "finish");
+    EXPECT_TRUE(host.isShowing("Kangaroo care"));
+    EXPECT_TRUE(host.isShowing("Hold her skin to skin."));
+    EXPECT_TRUE(host.isShowing("Every evening."));
+    EXPECT_TRUE(host.isShowing("Ask your nurse first."));
+}
+
+// A frame of a page of thousands of paragraphs draws the few on screen, not the others.
+TEST_F(WKWebViewTest, AFrameOfALongPageLaysOutOnlyTheParagraphsOnScreen) {
+    std::string page;
+    for (int i = 0; i < 3'000; ++i)
+        page += "<p>Question " + std::to_string(i) + ": when can we hold her for the first time?</p>";
+    server.reply("GET", "/long", htmlReply(page));
+    auto web = showWebView();
+    web->load(URLRequest(at("/long")));
+    ASSERT_TRUE(waitUntilEnded());
+    EXPECT_TRUE(host.isShowing("Question 0: when can we hold her for the first time?"));
+    const std::size_t before = detail::shapedUnitCount();
+    ASSERT_TRUE(host.drawFrame());
+    EXPECT_LT(detail::shapedUnitCount() - before, 100u * 50) << "at most a hundred paragraphs' worth";
 }
 
 } // namespace cw::test

@@ -83,6 +83,29 @@ TEST(WebDocument, APageLaysOutNoMoreThanItsBounds) {
     }
 }
 
+// Markup nested far past the importer's bound (as deep as the element limit lets a page go) is
+// read flat there: its text and what follows it show, in the style it stands in.
+TEST(WebDocument, TextNestedPastTheBoundIsReadFlatAndWhatFollowsStays) {
+    for (const int depth : {257, 40'000}) {
+        SCOPED_TRACE(depth);
+        std::string page = "<h1>Heading</h1><b>";
+        for (int i = 0; i < depth; ++i)
+            page += "<div>";
+        page += "Deep <i>text</i><br>on two lines<p>A paragraph</p>";
+        for (int i = 0; i < depth; ++i)
+            page += "</div>";
+        page += "</b><p>After</p>";
+        const auto doc = WebDocument::fromHTML(page);
+        std::vector<std::string> texts;
+        for (const auto& b : doc.blocks)
+            texts.push_back(b.text.string());
+        EXPECT_THAT(texts, ElementsAre("Heading", "Deep text", "on two lines", "A paragraph", "After"));
+        ASSERT_EQ(doc.blocks.size(), 5u);
+        EXPECT_TRUE(doc.blocks[1].text.attributes(0).font->fontName().find("Bold") != std::string::npos)
+            << "the style at the bound";
+    }
+}
+
 namespace {
 
 class EdgeToEdgePage : public UIViewController {
