@@ -84,6 +84,21 @@ struct CommentsChanged {
     void applyTo(FeedResponse& shown) const;
 };
 
+// A parent removed a member from the family: the server no longer shows the family her posts, and
+// an article's comments are its readers' family's, so hers on articles go too; her comments on the
+// family's posts stay with the posts.
+struct MemberLeft {
+    static constexpr const char* name = "cradleway.announcement.memberLeft";
+    std::int64_t memberId;
+
+    // Whether the card is one of her posts, which leaves every list that holds it.
+    bool removes(const FeedResponse& card) const;
+    // Whether the card is an article that previews a comment of hers.
+    bool concerns(const FeedResponse& card) const;
+    // Her previews leave the article's, and its count goes down by as many.
+    void applyTo(FeedResponse& card) const;
+};
+
 // Listens while it lives. Move-only; a default-made one listens to nothing.
 class Subscription {
 public:
@@ -116,11 +131,17 @@ template <class Change> [[nodiscard]] Subscription listen(std::function<void(con
 
 // The card changes a screen that shows cards follows, each applied the same way.
 using CardChange = std::function<void(FeedResponse& card)>;
-// Listens for every change to a card (the member's name and picture, a bookmark, a read, comments):
-// `shown` gives the cards the screen shows; `changed` is called after the change was applied to
-// those it concerns, with whether any was. One subscription per kind of change.
+// Listens for every change to a card (the member's name and picture, a bookmark, a read, comments,
+// a member who left): `shown` gives the cards the screen shows; `changed` is called after the change
+// was applied to those it concerns, with whether any was. One subscription per kind of change.
 [[nodiscard]] std::vector<Subscription>
 listenForCardChanges(std::function<std::vector<FeedResponse::Card>()> shown, std::function<void(bool)> changed);
+
+// Which cards leave the lists that hold them (the posts of a member who left the family).
+using CardGone = std::function<bool(const FeedResponse& card)>;
+// For a screen or store that holds cards: `remove` is called with the test of the cards that go; it
+// takes them out of its lists and shows what is left.
+[[nodiscard]] Subscription listenForCardsGone(std::function<void(const CardGone& gone)> remove);
 
 // The baby the session holds now with the id of `baby` (none when it is gone or has no id).
 std::shared_ptr<BabyData> storedBaby(const std::shared_ptr<BabyData>& baby);

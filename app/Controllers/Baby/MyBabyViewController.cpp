@@ -236,6 +236,8 @@ void MyBabyViewController::reloadBabyForms() {
     newBabyId = -1;
     saveBabyDetails()->setEnabled(false);
     saveBabyDetails()->setAlpha(0.5);
+    // Nothing on a read-only page can be saved.
+    saveBabyDetails()->setHidden(!isCreateAccount && user && !isParent());
     auto babies = AuthenticationContext::shared().babies();
     if (!babies.empty())
         addExistingBabyFormViewsWithBabyDataArray(babies);
@@ -270,7 +272,11 @@ void MyBabyViewController::addBabyFormViewWithBaby(const BabyData& baby) {
     form->setEditableSections({BabyDetailsFormView::Section::fullName});
     babyFormViewArray.push_back(form);
     babyFormContainerView()->addSubview(form);
-    if (user && !isParent()) form->disableForm();
+    if (user && !isParent()) {
+        // The server takes a baby's details and picture from her parents only: the others read them.
+        form->disableForm();
+        form->setCameraButtonEnabled(false);
+    }
     form->updateBabyWith(baby);
 }
 
