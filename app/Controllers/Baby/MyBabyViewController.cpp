@@ -49,8 +49,7 @@ MyBabyViewController::~MyBabyViewController() {
 }
 
 bool MyBabyViewController::isParent() const {
-    return user &&
-           (user->relationship() == FamilyRelationship::Mother || user->relationship() == FamilyRelationship::Father);
+    return user && user->isParent();
 }
 
 void MyBabyViewController::sendEvent(const std::string& action, const JSON::dictionary_t& details) {
@@ -559,6 +558,7 @@ std::vector<std::shared_ptr<BabyData>> MyBabyViewController::babiesOfUpdateReply
                                                GenderFromRawValue(*gender).value_or(Gender::Unknown));
         if (auto id = entry["id"].int_()) baby->setBabyId(*id);
         if (auto file = entry["file_name"].string()) baby->setImageFile(*file);
+        baby->setMrn(entry["mrn"].string());
         babies.push_back(baby);
     }
     return babies;

@@ -108,13 +108,26 @@ expect ")" + std::string(kHeldNoah) + R"("
     ASSERT_TRUE(repliesArrived());
 }
 
-TEST_F(FamilyChanges, MyBabyShowsTheRecordNumberOfEachBabyTheSignInBrought) {
+TEST_F(FamilyChanges, MyBabyShowsTheRecordNumberOfEachBabyTheSignInBroughtAndASaveKeeps) {
     launchAsTheMother();
     openFromMenu("My Baby");
     run(R"(expect "Olivia Hart"
 expect "CW100001"
 drag 340,300 30,300
 expect "Noah Hart"
+expect "CW100002"
+tap "Noah Hart"
+delete 4
+type "James\n"
+tap "Save"
+expect "Successfully saved."
+expect "Home"
+wait 5
+)");
+    openFromMenu("My Baby");
+    run(R"(expect "CW100001"
+drag 340,300 30,300
+expect "Noah James"
 expect "CW100002"
 )");
 }
