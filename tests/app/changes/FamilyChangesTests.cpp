@@ -7,6 +7,7 @@
 
 #include "Controllers/Feed/FeedTableViewCell.h"
 #include "Controllers/Feed/FeedViewController.h"
+#include "Controllers/Posts/PostDetailsViewController.h"
 #include "server/Auth.h"
 #include "server/Database.h"
 #include "server/Server.h"
@@ -105,6 +106,9 @@ expect "He looks so peaceful"
     run(R"(back
 expect ")" + std::string(kHeldNoah) + R"("
 )");
+    auto details = std::dynamic_pointer_cast<PostDetailsViewController>(top());
+    ASSERT_TRUE(details);
+    EXPECT_TRUE(waitFor([&] { return badgeText(*details->commentButton()) == "3"; })) << "the badge counts hers";
     ASSERT_TRUE(repliesArrived());
 }
 
