@@ -5,9 +5,10 @@
 // charts), the member's own name and picture (her posts and comments on the feed and in their
 // details), a card's bookmark, its read mark and its comments (the feed, a post's details, an
 // article page, the library), and the posts and article comments of a member who left the family
-// (the feed, its search and the feed's store; the library's article cards). The service that sends a change announces it once, when the server
-// has taken it; each screen that shows the thing listens and puts its own view right, so that none
-// keeps showing the old way until it happens to reload.
+// (the feed, its search and the feed's store; the library's article cards). The service that sends
+// a change announces it once, when the server has taken it; each screen that shows the thing
+// listens and puts its own view right, so that none keeps showing the old way until it happens to
+// reload.
 //
 // Contract: main thread only. A service announces after the caller's own success callback has run,
 // so what the caller stored (the session's babies, the member) is there for the listeners to read.

@@ -100,8 +100,8 @@ void MemberService::deleteFamilyMember(const Partner& partner, Success success, 
     parameters.set("user_id", user->id());
     parameters.set("security_code", *user->code());
     parameters.set("family_member_id", *partner.memberID);
-    Success announced = [success = std::move(success), memberId = *partner.memberID](
-                            const Task& task, const std::optional<JSON>& reply) {
+    Success announced = [success = std::move(success),
+                         memberId = *partner.memberID](const Task& task, const std::optional<JSON>& reply) {
         if (success) success(task, reply);
         Announcements::announce(Announcements::MemberLeft{memberId});
     };

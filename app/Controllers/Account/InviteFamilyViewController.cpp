@@ -260,7 +260,8 @@ void InviteFamilyViewController::sendInviteTapped(UIButton*) {
         if (!floating) continue;
         const bool empty = textOf(field).empty();
         missing = missing || empty;
-        floating->placeholderColor = empty ? UIColorPalette::errorColor() : UIColorPalette::textPlaceholderColor();
+        floating->placeholderColor =
+            empty ? UIColorPalette::errorColor() : UIColorPalette::textPlaceholderColor();
         // Set again so that the placeholder and the floating label redraw in the new colour.
         floating->setPlaceholder(floating->placeholder());
     }

@@ -61,10 +61,7 @@ alert "OK"
         host->settle();
         return host->isShowing("James Hart") && !host->isShowing("Ruth Hart");
     })) << ::testing::PrintToString(host->visibleTexts());
-    run(R"(back
-expect "Found 0 Results for \"Knitted\""
-absent ")" + std::string(kKnitted) + R"("
-)");
+    run("back\nexpect \"Found 0 Results for \\\"Knitted\\\"\"\nabsent \"" + std::string(kKnitted) + "\"\n");
     run(R"(tap #feedSearchBar
 delete 7
 absent "Found 0 Results for \"Knitted\""
@@ -85,12 +82,14 @@ TEST_F(FamilyChanges, APostOpenedFromAPushShowsAndTakesItsCommentsWhileItStillLo
     auto held = std::make_shared<Gate>();
     OpenOnExit release{held};
     RecordingServer front;
-    front.setHandler([upstream = demo->baseUrl(), held](const RecordedRequest& request, httplib::Response& response) {
-        if (request.method == "GET" && request.path.rfind("/m/api/post/", 0) == 0) held->wait();
-        forwardRequest(upstream, request, response);
-    });
+    front.setHandler(
+        [upstream = demo->baseUrl(), held](const RecordedRequest& request, httplib::Response& response) {
+            if (request.method == "GET" && request.path.rfind("/m/api/post/", 0) == 0) held->wait();
+            forwardRequest(upstream, request, response);
+        });
     prepareBundle(*environment, front.base(), "org.cradleway.posts-tests");
-    const std::string heldNoah = std::to_string(count("SELECT id FROM posts WHERE post_text LIKE 'Held Noah%'"));
+    const std::string heldNoah =
+        std::to_string(count("SELECT id FROM posts WHERE post_text LIKE 'Held Noah%'"));
 
     run(R"(tap-push {"aps": {"alert": "James shared a post"}, "screen": "post", "post_id": )" + heldNoah +
         R"(, "notification_type": "post"}
@@ -103,12 +102,11 @@ expect "He looks so peaceful"
 )");
     EXPECT_EQ(count("SELECT COUNT(*) FROM comments WHERE post_id = " + heldNoah), 3);
     held->open();
-    run(R"(back
-expect ")" + std::string(kHeldNoah) + R"("
-)");
+    run("back\nexpect \"" + std::string(kHeldNoah) + "\"\n");
     auto details = std::dynamic_pointer_cast<PostDetailsViewController>(top());
     ASSERT_TRUE(details);
-    EXPECT_TRUE(waitFor([&] { return badgeText(*details->commentButton()) == "3"; })) << "the badge counts hers";
+    EXPECT_TRUE(waitFor([&] { return badgeText(*details->commentButton()) == "3"; }))
+        << "the badge counts hers";
     ASSERT_TRUE(repliesArrived());
 }
 

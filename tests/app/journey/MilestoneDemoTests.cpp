@@ -5,11 +5,11 @@
 
 #include "Controllers/Journey/JourneyAddViewController.h"
 #include "Controllers/Journey/JourneyEditViewController.h"
-#include "foundation/time/Calendar.h"
 #include "Controllers/Journey/JourneyFormSupport.h"
 #include "Controllers/Journey/JourneyMilestoneViewController.h"
 #include "Views/RoundedSectionHeaderViewTwo.h"
 #include "foundation/dispatch/RunLoop.h"
+#include "foundation/time/Calendar.h"
 #include "kits/cropper/RSKImageCropViewController.h"
 #include "uikit/controllers/UIAlertController.h"
 

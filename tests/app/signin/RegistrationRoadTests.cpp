@@ -190,7 +190,8 @@ TEST_F(RegistrationTest, AMemberWhoChoseNoPictureIsStoredWithoutOneAndTheFoundBa
     ASSERT_TRUE(host->tapText("No"));
     ASSERT_TRUE(waitFor([&] { return showsMainInterface(); })) << "no session started";
 
-    EXPECT_EQ(query("SELECT COALESCE(file_name, 'NULL') FROM members WHERE email = 'sarah@cradleway.test'"), "NULL")
+    EXPECT_EQ(query("SELECT COALESCE(file_name, 'NULL') FROM members WHERE email = 'sarah@cradleway.test'"),
+              "NULL")
         << "no picture was sent for her";
     EXPECT_EQ(query("SELECT file_name FROM babies WHERE mrn = 'CW100001'"), olivia);
 }
@@ -214,7 +215,8 @@ TEST_F(RegistrationTest, TheBirthdayWheelOpensAtTheDayTheFieldShowsAndATurnKeeps
     EXPECT_EQ(shown.string(screen->datePicker()->date()), filled) << "the wheel stands at the field's day";
     const Date dayBefore = *day - 24 * 3600;
     ASSERT_TRUE(host->turnDatePicker(dayBefore));
-    EXPECT_TRUE(host->isShowing(shown.string(dayBefore))) << "one format: " << screen->dobTextField->text().value_or("");
+    EXPECT_TRUE(host->isShowing(shown.string(dayBefore)))
+        << "one format: " << screen->dobTextField->text().value_or("");
     ASSERT_TRUE(host->tapText("Done"));
     ASSERT_TRUE(host->tapIdentifier("dobTextField"));
     EXPECT_EQ(shown.string(screen->datePicker()->date()), shown.string(dayBefore));
