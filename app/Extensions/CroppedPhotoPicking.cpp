@@ -21,6 +21,7 @@ void CroppedPhotoPicking::didCancel(UIImagePickerController&) {
 
 void CroppedPhotoPicking::didCropImage(RSKImageCropViewController&,
                                        const std::shared_ptr<UIImage>& croppedImage, CGRect, CGFloat) {
+    croppedPhoto_ = croppedImage;
     if (auto view = photoView()) view->setImage(croppedImage);
     photoScreen().dismiss(true);
 }

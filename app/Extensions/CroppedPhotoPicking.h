@@ -24,6 +24,10 @@ public:
                       CGRect cropRect, CGFloat rotationAngle) override;
     void didCancelCrop(RSKImageCropViewController& cropper) override;
 
+    // The picture the member cropped last; none until she has: whatever the photo view shows before
+    // (a placeholder, the picture the server has) is not hers to send.
+    const std::shared_ptr<UIImage>& croppedPhoto() const { return croppedPhoto_; }
+
 protected:
     ~CroppedPhotoPicking() override = default;
     // The screen itself, the view its photo shows in, and the cropper's mode (square unless said).
@@ -32,6 +36,9 @@ protected:
     virtual RSKImageCropMode photoCropMode() const { return RSKImageCropMode::square; }
     // This part of the screen, sharing the screen's ownership.
     std::shared_ptr<CroppedPhotoPicking> sharedPicking();
+
+private:
+    std::shared_ptr<UIImage> croppedPhoto_;
 };
 
 // The mask of a screen whose picture shows as a band twice as wide as high (a baby's card): the

@@ -72,6 +72,7 @@ void BabyData::encodeWithCoder(NSKeyedArchiver& coder) const {
     coder.encodeObject(expectedBirthday_, "expectedBirthday");
     coder.encodeObject(rawValue(gender_), "gender");
     coder.encodeObject(imageFile_, "imageFile");
+    coder.encodeObject(mrn_, "mrn");
     if (backgroundColor_) coder.encodeObject(archivedColor(*backgroundColor_), "backgroundColor");
 }
 
@@ -85,6 +86,7 @@ std::shared_ptr<BabyData> BabyData::initWithCoder(NSKeyedUnarchiver& coder) {
     auto baby = std::make_shared<BabyData>(*fullName, *birthday, *expectedBirthday, genderOrUnknown(*gender));
     baby->babyId_ = coder.decodeIntegerNumber("babyId");
     baby->imageFile_ = coder.decodeString("imageFile");
+    baby->mrn_ = coder.decodeString("mrn");
     if (auto color = coder.decodeColor("backgroundColor"))
         baby->backgroundColor_ = UIColor(color->red, color->green, color->blue, color->alpha);
     return baby;

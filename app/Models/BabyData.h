@@ -43,9 +43,10 @@ public:
     // is not a JSON string, or "id" is not a JSON number (or Boolean).
     static std::shared_ptr<BabyData> initWithResponseObject(const JSON& responseObject);
 
-    // Keyed archive: "babyId", "fullName", "birthday", "expectedBirthday", "gender", "imageFile" and
-    // "backgroundColor". The medical record number, the age texts, the journey stages and the picture
-    // waiting for upload are not kept.
+    // Keyed archive: "babyId", "fullName", "birthday", "expectedBirthday", "gender", "imageFile",
+    // "mrn" and "backgroundColor" (My Baby shows the record number of the babies the sign-in stored;
+    // an archive written before it was kept reads without one). The age texts, the journey stages
+    // and the picture waiting for upload are not kept.
     static std::string archiveClassName() { return "BabyData"; }
     void encodeWithCoder(NSKeyedArchiver& coder) const;
     // None when one of the four texts is missing: such an archive was not written by this program.

@@ -44,6 +44,24 @@ void CommentsChanged::applyTo(FeedResponse& shown) const {
     shown.latestComments.assign(comments.begin() + static_cast<std::ptrdiff_t>(first), comments.end());
 }
 
+bool MemberLeft::removes(const FeedResponse& card) const {
+    return card.cardType == CardType::userPost && card.authorId == memberId;
+}
+
+bool MemberLeft::concerns(const FeedResponse& card) const {
+    if (card.cardType != CardType::educationContent) return false;
+    return std::any_of(card.latestComments.begin(), card.latestComments.end(),
+                       [&](const CommentData& comment) { return comment.userId == memberId; });
+}
+
+void MemberLeft::applyTo(FeedResponse& card) const {
+    if (!concerns(card)) return;
+    const auto gone = std::erase_if(card.latestComments,
+                                    [&](const CommentData& comment) { return comment.userId == memberId; });
+    if (card.commentsCount)
+        card.commentsCount = std::max<std::int64_t>(0, *card.commentsCount - static_cast<std::int64_t>(gone));
+}
+
 Subscription& Subscription::operator=(Subscription&& other) noexcept {
     if (this != &other) {
         Subscription ended(std::move(*this));
@@ -81,7 +99,14 @@ std::vector<Subscription> listenForCardChanges(std::function<std::vector<FeedRes
     subscriptions.push_back(listenForCards<BookmarkChanged>(shown, changed));
     subscriptions.push_back(listenForCards<ContentRead>(shown, changed));
     subscriptions.push_back(listenForCards<CommentsChanged>(shown, changed));
+    subscriptions.push_back(listenForCards<MemberLeft>(shown, changed));
     return subscriptions;
+}
+
+Subscription listenForCardsGone(std::function<void(const CardGone& gone)> remove) {
+    return listen<MemberLeft>([remove = std::move(remove)](const MemberLeft& left) {
+        remove([left](const FeedResponse& card) { return left.removes(card); });
+    });
 }
 
 std::shared_ptr<BabyData> storedBaby(const std::shared_ptr<BabyData>& baby) {

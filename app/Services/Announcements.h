@@ -4,9 +4,11 @@
 // things: a baby's name and picture (the feed's header, the Update, Team and Journey pages, the
 // charts), the member's own name and picture (her posts and comments on the feed and in their
 // details), a card's bookmark, its read mark and its comments (the feed, a post's details, an
-// article page, the library). The service that sends a change announces it once, when the server
-// has taken it; each screen that shows the thing listens and puts its own view right, so that none
-// keeps showing the old way until it happens to reload.
+// article page, the library), and the posts and article comments of a member who left the family
+// (the feed, its search and the feed's store; the library's article cards). The service that sends
+// a change announces it once, when the server has taken it; each screen that shows the thing
+// listens and puts its own view right, so that none keeps showing the old way until it happens to
+// reload.
 //
 // Contract: main thread only. A service announces after the caller's own success callback has run,
 // so what the caller stored (the session's babies, the member) is there for the listeners to read.
@@ -84,6 +86,21 @@ struct CommentsChanged {
     void applyTo(FeedResponse& shown) const;
 };
 
+// A parent removed a member from the family: the server no longer shows the family her posts, and
+// an article's comments are its readers' family's, so hers on articles go too; her comments on the
+// family's posts stay with the posts.
+struct MemberLeft {
+    static constexpr const char* name = "cradleway.announcement.memberLeft";
+    std::int64_t memberId;
+
+    // Whether the card is one of her posts, which leaves every list that holds it.
+    bool removes(const FeedResponse& card) const;
+    // Whether the card is an article that previews a comment of hers.
+    bool concerns(const FeedResponse& card) const;
+    // Her previews leave the article's, and its count goes down by as many.
+    void applyTo(FeedResponse& card) const;
+};
+
 // Listens while it lives. Move-only; a default-made one listens to nothing.
 class Subscription {
 public:
@@ -116,11 +133,17 @@ template <class Change> [[nodiscard]] Subscription listen(std::function<void(con
 
 // The card changes a screen that shows cards follows, each applied the same way.
 using CardChange = std::function<void(FeedResponse& card)>;
-// Listens for every change to a card (the member's name and picture, a bookmark, a read, comments):
-// `shown` gives the cards the screen shows; `changed` is called after the change was applied to
-// those it concerns, with whether any was. One subscription per kind of change.
+// Listens for every change to a card (the member's name and picture, a bookmark, a read, comments,
+// a member who left): `shown` gives the cards the screen shows; `changed` is called after the change
+// was applied to those it concerns, with whether any was. One subscription per kind of change.
 [[nodiscard]] std::vector<Subscription>
 listenForCardChanges(std::function<std::vector<FeedResponse::Card>()> shown, std::function<void(bool)> changed);
+
+// Which cards leave the lists that hold them (the posts of a member who left the family).
+using CardGone = std::function<bool(const FeedResponse& card)>;
+// For a screen or store that holds cards: `remove` is called with the test of the cards that go; it
+// takes them out of its lists and shows what is left.
+[[nodiscard]] Subscription listenForCardsGone(std::function<void(const CardGone& gone)> remove);
 
 // The baby the session holds now with the id of `baby` (none when it is gone or has no id).
 std::shared_ptr<BabyData> storedBaby(const std::shared_ptr<BabyData>& baby);

@@ -100,7 +100,12 @@ void MemberService::deleteFamilyMember(const Partner& partner, Success success, 
     parameters.set("user_id", user->id());
     parameters.set("security_code", *user->code());
     parameters.set("family_member_id", *partner.memberID);
-    post("delete", parameters, std::move(success), std::move(failure));
+    Success announced = [success = std::move(success),
+                         memberId = *partner.memberID](const Task& task, const std::optional<JSON>& reply) {
+        if (success) success(task, reply);
+        Announcements::announce(Announcements::MemberLeft{memberId});
+    };
+    post("delete", parameters, std::move(announced), std::move(failure));
 }
 
 void MemberService::updatePassword(const std::map<std::string, std::string>& given, ObjectSuccess success,

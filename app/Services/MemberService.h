@@ -32,7 +32,8 @@ public:
     // Failures: networkError.
     void fetchInviteData(ObjectSuccess success, RequestFailure failure);
     // POST "delete" {"user_id", "security_code", "family_member_id"} (numbers). Needs a member with a
-    // security code and a partner with an id. The callbacks are the base class's, unchanged.
+    // security code and a partner with an id. The callbacks are the base class's, unchanged; after
+    // `success` the member's leaving is announced (Announcements::MemberLeft).
     void deleteFamilyMember(const Partner& partner, Success success, Failure failure);
     // POST on the root ("member/update_pass"): the member's id and security code (texts) with the
     // given entries, which replace equal keys. Failures: the server's error.

@@ -252,7 +252,23 @@ void InviteFamilyViewController::sendInviteTapped(UIButton*) {
     const std::string fullName = textOf(fullNameTextField());
     const std::string email = textOf(emailTextField());
     const std::string relationship = textOf(relationshipTextField());
-    if (fullName.empty() || email.empty() || relationship.empty()) return;
+    // The empty fields are marked and a banner says so, as the other forms do; the marks go once
+    // each field holds a text.
+    bool missing = false;
+    for (const auto& field : {fullNameTextField(), emailTextField(), relationshipTextField()}) {
+        auto floating = std::dynamic_pointer_cast<LFloatTextField>(field);
+        if (!floating) continue;
+        const bool empty = textOf(field).empty();
+        missing = missing || empty;
+        floating->placeholderColor =
+            empty ? UIColorPalette::errorColor() : UIColorPalette::textPlaceholderColor();
+        // Set again so that the placeholder and the floating label redraw in the new colour.
+        floating->setPlaceholder(floating->placeholder());
+    }
+    if (fullName.empty() || email.empty() || relationship.empty()) {
+        if (missing) showMessage(*this, kAllFieldsRequired, GSMessageType::error);
+        return;
+    }
 
     sendInviteEvent(rawValue(ScreenAction::Tap),
               {{"inviteFamilyViewInviteTapped", JSON("User is trying to invite a family member")}});

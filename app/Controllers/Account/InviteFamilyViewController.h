@@ -9,6 +9,8 @@
 // The send button is enabled (alpha 1) when the full name or the e-mail is about to be edited, and
 // disabled again (alpha 0.5) each time the screen disappears; it starts disabled. A refusal of the
 // server shows its message, or "Unexpected error. Please try again." when the reply carries none.
+// A field left empty sends nothing: its placeholder turns red and the banner says "All fields are
+// required.".
 
 #include "Extensions/UIStoryboard+Instantiate.h"
 #include "Views/OvalButton.h"
@@ -43,6 +45,7 @@ public:
     static constexpr const char* kSelectOne = "Select One";
     static constexpr const char* kSendInviteAgain = "Send invite again?";
     static constexpr const char* kUnexpectedError = "Unexpected error. Please try again.";
+    static constexpr const char* kAllFieldsRequired = "All fields are required.";
 
     InviteFamilyViewController();
     std::string className() const override { return "InviteFamilyViewController"; }

@@ -165,7 +165,6 @@ void MyAccountViewController::didCropImage(RSKImageCropViewController& cropper,
                                            const std::shared_ptr<UIImage>& croppedImage, CGRect cropRect,
                                            CGFloat rotationAngle) {
     setUpdateEnabled(true);
-    croppedPicture_ = croppedImage;
     CroppedPhotoPicking::didCropImage(cropper, croppedImage, cropRect, rotationAngle);
 }
 
@@ -183,7 +182,7 @@ void MyAccountViewController::updateMember(UIButton*) {
     auto self = std::static_pointer_cast<MyAccount>(shared_from_this());
     MemberService("member/update")
         .updateMember(
-            name, croppedPicture_,
+            name, croppedPhoto(),
             [self, name](const JSON& reply) {
                 stopFullScreenLoadingOverlay(*self);
                 auto user = AuthenticationContext::shared().user();

@@ -88,6 +88,4 @@ private:
     std::shared_ptr<UIButton> cameraButton_;
     std::shared_ptr<RegistrationSignUpView> formView_;
     std::shared_ptr<UIButton> editPassword_;
-    // The picture cropped on this screen, the only one an update sends.
-    std::shared_ptr<UIImage> croppedPicture_;
 };

@@ -75,6 +75,13 @@ void MeasurementsViewController::viewDidLoad() {
     edgesForExtendedLayout = UIRectEdge::none;
     for (long index = 0; index < 3; ++index)
         load(index);
+    showTitle();
+    babySaved_ = Announcements::listenForBaby(
+        std::weak_ptr(std::static_pointer_cast<MeasurementsViewController>(shared_from_this())),
+        &MeasurementsViewController::showTitle);
+}
+
+void MeasurementsViewController::showTitle() {
     navigationItem()->title = titleFor(baby ? baby->fullName() : std::string());
     if (navigationItem()->onChange) navigationItem()->onChange();
 }

@@ -6,11 +6,13 @@
 // view loads; each reply draws its own chart and titles its section with the units of its last
 // point ("Weight (g)"). An empty or failed series leaves its section without a chart and with its
 // first title; a failure is printed, and the first one shows "Could not fetch measurements". The
+// title follows the baby's name when My Baby saves it while the screen stands in its tab. The
 // screen sends no usage events. Main thread only.
 
 #include "Controllers/Baby/MeasurementChart.h"
 #include "Extensions/UIStoryboard+Instantiate.h"
 #include "Models/BabyData.h"
+#include "Services/Announcements.h"
 #include "uikit/controllers/UITableViewController.h"
 
 #include <memory>
@@ -56,6 +58,8 @@ private:
     std::string& title(long index);
     void load(long index);
     void show(long index, const std::vector<MeasurementData>& points);
+    void showTitle();
 
     bool failureShown_ = false;
+    Announcements::Subscription babySaved_;
 };

@@ -49,8 +49,7 @@ MyBabyViewController::~MyBabyViewController() {
 }
 
 bool MyBabyViewController::isParent() const {
-    return user &&
-           (user->relationship() == FamilyRelationship::Mother || user->relationship() == FamilyRelationship::Father);
+    return user && user->isParent();
 }
 
 void MyBabyViewController::sendEvent(const std::string& action, const JSON::dictionary_t& details) {
@@ -236,6 +235,8 @@ void MyBabyViewController::reloadBabyForms() {
     newBabyId = -1;
     saveBabyDetails()->setEnabled(false);
     saveBabyDetails()->setAlpha(0.5);
+    // Nothing on a read-only page can be saved.
+    saveBabyDetails()->setHidden(!isCreateAccount && user && !isParent());
     auto babies = AuthenticationContext::shared().babies();
     if (!babies.empty())
         addExistingBabyFormViewsWithBabyDataArray(babies);
@@ -270,7 +271,11 @@ void MyBabyViewController::addBabyFormViewWithBaby(const BabyData& baby) {
     form->setEditableSections({BabyDetailsFormView::Section::fullName});
     babyFormViewArray.push_back(form);
     babyFormContainerView()->addSubview(form);
-    if (user && !isParent()) form->disableForm();
+    if (user && !isParent()) {
+        // The server takes a baby's details and picture from her parents only: the others read them.
+        form->disableForm();
+        form->setCameraButtonEnabled(false);
+    }
     form->updateBabyWith(baby);
 }
 
@@ -553,6 +558,7 @@ std::vector<std::shared_ptr<BabyData>> MyBabyViewController::babiesOfUpdateReply
                                                GenderFromRawValue(*gender).value_or(Gender::Unknown));
         if (auto id = entry["id"].int_()) baby->setBabyId(*id);
         if (auto file = entry["file_name"].string()) baby->setImageFile(*file);
+        baby->setMrn(entry["mrn"].string());
         babies.push_back(baby);
     }
     return babies;

@@ -44,7 +44,11 @@ FeedDataStore& FeedDataStore::shared() {
 }
 
 FeedDataStore::FeedDataStore()
-    : cardChanges_(Announcements::listenForCardChanges([this] { return cache_; }, nullptr)) {}
+    : cardChanges_(Announcements::listenForCardChanges([this] { return cache_; }, nullptr)) {
+    cardChanges_.push_back(Announcements::listenForCardsGone([this](const Announcements::CardGone& gone) {
+        std::erase_if(cache_, [&](const FeedResponse::Card& card) { return card && gone(*card); });
+    }));
+}
 
 FeedResponse::Card FeedDataStore::cachedCard(const CardKey& key) const {
     for (const auto& card : cache_)

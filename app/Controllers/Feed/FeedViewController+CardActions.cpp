@@ -132,6 +132,17 @@ void FeedViewController::followCardChanges() {
             self->filterResponseData();
             self->tableView->reloadData();
         });
+    cardChanges_.push_back(
+        Announcements::listenForCardsGone([weak = weakSelf()](const Announcements::CardGone& gone) {
+            auto self = weak.lock();
+            if (!self) return;
+            const auto removed = std::erase_if(
+                self->responseData, [&](const FeedResponse::Card& card) { return card && gone(*card); });
+            if (removed == 0) return;
+            // The day separators and a held search are made again from what is left.
+            self->filterResponseData();
+            self->tableView->reloadData();
+        }));
 }
 
 void FeedViewController::reloadRowOf(const FeedResponse::Card& card) {

@@ -62,6 +62,8 @@ void JourneyEditViewController::viewDidLoad() {
     }
     const auto dateText = milestone ? milestone->dateDescription : std::nullopt;
     if (dateText) selectedDate = reverseDateFormatter().date(*dateText);
+    // The wheel opens at the milestone's day, not at today.
+    if (selectedDate) picker->setDate(*selectedDate);
     if (date) date->setText(dateText);
     if (auto field = milestoneField.lock()) {
         field->setText(milestone ? milestone->label : std::nullopt);

@@ -431,8 +431,16 @@ void PostDetailsViewController::commentButtonTapped() {
 
 void PostDetailsViewController::showComments() {
     auto comments = std::make_shared<CommentTableViewController>();
-    comments->cardId = detailsData ? detailsData->cardId : std::nullopt;
-    comments->cardType = detailsData ? detailsData->cardType : std::nullopt;
+    if (detailsData) {
+        comments->cardId = detailsData->cardId;
+        comments->cardType = detailsData->cardType;
+    } else {
+        // Opened from a push and still loading: the push named the post, whose comments are asked
+        // for and written by its id as a loaded post's are.
+        comments->cardId = postId;
+        comments->cardType = CardType::userPost;
+    }
+    if (!comments->cardId) return;
     if (navigationController()) show(comments, nullptr);
 }
 

@@ -55,9 +55,8 @@ const std::shared_ptr<UIPickerView>& NewBabyViewController::genderPicker() {
 
 DateFormatter& NewBabyViewController::dateFormatter() {
     if (!dateFormatter_) {
-        dateFormatter_ = std::make_unique<DateFormatter>();
-        dateFormatter_->setDateStyle(DateFormatter::Style::mediumStyle);
-        dateFormatter_->setTimeStyle(DateFormatter::Style::noStyle);
+        // The field reads one way whether the lookup filled it or the wheel turned it.
+        dateFormatter_ = std::make_unique<DateFormatter>(patternFormatter(kShownDateFormat));
     }
     return *dateFormatter_;
 }
@@ -221,7 +220,8 @@ void NewBabyViewController::didTapSubmit() {
     // The server's calendar date of the day shown, never the shown text itself: that text follows the
     // device's language ("31 déc. 2018"), which the server cannot read.
     if (shownDate_) babyData->setBirthday(patternFormatter(kServerDateFormat).string(*shownDate_));
-    babyData->setRequestImage(babyImage());
+    // Only a picture the member chose goes; the one the lookup showed is the server's own already.
+    babyData->setRequestImage(croppedPhoto());
     if (auto d = delegate.lock()) d->newBabyViewController(*this, babyData);
 }
 
@@ -264,10 +264,14 @@ void NewBabyViewController::datePickerDidChange() {
 }
 
 bool NewBabyViewController::textFieldShouldBeginEditing(UITextField* field) {
-    if (field == dobTextField.get() && dobTextField->text().value_or("").empty()) {
-        const Date today;
-        shownDate_ = today;
-        dobTextField->setText(dateFormatter().string(today));
+    if (field == dobTextField.get()) {
+        if (dobTextField->text().value_or("").empty()) {
+            const Date today;
+            shownDate_ = today;
+            dobTextField->setText(dateFormatter().string(today));
+        }
+        // The wheel opens at the day the field shows, and a turn moves from there.
+        if (shownDate_) datePicker()->setDate(*shownDate_);
     }
     return true;
 }

@@ -5,13 +5,14 @@
 // `babyData` before the view loads, makes itself the `delegate`, and hears the same record back when
 // the member taps "Continue". The screen sends nothing to the server itself.
 //
-// The form shows the baby's picture, name, date of birth ("MMM, dd yyyy" as the lookup gave it, the
-// locale's medium date once the member turns the date wheel), gender and record number. The member
-// may change the name, the date (through the date picker only) and the picture (cropped to a 2:1
-// band); the gender wheel changes what the field shows, but the record keeps the lookup's gender.
-// The submit writes name, birthday and picture into the very record it was given: the birthday as
-// "yyyy-MM-dd", the picked date when the wheel was turned, else the day the field shows, else the
-// lookup's text unchanged.
+// The form shows the baby's picture, name, date of birth ("MMM, dd yyyy", as the lookup gave it and
+// as the date wheel turns it; the wheel opens at the day the field shows), gender and record
+// number. The member may change the name, the date (through the date picker only) and the picture
+// (cropped to a 2:1 band); the gender wheel changes what the field shows, but the record keeps the
+// lookup's gender. The submit writes name, birthday and picture into the very record it was given
+// (the picture only when the member chose one: the lookup's is the server's already): the birthday
+// as "yyyy-MM-dd", the picked date when the wheel was turned, else the day the field shows, else
+// the lookup's text unchanged.
 //
 // The activity overlay covers the screen from the submit until the member comes back to it. The form
 // scrolls so that the field being edited stands 12 points above the keyboard. Main thread only.

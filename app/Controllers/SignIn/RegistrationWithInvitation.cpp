@@ -171,8 +171,8 @@ void RegistrationWithInvitation::submitRegistration() {
     if (!user) return;
     const auto password = passwordTextField->text();
     if (!password) return;
-    // The photo shown now: the cropped one, or the placeholder when none was chosen.
-    user->setRequestImage(userImageView->image());
+    // Only a photo she chose goes: without one the account has no picture, not the placeholder.
+    user->setRequestImage(croppedPhoto());
     if (auto d = delegate.lock()) d->registrationViewController(*this, user, *password);
 }
 

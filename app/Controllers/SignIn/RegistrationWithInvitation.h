@@ -10,8 +10,8 @@
 // photo attached, and the password to the delegate. An empty name or password is refused here
 // ("All fields are required."), and so is a password shorter than the server takes, in the words
 // the form's explanation already uses ("Choose a password of at least 8 characters."), rather than
-// at the end of the road. Without a chosen photo the placeholder picture "card_default_n" goes as
-// the member's picture.
+// at the end of the road. Only a photo she chose goes with her: without one the form shows the
+// placeholder "card_default_n" and the account is made without a picture.
 //
 // The form scrolls so that the field being edited stands 12 points above the keyboard. Sends no
 // request of its own but its usage event. Main thread only.

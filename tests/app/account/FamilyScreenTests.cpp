@@ -7,6 +7,7 @@
 #include "Extensions/UIColor+Palette.h"
 #include "Services/AuthenticationContext.h"
 #include "Views/FakeHeaderCell.h"
+#include "Views/LFloatTextField.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "kits/banners/GSMessage.h"
 #include "net/NSURLSessionDataTask.h"
@@ -40,6 +41,12 @@ std::vector<std::string> rowTexts(MyPartnersViewController& screen) {
             }
         }
     return rows;
+}
+
+// Whether the field's placeholder (and its floating label) reads in the palette's error red.
+bool markedRed(const std::shared_ptr<UITextField>& field) {
+    auto floating = std::dynamic_pointer_cast<LFloatTextField>(field);
+    return floating && floating->placeholderColor == UIColorPalette::errorColor();
 }
 
 class FamilyTest : public AccountTest {
@@ -154,12 +161,26 @@ TEST_F(FamilyTest, AnInvitationTheServerRefusesShowsWhyAndKeepsTheFields) {
     auto invite = openInvitation();
     ASSERT_TRUE(invite);
 
-    // An empty field sends nothing and says nothing.
+    // An empty field sends nothing and says what is missing: the relationship too, which only its
+    // wheel fills.
     ASSERT_TRUE(host->tapText("Full Name"));
     ASSERT_TRUE(host->type("James Again"));
     ASSERT_TRUE(host->tapText("Send Invite"));
-    host->settle();
-    EXPECT_TRUE(GSMessage::history().empty());
+    ASSERT_TRUE(waitForText("All fields are required.")) << screenTexts();
+    EXPECT_EQ(GSMessage::history().back().type, GSMessageType::error);
+    EXPECT_TRUE(markedRed(invite->emailTextField()));
+    EXPECT_TRUE(markedRed(invite->relationshipTextField()));
+    EXPECT_FALSE(markedRed(invite->fullNameTextField()));
+    ASSERT_TRUE(host->tapText("Email"));
+    ASSERT_TRUE(host->type("nora@cradleway.test"));
+    GSMessage::clearHistory();
+    ASSERT_TRUE(host->tapText("Send Invite"));
+    ASSERT_TRUE(waitForText("All fields are required.")) << "the relationship is still missing";
+    EXPECT_FALSE(markedRed(invite->emailTextField()));
+    EXPECT_EQ(queryOne("SELECT COUNT(*) FROM invitations WHERE email = 'nora@cradleway.test'"), "0");
+    host->tapIdentifier("emailTextField");
+    host->deleteBackward(19);
+    GSMessage::clearHistory();
 
     // An address that already has an account: the server's message, and the screen stays.
     ASSERT_TRUE(host->tapText("Email"));

@@ -100,6 +100,28 @@ absent "Noah Hart"
 )");
 }
 
+TEST_F(BabyChanges, TheGrowthChartsLeftOpenInTheUpdateTabAreTitledWithTheNameSavedInMyBaby) {
+    launchAsTheMother();
+    run(R"(tap "Update"
+expect "Olivia Hart"
+tap #chartsButton
+expect "Olivia Hart's Measurements"
+tap "Home"
+)");
+    openFromMenu("My Baby");
+    run(R"(tap "Olivia Hart"
+delete 4
+type "Rose\n"
+tap "Save"
+expect "Successfully saved."
+tap "Update"
+expect "Olivia Rose's Measurements"
+absent "Olivia Hart's Measurements"
+back
+expect "Olivia Rose"
+)");
+}
+
 TEST_F(BabyChanges, ABabyAddedInMyBabyGetsHerPageOnTheTabsOpenedBeforeAndHerNewNameThere) {
     launchAsTheMother();
     visitTheBabyTabs("Olivia Hart");

@@ -9,6 +9,7 @@
 #include "Controllers/Journey/JourneyMilestoneViewController.h"
 #include "Views/RoundedSectionHeaderViewTwo.h"
 #include "foundation/dispatch/RunLoop.h"
+#include "foundation/time/Calendar.h"
 #include "kits/cropper/RSKImageCropViewController.h"
 #include "uikit/controllers/UIAlertController.h"
 
@@ -184,6 +185,11 @@ TEST_F(JourneyDemoTest, AMilestoneIsEditedTwiceAndThenDeletedAfterTheQuestion) {
     EXPECT_TRUE(host->isShowing(timeline->journeySections.back().items[3].dateDescription.value_or("?")));
     ASSERT_TRUE(waitFor([&] { return edit->imageView.lock()->image() != nullptr; }));
     picture("journey-edit");
+    // Its wheel opens at the milestone's day, not at today.
+    ASSERT_TRUE(edit->selectedDate);
+    ASSERT_TRUE(host->tap(edit->dateField.lock()));
+    EXPECT_TRUE(Calendar::current().isDate(edit->datePicker()->date(), *edit->selectedDate));
+    ASSERT_TRUE(host->tapText("Done"));
     ASSERT_TRUE(host->tapText("Save"));
     ASSERT_TRUE(waitFor([&] { return top() == details; }));
     EXPECT_EQ(text("SELECT date " + kangaroo), dayBefore);

@@ -148,7 +148,7 @@ TEST_F(BabyArchiveTest, ListRoundTripThroughTheDefaultsKeepsStoredFieldsAndColou
     EXPECT_EQ(a.imageFile(), "mia.jpg");
     ASSERT_TRUE(a.backgroundColor());
     EXPECT_EQ(*a.backgroundColor(), UIColorWithHex("#7FB3D5", 1.0));
-    EXPECT_FALSE(a.mrn());
+    EXPECT_EQ(a.mrn(), "MRN-1");
     EXPECT_FALSE(a.adjustedAgeDescription());
     EXPECT_FALSE(a.requestImage());
     EXPECT_TRUE(a.journeyStages().empty());
@@ -157,6 +157,7 @@ TEST_F(BabyArchiveTest, ListRoundTripThroughTheDefaultsKeepsStoredFieldsAndColou
     EXPECT_FALSE(b.babyId());
     EXPECT_EQ(b.gender(), Gender::Unknown);
     EXPECT_FALSE(b.imageFile());
+    EXPECT_FALSE(b.mrn());
     EXPECT_FALSE(b.backgroundColor());
 }
 

@@ -173,6 +173,65 @@ TEST_F(RegistrationTest, AnInvitedMemberRegistersTwoBabiesOnceEachAndStartsASess
     EXPECT_THAT(stored, ElementsAre("Mia Lopez", "Noah Hart", "Olivia Hart"));
 }
 
+TEST_F(RegistrationTest, AMemberWhoChoseNoPictureIsStoredWithoutOneAndTheFoundBabyKeepsTheServersPicture) {
+    launch();
+    auto query = [&](const std::string& sql) {
+        auto db = demo->server().state().pool->acquire();
+        auto st = db->prepare(sql);
+        return st.step() ? (st.isNull(0) ? std::string("NULL") : st.text(0)) : std::string();
+    };
+    const std::string olivia = query("SELECT file_name FROM babies WHERE mrn = 'CW100001'");
+    ASSERT_NE(olivia, "NULL");
+    auto form = openInvitation(kSarah, "424242");
+    ASSERT_TRUE(form);
+    EXPECT_TRUE(form->userImageView->image()) << "the form shows the placeholder";
+    acceptTerms("sarah-family-1");
+    addBaby("CW100001", "Olivia Hart");
+    ASSERT_TRUE(host->tapText("No"));
+    ASSERT_TRUE(waitFor([&] { return showsMainInterface(); })) << "no session started";
+
+    EXPECT_EQ(query("SELECT COALESCE(file_name, 'NULL') FROM members WHERE email = 'sarah@cradleway.test'"),
+              "NULL")
+        << "no picture was sent for her";
+    EXPECT_EQ(query("SELECT file_name FROM babies WHERE mrn = 'CW100001'"), olivia);
+}
+
+TEST_F(RegistrationTest, TheBirthdayWheelOpensAtTheDayTheFieldShowsAndATurnKeepsTheFieldsFormat) {
+    launch();
+    openInvitation(kSarah, "424242");
+    acceptTerms("mia-family-1");
+    typeInto("mrnTextField", "CW200001");
+    ASSERT_TRUE(host->tapText("Search"));
+    ASSERT_TRUE(waitFor([&] { return topAs<NewBabyViewController>() != nullptr; }));
+    ASSERT_TRUE(waitForText("Mia Lopez"));
+    auto screen = topAs<NewBabyViewController>();
+    DateFormatter shown;
+    shown.setDateFormat("MMM, dd yyyy");
+    const std::string filled = screen->dobTextField->text().value_or("");
+    const auto day = shown.date(filled);
+    ASSERT_TRUE(day) << filled;
+
+    ASSERT_TRUE(host->tapIdentifier("dobTextField"));
+    EXPECT_EQ(shown.string(screen->datePicker()->date()), filled) << "the wheel stands at the field's day";
+    const Date dayBefore = *day - 24 * 3600;
+    ASSERT_TRUE(host->turnDatePicker(dayBefore));
+    EXPECT_TRUE(host->isShowing(shown.string(dayBefore)))
+        << "one format: " << screen->dobTextField->text().value_or("");
+    ASSERT_TRUE(host->tapText("Done"));
+    ASSERT_TRUE(host->tapIdentifier("dobTextField"));
+    EXPECT_EQ(shown.string(screen->datePicker()->date()), shown.string(dayBefore));
+    ASSERT_TRUE(host->tapText("Done"));
+
+    ASSERT_TRUE(host->tapText("Continue"));
+    ASSERT_TRUE(topAs<AddMoreBabiesConfirmationViewController>());
+    ASSERT_TRUE(host->tapText("No"));
+    ASSERT_TRUE(waitFor([&] { return showsMainInterface(); })) << "no session started";
+    auto db = demo->server().state().pool->acquire();
+    auto stored = db->prepare("SELECT birthday FROM babies WHERE mrn = 'CW200001'");
+    ASSERT_TRUE(stored.step());
+    EXPECT_EQ(stored.text(0), DateFormatter::serverFormatter("yyyy-MM-dd").string(dayBefore));
+}
+
 TEST_F(RegistrationTest, AnUninvitedAddressCannotClaimAFamilysBabyAndAnUnknownNumberIsNotFound) {
     launch();
     auto form = openInvitation(kSarah, "424242");
