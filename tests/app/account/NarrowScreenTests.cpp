@@ -43,6 +43,22 @@ TEST_F(NarrowScreen, TheInvitationShowsItsWholeTitleAndSendInviteAndItsWheelHide
     const CGRect sendFrame = send->convert(send->bounds(), window.get());
     EXPECT_GE(sendFrame.minX(), 0);
     EXPECT_LE(sendFrame.maxX(), 320);
+    // Narrower than it was made (as wide as the form), it stays a pill: its right end is as round
+    // as its left, not cut square at the form's edge.
+    {
+        auto drawn = renderView(*window, 2);
+        ASSERT_TRUE(drawn);
+        const auto at = [&](CGFloat x, CGFloat y) { return drawn->pixelColor(static_cast<int>(x * 2), static_cast<int>(y * 2)); };
+        const UIColor ground = at(sendFrame.maxX() + 6, sendFrame.midY());
+        const UIColor face = at(sendFrame.midX(), sendFrame.minY() + 4);
+        ASSERT_GT(std::abs(face.green() - ground.green()) + std::abs(face.red() - ground.red()), 0.1);
+        for (const CGFloat x : {sendFrame.minX() + 2, sendFrame.maxX() - 2}) {
+            SCOPED_TRACE(x);
+            EXPECT_EQ(at(x, sendFrame.minY() + 2), ground) << "a corner of the pill is rounded off";
+            EXPECT_EQ(at(x, sendFrame.maxY() - 2), ground);
+            EXPECT_EQ(at(x, sendFrame.midY()), face) << "the pill reaches its end at its middle";
+        }
+    }
 
     // The wheel's ground is its own: nothing of the form shows through beside its rows.
     ASSERT_TRUE(host->tapText("Relationship with baby"));
