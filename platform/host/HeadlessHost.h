@@ -78,7 +78,10 @@ public:
     // the text is empty.
     bool paste(const std::string& text);
     bool deleteBackward(int times = 1);
-    // Drags the nearest scroll view at or above `view` by `translation` (content follows the finger).
+    // A finger drags the nearest scroll view at or above `view` by `translation` (content follows
+    // the finger): it lands where that scroll view shows on screen, uncovered and off its controls
+    // and inner scroll views, and rests before it lifts, so nothing coasts on; a translation longer
+    // than the screen allows is dragged in several strokes. False when no such point is there.
     bool scroll(const std::shared_ptr<UIView>& view, CGPoint translation);
     // A finger from one point of the window to another, in `steps` moves.
     bool drag(CGPoint from, CGPoint to, int steps = 10);

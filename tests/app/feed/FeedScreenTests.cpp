@@ -204,7 +204,7 @@ TEST_F(FeedScreenTest, ScrollingFadesTheTitleBarInAndAPullOfFiftyPointsRefreshes
     auto screen = feed();
     ASSERT_TRUE(awaitEvents("feedViewCheckForContent", 1));
 
-    screen->tableView->setContentOffset({0, 50});
+    ASSERT_TRUE(host->scroll(screen->tableView, {0, -50}));
     host->settle();
     EXPECT_NEAR(screen->titleBarBackgroundView->alpha(), 0.5, 1e-6);
     // Past fully shown: the view system draws anything above 1 as 1.
