@@ -70,7 +70,8 @@ bool isVisibleOnScreen(const UIView& view) {
         if (v->isHidden() || v->alpha() < 0.01) return false;
         root = v;
     }
-    if (!root) return false;
+    // A view in no window (a field the screen never added) shows nowhere, and no finger reaches it.
+    if (!root || !dynamic_cast<const UIWindow*>(root)) return false;
     const CGRect r = view.convert(view.bounds(), root);
     const CGRect screen = root->bounds();
     return r.origin.x < screen.origin.x + screen.size.width && r.origin.x + r.size.width > screen.origin.x &&

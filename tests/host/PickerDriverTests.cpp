@@ -296,7 +296,7 @@ public:
 
 } // namespace
 
-TEST(HeadlessScroll, AFingerScrollsAListWhereItShowsInStrokesAndNotThroughWhatCoversIt) {
+TEST(HeadlessScroll, AFingerScrollsAListWhereItShowsInStrokesAndReachesNothingCoveredOrOutOfTheWindow) {
     cw::HeadlessHost host;
     auto app = std::make_shared<cw::WhiteScreenApplication>();
     ASSERT_TRUE(host.launch(app));
@@ -322,4 +322,9 @@ TEST(HeadlessScroll, AFingerScrollsAListWhereItShowsInStrokesAndNotThroughWhatCo
     host.settle();
     EXPECT_FALSE(host.scroll(screen->list, {0, -300}));
     EXPECT_EQ(screen->list->contentOffset().y, top);
+    // Nor does it reach a field that stands in no window at all.
+    auto nowhere = std::make_shared<UITextField>(CGRect{20, 100, 300, 40});
+    EXPECT_FALSE(cw::isVisibleOnScreen(*nowhere));
+    EXPECT_FALSE(host.tap(nowhere));
+    EXPECT_FALSE(nowhere->isFirstResponder());
 }
