@@ -433,6 +433,31 @@ bool HeadlessHost::drag(CGPoint from, CGPoint to, int steps) {
     return moveFinger(from, to, steps, false);
 }
 
+bool HeadlessHost::dragAndHold(CGPoint from, CGPoint to, int steps) {
+    auto w = window();
+    if (!w || steps < 1 || held_) return false;
+    if (!touches_ || touches_->root() != w) touches_ = std::make_unique<TouchDelivery>(w);
+    touches_->send(UITouchPhase::began, from);
+    for (int i = 1; i <= steps; ++i) {
+        clock_->advance(0.016);
+        const CGFloat k = static_cast<CGFloat>(i) / static_cast<CGFloat>(steps);
+        touches_->send(UITouchPhase::moved, {from.x + (to.x - from.x) * k, from.y + (to.y - from.y) * k});
+    }
+    held_ = to;
+    layout();
+    RunLoop::main().runUntilIdle();
+    return true;
+}
+
+bool HeadlessHost::liftFinger() {
+    if (!held_ || !touches_) return false;
+    clock_->advance(0.15);
+    touches_->send(UITouchPhase::ended, *held_);
+    held_.reset();
+    settle();
+    return true;
+}
+
 bool HeadlessHost::moveFinger(CGPoint from, CGPoint to, int steps, bool restBeforeLifting) {
     auto w = window();
     if (!w || steps < 1) return false;

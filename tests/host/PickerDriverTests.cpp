@@ -315,6 +315,15 @@ TEST(HeadlessScroll, AFingerScrollsAListWhereItShowsInStrokesAndReachesNothingCo
     EXPECT_EQ(screen->list->contentOffset().y, top);
     EXPECT_FALSE(screen->toggle->isOn()) << "the finger landed on the switch";
 
+    // A finger that holds the list pulled past its top keeps it there until it lifts.
+    ASSERT_TRUE(host.dragAndHold({150, 300}, {150, 340}));
+    host.advance(1);
+    EXPECT_EQ(screen->list->contentOffset().y, top - 40);
+    EXPECT_FALSE(host.dragAndHold({150, 300}, {150, 340})) << "one finger at a time";
+    ASSERT_TRUE(host.liftFinger());
+    EXPECT_EQ(screen->list->contentOffset().y, top) << "let go, it springs back";
+    EXPECT_FALSE(host.liftFinger());
+
     // Under a view that covers it whole, no finger reaches the list: nothing moves.
     auto cover = std::make_shared<UIView>(screen->view()->bounds());
     cover->setBackgroundColor(UIColor::whiteColor());

@@ -203,7 +203,6 @@ TEST_F(PostDetailsScreen, TheBarGrowsWithItsLinesAndTheListFollowsTheKeyboardAft
     navigation()->popViewController(false);
     ASSERT_TRUE(waitFor([&] { return list->commentsArray().size() == 2; }));
     auto table = list->tableView();
-    table->setContentOffset({0, 0});
     // Enough rows to scroll: the list as a long reply would give it.
     std::vector<CommentData> many(30, CommentData{"Emma Hart", "", "A comment", std::nullopt});
     list->setCommentsArray(many);
