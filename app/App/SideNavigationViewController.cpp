@@ -12,6 +12,8 @@
 #include "uikit/controllers/UIAlertController.h"
 #include "uikit/controllers/UIApplication.h"
 
+#include <algorithm>
+
 namespace {
 
 std::vector<SideNavMenuItem> allItems() {
@@ -22,6 +24,8 @@ std::vector<SideNavMenuItem> allItems() {
 }
 
 const std::string kCellIdentifier = "SideNavigationCustomCell";
+// The footer's height on a screen whose column the menu's content fills.
+constexpr CGFloat kFooterHeight = 200;
 
 } // namespace
 
@@ -38,7 +42,8 @@ void SideNavigationViewController::viewDidLoad() {
     tableView->setBackgroundColor(UIColor::whiteColor());
     tableView->separatorColor = UIColorPalette::contentColor1().withAlphaComponent(0.25);
 
-    tableView->setTableFooterView(std::make_shared<SideNavigationFooterView>(CGRect{0, 0, 250, 200}));
+    footer_ = std::make_shared<SideNavigationFooterView>(CGRect{0, 0, 250, kFooterHeight});
+    tableView->setTableFooterView(footer_);
     header_ = std::make_shared<SideNavigationHeaderView>(CGRect{0, 0, 250, 176});
     showMember();
     tableView->setTableHeaderView(header_);
@@ -64,6 +69,26 @@ void SideNavigationViewController::showMember() {
     header_->userNameLabel->setText(member.name);
     updateImageWith(*header_->userImageView, member.picture);
     shownMember_ = std::move(member);
+}
+
+void SideNavigationViewController::viewDidLayoutSubviews() {
+    UIViewController::viewDidLayoutSubviews();
+    fillColumnWithFooter();
+}
+
+void SideNavigationViewController::fillColumnWithFooter() {
+    if (!footer_ || tableView->tableFooterView() != footer_) return;
+    if (navigationItems.empty()) return;
+    // The footer stands right below the last row.
+    const CGFloat above =
+        tableView->rectForRow(IndexPath::forRow(static_cast<long>(navigationItems.size()) - 1, 0)).maxY();
+    const CGFloat height = std::max(kFooterHeight, tableView->bounds().size.height - above);
+    CGRect frame = footer_->frame();
+    if (frame.size.height == height) return;
+    frame.size.height = height;
+    footer_->setFrame(frame);
+    // Installed again, so that the table takes its new height.
+    tableView->setTableFooterView(footer_);
 }
 
 void SideNavigationViewController::viewWillAppear(bool animated) {

@@ -38,6 +38,7 @@ public:
     bool prefersStatusBarHidden() const override { return true; }
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
+    void viewDidLayoutSubviews() override;
 
     long numberOfSections(UITableView*) override { return 1; }
     long numberOfRowsInSection(UITableView*, long) override;
@@ -54,6 +55,9 @@ private:
     // The signed-in member's name and picture in the header (a picture file of "" when none);
     // nothing without a member.
     void showMember();
+    // The footer's grey reaches down to the table's bottom on a screen taller than the menu's
+    // content (the 200 points it is made with end mid-column on a 896-point phone).
+    void fillColumnWithFooter();
 
     struct ShownMember {
         std::int64_t id;
@@ -62,5 +66,6 @@ private:
         bool operator==(const ShownMember&) const = default;
     };
     std::shared_ptr<SideNavigationHeaderView> header_;
+    std::shared_ptr<UIView> footer_;
     std::optional<ShownMember> shownMember_;
 };

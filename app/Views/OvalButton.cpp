@@ -4,13 +4,27 @@
 #include "Extensions/UIView+Autolayout.h"
 #include "Extensions/UIView+Extensions.h"
 
+namespace {
+
+constexpr CGFloat kOvalCornerRadius = 24;
+
+} // namespace
+
 OvalButton::OvalButton() : OvalButton(CGRect::zero()) {}
 
 OvalButton::OvalButton(const CGRect& frame) : UIButton(frame) {
     setTitleColor(UIColor::whiteColor(), UIControlStateNormal);
-    roundCorners(*this, UIRectCornerAllCorners, 24);
+    roundCorners(*this, UIRectCornerAllCorners, kOvalCornerRadius);
+    roundedFor_ = bounds().size;
     setBackgroundColor(UIColorPalette::mainColor1());
     setNeedsLayout();
+}
+
+void OvalButton::layoutSubviews() {
+    UIButton::layoutSubviews();
+    if (bounds().size == roundedFor_) return;
+    roundCorners(*this, UIRectCornerAllCorners, kOvalCornerRadius);
+    roundedFor_ = bounds().size;
 }
 
 void OvalButton::updateWithBackgroundColor(const UIColor& color) {

@@ -1,8 +1,9 @@
 #pragma once
 
 // The pill-shaped button of the storyboard screens: mint green ("#55d6bc") with a white title, all
-// four corners rounded with radius 24. The rounding is cut from the frame the button is made with
-// (the storyboard's), so make it with its final frame.
+// four corners rounded with radius 24. The rounding is cut again whenever the button's size
+// changes: one that constraints make narrower than it was made (Send Invite on a 320-point phone)
+// keeps both ends round instead of being cut square at its old right end.
 
 #include "uikit/controls/UIButton.h"
 
@@ -15,11 +16,17 @@ public:
     explicit OvalButton(const CGRect& frame);
     std::string className() const override { return "OvalButton"; }
 
+    void layoutSubviews() override;
+
     void updateWithBackgroundColor(const UIColor& color);
     // The title colour of the normal state.
     void updateWithTitleColor(const UIColor& color);
+
+private:
+    // The size the rounding was last cut for.
+    CGSize roundedFor_;
 };
 
 // An oval button with its title and accessibility identifier, made at `size` and held there by
-// constraints (its rounding is cut from that frame); ready to be placed by constraints.
+// constraints; ready to be placed by constraints.
 std::shared_ptr<OvalButton> makeOvalButton(const std::string& title, const std::string& identifier, CGSize size);

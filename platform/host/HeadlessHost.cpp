@@ -14,6 +14,7 @@
 #include "uikit/controllers/UIScreen.h"
 #include "uikit/controllers/UNUserNotificationCenter.h"
 #include "uikit/controls/UIButton.h"
+#include "uikit/controls/UIControl.h"
 #include "uikit/controls/PickerWheel.h"
 #include "uikit/controls/UIDatePicker.h"
 #include "uikit/controls/UIEvent.h"
@@ -26,7 +27,9 @@
 #include "uikit/view/UILabel.h"
 #include "uikit/view/ViewRendering.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <functional>
 #include <set>
 
@@ -67,7 +70,8 @@ bool isVisibleOnScreen(const UIView& view) {
         if (v->isHidden() || v->alpha() < 0.01) return false;
         root = v;
     }
-    if (!root) return false;
+    // A view in no window (a field the screen never added) shows nowhere, and no finger reaches it.
+    if (!root || !dynamic_cast<const UIWindow*>(root)) return false;
     const CGRect r = view.convert(view.bounds(), root);
     const CGRect screen = root->bounds();
     return r.origin.x < screen.origin.x + screen.size.width && r.origin.x + r.size.width > screen.origin.x &&
@@ -353,16 +357,105 @@ bool HeadlessHost::deleteBackward(int times) {
     return ok;
 }
 
+namespace {
+
+// Whether a finger landing on `hit` drags `scroll`: the view lies inside it with no other scroll
+// view between them (a wheel, a pager: that one would take the drag) and no control (a switch, a
+// button or a field would take the touch as its own).
+bool fingerDrags(const UIView* hit, const UIScrollView* scroll) {
+    for (const UIView* v = hit; v; v = v->superviewPointer()) {
+        if (v == scroll) return true;
+        if (dynamic_cast<const UIScrollView*>(v) || dynamic_cast<const UIControl*>(v)) return false;
+    }
+    return false;
+}
+
+// Shorter than this a finger's move is no drag: the pan never begins, and the touch is a tap.
+constexpr CGFloat kShortestStroke = 12;
+
+} // namespace
+
 bool HeadlessHost::scroll(const std::shared_ptr<UIView>& view, CGPoint translation) {
     auto s = enclosingScrollView(view);
-    if (!s) return false;
-    s->simulateDrag(translation);
-    settle();
-    return true;
+    auto w = window();
+    if (!s || !w) return false;
+    const CGFloat total = std::hypot(translation.x, translation.y);
+    if (total >= 0.5 && total < kShortestStroke) {
+        // Too short for a drag: past it and back, as a finger adjusts a list by a few points.
+        const CGPoint back{translation.x / total * 2 * kShortestStroke, translation.y / total * 2 * kShortestStroke};
+        return scroll(view, {translation.x + back.x, translation.y + back.y}) && scroll(view, {-back.x, -back.y});
+    }
+    // Strokes of a finger that lands where the scroll view shows, uncovered, and rests before it
+    // lifts (nothing coasts on); a translation longer than the screen allows takes several.
+    CGPoint left = translation;
+    for (int stroke = 0; stroke < 500; ++stroke) {
+        const CGFloat length = std::hypot(left.x, left.y);
+        if (length < 0.5) return true;
+        layout();
+        const CGRect screen = w->bounds().insetBy(2, 2);
+        const CGRect shown = s->convert(s->bounds(), w.get()).intersection(screen);
+        if (shown.isEmpty()) return false;
+        // How much of what is left a stroke from a point can do without the finger leaving the screen.
+        const auto reach = [&](CGPoint p) {
+            CGFloat t = 1;
+            if (left.x < 0) t = std::min(t, (p.x - screen.minX()) / -left.x);
+            if (left.x > 0) t = std::min(t, (screen.maxX() - p.x) / left.x);
+            if (left.y < 0) t = std::min(t, (p.y - screen.minY()) / -left.y);
+            if (left.y > 0) t = std::min(t, (screen.maxY() - p.y) / left.y);
+            return std::max<CGFloat>(0, t);
+        };
+        std::vector<std::pair<CGFloat, CGPoint>> starts;
+        constexpr CGFloat grid = 12;
+        for (CGFloat y = shown.minY() + grid / 2; y < shown.maxY(); y += grid)
+            for (CGFloat x = shown.minX() + grid / 2; x < shown.maxX(); x += grid)
+                starts.push_back({reach({x, y}), {x, y}});
+        std::stable_sort(starts.begin(), starts.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+        std::optional<std::pair<CGFloat, CGPoint>> start;
+        for (const auto& candidate : starts)
+            if (fingerDrags(w->hitTest(candidate.second, nullptr).get(), s.get())) {
+                start = candidate;
+                break;
+            }
+        if (!start || start->first * length < kShortestStroke) return false;
+        CGFloat part = start->first;
+        // The last stroke long enough to be a drag too.
+        if (part < 1 && (1 - part) * length < kShortestStroke) part = std::min<CGFloat>(part, 0.5);
+        const CGPoint from = start->second;
+        const CGPoint move{left.x * part, left.y * part};
+        const int steps = std::max(4, static_cast<int>(std::hypot(move.x, move.y) / 12));
+        moveFinger(from, {from.x + move.x, from.y + move.y}, steps, true);
+        left = {left.x - move.x, left.y - move.y};
+    }
+    return false;
 }
 
 bool HeadlessHost::drag(CGPoint from, CGPoint to, int steps) {
     return moveFinger(from, to, steps, false);
+}
+
+bool HeadlessHost::dragAndHold(CGPoint from, CGPoint to, int steps) {
+    auto w = window();
+    if (!w || steps < 1 || held_) return false;
+    if (!touches_ || touches_->root() != w) touches_ = std::make_unique<TouchDelivery>(w);
+    touches_->send(UITouchPhase::began, from);
+    for (int i = 1; i <= steps; ++i) {
+        clock_->advance(0.016);
+        const CGFloat k = static_cast<CGFloat>(i) / static_cast<CGFloat>(steps);
+        touches_->send(UITouchPhase::moved, {from.x + (to.x - from.x) * k, from.y + (to.y - from.y) * k});
+    }
+    held_ = to;
+    layout();
+    RunLoop::main().runUntilIdle();
+    return true;
+}
+
+bool HeadlessHost::liftFinger() {
+    if (!held_ || !touches_) return false;
+    clock_->advance(0.15);
+    touches_->send(UITouchPhase::ended, *held_);
+    held_.reset();
+    settle();
+    return true;
 }
 
 bool HeadlessHost::moveFinger(CGPoint from, CGPoint to, int steps, bool restBeforeLifting) {

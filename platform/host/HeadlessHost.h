@@ -78,10 +78,18 @@ public:
     // the text is empty.
     bool paste(const std::string& text);
     bool deleteBackward(int times = 1);
-    // Drags the nearest scroll view at or above `view` by `translation` (content follows the finger).
+    // A finger drags the nearest scroll view at or above `view` by `translation` (content follows
+    // the finger): it lands where that scroll view shows on screen, uncovered and off its controls
+    // and inner scroll views, and rests before it lifts, so nothing coasts on; a translation longer
+    // than the screen allows is dragged in several strokes. False when no such point is there.
     bool scroll(const std::shared_ptr<UIView>& view, CGPoint translation);
     // A finger from one point of the window to another, in `steps` moves.
     bool drag(CGPoint from, CGPoint to, int steps = 10);
+    // The same finger kept down where it arrives: what it dragged stays where it holds it (a list
+    // pulled past its top stays pulled) until liftFinger() lets go, resting first so that nothing
+    // coasts on.
+    bool dragAndHold(CGPoint from, CGPoint to, int steps = 10);
+    bool liftFinger();
     // The mouse wheel turned by `notches` with the pointer at `pointInWindow` (positive: rolled
     // away, bringing what is above into view): the innermost scroll view under it scrolls, or the
     // picker wheel under it turns a row a notch. False when nothing there scrolls.
@@ -166,6 +174,8 @@ private:
 
     std::unique_ptr<ManualClock> clock_;
     std::unique_ptr<TouchDelivery> touches_;
+    // Where the finger that dragAndHold left down stands.
+    std::optional<CGPoint> held_;
     CGFloat scale_;
     int pushCount_ = 0;
 };

@@ -5,6 +5,7 @@
 #include "uikit/controls/UIDatePicker.h"
 #include "uikit/controls/UIPickerView.h"
 #include "uikit/controls/UIScrollView.h"
+#include "uikit/controls/UISwitch.h"
 #include "uikit/controls/UITextField.h"
 
 #include <gtest/gtest.h>
@@ -273,4 +274,66 @@ TEST(PasteDriver, APasteIsOneEditOfAllItsCharactersAndNeedsSomethingThatTakesTex
     EXPECT_EQ(form->field->text(), "123456\n7") << "a line end pasted is text";
     EXPECT_EQ(form->changes, (std::vector<std::string>{"1", "123456\n7"}));
     EXPECT_TRUE(form->field->isFirstResponder()) << "no return key was pressed";
+}
+
+namespace {
+
+// A list long enough for several screens, with a switch in its first row: what a finger meets when
+// the driver scrolls it.
+class LongList : public UIViewController {
+public:
+    void viewDidLoad() override {
+        view()->setBackgroundColor(UIColor::whiteColor());
+        list = std::make_shared<UIScrollView>(view()->bounds());
+        list->setContentSize({375, 4000});
+        view()->addSubview(list);
+        toggle = std::make_shared<UISwitch>(CGRect{300, 20, 51, 31});
+        list->addSubview(toggle);
+    }
+    std::shared_ptr<UIScrollView> list;
+    std::shared_ptr<UISwitch> toggle;
+};
+
+} // namespace
+
+TEST(HeadlessScroll, AFingerScrollsAListWhereItShowsInStrokesAndReachesNothingCoveredOrOutOfTheWindow) {
+    cw::HeadlessHost host;
+    auto app = std::make_shared<cw::WhiteScreenApplication>();
+    ASSERT_TRUE(host.launch(app));
+    auto screen = std::make_shared<LongList>();
+    app->root->present(screen, false);
+    host.settle();
+
+    // Longer than the screen: several strokes, each resting before it lifts, so it ends exactly.
+    const CGFloat top = screen->list->contentOffset().y;
+    ASSERT_TRUE(host.scroll(screen->list, {0, -1500}));
+    EXPECT_EQ(screen->list->contentOffset().y, top + 1500);
+    // Shorter than a drag: past it and back.
+    ASSERT_TRUE(host.scroll(screen->list, {0, 5}));
+    EXPECT_EQ(screen->list->contentOffset().y, top + 1495);
+    ASSERT_TRUE(host.scroll(screen->list, {0, 1495}));
+    EXPECT_EQ(screen->list->contentOffset().y, top);
+    EXPECT_FALSE(screen->toggle->isOn()) << "the finger landed on the switch";
+
+    // A finger that holds the list pulled past its top keeps it there until it lifts.
+    ASSERT_TRUE(host.dragAndHold({150, 300}, {150, 340}));
+    host.advance(1);
+    EXPECT_EQ(screen->list->contentOffset().y, top - 40);
+    EXPECT_FALSE(host.dragAndHold({150, 300}, {150, 340})) << "one finger at a time";
+    ASSERT_TRUE(host.liftFinger());
+    EXPECT_EQ(screen->list->contentOffset().y, top) << "let go, it springs back";
+    EXPECT_FALSE(host.liftFinger());
+
+    // Under a view that covers it whole, no finger reaches the list: nothing moves.
+    auto cover = std::make_shared<UIView>(screen->view()->bounds());
+    cover->setBackgroundColor(UIColor::whiteColor());
+    screen->view()->addSubview(cover);
+    host.settle();
+    EXPECT_FALSE(host.scroll(screen->list, {0, -300}));
+    EXPECT_EQ(screen->list->contentOffset().y, top);
+    // Nor does it reach a field that stands in no window at all.
+    auto nowhere = std::make_shared<UITextField>(CGRect{20, 100, 300, 40});
+    EXPECT_FALSE(cw::isVisibleOnScreen(*nowhere));
+    EXPECT_FALSE(host.tap(nowhere));
+    EXPECT_FALSE(nowhere->isFirstResponder());
 }

@@ -6,6 +6,7 @@
 #include "uikit/controllers/UIAlertController.h"
 #include "uikit/controllers/UINavigationController.h"
 #include "uikit/controls/UITextField.h"
+#include "tests/support/TempDirectory.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -19,9 +20,11 @@ using ::testing::Not;
 
 namespace {
 
-// Screenshots are test artefacts: they land beside the test binary's working directory.
+// Screenshots are written into a directory of their own that goes when the tests end: nothing is
+// left in the directory the tests run from.
 std::filesystem::path artefact(const std::string& name) {
-    return std::filesystem::current_path() / "screenshots" / name;
+    static const cw::test::TempDirectory directory("cw-sample-screenshots");
+    return directory / name;
 }
 
 void expectScreenshot(cw::HeadlessHost& host, const std::string& name) {

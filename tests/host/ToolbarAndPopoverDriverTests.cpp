@@ -5,6 +5,7 @@
 #include "uikit/controls/UIKeyboard.h"
 #include "uikit/controls/UITextField.h"
 #include "uikit/view/UILabel.h"
+#include "tests/support/TempDirectory.h"
 
 #include <gtest/gtest.h>
 
@@ -79,8 +80,10 @@ public:
     std::shared_ptr<InfoForm> form;
 };
 
+// Into a directory of their own that goes when the tests end.
 std::filesystem::path screenshotArtefact(const std::string& name) {
-    return std::filesystem::current_path() / "screenshots" / name;
+    static const cw::test::TempDirectory directory("cw-driver-screenshots");
+    return directory / name;
 }
 
 } // namespace

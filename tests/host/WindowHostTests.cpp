@@ -8,6 +8,7 @@
 #include "uikit/controllers/TapTargetView.h"
 #include "uikit/controllers/UIScreen.h"
 #include "uikit/graphics/UIImage.h"
+#include "tests/support/TempDirectory.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -46,9 +47,9 @@ private:
 
 TEST_F(WindowHost, OpensTheSampleInAWindowAndTakesAScreenshot) {
     cw::WindowHostOptions options;
-    options.screenshotPath = std::filesystem::current_path() / "screenshots" / "window-host.png";
+    const cw::test::TempDirectory directory("cw-window-host");
+    options.screenshotPath = directory / "window-host.png";
     options.maxSeconds = 20;
-    std::filesystem::remove(*options.screenshotPath);
     // The window host runs in a child process: SDL and the X libraries it loads stay out of this
     // process, and the child ends without running their exit-time clean-up.
     const pid_t child = ::fork();

@@ -218,6 +218,15 @@ void NotificationSettingsViewController::didSelectRowAt(UITableView* table, cons
         }
     }
     table->endUpdates();
+    // A picker that opens under a row near the bottom of the screen (the "To" row, or "From" on a
+    // small phone) would open below its edge: the list moves up just enough to show it whole, the
+    // row tapped still above it.
+    for (const auto picker : {Row::TimePicker::from, Row::TimePicker::to}) {
+        auto it = std::find(doNotDisturbSection_.begin(), doNotDisturbSection_.end(), Row::timePicker(picker));
+        if (it == doNotDisturbSection_.end()) continue;
+        const long row = static_cast<long>(it - doNotDisturbSection_.begin());
+        table->scrollToRow(IndexPath::forRow(row, indexPath.section), UITableViewScrollPosition::none, true);
+    }
 }
 
 void NotificationSettingsViewController::removePicker(Row::TimePicker picker) {

@@ -32,6 +32,8 @@ std::string backTitleFor(const UINavigationItem& previous) {
 // --- The bar -----------------------------------------------------------------------------------
 
 UINavigationBar::UINavigationBar() {
+    blur_ = std::make_shared<UIVisualEffectView>(UIBlurEffect::effect(UIBlurEffectStyle::extraLight));
+    addSubview(blur_);
     background_ = std::make_shared<UIView>();
     addSubview(background_);
     hairline_ = std::make_shared<UIView>();
@@ -137,10 +139,13 @@ void UINavigationBar::layoutSubviews() {
     UIView::layoutSubviews();
     const CGRect b = bounds();
     background_->setFrame({0, 0, b.size.width, b.size.height});
-    // A background image replaces the bar's own colour (an empty one leaves no background at all).
-    background_->setBackgroundColor(backgroundImage ? UIColor::clearColor()
-                                                    : barTintColor.value_or(isTranslucent ? UIColor::withWhite(0.97, 0.94)
-                                                                                          : UIColor::withWhite(0.97, 1)));
+    // A background image replaces the bar's own colour (an empty one leaves no background at all);
+    // a translucent bar of no colour of its own is the blur's.
+    const bool blurs = isTranslucent && !barTintColor && !backgroundImage;
+    blur_->setHidden(!blurs);
+    blur_->setFrame(background_->frame());
+    background_->setBackgroundColor(backgroundImage || blurs ? UIColor::clearColor()
+                                                             : barTintColor.value_or(UIColor::withWhite(0.97, 1)));
     if (background_->layer()->contents != backgroundImage) {
         background_->layer()->contents = backgroundImage;
         background_->setNeedsDisplay();

@@ -7,6 +7,7 @@
 
 #include "uikit/controllers/TapTargetView.h"
 #include "uikit/controllers/UIViewController.h"
+#include "uikit/view/UIVisualEffectView.h"
 
 #include <deque>
 #include <functional>
@@ -32,6 +33,9 @@ public:
     const std::vector<UINavigationItemPtr>& items() const { return items_; }
     UINavigationItemPtr topItem() const { return items_.empty() ? nullptr : items_.back(); }
 
+    // A translucent bar without a bar tint or a background image blurs what lies under it, as the
+    // platform's does (the screen reaches up under it); one with a tint, or an opaque one, shows its
+    // colour.
     bool isTranslucent = true;
     std::optional<UIColor> barTintColor;
     // Font and colour of the title.
@@ -76,6 +80,7 @@ private:
     std::optional<BuiltWith> built_;
 
     std::vector<UINavigationItemPtr> items_;
+    std::shared_ptr<UIVisualEffectView> blur_;
     std::shared_ptr<UIView> background_;
     std::shared_ptr<UIView> hairline_;
     std::vector<std::shared_ptr<UIView>> itemViews_;

@@ -20,6 +20,9 @@ UIToolbar::UIToolbar(NSCoder&) {
 void UIToolbar::build() {
     setBackgroundColor(std::nullopt);
     setOpaque(false);
+    blur_ = std::make_shared<UIVisualEffectView>();
+    blur_->setUserInteractionEnabled(false);
+    addSubview(blur_);
     background_ = std::make_shared<UIView>();
     background_->setUserInteractionEnabled(false);
     addSubview(background_);
@@ -83,14 +86,21 @@ void UIToolbar::layoutSubviews() {
     UIView::layoutSubviews();
     const CGRect b = bounds();
     background_->setFrame({0, 0, b.size.width, b.size.height});
-    const CGFloat alpha = translucent_ ? 0.94 : 1;
+    const bool blurs = translucent_ && !barTintColor_ && !backgroundColor();
+    blur_->setHidden(!blurs);
+    blur_->setFrame(background_->frame());
+    if (blurs) {
+        const auto style = barStyle_ == UIBarStyle::black ? UIBlurEffectStyle::dark : UIBlurEffectStyle::extraLight;
+        const auto* shown = dynamic_cast<const UIBlurEffect*>(blur_->effect().get());
+        if (!shown || shown->style() != style) blur_->setEffect(UIBlurEffect::effect(style));
+    }
     if (barTintColor_)
         background_->setBackgroundColor(barTintColor_);
-    else if (backgroundColor())
+    else if (backgroundColor() || blurs)
         background_->setBackgroundColor(std::nullopt);
     else
-        background_->setBackgroundColor(barStyle_ == UIBarStyle::black ? UIColor::withWhite(0.11, alpha)
-                                                                       : UIColor::withWhite(0.97, alpha));
+        background_->setBackgroundColor(barStyle_ == UIBarStyle::black ? UIColor::withWhite(0.11, 1)
+                                                                       : UIColor::withWhite(0.97, 1));
     hairline_->setFrame({0, 0, b.size.width, 0.5});
 
     // What each item takes along the bar (none: a flexible space), gaps between buttons included;

@@ -12,6 +12,7 @@
 
 #include "uikit/controllers/UIBarItems.h"
 #include "uikit/view/UIView.h"
+#include "uikit/view/UIVisualEffectView.h"
 
 #include <memory>
 #include <optional>
@@ -38,8 +39,9 @@ public:
     void setBarStyle(UIBarStyle style);
     bool isTranslucent() const { return translucent_; }
     void setTranslucent(bool translucent);
-    // The bar's own colour; without one the bar is the style's light (or dark) grey, or shows its
-    // background colour when one is set.
+    // The bar's own colour; without one the bar shows its background colour when one is set, else
+    // the style's light (or dark) grey: blurring what lies under it while translucent, as the
+    // platform's bar does.
     const std::optional<UIColor>& barTintColor() const { return barTintColor_; }
     void setBarTintColor(const std::optional<UIColor>& color);
 
@@ -58,6 +60,7 @@ private:
     std::vector<UIBarButtonItemPtr> items_;
     // One per item; none for spaces.
     std::vector<std::shared_ptr<UIView>> itemViews_;
+    std::shared_ptr<UIVisualEffectView> blur_;
     std::shared_ptr<UIView> background_;
     std::shared_ptr<UIView> hairline_;
     UIBarStyle barStyle_ = UIBarStyle::default_;

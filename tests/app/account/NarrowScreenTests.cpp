@@ -4,6 +4,12 @@
 #include "AccountFixture.h"
 
 #include "Controllers/Account/InviteFamilyViewController.h"
+#include "Controllers/Account/NotificationSettingsViewController.h"
+#include "Views/DatePickerCell.h"
+#include "foundation/time/DateFormatter.h"
+#include "foundation/time/DeviceSettingsGuard.h"
+#include "uikit/controls/UIDatePicker.h"
+#include "uikit/controls/UISwitch.h"
 #include "uikit/view/UILabel.h"
 #include "uikit/view/ViewRendering.h"
 
@@ -43,6 +49,22 @@ TEST_F(NarrowScreen, TheInvitationShowsItsWholeTitleAndSendInviteAndItsWheelHide
     const CGRect sendFrame = send->convert(send->bounds(), window.get());
     EXPECT_GE(sendFrame.minX(), 0);
     EXPECT_LE(sendFrame.maxX(), 320);
+    // Narrower than it was made (as wide as the form), it stays a pill: its right end is as round
+    // as its left, not cut square at the form's edge.
+    {
+        auto drawn = renderView(*window, 2);
+        ASSERT_TRUE(drawn);
+        const auto at = [&](CGFloat x, CGFloat y) { return drawn->pixelColor(static_cast<int>(x * 2), static_cast<int>(y * 2)); };
+        const UIColor ground = at(sendFrame.maxX() + 6, sendFrame.midY());
+        const UIColor face = at(sendFrame.midX(), sendFrame.minY() + 4);
+        ASSERT_GT(std::abs(face.green() - ground.green()) + std::abs(face.red() - ground.red()), 0.1);
+        for (const CGFloat x : {sendFrame.minX() + 2, sendFrame.maxX() - 2}) {
+            SCOPED_TRACE(x);
+            EXPECT_EQ(at(x, sendFrame.minY() + 2), ground) << "a corner of the pill is rounded off";
+            EXPECT_EQ(at(x, sendFrame.maxY() - 2), ground);
+            EXPECT_EQ(at(x, sendFrame.midY()), face) << "the pill reaches its end at its middle";
+        }
+    }
 
     // The wheel's ground is its own: nothing of the form shows through beside its rows.
     ASSERT_TRUE(host->tapText("Relationship with baby"));
@@ -77,6 +99,64 @@ TEST_F(NarrowScreen, TheCareTeamShowsEachRoleWhole) {
         ASSERT_TRUE(label) << role;
         EXPECT_TRUE(drawnWhole(*label)) << role << " cut to " << label->bounds().size.width << " points";
     }
+}
+
+// The quiet time's wheels open under their rows near the bottom of the list: the list brings each
+// wheel wholly into view, below the bar, and a finger turns it there.
+TEST_F(NarrowScreen, EachQuietTimeWheelOpensInViewAndTurnsUnderAFinger) {
+    DeviceSettingsGuard device("en_US", "America/Chicago");
+    launchAsMother();
+    openFromMenu("Settings");
+    ASSERT_TRUE(host->tapText("Notifications"));
+    auto screen = shownScreen<NotificationSettingsViewController>();
+    ASSERT_TRUE(screen) << screenTexts();
+    const auto scheduled = host->findByText("Scheduled");
+    ASSERT_TRUE(scheduled);
+    // The switch of the Scheduled row, where a finger finds it: at the row's right end.
+    const CGPoint row = host->tapPointOf(*scheduled);
+    ASSERT_TRUE(host->tapPoint({320 - 40, row.y}));
+    ASSERT_TRUE(waitForText("From")) << screenTexts();
+
+    auto window = host->window();
+    const auto table = screen->tableView();
+    const CGFloat barBottom = 64;
+    DateFormatter wallClock;
+    wallClock.setDateFormat("yyyy-MM-dd HH:mm");
+    for (const auto& [title, time, shown] : {std::tuple{"From", "2020-09-13 22:30", "10:30 PM"},
+                                             std::tuple{"To", "2020-09-13 06:15", "06:15 AM"}}) {
+        SCOPED_TRACE(title);
+        if (!host->isShowing(title)) {
+            ASSERT_TRUE(host->scroll(table, {0, -200}));
+        }
+        ASSERT_TRUE(host->tapText(title));
+        host->settle();
+        std::shared_ptr<UIDatePicker> wheel;
+        for (const auto& cell : table->visibleCells())
+            if (auto picker = std::dynamic_pointer_cast<DatePickerCell>(cell)) wheel = picker->datePicker();
+        ASSERT_TRUE(wheel) << "no wheel opened";
+        const CGRect frame = wheel->convert(wheel->bounds(), window.get());
+        EXPECT_GE(frame.minY(), barBottom) << "the wheel lies under the bar";
+        EXPECT_LE(frame.maxY(), 568) << "the wheel opens below the bottom of the screen";
+        const auto label = host->findByText(title);
+        ASSERT_TRUE(label) << "the row tapped left the screen";
+        EXPECT_GE(label->convert(label->bounds(), window.get()).minY(), barBottom);
+        ASSERT_TRUE(host->turnDatePicker(*wallClock.date(time)));
+        EXPECT_TRUE(host->isShowing(shown)) << screenTexts();
+    }
+
+    // The list moved up under the translucent bar: the bar blurs it, as the platform's does, so no
+    // row's text shows through it sharp (along the strip above the bar's title and back button).
+    ASSERT_GT(table->contentOffset().y + table->adjustedContentInset().top, 64) << "nothing lies under the bar";
+    const auto picture = renderView(*window, 2);
+    ASSERT_TRUE(picture);
+    double sharpest = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x + 1 < 640; ++x) {
+            const UIColor a = picture->pixelColor(x, y), b = picture->pixelColor(x + 1, y);
+            sharpest = std::max(sharpest, std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+                                              std::abs(a.blue() - b.blue()));
+        }
+    EXPECT_LT(sharpest, 0.05) << "the rows under the bar show through it sharp";
 }
 
 } // namespace cw::test

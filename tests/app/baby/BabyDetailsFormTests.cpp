@@ -97,9 +97,12 @@ TEST_F(BabyForm, TheNextChainSkipsTheHiddenExpectedDateAndFillsEmptyDatesWithTod
 }
 
 TEST_F(BabyForm, TheBirthDatePickerSetsTheExpectedPickerAndSelectKeepsTheGender) {
+    // The expected date's field stands in no window, so no finger turns its wheels: they show
+    // today until the date of birth moves them.
+    ASSERT_FALSE(form->birthdayExpectedField()->window());
+    const Date shownFirst = form->expectedBirthdayDatePicker()->date();
     ASSERT_TRUE(host->tap(form->birthdayField()));
     const Date firstOfJanuary = Date::since1970(1546300800); // 1 January 2019, 00:00 UTC
-    form->expectedBirthdayDatePicker()->setDate(Date::since1970(1700000000));
     // The wheels keep the time of day they started with.
     ASSERT_TRUE(host->turnDatePicker(firstOfJanuary));
     const Date picked = form->birthdayDatePicker()->date();
@@ -111,6 +114,7 @@ TEST_F(BabyForm, TheBirthDatePickerSetsTheExpectedPickerAndSelectKeepsTheGender)
     ASSERT_TRUE(form->expectedBirthdayDatePicker()->minimumDate());
     EXPECT_EQ(form->expectedBirthdayDatePicker()->minimumDate()->timeIntervalSince1970(),
               picked.timeIntervalSince1970());
+    EXPECT_NE(shownFirst.timeIntervalSince1970(), picked.timeIntervalSince1970());
     EXPECT_EQ(form->babyExpectedBirthday(), "") << "the expected date's text is not written by this";
 
     ASSERT_TRUE(host->tap(form->genderField()));

@@ -249,7 +249,8 @@ TEST_F(MeasurementsScreen, EveryHeaderReadsInCapitalsAndScrollsAwayBelowTheBar) 
         if (!header) return CGRect::zero();
         return header->convert(header->bounds(), nullptr).intersection(table->convert(table->bounds(), nullptr));
     };
-    table->setContentOffset({0, table->maximumContentOffset().y});
+    // A finger scrolls to the end of the list, and back to its top.
+    ASSERT_TRUE(host.scroll(table, {0, table->contentOffset().y - table->maximumContentOffset().y}));
     host.settle();
     ASSERT_FALSE(table->headerView(0)) << "the weight section scrolled out of sight";
     // Headers made after their replies read in capitals too.
@@ -262,7 +263,7 @@ TEST_F(MeasurementsScreen, EveryHeaderReadsInCapitalsAndScrollsAwayBelowTheBar) 
         }
     }
 
-    table->setContentOffset({0, -table->adjustedContentInset().top});
+    ASSERT_TRUE(host.scroll(table, {0, table->contentOffset().y + table->adjustedContentInset().top}));
     host.settle();
     EXPECT_TRUE(host.isShowing("WEIGHT (G)")) << "made again after the scroll";
     EXPECT_FALSE(host.isShowing("Weight (g)"));

@@ -42,15 +42,15 @@ std::shared_ptr<FeedTableViewCell> ChangesTest::feedCell(const std::string& text
     for (std::size_t i = 0; i < list.size(); ++i) {
         if (list[i]->cardTitle != text && list[i]->cardDescription != text) continue;
         const IndexPath path{static_cast<long>(i), section};
-        // Rows out of view count as estimated until shown, and showing them moves the rows below:
-        // placed again until the row's top stays just under the title bar.
+        // A finger scrolls the list. Rows out of view count as estimated until shown, and showing
+        // them moves the rows below: dragged again until the row's top stays just under the title bar.
         const auto& table = screen->tableView;
-        table->scrollToRow(path, UITableViewScrollPosition::top, false);
-        for (int tries = 0; tries < 5; ++tries) {
+        for (int tries = 0; tries < 40; ++tries) {
             host->settle();
             const CGFloat y = std::min(table->rectForRow(path).origin.y - 80, table->maximumContentOffset().y);
-            if (std::abs(table->contentOffset().y - y) < 0.5) break;
-            table->setContentOffset({0, y});
+            const CGFloat by = table->contentOffset().y - y;
+            if (std::abs(by) < 0.5) break;
+            if (!host->scroll(table, {0, std::clamp<CGFloat>(by, -400, 400)})) return nullptr;
         }
         return std::dynamic_pointer_cast<FeedTableViewCell>(table->cellForRow(path));
     }
@@ -58,7 +58,9 @@ std::shared_ptr<FeedTableViewCell> ChangesTest::feedCell(const std::string& text
 }
 
 void ChangesTest::scrollFeedToTop() {
-    feed()->tableView->setContentOffset({0, 0});
+    // A finger drags the list down to its top.
+    const auto& table = feed()->tableView;
+    if (std::abs(table->contentOffset().y) > 0.5) host->scroll(table, {0, table->contentOffset().y});
     host->settle();
 }
 

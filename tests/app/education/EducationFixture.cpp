@@ -153,10 +153,9 @@ void EducationTest::tapWhenShown(const std::string& text, double seconds) {
 
 void EducationTest::screenshot(const std::string& name) {
     const char* directory = std::getenv("CW_SCREENSHOT_DIR");
-    // Beside the test program (in the build directory) unless a folder is named.
-    const std::filesystem::path folder = directory && *directory
-                                             ? std::filesystem::path(directory)
-                                             : std::filesystem::read_symlink("/proc/self/exe").parent_path() / "screens";
+    // Into the test's own temporary directory unless a folder is named.
+    const std::filesystem::path folder =
+        directory && *directory ? std::filesystem::path(directory) : environment->directory() / "screens";
     std::filesystem::create_directories(folder);
     std::string error;
     EXPECT_TRUE(host->screenshot(folder / (name + ".png"), &error)) << error;

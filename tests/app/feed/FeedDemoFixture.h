@@ -125,18 +125,20 @@ protected:
             if (list[i]->cardTitle == text || list[i]->cardDescription == text) return static_cast<long>(i);
         return -1;
     }
-    // Scrolls the row's top to just below the title bar and lets the screen settle.
+    // A finger scrolls the list until the row's top stands just below the title bar (or the list
+    // reaches its end), and the screen settles.
     void scrollTo(long row) {
         auto table = feed()->tableView;
         const IndexPath path{row, feed()->isSearchActive() ? 1 : 0};
         // Rows out of view count as estimated until shown, and showing them moves the rows below:
-        // placed again until the row stays put.
-        table->scrollToRow(path, UITableViewScrollPosition::top, false);
-        for (int i = 0; i < 5; ++i) {
+        // dragged again until the row stays put.
+        for (int i = 0; i < 40; ++i) {
             host->settle();
             const CGFloat y = std::min(table->rectForRow(path).origin.y - 80, table->maximumContentOffset().y);
-            if (std::abs(table->contentOffset().y - y) < 0.5) break;
-            table->setContentOffset({0, y});
+            const CGFloat by = table->contentOffset().y - y;
+            if (std::abs(by) < 0.5) break;
+            // A screen's height at most a time, as the rows measured on the way move the target.
+            ASSERT_TRUE(host->scroll(table, {0, std::clamp<CGFloat>(by, -400, 400)}));
         }
     }
     std::size_t refreshes() const { return eventsWithDetail("feedViewCheckForContent").size(); }
@@ -172,11 +174,14 @@ protected:
         filter->dismiss(true);
         host->settle();
     }
-    // Pulls the feed down by `distance` points and lets go.
+    // A finger takes the feed back to its top, pulls it down by `distance` points and lets go.
     void pull(CGFloat distance) {
-        feed()->tableView->setContentOffset({0, 0});
+        const auto& table = feed()->tableView;
+        if (std::abs(table->contentOffset().y) > 0.5) {
+            ASSERT_TRUE(host->scroll(table, {0, table->contentOffset().y}));
+        }
         host->settle();
-        ASSERT_TRUE(host->scroll(feed()->tableView, {0, distance}));
+        ASSERT_TRUE(host->scroll(table, {0, distance}));
         host->settle();
     }
 

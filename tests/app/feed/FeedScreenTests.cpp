@@ -204,12 +204,15 @@ TEST_F(FeedScreenTest, ScrollingFadesTheTitleBarInAndAPullOfFiftyPointsRefreshes
     auto screen = feed();
     ASSERT_TRUE(awaitEvents("feedViewCheckForContent", 1));
 
-    screen->tableView->setContentOffset({0, 50});
+    ASSERT_TRUE(host->scroll(screen->tableView, {0, -50}));
     host->settle();
     EXPECT_NEAR(screen->titleBarBackgroundView->alpha(), 0.5, 1e-6);
     // Past fully shown: the view system draws anything above 1 as 1.
     EXPECT_GE(screen->searchBar->alpha(), 1.0);
-    screen->tableView->setContentOffset({0, -7.5});
+    // A finger pulls the list 7.5 points past its top and holds it there.
+    const CGPoint finger = host->tapPointOf(*screen->tableView);
+    ASSERT_TRUE(host->dragAndHold(finger, {finger.x, finger.y + 57.5}, 20));
+    ASSERT_DOUBLE_EQ(screen->tableView->contentOffset().y, -7.5);
     EXPECT_NEAR(screen->babyHeaderPageControl->alpha(), 0.5, 1e-6);
     EXPECT_NEAR(screen->filterButton->alpha(), 0.5, 1e-6);
     EXPECT_NEAR(screen->hamburgerButton.lock()->alpha(), 0.5, 1e-6);
@@ -217,6 +220,8 @@ TEST_F(FeedScreenTest, ScrollingFadesTheTitleBarInAndAPullOfFiftyPointsRefreshes
     EXPECT_NEAR(screen->pullRefreshIndicator->alpha(), 0.15, 1e-6);
     EXPECT_DOUBLE_EQ(screen->babyHeaderTopConstraint.lock()->constant(), -7.5);
     EXPECT_DOUBLE_EQ(screen->activityIndicatorCenterYConstraint.lock()->constant(), -3.75);
+    ASSERT_TRUE(host->liftFinger());
+    EXPECT_EQ(refreshes(), 1u) << "7.5 points pull nothing in";
 
     // Let go 49 points down: nothing; 50 points down: one refresh.
     pull(49);

@@ -70,7 +70,9 @@ TEST_F(PostDetailsScreen, ThePostShowsItsPicturesOpensTheGalleryAndBookmarksTheF
     picture("posts-details");
 
     // The second picture opens the gallery on it.
-    details->scrollView->setContentOffset({0, details->imageViewStackView->frame().origin.y});
+    // A finger brings the pictures up.
+    ASSERT_TRUE(host->scroll(details->scrollView, {0, -std::min(details->imageViewStackView->frame().origin.y,
+                                                                 details->scrollView->maximumContentOffset().y)}));
     host->settle();
     ASSERT_TRUE(host->tap(details->imageViewStackView->arrangedSubviews()[1]));
     auto gallery = std::dynamic_pointer_cast<GalleryViewController>(details->presentedViewController());
@@ -204,7 +206,6 @@ TEST_F(PostDetailsScreen, TheBarGrowsWithItsLinesAndTheListFollowsTheKeyboardAft
     navigation()->popViewController(false);
     ASSERT_TRUE(waitFor([&] { return list->commentsArray().size() == 2; }));
     auto table = list->tableView();
-    table->setContentOffset({0, 0});
     // Enough rows to scroll: the list as a long reply would give it.
     std::vector<CommentData> many(30, CommentData{"Emma Hart", "", "A comment", std::nullopt});
     list->setCommentsArray(many);
@@ -258,8 +259,11 @@ TEST_F(PostDetailsScreen, TheDailyUpdatesLinkPlaysTheVideoAndTheBarComesBack) {
             if (e.details.contains("shareContentTapped")) return e.details["dailyUpdate"] == true;
         return false;
     }));
-    details->scrollView->setContentOffset({0, std::max<CGFloat>(0, details->scrollView->contentSize().height -
-                                                                       details->scrollView->bounds().size.height)});
+    // A finger scrolls to the end of the page.
+    if (details->scrollView->maximumContentOffset().y > details->scrollView->contentOffset().y + 0.5) {
+        ASSERT_TRUE(host->scroll(details->scrollView,
+                                 {0, details->scrollView->contentOffset().y - details->scrollView->maximumContentOffset().y}));
+    }
     host->settle();
     ASSERT_TRUE(host->tapIdentifier("journeyLinkButton"));
     auto player = std::dynamic_pointer_cast<XCDYouTubeVideoPlayerViewController>(navigation()->presentedViewController());

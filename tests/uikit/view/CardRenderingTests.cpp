@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 namespace {
@@ -93,10 +94,17 @@ TEST(CardRendering, RoundedShadowedCardWithTitleTextAndImageToPNG) {
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(image->pixelWidth(), 750);
     EXPECT_EQ(image->pixelHeight(), 400);
-    const auto path = std::filesystem::current_path() / "card.png";
+    // Written where nothing is left behind: not into the directory the tests run from.
+    std::string directory = (std::filesystem::temp_directory_path() / "cw-card-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(directory.data()), nullptr);
+    const auto path = std::filesystem::path(directory) / "card.png";
     std::string error;
-    ASSERT_TRUE(image->writePNG(path, &error)) << error;
-    EXPECT_GT(std::filesystem::file_size(path), 1000u);
+    const bool written = image->writePNG(path, &error);
+    std::error_code ignored;
+    const auto size = std::filesystem::file_size(path, ignored);
+    std::filesystem::remove_all(directory, ignored);
+    ASSERT_TRUE(written) << error;
+    EXPECT_GT(size, 1000u);
 
     const CGRect face = card->frame();
     EXPECT_EQ(face.origin, (CGPoint{16, 20}));
