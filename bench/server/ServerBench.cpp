@@ -521,6 +521,12 @@ std::string jsonPost(const std::string& path, const std::string& body) {
            std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
+// The body of the reply in `reply`.
+std::string lastBodyOf(const std::string& reply) {
+    const size_t end = reply.find("\r\n\r\n");
+    return end == std::string::npos ? std::string() : reply.substr(end + 4);
+}
+
 // The father's sign-in from another address, timed into `slowest`; false when it was not answered 200.
 bool timedSignInFrom(int port, const char* from, double& slowest) {
     return timed(slowest, [&] {
@@ -941,7 +947,7 @@ void BM_PeakWhileSixteenAddressesSendEndlessForms(benchmark::State& state) {
 BENCHMARK(BM_PeakWhileSixteenAddressesSendEndlessForms)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The mother's sign-in from an address of her own while 200 addresses each sign in to an account of
-// its own, one request at a time, every hash a real one: target under 2 s.
+// its own, one request at a time, every hash a real one: target under 2 s, never refused.
 void BM_SignInWhile200AddressesSignIn(benchmark::State& state) {
     static DemoServer server("cw-server-bench-200-addresses");
     const int port = server.server->port();
@@ -973,14 +979,20 @@ void BM_SignInWhile200AddressesSignIn(benchmark::State& state) {
         });
     std::this_thread::sleep_for(std::chrono::seconds(3));
     double slowest = 0;
+    std::string refusal;
+    // Each sign-in from an address that has had no turns lately, as her phone's is when she signs in:
+    // twenty sign-ins in a row from one address would make it the busiest of all.
+    int sample = 0;
     for (auto _ : state)
         if (!timed(slowest, [&] {
                 const std::string reply = exchangeFrom(
-                    port, "127.0.0.3",
+                    port, ("127.0.5." + std::to_string(1 + sample++)).c_str(),
                     jsonPost("signin", R"({"email":"demo@cradleway.test","password":"cradleway-demo"})"), 30);
+                if (reply.rfind("HTTP/1.1 200", 0) != 0 && refusal.empty())
+                    refusal = reply.empty() ? "no reply" : reply.substr(0, reply.find("\r\n")) + " " + lastBodyOf(reply);
                 return reply.rfind("HTTP/1.1 200", 0) == 0;
             }))
-            state.SkipWithError("the mother's sign-in was not answered 200");
+            state.SkipWithError(("the mother's sign-in was answered " + refusal).c_str());
     stop = true;
     for (auto& member : crowd)
         member.join();
@@ -1039,20 +1051,26 @@ void BM_PicturePostWhile60AddressesSignUpWithSlowPictures(benchmark::State& stat
                 signUps += reply.rfind("HTTP/1.1 200", 0) == 0 ? 1 : 0;
             }
         });
+    // Measured once the crowd keeps it up: as many decodings begun as there are addresses.
     const int64_t began = decodingsStarted;
-    for (auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-         decodingsStarted < began + 10 && std::chrono::steady_clock::now() < deadline;)
+    for (auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+         decodingsStarted < began + 60 && std::chrono::steady_clock::now() < deadline;)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     double slowest = 0;
     const std::string body =
         form("----small", {{"user_id", user, ""}, {"post_text", "Small", ""}, {"post_picture_1", small, "small.png"}});
+    // Each post from an address that has had no turns lately, as her phone's is when she posts.
+    int sample = 0;
+    std::string refusal;
     for (auto _ : state)
         if (!timed(slowest, [&] {
-                const std::string reply =
-                    exchangeFrom(port, "127.0.0.3", multipartPost("post", "----small", body, token), 60);
+                const std::string reply = exchangeFrom(port, ("127.0.6." + std::to_string(1 + sample++)).c_str(),
+                                                       multipartPost("post", "----small", body, token), 60);
+                if (reply.rfind("HTTP/1.1 200", 0) != 0 && refusal.empty())
+                    refusal = reply.empty() ? "no reply" : reply.substr(0, reply.find("\r\n")) + " " + lastBodyOf(reply);
                 return reply.rfind("HTTP/1.1 200", 0) == 0;
             }))
-            state.SkipWithError("the mother's post was not answered 200");
+            state.SkipWithError(("the mother's post was answered " + refusal).c_str());
     stop = true;
     for (auto& address : crowd)
         address.join();
