@@ -11,9 +11,9 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <linux/filter.h>
+#include <linux/sockios.h>
 #include <netdb.h>
 #include <netinet/in.h>
-#include <linux/sockios.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/epoll.h>
