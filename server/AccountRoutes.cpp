@@ -211,9 +211,17 @@ json signUp(RequestContext& ctx) {
 
     // One picture is the member's: only the part the sign-up names is stored.
     std::optional<std::string> picture;
-    if (const UploadedFile* file = lastFile(ctx, "user_picture"))
-        picture = uploadPath(savePicture(ctx, *file));
-    BabyPictures babyPictures = storeBabyPictures(ctx, babies);
+    BabyPictures babyPictures;
+    try {
+        if (const UploadedFile* file = lastFile(ctx, "user_picture"))
+            picture = uploadPath(savePicture(ctx, *file));
+        babyPictures = storeBabyPictures(ctx, babies);
+    } catch (const HttpError& refused) {
+        // A picture refused (too large or too slow to read, not a picture) took the server's work
+        // all the same: the sign-up counts, so that refused pictures keep no one decoding for free.
+        if (refused.status() == 413 || refused.status() == 415) allowance.keep("signup");
+        throw;
+    }
 
     std::string hash = hashPassword(password, ctx.state.options.cheapPasswordHashing, ctx.client());
     Transaction tx(ctx.db);

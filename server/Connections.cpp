@@ -6,18 +6,21 @@
 #include <chrono>
 #include <cstring>
 #include <string_view>
-#include <unordered_set>
+#include <utility>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <linux/filter.h>
+#include <linux/sockios.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace cw::server {
@@ -37,6 +40,10 @@ constexpr int kAcceptBatch = 32;
 constexpr auto kOpeningPause = std::chrono::milliseconds(50);
 // Addresses paused in the kernel's filter at once, at most; one past them is only held to its pace.
 constexpr size_t kMaxPausedAddresses = 32;
+// A file being sent is read this much at a time, as the client takes what came before.
+constexpr size_t kFileChunk = 64 * 1024;
+// What the watcher sends to one client before it turns to the others.
+constexpr size_t kSendTurnBytes = 512 * 1024;
 
 // What is known of one request as it is answered: its head's framing, and what its handlers told
 // the worker.
@@ -49,6 +56,16 @@ struct Exchange {
     bool bodyTooSlow = false;
     // What the request's `Range` header asked for, taken from the library before it could answer it.
     httplib::Ranges ranges;
+    // A file the reply's body is read from as it is sent, after the head the library writes.
+    int file = -1;
+    uint64_t fileBytes = 0;
+
+    Exchange() = default;
+    Exchange(const Exchange&) = delete;
+    Exchange& operator=(const Exchange&) = delete;
+    ~Exchange() {
+        if (file >= 0) ::close(file);
+    }
 
     // After a head the library could not read, what follows cannot be trusted to start a request; nor
     // after a chunked body, whose end the library takes leniently (a chunk followed by anything but
@@ -165,6 +182,14 @@ void describeAddress(const sockaddr_storage& address, std::string& ip, int& port
     ip = text;
 }
 
+// When a reply whose first byte was written at `since`, of which `sent` bytes have gone, falls behind
+// the least pace.
+Clock::time_point replyDue(const ConnectionLimits& limits, Clock::time_point since, size_t sent) {
+    if (limits.minReplyBytesPerSecond == 0) return Clock::time_point::max();
+    return since + std::chrono::seconds(limits.replyGraceSeconds) +
+           std::chrono::milliseconds(static_cast<int64_t>(sent * 1000 / limits.minReplyBytesPerSecond));
+}
+
 // When a body awaited since `since` of which `received` bytes have come falls behind the least pace.
 Clock::time_point bodyDue(const ConnectionLimits& limits, Clock::time_point since, size_t received) {
     if (limits.minBodyBytesPerSecond == 0) return Clock::time_point::max();
@@ -204,6 +229,28 @@ bool requestBodyTooSlow() {
     return currentExchange && currentExchange->bodyTooSlow;
 }
 
+bool replyWithFile(const httplib::Request& req, httplib::Response& res, const std::filesystem::path& file,
+                   const std::string& type) {
+    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat about {};
+    if (::fstat(fd, &about) != 0 || !S_ISREG(about.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    const auto size = static_cast<uint64_t>(about.st_size);
+    res.set_header("Content-Type", type);
+    res.set_header("Content-Length", std::to_string(size));
+    if (req.method == "HEAD" || !currentExchange) {
+        ::close(fd);
+        return true;
+    }
+    if (currentExchange->file >= 0) ::close(currentExchange->file);
+    currentExchange->file = fd;
+    currentExchange->fileBytes = size;
+    return true;
+}
+
 const httplib::Ranges& requestedRanges() {
     static const httplib::Ranges none;
     return currentExchange ? currentExchange->ranges : none;
@@ -236,11 +283,64 @@ struct ConnectionServer::Connection {
     bool waitingTurn = false;
     // Its body is still to come when a worker takes it: counted against its address's bodies.
     bool readsBody = false;
+    // What is left of its reply to send, watched for the client to take it: the bytes of `outgoing`
+    // from `outgoingSent`, then `fileLeft` bytes of `file` from `fileOffset`. Once it is sent, the
+    // connection goes on as `afterSending` says.
+    bool sending = false;
+    std::string outgoing;
+    size_t outgoingSent = 0;
+    int file = -1;
+    uint64_t fileOffset = 0, fileLeft = 0;
+    After afterSending = After::Keep;
+    // When the current reply's first byte was written, and how much of it has gone since.
+    Clock::time_point replySince;
+    size_t replySent = 0;
     std::string remoteIp, localIp;
     std::string network; // the client's address as counted: an IPv6 one by its /64
     int remotePort = 0, localPort = 0;
 
     size_t unread() const { return buffer.size() - offset; }
+    size_t unsent() const { return outgoing.size() - outgoingSent; }
+    bool replyLeft() const { return unsent() > 0 || fileLeft > 0; }
+    // Keeps bytes of the reply to send after those kept already.
+    void keep(const char* data, size_t size) {
+        if (outgoingSent > 0 && outgoingSent == outgoing.size()) {
+            outgoing.clear();
+            outgoingSent = 0;
+        }
+        outgoing.append(data, size);
+    }
+    // Sends what the socket takes of the kept bytes: false when the connection failed.
+    bool sendKept(size_t most = SIZE_MAX) {
+        while (unsent() > 0 && most > 0) {
+            ssize_t n = ::send(fd, outgoing.data() + outgoingSent, std::min(unsent(), most), MSG_NOSIGNAL);
+            if (n > 0) {
+                outgoingSent += static_cast<size_t>(n);
+                replySent += static_cast<size_t>(n);
+                most -= std::min(most, static_cast<size_t>(n));
+                continue;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+        }
+        return true;
+    }
+    // What of the reply the client has taken: what was sent, less what still waits in the socket's
+    // queue (which may hold megabytes that no one has read).
+    size_t replyTaken() const {
+        int queued = 0;
+        if (fd < 0 || ::ioctl(fd, SIOCOUTQ, &queued) != 0 || queued < 0) return replySent;
+        return replySent - std::min(replySent, static_cast<size_t>(queued));
+    }
+    // Lets go of what is left of the reply (sent, or not to be sent).
+    void dropReply() {
+        std::string().swap(outgoing);
+        outgoingSent = 0;
+        if (file >= 0) ::close(file);
+        file = -1;
+        fileOffset = fileLeft = 0;
+        sending = false;
+    }
     void compact() {
         buffer.erase(0, offset);
         offset = 0;
@@ -284,6 +384,7 @@ public:
 
     void beginRequest() {
         served_ = 0;
+        replyBegun_ = false;
         deadline_ = Clock::now() + std::chrono::seconds(limits_.bodySeconds);
     }
 
@@ -292,9 +393,8 @@ public:
         return c_.fd >= 0 && awaitInput();
     }
 
-    bool is_writable() const override {
-        return c_.fd < 0 || waitFor(c_.fd, POLLOUT, limits_.writeSeconds * 1000);
-    }
+    // Writes wait for the client themselves, and only as its reply's pace allows.
+    bool is_writable() const override { return true; }
 
     ssize_t read(char* ptr, size_t size) override {
         if (served_ >= limits_.maxRequestBytes) return -1;
@@ -310,18 +410,50 @@ public:
         return static_cast<ssize_t>(n);
     }
 
+    // What the socket does not take at once is kept with the connection, for the watcher to send as
+    // the client reads: the worker is not held by a slow reader. Only what goes beyond the bytes a
+    // connection may keep waits for the client here, as long as it keeps the reply's least pace.
     ssize_t write(const char* ptr, size_t size) override {
         if (c_.fd < 0) {
             output_->append(ptr, size);
             return static_cast<ssize_t>(size);
         }
-        for (;;) {
-            ssize_t n = ::send(c_.fd, ptr, size, MSG_NOSIGNAL);
-            if (n >= 0) return n;
-            if (errno == EINTR) continue;
-            if ((errno != EAGAIN && errno != EWOULDBLOCK) ||
-                !waitFor(c_.fd, POLLOUT, limits_.writeSeconds * 1000))
-                return -1;
+        if (!replyBegun_) {
+            replyBegun_ = true;
+            c_.replySince = Clock::now();
+            c_.replySent = 0;
+        }
+        size_t done = 0;
+        while (done < size) {
+            if (c_.unsent() == 0) {
+                ssize_t n = ::send(c_.fd, ptr + done, size - done, MSG_NOSIGNAL);
+                if (n > 0) {
+                    done += static_cast<size_t>(n);
+                    c_.replySent += static_cast<size_t>(n);
+                    continue;
+                }
+                if (n < 0 && errno == EINTR) continue;
+                if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return -1;
+            }
+            if (c_.unsent() + (size - done) <= limits_.keptReplyBytes) {
+                c_.keep(ptr + done, size - done);
+                return static_cast<ssize_t>(size);
+            }
+            const auto until = replyDue(limits_, c_.replySince, c_.replyTaken());
+            if (!waitFor(c_.fd, POLLOUT, millisecondsUntil(until, limits_.writeSeconds)) || !c_.sendKept()) return -1;
+        }
+        return static_cast<ssize_t>(size);
+    }
+
+    // Answers without a socket (the fuzzer's): the file the reply is read from, whole.
+    void writeFile(int file, uint64_t bytes) {
+        char chunk[kFileChunk];
+        for (uint64_t at = 0; at < bytes;) {
+            ssize_t n = ::pread(file, chunk, static_cast<size_t>(std::min<uint64_t>(sizeof chunk, bytes - at)),
+                                static_cast<off_t>(at));
+            if (n <= 0) break;
+            output_->append(chunk, static_cast<size_t>(n));
+            at += static_cast<uint64_t>(n);
         }
     }
 
@@ -334,6 +466,7 @@ public:
         port = c_.localPort;
     }
     socket_t socket() const override { return c_.fd; }
+    Connection& connection() { return c_; }
 
 private:
     ssize_t refill() {
@@ -370,6 +503,7 @@ private:
     const ConnectionLimits& limits_;
     std::string* output_;
     size_t served_ = 0;
+    bool replyBegun_ = false;
     Clock::time_point deadline_ = Clock::now();
 };
 
@@ -599,6 +733,8 @@ bool ConnectionServer::makeRoom(const Connection& arriving) {
     // pace takes no other's place. Connections being answered are never closed for room.
     auto goesFirst = [](const Connection& a, const Connection& b) {
         if (a.pastPace != b.pastPace) return a.pastPace;
+        // A reply still being read is the address's last to go.
+        if (a.sending != b.sending) return b.sending;
         return a.waitingSince < b.waitingSince;
     };
     Connection* closing = nullptr;
@@ -746,7 +882,11 @@ void ConnectionServer::arrive(std::unique_ptr<Connection> connection) {
         return;
     }
     auto now = Clock::now();
-    if (!connection->draining) {
+    if (connection->sending) {
+        // Its pace is watched instead.
+        connection->waitingSince = now;
+        connection->deadline = Clock::time_point::max();
+    } else if (!connection->draining) {
         connection->waitingSince = now;
         if (connection->served > 0) connection->pastPace = false;
         connection->compact();
@@ -773,7 +913,7 @@ bool ConnectionServer::watchAgain(std::unique_ptr<Connection> connection) {
     // A body waiting for its turn is not read meanwhile: the client is held by its own window.
     if (!connection->waitingTurn) {
         epoll_event event{};
-        event.events = EPOLLIN | EPOLLRDHUP;
+        event.events = connection->sending ? EPOLLOUT : EPOLLIN | EPOLLRDHUP;
         event.data.fd = connection->fd;
         if (::epoll_ctl(epollFd_, EPOLL_CTL_ADD, connection->fd, &event) != 0) {
             closeConnection(std::move(connection));
@@ -828,40 +968,30 @@ bool ConnectionServer::turnFree(const std::string& network, bool readsBody) {
 }
 
 void ConnectionServer::giveTurns() {
-    if (waitingForTurn_ == 0) {
-        lastTurns_.clear();
-        return;
-    }
-    // The address holding the fewest workers first, and among them the one whose last turn is longest
-    // past (one that has had none yet before any): a turn that comes free goes to an address that
-    // waits for its first rather than to one of several that keep many waiting. Within an address,
-    // longest waiting first, so that its bodies take their turns in the order they came.
+    if (waitingForTurn_ == 0) return;
+    // The address holding the fewest workers first, and among them the one that has had the least of
+    // the workers lately: a turn that comes free goes to an address that waits for its first rather
+    // than to one of several that keep many waiting or have had many. Within an address, longest
+    // waiting first, so that its bodies take their turns in the order they came.
     struct Waiting {
         Connection* connection;
         size_t held;
-        uint64_t lastTurn;
+        double use;
     };
     std::vector<Waiting> waiting;
     {
         std::lock_guard lock(mutex_);
+        const auto now = Clock::now();
         for (auto& [fd, connection] : watched_) {
             if (!connection->waitingTurn) continue;
             auto share = shares_.find(connection->network);
-            auto last = lastTurns_.find(connection->network);
             waiting.push_back({connection.get(), share == shares_.end() ? 0 : share->second.requests,
-                               last == lastTurns_.end() ? 0 : last->second});
+                               workerUse_.of(connection->network, now)});
         }
-        // Only the addresses with requests handed over or waiting are remembered.
-        std::unordered_set<std::string_view> waitingNetworks;
-        for (const Waiting& entry : waiting)
-            waitingNetworks.insert(entry.connection->network);
-        std::erase_if(lastTurns_, [&](const auto& entry) {
-            return !shares_.contains(entry.first) && !waitingNetworks.contains(entry.first);
-        });
     }
     std::sort(waiting.begin(), waiting.end(), [](const Waiting& a, const Waiting& b) {
         if (a.held != b.held) return a.held < b.held;
-        if (a.lastTurn != b.lastTurn) return a.lastTurn < b.lastTurn;
+        if (a.connection->network != b.connection->network && a.use != b.use) return a.use < b.use;
         return a.connection->deadline < b.connection->deadline;
     });
     for (const Waiting& entry : waiting) {
@@ -884,7 +1014,55 @@ void ConnectionServer::refuseWatched(std::unique_ptr<Connection> connection, int
     closeAfterDraining(std::move(connection), true);
 }
 
+void ConnectionServer::sendMore(Connection& connection) {
+    int fd = connection.fd;
+    auto drop = [&] {
+        ::epoll_ctl(epollFd_, EPOLL_CTL_DEL, fd, nullptr);
+        auto owned = std::move(watched_[fd]);
+        watched_.erase(fd);
+        return owned;
+    };
+    for (size_t budget = kSendTurnBytes; connection.replyLeft();) {
+        if (connection.unsent() == 0) {
+            // The file's next chunk, read as the client has taken the last.
+            connection.outgoing.resize(static_cast<size_t>(std::min<uint64_t>(kFileChunk, connection.fileLeft)));
+            connection.outgoingSent = 0;
+            ssize_t n = ::pread(connection.file, connection.outgoing.data(), connection.outgoing.size(),
+                                static_cast<off_t>(connection.fileOffset));
+            if (n <= 0) {
+                closeConnection(drop());
+                return;
+            }
+            connection.outgoing.resize(static_cast<size_t>(n));
+            connection.fileOffset += static_cast<uint64_t>(n);
+            connection.fileLeft -= static_cast<uint64_t>(n);
+        }
+        if (budget == 0) return; // the others' turn; the socket is still writable
+        const size_t before = connection.replySent;
+        if (!connection.sendKept(budget)) {
+            closeConnection(drop());
+            return;
+        }
+        const size_t sent = connection.replySent - before;
+        budget -= std::min(budget, sent);
+        if (connection.unsent() > 0 && budget > 0) return; // the socket is full: until it drains
+    }
+    auto owned = drop();
+    const After after = owned->afterSending;
+    owned->dropReply();
+    if (after == After::Keep)
+        arrive(std::move(owned));
+    else if (after == After::Close)
+        closeConnection(std::move(owned));
+    else
+        closeAfterDraining(std::move(owned), true);
+}
+
 void ConnectionServer::readFrom(Connection& connection) {
+    if (connection.sending) {
+        sendMore(connection);
+        return;
+    }
     int fd = connection.fd;
     auto drop = [&] {
         ::epoll_ctl(epollFd_, EPOLL_CTL_DEL, fd, nullptr);
@@ -961,6 +1139,7 @@ void ConnectionServer::sweep() {
         filterPausedAddresses();
     giveTurns();
     auto behind = [&](const Connection& c) {
+        if (c.sending) return now >= replyDue(limits_, c.replySince, c.replyTaken());
         return c.gathering && now >= bodyDue(limits_, c.bodySince, c.unread() - std::min(c.unread(), c.headBytes));
     };
     std::vector<int> expired;
@@ -970,6 +1149,11 @@ void ConnectionServer::sweep() {
         auto connection = std::move(watched_[fd]);
         watched_.erase(fd);
         ::epoll_ctl(epollFd_, EPOLL_CTL_DEL, fd, nullptr);
+        if (connection->sending) {
+            // A reader too slow for its reply's pace: nothing more can be said to it.
+            closeConnection(std::move(connection));
+            continue;
+        }
         if (connection->gathering) {
             connection->gathering = 0;
             refuseWatched(std::move(connection), 408, "Request Timeout", "The request body arrived too slowly.");
@@ -995,7 +1179,6 @@ void ConnectionServer::handOver(std::unique_ptr<Connection> connection, bool rea
     spoke(*connection);
     connection->gathering = 0;
     connection->readsBody = readsBody;
-    if (waitingForTurn_ > 0) lastTurns_[connection->network] = ++turnsGiven_;
     {
         std::lock_guard lock(mutex_);
         Share& share = shares_[connection->network];
@@ -1007,6 +1190,11 @@ void ConnectionServer::handOver(std::unique_ptr<Connection> connection, bool rea
     ready_.notify_one();
 }
 
+size_t ConnectionServer::queuedRequests() {
+    std::lock_guard lock(mutex_);
+    return queue_.size();
+}
+
 void ConnectionServer::leaveTurn(Connection& connection) {
     if (!connection.waitingTurn) return;
     connection.waitingTurn = false;
@@ -1016,6 +1204,7 @@ void ConnectionServer::leaveTurn(Connection& connection) {
 void ConnectionServer::closeConnection(std::unique_ptr<Connection> connection) {
     if (!connection) return;
     leaveTurn(*connection);
+    connection->dropReply();
     if (connection->fd >= 0) {
         ::close(connection->fd);
         --open_;
@@ -1050,20 +1239,31 @@ void ConnectionServer::work() {
             std::unique_lock lock(mutex_);
             ready_.wait(lock, [this] { return !queue_.empty() || stopping_; });
             if (queue_.empty()) return;
-            // Several addresses may each hold their share of the workers (with slow replies, pictures
-            // that wait to be read): the one answered least goes first, so that a request from an
-            // address with none waits only for the next worker to come free.
-            auto answering = [this](const Connection& c) {
+            // Several addresses may each hold their share of the workers (with pictures that wait to
+            // be read, hashes that wait for a core): the one answered least goes first, so that a
+            // request from an address with none waits only for the next worker to come free; among
+            // those, the one that has had the least of the workers lately, so that a crowd of
+            // addresses that each send one request at a time does not keep a newcomer behind all of
+            // theirs; then the one that came first.
+            const auto now = Clock::now();
+            auto rank = [&](const Connection& c) {
                 auto found = shares_.find(c.network);
-                return found == shares_.end() ? size_t{0} : found->second.answering;
+                return std::pair(found == shares_.end() ? size_t{0} : found->second.answering,
+                                 workerUse_.of(c.network, now));
             };
             auto next = queue_.begin();
-            for (auto it = queue_.begin(); it != queue_.end() && answering(**next) > 0; ++it)
-                if (answering(**it) < answering(**next)) next = it;
+            auto best = rank(**next);
+            for (auto it = std::next(queue_.begin()); it != queue_.end(); ++it)
+                if (auto theirs = rank(**it); theirs < best) {
+                    next = it;
+                    best = theirs;
+                }
             connection = std::move(*next);
             queue_.erase(next);
             if (auto found = shares_.find(connection->network); found != shares_.end()) ++found->second.answering;
+            workerUse_.began(connection->network, now);
         }
+        const auto taken = Clock::now();
         if (stopping_) {
             closeConnection(std::move(connection));
             continue;
@@ -1076,6 +1276,8 @@ void ConnectionServer::work() {
         ++connection->served;
         {
             std::lock_guard lock(mutex_);
+            const auto now = Clock::now();
+            workerUse_.ended(connection->network, now - taken, now);
             if (auto found = shares_.find(connection->network); found != shares_.end()) {
                 --found->second.requests;
                 --found->second.answering;
@@ -1087,6 +1289,18 @@ void ConnectionServer::work() {
         connection->readsBody = false;
         // The address's next request may have its turn.
         if (waitingForTurn_ > 0) wake();
+        if (connection->replyLeft() && !connection->peerClosed && !stopping_) {
+            // The rest of the reply goes as the client reads it, without a worker.
+            connection->sending = true;
+            connection->afterSending = after;
+            {
+                std::lock_guard lock(mutex_);
+                returned_.push_back(std::move(connection));
+            }
+            wake();
+            continue;
+        }
+        connection->dropReply();
         if (after == After::Drain) {
             closeAfterDraining(std::move(connection), false);
             continue;
@@ -1123,7 +1337,21 @@ ConnectionServer::After ConnectionServer::serveOne(Stream& stream, bool lastRequ
         ok = false;
     }
     currentExchange = nullptr;
-    if (!ok || exchange.endsConnection()) return After::Drain;
+    Connection& connection = stream.connection();
+    if (!ok) {
+        connection.dropReply();
+        return After::Drain;
+    }
+    if (exchange.file >= 0 && exchange.fileBytes > 0) {
+        if (connection.fd < 0) {
+            stream.writeFile(exchange.file, exchange.fileBytes);
+        } else {
+            connection.file = std::exchange(exchange.file, -1);
+            connection.fileOffset = 0;
+            connection.fileLeft = exchange.fileBytes;
+        }
+    }
+    if (exchange.endsConnection()) return After::Drain;
     return closed || lastRequest ? After::Close : After::Keep;
 }
 

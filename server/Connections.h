@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -17,6 +18,7 @@
 #include <httplib.h>
 
 #include "server/Quotas.h"
+#include "server/RecentUse.h"
 
 namespace cw::server {
 
@@ -30,10 +32,19 @@ struct ConnectionLimits {
     // A kept-alive connection waiting for its next request is closed after this time.
     int idleSeconds = 5;
     // A request's body must arrive within this time of its head, and no read of it may wait longer
-    // than `readSeconds`; writes of the reply wait at most `writeSeconds`.
+    // than `readSeconds`; no write of a reply waits longer than `writeSeconds`.
     int bodySeconds = 60;
     int readSeconds = 10;
     int writeSeconds = 10;
+    // What of a reply the client has not taken yet is kept with its connection, up to this many bytes
+    // of a reply made in memory, and a file (a picture) a chunk at a time as it is read from disk; the
+    // watching thread sends it as the client reads, so that a slow reader holds no worker. A worker
+    // waits for the client only for what of a larger reply made in memory is beyond this.
+    size_t keptReplyBytes = 256 * 1024;
+    // A reply must keep to a least pace once its first byte is written: after `replyGraceSeconds`,
+    // `minReplyBytesPerSecond` on average. A client that reads more slowly has its connection closed.
+    int replyGraceSeconds = 10;
+    size_t minReplyBytesPerSecond = 1024;
     // A body must also keep to a least pace once its head is in (once it has a worker, for one that
     // waited for its turn): after `bodyGraceSeconds`, `minBodyBytesPerSecond` on average. One that
     // falls behind is answered 408 and closed.
@@ -124,6 +135,8 @@ public:
     std::string answer(std::string bytes);
 
     size_t openConnections() const { return open_; }
+    // Requests whose heads are in, waiting for a worker to come free.
+    size_t queuedRequests();
 
     const ConnectionLimits& limits() const { return limits_; }
 
@@ -176,6 +189,9 @@ private:
     enum class After { Keep, Close, Drain };
     // Answers one request whose head is in `stream`'s buffer.
     After serveOne(Stream& stream, bool lastRequest);
+    // Sends what the client can take of a reply left to the watcher; once it is sent whole, the
+    // connection goes on as its request decided.
+    void sendMore(Connection& connection);
     void wake();
     void finishRoutes();
 
@@ -201,7 +217,8 @@ private:
     std::mutex mutex_;
     std::condition_variable ready_;
     // Heads complete, waiting for a worker: a worker takes the request of the address it answers
-    // the fewest requests of, and among them the one that came first.
+    // the fewest requests of, among them of the one that has had the least of the workers lately,
+    // and then the one that came first.
     std::deque<std::unique_ptr<Connection>> queue_;
     std::vector<std::unique_ptr<Connection>> returned_; // answered, to be watched again
     // Requests handed to the workers (queued or answered), and of them those given a body still to
@@ -213,10 +230,9 @@ private:
     };
     std::unordered_map<std::string, Share> shares_;
     size_t bodiesInWork_ = 0; // requests given a body still to come, of every address
-    // Turns given, and when each address with requests handed over or waiting had its last; touched
-    // by the watcher thread only.
-    uint64_t turnsGiven_ = 0;
-    std::unordered_map<std::string, uint64_t> lastTurns_;
+    // What each address has had of the workers lately (each request counted by the time a worker
+    // spent on it), remembered for minutes whether or not it has requests now.
+    RecentUse workerUse_{std::chrono::milliseconds(100)};
     // Requests waiting for their address's turn; changed by the watcher thread only.
     std::atomic<size_t> waitingForTurn_{0};
 
@@ -238,6 +254,11 @@ void requestBodyRead();
 // Within a request's handler: reading the body failed because it came too slowly (its least pace,
 // its deadline), rather than because it ended early.
 bool requestBodyTooSlow();
+// Within a request's handler: answers with the file's bytes, read from disk as the client takes
+// them rather than read whole first, with the given `Content-Type`. False (nothing set) when the
+// file cannot be opened. A HEAD request is answered with the head alone.
+bool replyWithFile(const httplib::Request& req, httplib::Response& res, const std::filesystem::path& file,
+                   const std::string& type);
 // Within a request's handler: the byte ranges the request's `Range` header asked for, as the library
 // read them (a first byte of -1 counts from the end); none when it asked for none.
 const httplib::Ranges& requestedRanges();

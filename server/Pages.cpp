@@ -1,6 +1,7 @@
 #include "server/Pages.h"
 
 #include "server/Auth.h"
+#include "server/Connections.h"
 #include "server/Http.h"
 #include "server/Server.h"
 
@@ -114,25 +115,21 @@ void servePage(ServerState& state, const httplib::Request& req, httplib::Respons
     sendPage(res, 200, title, "<h1>" + escapeHtml(title) + "</h1>\n" + article);
 }
 
-void servePicture(const std::filesystem::path& directory, const std::string& name, httplib::Response& res) {
-    // Only a file is a picture: a directory beside them (the kept videos') opens as an empty stream.
-    std::error_code ec;
-    const bool file = std::filesystem::is_regular_file(directory / name, ec);
-    std::ifstream in(directory / name, std::ios::binary);
-    if (name.find("..") != std::string::npos || !file || !in) {
-        res.status = 404;
-        res.set_content(R"({"message":"No such picture.","status":"No such picture."})", "application/json");
-        return;
-    }
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
+void servePicture(const std::filesystem::path& directory, const std::string& name, const httplib::Request& req,
+                  httplib::Response& res) {
     std::string type = "application/octet-stream";
     if (name.ends_with(".png"))
         type = "image/png";
     else if (name.ends_with(".jpg") || name.ends_with(".jpeg"))
         type = "image/jpeg";
+    // Sent as it is read from disk: however many ask for a large picture at once, and however slowly
+    // they read it, none of it is held whole in memory.
+    if (name.find("..") != std::string::npos || !replyWithFile(req, res, directory / name, type)) {
+        res.status = 404;
+        res.set_content(R"({"message":"No such picture.","status":"No such picture."})", "application/json");
+        return;
+    }
     res.set_header("Cache-Control", "max-age=86400");
-    res.set_content(bytes.str(), type);
 }
 
 } // namespace cw::server

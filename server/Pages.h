@@ -24,7 +24,9 @@ void servePage(ServerState& state, const httplib::Request& req, httplib::Respons
 // The page of an article address that names no article (404): a web view is shown a page, never
 // the service's JSON error.
 void serveMissingPage(httplib::Response& res);
-// A stored picture by its file name (the caller has already checked the name's characters).
-void servePicture(const std::filesystem::path& directory, const std::string& name, httplib::Response& res);
+// A stored picture by its file name (the caller has already checked the name's characters), read from
+// disk as it is sent.
+void servePicture(const std::filesystem::path& directory, const std::string& name, const httplib::Request& req,
+                  httplib::Response& res);
 
 } // namespace cw::server

@@ -33,7 +33,7 @@ bool Gate::take(const std::string& claimant, std::chrono::milliseconds patience)
     if (placed) {
         --free_;
         ++claim->second.held;
-        claim->second.lastTurn = ++turnsGiven_;
+        use_.began(claimant, std::chrono::steady_clock::now());
     }
     forgetIfIdle(claim);
     // Another may be first now: this one took its place, or gave up its wait.
@@ -41,10 +41,12 @@ bool Gate::take(const std::string& claimant, std::chrono::milliseconds patience)
     return placed;
 }
 
-void Gate::give(const std::string& claimant) {
+void Gate::give(const std::string& claimant, std::chrono::steady_clock::duration held) {
     {
         std::lock_guard lock(mutex_);
         ++free_;
+        // Counted whatever became of the work: a refused one took its place all the same.
+        use_.ended(claimant, held, std::chrono::steady_clock::now());
         if (auto claim = claims_.find(claimant); claim != claims_.end()) {
             --claim->second.held;
             forgetIfIdle(claim);
@@ -65,6 +67,8 @@ size_t Gate::waiting() {
 bool Gate::first(const Waiter& waiter) const {
     // Every waiter's claimant has a claim while it waits.
     const Claim& mine = claims_.at(*waiter.claimant);
+    const auto now = std::chrono::steady_clock::now();
+    const double myUse = use_.of(*waiter.claimant, now);
     for (const Waiter& other : waiting_) {
         if (&other == &waiter) continue;
         const Claim& theirs = claims_.at(*other.claimant);
@@ -72,9 +76,12 @@ bool Gate::first(const Waiter& waiter) const {
             if (theirs.held < mine.held) return false;
             continue;
         }
-        if (theirs.lastTurn != mine.lastTurn) {
-            if (theirs.lastTurn < mine.lastTurn) return false;
-            continue;
+        if (*other.claimant != *waiter.claimant) {
+            const double theirUse = use_.of(*other.claimant, now);
+            if (theirUse != myUse) {
+                if (theirUse < myUse) return false;
+                continue;
+            }
         }
         if (other.arrival < waiter.arrival) return false;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "server/RecentUse.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -17,12 +19,15 @@ namespace cw::server {
 // memory at once. A request that finds no place within its patience is turned away (429) rather
 // than held: its worker is better spent on the requests behind it. Each turn is taken for a claimant
 // (a network address): a place that comes free goes to the waiting claimant that holds the fewest,
-// among equals to the one whose last turn is longest past (one that holds and awaits nothing has
-// none), and then to the turn that came first, so that one client's crowd keeps no other waiting
-// behind it, even at a gate of one place.
+// among equals to the one that has had the least of the places lately (its turns, each counted by
+// the time it held its place, at least `turnUnit`, fading by half each minute: see RecentUse), and
+// then to the turn that came first, so that one client's crowd keeps no other waiting behind it, even
+// at a gate of one place, nor does a crowd of clients that each hold nothing between their turns.
 class Gate {
 public:
-    explicit Gate(std::ptrdiff_t width) : free_(width) {}
+    explicit Gate(std::ptrdiff_t width,
+                  std::chrono::steady_clock::duration turnUnit = std::chrono::milliseconds(100))
+        : free_(width), use_(turnUnit) {}
     Gate(const Gate&) = delete;
     Gate& operator=(const Gate&) = delete;
 
@@ -30,9 +35,10 @@ public:
     class Turn {
     public:
         Turn(Gate& gate, std::chrono::milliseconds patience, std::string claimant = {})
-            : gate_(gate), claimant_(std::move(claimant)), held_(gate.take(claimant_, patience)) {}
+            : gate_(gate), claimant_(std::move(claimant)), held_(gate.take(claimant_, patience)),
+              since_(std::chrono::steady_clock::now()) {}
         ~Turn() {
-            if (held_) gate_.give(claimant_);
+            if (held_) gate_.give(claimant_, std::chrono::steady_clock::now() - since_);
         }
         Turn(const Turn&) = delete;
         Turn& operator=(const Turn&) = delete;
@@ -42,6 +48,7 @@ public:
         Gate& gate_;
         std::string claimant_;
         bool held_;
+        std::chrono::steady_clock::time_point since_;
     };
 
     // Turns waiting for a place at the moment.
@@ -52,14 +59,13 @@ private:
         const std::string* claimant;
         uint64_t arrival;
     };
-    // A claimant's places and turns, kept while it holds or awaits any.
+    // A claimant's places and waiting turns, kept while it holds or awaits any.
     struct Claim {
         size_t held = 0;
         size_t waiting = 0;
-        uint64_t lastTurn = 0; // 0: none since it last held and awaited nothing
     };
     bool take(const std::string& claimant, std::chrono::milliseconds patience);
-    void give(const std::string& claimant);
+    void give(const std::string& claimant, std::chrono::steady_clock::duration held);
     // Whether `waiter` is the one the next free place goes to.
     bool first(const Waiter& waiter) const;
     void forgetIfIdle(std::unordered_map<std::string, Claim>::iterator claim);
@@ -70,7 +76,8 @@ private:
     std::unordered_map<std::string, Claim> claims_;
     std::list<Waiter> waiting_;
     uint64_t arrivals_ = 0;
-    uint64_t turnsGiven_ = 0;
+    // What each claimant has had of the places lately, remembered while it holds and awaits nothing.
+    RecentUse use_;
 };
 
 // How many requests of one kind a key (a network address, an account) may make: `count` in every

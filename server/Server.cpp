@@ -294,6 +294,8 @@ void CradlewayServer::setUp() {
     limits.maxWaitingPerAddress = std::max<size_t>(1, opts.maxWaitingPerAddress);
     limits.bodyGraceSeconds = std::max(0, opts.bodyGraceSeconds);
     limits.minBodyBytesPerSecond = opts.minBodyBytesPerSecond;
+    limits.replyGraceSeconds = std::max(0, opts.replyGraceSeconds);
+    limits.minReplyBytesPerSecond = opts.minReplyBytesPerSecond;
     limits.workersPerAddress = static_cast<size_t>(
         opts.workersPerAddress > 0 ? std::min(opts.workersPerAddress, threads) : std::max(1, threads - threads / 4));
     limits.bodyWorkersPerAddress = std::min(
@@ -388,11 +390,11 @@ void CradlewayServer::setUp() {
                [](const httplib::Request&, httplib::Response& res) { serveMissingPage(res); });
     http_->Get(R"(/+images/upload/([A-Za-z0-9_][A-Za-z0-9_.\-]{0,127}))",
                [state](const httplib::Request& req, httplib::Response& res) {
-                   servePicture(state->uploadDirectory, req.matches[1].str(), res);
+                   servePicture(state->uploadDirectory, req.matches[1].str(), req, res);
                });
     http_->Get(R"(/+static-files/images/([A-Za-z0-9_][A-Za-z0-9_.@\-]{0,127}))",
                [state](const httplib::Request& req, httplib::Response& res) {
-                   servePicture(state->staticDirectory, req.matches[1].str(), res);
+                   servePicture(state->staticDirectory, req.matches[1].str(), req, res);
                });
     http_->Get(R"(/+static-files/videos/([A-Za-z0-9_\-]{1,64})\.mp4)",
                [state](const httplib::Request& req, httplib::Response& res) {
@@ -468,6 +470,11 @@ void CradlewayServer::setUp() {
         bool read = false;
         if (req.is_multipart_form_data()) {
             in.multipart = true;
+            // A picture is kept up to one byte past the largest taken, enough to refuse it as too
+            // large; what comes beyond is counted against the body and dropped.
+            const size_t pictureBytes = state->options.maxPictureBytes + 1;
+            const size_t announced =
+                req.has_header("Content-Length") ? req.get_header_value<uint64_t>("Content-Length") : limit;
             read = reader(
                 [&](const httplib::MultipartFormData& part) {
                     if (in.parts.size() >= kMaxFormParts) overLimit = true;
@@ -476,6 +483,13 @@ void CradlewayServer::setUp() {
                     httplib::MultipartFormData copy = part;
                     copy.content.clear();
                     in.parts.push_back(std::move(copy));
+                    // A picture's bytes go into one allocation of as much as it may keep, its pages
+                    // touched only as they arrive: grown by doubling as it came, it would cost up to
+                    // three times its size at once, and the allocator would keep what each doubling
+                    // left behind.
+                    const size_t room = std::min(limit, announced);
+                    if (!part.filename.empty())
+                        in.parts.back().content.reserve(std::min(pictureBytes, room - std::min(room, taken)));
                     return true;
                 },
                 [&](const char* data, size_t length) {
@@ -485,6 +499,8 @@ void CradlewayServer::setUp() {
                     // bounded by the body's limit and then by its own.
                     fieldTooLarge = part.filename.empty() && part.content.size() + length > kMaxFormFieldBytes;
                     if (fieldTooLarge) return false;
+                    if (!part.filename.empty())
+                        length = std::min(length, pictureBytes - std::min(pictureBytes, part.content.size()));
                     part.content.append(data, length);
                     return true;
                 });
@@ -528,6 +544,10 @@ std::string CradlewayServer::answerRaw(std::string bytes) {
 
 size_t CradlewayServer::openConnections() const {
     return http_->openConnections();
+}
+
+size_t CradlewayServer::queuedRequests() const {
+    return http_->queuedRequests();
 }
 
 std::string CradlewayServer::baseUrl() const {

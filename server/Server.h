@@ -43,6 +43,11 @@ struct ServerOptions {
     // `minBodyBytesPerSecond` on average since the head.
     int bodyGraceSeconds = 10;
     size_t minBodyBytesPerSecond = 1024;
+    // A reply must be read at a least pace once its first byte is sent: after `replyGraceSeconds`, at
+    // least `minReplyBytesPerSecond` on average, or its connection is closed. What the client has not
+    // read yet is sent as it reads, without a worker (a file as it is read from disk).
+    int replyGraceSeconds = 10;
+    size_t minReplyBytesPerSecond = 1024;
     // Workers one network address may hold at once (0: three quarters of `threads`), and of them
     // those waiting for its bodies to arrive (0: a quarter); its other requests wait for their turn
     // without a worker, behind other addresses'. Of all addresses together, `bodyWorkers` (0: half
@@ -218,6 +223,8 @@ public:
     std::string answerRaw(std::string bytes);
     // Connections open at the moment.
     size_t openConnections() const;
+    // Requests waiting for a worker at the moment.
+    size_t queuedRequests() const;
 
 private:
     void setUp();

@@ -1,8 +1,9 @@
 // The table of allowances behind every pace kept in memory (sign-ups, resets, usage events): what it
 // forgets as it grows, and what it counts as one client. The gate that costly work takes turns at:
-// whom a place that comes free goes to.
+// whom a place that comes free goes to, and what it remembers of each client's turns.
 
 #include "server/Quotas.h"
+#include "server/RecentUse.h"
 
 #include <gtest/gtest.h>
 
@@ -129,12 +130,52 @@ TEST(GateTurns, APlaceThatComesFreeGoesToTheClaimantHoldingFewestAheadOfACrowd) 
 TEST(GateTurns, AtAGateOfOnePlaceAClaimantWithNoRecentTurnGoesAheadOfACrowdThatCameFirst) {
     // A gate of one place (the database's writes): nobody holds any while they wait, so holding the
     // fewest tells no one apart. The crowd had the last turn, and has queued before and after another.
-    Gate gate(1);
+    // Every turn counts as one, however long a busy machine makes it last.
+    Gate gate(1, std::chrono::minutes(1));
     std::optional<Gate::Turn> held(std::in_place, gate, std::chrono::milliseconds(0), "crowd");
     // The two that had no turn go first in the order they came; then each goes whose last turn is
     // longest past, so that the other's second waits for one of the crowd's, not for all of them.
     EXPECT_EQ(servedInTurn(gate, held, {"crowd", "crowd", "crowd", "other", "third", "crowd", "other"}),
               (std::vector<std::string>{"other", "third", "crowd", "other", "crowd", "crowd", "crowd"}));
+}
+
+TEST(GateTurns, ACrowdOfClaimantsThatEachHoldNothingBetweenTheirTurnsWaitsBehindANewcomer) {
+    // As found: many addresses each sign in one request at a time. Between their turns each holds and
+    // awaits nothing; their turns are remembered all the same.
+    Gate gate(1, std::chrono::minutes(1));
+    for (const char* claimant : {"crowd-a", "crowd-b", "crowd-c"})
+        EXPECT_TRUE(Gate::Turn(gate, std::chrono::milliseconds(0), claimant));
+    std::optional<Gate::Turn> held(std::in_place, gate, std::chrono::milliseconds(0), "crowd-d");
+    EXPECT_EQ(servedInTurn(gate, held, {"crowd-a", "crowd-b", "crowd-c", "mother"}),
+              (std::vector<std::string>{"mother", "crowd-a", "crowd-b", "crowd-c"}));
+}
+
+TEST(RecentTurns, EachTurnCountsItsTimeAtLeastOnceAndFadesByHalfEachHalfLife) {
+    using namespace std::chrono_literals;
+    const auto start = RecentUse::Clock::time_point{} + 1000h;
+    RecentUse use(100ms, 60s, 3);
+    // A quick turn counts one unit; a decoding that held its place two seconds, and was refused at the
+    // end of them, counts twenty.
+    use.began("quick", start);
+    use.ended("quick", 1ms, start);
+    use.began("slow", start);
+    use.ended("slow", 2s, start + 2s);
+    EXPECT_DOUBLE_EQ(use.of("quick", start), 1.0);
+    EXPECT_NEAR(use.of("slow", start + 2s), 20.0, 0.05);
+    EXPECT_EQ(use.of("never", start), 0.0);
+    // What they had fades by half each minute, and is remembered while they hold nothing.
+    EXPECT_DOUBLE_EQ(use.of("quick", start + 60s), 0.5);
+    EXPECT_NEAR(use.of("slow", start + 122s), 5.0, 0.05);
+    // After minutes a single turn is forgotten, as new claimants come...
+    use.began("later", start + 10min);
+    EXPECT_EQ(use.size(), 2u);
+    EXPECT_EQ(use.of("quick", start + 10min), 0.0);
+    EXPECT_GT(use.of("slow", start + 10min), 0.0);
+    // ...and the table never holds more than its bound, the least recently counted going first.
+    use.began("fourth", start + 10min);
+    use.began("fifth", start + 10min);
+    EXPECT_EQ(use.size(), 3u);
+    EXPECT_EQ(use.of("slow", start + 10min), 0.0);
 }
 
 } // namespace

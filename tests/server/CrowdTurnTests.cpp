@@ -1,0 +1,117 @@
+// Many addresses, each within its share, each sending one request at a time: another address is
+// served ahead of them, and the work the server refuses them counts as work it did.
+
+#include "ServerFixture.h"
+
+#include "server/Auth.h"
+#include "server/Quotas.h"
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace cw::server::testing {
+namespace {
+
+class CrowdTurnTest : public ServerTest {
+protected:
+    // Four workers, as in every server test.
+    static constexpr int kWorkers = 4;
+
+    // A request from `from`, sent on a connection of its own and left for the test to read.
+    std::unique_ptr<RawConnection> send(const std::string& from, const std::string& request) {
+        auto c = std::make_unique<RawConnection>(server_->port(), from);
+        c->send(request);
+        return c;
+    }
+    static std::string signInRequest(const std::string& email, const std::string& password) {
+        const std::string body = json({{"email", email}, {"password", password}}).dump();
+        return "POST /m/api/signin HTTP/1.1\r\nHost: x\r\nConnection: close\r\nContent-Type: "
+               "application/json\r\nContent-Length: " +
+               std::to_string(body.size()) + "\r\n\r\n" + body;
+    }
+    static constexpr const char* kPage = "GET /m/api/tandc HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n";
+
+    static void waitUntil(const std::function<bool()>& reached) {
+        while (!reached())
+            std::this_thread::yield();
+    }
+};
+
+TEST_F(CrowdTurnTest, AQuietAddresssRequestIsAnsweredBeforeTheQueuedRequestsOfACrowdThatHadTurnsLately) {
+    // As found: a crowd of addresses, each signing in to an account of its own one request at a time.
+    // Each of eight has had a turn with the workers a moment ago, and holds nothing now.
+    insertMembers(*server_->state().pool->acquire(), "crowd", 8, hashPassword("crowd-password", true));
+    auto address = [](int i) { return "127.0.0." + std::to_string(10 + i); };
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(statusesIn(send(address(i), kPage)->readToClose(20)), std::vector<int>{200});
+
+    // Every core for a hash is busy: the first four sign-ins hold the workers while they wait for one,
+    // and the next four wait for a worker.
+    std::vector<std::unique_ptr<Gate::Turn>> hashes;
+    for (;;) {
+        auto turn = std::make_unique<Gate::Turn>(passwordHashGate(), std::chrono::milliseconds(0), "busy");
+        if (!*turn) break;
+        hashes.push_back(std::move(turn));
+    }
+    std::vector<std::unique_ptr<RawConnection>> crowd;
+    for (int i = 0; i < 8; ++i) {
+        crowd.push_back(send(address(i), signInRequest("crowd" + std::to_string(i) + "@cradleway.test", "crowd-password")));
+        if (i < kWorkers)
+            waitUntil([&] { return passwordHashesWaiting() == i + 1; });
+        else
+            waitUntil([&] { return server_->queuedRequests() == static_cast<size_t>(i + 1 - kWorkers); });
+    }
+    // Then a quiet address, which has had no turn lately, asks for a page.
+    auto quiet = send("127.0.0.3", kPage);
+    waitUntil([&] { return server_->queuedRequests() == 5; });
+
+    // The first four sign-ins give up waiting for a core (429): of the workers that come free, one
+    // answers the quiet address while the crowd's queued sign-ins wait for a core in turn.
+    EXPECT_EQ(statusesIn(quiet->readToClose(20)), std::vector<int>{200});
+    for (int i = kWorkers; i < 8; ++i)
+        EXPECT_FALSE(crowd[static_cast<size_t>(i)]->waitReadable(0)) << i;
+    hashes.clear();
+    for (auto& c : crowd)
+        EXPECT_FALSE(statusesIn(c->readToClose(20)).empty());
+}
+
+class RefusedPictureTest : public ServerTest {
+protected:
+    void adjust(ServerOptions& options) override { options.rates.signUpsByAddress = {2, 3600}; }
+
+    // A sign-up from `from` with a member picture.
+    Reply signUpWithPicture(const std::string& from, const std::string& email, const std::string& picture) {
+        httplib::MultipartFormDataItems form = {{"full_name", "New Member", "", ""},
+                                                {"email", email, "", ""},
+                                                {"relationship", "Mother", "", ""},
+                                                {"password", "new-member-pass", "", ""},
+                                                {"user_picture", picture, "me.jpg", "image/jpeg"}};
+        return multipartFrom(from, "signup", form);
+    }
+};
+
+TEST_F(RefusedPictureTest, SignUpsWhosePicturesAreReadAndRefusedCountAgainstTheirAddress) {
+    // As found: sign-ups whose pictures are read and then refused cost no allowance, so that one
+    // address keeps the server decoding for ever. A picture cut off at its end is read to there.
+    const std::string whole = jpegBytes(4000);
+    const std::string cut = whole.substr(0, whole.size() - 200);
+    for (int i = 0; i < 2; ++i) {
+        Reply refused = signUpWithPicture("127.0.0.2", "cut" + std::to_string(i) + "@cradleway.test", cut);
+        EXPECT_EQ(refused.status, 415) << refused.raw;
+    }
+    Reply paced = signUpWithPicture("127.0.0.2", "whole@cradleway.test", whole);
+    EXPECT_EQ(paced.status, 429) << paced.raw;
+    EXPECT_EQ(paced.body.value("message", "").rfind("Too many accounts were made from this network.", 0), 0u)
+        << paced.raw;
+    // Another address's sign-ups are its own; and one refused before anything is read (an address
+    // already in use) costs none.
+    EXPECT_EQ(signUpWithPicture("127.0.0.3", "demo@cradleway.test", whole).status, 409);
+    EXPECT_EQ(signUpWithPicture("127.0.0.3", "other0@cradleway.test", whole).status, 200);
+    EXPECT_EQ(signUpWithPicture("127.0.0.3", "other1@cradleway.test", whole).status, 200);
+}
+
+} // namespace
+} // namespace cw::server::testing

@@ -1,0 +1,227 @@
+// Replies that clients read slowly, and large forms: what they hold of the server's workers and memory.
+
+#include "ServerFixture.h"
+
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace cw::server::testing {
+namespace {
+
+// A client of its own socket that takes little at a time (a small receive window, as a slow phone's),
+// asks for one address and reads its reply only when told.
+class SlowReader {
+public:
+    SlowReader(int port, const std::string& from, const std::string& path)
+        : fd_(connectFrom(port, from, [](int fd) {
+              int small = 16 * 1024;
+              ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+          })) {
+        const std::string request = "GET " + path + " HTTP/1.1\r\nHost: x\r\n\r\n";
+        if (fd_ >= 0) ::send(fd_, request.data(), request.size(), MSG_NOSIGNAL);
+    }
+    ~SlowReader() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    SlowReader(const SlowReader&) = delete;
+    SlowReader& operator=(const SlowReader&) = delete;
+
+    bool waitReadable(int milliseconds) {
+        pollfd p{fd_, POLLIN, 0};
+        return ::poll(&p, 1, milliseconds) > 0;
+    }
+    // Reads up to `most` bytes of what has come, waiting up to `milliseconds` for the first; false once
+    // the server has closed the connection.
+    bool read(size_t most, int milliseconds) {
+        if (!waitReadable(milliseconds)) return true;
+        return take(most);
+    }
+    // Waits `milliseconds` for the server to end the connection, as a reader that pauses between its
+    // reads, then reads up to `most` bytes; false once the server has closed the connection.
+    bool pauseAndRead(size_t most, int milliseconds) {
+        pollfd p{fd_, POLLRDHUP, 0};
+        ::poll(&p, 1, milliseconds);
+        return take(most);
+    }
+
+private:
+    bool take(size_t most) {
+        std::string chunk(most, '\0');
+        ssize_t n = ::recv(fd_, chunk.data(), chunk.size(), 0);
+        if (n <= 0) return false;
+        received_.append(chunk, 0, static_cast<size_t>(n));
+        return true;
+    }
+
+public:
+    // Reads on, as fast as it comes, until the whole reply is in or the server closes (within a minute).
+    void readAll() {
+        for (int waited = 0; !whole() && waited < 600;)
+            if (!waitReadable(100))
+                ++waited;
+            else if (!read(256 * 1024, 0))
+                break;
+    }
+    // The reply's body once its head and every byte its Content-Length gives have come; empty before.
+    std::string body() const { return whole() ? received_.substr(headEnd()) : std::string(); }
+    size_t received() const { return received_.size(); }
+
+private:
+    size_t headEnd() const {
+        const size_t end = received_.find("\r\n\r\n");
+        return end == std::string::npos ? std::string::npos : end + 4;
+    }
+    bool whole() const {
+        const size_t end = headEnd();
+        if (end == std::string::npos) return false;
+        const size_t at = received_.find("Content-Length: ");
+        if (at == std::string::npos || at > end) return false;
+        return received_.size() - end >= std::stoull(received_.substr(at + 16, end - at - 16));
+    }
+
+    int fd_;
+    std::string received_;
+};
+
+class SlowReaderTest : public ServerTest {
+protected:
+    void adjust(ServerOptions& options) override { options.threads = 4; }
+
+    // An 8 MB picture as a member stored it (member pictures are public at their address); its path.
+    std::string storeLargePicture() {
+        picture_ = jpegBytes(8 * 1024 * 1024);
+        const std::string name = "0123456789abcdef0123456789abcdef.jpg";
+        std::ofstream(server_->state().uploadDirectory / name, std::ios::binary) << picture_;
+        return "/images/upload/" + name;
+    }
+
+    int signInFrom(const std::string& from) {
+        RawConnection c(server_->port(), from);
+        const std::string body = R"({"email":"partner@cradleway.test","password":"cradleway-demo"})";
+        c.send("POST /m/api/signin HTTP/1.1\r\nHost: x\r\nConnection: close\r\nContent-Type: "
+               "application/json\r\nContent-Length: " +
+               std::to_string(body.size()) + "\r\n\r\n" + body);
+        auto statuses = statusesIn(c.readToClose(20));
+        return statuses.empty() ? 0 : statuses.back();
+    }
+
+    std::string picture_;
+};
+
+TEST_F(SlowReaderTest, ReadersThatTakeTheirRepliesSlowlyHoldNoWorkerAndEachGetsItsWholeReply) {
+    // As found: connections from two addresses ask for a large picture and read it slowly; here
+    // twice as many as the workers, reading nothing yet.
+    const std::string path = storeLargePicture();
+    std::vector<std::unique_ptr<SlowReader>> readers;
+    for (int i = 0; i < 8; ++i)
+        readers.push_back(std::make_unique<SlowReader>(server_->port(), i % 2 ? "127.0.0.2" : "127.0.0.4", path));
+    // Another address's sign-in is answered meanwhile, and so is the readers' address's next request.
+    EXPECT_EQ(signInFrom("127.0.0.3"), 200);
+    EXPECT_EQ(signInFrom("127.0.0.2"), 200);
+    // Each reader, taking its time, gets the whole picture: no reply was cut short to free a worker.
+    for (auto& reader : readers) {
+        reader->readAll();
+        EXPECT_EQ(reader->body().size(), picture_.size());
+        EXPECT_TRUE(reader->body() == picture_);
+    }
+}
+
+class SlowReaderPaceTest : public SlowReaderTest {
+protected:
+    void adjust(ServerOptions& options) override {
+        SlowReaderTest::adjust(options);
+        options.replyGraceSeconds = 1;
+        options.minReplyBytesPerSecond = 1024 * 1024;
+    }
+};
+
+TEST_F(SlowReaderPaceTest, AReaderTooSlowForItsRepliesLeastPaceIsCutOff) {
+    const std::string path = storeLargePicture();
+    // Thirty-two kilobytes every twentieth of a second: below the megabyte a second asked here. Once
+    // the server has cut it off, the reader still gets what the sockets held, and then the end.
+    SlowReader slow(server_->port(), "127.0.0.2", path);
+    bool open = true;
+    for (int round = 0; round < 600 && open && slow.received() < picture_.size(); ++round)
+        open = slow.pauseAndRead(32 * 1024, 50);
+    EXPECT_FALSE(open);
+    EXPECT_LT(slow.received(), picture_.size());
+    // A reader that keeps the pace gets it all.
+    SlowReader steady(server_->port(), "127.0.0.2", path);
+    steady.readAll();
+    EXPECT_TRUE(steady.body() == picture_);
+}
+
+// Many workers, so that each reader's request has one at once.
+class ReaderMemoryTest : public SlowReaderTest {
+protected:
+    void adjust(ServerOptions& options) override { options.threads = 32; }
+};
+
+TEST_F(ReaderMemoryTest, APictureIsSentAsItIsReadNotReadWholeIntoMemoryFirst) {
+    const std::string path = storeLargePicture();
+    resetPeakResidentSize();
+    const int64_t before = residentMegabytes("VmRSS:");
+    std::vector<std::unique_ptr<SlowReader>> readers;
+    for (int i = 0; i < 16; ++i)
+        readers.push_back(std::make_unique<SlowReader>(server_->port(), i % 2 ? "127.0.0.2" : "127.0.0.4", path));
+    // Every reply has begun (its head is in), none is read yet.
+    for (auto& reader : readers)
+        EXPECT_TRUE(reader->waitReadable(20'000));
+    if (residentSizeIsSound()) {
+        // Sixteen pictures of 8 MB, each held whole, would take 128 MB and more.
+        EXPECT_LT(residentMegabytes("VmHWM:") - before, 48);
+    }
+    readers.front()->readAll();
+    EXPECT_TRUE(readers.front()->body() == picture_);
+}
+
+TEST_F(ReaderMemoryTest, AFormCostsLittleMoreThanItsOwnSizeAndAPictureInItNoMoreThanThePictureBound) {
+    // Eight addresses each send a sign-up form of 24 MB, all of it one picture part.
+    const std::string boundary = "----large";
+    const std::string partHead = "--" + boundary +
+                                 "\r\nContent-Disposition: form-data; name=\"user_picture\"; filename=\"a.jpg\"\r\n"
+                                 "Content-Type: image/jpeg\r\n\r\n";
+    const std::string end = "\r\n--" + boundary + "--\r\n";
+    std::string fields;
+    for (const auto& [name, value] : {std::pair{"full_name", "Large"}, {"email", "large@cradleway.test"},
+                                      {"relationship", "Mother"}, {"password", "new-member-pass"}})
+        fields += "--" + boundary + "\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n\r\n" + value + "\r\n";
+    const std::string body =
+        fields + partHead + jpegBytes(24 * 1024 * 1024 - fields.size() - partHead.size() - end.size() - 1024) + end;
+    const std::string request = "POST /m/api/signup HTTP/1.1\r\nHost: x\r\nConnection: close\r\nContent-Type: "
+                                "multipart/form-data; boundary=" +
+                                boundary + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+    resetPeakResidentSize();
+    const int64_t before = residentMegabytes("VmRSS:");
+    std::vector<std::string> replies(8);
+    std::vector<std::thread> senders;
+    for (size_t i = 0; i < replies.size(); ++i)
+        senders.emplace_back([&, i] {
+            RawConnection c(server_->port(), "127.0.0." + std::to_string(10 + i));
+            c.send(request);
+            replies[i] = c.readToClose(60);
+        });
+    for (auto& sender : senders)
+        sender.join();
+    for (const std::string& reply : replies) {
+        EXPECT_EQ(statusesIn(reply), std::vector<int>{413});
+        EXPECT_EQ(json::parse(lastBody(reply), nullptr, false).value("message", ""),
+                  "The picture \"user_picture\" is larger than 8192 KB.");
+    }
+    if (residentSizeIsSound()) {
+        // The server keeps of each at most the picture bound (8 MB); the test's own request is one
+        // more copy of 24 MB. Grown as they came, each would cost 32 MB and more.
+        EXPECT_LT(residentMegabytes("VmHWM:") - before, 24 + 8 * 12);
+    }
+}
+
+} // namespace
+} // namespace cw::server::testing
