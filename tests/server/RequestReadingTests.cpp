@@ -4,6 +4,7 @@
 
 #include "server/Http.h"
 
+#include <algorithm>
 #include <malloc.h>
 #include <thread>
 
@@ -384,26 +385,30 @@ TEST_F(RequestReadingTest, OneAddresssRefusedRequestsWriteAFewLinesAMinuteOfAFew
     }
     // Another address's refusals and everybody's answered requests are written as before.
     EXPECT_EQ(get("nothing", {}).status, 404);
-    Session mother = demoMother();
+    demoMother();
 
-    auto linesWith = [&](const std::string& needle) {
-        size_t n = 0;
-        for (const auto& line : consoleLines()) {
-            EXPECT_LE(line.size(), 310u) << line.substr(0, 80);
-            if (line.find(needle) != std::string::npos) ++n;
-        }
-        return n;
+    auto count = [](const std::vector<std::string>& lines, const std::string& needle) {
+        return static_cast<size_t>(std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
+            return line.find(needle) != std::string::npos;
+        }));
     };
-    EXPECT_EQ(linesWith("GET /m/api/pppp"), 5u);
-    EXPECT_EQ(linesWith("GET /m/api/nothing 404"), 1u);
-    EXPECT_EQ(linesWith("POST /m/api/signin/ 200"), 1u);
-    EXPECT_EQ(linesWith("more refused requests"), 0u);
+    ASSERT_TRUE(awaitConsole([&](const std::vector<std::string>& lines) {
+        return count(lines, "POST /m/api/signin/ 200") == 1 && count(lines, "GET /m/api/nothing 404") == 1;
+    }));
+    auto lines = consoleLines();
+    for (const auto& line : lines)
+        EXPECT_LE(line.size(), 310u) << line.substr(0, 80);
+    EXPECT_EQ(count(lines, "more refused requests"), 0u);
 
     // Once its minute has passed, the rest are counted in one line.
     now_ += 61;
     demoMother();
-    EXPECT_EQ(linesWith("127.0.0.7: 35 more refused requests in the minute"), 1u);
-    EXPECT_EQ(linesWith("POST /m/api/signin/ 200"), 2u);
+    EXPECT_TRUE(awaitConsole([&](const std::vector<std::string>& lines) {
+        return count(lines, "POST /m/api/signin/ 200") == 2;
+    }));
+    lines = consoleLines();
+    EXPECT_EQ(count(lines, "127.0.0.7: 35 more refused requests in the minute"), 1u);
+    EXPECT_EQ(count(lines, "GET /m/api/pppp"), 5u);
 }
 
 } // namespace

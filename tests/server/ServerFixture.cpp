@@ -30,8 +30,11 @@ void ServerTest::start() {
     options.cheapPasswordHashing = true;
     options.clock = [this] { return now_.load(); };
     options.console = [this](const std::string& line) {
-        std::lock_guard lock(consoleMutex_);
-        console_.push_back(line);
+        {
+            std::lock_guard lock(consoleMutex_);
+            console_.push_back(line);
+        }
+        consoleGrew_.notify_all();
     };
     adjust(options);
     server_ = startDemoServer(dir_, options);
@@ -175,6 +178,11 @@ std::string ServerTest::consoleCapture(const std::string& needle, const std::str
 std::vector<std::string> ServerTest::consoleLines() {
     std::lock_guard lock(consoleMutex_);
     return console_;
+}
+
+bool ServerTest::awaitConsole(const std::function<bool(const std::vector<std::string>&)>& done, int seconds) {
+    std::unique_lock lock(consoleMutex_);
+    return consoleGrew_.wait_for(lock, std::chrono::seconds(seconds), [&] { return done(console_); });
 }
 
 void ServerTest::checkInvitation(const std::string& email, const std::string& code) {

@@ -3,6 +3,7 @@
 #include "server/Server.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -71,6 +72,9 @@ protected:
     // From the last console line that holds `needle`, the word that follows `marker`.
     std::string consoleCapture(const std::string& needle, const std::string& marker);
     std::vector<std::string> consoleLines();
+    // Waits up to `seconds` for the console to satisfy `done`: the access log is written once a reply
+    // has gone, so its line may come just after the client has read the reply.
+    bool awaitConsole(const std::function<bool(const std::vector<std::string>&)>& done, int seconds = 10);
 
     // An invitation check and its success, as the invited road starts (the server's proof of the address).
     void checkInvitation(const std::string& email, const std::string& code);
@@ -88,6 +92,7 @@ protected:
     std::filesystem::path dir_;
     std::atomic<int64_t> now_{1'800'000'000};
     std::mutex consoleMutex_;
+    std::condition_variable consoleGrew_;
     std::vector<std::string> console_;
     std::unique_ptr<CradlewayServer> server_;
     std::unique_ptr<httplib::Client> client_;
