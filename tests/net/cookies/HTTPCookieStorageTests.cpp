@@ -67,8 +67,9 @@ TEST(HTTPCookieStorage, CookiesOfOneNameOutliveTheDeletionOfTheOthersAndARestart
     const auto file = directory / "Cookies.json";
     {
         HTTPCookieStorage store(file);
-        store.setCookiesFromResponse({"cw_client=a; Path=/m/api; Max-Age=3600", "cw_device=b; Path=/m/api; "
-                                                                                "Max-Age=7776000",
+        store.setCookiesFromResponse({"cw_client=a; Path=/m/api; Max-Age=3600",
+                                      "cw_device=b; Path=/m/api; "
+                                      "Max-Age=7776000",
                                       "other=c; Max-Age=60"},
                                      kServer + "/m/api/signin");
         store.deleteCookiesExcept("cw_device");
