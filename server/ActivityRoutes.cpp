@@ -4,6 +4,8 @@
 #include "server/Server.h"
 
 #include <algorithm>
+#include <map>
+#include <vector>
 
 namespace cw::server {
 
@@ -20,28 +22,60 @@ constexpr size_t kMaxEventBytes = 8 * 1024;
 // never holds the database for long.
 constexpr int64_t kForgetBatch = 1000;
 
-// Drops the oldest events beyond the days and the number kept. Ids only grow and the oldest go
-// first, so the newest id less the number kept marks the count's line, and time's line is reached
-// from the oldest end: both cost a look at either end of the table, not a scan.
+// Takes `bytes` from the running total of an owner's events (adds, when negative).
+void countEventBytes(Connection& db, const std::string& owner, int64_t bytes) {
+    db.prepare("INSERT INTO event_owners (owner, bytes) VALUES (?1, -?2) "
+               "ON CONFLICT (owner) DO UPDATE SET bytes = bytes - ?2")
+        .with(owner, bytes)
+        .run();
+    db.prepare("DELETE FROM event_owners WHERE owner = ? AND bytes <= 0").with(owner).run();
+}
+
+// Drops a batch of the events older than the days kept, from the oldest end of the index on their
+// time, and takes each from its owner's total.
 void forgetOldEvents(Connection& db, const ServerOptions& options, int64_t now) {
     const int64_t cutoff = now - options.eventDays * 24 * 3600;
-    int64_t oldest = 0, oldestAt = 0;
+    std::map<std::string, int64_t> dropped;
+    std::vector<int64_t> ids;
     {
-        auto st = db.prepare("SELECT id, received_at FROM analytics_events ORDER BY id LIMIT 1");
-        if (!st.step()) return;
-        oldest = st.integer(0);
-        oldestAt = st.integer(1);
+        auto st = db.prepare(
+            "SELECT id, owner, bytes FROM analytics_events WHERE received_at < ? ORDER BY received_at LIMIT ?");
+        st.with(cutoff, kForgetBatch);
+        while (st.step()) {
+            ids.push_back(st.integer(0));
+            dropped[st.text(1)] += st.integer(2);
+        }
     }
-    auto newest = db.prepare("SELECT MAX(id) FROM analytics_events");
-    newest.step();
-    const int64_t countLine = newest.integer(0) - options.eventsKept;
-    newest.reset();
-    if (oldestAt >= cutoff && oldest > countLine) return;
-    db.prepare(
-          "DELETE FROM analytics_events WHERE id IN (SELECT id FROM analytics_events ORDER BY id LIMIT ?3) "
-          "AND (received_at < ?1 OR id <= ?2)")
-        .with(cutoff, countLine, kForgetBatch)
-        .run();
+    for (int64_t id : ids)
+        db.prepare("DELETE FROM analytics_events WHERE id = ?").with(id).run();
+    for (const auto& [owner, bytes] : dropped)
+        countEventBytes(db, owner, bytes);
+}
+
+// Drops an owner's oldest events until what it keeps fits within its bytes: one owner's events never
+// push out another's. Each event is at most kMaxEventBytes, so one new event drops at most that much.
+void keepOwnersLatestEvents(Connection& db, const ServerOptions& options, const std::string& owner) {
+    int64_t kept = 0;
+    {
+        auto st = db.prepare("SELECT bytes FROM event_owners WHERE owner = ?");
+        st.with(owner);
+        if (st.step()) kept = st.integer(0);
+    }
+    if (kept <= options.eventBytesKept) return;
+    int64_t over = kept - options.eventBytesKept;
+    std::vector<int64_t> ids;
+    int64_t dropped = 0;
+    {
+        auto st = db.prepare("SELECT id, bytes FROM analytics_events WHERE owner = ? ORDER BY id");
+        st.with(owner);
+        while (dropped < over && st.step()) {
+            ids.push_back(st.integer(0));
+            dropped += st.integer(1);
+        }
+    }
+    for (int64_t id : ids)
+        db.prepare("DELETE FROM analytics_events WHERE id = ?").with(id).run();
+    countEventBytes(db, owner, dropped);
 }
 
 json analytics(RequestContext& ctx) {
@@ -68,17 +102,25 @@ json analytics(RequestContext& ctx) {
             client[key] = *value;
         }
     std::string clientText = client.dump(-1, ' ', false, json::error_handler_t::replace);
-    if (screen.size() + action.size() + detailsText.size() + clientText.size() > kMaxEventBytes)
-        throw HttpError(413, tooLarge);
+    const size_t bytes = screen.size() + action.size() + detailsText.size() + clientText.size();
+    if (bytes > kMaxEventBytes) throw HttpError(413, tooLarge);
+    // What an event stores is stored like anything else a member or a network sends: the accounts one
+    // address makes do not multiply what it may write to disk.
+    MemberStorage storage(ctx, ctx.memberId, bytes, 0);
+    const std::string owner =
+        ctx.memberId ? "member:" + std::to_string(*ctx.memberId) : "network:" + ctx.client();
     Transaction tx(ctx.db);
     ctx.db
         .prepare(
             "INSERT INTO analytics_events (member_id, screen_name, screen_action, event_details, client, "
-            "received_at) VALUES (?, ?, ?, ?, ?, ?)")
-        .with(ctx.memberId, screen, action, detailsText, clientText, ctx.now())
+            "received_at, owner, bytes) VALUES (?, ?, ?, ?, ?, ?, ?, ?)")
+        .with(ctx.memberId, screen, action, detailsText, clientText, ctx.now(), owner, int64_t(bytes))
         .run();
+    countEventBytes(ctx.db, owner, -static_cast<int64_t>(bytes));
     forgetOldEvents(ctx.db, ctx.state.options, ctx.now());
+    keepOwnersLatestEvents(ctx.db, ctx.state.options, owner);
     tx.commit();
+    storage.keep();
     return ok();
 }
 

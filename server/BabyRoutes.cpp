@@ -116,7 +116,7 @@ json dailyUpdate(RequestContext& ctx) {
         if (!items.is_array()) items = json::array();
         for (auto& item : items)
             if (item.is_object() && item.contains("image") && item["image"].is_string())
-                item["image"] = ctx.baseUrl() + item["image"].get<std::string>();
+                item["image"] = rootPath(item["image"].get<std::string>());
         updates.push_back({{"updated_at", dailyUpdateTime(st.integer(0))}, {"items", items}});
     }
     // The latest entries, oldest first: the screen shows the last entry of the list as the latest.
@@ -184,7 +184,7 @@ bool mayChange(const JourneyReader& reader, bool familys, std::optional<int64_t>
 
 // "editable" says whether the reader may change the milestone: the screen offers its edit and delete
 // only then, and the server refuses them otherwise.
-json journeyItem(Connection& db, int64_t itemId, const std::string& base, const JourneyReader& reader) {
+json journeyItem(Connection& db, int64_t itemId, const JourneyReader& reader) {
     auto st = db.prepare("SELECT id, label, overlay_text, date, file_name, editable, type, created_by "
                          "FROM journey_items WHERE id = ?");
     st.with(itemId);
@@ -196,11 +196,11 @@ json journeyItem(Connection& db, int64_t itemId, const std::string& base, const 
                  {"type", st.text(6)}};
     if (auto overlay = st.optionalText(2)) item["overlay_text"] = *overlay;
     if (auto file = st.optionalText(4))
-        item["image"] = base + (file->starts_with("/") ? "" : "/") + *file;
+        item["image"] = rootPath(*file);
     else {
         auto picture = db.prepare("SELECT picture FROM milestone_types WHERE type = ?");
         picture.with(st.text(6));
-        if (picture.step()) item["image"] = base + staticPath(picture.text(0));
+        if (picture.step()) item["image"] = staticPath(picture.text(0));
     }
     return item;
 }
@@ -220,7 +220,7 @@ json journeyData(RequestContext& ctx) {
         int64_t week = std::max<int64_t>(0, (day - born) / 7) + 1;
         std::string name = "Week " + std::to_string(week);
         if (!weeks.contains(name)) weeks[name] = json::array();
-        weeks[name].push_back(journeyItem(ctx.db, st.integer(0), ctx.baseUrl(), reader));
+        weeks[name].push_back(journeyItem(ctx.db, st.integer(0), reader));
     }
     out["nicu_journey_data"] = weeks;
     return out;
@@ -234,7 +234,7 @@ json journeyList(RequestContext& ctx) {
     while (st.step())
         list.push_back({{"type", st.text(0)},
                         {"dropdown_text", st.text(1)},
-                        {"image", ctx.baseUrl() + staticPath(st.text(2))},
+                        {"image", staticPath(st.text(2))},
                         {"input", st.integer(3) != 0}});
     return {{"nicu_journey_list", list}};
 }
@@ -285,7 +285,7 @@ json addJourneyItem(RequestContext& ctx) {
     ctx.commit(tx);
     storage.keep();
     return {{"status", "The milestone is added."},
-            {"nicu_journey_add", journeyItem(ctx.db, itemId, ctx.baseUrl(), journeyReader(ctx, babyId))}};
+            {"nicu_journey_add", journeyItem(ctx.db, itemId, journeyReader(ctx, babyId))}};
 }
 
 // The milestone named by "id", which the member may change; its picture's path, if any.
@@ -323,7 +323,7 @@ json editJourneyItem(RequestContext& ctx) {
     ctx.commit(tx);
     storage.keep();
     if (replaced) removeUnnamedPictures(ctx.db, ctx.state.uploadDirectory, {*replaced});
-    json item = journeyItem(ctx.db, itemId, ctx.baseUrl(), journeyReader(ctx, babyId));
+    json item = journeyItem(ctx.db, itemId, journeyReader(ctx, babyId));
     if (item.contains("overlay_text")) item["content"] = item["overlay_text"];
     return {{"status", "The milestone is saved."}, {"nicu_journey_edit", item}};
 }

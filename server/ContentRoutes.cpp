@@ -62,7 +62,6 @@ json feed(RequestContext& ctx) {
             if (!access.integer(1)) throw HttpError(403, "This baby is not in your family.");
         }
     }
-    std::string base = ctx.baseUrl();
     json users = json::object();
 
     auto ids = [](Statement& st) {
@@ -99,7 +98,7 @@ json feed(RequestContext& ctx) {
     json content = contentCards(ctx.db, me, contentIds);
     std::vector<int64_t> both = postIds;
     both.insert(both.end(), updateIds.begin(), updateIds.end());
-    std::vector<json> cards = postCards(ctx.db, me, both, users, base);
+    std::vector<json> cards = postCards(ctx.db, me, both, users);
     json posts = json::array(), updates = json::array();
     for (size_t i = 0; i < cards.size(); ++i)
         (i < postIds.size() ? posts : updates).push_back(std::move(cards[i]));
@@ -358,7 +357,7 @@ json getPost(RequestContext& ctx) {
     int64_t postId = ctx.id("post_id");
     requirePost(ctx.db, me, postId);
     json users = json::object();
-    json card = postCard(ctx.db, me, postId, users, ctx.baseUrl());
+    json card = postCard(ctx.db, me, postId, users);
     return {{"data", {{"posts", json::array({card})}, {"users", users}}}};
 }
 
@@ -404,7 +403,7 @@ json createPost(RequestContext& ctx) {
     ctx.commit(tx);
     storage.keep();
     json users = json::object();
-    json card = postCard(ctx.db, me, postId, users, ctx.baseUrl());
+    json card = postCard(ctx.db, me, postId, users);
     return {{"status", "Your post is shared."}, {"data", {{"posts", json::array({card})}, {"users", users}}}};
 }
 

@@ -606,6 +606,21 @@ CREATE TABLE signin_networks (
 );
 CREATE INDEX signin_networks_signed_in_at ON signin_networks(signed_in_at);
 )sql",
+    // Usage events are kept per owner (an account, or the network that sent them without one), bounded in
+    // bytes, so that one account's events push out only its own; each owner's running total is kept
+    // beside them, so that a new event costs the same whatever the table holds.
+    R"sql(
+ALTER TABLE analytics_events ADD COLUMN owner TEXT NOT NULL DEFAULT '';
+ALTER TABLE analytics_events ADD COLUMN bytes INTEGER NOT NULL DEFAULT 0;
+UPDATE analytics_events SET
+    owner = CASE WHEN member_id IS NULL THEN 'network:' ELSE 'member:' || member_id END,
+    bytes = length(CAST(screen_name AS BLOB)) + length(CAST(screen_action AS BLOB)) +
+            length(CAST(event_details AS BLOB)) + length(CAST(COALESCE(client, '') AS BLOB));
+CREATE INDEX analytics_events_owner ON analytics_events(owner, id);
+CREATE INDEX analytics_events_received_at ON analytics_events(received_at);
+CREATE TABLE event_owners (owner TEXT PRIMARY KEY, bytes INTEGER NOT NULL) WITHOUT ROWID;
+INSERT INTO event_owners (owner, bytes) SELECT owner, SUM(bytes) FROM analytics_events GROUP BY owner;
+)sql",
     // A verification code belongs to the application that asked for it, so that another's request
     // neither replaces it nor guesses at it (codes waiting from before, for half an hour at most, must
     // be asked for again); the phones each member signed in on lately keep a count of their own of the

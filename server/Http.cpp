@@ -63,15 +63,6 @@ bool readNumber(std::string_view text, int& out) {
     return ec == std::errc() && p == text.data() + text.size();
 }
 
-bool hostLooksSafe(const std::string& host) {
-    if (host.empty() || host.size() > 255) return false;
-    for (char c : host)
-        if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == ':' || c == '[' ||
-              c == ']'))
-            return false;
-    return true;
-}
-
 } // namespace
 
 namespace {
@@ -356,12 +347,6 @@ void RequestContext::requireBabyAccess(int64_t babyId) const {
 
 std::string RequestContext::client() const {
     return networkOf(request.remote_addr);
-}
-
-std::string RequestContext::baseUrl() const {
-    std::string host = request.get_header_value("Host");
-    if (!hostLooksSafe(host)) host = request.local_addr + ":" + std::to_string(request.local_port);
-    return "http://" + host;
 }
 
 int64_t RequestContext::now() const {

@@ -109,7 +109,6 @@ public:
     std::string client() const;
 
     // The address of this server as the client reached it, without a trailing slash.
-    std::string baseUrl() const;
     int64_t now() const;
     void console(const std::string& line) const;
 

@@ -115,8 +115,11 @@ void servePage(ServerState& state, const httplib::Request& req, httplib::Respons
 }
 
 void servePicture(const std::filesystem::path& directory, const std::string& name, httplib::Response& res) {
+    // Only a file is a picture: a directory beside them (the kept videos') opens as an empty stream.
+    std::error_code ec;
+    const bool file = std::filesystem::is_regular_file(directory / name, ec);
     std::ifstream in(directory / name, std::ios::binary);
-    if (name.find("..") != std::string::npos || !in) {
+    if (name.find("..") != std::string::npos || !file || !in) {
         res.status = 404;
         res.set_content(R"({"message":"No such picture.","status":"No such picture."})", "application/json");
         return;

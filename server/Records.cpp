@@ -242,7 +242,7 @@ std::vector<json> contentCards(Connection& db, int64_t memberId, const std::vect
 }
 
 std::vector<json> postCards(Connection& db, int64_t memberId, const std::vector<int64_t>& postIds,
-                            json& users, const std::string& baseUrl) {
+                            json& users) {
     std::vector<json> cards;
     if (postIds.empty()) return cards;
     const std::string ids = idList(postIds);
@@ -272,7 +272,10 @@ std::vector<json> postCards(Connection& db, int64_t memberId, const std::vector<
                      {"created_at", cardTime(st.integer(6))},
                      {"source", st.optionalText(5).value_or("")}};
         if (auto title = st.optionalText(2)) card["title"] = *title;
-        if (auto image = st.optionalText(4)) card["image"] = baseUrl + "/" + *image;
+        // A path below the server's root, as every other picture is named: an address of the
+        // server's own making ("http://<Host>/…") would break behind a proxy that speaks HTTPS or
+        // serves the server under a path.
+        if (auto image = st.optionalText(4)) card["image"] = rootPath(*image);
         if (auto author = st.optionalInteger(1)) {
             card["user_id"] = *author;
             json brief = briefUser(*author, st.text(7), st.optionalText(8));
@@ -294,14 +297,18 @@ json contentCard(Connection& db, int64_t memberId, int64_t contentId) {
     return cards.front();
 }
 
-json postCard(Connection& db, int64_t memberId, int64_t postId, json& users, const std::string& baseUrl) {
-    auto cards = postCards(db, memberId, {postId}, users, baseUrl);
+json postCard(Connection& db, int64_t memberId, int64_t postId, json& users) {
+    auto cards = postCards(db, memberId, {postId}, users);
     if (cards.empty()) throw HttpError(404, "No post with this id was found.");
     return cards.front();
 }
 
 std::string uploadPath(const std::string& storedName) {
     return "images/upload/" + storedName;
+}
+
+std::string rootPath(const std::string& stored) {
+    return stored.starts_with("/") ? stored : "/" + stored;
 }
 
 std::string staticPath(const std::string& pictureName) {

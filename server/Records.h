@@ -36,10 +36,10 @@ json commentsOf(Connection& db, int64_t memberId, std::optional<int64_t> postId,
 // statements, so that a feed costs the same number of statements whatever its size.
 std::vector<json> contentCards(Connection& db, int64_t memberId, const std::vector<int64_t>& contentIds);
 std::vector<json> postCards(Connection& db, int64_t memberId, const std::vector<int64_t>& postIds,
-                            json& users, const std::string& baseUrl);
+                            json& users);
 // One card; 404 when the id names nothing.
 json contentCard(Connection& db, int64_t memberId, int64_t contentId);
-json postCard(Connection& db, int64_t memberId, int64_t postId, json& users, const std::string& baseUrl);
+json postCard(Connection& db, int64_t memberId, int64_t postId, json& users);
 
 // Pictures: checked to decode, stored under a fresh name that cannot be guessed (flushed to disk
 // before the rename that publishes it), and named in replies by a path below the server root. The
@@ -79,6 +79,9 @@ private:
 size_t pictureBytes(const RequestContext& ctx);
 std::string uploadPath(const std::string& storedName);  // "images/upload/<name>"
 std::string staticPath(const std::string& pictureName); // "/static-files/images/<name>"
+// A stored picture path ("images/upload/<name>", "/static-files/…") as replies name pictures in their
+// "image": a path from the server's root, which the application puts below its server's address.
+std::string rootPath(const std::string& stored);
 
 // A baby as a sign-up or a baby update describes it.
 struct BabyFields {

@@ -178,8 +178,66 @@ void TakenAllowance::keep(const char* scope) {
     std::erase_if(keys_, [scope](const RateKey& key) { return std::string_view(key.scope) == scope; });
 }
 
+namespace {
+
+// A console line holds about this much: a path or a name sent from outside is cut to fit.
+constexpr size_t kConsoleLineBytes = 300;
+// What of a request's path its access-log line shows.
+constexpr size_t kLoggedPathBytes = 200;
+
+// `text` escaped, and cut at a character's boundary to at most `bytes` with "..." when longer.
+std::string cutForConsole(const std::string& text, size_t bytes) {
+    std::string safe = escapeControls(text);
+    if (safe.size() <= bytes) return safe;
+    size_t end = bytes;
+    while (end > 0 && (static_cast<unsigned char>(safe[end]) & 0xC0) == 0x80)
+        --end;
+    safe.resize(end);
+    return safe + "...";
+}
+
+} // namespace
+
+void RefusalLog::endedMinutes(int64_t now, std::vector<std::string>& due) {
+    std::lock_guard lock(mutex_);
+    endMinutes(now, due);
+}
+
+void RefusalLog::endMinutes(int64_t now, std::vector<std::string>& due) {
+    while (!byStart_.empty() && byStart_.front().first + 60 <= now) {
+        auto [start, ended] = std::move(byStart_.front());
+        byStart_.pop_front();
+        auto found = minutes_.find(ended);
+        if (found == minutes_.end() || found->second.start != start) continue;
+        if (found->second.counted > 0)
+            due.push_back((ended.empty() ? std::string("other addresses") : ended) + ": " +
+                          std::to_string(found->second.counted) +
+                          " more refused requests in the minute, not written each");
+        minutes_.erase(found);
+    }
+}
+
+bool RefusalLog::admit(const std::string& network, int64_t now, std::vector<std::string>& due) {
+    std::lock_guard lock(mutex_);
+    endMinutes(now, due);
+    // Past the networks followed, the rest are counted together, so the log's memory is bounded too.
+    const std::string& key =
+        minutes_.count(network) || minutes_.size() < kNetworksFollowed ? network : std::string();
+    auto [minute, added] = minutes_.try_emplace(key);
+    if (added) {
+        minute->second.start = now;
+        byStart_.emplace_back(now, key);
+    }
+    if (minute->second.written < kWrittenAMinute) {
+        ++minute->second.written;
+        return true;
+    }
+    ++minute->second.counted;
+    return false;
+}
+
 void ServerState::print(const std::string& line) {
-    std::string safe = escapeControls(line);
+    std::string safe = cutForConsole(line, kConsoleLineBytes);
     std::lock_guard lock(consoleMutex);
     if (options.console)
         options.console(safe);
@@ -266,7 +324,17 @@ void CradlewayServer::setUp() {
             requestTimed = false;
             char duration[32];
             std::snprintf(duration, sizeof duration, "%.1fms", ms);
-            state->print(req.method + " " + req.path + " " + std::to_string(res.status) + " " + duration);
+            std::vector<std::string> due;
+            bool written = true;
+            if (res.status >= 400)
+                written = state->refusals.admit(networkOf(req.remote_addr), state->now(), due);
+            else
+                state->refusals.endedMinutes(state->now(), due);
+            for (const auto& line : due)
+                state->print(line);
+            if (written)
+                state->print(cutForConsole(req.method, 16) + " " + cutForConsole(req.path, kLoggedPathBytes) + " " +
+                             std::to_string(res.status) + " " + duration);
         });
     }
 

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <chrono>
 #include <functional>
@@ -13,6 +14,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -86,8 +88,10 @@ struct ServerOptions {
         Rate codesByEmail{5, 3600};
         Rate invitationsByMember{20, 3600}; // each a row and a mail
     } rates;
-    // Usage events kept: the latest this many, none older than this many days.
-    int64_t eventsKept = 1'000'000;
+    // Usage events kept: each account's latest (each network's, for events sent without a member) up to
+    // this many bytes as stored, none older than this many days. A phone sends a few hundred bytes an
+    // event and a few hundred events a day, so a member's ninety days stay well inside it.
+    int64_t eventBytesKept = 16LL * 1024 * 1024;
     int64_t eventDays = 90;
     bool accessLog = true;
     // Seconds since the epoch; replaceable so that tests can move time forward.
@@ -104,6 +108,32 @@ struct ServerOptions {
     std::chrono::milliseconds pictureWaitingTime{5000};
 };
 
+// The refused requests (a status of 400 or more) the access log writes: a few a minute from each
+// network, and the rest of that minute's counted and written as one line when the minute has ended,
+// so that one address cannot fill the console. Safe to call from any thread.
+class RefusalLog {
+public:
+    static constexpr int kWrittenAMinute = 5;
+    static constexpr size_t kNetworksFollowed = 10'000;
+    // Whether the refusal from `network` at `now` (seconds) is written on a line of its own. `due`
+    // gets the lines of the minutes that have ended with refusals counted and not written.
+    bool admit(const std::string& network, int64_t now, std::vector<std::string>& due);
+    // The lines of the minutes ended by `now`, as `admit` gives them.
+    void endedMinutes(int64_t now, std::vector<std::string>& due);
+
+private:
+    void endMinutes(int64_t now, std::vector<std::string>& due);
+
+    struct Minute {
+        int64_t start = 0;
+        int written = 0;
+        int64_t counted = 0;
+    };
+    std::mutex mutex_;
+    std::unordered_map<std::string, Minute> minutes_;
+    std::deque<std::pair<int64_t, std::string>> byStart_; // each followed network, oldest minute first
+};
+
 // Everything the request handlers share.
 struct ServerState {
     ServerOptions options;
@@ -111,6 +141,7 @@ struct ServerState {
     std::filesystem::path staticDirectory; // pictures that ship with the content
     std::unique_ptr<ConnectionPool> pool;
     std::mutex consoleMutex;
+    RefusalLog refusals;
     RateLimiter rateLimiter;
 
     // Takes one request from each key's allowance; 429 with `refusal` and the wait when one has none.
@@ -120,7 +151,7 @@ struct ServerState {
 
     int64_t now() const;
     // One line on the console; control characters in it (a name, an address, a path) are escaped, so
-    // that no input can forge a line.
+    // that no input can forge a line, and it is cut at about kConsoleLineBytes.
     void print(const std::string& line);
 };
 

@@ -2,6 +2,8 @@
 
 #include "foundation/time/DateFormatter.h"
 
+#include <algorithm>
+
 namespace {
 
 const DateFormatter& updatedAtFormatter() {
@@ -23,15 +25,17 @@ DailyUpdateItem::DailyUpdateItem(const JSON& json) {
     imageURL = URL::fromString(json["image"].stringValue());
     if (auto list = json["subitems"].array()) {
         subItems.emplace();
-        subItems->reserve(list->size());
-        for (const auto& element : *list)
-            subItems->push_back({element["title"].string(), element["value"].string()});
+        const std::size_t count = std::min(list->size(), kShownLinesLimit);
+        subItems->reserve(count);
+        for (std::size_t i = 0; i < count; ++i)
+            subItems->push_back({(*list)[i]["title"].string(), (*list)[i]["value"].string()});
     }
     if (auto list = json["data"].array()) {
         data.emplace();
-        data->reserve(list->size());
-        for (const auto& element : *list)
-            data->push_back(element.stringValue());
+        const std::size_t count = std::min(list->size(), kShownLinesLimit);
+        data->reserve(count);
+        for (std::size_t i = 0; i < count; ++i)
+            data->push_back((*list)[i].stringValue());
     }
     isUpdate = json["was_changed"].boolValue();
     info = json["info"].string();

@@ -4,6 +4,7 @@
 #include "foundation/time/Date.h"
 #include "foundation/url/URL.h"
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,8 +20,14 @@ struct DailyUpdateSubItem {
 
 // One row of an update entry.
 struct DailyUpdateItem {
+    // Its cell lays out each sub-row and each line as views of their own: a row keeps the first
+    // this many of each. The server's rows hold a handful; a list a hostile or broken server fills
+    // with thousands would otherwise cost a cell thousands of views and constraints.
+    static constexpr std::size_t kShownLinesLimit = 50;
+
     DailyUpdateItem() = default;
-    // Never fails: mistyped keys leave their fields absent.
+    // Never fails: mistyped keys leave their fields absent; sub-rows and lines past the limit are
+    // left out.
     explicit DailyUpdateItem(const JSON& json);
 
     std::optional<std::string> name;                         // "name": the row's identifier

@@ -9,11 +9,13 @@
 #include "foundation/url/URL.h"
 #include "uikit/graphics/NSAttributedString.h"
 
+#include <algorithm>
 #include <concepts>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -105,6 +107,15 @@ public:
     std::optional<std::string> cardDescription;
     std::vector<std::string> cardMedia;
     std::optional<MediaType> cardMediaType;
+    // The pictures a card lays out in its list, one view each: the first kShownPicturesLimit of
+    // `cardMedia`. A post the server stores holds four at most; a list a hostile or broken server
+    // fills with thousands would otherwise cost each a view, its constraints and a decoded picture.
+    // The rest stay in `cardMedia`, for the post's gallery, which makes a page only for the picture
+    // in view.
+    static constexpr std::size_t kShownPicturesLimit = 10;
+    std::span<const std::string> shownMedia() const {
+        return {cardMedia.data(), std::min(cardMedia.size(), kShownPicturesLimit)};
+    }
     // As the server sends it, "yyyy-MM-dd'T'HH:mm:ss.SSSZ".
     std::optional<std::string> cardTime;
     std::optional<bool> cardRead;

@@ -286,6 +286,13 @@ std::optional<URL> BaseHTTPService::imageURL(const std::string& path) {
     return resolveServerPath(encoded->starts_with("/") ? *encoded : "/" + *encoded);
 }
 
+std::optional<URL> BaseHTTPService::serverPictureURL(const std::optional<URL>& given) {
+    if (!given) return std::nullopt;
+    if (given->scheme() || given->host()) return given;
+    const std::string path = given->absoluteString();
+    return resolveServerPath(path.starts_with("/") ? path : "/" + path);
+}
+
 std::optional<URL> BaseHTTPService::resolveServerPath(const std::string& path) {
     // Joined as text, as every request's address is: a server that lives under a path of its own
     // ("https://host/nicu") keeps it, where resolving "/content/…" as a reference would drop it. A

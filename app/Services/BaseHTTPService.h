@@ -144,6 +144,11 @@ public:
     // resolved against SERVER_URL, so it stays as it is. None when the text is not UTF-8 or no address
     // can be formed.
     static std::optional<URL> imageURL(const std::string& path);
+    // A picture's address as a reply gave it: one of its own (a scheme or a host) stays as it is; a
+    // path ("/images/upload/…", "images/upload/…") is put below SERVER_URL's path as resolveServerPath
+    // does, as the server names pictures by their path from its root. None when nothing was given or
+    // no address on the server can be formed.
+    static std::optional<URL> serverPictureURL(const std::optional<URL>& given);
     // A path the server gave ("/content/education/5"), put directly after SERVER_URL as text, so that
     // a path SERVER_URL has ("https://host/nicu") is kept. Taken as written when the joined text is a
     // valid address, else the path is percent-encoded first. None when no address can be formed, and

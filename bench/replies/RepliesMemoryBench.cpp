@@ -19,6 +19,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -377,6 +378,115 @@ Case composerWithTwoLargePictures(const std::filesystem::path& directory) {
     return {nullptr, steps};
 }
 
+// The feed holds one post of `pictures` pictures (a post the server itself stores holds four at
+// most), each its own 1334 × 1334 picture; the member reads the feed and opens the post. 66 000 is
+// about as many as one reply may hold (three values a picture, 200 000 values).
+Case postOfManyPictures(int pictures) {
+    std::string post = R"({"data":{"content":[],"posts":[{"id":9001,"user_id":1,"post_text":"So many pictures today",)"
+                       R"("created_at":"2099-01-01T10:00:00.000+0000","comments_count":0,"post_medias":[)";
+    for (int i = 0; i < pictures; ++i)
+        post += std::string(i ? "," : "") + R"({"file_name":"images/upload/many-)" + std::to_string(i) +
+                R"(.png","file_type":"png"})";
+    post += R"(]}],"daily_update":[],"users":{}}})";
+    auto feed = std::make_shared<HostileReply>(HostileReply{post, "application/json", false});
+    auto png = std::make_shared<HostileReply>(
+        HostileReply{cw::test::asText(cw::test::pngOfTwoHalves(1334, 1334, 0xFFE0A0A0, 0xFFA0C0E0)), "image/png",
+                     false});
+    return {[feed, png](const std::string& method, const std::string& path) -> std::optional<HostileReply> {
+                if (method == "POST" && isFeed(path)) return *feed;
+                if (method == "GET" && path.starts_with("/images/upload/many-")) return *png;
+                return std::nullopt;
+            },
+            {"expect \"Home\"", "expect \"So many pictures today\"", "tap \"So many pictures today\"", "expect \"So many pictures today\"", "drag 187,600 187,100 1",
+             "drag 187,600 187,100 1", "wait 1"}};
+}
+
+// Each of the three growth series as long as one reply may hold (four values a point: 49 000
+// points), a point a day with its own date; the member opens the growth charts.
+Case growthChartsOfHugeSeries() {
+    auto series = [](const std::string& kind, double base) {
+        std::string body = "{\"" + kind + "\":[";
+        for (int i = 0; i < 49'000; ++i) {
+            const int day = i % 28 + 1, month = i / 28 % 12 + 1;
+            char point[160];
+            std::snprintf(point, sizeof point,
+                          R"(%s{"updated_at":"2026-%02d-%02dT22:00:00","value":%.1f,"units":"g"})", i ? "," : "",
+                          month, day, base + (i % 97) * 3.5 + i * 0.01);
+            body += point;
+        }
+        return std::make_shared<HostileReply>(HostileReply{body + "]}", "application/json", false});
+    };
+    auto weight = series("weight", 900), height = series("height", 35), head = series("head_circumference", 25);
+    return {[weight, height, head](const std::string& method, const std::string& path) -> std::optional<HostileReply> {
+                if (method != "POST") return std::nullopt;
+                if (path == "/m/api/baby/weight" || path == "/m/api/baby/weight/") return *weight;
+                if (path == "/m/api/baby/height" || path == "/m/api/baby/height/") return *height;
+                if (path == "/m/api/baby/head_circumference" || path == "/m/api/baby/head_circumference/") return *head;
+                return std::nullopt;
+            },
+            {"expect \"Home\"", "tap \"Update\"", "tap \"Growth Charts\"", "expect \"WEIGHT (G)\"", "wait 2",
+             "drag 187,600 187,100 1", "wait 2", "drag 187,600 187,100 1", "wait 2"}};
+}
+
+// A list as long as one reply may hold, of `count` copies of `item` under `head`, answering the
+// POST or GET requests at `path` (with or without a slash after it).
+Case listAt(std::string method, std::string path, std::string_view head, std::string_view item, std::size_t count,
+            std::string_view tail, std::vector<std::string> steps) {
+    return answering(std::move(method),
+                     [path](const std::string& asked) { return asked == path || asked == path + "/"; },
+                     repeated(head, item, ",", count, tail, "application/json"), std::move(steps));
+}
+
+// The first card's comments: 30 000 of them (six values each).
+Case commentsOfThousands() {
+    return listAt("GET", "/m/api/comments", R"({"data":{"comments":[)",
+                  R"({"comment_text":"So proud","created_at":"2026-12-01T10:00:00.000+0000","user":{"full_name":"Ruth Hart","id":5}})",
+                  30'000, "]}}",
+                  {"expect \"Home\"", "tap \"Write a comment\"", "expect \"So proud\"", "drag 187,500 187,100 1",
+                   "drag 187,500 187,100 1"});
+}
+
+// The first twin's care team: 60 000 carers (three values each).
+Case careTeamOfThousands() {
+    return listAt("POST", "/m/api/baby/care_givers", R"({"care_givers":[)", R"({"text":"Dr. Adeyemi","desc":"Neonatologist"})",
+                  60'000, "]}", {"expect \"Home\"", "tap \"Team\"", "expect \"Dr. Adeyemi\"", "drag 187,500 187,100 1"});
+}
+
+// The first twin's journey: one week of 15 000 milestones (twelve values each).
+Case journeyOfThousands() {
+    return listAt("POST", "/m/api/baby/nicu_journey_data", R"({"nicu_journey_data":{"Week 3":[)",
+                  R"({"id":7,"label":"First cuddle","overlay_text":"Held","date":"2026-12-01","editable":false,"image":"","title":"t","question":"q","answer":"yes","updated_at":"2026-12-01"})",
+                  15'000, R"(]},"baby":{"full_name":"Olivia Hart"}})",
+                  {"expect \"Home\"", "tap \"Journey\"", "expect \"First cuddle\"", "drag 187,500 187,100 1"});
+}
+
+// A feed of 20 000 posts, each with a picture and a comment (ten values each).
+Case feedOfThousandsOfPosts() {
+    return answering("POST", isFeed,
+                     repeated(R"({"data":{"content":[],"posts":[)",
+                              R"({"id":9002,"user_id":1,"post_text":"One of many","created_at":"2099-01-01T10:00:00.000+0000",)"
+                              R"("post_medias":[{"file_name":"images/upload/one.png","file_type":"png"}]})",
+                              ",", 20'000, R"(],"daily_update":[],"users":{}}})", "application/json"),
+                     {"expect \"Home\"", "expect \"One of many\"", "drag 187,600 187,100 1", "drag 187,600 187,100 1",
+                      "tap \"Update\"", "expect \"Daily Update\""});
+}
+
+// The first twin's daily updates: 30 000 entries (the server sends its latest 60), each a day of
+// its own, and the member opens the calendar of their days.
+Case dailyUpdatesOfThousands() {
+    std::string body = R"({"daily_update":[)";
+    for (int i = 0; i < 30'000; ++i) {
+        char entry[160];
+        std::snprintf(entry, sizeof entry, R"(%s{"updated_at":"%04d-%02d-%02dT07:00:00+0000","items":[{"title":"Weight","value":"1,523 g"}]})",
+                      i ? "," : "", 1930 + i / 336, i / 28 % 12 + 1, i % 28 + 1);
+        body += entry;
+    }
+    body += "]}";
+    return answering("POST", [](const std::string& path) { return path == "/m/api/baby/daily_update" || path == "/m/api/baby/daily_update/"; },
+                     HostileReply{body, "application/json", false},
+                     {"expect \"Home\"", "tap \"Update\"", "expect \"Weight\"", "tap #calendarButton", "expect \"Sun\""});
+}
+
 void runCase(benchmark::State& state, const std::function<Case(World&)>& make) {
     std::string error;
     World* w = world(error);
@@ -448,6 +558,31 @@ void BM_ComposerWithTwoLibraryPictures7000(benchmark::State& state) {
     runCase(state, [](World& w) { return composerWithTwoLargePictures(w.directory.path()); });
 }
 
+void BM_FeedOf20000Posts(benchmark::State& state) {
+    runCase(state, [](World&) { return feedOfThousandsOfPosts(); });
+}
+void BM_DailyUpdatesOf30000Days(benchmark::State& state) {
+    runCase(state, [](World&) { return dailyUpdatesOfThousands(); });
+}
+void BM_CommentsOf30000(benchmark::State& state) {
+    runCase(state, [](World&) { return commentsOfThousands(); });
+}
+void BM_CareTeamOf60000(benchmark::State& state) {
+    runCase(state, [](World&) { return careTeamOfThousands(); });
+}
+void BM_JourneyOf15000Milestones(benchmark::State& state) {
+    runCase(state, [](World&) { return journeyOfThousands(); });
+}
+void BM_PostOf2000Pictures(benchmark::State& state) {
+    runCase(state, [](World&) { return postOfManyPictures(2000); });
+}
+void BM_PostOf66000Pictures(benchmark::State& state) {
+    runCase(state, [](World&) { return postOfManyPictures(66'000); });
+}
+void BM_GrowthChartsOfThreeSeriesOf49000Points(benchmark::State& state) {
+    runCase(state, [](World&) { return growthChartsOfHugeSeries(); });
+}
+
 BENCHMARK(BM_FeedOfTenMillionEmptyObjects)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(BM_FeedOfFifteenMillionZeros)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(BM_ArticleOf114MBOfParagraphs)->Unit(benchmark::kSecond)->Iterations(1);
@@ -456,5 +591,13 @@ BENCHMARK(BM_FeedOfProgressiveCMYKPictures7000)->Unit(benchmark::kSecond)->Itera
 BENCHMARK(BM_ArticleOf300Pictures1334)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(BM_RecommendedNamingOneSection170000Times)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(BM_ComposerWithTwoLibraryPictures7000)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_PostOf2000Pictures)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_PostOf66000Pictures)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_GrowthChartsOfThreeSeriesOf49000Points)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_CommentsOf30000)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_DailyUpdatesOf30000Days)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_FeedOf20000Posts)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_CareTeamOf60000)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_JourneyOf15000Milestones)->Unit(benchmark::kSecond)->Iterations(1);
 
 } // namespace

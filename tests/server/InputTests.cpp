@@ -1,5 +1,7 @@
 #include "ServerFixture.h"
 
+#include <filesystem>
+
 #include "server/Http.h"
 
 #include <thread>
@@ -130,6 +132,11 @@ TEST_F(InputTest, UnknownPathsAndMethodsAnswerInJson) {
     auto escape = client_->Get("/images/upload/..%2Fcradleway.db");
     ASSERT_TRUE(escape);
     EXPECT_EQ(escape->status, 404);
+    // The kept videos' directory, once a video has been asked for, is no picture.
+    std::filesystem::create_directories(dir_ / "cradleway.db-files" / "static" / "videos");
+    auto directory = client_->Get("/static-files/images/videos");
+    ASSERT_TRUE(directory);
+    EXPECT_EQ(directory->status, 404);
 }
 
 TEST(FormFields, BracketNamesFoldIntoNestedValues) {

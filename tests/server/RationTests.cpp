@@ -18,7 +18,6 @@ namespace {
 class RationTest : public ServerTest {
 protected:
     void adjust(ServerOptions& options) override {
-        options.eventsKept = 50;
         options.rates.applicationsByAddress = {40, 3600};
     }
 
@@ -63,14 +62,60 @@ TEST_F(RationTest, UsageEventsAreBoundedInSizeAndPaceAndOnlyTheLatestAreKept) {
     EXPECT_EQ(post("analytics", event(), mother.access).status, 200);
     EXPECT_EQ(post("analytics", event()).status, 200);
 
-    // The latest events are kept (fifty here), and none past ninety days.
-    EXPECT_EQ(storedEvents(), 50);
+    // None are kept past ninety days.
     now_ += 89 * 24 * 3600;
     ASSERT_EQ(post("analytics", event("recent")).status, 200);
-    EXPECT_EQ(storedEvents(), 50);
+    const int64_t recent = storedEvents();
+    EXPECT_GT(recent, 700);
     now_ += 2 * 24 * 3600;
     ASSERT_EQ(post("analytics", event("latest")).status, 200);
     EXPECT_EQ(storedEvents(), 2);
+}
+
+// One address made accounts and sent large events from each: they pushed every member's real events
+// out once a global count was reached, and stored outside the network's allowance.
+class EventKeepingTest : public RationTest {
+protected:
+    void adjust(ServerOptions& options) override {
+        RationTest::adjust(options);
+        options.eventBytesKept = 32 * 1024;
+        options.rates.storedBytesByAddress = {160 * 1024, 3600};
+    }
+};
+
+TEST_F(EventKeepingTest, OneAccountsUsageEventsPushOutOnlyItsOwnAndCountAgainstTheNetworksStorage) {
+    Session mother = demoMother();
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(post("analytics", event("mother " + std::to_string(i)), mother.access).status, 200);
+    Session stranger = signUpStranger("stranger@cradleway.test");
+    for (int i = 0; i < 100; ++i)
+        ASSERT_EQ(post("analytics", event(std::string(1000, 'x')), stranger.access).status, 200) << i;
+
+    auto db = server_->state().pool->acquire();
+    auto bytesOf = [&](int64_t member) {
+        return db->queryInteger("SELECT COALESCE(SUM(bytes), 0) FROM analytics_events WHERE member_id = ?", member)
+            .value_or(-1);
+    };
+    EXPECT_EQ(db->queryInteger("SELECT COUNT(*) FROM analytics_events WHERE member_id = ?", mother.userId), 3);
+    EXPECT_LE(bytesOf(stranger.userId), 32 * 1024);
+    EXPECT_GT(bytesOf(stranger.userId), 28 * 1024); // its latest, not none
+    // The running total agrees with what is kept.
+    EXPECT_EQ(db->queryInteger("SELECT bytes FROM event_owners WHERE owner = 'member:' || ?", stranger.userId),
+              bytesOf(stranger.userId));
+
+    // What events store is taken from the network's hourly allowance, as pictures and posts are.
+    int stored = 0;
+    Reply refused;
+    for (int i = 0; i < 40 && refused.status != 429; ++i) {
+        refused = postFrom("127.0.0.9", "analytics", event(std::string(7 * 1024, 'y')));
+        if (refused.status == 200) ++stored;
+    }
+    EXPECT_EQ(refused.status, 429);
+    EXPECT_GE(stored, 20); // 160 KB of events of 7 KB
+    EXPECT_LE(stored, 22);
+    EXPECT_NE(refused.body["message"].get<std::string>().find("Too much was stored from this network"),
+              std::string::npos);
+    EXPECT_EQ(postFrom("127.0.0.10", "analytics", event()).status, 200); // another network's is its own
 }
 
 TEST_F(RationTest, SignUpsFromOneAddressArePacedAndOtherAddressesAreNot) {

@@ -370,3 +370,41 @@ TEST_F(RequestReadingTest, ControlCharactersCannotForgeConsoleLines) {
 
 } // namespace
 } // namespace cw::server::testing
+
+namespace cw::server::testing {
+namespace {
+
+// 17,646 requests with 8,000-character paths wrote 141.8 MB of console in ten seconds.
+TEST_F(RequestReadingTest, OneAddresssRefusedRequestsWriteAFewLinesAMinuteOfAFewHundredBytes) {
+    const std::string longPath = "/m/api/" + std::string(8000, 'p');
+    for (int i = 0; i < 40; ++i) {
+        RawConnection c(server_->port(), "127.0.0.7");
+        c.send("GET " + longPath + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+        ASSERT_EQ(statusesIn(c.readToClose()), std::vector<int>{404}) << i;
+    }
+    // Another address's refusals and everybody's answered requests are written as before.
+    EXPECT_EQ(get("nothing", {}).status, 404);
+    Session mother = demoMother();
+
+    auto linesWith = [&](const std::string& needle) {
+        size_t n = 0;
+        for (const auto& line : consoleLines()) {
+            EXPECT_LE(line.size(), 310u) << line.substr(0, 80);
+            if (line.find(needle) != std::string::npos) ++n;
+        }
+        return n;
+    };
+    EXPECT_EQ(linesWith("GET /m/api/pppp"), 5u);
+    EXPECT_EQ(linesWith("GET /m/api/nothing 404"), 1u);
+    EXPECT_EQ(linesWith("POST /m/api/signin/ 200"), 1u);
+    EXPECT_EQ(linesWith("more refused requests"), 0u);
+
+    // Once its minute has passed, the rest are counted in one line.
+    now_ += 61;
+    demoMother();
+    EXPECT_EQ(linesWith("127.0.0.7: 35 more refused requests in the minute"), 1u);
+    EXPECT_EQ(linesWith("POST /m/api/signin/ 200"), 2u);
+}
+
+} // namespace
+} // namespace cw::server::testing

@@ -91,8 +91,52 @@ TEST_F(UploadTest, MemberBabyAndJourneyPictures) {
     EXPECT_EQ(item["label"], "First smile");
     EXPECT_EQ(item["date"], "Dec 1, 2026");
     std::string url = item["image"];
-    ASSERT_EQ(url.rfind("http://", 0), 0u);
-    EXPECT_EQ(fetch(url.substr(url.find("/images/"))), picture);
+    ASSERT_EQ(url.rfind("/images/upload/", 0), 0u);
+    EXPECT_EQ(fetch(url), picture);
+}
+
+// Pictures were named "http://<Host>/…" in the feed's daily-update cards, the daily updates and the
+// journey: an address that breaks behind a proxy that speaks HTTPS or serves the server under a path.
+// Every picture is named by its path from the server's root, as the application resolves the others.
+TEST_F(UploadTest, EveryPictureAReplyNamesIsAPathFromTheServersRootWhateverHostItWasAskedAs) {
+    Session s = demoMother();
+    httplib::Headers proxied = {{"X-Access-Token", s.access}, {"Host", "cradleway.example"}};
+    auto ask = [&](const std::string& path, const json& body) {
+        auto result = client_->Post(("/m/api/" + path).c_str(), proxied, body.dump(), "application/json");
+        EXPECT_TRUE(result);
+        EXPECT_EQ(result ? result->status : 0, 200) << path;
+        return result ? json::parse(result->body) : json();
+    };
+    std::vector<std::string> images;
+    auto collect = [&](auto&& self, const json& value) -> void {
+        if (value.is_object()) {
+            for (const auto& [key, inner] : value.items()) {
+                if (key == "image" && inner.is_string()) images.push_back(inner);
+                self(self, inner);
+            }
+        } else if (value.is_array()) {
+            for (const auto& inner : value)
+                self(self, inner);
+        }
+    };
+    const json mine = {{"baby_id", 1}, {"user_id", s.userId}};
+    collect(collect, ask("content", {{"baby_ids", {1, 2}}, {"user_id", s.userId}}));
+    const size_t feed = images.size();
+    collect(collect, ask("baby/daily_update", mine));
+    const size_t updates = images.size();
+    collect(collect, ask("baby/nicu_journey_data", mine));
+    const size_t journey = images.size();
+    collect(collect, ask("baby/nicu_journey_list", mine));
+    EXPECT_GT(feed, 0u);
+    EXPECT_GT(updates, feed);
+    EXPECT_GT(journey, updates);
+    EXPECT_GT(images.size(), journey);
+    for (const auto& image : images) {
+        EXPECT_TRUE(image.starts_with("/images/upload/") || image.starts_with("/static-files/images/")) << image;
+        EXPECT_EQ(image.find("cradleway.example"), std::string::npos) << image;
+        auto served = client_->Get(image.c_str());
+        EXPECT_TRUE(served && served->status == 200) << image;
+    }
 }
 
 TEST_F(UploadTest, OversizedOrForeignUploadsAreRefused) {

@@ -69,7 +69,7 @@ std::int64_t ServerDatabase::number(const std::string& sql, const nlohmann::json
 std::map<std::string, std::int64_t> ServerDatabase::memberDataCounts() const {
     std::map<std::string, std::int64_t> counts;
     for (const auto& t : rows("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT IN "
-                              "('tokens', 'throttles', 'proofs', 'analytics_events', 'invitation_checks', "
+                              "('tokens', 'throttles', 'proofs', 'analytics_events', 'event_owners', 'invitation_checks', "
                               "'email_verifications', 'schema_version')")) {
         const std::string name = t[0];
         counts[name] = number("SELECT COUNT(*) FROM \"" + name + "\"");

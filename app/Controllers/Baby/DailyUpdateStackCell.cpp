@@ -2,6 +2,7 @@
 
 #include "Extensions/UIColor+Palette.h"
 #include "Extensions/UIView+Extensions.h"
+#include "Services/BaseHTTPService.h"
 #include "foundation/text/CaseMapping.h"
 #include "foundation/text/CharacterSet.h"
 #include "foundation/text/Utf8.h"
@@ -164,7 +165,7 @@ void DailyUpdateStackCell::configureWithDailyUpdate(const DailyUpdateItem& item)
     }
     interStackConstraint->setConstant(stackView->arrangedSubviews().empty() ? 0.0 : kStackSpacing);
     indicator->setHidden(!item.isUpdate);
-    if (auto picture = imageView()) kf(*picture).setImage(item.imageURL);
+    if (auto picture = imageView()) kf(*picture).setImage(BaseHTTPService::serverPictureURL(item.imageURL));
 }
 
 std::shared_ptr<UIStackView> DailyUpdateStackCell::makeTitleValueRow(const std::optional<std::string>& title,

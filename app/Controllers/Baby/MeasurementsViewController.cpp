@@ -1,6 +1,7 @@
 #include "Controllers/Baby/MeasurementsViewController.h"
 
 #include "Services/BabyService.h"
+#include "foundation/dispatch/DispatchQueue.h"
 #include "foundation/text/CaseMapping.h"
 #include "kits/banners/GSMessage.h"
 #include "uikit/controllers/UIScreen.h"
@@ -91,7 +92,17 @@ void MeasurementsViewController::load(long index) {
     BabyService service;
     (service.*s.request)(
         babyId,
-        [self, index, key = std::string(s.replyKey)](const JSON& reply) { self->show(index, MeasurementData::series(reply, key)); },
+        [self, index, key = std::string(s.replyKey)](const JSON& reply) {
+            // A series may hold tens of thousands of points, each with a date to read and to write:
+            // they are read off the main thread, as the feed's cards are, and only the chart is
+            // made on it.
+            DispatchQueue::global(DispatchQoS::utility).async([self, index, key, reply]() mutable {
+                auto points = MeasurementData::series(reply, key);
+                DispatchQueue::main().async([self = std::move(self), index, points = std::move(points)] {
+                    self->show(index, points);
+                });
+            });
+        },
         [key = std::string(s.replyKey), self](const RequestError& error) {
             std::cout << "Could not fetch the " << key << " measurements: " << error.what() << std::endl;
             // Said once, as the daily update says its own, however many of the series fail.

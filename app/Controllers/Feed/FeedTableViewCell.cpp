@@ -3,6 +3,7 @@
 #include "Extensions/ServerImages/UIImageView+UpdateImage.h"
 #include "Extensions/UIColor+Palette.h"
 #include "Models/DateFormatting.h"
+#include "Services/BaseHTTPService.h"
 #include "kits/images/UIImageView+AFNetworking.h"
 #include "uikit/view/NSLayoutConstraint.h"
 
@@ -325,9 +326,11 @@ void FeedTableViewCell::configure(FeedResponse& card) {
     else
         descriptionLabel->setText(card.cardDescription.value_or(""));
 
-    if (card.cardType == CardType::dailyUpdateChange && card.imageURL) {
+    const auto picture =
+        card.cardType == CardType::dailyUpdateChange ? BaseHTTPService::serverPictureURL(card.imageURL) : std::nullopt;
+    if (picture) {
         largeImageView->setHidden(false);
-        setImageWithURL(*largeImageView, *card.imageURL);
+        setImageWithURL(*largeImageView, *picture);
     } else {
         cancelImageDownloadTask(*largeImageView);
         largeImageView->setImage(nullptr);
@@ -367,7 +370,7 @@ void FeedTableViewCell::configure(FeedResponse& card) {
 void FeedTableViewCell::showPictures(const FeedResponse& card) {
     const auto kind = card.cardMediaType;
     if (kind != MediaType::png && kind != MediaType::jpeg && kind != MediaType::mp4) return;
-    for (const auto& text : card.cardMedia) {
+    for (const auto& text : card.shownMedia()) {
         auto picture = std::make_shared<CardPictureView>();
         picture->setContentMode(UIViewContentMode::scaleAspectFill);
         picture->setClipsToBounds(true);

@@ -230,7 +230,7 @@ void FeedViewController::feedLoaded(const std::vector<FeedResponse::Card>& cards
     for (const auto& card : cards)
         if (card->cardMediaType == MediaType::png || card->cardMediaType == MediaType::jpeg ||
             card->cardMediaType == MediaType::mp4)
-            pictures.insert(pictures.end(), card->cardMedia.begin(), card->cardMedia.end());
+            pictures.insert(pictures.end(), card->shownMedia().begin(), card->shownMedia().end());
     cw::prepareNamedImages(std::move(pictures));
     filterResponseData();
     tableView->reloadData();

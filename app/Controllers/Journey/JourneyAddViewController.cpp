@@ -6,6 +6,7 @@
 #include "Extensions/UIViewController+LoadingIndicator.h"
 #include "Services/AnalyticsService.h"
 #include "Services/BabyService.h"
+#include "Services/BaseHTTPService.h"
 #include "kits/banners/GSMessage.h"
 #include "kits/images/Kingfisher.h"
 #include "uikit/controllers/UIScreen.h"
@@ -164,7 +165,7 @@ void JourneyAddViewController::selectOption(const JourneyMilestoneType& option) 
     const JourneyMilestoneType kind = option;
     // A kind without a picture leaves the photo empty: the picture of another kind must not be
     // saved with this one.
-    if (auto photo = imageView.lock()) kf(*photo).setImage(kind.imageURL);
+    if (auto photo = imageView.lock()) kf(*photo).setImage(BaseHTTPService::serverPictureURL(kind.imageURL));
     if (auto field = milestoneField.lock()) field->setText(kind.dropdownText);
     setSelected(kind);
 }

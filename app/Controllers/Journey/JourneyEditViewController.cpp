@@ -5,6 +5,7 @@
 #include "Extensions/UIView+Autolayout.h"
 #include "Extensions/UIViewController+LoadingIndicator.h"
 #include "Services/BabyService.h"
+#include "Services/BaseHTTPService.h"
 #include "Views/CardView.h"
 #include "kits/banners/GSMessage.h"
 #include "kits/images/Kingfisher.h"
@@ -66,7 +67,7 @@ void JourneyEditViewController::viewDidLoad() {
         field->setText(milestone ? milestone->label : std::nullopt);
         field->setEnabled(false);
     }
-    if (auto photo = imageView.lock(); photo && milestone && milestone->imageURL) kf(*photo).setImage(milestone->imageURL);
+    if (auto photo = imageView.lock(); photo && milestone && milestone->imageURL) kf(*photo).setImage(BaseHTTPService::serverPictureURL(milestone->imageURL));
 }
 
 void JourneyEditViewController::didTapCancel() {

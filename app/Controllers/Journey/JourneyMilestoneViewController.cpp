@@ -8,6 +8,7 @@
 #include "Extensions/UIViewController+LoadingIndicator.h"
 #include "Services/AuthenticationContext.h"
 #include "Services/BabyService.h"
+#include "Services/BaseHTTPService.h"
 #include "kits/banners/GSMessage.h"
 #include "kits/images/Kingfisher.h"
 #include "uikit/controllers/UIAlertController.h"
@@ -66,7 +67,7 @@ void JourneyMilestoneViewController::viewDidLoad() {
 
 void JourneyMilestoneViewController::showMilestone() {
     if (auto picture = imageView.lock(); picture && milestone && milestone->imageURL)
-        kf(*picture).setImage(milestone->imageURL);
+        kf(*picture).setImage(BaseHTTPService::serverPictureURL(milestone->imageURL));
     if (auto text = label.lock()) text->setText(milestone ? milestone->overlayText : std::nullopt);
     if (milestone && milestone->isEditable.value_or(false)) {
         std::weak_ptr<UIViewController> weakSelf = weak_from_this();

@@ -22,6 +22,7 @@
 #include "uikit/controllers/UIWindow.h"
 #include "uikit/view/NSLayoutConstraint.h"
 
+#include <algorithm>
 #include <iostream>
 
 namespace {
@@ -240,9 +241,9 @@ void PostDetailsViewController::viewWillAppear(bool animated) {
         hiddenBarNavigation_.reset();
     }
     if (detailsData && detailsData->cardType == CardType::dailyUpdateChange) {
-        if (detailsData->imageURL) {
+        if (auto picture = BaseHTTPService::serverPictureURL(detailsData->imageURL)) {
             dailyUpdateImageView->setHidden(false);
-            setImageWithURL(*dailyUpdateImageView, *detailsData->imageURL);
+            setImageWithURL(*dailyUpdateImageView, *picture);
         } else {
             dailyUpdateImageView->setHidden(true);
         }
@@ -322,7 +323,9 @@ std::optional<std::vector<URL>> PostDetailsViewController::cardImageURLs(const F
 void PostDetailsViewController::populateImages(const FeedResponse::Card& card) {
     imageURLs = cardImageURLs(*card);
     if (!imageURLs) return;
-    for (std::size_t i = 0; i < imageURLs->size(); ++i)
+    // The column shows as many as a card does; the gallery opened from them pages through all.
+    const std::size_t shown = std::min(imageURLs->size(), FeedResponse::kShownPicturesLimit);
+    for (std::size_t i = 0; i < shown; ++i)
         imageViewStackView->addArrangedSubview(makeGalleryImageView(static_cast<int>(i), (*imageURLs)[i]));
 }
 

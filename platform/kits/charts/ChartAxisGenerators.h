@@ -66,7 +66,7 @@ private:
 };
 
 // One axis: its range, its values and labels, and the colour of its line. Axes have no titles,
-// and labels that would overlap are not moved apart.
+// and labels that would overlap are not moved apart: the axis layer shows every k-th one instead.
 struct ChartAxisModel {
     ChartAxisModel(double firstModelValue, double lastModelValue,
                    std::shared_ptr<const ChartAxisValuesGenerator> axisValuesGenerator,

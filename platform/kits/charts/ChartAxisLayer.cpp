@@ -31,6 +31,28 @@ CGFloat topmostPointOffset(const ChartAxisLabel& label) {
     return bestX;
 }
 
+// Whether two laid-out labels would draw over each other: their turned boxes overlap (labels
+// turned alike are compared in their own turned frame; others by the boxes that hold them).
+bool labelsOverlap(const ChartAxisLabel& a, const CGRect& aFrame, const ChartAxisLabel& b, const CGRect& bFrame) {
+    if (a.text().empty() || b.text().empty()) return false;
+    // Text boxes hold the line's leading above and below the letters: a point of touch is no overlap.
+    constexpr CGFloat kTouch = 1;
+    if (a.settings().rotation != b.settings().rotation) return aFrame.insetBy(kTouch, kTouch).intersects(bFrame);
+    const CGFloat angle = radians(a.settings().rotation);
+    const CGFloat c = std::cos(angle), s = std::sin(angle);
+    const CGFloat dx = bFrame.midX() - aFrame.midX(), dy = bFrame.midY() - aFrame.midY();
+    const CGFloat along = dx * c + dy * s, across = -dx * s + dy * c;
+    const CGSize sa = a.textSize(), sb = b.textSize();
+    return std::abs(along) < (sa.width + sb.width) / 2 - kTouch && std::abs(across) < (sa.height + sb.height) / 2 - kTouch;
+}
+
+bool valuesOverlap(const ChartAxisLayer::AxisValue& a, const ChartAxisLayer::AxisValue& b) {
+    for (std::size_t i = 0; i < a.labels.size(); ++i)
+        for (std::size_t j = 0; j < b.labels.size(); ++j)
+            if (labelsOverlap(a.labels[i], a.labelFrames[i], b.labels[j], b.labelFrames[j])) return true;
+    return false;
+}
+
 } // namespace
 
 ChartAxisLayer::ChartAxisLayer(ChartAxisSide side, ChartAxisModel model, const ChartSettings& settings)
@@ -119,9 +141,31 @@ void ChartAxisLayer::layout(const CGRect& inner) {
                 edge -= band + settings_.labelsSpacing;
             }
             value.labelFrames.push_back(box);
-            frame_ = frame_.unionWith(box);
         }
     }
+    keepValuesWhoseLabelsFit();
+    for (const auto& value : values_)
+        for (const CGRect& box : value.labelFrames)
+            frame_ = frame_.unionWith(box);
+}
+
+void ChartAxisLayer::keepValuesWhoseLabelsFit() {
+    // Every stride-th value from the first, with the smallest stride whose labels stand clear of
+    // their neighbours': labels that would fall over each other make a black bar, not a scale.
+    const std::size_t count = values_.size();
+    std::size_t stride = 1;
+    auto fits = [&](std::size_t k) {
+        for (std::size_t i = 0; i + k < count; i += k)
+            if (valuesOverlap(values_[i], values_[i + k])) return false;
+        return true;
+    };
+    while (stride < count && !fits(stride))
+        ++stride;
+    if (stride == 1) return;
+    std::vector<AxisValue> kept;
+    for (std::size_t i = 0; i < count; i += stride)
+        kept.push_back(std::move(values_[i]));
+    values_ = std::move(kept);
 }
 
 void ChartAxisLayer::chartInitialized(UIView& chartView) {

@@ -2,8 +2,10 @@
 
 // One axis laid out: its values with their labels, where each value and label stands, and its
 // line. Made by a coordinate space, which measures the labels first (to know how much room the
-// axis takes) and then places them around the inner frame it chose. All positions are in the
-// chart view's coordinates.
+// axis takes) and then places them around the inner frame it chose. Labels are thinned to what
+// fits: once placed, the axis keeps every k-th value from the first, with the smallest k whose
+// labels do not overlap (turned labels compared as turned), and the values left out get no label
+// and no guide line. All positions are in the chart view's coordinates.
 
 #include "kits/charts/ChartAxisGenerators.h"
 #include "kits/charts/ChartLayer.h"
@@ -35,7 +37,8 @@ public:
     // a width for the left one.
     CGFloat thickness() const { return thickness_; }
 
-    // Places the axis along the inner frame's bottom or left edge.
+    // Places the axis along the inner frame's bottom or left edge, and keeps the values whose
+    // labels fit.
     void layout(const CGRect& innerFrame);
     const CGRect& innerFrame() const { return innerFrame_; }
     // Where a scalar lies along the axis. On an axis with no length (its last value not above its
@@ -52,6 +55,8 @@ public:
     void chartViewDrawing(CGContext& context) override;
 
 private:
+    void keepValuesWhoseLabelsFit();
+
     // Widths of the columns (left axis) or heights of the rows (bottom axis) of stacked labels.
     std::vector<CGFloat> bands_;
     ChartAxisSide side_;

@@ -1,6 +1,28 @@
 #include "kits/charts/ChartPointsLayer.h"
 
+#include <algorithm>
 #include <cmath>
+
+std::vector<std::size_t> pixelColumnDecimation(const std::vector<CGPoint>& locs, CGFloat scale) {
+    std::vector<std::size_t> kept;
+    if (!(scale > 0) || !std::isfinite(scale)) scale = 1;
+    auto column = [scale](CGFloat x) { return std::isfinite(x) ? std::floor(x * scale) : 0.0; };
+    std::size_t start = 0;
+    while (start < locs.size()) {
+        const double here = column(locs[start].x);
+        std::size_t end = start + 1, top = start, bottom = start;
+        for (; end < locs.size() && column(locs[end].x) == here; ++end) {
+            if (locs[end].y < locs[top].y) top = end;
+            if (locs[end].y > locs[bottom].y) bottom = end;
+        }
+        std::size_t run[] = {start, top, bottom, end - 1};
+        std::sort(std::begin(run), std::end(run));
+        for (const std::size_t i : run)
+            if (kept.empty() || kept.back() != i) kept.push_back(i);
+        start = end;
+    }
+    return kept;
+}
 
 ChartPointsLayer::ChartPointsLayer(ChartAxisLayerPtr xAxisLayer, ChartAxisLayerPtr yAxisLayer,
                                    std::vector<ChartPoint> chartPoints, double displayDelay)

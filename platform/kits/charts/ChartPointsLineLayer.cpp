@@ -2,6 +2,7 @@
 
 #include "foundation/dispatch/Timer.h"
 #include "foundation/time/Clock.h"
+#include "uikit/controllers/UIScreen.h"
 
 #include <algorithm>
 #include <cmath>
@@ -73,16 +74,38 @@ UIBezierPath ChartLinesView::currentPath() const {
     return pathGenerator_->generatePath(shown, model_.lineWidth);
 }
 
+void ChartLinesView::strokeLine(CGContext& ctx, UIBezierPath path) const {
+    path.lineWidth = model_.lineWidth;
+    path.lineJoinStyle = model_.lineJoin;
+    path.lineCapStyle = model_.lineCap;
+    ctx.setStrokeColor(model_.lineColor);
+    ctx.stroke(path);
+}
+
 void ChartLinesView::draw(const CGRect&) {
     CGContext* ctx = UIGraphicsGetCurrentContext();
     if (!ctx || model_.lineWidth <= 0) return;
     UIBezierPath path = currentPath();
     if (path.isEmpty()) return;
-    path.lineWidth = model_.lineWidth;
-    path.lineJoinStyle = model_.lineJoin;
-    path.lineCapStyle = model_.lineCap;
-    ctx->setStrokeColor(model_.lineColor);
-    ctx->stroke(path);
+    const CGRect b = bounds();
+    const CGAffineTransform t = ctx->currentTransform();
+    const CGFloat density = std::max(std::hypot(t.a, t.b), std::hypot(t.c, t.d));
+    const int scale = static_cast<int>(std::ceil(density - 1e-6));
+    // A line drawn out stays as it is: stroked once into a picture at the screen's density, it is
+    // copied each frame after, as a series of a few thousand steep steps costs several
+    // milliseconds to stroke. A picture that would not be sharp (a zoom) strokes as it is.
+    if (strokeEnd() < 1 || scale < 1 || scale > 4 || std::abs(density - scale) > 1e-6 || b.isEmpty() ||
+        b.width() * scale > 4096 || b.height() * scale > 4096) {
+        strokeLine(*ctx, std::move(path));
+        return;
+    }
+    if (!settled_ || settledScale_ != scale || settledSize_ != b.size) {
+        settled_ = UIGraphicsImageRenderer(b.size, {static_cast<CGFloat>(scale), false})
+                       .image([&](UIGraphicsImageRendererContext& rc) { strokeLine(rc.cgContext(), path); });
+        settledScale_ = scale;
+        settledSize_ = b.size;
+    }
+    if (settled_) ctx->draw(*settled_, b);
 }
 
 void ChartLinesView::didMoveToSuperview() {
@@ -114,10 +137,13 @@ void ChartPointsLineLayer::chartInitialized(UIView& chartView) {
     lineViews_.clear();
     const double now = Clock::uptime();
     for (const auto& model : lineModels_) {
-        std::vector<CGPoint> points;
-        points.reserve(model.chartPoints.size());
+        std::vector<CGPoint> all;
+        all.reserve(model.chartPoints.size());
         for (const auto& p : model.chartPoints)
-            points.push_back(chartPointScreenLoc(p));
+            all.push_back(chartPointScreenLoc(p));
+        std::vector<CGPoint> points;
+        for (const std::size_t i : pixelColumnDecimation(all, UIScreen::main().scale()))
+            points.push_back(all[i]);
         const double delay = std::isfinite(model.animDelay) ? std::max(0.0, model.animDelay) : 0;
         auto view = std::make_shared<ChartLinesView>(CGRect{{0, 0}, chartView.bounds().size}, std::move(points), model,
                                                      pathGenerator_, now + displayDelay() + delay);

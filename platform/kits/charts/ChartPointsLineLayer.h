@@ -2,7 +2,10 @@
 
 // Lines through points: each line model is drawn by a path generator in a view of its own, which
 // draws the line out from its first point to its last over the model's animation duration, on the
-// run loop's clock (a timer redraws it while it grows). Lines are solid (no dash patterns).
+// run loop's clock (a timer redraws it while it grows). Lines are solid (no dash patterns). A line
+// goes through the points its pixels need (pixelColumnDecimation at the main screen's scale), so
+// a series of any length draws at the cost of the columns it crosses; once drawn out, the line is
+// kept as a picture at the density it was drawn at and copied from then on.
 
 #include "kits/charts/ChartPointsLayer.h"
 
@@ -45,6 +48,7 @@ public:
     ~ChartLinesView() override;
     std::string className() const override { return "ChartLinesView"; }
 
+    // The points the line goes through, decimated to the pixels.
     const std::vector<CGPoint>& points() const { return points_; }
     const ChartLineModel& lineModel() const { return model_; }
     // How much of the line's length is drawn now (0...1), by the run loop's clock.
@@ -56,11 +60,17 @@ public:
     void didMoveToSuperview() override;
 
 private:
+    void strokeLine(CGContext& context, UIBezierPath path) const;
+
     std::vector<CGPoint> points_;
     ChartLineModel model_;
     std::shared_ptr<const ChartLinesViewPathGenerator> pathGenerator_;
     double startTime_;
     std::shared_ptr<Timer> timer_;
+    // The whole line as drawn once, at a density and size.
+    std::shared_ptr<UIImage> settled_;
+    int settledScale_ = 0;
+    CGSize settledSize_;
 };
 
 class ChartPointsLineLayer : public ChartPointsLayer {

@@ -25,12 +25,17 @@ void ChartPointsViewsLayer::chartInitialized(UIView& chartView) {
     chartView.addSubview(container);
     container_ = container;
 
-    views_.clear();
     shown_ = 0;
+    made_.clear();
     const auto& points = chartPoints();
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        const ChartPointLayerModel model{points[i], i, chartPointScreenLoc(points[i])};
-        views_.push_back(viewGenerator_ ? viewGenerator_(model, *this) : nullptr);
+    views_.assign(points.size(), nullptr);
+    const std::vector<CGPoint> locs = chartPointsScreenLocs();
+    if (viewGenerator_) {
+        // Markers are points wide: centres half a pixel apart in one column of points look alike.
+        for (const std::size_t i : pixelColumnDecimation(locs, 1)) {
+            views_[i] = viewGenerator_(ChartPointLayerModel{points[i], i, locs[i]}, *this);
+            if (views_[i]) made_.push_back(views_[i]);
+        }
     }
     startTime_ = Clock::uptime() + displayDelay();
     showDueViews();
@@ -41,11 +46,11 @@ void ChartPointsViewsLayer::showDueViews() {
     auto container = container_.lock();
     if (!container) return;
     const double now = Clock::uptime();
-    while (shown_ < views_.size() && startTime_ + static_cast<double>(shown_) * delayBetweenItems_ <= now) {
-        if (const auto& view = views_[shown_]) container->addSubview(view);
+    while (shown_ < made_.size() && startTime_ + static_cast<double>(shown_) * delayBetweenItems_ <= now) {
+        container->addSubview(made_[shown_]);
         ++shown_;
     }
-    if (shown_ >= views_.size()) return;
+    if (shown_ >= made_.size()) return;
     std::weak_ptr<ChartLayer> weak = weak_from_this();
     timer_ = RunLoop::main().addTimer(startTime_ + static_cast<double>(shown_) * delayBetweenItems_, [weak] {
         if (auto layer = std::static_pointer_cast<ChartPointsViewsLayer>(weak.lock())) layer->showDueViews();

@@ -160,6 +160,16 @@ void GalleryViewController::showVisiblePages() {
     const int from = static_cast<int>(std::clamp<double>(first, 0, itemCount_ - 1));
     const int to = static_cast<int>(std::clamp<double>(last, 0, itemCount_ - 1));
     for (int i = from; i <= to; ++i) ensurePage(i);
+    // Pages two or more away from view go, their pictures with them: a gallery of thousands keeps a
+    // few pages however far the member pages through it.
+    for (auto it = pages_.begin(); it != pages_.end();) {
+        if (it->first < from - 1 || it->first > to + 1) {
+            it->second->removeFromSuperview();
+            it = pages_.erase(it);
+        } else {
+            ++it;
+        }
+    }
 }
 
 void GalleryViewController::ensurePage(int index) {

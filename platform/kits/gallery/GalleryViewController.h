@@ -4,9 +4,11 @@
 //
 // The gallery shows one page per item of its data source, side by side; a drag moves between them
 // and settles on a whole page. The number of items is read once, when the view loads; an item is
-// asked for, and its picture fetched through the item's fetch block, the first time its page comes
-// into view (a spinner turns until the picture arrives), never again. A fetch that hands back no
-// picture leaves the page black. The built-in close control ("Close", top right) dismisses the
+// asked for, and its picture fetched through the item's fetch block, when its page comes into view
+// (a spinner turns until the picture arrives). Only the pages in view and their neighbours exist:
+// a page two or more away from view goes with its picture, and is asked for again if it comes
+// back, so a gallery of any length holds a few pictures. A fetch that hands back no picture leaves
+// the page black. The built-in close control ("Close", top right) dismisses the
 // gallery and then runs `closedCompletion`.
 //
 // The data source is held weakly when given as a shared object (as a plain pointer, see
@@ -96,10 +98,13 @@ public:
     // The page shown (the start index until the view loads), and the number of pages.
     int currentIndex() const { return currentIndex_; }
     int itemCount() const { return itemCount_; }
-    // The picture a page shows (none while it is fetched, or when it was none).
+    // The picture a page shows (none while it is fetched, when it was none, or when the page is
+    // not kept).
     std::shared_ptr<UIImage> imageAt(int index) const;
-    // The items asked for so far, in the order asked.
+    // The items asked for so far, in the order asked (an item asked for again appears again), and
+    // the pages kept now.
     const std::vector<int>& fetchedIndices() const { return fetched_; }
+    std::size_t keptPageCount() const { return pages_.size(); }
     const std::shared_ptr<UIScrollView>& scrollView() const { return scrollView_; }
 
     // What the close control does.

@@ -16,6 +16,8 @@
 #include "foundation/dispatch/RunLoop.h"
 #include "foundation/text/CaseMapping.h"
 #include "foundation/time/DateFormatter.h"
+#include "tests/support/Forwarding.h"
+#include "tests/support/RecordingServer.h"
 #include "uikit/view/ViewRendering.h"
 
 #include <cmath>
@@ -109,6 +111,58 @@ TEST_F(BabyTabs, TheUpdateTabShowsEachTwinsLatestEntry) {
     EXPECT_EQ(updates->pageIndex, 1);
     EXPECT_TRUE(host->isShowing("Noah Hart"));
     EXPECT_EQ(AuthenticationContext::shared().selectedBabyId(), idOf("Noah Hart"));
+}
+
+// The daily update as a hostile server sends it: the latest entry's breathing row names thousands
+// of sub-rows and lines (the server's rows hold a handful).
+class HostileDailyUpdate : public BabyTabs {
+protected:
+    static constexpr int kLines = 2000;
+
+    void SetUp() override {
+        BabyTabs::SetUp();
+        front.setHandler([upstream = server_->baseUrl()](const RecordedRequest& request, httplib::Response& response) {
+            forwardRequest(upstream, request, response);
+            if (request.path != "/m/api/baby/daily_update" && request.path != "/m/api/baby/daily_update/") return;
+            auto reply = nlohmann::json::parse(response.body, nullptr, false);
+            if (!reply.is_object() || !reply["daily_update"].is_array() || reply["daily_update"].empty()) return;
+            for (auto& item : reply["daily_update"].back()["items"]) {
+                if (item.value("title", "") != "Breathing") continue;
+                item["subitems"] = nlohmann::json::array();
+                item["data"] = nlohmann::json::array();
+                for (int i = 0; i < kLines; ++i) {
+                    item["subitems"].push_back({{"title", "Flow " + std::to_string(i)}, {"value", "2 litres a minute"}});
+                    item["data"].push_back("Line " + std::to_string(i));
+                }
+            }
+            response.set_content(reply.dump(), "application/json");
+        });
+        prepareBundle(*environment, front.base(), "org.cradleway.baby-tests");
+    }
+    void TearDown() override {
+        front.stop();
+        BabyTabs::TearDown();
+    }
+
+    RecordingServer front;
+};
+
+TEST_F(HostileDailyUpdate, ARowOfThousandsOfLinesShowsTheFirstFiftyAndTheTabStillPages) {
+    signInAndLaunch();
+    auto page = openUpdates("Olivia Hart");
+    ASSERT_TRUE(waitFor([&] { return rowOf(*page, "Breathing") != nullptr; }));
+    const auto row = rowOf(*page, "Breathing");
+    EXPECT_TRUE(host->isShowing("Flow 0"));
+    // Fifty sub-rows with a hairline between each two, then fifty lines.
+    const auto& lines = row->stackView->arrangedSubviews();
+    ASSERT_EQ(lines.size(), 50u + 49u + 50u);
+    const auto last = std::dynamic_pointer_cast<UILabel>(lines.back());
+    ASSERT_TRUE(last);
+    EXPECT_EQ(last->text(), "Line 49");
+
+    swipe(250);
+    EXPECT_TRUE(showsSoon("Noah Hart"));
+    EXPECT_EQ(pager(1)->pageIndex, 1);
 }
 
 TEST_F(BabyTabs, TheSelectedBabyOpensANewPagerAndTheOtherTabsPageTheSameBabies) {

@@ -332,6 +332,89 @@ TEST_F(MeasurementsScreen, EveryChartDrawsItsLineBetweenItsPoints) {
     }
 }
 
+// Whether two label views draw over each other: their boxes, turned as the views are, overlap
+// (the separating-axis test on the two turned rectangles). Each box gives up half a point a side,
+// the leading above and below its letters.
+bool labelViewsOverlap(const UIView& a, const UIView& b) {
+    auto corners = [](const UIView& view) {
+        const CGAffineTransform t = view.transform();
+        const CGSize size = view.bounds().size;
+        const CGFloat w = size.width / 2 - 0.5, h = size.height / 2 - 0.5;
+        std::vector<CGPoint> points;
+        for (const CGPoint c : {CGPoint{-w, -h}, CGPoint{w, -h}, CGPoint{w, h}, CGPoint{-w, h}})
+            points.push_back({view.center().x + c.x * t.a + c.y * t.c, view.center().y + c.x * t.b + c.y * t.d});
+        return points;
+    };
+    const auto pa = corners(a), pb = corners(b);
+    for (const auto* polygon : {&pa, &pb}) {
+        for (std::size_t i = 0; i < 4; ++i) {
+            const CGPoint p = (*polygon)[i], q = (*polygon)[(i + 1) % 4];
+            const CGPoint axis{q.y - p.y, p.x - q.x};
+            auto span = [&](const std::vector<CGPoint>& points) {
+                CGFloat lo = INFINITY, hi = -INFINITY;
+                for (const CGPoint r : points) {
+                    const CGFloat d = r.x * axis.x + r.y * axis.y;
+                    lo = std::min(lo, d);
+                    hi = std::max(hi, d);
+                }
+                return std::pair{lo, hi};
+            };
+            const auto [loA, hiA] = span(pa);
+            const auto [loB, hiB] = span(pb);
+            if (hiA <= loB || hiB <= loA) return false;
+        }
+    }
+    return true;
+}
+
+// Series as long as a reply may hold (four values a point, 200 000 values): each chart's date
+// labels stand clear of each other instead of smearing into a bar, it makes views for what can be
+// seen rather than for every point, and the screen still scrolls under a finger.
+TEST_F(MeasurementsScreen, SeriesAsLongAsAReplyMayHoldKeepLegibleLabelsAndTheScreenAnswers) {
+    const auto series = [](const char* key, double base) {
+        std::string body = std::string("{\"") + key + "\":[";
+        for (int i = 0; i < 49'000; ++i) {
+            char point[120];
+            std::snprintf(point, sizeof point, R"(%s{"updated_at":"2026-%02d-%02dT22:00:00","value":%.1f,"units":"g"})",
+                          i ? "," : "", i / 28 % 12 + 1, i % 28 + 1, base + (i % 97) * 3.5);
+            body += point;
+        }
+        return Reply{200, body + "]}"};
+    };
+    server.reply("POST", "/m/api/baby/weight", series("weight", 900));
+    server.reply("POST", "/m/api/baby/height", series("height", 35));
+    server.reply("POST", "/m/api/baby/head_circumference", series("head_circumference", 25));
+    auto screen = make();
+    show(screen);
+    ASSERT_TRUE(RunLoop::main().runUntil(
+        [&] { return screen->weightChart && screen->heightChart && screen->headCircumferenceChart; }, 30));
+    host.advance(2);
+
+    for (const auto* chart : {&*screen->weightChart, &*screen->heightChart, &*screen->headCircumferenceChart}) {
+        const auto& labels = chart->xAxis->labelViews();
+        ASSERT_GE(labels.size(), 2u);
+        for (std::size_t i = 0; i < labels.size(); ++i)
+            for (std::size_t j = i + 1; j < labels.size(); ++j)
+                ASSERT_FALSE(labelViewsOverlap(*labels[i], *labels[j]))
+                    << *labels[i]->text() << " at " << labels[i]->center().x << " and " << *labels[j]->text() << " at "
+                    << labels[j]->center().x;
+        // A guide line for each label, not for every value the step gave.
+        EXPECT_EQ(chart->xAxis->axisValues().size(), labels.size());
+        // Markers: a few for each column of points the inner frame has.
+        const CGFloat columns = std::ceil(chart->chart.innerFrame().width()) + 1;
+        const auto& markers = chart->markers->viewsForChartPoints();
+        EXPECT_LE(static_cast<std::size_t>(std::count_if(markers.begin(), markers.end(), [](const auto& v) { return v != nullptr; })),
+                  static_cast<std::size_t>(4 * columns));
+        EXPECT_LE(chart->line->lineViews().at(0)->points().size(), static_cast<std::size_t>(4 * 2 * columns));
+        EXPECT_EQ(chart->line->chartPoints().size(), 49'000u);
+    }
+
+    const CGFloat before = screen->tableView()->contentOffset().y;
+    ASSERT_TRUE(host.drag({187, 500}, {187, 200}));
+    host.settle();
+    EXPECT_GT(screen->tableView()->contentOffset().y, before + 100);
+}
+
 // A series that does not come leaves its section empty, and the screen says so once, as the daily
 // update and the care team say theirs, however many series failed.
 TEST_F(MeasurementsScreen, AFailedSeriesLeavesItsSectionEmptyAndIsSaidOnce) {

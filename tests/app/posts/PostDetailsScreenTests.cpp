@@ -5,6 +5,7 @@
 #include "PostsFixture.h"
 
 #include "Controllers/Feed/FeedDataStore.h"
+#include "Controllers/Feed/FeedTableViewCell.h"
 #include "Controllers/Posts/CommentTableViewController.h"
 #include "Controllers/Posts/PostDetailsViewController.h"
 #include "Extensions/UIBarButtonItem+Badge.h"
@@ -12,6 +13,8 @@
 #include "kits/banners/GSMessage.h"
 #include "kits/gallery/GalleryViewController.h"
 #include "kits/video/XCDYouTubeVideoPlayerViewController.h"
+#include "tests/support/Forwarding.h"
+#include "tests/support/RecordingServer.h"
 #include "uikit/controllers/UIActivityViewController.h"
 #include "uikit/controllers/UIApplication.h"
 #include "uikit/controls/UIKeyboard.h"
@@ -267,6 +270,87 @@ TEST_F(PostDetailsScreen, TheDailyUpdatesLinkPlaysTheVideoAndTheBarComesBack) {
     EXPECT_FALSE(navigation()->presentedViewController());
     EXPECT_FALSE(navigation()->isNavigationBarHidden());
     EXPECT_TRUE(host->goBack());
+}
+
+// The feed as a hostile server sends it: the father's first-hold post alone, naming thousands of
+// pictures (a post the server stores holds four at most).
+class PostOfThousandsOfPictures : public PostsScreenTest {
+protected:
+    static constexpr int kPictures = 3000;
+
+    void SetUp() override {
+        PostsScreenTest::SetUp();
+        front.setHandler([upstream = demo->baseUrl()](const RecordedRequest& request, httplib::Response& response) {
+            forwardRequest(upstream, request, response);
+            if (request.method != "POST" || (request.path != "/m/api/content/" && request.path != "/m/api/content"))
+                return;
+            auto feed = nlohmann::json::parse(response.body, nullptr, false);
+            if (!feed.is_object() || !feed["data"].is_object()) return;
+            auto& data = feed["data"];
+            nlohmann::json posts = nlohmann::json::array();
+            for (auto post : data["posts"]) {
+                if (post.value("post_text", "") != kHeldNoah) continue;
+                nlohmann::json medias = nlohmann::json::array();
+                for (int i = 0; i < kPictures; ++i)
+                    medias.push_back({{"file_name", "images/upload/many-" + std::to_string(i) + ".png"}, {"file_type", "png"}});
+                post["post_medias"] = medias;
+                posts.push_back(post);
+            }
+            data["posts"] = posts;
+            data["content"] = nlohmann::json::array();
+            data["daily_update"] = nlohmann::json::array();
+            response.set_content(feed.dump(), "application/json");
+        });
+        prepareBundle(*environment, front.base(), "org.cradleway.posts-tests");
+    }
+    void TearDown() override {
+        front.stop();
+        PostsScreenTest::TearDown();
+    }
+
+    RecordingServer front;
+};
+
+TEST_F(PostOfThousandsOfPictures, TheCardAndThePostShowTheirFirstPicturesAndTheGalleryHoldsThemAll) {
+    signInAndLaunch();
+    ASSERT_TRUE(showsSoon(kHeldNoah));
+    std::shared_ptr<FeedTableViewCell> cell;
+    for (auto view = host->findByText(kHeldNoah); view && !cell; view = view->superview())
+        cell = std::dynamic_pointer_cast<FeedTableViewCell>(view);
+    ASSERT_TRUE(cell);
+    EXPECT_EQ(cell->mainImageViewStackView->arrangedSubviews().size(), FeedResponse::kShownPicturesLimit);
+    EXPECT_EQ(card(kHeldNoah)->cardMedia.size(), static_cast<std::size_t>(kPictures));
+
+    // The card opens the post under a finger.
+    ASSERT_TRUE(host->tapText(kHeldNoah));
+    ASSERT_TRUE(waitFor([&] { return std::dynamic_pointer_cast<PostDetailsViewController>(top()) != nullptr; }));
+    auto details = std::static_pointer_cast<PostDetailsViewController>(top());
+    host->settle();
+    const auto& pictures = details->imageViewStackView->arrangedSubviews();
+    ASSERT_EQ(pictures.size(), FeedResponse::kShownPicturesLimit);
+    EXPECT_EQ(details->itemCount(), kPictures);
+    std::size_t imageViews = 0;
+    std::function<void(const UIView&)> countImages = [&](const UIView& view) {
+        imageViews += dynamic_cast<const UIImageView*>(&view) != nullptr;
+        for (const auto& sub : view.subviews()) countImages(*sub);
+    };
+    countImages(*details->view());
+    EXPECT_LT(imageViews, 2 * FeedResponse::kShownPicturesLimit);
+
+    // Its first picture opens the gallery, which pages on past the pictures the column shows.
+    ASSERT_TRUE(host->tap(pictures[0]));
+    auto gallery = std::dynamic_pointer_cast<GalleryViewController>(details->presentedViewController());
+    ASSERT_TRUE(gallery);
+    EXPECT_EQ(gallery->itemCount(), kPictures);
+    for (int page = 1; page <= 2; ++page) {
+        ASSERT_TRUE(host->drag({300, 330}, {60, 330}, 8));
+        host->settle();
+    }
+    EXPECT_EQ(gallery->currentIndex(), 2);
+    ASSERT_TRUE(host->tapText("Close"));
+    EXPECT_FALSE(details->presentedViewController());
+    ASSERT_TRUE(host->goBack());
+    EXPECT_TRUE(waitFor([&] { return host->isShowing(kHeldNoah) && !std::dynamic_pointer_cast<PostDetailsViewController>(top()); }));
 }
 
 } // namespace

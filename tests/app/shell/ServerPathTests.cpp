@@ -1,6 +1,6 @@
 // A server that lives under a path of its own ("https://host/nicu"): the article pages, the related
-// items they link to, and the pictures (babies' photos, members' pictures, article cards) are asked
-// for under it, as the requests of the API are.
+// items they link to, and the pictures (babies' photos, members' pictures, article cards, the daily
+// update's picture of the baby) are asked for under it, as the requests of the API are.
 
 #include "ShellFixture.h"
 
@@ -97,11 +97,18 @@ TEST_F(ServerPathTest, PicturesAreAskedForUnderTheServersPathLikeItsRequests) {
                                     {"card_media_type", "png"},
                                     {"card_media", {"/static-files/images/article_5.png"}},
                                     {"card_time", "2026-01-05T10:00:00.000+0000"}};
+    // The server names a daily update's picture of the baby by its path from its root, as it names
+    // every other picture.
+    const nlohmann::json update = {{"id", 9},
+                                   {"title", "Olivia's update"},
+                                   {"post_text", "Olivia weighs 1,523 g"},
+                                   {"image", "/images/upload/olivia-today.png"},
+                                   {"created_at", "2026-01-05T09:00:00.000+0000"}};
     server.reply("POST", "/nicu/m/api/content/",
                  Reply{200, nlohmann::json{{"data", {{"content", {article}}, {"posts", nlohmann::json::array()},
-                                                    {"daily_update", nlohmann::json::array()}}}}.dump()});
+                                                    {"daily_update", {update}}}}}.dump()});
     const char* const pictures[] = {"/images/upload/maya.png", "/images/upload/olivia.png",
-                                    "/static-files/images/article_5.png"};
+                                    "/static-files/images/article_5.png", "/images/upload/olivia-today.png"};
     for (const char* picture : pictures)
         servePicture(std::string("/nicu") + picture, 0xFF2040C0);
     launch();

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <map>
 
 #include <cmath>
 
@@ -230,6 +231,39 @@ TEST_F(ChartKit, TheLineAndTheMarkersGrowOnTheRunLoopsClock) {
         EXPECT_EQ(marker->transform(), CGAffineTransform::identity());
         EXPECT_EQ(marker->frame().size, (CGSize{12, 12}));
     }
+}
+
+// A series far longer than the chart has pixels: the line goes through at most four points a column
+// of pixels, and every point a pixel of the full line needs (the first, the last, each column's
+// highest and lowest) is among them, so it covers what the full line covers.
+TEST_F(ChartKit, AHugeSeriesIsDrawnThroughThePointsItsPixelsNeed) {
+    std::vector<Measurement> series;
+    for (int i = 0; i < 20'000; ++i)
+        series.push_back({"Mar 1", 1000 + 400 * std::sin(i * 0.37) + (i == 12'345 ? 900 : 0)});
+    auto sample = makeGrowthChart(series, {0, 0, 343, 240}, kWeightColour);
+    const auto all = sample.line->chartPointsScreenLocs();
+    const auto& drawn = sample.line->lineViews().at(0)->points();
+    ASSERT_FALSE(drawn.empty());
+    EXPECT_EQ(drawn.front(), all.front());
+    EXPECT_EQ(drawn.back(), all.back());
+    std::map<int, std::pair<CGFloat, CGFloat>> columns; // the full line's highest and lowest per column
+    for (const CGPoint p : all) {
+        auto [it, fresh] = columns.try_emplace(static_cast<int>(std::floor(p.x * 2)), p.y, p.y);
+        it->second = {std::min(it->second.first, p.y), std::max(it->second.second, p.y)};
+    }
+    std::map<int, std::vector<CGFloat>> kept;
+    for (const CGPoint p : drawn) kept[static_cast<int>(std::floor(p.x * 2))].push_back(p.y);
+    ASSERT_EQ(kept.size(), columns.size());
+    for (const auto& [column, ys] : kept) {
+        EXPECT_LE(ys.size(), 4u) << column;
+        EXPECT_EQ(*std::min_element(ys.begin(), ys.end()), columns[column].first) << column;
+        EXPECT_EQ(*std::max_element(ys.begin(), ys.end()), columns[column].second) << column;
+    }
+    // The markers likewise, by columns of points.
+    std::size_t markers = 0;
+    for (const auto& view : sample.markers->viewsForChartPoints()) markers += view != nullptr;
+    EXPECT_LE(markers, 4 * static_cast<std::size_t>(std::ceil(sample.chart.innerFrame().width()) + 1));
+    EXPECT_EQ(sample.markers->viewsForChartPoints().size(), 20'000u);
 }
 
 TEST_F(ChartKit, ItDrawsThinAxesDottedGuidesARoundLineAndBorderedMarkers) {

@@ -114,6 +114,37 @@ TEST_F(GalleryTest, OpensAtItsIndexAndFetchesEachPageTheFirstTimeItShows) {
     EXPECT_EQ(gallery->fetchedIndices(), (std::vector<int>{1, 2, 0}));
 }
 
+// A gallery of thousands, paged through by a finger: it keeps the pages near the one shown and
+// lets the others go with their pictures; a page it let go is asked for again when it comes back.
+TEST_F(GalleryTest, PagingThroughThousandsKeepsOnlyThePagesNearTheOneShown) {
+    auto pictures = std::make_shared<Pictures>(std::vector<std::uint32_t>(5000, kGreen));
+    auto gallery = std::make_shared<GalleryViewController>(0, pictures);
+    presentImageGallery(*app->root, gallery);
+    host.settle();
+    for (int page = 1; page <= 12; ++page) {
+        swipe(300, 60);
+        pictures->answerAll();
+        host.settle();
+        ASSERT_EQ(gallery->currentIndex(), page);
+        EXPECT_LE(gallery->keptPageCount(), 3u) << "at page " << page;
+    }
+    EXPECT_EQ(gallery->imageAt(0), nullptr);
+    EXPECT_NE(gallery->imageAt(12), nullptr);
+    EXPECT_EQ(middleColour(), "#20D020FF");
+    std::size_t pageViews = 0;
+    for (const auto& view : gallery->scrollView()->subviews()) pageViews += view->className() == "GalleryPageView";
+    EXPECT_LE(pageViews, 3u);
+
+    for (int page = 11; page >= 9; --page) {
+        swipe(60, 300);
+        pictures->answerAll();
+        host.settle();
+    }
+    EXPECT_EQ(gallery->currentIndex(), 9);
+    EXPECT_EQ(pictures->asked.back(), 9) << "page 9 went and is asked for again";
+    EXPECT_EQ(middleColour(), "#20D020FF");
+}
+
 TEST_F(GalleryTest, TheCloseControlDismissesAndTellsTheCompletion) {
     auto pictures = std::make_shared<Pictures>(std::vector<std::uint32_t>{kRed});
     auto gallery = std::make_shared<GalleryViewController>(0, pictures);
