@@ -1,6 +1,7 @@
 #include "Services/AuthenticationContext.h"
 
 #include "Extensions/UIColor+Palette.h"
+#include "Services/BaseHTTPService.h"
 #include "Services/KeychainConfiguration.h"
 #include "Services/KeychainPasswordItem.h"
 #include "Services/RetryService.h"
@@ -73,7 +74,10 @@ void AuthenticationContext::logout() {
     // Ended before anything else is undone: what the steps below set off (a cancelled renewal, the
     // delegate's screens going) already finds the session over.
     ++generation_;
-    if (this == &shared()) RetryService::shared().abandon();
+    if (this == &shared()) {
+        RetryService::shared().abandon();
+        BaseHTTPService::releaseEndedRequests();
+    }
     // Nothing is sent in her name afterwards: events and reports carry no member until the next one
     // signs in.
     setUser(nullptr);
@@ -98,6 +102,16 @@ void AuthenticationContext::logout() {
     // Whoever ends the session (the side menu, a refused token refresh), the screens of the member
     // who was signed in go with it: they would show nothing but empty lists from now on.
     if (auto delegate = this->delegate().lock()) delegate->authenticationContextDidEndSession(*this);
+}
+
+std::uint64_t AuthenticationContext::beginSignIn() {
+    if (user() && oAuthToken()) {
+        logout();
+    } else {
+        ++generation_;
+        if (this == &shared()) BaseHTTPService::releaseEndedRequests();
+    }
+    return generation_.load();
 }
 
 void AuthenticationContext::loadTokens() {

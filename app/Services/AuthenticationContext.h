@@ -35,8 +35,10 @@ struct SessionTokens {
 // user defaults ("userKey", "babyKey", "token", "refreshToken", "filterSelectionKey").
 //
 // Every request belongs to the session that made it, told by the session's generation: logout ends
-// the generation, and whatever answers for an ended one (a reply, a token renewal, a replay) is
-// dropped where replies are delivered, so nothing of one member reaches the next.
+// the generation, and so does every sign-in or sign-up as it is sent (beginSignIn), so whatever
+// answers for an ended one (a reply, a token renewal, a replay, a sign-in or sign-up reply that an
+// earlier sign-in overtook) is dropped where replies are delivered, and nothing of one member
+// reaches the next.
 //
 // Main thread only: every operation reads or writes the session without a lock, except
 // sessionGeneration(), which any thread may read. Work that runs elsewhere takes what it needs on
@@ -80,9 +82,15 @@ public:
     // Both tokens as held now.
     SessionTokens tokens() const { return {oAuthToken(), oAuthRefreshToken()}; }
 
-    // The session's generation: the same from one logout to the next, whoever signs in between.
-    // Any thread.
+    // The session's generation: the same from one logout or sign-in sent to the next. Any thread.
     std::uint64_t sessionGeneration() const { return generation_.load(); }
+
+    // A sign-in or sign-up is being sent: a session in force (a member and an access token) ends
+    // first, as logout() ends it, and the generation moves on either way. Only the reply of the
+    // request sent now, in the generation returned, may then start the next session: the reply of
+    // any earlier sign-in or sign-up, and every answer to what was sent before, finds its
+    // generation over and changes nothing.
+    std::uint64_t beginSignIn();
 
     // The query that opens one of the server's pages as the member: "?user_id=<id>", then
     // "&access_token=<token>" escaped, since the server marks an article read only for the member
@@ -93,7 +101,8 @@ public:
     virtual void save(const std::shared_ptr<UserData>& user);
     // Ends the session: its generation ends first (so a renewal on its way, the requests parked
     // behind it and every reply still to come for it change nothing; the shared session also
-    // abandons the renewal and the parked requests at once); the member, the selected baby and both
+    // abandons the renewal and the parked requests at once, and lets go of the callbacks of its
+    // requests on their way, with the screens they hold); the member, the selected baby and both
     // tokens are cleared, as are the cookies of the HTTP session (all but "cw_device", the server's
     // name for the phone) and every stored key of the application except "touchIDKey" and
     // "usernameKey" (kept as they were; an absent "touchIDKey" is written back as false);

@@ -156,10 +156,36 @@ BaseHTTPService::Task BaseHTTPService::start(Method method, const std::string& p
                                              ConstructingBody body, Progress progress, Success success,
                                              Failure failure, bool parkable) {
     updateHeaderWithTokens();
-    return send(std::make_shared<Request>(Request{method, manager_, path, parameters, std::move(body),
-                                                  std::move(progress), std::move(success), std::move(failure),
-                                                  stamp_, parkable}),
-                false);
+    auto request = std::make_shared<Request>(Request{method, manager_, path, parameters, std::move(body),
+                                                     std::move(progress), std::move(success), std::move(failure),
+                                                     stamp_, parkable});
+    if (Thread::isMainThread()) {
+        auto& requests = inFlight();
+        std::erase_if(requests, [](const std::weak_ptr<Request>& kept) { return kept.expired(); });
+        requests.push_back(request);
+    }
+    return send(request, false);
+}
+
+std::vector<std::weak_ptr<BaseHTTPService::Request>>& BaseHTTPService::inFlight() {
+    static std::vector<std::weak_ptr<Request>> requests;
+    return requests;
+}
+
+void BaseHTTPService::releaseEndedRequests() {
+    // On a later turn: the generation may end inside a reply's own callback (a refused renewal logs
+    // out), which must not be destroyed while it runs.
+    DispatchQueue::main().async([] {
+        std::erase_if(inFlight(), [](const std::weak_ptr<Request>& kept) {
+            const auto request = kept.lock();
+            if (!request) return true;
+            if (!request->sessionEnded()) return false;
+            request->success = nullptr;
+            request->failure = nullptr;
+            request->progress = nullptr;
+            return true;
+        });
+    });
 }
 
 BaseHTTPService::Task BaseHTTPService::post(const std::string& path, const JSON& parameters, Success success,
@@ -354,8 +380,19 @@ void BaseHTTPService::renewTokensForPage(std::function<void()> renewed, std::fun
         });
 }
 
-bool MemberPageRenewal::renew(BaseHTTPService::PageReply reply, std::function<void()> again,
-                              std::function<void()> failed) {
+std::optional<URL> MemberPage::open(const std::string& path) {
+    generation_ = AuthenticationContext::shared().sessionGeneration();
+    return BaseHTTPService::memberPageURL(path);
+}
+
+bool MemberPage::isCurrent() const {
+    return AuthenticationContext::shared().sessionGeneration() == generation_;
+}
+
+bool MemberPage::renew(BaseHTTPService::PageReply reply, std::function<void()> again,
+                       std::function<void()> failed) {
+    // Nobody's tokens are renewed for a page of a session that has ended.
+    if (!isCurrent()) return false;
     if (reply == BaseHTTPService::PageReply::served) renewed_ = false;
     if (reply != BaseHTTPService::PageReply::tokenEnded || renewed_) return false;
     renewed_ = true;

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 // The error that services hand to their callers' failure callbacks. Services may also throw it from
 // the success callback of a JSON POST; the caller's failure callback then gets its error object.
@@ -76,9 +77,9 @@ private:
 // with the redirect as the task's reply.
 //
 // Every request belongs to the session it was sent in (AuthenticationContext::sessionGeneration(),
-// taken on the main thread with the tokens). Once that session has ended (logout) nothing of the
-// request reaches its caller, neither callback, and it is not sent again: whoever is signed in by
-// then gets nothing of hers.
+// taken on the main thread with the tokens). Once that session has ended (logout, or a sign-in or
+// sign-up sent) nothing of the request reaches its caller, neither callback, and it is not sent
+// again: whoever is signed in by then gets nothing of hers.
 //
 // Callbacks run on the main queue. A service object may be dropped as soon as a send returns: pending
 // callbacks and replays keep its manager alive, never the object itself.
@@ -175,6 +176,12 @@ public:
     // session has ended, as for every request of hers.
     static void renewTokensForPage(std::function<void()> renewed, std::function<void()> failed);
 
+    // The session generation ended (logout, a sign-in sent): the callbacks of every request of an
+    // ended generation still on its way, and what they hold (the screens that asked), are let go on
+    // the next turn of the main loop, since none of them will run. Nothing of the member's screens
+    // stays alive waiting for her replies. Main thread.
+    static void releaseEndedRequests();
+
 private:
     enum class Method { jsonPost, get, multipartPost };
     // What a request knows of the session it was sent in.
@@ -187,24 +194,36 @@ private:
     Task start(Method method, const std::string& path, const JSON& parameters, ConstructingBody body,
                Progress progress, Success success, Failure failure, bool parkable);
     static Task send(const std::shared_ptr<Request>& request, bool replay);
+    // The requests sent and not yet ended or released (main thread).
+    static std::vector<std::weak_ptr<Request>>& inFlight();
 
     std::shared_ptr<AFHTTPSessionManager> manager_;
     SessionStamp stamp_;
 };
 
-// One page's renewal of the tokens (BaseHTTPService::renewTokensForPage): a member page the server
-// refused for her ended token is renewed for once and asked for again; refused again before the
-// server has served a page since, it is a failure like any other. Main thread only.
-class MemberPageRenewal {
+// A screen's member page: the session it was opened in, and its renewal of the tokens
+// (BaseHTTPService::renewTokensForPage): a member page the server refused for her ended token is
+// renewed for once and asked for again; refused again before the server has served a page since, it
+// is a failure like any other. Main thread only.
+class MemberPage {
 public:
+    // The address of the member's page at `path` (BaseHTTPService::memberPageURL); the page belongs
+    // from now on to the session held now.
+    std::optional<URL> open(const std::string& path);
+    // Whether the session the page was opened in still holds. A page that finishes loading once it
+    // has ended (her logout, the next sign-in) is nobody's read: its screen marks nothing read and
+    // sends nothing, for her or for whoever is signed in by then.
+    bool isCurrent() const;
+
     // With the reply to the page: true when it went to a renewal, after which `again` or `failed`
     // runs on the main queue (neither once the session has ended); false when the page is to be
-    // taken as it came.
+    // taken as it came (always for a page of a session that has ended).
     bool renew(BaseHTTPService::PageReply reply, std::function<void()> again, std::function<void()> failed);
     // A renewal is under way: the page it refused fails without a word of its own.
     bool isRenewing() const { return *renewing_; }
 
 private:
+    std::uint64_t generation_ = 0;
     bool renewed_ = false;
     std::shared_ptr<bool> renewing_ = std::make_shared<bool>(false);
 };

@@ -7,19 +7,25 @@ SignUpService::SignUpService() : BaseHTTPService("signup") {}
 
 void SignUpService::signUp(const UserData& user,
                            const std::optional<std::vector<std::shared_ptr<BabyData>>>& babies,
-                           const std::string& password, Success success, RequestFailure failure) {
+                           const std::string& password, std::weak_ptr<const void> road, Success success,
+                           RequestFailure failure) {
+    // The generation begins before the pictures are queued: the upload belongs to it, and is not
+    // sent once it has ended.
+    AuthenticationContext::shared().beginSignIn();
     const SignUpParameters signUp{user, babies, password};
     PictureUpload::signUp(signUp.userData, babies)
-        .send([manager = manager(), parameters = signUp.dictionaryRepresentation(),
-               success = std::move(success),
-               failure = std::move(failure)](PictureUpload::Parts parts) mutable {
-            manager->POST(
+        .send([service = *this, parameters = signUp.dictionaryRepresentation(), road,
+               success = std::move(success), failure = std::move(failure)](PictureUpload::Parts parts) mutable {
+            if (road.expired()) return;
+            // Through the service's own send, on the main thread: the request belongs to the
+            // generation the sign-up began (the upload is not delivered once it has ended).
+            service.post(
                 "", parameters, PictureUpload::body(parts), nullptr,
-                [success = std::move(success)](const Task& task, const std::optional<JSON>& reply) {
-                    if (success) success(task, reply);
+                [road, success = std::move(success)](const Task& task, const std::optional<JSON>& reply) {
+                    if (!road.expired() && success) success(task, reply);
                 },
-                [failure = std::move(failure)](const Task&, const NSError& error) {
-                    if (failure) failure(cw::readServerError(&error));
+                [road, failure = std::move(failure)](const Task&, const NSError& error) {
+                    if (!road.expired() && failure) failure(cw::readServerError(&error));
                 });
         });
 }

@@ -11,7 +11,11 @@
 #include <vector>
 
 // Registers a new member with the member's babies and pictures. Like sign-in, the request bypasses
-// the token refresh: its failures reach the caller at once.
+// the token refresh: its failures reach the caller at once. Like a sign-in, it belongs to the screen
+// that asked for it (`road`, held weakly) and to the session generation it begins when asked for
+// (AuthenticationContext::beginSignIn): once the member has left that screen, or a sign-in, another
+// sign-up or a logout came after it, it is not sent if it has not left yet, and neither callback
+// runs for its reply.
 class SignUpService : public BaseHTTPService {
 public:
     SignUpService();
@@ -26,5 +30,6 @@ public:
     // parseError, a reply that is not JSON as erroResponse {"message": "Server error ..."}, and a
     // failure without a reply body (no connection) as networkError.
     void signUp(const UserData& user, const std::optional<std::vector<std::shared_ptr<BabyData>>>& babies,
-                const std::string& password, Success success, RequestFailure failure);
+                const std::string& password, std::weak_ptr<const void> road, Success success,
+                RequestFailure failure);
 };

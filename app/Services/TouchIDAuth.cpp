@@ -1,5 +1,6 @@
 #include "Services/TouchIDAuth.h"
 
+#include "Services/AuthenticationContext.h"
 #include "foundation/dispatch/DispatchQueue.h"
 
 #include <iostream>
@@ -22,6 +23,13 @@ std::string TouchIDAuth::message(const std::optional<NSError>& error) {
 
 void TouchIDAuth::authenticateUser(Completion completion) {
     if (!context.canEvaluatePolicy(LAPolicy::deviceOwnerAuthenticationWithBiometrics)) return;
+    // A match that comes once the session has moved on (somebody signed in meanwhile, or out) is
+    // no sign-in asked for now: nobody hears of it.
+    const auto asked = AuthenticationContext::shared().sessionGeneration();
+    auto current = [asked] { return AuthenticationContext::shared().sessionGeneration() == asked; };
+    completion = [current, completion = std::move(completion)](std::optional<std::string> message) {
+        if (current() && completion) completion(std::move(message));
+    };
     context.evaluatePolicy(
         LAPolicy::deviceOwnerAuthenticationWithBiometrics, "Login with Touch ID",
         [completion = std::move(completion)](bool success, std::optional<NSError> error) mutable {

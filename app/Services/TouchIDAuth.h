@@ -14,7 +14,9 @@ public:
 
     LAContext context;
 
-    // When the device cannot evaluate biometrics, returns without ever calling `completion`.
+    // When the device cannot evaluate biometrics, returns without ever calling `completion`; nor is
+    // it called once the session generation has moved on since the check was asked for (a sign-in,
+    // a sign-up or a logout came meanwhile).
     void authenticateUser(Completion completion);
 
     // The message of a failed check: one of the three known errors, or the catch-all.

@@ -592,11 +592,15 @@ void MyBabyViewController::handleUpdateFailure(const RequestError& error) {
 void MyBabyViewController::createAccount(const std::vector<std::shared_ptr<BabyData>>& babies) {
     if (!user || !password) return;
     startFullScreenLoadingOverlay(*this);
-    auto self = std::static_pointer_cast<MyBabyViewController>(shared_from_this());
+    std::weak_ptr<MyBabyViewController> weak = std::static_pointer_cast<MyBabyViewController>(shared_from_this());
     SignUpService().signUp(
-        *user, babies, *password,
-        [self](const SignUpService::Task&, const std::optional<JSON>& reply) { self->handleSignUpSuccess(reply); },
-        [self](const RequestError& error) { self->handleSignUpFailure(error); });
+        *user, babies, *password, weak,
+        [weak](const SignUpService::Task&, const std::optional<JSON>& reply) {
+            if (auto self = weak.lock()) self->handleSignUpSuccess(reply);
+        },
+        [weak](const RequestError& error) {
+            if (auto self = weak.lock()) self->handleSignUpFailure(error);
+        });
 }
 
 void MyBabyViewController::handleSignUpSuccess(const std::optional<JSON>& reply) {

@@ -132,7 +132,7 @@ void EducationContentWebViewController::loadContent(const std::string& path) {
     if (!AuthenticationContext::shared().user()) return;
     // Nothing opens for a path that names another host, the page going with the member's token; the
     // member is told, as a tapped link that does nothing would leave her guessing.
-    auto url = BaseHTTPService::memberPageURL(path);
+    auto url = memberPage_.open(path);
     if (!url) {
         showMessage(*this, kLoadFailure, GSMessageType::error);
         return;
@@ -154,10 +154,12 @@ std::vector<std::string> EducationContentWebViewController::matches(const std::s
 
 void EducationContentWebViewController::webViewDidFinishLoad(UIWebView* webView) {
     if (!webView || !webView->request() || !webView->request()->url) return;
+    // Opened in a session that has ended: nothing of it is read, checked or reported for anybody.
+    if (!memberPage_.isCurrent()) return;
     const auto reply = webView->response() ? BaseHTTPService::pageReply(*webView->response())
                                            : BaseHTTPService::PageReply::elsewhere;
     auto weakSelf = weakOf(this);
-    const bool renewing = renewal_.renew(
+    const bool renewing = memberPage_.renew(
         reply,
         [weakSelf] {
             if (auto self = weakSelf.lock()) self->loadContent(self->loadedPath_);

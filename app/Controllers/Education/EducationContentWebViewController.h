@@ -84,6 +84,6 @@ private:
     bool didUpdateConstraints_ = false;
     // The path last loaded, asked for again after a renewal.
     std::string loadedPath_;
-    MemberPageRenewal renewal_;
+    MemberPage memberPage_;
     Announcements::Subscription bookmarkChanges_;
 };

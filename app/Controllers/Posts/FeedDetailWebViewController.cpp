@@ -124,8 +124,11 @@ void FeedDetailWebViewController::viewDidLoad() {
     setupWebView();
     if (!detailsData) {
         if (auto id = contentId()) {
-            auto self = std::static_pointer_cast<FeedDetailWebViewController>(shared_from_this());
-            EducationContentService().checkBookmark(*id, [self](const JSON& reply) { self->handleBookmarkCheck(reply); });
+            std::weak_ptr<UIViewController> weak = weak_from_this();
+            EducationContentService().checkBookmark(*id, [weak](const JSON& reply) {
+                if (auto self = std::static_pointer_cast<FeedDetailWebViewController>(weak.lock()))
+                    self->handleBookmarkCheck(reply);
+            });
         }
     } else {
         isContentBookmarked_ = detailsData->bookmarked;
@@ -163,7 +166,7 @@ void FeedDetailWebViewController::loadContent(const std::string& path) {
     if (!AuthenticationContext::shared().user()) return;
     // A path that names another host, or no address at all, opens nothing: the page goes with the
     // member's token.
-    const auto address = BaseHTTPService::memberPageURL(path);
+    const auto address = memberPage_.open(path);
     if (!address) {
         showMessage(*this, kLoadErrorMessage, GSMessageType::error);
         return;
@@ -251,9 +254,15 @@ void FeedDetailWebViewController::decidePolicyForNavigationResponse(
     const auto reply = response.response ? BaseHTTPService::pageReply(*response.response)
                                          : BaseHTTPService::PageReply::elsewhere;
     pageServed_ = reply == BaseHTTPService::PageReply::served;
+    // Asked for in a session that has ended: not renewed, nor asked for again, with the tokens of
+    // whoever is signed in by now.
+    if (!memberPage_.isCurrent()) {
+        decisionHandler(WKNavigationResponsePolicy::cancel);
+        return;
+    }
     std::weak_ptr<UIViewController> weak = weak_from_this();
     auto screen = [weak] { return std::static_pointer_cast<FeedDetailWebViewController>(weak.lock()); };
-    const bool renewing = renewal_.renew(
+    const bool renewing = memberPage_.renew(
         reply,
         [screen] {
             auto self = screen();
@@ -275,6 +284,9 @@ void FeedDetailWebViewController::decidePolicyForNavigationResponse(
 
 void FeedDetailWebViewController::didFinish(WKWebView*, const WKNavigationPtr&) {
     stopFullScreenLoadingOverlay(*this);
+    // Opened in a session that has ended: it is no read of hers, and its notification is not marked
+    // seen for whoever is signed in by now.
+    if (!memberPage_.isCurrent()) return;
     // Served with the member's token: the server has marked the article read. A page it refused,
     // or another site's, is no read of it.
     if (const auto id = contentId(); id && pageServed_)
@@ -290,7 +302,7 @@ void FeedDetailWebViewController::loadFailed(const NSError& error) {
     stopFullScreenLoadingOverlay(*this);
     // A load stopped for a newer one is no fault of the page, nor one refused for the tokens being
     // renewed: it is asked for again.
-    if (error.code == NSURLErrorCancelled || renewal_.isRenewing()) return;
+    if (error.code == NSURLErrorCancelled || memberPage_.isRenewing()) return;
     showMessage(*this, kLoadErrorMessage, GSMessageType::error);
 }
 
@@ -326,18 +338,25 @@ void FeedDetailWebViewController::toggleBookmark(std::int64_t id, bool bookmarke
     setIsContentBookmarked(bookmarked);
     updateBookmarkImage();
     UIApplication::shared().setNetworkActivityIndicatorVisible(true);
-    auto self = std::static_pointer_cast<FeedDetailWebViewController>(shared_from_this());
+    std::weak_ptr<UIViewController> weak = weak_from_this();
+    // The feed's card was changed with the screen: it is put back even when the screen has gone.
+    auto revert = [weak, card = detailsData, bookmarked] {
+        UIApplication::shared().setNetworkActivityIndicatorVisible(false);
+        if (auto self = std::static_pointer_cast<FeedDetailWebViewController>(weak.lock()))
+            self->revertBookmark(bookmarked);
+        else if (card)
+            card->bookmarked = !bookmarked;
+    };
     // The endpoint follows the state before the tap: a bookmarked card is released.
     ContentService().bookmark(
         id, "feed_id", !bookmarked,
-        [self, bookmarked](const BookmarkResponse& response) {
-            UIApplication::shared().setNetworkActivityIndicatorVisible(false);
-            if (!response.feedID) self->revertBookmark(bookmarked);
+        [revert](const BookmarkResponse& response) {
+            if (response.feedID)
+                UIApplication::shared().setNetworkActivityIndicatorVisible(false);
+            else
+                revert();
         },
-        [self, bookmarked](const BaseHTTPService::Task&, const NSError&) {
-            UIApplication::shared().setNetworkActivityIndicatorVisible(false);
-            self->revertBookmark(bookmarked);
-        });
+        [revert](const BaseHTTPService::Task&, const NSError&) { revert(); });
 }
 
 void FeedDetailWebViewController::revertBookmark(bool bookmarked) {

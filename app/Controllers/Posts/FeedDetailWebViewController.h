@@ -19,8 +19,9 @@
 // The bookmark is shown changed at once and put back, with a banner, when the server does not
 // confirm it. A bookmark or comments of the article announced by other screens show as they come,
 // and a page the server served with success, once it has finished loading, is announced read.
-// Replies arrive on the main thread; the comment count holds the screen weakly, the bookmark
-// requests strongly. Main thread only.
+// Replies arrive on the main thread, and no request holds the screen: one that left (the member went
+// back, or logged out) hears nothing more. A page opened in a session that has ended is nobody's read
+// when it finishes (MemberPage). Main thread only.
 
 #include "Extensions/UIStoryboard+Instantiate.h"
 #include "Models/FeedResponse.h"
@@ -131,6 +132,6 @@ private:
     bool isContentBookmarked_ = false;
     // The page loading now was served by the server with success: once finished, it is read.
     bool pageServed_ = false;
-    MemberPageRenewal renewal_;
+    MemberPage memberPage_;
     std::vector<Announcements::Subscription> articleChanges_;
 };

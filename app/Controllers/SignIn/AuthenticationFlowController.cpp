@@ -133,7 +133,7 @@ void AuthenticationFlowController::registerMember(UIViewController& sender) {
     std::weak_ptr<UIViewController> weakSender = sender.weak_from_this();
     std::weak_ptr<AuthenticationFlowController> weak = self();
     SignUpService().signUp(
-        *registrationInfo, babies, *registrationPassword,
+        *registrationInfo, babies, *registrationPassword, weakSender,
         [weak, weakSender](const SignUpService::Task&, const std::optional<JSON>& reply) {
             if (auto screen = weakSender.lock()) hideActivityOverlay(*screen, true);
             auto flow = weak.lock();

@@ -94,7 +94,7 @@ void HasBabyYetViewController::createAccountWithPassword(const std::string& pass
     startFullScreenLoadingOverlay(*this);
     std::weak_ptr<UIViewController> weak = weak_from_this();
     SignUpService().signUp(
-        userInfo, std::nullopt, password,
+        userInfo, std::nullopt, password, weak,
         [weak, email = userInfo.email(), password](const SignUpService::Task&, const std::optional<JSON>& reply) {
             if (auto self = weak.lock()) stopFullScreenLoadingOverlay(*self);
             if (!reply || reply->type() != JSON::Type::dictionary) return;

@@ -193,7 +193,7 @@ void LoginViewController::signInTapped() {
     startFullScreenLoadingOverlay(*this);
     std::weak_ptr<UIViewController> weak = weak_from_this();
     SignInService().signin(
-        email, password,
+        email, password, weak,
         [weak, email, password](const SignInService::Task&, const std::optional<JSON>& reply) {
             auto self = std::static_pointer_cast<LoginViewController>(weak.lock());
             if (self) stopFullScreenLoadingOverlay(*self);

@@ -1,4 +1,5 @@
 #include "AccountFixture.h"
+#include "tests/support/session/SessionReset.h"
 
 #include "App/MainNavigationController.h"
 #include "Controllers/Account/PasswordUpdateViewController.h"
@@ -48,7 +49,7 @@ protected:
     bool signsIn(const std::string& password) {
         std::optional<bool> accepted;
         SignInService().signin(
-            "demo@cradleway.test", password, [&](const BaseHTTPService::Task&, const auto&) { accepted = true; },
+            "demo@cradleway.test", password, screenThatStays(), [&](const BaseHTTPService::Task&, const auto&) { accepted = true; },
             [&](const BaseHTTPService::Task&, const NSError&) { accepted = false; });
         RunLoop::main().runUntil([&] { return accepted.has_value(); }, 10);
         return accepted.value_or(false);

@@ -1,4 +1,5 @@
 #include "AccountsFixture.h"
+#include "tests/support/session/SessionReset.h"
 
 #include "Services/AuthenticationContext.h"
 #include "Services/BabyService.h"
@@ -32,7 +33,7 @@ protected:
 TEST_F(AccountsDemoServerTest, ASignedInMemberReadsTheFamilysDataThroughTheServices) {
     const auto account = cw::server::demoAccounts().front();
     Outcome signedIn;
-    SignInService().signin(account.email, account.password, signedIn.taskSuccess(), signedIn.taskFailure());
+    SignInService().signin(account.email, account.password, cw::test::screenThatStays(), signedIn.taskSuccess(), signedIn.taskFailure());
     wait(signedIn);
     ASSERT_TRUE(signedIn.reply) << (signedIn.errorObject ? signedIn.errorObject->localizedDescription() : "");
     auto& session = AuthenticationContext::shared();
@@ -58,7 +59,7 @@ TEST_F(AccountsDemoServerTest, ASignedInMemberReadsTheFamilysDataThroughTheServi
     // Registering the same e-mail again is refused with the server's own message.
     Outcome again;
     UserData twin("Emma Hart", FamilyRelationship::Mother, account.email);
-    SignUpService().signUp(twin, std::nullopt, "another-password", again.taskSuccess(), again.failure());
+    SignUpService().signUp(twin, std::nullopt, "another-password", cw::test::screenThatStays(), again.taskSuccess(), again.failure());
     wait(again);
     ASSERT_TRUE(again.error);
     EXPECT_EQ(again.error->kind(), RequestError::Kind::erroResponse);

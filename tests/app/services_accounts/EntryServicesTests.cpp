@@ -1,4 +1,5 @@
 #include "AccountsFixture.h"
+#include "tests/support/session/SessionReset.h"
 
 #include "Services/AuthenticationContext.h"
 #include "Services/InviteService.h"
@@ -22,7 +23,7 @@ TEST_F(AccountsEntryTest, SignInPostsTextsWithTheTokensTheServiceWasMadeWith) {
     setReply("/m/api/signin/", {200, R"({"tokens":{"access_token":"a"},"n":[1]})"});
 
     Outcome outcome;
-    service.signin(" Mother@Example.org", "pa ss", outcome.taskSuccess(), outcome.taskFailure());
+    service.signin(" Mother@Example.org", "pa ss", cw::test::screenThatStays(), outcome.taskSuccess(), outcome.taskFailure());
     wait(outcome);
 
     auto arrival = onlyArrival();
@@ -39,7 +40,7 @@ TEST_F(AccountsEntryTest, SignInRefusedWith401ReachesTheCallerWithoutATokenRefre
     signIn();
     setReply("/m/api/signin/", {401, R"({"message":"Wrong password"})"});
     Outcome outcome;
-    SignInService().signin("mother@example.org", "wrong", outcome.taskSuccess(), outcome.taskFailure());
+    SignInService().signin("mother@example.org", "wrong", cw::test::screenThatStays(), outcome.taskSuccess(), outcome.taskFailure());
     wait(outcome);
 
     ASSERT_TRUE(outcome.errorObject);
@@ -47,7 +48,8 @@ TEST_F(AccountsEntryTest, SignInRefusedWith401ReachesTheCallerWithoutATokenRefre
     ASSERT_NE(body, nullptr);
     EXPECT_EQ(std::string(body->begin(), body->end()), R"({"message":"Wrong password"})");
     expectNothingElseSent(); // no request to "tokens"
-    EXPECT_EQ(AuthenticationContext::shared().oAuthToken(), "access");
+    // A sign-in ends the session in force as it leaves, whatever its answer.
+    EXPECT_FALSE(AuthenticationContext::shared().oAuthToken());
 }
 
 TEST_F(AccountsEntryTest, SignUpParametersHoldTheMemberTheRelationshipTextAndBabiesOnlyWhenThereAreSome) {
@@ -80,8 +82,8 @@ TEST_F(AccountsEntryTest, SignUpSendsTextFieldsBabyPicturesAndTheMembersPicture)
     newBaby->setRequestImage(picture()); // no id yet: no picture part
 
     Outcome outcome;
-    SignUpService().signUp(user, std::vector{withPicture, newBaby}, "secret", outcome.taskSuccess(),
-                           outcome.failure());
+    SignUpService().signUp(user, std::vector{withPicture, newBaby}, "secret", cw::test::screenThatStays(),
+                           outcome.taskSuccess(), outcome.failure());
     wait(outcome);
 
     auto arrival = onlyArrival();
@@ -109,11 +111,11 @@ TEST_F(AccountsEntryTest, SignUpSendsTextFieldsBabyPicturesAndTheMembersPicture)
 TEST_F(AccountsEntryTest, SignUpWithoutBabiesOrWithAnUnencodablePictureSendsTheRest) {
     UserData user("Ada Grey", FamilyRelationship::Others, "ada@example.org");
     Outcome none;
-    SignUpService().signUp(user, std::nullopt, "s", none.taskSuccess(), none.failure());
+    SignUpService().signUp(user, std::nullopt, "s", cw::test::screenThatStays(), none.taskSuccess(), none.failure());
     wait(none);
     user.setRequestImage(unencodablePicture());
     Outcome empty;
-    SignUpService().signUp(user, std::vector<std::shared_ptr<BabyData>>{}, "s", empty.taskSuccess(),
+    SignUpService().signUp(user, std::vector<std::shared_ptr<BabyData>>{}, "s", cw::test::screenThatStays(), empty.taskSuccess(),
                            empty.failure());
     wait(empty);
 
@@ -131,7 +133,7 @@ TEST_F(AccountsEntryTest, SignUpFailuresBecomeRequestErrors) {
     auto failureFor = [&](Reply reply) {
         setReply("/m/api/signup/", reply);
         Outcome outcome;
-        SignUpService().signUp(user, std::nullopt, "s", outcome.taskSuccess(), outcome.failure());
+        SignUpService().signUp(user, std::nullopt, "s", cw::test::screenThatStays(), outcome.taskSuccess(), outcome.failure());
         wait(outcome);
         EXPECT_FALSE(outcome.reply);
         return outcome.error.value_or(RequestError::nilData());
@@ -150,7 +152,7 @@ TEST_F(AccountsEntryTest, SignUpFailuresBecomeRequestErrors) {
     // No reply at all: the caller still hears of it.
     setServerURL("http://127.0.0.1:1");
     Outcome unreachable;
-    SignUpService().signUp(user, std::nullopt, "s", unreachable.taskSuccess(), unreachable.failure());
+    SignUpService().signUp(user, std::nullopt, "s", cw::test::screenThatStays(), unreachable.taskSuccess(), unreachable.failure());
     wait(unreachable);
     ASSERT_TRUE(unreachable.error);
     EXPECT_EQ(unreachable.error->kind(), Kind::networkError);

@@ -3,6 +3,7 @@
 // addresses made from the paths the server gives.
 
 #include "ServiceFixture.h"
+#include "tests/support/session/SessionReset.h"
 
 #include "Services/BaseHTTPService.h"
 #include "Services/RetryService.h"
@@ -31,13 +32,16 @@ TEST_F(OwnOriginTest, ASignInOrASignedRequestRedirectedToAnotherServerIsNotSentT
 
     std::optional<NSError> signInError, getError;
     Task signInTask, getTask;
-    SignInService().signin(
-        "ada@example.org", "hunter2", [](const Task&, const std::optional<JSON>&) { ADD_FAILURE() << "signed in"; },
-        [&](const Task& task, const NSError& error) { signInTask = task, signInError = error; });
+    // The member's request first: the sign-in ends her session as it leaves.
     BaseHTTPService("feed").get(
         "a", JSON(), nullptr, [](const Task&, const std::optional<JSON>&) { ADD_FAILURE() << "followed"; },
         [&](const Task& task, const NSError& error) { getTask = task, getError = error; });
-    runUntil([&] { return signInError && getError; });
+    runUntil([&] { return getError.has_value(); });
+    SignInService().signin(
+        "ada@example.org", "hunter2", cw::test::screenThatStays(),
+        [](const Task&, const std::optional<JSON>&) { ADD_FAILURE() << "signed in"; },
+        [&](const Task& task, const NSError& error) { signInTask = task, signInError = error; });
+    runUntil([&] { return signInError.has_value(); });
 
     for (const NSError* error : {&*signInError, &*getError}) {
         EXPECT_EQ(error->domain, NSURLErrorDomain);
@@ -51,7 +55,8 @@ TEST_F(OwnOriginTest, ASignInOrASignedRequestRedirectedToAnotherServerIsNotSentT
     EXPECT_EQ(arrivalsAt("/m/api/feed/a").size(), 1u);
     RunLoop::main().runUntilIdle();
     EXPECT_EQ(elsewhere.requestCount(), 0u) << "the password or the token went to another server";
-    EXPECT_EQ(AuthenticationContext::shared().oAuthToken(), "access-1");
+    // The sign-in ended the session in force as it left; the redirect started none.
+    EXPECT_FALSE(AuthenticationContext::shared().oAuthToken());
 }
 
 TEST_F(OwnOriginTest, ARefreshAnsweredWithABodyThatIsNoJSONSignsTheMemberOut) {

@@ -1,4 +1,5 @@
 #include "ServiceFixture.h"
+#include "tests/support/session/SessionReset.h"
 
 #include "Services/BabyService.h"
 #include "Services/MemberService.h"
@@ -102,7 +103,7 @@ TEST_F(PictureUploadTest, EveryUploadSendsItsPicturesAsHalfQualityJPEGInTheNamed
     joining.setRequestImage(newMember);
     bool registered = false;
     SignUpService().signUp(
-        joining, std::vector{babyWithPicture(17, baby)}, "secret",
+        joining, std::vector{babyWithPicture(17, baby)}, "secret", cw::test::screenThatStays(),
         [&](const BaseHTTPService::Task&, const std::optional<JSON>&) { registered = true; },
         [&](const RequestError&) { registered = true; });
     runUntil([&] { return registered; });

@@ -1,7 +1,13 @@
 #include "ServiceFixture.h"
 
 #include "Extensions/UIColor+Palette.h"
+#include "Services/SignInService.h"
 #include "foundation/defaults/UserDefaults.h"
+#include "foundation/dispatch/RunLoop.h"
+#include "tests/support/Gate.h"
+#include "tests/support/session/SessionReset.h"
+
+#include <atomic>
 
 namespace cw::servicetest {
 namespace {
@@ -137,6 +143,56 @@ TEST_F(SessionTest, LogoutKeepsOnlyTheSignInKeysAndNothingOfTheMemberInMemory) {
     session.logout();
     EXPECT_FALSE(defaults.stringForKey("usernameKey"));
     EXPECT_TRUE(defaults.boolForKey("touchIDKey"));
+}
+
+// A sign-in ends the session in force as it leaves. Its answer, held, is overtaken by a second
+// sign-in: whether it comes after the second's or a screen that has gone asked for it, it reaches
+// nobody, and the session is the second's.
+TEST_F(SessionTest, ASignInOvertakenByAnotherOrLeftByItsScreenReachesNobody) {
+    auto held = std::make_shared<cw::test::Gate>();
+    cw::test::OpenOnExit opened{held};
+    auto heldAnswered = std::make_shared<std::atomic<int>>(0);
+    setReply([held, heldAnswered](const Arrival& arrival, httplib::Response& response) {
+        if (arrival.path != "/m/api/signin/") return;
+        const auto email = arrival.json().value("email", "");
+        if (email != "james@example.org") held->wait();
+        response.set_content(nlohmann::json{{"tokens", {{"access_token", "T-" + email}, {"refresh_token", "R"}}},
+                                            {"user", {{"id", email.size()}, {"email", email}, {"full_name", email},
+                                                      {"relationship", "Mother"}}}}
+                                 .dump(),
+                             "application/json");
+        if (email != "james@example.org") ++*heldAnswered;
+    });
+    auto delegate = std::make_shared<RecordingSessionDelegate>();
+    auto& session = AuthenticationContext::shared();
+    session.setDelegate(delegate);
+    signIn("access", "refresh");
+
+    int heard = 0;
+    auto login = [&](const BaseHTTPService::Task&, const std::optional<JSON>& reply) {
+        ++heard;
+        session.login(reply);
+    };
+    auto failed = [](const BaseHTTPService::Task&, const NSError&) { ADD_FAILURE() << "failed"; };
+    auto screen = std::make_shared<int>(0);
+    SignInService().signin("sarah@example.org", "pw", screen, login, failed);
+    EXPECT_FALSE(session.oAuthToken()) << "the session in force stays while another member signs in";
+    EXPECT_EQ(delegate->ended, 1);
+    auto gone = std::make_shared<int>(0);
+    SignInService().signin("ruth@example.org", "pw", gone, login, failed);
+    gone.reset();
+    SignInService().signin("james@example.org", "pw", cw::test::screenThatStays(), login, failed);
+    runUntil([&] { return heard == 1; });
+
+    held->open();
+    runUntil([&] { return heldAnswered->load() == 2; });
+    BaseHTTPService("sentinel").post("", JSON(), nullptr, nullptr);
+    runUntil([&] { return !arrivalsAt("/m/api/sentinel/").empty(); });
+    RunLoop::main().runFor(0.1);
+    EXPECT_EQ(heard, 1);
+    ASSERT_TRUE(session.user());
+    EXPECT_EQ(session.user()->email(), "james@example.org");
+    EXPECT_EQ(session.oAuthToken(), "T-james@example.org");
 }
 
 TEST_F(SessionTest, UnreadableStoredValuesCountAsAbsent) {

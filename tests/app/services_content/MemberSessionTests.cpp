@@ -1,4 +1,5 @@
 #include "ServiceTestSupport.h"
+#include "tests/support/session/SessionReset.h"
 
 #include "Services/AuthenticationContext.h"
 #include "Services/CommentService.h"
@@ -84,7 +85,7 @@ TEST_F(MemberSessionTest, SignInFeedBookmarkCommentAndPostAcrossATokenRefresh) {
     const auto account = server::demoAccounts()[0];
     bool signedIn = false;
     SignInService().signin(
-        account.email, account.password,
+        account.email, account.password, cw::test::screenThatStays(),
         [&](const auto&, const std::optional<JSON>& reply) {
             session.login(reply);
             signedIn = true;

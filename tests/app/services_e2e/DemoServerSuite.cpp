@@ -1,4 +1,5 @@
 #include "DemoServerSuite.h"
+#include "tests/support/session/SessionReset.h"
 
 #include "Services/AuthenticationContext.h"
 #include "Services/ContentService.h"
@@ -144,7 +145,7 @@ bool DemoServerSuite::runUntil(const std::function<bool()>& done, double seconds
 
 ::testing::AssertionResult DemoServerSuite::signIn(const server::DemoAccount& account) {
     Outcome outcome;
-    SignInService().signin(account.email, account.password, outcome.taskSuccess(), outcome.taskFailure());
+    SignInService().signin(account.email, account.password, cw::test::screenThatStays(), outcome.taskSuccess(), outcome.taskFailure());
     if (auto result = accepted(outcome); !result) return result;
     auto& session = AuthenticationContext::shared();
     session.login(outcome.reply);

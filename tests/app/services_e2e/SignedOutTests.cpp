@@ -1,4 +1,5 @@
 #include "DemoServerSuite.h"
+#include "tests/support/session/SessionReset.h"
 
 #include "Models/BabyData.h"
 #include "Models/UserData.h"
@@ -59,8 +60,8 @@ TEST_F(DemoServerSignedOutTest, SignInGivesTheMemberTheBabiesAndBothTokens) {
     EXPECT_TRUE(servedPicture(*session.user()->pictureFile()));
 
     Outcome refused;
-    SignInService().signin(server::demoAccounts().at(0).email, "not-the-password", refused.taskSuccess(),
-                           refused.taskFailure());
+    SignInService().signin(server::demoAccounts().at(0).email, "not-the-password", cw::test::screenThatStays(),
+                           refused.taskSuccess(), refused.taskFailure());
     ASSERT_TRUE(runUntil([&] { return refused.done(); }));
     EXPECT_TRUE(refused.error);
 }
@@ -120,8 +121,8 @@ TEST_F(DemoServerSignedOutTest, SignUpWithTheLookedUpBabyAndPicturesStartsASessi
     UserData member("Lena Okafor", FamilyRelationship::Mother, "lena@cradleway.test");
     member.setRequestImage(solidImage(0xFF406080));
     Outcome registered;
-    SignUpService().signUp(member, std::vector{baby}, "a-long-password", registered.taskSuccess(),
-                           registered.failure());
+    SignUpService().signUp(member, std::vector{baby}, "a-long-password", cw::test::screenThatStays(),
+                           registered.taskSuccess(), registered.failure());
     ASSERT_TRUE(accepted(registered));
 
     auto& session = AuthenticationContext::shared();
@@ -163,8 +164,8 @@ TEST_F(DemoServerSignedOutTest, TheInvitedMemberSignsUpAndJoinsTheFamily) {
 
     UserData member("Sarah Hart", FamilyRelationship::GrandParent, "sarah@cradleway.test");
     Outcome registered;
-    SignUpService().signUp(member, std::nullopt, "sarahs-long-password", registered.taskSuccess(),
-                           registered.failure());
+    SignUpService().signUp(member, std::nullopt, "sarahs-long-password", cw::test::screenThatStays(),
+                           registered.taskSuccess(), registered.failure());
     ASSERT_TRUE(accepted(registered));
     auto& session = AuthenticationContext::shared();
     session.login(registered.reply);

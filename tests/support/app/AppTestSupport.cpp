@@ -7,6 +7,7 @@
 #include "host/HeadlessScript.h"
 #include "kits/cropper/RSKImageCropViewController.h"
 #include "server/Database.h"
+#include "tests/support/session/SessionReset.h"
 #include "uikit/graphics/UIImage.h"
 
 #include <gtest/gtest.h>
@@ -29,7 +30,7 @@ void signInBeforeLaunch(const std::string& email, const std::string& password) {
     std::optional<JSON> reply;
     bool failed = false;
     SignInService().signin(
-        email, password, [&](const BaseHTTPService::Task&, const std::optional<JSON>& r) { reply = r ? r : JSON(); },
+        email, password, screenThatStays(), [&](const BaseHTTPService::Task&, const std::optional<JSON>& r) { reply = r ? r : JSON(); },
         [&](const BaseHTTPService::Task&, const NSError&) { failed = true; });
     ASSERT_TRUE(RunLoop::main().runUntil([&] { return reply || failed; }, 10)) << "the sign-in got no answer";
     ASSERT_FALSE(failed) << email << " could not sign in";

@@ -13,4 +13,9 @@ void forgetSession() {
     session.setDelegate({});
 }
 
+std::weak_ptr<const void> screenThatStays() {
+    static const auto screen = std::make_shared<int>(0);
+    return screen;
+}
+
 } // namespace cw::test
