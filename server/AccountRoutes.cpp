@@ -160,7 +160,8 @@ json signIn(RequestContext& ctx) {
         countAttempt(ctx.db, ctx.now(), {{&throttle::kSignInClient, ctx.client()}});
         throw HttpError(403, refusal);
     }
-    const std::vector<ThrottleKey> keys = passwordKeys(ctx.db, memberId, ctx.client(), ctx.now());
+    const std::vector<ThrottleKey> keys =
+        passwordKeys(ctx.db, memberId, ctx.client(), requestingPhone(ctx), ctx.now());
     countAttempt(ctx.db, ctx.now(), keys);
     // Hashes are checked outside any transaction: Argon2 takes a while and writers would wait on it.
     bool temporary = false;
@@ -180,7 +181,7 @@ json signIn(RequestContext& ctx) {
         endSessions(ctx.db, memberId, std::nullopt);
     }
     attemptSucceeded(ctx.db, keys, true);
-    signedInFrom(ctx.db, memberId, ctx.client(), ctx.now());
+    signedInFrom(ctx, memberId);
     // The invitations this application proved for the account's own address now count for the
     // account: an invited member who had an account already takes the invitation up so. Nothing else
     // the phone proved passes to whoever signs in on it.
@@ -234,7 +235,7 @@ json signUp(RequestContext& ctx) {
         .with(email, fullName, relationship, hash, randomNumber(100000, 999999), picture, ctx.now())
         .run();
     int64_t memberId = ctx.db.lastInsertId();
-    signedInFrom(ctx.db, memberId, ctx.client(), ctx.now());
+    signedInFrom(ctx, memberId);
     // The sign-up itself carries no code: an invitation to the address is taken up only when this
     // application gave back that invitation's own code shortly before. Without that the account is
     // made with no family, and the invitation stays open. The proofs are the new account's from now on.
@@ -286,50 +287,69 @@ json invite(RequestContext& ctx) {
     return {{"status", status}, {"message", status}};
 }
 
-// Wrong codes an invitation takes before it is closed and must be sent again (the console says "five").
-constexpr int64_t kWrongCodesPerInvitation = 5;
+// The wrong codes one code takes, from every address together, before it is renewed: a ten-thousandth
+// of the codes of its length, so that whoever sends them has at most one chance in ten thousand of
+// having found it (90 of the 900,000 six-digit codes a parent's invitation starts with).
+constexpr int64_t kCodeChances = 10'000;
+int64_t wrongCodesAllowed(const std::string& code) {
+    int64_t space = 9;
+    for (size_t digit = 1; digit < std::min<size_t>(code.size(), 18); ++digit)
+        space *= 10;
+    return std::max<int64_t>(1, space / kCodeChances);
+}
+const int64_t kFewestWrongCodes = wrongCodesAllowed("100000");
+
+// A renewed code is longer (ten digits, each taking 900,000 wrong codes), so that the guesses that
+// spent one code do not go on at the next as fast, and its invitee is not mailed again and again.
+std::string renewedCode() {
+    return std::to_string(randomNumber(1'000'000'000, 9'999'999'999));
+}
 
 // A wrong code is a guess at every open invitation the address sent with it names (as the inviter's
-// or the invited one): each counts it, whatever network it came from, and one that has taken its
-// share is closed, so that no number of addresses guesses a code faster. Its parent is told (the
-// console stands in for the mail) and sees it gone from the family's invitations.
+// or the invited one), whatever network it came from: each code counts it. A code that has taken
+// its share is renewed and the new one mailed to its invitee (the console stands in for the mail),
+// so that no number of addresses finds a code, while the invitation stays open and listed and no
+// one's guesses keep its invitee out.
 void countWrongCode(RequestContext& ctx, const std::string& email) {
-    ctx.db
-        .prepare("UPDATE invitations SET wrong_codes = wrong_codes + 1 WHERE accepted_member_id IS NULL AND "
-                 "(email = ?1 OR inviter_id IN (SELECT id FROM members WHERE email = ?1))")
+    const char* const named = "i.accepted_member_id IS NULL AND "
+                              "(i.email = ?1 OR i.inviter_id IN (SELECT id FROM members WHERE email = ?1))";
+    ctx.db.prepare(std::string("UPDATE invitations AS i SET wrong_codes = wrong_codes + 1 WHERE ") + named)
         .with(email)
         .run();
-    struct Closed {
+    struct Spent {
         int64_t id;
         std::string line;
     };
-    std::vector<Closed> closed;
+    std::vector<Spent> spent;
     {
-        auto st =
-            ctx.db.prepare("SELECT i.id, i.full_name, i.email, m.full_name, m.email FROM invitations i "
-                           "JOIN members m ON m.id = i.inviter_id WHERE i.accepted_member_id IS NULL AND "
-                           "i.wrong_codes >= ?2 "
-                           "AND (i.email = ?1 OR i.inviter_id IN (SELECT id FROM members WHERE email = ?1))");
-        st.with(email, kWrongCodesPerInvitation);
+        auto st = ctx.db.prepare(
+            std::string(
+                "SELECT i.id, i.code, i.wrong_codes, i.full_name, i.email, m.full_name, m.email "
+                "FROM invitations i JOIN members m ON m.id = i.inviter_id WHERE i.wrong_codes >= ?2 AND ") +
+            named);
+        st.with(email, kFewestWrongCodes);
         while (st.step())
-            closed.push_back(
-                {st.integer(0), "invitation: the invitation of " + st.text(1) + " <" + st.text(2) +
-                                    "> from " + st.text(3) + " <" + st.text(4) +
-                                    "> was closed after five wrong codes; it must be sent again"});
+            if (st.integer(2) >= wrongCodesAllowed(st.text(1)))
+                spent.push_back({st.integer(0),
+                                 "invitation: a new code for " + st.text(3) + " <" + st.text(4) + "> from " +
+                                     st.text(5) + " <" + st.text(6) + ">, since the last took " +
+                                     std::to_string(st.integer(2)) + " wrong codes: invitation code "});
     }
-    for (const Closed& invitation : closed) {
-        ctx.db.prepare("DELETE FROM invitations WHERE id = ?").with(invitation.id).run();
-        ctx.console(invitation.line);
+    for (Spent& invitation : spent) {
+        const std::string code = renewedCode();
+        ctx.db.prepare("UPDATE invitations SET code = ?, wrong_codes = 0 WHERE id = ?")
+            .with(code, invitation.id)
+            .run();
+        ctx.console(invitation.line + code);
     }
 }
 
 json checkInvitation(RequestContext& ctx) {
     std::string email = boundedText(ctx, "email", 254);
     std::string code = boundedText(ctx, "invitation_code", 32);
-    const std::vector<ThrottleKey> keys = {{&throttle::kInvitation, email},
-                                           {&throttle::kInvitationClient, ctx.client()}};
+    const std::vector<ThrottleKey> keys = {{&throttle::kInvitationClient, ctx.client()}};
     // Checks sent together are counted one after another, so that parallel guesses cannot all pass
-    // the count before any failure is recorded.
+    // the count before any failure is recorded, nor a code take more wrong codes than its share.
     Transaction tx(ctx.db);
     countAttempt(ctx.db, ctx.now(), keys);
     auto st =
@@ -347,8 +367,8 @@ json checkInvitation(RequestContext& ctx) {
     json invited = {{"full_name", st.text(0)}, {"relationship", st.text(1)}, {"email", st.text(2)}};
     int64_t invitation = st.integer(3);
     st.reset();
-    // Only this attempt's own count is taken back: the wrong codes sent with the same address before
-    // may have been guesses at another invitation, which a right code of this one does not forgive.
+    // Only this attempt's own count is taken back: the wrong codes the address sent before may have
+    // been guesses at another invitation, which a right code of this one does not forgive.
     attemptSucceeded(ctx.db, keys, false);
     // The code was mailed to the invited address: knowing it proves this invitation (no other), for
     // this application and the account with that address it makes or signs in to. A member signed in
@@ -372,22 +392,26 @@ json requestEmailCode(RequestContext& ctx) {
     std::string email = requireEmail(ctx);
     if (memberByEmail(ctx.db, email))
         throw HttpError(409, "An account already exists for this e-mail address.");
-    // Each code is a row and a mail: paced per address asked for and per network.
+    // Each code is a row and a mail: paced per address asked for from each network, so that the codes
+    // others ask for hers from elsewhere leave her network its own, and per network.
     const auto& rates = ctx.state.options.rates;
     TakenAllowance allowance(ctx.state,
-                             {{"code", lowerCase(email), rates.codesByEmail},
+                             {{"code", lowerCase(email) + " " + ctx.client(), rates.codesByEmail},
                               {"code-address", ctx.client(), rates.codesByAddress}},
                              "Too many verification codes were asked for.");
+    // The code is the asking application's: another's request neither replaces it nor may guess at it.
+    RequestingApplication application(ctx);
     int64_t code = randomNumber(1000, 9999);
     Transaction tx(ctx.db);
     ctx.db
-        .prepare("INSERT INTO email_verifications (email, code, attempts, expires_at, verified) VALUES (?, "
-                 "?, 0, ?, 0) "
-                 "ON CONFLICT(email) DO UPDATE SET code = excluded.code, attempts = 0, "
+        .prepare("INSERT INTO email_verifications (email, application, code, attempts, expires_at, verified) "
+                 "VALUES (?, ?, ?, 0, ?, 0) "
+                 "ON CONFLICT(email, application) DO UPDATE SET code = excluded.code, attempts = 0, "
                  "expires_at = excluded.expires_at, verified = 0")
-        .with(email, code, ctx.now() + 30 * 60)
+        .with(email, application.name(), code, ctx.now() + 30 * 60)
         .run();
     removeExpired(ctx.db, "email_verifications", "expires_at", ctx.now());
+    application.issue();
     tx.commit();
     allowance.keep("code");
     allowance.keep("code-address");
@@ -398,21 +422,27 @@ json requestEmailCode(RequestContext& ctx) {
 json verifyEmailCode(RequestContext& ctx) {
     std::string email = boundedText(ctx, "email", 254);
     int64_t code = ctx.id("code");
-    const std::vector<ThrottleKey> keys = {{&throttle::kEmailCode, email},
+    const std::string noCode =
+        "No verification is waiting for this e-mail address. Please ask for a new code.";
+    // Only the application that asked for a code may give it back: another (a stranger's, from any
+    // address) has none of hers to guess at, and its guesses spend its own count and code.
+    const std::optional<std::string> application = proofHolders(ctx, std::nullopt).client;
+    if (!application) throw HttpError(404, noCode);
+    const std::vector<ThrottleKey> keys = {{&throttle::kEmailCode, email + " " + *application},
                                            {&throttle::kEmailCodeClient, ctx.client()}};
-    // Guesses sent together are counted one after another, so that the limits hold. The count of an
-    // address survives a new code: asking for codes does not buy more guesses.
+    // Guesses sent together are counted one after another, so that the limits hold. The count
+    // survives a new code: asking for codes does not buy more guesses.
     Transaction tx(ctx.db);
     countAttempt(ctx.db, ctx.now(), keys);
     std::optional<std::string> refusal;
     int status = 0;
     {
-        auto st =
-            ctx.db.prepare("SELECT code, attempts, expires_at FROM email_verifications WHERE email = ?");
-        st.with(email);
+        auto st = ctx.db.prepare(
+            "SELECT code, attempts, expires_at FROM email_verifications WHERE email = ? AND application = ?");
+        st.with(email, *application);
         if (!st.step() || st.integer(2) < ctx.now()) {
             status = 404;
-            refusal = "No verification is waiting for this e-mail address. Please ask for a new code.";
+            refusal = noCode;
         } else if (st.integer(1) >= 5) {
             status = 429;
             refusal = "Too many wrong codes. Please ask for a new code.";
@@ -424,15 +454,19 @@ json verifyEmailCode(RequestContext& ctx) {
     if (refusal) {
         // Only a wrong code is a guess; with no code waiting, or one spent, nothing was judged.
         if (status == 400)
-            ctx.db.prepare("UPDATE email_verifications SET attempts = attempts + 1 WHERE email = ?")
-                .with(email)
+            ctx.db
+                .prepare("UPDATE email_verifications SET attempts = attempts + 1 WHERE email = ? AND "
+                         "application = ?")
+                .with(email, *application)
                 .run();
         else
             attemptNotJudged(ctx.db, keys);
         tx.commit();
         throw HttpError(status, *refusal);
     }
-    ctx.db.prepare("UPDATE email_verifications SET verified = 1 WHERE email = ?").with(email).run();
+    ctx.db.prepare("UPDATE email_verifications SET verified = 1 WHERE email = ? AND application = ?")
+        .with(email, *application)
+        .run();
     attemptSucceeded(ctx.db, keys, true);
     tx.commit();
     return {{"status", "Your e-mail address is verified."}};
@@ -558,7 +592,8 @@ json updatePassword(RequestContext& ctx) {
     std::string next = ctx.text("new_password");
     requirePassword(next);
     // The current password is guessed no faster here than at the sign-in.
-    const std::vector<ThrottleKey> keys = passwordKeys(ctx.db, me, ctx.client(), ctx.now());
+    const std::vector<ThrottleKey> keys =
+        passwordKeys(ctx.db, me, ctx.client(), requestingPhone(ctx), ctx.now());
     countAttempt(ctx.db, ctx.now(), keys);
     std::string stored;
     {

@@ -621,6 +621,30 @@ CREATE INDEX analytics_events_received_at ON analytics_events(received_at);
 CREATE TABLE event_owners (owner TEXT PRIMARY KEY, bytes INTEGER NOT NULL) WITHOUT ROWID;
 INSERT INTO event_owners (owner, bytes) SELECT owner, SUM(bytes) FROM analytics_events GROUP BY owner;
 )sql",
+    // A verification code belongs to the application that asked for it, so that another's request
+    // neither replaces it nor guesses at it (codes waiting from before, for half an hour at most, must
+    // be asked for again); the phones each member signed in on lately keep a count of their own of the
+    // wrong passwords they send for her account.
+    R"sql(
+DROP TABLE email_verifications;
+CREATE TABLE email_verifications (
+    email TEXT NOT NULL COLLATE NOCASE,
+    application TEXT NOT NULL,
+    code INTEGER NOT NULL,
+    attempts INTEGER NOT NULL DEFAULT 0,
+    expires_at INTEGER NOT NULL,
+    verified INTEGER NOT NULL DEFAULT 0,
+    PRIMARY KEY (email, application)
+);
+CREATE INDEX email_verifications_expires_at ON email_verifications(expires_at);
+CREATE TABLE signin_phones (
+    member_id INTEGER NOT NULL REFERENCES members(id) ON DELETE CASCADE,
+    phone TEXT NOT NULL,
+    signed_in_at INTEGER NOT NULL,
+    PRIMARY KEY (member_id, phone)
+);
+CREATE INDEX signin_phones_signed_in_at ON signin_phones(signed_in_at);
+)sql",
 };
 
 constexpr int kLatestVersion = static_cast<int>(sizeof(kMigrations) / sizeof(kMigrations[0]));

@@ -11,19 +11,19 @@
 namespace cw::server {
 
 namespace throttle {
-// Guessing is slowed where it is aimed: at an account from the address guessing, at the address a
-// code was sent to, at what one application tries. They wait minutes at most, so that someone else's
-// guessing cannot keep their owner out for long. An account is counted from every address as well,
-// against guessing spread over many; generously, since a stranger's guesses from one address must not
-// fill it (slowed to one in five minutes, they come to a dozen or two an hour), and anew each hour. A
-// network address is counted for codes, record numbers and passwords for addresses with no account;
-// but a ward's phones share one, so its count only catches what no ward mistypes in an hour, and
-// waits a few minutes at most.
+// Guessing is slowed where it comes from: at an account from the address guessing or from the phone
+// that signed in to it, at what one application tries. They wait minutes at most, so that someone
+// else's guessing cannot keep their owner out for long. An account is counted from every address as
+// well, against guessing spread over many; generously, since a stranger's guesses from one address
+// must not fill it (slowed to one in five minutes, they come to a dozen or two an hour), and anew each
+// hour. A network address is counted for codes, record numbers and passwords for addresses with no
+// account; but a ward's phones share one, so its count only catches what no ward mistypes in an hour,
+// and waits a few minutes at most.
 //                                   scope                    free  first  ceiling  forgotten after
 const ThrottlePolicy kPassword = {"password", 5, 1, 300, 3600};
 const ThrottlePolicy kPasswordAccount = {"password-account", 100, 1, 300, 3600};
+const ThrottlePolicy kPasswordPhone = {"password-phone", 5, 1, 300, 3600};
 const ThrottlePolicy kSignInClient = {"signin-client", 100, 1, 600, 3600};
-const ThrottlePolicy kInvitation = {"invitation", 10, 2, 300, 3600};
 const ThrottlePolicy kInvitationClient = {"invitation-client", 100, 2, 600, 3600};
 const ThrottlePolicy kEmailCode = {"email-code", 5, 30, 900, 24 * 3600};
 const ThrottlePolicy kEmailCodeClient = {"email-code-client", 100, 30, 600, 3600};
@@ -63,15 +63,57 @@ void count(Connection& db, const ThrottleKey& key, int64_t now) {
 
 namespace {
 
-// How long a network the member signed in from stays hers, and how many she keeps: more than the
-// places a phone or two are taken in a season (home, the ward, work).
+// How long a network or a phone the member signed in from stays hers, and how many of each she
+// keeps: more than the places a phone or two are taken in a season (home, the ward, work), and more
+// phones than a member signs in on.
 constexpr int64_t kSignInNetworkSeconds = 90LL * 24 * 3600;
 constexpr int64_t kSignInNetworksPerMember = 20;
+constexpr int64_t kSignInPhonesPerMember = 20;
+
+// 128 random bits in lower-case hexadecimal, as the server makes them.
+bool wellFormedName(std::string_view value) {
+    return value.size() == 32 && value.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+}
+
+// The well-formed value of the cookie `name` among the cookies of a request ("a=1; cw_client=..."),
+// when there is one.
+std::optional<std::string> cookieIn(std::string_view cookies, std::string_view name) {
+    while (!cookies.empty()) {
+        size_t end = cookies.find(';');
+        std::string_view pair = cookies.substr(0, end);
+        cookies = end == std::string_view::npos ? std::string_view() : cookies.substr(end + 1);
+        size_t first = pair.find_first_not_of(' ');
+        if (first == std::string_view::npos) continue;
+        pair.remove_prefix(first);
+        size_t equals = pair.find('=');
+        if (equals == std::string_view::npos || pair.substr(0, equals) != name) continue;
+        std::string_view value = pair.substr(equals + 1);
+        while (!value.empty() && value.back() == ' ')
+            value.remove_suffix(1);
+        if (wellFormedName(value)) return std::string(value);
+    }
+    return std::nullopt;
+}
 
 } // namespace
 
-std::vector<ThrottleKey> passwordKeys(Connection& db, int64_t memberId, const std::string& client, int64_t now) {
+std::optional<std::string> requestingPhone(const RequestContext& ctx) {
+    for (size_t i = 0, n = ctx.request.get_header_value_count("Cookie"); i < n; ++i)
+        if (auto phone = cookieIn(ctx.request.get_header_value("Cookie", i), kDeviceCookie)) return phone;
+    return std::nullopt;
+}
+
+std::vector<ThrottleKey> passwordKeys(Connection& db, int64_t memberId, const std::string& client,
+                                      const std::optional<std::string>& phone, int64_t now) {
     const std::string account = std::to_string(memberId);
+    if (phone) {
+        // A name the server never gave this account's sign-ins (made up, or another account's phone)
+        // is no phone of hers: its guesses are counted as anybody's.
+        auto signedIn =
+            db.prepare("SELECT 1 FROM signin_phones WHERE member_id = ? AND phone = ? AND signed_in_at >= ?");
+        signedIn.with(memberId, *phone, now - kSignInNetworkSeconds);
+        if (signedIn.step()) return {{&throttle::kPasswordPhone, account + " " + *phone}};
+    }
     std::vector<ThrottleKey> keys = {{&throttle::kPassword, account + " " + client}};
     auto known = db.prepare("SELECT 1 FROM signin_networks WHERE member_id = ? AND network = ? AND signed_in_at >= ?");
     known.with(memberId, client, now - kSignInNetworkSeconds);
@@ -79,7 +121,10 @@ std::vector<ThrottleKey> passwordKeys(Connection& db, int64_t memberId, const st
     return keys;
 }
 
-void signedInFrom(Connection& db, int64_t memberId, const std::string& client, int64_t now) {
+void signedInFrom(RequestContext& ctx, int64_t memberId) {
+    Connection& db = ctx.db;
+    const std::string& client = ctx.client();
+    const int64_t now = ctx.now();
     db.prepare("INSERT INTO signin_networks (member_id, network, signed_in_at) VALUES (?1, ?2, ?3) "
                "ON CONFLICT(member_id, network) DO UPDATE SET signed_in_at = ?3")
         .with(memberId, client, now)
@@ -89,6 +134,20 @@ void signedInFrom(Connection& db, int64_t memberId, const std::string& client, i
         .with(memberId, kSignInNetworksPerMember)
         .run();
     removeExpired(db, "signin_networks", "signed_in_at", now - kSignInNetworkSeconds);
+
+    const std::string phone = requestingPhone(ctx).value_or(randomHex(16));
+    db.prepare("INSERT INTO signin_phones (member_id, phone, signed_in_at) VALUES (?1, ?2, ?3) "
+               "ON CONFLICT(member_id, phone) DO UPDATE SET signed_in_at = ?3")
+        .with(memberId, phone, now)
+        .run();
+    db.prepare("DELETE FROM signin_phones WHERE member_id = ?1 AND phone NOT IN (SELECT phone FROM "
+               "signin_phones WHERE member_id = ?1 ORDER BY signed_in_at DESC LIMIT ?2)")
+        .with(memberId, kSignInPhonesPerMember)
+        .run();
+    removeExpired(db, "signin_phones", "signed_in_at", now - kSignInNetworkSeconds);
+    ctx.response.set_header("Set-Cookie",
+                            std::string(kDeviceCookie) + "=" + phone + "; Path=/m/api; Max-Age=" +
+                                std::to_string(kSignInNetworkSeconds) + "; HttpOnly; SameSite=Strict");
 }
 
 void countAttempt(Connection& db, int64_t now, const std::vector<ThrottleKey>& keys) {
@@ -136,27 +195,15 @@ const char* kindName(Proof kind) {
     return "";
 }
 
-// 128 random bits in lower-case hexadecimal, as the server makes them.
-bool wellFormedClient(std::string_view value) {
-    return value.size() == 32 && value.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+// The application named by the cookies of a request, when one is.
+std::optional<std::string> clientInCookies(std::string_view cookies) {
+    return cookieIn(cookies, kClientCookie);
 }
 
-// The application named by the cookies of a request ("a=1; cw_client=..."), when one is.
-std::optional<std::string> clientInCookies(std::string_view cookies) {
-    while (!cookies.empty()) {
-        size_t end = cookies.find(';');
-        std::string_view pair = cookies.substr(0, end);
-        cookies = end == std::string_view::npos ? std::string_view() : cookies.substr(end + 1);
-        size_t first = pair.find_first_not_of(' ');
-        if (first == std::string_view::npos) continue;
-        pair.remove_prefix(first);
-        size_t equals = pair.find('=');
-        if (equals == std::string_view::npos || pair.substr(0, equals) != kClientCookie) continue;
-        std::string_view value = pair.substr(equals + 1);
-        while (!value.empty() && value.back() == ' ')
-            value.remove_suffix(1);
-        if (wellFormedClient(value)) return std::string(value);
-    }
+// The application this reply names already, among the cookies it sets (a phone's may come first).
+std::optional<std::string> clientSetInReply(const RequestContext& ctx) {
+    for (size_t i = 0, n = ctx.response.get_header_value_count("Set-Cookie"); i < n; ++i)
+        if (auto named = clientInCookies(ctx.response.get_header_value("Set-Cookie", i))) return named;
     return std::nullopt;
 }
 
@@ -206,11 +253,9 @@ void bindHolders(Statement& st, int first, const ProofHolders& holders, bool cli
 // The application a proof is recorded for: the one this reply already named, else the one the
 // request names when the server issued it, else a new one; its cookie goes with the reply, once.
 RequestingApplication::RequestingApplication(RequestContext& ctx) : ctx_(ctx) {
-    if (ctx.response.has_header("Set-Cookie")) {
-        if (auto named = clientInCookies(ctx.response.get_header_value("Set-Cookie"))) {
-            name_ = *named;
-            return;
-        }
+    if (auto named = clientSetInReply(ctx)) {
+        name_ = *named;
+        return;
     }
     if (auto issued = issuedClient(ctx)) {
         name_ = *issued;
@@ -228,7 +273,7 @@ RequestingApplication::RequestingApplication(RequestContext& ctx) : ctx_(ctx) {
 RequestingApplication::~RequestingApplication() = default;
 
 void RequestingApplication::issue() {
-    if (ctx_.response.has_header("Set-Cookie")) return;
+    if (clientSetInReply(ctx_)) return;
     insertProof(ctx_.db, kIssuedKind, clientHolder(name_), "", 0, ctx_.now());
     ctx_.response.set_header("Set-Cookie", std::string(kClientCookie) + "=" + name_ +
                                                "; Path=/m/api; Max-Age=" + std::to_string(kProofSeconds) +

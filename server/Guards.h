@@ -31,15 +31,22 @@ struct ThrottlePolicy {
 namespace throttle {
 // Wrong passwords for an account are counted per account and client address, so that one address's
 // guessing keeps the owner out of no other; and per account from every address at once, in each clock
-// hour, against guessing spread over many addresses. Only a guess at an address with no account is
-// counted per client address alone.
+// hour, against guessing spread over many addresses. A phone that signed in to the account before
+// (its `cw_device` cookie) is counted on its own instead, wherever it is, so that no one else's
+// guessing from its network, or from many, keeps it out. Only a guess at an address with no account
+// is counted per client address alone.
 extern const ThrottlePolicy kPassword;         // per account, from one client address
 extern const ThrottlePolicy kPasswordAccount;  // per account, from every address, in each clock hour
+extern const ThrottlePolicy kPasswordPhone;    // per account, from one phone that signed in to it
 extern const ThrottlePolicy kSignInClient;     // per client address, at addresses with no account
-extern const ThrottlePolicy kInvitation;       // per e-mail address sent with the code
+// Wrong invitation codes slow the address that sends them. Across addresses each code is guarded by
+// the wrong codes it may take before it is renewed (see the invitation check), never by a count
+// that someone else's guesses could fill.
 extern const ThrottlePolicy kInvitationClient; // per client address
-extern const ThrottlePolicy kEmailCode;        // per address being verified; a new code keeps the count
-extern const ThrottlePolicy kEmailCodeClient;  // per client address
+// A verification code belongs to the application that asked for it: its guesses are counted per
+// address being verified and application (a new code keeps the count), and per client address.
+extern const ThrottlePolicy kEmailCode;
+extern const ThrottlePolicy kEmailCodeClient;
 // Record-number look-ups that found nothing to show: per application (its `cw_client` cookie, when it
 // sends one) and per client address.
 extern const ThrottlePolicy kRecordLookup;
@@ -51,13 +58,25 @@ struct ThrottleKey {
     std::string key;
 };
 
-// The keys a password for this account is counted under, from this client address at this time: the
+// The cookie that names a phone (128 random bits the server issued at a sign-in on it), for the
+// accounts that signed in there. It holds no secret of the member's: it only gives the phone's
+// guesses at those accounts' passwords a count of their own. The application keeps it when its member
+// logs out.
+inline constexpr const char* kDeviceCookie = "cw_device";
+// The phone the request names by that cookie, when it sends a well-formed one.
+std::optional<std::string> requestingPhone(const RequestContext& ctx);
+
+// The keys a password for this account is counted under, from this client address and phone at this
+// time: from a phone that signed in to the account lately, that phone's own count alone; otherwise the
 // account from that address and, unless the member signed in from that network lately, the account
-// from every address. Guesses spread over many addresses slow her nowhere she has signed in from.
-std::vector<ThrottleKey> passwordKeys(Connection& db, int64_t memberId, const std::string& client, int64_t now);
-// The member signed in from this network (a sign-in, a sign-up): it is hers for a while. Runs in the
-// caller's transaction.
-void signedInFrom(Connection& db, int64_t memberId, const std::string& client, int64_t now);
+// from every address. Guesses spread over many addresses slow her nowhere she has signed in from, and
+// nobody's guesses slow her on a phone she signed in on.
+std::vector<ThrottleKey> passwordKeys(Connection& db, int64_t memberId, const std::string& client,
+                                      const std::optional<std::string>& phone, int64_t now);
+// The member signed in (a sign-in, a sign-up) from the request's network and phone: both are hers for
+// a while, and the phone is named by its cookie with the reply (the one it sent, or a new one). Runs
+// in the caller's transaction.
+void signedInFrom(RequestContext& ctx, int64_t memberId);
 
 // Counts one attempt under every key; 429, counting nothing, when a key must still wait. Runs in the
 // caller's transaction when one is open, else in a transaction of its own.

@@ -24,6 +24,8 @@ constexpr const char* refreshTokenKey = "refreshToken";
 constexpr const char* filterSelectionKey = "filterSelectionKey";
 constexpr const char* touchIDKey = "touchIDKey";
 constexpr const char* hasSeenTutorialKey = "hasSeenTutorialKey";
+// The server's name for this phone, set at a sign-in.
+constexpr const char* kDeviceCookie = "cw_device";
 
 // Each group alternates between its two colours; a fifth baby of a group starts the pair again.
 class ColourCycle {
@@ -83,8 +85,10 @@ void AuthenticationContext::logout() {
     setOAuthToken(std::nullopt);
     setOAuthRefreshToken(std::nullopt);
     // The server ties what this device proved (an invitation check, a record-number look-up) to its
-    // cookies: whoever registers or signs in next must not present the last member's.
-    HTTPCookieStorage::shared()->deleteAllCookies();
+    // cookies: whoever registers or signs in next must not present the last member's. Only the cookie
+    // that names the phone stays: it holds nothing of hers, and keeps the phone's sign-ins to the
+    // accounts signed in on it from being slowed by anybody else's wrong passwords.
+    HTTPCookieStorage::shared()->deleteCookiesExcept(kDeviceCookie);
     auto& defaults = UserDefaults::standard();
     const bool touchID = defaults.boolForKey(touchIDKey);
     const std::optional<std::string> username = defaults.stringForKey(kUsernameKey);

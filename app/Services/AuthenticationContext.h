@@ -103,10 +103,10 @@ public:
     // behind it and every reply still to come for it change nothing; the shared session also
     // abandons the renewal and the parked requests at once, and lets go of the callbacks of its
     // requests on their way, with the screens they hold); the member, the selected baby and both
-    // tokens are cleared, as are the cookies of the HTTP session and every stored key of the
-    // application except "touchIDKey" and "usernameKey" (kept as they were; an absent "touchIDKey"
-    // is written back as false); "hasSeenTutorialKey" is set. Then the delegate hears that the
-    // session ended.
+    // tokens are cleared, as are the cookies of the HTTP session (all but "cw_device", the server's
+    // name for the phone) and every stored key of the application except "touchIDKey" and
+    // "usernameKey" (kept as they were; an absent "touchIDKey" is written back as false);
+    // "hasSeenTutorialKey" is set. Then the delegate hears that the session ended.
     virtual void logout();
     // Reads "refreshToken" and "token"; a missing key leaves its token as it was.
     virtual void loadTokens();

@@ -209,3 +209,12 @@ void HTTPCookieStorage::deleteAllCookies() {
     cookies_.clear();
     if (lasting) saveLocked();
 }
+
+void HTTPCookieStorage::deleteCookiesExcept(const std::string& kept) {
+    std::lock_guard lock(mutex_);
+    const auto gone = std::stable_partition(cookies_.begin(), cookies_.end(),
+                                            [&](const auto& c) { return c.name == kept; });
+    const bool lasting = std::any_of(gone, cookies_.end(), [](const auto& c) { return c.expiresAt; });
+    cookies_.erase(gone, cookies_.end());
+    if (lasting) saveLocked();
+}

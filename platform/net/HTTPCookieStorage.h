@@ -51,6 +51,8 @@ public:
     // Every cookie not yet expired.
     std::vector<HTTPCookie> cookies();
     void deleteAllCookies();
+    // Every cookie but those of this name (of any origin): what the application keeps across a logout.
+    void deleteCookiesExcept(const std::string& kept);
 
 private:
     void load();

@@ -98,7 +98,7 @@ protected:
                     "DROP INDEX babies_file; DROP INDEX journey_items_file; DROP INDEX post_media_file; "
                     "DROP INDEX posts_pictures; ALTER TABLE invitations DROP COLUMN wrong_codes; "
                     "DROP INDEX throttles_forget_at; ALTER TABLE throttles DROP COLUMN forget_at; "
-                    "DROP TABLE signin_networks; DROP INDEX analytics_events_owner; "
+                    "DROP TABLE signin_networks; DROP TABLE signin_phones; DROP INDEX analytics_events_owner; "
                     "DROP INDEX analytics_events_received_at; ALTER TABLE analytics_events DROP COLUMN owner; "
                     "ALTER TABLE analytics_events DROP COLUMN bytes; DROP TABLE event_owners; "
                     "UPDATE schema_version SET version = 5");

@@ -12,6 +12,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -192,14 +193,36 @@ void ServerTest::checkInvitation(const std::string& email, const std::string& co
 
 namespace {
 
-// A POST of `body` sent over a connection of its own from `from`, read to the server's close.
+// The Set-Cookie fields of the last reply head in `bytes`, taken into the jar as a phone takes them.
+void takeCookies(CookieJar& app, const std::string& bytes) {
+    size_t head = bytes.rfind("HTTP/1.1 ");
+    if (head == std::string::npos) return;
+    const size_t end = bytes.find("\r\n\r\n", head);
+    for (size_t line = bytes.find("\r\n", head); line != std::string::npos && line < end;
+         line = bytes.find("\r\n", line + 2)) {
+        std::string field = bytes.substr(line + 2, bytes.find("\r\n", line + 2) - line - 2);
+        if (field.size() < 11 || strncasecmp(field.c_str(), "set-cookie:", 11) != 0) continue;
+        std::string pair = field.substr(11, field.find(';') - 11);
+        pair.erase(0, pair.find_first_not_of(' '));
+        if (size_t equals = pair.find('='); equals != std::string::npos)
+            app.cookies[pair.substr(0, equals)] = pair.substr(equals + 1);
+    }
+}
+
+// A POST of `body` sent over a connection of its own from `from`, read to the server's close; with
+// the cookies of `app`, when one is given, which takes those the reply sets.
 Reply postOver(int port, const std::string& from, const std::string& path, const std::string& type,
-               const std::string& body, const std::string& token) {
+               const std::string& body, const std::string& token, CookieJar* app = nullptr) {
     RawConnection c(port, from);
+    std::string cookies;
+    if (app)
+        for (const auto& [name, value] : app->headers(""))
+            cookies += name + ": " + value + "\r\n";
     c.send("POST /m/api/" + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" +
-           (token.empty() ? "" : "X-Access-Token: " + token + "\r\n") + "Content-Type: " + type +
+           (token.empty() ? "" : "X-Access-Token: " + token + "\r\n") + cookies + "Content-Type: " + type +
            "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
     std::string bytes = c.readToClose();
+    if (app) takeCookies(*app, bytes);
     Reply reply;
     auto statuses = statusesIn(bytes);
     if (statuses.empty()) return reply;
@@ -213,6 +236,11 @@ Reply postOver(int port, const std::string& from, const std::string& path, const
 
 Reply ServerTest::postFrom(const std::string& from, const std::string& path, const json& body) {
     return postOver(server_->port(), from, path, "application/json", body.dump(), "");
+}
+
+Reply ServerTest::postFrom(CookieJar& app, const std::string& from, const std::string& path,
+                           const json& body) {
+    return postOver(server_->port(), from, path, "application/json", body.dump(), "", &app);
 }
 
 Reply ServerTest::multipartFrom(const std::string& from, const std::string& path,

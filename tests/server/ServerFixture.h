@@ -81,6 +81,8 @@ protected:
     // A JSON POST sent over a connection of its own from `from` (another loopback address stands
     // for another client), read to the server's close.
     Reply postFrom(const std::string& from, const std::string& path, const json& body);
+    // The same from the application whose cookies are in `app`: it sends them and takes what the reply sets.
+    Reply postFrom(CookieJar& app, const std::string& from, const std::string& path, const json& body);
     // A multipart POST sent so, with the member's token when one is given.
     Reply multipartFrom(const std::string& from, const std::string& path,
                         const httplib::MultipartFormDataItems& items, const std::string& token = "");

@@ -253,13 +253,18 @@ TEST_F(ShellTest, ARenewalMeetingAServerErrorKeepsTheSession) {
 }
 
 // The cookies of the device hold what the last member proved to the server (her invitation check,
-// her record-number look-up): whoever signs in next on the phone must not send them.
+// her record-number look-up): whoever signs in next on the phone must not send them. The one that
+// names the phone holds nothing of hers: it stays, so that the server still knows the phone at its
+// next sign-in and counts its wrong passwords apart from a stranger's.
 TEST_F(ShellTest, TheNextMemberOnTheDeviceSendsNoneOfTheLastMembersCookies) {
     const auto cookiesFile = environment->dataDirectory() / "Cookies.json";
     storeSession(true, true);
     HTTPCookieStorage::shared()->setCookiesFromResponse(
         {"cw_client=0123456789abcdef0123456789abcdef; Path=/m/api; Max-Age=2592000; HttpOnly"},
         server.base() + "/m/api/invite/check");
+    HTTPCookieStorage::shared()->setCookiesFromResponse(
+        {"cw_device=fedcba9876543210fedcba9876543210; Path=/m/api; Max-Age=7776000; HttpOnly"},
+        server.base() + "/m/api/signin");
     ASSERT_NE(cw::readWholeFile(cookiesFile).bytes.find("cw_client"), std::string::npos);
     launch();
     host->settle();
@@ -268,13 +273,14 @@ TEST_F(ShellTest, TheNextMemberOnTheDeviceSendsNoneOfTheLastMembersCookies) {
     ASSERT_TRUE(host->tapText("Logout"));
     ASSERT_TRUE(host->pickAlertAction("OK"));
     EXPECT_TRUE(host->isShowing("Log In"));
-    EXPECT_TRUE(HTTPCookieStorage::shared()->cookies().empty());
+    ASSERT_THAT(HTTPCookieStorage::shared()->cookies(), SizeIs(1));
+    EXPECT_EQ(HTTPCookieStorage::shared()->cookies()[0].name, "cw_device");
     EXPECT_EQ(cw::readWholeFile(cookiesFile).bytes.find("cw_client"), std::string::npos);
 
     signInThroughTheScreen(signInReply(memberJSON(52, "Noah Berg", "noah@example.test"), "access-2"));
     const auto signIns = requestsAt("/m/api/signin/");
     ASSERT_THAT(signIns, SizeIs(1));
-    EXPECT_FALSE(signIns[0].header("Cookie")) << *signIns[0].header("Cookie");
+    EXPECT_EQ(signIns[0].header("Cookie"), "cw_device=fedcba9876543210fedcba9876543210");
 }
 
 TEST_F(ShellTest, ANewSessionAfterALogoutGetsAMainInterfaceOfItsOwnWhoseDrawerDoesItsChoresForTheNewMember) {

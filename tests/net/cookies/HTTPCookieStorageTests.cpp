@@ -61,6 +61,24 @@ TEST(HTTPCookieStorage, ACookieGoesBackToItsOriginAndPathOnly) {
     EXPECT_TRUE(store.cookies().empty());
 }
 
+TEST(HTTPCookieStorage, CookiesOfOneNameOutliveTheDeletionOfTheOthersAndARestart) {
+    ManualClock clock(1'800'000'000);
+    cw::test::TempDirectory directory("cw-cookies");
+    const auto file = directory / "Cookies.json";
+    {
+        HTTPCookieStorage store(file);
+        store.setCookiesFromResponse({"cw_client=a; Path=/m/api; Max-Age=3600",
+                                      "cw_device=b; Path=/m/api; "
+                                      "Max-Age=7776000",
+                                      "other=c; Max-Age=60"},
+                                     kServer + "/m/api/signin");
+        store.deleteCookiesExcept("cw_device");
+        EXPECT_EQ(header(store, kServer + "/m/api/signin"), "cw_device=b");
+    }
+    HTTPCookieStorage store(file);
+    EXPECT_EQ(header(store, kServer + "/m/api/signin"), "cw_device=b");
+}
+
 TEST(HTTPCookieStorage, CookiesWithALifetimeOutliveARestartAndSessionCookiesDoNot) {
     ManualClock clock(1'800'000'000);
     cw::test::TempDirectory directory("cw-cookies");
