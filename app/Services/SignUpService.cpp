@@ -10,10 +10,11 @@ void SignUpService::signUp(const UserData& user,
                            const std::string& password, Success success, RequestFailure failure) {
     const SignUpParameters signUp{user, babies, password};
     PictureUpload::signUp(signUp.userData, babies)
-        .send([manager = manager(), parameters = signUp.dictionaryRepresentation(),
+        .send([service = *this, parameters = signUp.dictionaryRepresentation(),
                success = std::move(success),
                failure = std::move(failure)](PictureUpload::Parts parts) mutable {
-            manager->POST(
+            // Through the service's multipart post, so that it carries its action's key.
+            service.post(
                 "", parameters, PictureUpload::body(parts), nullptr,
                 [success = std::move(success)](const Task& task, const std::optional<JSON>& reply) {
                     if (success) success(task, reply);

@@ -98,7 +98,7 @@ protected:
                     "DROP INDEX babies_file; DROP INDEX journey_items_file; DROP INDEX post_media_file; "
                     "DROP INDEX posts_pictures; ALTER TABLE invitations DROP COLUMN wrong_codes; "
                     "DROP INDEX throttles_forget_at; ALTER TABLE throttles DROP COLUMN forget_at; "
-                    "DROP TABLE signin_networks; UPDATE schema_version SET version = 5");
+                    "DROP TABLE signin_networks; DROP TABLE request_replays; UPDATE schema_version SET version = 5");
         }
         restart();
     }

@@ -268,6 +268,22 @@ TEST_F(FamilyTest, SomeoneWhoIsNotAParentOnlySeesTheFamily) {
     EXPECT_FALSE(host->findByIdentifier("card_menu"));
 }
 
+TEST_F(FamilyTest, AQuickDoubleClickOnSendInviteSendsOneInvitation) {
+    auto invite = openInvitation();
+    ASSERT_TRUE(invite);
+    ASSERT_TRUE(host->tapText("Full Name"));
+    ASSERT_TRUE(host->type("Paul Bell\n"));
+    ASSERT_TRUE(host->type("paul@cradleway.test\n"));
+    // The wheel still up, as the member leaves it.
+    ASSERT_TRUE(host->turnPicker("Friend"));
+
+    ASSERT_TRUE(host->doubleTap(invite->sendInviteButton()));
+    ASSERT_TRUE(waitUntil([&] { return !shownScreen<InviteFamilyViewController>(); })) << screenTexts();
+    ASSERT_TRUE(waitUntil([&] { return requestsAnswered("GET", "invite/data") >= 2; }));
+    EXPECT_EQ(requestsAnswered("POST", "invite"), 1u) << "the second click sent it again";
+    EXPECT_EQ(queryOne("SELECT COUNT(*) FROM invitations WHERE email = 'paul@cradleway.test'"), "1");
+}
+
 TEST_F(FamilyTest, AParentWithNobodyYetIsAskedToInviteAtOnce) {
     signUpAlone("alex@cradleway.test", "Mother");
     launch();
