@@ -7,6 +7,7 @@
 #include "tests/support/Gate.h"
 
 #include <algorithm>
+#include <atomic>
 #include <future>
 
 namespace cw::server::testing {
@@ -61,7 +62,7 @@ protected:
         return {{"user_id", std::to_string(who.userId), "", ""}, {"post_text", text, "", ""}};
     }
 
-    bool holdPictures_ = false;
+    std::atomic<bool> holdPictures_ = false;
     std::shared_ptr<cw::test::Gate> held_ = std::make_shared<cw::test::Gate>();
     std::shared_ptr<cw::test::Gate> decoding_ = std::make_shared<cw::test::Gate>();
 };

@@ -62,7 +62,7 @@ protected:
     }
 
     std::string watched = "/m/api/post/";
-    bool holding = false;
+    std::atomic<bool> holding = false;
     std::atomic<int> resets = 0;
     std::shared_ptr<Gate> gate = std::make_shared<Gate>();
     RecordingServer front;

@@ -12,6 +12,7 @@
 #include "Services/SignUpService.h"
 #include "Services/ContentService.h"
 
+#include <atomic>
 #include <functional>
 #include <set>
 
@@ -92,7 +93,7 @@ std::vector<Road> everyCreatingRoad() {
 TEST_F(ActionKeyTest, EveryCreatingRoadKeepsItsKeyWhileUnansweredAndTakesANewOneForANewAction) {
     signIn("access", "refresh", 42, 424242);
     const auto roads = everyCreatingRoad();
-    bool answering = false;
+    std::atomic<bool> answering = false;
     setReply([&answering](const Arrival&, httplib::Response& response) {
         if (answering) return;
         // The server did it; its answer breaks off on the way back.
