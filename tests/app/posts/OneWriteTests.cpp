@@ -95,6 +95,21 @@ TEST_F(OneWrite, ASecondTapWhileThePostIsOnItsWayDoesNothing) {
     EXPECT_EQ(count("SELECT COUNT(*) FROM posts WHERE post_text = 'Slow ward network'"), 1);
 }
 
+TEST_F(OneWrite, AClickOnSubmitAsTheAnsweredComposerClosesSendsNothing) {
+    holding = true;
+    signInAndLaunch();
+    auto composer = composeWith("Answered in between");
+    ASSERT_TRUE(host->tapIdentifier("submitButton"));
+    ASSERT_TRUE(waitFor([&] { return front.requestCount("/m/api/post/") == 1; }));
+    gate->open();
+    // Answered: Submit is in use again as the composer starts to leave, under the second click.
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return composerClosed(); }, 10));
+    host->tapIdentifier("submitButton");
+    ASSERT_NO_FATAL_FAILURE(settleRequests());
+    EXPECT_EQ(front.requestCount("/m/api/post/"), 1u) << "the click as it closed sent it again";
+    EXPECT_EQ(count("SELECT COUNT(*) FROM posts WHERE post_text = 'Answered in between'"), 1);
+}
+
 TEST_F(OneWrite, APostWhoseAnswerWasLostIsStoredOnceWhenSubmittedAgain) {
     resets = 1;
     signInAndLaunch();
