@@ -78,5 +78,6 @@ int transitionsInFlight() {
 namespace cw {
 void resetTransitions() {
     inFlight = 0;
+    resetIgnoringInteractionEvents();
 }
 } // namespace cw

@@ -476,6 +476,10 @@ bool isIgnoringInteractionEvents() {
     return ignoringInteraction > 0;
 }
 
+void resetIgnoringInteractionEvents() {
+    ignoringInteraction = 0;
+}
+
 std::shared_ptr<UITouch> TouchDelivery::send(UITouchPhase phase, CGPoint pointInRoot, int finger) {
     return state_->send(root_.lock(), phase, pointInRoot, finger);
 }

@@ -277,6 +277,8 @@ void cancelAllTouches();
 void beginIgnoringInteractionEvents();
 void endIgnoringInteractionEvents();
 bool isIgnoringInteractionEvents();
+// Forgets every begin (a host that ends drops the transitions it had under way).
+void resetIgnoringInteractionEvents();
 
 // The same through one delivery per root view (made on first use, dropped with the root).
 std::shared_ptr<UITouch> sendTouch(const std::shared_ptr<UIView>& root, CGPoint pointInRoot,
