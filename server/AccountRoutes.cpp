@@ -274,11 +274,13 @@ json invite(RequestContext& ctx) {
         ctx.state, {{"invitations", std::to_string(me), ctx.state.options.rates.invitationsByMember}},
         "Too many invitations were sent from this account.");
     std::string code = std::to_string(randomNumber(100000, 999999));
+    Transaction tx(ctx.db);
     ctx.db
         .prepare("INSERT INTO invitations (inviter_id, full_name, relationship, email, code, created_at) "
                  "VALUES (?, ?, ?, ?, ?, ?)")
         .with(me, name, relationship, email, code, ctx.now())
         .run();
+    ctx.commit(tx);
     allowance.keep("invitations");
     ctx.console("invitation: " + name + " <" + email + "> (" + relationship + ") invited by " +
                 myEmail["full_name"].get<std::string>() + " <" + myEmail["email"].get<std::string>() +

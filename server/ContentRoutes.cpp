@@ -336,12 +336,14 @@ json addComment(RequestContext& ctx) {
     if (!ctx.db.queryInteger("SELECT 1 FROM member_babies WHERE member_id = ? LIMIT 1", me))
         throw HttpError(403, "Only a member of a family can comment.");
     MemberStorage storage(ctx, me, text.size(), 1);
+    Transaction tx(ctx.db);
     ctx.db
         .prepare("INSERT INTO comments (member_id, post_id, feed_id, comment_text, created_at) VALUES (?, ?, "
                  "?, ?, ?)")
         .with(me, postId, feedId, text, ctx.now())
         .run();
     int64_t id = ctx.db.lastInsertId();
+    ctx.commit(tx);
     storage.keep();
     // The card's comments come back whole, oldest first and the new one last: the comment list
     // replaces its rows with them.

@@ -645,6 +645,20 @@ CREATE TABLE signin_phones (
 );
 CREATE INDEX signin_phones_signed_in_at ON signin_phones(signed_in_at);
 )sql",
+    // The answers of requests done once for their Idempotency-Key, named by a hash of the sender, the
+    // route and the key, sealed, kept a day. A row whose status is NULL was done and not yet answered.
+    R"sql(
+CREATE TABLE request_replays (
+    id TEXT PRIMARY KEY,
+    owner TEXT NOT NULL,
+    status INTEGER,
+    body TEXT,
+    bytes INTEGER NOT NULL DEFAULT 0,
+    created_at INTEGER NOT NULL
+);
+CREATE INDEX request_replays_owner ON request_replays(owner, created_at);
+CREATE INDEX request_replays_created_at ON request_replays(created_at);
+)sql",
 };
 
 constexpr int kLatestVersion = static_cast<int>(sizeof(kMigrations) / sizeof(kMigrations[0]));

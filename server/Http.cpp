@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <ctime>
+#include <utility>
 
 #include <sodium.h>
 
@@ -225,6 +226,7 @@ void RequestContext::discardStoredFile(const std::filesystem::path& file) {
 }
 
 void RequestContext::commit(Transaction& transaction) {
+    if (committing) std::exchange(committing, nullptr)();
     transaction.commit();
     storedFiles_.clear();
 }

@@ -104,6 +104,9 @@ public:
     void discardStoredFile(const std::filesystem::path& file);
     // Commits the transaction, and with it keeps the pictures stored so far.
     void commit(Transaction& transaction);
+    // Run inside the transaction just before the request's first commit (a request done once takes
+    // its key there, with its write).
+    std::function<void()> committing;
 
     // The client's network, as the counts per address know it (an IPv6 address by its /64).
     std::string client() const;

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <iostream>
+#include <optional>
 
 #include <httplib.h>
 #include <sodium.h>
@@ -411,33 +412,52 @@ void CradlewayServer::setUp() {
             return;
         }
         const Route& route = found->second;
+        // What a failed request answers.
+        auto answerFailure = [&](std::exception_ptr failure) {
+            try {
+                std::rethrow_exception(failure);
+            } catch (const HttpError& e) {
+                // A route open to signed-out members never answers 401, whatever went wrong.
+                int status =
+                    e.status() == 401 && (route.access == Access::Public || route.access == Access::Optional)
+                        ? 403
+                        : e.status();
+                sendError(res, status, e.what());
+            } catch (const json::exception& e) {
+                sendError(res, 400, std::string("The request could not be read: ") + e.what());
+            } catch (const std::exception& e) {
+                state->print(std::string("error: ") + route.path + ": " + e.what());
+                sendError(res, 500, "The server could not complete the request.");
+            }
+        };
         try {
             // Its writes take their turns for its network, so that one network's crowd of writes
             // keeps no other's waiting behind it.
             auto lease = state->pool->acquire(networkOf(req.remote_addr));
             // Pictures the handler stores and does not commit go with the context, also on failure.
             RequestContext ctx(req, res, *lease, *state);
-            readParameters(ctx, in);
-            std::string token = req.get_header_value("X-Access-Token");
-            if (!token.empty()) ctx.memberId = memberForAccessToken(*lease, *state, token);
-            if (route.access == Access::Member && !ctx.memberId)
-                throw HttpError(401, "Your session has expired. Please sign in again.");
+            std::optional<DoneOnce> once;
+            try {
+                readParameters(ctx, in);
+                std::string token = req.get_header_value("X-Access-Token");
+                if (!token.empty()) ctx.memberId = memberForAccessToken(*lease, *state, token);
+                if (route.access == Access::Member && !ctx.memberId)
+                    throw HttpError(401, "Your session has expired. Please sign in again.");
+                if (isDoneOnce(route.path) && req.has_header("Idempotency-Key")) {
+                    once.emplace(ctx, route.path, req.get_header_value("Idempotency-Key"));
+                    if (once->replay(res)) return;
+                    ctx.committing = [&once] { once->claim(); };
+                }
 
-            res.status = 200;
-            json reply = route.handler(ctx);
-            res.set_content(dump(reply), "application/json");
-        } catch (const HttpError& e) {
-            // A route open to signed-out members never answers 401, whatever went wrong.
-            int status =
-                e.status() == 401 && (route.access == Access::Public || route.access == Access::Optional)
-                    ? 403
-                    : e.status();
-            sendError(res, status, e.what());
-        } catch (const json::exception& e) {
-            sendError(res, 400, std::string("The request could not be read: ") + e.what());
-        } catch (const std::exception& e) {
-            state->print(std::string("error: ") + route.path + ": " + e.what());
-            sendError(res, 500, "The server could not complete the request.");
+                res.status = 200;
+                json reply = route.handler(ctx);
+                res.set_content(dump(reply), "application/json");
+            } catch (...) {
+                answerFailure(std::current_exception());
+            }
+            if (once) once->keep(res);
+        } catch (...) {
+            answerFailure(std::current_exception());
         }
     };
     http_->Get("/+m/api/.*", [dispatch](const httplib::Request& req, httplib::Response& res) {

@@ -2,6 +2,7 @@
 
 #include "server/Database.h"
 #include "server/Quotas.h"
+#include "server/Replays.h"
 
 #include <atomic>
 #include <cstdint>
@@ -148,6 +149,8 @@ struct ServerState {
     std::mutex consoleMutex;
     RefusalLog refusals;
     RateLimiter rateLimiter;
+    // Requests done once (server/Replays.h) being answered now.
+    RequestsUnderWay requestsUnderWay;
 
     // Takes one request from each key's allowance; 429 with `refusal` and the wait when one has none.
     void takeAllowance(const std::vector<RateKey>& keys, const std::string& refusal);

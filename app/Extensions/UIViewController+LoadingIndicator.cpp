@@ -1,8 +1,10 @@
 #include "Extensions/UIViewController+LoadingIndicator.h"
 
+#include "uikit/controllers/UIBarItems.h"
 #include "uikit/view/CATransaction.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace {
 
@@ -10,6 +12,47 @@ namespace {
 char overlayKey = 1;
 // On the overlay: how many shows it has had, so that a hide can tell whether a show came after it.
 char showCountKey = 1;
+// On the controller: the bar items its overlay took out of use, to give back when it goes.
+char blockedItemsKey = 1;
+
+struct BlockedBarItems {
+    std::vector<std::weak_ptr<UIBarButtonItem>> items;
+};
+
+// The overlay covers the screen's view, not the navigation bar above it: the bar's buttons (a
+// composer's Submit, a form's Save) would take a second tap while the first one's request is on its
+// way. They are out of use while the overlay is shown: the screen's own items and those of the
+// screens that hold it, which the bar shows for it. The back button stays: leaving is no second
+// action.
+void blockBarItems(UIViewController& controller) {
+    BlockedBarItems blocked;
+    if (const auto* earlier = controller.associatedObject<BlockedBarItems>(&blockedItemsKey)) blocked = *earlier;
+    auto block = [&blocked](const std::vector<UIBarButtonItemPtr>& items) {
+        for (const auto& item : items) {
+            if (!item || !item->isEnabled()) continue;
+            item->setEnabled(false);
+            blocked.items.push_back(item);
+        }
+    };
+    for (UIViewController* screen = &controller; screen;) {
+        const auto& item = screen->navigationItem();
+        if (item) {
+            block(item->leftBarButtonItems());
+            block(item->rightBarButtonItems());
+        }
+        auto parent = screen->parentViewController();
+        screen = parent.get();
+    }
+    controller.setAssociatedObject(&blockedItemsKey, std::move(blocked));
+}
+
+void unblockBarItems(UIViewController& controller) {
+    const auto* blocked = controller.associatedObject<BlockedBarItems>(&blockedItemsKey);
+    if (!blocked) return;
+    for (const auto& weak : blocked->items)
+        if (auto item = weak.lock()) item->setEnabled(true);
+    controller.setAssociatedObject(&blockedItemsKey, BlockedBarItems{});
+}
 
 double fadeDuration(bool animated) {
     return animated ? CATransaction::animationDuration() : 0;
@@ -48,6 +91,7 @@ void showActivityOverlay(UIViewController& controller, bool animated,
         overlay->trailingAnchor().constraintEqualTo(container->trailingAnchor()),
     });
     controller.setAssociatedObject(&overlayKey, Weak<ActivityOverlayView>{overlay});
+    blockBarItems(controller);
     overlay->label()->setText(description);
     overlay->setNeedsLayout();
     overlay->layoutIfNeeded();
@@ -58,6 +102,8 @@ void hideActivityOverlay(UIViewController& controller, bool animated) {
     auto overlay = currentActivityOverlay(controller);
     if (!overlay) return;
     const std::uint64_t shown = showCount(*overlay);
+    // At once, not when the fade ends: the screen may set its buttons as its answer requires.
+    unblockBarItems(controller);
     // The completion keeps the overlay until the fade is over.
     UIView::animate(
         fadeDuration(animated), [overlay] { overlay->setAlpha(0); },

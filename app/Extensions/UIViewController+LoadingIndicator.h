@@ -10,6 +10,11 @@
 // and replaces its description. A show that comes while a hide is still fading the overlay out
 // keeps it: that hide no longer removes it, and it stays until the next hide.
 //
+// While its overlay is shown, a controller's navigation bar items (its own and those of the screens
+// that hold it, which the bar shows for it) are out of use: a screen's Submit or Save in the bar
+// takes no second tap while the first one's request is on its way. The hide gives back those the
+// show took out of use; the back button stays in use throughout.
+//
 // Animated shows and hides fade over the current transaction's animation duration (0.25 s unless
 // set); unanimated ones take no time (the hide still removes the overlay on the next turn of the
 // main run loop). Main thread only.

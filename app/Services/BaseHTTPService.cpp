@@ -1,5 +1,6 @@
 #include "Services/BaseHTTPService.h"
 
+#include "Services/ActionKeys.h"
 #include "Services/RetryService.h"
 #include "foundation/bundle/Bundle.h"
 #include "foundation/device/UIDevice.h"
@@ -103,6 +104,24 @@ struct BaseHTTPService::Request {
     SessionStamp stamp;
     // Whether a failure may park it for a renewal (the renewal itself may not).
     bool parkable;
+    // The key of the action it creates something for; empty for any other request.
+    std::string key = {};
+
+    // The server answered its action: the key is let go. An answer that leaves open whether it was
+    // done (no answer, a gateway's or the server's failure, 409 while the first is still being done)
+    // keeps it for the member's next try.
+    void settleKey(const Task& task, const NSError* error) const {
+        if (key.empty()) return;
+        if (error) {
+            // A transport failure (a reset, a time-out, a reply cut short) says nothing of what the
+            // server did, whatever head had arrived.
+            if (error->domain == NSURLErrorDomain) return;
+            std::shared_ptr<const NSHTTPURLResponse> response = task ? task->response() : nullptr;
+            if (!response) response = cw::failingResponse(*error);
+            if (!response || response->statusCode() >= 500 || response->statusCode() == 409) return;
+        }
+        ActionKeys::shared().answered(key);
+    }
 
     // Its session ended (logout): nothing of it reaches the caller, nothing is sent again.
     bool sessionEnded() const { return AuthenticationContext::shared().sessionGeneration() != stamp.generation; }
@@ -152,9 +171,28 @@ void BaseHTTPService::updateHeaderWithTokens(const SessionTokens& tokens) {
     applyTokens(*manager_, tokens);
 }
 
+namespace {
+
+// A manager of the request's own, sending what `manager` sends and the action's key.
+std::shared_ptr<AFHTTPSessionManager> managerWithKey(const AFHTTPSessionManager& manager, const std::string& key) {
+    auto keyed = std::make_shared<AFHTTPSessionManager>(manager.baseURL());
+    auto serializer = std::make_shared<AFJSONRequestSerializer>();
+    if (auto shared = manager.requestSerializer()) {
+        for (const auto& [field, value] : shared->HTTPRequestHeaders())
+            serializer->setValue(value, field);
+        serializer->setTimeoutInterval(shared->timeoutInterval());
+    }
+    serializer->setValue(key, "Idempotency-Key");
+    keyed->setRequestSerializer(std::move(serializer));
+    keyed->setResponseSerializer(manager.responseSerializer());
+    return keyed;
+}
+
+} // namespace
+
 BaseHTTPService::Task BaseHTTPService::start(Method method, const std::string& path, const JSON& parameters,
                                              ConstructingBody body, Progress progress, Success success,
-                                             Failure failure, bool parkable) {
+                                             Failure failure, bool parkable, bool creates) {
     updateHeaderWithTokens();
     auto request = std::make_shared<Request>(Request{method, manager_, path, parameters, std::move(body),
                                                      std::move(progress), std::move(success), std::move(failure),
@@ -163,6 +201,21 @@ BaseHTTPService::Task BaseHTTPService::start(Method method, const std::string& p
         auto& requests = inFlight();
         std::erase_if(requests, [](const std::weak_ptr<Request>& kept) { return kept.expired(); });
         requests.push_back(request);
+    }
+    if (creates || method == Method::multipartPost) {
+        // The action is known by everything it sends, pictures included.
+        ActionKeys::Fingerprint print;
+        print.add(manager_->baseURL() ? manager_->baseURL()->absoluteString() : std::string())
+            .add(path)
+            .add(parameters.serialize());
+        if (request->body) {
+            AFMultipartFormData form("cradleway-action");
+            request->body(form);
+            const Data bytes = form.finishedBody();
+            print.add(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        }
+        request->key = ActionKeys::shared().keyFor(print.value(), stamp_.generation);
+        request->manager = managerWithKey(*manager_, request->key);
     }
     return send(request, false);
 }
@@ -186,6 +239,12 @@ void BaseHTTPService::releaseEndedRequests() {
             return true;
         });
     });
+}
+
+BaseHTTPService::Task BaseHTTPService::create(const std::string& path, const JSON& parameters, Success success,
+                                              Failure failure) {
+    return start(Method::jsonPost, path, parameters, nullptr, nullptr, std::move(success), std::move(failure),
+                 true, true);
 }
 
 BaseHTTPService::Task BaseHTTPService::post(const std::string& path, const JSON& parameters, Success success,
@@ -217,6 +276,7 @@ BaseHTTPService::Task BaseHTTPService::send(const std::shared_ptr<Request>& requ
     // Every reply of every service comes through these two: the one place where a reply for a
     // session that has ended is dropped.
     Success onSuccess = [request](const Task& task, const std::optional<JSON>& reply) {
+        request->settleKey(task, nullptr);
         if (request->sessionEnded() || !request->success) return;
         if (request->method != Method::jsonPost) {
             request->success(task, reply);
@@ -232,6 +292,7 @@ BaseHTTPService::Task BaseHTTPService::send(const std::shared_ptr<Request>& requ
     Failure onFailure = [request, replay](const Task& task, const NSError& error) {
         if (request->sessionEnded()) return;
         if (replay || !request->goesToRenewal(task, error)) {
+            request->settleKey(task, &error);
             if (request->failure) request->failure(task, error);
             return;
         }

@@ -110,9 +110,14 @@ public:
     Task get(const std::string& path, const JSON& parameters, Progress progress, Success success,
              Failure failure);
     // Multipart POST: the parameters as text parts, then what `constructingBodyWith` appends (run
-    // again for a replay).
+    // again for a replay). Every multipart request carries pictures, and creates or replaces what they
+    // show: it carries its action's key, as `create` does.
     Task post(const std::string& path, const JSON& parameters, ConstructingBody constructingBodyWith,
               Progress progress, Success success, Failure failure);
+    // JSON POST of a request that creates something (a comment, an invitation): it carries the key of
+    // its action in "Idempotency-Key" (Services/ActionKeys.h), the same key when the same request is
+    // sent again before the server answered the last, so that the server stores it once.
+    Task create(const std::string& path, const JSON& parameters, Success success, Failure failure);
 
     // JSON POST sent once and never parked: every failure, a 401 included, reaches `failure` (for the
     // token renewal itself). Like every request it belongs to its session.
@@ -192,7 +197,7 @@ private:
     };
     struct Request;
     Task start(Method method, const std::string& path, const JSON& parameters, ConstructingBody body,
-               Progress progress, Success success, Failure failure, bool parkable);
+               Progress progress, Success success, Failure failure, bool parkable, bool creates = false);
     static Task send(const std::shared_ptr<Request>& request, bool replay);
     // The requests sent and not yet ended or released (main thread).
     static std::vector<std::weak_ptr<Request>>& inFlight();

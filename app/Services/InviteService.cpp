@@ -9,7 +9,7 @@ void InviteService::invite(const std::string& fullName, const std::string& relat
     parameters.set("relationship", relationship);
     parameters.set("email", email);
     parameters.set("user_id", userId);
-    post("", parameters, std::move(success), std::move(failure));
+    create("", parameters, std::move(success), std::move(failure));
 }
 
 void InviteService::check(const std::string& email, const std::string& invitationCode,

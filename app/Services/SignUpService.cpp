@@ -18,7 +18,8 @@ void SignUpService::signUp(const UserData& user,
                success = std::move(success), failure = std::move(failure)](PictureUpload::Parts parts) mutable {
             if (road.expired()) return;
             // Through the service's own send, on the main thread: the request belongs to the
-            // generation the sign-up began (the upload is not delivered once it has ended).
+            // generation the sign-up began (the upload is not delivered once it has ended), and it
+            // carries its action's key.
             service.post(
                 "", parameters, PictureUpload::body(parts), nullptr,
                 [road, success = std::move(success)](const Task& task, const std::optional<JSON>& reply) {

@@ -276,6 +276,23 @@ bool HeadlessHost::tapPoint(CGPoint point) {
     return true;
 }
 
+bool HeadlessHost::doubleTap(const std::shared_ptr<UIView>& view, double interval) {
+    auto w = window();
+    if (!view || !w || !isVisibleOnScreen(*view)) return false;
+    if (!touches_ || touches_->root() != w) touches_ = std::make_unique<TouchDelivery>(w);
+    const CGPoint point = tapPointOf(*view);
+    const double hold = std::min(kTapHold, interval / 2);
+    for (int press = 0; press < 2; ++press) {
+        touches_->send(UITouchPhase::began, point);
+        advance(hold);
+        renderView(*w, scale_);
+        touches_->send(UITouchPhase::ended, point);
+        if (press == 0) advance(interval - hold);
+    }
+    settle();
+    return true;
+}
+
 bool HeadlessHost::tap(const std::shared_ptr<UIView>& view) {
     auto w = window();
     if (!view || !w || !isVisibleOnScreen(*view)) return false;

@@ -68,6 +68,10 @@ public:
     bool tapText(const std::string& text) { return tap(findByText(text)); }
     bool tapIdentifier(const std::string& identifier) { return tap(findByIdentifier(identifier)); }
     bool tapPoint(CGPoint pointInWindow);
+    // A quick double click on the middle of `view`: two short presses whose starts lie `interval`
+    // seconds of the clock apart, the run loop turning between them as it does between two clicks,
+    // but not settled (what the first set off is still fading in or on its way). Then it settles.
+    bool doubleTap(const std::shared_ptr<UIView>& view, double interval = 0.12);
     // Taps the link whose text is `text` (blanks around it aside) in a visible label, such as a
     // web page's paragraph: the middle of the first line of it that is on screen.
     bool tapLink(const std::string& text);

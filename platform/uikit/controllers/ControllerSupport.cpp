@@ -3,6 +3,7 @@
 #include "foundation/bundle/Bundle.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "foundation/time/Clock.h"
+#include "uikit/controls/UIEvent.h"
 
 #include <cxxabi.h>
 
@@ -60,8 +61,10 @@ void runTransition(bool animated, std::function<void()> done) {
         return;
     }
     ++inFlight;
+    beginIgnoringInteractionEvents();
     RunLoop::main().addTimer(Clock::uptime() + kTransitionDuration, [done = std::move(done)] {
         --inFlight;
+        endIgnoringInteractionEvents();
         done();
     });
 }
@@ -75,5 +78,6 @@ int transitionsInFlight() {
 namespace cw {
 void resetTransitions() {
     inFlight = 0;
+    resetIgnoringInteractionEvents();
 }
 } // namespace cw

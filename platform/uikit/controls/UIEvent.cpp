@@ -370,7 +370,8 @@ struct UITouchDeliveryState {
             const bool repeat = t->timestamp_ - lastTapTime <= multiTapInterval &&
                                 distance(point, lastTapPoint) <= multiTapDistance;
             t->tapCount_ = repeat ? lastTapCount + 1 : 1;
-            std::shared_ptr<UIView> hit = root ? root->hitTest(point, nullptr) : nullptr;
+            std::shared_ptr<UIView> hit =
+                root && !cw::isIgnoringInteractionEvents() ? root->hitTest(point, nullptr) : nullptr;
             t->view_ = hit;
             down[finger] = t;
             if (!hit) return t;
@@ -457,6 +458,26 @@ void cancelAllTouches() {
     const std::set<TouchDelivery*> snapshot = liveDeliveries();
     for (TouchDelivery* d : snapshot)
         if (liveDeliveries().count(d)) d->cancelAll();
+}
+
+namespace {
+int ignoringInteraction = 0;
+} // namespace
+
+void beginIgnoringInteractionEvents() {
+    ++ignoringInteraction;
+}
+
+void endIgnoringInteractionEvents() {
+    if (ignoringInteraction > 0) --ignoringInteraction;
+}
+
+bool isIgnoringInteractionEvents() {
+    return ignoringInteraction > 0;
+}
+
+void resetIgnoringInteractionEvents() {
+    ignoringInteraction = 0;
 }
 
 std::shared_ptr<UITouch> TouchDelivery::send(UITouchPhase phase, CGPoint pointInRoot, int finger) {

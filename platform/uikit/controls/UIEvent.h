@@ -270,6 +270,16 @@ private:
 // call or a system sheet takes the screen over); the views they began on hear touchesCancelled.
 void cancelAllTouches();
 
+// While the screens change (an animated presentation, dismissal, push or pop) a finger that comes
+// down touches nothing, as the platform ignores interaction during a transition: the second click
+// of a quick double click must not land on a screen that is leaving, nor on the one it uncovers.
+// Fingers already down go on as they were. Counted: every begin has its end. Main thread.
+void beginIgnoringInteractionEvents();
+void endIgnoringInteractionEvents();
+bool isIgnoringInteractionEvents();
+// Forgets every begin (a host that ends drops the transitions it had under way).
+void resetIgnoringInteractionEvents();
+
 // The same through one delivery per root view (made on first use, dropped with the root).
 std::shared_ptr<UITouch> sendTouch(const std::shared_ptr<UIView>& root, CGPoint pointInRoot,
                                    UITouchPhase phase, int finger = 0);

@@ -6,6 +6,7 @@
 #include "Controllers/Account/MyPartnersViewController.h"
 #include "Extensions/UIColor+Palette.h"
 #include "Services/AuthenticationContext.h"
+#include "Services/BaseHTTPService.h"
 #include "Views/FakeHeaderCell.h"
 #include "Views/LFloatTextField.h"
 #include "foundation/dispatch/RunLoop.h"
@@ -14,6 +15,9 @@
 #include "uikit/controllers/UIAlertController.h"
 #include "uikit/controllers/UINavigationController.h"
 #include "uikit/controls/UIKeyboard.h"
+#include "tests/support/Forwarding.h"
+#include "tests/support/Gate.h"
+#include "tests/support/RecordingServer.h"
 
 #include <gmock/gmock.h>
 
@@ -287,6 +291,48 @@ TEST_F(FamilyTest, SomeoneWhoIsNotAParentOnlySeesTheFamily) {
     ASSERT_TRUE(host->tapText("Kim"));
     ASSERT_TRUE(shownScreen<MyPartnersDetailViewController>());
     EXPECT_FALSE(host->findByIdentifier("card_menu"));
+}
+
+TEST_F(FamilyTest, TheSecondClickOfADoubleClickSendsNoSecondInvitationWhenTheFirstIsAnsweredInBetween) {
+    auto invite = openInvitation();
+    ASSERT_TRUE(invite);
+    ASSERT_TRUE(host->tapText("Full Name"));
+    ASSERT_TRUE(host->type("Paul Bell\n"));
+    ASSERT_TRUE(host->type("paul@cradleway.test\n"));
+    ASSERT_TRUE(host->turnPicker("Friend"));
+    ASSERT_TRUE(host->tapText("Done"));
+    // From here on the services send through a front that holds the invitation's answer until the
+    // test lets it go: the server near, it comes between the two clicks.
+    RecordingServer front;
+    auto answer = std::make_shared<Gate>();
+    OpenOnExit letGo{answer};
+    front.setHandler([upstream = demo->baseUrl(), answer](const RecordedRequest& request, httplib::Response& response) {
+        forwardRequest(upstream, request, response);
+        if (request.path == "/m/api/invite/") answer->wait();
+    });
+    prepareBundle(*environment, front.base(), "org.cradleway.account-tests");
+
+    // The first click: the overlay takes the clicks that come while the invitation is on its way.
+    auto send = invite->sendInviteButton();
+    ASSERT_TRUE(host->tap(send));
+    ASSERT_TRUE(waitUntil([&] { return front.requestCount("/m/api/invite/") == 1; }));
+    ASSERT_TRUE(host->tap(send));
+    // Answered: the form starts to leave, and the second click lands on it as it goes.
+    answer->open();
+    ASSERT_TRUE(RunLoop::main().runUntil(
+        [&] {
+            auto form = invite->navigationController();
+            return form && form->isBeingDismissed();
+        },
+        10));
+    ASSERT_TRUE(host->tap(send));
+    ASSERT_TRUE(waitUntil([&] { return !shownScreen<InviteFamilyViewController>(); })) << screenTexts();
+    BaseHTTPService("sentinel").post("", JSON(), nullptr, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return front.requestCount("/m/api/sentinel/") == 1; }));
+    EXPECT_EQ(front.requestCount("/m/api/invite/"), 1u) << "a click sent it again";
+    EXPECT_EQ(queryOne("SELECT COUNT(*) FROM invitations WHERE email = 'paul@cradleway.test'"), "1");
+    EXPECT_TRUE(shownScreen<MyPartnersViewController>()) << "the click went through to the list: " << screenTexts();
+    front.stop();
 }
 
 TEST_F(FamilyTest, AParentWithNobodyYetIsAskedToInviteAtOnce) {

@@ -82,7 +82,8 @@ back
     openFromTheFeed("Kangaroo care: skin to skin");
     auto article = std::dynamic_pointer_cast<FeedDetailWebViewController>(top());
     ASSERT_TRUE(article);
-    ASSERT_TRUE(waitFor([&] { return badgeText(*article->commentButton) == "1"; }));
+    // The bar's buttons wait while the page loads under its overlay.
+    ASSERT_TRUE(waitFor([&] { return badgeText(*article->commentButton) == "1" && article->commentButton->isEnabled(); }));
     run(R"(tap #commentButton
 expect "1 Comment"
 type "Skin to skin every evening now"
