@@ -11,6 +11,7 @@
 #include "Services/PostService.h"
 #include "Services/SignUpService.h"
 #include "Services/ContentService.h"
+#include "tests/support/session/SessionReset.h"
 
 #include <atomic>
 #include <functional>
@@ -19,7 +20,14 @@
 namespace cw::servicetest {
 namespace {
 
-using ActionKeyTest = ServiceTest;
+struct Road;
+
+class ActionKeyTest : public ServiceTest {
+protected:
+    // Each road's request carries a key of its own, the same again while unanswered and a new one once
+    // answered or changed.
+    void checkKeys(const std::vector<Road>& roads);
+};
 
 std::shared_ptr<UIImage> picture(std::uint32_t argb) {
     std::vector<std::uint32_t> pixels(8 * 6, argb);
@@ -76,14 +84,20 @@ std::vector<Road> everyCreatingRoad() {
              auto [ok, failed] = both(done);
              MemberService("member/update").updateMember(words, picture(0xFF808080), ok, failed);
          }},
+    };
+}
+
+// A sign-up, made by nobody signed in. It begins a session generation of its own, which ends what the
+// member had on its way, so it is tried apart from the member's roads.
+std::vector<Road> signUpRoad() {
+    return {
         {"/m/api/signup/",
          [](const std::string& words, std::function<void()> done) {
-             // Made by nobody signed in; the session is put back once it is sent.
              auto member = AuthenticationContext::shared().user();
              AuthenticationContext::shared().setUser(nullptr);
              SignUpService().signUp(
                  UserData(words, FamilyRelationship::Father, "ada@example.org"), std::nullopt, "secret",
-                 [done](const BaseHTTPService::Task&, const std::optional<JSON>&) { done(); },
+                 cw::test::screenThatStays(), [done](const BaseHTTPService::Task&, const std::optional<JSON>&) { done(); },
                  [done](const RequestError&) { done(); });
              AuthenticationContext::shared().setUser(member);
          }},
@@ -92,7 +106,24 @@ std::vector<Road> everyCreatingRoad() {
 
 TEST_F(ActionKeyTest, EveryCreatingRoadKeepsItsKeyWhileUnansweredAndTakesANewOneForANewAction) {
     signIn("access", "refresh", 42, 424242);
-    const auto roads = everyCreatingRoad();
+    for (const auto& roads : {everyCreatingRoad(), signUpRoad()}) {
+        SCOPED_TRACE(roads.front().path);
+        checkKeys(roads);
+    }
+
+    // A request that creates nothing carries no key.
+    bool fetched = false;
+    ContentService().fetchFeed(
+        {1}, 42, [&](const BaseHTTPService::Task&, const std::optional<JSON>&) { fetched = true; },
+        [&](const BaseHTTPService::Task&, const NSError&) { fetched = true; });
+    runUntil([&] { return fetched; });
+    for (const auto& arrival : arrivals())
+        if (arrival.path.find("content") != std::string::npos) {
+            EXPECT_FALSE(arrival.header("Idempotency-Key"));
+        }
+}
+
+void ActionKeyTest::checkKeys(const std::vector<Road>& roads) {
     std::atomic<bool> answering = false;
     setReply([&answering](const Arrival&, httplib::Response& response) {
         if (answering) return;
@@ -150,17 +181,6 @@ TEST_F(ActionKeyTest, EveryCreatingRoadKeepsItsKeyWhileUnansweredAndTakesANewOne
         ASSERT_TRUE(key);
         EXPECT_FALSE(firstKeys.count(*key) || later.count(*key));
     }
-
-    // A request that creates nothing carries no key.
-    bool fetched = false;
-    ContentService().fetchFeed(
-        {1}, 42, [&](const BaseHTTPService::Task&, const std::optional<JSON>&) { fetched = true; },
-        [&](const BaseHTTPService::Task&, const NSError&) { fetched = true; });
-    runUntil([&] { return fetched; });
-    for (const auto& arrival : arrivals())
-        if (arrival.path.find("content") != std::string::npos) {
-            EXPECT_FALSE(arrival.header("Idempotency-Key"));
-        }
 }
 
 TEST_F(ActionKeyTest, ARequestSentAgainForItsRenewedTokensCarriesTheSameKey) {
