@@ -308,13 +308,13 @@ const BabyDetailsFormViewPtr& MyBabyViewController::formAt(long page) {
     placeForm(form, page);
     if (user && !isParent()) form->disableForm();
     if (baby) form->updateBabyWith(*baby);
+    o_drawDropShadow(*form);
     return form;
 }
 
 void MyBabyViewController::placeForm(const BabyDetailsFormViewPtr& form, long page) {
     auto container = babyFormContainerView();
     container->addSubview(form);
-    o_drawDropShadow(*form);
     using A = NSLayoutAttribute;
     auto leading = NSLayoutConstraint::make(form, A::leading, NSLayoutRelation::equal, container, A::leading, 1,
                                             kFormMargin + view()->bounds().size.width * static_cast<CGFloat>(page));

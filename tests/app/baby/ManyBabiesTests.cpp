@@ -45,7 +45,7 @@ protected:
             // The twins first, then babies of the twins' shape, each with an id and a name of her own.
             auto& babies = reply["babies"];
             const auto model = babies.front();
-            for (int i = static_cast<int>(babies.size()); i < kBabies; ++i) {
+            for (int i = static_cast<int>(babies.size()); i < count; ++i) {
                 auto baby = model;
                 baby["id"] = 900'000 + i;
                 baby["full_name"] = "Baby " + std::to_string(i);
@@ -63,7 +63,7 @@ protected:
     // Signs in through the hostile front and launches.
     void launch() {
         ASSERT_NO_FATAL_FAILURE(signInAndLaunch());
-        ASSERT_EQ(babies().size(), static_cast<std::size_t>(kBabies));
+        ASSERT_EQ(babies().size(), static_cast<std::size_t>(count));
         ASSERT_TRUE(showsSoon("Olivia Hart"));
     }
     std::shared_ptr<MainNavigationController> main() const {
@@ -94,6 +94,8 @@ protected:
         host->settle();
     }
 
+    // How many babies the sign-in reply names.
+    int count = kBabies;
     RecordingServer front;
     std::mutex mutex;
     std::vector<RecordedRequest> babyUpdates;
@@ -213,6 +215,54 @@ TEST_F(ManyBabies, MyBabyOpensMakesFormsNearThePageShownAndSaveSendsEveryBaby) {
         EXPECT_EQ(births[i], stored[i]->birthday()) << i;
         EXPECT_EQ(expected[i], stored[i]->expectedBirthday()) << i;
     }
+}
+
+// A family of three as a family sees it: every picture and page is there when paged to, and Save
+// sends the three.
+TEST_F(ManyBabies, AFamilyOfThreePagesToTheThirdBabyOnEveryScreen) {
+    count = 3;
+    launch();
+    auto screen = feed();
+    for (const char* name : {"Noah Hart", "Baby 2"}) {
+        ASSERT_TRUE(host->drag({330, 80}, {80, 80}, 10));
+        host->settle();
+        EXPECT_TRUE(showsSoon(name)) << name;
+    }
+    ASSERT_EQ(screen->headerImageViews.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(screen->headerImageViews[i]->frame(), (CGRect{375.0 * static_cast<CGFloat>(i), 0, 375, 187.5})) << i;
+
+    // The Update tab opens on the baby chosen, and pages back to the twins.
+    ASSERT_TRUE(host->tapText("Update"));
+    auto pager = updatePager();
+    ASSERT_TRUE(waitFor([&] { return pager && pager->pageIndex == 2; }));
+    for (const auto& page : pager->viewControllers)
+        EXPECT_TRUE(page);
+    host->drag({35, 520}, {285, 520}, 10);
+    host->settle();
+    EXPECT_TRUE(showsSoon("Noah Hart"));
+
+    ASSERT_TRUE(host->tapText("Home"));
+    host->settle();
+    ASSERT_TRUE(waitFor([&] { return host->tapIdentifier("hamburgerButton"); }));
+    host->settle();
+    ASSERT_TRUE(showsSoon("My Baby"));
+    ASSERT_TRUE(host->tapText("My Baby"));
+    host->settle();
+    auto myBaby = std::dynamic_pointer_cast<MyBabyViewController>(main()->topViewController());
+    ASSERT_TRUE(myBaby);
+    ASSERT_EQ(myBaby->babyFormViewArray.size(), 3u);
+    for (const auto& form : myBaby->babyFormViewArray)
+        ASSERT_TRUE(form);
+    EXPECT_EQ(myBaby->babyFormViewArray[2]->babyFullName(), "Baby 2");
+    myBaby->enableSaveButton();
+    ASSERT_TRUE(host->tapText("Save"));
+    ASSERT_TRUE(waitFor([&] {
+        std::lock_guard lock(mutex);
+        return !babyUpdates.empty();
+    }));
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(babyUpdates[0].fields("babies[][full_name]"), (std::vector<std::string>{"Olivia Hart", "Noah Hart", "Baby 2"}));
 }
 
 } // namespace
