@@ -88,6 +88,17 @@ protected:
         };
         return count(*host->window());
     }
+    // The side menu's "My Baby". A tap on the menu button while the feed's failure banner (the server
+    // refuses a feed of so many babies) slides over it opens nothing: the finger tries again.
+    void openMyBaby() {
+        for (int tries = 0; tries < 3 && !host->isShowing("My Baby"); ++tries) {
+            host->tapIdentifier("hamburgerButton");
+            host->settle();
+            showsSoon("My Baby", 3);
+        }
+        ASSERT_TRUE(host->tapText("My Baby"));
+        host->settle();
+    }
     // A finger across the lower half of the screen, right to left.
     void swipeToNext() {
         host->drag({340, 520}, {90, 520}, 10);
@@ -161,11 +172,7 @@ TEST_F(ManyBabies, TheUpdateTabPagesByAFingerAndMakesPagesOnlyNearTheOneShown) {
 
 TEST_F(ManyBabies, MyBabyOpensMakesFormsNearThePageShownAndSaveSendsEveryBaby) {
     launch();
-    ASSERT_TRUE(host->tapIdentifier("hamburgerButton"));
-    host->settle();
-    ASSERT_TRUE(showsSoon("My Baby"));
-    ASSERT_TRUE(host->tapText("My Baby"));
-    host->settle();
+    ASSERT_NO_FATAL_FAILURE(openMyBaby());
     ASSERT_TRUE(showsSoon("Olivia Hart"));
     auto navigation = main();
     auto screen = std::dynamic_pointer_cast<MyBabyViewController>(navigation->topViewController());
@@ -244,11 +251,7 @@ TEST_F(ManyBabies, AFamilyOfThreePagesToTheThirdBabyOnEveryScreen) {
 
     ASSERT_TRUE(host->tapText("Home"));
     host->settle();
-    ASSERT_TRUE(waitFor([&] { return host->tapIdentifier("hamburgerButton"); }));
-    host->settle();
-    ASSERT_TRUE(showsSoon("My Baby"));
-    ASSERT_TRUE(host->tapText("My Baby"));
-    host->settle();
+    ASSERT_NO_FATAL_FAILURE(openMyBaby());
     auto myBaby = std::dynamic_pointer_cast<MyBabyViewController>(main()->topViewController());
     ASSERT_TRUE(myBaby);
     ASSERT_EQ(myBaby->babyFormViewArray.size(), 3u);
