@@ -47,12 +47,13 @@ void BabyPageViewController::followBabies() {
         };
         if (self->babies && idsOf(*self->babies) == idsOf(stored) && !stored.empty()) {
             // The same babies: a page that has shown its baby follows her itself; one not yet shown is
-            // made again for her new record. The pager's list and title follow here.
+            // made again for her new record (one not made yet is made from it when it is needed).
+            // The pager's list and title follow here.
             for (std::size_t i = 0; i < stored.size(); ++i)
-                if (!self->viewControllers[i]->isViewLoaded())
+                if (self->viewControllers[i] && !self->viewControllers[i]->isViewLoaded())
                     self->viewControllers[i] = self->newViewControllerWith(stored[i]);
             self->babies = std::move(stored);
-            const auto& shown = self->viewControllers[static_cast<std::size_t>(self->pageIndex)];
+            const auto shown = self->pageAt(self->pageIndex);
             if (!self->pageViewController->viewControllers().empty() &&
                 self->pageViewController->viewControllers().front() != shown)
                 self->pageViewController->setViewControllers({shown}, UIPageViewControllerNavigationDirection::forward,
@@ -72,7 +73,7 @@ void BabyPageViewController::showSelectedBaby() {
     if (found == babies->end()) return;
     const long index = static_cast<long>(found - babies->begin());
     if (index == pageIndex || index >= static_cast<long>(viewControllers.size())) return;
-    const auto& page = viewControllers[static_cast<std::size_t>(index)];
+    const auto page = pageAt(index);
     pageViewController->setViewControllers({page},
                                            index > pageIndex ? UIPageViewControllerNavigationDirection::forward
                                                              : UIPageViewControllerNavigationDirection::reverse,
@@ -134,13 +135,10 @@ void BabyPageViewController::setupPageControl() {
 void BabyPageViewController::didLoadBabies(const std::vector<std::shared_ptr<BabyData>>& list) {
     babies = list;
     viewControllers.clear();
-    if (list.empty()) {
+    if (list.empty())
         viewControllers.push_back(viewControllerForEmptyState());
-    } else {
-        viewControllers.reserve(list.size());
-        for (const auto& baby : list)
-            viewControllers.push_back(newViewControllerWith(baby));
-    }
+    else
+        viewControllers.resize(list.size());
 
     std::optional<long> selected;
     if (const auto id = AuthenticationContext::shared().selectedBabyId(); id && !list.empty()) {
@@ -153,7 +151,7 @@ void BabyPageViewController::didLoadBabies(const std::vector<std::shared_ptr<Bab
     else if (pageIndex < 0 || pageIndex >= count)
         pageIndex = 0;
 
-    const auto page = viewControllers[static_cast<std::size_t>(pageIndex)];
+    const auto page = pageAt(pageIndex);
     pageViewController->setViewControllers({page}, UIPageViewControllerNavigationDirection::forward, false);
     pageControl->setNumberOfPages(count);
     didSetActiveViewConroller(page, pageIndex);
@@ -168,6 +166,7 @@ void BabyPageViewController::didSetActiveViewConroller(const UIViewControllerPtr
     item->setRightBarButtonItems(pageItem->rightBarButtonItems(), false);
     pageIndex = index;
     pageControl->setCurrentPage(index);
+    keepPagesNear(index);
 
     const bool named = babies && index >= 0 && index < static_cast<long>(babies->size()) && (*babies)[static_cast<std::size_t>(index)];
     titleLabel()->setText(named ? std::optional<std::string>((*babies)[static_cast<std::size_t>(index)]->fullName())
@@ -198,6 +197,25 @@ void BabyPageViewController::addTitleAnimation() {
     titleLabel()->layer()->add(fade, kTitleAnimationKey);
 }
 
+UIViewControllerPtr BabyPageViewController::pageAt(long index) {
+    if (index < 0 || index >= static_cast<long>(viewControllers.size())) return nullptr;
+    auto& page = viewControllers[static_cast<std::size_t>(index)];
+    if (!page && babies && index < static_cast<long>(babies->size()))
+        page = newViewControllerWith((*babies)[static_cast<std::size_t>(index)]);
+    return page;
+}
+
+void BabyPageViewController::keepPagesNear(long index) {
+    const long count = static_cast<long>(viewControllers.size());
+    for (long i = std::max(0L, index - kPagesMade); i <= std::min(count - 1, index + kPagesMade); ++i)
+        pageAt(i);
+    // The pages shown and next to it are the page view controller's as well: only pages further
+    // than a swipe away let go of their screens.
+    for (long i = 0; i < count; ++i)
+        if ((i < index - kPagesKept || i > index + kPagesKept) && viewControllers[static_cast<std::size_t>(i)])
+            viewControllers[static_cast<std::size_t>(i)] = nullptr;
+}
+
 std::optional<long> BabyPageViewController::positionOf(const UIViewControllerPtr& page) const {
     auto it = std::find(viewControllers.begin(), viewControllers.end(), page);
     if (it == viewControllers.end()) return std::nullopt;
@@ -207,13 +225,13 @@ std::optional<long> BabyPageViewController::positionOf(const UIViewControllerPtr
 UIViewControllerPtr BabyPageViewController::viewControllerBefore(UIPageViewController&, const UIViewControllerPtr& page) {
     const auto at = positionOf(page);
     if (!at || *at == 0) return nullptr;
-    return viewControllers[static_cast<std::size_t>(*at - 1)];
+    return pageAt(*at - 1);
 }
 
 UIViewControllerPtr BabyPageViewController::viewControllerAfter(UIPageViewController&, const UIViewControllerPtr& page) {
     const auto at = positionOf(page);
     if (!at || *at >= static_cast<long>(viewControllers.size()) - 1) return nullptr;
-    return viewControllers[static_cast<std::size_t>(*at + 1)];
+    return pageAt(*at + 1);
 }
 
 void BabyPageViewController::didFinishAnimating(UIPageViewController& pager, bool, const std::vector<UIViewControllerPtr>&,

@@ -12,6 +12,9 @@
 // The navigation bar shows the active page's title and right-hand items, so a page's own bar
 // button (the daily update's calendar) works from the pager's bar.
 //
+// A page is made when it, or one next to it, is about to be shown, and let go of once it is far from
+// the page shown: a server may name thousands of babies, and each page is a screen of its own.
+//
 // Subclasses choose the page of one baby and the empty-state page (the tab pagers take them from
 // storyboards); the base makes plain pages. Main thread only.
 
@@ -43,8 +46,11 @@ public:
     const std::shared_ptr<UILabel>& titleLabel();
     // Scroll style, horizontal.
     std::shared_ptr<UIPageViewController> pageViewController;
-    // One page per baby in the order of `babies`, or exactly one empty-state page.
+    // One place per baby in the order of `babies`, or exactly one empty-state page. A baby's place is
+    // empty until her page is made (the ones near the page shown are).
     std::vector<UIViewControllerPtr> viewControllers;
+    // The page at `index`, made now if it was not; none past the ends.
+    UIViewControllerPtr pageAt(long index);
 
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
@@ -93,6 +99,12 @@ private:
     void followBabies();
     // Pages, without animation, to the session's selected baby when another page is shown.
     void showSelectedBaby();
+    // Makes the pages within `kPagesMade` of `index` and lets go of those further than `kPagesKept`
+    // (a family's few babies keep all theirs).
+    void keepPagesNear(long index);
+
+    static constexpr long kPagesMade = 2;
+    static constexpr long kPagesKept = 4;
 
     Announcements::Subscription babiesSaved_;
     std::shared_ptr<UILabel> titleLabel_;

@@ -231,6 +231,8 @@ void MyBabyViewController::reloadBabyForms() {
     // Back from the photo choice the pages keep the member's edits.
     if (openedImagePickerView) return;
     babyFormViewArray.clear();
+    pageBabies_.clear();
+    formLeadings_.clear();
     o_removeAllSubviews(*babyFormContainerView());
     newBabyId = -1;
     saveBabyDetails()->setEnabled(false);
@@ -242,6 +244,8 @@ void MyBabyViewController::reloadBabyForms() {
         addExistingBabyFormViewsWithBabyDataArray(babies);
     else if (user && isParent())
         setupForNoBabies();
+    else
+        layOutForms(0);
 }
 
 BabyDetailsFormViewPtr MyBabyViewController::makeForm(std::int64_t babyNumber) {
@@ -251,40 +255,137 @@ BabyDetailsFormViewPtr MyBabyViewController::makeForm(std::int64_t babyNumber) {
     return form;
 }
 
-void MyBabyViewController::layOutForms(long columns) {
+void MyBabyViewController::layOutForms(long pages) {
     auto container = babyFormContainerView();
-    // A copy: the layout takes the subviews out before it puts them back.
-    const std::vector<UIViewPtr> forms = container->subviews();
-    lyt_layoutColumnedViews(*container, forms, kFormMargin, kFormSpacing, columns);
+    // The pages stand side by side, a screen wide each; the container is as wide as all of them
+    // whether or not their forms are made.
+    if (containerWidth_) view()->removeConstraint(containerWidth_);
+    containerWidth_ = NSLayoutConstraint::make(container, NSLayoutAttribute::width, NSLayoutRelation::equal, view(),
+                                               NSLayoutAttribute::width, static_cast<CGFloat>(std::max(1L, pages)), 0);
+    view()->addConstraint(containerWidth_);
+    placeForms();
+}
+
+void MyBabyViewController::placeForms() {
+    const CGFloat width = view()->bounds().size.width;
+    for (std::size_t i = 0; i < formLeadings_.size(); ++i) {
+        const CGFloat leading = kFormMargin + width * static_cast<CGFloat>(i);
+        if (formLeadings_[i] && formLeadings_[i]->constant() != leading) formLeadings_[i]->setConstant(leading);
+    }
+}
+
+void MyBabyViewController::viewDidLayoutSubviews() {
+    UIViewController::viewDidLayoutSubviews();
+    placeForms();
 }
 
 void MyBabyViewController::addExistingBabyFormViewsWithBabyDataArray(
     const std::vector<std::shared_ptr<BabyData>>& babies) {
     for (const auto& baby : babies)
-        if (baby) addBabyFormViewWithBaby(*baby);
-    layOutForms(static_cast<long>(babyFormViewArray.size()));
-    pageControl()->setNumberOfPages(static_cast<long>(babyFormViewArray.size()));
+        if (baby) pageBabies_.push_back(baby);
+    babyFormViewArray.resize(pageBabies_.size());
+    formLeadings_.resize(pageBabies_.size());
+    layOutForms(static_cast<long>(pageBabies_.size()));
+    pageControl()->setNumberOfPages(static_cast<long>(pageBabies_.size()));
+    makeFormsNear(0);
 }
 
 void MyBabyViewController::addBabyFormViewWithBaby(const BabyData& baby) {
-    auto form = makeForm(baby.babyId().value_or(-1));
+    pageBabies_.push_back(std::make_shared<BabyData>(baby));
+    babyFormViewArray.emplace_back();
+    formLeadings_.emplace_back();
+    layOutForms(static_cast<long>(pageBabies_.size()));
+    formAt(static_cast<long>(pageBabies_.size()) - 1);
+}
+
+const BabyDetailsFormViewPtr& MyBabyViewController::formAt(long page) {
+    static const BabyDetailsFormViewPtr none;
+    if (page < 0 || page >= static_cast<long>(babyFormViewArray.size())) return none;
+    auto& form = babyFormViewArray[static_cast<std::size_t>(page)];
+    if (form) return form;
+    const auto& baby = pageBabies_[static_cast<std::size_t>(page)];
+    form = makeForm(baby ? baby->babyId().value_or(-1) : newBabyId);
     form->setEditableSections({BabyDetailsFormView::Section::fullName});
-    babyFormViewArray.push_back(form);
-    babyFormContainerView()->addSubview(form);
+    placeForm(form, page);
     if (user && !isParent()) {
         // The server takes a baby's details and picture from her parents only: the others read them.
         form->disableForm();
         form->setCameraButtonEnabled(false);
     }
-    form->updateBabyWith(baby);
+    if (baby) form->updateBabyWith(*baby);
+    o_drawDropShadow(*form);
+    return form;
+}
+
+void MyBabyViewController::placeForm(const BabyDetailsFormViewPtr& form, long page) {
+    auto container = babyFormContainerView();
+    container->addSubview(form);
+    using A = NSLayoutAttribute;
+    auto leading = NSLayoutConstraint::make(form, A::leading, NSLayoutRelation::equal, container, A::leading, 1,
+                                            kFormMargin + view()->bounds().size.width * static_cast<CGFloat>(page));
+    formLeadings_[static_cast<std::size_t>(page)] = leading;
+    container->addConstraints({
+        leading,
+        NSLayoutConstraint::make(form, A::top, NSLayoutRelation::equal, container, A::top, 1, 0),
+        NSLayoutConstraint::make(container, A::bottom, NSLayoutRelation::greaterThanOrEqual, form, A::bottom, 1, 0),
+    });
+    view()->addConstraint(
+        NSLayoutConstraint::make(form, A::width, NSLayoutRelation::equal, view(), A::width, 1, -2 * kFormMargin));
+}
+
+bool MyBabyViewController::formIsUnchanged(long page) const {
+    const auto& form = babyFormViewArray[static_cast<std::size_t>(page)];
+    const auto& baby = pageBabies_[static_cast<std::size_t>(page)];
+    return baby && form && !form->babyImage() && BabyData::fromFormView(*form)->toJson() == sentRecord(*baby)->toJson();
+}
+
+void MyBabyViewController::makeFormsNear(long page) {
+    const long count = static_cast<long>(babyFormViewArray.size());
+    for (long i = std::max(0L, page - kFormsMade); i <= std::min(count - 1, page + kFormsMade); ++i)
+        formAt(i);
+    // A form far from the page shown goes, unless the member changed it: what she typed is sent.
+    for (long i = 0; i < count; ++i) {
+        if (i >= page - kFormsKept && i <= page + kFormsKept) continue;
+        auto& form = babyFormViewArray[static_cast<std::size_t>(i)];
+        if (!form || !formIsUnchanged(i)) continue;
+        form->removeFromSuperview();
+        form = nullptr;
+        formLeadings_[static_cast<std::size_t>(i)] = nullptr;
+    }
+}
+
+std::shared_ptr<BabyData> MyBabyViewController::sentRecord(const BabyData& baby) {
+    // What the baby's form, filled from the record and left alone, would send: the dates that read
+    // as the server's, the rest as they stand.
+    const DateFormatter& server = birthdayFormatter();
+    auto dateText = [&](const std::string& text) {
+        const auto date = server.date(text);
+        return date ? server.string(*date) : std::string();
+    };
+    auto copy = std::make_shared<BabyData>(baby.fullName(), dateText(baby.birthday()), dateText(baby.expectedBirthday()),
+                                           GenderFromRawValue(rawValue(baby.gender())).value_or(Gender::Unknown));
+    copy->setBabyId(baby.babyId().value_or(-1));
+    return copy;
+}
+
+std::vector<std::shared_ptr<BabyData>> MyBabyViewController::babiesToSend() const {
+    std::vector<std::shared_ptr<BabyData>> sent;
+    sent.reserve(babyFormViewArray.size());
+    for (std::size_t i = 0; i < babyFormViewArray.size(); ++i) {
+        if (const auto& form = babyFormViewArray[i])
+            sent.push_back(BabyData::fromFormView(*form));
+        else if (const auto& baby = pageBabies_[i])
+            sent.push_back(sentRecord(*baby));
+    }
+    return sent;
 }
 
 void MyBabyViewController::setupForNoBabies() {
-    auto form = makeForm(newBabyId);
-    form->setEditableSections({BabyDetailsFormView::Section::fullName});
-    babyFormViewArray.push_back(form);
-    babyFormContainerView()->addSubview(form);
+    pageBabies_.push_back(nullptr);
+    babyFormViewArray.emplace_back();
+    formLeadings_.emplace_back();
     layOutForms(1);
+    formAt(0);
     pageControl()->setNumberOfPages(1);
 }
 
@@ -295,6 +396,7 @@ void MyBabyViewController::scrollViewDidScroll(UIScrollView* scrollView) {
     const long page = std::lround(scrollView->contentOffset().x / width);
     pageControl()->setCurrentPage(page);
     currentBabyNumber = page;
+    makeFormsNear(page);
 }
 
 void MyBabyViewController::scrollToPage(long page) {
@@ -342,10 +444,11 @@ void MyBabyViewController::addBaby() {
         return;
     }
     newBabyId -= 1;
-    auto form = makeForm(newBabyId);
-    babyFormContainerView()->addSubview(form);
-    babyFormViewArray.push_back(form);
+    pageBabies_.push_back(nullptr);
+    babyFormViewArray.emplace_back();
+    formLeadings_.emplace_back();
     layOutForms(static_cast<long>(babyFormViewArray.size()));
+    formAt(static_cast<long>(babyFormViewArray.size()) - 1);
     babyFormContainerView()->layoutIfNeeded();
     pageControl()->setNumberOfPages(pageControl()->numberOfPages() + 1);
     auto scroll = babyHorizontalScrollView();
@@ -356,8 +459,12 @@ void MyBabyViewController::addBaby() {
 }
 
 void MyBabyViewController::removeCurrentBabyFromView() {
-    if (currentBabyNumber >= 0 && currentBabyNumber < static_cast<long>(babyFormViewArray.size()))
-        babyFormViewArray[static_cast<std::size_t>(currentBabyNumber)]->removeFromSuperview();
+    if (currentBabyNumber < 0 || currentBabyNumber >= static_cast<long>(babyFormViewArray.size())) return;
+    const auto at = static_cast<std::size_t>(currentBabyNumber);
+    if (babyFormViewArray[at]) babyFormViewArray[at]->removeFromSuperview();
+    babyFormViewArray.erase(babyFormViewArray.begin() + static_cast<long>(at));
+    pageBabies_.erase(pageBabies_.begin() + static_cast<long>(at));
+    formLeadings_.erase(formLeadings_.begin() + static_cast<long>(at));
     layOutForms(static_cast<long>(babyFormViewArray.size()));
     babyFormContainerView()->layoutIfNeeded();
     pageControl()->setNumberOfPages(static_cast<long>(babyFormViewArray.size()));
@@ -475,7 +582,7 @@ void MyBabyViewController::createOrUpdateBabyDetails() {
         return;
     }
     if (!validateActualDOBAndExpectedDOB()) return;
-    auto babies = BabyData::convertFromFormViews(babyFormViewArray);
+    auto babies = babiesToSend();
     if (isCreateAccount) {
         if (user && password) createAccount(babies);
         return;
@@ -485,7 +592,7 @@ void MyBabyViewController::createOrUpdateBabyDetails() {
 
 bool MyBabyViewController::validateInputs() {
     for (const auto& form : babyFormViewArray)
-        form->clearInvalidFields();
+        if (form) form->clearInvalidFields();
     // All three run, so that every empty field of every form is marked.
     const bool name = validateName();
     const bool birthday = validateActualDOB();
@@ -495,7 +602,22 @@ bool MyBabyViewController::validateInputs() {
 
 bool MyBabyViewController::validateField(const std::shared_ptr<LFloatTextField>& (BabyDetailsFormView::*field)()) {
     bool valid = true;
-    for (const auto& form : babyFormViewArray) {
+    for (std::size_t i = 0; i < babyFormViewArray.size(); ++i) {
+        const auto& form = babyFormViewArray[i];
+        if (!form) {
+            // A page whose form is not made holds its record as it came: the same field of a
+            // form filled from it would be empty when the record's text is, or a date that does
+            // not read.
+            if (const auto& baby = pageBabies_[i]) {
+                const auto sent = sentRecord(*baby);
+                const auto texts = sent->toJson();
+                const char* key = field == &BabyDetailsFormView::babyfullNameTextField ? "full_name"
+                                  : field == &BabyDetailsFormView::birthdayField     ? "birthday"
+                                                                                     : "expected_birthday";
+                if (texts.at(key).empty()) valid = false;
+            }
+            continue;
+        }
         auto& f = ((*form).*field)();
         if (!f->text().value_or("").empty()) continue;
         f->placeholderColor = UIColorPalette::errorColor();
@@ -520,10 +642,17 @@ bool MyBabyViewController::validateExpectedDOB() {
 bool MyBabyViewController::validateActualDOBAndExpectedDOB() {
     const Calendar calendar = Calendar::current();
     bool valid = true;
-    for (const auto& form : babyFormViewArray) {
-        const DateFormatter& formatter = form->pickerDateFormatter();
-        auto birth = formatter.date(form->babyBirthday());
-        auto expected = formatter.date(form->babyExpectedBirthday());
+    for (std::size_t i = 0; i < babyFormViewArray.size(); ++i) {
+        const auto& form = babyFormViewArray[i];
+        std::optional<Date> birth, expected;
+        if (form) {
+            const DateFormatter& formatter = form->pickerDateFormatter();
+            birth = formatter.date(form->babyBirthday());
+            expected = formatter.date(form->babyExpectedBirthday());
+        } else if (const auto& baby = pageBabies_[i]) {
+            birth = birthdayFormatter().date(baby->birthday());
+            expected = birthdayFormatter().date(baby->expectedBirthday());
+        }
         if (!birth || !expected) continue;
         const auto days = calendar.dateComponents({Calendar::Component::day}, *birth, *expected).day.value_or(0);
         if (days < 28) {

@@ -64,6 +64,9 @@ public:
     std::shared_ptr<UserData> user;
     bool isCreateAccount = false;
     bool didUpateConstraints = false;
+    // One place per page: the baby's form once it is made (the pages near the one shown, and any
+    // the member changed), else empty. A server may name thousands of babies; each form is a
+    // screenful of views.
     std::vector<BabyDetailsFormViewPtr> babyFormViewArray;
     long currentBabyNumber = 0;
     long maximumBabies = 4;
@@ -86,12 +89,18 @@ public:
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
     void updateViewConstraints() override;
+    void viewDidLayoutSubviews() override;
 
     // --- Pages ---
     void reloadBabyForms();
     void setupForNoBabies();
     void addExistingBabyFormViewsWithBabyDataArray(const std::vector<std::shared_ptr<BabyData>>& babies);
     void addBabyFormViewWithBaby(const BabyData& baby);
+    // The form of `page`, made now if it was not (none past the ends).
+    const BabyDetailsFormViewPtr& formAt(long page);
+    // What Save sends: each page's form as it reads, or, for a page whose form was never made, the
+    // baby's record as its form would send it untouched.
+    std::vector<std::shared_ptr<BabyData>> babiesToSend() const;
     void scrollViewDidScroll(UIScrollView* scrollView) override;
     void scrollToPage(long page);
     void scrollToSelectedBaby();
@@ -149,7 +158,23 @@ protected:
 
 private:
     BabyDetailsFormViewPtr makeForm(std::int64_t babyNumber);
-    void layOutForms(long columns);
+    // Makes the container `pages` screens wide and puts the made forms on their pages.
+    void layOutForms(long pages);
+    void placeForms();
+    void placeForm(const BabyDetailsFormViewPtr& form, long page);
+    // Makes the forms within `kFormsMade` of `page`; lets go of unchanged ones further than
+    // `kFormsKept` (a family's few babies keep all theirs).
+    void makeFormsNear(long page);
+    bool formIsUnchanged(long page) const;
+    static std::shared_ptr<BabyData> sentRecord(const BabyData& baby);
+
+    static constexpr long kFormsMade = 2;
+    static constexpr long kFormsKept = 4;
+    // The stored record of each page; empty for a page of a baby being added.
+    std::vector<std::shared_ptr<BabyData>> pageBabies_;
+    // Each made form's distance from the container's leading edge.
+    std::vector<NSLayoutConstraintPtr> formLeadings_;
+    NSLayoutConstraintPtr containerWidth_;
     bool validateField(const std::shared_ptr<LFloatTextField>& (BabyDetailsFormView::*field)());
     void handleUpdateSuccess(const JSON& reply);
     void handleUpdateFailure(const RequestError& error);

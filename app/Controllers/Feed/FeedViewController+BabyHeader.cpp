@@ -13,6 +13,7 @@
 #include "uikit/controls/UINib.h"
 #include "uikit/view/NSLayoutConstraint.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -254,16 +255,8 @@ void FeedViewController::setupBabyHeader() {
 
     clearHeaderImageViews();
     addBabiesToHeader(list);
-    // Chained left to right, the pages give the scroll view its content width.
-    std::vector<NSLayoutConstraintPtr> chain;
-    for (std::size_t i = 0; i < headerImageViews.size(); ++i) {
-        const auto& page = headerImageViews[i];
-        chain.push_back(i == 0 ? equalEdges(page, A::leading, babyHeaderScrollView, A::leading)
-                               : equalEdges(page, A::leading, headerImageViews[i - 1], A::trailing));
-    }
-    chain.push_back(equalEdges(headerImageViews.back(), A::trailing, babyHeaderScrollView, A::trailing));
-    babyHeaderScrollView->addConstraints(chain);
     babyHeaderScrollView->setContentOffset({0, 0}, false);
+    fillHeaderPages();
 }
 
 void FeedViewController::setupBabyHeaderNoBaby() {
@@ -284,27 +277,84 @@ void FeedViewController::clearHeaderImageViews() {
     for (const auto& picture : headerImageViews)
         picture->removeFromSuperview();
     headerImageViews.clear();
+    headerPictures_.clear();
+    headerBabies_.clear();
+    if (headerStrip_) headerStrip_->removeFromSuperview();
+    headerStrip_.reset();
 }
 
 void FeedViewController::addBabiesToHeader(const std::vector<std::shared_ptr<BabyData>>& list) {
-    for (const auto& baby : list) {
+    headerBabies_ = list;
+    // The pages' room: an empty strip as wide as all of them gives the scroll view its content
+    // width, so that only the pages near the one shown need a picture (a server may name thousands
+    // of babies, and each picture is a view with its constraints and a picture to decode).
+    auto strip = constrained(std::make_shared<UIView>());
+    strip->setUserInteractionEnabled(false);
+    headerStrip_ = strip;
+    babyHeaderScrollView->insertSubview(strip, 0);
+    babyHeaderScrollView->addConstraints({
+        equalEdges(strip, A::top, babyHeaderScrollView, A::top),
+        equalEdges(strip, A::bottom, babyHeaderScrollView, A::bottom),
+        equalEdges(strip, A::leading, babyHeaderScrollView, A::leading),
+        equalEdges(strip, A::trailing, babyHeaderScrollView, A::trailing),
+    });
+    view()->addConstraint(NSLayoutConstraint::make(strip, A::width, NSLayoutRelation::equal, view(), A::width,
+                                                   static_cast<CGFloat>(list.size()), 0));
+}
+
+void FeedViewController::fillHeaderPages() {
+    const long count = static_cast<long>(headerBabies_.size());
+    const CGFloat width = view()->bounds().size.width;
+    if (!headerStrip_ || count == 0 || !(width > 0)) return;
+    // The pages a drag can bring into sight: those either side of the part shown.
+    const CGFloat at = std::clamp(babyHeaderScrollView->contentOffset().x / width, CGFloat(0), CGFloat(count - 1));
+    const long first = std::max(0L, static_cast<long>(std::floor(at)) - 1);
+    const long last = std::min(count - 1, static_cast<long>(std::ceil(at)) + 1);
+    // One page further is kept, so that a drag back and forth does not make a picture again.
+    bool changed = false;
+    for (auto it = headerPictures_.begin(); it != headerPictures_.end();) {
+        if (it->first < first - 1 || it->first > last + 1) {
+            it->second.picture->removeFromSuperview();
+            it = headerPictures_.erase(it);
+            changed = true;
+        } else {
+            ++it;
+        }
+    }
+    for (long page = first; page <= last; ++page) {
+        if (headerPictures_.count(page)) continue;
+        const auto& baby = headerBabies_[static_cast<std::size_t>(page)];
         auto picture = constrained(std::make_shared<UIImageView>(UIImage::named(kBabyPlaceholderImage)));
         picture->setClipsToBounds(true);
         picture->setContentMode(UIViewContentMode::scaleAspectFill);
         if (baby && baby->imageFile()) updateImageWith(*picture, *baby->imageFile());
-        headerImageViews.push_back(picture);
-        babyHeaderScrollView->insertSubview(picture, 0);
+        babyHeaderScrollView->insertSubviewAbove(picture, headerStrip_);
+        auto leading = equalEdges(picture, A::leading, headerStrip_, A::leading, width * static_cast<CGFloat>(page));
         babyHeaderScrollView->addConstraints({
+            leading,
             equalEdges(picture, A::top, babyHeaderScrollView, A::top),
             equalEdges(picture, A::bottom, babyHeaderScrollView, A::bottom),
             equalEdges(picture, A::centerY, babyHeaderScrollView, A::centerY),
         });
         view()->addConstraint(equalEdges(picture, A::width, view(), A::width));
+        headerPictures_[page] = {picture, leading};
+        changed = true;
     }
+    if (!changed) return;
+    headerImageViews.clear();
+    for (const auto& [page, made] : headerPictures_)
+        headerImageViews.push_back(made.picture);
+}
+
+void FeedViewController::placeHeaderPages() {
+    const CGFloat width = view()->bounds().size.width;
+    for (const auto& [page, made] : headerPictures_)
+        if (made.leading->constant() != width * static_cast<CGFloat>(page))
+            made.leading->setConstant(width * static_cast<CGFloat>(page));
 }
 
 bool FeedViewController::showBabyAtPage(long page) {
-    const auto list = babies();
+    const auto& list = headerBabies_;
     if (page < 0 || page >= static_cast<long>(list.size()) || !list[static_cast<std::size_t>(page)]) return false;
     const auto& baby = list[static_cast<std::size_t>(page)];
     babyHeaderPageControl->setCurrentPage(page);
@@ -317,6 +367,7 @@ bool FeedViewController::showBabyAtPage(long page) {
 
 void FeedViewController::scrollViewDidScroll(UIScrollView* scrollView) {
     if (scrollView && scrollView == tableView.get()) tableViewDidScroll(scrollView);
+    if (scrollView && scrollView == babyHeaderScrollView.get()) fillHeaderPages();
 }
 
 void FeedViewController::tableViewDidScroll(UIScrollView* scrollView) {
@@ -341,7 +392,7 @@ void FeedViewController::scrollViewDidEndDecelerating(UIScrollView* scrollView) 
     if (!(width > 0)) return;
     const long page = std::lround(scrollView->contentOffset().x / width);
     if (!showBabyAtPage(page)) return;
-    AuthenticationContext::shared().setSelectedBabyId(babies()[static_cast<std::size_t>(page)]->babyId());
+    AuthenticationContext::shared().setSelectedBabyId(headerBabies_[static_cast<std::size_t>(page)]->babyId());
 }
 
 void FeedViewController::scrollViewWillBeginDecelerating(UIScrollView* scrollView) {

@@ -193,6 +193,8 @@ void FeedViewController::viewDidLayoutSubviews() {
         layoutTableHeaderViewWithFitting(*tableView, 0);
     }
     if (header) tableView->scrollIndicatorInsets.top = header->frame().size.height;
+    placeHeaderPages();
+    fillHeaderPages();
     // The floating button's shadow is its circle's: with the shape given, the blurred shadow is made
     // once rather than at every frame of the scrolling feed.
     floatingActionButton->layer()->shadowPath = UIBezierPath::ovalIn(floatingActionButton->bounds());

@@ -201,6 +201,11 @@ public:
     void setupBabyHeaderNoBaby();
     void clearHeaderImageViews();
     void addBabiesToHeader(const std::vector<std::shared_ptr<BabyData>>& babies);
+    // Makes the pictures of the pages the header's offset can bring into sight and lets go of
+    // those far from it; `headerImageViews` holds the made ones in page order.
+    void fillHeaderPages();
+    // Puts the made pictures a screen's width apart once the width is known or changes.
+    void placeHeaderPages();
     void tableViewDidScroll(UIScrollView* scrollView);
     void scrollViewDidScroll(UIScrollView* scrollView) override;
     void scrollViewDidEndDecelerating(UIScrollView* scrollView) override;
@@ -318,6 +323,16 @@ private:
     std::string searchedText_;
     // The header's picture area: half as high as the screen is wide.
     std::shared_ptr<UILayoutGuide> babyHeaderPhotoArea_;
+    // The babies the header pages through, as it was last set up.
+    std::vector<std::shared_ptr<BabyData>> headerBabies_;
+    // An empty view as wide as every page together: the header's content width.
+    std::shared_ptr<UIView> headerStrip_;
+    struct HeaderPicture {
+        std::shared_ptr<UIImageView> picture;
+        NSLayoutConstraintPtr leading;
+    };
+    // The pictures made, by page.
+    std::map<long, HeaderPicture> headerPictures_;
     std::shared_ptr<UIView> redDot_;
     std::vector<Announcements::Subscription> cardChanges_;
 };
