@@ -1014,14 +1014,16 @@ void ConnectionServer::refuseWatched(std::unique_ptr<Connection> connection, int
     closeAfterDraining(std::move(connection), true);
 }
 
+std::unique_ptr<ConnectionServer::Connection> ConnectionServer::unwatch(int fd) {
+    ::epoll_ctl(epollFd_, EPOLL_CTL_DEL, fd, nullptr);
+    auto owned = std::move(watched_[fd]);
+    watched_.erase(fd);
+    return owned;
+}
+
 void ConnectionServer::sendMore(Connection& connection) {
     int fd = connection.fd;
-    auto drop = [&] {
-        ::epoll_ctl(epollFd_, EPOLL_CTL_DEL, fd, nullptr);
-        auto owned = std::move(watched_[fd]);
-        watched_.erase(fd);
-        return owned;
-    };
+    auto drop = [this, fd] { return unwatch(fd); };
     for (size_t budget = kSendTurnBytes; connection.replyLeft();) {
         if (connection.unsent() == 0) {
             // The file's next chunk, read as the client has taken the last.
@@ -1064,12 +1066,7 @@ void ConnectionServer::readFrom(Connection& connection) {
         return;
     }
     int fd = connection.fd;
-    auto drop = [&] {
-        ::epoll_ctl(epollFd_, EPOLL_CTL_DEL, fd, nullptr);
-        auto owned = std::move(watched_[fd]);
-        watched_.erase(fd);
-        return owned;
-    };
+    auto drop = [this, fd] { return unwatch(fd); };
     char chunk[kReadChunk];
     // A head is read up to one byte past its limit, a gathered body to its end and no further.
     const size_t wanted = connection.gathering ? connection.gathering : limits_.maxHeadBytes + 1;

@@ -192,6 +192,8 @@ private:
     // Sends what the client can take of a reply left to the watcher; once it is sent whole, the
     // connection goes on as its request decided.
     void sendMore(Connection& connection);
+    // Stops watching a connection and hands it over, to be closed or given to a worker.
+    std::unique_ptr<Connection> unwatch(int fd);
     void wake();
     void finishRoutes();
 

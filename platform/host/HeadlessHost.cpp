@@ -450,9 +450,9 @@ bool HeadlessHost::drag(CGPoint from, CGPoint to, int steps) {
     return moveFinger(from, to, steps, false);
 }
 
-bool HeadlessHost::dragAndHold(CGPoint from, CGPoint to, int steps) {
+bool HeadlessHost::pressAndMove(CGPoint from, CGPoint to, int steps) {
     auto w = window();
-    if (!w || steps < 1 || held_) return false;
+    if (!w || steps < 1) return false;
     if (!touches_ || touches_->root() != w) touches_ = std::make_unique<TouchDelivery>(w);
     touches_->send(UITouchPhase::began, from);
     for (int i = 1; i <= steps; ++i) {
@@ -460,6 +460,11 @@ bool HeadlessHost::dragAndHold(CGPoint from, CGPoint to, int steps) {
         const CGFloat k = static_cast<CGFloat>(i) / static_cast<CGFloat>(steps);
         touches_->send(UITouchPhase::moved, {from.x + (to.x - from.x) * k, from.y + (to.y - from.y) * k});
     }
+    return true;
+}
+
+bool HeadlessHost::dragAndHold(CGPoint from, CGPoint to, int steps) {
+    if (held_ || !pressAndMove(from, to, steps)) return false;
     held_ = to;
     layout();
     RunLoop::main().runUntilIdle();
@@ -477,14 +482,7 @@ bool HeadlessHost::liftFinger() {
 
 bool HeadlessHost::moveFinger(CGPoint from, CGPoint to, int steps, bool restBeforeLifting) {
     auto w = window();
-    if (!w || steps < 1) return false;
-    if (!touches_ || touches_->root() != w) touches_ = std::make_unique<TouchDelivery>(w);
-    touches_->send(UITouchPhase::began, from);
-    for (int i = 1; i <= steps; ++i) {
-        clock_->advance(0.016);
-        const CGFloat k = static_cast<CGFloat>(i) / static_cast<CGFloat>(steps);
-        touches_->send(UITouchPhase::moved, {from.x + (to.x - from.x) * k, from.y + (to.y - from.y) * k});
-    }
+    if (!pressAndMove(from, to, steps)) return false;
     // A finger that rests before it lifts lets go without speed: nothing coasts on.
     clock_->advance(restBeforeLifting ? 0.15 : 0.016);
     touches_->send(UITouchPhase::ended, to);

@@ -171,6 +171,8 @@ private:
     struct WheelTarget;
     template <class T> std::shared_ptr<T> presented() const;
     bool moveFinger(CGPoint from, CGPoint to, int steps, bool restBeforeLifting);
+    // A finger put down at `from` and moved to `to` in `steps` moves, left down there.
+    bool pressAndMove(CGPoint from, CGPoint to, int steps);
     bool turnWheels(const std::vector<WheelTarget>& targets);
     // The topmost view of type T that is visible on screen.
     template <class T> std::shared_ptr<T> topmostVisible() const;
