@@ -120,7 +120,7 @@ struct ServerOptions {
 class RefusalLog {
 public:
     static constexpr int kWrittenAMinute = 5;
-    static constexpr size_t kNetworksFollowed = 10'000;
+    static constexpr size_t kNetworksFollowed = 1'000;
     // Whether the refusal from `network` at `now` (seconds) is written on a line of its own. `due`
     // gets the lines of the minutes that have ended with refusals counted and not written.
     bool admit(const std::string& network, int64_t now, std::vector<std::string>& due);
