@@ -185,6 +185,9 @@ void CommentTableViewController::postComment(const std::string& text, std::optio
     std::weak_ptr<CommentTableViewController> weak =
         std::static_pointer_cast<CommentTableViewController>(shared_from_this());
     posting_ = true;
+    // Words typed while this one is on its way would be cleared with it by the answer: the bar
+    // takes none until then.
+    commentTextInputView_->textView()->setEditable(false);
     commentTextInputView_->postButton()->setEnabled(false);
     CommentService().postComment(
         text, postId, feedId,
@@ -194,6 +197,7 @@ void CommentTableViewController::postComment(const std::string& text, std::optio
             self->posting_ = false;
             self->handleCommentsResponse(reply);
             const auto& bar = self->commentTextInputView_;
+            bar->textView()->setEditable(true);
             bar->textView()->setText(std::string());
             bar->postButton()->setEnabled(false);
             bar->textView()->resignFirstResponder();
@@ -207,6 +211,7 @@ void CommentTableViewController::postComment(const std::string& text, std::optio
             showMessage(*self, kCommentNotPosted, GSMessageType::error);
             // The text is still there to send again.
             const auto& bar = self->commentTextInputView_;
+            bar->textView()->setEditable(true);
             bar->postButton()->setEnabled(!bar->textView()->text().empty());
         });
 }

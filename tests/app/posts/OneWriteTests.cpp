@@ -164,5 +164,27 @@ TEST_F(OneWrite, ACommentWhoseAnswerWasLostIsStoredOnceWhenPostedAgain) {
               1);
 }
 
+TEST_F(OneWrite, WordsTypedWhileTheCommentIsOnItsWayAreNotSwallowedByItsAnswer) {
+    watched = "/m/api/comments/new";
+    holding = true;
+    signInAndLaunch();
+    const auto held = card(kHeldNoah);
+    auto list = openComments(held, "2 Comments");
+    ASSERT_TRUE(list);
+    ASSERT_TRUE(host->type("First"));
+    ASSERT_TRUE(host->tapText("Post"));
+    ASSERT_TRUE(waitFor([&] { return front.requestCount("/m/api/comments/new") == 1; }));
+    // She goes on typing while it is on its way; what the bar took is what she sees.
+    host->type(" and more");
+    const auto shown = list->commentTextInputView()->textView()->text();
+    host->tapText("Post");
+    gate->open();
+    ASSERT_TRUE(showsSoon("3 Comments"));
+    ASSERT_NO_FATAL_FAILURE(settleRequests());
+    EXPECT_EQ(front.requestCount("/m/api/comments/new"), 1u);
+    EXPECT_EQ(shown, "First") << "the bar showed words its answer then cleared";
+    EXPECT_EQ(count("SELECT COUNT(*) FROM comments WHERE comment_text = 'First'"), 1);
+}
+
 } // namespace
 } // namespace cw::test
