@@ -30,14 +30,14 @@ ActionKeys& ActionKeys::shared() {
     return keys;
 }
 
-std::string ActionKeys::keyFor(const std::string& fingerprint, std::uint64_t generation) {
+std::string ActionKeys::keyFor(const std::string& fingerprint) {
     std::lock_guard lock(mutex_);
     auto same = std::find_if(unanswered_.begin(), unanswered_.end(), [&](const Action& action) {
-        return action.fingerprint == fingerprint && action.generation == generation;
+        return action.fingerprint == fingerprint;
     });
     if (same != unanswered_.end()) return same->key;
     if (unanswered_.size() >= kRemembered) unanswered_.pop_front();
-    unanswered_.push_back({fingerprint, generation, newKey()});
+    unanswered_.push_back({fingerprint, newKey()});
     return unanswered_.back().key;
 }
 

@@ -14,7 +14,7 @@
 // is answered as the first was instead of being stored twice.
 //
 // An action is known by what it sends: the same request (the same address, parameters and pictures)
-// sent again in the same session while the last one went unanswered is the member trying that action
+// sent again while the last one went unanswered is the member trying that action
 // again, and takes its key; anything else (changed text, another picture, a new post once the last was
 // answered) is a new action with a new key. Once the server has answered an action (whether it took it
 // or refused it), its key is let go: the next request, even the same one, is a new action.
@@ -24,9 +24,11 @@ class ActionKeys {
 public:
     static ActionKeys& shared();
 
-    // The key of the request known by `fingerprint` in session `generation`: the key of the same
-    // request still unanswered, or a new one.
-    std::string keyFor(const std::string& fingerprint, std::uint64_t generation);
+    // The key of the request known by `fingerprint`: the key of the same request still unanswered, or a
+    // new one. Not by session: a sign-up or a sign-in begins a session generation each time it is sent,
+    // so its retry would never find its key, and a member's request names her ("user_id"), so another
+    // member's same-looking request is another action anyway.
+    std::string keyFor(const std::string& fingerprint);
     // The server answered the action that holds `key`.
     void answered(const std::string& key);
 
@@ -47,7 +49,6 @@ public:
 private:
     struct Action {
         std::string fingerprint;
-        std::uint64_t generation;
         std::string key;
     };
     std::mutex mutex_;

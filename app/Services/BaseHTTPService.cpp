@@ -214,10 +214,7 @@ BaseHTTPService::Task BaseHTTPService::start(Method method, const std::string& p
             const Data bytes = form.finishedBody();
             print.add(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
         }
-        // Not by session generation: a sign-up or a sign-in begins a generation of its own each time it
-        // is sent, so its retry would never find its key; a member's request names her ("user_id"), so
-        // another member's same-looking request is another action anyway.
-        request->key = ActionKeys::shared().keyFor(print.value(), 0);
+        request->key = ActionKeys::shared().keyFor(print.value());
         request->manager = managerWithKey(*manager_, request->key);
     }
     return send(request, false);

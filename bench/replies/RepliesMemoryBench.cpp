@@ -10,6 +10,7 @@
 
 #include "tests/support/CradlewayProcess.h"
 #include "tests/support/DemoServer.h"
+#include "tests/support/Forwarding.h"
 #include "tests/support/PictureBytes.h"
 #include "tests/support/TempDirectory.h"
 
@@ -516,20 +517,7 @@ Case dailyUpdatesOfThousands() {
 Case signInWithManyBabies(int count) {
     Case c;
     c.signedOut = true;
-    c.rewrite = [count](const std::string& path, std::string& body) {
-        if (path != "/m/api/signin" && path != "/m/api/signin/") return;
-        auto reply = nlohmann::json::parse(body, nullptr, false);
-        if (!reply.is_object() || !reply["babies"].is_array() || reply["babies"].empty()) return;
-        auto& babies = reply["babies"];
-        const auto model = babies.front();
-        for (int i = static_cast<int>(babies.size()); i < count; ++i) {
-            auto baby = model;
-            baby["id"] = 900'000 + i;
-            baby["full_name"] = "Baby " + std::to_string(i);
-            babies.push_back(std::move(baby));
-        }
-        body = reply.dump();
-    };
+    c.rewrite = [count](const std::string& path, std::string& body) { cw::test::nameManyBabiesInSignIn(path, body, count); };
     c.steps = {"tap #emailTextField", "type \"demo@cradleway.test\"", "tap #passwordField", "type \"cradleway-demo\"",
                "tap \"Sign In\"", "expect \"Home\"", "expect \"Olivia Hart\"", "drag 330,80 80,80", "expect \"Noah Hart\"",
                "drag 330,80 80,80", "tap \"Update\"", "expect \"Daily Update\"", "drag 340,520 90,520",

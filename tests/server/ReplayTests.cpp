@@ -43,14 +43,6 @@ protected:
         if (!key.empty()) headers.emplace("Idempotency-Key", key);
         return toReply(client_->Post(("/m/api/" + path).c_str(), headers, items));
     }
-    static Reply toReply(const httplib::Result& result) {
-        Reply reply;
-        if (!result) return reply;
-        reply.status = result->status;
-        reply.raw = result->body;
-        reply.body = json::parse(result->body, nullptr, false);
-        return reply;
-    }
     // The demo family's post that the tests comment on.
     int64_t heldNoah() { return count("SELECT id FROM posts WHERE post_text LIKE 'Held Noah%'"); }
     int64_t count(const std::string& sql) {

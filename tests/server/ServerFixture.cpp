@@ -56,8 +56,6 @@ void ServerTest::TearDown() {
     std::filesystem::remove_all(dir_, ignored);
 }
 
-namespace {
-
 Reply toReply(const httplib::Result& result) {
     Reply reply;
     if (!result) return reply;
@@ -66,8 +64,6 @@ Reply toReply(const httplib::Result& result) {
     reply.body = json::parse(result->body, nullptr, false);
     return reply;
 }
-
-} // namespace
 
 httplib::Headers CookieJar::headers(const std::string& token) const {
     httplib::Headers h;

@@ -153,6 +153,8 @@ int64_t residentMegabytes(const char* field);
 // A connection from `from` that sends the first half of a request head and no more.
 std::unique_ptr<RawConnection> halfSentHead(int port, const std::string& from);
 
+// A client's result as a Reply: status 0 and no body when nothing came back.
+Reply toReply(const httplib::Result& result);
 // The status of each reply in `bytes`, in order.
 std::vector<int> statusesIn(const std::string& bytes);
 // The body of the last reply in `bytes`.

@@ -5,7 +5,24 @@
 #include <cctype>
 #include <string_view>
 
+#include <nlohmann/json.hpp>
+
 namespace cw::test {
+
+void nameManyBabiesInSignIn(const std::string& path, std::string& body, int count) {
+    if (path != "/m/api/signin" && path != "/m/api/signin/") return;
+    auto reply = nlohmann::json::parse(body, nullptr, false);
+    if (!reply.is_object() || !reply["babies"].is_array() || reply["babies"].empty()) return;
+    auto& babies = reply["babies"];
+    const auto model = babies.front();
+    for (int i = static_cast<int>(babies.size()); i < count; ++i) {
+        auto baby = model;
+        baby["id"] = 900'000 + i;
+        baby["full_name"] = "Baby " + std::to_string(i);
+        babies.push_back(std::move(baby));
+    }
+    body = reply.dump();
+}
 
 namespace {
 

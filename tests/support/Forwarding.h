@@ -16,4 +16,9 @@ namespace cw::test {
 // header fields (cookies among them) and body. A request that gets no answer becomes a 502.
 void forwardRequest(const std::string& upstream, const RecordedRequest& request, httplib::Response& response);
 
+// A sign-in reply (`body`, as the demo server wrote it for `path`) made to name `count` babies: its own
+// first, then babies of the first one's shape, each with an id ("900000" on) and a name of her own, as
+// a hostile server might. Any other path, or a reply without babies, is left as it is.
+void nameManyBabiesInSignIn(const std::string& path, std::string& body, int count);
+
 } // namespace cw::test

@@ -39,19 +39,10 @@ protected:
                 return;
             }
             forwardRequest(upstream, request, response);
-            if (request.path != "/m/api/signin" && request.path != "/m/api/signin/") return;
-            auto reply = nlohmann::json::parse(response.body, nullptr, false);
-            if (!reply.is_object() || !reply["babies"].is_array() || reply["babies"].empty()) return;
             // The twins first, then babies of the twins' shape, each with an id and a name of her own.
-            auto& babies = reply["babies"];
-            const auto model = babies.front();
-            for (int i = static_cast<int>(babies.size()); i < count; ++i) {
-                auto baby = model;
-                baby["id"] = 900'000 + i;
-                baby["full_name"] = "Baby " + std::to_string(i);
-                babies.push_back(baby);
-            }
-            response.set_content(reply.dump(), "application/json");
+            std::string body = response.body;
+            nameManyBabiesInSignIn(request.path, body, count);
+            if (body != response.body) response.set_content(body, "application/json");
         });
         prepareBundle(*environment, front.base(), "org.cradleway.baby-tests");
     }
