@@ -976,7 +976,7 @@ void ConnectionServer::giveTurns() {
     struct Waiting {
         Connection* connection;
         size_t held;
-        double use;
+        Standing use;
     };
     std::vector<Waiting> waiting;
     {
@@ -986,7 +986,7 @@ void ConnectionServer::giveTurns() {
             if (!connection->waitingTurn) continue;
             auto share = shares_.find(connection->network);
             waiting.push_back({connection.get(), share == shares_.end() ? 0 : share->second.requests,
-                               workerUse_.of(connection->network, now)});
+                               workerUse_.standing(connection->network, now)});
         }
     }
     std::sort(waiting.begin(), waiting.end(), [](const Waiting& a, const Waiting& b) {
@@ -1246,7 +1246,7 @@ void ConnectionServer::work() {
             auto rank = [&](const Connection& c) {
                 auto found = shares_.find(c.network);
                 return std::pair(found == shares_.end() ? size_t{0} : found->second.answering,
-                                 workerUse_.of(c.network, now));
+                                 workerUse_.standing(c.network, now));
             };
             auto next = queue_.begin();
             auto best = rank(**next);

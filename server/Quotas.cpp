@@ -68,7 +68,7 @@ bool Gate::first(const Waiter& waiter) const {
     // Every waiter's claimant has a claim while it waits.
     const Claim& mine = claims_.at(*waiter.claimant);
     const auto now = std::chrono::steady_clock::now();
-    const double myUse = use_.of(*waiter.claimant, now);
+    const Standing myUse = use_.standing(*waiter.claimant, now);
     for (const Waiter& other : waiting_) {
         if (&other == &waiter) continue;
         const Claim& theirs = claims_.at(*other.claimant);
@@ -77,7 +77,7 @@ bool Gate::first(const Waiter& waiter) const {
             continue;
         }
         if (*other.claimant != *waiter.claimant) {
-            const double theirUse = use_.of(*other.claimant, now);
+            const Standing theirUse = use_.standing(*other.claimant, now);
             if (theirUse != myUse) {
                 if (theirUse < myUse) return false;
                 continue;

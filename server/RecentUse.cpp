@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+
 namespace cw::server {
 
 namespace {
@@ -30,13 +33,40 @@ double RecentUse::of(const std::string& claimant, Clock::time_point now) const {
     return found == entries_.end() ? 0.0 : faded(found->second, now);
 }
 
+std::string RecentUse::neighbourhoodOf(const std::string& claimant) {
+    in_addr v4{};
+    if (::inet_pton(AF_INET, claimant.c_str(), &v4) == 1) {
+        const uint32_t prefix = ntohl(v4.s_addr) & 0xFFFFFF00u;
+        return std::to_string(prefix >> 24) + "." + std::to_string((prefix >> 16) & 0xFF) + "." +
+               std::to_string((prefix >> 8) & 0xFF) + ".0/24";
+    }
+    const size_t slash = claimant.find('/');
+    in6_addr v6{};
+    if (slash == std::string::npos || ::inet_pton(AF_INET6, claimant.substr(0, slash).c_str(), &v6) != 1) return {};
+    std::fill(std::begin(v6.s6_addr) + 6, std::end(v6.s6_addr), 0);
+    char text[INET6_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET6, &v6, text, sizeof text);
+    return std::string(text) + "/48";
+}
+
+Standing RecentUse::standing(const std::string& claimant, Clock::time_point now) const {
+    const double own = of(claimant, now);
+    const std::string neighbourhood = neighbourhoodOf(claimant);
+    return {neighbourhood.empty() ? own : of(neighbourhood, now), own};
+}
+
 void RecentUse::began(const std::string& claimant, Clock::time_point now) {
     add(claimant, 1.0, now);
+    if (const std::string neighbourhood = neighbourhoodOf(claimant); !neighbourhood.empty())
+        add(neighbourhood, 1.0, now);
 }
 
 void RecentUse::ended(const std::string& claimant, Clock::duration held, Clock::time_point now) {
     const double units = std::chrono::duration<double>(held) / std::chrono::duration<double>(unit_);
-    if (units > 1.0) add(claimant, units - 1.0, now);
+    if (units <= 1.0) return;
+    add(claimant, units - 1.0, now);
+    if (const std::string neighbourhood = neighbourhoodOf(claimant); !neighbourhood.empty())
+        add(neighbourhood, units - 1.0, now);
 }
 
 void RecentUse::add(const std::string& claimant, double units, Clock::time_point now) {

@@ -8,6 +8,15 @@
 
 namespace cw::server {
 
+// Where a claimant stands: what its network's neighbourhood (an IPv4 address's /24, an IPv6 /64's
+// /48: what one holder of many addresses usually holds them in) has had lately, and then what the
+// claimant itself has had. A claimant that names no address is its own neighbourhood.
+struct Standing {
+    double neighbourhood = 0;
+    double own = 0;
+    auto operator<=>(const Standing&) const = default;
+};
+
 // How much of a shared place (a worker, a core for a password hash, a place to decode a picture) each
 // claimant (a network address) has had lately. Each turn counts the time it held its place, at least
 // one `unit` (so a quick turn still counts as one), and what was counted fades by half every
@@ -15,7 +24,9 @@ namespace cw::server {
 // nothing between their turns does not pass for newcomers, and work that ended in a refusal counts as
 // any other. A claimant is remembered whether or not it holds or awaits anything, until what it had
 // has faded below a hundredth of a turn (minutes), and at most `maxClaimants` are kept, the least
-// recently counted forgotten first.
+// recently counted forgotten first. Each turn also counts for the claimant's neighbourhood, so that
+// a crowd spread over many addresses of one neighbourhood, each address used once and then left, is
+// known by the neighbourhood's turns and waits behind a newcomer from elsewhere.
 //
 // Not safe for use from several threads at once: its owner guards it with its own lock.
 class RecentUse {
@@ -31,6 +42,11 @@ public:
     void ended(const std::string& claimant, Clock::duration held, Clock::time_point now);
     // What the claimant has had lately, in units, faded to `now`; 0 for one never seen or forgotten.
     double of(const std::string& claimant, Clock::time_point now) const;
+    // What its neighbourhood and then the claimant have had lately: whoever stands lower goes first.
+    Standing standing(const std::string& claimant, Clock::time_point now) const;
+    // The neighbourhood of an address as the server counts it ("192.0.2.7" or "2001:db8:1:2::/64");
+    // empty for a claimant that names no address.
+    static std::string neighbourhoodOf(const std::string& claimant);
     // Claimants remembered.
     size_t size() const { return entries_.size(); }
 

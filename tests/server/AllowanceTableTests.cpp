@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <initializer_list>
 #include <mutex>
 #include <optional>
@@ -148,6 +149,29 @@ TEST(GateTurns, ACrowdOfClaimantsThatEachHoldNothingBetweenTheirTurnsWaitsBehind
     std::optional<Gate::Turn> held(std::in_place, gate, std::chrono::milliseconds(0), "crowd-d");
     EXPECT_EQ(servedInTurn(gate, held, {"crowd-a", "crowd-b", "crowd-c", "mother"}),
               (std::vector<std::string>{"mother", "crowd-a", "crowd-b", "crowd-c"}));
+}
+
+TEST(GateTurns, ACrowdOfAddressesEachUsedOnceWaitsBehindAnAddressThatHadATurnElsewhere) {
+    // As found: a crowd sends each request from an address it never used before, so that each looks
+    // like a newcomer, and the mother's phone, which had a turn a moment ago, waited behind all of
+    // them for as long as the crowd went on. Its addresses share their neighbourhood's turns.
+    EXPECT_EQ(RecentUse::neighbourhoodOf("198.51.100.7"), "198.51.100.0/24");
+    EXPECT_EQ(RecentUse::neighbourhoodOf("2001:db8:1:2::/64"), "2001:db8:1::/48");
+    EXPECT_EQ(RecentUse::neighbourhoodOf("crowd"), "");
+    const std::function<std::string(int)> crowds[] = {
+        [](int i) { return "198.51.100." + std::to_string(i); },
+        [](int i) { return "2001:db8:1:" + std::to_string(i) + "::/64"; },
+    };
+    for (const auto& crowd : crowds) {
+        Gate gate(1, std::chrono::minutes(1));
+        EXPECT_TRUE(Gate::Turn(gate, std::chrono::milliseconds(0), "192.0.2.7"));
+        for (int i = 1; i <= 3; ++i)
+            EXPECT_TRUE(Gate::Turn(gate, std::chrono::milliseconds(0), crowd(i)));
+        std::optional<Gate::Turn> held(std::in_place, gate, std::chrono::milliseconds(0), crowd(4));
+        const std::string a = crowd(5), b = crowd(6);
+        EXPECT_EQ(servedInTurn(gate, held, {a.c_str(), b.c_str(), "192.0.2.7"}),
+                  (std::vector<std::string>{"192.0.2.7", a, b}));
+    }
 }
 
 TEST(RecentTurns, EachTurnCountsItsTimeAtLeastOnceAndFadesByHalfEachHalfLife) {

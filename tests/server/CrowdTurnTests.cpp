@@ -78,6 +78,43 @@ TEST_F(CrowdTurnTest, AQuietAddresssRequestIsAnsweredBeforeTheQueuedRequestsOfAC
         EXPECT_FALSE(statusesIn(c->readToClose(20)).empty());
 }
 
+TEST_F(CrowdTurnTest, AnAddressThatHadATurnIsAnsweredBeforeACrowdThatSendsEachRequestFromANewAddress) {
+    // As found: a crowd that sends every sign-in from an address it never used before kept the
+    // queue full of newcomers, and the mother's second request, from the phone that had just signed
+    // in, was not answered within a minute. The crowd's addresses are its neighbourhood's, whose
+    // turns are remembered.
+    insertMembers(*server_->state().pool->acquire(), "crowd", 8, hashPassword("crowd-password", true));
+    auto used = [](int i) { return "127.0.9." + std::to_string(10 + i); };
+    auto unused = [](int i) { return "127.0.9." + std::to_string(100 + i); };
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(statusesIn(send(used(i), kPage)->readToClose(20)), std::vector<int>{200});
+    EXPECT_EQ(statusesIn(send("127.0.5.3", kPage)->readToClose(20)), std::vector<int>{200});
+
+    std::vector<std::unique_ptr<Gate::Turn>> hashes;
+    for (;;) {
+        auto turn = std::make_unique<Gate::Turn>(passwordHashGate(), std::chrono::milliseconds(0), "busy");
+        if (!*turn) break;
+        hashes.push_back(std::move(turn));
+    }
+    std::vector<std::unique_ptr<RawConnection>> crowd;
+    for (int i = 0; i < 8; ++i) {
+        crowd.push_back(send(unused(i), signInRequest("crowd" + std::to_string(i) + "@cradleway.test", "crowd-password")));
+        if (i < kWorkers)
+            waitUntil([&] { return passwordHashesWaiting() == i + 1; });
+        else
+            waitUntil([&] { return server_->queuedRequests() == static_cast<size_t>(i + 1 - kWorkers); });
+    }
+    auto mother = send("127.0.5.3", kPage);
+    waitUntil([&] { return server_->queuedRequests() == 5; });
+
+    EXPECT_EQ(statusesIn(mother->readToClose(20)), std::vector<int>{200});
+    for (int i = kWorkers; i < 8; ++i)
+        EXPECT_FALSE(crowd[static_cast<size_t>(i)]->waitReadable(0)) << i;
+    hashes.clear();
+    for (auto& c : crowd)
+        EXPECT_FALSE(statusesIn(c->readToClose(20)).empty());
+}
+
 class RefusedPictureTest : public ServerTest {
 protected:
     void adjust(ServerOptions& options) override { options.rates.signUpsByAddress = {2, 3600}; }
