@@ -440,7 +440,8 @@ void CradlewayServer::setUp() {
             try {
                 readParameters(ctx, in);
                 std::string token = req.get_header_value("X-Access-Token");
-                if (const auto holder = token.empty() ? std::nullopt : holderOfAccessToken(*lease, *state, token)) {
+                if (const auto holder =
+                        token.empty() ? std::nullopt : holderOfAccessToken(*lease, *state, token)) {
                     ctx.memberId = holder->memberId;
                     ctx.session = holder->session;
                 }

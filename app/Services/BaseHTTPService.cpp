@@ -417,8 +417,8 @@ BaseHTTPService::PageReply BaseHTTPService::pageReply(const NSHTTPURLResponse& r
     return status == 401 ? PageReply::tokenEnded : PageReply::refused;
 }
 
-void BaseHTTPService::renewTokensForPage(const std::optional<std::string>& refused, std::function<void()> renewed,
-                                         std::function<void()> failed) {
+void BaseHTTPService::renewTokensForPage(const std::optional<std::string>& refused,
+                                         std::function<void()> renewed, std::function<void()> failed) {
     const auto& session = AuthenticationContext::shared();
     const SessionTokens tokens = session.tokens();
     auto current = [generation = session.sessionGeneration()] {
@@ -463,7 +463,8 @@ bool MemberPage::renew(BaseHTTPService::PageReply reply, std::function<void()> a
     renewed_ = true;
     *renewing_ = true;
     BaseHTTPService::renewTokensForPage(
-        accessToken_, [renewing = renewing_, again = std::move(again)] {
+        accessToken_,
+        [renewing = renewing_, again = std::move(again)] {
             *renewing = false;
             if (again) again();
         },

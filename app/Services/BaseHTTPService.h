@@ -64,11 +64,12 @@ private:
 //
 // A request sent in a session (with both tokens) that the server refused with 401 is not reported
 // at once: it is parked with RetryService, which renews the tokens once and then sends every parked
-// request again; a replay that fails again reaches the failure callback. So is a GET that failed
-// without any HTTP reply (no connection, no request built), unless it timed out. A request that got
-// no reply may have been done: a POST (which changes data), and any request that timed out, is not
-// sent again after such a failure; its caller hears of it at once. If the renewal fails while the
-// session stays (no connection, the server's own failure), every parked request's failure callback
+// request again (one refused for tokens the session has renewed since it left goes again with the
+// tokens held, renewing nothing); a replay that fails again reaches the failure callback. So is a
+// GET that failed without any HTTP reply (no connection, no request built), unless it timed out. A
+// request that got no reply may have been done: a POST (which changes data), and any request that
+// timed out, is not sent again after such a failure; its caller hears of it at once. If the renewal fails
+// while the session stays (no connection, the server's own failure), every parked request's failure callback
 // gets its original task and error; a renewal the server refuses logs the session out. A request
 // sent without a session (signed out, or with one token only) is never parked: nothing can renew
 // it. A request the caller cancels is never parked: its failure callback hears NSURLErrorCancelled

@@ -57,7 +57,8 @@ public:
     void releaseAll() {
         {
             std::lock_guard lock(mutex_);
-            for (auto& [path, held] : held_) held.released = true;
+            for (auto& [path, held] : held_)
+                held.released = true;
         }
         released_.notify_all();
     }
@@ -81,7 +82,8 @@ private:
 TEST_F(RenewalTest, RefusalsThatComeAfterTheRenewalAreSentAgainWithItsTokensWithoutRenewingAgain) {
     signIn("access-0", "refresh-0");
     auto tokens = std::make_shared<RotatingTokens>();
-    setReply([tokens](const Arrival& arrival, httplib::Response& response) { tokens->serve(arrival, response); });
+    setReply(
+        [tokens](const Arrival& arrival, httplib::Response& response) { tokens->serve(arrival, response); });
     const std::vector<std::string> late = {"b", "c", "d", "e"};
     for (const auto& path : late)
         tokens->hold("/m/api/feed/" + path, "access-0");
@@ -128,7 +130,8 @@ TEST_F(RenewalTest, RefusalsThatComeAfterTheRenewalAreSentAgainWithItsTokensWith
 TEST_F(RenewalTest, AMemberPageRefusedForATokenRenewedSinceAsksAgainWithoutRenewing) {
     signIn("access-0", "refresh-0");
     auto tokens = std::make_shared<RotatingTokens>();
-    setReply([tokens](const Arrival& arrival, httplib::Response& response) { tokens->serve(arrival, response); });
+    setReply(
+        [tokens](const Arrival& arrival, httplib::Response& response) { tokens->serve(arrival, response); });
     MemberPage page;
     const auto opened = page.open("/content/education/5");
     ASSERT_TRUE(opened);
@@ -143,7 +146,8 @@ TEST_F(RenewalTest, AMemberPageRefusedForATokenRenewedSinceAsksAgainWithoutRenew
     ASSERT_EQ(arrivalsAt("/m/api/tokens/").size(), 1u);
 
     int again = 0, failed = 0;
-    ASSERT_TRUE(page.renew(BaseHTTPService::PageReply::tokenEnded, [&] { ++again; }, [&] { ++failed; }));
+    ASSERT_TRUE(page.renew(
+        BaseHTTPService::PageReply::tokenEnded, [&] { ++again; }, [&] { ++failed; }));
     runUntil([&] { return again + failed == 1; });
     EXPECT_EQ(again, 1);
     EXPECT_EQ(arrivalsAt("/m/api/tokens/").size(), 1u);
