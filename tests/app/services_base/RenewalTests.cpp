@@ -91,18 +91,28 @@ TEST_F(RenewalTest, RefusalsThatComeAfterTheRenewalAreSentAgainWithItsTokensWith
 
     BaseHTTPService service("feed");
     std::map<std::string, int> successes, failures;
-    auto send = [&](const std::string& path, bool asGet) {
+    // Every kind of request: asked for, sent with a body, uploading a picture, creating something.
+    auto send = [&](const std::string& path, int kind) {
         auto success = [&, path](const Task&, const std::optional<JSON>&) { ++successes[path]; };
         auto failure = [&, path](const Task&, const NSError&) { ++failures[path]; };
-        if (asGet)
+        const JSON body(nlohmann::json{{"path", path}});
+        if (kind == 0)
             service.get(path, JSON(), nullptr, success, failure);
+        else if (kind == 1)
+            service.post(path, body, success, failure);
+        else if (kind == 2)
+            service.post(
+                path, body,
+                [](AFMultipartFormData& form) {
+                    form.appendPartWithFileData({1, 2, 3}, "image_file", "photo.jpg", "image/jpeg");
+                },
+                nullptr, success, failure);
         else
-            service.post(path, JSON(nlohmann::json{{"path", path}}), success, failure);
+            service.create(path, body, success, failure);
     };
-    // Every kind of request: asked for, and sent with a body.
-    send("a", true);
+    send("a", 0);
     for (std::size_t i = 0; i < late.size(); ++i)
-        send(late[i], i % 2 == 0);
+        send(late[i], static_cast<int>(i));
     // The first is refused at once, renews the tokens, and goes again with them (held on its way).
     runUntil([&] { return arrivalsAt("/m/api/feed/a").size() == 2; });
     for (const auto& path : late) {
