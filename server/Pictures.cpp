@@ -275,6 +275,12 @@ void pngRead(png_structp png, png_bytep out, png_size_t length) {
 
 void pngWarning(png_structp, png_const_charp) {}
 
+// A refusal is the request's answer; libpng's own handler would also print it, a console line for
+// every broken picture anybody sends, counted in none of the console's bounds.
+[[noreturn]] void pngFailed(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
+
 void readPng(png_structp png, png_infop info, png_infop end, PngSource& source) {
     png_set_read_fn(png, &source, pngRead);
     png_read_info(png, info);
@@ -299,7 +305,7 @@ void readPng(png_structp png, png_infop info, png_infop end, PngSource& source) 
 }
 
 PictureVerdict pngVerdict(const std::string& bytes, Reading& reading) {
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, pngWarning);
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, pngFailed, pngWarning);
     if (!png) return PictureVerdict::NotAPicture;
     png_infop info = png_create_info_struct(png);
     png_infop end = png_create_info_struct(png);

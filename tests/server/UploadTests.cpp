@@ -197,6 +197,36 @@ TEST_F(UploadTest, OnlyPicturesThatDecodeAreStored) {
     EXPECT_EQ(postPicture(jpeg), 200);
 }
 
+// A member posting broken PNG pictures from eight connections wrote 40,000 lines of the decoder's
+// own complaints to the console in ten seconds, past the count of the address's refusals.
+TEST_F(UploadTest, RefusedPicturesWriteNothingOfTheDecodersOwn) {
+    Session s = demoMother();
+    const std::string png = pngBytes();
+    auto withoutChunk = [&](const std::string& type) {
+        const size_t at = png.find(type) - 4;
+        const size_t length = (static_cast<size_t>(static_cast<unsigned char>(png[at + 2])) << 8) |
+                              static_cast<unsigned char>(png[at + 3]);
+        return png.substr(0, at) + png.substr(at + 12 + length);
+    };
+    std::string damaged = png;
+    damaged[png.find("IDAT") + 6] ^= 0x5A;
+    std::string wide = png;
+    wide[png.find("IHDR") + 5] = 0x50; // 20,492 pixels wide: too large, and its checksum no longer holds
+    const std::vector<std::string> broken = {png.substr(0, png.size() / 2), png.substr(0, png.size() - 13),
+                                             withoutChunk("IDAT"), damaged, wide};
+    ::testing::internal::CaptureStderr();
+    std::vector<int> statuses;
+    for (const auto& picture : broken)
+        statuses.push_back(multipart("post/",
+                                     {{"user_id", std::to_string(s.userId), "", ""},
+                                      {"post_picture_1", picture, "photo_1.png", "image/png"}},
+                                     s.access)
+                               .status);
+    const std::string written = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(statuses, std::vector<int>(broken.size(), 415));
+    EXPECT_EQ(written, "");
+}
+
 TEST_F(UploadTest, ARefusedRequestLeavesNoFile) {
     Session s = demoMother();
     auto before = uploads();
