@@ -612,8 +612,11 @@ json updatePassword(RequestContext& ctx) {
     ctx.db.prepare("UPDATE members SET password_hash = ?, reset_password_hash = NULL WHERE id = ?")
         .with(hash, me)
         .run();
-    // Every other session of the member ends; the one that changed the password goes on.
-    endSessions(ctx.db, me, sessionOfAccessToken(ctx.db, ctx.request.get_header_value("X-Access-Token")));
+    // Every other session of the member ends; the one that changed the password goes on. It is the
+    // session the request was let in with: the token may have ended during the hashes (expired, and
+    // cleared by a refresh of another of her sessions), and looked up now it would name none, which
+    // would end hers too.
+    endSessions(ctx.db, me, ctx.session);
     attemptSucceeded(ctx.db, keys, true);
     tx.commit();
     std::string message = "Your password has been updated.";

@@ -125,22 +125,21 @@ TokenPair issueTokens(Connection& db, const ServerState& state, int64_t memberId
     return pair;
 }
 
-std::optional<int64_t> memberForAccessToken(Connection& db, const ServerState& state,
-                                            const std::string& token) {
+std::optional<AccessHolder> holderOfAccessToken(Connection& db, const ServerState& state,
+                                                const std::string& token) {
     if (token.empty() || token.size() > 256) return std::nullopt;
-    auto st = db.prepare("SELECT member_id FROM tokens WHERE token_hash = ? AND kind = 'access' AND revoked "
-                         "= 0 AND expires_at > ?");
+    auto st = db.prepare("SELECT member_id, session FROM tokens WHERE token_hash = ? AND kind = 'access' AND "
+                         "revoked = 0 AND expires_at > ?");
     st.with(tokenHash(token), state.now());
     if (!st.step()) return std::nullopt;
-    return st.integer(0);
+    return AccessHolder{st.integer(0), st.optionalText(1)};
 }
 
-std::optional<std::string> sessionOfAccessToken(Connection& db, const std::string& token) {
-    if (token.empty() || token.size() > 256) return std::nullopt;
-    auto st = db.prepare("SELECT session FROM tokens WHERE token_hash = ? AND kind = 'access'");
-    st.with(tokenHash(token));
-    if (!st.step()) return std::nullopt;
-    return st.optionalText(0);
+std::optional<int64_t> memberForAccessToken(Connection& db, const ServerState& state,
+                                            const std::string& token) {
+    const auto holder = holderOfAccessToken(db, state, token);
+    if (!holder) return std::nullopt;
+    return holder->memberId;
 }
 
 void endSessions(Connection& db, int64_t memberId, const std::optional<std::string>& keep) {

@@ -32,11 +32,17 @@ struct TokenPair {
 // Only their hashes are stored.
 TokenPair issueTokens(Connection& db, const ServerState& state, int64_t memberId,
                       const std::string& session = {});
+// Whose an unexpired, unrevoked access token is: the member, and the session it belongs to (a
+// sign-in and the tokens refreshed from it; none for a token stored before sessions were kept).
+struct AccessHolder {
+    int64_t memberId = 0;
+    std::optional<std::string> session;
+};
+std::optional<AccessHolder> holderOfAccessToken(Connection& db, const ServerState& state,
+                                                const std::string& token);
 // The member whose unexpired, unrevoked access token this is.
 std::optional<int64_t> memberForAccessToken(Connection& db, const ServerState& state,
                                             const std::string& token);
-// The session an access token belongs to (a sign-in and the tokens refreshed from it).
-std::optional<std::string> sessionOfAccessToken(Connection& db, const std::string& token);
 // Ends the member's sessions: every one but `keep` (a password change), or all (a password reset).
 void endSessions(Connection& db, int64_t memberId, const std::optional<std::string>& keep);
 // Spends a refresh token: revokes it and issues a fresh pair. None when it is unknown, spent or expired.

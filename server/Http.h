@@ -70,6 +70,9 @@ public:
     bool fromText = false; // parameters came from a form or a query, not a JSON body
 
     std::optional<int64_t> memberId;
+    // The session of the access token the request was let in with, read with it: the token itself
+    // may end while the request works (it expires, and a refresh of any of her sessions clears it).
+    std::optional<std::string> session;
 
     // Typed reads of the parameters. A missing key or a value of the wrong type ends the request with 400.
     // Integers are accepted as JSON numbers and as decimal texts, since the client sends ids in both forms.

@@ -440,7 +440,11 @@ void CradlewayServer::setUp() {
             try {
                 readParameters(ctx, in);
                 std::string token = req.get_header_value("X-Access-Token");
-                if (!token.empty()) ctx.memberId = memberForAccessToken(*lease, *state, token);
+                if (const auto holder =
+                        token.empty() ? std::nullopt : holderOfAccessToken(*lease, *state, token)) {
+                    ctx.memberId = holder->memberId;
+                    ctx.session = holder->session;
+                }
                 if (route.access == Access::Member && !ctx.memberId)
                     throw HttpError(401, "Your session has expired. Please sign in again.");
                 if (isDoneOnce(route.path) && req.has_header("Idempotency-Key")) {

@@ -163,7 +163,7 @@ void BaseHTTPService::updateHeaderWithTokens() {
     if (!Thread::isMainThread()) return;
     const auto& session = AuthenticationContext::shared();
     const SessionTokens tokens = session.tokens();
-    stamp_ = {session.sessionGeneration(), tokens.accessToken && tokens.refreshToken};
+    stamp_ = {session.sessionGeneration(), tokens.accessToken && tokens.refreshToken, tokens.accessToken};
     updateHeaderWithTokens(tokens);
 }
 
@@ -297,6 +297,7 @@ BaseHTTPService::Task BaseHTTPService::send(const std::shared_ptr<Request>& requ
             return;
         }
         RetryService::shared().retry(
+            request->stamp.accessToken,
             [request](const SessionTokens& tokens) {
                 // Logout abandons the parked requests; one already on its way out goes no further.
                 if (request->sessionEnded()) return;
@@ -416,7 +417,8 @@ BaseHTTPService::PageReply BaseHTTPService::pageReply(const NSHTTPURLResponse& r
     return status == 401 ? PageReply::tokenEnded : PageReply::refused;
 }
 
-void BaseHTTPService::renewTokensForPage(std::function<void()> renewed, std::function<void()> failed) {
+void BaseHTTPService::renewTokensForPage(const std::optional<std::string>& refused,
+                                         std::function<void()> renewed, std::function<void()> failed) {
     const auto& session = AuthenticationContext::shared();
     const SessionTokens tokens = session.tokens();
     auto current = [generation = session.sessionGeneration()] {
@@ -430,6 +432,7 @@ void BaseHTTPService::renewTokensForPage(std::function<void()> renewed, std::fun
         return;
     }
     RetryService::shared().retry(
+        refused,
         [current, renewed = std::move(renewed)](const SessionTokens&) {
             // Replays run on the retry queue: the page is asked for again on the main thread.
             DispatchQueue::main().async([current, renewed] {
@@ -443,6 +446,7 @@ void BaseHTTPService::renewTokensForPage(std::function<void()> renewed, std::fun
 
 std::optional<URL> MemberPage::open(const std::string& path) {
     generation_ = AuthenticationContext::shared().sessionGeneration();
+    accessToken_ = AuthenticationContext::shared().oAuthToken();
     return BaseHTTPService::memberPageURL(path);
 }
 
@@ -459,6 +463,7 @@ bool MemberPage::renew(BaseHTTPService::PageReply reply, std::function<void()> a
     renewed_ = true;
     *renewing_ = true;
     BaseHTTPService::renewTokensForPage(
+        accessToken_,
         [renewing = renewing_, again = std::move(again)] {
             *renewing = false;
             if (again) again();

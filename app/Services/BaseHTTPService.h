@@ -64,11 +64,12 @@ private:
 //
 // A request sent in a session (with both tokens) that the server refused with 401 is not reported
 // at once: it is parked with RetryService, which renews the tokens once and then sends every parked
-// request again; a replay that fails again reaches the failure callback. So is a GET that failed
-// without any HTTP reply (no connection, no request built), unless it timed out. A request that got
-// no reply may have been done: a POST (which changes data), and any request that timed out, is not
-// sent again after such a failure; its caller hears of it at once. If the renewal fails while the
-// session stays (no connection, the server's own failure), every parked request's failure callback
+// request again (one refused for tokens the session has renewed since it left goes again with the
+// tokens held, renewing nothing); a replay that fails again reaches the failure callback. So is a
+// GET that failed without any HTTP reply (no connection, no request built), unless it timed out. A
+// request that got no reply may have been done: a POST (which changes data), and any request that
+// timed out, is not sent again after such a failure; its caller hears of it at once. If the renewal fails
+// while the session stays (no connection, the server's own failure), every parked request's failure callback
 // gets its original task and error; a renewal the server refuses logs the session out. A request
 // sent without a session (signed out, or with one token only) is never parked: nothing can renew
 // it. A request the caller cancels is never parked: its failure callback hears NSURLErrorCancelled
@@ -174,12 +175,14 @@ public:
     // cannot answer); or the page is another site's, shown as it comes.
     enum class PageReply { served, tokenEnded, refused, elsewhere };
     static PageReply pageReply(const NSHTTPURLResponse& reply);
-    // For a member page the server refused with 401: renews the session's tokens as a refused
-    // request's are (RetryService), then calls `renewed` on the main queue, for the page to be asked
-    // for again with the session's new token. `failed` instead when the session cannot renew (it
+    // For a member page the server refused with 401 when it carried the access token `refused`:
+    // renews the session's tokens as a refused request's are (RetryService: not again when the
+    // session holds other tokens by now), then calls `renewed` on the main queue, for the page to be
+    // asked for again with the session's token. `failed` instead when the session cannot renew (it
     // holds no refresh token) or the renewal failed while the session stays. Neither once the
     // session has ended, as for every request of hers.
-    static void renewTokensForPage(std::function<void()> renewed, std::function<void()> failed);
+    static void renewTokensForPage(const std::optional<std::string>& refused, std::function<void()> renewed,
+                                   std::function<void()> failed);
 
     // The session generation ended (logout, a sign-in sent): the callbacks of every request of an
     // ended generation still on its way, and what they hold (the screens that asked), are let go on
@@ -194,6 +197,8 @@ private:
         std::uint64_t generation = 0;
         // Sent with both tokens: a 401 can be answered by renewing them.
         bool renewable = false;
+        // The access token it was sent with: a 401 renews the tokens only while the session holds it.
+        std::optional<std::string> accessToken;
     };
     struct Request;
     Task start(Method method, const std::string& path, const JSON& parameters, ConstructingBody body,
@@ -213,7 +218,7 @@ private:
 class MemberPage {
 public:
     // The address of the member's page at `path` (BaseHTTPService::memberPageURL); the page belongs
-    // from now on to the session held now.
+    // from now on to the session held now, and carries its access token.
     std::optional<URL> open(const std::string& path);
     // Whether the session the page was opened in still holds. A page that finishes loading once it
     // has ended (her logout, the next sign-in) is nobody's read: its screen marks nothing read and
@@ -229,6 +234,8 @@ public:
 
 private:
     std::uint64_t generation_ = 0;
+    // The access token the page was last opened with.
+    std::optional<std::string> accessToken_;
     bool renewed_ = false;
     std::shared_ptr<bool> renewing_ = std::make_shared<bool>(false);
 };

@@ -12,6 +12,8 @@
 struct RetryService::Parked {
     ReplayAction replay;
     FailAction fail;
+    // The tokens to send it with, when it waits for no renewal.
+    std::optional<SessionTokens> tokens;
     std::atomic<bool> claimed{false};
 };
 
@@ -27,14 +29,26 @@ RetryService::RetryService() {
 }
 
 void RetryService::retry(ReplayAction replay, FailAction fail) {
+    retry(AuthenticationContext::shared().oAuthToken(), std::move(replay), std::move(fail));
+}
+
+void RetryService::retry(const std::optional<std::string>& refused, ReplayAction replay, FailAction fail) {
     pruneParked();
-    if (!refreshing_) startRefresh();
     auto parked = std::make_shared<Parked>();
     parked->replay = std::move(replay);
     parked->fail = std::move(fail);
+    if (!refreshing_) {
+        // Tokens renewed since the request left answer its refusal: it goes again with them.
+        const SessionTokens held = AuthenticationContext::shared().tokens();
+        if (held.accessToken && held.refreshToken && held.accessToken != refused)
+            parked->tokens = held;
+        else
+            startRefresh();
+    }
     parked_.push_back(parked);
     retryQueue_.addOperation([this, parked]() mutable {
-        if (!parked->claimed.exchange(true) && parked->replay) parked->replay(replayTokens());
+        if (!parked->claimed.exchange(true) && parked->replay)
+            parked->replay(parked->tokens ? *parked->tokens : replayTokens());
         // What the replay captured (the caller's callbacks, which own screens) is let go on the
         // main thread, never on the retry queue's.
         DispatchQueue::main().async([parked = std::move(parked)] {});
@@ -83,6 +97,8 @@ void RetryService::refreshSucceeded(const std::optional<JSON>& reply) {
 void RetryService::refreshFailed(const Task& task, const NSError& error) {
     refreshing_ = false;
     retryQueue_.cancelAllOperations();
+    // Nothing waits for a renewal any more: a later replay that needs none is not held up.
+    retryQueue_.setSuspended(false);
     auto parked = std::move(parked_);
     parked_.clear();
 

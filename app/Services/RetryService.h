@@ -15,6 +15,12 @@
 // that got no reply and may be sent again), then sends those requests again, one at a time, in the
 // order they were parked.
 //
+// Only a refusal of the tokens the session holds renews them. A request that left with tokens the
+// session has renewed since (its refusal came after that renewal, as on a slow network) is sent
+// again with the tokens held, at once or behind the renewal in flight: renewing for it would spend
+// the refresh token again and issue another access token each time, and the server keeps only a
+// session's latest few, so the replays still on their way with the earlier one would be refused.
+//
 // A renewal belongs to the session it was started in, as every request does: when the session ends
 // (logout calls abandon()) the renewal and everything parked behind it are abandoned: no caller
 // hears of them, nothing is sent again, and the renewal's answer, whenever it comes, changes no
@@ -37,8 +43,12 @@ public:
     RetryService(const RetryService&) = delete;
     RetryService& operator=(const RetryService&) = delete;
 
-    // Parks a request of the session held now: starts a renewal at the root of "tokens" unless one
-    // is in flight (one of an ended session was abandoned with it), and queues the replay behind it.
+    // Parks a request of the session held now that the server refused when it carried the access
+    // token `refused`: starts a renewal at the root of "tokens" unless one is in flight (one of an
+    // ended session was abandoned with it) or the session holds other tokens by now, and queues the
+    // replay behind it (with the tokens held, when nothing was to be renewed).
+    void retry(const std::optional<std::string>& refused, ReplayAction replay, FailAction fail = nullptr);
+    // The same for a refusal of the access token the session holds now.
     void retry(ReplayAction replay, FailAction fail = nullptr);
     // The session ended: the renewal in flight is cancelled and every parked request dropped without
     // a word to its caller.

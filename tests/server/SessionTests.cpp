@@ -143,6 +143,44 @@ TEST_F(SessionTest, AChangedPasswordEndsEveryOtherSession) {
     EXPECT_EQ(post("content/", feed, json::parse(mine->body)["access_token"]).status, 200);
 }
 
+// Her token's hour runs out while her password change waits for its hashes, and her tablet's refresh
+// clears the expired token meanwhile: the change still keeps the session it was let in with, and
+// ends only the others.
+TEST_F(SessionTest, APasswordChangeKeepsItsSessionThoughItsTokenEndedWhileItWaited) {
+    Session phone = demoMother();
+    Session tablet = demoMother();
+    std::vector<std::unique_ptr<Gate::Turn>> crowd;
+    for (;;) {
+        auto turn = std::make_unique<Gate::Turn>(passwordHashGate(), std::chrono::milliseconds(0));
+        if (!*turn) break;
+        crowd.push_back(std::move(turn));
+    }
+    Reply changed;
+    std::thread changing([&] {
+        changed = post("member/update_pass",
+                       {{"user_id", phone.userId},
+                        {"security_code", phone.code},
+                        {"current_password", "cradleway-demo"},
+                        {"new_password", "a-new-password"}},
+                       phone.access);
+    });
+    while (passwordHashesWaiting() < 1)
+        std::this_thread::yield();
+    now_ += 3600 + 1;
+    const Reply turned = postFrom("127.0.0.2", "tokens", {{"refresh_token", tablet.refresh}});
+    ASSERT_EQ(turned.status, 200) << turned.raw;
+    crowd.clear();
+    changing.join();
+    ASSERT_EQ(changed.status, 200) << changed.raw;
+
+    const json feed = {{"baby_ids", {1}}, {"user_id", phone.userId}};
+    auto mine = client_->Post("/m/api/tokens/", {{"X-Refresh-Token", phone.refresh}}, "", "application/json");
+    ASSERT_TRUE(mine);
+    ASSERT_EQ(mine->status, 200) << mine->body;
+    EXPECT_EQ(post("content/", feed, json::parse(mine->body)["access_token"]).status, 200);
+    EXPECT_EQ(post("content/", feed, turned.body["access_token"]).status, 401);
+}
+
 TEST_F(SessionTest, SigningInWithATemporaryPasswordEndsEverySessionBefore) {
     Session before = demoMother();
     ASSERT_EQ(post("member/password/reset/", {{"email", "demo@cradleway.test"}}).status, 200);

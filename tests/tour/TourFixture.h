@@ -4,7 +4,7 @@
 // own demo server, driven by named steps. Each step sends its script lines one by one (a line that
 // fails ends the test with the line and the screen's texts), then writes a screenshot named after
 // the segment and the step. Every segment runs twice: with the server's hour-long access tokens,
-// and with tokens that expire every two seconds, which the application must refresh as it goes
+// and with tokens that expire every three seconds, which the application must refresh as it goes
 // without the member noticing.
 
 #include "tests/support/TempDirectory.h"
@@ -28,7 +28,7 @@ using cw::test::StepAnswer;
 
 enum class Sessions { lasting, expiring };
 
-inline constexpr int kExpiringTokenSeconds = 2;
+inline constexpr int kExpiringTokenSeconds = 3;
 inline constexpr const char* kMotherEmail = "demo@cradleway.test";
 inline constexpr const char* kFatherEmail = "partner@cradleway.test";
 inline constexpr const char* kDemoPassword = "cradleway-demo";

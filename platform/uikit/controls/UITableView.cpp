@@ -225,6 +225,11 @@ void UITableView::rebuildModel() const {
     auto* self = const_cast<UITableView*>(this);
     modelValid_ = true;
     offsetsValid_ = false;
+    // Rows measured before keep their heights as their estimates when the model is asked again at the
+    // same width: a reload (a screen shown again, its list fetched again) leaves the rows on screen
+    // where they were, rather than moving them by what every row above differs from its estimate.
+    std::vector<SectionInfo> previous;
+    if (lastWidth_ == tableWidth()) previous = std::move(sections_);
     lastWidth_ = tableWidth();
     sections_.clear();
     auto ds = dataSource_.get();
@@ -240,6 +245,9 @@ void UITableView::rebuildModel() const {
             bool measured = true;
             info.rowHeights[r] = estimatedRowHeightFor(IndexPath(r, s), measured);
             info.rowMeasured[r] = measured;
+            if (!measured && static_cast<std::size_t>(s) < previous.size() && r < previous[s].rows &&
+                previous[s].rowMeasured[r])
+                info.rowHeights[r] = previous[s].rowHeights[r];
         }
         info.headerHeight = headerFooterHeightFor(s, true);
         info.footerHeight = headerFooterHeightFor(s, false);

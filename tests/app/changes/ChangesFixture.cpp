@@ -42,16 +42,8 @@ std::shared_ptr<FeedTableViewCell> ChangesTest::feedCell(const std::string& text
     for (std::size_t i = 0; i < list.size(); ++i) {
         if (list[i]->cardTitle != text && list[i]->cardDescription != text) continue;
         const IndexPath path{static_cast<long>(i), section};
-        // A finger scrolls the list. Rows out of view count as estimated until shown, and showing
-        // them moves the rows below: dragged again until the row's top stays just under the title bar.
         const auto& table = screen->tableView;
-        for (int tries = 0; tries < 40; ++tries) {
-            host->settle();
-            const CGFloat y = std::min(table->rectForRow(path).origin.y - 80, table->maximumContentOffset().y);
-            const CGFloat by = table->contentOffset().y - y;
-            if (std::abs(by) < 0.5) break;
-            if (!host->scroll(table, {0, std::clamp<CGFloat>(by, -400, 400)})) return nullptr;
-        }
+        if (!scrollRowUnderTop(*host, table, path)) return nullptr;
         return std::dynamic_pointer_cast<FeedTableViewCell>(table->cellForRow(path));
     }
     return nullptr;

@@ -128,18 +128,7 @@ protected:
     // A finger scrolls the list until the row's top stands just below the title bar (or the list
     // reaches its end), and the screen settles.
     void scrollTo(long row) {
-        auto table = feed()->tableView;
-        const IndexPath path{row, feed()->isSearchActive() ? 1 : 0};
-        // Rows out of view count as estimated until shown, and showing them moves the rows below:
-        // dragged again until the row stays put.
-        for (int i = 0; i < 40; ++i) {
-            host->settle();
-            const CGFloat y = std::min(table->rectForRow(path).origin.y - 80, table->maximumContentOffset().y);
-            const CGFloat by = table->contentOffset().y - y;
-            if (std::abs(by) < 0.5) break;
-            // A screen's height at most a time, as the rows measured on the way move the target.
-            ASSERT_TRUE(host->scroll(table, {0, std::clamp<CGFloat>(by, -400, 400)}));
-        }
+        ASSERT_TRUE(cw::test::scrollRowUnderTop(*host, feed()->tableView, {row, feed()->isSearchActive() ? 1 : 0}));
     }
     std::size_t refreshes() const { return eventsWithDetail("feedViewCheckForContent").size(); }
 

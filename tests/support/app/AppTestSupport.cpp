@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <sstream>
 
 namespace cw::test {
@@ -46,6 +47,20 @@ bool waitSettling(HeadlessHost& host, const std::function<bool()>& done, double 
         if (std::chrono::steady_clock::now() > deadline) return false;
         RunLoop::main().runUntil(done, 0.02);
     }
+}
+
+bool scrollRowUnderTop(HeadlessHost& host, const std::shared_ptr<UITableView>& table, const IndexPath& path,
+                       CGFloat below) {
+    // Each drag brings the row at least a little nearer, or measures rows that move it: a bound far
+    // past any list a test shows, so that a row that never settles still ends the loop.
+    for (int drags = 0; drags < 1000; ++drags) {
+        host.settle();
+        const CGFloat y = std::min(table->rectForRow(path).origin.y - below, table->maximumContentOffset().y);
+        const CGFloat by = table->contentOffset().y - y;
+        if (std::abs(by) < 0.5) return true;
+        if (!host.scroll(table, {0, std::clamp<CGFloat>(by, -400, 400)})) return false;
+    }
+    return true;
 }
 
 bool waitThenSettle(HeadlessHost& host, const std::function<bool()>& done, double seconds) {

@@ -12,6 +12,7 @@
 #include "tests/support/DemoServer.h"
 #include "tests/support/session/SessionReset.h"
 #include "uikit/controllers/UIViewController.h"
+#include "uikit/controls/UITableView.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -53,6 +54,14 @@ bool waitSettling(HeadlessHost& host, const std::function<bool()>& done, double 
 bool waitThenSettle(HeadlessHost& host, const std::function<bool()>& done, double seconds = 10);
 // Waits as waitThenSettle() does until `text` is on screen; a failure names what the screen shows.
 ::testing::AssertionResult showsSoon(HeadlessHost& host, const std::string& text, double seconds = 10);
+
+// A finger drags `table` until the row's top stands `below` points under the table's top (or the
+// table reaches its end), the host settling between drags. Rows out of view count as estimated
+// until shown, and showing them moves the rows below: it drags again, a screen's height at most a
+// time, until the row stays put, however far down a long list the row is. False when a drag found
+// nothing to move.
+bool scrollRowUnderTop(HeadlessHost& host, const std::shared_ptr<UITableView>& table, const IndexPath& path,
+                       CGFloat below = 80);
 
 // Taps the picture view `imageViewIdentifier`, picks `photo` from the photo library and keeps the
 // square the cropper offers, as a member choosing a profile photo does. A failed step ends the

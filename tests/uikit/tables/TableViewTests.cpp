@@ -97,6 +97,36 @@ TEST(TableView, TenThousandRowsKeepAScreenfulOfCells) {
     EXPECT_NEAR(last.maxY(), table->contentOffset().y + 480, 0.5);
 }
 
+TEST(TableView, AReloadLeavesTheRowsOnScreenWhereTheyWere) {
+    // As a feed is fetched again when its screen comes back: rows of several lines, far taller than
+    // their estimate, scrolled past one screenful at a time and then reloaded as they are.
+    Source source;
+    for (int i = 0; i < 30; ++i) {
+        std::string text = "Row " + std::to_string(i);
+        for (int w = 0; w < 12 + (i % 5) * 10; ++w)
+            text += " word";
+        source.texts.push_back(text);
+    }
+    auto table = makeTable(source);
+    table->layoutIfNeeded();
+    for (int screen = 0; screen < 8; ++screen)
+        table->setContentOffset({0, table->contentOffset().y + 400});
+    const CGFloat offset = table->contentOffset().y;
+    const auto shown = table->indexPathsForVisibleRows();
+    ASSERT_FALSE(shown.empty());
+    const IndexPath top = shown.front();
+    ASSERT_GT(top.row, 10);
+    const CGRect before = table->rectForRow(top);
+
+    table->reloadData();
+    table->layoutIfNeeded();
+    EXPECT_EQ(table->contentOffset().y, offset);
+    EXPECT_EQ(table->rectForRow(top), before);
+    auto cell = std::static_pointer_cast<TextCell>(table->cellForRow(top));
+    ASSERT_TRUE(cell);
+    EXPECT_EQ(cell->label->text(), source.texts[static_cast<std::size_t>(top.row)]);
+}
+
 TEST(TableView, FixedHeightsAndIndexPathLookup) {
     Source source;
     for (int i = 0; i < 100; ++i)
