@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstring>
 #include <string_view>
+#include <tuple>
 #include <utility>
 
 #include <arpa/inet.h>
@@ -297,6 +298,8 @@ struct ConnectionServer::Connection {
     size_t replySent = 0;
     std::string remoteIp, localIp;
     std::string network; // the client's address as counted: an IPv6 one by its /64
+    // When its current request was handed to the workers.
+    Clock::time_point queuedAt;
     int remotePort = 0, localPort = 0;
 
     size_t unread() const { return buffer.size() - offset; }
@@ -976,23 +979,23 @@ void ConnectionServer::giveTurns() {
     struct Waiting {
         Connection* connection;
         size_t held;
-        Standing use;
+        Clock::time_point due;
     };
     std::vector<Waiting> waiting;
     {
         std::lock_guard lock(mutex_);
         const auto now = Clock::now();
+        const double crowding = workerCrowding();
         for (auto& [fd, connection] : watched_) {
             if (!connection->waitingTurn) continue;
             auto share = shares_.find(connection->network);
+            // Its head came when it began to wait.
             waiting.push_back({connection.get(), share == shares_.end() ? 0 : share->second.requests,
-                               workerUse_.standing(connection->network, now)});
+                               workerUse_.due(connection->network, connection->bodySince, crowding, now)});
         }
     }
     std::sort(waiting.begin(), waiting.end(), [](const Waiting& a, const Waiting& b) {
-        if (a.held != b.held) return a.held < b.held;
-        if (a.connection->network != b.connection->network && a.use != b.use) return a.use < b.use;
-        return a.connection->deadline < b.connection->deadline;
+        return std::tie(a.held, a.due, a.connection->deadline) < std::tie(b.held, b.due, b.connection->deadline);
     });
     for (const Waiting& entry : waiting) {
         Connection* connection = entry.connection;
@@ -1176,6 +1179,7 @@ void ConnectionServer::handOver(std::unique_ptr<Connection> connection, bool rea
     spoke(*connection);
     connection->gathering = 0;
     connection->readsBody = readsBody;
+    connection->queuedAt = Clock::now();
     {
         std::lock_guard lock(mutex_);
         Share& share = shares_[connection->network];
@@ -1185,6 +1189,10 @@ void ConnectionServer::handOver(std::unique_ptr<Connection> connection, bool rea
         queue_.push_back(std::move(connection));
     }
     ready_.notify_one();
+}
+
+double ConnectionServer::workerCrowding() const {
+    return static_cast<double>(shares_.size()) / static_cast<double>(std::max(1, limits_.workers));
 }
 
 size_t ConnectionServer::queuedRequests() {
@@ -1239,14 +1247,17 @@ void ConnectionServer::work() {
             // Several addresses may each hold their share of the workers (with pictures that wait to
             // be read, hashes that wait for a core): the one answered least goes first, so that a
             // request from an address with none waits only for the next worker to come free; among
-            // those, the one that has had the least of the workers lately, so that a crowd of
-            // addresses that each send one request at a time does not keep a newcomer behind all of
-            // theirs; then the one that came first.
+            // those, the one that falls due first (it waits by what its address and neighbourhood
+            // have had of the workers lately), so that a crowd of addresses that each send one
+            // request at a time does not keep a newcomer behind all of theirs, nor a crowd of new
+            // addresses keep a phone that had turns lately behind it for good; then the one that
+            // came first.
             const auto now = Clock::now();
+            const double crowding = workerCrowding();
             auto rank = [&](const Connection& c) {
                 auto found = shares_.find(c.network);
                 return std::pair(found == shares_.end() ? size_t{0} : found->second.answering,
-                                 workerUse_.standing(c.network, now));
+                                 workerUse_.due(c.network, c.queuedAt, crowding, now));
             };
             auto next = queue_.begin();
             auto best = rank(**next);

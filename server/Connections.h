@@ -163,6 +163,8 @@ private:
     bool turnFree(const std::string& network, bool readsBody);
     // Hands over the waiting requests whose addresses have a turn free again.
     void giveTurns();
+    // Addresses with requests queued or answered, for each worker (mutex_ held).
+    double workerCrowding() const;
     // The connection no longer waits for its address's turn.
     void leaveTurn(Connection& connection);
     // Answers a watched connection with an error of its own and closes it.

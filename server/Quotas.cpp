@@ -26,7 +26,7 @@ bool Gate::take(const std::string& claimant, std::chrono::milliseconds patience)
     std::unique_lock lock(mutex_);
     auto claim = claims_.try_emplace(claimant).first;
     ++claim->second.waiting;
-    auto own = waiting_.insert(waiting_.end(), {&claimant, ++arrivals_});
+    auto own = waiting_.insert(waiting_.end(), {&claimant, ++arrivals_, std::chrono::steady_clock::now()});
     const bool placed = freed_.wait_until(lock, deadline, [&] { return free_ > 0 && first(*own); });
     waiting_.erase(own);
     --claim->second.waiting;
@@ -68,7 +68,9 @@ bool Gate::first(const Waiter& waiter) const {
     // Every waiter's claimant has a claim while it waits.
     const Claim& mine = claims_.at(*waiter.claimant);
     const auto now = std::chrono::steady_clock::now();
-    const Standing myUse = use_.standing(*waiter.claimant, now);
+    // Claimants holding or awaiting a place, for each place.
+    const double crowding = static_cast<double>(claims_.size()) / static_cast<double>(width_);
+    const auto myDue = use_.due(*waiter.claimant, waiter.asked, crowding, now);
     for (const Waiter& other : waiting_) {
         if (&other == &waiter) continue;
         const Claim& theirs = claims_.at(*other.claimant);
@@ -77,9 +79,9 @@ bool Gate::first(const Waiter& waiter) const {
             continue;
         }
         if (*other.claimant != *waiter.claimant) {
-            const Standing theirUse = use_.standing(*other.claimant, now);
-            if (theirUse != myUse) {
-                if (theirUse < myUse) return false;
+            const auto theirDue = use_.due(*other.claimant, other.asked, crowding, now);
+            if (theirDue != myDue) {
+                if (theirDue < myDue) return false;
                 continue;
             }
         }

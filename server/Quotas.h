@@ -2,6 +2,7 @@
 
 #include "server/RecentUse.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -19,15 +20,17 @@ namespace cw::server {
 // memory at once. A request that finds no place within its patience is turned away (429) rather
 // than held: its worker is better spent on the requests behind it. Each turn is taken for a claimant
 // (a network address): a place that comes free goes to the waiting claimant that holds the fewest,
-// among equals to the one that has had the least of the places lately (its turns, each counted by
-// the time it held its place, at least `turnUnit`, fading by half each minute: see RecentUse), and
-// then to the turn that came first, so that one client's crowd keeps no other waiting behind it, even
-// at a gate of one place, nor does a crowd of clients that each hold nothing between their turns.
+// among equals to the turn that falls due first: each waits longer than it asked by what it and its
+// neighbourhood have had of the places lately (its turns, each counted by the time it held its place,
+// at least `turnUnit`, fading by half each minute), times the claimants now sharing each place (see
+// RecentUse::due); and then to the turn that came first. So one client's crowd keeps no other waiting
+// behind it, even at a gate of one place, nor does a crowd of clients that each hold nothing between
+// their turns, and no crowd of new claimants keeps one that had turns lately waiting for good.
 class Gate {
 public:
     explicit Gate(std::ptrdiff_t width,
                   std::chrono::steady_clock::duration turnUnit = std::chrono::milliseconds(100))
-        : free_(width), use_(turnUnit) {}
+        : width_(std::max<std::ptrdiff_t>(1, width)), free_(width), use_(turnUnit) {}
     Gate(const Gate&) = delete;
     Gate& operator=(const Gate&) = delete;
 
@@ -58,6 +61,7 @@ private:
     struct Waiter {
         const std::string* claimant;
         uint64_t arrival;
+        std::chrono::steady_clock::time_point asked;
     };
     // A claimant's places and waiting turns, kept while it holds or awaits any.
     struct Claim {
@@ -72,6 +76,7 @@ private:
 
     std::mutex mutex_;
     std::condition_variable freed_;
+    const std::ptrdiff_t width_;
     std::ptrdiff_t free_;
     std::unordered_map<std::string, Claim> claims_;
     std::list<Waiter> waiting_;

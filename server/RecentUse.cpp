@@ -55,6 +55,16 @@ Standing RecentUse::standing(const std::string& claimant, Clock::time_point now)
     return {neighbourhood.empty() ? own : of(neighbourhood, now), own};
 }
 
+RecentUse::Clock::time_point RecentUse::due(const std::string& claimant, Clock::time_point asked, double crowding,
+                                            Clock::time_point now) const {
+    const Standing had = standing(claimant, now);
+    const double units = (had.neighbourhood + had.own) * std::max(1.0, crowding);
+    // A day at most: what one could have had in minutes never pushes a turn further, and the sum
+    // stays far inside the clock's range.
+    const double seconds = std::min(86400.0, units * std::chrono::duration<double>(unit_).count());
+    return asked + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
+
 void RecentUse::began(const std::string& claimant, Clock::time_point now) {
     add(claimant, 1.0, now);
     if (const std::string neighbourhood = neighbourhoodOf(claimant); !neighbourhood.empty())

@@ -42,8 +42,16 @@ public:
     void ended(const std::string& claimant, Clock::duration held, Clock::time_point now);
     // What the claimant has had lately, in units, faded to `now`; 0 for one never seen or forgotten.
     double of(const std::string& claimant, Clock::time_point now) const;
-    // What its neighbourhood and then the claimant have had lately: whoever stands lower goes first.
+    // What its neighbourhood and then the claimant have had lately.
     Standing standing(const std::string& claimant, Clock::time_point now) const;
+    // When a turn the claimant asked for at `asked` falls due: later than it asked by what it and its
+    // neighbourhood have had lately, a `unit` of waiting for each unit had, times `crowding` (how many
+    // claimants share each place now, at least one). Turns go in the order they fall due, so that
+    // whoever has had more waits behind those that have had less, but only as long as its extra would
+    // take to share out among the others: a crowd that sends each request from a new neighbourhood
+    // passes ahead of a phone that had a turn lately, yet never keeps it waiting for good.
+    Clock::time_point due(const std::string& claimant, Clock::time_point asked, double crowding,
+                          Clock::time_point now) const;
     // The neighbourhood of an address as the server counts it ("192.0.2.7" or "2001:db8:1:2::/64");
     // empty for a claimant that names no address.
     static std::string neighbourhoodOf(const std::string& claimant);

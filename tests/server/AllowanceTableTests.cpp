@@ -174,6 +174,41 @@ TEST(GateTurns, ACrowdOfAddressesEachUsedOnceWaitsBehindAnAddressThatHadATurnEls
     }
 }
 
+TEST(GateTurns, ACrowdFromNewNeighbourhoodsGoesAheadOfAPhoneThatHadATurnOnlyUntilItsExtraIsWaitedOut) {
+    // As found: a crowd spread over many neighbourhoods sends each request from one it never used
+    // before, and a phone that had a turn a moment ago waited behind every one of them, without end.
+    // Its turn falls due once it has waited what it had, shared out among those waiting with it: a
+    // unit of a millisecond here, so a few milliseconds.
+    Gate gate(1, std::chrono::milliseconds(1));
+    EXPECT_TRUE(Gate::Turn(gate, std::chrono::milliseconds(0), "192.0.2.7"));
+    std::optional<Gate::Turn> held(std::in_place, gate, std::chrono::milliseconds(0), "10.0.0.1");
+    std::mutex mutex;
+    std::vector<std::string> served;
+    std::vector<std::thread> waiting;
+    auto wait = [&](const std::string& claimant) {
+        const size_t before = gate.waiting();
+        waiting.emplace_back([&, claimant] {
+            Gate::Turn turn(gate, std::chrono::seconds(60), claimant);
+            EXPECT_TRUE(turn);
+            std::lock_guard lock(mutex);
+            served.push_back(claimant);
+        });
+        while (gate.waiting() == before)
+            std::this_thread::yield();
+    };
+    wait("192.0.2.7");
+    // Far longer than its extra: five claimants, two units each had by the phone and its neighbourhood.
+    for (const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
+         std::chrono::steady_clock::now() < until;)
+        std::this_thread::yield();
+    for (int i = 2; i <= 4; ++i)
+        wait("10.0." + std::to_string(i) + ".1");
+    held.reset();
+    for (auto& thread : waiting)
+        thread.join();
+    EXPECT_EQ(served, (std::vector<std::string>{"192.0.2.7", "10.0.2.1", "10.0.3.1", "10.0.4.1"}));
+}
+
 TEST(RecentTurns, EachTurnCountsItsTimeAtLeastOnceAndFadesByHalfEachHalfLife) {
     using namespace std::chrono_literals;
     const auto start = RecentUse::Clock::time_point{} + 1000h;
