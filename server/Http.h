@@ -70,6 +70,9 @@ public:
     bool fromText = false; // parameters came from a form or a query, not a JSON body
 
     std::optional<int64_t> memberId;
+    // A picture the request carried was refused once it was read (too large, too costly to decode,
+    // not a picture): the work was done all the same, and what the request would have stored counts.
+    bool pictureRefused = false;
     // The session of the access token the request was let in with, read with it: the token itself
     // may end while the request works (it expires, and a refresh of any of her sessions clears it).
     std::optional<std::string> session;

@@ -317,9 +317,11 @@ std::string staticPath(const std::string& pictureName) {
 
 std::string savePicture(RequestContext& ctx, const UploadedFile& file) {
     const std::string& bytes = *file.content;
-    if (bytes.size() > ctx.state.options.maxPictureBytes)
+    if (bytes.size() > ctx.state.options.maxPictureBytes) {
+        ctx.pictureRefused = true;
         throw HttpError(413, "The picture \"" + file.field + "\" is larger than " +
                                  std::to_string(ctx.state.options.maxPictureBytes / 1024) + " KB.");
+    }
     PictureBounds bounds;
     bounds.started = ctx.state.options.pictureDecoding;
     bounds.maxTime = ctx.state.options.pictureDecodingTime;
@@ -327,7 +329,14 @@ std::string savePicture(RequestContext& ctx, const UploadedFile& file) {
     // A member's pictures take her turns; before there is a member (a sign-up), her network's.
     bounds.sender = ctx.memberId ? "member " + std::to_string(*ctx.memberId) : "address " + ctx.client();
     bounds.network = ctx.client();
-    PictureKind kind = requirePicture(bytes, file.field, bounds);
+    PictureKind kind{};
+    try {
+        kind = requirePicture(bytes, file.field, bounds);
+    } catch (const HttpError& refused) {
+        // Busy decoding places (429) are the server's to answer for; a refused picture is the sender's.
+        if (refused.status() == 413 || refused.status() == 415) ctx.pictureRefused = true;
+        throw;
+    }
 
     std::string name = randomHex(16) + (kind == PictureKind::Jpeg ? ".jpg" : ".png");
     auto target = ctx.state.uploadDirectory / name;
@@ -461,10 +470,14 @@ std::vector<RateKey> memberStorageKeys(const RequestContext& ctx, int64_t member
 } // namespace
 
 MemberStorage::MemberStorage(RequestContext& ctx, std::optional<int64_t> memberId, size_t bytes, int64_t items)
-    : network_(ctx.state, networkStorageKeys(ctx, bytes), "Too much was stored from this network in the last hour.") {
+    : ctx_(ctx), network_(ctx.state, networkStorageKeys(ctx, bytes), "Too much was stored from this network in the last hour.") {
     if (memberId)
         member_.emplace(ctx.state, memberStorageKeys(ctx, *memberId, bytes, items),
                         "Too much was stored from this account in the last hour.");
+}
+
+MemberStorage::~MemberStorage() {
+    if (ctx_.pictureRefused) keep();
 }
 
 void MemberStorage::keep() {

@@ -69,9 +69,15 @@ void removeUnnamedPictures(Connection& db, const std::filesystem::path& uploadDi
 class MemberStorage {
 public:
     MemberStorage(RequestContext& ctx, std::optional<int64_t> memberId, size_t bytes, int64_t items);
+    // Kept as well when one of the request's pictures was refused once read, so that refused
+    // pictures keep no one decoding for free.
+    ~MemberStorage();
+    MemberStorage(const MemberStorage&) = delete;
+    MemberStorage& operator=(const MemberStorage&) = delete;
     void keep();
 
 private:
+    const RequestContext& ctx_;
     TakenAllowance network_;
     std::optional<TakenAllowance> member_;
 };

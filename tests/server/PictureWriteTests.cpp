@@ -348,5 +348,60 @@ TEST_F(PictureWriteTest, AMemberRemovedWhileHerPictureIsReadWritesNothing) {
     EXPECT_EQ(after.size(), stored.size() + 1) << "only the post's picture";
 }
 
+class RefusedPictureCostTest : public ServerTest {
+protected:
+    void adjust(ServerOptions& options) override {
+        options.rates.itemsByMember = {3, 3600};
+        options.rates.storedBytesByMember = {3 * kPictureBytes + 4096, 3600};
+    }
+    static constexpr int64_t kPictureBytes = 64 * 1024;
+    // Bytes that begin as a PNG and decode to nothing: read, then refused.
+    static std::string brokenPng() {
+        std::string bytes = pngBytes();
+        bytes.resize(std::min<size_t>(bytes.size(), 64));
+        bytes.resize(kPictureBytes, '\x7f');
+        return bytes;
+    }
+};
+
+TEST_F(RefusedPictureCostTest, PicturesRefusedOnceReadCountAgainstTheirSenderOnEveryRoad) {
+    // As found: one account posted broken pictures over and over, each read and refused, and never
+    // came to the end of its allowance, so that the decoding places were kept busy for nothing.
+    Session mother = demoMother();
+    auto postWith = [&](const std::string& bytes) {
+        return multipart("post/",
+                         {{"user_id", std::to_string(mother.userId), "", ""},
+                          {"post_text", "A picture", "", ""},
+                          {"post_picture_1", bytes, "photo_1.png", "image/png"}},
+                         mother.access);
+    };
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(postWith(brokenPng()).status, 415) << "post " << i;
+    Reply spent = postWith(pngBytes());
+    EXPECT_EQ(spent.status, 429) << spent.raw;
+    EXPECT_NE(spent.raw.find("Too much was stored from this account"), std::string::npos) << spent.raw;
+
+    // The refusals cost her alone: her husband posts as before. And on another road, his own
+    // picture, the bytes refused count as bytes stored.
+    Session father = signIn("partner@cradleway.test", "cradleway-demo");
+    EXPECT_EQ(multipart("post/",
+                        {{"user_id", std::to_string(father.userId), "", ""},
+                         {"post_text", "A picture", "", ""},
+                         {"post_picture_1", pngBytes(), "photo_1.png", "image/png"}},
+                        father.access)
+                  .status,
+              200);
+    auto pictureOf = [&](const std::string& bytes) {
+        return multipart("member/update",
+                         {{"user_id", std::to_string(father.userId), "", ""},
+                          {"full_name", "James Hart", "", ""},
+                          {"user_picture_" + std::to_string(father.userId), bytes, "me.png", "image/png"}},
+                         father.access);
+    };
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(pictureOf(brokenPng()).status, 415) << "picture " << i;
+    EXPECT_EQ(pictureOf(brokenPng()).status, 429);
+}
+
 } // namespace
 } // namespace cw::server::testing
