@@ -1280,12 +1280,15 @@ void ConnectionServer::work() {
         if (connection->readsBody) connection->bodySince = Clock::now();
         Stream stream(*connection, limits_);
         bool last = connection->served + 1 >= limits_.requestsPerConnection;
+        takeTimeWaitedAtGates();
         After after = serveOne(stream, last);
         ++connection->served;
+        const auto waited = takeTimeWaitedAtGates();
         {
             std::lock_guard lock(mutex_);
             const auto now = Clock::now();
-            workerUse_.ended(connection->network, now - taken, now);
+            // Waits for a hash, a decoding or a write are counted at their own gates, by their turns.
+            workerUse_.ended(connection->network, std::max(Clock::duration::zero(), now - taken - waited), now);
             if (auto found = shares_.find(connection->network); found != shares_.end()) {
                 --found->second.requests;
                 --found->second.answering;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <utility>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -21,12 +22,27 @@ double perSecond(const Rate& rate) {
 
 } // namespace
 
+namespace {
+
+thread_local std::chrono::steady_clock::duration waitedAtGates{};
+
+} // namespace
+
+std::chrono::steady_clock::duration takeTimeWaitedAtGates() {
+    return std::exchange(waitedAtGates, std::chrono::steady_clock::duration::zero());
+}
+
 bool Gate::take(const std::string& claimant, std::chrono::milliseconds patience) {
-    const auto deadline = std::chrono::steady_clock::now() + patience;
+    const auto asked = std::chrono::steady_clock::now();
+    const auto deadline = asked + patience;
+    struct Counted {
+        std::chrono::steady_clock::time_point since;
+        ~Counted() { waitedAtGates += std::chrono::steady_clock::now() - since; }
+    } counted{asked};
     std::unique_lock lock(mutex_);
     auto claim = claims_.try_emplace(claimant).first;
     ++claim->second.waiting;
-    auto own = waiting_.insert(waiting_.end(), {&claimant, ++arrivals_, std::chrono::steady_clock::now()});
+    auto own = waiting_.insert(waiting_.end(), {&claimant, ++arrivals_, asked});
     const bool placed = freed_.wait_until(lock, deadline, [&] { return free_ > 0 && first(*own); });
     waiting_.erase(own);
     --claim->second.waiting;

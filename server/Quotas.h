@@ -85,6 +85,11 @@ private:
     RecentUse use_;
 };
 
+// What the calling thread has waited at gates since it last asked, and from now on nothing: a worker
+// counts its request against the address by the time it held the worker, less what it waited for a
+// place (a hash, a decoding, a write) whose gate keeps its own order of who has had what.
+std::chrono::steady_clock::duration takeTimeWaitedAtGates();
+
 // How many requests of one kind a key (a network address, an account) may make: `count` in every
 // `periodSeconds`. The allowance refills evenly, so a burst of `count` passes and then a steady pace.
 struct Rate {

@@ -209,6 +209,18 @@ TEST(GateTurns, ACrowdFromNewNeighbourhoodsGoesAheadOfAPhoneThatHadATurnOnlyUnti
     EXPECT_EQ(served, (std::vector<std::string>{"192.0.2.7", "10.0.2.1", "10.0.3.1", "10.0.4.1"}));
 }
 
+TEST(GateTurns, TimeWaitedForAPlaceIsNotCountedAsTimeAWorkerWasHeld) {
+    // As found: under a crowd a sign-in's worker waited seconds for a core to hash on, and that wait
+    // counted as the worker's time against the phone's address, so that each answer made its next
+    // wait behind a crowd of new addresses longer. The wait is the gate's to order, once.
+    Gate gate(1);
+    Gate::Turn held(gate, std::chrono::milliseconds(0), "10.0.0.1");
+    takeTimeWaitedAtGates();
+    EXPECT_FALSE(Gate::Turn(gate, std::chrono::milliseconds(50), "192.0.2.7"));
+    EXPECT_GE(takeTimeWaitedAtGates(), std::chrono::milliseconds(50));
+    EXPECT_EQ(takeTimeWaitedAtGates(), std::chrono::steady_clock::duration::zero());
+}
+
 TEST(RecentTurns, EachTurnCountsItsTimeAtLeastOnceAndFadesByHalfEachHalfLife) {
     using namespace std::chrono_literals;
     const auto start = RecentUse::Clock::time_point{} + 1000h;
