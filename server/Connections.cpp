@@ -298,6 +298,7 @@ struct ConnectionServer::Connection {
     size_t replySent = 0;
     std::string remoteIp, localIp;
     std::string network; // the client's address as counted: an IPv6 one by its /64
+    std::string neighbourhood; // its network's, whose turns with the workers count with its own
     // When its current request was handed to the workers.
     Clock::time_point queuedAt;
     int remotePort = 0, localPort = 0;
@@ -705,6 +706,7 @@ void ConnectionServer::acceptNew() {
         connection->fd = fd;
         describeAddress(remote, connection->remoteIp, connection->remotePort);
         connection->network = networkOf(connection->remoteIp);
+        connection->neighbourhood = RecentUse::neighbourhoodOf(connection->network);
         connection->pastPace = !withinPace(remote, connection->network);
         connection->paced = !connection->pastPace;
         if (!makeRoom(*connection)) {
@@ -991,7 +993,7 @@ void ConnectionServer::giveTurns() {
             auto share = shares_.find(connection->network);
             // Its head came when it began to wait.
             waiting.push_back({connection.get(), share == shares_.end() ? 0 : share->second.requests,
-                               workerUse_.due(connection->network, connection->bodySince, crowding, now)});
+                               workerUse_.due(connection->network, connection->neighbourhood, connection->bodySince, crowding, now)});
         }
     }
     std::sort(waiting.begin(), waiting.end(), [](const Waiting& a, const Waiting& b) {
@@ -1257,7 +1259,7 @@ void ConnectionServer::work() {
             auto rank = [&](const Connection& c) {
                 auto found = shares_.find(c.network);
                 return std::pair(found == shares_.end() ? size_t{0} : found->second.answering,
-                                 workerUse_.due(c.network, c.queuedAt, crowding, now));
+                                 workerUse_.due(c.network, c.neighbourhood, c.queuedAt, crowding, now));
             };
             auto next = queue_.begin();
             auto best = rank(**next);

@@ -42,7 +42,7 @@ bool Gate::take(const std::string& claimant, std::chrono::milliseconds patience)
     std::unique_lock lock(mutex_);
     auto claim = claims_.try_emplace(claimant).first;
     ++claim->second.waiting;
-    auto own = waiting_.insert(waiting_.end(), {&claimant, ++arrivals_, asked});
+    auto own = waiting_.insert(waiting_.end(), {&claimant, RecentUse::neighbourhoodOf(claimant), ++arrivals_, asked});
     const bool placed = freed_.wait_until(lock, deadline, [&] { return free_ > 0 && first(*own); });
     waiting_.erase(own);
     --claim->second.waiting;
@@ -86,7 +86,7 @@ bool Gate::first(const Waiter& waiter) const {
     const auto now = std::chrono::steady_clock::now();
     // Claimants holding or awaiting a place, for each place.
     const double crowding = static_cast<double>(claims_.size()) / static_cast<double>(width_);
-    const auto myDue = use_.due(*waiter.claimant, waiter.asked, crowding, now);
+    const auto myDue = use_.due(*waiter.claimant, waiter.neighbourhood, waiter.asked, crowding, now);
     for (const Waiter& other : waiting_) {
         if (&other == &waiter) continue;
         const Claim& theirs = claims_.at(*other.claimant);
@@ -95,7 +95,7 @@ bool Gate::first(const Waiter& waiter) const {
             continue;
         }
         if (*other.claimant != *waiter.claimant) {
-            const auto theirDue = use_.due(*other.claimant, other.asked, crowding, now);
+            const auto theirDue = use_.due(*other.claimant, other.neighbourhood, other.asked, crowding, now);
             if (theirDue != myDue) {
                 if (theirDue < myDue) return false;
                 continue;

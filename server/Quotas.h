@@ -60,6 +60,7 @@ public:
 private:
     struct Waiter {
         const std::string* claimant;
+        std::string neighbourhood;
         uint64_t arrival;
         std::chrono::steady_clock::time_point asked;
     };

@@ -49,16 +49,11 @@ std::string RecentUse::neighbourhoodOf(const std::string& claimant) {
     return std::string(text) + "/48";
 }
 
-Standing RecentUse::standing(const std::string& claimant, Clock::time_point now) const {
+RecentUse::Clock::time_point RecentUse::due(const std::string& claimant, const std::string& neighbourhood,
+                                            Clock::time_point asked, double crowding, Clock::time_point now) const {
     const double own = of(claimant, now);
-    const std::string neighbourhood = neighbourhoodOf(claimant);
-    return {neighbourhood.empty() ? own : of(neighbourhood, now), own};
-}
-
-RecentUse::Clock::time_point RecentUse::due(const std::string& claimant, Clock::time_point asked, double crowding,
-                                            Clock::time_point now) const {
-    const Standing had = standing(claimant, now);
-    const double units = (had.neighbourhood + had.own) * std::max(1.0, crowding);
+    const double around = neighbourhood.empty() ? own : of(neighbourhood, now);
+    const double units = (around + own) * std::max(1.0, crowding);
     // A day at most: what one could have had in minutes never pushes a turn further, and the sum
     // stays far inside the clock's range.
     const double seconds = std::min(86400.0, units * std::chrono::duration<double>(unit_).count());

@@ -8,15 +8,6 @@
 
 namespace cw::server {
 
-// Where a claimant stands: what its network's neighbourhood (an IPv4 address's /24, an IPv6 /64's
-// /48: what one holder of many addresses usually holds them in) has had lately, and then what the
-// claimant itself has had. A claimant that names no address is its own neighbourhood.
-struct Standing {
-    double neighbourhood = 0;
-    double own = 0;
-    auto operator<=>(const Standing&) const = default;
-};
-
 // How much of a shared place (a worker, a core for a password hash, a place to decode a picture) each
 // claimant (a network address) has had lately. Each turn counts the time it held its place, at least
 // one `unit` (so a quick turn still counts as one), and what was counted fades by half every
@@ -42,18 +33,17 @@ public:
     void ended(const std::string& claimant, Clock::duration held, Clock::time_point now);
     // What the claimant has had lately, in units, faded to `now`; 0 for one never seen or forgotten.
     double of(const std::string& claimant, Clock::time_point now) const;
-    // What its neighbourhood and then the claimant have had lately.
-    Standing standing(const std::string& claimant, Clock::time_point now) const;
     // When a turn the claimant asked for at `asked` falls due: later than it asked by what it and its
-    // neighbourhood have had lately, a `unit` of waiting for each unit had, times `crowding` (how many
+    // neighbourhood (`neighbourhoodOf(claimant)`, which a caller asking often keeps) have had lately, a `unit` of waiting for each unit had, times `crowding` (how many
     // claimants share each place now, at least one). Turns go in the order they fall due, so that
     // whoever has had more waits behind those that have had less, but only as long as its extra would
     // take to share out among the others: a crowd that sends each request from a new neighbourhood
     // passes ahead of a phone that had a turn lately, yet never keeps it waiting for good.
-    Clock::time_point due(const std::string& claimant, Clock::time_point asked, double crowding,
-                          Clock::time_point now) const;
-    // The neighbourhood of an address as the server counts it ("192.0.2.7" or "2001:db8:1:2::/64");
-    // empty for a claimant that names no address.
+    Clock::time_point due(const std::string& claimant, const std::string& neighbourhood, Clock::time_point asked,
+                          double crowding, Clock::time_point now) const;
+    // The neighbourhood of an address as the server counts it ("192.0.2.7" or "2001:db8:1:2::/64"): an
+    // IPv4 address's /24, an IPv6 /64's /48, what one holder of many addresses usually holds them in;
+    // empty for a claimant that names no address, which is its own neighbourhood.
     static std::string neighbourhoodOf(const std::string& claimant);
     // Claimants remembered.
     size_t size() const { return entries_.size(); }

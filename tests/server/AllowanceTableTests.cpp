@@ -93,28 +93,45 @@ TEST(AllowanceTable, AnIPv6AddressCountsAsItsSlash64) {
     EXPECT_EQ(table.take({{"signup", networkOf("2001:db8:1:5::1"), threeAnHour}}, kStart), 0);
 }
 
+// Claimants waiting at a gate, each in its own thread, in the order they were added; `served()`
+// lets `freed` give its place up and says in what order their turns were served.
+class Line {
+public:
+    explicit Line(Gate& gate) : gate_(gate) {}
+    void wait(const std::string& claimant) {
+        const size_t before = gate_.waiting();
+        threads_.emplace_back([this, claimant] {
+            Gate::Turn turn(gate_, std::chrono::seconds(60), claimant);
+            EXPECT_TRUE(turn);
+            std::lock_guard lock(mutex_);
+            served_.push_back(claimant);
+        });
+        while (gate_.waiting() == before)
+            std::this_thread::yield();
+    }
+    std::vector<std::string> served(std::optional<Gate::Turn>& freed) {
+        freed.reset();
+        for (auto& thread : threads_)
+            thread.join();
+        threads_.clear();
+        return served_;
+    }
+
+private:
+    Gate& gate_;
+    std::mutex mutex_;
+    std::vector<std::string> served_;
+    std::vector<std::thread> threads_;
+};
+
 // The claimants in the order their turns were served, when each waits in the order given and then
 // `freed` gives its place up.
 std::vector<std::string> servedInTurn(Gate& gate, std::optional<Gate::Turn>& freed,
                                       std::initializer_list<const char*> claimants) {
-    std::mutex mutex;
-    std::vector<std::string> served;
-    std::vector<std::thread> waiting;
-    for (const char* claimant : claimants) {
-        const size_t before = gate.waiting();
-        waiting.emplace_back([&, claimant] {
-            Gate::Turn turn(gate, std::chrono::seconds(60), claimant);
-            EXPECT_TRUE(turn);
-            std::lock_guard lock(mutex);
-            served.push_back(claimant);
-        });
-        while (gate.waiting() == before)
-            std::this_thread::yield();
-    }
-    freed.reset();
-    for (auto& thread : waiting)
-        thread.join();
-    return served;
+    Line line(gate);
+    for (const char* claimant : claimants)
+        line.wait(claimant);
+    return line.served(freed);
 }
 
 TEST(GateTurns, APlaceThatComesFreeGoesToTheClaimantHoldingFewestAheadOfACrowd) {
@@ -182,31 +199,15 @@ TEST(GateTurns, ACrowdFromNewNeighbourhoodsGoesAheadOfAPhoneThatHadATurnOnlyUnti
     Gate gate(1, std::chrono::milliseconds(1));
     EXPECT_TRUE(Gate::Turn(gate, std::chrono::milliseconds(0), "192.0.2.7"));
     std::optional<Gate::Turn> held(std::in_place, gate, std::chrono::milliseconds(0), "10.0.0.1");
-    std::mutex mutex;
-    std::vector<std::string> served;
-    std::vector<std::thread> waiting;
-    auto wait = [&](const std::string& claimant) {
-        const size_t before = gate.waiting();
-        waiting.emplace_back([&, claimant] {
-            Gate::Turn turn(gate, std::chrono::seconds(60), claimant);
-            EXPECT_TRUE(turn);
-            std::lock_guard lock(mutex);
-            served.push_back(claimant);
-        });
-        while (gate.waiting() == before)
-            std::this_thread::yield();
-    };
-    wait("192.0.2.7");
+    Line line(gate);
+    line.wait("192.0.2.7");
     // Far longer than its extra: five claimants, two units each had by the phone and its neighbourhood.
     for (const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
          std::chrono::steady_clock::now() < until;)
         std::this_thread::yield();
     for (int i = 2; i <= 4; ++i)
-        wait("10.0." + std::to_string(i) + ".1");
-    held.reset();
-    for (auto& thread : waiting)
-        thread.join();
-    EXPECT_EQ(served, (std::vector<std::string>{"192.0.2.7", "10.0.2.1", "10.0.3.1", "10.0.4.1"}));
+        line.wait("10.0." + std::to_string(i) + ".1");
+    EXPECT_EQ(line.served(held), (std::vector<std::string>{"192.0.2.7", "10.0.2.1", "10.0.3.1", "10.0.4.1"}));
 }
 
 TEST(GateTurns, TimeWaitedForAPlaceIsNotCountedAsTimeAWorkerWasHeld) {

@@ -7,6 +7,7 @@
 #include "server/Quotas.h"
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -38,44 +39,51 @@ protected:
         while (!reached())
             std::this_thread::yield();
     }
+
+    // Eight sign-ins of the crowd's accounts, the i-th from `from(i)`, while every core for a hash is
+    // busy (`hashes`): the first four hold the workers while they wait for one, and the next four wait
+    // for a worker.
+    std::vector<std::unique_ptr<RawConnection>> crowdSignsIn(const std::function<std::string(int)>& from,
+                                                             std::vector<std::unique_ptr<Gate::Turn>>& hashes) {
+        insertMembers(*server_->state().pool->acquire(), "crowd", 8, hashPassword("crowd-password", true));
+        hashes = holdEveryHashPlace("busy");
+        std::vector<std::unique_ptr<RawConnection>> crowd;
+        for (int i = 0; i < 8; ++i) {
+            crowd.push_back(send(from(i), signInRequest("crowd" + std::to_string(i) + "@cradleway.test", "crowd-password")));
+            if (i < kWorkers)
+                waitUntil([&] { return passwordHashesWaiting() == i + 1; });
+            else
+                waitUntil([&] { return server_->queuedRequests() == static_cast<size_t>(i + 1 - kWorkers); });
+        }
+        return crowd;
+    }
+
+    // Another address's page, sent from `from` behind the crowd's queued sign-ins: of the workers that
+    // come free as the first four sign-ins give up waiting for a core (429), one answers it while the
+    // crowd's queued sign-ins wait for a core in turn. Then the cores come free and the crowd is answered.
+    void answeredAheadOf(const std::string& from, std::vector<std::unique_ptr<RawConnection>>& crowd,
+                         std::vector<std::unique_ptr<Gate::Turn>>& hashes) {
+        auto page = send(from, kPage);
+        waitUntil([&] { return server_->queuedRequests() == 5; });
+        EXPECT_EQ(statusesIn(page->readToClose(20)), std::vector<int>{200});
+        for (int i = kWorkers; i < 8; ++i)
+            EXPECT_FALSE(crowd[static_cast<size_t>(i)]->waitReadable(0)) << i;
+        hashes.clear();
+        for (auto& c : crowd)
+            EXPECT_FALSE(statusesIn(c->readToClose(20)).empty());
+    }
 };
 
 TEST_F(CrowdTurnTest, AQuietAddresssRequestIsAnsweredBeforeTheQueuedRequestsOfACrowdThatHadTurnsLately) {
     // As found: a crowd of addresses, each signing in to an account of its own one request at a time.
     // Each of eight has had a turn with the workers a moment ago, and holds nothing now.
-    insertMembers(*server_->state().pool->acquire(), "crowd", 8, hashPassword("crowd-password", true));
     auto address = [](int i) { return "127.0.0." + std::to_string(10 + i); };
     for (int i = 0; i < 8; ++i)
         EXPECT_EQ(statusesIn(send(address(i), kPage)->readToClose(20)), std::vector<int>{200});
-
-    // Every core for a hash is busy: the first four sign-ins hold the workers while they wait for one,
-    // and the next four wait for a worker.
     std::vector<std::unique_ptr<Gate::Turn>> hashes;
-    for (;;) {
-        auto turn = std::make_unique<Gate::Turn>(passwordHashGate(), std::chrono::milliseconds(0), "busy");
-        if (!*turn) break;
-        hashes.push_back(std::move(turn));
-    }
-    std::vector<std::unique_ptr<RawConnection>> crowd;
-    for (int i = 0; i < 8; ++i) {
-        crowd.push_back(send(address(i), signInRequest("crowd" + std::to_string(i) + "@cradleway.test", "crowd-password")));
-        if (i < kWorkers)
-            waitUntil([&] { return passwordHashesWaiting() == i + 1; });
-        else
-            waitUntil([&] { return server_->queuedRequests() == static_cast<size_t>(i + 1 - kWorkers); });
-    }
+    auto crowd = crowdSignsIn(address, hashes);
     // Then a quiet address, which has had no turn lately, asks for a page.
-    auto quiet = send("127.0.0.3", kPage);
-    waitUntil([&] { return server_->queuedRequests() == 5; });
-
-    // The first four sign-ins give up waiting for a core (429): of the workers that come free, one
-    // answers the quiet address while the crowd's queued sign-ins wait for a core in turn.
-    EXPECT_EQ(statusesIn(quiet->readToClose(20)), std::vector<int>{200});
-    for (int i = kWorkers; i < 8; ++i)
-        EXPECT_FALSE(crowd[static_cast<size_t>(i)]->waitReadable(0)) << i;
-    hashes.clear();
-    for (auto& c : crowd)
-        EXPECT_FALSE(statusesIn(c->readToClose(20)).empty());
+    answeredAheadOf("127.0.0.3", crowd, hashes);
 }
 
 TEST_F(CrowdTurnTest, AnAddressThatHadATurnIsAnsweredBeforeACrowdThatSendsEachRequestFromANewAddress) {
@@ -83,36 +91,13 @@ TEST_F(CrowdTurnTest, AnAddressThatHadATurnIsAnsweredBeforeACrowdThatSendsEachRe
     // queue full of newcomers, and the mother's second request, from the phone that had just signed
     // in, was not answered within a minute. The crowd's addresses are its neighbourhood's, whose
     // turns are remembered.
-    insertMembers(*server_->state().pool->acquire(), "crowd", 8, hashPassword("crowd-password", true));
-    auto used = [](int i) { return "127.0.9." + std::to_string(10 + i); };
-    auto unused = [](int i) { return "127.0.9." + std::to_string(100 + i); };
     for (int i = 0; i < 8; ++i)
-        EXPECT_EQ(statusesIn(send(used(i), kPage)->readToClose(20)), std::vector<int>{200});
+        EXPECT_EQ(statusesIn(send("127.0.9." + std::to_string(10 + i), kPage)->readToClose(20)),
+                  std::vector<int>{200});
     EXPECT_EQ(statusesIn(send("127.0.5.3", kPage)->readToClose(20)), std::vector<int>{200});
-
     std::vector<std::unique_ptr<Gate::Turn>> hashes;
-    for (;;) {
-        auto turn = std::make_unique<Gate::Turn>(passwordHashGate(), std::chrono::milliseconds(0), "busy");
-        if (!*turn) break;
-        hashes.push_back(std::move(turn));
-    }
-    std::vector<std::unique_ptr<RawConnection>> crowd;
-    for (int i = 0; i < 8; ++i) {
-        crowd.push_back(send(unused(i), signInRequest("crowd" + std::to_string(i) + "@cradleway.test", "crowd-password")));
-        if (i < kWorkers)
-            waitUntil([&] { return passwordHashesWaiting() == i + 1; });
-        else
-            waitUntil([&] { return server_->queuedRequests() == static_cast<size_t>(i + 1 - kWorkers); });
-    }
-    auto mother = send("127.0.5.3", kPage);
-    waitUntil([&] { return server_->queuedRequests() == 5; });
-
-    EXPECT_EQ(statusesIn(mother->readToClose(20)), std::vector<int>{200});
-    for (int i = kWorkers; i < 8; ++i)
-        EXPECT_FALSE(crowd[static_cast<size_t>(i)]->waitReadable(0)) << i;
-    hashes.clear();
-    for (auto& c : crowd)
-        EXPECT_FALSE(statusesIn(c->readToClose(20)).empty());
+    auto crowd = crowdSignsIn([](int i) { return "127.0.9." + std::to_string(100 + i); }, hashes);
+    answeredAheadOf("127.0.5.3", crowd, hashes);
 }
 
 class RefusedPictureTest : public ServerTest {

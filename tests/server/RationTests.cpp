@@ -287,18 +287,6 @@ TEST_F(RationTest, InvitationsArePacedPerParent) {
               200);
 }
 
-// Every place for a password hash, taken for `claimant` until the turns go.
-std::vector<std::unique_ptr<Gate::Turn>> holdEveryHashPlace(const std::string& claimant) {
-    std::vector<std::unique_ptr<Gate::Turn>> held;
-    for (;;) {
-        auto turn = std::make_unique<Gate::Turn>(passwordHashGate(), std::chrono::milliseconds(0), claimant);
-        if (!*turn) break;
-        held.push_back(std::move(turn));
-    }
-    EXPECT_FALSE(held.empty());
-    return held;
-}
-
 class HashCrowdTest : public ServerTest {
 protected:
     void adjust(ServerOptions& options) override {

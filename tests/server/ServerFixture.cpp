@@ -1,5 +1,6 @@
 #include "ServerFixture.h"
 
+#include "server/Auth.h"
 #include "server/Pictures.h"
 #include "tests/support/JpegBytes.h"
 
@@ -360,6 +361,17 @@ std::string RawConnection::readReply(int seconds) {
             field == std::string::npos ? 0 : std::strtoul(lower.c_str() + field + 17, nullptr, 10);
         return out.size() >= head + 4 + length;
     });
+}
+
+std::vector<std::unique_ptr<Gate::Turn>> holdEveryHashPlace(const std::string& claimant) {
+    std::vector<std::unique_ptr<Gate::Turn>> held;
+    for (;;) {
+        auto turn = std::make_unique<Gate::Turn>(passwordHashGate(), std::chrono::milliseconds(0), claimant);
+        if (!*turn) break;
+        held.push_back(std::move(turn));
+    }
+    EXPECT_FALSE(held.empty());
+    return held;
 }
 
 std::unique_ptr<RawConnection> halfSentHead(int port, const std::string& from) {

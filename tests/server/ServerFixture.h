@@ -1,5 +1,6 @@
 #pragma once
 
+#include "server/Quotas.h"
 #include "server/Server.h"
 
 #include <atomic>
@@ -149,6 +150,9 @@ private:
 bool residentSizeIsSound();
 void resetPeakResidentSize();
 int64_t residentMegabytes(const char* field);
+
+// Every place for a password hash, taken for `claimant` until the turns go.
+std::vector<std::unique_ptr<Gate::Turn>> holdEveryHashPlace(const std::string& claimant);
 
 // A connection from `from` that sends the first half of a request head and no more.
 std::unique_ptr<RawConnection> halfSentHead(int port, const std::string& from);
