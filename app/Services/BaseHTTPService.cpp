@@ -172,7 +172,8 @@ std::shared_ptr<AFHTTPSessionManager> managerWithKey(const AFHTTPSessionManager&
 
 BaseHTTPService::Task BaseHTTPService::start(Method method, const std::string& path, const JSON& parameters,
                                              ConstructingBody body, Progress progress, Success success,
-                                             Failure failure, bool parkable, std::optional<ActionKey> action) {
+                                             Failure failure, bool parkable,
+                                             std::optional<ActionKey> action) {
     updateHeaderWithTokens();
     auto request = std::make_shared<Request>(Request{method, manager_, path, parameters, std::move(body),
                                                      std::move(progress), std::move(success), std::move(failure),

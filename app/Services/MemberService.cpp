@@ -113,7 +113,8 @@ void MemberService::updatePassword(const std::map<std::string, std::string>& giv
     JSON parameters = userAuthDataJSON();
     for (const auto& [key, value] : given)
         parameters.set(key, value);
-    create("", parameters, cw::objectReply(std::move(success), failure), cw::serverErrorFailure(failure), action);
+    create("", parameters, cw::objectReply(std::move(success), failure), cw::serverErrorFailure(failure),
+           action);
 }
 
 void MemberService::updatePushNotificationToken(const std::string& token) {
@@ -162,7 +163,8 @@ void MemberService::updateMember(const std::string& fullName, const std::shared_
                 JSON parameters = service.userAuthDataJSON();
                 parameters.set("full_name", fullName);
                 service.post("", parameters, PictureUpload::body(parts), nullptr,
-                             cw::objectReply(std::move(success), failure), cw::networkFailure(failure), action);
+                             cw::objectReply(std::move(success), failure), cw::networkFailure(failure),
+                             action);
             },
             failure);
 }

@@ -15,7 +15,8 @@ void SignUpService::signUp(const UserData& user,
     const SignUpParameters signUp{user, babies, password};
     PictureUpload::signUp(signUp.userData, babies)
         .send([service = *this, parameters = signUp.dictionaryRepresentation(), road,
-               success = std::move(success), failure = std::move(failure), action](PictureUpload::Parts parts) mutable {
+               success = std::move(success), failure = std::move(failure),
+               action](PictureUpload::Parts parts) mutable {
             if (road.expired()) return;
             // Through the service's own send, on the main thread: the request belongs to the
             // generation the sign-up began (the upload is not delivered once it has ended), and it

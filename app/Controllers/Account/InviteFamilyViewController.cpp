@@ -280,7 +280,8 @@ void InviteFamilyViewController::sendInviteTapped(UIButton*) {
 }
 
 void InviteFamilyViewController::sendInvite(const std::string& fullName, const std::string& relationship,
-                                            const std::string& email, std::int64_t memberId, const ActionKey& key) {
+                                            const std::string& email, std::int64_t memberId,
+                                            const ActionKey& key) {
     startFullScreenLoadingOverlay(*this);
     auto self = std::static_pointer_cast<InviteFamilyViewController>(shared_from_this());
     InviteService().invite(

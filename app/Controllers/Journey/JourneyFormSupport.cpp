@@ -223,8 +223,9 @@ void JourneyForm::datePickerDidChange() {
     action.changed();
 }
 
-void JourneyForm::didCropImage(RSKImageCropViewController& cropper, const std::shared_ptr<UIImage>& croppedImage,
-                               CGRect cropRect, CGFloat rotationAngle) {
+void JourneyForm::didCropImage(RSKImageCropViewController& cropper,
+                               const std::shared_ptr<UIImage>& croppedImage, CGRect cropRect,
+                               CGFloat rotationAngle) {
     action.changed();
     JourneyPhotoForm::didCropImage(cropper, croppedImage, cropRect, rotationAngle);
 }

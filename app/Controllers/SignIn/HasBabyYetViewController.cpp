@@ -94,12 +94,14 @@ void HasBabyYetViewController::createAccountWithPassword(const std::string& pass
     action_.send([&](const ActionKey& key) { signUp(password, userInfo, key); });
 }
 
-void HasBabyYetViewController::signUp(const std::string& password, const UserData& userInfo, const ActionKey& key) {
+void HasBabyYetViewController::signUp(const std::string& password, const UserData& userInfo,
+                                      const ActionKey& key) {
     startFullScreenLoadingOverlay(*this);
     std::weak_ptr<UIViewController> weak = weak_from_this();
     SignUpService().signUp(
         userInfo, std::nullopt, password, weak,
-        [weak, email = userInfo.email(), password, key](const SignUpService::Task&, const std::optional<JSON>& reply) {
+        [weak, email = userInfo.email(), password, key](const SignUpService::Task&,
+                                                        const std::optional<JSON>& reply) {
             if (auto self = std::static_pointer_cast<HasBabyYetViewController>(weak.lock())) {
                 self->action_.succeeded(key);
                 stopFullScreenLoadingOverlay(*self);

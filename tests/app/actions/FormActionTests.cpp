@@ -31,20 +31,22 @@ class FormActions : public PostsScreenTest {
 protected:
     void SetUp() override {
         PostsScreenTest::SetUp();
-        front.setHandler([this, upstream = demo->baseUrl()](const RecordedRequest& request, httplib::Response& response) {
-            forwardRequest(upstream, request, response);
-            if (request.path != watched) return;
-            if (holding) gate->wait();
-            // The server did it; its answer's head arrives with half the body, then the connection resets.
-            if (cuts.fetch_sub(1) > 0) {
-                const std::string body = std::exchange(response.body, std::string());
-                response.set_content_provider(body.size(), "application/json",
-                                              [body](size_t, size_t, httplib::DataSink& sink) {
-                                                  sink.write(body.data(), body.size() / 2);
-                                                  return false;
-                                              });
-            }
-        });
+        front.setHandler(
+            [this, upstream = demo->baseUrl()](const RecordedRequest& request, httplib::Response& response) {
+                forwardRequest(upstream, request, response);
+                if (request.path != watched) return;
+                if (holding) gate->wait();
+                // The server did it; its answer's head arrives with half the body, then the connection
+                // resets.
+                if (cuts.fetch_sub(1) > 0) {
+                    const std::string body = std::exchange(response.body, std::string());
+                    response.set_content_provider(body.size(), "application/json",
+                                                  [body](size_t, size_t, httplib::DataSink& sink) {
+                                                      sink.write(body.data(), body.size() / 2);
+                                                      return false;
+                                                  });
+                }
+            });
         prepareBundle(*environment, front.base(), "org.cradleway.posts-tests");
         signInAndLaunch();
     }
@@ -71,14 +73,17 @@ protected:
         host->tapText("Home");
     }
     // The field's text replaced as a finger and keys do it.
-    void retype(const std::shared_ptr<UIView>& field, std::size_t length, const std::string& text) {
-        ASSERT_TRUE(host->tap(field));
-        ASSERT_TRUE(host->deleteBackward(static_cast<int>(length)));
-        ASSERT_TRUE(host->type(text));
+    void retype(const std::shared_ptr<UIView>& field, const std::string& text) {
+        auto line = std::dynamic_pointer_cast<UITextField>(field);
+        const auto length = line ? line->text().value_or("").size()
+                                 : std::static_pointer_cast<UITextView>(field)->text().size();
+        ASSERT_TRUE(host->tap(field) && host->deleteBackward(static_cast<int>(length)) && host->type(text));
     }
     // The `count`th request to the watched path has been answered, and its answer taken.
     bool answered(std::size_t count) {
-        return waitFor([&] { return front.requestCount(watched) == count && NSURLSessionDataTask::tasksInFlight() == 0; });
+        return waitFor([&] {
+            return front.requestCount(watched) == count && NSURLSessionDataTask::tasksInFlight() == 0;
+        });
     }
     // Whatever was sent so far has arrived once a request sent after it has.
     void settleRequests() {
@@ -93,7 +98,7 @@ protected:
             keys.insert(request.header("Idempotency-Key").value_or(""));
         return keys;
     }
-    std::string text(const std::string& sql) const { return queryText(*demo, sql).value_or(""); }
+    std::optional<std::string> text(const std::string& sql) const { return queryText(*demo, sql); }
 
     std::string watched;
     std::atomic<bool> holding = false;
@@ -102,41 +107,39 @@ protected:
     RecordingServer front;
 };
 
-// A form whose text is edited: the path its save goes to, its button, the field (its screen opened
-// when it is not on top) with its text's length, and what the server and the application then hold.
+// A form whose text is edited from `first` to `second` and back: the path its save goes to, its
+// button, the field (its screen opened when it is not on top), and what the server and the
+// application then hold.
 struct EditedForm {
-    std::string path, button;
-    std::function<std::pair<std::shared_ptr<UIView>, std::size_t>()> field;
+    std::string path, button, first, second;
+    std::function<std::shared_ptr<UIView>()> field;
     std::function<void(const std::string& first, const std::string& second)> holds;
 };
 
 TEST_F(FormActions, AnEditUndoneAfterALostAnswerAndTheSameTextAgainOnPurposeAreEachStored) {
     const std::vector<EditedForm> forms = {
-        {"/m/api/member/update/", "Update",
+        {"/m/api/member/update/", "Update", "Emma Rose", "Emma Jane",
          [this] {
-             auto field = openFromMenu<MyAccountViewController>("My Account")->formView()->fullNameTextField();
-             return std::pair{std::shared_ptr<UIView>(field), field->text().value_or("").size()};
+             return openFromMenu<MyAccountViewController>("My Account")->formView()->fullNameTextField();
          },
          [this](const std::string& first, const std::string&) {
              EXPECT_EQ(text("SELECT full_name FROM members WHERE email = 'demo@cradleway.test'"), first);
-             EXPECT_EQ(AuthenticationContext::shared().user()->fullName(), first) << "the menu says otherwise";
+             EXPECT_EQ(AuthenticationContext::shared().user()->fullName(), first)
+                 << "the menu says otherwise";
          }},
-        {"/m/api/baby/update", "Save",
-         [this] {
-             auto field = openFromMenu<MyBabyViewController>("My Baby")->formAt(0)->babyfullNameTextField();
-             return std::pair{std::shared_ptr<UIView>(field), field->text().value_or("").size()};
-         },
+        {"/m/api/baby/update", "Save", "Olivia Rose", "Olivia May",
+         [this] { return openFromMenu<MyBabyViewController>("My Baby")->formAt(0)->babyfullNameTextField(); },
          [this](const std::string& first, const std::string&) {
              const auto baby = AuthenticationContext::shared().babies().front();
-             EXPECT_EQ(text("SELECT full_name FROM babies WHERE id = " + std::to_string(*baby->babyId())), first);
+             EXPECT_EQ(text("SELECT full_name FROM babies WHERE id = " + std::to_string(*baby->babyId())),
+                       first);
              EXPECT_EQ(baby->fullName(), first) << "the phone says otherwise";
          }},
-        {"/m/api/comments/new", "Post",
+        {"/m/api/comments/new", "Post", "Thank you", "Lovely",
          [this] {
              auto list = std::dynamic_pointer_cast<CommentTableViewController>(top());
              if (!list) list = openComments(card(kHeldNoah), "2 Comments");
-             auto box = list->commentTextInputView()->textView();
-             return std::pair{std::shared_ptr<UIView>(box), box->text().size()};
+             return list->commentTextInputView()->textView();
          },
          [this](const std::string& first, const std::string& second) {
              EXPECT_EQ(count("SELECT COUNT(*) FROM comments WHERE comment_text = '" + first + "'"), 3);
@@ -144,26 +147,20 @@ TEST_F(FormActions, AnEditUndoneAfterALostAnswerAndTheSameTextAgainOnPurposeAreE
              EXPECT_TRUE(host->isShowing("6 Comments")) << "the list shown is an older answer";
          }},
     };
-    const std::vector<std::pair<std::string, std::string>> texts = {
-        {"Emma Rose", "Emma Jane"}, {"Olivia Rose", "Olivia May"}, {"Thank you", "Lovely"}};
-    for (std::size_t i = 0; i < forms.size(); ++i) {
-        const auto& form = forms[i];
-        const auto& [first, second] = texts[i];
+    for (const auto& form : forms) {
         SCOPED_TRACE(form.path);
         watched = form.path;
         cuts = 1;
         GSMessage::clearHistory();
         std::size_t sent = 0;
-        for (const auto& typed : {first, second, first, first}) {
-            auto [field, length] = form.field();
-            ASSERT_TRUE(field);
-            ASSERT_NO_FATAL_FAILURE(retype(field, length, typed));
+        for (const auto& typed : {form.first, form.second, form.first, form.first}) {
+            ASSERT_NO_FATAL_FAILURE(retype(form.field(), typed));
             ASSERT_TRUE(host->tapText(form.button));
             ASSERT_TRUE(answered(++sent));
         }
         EXPECT_FALSE(GSMessage::history().empty()) << "the lost answer was not said";
         EXPECT_EQ(keysSent().size(), 4u);
-        form.holds(first, second);
+        form.holds(form.first, form.second);
         home();
     }
 }
@@ -181,7 +178,8 @@ TEST_F(FormActions, AFormSentAgainAfterItsAnswerWasCutAndClickedOnceAnsweredIsSt
         {"/m/api/invite/", "Send Invite",
          [this] {
              openFromMenu<MyPartnersViewController>("Family & Friends");
-             ASSERT_TRUE(waitSettling(*host, [&] { return host->isShowing("Invited") && !showsActivityOverlay(top()); }));
+             ASSERT_TRUE(waitSettling(
+                 *host, [&] { return host->isShowing("Invited") && !showsActivityOverlay(top()); }));
              ASSERT_TRUE(host->tapIdentifier("add_baby") && host->tapText("Full Name"));
              ASSERT_TRUE(host->type("Nora Bell\nnora@cradleway.test\n"));
              ASSERT_TRUE(host->turnPicker("Grand Parent") && host->tapText("Done"));
@@ -195,20 +193,19 @@ TEST_F(FormActions, AFormSentAgainAfterItsAnswerWasCutAndClickedOnceAnsweredIsSt
          "SELECT COUNT(*) FROM posts WHERE post_text = 'Kangaroo care'"},
         {"/m/api/member/update/", "Update",
          [this] {
-             auto field = openFromMenu<MyAccountViewController>("My Account")->formView()->fullNameTextField();
-             retype(field, field->text().value_or("").size(), "Emma R. Hart");
+             retype(openFromMenu<MyAccountViewController>("My Account")->formView()->fullNameTextField(),
+                    "Emma R. Hart");
          },
          "SELECT COUNT(*) FROM members WHERE full_name = 'Emma R. Hart'"},
         {"/m/api/baby/nicu_journey_add", "Save",
          [this] {
-             ASSERT_TRUE(host->tapText("Journey") && waitFor([&] { return host->isShowing("Add Milestone"); }));
+             ASSERT_TRUE(host->tapText("Journey") &&
+                         waitFor([&] { return host->isShowing("Add Milestone"); }));
              ASSERT_TRUE(host->tapText("Add Milestone"));
              // Its kind's picture shown, as she sees it before she saves.
-             ASSERT_TRUE(waitFor([&] {
-                 auto form = std::dynamic_pointer_cast<JourneyAddViewController>(host->topViewController()->childViewControllers().front());
-                 auto photo = form ? form->imageView.lock() : nullptr;
-                 return photo && photo->image();
-             }));
+             auto form = std::dynamic_pointer_cast<JourneyAddViewController>(
+                 host->topViewController()->childViewControllers().front());
+             ASSERT_TRUE(form && waitFor([&] { return form->imageView.lock()->image() != nullptr; }));
          },
          "SELECT COUNT(*) FROM journey_items"},
     };
@@ -240,9 +237,10 @@ TEST_F(FormActions, APasswordChangeDoubleTappedWhileItsAnswerIsHeldIsSentOnceAnd
     ASSERT_TRUE(account && host->tap(account->formView()->passwordField()));
     auto screen = std::dynamic_pointer_cast<PasswordUpdateViewController>(top());
     ASSERT_TRUE(screen);
-    for (const auto& [field, typed] : {std::pair{screen->currentPasswordTextField(), "cradleway-demo"},
-                                       std::pair{screen->newPasswordTextField(), "a-new-long-password"},
-                                       std::pair{screen->retypeNewPasswordTextField(), "a-new-long-password"}})
+    for (const auto& [field, typed] :
+         {std::pair{screen->currentPasswordTextField(), "cradleway-demo"},
+          std::pair{screen->newPasswordTextField(), "a-new-long-password"},
+          std::pair{screen->retypeNewPasswordTextField(), "a-new-long-password"}})
         ASSERT_TRUE(host->tap(field) && host->type(typed));
     ASSERT_TRUE(host->tapText("Save Password"));
     ASSERT_TRUE(waitFor([&] { return front.requestCount(watched) == 1; }));

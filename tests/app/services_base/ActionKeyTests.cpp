@@ -59,7 +59,8 @@ std::vector<Road> everyCreatingRoad() {
         {"/m/api/baby/nicu_journey_add",
          [both](const std::string& words, const ActionKey& action, std::function<void()> done) {
              auto [ok, failed] = both(done);
-             BabyService().addJourneyItem(9, "Jan 5, 2019", "other", words, picture(0xFFD02020), ok, failed, action);
+             BabyService().addJourneyItem(9, "Jan 5, 2019", "other", words, picture(0xFFD02020), ok, failed,
+                                          action);
          }},
         {"/m/api/baby/nicu_journey_edit",
          [both](const std::string& words, const ActionKey& action, std::function<void()> done) {
@@ -87,7 +88,8 @@ std::vector<Road> everyCreatingRoad() {
         {"/m/api/member/update_pass/",
          [both](const std::string& words, const ActionKey& action, std::function<void()> done) {
              auto [ok, failed] = both(done);
-             MemberService("member/update_pass").updatePassword({{"new_password", words}}, ok, failed, action);
+             MemberService("member/update_pass")
+                 .updatePassword({{"new_password", words}}, ok, failed, action);
          }},
     };
 }
@@ -155,7 +157,8 @@ void ActionKeyTest::checkKeys(const std::vector<Road>& roads) {
     // Unanswered, answered, answered again: one action, one key, a key of its own for each road.
     sendAll("Kangaroo care", actions);
     const auto first = lastKeys();
-    EXPECT_EQ(std::set<std::string>(first.begin(), first.end()).size(), roads.size()) << "two actions shared a key";
+    EXPECT_EQ(std::set<std::string>(first.begin(), first.end()).size(), roads.size())
+        << "two actions shared a key";
     answering = true;
     for (int again = 0; again < 2; ++again) {
         sendAll("Kangaroo care", actions);
