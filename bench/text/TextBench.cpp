@@ -6,7 +6,7 @@
 // and a text view), the feed or view scrolled from top to bottom and drawn frame by frame, each case
 // in a process of its own, against 400 MB of peak resident size and a second for the longest frame.
 
-#include "Controllers/Feed/FeedDataStore.h"
+#include "Controllers/Feed/Store/FeedDataStore.h"
 #include "Controllers/Feed/FeedStoryboard.h"
 #include "Controllers/Feed/FeedTableViewCell.h"
 #include "Controllers/Feed/FeedViewController.h"
