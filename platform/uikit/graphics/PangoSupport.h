@@ -60,7 +60,7 @@ inline constexpr std::size_t kMostShapedCharacters = 8'192;
 inline constexpr CGFloat kWidestShapedLine = 2048;
 
 // Where the characters of the UTF-16 range handed to a layout lie in the layout's UTF-8 text, which
-// may hold less (what no line can show is cut) or more (breaks put into a word longer than a line).
+// may hold less (what no line can show is cut) or more (line separators put in where lines end).
 class LayoutTextMap {
 public:
     // A character skipped from `original` (from the range's start) up to `originalEnd`, where the
