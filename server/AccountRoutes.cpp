@@ -631,6 +631,13 @@ json removeFamilyMember(RequestContext& ctx) {
     return {{"status", status}, {"message", status}};
 }
 
+// A change sent again with its key after its answer was lost is answered as it was: checked again,
+// the password it set would no longer be the current one, and she would read that hers is wrong.
+json passwordAnswer(RequestContext&, const json&) {
+    std::string message = "Your password has been updated.";
+    return {{"message", message}, {"status", message}};
+}
+
 json updatePassword(RequestContext& ctx) {
     int64_t me = ctx.memberMatchingUserId();
     std::string current = ctx.text("current_password");
@@ -661,9 +668,8 @@ json updatePassword(RequestContext& ctx) {
     // would end hers too.
     endSessions(ctx.db, me, ctx.session);
     attemptSucceeded(ctx.db, keys, true);
-    tx.commit();
-    std::string message = "Your password has been updated.";
-    return {{"message", message}, {"status", message}};
+    ctx.commit(tx);
+    return passwordAnswer(ctx, ctx.made);
 }
 
 json savePushToken(RequestContext& ctx) {
@@ -773,7 +779,7 @@ void addAccountRoutes(std::vector<Route>& routes) {
     routes.push_back({"GET", "member/notification/settings", Access::Member, fetchSettings});
     routes.push_back({"POST", "member/notification/settings", Access::Member, saveSettings});
     routes.push_back({"POST", "member/delete", Access::Member, removeFamilyMember});
-    routes.push_back({"POST", "member/update_pass", Access::Member, updatePassword});
+    routes.push_back({"POST", "member/update_pass", Access::Member, updatePassword, passwordAnswer});
     routes.push_back({"POST", "member/push_notif_token", Access::Member, savePushToken});
     routes.push_back({"POST", "member/check", Access::Public, checkEmail});
     routes.push_back({"POST", "member/password/reset", Access::Public, resetPassword});

@@ -135,6 +135,16 @@ TEST_F(ReplayTest, EveryCreatingRequestSentAgainWithItsKeyIsDoneOnceAndAnsweredA
                               mother.access);
          },
          "SELECT COUNT(*) FROM babies WHERE full_name = 'Third Hart'"},
+        {"a password change",
+         [&](const std::string& key) {
+             return keyed("member/update_pass",
+                          {{"user_id", user},
+                           {"current_password", "cradleway-demo"},
+                           {"new_password", "a-new-password"}},
+                          key, mother.access);
+         },
+         // Done again, the change would find its own new password where the current one goes.
+         "SELECT 1"},
         {"an account",
          [&](const std::string& key) { return keyed("signup", newMemberForm("newcomer@cradleway.test"), key); },
          "SELECT COUNT(*) FROM members WHERE email = 'newcomer@cradleway.test'"},
