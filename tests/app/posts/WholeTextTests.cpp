@@ -3,7 +3,7 @@
 
 #include "PostsFixture.h"
 
-#include "Controllers/Feed/FeedDataStore.h"
+#include "Controllers/Feed/Store/FeedDataStore.h"
 #include "Controllers/Posts/PostDetailsViewController.h"
 #include "Controllers/Posts/PostViewController.h"
 #include "foundation/dispatch/RunLoop.h"
