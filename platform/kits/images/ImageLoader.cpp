@@ -2,7 +2,7 @@
 
 #include "foundation/defaults/Storage.h"
 #include "foundation/dispatch/DispatchQueue.h"
-#include "foundation/dispatch/OperationQueue.h"
+#include "kits/images/DecodingTurns.h"
 #include "kits/images/ImageData.h"
 #include "net/NSURLSessionDataTask.h"
 #include "uikit/controllers/UIScreen.h"
@@ -74,26 +74,29 @@ struct Ended final : ImageLoader::Request {
 struct ImageLoader::State : std::enable_shared_from_this<ImageLoader::State> {
     explicit State(const Configuration& configuration)
         : memory(configuration.memoryCostLimit), disk(configuration.directory, configuration.diskSizeLimit),
-          maxPixelSide(configuration.maxPixelSide), decodingBegins(configuration.decodingBegins) {
-        decoding.name = "cradleway.images.decoding";
-        decoding.setMaxConcurrentOperationCount(std::max(1, configuration.decodingPlaces));
-    }
+          maxPixelSide(configuration.maxPixelSide), maxDecodingSeconds(configuration.maxDecodingSeconds),
+          decoding({configuration.decodingPlaces, configuration.decodingTurnSeconds, configuration.decodingBegins,
+                    configuration.decodingGoesOn}) {}
 
     MemoryImageCache memory;
     DiskImageCache disk;
     const int maxPixelSide;
-    const std::function<void()> decodingBegins;
+    const double maxDecodingSeconds;
     // One file at a time: reads and writes of one address never overlap.
     DispatchQueue diskQueue{"cradleway.images.disk", DispatchQoS::utility};
     // Last, so that it goes first: its threads are joined before the rest of the state goes.
-    OperationQueue decoding;
+    DecodingTurns decoding;
     std::map<std::string, Fetch> fetches; // main thread only
     std::uint64_t nextWaiter = 1;
     bool alive = true; // main thread only
 
     std::shared_ptr<Request> retrieve(const URL& url, Completion completion);
     void cancel(const std::string& key, std::uint64_t id, const std::shared_ptr<Work>& work);
-    void decode(std::function<void()> job);
+    // Decodes `bytes` in its turn, unless nobody waits for the picture any more by then, and hands
+    // the picture, or why there is none, to `done` on the decoding thread. A decoding stops as soon as
+    // nobody waits, or it runs out of time.
+    void decode(const std::shared_ptr<Work>& work, std::shared_ptr<const Data> bytes,
+                std::function<void(std::shared_ptr<UIImage>, std::string why)> done);
     void readDisk(const std::string& key, const std::shared_ptr<Work>& work);
     void download(const std::string& key, const std::shared_ptr<Work>& work);
     void downloaded(const std::string& key, const std::shared_ptr<Work>& work, NSURLSessionDataTask::Outcome outcome);
@@ -151,10 +154,26 @@ void ImageLoader::State::cancel(const std::string& key, std::uint64_t id, const 
     fetches.erase(found);
 }
 
-void ImageLoader::State::decode(std::function<void()> job) {
-    decoding.addOperation([self = shared_from_this(), job = std::move(job)] {
-        if (self->decodingBegins) self->decodingBegins();
-        job();
+void ImageLoader::State::decode(const std::shared_ptr<Work>& work, std::shared_ptr<const Data> bytes,
+                                std::function<void(std::shared_ptr<UIImage>, std::string why)> done) {
+    decoding.add([self = shared_from_this(), work, bytes = std::move(bytes), done = std::move(done)](
+                     DecodingTurns::Turn& turn) {
+        if (work->isCancelled()) return;
+        bool outOfTime = false;
+        std::string why;
+        auto image = decodePicture(*bytes, &why, work->maxPixelSide, [&] {
+            if (work->isCancelled()) return false;
+            outOfTime = turn.seconds() >= self->maxDecodingSeconds;
+            return !outOfTime && turn.mayGoOn();
+        });
+        // Nobody waits for it, or it starts again in a later turn.
+        if (work->isCancelled() || turn.gaveUp()) return;
+        if (outOfTime) {
+            char text[96];
+            std::snprintf(text, sizeof text, "its decoding takes more than %g seconds", self->maxDecodingSeconds);
+            why = text;
+        }
+        done(std::move(image), std::move(why));
     });
 }
 
@@ -165,10 +184,8 @@ void ImageLoader::State::readDisk(const std::string& key, const std::shared_ptr<
         download(key, work);
         return;
     }
-    decode([self = shared_from_this(), key, work, bytes = std::move(*bytes)] {
-        if (work->isCancelled()) return;
-        std::string why;
-        if (auto image = decodePicture(bytes, &why, work->maxPixelSide)) {
+    decode(work, std::make_shared<const Data>(std::move(*bytes)), [self = shared_from_this(), key, work](std::shared_ptr<UIImage> image, std::string why) {
+        if (image) {
             DispatchQueue::main().async([self, key, work, image = std::move(image)] {
                 self->finish(key, work, image, std::nullopt, {}, ImageCacheType::disk);
             });
@@ -216,18 +233,16 @@ void ImageLoader::State::downloaded(const std::string& key, const std::shared_pt
              "the server answered with HTTP status " + std::to_string(status));
         return;
     }
-    decode([self = shared_from_this(), key, work, body = std::move(outcome.body)]() mutable {
-        if (work->isCancelled()) return;
-        std::string why;
-        auto image = decodePicture(body, &why, work->maxPixelSide);
+    auto body = std::make_shared<const Data>(std::move(outcome.body));
+    decode(work, body, [self = shared_from_this(), key, work, body](std::shared_ptr<UIImage> image, std::string why) {
         if (!image) {
             self->fail(key, work, makeURLError(NSURLErrorCannotDecodeContentData, key), why);
             return;
         }
         // Written before the picture is handed out, so whoever sees the picture finds the file.
-        self->diskQueue.async([self, key, work, body = std::move(body), image = std::move(image)] {
+        self->diskQueue.async([self, key, work, body, image = std::move(image)] {
             std::string error;
-            if (!work->isCancelled() && !self->disk.write(key, body, &error))
+            if (!work->isCancelled() && !self->disk.write(key, *body, &error))
                 std::fprintf(stderr, "cradleway: the picture of %s is not kept on disk: %s\n", key.c_str(),
                              error.c_str());
             DispatchQueue::main().async([self, key, work, image] {
@@ -308,7 +323,7 @@ std::size_t ImageLoader::pendingCount() const {
 }
 
 std::size_t ImageLoader::decodingCount() const {
-    return state_->decoding.operationCount();
+    return state_->decoding.count();
 }
 
 } // namespace cw::images

@@ -21,7 +21,12 @@
 // size in points it would have at full size, and the memory cache counts the bytes each picture
 // holds, the copies drawing keeps with it included, against its limit. A decoding holds memory of
 // its own while it runs (up to the decoder's limit): a few run at once (Configuration::
-// decodingPlaces) and the others wait their turn, in the order their bytes came.
+// decodingPlaces) and the others wait their turn, in the order their bytes came (DecodingTurns.h:
+// one that takes longer than its turn lets the others by).
+//
+// Time: a decoding stops as soon as no request waits for its picture, and fails once it has taken
+// Configuration::maxDecodingSeconds of a core (a JPEG of more scans than a camera writes is refused
+// as it reaches them).
 
 #include "foundation/json/NSError.h"
 #include "foundation/url/URL.h"
@@ -51,9 +56,14 @@ public:
         int maxPixelSide = 0;
         // Pictures decoded at once.
         int decodingPlaces = 2;
-        // Called on the decoding thread as each decoding begins, its place taken: tests hold a
-        // decoding there to see what the others do meanwhile.
+        // A decoding's turn, and the most it may take, in seconds of a core's time.
+        double decodingTurnSeconds = 0.25;
+        double maxDecodingSeconds = 5;
+        // Called on the decoding thread as each decoding begins, its place taken, and each time a
+        // decoding keeps its place as it goes: tests hold a decoding there to see what the others do
+        // meanwhile.
         std::function<void()> decodingBegins = nullptr;
+        std::function<void()> decodingGoesOn = nullptr;
     };
     // The picture, or an error; and where the picture came from (`none` for a download or a failure).
     using Completion =
