@@ -4,6 +4,7 @@
 #include "foundation/dispatch/DispatchQueue.h"
 #include "kits/images/DecodingTurns.h"
 #include "kits/images/ImageData.h"
+#include "net/AFURLRequestSerialization.h"
 #include "net/NSURLSessionDataTask.h"
 #include "uikit/controllers/UIScreen.h"
 
@@ -75,6 +76,7 @@ struct ImageLoader::State : std::enable_shared_from_this<ImageLoader::State> {
     explicit State(const Configuration& configuration)
         : memory(configuration.memoryCostLimit), disk(configuration.directory, configuration.diskSizeLimit),
           maxPixelSide(configuration.maxPixelSide), maxDecodingSeconds(configuration.maxDecodingSeconds),
+          leastPace(configuration.leastPace),
           decoding({configuration.decodingPlaces, configuration.decodingTurnSeconds, configuration.decodingBegins,
                     configuration.decodingGoesOn}) {}
 
@@ -82,6 +84,7 @@ struct ImageLoader::State : std::enable_shared_from_this<ImageLoader::State> {
     DiskImageCache disk;
     const int maxPixelSide;
     const double maxDecodingSeconds;
+    const NSURLRequest::Pace leastPace;
     // One file at a time: reads and writes of one address never overlap.
     DispatchQueue diskQueue{"cradleway.images.disk", DispatchQoS::utility};
     // Last, so that it goes first: its threads are joined before the rest of the state goes.
@@ -207,6 +210,9 @@ void ImageLoader::State::download(const std::string& key, const std::shared_ptr<
     // The transfer itself stops a reply at the limit, counting the bytes it inflates a compressed
     // reply to: what arrives on the wire says nothing of what the reply would hold.
     request.maximumReplyLength = kMaxPictureBytes;
+    // As long as any request of the API may take, and no longer for a reply that stopped coming.
+    request.timeoutInterval = AFJSONRequestSerializer::defaultTimeoutInterval();
+    request.leastPace = leastPace;
     auto task = NSURLSessionDataTask::make(
         std::move(request), [self = shared_from_this(), key, work](const std::shared_ptr<NSURLSessionDataTask>&,
                                                                    NSURLSessionDataTask::Outcome outcome) {

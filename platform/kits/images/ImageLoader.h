@@ -26,11 +26,15 @@
 //
 // Time: a decoding stops as soon as no request waits for its picture, and fails once it has taken
 // Configuration::maxDecodingSeconds of a core (a JPEG of more scans than a camera writes is refused
-// as it reaches them).
+// as it reaches them). A download fails with NSURLErrorTimedOut once it has taken the API's time-out
+// (AFJSONRequestSerializer::defaultTimeoutInterval()), or once its reply has come slower than
+// Configuration::leastPace for as long as it says: a reply that stops halfway frees its picture
+// for another request.
 
 #include "foundation/json/NSError.h"
 #include "foundation/url/URL.h"
 #include "kits/images/ImageCache.h"
+#include "net/NSURLSessionDataTask.h"
 #include "uikit/graphics/UIImage.h"
 
 #include <cstdint>
@@ -64,6 +68,10 @@ public:
         // meanwhile.
         std::function<void()> decodingBegins = nullptr;
         std::function<void()> decodingGoesOn = nullptr;
+        // A download slower than this, second after second for as long as it says, fails: about
+        // what the slowest phone network still carries, for as long as a connection may take to be
+        // made.
+        NSURLRequest::Pace leastPace{1024, 15};
     };
     // The picture, or an error; and where the picture came from (`none` for a download or a failure).
     using Completion =

@@ -10,6 +10,7 @@
 #include "tests/support/RecordingServer.h"
 #include "tests/support/Gate.h"
 #include "tests/support/ReleaseProbe.h"
+#include "tests/support/ShortTimeOut.h"
 #include "tests/support/TempDirectory.h"
 
 #include <gtest/gtest.h>
@@ -505,6 +506,45 @@ TEST_F(ImageLoaderTest, ADecodingForNobodyStopsWhereItIs) {
     EXPECT_EQ(*goneOn, 1);
     RunLoop::main().runUntilIdle();
     EXPECT_EQ(gone.calls, 0);
+}
+
+// A reply that sends its head and 1 KB of a picture, then nothing, fails as the API's requests do
+// once they take their time-out, and sooner by the least pace: it no longer keeps its picture's
+// request, and the view waiting for it, for a minute.
+TEST_F(ImageLoaderTest, ADownloadThatStopsHalfwayFailsByTheTimeOutOrTheLeastPace) {
+    auto stalled = std::make_shared<test::Gate>();
+    test::OpenOnExit openOnExit{stalled};
+    const std::string picture = test::asText(pngOfTwoHalves(4000, 3000, kRed, kBlue)); // tens of KB
+    server.setHandler([&picture, stalled](const test::RecordedRequest&, httplib::Response& response) {
+        response.body.clear();
+        response.set_content_provider(picture.size(), "image/png",
+                                      [&picture, stalled](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                          if (offset == 0) return sink.write(picture.data(), 1024);
+                                          stalled->wait();
+                                          return false;
+                                      });
+    });
+    struct Case {
+        const char* what;
+        double timeOut;
+        NSURLRequest::Pace leastPace;
+    };
+    const std::vector<Case> cases{
+        {"the API's time-out", 1, {1024, 600}},
+        {"the least pace", 600, {1024, 1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::ShortTimeOut timeOut(c.timeOut);
+        ImageLoader::Configuration configuration{caches / c.what};
+        configuration.leastPace = c.leastPace;
+        ImageLoader loader(configuration);
+        Outcome outcome;
+        loader.retrieve(address("/stalled.png"), into(outcome));
+        ASSERT_TRUE(RunLoop::main().runUntil([&] { return outcome.calls > 0; }, 20));
+        ASSERT_TRUE(outcome.error);
+        EXPECT_EQ(outcome.error->code, NSURLErrorTimedOut);
+    }
 }
 
 TEST(CachesDirectory, FollowsXdgCacheHomeThenHome) {
