@@ -290,16 +290,25 @@ std::unique_ptr<ImageLoader>& sharedLoader() {
     static auto* loader = new std::unique_ptr<ImageLoader>();
     return *loader;
 }
+std::function<void(ImageLoader::Configuration&)>& sharedAdjustment() {
+    static auto* adjust = new std::function<void(ImageLoader::Configuration&)>();
+    return *adjust;
+}
 } // namespace
 
 ImageLoader& ImageLoader::shared() {
     auto& loader = sharedLoader();
-    if (!loader) loader = std::make_unique<ImageLoader>(Configuration{cw::cachesDirectory() / "images"});
+    if (!loader) {
+        Configuration configuration{cw::cachesDirectory() / "images"};
+        if (sharedAdjustment()) sharedAdjustment()(configuration);
+        loader = std::make_unique<ImageLoader>(configuration);
+    }
     return *loader;
 }
 
-void ImageLoader::resetShared() {
+void ImageLoader::resetShared(std::function<void(Configuration&)> adjust) {
     sharedLoader().reset();
+    sharedAdjustment() = std::move(adjust);
 }
 
 ImageLoader::ImageLoader(Configuration configuration) : state_(std::make_shared<State>(configuration)) {}

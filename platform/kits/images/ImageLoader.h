@@ -87,8 +87,9 @@ public:
     // The loader every image view uses, over cw::cachesDirectory()/"images".
     static ImageLoader& shared();
     // Drops the shared loader (its memory cache with it); the next shared() makes a new one over
-    // the caches directory of that moment. For tests; requests of the old loader never call back.
-    static void resetShared();
+    // the caches directory of that moment, its configuration changed by `adjust` when given. For
+    // tests; requests of the old loader never call back.
+    static void resetShared(std::function<void(Configuration&)> adjust = nullptr);
 
     explicit ImageLoader(Configuration configuration);
     ~ImageLoader();
