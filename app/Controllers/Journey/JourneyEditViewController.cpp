@@ -111,10 +111,9 @@ void JourneyEditViewController::didTapSave() {
     }
     const std::string date = postDateFormatter().string(*selectedDate);
     const std::string sentDate = reverseDateFormatter().string(*selectedDate);
-    auto photo = imageView.lock();
     auto me = std::static_pointer_cast<JourneyEditViewController>(shared_from_this());
     BabyService().editJourneyItem(
-        babyId, itemId, date, photo ? photo->image() : nullptr,
+        babyId, itemId, date, croppedPhoto(),
         [me, sentDate](const JSON& reply) {
             hideActivityOverlay(*me, true);
             const JourneyItem edited = me->editedMilestone(reply, sentDate);
