@@ -7,6 +7,7 @@
 
 #include "Controllers/Feed/FeedTableViewCell.h"
 #include "Controllers/Feed/FeedViewController.h"
+#include "Controllers/Posts/CommentTableViewController.h"
 #include "Controllers/Posts/PostDetailsViewController.h"
 #include "server/Auth.h"
 #include "server/Database.h"
@@ -14,6 +15,9 @@
 #include "tests/support/Forwarding.h"
 #include "tests/support/Gate.h"
 #include "tests/support/RecordingServer.h"
+
+#include <functional>
+#include <tuple>
 
 namespace cw::test {
 namespace {
@@ -152,6 +156,72 @@ tap "Olivia Hart"
 )");
     EXPECT_FALSE(host->findByIdentifier("cameraButton")) << "no pencil on her picture";
     EXPECT_FALSE(host->isShowing("Unexpected error. Please try again."));
+}
+
+// On a small phone what she leaves is what she meant, and each screen then shows its content, not
+// the space past it (Save at the foot of My Baby) or a box still four lines tall (72 points a line).
+TEST_F(FamilyChanges, WhatSheLeavesIsWhatSheMeantAndTheScreenFitsWhatIsLeft) {
+    host.reset();
+    host = std::make_unique<cw::HeadlessHost>(CGSize{320, 568});
+    launchAsTheMother();
+    const auto last = std::to_string(count("SELECT MAX(id) FROM journey_items"));
+    const auto knitted = std::to_string(count("SELECT id FROM posts WHERE post_text LIKE 'Knitted%'"));
+    const std::string milestoneWithoutPicture =
+        "SELECT COUNT(*) FROM journey_items WHERE file_name IS NULL AND id > " + last;
+    const std::string commentStored =
+        "SELECT COUNT(*) FROM comments WHERE comment_text = 'Blue,\npink,\nand white\nfor winter'";
+    const std::string openKnitted =
+        R"(tap-push {"screen": "post", "notification_type": "post", "post_id": )" + knitted;
+    const auto stored = [&](const std::string& sql) { return waitFor([&] { return count(sql) == 1; }); };
+    const std::tuple<const char*, std::string, std::function<bool()>> things[] = {
+        {"a milestone saved without a photo", R"(tap "Journey"
+tap "Add Milestone"
+expect "First time holding me"
+screenshot kind
+tap "Save"
+)",
+         [&] { return stored(milestoneWithoutPicture); }},
+        {"a comment of four lines and blank ones", "tap \"Home\"\n" + openKnitted + R"(}
+expect "Ruth Hart"
+tap #commentButton
+expect "4 Comments"
+type "Blue,\npink,\nand white\nfor winter\n\n  \n"
+tap "Post"
+expect "5 Comments"
+)",
+         [&] {
+             auto list = std::dynamic_pointer_cast<CommentTableViewController>(top());
+             return stored(commentStored) && list && list->commentTextInputView()->frame().size.height < 80;
+         }},
+        {"Notifications after Scheduled is switched off at the foot of the list", R"(back
+back
+tap #hamburgerButton
+tap "Settings"
+tap "Notifications"
+tap #scheduledSwitch
+tap "To"
+drag 160,500 160,60
+tap #scheduledSwitch
+)",
+         [&] { return host->isShowing("Recommended Content"); }},
+        {"My Baby after Return closed the keyboard", R"(back
+back
+tap #hamburgerButton
+tap "My Baby"
+tap "Olivia Hart"
+drag 160,500 160,60
+type "\n"
+)",
+         [&] {
+             auto save = host->findByText("Save");
+             return save && save->convert(save->bounds(), nullptr).maxY() > 500;
+         }},
+    };
+    for (const auto& [what, steps, seen] : things) {
+        run(steps);
+        host->settle();
+        EXPECT_TRUE(seen()) << what << " shows " << ::testing::PrintToString(host->visibleTexts());
+    }
 }
 
 } // namespace
