@@ -68,8 +68,9 @@ void SideNavigationViewController::showMember() {
     // The same member again: the header already shows them (and their picture is on its way).
     if (member == shownMember_) return;
     header_->userNameLabel->setText(member.name);
-    // Until her picture arrives, or when she has none, the placeholder My Account shows her.
-    header_->userImageView->setImage(UIImage::named(RegistrationWithInvitation::kPlaceholderPicture));
+    // Without a picture of hers, and until her first one arrives, the placeholder My Account shows her.
+    if (member.picture.empty() || !header_->userImageView->image())
+        header_->userImageView->setImage(UIImage::named(RegistrationWithInvitation::kPlaceholderPicture));
     updateImageWith(*header_->userImageView, member.picture);
     shownMember_ = std::move(member);
 }
