@@ -164,61 +164,40 @@ TEST_F(FamilyChanges, WhatSheLeavesIsWhatSheMeantAndTheScreenFitsWhatIsLeft) {
     host.reset();
     host = std::make_unique<cw::HeadlessHost>(CGSize{320, 568});
     launchAsTheMother();
-    const auto last = std::to_string(count("SELECT MAX(id) FROM journey_items"));
-    const auto knitted = std::to_string(count("SELECT id FROM posts WHERE post_text LIKE 'Knitted%'"));
-    const std::string milestoneWithoutPicture =
-        "SELECT COUNT(*) FROM journey_items WHERE file_name IS NULL AND id > " + last;
-    const std::string commentStored =
+    const std::string milestone = "SELECT COUNT(*) FROM journey_items WHERE file_name IS NULL AND id > " +
+                                  std::to_string(count("SELECT MAX(id) FROM journey_items"));
+    const char* comment =
         "SELECT COUNT(*) FROM comments WHERE comment_text = 'Blue,\npink,\nand white\nfor winter'";
-    const std::string openKnitted =
-        R"(tap-push {"screen": "post", "notification_type": "post", "post_id": )" + knitted;
+    const auto knitted = std::to_string(count("SELECT id FROM posts WHERE post_text LIKE 'Knitted%'"));
     const auto stored = [&](const std::string& sql) { return waitFor([&] { return count(sql) == 1; }); };
     const std::tuple<const char*, std::string, std::function<bool()>> things[] = {
-        {"a milestone saved without a photo", R"(tap "Journey"
-tap "Add Milestone"
-expect "First time holding me"
-screenshot kind
-tap "Save"
-)",
-         [&] { return stored(milestoneWithoutPicture); }},
-        {"a comment of four lines and blank ones", "tap \"Home\"\n" + openKnitted + R"(}
-expect "Ruth Hart"
-tap #commentButton
-expect "4 Comments"
-type "Blue,\npink,\nand white\nfor winter\n\n  \n"
-tap "Post"
-expect "5 Comments"
-)",
+        {"a milestone saved without a photo",
+         "tap \"Journey\"\ntap \"Add Milestone\"\nexpect \"First time holding me\"\nscreenshot kind\n"
+         "tap \"Save\"",
+         [&] { return stored(milestone); }},
+        {"a comment of four lines and blank ones",
+         "tap \"Home\"\ntap-push {\"screen\": \"post\", \"notification_type\": \"post\", \"post_id\": " +
+             knitted + "}\nexpect \"Ruth Hart\"\ntap #commentButton\nexpect \"4 Comments\"\n" +
+             "type \"Blue,\\npink,\\nand white\\nfor winter\\n\\n  \\n\"\ntap \"Post\"\n" +
+             "expect \"5 Comments\"",
          [&] {
              auto list = std::dynamic_pointer_cast<CommentTableViewController>(top());
-             return stored(commentStored) && list && list->commentTextInputView()->frame().size.height < 80;
+             return stored(comment) && list && list->commentTextInputView()->frame().size.height < 80;
          }},
-        {"Notifications after Scheduled is switched off at the foot of the list", R"(back
-back
-tap #hamburgerButton
-tap "Settings"
-tap "Notifications"
-tap #scheduledSwitch
-tap "To"
-drag 160,500 160,60
-tap #scheduledSwitch
-)",
+        {"Notifications after Scheduled is switched off at the foot of the list",
+         "back\nback\ntap #hamburgerButton\ntap \"Settings\"\ntap \"Notifications\"\ntap #scheduledSwitch\n"
+         "tap \"To\"\ndrag 160,500 160,60\ntap #scheduledSwitch",
          [&] { return host->isShowing("Recommended Content"); }},
-        {"My Baby after Return closed the keyboard", R"(back
-back
-tap #hamburgerButton
-tap "My Baby"
-tap "Olivia Hart"
-drag 160,500 160,60
-type "\n"
-)",
+        {"My Baby after Return closed the keyboard",
+         "back\nback\ntap #hamburgerButton\ntap \"My Baby\"\ntap \"Olivia Hart\"\ndrag 160,500 160,60\n"
+         "type \"\\n\"",
          [&] {
              auto save = host->findByText("Save");
              return save && save->convert(save->bounds(), nullptr).maxY() > 500;
          }},
     };
     for (const auto& [what, steps, seen] : things) {
-        run(steps);
+        run(steps + "\n");
         host->settle();
         EXPECT_TRUE(seen()) << what << " shows " << ::testing::PrintToString(host->visibleTexts());
     }
