@@ -218,6 +218,26 @@ bool waitFor(int fd, short events, int milliseconds) {
 
 } // namespace
 
+void offerNoCostlyEncoding(const httplib::Request& req) {
+    // The library reads what to compress with from the request it answers, which it owns and lends
+    // to the handlers as const.
+    auto& headers = const_cast<httplib::Request&>(req).headers;
+    for (auto [at, end] = headers.equal_range("Accept-Encoding"); at != end; ++at) {
+        std::string kept;
+        std::string_view list = at->second;
+        while (!list.empty()) {
+            const size_t comma = list.find(',');
+            std::string_view coding = list.substr(0, comma);
+            list = comma == std::string_view::npos ? std::string_view() : list.substr(comma + 1);
+            while (!coding.empty() && (coding.front() == ' ' || coding.front() == '\t')) coding.remove_prefix(1);
+            const std::string_view name = coding.substr(0, coding.find_first_of(" \t;"));
+            if (name.size() == 2 && (name[0] | 0x20) == 'b' && (name[1] | 0x20) == 'r') continue;
+            if (!coding.empty()) kept.append(kept.empty() ? "" : ", ").append(coding);
+        }
+        at->second = std::move(kept);
+    }
+}
+
 void closeConnectionAfterReply() {
     if (currentExchange) currentExchange->close = true;
 }
@@ -517,6 +537,7 @@ ConnectionServer::ConnectionServer(ConnectionLimits limits) : limits_(limits) {
     set_keep_alive_timeout(limits_.idleSeconds);
     set_keep_alive_max_count(limits_.requestsPerConnection);
     httplib::Server::set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+        offerNoCostlyEncoding(req);
         if (framingFault(req)) {
             res.status = 400;
             closeConnectionAfterReply();
