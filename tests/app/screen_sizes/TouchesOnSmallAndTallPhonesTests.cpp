@@ -1,55 +1,40 @@
 // Where a finger lands on a small phone and a tall one, against the embedded demo server: the
 // keyboard over each form takes the touches within it (a key types, a touch between keys does
 // nothing, and nothing beneath is pressed); a click right after Return lands on what is drawn while
-// the sign-in form slides with the keyboard.
+// the sign-in form slides with the keyboard; and a question longer than the screen scrolls under the
+// finger with its buttons on screen.
 
 #include "tests/app/feed/FeedDemoFixture.h"
 #include "uikit/controllers/TapTargetView.h"
 #include "uikit/controls/UIKeyboard.h"
-#include "uikit/controls/UIScrollView.h"
 #include "uikit/controls/UITextField.h"
 #include "uikit/controls/UITextView.h"
-#include "uikit/view/UILabel.h"
 
 #include <gtest/gtest.h>
 
 namespace cw::test {
 namespace {
 
-// A form, the steps that bring it up with one of its fields taking the keys, and what opens it
-// where a script step cannot (the floating menu's item answers on its disc, beside its title).
+// A form, and the steps that bring it up with one of its fields taking the keys (the composer's
+// floating menu item answers on its disc, beside its title: the test taps it).
 struct Form {
     std::string name;
     bool signedIn;
     std::string steps;
-    std::function<bool(HeadlessHost&)> then = {};
+};
+const Form kForms[] = {
+    {"sign-in", false, "tap #emailTextField\ntype \"demo@cradleway.test\"\ntap #passwordField\n"},
+    {"sign-up", false, "tap \"Create Account\"\ntap #inviterNameTextField\n"},
+    {"add milestone", true, "tap \"Journey\"\ntap \"Add Milestone\"\ntap \"First time holding me\"\n"
+                            "turn \"Something else\"\ntap \"Done\"\ntap \"Type here\"\n"},
+    {"composer", true, "tap #floatingActionButton\n"},
+    {"comment", true, "tap \"Write a comment\"\n"},
+    {"invite", true, "tap #hamburgerButton\ntap \"Family & Friends\"\nexpect \"James Hart\"\ntap #add_baby\ntap #fullNameTextField\n"},
+    {"My Account", true, "tap #hamburgerButton\ntap \"My Account\"\ntap \"Emma Hart\"\n"},
+    {"password change", true, "tap #hamburgerButton\ntap \"My Account\"\ntap #passwordField\ntap \"Current Password\"\n"},
+    {"My Baby", true, "tap #hamburgerButton\ntap \"My Baby\"\ntap \"Olivia Hart\"\n"},
 };
 
-bool tapPostDisc(HeadlessHost& host) {
-    auto title = host.findByText("POST");
-    return title && title->superviewPointer() &&
-           host.tap(std::static_pointer_cast<UIView>(title->superviewPointer()->shared_from_this())) &&
-           host.isShowing("Share a moment, photo, or news");
-}
-
-const std::vector<Form>& forms() {
-    static const std::vector<Form> all = {
-        {"sign-in", false, "tap #emailTextField\ntype \"demo@cradleway.test\"\ntap #passwordField\n"},
-        {"sign-up", false, "tap \"Create Account\"\ntap #inviterNameTextField\n"},
-        {"add milestone", true,
-         "tap \"Journey\"\ntap \"Add Milestone\"\ntap \"First time holding me\"\nturn \"Something else\"\n"
-         "tap \"Done\"\ntap \"Type here\"\n"},
-        {"composer", true, "tap #floatingActionButton\n", tapPostDisc},
-        {"comment", true, "tap \"Write a comment\"\n"},
-        {"invite", true, "tap #hamburgerButton\ntap \"Family & Friends\"\nexpect \"James Hart\"\ntap #add_baby\ntap #fullNameTextField\n"},
-        {"My Account", true, "tap #hamburgerButton\ntap \"My Account\"\ntap \"Emma Hart\"\n"},
-        {"password change", true, "tap #hamburgerButton\ntap \"My Account\"\ntap #passwordField\ntap \"Current Password\"\n"},
-        {"My Baby", true, "tap #hamburgerButton\ntap \"My Baby\"\ntap \"Olivia Hart\"\n"},
-    };
-    return all;
-}
-
-// What the field being edited holds.
 std::string editedText() {
     auto* responder = UIResponder::currentFirstResponder();
     if (auto* field = dynamic_cast<UITextField*>(responder)) return field->text().value_or("");
@@ -57,18 +42,15 @@ std::string editedText() {
     return "(nothing edited)";
 }
 
-// Whether a button or field of the screen, beneath the keyboard, stands at `point` (window).
+// Whether a button or field of the screen beneath the keyboard stands at `point` (window).
 bool buttonUnder(const UIView& view, CGPoint point) {
     if (&view == Keyboard::shared().hostView().get() || view.isHidden()) return false;
-    const bool presses = dynamic_cast<const UIControl*>(&view) || dynamic_cast<const cw::TapTargetView*>(&view);
-    if (presses && isVisibleOnScreen(view) && view.convert(view.bounds(), nullptr).contains(point)) return true;
+    if ((dynamic_cast<const UIControl*>(&view) || dynamic_cast<const cw::TapTargetView*>(&view)) &&
+        isVisibleOnScreen(view) && view.convert(view.bounds(), nullptr).contains(point))
+        return true;
     for (const auto& sub : view.subviews())
         if (buttonUnder(*sub, point)) return true;
     return false;
-}
-
-CGPoint middle(const CGRect& r) {
-    return {r.midX(), r.midY()};
 }
 
 class TouchesOnPhones : public FeedScreenTest, public ::testing::WithParamInterface<CGSize> {
@@ -78,18 +60,12 @@ protected:
         FeedScreenTest::SetUp();
         demo->answerFeedQuestions();
     }
-    // The screen on top, inside its navigation.
     UIViewControllerPtr shownScreen() const {
-        auto top = host->topViewController();
-        while (auto navigation = std::dynamic_pointer_cast<UINavigationController>(top)) {
-            auto inner = navigation->visibleViewController();
-            if (!inner || inner == top) break;
-            top = inner;
-        }
-        return top;
+        auto navigation = std::dynamic_pointer_cast<UINavigationController>(host->topViewController());
+        return navigation ? navigation->visibleViewController() : host->topViewController();
     }
-    // A new launch, signed in as the mother or not.
-    void launchFor(const Form& form) {
+    // A new launch, signed in as the mother or not, with the form up.
+    void open(const Form& form) {
         end();
         if (!form.signedIn) resetSession();
         FeedDataStore::shared().clear();
@@ -100,51 +76,42 @@ protected:
         if (form.signedIn) {
             ASSERT_NO_FATAL_FAILURE(waitForCards());
         }
-    }
-    // Presses every key over a button of the form, and the keys that were found pressing what lay
-    // beneath ("c", "f", "v"), then touches between two keys: each key types its character, and
-    // the form stays as it was, its field still edited.
-    void pressKeys(const std::string& form, int& keysOverButtons) {
-        auto& keyboard = Keyboard::shared();
-        ASSERT_TRUE(keyboard.areKeysShown()) << form;
-        auto* field = UIResponder::currentFirstResponder();
-        const auto shown = shownScreen();
-        std::string expected = editedText();
-        const auto unchanged = [&](const std::string& what) {
-            EXPECT_EQ(editedText(), expected) << form << ": " << what;
-            EXPECT_EQ(UIResponder::currentFirstResponder(), field) << form << ": " << what;
-            EXPECT_EQ(shownScreen(), shown) << form << ": " << what << " pressed what lies beneath";
-        };
-        std::optional<CGPoint> gap;
-        for (const char* row : {"qwertyuiop", "asdfghjkl", "zxcvbnm"})
-            for (const char* c = row; *c; ++c) {
-                const auto key = keyboard.keyFrame(std::string(1, *c));
-                ASSERT_TRUE(key) << *c;
-                const bool over = buttonUnder(*host->window(), middle(*key));
-                keysOverButtons += over;
-                if (c[1]) {
-                    const CGPoint between{(key->maxX() + keyboard.keyFrame(std::string(1, c[1]))->minX()) / 2, key->midY()};
-                    if (!gap || buttonUnder(*host->window(), between)) gap = between;
-                }
-                if (!over && !std::strchr("cfv", *c)) continue;
-                ASSERT_TRUE(host->tapPoint(middle(*key)));
-                expected += *c;
-                unchanged(std::string("key ") + *c);
-            }
-        ASSERT_TRUE(host->tapPoint(*gap));
-        unchanged("between keys");
+        ASSERT_NO_FATAL_FAILURE(runScript(*host, form.steps, environment.directory()));
+        if (auto post = form.name == "composer" ? host->findByText("POST") : nullptr) {
+            ASSERT_TRUE(host->tap(std::static_pointer_cast<UIView>(post->superviewPointer()->shared_from_this())));
+        }
     }
 };
 
+// Every key over a button of the form is pressed, and the keys found pressing what lay beneath
+// ("c", "f", "v"), then a touch between "c" and "v": each key types its character, and the form
+// stays as it was, its field still edited.
 TEST_P(TouchesOnPhones, EveryFormsKeyboardTypesItsKeysAndPressesNothingBeneath) {
+    auto& keyboard = Keyboard::shared();
     int keysOverButtons = 0;
-    for (const auto& form : forms()) {
-        ASSERT_NO_FATAL_FAILURE(launchFor(form));
-        ASSERT_NO_FATAL_FAILURE(runScript(*host, form.steps, environment.directory()));
-        if (form.then) {
-            ASSERT_TRUE(form.then(*host)) << form.name;
+    for (const auto& form : kForms) {
+        ASSERT_NO_FATAL_FAILURE(open(form));
+        ASSERT_TRUE(keyboard.areKeysShown()) << form.name;
+        auto* field = UIResponder::currentFirstResponder();
+        const auto shown = shownScreen();
+        std::string expected = editedText();
+        const auto tapLeavesTheForm = [&](CGPoint at, const std::string& what) {
+            ASSERT_TRUE(host->tapPoint(at));
+            EXPECT_EQ(editedText(), expected) << form.name << ": " << what;
+            EXPECT_EQ(UIResponder::currentFirstResponder(), field) << form.name << ": " << what;
+            EXPECT_EQ(shownScreen(), shown) << form.name << ": " << what << " pressed what lies beneath";
+        };
+        for (char c : std::string("qwertyuiopasdfghjklzxcvbnm")) {
+            const auto key = keyboard.keyFrame(std::string(1, c));
+            ASSERT_TRUE(key) << c;
+            const bool over = buttonUnder(*host->window(), {key->midX(), key->midY()});
+            keysOverButtons += over;
+            if (!over && c != 'c' && c != 'f' && c != 'v') continue;
+            expected += c;
+            tapLeavesTheForm({key->midX(), key->midY()}, std::string("key ") + c);
         }
-        ASSERT_NO_FATAL_FAILURE(pressKeys(form.name, keysOverButtons));
+        const CGRect c = *keyboard.keyFrame("c"), v = *keyboard.keyFrame("v");
+        tapLeavesTheForm({(c.maxX() + v.minX()) / 2, c.midY()}, "between keys");
     }
     EXPECT_GT(keysOverButtons, 0) << "no key of any form lay over one of its buttons";
 }
@@ -181,6 +148,33 @@ TEST_F(SmallPhone, AClickRightAfterReturnLandsOnWhatIsDrawnWhileTheFormSlides) {
     host->advance(0.05);
     ASSERT_TRUE(host->tapText("Sign In"));
     ASSERT_NO_FATAL_FAILURE(waitForCards());
+}
+
+// A question's text comes from the server: one longer than the screen keeps the alert on it, the
+// text scrolls under a finger, and the buttons answer it.
+TEST_F(SmallPhone, AQuestionLongerThanTheScreenScrollsAndItsButtonsAnswerIt) {
+    std::string question;
+    while (question.size() < 3000)
+        question += "Did you try kangaroo care this week? ";
+    demo->server().state().pool->acquire()->prepare("UPDATE questions SET body = ? WHERE member_id IS NOT NULL AND q_id = 3")
+        .with(question)
+        .run();
+    ASSERT_NO_FATAL_FAILURE(signInAsTheMother());
+    ASSERT_TRUE(showsSoon(*host, question));
+    const auto window = host->window();
+    for (const char* title : {"No", "Yes"}) {
+        auto button = host->alertButton(title);
+        ASSERT_TRUE(button) << title << " is off the screen";
+        EXPECT_TRUE(window->bounds().contains(button->convert(button->bounds(), window.get()))) << title;
+        EXPECT_FALSE(host->coverOf(*button)) << title;
+    }
+    // A finger drags the question up: what came below the screen comes into view.
+    auto text = host->findByText(question);
+    const CGRect shown = text->superviewPointer()->convert(text->superviewPointer()->bounds(), window.get());
+    const CGFloat before = text->convert(text->bounds(), window.get()).minY();
+    ASSERT_TRUE(host->drag({shown.midX(), shown.maxY() - 40}, {shown.midX(), shown.minY() + 40}));
+    EXPECT_LT(text->convert(text->bounds(), window.get()).minY(), before - 200);
+    runScript(*host, "alert \"No\"\nexpect \"Have you held Olivia and Noah today?\"\n", environment.directory());
 }
 
 } // namespace
