@@ -254,10 +254,11 @@ TEST_F(MyAccountTest, ThePasswordFieldOpensChangePasswordWhoseSuccessIsToldHere)
     ASSERT_TRUE(password);
     for (auto [field, text] : {std::pair{password->currentPasswordTextField(), "cradleway-demo"},
                                std::pair{password->newPasswordTextField(), "fresh-password-9"},
-                               std::pair{password->retypeNewPasswordTextField(), "fresh-password-9"}}) {
+                               std::pair{password->retypeNewPasswordTextField(), "fresh-password-9\n"}}) {
         ASSERT_TRUE(host->tap(field));
         ASSERT_TRUE(host->type(text));
     }
+    // Return on the last field put the keyboard away from over Save.
     ASSERT_TRUE(host->tapText("Save Password"));
     ASSERT_TRUE(waitUntil([&] { return shownScreen<MyAccountViewController>() == screen; })) << screenTexts();
     auto banner = GSMessage::shown(*screen);

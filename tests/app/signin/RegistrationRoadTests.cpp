@@ -50,7 +50,7 @@ protected:
     }
     // From the form to the record-number lookup: password, terms read and accepted.
     void acceptTerms(const std::string& password) {
-        typeInto("passwordTextField", password);
+        typeInto("passwordTextField", password + "\n");
         ASSERT_TRUE(host->tapText("Continue"));
         ASSERT_TRUE(topAs<TermsAndConditionsController>());
         ASSERT_TRUE(waitForText("\t\u2022\tDo not share your password. You can change it at any time under My Account."));
