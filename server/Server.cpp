@@ -297,6 +297,8 @@ void CradlewayServer::setUp() {
     limits.minBodyBytesPerSecond = opts.minBodyBytesPerSecond;
     limits.replyGraceSeconds = std::max(0, opts.replyGraceSeconds);
     limits.minReplyBytesPerSecond = opts.minReplyBytesPerSecond;
+    limits.replyDirectory = files / "replies";
+    limits.replyBytesPerAddress = std::max<size_t>(1, opts.replyBytesPerAddress);
     limits.workersPerAddress = static_cast<size_t>(
         opts.workersPerAddress > 0 ? std::min(opts.workersPerAddress, threads) : std::max(1, threads - threads / 4));
     limits.bodyWorkersPerAddress = std::min(
@@ -455,7 +457,12 @@ void CradlewayServer::setUp() {
 
                 res.status = 200;
                 json reply = route.handler(ctx);
-                res.set_content(dump(reply), "application/json");
+                // Written out as it is made, never whole in memory; an answer kept for its key is
+                // kept whole.
+                if (once)
+                    res.set_content(dump(reply), "application/json");
+                else
+                    replyWithJson(req, res, reply);
             } catch (...) {
                 answerFailure(std::current_exception());
             }

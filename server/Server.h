@@ -49,6 +49,9 @@ struct ServerOptions {
     // read yet is sent as it reads, without a worker (a file as it is read from disk).
     int replyGraceSeconds = 10;
     size_t minReplyBytesPerSecond = 1024;
+    // What waits to be read of one network address's replies (what memory keeps of each, and the
+    // rest in files beside the pictures): past it, the address's next requests wait for their turn.
+    size_t replyBytesPerAddress = 32 * 1024 * 1024;
     // Workers one network address may hold at once (0: three quarters of `threads`), and of them
     // those waiting for its bodies to arrive (0: a quarter); its other requests wait for their turn
     // without a worker, behind other addresses'. Of all addresses together, `bodyWorkers` (0: half
