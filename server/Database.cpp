@@ -659,6 +659,11 @@ CREATE TABLE request_replays (
 CREATE INDEX request_replays_owner ON request_replays(owner, created_at);
 CREATE INDEX request_replays_created_at ON request_replays(created_at);
 )sql",
+    // The network each account was made from: what the accounts a network made lately store counts
+    // against that network, and nothing of the members who were there before (NULL: made before).
+    R"sql(
+ALTER TABLE members ADD COLUMN created_network TEXT;
+)sql",
 };
 
 constexpr int kLatestVersion = static_cast<int>(sizeof(kMigrations) / sizeof(kMigrations[0]));
