@@ -259,13 +259,19 @@ void bindHolders(Statement& st, int first, const ProofHolders& holders, bool cli
     st.bind(first + 1, holders.member ? std::optional(memberHolder(*holders.member)) : std::nullopt);
 }
 
+// The application this reply names already, else the one the request names when the server issued it.
+std::optional<std::string> knownClient(const RequestContext& ctx) {
+    if (auto named = clientSetInReply(ctx)) return named;
+    return issuedClient(ctx);
+}
+
 } // namespace
 
 // The application a proof is recorded for: the one this reply already named, else the one the
 // request names when the server issued it, else a new one; its cookie goes with the reply, once.
 RequestingApplication::RequestingApplication(RequestContext& ctx, NewOne newOne) : ctx_(ctx) {
-    if (auto known = clientSetInReply(ctx).value_or(issuedClient(ctx).value_or("")); !known.empty()) {
-        name_ = known;
+    if (auto known = knownClient(ctx)) {
+        name_ = *known;
         return;
     }
     // Each new application is a row for the hour, and the rows of what it proves: a client that never
@@ -283,8 +289,8 @@ RequestingApplication::RequestingApplication(RequestContext& ctx, NewOne newOne)
 }
 
 RequestingApplication::RequestingApplication(RequestContext& ctx, Proof kind, int64_t object) : ctx_(ctx) {
-    if (auto known = clientSetInReply(ctx).value_or(issuedClient(ctx).value_or("")); !known.empty()) {
-        name_ = known;
+    if (auto known = knownClient(ctx)) {
+        name_ = *known;
         return;
     }
     // What the request proved bounds the rows it leaves: a right code or record number is known to a
