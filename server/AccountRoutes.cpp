@@ -247,7 +247,8 @@ json signUp(RequestContext& ctx) {
         .prepare(
             "INSERT INTO members (email, full_name, relationship, password_hash, security_code, file_name, "
             "created_at, created_network) VALUES (?, ?, ?, ?, ?, ?, ?, ?)")
-        .with(email, fullName, relationship, hash, randomNumber(100000, 999999), picture, ctx.now(), ctx.client())
+        .with(email, fullName, relationship, hash, randomNumber(100000, 999999), picture, ctx.now(),
+              ctx.client())
         .run();
     int64_t memberId = ctx.db.lastInsertId();
     signedInFrom(ctx, memberId);
@@ -447,7 +448,8 @@ json requestEmailCode(RequestContext& ctx) {
     // the code would): a neighbour's codes keep no invitee out.
     const auto& rates = ctx.state.options.rates;
     std::vector<RateKey> keys = {{"code", lowerCase(email) + " " + ctx.client(), rates.codesByEmail}};
-    if (!invitationToAddressProven(ctx, email)) keys.push_back({"code-address", ctx.client(), rates.codesByAddress});
+    if (!invitationToAddressProven(ctx, email))
+        keys.push_back({"code-address", ctx.client(), rates.codesByAddress});
     TakenAllowance allowance(ctx.state, std::move(keys), "Too many verification codes were asked for.");
     // The code is the asking application's: another's request neither replaces it nor may guess at it.
     RequestingApplication application(ctx);
@@ -711,7 +713,8 @@ json resetPassword(RequestContext& ctx) {
     const auto& rates = ctx.state.options.rates;
     const auto member = memberByEmail(ctx.db, email);
     std::vector<RateKey> keys = {{"reset", lowerCase(email) + " " + ctx.client(), rates.resetsByEmail}};
-    if (!member || !fromPhoneOf(ctx, *member)) keys.push_back({"reset-address", ctx.client(), rates.resetsByAddress});
+    if (!member || !fromPhoneOf(ctx, *member))
+        keys.push_back({"reset-address", ctx.client(), rates.resetsByAddress});
     TakenAllowance allowance(ctx.state, std::move(keys), "Too many password resets were asked for.");
     if (member) {
         // A temporary password already sent stays the one that works until it is used or expires:

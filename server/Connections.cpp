@@ -26,8 +26,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <nlohmann/json.hpp>
-
 namespace cw::server {
 
 namespace {
@@ -64,7 +62,7 @@ struct Exchange {
     // A file the reply's body is read from as it is sent, after the head the library writes.
     int file = -1;
     uint64_t fileBytes = 0;
-    // A body the handler made as it was written (`replyWithJson`), sent after the head: what memory
+    // A body the handler made as it was written (`replyAsMade`), sent after the head: what memory
     // keeps of it, then `madeFileBytes` bytes of its own file.
     const ConnectionLimits* limits = nullptr;
     std::string made;
@@ -261,13 +259,14 @@ bool writeWhole(int fd, const char* data, size_t size) {
     return true;
 }
 
-// A reply's text as the serializer writes it: in memory up to what a connection keeps of a reply, the
+// A reply's body as its handler writes it: in memory up to what a connection keeps of a reply, the
 // rest in the reply's own file, gathered a chunk at a time (in memory still when no file can be made).
-class MadeReplyText final : public nlohmann::detail::output_adapter_protocol<char> {
+class MadeReplyText final : public ReplyText {
 public:
     explicit MadeReplyText(Exchange& exchange) : e_(exchange) {}
-    void write_character(char c) override { write_characters(&c, 1); }
-    void write_characters(const char* text, std::size_t length) override {
+    void write(std::string_view bytes) override {
+        const char* text = bytes.data();
+        const size_t length = bytes.size();
         if (e_.madeFile < 0 && e_.made.size() + length > e_.limits->keptReplyBytes)
             e_.madeFile = openReplyFile(e_.limits->replyDirectory);
         if (e_.madeFile < 0) {
@@ -332,22 +331,28 @@ bool replyWithFile(const httplib::Request& req, httplib::Response& res, const st
     return true;
 }
 
-void replyWithJson(const httplib::Request& req, httplib::Response& res, const nlohmann::json& value) {
+void replyAsMade(const httplib::Request& req, httplib::Response& res, const std::string& type,
+                 const std::function<void(ReplyText&)>& make) {
     if (!currentExchange || !currentExchange->limits || req.method == "HEAD") {
-        res.set_content(value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace), "application/json");
+        // Without a connection to keep it, or with no body to send, the text is made in memory.
+        struct Whole final : ReplyText {
+            std::string text;
+            void write(std::string_view bytes) override { text.append(bytes); }
+        } whole;
+        make(whole);
+        res.set_content(whole.text, type);
         return;
     }
     Exchange& exchange = *currentExchange;
     exchange.dropMade();
-    auto text = std::make_shared<MadeReplyText>(exchange);
-    nlohmann::detail::serializer<nlohmann::json> serializer(text, ' ', nlohmann::json::error_handler_t::replace);
-    serializer.dump(value, false, false, 0);
-    if (!text->finish()) {
+    MadeReplyText text(exchange);
+    make(text);
+    if (!text.finish()) {
         exchange.dropMade();
         throw std::runtime_error("the reply could not be written to its file");
     }
     res.body.clear();
-    res.set_header("Content-Type", "application/json");
+    res.set_header("Content-Type", type);
     res.set_header("Content-Length", std::to_string(exchange.made.size() + exchange.madeFileBytes));
 }
 
@@ -1045,7 +1050,9 @@ bool ConnectionServer::watchAgain(std::unique_ptr<Connection> connection) {
     // A request waiting for its turn is not read meanwhile (the client is held by its own window);
     // it is watched only for its client going away.
     epoll_event event{};
-    event.events = connection->waitingTurn ? EPOLLRDHUP : connection->sending ? EPOLLOUT : EPOLLIN | EPOLLRDHUP;
+    event.events = connection->waitingTurn ? EPOLLRDHUP
+                   : connection->sending   ? EPOLLOUT
+                                           : EPOLLIN | EPOLLRDHUP;
     event.data.fd = connection->fd;
     if (::epoll_ctl(epollFd_, EPOLL_CTL_ADD, connection->fd, &event) != 0) {
         closeConnection(std::move(connection));

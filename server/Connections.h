@@ -11,12 +11,12 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <unordered_map>
 #include <vector>
 
 #include <httplib.h>
-#include <nlohmann/json_fwd.hpp>
 
 #include "server/Quotas.h"
 #include "server/RecentUse.h"
@@ -280,11 +280,20 @@ bool requestBodyTooSlow();
 // file cannot be opened. A HEAD request is answered with the head alone.
 bool replyWithFile(const httplib::Request& req, httplib::Response& res, const std::filesystem::path& file,
                    const std::string& type);
-// Within a request's handler: answers with the JSON text of `value` (its invalid UTF-8 replaced),
-// written out as it is made into what the connection keeps of a reply (memory up to `keptReplyBytes`,
-// the rest in the reply's own file), so that a reply is never whole in memory, however large. Throws
-// when it could not be kept (nothing is set then).
-void replyWithJson(const httplib::Request& req, httplib::Response& res, const nlohmann::json& value);
+// Where a handler writes a reply's body as it makes it (see `replyAsMade`).
+class ReplyText {
+public:
+    virtual void write(std::string_view bytes) = 0;
+
+protected:
+    ~ReplyText() = default;
+};
+// Within a request's handler: answers with the body `make` writes, of the given `Content-Type`, kept as
+// it is written as a reply that waits to be read is (memory up to `keptReplyBytes`, the rest in the
+// reply's own file), so that a reply is never whole in memory, however large. Throws when it could not
+// be kept (nothing is set then).
+void replyAsMade(const httplib::Request& req, httplib::Response& res, const std::string& type,
+                 const std::function<void(ReplyText&)>& make);
 // Within a request's handler: the byte ranges the request's `Range` header asked for, as the library
 // read them (a first byte of -1 counts from the end); none when it asked for none.
 const httplib::Ranges& requestedRanges();

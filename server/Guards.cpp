@@ -279,7 +279,8 @@ RequestingApplication::RequestingApplication(RequestContext& ctx, NewOne newOne)
     try {
         allowance_ = std::make_unique<TakenAllowance>(
             ctx.state,
-            std::vector<RateKey>{{"applications", ctx.client(), ctx.state.options.rates.applicationsByAddress}},
+            std::vector<RateKey>{
+                {"applications", ctx.client(), ctx.state.options.rates.applicationsByAddress}},
             "Too many requests came from this network.");
     } catch (const HttpError&) {
         if (newOne == NewOne::Counted) throw;
@@ -380,8 +381,9 @@ bool invitationToAddressProven(RequestContext& ctx, const std::string& email) {
         while (st.step())
             open.push_back(st.integer(0));
     }
-    return std::any_of(open.begin(), open.end(),
-                       [&](int64_t invitation) { return invitationProven(ctx.db, holders, invitation, ctx.now()); });
+    return std::any_of(open.begin(), open.end(), [&](int64_t invitation) {
+        return invitationProven(ctx.db, holders, invitation, ctx.now());
+    });
 }
 
 bool signUpProven(RequestContext& ctx, const std::string& email, const std::vector<int64_t>& babies) {

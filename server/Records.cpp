@@ -458,7 +458,8 @@ constexpr int64_t kNewAccountSeconds = 30LL * 24 * 3600;
 // new, wherever it sends from, so that the accounts one address makes do not multiply what it may
 // store; a member who was there before counts against none, so that no neighbour's accounts fill
 // her ward's allowance for her.
-std::vector<RateKey> networkStorageKeys(const RequestContext& ctx, std::optional<int64_t> memberId, size_t bytes) {
+std::vector<RateKey> networkStorageKeys(const RequestContext& ctx, std::optional<int64_t> memberId,
+                                        size_t bytes) {
     std::optional<std::string> network = ctx.client();
     if (memberId) {
         auto made = ctx.db.prepare("SELECT created_network FROM members WHERE id = ? AND created_at >= ?");
@@ -484,7 +485,8 @@ std::vector<RateKey> memberStorageKeys(const RequestContext& ctx, int64_t member
 
 } // namespace
 
-MemberStorage::MemberStorage(RequestContext& ctx, std::optional<int64_t> memberId, size_t bytes, int64_t items)
+MemberStorage::MemberStorage(RequestContext& ctx, std::optional<int64_t> memberId, size_t bytes,
+                             int64_t items)
     : ctx_(ctx), network_(ctx.state, networkStorageKeys(ctx, memberId, bytes),
                           "Too much was stored from this network in the last hour.") {
     if (memberId)

@@ -1109,35 +1109,43 @@ void BM_SignInWhile96SlowReadersReadALargeReply(benchmark::State& state) {
                          {"email", "stranger@bench.test"},
                          {"relationship", "Mother"},
                          {"password", "stranger-password"},
-                         {"babies", {{{"full_name", "Stranger baby"}, {"birthday", "2026-11-01"}, {"expected_birthday", "2027-01-01"}, {"gender", "Male"}}}}};
+                         {"babies",
+                          {{{"full_name", "Stranger baby"},
+                            {"birthday", "2026-11-01"},
+                            {"expected_birthday", "2027-01-01"},
+                            {"gender", "Male"}}}}};
     const auto joined = stranger.Post("/m/api/signup/", signUp.dump(), "application/json");
     if (!joined || joined->status != 200) {
-        state.SkipWithError(("the stranger's sign-up failed: " + (joined ? joined->body : std::string("no reply"))).c_str());
+        state.SkipWithError(
+            ("the stranger's sign-up failed: " + (joined ? joined->body : std::string("no reply"))).c_str());
         return;
     }
     const json session = json::parse(joined->body);
     const std::string user = std::to_string(session["user"]["id"].get<int64_t>());
     const httplib::Headers token = {{"X-Access-Token", session["tokens"]["access_token"].get<std::string>()}};
-    const auto posted = stranger.Post("/m/api/post/", token,
-                                      httplib::MultipartFormDataItems{{"user_id", user, "", ""},
-                                                                      {"post_text", "Mine", "", ""}});
+    const auto posted = stranger.Post(
+        "/m/api/post/", token,
+        httplib::MultipartFormDataItems{{"user_id", user, "", ""}, {"post_text", "Mine", "", ""}});
     if (!posted || posted->status != 200) {
         state.SkipWithError("the stranger's post failed");
         return;
     }
-    const std::string postId = std::to_string(json::parse(posted->body)["data"]["posts"][0]["id"].get<int64_t>());
+    const std::string postId =
+        std::to_string(json::parse(posted->body)["data"]["posts"][0]["id"].get<int64_t>());
     const std::string text(5000, '\x01');
     for (int i = 0; i < 290; ++i) {
-        const auto comment = stranger.Post(
-            "/m/api/comments/new/", token,
-            json({{"user_id", user}, {"post_id", postId}, {"comment_text", text}}).dump(), "application/json");
+        const auto comment =
+            stranger.Post("/m/api/comments/new/", token,
+                          json({{"user_id", user}, {"post_id", postId}, {"comment_text", text}}).dump(),
+                          "application/json");
         if (!comment || comment->status != 200) {
             state.SkipWithError("the stranger's comment failed");
             return;
         }
     }
     const std::string request = "GET /m/api/comments?post_id=" + postId + "&user_id=" + user +
-                                " HTTP/1.1\r\nHost: x\r\nX-Access-Token: " + token.begin()->second + "\r\n\r\n";
+                                " HTTP/1.1\r\nHost: x\r\nX-Access-Token: " + token.begin()->second +
+                                "\r\n\r\n";
     resetPeakResidentSize();
     const double before = residentMegabytes("VmRSS:");
     std::atomic<bool> stop{false};
@@ -1168,7 +1176,8 @@ void BM_SignInWhile96SlowReadersReadALargeReply(benchmark::State& state) {
     std::this_thread::sleep_for(std::chrono::seconds(3));
     double slowest = 0;
     for (auto _ : state) {
-        if (!timedSignInFrom(port, "127.0.0.3", slowest)) state.SkipWithError("the sign-in was not answered 200");
+        if (!timedSignInFrom(port, "127.0.0.3", slowest))
+            state.SkipWithError("the sign-in was not answered 200");
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
     }
     stop = true;
@@ -1180,6 +1189,9 @@ void BM_SignInWhile96SlowReadersReadALargeReply(benchmark::State& state) {
     state.counters["read_mb"] = static_cast<double>(read) / (1024 * 1024);
     state.SetLabel("target: slowest_signin_ms < 2000, peak_added_mb < 400");
 }
-BENCHMARK(BM_SignInWhile96SlowReadersReadALargeReply)->Iterations(30)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SignInWhile96SlowReadersReadALargeReply)
+    ->Iterations(30)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 } // namespace

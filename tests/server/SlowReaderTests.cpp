@@ -121,21 +121,25 @@ protected:
     };
     LargeReply largeCommentsReply(int comments) {
         const Session stranger = signUpStranger("stranger@cradleway.test");
-        Reply post = multipart("post", {{"user_id", std::to_string(stranger.userId), "", ""}, {"post_text", "Mine", "", ""}},
-                               stranger.access);
+        Reply post = multipart(
+            "post", {{"user_id", std::to_string(stranger.userId), "", ""}, {"post_text", "Mine", "", ""}},
+            stranger.access);
         EXPECT_EQ(post.status, 200) << post.raw;
         const int64_t postId = post.body["data"]["posts"][0]["id"];
         {
             auto db = server_->state().pool->acquire();
             Transaction tx(*db);
             for (int i = 0; i < comments; ++i)
-                db->prepare("INSERT INTO comments (member_id, post_id, comment_text, created_at) VALUES (?, ?, ?, ?)")
+                db->prepare("INSERT INTO comments (member_id, post_id, comment_text, created_at) VALUES (?, "
+                            "?, ?, ?)")
                     .with(stranger.userId, postId, std::string(5000, '\x01'), now_.load())
                     .run();
             tx.commit();
         }
-        const httplib::Params query = {{"post_id", std::to_string(postId)}, {"user_id", std::to_string(stranger.userId)}};
-        return {"/m/api/comments?post_id=" + std::to_string(postId) + "&user_id=" + std::to_string(stranger.userId),
+        const httplib::Params query = {{"post_id", std::to_string(postId)},
+                                       {"user_id", std::to_string(stranger.userId)}};
+        return {"/m/api/comments?post_id=" + std::to_string(postId) +
+                    "&user_id=" + std::to_string(stranger.userId),
                 "X-Access-Token: " + stranger.access + "\r\n", get("comments", query, stranger.access).raw};
     }
 
@@ -232,8 +236,8 @@ TEST_F(ReaderMemoryTest, WhatAReplyKeepsForItsReaderWaitsOnDiskNotWholeInMemory)
         // what they keep, not what making sixteen at once takes.
         std::vector<std::unique_ptr<SlowReader>> readers;
         for (int i = 0; i < 16; ++i) {
-            readers.push_back(std::make_unique<SlowReader>(server_->port(), "127.0.0." + std::to_string(10 + i),
-                                                           asked.path, asked.headers));
+            readers.push_back(std::make_unique<SlowReader>(
+                server_->port(), "127.0.0." + std::to_string(10 + i), asked.path, asked.headers));
             EXPECT_TRUE(readers.back()->waitReadable(20'000));
         }
         if (residentSizeIsSound()) {
