@@ -95,8 +95,8 @@ json verifyMrn(RequestContext& ctx) {
     const int64_t babyId = *found;
     bool hasFamily =
         ctx.db.queryInteger("SELECT COUNT(*) FROM member_babies WHERE baby_id = ?", babyId).value_or(0) > 0;
+    bool own = false;
     if (hasFamily) {
-        bool own = false;
         if (ctx.memberId) {
             auto mine = ctx.db.prepare("SELECT 1 FROM member_babies WHERE member_id = ? AND baby_id = ?");
             mine.with(*ctx.memberId, babyId);
@@ -117,7 +117,11 @@ json verifyMrn(RequestContext& ctx) {
         attemptNotJudged(ctx.db, keys);
         throw;
     }
-    return babyJson(ctx.db, babyId);
+    // Whether what the asker sends of the baby next is taken: a baby with a family is described by
+    // its parents only, so a member joining it (a sign-up on invitation among them) reads it as it is.
+    json baby = babyJson(ctx.db, babyId);
+    baby["editable"] = !hasFamily || (own && parentOf(ctx.db, *ctx.memberId, babyId));
+    return baby;
 }
 
 json dailyUpdate(RequestContext& ctx) {

@@ -25,6 +25,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace cw::server {
 
@@ -297,6 +298,26 @@ private:
 
 } // namespace
 
+void offerNoCostlyEncoding(const httplib::Request& req) {
+    // The library reads what to compress with from the request it answers, which it owns and lends
+    // to the handlers as const.
+    auto& headers = const_cast<httplib::Request&>(req).headers;
+    for (auto [at, end] = headers.equal_range("Accept-Encoding"); at != end; ++at) {
+        std::string kept;
+        std::string_view list = at->second;
+        while (!list.empty()) {
+            const size_t comma = list.find(',');
+            std::string_view coding = list.substr(0, comma);
+            list = comma == std::string_view::npos ? std::string_view() : list.substr(comma + 1);
+            while (!coding.empty() && (coding.front() == ' ' || coding.front() == '\t')) coding.remove_prefix(1);
+            const std::string_view name = coding.substr(0, coding.find_first_of(" \t;"));
+            if (name.size() == 2 && (name[0] | 0x20) == 'b' && (name[1] | 0x20) == 'r') continue;
+            if (!coding.empty()) kept.append(kept.empty() ? "" : ", ").append(coding);
+        }
+        at->second = std::move(kept);
+    }
+}
+
 void closeConnectionAfterReply() {
     if (currentExchange) currentExchange->close = true;
 }
@@ -331,6 +352,58 @@ bool replyWithFile(const httplib::Request& req, httplib::Response& res, const st
     return true;
 }
 
+namespace {
+
+// A reply's body in gzip, deflated as it is written, for a client that takes it: the library
+// compresses the bodies it holds whole, as its other replies are.
+class GzippedReplyText final : public ReplyText {
+public:
+    explicit GzippedReplyText(ReplyText& out) : out_(out) {
+        ok_ = deflateInit2(&z_, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+    }
+    ~GzippedReplyText() {
+        if (ok_) deflateEnd(&z_);
+    }
+    GzippedReplyText(const GzippedReplyText&) = delete;
+    GzippedReplyText& operator=(const GzippedReplyText&) = delete;
+    void write(std::string_view bytes) override {
+        pending_.append(bytes);
+        if (pending_.size() >= kFileChunk) deflatePending(Z_NO_FLUSH);
+    }
+    // Ends the stream; false when it could not be made.
+    bool finish() {
+        deflatePending(Z_FINISH);
+        return ok_;
+    }
+
+private:
+    void deflatePending(int flush) {
+        if (!ok_) return;
+        z_.next_in = reinterpret_cast<Bytef*>(pending_.data());
+        z_.avail_in = static_cast<uInt>(pending_.size());
+        char deflated[16 * 1024];
+        for (int result = Z_OK;;) {
+            z_.next_out = reinterpret_cast<Bytef*>(deflated);
+            z_.avail_out = sizeof deflated;
+            result = deflate(&z_, flush);
+            if (result == Z_STREAM_ERROR) {
+                ok_ = false;
+                break;
+            }
+            out_.write(std::string_view(deflated, sizeof deflated - z_.avail_out));
+            if (flush == Z_FINISH ? result == Z_STREAM_END : z_.avail_out != 0) break;
+        }
+        pending_.clear();
+    }
+
+    ReplyText& out_;
+    z_stream z_{};
+    std::string pending_;
+    bool ok_ = false;
+};
+
+} // namespace
+
 void replyAsMade(const httplib::Request& req, httplib::Response& res, const std::string& type,
                  const std::function<void(ReplyText&)>& make) {
     if (!currentExchange || !currentExchange->limits || req.method == "HEAD") {
@@ -346,13 +419,24 @@ void replyAsMade(const httplib::Request& req, httplib::Response& res, const std:
     Exchange& exchange = *currentExchange;
     exchange.dropMade();
     MadeReplyText text(exchange);
-    make(text);
-    if (!text.finish()) {
+    // As the library chooses for what it compresses: text and JSON, for a client that takes gzip.
+    const bool gzip = (type.starts_with("text/") || type == "application/json") &&
+                      req.get_header_value("Accept-Encoding").find("gzip") != std::string::npos;
+    bool made = true;
+    if (gzip) {
+        GzippedReplyText zipped(text);
+        make(zipped);
+        made = zipped.finish();
+    } else {
+        make(text);
+    }
+    if (!text.finish() || !made) {
         exchange.dropMade();
         throw std::runtime_error("the reply could not be written to its file");
     }
     res.body.clear();
     res.set_header("Content-Type", type);
+    if (gzip) res.set_header("Content-Encoding", "gzip");
     res.set_header("Content-Length", std::to_string(exchange.made.size() + exchange.madeFileBytes));
 }
 
@@ -635,6 +719,7 @@ ConnectionServer::ConnectionServer(ConnectionLimits limits) : limits_(limits) {
     set_keep_alive_timeout(limits_.idleSeconds);
     set_keep_alive_max_count(limits_.requestsPerConnection);
     httplib::Server::set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+        offerNoCostlyEncoding(req);
         if (framingFault(req)) {
             res.status = 400;
             closeConnectionAfterReply();

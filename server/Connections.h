@@ -268,6 +268,12 @@ private:
     std::vector<PausedAddress> paused_;
 };
 
+// Before a request is answered: the library compresses a reply for a client that accepts brotli at
+// brotli's slowest setting, seconds of a core for a reply of a few megabytes (a long comment list,
+// a series of measurements), where gzip takes milliseconds and saves nearly as much. So brotli is
+// struck from what the request accepts, and a client that also takes gzip (every phone does) gets
+// gzip instead.
+void offerNoCostlyEncoding(const httplib::Request& req);
 // Within a request's handler: closes the connection once the reply is sent.
 void closeConnectionAfterReply();
 // Within a request's handler: the request's body has been read to its end.
