@@ -330,7 +330,12 @@ std::string BaseHTTPService::serverURL() {
 }
 
 std::string BaseHTTPService::baseServerURL() {
-    return Bundle::main().requiredStringForInfoDictionaryKey("SERVER_URL");
+    // Every address is joined to this one as base + "/path": an address written with a closing
+    // slash ("http://host:port/") names the same server, and the server routes exact paths.
+    std::string server = Bundle::main().requiredStringForInfoDictionaryKey("SERVER_URL");
+    while (server.ends_with('/'))
+        server.pop_back();
+    return server;
 }
 
 namespace {

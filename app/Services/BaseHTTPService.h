@@ -145,7 +145,8 @@ public:
 
     // SERVER_URL + "/m/api/".
     static std::string serverURL();
-    // SERVER_URL of the main bundle; the program stops when it is missing or not a text.
+    // SERVER_URL of the main bundle without its closing slashes; the program stops when it is
+    // missing or not a text.
     static std::string baseServerURL();
     // A picture's address: `path` percent-encoded for a query, then put below SERVER_URL's path as
     // resolveServerPath does ("images/upload/a.png" with "https://host/nicu" gives

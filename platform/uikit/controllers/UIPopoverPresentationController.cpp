@@ -5,6 +5,7 @@
 #include "uikit/controllers/UIScreen.h"
 #include "uikit/controllers/UIViewController.h"
 #include "uikit/controls/UIEvent.h"
+#include "uikit/controls/UIScrollView.h"
 #include "uikit/graphics/UIBezierPath.h"
 
 #include <algorithm>
@@ -85,13 +86,17 @@ public:
         clip_->setClipsToBounds(true);
         clip_->layer()->cornerRadius = UIPopoverPresentationController::kCornerRadius;
         addSubview(clip_);
+        scroll_ = std::make_shared<UIScrollView>();
+        scroll_->setBackgroundColor(std::nullopt);
+        scroll_->setContentInsetAdjustmentBehavior(UIScrollViewContentInsetAdjustmentBehavior::never);
+        clip_->addSubview(scroll_);
     }
     std::string className() const override { return "UIPopoverContainerView"; }
 
     void setContent(const std::shared_ptr<UIView>& content) {
         content_ = content;
         content->setTranslatesAutoresizingMaskIntoConstraints(true);
-        clip_->addSubview(content);
+        scroll_->addSubview(content);
     }
     const std::shared_ptr<UIView>& content() const { return content_; }
     CGRect contentFrame() const { return clip_->frame(); }
@@ -106,11 +111,21 @@ public:
         if (wanted.width <= 0 || wanted.height <= 0) wanted = P::kDefaultContentSize;
         const CGRect b = bounds();
         const CGFloat top = UIScreen::main().statusBarHeight();
-        const CGRect area{b.origin.x + P::kScreenMargin, b.origin.y + top,
-                          std::max<CGFloat>(0, b.size.width - 2 * P::kScreenMargin),
-                          std::max<CGFloat>(0, b.size.height - top - P::kScreenMargin)};
+        CGRect area{b.origin.x + P::kScreenMargin, b.origin.y + top,
+                    std::max<CGFloat>(0, b.size.width - 2 * P::kScreenMargin),
+                    std::max<CGFloat>(0, b.size.height - top - P::kScreenMargin)};
         P::Placement placement;
         auto* root = rootView();
+        // Nor does it cover the bars of the screen it points from: its title bar, where a person taps
+        // to close it, stays clear.
+        if (UIView* screen = root ? screenOf(popover->anchorView(*root)) : nullptr) {
+            const UIEdgeInsets safe = screen->safeAreaInsets();
+            const CGRect seen = convertFrom(screen->convert(safe.inset(screen->bounds()), root), root);
+            const CGRect within = area.intersection({seen.minX() + P::kScreenMargin, seen.minY(),
+                                                     seen.size.width - 2 * P::kScreenMargin,
+                                                     seen.size.height - P::kScreenMargin});
+            if (!within.isEmpty()) area = within;
+        }
         std::optional<CGRect> anchor = root ? popover->anchorIn(*root) : std::nullopt;
         if (anchor) {
             // The anchor is in the window's coordinates; this view covers the window.
@@ -125,7 +140,18 @@ public:
         chrome_->setShape(placement.content, placement.arrow, placement.tip,
                           popover->backgroundColor.value_or(UIColor::whiteColor()));
         clip_->setFrame(placement.content);
-        if (content_) content_->setFrame({0, 0, placement.content.size.width, placement.content.size.height});
+        const CGSize shown = placement.content.size;
+        scroll_->setFrame({0, 0, shown.width, shown.height});
+        // Content taller than the popover scrolls: as tall as it asked, or as its constraints make it
+        // at a narrower width than it asked for.
+        CGFloat height = std::max(shown.height, wanted.height);
+        if (content_ && shown.width < wanted.width) {
+            const CGSize fit = content_->systemLayoutSizeFitting({shown.width, 0}, UILayoutPriorityRequired,
+                                                                 UILayoutPriorityFittingSizeLevel);
+            height = std::max(height, fit.height);
+        }
+        scroll_->setContentSize({shown.width, height});
+        if (content_) content_->setFrame({0, 0, shown.width, height});
     }
 
     std::shared_ptr<UIView> hitTest(CGPoint point, const UIEvent* event) override {
@@ -150,9 +176,17 @@ public:
     }
 
 private:
+    // The screen (a controller's view) that holds `view`.
+    static UIView* screenOf(UIView* view) {
+        for (UIView* v = view; v; v = v->superviewPointer())
+            if (dynamic_cast<UIViewController*>(v->nextResponder())) return v;
+        return nullptr;
+    }
+
     std::weak_ptr<UIPopoverPresentationController> popover_;
     std::shared_ptr<PopoverBackgroundView> chrome_;
     std::shared_ptr<UIView> clip_;
+    std::shared_ptr<UIScrollView> scroll_;
     std::shared_ptr<UIView> content_;
 };
 
@@ -217,13 +251,14 @@ void UIPopoverPresentationController::setNeedsLayout() {
     if (container_) container_->setNeedsLayout();
 }
 
+UIView* UIPopoverPresentationController::anchorView(UIView& window) const {
+    if (barButtonItem) return cw::findBarButtonItemView(window, *barButtonItem).get();
+    return sourceView && sourceView->rootView() == &window ? sourceView.get() : nullptr;
+}
+
 std::optional<CGRect> UIPopoverPresentationController::anchorIn(UIView& window) const {
-    if (barButtonItem) {
-        if (auto v = cw::findBarButtonItemView(window, *barButtonItem))
-            return v->convert(v->bounds(), &window);
-    } else if (sourceView && sourceView->rootView() == &window) {
-        return sourceView->convert(sourceRect.value_or(sourceView->bounds()), &window);
-    }
+    if (UIView* v = anchorView(window))
+        return v->convert(barButtonItem ? v->bounds() : sourceRect.value_or(v->bounds()), &window);
     if (!warnedAboutAnchor_) {
         const_cast<UIPopoverPresentationController*>(this)->warnedAboutAnchor_ = true;
         cw::consoleLog(

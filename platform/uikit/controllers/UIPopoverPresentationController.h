@@ -6,8 +6,10 @@
 // delegate. On this phone a popover covers the whole screen, as sheets do, unless the delegate's
 // adaptivePresentationStyle answers `none`: then it stays a popover with an arrow beside its
 // source, as large as the presented controller's preferredContentSize (320 × 480 when none is
-// set) within the screen's margins, and a tap anywhere outside it dismisses it, animated. The
-// screen beneath stays shown (it does not disappear).
+// set) within the screen's margins and clear of the bars of the screen it points from (below the
+// status and title bars, above a tab bar), and a tap anywhere outside it dismisses it, animated.
+// Content taller than the popover (or than the room it has) scrolls inside it. The screen beneath
+// stays shown (it does not disappear).
 //
 // The arrow points up (the popover below its source) when that fits, else down, left, right, in
 // that order among the permitted directions; when none fits, the side with the most room is taken
@@ -113,6 +115,8 @@ public:
 
 private:
     friend class PopoverContainerView;
+    // The view the popover points at, when it is in the window.
+    UIView* anchorView(UIView& window) const;
     // The anchor in window coordinates; none (with the platform's console message) when there is
     // none in the window.
     std::optional<CGRect> anchorIn(UIView& window) const;

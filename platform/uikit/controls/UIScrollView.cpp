@@ -1,6 +1,7 @@
 #include "uikit/controls/UIScrollView.h"
 
 #include "uikit/controls/UIKeyboard.h"
+#include "uikit/controls/UITextView.h"
 
 #include "foundation/dispatch/RunLoop.h"
 #include "foundation/time/Clock.h"
@@ -378,17 +379,33 @@ void UIScrollView::scrollWheel(CGFloat notches) {
 }
 
 void UIScrollView::keepAboveKeyboard(const UIView& field, const CGRect& keyboardInWindow, CGFloat margin) {
+    keepRectAboveKeyboard(field.convert(field.bounds(), this), keyboardInWindow, margin);
+}
+
+CGPoint UIScrollView::keepRectAboveKeyboard(const CGRect& rect, const CGRect& keyboardInWindow,
+                                            CGFloat margin) {
     const UIView* window = this;
     while (window->superviewPointer())
         window = window->superviewPointer();
     const CGRect shown = convert(bounds(), window);
     const CGFloat covered = std::max<CGFloat>(0, shown.maxY() - keyboardInWindow.minY());
-    if (!insetBeforeKeyboard_) insetBeforeKeyboard_ = contentInset_.bottom;
-    UIEdgeInsets insets = contentInset_;
-    insets.bottom = *insetBeforeKeyboard_ + covered;
-    setContentInset(insets);
+    if (covered > 0 || insetBeforeKeyboard_) {
+        if (!insetBeforeKeyboard_) insetBeforeKeyboard_ = contentInset_.bottom;
+        UIEdgeInsets insets = contentInset_;
+        insets.bottom = *insetBeforeKeyboard_ + covered;
+        setContentInset(insets);
+        if (!releasesInsetWithKeyboard_)
+            if (auto self = weak_from_this().lock()) {
+                releasesInsetWithKeyboard_ = true;
+                std::weak_ptr<UIView> weak = self;
+                NotificationCenter::defaultCenter().addObserver(
+                    self, UIKeyboardWillHideNotification, [weak](const Notification&) {
+                        if (auto s = std::static_pointer_cast<UIScrollView>(weak.lock()))
+                            s->releaseKeyboardInset();
+                    });
+            }
+    }
 
-    const CGRect rect = field.convert(field.bounds(), this);
     const CGPoint now = contentOffset();
     const CGFloat top = now.y + adjustedContentInset().top;
     const CGFloat bottom = now.y + bounds().size.height - covered;
@@ -397,6 +414,7 @@ void UIScrollView::keepAboveKeyboard(const UIView& field, const CGRect& keyboard
     if (rect.minY() - margin < top + (target.y - now.y)) target.y = rect.minY() - margin - adjustedContentInset().top;
     target = clamped(target);
     if (!(target == now)) setContentOffset(target, true);
+    return {target.x - now.x, target.y - now.y};
 }
 
 void UIScrollView::releaseKeyboardInset() {
@@ -415,7 +433,8 @@ void keepEditedFieldsAboveKeyboard(const std::shared_ptr<UIScrollView>& scroll) 
     auto keep = [weak](const Notification&) {
         auto s = weak.lock();
         auto* field = dynamic_cast<UIView*>(UIResponder::currentFirstResponder());
-        if (!s || !field) return;
+        // A text view keeps its own caret in sight (it may be taller than what shows).
+        if (!s || !field || dynamic_cast<UITextView*>(field)) return;
         for (UIView* v = field; v; v = v->superviewPointer())
             if (v == s.get()) {
                 if (cw::Keyboard::shared().isVisible()) s->keepAboveKeyboard(*field, cw::Keyboard::shared().frame());
@@ -425,9 +444,6 @@ void keepEditedFieldsAboveKeyboard(const std::shared_ptr<UIScrollView>& scroll) 
     auto& center = NotificationCenter::defaultCenter();
     center.addObserver(scroll, UIKeyboardDidShowNotification, keep);
     center.addObserver(scroll, UIKeyboardDidChangeFrameNotification, keep);
-    center.addObserver(scroll, UIKeyboardWillHideNotification, [weak](const Notification&) {
-        if (auto s = weak.lock()) s->releaseKeyboardInset();
-    });
 }
 
 bool scrollWheel(const std::shared_ptr<UIView>& root, CGPoint pointInRoot, CGFloat notches) {

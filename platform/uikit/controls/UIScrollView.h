@@ -112,8 +112,10 @@ public:
     // the bottom inset grows by what the keyboard covers of the scroll view, and the content
     // scrolls (animated) until the field, with `margin` around it, shows between the bars and the
     // keyboard. `releaseKeyboardInset` gives the inset back (and the offset, where it was past the
-    // content's end).
+    // content's end); it is given back by itself as the keyboard goes down.
     void keepAboveKeyboard(const UIView& field, const CGRect& keyboardInWindow, CGFloat margin = 12);
+    // The same for a rectangle of the content (a caret's); returns how far the offset is to move.
+    CGPoint keepRectAboveKeyboard(const CGRect& rect, const CGRect& keyboardInWindow, CGFloat margin);
     void releaseKeyboardInset();
 
     // The mouse wheel turned over the view by `notches` (positive: rolled away from the person,
@@ -159,6 +161,7 @@ private:
     UIEdgeInsets contentInset_;
     // The bottom inset before the keyboard added to it; none while the keyboard adds nothing.
     std::optional<CGFloat> insetBeforeKeyboard_;
+    bool releasesInsetWithKeyboard_ = false;
     UIScrollViewContentInsetAdjustmentBehavior adjustment_ =
         UIScrollViewContentInsetAdjustmentBehavior::automatic;
     cw::DelegateRef<UIScrollViewDelegate> delegate_;
@@ -193,7 +196,8 @@ namespace cw {
 // under the pointer (what a finger there would drag) scrolls. False when there is none.
 bool scrollWheel(const std::shared_ptr<UIView>& root, CGPoint pointInRoot, CGFloat notches);
 // From now on, whenever the keyboard shows or changes its frame while a view inside `scroll` is
-// first responder, the scroll view keeps that view above the keyboard (keepAboveKeyboard); as the
-// keyboard goes, it gives the inset back. For forms whose fields sit in one scroll view.
+// first responder, the scroll view keeps that view above the keyboard (keepAboveKeyboard; a text
+// view keeps its own caret in sight instead); as the keyboard goes, it gives the inset back. For
+// forms whose fields sit in one scroll view.
 void keepEditedFieldsAboveKeyboard(const std::shared_ptr<UIScrollView>& scroll);
 } // namespace cw

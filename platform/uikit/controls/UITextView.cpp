@@ -2,6 +2,8 @@
 
 #include "uikit/controls/UITextField.h"
 
+#include "foundation/dispatch/RunLoop.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -174,6 +176,17 @@ bool UITextView::becomeFirstResponder() {
     editing_ = true;
     caret_->restart();
     setNeedsLayout();
+    // The keyboard's frame is known only once it has come up, and changes as a docked bar grows.
+    if (auto self = std::static_pointer_cast<UITextView>(weak_from_this().lock())) {
+        std::weak_ptr<UITextView> weak = self;
+        auto reveal = [weak](const Notification&) {
+            if (auto view = weak.lock()) view->revealCaretSoon();
+        };
+        auto& center = NotificationCenter::defaultCenter();
+        center.addObserver(self, UIKeyboardDidShowNotification, reveal);
+        center.addObserver(self, UIKeyboardDidChangeFrameNotification, reveal);
+    }
+    revealCaretSoon();
     if (auto d = textDelegate_.get()) d->textViewDidBeginEditing(this);
     NotificationCenter::defaultCenter().post(UITextViewTextDidBeginEditingNotification, this);
     if (isFirstResponder()) keyboard.inputDidBecomeFirstResponder(this, inputView_, inputAccessoryView_);
@@ -193,6 +206,8 @@ bool UITextView::resignFirstResponder() {
     if (!UIScrollView::resignFirstResponder()) return false;
     editing_ = false;
     caret_->stop();
+    NotificationCenter::defaultCenter().removeObserver(this, UIKeyboardDidShowNotification);
+    NotificationCenter::defaultCenter().removeObserver(this, UIKeyboardDidChangeFrameNotification);
     cw::Keyboard::shared().inputDidResign(this);
     if (auto d = textDelegate_.get()) d->textViewDidEndEditing(this);
     NotificationCenter::defaultCenter().post(UITextViewTextDidEndEditingNotification, this);
@@ -204,7 +219,10 @@ bool UITextView::replace(NSRange range, const std::string& replacement) {
     text_ = cw::detail::replacingUTF16(text_, range, replacement);
     attributed_.reset();
     refresh();
-    if (editing_) caret_->restart();
+    if (editing_) {
+        caret_->restart();
+        revealCaretSoon();
+    }
     if (auto d = textDelegate_.get()) d->textViewDidChange(this);
     NotificationCenter::defaultCenter().post(UITextViewTextDidChangeNotification, this);
     return true;
@@ -226,4 +244,40 @@ void UITextView::touchesEnded(const TouchSet& touches, const UIEvent* event) {
         return;
     }
     UIScrollView::touchesEnded(touches, event);
+}
+
+CGRect UITextView::caretRect() const {
+    return editing_ ? caret_->frame() : CGRect();
+}
+
+void UITextView::revealCaretSoon() {
+    if (revealPending_) return;
+    revealPending_ = true;
+    std::weak_ptr<UIView> weak = weak_from_this();
+    RunLoop::main().perform([weak] {
+        auto self = std::static_pointer_cast<UITextView>(weak.lock());
+        if (!self) return;
+        self->revealPending_ = false;
+        self->revealCaret();
+    });
+}
+
+void UITextView::revealCaret() {
+    if (!editing_ || !window()) return;
+    // The caret stands where the last layout put it: lay the edit out first.
+    rootView()->layoutIfNeeded();
+    const CGRect caret = caretRect();
+    const CGRect keyboard = cw::Keyboard::shared().frame();
+    // Each scroll view from this one outwards keeps the caret's line in its part above the keyboard;
+    // what the inner ones are about to scroll moves the caret for the outer ones.
+    CGPoint moving{0, 0};
+    for (UIView* v = this; v; v = v->superviewPointer()) {
+        auto* scroll = dynamic_cast<UIScrollView*>(v);
+        if (!scroll || !scroll->isScrollEnabled()) continue;
+        CGRect rect = convert(caret, scroll);
+        rect.origin.x -= moving.x;
+        rect.origin.y -= moving.y;
+        const CGPoint moved = scroll->keepRectAboveKeyboard(rect, keyboard, textInset_.bottom);
+        moving = {moving.x + moved.x, moving.y + moved.y};
+    }
 }

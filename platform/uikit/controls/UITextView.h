@@ -3,6 +3,12 @@
 // A multi-line text input (or, not editable, a scrolling text display). Typing goes through the
 // delegate's should-change-text; an accepted edit tells textViewDidChange and posts the
 // text-did-change notification. Text set from code tells nobody.
+//
+// While it is edited, the caret stays in sight as on the phone: when editing begins, when an edit
+// (typed or pasted) moves the caret, and when the keyboard comes up or changes its frame, the text
+// view and every scroll view holding it scroll, on the next turn of the run loop once the edit is
+// laid out, so that the caret's line shows between the bars and the keyboard. A text view that
+// grows with its text inside a scroll view keeps its caret in sight, not its whole frame.
 
 #include "uikit/controls/Delegate.h"
 #include "uikit/controls/UIKeyboard.h"
@@ -81,6 +87,8 @@ public:
     void setDelegate(cw::DelegateRef<UITextViewDelegate> delegate);
 
     bool isEditing() const { return editing_; }
+    // Where the caret stands while the text view is edited, in its own coordinates; empty otherwise.
+    CGRect caretRect() const;
 
     bool canBecomeFirstResponder() const override;
     bool becomeFirstResponder() override;
@@ -101,6 +109,8 @@ private:
     void refresh();
     bool replace(NSRange range, const std::string& replacement);
     CGSize textSizeFor(CGFloat width) const;
+    void revealCaretSoon();
+    void revealCaret();
 
     std::string text_;
     std::optional<NSAttributedString> attributed_;
@@ -117,6 +127,7 @@ private:
     std::shared_ptr<cw::TextCaret> caret_;
     cw::DelegateRef<UITextViewDelegate> textDelegate_;
     bool editing_ = false;
+    bool revealPending_ = false;
     std::shared_ptr<UIView> inputView_;
     std::shared_ptr<UIView> inputAccessoryView_;
 };

@@ -118,6 +118,13 @@ TEST_F(BabyTabs, TheUpdateTabShowsEachTwinsLatestEntry) {
 class HostileDailyUpdate : public BabyTabs {
 protected:
     static constexpr int kLines = 2000;
+    // The weight's explanation: 3,000 characters.
+    static inline const std::string kExplanation = [] {
+        std::string text;
+        for (int i = 0; text.size() < 2990; ++i)
+            text += "Sentence " + std::to_string(i) + " of how she is weighed. ";
+        return text.substr(0, 2991) + " The end.";
+    }();
 
     void SetUp() override {
         BabyTabs::SetUp();
@@ -127,6 +134,7 @@ protected:
             auto reply = nlohmann::json::parse(response.body, nullptr, false);
             if (!reply.is_object() || !reply["daily_update"].is_array() || reply["daily_update"].empty()) return;
             for (auto& item : reply["daily_update"].back()["items"]) {
+                if (item.value("title", "") == "Weight") item["info"] = kExplanation;
                 if (item.value("title", "") != "Breathing") continue;
                 item["subitems"] = nlohmann::json::array();
                 item["data"] = nlohmann::json::array();
@@ -163,6 +171,29 @@ TEST_F(HostileDailyUpdate, ARowOfThousandsOfLinesShowsTheFirstFiftyAndTheTabStil
     swipe(250);
     EXPECT_TRUE(showsSoon("Noah Hart"));
     EXPECT_EQ(pager(1)->pageIndex, 1);
+}
+
+TEST_F(HostileDailyUpdate, ALongExplanationLeavesTheTitleBarToCloseItAndScrollsToItsEnd) {
+    host.reset();
+    host = std::make_unique<cw::HeadlessHost>(CGSize{320, 568});
+    signInAndLaunch();
+    auto page = openUpdates("Olivia Hart");
+    ASSERT_TRUE(host->tap(rowOf(*page, "Weight")->detailButton));
+    auto shown = page->presentedViewController();
+    ASSERT_TRUE(shown);
+    const auto label = std::dynamic_pointer_cast<UILabel>(host->findByText(kExplanation));
+    ASSERT_TRUE(label);
+    // A finger's drags bring its end into the popover, where the finger reaches it.
+    ASSERT_TRUE(host->scroll(label, {0, -3000}));
+    host->settle();
+    const CGRect end = label->convert(label->rects({kExplanation.size() - 4, 4}).back(), nullptr);
+    EXPECT_TRUE(shown->popoverPresentationController()->popoverFrame()->contains(end)) << end;
+    EXPECT_TRUE(host->viewUnderFinger({end.midX(), end.midY()})->isDescendant(shown->view().get()));
+    // The title bar stays uncovered: a tap on it closes the popover.
+    const auto bar = page->navigationController()->navigationBar();
+    ASSERT_TRUE(host->tapPoint(host->tapPointOf(*bar)));
+    host->settle();
+    EXPECT_FALSE(page->presentedViewController());
 }
 
 TEST_F(BabyTabs, TheSelectedBabyOpensANewPagerAndTheOtherTabsPageTheSameBabies) {

@@ -1,5 +1,6 @@
 // A post as long as a member may write (5,000 characters) in any script: the composer lays it out
-// whole while she writes it, and the post's details show it whole once it is posted.
+// whole while she writes it, and the post's details show it whole once it is posted; and the end
+// she writes at stays in sight above the keyboard wherever she writes a long text.
 
 #include "PostsFixture.h"
 
@@ -8,6 +9,7 @@
 #include "Controllers/Posts/PostViewController.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "foundation/text/Utf8.h"
+#include "uikit/controls/UIKeyboard.h"
 #include "uikit/controls/UIScrollView.h"
 #include "uikit/controls/UITextView.h"
 
@@ -54,6 +56,26 @@ protected:
             return ::testing::AssertionFailure() << "its end is off screen or covered";
         return ::testing::AssertionSuccess();
     }
+    // The caret is where she sees it: inside the scroll views that hold its text view, above the
+    // keyboard, and what a finger there touches is the text view (no bar lies over it).
+    ::testing::AssertionResult caretInSight(const UITextView& text) const {
+        const CGRect caret = text.convert(text.caretRect(), nullptr);
+        if (caret.isEmpty()) return ::testing::AssertionFailure() << "no caret";
+        const CGPoint middle{caret.midX(), caret.midY()};
+        for (UIView* v = text.superview().get(); v; v = v->superview().get())
+            if (dynamic_cast<UIScrollView*>(v) && !v->convert(v->bounds(), nullptr).contains(middle))
+                return ::testing::AssertionFailure()
+                       << "the caret " << caret << " lies outside its scroll view";
+        // The keys take no touches: a caret under them is found by their frame.
+        const auto& keyboard = Keyboard::shared();
+        if (caret.maxY() > keyboard.frame().maxY() - Keyboard::heightFor(keyboard.screenSize()) + 0.5)
+            return ::testing::AssertionFailure() << "the caret " << caret << " lies under the keys";
+        const auto touched = host->viewUnderFinger(middle);
+        if (!touched || !touched->isDescendant(&text))
+            return ::testing::AssertionFailure() << "the caret " << caret << " is covered by "
+                                                 << (touched ? touched->className() : "nothing");
+        return ::testing::AssertionSuccess();
+    }
 };
 
 TEST_F(WholePost, APostOfFiveThousandCharactersInAnyScriptIsReadWholeInTheComposerAndTheDetails) {
@@ -96,6 +118,27 @@ TEST_F(WholePost, APostOfFiveThousandCharactersInAnyScriptIsReadWholeInTheCompos
         EXPECT_TRUE(endIsOnScreen(row.text)) << "in the details";
         ASSERT_TRUE(host->goBack());
         host->settle();
+    }
+}
+
+TEST_F(WholePost, TheCaretStaysAboveTheKeyboardAsSheTypesOrPastesALongPost) {
+    host.reset();
+    host = std::make_unique<cw::HeadlessHost>(CGSize{320, 568});
+    signInAndLaunch();
+    std::vector<std::string> lines(24, "A line of the day\n");
+    // Typed line by line, then pasted as one edit; she goes on typing after either.
+    for (const auto& edits :
+         {lines, {times("\u4eca\u5929\u5979\u63e1\u7740\u6211\u7684\u624b\u6307\u3002", 300)}}) {
+        auto box = openComposer()->postBox();
+        for (const auto& edit : edits) {
+            ASSERT_TRUE(edits.size() > 1 ? host->type(edit) : host->paste(edit));
+            host->settle();
+            ASSERT_TRUE(caretInSight(*box)) << box->text().size() << " bytes in";
+        }
+        ASSERT_TRUE(host->type("The end"));
+        host->settle();
+        EXPECT_TRUE(caretInSight(*box));
+        navigation()->dismiss(false);
     }
 }
 

@@ -118,6 +118,22 @@ TEST_F(OwnOriginTest, ServerPathsAreJoinedToTheServersAddressAndStayOnItsOrigin)
     EXPECT_EQ(BaseHTTPService::memberPageURL("/content/education/5")->absoluteString(),
               base() + "/nicu/content/education/5?user_id=5&access_token=a%2Bb");
     EXPECT_EQ(BaseHTTPService::serverURL(), base() + "/nicu/m/api/");
+
+    // Written with a closing slash, the address is the same server: requests arrive at the routes' exact
+    // paths.
+    for (const std::string& server : {base() + "/", base() + "/nicu/"}) {
+        SCOPED_TRACE(server);
+        writeBundle({{"CFBundleIdentifier", "org.cradleway.tests"}, {"SERVER_URL", server}});
+        const std::string root = server.substr(base().size(), server.size() - base().size() - 1);
+        EXPECT_EQ(BaseHTTPService::resolveServerPath("/content/education/5")->absoluteString(),
+                  base() + root + "/content/education/5");
+        bool answered = false;
+        BaseHTTPService("feed").get(
+            "a", JSON(), nullptr, [&](const Task&, const std::optional<JSON>&) { answered = true; },
+            [&](const Task&, const NSError&) { answered = true; });
+        runUntil([&] { return answered; });
+        EXPECT_EQ(arrivalsAt(root + "/m/api/feed/a").size(), 1u);
+    }
 }
 
 } // namespace
