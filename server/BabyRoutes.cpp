@@ -73,7 +73,7 @@ json verifyMrn(RequestContext& ctx) {
     RequestingApplication application(ctx);
     const std::vector<ThrottleKey> keys = {{&throttle::kRecordLookup, application.name()},
                                            {&throttle::kRecordLookupClient, ctx.client()}};
-    countAttempt(ctx.db, ctx.now(), keys);
+    countAttempt(ctx, keys);
     application.issue();
     int64_t babyId = 0;
     {
@@ -97,7 +97,7 @@ json verifyMrn(RequestContext& ctx) {
         if (!shown) throw HttpError(409, "This baby is already registered to another family.");
     }
     Transaction tx(ctx.db);
-    attemptSucceeded(ctx.db, keys, false);
+    attemptSucceeded(ctx, keys, false);
     recordProof(ctx, Proof::Lookup, "", babyId);
     tx.commit();
     return babyJson(ctx.db, babyId);

@@ -1,5 +1,6 @@
 #include "server/Http.h"
 
+#include "server/Connections.h"
 #include "server/Pictures.h"
 #include "server/Server.h"
 
@@ -349,6 +350,11 @@ void RequestContext::requireBabyAccess(int64_t babyId) const {
 
 std::string RequestContext::client() const {
     return networkOf(request.remote_addr);
+}
+
+Claimant RequestContext::claimant() const {
+    const Claimant& known = requestClaimant();
+    return known.empty() ? Claimant(client()) : known;
 }
 
 int64_t RequestContext::now() const {
