@@ -191,6 +191,17 @@ json signIn(RequestContext& ctx) {
     return reply;
 }
 
+// The account a sign-up made, with the tokens of its first session.
+json signUpAnswer(RequestContext& ctx, const json& made) {
+    const int64_t memberId = made.value("member", int64_t{0});
+    json user = memberJson(ctx.db, memberId);
+    const std::string status = "Welcome to Cradleway, " + user.value("full_name", std::string()) + ".";
+    return {{"user", std::move(user)},
+            {"babies", babiesOfMember(ctx.db, memberId)},
+            {"tokens", made.value("tokens", json::object())},
+            {"status", status}};
+}
+
 json signUp(RequestContext& ctx) {
     std::string fullName = nonEmpty(ctx, "full_name");
     std::string email = requireEmail(ctx);
@@ -242,12 +253,13 @@ json signUp(RequestContext& ctx) {
     handProofsTo(ctx, memberId, email, AccountArrival::SignUp);
     joinInvitingFamilies(ctx, memberId, email);
     saveBabies(ctx, memberId, babies, BabyEdits::SignUp, babyPictures);
-    json reply = sessionReply(ctx.db, ctx.state, memberId);
-    reply["status"] = "Welcome to Cradleway, " + fullName + ".";
+    const TokenPair tokens = issueTokens(ctx.db, ctx.state, memberId);
+    ctx.made = {{"member", memberId},
+                {"tokens", {{"access_token", tokens.accessToken}, {"refresh_token", tokens.refreshToken}}}};
     ctx.commit(tx);
     allowance.keep("signup");
     storage.keep();
-    return reply;
+    return signUpAnswer(ctx, ctx.made);
 }
 
 json refreshTokens(RequestContext& ctx) {
@@ -256,6 +268,21 @@ json refreshTokens(RequestContext& ctx) {
     auto pair = rotateTokens(ctx.db, ctx.state, refresh);
     if (!pair) throw HttpError(401, "The refresh token is not valid. Please sign in again.");
     return {{"access_token", pair->accessToken}, {"refresh_token", pair->refreshToken}};
+}
+
+// An invitation's code is eight digits: since a wrong code sent with the inviter's address is a guess
+// at each of her invitations, the wrong codes that renew them, its share, are many more than the free
+// failures of an address (one address's hundred renew none), while an invitee types it from her mail.
+std::string firstCode() {
+    return std::to_string(randomNumber(10'000'000, 99'999'999));
+}
+
+json inviteAnswer(RequestContext& ctx, const json& made) {
+    auto st = ctx.db.prepare("SELECT email FROM invitations WHERE id = ? AND inviter_id = ?");
+    st.with(made.value("invitation", int64_t{0}), ctx.member());
+    if (!st.step()) throw HttpError(404, "The invitation this request made is no longer there.");
+    const std::string status = "An invitation has been sent to " + st.text(0) + ".";
+    return {{"status", status}, {"message", status}};
 }
 
 json invite(RequestContext& ctx) {
@@ -273,25 +300,26 @@ json invite(RequestContext& ctx) {
     TakenAllowance allowance(
         ctx.state, {{"invitations", std::to_string(me), ctx.state.options.rates.invitationsByMember}},
         "Too many invitations were sent from this account.");
-    std::string code = std::to_string(randomNumber(100000, 999999));
+    std::string code = firstCode();
     Transaction tx(ctx.db);
     ctx.db
         .prepare("INSERT INTO invitations (inviter_id, full_name, relationship, email, code, created_at) "
                  "VALUES (?, ?, ?, ?, ?, ?)")
         .with(me, name, relationship, email, code, ctx.now())
         .run();
+    ctx.made = {{"invitation", ctx.db.lastInsertId()}};
     ctx.commit(tx);
     allowance.keep("invitations");
     ctx.console("invitation: " + name + " <" + email + "> (" + relationship + ") invited by " +
                 myEmail["full_name"].get<std::string>() + " <" + myEmail["email"].get<std::string>() +
                 ">: invitation code " + code);
-    std::string status = "An invitation has been sent to " + email + ".";
-    return {{"status", status}, {"message", status}};
+    return inviteAnswer(ctx, ctx.made);
 }
 
 // The wrong codes one code takes, from every address together, before it is renewed: a ten-thousandth
 // of the codes of its length, so that whoever sends them has at most one chance in ten thousand of
-// having found it (90 of the 900,000 six-digit codes a parent's invitation starts with).
+// having found it (9,000 of the 90,000,000 eight-digit codes a parent's invitation starts with; 90 of
+// a six-digit code's 900,000, as the demo's).
 constexpr int64_t kCodeChances = 10'000;
 int64_t wrongCodesAllowed(const std::string& code) {
     int64_t space = 9;
@@ -339,7 +367,7 @@ void countWrongCode(RequestContext& ctx, const std::string& email) {
     }
     for (Spent& invitation : spent) {
         const std::string code = renewedCode();
-        ctx.db.prepare("UPDATE invitations SET code = ?, wrong_codes = 0 WHERE id = ?")
+        ctx.db.prepare("UPDATE invitations SET replaced_code = code, code = ?, wrong_codes = 0 WHERE id = ?")
             .with(code, invitation.id)
             .run();
         ctx.console(invitation.line + code);
@@ -362,6 +390,21 @@ json checkInvitation(RequestContext& ctx) {
     st.bind(1, code).bind(2, email);
     if (!st.step()) {
         st.reset();
+        // The code its invitee was mailed before others' wrong codes renewed it: she is told where the
+        // new one went. It is no guess at the new code, which it leaves as it is.
+        auto replaced = ctx.db.prepare(
+            "SELECT i.email FROM invitations i JOIN members m ON m.id = i.inviter_id "
+            "WHERE i.replaced_code = ? AND i.accepted_member_id IS NULL AND (m.email = ?2 OR i.email = ?2) "
+            "ORDER BY i.created_at DESC LIMIT 1");
+        replaced.bind(1, code).bind(2, email);
+        if (replaced.step()) {
+            const std::string invitee = replaced.text(0);
+            replaced.reset();
+            tx.commit();
+            throw HttpError(404, "This invitation's code was replaced: a new code was sent to " + invitee +
+                                     ". Please enter the new code.");
+        }
+        replaced.reset();
         countWrongCode(ctx, email);
         tx.commit();
         throw HttpError(404, "These details do not match any open invitation.");
@@ -588,6 +631,13 @@ json removeFamilyMember(RequestContext& ctx) {
     return {{"status", status}, {"message", status}};
 }
 
+// A change sent again with its key after its answer was lost is answered as it was: checked again,
+// the password it set would no longer be the current one, and she would read that hers is wrong.
+json passwordAnswer(RequestContext&, const json&) {
+    std::string message = "Your password has been updated.";
+    return {{"message", message}, {"status", message}};
+}
+
 json updatePassword(RequestContext& ctx) {
     int64_t me = ctx.memberMatchingUserId();
     std::string current = ctx.text("current_password");
@@ -618,9 +668,8 @@ json updatePassword(RequestContext& ctx) {
     // would end hers too.
     endSessions(ctx.db, me, ctx.session);
     attemptSucceeded(ctx, keys, true);
-    tx.commit();
-    std::string message = "Your password has been updated.";
-    return {{"message", message}, {"status", message}};
+    ctx.commit(tx);
+    return passwordAnswer(ctx, ctx.made);
 }
 
 json savePushToken(RequestContext& ctx) {
@@ -687,6 +736,14 @@ json resetPassword(RequestContext& ctx) {
     return {{"message", "If an account exists for " + email + ", a temporary password has been sent to it."}};
 }
 
+json memberUpdateAnswer(RequestContext& ctx, const json&) {
+    json user = memberJson(ctx.db, ctx.member());
+    std::string status = "Your details have been saved.";
+    json reply = {{"status", status}, {"message", status}, {"user", user}};
+    if (user.contains("file_name")) reply["file_name"] = user["file_name"];
+    return reply;
+}
+
 json updateMember(RequestContext& ctx) {
     int64_t me = ctx.memberMatchingUserId();
     std::string name = nonEmpty(ctx, "full_name");
@@ -705,20 +762,16 @@ json updateMember(RequestContext& ctx) {
     ctx.commit(tx);
     storage.keep();
     if (replaced) removeUnnamedPictures(ctx.db, ctx.state.uploadDirectory, {*replaced});
-    json user = memberJson(ctx.db, me);
-    std::string status = "Your details have been saved.";
-    json reply = {{"status", status}, {"message", status}, {"user", user}};
-    if (user.contains("file_name")) reply["file_name"] = user["file_name"];
-    return reply;
+    return memberUpdateAnswer(ctx, ctx.made);
 }
 
 } // namespace
 
 void addAccountRoutes(std::vector<Route>& routes) {
     routes.push_back({"POST", "signin", Access::Public, signIn});
-    routes.push_back({"POST", "signup", Access::Public, signUp});
+    routes.push_back({"POST", "signup", Access::Public, signUp, signUpAnswer});
     routes.push_back({"POST", "tokens", Access::Refresh, refreshTokens});
-    routes.push_back({"POST", "invite", Access::Member, invite});
+    routes.push_back({"POST", "invite", Access::Member, invite, inviteAnswer});
     routes.push_back({"POST", "invite/check", Access::Public, checkInvitation});
     routes.push_back({"GET", "invite/data", Access::Member, familyMembers});
     routes.push_back({"POST", "validate/email", Access::Public, requestEmailCode});
@@ -726,11 +779,11 @@ void addAccountRoutes(std::vector<Route>& routes) {
     routes.push_back({"GET", "member/notification/settings", Access::Member, fetchSettings});
     routes.push_back({"POST", "member/notification/settings", Access::Member, saveSettings});
     routes.push_back({"POST", "member/delete", Access::Member, removeFamilyMember});
-    routes.push_back({"POST", "member/update_pass", Access::Member, updatePassword});
+    routes.push_back({"POST", "member/update_pass", Access::Member, updatePassword, passwordAnswer});
     routes.push_back({"POST", "member/push_notif_token", Access::Member, savePushToken});
     routes.push_back({"POST", "member/check", Access::Public, checkEmail});
     routes.push_back({"POST", "member/password/reset", Access::Public, resetPassword});
-    routes.push_back({"POST", "member/update", Access::Member, updateMember});
+    routes.push_back({"POST", "member/update", Access::Member, updateMember, memberUpdateAnswer});
 }
 
 } // namespace cw::server

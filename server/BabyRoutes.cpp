@@ -37,6 +37,10 @@ json discharged(RequestContext& ctx) {
     return out;
 }
 
+json babiesAnswer(RequestContext& ctx, const json&) {
+    return {{"status", "Your babies are saved."}, {"response", babiesOfMember(ctx.db, ctx.member())}};
+}
+
 json updateBabies(RequestContext& ctx) {
     int64_t me = ctx.memberMatchingUserId();
     json babies = babyList(ctx, true);
@@ -54,7 +58,7 @@ json updateBabies(RequestContext& ctx) {
     ctx.commit(tx);
     storage.keep();
     removeUnnamedPictures(ctx.db, ctx.state.uploadDirectory, replaced);
-    return {{"status", "Your babies are saved."}, {"response", babiesOfMember(ctx.db, me)}};
+    return babiesAnswer(ctx, ctx.made);
 }
 
 // A baby by its medical record number, for the registration and the add-a-baby flows. Misses are
@@ -251,6 +255,23 @@ std::string requireJourneyDate(const RequestContext& ctx) {
     return *date;
 }
 
+// The milestone a request added or changed, as its family member reads it now.
+json madeItem(RequestContext& ctx, const json& made) {
+    const int64_t babyId = made.value("baby", int64_t{0});
+    ctx.requireBabyAccess(babyId);
+    return journeyItem(ctx.db, made.value("item", int64_t{0}), journeyReader(ctx, babyId));
+}
+
+json addedItemAnswer(RequestContext& ctx, const json& made) {
+    return {{"status", "The milestone is added."}, {"nicu_journey_add", madeItem(ctx, made)}};
+}
+
+json changedItemAnswer(RequestContext& ctx, const json& made) {
+    json item = madeItem(ctx, made);
+    if (item.contains("overlay_text")) item["content"] = item["overlay_text"];
+    return {{"status", "The milestone is saved."}, {"nicu_journey_edit", item}};
+}
+
 json addJourneyItem(RequestContext& ctx) {
     int64_t babyId = familyBaby(ctx);
     std::string date = requireJourneyDate(ctx);
@@ -281,11 +302,10 @@ json addJourneyItem(RequestContext& ctx) {
                  "VALUES (?, ?, ?, ?, ?, ?, 1, ?)")
         .with(babyId, type, label, text, date, picture, ctx.member())
         .run();
-    int64_t itemId = ctx.db.lastInsertId();
+    ctx.made = {{"item", ctx.db.lastInsertId()}, {"baby", babyId}};
     ctx.commit(tx);
     storage.keep();
-    return {{"status", "The milestone is added."},
-            {"nicu_journey_add", journeyItem(ctx.db, itemId, journeyReader(ctx, babyId))}};
+    return addedItemAnswer(ctx, ctx.made);
 }
 
 // The milestone named by "id", which the member may change; its picture's path, if any.
@@ -320,12 +340,11 @@ json editJourneyItem(RequestContext& ctx) {
         ctx.db.prepare("UPDATE journey_items SET file_name = ? WHERE id = ?").with(*picture, itemId).run();
         replaced = old;
     }
+    ctx.made = {{"item", itemId}, {"baby", babyId}};
     ctx.commit(tx);
     storage.keep();
     if (replaced) removeUnnamedPictures(ctx.db, ctx.state.uploadDirectory, {*replaced});
-    json item = journeyItem(ctx.db, itemId, journeyReader(ctx, babyId));
-    if (item.contains("overlay_text")) item["content"] = item["overlay_text"];
-    return {{"status", "The milestone is saved."}, {"nicu_journey_edit", item}};
+    return changedItemAnswer(ctx, ctx.made);
 }
 
 json deleteJourneyItem(RequestContext& ctx) {
@@ -377,7 +396,7 @@ json journeyHeader(RequestContext& ctx) {
 
 void addBabyRoutes(std::vector<Route>& routes) {
     routes.push_back({"POST", "baby/discharged", Access::Member, discharged});
-    routes.push_back({"POST", "baby/update", Access::Member, updateBabies});
+    routes.push_back({"POST", "baby/update", Access::Member, updateBabies, babiesAnswer});
     routes.push_back({"POST", "baby/verify_mrn", Access::Public, verifyMrn});
     routes.push_back({"POST", "baby/daily_update", Access::Member, dailyUpdate});
     routes.push_back({"POST", "baby/care_givers", Access::Member, careGivers});
@@ -387,8 +406,8 @@ void addBabyRoutes(std::vector<Route>& routes) {
     routes.push_back({"POST", "baby/delete", Access::Member, deleteBaby});
     routes.push_back({"POST", "baby/nicu_journey_data", Access::Member, journeyData});
     routes.push_back({"POST", "baby/nicu_journey_list", Access::Member, journeyList});
-    routes.push_back({"POST", "baby/nicu_journey_add", Access::Member, addJourneyItem});
-    routes.push_back({"POST", "baby/nicu_journey_edit", Access::Member, editJourneyItem});
+    routes.push_back({"POST", "baby/nicu_journey_add", Access::Member, addJourneyItem, addedItemAnswer});
+    routes.push_back({"POST", "baby/nicu_journey_edit", Access::Member, editJourneyItem, changedItemAnswer});
     routes.push_back({"POST", "baby/nicu_journey_delete", Access::Member, deleteJourneyItem});
     routes.push_back({"POST", "member/nicu_journey", Access::Member, journeyHeader});
 }

@@ -320,6 +320,24 @@ json listComments(RequestContext& ctx) {
     return {{"data", {{"comments", commentsOf(ctx.db, me, postId, feedId)}}}};
 }
 
+// The card's comments come back whole, oldest first and the new one last: the comment list
+// replaces its rows with them.
+json commentAnswer(RequestContext& ctx, const json& made) {
+    const int64_t me = ctx.member();
+    const int64_t id = made.value("comment", int64_t{0});
+    auto card = [&made](const char* key) {
+        return made.contains(key) && made[key].is_number_integer() ? std::optional(made[key].get<int64_t>())
+                                                                    : std::nullopt;
+    };
+    const auto postId = card("post_id");
+    if (postId) requirePost(ctx.db, me, *postId);
+    json comments = commentsOf(ctx.db, me, postId, card("feed_id"));
+    json comment;
+    for (const json& c : comments)
+        if (c["id"] == id) comment = c;
+    return {{"status", "Your comment is posted."}, {"data", {{"comment", comment}, {"comments", comments}}}};
+}
+
 json addComment(RequestContext& ctx) {
     int64_t me = ctx.memberMatchingUserId();
     std::string text = ctx.text("comment_text");
@@ -342,16 +360,12 @@ json addComment(RequestContext& ctx) {
                  "?, ?, ?)")
         .with(me, postId, feedId, text, ctx.now())
         .run();
-    int64_t id = ctx.db.lastInsertId();
+    ctx.made = {{"comment", ctx.db.lastInsertId()}};
+    if (postId) ctx.made["post_id"] = *postId;
+    if (feedId) ctx.made["feed_id"] = *feedId;
     ctx.commit(tx);
     storage.keep();
-    // The card's comments come back whole, oldest first and the new one last: the comment list
-    // replaces its rows with them.
-    json comments = commentsOf(ctx.db, me, postId, feedId);
-    json comment;
-    for (const json& c : comments)
-        if (c["id"] == id) comment = c;
-    return {{"status", "Your comment is posted."}, {"data", {{"comment", comment}, {"comments", comments}}}};
+    return commentAnswer(ctx, ctx.made);
 }
 
 json getPost(RequestContext& ctx) {
@@ -361,6 +375,15 @@ json getPost(RequestContext& ctx) {
     json users = json::object();
     json card = postCard(ctx.db, me, postId, users);
     return {{"data", {{"posts", json::array({card})}, {"users", users}}}};
+}
+
+json postAnswer(RequestContext& ctx, const json& made) {
+    const int64_t me = ctx.member();
+    const int64_t postId = made.value("post", int64_t{0});
+    requirePost(ctx.db, me, postId);
+    json users = json::object();
+    json card = postCard(ctx.db, me, postId, users);
+    return {{"status", "Your post is shared."}, {"data", {{"posts", json::array({card})}, {"users", users}}}};
 }
 
 json createPost(RequestContext& ctx) {
@@ -402,11 +425,10 @@ json createPost(RequestContext& ctx) {
         ctx.db.prepare("INSERT INTO post_media (post_id, file_name, file_type, position) VALUES (?, ?, ?, ?)")
             .with(postId, uploadPath(name), name.ends_with(".png") ? "png" : "jpg", ++position)
             .run();
+    ctx.made = {{"post", postId}};
     ctx.commit(tx);
     storage.keep();
-    json users = json::object();
-    json card = postCard(ctx.db, me, postId, users);
-    return {{"status", "Your post is shared."}, {"data", {{"posts", json::array({card})}, {"users", users}}}};
+    return postAnswer(ctx, ctx.made);
 }
 
 } // namespace
@@ -422,9 +444,9 @@ void addContentRoutes(std::vector<Route>& routes) {
     routes.push_back({"POST", "content/education/bookmark/check", Access::Member, checkBookmark});
     routes.push_back({"GET", "search", Access::Optional, search});
     routes.push_back({"GET", "comments", Access::Member, listComments});
-    routes.push_back({"POST", "comments/new", Access::Member, addComment});
+    routes.push_back({"POST", "comments/new", Access::Member, addComment, commentAnswer});
     routes.push_back({"GET", "post", Access::Member, getPost});
-    routes.push_back({"POST", "post", Access::Member, createPost});
+    routes.push_back({"POST", "post", Access::Member, createPost, postAnswer});
 }
 
 } // namespace cw::server

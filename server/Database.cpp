@@ -816,6 +816,26 @@ CREATE TABLE request_replays (
 CREATE INDEX request_replays_owner ON request_replays(owner, created_at);
 CREATE INDEX request_replays_created_at ON request_replays(created_at);
 )sql",
+    // A key keeps what its request made (ids, sealed) in place of its whole answer, which is built
+    // again, and a fingerprint of its request, so that the same key with another request is refused;
+    // the keys of the day before, named for their sender only and answered whole, are dropped. A
+    // renewed invitation code keeps the code it replaced, so that its invitee is told a new one was
+    // sent.
+    R"sql(
+DROP TABLE request_replays;
+CREATE TABLE request_replays (
+    id TEXT PRIMARY KEY,
+    owner TEXT NOT NULL,
+    fingerprint TEXT NOT NULL,
+    status INTEGER NOT NULL,
+    made TEXT NOT NULL,
+    created_at INTEGER NOT NULL
+);
+CREATE INDEX request_replays_owner ON request_replays(owner, created_at);
+CREATE INDEX request_replays_created_at ON request_replays(created_at);
+ALTER TABLE invitations ADD COLUMN replaced_code TEXT;
+CREATE INDEX invitations_replaced_code ON invitations(replaced_code) WHERE replaced_code IS NOT NULL;
+)sql",
 };
 
 constexpr int kLatestVersion = static_cast<int>(sizeof(kMigrations) / sizeof(kMigrations[0]));

@@ -494,8 +494,16 @@ std::string randomHex(size_t bytes) {
 }
 
 int64_t randomNumber(int64_t low, int64_t high) {
-    auto span = static_cast<uint32_t>(high - low + 1);
-    return low + static_cast<int64_t>(randombytes_uniform(span));
+    const uint64_t span = static_cast<uint64_t>(high - low) + 1;
+    if (span <= UINT32_MAX) return low + static_cast<int64_t>(randombytes_uniform(static_cast<uint32_t>(span)));
+    // A span past 32 bits (a ten-digit code): 64 random bits, those past the last whole span drawn again
+    // so that every number is as likely.
+    const uint64_t whole = UINT64_MAX - UINT64_MAX % span;
+    uint64_t drawn = 0;
+    do
+        randombytes_buf(&drawn, sizeof drawn);
+    while (drawn >= whole);
+    return low + static_cast<int64_t>(drawn % span);
 }
 
 } // namespace cw::server

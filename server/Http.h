@@ -113,6 +113,9 @@ public:
     // Run inside the transaction just before the request's first commit (a request done once takes
     // its key there, with its write).
     std::function<void()> committing;
+    // What the request made, set before its write commits: the ids its route's answer is built from
+    // (a sign-up's tokens too), kept with its Idempotency-Key.
+    json made = json::object();
 
     // The client's network, as the counts per address know it (an IPv6 address by its /64).
     std::string client() const;
@@ -159,6 +162,7 @@ void addFormField(json& target, const std::string& name, const std::string& valu
 std::string lowerCase(std::string text);
 
 std::string randomHex(size_t bytes);
+// Any number from `low` to `high`, each as likely, however wide the span.
 int64_t randomNumber(int64_t low, int64_t high);
 
 } // namespace cw::server

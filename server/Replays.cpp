@@ -1,6 +1,7 @@
 #include "server/Replays.h"
 
 #include "server/Http.h"
+#include "server/Records.h"
 #include "server/Server.h"
 
 #include <algorithm>
@@ -12,26 +13,17 @@ namespace cw::server {
 
 namespace {
 
-constexpr std::string_view kDoneOnceRoutes[] = {
-    "signup",
-    "invite",
-    "comments/new",
-    "post",
-    "baby/update",
-    "baby/nicu_journey_add",
-    "baby/nicu_journey_edit",
-    "member/update",
-};
-
-// A keyed hash of the sender, the route and the key, for one use.
-std::string digest(std::string_view use, const std::string& owner, const std::string& route,
-                   const std::string& key, size_t bytes) {
+// A keyed hash of the sender, the request's method and route, and the key, for one use.
+std::string keyDigest(std::string_view use, const std::string& owner, const Route& route, const std::string& key,
+                      size_t bytes) {
     std::string input;
-    input.reserve(use.size() + owner.size() + route.size() + key.size() + 3);
-    input.append(use).append(1, '\0').append(owner).append(1, '\0').append(route).append(1, '\0').append(key);
+    for (std::string_view part : {std::string_view(owner), std::string_view(route.method),
+                                  std::string_view(route.path), std::string_view(key)})
+        input.append(part).append(1, '\0');
     std::string out(bytes, '\0');
     crypto_generichash(reinterpret_cast<unsigned char*>(out.data()), bytes,
-                       reinterpret_cast<const unsigned char*>(input.data()), input.size(), nullptr, 0);
+                       reinterpret_cast<const unsigned char*>(input.data()), input.size(),
+                       reinterpret_cast<const unsigned char*>(use.data()), use.size());
     return out;
 }
 
@@ -42,11 +34,36 @@ std::string toHex(const std::string& bytes) {
     return out;
 }
 
-std::string sealAnswer(const std::string& secret, const std::string& body) {
-    std::vector<unsigned char> sealed(crypto_secretbox_NONCEBYTES + crypto_secretbox_MACBYTES + body.size());
+// What the route reads of the request, keyed with `secret`: its parameters as read (a form's fields
+// folded as the handler sees them, whatever the boundary that separated them), then each picture part
+// as sent. Linear in the request's size.
+std::string requestFingerprint(const RequestContext& ctx, const std::string& secret) {
+    crypto_generichash_state state;
+    crypto_generichash_init(&state, reinterpret_cast<const unsigned char*>(secret.data()), secret.size(), 32);
+    auto add = [&state](std::string_view bytes) {
+        const uint64_t length = bytes.size();
+        crypto_generichash_update(&state, reinterpret_cast<const unsigned char*>(&length), sizeof length);
+        crypto_generichash_update(&state, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    };
+    // CBOR writes a text's bytes as they are, valid UTF-8 or not, and an object's keys in order.
+    const std::vector<uint8_t> params = json::to_cbor(ctx.params);
+    add(std::string_view(reinterpret_cast<const char*>(params.data()), params.size()));
+    for (const UploadedFile& file : ctx.files()) {
+        add(file.field);
+        add(file.fileName);
+        add(file.contentType);
+        add(*file.content);
+    }
+    std::string out(32, '\0');
+    crypto_generichash_final(&state, reinterpret_cast<unsigned char*>(out.data()), out.size());
+    return toHex(out);
+}
+
+std::string seal(const std::string& secret, const std::string& text) {
+    std::vector<unsigned char> sealed(crypto_secretbox_NONCEBYTES + crypto_secretbox_MACBYTES + text.size());
     randombytes_buf(sealed.data(), crypto_secretbox_NONCEBYTES);
     crypto_secretbox_easy(sealed.data() + crypto_secretbox_NONCEBYTES,
-                          reinterpret_cast<const unsigned char*>(body.data()), body.size(), sealed.data(),
+                          reinterpret_cast<const unsigned char*>(text.data()), text.size(), sealed.data(),
                           reinterpret_cast<const unsigned char*>(secret.data()));
     std::string out(sodium_base64_encoded_len(sealed.size(), sodium_base64_VARIANT_ORIGINAL), '\0');
     sodium_bin2base64(out.data(), out.size(), sealed.data(), sealed.size(), sodium_base64_VARIANT_ORIGINAL);
@@ -54,20 +71,20 @@ std::string sealAnswer(const std::string& secret, const std::string& body) {
     return out;
 }
 
-std::optional<std::string> openAnswer(const std::string& secret, const std::string& stored) {
+std::optional<std::string> unseal(const std::string& secret, const std::string& stored) {
     std::vector<unsigned char> sealed(stored.size());
     size_t length = 0;
     if (sodium_base642bin(sealed.data(), sealed.size(), stored.data(), stored.size(), nullptr, &length, nullptr,
                           sodium_base64_VARIANT_ORIGINAL) != 0 ||
         length < crypto_secretbox_NONCEBYTES + crypto_secretbox_MACBYTES)
         return std::nullopt;
-    std::string body(length - crypto_secretbox_NONCEBYTES - crypto_secretbox_MACBYTES, '\0');
-    if (crypto_secretbox_open_easy(reinterpret_cast<unsigned char*>(body.data()),
+    std::string text(length - crypto_secretbox_NONCEBYTES - crypto_secretbox_MACBYTES, '\0');
+    if (crypto_secretbox_open_easy(reinterpret_cast<unsigned char*>(text.data()),
                                    sealed.data() + crypto_secretbox_NONCEBYTES,
                                    length - crypto_secretbox_NONCEBYTES, sealed.data(),
                                    reinterpret_cast<const unsigned char*>(secret.data())) != 0)
         return std::nullopt;
-    return body;
+    return text;
 }
 
 bool isKey(const std::string& key) {
@@ -75,15 +92,15 @@ bool isKey(const std::string& key) {
            std::all_of(key.begin(), key.end(), [](char c) { return c > ' ' && c < 0x7F; });
 }
 
-std::string errorBody(const std::string& message) {
-    return nlohmann::json{{"message", message}, {"status", message}}.dump();
+// Who sends the request: the member by her account; signed out, the application the server named,
+// or else the client's own address (not its network: a ward's families share that).
+std::string senderOf(const RequestContext& ctx) {
+    if (ctx.memberId) return "member:" + std::to_string(*ctx.memberId);
+    if (auto application = proofHolders(ctx, std::nullopt).client) return "application:" + *application;
+    return "address:" + ctx.request.remote_addr;
 }
 
 } // namespace
-
-bool isDoneOnce(std::string_view route) {
-    return std::find(std::begin(kDoneOnceRoutes), std::end(kDoneOnceRoutes), route) != std::end(kDoneOnceRoutes);
-}
 
 bool RequestsUnderWay::take(const std::string& id) {
     std::lock_guard lock(mutex_);
@@ -95,13 +112,14 @@ void RequestsUnderWay::release(const std::string& id) {
     ids_.erase(id);
 }
 
-DoneOnce::DoneOnce(RequestContext& ctx, const std::string& route, const std::string& key) : ctx_(ctx) {
+DoneOnce::DoneOnce(RequestContext& ctx, const Route& route, const std::string& key) : ctx_(ctx), route_(route) {
     if (!isKey(key))
         throw HttpError(400, "The Idempotency-Key header must hold 1 to " + std::to_string(kLongestIdempotencyKey) +
                                  " visible characters.");
-    owner_ = ctx.memberId ? "member:" + std::to_string(*ctx.memberId) : "network:" + ctx.client();
-    id_ = toHex(digest("id", owner_, route, key, 32));
-    secret_ = digest("answer", owner_, route, key, crypto_secretbox_KEYBYTES);
+    owner_ = senderOf(ctx);
+    id_ = toHex(keyDigest("id", owner_, route, key, 32));
+    secret_ = keyDigest("answer", owner_, route, key, crypto_secretbox_KEYBYTES);
+    fingerprint_ = requestFingerprint(ctx, keyDigest("request", owner_, route, key, 32));
     if (!ctx.state.requestsUnderWay.take(id_))
         throw HttpError(409, "This request is still being done. Please try again in a moment.");
 }
@@ -111,61 +129,48 @@ DoneOnce::~DoneOnce() {
     ctx_.state.requestsUnderWay.release(id_);
 }
 
-bool DoneOnce::replay(httplib::Response& response) {
-    auto st = ctx_.db.prepare("SELECT status, body FROM request_replays WHERE id = ? AND created_at > ?");
-    st.with(id_, ctx_.now() - kReplayKeptSeconds);
-    if (!st.step()) return false;
-    const auto status = st.optionalInteger(0);
-    const auto stored = st.optionalText(1);
-    st.reset();
-    std::optional<std::string> body;
-    if (status && stored) body = openAnswer(secret_, *stored);
-    if (!body) throw HttpError(409, "This request was done already; its answer was lost.");
-    response.status = static_cast<int>(*status);
-    response.set_content(*body, "application/json");
-    return true;
+std::optional<json> DoneOnce::replay() {
+    int64_t status = 0;
+    std::optional<std::string> made;
+    {
+        auto st = ctx_.db.prepare(
+            "SELECT fingerprint, status, made FROM request_replays WHERE id = ? AND created_at > ?");
+        st.with(id_, ctx_.now() - kReplayKeptSeconds);
+        if (!st.step()) {
+            storage_ = std::make_unique<MemberStorage>(ctx_, ctx_.memberId, kKeptBytesPerKey, 0);
+            return std::nullopt;
+        }
+        if (st.text(0) != fingerprint_)
+            throw HttpError(422, "This Idempotency-Key was sent before with another request; this one was not done.");
+        status = st.integer(1);
+        made = unseal(secret_, st.text(2));
+    }
+    const json what = made ? parseStoredJson(*made) : json();
+    if (!what.is_object())
+        throw HttpError(409, "This request was done already; its answer could not be made again.");
+    json answer = route_.answer(ctx_, what);
+    ctx_.response.status = static_cast<int>(status);
+    return answer;
 }
 
 void DoneOnce::claim() {
     if (claimed_) return;
     const int64_t now = ctx_.now();
-    ctx_.db.prepare("DELETE FROM request_replays WHERE created_at <= ?").with(now - kReplayKeptSeconds).run();
+    removeExpired(ctx_.db, "request_replays", "created_at", now - kReplayKeptSeconds + 1);
     ctx_.db
-        .prepare("INSERT OR REPLACE INTO request_replays (id, owner, status, body, bytes, created_at) "
-                 "VALUES (?, ?, NULL, NULL, 0, ?)")
-        .with(id_, owner_, now)
+        .prepare("INSERT OR REPLACE INTO request_replays (id, owner, fingerprint, status, made, created_at) "
+                 "VALUES (?, ?, ?, ?, ?, ?)")
+        .with(id_, owner_, fingerprint_, int64_t{ctx_.response.status}, seal(secret_, ctx_.made.dump()), now)
         .run();
+    // The sender's oldest key beyond its bound, found through its index: one at most, as each write
+    // adds one.
     ctx_.db
-        .prepare("DELETE FROM request_replays WHERE owner = ?1 AND id IN (SELECT id FROM request_replays WHERE "
-                 "owner = ?1 ORDER BY created_at DESC, rowid DESC LIMIT -1 OFFSET ?2)")
-        .with(owner_, kRepliesPerSender)
+        .prepare("DELETE FROM request_replays WHERE id IN (SELECT id FROM request_replays WHERE owner = ? "
+                 "ORDER BY created_at DESC, rowid DESC LIMIT 1 OFFSET ?)")
+        .with(owner_, kKeysPerSender)
         .run();
+    if (storage_) storage_->keep();
     claimed_ = true;
-}
-
-void DoneOnce::keep(const httplib::Response& response) {
-    if (!claimed_) return;
-    // The request is done and answered whatever happens here: a failure to keep its answer leaves
-    // the key taken (a retry is told so), never the write undone or the answer changed.
-    try {
-        const std::string body = response.body.size() <= kLongestReplyKept
-                                     ? response.body
-                                     : errorBody("This request was done already; its answer was too long to keep.");
-        const std::string sealed = sealAnswer(secret_, body);
-        Transaction tx(ctx_.db);
-        ctx_.db.prepare("UPDATE request_replays SET status = ?, body = ?, bytes = ? WHERE id = ?")
-            .with(int64_t{response.status}, sealed, static_cast<int64_t>(sealed.size()), id_)
-            .run();
-        ctx_.db
-            .prepare("DELETE FROM request_replays WHERE id IN (SELECT id FROM (SELECT id, SUM(bytes) OVER "
-                     "(ORDER BY created_at DESC, rowid DESC) AS total FROM request_replays WHERE owner = ?1) "
-                     "WHERE total > ?2)")
-            .with(owner_, kReplyBytesPerSender)
-            .run();
-        tx.commit();
-    } catch (const std::exception& e) {
-        ctx_.console(std::string("error: the answer of a request done once could not be kept: ") + e.what());
-    }
 }
 
 } // namespace cw::server

@@ -21,7 +21,7 @@ namespace cw::server {
 
 namespace {
 
-const std::string kApiPrefix = "m/api/";
+const std::string kApiPrefix = "/m/api/";
 // Parts of one multipart form: the client's largest form (four babies and their pictures) has
 // about thirty.
 constexpr size_t kMaxFormParts = 200;
@@ -104,17 +104,13 @@ void sendError(httplib::Response& res, int status, const std::string& message) {
     res.set_content(dump({{"message", message}, {"status", message}}), "application/json");
 }
 
-std::string trimSlashes(const std::string& path) {
-    size_t begin = path.find_first_not_of('/');
-    if (begin == std::string::npos) return {};
-    size_t end = path.find_last_not_of('/');
-    return path.substr(begin, end - begin + 1);
-}
-
-// The route a request names: its path below "m/api/", without slashes at either end.
+// The route a request names: its path below "/m/api/", without the one closing slash the application
+// may end it with. A path is the route's own or none: extra slashes anywhere name no route.
 std::string routePath(const httplib::Request& req) {
-    const size_t api = req.path.find(kApiPrefix);
-    return api == std::string::npos ? std::string() : trimSlashes(req.path.substr(api + kApiPrefix.size()));
+    if (!req.path.starts_with(kApiPrefix)) return {};
+    std::string_view path = std::string_view(req.path).substr(kApiPrefix.size());
+    if (path.ends_with('/')) path.remove_suffix(1);
+    return std::string(path);
 }
 
 size_t bodyLimit(const ServerOptions& options, const httplib::Request& req) {
@@ -243,41 +239,43 @@ std::string cutForConsole(const std::string& text, size_t bytes) {
 
 } // namespace
 
-void RefusalLog::endedMinutes(int64_t now, std::vector<std::string>& due) {
-    std::lock_guard lock(mutex_);
-    endMinutes(now, due);
-}
-
-void RefusalLog::endMinutes(int64_t now, std::vector<std::string>& due) {
+void RequestLog::endMinutes(int64_t now, std::vector<std::string>& due) {
     while (!byStart_.empty() && byStart_.front().first + 60 <= now) {
         auto [start, ended] = std::move(byStart_.front());
         byStart_.pop_front();
         auto found = minutes_.find(ended);
         if (found == minutes_.end() || found->second.start != start) continue;
-        if (found->second.counted > 0)
-            due.push_back((ended.empty() ? std::string("other addresses") : ended) + ": " +
-                          std::to_string(found->second.counted) +
+        const std::string who = ended.empty() ? std::string("other addresses") : ended;
+        const Minute& minute = found->second;
+        if (minute.refusalsCounted > 0)
+            due.push_back(who + ": " + std::to_string(minute.refusalsCounted) +
                           " more refused requests in the minute, not written each");
+        if (minute.counted > minute.refusalsCounted)
+            due.push_back(who + ": " + std::to_string(minute.counted - minute.refusalsCounted) +
+                          " more answered requests in the minute, not written each");
         minutes_.erase(found);
     }
 }
 
-bool RefusalLog::admit(const std::string& network, int64_t now, std::vector<std::string>& due) {
+bool RequestLog::admit(const std::string& network, int64_t now, bool refused, std::vector<std::string>& due) {
     std::lock_guard lock(mutex_);
     endMinutes(now, due);
     // Past the networks followed, the rest are counted together, so the log's memory is bounded too.
     const std::string& key =
         minutes_.count(network) || minutes_.size() < kNetworksFollowed ? network : std::string();
-    auto [minute, added] = minutes_.try_emplace(key);
+    auto [found, added] = minutes_.try_emplace(key);
+    Minute& minute = found->second;
     if (added) {
-        minute->second.start = now;
+        minute.start = now;
         byStart_.emplace_back(now, key);
     }
-    if (minute->second.written < kWrittenAMinute) {
-        ++minute->second.written;
+    if (minute.written < kLinesAMinute && (!refused || minute.refusalsWritten < kRefusalsAMinute)) {
+        ++minute.written;
+        minute.refusalsWritten += refused;
         return true;
     }
-    ++minute->second.counted;
+    ++minute.counted;
+    minute.refusalsCounted += refused;
     return false;
 }
 
@@ -377,11 +375,8 @@ void CradlewayServer::setUp() {
             char duration[32];
             std::snprintf(duration, sizeof duration, "%.1fms", ms);
             std::vector<std::string> due;
-            bool written = true;
-            if (res.status >= 400)
-                written = state->refusals.admit(networkOf(req.remote_addr), state->now(), due);
-            else
-                state->refusals.endedMinutes(state->now(), due);
+            const bool written =
+                state->requestLog.admit(networkOf(req.remote_addr), state->now(), res.status >= 400, due);
             for (const auto& line : due)
                 state->print(line);
             if (written)
@@ -429,24 +424,24 @@ void CradlewayServer::setUp() {
         });
 
     // Web pages and pictures that the replies name.
-    http_->Get("/+m/api/tandc/?", [state](const httplib::Request& req, httplib::Response& res) {
+    http_->Get("/m/api/tandc/?", [state](const httplib::Request& req, httplib::Response& res) {
         servePage(*state, req, res, PageKind::Terms, 0);
     });
-    http_->Get(R"(/+content/education/(\d{1,15})/?)",
+    http_->Get(R"(/content/education/(\d{1,15})/?)",
                [state](const httplib::Request& req, httplib::Response& res) {
                    servePage(*state, req, res, PageKind::Article, std::stoll(req.matches[1].str()));
                });
-    http_->Get(R"(/+content/education(/.*)?)",
+    http_->Get(R"(/content/education(/.*)?)",
                [](const httplib::Request&, httplib::Response& res) { serveMissingPage(res); });
-    http_->Get(R"(/+images/upload/([A-Za-z0-9_][A-Za-z0-9_.\-]{0,127}))",
+    http_->Get(R"(/images/upload/([A-Za-z0-9_][A-Za-z0-9_.\-]{0,127}))",
                [state](const httplib::Request& req, httplib::Response& res) {
                    servePicture(state->uploadDirectory, req.matches[1].str(), req, res);
                });
-    http_->Get(R"(/+static-files/images/([A-Za-z0-9_][A-Za-z0-9_.@\-]{0,127}))",
+    http_->Get(R"(/static-files/images/([A-Za-z0-9_][A-Za-z0-9_.@\-]{0,127}))",
                [state](const httplib::Request& req, httplib::Response& res) {
                    servePicture(state->staticDirectory, req.matches[1].str(), req, res);
                });
-    http_->Get(R"(/+static-files/videos/([A-Za-z0-9_\-]{1,64})\.mp4)",
+    http_->Get(R"(/static-files/videos/([A-Za-z0-9_\-]{1,64})\.mp4)",
                [state](const httplib::Request& req, httplib::Response& res) {
                    serveVideo(*state, req.matches[1].str(), res);
                });
@@ -502,27 +497,28 @@ void CradlewayServer::setUp() {
                 }
                 if (route.access == Access::Member && !ctx.memberId)
                     throw HttpError(401, "Your session has expired. Please sign in again.");
-                if (isDoneOnce(route.path) && req.has_header("Idempotency-Key")) {
-                    once.emplace(ctx, route.path, req.get_header_value("Idempotency-Key"));
-                    if (once->replay(res)) return;
+                res.status = 200;
+                if (route.answer && req.has_header("Idempotency-Key")) {
+                    once.emplace(ctx, route, req.get_header_value("Idempotency-Key"));
+                    if (auto answer = once->replay()) {
+                        res.set_content(dump(*answer), "application/json");
+                        return;
+                    }
                     ctx.committing = [&once] { once->claim(); };
                 }
-
-                res.status = 200;
                 json reply = route.handler(ctx);
                 res.set_content(dump(reply), "application/json");
             } catch (...) {
                 answerFailure(std::current_exception());
             }
-            if (once) once->keep(res);
         } catch (...) {
             answerFailure(std::current_exception());
         }
     };
-    http_->Get("/+m/api/.*", [dispatch](const httplib::Request& req, httplib::Response& res) {
+    http_->Get("/m/api/.*", [dispatch](const httplib::Request& req, httplib::Response& res) {
         dispatch(req, res, Incoming{});
     });
-    http_->Post("/+m/api/.*", [dispatch, state](const httplib::Request& req, httplib::Response& res,
+    http_->Post("/m/api/.*", [dispatch, state](const httplib::Request& req, httplib::Response& res,
                                                 const httplib::ContentReader& reader) {
         const size_t limit = bodyLimit(state->options, req);
         const std::string tooLarge = "The request is larger than " + sizeText(limit) + ".";

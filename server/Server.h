@@ -119,18 +119,18 @@ struct ServerOptions {
     int checkpointPages = 1000;
 };
 
-// The refused requests (a status of 400 or more) the access log writes: a few a minute from each
-// network, and the rest of that minute's counted and written as one line when the minute has ended,
-// so that one address cannot fill the console. Safe to call from any thread.
-class RefusalLog {
+// The lines the access log writes for each network: a few refused requests (a status of 400 or more)
+// a minute and a few more answered ones, and the rest of that minute's counted and written in a line
+// of each kind when the minute has ended, so that no address can fill the console, whatever it asks.
+// Safe to call from any thread.
+class RequestLog {
 public:
-    static constexpr int kWrittenAMinute = 5;
+    static constexpr int kRefusalsAMinute = 5;
+    static constexpr int kLinesAMinute = 120;
     static constexpr size_t kNetworksFollowed = 1'000;
-    // Whether the refusal from `network` at `now` (seconds) is written on a line of its own. `due`
-    // gets the lines of the minutes that have ended with refusals counted and not written.
-    bool admit(const std::string& network, int64_t now, std::vector<std::string>& due);
-    // The lines of the minutes ended by `now`, as `admit` gives them.
-    void endedMinutes(int64_t now, std::vector<std::string>& due);
+    // Whether the request from `network` at `now` (seconds), refused or not, is written on a line of its
+    // own. `due` gets the lines of the minutes that have ended with requests counted and not written.
+    bool admit(const std::string& network, int64_t now, bool refused, std::vector<std::string>& due);
 
 private:
     void endMinutes(int64_t now, std::vector<std::string>& due);
@@ -138,7 +138,9 @@ private:
     struct Minute {
         int64_t start = 0;
         int written = 0;
+        int refusalsWritten = 0;
         int64_t counted = 0;
+        int64_t refusalsCounted = 0;
     };
     std::mutex mutex_;
     std::unordered_map<std::string, Minute> minutes_;
@@ -156,7 +158,7 @@ struct ServerState {
     // The senders the server has seen prove who they are, by their secrets (server/FairTurns.h).
     KnownClaimants claimants;
     std::mutex consoleMutex;
-    RefusalLog refusals;
+    RequestLog requestLog;
     RateLimiter rateLimiter;
     // Requests done once (server/Replays.h) being answered now.
     RequestsUnderWay requestsUnderWay;
@@ -201,6 +203,9 @@ struct Route {
     std::string path; // below "/m/api/", without slashes at either end
     Access access;
     std::function<nlohmann::json(RequestContext&)> handler;
+    // A route that creates something is done once for its Idempotency-Key (server/Replays.h): its
+    // answer built again from what the request made (RequestContext::made), for the key sent again.
+    std::function<nlohmann::json(RequestContext&, const nlohmann::json& made)> answer = nullptr;
 };
 
 // Route tables of each area of the server.

@@ -4,7 +4,7 @@
 #include "App/MainNavigationController.h"
 #include "App/MainViewController.h"
 #include "App/TabBarController.h"
-#include "Controllers/Feed/FeedDataStore.h"
+#include "Controllers/Feed/Store/FeedDataStore.h"
 #include "Controllers/Posts/FeedDetailWebViewController.h"
 #include "Controllers/Posts/PostDetailsViewController.h"
 #include "Controllers/SignIn/AuthenticationFlowController.h"

@@ -46,22 +46,22 @@ void BabyService::markDischarged(const std::vector<std::int64_t>& babyIds, Objec
 }
 
 void BabyService::updateBabies(const std::vector<std::shared_ptr<BabyData>>& babies, ObjectSuccess success,
-                               RequestFailure failure) {
+                               RequestFailure failure, const ActionKey& action) {
     // The babies as they are at the tap: the forms may change them before the request leaves.
     ObjectSuccess announced = [success = std::move(success)](const JSON& reply) {
         if (success) success(reply);
         Announcements::announce(Announcements::BabiesSaved{});
     };
     PictureUpload::babyUpdate(babies).sendForMember(
-        [service = *this, babies = cw::babiesJSON(babies), success = std::move(announced),
-         failure](const UserData& member, PictureUpload::Parts parts) mutable {
+        [service = *this, babies = cw::babiesJSON(babies), success = std::move(announced), failure,
+         action](const UserData& member, PictureUpload::Parts parts) mutable {
             JSON parameters = JSON(JSON::dictionary_t{});
             parameters.set("babies", babies);
             parameters.set("user_id", member.id());
             service.post("update", parameters, PictureUpload::body(parts),
                          // A reply that is no object still ends the editor's wait, as a parse error.
                          nullptr, cw::objectReply(std::move(success), failure),
-                         cw::serverErrorFailure(failure));
+                         cw::serverErrorFailure(failure), action);
         },
         failure);
 }
@@ -113,36 +113,37 @@ void BabyService::fetchJourneyList(std::int64_t babyId, ObjectSuccess success, R
 void BabyService::addJourneyItem(std::int64_t babyId, const std::string& date, const std::string& type,
                                  const std::optional<std::string>& text,
                                  const std::shared_ptr<UIImage>& image, ObjectSuccess success,
-                                 RequestFailure failure) {
+                                 RequestFailure failure, const ActionKey& action) {
     JSON parameters = JSON(JSON::dictionary_t{});
     parameters.set("type", type);
     if (text) parameters.set("input_text", *text);
     sendJourneyItem("nicu_journey_add", babyId, parameters, date, image, std::move(success),
-                    std::move(failure));
+                    std::move(failure), action);
 }
 
 void BabyService::editJourneyItem(std::int64_t babyId, std::int64_t itemId, const std::string& date,
                                   const std::shared_ptr<UIImage>& image, ObjectSuccess success,
-                                  RequestFailure failure) {
+                                  RequestFailure failure, const ActionKey& action) {
     JSON parameters = JSON(JSON::dictionary_t{});
     parameters.set("id", itemId);
     sendJourneyItem("nicu_journey_edit", babyId, parameters, date, image, std::move(success),
-                    std::move(failure));
+                    std::move(failure), action);
 }
 
 void BabyService::sendJourneyItem(const std::string& path, std::int64_t babyId, const JSON& fields,
                                   const std::string& date, const std::shared_ptr<UIImage>& image,
-                                  ObjectSuccess success, RequestFailure failure) {
+                                  ObjectSuccess success, RequestFailure failure, const ActionKey& action) {
     PictureUpload::journeyItem(babyId, date, image)
         .sendForMember(
-            [service = *this, path, babyId, fields, date, success,
-             failure](const UserData& member, PictureUpload::Parts parts) mutable {
+            [service = *this, path, babyId, fields, date, success, failure,
+             action](const UserData& member, PictureUpload::Parts parts) mutable {
                 JSON parameters = fields;
                 parameters.set("baby_id", babyId);
                 parameters.set("user_id", member.id());
                 parameters.set("date", date);
                 service.post(path, parameters, PictureUpload::body(parts), nullptr,
-                             cw::objectReply(std::move(success), failure), cw::serverErrorFailure(failure));
+                             cw::objectReply(std::move(success), failure), cw::serverErrorFailure(failure),
+                             action);
             },
             failure);
 }

@@ -20,7 +20,9 @@
 //
 // The three uploads (updateBabies, addJourneyItem, editJourneyItem) go through PictureUpload, with
 // pictures or without: they leave on a later turn of the main run loop, in the order they were
-// made, and only while the member who made them is still signed in (else networkError).
+// made, and only while the member who made them is still signed in (else networkError). Each carries
+// the key of the member's action that sends it (Services/ActionKey.h); without one it is an action
+// of its own.
 //
 // Success callbacks get the reply, always a JSON object; a reply of another shape is a parseError.
 // Failures are either always networkError or the server's error read from the reply body (see
@@ -38,7 +40,7 @@ public:
     // Failures: the server's error. After `success` (which stores the babies of the reply) the save
     // is announced (Announcements::BabiesSaved).
     virtual void updateBabies(const std::vector<std::shared_ptr<BabyData>>& babies, ObjectSuccess success,
-                              RequestFailure failure);
+                              RequestFailure failure, const ActionKey& action = ActionKey());
     // "verify_mrn" {"mrn": text}; needs no member. Failures: the server's error.
     virtual void verifyMRN(const std::string& mrn, ObjectSuccess success, RequestFailure failure);
     // "daily_update" {"baby_id", "user_id"}. Failures: networkError.
@@ -60,12 +62,13 @@ public:
     // the picture when given (PictureUpload::journeyItem). Failures: the server's error.
     virtual void addJourneyItem(std::int64_t babyId, const std::string& date, const std::string& type,
                                 const std::optional<std::string>& text, const std::shared_ptr<UIImage>& image,
-                                ObjectSuccess success, RequestFailure failure);
+                                ObjectSuccess success, RequestFailure failure,
+                                const ActionKey& action = ActionKey());
     // Multipart "nicu_journey_edit": "baby_id", "user_id", "id" (the item) and "date"; the picture
     // when given. Failures: the server's error.
     virtual void editJourneyItem(std::int64_t babyId, std::int64_t itemId, const std::string& date,
                                  const std::shared_ptr<UIImage>& image, ObjectSuccess success,
-                                 RequestFailure failure);
+                                 RequestFailure failure, const ActionKey& action = ActionKey());
 
     // Reads a failed request's error as the server's error and hands it to `failure` (for requests
     // that screens send themselves on a BabyService, such as "nicu_journey_delete").
@@ -82,5 +85,5 @@ private:
                       RequestFailure failure);
     void sendJourneyItem(const std::string& path, std::int64_t babyId, const JSON& parameters,
                          const std::string& date, const std::shared_ptr<UIImage>& image,
-                         ObjectSuccess success, RequestFailure failure);
+                         ObjectSuccess success, RequestFailure failure, const ActionKey& action);
 };

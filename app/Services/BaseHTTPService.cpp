@@ -1,6 +1,5 @@
 #include "Services/BaseHTTPService.h"
 
-#include "Services/ActionKeys.h"
 #include "Services/RetryService.h"
 #include "foundation/bundle/Bundle.h"
 #include "foundation/device/UIDevice.h"
@@ -104,25 +103,6 @@ struct BaseHTTPService::Request {
     SessionStamp stamp;
     // Whether a failure may park it for a renewal (the renewal itself may not).
     bool parkable;
-    // The key of the action it creates something for; empty for any other request.
-    std::string key = {};
-
-    // The server answered its action: the key is let go. An answer that leaves open whether it was
-    // done (no answer, a gateway's or the server's failure, 409 while the first is still being done)
-    // keeps it for the member's next try.
-    void settleKey(const Task& task, const NSError* error) const {
-        if (key.empty()) return;
-        if (error) {
-            // A transport failure (a reset, a time-out, a reply cut short) says nothing of what the
-            // server did, whatever head had arrived.
-            if (error->domain == NSURLErrorDomain) return;
-            std::shared_ptr<const NSHTTPURLResponse> response = task ? task->response() : nullptr;
-            if (!response) response = cw::failingResponse(*error);
-            if (!response || response->statusCode() >= 500 || response->statusCode() == 409) return;
-        }
-        ActionKeys::shared().answered(key);
-    }
-
     // Its session ended (logout): nothing of it reaches the caller, nothing is sent again.
     bool sessionEnded() const { return AuthenticationContext::shared().sessionGeneration() != stamp.generation; }
 
@@ -192,7 +172,8 @@ std::shared_ptr<AFHTTPSessionManager> managerWithKey(const AFHTTPSessionManager&
 
 BaseHTTPService::Task BaseHTTPService::start(Method method, const std::string& path, const JSON& parameters,
                                              ConstructingBody body, Progress progress, Success success,
-                                             Failure failure, bool parkable, bool creates) {
+                                             Failure failure, bool parkable,
+                                             std::optional<ActionKey> action) {
     updateHeaderWithTokens();
     auto request = std::make_shared<Request>(Request{method, manager_, path, parameters, std::move(body),
                                                      std::move(progress), std::move(success), std::move(failure),
@@ -202,9 +183,9 @@ BaseHTTPService::Task BaseHTTPService::start(Method method, const std::string& p
         std::erase_if(requests, [](const std::weak_ptr<Request>& kept) { return kept.expired(); });
         requests.push_back(request);
     }
-    if (creates || method == Method::multipartPost) {
-        // The action is known by everything it sends, pictures included.
-        ActionKeys::Fingerprint print;
+    if (action) {
+        // The action's key goes with one request: everything it sends, pictures included, tells it.
+        ActionKey::Fingerprint print;
         print.add(manager_->baseURL() ? manager_->baseURL()->absoluteString() : std::string())
             .add(path)
             .add(parameters.serialize());
@@ -214,8 +195,7 @@ BaseHTTPService::Task BaseHTTPService::start(Method method, const std::string& p
             const Data bytes = form.finishedBody();
             print.add(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
         }
-        request->key = ActionKeys::shared().keyFor(print.value());
-        request->manager = managerWithKey(*manager_, request->key);
+        request->manager = managerWithKey(*manager_, action->keyFor(print.value()));
     }
     return send(request, false);
 }
@@ -242,9 +222,9 @@ void BaseHTTPService::releaseEndedRequests() {
 }
 
 BaseHTTPService::Task BaseHTTPService::create(const std::string& path, const JSON& parameters, Success success,
-                                              Failure failure) {
+                                              Failure failure, const ActionKey& action) {
     return start(Method::jsonPost, path, parameters, nullptr, nullptr, std::move(success), std::move(failure),
-                 true, true);
+                 true, action);
 }
 
 BaseHTTPService::Task BaseHTTPService::post(const std::string& path, const JSON& parameters, Success success,
@@ -267,16 +247,15 @@ BaseHTTPService::Task BaseHTTPService::get(const std::string& path, const JSON& 
 
 BaseHTTPService::Task BaseHTTPService::post(const std::string& path, const JSON& parameters,
                                             ConstructingBody constructingBodyWith, Progress progress,
-                                            Success success, Failure failure) {
+                                            Success success, Failure failure, const ActionKey& action) {
     return start(Method::multipartPost, path, parameters, std::move(constructingBodyWith), std::move(progress),
-                 std::move(success), std::move(failure), true);
+                 std::move(success), std::move(failure), true, action);
 }
 
 BaseHTTPService::Task BaseHTTPService::send(const std::shared_ptr<Request>& request, bool replay) {
     // Every reply of every service comes through these two: the one place where a reply for a
     // session that has ended is dropped.
     Success onSuccess = [request](const Task& task, const std::optional<JSON>& reply) {
-        request->settleKey(task, nullptr);
         if (request->sessionEnded() || !request->success) return;
         if (request->method != Method::jsonPost) {
             request->success(task, reply);
@@ -292,7 +271,6 @@ BaseHTTPService::Task BaseHTTPService::send(const std::shared_ptr<Request>& requ
     Failure onFailure = [request, replay](const Task& task, const NSError& error) {
         if (request->sessionEnded()) return;
         if (replay || !request->goesToRenewal(task, error)) {
-            request->settleKey(task, &error);
             if (request->failure) request->failure(task, error);
             return;
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Services/ActionKey.h"
 #include "Services/AuthenticationContext.h"
 #include "foundation/json/JSON.h"
 #include "foundation/json/NSError.h"
@@ -114,11 +115,12 @@ public:
     // again for a replay). Every multipart request carries pictures, and creates or replaces what they
     // show: it carries its action's key, as `create` does.
     Task post(const std::string& path, const JSON& parameters, ConstructingBody constructingBodyWith,
-              Progress progress, Success success, Failure failure);
-    // JSON POST of a request that creates something (a comment, an invitation): it carries the key of
-    // its action in "Idempotency-Key" (Services/ActionKeys.h), the same key when the same request is
-    // sent again before the server answered the last, so that the server stores it once.
-    Task create(const std::string& path, const JSON& parameters, Success success, Failure failure);
+              Progress progress, Success success, Failure failure, const ActionKey& action = ActionKey());
+    // JSON POST of a request that creates or changes something (a comment, an invitation, a password):
+    // it carries `action`'s key in "Idempotency-Key" (Services/ActionKey.h), and so does its resend
+    // after a token renewal, so that the server does it once. Without an action it is one of its own.
+    Task create(const std::string& path, const JSON& parameters, Success success, Failure failure,
+                const ActionKey& action = ActionKey());
 
     // JSON POST sent once and never parked: every failure, a 401 included, reaches `failure` (for the
     // token renewal itself). Like every request it belongs to its session.
@@ -202,7 +204,8 @@ private:
     };
     struct Request;
     Task start(Method method, const std::string& path, const JSON& parameters, ConstructingBody body,
-               Progress progress, Success success, Failure failure, bool parkable, bool creates = false);
+               Progress progress, Success success, Failure failure, bool parkable,
+               std::optional<ActionKey> action = std::nullopt);
     static Task send(const std::shared_ptr<Request>& request, bool replay);
     // The requests sent and not yet ended or released (main thread).
     static std::vector<std::weak_ptr<Request>>& inFlight();

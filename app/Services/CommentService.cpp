@@ -27,7 +27,7 @@ void CommentService::getComments(std::optional<std::int64_t> postId, std::option
 
 void CommentService::postComment(const std::string& text, std::optional<std::int64_t> postId,
                                  std::optional<std::int64_t> feedId, ReplySuccess success,
-                                 RequestFailure failure) {
+                                 RequestFailure failure, const ActionKey& action) {
     auto user = AuthenticationContext::shared().user();
     if (!user) return;
     JSON parameters;
@@ -45,5 +45,6 @@ void CommentService::postComment(const std::string& text, std::optional<std::int
         if (!named || list.type() != JSON::Type::array) return;
         Announcements::announce(Announcements::CommentsChanged{card, CommentData::list(list)});
     };
-    create("new", parameters, cw::objectReply(std::move(announced), failure), cw::networkFailure(failure));
+    create("new", parameters, cw::objectReply(std::move(announced), failure), cw::networkFailure(failure),
+           action);
 }

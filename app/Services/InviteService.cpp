@@ -3,13 +3,14 @@
 InviteService::InviteService() : BaseHTTPService("invite") {}
 
 void InviteService::invite(const std::string& fullName, const std::string& relationship,
-                           const std::string& email, std::int64_t userId, Success success, Failure failure) {
+                           const std::string& email, std::int64_t userId, Success success, Failure failure,
+                           const ActionKey& action) {
     JSON parameters = JSON(JSON::dictionary_t{});
     parameters.set("full_name", fullName);
     parameters.set("relationship", relationship);
     parameters.set("email", email);
     parameters.set("user_id", userId);
-    create("", parameters, std::move(success), std::move(failure));
+    create("", parameters, std::move(success), std::move(failure), action);
 }
 
 void InviteService::check(const std::string& email, const std::string& invitationCode,

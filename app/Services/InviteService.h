@@ -26,9 +26,10 @@ public:
     explicit InviteService(const std::string& url) = delete;
 
     // POST {"full_name", "relationship", "email" (texts as given), "user_id" (a JSON number)} to the
-    // root of "invite". Callbacks as the base class's JSON POST.
+    // root of "invite", with the key of `action`, the member's invitation (Services/ActionKey.h).
+    // Callbacks as the base class's JSON POST.
     void invite(const std::string& fullName, const std::string& relationship, const std::string& email,
-                std::int64_t userId, Success success, Failure failure);
+                std::int64_t userId, Success success, Failure failure, const ActionKey& action = ActionKey());
 
     // POST {"email", "invitation_code"} to "check". A reply with the texts "full_name", "email" and
     // "relationship" (one of the six relationships, in any letter case) gives the invited member

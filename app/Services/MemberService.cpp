@@ -109,11 +109,12 @@ void MemberService::deleteFamilyMember(const Partner& partner, Success success, 
 }
 
 void MemberService::updatePassword(const std::map<std::string, std::string>& given, ObjectSuccess success,
-                                   RequestFailure failure) {
+                                   RequestFailure failure, const ActionKey& action) {
     JSON parameters = userAuthDataJSON();
     for (const auto& [key, value] : given)
         parameters.set(key, value);
-    post("", parameters, cw::objectReply(std::move(success), failure), cw::serverErrorFailure(failure));
+    create("", parameters, cw::objectReply(std::move(success), failure), cw::serverErrorFailure(failure),
+           action);
 }
 
 void MemberService::updatePushNotificationToken(const std::string& token) {
@@ -147,7 +148,7 @@ void MemberService::resetPassword(const std::string& email, ObjectSuccess succes
 }
 
 void MemberService::updateMember(const std::string& fullName, const std::shared_ptr<UIImage>& image,
-                                 ObjectSuccess success, RequestFailure failure) {
+                                 ObjectSuccess success, RequestFailure failure, const ActionKey& action) {
     auto user = AuthenticationContext::shared().user();
     if (!user) return;
     const std::int64_t memberId = user->id();
@@ -157,12 +158,13 @@ void MemberService::updateMember(const std::string& fullName, const std::shared_
     };
     PictureUpload::memberPicture(memberId, image)
         .sendForMember(
-            [service = *this, fullName, success = std::move(announced), failure](const UserData&,
-                                                                               PictureUpload::Parts parts) mutable {
+            [service = *this, fullName, success = std::move(announced), failure,
+             action](const UserData&, PictureUpload::Parts parts) mutable {
                 JSON parameters = service.userAuthDataJSON();
                 parameters.set("full_name", fullName);
                 service.post("", parameters, PictureUpload::body(parts), nullptr,
-                             cw::objectReply(std::move(success), failure), cw::networkFailure(failure));
+                             cw::objectReply(std::move(success), failure), cw::networkFailure(failure),
+                             action);
             },
             failure);
 }

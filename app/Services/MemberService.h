@@ -36,9 +36,10 @@ public:
     // `success` the member's leaving is announced (Announcements::MemberLeft).
     void deleteFamilyMember(const Partner& partner, Success success, Failure failure);
     // POST on the root ("member/update_pass"): the member's id and security code (texts) with the
-    // given entries, which replace equal keys. Failures: the server's error.
+    // given entries, which replace equal keys, with the key of `action`, the member's change
+    // (Services/ActionKey.h): sent twice, it is done once. Failures: the server's error.
     void updatePassword(const std::map<std::string, std::string>& parameters, ObjectSuccess success,
-                        RequestFailure failure);
+                        RequestFailure failure, const ActionKey& action = ActionKey());
     // POST "push_notif_token": the member's id and security code (texts) and "push_token". The reply
     // (also one labelled text/plain) or the error is only printed.
     void updatePushNotificationToken(const std::string& token);
@@ -51,7 +52,8 @@ public:
     // Member only. The picture is encoded off the main thread first, so the request leaves on a
     // later turn of the main run loop, and only while the same member is signed in (else
     // networkError). Failures: networkError. After `success` the saved name and the reply's
-    // "file_name" are announced (Announcements::MemberSaved).
+    // "file_name" are announced (Announcements::MemberSaved). It carries the key of `action`, the
+    // member's save (Services/ActionKey.h).
     void updateMember(const std::string& fullName, const std::shared_ptr<UIImage>& image,
-                      ObjectSuccess success, RequestFailure failure);
+                      ObjectSuccess success, RequestFailure failure, const ActionKey& action = ActionKey());
 };

@@ -17,17 +17,17 @@ void PostService::getPost(std::int64_t postId, ReplySuccess success, RequestFail
 }
 
 void PostService::createPost(const std::string& text, const std::vector<std::shared_ptr<UIImage>>& images,
-                             ReplySuccess success, RequestFailure failure) {
+                             ReplySuccess success, RequestFailure failure, const ActionKey& action) {
     PictureUpload::post(images).sendForMember(
-        [service = *this, text, success, failure](const UserData& member,
-                                                  PictureUpload::Parts parts) mutable {
+        [service = *this, text, success, failure, action](const UserData& member,
+                                                          PictureUpload::Parts parts) mutable {
             JSON parameters;
             parameters.set("user_id", member.id());
             parameters.set("post_text", text);
             // The count announced is the count of pictures that could be sent.
             if (!parts->empty()) parameters.set("no_of_images", static_cast<std::int64_t>(parts->size()));
             service.post("", parameters, PictureUpload::body(parts), nullptr,
-                         cw::objectReply(std::move(success), failure), cw::networkFailure(failure));
+                         cw::objectReply(std::move(success), failure), cw::networkFailure(failure), action);
         },
         failure);
 }

@@ -28,7 +28,7 @@ public:
     // another member, or nobody, is signed in by the time it would leave, it is not sent and
     // `failure` hears networkError. The pictures are encoded off the main thread, so the request
     // leaves on a later turn of the main run loop; uploads leave in the order made. Replies as for
-    // getPost. Main thread only.
+    // getPost. It carries the key of `action`, the member's post (Services/ActionKey.h). Main thread only.
     void createPost(const std::string& text, const std::vector<std::shared_ptr<UIImage>>& images,
-                    ReplySuccess success, RequestFailure failure);
+                    ReplySuccess success, RequestFailure failure, const ActionKey& action = ActionKey());
 };

@@ -29,7 +29,9 @@ public:
     // Failures: the server's error object as erroResponse, a JSON reply that is no object as
     // parseError, a reply that is not JSON as erroResponse {"message": "Server error ..."}, and a
     // failure without a reply body (no connection) as networkError.
+    //
+    // It carries the key of `action`, the member's registration (Services/ActionKey.h).
     void signUp(const UserData& user, const std::optional<std::vector<std::shared_ptr<BabyData>>>& babies,
                 const std::string& password, std::weak_ptr<const void> road, Success success,
-                RequestFailure failure);
+                RequestFailure failure, const ActionKey& action = ActionKey());
 };

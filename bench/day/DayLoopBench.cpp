@@ -9,7 +9,7 @@
 // CW_DAY_ROUNDS=warmup,measured changes the rounds (the default is 100,500).
 
 #include "App/AppDelegate.h"
-#include "Controllers/Feed/FeedDataStore.h"
+#include "Controllers/Feed/Store/FeedDataStore.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "host/HeadlessHost.h"
 #include "host/HeadlessScript.h"

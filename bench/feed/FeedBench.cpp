@@ -4,7 +4,7 @@
 // iteration, drawn at 375 x 667 points and scale 2 (a frame should take under 8 ms); and the search
 // of the loaded cards that each keystroke runs.
 
-#include "Controllers/Feed/FeedDataStore.h"
+#include "Controllers/Feed/Store/FeedDataStore.h"
 #include "Controllers/Feed/FeedStoryboard.h"
 #include "Controllers/Feed/FeedViewController.h"
 #include "Services/AuthenticationContext.h"

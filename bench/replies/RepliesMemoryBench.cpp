@@ -4,9 +4,9 @@
 // executable runs headless, signed in as the demo mother, against a server that answers one kind of
 // request as such a server would and forwards every other to the demo server; the member does what
 // meets it (opens the feed, an article, the library's recommendations, the post composer with two
-// large pictures from her library). Each case is a process of its own, and its peak resident size
-// is the measure. A phone ends an application that takes much more: the target is 400 MB, and
-// "over_target" is the peak over it.
+// large pictures from her library, every tab with words of ten megabytes). Each case is a process
+// of its own, and its peak resident size is the measure. A phone ends an application that takes
+// much more: the target is 400 MB, and "over_target" is the peak over it.
 
 #include "tests/support/CradlewayProcess.h"
 #include "tests/support/DemoServer.h"
@@ -526,6 +526,81 @@ Case signInWithManyBabies(int count) {
     return c;
 }
 
+// ---- A visit of every tab, a hostile server's words ten megabytes long ------------------------
+
+// Each reply whose path is named here has one text of its key made one word of ten megabytes, the
+// one its screen shows: a daily update item's explanation (of the latest entry, the last), the care
+// team's name, a milestone, a library card and category, a comment, a family member's name, and what
+// the notification settings say once saved (the first of each).
+struct PlantedWord {
+    const char* path;
+    const char* key;
+    bool last = false;
+};
+constexpr PlantedWord kPlantedWords[] = {
+    {"/m/api/baby/daily_update", "info", true},
+    {"/m/api/baby/care_givers", "desc"},
+    {"/m/api/baby/nicu_journey_data", "label"},
+    {"/m/api/content/education/recommended", "card_title"},
+    {"/m/api/content/education/categories.json", "name"},
+    {"/m/api/comments", "comment_text"},
+    {"/m/api/invite/data", "name"},
+    {"/m/api/member/notification/settings", "status"},
+};
+
+// The strings under `key`, depth first.
+void stringsUnder(nlohmann::json& value, const char* key, std::vector<nlohmann::json*>& found) {
+    if (value.is_object()) {
+        for (auto& [name, inner] : value.items()) {
+            if (name == key && inner.is_string())
+                found.push_back(&inner);
+            else
+                stringsUnder(inner, key, found);
+        }
+    } else if (value.is_array()) {
+        for (auto& inner : value)
+            stringsUnder(inner, key, found);
+    }
+}
+
+// The member goes through every tab and every screen of the side menu once, each with its word: the
+// comments of a post, the daily update and an item's explanation, the care team, the journey, the
+// library's recommendations and categories, Family & Friends, and the notification settings saved.
+// She moves on before the slow server's replies come (each a word's parsing and rewriting away): what
+// the screens keep of their words and what the replies still on their way take add up.
+Case everyTabWithTenMegabyteWords() {
+    auto word = std::make_shared<const std::string>(10u << 20, 'w');
+    Case c;
+    c.rewrite = [word](const std::string& path, std::string& body) {
+        for (const PlantedWord& planted : kPlantedWords) {
+            const std::string_view wanted(planted.path);
+            if (path != wanted && path != std::string(wanted) + "/") continue;
+            auto reply = nlohmann::json::parse(body, nullptr, false);
+            if (reply.is_discarded()) return;
+            std::vector<nlohmann::json*> found;
+            stringsUnder(reply, planted.key, found);
+            if (found.empty()) return;
+            *(planted.last ? found.back() : found.front()) = *word;
+            body = reply.dump();
+            return;
+        }
+    };
+    c.steps = {"expect \"Home\"",
+               R"(tap-push {"aps": {"alert": "James commented on your post"}, "not_id": 3, "screen": "post", )"
+               R"("post_id": 30, "notification_type": "comment"})",
+               "expect \"Olivia opened her eyes during kangaroo care this morning.\"", "tap #commentButton", "wait 1",
+               "back", "back",
+               "tap \"Update\"", "expect \"Weight\"", "tap #info-weight", "wait 1", "drag 4,660 4,660",
+               "tap \"Team\"", "wait 1",
+               "tap \"Journey\"", "wait 1",
+               "tap \"Education\"", "tap \"Recommended\"", "wait 1", "tap \"Categories\"", "wait 1",
+               "tap \"Home\"",
+               "tap #hamburgerButton", "tap \"Family & Friends\"", "wait 1", "back",
+               "tap #hamburgerButton", "tap \"Settings\"", "tap \"Notifications\"", "tap #scheduledSwitch", "wait 1",
+               "back", "back", "wait 1"};
+    return c;
+}
+
 void runCase(benchmark::State& state, const std::function<Case(World&)>& make) {
     std::string error;
     World* w = world(error);
@@ -625,6 +700,10 @@ void BM_GrowthChartsOfThreeSeriesOf49000Points(benchmark::State& state) {
     runCase(state, [](World&) { return growthChartsOfHugeSeries(); });
 }
 
+void BM_EveryTabWithTenMegabyteWords(benchmark::State& state) {
+    runCase(state, [](World&) { return everyTabWithTenMegabyteWords(); });
+}
+
 void BM_SignInWith2000Babies(benchmark::State& state) {
     runCase(state, [](World&) { return signInWithManyBabies(2000); });
 }
@@ -643,6 +722,7 @@ BENCHMARK(BM_ComposerWithTwoLibraryPictures7000)->Unit(benchmark::kSecond)->Iter
 BENCHMARK(BM_PostOf2000Pictures)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(BM_PostOf66000Pictures)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(BM_GrowthChartsOfThreeSeriesOf49000Points)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_EveryTabWithTenMegabyteWords)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(BM_SignInWith2000Babies)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(BM_SignInWith20000Babies)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(BM_CommentsOf30000)->Unit(benchmark::kSecond)->Iterations(1);

@@ -4,12 +4,15 @@
 // and a word of ten megabytes from a hostile server in each place one can stand (a post's text, a
 // card's title, the name of a comment's writer, a styled article description, a label of one line
 // and a text view), the feed or view scrolled from top to bottom and drawn frame by frame, each case
-// in a process of its own, against 400 MB of peak resident size and a second for the longest frame.
+// in a process of its own, against 400 MB of peak resident size and a second for the longest frame;
+// and the longest post a member can write, 5,000 characters of Chinese or of emoji, opened in the
+// post's details and laid out whole, against one frame (16 ms).
 
-#include "Controllers/Feed/FeedDataStore.h"
+#include "Controllers/Feed/Store/FeedDataStore.h"
 #include "Controllers/Feed/FeedStoryboard.h"
 #include "Controllers/Feed/FeedTableViewCell.h"
 #include "Controllers/Feed/FeedViewController.h"
+#include "Controllers/Posts/PostDetailsViewController.h"
 #include "bench/support/ScrollFrames.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "tests/support/AppEnvironment.h"
@@ -18,6 +21,7 @@
 #include "uikit/controls/UITextView.h"
 #include "uikit/graphics/PangoSupport.h"
 #include "uikit/graphics/UIImage.h"
+#include "uikit/view/CALayer.h"
 #include "uikit/view/UILabel.h"
 
 #include <benchmark/benchmark.h>
@@ -120,6 +124,70 @@ void BM_CardWithALongPost(benchmark::State& state) {
     state.counters["shaped_units"] = static_cast<double>(shaped);
 }
 BENCHMARK(BM_CardWithALongPost)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(0.5);
+
+// ---- The longest post a member writes, opened ------------------------------------------------
+
+constexpr std::size_t kLongestPostCharacters = 5'000;
+
+std::string repeated(std::string_view piece, std::size_t characters, std::size_t pieceCharacters) {
+    std::string text;
+    for (std::size_t n = 0; n + pieceCharacters <= characters; n += pieceCharacters)
+        text += piece;
+    return text;
+}
+
+// A post of 5,000 characters (argument 0: Chinese sentences; 1: emoji, one after the other as a
+// member types them) opened in its details: the screen loaded, laid out and drawn once, as the
+// member's tap on the card opens it (the card styled its text when the feed showed it).
+void BM_LongestPostInDetails(benchmark::State& state) {
+    environment();
+    const bool emoji = state.range(0) == 1;
+    // "Today she held my finger. " in Chinese: ten characters.
+    const std::string text = emoji ? repeated("\U0001F476\U0001F37C\U0001F49B\U0001F60D", kLongestPostCharacters, 4)
+                                   : repeated("\u4eca\u5929\u5979\u63e1\u7740\u6211\u7684\u624b\u6307\u3002",
+                                              kLongestPostCharacters, 10);
+    double worstMs = 0, totalMs = 0, totalCpuMs = 0, totalDrawMs = 0;
+    bool whole = true;
+    UIGraphicsBeginImageContextWithOptions({375, 667}, true, 2);
+    CGContext& context = *UIGraphicsGetCurrentContext();
+    auto card = post(text);
+    (void)card->computeAttributedDescription();
+    for (auto _ : state) {
+        auto screen = std::make_shared<PostDetailsViewController>();
+        screen->detailsData = card;
+        const double cpuStart = cw::bench::threadCpuMs();
+        const auto start = std::chrono::steady_clock::now();
+        auto root = screen->view();
+        root->setFrame({0, 0, 375, 667});
+        root->layoutIfNeeded();
+        const auto laidOut = std::chrono::steady_clock::now();
+        root->layer()->render(context);
+        totalDrawMs += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - laidOut).count();
+        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        totalCpuMs += cw::bench::threadCpuMs() - cpuStart;
+        worstMs = std::max(worstMs, ms);
+        totalMs += ms;
+        // Its last character is laid out: nothing was cut.
+        const std::size_t length = screen->textLabel->attributedText()->length();
+        whole = whole && !screen->textLabel->rects({length - 2, 2}).empty();
+        state.PauseTiming();
+        screen.reset();
+        RunLoop::main().runUntilIdle();
+        state.ResumeTiming();
+    }
+    UIGraphicsEndImageContext();
+    const double meanMs = totalMs / static_cast<double>(state.iterations());
+    state.counters["mean_ms"] = meanMs;
+    state.counters["mean_cpu_ms"] = totalCpuMs / static_cast<double>(state.iterations());
+    // Of which drawing the first screenful.
+    state.counters["mean_draw_ms"] = totalDrawMs / static_cast<double>(state.iterations());
+    state.counters["worst_ms"] = worstMs;
+    state.counters["target_ms"] = kCardTargetMs;
+    state.counters["over_target"] = meanMs / kCardTargetMs;
+    // 1 when every opening laid the whole text out.
+    state.counters["whole"] = whole ? 1 : 0;
+}
+BENCHMARK(BM_LongestPostInDetails)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(0.5);
 
 // ---- A ten-megabyte word, each case in a process of its own ----------------------------------
 

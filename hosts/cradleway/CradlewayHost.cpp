@@ -71,12 +71,16 @@ std::optional<CradlewayOptions> parseOptions(int argc, const char* const* argv, 
                 error = arg + " needs a value";
                 return std::nullopt;
             }
-            const std::string value = argv[++i];
+            std::string value = argv[++i];
             if (arg == "--server") {
                 if (!isServerAddress(value)) {
                     error = "--server wants an http or https address, such as http://127.0.0.1:8421, not " + value;
                     return std::nullopt;
                 }
+                // The application puts its paths ("/m/api/…") after the address: written with a
+                // closing slash, it names the same server, whose routes are their exact paths.
+                while (value.ends_with('/'))
+                    value.pop_back();
                 options.serverURL = value;
             } else {
                 if (value.empty()) {

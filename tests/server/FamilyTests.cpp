@@ -97,6 +97,7 @@ protected:
             db.exec("ALTER TABLE member_babies DROP COLUMN parent; DROP INDEX members_file; "
                     "DROP INDEX babies_file; DROP INDEX journey_items_file; DROP INDEX post_media_file; "
                     "DROP INDEX posts_pictures; ALTER TABLE invitations DROP COLUMN wrong_codes; "
+                    "DROP INDEX invitations_replaced_code; ALTER TABLE invitations DROP COLUMN replaced_code; "
                     "DROP INDEX throttles_forget_at; ALTER TABLE throttles DROP COLUMN forget_at; "
                     "DROP TABLE signin_networks; DROP TABLE signin_phones; DROP INDEX analytics_events_owner; "
                     "DROP INDEX analytics_events_received_at; ALTER TABLE analytics_events DROP COLUMN owner; "

@@ -118,14 +118,18 @@ TEST_F(InputTest, SqlLookingTextIsStoredAsText) {
 TEST_F(InputTest, UnknownPathsAndMethodsAnswerInJson) {
     expectJsonError(get("no/such/thing", {}), 404);
     expectJsonError(get("signin", {}), 405);
-    // A server address configured with a closing slash doubles the slash before the paths.
-    auto doubled = client_->Get("//m/api/tandc");
-    ASSERT_TRUE(doubled);
-    EXPECT_EQ(doubled->status, 200);
+    // A route is its exact path, with one closing slash or none: one address asked for the terms with
+    // 190 extra slashes before them 28,677 times in ten seconds, each answered and written to the log.
     std::string noah = demoMother().reply["babies"][1]["file_name"];
-    auto doubledPicture = client_->Get(("//" + noah).c_str());
-    ASSERT_TRUE(doubledPicture);
-    EXPECT_EQ(doubledPicture->status, 200);
+    for (const std::string& path :
+         {std::string(191, '/') + "m/api/tandc", std::string("//m/api/tandc"), std::string("/m/api/tandc//"),
+          "//" + noah, std::string("/m/api//invite/data"), std::string("/m/api/invite/data//")}) {
+        auto refused = client_->Get(path.c_str());
+        ASSERT_TRUE(refused);
+        EXPECT_EQ(refused->status, 404) << path;
+    }
+    for (const char* path : {"/m/api/tandc", "/m/api/tandc/"})
+        EXPECT_EQ(client_->Get(path)->status, 200) << path;
     auto picture = client_->Get("/images/upload/none.png");
     ASSERT_TRUE(picture);
     EXPECT_EQ(picture->status, 404);

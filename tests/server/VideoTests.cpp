@@ -68,7 +68,7 @@ TEST_F(VideoTest, EachDemoVideoIsEncodedOnItsFirstRequestAndKeptForTheNext) {
 
     // The demo content's videos, each its own.
     auto cpr = fetch("/static-files/videos/cwDemoCpr01.mp4");
-    auto choke = fetch("//static-files/videos/cwDemoChoke2.mp4");
+    auto choke = fetch("/static-files/videos/cwDemoChoke2.mp4");
     ASSERT_TRUE(cpr && choke);
     EXPECT_EQ(cpr->status, 200);
     EXPECT_EQ(choke->status, 200);

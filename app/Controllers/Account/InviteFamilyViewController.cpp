@@ -134,6 +134,7 @@ void InviteFamilyViewController::viewDidLoad() {
     UIViewController::viewDidLoad();
     setTitle(std::string(kTitle));
     registerForKeyboardNotifications();
+    action_.watchTyping(view());
 
     auto tap = std::make_shared<UITapGestureRecognizer>();
     tap->addTarget(this, &InviteFamilyViewController::dismissKeyboard);
@@ -227,6 +228,7 @@ std::optional<std::string> InviteFamilyViewController::titleForRow(UIPickerView*
 void InviteFamilyViewController::didSelectRow(UIPickerView*, long row, long) {
     if (row < 1 || row > static_cast<long>(pickerData_.size())) return;
     if (auto field = relationshipTextField()) field->setText(pickerData_[static_cast<std::size_t>(row - 1)]);
+    action_.changed();
 }
 
 bool InviteFamilyViewController::textFieldShouldBeginEditing(UITextField*) {
@@ -274,12 +276,18 @@ void InviteFamilyViewController::sendInviteTapped(UIButton*) {
               {{"inviteFamilyViewInviteTapped", JSON("User is trying to invite a family member")}});
     auto user = AuthenticationContext::shared().user();
     if (!user) return;
+    action_.send([&](const ActionKey& key) { sendInvite(fullName, relationship, email, user->id(), key); });
+}
 
+void InviteFamilyViewController::sendInvite(const std::string& fullName, const std::string& relationship,
+                                            const std::string& email, std::int64_t memberId,
+                                            const ActionKey& key) {
     startFullScreenLoadingOverlay(*this);
     auto self = std::static_pointer_cast<InviteFamilyViewController>(shared_from_this());
     InviteService().invite(
-        fullName, relationship, email, user->id(),
-        [self, relationship](const BaseHTTPService::Task&, const std::optional<JSON>&) {
+        fullName, relationship, email, memberId,
+        [self, relationship, key](const BaseHTTPService::Task&, const std::optional<JSON>&) {
+            self->action_.succeeded(key);
             stopFullScreenLoadingOverlay(*self);
             if (auto button = self->sendInviteButton())
                 button->setTitle(std::string(kSendInviteAgain), UIControlStateNormal);
@@ -289,10 +297,12 @@ void InviteFamilyViewController::sendInviteTapped(UIButton*) {
             self->dismiss(true);
             if (auto delegate = self->delegate()) delegate->inviteFamilyViewControllerDidSendInvite(*self);
         },
-        [self, relationship](const BaseHTTPService::Task&, const NSError& error) {
+        [self, relationship, key](const BaseHTTPService::Task&, const NSError& error) {
+            self->action_.failed(key);
             stopFullScreenLoadingOverlay(*self);
             self->inviteFailed(refusalMessage(error), relationship);
-        });
+        },
+        key);
 }
 
 void InviteFamilyViewController::inviteFailed(const std::optional<std::string>& message,

@@ -13,6 +13,7 @@
 // required.".
 
 #include "Extensions/UIStoryboard+Instantiate.h"
+#include "Services/ActionKey.h"
 #include "Views/OvalButton.h"
 #include "uikit/controllers/UIToolbar.h"
 #include "uikit/controllers/UIViewController.h"
@@ -102,6 +103,8 @@ public:
 private:
     void setSendEnabled(bool enabled);
     void inviteFailed(const std::optional<std::string>& message, const std::string& relationship);
+    void sendInvite(const std::string& fullName, const std::string& relationship, const std::string& email,
+                    std::int64_t memberId, const ActionKey& key);
 
     std::weak_ptr<UITextField> fullNameTextField_;
     std::weak_ptr<UITextField> emailTextField_;
@@ -115,4 +118,6 @@ private:
     std::weak_ptr<InviteFamilyViewControllerDelegate> delegate_;
     std::shared_ptr<UIPickerView> relationPickerView_;
     std::shared_ptr<UIToolbar> inputAccessoryToolbar_;
+    // The invitation as the form stands: sent again unchanged it carries the same key.
+    FormAction action_;
 };

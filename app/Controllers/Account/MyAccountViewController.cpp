@@ -41,6 +41,7 @@ void MyAccountViewController::viewDidLoad() {
     auto user = AuthenticationContext::shared().user();
     if (!user) return;
     formView()->configure(*user, RegistrationSignUpViewType::MyAccount);
+    action_.watchTyping(formView());
     if (user->pictureFile()) updateImageWith(*userImageView(), *user->pictureFile());
 }
 
@@ -165,6 +166,7 @@ void MyAccountViewController::didCropImage(RSKImageCropViewController& cropper,
                                            const std::shared_ptr<UIImage>& croppedImage, CGRect cropRect,
                                            CGFloat rotationAngle) {
     setUpdateEnabled(true);
+    action_.changed();
     CroppedPhotoPicking::didCropImage(cropper, croppedImage, cropRect, rotationAngle);
 }
 
@@ -177,13 +179,18 @@ void MyAccountViewController::updateMember(UIButton*) {
     }
     // Nobody signed in: nothing could be sent, so nothing waits for an answer.
     if (!AuthenticationContext::shared().user()) return;
+    action_.send([&](const ActionKey& key) { sendMember(name, key); });
+}
+
+void MyAccountViewController::sendMember(const std::string& name, const ActionKey& key) {
     sendAccountEvent(rawValue(ScreenAction::Tap), {{"myAccountSaveDetailsTapped", JSON("User trying to save details")}});
     startFullScreenLoadingOverlay(*this);
     auto self = std::static_pointer_cast<MyAccount>(shared_from_this());
     MemberService("member/update")
         .updateMember(
             name, croppedPhoto(),
-            [self, name](const JSON& reply) {
+            [self, name, key](const JSON& reply) {
+                self->action_.succeeded(key);
                 stopFullScreenLoadingOverlay(*self);
                 auto user = AuthenticationContext::shared().user();
                 if (!user) {
@@ -198,12 +205,14 @@ void MyAccountViewController::updateMember(UIButton*) {
                           {{"myAccountSaveDetailsSuccess", JSON("User details saved succesfully")}});
                 self->dismiss(true);
             },
-            [self](const RequestError&) {
+            [self, key](const RequestError&) {
+                self->action_.failed(key);
                 stopFullScreenLoadingOverlay(*self);
                 showMessage(*self, kUnexpectedError, GSMessageType::error);
                 sendAccountEvent(rawValue(ScreenAction::ServerRequest),
                           {{"myAccountSaveDetailsFailure", JSON("User details saved failed")}});
-            });
+            },
+            key);
 }
 
 void MyAccountViewController::registerForKeyboardNotifications() {

@@ -14,6 +14,7 @@
 #include "Controllers/SignIn/RegistrationSignUpView.h"
 #include "Extensions/CroppedPhotoPicking.h"
 #include "Extensions/ImageSourcePresenting.h"
+#include "Services/ActionKey.h"
 #include "uikit/controllers/UIViewController.h"
 #include "uikit/controls/UIButton.h"
 #include "uikit/controls/UIScrollView.h"
@@ -82,10 +83,14 @@ protected:
 
 private:
     void setUpdateEnabled(bool enabled);
+    void sendMember(const std::string& name, const ActionKey& key);
 
     std::shared_ptr<UIScrollView> containerScrollView_;
     std::shared_ptr<UIImageView> userImageView_;
     std::shared_ptr<UIButton> cameraButton_;
     std::shared_ptr<RegistrationSignUpView> formView_;
     std::shared_ptr<UIButton> editPassword_;
+    // The save of the name and picture as they stand: Update again sends the same key, and after a
+    // success Update does nothing until she changes them.
+    FormAction action_;
 };

@@ -3,6 +3,7 @@
 #include "Controllers/Account/AccountFormButton.h"
 #include "Extensions/UIColor+Palette.h"
 #include "Extensions/UIView+Autolayout.h"
+#include "Extensions/UIViewController+LoadingIndicator.h"
 #include "Services/AnalyticsService.h"
 #include "Services/AuthenticationContext.h"
 #include "Services/KeychainConfiguration.h"
@@ -52,6 +53,7 @@ void PasswordUpdateViewController::viewDidLoad() {
     navigationItem()->setLeftBarButtonItem(std::make_shared<UIBarButtonItem>(back), true);
 
     updateViewConstraints();
+    action_.watchTyping(formView());
 }
 
 void PasswordUpdateViewController::viewDidAppear(bool animated) {
@@ -220,6 +222,8 @@ bool PasswordUpdateViewController::textFieldShouldReturn(UITextField* textField)
 }
 
 void PasswordUpdateViewController::dismissPasswordView() {
+    // Her change is on its way: she stays to hear whether it was made.
+    if (action_.isSending()) return;
     if (auto navigation = navigationController()) navigation->popViewController(true);
 }
 
@@ -242,30 +246,39 @@ void PasswordUpdateViewController::savePasswordTapped(UIButton*) {
         showMessage(*this, *failure, GSMessageType::error);
         return;
     }
-    sendPasswordEvent(rawValue(ScreenAction::Tap), {{"passwordUpdateTapped", JSON("User clicked to update password")}});
+    action_.send([&](const ActionKey& key) { sendPassword(current, next, key); });
+}
 
+void PasswordUpdateViewController::sendPassword(const std::string& current, const std::string& next,
+                                                const ActionKey& key) {
+    sendPasswordEvent(rawValue(ScreenAction::Tap), {{"passwordUpdateTapped", JSON("User clicked to update password")}});
+    startFullScreenLoadingOverlay(*this);
     auto user = AuthenticationContext::shared().user();
     const std::string email = user ? user->email() : std::string();
     std::weak_ptr<UIViewController> weakSelf = weak_from_this();
     MemberService("member/update_pass")
         .updatePassword(
             {{"current_password", current}, {"new_password", next}},
-            [weakSelf, email, next](const JSON& reply) {
+            [weakSelf, email, next, key](const JSON& reply) {
                 // The server holds the new password now, whatever the reply says beside it.
                 if (!email.empty()) updateStoredPassword(email, next);
-                auto message = reply["message"].string();
-                if (!message) return;
                 auto self = std::static_pointer_cast<PasswordUpdate>(weakSelf.lock());
                 if (!self) return;
+                self->action_.succeeded(key);
+                stopFullScreenLoadingOverlay(*self);
+                auto message = reply["message"].string();
+                if (!message) return;
                 if (auto delegate = self->delegate()) delegate->passwordSuccessfullUpdated(*message);
                 sendPasswordEvent(rawValue(ScreenAction::ServerRequest),
                           {{"passwordUpdateSuccess", JSON("User updated password successfully")}});
                 if (auto navigation = self->navigationController()) navigation->popViewController(true);
             },
-            [weakSelf](const RequestError& error) {
+            [weakSelf, key](const RequestError& error) {
                 std::cout << error.what() << std::endl;
                 auto self = std::static_pointer_cast<PasswordUpdate>(weakSelf.lock());
                 if (!self) return;
+                self->action_.failed(key);
+                stopFullScreenLoadingOverlay(*self);
                 JSON::dictionary_t details{{"passwordUpdateSuccess", JSON("User updated password failed")}};
                 std::string shown = kErrorOccured;
                 if (error.kind() == RequestError::Kind::erroResponse) {
@@ -277,7 +290,8 @@ void PasswordUpdateViewController::savePasswordTapped(UIButton*) {
                 }
                 sendPasswordEvent(rawValue(ScreenAction::ServerRequest), details);
                 showMessage(*self, shown, GSMessageType::error);
-            });
+            },
+            key);
 }
 
 void PasswordUpdateViewController::updateStoredPassword(const std::string& email, const std::string& password) {

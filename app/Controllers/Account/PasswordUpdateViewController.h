@@ -6,9 +6,15 @@
 // the delegate hears the server's message and the screen goes back. A keychain item that already
 // holds the member's password (for Touch ID) takes the new one, so that sign-in keeps working.
 //
+// While the change is on its way the screen waits under the loading overlay, and neither Save nor
+// the back arrow takes a tap: she learns whether her password changed before she can leave or send
+// it again. Sent again unchanged after a failure it carries the same key (FormAction), so that the
+// server changes it once; after a success Save does nothing until a field changes.
+//
 // Built in code. The Save button is disabled (alpha 0.5) when made and each time the screen
 // disappears, and enabled as soon as a field is about to be edited.
 
+#include "Services/ActionKey.h"
 #include "Views/LFloatTextField.h"
 #include "uikit/controllers/UIViewController.h"
 #include "uikit/controls/UIButton.h"
@@ -71,6 +77,7 @@ private:
                                                           UIReturnKeyType returnKey, UIKeyboardType keyboard);
     const std::shared_ptr<UIView>& border(std::shared_ptr<UIView>& slot);
     void setSaveEnabled(bool enabled);
+    void sendPassword(const std::string& current, const std::string& next, const ActionKey& key);
     // The failing check's message, if one fails.
     std::optional<std::string> validationFailure(const std::string& current, const std::string& next,
                                                  const std::string& retyped) const;
@@ -84,4 +91,5 @@ private:
     std::shared_ptr<UILabel> descriptionLabel_;
     std::shared_ptr<UIView> containerView_;
     std::shared_ptr<UIButton> savePasswordButton_;
+    FormAction action_;
 };

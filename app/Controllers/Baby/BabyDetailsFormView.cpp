@@ -441,7 +441,10 @@ void BabyDetailsFormView::onDatePickerChange() {
         expectedBirthdayDatePicker()->setDate(date);
     } else if (birthdayExpectedField()->isFirstResponder()) {
         birthdayExpectedField()->setText(pickerDateFormatter().string(expectedBirthdayDatePicker()->date()));
+    } else {
+        return;
     }
+    if (auto d = delegate.lock()) d->formDidChange();
 }
 
 void BabyDetailsFormView::onGenderSelected() {
@@ -477,6 +480,7 @@ void BabyDetailsFormView::didSelectRow(UIPickerView*, long row, long) {
     // "Select" keeps what the field shows.
     if (row <= 0 || row >= static_cast<long>(genderPickerOptions.size())) return;
     genderField()->setText(genderPickerOptions[static_cast<std::size_t>(row)]);
+    if (auto d = delegate.lock()) d->formDidChange();
 }
 
 // --- Layout --------------------------------------------------------------------------------------------

@@ -35,6 +35,8 @@ public:
     virtual void cameraButtonTapped() = 0;
     // The member is about to edit `textField` of this form.
     virtual void isEditingWithTextField(UITextField& textField) = 0;
+    // A wheel changed what a field of this form holds (typing tells of itself, as text fields do).
+    virtual void formDidChange() {}
 };
 
 // Declares no members and is never raised: empty fields are only marked.

@@ -164,6 +164,7 @@ void MyBabyViewController::viewDidLoad() {
     pageControl();
     saveBabyDetails();
     registerForKeyboardNotifications();
+    action_.watchTyping(babyFormContainerView());
     if (!user) user = AuthenticationContext::shared().user();
     if (!isCreateAccount && user) {
         welcomeLabel()->setText(std::string());
@@ -230,6 +231,7 @@ void MyBabyViewController::updateViewConstraints() {
 void MyBabyViewController::reloadBabyForms() {
     // Back from the photo choice the pages keep the member's edits.
     if (openedImagePickerView) return;
+    action_.changed();
     babyFormViewArray.clear();
     pageBabies_.clear();
     formLeadings_.clear();
@@ -444,6 +446,7 @@ void MyBabyViewController::addBaby() {
         return;
     }
     newBabyId -= 1;
+    action_.changed();
     pageBabies_.push_back(nullptr);
     babyFormViewArray.emplace_back();
     formLeadings_.emplace_back();
@@ -461,6 +464,7 @@ void MyBabyViewController::addBaby() {
 void MyBabyViewController::removeCurrentBabyFromView() {
     if (currentBabyNumber < 0 || currentBabyNumber >= static_cast<long>(babyFormViewArray.size())) return;
     const auto at = static_cast<std::size_t>(currentBabyNumber);
+    action_.changed();
     if (babyFormViewArray[at]) babyFormViewArray[at]->removeFromSuperview();
     babyFormViewArray.erase(babyFormViewArray.begin() + static_cast<long>(at));
     pageBabies_.erase(pageBabies_.begin() + static_cast<long>(at));
@@ -498,6 +502,10 @@ void MyBabyViewController::isEditingWithTextField(UITextField& textField) {
     enableSaveButton();
 }
 
+void MyBabyViewController::formDidChange() {
+    action_.changed();
+}
+
 void MyBabyViewController::babyfullNameFieldTappedWithTextField(UITextField& textField) {
     currentFocussedTextField = std::static_pointer_cast<UITextField>(textField.shared_from_this());
 }
@@ -521,6 +529,7 @@ void MyBabyViewController::didCropImage(RSKImageCropViewController& cropper,
     // A page that is no longer there gets nothing.
     if (currentBabyNumber >= 0 && currentBabyNumber < static_cast<long>(babyFormViewArray.size()))
         babyFormViewArray[static_cast<std::size_t>(currentBabyNumber)]->updateCroppedBabyImage(croppedImage);
+    action_.changed();
     enableSaveButton();
     CroppedPhotoPicking::didCropImage(cropper, croppedImage, cropRect, rotationAngle);
 }
@@ -584,10 +593,10 @@ void MyBabyViewController::createOrUpdateBabyDetails() {
     if (!validateActualDOBAndExpectedDOB()) return;
     auto babies = babiesToSend();
     if (isCreateAccount) {
-        if (user && password) createAccount(babies);
+        if (user && password) action_.send([&](const ActionKey& key) { createAccount(babies, key); });
         return;
     }
-    updateBabyDetails(babies);
+    action_.send([&](const ActionKey& key) { updateBabyDetails(babies, key); });
 }
 
 bool MyBabyViewController::validateInputs() {
@@ -666,12 +675,21 @@ bool MyBabyViewController::validateActualDOBAndExpectedDOB() {
     return valid;
 }
 
-void MyBabyViewController::updateBabyDetails(const std::vector<std::shared_ptr<BabyData>>& babies) {
+void MyBabyViewController::updateBabyDetails(const std::vector<std::shared_ptr<BabyData>>& babies,
+                                             const ActionKey& key) {
     startFullScreenLoadingOverlay(*this);
     auto self = std::static_pointer_cast<MyBabyViewController>(shared_from_this());
     BabyService().updateBabies(
-        babies, [self](const JSON& reply) { self->handleUpdateSuccess(reply); },
-        [self](const RequestError& error) { self->handleUpdateFailure(error); });
+        babies,
+        [self, key](const JSON& reply) {
+            self->action_.succeeded(key);
+            self->handleUpdateSuccess(reply);
+        },
+        [self, key](const RequestError& error) {
+            self->action_.failed(key);
+            self->handleUpdateFailure(error);
+        },
+        key);
 }
 
 std::vector<std::shared_ptr<BabyData>> MyBabyViewController::babiesOfUpdateReply(const JSON& reply) {
@@ -724,18 +742,25 @@ void MyBabyViewController::handleUpdateFailure(const RequestError& error) {
     std::cout << "error in image uploading " << error.what() << std::endl;
 }
 
-void MyBabyViewController::createAccount(const std::vector<std::shared_ptr<BabyData>>& babies) {
-    if (!user || !password) return;
+void MyBabyViewController::createAccount(const std::vector<std::shared_ptr<BabyData>>& babies,
+                                         const ActionKey& key) {
     startFullScreenLoadingOverlay(*this);
     std::weak_ptr<MyBabyViewController> weak = std::static_pointer_cast<MyBabyViewController>(shared_from_this());
     SignUpService().signUp(
         *user, babies, *password, weak,
-        [weak](const SignUpService::Task&, const std::optional<JSON>& reply) {
-            if (auto self = weak.lock()) self->handleSignUpSuccess(reply);
+        [weak, key](const SignUpService::Task&, const std::optional<JSON>& reply) {
+            if (auto self = weak.lock()) {
+                self->action_.succeeded(key);
+                self->handleSignUpSuccess(reply);
+            }
         },
-        [weak](const RequestError& error) {
-            if (auto self = weak.lock()) self->handleSignUpFailure(error);
-        });
+        [weak, key](const RequestError& error) {
+            if (auto self = weak.lock()) {
+                self->action_.failed(key);
+                self->handleSignUpFailure(error);
+            }
+        },
+        key);
 }
 
 void MyBabyViewController::handleSignUpSuccess(const std::optional<JSON>& reply) {

@@ -18,6 +18,7 @@
 #include "Extensions/CroppedPhotoPicking.h"
 #include "Extensions/ImageSourcePresenting.h"
 #include "Models/UserData.h"
+#include "Services/ActionKey.h"
 #include "Services/BaseHTTPService.h"
 #include "Views/GreenButton.h"
 #include "foundation/dispatch/NotificationCenter.h"
@@ -118,6 +119,7 @@ public:
     // --- The form's delegate ---
     void cameraButtonTapped() override;
     void isEditingWithTextField(UITextField& textField) override;
+    void formDidChange() override;
     void babyfullNameFieldTappedWithTextField(UITextField& textField);
     void enableSaveButton();
 
@@ -143,8 +145,8 @@ public:
     bool validateExpectedDOB();
     bool validateGender() { return true; }
     bool validateActualDOBAndExpectedDOB();
-    void updateBabyDetails(const std::vector<std::shared_ptr<BabyData>>& babies);
-    void createAccount(const std::vector<std::shared_ptr<BabyData>>& babies);
+    void updateBabyDetails(const std::vector<std::shared_ptr<BabyData>>& babies, const ActionKey& key);
+    void createAccount(const std::vector<std::shared_ptr<BabyData>>& babies, const ActionKey& key);
 
     // The babies of an update reply's "response" list: entries without the four texts are
     // skipped, a gender other than male or female is Unknown.
@@ -193,4 +195,7 @@ private:
     std::shared_ptr<GreenButton> saveBabyDetails_;
     std::shared_ptr<NotificationObserver> keyboardShown_;
     std::shared_ptr<NotificationObserver> keyboardHiding_;
+    // The save of the pages as they stand (the babies, or the new account with them): Save again
+    // sends the same key; any edit, picture, page added or removed, or rebuild makes a new action.
+    FormAction action_;
 };

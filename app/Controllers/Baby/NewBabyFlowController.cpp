@@ -81,12 +81,22 @@ void NewBabyFlowController::mrnLookupViewController(MRNLookupViewController&,
         }
     if (!known) babies.push_back(baby);
 
-    showActivityOverlay(*this, true, std::nullopt, view());
-    auto self = std::static_pointer_cast<NewBabyFlowController>(shared_from_this());
-    // Both callbacks hold the flow until the request ends.
-    BabyService().updateBabies(
-        babies, [self](const JSON& reply) { self->babyUpdateDidFinishWith(reply); },
-        [self](const RequestError& error) { self->babyUpdateDidFailWith(error); });
+    action_.send([&](const ActionKey& key) {
+        showActivityOverlay(*this, true, std::nullopt, view());
+        auto self = std::static_pointer_cast<NewBabyFlowController>(shared_from_this());
+        // Both callbacks hold the flow until the request ends.
+        BabyService().updateBabies(
+            babies,
+            [self, key](const JSON& reply) {
+                self->action_.succeeded(key);
+                self->babyUpdateDidFinishWith(reply);
+            },
+            [self, key](const RequestError& error) {
+                self->action_.failed(key);
+                self->babyUpdateDidFailWith(error);
+            },
+            key);
+    });
 }
 
 std::vector<std::shared_ptr<BabyData>> NewBabyFlowController::babiesOfReply(const JSON& reply) {

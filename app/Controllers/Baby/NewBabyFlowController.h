@@ -11,6 +11,7 @@
 
 #include "Controllers/SignIn/Shared/MRNLookupViewController.h"
 #include "Models/BabyData.h"
+#include "Services/ActionKey.h"
 #include "Services/BaseHTTPService.h"
 #include "foundation/json/JSON.h"
 #include "uikit/controllers/UINavigationController.h"
@@ -54,4 +55,8 @@ public:
 
 private:
     void fail(const std::string& message);
+
+    // The add is one action for as long as the flow lasts: either answer ends the flow, and a found
+    // baby reported again meanwhile sends nothing.
+    FormAction action_;
 };

@@ -2,7 +2,7 @@
 // the cached card at once), and the comment links, which open the card's comments ready for typing
 // or at the tapped comment.
 
-#include "Controllers/Feed/FeedDataStore.h"
+#include "Controllers/Feed/Store/FeedDataStore.h"
 #include "Controllers/Feed/FeedViewController.h"
 #include "Services/AuthenticationContext.h"
 #include "Services/ContentService.h"

@@ -2,7 +2,7 @@
 
 #include "App/Notifications/NotificationNames.h"
 #include "Controllers/Baby/JourneyPageViewController.h"
-#include "Controllers/Feed/FeedDataStore.h"
+#include "Controllers/Feed/Store/FeedDataStore.h"
 #include "Controllers/Feed/FeedEventDetail.h"
 #include "Controllers/Feed/FeedStoryboard.h"
 #include "Controllers/Feed/FeedTableTimeTagCell.h"

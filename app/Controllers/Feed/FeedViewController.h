@@ -30,7 +30,7 @@
 // seconds after loading are queued on a background queue, as the platform's screen does, and come
 // back to the main queue before they read the session or send anything.
 
-#include "Controllers/Feed/FeedDataStore.h"
+#include "Controllers/Feed/Store/FeedDataStore.h"
 #include "Controllers/Feed/FeedTableViewCell.h"
 #include "Controllers/Feed/FilterViewController.h"
 #include "Controllers/Feed/HamburgerDelegate.h"

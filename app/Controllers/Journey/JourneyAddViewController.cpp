@@ -98,6 +98,7 @@ void JourneyAddViewController::viewDidLoad() {
         field->returnKeyType = UIReturnKeyType::done;
         field->setDelegate(this);
     }
+    action.watchTyping(root);
 
     if (auto button = saveButton.lock()) {
         button->layer()->cornerRadius = 24;
@@ -220,6 +221,7 @@ void JourneyAddViewController::didSelectRow(UIPickerView*, long row, long) {
     const JourneyMilestoneType option = options[static_cast<std::size_t>(row)];
     setSelected(option);
     selectOption(option);
+    action.changed();
 }
 
 bool JourneyAddViewController::textFieldShouldReturn(UITextField* textField) {
@@ -250,12 +252,17 @@ void JourneyAddViewController::didTapSave() {
 // --- Saving ---
 
 void JourneyAddViewController::save() {
+    action.send([this](const ActionKey& key) { save(key); });
+}
+
+void JourneyAddViewController::save(const ActionKey& key) {
     showActivityOverlay(*this, true);
     AnalyticsService().send(screenName, ScreenAction::Tap,
                             {{kSaveTapped, JSON(kSaveTappedText)},
                              {"milestone_type", JSON(selected_ ? selected_->type : std::string("N/A"))}});
     const auto babyId = baby ? baby->babyId() : std::nullopt;
     if (!babyId || !selectedDate || !selected_) {
+        action.failed(key);
         hideActivityOverlay(*this, true);
         showMessage(*this, errorMessage, GSMessageType::error);
         return;
@@ -267,13 +274,16 @@ void JourneyAddViewController::save() {
     auto me = self();
     BabyService().addJourneyItem(
         *babyId, date, selected_->type, text, photo ? photo->image() : nullptr,
-        [me](const JSON&) {
+        [me, key](const JSON&) {
+            me->action.succeeded(key);
             hideActivityOverlay(*me, true);
             me->dismiss(true);
             if (auto d = me->delegate.lock()) d->journeyAddViewControllerDidAddMilestone(*me);
         },
-        [me](const RequestError&) {
+        [me, key](const RequestError&) {
+            me->action.failed(key);
             hideActivityOverlay(*me, true);
             showMessage(*me, errorMessage, GSMessageType::error);
-        });
+        },
+        key);
 }

@@ -117,6 +117,7 @@ protected:
 
 private:
     std::shared_ptr<JourneyAddViewController> self();
+    void save(const ActionKey& key);
 
     std::optional<JourneyMilestoneType> selected_;
     std::shared_ptr<UIPickerView> milestonePicker_;

@@ -97,6 +97,10 @@ JourneyItem JourneyEditViewController::editedMilestone(const JSON& reply, const 
 }
 
 void JourneyEditViewController::didTapSave() {
+    action.send([this](const ActionKey& key) { save(key); });
+}
+
+void JourneyEditViewController::save(const ActionKey& key) {
     showActivityOverlay(*this, true, std::nullopt, view());
     std::int64_t babyId = 0, itemId = 0;
     const bool known = baby && baby->babyId() && milestone && milestone->id;
@@ -105,6 +109,7 @@ void JourneyEditViewController::didTapSave() {
         itemId = *milestone->id;
     }
     if (!known || !selectedDate) {
+        action.failed(key);
         hideActivityOverlay(*this, true);
         showMessage(*this, errorMessage, GSMessageType::error);
         return;
@@ -115,14 +120,17 @@ void JourneyEditViewController::didTapSave() {
     auto me = std::static_pointer_cast<JourneyEditViewController>(shared_from_this());
     BabyService().editJourneyItem(
         babyId, itemId, date, photo ? photo->image() : nullptr,
-        [me, sentDate](const JSON& reply) {
+        [me, sentDate, key](const JSON& reply) {
+            me->action.succeeded(key);
             hideActivityOverlay(*me, true);
             const JourneyItem edited = me->editedMilestone(reply, sentDate);
             if (auto d = me->delegate.lock()) d->journeyEditViewController(*me, edited);
             me->dismiss(true);
         },
-        [me](const RequestError&) {
+        [me, key](const RequestError&) {
+            me->action.failed(key);
             hideActivityOverlay(*me, true);
             showMessage(*me, errorMessage, GSMessageType::error);
-        });
+        },
+        key);
 }

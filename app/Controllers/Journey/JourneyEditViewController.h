@@ -66,5 +66,7 @@ protected:
     UIViewController& photoScreen() override { return *this; }
 
 private:
+    void save(const ActionKey& key);
+
     std::optional<DateFormatter> reverseDateFormatter_;
 };

@@ -220,6 +220,14 @@ const std::shared_ptr<UIToolbar>& JourneyForm::inputAccessoryToolbar() {
 void JourneyForm::datePickerDidChange() {
     selectedDate = datePicker()->date();
     updateDateField();
+    action.changed();
+}
+
+void JourneyForm::didCropImage(RSKImageCropViewController& cropper,
+                               const std::shared_ptr<UIImage>& croppedImage, CGRect cropRect,
+                               CGFloat rotationAngle) {
+    action.changed();
+    JourneyPhotoForm::didCropImage(cropper, croppedImage, cropRect, rotationAngle);
 }
 
 void JourneyForm::updateDateField() {

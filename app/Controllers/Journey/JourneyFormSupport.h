@@ -12,6 +12,7 @@
 
 #include "Extensions/CroppedPhotoPicking.h"
 #include "Models/BabyData.h"
+#include "Services/ActionKey.h"
 #include "foundation/time/Date.h"
 #include "foundation/time/DateFormatter.h"
 #include "kits/cropper/RSKImageCropViewController.h"
@@ -126,9 +127,15 @@ public:
     void didTapInputDone();
     // Cancel on the navigation bar.
     virtual void didTapCancel() = 0;
+    // A cropped photo is a change of the form.
+    void didCropImage(RSKImageCropViewController& cropper, const std::shared_ptr<UIImage>& croppedImage,
+                      CGRect cropRect, CGFloat rotationAngle) override;
 
 protected:
     ~JourneyForm() override = default;
+    // The save of the form as it stands (Save again sends the same key); its date and photo report
+    // their changes here, each form its typing and its other fields.
+    FormAction action;
     // Puts Cancel at the left of the form's navigation bar.
     void setCancelItem();
     std::shared_ptr<UIImageView> photoView() override { return imageView.lock(); }

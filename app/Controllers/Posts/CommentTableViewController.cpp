@@ -13,6 +13,7 @@
 
 CommentTableViewController::CommentTableViewController(UITableViewStyle style) : UITableViewController(style) {
     commentTextInputView_ = std::make_shared<CommentTextInputView>(CGRect(), UIInputViewStyle::default_);
+    action_.watchTyping(commentTextInputView_);
     cellNib = UINib::nibWithName(CommentTableViewCell::nibName);
 }
 
@@ -176,25 +177,30 @@ void CommentTableViewController::postButtonPressedWith(const std::string& text) 
 }
 
 void CommentTableViewController::postComment(const std::string& text, std::optional<std::int64_t> id) {
-    if (posting_) return;
+    if (action_.isSending()) return;
     if (cw::userPerceivedCharacterCount(text) > kLongestComment) {
         showMessage(*this, kCommentTooLong, GSMessageType::error);
         return;
     }
+    action_.send([&](const ActionKey& key) { sendComment(text, id, key); });
+}
+
+void CommentTableViewController::sendComment(const std::string& text, std::optional<std::int64_t> id,
+                                             const ActionKey& key) {
     const auto [postId, feedId] = requestIds(id, cardType);
     std::weak_ptr<CommentTableViewController> weak =
         std::static_pointer_cast<CommentTableViewController>(shared_from_this());
-    posting_ = true;
     // Words typed while this one is on its way would be cleared with it by the answer: the bar
     // takes none until then.
     commentTextInputView_->textView()->setEditable(false);
     commentTextInputView_->postButton()->setEnabled(false);
     CommentService().postComment(
         text, postId, feedId,
-        [weak](const JSON& reply) {
+        [weak, key](const JSON& reply) {
             auto self = weak.lock();
             if (!self) return;
-            self->posting_ = false;
+            // Posted: the bar takes a new comment once she writes one, even the same words.
+            self->action_.succeeded(key);
             self->handleCommentsResponse(reply);
             const auto& bar = self->commentTextInputView_;
             bar->textView()->setEditable(true);
@@ -203,15 +209,16 @@ void CommentTableViewController::postComment(const std::string& text, std::optio
             bar->textView()->resignFirstResponder();
             if (auto d = self->delegate.lock()) d->handleNewComment();
         },
-        [weak](const RequestError& error) {
+        [weak, key](const RequestError& error) {
             std::cout << "Posting a comment failed: " << error.what() << std::endl;
             auto self = weak.lock();
             if (!self) return;
-            self->posting_ = false;
+            self->action_.failed(key);
             showMessage(*self, kCommentNotPosted, GSMessageType::error);
             // The text is still there to send again.
             const auto& bar = self->commentTextInputView_;
             bar->textView()->setEditable(true);
             bar->postButton()->setEnabled(!bar->textView()->text().empty());
-        });
+        },
+        key);
 }

@@ -11,7 +11,8 @@
 // as typed; its reply carries the card's comments, which replace the rows, and the bar is emptied
 // and closed. A list that does not come, and a comment that did not go, are said in an error
 // banner (the comment's text stays in the bar). While a comment is being sent its Post button is
-// disabled, so a second tap cannot send it twice.
+// disabled, so a second tap cannot send it twice; a comment sent again unchanged after a failure
+// carries the same key (FormAction), so that the server stores it once.
 //
 // The screen is first responder while shown, so the keyboard docks its bar; each change of the
 // keyboard's frame (the keys coming or going, the bar growing) scrolls to the last comment.
@@ -21,6 +22,7 @@
 #include "Controllers/Posts/CommentTextInputView.h"
 #include "Models/CommentData.h"
 #include "Models/FeedResponse.h"
+#include "Services/ActionKey.h"
 #include "foundation/json/JSON.h"
 #include "uikit/controllers/UIBarItems.h"
 #include "uikit/controllers/UITableViewController.h"
@@ -107,10 +109,13 @@ public:
 
 private:
     void observeKeyboard();
+    void sendComment(const std::string& text, std::optional<std::int64_t> cardId, const ActionKey& key);
 
     std::shared_ptr<UIBarButtonItem> cancelBarButton_;
     std::shared_ptr<CommentTextInputView> commentTextInputView_;
     std::vector<CommentData> commentsArray_;
     bool observingKeyboard_ = false;
-    bool posting_ = false;
+    // The comment in the bar: sent again unchanged (after a failure) it is the same comment; once
+    // posted, the next words she writes, even the same, are a new one.
+    FormAction action_;
 };

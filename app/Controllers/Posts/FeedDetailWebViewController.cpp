@@ -1,6 +1,6 @@
 #include "Controllers/Posts/FeedDetailWebViewController.h"
 
-#include "Controllers/Feed/FeedDataStore.h"
+#include "Controllers/Feed/Store/FeedDataStore.h"
 #include "Controllers/Posts/CommentTableViewController.h"
 #include "Controllers/Posts/ContentDetailItems.h"
 #include "Extensions/UIBarButtonItem+Badge.h"

@@ -171,6 +171,7 @@ void PostViewController::viewDidLoad() {
     doneButton_->setEnabled(false);
     navigationItem()->setRightBarButtonItem(doneButton_, true);
     prepareView();
+    action_.watchTyping(view());
 }
 
 void PostViewController::viewDidAppear(bool animated) {
@@ -209,6 +210,7 @@ void PostViewController::didFinishPickingMediaWithInfo(UIImagePickerController&,
         imageView->setContentMode(UIViewContentMode::scaleAspectFill);
         imageView->setTranslatesAutoresizingMaskIntoConstraints(false);
         mediaStackView()->addArrangedSubview(imageView);
+        action_.changed();
         validatePost();
     }
     dismiss(true);
@@ -229,26 +231,35 @@ void PostViewController::onCancel() {
 // --- Sending -------------------------------------------------------------------------------------
 
 void PostViewController::postCard() {
+    action_.send([this](const ActionKey& key) { sendPost(key); });
+}
+
+void PostViewController::sendPost(const ActionKey& key) {
     startFullScreenLoadingOverlay(*this);
     postBox()->resignFirstResponder();
     sendPostEvent("Tap", kAddPostTapped.dictionary());
     std::weak_ptr<UIViewController> weak = weak_from_this();
     PostService().createPost(
         postText(postBox()->text()), postImages,
-        [weak](const JSON&) {
+        [weak, key](const JSON&) {
             auto self = std::static_pointer_cast<PostViewController>(weak.lock());
             if (!self) return;
+            self->action_.succeeded(key);
             stopFullScreenLoadingOverlay(*self);
+            // Posted: nothing here takes a tap while the composer leaves.
+            self->doneButton_->setEnabled(false);
             if (auto d = self->delegate.lock()) d->succesfullyPosted();
             sendPostEvent("ServerRequest", kAddPostSuccess.dictionary());
             self->dismiss(true);
         },
-        [weak](const RequestError& error) {
+        [weak, key](const RequestError& error) {
             auto self = std::static_pointer_cast<PostViewController>(weak.lock());
             if (!self) return;
+            self->action_.failed(key);
             stopFullScreenLoadingOverlay(*self);
             sendPostEvent("ServerRequest", kAddPostFailure.dictionary());
             showMessage(*self, kPostFailed, GSMessageType::error);
             std::cout << "Creating a post failed: " << error.what() << std::endl;
-        });
+        },
+        key);
 }

@@ -3,11 +3,13 @@
 // The composer of a member's post: a text of any length and at most two pictures from the camera
 // or the photo library, sent as one multipart request. The feed presents it inside a navigation
 // controller and is its delegate; after the server accepted a post the delegate hears
-// succesfullyPosted and the composer closes. A failed post keeps the text and the pictures for
-// another try. Submit is enabled while the text holds more than white space or a picture is
-// attached. Everything is built in code. Main thread only.
+// succesfullyPosted and the composer closes, taking no tap meanwhile. A failed post keeps the text
+// and the pictures for another try, which is the same action (FormAction) until they change. Submit is
+// enabled while the text holds more than white space or a picture is attached. Everything is built
+// in code. Main thread only.
 
 #include "Extensions/ImageSourcePresenting.h"
+#include "Services/ActionKey.h"
 #include "uikit/controllers/UIBarItems.h"
 #include "uikit/controllers/UIImagePickerController.h"
 #include "uikit/controllers/UIViewController.h"
@@ -73,8 +75,12 @@ public:
     static bool canSubmit(const std::string& typed, std::size_t pictures);
 
 private:
+    void sendPost(const ActionKey& key);
+
     std::shared_ptr<UIBarButtonItem> doneButton_;
     std::shared_ptr<UIScrollView> scrollView_;
     std::shared_ptr<UIStackView> mediaStackView_;
     std::shared_ptr<UITextView> postBox_;
+    // The post being written: a Submit that lands after the answer sends nothing new.
+    FormAction action_;
 };

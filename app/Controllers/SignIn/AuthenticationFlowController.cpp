@@ -86,6 +86,7 @@ void AuthenticationFlowController::registrationViewController(RegistrationWithIn
                                                               const std::string& password) {
     registrationInfo = userData;
     registrationPassword = password;
+    signUp_.changed();
     // A form submitted again starts the registration afresh: babies gathered for an earlier one
     // (in this process) must not be sent with this member.
     babies.clear();
@@ -114,6 +115,7 @@ void AuthenticationFlowController::newBabyViewController(NewBabyViewController&,
         *same = baby;
     else
         babies.push_back(baby);
+    signUp_.changed();
     showNext(instantiateViewController<AddMoreBabiesConfirmationViewController>(*signInSignUp()));
 }
 
@@ -129,14 +131,19 @@ void AuthenticationFlowController::addMoreBabiesConfirmationViewControllerDidTap
 
 void AuthenticationFlowController::registerMember(UIViewController& sender) {
     if (!registrationInfo || !registrationPassword) return;
+    signUp_.send([&](const ActionKey& key) { sendSignUp(sender, key); });
+}
+
+void AuthenticationFlowController::sendSignUp(UIViewController& sender, const ActionKey& key) {
     showActivityOverlay(sender, true);
     std::weak_ptr<UIViewController> weakSender = sender.weak_from_this();
     std::weak_ptr<AuthenticationFlowController> weak = self();
     SignUpService().signUp(
         *registrationInfo, babies, *registrationPassword, weakSender,
-        [weak, weakSender](const SignUpService::Task&, const std::optional<JSON>& reply) {
+        [weak, weakSender, key](const SignUpService::Task&, const std::optional<JSON>& reply) {
             if (auto screen = weakSender.lock()) hideActivityOverlay(*screen, true);
             auto flow = weak.lock();
+            if (flow) flow->signUp_.succeeded(key);
             if (!flow || !flow->registrationInfo || !flow->registrationPassword) return;
             const std::string email = flow->registrationInfo->email();
             const std::string password = *flow->registrationPassword;
@@ -151,7 +158,8 @@ void AuthenticationFlowController::registerMember(UIViewController& sender) {
             if (auto root = window ? window->rootViewController() : nullptr)
                 root->present(std::make_shared<OnboardingViewController>(), false);
         },
-        [weakSender](const RequestError& error) {
+        [weak, weakSender, key](const RequestError& error) {
+            if (auto flow = weak.lock()) flow->signUp_.failed(key);
             std::optional<std::string> status;
             if (error.kind() == RequestError::Kind::erroResponse) {
                 auto found = error.object().find("status");
@@ -164,5 +172,6 @@ void AuthenticationFlowController::registerMember(UIViewController& sender) {
             AnalyticsService().send(kFailureScreenName, ScreenAction::ServerRequest,
                                     {{"errorMessage", JSON(status.value_or(""))}, {"error", JSON(kFailureDescription)}});
             if (screen) hideActivityOverlay(*screen, true);
-        });
+        },
+        key);
 }

@@ -27,6 +27,7 @@
 #include "Controllers/SignIn/TermsAndConditionsController.h"
 #include "Models/BabyData.h"
 #include "Models/UserData.h"
+#include "Services/ActionKey.h"
 #include "uikit/controllers/UINavigationController.h"
 
 #include <memory>
@@ -71,6 +72,11 @@ public:
 private:
     // Sends the sign-up with what the road gathered; `sender` carries the overlay and the banner.
     void registerMember(UIViewController& sender);
+    void sendSignUp(UIViewController& sender, const ActionKey& key);
     void showNext(const UIViewControllerPtr& screen);
     std::shared_ptr<AuthenticationFlowController> self();
+
+    // The sign-up of the registration as gathered: "No" again (after a failure) sends the same key;
+    // a member form or a baby submitted again is a new registration with a new key.
+    FormAction signUp_;
 };

@@ -91,20 +91,30 @@ void HasBabyYetViewController::createAccountOrNavToBabyScreenWithHasBaby(bool ha
 }
 
 void HasBabyYetViewController::createAccountWithPassword(const std::string& password, const UserData& userInfo) {
+    action_.send([&](const ActionKey& key) { signUp(password, userInfo, key); });
+}
+
+void HasBabyYetViewController::signUp(const std::string& password, const UserData& userInfo,
+                                      const ActionKey& key) {
     startFullScreenLoadingOverlay(*this);
     std::weak_ptr<UIViewController> weak = weak_from_this();
     SignUpService().signUp(
         userInfo, std::nullopt, password, weak,
-        [weak, email = userInfo.email(), password](const SignUpService::Task&, const std::optional<JSON>& reply) {
-            if (auto self = weak.lock()) stopFullScreenLoadingOverlay(*self);
+        [weak, email = userInfo.email(), password, key](const SignUpService::Task&,
+                                                        const std::optional<JSON>& reply) {
+            if (auto self = std::static_pointer_cast<HasBabyYetViewController>(weak.lock())) {
+                self->action_.succeeded(key);
+                stopFullScreenLoadingOverlay(*self);
+            }
             if (!reply || reply->type() != JSON::Type::dictionary) return;
             // What Touch ID signs in with is in place before the main interface shows.
             AuthenticationContext::rememberMember(email, password);
             AuthenticationContext::shared().login(reply);
         },
-        [weak](const RequestError& error) {
-            auto self = weak.lock();
+        [weak, key](const RequestError& error) {
+            auto self = std::static_pointer_cast<HasBabyYetViewController>(weak.lock());
             if (!self) return;
+            self->action_.failed(key);
             stopFullScreenLoadingOverlay(*self);
             if (error.kind() != RequestError::Kind::erroResponse) {
                 showMessage(*self, kErrorOccured, GSMessageType::error);
@@ -115,5 +125,6 @@ void HasBabyYetViewController::createAccountWithPassword(const std::string& pass
             if (auto found = error.object().find("status"); found != error.object().end())
                 status = found->second.string();
             showMessage(*self, status.value_or(SignInMessages::kUnexpectedError), GSMessageType::error);
-        });
+        },
+        key);
 }

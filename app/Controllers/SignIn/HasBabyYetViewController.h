@@ -9,6 +9,7 @@
 // Main thread only.
 
 #include "Models/UserData.h"
+#include "Services/ActionKey.h"
 #include "Views/GoldenButton.h"
 #include "Views/GreenButton.h"
 #include "uikit/controllers/UIViewController.h"
@@ -46,7 +47,11 @@ public:
     void createAccountWithPassword(const std::string& password, const UserData& userInfo);
 
 private:
+    void signUp(const std::string& password, const UserData& userInfo, const ActionKey& key);
+
     std::shared_ptr<UILabel> descriptionLabel_;
     std::shared_ptr<GreenButton> yesButton_;
     std::shared_ptr<GoldenButton> noButton_;
+    // The account without babies: "No" again sends the same key.
+    FormAction action_;
 };

@@ -19,9 +19,9 @@ bool isParagraphSeparator(char16_t c) {
     return c == u'\n' || c == u'\r' || c == 0x2029;
 }
 
-// Laying a paragraph out costs as much as shaping this many characters, whatever it holds: a text of
-// nothing but line ends is cut where as many characters would be.
-constexpr std::size_t kParagraphUnits = 32;
+// A paragraph counts as its line end, one character, against what a text may shape: a text a member
+// wrote is laid out whole however many paragraphs it has.
+constexpr std::size_t kParagraphCharacters = 1;
 
 } // namespace
 
@@ -74,7 +74,7 @@ TextLayout::TextLayout(const NSAttributedString& text, CGFloat width, int maximu
 TextLayout::TextLayout(const NSAttributedString& text, CGFloat width, int maximumNumberOfLines,
                        const UIFont& font, const UIColor& color, NSTextAlignment alignment) {
     int linesLeft = maximumNumberOfLines > 0 ? maximumNumberOfLines : std::numeric_limits<int>::max();
-    std::size_t unitsLeft = kMostShapedUnits;
+    std::size_t charactersLeft = kMostShapedCharacters;
     const std::u16string& s = text.utf16();
     PangoContext* ctx = measuringContext();
     std::size_t start = 0;
@@ -169,9 +169,9 @@ TextLayout::TextLayout(const NSAttributedString& text, CGFloat width, int maximu
             limits.wrapsWords = style.lineBreakMode == NSLineBreakMode::byWordWrapping;
         }
         limits.lines = width > 0 && truncates ? 1 : maximumNumberOfLines > 0 ? linesLeft : 0;
-        limits.units = unitsLeft;
+        limits.characters = charactersLeft;
         p.map = setStyledText(layout, text, start, end, font, color, limits);
-        unitsLeft -= std::min(unitsLeft, p.map.shapedUnits() + kParagraphUnits);
+        charactersLeft -= std::min(charactersLeft, p.map.shapedCharacters() + kParagraphCharacters);
 
         const int lines = pango_layout_get_line_count(layout);
         const bool cut = lines > linesLeft;
@@ -199,7 +199,7 @@ TextLayout::TextLayout(const NSAttributedString& text, CGFloat width, int maximu
         y += static_cast<CGFloat>(logical.height) / PANGO_SCALE;
         paragraphs_.push_back(std::move(p));
         first = false;
-        if (end >= s.size() || linesLeft == 0 || unitsLeft == 0) break;
+        if (end >= s.size() || linesLeft == 0 || charactersLeft == 0) break;
         y += style.paragraphSpacing;
         start = next;
     }

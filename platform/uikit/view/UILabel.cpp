@@ -52,7 +52,6 @@ LabelText::LabelText(const NSAttributedString& text, const UIFont& font, const U
     limits.width = width;
     limits.lines = lines;
     limits.wrapsWords = width > 0 && !clipsOneLine && mode != NSLineBreakMode::byCharWrapping;
-    map_ = std::make_unique<LayoutTextMap>(setStyledText(l, text, 0, text.utf16().size(), font, color, limits));
     const NSParagraphStyle style = text.attributes(0).paragraphStyle.value_or(NSParagraphStyle{});
     switch (alignment) {
     case NSTextAlignment::center:
@@ -69,6 +68,9 @@ LabelText::LabelText(const NSAttributedString& text, const UIFont& font, const U
         break;
     }
     if (style.lineSpacing > 0) pango_layout_set_spacing(l, static_cast<int>(style.lineSpacing * PANGO_SCALE));
+    // Justified or not, the text is set after the alignment (it finds the ends of lines only Pango may
+    // stretch).
+    map_ = std::make_unique<LayoutTextMap>(setStyledText(l, text, 0, text.utf16().size(), font, color, limits));
     if (width > 0) {
         pango_layout_set_width(l, static_cast<int>(std::floor(width * PANGO_SCALE)));
         pango_layout_set_wrap(l, mode == NSLineBreakMode::byCharWrapping ? PANGO_WRAP_CHAR
@@ -273,12 +275,13 @@ void UILabel::textChanged() {
 
 namespace {
 
-// No layout shapes more of a text than this (see kMostShapedUnits): the label hands its layouts no
-// more than that, and one character more, by which they know it goes on.
-constexpr std::size_t kShapedUnits = cw::detail::kMostShapedUnits + 1;
+// No layout shapes more characters of a text than kMostShapedCharacters: the label hands its layouts
+// no more UTF-16 units than those characters can take (two each), and one more, by which they know
+// it goes on.
+constexpr std::size_t kShapedUnits = 2 * cw::detail::kMostShapedCharacters + 1;
 
 // The start of a UTF-8 text that holds at least kShapedUnits UTF-16 units, or all of it: each unit
-// takes at most three bytes. Cut between characters.
+// takes at most three bytes (a character of two units, four). Cut between characters.
 std::string_view shapedPart(std::string_view text) {
     std::size_t bytes = std::min(text.size(), 3 * kShapedUnits);
     while (bytes < text.size() && bytes > 0 && (static_cast<unsigned char>(text[bytes]) & 0xC0) == 0x80)
@@ -448,7 +451,10 @@ CGSize UILabel::intrinsicContentSize() const {
     if (numberOfLines_ == 1) return sizeThatFits({0, 0});
     if (preferredMaxLayoutWidth_ > 0) return sizeThatFits({preferredMaxLayoutWidth_, 0});
     const CGFloat width = layoutWidthHint();
-    if (width <= 0) return sizeThatFits({0, 0});
+    // A width wider than any screen (a fitting that leaves the label the width of its unwrapped
+    // text) shows what the unwrapped lines show: laid out there, a long text would be shaped and
+    // broken into lines only to be laid out again at the width a screen gives it.
+    if (width <= 0 || width > cw::detail::kWidestShapedLine) return sizeThatFits({0, 0});
     // The width layout gave the text before it changed says nothing of what the new text needs:
     // measured there, a longer text would ask for no more than the old one had (a reused cell's
     // title wrapped inside the last title's width) and the layout would never give it more. Until

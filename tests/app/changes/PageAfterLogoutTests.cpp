@@ -10,7 +10,7 @@
 #include "Controllers/Feed/FeedTableViewCell.h"
 #include "Controllers/Feed/FeedViewController.h"
 #include "Controllers/Posts/FeedDetailWebViewController.h"
-#include "Controllers/Feed/FeedDataStore.h"
+#include "Controllers/Feed/Store/FeedDataStore.h"
 #include "Services/AuthenticationContext.h"
 #include "Services/BaseHTTPService.h"
 #include "foundation/dispatch/RunLoop.h"

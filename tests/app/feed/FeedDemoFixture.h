@@ -8,7 +8,7 @@
 #include "App/MainNavigationController.h"
 #include "App/MainViewController.h"
 #include "Controllers/Baby/JourneyPageViewController.h"
-#include "Controllers/Feed/FeedDataStore.h"
+#include "Controllers/Feed/Store/FeedDataStore.h"
 #include "Controllers/Feed/FeedTableTimeTagCell.h"
 #include "Controllers/Feed/FeedViewController.h"
 #include "Controllers/Feed/FilterViewController.h"

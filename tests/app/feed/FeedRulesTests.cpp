@@ -4,7 +4,7 @@
 
 #include "Controllers/Baby/MyBabyViewController.h"
 #include "Controllers/Feed/CardSharing.h"
-#include "Controllers/Feed/FeedDataStore.h"
+#include "Controllers/Feed/Store/FeedDataStore.h"
 #include "Controllers/Feed/FeedViewController.h"
 #include "Services/AuthenticationContext.h"
 #include "foundation/dispatch/NotificationCenter.h"

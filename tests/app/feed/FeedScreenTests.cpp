@@ -5,7 +5,7 @@
 #include "App/AppDelegate.h"
 #include "App/MainNavigationController.h"
 #include "App/MainViewController.h"
-#include "Controllers/Feed/FeedDataStore.h"
+#include "Controllers/Feed/Store/FeedDataStore.h"
 #include "Controllers/Feed/FeedTableTimeTagCell.h"
 #include "Controllers/Feed/FeedViewController.h"
 #include "Controllers/Feed/FilterViewController.h"

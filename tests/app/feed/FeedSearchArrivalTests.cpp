@@ -4,7 +4,7 @@
 
 #include "App/AppDelegate.h"
 #include "App/MainViewController.h"
-#include "Controllers/Feed/FeedDataStore.h"
+#include "Controllers/Feed/Store/FeedDataStore.h"
 #include "Controllers/Feed/FeedViewController.h"
 #include "Services/AuthenticationContext.h"
 #include "foundation/dispatch/RunLoop.h"

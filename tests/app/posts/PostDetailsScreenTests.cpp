@@ -4,7 +4,7 @@
 
 #include "PostsFixture.h"
 
-#include "Controllers/Feed/FeedDataStore.h"
+#include "Controllers/Feed/Store/FeedDataStore.h"
 #include "Controllers/Feed/FeedTableViewCell.h"
 #include "Controllers/Posts/CommentTableViewController.h"
 #include "Controllers/Posts/PostDetailsViewController.h"

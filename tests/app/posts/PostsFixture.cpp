@@ -1,6 +1,6 @@
 #include "PostsFixture.h"
 
-#include "Controllers/Feed/FeedDataStore.h"
+#include "Controllers/Feed/Store/FeedDataStore.h"
 #include "Controllers/Posts/CommentTableViewController.h"
 #include "Controllers/Posts/PostDetailsViewController.h"
 #include "Controllers/Posts/PostViewController.h"

@@ -1,6 +1,7 @@
-// Every request that creates something carries its action's Idempotency-Key: the same request sent
-// again after a failure that brought no answer carries the same key, and a new action (an answered
-// one sent again, changed words) a new one. Requests that create nothing carry none.
+// Every request that creates or changes something carries the key of the action it is given
+// (Idempotency-Key): the same key each time the action is sent, before or after an answer, and a new
+// one for a new action or for another request under the same action. Requests that create nothing
+// carry none.
 
 #include "ServiceFixture.h"
 
@@ -24,8 +25,7 @@ struct Road;
 
 class ActionKeyTest : public ServiceTest {
 protected:
-    // Each road's request carries a key of its own, the same again while unanswered and a new one once
-    // answered or changed.
+    // Each road's request carries its action's key, the same however often and whatever the answer.
     void checkKeys(const std::vector<Road>& roads);
 };
 
@@ -35,10 +35,10 @@ std::shared_ptr<UIImage> picture(std::uint32_t argb) {
 }
 
 // One road that creates something: the path its request arrives at, and how the member sends it,
-// with `words` in it (a changed text is another action). `done` runs when it is answered either way.
+// with `words` in it, as `action`. `done` runs when it is answered either way.
 struct Road {
     std::string path;
-    std::function<void(const std::string& words, std::function<void()> done)> send;
+    std::function<void(const std::string& words, const ActionKey& action, std::function<void()> done)> send;
 };
 
 std::vector<Road> everyCreatingRoad() {
@@ -47,42 +47,49 @@ std::vector<Road> everyCreatingRoad() {
     };
     return {
         {"/m/api/post/",
-         [both](const std::string& words, std::function<void()> done) {
+         [both](const std::string& words, const ActionKey& action, std::function<void()> done) {
              auto [ok, failed] = both(done);
-             PostService().createPost(words, {picture(0xFF2040D0)}, ok, failed);
+             PostService().createPost(words, {picture(0xFF2040D0)}, ok, failed, action);
          }},
         {"/m/api/comments/new",
-         [both](const std::string& words, std::function<void()> done) {
+         [both](const std::string& words, const ActionKey& action, std::function<void()> done) {
              auto [ok, failed] = both(done);
-             CommentService().postComment(words, 5, std::nullopt, ok, failed);
+             CommentService().postComment(words, 5, std::nullopt, ok, failed, action);
          }},
         {"/m/api/baby/nicu_journey_add",
-         [both](const std::string& words, std::function<void()> done) {
+         [both](const std::string& words, const ActionKey& action, std::function<void()> done) {
              auto [ok, failed] = both(done);
-             BabyService().addJourneyItem(9, "Jan 5, 2019", "other", words, picture(0xFFD02020), ok, failed);
+             BabyService().addJourneyItem(9, "Jan 5, 2019", "other", words, picture(0xFFD02020), ok, failed,
+                                          action);
          }},
         {"/m/api/baby/nicu_journey_edit",
-         [both](const std::string& words, std::function<void()> done) {
+         [both](const std::string& words, const ActionKey& action, std::function<void()> done) {
              auto [ok, failed] = both(done);
-             BabyService().editJourneyItem(9, 31, words, picture(0xFF20D020), ok, failed);
+             BabyService().editJourneyItem(9, 31, words, picture(0xFF20D020), ok, failed, action);
          }},
         {"/m/api/invite/",
-         [](const std::string& words, std::function<void()> done) {
+         [](const std::string& words, const ActionKey& action, std::function<void()> done) {
              InviteService().invite(
                  words, "Friend", "paul@example.org", 42,
                  [done](const BaseHTTPService::Task&, const std::optional<JSON>&) { done(); },
-                 [done](const BaseHTTPService::Task&, const NSError&) { done(); });
+                 [done](const BaseHTTPService::Task&, const NSError&) { done(); }, action);
          }},
         {"/m/api/baby/update",
-         [both](const std::string& words, std::function<void()> done) {
+         [both](const std::string& words, const ActionKey& action, std::function<void()> done) {
              auto [ok, failed] = both(done);
              auto baby = std::make_shared<BabyData>(words, "2019-01-05", "2019-02-01", Gender::Female);
-             BabyService().updateBabies({baby}, ok, failed);
+             BabyService().updateBabies({baby}, ok, failed, action);
          }},
         {"/m/api/member/update/",
-         [both](const std::string& words, std::function<void()> done) {
+         [both](const std::string& words, const ActionKey& action, std::function<void()> done) {
              auto [ok, failed] = both(done);
-             MemberService("member/update").updateMember(words, picture(0xFF808080), ok, failed);
+             MemberService("member/update").updateMember(words, picture(0xFF808080), ok, failed, action);
+         }},
+        {"/m/api/member/update_pass/",
+         [both](const std::string& words, const ActionKey& action, std::function<void()> done) {
+             auto [ok, failed] = both(done);
+             MemberService("member/update_pass")
+                 .updatePassword({{"new_password", words}}, ok, failed, action);
          }},
     };
 }
@@ -92,19 +99,19 @@ std::vector<Road> everyCreatingRoad() {
 std::vector<Road> signUpRoad() {
     return {
         {"/m/api/signup/",
-         [](const std::string& words, std::function<void()> done) {
+         [](const std::string& words, const ActionKey& action, std::function<void()> done) {
              auto member = AuthenticationContext::shared().user();
              AuthenticationContext::shared().setUser(nullptr);
              SignUpService().signUp(
                  UserData(words, FamilyRelationship::Father, "ada@example.org"), std::nullopt, "secret",
                  cw::test::screenThatStays(), [done](const BaseHTTPService::Task&, const std::optional<JSON>&) { done(); },
-                 [done](const RequestError&) { done(); });
+                 [done](const RequestError&) { done(); }, action);
              AuthenticationContext::shared().setUser(member);
          }},
     };
 }
 
-TEST_F(ActionKeyTest, EveryCreatingRoadKeepsItsKeyWhileUnansweredAndTakesANewOneForANewAction) {
+TEST_F(ActionKeyTest, EveryCreatingRoadSendsItsActionsKeyBeforeAndAfterAnAnswerAndANewOneForANewAction) {
     signIn("access", "refresh", 42, 424242);
     for (const auto& roads : {everyCreatingRoad(), signUpRoad()}) {
         SCOPED_TRACE(roads.front().path);
@@ -131,55 +138,48 @@ void ActionKeyTest::checkKeys(const std::vector<Road>& roads) {
         response.body.clear();
         response.set_chunked_content_provider("application/json", [](size_t, httplib::DataSink&) { return false; });
     });
-    auto sendAll = [&](const std::string& words) {
+    std::vector<ActionKey> actions(roads.size());
+    auto sendAll = [&](const std::string& words, const std::vector<ActionKey>& as) {
         int done = 0;
-        for (const auto& road : roads)
-            road.send(words, [&done] { ++done; });
+        for (std::size_t i = 0; i < roads.size(); ++i)
+            roads[i].send(words, as[i], [&done] { ++done; });
         runUntil([&] { return done == static_cast<int>(roads.size()); });
     };
-    auto lastKeyAt = [&](const std::string& path) {
-        const auto sent = arrivalsAt(path);
-        return sent.empty() ? std::optional<std::string>() : sent.back().header("Idempotency-Key");
+    auto lastKeys = [&] {
+        std::vector<std::string> keys;
+        for (const auto& road : roads) {
+            const auto sent = arrivalsAt(road.path);
+            keys.push_back(sent.empty() ? "" : sent.back().header("Idempotency-Key").value_or(""));
+        }
+        return keys;
     };
 
-    // Unanswered: the member's second try carries the first one's key.
-    sendAll("Kangaroo care");
-    std::set<std::string> firstKeys;
-    for (const auto& road : roads) {
-        SCOPED_TRACE(road.path);
-        const auto sent = arrivalsAt(road.path);
-        ASSERT_EQ(sent.size(), 1u);
-        const auto key = sent[0].header("Idempotency-Key");
-        ASSERT_TRUE(key);
-        EXPECT_EQ(key->size(), 32u);
-        firstKeys.insert(*key);
-    }
-    EXPECT_EQ(firstKeys.size(), roads.size()) << "two actions shared a key";
+    // Unanswered, answered, answered again: one action, one key, a key of its own for each road.
+    sendAll("Kangaroo care", actions);
+    const auto first = lastKeys();
+    EXPECT_EQ(std::set<std::string>(first.begin(), first.end()).size(), roads.size())
+        << "two actions shared a key";
     answering = true;
-    sendAll("Kangaroo care");
-    for (const auto& road : roads) {
-        SCOPED_TRACE(road.path);
-        const auto sent = arrivalsAt(road.path);
-        ASSERT_EQ(sent.size(), 2u);
-        EXPECT_EQ(sent[1].header("Idempotency-Key"), sent[0].header("Idempotency-Key"));
+    for (int again = 0; again < 2; ++again) {
+        sendAll("Kangaroo care", actions);
+        EXPECT_EQ(lastKeys(), first);
     }
-    // Answered, the same words again are a new action; so are changed words.
-    sendAll("Kangaroo care");
-    std::set<std::string> later;
-    for (const auto& road : roads) {
-        SCOPED_TRACE(road.path);
-        const auto key = lastKeyAt(road.path);
-        ASSERT_TRUE(key);
-        EXPECT_FALSE(firstKeys.count(*key));
-        later.insert(*key);
+    for (std::size_t i = 0; i < roads.size(); ++i) {
+        SCOPED_TRACE(roads[i].path);
+        EXPECT_EQ(arrivalsAt(roads[i].path).size(), 3u);
+        EXPECT_EQ(first[i].size(), 32u);
+        EXPECT_EQ(first[i], actions[i].value());
     }
-    answering = false;
-    sendAll("First bath");
-    for (const auto& road : roads) {
-        SCOPED_TRACE(road.path);
-        const auto key = lastKeyAt(road.path);
-        ASSERT_TRUE(key);
-        EXPECT_FALSE(firstKeys.count(*key) || later.count(*key));
+    // The same words as a new action, and other words under the first action, each take a new key.
+    sendAll("Kangaroo care", std::vector<ActionKey>(roads.size()));
+    const auto renewed = lastKeys();
+    sendAll("First bath", actions);
+    const auto changed = lastKeys();
+    for (std::size_t i = 0; i < roads.size(); ++i) {
+        SCOPED_TRACE(roads[i].path);
+        EXPECT_NE(renewed[i], first[i]);
+        EXPECT_NE(changed[i], first[i]);
+        EXPECT_NE(changed[i], renewed[i]);
     }
 }
 

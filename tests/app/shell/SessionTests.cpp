@@ -2,7 +2,7 @@
 #include "tests/support/Gate.h"
 
 #include "App/SideNavigationHeaderView.h"
-#include "Controllers/Feed/FeedDataStore.h"
+#include "Controllers/Feed/Store/FeedDataStore.h"
 #include "Controllers/SignIn/AuthenticationFlowController.h"
 #include "Services/AuthenticationContext.h"
 #include "Services/RetryService.h"

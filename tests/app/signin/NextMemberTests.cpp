@@ -7,7 +7,7 @@
 #include "App/TabBarController.h"
 #include "Controllers/Baby/DailyUpdatePageViewController.h"
 #include "Controllers/Baby/DailyUpdateViewController.h"
-#include "Controllers/Feed/FeedDataStore.h"
+#include "Controllers/Feed/Store/FeedDataStore.h"
 #include "Controllers/SignIn/RegistrationWithInvitation.h"
 #include "Controllers/SignIn/TermsAndConditionsController.h"
 #include "Services/AuthenticationContext.h"

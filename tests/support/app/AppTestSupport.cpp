@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <memory>
 #include <cmath>
 #include <sstream>
 
@@ -28,14 +29,20 @@ void prepareBundle(AppEnvironment& environment, const std::string& serverUrl, co
 }
 
 void signInBeforeLaunch(const std::string& email, const std::string& password) {
-    std::optional<JSON> reply;
-    bool failed = false;
+    // Shared with the callbacks: an answer that comes after the wait gave up must find them alive.
+    struct Answer {
+        std::optional<JSON> reply;
+        bool failed = false;
+    };
+    auto answer = std::make_shared<Answer>();
     SignInService().signin(
-        email, password, screenThatStays(), [&](const BaseHTTPService::Task&, const std::optional<JSON>& r) { reply = r ? r : JSON(); },
-        [&](const BaseHTTPService::Task&, const NSError&) { failed = true; });
-    ASSERT_TRUE(RunLoop::main().runUntil([&] { return reply || failed; }, 10)) << "the sign-in got no answer";
-    ASSERT_FALSE(failed) << email << " could not sign in";
-    AuthenticationContext::shared().login(reply);
+        email, password, screenThatStays(),
+        [answer](const BaseHTTPService::Task&, const std::optional<JSON>& r) { answer->reply = r ? r : JSON(); },
+        [answer](const BaseHTTPService::Task&, const NSError&) { answer->failed = true; });
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return answer->reply || answer->failed; }, 60))
+        << "the sign-in got no answer";
+    ASSERT_FALSE(answer->failed) << email << " could not sign in";
+    AuthenticationContext::shared().login(answer->reply);
     ASSERT_TRUE(AuthenticationContext::shared().user());
 }
 

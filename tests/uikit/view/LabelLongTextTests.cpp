@@ -1,7 +1,9 @@
 // Texts far longer than a label shows (a post of one 60,000-character word, a name of megabytes):
-// a layout shapes no more than its lines can show, a word longer than a line breaks between its
-// characters where Pango's own wrapping breaks it, and hit testing still finds each character.
+// a layout shapes no more than its lines can show; whatever a member writes, in any script, is laid
+// out whole, its lines ending where Pango's own wrapping ends them, at the cost of shaping each line
+// about once; and hit testing still finds each character.
 
+#include "foundation/text/Utf8.h"
 #include "uikit/graphics/NSAttributedString.h"
 #include "uikit/graphics/PangoSupport.h"
 #include "uikit/graphics/UIGraphics.h"
@@ -9,8 +11,13 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+#include <hb.h>
+
+#include <atomic>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -19,8 +26,8 @@ using cw::detail::shapedUnitCount;
 constexpr std::size_t kLongWord = 60'000;
 
 // A label lays its text out a few times (unwrapped for its natural width, wrapped at its width),
-// each layout shaping no more than kMostShapedUnits.
-constexpr std::size_t kFewLayouts = 3 * cw::detail::kMostShapedUnits;
+// each layout shaping no more than kMostShapedCharacters.
+constexpr std::size_t kFewLayouts = 3 * cw::detail::kMostShapedCharacters;
 
 std::size_t unitsShapedBy(const std::function<void()>& work) {
     const std::size_t before = shapedUnitCount();
@@ -96,14 +103,18 @@ TEST(LabelLongText, ALayoutShapesNoMoreThanItsLinesCanShow) {
               kFewLayouts);
 }
 
-// Broken as Pango's own wrapping by words, falling back to characters (without hyphens, as on the
-// platform), breaks it: the word starts on a line of its own and fills each line to its end; the
-// text after it follows on.
-TEST(LabelLongText, AWordLongerThanALineBreaksBetweenItsCharactersAsWrappingDoes) {
-    const std::string text = "Hello " + std::string(1'500, 'm') + " bye";
-    const UIFont font = UIFont::systemFont(15);
-    const CGFloat width = 205;
+namespace {
 
+std::string repeated(std::string_view piece, int times) {
+    std::string text;
+    for (int i = 0; i < times; ++i)
+        text += piece;
+    return text;
+}
+
+// The UTF-16 index each line starts at, of Pango's own wrapping by words falling back to characters
+// (without hyphens, as on the platform), and of a label's lines.
+std::vector<std::size_t> wrappedLineStarts(const std::string& text, const UIFont& font, CGFloat width) {
     cw::detail::GObjectPtr<PangoLayout> own{pango_layout_new(cw::detail::measuringContext())};
     pango_layout_set_text(own.get(), text.c_str(), static_cast<int>(text.size()));
     pango_layout_set_font_description(own.get(), cw::detail::fontDescription(font).get());
@@ -113,33 +124,82 @@ TEST(LabelLongText, AWordLongerThanALineBreaksBetweenItsCharactersAsWrappingDoes
     pango_attr_list_insert(noHyphens, pango_attr_insert_hyphens_new(FALSE));
     pango_layout_set_attributes(own.get(), noHyphens);
     pango_attr_list_unref(noHyphens);
-    const int ownLines = pango_layout_get_line_count(own.get());
-    ASSERT_GT(ownLines, 50);
+    std::vector<std::size_t> starts;
+    for (GSList* l = pango_layout_get_lines_readonly(own.get()); l; l = l->next)
+        starts.push_back(cw::utf8ToUTF16(text.substr(0, static_cast<PangoLayoutLine*>(l->data)->start_index)).size());
+    return starts;
+}
 
-    UILabel label;
-    label.setFont(font);
-    label.setNumberOfLines(0);
-    label.setText(text);
-    label.setFrame({0, 0, width, label.sizeThatFits({width, 0}).height});
-    PangoRectangle all;
-    pango_layout_get_extents(own.get(), nullptr, &all);
-    EXPECT_NEAR(label.bounds().size.height, all.height / double(PANGO_SCALE), 1) << "as many lines";
-
-    const CGRect hello = label.rects({0, 1}).at(0), first = label.rects({6, 1}).at(0);
-    EXPECT_GT(first.minY(), hello.minY()) << "the word starts a line of its own";
-    EXPECT_NEAR(first.minX(), 0, 0.5);
-    // Each of its lines is full: the next character would not fit, and starts the next line.
-    std::size_t lineStarts = 1;
-    for (std::size_t i = 7; i < 6 + 1'500; ++i) {
-        const CGRect box = label.rects({i, 1}).at(0), before = label.rects({i - 1, 1}).at(0);
-        if (box.minY() == before.minY()) continue;
-        ++lineStarts;
-        EXPECT_NEAR(box.minX(), 0, 0.5) << i;
-        EXPECT_GT(before.maxX() + box.width(), width) << "the line before character " << i << " had room for it";
+std::vector<std::size_t> labelLineStarts(const UILabel& label, std::size_t length) {
+    std::vector<std::size_t> starts;
+    CGFloat top = -1;
+    for (std::size_t i = 0; i < length; ++i) {
+        const auto box = label.rects({i, 1});
+        if (box.empty() || box[0].minY() <= top) continue;
+        starts.push_back(i);
+        top = box[0].minY();
     }
-    EXPECT_EQ(static_cast<int>(lineStarts) + 1, ownLines) << "Hello, then the word's lines";
-    const CGRect bye = label.rects({text.size() - 3, 3}).at(0), last = label.rects({6 + 1'499, 1}).at(0);
-    EXPECT_EQ(bye.minY(), last.minY()) << "the text after the word follows on its last line";
+    return starts;
+}
+
+} // namespace
+
+// The characters HarfBuzz has shaped for Pango in this process: the work laying text out takes,
+// which Pango's own search for the ends of lines multiplies.
+// (Other tests of this program measure text on background threads too.)
+static std::atomic<std::size_t> shapedByHarfBuzz{0};
+
+extern "C" hb_bool_t hb_shape_full(hb_font_t* font, hb_buffer_t* buffer, const hb_feature_t* features,
+                                   unsigned int count, const char* const* shapers) {
+    using Shape = hb_bool_t (*)(hb_font_t*, hb_buffer_t*, const hb_feature_t*, unsigned int, const char* const*);
+    static const auto real = reinterpret_cast<Shape>(dlsym(RTLD_NEXT, "hb_shape_full"));
+    shapedByHarfBuzz += hb_buffer_get_length(buffer);
+    return real(font, buffer, features, count, shapers);
+}
+
+// Whatever a member writes (5,000 characters at most, in any script) is laid out whole, its lines
+// ending where Pango's own wrapping ends them, a word longer than a line broken between its
+// characters; and each line is shaped about once, where Pango alone measures a long word again from
+// its start for every line, and tries a dozen ends of each line of emoji.
+TEST(LabelLongText, AnyTextAMemberWritesIsWrappedWholeAsPangoWrapsItShapingEachLineOnce) {
+    struct Row {
+        const char* what;
+        std::string text;
+    };
+    const Row rows[] = {
+        {"a word longer than a line", "Hello " + std::string(1'500, 'm') + " bye"},
+        {"Chinese", repeated("\u4eca\u5929\u5979\u63e1\u7740\u6211\u7684\u624b\u6307\u3002", 500)},
+        {"Japanese", repeated("\u304d\u3087\u3046\u306f\u3044\u3044\u5929\u6c17\u3067\u3059\u306d\u3002", 400)},
+        {"emoji", repeated("\U0001F476\U0001F37C\U0001F49B\U0001F60D", 1'250)},
+        {"families of emoji", repeated("\U0001F468\u200D\U0001F469\u200D\U0001F467", 1'000)},
+        {"Arabic", repeated("\u0645\u0631\u062d\u0628\u0627 \u0628\u0643\u0645 ", 500)},
+        {"Arabic laughter, one word", repeated("\u0647", 2'000)},
+        {"Hebrew", repeated("\u05e9\u05dc\u05d5\u05dd \u05dc\u05db\u05d5\u05dc\u05dd ", 450)},
+        {"combining marks", repeated("e\u0301", 2'500)},
+        {"short paragraphs", repeated("\u6211\u7231\u4f60\n", 1'249) + "\u6211\u7231\u4f60"},
+    };
+    const UIFont font = UIFont::systemFont(15);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const std::size_t length = cw::utf8ToUTF16(row.text).size();
+        UILabel label;
+        label.setFont(font);
+        label.setNumberOfLines(0);
+        label.setText(row.text);
+        const std::size_t shapedBefore = shapedByHarfBuzz;
+        label.setFrame({0, 0, 331, label.sizeThatFits({331, 0}).height});
+        const std::size_t shaped = shapedByHarfBuzz - shapedBefore;
+        EXPECT_EQ(labelLineStarts(label, length), wrappedLineStarts(row.text, font, 331));
+        const std::size_t characters = static_cast<std::size_t>(g_utf8_strlen(row.text.c_str(), -1));
+        EXPECT_LE(shaped, 4 * characters) << "Pango searched for the ends of lines";
+
+        // Styled, laid out a paragraph at a time: whole too.
+        UILabel styled;
+        styled.setNumberOfLines(0);
+        styled.setAttributedText(NSAttributedString(row.text, TextAttributes{.font = font}));
+        styled.setFrame({0, 0, 331, styled.sizeThatFits({331, 0}).height});
+        EXPECT_FALSE(styled.rects({length - 8, 8}).empty()) << "the text's end is laid out";
+    }
 }
 
 // A tap finds the character under the finger, and a range its boxes, past a word broken between

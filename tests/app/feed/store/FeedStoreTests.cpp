@@ -1,7 +1,7 @@
 // The feed store against a recording server: what it asks for, how it orders and prepares the
 // cards, what it keeps, and what it makes of replies that are not a feed.
 
-#include "Controllers/Feed/FeedDataStore.h"
+#include "Controllers/Feed/Store/FeedDataStore.h"
 #include "Services/AuthenticationContext.h"
 #include "foundation/dispatch/RunLoop.h"
 #include "tests/support/AppEnvironment.h"

@@ -1,4 +1,4 @@
-#include "Controllers/Feed/FeedDataStore.h"
+#include "Controllers/Feed/Store/FeedDataStore.h"
 
 #include "Services/AuthenticationContext.h"
 #include "Services/BaseHTTPService.h"
