@@ -68,10 +68,20 @@ FairTurns::Ticket FairTurns::ask(const Claimant& claimant) {
     if (group.busy++ == 0) ++busyGroups_;
     if (member.busy++ == 0) ++group.busyMembers;
     const uint64_t order = ++orders_;
-    group.waiting.emplace(order, clock_);
-    Ticket ticket{claimant, clock_, group.clock, order};
+    group.waiting.emplace(order, clock_.now());
+    Ticket ticket{claimant, clock_.now(), group.clock.now(), order};
     if (added) sweepGroups();
     return ticket;
+}
+
+void FairTurns::VirtualTime::ended(double counted, size_t busy) {
+    given += counted / static_cast<double>(std::max<size_t>(1, busy));
+    // A mean over the last few dozen turns.
+    meanTurn += (counted - meanTurn) / 32;
+}
+
+void FairTurns::VirtualTime::idle(double latestFinish) {
+    started = given = std::max({started, given, latestFinish});
 }
 
 double FairTurns::Holding::beyondLeast(double now, double leastTurn) const {
@@ -110,8 +120,8 @@ void FairTurns::begin(const Ticket& ticket, Clock::time_point now) {
         ++holding->turns;
         holding->began += secondsAt(now);
     }
-    clock_ = std::max(clock_, place.groupStart);
-    group.clock = std::max(group.clock, place.memberStart);
+    clock_.began(place.groupStart);
+    group.clock.began(place.memberStart);
     // Counted at least once as it begins; what it holds beyond that is counted as it goes and as it
     // ends.
     group.finish = place.groupStart + leastTurn_;
@@ -137,8 +147,8 @@ void FairTurns::end(const Claimant& claimant, Clock::time_point began, Duration 
     latestFinish_ = std::max(latestFinish_, group.finish);
     group.latestMemberFinish = std::max(group.latestMemberFinish, member->second.finish);
     // The place's time went to the claimants that hold or await turns, shared among them.
-    clock_ += counted / static_cast<double>(busyGroups_);
-    group.clock += counted / static_cast<double>(group.busyMembers);
+    clock_.ended(counted, busyGroups_);
+    group.clock.ended(counted, group.busyMembers);
     leave(group, claimant.member);
 }
 
@@ -146,19 +156,19 @@ void FairTurns::leave(Group& group, const std::string& memberName) {
     auto member = group.members.find(memberName);
     if (--member->second.busy == 0) {
         --group.busyMembers;
-        if (member->second.finish <= group.clock) group.members.erase(member);
+        if (member->second.finish <= group.clock.now()) group.members.erase(member);
     }
     if (--group.busy > 0) {
         if (group.members.size() > std::max(kMembersUnswept, 2 * group.membersAfterSweep)) sweepMembers(group);
         return;
     }
     // Nobody of the group waits: its members' turns are over, and the next of any starts afresh.
-    group.clock = std::max(group.clock, group.latestMemberFinish);
+    group.clock.idle(group.latestMemberFinish);
     group.members.clear();
     group.membersAfterSweep = 0;
     if (--busyGroups_ == 0) {
         // Nobody waits at all: every turn had is over, and nobody's counts against the next.
-        clock_ = std::max(clock_, latestFinish_);
+        clock_.idle(latestFinish_);
         groups_.clear();
         groupsAfterSweep_ = 0;
     }
@@ -166,7 +176,9 @@ void FairTurns::leave(Group& group, const std::string& memberName) {
 
 void FairTurns::sweepGroups() {
     if (groups_.size() <= std::max(kGroupsUnswept, 2 * groupsAfterSweep_)) return;
-    std::erase_if(groups_, [this](const auto& entry) { return entry.second.busy == 0 && entry.second.finish <= clock_; });
+    std::erase_if(groups_, [this](const auto& entry) {
+        return entry.second.busy == 0 && entry.second.finish <= clock_.now();
+    });
     // Past the bound even a group whose last turn the others have not matched yet goes: it comes
     // back as a newcomer, ahead by that turn at most.
     for (auto it = groups_.begin(); groups_.size() > maxGroups_ && it != groups_.end();)
@@ -176,7 +188,7 @@ void FairTurns::sweepGroups() {
 
 void FairTurns::sweepMembers(Group& group) {
     std::erase_if(group.members, [&group](const auto& entry) {
-        return entry.second.busy == 0 && entry.second.finish <= group.clock;
+        return entry.second.busy == 0 && entry.second.finish <= group.clock.now();
     });
     for (auto it = group.members.begin(); group.members.size() > kMaxMembersPerGroup && it != group.members.end();)
         it = it->second.busy == 0 ? group.members.erase(it) : std::next(it);

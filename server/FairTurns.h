@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -44,14 +45,16 @@ struct Claimant {
 // is stamped with the place's virtual time; its start is the later of that and the end of its
 // claimant's last turn (its finish), and turns go in the order of their starts, those that asked
 // first among equals. A turn counts what it held its place (at least `leastTurn`, counted as it
-// begins) onto its claimant's finish, and moves the virtual time on by that, shared among the
-// claimants that hold or await turns now, as they would share the place; a turn still held counts
-// what it has held so far, so that a claimant holding places for long waits behind one whose turns
-// are over. So a claimant's past use costs nothing once the others have had as much, a claimant that
-// has had more than its share waits for those that have had less, a crowd of newcomers passes a
-// waiting turn only until the virtual time reaches it, and nobody goes ahead of a waiting turn by
-// more than one of its own. Groups are ordered so first, and within a group its members, by a
-// virtual time of the group's own.
+// begins) onto its claimant's finish; a turn still held counts what it has held so far, so that a
+// claimant holding places for long waits behind one whose turns are over. The virtual time is the
+// start of the latest turn that began, so that a claimant whose turns are over goes ahead of every
+// turn of the claimants that have had more, one turn behind each at most; and it never lags more
+// than a couple of turns behind the time the place has given each claimant holding or awaiting
+// turns (what it did, shared among them), so that a crowd of newcomers, each starting at the
+// virtual time, passes a waiting turn only until that time reaches it, never for good. So a
+// claimant's past use costs nothing once the others have had as much, and nobody goes ahead of a
+// waiting turn by more than one of its own. Groups are ordered so first, and within a group its
+// members, by a virtual time of the group's own.
 //
 // Not safe for use from several threads at once: its owner guards it with its own lock.
 class FairTurns {
@@ -84,6 +87,18 @@ public:
     size_t groups() const { return groups_.size(); }
 
 private:
+    // A virtual time: the start of the latest turn that began, but never more than twice the mean
+    // turn behind what the place gave each claimant busy with it.
+    struct VirtualTime {
+        double started = 0;
+        double given = 0;
+        double meanTurn = 0;
+        double now() const { return std::max(started, given - 2 * meanTurn); }
+        void began(double start) { started = std::max(started, start); }
+        void ended(double counted, size_t busy);
+        // Nobody holds or awaits a turn: nothing had before counts any more.
+        void idle(double latestFinish);
+    };
     // What a claimant's turns held now have held so far: their number, and the sum of when they
     // began (in seconds of the clock), from which the time held at any moment follows.
     struct Holding {
@@ -100,7 +115,7 @@ private:
         size_t busy = 0;
         double finish = 0;
         Holding holding;
-        double clock = 0; // its members' virtual time
+        VirtualTime clock; // its members' virtual time
         double latestMemberFinish = 0;
         size_t busyMembers = 0;
         std::map<uint64_t, double> waiting; // its waiting turns: order, virtual time asked
@@ -122,7 +137,7 @@ private:
 
     const double leastTurn_;
     const size_t maxGroups_;
-    double clock_ = 0;
+    VirtualTime clock_;
     double latestFinish_ = 0;
     size_t busyGroups_ = 0;
     uint64_t orders_ = 0;
