@@ -100,6 +100,11 @@ TEST(FairTurns, WaitingTurnsAreServedByWhatEachClaimantHadAgainstTheOthers) {
          "turn mother 125 x58; hold crowd-0; turn crowd-1 500; wait crowd-1 500; turn crowd-2 500; "
          "wait crowd-2 500; wait mother 125",
          "mother crowd-1 crowd-2"},
+        {"as found: phones signing in over and over, each asking again as soon as it is answered, kept "
+         "her behind every one of them",
+         "wait c1 500; wait c2 500; wait c3 500; wait c4 500; serve 1; wait c1 500; serve 1; wait c2 500; "
+         "serve 1; wait c3 500; serve 1; wait c4 500; wait mother 125",
+         "c1 c2 c3 c4 mother c1 c2 c3 c4"},
         {"a claimant holding no place goes before one holding places, whoever came first",
          "hold crowd; hold crowd; wait crowd 125; wait other 125; wait crowd 125", "other crowd crowd"},
         {"a place held for long counts as it goes, ahead of its end",
