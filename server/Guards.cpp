@@ -5,6 +5,7 @@
 #include "server/Server.h"
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <string_view>
 
@@ -206,6 +207,18 @@ void GuessCounts::takeBack(Connection& db, ConnectionPool& pool, const std::vect
 }
 
 void GuessCounts::write(ConnectionPool& pool, const std::vector<ThrottleKey>& keys, int64_t now) {
+    auto written = [this, keys] {
+        std::lock_guard lock(mutex_);
+        for (const auto& key : keys)
+            if (auto found = counts_.find(countName(key)); found != counts_.end() && --found->second.writes == 0)
+                counts_.erase(found);
+    };
+    struct Unwritten {
+        std::function<void()> give;
+        ~Unwritten() {
+            if (give) give();
+        }
+    } unwritten{written}; // a count whose write finds no room is given up with its request (429)
     pool.gather(
         [this, keys, now](Connection& db) {
             for (const auto& key : keys) {
@@ -230,12 +243,8 @@ void GuessCounts::write(ConnectionPool& pool, const std::vector<ThrottleKey>& ke
             // Counts forgotten are of no further use.
             removeExpired(db, "throttles", "forget_at", now + 1);
         },
-        [this, keys] {
-            std::lock_guard lock(mutex_);
-            for (const auto& key : keys)
-                if (auto found = counts_.find(countName(key)); found != counts_.end() && --found->second.writes == 0)
-                    counts_.erase(found);
-        });
+        written);
+    unwritten.give = nullptr;
 }
 
 void countAttempt(RequestContext& ctx, const std::vector<ThrottleKey>& keys) {
