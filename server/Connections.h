@@ -61,8 +61,8 @@ struct ConnectionLimits {
     size_t workersPerAddress = 24;
     // Workers waiting for bodies to arrive, of every address together: the rest are kept for requests
     // whose body is in, so that no number of addresses, each within its share, holds every worker with
-    // bodies that trickle in. A worker that comes free for a body goes to the address holding the
-    // fewest, and among them to the one whose last turn is longest past.
+    // bodies that trickle in. A worker that comes free for a body goes to the request that starts
+    // first by the workers' fair turns, in which the workers an address holds count as they go.
     size_t bodyWorkers = 16;
     // Bytes of one request head; a longer head is refused with 431.
     size_t maxHeadBytes = 32 * 1024;
