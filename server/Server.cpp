@@ -611,6 +611,8 @@ int CradlewayServer::start() {
 
 void CradlewayServer::stop() {
     if (http_) http_->stop();
+    // The answered requests' gathered writes are made while everything they report to is there.
+    if (state_->pool) state_->pool->flushGathered();
 }
 
 std::string CradlewayServer::answerRaw(std::string bytes) {
