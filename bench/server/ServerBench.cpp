@@ -12,9 +12,13 @@
 // signs in from 24 threads (each under 2 s); and a session's refresh after 100 and after 10,000 (about
 // the same time). Last, what a crowd of addresses, each within its share, takes: another address's
 // sign-in while forty connections read a large picture slowly (under 2 s, the server under 400 MB), the
-// peak while sixteen addresses each send a 24 MB form that never ends (under 800 MB), and the mother's
-// sign-in while 200 addresses sign in, and her small picture post while 60 addresses sign up with
-// pictures that take a second to read (each under 2 s).
+// peak while sixteen addresses each send a 24 MB form that never ends (under 800 MB), the mother's
+// sign-in while 200 addresses sign in, and after a minute of her own light use while 200 accounts sign
+// in over and over from new neighbourhoods or fixed ones (under 2 s; when each of their sign-ins is a
+// newcomer's, no later than theirs), her feed and sign-in while 50 addresses send usage events or 48
+// send wrong invitation codes (under 2 s, no 5xx for anyone), and her small picture post, after a
+// minute of posting one every 2 s, while 60 addresses sign up with pictures that take a second to read
+// (under 2 s).
 
 #include "server/Auth.h"
 #include "server/Http.h"
