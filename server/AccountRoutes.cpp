@@ -216,9 +216,13 @@ json signUp(RequestContext& ctx) {
     if (memberByEmail(ctx.db, email))
         throw HttpError(409, "An account already exists for this e-mail address.");
     // Before the costly part: the pictures' decoding and the password's hash. A sign-up refused after
-    // all (the address taken meanwhile, the server busy) gives it back.
-    TakenAllowance allowance(ctx.state, {{"signup", ctx.client(), ctx.state.options.rates.signUpsByAddress}},
-                             "Too many accounts were made from this network.");
+    // all (the address taken meanwhile, the server busy) gives it back. One whose application proved
+    // what the account takes up (its invitation's code, its baby's record number) is a family's that
+    // the address's allowance is not for: a neighbour who makes accounts keeps none of them out.
+    std::vector<RateKey> network;
+    if (!signUpProven(ctx, email, namedBabies(ctx, babies)))
+        network.push_back({"signup", ctx.client(), ctx.state.options.rates.signUpsByAddress});
+    TakenAllowance allowance(ctx.state, std::move(network), "Too many accounts were made from this network.");
     MemberStorage storage(ctx, std::nullopt, pictureBytes(ctx), 0);
 
     // One picture is the member's: only the part the sign-up names is stored.
@@ -242,8 +246,9 @@ json signUp(RequestContext& ctx) {
     ctx.db
         .prepare(
             "INSERT INTO members (email, full_name, relationship, password_hash, security_code, file_name, "
-            "created_at) VALUES (?, ?, ?, ?, ?, ?, ?)")
-        .with(email, fullName, relationship, hash, randomNumber(100000, 999999), picture, ctx.now())
+            "created_at, created_network) VALUES (?, ?, ?, ?, ?, ?, ?, ?)")
+        .with(email, fullName, relationship, hash, randomNumber(100000, 999999), picture, ctx.now(),
+              ctx.client())
         .run();
     int64_t memberId = ctx.db.lastInsertId();
     signedInFrom(ctx, memberId);
@@ -438,12 +443,14 @@ json requestEmailCode(RequestContext& ctx) {
     if (memberByEmail(ctx.db, email))
         throw HttpError(409, "An account already exists for this e-mail address.");
     // Each code is a row and a mail: paced per address asked for from each network, so that the codes
-    // others ask for hers from elsewhere leave her network its own, and per network.
+    // others ask for hers from elsewhere leave her network its own, and per network, but for the
+    // application that gave back an invitation's code mailed to this address (it has proved what
+    // the code would): a neighbour's codes keep no invitee out.
     const auto& rates = ctx.state.options.rates;
-    TakenAllowance allowance(ctx.state,
-                             {{"code", lowerCase(email) + " " + ctx.client(), rates.codesByEmail},
-                              {"code-address", ctx.client(), rates.codesByAddress}},
-                             "Too many verification codes were asked for.");
+    std::vector<RateKey> keys = {{"code", lowerCase(email) + " " + ctx.client(), rates.codesByEmail}};
+    if (!invitationToAddressProven(ctx, email))
+        keys.push_back({"code-address", ctx.client(), rates.codesByAddress});
+    TakenAllowance allowance(ctx.state, std::move(keys), "Too many verification codes were asked for.");
     // The code is the asking application's: another's request neither replaces it nor may guess at it.
     RequestingApplication application(ctx);
     int64_t code = randomNumber(1000, 9999);
@@ -697,16 +704,19 @@ json checkEmail(RequestContext& ctx) {
 
 json resetPassword(RequestContext& ctx) {
     std::string email = boundedText(ctx, "email", 254);
-    // Counted whether or not the address has an account, so that a refusal tells nothing either.
-    // The network's allowance counts the temporary passwords made (each a hash, each a mail): asking
-    // for an address without an account, or for one whose temporary password still holds, costs it
-    // nothing. Refused when either has none, whether or not the address has an account.
+    // Counted per e-mail address asked for from each network, whether or not the address has an
+    // account, so that a refusal tells nothing either, and resets others ask for hers from elsewhere
+    // leave her network its own. The network's allowance counts the temporary passwords made (each a
+    // hash, each a mail): asking for an address without an account, or for one whose temporary
+    // password still holds, costs it nothing, and neither does a reset from a phone that signed in to
+    // the account (its own count is the first). Refused when either has none.
     const auto& rates = ctx.state.options.rates;
-    TakenAllowance allowance(ctx.state,
-                             {{"reset", lowerCase(email), rates.resetsByAccount},
-                              {"reset-address", ctx.client(), rates.resetsByAddress}},
-                             "Too many password resets were asked for.");
-    if (auto member = memberByEmail(ctx.db, email)) {
+    const auto member = memberByEmail(ctx.db, email);
+    std::vector<RateKey> keys = {{"reset", lowerCase(email) + " " + ctx.client(), rates.resetsByEmail}};
+    if (!member || !fromPhoneOf(ctx, *member))
+        keys.push_back({"reset-address", ctx.client(), rates.resetsByAddress});
+    TakenAllowance allowance(ctx.state, std::move(keys), "Too many password resets were asked for.");
+    if (member) {
         // A temporary password already sent stays the one that works until it is used or expires:
         // anybody may ask for anybody's reset, and a new one must not undo the member's.
         const char* const pending = "reset_password_hash IS NOT NULL AND COALESCE(reset_expires_at, 0) > ?";

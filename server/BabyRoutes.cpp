@@ -73,23 +73,30 @@ json verifyMrn(RequestContext& ctx) {
     std::string mrn = ctx.text("mrn");
     if (mrn.size() > 64) throw HttpError(404, "No baby was found with this medical record number.");
     // Misses are slowed for the application that makes them, and, generously, for its network. One
-    // refused for its wait is given no cookie.
-    RequestingApplication application(ctx);
-    const std::vector<ThrottleKey> keys = {{&throttle::kRecordLookup, application.name()},
-                                           {&throttle::kRecordLookupClient, ctx.client()}};
+    // refused for its wait is given no cookie. A new application that misses is named by its network's
+    // allowance, or not at all once none is left (its misses are then its network's alone); one that
+    // finds its baby is counted by that baby instead, so that a neighbour's look-ups keep no family's
+    // right record number out.
+    RequestingApplication application(ctx, RequestingApplication::NewOne::IfTheNetworkHas);
+    std::vector<ThrottleKey> keys = {{&throttle::kRecordLookupClient, ctx.client()}};
+    if (application.named()) keys.push_back({&throttle::kRecordLookup, application.name()});
     countAttempt(ctx, keys);
-    application.issue();
-    int64_t babyId = 0;
+    auto refuse = [&](int status, const char* message) {
+        application.issue();
+        throw HttpError(status, message);
+    };
+    std::optional<int64_t> found;
     {
         auto id = ctx.db.prepare("SELECT id FROM babies WHERE mrn = ?");
         id.with(mrn);
-        if (!id.step()) throw HttpError(404, "No baby was found with this medical record number.");
-        babyId = id.integer(0);
+        if (id.step()) found = id.integer(0);
     }
+    if (!found) refuse(404, "No baby was found with this medical record number.");
+    const int64_t babyId = *found;
     bool hasFamily =
         ctx.db.queryInteger("SELECT COUNT(*) FROM member_babies WHERE baby_id = ?", babyId).value_or(0) > 0;
+    bool own = false;
     if (hasFamily) {
-        bool own = false;
         if (ctx.memberId) {
             auto mine = ctx.db.prepare("SELECT 1 FROM member_babies WHERE member_id = ? AND baby_id = ?");
             mine.with(*ctx.memberId, babyId);
@@ -98,13 +105,23 @@ json verifyMrn(RequestContext& ctx) {
         bool shown = own ||
                      invitedByBabysFamily(ctx.db, proofHolders(ctx, ctx.memberId), babyId, ctx.now()) ||
                      (ctx.memberId && familyInvitation(ctx, *ctx.memberId, babyId));
-        if (!shown) throw HttpError(409, "This baby is already registered to another family.");
+        if (!shown) refuse(409, "This baby is already registered to another family.");
     }
-    Transaction tx(ctx.db);
-    attemptSucceeded(ctx, keys, false);
-    recordProof(ctx, Proof::Lookup, "", babyId);
-    tx.commit();
-    return babyJson(ctx.db, babyId);
+    try {
+        Transaction tx(ctx.db);
+        attemptSucceeded(ctx, keys, false);
+        recordProof(ctx, Proof::Lookup, "", babyId);
+        tx.commit();
+    } catch (const HttpError&) {
+        // A right record number refused for its new phones' allowance was no guess.
+        attemptNotJudged(ctx, keys);
+        throw;
+    }
+    // Whether what the asker sends of the baby next is taken: a baby with a family is described by
+    // its parents only, so a member joining it (a sign-up on invitation among them) reads it as it is.
+    json baby = babyJson(ctx.db, babyId);
+    baby["editable"] = !hasFamily || (own && parentOf(ctx.db, *ctx.memberId, babyId));
+    return baby;
 }
 
 json dailyUpdate(RequestContext& ctx) {

@@ -4,8 +4,10 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <string_view>
+#include <system_error>
 #include <tuple>
 #include <utility>
 
@@ -23,6 +25,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace cw::server {
 
@@ -62,12 +65,26 @@ struct Exchange {
     uint64_t fileBytes = 0;
     // Whom its turns are taken for, as the watcher knew the request by its head.
     const Claimant* claimant = nullptr;
+    // A body the handler made as it was written (`replyAsMade`), sent after the head: what memory
+    // keeps of it, then `madeFileBytes` bytes of its own file.
+    const ConnectionLimits* limits = nullptr;
+    std::string made;
+    int madeFile = -1;
+    uint64_t madeFileBytes = 0;
 
     Exchange() = default;
     Exchange(const Exchange&) = delete;
     Exchange& operator=(const Exchange&) = delete;
     ~Exchange() {
         if (file >= 0) ::close(file);
+        dropMade();
+    }
+    bool hasMade() const { return !made.empty() || madeFile >= 0; }
+    void dropMade() {
+        std::string().swap(made);
+        if (madeFile >= 0) ::close(madeFile);
+        madeFile = -1;
+        madeFileBytes = 0;
     }
 
     // After a head the library could not read, what follows cannot be trusted to start a request; nor
@@ -218,7 +235,90 @@ bool waitFor(int fd, short events, int milliseconds) {
     }
 }
 
+// The names a reply's file has for the moment between its making and its removal, where the system
+// cannot make a file without a name.
+constexpr const char* kReplyFilePrefix = "reply-";
+
+// A file for what a reply keeps beyond memory, in `directory`, named nowhere: it goes with its
+// descriptor. -1 when none can be made.
+int openReplyFile(const std::filesystem::path& directory) {
+    if (directory.empty()) return -1;
+    int fd = ::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return fd;
+    std::string name = (directory / kReplyFilePrefix).string() + "XXXXXX";
+    fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd >= 0) ::unlink(name.c_str());
+    return fd;
+}
+
+bool writeWhole(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// A reply's body as its handler writes it: in memory up to what a connection keeps of a reply, the
+// rest in the reply's own file, gathered a chunk at a time (in memory still when no file can be made).
+class MadeReplyText final : public ReplyText {
+public:
+    explicit MadeReplyText(Exchange& exchange) : e_(exchange) {}
+    void write(std::string_view bytes) override {
+        const char* text = bytes.data();
+        const size_t length = bytes.size();
+        if (e_.madeFile < 0 && e_.made.size() + length > e_.limits->keptReplyBytes)
+            e_.madeFile = openReplyFile(e_.limits->replyDirectory);
+        if (e_.madeFile < 0) {
+            e_.made.append(text, length);
+            return;
+        }
+        pending_.append(text, length);
+        if (pending_.size() >= kFileChunk) flush();
+    }
+    // Writes what is gathered; false when the file took not all of the text.
+    bool finish() {
+        flush();
+        return !failed_;
+    }
+
+private:
+    void flush() {
+        if (pending_.empty() || failed_) return;
+        failed_ = !writeWhole(e_.madeFile, pending_.data(), pending_.size());
+        e_.madeFileBytes += pending_.size();
+        pending_.clear();
+    }
+
+    Exchange& e_;
+    std::string pending_;
+    bool failed_ = false;
+};
+
 } // namespace
+
+void offerNoCostlyEncoding(const httplib::Request& req) {
+    // The library reads what to compress with from the request it answers, which it owns and lends
+    // to the handlers as const.
+    auto& headers = const_cast<httplib::Request&>(req).headers;
+    for (auto [at, end] = headers.equal_range("Accept-Encoding"); at != end; ++at) {
+        std::string kept;
+        std::string_view list = at->second;
+        while (!list.empty()) {
+            const size_t comma = list.find(',');
+            std::string_view coding = list.substr(0, comma);
+            list = comma == std::string_view::npos ? std::string_view() : list.substr(comma + 1);
+            while (!coding.empty() && (coding.front() == ' ' || coding.front() == '\t')) coding.remove_prefix(1);
+            const std::string_view name = coding.substr(0, coding.find_first_of(" \t;"));
+            if (name.size() == 2 && (name[0] | 0x20) == 'b' && (name[1] | 0x20) == 'r') continue;
+            if (!coding.empty()) kept.append(kept.empty() ? "" : ", ").append(coding);
+        }
+        at->second = std::move(kept);
+    }
+}
 
 void closeConnectionAfterReply() {
     if (currentExchange) currentExchange->close = true;
@@ -252,6 +352,94 @@ bool replyWithFile(const httplib::Request& req, httplib::Response& res, const st
     currentExchange->file = fd;
     currentExchange->fileBytes = size;
     return true;
+}
+
+namespace {
+
+// A reply's body in gzip, deflated as it is written, for a client that takes it: the library
+// compresses the bodies it holds whole, as its other replies are.
+class GzippedReplyText final : public ReplyText {
+public:
+    explicit GzippedReplyText(ReplyText& out) : out_(out) {
+        ok_ = deflateInit2(&z_, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+    }
+    ~GzippedReplyText() {
+        if (ok_) deflateEnd(&z_);
+    }
+    GzippedReplyText(const GzippedReplyText&) = delete;
+    GzippedReplyText& operator=(const GzippedReplyText&) = delete;
+    void write(std::string_view bytes) override {
+        pending_.append(bytes);
+        if (pending_.size() >= kFileChunk) deflatePending(Z_NO_FLUSH);
+    }
+    // Ends the stream; false when it could not be made.
+    bool finish() {
+        deflatePending(Z_FINISH);
+        return ok_;
+    }
+
+private:
+    void deflatePending(int flush) {
+        if (!ok_) return;
+        z_.next_in = reinterpret_cast<Bytef*>(pending_.data());
+        z_.avail_in = static_cast<uInt>(pending_.size());
+        char deflated[16 * 1024];
+        for (int result = Z_OK;;) {
+            z_.next_out = reinterpret_cast<Bytef*>(deflated);
+            z_.avail_out = sizeof deflated;
+            result = deflate(&z_, flush);
+            if (result == Z_STREAM_ERROR) {
+                ok_ = false;
+                break;
+            }
+            out_.write(std::string_view(deflated, sizeof deflated - z_.avail_out));
+            if (flush == Z_FINISH ? result == Z_STREAM_END : z_.avail_out != 0) break;
+        }
+        pending_.clear();
+    }
+
+    ReplyText& out_;
+    z_stream z_{};
+    std::string pending_;
+    bool ok_ = false;
+};
+
+} // namespace
+
+void replyAsMade(const httplib::Request& req, httplib::Response& res, const std::string& type,
+                 const std::function<void(ReplyText&)>& make) {
+    if (!currentExchange || !currentExchange->limits || req.method == "HEAD") {
+        // Without a connection to keep it, or with no body to send, the text is made in memory.
+        struct Whole final : ReplyText {
+            std::string text;
+            void write(std::string_view bytes) override { text.append(bytes); }
+        } whole;
+        make(whole);
+        res.set_content(whole.text, type);
+        return;
+    }
+    Exchange& exchange = *currentExchange;
+    exchange.dropMade();
+    MadeReplyText text(exchange);
+    // As the library chooses for what it compresses: text and JSON, for a client that takes gzip.
+    const bool gzip = (type.starts_with("text/") || type == "application/json") &&
+                      req.get_header_value("Accept-Encoding").find("gzip") != std::string::npos;
+    bool made = true;
+    if (gzip) {
+        GzippedReplyText zipped(text);
+        make(zipped);
+        made = zipped.finish();
+    } else {
+        make(text);
+    }
+    if (!text.finish() || !made) {
+        exchange.dropMade();
+        throw std::runtime_error("the reply could not be written to its file");
+    }
+    res.body.clear();
+    res.set_header("Content-Type", type);
+    if (gzip) res.set_header("Content-Encoding", "gzip");
+    res.set_header("Content-Length", std::to_string(exchange.made.size() + exchange.madeFileBytes));
 }
 
 const httplib::Ranges& requestedRanges() {
@@ -292,13 +480,17 @@ struct ConnectionServer::Connection {
     // Its body is still to come when a worker takes it: counted against its address's bodies.
     bool readsBody = false;
     // What is left of its reply to send, watched for the client to take it: the bytes of `outgoing`
-    // from `outgoingSent`, then `fileLeft` bytes of `file` from `fileOffset`. Once it is sent, the
-    // connection goes on as `afterSending` says.
+    // from `outgoingSent`, then `fileLeft` bytes of `file` from `fileOffset`: a picture's, or the
+    // reply's own (`spilled`) where what memory keeps of it ended. Once it is sent, the connection
+    // goes on as `afterSending` says.
     bool sending = false;
     std::string outgoing;
     size_t outgoingSent = 0;
     int file = -1;
     uint64_t fileOffset = 0, fileLeft = 0;
+    bool spilled = false;
+    // What of the reply is counted against its address now.
+    size_t replyCounted = 0;
     After afterSending = After::Keep;
     // When the current reply's first byte was written, and how much of it has gone since.
     Clock::time_point replySince;
@@ -315,13 +507,27 @@ struct ConnectionServer::Connection {
     size_t unread() const { return buffer.size() - offset; }
     size_t unsent() const { return outgoing.size() - outgoingSent; }
     bool replyLeft() const { return unsent() > 0 || fileLeft > 0; }
-    // Keeps bytes of the reply to send after those kept already.
-    void keep(const char* data, size_t size) {
+    // What the server holds of the reply for the client: a picture's file is the picture's, not held.
+    size_t replyHeld() const { return unsent() + (spilled ? static_cast<size_t>(fileLeft) : 0); }
+    // Keeps bytes of the reply to send after those kept already: in memory up to `keptReplyBytes`, and
+    // from there on in the reply's own file (in memory still when no file can be made). False when
+    // they could not be kept.
+    bool keep(const char* data, size_t size, const ConnectionLimits& limits) {
         if (outgoingSent > 0 && outgoingSent == outgoing.size()) {
             outgoing.clear();
             outgoingSent = 0;
         }
-        outgoing.append(data, size);
+        if (!spilled && unsent() + size > limits.keptReplyBytes && file < 0) {
+            file = openReplyFile(limits.replyDirectory);
+            spilled = file >= 0;
+        }
+        if (!spilled) {
+            outgoing.append(data, size);
+            return true;
+        }
+        if (!writeWhole(file, data, size)) return false;
+        fileLeft += size;
+        return true;
     }
     // Sends what the socket takes of the kept bytes: false when the connection failed.
     bool sendKept(size_t most = SIZE_MAX) {
@@ -352,6 +558,7 @@ struct ConnectionServer::Connection {
         if (file >= 0) ::close(file);
         file = -1;
         fileOffset = fileLeft = 0;
+        spilled = false;
         sending = false;
     }
     void compact() {
@@ -424,8 +631,7 @@ public:
     }
 
     // What the socket does not take at once is kept with the connection, for the watcher to send as
-    // the client reads: the worker is not held by a slow reader. Only what goes beyond the bytes a
-    // connection may keep waits for the client here, as long as it keeps the reply's least pace.
+    // the client reads: the worker never waits for a reader, however large the reply.
     ssize_t write(const char* ptr, size_t size) override {
         if (c_.fd < 0) {
             output_->append(ptr, size);
@@ -437,37 +643,33 @@ public:
             c_.replySent = 0;
         }
         size_t done = 0;
-        while (done < size) {
-            if (c_.unsent() == 0) {
-                ssize_t n = ::send(c_.fd, ptr + done, size - done, MSG_NOSIGNAL);
-                if (n > 0) {
-                    done += static_cast<size_t>(n);
-                    c_.replySent += static_cast<size_t>(n);
-                    continue;
-                }
-                if (n < 0 && errno == EINTR) continue;
-                if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return -1;
+        // Straight to the socket while nothing kept comes before these bytes.
+        while (done < size && !c_.replyLeft()) {
+            ssize_t n = ::send(c_.fd, ptr + done, size - done, MSG_NOSIGNAL);
+            if (n > 0) {
+                done += static_cast<size_t>(n);
+                c_.replySent += static_cast<size_t>(n);
+                continue;
             }
-            if (c_.unsent() + (size - done) <= limits_.keptReplyBytes) {
-                c_.keep(ptr + done, size - done);
-                return static_cast<ssize_t>(size);
-            }
-            const auto until = replyDue(limits_, c_.replySince, c_.replyTaken());
-            if (!waitFor(c_.fd, POLLOUT, millisecondsUntil(until, limits_.writeSeconds)) || !c_.sendKept()) return -1;
+            if (n < 0 && errno == EINTR) continue;
+            if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return -1;
+            break;
         }
+        if (done < size && !c_.keep(ptr + done, size - done, limits_)) return -1;
         return static_cast<ssize_t>(size);
     }
 
-    // Answers without a socket (the fuzzer's): the file the reply is read from, whole.
-    void writeFile(int file, uint64_t bytes) {
+    // The file's bytes after what was written of the reply: without a socket (the fuzzer's), or after
+    // a head that went to the reply's own file.
+    bool writeFile(int file, uint64_t bytes) {
         char chunk[kFileChunk];
         for (uint64_t at = 0; at < bytes;) {
             ssize_t n = ::pread(file, chunk, static_cast<size_t>(std::min<uint64_t>(sizeof chunk, bytes - at)),
                                 static_cast<off_t>(at));
-            if (n <= 0) break;
-            output_->append(chunk, static_cast<size_t>(n));
+            if (n <= 0 || write(chunk, static_cast<size_t>(n)) < 0) return false;
             at += static_cast<uint64_t>(n);
         }
+        return true;
     }
 
     void get_remote_ip_and_port(std::string& ip, int& port) const override {
@@ -526,6 +728,7 @@ ConnectionServer::ConnectionServer(ConnectionLimits limits) : limits_(limits) {
     set_keep_alive_timeout(limits_.idleSeconds);
     set_keep_alive_max_count(limits_.requestsPerConnection);
     httplib::Server::set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+        offerNoCostlyEncoding(req);
         if (framingFault(req)) {
             res.status = 400;
             closeConnectionAfterReply();
@@ -552,7 +755,10 @@ ConnectionServer::ConnectionServer(ConnectionLimits limits) : limits_(limits) {
     // Runs as the reply's head is written: a reply after which the connection ends says so, so that
     // the client sends its next request on a new connection rather than into a closed one.
     httplib::Server::set_post_routing_handler([](const httplib::Request&, httplib::Response& res) {
-        if (!currentExchange || !currentExchange->endsConnection()) return;
+        if (!currentExchange) return;
+        // A body set after one was made replaces it.
+        if (!res.body.empty()) currentExchange->dropMade();
+        if (!currentExchange->endsConnection()) return;
         res.headers.erase("Keep-Alive");
         res.headers.erase("Connection");
         res.set_header("Connection", "close");
@@ -614,6 +820,17 @@ int ConnectionServer::bindTo(const std::string& host, int port) {
 void ConnectionServer::start() {
     if (running_ || listenFd_ < 0) return;
     finishRoutes();
+    if (!limits_.replyDirectory.empty()) {
+        std::error_code failed;
+        std::filesystem::create_directories(limits_.replyDirectory, failed);
+        // What a crash left between a reply's file being made and its name being removed.
+        std::filesystem::directory_iterator entry(limits_.replyDirectory, failed);
+        for (; !failed && entry != std::filesystem::directory_iterator(); entry.increment(failed))
+            if (entry->path().filename().string().starts_with(kReplyFilePrefix)) {
+                std::error_code ignored;
+                std::filesystem::remove(entry->path(), ignored);
+            }
+    }
     epollFd_ = ::epoll_create1(EPOLL_CLOEXEC);
     wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     epoll_event listen{};
@@ -923,15 +1140,16 @@ void ConnectionServer::arrive(std::unique_ptr<Connection> connection) {
 }
 
 bool ConnectionServer::watchAgain(std::unique_ptr<Connection> connection) {
-    // A body waiting for its turn is not read meanwhile: the client is held by its own window.
-    if (!connection->waitingTurn) {
-        epoll_event event{};
-        event.events = connection->sending ? EPOLLOUT : EPOLLIN | EPOLLRDHUP;
-        event.data.fd = connection->fd;
-        if (::epoll_ctl(epollFd_, EPOLL_CTL_ADD, connection->fd, &event) != 0) {
-            closeConnection(std::move(connection));
-            return false;
-        }
+    // A request waiting for its turn is not read meanwhile (the client is held by its own window);
+    // it is watched only for its client going away.
+    epoll_event event{};
+    event.events = connection->waitingTurn ? EPOLLRDHUP
+                   : connection->sending   ? EPOLLOUT
+                                           : EPOLLIN | EPOLLRDHUP;
+    event.data.fd = connection->fd;
+    if (::epoll_ctl(epollFd_, EPOLL_CTL_ADD, connection->fd, &event) != 0) {
+        closeConnection(std::move(connection));
+        return false;
     }
     int fd = connection->fd;
     watched_[fd] = std::move(connection);
@@ -982,6 +1200,13 @@ bool ConnectionServer::turnFree(const std::string& network, bool readsBody) {
     std::lock_guard lock(mutex_);
     if (readsBody && bodiesInWork_ >= limits_.bodyWorkers) return false;
     auto found = shares_.find(network);
+    if (auto unread = unread_.find(network); unread != unread_.end()) {
+        // A reply being made is likely to wait as long as the address's others do.
+        const size_t answering = found == shares_.end() ? 0 : found->second.requests;
+        if (unread->second.bytes + answering * (unread->second.bytes / unread->second.replies) >=
+            limits_.replyBytesPerAddress)
+            return false;
+    }
     if (found == shares_.end()) return true;
     return found->second.requests < limits_.workersPerAddress &&
            (!readsBody || found->second.bodies < limits_.bodyWorkersPerAddress);
@@ -1004,9 +1229,7 @@ void ConnectionServer::giveTurns() {
     }
     for (Connection* connection : waiting) {
         if (!turnFree(connection->network, connection->readsBody)) continue;
-        int fd = connection->fd;
-        auto owned = std::move(watched_[fd]);
-        watched_.erase(fd);
+        auto owned = unwatch(connection->fd);
         leaveTurn(*owned);
         const bool readsBody = owned->readsBody;
         handOver(std::move(owned), readsBody);
@@ -1046,7 +1269,7 @@ void ConnectionServer::sendMore(Connection& connection) {
             connection.fileOffset += static_cast<uint64_t>(n);
             connection.fileLeft -= static_cast<uint64_t>(n);
         }
-        if (budget == 0) return; // the others' turn; the socket is still writable
+        if (budget == 0) break; // the others' turn; the socket is still writable
         const size_t before = connection.replySent;
         if (!connection.sendKept(budget)) {
             closeConnection(drop());
@@ -1054,8 +1277,10 @@ void ConnectionServer::sendMore(Connection& connection) {
         }
         const size_t sent = connection.replySent - before;
         budget -= std::min(budget, sent);
-        if (connection.unsent() > 0 && budget > 0) return; // the socket is full: until it drains
+        if (connection.unsent() > 0 && budget > 0) break; // the socket is full: until it drains
     }
+    countReply(connection);
+    if (connection.replyLeft()) return;
     auto owned = drop();
     const After after = owned->afterSending;
     owned->dropReply();
@@ -1074,6 +1299,22 @@ void ConnectionServer::readFrom(Connection& connection) {
     }
     int fd = connection.fd;
     auto drop = [this, fd] { return unwatch(fd); };
+    if (connection.waitingTurn) {
+        // The client has shut its side. When nothing of its request is left unread it has gone (a
+        // client that only stopped sending looks the same, and HTTP clients do not): a reply made for
+        // it would be made for no one, and take the turn of one awaited. Otherwise the request waits
+        // on, no longer watched.
+        char next = 0;
+        const ssize_t n = ::recv(fd, &next, 1, MSG_PEEK | MSG_DONTWAIT);
+        const bool gone = n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+        auto owned = drop();
+        if (gone) {
+            closeConnection(std::move(owned));
+            return;
+        }
+        watched_[fd] = std::move(owned);
+        return;
+    }
     char chunk[kReadChunk];
     // A head is read up to one byte past its limit, a gathered body to its end and no further.
     const size_t wanted = connection.gathering ? connection.gathering : limits_.maxHeadBytes + 1;
@@ -1195,6 +1436,17 @@ void ConnectionServer::handOver(std::unique_ptr<Connection> connection, bool rea
     ready_.notify_one();
 }
 
+void ConnectionServer::countReply(Connection& connection) {
+    const size_t held = connection.replyHeld();
+    if (held == connection.replyCounted) return;
+    std::lock_guard lock(mutex_);
+    Unread& unread = unread_[connection.network];
+    unread.bytes = unread.bytes - connection.replyCounted + held;
+    unread.replies = unread.replies - (connection.replyCounted > 0) + (held > 0);
+    connection.replyCounted = held;
+    if (unread.replies == 0) unread_.erase(connection.network);
+}
+
 size_t ConnectionServer::queuedRequests() {
     std::lock_guard lock(mutex_);
     return queue_.size();
@@ -1218,6 +1470,7 @@ void ConnectionServer::closeConnection(std::unique_ptr<Connection> connection) {
     leaveTurn(*connection);
     leaveLine(*connection);
     connection->dropReply();
+    countReply(*connection);
     if (connection->fd >= 0) {
         ::close(connection->fd);
         --open_;
@@ -1296,6 +1549,7 @@ void ConnectionServer::work() {
             }
         }
         connection->readsBody = false;
+        countReply(*connection);
         // The address's next request may have its turn.
         if (waitingForTurn_ > 0) wake();
         if (connection->replyLeft() && !connection->peerClosed && !stopping_) {
@@ -1310,6 +1564,7 @@ void ConnectionServer::work() {
             continue;
         }
         connection->dropReply();
+        countReply(*connection);
         if (after == After::Drain) {
             closeAfterDraining(std::move(connection), false);
             continue;
@@ -1329,6 +1584,7 @@ void ConnectionServer::work() {
 ConnectionServer::After ConnectionServer::serveOne(Stream& stream, bool lastRequest) {
     Exchange exchange;
     exchange.claimant = &stream.connection().claimant;
+    exchange.limits = &limits_;
     currentExchange = &exchange;
     stream.beginRequest();
     bool closed = false;
@@ -1352,9 +1608,31 @@ ConnectionServer::After ConnectionServer::serveOne(Stream& stream, bool lastRequ
         connection.dropReply();
         return After::Drain;
     }
+    if (exchange.hasMade()) {
+        // After the head the library wrote: what memory kept of the body goes as any reply does, and
+        // its file goes with the connection as the reply's own.
+        if (stream.write(exchange.made.data(), exchange.made.size()) < 0) {
+            connection.dropReply();
+            return After::Drain;
+        }
+        if (exchange.madeFile >= 0 && (connection.fd < 0 || connection.file >= 0)) {
+            if (!stream.writeFile(exchange.madeFile, exchange.madeFileBytes)) {
+                connection.dropReply();
+                return After::Drain;
+            }
+        } else if (exchange.madeFile >= 0) {
+            connection.file = std::exchange(exchange.madeFile, -1);
+            connection.fileOffset = 0;
+            connection.fileLeft = exchange.madeFileBytes;
+            connection.spilled = true;
+        }
+    }
     if (exchange.file >= 0 && exchange.fileBytes > 0) {
-        if (connection.fd < 0) {
-            stream.writeFile(exchange.file, exchange.fileBytes);
+        if (connection.fd < 0 || connection.spilled) {
+            if (!stream.writeFile(exchange.file, exchange.fileBytes)) {
+                connection.dropReply();
+                return After::Drain;
+            }
         } else {
             connection.file = std::exchange(exchange.file, -1);
             connection.fileOffset = 0;

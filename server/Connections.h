@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <unordered_map>
 #include <vector>
@@ -32,15 +33,23 @@ struct ConnectionLimits {
     // A kept-alive connection waiting for its next request is closed after this time.
     int idleSeconds = 5;
     // A request's body must arrive within this time of its head, and no read of it may wait longer
-    // than `readSeconds`; no write of a reply waits longer than `writeSeconds`.
+    // than `readSeconds`.
     int bodySeconds = 60;
     int readSeconds = 10;
-    int writeSeconds = 10;
-    // What of a reply the client has not taken yet is kept with its connection, up to this many bytes
-    // of a reply made in memory, and a file (a picture) a chunk at a time as it is read from disk; the
-    // watching thread sends it as the client reads, so that a slow reader holds no worker. A worker
-    // waits for the client only for what of a larger reply made in memory is beyond this.
+    // What of a reply the client has not taken yet is kept with its connection, and the watching thread
+    // sends it as the client reads, so that no reply holds a worker once it is made, whatever its size
+    // and however slowly it is read: up to this many bytes of a reply made in memory are kept in
+    // memory, what goes beyond in a file of its own in `replyDirectory` (never named there, so that
+    // nothing of it outlives the connection or a crash), read back a chunk at a time as the client
+    // takes what came before, as a picture's file is. Without a directory all of it stays in memory.
     size_t keptReplyBytes = 256 * 1024;
+    std::filesystem::path replyDirectory;
+    // What waits to be read of one network address's replies (in memory and in their files), at most,
+    // counting each of its requests being answered as adding as much again as its replies waiting do
+    // on average: past it, that address's next requests wait for their turn unread, as past its share
+    // of the workers, until its readers have taken enough; so that slow readers cost their own
+    // address and nobody else.
+    size_t replyBytesPerAddress = 32 * 1024 * 1024;
     // A reply must keep to a least pace once its first byte is written: after `replyGraceSeconds`,
     // `minReplyBytesPerSecond` on average. A client that reads more slowly has its connection closed.
     int replyGraceSeconds = 10;
@@ -168,6 +177,8 @@ private:
     bool turnFree(const std::string& network, bool readsBody);
     // Hands over the waiting requests whose addresses have a turn free again.
     void giveTurns();
+    // Counts what the connection holds of its reply against its address (takes mutex_).
+    void countReply(Connection& connection);
     // The connection no longer waits for its address's turn.
     void leaveTurn(Connection& connection);
     // Its request leaves the line for a worker without having had one.
@@ -238,6 +249,12 @@ private:
     };
     std::unordered_map<std::string, Share> shares_;
     size_t bodiesInWork_ = 0; // requests given a body still to come, of every address
+    // What waits to be read of each address's replies (as counted), and on how many connections.
+    struct Unread {
+        size_t bytes = 0;
+        size_t replies = 0;
+    };
+    std::unordered_map<std::string, Unread> unread_;
     // The workers' turns among the senders of the requests waiting for their address's turn or for a
     // worker, each request counted by the time a worker spent on it, less what it waited at the gates
     // for a hash, a decoding or a write, which those gates count by their own turns.
@@ -256,6 +273,12 @@ private:
     std::vector<PausedAddress> paused_;
 };
 
+// Before a request is answered: the library compresses a reply for a client that accepts brotli at
+// brotli's slowest setting, seconds of a core for a reply of a few megabytes (a long comment list,
+// a series of measurements), where gzip takes milliseconds and saves nearly as much. So brotli is
+// struck from what the request accepts, and a client that also takes gzip (every phone does) gets
+// gzip instead.
+void offerNoCostlyEncoding(const httplib::Request& req);
 // Within a request's handler: closes the connection once the reply is sent.
 void closeConnectionAfterReply();
 // Within a request's handler: the request's body has been read to its end.
@@ -268,6 +291,20 @@ bool requestBodyTooSlow();
 // file cannot be opened. A HEAD request is answered with the head alone.
 bool replyWithFile(const httplib::Request& req, httplib::Response& res, const std::filesystem::path& file,
                    const std::string& type);
+// Where a handler writes a reply's body as it makes it (see `replyAsMade`).
+class ReplyText {
+public:
+    virtual void write(std::string_view bytes) = 0;
+
+protected:
+    ~ReplyText() = default;
+};
+// Within a request's handler: answers with the body `make` writes, of the given `Content-Type`, kept as
+// it is written as a reply that waits to be read is (memory up to `keptReplyBytes`, the rest in the
+// reply's own file), so that a reply is never whole in memory, however large. Throws when it could not
+// be kept (nothing is set then).
+void replyAsMade(const httplib::Request& req, httplib::Response& res, const std::string& type,
+                 const std::function<void(ReplyText&)>& make);
 // Within a request's handler: the byte ranges the request's `Range` header asked for, as the library
 // read them (a first byte of -1 counts from the end); none when it asked for none.
 const httplib::Ranges& requestedRanges();

@@ -836,6 +836,11 @@ CREATE INDEX request_replays_created_at ON request_replays(created_at);
 ALTER TABLE invitations ADD COLUMN replaced_code TEXT;
 CREATE INDEX invitations_replaced_code ON invitations(replaced_code) WHERE replaced_code IS NOT NULL;
 )sql",
+    // The network each account was made from: what the accounts a network made lately store counts
+    // against that network, and nothing of the members who were there before (NULL: made before).
+    R"sql(
+ALTER TABLE members ADD COLUMN created_network TEXT;
+)sql",
 };
 
 constexpr int kLatestVersion = static_cast<int>(sizeof(kMigrations) / sizeof(kMigrations[0]));

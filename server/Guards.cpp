@@ -98,17 +98,28 @@ std::optional<std::string> requestingPhone(const RequestContext& ctx) {
     return std::nullopt;
 }
 
+namespace {
+
+bool phoneSignedIn(Connection& db, int64_t memberId, const std::optional<std::string>& phone, int64_t now) {
+    if (!phone) return false;
+    auto signedIn =
+        db.prepare("SELECT 1 FROM signin_phones WHERE member_id = ? AND phone = ? AND signed_in_at >= ?");
+    signedIn.with(memberId, *phone, now - kSignInNetworkSeconds);
+    return signedIn.step();
+}
+
+} // namespace
+
+bool fromPhoneOf(const RequestContext& ctx, int64_t memberId) {
+    return phoneSignedIn(ctx.db, memberId, requestingPhone(ctx), ctx.now());
+}
+
 std::vector<ThrottleKey> passwordKeys(Connection& db, int64_t memberId, const std::string& client,
                                       const std::optional<std::string>& phone, int64_t now) {
     const std::string account = std::to_string(memberId);
-    if (phone) {
-        // A name the server never gave this account's sign-ins (made up, or another account's phone)
-        // is no phone of hers: its guesses are counted as anybody's.
-        auto signedIn =
-            db.prepare("SELECT 1 FROM signin_phones WHERE member_id = ? AND phone = ? AND signed_in_at >= ?");
-        signedIn.with(memberId, *phone, now - kSignInNetworkSeconds);
-        if (signedIn.step()) return {{&throttle::kPasswordPhone, account + " " + *phone}};
-    }
+    // A name the server never gave this account's sign-ins (made up, or another account's phone) is no
+    // phone of hers: its guesses are counted as anybody's.
+    if (phoneSignedIn(db, memberId, phone, now)) return {{&throttle::kPasswordPhone, account + " " + *phone}};
     std::vector<ThrottleKey> keys = {{&throttle::kPassword, account + " " + client}};
     auto known = db.prepare("SELECT 1 FROM signin_networks WHERE member_id = ? AND network = ? AND signed_in_at >= ?");
     known.with(memberId, client, now - kSignInNetworkSeconds);
@@ -330,44 +341,66 @@ void bindHolders(Statement& st, int first, const ProofHolders& holders, bool cli
     st.bind(first + 1, holders.member ? std::optional(memberHolder(*holders.member)) : std::nullopt);
 }
 
+// The application this reply names already, else the one the request names when the server issued it.
+std::optional<std::string> knownClient(const RequestContext& ctx) {
+    if (auto named = clientSetInReply(ctx)) return named;
+    return issuedClient(ctx);
+}
+
 } // namespace
 
 // The application a proof is recorded for: the one this reply already named, else the one the
 // request names when the server issued it, else a new one; its cookie goes with the reply, once.
-RequestingApplication::RequestingApplication(RequestContext& ctx) : ctx_(ctx) {
-    if (auto named = clientSetInReply(ctx)) {
-        name_ = *named;
-        return;
-    }
-    if (auto issued = issuedClient(ctx)) {
-        name_ = *issued;
+RequestingApplication::RequestingApplication(RequestContext& ctx, NewOne newOne) : ctx_(ctx) {
+    if (auto known = knownClient(ctx)) {
+        name_ = *known;
         return;
     }
     // Each new application is a row for the hour, and the rows of what it proves: a client that never
     // keeps its cookie would otherwise add them with every request.
+    try {
+        allowance_ = std::make_unique<TakenAllowance>(
+            ctx.state,
+            std::vector<RateKey>{
+                {"applications", ctx.client(), ctx.state.options.rates.applicationsByAddress}},
+            "Too many requests came from this network.");
+    } catch (const HttpError&) {
+        if (newOne == NewOne::Counted) throw;
+        return;
+    }
+    name_ = randomHex(16);
+}
+
+RequestingApplication::RequestingApplication(RequestContext& ctx, Proof kind, int64_t object) : ctx_(ctx) {
+    if (auto known = knownClient(ctx)) {
+        name_ = *known;
+        return;
+    }
+    // What the request proved bounds the rows it leaves: a right code or record number is known to a
+    // family, and whoever sends it again and again from a network without keeping the cookie spends
+    // the allowance of that proof there, never the one the other families behind the network share.
     allowance_ = std::make_unique<TakenAllowance>(
         ctx.state,
-        std::vector<RateKey>{{"applications", ctx.client(), ctx.state.options.rates.applicationsByAddress}},
-        "Too many requests came from this network.");
+        std::vector<RateKey>{{"proven-applications",
+                              std::string(kindName(kind)) + " " + std::to_string(object) + " " + ctx.client(),
+                              ctx.state.options.rates.applicationsByProof}},
+        "Too many new phones proved this from this network.");
     name_ = randomHex(16);
 }
 
 RequestingApplication::~RequestingApplication() = default;
 
 void RequestingApplication::issue() {
-    if (clientSetInReply(ctx_)) return;
+    if (name_.empty() || clientSetInReply(ctx_)) return;
     insertProof(ctx_.db, kIssuedKind, clientHolder(name_), "", 0, ctx_.now());
     ctx_.state.claimants.learn(name_, knownBy("application", name_));
     ctx_.response.set_header("Set-Cookie", std::string(kClientCookie) + "=" + name_ +
                                                "; Path=/m/api; Max-Age=" + std::to_string(kProofSeconds) +
                                                "; HttpOnly; SameSite=Strict");
-    if (allowance_) allowance_->keep("applications");
-}
-
-std::string requestingApplication(RequestContext& ctx) {
-    RequestingApplication application(ctx);
-    application.issue();
-    return application.name();
+    if (allowance_) {
+        allowance_->keep("applications");
+        allowance_->keep("proven-applications");
+    }
 }
 
 ProofHolders proofHolders(const RequestContext& ctx, std::optional<int64_t> member) {
@@ -375,10 +408,15 @@ ProofHolders proofHolders(const RequestContext& ctx, std::optional<int64_t> memb
 }
 
 void recordProof(RequestContext& ctx, Proof kind, const std::string& subject, int64_t object) {
-    const int64_t now = ctx.now();
-    const std::string holder =
-        ctx.memberId ? memberHolder(*ctx.memberId) : clientHolder(requestingApplication(ctx));
-    insertProof(ctx.db, kindName(kind), holder, subject, object, now);
+    std::string holder;
+    if (ctx.memberId) {
+        holder = memberHolder(*ctx.memberId);
+    } else {
+        RequestingApplication application(ctx, kind, object);
+        application.issue();
+        holder = clientHolder(application.name());
+    }
+    insertProof(ctx.db, kindName(kind), holder, subject, object, ctx.now());
 }
 
 void handProofsTo(RequestContext& ctx, int64_t memberId, const std::string& email, AccountArrival arrival) {
@@ -414,6 +452,31 @@ bool invitationProven(Connection& db, const ProofHolders& holders, int64_t invit
     bindHolders(st, 1, holders, true);
     st.bind(3, invitationId).bind(4, now - kProofSeconds).bind(5, holders.member);
     return st.step();
+}
+
+bool invitationToAddressProven(RequestContext& ctx, const std::string& email) {
+    const ProofHolders holders = proofHolders(ctx, std::nullopt);
+    if (!holders.client) return false;
+    std::vector<int64_t> open;
+    {
+        auto st = ctx.db.prepare("SELECT id FROM invitations WHERE email = ? AND accepted_member_id IS NULL");
+        st.with(email);
+        while (st.step())
+            open.push_back(st.integer(0));
+    }
+    return std::any_of(open.begin(), open.end(), [&](int64_t invitation) {
+        return invitationProven(ctx.db, holders, invitation, ctx.now());
+    });
+}
+
+bool signUpProven(RequestContext& ctx, const std::string& email, const std::vector<int64_t>& babies) {
+    const ProofHolders holders = proofHolders(ctx, std::nullopt);
+    if (!holders.client) return false;
+    for (int64_t baby : babies)
+        if (babyLookedUp(ctx.db, holders, baby, ctx.now()) &&
+            !ctx.db.queryInteger("SELECT 1 FROM member_babies WHERE baby_id = ? LIMIT 1", baby))
+            return true;
+    return invitationToAddressProven(ctx, email);
 }
 
 bool babyLookedUp(Connection& db, const ProofHolders& holders, int64_t babyId, int64_t now) {

@@ -72,6 +72,9 @@ std::optional<std::string> cookieIn(std::string_view cookies, std::string_view n
 inline constexpr const char* kDeviceCookie = "cw_device";
 // The phone the request names by that cookie, when it sends a well-formed one.
 std::optional<std::string> requestingPhone(const RequestContext& ctx);
+// The request comes from a phone that signed in to this account lately: its cookie is one the server
+// gave at a sign-in to it (made up, or another account's, it names no phone of hers).
+bool fromPhoneOf(const RequestContext& ctx, int64_t memberId);
 
 // The keys a password for this account is counted under, from this client address and phone at this
 // time: from a phone that signed in to the account lately, that phone's own count alone; otherwise the
@@ -153,17 +156,26 @@ ProofHolders proofHolders(const RequestContext& ctx, std::optional<int64_t> memb
 // The application a request comes from, by its cookie; one that sent none (or one the server never
 // issued) is named now and gets its cookie with the reply, so that what it does next is counted as its
 // own. A new one is named at once but issued (its cookie set, its row written) only by `issue`, so that
-// a request refused before then leaves nothing behind; it takes one of its network's allowance of new
-// applications, and is refused (429) when none is left.
+// a request refused before then leaves nothing behind. It takes one of its network's allowance of new
+// applications (refused, 429, when none is left; or, where the request can go on without, named not
+// at all), unless it is named for what the request proved: then it is counted by that (an
+// invitation, a baby), so that no neighbour's requests keep a right code or record number out.
 class RequestingApplication {
 public:
-    explicit RequestingApplication(RequestContext& ctx);
+    enum class NewOne {
+        Counted,         // a new one takes the network's allowance: 429 when none is left
+        IfTheNetworkHas, // the same, or else the request has none
+    };
+    explicit RequestingApplication(RequestContext& ctx, NewOne newOne = NewOne::Counted);
+    // For a request that proved this: a new one is counted against what it proved.
+    RequestingApplication(RequestContext& ctx, Proof kind, int64_t object);
     ~RequestingApplication();
     RequestingApplication(const RequestingApplication&) = delete;
     RequestingApplication& operator=(const RequestingApplication&) = delete;
 
+    bool named() const { return !name_.empty(); }
     const std::string& name() const { return name_; }
-    // Sets its cookie on the reply and renews it for the hour.
+    // Sets its cookie on the reply and renews it for the hour (nothing when it has no name).
     void issue();
 
 private:
@@ -171,8 +183,6 @@ private:
     std::string name_;
     std::unique_ptr<TakenAllowance> allowance_; // a new one's, until it is issued
 };
-// Named and issued at once.
-std::string requestingApplication(RequestContext& ctx);
 // Records a proof for the signed-in member, or else for the request's application, which gets its
 // cookie with the reply (a new one when it came without one the server issued; renewed otherwise).
 void recordProof(RequestContext& ctx, Proof kind, const std::string& subject, int64_t object);
@@ -186,6 +196,13 @@ enum class AccountArrival {
 void handProofsTo(RequestContext& ctx, int64_t memberId, const std::string& email, AccountArrival arrival);
 // The holders gave back the code of this invitation, to its address, within the hour.
 bool invitationProven(Connection& db, const ProofHolders& holders, int64_t invitationId, int64_t now);
+// The request's application proved within the hour what an account made for `email` naming
+// `babies` (by id) would take up: the code of an open invitation to that address, or the record
+// number of a named baby that has no family yet. A sign-up so proven is a new family's or an
+// invitee's, and the allowance its address has for sign-ups that prove nothing does not count it.
+bool signUpProven(RequestContext& ctx, const std::string& email, const std::vector<int64_t>& babies);
+// The request's application proved within the hour the code of an open invitation to `email`.
+bool invitationToAddressProven(RequestContext& ctx, const std::string& email);
 bool babyLookedUp(Connection& db, const ProofHolders& holders, int64_t babyId, int64_t now);
 // The holders proved an open invitation from a parent of the baby, to an address that has no account
 // yet (whoever typed the code of an address with an account learns nothing of the family).

@@ -170,6 +170,109 @@ json parseRequestJson(std::string_view text, const std::string& what) {
     return readJson(text, what, true);
 }
 
+size_t utf8Sequence(const std::string& text, size_t at, uint32_t& codePoint) {
+    auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    unsigned char lead = byte(at);
+    size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+    if (lead < 0xC2 || lead > 0xF4 || at + length > text.size()) return 0;
+    // The second byte's range keeps out overlong forms, surrogates and code points past U+10FFFF.
+    unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    if (byte(at + 1) < low || byte(at + 1) > high) return 0;
+    codePoint = lead & (length == 2 ? 0x1F : length == 3 ? 0x0F : 0x07);
+    for (size_t i = 1; i < length; ++i) {
+        if ((byte(at + i) & 0xC0) != 0x80) return 0;
+        codePoint = (codePoint << 6) | (byte(at + i) & 0x3F);
+    }
+    return length;
+}
+
+namespace {
+
+// A string as the library's writer writes it (quotes and backslashes escaped, control characters as
+// `\n` or `\u0001`, the rest as it is): a well-formed one here, a run of plain bytes at a time;
+// another by the library, which replaces what is not UTF-8.
+void writeJsonString(const std::string& text, ReplyText& out) {
+    for (size_t at = 0; at < text.size();) {
+        uint32_t codePoint = 0;
+        const size_t length =
+            static_cast<unsigned char>(text[at]) < 0x80 ? 1 : utf8Sequence(text, at, codePoint);
+        if (length == 0) {
+            out.write(json(text).dump(-1, ' ', false, json::error_handler_t::replace));
+            return;
+        }
+        at += length;
+    }
+    static constexpr char kHex[] = "0123456789abcdef";
+    out.write("\"");
+    size_t run = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c != '"' && c != '\\') continue;
+        out.write(std::string_view(text).substr(run, i - run));
+        run = i + 1;
+        char escaped[6] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 0xF]};
+        size_t length = 2;
+        switch (c) {
+        case '"':
+            escaped[1] = '"';
+            break;
+        case '\\':
+            escaped[1] = '\\';
+            break;
+        case '\b':
+            escaped[1] = 'b';
+            break;
+        case '\t':
+            escaped[1] = 't';
+            break;
+        case '\n':
+            escaped[1] = 'n';
+            break;
+        case '\f':
+            escaped[1] = 'f';
+            break;
+        case '\r':
+            escaped[1] = 'r';
+            break;
+        default:
+            length = 6;
+        }
+        out.write(std::string_view(escaped, length));
+    }
+    out.write(std::string_view(text).substr(run));
+    out.write("\"");
+}
+
+// The JSON text the library's writer makes (no spaces), written to `out` as it is made. The library
+// formats each control character of a string through a formatted print, on which a reply of comments
+// typed of them would spend most of its making.
+void writeJsonText(const json& value, ReplyText& out) {
+    if (value.is_object() || value.is_array()) {
+        const bool object = value.is_object();
+        out.write(object ? "{" : "[");
+        for (auto it = value.begin(); it != value.end(); ++it) {
+            if (it != value.begin()) out.write(",");
+            if (object) {
+                writeJsonString(it.key(), out);
+                out.write(":");
+            }
+            writeJsonText(it.value(), out);
+        }
+        out.write(object ? "}" : "]");
+    } else if (value.is_string()) {
+        writeJsonString(value.get_ref<const std::string&>(), out);
+    } else {
+        out.write(value.dump(-1, ' ', false, json::error_handler_t::replace));
+    }
+}
+
+} // namespace
+
+void replyWithJson(const httplib::Request& req, httplib::Response& res, const json& value) {
+    replyAsMade(req, res, "application/json", [&](ReplyText& out) { writeJsonText(value, out); });
+}
+
 json parseStoredJson(std::string_view text) {
     try {
         // The server's own: read whatever it holds, under the bound on nesting.

@@ -40,6 +40,12 @@ constexpr int kMaxJsonDepth = 32;
 json parseRequestJson(std::string_view text, const std::string& what);
 // JSON the server stored itself: null when it cannot be read, under the same bound.
 json parseStoredJson(std::string_view text);
+// Within a request's handler: answers with `value` as JSON text (invalid UTF-8 replaced, as the
+// library's writer does), written out as it is made, never whole in memory (`replyAsMade`).
+void replyWithJson(const httplib::Request& req, httplib::Response& res, const json& value);
+// The length of the well-formed UTF-8 sequence at `at` and its code point; 0 when the bytes there
+// are not one (a stray continuation byte, an overlong form, a surrogate, a sequence cut short).
+size_t utf8Sequence(const std::string& text, size_t at, uint32_t& codePoint);
 
 // One picture part of a multipart request.
 struct UploadedFile {

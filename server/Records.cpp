@@ -450,11 +450,27 @@ void removeUnnamedPictures(Connection& db, const std::filesystem::path& uploadDi
 
 namespace {
 
-std::vector<RateKey> networkStorageKeys(const RequestContext& ctx, size_t bytes) {
+// How long an account counts as its network's new one.
+constexpr int64_t kNewAccountSeconds = 30LL * 24 * 3600;
+
+// The network whose allowance a request's storing counts against: a sign-up's (or what is stored
+// without an account) is its own network's; an account's, the network it was made from while it is
+// new, wherever it sends from, so that the accounts one address makes do not multiply what it may
+// store; a member who was there before counts against none, so that no neighbour's accounts fill
+// her ward's allowance for her.
+std::vector<RateKey> networkStorageKeys(const RequestContext& ctx, std::optional<int64_t> memberId,
+                                        size_t bytes) {
+    std::optional<std::string> network = ctx.client();
+    if (memberId) {
+        auto made = ctx.db.prepare("SELECT created_network FROM members WHERE id = ? AND created_at >= ?");
+        made.with(*memberId, ctx.now() - kNewAccountSeconds);
+        network = made.step() ? made.optionalText(0) : std::nullopt;
+    }
+    if (!network) return {};
     const Rate& rate = ctx.state.options.rates.storedBytesByAddress;
     if (static_cast<int64_t>(bytes) > rate.count)
         throw HttpError(413, "This request stores more than one network may store in an hour.");
-    return {{"stored-bytes-address", ctx.client(), rate, static_cast<int64_t>(bytes)}};
+    return {{"stored-bytes-address", *network, rate, static_cast<int64_t>(bytes)}};
 }
 
 std::vector<RateKey> memberStorageKeys(const RequestContext& ctx, int64_t memberId, size_t bytes, int64_t items) {
@@ -469,8 +485,10 @@ std::vector<RateKey> memberStorageKeys(const RequestContext& ctx, int64_t member
 
 } // namespace
 
-MemberStorage::MemberStorage(RequestContext& ctx, std::optional<int64_t> memberId, size_t bytes, int64_t items)
-    : ctx_(ctx), network_(ctx.state, networkStorageKeys(ctx, bytes), "Too much was stored from this network in the last hour.") {
+MemberStorage::MemberStorage(RequestContext& ctx, std::optional<int64_t> memberId, size_t bytes,
+                             int64_t items)
+    : ctx_(ctx), network_(ctx.state, networkStorageKeys(ctx, memberId, bytes),
+                          "Too much was stored from this network in the last hour.") {
     if (memberId)
         member_.emplace(ctx.state, memberStorageKeys(ctx, *memberId, bytes, items),
                         "Too much was stored from this account in the last hour.");
@@ -648,6 +666,13 @@ int64_t newBabyEntries(const RequestContext& ctx, const json& babies) {
         auto id = babyEntryId(ctx, baby);
         return !id || *id <= 0;
     });
+}
+
+std::vector<int64_t> namedBabies(const RequestContext& ctx, const json& babies) {
+    std::vector<int64_t> named;
+    for (const json& baby : babies)
+        if (auto id = babyEntryId(ctx, baby); id && *id > 0) named.push_back(*id);
+    return named;
 }
 
 BabyPictures storeBabyPictures(RequestContext& ctx, const json& babies) {

@@ -137,6 +137,8 @@ BabyClaim claimBaby(RequestContext& ctx, int64_t memberId, int64_t babyId);
 json babyList(const RequestContext& ctx, bool required);
 // The entries of a "babies" list that make new babies (no id, or one of 0 or below).
 int64_t newBabyEntries(const RequestContext& ctx, const json& babies);
+// The existing babies a "babies" list names by id (above 0).
+std::vector<int64_t> namedBabies(const RequestContext& ctx, const json& babies);
 // Whose record the entries of a list may write.
 enum class BabyEdits {
     // A sign-up: a baby that had no family takes the name and birth date sent (the member may have

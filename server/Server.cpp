@@ -124,25 +124,6 @@ size_t bodyLimit(const ServerOptions& options, const httplib::Request& req) {
     return std::min(allowed, options.maxRequestBytes);
 }
 
-// The length of the well-formed UTF-8 sequence at `at` and its code point; 0 when the bytes there
-// are not one (a stray continuation byte, an overlong form, a surrogate, a sequence cut short).
-size_t utf8Sequence(const std::string& text, size_t at, uint32_t& codePoint) {
-    auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-    unsigned char lead = byte(at);
-    size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-    if (lead < 0xC2 || lead > 0xF4 || at + length > text.size()) return 0;
-    // The second byte's range keeps out overlong forms, surrogates and code points past U+10FFFF.
-    unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
-    unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
-    if (byte(at + 1) < low || byte(at + 1) > high) return 0;
-    codePoint = lead & (length == 2 ? 0x1F : length == 3 ? 0x0F : 0x07);
-    for (size_t i = 1; i < length; ++i) {
-        if ((byte(at + i) & 0xC0) != 0x80) return 0;
-        codePoint = (codePoint << 6) | (byte(at + i) & 0x3F);
-    }
-    return length;
-}
-
 // Every character a terminal or a log reader may take for a control is written as an escape: C0 and
 // DEL as `\x1B` (line ends as `\n`, `\r`), C1 and the line and paragraph separators as `\u0085`,
 // and a byte that is not part of well-formed UTF-8 as `\x9B` (a terminal reading bytes as Latin-1
@@ -340,6 +321,8 @@ void CradlewayServer::setUp() {
     limits.minBodyBytesPerSecond = opts.minBodyBytesPerSecond;
     limits.replyGraceSeconds = std::max(0, opts.replyGraceSeconds);
     limits.minReplyBytesPerSecond = opts.minReplyBytesPerSecond;
+    limits.replyDirectory = files / "replies";
+    limits.replyBytesPerAddress = std::max<size_t>(1, opts.replyBytesPerAddress);
     limits.workersPerAddress = static_cast<size_t>(
         opts.workersPerAddress > 0 ? std::min(opts.workersPerAddress, threads) : std::max(1, threads - threads / 4));
     limits.bodyWorkersPerAddress = std::min(
@@ -501,13 +484,13 @@ void CradlewayServer::setUp() {
                 if (route.answer && req.has_header("Idempotency-Key")) {
                     once.emplace(ctx, route, req.get_header_value("Idempotency-Key"));
                     if (auto answer = once->replay()) {
-                        res.set_content(dump(*answer), "application/json");
+                        replyWithJson(req, res, *answer);
                         return;
                     }
                     ctx.committing = [&once] { once->claim(); };
                 }
-                json reply = route.handler(ctx);
-                res.set_content(dump(reply), "application/json");
+                // Written out as it is made, never whole in memory.
+                replyWithJson(req, res, route.handler(ctx));
             } catch (...) {
                 answerFailure(std::current_exception());
             }

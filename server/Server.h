@@ -51,6 +51,9 @@ struct ServerOptions {
     // read yet is sent as it reads, without a worker (a file as it is read from disk).
     int replyGraceSeconds = 10;
     size_t minReplyBytesPerSecond = 1024;
+    // What waits to be read of one network address's replies (what memory keeps of each, and the
+    // rest in files beside the pictures): past it, the address's next requests wait for their turn.
+    size_t replyBytesPerAddress = 32 * 1024 * 1024;
     // Workers one network address may hold at once (0: three quarters of `threads`), and of them
     // those waiting for its bodies to arrive (0: a quarter); its other requests wait for their turn
     // without a worker, behind other addresses'. Of all addresses together, `bodyWorkers` (0: half
@@ -74,8 +77,12 @@ struct ServerOptions {
     // one address for a ward of phones, so the counts by address are generous. Tests that need many
     // sign-ups raise them.
     struct Rates {
+        // Sign-ups that prove nothing; one whose application proved what the account takes up (its
+        // invitation's code, its baby's record number) is not counted by its address.
         Rate signUpsByAddress{30, 3600};
-        Rate resetsByAccount{5, 3600};
+        // Resets asked for one e-mail address from one network, and temporary passwords made for a
+        // network (not for a phone that signed in to the account, which is counted by the first alone).
+        Rate resetsByEmail{5, 3600};
         Rate resetsByAddress{30, 3600};
         Rate eventsByAddress{600, 60}; // usage events sent without a member
         Rate eventsByMember{120, 60};
@@ -90,9 +97,13 @@ struct ServerOptions {
         // may make do not multiply a member's allowance.
         Rate storedBytesByAddress{2048LL * 1024 * 1024, 3600};
         // New applications named (each a `cw_client` cookie and the rows of its proofs): a phone needs
-        // one an hour at most.
+        // one an hour at most. One named for what it proved (a right invitation code, a right record
+        // number) is counted by what it proved, from that network, instead: a family's few phones.
         Rate applicationsByAddress{600, 3600};
-        Rate codesByAddress{30, 3600}; // e-mail verification codes, each a row and a mail
+        Rate applicationsByProof{60, 3600};
+        // E-mail verification codes, each a row and a mail; one asked for by the application that
+        // proved an invitation to that address is not counted by its network.
+        Rate codesByAddress{30, 3600};
         Rate codesByEmail{5, 3600};
         Rate invitationsByMember{20, 3600}; // each a row and a mail
     } rates;

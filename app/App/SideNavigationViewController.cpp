@@ -3,6 +3,7 @@
 #include "App/SideNavigationCustomCell.h"
 #include "App/SideNavigationFooterView.h"
 #include "App/SideNavigationHeaderView.h"
+#include "Controllers/SignIn/RegistrationWithInvitation.h"
 #include "Extensions/ServerImages/UIImageView+UpdateImage.h"
 #include "Extensions/UIColor+Palette.h"
 #include "Services/AnalyticsService.h"
@@ -67,6 +68,9 @@ void SideNavigationViewController::showMember() {
     // The same member again: the header already shows them (and their picture is on its way).
     if (member == shownMember_) return;
     header_->userNameLabel->setText(member.name);
+    // Without a picture of hers, and until her first one arrives, the placeholder My Account shows her.
+    if (member.picture.empty() || !header_->userImageView->image())
+        header_->userImageView->setImage(UIImage::named(RegistrationWithInvitation::kPlaceholderPicture));
     updateImageWith(*header_->userImageView, member.picture);
     shownMember_ = std::move(member);
 }

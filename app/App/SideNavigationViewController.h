@@ -1,9 +1,10 @@
 #pragma once
 
 // The side menu, the left drawer of the main interface: a white column 250 points wide with the
-// member's picture and name at the top, five rows and the version at the bottom. A row closes the
-// drawer and pushes its screen onto the navigation controller that holds the drawer; "Logout"
-// asks first and then ends the session. Every choice is reported as a usage event.
+// member's picture (the member placeholder while she has none) and name at the top, five rows and
+// the version at the bottom. A row closes the drawer and pushes its screen onto the navigation
+// controller that holds the drawer; "Logout" asks first and then ends the session. Every choice is
+// reported as a usage event.
 //
 // The header shows the member when the view loads and again each time the menu is about to
 // appear, so that it follows what the member changes of herself (a new name in My Account).

@@ -61,6 +61,7 @@ std::shared_ptr<BabyData> BabyData::initWithResponseObject(const JSON& responseO
     auto baby = std::make_shared<BabyData>(*fullName, *birthday, *expectedBirthday, genderOrUnknown(*gender));
     baby->mrn_ = json["mrn"].string();
     baby->imageFile_ = json["file_name"].string();
+    baby->isEditable_ = json["editable"].bool_();
     baby->babyId_ = *id;
     return baby;
 }

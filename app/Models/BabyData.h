@@ -91,6 +91,10 @@ public:
     }
     Gender gender() const { return gender_; }
     void setGender(Gender gender) { gender_ = gender; }
+    // Whether what the member sends of this baby is taken: a record-number look-up says so with
+    // "editable" (false for a baby of a family she joins but is no parent of); none when it did not
+    // say. Not archived.
+    const std::optional<bool>& isEditable() const { return isEditable_; }
     // The server's file name of the baby's picture.
     const std::optional<std::string>& imageFile() const { return imageFile_; }
     void setImageFile(std::optional<std::string> imageFile) { imageFile_ = std::move(imageFile); }
@@ -130,6 +134,7 @@ private:
     std::string expectedBirthday_;
     Gender gender_;
     std::optional<std::string> imageFile_;
+    std::optional<bool> isEditable_;
     std::optional<UIColor> backgroundColor_;
     std::optional<std::string> adjustedAgeDescription_;
     std::optional<std::string> gestationalAgeDescription_;

@@ -62,7 +62,30 @@ std::shared_ptr<UIScrollView> enclosingScrollView(const std::shared_ptr<UIView>&
     return nullptr;
 }
 
+bool holds(const UIView& outer, const UIView* inner) {
+    for (const UIView* v = inner; v; v = v->superviewPointer())
+        if (v == &outer) return true;
+    return false;
+}
+
 } // namespace
+
+// A view as a message names it: its type, its identifier, and the first text in it (an alert's
+// title, a bar's title).
+std::string describeView(const UIView& view) {
+    std::string out = unqualifiedTypeName(typeid(view));
+    if (!view.accessibilityIdentifier().empty()) out += " #" + view.accessibilityIdentifier();
+    std::optional<std::string> text;
+    std::function<void(const UIView&)> find = [&](const UIView& v) {
+        if (text || !isVisibleOnScreen(v)) return;
+        if ((text = visibleTextOf(v))) return;
+        for (const auto& sub : v.subviews())
+            find(*sub);
+    };
+    find(view);
+    if (text) out += " \"" + *text + "\"";
+    return out;
+}
 
 bool isVisibleOnScreen(const UIView& view) {
     const UIView* root = nullptr;
@@ -227,7 +250,8 @@ CGPoint HeadlessHost::tapPointOf(const UIView& view) const {
     auto w = window();
     const CGRect b = view.bounds();
     const CGPoint centre{b.origin.x + b.size.width / 2, b.origin.y + b.size.height / 2};
-    return w ? view.convert(centre, w.get()) : centre;
+    // Where it is drawn: a finger aims at what it sees, though an animation still moves it.
+    return w ? view.convertShown(centre, w.get()) : centre;
 }
 
 namespace {
@@ -278,7 +302,7 @@ bool HeadlessHost::tapPoint(CGPoint point) {
 
 bool HeadlessHost::doubleTap(const std::shared_ptr<UIView>& view, double interval) {
     auto w = window();
-    if (!view || !w || !isVisibleOnScreen(*view)) return false;
+    if (!view || !w || !isVisibleOnScreen(*view) || keyboardCovers(*view)) return false;
     if (!touches_ || touches_->root() != w) touches_ = std::make_unique<TouchDelivery>(w);
     const CGPoint point = tapPointOf(*view);
     const double hold = std::min(kTapHold, interval / 2);
@@ -293,9 +317,34 @@ bool HeadlessHost::doubleTap(const std::shared_ptr<UIView>& view, double interva
     return true;
 }
 
+std::optional<std::string> HeadlessHost::coverOf(const UIView& view) const {
+    const CGPoint point = tapPointOf(view);
+    const auto hit = viewUnderFinger(point);
+    if (!hit) return std::string("it is on nothing that takes touches");
+    if (holds(view, hit.get())) return std::nullopt;
+    if (!holds(*hit, &view)) {
+        // The keyboard takes every touch within its frame, between its keys too.
+        if (const auto& keys = Keyboard::shared().hostView(); keys && holds(*keys, hit.get()))
+            return std::string("it is covered by the keyboard; the tap would land there");
+        return "it is covered by " + describeView(*hit) + "; the tap would land there";
+    }
+    const auto w = window();
+    for (UIView* v = view.superviewPointer(); v && v != hit.get(); v = v->superviewPointer())
+        if (!v->pointInside(v->convertShownFrom(point, w.get()), nullptr))
+            return "it lies outside " + describeView(*v) +
+                   ", which holds it; the tap would land on " + describeView(*hit);
+    return std::nullopt;
+}
+
+bool HeadlessHost::keyboardCovers(const UIView& view) const {
+    const auto& keys = Keyboard::shared().hostView();
+    const auto hit = viewUnderFinger(tapPointOf(view));
+    return keys && hit && holds(*keys, hit.get()) && !holds(*keys, &view);
+}
+
 bool HeadlessHost::tap(const std::shared_ptr<UIView>& view) {
     auto w = window();
-    if (!view || !w || !isVisibleOnScreen(*view)) return false;
+    if (!view || !w || !isVisibleOnScreen(*view) || keyboardCovers(*view)) return false;
     return tapPoint(tapPointOf(*view));
 }
 

@@ -54,7 +54,14 @@ public:
     // It takes the screen as it stands, without a layout pass: the views a find just returned are
     // the views it tests (a pass may replace some).
     std::shared_ptr<UIView> viewUnderFinger(CGPoint pointInWindow) const;
-    // The middle of `view`, where a tap on it lands, in the window's coordinates.
+    // Why a finger at the middle of `view` would not reach it: none when the view takes the touch,
+    // or one inside it, or one that holds it with the point inside each view between them (a
+    // button's title hands its touches to the button). Else what lies over it (a bar, an alert,
+    // the keyboard), or the view that holds it and that it stands outside of, so the touch goes
+    // past it (a floating menu item's title, left of the item, is on the menu's overlay).
+    std::optional<std::string> coverOf(const UIView& view) const;
+    // The middle of `view` where it is drawn (an animation may still move it), where a tap on it
+    // lands, in the window's coordinates.
     CGPoint tapPointOf(const UIView& view) const;
     // The image views on screen that wait for their picture (a download, a photo-library request).
     std::vector<std::shared_ptr<UIImageView>> picturesLoading() const;
@@ -63,7 +70,8 @@ public:
 
     // --- Acting (each returns false when there was nothing to act on) ---
     // A tap is a finger held down as a click holds the button, about 90 ms of the clock, across a
-    // frame the display draws (the press's highlight is laid out and drawn), then lifted.
+    // frame the display draws (the press's highlight is laid out and drawn), then lifted. A view
+    // under the keyboard is not tapped (false): the finger would type a key there instead.
     bool tap(const std::shared_ptr<UIView>& view);
     bool tapText(const std::string& text) { return tap(findByText(text)); }
     bool tapIdentifier(const std::string& identifier) { return tap(findByIdentifier(identifier)); }
@@ -170,6 +178,8 @@ public:
 private:
     struct WheelTarget;
     template <class T> std::shared_ptr<T> presented() const;
+    // Whether the keyboard lies over the middle of `view`, which is none of its own.
+    bool keyboardCovers(const UIView& view) const;
     bool moveFinger(CGPoint from, CGPoint to, int steps, bool restBeforeLifting);
     // A finger put down at `from` and moved to `to` in `steps` moves, left down there.
     bool pressAndMove(CGPoint from, CGPoint to, int steps);
@@ -204,5 +214,8 @@ private:
 bool isVisibleOnScreen(const UIView& view);
 // The text a view shows, if it shows one of its own.
 std::optional<std::string> visibleTextOf(const UIView& view);
+// A view as a message names it: its type, its identifier, and the first text in it (an alert's
+// title, a bar's title).
+std::string describeView(const UIView& view);
 
 } // namespace cw

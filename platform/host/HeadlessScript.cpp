@@ -116,54 +116,6 @@ std::string describeVisible(const HeadlessHost& host) {
     return out.empty() ? "nothing with text" : out;
 }
 
-// A view as a message names it: its type, its identifier, and the first text in it (an alert's
-// title, a bar's title).
-std::string describeView(const UIView& view) {
-    std::string out = unqualifiedTypeName(typeid(view));
-    if (!view.accessibilityIdentifier().empty()) out += " #" + view.accessibilityIdentifier();
-    std::optional<std::string> text;
-    std::function<void(const UIView&)> find = [&](const UIView& v) {
-        if (text || !isVisibleOnScreen(v)) return;
-        if ((text = visibleTextOf(v))) return;
-        for (const auto& sub : v.subviews())
-            find(*sub);
-    };
-    find(view);
-    if (text) out += " \"" + *text + "\"";
-    return out;
-}
-
-bool contains(const UIView& outer, const UIView* inner) {
-    for (const UIView* v = inner; v; v = v->superviewPointer())
-        if (v == &outer) return true;
-    return false;
-}
-
-// Why a finger at the middle of `view` would not reach it: none when the view takes the touch, or
-// one inside it, or one that holds it with the point inside each view between them (a button's
-// title hands its touches to the button). Anything else lies over it (a bar, an alert, the keyboard),
-// or the view stands outside what holds it and the touch goes past it (a floating menu item's title,
-// left of the item, is on the menu's overlay).
-std::optional<std::string> coverOf(const HeadlessHost& host, const std::shared_ptr<UIView>& view) {
-    const CGPoint point = host.tapPointOf(*view);
-    const auto hit = host.viewUnderFinger(point);
-    // The keys are drawn by the keyboard's host view, which lets touches between its own views
-    // through: a finger on the keys reaches nothing below.
-    auto& keyboard = Keyboard::shared();
-    const auto& keys = keyboard.hostView();
-    if (keyboard.liesAbove(*view) && keyboard.frame().contains(point) && !(keys && hit && contains(*keys, hit.get())))
-        return std::string("it is covered by the keyboard; the tap would land there");
-    if (!hit) return std::string("it is on nothing that takes touches");
-    if (contains(*view, hit.get())) return std::nullopt;
-    if (!contains(*hit, view.get())) return "it is covered by " + describeView(*hit) + "; the tap would land there";
-    const auto window = host.window();
-    for (UIView* v = view->superviewPointer(); v && v != hit.get(); v = v->superviewPointer())
-        if (!v->pointInside(v->convertFrom(point, window.get()), nullptr))
-            return "it lies outside " + describeView(*v) +
-                   ", which holds it; the tap would land on " + describeView(*hit);
-    return std::nullopt;
-}
-
 // Turns the run loop (in real time, up to `seconds`) until `found` holds: replies from other
 // threads arrive meanwhile. Whatever the result, the host settles afterwards.
 bool waitFor(HeadlessHost& host, double seconds, const std::function<bool()>& found) {
@@ -192,14 +144,14 @@ bool tapUncovered(HeadlessHost& host, double wait, const std::function<std::shar
                   std::string& why, const std::function<std::string()>& whenMissing) {
     waitFor(host, wait, [&] {
         auto view = find();
-        return view && !coverOf(host, view);
+        return view && !host.coverOf(*view);
     });
     auto view = find();
     if (!view) {
         why = whenMissing();
         return false;
     }
-    if (auto cover = coverOf(host, view)) {
+    if (auto cover = host.coverOf(*view)) {
         why = *cover;
         return false;
     }

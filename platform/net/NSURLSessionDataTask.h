@@ -102,6 +102,14 @@ struct NSURLRequest {
     std::vector<std::pair<std::string, std::string>> headers;
     std::optional<Data> HTTPBody;
     double timeoutInterval = 60;
+    // The slowest the exchange may go: fewer than `bytesPerSecond` a second, second after second for
+    // `seconds` (a server that answers nothing, or stops halfway), fails the request with
+    // NSURLErrorTimedOut well before its time-out. None: only the time-out bounds it.
+    struct Pace {
+        long bytesPerSecond = 0;
+        long seconds = 0;
+    };
+    std::optional<Pace> leastPace;
     // A reply that declares more (Content-Length) is refused before its body is read; one that grows
     // past it is stopped there.
     std::size_t maximumReplyLength = cw::kMediaReplyLimit;

@@ -102,7 +102,8 @@ protected:
                     "DROP TABLE signin_networks; DROP TABLE signin_phones; DROP INDEX analytics_events_owner; "
                     "DROP INDEX analytics_events_received_at; ALTER TABLE analytics_events DROP COLUMN owner; "
                     "ALTER TABLE analytics_events DROP COLUMN bytes; DROP TABLE event_owners; "
-                    "DROP TABLE request_replays; UPDATE schema_version SET version = 5");
+                    "DROP TABLE request_replays; ALTER TABLE members DROP COLUMN created_network; "
+                    "UPDATE schema_version SET version = 5");
         }
         restart();
     }

@@ -5,6 +5,7 @@
 
 #include "server/Http.h"
 #include "server/Pictures.h"
+#include "tests/support/JpegBytes.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -17,86 +18,7 @@
 namespace cw::server::testing {
 namespace {
 
-// A progressive JPEG of the given size, in `scans` scans, every coefficient zero. Written byte by byte
-// rather than through libjpeg, whose encoder would visit every block of the picture in every scan:
-// here a scan over the blocks of one component costs a few runs of "nothing to the end of the band".
-std::string progressiveJpeg(int width, int height, int scans) {
-    std::string out = "\xFF\xD8";
-    auto marker = [&](unsigned char code, const std::string& body) {
-        out += '\xFF';
-        out += static_cast<char>(code);
-        size_t length = body.size() + 2;
-        out += static_cast<char>(length >> 8);
-        out += static_cast<char>(length & 0xFF);
-        out += body;
-    };
-    marker(0xDB, std::string(1, '\0') + std::string(64, '\1')); // one quantisation table of ones
-    std::string frame = {8,
-                         static_cast<char>(height >> 8),
-                         static_cast<char>(height & 0xFF),
-                         static_cast<char>(width >> 8),
-                         static_cast<char>(width & 0xFF),
-                         3};
-    for (char component = 1; component <= 3; ++component)
-        frame += std::string{component, 0x11, 0};
-    marker(0xC2, frame);
-    // DC: one symbol (no difference) coded "0". AC: the fifteen end-of-band runs EOB0..EOB14, each in
-    // four bits, its number of extra bits as its code.
-    std::string dc = std::string(1, '\x00') + '\1' + std::string(15, '\0') + '\0';
-    std::string ac = std::string(1, '\x10') + std::string(3, '\0') + '\x0F' + std::string(12, '\0');
-    for (int n = 0; n < 15; ++n)
-        ac += static_cast<char>(n << 4);
-    marker(0xC4, dc + ac);
-
-    uint32_t bits = 0;
-    int used = 0;
-    auto put = [&](uint32_t value, int count) {
-        for (int i = count - 1; i >= 0; --i) {
-            bits = (bits << 1) | ((value >> i) & 1);
-            if (++used == 8) {
-                out += static_cast<char>(bits);
-                if (bits == 0xFF) out += '\0';
-                bits = 0;
-                used = 0;
-            }
-        }
-    };
-    auto endScan = [&] {
-        if (used) put(0x7F, 8 - used);
-    };
-    auto scanHeader = [&](const std::string& components, int ss, int se, int ah, int al) {
-        std::string body(1, static_cast<char>(components.size()));
-        for (char c : components)
-            body += std::string{c, 0};
-        body += std::string{static_cast<char>(ss), static_cast<char>(se), static_cast<char>(ah << 4 | al)};
-        marker(0xDA, body);
-    };
-
-    const int64_t blocks = int64_t{(width + 7) / 8} * ((height + 7) / 8);
-    scanHeader("\1\2\3", 0, 0, 0, 0);
-    for (int64_t i = 0; i < blocks * 3; ++i)
-        put(0, 1);
-    endScan();
-    // Every AC coefficient of every component, one at a time, each first sent at its coarsest and
-    // then refined bit by bit: a progression the decoder accepts without a warning.
-    int written = 1;
-    for (char component = 1; component <= 3 && written < scans; ++component)
-        for (int k = 1; k < 64 && written < scans; ++k)
-            for (int al = 13; al >= 0 && written < scans; --al, ++written) {
-                scanHeader(std::string(1, component), k, k, al == 13 ? 0 : al + 1, al);
-                for (int64_t left = blocks; left > 0;) {
-                    int64_t run = std::min<int64_t>(left, 32767);
-                    int n = 0;
-                    while ((int64_t{2} << n) <= run)
-                        ++n;
-                    put(static_cast<uint32_t>(n), 4);
-                    put(static_cast<uint32_t>(run - (int64_t{1} << n)), n);
-                    left -= run;
-                }
-                endScan();
-            }
-    return out + "\xFF\xD9";
-}
+using cw::test::progressiveJpegOfScans;
 
 class PictureCostTest : public ServerTest {
 protected:
@@ -142,7 +64,7 @@ protected:
 TEST_F(PictureCostTest, EightSmallPicturesAtOnceCostLittleAndLeaveTheServerAnswering) {
     // 16384 × 2441 in 2,080 scans: about 400 KB, which a decoder would spread over 240 MB of
     // coefficients and pass over 2,080 times. Refused before the coefficients are taken.
-    const std::string costly = progressiveJpeg(16384, 2441, 2080);
+    const std::string costly = progressiveJpegOfScans(16384, 2441, 2080);
     ASSERT_LT(costly.size(), 500u * 1024);
     const auto stored = uploads();
     resetPeakResidentSize();
@@ -161,7 +83,7 @@ TEST_F(PictureCostTest, EightSmallPicturesAtOnceCostLittleAndLeaveTheServerAnswe
     // eight decoded at once would hold more than the server may. One address's are decoded one at a
     // time; one that waited too long for its turn, or came beyond those waiting, is refused (429).
     int taken = 0;
-    for (const auto& reply : eightSignUpsWith(progressiveJpeg(16384, 960, 10))) {
+    for (const auto& reply : eightSignUpsWith(progressiveJpegOfScans(16384, 960, 10))) {
         EXPECT_TRUE(reply.status == 200 || reply.status == 429) << reply.status << " " << reply.raw;
         taken += reply.status == 200;
     }
@@ -181,13 +103,13 @@ TEST_F(PictureCostTest, APictureOfThousandsOfScansIsRefusedAndAnOrdinaryProgress
                          s.access);
     };
     // Small enough for the memory limit: only the number of scans gives it away.
-    Reply manyScans = postPicture(progressiveJpeg(1024, 768, 2080));
+    Reply manyScans = postPicture(progressiveJpegOfScans(1024, 768, 2080));
     EXPECT_EQ(manyScans.status, 415) << manyScans.raw;
     EXPECT_NE(manyScans.raw.find("more than 100 scans"), std::string::npos) << manyScans.raw;
-    EXPECT_EQ(postPicture(progressiveJpeg(1024, 768, 100)).status, 200);
-    EXPECT_EQ(postPicture(progressiveJpeg(1024, 768, 101)).status, 415);
+    EXPECT_EQ(postPicture(progressiveJpegOfScans(1024, 768, 100)).status, 200);
+    EXPECT_EQ(postPicture(progressiveJpegOfScans(1024, 768, 101)).status, 415);
     // Over the pixels allowed: refused as too large, before any decoding.
-    Reply tooLarge = postPicture(progressiveJpeg(16384, 2442, 2));
+    Reply tooLarge = postPicture(progressiveJpegOfScans(16384, 2442, 2));
     EXPECT_EQ(tooLarge.status, 413) << tooLarge.raw;
 }
 
@@ -421,7 +343,7 @@ TEST_F(WorkerTurnTest, AWorkerThatComesFreeAnswersAnAddressWithNoneBeforeTwoAddr
 TEST(PictureVerdictTest, ADecodingThatRunsOutOfTimeIsRefusedAsTooLarge) {
     PictureBounds outOfTime;
     outOfTime.maxTime = std::chrono::milliseconds(0);
-    for (const std::string& picture : {pngBytes(), jpegBytes(2000), progressiveJpeg(1024, 768, 10)}) {
+    for (const std::string& picture : {pngBytes(), jpegBytes(2000), progressiveJpegOfScans(1024, 768, 10)}) {
         EXPECT_EQ(checkPicture(picture, *pictureKind(picture), outOfTime), PictureVerdict::TooSlow);
         try {
             requirePicture(picture, "image_file", outOfTime);
@@ -434,7 +356,7 @@ TEST(PictureVerdictTest, ADecodingThatRunsOutOfTimeIsRefusedAsTooLarge) {
         }
     }
     try {
-        requirePicture(progressiveJpeg(1024, 768, 2080), "image_file");
+        requirePicture(progressiveJpegOfScans(1024, 768, 2080), "image_file");
         ADD_FAILURE() << "taken";
     } catch (const HttpError& error) {
         EXPECT_EQ(error.status(), 415);

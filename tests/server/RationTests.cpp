@@ -19,6 +19,7 @@ class RationTest : public ServerTest {
 protected:
     void adjust(ServerOptions& options) override {
         options.rates.applicationsByAddress = {40, 3600};
+        options.rates.applicationsByProof = {40, 3600};
     }
 
     // Rows as the writes gathered so far leave them.
@@ -190,12 +191,12 @@ TEST_F(RationTest, ResetsArePacedAndAPendingTemporaryPasswordStaysTheOneThatWork
     signIn("partner@cradleway.test", fresh);
 }
 
-TEST_F(RationTest, LookUpsWithoutACookieLeaveRowsOnlyWithinTheirNetworksAllowance) {
+TEST_F(RationTest, LookUpsWithoutACookieLeaveRowsOnlyWithinTheirAllowance) {
     // A phone there looked Mia up before, and keeps its cookie.
     CookieJar phone;
     ASSERT_EQ(post(phone, "baby/verify_mrn", {{"mrn", "CW200001"}}).status, 200);
     // Then look-ups from the same address that never send back the cookie their replies set: each is a
-    // new application, forty of which the address may name an hour.
+    // new application, forty of which may be named an hour for Mia from that address.
     int found = 0, refused = 0;
     std::string message;
     for (int i = 0; i < 60; ++i) {
@@ -209,7 +210,7 @@ TEST_F(RationTest, LookUpsWithoutACookieLeaveRowsOnlyWithinTheirNetworksAllowanc
     }
     EXPECT_EQ(found, 39);
     EXPECT_EQ(refused, 21);
-    EXPECT_EQ(message, "Too many requests came from this network. Please try again in 90 seconds.");
+    EXPECT_EQ(message, "Too many new phones proved this from this network. Please try again in 90 seconds.");
     // Each look-up found is its application's and its proof; a refused one writes nothing, and a count
     // taken back leaves no row.
     EXPECT_EQ(rows("proofs"), 2 * 40);

@@ -380,33 +380,6 @@ std::unique_ptr<RawConnection> halfSentHead(int port, const std::string& from) {
     return c;
 }
 
-bool residentSizeIsSound() {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    return false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-    return false;
-#else
-    return true;
-#endif
-#else
-    return true;
-#endif
-}
-
-void resetPeakResidentSize() {
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
-
-int64_t residentMegabytes(const char* field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    const size_t length = std::strlen(field);
-    while (std::getline(status, line))
-        if (line.compare(0, length, field) == 0) return std::stoll(line.substr(length)) / 1024;
-    return 0;
-}
-
 namespace {
 
 struct RawReply {

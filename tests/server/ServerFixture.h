@@ -2,6 +2,7 @@
 
 #include "server/Quotas.h"
 #include "server/Server.h"
+#include "tests/support/ResidentSize.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -144,12 +145,10 @@ private:
     int fd_ = -1;
 };
 
-// Resident size of this process, which holds the server, in megabytes: `VmRSS:` now, or `VmHWM:` the
-// peak since `resetPeakResidentSize()`. Sound only where freed memory goes back to the system: the
-// sanitizers hold it back and shadow what is used, so there `residentSizeIsSound()` is false.
-bool residentSizeIsSound();
-void resetPeakResidentSize();
-int64_t residentMegabytes(const char* field);
+// The resident size of this process, which holds the server.
+using cw::test::residentMegabytes;
+using cw::test::residentSizeIsSound;
+using cw::test::resetPeakResidentSize;
 
 // Every place for a password hash, taken for `claimant` until the turns go.
 std::vector<std::unique_ptr<Gate::Turn>> holdEveryHashPlace(const std::string& claimant);

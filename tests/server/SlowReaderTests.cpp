@@ -17,15 +17,15 @@ namespace cw::server::testing {
 namespace {
 
 // A client of its own socket that takes little at a time (a small receive window, as a slow phone's),
-// asks for one address and reads its reply only when told.
+// asks for one address (with the headers given, each ending its line) and reads its reply only when told.
 class SlowReader {
 public:
-    SlowReader(int port, const std::string& from, const std::string& path)
+    SlowReader(int port, const std::string& from, const std::string& path, const std::string& headers = "")
         : fd_(connectFrom(port, from, [](int fd) {
               int small = 16 * 1024;
               ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
           })) {
-        const std::string request = "GET " + path + " HTTP/1.1\r\nHost: x\r\n\r\n";
+        const std::string request = "GET " + path + " HTTP/1.1\r\nHost: x\r\n" + headers + "\r\n";
         if (fd_ >= 0) ::send(fd_, request.data(), request.size(), MSG_NOSIGNAL);
     }
     ~SlowReader() {
@@ -113,25 +113,85 @@ protected:
         return statuses.empty() ? 0 : statuses.back();
     }
 
+    // A reply made in memory, as found: a stranger's post with `comments` comments of 5,000 U+0001
+    // characters, each written back as the six bytes "\u0001" (290 made 8.7 MB). Its request's path,
+    // its headers, and the whole reply's body as a fast reader gets it.
+    struct LargeReply {
+        std::string path, headers, body;
+    };
+    LargeReply largeCommentsReply(int comments) {
+        const Session stranger = signUpStranger("stranger@cradleway.test");
+        Reply post = multipart(
+            "post", {{"user_id", std::to_string(stranger.userId), "", ""}, {"post_text", "Mine", "", ""}},
+            stranger.access);
+        EXPECT_EQ(post.status, 200) << post.raw;
+        const int64_t postId = post.body["data"]["posts"][0]["id"];
+        {
+            auto db = server_->state().pool->acquire();
+            Transaction tx(*db);
+            for (int i = 0; i < comments; ++i)
+                db->prepare("INSERT INTO comments (member_id, post_id, comment_text, created_at) VALUES (?, "
+                            "?, ?, ?)")
+                    .with(stranger.userId, postId, std::string(5000, '\x01'), now_.load())
+                    .run();
+            tx.commit();
+        }
+        const httplib::Params query = {{"post_id", std::to_string(postId)},
+                                       {"user_id", std::to_string(stranger.userId)}};
+        return {"/m/api/comments?post_id=" + std::to_string(postId) +
+                    "&user_id=" + std::to_string(stranger.userId),
+                "X-Access-Token: " + stranger.access + "\r\n", get("comments", query, stranger.access).raw};
+    }
+
     std::string picture_;
 };
 
 TEST_F(SlowReaderTest, ReadersThatTakeTheirRepliesSlowlyHoldNoWorkerAndEachGetsItsWholeReply) {
-    // As found: connections from two addresses ask for a large picture and read it slowly; here
-    // twice as many as the workers, reading nothing yet.
-    const std::string path = storeLargePicture();
-    std::vector<std::unique_ptr<SlowReader>> readers;
-    for (int i = 0; i < 8; ++i)
-        readers.push_back(std::make_unique<SlowReader>(server_->port(), i % 2 ? "127.0.0.2" : "127.0.0.4", path));
-    // Another address's sign-in is answered meanwhile, and so is the readers' address's next request.
-    EXPECT_EQ(signInFrom("127.0.0.3"), 200);
-    EXPECT_EQ(signInFrom("127.0.0.2"), 200);
-    // Each reader, taking its time, gets the whole picture: no reply was cut short to free a worker.
-    for (auto& reader : readers) {
-        reader->readAll();
-        EXPECT_EQ(reader->body().size(), picture_.size());
-        EXPECT_TRUE(reader->body() == picture_);
+    // As found: connections from two addresses ask for a large picture, or for a large reply made in
+    // memory, and read it slowly; here twice as many as the workers, reading nothing yet.
+    const std::string picture = storeLargePicture();
+    const LargeReply comments = largeCommentsReply(290);
+    for (const LargeReply& asked : {LargeReply{picture, "", picture_}, comments}) {
+        std::vector<std::unique_ptr<SlowReader>> readers;
+        for (int i = 0; i < 8; ++i)
+            readers.push_back(std::make_unique<SlowReader>(server_->port(), i % 2 ? "127.0.0.2" : "127.0.0.4",
+                                                           asked.path, asked.headers));
+        // Another address's sign-in is answered meanwhile, and so is the readers' address's next request.
+        EXPECT_EQ(signInFrom("127.0.0.3"), 200) << asked.path;
+        EXPECT_EQ(signInFrom("127.0.0.2"), 200) << asked.path;
+        // Each reader, taking its time, gets the whole reply: none was cut short to free a worker.
+        for (auto& reader : readers) {
+            reader->readAll();
+            EXPECT_EQ(reader->body().size(), asked.body.size()) << asked.path;
+            EXPECT_TRUE(reader->body() == asked.body) << asked.path;
+        }
     }
+}
+
+// One worker, so that a request answered after another was made after it was counted.
+class UnreadRepliesTest : public SlowReaderTest {
+protected:
+    void adjust(ServerOptions& options) override {
+        options.threads = 1;
+        options.replyBytesPerAddress = 2 * 1024 * 1024;
+    }
+};
+
+TEST_F(UnreadRepliesTest, PastItsBoundAnAddresssRequestsWaitForItsReaderAndNobodyElsesDo) {
+    // One reader at an address holds more than its bound unread (what the sockets take aside).
+    const LargeReply comments = largeCommentsReply(290);
+    SlowReader reader(server_->port(), "127.0.0.2", comments.path, comments.headers);
+    ASSERT_TRUE(reader.waitReadable(20'000));
+    EXPECT_EQ(signInFrom("127.0.0.3"), 200);
+    // That address's next request waits, while another address's, sent after it, is answered.
+    SlowReader waiting(server_->port(), "127.0.0.2", "/m/api/tandc");
+    EXPECT_EQ(signInFrom("127.0.0.4"), 200);
+    EXPECT_FALSE(waiting.waitReadable(0));
+    // Once the reader has taken its reply, it is answered.
+    reader.readAll();
+    EXPECT_TRUE(reader.body() == comments.body);
+    waiting.readAll();
+    EXPECT_FALSE(waiting.body().empty());
 }
 
 class SlowReaderPaceTest : public SlowReaderTest {
@@ -165,22 +225,28 @@ protected:
     void adjust(ServerOptions& options) override { options.threads = 32; }
 };
 
-TEST_F(ReaderMemoryTest, APictureIsSentAsItIsReadNotReadWholeIntoMemoryFirst) {
-    const std::string path = storeLargePicture();
-    resetPeakResidentSize();
-    const int64_t before = residentMegabytes("VmRSS:");
-    std::vector<std::unique_ptr<SlowReader>> readers;
-    for (int i = 0; i < 16; ++i)
-        readers.push_back(std::make_unique<SlowReader>(server_->port(), i % 2 ? "127.0.0.2" : "127.0.0.4", path));
-    // Every reply has begun (its head is in), none is read yet.
-    for (auto& reader : readers)
-        EXPECT_TRUE(reader->waitReadable(20'000));
-    if (residentSizeIsSound()) {
-        // Sixteen pictures of 8 MB, each held whole, would take 128 MB and more.
-        EXPECT_LT(residentMegabytes("VmHWM:") - before, 48);
+TEST_F(ReaderMemoryTest, WhatAReplyKeepsForItsReaderWaitsOnDiskNotWholeInMemory) {
+    // A picture read from disk as it goes, and a reply made in memory (as found, 290 comments: 8.7 MB).
+    const std::string picture = storeLargePicture();
+    const LargeReply comments = largeCommentsReply(290);
+    for (const LargeReply& asked : {LargeReply{picture, "", picture_}, comments}) {
+        resetPeakResidentSize();
+        const int64_t before = residentMegabytes("VmRSS:");
+        // One reply after another has begun (its head is in), none is read yet: what memory holds is
+        // what they keep, not what making sixteen at once takes.
+        std::vector<std::unique_ptr<SlowReader>> readers;
+        for (int i = 0; i < 16; ++i) {
+            readers.push_back(std::make_unique<SlowReader>(
+                server_->port(), "127.0.0." + std::to_string(10 + i), asked.path, asked.headers));
+            EXPECT_TRUE(readers.back()->waitReadable(20'000));
+        }
+        if (residentSizeIsSound()) {
+            // Sixteen replies of 8 MB, each held whole, would take 128 MB and more.
+            EXPECT_LT(residentMegabytes("VmHWM:") - before, 48) << asked.path;
+        }
+        readers.front()->readAll();
+        EXPECT_TRUE(readers.front()->body() == asked.body) << asked.path;
     }
-    readers.front()->readAll();
-    EXPECT_TRUE(readers.front()->body() == picture_);
 }
 
 TEST_F(ReaderMemoryTest, AFormCostsLittleMoreThanItsOwnSizeAndAPictureInItNoMoreThanThePictureBound) {

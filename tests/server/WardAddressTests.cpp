@@ -6,7 +6,9 @@
 
 #include "server/Auth.h"
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace cw::server::testing {
@@ -207,6 +209,148 @@ TEST_F(WardAddressTest, AStrangerGuessingFromManyAddressesKeepsTheMotherOutOfNoA
     }
     // From an address she never signed in from, she waits as the stranger does.
     EXPECT_EQ(postFrom("127.0.2.1", "signin", hers).status, 429);
+}
+
+// A ward's address with smaller allowances than a server's, so that a neighbour spends them in a few
+// dozen requests.
+class NeighbourTest : public ServerTest {
+protected:
+    void adjust(ServerOptions& options) override {
+        options.rates.applicationsByAddress = {40, 3600};
+        options.rates.storedBytesByAddress = {3 * 1024 * 1024, 3600};
+    }
+    Reply sharePicture(const std::string& token, int64_t userId, size_t bytes) {
+        return multipart("post",
+                         {{"user_id", std::to_string(userId), "", ""},
+                          {"post_picture_1", jpegBytes(bytes), "photo.jpg", "image/jpeg"}},
+                         token);
+    }
+};
+
+TEST_F(NeighbourTest,
+       ANeighbourSpendingTheWardsAllowancesKeepsOutNoRequestThatProvesItselfNorMembersFromBefore) {
+    // The mother signed in on her phone on the ward before (its cookie kept).
+    CookieJar mothersPhone;
+    Reply mother =
+        post(mothersPhone, "signin", {{"email", "demo@cradleway.test"}, {"password", "cradleway-demo"}});
+    ASSERT_EQ(mother.status, 200);
+    // As found, with the allowances above: from the ward's address a stranger makes thirty accounts,
+    // asks for thirty e-mail codes and thirty resets for his accounts, looks Mia up forty-five times
+    // without keeping a cookie, asks resets for the mother's address from five others, and fills the
+    // ward's storage from his accounts.
+    std::vector<Reply> accounts;
+    for (int i = 0; i < 30; ++i) {
+        accounts.push_back(
+            post("signup", newMemberForm("neighbour" + std::to_string(i) + "@cradleway.test")));
+        ASSERT_EQ(accounts.back().status, 200) << i;
+    }
+    for (int i = 0; i < 30; ++i) {
+        ASSERT_EQ(client_
+                      ->Post("/m/api/validate/email",
+                             json({{"email", "code" + std::to_string(i) + "@x.test"}}).dump(),
+                             "application/json")
+                      ->status,
+                  200)
+            << i;
+        ASSERT_EQ(
+            post("member/password/reset", {{"email", "neighbour" + std::to_string(i) + "@cradleway.test"}})
+                .status,
+            200);
+    }
+    for (int i = 0; i < 45; ++i)
+        client_->Post("/m/api/baby/verify_mrn", R"({"mrn": "CW200001"})", "application/json");
+    for (int i = 0; i < 5; ++i)
+        postFrom("127.0.1." + std::to_string(i + 1), "member/password/reset",
+                 {{"email", "demo@cradleway.test"}});
+    Reply filled;
+    for (size_t i = 0; i < accounts.size() && filled.status != 429; ++i)
+        filled = sharePicture(accounts[i].body["tokens"]["access_token"], accounts[i].body["user"]["id"],
+                              1024 * 1024);
+    ASSERT_NE(filled.raw.find("Too much was stored from this network"), std::string::npos) << filled.raw;
+
+    // What the others on the ward and the mother at home then ask, each answered.
+    CookieJar sarahsNewPhone, newParentsPhone;
+    int64_t mia = 0;
+    const std::vector<std::pair<const char*, std::function<Reply()>>> asked = {
+        {"the mother's picture post from the ward",
+         [&] {
+             return sharePicture(mother.body["tokens"]["access_token"], mother.body["user"]["id"],
+                                 1024 * 1024);
+         }},
+        {"the mother's reset from home",
+         [&] {
+             return postFrom("127.0.0.3", "member/password/reset", {{"email", "demo@cradleway.test"}});
+         }},
+        {"the mother's reset from her phone on the ward",
+         [&] {
+             return post(mothersPhone, "member/password/reset", {{"email", "demo@cradleway.test"}});
+         }},
+        {"Sarah's right invitation code",
+         [&] {
+             return post(sarahsNewPhone, "invite/check",
+                         {{"email", "demo@cradleway.test"}, {"invitation_code", "424242"}});
+         }},
+        {"Sarah's look-up of the family's baby",
+         [&] {
+             return post(sarahsNewPhone, "baby/verify_mrn", {{"mrn", "CW100001"}});
+         }},
+        {"Sarah's e-mail code",
+         [&] {
+             return post(sarahsNewPhone, "validate/email", {{"email", "sarah@cradleway.test"}});
+         }},
+        {"Sarah's sign-up",
+         [&] { return post(sarahsNewPhone, "signup", newMemberForm("sarah@cradleway.test")); }},
+        {"a new parent's look-up of her baby",
+         [&] {
+             Reply found = post(newParentsPhone, "baby/verify_mrn", {{"mrn", "CW200001"}});
+             mia = found.body.value("id", int64_t{0});
+             return found;
+         }},
+        {"her sign-up with her baby",
+         [&] {
+             json form = newMemberForm("new.parent@cradleway.test");
+             form["babies"] = {{{"id", mia}}};
+             return post(newParentsPhone, "signup", form);
+         }},
+    };
+    for (const auto& [what, request] : asked) {
+        const Reply reply = request();
+        EXPECT_EQ(reply.status, 200) << what << ": " << reply.raw;
+    }
+    // His own requests of each kind are still held to the address's allowances.
+    EXPECT_EQ(post("signup", newMemberForm("neighbour30@cradleway.test")).status, 429);
+    EXPECT_EQ(post("validate/email", {{"email", "code30@x.test"}}).status, 429);
+    EXPECT_EQ(
+        sharePicture(accounts[0].body["tokens"]["access_token"], accounts[0].body["user"]["id"], 1024).status,
+        429);
+}
+
+TEST_F(WardAddressTest, ADozenNewFamiliesSignUpAndShareTheirFirstPicturesFromOneAddressInAnEvening) {
+    {
+        auto db = server_->state().pool->acquire();
+        for (int i = 0; i < 12; ++i)
+            db->prepare("INSERT INTO babies (mrn, full_name, birthday, expected_birthday, gender) "
+                        "VALUES (?, 'Baby', '2026-11-01', '2027-01-01', 'Female')")
+                .with("CW3000" + std::to_string(10 + i))
+                .run();
+    }
+    for (int i = 0; i < 12; ++i) {
+        CookieJar phone;
+        const std::string email = "family" + std::to_string(i) + "@cradleway.test";
+        Reply found = post(phone, "baby/verify_mrn", {{"mrn", "CW3000" + std::to_string(10 + i)}});
+        ASSERT_EQ(found.status, 200) << i;
+        ASSERT_EQ(post(phone, "validate/email", {{"email", email}}).status, 200) << i;
+        json form = newMemberForm(email);
+        form["babies"] = {{{"id", found.body["id"]}}};
+        Reply joined = post(phone, "signup", form);
+        ASSERT_EQ(joined.status, 200) << i << " " << joined.raw;
+        Reply shared =
+            multipart("post",
+                      {{"user_id", std::to_string(joined.body["user"]["id"].get<int64_t>()), "", ""},
+                       {"post_picture_1", jpegBytes(2500 * 1024), "photo.jpg", "image/jpeg"}},
+                      joined.body["tokens"]["access_token"]);
+        EXPECT_EQ(shared.status, 200) << i << " " << shared.raw;
+    }
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "RecordingServer.h"
 
+#include "server/Connections.h"
+
 #include "foundation/dispatch/RunLoop.h"
 
 #include <algorithm>
@@ -76,6 +78,11 @@ RecordingServer::RecordingServer() {
             });
         }
         answer(request, response, std::move(recorded));
+    });
+    // Compressed as the real server compresses: a reply of a few megabytes costs milliseconds.
+    server_.set_pre_routing_handler([](const httplib::Request& request, httplib::Response&) {
+        cw::server::offerNoCostlyEncoding(request);
+        return httplib::Server::HandlerResponse::Unhandled;
     });
     // Enough workers for the requests a test has in flight at once, some of them held by a handler.
     server_.new_task_queue = [] { return new httplib::ThreadPool(16); };

@@ -252,7 +252,8 @@ void scrollUntil(CradlewayProcess& app, const std::string& text, int moves, cons
 } // namespace
 
 void Tour::scrollUntilShowing(const std::string& text, int moves) {
-    scrollUntil(*app, text, moves, "drag 187,600 187,200 1");
+    // Above the keyboard, which a search left up takes every touch within.
+    scrollUntil(*app, text, moves, "drag 187,440 187,40 1");
 }
 
 void Tour::scrollBackUntilShowing(const std::string& text, int moves) {

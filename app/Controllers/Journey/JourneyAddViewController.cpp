@@ -270,10 +270,9 @@ void JourneyAddViewController::save(const ActionKey& key) {
     const std::string date = postDateFormatter().string(*selectedDate);
     auto field = titleField.lock();
     const std::string text = field ? field->text().value_or("") : std::string();
-    auto photo = imageView.lock();
     auto me = self();
     BabyService().addJourneyItem(
-        *babyId, date, selected_->type, text, photo ? photo->image() : nullptr,
+        *babyId, date, selected_->type, text, croppedPhoto(),
         [me, key](const JSON&) {
             me->action.succeeded(key);
             hideActivityOverlay(*me, true);

@@ -9,8 +9,9 @@
 //
 // The screen opens under the loading overlay until the kinds arrive; the first kind is then
 // chosen, its picture shown and today's date set. A save sends the kind, the date "yyyy-MM-dd",
-// the title field's text and the picture on screen (the kind's own when no photo was picked);
-// every failure shows "An error occurred" and keeps the form.
+// the title field's text and the photo she picked, if any (without one the server gives the
+// milestone its kind's picture, which is never sent back as hers); every failure shows "An error
+// occurred" and keeps the form.
 //
 // Main thread only. The request's callbacks hold the screen until they run.
 

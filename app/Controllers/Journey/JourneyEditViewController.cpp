@@ -116,10 +116,9 @@ void JourneyEditViewController::save(const ActionKey& key) {
     }
     const std::string date = postDateFormatter().string(*selectedDate);
     const std::string sentDate = reverseDateFormatter().string(*selectedDate);
-    auto photo = imageView.lock();
     auto me = std::static_pointer_cast<JourneyEditViewController>(shared_from_this());
     BabyService().editJourneyItem(
-        babyId, itemId, date, photo ? photo->image() : nullptr,
+        babyId, itemId, date, croppedPhoto(),
         [me, sentDate, key](const JSON& reply) {
             me->action.succeeded(key);
             hideActivityOverlay(*me, true);

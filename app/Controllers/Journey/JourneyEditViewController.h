@@ -7,11 +7,12 @@
 //
 // The date field first shows the milestone's date as the server wrote it, and `selectedDate` holds
 // that date read back ("MMM d, yyyy"), so the milestone can be saved untouched; a picked date
-// shows in the device's medium style. A save sends the date "yyyy-MM-dd" and the photo on screen
-// (changed or not). On success the delegate gets the milestone as the server now has it, and the
-// screen dismisses itself; a reply that lacks the milestone gives the milestone as sent (its id,
-// label, text and picture, the date sent), with whatever the reply does hold taking precedence.
-// Every failure shows "An error occurred" and keeps the form. Cancel only tells the delegate.
+// shows in the device's medium style. A save sends the date "yyyy-MM-dd" and the photo she picked
+// here, if any: the picture the milestone has is the server's already. On success the delegate gets
+// the milestone as the server now has it, and the screen dismisses itself; a reply that lacks the
+// milestone gives the milestone as sent (its id, label, text and picture, the date sent), with
+// whatever the reply does hold taking precedence. Every failure shows "An error occurred" and keeps
+// the form. Cancel only tells the delegate.
 //
 // Main thread only.
 

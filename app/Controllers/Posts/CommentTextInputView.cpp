@@ -1,6 +1,7 @@
 #include "Controllers/Posts/CommentTextInputView.h"
 
 #include "Extensions/UIColor+Palette.h"
+#include "foundation/text/CharacterSet.h"
 #include "uikit/view/CALayer.h"
 #include "uikit/view/NSLayoutConstraint.h"
 
@@ -77,6 +78,9 @@ void CommentTextInputView::build() {
 
     setTranslatesAutoresizingMaskIntoConstraints(false);
     setBackgroundColor(UIColor::whiteColor());
+    // The text view's own height decides the bar's. The height the bar last reported of it can be a
+    // line behind, and must never hold the bar open once the text is shorter (emptied after a post).
+    setContentCompressionResistancePriority(UILayoutPriorityDefaultLow, UILayoutConstraintAxis::vertical);
 
     separatorView_->setTranslatesAutoresizingMaskIntoConstraints(false);
     NSLayoutConstraint::activate({
@@ -113,13 +117,20 @@ void CommentTextInputView::build() {
     });
 }
 
+std::string CommentTextInputView::commentText(const std::string& typed) {
+    const std::string core = cw::trimmingCharacters(typed, CharacterSet::whitespacesAndNewlines());
+    if (core.empty()) return core;
+    // Only blanks stand before the first place the core is found: it starts there.
+    return typed.substr(0, typed.find(core) + core.size());
+}
+
 void CommentTextInputView::postButtonPressed() {
-    if (auto d = delegate.get()) d->postButtonPressedWith(textView()->text());
+    if (auto d = delegate.get()) d->postButtonPressedWith(commentText(textView()->text()));
 }
 
 void CommentTextInputView::textViewDidChange(UITextView* view) {
     if (!view) return;
-    postButton()->setEnabled(!view->text().empty());
+    postButton()->setEnabled(!commentText(view->text()).empty());
     // The bar's height follows the text view's.
     invalidateIntrinsicContentSize();
 }

@@ -1,10 +1,11 @@
 #pragma once
 
 // The strip at the bottom of the comment list where a comment is written: a text view that grows
-// with its text (showing "Add a Comment" while empty) and a "Post" button, enabled only while the
-// text holds at least one character. The bar sends nothing itself: Post hands the whole text, as
-// typed, to its delegate. The comment list docks it as its input accessory, so it sits at the bottom
-// edge and rides on the keyboard. Main thread only.
+// and shrinks with its text, however it changed (showing "Add a Comment" while empty), and a "Post"
+// button, enabled only while the text holds more than blanks. The bar sends nothing itself: Post
+// hands the text to its delegate as she wrote it, without the blank lines and spaces after it. The
+// comment list docks it as its input accessory, so it sits at the bottom edge and rides on the
+// keyboard. Main thread only.
 
 #include "uikit/controls/Delegate.h"
 #include "uikit/controls/UIButton.h"
@@ -43,6 +44,9 @@ public:
     const std::shared_ptr<UIButton>& postButton();
     const std::shared_ptr<UIView>& container();
     const std::shared_ptr<UIView>& separatorView() const { return separatorView_; }
+
+    // `typed` without the spaces and line breaks at its end; what stands before them is kept.
+    static std::string commentText(const std::string& typed);
 
     void postButtonPressed();
     void textViewDidChange(UITextView* textView) override;

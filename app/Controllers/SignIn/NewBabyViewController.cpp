@@ -127,6 +127,7 @@ void NewBabyViewController::loadView() {
     calendarButton->addTarget(this, &NewBabyViewController::didTapCalendarButton, UIControlEventTouchUpInside);
     auto chevronButton = makeAccessoryButton("chevron-down-journey", "genderChevronButton");
     chevronButton->addTarget(this, &NewBabyViewController::didTapGenderChevron, UIControlEventTouchUpInside);
+    wheelButtons_ = {calendarButton, chevronButton};
 
     submitButton = SignInForm::makeButton("Continue", "submitButton");
     submitButton->addTarget(this, &NewBabyViewController::didTapSubmit, UIControlEventTouchUpInside);
@@ -197,6 +198,19 @@ void NewBabyViewController::fillForm() {
     genderTextField->setText(rawValue(babyData->gender()));
     mrnTextField->setText(babyData->mrn().value_or(""));
     if (babyData->imageFile()) updateImageWith(*babyImageView, *babyData->imageFile());
+    if (babyData->isEditable() == false) showReadOnly();
+}
+
+void NewBabyViewController::showReadOnly() {
+    // The family she joins describes its own baby: nothing here is offered that would be dropped.
+    for (const auto& field : {nameTextField, dobTextField, genderTextField, mrnTextField}) {
+        field->setEnabled(false);
+        field->setTextColor(UIColor::lightGrayColor());
+    }
+    for (const auto& button : wheelButtons_)
+        button->setHidden(true);
+    cameraImageView->setHidden(true);
+    cameraImageView->setUserInteractionEnabled(false);
 }
 
 void NewBabyViewController::viewWillAppear(bool animated) {

@@ -9,10 +9,12 @@
 // as the date wheel turns it; the wheel opens at the day the field shows), gender and record
 // number. The member may change the name, the date (through the date picker only) and the picture
 // (cropped to a 2:1 band); the gender wheel changes what the field shows, but the record keeps the
-// lookup's gender. The submit writes name, birthday and picture into the very record it was given
-// (the picture only when the member chose one: the lookup's is the server's already): the birthday
-// as "yyyy-MM-dd", the picked date when the wheel was turned, else the day the field shows, else
-// the lookup's text unchanged.
+// lookup's gender. A baby the lookup says is not hers to describe (a family's she joins on
+// invitation: the server keeps its record) is shown read-only, without the wheels or the camera.
+// The submit writes name, birthday and picture into the very record it was given (the picture only
+// when the member chose one: the lookup's is the server's already): the birthday as "yyyy-MM-dd",
+// the picked date when the wheel was turned, else the day the field shows, else the lookup's text
+// unchanged.
 //
 // The activity overlay covers the screen from the submit until the member comes back to it. The form
 // scrolls so that the field being edited stands 12 points above the keyboard. Main thread only.
@@ -28,6 +30,7 @@
 #include "uikit/controllers/UIImagePickerController.h"
 #include "uikit/controllers/UIToolbar.h"
 #include "uikit/controllers/UIViewController.h"
+#include "uikit/controls/UIButton.h"
 #include "uikit/controls/UIDatePicker.h"
 #include "uikit/controls/UIPickerView.h"
 #include "uikit/controls/UIScrollView.h"
@@ -128,6 +131,9 @@ protected:
 
 private:
     void fillForm();
+    // A baby whose record the server keeps (a family's she joins on invitation) is shown for her to
+    // check, with no field, wheel or picture offered.
+    void showReadOnly();
     void pictureRoad();
 
     std::shared_ptr<UIDatePicker> datePicker_;
@@ -138,4 +144,6 @@ private:
     // The day the date field shows, whichever way it got there; none while it shows none.
     std::optional<Date> shownDate_;
     std::shared_ptr<UIView> contentView_;
+    // The calendar and the chevron that open the date and gender wheels.
+    std::vector<std::shared_ptr<UIButton>> wheelButtons_;
 };

@@ -69,7 +69,8 @@ std::optional<PixelSize> declaredPixelSize(const Data& bytes) {
     return std::nullopt;
 }
 
-std::shared_ptr<UIImage> decodePicture(const Data& bytes, std::string* error, int maxPixelSide) {
+std::shared_ptr<UIImage> decodePicture(const Data& bytes, std::string* error, int maxPixelSide,
+                                       const std::function<bool()>& mayGoOn) {
     if (bytes.size() > kMaxPictureBytes) {
         setError(error, "larger than 20 MB (" + std::to_string(bytes.size()) + " bytes)");
         return nullptr;
@@ -90,7 +91,7 @@ std::shared_ptr<UIImage> decodePicture(const Data& bytes, std::string* error, in
         return nullptr;
     }
     std::string why;
-    auto image = UIImage::fromData(bytes, 1, &why, maxPixelSide);
+    auto image = UIImage::fromData(bytes, 1, &why, maxPixelSide, mayGoOn);
     if (!image) setError(error, why.empty() ? "the picture cannot be decoded" : why);
     return image;
 }

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,10 +28,13 @@ struct PixelSize {
 // cut short.
 std::optional<PixelSize> declaredPixelSize(const Data& bytes);
 
-// Decodes a PNG or JPEG within the limits above (scale 1). None, with the reason in `error`, for
-// anything else: other formats, too many bytes, too many pixels, damaged data. With `maxPixelSide`
-// a larger picture is decoded reduced to that many pixels on its longer side (its size in points
-// unchanged), never holding its full-size pixels. Safe on any thread.
-std::shared_ptr<UIImage> decodePicture(const Data& bytes, std::string* error = nullptr, int maxPixelSide = 0);
+// Decodes a PNG or JPEG within the limits above (scale 1), and the decoder's own (a JPEG of at most
+// UIImage::kMaxJPEGScans scans). None, with the reason in `error`, for anything else: other formats,
+// too many bytes, too many pixels or scans, damaged data. With `maxPixelSide` a larger picture is
+// decoded reduced to that many pixels on its longer side (its size in points unchanged), never
+// holding its full-size pixels. `mayGoOn`, asked as the decoding goes, stops it by returning false.
+// Safe on any thread.
+std::shared_ptr<UIImage> decodePicture(const Data& bytes, std::string* error = nullptr, int maxPixelSide = 0,
+                                       const std::function<bool()>& mayGoOn = nullptr);
 
 } // namespace cw::images

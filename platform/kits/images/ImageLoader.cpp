@@ -2,8 +2,9 @@
 
 #include "foundation/defaults/Storage.h"
 #include "foundation/dispatch/DispatchQueue.h"
-#include "foundation/dispatch/OperationQueue.h"
+#include "kits/images/DecodingTurns.h"
 #include "kits/images/ImageData.h"
+#include "net/AFURLRequestSerialization.h"
 #include "net/NSURLSessionDataTask.h"
 #include "uikit/controllers/UIScreen.h"
 
@@ -74,26 +75,31 @@ struct Ended final : ImageLoader::Request {
 struct ImageLoader::State : std::enable_shared_from_this<ImageLoader::State> {
     explicit State(const Configuration& configuration)
         : memory(configuration.memoryCostLimit), disk(configuration.directory, configuration.diskSizeLimit),
-          maxPixelSide(configuration.maxPixelSide), decodingBegins(configuration.decodingBegins) {
-        decoding.name = "cradleway.images.decoding";
-        decoding.setMaxConcurrentOperationCount(std::max(1, configuration.decodingPlaces));
-    }
+          maxPixelSide(configuration.maxPixelSide), maxDecodingSeconds(configuration.maxDecodingSeconds),
+          leastPace(configuration.leastPace),
+          decoding({configuration.decodingPlaces, configuration.decodingTurnSeconds, configuration.decodingBegins,
+                    configuration.decodingGoesOn}) {}
 
     MemoryImageCache memory;
     DiskImageCache disk;
     const int maxPixelSide;
-    const std::function<void()> decodingBegins;
+    const double maxDecodingSeconds;
+    const NSURLRequest::Pace leastPace;
     // One file at a time: reads and writes of one address never overlap.
     DispatchQueue diskQueue{"cradleway.images.disk", DispatchQoS::utility};
     // Last, so that it goes first: its threads are joined before the rest of the state goes.
-    OperationQueue decoding;
+    DecodingTurns decoding;
     std::map<std::string, Fetch> fetches; // main thread only
     std::uint64_t nextWaiter = 1;
     bool alive = true; // main thread only
 
     std::shared_ptr<Request> retrieve(const URL& url, Completion completion);
     void cancel(const std::string& key, std::uint64_t id, const std::shared_ptr<Work>& work);
-    void decode(std::function<void()> job);
+    // Decodes `bytes` in its turn, unless nobody waits for the picture any more by then, and hands
+    // the picture, or why there is none, to `done` on the decoding thread. A decoding stops as soon as
+    // nobody waits, or it runs out of time.
+    void decode(const std::shared_ptr<Work>& work, std::shared_ptr<const Data> bytes,
+                std::function<void(std::shared_ptr<UIImage>, std::string why)> done);
     void readDisk(const std::string& key, const std::shared_ptr<Work>& work);
     void download(const std::string& key, const std::shared_ptr<Work>& work);
     void downloaded(const std::string& key, const std::shared_ptr<Work>& work, NSURLSessionDataTask::Outcome outcome);
@@ -151,10 +157,26 @@ void ImageLoader::State::cancel(const std::string& key, std::uint64_t id, const 
     fetches.erase(found);
 }
 
-void ImageLoader::State::decode(std::function<void()> job) {
-    decoding.addOperation([self = shared_from_this(), job = std::move(job)] {
-        if (self->decodingBegins) self->decodingBegins();
-        job();
+void ImageLoader::State::decode(const std::shared_ptr<Work>& work, std::shared_ptr<const Data> bytes,
+                                std::function<void(std::shared_ptr<UIImage>, std::string why)> done) {
+    decoding.add([self = shared_from_this(), work, bytes = std::move(bytes), done = std::move(done)](
+                     DecodingTurns::Turn& turn) {
+        if (work->isCancelled()) return;
+        bool outOfTime = false;
+        std::string why;
+        auto image = decodePicture(*bytes, &why, work->maxPixelSide, [&] {
+            if (work->isCancelled()) return false;
+            outOfTime = turn.seconds() >= self->maxDecodingSeconds;
+            return !outOfTime && turn.mayGoOn();
+        });
+        // Nobody waits for it, or it starts again in a later turn.
+        if (work->isCancelled() || turn.gaveUp()) return;
+        if (outOfTime) {
+            char text[96];
+            std::snprintf(text, sizeof text, "its decoding takes more than %g seconds", self->maxDecodingSeconds);
+            why = text;
+        }
+        done(std::move(image), std::move(why));
     });
 }
 
@@ -165,10 +187,8 @@ void ImageLoader::State::readDisk(const std::string& key, const std::shared_ptr<
         download(key, work);
         return;
     }
-    decode([self = shared_from_this(), key, work, bytes = std::move(*bytes)] {
-        if (work->isCancelled()) return;
-        std::string why;
-        if (auto image = decodePicture(bytes, &why, work->maxPixelSide)) {
+    decode(work, std::make_shared<const Data>(std::move(*bytes)), [self = shared_from_this(), key, work](std::shared_ptr<UIImage> image, std::string why) {
+        if (image) {
             DispatchQueue::main().async([self, key, work, image = std::move(image)] {
                 self->finish(key, work, image, std::nullopt, {}, ImageCacheType::disk);
             });
@@ -190,6 +210,9 @@ void ImageLoader::State::download(const std::string& key, const std::shared_ptr<
     // The transfer itself stops a reply at the limit, counting the bytes it inflates a compressed
     // reply to: what arrives on the wire says nothing of what the reply would hold.
     request.maximumReplyLength = kMaxPictureBytes;
+    // As long as any request of the API may take, and no longer for a reply that stopped coming.
+    request.timeoutInterval = AFJSONRequestSerializer::defaultTimeoutInterval();
+    request.leastPace = leastPace;
     auto task = NSURLSessionDataTask::make(
         std::move(request), [self = shared_from_this(), key, work](const std::shared_ptr<NSURLSessionDataTask>&,
                                                                    NSURLSessionDataTask::Outcome outcome) {
@@ -216,18 +239,16 @@ void ImageLoader::State::downloaded(const std::string& key, const std::shared_pt
              "the server answered with HTTP status " + std::to_string(status));
         return;
     }
-    decode([self = shared_from_this(), key, work, body = std::move(outcome.body)]() mutable {
-        if (work->isCancelled()) return;
-        std::string why;
-        auto image = decodePicture(body, &why, work->maxPixelSide);
+    auto body = std::make_shared<const Data>(std::move(outcome.body));
+    decode(work, body, [self = shared_from_this(), key, work, body](std::shared_ptr<UIImage> image, std::string why) {
         if (!image) {
             self->fail(key, work, makeURLError(NSURLErrorCannotDecodeContentData, key), why);
             return;
         }
         // Written before the picture is handed out, so whoever sees the picture finds the file.
-        self->diskQueue.async([self, key, work, body = std::move(body), image = std::move(image)] {
+        self->diskQueue.async([self, key, work, body, image = std::move(image)] {
             std::string error;
-            if (!work->isCancelled() && !self->disk.write(key, body, &error))
+            if (!work->isCancelled() && !self->disk.write(key, *body, &error))
                 std::fprintf(stderr, "cradleway: the picture of %s is not kept on disk: %s\n", key.c_str(),
                              error.c_str());
             DispatchQueue::main().async([self, key, work, image] {
@@ -269,16 +290,25 @@ std::unique_ptr<ImageLoader>& sharedLoader() {
     static auto* loader = new std::unique_ptr<ImageLoader>();
     return *loader;
 }
+std::function<void(ImageLoader::Configuration&)>& sharedAdjustment() {
+    static auto* adjust = new std::function<void(ImageLoader::Configuration&)>();
+    return *adjust;
+}
 } // namespace
 
 ImageLoader& ImageLoader::shared() {
     auto& loader = sharedLoader();
-    if (!loader) loader = std::make_unique<ImageLoader>(Configuration{cw::cachesDirectory() / "images"});
+    if (!loader) {
+        Configuration configuration{cw::cachesDirectory() / "images"};
+        if (sharedAdjustment()) sharedAdjustment()(configuration);
+        loader = std::make_unique<ImageLoader>(configuration);
+    }
     return *loader;
 }
 
-void ImageLoader::resetShared() {
+void ImageLoader::resetShared(std::function<void(Configuration&)> adjust) {
     sharedLoader().reset();
+    sharedAdjustment() = std::move(adjust);
 }
 
 ImageLoader::ImageLoader(Configuration configuration) : state_(std::make_shared<State>(configuration)) {}
@@ -308,7 +338,7 @@ std::size_t ImageLoader::pendingCount() const {
 }
 
 std::size_t ImageLoader::decodingCount() const {
-    return state_->decoding.operationCount();
+    return state_->decoding.count();
 }
 
 } // namespace cw::images

@@ -21,11 +21,20 @@
 // size in points it would have at full size, and the memory cache counts the bytes each picture
 // holds, the copies drawing keeps with it included, against its limit. A decoding holds memory of
 // its own while it runs (up to the decoder's limit): a few run at once (Configuration::
-// decodingPlaces) and the others wait their turn, in the order their bytes came.
+// decodingPlaces) and the others wait their turn, in the order their bytes came (DecodingTurns.h:
+// one that takes longer than its turn lets the others by).
+//
+// Time: a decoding stops as soon as no request waits for its picture, and fails once it has taken
+// Configuration::maxDecodingSeconds of a core (a JPEG of more scans than a camera writes is refused
+// as it reaches them). A download fails with NSURLErrorTimedOut once it has taken the API's time-out
+// (AFJSONRequestSerializer::defaultTimeoutInterval()), or once its reply has come slower than
+// Configuration::leastPace for as long as it says: a reply that stops halfway frees its picture
+// for another request.
 
 #include "foundation/json/NSError.h"
 #include "foundation/url/URL.h"
 #include "kits/images/ImageCache.h"
+#include "net/NSURLSessionDataTask.h"
 #include "uikit/graphics/UIImage.h"
 
 #include <cstdint>
@@ -51,9 +60,18 @@ public:
         int maxPixelSide = 0;
         // Pictures decoded at once.
         int decodingPlaces = 2;
-        // Called on the decoding thread as each decoding begins, its place taken: tests hold a
-        // decoding there to see what the others do meanwhile.
+        // A decoding's turn, and the most it may take, in seconds of a core's time.
+        double decodingTurnSeconds = 0.25;
+        double maxDecodingSeconds = 5;
+        // Called on the decoding thread as each decoding begins, its place taken, and each time a
+        // decoding keeps its place as it goes: tests hold a decoding there to see what the others do
+        // meanwhile.
         std::function<void()> decodingBegins = nullptr;
+        std::function<void()> decodingGoesOn = nullptr;
+        // A download slower than this, second after second for as long as it says, fails: about
+        // what the slowest phone network still carries, for as long as a connection may take to be
+        // made.
+        NSURLRequest::Pace leastPace{1024, 15};
     };
     // The picture, or an error; and where the picture came from (`none` for a download or a failure).
     using Completion =
@@ -69,8 +87,9 @@ public:
     // The loader every image view uses, over cw::cachesDirectory()/"images".
     static ImageLoader& shared();
     // Drops the shared loader (its memory cache with it); the next shared() makes a new one over
-    // the caches directory of that moment. For tests; requests of the old loader never call back.
-    static void resetShared();
+    // the caches directory of that moment, its configuration changed by `adjust` when given. For
+    // tests; requests of the old loader never call back.
+    static void resetShared(std::function<void(Configuration&)> adjust = nullptr);
 
     explicit ImageLoader(Configuration configuration);
     ~ImageLoader();

@@ -1,5 +1,7 @@
 #include "kits/video/VideoDecoder.h"
 
+#include "kits/video/SampleTables.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -209,6 +211,9 @@ std::unique_ptr<VideoDecoder> VideoDecoder::open(std::shared_ptr<const Data> byt
         return nullptr;
     };
     if (!bytes || bytes->empty()) return fail("the file is empty");
+    // Before the demuxer indexes what the headers declare, which it does in full whatever the file
+    // holds.
+    if (auto why = checkSampleTables(bytes->data(), bytes->size())) return fail(*why);
 
     std::unique_ptr<VideoDecoder> decoder(new VideoDecoder());
     Impl& d = *decoder->impl_;

@@ -11,7 +11,8 @@
 // Bad input never crashes: bytes that hold no decodable video stream give no decoder and a reason;
 // damage further on ends the stream early (`error()` then says why). Only MP4 and QuickTime files
 // are read, and from their bytes alone: any other kind of file (an SDP description, a playlist, a
-// concat list) is refused, and nothing a file names is opened.
+// concat list) is refused, and nothing a file names is opened. A file whose headers declare more
+// samples than it can hold is refused before the demuxer indexes them (see SampleTables.h).
 
 #include "uikit/graphics/UIImage.h"
 

@@ -302,6 +302,10 @@ void NetworkEngine::addTransfer(const std::shared_ptr<NSURLSessionDataTask>& tas
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
     long timeoutMs = request.timeoutInterval > 0 ? static_cast<long>(request.timeoutInterval * 1000.0) : 0L;
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, timeoutMs);
+    if (const auto& pace = request.leastPace; pace && pace->bytesPerSecond > 0 && pace->seconds > 0) {
+        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, pace->bytesPerSecond);
+        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, pace->seconds);
+    }
     curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::onBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, t);

@@ -3,6 +3,7 @@
 #include "uikit/controllers/ControllerSupport.h"
 #include "uikit/controllers/TapTargetView.h"
 #include "uikit/controllers/UIScreen.h"
+#include "uikit/controls/UIScrollView.h"
 #include "uikit/view/UILabel.h"
 
 #include <algorithm>
@@ -13,16 +14,34 @@ constexpr CGFloat kAlertWidth = 270;
 constexpr CGFloat kButtonHeight = 44;
 constexpr CGFloat kSheetButtonHeight = 57;
 
-// The alert's own view: a dimmed screen with the card laid out by hand.
+// The room an alert keeps free above and below it, and an action sheet above it.
+constexpr CGFloat kScreenMargin = 20;
+
+// A scroll view laid out by hand inside the card: its content is as tall as what it holds.
+std::shared_ptr<UIScrollView> cardScrollView() {
+    auto scroll = std::make_shared<UIScrollView>();
+    scroll->setContentInsetAdjustmentBehavior(UIScrollViewContentInsetAdjustmentBehavior::never);
+    scroll->bounces = false;
+    return scroll;
+}
+
+// The alert's own view: a dimmed screen with the card laid out by hand. The card stays on the
+// screen whatever its texts (they may come from a server): its buttons keep their height while
+// they take at most half of the room, and the title and message scroll in what is left; buttons
+// that need more than their half scroll too.
 class AlertView : public UIView {
 public:
     AlertView(const CGRect& frame, bool sheet) : UIView(frame), sheet_(sheet) {
         setBackgroundColor(UIColor::withWhite(0, 0.4));
         card_ = std::make_shared<UIView>();
         card_->setBackgroundColor(UIColor::withWhite(0.97, 1));
-        card_->layer()->cornerRadius = sheet ? 13 : 13;
+        card_->layer()->cornerRadius = 13;
         card_->setClipsToBounds(true);
         addSubview(card_);
+        texts_ = cardScrollView();
+        card_->addSubview(texts_);
+        buttonRows_ = cardScrollView();
+        card_->addSubview(buttonRows_);
         cancelCard_ = std::make_shared<UIView>();
         cancelCard_->setBackgroundColor(UIColor::whiteColor());
         cancelCard_->layer()->cornerRadius = 13;
@@ -41,7 +60,7 @@ public:
             title_->setFont(sheet_ ? UIFont::systemFont(13, UIFont::Weight::semibold)
                                    : UIFont::systemFont(17, UIFont::Weight::semibold));
             title_->setTextColor(sheet_ ? UIColor::withWhite(0.45, 1) : UIColor::blackColor());
-            card_->addSubview(title_);
+            texts_->addSubview(title_);
         }
         if (message && !message->empty()) {
             message_ = std::make_shared<UILabel>();
@@ -50,7 +69,7 @@ public:
             message_->setTextAlignment(NSTextAlignment::center);
             message_->setFont(UIFont::systemFont(13));
             message_->setTextColor(sheet_ ? UIColor::withWhite(0.45, 1) : UIColor::blackColor());
-            card_->addSubview(message_);
+            texts_->addSubview(message_);
         }
     }
 
@@ -63,8 +82,8 @@ public:
             cancel_ = button;
             return;
         }
-        card_->addSubview(line);
-        card_->addSubview(button);
+        buttonRows_->addSubview(line);
+        buttonRows_->addSubview(button);
         buttons_.push_back({line, button});
     }
 
@@ -81,6 +100,8 @@ public:
             y += s.height + 4;
         }
         if (title_ || message_) y += 12;
+        const CGFloat textHeight = y;
+        y = 0;
         const bool sideBySide = !sheet_ && buttons_.size() == 2;
         const CGFloat rowHeight = sheet_ ? kSheetButtonHeight : kButtonHeight;
         if (sideBySide) {
@@ -97,7 +118,18 @@ public:
                 y += rowHeight;
             }
         }
-        const CGFloat cardHeight = y;
+        const CGFloat buttonsHeight = y;
+
+        const UIEdgeInsets safe = safeAreaInsets();
+        CGFloat room = b.size.height - safe.top - (sheet_ ? kScreenMargin + 8 : safe.bottom + 2 * kScreenMargin);
+        if (sheet_ && cancel_) room -= kSheetButtonHeight + 8;
+        room = std::max<CGFloat>(0, room);
+        const CGFloat buttonsShown = std::min(buttonsHeight, std::max(room - textHeight, room / 2));
+        const CGFloat textShown = std::min(textHeight, room - buttonsShown);
+        place(*texts_, {0, 0, width, textShown}, textHeight);
+        place(*buttonRows_, {0, textShown, width, buttonsShown}, buttonsHeight);
+
+        const CGFloat cardHeight = textShown + buttonsShown;
         if (sheet_) {
             CGFloat bottom = b.size.height - 8;
             if (cancel_) {
@@ -107,14 +139,27 @@ public:
             }
             card_->setFrame({8, bottom - cardHeight, width, cardHeight});
         } else {
-            card_->setFrame(
-                {(b.size.width - width) / 2, (b.size.height - cardHeight) / 2, width, cardHeight});
+            // In the middle of the screen, kept off the bars at its edges.
+            const CGFloat top = std::clamp((b.size.height - cardHeight) / 2, safe.top + kScreenMargin,
+                                           std::max(safe.top + kScreenMargin,
+                                                    b.size.height - safe.bottom - kScreenMargin - cardHeight));
+            card_->setFrame({(b.size.width - width) / 2, top, width, cardHeight});
         }
     }
 
 private:
+    // A part of the card showing `height` points of content in `frame`; a part that shows all of
+    // it stays where it is (no drag moves it).
+    static void place(UIScrollView& part, const CGRect& frame, CGFloat height) {
+        part.setFrame(frame);
+        part.setContentSize({frame.size.width, height});
+        part.setScrollEnabled(height > frame.size.height + 0.5);
+    }
+
     bool sheet_;
     std::shared_ptr<UIView> card_;
+    std::shared_ptr<UIScrollView> texts_;
+    std::shared_ptr<UIScrollView> buttonRows_;
     std::shared_ptr<UIView> cancelCard_;
     std::shared_ptr<UILabel> title_;
     std::shared_ptr<UILabel> message_;

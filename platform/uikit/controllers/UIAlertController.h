@@ -3,6 +3,10 @@
 // Alerts and action sheets: a title, a message and buttons, presented over the current screen
 // (which stays shown underneath). A tapped action dismisses the alert and then runs its handler,
 // once; later taps on the same alert do nothing. An alert takes at most one cancel action.
+//
+// However long its texts, the alert stays on the screen: its buttons keep their place while they
+// take at most half of the room, and the title and message scroll under a finger in the rest (so
+// do the buttons of a sheet that has more of them than half the screen holds).
 
 #include "uikit/controllers/UIViewController.h"
 

@@ -153,13 +153,14 @@ std::vector<std::shared_ptr<UIView>> UIWindow::systemOverlays() const {
 std::shared_ptr<UIView> UIWindow::hitTest(CGPoint point, const UIEvent* event) {
     const auto overlays = systemOverlays();
     for (auto it = overlays.rbegin(); it != overlays.rend(); ++it)
-        if (auto hit = (*it)->hitTest((*it)->convertFrom(point, this), event)) return hit;
+        if (auto hit = (*it)->hitTest((*it)->convertShownFrom(point, this), event)) return hit;
     auto host = cw::Keyboard::shared().hostView();
     if (!host || host->superviewPointer() != this || host->isHidden()) return UIView::hitTest(point, event);
-    // What stands above the keyboard takes its touches first; between its own views the
-    // keyboard's layer lets touches through to the screen below.
+    // What stands above the keyboard takes its touches first. The keyboard takes every touch
+    // within its frame, a part of its bar that draws nothing included; beside it (the host view
+    // covers the screen) touches go through to the screen below.
     auto hit = UIView::hitTest(point, event);
-    if (hit != host) return hit;
+    if (hit != host || cw::Keyboard::shared().frame().contains(host->convertShownFrom(point, this))) return hit;
     host->setHidden(true);
     hit = UIView::hitTest(point, event);
     host->setHidden(false);

@@ -25,13 +25,15 @@ CGFloat distance(CGPoint a, CGPoint b) {
 CGPoint UITouch::location(const UIView* inView) const {
     auto root = root_.lock();
     if (!inView || !root) return rootLocation_;
-    return inView->convertFrom(rootLocation_, root.get());
+    // Read where the view is drawn, as the touch was hit-tested: a view an animation moves is
+    // touched where the finger sees it.
+    return inView->convertShownFrom(rootLocation_, root.get());
 }
 
 CGPoint UITouch::previousLocation(const UIView* inView) const {
     auto root = root_.lock();
     if (!inView || !root) return previousRootLocation_;
-    return inView->convertFrom(previousRootLocation_, root.get());
+    return inView->convertShownFrom(previousRootLocation_, root.get());
 }
 
 std::set<std::shared_ptr<UITouch>> UIEvent::touches(const UIView* view) const {
@@ -77,7 +79,7 @@ void UIGestureRecognizer::setEnabled(bool enabled) {
 
 CGPoint UIGestureRecognizer::location(const UIView* inView) const {
     if (touches_.empty()) {
-        return inView ? inView->convertFrom(lastRootLocation_, static_cast<const UIView*>(nullptr))
+        return inView ? inView->convertShownFrom(lastRootLocation_, nullptr)
                       : lastRootLocation_;
     }
     CGPoint sum{0, 0};

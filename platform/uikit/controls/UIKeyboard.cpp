@@ -2,6 +2,7 @@
 
 #include "foundation/dispatch/RunLoop.h"
 #include "foundation/time/Clock.h"
+#include "uikit/controls/UIEvent.h"
 #include "uikit/controls/UIInputView.h"
 #include "uikit/graphics/UIBezierPath.h"
 #include "uikit/graphics/UIGraphics.h"
@@ -50,31 +51,50 @@ public:
     }
 };
 
+// What a key does when a finger lifts on it.
+enum class KeyRole { character, shift, backspace, numbers, space, enter };
+
+struct KeyCap {
+    CGRect frame; // in the keys view
+    std::string label;
+    KeyRole role;
+    bool light;     // a white cap (letters, digits, space) rather than a grey one
+    CGFloat points; // the label's size
+};
+
 // The keys as the phone draws them for the input being edited: the letters with shift, delete,
-// the number key, space and the return key, or a number pad. Only drawn: a finger on the keys
-// types nothing here (the host's keyboard types), and the view takes no touches.
+// the number key, space and the return key, or a number pad. A finger that lifts on a key types
+// it into the field being edited; the whole view takes touches, so one between two keys types
+// nothing and reaches nothing under the keyboard either.
 class KeyboardKeysView : public UIView {
 public:
-    KeyboardKeysView() {
-        setBackgroundColor(UIInputView::keyboardBackgroundColor());
-        setUserInteractionEnabled(false);
-    }
+    KeyboardKeysView() { setBackgroundColor(UIInputView::keyboardBackgroundColor()); }
     std::string className() const override { return "UIKeyboardLayoutStar"; }
 
     void setKind(bool numberPad, std::string returnTitle) {
+        shifted_ = false;
         if (numberPad == numberPad_ && returnTitle == returnTitle_) return;
         numberPad_ = numberPad;
         returnTitle_ = std::move(returnTitle);
         setNeedsDisplay();
     }
 
-    void draw(const CGRect&) override {
-        CGContext* ctx = UIGraphicsGetCurrentContext();
-        if (!ctx) return;
+    // Every key, where it is drawn, for the present size and kind.
+    std::vector<KeyCap> keys() const {
         const CGRect b = bounds();
+        std::vector<KeyCap> out;
         if (numberPad_) {
-            drawNumberPad(*ctx, b);
-            return;
+            constexpr CGFloat side = 6, gap = 6, top = 6;
+            const CGFloat keyW = (b.size.width - 2 * side - 2 * gap) / 3;
+            const CGFloat keyH = (b.size.height - top - 3 * gap - 6) / 4;
+            const char* labels[] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "", "0", "\u232b"};
+            for (int i = 0; i < 12; ++i) {
+                if (!*labels[i]) continue;
+                const CGRect frame{side + static_cast<CGFloat>(i % 3) * (keyW + gap),
+                                   top + static_cast<CGFloat>(i / 3) * (keyH + gap), keyW, keyH};
+                out.push_back({frame, labels[i], i == 11 ? KeyRole::backspace : KeyRole::character, i != 11, 24});
+            }
+            return out;
         }
         // Rows of ten key widths with gaps between, as on a phone held upright.
         constexpr CGFloat side = 3, gap = 6, top = 8, rowGap = 12;
@@ -82,58 +102,101 @@ public:
         const CGFloat keyH = std::max<CGFloat>(20, (b.size.height - top - 3 * rowGap - 4) / 4);
         const char* rows[] = {"qwertyuiop", "asdfghjkl", "zxcvbnm"};
         for (int r = 0; r < 3; ++r) {
-            const std::string keys = rows[r];
-            const CGFloat width = static_cast<CGFloat>(keys.size()) * keyW + static_cast<CGFloat>(keys.size() - 1) * gap;
+            const std::string letters = rows[r];
+            const CGFloat width =
+                static_cast<CGFloat>(letters.size()) * keyW + static_cast<CGFloat>(letters.size() - 1) * gap;
             CGFloat x = (b.size.width - width) / 2;
             const CGFloat y = top + static_cast<CGFloat>(r) * (keyH + rowGap);
-            for (char c : keys) {
-                key(*ctx, {x, y, keyW, keyH}, std::string(1, c), true, 22);
+            for (char c : letters) {
+                const char shown = shifted_ ? static_cast<char>(c - 'a' + 'A') : c;
+                out.push_back({{x, y, keyW, keyH}, std::string(1, shown), KeyRole::character, true, 22});
                 x += keyW + gap;
             }
         }
         // Shift and delete beside the last row of letters.
         const CGFloat y3 = top + 2 * (keyH + rowGap);
         const CGFloat sideW = keyW * 1.3;
-        key(*ctx, {side, y3, sideW, keyH}, "\u21e7", false, 18);
-        key(*ctx, {b.size.width - side - sideW, y3, sideW, keyH}, "\u232b", false, 18);
+        out.push_back({{side, y3, sideW, keyH}, "\u21e7", KeyRole::shift, shifted_, 18});
+        out.push_back({{b.size.width - side - sideW, y3, sideW, keyH}, "\u232b", KeyRole::backspace, false, 18});
         // The bottom row: numbers, space, return.
         const CGFloat y4 = top + 3 * (keyH + rowGap);
         const CGFloat smallW = keyW * 2 + gap * 0.5;
         const CGFloat returnW = keyW * 2.5;
-        key(*ctx, {side, y4, smallW, keyH}, "123", false, 16);
-        key(*ctx, {b.size.width - side - returnW, y4, returnW, keyH}, returnTitle_, false, 16);
+        out.push_back({{side, y4, smallW, keyH}, "123", KeyRole::numbers, false, 16});
+        out.push_back({{b.size.width - side - returnW, y4, returnW, keyH}, returnTitle_, KeyRole::enter, false, 16});
         const CGFloat spaceX = side + smallW + gap;
-        key(*ctx, {spaceX, y4, b.size.width - side - returnW - gap - spaceX, keyH}, "space", true, 16);
+        out.push_back({{spaceX, y4, b.size.width - side - returnW - gap - spaceX, keyH}, "space", KeyRole::space,
+                       true, 16});
+        return out;
+    }
+
+    void draw(const CGRect&) override {
+        CGContext* ctx = UIGraphicsGetCurrentContext();
+        if (!ctx) return;
+        for (const auto& k : keys())
+            drawKey(*ctx, k);
+    }
+
+    // The key types where the finger lifts, as on the phone: a finger that slides onto the next
+    // key types that one.
+    void touchesBegan(const TouchSet&, const UIEvent*) override {}
+    void touchesMoved(const TouchSet&, const UIEvent*) override {}
+    void touchesCancelled(const TouchSet&, const UIEvent*) override {}
+    void touchesEnded(const TouchSet& touches, const UIEvent*) override {
+        if (touches.empty()) return;
+        const CGPoint at = (*touches.begin())->location(this);
+        for (const auto& k : keys())
+            if (k.frame.contains(at)) return press(k);
     }
 
 private:
-    void drawNumberPad(CGContext& ctx, const CGRect& b) {
-        constexpr CGFloat side = 6, gap = 6, top = 6;
-        const CGFloat keyW = (b.size.width - 2 * side - 2 * gap) / 3;
-        const CGFloat keyH = (b.size.height - top - 3 * gap - 6) / 4;
-        const char* labels[] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "", "0", "\u232b"};
-        for (int i = 0; i < 12; ++i) {
-            const CGFloat x = side + static_cast<CGFloat>(i % 3) * (keyW + gap);
-            const CGFloat y = top + static_cast<CGFloat>(i / 3) * (keyH + gap);
-            if (*labels[i]) key(ctx, {x, y, keyW, keyH}, labels[i], i != 11, 24);
+    void press(const KeyCap& k) {
+        auto& keyboard = Keyboard::shared();
+        switch (k.role) {
+        case KeyRole::character:
+            keyboard.type(k.label);
+            if (shifted_) setShifted(false);
+            break;
+        case KeyRole::shift:
+            setShifted(!shifted_);
+            break;
+        case KeyRole::backspace:
+            keyboard.deleteBackward();
+            break;
+        case KeyRole::space:
+            keyboard.type(" ");
+            break;
+        case KeyRole::enter:
+            keyboard.pressReturn();
+            break;
+        case KeyRole::numbers:
+            // The keys of digits and signs are not drawn here: the desktop's keyboard types them.
+            break;
         }
     }
 
+    void setShifted(bool shifted) {
+        shifted_ = shifted;
+        setNeedsDisplay();
+    }
+
     // One key: a rounded cap with a darker edge under it and its label in the middle.
-    static void key(CGContext& ctx, const CGRect& r, const std::string& label, bool light, CGFloat size) {
+    static void drawKey(CGContext& ctx, const KeyCap& k) {
+        const CGRect& r = k.frame;
         ctx.setFillColor(UIColor(0.53, 0.54, 0.56, 1));
         ctx.fill(UIBezierPath::roundedRect(r.offsetBy(0, 1), 5));
-        ctx.setFillColor(light ? UIColor::whiteColor() : UIColor(0.67, 0.70, 0.74, 1));
+        ctx.setFillColor(k.light ? UIColor::whiteColor() : UIColor(0.67, 0.70, 0.74, 1));
         ctx.fill(UIBezierPath::roundedRect(r, 5));
         TextAttributes a;
-        a.font = UIFont::systemFont(size);
+        a.font = UIFont::systemFont(k.points);
         a.foregroundColor = UIColor::blackColor();
-        const NSAttributedString text(label, a);
+        const NSAttributedString text(k.label, a);
         const CGSize s = text.size();
         text.draw(CGPoint{r.midX() - s.width / 2, r.midY() - s.height / 2});
     }
 
     bool numberPad_ = false;
+    bool shifted_ = false;
     std::string returnTitle_ = "return";
 };
 
@@ -246,20 +309,6 @@ void Keyboard::place() {
         keysBackdrop_->removeFromSuperview();
     }
     host_->setHidden(!visible_ || (!accessory_ && !keys_));
-}
-
-bool Keyboard::liesAbove(const UIView& view) const {
-    const UIView* window = host_->superviewPointer();
-    if (!visible_ || host_->isHidden() || !window) return false;
-    const UIView* level = &view;
-    while (level && level->superviewPointer() != window)
-        level = level->superviewPointer();
-    if (!level || level == host_.get()) return false;
-    for (const auto& v : window->subviews()) {
-        if (v.get() == level) return true; // the view's screen comes first: the keyboard is drawn later
-        if (v == host_) return false;
-    }
-    return false;
 }
 
 void Keyboard::hostDidLayout() {
@@ -401,6 +450,13 @@ void Keyboard::inputDidResign(const void* input) {
     }
     hide();
 }
+std::optional<CGRect> Keyboard::keyFrame(const std::string& label) const {
+    if (!areKeysShown() || input_ || keysBackdrop_->superviewPointer() != host_.get()) return std::nullopt;
+    for (const auto& k : static_cast<const KeyboardKeysView&>(*keysBackdrop_).keys())
+        if (k.label == label) return keysBackdrop_->convert(k.frame, host_.get());
+    return std::nullopt;
+}
+
 UIKeyInput* Keyboard::keysInput() {
     auto* responder = UIResponder::currentFirstResponder();
     // A field whose input is a view of its own (a wheel) shows that view in place of the keys:

@@ -17,6 +17,10 @@
 //
 // Order: will-change-frame, will-show (or will-hide); then did-change-frame, did-show (did-hide).
 // The keys going up is a show, the keys going down a hide, even where a docked bar stays.
+//
+// The keyboard takes every touch within its frame: a finger that lifts on a drawn key types it
+// into the first responder, as `type` does; one between keys, or on the bar's empty part, does
+// nothing, and nothing under the keyboard is touched.
 
 #include "foundation/dispatch/NotificationCenter.h"
 #include "uikit/graphics/NSAttributedString.h"
@@ -130,10 +134,6 @@ public:
     // A view the window keeps above the screen being edited (and below what is presented over
     // it): it holds the docked accessory and input views.
     const std::shared_ptr<UIView>& hostView() const { return host_; }
-    // Whether the keyboard's views are drawn over `view` where they overlap: the keyboard is shown
-    // and stands above the screen that holds the view (an alert presented over the screen being
-    // edited stands above the keyboard instead). False for the keyboard's own views.
-    bool liesAbove(const UIView& view) const;
     std::shared_ptr<UIView> accessoryView() const { return accessory_; }
     std::shared_ptr<UIView> inputView() const { return input_; }
 
@@ -163,6 +163,10 @@ public:
     bool type(const std::string& text);
     bool deleteBackward(int times = 1);
     bool pressReturn();
+
+    // Where the key that shows `label` ("c", "space", the return key's title) is drawn, in screen
+    // coordinates; none while no keys are shown (a wheel stands in their place) or none shows it.
+    std::optional<CGRect> keyFrame(const std::string& label) const;
 
     // The text input the keys type into: the first responder, when it takes text and shows the
     // keys rather than an input view of its own.
@@ -207,7 +211,7 @@ private:
     std::shared_ptr<UIView> accessory_;
     std::shared_ptr<UIView> input_;
     // Drawn where the keys are, with the keys the input asks for (letters or a number pad, its
-    // return key's title); it takes no touches: the keys are drawn, not pressed, here.
+    // return key's title); a finger on a key types it, and between keys touches nothing.
     std::shared_ptr<UIView> keysBackdrop_;
     std::uint64_t didTimer_ = 0;
     std::map<UIView*, std::vector<NSLayoutConstraintPtr>> dockConstraints_;

@@ -363,6 +363,7 @@ void UIScrollView::endMotion() {
         if (wasDecelerating) d->scrollViewDidEndDecelerating(this);
         if (wasAnimating) d->scrollViewDidEndScrollingAnimation(this);
     }
+    keepOffsetWithinContent();
 }
 
 void UIScrollView::finishScrolling() {
@@ -457,4 +458,18 @@ void UIScrollView::layoutSubviews() {
             setContentOffset({contentOffset().x, -top});
         restingTop_ = top;
     }
+    keepOffsetWithinContent();
+}
+
+void UIScrollView::keepOffsetWithinContent() {
+    // Only a range that shrank moves the offset: one set past the end on purpose stays there.
+    // Held by a finger or a motion, it is looked at again once let go.
+    if (tracking_ || dragging_ || decelerating_ || animatingScroll_) return;
+    const CGPoint low = minimumContentOffset(), high = maximumContentOffset();
+    const CGPoint seenLow = offsetRangeSeen_[0], seenHigh = offsetRangeSeen_[1];
+    offsetRangeSeen_[0] = low;
+    offsetRangeSeen_[1] = high;
+    if (!(high.x < seenHigh.x || high.y < seenHigh.y || low.x > seenLow.x || low.y > seenLow.y)) return;
+    const CGPoint target = clamped(contentOffset());
+    if (!(target == contentOffset())) setContentOffset(target);
 }

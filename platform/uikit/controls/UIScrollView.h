@@ -137,6 +137,10 @@ public:
 protected:
     // Every change of the offset passes here (subclasses lay out the new visible part).
     virtual void contentOffsetDidChange();
+    // Content that shrank (rows gone, a taller inset given back, the view grown) would leave the
+    // offset past its end: once the offset's range has shrunk, the offset is brought back within
+    // it, unless a finger or a motion holds it. Each layout pass ends with it.
+    void keepOffsetWithinContent();
 
 private:
     struct PanGate;
@@ -164,6 +168,8 @@ private:
     bool tracking_ = false;
     // The adjusted top inset as of the last layout: an offset at its negative is resting at the top.
     CGFloat restingTop_ = 0;
+    // The offset's range (minimum, maximum) when keepOffsetWithinContent last looked.
+    CGPoint offsetRangeSeen_[2];
     bool dragging_ = false;
     bool decelerating_ = false;
     bool animatingScroll_ = false;

@@ -613,6 +613,8 @@ void UITableView::layoutSubviews() {
     // A header view whose height changed (sized by its constraints) moves every row.
     offsetsValid_ = false;
     updateVisible();
+    // The rows just laid out may end the content sooner than before.
+    keepOffsetWithinContent();
 }
 
 bool UITableView::laysOutApart(const UIView& view) const {

@@ -211,6 +211,7 @@ struct PngSource {
     std::size_t size;
     std::size_t at;
     char message[200];
+    const std::function<bool()>* mayGoOn;
 };
 
 void pngRead(png_structp png, png_bytep out, png_size_t length) {
@@ -231,7 +232,7 @@ void pngWarn(png_structp, png_const_charp) {}
 // Reads the rows one at a time into `sink` (the passes of an interlaced picture as they come).
 // Only plain data lives in this frame across setjmp.
 bool decodePNGInto(const Data& bytes, PixelSink& sink, PngSource& source) {
-    source = {bytes.data(), bytes.size(), 0, {}};
+    source = {bytes.data(), bytes.size(), 0, {}, source.mayGoOn};
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &source, pngFail, pngWarn);
     if (!png) return false;
     png_infop info = png_create_info_struct(png);
@@ -267,6 +268,7 @@ bool decodePNGInto(const Data& bytes, PixelSink& sink, PngSource& source) {
         const png_uint_32 rows = interlaced ? PNG_PASS_ROWS(height, pass) : height;
         if (columns == 0 || rows == 0) continue;
         for (png_uint_32 r = 0; r < rows; ++r) {
+            if (*source.mayGoOn && !(*source.mayGoOn)()) png_error(png, "stopped");
             png_read_row(png, row, nullptr);
             std::uint32_t* pixels = sink.scratch();
             for (png_uint_32 i = 0; i < columns; ++i) {
@@ -287,9 +289,11 @@ bool decodePNGInto(const Data& bytes, PixelSink& sink, PngSource& source) {
     return true;
 }
 
-cairo_surface_t* decodePNG(const Data& bytes, int maxSide, CGFloat& scale, std::string* error) {
+cairo_surface_t* decodePNG(const Data& bytes, int maxSide, CGFloat& scale, std::string* error,
+                           const std::function<bool()>& mayGoOn) {
     PixelSink sink(maxSide);
     PngSource source{};
+    source.mayGoOn = &mayGoOn;
     if (!decodePNGInto(bytes, sink, source)) {
         setError(error, std::string("PNG: ") + (source.message[0] ? source.message : "out of memory"));
         return nullptr;
@@ -301,14 +305,34 @@ cairo_surface_t* decodePNG(const Data& bytes, int maxSide, CGFloat& scale, std::
 
 struct JpegError {
     jpeg_error_mgr manager;
+    jpeg_progress_mgr progress;
     std::jmp_buf jump;
     char message[JMSG_LENGTH_MAX];
+    bool ownMessage; // set by our own checks rather than libjpeg
+    const std::function<bool()>* mayGoOn;
 };
 
 void jpegErrorExit(j_common_ptr info) {
     auto* err = reinterpret_cast<JpegError*>(info->err);
     (*info->err->format_message)(info, err->message);
     std::longjmp(err->jump, 1);
+}
+
+[[noreturn]] void jpegGiveUp(JpegError& err, const char* message) {
+    std::snprintf(err.message, sizeof err.message, "%s", message);
+    err.ownMessage = true;
+    std::longjmp(err.jump, 1);
+}
+
+// Called as the decoder goes, row after row of every scan, and before each scan's first row.
+void jpegProgress(j_common_ptr info) {
+    auto& err = *reinterpret_cast<JpegError*>(info->err);
+    if (reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > UIImage::kMaxJPEGScans) {
+        char message[64];
+        std::snprintf(message, sizeof message, "more than %d scans", UIImage::kMaxJPEGScans);
+        jpegGiveUp(err, message);
+    }
+    if (*err.mayGoOn && !(*err.mayGoOn)()) jpegGiveUp(err, "stopped");
 }
 
 void jpegSilence(j_common_ptr, int) {}
@@ -324,13 +348,16 @@ jpeg_error_mgr* jpegErrors(JpegError& err) {
 // Decodes into `sink`, letting libjpeg itself reduce by 1/2, 1/4 or 1/8 as far as the size asked
 // for allows (its cheapest reduction), the sink the rest. Only plain data lives in this frame
 // across setjmp; the row buffer is libjpeg's own.
-bool decodeJPEGInto(const Data& bytes, PixelSink& sink, int maxSide, char* message) {
+bool decodeJPEGInto(const Data& bytes, PixelSink& sink, int maxSide, char* message,
+                    const std::function<bool()>& mayGoOn) {
     jpeg_decompress_struct info{};
     JpegError err{};
     info.err = jpegErrors(err);
+    err.mayGoOn = &mayGoOn;
+    err.progress.progress_monitor = jpegProgress;
     if (setjmp(err.jump)) {
         // Memory past the limit is asked for as backing store, which there is none of.
-        if (err.manager.msg_code == JERR_NO_BACKING_STORE)
+        if (!err.ownMessage && err.manager.msg_code == JERR_NO_BACKING_STORE)
             std::snprintf(message, JMSG_LENGTH_MAX, "decoding it would take more than %ld MB",
                           kMaxJPEGDecodingBytes >> 20);
         else
@@ -339,6 +366,8 @@ bool decodeJPEGInto(const Data& bytes, PixelSink& sink, int maxSide, char* messa
         return false;
     }
     jpeg_create_decompress(&info);
+    // Set after creating, which clears everything but the error handler.
+    info.progress = &err.progress;
     info.mem->max_memory_to_use = kMaxJPEGDecodingBytes;
     jpeg_mem_src(&info, bytes.data(), static_cast<unsigned long>(bytes.size()));
     jpeg_read_header(&info, TRUE);
@@ -398,10 +427,11 @@ bool decodeJPEGInto(const Data& bytes, PixelSink& sink, int maxSide, char* messa
     return true;
 }
 
-cairo_surface_t* decodeJPEG(const Data& bytes, int maxSide, CGFloat& scale, std::string* error) {
+cairo_surface_t* decodeJPEG(const Data& bytes, int maxSide, CGFloat& scale, std::string* error,
+                            const std::function<bool()>& mayGoOn) {
     PixelSink sink(maxSide);
     char message[JMSG_LENGTH_MAX] = {};
-    if (!decodeJPEGInto(bytes, sink, maxSide, message)) {
+    if (!decodeJPEGInto(bytes, sink, maxSide, message, mayGoOn)) {
         setError(error, std::string("JPEG: ") + message);
         return nullptr;
     }
@@ -529,13 +559,14 @@ std::shared_ptr<UIImage> UIImage::fromSurface(cairo_surface_t* surface, CGFloat 
     return std::make_shared<UIImage>(Passkey{}, surface, scale);
 }
 
-std::shared_ptr<UIImage> UIImage::fromData(const Data& bytes, CGFloat scale, std::string* error, int maxPixelSide) {
+std::shared_ptr<UIImage> UIImage::fromData(const Data& bytes, CGFloat scale, std::string* error, int maxPixelSide,
+                                           const std::function<bool()>& mayGoOn) {
     static constexpr unsigned char kPNG[] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
     cairo_surface_t* s = nullptr;
     if (bytes.size() >= 8 && std::equal(kPNG, kPNG + 8, bytes.begin())) {
-        s = decodePNG(bytes, maxPixelSide, scale, error);
+        s = decodePNG(bytes, maxPixelSide, scale, error, mayGoOn);
     } else if (bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF) {
-        s = decodeJPEG(bytes, maxPixelSide, scale, error);
+        s = decodeJPEG(bytes, maxPixelSide, scale, error, mayGoOn);
     } else {
         setError(error, bytes.empty() ? "no image data" : "not a PNG or JPEG image");
     }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,8 +29,14 @@ public:
     // never held, and each pixel kept is the mean of those it stands for. Its size in points stays
     // what it would have been (the scale grows by the reduction), so it lays out as the full
     // picture would.
+    //
+    // A JPEG of more than kMaxJPEGScans scans is refused as it reaches the next one: each scan is a
+    // pass over the whole picture in a few bytes of its own, so a small file can ask for minutes of
+    // decoding. `mayGoOn`, when given, is asked as the decoding goes (every row of every pass or
+    // scan): false stops it there, with nothing back.
+    static constexpr int kMaxJPEGScans = 100;
     static std::shared_ptr<UIImage> fromData(const Data& bytes, CGFloat scale = 1, std::string* error = nullptr,
-                                             int maxPixelSide = 0);
+                                             int maxPixelSide = 0, const std::function<bool()>& mayGoOn = nullptr);
     // A PNG or JPEG file; "name@2x.png" / "name@3x.png" give scale 2 / 3. `maxPixelSide` as for
     // fromData.
     static std::shared_ptr<UIImage> fromFile(const std::filesystem::path& path, std::string* error = nullptr,

@@ -117,6 +117,15 @@ public:
         std::optional<UIColor> backgroundColor;
     };
     std::optional<Presentation> presentation;
+    // What is drawn now: the presentation's values where an animation set them, else the model's.
+    CGRect shownBounds() const { return presentation && presentation->bounds ? *presentation->bounds : bounds_; }
+    CGPoint shownPosition() const {
+        return presentation && presentation->position ? *presentation->position : position_;
+    }
+    float shownOpacity() const { return presentation && presentation->opacity ? *presentation->opacity : opacity; }
+    CATransform3D shownTransform() const {
+        return presentation && presentation->transform ? *presentation->transform : transform_;
+    }
 
     // The tree.
     const std::vector<std::shared_ptr<CALayer>>& sublayers() const { return sublayers_; }

@@ -34,21 +34,23 @@ cw::detail::LayoutEngine* engineHolding(UIView* view) {
     return cw::detail::ViewLayoutAccess::engineHolding(view);
 }
 
-// The map from a view's bounds coordinates to its superview's.
-CGAffineTransform toSuperview(const CALayer& layer) {
-    const CGRect b = layer.bounds();
+// The map from a view's bounds coordinates to its superview's: the model's, or what is drawn now.
+CGAffineTransform toSuperview(const CALayer& layer, bool shown = false) {
+    const CGRect b = shown ? layer.shownBounds() : layer.bounds();
     const CGPoint a = layer.anchorPoint();
-    const CGPoint p = layer.position();
+    const CGPoint p = shown ? layer.shownPosition() : layer.position();
+    const CGAffineTransform turn =
+        shown ? CATransform3DGetAffineTransform(layer.shownTransform()) : layer.affineTransform();
     return CGAffineTransform::makeTranslation(-b.origin.x - a.x * b.size.width,
                                               -b.origin.y - a.y * b.size.height)
-        .concatenating(layer.affineTransform())
+        .concatenating(turn)
         .concatenating(CGAffineTransform::makeTranslation(p.x, p.y));
 }
 
-CGAffineTransform toRoot(const UIView* v) {
+CGAffineTransform toRoot(const UIView* v, bool shown = false) {
     CGAffineTransform t = CGAffineTransform::identity();
     for (; v && v->superviewPointer(); v = v->superviewPointer())
-        t = t.concatenating(toSuperview(*v->layer()));
+        t = t.concatenating(toSuperview(*v->layer(), shown));
     return t;
 }
 
@@ -200,6 +202,16 @@ CGPoint UIView::convert(CGPoint point, const UIView* toView) const {
 CGPoint UIView::convertFrom(CGPoint point, const UIView* fromView) const {
     const CGPoint inRoot = fromView ? toRoot(fromView).apply(point) : point;
     return toRoot(this).inverted().apply(inRoot);
+}
+
+CGPoint UIView::convertShown(CGPoint point, const UIView* toView) const {
+    const CGPoint inRoot = toRoot(this, true).apply(point);
+    return toView ? toRoot(toView, true).inverted().apply(inRoot) : inRoot;
+}
+
+CGPoint UIView::convertShownFrom(CGPoint point, const UIView* fromView) const {
+    const CGPoint inRoot = fromView ? toRoot(fromView, true).apply(point) : point;
+    return toRoot(this, true).inverted().apply(inRoot);
 }
 
 CGRect UIView::convert(const CGRect& rect, const UIView* toView) const {
@@ -454,7 +466,9 @@ std::shared_ptr<UIView> UIView::hitTest(CGPoint point, const UIEvent* event) {
     if (!pointInside(point, event)) return nullptr;
     for (auto it = subviews_.rbegin(); it != subviews_.rend(); ++it) {
         const std::shared_ptr<UIView> s = *it;
-        const CGPoint p = toSuperview(*s->layer_).inverted().apply(point);
+        // Where the subview is drawn: a view an animation is moving takes touches where the
+        // finger sees it, not where it will come to rest.
+        const CGPoint p = toSuperview(*s->layer_, true).inverted().apply(point);
         if (auto hit = s->hitTest(p, event)) return hit;
     }
     return shared_from_this();

@@ -144,6 +144,11 @@ public:
     CGRect convertFrom(const CGRect& rect, const std::shared_ptr<UIView>& fromView) const {
         return convertFrom(rect, fromView.get());
     }
+    // The same through the geometry drawn now, which an animation under way holds apart from the
+    // model's (a form sliding up with the keyboard is drawn where it was, though its frame says
+    // where it comes to rest). Touches are read this way: a finger lands on what it sees.
+    CGPoint convertShown(CGPoint point, const UIView* toView) const;
+    CGPoint convertShownFrom(CGPoint point, const UIView* fromView) const;
 
     // --- The tree ---------------------------------------------------------------------------
     // A view that adds subviews in its own constructor is not yet owned by a shared pointer then, so
@@ -244,7 +249,7 @@ public:
 
     // --- Hit testing ------------------------------------------------------------------------
     // The deepest visible, interactive descendant (or this view) containing the point, which is
-    // in this view's bounds coordinates.
+    // in this view's bounds coordinates; the descendants are found where they are drawn.
     virtual std::shared_ptr<UIView> hitTest(CGPoint point, const UIEvent* event);
     virtual bool pointInside(CGPoint point, const UIEvent* event) const;
 

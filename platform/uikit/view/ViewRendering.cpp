@@ -104,18 +104,6 @@ double deviceScale(cairo_t* cr) {
 void drawTree(cairo_t* cr, CALayer& layer, bool applyGeometry);
 
 // What is drawn: the presentation's values where an animation set them, else the model's.
-CGRect shownBounds(const CALayer& l) {
-    return l.presentation && l.presentation->bounds ? *l.presentation->bounds : l.bounds();
-}
-CGPoint shownPosition(const CALayer& l) {
-    return l.presentation && l.presentation->position ? *l.presentation->position : l.position();
-}
-float shownOpacity(const CALayer& l) {
-    return l.presentation && l.presentation->opacity ? *l.presentation->opacity : l.opacity;
-}
-CATransform3D shownTransform(const CALayer& l) {
-    return l.presentation && l.presentation->transform ? *l.presentation->transform : l.transform();
-}
 std::optional<UIColor> shownBackground(const CALayer& l) {
     return l.presentation && l.presentation->backgroundColor ? l.presentation->backgroundColor
                                                              : l.backgroundColor;
@@ -124,13 +112,13 @@ std::optional<UIColor> shownBackground(const CALayer& l) {
 // The frame in its superlayer of a sublayer that paints its whole frame in one opaque colour, with
 // nothing (opacity, a mask, a turn, round corners) letting what lies beneath show through.
 std::optional<CGRect> opaqueFrame(const CALayer& s) {
-    if (s.hidden || shownOpacity(s) < 1 || s.mask || s.cornerRadius > 0 ||
-        !CATransform3DIsIdentity(shownTransform(s)))
+    if (s.hidden || s.shownOpacity() < 1 || s.mask || s.cornerRadius > 0 ||
+        !CATransform3DIsIdentity(s.shownTransform()))
         return std::nullopt;
     const auto bg = shownBackground(s);
     if (!bg || bg->clampedAlpha() < 1) return std::nullopt;
-    const CGRect b = shownBounds(s);
-    const CGPoint p = shownPosition(s), a = s.anchorPoint();
+    const CGRect b = s.shownBounds();
+    const CGPoint p = s.shownPosition(), a = s.anchorPoint();
     return CGRect(p.x - a.x * b.size.width, p.y - a.y * b.size.height, b.size.width, b.size.height);
 }
 
@@ -195,7 +183,7 @@ bool outsideClip(cairo_t* cr, const CGRect& b) {
 }
 
 void drawBody(cairo_t* cr, CALayer& layer) {
-    const CGRect b = shownBounds(layer);
+    const CGRect b = layer.shownBounds();
     // Sublayers may stand outside their layer unless it clips them.
     if ((layer.masksToBounds || layer.sublayers().empty()) && outsideClip(cr, b)) return;
     cairo_save(cr);
@@ -272,7 +260,7 @@ void drawShadow(cairo_t* cr, CALayer& layer) {
     const double ds = deviceScale(cr);
     const double blurScale = radius < 2 ? ds : std::max(0.5, ds / 2);
     double s = blurScale;
-    CGRect extents = layer.shadowPath ? layer.shadowPath->bounds() : shownBounds(layer);
+    CGRect extents = layer.shadowPath ? layer.shadowPath->bounds() : layer.shownBounds();
     if (extents.isNull() || extents.isEmpty()) return;
     const double pad = std::ceil(radius * 2 + 2);
     CGRect area = extents.insetBy(-pad, -pad);
@@ -346,11 +334,11 @@ void drawShadow(cairo_t* cr, CALayer& layer) {
 // transformed mask, one with sublayers or a shadow, or one that draws itself).
 std::optional<CGRect> maskExtent(const CALayer& mask) {
     const bool plain = typeid(mask) == typeid(CALayer) || typeid(mask) == typeid(CAShapeLayer);
-    if (!plain || !CATransform3DIsIdentity(shownTransform(mask)) || !mask.sublayers().empty() ||
+    if (!plain || !CATransform3DIsIdentity(mask.shownTransform()) || !mask.sublayers().empty() ||
         (mask.shadowColor && mask.shadowOpacity > 0))
         return std::nullopt;
-    const CGRect b = shownBounds(mask);
-    const CGPoint p = shownPosition(mask), a = mask.anchorPoint();
+    const CGRect b = mask.shownBounds();
+    const CGPoint p = mask.shownPosition(), a = mask.anchorPoint();
     const CGPoint origin{p.x - a.x * b.size.width, p.y - a.y * b.size.height};
     CGRect extent(origin.x, origin.y, b.size.width, b.size.height);
     if (const auto* shape = dynamic_cast<const CAShapeLayer*>(&mask); shape && shape->path) {
@@ -365,14 +353,14 @@ std::optional<CGRect> maskExtent(const CALayer& mask) {
 }
 
 void drawTree(cairo_t* cr, CALayer& layer, bool applyGeometry) {
-    const float opacity = shownOpacity(layer);
+    const float opacity = layer.shownOpacity();
     if (layer.hidden || opacity <= 0) return;
     cairo_save(cr);
-    const CGRect b = shownBounds(layer);
+    const CGRect b = layer.shownBounds();
     if (applyGeometry) {
-        const CGPoint p = shownPosition(layer), a = layer.anchorPoint();
+        const CGPoint p = layer.shownPosition(), a = layer.anchorPoint();
         cairo_translate(cr, p.x, p.y);
-        if (const CATransform3D t = shownTransform(layer); !CATransform3DIsIdentity(t)) {
+        if (const CATransform3D t = layer.shownTransform(); !CATransform3DIsIdentity(t)) {
             const CGAffineTransform f = CATransform3DGetAffineTransform(t);
             // A layer scaled to nothing (a view that grows out of a point) shows nothing; drawing
             // it through a matrix without an inverse would stop all drawing of the frame.

@@ -44,6 +44,8 @@ protected:
                 ASSERT_TRUE(host->type(text));
             }
         }
+        // Return on the last field puts the keyboard away from over Save, as she must.
+        ASSERT_TRUE(host->type("\n"));
     }
     std::string lastBanner() const { return GSMessage::history().empty() ? "" : GSMessage::history().back().text; }
     bool signsIn(const std::string& password) {

@@ -7,6 +7,7 @@
 
 #include "Controllers/Feed/FeedTableViewCell.h"
 #include "Controllers/Feed/FeedViewController.h"
+#include "Controllers/Posts/CommentTableViewController.h"
 #include "Controllers/Posts/PostDetailsViewController.h"
 #include "server/Auth.h"
 #include "server/Database.h"
@@ -14,6 +15,9 @@
 #include "tests/support/Forwarding.h"
 #include "tests/support/Gate.h"
 #include "tests/support/RecordingServer.h"
+
+#include <functional>
+#include <tuple>
 
 namespace cw::test {
 namespace {
@@ -152,6 +156,51 @@ tap "Olivia Hart"
 )");
     EXPECT_FALSE(host->findByIdentifier("cameraButton")) << "no pencil on her picture";
     EXPECT_FALSE(host->isShowing("Unexpected error. Please try again."));
+}
+
+// On a small phone what she leaves is what she meant, and each screen then shows its content, not
+// the space past it (Save at the foot of My Baby) or a box still four lines tall (72 points a line).
+TEST_F(FamilyChanges, WhatSheLeavesIsWhatSheMeantAndTheScreenFitsWhatIsLeft) {
+    host.reset();
+    host = std::make_unique<cw::HeadlessHost>(CGSize{320, 568});
+    launchAsTheMother();
+    const std::string milestone = "SELECT COUNT(*) FROM journey_items WHERE file_name IS NULL AND id > " +
+                                  std::to_string(count("SELECT MAX(id) FROM journey_items"));
+    const char* comment =
+        "SELECT COUNT(*) FROM comments WHERE comment_text = 'Blue,\npink,\nand white\nfor winter'";
+    const auto knitted = std::to_string(count("SELECT id FROM posts WHERE post_text LIKE 'Knitted%'"));
+    const auto stored = [&](const std::string& sql) { return waitFor([&] { return count(sql) == 1; }); };
+    const std::tuple<const char*, std::string, std::function<bool()>> things[] = {
+        {"a milestone saved without a photo",
+         "tap \"Journey\"\ntap \"Add Milestone\"\nexpect \"First time holding me\"\nscreenshot kind\n"
+         "tap \"Save\"",
+         [&] { return stored(milestone); }},
+        {"a comment of four lines and blank ones",
+         "tap \"Home\"\ntap-push {\"screen\": \"post\", \"notification_type\": \"post\", \"post_id\": " +
+             knitted + "}\nexpect \"Ruth Hart\"\ntap #commentButton\nexpect \"4 Comments\"\n" +
+             "type \"Blue,\\npink,\\nand white\\nfor winter\\n\\n  \\n\"\ntap \"Post\"\n" +
+             "expect \"5 Comments\"",
+         [&] {
+             auto list = std::dynamic_pointer_cast<CommentTableViewController>(top());
+             return stored(comment) && list && list->commentTextInputView()->frame().size.height < 80;
+         }},
+        {"Notifications after Scheduled is switched off at the foot of the list",
+         "back\nback\ntap #hamburgerButton\ntap \"Settings\"\ntap \"Notifications\"\ntap #scheduledSwitch\n"
+         "tap \"To\"\ndrag 160,500 160,60\ntap #scheduledSwitch",
+         [&] { return host->isShowing("Recommended Content"); }},
+        {"My Baby after Return closed the keyboard",
+         "back\nback\ntap #hamburgerButton\ntap \"My Baby\"\ntap \"Olivia Hart\"\ndrag 160,500 160,60\n"
+         "type \"\\n\"",
+         [&] {
+             auto save = host->findByText("Save");
+             return save && save->convert(save->bounds(), nullptr).maxY() > 500;
+         }},
+    };
+    for (const auto& [what, steps, seen] : things) {
+        run(steps + "\n");
+        host->settle();
+        EXPECT_TRUE(seen()) << what << " shows " << ::testing::PrintToString(host->visibleTexts());
+    }
 }
 
 } // namespace

@@ -65,13 +65,13 @@ TEST(CommentBarRules, SizesAndThePostButton) {
     bar->postButtonPressed(); // no delegate: nothing
     bar->delegate = cw::DelegateRef<CommentTextInputViewDelegate>(&recorder);
     ASSERT_TRUE(bar->textView()->becomeFirstResponder());
-    bar->textView()->insertText(" ");
-    EXPECT_TRUE(bar->postButton()->isEnabled());
-    bar->textView()->deleteBackward();
+    // Blanks alone are no comment; after a word, the blanks and line breaks at the end are not sent.
+    bar->textView()->insertText(" \n");
     EXPECT_FALSE(bar->postButton()->isEnabled());
-    bar->textView()->insertText("\n hi \n");
+    bar->textView()->insertText("hi \n\u3000\n");
+    EXPECT_TRUE(bar->postButton()->isEnabled());
     bar->postButtonPressed();
-    EXPECT_EQ(recorder.texts, std::vector<std::string>{"\n hi \n"});
+    EXPECT_EQ(recorder.texts, std::vector<std::string>{" \nhi"});
     bar->textView()->resignFirstResponder();
 
     CommentTextView field;

@@ -108,7 +108,7 @@ TEST_F(InvitationRoad, SarahRegistersWithHerPhotoAndMiasCorrectedBirthDateAfterH
 
     // Seven characters: her form says so at once, in the words it explains itself with, and goes
     // no further.
-    typeInto("passwordTextField", "short12");
+    typeInto("passwordTextField", "short12\n");
     ASSERT_TRUE(host->tapText("Continue"));
     ASSERT_TRUE(GSMessage::shown(*form));
     EXPECT_EQ(GSMessage::shown(*form)->text(), "Choose a password of at least 8 characters.");
@@ -118,16 +118,19 @@ TEST_F(InvitationRoad, SarahRegistersWithHerPhotoAndMiasCorrectedBirthDateAfterH
                                 "and choose a password of at least 8 characters."));
     // Characters are counted as she sees them, not the bytes they take.
     GSMessage::clearHistory();
+    ASSERT_TRUE(host->tapIdentifier("passwordTextField"));
     ASSERT_TRUE(host->deleteBackward(7));
-    ASSERT_TRUE(host->type("sh\u00f3rt12"));
+    ASSERT_TRUE(host->type("sh\u00f3rt12\n"));
     ASSERT_TRUE(host->tapText("Continue"));
     ASSERT_EQ(GSMessage::history().size(), 1u);
     EXPECT_EQ(GSMessage::history().front().text, "Choose a password of at least 8 characters.");
     EXPECT_EQ(top(), UIViewControllerPtr(form));
 
     // A password longer than the server keeps passes the form: the server refuses it at the end.
+    ASSERT_TRUE(host->tapIdentifier("passwordTextField"));
     ASSERT_TRUE(host->deleteBackward(7));
     ASSERT_TRUE(host->paste(std::string(1025, 'p')));
+    ASSERT_TRUE(host->type("\n"));
     auto mia = findMia();
     ASSERT_TRUE(mia);
     const std::string looked = miasBirthday();
@@ -153,7 +156,7 @@ TEST_F(InvitationRoad, SarahRegistersWithHerPhotoAndMiasCorrectedBirthDateAfterH
     ASSERT_EQ(top(), UIViewControllerPtr(form));
     ASSERT_TRUE(host->tapIdentifier("passwordTextField"));
     ASSERT_TRUE(host->deleteBackward(1025));
-    ASSERT_TRUE(host->type("sarah-2019"));
+    ASSERT_TRUE(host->type("sarah-2019\n"));
     findMia();
     submitMiaBornOn(corrected);
     ASSERT_TRUE(waitFor([&] { return showsMainInterface(); })) << "no session started";
@@ -215,7 +218,7 @@ TEST_F(InvitationRoad, SarahWhoWentToHerMailBetweenHerCodeAndHerSignUpJoinsTheFa
     host->enterBackground();
     host->enterForeground();
     host->settle();
-    typeInto("passwordTextField", "sarah-2019");
+    typeInto("passwordTextField", "sarah-2019\n");
     ASSERT_TRUE(findMia());
     ASSERT_TRUE(host->tapText("Continue"));
     ASSERT_TRUE(host->tapText("No"));
@@ -233,7 +236,7 @@ TEST_F(InvitationRoad, AFrenchDeviceShowsMiasDayInFrenchAndSendsTheDayTheServerR
     DeviceSettingsGuard device("fr_FR", "Europe/Paris");
     launch();
     ASSERT_TRUE(openSarahsForm());
-    typeInto("passwordTextField", "sarah-2019");
+    typeInto("passwordTextField", "sarah-2019\n");
     auto mia = findMia();
     ASSERT_TRUE(mia);
     DateFormatter shown;

@@ -61,7 +61,7 @@ protected:
         typeInto("securityCodeTextField", "424242");
         ASSERT_TRUE(host->tapText("Submit"));
         ASSERT_TRUE(waitFor([&] { return topAs<RegistrationWithInvitation>() != nullptr; }));
-        typeInto("passwordTextField", "sarah-2019");
+        typeInto("passwordTextField", "sarah-2019\n");
         ASSERT_TRUE(host->tapText("Continue"));
         ASSERT_TRUE(waitForText("I Accept"));
         ASSERT_TRUE(host->tapText("I Accept"));

@@ -76,6 +76,8 @@ TEST_F(NewBabyRules, TheSubmitSendsTheDayAsTheServerWritesItWhateverTheDevicesLa
     ASSERT_TRUE(host->tapIdentifier("nameTextField"));
     ASSERT_TRUE(host->deleteBackward(5));
     ASSERT_TRUE(host->type("Rose"));
+    // A tap beside the fields puts the keyboard away from over Continue.
+    ASSERT_TRUE(host->tapIdentifier("babyImageView"));
     ASSERT_TRUE(host->tapText("Continue"));
     ASSERT_EQ(listener->submitted.size(), 1u);
     EXPECT_EQ(listener->submitted[0], baby) << "the very record it was given";

@@ -41,6 +41,12 @@ protected:
         ASSERT_TRUE(host->deleteBackward(30));
         ASSERT_TRUE(host->type(text));
     }
+    // She drags the form down onto the keys, which takes the keyboard away from over the button.
+    void dragKeyboardAway() {
+        const CGFloat top = Keyboard::shared().frame().minY();
+        ASSERT_TRUE(host->drag({180, top - 60}, {180, top + 60}));
+        ASSERT_FALSE(Keyboard::shared().isVisible());
+    }
     void fillInvitation(const std::string& code) {
         replaceText("inviterNameTextField", "Emma Hart");
         replaceText("inviterEmailTextField", "demo@cradleway.test");
@@ -59,11 +65,13 @@ TEST_F(ValidationRoad, TheRightDetailsOpenTheInvitedFormEachTimeAndAWrongCodeSay
 
     // A field left empty asks nothing.
     typeInto("inviterNameTextField", "Emma Hart");
+    ASSERT_NO_FATAL_FAILURE(dragKeyboardAway());
     ASSERT_TRUE(host->tapText("Next"));
     RunLoop::main().runFor(0.1);
     EXPECT_EQ(top(), UIViewControllerPtr(check));
 
     fillInvitation("424242");
+    ASSERT_NO_FATAL_FAILURE(dragKeyboardAway());
     ASSERT_TRUE(host->tapText("Next"));
     ASSERT_TRUE(waitFor([&] { return topAs<RegistrationWithInvitation>() != nullptr; }));
     auto form = topAs<RegistrationWithInvitation>();
@@ -90,6 +98,7 @@ TEST_F(ValidationRoad, TheRightDetailsOpenTheInvitedFormEachTimeAndAWrongCodeSay
 
     // A wrong code: the server's words, and the failure recorded with what was typed.
     fillInvitation("111111");
+    ASSERT_NO_FATAL_FAILURE(dragKeyboardAway());
     ASSERT_TRUE(host->tapText("Create Account"));
     ASSERT_TRUE(waitFor([&] { return GSMessage::shown(*check) != nullptr; }));
     EXPECT_EQ(GSMessage::shown(*check)->text(), "These details do not match any open invitation.");

@@ -185,7 +185,8 @@ TEST_F(MenuTest, TheMenuShowsTheMemberFiveRowsAndTheBuild) {
 
     auto header = m->headerView();
     ASSERT_TRUE(header);
-    EXPECT_FALSE(header->userImageView->image()) << "a member without a picture file has none";
+    EXPECT_EQ(header->userImageView->image(), UIImage::named("card_default_n"))
+        << "a member without a picture file has the placeholder My Account shows her";
     EXPECT_EQ(header->userNameLabel->contentCompressionResistancePriority(UILayoutConstraintAxis::vertical),
               UILayoutPriorityRequired);
     EXPECT_EQ(header->userImageView->frame().size, (CGSize{90, 90}));

@@ -40,7 +40,7 @@ protected:
         form->userData = std::make_shared<UserData>("Ada Park", FamilyRelationship::Mother, email);
         flow()->pushViewController(form, false);
         host->settle();
-        typeInto("passwordTextField", password);
+        typeInto("passwordTextField", password + "\n");
         ASSERT_TRUE(host->tapText("Continue"));
         ASSERT_TRUE(host->tapText("I Accept"));
         ASSERT_TRUE(topAs<MRNLookupViewController>());

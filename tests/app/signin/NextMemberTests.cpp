@@ -66,7 +66,7 @@ protected:
         typeInto("securityCodeTextField", "424242");
         ASSERT_TRUE(host->tapText("Submit"));
         ASSERT_TRUE(waitFor([&] { return topAs<RegistrationWithInvitation>() != nullptr; }));
-        typeInto("passwordTextField", "sarah-password-1");
+        typeInto("passwordTextField", "sarah-password-1\n");
         ASSERT_TRUE(host->tapText("Continue"));
         ASSERT_TRUE(topAs<TermsAndConditionsController>());
         ASSERT_TRUE(host->tapText("I Accept"));

@@ -46,6 +46,8 @@ protected:
     // Turns the run loop (the server answers in real time) until `done`, then settles.
     bool waitFor(const std::function<bool()>& done, double seconds = 10);
     bool waitForText(const std::string& text, double seconds = 10);
+    // Taps the field and types (a "\n" presses Return: on a form's last field it puts the keyboard
+    // away from over the form's button).
     void typeInto(const std::string& identifier, const std::string& text);
     void signIn(const std::string& email, const std::string& password);
 

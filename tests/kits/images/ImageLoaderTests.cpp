@@ -10,6 +10,7 @@
 #include "tests/support/RecordingServer.h"
 #include "tests/support/Gate.h"
 #include "tests/support/ReleaseProbe.h"
+#include "tests/support/ShortTimeOut.h"
 #include "tests/support/TempDirectory.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,8 @@
 #include <atomic>
 #include <condition_variable>
 #include <fstream>
+#include <map>
+#include <thread>
 
 namespace cw::images {
 namespace {
@@ -39,8 +42,13 @@ class ImageLoaderTest : public ::testing::Test {
 protected:
     void TearDown() override { RunLoop::main().runUntilIdle(); }
 
+    // What these tests weigh is what the pictures hold, not their decodings' time: under the
+    // sanitizers a decoding takes many times its time, which must neither turn a picture too slow
+    // nor make it give its place up.
     std::unique_ptr<ImageLoader> makeLoader(std::uint64_t diskLimit = 128u << 20, std::size_t memoryLimit = 64u << 20) {
-        return std::make_unique<ImageLoader>(ImageLoader::Configuration{caches / "images", memoryLimit, diskLimit});
+        ImageLoader::Configuration configuration{caches / "images", memoryLimit, diskLimit};
+        configuration.decodingTurnSeconds = configuration.maxDecodingSeconds = 120;
+        return std::make_unique<ImageLoader>(configuration);
     }
     URL address(const std::string& path) const { return *URL::fromString(server.base() + path); }
     ImageLoader::Completion into(Outcome& outcome) {
@@ -343,22 +351,36 @@ TEST(ImageData, SizesAreReadFromHeadersAndLimitsHold) {
 }
 
 // A progressive JPEG keeps every coefficient of the picture until its last scan, whatever size it is
-// decoded to: a few hundred bytes declaring 7000 × 7000 pixels in CMYK would take 392 MB. Such a
-// picture is refused before that memory is taken; a progressive picture a camera or a web page
-// gives still decodes.
-TEST(ImageData, AJPEGTooCostlyToDecodeIsRefusedBeforeItsMemoryIsTaken) {
-    const Data hostile = test::withDeclaredSize(test::progressiveJPEG(16, 16, 4), 7000, 7000);
-    ASSERT_LT(hostile.size(), 4096u);
-    ASSERT_EQ(declaredPixelSize(hostile)->width, 7000);
-    std::string why;
-    EXPECT_FALSE(decodePicture(hostile, &why, 1334));
-    EXPECT_EQ(why, "JPEG: decoding it would take more than 96 MB");
-
-    const Data photo = test::progressiveJPEG(3000, 2000, 3);
-    auto image = decodePicture(photo, &why, 1334);
-    ASSERT_TRUE(image) << why;
-    EXPECT_EQ(image->pixelWidth(), 1334);
-    EXPECT_EQ(image->pixelHeight(), 889);
+// decoded to, and passes over all of them at each scan: a few hundred bytes declaring 7000 × 7000
+// pixels in CMYK would take 392 MB, and 330 KB of 25,000 scans nearly a minute of a core. Such
+// pictures are refused before that memory or that time is taken; a progressive picture a camera or a
+// web page gives still decodes.
+TEST(ImageData, AJPEGTooCostlyToDecodeIsRefusedBeforeItsCostIsTaken) {
+    struct Case {
+        const char* what;
+        Data bytes;
+        const char* refusal; // none: it decodes
+    };
+    const std::string scans = test::progressiveJpegOfScans(1448, 1448, 25'000);
+    const std::vector<Case> cases{
+        {"7000 x 7000 in CMYK", test::withDeclaredSize(test::progressiveJPEG(16, 16, 4), 7000, 7000),
+         "JPEG: decoding it would take more than 96 MB"},
+        {"25,000 scans", Data(scans.begin(), scans.end()), "JPEG: more than 100 scans"},
+        {"a camera's photo", test::progressiveJPEG(3000, 2000, 3), nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string why;
+        auto image = decodePicture(c.bytes, &why, 1334);
+        if (c.refusal) {
+            EXPECT_FALSE(image);
+            EXPECT_EQ(why, c.refusal);
+            continue;
+        }
+        ASSERT_TRUE(image) << why;
+        EXPECT_EQ(image->pixelWidth(), 1334);
+        EXPECT_EQ(image->pixelHeight(), 889);
+    }
 }
 
 // Each picture decoding may hold tens of megabytes: a feed of large pictures decodes two at a time
@@ -396,6 +418,133 @@ TEST_F(ImageLoaderTest, PicturesAreDecodedTwoAtATime) {
         EXPECT_TRUE(outcome.image);
     EXPECT_EQ(held, kPictures);
     EXPECT_TRUE(RunLoop::main().runUntil([&] { return loader->decodingCount() == 0; }, 10));
+}
+
+// Where decodings that began before the quick picture came are held as they go on: the hold they are
+// in when it comes is let go, the next ones last until the end. Shared with the decoding threads,
+// which may outlive a test that failed.
+struct Stages {
+    std::mutex mutex;
+    std::condition_variable changed;
+    int stage = 0; // 1: the quick picture waits; 2: the end
+    std::map<std::thread::id, int> began;
+    std::atomic<int> goneOn{0};
+
+    void begins() {
+        std::lock_guard lock(mutex);
+        began[std::this_thread::get_id()] = stage;
+    }
+    void goesOn() {
+        ++goneOn;
+        std::unique_lock lock(mutex);
+        const int entered = stage;
+        if (began[std::this_thread::get_id()] == 0 && entered < 2) changed.wait(lock, [&] { return stage > entered; });
+    }
+    void next() {
+        {
+            std::lock_guard lock(mutex);
+            stage = std::min(stage + 1, 2);
+        }
+        changed.notify_all();
+    }
+};
+
+// Two pictures that take long to decode, then one that decodes at once: the long ones keep one
+// place between them, so the quick one is decoded in the other while both are still on their way.
+TEST_F(ImageLoaderTest, NoPictureHoldsAnothersTurn) {
+    UIScreen::main().setSize({375, 667}, 2);
+    const std::string large = test::asText(pngOfTwoHalves(3000, 3000, kRed, kBlue));
+    server.reply("GET", "/long-1.png", Reply{200, large, "image/png"});
+    server.reply("GET", "/long-2.png", Reply{200, large, "image/png"});
+    server.reply("GET", "/quick.png", Reply{200, test::asText(pngOfColor(4, 3, kRed)), "image/png"});
+    auto stages = std::make_shared<Stages>();
+    struct EndOnExit {
+        std::shared_ptr<Stages> stages;
+        ~EndOnExit() { stages->next(), stages->next(); }
+    } endOnExit{stages};
+    // Every decoding has had its turn as it starts.
+    ImageLoader::Configuration configuration{caches / "images"};
+    configuration.decodingTurnSeconds = 0;
+    configuration.decodingBegins = [stages] { stages->begins(); };
+    configuration.decodingGoesOn = [stages] { stages->goesOn(); };
+    auto loader = std::make_unique<ImageLoader>(configuration);
+
+    std::vector<Outcome> long_(2);
+    loader->retrieve(address("/long-1.png"), into(long_[0]));
+    loader->retrieve(address("/long-2.png"), into(long_[1]));
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return stages->goneOn >= 2; }, 30));
+    Outcome quick;
+    loader->retrieve(address("/quick.png"), into(quick));
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return loader->decodingCount() == 3; }, 30));
+    stages->next();
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return quick.calls > 0; }, 30)) << "it waited for a long one";
+    EXPECT_TRUE(quick.image);
+    EXPECT_EQ(long_[0].calls + long_[1].calls, 0);
+    stages->next();
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return long_[0].calls && long_[1].calls; }, 120));
+    EXPECT_TRUE(long_[0].image && long_[1].image);
+}
+
+// A decoding whose picture nobody waits for any more (its view went away) goes no further.
+TEST_F(ImageLoaderTest, ADecodingForNobodyStopsWhereItIs) {
+    server.reply("GET", "/large.png", Reply{200, test::asText(pngOfTwoHalves(3000, 3000, kRed, kBlue)), "image/png"});
+    auto held = std::make_shared<test::Gate>();
+    test::OpenOnExit openOnExit{held};
+    auto goneOn = std::make_shared<std::atomic<int>>(0);
+    ImageLoader::Configuration configuration{caches / "images"};
+    configuration.decodingGoesOn = [held, goneOn] {
+        ++*goneOn;
+        held->wait();
+    };
+    auto loader = std::make_unique<ImageLoader>(configuration);
+    Outcome gone;
+    auto request = loader->retrieve(address("/large.png"), into(gone));
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return *goneOn > 0; }, 30));
+    request->cancel();
+    held->open();
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return loader->decodingCount() == 0; }, 120));
+    EXPECT_EQ(*goneOn, 1);
+    RunLoop::main().runUntilIdle();
+    EXPECT_EQ(gone.calls, 0);
+}
+
+// A reply that sends its head and 1 KB of a picture, then nothing, fails as the API's requests do
+// once they take their time-out, and sooner by the least pace: it no longer keeps its picture's
+// request, and the view waiting for it, for a minute.
+TEST_F(ImageLoaderTest, ADownloadThatStopsHalfwayFailsByTheTimeOutOrTheLeastPace) {
+    auto stalled = std::make_shared<test::Gate>();
+    test::OpenOnExit openOnExit{stalled};
+    const std::string picture = test::asText(pngOfTwoHalves(4000, 3000, kRed, kBlue)); // tens of KB
+    server.setHandler([&picture, stalled](const test::RecordedRequest&, httplib::Response& response) {
+        response.body.clear();
+        response.set_content_provider(picture.size(), "image/png",
+                                      [&picture, stalled](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                          if (offset == 0) return sink.write(picture.data(), 1024);
+                                          stalled->wait();
+                                          return false;
+                                      });
+    });
+    struct Case {
+        const char* what;
+        double timeOut;
+        NSURLRequest::Pace leastPace;
+    };
+    const std::vector<Case> cases{
+        {"the API's time-out", 1, {1024, 600}},
+        {"the least pace", 600, {1024, 1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::ShortTimeOut timeOut(c.timeOut);
+        ImageLoader::Configuration configuration{caches / c.what};
+        configuration.leastPace = c.leastPace;
+        ImageLoader loader(configuration);
+        Outcome outcome;
+        loader.retrieve(address("/stalled.png"), into(outcome));
+        ASSERT_TRUE(RunLoop::main().runUntil([&] { return outcome.calls > 0; }, 20));
+        ASSERT_TRUE(outcome.error);
+        EXPECT_EQ(outcome.error->code, NSURLErrorTimedOut);
+    }
 }
 
 TEST(CachesDirectory, FollowsXdgCacheHomeThenHome) {

@@ -2,6 +2,8 @@
 
 #include "kits/video/VideoDecoder.h"
 #include "tests/support/RecordingServer.h"
+#include "tests/support/ResidentSize.h"
+#include "tests/support/video/DeclaredSamples.h"
 
 #include <gtest/gtest.h>
 
@@ -99,6 +101,34 @@ TEST(VideoDecoder, RefusesWhatIsNotAVideoAndSurvivesDamage) {
         for (int batch = 0; batch < 100 && !decoder->atEnd(); ++batch) frames += decoder->framesFrom(0, 99, 8).size();
         EXPECT_TRUE(decoder->atEnd());
         EXPECT_LE(frames, 20u);
+    }
+}
+
+// A video's headers may declare any number of samples in a few bytes (one chunk of them, of a fixed
+// size): the demuxer would index each, some 24 bytes apiece, before it read one. Such a file is
+// refused for what it declares, before it costs anything; one that holds what it declares still
+// goes to the demuxer.
+TEST(VideoDecoder, AFileIsRefusedForDeclaringMoreSamplesThanItHoldsBeforeTheyAreIndexed) {
+    struct Case {
+        const char* what;
+        std::string bytes;
+        bool refusedForItsHeaders;
+    };
+    const std::vector<Case> cases = {
+        {"80 million pictures in a few hundred bytes", cw::test::mp4DeclaringSamples(80'000'000), true},
+        {"100,000 pictures the file holds", cw::test::mp4DeclaringSamples(100'000, 100'000), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        cw::test::resetPeakResidentSize();
+        const auto before = cw::test::residentMegabytes("VmRSS:");
+        std::string why;
+        // Neither has pictures to show.
+        EXPECT_FALSE(VideoDecoder::open(bytesOf(c.bytes), &why));
+        EXPECT_EQ(why.find("headers declare") != std::string::npos, c.refusedForItsHeaders) << why;
+        if (cw::test::residentSizeIsSound()) {
+            EXPECT_LT(cw::test::residentMegabytes("VmHWM:") - before, 64);
+        }
     }
 }
 
