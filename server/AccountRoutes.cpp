@@ -127,9 +127,9 @@ void joinInvitingFamilies(RequestContext& ctx, int64_t memberId, const std::stri
 bool verifiedOrNotJudged(RequestContext& ctx, const std::vector<ThrottleKey>& keys, const std::string& hash,
                          const std::string& password) {
     try {
-        return verifyPassword(hash, password, ctx.client());
+        return verifyPassword(hash, password, ctx.claimant());
     } catch (const HttpError&) {
-        attemptNotJudged(ctx.db, keys);
+        attemptNotJudged(ctx, keys);
         throw;
     }
 }
@@ -157,12 +157,12 @@ json signIn(RequestContext& ctx) {
     }
     if (!memberId) {
         // No account to guess at: what is tried here is counted against the address alone.
-        countAttempt(ctx.db, ctx.now(), {{&throttle::kSignInClient, ctx.client()}});
+        countAttempt(ctx, {{&throttle::kSignInClient, ctx.client()}});
         throw HttpError(403, refusal);
     }
     const std::vector<ThrottleKey> keys =
         passwordKeys(ctx.db, memberId, ctx.client(), requestingPhone(ctx), ctx.now());
-    countAttempt(ctx.db, ctx.now(), keys);
+    countAttempt(ctx, keys);
     // Hashes are checked outside any transaction: Argon2 takes a while and writers would wait on it.
     bool temporary = false;
     if (!verifiedOrNotJudged(ctx, keys, hash, password)) {
@@ -180,7 +180,7 @@ json signIn(RequestContext& ctx) {
         // The reset is complete: whoever held a session of the old password holds it no longer.
         endSessions(ctx.db, memberId, std::nullopt);
     }
-    attemptSucceeded(ctx.db, keys, true);
+    attemptSucceeded(ctx, keys, true);
     signedInFrom(ctx, memberId);
     // The invitations this application proved for the account's own address now count for the
     // account: an invited member who had an account already takes the invitation up so. Nothing else
@@ -239,7 +239,7 @@ json signUp(RequestContext& ctx) {
         throw;
     }
 
-    std::string hash = hashPassword(password, ctx.state.options.cheapPasswordHashing, ctx.client());
+    std::string hash = hashPassword(password, ctx.state.options.cheapPasswordHashing, ctx.claimant());
     Transaction tx(ctx.db);
     if (memberByEmail(ctx.db, email))
         throw HttpError(409, "An account already exists for this e-mail address.");
@@ -386,7 +386,7 @@ json checkInvitation(RequestContext& ctx) {
     // Checks sent together are counted one after another, so that parallel guesses cannot all pass
     // the count before any failure is recorded, nor a code take more wrong codes than its share.
     Transaction tx(ctx.db);
-    countAttempt(ctx.db, ctx.now(), keys);
+    countAttempt(ctx, keys);
     auto st =
         ctx.db.prepare("SELECT i.full_name, i.relationship, i.email, i.id FROM invitations i "
                        "JOIN members m ON m.id = i.inviter_id "
@@ -419,7 +419,7 @@ json checkInvitation(RequestContext& ctx) {
     st.reset();
     // Only this attempt's own count is taken back: the wrong codes the address sent before may have
     // been guesses at another invitation, which a right code of this one does not forgive.
-    attemptSucceeded(ctx.db, keys, false);
+    attemptSucceeded(ctx, keys, false);
     // The code was mailed to the invited address: knowing it proves this invitation (no other), for
     // this application and the account with that address it makes or signs in to. A member signed in
     // with another address gains nothing by it.
@@ -485,7 +485,7 @@ json verifyEmailCode(RequestContext& ctx) {
     // Guesses sent together are counted one after another, so that the limits hold. The count
     // survives a new code: asking for codes does not buy more guesses.
     Transaction tx(ctx.db);
-    countAttempt(ctx.db, ctx.now(), keys);
+    countAttempt(ctx, keys);
     std::optional<std::string> refusal;
     int status = 0;
     {
@@ -512,14 +512,14 @@ json verifyEmailCode(RequestContext& ctx) {
                 .with(email, *application)
                 .run();
         else
-            attemptNotJudged(ctx.db, keys);
+            attemptNotJudged(ctx, keys);
         tx.commit();
         throw HttpError(status, *refusal);
     }
     ctx.db.prepare("UPDATE email_verifications SET verified = 1 WHERE email = ? AND application = ?")
         .with(email, *application)
         .run();
-    attemptSucceeded(ctx.db, keys, true);
+    attemptSucceeded(ctx, keys, true);
     tx.commit();
     return {{"status", "Your e-mail address is verified."}};
 }
@@ -653,7 +653,7 @@ json updatePassword(RequestContext& ctx) {
     // The current password is guessed no faster here than at the sign-in.
     const std::vector<ThrottleKey> keys =
         passwordKeys(ctx.db, me, ctx.client(), requestingPhone(ctx), ctx.now());
-    countAttempt(ctx.db, ctx.now(), keys);
+    countAttempt(ctx, keys);
     std::string stored;
     {
         // Read and finished before the hash, as at the sign-in.
@@ -664,7 +664,7 @@ json updatePassword(RequestContext& ctx) {
     }
     if (!verifiedOrNotJudged(ctx, keys, stored, current))
         throw HttpError(400, "The current password is not correct.");
-    std::string hash = hashPassword(next, ctx.state.options.cheapPasswordHashing, ctx.client());
+    std::string hash = hashPassword(next, ctx.state.options.cheapPasswordHashing, ctx.claimant());
     Transaction tx(ctx.db);
     ctx.db.prepare("UPDATE members SET password_hash = ?, reset_password_hash = NULL WHERE id = ?")
         .with(hash, me)
@@ -674,7 +674,7 @@ json updatePassword(RequestContext& ctx) {
     // cleared by a refresh of another of her sessions), and looked up now it would name none, which
     // would end hers too.
     endSessions(ctx.db, me, ctx.session);
-    attemptSucceeded(ctx.db, keys, true);
+    attemptSucceeded(ctx, keys, true);
     ctx.commit(tx);
     return passwordAnswer(ctx, ctx.made);
 }
@@ -726,7 +726,7 @@ json resetPassword(RequestContext& ctx) {
             ctx.console("password reset: the temporary password sent to " + email + " earlier still holds");
         } else {
             std::string temporary = randomHex(5);
-            std::string hash = hashPassword(temporary, ctx.state.options.cheapPasswordHashing, ctx.client());
+            std::string hash = hashPassword(temporary, ctx.state.options.cheapPasswordHashing, ctx.claimant());
             // Two resets at once: the first to store its password wins.
             ctx.db
                 .prepare(std::string("UPDATE members SET reset_password_hash = ?, reset_expires_at = ? "

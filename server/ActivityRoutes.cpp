@@ -33,8 +33,8 @@ void countEventBytes(Connection& db, const std::string& owner, int64_t bytes) {
 
 // Drops a batch of the events older than the days kept, from the oldest end of the index on their
 // time, and takes each from its owner's total.
-void forgetOldEvents(Connection& db, const ServerOptions& options, int64_t now) {
-    const int64_t cutoff = now - options.eventDays * 24 * 3600;
+void forgetOldEvents(Connection& db, int64_t eventDays, int64_t now) {
+    const int64_t cutoff = now - eventDays * 24 * 3600;
     std::map<std::string, int64_t> dropped;
     std::vector<int64_t> ids;
     {
@@ -54,15 +54,15 @@ void forgetOldEvents(Connection& db, const ServerOptions& options, int64_t now) 
 
 // Drops an owner's oldest events until what it keeps fits within its bytes: one owner's events never
 // push out another's. Each event is at most kMaxEventBytes, so one new event drops at most that much.
-void keepOwnersLatestEvents(Connection& db, const ServerOptions& options, const std::string& owner) {
+void keepOwnersLatestEvents(Connection& db, int64_t bytesKept, const std::string& owner) {
     int64_t kept = 0;
     {
         auto st = db.prepare("SELECT bytes FROM event_owners WHERE owner = ?");
         st.with(owner);
         if (st.step()) kept = st.integer(0);
     }
-    if (kept <= options.eventBytesKept) return;
-    int64_t over = kept - options.eventBytesKept;
+    if (kept <= bytesKept) return;
+    int64_t over = kept - bytesKept;
     std::vector<int64_t> ids;
     int64_t dropped = 0;
     {
@@ -109,17 +109,20 @@ json analytics(RequestContext& ctx) {
     MemberStorage storage(ctx, ctx.memberId, bytes, 0);
     const std::string owner =
         ctx.memberId ? "member:" + std::to_string(*ctx.memberId) : "network:" + ctx.client();
-    Transaction tx(ctx.db);
-    ctx.db
-        .prepare(
-            "INSERT INTO analytics_events (member_id, screen_name, screen_action, event_details, client, "
-            "received_at, owner, bytes) VALUES (?, ?, ?, ?, ?, ?, ?, ?)")
-        .with(ctx.memberId, screen, action, detailsText, clientText, ctx.now(), owner, int64_t(bytes))
-        .run();
-    countEventBytes(ctx.db, owner, -static_cast<int64_t>(bytes));
-    forgetOldEvents(ctx.db, ctx.state.options, ctx.now());
-    keepOwnersLatestEvents(ctx.db, ctx.state.options, owner);
-    tx.commit();
+    // Nothing in the reply waits for the event: it is written with the others that come within a
+    // moment, in one transaction, so that a flood of events takes no write turn of its own each.
+    ctx.state.pool->gather([member = ctx.memberId, screen = std::move(screen), action = std::move(action),
+                            details = std::move(detailsText), client = std::move(clientText), now = ctx.now(),
+                            owner, bytes = static_cast<int64_t>(bytes), days = ctx.state.options.eventDays,
+                            kept = ctx.state.options.eventBytesKept](Connection& db) {
+        db.prepare("INSERT INTO analytics_events (member_id, screen_name, screen_action, event_details, client, "
+                   "received_at, owner, bytes) VALUES (?, ?, ?, ?, ?, ?, ?, ?)")
+            .with(member, screen, action, details, client, now, owner, bytes)
+            .run();
+        countEventBytes(db, owner, -bytes);
+        forgetOldEvents(db, days, now);
+        keepOwnersLatestEvents(db, kept, owner);
+    });
     storage.keep();
     return ok();
 }

@@ -49,7 +49,7 @@ std::atomic<int> hashesWaiting{0};
 // while it waits.
 class HashTurn {
 public:
-    explicit HashTurn(const std::string& claimant) : turn_(passwordHashGate(), kHashPatience, claimant) {
+    explicit HashTurn(const Claimant& claimant) : turn_(passwordHashGate(), kHashPatience, claimant) {
         waiting_.over();
         if (!turn_) throw HttpError(429, "The server is busy. Please try again in a moment.");
     }
@@ -72,7 +72,8 @@ private:
 } // namespace
 
 Gate& passwordHashGate() {
-    static Gate gate(std::max(1u, std::thread::hardware_concurrency()));
+    // A hash at its interactive cost takes about a tenth of a second.
+    static Gate gate(std::max(1u, std::thread::hardware_concurrency()), std::chrono::milliseconds(50));
     return gate;
 }
 
@@ -80,7 +81,7 @@ int passwordHashesWaiting() {
     return hashesWaiting.load();
 }
 
-std::string hashPassword(const std::string& password, bool cheap, const std::string& claimant) {
+std::string hashPassword(const std::string& password, bool cheap, const Claimant& claimant) {
     HashTurn turn(claimant);
     char out[crypto_pwhash_STRBYTES];
     unsigned long long ops = cheap ? crypto_pwhash_OPSLIMIT_MIN : crypto_pwhash_OPSLIMIT_INTERACTIVE;
@@ -91,7 +92,7 @@ std::string hashPassword(const std::string& password, bool cheap, const std::str
     return out;
 }
 
-bool verifyPassword(const std::string& hash, const std::string& password, const std::string& claimant) {
+bool verifyPassword(const std::string& hash, const std::string& password, const Claimant& claimant) {
     HashTurn turn(claimant);
     return crypto_pwhash_str_verify(hash.c_str(), password.data(), password.size()) == 0;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "server/Database.h"
-#include "server/Quotas.h"
+#include "server/FairTurns.h"
 
 #include <cstdint>
 #include <optional>
@@ -13,11 +13,11 @@ struct ServerState;
 
 // Argon2id password hashes in libsodium's self-describing text form. At most as many hashes are
 // worked out at once as the machine has cores; one that cannot start within a few seconds ends the
-// request with 429. Each is worked out for a claimant (the network address of the request): a place
-// that comes free goes to the network holding the fewest, so that one network's crowd of sign-ins
-// keeps no other's waiting.
-std::string hashPassword(const std::string& password, bool cheap, const std::string& claimant = {});
-bool verifyPassword(const std::string& hash, const std::string& password, const std::string& claimant = {});
+// request with 429. Each is worked out for a claimant (the request's sender): a place that comes free
+// goes to the turn that falls first by fair turns among the senders, so that neither one sender's
+// crowd of sign-ins nor a crowd of senders keeps another waiting behind all of theirs.
+std::string hashPassword(const std::string& password, bool cheap, const Claimant& claimant = {});
+bool verifyPassword(const std::string& hash, const std::string& password, const Claimant& claimant = {});
 // The places hashes take turns for, and how many hashes wait for one at the moment: a test holds
 // every place to see what a busy server answers.
 Gate& passwordHashGate();

@@ -80,7 +80,7 @@ json verifyMrn(RequestContext& ctx) {
     RequestingApplication application(ctx, RequestingApplication::NewOne::IfTheNetworkHas);
     std::vector<ThrottleKey> keys = {{&throttle::kRecordLookupClient, ctx.client()}};
     if (application.named()) keys.push_back({&throttle::kRecordLookup, application.name()});
-    countAttempt(ctx.db, ctx.now(), keys);
+    countAttempt(ctx, keys);
     auto refuse = [&](int status, const char* message) {
         application.issue();
         throw HttpError(status, message);
@@ -109,12 +109,12 @@ json verifyMrn(RequestContext& ctx) {
     }
     try {
         Transaction tx(ctx.db);
-        attemptSucceeded(ctx.db, keys, false);
+        attemptSucceeded(ctx, keys, false);
         recordProof(ctx, Proof::Lookup, "", babyId);
         tx.commit();
     } catch (const HttpError&) {
         // A right record number refused for its new phones' allowance was no guess.
-        attemptNotJudged(ctx.db, keys);
+        attemptNotJudged(ctx, keys);
         throw;
     }
     // Whether what the asker sends of the baby next is taken: a baby with a family is described by

@@ -63,6 +63,8 @@ struct Exchange {
     // A file the reply's body is read from as it is sent, after the head the library writes.
     int file = -1;
     uint64_t fileBytes = 0;
+    // Whom its turns are taken for, as the watcher knew the request by its head.
+    const Claimant* claimant = nullptr;
     // A body the handler made as it was written (`replyAsMade`), sent after the head: what memory
     // keeps of it, then `madeFileBytes` bytes of its own file.
     const ConnectionLimits* limits = nullptr;
@@ -445,6 +447,11 @@ const httplib::Ranges& requestedRanges() {
     return currentExchange ? currentExchange->ranges : none;
 }
 
+const Claimant& requestClaimant() {
+    static const Claimant nobody;
+    return currentExchange && currentExchange->claimant ? *currentExchange->claimant : nobody;
+}
+
 struct ConnectionServer::Connection {
     int fd = -1;
     std::string buffer; // bytes received and not yet handled begin at `offset`
@@ -490,9 +497,11 @@ struct ConnectionServer::Connection {
     size_t replySent = 0;
     std::string remoteIp, localIp;
     std::string network; // the client's address as counted: an IPv6 one by its /64
-    std::string neighbourhood; // its network's, whose turns with the workers count with its own
-    // When its current request was handed to the workers.
-    Clock::time_point queuedAt;
+    // Whom its current request's turns are taken for, and its place in line for a worker while it
+    // waits for one (`inLine`).
+    Claimant claimant;
+    FairTurns::Ticket ticket;
+    bool inLine = false;
     int remotePort = 0, localPort = 0;
 
     size_t unread() const { return buffer.size() - offset; }
@@ -923,7 +932,6 @@ void ConnectionServer::acceptNew() {
         connection->fd = fd;
         describeAddress(remote, connection->remoteIp, connection->remotePort);
         connection->network = networkOf(connection->remoteIp);
-        connection->neighbourhood = RecentUse::neighbourhoodOf(connection->network);
         connection->pastPace = !withinPace(remote, connection->network);
         connection->paced = !connection->pastPace;
         if (!makeRoom(*connection)) {
@@ -1155,6 +1163,8 @@ void ConnectionServer::headArrived(std::unique_ptr<Connection> connection) {
     const auto now = Clock::now();
     connection->headBytes = framing.headBytes;
     connection->bodySince = now;
+    const std::string_view head = std::string_view(connection->buffer).substr(connection->offset, framing.headBytes);
+    connection->claimant = claimantOf_ ? claimantOf_(head, connection->network) : Claimant(connection->network);
     const size_t whole = framing.headBytes + framing.bodyBytes;
     if (!framing.streamed && connection->unread() >= whole) {
         takeTurn(std::move(connection), false);
@@ -1170,6 +1180,11 @@ void ConnectionServer::headArrived(std::unique_ptr<Connection> connection) {
 }
 
 void ConnectionServer::takeTurn(std::unique_ptr<Connection> connection, bool readsBody) {
+    {
+        std::lock_guard lock(mutex_);
+        connection->ticket = workerTurns_.ask(connection->claimant);
+        connection->inLine = true;
+    }
     if (turnFree(connection->network, readsBody)) {
         handOver(std::move(connection), readsBody);
         return;
@@ -1199,33 +1214,20 @@ bool ConnectionServer::turnFree(const std::string& network, bool readsBody) {
 
 void ConnectionServer::giveTurns() {
     if (waitingForTurn_ == 0) return;
-    // The address holding the fewest workers first, and among them the one that has had the least of
-    // the workers lately: a turn that comes free goes to an address that waits for its first rather
-    // than to one of several that keep many waiting or have had many. Within an address, longest
-    // waiting first, so that its bodies take their turns in the order they came.
-    struct Waiting {
-        Connection* connection;
-        size_t held;
-        Clock::time_point due;
-    };
-    std::vector<Waiting> waiting;
+    // In the order of their places in line for a worker (fair turns among their senders), so that a
+    // share that comes free goes to the request that falls first, and an address's own requests go
+    // in the order they came.
+    std::vector<Connection*> waiting;
+    for (auto& [fd, connection] : watched_)
+        if (connection->waitingTurn) waiting.push_back(connection.get());
     {
         std::lock_guard lock(mutex_);
         const auto now = Clock::now();
-        const double crowding = workerCrowding();
-        for (auto& [fd, connection] : watched_) {
-            if (!connection->waitingTurn) continue;
-            auto share = shares_.find(connection->network);
-            // Its head came when it began to wait.
-            waiting.push_back({connection.get(), share == shares_.end() ? 0 : share->second.requests,
-                               workerUse_.due(connection->network, connection->neighbourhood, connection->bodySince, crowding, now)});
-        }
+        std::sort(waiting.begin(), waiting.end(), [this, now](const Connection* a, const Connection* b) {
+            return workerTurns_.ahead(a->ticket, b->ticket, now);
+        });
     }
-    std::sort(waiting.begin(), waiting.end(), [](const Waiting& a, const Waiting& b) {
-        return std::tie(a.held, a.due, a.connection->deadline) < std::tie(b.held, b.due, b.connection->deadline);
-    });
-    for (const Waiting& entry : waiting) {
-        Connection* connection = entry.connection;
+    for (Connection* connection : waiting) {
         if (!turnFree(connection->network, connection->readsBody)) continue;
         auto owned = unwatch(connection->fd);
         leaveTurn(*owned);
@@ -1404,6 +1406,7 @@ void ConnectionServer::sweep() {
         }
         if (connection->waitingTurn) {
             leaveTurn(*connection);
+            leaveLine(*connection);
             refuseWatched(std::move(connection), 429, "Too Many Requests",
                           "The server is busy with other requests from your network. Please try again in a "
                           "moment.");
@@ -1422,7 +1425,6 @@ void ConnectionServer::handOver(std::unique_ptr<Connection> connection, bool rea
     spoke(*connection);
     connection->gathering = 0;
     connection->readsBody = readsBody;
-    connection->queuedAt = Clock::now();
     {
         std::lock_guard lock(mutex_);
         Share& share = shares_[connection->network];
@@ -1445,10 +1447,6 @@ void ConnectionServer::countReply(Connection& connection) {
     if (unread.replies == 0) unread_.erase(connection.network);
 }
 
-double ConnectionServer::workerCrowding() const {
-    return static_cast<double>(shares_.size()) / static_cast<double>(std::max(1, limits_.workers));
-}
-
 size_t ConnectionServer::queuedRequests() {
     std::lock_guard lock(mutex_);
     return queue_.size();
@@ -1460,9 +1458,17 @@ void ConnectionServer::leaveTurn(Connection& connection) {
     --waitingForTurn_;
 }
 
+void ConnectionServer::leaveLine(Connection& connection) {
+    if (!connection.inLine) return;
+    std::lock_guard lock(mutex_);
+    workerTurns_.withdraw(connection.ticket);
+    connection.inLine = false;
+}
+
 void ConnectionServer::closeConnection(std::unique_ptr<Connection> connection) {
     if (!connection) return;
     leaveTurn(*connection);
+    leaveLine(*connection);
     connection->dropReply();
     countReply(*connection);
     if (connection->fd >= 0) {
@@ -1495,39 +1501,30 @@ void ConnectionServer::closeAfterDraining(std::unique_ptr<Connection> connection
 void ConnectionServer::work() {
     for (;;) {
         std::unique_ptr<Connection> connection;
+        Clock::time_point taken;
         {
             std::unique_lock lock(mutex_);
             ready_.wait(lock, [this] { return !queue_.empty() || stopping_; });
             if (queue_.empty()) return;
-            // Several addresses may each hold their share of the workers (with pictures that wait to
-            // be read, hashes that wait for a core): the one answered least goes first, so that a
-            // request from an address with none waits only for the next worker to come free; among
-            // those, the one that falls due first (it waits by what its address and neighbourhood
-            // have had of the workers lately), so that a crowd of addresses that each send one
-            // request at a time does not keep a newcomer behind all of theirs, nor a crowd of new
-            // addresses keep a phone that had turns lately behind it for good; then the one that
-            // came first.
-            const auto now = Clock::now();
-            const double crowding = workerCrowding();
-            auto rank = [&](const Connection& c) {
-                auto found = shares_.find(c.network);
-                return std::pair(found == shares_.end() ? size_t{0} : found->second.answering,
-                                 workerUse_.due(c.network, c.neighbourhood, c.queuedAt, crowding, now));
-            };
+            // Fair turns among the senders (FairTurns): whoever has had less of the workers than the
+            // others goes first, a newcomer no later than the requests that came before it, and one
+            // that had turns a while ago no later than a newcomer once the others have had as much,
+            // so that neither a crowd of addresses that each send one request at a time nor a crowd
+            // of new addresses keeps anybody waiting behind all of theirs.
+            taken = Clock::now();
             auto next = queue_.begin();
-            auto best = rank(**next);
             for (auto it = std::next(queue_.begin()); it != queue_.end(); ++it)
-                if (auto theirs = rank(**it); theirs < best) {
-                    next = it;
-                    best = theirs;
-                }
+                if (workerTurns_.ahead((*it)->ticket, (*next)->ticket, taken)) next = it;
             connection = std::move(*next);
             queue_.erase(next);
-            if (auto found = shares_.find(connection->network); found != shares_.end()) ++found->second.answering;
-            workerUse_.began(connection->network, now);
+            workerTurns_.begin(connection->ticket, taken);
+            connection->inLine = false;
         }
-        const auto taken = Clock::now();
         if (stopping_) {
+            {
+                std::lock_guard lock(mutex_);
+                workerTurns_.end(connection->claimant, taken, Clock::duration::zero());
+            }
             closeConnection(std::move(connection));
             continue;
         }
@@ -1543,10 +1540,9 @@ void ConnectionServer::work() {
             std::lock_guard lock(mutex_);
             const auto now = Clock::now();
             // Waits for a hash, a decoding or a write are counted at their own gates, by their turns.
-            workerUse_.ended(connection->network, std::max(Clock::duration::zero(), now - taken - waited), now);
+            workerTurns_.end(connection->claimant, taken, std::max(Clock::duration::zero(), now - taken - waited));
             if (auto found = shares_.find(connection->network); found != shares_.end()) {
                 --found->second.requests;
-                --found->second.answering;
                 found->second.bodies -= connection->readsBody;
                 bodiesInWork_ -= connection->readsBody;
                 if (found->second.requests == 0) shares_.erase(found);
@@ -1587,6 +1583,7 @@ void ConnectionServer::work() {
 
 ConnectionServer::After ConnectionServer::serveOne(Stream& stream, bool lastRequest) {
     Exchange exchange;
+    exchange.claimant = &stream.connection().claimant;
     exchange.limits = &limits_;
     currentExchange = &exchange;
     stream.beginRequest();
@@ -1651,6 +1648,7 @@ std::string ConnectionServer::answer(std::string bytes) {
     Connection connection;
     connection.buffer = std::move(bytes);
     connection.remoteIp = connection.localIp = "127.0.0.1";
+    connection.claimant = Claimant(connection.remoteIp);
     connection.localPort = 80;
     connection.remotePort = 40000;
     std::string output;

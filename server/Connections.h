@@ -19,7 +19,7 @@
 #include <httplib.h>
 
 #include "server/Quotas.h"
-#include "server/RecentUse.h"
+#include "server/FairTurns.h"
 
 namespace cw::server {
 
@@ -70,8 +70,8 @@ struct ConnectionLimits {
     size_t workersPerAddress = 24;
     // Workers waiting for bodies to arrive, of every address together: the rest are kept for requests
     // whose body is in, so that no number of addresses, each within its share, holds every worker with
-    // bodies that trickle in. A worker that comes free for a body goes to the address holding the
-    // fewest, and among them to the one whose last turn is longest past.
+    // bodies that trickle in. A worker that comes free for a body goes to the request that starts
+    // first by the workers' fair turns, in which the workers an address holds count as they go.
     size_t bodyWorkers = 16;
     // Bytes of one request head; a longer head is refused with 431.
     size_t maxHeadBytes = 32 * 1024;
@@ -138,6 +138,11 @@ public:
     // The bytes a request's body may hold, by its head; `maxRequestBytes` when not set. A request that
     // waits to be asked for its body (`Expect: 100-continue`) is refused at once past it.
     void setBodyLimit(std::function<size_t(const httplib::Request&)> limit) { bodyLimit_ = std::move(limit); }
+    // Whom a request's turns are taken for, by its head (its request line and headers, as they came)
+    // and its network address (an IPv6 one by its /64); by its address alone when not set. Called on
+    // the watching thread as each head arrives: it must answer at once.
+    using ClaimantOf = std::function<Claimant(std::string_view head, const std::string& network)>;
+    void setClaimantOf(ClaimantOf claimantOf) { claimantOf_ = std::move(claimantOf); }
 
     // Answers the requests in `bytes` as if they had arrived on one connection, and returns what would
     // have been sent back. No socket and no thread: for the fuzzer.
@@ -172,12 +177,12 @@ private:
     bool turnFree(const std::string& network, bool readsBody);
     // Hands over the waiting requests whose addresses have a turn free again.
     void giveTurns();
-    // Addresses with requests queued or answered, for each worker (mutex_ held).
-    double workerCrowding() const;
     // Counts what the connection holds of its reply against its address (takes mutex_).
     void countReply(Connection& connection);
     // The connection no longer waits for its address's turn.
     void leaveTurn(Connection& connection);
+    // Its request leaves the line for a worker without having had one.
+    void leaveLine(Connection& connection);
     // Answers a watched connection with an error of its own and closes it.
     void refuseWatched(std::unique_ptr<Connection> connection, int status, const char* reason,
                        const std::string& message);
@@ -213,6 +218,7 @@ private:
     ConnectionLimits limits_;
     HandlerWithResponse preRouting_;
     std::function<size_t(const httplib::Request&)> bodyLimit_;
+    ClaimantOf claimantOf_;
     int listenFd_ = -1;
     int epollFd_ = -1;
     int wakeFd_ = -1;
@@ -231,9 +237,8 @@ private:
 
     std::mutex mutex_;
     std::condition_variable ready_;
-    // Heads complete, waiting for a worker: a worker takes the request of the address it answers
-    // the fewest requests of, among them of the one that has had the least of the workers lately,
-    // and then the one that came first.
+    // Heads complete, waiting for a worker: a worker takes the one that falls first by fair turns
+    // among their senders (`workerTurns_`).
     std::deque<std::unique_ptr<Connection>> queue_;
     std::vector<std::unique_ptr<Connection>> returned_; // answered, to be watched again
     // Requests handed to the workers (queued or answered), and of them those given a body still to
@@ -241,7 +246,6 @@ private:
     struct Share {
         size_t requests = 0;
         size_t bodies = 0;
-        size_t answering = 0; // of the requests, those a worker has taken
     };
     std::unordered_map<std::string, Share> shares_;
     size_t bodiesInWork_ = 0; // requests given a body still to come, of every address
@@ -251,9 +255,10 @@ private:
         size_t replies = 0;
     };
     std::unordered_map<std::string, Unread> unread_;
-    // What each address has had of the workers lately (each request counted by the time a worker
-    // spent on it), remembered for minutes whether or not it has requests now.
-    RecentUse workerUse_{std::chrono::milliseconds(100)};
+    // The workers' turns among the senders of the requests waiting for their address's turn or for a
+    // worker, each request counted by the time a worker spent on it, less what it waited at the gates
+    // for a hash, a decoding or a write, which those gates count by their own turns.
+    FairTurns workerTurns_{std::chrono::milliseconds(10)};
     // Requests waiting for their address's turn; changed by the watcher thread only.
     std::atomic<size_t> waitingForTurn_{0};
 
@@ -303,5 +308,8 @@ void replyAsMade(const httplib::Request& req, httplib::Response& res, const std:
 // Within a request's handler: the byte ranges the request's `Range` header asked for, as the library
 // read them (a first byte of -1 counts from the end); none when it asked for none.
 const httplib::Ranges& requestedRanges();
+// Within a request's handler: whom its turns are taken for (see `setClaimantOf`), so that its turns
+// at the other places (a hash, a decoding, a write) are taken for the same sender; empty elsewhere.
+const Claimant& requestClaimant();
 
 } // namespace cw::server

@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+
 namespace cw::server {
 
 namespace {
@@ -18,6 +20,21 @@ namespace {
 constexpr size_t kMaxCachedStatements = 512;
 // How long a write waits for the database, for its turn and then for SQLite's lock.
 constexpr std::chrono::milliseconds kBusyTimeout{10000};
+// What a write counts at least at the write turn: a short transaction takes about this long.
+constexpr std::chrono::milliseconds kLeastWrite{1};
+// After a checkpoint, the next waits at least this long: a log that readers keep from being started
+// again stays long, and each commit would ask for another.
+constexpr std::chrono::milliseconds kCheckpointPause{50};
+// Gathered writes wait this long for more to come before they are made together, and this many are
+// made in one transaction at most; past `kGatheredWaiting` waiting, gathering waits for room.
+constexpr std::chrono::milliseconds kGatheringMoment{20};
+constexpr size_t kGatheredPerTransaction = 2000;
+constexpr size_t kGatheredWaiting = 20'000;
+
+int logGrew(void* checkpoints, sqlite3*, const char*, int pages) {
+    static_cast<Checkpoints*>(checkpoints)->logGrew(pages);
+    return SQLITE_OK;
+}
 
 } // namespace
 
@@ -114,7 +131,8 @@ std::optional<std::string> Statement::optionalText(int column) const {
     return text(column);
 }
 
-Connection::Connection(const std::string& path, DatabaseCounters* counters, Gate* writeTurns)
+Connection::Connection(const std::string& path, DatabaseCounters* counters, Gate* writeTurns,
+                       Checkpoints* checkpoints)
     : counters_(counters), writeTurns_(writeTurns) {
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
     if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
@@ -127,6 +145,12 @@ Connection::Connection(const std::string& path, DatabaseCounters* counters, Gate
     exec("PRAGMA journal_mode=WAL");
     exec("PRAGMA synchronous=NORMAL");
     exec("PRAGMA foreign_keys=ON");
+    // Replaces SQLite's checkpoint at commit.
+    if (checkpoints) sqlite3_wal_hook(db_, logGrew, checkpoints);
+}
+
+void Connection::checkpointLog() {
+    sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
 }
 
 Connection::~Connection() {
@@ -191,7 +215,7 @@ Transaction::Transaction(Connection& connection) : connection_(connection) {
     // A transaction already open on the connection is SQLite's to refuse, at once.
     if (connection_.writeTurns_ && !connection_.inTransaction()) {
         turn_.emplace(*connection_.writeTurns_, kBusyTimeout, connection_.claimant_);
-        if (!*turn_) throw DatabaseError("database is locked: no turn to write came within the busy timeout");
+        if (!*turn_) throw DatabaseBusy("no turn to write came within the write's patience");
     }
     connection_.exec("BEGIN IMMEDIATE");
     ++openWriteTransactions;
@@ -228,14 +252,147 @@ void removeExpired(Connection& db, std::string_view table, std::string_view colu
         .run();
 }
 
-ConnectionPool::ConnectionPool(std::string path, size_t size)
-    : path_(std::move(path)), size_(size ? size : 1) {}
+Checkpoints::Checkpoints(std::string path, int pages)
+    : path_(std::move(path)), pages_(std::max(1, pages)), thread_([this] { run(); }) {}
+
+Checkpoints::~Checkpoints() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    due_.notify_all();
+    thread_.join();
+}
+
+void Checkpoints::logGrew(int pages) {
+    if (pages < pages_) return;
+    {
+        std::lock_guard lock(mutex_);
+        wanted_ = true;
+    }
+    due_.notify_all();
+}
+
+void Checkpoints::run() {
+    std::unique_ptr<Connection> db;
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        due_.wait(lock, [this] { return wanted_ || stopping_; });
+        if (stopping_) return;
+        wanted_ = false;
+        lock.unlock();
+        try {
+            if (!db) db = std::make_unique<Connection>(path_);
+            db->checkpointLog();
+        } catch (const DatabaseError&) {
+            // The next commit past the length asks again; meanwhile the log grows, and nothing is lost.
+            db.reset();
+        }
+        lock.lock();
+        due_.wait_for(lock, kCheckpointPause, [this] { return stopping_; });
+    }
+}
+
+ConnectionPool::ConnectionPool(std::string path, size_t size, int checkpointPages)
+    : path_(std::move(path)), size_(size ? size : 1), writeTurns_(1, kLeastWrite),
+      checkpoints_(path_, checkpointPages) {}
+
+ConnectionPool::~ConnectionPool() {
+    {
+        std::lock_guard lock(gatherMutex_);
+        gatherStopping_ = true;
+    }
+    gatheredMore_.notify_all();
+    if (gatherer_.joinable()) gatherer_.join();
+}
+
+std::unique_ptr<Connection> ConnectionPool::open() {
+    return std::make_unique<Connection>(path_, &counters_, &writeTurns_, &checkpoints_);
+}
+
+void ConnectionPool::setFailureReport(std::function<void(const std::string&)> report) {
+    std::lock_guard lock(gatherMutex_);
+    report_ = std::move(report);
+}
+
+void ConnectionPool::gather(std::function<void(Connection&)> write, std::function<void()> written) {
+    std::unique_lock lock(gatherMutex_);
+    if (!gatherer_.joinable()) gatherer_ = std::thread([this] { writeGathered(); });
+    if (!gatheredWritten_.wait_for(lock, kBusyTimeout, [this] { return gathered_.size() < kGatheredWaiting; }))
+        throw DatabaseBusy("too many writes are waiting to be made");
+    gathered_.push_back({std::move(write), std::move(written)});
+    ++gatheredCount_;
+    gatheredMore_.notify_all();
+}
+
+void ConnectionPool::flushGathered() {
+    std::unique_lock lock(gatherMutex_);
+    const uint64_t until = gatheredCount_;
+    gatheredWritten_.wait(lock, [&] { return writtenCount_ >= until; });
+}
+
+void ConnectionPool::writeGathered() {
+    std::unique_ptr<Connection> db;
+    std::unique_lock lock(gatherMutex_);
+    for (;;) {
+        gatheredMore_.wait(lock, [this] { return !gathered_.empty() || gatherStopping_; });
+        if (gathered_.empty()) return;
+        // A moment for more to come, so that a flood is made in a few transactions.
+        gatheredMore_.wait_for(lock, kGatheringMoment,
+                               [this] { return gatherStopping_ || gathered_.size() >= kGatheredPerTransaction; });
+        std::vector<Gathered> batch;
+        while (!gathered_.empty() && batch.size() < kGatheredPerTransaction) {
+            batch.push_back(std::move(gathered_.front()));
+            gathered_.pop_front();
+        }
+        auto report = report_;
+        lock.unlock();
+        gatheredWritten_.notify_all();
+        std::vector<std::string> failures;
+        for (bool over = false; !over;) {
+            failures.clear();
+            try {
+                if (!db) {
+                    db = open();
+                    db->claimWritesFor(Claimant::known("gathered writes"));
+                }
+                Transaction tx(*db);
+                for (Gathered& one : batch) {
+                    db->exec("SAVEPOINT gathered");
+                    try {
+                        one.write(*db);
+                    } catch (const std::exception& e) {
+                        failures.push_back(e.what());
+                        db->exec("ROLLBACK TO gathered");
+                    }
+                    db->exec("RELEASE gathered");
+                }
+                tx.commit();
+                over = true;
+            } catch (const DatabaseBusy&) {
+                // Others' writes held the turn past the patience: these are still to be made.
+            } catch (const std::exception& e) {
+                failures.push_back(std::to_string(batch.size()) + " gathered writes were not made: " + e.what());
+                db.reset();
+                over = true;
+            }
+        }
+        for (Gathered& one : batch)
+            if (one.written) one.written();
+        if (report)
+            for (const std::string& failure : failures)
+                report(failure);
+        lock.lock();
+        writtenCount_ += batch.size();
+        gatheredWritten_.notify_all();
+    }
+}
 
 ConnectionPool::Lease::~Lease() {
     if (pool_ && connection_) pool_->release(std::move(connection_));
 }
 
-ConnectionPool::Lease ConnectionPool::acquire(std::string claimant) {
+ConnectionPool::Lease ConnectionPool::acquire(Claimant claimant) {
     std::unique_lock lock(mutex_);
     for (;;) {
         if (!idle_.empty()) {
@@ -248,7 +405,7 @@ ConnectionPool::Lease ConnectionPool::acquire(std::string claimant) {
             ++created_;
             lock.unlock();
             try {
-                auto connection = std::make_unique<Connection>(path_, &counters_, &writeTurns_);
+                auto connection = open();
                 connection->claimWritesFor(std::move(claimant));
                 return Lease(*this, std::move(connection));
             } catch (...) {

@@ -3,15 +3,19 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
+#include "server/FairTurns.h"
 #include "server/Quotas.h"
 
 struct sqlite3;
@@ -23,6 +27,13 @@ namespace cw::server {
 class DatabaseError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+};
+
+// No turn to write came within a write's patience: the server is busy with others' writes (429),
+// not broken.
+class DatabaseBusy : public DatabaseError {
+public:
+    using DatabaseError::DatabaseError;
 };
 
 // What a pool's connections have done, for the benchmarks and the tests that hold the number of
@@ -85,12 +96,16 @@ private:
     bool started_ = false;
 };
 
+class Checkpoints;
+
 class Connection {
 public:
     // `writeTurns`: where its write transactions take their turns with the other connections to the
-    // same database (none for a connection of its own).
+    // same database (none for a connection of its own). `checkpoints`: who writes the log its commits
+    // fill into the database, instead of the commit that fills it (SQLite's own way, for a connection
+    // of its own).
     explicit Connection(const std::string& path, DatabaseCounters* counters = nullptr,
-                        Gate* writeTurns = nullptr);
+                        Gate* writeTurns = nullptr, Checkpoints* checkpoints = nullptr);
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -108,8 +123,11 @@ public:
     // Convenience for single-value queries.
     std::optional<int64_t> queryInteger(std::string_view sql, int64_t arg);
 
-    // Whom its write transactions take their turns for: the network whose request it serves.
-    void claimWritesFor(std::string claimant) { claimant_ = std::move(claimant); }
+    // Whom its write transactions take their turns for: the sender of the request it serves.
+    void claimWritesFor(Claimant claimant) { claimant_ = std::move(claimant); }
+
+    // Writes what it can of the write-ahead log into the database, waiting for no reader or writer.
+    void checkpointLog();
 
 private:
     friend class Transaction;
@@ -120,8 +138,36 @@ private:
     sqlite3* db_ = nullptr;
     DatabaseCounters* counters_ = nullptr;
     Gate* writeTurns_ = nullptr;
-    std::string claimant_;
+    Claimant claimant_;
     std::unordered_map<std::string, Cached> cache_;
+};
+
+// Checkpoints of the write-ahead log, made on a thread of their own once a commit has left the log
+// `pages` long. A checkpoint copies the log into the database and waits for the disk to take both,
+// which on a busy disk takes seconds: made by the commit that filled the log, it kept that write's
+// turn all the while and every other writer waited. Here writers go on meanwhile (a checkpoint waits
+// for none of them), and the log is started again from its beginning by the first write after a
+// checkpoint that copied it whole.
+class Checkpoints {
+public:
+    Checkpoints(std::string path, int pages);
+    ~Checkpoints();
+    Checkpoints(const Checkpoints&) = delete;
+    Checkpoints& operator=(const Checkpoints&) = delete;
+
+    // A commit left the log this many pages long.
+    void logGrew(int pages);
+
+private:
+    void run();
+
+    const std::string path_;
+    const int pages_;
+    std::mutex mutex_;
+    std::condition_variable due_;
+    bool wanted_ = false;
+    bool stopping_ = false;
+    std::thread thread_;
 };
 
 // A write transaction taken up front (BEGIN IMMEDIATE), so that two writers wait for each other
@@ -130,9 +176,9 @@ private:
 // Writers of one pool wait for the database's lock in turn, at the pool's gate of one place, not in
 // SQLite's busy retries, whose pauses grow with the wait so that a writer that came first loses to
 // every newcomer: a network's crowd of writes would keep another's single write waiting for seconds.
-// At the gate a write of the network whose last write is longest past goes first, so that another
-// network's write waits at most for the one being made. Past the busy timeout the write fails, as
-// SQLite's own wait would.
+// At the gate the writes take fair turns among their senders (FairTurns), so that another sender's
+// write waits for about one write of each sender writing now, not for every write one sender has
+// queued. A write that finds no turn within its patience fails with DatabaseBusy (429).
 class Transaction {
 public:
     explicit Transaction(Connection& connection);
@@ -152,7 +198,13 @@ private:
 // A small pool: one connection per worker thread that is serving a request at the moment.
 class ConnectionPool {
 public:
-    ConnectionPool(std::string path, size_t size);
+    // Checkpoints copy the write-ahead log into the database once a commit leaves it `checkpointPages`
+    // long (see Checkpoints).
+    ConnectionPool(std::string path, size_t size, int checkpointPages = 1000);
+    // Makes the writes gathered still waiting.
+    ~ConnectionPool();
+    ConnectionPool(const ConnectionPool&) = delete;
+    ConnectionPool& operator=(const ConnectionPool&) = delete;
 
     DatabaseCounters& counters() { return counters_; }
 
@@ -171,13 +223,27 @@ public:
     };
 
     // A connection whose writes take their turns for `claimant` (see Transaction).
-    Lease acquire(std::string claimant = {});
+    Lease acquire(Claimant claimant = {});
     // Write transactions waiting for their turn at the moment.
     size_t writesWaiting() { return writeTurns_.waiting(); }
+
+    // A write that needs no answer before its request's reply (a usage event, a count of wrong
+    // guesses): gathered with the others that come within a moment and made with them in one
+    // transaction, on a thread of the pool's own, each in a savepoint of its own (one that fails is
+    // reported and undone alone). A flood of them takes a write turn now and then instead of one each.
+    // `written` is called once its transaction has ended, made or not. Past a bound of writes waiting,
+    // the caller waits for room (its own turn), and past the write patience DatabaseBusy.
+    void gather(std::function<void(Connection&)> write, std::function<void()> written = {});
+    // Waits until every write gathered before the call has been made (or has failed).
+    void flushGathered();
+    // Where the failures of gathered writes are reported.
+    void setFailureReport(std::function<void(const std::string&)> report);
 
 private:
     friend class Lease;
     void release(std::unique_ptr<Connection> connection);
+    void writeGathered();
+    std::unique_ptr<Connection> open();
 
     std::string path_;
     std::mutex mutex_;
@@ -186,7 +252,20 @@ private:
     size_t created_ = 0;
     size_t size_;
     DatabaseCounters counters_;
-    Gate writeTurns_{1};
+    Gate writeTurns_;
+    Checkpoints checkpoints_;
+
+    struct Gathered {
+        std::function<void(Connection&)> write;
+        std::function<void()> written;
+    };
+    std::mutex gatherMutex_;
+    std::condition_variable gatheredMore_, gatheredWritten_;
+    std::deque<Gathered> gathered_;
+    uint64_t gatheredCount_ = 0, writtenCount_ = 0;
+    bool gatherStopping_ = false;
+    std::function<void(const std::string&)> report_;
+    std::thread gatherer_;
 };
 
 // Removes a few rows of `table` whose time in `column` (which has an index) lies before `before`. Called

@@ -5,6 +5,7 @@
 #include "server/Server.h"
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <string_view>
 
@@ -39,24 +40,14 @@ int64_t delayAfter(const ThrottlePolicy& policy, int64_t failures) {
     return std::min(policy.maxDelay, policy.firstDelay << doublings);
 }
 
-// Seconds the key must still wait; 0 when it may try now.
-int64_t waitFor(Connection& db, const ThrottleKey& key, int64_t now) {
-    auto st = db.prepare("SELECT failures, last_failure FROM throttles WHERE scope = ? AND key = ?");
-    st.with(key.policy->scope, key.key);
-    if (!st.step()) return 0;
-    int64_t failures = st.integer(0), last = st.integer(1);
-    if (now - last >= key.policy->forgetAfter) return 0;
-    return std::max<int64_t>(0, last + delayAfter(*key.policy, failures) - now);
+// Seconds a key with these failures, the last at `last`, must still wait; 0 when it may try now.
+int64_t waitAfter(const ThrottlePolicy& policy, int64_t failures, int64_t last, int64_t now) {
+    if (failures <= 0 || now - last >= policy.forgetAfter) return 0;
+    return std::max<int64_t>(0, last + delayAfter(policy, failures) - now);
 }
 
-void count(Connection& db, const ThrottleKey& key, int64_t now) {
-    db.prepare(
-          "INSERT INTO throttles (scope, key, failures, last_failure, forget_at) "
-          "VALUES (?1, ?2, 1, ?3, ?3 + ?4) ON CONFLICT(scope, key) DO UPDATE SET "
-          "failures = CASE WHEN ?3 - last_failure >= ?4 THEN 1 ELSE failures + 1 END, last_failure = ?3, "
-          "forget_at = ?3 + ?4")
-        .with(key.policy->scope, key.key, now, key.policy->forgetAfter)
-        .run();
+std::string countName(const ThrottleKey& key) {
+    return std::string(key.policy->scope) + '\n' + key.key;
 }
 
 } // namespace
@@ -75,8 +66,14 @@ bool wellFormedName(std::string_view value) {
     return value.size() == 32 && value.find_first_not_of("0123456789abcdef") == std::string_view::npos;
 }
 
-// The well-formed value of the cookie `name` among the cookies of a request ("a=1; cw_client=..."),
-// when there is one.
+// The name a phone or an application is known by at the server's shared places: the first half of
+// its cookie, enough to tell it from others and too little to stand for it.
+Claimant knownBy(const char* kind, const std::string& cookie) {
+    return Claimant::known(std::string(kind) + ":" + cookie.substr(0, 16));
+}
+
+} // namespace
+
 std::optional<std::string> cookieIn(std::string_view cookies, std::string_view name) {
     while (!cookies.empty()) {
         size_t end = cookies.find(';');
@@ -94,8 +91,6 @@ std::optional<std::string> cookieIn(std::string_view cookies, std::string_view n
     }
     return std::nullopt;
 }
-
-} // namespace
 
 std::optional<std::string> requestingPhone(const RequestContext& ctx) {
     for (size_t i = 0, n = ctx.request.get_header_value_count("Cookie"); i < n; ++i)
@@ -156,39 +151,123 @@ void signedInFrom(RequestContext& ctx, int64_t memberId) {
         .with(memberId, kSignInPhonesPerMember)
         .run();
     removeExpired(db, "signin_phones", "signed_in_at", now - kSignInNetworkSeconds);
+    // From now on its requests take their turns as this phone's, wherever it is.
+    ctx.state.claimants.learn(phone, knownBy("phone", phone));
     ctx.response.set_header("Set-Cookie",
                             std::string(kDeviceCookie) + "=" + phone + "; Path=/m/api; Max-Age=" +
                                 std::to_string(kSignInNetworkSeconds) + "; HttpOnly; SameSite=Strict");
 }
 
-void countAttempt(Connection& db, int64_t now, const std::vector<ThrottleKey>& keys) {
-    std::optional<Transaction> own;
-    if (!db.inTransaction()) own.emplace(db);
-    int64_t wait = 0;
-    for (const auto& key : keys)
-        wait = std::max(wait, waitFor(db, key, now));
-    if (wait > 0) throw HttpError(429, "Too many attempts. Please try again in " + waitText(wait) + ".");
-    for (const auto& key : keys)
-        count(db, key, now);
-    // Counts forgotten are of no further use.
-    removeExpired(db, "throttles", "forget_at", now + 1);
-    if (own) own->commit();
-}
-
-void attemptNotJudged(Connection& db, const std::vector<ThrottleKey>& keys) {
-    attemptSucceeded(db, keys, false);
-}
-
-void attemptSucceeded(Connection& db, const std::vector<ThrottleKey>& keys, bool forgetFirst) {
-    for (size_t i = 0; i < keys.size(); ++i) {
-        // A count taken back to nothing leaves no row: attempts that were no guesses add none.
-        db.prepare("DELETE FROM throttles WHERE scope = ? AND key = ? AND (failures <= 1 OR ?)")
-            .with(keys[i].policy->scope, keys[i].key, int64_t{i == 0 && forgetFirst})
-            .run();
-        db.prepare("UPDATE throttles SET failures = failures - 1 WHERE scope = ? AND key = ?")
-            .with(keys[i].policy->scope, keys[i].key)
-            .run();
+GuessCounts::Count& GuessCounts::held(Connection& db, const ThrottleKey& key) {
+    auto [found, added] = counts_.try_emplace(countName(key));
+    if (added) {
+        // No write of it waits, so the database holds the latest.
+        auto st = db.prepare("SELECT failures, last_failure FROM throttles WHERE scope = ? AND key = ?");
+        st.with(key.policy->scope, key.key);
+        if (st.step()) {
+            found->second.failures = st.integer(0);
+            found->second.last = st.integer(1);
+        }
     }
+    return found->second;
+}
+
+void GuessCounts::release(const std::vector<ThrottleKey>& keys) {
+    for (const auto& key : keys)
+        if (auto found = counts_.find(countName(key)); found != counts_.end() && found->second.writes == 0)
+            counts_.erase(found);
+}
+
+void GuessCounts::count(Connection& db, ConnectionPool& pool, const std::vector<ThrottleKey>& keys, int64_t now) {
+    {
+        std::lock_guard lock(mutex_);
+        int64_t wait = 0;
+        for (const auto& key : keys) {
+            const Count& held = this->held(db, key);
+            wait = std::max(wait, waitAfter(*key.policy, held.failures, held.last, now));
+        }
+        if (wait > 0) {
+            release(keys);
+            throw HttpError(429, "Too many attempts. Please try again in " + waitText(wait) + ".");
+        }
+        for (const auto& key : keys) {
+            Count& held = counts_.at(countName(key));
+            held.failures = now - held.last >= key.policy->forgetAfter ? 1 : held.failures + 1;
+            held.last = now;
+            ++held.writes;
+        }
+    }
+    write(pool, keys, now);
+}
+
+void GuessCounts::takeBack(Connection& db, ConnectionPool& pool, const std::vector<ThrottleKey>& keys,
+                           bool forgetFirst, int64_t now) {
+    std::vector<ThrottleKey> changed;
+    {
+        std::lock_guard lock(mutex_);
+        for (size_t i = 0; i < keys.size(); ++i) {
+            Count& held = this->held(db, keys[i]);
+            if (held.failures <= 0) continue;
+            held.failures = held.failures <= 1 || (i == 0 && forgetFirst) ? 0 : held.failures - 1;
+            ++held.writes;
+            changed.push_back(keys[i]);
+        }
+        release(keys);
+    }
+    if (!changed.empty()) write(pool, changed, now);
+}
+
+void GuessCounts::write(ConnectionPool& pool, const std::vector<ThrottleKey>& keys, int64_t now) {
+    auto written = [this, keys] {
+        std::lock_guard lock(mutex_);
+        for (const auto& key : keys)
+            if (auto found = counts_.find(countName(key)); found != counts_.end() && --found->second.writes == 0)
+                counts_.erase(found);
+    };
+    struct Unwritten {
+        std::function<void()> give;
+        ~Unwritten() {
+            if (give) give();
+        }
+    } unwritten{written}; // a count whose write finds no room is given up with its request (429)
+    pool.gather(
+        [this, keys, now](Connection& db) {
+            for (const auto& key : keys) {
+                Count latest;
+                {
+                    std::lock_guard lock(mutex_);
+                    latest = counts_.at(countName(key));
+                }
+                // A count taken back to nothing leaves no row: attempts that were no guesses add none.
+                if (latest.failures <= 0) {
+                    db.prepare("DELETE FROM throttles WHERE scope = ? AND key = ?")
+                        .with(key.policy->scope, key.key)
+                        .run();
+                    continue;
+                }
+                db.prepare("INSERT INTO throttles (scope, key, failures, last_failure, forget_at) "
+                           "VALUES (?1, ?2, ?3, ?4, ?4 + ?5) ON CONFLICT(scope, key) DO UPDATE SET "
+                           "failures = ?3, last_failure = ?4, forget_at = ?4 + ?5")
+                    .with(key.policy->scope, key.key, latest.failures, latest.last, key.policy->forgetAfter)
+                    .run();
+            }
+            // Counts forgotten are of no further use.
+            removeExpired(db, "throttles", "forget_at", now + 1);
+        },
+        written);
+    unwritten.give = nullptr;
+}
+
+void countAttempt(RequestContext& ctx, const std::vector<ThrottleKey>& keys) {
+    ctx.state.guesses.count(ctx.db, *ctx.state.pool, keys, ctx.now());
+}
+
+void attemptNotJudged(RequestContext& ctx, const std::vector<ThrottleKey>& keys) {
+    attemptSucceeded(ctx, keys, false);
+}
+
+void attemptSucceeded(RequestContext& ctx, const std::vector<ThrottleKey>& keys, bool forgetFirst) {
+    ctx.state.guesses.takeBack(ctx.db, *ctx.state.pool, keys, forgetFirst, ctx.now());
 }
 
 namespace {
@@ -236,7 +315,10 @@ std::optional<std::string> issuedClient(const RequestContext& ctx) {
         auto st = ctx.db.prepare("SELECT 1 FROM proofs WHERE kind = ? AND holder = ? AND subject = '' "
                                  "AND object = 0 AND proven_at >= ?");
         st.with(kIssuedKind, clientHolder(*client), ctx.now() - kProofSeconds);
-        if (st.step()) return client;
+        if (st.step()) {
+            ctx.state.claimants.learn(*client, knownBy("application", *client));
+            return client;
+        }
     }
     return std::nullopt;
 }
@@ -311,6 +393,7 @@ RequestingApplication::~RequestingApplication() = default;
 void RequestingApplication::issue() {
     if (name_.empty() || clientSetInReply(ctx_)) return;
     insertProof(ctx_.db, kIssuedKind, clientHolder(name_), "", 0, ctx_.now());
+    ctx_.state.claimants.learn(name_, knownBy("application", name_));
     ctx_.response.set_header("Set-Cookie", std::string(kClientCookie) + "=" + name_ +
                                                "; Path=/m/api; Max-Age=" + std::to_string(kProofSeconds) +
                                                "; HttpOnly; SameSite=Strict");

@@ -4,8 +4,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace cw::server {
@@ -58,6 +61,10 @@ struct ThrottleKey {
     std::string key;
 };
 
+// The well-formed value of the cookie `name` among the cookies of a request ("a=1; cw_client=..."),
+// when there is one.
+std::optional<std::string> cookieIn(std::string_view cookies, std::string_view name);
+
 // The cookie that names a phone (128 random bits the server issued at a sign-in on it), for the
 // accounts that signed in there. It holds no secret of the member's: it only gives the phone's
 // guesses at those accounts' passwords a count of their own. The application keeps it when its member
@@ -81,16 +88,46 @@ std::vector<ThrottleKey> passwordKeys(Connection& db, int64_t memberId, const st
 // in the caller's transaction.
 void signedInFrom(RequestContext& ctx, int64_t memberId);
 
-// Counts one attempt under every key; 429, counting nothing, when a key must still wait. Runs in the
-// caller's transaction when one is open, else in a transaction of its own.
-void countAttempt(Connection& db, int64_t now, const std::vector<ThrottleKey>& keys);
+// The counts of attempts under their keys, as `countAttempt` and the others below keep them: counted
+// in memory at once, before the attempt is judged, so that attempts sent together cannot all pass the
+// count; and written to the database (the table `throttles`) with the pool's gathered writes, so that
+// a flood of wrong guesses takes a write turn now and then instead of one each, and no request waits
+// for the write of its count. A count is read from the database only while no write of it waits;
+// until its writes are made, memory holds the latest. Safe to call from any thread.
+class GuessCounts {
+public:
+    // Counts one attempt under every key; 429, counting nothing, when a key must still wait.
+    void count(Connection& db, ConnectionPool& pool, const std::vector<ThrottleKey>& keys, int64_t now);
+    // Takes one attempt back under every key; the first key forgets its failures when `forgetFirst`.
+    void takeBack(Connection& db, ConnectionPool& pool, const std::vector<ThrottleKey>& keys, bool forgetFirst,
+                  int64_t now);
+
+private:
+    struct Count {
+        int64_t failures = 0;
+        int64_t last = 0;
+        int writes = 0; // gathered writes of it not made yet
+    };
+    // The key's count, read from the database when memory holds none (mutex_ held).
+    Count& held(Connection& db, const ThrottleKey& key);
+    // Forgets the keys' counts that no write waits for (mutex_ held).
+    void release(const std::vector<ThrottleKey>& keys);
+    // Gathers the write of the keys' counts as memory will hold them when it is made.
+    void write(ConnectionPool& pool, const std::vector<ThrottleKey>& keys, int64_t now);
+
+    std::mutex mutex_;
+    std::unordered_map<std::string, Count> counts_;
+};
+
+// Counts one attempt under every key; 429, counting nothing, when a key must still wait.
+void countAttempt(RequestContext& ctx, const std::vector<ThrottleKey>& keys);
 // The attempt succeeded: its count is taken back under every key, and when `forgetFirst` the first
 // key (the account from this address) forgets its failures altogether. A count taken back to nothing
 // leaves no row.
-void attemptSucceeded(Connection& db, const std::vector<ThrottleKey>& keys, bool forgetFirst);
+void attemptSucceeded(RequestContext& ctx, const std::vector<ThrottleKey>& keys, bool forgetFirst);
 // The attempt was refused without being judged (the server was busy, no code was waiting): it was no
 // guess, and its count is taken back under every key.
-void attemptNotJudged(Connection& db, const std::vector<ThrottleKey>& keys);
+void attemptNotJudged(RequestContext& ctx, const std::vector<ThrottleKey>& keys);
 
 // What an application showed recently (an invitation code it gave back, a baby it looked up by record
 // number), and how long it counts. A proof made while signed out belongs to the application that

@@ -455,6 +455,11 @@ std::string RequestContext::client() const {
     return networkOf(request.remote_addr);
 }
 
+Claimant RequestContext::claimant() const {
+    const Claimant& known = requestClaimant();
+    return known.empty() ? Claimant(client()) : known;
+}
+
 int64_t RequestContext::now() const {
     return state.now();
 }

@@ -125,6 +125,10 @@ public:
 
     // The client's network, as the counts per address know it (an IPv6 address by its /64).
     std::string client() const;
+    // Whom the request's turns at the server's shared places (a hash, a decoding, a write) are taken
+    // for: its sender as closely as the request made it known (see ConnectionServer::setClaimantOf),
+    // else its network address.
+    Claimant claimant() const;
 
     // The address of this server as the client reached it, without a trailing slash.
     int64_t now() const;

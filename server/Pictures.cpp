@@ -392,7 +392,7 @@ private:
 } // namespace
 
 Gate& pictureDecodingGate() {
-    static Gate gate(kPictureDecodingPlaces);
+    static Gate gate(kPictureDecodingPlaces, std::chrono::milliseconds(100));
     return gate;
 }
 
@@ -416,7 +416,7 @@ PictureVerdict checkPicture(const std::string& bytes, PictureKind kind, const Pi
     Gate::Turn turn(pictureDecodingGate(),
                     std::chrono::duration_cast<std::chrono::milliseconds>(
                         std::max(deadline - Clock::now(), Clock::duration::zero())),
-                    bounds.network);
+                    bounds.claimant);
     if (!turn) return PictureVerdict::Busy;
     if (bounds.started) bounds.started();
     Reading reading{bounds, Clock::now() + bounds.maxTime};

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "server/FairTurns.h"
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -46,17 +48,16 @@ struct PictureBounds {
     // Whose turn the decoding takes: one sender's pictures are decoded one at a time, so that a
     // sender with many never holds more than one place. Empty: nobody's.
     std::string sender;
-    // The network the sender's request came from: a decoding place that comes free goes to the
-    // network holding the fewest, so that the many accounts of one address keep no other's pictures
-    // waiting behind theirs.
-    std::string network;
+    // Whom the decoding's turn is taken for (the request's sender): a decoding place that comes free
+    // goes to the turn that falls first by fair turns among the senders, so that neither the many
+    // accounts of one address nor a crowd of addresses keeps another's pictures waiting behind theirs.
+    Claimant claimant;
     // Called on the decoding thread once the picture has its place, before it is read: tests hold a
     // decoding there to see what the rest of the server does meanwhile.
     std::function<void()> started;
 };
 constexpr int kPictureDecodingPlaces = 3;
 // The places pictures take turns for: a test holds them to see what a busy server answers.
-class Gate;
 Gate& pictureDecodingGate();
 // Pictures of one sender that may wait for the sender's turn (each holding its request's worker
 // meanwhile); one sent beyond them is refused at once.

@@ -328,7 +328,7 @@ std::string savePicture(RequestContext& ctx, const UploadedFile& file) {
     bounds.patience = ctx.state.options.pictureWaitingTime;
     // A member's pictures take her turns; before there is a member (a sign-up), her network's.
     bounds.sender = ctx.memberId ? "member " + std::to_string(*ctx.memberId) : "address " + ctx.client();
-    bounds.network = ctx.client();
+    bounds.claimant = ctx.claimant();
     PictureKind kind{};
     try {
         kind = requirePicture(bytes, file.field, bounds);

@@ -2,11 +2,14 @@
 
 #include "server/Auth.h"
 #include "server/Connections.h"
+#include "server/Guards.h"
 #include "server/Http.h"
 #include "server/Pages.h"
 #include "server/Records.h"
 #include "server/Videos.h"
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <iostream>
 #include <optional>
@@ -45,6 +48,47 @@ constexpr BodyAllowance kBodyAllowances[] = {
     {"post", 0},
     {"analytics", 32 * 1024},
 };
+
+// Each value of the header `name` in a request head as it came (the request line, then one header a
+// line), its spaces trimmed.
+template <class Take> void eachHeader(std::string_view head, std::string_view name, const Take& take) {
+    auto trimmed = [](std::string_view text) {
+        const size_t first = text.find_first_not_of(" \t");
+        if (first == std::string_view::npos) return std::string_view();
+        return text.substr(first, text.find_last_not_of(" \t\r") + 1 - first);
+    };
+    for (size_t end = head.find('\n'); end != std::string_view::npos;) {
+        const size_t start = end + 1;
+        end = head.find('\n', start);
+        const std::string_view line = head.substr(start, end == std::string_view::npos ? head.npos : end - start);
+        const size_t colon = line.find(':');
+        if (colon == name.size() &&
+            std::equal(name.begin(), name.end(), line.begin(), [](char a, char b) {
+                return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+            }))
+            take(trimmed(line.substr(colon + 1)));
+    }
+}
+
+// Whom a request's turns at the workers and the server's other shared places are taken for, as
+// closely as its head makes it known: the member whose access token it carries, else the phone or
+// the application whose cookie it carries, once the server has seen that secret proven; otherwise
+// its network address, within the address's neighbourhood. A secret never proven (made up) names
+// nobody, so that no one sheds the turns of his address by sending a new one with each request.
+Claimant claimantOfHead(KnownClaimants& known, std::string_view head, const std::string& network) {
+    std::optional<Claimant> member, phone, application;
+    eachHeader(head, "X-Access-Token", [&](std::string_view token) {
+        if (!member) member = known.of(token);
+    });
+    eachHeader(head, "Cookie", [&](std::string_view cookies) {
+        if (auto value = cookieIn(cookies, kDeviceCookie); value && !phone) phone = known.of(*value);
+        if (auto value = cookieIn(cookies, kClientCookie); value && !application) application = known.of(*value);
+    });
+    if (member) return *member;
+    if (phone) return *phone;
+    if (application) return *application;
+    return Claimant(network);
+}
 
 std::string dump(const json& value) {
     return value.dump(-1, ' ', false, json::error_handler_t::replace);
@@ -253,7 +297,8 @@ void CradlewayServer::setUp() {
         size_t removed = removeUnreferencedUploads(connection, state_->uploadDirectory);
         if (removed) state_->print("start-up: removed " + std::to_string(removed) + " unreferenced pictures");
     }
-    state_->pool = std::make_unique<ConnectionPool>(opts.databasePath, static_cast<size_t>(threads) + 2);
+    state_->pool =
+        std::make_unique<ConnectionPool>(opts.databasePath, static_cast<size_t>(threads) + 2, opts.checkpointPages);
     ensureStaticPictures(*state_);
 
     std::vector<Route> routes;
@@ -290,6 +335,10 @@ void CradlewayServer::setUp() {
 
     ServerState* state = state_.get();
     http_->setBodyLimit([state](const httplib::Request& req) { return bodyLimit(state->options, req); });
+    http_->setClaimantOf([state](std::string_view head, const std::string& network) {
+        return claimantOfHead(state->claimants, head, network);
+    });
+    state_->pool->setFailureReport([state](const std::string& failure) { state->print("error: " + failure); });
 
     http_->setPreRouting([](const httplib::Request&, httplib::Response&) {
         requestStart = std::chrono::steady_clock::now();
@@ -403,15 +452,19 @@ void CradlewayServer::setUp() {
                 sendError(res, status, e.what());
             } catch (const json::exception& e) {
                 sendError(res, 400, std::string("The request could not be read: ") + e.what());
+            } catch (const DatabaseBusy&) {
+                // Others' writes held the database past this one's patience: nothing is wrong with it.
+                sendError(res, 429, "The server is busy. Please try again in a moment.");
             } catch (const std::exception& e) {
                 state->print(std::string("error: ") + route.path + ": " + e.what());
                 sendError(res, 500, "The server could not complete the request.");
             }
         };
         try {
-            // Its writes take their turns for its network, so that one network's crowd of writes
-            // keeps no other's waiting behind it.
-            auto lease = state->pool->acquire(networkOf(req.remote_addr));
+            // Its writes take their turns for its sender, so that neither one sender's crowd of writes
+            // nor a crowd of senders keeps another's waiting behind all of theirs.
+            const Claimant& sender = requestClaimant();
+            auto lease = state->pool->acquire(sender.empty() ? Claimant(networkOf(req.remote_addr)) : sender);
             // Pictures the handler stores and does not commit go with the context, also on failure.
             RequestContext ctx(req, res, *lease, *state);
             std::optional<DoneOnce> once;
@@ -422,6 +475,8 @@ void CradlewayServer::setUp() {
                         token.empty() ? std::nullopt : holderOfAccessToken(*lease, *state, token)) {
                     ctx.memberId = holder->memberId;
                     ctx.session = holder->session;
+                    // Her next requests take their turns as hers, wherever she sends them from.
+                    state->claimants.learn(token, Claimant::known("member:" + std::to_string(holder->memberId)));
                 }
                 if (route.access == Access::Member && !ctx.memberId)
                     throw HttpError(401, "Your session has expired. Please sign in again.");
@@ -539,6 +594,8 @@ int CradlewayServer::start() {
 
 void CradlewayServer::stop() {
     if (http_) http_->stop();
+    // The answered requests' gathered writes are made while everything they report to is there.
+    if (state_->pool) state_->pool->flushGathered();
 }
 
 std::string CradlewayServer::answerRaw(std::string bytes) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "server/Database.h"
+#include "server/FairTurns.h"
+#include "server/Guards.h"
 #include "server/Quotas.h"
 #include "server/Replays.h"
 
@@ -123,6 +125,9 @@ struct ServerOptions {
     // How long a picture may wait for its turn to be decoded (its sender's, then a decoding place)
     // before it is refused as the busy server's (429).
     std::chrono::milliseconds pictureWaitingTime{5000};
+    // Pages (4 KB) of the database's write-ahead log past which a checkpoint copies it into the
+    // database (on a thread of its own); tests lower it to see a checkpoint come soon.
+    int checkpointPages = 1000;
 };
 
 // The lines the access log writes for each network: a few refused requests (a status of 400 or more)
@@ -158,7 +163,11 @@ struct ServerState {
     ServerOptions options;
     std::filesystem::path uploadDirectory; // pictures members sent
     std::filesystem::path staticDirectory; // pictures that ship with the content
+    // Before the pool, which makes its gathered writes of the counts as it goes.
+    GuessCounts guesses;
     std::unique_ptr<ConnectionPool> pool;
+    // The senders the server has seen prove who they are, by their secrets (server/FairTurns.h).
+    KnownClaimants claimants;
     std::mutex consoleMutex;
     RequestLog requestLog;
     RateLimiter rateLimiter;

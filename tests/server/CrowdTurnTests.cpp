@@ -1,10 +1,10 @@
-// Many addresses, each within its share, each sending one request at a time: another address is
-// served ahead of them, and the work the server refuses them counts as work it did.
+// Crowds of senders, each within its share: another sender is served ahead of the requests they
+// queue, whatever it had before, and the work the server refuses them counts as work it did.
 
 #include "ServerFixture.h"
 
 #include "server/Auth.h"
-#include "server/Quotas.h"
+#include "server/FairTurns.h"
 
 #include <chrono>
 #include <functional>
@@ -27,11 +27,14 @@ protected:
         c->send(request);
         return c;
     }
-    static std::string signInRequest(const std::string& email, const std::string& password) {
-        const std::string body = json({{"email", email}, {"password", password}}).dump();
-        return "POST /m/api/signin HTTP/1.1\r\nHost: x\r\nConnection: close\r\nContent-Type: "
-               "application/json\r\nContent-Length: " +
-               std::to_string(body.size()) + "\r\n\r\n" + body;
+    static std::string jsonRequest(const std::string& path, const json& body, const std::string& headers = "") {
+        const std::string text = body.dump();
+        return "POST /m/api/" + path + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n" + headers +
+               "Content-Type: application/json\r\nContent-Length: " + std::to_string(text.size()) + "\r\n\r\n" + text;
+    }
+    static std::string signInRequest(const std::string& email, const std::string& password,
+                                     const std::string& headers = "") {
+        return jsonRequest("signin", {{"email", email}, {"password", password}}, headers);
     }
     static constexpr const char* kPage = "GET /m/api/tandc HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n";
 
@@ -40,16 +43,17 @@ protected:
             std::this_thread::yield();
     }
 
-    // Eight sign-ins of the crowd's accounts, the i-th from `from(i)`, while every core for a hash is
-    // busy (`hashes`): the first four hold the workers while they wait for one, and the next four wait
-    // for a worker.
-    std::vector<std::unique_ptr<RawConnection>> crowdSignsIn(const std::function<std::string(int)>& from,
-                                                             std::vector<std::unique_ptr<Gate::Turn>>& hashes) {
-        insertMembers(*server_->state().pool->acquire(), "crowd", 8, hashPassword("crowd-password", true));
+    // Eight sign-ins of the crowd's four accounts, two each (the i-th to account i % 4), the i-th
+    // from `from(i)` with the headers `headers(i % 4)`, while every core for a hash is busy
+    // (`hashes`): the first four hold the workers while they wait for one, and the second four
+    // wait for a worker.
+    std::vector<std::unique_ptr<RawConnection>> crowdSignsIn(
+        const std::function<std::string(int)>& from, std::vector<std::unique_ptr<Gate::Turn>>& hashes,
+        const std::function<std::string(int)>& headers = [](int) { return std::string(); }) {
         hashes = holdEveryHashPlace("busy");
         std::vector<std::unique_ptr<RawConnection>> crowd;
         for (int i = 0; i < 8; ++i) {
-            crowd.push_back(send(from(i), signInRequest("crowd" + std::to_string(i) + "@cradleway.test", "crowd-password")));
+            crowd.push_back(send(from(i), signInRequest(crowdEmail(i % 4), "crowd-password", headers(i % 4))));
             if (i < kWorkers)
                 waitUntil([&] { return passwordHashesWaiting() == i + 1; });
             else
@@ -57,15 +61,21 @@ protected:
         }
         return crowd;
     }
+    static std::string crowdEmail(int account) { return "crowd" + std::to_string(account) + "@cradleway.test"; }
+    void SetUp() override {
+        ServerTest::SetUp();
+        insertMembers(*server_->state().pool->acquire(), "crowd", 4, hashPassword("crowd-password", true));
+    }
 
-    // Another address's page, sent from `from` behind the crowd's queued sign-ins: of the workers that
-    // come free as the first four sign-ins give up waiting for a core (429), one answers it while the
+    // Another request, sent from `from` behind the crowd's queued sign-ins: of the workers that come
+    // free as the first four sign-ins give up waiting for a core (429), one answers it while the
     // crowd's queued sign-ins wait for a core in turn. Then the cores come free and the crowd is answered.
-    void answeredAheadOf(const std::string& from, std::vector<std::unique_ptr<RawConnection>>& crowd,
+    void answeredAheadOf(const std::string& from, const std::string& request,
+                         std::vector<std::unique_ptr<RawConnection>>& crowd,
                          std::vector<std::unique_ptr<Gate::Turn>>& hashes) {
-        auto page = send(from, kPage);
+        auto other = send(from, request);
         waitUntil([&] { return server_->queuedRequests() == 5; });
-        EXPECT_EQ(statusesIn(page->readToClose(20)), std::vector<int>{200});
+        EXPECT_EQ(statusesIn(other->readToClose(20)), std::vector<int>{200});
         for (int i = kWorkers; i < 8; ++i)
             EXPECT_FALSE(crowd[static_cast<size_t>(i)]->waitReadable(0)) << i;
         hashes.clear();
@@ -74,30 +84,45 @@ protected:
     }
 };
 
-TEST_F(CrowdTurnTest, AQuietAddresssRequestIsAnsweredBeforeTheQueuedRequestsOfACrowdThatHadTurnsLately) {
-    // As found: a crowd of addresses, each signing in to an account of its own one request at a time.
-    // Each of eight has had a turn with the workers a moment ago, and holds nothing now.
-    auto address = [](int i) { return "127.0.0." + std::to_string(10 + i); };
-    for (int i = 0; i < 8; ++i)
-        EXPECT_EQ(statusesIn(send(address(i), kPage)->readToClose(20)), std::vector<int>{200});
+TEST_F(CrowdTurnTest, AQuietAddresssRequestIsAnsweredBeforeTheQueuedRequestsOfACrowdThatHoldsTheWorkers) {
+    // A crowd of four addresses of one neighbourhood, each holding a worker with one sign-in and
+    // waiting for another with its next; then a quiet address of the same neighbourhood asks for a page.
     std::vector<std::unique_ptr<Gate::Turn>> hashes;
-    auto crowd = crowdSignsIn(address, hashes);
-    // Then a quiet address, which has had no turn lately, asks for a page.
-    answeredAheadOf("127.0.0.3", crowd, hashes);
+    auto crowd = crowdSignsIn([](int i) { return "127.0.0." + std::to_string(10 + i % 4); }, hashes);
+    answeredAheadOf("127.0.0.3", kPage, crowd, hashes);
 }
 
 TEST_F(CrowdTurnTest, AnAddressThatHadATurnIsAnsweredBeforeACrowdThatSendsEachRequestFromANewAddress) {
     // As found: a crowd that sends every sign-in from an address it never used before kept the
     // queue full of newcomers, and the mother's second request, from the phone that had just signed
     // in, was not answered within a minute. The crowd's addresses are its neighbourhood's, whose
-    // turns are remembered.
-    for (int i = 0; i < 8; ++i)
-        EXPECT_EQ(statusesIn(send("127.0.9." + std::to_string(10 + i), kPage)->readToClose(20)),
-                  std::vector<int>{200});
+    // turns it shares.
     EXPECT_EQ(statusesIn(send("127.0.5.3", kPage)->readToClose(20)), std::vector<int>{200});
     std::vector<std::unique_ptr<Gate::Turn>> hashes;
     auto crowd = crowdSignsIn([](int i) { return "127.0.9." + std::to_string(100 + i); }, hashes);
-    answeredAheadOf("127.0.5.3", crowd, hashes);
+    answeredAheadOf("127.0.5.3", kPage, crowd, hashes);
+}
+
+TEST_F(CrowdTurnTest, HerFeedAfterAMinuteOfHerOwnUseGoesAheadOfPhonesSigningInEachTimeFromANewNeighbourhood) {
+    // As found: after a minute of light use (58 requests), the mother's requests waited behind a
+    // crowd of accounts that each signed in from a /24 never used before: what she had had was
+    // remembered for minutes, and each of the crowd's neighbourhoods was new. The crowd's phones
+    // keep the cookies their sign-ins set, as the application does; each is known by its own.
+    std::vector<std::string> phones;
+    for (int account = 0; account < 4; ++account) {
+        CookieJar phone;
+        ASSERT_EQ(post(phone, "signin", {{"email", crowdEmail(account)}, {"password", "crowd-password"}}).status, 200);
+        phones.push_back("Cookie: cw_device=" + phone.cookies.at("cw_device") + "\r\n");
+    }
+    const Session mother = demoMother();
+    const std::string feed = jsonRequest("content", {{"baby_ids", {1, 2}}, {"user_id", mother.userId}},
+                                         "X-Access-Token: " + mother.access + "\r\n");
+    for (int i = 0; i < 58; ++i)
+        ASSERT_EQ(statusesIn(send("127.0.5.3", feed)->readToClose(20)), std::vector<int>{200}) << i;
+    std::vector<std::unique_ptr<Gate::Turn>> hashes;
+    auto crowd = crowdSignsIn([](int i) { return "127.1." + std::to_string(i) + ".10"; }, hashes,
+                              [&](int account) { return phones[static_cast<size_t>(account)]; });
+    answeredAheadOf("127.0.5.3", feed, crowd, hashes);
 }
 
 class RefusedPictureTest : public ServerTest {

@@ -228,6 +228,7 @@ TEST_F(SessionTest, ARightPasswordWhileEveryHashPlaceIsTakenIs429AndCountsNothin
     }
     crowd.clear();
     // Neither was a guess: nothing is counted against the account or the addresses.
+    server_->state().pool->flushGathered();
     EXPECT_EQ(
         server_->state().pool->acquire()->queryInteger("SELECT COALESCE(SUM(failures), 0) FROM throttles "
                                                        "WHERE ? = 1",

@@ -1,0 +1,310 @@
+#include "server/FairTurns.h"
+
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sodium.h>
+
+namespace cw::server {
+
+namespace {
+
+// Groups and members are looked over for forgetting once their number has doubled since the last
+// look, so that forgetting costs a constant share of each turn; these many are kept without a look.
+constexpr size_t kGroupsUnswept = 1024;
+constexpr size_t kMembersUnswept = 64;
+// A group's members at most: past them, idle members are forgotten though the group's virtual time
+// has not reached their finish (each comes back as a newcomer of the group, ahead by one turn at most).
+constexpr size_t kMaxMembersPerGroup = 10'000;
+
+double secondsOf(FairTurns::Duration duration) {
+    return std::chrono::duration<double>(duration).count();
+}
+
+double secondsAt(FairTurns::Clock::time_point at) {
+    return secondsOf(at.time_since_epoch());
+}
+
+} // namespace
+
+Claimant::Claimant(std::string name) : member(std::move(name)) {
+    group = neighbourhoodOf(member);
+    if (group.empty()) group = member;
+}
+
+Claimant Claimant::known(std::string name) {
+    Claimant claimant;
+    claimant.group = name;
+    claimant.member = std::move(name);
+    return claimant;
+}
+
+std::string Claimant::neighbourhoodOf(const std::string& network) {
+    in_addr v4{};
+    if (::inet_pton(AF_INET, network.c_str(), &v4) == 1) {
+        const uint32_t prefix = ntohl(v4.s_addr) & 0xFFFFFF00u;
+        return std::to_string(prefix >> 24) + "." + std::to_string((prefix >> 16) & 0xFF) + "." +
+               std::to_string((prefix >> 8) & 0xFF) + ".0/24";
+    }
+    const size_t slash = network.find('/');
+    in6_addr v6{};
+    if (slash == std::string::npos || ::inet_pton(AF_INET6, network.substr(0, slash).c_str(), &v6) != 1) return {};
+    std::fill(std::begin(v6.s6_addr) + 6, std::end(v6.s6_addr), 0);
+    char text[INET6_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET6, &v6, text, sizeof text);
+    return std::string(text) + "/48";
+}
+
+FairTurns::FairTurns(Duration leastTurn, size_t maxGroups)
+    : leastTurn_(std::max(secondsOf(leastTurn), 1e-6)), maxGroups_(std::max<size_t>(1, maxGroups)) {}
+
+FairTurns::Ticket FairTurns::ask(const Claimant& claimant) {
+    auto [found, added] = groups_.try_emplace(claimant.group);
+    Group& group = found->second;
+    Member& member = group.members[claimant.member];
+    if (group.busy++ == 0) ++busyGroups_;
+    if (member.busy++ == 0) ++group.busyMembers;
+    const uint64_t order = ++orders_;
+    group.waiting.emplace(order, clock_.now());
+    Ticket ticket{claimant, clock_.now(), group.clock.now(), order};
+    if (added) sweepGroups();
+    return ticket;
+}
+
+void FairTurns::VirtualTime::ended(double counted, size_t busy) {
+    given += counted / static_cast<double>(std::max<size_t>(1, busy));
+    // A mean over the last few dozen turns.
+    meanTurn += (counted - meanTurn) / 32;
+}
+
+void FairTurns::VirtualTime::idle(double latestFinish) {
+    started = given = std::max({started, given, latestFinish});
+}
+
+double FairTurns::Holding::beyondLeast(double now, double leastTurn) const {
+    return std::max(0.0, static_cast<double>(turns) * (now - leastTurn) - began);
+}
+
+FairTurns::Place FairTurns::placeOf(const Ticket& ticket, std::optional<double> now) const {
+    const Group& group = groups_.at(ticket.claimant.group);
+    // The group's turns start where its first waiting turn asked, or where its turns end, those it
+    // holds counted as far as they have gone `now`.
+    const auto& [firstOrder, firstAsked] = *group.waiting.begin();
+    const Member& member = group.members.at(ticket.claimant.member);
+    auto held = [&](const Holding& holding) { return now ? holding.beyondLeast(*now, leastTurn_) : 0.0; };
+    return {std::max(firstAsked, group.finish + held(group.holding)), firstOrder,
+            std::max(ticket.memberAsked, member.finish + held(member.holding)), ticket.order};
+}
+
+bool FairTurns::ahead(const Ticket& a, const Ticket& b, Clock::time_point now) const {
+    return placeOf(a, secondsAt(now)) < placeOf(b, secondsAt(now));
+}
+
+void FairTurns::withdraw(const Ticket& ticket) {
+    Group& group = groups_.at(ticket.claimant.group);
+    group.waiting.erase(ticket.order);
+    leave(group, ticket.claimant.member);
+}
+
+void FairTurns::begin(const Ticket& ticket, Clock::time_point now) {
+    // Its start as far as the turns ended count: what the claimant's turns still held have held so
+    // far is counted as they end.
+    const Place place = placeOf(ticket, std::nullopt);
+    Group& group = groups_.at(ticket.claimant.group);
+    Member& member = group.members.at(ticket.claimant.member);
+    group.waiting.erase(ticket.order);
+    for (Holding* holding : {&group.holding, &member.holding}) {
+        ++holding->turns;
+        holding->began += secondsAt(now);
+    }
+    clock_.began(place.groupStart);
+    group.clock.began(place.memberStart);
+    // Counted at least once as it begins; what it holds beyond that is counted as it goes and as it
+    // ends.
+    group.finish = place.groupStart + leastTurn_;
+    member.finish = place.memberStart + leastTurn_;
+    latestFinish_ = std::max(latestFinish_, group.finish);
+    group.latestMemberFinish = std::max(group.latestMemberFinish, member.finish);
+}
+
+void FairTurns::end(const Claimant& claimant, Clock::time_point began, Duration held) {
+    auto found = groups_.find(claimant.group);
+    if (found == groups_.end()) return;
+    Group& group = found->second;
+    auto member = group.members.find(claimant.member);
+    if (member == group.members.end() || busyGroups_ == 0 || group.busyMembers == 0) return;
+    for (Holding* holding : {&group.holding, &member->second.holding})
+        if (holding->turns > 0) {
+            --holding->turns;
+            holding->began = holding->turns == 0 ? 0.0 : holding->began - secondsAt(began);
+        }
+    const double counted = std::max(secondsOf(held), leastTurn_);
+    group.finish += counted - leastTurn_;
+    member->second.finish += counted - leastTurn_;
+    latestFinish_ = std::max(latestFinish_, group.finish);
+    group.latestMemberFinish = std::max(group.latestMemberFinish, member->second.finish);
+    // The place's time went to the claimants that hold or await turns, shared among them.
+    clock_.ended(counted, busyGroups_);
+    group.clock.ended(counted, group.busyMembers);
+    leave(group, claimant.member);
+}
+
+void FairTurns::leave(Group& group, const std::string& memberName) {
+    auto member = group.members.find(memberName);
+    if (--member->second.busy == 0) {
+        --group.busyMembers;
+        if (member->second.finish <= group.clock.now()) group.members.erase(member);
+    }
+    if (--group.busy > 0) {
+        if (group.members.size() > std::max(kMembersUnswept, 2 * group.membersAfterSweep)) sweepMembers(group);
+        return;
+    }
+    // Nobody of the group waits: its members' turns are over, and the next of any starts afresh.
+    group.clock.idle(group.latestMemberFinish);
+    group.members.clear();
+    group.membersAfterSweep = 0;
+    if (--busyGroups_ == 0) {
+        // Nobody waits at all: every turn had is over, and nobody's counts against the next.
+        clock_.idle(latestFinish_);
+        groups_.clear();
+        groupsAfterSweep_ = 0;
+    }
+}
+
+void FairTurns::sweepGroups() {
+    if (groups_.size() <= std::max(kGroupsUnswept, 2 * groupsAfterSweep_)) return;
+    std::erase_if(groups_, [this](const auto& entry) {
+        return entry.second.busy == 0 && entry.second.finish <= clock_.now();
+    });
+    // Past the bound even a group whose last turn the others have not matched yet goes: it comes
+    // back as a newcomer, ahead by that turn at most.
+    for (auto it = groups_.begin(); groups_.size() > maxGroups_ && it != groups_.end();)
+        it = it->second.busy == 0 ? groups_.erase(it) : std::next(it);
+    groupsAfterSweep_ = groups_.size();
+}
+
+void FairTurns::sweepMembers(Group& group) {
+    std::erase_if(group.members, [&group](const auto& entry) {
+        return entry.second.busy == 0 && entry.second.finish <= group.clock.now();
+    });
+    for (auto it = group.members.begin(); group.members.size() > kMaxMembersPerGroup && it != group.members.end();)
+        it = it->second.busy == 0 ? group.members.erase(it) : std::next(it);
+    group.membersAfterSweep = group.members.size();
+}
+
+namespace {
+
+thread_local std::chrono::steady_clock::duration waitedAtGates{};
+
+} // namespace
+
+std::chrono::steady_clock::duration takeTimeWaitedAtGates() {
+    return std::exchange(waitedAtGates, std::chrono::steady_clock::duration::zero());
+}
+
+Gate::Gate(std::ptrdiff_t width, FairTurns::Duration leastTurn)
+    : free_(std::max<std::ptrdiff_t>(1, width)), turns_(leastTurn) {}
+
+Gate::Turn::Turn(Gate& gate, std::chrono::milliseconds patience, Claimant claimant)
+    : gate_(gate), claimant_(std::move(claimant)), since_(gate.take(claimant_, patience)), held_(since_.has_value()) {}
+
+Gate::Turn::~Turn() {
+    if (since_) gate_.give(claimant_, *since_);
+}
+
+std::optional<FairTurns::Clock::time_point> Gate::take(const Claimant& claimant, std::chrono::milliseconds patience) {
+    const auto asked = FairTurns::Clock::now();
+    struct Counted {
+        FairTurns::Clock::time_point since;
+        ~Counted() { waitedAtGates += FairTurns::Clock::now() - since; }
+    } counted{asked};
+    std::unique_lock lock(mutex_);
+    auto own = waiters_.insert(waiters_.end(), {turns_.ask(claimant), std::nullopt});
+    ++waiting_;
+    handOut();
+    if (!placed_.wait_until(lock, asked + patience, [&] { return own->placed.has_value(); })) {
+        turns_.withdraw(own->ticket);
+        --waiting_;
+    }
+    const auto placed = own->placed;
+    waiters_.erase(own);
+    return placed;
+}
+
+void Gate::give(const Claimant& claimant, FairTurns::Clock::time_point since) {
+    std::lock_guard lock(mutex_);
+    ++free_;
+    // Counted whatever became of the work: a refused one took its place all the same.
+    turns_.end(claimant, since, FairTurns::Clock::now() - since);
+    handOut();
+}
+
+void Gate::handOut() {
+    // Handed out by whoever frees a place or comes to wait, all at one moment, so that each waiting
+    // turn is compared with the others as they stand then.
+    const auto now = FairTurns::Clock::now();
+    bool any = false;
+    while (free_ > 0 && waiting_ > 0) {
+        Waiter* next = nullptr;
+        for (Waiter& waiter : waiters_)
+            if (!waiter.placed && (!next || turns_.ahead(waiter.ticket, next->ticket, now))) next = &waiter;
+        --free_;
+        --waiting_;
+        turns_.begin(next->ticket, now);
+        next->placed = now;
+        any = true;
+    }
+    if (any) placed_.notify_all();
+}
+
+size_t Gate::waiting() {
+    std::lock_guard lock(mutex_);
+    return waiting_;
+}
+
+KnownClaimants::KnownClaimants(size_t most) : most_(std::max<size_t>(1, most)) {
+    if (sodium_init() < 0) throw std::runtime_error("libsodium could not be initialised");
+    static_assert(sizeof hashKey_ == crypto_shorthash_KEYBYTES);
+    crypto_shorthash_keygen(hashKey_);
+}
+
+uint64_t KnownClaimants::keyOf(std::string_view secret) const {
+    unsigned char hash[crypto_shorthash_BYTES];
+    crypto_shorthash(hash, reinterpret_cast<const unsigned char*>(secret.data()), secret.size(), hashKey_);
+    uint64_t key = 0;
+    for (unsigned char byte : hash)
+        key = key << 8 | byte;
+    return key;
+}
+
+void KnownClaimants::learn(std::string_view secret, const Claimant& claimant) {
+    if (secret.empty()) return;
+    const uint64_t key = keyOf(secret);
+    std::lock_guard lock(mutex_);
+    auto [found, added] = known_.try_emplace(key);
+    if (added) {
+        found->second.second = byUse_.insert(byUse_.end(), key);
+    } else {
+        byUse_.splice(byUse_.end(), byUse_, found->second.second);
+    }
+    found->second.first = claimant;
+    while (known_.size() > most_) {
+        known_.erase(byUse_.front());
+        byUse_.pop_front();
+    }
+}
+
+std::optional<Claimant> KnownClaimants::of(std::string_view secret) {
+    if (secret.empty()) return std::nullopt;
+    const uint64_t key = keyOf(secret);
+    std::lock_guard lock(mutex_);
+    auto found = known_.find(key);
+    if (found == known_.end()) return std::nullopt;
+    byUse_.splice(byUse_.end(), byUse_, found->second.second);
+    return found->second.first;
+}
+
+} // namespace cw::server

@@ -1,0 +1,227 @@
+#pragma once
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <list>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace cw::server {
+
+// Whom a turn at a shared place is taken for. Turns are shared fairly among groups first, and within
+// a group among its members: a request known by who sent it (a member by her access token, a phone by
+// its cookie, an application by its cookie) is a group of its own; one known only by its address
+// belongs to the address's neighbourhood (an IPv4 /24, an IPv6 /48, what one holder of many addresses
+// usually holds them in), so that a crowd spread over the addresses of a neighbourhood shares one
+// group's turns, and within it each address has its own.
+struct Claimant {
+    std::string group;
+    std::string member;
+
+    Claimant() = default;
+    // A network address as the server counts it ("192.0.2.7", "2001:db8:1:2::/64") in its
+    // neighbourhood; any other name is a group of its own.
+    Claimant(std::string name); // NOLINT: an address is the usual claimant
+    Claimant(const char* name) : Claimant(std::string(name)) {} // NOLINT
+    // A sender known by a name of the server's ("member:12"): a group of its own, wherever it is.
+    static Claimant known(std::string name);
+    bool empty() const { return group.empty() && member.empty(); }
+    bool operator==(const Claimant&) const = default;
+
+    // The neighbourhood of an address as the server counts it: "192.0.2.0/24", "2001:db8:1::/48";
+    // empty for a name that is no address.
+    static std::string neighbourhoodOf(const std::string& network);
+};
+
+// Start-time fair queuing of the turns at a shared place (the workers, the cores that work out
+// password hashes, the places that decode pictures, the database's write turn). Each turn that asks
+// is stamped with the place's virtual time; its start is the later of that and the end of its
+// claimant's last turn (its finish), and turns go in the order of their starts, those that asked
+// first among equals. A turn counts what it held its place (at least `leastTurn`, counted as it
+// begins) onto its claimant's finish; a turn still held counts what it has held so far, so that a
+// claimant holding places for long waits behind one whose turns are over. The virtual time is the
+// start of the latest turn that began, so that a claimant whose turns are over goes ahead of every
+// turn of the claimants that have had more, one turn behind each at most; and it never lags more
+// than a couple of turns behind the time the place has given each claimant holding or awaiting
+// turns (what it did, shared among them), so that a crowd of newcomers, each starting at the
+// virtual time, passes a waiting turn only until that time reaches it, never for good. So a
+// claimant's past use costs nothing once the others have had as much, and nobody goes ahead of a
+// waiting turn by more than one of its own. Groups are ordered so first, and within a group its
+// members, by a virtual time of the group's own.
+//
+// Not safe for use from several threads at once: its owner guards it with its own lock.
+class FairTurns {
+public:
+    using Clock = std::chrono::steady_clock;
+    using Duration = Clock::duration;
+
+    explicit FairTurns(Duration leastTurn, size_t maxGroups = 100'000);
+
+    // A turn waiting: where it stands in line.
+    struct Ticket {
+        Claimant claimant;
+        double groupAsked = 0;  // the virtual time when it asked
+        double memberAsked = 0; // its group's, then
+        uint64_t order = 0;
+    };
+    Ticket ask(const Claimant& claimant);
+    // The turn leaves the line without having had its place.
+    void withdraw(const Ticket& ticket);
+    // The turn has its place from `now`.
+    void begin(const Ticket& ticket, Clock::time_point now);
+    // A turn of `claimant` that began at `began` has ended, counting `held` (what it held its place,
+    // less any wait its owner does not count).
+    void end(const Claimant& claimant, Clock::time_point began, Duration held);
+    // Whether waiting turn `a` goes before waiting turn `b` at `now`.
+    bool ahead(const Ticket& a, const Ticket& b, Clock::time_point now) const;
+
+    // Groups remembered: those holding or awaiting turns, and those whose finish the virtual time has
+    // not reached yet.
+    size_t groups() const { return groups_.size(); }
+
+private:
+    // A virtual time: the start of the latest turn that began, but never more than twice the mean
+    // turn behind what the place gave each claimant busy with it.
+    struct VirtualTime {
+        double started = 0;
+        double given = 0;
+        double meanTurn = 0;
+        double now() const { return std::max(started, given - 2 * meanTurn); }
+        void began(double start) { started = std::max(started, start); }
+        void ended(double counted, size_t busy);
+        // Nobody holds or awaits a turn: nothing had before counts any more.
+        void idle(double latestFinish);
+    };
+    // What a claimant's turns held now have held so far: their number, and the sum of when they
+    // began (in seconds of the clock), from which the time held at any moment follows.
+    struct Holding {
+        size_t turns = 0;
+        double began = 0;
+        double beyondLeast(double now, double leastTurn) const;
+    };
+    struct Member {
+        size_t busy = 0; // turns held or waiting
+        double finish = 0;
+        Holding holding;
+    };
+    struct Group {
+        size_t busy = 0;
+        double finish = 0;
+        Holding holding;
+        VirtualTime clock; // its members' virtual time
+        double latestMemberFinish = 0;
+        size_t busyMembers = 0;
+        std::map<uint64_t, double> waiting; // its waiting turns: order, virtual time asked
+        std::unordered_map<std::string, Member> members;
+        size_t membersAfterSweep = 0;
+    };
+    struct Place {
+        double groupStart;
+        uint64_t groupFirst;
+        double memberStart;
+        uint64_t order;
+        auto operator<=>(const Place&) const = default;
+    };
+    Place placeOf(const Ticket& ticket, std::optional<double> now) const;
+    // A turn no longer held or awaited.
+    void leave(Group& group, const std::string& member);
+    void sweepGroups();
+    static void sweepMembers(Group& group);
+
+    const double leastTurn_;
+    const size_t maxGroups_;
+    VirtualTime clock_;
+    double latestFinish_ = 0;
+    size_t busyGroups_ = 0;
+    uint64_t orders_ = 0;
+    std::unordered_map<std::string, Group> groups_;
+    size_t groupsAfterSweep_ = 0;
+};
+
+// Work that costs the server dearly (a password hash, a picture's decoding, a write to the database)
+// is let through a gate a few at a time, so that a crowd of such requests queues instead of taking
+// every core, all the memory or the database at once. A request that finds no place within its
+// patience is turned away rather than held: its worker is better spent on the requests behind it.
+// Each turn is taken for a claimant, and a place that comes free is handed to the waiting turn that
+// falls first by fair queuing (FairTurns), so that neither one client's crowd nor a crowd of
+// clients keeps another waiting behind all of theirs.
+class Gate {
+public:
+    explicit Gate(std::ptrdiff_t width, FairTurns::Duration leastTurn = std::chrono::milliseconds(10));
+    Gate(const Gate&) = delete;
+    Gate& operator=(const Gate&) = delete;
+
+    // A place held for the life of the turn; false when none came free within the patience.
+    class Turn {
+    public:
+        Turn(Gate& gate, std::chrono::milliseconds patience, Claimant claimant = {});
+        ~Turn();
+        Turn(const Turn&) = delete;
+        Turn& operator=(const Turn&) = delete;
+        explicit operator bool() const { return held_; }
+
+    private:
+        Gate& gate_;
+        Claimant claimant_;
+        std::optional<FairTurns::Clock::time_point> since_;
+        bool held_;
+    };
+
+    // Turns waiting for a place at the moment.
+    size_t waiting();
+
+private:
+    struct Waiter {
+        FairTurns::Ticket ticket;
+        std::optional<FairTurns::Clock::time_point> placed;
+    };
+    // When the turn was placed; none when no place came within the patience.
+    std::optional<FairTurns::Clock::time_point> take(const Claimant& claimant, std::chrono::milliseconds patience);
+    void give(const Claimant& claimant, FairTurns::Clock::time_point since);
+    // Hands the free places to the waiting turns that fall first (mutex_ held).
+    void handOut();
+
+    std::mutex mutex_;
+    std::condition_variable placed_;
+    std::ptrdiff_t free_;
+    size_t waiting_ = 0;
+    FairTurns turns_;
+    std::list<Waiter> waiters_;
+};
+
+// What the calling thread has waited at gates since it last asked, and from now on nothing: a worker
+// counts its request's turn by the time it held the worker, less what it waited for a place (a hash,
+// a decoding, a write) whose gate keeps its own turns.
+std::chrono::steady_clock::duration takeTimeWaitedAtGates();
+
+// The senders the server has seen prove who they are, by the secret each request of theirs carries
+// (an access token, a phone's or an application's cookie), so that a request is known as closely
+// as it allows before it is read: a secret the server never saw proven (made up) names nobody, and
+// its request is known by its address. Secrets are kept as keyed hashes, never as themselves; at
+// most `most`, the least recently seen forgotten first. Safe to call from any thread.
+class KnownClaimants {
+public:
+    explicit KnownClaimants(size_t most = 100'000);
+    // `secret` was shown to be `claimant`'s.
+    void learn(std::string_view secret, const Claimant& claimant);
+    // The claimant `secret` was shown to be, when it was.
+    std::optional<Claimant> of(std::string_view secret);
+
+private:
+    uint64_t keyOf(std::string_view secret) const;
+
+    const size_t most_;
+    unsigned char hashKey_[16];
+    std::mutex mutex_;
+    std::list<uint64_t> byUse_; // least recently seen first
+    std::unordered_map<uint64_t, std::pair<Claimant, std::list<uint64_t>::iterator>> known_;
+};
+
+} // namespace cw::server

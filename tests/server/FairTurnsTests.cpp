@@ -1,0 +1,211 @@
+// Fair turns at the server's shared places: in what order waiting turns are served after what each
+// claimant had before, on a clock the test moves; and the gate that hands places out by them.
+
+#include "server/FairTurns.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <list>
+#include <mutex>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace cw::server {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Turns played on a clock that moves only as the script says. A script is steps separated by ';':
+//   turn C MS [xN]  C asks, has its turn at once, and holds it MS milliseconds (N times)
+//   hold C          C asks and has a turn it holds to the end
+//   wait C MS       C asks and waits; served, it holds its turn MS milliseconds
+//   pass MS         the clock moves on
+//   serve N         the first N waiting turns are served, one after the other
+// and then every turn still waiting is served. Lengths are multiples of 125 ms, and a turn counts at
+// least 1/128 s, so that the virtual times compared are exact.
+class Play {
+public:
+    std::string served(const std::string& script) {
+        std::istringstream steps(script);
+        for (std::string step; std::getline(steps, step, ';');) {
+            std::istringstream words(step);
+            std::string op, who, times;
+            words >> op;
+            if (op == "pass" || op == "serve") {
+                int amount = 0;
+                words >> amount;
+                if (op == "pass") now_ += std::chrono::milliseconds(amount);
+                for (int i = 0; op == "serve" && i < amount; ++i)
+                    serveFirst();
+                continue;
+            }
+            int ms = 0;
+            words >> who >> ms >> times;
+            const int count = times.empty() ? 1 : std::stoi(times.substr(1));
+            for (int i = 0; i < count; ++i) {
+                auto ticket = turns_.ask(Claimant(who));
+                if (op == "wait") {
+                    waiting_.push_back({ticket, ms});
+                    continue;
+                }
+                turns_.begin(ticket, now_);
+                if (op == "turn") hold(ticket.claimant, ms);
+            }
+        }
+        while (!waiting_.empty())
+            serveFirst();
+        return served_;
+    }
+
+    FairTurns turns_{std::chrono::nanoseconds(7'812'500)};
+
+private:
+    struct Waiting {
+        FairTurns::Ticket ticket;
+        int ms;
+    };
+    void hold(const Claimant& claimant, int ms) {
+        const auto began = now_;
+        now_ += std::chrono::milliseconds(ms);
+        turns_.end(claimant, began, now_ - began);
+    }
+    void serveFirst() {
+        auto first = waiting_.begin();
+        for (auto it = waiting_.begin(); it != waiting_.end(); ++it)
+            if (turns_.ahead(it->ticket, first->ticket, now_)) first = it;
+        turns_.begin(first->ticket, now_);
+        served_ += (served_.empty() ? "" : " ") + first->ticket.claimant.member;
+        hold(first->ticket.claimant, first->ms);
+        waiting_.erase(first);
+    }
+
+    FairTurns::Clock::time_point now_ = FairTurns::Clock::time_point{} + 1000h;
+    std::list<Waiting> waiting_;
+    std::string served_;
+};
+
+TEST(FairTurns, WaitingTurnsAreServedByWhatEachClaimantHadAgainstTheOthers) {
+    struct Case {
+        const char* what;
+        const char* script;
+        const char* served;
+    };
+    const Case cases[] = {
+        {"as found: her minute of light use sent her behind a crowd; it costs nothing once the others "
+         "have had as much",
+         "turn mother 125 x58; hold crowd-0; turn crowd-1 500; wait crowd-1 500; turn crowd-2 500; "
+         "wait crowd-2 500; wait mother 125",
+         "mother crowd-1 crowd-2"},
+        {"as found: phones signing in over and over, each asking again as soon as it is answered, kept "
+         "her behind every one of them",
+         "wait c1 500; wait c2 500; wait c3 500; wait c4 500; serve 1; wait c1 500; serve 1; wait c2 500; "
+         "serve 1; wait c3 500; serve 1; wait c4 500; wait mother 125",
+         "c1 c2 c3 c4 mother c1 c2 c3 c4"},
+        {"a claimant holding no place goes before one holding places, whoever came first",
+         "hold crowd; hold crowd; wait crowd 125; wait other 125; wait crowd 125", "other crowd crowd"},
+        {"a place held for long counts as it goes, ahead of its end",
+         "hold uploads; wait uploads 125; turn quick 250; pass 250; wait quick 125", "quick uploads"},
+        {"as found: a crowd of newcomers passes a waiting turn only until the virtual time reaches it",
+         "hold crowd; turn mother 1000; wait mother 125; wait n1 750; serve 1; wait n2 750; serve 1; "
+         "wait n3 750; serve 1; wait n4 750",
+         "n1 n2 n3 mother n4"},
+        {"the addresses of an IPv4 /24 share its turns, so a crowd spread over them waits behind "
+         "another neighbourhood's address",
+         "hold 198.51.100.1; turn 198.51.100.2 500; turn 198.51.100.3 500; wait 198.51.100.4 125; "
+         "wait 198.51.100.5 125; wait 192.0.2.7 125",
+         "192.0.2.7 198.51.100.4 198.51.100.5"},
+        {"and so do the /64s of an IPv6 /48",
+         "hold 2001:db8:1:1::/64; turn 2001:db8:1:2::/64 500; wait 2001:db8:1:3::/64 125; "
+         "wait 2001:db8:2:1::/64 125",
+         "2001:db8:2:1::/64 2001:db8:1:3::/64"},
+        {"within a neighbourhood, an address holding places waits behind another address of it",
+         "hold 127.0.0.2; hold 127.0.0.2; wait 127.0.0.2 125; wait 127.0.0.3 125; wait 127.0.0.2 125",
+         "127.0.0.3 127.0.0.2 127.0.0.2"},
+        {"a member known by her token is hers wherever she is, not her address's neighbourhood's",
+         "hold 127.0.0.2; turn 127.0.0.2 500; wait 127.0.0.2 125; wait member:1 125", "member:1 127.0.0.2"},
+    };
+    for (const Case& c : cases) {
+        Play play;
+        EXPECT_EQ(play.served(c.script), c.served) << c.what;
+    }
+}
+
+TEST(FairTurns, ClaimantsAreForgottenOnceTheirTurnsAreMatchedAndWhenNobodyWaits) {
+    // A crowd of one-off claimants, each a new neighbourhood's address, while one turn is held all
+    // along: those whose turns the others have matched go, so that the table stays small.
+    Play play;
+    const auto now = FairTurns::Clock::time_point{} + 1000h;
+    const auto held = play.turns_.ask(Claimant("192.0.2.7"));
+    play.turns_.begin(held, now);
+    for (int i = 0; i < 20'000; ++i) {
+        const Claimant newcomer("10." + std::to_string(i / 256) + "." + std::to_string(i % 256) + ".1");
+        play.turns_.begin(play.turns_.ask(newcomer), now);
+        play.turns_.end(newcomer, now, 125ms);
+    }
+    EXPECT_LT(play.turns_.groups(), 2100u);
+    play.turns_.end(Claimant("192.0.2.7"), now, 125ms);
+    EXPECT_EQ(play.turns_.groups(), 0u);
+}
+
+// Claimants waiting at a gate, each in its own thread, in the order they were added; `served()`
+// lets `freed` give its place up and says in what order their turns were served.
+class Line {
+public:
+    explicit Line(Gate& gate) : gate_(gate) {}
+    void wait(const std::string& claimant) {
+        const size_t before = gate_.waiting();
+        threads_.emplace_back([this, claimant] {
+            Gate::Turn turn(gate_, std::chrono::seconds(60), claimant);
+            EXPECT_TRUE(turn);
+            std::lock_guard lock(mutex_);
+            served_.push_back(claimant);
+        });
+        while (gate_.waiting() == before)
+            std::this_thread::yield();
+    }
+    std::vector<std::string> served(std::optional<Gate::Turn>& freed) {
+        freed.reset();
+        for (auto& thread : threads_)
+            thread.join();
+        threads_.clear();
+        return served_;
+    }
+
+private:
+    Gate& gate_;
+    std::mutex mutex_;
+    std::vector<std::string> served_;
+    std::vector<std::thread> threads_;
+};
+
+TEST(GateTurns, APlaceThatComesFreeIsHandedToTheTurnThatFallsFirst) {
+    // One client holds both places, and has more waiting before and after another client's turn. A
+    // place comes free while the crowd still holds the other.
+    Gate gate(2, std::chrono::minutes(1));
+    std::optional<Gate::Turn> first(std::in_place, gate, std::chrono::milliseconds(0), "crowd");
+    Gate::Turn second(gate, std::chrono::milliseconds(0), "crowd");
+    Line line(gate);
+    for (const char* claimant : {"crowd", "crowd", "other", "crowd"})
+        line.wait(claimant);
+    // Each passed its place on as it was served, the crowd's own in the order they came.
+    EXPECT_EQ(line.served(first), (std::vector<std::string>{"other", "crowd", "crowd", "crowd"}));
+}
+
+TEST(GateTurns, TimeWaitedForAPlaceIsNotCountedAsTimeAWorkerWasHeld) {
+    // As found: under a crowd a sign-in's worker waited seconds for a core to hash on, and that wait
+    // counted as the worker's time against the phone's address, so that each answer made its next
+    // wait behind a crowd of new addresses longer. The wait is the gate's to order, once.
+    Gate gate(1);
+    Gate::Turn held(gate, std::chrono::milliseconds(0), "10.0.0.1");
+    takeTimeWaitedAtGates();
+    EXPECT_FALSE(Gate::Turn(gate, std::chrono::milliseconds(50), "192.0.2.7"));
+    EXPECT_GE(takeTimeWaitedAtGates(), std::chrono::milliseconds(50));
+    EXPECT_EQ(takeTimeWaitedAtGates(), std::chrono::steady_clock::duration::zero());
+}
+
+} // namespace
+} // namespace cw::server
