@@ -53,6 +53,7 @@ void SystemSheetView::addText(const std::string& text, bool secondary) {
 void SystemSheetView::addRow(const std::string& title, std::function<void()> action,
                              const std::string& identifier) {
     auto r = std::make_shared<TapTargetView>();
+    r->touchSlop = 0;
     r->titleLabel()->setFont(UIFont::systemFont(17));
     r->titleLabel()->setTextColor(UIColor(0, 0.48, 1, 1));
     r->setTitle(title);

@@ -83,12 +83,20 @@ void TapTargetView::touchesBegan(const TouchSet&, const UIEvent*) {
     setNeedsLayout();
 }
 
-void TapTargetView::touchesMoved(const TouchSet&, const UIEvent*) {}
+void TapTargetView::touchesMoved(const TouchSet& touches, const UIEvent*) {
+    if (touches.empty()) return;
+    const bool inside = UIControl::isWithinTouchSlop(*this, (*touches.begin())->location(this), touchSlop);
+    if (inside == highlighted_) return;
+    highlighted_ = inside;
+    setNeedsLayout();
+}
 
-void TapTargetView::touchesEnded(const TouchSet&, const UIEvent*) {
+void TapTargetView::touchesEnded(const TouchSet& touches, const UIEvent*) {
     highlighted_ = false;
     setNeedsLayout();
-    activate();
+    if (!touches.empty() &&
+        UIControl::isWithinTouchSlop(*this, (*touches.begin())->location(this), touchSlop))
+        activate();
 }
 
 void TapTargetView::touchesCancelled(const TouchSet&, const UIEvent*) {

@@ -1,8 +1,11 @@
 #pragma once
 
 // A view that runs an action when a finger lifts on it: what bars, tab items and alert actions
-// are drawn with. Its title label and image take no touches of their own.
+// are drawn with. Its title label and image take no touches of their own. A finger that slides off
+// it before lifting (she changed her mind, or began a scroll on a tab) runs nothing, as a control's
+// touch up outside.
 
+#include "uikit/controls/UIControl.h"
 #include "uikit/view/UIImageView.h"
 #include "uikit/view/UILabel.h"
 #include "uikit/view/UIView.h"
@@ -29,6 +32,10 @@ public:
 
     std::function<void()> onTap;
     bool isEnabled = true;
+    // How far outside its bounds a finger may lift and still act: a control's slop for bar buttons
+    // and tab items; none for the buttons of an alert or a sheet, which stand side by side, so that
+    // a finger that slides onto the next one does not choose the one it began on.
+    CGFloat touchSlop = UIControl::touchSlop;
     bool isHighlighted() const { return highlighted_; }
     // Runs the action as a tap would.
     void activate();

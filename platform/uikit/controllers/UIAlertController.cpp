@@ -233,6 +233,7 @@ void UIAlertController::loadView() {
     std::weak_ptr<UIViewController> weakSelf = weak_from_this();
     auto makeButton = [&](const UIAlertActionPtr& a) {
         auto button = std::make_shared<cw::TapTargetView>();
+        button->touchSlop = 0;
         const bool bold = a->style() == UIAlertActionStyle::cancel || a == preferredAction;
         button->titleLabel()->setFont(bold ? UIFont::systemFont(sheet ? 20 : 17, UIFont::Weight::semibold)
                                            : UIFont::systemFont(sheet ? 20 : 17));

@@ -143,11 +143,14 @@ void UIControl::endTracking(UITouch*, const UIEvent*) {}
 
 void UIControl::cancelTracking(const UIEvent*) {}
 
+bool UIControl::isWithinTouchSlop(const UIView& view, CGPoint p, CGFloat slop) {
+    const CGRect b = view.bounds();
+    return p.x >= b.origin.x - slop && p.x <= b.origin.x + b.size.width + slop && p.y >= b.origin.y - slop &&
+           p.y <= b.origin.y + b.size.height + slop;
+}
+
 bool UIControl::touchIsInside(const UITouch& touch) const {
-    const CGPoint p = touch.location(this);
-    const CGRect b = bounds();
-    return p.x >= b.origin.x - touchSlop && p.x <= b.origin.x + b.size.width + touchSlop &&
-           p.y >= b.origin.y - touchSlop && p.y <= b.origin.y + b.size.height + touchSlop;
+    return isWithinTouchSlop(*this, touch.location(this));
 }
 
 void UIControl::touchesBegan(const TouchSet& touches, const UIEvent* event) {

@@ -140,6 +140,9 @@ public:
     virtual void stateDidChange() {}
 
     static constexpr CGFloat touchSlop = 70;
+    // Whether `point`, in `view`'s coordinates, lies within `slop` points of its bounds: where a
+    // finger that began on it still counts as on it, and lifting acts.
+    static bool isWithinTouchSlop(const UIView& view, CGPoint point, CGFloat slop = touchSlop);
 
 protected:
     bool touchIsInside(const UITouch& touch) const;

@@ -1,9 +1,11 @@
 // Where a finger lands on a small phone and a tall one, against the embedded demo server: the
 // keyboard over each form takes the touches within it (a key types, a touch between keys does
 // nothing, and nothing beneath is pressed); a click right after Return lands on what is drawn while
-// the sign-in form slides with the keyboard; and a question longer than the screen scrolls under the
-// finger with its buttons on screen.
+// the sign-in form slides with the keyboard; a finger that slides off a tab or a button before it
+// lifts chooses nothing; and a question longer than the screen scrolls under the finger with its
+// buttons on screen.
 
+#include "net/NSURLSessionDataTask.h"
 #include "tests/app/feed/FeedDemoFixture.h"
 #include "uikit/controllers/TapTargetView.h"
 #include "uikit/controls/UIKeyboard.h"
@@ -148,6 +150,39 @@ TEST_F(SmallPhone, AClickRightAfterReturnLandsOnWhatIsDrawnWhileTheFormSlides) {
     host->advance(0.05);
     ASSERT_TRUE(host->tapText("Sign In"));
     ASSERT_NO_FATAL_FAILURE(waitForCards());
+}
+
+// A finger that lands on a tab, an alert's button or a bar's button and slides away before it lifts
+// (a scroll begun on the tab bar, a change of mind) chooses nothing, on each of the screens where it
+// was found: the Team tab under a scroll of the feed, the logout alert's OK, the composer's Submit.
+TEST_F(SmallPhone, AFingerThatSlidesOffATabOrAButtonBeforeLiftingChoosesNothing) {
+    demo->answerFeedQuestions();
+    ASSERT_NO_FATAL_FAILURE(signInAsTheMother());
+    const auto posts = [&] { return queryInteger(*demo, "SELECT COUNT(*) FROM posts"); };
+    const auto storedPosts = posts();
+    // The steps to the screen, what the finger lands on and how far it slides, what stays.
+    const std::tuple<std::string, std::string, CGSize, std::string> slides[] = {
+        {"", "Team", {0, -400}, "absent \"Blue Pod Team\"\n"},
+        {"tap #hamburgerButton\ntap \"Logout\"\n",
+         "OK",
+         {0, -200},
+         "expect \"Are you sure you want to logout?\"\nalert \"Cancel\"\ntap #hamburgerButton\n"},
+        {"tap #floatingActionButton\nwait 1\ndrag 276,413 276,413\ntype \"Kangaroo care\"\n",
+         "Submit",
+         {-150, 250},
+         "expect \"Kangaroo care\"\n"},
+    };
+    for (const auto& [steps, pressed, away, stays] : slides) {
+        ASSERT_NO_FATAL_FAILURE(runScript(*host, "tap \"Home\"\n" + steps, environment.directory()));
+        auto finger = pressed == "OK" ? host->alertButton(pressed) : host->findByText(pressed);
+        ASSERT_TRUE(finger) << pressed;
+        const CGRect at = finger->convert(finger->bounds(), nullptr);
+        ASSERT_TRUE(host->drag({at.midX(), at.midY()}, {at.midX() + away.width, at.midY() + away.height}));
+        // Whatever the slide sent has been answered.
+        ASSERT_TRUE(RunLoop::main().runUntil([] { return NSURLSessionDataTask::tasksInFlight() == 0; }, 10));
+        ASSERT_NO_FATAL_FAILURE(runScript(*host, stays, environment.directory())) << pressed;
+    }
+    EXPECT_EQ(posts(), storedPosts) << "the post was sent";
 }
 
 // A question's text comes from the server: one longer than the screen keeps the alert on it, the
