@@ -7,6 +7,7 @@
 #include "net/NSURLSessionDataTask.h"
 #include "uikit/controllers/ControllerSupport.h"
 #include "uikit/controls/UIKeyboard.h"
+#include "uikit/controls/UIViewAnimation.h"
 #include "uikit/view/UIImageView.h"
 
 #include <nlohmann/json.hpp>
@@ -117,9 +118,23 @@ std::string describeVisible(const HeadlessHost& host) {
 }
 
 // Turns the run loop (in real time, up to `seconds`) until `found` holds: replies from other
-// threads arrive meanwhile. Whatever the result, the host settles afterwards.
+// threads arrive meanwhile. A screen that starts to move while it waits (a list's rows sliding in
+// as their reply arrives) moves on as a person watching it would see it move: while an animation
+// runs, the host settles between the slices of waiting, which lets the clock reach its end.
+// Whatever the result, the host settles afterwards.
 bool waitFor(HeadlessHost& host, double seconds, const std::function<bool()>& found) {
-    const bool ok = found() || RunLoop::main().runUntil(found, seconds);
+    constexpr double kSlice = 0.05;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    bool ok = found();
+    while (!ok) {
+        const double left = std::chrono::duration<double>(deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0) break;
+        ok = RunLoop::main().runUntil(found, std::min(left, kSlice));
+        if (!ok && Animator::shared().runningCount() > 0) {
+            host.settle();
+            ok = found();
+        }
+    }
     host.settle();
     return ok;
 }
