@@ -958,22 +958,25 @@ void BM_PeakWhileSixteenAddressesSendEndlessForms(benchmark::State& state) {
 }
 BENCHMARK(BM_PeakWhileSixteenAddressesSendEndlessForms)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// 200 accounts "<prefix><i>@bench.test" with the password "crowd-password", each hash a real one.
+void addCrowdAccounts(DemoServer& server, const std::string& prefix) {
+    auto lease = server.server->state().pool->acquire();
+    const std::string hash = cw::server::hashPassword("crowd-password", false);
+    cw::server::Transaction tx(*lease);
+    for (int i = 0; i < 200; ++i)
+        lease->prepare("INSERT INTO members (email, full_name, relationship, password_hash, security_code, "
+                       "created_at) VALUES (?, 'Member', 'Mother', ?, 123456, 0)")
+            .with(prefix + std::to_string(i) + "@bench.test", hash)
+            .run();
+    tx.commit();
+}
+
 // The mother's sign-in from an address of her own while 200 addresses each sign in to an account of
 // its own, one request at a time, every hash a real one: target under 2 s, never refused.
 void BM_SignInWhile200AddressesSignIn(benchmark::State& state) {
     static DemoServer server("cw-server-bench-200-addresses");
     const int port = server.server->port();
-    {
-        auto lease = server.server->state().pool->acquire();
-        const std::string hash = cw::server::hashPassword("crowd-password", false);
-        cw::server::Transaction tx(*lease);
-        for (int i = 0; i < 200; ++i)
-            lease->prepare("INSERT INTO members (email, full_name, relationship, password_hash, security_code, "
-                           "created_at) VALUES (?, 'Member', 'Mother', ?, 123456, 0)")
-                .with("address" + std::to_string(i) + "@bench.test", hash)
-                .run();
-        tx.commit();
-    }
+    addCrowdAccounts(server, "address");
     std::atomic<bool> stop{false};
     std::atomic<int64_t> signedIn{0}, refused{0}, answeredOnce{0};
     std::vector<std::thread> crowd;
@@ -1111,15 +1114,7 @@ void BM_SignInAfterHerOwnUseWhile200AddressesSignIn(benchmark::State& state) {
     static DemoServer server("cw-server-bench-her-own-use");
     const int port = server.server->port();
     static const std::vector<std::string> herPhones = [&] {
-        auto lease = server.server->state().pool->acquire();
-        const std::string hash = cw::server::hashPassword("crowd-password", false);
-        cw::server::Transaction tx(*lease);
-        for (int i = 0; i < 200; ++i)
-            lease->prepare("INSERT INTO members (email, full_name, relationship, password_hash, security_code, "
-                           "created_at) VALUES (?, 'Member', 'Mother', ?, 123456, 0)")
-                .with("phone" + std::to_string(i) + "@bench.test", hash)
-                .run();
-        tx.commit();
+        addCrowdAccounts(server, "phone");
         return herMinuteOfUse(port, "127.0.5.1", 20);
     }();
     const int64_t crowdKind = state.range(0);
