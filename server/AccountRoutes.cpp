@@ -708,13 +708,17 @@ json resetPassword(RequestContext& ctx) {
     // account, so that a refusal tells nothing either, and resets others ask for hers from elsewhere
     // leave her network its own. The network's allowance counts the temporary passwords made (each a
     // hash, each a mail): asking for an address without an account, or for one whose temporary
-    // password still holds, costs it nothing, and neither does a reset from a phone that signed in to
-    // the account (its own count is the first). Refused when either has none.
+    // password still holds, costs it nothing. A reset from a phone that signed in to the account is
+    // counted by that phone alone, so that a neighbour asking for hers on the ward's network keeps
+    // none of her phones there waiting. Refused when a count has none left.
     const auto& rates = ctx.state.options.rates;
     const auto member = memberByEmail(ctx.db, email);
-    std::vector<RateKey> keys = {{"reset", lowerCase(email) + " " + ctx.client(), rates.resetsByEmail}};
-    if (!member || !fromPhoneOf(ctx, *member))
-        keys.push_back({"reset-address", ctx.client(), rates.resetsByAddress});
+    std::vector<RateKey> keys;
+    if (member && fromPhoneOf(ctx, *member))
+        keys.push_back({"reset", lowerCase(email) + " phone " + *requestingPhone(ctx), rates.resetsByEmail});
+    else
+        keys = {{"reset", lowerCase(email) + " " + ctx.client(), rates.resetsByEmail},
+                {"reset-address", ctx.client(), rates.resetsByAddress}};
     TakenAllowance allowance(ctx.state, std::move(keys), "Too many password resets were asked for.");
     if (member) {
         // A temporary password already sent stays the one that works until it is used or expires:

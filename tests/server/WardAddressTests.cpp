@@ -236,8 +236,8 @@ TEST_F(NeighbourTest,
     ASSERT_EQ(mother.status, 200);
     // As found, with the allowances above: from the ward's address a stranger makes thirty accounts,
     // asks for thirty e-mail codes and thirty resets for his accounts, looks Mia up forty-five times
-    // without keeping a cookie, asks resets for the mother's address from five others, and fills the
-    // ward's storage from his accounts.
+    // without keeping a cookie, asks resets for the mother's address from five others and five times
+    // from the ward, and fills the ward's storage from his accounts.
     std::vector<Reply> accounts;
     for (int i = 0; i < 30; ++i) {
         accounts.push_back(
@@ -259,9 +259,11 @@ TEST_F(NeighbourTest,
     }
     for (int i = 0; i < 45; ++i)
         client_->Post("/m/api/baby/verify_mrn", R"({"mrn": "CW200001"})", "application/json");
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < 5; ++i) {
         postFrom("127.0.1." + std::to_string(i + 1), "member/password/reset",
                  {{"email", "demo@cradleway.test"}});
+        post("member/password/reset", {{"email", "demo@cradleway.test"}});
+    }
     Reply filled;
     for (size_t i = 0; i < accounts.size() && filled.status != 429; ++i)
         filled = sharePicture(accounts[i].body["tokens"]["access_token"], accounts[i].body["user"]["id"],
