@@ -479,8 +479,6 @@ struct ConnectionServer::Connection {
     bool waitingTurn = false;
     // Its body is still to come when a worker takes it: counted against its address's bodies.
     bool readsBody = false;
-    // Its request will wait for a costly place: counted against `costlyWorkers` while handed over.
-    bool costly = false;
     // What is left of its reply to send, watched for the client to take it: the bytes of `outgoing`
     // from `outgoingSent`, then `fileLeft` bytes of `file` from `fileOffset`: a picture's, or the
     // reply's own (`spilled`) where what memory keeps of it ended. Once it is sent, the connection
@@ -1167,7 +1165,6 @@ void ConnectionServer::headArrived(std::unique_ptr<Connection> connection) {
     connection->bodySince = now;
     const std::string_view head = std::string_view(connection->buffer).substr(connection->offset, framing.headBytes);
     connection->claimant = claimantOf_ ? claimantOf_(head, connection->network) : Claimant(connection->network);
-    connection->costly = costly_ && costly_(head);
     const size_t whole = framing.headBytes + framing.bodyBytes;
     if (!framing.streamed && connection->unread() >= whole) {
         takeTurn(std::move(connection), false);
@@ -1188,7 +1185,7 @@ void ConnectionServer::takeTurn(std::unique_ptr<Connection> connection, bool rea
         connection->ticket = workerTurns_.ask(connection->claimant);
         connection->inLine = true;
     }
-    if (turnFree(*connection, readsBody)) {
+    if (turnFree(connection->network, readsBody)) {
         handOver(std::move(connection), readsBody);
         return;
     }
@@ -1199,11 +1196,9 @@ void ConnectionServer::takeTurn(std::unique_ptr<Connection> connection, bool rea
     watchAgain(std::move(connection));
 }
 
-bool ConnectionServer::turnFree(const Connection& connection, bool readsBody) {
-    const std::string& network = connection.network;
+bool ConnectionServer::turnFree(const std::string& network, bool readsBody) {
     std::lock_guard lock(mutex_);
     if (readsBody && bodiesInWork_ >= limits_.bodyWorkers) return false;
-    if (connection.costly && costlyInWork_ >= limits_.costlyWorkers) return false;
     auto found = shares_.find(network);
     if (auto unread = unread_.find(network); unread != unread_.end()) {
         // A reply being made is likely to wait as long as the address's others do.
@@ -1233,7 +1228,7 @@ void ConnectionServer::giveTurns() {
         });
     }
     for (Connection* connection : waiting) {
-        if (!turnFree(*connection, connection->readsBody)) continue;
+        if (!turnFree(connection->network, connection->readsBody)) continue;
         auto owned = unwatch(connection->fd);
         leaveTurn(*owned);
         const bool readsBody = owned->readsBody;
@@ -1436,7 +1431,6 @@ void ConnectionServer::handOver(std::unique_ptr<Connection> connection, bool rea
         ++share.requests;
         share.bodies += readsBody;
         bodiesInWork_ += readsBody;
-        costlyInWork_ += connection->costly;
         queue_.push_back(std::move(connection));
     }
     ready_.notify_one();
@@ -1553,10 +1547,8 @@ void ConnectionServer::work() {
                 bodiesInWork_ -= connection->readsBody;
                 if (found->second.requests == 0) shares_.erase(found);
             }
-            costlyInWork_ -= connection->costly;
         }
         connection->readsBody = false;
-        connection->costly = false;
         countReply(*connection);
         // The address's next request may have its turn.
         if (waitingForTurn_ > 0) wake();

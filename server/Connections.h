@@ -73,14 +73,6 @@ struct ConnectionLimits {
     // bodies that trickle in. A worker that comes free for a body goes to the request that starts
     // first by the workers' fair turns, in which the workers an address holds count as they go.
     size_t bodyWorkers = 16;
-    // Requests handed to the workers (answered or queued) that wait for a costly place once a worker
-    // has them (a password hash, as `setCostly` tells by the head), of every address together: such a
-    // request holds its worker
-    // while it waits for a core, so that without a bound a crowd of sign-ins, each from an address
-    // of its own, would hold every worker waiting and keep every other request (a feed, a comment)
-    // waiting behind all of them. Past it, the next such request waits unread for one to finish, in
-    // the workers' fair turns, while the others' requests take the other workers.
-    size_t costlyWorkers = 16;
     // Bytes of one request head; a longer head is refused with 431.
     size_t maxHeadBytes = 32 * 1024;
     // Bytes read from the network for one request, head and body together.
@@ -151,9 +143,6 @@ public:
     // the watching thread as each head arrives: it must answer at once.
     using ClaimantOf = std::function<Claimant(std::string_view head, const std::string& network)>;
     void setClaimantOf(ClaimantOf claimantOf) { claimantOf_ = std::move(claimantOf); }
-    // Whether a request will wait for a costly place once a worker has it (see `costlyWorkers`), by
-    // its head; none does when not set. Called on the watching thread as each head arrives.
-    void setCostly(std::function<bool(std::string_view head)> costly) { costly_ = std::move(costly); }
 
     // Answers the requests in `bytes` as if they had arrived on one connection, and returns what would
     // have been sent back. No socket and no thread: for the fuzzer.
@@ -162,9 +151,6 @@ public:
     size_t openConnections() const { return open_; }
     // Requests whose heads are in, waiting for a worker to come free.
     size_t queuedRequests();
-    // Requests whose heads are in, waiting unread for their address's turn with the workers (or for a
-    // worker of those that costly requests may hold).
-    size_t requestsWaitingForTurn() const { return waitingForTurn_; }
 
     const ConnectionLimits& limits() const { return limits_; }
 
@@ -187,8 +173,8 @@ private:
     // for one; `readsBody` when a worker will wait for its body.
     void takeTurn(std::unique_ptr<Connection> connection, bool readsBody);
     void handOver(std::unique_ptr<Connection> connection, bool readsBody);
-    // Whether the connection's address may hand its request to the workers.
-    bool turnFree(const Connection& connection, bool readsBody);
+    // Whether the address may hand another request to the workers.
+    bool turnFree(const std::string& network, bool readsBody);
     // Hands over the waiting requests whose addresses have a turn free again.
     void giveTurns();
     // Counts what the connection holds of its reply against its address (takes mutex_).
@@ -233,7 +219,6 @@ private:
     HandlerWithResponse preRouting_;
     std::function<size_t(const httplib::Request&)> bodyLimit_;
     ClaimantOf claimantOf_;
-    std::function<bool(std::string_view head)> costly_;
     int listenFd_ = -1;
     int epollFd_ = -1;
     int wakeFd_ = -1;
@@ -264,7 +249,6 @@ private:
     };
     std::unordered_map<std::string, Share> shares_;
     size_t bodiesInWork_ = 0; // requests given a body still to come, of every address
-    size_t costlyInWork_ = 0; // requests handed over that will wait for a costly place
     // What waits to be read of each address's replies (as counted), and on how many connections.
     struct Unread {
         size_t bytes = 0;

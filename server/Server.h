@@ -61,10 +61,6 @@ struct ServerOptions {
     int workersPerAddress = 0;
     int bodyWorkersPerAddress = 0;
     int bodyWorkers = 0;
-    // Requests waiting for a password hash that the workers may hold, answering or queued for one, of
-    // every address together (0: half of `threads`); the other workers answer whatever else comes
-    // meanwhile.
-    int costlyWorkers = 0;
     // Open connections at most; beyond them one of the address holding the most connections waiting
     // (for a request head, a small body or a turn with the workers) is closed. One address may hold
     // `maxWaitingPerAddress` of them waiting, and opens new ones at a pace (server/Connections.h).
@@ -221,9 +217,6 @@ struct Route {
     // A route that creates something is done once for its Idempotency-Key (server/Replays.h): its
     // answer built again from what the request made (RequestContext::made), for the key sent again.
     std::function<nlohmann::json(RequestContext&, const nlohmann::json& made)> answer = nullptr;
-    // Its requests wait for a password hash: of every address together, they hold at most
-    // `ServerOptions::costlyWorkers` of the workers, waiting or hashing.
-    bool hashes = false;
 };
 
 // Route tables of each area of the server.
@@ -258,9 +251,8 @@ public:
     std::string answerRaw(std::string bytes);
     // Connections open at the moment.
     size_t openConnections() const;
-    // Requests waiting for a worker at the moment, and unread for their turn to be given one.
+    // Requests waiting for a worker at the moment.
     size_t queuedRequests() const;
-    size_t requestsWaitingForTurn() const;
 
 private:
     void setUp();
