@@ -3,8 +3,9 @@
 // answered while the disk still holds the database's sync.
 
 #include "ServerFixture.h"
+#include "tests/support/Gate.h"
 
-#include <condition_variable>
+#include <atomic>
 #include <list>
 #include <mutex>
 #include <optional>
@@ -37,22 +38,10 @@ public:
     SlowDisk(const SlowDisk&) = delete;
     SlowDisk& operator=(const SlowDisk&) = delete;
 
-    void hold() {
-        std::lock_guard lock(mutex_);
-        held_ = true;
-    }
-    void release() {
-        {
-            std::lock_guard lock(mutex_);
-            held_ = false;
-        }
-        released_.notify_all();
-    }
+    void hold() { free_.close(); }
+    void release() { free_.open(); }
     // Syncs waiting for the disk now.
-    int waiting() {
-        std::lock_guard lock(mutex_);
-        return waiting_;
-    }
+    int waiting() const { return waiting_; }
 
 private:
     static int open(sqlite3_vfs*, const char* name, sqlite3_file* file, int flags, int* outFlags) {
@@ -75,13 +64,13 @@ private:
         SlowDisk& disk = *current;
         const sqlite3_io_methods* real = nullptr;
         {
-            std::unique_lock lock(disk.mutex_);
+            std::lock_guard lock(disk.mutex_);
             for (const auto& [from, ours] : disk.methods_)
                 if (&ours == file->pMethods) real = from;
-            ++disk.waiting_;
-            disk.released_.wait(lock, [&disk] { return !disk.held_; });
-            --disk.waiting_;
         }
+        ++disk.waiting_;
+        disk.free_.wait();
+        --disk.waiting_;
         return real->xSync(file, flags);
     }
 
@@ -89,9 +78,8 @@ private:
     sqlite3_vfs* real_;
     sqlite3_vfs vfs_;
     std::mutex mutex_;
-    std::condition_variable released_;
-    bool held_ = false;
-    int waiting_ = 0;
+    cw::test::Gate free_{true};
+    std::atomic<int> waiting_{0};
     std::list<std::pair<const sqlite3_io_methods*, sqlite3_io_methods>> methods_;
 };
 
