@@ -782,8 +782,8 @@ json updateMember(RequestContext& ctx) {
 } // namespace
 
 void addAccountRoutes(std::vector<Route>& routes) {
-    routes.push_back({"POST", "signin", Access::Public, signIn});
-    routes.push_back({"POST", "signup", Access::Public, signUp, signUpAnswer});
+    routes.push_back({"POST", "signin", Access::Public, signIn, nullptr, true});
+    routes.push_back({"POST", "signup", Access::Public, signUp, signUpAnswer, true});
     routes.push_back({"POST", "tokens", Access::Refresh, refreshTokens});
     routes.push_back({"POST", "invite", Access::Member, invite, inviteAnswer});
     routes.push_back({"POST", "invite/check", Access::Public, checkInvitation});
@@ -793,10 +793,10 @@ void addAccountRoutes(std::vector<Route>& routes) {
     routes.push_back({"GET", "member/notification/settings", Access::Member, fetchSettings});
     routes.push_back({"POST", "member/notification/settings", Access::Member, saveSettings});
     routes.push_back({"POST", "member/delete", Access::Member, removeFamilyMember});
-    routes.push_back({"POST", "member/update_pass", Access::Member, updatePassword, passwordAnswer});
+    routes.push_back({"POST", "member/update_pass", Access::Member, updatePassword, passwordAnswer, true});
     routes.push_back({"POST", "member/push_notif_token", Access::Member, savePushToken});
     routes.push_back({"POST", "member/check", Access::Public, checkEmail});
-    routes.push_back({"POST", "member/password/reset", Access::Public, resetPassword});
+    routes.push_back({"POST", "member/password/reset", Access::Public, resetPassword, nullptr, true});
     routes.push_back({"POST", "member/update", Access::Member, updateMember, memberUpdateAnswer});
 }
 

@@ -479,6 +479,8 @@ struct ConnectionServer::Connection {
     bool waitingTurn = false;
     // Its body is still to come when a worker takes it: counted against its address's bodies.
     bool readsBody = false;
+    // Its request will wait for a costly place: counted against `costlyWorkers` once a worker has it.
+    bool costly = false;
     // What is left of its reply to send, watched for the client to take it: the bytes of `outgoing`
     // from `outgoingSent`, then `fileLeft` bytes of `file` from `fileOffset`: a picture's, or the
     // reply's own (`spilled`) where what memory keeps of it ended. Once it is sent, the connection
@@ -1165,6 +1167,7 @@ void ConnectionServer::headArrived(std::unique_ptr<Connection> connection) {
     connection->bodySince = now;
     const std::string_view head = std::string_view(connection->buffer).substr(connection->offset, framing.headBytes);
     connection->claimant = claimantOf_ ? claimantOf_(head, connection->network) : Claimant(connection->network);
+    connection->costly = costly_ && costly_(head);
     const size_t whole = framing.headBytes + framing.bodyBytes;
     if (!framing.streamed && connection->unread() >= whole) {
         takeTurn(std::move(connection), false);
@@ -1431,6 +1434,7 @@ void ConnectionServer::handOver(std::unique_ptr<Connection> connection, bool rea
         ++share.requests;
         share.bodies += readsBody;
         bodiesInWork_ += readsBody;
+        costlyQueued_ += connection->costly;
         queue_.push_back(std::move(connection));
     }
     ready_.notify_one();
@@ -1504,20 +1508,40 @@ void ConnectionServer::work() {
         Clock::time_point taken;
         {
             std::unique_lock lock(mutex_);
-            ready_.wait(lock, [this] { return !queue_.empty() || stopping_; });
+            // Requests that wait for a costly place are taken while fewer than `costlyWorkers` of
+            // them are answered; when stopping, every request is taken, to be closed.
+            const auto mayTake = [this](const Connection& c) {
+                return !c.costly || costlyAnswering_ < limits_.costlyWorkers || stopping_;
+            };
+            ready_.wait(lock, [&] {
+                return queue_.size() > costlyQueued_ ||
+                       (costlyQueued_ > 0 && costlyAnswering_ < limits_.costlyWorkers) || stopping_;
+            });
             if (queue_.empty()) return;
             // Fair turns among the senders (FairTurns): whoever has had less of the workers than the
             // others goes first, a newcomer no later than the requests that came before it, and one
             // that had turns a while ago no later than a newcomer once the others have had as much,
             // so that neither a crowd of addresses that each send one request at a time nor a crowd
-            // of new addresses keeps anybody waiting behind all of theirs.
+            // of new addresses keeps anybody waiting behind all of theirs. A request that arrives as a
+            // place comes free is compared with those already queued, never handed it ahead of them.
             taken = Clock::now();
-            auto next = queue_.begin();
-            for (auto it = std::next(queue_.begin()); it != queue_.end(); ++it)
-                if (workerTurns_.ahead((*it)->ticket, (*next)->ticket, taken)) next = it;
+            auto next = queue_.end();
+            auto first = queue_.end(); // of all, those it may not take too
+            for (auto it = queue_.begin(); it != queue_.end(); ++it) {
+                if (first == queue_.end() || workerTurns_.ahead((*it)->ticket, (*first)->ticket, taken)) first = it;
+                if (mayTake(**it) && (next == queue_.end() || workerTurns_.ahead((*it)->ticket, (*next)->ticket, taken)))
+                    next = it;
+            }
+            // Taken past requests held back by their bound, the turn leaves the virtual time at the
+            // first of them: a sign-in that comes while feeds are answered goes after the sign-ins
+            // already waiting, not after every one of them.
+            workerTurns_.begin((*next)->ticket, taken, first == next ? nullptr : &(*first)->ticket);
             connection = std::move(*next);
             queue_.erase(next);
-            workerTurns_.begin(connection->ticket, taken);
+            if (connection->costly) {
+                --costlyQueued_;
+                ++costlyAnswering_;
+            }
             connection->inLine = false;
         }
         if (stopping_) {
@@ -1547,8 +1571,15 @@ void ConnectionServer::work() {
                 bodiesInWork_ -= connection->readsBody;
                 if (found->second.requests == 0) shares_.erase(found);
             }
+            if (connection->costly) {
+                --costlyAnswering_;
+                // A place for such a request is free again: for this worker, or another if this one
+                // takes something else.
+                if (costlyQueued_ > 0) ready_.notify_one();
+            }
         }
         connection->readsBody = false;
+        connection->costly = false;
         countReply(*connection);
         // The address's next request may have its turn.
         if (waitingForTurn_ > 0) wake();

@@ -73,6 +73,14 @@ struct ConnectionLimits {
     // bodies that trickle in. A worker that comes free for a body goes to the request that starts
     // first by the workers' fair turns, in which the workers an address holds count as they go.
     size_t bodyWorkers = 16;
+    // Workers answering requests that wait for a costly place once a worker has them (a password hash,
+    // as `setCostly` tells by the head), of every address together: such a request holds its worker
+    // while it waits for a core, so that without a bound a crowd of sign-ins, each from an address of
+    // its own, would hold every worker waiting and keep every other request (a feed, a comment)
+    // waiting behind all of them. Past it, such requests stay queued, in the workers' fair turns with
+    // every other request, and a worker takes the first of those it may answer: another such request
+    // once one of them is done, whatever else meanwhile.
+    size_t costlyWorkers = 16;
     // Bytes of one request head; a longer head is refused with 431.
     size_t maxHeadBytes = 32 * 1024;
     // Bytes read from the network for one request, head and body together.
@@ -143,6 +151,9 @@ public:
     // the watching thread as each head arrives: it must answer at once.
     using ClaimantOf = std::function<Claimant(std::string_view head, const std::string& network)>;
     void setClaimantOf(ClaimantOf claimantOf) { claimantOf_ = std::move(claimantOf); }
+    // Whether a request will wait for a costly place once a worker has it (see `costlyWorkers`), by
+    // its head; none does when not set. Called on the watching thread as each head arrives.
+    void setCostly(std::function<bool(std::string_view head)> costly) { costly_ = std::move(costly); }
 
     // Answers the requests in `bytes` as if they had arrived on one connection, and returns what would
     // have been sent back. No socket and no thread: for the fuzzer.
@@ -219,6 +230,7 @@ private:
     HandlerWithResponse preRouting_;
     std::function<size_t(const httplib::Request&)> bodyLimit_;
     ClaimantOf claimantOf_;
+    std::function<bool(std::string_view head)> costly_;
     int listenFd_ = -1;
     int epollFd_ = -1;
     int wakeFd_ = -1;
@@ -238,7 +250,7 @@ private:
     std::mutex mutex_;
     std::condition_variable ready_;
     // Heads complete, waiting for a worker: a worker takes the one that falls first by fair turns
-    // among their senders (`workerTurns_`).
+    // among their senders (`workerTurns_`) of those it may answer (`costlyWorkers`).
     std::deque<std::unique_ptr<Connection>> queue_;
     std::vector<std::unique_ptr<Connection>> returned_; // answered, to be watched again
     // Requests handed to the workers (queued or answered), and of them those given a body still to
@@ -249,6 +261,8 @@ private:
     };
     std::unordered_map<std::string, Share> shares_;
     size_t bodiesInWork_ = 0; // requests given a body still to come, of every address
+    size_t costlyQueued_ = 0;    // requests queued that will wait for a costly place
+    size_t costlyAnswering_ = 0; // such requests that workers have taken
     // What waits to be read of each address's replies (as counted), and on how many connections.
     struct Unread {
         size_t bytes = 0;

@@ -69,6 +69,7 @@ FairTurns::Ticket FairTurns::ask(const Claimant& claimant) {
     if (member.busy++ == 0) ++group.busyMembers;
     const uint64_t order = ++orders_;
     group.waiting.emplace(order, clock_.now());
+    member.waiting.insert(order);
     Ticket ticket{claimant, clock_.now(), group.clock.now(), order};
     if (added) sweepGroups();
     return ticket;
@@ -95,8 +96,15 @@ FairTurns::Place FairTurns::placeOf(const Ticket& ticket, std::optional<double> 
     const auto& [firstOrder, firstAsked] = *group.waiting.begin();
     const Member& member = group.members.at(ticket.claimant.member);
     auto held = [&](const Holding& holding) { return now ? holding.beyondLeast(*now, leastTurn_) : 0.0; };
-    return {std::max(firstAsked, group.finish + held(group.holding)), firstOrder,
-            std::max(ticket.memberAsked, member.finish + held(member.holding)), ticket.order};
+    const double groupHad = group.finish + held(group.holding);
+    // Its member's turns that asked before it and still wait (counted up to a bound: what a member
+    // may have waiting is bounded by its owner).
+    size_t before = 0;
+    for (auto it = member.waiting.begin(); it != member.waiting.end() && *it < ticket.order && before < 256; ++it)
+        ++before;
+    const double memberHad = member.finish + held(member.holding) + leastTurn_ * static_cast<double>(before);
+    return {std::max(firstAsked, groupHad), groupHad, firstOrder, std::max(ticket.memberAsked, memberHad), memberHad,
+            ticket.order};
 }
 
 bool FairTurns::ahead(const Ticket& a, const Ticket& b, Clock::time_point now) const {
@@ -106,21 +114,23 @@ bool FairTurns::ahead(const Ticket& a, const Ticket& b, Clock::time_point now) c
 void FairTurns::withdraw(const Ticket& ticket) {
     Group& group = groups_.at(ticket.claimant.group);
     group.waiting.erase(ticket.order);
+    group.members.at(ticket.claimant.member).waiting.erase(ticket.order);
     leave(group, ticket.claimant.member);
 }
 
-void FairTurns::begin(const Ticket& ticket, Clock::time_point now) {
+void FairTurns::begin(const Ticket& ticket, Clock::time_point now, const Ticket* passed) {
     // Its start as far as the turns ended count: what the claimant's turns still held have held so
     // far is counted as they end.
     const Place place = placeOf(ticket, std::nullopt);
     Group& group = groups_.at(ticket.claimant.group);
     Member& member = group.members.at(ticket.claimant.member);
     group.waiting.erase(ticket.order);
+    member.waiting.erase(ticket.order);
     for (Holding* holding : {&group.holding, &member.holding}) {
         ++holding->turns;
         holding->began += secondsAt(now);
     }
-    clock_.began(place.groupStart);
+    clock_.began(passed ? std::min(place.groupStart, placeOf(*passed, std::nullopt).groupStart) : place.groupStart);
     group.clock.began(place.memberStart);
     // Counted at least once as it begins; what it holds beyond that is counted as it goes and as it
     // ends.

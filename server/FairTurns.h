@@ -9,6 +9,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -43,14 +44,16 @@ struct Claimant {
 // Start-time fair queuing of the turns at a shared place (the workers, the cores that work out
 // password hashes, the places that decode pictures, the database's write turn). Each turn that asks
 // is stamped with the place's virtual time; its start is the later of that and the end of its
-// claimant's last turn (its finish), and turns go in the order of their starts, those that asked
-// first among equals. A turn counts what it held its place (at least `leastTurn`, counted as it
+// claimant's last turn (its finish), and turns go in the order of their starts; among equals the one
+// whose claimant had least goes first, then the one that asked first. A turn counts what it held its place (at least `leastTurn`, counted as it
 // begins) onto its claimant's finish; a turn still held counts what it has held so far, so that a
 // claimant holding places for long waits behind one whose turns are over. The virtual time is the
 // start of the latest turn that began, so that a claimant whose turns are over goes ahead of every
 // turn of the claimants that have had more, one turn behind each at most; and it never lags more
-// than a couple of turns behind the time the place has given each claimant holding or awaiting
-// turns (what it did, shared among them), so that a crowd of newcomers, each starting at the
+// than four mean turns behind the time the place has given each claimant holding or awaiting
+// turns (what it did, shared among them; claimants that each wait with one turn at a time are
+// spread over about a turn of each ahead of the first of them, and are served by their turns, not by
+// the lag), so that a crowd of newcomers, each starting at the
 // virtual time, passes a waiting turn only until that time reaches it, never for good. So a
 // claimant's past use costs nothing once the others have had as much, and nobody goes ahead of a
 // waiting turn by more than one of its own. Groups are ordered so first, and within a group its
@@ -74,8 +77,10 @@ public:
     Ticket ask(const Claimant& claimant);
     // The turn leaves the line without having had its place.
     void withdraw(const Ticket& ticket);
-    // The turn has its place from `now`.
-    void begin(const Ticket& ticket, Clock::time_point now);
+    // The turn has its place from `now`. When it passes waiting turns that could not have the place
+    // (their kind of work is at its bound), `passed` is the first of them: the virtual time stays at
+    // its start, so that a turn that asks meanwhile goes after it, not after all of them.
+    void begin(const Ticket& ticket, Clock::time_point now, const Ticket* passed = nullptr);
     // A turn of `claimant` that began at `began` has ended, counting `held` (what it held its place,
     // less any wait its owner does not count).
     void end(const Claimant& claimant, Clock::time_point began, Duration held);
@@ -87,13 +92,13 @@ public:
     size_t groups() const { return groups_.size(); }
 
 private:
-    // A virtual time: the start of the latest turn that began, but never more than twice the mean
-    // turn behind what the place gave each claimant busy with it.
+    // A virtual time: the start of the latest turn that began, but never more than four mean turns
+    // behind what the place gave each claimant busy with it.
     struct VirtualTime {
         double started = 0;
         double given = 0;
         double meanTurn = 0;
-        double now() const { return std::max(started, given - 2 * meanTurn); }
+        double now() const { return std::max(started, given - 4 * meanTurn); }
         void began(double start) { started = std::max(started, start); }
         void ended(double counted, size_t busy);
         // Nobody holds or awaits a turn: nothing had before counts any more.
@@ -110,6 +115,9 @@ private:
         size_t busy = 0; // turns held or waiting
         double finish = 0;
         Holding holding;
+        // Its waiting turns, by order: each starts a least turn after those it asked after, so that
+        // a turn handed a place but not yet begun keeps the member's next behind another member's.
+        std::set<uint64_t> waiting;
     };
     struct Group {
         size_t busy = 0;
@@ -124,8 +132,12 @@ private:
     };
     struct Place {
         double groupStart;
+        // Among groups that start at one virtual time (each had less than it), the one that had least
+        // goes first: a claimant new to the place goes ahead of a crowd whose turns fell behind it.
+        double groupHad;
         uint64_t groupFirst;
         double memberStart;
+        double memberHad; // as for groups
         uint64_t order;
         auto operator<=>(const Place&) const = default;
     };

@@ -113,6 +113,20 @@ std::string routePath(const httplib::Request& req) {
     return std::string(path);
 }
 
+// The route a request head names, as the route table keys it ("POST signin"), read as the library
+// will read it (its escapes decoded); empty for none.
+std::string routeOfHead(std::string_view head) {
+    const std::string_view line = head.substr(0, head.find_first_of("\r\n"));
+    const size_t space = line.find(' ');
+    if (space == std::string_view::npos) return {};
+    std::string_view target = line.substr(space + 1);
+    target = target.substr(0, target.find_first_of(" ?"));
+    httplib::Request req;
+    req.path = httplib::detail::decode_url(std::string(target), false);
+    const std::string path = routePath(req);
+    return path.empty() ? std::string() : std::string(line.substr(0, space)) + " " + path;
+}
+
 size_t bodyLimit(const ServerOptions& options, const httplib::Request& req) {
     const std::string path = routePath(req);
     size_t allowed = kTextBodyBytes;
@@ -330,6 +344,7 @@ void CradlewayServer::setUp() {
         static_cast<size_t>(opts.bodyWorkersPerAddress > 0 ? opts.bodyWorkersPerAddress : std::max(1, threads / 4)));
     limits.bodyWorkers = static_cast<size_t>(
         opts.bodyWorkers > 0 ? std::min(opts.bodyWorkers, threads) : std::max(1, threads / 2));
+    limits.costlyWorkers = static_cast<size_t>(opts.costlyWorkers > 0 ? opts.costlyWorkers : std::max(1, threads / 2));
     http_ = std::make_unique<ConnectionServer>(limits);
     http_->set_payload_max_length(opts.maxRequestBytes);
 
@@ -337,6 +352,10 @@ void CradlewayServer::setUp() {
     http_->setBodyLimit([state](const httplib::Request& req) { return bodyLimit(state->options, req); });
     http_->setClaimantOf([state](std::string_view head, const std::string& network) {
         return claimantOfHead(state->claimants, head, network);
+    });
+    http_->setCostly([this](std::string_view head) {
+        auto found = routes_.find(routeOfHead(head));
+        return found != routes_.end() && found->second.hashes;
     });
     state_->pool->setFailureReport([state](const std::string& failure) { state->print("error: " + failure); });
 

@@ -61,6 +61,9 @@ struct ServerOptions {
     int workersPerAddress = 0;
     int bodyWorkersPerAddress = 0;
     int bodyWorkers = 0;
+    // Workers that may answer requests waiting for a password hash, of every address together (0: half
+    // of `threads`); the others answer whatever else comes meanwhile, and such requests stay queued.
+    int costlyWorkers = 0;
     // Open connections at most; beyond them one of the address holding the most connections waiting
     // (for a request head, a small body or a turn with the workers) is closed. One address may hold
     // `maxWaitingPerAddress` of them waiting, and opens new ones at a pace (server/Connections.h).
@@ -217,6 +220,9 @@ struct Route {
     // A route that creates something is done once for its Idempotency-Key (server/Replays.h): its
     // answer built again from what the request made (RequestContext::made), for the key sent again.
     std::function<nlohmann::json(RequestContext&, const nlohmann::json& made)> answer = nullptr;
+    // Its requests wait for a password hash: of every address together, at most
+    // `ServerOptions::costlyWorkers` of them are answered at once, waiting or hashing.
+    bool hashes = false;
 };
 
 // Route tables of each area of the server.

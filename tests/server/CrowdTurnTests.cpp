@@ -20,6 +20,9 @@ class CrowdTurnTest : public ServerTest {
 protected:
     // Four workers, as in every server test.
     static constexpr int kWorkers = 4;
+    // The crowd's sign-ins all go to the workers, holding every one while they wait for a core, so
+    // that the workers that come free go by turns.
+    void adjust(ServerOptions& options) override { options.costlyWorkers = 2 * kWorkers; }
 
     // A request from `from`, sent on a connection of its own and left for the test to read.
     std::unique_ptr<RawConnection> send(const std::string& from, const std::string& request) {
@@ -123,6 +126,42 @@ TEST_F(CrowdTurnTest, HerFeedAfterAMinuteOfHerOwnUseGoesAheadOfPhonesSigningInEa
     auto crowd = crowdSignsIn([](int i) { return "127.1." + std::to_string(i) + ".10"; }, hashes,
                               [&](int account) { return phones[static_cast<size_t>(account)]; });
     answeredAheadOf("127.0.5.3", feed, crowd, hashes);
+}
+
+class HashCrowdWorkerTest : public CrowdTurnTest {
+protected:
+    void adjust(ServerOptions&) override {}
+};
+
+TEST_F(HashCrowdWorkerTest, SignInsWaitingForACoreHoldHalfTheWorkersAndOtherRequestsAreAnsweredMeanwhile) {
+    // As found: 200 accounts signing in over and over, each time from a /24 never used before, held
+    // every worker waiting for a core, and the mother's feed, her picture post and the terms page
+    // waited 5 to 16 s behind them. Here every core is busy and eight sign-ins come from new
+    // neighbourhoods, their route spelt as the server reads it in every way: two of the four workers
+    // wait for a core, the other sign-ins stay queued.
+    const Session mother = demoMother();
+    std::vector<std::unique_ptr<Gate::Turn>> hashes = holdEveryHashPlace("busy");
+    std::vector<std::unique_ptr<RawConnection>> crowd;
+    for (int i = 0; i < 8; ++i)
+        crowd.push_back(send("127." + std::to_string(10 + i) + ".0.1",
+                             jsonRequest(std::vector<std::string>{"signin", "signin/", "sign%69n"}[i % 3],
+                                         {{"email", crowdEmail(i % 4)}, {"password", "crowd-password"}})));
+    waitUntil([&] {
+        return passwordHashesWaiting() >= kWorkers / 2 &&
+               static_cast<size_t>(passwordHashesWaiting()) + server_->queuedRequests() == 8;
+    });
+    EXPECT_EQ(passwordHashesWaiting(), kWorkers / 2) << "of the four workers";
+
+    const std::string feed = jsonRequest("content", {{"baby_ids", {1, 2}}, {"user_id", mother.userId}},
+                                         "X-Access-Token: " + mother.access + "\r\n");
+    for (const std::string& request : {std::string(kPage), feed})
+        EXPECT_EQ(statusesIn(send("127.0.5.3", request)->readToClose(20)), std::vector<int>{200});
+    for (size_t i = 0; i < crowd.size(); ++i)
+        EXPECT_FALSE(crowd[i]->waitReadable(0)) << i;
+    // Once the cores come free, each sign-in has its turn.
+    hashes.clear();
+    for (auto& c : crowd)
+        EXPECT_EQ(statusesIn(c->readToClose(20)), std::vector<int>{200});
 }
 
 class RefusedPictureTest : public ServerTest {

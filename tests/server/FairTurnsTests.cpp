@@ -25,6 +25,8 @@ using namespace std::chrono_literals;
 //   wait C MS       C asks and waits; served, it holds its turn MS milliseconds
 //   pass MS         the clock moves on
 //   serve N         the first N waiting turns are served, one after the other
+//   back C MS       as wait, but its kind of work is at its bound: served turns pass it until `free`
+//   free            turns held back may be served again
 // and then every turn still waiting is served. Lengths are multiples of 125 ms, and a turn counts at
 // least 1/128 s, so that the virtual times compared are exact.
 class Play {
@@ -35,6 +37,11 @@ public:
             std::istringstream words(step);
             std::string op, who, times;
             words >> op;
+            if (op == "free") {
+                for (Waiting& waiting : waiting_)
+                    waiting.heldBack = false;
+                continue;
+            }
             if (op == "pass" || op == "serve") {
                 int amount = 0;
                 words >> amount;
@@ -48,14 +55,16 @@ public:
             const int count = times.empty() ? 1 : std::stoi(times.substr(1));
             for (int i = 0; i < count; ++i) {
                 auto ticket = turns_.ask(Claimant(who));
-                if (op == "wait") {
-                    waiting_.push_back({ticket, ms});
+                if (op == "wait" || op == "back") {
+                    waiting_.push_back({ticket, ms, op == "back"});
                     continue;
                 }
                 turns_.begin(ticket, now_);
                 if (op == "turn") hold(ticket.claimant, ms);
             }
         }
+        for (auto& waiting : waiting_)
+            waiting.heldBack = false;
         while (!waiting_.empty())
             serveFirst();
         return served_;
@@ -67,6 +76,7 @@ private:
     struct Waiting {
         FairTurns::Ticket ticket;
         int ms;
+        bool heldBack = false;
     };
     void hold(const Claimant& claimant, int ms) {
         const auto began = now_;
@@ -74,10 +84,14 @@ private:
         turns_.end(claimant, began, now_ - began);
     }
     void serveFirst() {
-        auto first = waiting_.begin();
-        for (auto it = waiting_.begin(); it != waiting_.end(); ++it)
+        auto first = waiting_.begin(), next = waiting_.end();
+        for (auto it = waiting_.begin(); it != waiting_.end(); ++it) {
             if (turns_.ahead(it->ticket, first->ticket, now_)) first = it;
-        turns_.begin(first->ticket, now_);
+            if (!it->heldBack && (next == waiting_.end() || turns_.ahead(it->ticket, next->ticket, now_))) next = it;
+        }
+        if (next == waiting_.end()) return;
+        turns_.begin(next->ticket, now_, first == next ? nullptr : &first->ticket);
+        first = next;
         served_ += (served_.empty() ? "" : " ") + first->ticket.claimant.member;
         hold(first->ticket.claimant, first->ms);
         waiting_.erase(first);
@@ -111,8 +125,8 @@ TEST(FairTurns, WaitingTurnsAreServedByWhatEachClaimantHadAgainstTheOthers) {
          "hold uploads; wait uploads 125; turn quick 250; pass 250; wait quick 125", "quick uploads"},
         {"as found: a crowd of newcomers passes a waiting turn only until the virtual time reaches it",
          "hold crowd; turn mother 1000; wait mother 125; wait n1 750; serve 1; wait n2 750; serve 1; "
-         "wait n3 750; serve 1; wait n4 750",
-         "n1 n2 n3 mother n4"},
+         "wait n3 750; serve 1; wait n4 750; serve 1; wait n5 750; serve 1; wait n6 750; serve 1; wait n7 750",
+         "n1 n2 n3 n4 mother n5 n6 n7"},
         {"the addresses of an IPv4 /24 share its turns, so a crowd spread over them waits behind "
          "another neighbourhood's address",
          "hold 198.51.100.1; turn 198.51.100.2 500; turn 198.51.100.3 500; wait 198.51.100.4 125; "
@@ -125,6 +139,12 @@ TEST(FairTurns, WaitingTurnsAreServedByWhatEachClaimantHadAgainstTheOthers) {
         {"within a neighbourhood, an address holding places waits behind another address of it",
          "hold 127.0.0.2; hold 127.0.0.2; wait 127.0.0.2 125; wait 127.0.0.3 125; wait 127.0.0.2 125",
          "127.0.0.3 127.0.0.2 127.0.0.2"},
+        {"as found: feeds answered while sign-ins were held back at their bound moved the virtual time "
+         "past every one of them, and her sign-in then went behind them all",
+         "hold b1; hold b2; hold b3; hold b4; hold b5; hold b6; hold b7; hold b8; turn c1 125; turn c2 250; turn c3 375; turn c4 500; back c1 125; back c2 125; "
+         "back c3 125; back c4 125; wait feeds 125; serve 1; wait feeds 125; serve 1; wait feeds 125; "
+         "serve 1; wait feeds 125; serve 1; wait feeds 125; serve 1; wait mother 125; free",
+         "feeds feeds feeds feeds feeds mother c1 c2 c3 c4"},
         {"a member known by her token is hers wherever she is, not her address's neighbourhood's",
          "hold 127.0.0.2; turn 127.0.0.2 500; wait 127.0.0.2 125; wait member:1 125", "member:1 127.0.0.2"},
     };

@@ -393,7 +393,11 @@ TEST_F(HashCrowdTest, AnotherAddressSignsInAheadOfOneAddresssCrowdOfSignIns) {
 
 class WriteTurnTest : public ServerTest {
 protected:
-    void adjust(ServerOptions& options) override { options.threads = 32; }
+    // Every sign-in of the crowd holds a worker while it waits to write.
+    void adjust(ServerOptions& options) override {
+        options.threads = 32;
+        options.costlyWorkers = 32;
+    }
 };
 
 TEST_F(WriteTurnTest, AnotherAddresssSignInWritesAheadOfOneAddresssQueuedWrites) {
