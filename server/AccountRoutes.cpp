@@ -797,7 +797,7 @@ void addAccountRoutes(std::vector<Route>& routes) {
     routes.push_back({"POST", "member/push_notif_token", Access::Member, savePushToken});
     routes.push_back({"POST", "member/check", Access::Public, checkEmail});
     routes.push_back({"POST", "member/password/reset", Access::Public, resetPassword, nullptr, true});
-    routes.push_back({"POST", "member/update", Access::Member, updateMember, memberUpdateAnswer});
+    routes.push_back({"POST", "member/update", Access::Member, updateMember, memberUpdateAnswer, false, true});
 }
 
 } // namespace cw::server

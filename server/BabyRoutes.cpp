@@ -423,8 +423,8 @@ void addBabyRoutes(std::vector<Route>& routes) {
     routes.push_back({"POST", "baby/delete", Access::Member, deleteBaby});
     routes.push_back({"POST", "baby/nicu_journey_data", Access::Member, journeyData});
     routes.push_back({"POST", "baby/nicu_journey_list", Access::Member, journeyList});
-    routes.push_back({"POST", "baby/nicu_journey_add", Access::Member, addJourneyItem, addedItemAnswer});
-    routes.push_back({"POST", "baby/nicu_journey_edit", Access::Member, editJourneyItem, changedItemAnswer});
+    routes.push_back({"POST", "baby/nicu_journey_add", Access::Member, addJourneyItem, addedItemAnswer, false, true});
+    routes.push_back({"POST", "baby/nicu_journey_edit", Access::Member, editJourneyItem, changedItemAnswer, false, true});
     routes.push_back({"POST", "baby/nicu_journey_delete", Access::Member, deleteJourneyItem});
     routes.push_back({"POST", "member/nicu_journey", Access::Member, journeyHeader});
 }

@@ -479,8 +479,9 @@ struct ConnectionServer::Connection {
     bool waitingTurn = false;
     // Its body is still to come when a worker takes it: counted against its address's bodies.
     bool readsBody = false;
-    // Its request will wait for a costly place: counted against `costlyWorkers` once a worker has it.
-    bool costly = false;
+    // The kind of costly place its request will wait for (0: none): counted against its bound in
+    // `costlyWorkers` once a worker has it.
+    size_t costly = 0;
     // What is left of its reply to send, watched for the client to take it: the bytes of `outgoing`
     // from `outgoingSent`, then `fileLeft` bytes of `file` from `fileOffset`: a picture's, or the
     // reply's own (`spilled`) where what memory keeps of it ended. Once it is sent, the connection
@@ -727,6 +728,8 @@ private:
 ConnectionServer::ConnectionServer(ConnectionLimits limits) : limits_(limits) {
     limits_.workers = std::max(1, limits_.workers);
     limits_.requestsPerConnection = std::max<size_t>(1, limits_.requestsPerConnection);
+    costlyQueued_.assign(limits_.costlyWorkers.size() + 1, 0);
+    costlyAnswering_.assign(limits_.costlyWorkers.size() + 1, 0);
     set_keep_alive_timeout(limits_.idleSeconds);
     set_keep_alive_max_count(limits_.requestsPerConnection);
     httplib::Server::set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
@@ -1167,7 +1170,8 @@ void ConnectionServer::headArrived(std::unique_ptr<Connection> connection) {
     connection->bodySince = now;
     const std::string_view head = std::string_view(connection->buffer).substr(connection->offset, framing.headBytes);
     connection->claimant = claimantOf_ ? claimantOf_(head, connection->network) : Claimant(connection->network);
-    connection->costly = costly_ && costly_(head);
+    connection->costly = costly_ ? costly_(head) : 0;
+    if (connection->costly > limits_.costlyWorkers.size()) connection->costly = 0;
     const size_t whole = framing.headBytes + framing.bodyBytes;
     if (!framing.streamed && connection->unread() >= whole) {
         takeTurn(std::move(connection), false);
@@ -1434,7 +1438,10 @@ void ConnectionServer::handOver(std::unique_ptr<Connection> connection, bool rea
         ++share.requests;
         share.bodies += readsBody;
         bodiesInWork_ += readsBody;
-        costlyQueued_ += connection->costly;
+        if (connection->costly) {
+            ++costlyQueued_[0];
+            ++costlyQueued_[connection->costly];
+        }
         queue_.push_back(std::move(connection));
     }
     ready_.notify_one();
@@ -1510,12 +1517,15 @@ void ConnectionServer::work() {
             std::unique_lock lock(mutex_);
             // Requests that wait for a costly place are taken while fewer than `costlyWorkers` of
             // them are answered; when stopping, every request is taken, to be closed.
-            const auto mayTake = [this](const Connection& c) {
-                return !c.costly || costlyAnswering_ < limits_.costlyWorkers || stopping_;
+            const auto free = [this](size_t kind) {
+                return kind == 0 || costlyAnswering_[kind] < limits_.costlyWorkers[kind - 1] || stopping_;
             };
+            const auto mayTake = [&](const Connection& c) { return free(c.costly); };
             ready_.wait(lock, [&] {
-                return queue_.size() > costlyQueued_ ||
-                       (costlyQueued_ > 0 && costlyAnswering_ < limits_.costlyWorkers) || stopping_;
+                if (queue_.size() > costlyQueued_[0] || stopping_) return true;
+                for (size_t kind = 1; kind < costlyQueued_.size(); ++kind)
+                    if (costlyQueued_[kind] > 0 && free(kind)) return true;
+                return false;
             });
             if (queue_.empty()) return;
             // Fair turns among the senders (FairTurns): whoever has had less of the workers than the
@@ -1539,8 +1549,9 @@ void ConnectionServer::work() {
             connection = std::move(*next);
             queue_.erase(next);
             if (connection->costly) {
-                --costlyQueued_;
-                ++costlyAnswering_;
+                --costlyQueued_[0];
+                --costlyQueued_[connection->costly];
+                ++costlyAnswering_[connection->costly];
             }
             connection->inLine = false;
         }
@@ -1572,14 +1583,14 @@ void ConnectionServer::work() {
                 if (found->second.requests == 0) shares_.erase(found);
             }
             if (connection->costly) {
-                --costlyAnswering_;
+                --costlyAnswering_[connection->costly];
                 // A place for such a request is free again: for this worker, or another if this one
                 // takes something else.
-                if (costlyQueued_ > 0) ready_.notify_one();
+                if (costlyQueued_[connection->costly] > 0) ready_.notify_one();
             }
         }
         connection->readsBody = false;
-        connection->costly = false;
+        connection->costly = 0;
         countReply(*connection);
         // The address's next request may have its turn.
         if (waitingForTurn_ > 0) wake();

@@ -73,14 +73,16 @@ struct ConnectionLimits {
     // bodies that trickle in. A worker that comes free for a body goes to the request that starts
     // first by the workers' fair turns, in which the workers an address holds count as they go.
     size_t bodyWorkers = 16;
-    // Workers answering requests that wait for a costly place once a worker has them (a password hash,
-    // as `setCostly` tells by the head), of every address together: such a request holds its worker
-    // while it waits for a core, so that without a bound a crowd of sign-ins, each from an address of
-    // its own, would hold every worker waiting and keep every other request (a feed, a comment)
-    // waiting behind all of them. Past it, such requests stay queued, in the workers' fair turns with
-    // every other request, and a worker takes the first of those it may answer: another such request
-    // once one of them is done, whatever else meanwhile.
-    size_t costlyWorkers = 16;
+    // Workers answering requests that wait for a costly place once a worker has them, of every address
+    // together, for each kind of such work (`setCostly` tells a request's kind by its head: 1 for the
+    // first bound here, 2 for the second; the server's are a password hash and a picture's decoding):
+    // such a request holds its worker while it waits for a core, so that without a bound a crowd of
+    // sign-ins, or of picture posts, each from an address of its own, would hold every worker waiting
+    // and keep every other request (a feed, a comment) waiting behind all of them. Past it, such
+    // requests stay queued, in the workers' fair turns with every other request, and a worker takes the
+    // first of those it may answer: another of that kind once one of them is done, whatever else
+    // meanwhile.
+    std::vector<size_t> costlyWorkers{16, 8};
     // Bytes of one request head; a longer head is refused with 431.
     size_t maxHeadBytes = 32 * 1024;
     // Bytes read from the network for one request, head and body together.
@@ -151,9 +153,9 @@ public:
     // the watching thread as each head arrives: it must answer at once.
     using ClaimantOf = std::function<Claimant(std::string_view head, const std::string& network)>;
     void setClaimantOf(ClaimantOf claimantOf) { claimantOf_ = std::move(claimantOf); }
-    // Whether a request will wait for a costly place once a worker has it (see `costlyWorkers`), by
-    // its head; none does when not set. Called on the watching thread as each head arrives.
-    void setCostly(std::function<bool(std::string_view head)> costly) { costly_ = std::move(costly); }
+    // The kind of costly place a request will wait for once a worker has it (see `costlyWorkers`; 0 for
+    // none), by its head; none does when not set. Called on the watching thread as each head arrives.
+    void setCostly(std::function<size_t(std::string_view head)> costly) { costly_ = std::move(costly); }
 
     // Answers the requests in `bytes` as if they had arrived on one connection, and returns what would
     // have been sent back. No socket and no thread: for the fuzzer.
@@ -230,7 +232,7 @@ private:
     HandlerWithResponse preRouting_;
     std::function<size_t(const httplib::Request&)> bodyLimit_;
     ClaimantOf claimantOf_;
-    std::function<bool(std::string_view head)> costly_;
+    std::function<size_t(std::string_view head)> costly_;
     int listenFd_ = -1;
     int epollFd_ = -1;
     int wakeFd_ = -1;
@@ -261,8 +263,9 @@ private:
     };
     std::unordered_map<std::string, Share> shares_;
     size_t bodiesInWork_ = 0; // requests given a body still to come, of every address
-    size_t costlyQueued_ = 0;    // requests queued that will wait for a costly place
-    size_t costlyAnswering_ = 0; // such requests that workers have taken
+    // Requests queued that will wait for a costly place, and those that workers have taken, by kind
+    // (index 0: of every kind, queued).
+    std::vector<size_t> costlyQueued_, costlyAnswering_;
     // What waits to be read of each address's replies (as counted), and on how many connections.
     struct Unread {
         size_t bytes = 0;

@@ -446,7 +446,7 @@ void addContentRoutes(std::vector<Route>& routes) {
     routes.push_back({"GET", "comments", Access::Member, listComments});
     routes.push_back({"POST", "comments/new", Access::Member, addComment, commentAnswer});
     routes.push_back({"GET", "post", Access::Member, getPost});
-    routes.push_back({"POST", "post", Access::Member, createPost, postAnswer});
+    routes.push_back({"POST", "post", Access::Member, createPost, postAnswer, false, true});
 }
 
 } // namespace cw::server

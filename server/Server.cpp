@@ -5,6 +5,7 @@
 #include "server/Guards.h"
 #include "server/Http.h"
 #include "server/Pages.h"
+#include "server/Pictures.h"
 #include "server/Records.h"
 #include "server/Videos.h"
 
@@ -344,7 +345,10 @@ void CradlewayServer::setUp() {
         static_cast<size_t>(opts.bodyWorkersPerAddress > 0 ? opts.bodyWorkersPerAddress : std::max(1, threads / 4)));
     limits.bodyWorkers = static_cast<size_t>(
         opts.bodyWorkers > 0 ? std::min(opts.bodyWorkers, threads) : std::max(1, threads / 2));
-    limits.costlyWorkers = static_cast<size_t>(opts.costlyWorkers > 0 ? opts.costlyWorkers : std::max(1, threads / 2));
+    limits.costlyWorkers = {
+        static_cast<size_t>(opts.costlyWorkers > 0 ? opts.costlyWorkers : std::max(1, threads / 2)),
+        static_cast<size_t>(opts.decodingWorkers > 0 ? opts.decodingWorkers
+                                                     : std::max(kPictureDecodingPlaces, threads / 4))};
     http_ = std::make_unique<ConnectionServer>(limits);
     http_->set_payload_max_length(opts.maxRequestBytes);
 
@@ -353,9 +357,15 @@ void CradlewayServer::setUp() {
     http_->setClaimantOf([state](std::string_view head, const std::string& network) {
         return claimantOfHead(state->claimants, head, network);
     });
-    http_->setCostly([this](std::string_view head) {
+    http_->setCostly([this](std::string_view head) -> size_t {
         auto found = routes_.find(routeOfHead(head));
-        return found != routes_.end() && found->second.hashes;
+        if (found == routes_.end()) return 0;
+        if (found->second.hashes) return 1;
+        bool form = false;
+        eachHeader(head, "Content-Type", [&](std::string_view type) {
+            form = form || lowerCase(std::string(type)).find("multipart/form-data") != std::string::npos;
+        });
+        return found->second.decodes && form ? 2 : 0;
     });
     state_->pool->setFailureReport([state](const std::string& failure) { state->print("error: " + failure); });
 

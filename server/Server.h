@@ -61,9 +61,12 @@ struct ServerOptions {
     int workersPerAddress = 0;
     int bodyWorkersPerAddress = 0;
     int bodyWorkers = 0;
-    // Workers that may answer requests waiting for a password hash, of every address together (0: half
-    // of `threads`); the others answer whatever else comes meanwhile, and such requests stay queued.
+    // Workers that may answer requests waiting for a password hash (0: half of `threads`), and those
+    // that may answer requests with pictures to decode (0: a quarter, but no fewer than there are
+    // decoding places), of every address together; the others answer whatever else comes meanwhile,
+    // and such requests stay queued.
     int costlyWorkers = 0;
+    int decodingWorkers = 0;
     // Open connections at most; beyond them one of the address holding the most connections waiting
     // (for a request head, a small body or a turn with the workers) is closed. One address may hold
     // `maxWaitingPerAddress` of them waiting, and opens new ones at a pace (server/Connections.h).
@@ -223,6 +226,9 @@ struct Route {
     // Its requests wait for a password hash: of every address together, at most
     // `ServerOptions::costlyWorkers` of them are answered at once, waiting or hashing.
     bool hashes = false;
+    // Its requests sent as forms may carry pictures to decode: of every address together, at most
+    // `ServerOptions::decodingWorkers` of those are answered at once.
+    bool decodes = false;
 };
 
 // Route tables of each area of the server.

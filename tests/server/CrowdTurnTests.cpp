@@ -5,6 +5,7 @@
 
 #include "server/Auth.h"
 #include "server/FairTurns.h"
+#include "server/Pictures.h"
 
 #include <chrono>
 #include <functional>
@@ -128,12 +129,29 @@ TEST_F(CrowdTurnTest, HerFeedAfterAMinuteOfHerOwnUseGoesAheadOfPhonesSigningInEa
     answeredAheadOf("127.0.5.3", feed, crowd, hashes);
 }
 
-class HashCrowdWorkerTest : public CrowdTurnTest {
+class CostlyCrowdWorkerTest : public CrowdTurnTest {
 protected:
     void adjust(ServerOptions&) override {}
+
+    // The crowd's requests wait for the places `held` keeps busy: the workers they may have (`bound`
+    // of the four) take them and the rest stay queued, so that the terms page and the mother's feed are
+    // answered meanwhile and no request of the crowd is; once the places come free, each is answered.
+    void othersAnsweredWhileHeld(const Session& mother, std::vector<std::unique_ptr<RawConnection>>& crowd,
+                                 std::vector<std::unique_ptr<Gate::Turn>>& held, size_t bound) {
+        waitUntil([&] { return server_->queuedRequests() <= crowd.size() - bound; });
+        const std::string feed = jsonRequest("content", {{"baby_ids", {1, 2}}, {"user_id", mother.userId}},
+                                             "X-Access-Token: " + mother.access + "\r\n");
+        for (const std::string& request : {std::string(kPage), feed})
+            EXPECT_EQ(statusesIn(send("127.0.5.3", request)->readToClose(20)), std::vector<int>{200});
+        for (size_t i = 0; i < crowd.size(); ++i)
+            EXPECT_FALSE(crowd[i]->waitReadable(0)) << i;
+        held.clear();
+        for (auto& c : crowd)
+            EXPECT_EQ(statusesIn(c->readToClose(20)), std::vector<int>{200});
+    }
 };
 
-TEST_F(HashCrowdWorkerTest, SignInsWaitingForACoreHoldHalfTheWorkersAndOtherRequestsAreAnsweredMeanwhile) {
+TEST_F(CostlyCrowdWorkerTest, SignInsWaitingForACoreHoldHalfTheWorkersAndOtherRequestsAreAnsweredMeanwhile) {
     // As found: 200 accounts signing in over and over, each time from a /24 never used before, held
     // every worker waiting for a core, and the mother's feed, her picture post and the terms page
     // waited 5 to 16 s behind them. Here every core is busy and eight sign-ins come from new
@@ -146,22 +164,36 @@ TEST_F(HashCrowdWorkerTest, SignInsWaitingForACoreHoldHalfTheWorkersAndOtherRequ
         crowd.push_back(send("127." + std::to_string(10 + i) + ".0.1",
                              jsonRequest(std::vector<std::string>{"signin", "signin/", "sign%69n"}[i % 3],
                                          {{"email", crowdEmail(i % 4)}, {"password", "crowd-password"}})));
-    waitUntil([&] {
-        return passwordHashesWaiting() >= kWorkers / 2 &&
-               static_cast<size_t>(passwordHashesWaiting()) + server_->queuedRequests() == 8;
-    });
-    EXPECT_EQ(passwordHashesWaiting(), kWorkers / 2) << "of the four workers";
+    othersAnsweredWhileHeld(mother, crowd, hashes, kWorkers / 2);
+}
 
-    const std::string feed = jsonRequest("content", {{"baby_ids", {1, 2}}, {"user_id", mother.userId}},
-                                         "X-Access-Token: " + mother.access + "\r\n");
-    for (const std::string& request : {std::string(kPage), feed})
-        EXPECT_EQ(statusesIn(send("127.0.5.3", request)->readToClose(20)), std::vector<int>{200});
-    for (size_t i = 0; i < crowd.size(); ++i)
-        EXPECT_FALSE(crowd[i]->waitReadable(0)) << i;
-    // Once the cores come free, each sign-in has its turn.
-    hashes.clear();
-    for (auto& c : crowd)
-        EXPECT_EQ(statusesIn(c->readToClose(20)), std::vector<int>{200});
+TEST_F(CostlyCrowdWorkerTest, PicturePostsWaitingToBeDecodedLeaveAWorkerForOtherRequests) {
+    // The same with picture posts of six members, each from an address of its own, while every place
+    // that decodes pictures is busy: three of the four workers take posts, the others stay queued.
+    const Session mother = demoMother();
+    insertMembers(*server_->state().pool->acquire(), "painter", 6, hashPassword("crowd-password", true));
+    std::vector<Session> painters;
+    for (int i = 0; i < 6; ++i)
+        painters.push_back(signIn("painter" + std::to_string(i) + "@cradleway.test", "crowd-password"));
+    std::vector<std::unique_ptr<Gate::Turn>> decoding;
+    while (decoding.size() < static_cast<size_t>(kPictureDecodingPlaces))
+        decoding.push_back(std::make_unique<Gate::Turn>(pictureDecodingGate(), std::chrono::milliseconds(1000), "busy"));
+    const std::string boundary = "cw-crowd-boundary";
+    auto field = [&](const std::string& name, const std::string& value, const std::string& file = "") {
+        return "--" + boundary + "\r\nContent-Disposition: form-data; name=\"" + name + "\"" +
+               (file.empty() ? "" : "; filename=\"" + file + "\"\r\nContent-Type: image/jpeg") + "\r\n\r\n" +
+               value + "\r\n";
+    };
+    std::vector<std::unique_ptr<RawConnection>> crowd;
+    for (const Session& painter : painters) {
+        const std::string body = field("user_id", std::to_string(painter.userId)) + field("post_text", "A picture") +
+                                 field("post_picture_1", jpegBytes(2048), "photo_1.jpg") + "--" + boundary + "--\r\n";
+        crowd.push_back(send("127." + std::to_string(30 + crowd.size()) + ".0.1",
+                             "POST /m/api/post HTTP/1.1\r\nHost: x\r\nConnection: close\r\nX-Access-Token: " +
+                                 painter.access + "\r\nContent-Type: multipart/form-data; boundary=" + boundary +
+                                 "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body));
+    }
+    othersAnsweredWhileHeld(mother, crowd, decoding, static_cast<size_t>(kPictureDecodingPlaces));
 }
 
 class RefusedPictureTest : public ServerTest {
