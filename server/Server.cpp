@@ -50,14 +50,17 @@ constexpr BodyAllowance kBodyAllowances[] = {
     {"analytics", 32 * 1024},
 };
 
+// `text` without the spaces and tabs around it, nor the carriage return that may end its line.
+std::string_view trimmed(std::string_view text) {
+    const size_t last = text.find_last_not_of(" \t\r");
+    if (last == std::string_view::npos) return std::string_view();
+    const size_t first = text.find_first_not_of(" \t");
+    return text.substr(first, last + 1 - first);
+}
+
 // Each value of the header `name` in a request head as it came (the request line, then one header a
 // line), its spaces trimmed.
 template <class Take> void eachHeader(std::string_view head, std::string_view name, const Take& take) {
-    auto trimmed = [](std::string_view text) {
-        const size_t first = text.find_first_not_of(" \t");
-        if (first == std::string_view::npos) return std::string_view();
-        return text.substr(first, text.find_last_not_of(" \t\r") + 1 - first);
-    };
     for (size_t end = head.find('\n'); end != std::string_view::npos;) {
         const size_t start = end + 1;
         end = head.find('\n', start);
@@ -115,17 +118,27 @@ std::string routePath(const httplib::Request& req) {
 }
 
 // The route a request head names, as the route table keys it ("POST signin"), read as the library
-// will read it (its escapes decoded); empty for none.
+// will read its request line: words parted by spaces, however many, each without the spaces and tabs
+// around it; the target without its fragment and query, its escapes decoded. Empty for none. Read
+// otherwise, a sign-in spelt with a blank more would be answered as one and not held as one.
 std::string routeOfHead(std::string_view head) {
-    const std::string_view line = head.substr(0, head.find_first_of("\r\n"));
-    const size_t space = line.find(' ');
-    if (space == std::string_view::npos) return {};
-    std::string_view target = line.substr(space + 1);
-    target = target.substr(0, target.find_first_of(" ?"));
+    const std::string_view line = head.substr(0, head.find('\n'));
+    std::string_view words[3];
+    size_t count = 0;
+    for (size_t at = 0; at < line.size();) {
+        const size_t end = std::min(line.find(' ', at), line.size());
+        const std::string_view word = trimmed(line.substr(at, end - at));
+        if (!word.empty() && count++ < 3) words[count - 1] = word;
+        at = end + 1;
+    }
+    if (count != 3) return {};
+    std::string_view target = words[1];
+    target = target.substr(0, target.find('#'));
+    target = target.substr(0, target.find('?'));
     httplib::Request req;
     req.path = httplib::detail::decode_url(std::string(target), false);
     const std::string path = routePath(req);
-    return path.empty() ? std::string() : std::string(line.substr(0, space)) + " " + path;
+    return path.empty() ? std::string() : std::string(words[0]) + " " + path;
 }
 
 size_t bodyLimit(const ServerOptions& options, const httplib::Request& req) {
@@ -347,8 +360,11 @@ void CradlewayServer::setUp() {
         opts.bodyWorkers > 0 ? std::min(opts.bodyWorkers, threads) : std::max(1, threads / 2));
     limits.costlyWorkers = {
         static_cast<size_t>(opts.costlyWorkers > 0 ? opts.costlyWorkers : std::max(1, threads / 2)),
-        static_cast<size_t>(opts.decodingWorkers > 0 ? opts.decodingWorkers
-                                                     : std::max(kPictureDecodingPlaces, threads / 4))};
+        // No fewer than the decoding places and one sender's pictures waiting for her own turn, with
+        // one more: a member whose pictures wait for her own keeps another's from none.
+        static_cast<size_t>(opts.decodingWorkers > 0
+                                ? opts.decodingWorkers
+                                : std::max(kPictureDecodingPlaces + kPictureWaitsPerSender + 1, threads / 4))};
     http_ = std::make_unique<ConnectionServer>(limits);
     http_->set_payload_max_length(opts.maxRequestBytes);
 

@@ -62,8 +62,8 @@ struct ServerOptions {
     int bodyWorkersPerAddress = 0;
     int bodyWorkers = 0;
     // Workers that may answer requests waiting for a password hash (0: half of `threads`), and those
-    // that may answer requests with pictures to decode (0: a quarter, but no fewer than there are
-    // decoding places), of every address together; the others answer whatever else comes meanwhile,
+    // that may answer requests with pictures to decode (0: a quarter, but no fewer than the decoding
+    // places and one sender's pictures waiting for her turn, and one more), of every address together; the others answer whatever else comes meanwhile,
     // and such requests stay queued.
     int costlyWorkers = 0;
     int decodingWorkers = 0;

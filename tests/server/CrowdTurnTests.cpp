@@ -131,7 +131,8 @@ TEST_F(CrowdTurnTest, HerFeedAfterAMinuteOfHerOwnUseGoesAheadOfPhonesSigningInEa
 
 class CostlyCrowdWorkerTest : public CrowdTurnTest {
 protected:
-    void adjust(ServerOptions&) override {}
+    // Of the four workers, pictures to decode may have as many as there are decoding places.
+    void adjust(ServerOptions& options) override { options.decodingWorkers = kPictureDecodingPlaces; }
 
     // The crowd's requests wait for the places `held` keeps busy: the workers they may have (`bound`
     // of the four) take them and the rest stay queued, so that the terms page and the mother's feed are
@@ -155,15 +156,20 @@ TEST_F(CostlyCrowdWorkerTest, SignInsWaitingForACoreHoldHalfTheWorkersAndOtherRe
     // As found: 200 accounts signing in over and over, each time from a /24 never used before, held
     // every worker waiting for a core, and the mother's feed, her picture post and the terms page
     // waited 5 to 16 s behind them. Here every core is busy and eight sign-ins come from new
-    // neighbourhoods, their route spelt as the server reads it in every way: two of the four workers
-    // wait for a core, the other sign-ins stay queued.
+    // neighbourhoods, their request line spelt in every way the server answers as a sign-in (a
+    // stranger's spaces and tabs around its words and a fragment passed the bound, each answered
+    // as a sign-in yet held as none): two of the four workers wait for a core, the others stay queued.
     const Session mother = demoMother();
     std::vector<std::unique_ptr<Gate::Turn>> hashes = holdEveryHashPlace("busy");
+    const std::vector<std::string> lines = {"POST /m/api/signin HTTP/1.1",   "POST /m/api/signin/ HTTP/1.1",
+                                            "POST /m/api/sign%69n HTTP/1.1", "POST  /m/api/signin HTTP/1.1",
+                                            " POST /m/api/signin HTTP/1.1",  "POST /m/api/signin\t HTTP/1.1",
+                                            "POST /m/api/signin#top HTTP/1.1", "\tPOST /m/api/signin?a=1  HTTP/1.1"};
     std::vector<std::unique_ptr<RawConnection>> crowd;
-    for (int i = 0; i < 8; ++i)
-        crowd.push_back(send("127." + std::to_string(10 + i) + ".0.1",
-                             jsonRequest(std::vector<std::string>{"signin", "signin/", "sign%69n"}[i % 3],
-                                         {{"email", crowdEmail(i % 4)}, {"password", "crowd-password"}})));
+    for (int i = 0; i < 8; ++i) {
+        const std::string request = signInRequest(crowdEmail(i % 4), "crowd-password");
+        crowd.push_back(send("127." + std::to_string(10 + i) + ".0.1", lines[i] + request.substr(request.find("\r\n"))));
+    }
     othersAnsweredWhileHeld(mother, crowd, hashes, kWorkers / 2);
 }
 

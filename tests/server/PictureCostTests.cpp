@@ -231,6 +231,8 @@ protected:
     void adjust(ServerOptions& options) override {
         PictureTurnTest::adjust(options);
         options.threads = 32;
+        // Every picture of the crowd waits at the decoding places, not for a worker.
+        options.decodingWorkers = 32;
     }
     // Each decoding holds its place until the test lets that one go.
     bool held(int number) const override { return !allowed_.contains(number); }
