@@ -1438,10 +1438,7 @@ void ConnectionServer::handOver(std::unique_ptr<Connection> connection, bool rea
         ++share.requests;
         share.bodies += readsBody;
         bodiesInWork_ += readsBody;
-        if (connection->costly) {
-            ++costlyQueued_[0];
-            ++costlyQueued_[connection->costly];
-        }
+        ++costlyQueued_[connection->costly];
         queue_.push_back(std::move(connection));
     }
     ready_.notify_one();
@@ -1522,10 +1519,9 @@ void ConnectionServer::work() {
             };
             const auto mayTake = [&](const Connection& c) { return free(c.costly); };
             ready_.wait(lock, [&] {
-                if (queue_.size() > costlyQueued_[0] || stopping_) return true;
-                for (size_t kind = 1; kind < costlyQueued_.size(); ++kind)
+                for (size_t kind = 0; kind < costlyQueued_.size(); ++kind)
                     if (costlyQueued_[kind] > 0 && free(kind)) return true;
-                return false;
+                return stopping_.load();
             });
             if (queue_.empty()) return;
             // Fair turns among the senders (FairTurns): whoever has had less of the workers than the
@@ -1548,11 +1544,8 @@ void ConnectionServer::work() {
             workerTurns_.begin((*next)->ticket, taken, first == next ? nullptr : &(*first)->ticket);
             connection = std::move(*next);
             queue_.erase(next);
-            if (connection->costly) {
-                --costlyQueued_[0];
-                --costlyQueued_[connection->costly];
-                ++costlyAnswering_[connection->costly];
-            }
+            --costlyQueued_[connection->costly];
+            ++costlyAnswering_[connection->costly];
             connection->inLine = false;
         }
         if (stopping_) {
@@ -1582,12 +1575,10 @@ void ConnectionServer::work() {
                 bodiesInWork_ -= connection->readsBody;
                 if (found->second.requests == 0) shares_.erase(found);
             }
-            if (connection->costly) {
-                --costlyAnswering_[connection->costly];
-                // A place for such a request is free again: for this worker, or another if this one
-                // takes something else.
-                if (costlyQueued_[connection->costly] > 0) ready_.notify_one();
-            }
+            --costlyAnswering_[connection->costly];
+            // A place for such a request is free again: for this worker, or another if this one
+            // takes something else.
+            if (connection->costly && costlyQueued_[connection->costly] > 0) ready_.notify_one();
         }
         connection->readsBody = false;
         connection->costly = 0;

@@ -263,8 +263,8 @@ private:
     };
     std::unordered_map<std::string, Share> shares_;
     size_t bodiesInWork_ = 0; // requests given a body still to come, of every address
-    // Requests queued that will wait for a costly place, and those that workers have taken, by kind
-    // (index 0: of every kind, queued).
+    // Requests queued, and those that workers have taken, by the kind of costly place they will wait
+    // for (index 0: none).
     std::vector<size_t> costlyQueued_, costlyAnswering_;
     // What waits to be read of each address's replies (as counted), and on how many connections.
     struct Unread {
