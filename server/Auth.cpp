@@ -97,6 +97,10 @@ bool verifyPassword(const std::string& hash, const std::string& password, const 
     return crypto_pwhash_str_verify(hash.c_str(), password.data(), password.size()) == 0;
 }
 
+Claimant memberClaimant(int64_t memberId) {
+    return Claimant::known("member:" + std::to_string(memberId));
+}
+
 TokenPair issueTokens(Connection& db, const ServerState& state, int64_t memberId,
                       const std::string& session) {
     int64_t now = state.now();
@@ -123,6 +127,8 @@ TokenPair issueTokens(Connection& db, const ServerState& state, int64_t memberId
                    "AND kind = 'access' ORDER BY expires_at DESC, rowid DESC LIMIT ?3)")
             .with(memberId, session, kAccessTokensPerSession)
             .run();
+    // Learnt before the reply is sent: a secret only she holds, whether or not this write commits.
+    state.claimants.learn(pair.accessToken, memberClaimant(memberId));
     return pair;
 }
 

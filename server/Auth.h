@@ -28,8 +28,12 @@ struct TokenPair {
     std::string refreshToken;
 };
 
+// Whom a member's requests take their turns for, wherever she sends them from.
+Claimant memberClaimant(int64_t memberId);
+
 // Issues a new access and refresh token for the member: a new session, or the given one (a refresh).
-// Only their hashes are stored.
+// Only their hashes are stored. The access token is known as hers from now on, so that the first
+// request she sends with it already takes its turn as hers, not as her address's neighbourhood's.
 TokenPair issueTokens(Connection& db, const ServerState& state, int64_t memberId,
                       const std::string& session = {});
 // Whose an unexpired, unrevoked access token is: the member, and the session it belongs to (a

@@ -275,7 +275,8 @@ size_t Gate::waiting() {
     return waiting_;
 }
 
-KnownClaimants::KnownClaimants(size_t most) : most_(std::max<size_t>(1, most)) {
+KnownClaimants::KnownClaimants(size_t most, size_t mostOfOne)
+    : most_(std::max<size_t>(1, most)), mostOfOne_(std::max<size_t>(1, mostOfOne)) {
     if (sodium_init() < 0) throw std::runtime_error("libsodium could not be initialised");
     static_assert(sizeof hashKey_ == crypto_shorthash_KEYBYTES);
     crypto_shorthash_keygen(hashKey_);
@@ -290,21 +291,27 @@ uint64_t KnownClaimants::keyOf(std::string_view secret) const {
     return key;
 }
 
+void KnownClaimants::forget(uint64_t key) {
+    auto found = known_.find(key);
+    if (found == known_.end()) return;
+    byUse_.erase(found->second.byUse);
+    auto sender = bySender_.find(senderOf(found->second.claimant));
+    sender->second.erase(found->second.ofSender);
+    if (sender->second.empty()) bySender_.erase(sender);
+    known_.erase(found);
+}
+
 void KnownClaimants::learn(std::string_view secret, const Claimant& claimant) {
     if (secret.empty()) return;
     const uint64_t key = keyOf(secret);
     std::lock_guard lock(mutex_);
-    auto [found, added] = known_.try_emplace(key);
-    if (added) {
-        found->second.second = byUse_.insert(byUse_.end(), key);
-    } else {
-        byUse_.splice(byUse_.end(), byUse_, found->second.second);
-    }
-    found->second.first = claimant;
-    while (known_.size() > most_) {
-        known_.erase(byUse_.front());
-        byUse_.pop_front();
-    }
+    forget(key);
+    std::list<uint64_t>& own = bySender_[senderOf(claimant)];
+    known_.emplace(key, Known{claimant, byUse_.insert(byUse_.end(), key), own.insert(own.end(), key)});
+    while (own.size() > mostOfOne_)
+        forget(own.front());
+    while (known_.size() > most_)
+        forget(byUse_.front());
 }
 
 std::optional<Claimant> KnownClaimants::of(std::string_view secret) {
@@ -313,8 +320,10 @@ std::optional<Claimant> KnownClaimants::of(std::string_view secret) {
     std::lock_guard lock(mutex_);
     auto found = known_.find(key);
     if (found == known_.end()) return std::nullopt;
-    byUse_.splice(byUse_.end(), byUse_, found->second.second);
-    return found->second.first;
+    byUse_.splice(byUse_.end(), byUse_, found->second.byUse);
+    std::list<uint64_t>& own = bySender_.at(senderOf(found->second.claimant));
+    own.splice(own.end(), own, found->second.ofSender);
+    return found->second.claimant;
 }
 
 } // namespace cw::server

@@ -217,10 +217,13 @@ std::chrono::steady_clock::duration takeTimeWaitedAtGates();
 // (an access token, a phone's or an application's cookie), so that a request is known as closely
 // as it allows before it is read: a secret the server never saw proven (made up) names nobody, and
 // its request is known by its address. Secrets are kept as keyed hashes, never as themselves; at
-// most `most`, the least recently seen forgotten first. Safe to call from any thread.
+// most `most`, the least recently seen forgotten first, and at most `mostOfOne` of one sender, its
+// own least recently seen forgotten first, so that a member refreshing her tokens over and over
+// forgets only her own. A forgotten secret is learnt again when a request proves it. Safe to call
+// from any thread.
 class KnownClaimants {
 public:
-    explicit KnownClaimants(size_t most = 100'000);
+    explicit KnownClaimants(size_t most = 100'000, size_t mostOfOne = 16);
     // `secret` was shown to be `claimant`'s.
     void learn(std::string_view secret, const Claimant& claimant);
     // The claimant `secret` was shown to be, when it was.
@@ -228,12 +231,23 @@ public:
 
 private:
     uint64_t keyOf(std::string_view secret) const;
+    static std::string senderOf(const Claimant& claimant) { return claimant.group + '\n' + claimant.member; }
+    // Caller holds `mutex_`.
+    void forget(uint64_t key);
 
+    struct Known {
+        Claimant claimant;
+        std::list<uint64_t>::iterator byUse;
+        std::list<uint64_t>::iterator ofSender;
+    };
     const size_t most_;
+    const size_t mostOfOne_;
     unsigned char hashKey_[16];
     std::mutex mutex_;
     std::list<uint64_t> byUse_; // least recently seen first
-    std::unordered_map<uint64_t, std::pair<Claimant, std::list<uint64_t>::iterator>> known_;
+    // Each sender's secrets, least recently seen first.
+    std::unordered_map<std::string, std::list<uint64_t>> bySender_;
+    std::unordered_map<uint64_t, Known> known_;
 };
 
 } // namespace cw::server

@@ -521,7 +521,7 @@ void CradlewayServer::setUp() {
                     ctx.memberId = holder->memberId;
                     ctx.session = holder->session;
                     // Her next requests take their turns as hers, wherever she sends them from.
-                    state->claimants.learn(token, Claimant::known("member:" + std::to_string(holder->memberId)));
+                    state->claimants.learn(token, memberClaimant(holder->memberId));
                 }
                 if (route.access == Access::Member && !ctx.memberId)
                     throw HttpError(401, "Your session has expired. Please sign in again.");

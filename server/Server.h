@@ -172,8 +172,9 @@ struct ServerState {
     // Before the pool, which makes its gathered writes of the counts as it goes.
     GuessCounts guesses;
     std::unique_ptr<ConnectionPool> pool;
-    // The senders the server has seen prove who they are, by their secrets (server/FairTurns.h).
-    KnownClaimants claimants;
+    // The senders the server has seen prove who they are, by their secrets (server/FairTurns.h); an
+    // access token is learnt as it is issued, which a handler does with the state it only reads.
+    mutable KnownClaimants claimants;
     std::mutex consoleMutex;
     RequestLog requestLog;
     RateLimiter rateLimiter;

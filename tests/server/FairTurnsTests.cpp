@@ -227,5 +227,44 @@ TEST(GateTurns, TimeWaitedForAPlaceIsNotCountedAsTimeAWorkerWasHeld) {
     EXPECT_EQ(takeTimeWaitedAtGates(), std::chrono::steady_clock::duration::zero());
 }
 
+TEST(KnownClaimantsTest, SecretsAreForgottenLeastRecentlySeenFirstAmongOnesOwnAndThenAmongAll) {
+    // As found: each refresh issues a token learnt as its member's, so one member refreshing over and
+    // over could push every other member's token out of the table, and their next requests took their
+    // turns as their addresses'. Here four secrets at most, two of one sender; "+t m2" learns the
+    // secret t as member 2's, "?t" sees t again.
+    struct Case {
+        const char* what;
+        std::vector<std::string> steps;
+        std::vector<std::string> known;
+        std::vector<std::string> forgotten;
+    };
+    const std::vector<Case> cases = {
+        {"one sender's many secrets forget only its own, oldest first",
+         {"+hers m1", "+t1 m2", "+t2 m2", "+t3 m2", "+t4 m2"}, {"hers", "t3", "t4"}, {"t1", "t2"}},
+        {"a secret of hers seen again outlasts her older", {"+t1 m2", "+t2 m2", "?t1", "+t3 m2"}, {"t1", "t3"}, {"t2"}},
+        {"past the bound, the least recently seen of all goes",
+         {"+a m1", "+b m2", "+c m3", "+d m4", "+e m5"}, {"b", "c", "d", "e"}, {"a"}},
+        {"one seen again outlasts the bound", {"+a m1", "+b m2", "+c m3", "+d m4", "?a", "+e m5"}, {"a", "c", "d", "e"}, {"b"}},
+        {"a secret learnt again as another's counts among that one's",
+         {"+a m1", "+a m2", "+b m2", "+c m2"}, {"b", "c"}, {"a"}},
+        {"a made-up secret names nobody", {"+a m1"}, {"a"}, {"made-up", ""}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        KnownClaimants known(4, 2);
+        for (const std::string& step : c.steps) {
+            const size_t space = step.find(' ');
+            if (step[0] == '+')
+                known.learn(step.substr(1, space - 1), Claimant::known("member:" + step.substr(space + 2)));
+            else
+                EXPECT_TRUE(known.of(step.substr(1))) << step;
+        }
+        for (const std::string& secret : c.known)
+            EXPECT_TRUE(known.of(secret)) << secret;
+        for (const std::string& secret : c.forgotten)
+            EXPECT_FALSE(known.of(secret)) << secret;
+    }
+}
+
 } // namespace
 } // namespace cw::server
