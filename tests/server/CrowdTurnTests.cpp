@@ -143,15 +143,7 @@ TEST_F(CrowdTurnTest, ATokenIsItsMembersFromItsFirstRequestOnEveryRoadThatIssues
         {"a sign-in", [this] { return demoMother().access; }},
         {"a sign-up",
          [this] {
-             const json body = {{"full_name", "Newcomer"},
-                                {"email", "newcomer@cradleway.test"},
-                                {"relationship", "Mother"},
-                                {"password", "newcomer-pass"},
-                                {"babies", json::array({{{"full_name", "New Baby"},
-                                                         {"birthday", "2026-11-01"},
-                                                         {"expected_birthday", "2027-01-01"},
-                                                         {"gender", "Female"}}})}};
-             return post("signup", body).body["tokens"].value("access_token", "");
+             return post("signup", strangerSignUp("newcomer@cradleway.test")).body["tokens"].value("access_token", "");
          }},
         {"a refresh",
          [this] {

@@ -137,16 +137,19 @@ json newMemberForm(const std::string& email) {
             {"babies", json::array()}};
 }
 
+json ServerTest::strangerSignUp(const std::string& email) {
+    return {{"full_name", "Stranger"},
+            {"email", email},
+            {"relationship", "Mother"},
+            {"password", "stranger-pass"},
+            {"babies", json::array({{{"full_name", "Other Baby"},
+                                     {"birthday", "2026-11-01"},
+                                     {"expected_birthday", "2027-01-01"},
+                                     {"gender", "Male"}}})}};
+}
+
 ServerTest::Session ServerTest::signUpStranger(const std::string& email) {
-    json body = {{"full_name", "Stranger"},
-                 {"email", email},
-                 {"relationship", "Mother"},
-                 {"password", "stranger-pass"},
-                 {"babies", json::array({{{"full_name", "Other Baby"},
-                                          {"birthday", "2026-11-01"},
-                                          {"expected_birthday", "2027-01-01"},
-                                          {"gender", "Male"}}})}};
-    Reply reply = post("signup/", body);
+    Reply reply = post("signup/", strangerSignUp(email));
     EXPECT_EQ(reply.status, 200) << reply.raw;
     return signIn(email, "stranger-pass");
 }

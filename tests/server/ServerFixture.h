@@ -65,7 +65,8 @@ protected:
     };
     Session signIn(const std::string& email, const std::string& password);
     Session demoMother() { return signIn("demo@cradleway.test", "cradleway-demo"); }
-    // A new member with one new baby of their own.
+    // A new member with one new baby of their own: what the sign-up sends, and the member signed in.
+    static json strangerSignUp(const std::string& email);
     Session signUpStranger(const std::string& email);
     // Members "<prefix><i>@cradleway.test" for i below `count`, written straight into the database with
     // the password hash given, as a server that has been running a while holds them.
