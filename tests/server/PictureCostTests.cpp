@@ -312,23 +312,23 @@ protected:
 };
 
 TEST_F(WorkerTurnTest, AWorkerThatComesFreeAnswersASenderWithNoneBeforeTheNextPicturesOfAccountsThatHoldTheRest) {
-    // Six accounts on two addresses send pictures that take long to read, or wait to be read, and
-    // then each its next: between them, every worker, and four more requests queued.
+    // Eight accounts on two addresses send pictures that take long to read, or wait to be read:
+    // between them, every worker; then four of them send their next, which wait for a worker.
     std::vector<Session> accounts;
-    for (int i = 0; i < 6; ++i)
+    for (int i = 0; i < 8; ++i)
         accounts.push_back(signUpStranger("holder" + std::to_string(i) + "@cradleway.test"));
     // The test's own connection, kept alive since the sign-ups, closes first: the server's open
     // connections are then the pictures' own.
     client_->stop();
     while (server_->openConnections() > 0)
         std::this_thread::yield();
-    for (int i = 0; i < 6; ++i)
+    for (int i = 0; i < 8; ++i)
         postPictureFrom("127.0.0." + std::to_string(2 + i % 2), accounts[static_cast<size_t>(i)], true);
     ASSERT_TRUE(waitUntil([this] { return began_ == kPictureDecodingPlaces; }));
-    waitForWaiting(6 - kPictureDecodingPlaces);
-    for (int i = 0; i < 6; ++i)
+    waitForWaiting(8 - kPictureDecodingPlaces);
+    for (int i = 0; i < 4; ++i)
         postPictureFrom("127.0.0." + std::to_string(2 + i % 2), accounts[static_cast<size_t>(i)], true);
-    while (server_->openConnections() < 12 || server_->queuedRequests() < 4)
+    while (server_->queuedRequests() < 4)
         std::this_thread::yield();
     // A sign-in from a third address waits for a worker behind them.
     RawConnection c(server_->port(), "127.0.0.4");
