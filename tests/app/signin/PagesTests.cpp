@@ -12,7 +12,10 @@
 
 #include <gmock/gmock.h>
 
+#include <condition_variable>
 #include <cstdlib>
+#include <memory>
+#include <mutex>
 
 namespace cw::test {
 
@@ -121,13 +124,33 @@ TEST_F(SignInTest, TheTermsOverlayGoesWhenThePageFailsOrItsProcessEndsAndAccepti
     ASSERT_TRUE(host->tapText("I Accept"));
     EXPECT_TRUE(topAs<MRNLookupViewController>());
 
-    // The process showing the page ends while it loads.
-    terms = open();
-    host->settle();
-    ASSERT_TRUE(showsActivityOverlay(terms));
-    terms->webView->terminateWebContentProcessForTesting();
-    host->settle();
-    EXPECT_FALSE(showsActivityOverlay(terms));
+    // The process showing the page ends while it loads (its reply waits until then).
+    {
+        struct Held {
+            std::mutex mutex;
+            std::condition_variable released;
+            bool letGo = false;
+        };
+        auto held = std::make_shared<Held>();
+        server.setHandler([held](const auto&, auto&) {
+            std::unique_lock lock(held->mutex);
+            held->released.wait(lock, [&] { return held->letGo; });
+        });
+        struct LetGo {
+            std::shared_ptr<Held> held;
+            ~LetGo() {
+                std::lock_guard lock(held->mutex);
+                held->letGo = true;
+                held->released.notify_all();
+            }
+        } letGo{held};
+        terms = open();
+        host->settle();
+        ASSERT_TRUE(showsActivityOverlay(terms));
+        terms->webView->terminateWebContentProcessForTesting();
+        host->settle();
+        EXPECT_FALSE(showsActivityOverlay(terms));
+    }
 
     // No reply at all (nothing listens at the address): the page never commits, and the overlay
     // goes all the same.
