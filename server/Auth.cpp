@@ -101,6 +101,13 @@ Claimant memberClaimant(int64_t memberId) {
     return Claimant::known("member:" + std::to_string(memberId));
 }
 
+void learnAccessToken(const ServerState& state, const std::string& token, int64_t memberId,
+                      const std::optional<std::string>& session, int64_t expiresAt) {
+    state.claimants.learn(token, memberClaimant(memberId),
+                          std::chrono::steady_clock::now() + std::chrono::seconds(expiresAt - state.now()),
+                          session ? "session " + *session : std::string());
+}
+
 TokenPair issueTokens(Connection& db, const ServerState& state, int64_t memberId,
                       const std::string& session) {
     int64_t now = state.now();
@@ -128,18 +135,18 @@ TokenPair issueTokens(Connection& db, const ServerState& state, int64_t memberId
             .with(memberId, session, kAccessTokensPerSession)
             .run();
     // Learnt before the reply is sent: a secret only she holds, whether or not this write commits.
-    state.claimants.learn(pair.accessToken, memberClaimant(memberId));
+    learnAccessToken(state, pair.accessToken, memberId, sessionId, now + state.options.accessTokenSeconds);
     return pair;
 }
 
 std::optional<AccessHolder> holderOfAccessToken(Connection& db, const ServerState& state,
                                                 const std::string& token) {
     if (token.empty() || token.size() > 256) return std::nullopt;
-    auto st = db.prepare("SELECT member_id, session FROM tokens WHERE token_hash = ? AND kind = 'access' AND "
-                         "revoked = 0 AND expires_at > ?");
+    auto st = db.prepare("SELECT member_id, session, expires_at FROM tokens WHERE token_hash = ? AND "
+                         "kind = 'access' AND revoked = 0 AND expires_at > ?");
     st.with(tokenHash(token), state.now());
     if (!st.step()) return std::nullopt;
-    return AccessHolder{st.integer(0), st.optionalText(1)};
+    return AccessHolder{st.integer(0), st.optionalText(1), st.integer(2)};
 }
 
 std::optional<int64_t> memberForAccessToken(Connection& db, const ServerState& state,

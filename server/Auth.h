@@ -30,6 +30,10 @@ struct TokenPair {
 
 // Whom a member's requests take their turns for, wherever she sends them from.
 Claimant memberClaimant(int64_t memberId);
+// The access token is known as the member's (server/FairTurns.h) until it expires at `expiresAt`
+// (in the server's seconds), counted among its session's.
+void learnAccessToken(const ServerState& state, const std::string& token, int64_t memberId,
+                      const std::optional<std::string>& session, int64_t expiresAt);
 
 // Issues a new access and refresh token for the member: a new session, or the given one (a refresh).
 // Only their hashes are stored. The access token is known as hers from now on, so that the first
@@ -41,6 +45,7 @@ TokenPair issueTokens(Connection& db, const ServerState& state, int64_t memberId
 struct AccessHolder {
     int64_t memberId = 0;
     std::optional<std::string> session;
+    int64_t expiresAt = 0;
 };
 std::optional<AccessHolder> holderOfAccessToken(Connection& db, const ServerState& state,
                                                 const std::string& token);

@@ -1532,16 +1532,16 @@ void ConnectionServer::work() {
             // place comes free is compared with those already queued, never handed it ahead of them.
             taken = Clock::now();
             auto next = queue_.end();
-            auto first = queue_.end(); // of all, those it may not take too
+            auto heldBack = queue_.end(); // the first of those it may not take
             for (auto it = queue_.begin(); it != queue_.end(); ++it) {
-                if (first == queue_.end() || workerTurns_.ahead((*it)->ticket, (*first)->ticket, taken)) first = it;
-                if (mayTake(**it) && (next == queue_.end() || workerTurns_.ahead((*it)->ticket, (*next)->ticket, taken)))
-                    next = it;
+                auto& best = mayTake(**it) ? next : heldBack;
+                if (best == queue_.end() || workerTurns_.ahead((*it)->ticket, (*best)->ticket, taken)) best = it;
             }
-            // Taken past requests held back by their bound, the turn leaves the virtual time at the
-            // first of them: a sign-in that comes while feeds are answered goes after the sign-ins
-            // already waiting, not after every one of them.
-            workerTurns_.begin((*next)->ticket, taken, first == next ? nullptr : &(*first)->ticket);
+            // While requests wait held back by their bound, the virtual time stays by the first of
+            // them, however much the others are answered meanwhile: a sign-in or a picture post that
+            // comes while feeds are answered, or while a client floods cheap requests, goes after the
+            // sign-ins or picture posts already waiting that had less, not after every one of them.
+            workerTurns_.begin((*next)->ticket, taken, heldBack == queue_.end() ? nullptr : &(*heldBack)->ticket);
             connection = std::move(*next);
             queue_.erase(next);
             --costlyQueued_[connection->costly];

@@ -83,6 +83,7 @@ void FairTurns::VirtualTime::ended(double counted, size_t busy) {
 
 void FairTurns::VirtualTime::idle(double latestFinish) {
     started = given = std::max({started, given, latestFinish});
+    heldBack = std::numeric_limits<double>::infinity();
 }
 
 double FairTurns::Holding::beyondLeast(double now, double leastTurn) const {
@@ -118,7 +119,7 @@ void FairTurns::withdraw(const Ticket& ticket) {
     leave(group, ticket.claimant.member);
 }
 
-void FairTurns::begin(const Ticket& ticket, Clock::time_point now, const Ticket* passed) {
+void FairTurns::begin(const Ticket& ticket, Clock::time_point now, const Ticket* heldBack) {
     // Its start as far as the turns ended count: what the claimant's turns still held have held so
     // far is counted as they end.
     const Place place = placeOf(ticket, std::nullopt);
@@ -130,7 +131,10 @@ void FairTurns::begin(const Ticket& ticket, Clock::time_point now, const Ticket*
         ++holding->turns;
         holding->began += secondsAt(now);
     }
-    clock_.began(passed ? std::min(place.groupStart, placeOf(*passed, std::nullopt).groupStart) : place.groupStart);
+    const std::optional<double> heldBackStart =
+        heldBack ? std::optional(placeOf(*heldBack, std::nullopt).groupStart) : std::nullopt;
+    clock_.began(heldBackStart ? std::min(place.groupStart, *heldBackStart) : place.groupStart);
+    clock_.heldBack = heldBackStart ? *heldBackStart + leastTurn_ : std::numeric_limits<double>::infinity();
     group.clock.began(place.memberStart);
     // Counted at least once as it begins; what it holds beyond that is counted as it goes and as it
     // ends.
@@ -295,19 +299,21 @@ void KnownClaimants::forget(uint64_t key) {
     auto found = known_.find(key);
     if (found == known_.end()) return;
     byUse_.erase(found->second.byUse);
-    auto sender = bySender_.find(senderOf(found->second.claimant));
-    sender->second.erase(found->second.ofSender);
-    if (sender->second.empty()) bySender_.erase(sender);
+    auto owner = byOwner_.find(found->second.owner);
+    owner->second.erase(found->second.ofOwner);
+    if (owner->second.empty()) byOwner_.erase(owner);
     known_.erase(found);
 }
 
-void KnownClaimants::learn(std::string_view secret, const Claimant& claimant) {
+void KnownClaimants::learn(std::string_view secret, const Claimant& claimant,
+                           std::chrono::steady_clock::time_point until, const std::string& owner) {
     if (secret.empty()) return;
     const uint64_t key = keyOf(secret);
     std::lock_guard lock(mutex_);
     forget(key);
-    std::list<uint64_t>& own = bySender_[senderOf(claimant)];
-    known_.emplace(key, Known{claimant, byUse_.insert(byUse_.end(), key), own.insert(own.end(), key)});
+    const std::string ownerName = owner.empty() ? "sender " + claimant.group + '\n' + claimant.member : owner;
+    std::list<uint64_t>& own = byOwner_[ownerName];
+    known_.emplace(key, Known{claimant, until, ownerName, byUse_.insert(byUse_.end(), key), own.insert(own.end(), key)});
     while (own.size() > mostOfOne_)
         forget(own.front());
     while (known_.size() > most_)
@@ -320,9 +326,13 @@ std::optional<Claimant> KnownClaimants::of(std::string_view secret) {
     std::lock_guard lock(mutex_);
     auto found = known_.find(key);
     if (found == known_.end()) return std::nullopt;
+    if (found->second.until <= std::chrono::steady_clock::now()) {
+        forget(key);
+        return std::nullopt;
+    }
     byUse_.splice(byUse_.end(), byUse_, found->second.byUse);
-    std::list<uint64_t>& own = bySender_.at(senderOf(found->second.claimant));
-    own.splice(own.end(), own, found->second.ofSender);
+    std::list<uint64_t>& own = byOwner_.at(found->second.owner);
+    own.splice(own.end(), own, found->second.ofOwner);
     return found->second.claimant;
 }
 

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <list>
 #include <map>
 #include <mutex>
@@ -77,10 +78,11 @@ public:
     Ticket ask(const Claimant& claimant);
     // The turn leaves the line without having had its place.
     void withdraw(const Ticket& ticket);
-    // The turn has its place from `now`. When it passes waiting turns that could not have the place
-    // (their kind of work is at its bound), `passed` is the first of them: the virtual time stays at
-    // its start, so that a turn that asks meanwhile goes after it, not after all of them.
-    void begin(const Ticket& ticket, Clock::time_point now, const Ticket* passed = nullptr);
+    // The turn has its place from `now`. While turns wait that could not have the place (their kind
+    // of work is at its bound), `heldBack` is the first of them: the virtual time stays within a
+    // least turn of its start, however much the turns that pass it are given meanwhile, so that a
+    // turn that asks meanwhile goes after it, not after all of them.
+    void begin(const Ticket& ticket, Clock::time_point now, const Ticket* heldBack = nullptr);
     // A turn of `claimant` that began at `began` has ended, counting `held` (what it held its place,
     // less any wait its owner does not count).
     void end(const Claimant& claimant, Clock::time_point began, Duration held);
@@ -93,12 +95,15 @@ public:
 
 private:
     // A virtual time: the start of the latest turn that began, but never more than four mean turns
-    // behind what the place gave each claimant busy with it.
+    // behind what the place gave each claimant busy with it, unless turns held back at their bound
+    // wait: then no further than just past the first of them, since what the others were given
+    // meanwhile they could not have.
     struct VirtualTime {
         double started = 0;
         double given = 0;
         double meanTurn = 0;
-        double now() const { return std::max(started, given - 4 * meanTurn); }
+        double heldBack = std::numeric_limits<double>::infinity();
+        double now() const { return std::max(started, std::min(given - 4 * meanTurn, heldBack)); }
         void began(double start) { started = std::max(started, start); }
         void ended(double counted, size_t busy);
         // Nobody holds or awaits a turn: nothing had before counts any more.
@@ -217,36 +222,41 @@ std::chrono::steady_clock::duration takeTimeWaitedAtGates();
 // (an access token, a phone's or an application's cookie), so that a request is known as closely
 // as it allows before it is read: a secret the server never saw proven (made up) names nobody, and
 // its request is known by its address. Secrets are kept as keyed hashes, never as themselves; at
-// most `most`, the least recently seen forgotten first, and at most `mostOfOne` of one sender, its
-// own least recently seen forgotten first, so that a member refreshing her tokens over and over
-// forgets only her own. A forgotten secret is learnt again when a request proves it. Safe to call
-// from any thread.
+// most `most`, the least recently seen forgotten first, and at most `mostOfOne` of one owner (the
+// sender, unless the learner names another: a session for its tokens, a member for the phones she
+// signed in on), its own least recently seen forgotten first, so that a session refreshing its
+// tokens over and over, or an account signing in on new phones, forgets only its own. A secret that lapses (an access token past its hour) names nobody after.
+// A forgotten secret is learnt again when a request proves it. Safe to call from any thread.
 class KnownClaimants {
 public:
     explicit KnownClaimants(size_t most = 100'000, size_t mostOfOne = 16);
-    // `secret` was shown to be `claimant`'s.
-    void learn(std::string_view secret, const Claimant& claimant);
+    // `secret` was shown to be `claimant`'s, until `until` when it lapses; it counts among the
+    // secrets of `owner` (when empty, the claimant's own).
+    void learn(std::string_view secret, const Claimant& claimant,
+               std::chrono::steady_clock::time_point until = std::chrono::steady_clock::time_point::max(),
+               const std::string& owner = {});
     // The claimant `secret` was shown to be, when it was.
     std::optional<Claimant> of(std::string_view secret);
 
 private:
     uint64_t keyOf(std::string_view secret) const;
-    static std::string senderOf(const Claimant& claimant) { return claimant.group + '\n' + claimant.member; }
     // Caller holds `mutex_`.
     void forget(uint64_t key);
 
     struct Known {
         Claimant claimant;
+        std::chrono::steady_clock::time_point until;
+        std::string owner;
         std::list<uint64_t>::iterator byUse;
-        std::list<uint64_t>::iterator ofSender;
+        std::list<uint64_t>::iterator ofOwner;
     };
     const size_t most_;
     const size_t mostOfOne_;
     unsigned char hashKey_[16];
     std::mutex mutex_;
     std::list<uint64_t> byUse_; // least recently seen first
-    // Each sender's secrets, least recently seen first.
-    std::unordered_map<std::string, std::list<uint64_t>> bySender_;
+    // Each owner's secrets, least recently seen first.
+    std::unordered_map<std::string, std::list<uint64_t>> byOwner_;
     std::unordered_map<uint64_t, Known> known_;
 };
 

@@ -5,6 +5,7 @@
 #include "server/Server.h"
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <string_view>
@@ -151,8 +152,10 @@ void signedInFrom(RequestContext& ctx, int64_t memberId) {
         .with(memberId, kSignInPhonesPerMember)
         .run();
     removeExpired(db, "signin_phones", "signed_in_at", now - kSignInNetworkSeconds);
-    // From now on its requests take their turns as this phone's, wherever it is.
-    ctx.state.claimants.learn(phone, knownBy("phone", phone));
+    // From now on its requests take their turns as this phone's, wherever it is; counted among the
+    // member's phones, so that an account signing in on new phones over and over forgets only its own.
+    ctx.state.claimants.learn(phone, knownBy("phone", phone), std::chrono::steady_clock::time_point::max(),
+                              "phones of member " + std::to_string(memberId));
     ctx.response.set_header("Set-Cookie",
                             std::string(kDeviceCookie) + "=" + phone + "; Path=/m/api; Max-Age=" +
                                 std::to_string(kSignInNetworkSeconds) + "; HttpOnly; SameSite=Strict");

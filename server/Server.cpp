@@ -14,6 +14,7 @@
 #include <chrono>
 #include <iostream>
 #include <optional>
+#include <utility>
 
 #include <httplib.h>
 #include <sodium.h>
@@ -80,12 +81,16 @@ template <class Take> void eachHeader(std::string_view head, std::string_view na
 // its network address, within the address's neighbourhood. A secret never proven (made up) names
 // nobody, so that no one sheds the turns of his address by sending a new one with each request.
 Claimant claimantOfHead(KnownClaimants& known, std::string_view head, const std::string& network) {
+    // The token and the phone the handler reads are the first the head carries: a made-up one
+    // before hers is answered as nobody's, and takes its turn as nobody's.
     std::optional<Claimant> member, phone, application;
+    bool tokenRead = false, phoneRead = false;
     eachHeader(head, "X-Access-Token", [&](std::string_view token) {
-        if (!member) member = known.of(token);
+        if (!std::exchange(tokenRead, true)) member = known.of(token);
     });
     eachHeader(head, "Cookie", [&](std::string_view cookies) {
-        if (auto value = cookieIn(cookies, kDeviceCookie); value && !phone) phone = known.of(*value);
+        if (auto value = cookieIn(cookies, kDeviceCookie); value && !std::exchange(phoneRead, true))
+            phone = known.of(*value);
         if (auto value = cookieIn(cookies, kClientCookie); value && !application) application = known.of(*value);
     });
     if (member) return *member;
@@ -521,7 +526,7 @@ void CradlewayServer::setUp() {
                     ctx.memberId = holder->memberId;
                     ctx.session = holder->session;
                     // Her next requests take their turns as hers, wherever she sends them from.
-                    state->claimants.learn(token, memberClaimant(holder->memberId));
+                    learnAccessToken(*state, token, holder->memberId, holder->session, holder->expiresAt);
                 }
                 if (route.access == Access::Member && !ctx.memberId)
                     throw HttpError(401, "Your session has expired. Please sign in again.");

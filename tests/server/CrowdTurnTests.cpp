@@ -66,6 +66,7 @@ protected:
         return crowd;
     }
     static std::string crowdEmail(int account) { return "crowd" + std::to_string(account) + "@cradleway.test"; }
+    void fromABusyNeighbourhood(const std::string& headers, int status, bool ahead);
     void SetUp() override {
         ServerTest::SetUp();
         insertMembers(*server_->state().pool->acquire(), "crowd", 4, hashPassword("crowd-password", true));
@@ -129,15 +130,48 @@ TEST_F(CrowdTurnTest, HerFeedAfterAMinuteOfHerOwnUseGoesAheadOfPhonesSigningInEa
     answeredAheadOf("127.0.5.3", feed, crowd, hashes);
 }
 
+// Her neighbourhood's other addresses hold every worker with sign-ins that wait for a core; her
+// request (its head's headers `headers`) comes from an address of it, and then sign-ins from new
+// neighbourhoods. Taken as hers, it is answered ahead of them (`ahead`); taken as her
+// neighbourhood's, behind some of them.
+void CrowdTurnTest::fromABusyNeighbourhood(const std::string& headers, int status, bool ahead) {
+    std::vector<std::unique_ptr<Gate::Turn>> hashes = holdEveryHashPlace("busy");
+    std::vector<std::unique_ptr<RawConnection>> crowd;
+    for (int i = 0; i < kWorkers; ++i) {
+        crowd.push_back(send("127.0.5." + std::to_string(10 + i), signInRequest(crowdEmail(i), "crowd-password")));
+        waitUntil([&] { return passwordHashesWaiting() == i + 1; });
+    }
+    auto hers = send("127.0.5.3", "GET /m/api/member/notification/settings HTTP/1.1\r\nHost: x\r\n"
+                                  "Connection: close\r\n" + headers + "\r\n");
+    waitUntil([&] { return server_->queuedRequests() == 1; });
+    for (int i = kWorkers; i < 2 * kWorkers; ++i) {
+        crowd.push_back(send("127.2." + std::to_string(i) + ".10", signInRequest(crowdEmail(i % 4), "crowd-password")));
+        waitUntil([&] { return server_->queuedRequests() == static_cast<size_t>(i + 2 - kWorkers); });
+    }
+    // The first four give up waiting for a core; the workers that come free answer hers first, or
+    // some of the new neighbourhoods' sign-ins (which give up in their turn) first.
+    EXPECT_EQ(statusesIn(hers->readToClose(20)), std::vector<int>{status});
+    int answeredBefore = 0;
+    for (int i = kWorkers; i < 2 * kWorkers; ++i)
+        answeredBefore += crowd[static_cast<size_t>(i)]->waitReadable(0);
+    if (ahead)
+        EXPECT_EQ(answeredBefore, 0);
+    else
+        EXPECT_GT(answeredBefore, 0);
+    hashes.clear();
+    for (auto& c : crowd)
+        EXPECT_FALSE(statusesIn(c->readToClose(20)).empty());
+}
+
 TEST_F(CrowdTurnTest, ATokenIsItsMembersFromItsFirstRequestOnEveryRoadThatIssuesOne) {
     // As found: an access token was known as its member's only once a request had used it, so her
     // first request after signing in took its turn as her address's neighbourhood's, and her first
-    // picture post among a crowd's waited 9-14 s. Here her neighbourhood's other addresses hold
-    // every worker, her first request with a new token waits for one, and then new neighbourhoods'
-    // sign-ins: as her own, she goes first.
+    // picture post among a crowd's waited 9-14 s. A head with a made-up token before hers is
+    // answered as nobody's, and waits as nobody's.
     struct Road {
         const char* name;
         std::function<std::string()> newToken;
+        bool madeUpFirst = false;
     };
     const std::vector<Road> roads = {
         {"a sign-in", [this] { return demoMother().access; }},
@@ -149,32 +183,34 @@ TEST_F(CrowdTurnTest, ATokenIsItsMembersFromItsFirstRequestOnEveryRoadThatIssues
          [this] {
              return post("tokens", {{"refresh_token", demoMother().refresh}}).body.value("access_token", "");
          }},
+        {"a made-up token before hers", [this] { return demoMother().access; }, true},
     };
     for (const Road& road : roads) {
         SCOPED_TRACE(road.name);
         const std::string token = road.newToken();
         ASSERT_FALSE(token.empty());
-        std::vector<std::unique_ptr<Gate::Turn>> hashes = holdEveryHashPlace("busy");
-        std::vector<std::unique_ptr<RawConnection>> crowd;
-        for (int i = 0; i < kWorkers; ++i) {
-            crowd.push_back(send("127.0.5." + std::to_string(10 + i), signInRequest(crowdEmail(i), "crowd-password")));
-            waitUntil([&] { return passwordHashesWaiting() == i + 1; });
-        }
-        auto hers = send("127.0.5.3", "GET /m/api/member/notification/settings HTTP/1.1\r\nHost: x\r\n"
-                                      "Connection: close\r\nX-Access-Token: " + token + "\r\n\r\n");
-        waitUntil([&] { return server_->queuedRequests() == 1; });
-        for (int i = kWorkers; i < 2 * kWorkers; ++i) {
-            crowd.push_back(send("127.2." + std::to_string(i) + ".10", signInRequest(crowdEmail(i % 4), "crowd-password")));
-            waitUntil([&] { return server_->queuedRequests() == static_cast<size_t>(i + 2 - kWorkers); });
-        }
-        // The first four give up waiting for a core; of the workers that come free, one answers her.
-        EXPECT_EQ(statusesIn(hers->readToClose(20)), std::vector<int>{200});
-        for (int i = kWorkers; i < 2 * kWorkers; ++i)
-            EXPECT_FALSE(crowd[static_cast<size_t>(i)]->waitReadable(0)) << i;
-        hashes.clear();
-        for (auto& c : crowd)
-            EXPECT_FALSE(statusesIn(c->readToClose(20)).empty());
+        fromABusyNeighbourhood((road.madeUpFirst ? "X-Access-Token: made-up\r\n" : "") + std::string("X-Access-Token: ") +
+                                   token + "\r\n",
+                               road.madeUpFirst ? 401 : 200, !road.madeUpFirst);
     }
+}
+
+// Access tokens that lapse as they are issued.
+class LapsedTokenTurnTest : public CrowdTurnTest {
+protected:
+    void adjust(ServerOptions& options) override {
+        CrowdTurnTest::adjust(options);
+        options.accessTokenSeconds = 0;
+    }
+};
+
+TEST_F(LapsedTokenTurnTest, ALapsedTokenTakesNoTurnAsItsMembers) {
+    // As found: requests sent with her lapsed token were answered 401 and took their turns as hers.
+    const std::string token = post("signin", {{"email", "demo@cradleway.test"}, {"password", "cradleway-demo"}})
+                                  .body["tokens"]
+                                  .value("access_token", "");
+    ASSERT_FALSE(token.empty());
+    fromABusyNeighbourhood("X-Access-Token: " + token + "\r\n", 401, false);
 }
 
 class CostlyCrowdWorkerTest : public CrowdTurnTest {

@@ -27,6 +27,8 @@ using namespace std::chrono_literals;
 //   serve N         the first N waiting turns are served, one after the other
 //   back C MS       as wait, but its kind of work is at its bound: served turns pass it until `free`
 //   free            turns held back may be served again
+//   flood C N       C asks N times, each served at once past the turns held back, holding nothing
+//                   (not written among those served)
 // and then every turn still waiting is served. Lengths are multiples of 125 ms, and a turn counts at
 // least 1/128 s, so that the virtual times compared are exact.
 class Play {
@@ -40,6 +42,15 @@ public:
             if (op == "free") {
                 for (Waiting& waiting : waiting_)
                     waiting.heldBack = false;
+                continue;
+            }
+            if (op == "flood") {
+                int count = 0;
+                words >> who >> count;
+                for (int i = 0; i < count; ++i) {
+                    waiting_.push_back({turns_.ask(Claimant(who)), 0, false, true});
+                    serveFirst();
+                }
                 continue;
             }
             if (op == "pass" || op == "serve") {
@@ -77,6 +88,7 @@ private:
         FairTurns::Ticket ticket;
         int ms;
         bool heldBack = false;
+        bool unwritten = false;
     };
     void hold(const Claimant& claimant, int ms) {
         const auto began = now_;
@@ -84,17 +96,16 @@ private:
         turns_.end(claimant, began, now_ - began);
     }
     void serveFirst() {
-        auto first = waiting_.begin(), next = waiting_.end();
+        auto heldBack = waiting_.end(), next = waiting_.end();
         for (auto it = waiting_.begin(); it != waiting_.end(); ++it) {
-            if (turns_.ahead(it->ticket, first->ticket, now_)) first = it;
-            if (!it->heldBack && (next == waiting_.end() || turns_.ahead(it->ticket, next->ticket, now_))) next = it;
+            auto& best = it->heldBack ? heldBack : next;
+            if (best == waiting_.end() || turns_.ahead(it->ticket, best->ticket, now_)) best = it;
         }
         if (next == waiting_.end()) return;
-        turns_.begin(next->ticket, now_, first == next ? nullptr : &first->ticket);
-        first = next;
-        served_ += (served_.empty() ? "" : " ") + first->ticket.claimant.member;
-        hold(first->ticket.claimant, first->ms);
-        waiting_.erase(first);
+        turns_.begin(next->ticket, now_, heldBack == waiting_.end() ? nullptr : &heldBack->ticket);
+        if (!next->unwritten) served_ += (served_.empty() ? "" : " ") + next->ticket.claimant.member;
+        hold(next->ticket.claimant, next->ms);
+        waiting_.erase(next);
     }
 
     FairTurns::Clock::time_point now_ = FairTurns::Clock::time_point{} + 1000h;
@@ -145,6 +156,12 @@ TEST(FairTurns, WaitingTurnsAreServedByWhatEachClaimantHadAgainstTheOthers) {
          "back c3 125; back c4 125; wait feeds 125; serve 1; wait feeds 125; serve 1; wait feeds 125; "
          "serve 1; wait feeds 125; serve 1; wait feeds 125; serve 1; wait mother 125; free",
          "feeds feeds feeds feeds feeds mother c1 c2 c3 c4"},
+        {"as found: a client flooding cheap requests while picture posts were held back at their bound "
+         "moved the virtual time past every one of them, and her picture post went behind them all",
+         "hold b1; hold b2; hold b3; hold b4; hold b5; hold b6; hold b7; hold b8; turn c1 125; turn c2 250; "
+         "turn c3 375; turn c4 500; back c1 125; back c2 125; back c3 125; back c4 125; flood cheap 4000; "
+         "wait mother 125; free",
+         "c1 mother c2 c3 c4"},
         {"a member known by her token is hers wherever she is, not her address's neighbourhood's",
          "hold 127.0.0.2; turn 127.0.0.2 500; wait 127.0.0.2 125; wait member:1 125", "member:1 127.0.0.2"},
     };
@@ -230,8 +247,8 @@ TEST(GateTurns, TimeWaitedForAPlaceIsNotCountedAsTimeAWorkerWasHeld) {
 TEST(KnownClaimantsTest, SecretsAreForgottenLeastRecentlySeenFirstAmongOnesOwnAndThenAmongAll) {
     // As found: each refresh issues a token learnt as its member's, so one member refreshing over and
     // over could push every other member's token out of the table, and their next requests took their
-    // turns as their addresses'. Here four secrets at most, two of one sender; "+t m2" learns the
-    // secret t as member 2's, "?t" sees t again.
+    // turns as their addresses'. Here four secrets at most, two of one owner; "+t m2" learns the
+    // secret t as member 2's, "+t m2 s1" as hers among those of her session 1, "?t" sees t again.
     struct Case {
         const char* what;
         std::vector<std::string> steps;
@@ -248,14 +265,19 @@ TEST(KnownClaimantsTest, SecretsAreForgottenLeastRecentlySeenFirstAmongOnesOwnAn
         {"a secret learnt again as another's counts among that one's",
          {"+a m1", "+a m2", "+b m2", "+c m2"}, {"b", "c"}, {"a"}},
         {"a made-up secret names nobody", {"+a m1"}, {"a"}, {"made-up", ""}},
+        {"a session refreshing over and over forgets only its own tokens, not her other phone's",
+         {"+phone m2 s2", "+a m2 s1", "+b m2 s1", "+c m2 s1"}, {"phone", "b", "c"}, {"a"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         KnownClaimants known(4, 2);
         for (const std::string& step : c.steps) {
-            const size_t space = step.find(' ');
+            std::istringstream words(step.substr(1));
+            std::string secret, member, owner;
+            words >> secret >> member >> owner;
             if (step[0] == '+')
-                known.learn(step.substr(1, space - 1), Claimant::known("member:" + step.substr(space + 2)));
+                known.learn(secret, Claimant::known("member:" + member.substr(1)),
+                            std::chrono::steady_clock::time_point::max(), owner);
             else
                 EXPECT_TRUE(known.of(step.substr(1))) << step;
         }
