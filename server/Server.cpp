@@ -82,11 +82,12 @@ template <class Take> void eachHeader(std::string_view head, std::string_view na
 // nobody, so that no one sheds the turns of his address by sending a new one with each request.
 Claimant claimantOfHead(KnownClaimants& known, std::string_view head, const std::string& network) {
     // The token and the phone the handler reads are the first the head carries: a made-up one
-    // before hers is answered as nobody's, and takes its turn as nobody's.
+    // before hers is answered as nobody's, and takes its turn as nobody's. The library drops a header
+    // with no value, and so does this.
     std::optional<Claimant> member, phone, application;
     bool tokenRead = false, phoneRead = false;
     eachHeader(head, "X-Access-Token", [&](std::string_view token) {
-        if (!std::exchange(tokenRead, true)) member = known.of(token);
+        if (!token.empty() && !std::exchange(tokenRead, true)) member = known.of(token);
     });
     eachHeader(head, "Cookie", [&](std::string_view cookies) {
         if (auto value = cookieIn(cookies, kDeviceCookie); value && !std::exchange(phoneRead, true))
