@@ -103,8 +103,11 @@ Claimant memberClaimant(int64_t memberId) {
 
 void learnAccessToken(const ServerState& state, const std::string& token, int64_t memberId,
                       const std::optional<std::string>& session, int64_t expiresAt) {
+    // However long the server lets tokens live, within what the clock can count.
+    constexpr int64_t kLongest = int64_t{10} * 365 * 24 * 3600;
     state.claimants.learn(token, memberClaimant(memberId),
-                          std::chrono::steady_clock::now() + std::chrono::seconds(expiresAt - state.now()),
+                          std::chrono::steady_clock::now() +
+                              std::chrono::seconds(std::clamp<int64_t>(expiresAt - state.now(), 0, kLongest)),
                           session ? "session " + *session : std::string());
 }
 
