@@ -1532,20 +1532,11 @@ void ConnectionServer::work() {
             // place comes free is compared with those already queued, never handed it ahead of them.
             taken = Clock::now();
             auto next = queue_.end();
-            for (auto it = queue_.begin(); it != queue_.end(); ++it)
-                if (mayTake(**it) && (next == queue_.end() || workerTurns_.ahead((*it)->ticket, (*next)->ticket, taken)))
-                    next = it;
-            // The first of those held back by their bound once this one is answered: one that a place
-            // just come free lets through leaves the others of its kind held back still.
-            const auto heldBackAfter = [&](const Connection& c) {
-                return c.costly != 0 && !stopping_ &&
-                       costlyAnswering_[c.costly] + (c.costly == (*next)->costly) >= limits_.costlyWorkers[c.costly - 1];
-            };
-            auto heldBack = queue_.end();
-            for (auto it = queue_.begin(); it != queue_.end(); ++it)
-                if (it != next && heldBackAfter(**it) &&
-                    (heldBack == queue_.end() || workerTurns_.ahead((*it)->ticket, (*heldBack)->ticket, taken)))
-                    heldBack = it;
+            auto heldBack = queue_.end(); // the first of those it may not take
+            for (auto it = queue_.begin(); it != queue_.end(); ++it) {
+                auto& best = mayTake(**it) ? next : heldBack;
+                if (best == queue_.end() || workerTurns_.ahead((*it)->ticket, (*best)->ticket, taken)) best = it;
+            }
             // While requests wait held back by their bound, the virtual time stays by the first of
             // them, however much the others are answered meanwhile: a sign-in or a picture post that
             // comes while feeds are answered, or while a client floods cheap requests, goes after the

@@ -27,8 +27,6 @@ using namespace std::chrono_literals;
 //   serve N         the first N waiting turns are served, one after the other
 //   back C MS       as wait, but its kind of work is at its bound: served turns pass it until `free`
 //   free            turns held back may be served again
-//   one             one place of their kind comes free: the first turn held back is served, the
-//                   others stay held back
 //   flood C N       C asks N times, each served at once past the turns held back, holding nothing
 //                   (not written among those served)
 // and then every turn still waiting is served. Lengths are multiples of 125 ms, and a turn counts at
@@ -41,10 +39,6 @@ public:
             std::istringstream words(step);
             std::string op, who, times;
             words >> op;
-            if (op == "one") {
-                serveFirst(true);
-                continue;
-            }
             if (op == "free") {
                 for (Waiting& waiting : waiting_)
                     waiting.heldBack = false;
@@ -101,19 +95,11 @@ private:
         now_ += std::chrono::milliseconds(ms);
         turns_.end(claimant, began, now_ - began);
     }
-    // The first turn that is not held back, or of those held back (`oneHeldBack`).
-    void serveFirst(bool oneHeldBack = false) {
+    void serveFirst() {
         auto heldBack = waiting_.end(), next = waiting_.end();
         for (auto it = waiting_.begin(); it != waiting_.end(); ++it) {
-            auto& best = it->heldBack != oneHeldBack ? heldBack : next;
+            auto& best = it->heldBack ? heldBack : next;
             if (best == waiting_.end() || turns_.ahead(it->ticket, best->ticket, now_)) best = it;
-        }
-        if (oneHeldBack) {
-            // Of the others held back, the first.
-            heldBack = waiting_.end();
-            for (auto it = waiting_.begin(); it != waiting_.end(); ++it)
-                if (it != next && it->heldBack && (heldBack == waiting_.end() || turns_.ahead(it->ticket, heldBack->ticket, now_)))
-                    heldBack = it;
         }
         if (next == waiting_.end()) return;
         turns_.begin(next->ticket, now_, heldBack == waiting_.end() ? nullptr : &heldBack->ticket);
@@ -176,13 +162,6 @@ TEST(FairTurns, WaitingTurnsAreServedByWhatEachClaimantHadAgainstTheOthers) {
          "turn c3 375; turn c4 500; back c1 125; back c2 125; back c3 125; back c4 125; flood cheap 4000; "
          "wait mother 125; free",
          "c1 mother c2 c3 c4"},
-        {"as found: a turn held back that a place come free let through, while a client flooded cheap "
-         "requests, left the virtual time free to run past the others held back, and her next picture "
-         "post, sent as the place came free, went behind them all",
-         "hold b1; hold b2; hold b3; hold b4; hold b5; hold b6; hold b7; hold b8; turn c1 125; turn c2 250; "
-         "turn c3 375; turn c4 500; back c1 125; back c2 125; back c3 125; back c4 125; flood cheap 4000; "
-         "one; wait mother 125; free",
-         "c1 c2 mother c3 c4"},
         {"a member known by her token is hers wherever she is, not her address's neighbourhood's",
          "hold 127.0.0.2; turn 127.0.0.2 500; wait 127.0.0.2 125; wait member:1 125", "member:1 127.0.0.2"},
     };
