@@ -97,9 +97,14 @@ bool verifyPassword(const std::string& hash, const std::string& password, const 
     return crypto_pwhash_str_verify(hash.c_str(), password.data(), password.size()) == 0;
 }
 
+namespace {
+
+// Whom a member's requests take their turns for, wherever she sends them from.
 Claimant memberClaimant(int64_t memberId) {
     return Claimant::known("member:" + std::to_string(memberId));
 }
+
+} // namespace
 
 void learnAccessToken(const ServerState& state, const std::string& token, int64_t memberId,
                       const std::optional<std::string>& session, int64_t expiresAt) {

@@ -28,8 +28,6 @@ struct TokenPair {
     std::string refreshToken;
 };
 
-// Whom a member's requests take their turns for, wherever she sends them from.
-Claimant memberClaimant(int64_t memberId);
 // The access token is known as the member's (server/FairTurns.h) until it expires at `expiresAt`
 // (in the server's seconds), counted among its session's.
 void learnAccessToken(const ServerState& state, const std::string& token, int64_t memberId,
