@@ -1189,7 +1189,7 @@ void ConnectionServer::headArrived(std::unique_ptr<Connection> connection) {
 void ConnectionServer::takeTurn(std::unique_ptr<Connection> connection, bool readsBody) {
     {
         std::lock_guard lock(mutex_);
-        connection->ticket = workerTurns_.ask(connection->claimant);
+        connection->ticket = workerTurns_.ask(connection->claimant, connection->costly);
         connection->inLine = true;
     }
     if (turnFree(connection->network, readsBody)) {
@@ -1230,9 +1230,7 @@ void ConnectionServer::giveTurns() {
     {
         std::lock_guard lock(mutex_);
         const auto now = Clock::now();
-        std::sort(waiting.begin(), waiting.end(), [this, now](const Connection* a, const Connection* b) {
-            return workerTurns_.ahead(a->ticket, b->ticket, now);
-        });
+        workerTurns_.arrange(waiting, [](const Connection* c) { return &c->ticket; }, now);
     }
     for (Connection* connection : waiting) {
         if (!turnFree(connection->network, connection->readsBody)) continue;
@@ -1531,17 +1529,15 @@ void ConnectionServer::work() {
             // of new addresses keeps anybody waiting behind all of theirs. A request that arrives as a
             // place comes free is compared with those already queued, never handed it ahead of them.
             taken = Clock::now();
-            auto next = queue_.end();
-            auto heldBack = queue_.end(); // the first of those it may not take
-            for (auto it = queue_.begin(); it != queue_.end(); ++it) {
-                auto& best = mayTake(**it) ? next : heldBack;
-                if (best == queue_.end() || workerTurns_.ahead((*it)->ticket, (*best)->ticket, taken)) best = it;
-            }
-            // While requests wait held back by their bound, the virtual time stays by the first of
-            // them, however much the others are answered meanwhile: a sign-in or a picture post that
-            // comes while feeds are answered, or while a client floods cheap requests, goes after the
-            // sign-ins or picture posts already waiting that had less, not after every one of them.
-            workerTurns_.begin((*next)->ticket, taken, heldBack == queue_.end() ? nullptr : &(*heldBack)->ticket);
+            // Each kind of costly request takes its turns among its own kind (FairTurns): the feeds
+            // answered, or a client's flood of cheap requests, while sign-ins or picture posts wait
+            // held back by their bound move on the cheap requests' virtual time, not theirs, so that a
+            // sign-in or a picture post that comes meanwhile goes after those waiting that had less,
+            // not after every one of them.
+            const auto next = workerTurns_.first(
+                queue_.begin(), queue_.end(),
+                [&](const auto& c) { return mayTake(*c) ? &c->ticket : nullptr; }, taken);
+            workerTurns_.begin((*next)->ticket, taken);
             connection = std::move(*next);
             queue_.erase(next);
             --costlyQueued_[connection->costly];
@@ -1551,7 +1547,7 @@ void ConnectionServer::work() {
         if (stopping_) {
             {
                 std::lock_guard lock(mutex_);
-                workerTurns_.end(connection->claimant, taken, Clock::duration::zero());
+                workerTurns_.end(connection->claimant, taken, Clock::duration::zero(), connection->costly);
             }
             closeConnection(std::move(connection));
             continue;
@@ -1568,7 +1564,8 @@ void ConnectionServer::work() {
             std::lock_guard lock(mutex_);
             const auto now = Clock::now();
             // Waits for a hash, a decoding or a write are counted at their own gates, by their turns.
-            workerTurns_.end(connection->claimant, taken, std::max(Clock::duration::zero(), now - taken - waited));
+            workerTurns_.end(connection->claimant, taken, std::max(Clock::duration::zero(), now - taken - waited),
+                             connection->costly);
             if (auto found = shares_.find(connection->network); found != shares_.end()) {
                 --found->second.requests;
                 found->second.bodies -= connection->readsBody;

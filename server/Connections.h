@@ -79,7 +79,7 @@ struct ConnectionLimits {
     // such a request holds its worker while it waits for a core, so that without a bound a crowd of
     // sign-ins, or of picture posts, each from an address of its own, would hold every worker waiting
     // and keep every other request (a feed, a comment) waiting behind all of them. Past it, such
-    // requests stay queued, in the workers' fair turns with every other request, and a worker takes the
+    // requests stay queued, in the workers' fair turns among their own kind, and a worker takes the
     // first of those it may answer: another of that kind once one of them is done, whatever else
     // meanwhile.
     std::vector<size_t> costlyWorkers{16, 8};

@@ -61,17 +61,19 @@ std::string Claimant::neighbourhoodOf(const std::string& network) {
 FairTurns::FairTurns(Duration leastTurn, size_t maxGroups)
     : leastTurn_(std::max(secondsOf(leastTurn), 1e-6)), maxGroups_(std::max<size_t>(1, maxGroups)) {}
 
-FairTurns::Ticket FairTurns::ask(const Claimant& claimant) {
-    auto [found, added] = groups_.try_emplace(claimant.group);
+FairTurns::Ticket FairTurns::ask(const Claimant& claimant, size_t kind) {
+    if (kind >= kinds_.size()) kinds_.resize(kind + 1);
+    Kind& line = kinds_[kind];
+    auto [found, added] = line.groups.try_emplace(claimant.group);
     Group& group = found->second;
     Member& member = group.members[claimant.member];
-    if (group.busy++ == 0) ++busyGroups_;
+    if (group.busy++ == 0) ++line.busyGroups;
     if (member.busy++ == 0) ++group.busyMembers;
     const uint64_t order = ++orders_;
-    group.waiting.emplace(order, clock_.now());
+    group.waiting.emplace(order, line.clock.now());
     member.waiting.insert(order);
-    Ticket ticket{claimant, clock_.now(), group.clock.now(), order};
-    if (added) sweepGroups();
+    Ticket ticket{claimant, kind, line.clock.now(), group.clock.now(), order};
+    if (added) sweepGroups(line);
     return ticket;
 }
 
@@ -83,7 +85,6 @@ void FairTurns::VirtualTime::ended(double counted, size_t busy) {
 
 void FairTurns::VirtualTime::idle(double latestFinish) {
     started = given = std::max({started, given, latestFinish});
-    heldBack = std::numeric_limits<double>::infinity();
 }
 
 double FairTurns::Holding::beyondLeast(double now, double leastTurn) const {
@@ -91,7 +92,7 @@ double FairTurns::Holding::beyondLeast(double now, double leastTurn) const {
 }
 
 FairTurns::Place FairTurns::placeOf(const Ticket& ticket, std::optional<double> now) const {
-    const Group& group = groups_.at(ticket.claimant.group);
+    const Group& group = kinds_[ticket.kind].groups.at(ticket.claimant.group);
     // The group's turns start where its first waiting turn asked, or where its turns end, those it
     // holds counted as far as they have gone `now`.
     const auto& [firstOrder, firstAsked] = *group.waiting.begin();
@@ -112,18 +113,25 @@ bool FairTurns::ahead(const Ticket& a, const Ticket& b, Clock::time_point now) c
     return placeOf(a, secondsAt(now)) < placeOf(b, secondsAt(now));
 }
 
-void FairTurns::withdraw(const Ticket& ticket) {
-    Group& group = groups_.at(ticket.claimant.group);
-    group.waiting.erase(ticket.order);
-    group.members.at(ticket.claimant.member).waiting.erase(ticket.order);
-    leave(group, ticket.claimant.member);
+std::pair<double, uint64_t> FairTurns::standing(const Ticket& ticket, Clock::time_point now) const {
+    const double lead = placeOf(ticket, secondsAt(now)).groupStart - kinds_[ticket.kind].clock.now();
+    return {std::max(lead, 0.0), ticket.order};
 }
 
-void FairTurns::begin(const Ticket& ticket, Clock::time_point now, const Ticket* heldBack) {
+void FairTurns::withdraw(const Ticket& ticket) {
+    Kind& line = kinds_[ticket.kind];
+    Group& group = line.groups.at(ticket.claimant.group);
+    group.waiting.erase(ticket.order);
+    group.members.at(ticket.claimant.member).waiting.erase(ticket.order);
+    leave(line, group, ticket.claimant.member);
+}
+
+void FairTurns::begin(const Ticket& ticket, Clock::time_point now) {
     // Its start as far as the turns ended count: what the claimant's turns still held have held so
     // far is counted as they end.
     const Place place = placeOf(ticket, std::nullopt);
-    Group& group = groups_.at(ticket.claimant.group);
+    Kind& line = kinds_[ticket.kind];
+    Group& group = line.groups.at(ticket.claimant.group);
     Member& member = group.members.at(ticket.claimant.member);
     group.waiting.erase(ticket.order);
     member.waiting.erase(ticket.order);
@@ -131,25 +139,24 @@ void FairTurns::begin(const Ticket& ticket, Clock::time_point now, const Ticket*
         ++holding->turns;
         holding->began += secondsAt(now);
     }
-    const std::optional<double> heldBackStart =
-        heldBack ? std::optional(placeOf(*heldBack, std::nullopt).groupStart) : std::nullopt;
-    clock_.began(heldBackStart ? std::min(place.groupStart, *heldBackStart) : place.groupStart);
-    clock_.heldBack = heldBackStart ? *heldBackStart + leastTurn_ : std::numeric_limits<double>::infinity();
+    line.clock.began(place.groupStart);
     group.clock.began(place.memberStart);
     // Counted at least once as it begins; what it holds beyond that is counted as it goes and as it
     // ends.
     group.finish = place.groupStart + leastTurn_;
     member.finish = place.memberStart + leastTurn_;
-    latestFinish_ = std::max(latestFinish_, group.finish);
+    line.latestFinish = std::max(line.latestFinish, group.finish);
     group.latestMemberFinish = std::max(group.latestMemberFinish, member.finish);
 }
 
-void FairTurns::end(const Claimant& claimant, Clock::time_point began, Duration held) {
-    auto found = groups_.find(claimant.group);
-    if (found == groups_.end()) return;
+void FairTurns::end(const Claimant& claimant, Clock::time_point began, Duration held, size_t kind) {
+    if (kind >= kinds_.size()) return;
+    Kind& line = kinds_[kind];
+    auto found = line.groups.find(claimant.group);
+    if (found == line.groups.end()) return;
     Group& group = found->second;
     auto member = group.members.find(claimant.member);
-    if (member == group.members.end() || busyGroups_ == 0 || group.busyMembers == 0) return;
+    if (member == group.members.end() || line.busyGroups == 0 || group.busyMembers == 0) return;
     for (Holding* holding : {&group.holding, &member->second.holding})
         if (holding->turns > 0) {
             --holding->turns;
@@ -158,15 +165,15 @@ void FairTurns::end(const Claimant& claimant, Clock::time_point began, Duration 
     const double counted = std::max(secondsOf(held), leastTurn_);
     group.finish += counted - leastTurn_;
     member->second.finish += counted - leastTurn_;
-    latestFinish_ = std::max(latestFinish_, group.finish);
+    line.latestFinish = std::max(line.latestFinish, group.finish);
     group.latestMemberFinish = std::max(group.latestMemberFinish, member->second.finish);
-    // The place's time went to the claimants that hold or await turns, shared among them.
-    clock_.ended(counted, busyGroups_);
+    // The place's time went to the claimants that hold or await turns of its kind, shared among them.
+    line.clock.ended(counted, line.busyGroups);
     group.clock.ended(counted, group.busyMembers);
-    leave(group, claimant.member);
+    leave(line, group, claimant.member);
 }
 
-void FairTurns::leave(Group& group, const std::string& memberName) {
+void FairTurns::leave(Kind& line, Group& group, const std::string& memberName) {
     auto member = group.members.find(memberName);
     if (--member->second.busy == 0) {
         --group.busyMembers;
@@ -180,24 +187,31 @@ void FairTurns::leave(Group& group, const std::string& memberName) {
     group.clock.idle(group.latestMemberFinish);
     group.members.clear();
     group.membersAfterSweep = 0;
-    if (--busyGroups_ == 0) {
+    if (--line.busyGroups == 0) {
         // Nobody waits at all: every turn had is over, and nobody's counts against the next.
-        clock_.idle(latestFinish_);
-        groups_.clear();
-        groupsAfterSweep_ = 0;
+        line.clock.idle(line.latestFinish);
+        line.groups.clear();
+        line.groupsAfterSweep = 0;
     }
 }
 
-void FairTurns::sweepGroups() {
-    if (groups_.size() <= std::max(kGroupsUnswept, 2 * groupsAfterSweep_)) return;
-    std::erase_if(groups_, [this](const auto& entry) {
-        return entry.second.busy == 0 && entry.second.finish <= clock_.now();
+size_t FairTurns::groups() const {
+    size_t all = 0;
+    for (const Kind& line : kinds_)
+        all += line.groups.size();
+    return all;
+}
+
+void FairTurns::sweepGroups(Kind& line) {
+    if (line.groups.size() <= std::max(kGroupsUnswept, 2 * line.groupsAfterSweep)) return;
+    std::erase_if(line.groups, [&line](const auto& entry) {
+        return entry.second.busy == 0 && entry.second.finish <= line.clock.now();
     });
     // Past the bound even a group whose last turn the others have not matched yet goes: it comes
     // back as a newcomer, ahead by that turn at most.
-    for (auto it = groups_.begin(); groups_.size() > maxGroups_ && it != groups_.end();)
-        it = it->second.busy == 0 ? groups_.erase(it) : std::next(it);
-    groupsAfterSweep_ = groups_.size();
+    for (auto it = line.groups.begin(); line.groups.size() > maxGroups_ && it != line.groups.end();)
+        it = it->second.busy == 0 ? line.groups.erase(it) : std::next(it);
+    line.groupsAfterSweep = line.groups.size();
 }
 
 void FairTurns::sweepMembers(Group& group) {

@@ -5,7 +5,6 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <limits>
 #include <list>
 #include <map>
 #include <mutex>
@@ -14,6 +13,8 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace cw::server {
 
@@ -71,39 +72,79 @@ public:
     // A turn waiting: where it stands in line.
     struct Ticket {
         Claimant claimant;
+        size_t kind = 0;
         double groupAsked = 0;  // the virtual time when it asked
         double memberAsked = 0; // its group's, then
         uint64_t order = 0;
     };
-    Ticket ask(const Claimant& claimant);
+    // Turns of each kind of work (`kind`, from 0) are shared among the claimants asking for that kind,
+    // by virtual times of its own: a kind whose places are bounded on their own (a picture's
+    // decoding among the workers) is not passed by the turns of another kind its claimants could not
+    // have meanwhile, and what a claimant had of one kind does not count against its turns of another.
+    Ticket ask(const Claimant& claimant, size_t kind = 0);
     // The turn leaves the line without having had its place.
     void withdraw(const Ticket& ticket);
-    // The turn has its place from `now`. While turns wait that could not have the place (their kind
-    // of work is at its bound), `heldBack` is the first of them: the virtual time stays within a
-    // least turn of its start, however much the turns that pass it are given meanwhile, so that a
-    // turn that asks meanwhile goes after it, not after all of them.
-    void begin(const Ticket& ticket, Clock::time_point now, const Ticket* heldBack = nullptr);
-    // A turn of `claimant` that began at `began` has ended, counting `held` (what it held its place,
-    // less any wait its owner does not count).
-    void end(const Claimant& claimant, Clock::time_point began, Duration held);
-    // Whether waiting turn `a` goes before waiting turn `b` at `now`.
+    // The turn has its place from `now`.
+    void begin(const Ticket& ticket, Clock::time_point now);
+    // A turn of `claimant` of `kind` that began at `began` has ended, counting `held` (what it held
+    // its place, less any wait its owner does not count).
+    void end(const Claimant& claimant, Clock::time_point began, Duration held, size_t kind = 0);
+    // Whether waiting turn `a` goes before waiting turn `b` of the same kind at `now`.
     bool ahead(const Ticket& a, const Ticket& b, Clock::time_point now) const;
+    // Of waiting turns of any kinds, the one that goes first at `now` (`ticketOf` gives an item's
+    // ticket, or none for one that may not have the place now): each kind's first by its places,
+    // then of those the one that asked first, its claimant having had no more of its kind than the
+    // others (a kind's virtual time moves as its own places are given, so how far behind it a turn
+    // stands says nothing against another kind's), or else the one least ahead of its kind's.
+    template <class It, class TicketOf>
+    It first(It begin, It end, TicketOf&& ticketOf, Clock::time_point now) const {
+        std::vector<It> firsts(kinds_.size(), end);
+        for (It it = begin; it != end; ++it)
+            if (const Ticket* ticket = ticketOf(*it)) {
+                It& best = firsts[ticket->kind];
+                if (best == end || ahead(*ticket, *ticketOf(*best), now)) best = it;
+            }
+        It next = end;
+        for (It it : firsts)
+            if (it != end && (next == end || standing(*ticketOf(*it), now) < standing(*ticketOf(*next), now)))
+                next = it;
+        return next;
+    }
+    // Puts `items` in the order their turns go in at `now`, as `first` would take them one by one.
+    template <class T, class TicketOf>
+    void arrange(std::vector<T>& items, TicketOf&& ticketOf, Clock::time_point now) const {
+        std::vector<std::vector<T>> byKind(kinds_.size());
+        for (T& item : items)
+            byKind[ticketOf(item)->kind].push_back(std::move(item));
+        items.clear();
+        std::vector<size_t> taken(byKind.size());
+        for (auto& line : byKind)
+            std::sort(line.begin(), line.end(),
+                      [&](const T& a, const T& b) { return ahead(*ticketOf(a), *ticketOf(b), now); });
+        for (;;) {
+            size_t next = byKind.size();
+            for (size_t kind = 0; kind < byKind.size(); ++kind)
+                if (taken[kind] < byKind[kind].size() &&
+                    (next == byKind.size() || standing(*ticketOf(byKind[kind][taken[kind]]), now) <
+                                                  standing(*ticketOf(byKind[next][taken[next]]), now)))
+                    next = kind;
+            if (next == byKind.size()) return;
+            items.push_back(std::move(byKind[next][taken[next]++]));
+        }
+    }
 
     // Groups remembered: those holding or awaiting turns, and those whose finish the virtual time has
     // not reached yet.
-    size_t groups() const { return groups_.size(); }
+    size_t groups() const;
 
 private:
     // A virtual time: the start of the latest turn that began, but never more than four mean turns
-    // behind what the place gave each claimant busy with it, unless turns held back at their bound
-    // wait: then no further than just past the first of them, since what the others were given
-    // meanwhile they could not have.
+    // behind what the place gave each claimant busy with it.
     struct VirtualTime {
         double started = 0;
         double given = 0;
         double meanTurn = 0;
-        double heldBack = std::numeric_limits<double>::infinity();
-        double now() const { return std::max(started, std::min(given - 4 * meanTurn, heldBack)); }
+        double now() const { return std::max(started, given - 4 * meanTurn); }
         void began(double start) { started = std::max(started, start); }
         void ended(double counted, size_t busy);
         // Nobody holds or awaits a turn: nothing had before counts any more.
@@ -146,20 +187,27 @@ private:
         uint64_t order;
         auto operator<=>(const Place&) const = default;
     };
+    // The turns of one kind of work.
+    struct Kind {
+        VirtualTime clock;
+        double latestFinish = 0;
+        size_t busyGroups = 0;
+        std::unordered_map<std::string, Group> groups;
+        size_t groupsAfterSweep = 0;
+    };
     Place placeOf(const Ticket& ticket, std::optional<double> now) const;
+    // Where a kind's first waiting turn stands among other kinds' firsts: how far it is ahead of its
+    // kind's virtual time (nothing when it is not), then when it asked.
+    std::pair<double, uint64_t> standing(const Ticket& ticket, Clock::time_point now) const;
     // A turn no longer held or awaited.
-    void leave(Group& group, const std::string& member);
-    void sweepGroups();
+    void leave(Kind& line, Group& group, const std::string& member);
+    void sweepGroups(Kind& line);
     static void sweepMembers(Group& group);
 
     const double leastTurn_;
     const size_t maxGroups_;
-    VirtualTime clock_;
-    double latestFinish_ = 0;
-    size_t busyGroups_ = 0;
-    uint64_t orders_ = 0;
-    std::unordered_map<std::string, Group> groups_;
-    size_t groupsAfterSweep_ = 0;
+    uint64_t orders_ = 0; // of every kind, so that equal places of different kinds go as they asked
+    std::vector<Kind> kinds_;
 };
 
 // Work that costs the server dearly (a password hash, a picture's decoding, a write to the database)

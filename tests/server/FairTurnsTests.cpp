@@ -25,12 +25,15 @@ using namespace std::chrono_literals;
 //   wait C MS       C asks and waits; served, it holds its turn MS milliseconds
 //   pass MS         the clock moves on
 //   serve N         the first N waiting turns are served, one after the other
-//   back C MS       as wait, but its kind of work is at its bound: served turns pass it until `free`
-//   free            turns held back may be served again
-//   flood C N       C asks N times, each served at once past the turns held back, holding nothing
-//                   (not written among those served)
-// and then every turn still waiting is served. Lengths are multiples of 125 ms, and a turn counts at
-// least 1/128 s, so that the virtual times compared are exact.
+//   bound           the costly kind of work is at its bound: served turns pass its own until `free`
+//   free            turns of the costly kind may be served again
+//   let N           a place of the costly kind comes free N times: each time the first waiting
+//                   turn, of whichever kind, is served
+//   flood C N       C asks N times, each served at once, holding nothing (not written among those
+//                   served)
+// and then every turn still waiting is served. A claimant written with a '*' (c1*) asks for the
+// costly kind of work. Lengths are multiples of 125 ms, and a turn counts at least 1/128 s, so that
+// the virtual times compared are exact.
 class Play {
 public:
     std::string served(const std::string& script) {
@@ -39,43 +42,43 @@ public:
             std::istringstream words(step);
             std::string op, who, times;
             words >> op;
-            if (op == "free") {
-                for (Waiting& waiting : waiting_)
-                    waiting.heldBack = false;
+            if (op == "bound" || op == "free") {
+                bound_ = op == "bound";
                 continue;
             }
             if (op == "flood") {
                 int count = 0;
                 words >> who >> count;
                 for (int i = 0; i < count; ++i) {
-                    waiting_.push_back({turns_.ask(Claimant(who)), 0, false, true});
+                    waiting_.push_back({turns_.ask(Claimant(who)), 0, true});
                     serveFirst();
                 }
                 continue;
             }
-            if (op == "pass" || op == "serve") {
+            if (op == "pass" || op == "serve" || op == "let") {
                 int amount = 0;
                 words >> amount;
                 if (op == "pass") now_ += std::chrono::milliseconds(amount);
-                for (int i = 0; op == "serve" && i < amount; ++i)
-                    serveFirst();
+                for (int i = 0; op != "pass" && i < amount; ++i)
+                    serveFirst(op == "let");
                 continue;
             }
             int ms = 0;
             words >> who >> ms >> times;
             const int count = times.empty() ? 1 : std::stoi(times.substr(1));
+            const size_t kind = who.ends_with('*') ? 1 : 0;
+            if (kind == 1) who.pop_back();
             for (int i = 0; i < count; ++i) {
-                auto ticket = turns_.ask(Claimant(who));
-                if (op == "wait" || op == "back") {
-                    waiting_.push_back({ticket, ms, op == "back"});
+                auto ticket = turns_.ask(Claimant(who), kind);
+                if (op == "wait") {
+                    waiting_.push_back({ticket, ms});
                     continue;
                 }
                 turns_.begin(ticket, now_);
-                if (op == "turn") hold(ticket.claimant, ms);
+                if (op == "turn") hold(ticket, ms);
             }
         }
-        for (auto& waiting : waiting_)
-            waiting.heldBack = false;
+        bound_ = false;
         while (!waiting_.empty())
             serveFirst();
         return served_;
@@ -87,27 +90,25 @@ private:
     struct Waiting {
         FairTurns::Ticket ticket;
         int ms;
-        bool heldBack = false;
         bool unwritten = false;
     };
-    void hold(const Claimant& claimant, int ms) {
+    void hold(const FairTurns::Ticket& ticket, int ms) {
         const auto began = now_;
         now_ += std::chrono::milliseconds(ms);
-        turns_.end(claimant, began, now_ - began);
+        turns_.end(ticket.claimant, began, now_ - began, ticket.kind);
     }
-    void serveFirst() {
-        auto heldBack = waiting_.end(), next = waiting_.end();
-        for (auto it = waiting_.begin(); it != waiting_.end(); ++it) {
-            auto& best = it->heldBack ? heldBack : next;
-            if (best == waiting_.end() || turns_.ahead(it->ticket, best->ticket, now_)) best = it;
-        }
+    void serveFirst(bool placeFree = false) {
+        const auto next = turns_.first(
+            waiting_.begin(), waiting_.end(),
+            [&](const Waiting& w) { return w.ticket.kind == 0 || !bound_ || placeFree ? &w.ticket : nullptr; }, now_);
         if (next == waiting_.end()) return;
-        turns_.begin(next->ticket, now_, heldBack == waiting_.end() ? nullptr : &heldBack->ticket);
+        turns_.begin(next->ticket, now_);
         if (!next->unwritten) served_ += (served_.empty() ? "" : " ") + next->ticket.claimant.member;
-        hold(next->ticket.claimant, next->ms);
+        hold(next->ticket, next->ms);
         waiting_.erase(next);
     }
 
+    bool bound_ = false;
     FairTurns::Clock::time_point now_ = FairTurns::Clock::time_point{} + 1000h;
     std::list<Waiting> waiting_;
     std::string served_;
@@ -116,9 +117,13 @@ private:
 TEST(FairTurns, WaitingTurnsAreServedByWhatEachClaimantHadAgainstTheOthers) {
     struct Case {
         const char* what;
-        const char* script;
+        std::string script;
         const char* served;
     };
+    // Newcomers' sign-ins, each sent as a place of their kind comes free, among a client's floods.
+    std::string newcomers;
+    for (int i = 1; i <= 24; ++i)
+        newcomers += "; wait n" + std::to_string(i) + "* 500" + (i % 3 == 0 ? "; flood cheap 100" : "") + "; let 1";
     const Case cases[] = {
         {"as found: her minute of light use sent her behind a crowd; it costs nothing once the others "
          "have had as much",
@@ -152,16 +157,25 @@ TEST(FairTurns, WaitingTurnsAreServedByWhatEachClaimantHadAgainstTheOthers) {
          "127.0.0.3 127.0.0.2 127.0.0.2"},
         {"as found: feeds answered while sign-ins were held back at their bound moved the virtual time "
          "past every one of them, and her sign-in then went behind them all",
-         "hold b1; hold b2; hold b3; hold b4; hold b5; hold b6; hold b7; hold b8; turn c1 125; turn c2 250; turn c3 375; turn c4 500; back c1 125; back c2 125; "
-         "back c3 125; back c4 125; wait feeds 125; serve 1; wait feeds 125; serve 1; wait feeds 125; "
-         "serve 1; wait feeds 125; serve 1; wait feeds 125; serve 1; wait mother 125; free",
+         "hold b1*; hold b2*; turn c1* 125; turn c2* 250; turn c3* 375; turn c4* 500; bound; wait c1* 125; "
+         "wait c2* 125; wait c3* 125; wait c4* 125; wait feeds 125; serve 1; wait feeds 125; serve 1; "
+         "wait feeds 125; serve 1; wait feeds 125; serve 1; wait feeds 125; serve 1; wait mother* 125; free",
          "feeds feeds feeds feeds feeds mother c1 c2 c3 c4"},
         {"as found: a client flooding cheap requests while picture posts were held back at their bound "
          "moved the virtual time past every one of them, and her picture post went behind them all",
-         "hold b1; hold b2; hold b3; hold b4; hold b5; hold b6; hold b7; hold b8; turn c1 125; turn c2 250; "
-         "turn c3 375; turn c4 500; back c1 125; back c2 125; back c3 125; back c4 125; flood cheap 4000; "
-         "wait mother 125; free",
-         "c1 mother c2 c3 c4"},
+         "hold b1*; hold b2*; turn c1* 125; turn c2* 250; turn c3* 375; turn c4* 500; bound; wait c1* 125; "
+         "wait c2* 125; wait c3* 125; wait c4* 125; flood cheap 4000; wait mother* 125; free",
+         "mother c1 c2 c3 c4"},
+        {"as found: her next picture post, sent as a place let her first through during a flood, went "
+         "behind every picture post waiting",
+         "hold b1*; hold b2*; turn c1* 125; turn c2* 250; turn c3* 375; turn c4* 500; bound; wait c1* 125; "
+         "wait c2* 125; wait c3* 125; wait c4* 125; flood cheap 4000; wait mother* 125; let 2; wait mother* 125; "
+         "flood cheap 4000; free",
+         "mother c1 c2 mother c3 c4"},
+        {"one address's sign-ups, waiting one behind the other, have their turns among a stream of "
+         "newcomers' sign-ins, each sent as a place comes free, whatever the cheap requests meanwhile",
+         "hold b1*; hold b2*; bound; wait ward* 500 x4" + newcomers,
+         "ward n1 n2 n3 n4 n5 n6 n7 n8 n9 n10 n11 ward n12 n13 n14 n15 n16 n17 n18 n19 n20 n21 ward n22 n23 n24 ward"},
         {"a member known by her token is hers wherever she is, not her address's neighbourhood's",
          "hold 127.0.0.2; turn 127.0.0.2 500; wait 127.0.0.2 125; wait member:1 125", "member:1 127.0.0.2"},
     };
