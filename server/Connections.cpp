@@ -1529,11 +1529,11 @@ void ConnectionServer::work() {
             // of new addresses keeps anybody waiting behind all of theirs. A request that arrives as a
             // place comes free is compared with those already queued, never handed it ahead of them.
             taken = Clock::now();
-            // Each kind of costly request takes its turns among its own kind (FairTurns): the feeds
+            // A costly request also takes its turns among its own kind (FairTurns): the feeds
             // answered, or a client's flood of cheap requests, while sign-ins or picture posts wait
-            // held back by their bound move on the cheap requests' virtual time, not theirs, so that a
-            // sign-in or a picture post that comes meanwhile goes after those waiting that had less,
-            // not after every one of them.
+            // held back by their bound do not move their kind's virtual time, so that a sign-in or a
+            // picture post that comes meanwhile goes after those waiting that had less, not after
+            // every one of them.
             const auto next = workerTurns_.first(
                 queue_.begin(), queue_.end(),
                 [&](const auto& c) { return mayTake(*c) ? &c->ticket : nullptr; }, taken);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <tuple>
 #include <utility>
 
 #include <arpa/inet.h>
@@ -62,19 +63,24 @@ FairTurns::FairTurns(Duration leastTurn, size_t maxGroups)
     : leastTurn_(std::max(secondsOf(leastTurn), 1e-6)), maxGroups_(std::max<size_t>(1, maxGroups)) {}
 
 FairTurns::Ticket FairTurns::ask(const Claimant& claimant, size_t kind) {
-    if (kind >= kinds_.size()) kinds_.resize(kind + 1);
-    Kind& line = kinds_[kind];
-    auto [found, added] = line.groups.try_emplace(claimant.group);
+    if (kind >= lines_.size()) lines_.resize(kind + 1);
+    Ticket ticket{claimant, kind, ++orders_};
+    std::tie(ticket.groupAsked, ticket.memberAsked) = askIn(lines_[0], ticket);
+    if (kind > 0) std::tie(ticket.kindGroupAsked, ticket.kindMemberAsked) = askIn(lines_[kind], ticket);
+    return ticket;
+}
+
+std::pair<double, double> FairTurns::askIn(Line& line, const Ticket& ticket) {
+    auto [found, added] = line.groups.try_emplace(ticket.claimant.group);
     Group& group = found->second;
-    Member& member = group.members[claimant.member];
+    Member& member = group.members[ticket.claimant.member];
     if (group.busy++ == 0) ++line.busyGroups;
     if (member.busy++ == 0) ++group.busyMembers;
-    const uint64_t order = ++orders_;
-    group.waiting.emplace(order, line.clock.now());
-    member.waiting.insert(order);
-    Ticket ticket{claimant, kind, line.clock.now(), group.clock.now(), order};
+    group.waiting.emplace(ticket.order, line.clock.now());
+    member.waiting.insert(ticket.order);
+    const std::pair asked{line.clock.now(), group.clock.now()};
     if (added) sweepGroups(line);
-    return ticket;
+    return asked;
 }
 
 void FairTurns::VirtualTime::ended(double counted, size_t busy) {
@@ -91,8 +97,8 @@ double FairTurns::Holding::beyondLeast(double now, double leastTurn) const {
     return std::max(0.0, static_cast<double>(turns) * (now - leastTurn) - began);
 }
 
-FairTurns::Place FairTurns::placeOf(const Ticket& ticket, std::optional<double> now) const {
-    const Group& group = kinds_[ticket.kind].groups.at(ticket.claimant.group);
+FairTurns::Place FairTurns::placeOf(const Ticket& ticket, size_t line, std::optional<double> now) const {
+    const Group& group = lines_[line].groups.at(ticket.claimant.group);
     // The group's turns start where its first waiting turn asked, or where its turns end, those it
     // holds counted as far as they have gone `now`.
     const auto& [firstOrder, firstAsked] = *group.waiting.begin();
@@ -105,32 +111,38 @@ FairTurns::Place FairTurns::placeOf(const Ticket& ticket, std::optional<double> 
     for (auto it = member.waiting.begin(); it != member.waiting.end() && *it < ticket.order && before < 256; ++it)
         ++before;
     const double memberHad = member.finish + held(member.holding) + leastTurn_ * static_cast<double>(before);
-    return {std::max(firstAsked, groupHad), groupHad, firstOrder, std::max(ticket.memberAsked, memberHad), memberHad,
+    const double memberAsked = line == 0 ? ticket.memberAsked : ticket.kindMemberAsked;
+    return {std::max(firstAsked, groupHad), groupHad, firstOrder, std::max(memberAsked, memberHad), memberHad,
             ticket.order};
 }
 
 bool FairTurns::ahead(const Ticket& a, const Ticket& b, Clock::time_point now) const {
-    return placeOf(a, secondsAt(now)) < placeOf(b, secondsAt(now));
+    return placeOf(a, a.kind, secondsAt(now)) < placeOf(b, b.kind, secondsAt(now));
 }
 
-std::pair<double, uint64_t> FairTurns::standing(const Ticket& ticket, Clock::time_point now) const {
-    const double lead = placeOf(ticket, secondsAt(now)).groupStart - kinds_[ticket.kind].clock.now();
-    return {std::max(lead, 0.0), ticket.order};
+bool FairTurns::aheadOverAll(const Ticket& a, const Ticket& b, Clock::time_point now) const {
+    return placeOf(a, 0, secondsAt(now)) < placeOf(b, 0, secondsAt(now));
 }
 
 void FairTurns::withdraw(const Ticket& ticket) {
-    Kind& line = kinds_[ticket.kind];
-    Group& group = line.groups.at(ticket.claimant.group);
-    group.waiting.erase(ticket.order);
-    group.members.at(ticket.claimant.member).waiting.erase(ticket.order);
-    leave(line, group, ticket.claimant.member);
+    for (size_t line : linesOf(ticket)) {
+        Group& group = lines_[line].groups.at(ticket.claimant.group);
+        group.waiting.erase(ticket.order);
+        group.members.at(ticket.claimant.member).waiting.erase(ticket.order);
+        leave(lines_[line], group, ticket.claimant.member);
+    }
 }
 
 void FairTurns::begin(const Ticket& ticket, Clock::time_point now) {
+    for (size_t line : linesOf(ticket))
+        beginIn(line, ticket, now);
+}
+
+void FairTurns::beginIn(size_t lineIndex, const Ticket& ticket, Clock::time_point now) {
     // Its start as far as the turns ended count: what the claimant's turns still held have held so
     // far is counted as they end.
-    const Place place = placeOf(ticket, std::nullopt);
-    Kind& line = kinds_[ticket.kind];
+    const Place place = placeOf(ticket, lineIndex, std::nullopt);
+    Line& line = lines_[lineIndex];
     Group& group = line.groups.at(ticket.claimant.group);
     Member& member = group.members.at(ticket.claimant.member);
     group.waiting.erase(ticket.order);
@@ -150,8 +162,13 @@ void FairTurns::begin(const Ticket& ticket, Clock::time_point now) {
 }
 
 void FairTurns::end(const Claimant& claimant, Clock::time_point began, Duration held, size_t kind) {
-    if (kind >= kinds_.size()) return;
-    Kind& line = kinds_[kind];
+    endIn(0, claimant, began, held);
+    if (kind > 0 && kind < lines_.size()) endIn(kind, claimant, began, held);
+}
+
+void FairTurns::endIn(size_t lineIndex, const Claimant& claimant, Clock::time_point began, Duration held) {
+    if (lineIndex >= lines_.size()) return;
+    Line& line = lines_[lineIndex];
     auto found = line.groups.find(claimant.group);
     if (found == line.groups.end()) return;
     Group& group = found->second;
@@ -167,13 +184,13 @@ void FairTurns::end(const Claimant& claimant, Clock::time_point began, Duration 
     member->second.finish += counted - leastTurn_;
     line.latestFinish = std::max(line.latestFinish, group.finish);
     group.latestMemberFinish = std::max(group.latestMemberFinish, member->second.finish);
-    // The place's time went to the claimants that hold or await turns of its kind, shared among them.
+    // The place's time went to the claimants that hold or await turns of the line, shared among them.
     line.clock.ended(counted, line.busyGroups);
     group.clock.ended(counted, group.busyMembers);
     leave(line, group, claimant.member);
 }
 
-void FairTurns::leave(Kind& line, Group& group, const std::string& memberName) {
+void FairTurns::leave(Line& line, Group& group, const std::string& memberName) {
     auto member = group.members.find(memberName);
     if (--member->second.busy == 0) {
         --group.busyMembers;
@@ -197,12 +214,12 @@ void FairTurns::leave(Kind& line, Group& group, const std::string& memberName) {
 
 size_t FairTurns::groups() const {
     size_t all = 0;
-    for (const Kind& line : kinds_)
+    for (const Line& line : lines_)
         all += line.groups.size();
     return all;
 }
 
-void FairTurns::sweepGroups(Kind& line) {
+void FairTurns::sweepGroups(Line& line) {
     if (line.groups.size() <= std::max(kGroupsUnswept, 2 * line.groupsAfterSweep)) return;
     std::erase_if(line.groups, [&line](const auto& entry) {
         return entry.second.busy == 0 && entry.second.finish <= line.clock.now();

@@ -73,14 +73,19 @@ public:
     struct Ticket {
         Claimant claimant;
         size_t kind = 0;
-        double groupAsked = 0;  // the virtual time when it asked
-        double memberAsked = 0; // its group's, then
         uint64_t order = 0;
+        // The virtual times when it asked, its group's and its member's within the group: among
+        // every turn at the place, and among its kind's.
+        double groupAsked = 0;
+        double memberAsked = 0;
+        double kindGroupAsked = 0;
+        double kindMemberAsked = 0;
     };
-    // Turns of each kind of work (`kind`, from 0) are shared among the claimants asking for that kind,
-    // by virtual times of its own: a kind whose places are bounded on their own (a picture's
-    // decoding among the workers) is not passed by the turns of another kind its claimants could not
-    // have meanwhile, and what a claimant had of one kind does not count against its turns of another.
+    // A turn of a kind of work (`kind`; 0 for the place's usual work). A kind above 0, whose places
+    // are bounded on their own (a picture's decoding among the workers), also takes its turns among
+    // its own kind, by a virtual time and what each claimant had of that kind: the turns of other
+    // kinds its claimants could not have meanwhile (a client's flood of cheap requests while picture
+    // posts wait for the picture places) move them not.
     Ticket ask(const Claimant& claimant, size_t kind = 0);
     // The turn leaves the line without having had its place.
     void withdraw(const Ticket& ticket);
@@ -92,13 +97,11 @@ public:
     // Whether waiting turn `a` goes before waiting turn `b` of the same kind at `now`.
     bool ahead(const Ticket& a, const Ticket& b, Clock::time_point now) const;
     // Of waiting turns of any kinds, the one that goes first at `now` (`ticketOf` gives an item's
-    // ticket, or none for one that may not have the place now): each kind's first by its places,
-    // then of those the one that asked first, its claimant having had no more of its kind than the
-    // others (a kind's virtual time moves as its own places are given, so how far behind it a turn
-    // stands says nothing against another kind's), or else the one least ahead of its kind's.
+    // ticket, or none for one that may not have the place now): each kind's first among its kind,
+    // then of those the first among every turn at the place.
     template <class It, class TicketOf>
     It first(It begin, It end, TicketOf&& ticketOf, Clock::time_point now) const {
-        std::vector<It> firsts(kinds_.size(), end);
+        std::vector<It> firsts(lines_.size(), end);
         for (It it = begin; it != end; ++it)
             if (const Ticket* ticket = ticketOf(*it)) {
                 It& best = firsts[ticket->kind];
@@ -106,14 +109,13 @@ public:
             }
         It next = end;
         for (It it : firsts)
-            if (it != end && (next == end || standing(*ticketOf(*it), now) < standing(*ticketOf(*next), now)))
-                next = it;
+            if (it != end && (next == end || aheadOverAll(*ticketOf(*it), *ticketOf(*next), now))) next = it;
         return next;
     }
     // Puts `items` in the order their turns go in at `now`, as `first` would take them one by one.
     template <class T, class TicketOf>
     void arrange(std::vector<T>& items, TicketOf&& ticketOf, Clock::time_point now) const {
-        std::vector<std::vector<T>> byKind(kinds_.size());
+        std::vector<std::vector<T>> byKind(lines_.size());
         for (T& item : items)
             byKind[ticketOf(item)->kind].push_back(std::move(item));
         items.clear();
@@ -125,8 +127,8 @@ public:
             size_t next = byKind.size();
             for (size_t kind = 0; kind < byKind.size(); ++kind)
                 if (taken[kind] < byKind[kind].size() &&
-                    (next == byKind.size() || standing(*ticketOf(byKind[kind][taken[kind]]), now) <
-                                                  standing(*ticketOf(byKind[next][taken[next]]), now)))
+                    (next == byKind.size() ||
+                     aheadOverAll(*ticketOf(byKind[kind][taken[kind]]), *ticketOf(byKind[next][taken[next]]), now)))
                     next = kind;
             if (next == byKind.size()) return;
             items.push_back(std::move(byKind[next][taken[next]++]));
@@ -187,27 +189,33 @@ private:
         uint64_t order;
         auto operator<=>(const Place&) const = default;
     };
-    // The turns of one kind of work.
-    struct Kind {
+    // The turns of one line: every turn at the place (0), or a kind's.
+    struct Line {
         VirtualTime clock;
         double latestFinish = 0;
         size_t busyGroups = 0;
         std::unordered_map<std::string, Group> groups;
         size_t groupsAfterSweep = 0;
     };
-    Place placeOf(const Ticket& ticket, std::optional<double> now) const;
-    // Where a kind's first waiting turn stands among other kinds' firsts: how far it is ahead of its
-    // kind's virtual time (nothing when it is not), then when it asked.
-    std::pair<double, uint64_t> standing(const Ticket& ticket, Clock::time_point now) const;
+    // The lines a turn stands in.
+    static std::vector<size_t> linesOf(const Ticket& ticket) {
+        return ticket.kind == 0 ? std::vector<size_t>{0} : std::vector<size_t>{0, ticket.kind};
+    }
+    Place placeOf(const Ticket& ticket, size_t line, std::optional<double> now) const;
+    bool aheadOverAll(const Ticket& a, const Ticket& b, Clock::time_point now) const;
+    // The virtual times of the line's group and member when the turn asks.
+    std::pair<double, double> askIn(Line& line, const Ticket& ticket);
+    void beginIn(size_t line, const Ticket& ticket, Clock::time_point now);
+    void endIn(size_t line, const Claimant& claimant, Clock::time_point began, Duration held);
     // A turn no longer held or awaited.
-    void leave(Kind& line, Group& group, const std::string& member);
-    void sweepGroups(Kind& line);
+    void leave(Line& line, Group& group, const std::string& member);
+    void sweepGroups(Line& line);
     static void sweepMembers(Group& group);
 
     const double leastTurn_;
     const size_t maxGroups_;
-    uint64_t orders_ = 0; // of every kind, so that equal places of different kinds go as they asked
-    std::vector<Kind> kinds_;
+    uint64_t orders_ = 0;
+    std::vector<Line> lines_{1};
 };
 
 // Work that costs the server dearly (a password hash, a picture's decoding, a write to the database)

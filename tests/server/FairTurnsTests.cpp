@@ -124,6 +124,9 @@ TEST(FairTurns, WaitingTurnsAreServedByWhatEachClaimantHadAgainstTheOthers) {
     std::string newcomers;
     for (int i = 1; i <= 24; ++i)
         newcomers += "; wait n" + std::to_string(i) + "* 500" + (i % 3 == 0 ? "; flood cheap 100" : "") + "; let 1";
+    std::string cheapStream;
+    for (int i = 1; i <= 30; ++i)
+        cheapStream += "; wait q" + std::to_string(i) + " 125; serve 1";
     const Case cases[] = {
         {"as found: her minute of light use sent her behind a crowd; it costs nothing once the others "
          "have had as much",
@@ -176,6 +179,11 @@ TEST(FairTurns, WaitingTurnsAreServedByWhatEachClaimantHadAgainstTheOthers) {
          "newcomers' sign-ins, each sent as a place comes free, whatever the cheap requests meanwhile",
          "hold b1*; hold b2*; bound; wait ward* 500 x4" + newcomers,
          "ward n1 n2 n3 n4 n5 n6 n7 n8 n9 n10 n11 ward n12 n13 n14 n15 n16 n17 n18 n19 n20 n21 ward n22 n23 n24 ward"},
+        {"a sender's pictures waiting one behind the other have their turns among a stream of others' "
+         "cheap requests, by the time each had of the place",
+         "hold b1; wait lone* 500 x3" + cheapStream,
+         "lone q1 q2 q3 q4 q5 q6 q7 q8 q9 q10 q11 q12 q13 q14 q15 q16 q17 q18 q19 q20 q21 lone q22 q23 q24 q25 q26 "
+         "q27 q28 q29 q30 lone"},
         {"a member known by her token is hers wherever she is, not her address's neighbourhood's",
          "hold 127.0.0.2; turn 127.0.0.2 500; wait 127.0.0.2 125; wait member:1 125", "member:1 127.0.0.2"},
     };
