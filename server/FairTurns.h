@@ -47,19 +47,20 @@ struct Claimant {
 // password hashes, the places that decode pictures, the database's write turn). Each turn that asks
 // is stamped with the place's virtual time; its start is the later of that and the end of its
 // claimant's last turn (its finish), and turns go in the order of their starts; among equals the one
-// whose claimant had least goes first, then the one that asked first. A turn counts what it held its place (at least `leastTurn`, counted as it
-// begins) onto its claimant's finish; a turn still held counts what it has held so far, so that a
-// claimant holding places for long waits behind one whose turns are over. The virtual time is the
-// start of the latest turn that began, so that a claimant whose turns are over goes ahead of every
-// turn of the claimants that have had more, one turn behind each at most; and it never lags more
-// than four mean turns behind the time the place has given each claimant holding or awaiting
-// turns (what it did, shared among them; claimants that each wait with one turn at a time are
-// spread over about a turn of each ahead of the first of them, and are served by their turns, not by
-// the lag), so that a crowd of newcomers, each starting at the
-// virtual time, passes a waiting turn only until that time reaches it, never for good. So a
-// claimant's past use costs nothing once the others have had as much, and nobody goes ahead of a
-// waiting turn by more than one of its own. Groups are ordered so first, and within a group its
-// members, by a virtual time of the group's own.
+// whose claimant had least goes first, then the one that asked first. A turn counts what it held its
+// place (at least `leastTurn`, counted as it begins) onto its claimant's finish; a turn still held
+// counts what it has held so far, so that a claimant holding places for long waits behind one whose
+// turns are over. The virtual time is the start of the latest turn that began, so that a claimant
+// whose turns are over goes ahead of every turn of the claimants that have had more, one turn behind
+// each at most; and it never lags more than four mean turns behind the time the place has given each
+// claimant holding or awaiting turns (what it did, shared among them; claimants that each wait with
+// one turn at a time are spread over about a turn of each ahead of the first of them, and are served
+// by their turns, not by the lag), so that a crowd of newcomers, each starting at the virtual time,
+// passes a waiting turn only until that time reaches it, never for good. So a claimant's past use
+// costs nothing once the others have had as much, and nobody goes ahead of a waiting turn by more
+// than one of its own. Groups are ordered so first, and within a group its members, by a virtual time
+// of the group's own. A kind of work whose places are bounded on their own also stands in a line of
+// its own kind, ordered so by a virtual time of its own (`ask`).
 //
 // Not safe for use from several threads at once: its owner guards it with its own lock.
 class FairTurns {
