@@ -406,10 +406,12 @@ TEST_F(ConnectionChurnTest, AProcessOpeningConnectionsAsFastAsItCanDropsNoSlowPh
         sameAddress += slowPhoneAnswered(kChurnAddress);
         otherAddress += slowPhoneAnswered("127.0.0.3");
     }
-    // A phone that keeps its connection open between requests, a tenth of a second apart.
+    // A phone that keeps its connection open between requests, a tenth of a second apart. Its first
+    // request goes as it connects: one that dawdles first is a slow phone's, above, which may lose its
+    // place once in twenty to the churning process's next connection.
     RawConnection kept(port, kChurnAddress);
     for (int i = 0; i < 20 && kept.connected(); ++i) {
-        if (kept.waitReadable(100)) break;
+        if (i > 0 && kept.waitReadable(100)) break;
         if (!kept.send("GET /m/api/tandc HTTP/1.1\r\nHost: x\r\n\r\n")) break;
         if (statusesIn(kept.readReply(10)) != std::vector<int>{200}) break;
         ++keptAlive;
