@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <iterator>
-#include <tuple>
 #include <utility>
 
 #include <arpa/inet.h>
@@ -65,12 +64,12 @@ FairTurns::FairTurns(Duration leastTurn, size_t maxGroups)
 FairTurns::Ticket FairTurns::ask(const Claimant& claimant, size_t kind) {
     if (kind >= lines_.size()) lines_.resize(kind + 1);
     Ticket ticket{claimant, kind, ++orders_};
-    std::tie(ticket.groupAsked, ticket.memberAsked) = askIn(lines_[0], ticket);
-    if (kind > 0) std::tie(ticket.kindGroupAsked, ticket.kindMemberAsked) = askIn(lines_[kind], ticket);
+    ticket.memberAsked = askIn(lines_[0], ticket);
+    if (kind > 0) ticket.kindMemberAsked = askIn(lines_[kind], ticket);
     return ticket;
 }
 
-std::pair<double, double> FairTurns::askIn(Line& line, const Ticket& ticket) {
+double FairTurns::askIn(Line& line, const Ticket& ticket) {
     auto [found, added] = line.groups.try_emplace(ticket.claimant.group);
     Group& group = found->second;
     Member& member = group.members[ticket.claimant.member];
@@ -78,7 +77,7 @@ std::pair<double, double> FairTurns::askIn(Line& line, const Ticket& ticket) {
     if (member.busy++ == 0) ++group.busyMembers;
     group.waiting.emplace(ticket.order, line.clock.now());
     member.waiting.insert(ticket.order);
-    const std::pair asked{line.clock.now(), group.clock.now()};
+    const double asked = group.clock.now();
     if (added) sweepGroups(line);
     return asked;
 }

@@ -75,11 +75,10 @@ public:
         Claimant claimant;
         size_t kind = 0;
         uint64_t order = 0;
-        // The virtual times when it asked, its group's and its member's within the group: among
-        // every turn at the place, and among its kind's.
-        double groupAsked = 0;
+        // The virtual time of its group's members when it asked: among every turn at the place, and
+        // among its kind's. (Where the group's turns start, the group keeps: where its first waiting
+        // turn asked.)
         double memberAsked = 0;
-        double kindGroupAsked = 0;
         double kindMemberAsked = 0;
     };
     // A turn of a kind of work (`kind`; 0 for the place's usual work). A kind above 0, whose places
@@ -204,8 +203,8 @@ private:
     }
     Place placeOf(const Ticket& ticket, size_t line, std::optional<double> now) const;
     bool aheadOverAll(const Ticket& a, const Ticket& b, Clock::time_point now) const;
-    // The virtual times of the line's group and member when the turn asks.
-    std::pair<double, double> askIn(Line& line, const Ticket& ticket);
+    // The turn asks in the line: the virtual time of its group's members then.
+    double askIn(Line& line, const Ticket& ticket);
     void beginIn(size_t line, const Ticket& ticket, Clock::time_point now);
     void endIn(size_t line, const Claimant& claimant, Clock::time_point began, Duration held);
     // A turn no longer held or awaited.
