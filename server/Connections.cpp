@@ -1547,7 +1547,7 @@ void ConnectionServer::work() {
         if (stopping_) {
             {
                 std::lock_guard lock(mutex_);
-                workerTurns_.end(connection->claimant, taken, Clock::duration::zero(), connection->costly);
+                workerTurns_.end(connection->ticket, taken, Clock::duration::zero());
             }
             closeConnection(std::move(connection));
             continue;
@@ -1564,8 +1564,7 @@ void ConnectionServer::work() {
             std::lock_guard lock(mutex_);
             const auto now = Clock::now();
             // Waits for a hash, a decoding or a write are counted at their own gates, by their turns.
-            workerTurns_.end(connection->claimant, taken, std::max(Clock::duration::zero(), now - taken - waited),
-                             connection->costly);
+            workerTurns_.end(connection->ticket, taken, std::max(Clock::duration::zero(), now - taken - waited));
             if (auto found = shares_.find(connection->network); found != shares_.end()) {
                 --found->second.requests;
                 found->second.bodies -= connection->readsBody;

@@ -19,6 +19,9 @@ constexpr size_t kMembersUnswept = 64;
 // A group's members at most: past them, idle members are forgotten though the group's virtual time
 // has not reached their finish (each comes back as a newcomer of the group, ahead by one turn at most).
 constexpr size_t kMaxMembersPerGroup = 10'000;
+// The group of the senders new to a line (no claimant's name holds a line break), and its one member.
+const std::string kNewcomers = "\nnewcomers";
+const std::string kNewcomer;
 
 double secondsOf(FairTurns::Duration duration) {
     return std::chrono::duration<double>(duration).count();
@@ -64,19 +67,37 @@ FairTurns::FairTurns(Duration leastTurn, size_t maxGroups)
 FairTurns::Ticket FairTurns::ask(const Claimant& claimant, size_t kind) {
     if (kind >= lines_.size()) lines_.resize(kind + 1);
     Ticket ticket{claimant, kind, ++orders_};
-    ticket.memberAsked = askIn(lines_[0], ticket);
-    if (kind > 0) ticket.kindMemberAsked = askIn(lines_[kind], ticket);
+    for (size_t line : linesOf(ticket))
+        inLine(ticket, line).memberAsked = askIn(line, ticket);
     return ticket;
 }
 
-double FairTurns::askIn(Line& line, const Ticket& ticket) {
-    auto [found, added] = line.groups.try_emplace(ticket.claimant.group);
+double FairTurns::askIn(size_t lineIndex, Ticket& ticket) {
+    Line& line = lines_[lineIndex];
+    // A sender known only by an address of a neighbourhood the line does not know, or whose turns
+    // are over, is told from any other such by nothing: every request of a crowd may come from a
+    // neighbourhood never seen before. Such newcomers' turns also stand in one group of theirs,
+    // and go by its place, first come, first served among them: a crowd of them passes a waiting
+    // turn by one of theirs, as one sender would, not by one each for as long as they keep coming.
+    // Each turn is counted for its own sender all the same, so that its next, asked while it
+    // waits or once it has had its turn, goes by its own sender's place.
+    const auto own = line.groups.find(ticket.claimant.group);
+    const bool newcomer = ticket.claimant.byAddress() &&
+                          (own == line.groups.end() || (own->second.busy == 0 && own->second.finish <= line.clock.now()));
+    inLine(ticket, lineIndex).newcomer = newcomer;
+    const double asked = join(line, ticket.claimant.group, ticket.claimant.member, ticket.order);
+    if (newcomer) join(line, kNewcomers, kNewcomer, ticket.order);
+    return asked;
+}
+
+double FairTurns::join(Line& line, const std::string& groupName, const std::string& memberName, uint64_t order) {
+    auto [found, added] = line.groups.try_emplace(groupName);
     Group& group = found->second;
-    Member& member = group.members[ticket.claimant.member];
+    Member& member = group.members[memberName];
     if (group.busy++ == 0) ++line.busyGroups;
     if (member.busy++ == 0) ++group.busyMembers;
-    group.waiting.emplace(ticket.order, line.clock.now());
-    member.waiting.insert(ticket.order);
+    group.waiting.emplace(order, line.clock.now());
+    member.waiting.insert(order);
     const double asked = group.clock.now();
     if (added) sweepGroups(line);
     return asked;
@@ -97,22 +118,28 @@ double FairTurns::Holding::beyondLeast(double now, double leastTurn) const {
 }
 
 FairTurns::Place FairTurns::placeOf(const Ticket& ticket, size_t line, std::optional<double> now) const {
-    const Group& group = lines_[line].groups.at(ticket.claimant.group);
+    return placeIn(ticket, line, inLine(ticket, line).newcomer, now);
+}
+
+FairTurns::Place FairTurns::placeIn(const Ticket& ticket, size_t line, bool amongNewcomers,
+                                    std::optional<double> now) const {
+    const Group& group = lines_[line].groups.at(amongNewcomers ? kNewcomers : ticket.claimant.group);
     // The group's turns start where its first waiting turn asked, or where its turns end, those it
     // holds counted as far as they have gone `now`.
     const auto& [firstOrder, firstAsked] = *group.waiting.begin();
-    const Member& member = group.members.at(ticket.claimant.member);
     auto held = [&](const Holding& holding) { return now ? holding.beyondLeast(*now, leastTurn_) : 0.0; };
     const double groupHad = group.finish + held(group.holding);
+    const double groupStart = std::max(firstAsked, groupHad);
+    if (amongNewcomers) return {groupStart, groupHad, firstOrder, 0, 0, ticket.order};
+    const Member& member = group.members.at(ticket.claimant.member);
     // Its member's turns that asked before it and still wait (counted up to a bound: what a member
     // may have waiting is bounded by its owner).
     size_t before = 0;
     for (auto it = member.waiting.begin(); it != member.waiting.end() && *it < ticket.order && before < 256; ++it)
         ++before;
     const double memberHad = member.finish + held(member.holding) + leastTurn_ * static_cast<double>(before);
-    const double memberAsked = line == 0 ? ticket.memberAsked : ticket.kindMemberAsked;
-    return {std::max(firstAsked, groupHad), groupHad, firstOrder, std::max(memberAsked, memberHad), memberHad,
-            ticket.order};
+    const double memberAsked = inLine(ticket, line).memberAsked;
+    return {groupStart, groupHad, firstOrder, std::max(memberAsked, memberHad), memberHad, ticket.order};
 }
 
 bool FairTurns::ahead(const Ticket& a, const Ticket& b, Clock::time_point now) const {
@@ -124,11 +151,17 @@ bool FairTurns::aheadOverAll(const Ticket& a, const Ticket& b, Clock::time_point
 }
 
 void FairTurns::withdraw(const Ticket& ticket) {
-    for (size_t line : linesOf(ticket)) {
-        Group& group = lines_[line].groups.at(ticket.claimant.group);
-        group.waiting.erase(ticket.order);
-        group.members.at(ticket.claimant.member).waiting.erase(ticket.order);
-        leave(lines_[line], group, ticket.claimant.member);
+    for (size_t lineIndex : linesOf(ticket)) {
+        Line& line = lines_[lineIndex];
+        // The newcomers' first, while its own group still holds the line busy.
+        for (bool amongNewcomers : {true, false}) {
+            if (amongNewcomers && !inLine(ticket, lineIndex).newcomer) continue;
+            const std::string& memberName = amongNewcomers ? kNewcomer : ticket.claimant.member;
+            Group& group = line.groups.at(amongNewcomers ? kNewcomers : ticket.claimant.group);
+            group.waiting.erase(ticket.order);
+            group.members.at(memberName).waiting.erase(ticket.order);
+            leave(line, group, memberName);
+        }
     }
 }
 
@@ -138,55 +171,63 @@ void FairTurns::begin(const Ticket& ticket, Clock::time_point now) {
 }
 
 void FairTurns::beginIn(size_t lineIndex, const Ticket& ticket, Clock::time_point now) {
-    // Its start as far as the turns ended count: what the claimant's turns still held have held so
-    // far is counted as they end.
-    const Place place = placeOf(ticket, lineIndex, std::nullopt);
     Line& line = lines_[lineIndex];
-    Group& group = line.groups.at(ticket.claimant.group);
-    Member& member = group.members.at(ticket.claimant.member);
-    group.waiting.erase(ticket.order);
-    member.waiting.erase(ticket.order);
-    for (Holding* holding : {&group.holding, &member.holding}) {
-        ++holding->turns;
-        holding->began += secondsAt(now);
-    }
-    line.clock.began(place.groupStart);
-    group.clock.began(place.memberStart);
-    // Counted at least once as it begins; what it holds beyond that is counted as it goes and as it
-    // ends.
-    group.finish = place.groupStart + leastTurn_;
-    member.finish = place.memberStart + leastTurn_;
-    line.latestFinish = std::max(line.latestFinish, group.finish);
-    group.latestMemberFinish = std::max(group.latestMemberFinish, member.finish);
-}
-
-void FairTurns::end(const Claimant& claimant, Clock::time_point began, Duration held, size_t kind) {
-    endIn(0, claimant, began, held);
-    if (kind > 0 && kind < lines_.size()) endIn(kind, claimant, began, held);
-}
-
-void FairTurns::endIn(size_t lineIndex, const Claimant& claimant, Clock::time_point began, Duration held) {
-    if (lineIndex >= lines_.size()) return;
-    Line& line = lines_[lineIndex];
-    auto found = line.groups.find(claimant.group);
-    if (found == line.groups.end()) return;
-    Group& group = found->second;
-    auto member = group.members.find(claimant.member);
-    if (member == group.members.end() || line.busyGroups == 0 || group.busyMembers == 0) return;
-    for (Holding* holding : {&group.holding, &member->second.holding})
-        if (holding->turns > 0) {
-            --holding->turns;
-            holding->began = holding->turns == 0 ? 0.0 : holding->began - secondsAt(began);
+    for (bool amongNewcomers : {true, false}) {
+        if (amongNewcomers && !inLine(ticket, lineIndex).newcomer) continue;
+        // Its start as far as the turns ended count: what the claimant's turns still held have
+        // held so far is counted as they end.
+        const Place place = placeIn(ticket, lineIndex, amongNewcomers, std::nullopt);
+        Group& group = line.groups.at(amongNewcomers ? kNewcomers : ticket.claimant.group);
+        Member& member = group.members.at(amongNewcomers ? kNewcomer : ticket.claimant.member);
+        group.waiting.erase(ticket.order);
+        member.waiting.erase(ticket.order);
+        for (Holding* holding : {&group.holding, &member.holding}) {
+            ++holding->turns;
+            holding->began += secondsAt(now);
         }
+        line.clock.began(place.groupStart);
+        group.clock.began(place.memberStart);
+        // Counted at least once as it begins; what it holds beyond that is counted as it goes and
+        // as it ends.
+        group.finish = place.groupStart + leastTurn_;
+        member.finish = place.memberStart + leastTurn_;
+        line.latestFinish = std::max(line.latestFinish, group.finish);
+        group.latestMemberFinish = std::max(group.latestMemberFinish, member.finish);
+    }
+}
+
+void FairTurns::end(const Ticket& ticket, Clock::time_point began, Duration held) {
+    for (size_t line : linesOf(ticket))
+        if (line < lines_.size()) endIn(line, ticket, began, held);
+}
+
+void FairTurns::endIn(size_t lineIndex, const Ticket& ticket, Clock::time_point began, Duration held) {
+    Line& line = lines_[lineIndex];
     const double counted = std::max(secondsOf(held), leastTurn_);
-    group.finish += counted - leastTurn_;
-    member->second.finish += counted - leastTurn_;
-    line.latestFinish = std::max(line.latestFinish, group.finish);
-    group.latestMemberFinish = std::max(group.latestMemberFinish, member->second.finish);
-    // The place's time went to the claimants that hold or await turns of the line, shared among them.
-    line.clock.ended(counted, line.busyGroups);
-    group.clock.ended(counted, group.busyMembers);
-    leave(line, group, claimant.member);
+    // The newcomers' first, while its own group still holds the line busy.
+    for (bool amongNewcomers : {true, false}) {
+        if (amongNewcomers && !inLine(ticket, lineIndex).newcomer) continue;
+        auto found = line.groups.find(amongNewcomers ? kNewcomers : ticket.claimant.group);
+        if (found == line.groups.end()) continue;
+        Group& group = found->second;
+        const std::string& memberName = amongNewcomers ? kNewcomer : ticket.claimant.member;
+        auto member = group.members.find(memberName);
+        if (member == group.members.end() || line.busyGroups == 0 || group.busyMembers == 0) continue;
+        for (Holding* holding : {&group.holding, &member->second.holding})
+            if (holding->turns > 0) {
+                --holding->turns;
+                holding->began = holding->turns == 0 ? 0.0 : holding->began - secondsAt(began);
+            }
+        group.finish += counted - leastTurn_;
+        member->second.finish += counted - leastTurn_;
+        line.latestFinish = std::max(line.latestFinish, group.finish);
+        group.latestMemberFinish = std::max(group.latestMemberFinish, member->second.finish);
+        group.clock.ended(counted, group.busyMembers);
+        // The place's time went to the claimants that hold or await turns of the line, shared
+        // among them (counted once, as its own claimant's).
+        if (!amongNewcomers) line.clock.ended(counted, line.busyGroups);
+        leave(line, group, memberName);
+    }
 }
 
 void FairTurns::leave(Line& line, Group& group, const std::string& memberName) {
@@ -253,13 +294,13 @@ Gate::Gate(std::ptrdiff_t width, FairTurns::Duration leastTurn)
     : free_(std::max<std::ptrdiff_t>(1, width)), turns_(leastTurn) {}
 
 Gate::Turn::Turn(Gate& gate, std::chrono::milliseconds patience, Claimant claimant)
-    : gate_(gate), claimant_(std::move(claimant)), since_(gate.take(claimant_, patience)), held_(since_.has_value()) {}
+    : gate_(gate), placed_(gate.take(claimant, patience)) {}
 
 Gate::Turn::~Turn() {
-    if (since_) gate_.give(claimant_, *since_);
+    if (placed_) gate_.give(*placed_);
 }
 
-std::optional<FairTurns::Clock::time_point> Gate::take(const Claimant& claimant, std::chrono::milliseconds patience) {
+std::optional<Gate::Placed> Gate::take(const Claimant& claimant, std::chrono::milliseconds patience) {
     const auto asked = FairTurns::Clock::now();
     struct Counted {
         FairTurns::Clock::time_point since;
@@ -273,16 +314,17 @@ std::optional<FairTurns::Clock::time_point> Gate::take(const Claimant& claimant,
         turns_.withdraw(own->ticket);
         --waiting_;
     }
-    const auto placed = own->placed;
+    std::optional<Placed> placed;
+    if (own->placed) placed = Placed{*own->placed, std::move(own->ticket)};
     waiters_.erase(own);
     return placed;
 }
 
-void Gate::give(const Claimant& claimant, FairTurns::Clock::time_point since) {
+void Gate::give(const Placed& placed) {
     std::lock_guard lock(mutex_);
     ++free_;
     // Counted whatever became of the work: a refused one took its place all the same.
-    turns_.end(claimant, since, FairTurns::Clock::now() - since);
+    turns_.end(placed.ticket, placed.since, FairTurns::Clock::now() - placed.since);
     handOut();
 }
 

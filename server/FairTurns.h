@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -37,6 +38,8 @@ struct Claimant {
     static Claimant known(std::string name);
     bool empty() const { return group.empty() && member.empty(); }
     bool operator==(const Claimant&) const = default;
+    // Known by its address alone, nothing it proved.
+    bool byAddress() const { return group != member; }
 
     // The neighbourhood of an address as the server counts it: "192.0.2.0/24", "2001:db8:1::/48";
     // empty for a name that is no address.
@@ -60,7 +63,12 @@ struct Claimant {
 // costs nothing once the others have had as much, and nobody goes ahead of a waiting turn by more
 // than one of its own. Groups are ordered so first, and within a group its members, by a virtual time
 // of the group's own. A kind of work whose places are bounded on their own also stands in a line of
-// its own kind, ordered so by a virtual time of its own (`ask`).
+// its own kind, ordered so by a virtual time of its own (`ask`). A sender known only by its address,
+// whose neighbourhood the line does not know or whose turns are over, is a newcomer, told from any
+// other newcomer by nothing: its turn goes by the place of one group the newcomers share, first come,
+// first served among them, so that a crowd whose every request comes from a neighbourhood never seen
+// before passes a waiting turn by one turn as one sender would, not by a turn each for as long as
+// they keep coming; each is counted for its own sender all the same.
 //
 // Not safe for use from several threads at once: its owner guards it with its own lock.
 class FairTurns {
@@ -70,16 +78,20 @@ public:
 
     explicit FairTurns(Duration leastTurn, size_t maxGroups = 100'000);
 
-    // A turn waiting: where it stands in line.
+    // A turn: where it stands in each line it stands in (among every turn at the place, and among its
+    // kind's).
     struct Ticket {
         Claimant claimant;
         size_t kind = 0;
         uint64_t order = 0;
-        // The virtual time of its group's members when it asked: among every turn at the place, and
-        // among its kind's. (Where the group's turns start, the group keeps: where its first waiting
-        // turn asked.)
-        double memberAsked = 0;
-        double kindMemberAsked = 0;
+        struct InLine {
+            // The virtual time of its group's members when it asked. (Where the group's turns start,
+            // the group keeps: where its first waiting turn asked.)
+            double memberAsked = 0;
+            // Its claimant is new to the line: its turn goes by the newcomers' place.
+            bool newcomer = false;
+        };
+        std::array<InLine, 2> in{};
     };
     // A turn of a kind of work (`kind`; 0 for the place's usual work). A kind above 0, whose places
     // are bounded on their own (a picture's decoding among the workers), also takes its turns among
@@ -91,9 +103,9 @@ public:
     void withdraw(const Ticket& ticket);
     // The turn has its place from `now`.
     void begin(const Ticket& ticket, Clock::time_point now);
-    // A turn of `claimant` of `kind` that began at `began` has ended, counting `held` (what it held
-    // its place, less any wait its owner does not count).
-    void end(const Claimant& claimant, Clock::time_point began, Duration held, size_t kind = 0);
+    // The turn that began at `began` has ended, counting `held` (what it held its place, less any
+    // wait its owner does not count).
+    void end(const Ticket& ticket, Clock::time_point began, Duration held);
     // Whether waiting turn `a` goes before waiting turn `b` of the same kind at `now`.
     bool ahead(const Ticket& a, const Ticket& b, Clock::time_point now) const;
     // Of waiting turns of any kinds, the one that goes first at `now` (`ticketOf` gives an item's
@@ -204,9 +216,17 @@ private:
     Place placeOf(const Ticket& ticket, size_t line, std::optional<double> now) const;
     bool aheadOverAll(const Ticket& a, const Ticket& b, Clock::time_point now) const;
     // The turn asks in the line: the virtual time of its group's members then.
-    double askIn(Line& line, const Ticket& ticket);
+    double askIn(size_t line, Ticket& ticket);
+    // The turn `order` waits in the group's turns, for the member: the virtual time of the group's
+    // members then.
+    double join(Line& line, const std::string& group, const std::string& member, uint64_t order);
+    // Where the turn stands among the newcomers' turns, or among its own claimant's.
+    Place placeIn(const Ticket& ticket, size_t line, bool amongNewcomers, std::optional<double> now) const;
     void beginIn(size_t line, const Ticket& ticket, Clock::time_point now);
-    void endIn(size_t line, const Claimant& claimant, Clock::time_point began, Duration held);
+    void endIn(size_t line, const Ticket& ticket, Clock::time_point began, Duration held);
+    // Where a ticket stands in `line`.
+    static Ticket::InLine& inLine(Ticket& ticket, size_t line) { return ticket.in[line == 0 ? 0 : 1]; }
+    static const Ticket::InLine& inLine(const Ticket& ticket, size_t line) { return ticket.in[line == 0 ? 0 : 1]; }
     // A turn no longer held or awaited.
     void leave(Line& line, Group& group, const std::string& member);
     void sweepGroups(Line& line);
@@ -231,6 +251,11 @@ public:
     Gate(const Gate&) = delete;
     Gate& operator=(const Gate&) = delete;
 
+    // A turn that has its place: since when, and where it stands in line.
+    struct Placed {
+        FairTurns::Clock::time_point since;
+        FairTurns::Ticket ticket;
+    };
     // A place held for the life of the turn; false when none came free within the patience.
     class Turn {
     public:
@@ -238,13 +263,11 @@ public:
         ~Turn();
         Turn(const Turn&) = delete;
         Turn& operator=(const Turn&) = delete;
-        explicit operator bool() const { return held_; }
+        explicit operator bool() const { return placed_.has_value(); }
 
     private:
         Gate& gate_;
-        Claimant claimant_;
-        std::optional<FairTurns::Clock::time_point> since_;
-        bool held_;
+        std::optional<Placed> placed_;
     };
 
     // Turns waiting for a place at the moment.
@@ -255,9 +278,9 @@ private:
         FairTurns::Ticket ticket;
         std::optional<FairTurns::Clock::time_point> placed;
     };
-    // When the turn was placed; none when no place came within the patience.
-    std::optional<FairTurns::Clock::time_point> take(const Claimant& claimant, std::chrono::milliseconds patience);
-    void give(const Claimant& claimant, FairTurns::Clock::time_point since);
+    // The turn placed; none when no place came within the patience.
+    std::optional<Placed> take(const Claimant& claimant, std::chrono::milliseconds patience);
+    void give(const Placed& placed);
     // Hands the free places to the waiting turns that fall first (mutex_ held).
     void handOut();
 

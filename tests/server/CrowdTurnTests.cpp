@@ -131,10 +131,16 @@ TEST_F(CrowdTurnTest, HerFeedAfterAMinuteOfHerOwnUseGoesAheadOfPhonesSigningInEa
 }
 
 // Her neighbourhood's other addresses hold every worker with sign-ins that wait for a core; her
-// request (its head's headers `headers`) comes from an address of it, and then sign-ins from new
-// neighbourhoods. Taken as hers, it is answered ahead of them (`ahead`); taken as her
-// neighbourhood's, behind some of them.
+// request (its head's headers `headers`) comes from an address of it, and then sign-ins of phones
+// new to the workers, each from a new neighbourhood. Taken as hers, it is answered ahead of them
+// (`ahead`); taken as her neighbourhood's, behind some of them.
 void CrowdTurnTest::fromABusyNeighbourhood(const std::string& headers, int status, bool ahead) {
+    std::vector<std::string> phones;
+    for (int account = 0; account < 4; ++account) {
+        CookieJar phone;
+        ASSERT_EQ(post(phone, "signin", {{"email", crowdEmail(account)}, {"password", "crowd-password"}}).status, 200);
+        phones.push_back("Cookie: cw_device=" + phone.cookies.at("cw_device") + "\r\n");
+    }
     std::vector<std::unique_ptr<Gate::Turn>> hashes = holdEveryHashPlace("busy");
     std::vector<std::unique_ptr<RawConnection>> crowd;
     for (int i = 0; i < kWorkers; ++i) {
@@ -145,7 +151,8 @@ void CrowdTurnTest::fromABusyNeighbourhood(const std::string& headers, int statu
                                   "Connection: close\r\n" + headers + "\r\n");
     waitUntil([&] { return server_->queuedRequests() == 1; });
     for (int i = kWorkers; i < 2 * kWorkers; ++i) {
-        crowd.push_back(send("127.2." + std::to_string(i) + ".10", signInRequest(crowdEmail(i % 4), "crowd-password")));
+        crowd.push_back(send("127.2." + std::to_string(i) + ".10",
+                             signInRequest(crowdEmail(i % 4), "crowd-password", phones[static_cast<size_t>(i % 4)])));
         waitUntil([&] { return server_->queuedRequests() == static_cast<size_t>(i + 2 - kWorkers); });
     }
     // The first four give up waiting for a core; the workers that come free answer hers first, or

@@ -95,7 +95,7 @@ private:
     void hold(const FairTurns::Ticket& ticket, int ms) {
         const auto began = now_;
         now_ += std::chrono::milliseconds(ms);
-        turns_.end(ticket.claimant, began, now_ - began, ticket.kind);
+        turns_.end(ticket, began, now_ - began);
     }
     void serveFirst(bool placeFree = false) {
         const auto next = turns_.first(
@@ -123,10 +123,16 @@ TEST(FairTurns, WaitingTurnsAreServedByWhatEachClaimantHadAgainstTheOthers) {
     // Newcomers' sign-ins, each sent as a place of their kind comes free, among a client's floods.
     std::string newcomers;
     for (int i = 1; i <= 24; ++i)
-        newcomers += "; wait n" + std::to_string(i) + "* 500" + (i % 3 == 0 ? "; flood cheap 100" : "") + "; let 1";
+        newcomers += "; wait 10." + std::to_string(i) + ".0.1* 500" + (i % 3 == 0 ? "; flood cheap 100" : "") + "; let 1";
     std::string cheapStream;
     for (int i = 1; i <= 30; ++i)
         cheapStream += "; wait q" + std::to_string(i) + " 125; serve 1";
+    std::string crowdOfNewcomers;
+    for (int i = 1; i <= 10; ++i)
+        crowdOfNewcomers += "; wait 10." + std::to_string(i) + ".0.1 500";
+    std::string streamOfNewcomers;
+    for (int i = 11; i <= 30; ++i)
+        streamOfNewcomers += "; wait 10." + std::to_string(i) + ".0.1 500; serve 1";
     const Case cases[] = {
         {"as found: her minute of light use sent her behind a crowd; it costs nothing once the others "
          "have had as much",
@@ -175,15 +181,26 @@ TEST(FairTurns, WaitingTurnsAreServedByWhatEachClaimantHadAgainstTheOthers) {
          "wait c2* 125; wait c3* 125; wait c4* 125; flood cheap 4000; wait mother* 125; let 2; wait mother* 125; "
          "flood cheap 4000; free",
          "mother c1 c2 mother c3 c4"},
-        {"one address's sign-ups, waiting one behind the other, have their turns among a stream of "
-         "newcomers' sign-ins, each sent as a place comes free, whatever the cheap requests meanwhile",
-         "hold b1*; hold b2*; bound; wait ward* 500 x4" + newcomers,
-         "ward n1 n2 n3 n4 n5 n6 n7 n8 n9 n10 n11 ward n12 n13 n14 n15 n16 n17 n18 n19 n20 n21 ward n22 n23 n24 ward"},
+        {"one address's sign-ups, waiting one behind the other, have their turns among a stream of newcomers' "
+         "sign-ins, each sent as a place comes free, as one sender among another, whatever the cheap requests "
+         "meanwhile",
+         "hold b1*; hold b2*; bound; wait 192.0.2.9* 500 x4" + newcomers,
+         "192.0.2.9 192.0.2.9 10.1.0.1 192.0.2.9 10.2.0.1 192.0.2.9 10.3.0.1 10.4.0.1 10.5.0.1 10.6.0.1 10.7.0.1 "
+         "10.8.0.1 10.9.0.1 10.10.0.1 10.11.0.1 10.12.0.1 10.13.0.1 10.14.0.1 10.15.0.1 10.16.0.1 10.17.0.1 10.18.0.1 "
+         "10.19.0.1 10.20.0.1 10.21.0.1 10.22.0.1 10.23.0.1 10.24.0.1"},
         {"a sender's pictures waiting one behind the other have their turns among a stream of others' "
          "cheap requests, by the time each had of the place",
          "hold b1; wait lone* 500 x3" + cheapStream,
          "lone q1 q2 q3 q4 q5 q6 q7 q8 q9 q10 q11 q12 q13 q14 q15 q16 q17 q18 q19 q20 q21 lone q22 q23 q24 q25 q26 "
          "q27 q28 q29 q30 lone"},
+        {"as found: her next sign-in, after signing in while a stranger kept the line busy, waited behind "
+         "a crowd of newcomers for as long as they kept coming; they have their turns as one sender",
+         "wait stranger 500 x8; wait mother 500; serve 2; wait mother 500; serve 2; wait mother 500; serve 2"
+             + crowdOfNewcomers + "; wait mother 500" + streamOfNewcomers,
+         "stranger mother stranger mother stranger mother 10.1.0.1 stranger mother 10.2.0.1 stranger 10.3.0.1 "
+         "stranger 10.4.0.1 stranger 10.5.0.1 stranger 10.6.0.1 10.7.0.1 10.8.0.1 10.9.0.1 10.10.0.1 10.11.0.1 "
+         "10.12.0.1 10.13.0.1 10.14.0.1 10.15.0.1 10.16.0.1 10.17.0.1 10.18.0.1 10.19.0.1 10.20.0.1 10.21.0.1 "
+         "10.22.0.1 10.23.0.1 10.24.0.1 10.25.0.1 10.26.0.1 10.27.0.1 10.28.0.1 10.29.0.1 10.30.0.1"},
         {"a member known by her token is hers wherever she is, not her address's neighbourhood's",
          "hold 127.0.0.2; turn 127.0.0.2 500; wait 127.0.0.2 125; wait member:1 125", "member:1 127.0.0.2"},
     };
@@ -198,15 +215,15 @@ TEST(FairTurns, ClaimantsAreForgottenOnceTheirTurnsAreMatchedAndWhenNobodyWaits)
     // along: those whose turns the others have matched go, so that the table stays small.
     Play play;
     const auto now = FairTurns::Clock::time_point{} + 1000h;
-    const auto held = play.turns_.ask(Claimant("192.0.2.7"));
+    auto held = play.turns_.ask(Claimant("192.0.2.7"));
     play.turns_.begin(held, now);
     for (int i = 0; i < 20'000; ++i) {
-        const Claimant newcomer("10." + std::to_string(i / 256) + "." + std::to_string(i % 256) + ".1");
-        play.turns_.begin(play.turns_.ask(newcomer), now);
+        auto newcomer = play.turns_.ask(Claimant("10." + std::to_string(i / 256) + "." + std::to_string(i % 256) + ".1"));
+        play.turns_.begin(newcomer, now);
         play.turns_.end(newcomer, now, 125ms);
     }
     EXPECT_LT(play.turns_.groups(), 2100u);
-    play.turns_.end(Claimant("192.0.2.7"), now, 125ms);
+    play.turns_.end(held, now, 125ms);
     EXPECT_EQ(play.turns_.groups(), 0u);
 }
 
