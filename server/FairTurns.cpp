@@ -85,16 +85,20 @@ double FairTurns::askIn(size_t lineIndex, Ticket& ticket) {
     const bool newcomer = ticket.claimant.byAddress() &&
                           (own == line.groups.end() || (own->second.busy == 0 && own->second.finish <= line.clock.now()));
     inLine(ticket, lineIndex).newcomer = newcomer;
-    const double asked = join(line, ticket.claimant.group, ticket.claimant.member, ticket.order);
-    if (newcomer) join(line, kNewcomers, kNewcomer, ticket.order);
+    const double asked = join(line, ticket.claimant.group, ticket.claimant.member, ticket.order, newcomer);
+    if (newcomer) join(line, kNewcomers, kNewcomer, ticket.order, true);
     return asked;
 }
 
-double FairTurns::join(Line& line, const std::string& groupName, const std::string& memberName, uint64_t order) {
+double FairTurns::join(Line& line, const std::string& groupName, const std::string& memberName, uint64_t order,
+                       bool newcomerTurn) {
     auto [found, added] = line.groups.try_emplace(groupName);
     Group& group = found->second;
     Member& member = group.members[memberName];
+    const bool wasKnownBusy = group.knownBusy();
     if (group.busy++ == 0) ++line.busyGroups;
+    group.newcomerTurns += newcomerTurn;
+    line.knownBusy += group.knownBusy() && !wasKnownBusy;
     if (member.busy++ == 0) ++group.busyMembers;
     group.waiting.emplace(order, line.clock.now());
     member.waiting.insert(order);
@@ -128,7 +132,7 @@ FairTurns::Place FairTurns::placeIn(const Ticket& ticket, size_t line, bool amon
     // holds counted as far as they have gone `now`.
     const auto& [firstOrder, firstAsked] = *group.waiting.begin();
     auto held = [&](const Holding& holding) { return now ? holding.beyondLeast(*now, leastTurn_) : 0.0; };
-    const double groupHad = group.finish + held(group.holding);
+    const double groupHad = group.finish + held(group.holding) / (amongNewcomers ? weightOfNewcomers(lines_[line]) : 1);
     const double groupStart = std::max(firstAsked, groupHad);
     if (amongNewcomers) return {groupStart, groupHad, firstOrder, 0, 0, ticket.order};
     const Member& member = group.members.at(ticket.claimant.member);
@@ -160,7 +164,7 @@ void FairTurns::withdraw(const Ticket& ticket) {
             Group& group = line.groups.at(amongNewcomers ? kNewcomers : ticket.claimant.group);
             group.waiting.erase(ticket.order);
             group.members.at(memberName).waiting.erase(ticket.order);
-            leave(line, group, memberName);
+            leave(line, group, memberName, inLine(ticket, lineIndex).newcomer);
         }
     }
 }
@@ -189,7 +193,7 @@ void FairTurns::beginIn(size_t lineIndex, const Ticket& ticket, Clock::time_poin
         group.clock.began(place.memberStart);
         // Counted at least once as it begins; what it holds beyond that is counted as it goes and
         // as it ends.
-        group.finish = place.groupStart + leastTurn_;
+        group.finish = place.groupStart + leastTurn_ / (amongNewcomers ? weightOfNewcomers(line) : 1);
         member.finish = place.memberStart + leastTurn_;
         line.latestFinish = std::max(line.latestFinish, group.finish);
         group.latestMemberFinish = std::max(group.latestMemberFinish, member.finish);
@@ -218,7 +222,7 @@ void FairTurns::endIn(size_t lineIndex, const Ticket& ticket, Clock::time_point 
                 --holding->turns;
                 holding->began = holding->turns == 0 ? 0.0 : holding->began - secondsAt(began);
             }
-        group.finish += counted - leastTurn_;
+        group.finish += (counted - leastTurn_) / (amongNewcomers ? weightOfNewcomers(line) : 1);
         member->second.finish += counted - leastTurn_;
         line.latestFinish = std::max(line.latestFinish, group.finish);
         group.latestMemberFinish = std::max(group.latestMemberFinish, member->second.finish);
@@ -226,17 +230,25 @@ void FairTurns::endIn(size_t lineIndex, const Ticket& ticket, Clock::time_point 
         // The place's time went to the claimants that hold or await turns of the line, shared
         // among them (counted once, as its own claimant's).
         if (!amongNewcomers) line.clock.ended(counted, line.busyGroups);
-        leave(line, group, memberName);
+        leave(line, group, memberName, inLine(ticket, lineIndex).newcomer);
     }
 }
 
-void FairTurns::leave(Line& line, Group& group, const std::string& memberName) {
+double FairTurns::weightOfNewcomers(const Line& line) {
+    return static_cast<double>(std::max<size_t>(1, line.knownBusy));
+}
+
+void FairTurns::leave(Line& line, Group& group, const std::string& memberName, bool newcomerTurn) {
     auto member = group.members.find(memberName);
     if (--member->second.busy == 0) {
         --group.busyMembers;
         if (member->second.finish <= group.clock.now()) group.members.erase(member);
     }
-    if (--group.busy > 0) {
+    const bool wasKnownBusy = group.knownBusy();
+    group.newcomerTurns -= newcomerTurn;
+    --group.busy;
+    line.knownBusy -= wasKnownBusy && !group.knownBusy();
+    if (group.busy > 0) {
         if (group.members.size() > std::max(kMembersUnswept, 2 * group.membersAfterSweep)) sweepMembers(group);
         return;
     }
@@ -248,6 +260,7 @@ void FairTurns::leave(Line& line, Group& group, const std::string& memberName) {
         // Nobody waits at all: every turn had is over, and nobody's counts against the next.
         line.clock.idle(line.latestFinish);
         line.groups.clear();
+        line.knownBusy = 0;
         line.groupsAfterSweep = 0;
     }
 }

@@ -66,9 +66,11 @@ struct Claimant {
 // its own kind, ordered so by a virtual time of its own (`ask`). A sender known only by its address,
 // whose neighbourhood the line does not know or whose turns are over, is a newcomer, told from any
 // other newcomer by nothing: its turn goes by the place of one group the newcomers share, first come,
-// first served among them, so that a crowd whose every request comes from a neighbourhood never seen
-// before passes a waiting turn by one turn as one sender would, not by a turn each for as long as
-// they keep coming; each is counted for its own sender all the same.
+// first served among them, which weighs as much as the senders known to the line holding or awaiting
+// turns (one at least), so that a crowd whose every request comes from a neighbourhood never seen
+// before passes a waiting turn by one turn for each sender the line knows, not by a turn each for as
+// long as they keep coming, and has half the place when known senders keep it busy; each is counted
+// for its own sender all the same.
 //
 // Not safe for use from several threads at once: its owner guards it with its own lock.
 class FairTurns {
@@ -180,7 +182,10 @@ private:
         std::set<uint64_t> waiting;
     };
     struct Group {
-        size_t busy = 0;
+        size_t busy = 0; // turns held or waiting
+        // Of them, those that go by the newcomers' place (all of the newcomers' group's).
+        size_t newcomerTurns = 0;
+        bool knownBusy() const { return busy > newcomerTurns; }
         double finish = 0;
         Holding holding;
         VirtualTime clock; // its members' virtual time
@@ -206,6 +211,8 @@ private:
         VirtualTime clock;
         double latestFinish = 0;
         size_t busyGroups = 0;
+        // Groups with turns held or waiting that go by their own place.
+        size_t knownBusy = 0;
         std::unordered_map<std::string, Group> groups;
         size_t groupsAfterSweep = 0;
     };
@@ -219,7 +226,10 @@ private:
     double askIn(size_t line, Ticket& ticket);
     // The turn `order` waits in the group's turns, for the member: the virtual time of the group's
     // members then.
-    double join(Line& line, const std::string& group, const std::string& member, uint64_t order);
+    double join(Line& line, const std::string& group, const std::string& member, uint64_t order, bool newcomerTurn);
+    // The newcomers together weigh as much as the senders known to the line that hold or await turns
+    // (one at least): what each of their turns counts on their group's finish is divided by it.
+    static double weightOfNewcomers(const Line& line);
     // Where the turn stands among the newcomers' turns, or among its own claimant's.
     Place placeIn(const Ticket& ticket, size_t line, bool amongNewcomers, std::optional<double> now) const;
     void beginIn(size_t line, const Ticket& ticket, Clock::time_point now);
@@ -228,7 +238,7 @@ private:
     static Ticket::InLine& inLine(Ticket& ticket, size_t line) { return ticket.in[line == 0 ? 0 : 1]; }
     static const Ticket::InLine& inLine(const Ticket& ticket, size_t line) { return ticket.in[line == 0 ? 0 : 1]; }
     // A turn no longer held or awaited.
-    void leave(Line& line, Group& group, const std::string& member);
+    void leave(Line& line, Group& group, const std::string& member, bool newcomerTurn);
     void sweepGroups(Line& line);
     static void sweepMembers(Group& group);
 

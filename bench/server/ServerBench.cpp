@@ -1057,7 +1057,9 @@ std::string newNeighbourhoodAddress() {
 // she signs in on each of her phones once, and reads her feed in between. The cookie of each phone,
 // as the header line that sends it: each of her sign-ins measured later comes from a phone used in
 // that minute, and not since, as a sign-in after light use does (sign-ins one after the other from one
-// phone are no light use: each waits its fair turn behind every phone of the crowd).
+// phone are no light use: each waits its fair turn behind every phone of the crowd). At most as many
+// phones as the server keeps known of one member (16): with more, each phone used in turn would be the
+// one it forgot last, and every sign-in of hers would go as her address's.
 std::vector<std::string> herMinuteOfUse(int port, const char* home, int phones) {
     std::vector<std::string> cookies;
     const std::string signIn = jsonPost("signin", R"({"email":"demo@cradleway.test","password":"cradleway-demo"})");
@@ -1108,16 +1110,16 @@ struct CrowdCounts {
 // each sign in one request at a time, every hash a real one: Arg 0, each sign-in from a /24 never used
 // before, the crowd's phones keeping their cookies as the application does; Arg 1, each account from
 // a /24 of its own; Arg 2, each sign-in from a /24 never used before and no cookie kept, so that each
-// is a newcomer no fair turn can tell from her (she is then served as the crowd is, first come, first
-// served). Each sign-in is followed by her feed, which waits for no hash: the crowd's sign-ins hold
-// only half the workers, so it is never behind them. Target: slowest_signin_ms < 2000 for 0 and 1, no
-// more than the crowd's own for 2; slowest_feed_ms < 2000 for all; no 5xx.
+// is a newcomer no fair turn can tell from another (the newcomers together weigh as much as the senders
+// the workers know). Each sign-in is followed by her feed, which waits for no hash: the crowd's
+// sign-ins hold only half the workers, so it is never behind them. Target: slowest_signin_ms < 2000
+// and slowest_feed_ms < 2000 for all; no 5xx.
 void BM_SignInAfterHerOwnUseWhile200AddressesSignIn(benchmark::State& state) {
     static DemoServer server("cw-server-bench-her-own-use");
     const int port = server.server->port();
     static const std::vector<std::string> herPhones = [&] {
         addCrowdAccounts(server, "phone");
-        return herMinuteOfUse(port, "127.0.5.1", 20);
+        return herMinuteOfUse(port, "127.0.5.1", 12);
     }();
     const int64_t crowdKind = state.range(0);
     std::atomic<bool> stop{false};
@@ -1172,9 +1174,7 @@ void BM_SignInAfterHerOwnUseWhile200AddressesSignIn(benchmark::State& state) {
     state.counters["slowest_feed_ms"] = static_cast<double>(feeds.slowestMs);
     crowd.report(state, "crowd");
     state.counters["server_errors"] = static_cast<double>(crowd.serverErrors + mother.serverErrors + feeds.serverErrors);
-    state.SetLabel(crowdKind == 2
-                       ? "target: slowest_signin_ms <= crowd_slowest_ms, slowest_feed_ms < 2000, server_errors = 0"
-                       : "target: slowest_signin_ms < 2000, slowest_feed_ms < 2000, server_errors = 0");
+    state.SetLabel("target: slowest_signin_ms < 2000, slowest_feed_ms < 2000, server_errors = 0");
 }
 BENCHMARK(BM_SignInAfterHerOwnUseWhile200AddressesSignIn)
     ->Arg(0)->Arg(1)->Arg(2)->Iterations(20)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -182,11 +182,11 @@ TEST(FairTurns, WaitingTurnsAreServedByWhatEachClaimantHadAgainstTheOthers) {
          "flood cheap 4000; free",
          "mother c1 c2 mother c3 c4"},
         {"one address's sign-ups, waiting one behind the other, have their turns among a stream of newcomers' "
-         "sign-ins, each sent as a place comes free, as one sender among another, whatever the cheap requests "
-         "meanwhile",
+         "sign-ins, each sent as a place comes free, the newcomers together weighing as much as the one sender the "
+         "line knows, whatever the cheap requests meanwhile",
          "hold b1*; hold b2*; bound; wait 192.0.2.9* 500 x4" + newcomers,
-         "192.0.2.9 192.0.2.9 10.1.0.1 192.0.2.9 10.2.0.1 192.0.2.9 10.3.0.1 10.4.0.1 10.5.0.1 10.6.0.1 10.7.0.1 "
-         "10.8.0.1 10.9.0.1 10.10.0.1 10.11.0.1 10.12.0.1 10.13.0.1 10.14.0.1 10.15.0.1 10.16.0.1 10.17.0.1 10.18.0.1 "
+         "192.0.2.9 10.1.0.1 10.2.0.1 192.0.2.9 10.3.0.1 10.4.0.1 10.5.0.1 10.6.0.1 192.0.2.9 10.7.0.1 10.8.0.1 "
+         "192.0.2.9 10.9.0.1 10.10.0.1 10.11.0.1 10.12.0.1 10.13.0.1 10.14.0.1 10.15.0.1 10.16.0.1 10.17.0.1 10.18.0.1 "
          "10.19.0.1 10.20.0.1 10.21.0.1 10.22.0.1 10.23.0.1 10.24.0.1"},
         {"a sender's pictures waiting one behind the other have their turns among a stream of others' "
          "cheap requests, by the time each had of the place",
@@ -194,11 +194,12 @@ TEST(FairTurns, WaitingTurnsAreServedByWhatEachClaimantHadAgainstTheOthers) {
          "lone q1 q2 q3 q4 q5 q6 q7 q8 q9 q10 q11 q12 q13 q14 q15 q16 q17 q18 q19 q20 q21 lone q22 q23 q24 q25 q26 "
          "q27 q28 q29 q30 lone"},
         {"as found: her next sign-in, after signing in while a stranger kept the line busy, waited behind "
-         "a crowd of newcomers for as long as they kept coming; they have their turns as one sender",
+         "a crowd of newcomers for as long as they kept coming; together they weigh as much as the senders the line "
+         "knows",
          "wait stranger 500 x8; wait mother 500; serve 2; wait mother 500; serve 2; wait mother 500; serve 2"
              + crowdOfNewcomers + "; wait mother 500" + streamOfNewcomers,
-         "stranger mother stranger mother stranger mother 10.1.0.1 stranger mother 10.2.0.1 stranger 10.3.0.1 "
-         "stranger 10.4.0.1 stranger 10.5.0.1 stranger 10.6.0.1 10.7.0.1 10.8.0.1 10.9.0.1 10.10.0.1 10.11.0.1 "
+         "stranger mother stranger mother stranger mother 10.1.0.1 10.2.0.1 stranger mother 10.3.0.1 stranger "
+         "10.4.0.1 stranger 10.5.0.1 stranger 10.6.0.1 stranger 10.7.0.1 10.8.0.1 10.9.0.1 10.10.0.1 10.11.0.1 "
          "10.12.0.1 10.13.0.1 10.14.0.1 10.15.0.1 10.16.0.1 10.17.0.1 10.18.0.1 10.19.0.1 10.20.0.1 10.21.0.1 "
          "10.22.0.1 10.23.0.1 10.24.0.1 10.25.0.1 10.26.0.1 10.27.0.1 10.28.0.1 10.29.0.1 10.30.0.1"},
         {"a member known by her token is hers wherever she is, not her address's neighbourhood's",
