@@ -77,8 +77,9 @@ double FairTurns::askIn(size_t lineIndex, Ticket& ticket) {
     // A sender known only by an address of a neighbourhood the line does not know, or whose turns
     // are over, is told from any other such by nothing: every request of a crowd may come from a
     // neighbourhood never seen before. Such newcomers' turns also stand in one group of theirs,
-    // and go by its place, first come, first served among them: a crowd of them passes a waiting
-    // turn by one of theirs, as one sender would, not by one each for as long as they keep coming.
+    // and go by its place, first come, first served among them (the group weighs as much as the
+    // senders the line knows, `weightOf`): a crowd of them passes a waiting turn by one of theirs
+    // for each sender the line knows, not by one each for as long as they keep coming.
     // Each turn is counted for its own sender all the same, so that its next, asked while it
     // waits or once it has had its turn, goes by its own sender's place.
     const auto own = line.groups.find(ticket.claimant.group);
@@ -132,7 +133,7 @@ FairTurns::Place FairTurns::placeIn(const Ticket& ticket, size_t line, bool amon
     // holds counted as far as they have gone `now`.
     const auto& [firstOrder, firstAsked] = *group.waiting.begin();
     auto held = [&](const Holding& holding) { return now ? holding.beyondLeast(*now, leastTurn_) : 0.0; };
-    const double groupHad = group.finish + held(group.holding) / (amongNewcomers ? weightOfNewcomers(lines_[line]) : 1);
+    const double groupHad = group.finish + held(group.holding) / weightOf(lines_[line], amongNewcomers);
     const double groupStart = std::max(firstAsked, groupHad);
     if (amongNewcomers) return {groupStart, groupHad, firstOrder, 0, 0, ticket.order};
     const Member& member = group.members.at(ticket.claimant.member);
@@ -154,19 +155,24 @@ bool FairTurns::aheadOverAll(const Ticket& a, const Ticket& b, Clock::time_point
     return placeOf(a, 0, secondsAt(now)) < placeOf(b, 0, secondsAt(now));
 }
 
-void FairTurns::withdraw(const Ticket& ticket) {
-    for (size_t lineIndex : linesOf(ticket)) {
-        Line& line = lines_[lineIndex];
-        // The newcomers' first, while its own group still holds the line busy.
-        for (bool amongNewcomers : {true, false}) {
-            if (amongNewcomers && !inLine(ticket, lineIndex).newcomer) continue;
-            const std::string& memberName = amongNewcomers ? kNewcomer : ticket.claimant.member;
-            Group& group = line.groups.at(amongNewcomers ? kNewcomers : ticket.claimant.group);
-            group.waiting.erase(ticket.order);
-            group.members.at(memberName).waiting.erase(ticket.order);
-            leave(line, group, memberName, inLine(ticket, lineIndex).newcomer);
-        }
+template <class Counted>
+void FairTurns::eachGroupOf(const Ticket& ticket, size_t lineIndex, Counted&& counted) {
+    Line& line = lines_[lineIndex];
+    for (bool amongNewcomers : {true, false}) {
+        if (amongNewcomers && !inLine(ticket, lineIndex).newcomer) continue;
+        auto group = line.groups.find(amongNewcomers ? kNewcomers : ticket.claimant.group);
+        const std::string& member = amongNewcomers ? kNewcomer : ticket.claimant.member;
+        if (group != line.groups.end()) counted(line, group->second, member, amongNewcomers);
     }
+}
+
+void FairTurns::withdraw(const Ticket& ticket) {
+    for (size_t lineIndex : linesOf(ticket))
+        eachGroupOf(ticket, lineIndex, [&](Line& line, Group& group, const std::string& member, bool) {
+            group.waiting.erase(ticket.order);
+            group.members.at(member).waiting.erase(ticket.order);
+            leave(line, group, member, inLine(ticket, lineIndex).newcomer);
+        });
 }
 
 void FairTurns::begin(const Ticket& ticket, Clock::time_point now) {
@@ -175,14 +181,11 @@ void FairTurns::begin(const Ticket& ticket, Clock::time_point now) {
 }
 
 void FairTurns::beginIn(size_t lineIndex, const Ticket& ticket, Clock::time_point now) {
-    Line& line = lines_[lineIndex];
-    for (bool amongNewcomers : {true, false}) {
-        if (amongNewcomers && !inLine(ticket, lineIndex).newcomer) continue;
+    eachGroupOf(ticket, lineIndex, [&](Line& line, Group& group, const std::string& memberName, bool amongNewcomers) {
         // Its start as far as the turns ended count: what the claimant's turns still held have
         // held so far is counted as they end.
         const Place place = placeIn(ticket, lineIndex, amongNewcomers, std::nullopt);
-        Group& group = line.groups.at(amongNewcomers ? kNewcomers : ticket.claimant.group);
-        Member& member = group.members.at(amongNewcomers ? kNewcomer : ticket.claimant.member);
+        Member& member = group.members.at(memberName);
         group.waiting.erase(ticket.order);
         member.waiting.erase(ticket.order);
         for (Holding* holding : {&group.holding, &member.holding}) {
@@ -193,11 +196,11 @@ void FairTurns::beginIn(size_t lineIndex, const Ticket& ticket, Clock::time_poin
         group.clock.began(place.memberStart);
         // Counted at least once as it begins; what it holds beyond that is counted as it goes and
         // as it ends.
-        group.finish = place.groupStart + leastTurn_ / (amongNewcomers ? weightOfNewcomers(line) : 1);
+        group.finish = place.groupStart + leastTurn_ / weightOf(line, amongNewcomers);
         member.finish = place.memberStart + leastTurn_;
         line.latestFinish = std::max(line.latestFinish, group.finish);
         group.latestMemberFinish = std::max(group.latestMemberFinish, member.finish);
-    }
+    });
 }
 
 void FairTurns::end(const Ticket& ticket, Clock::time_point began, Duration held) {
@@ -206,23 +209,16 @@ void FairTurns::end(const Ticket& ticket, Clock::time_point began, Duration held
 }
 
 void FairTurns::endIn(size_t lineIndex, const Ticket& ticket, Clock::time_point began, Duration held) {
-    Line& line = lines_[lineIndex];
     const double counted = std::max(secondsOf(held), leastTurn_);
-    // The newcomers' first, while its own group still holds the line busy.
-    for (bool amongNewcomers : {true, false}) {
-        if (amongNewcomers && !inLine(ticket, lineIndex).newcomer) continue;
-        auto found = line.groups.find(amongNewcomers ? kNewcomers : ticket.claimant.group);
-        if (found == line.groups.end()) continue;
-        Group& group = found->second;
-        const std::string& memberName = amongNewcomers ? kNewcomer : ticket.claimant.member;
+    eachGroupOf(ticket, lineIndex, [&](Line& line, Group& group, const std::string& memberName, bool amongNewcomers) {
         auto member = group.members.find(memberName);
-        if (member == group.members.end() || line.busyGroups == 0 || group.busyMembers == 0) continue;
+        if (member == group.members.end() || line.busyGroups == 0 || group.busyMembers == 0) return;
         for (Holding* holding : {&group.holding, &member->second.holding})
             if (holding->turns > 0) {
                 --holding->turns;
                 holding->began = holding->turns == 0 ? 0.0 : holding->began - secondsAt(began);
             }
-        group.finish += (counted - leastTurn_) / (amongNewcomers ? weightOfNewcomers(line) : 1);
+        group.finish += (counted - leastTurn_) / weightOf(line, amongNewcomers);
         member->second.finish += counted - leastTurn_;
         line.latestFinish = std::max(line.latestFinish, group.finish);
         group.latestMemberFinish = std::max(group.latestMemberFinish, member->second.finish);
@@ -231,11 +227,11 @@ void FairTurns::endIn(size_t lineIndex, const Ticket& ticket, Clock::time_point 
         // among them (counted once, as its own claimant's).
         if (!amongNewcomers) line.clock.ended(counted, line.busyGroups);
         leave(line, group, memberName, inLine(ticket, lineIndex).newcomer);
-    }
+    });
 }
 
-double FairTurns::weightOfNewcomers(const Line& line) {
-    return static_cast<double>(std::max<size_t>(1, line.knownBusy));
+double FairTurns::weightOf(const Line& line, bool amongNewcomers) {
+    return amongNewcomers ? static_cast<double>(std::max<size_t>(1, line.knownBusy)) : 1.0;
 }
 
 void FairTurns::leave(Line& line, Group& group, const std::string& memberName, bool newcomerTurn) {

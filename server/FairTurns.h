@@ -227,11 +227,16 @@ private:
     // The turn `order` waits in the group's turns, for the member: the virtual time of the group's
     // members then.
     double join(Line& line, const std::string& group, const std::string& member, uint64_t order, bool newcomerTurn);
-    // The newcomers together weigh as much as the senders known to the line that hold or await turns
-    // (one at least): what each of their turns counts on their group's finish is divided by it.
-    static double weightOfNewcomers(const Line& line);
+    // What a group's turns count on its finish is divided by its weight: the newcomers' group weighs
+    // as much as the senders known to the line that hold or await turns (one at least), any other one.
+    static double weightOf(const Line& line, bool amongNewcomers);
     // Where the turn stands among the newcomers' turns, or among its own claimant's.
     Place placeIn(const Ticket& ticket, size_t line, bool amongNewcomers, std::optional<double> now) const;
+    // Calls `counted(line, group, member, amongNewcomers)` for each group the turn counts in within the
+    // line: the newcomers' first (so that leaving it never empties the line while the turn's own group
+    // still counts it), then its claimant's.
+    template <class Counted>
+    void eachGroupOf(const Ticket& ticket, size_t line, Counted&& counted);
     void beginIn(size_t line, const Ticket& ticket, Clock::time_point now);
     void endIn(size_t line, const Ticket& ticket, Clock::time_point began, Duration held);
     // Where a ticket stands in `line`.
