@@ -1,6 +1,7 @@
 #include "server/FairTurns.h"
 
 #include <algorithm>
+#include <cmath>
 #include <iterator>
 #include <utility>
 
@@ -85,17 +86,24 @@ double FairTurns::askIn(size_t lineIndex, Ticket& ticket) {
     const auto own = line.groups.find(ticket.claimant.group);
     const bool newcomer = ticket.claimant.byAddress() &&
                           (own == line.groups.end() || (own->second.busy == 0 && own->second.finish <= line.clock.now()));
-    inLine(ticket, lineIndex).newcomer = newcomer;
-    const double asked = join(line, ticket.claimant.group, ticket.claimant.member, ticket.order, newcomer);
-    if (newcomer) join(line, kNewcomers, kNewcomer, ticket.order, true);
-    return asked;
+    Ticket::InLine& in = inLine(ticket, lineIndex);
+    in.newcomer = newcomer;
+    const Joined joined = join(line, ticket.claimant.group, ticket.claimant.member, ticket.order, newcomer);
+    in.groupWasOver = newcomer ? join(line, kNewcomers, kNewcomer, ticket.order, true).groupWasOver : joined.groupWasOver;
+    in.memberWasOver = joined.memberWasOver;
+    return joined.asked;
 }
 
-double FairTurns::join(Line& line, const std::string& groupName, const std::string& memberName, uint64_t order,
-                       bool newcomerTurn) {
+FairTurns::Joined FairTurns::join(Line& line, const std::string& groupName, const std::string& memberName,
+                                  uint64_t order, bool newcomerTurn) {
     auto [found, added] = line.groups.try_emplace(groupName);
     Group& group = found->second;
-    Member& member = group.members[memberName];
+    auto [foundMember, memberAdded] = group.members.try_emplace(memberName);
+    Member& member = foundMember->second;
+    // Over by a least turn at least: claimants whose turns end together with the virtual time's
+    // moving on do not count as over, and so do not move it on again.
+    const bool groupWasOver = group.busy == 0 && (added || group.finish + leastTurn_ <= line.clock.now());
+    const bool memberWasOver = member.busy == 0 && (memberAdded || member.finish + leastTurn_ <= group.clock.now());
     const bool wasKnownBusy = group.knownBusy();
     if (group.busy++ == 0) ++line.busyGroups;
     group.newcomerTurns += newcomerTurn;
@@ -105,17 +113,24 @@ double FairTurns::join(Line& line, const std::string& groupName, const std::stri
     member.waiting.insert(order);
     const double asked = group.clock.now();
     if (added) sweepGroups(line);
-    return asked;
+    return {asked, groupWasOver, memberWasOver};
 }
 
-void FairTurns::VirtualTime::ended(double counted, size_t busy) {
-    given += counted / static_cast<double>(std::max<size_t>(1, busy));
+void FairTurns::VirtualTime::began(double start, bool atIt) {
+    started = std::max(started, start);
+    if (atIt) given = std::max(given, start);
+}
+
+void FairTurns::VirtualTime::ended(double counted, double sharedBy, bool atIt) {
     // A mean over the last few dozen turns.
     meanTurn += (counted - meanTurn) / 32;
+    if (!atIt) return;
+    given += counted / std::max(1.0, sharedBy);
+    shown = std::max(shown, std::floor(given / meanTurn) * meanTurn);
 }
 
 void FairTurns::VirtualTime::idle(double latestFinish) {
-    started = given = std::max({started, given, latestFinish});
+    started = given = shown = std::max({started, given, latestFinish});
 }
 
 double FairTurns::Holding::beyondLeast(double now, double leastTurn) const {
@@ -192,8 +207,15 @@ void FairTurns::beginIn(size_t lineIndex, const Ticket& ticket, Clock::time_poin
             ++holding->turns;
             holding->began += secondsAt(now);
         }
-        line.clock.began(place.groupStart);
-        group.clock.began(place.memberStart);
+        // A turn that starts at the virtual time (its claimant's turns were over) does not move it
+        // on as it begins: it does as it ends (`endIn`).
+        const Ticket::InLine& in = inLine(ticket, lineIndex);
+        const bool lineClockMoves = amongNewcomers == in.newcomer && in.groupWasOver;
+        const bool groupClockMoves = !amongNewcomers && in.memberWasOver;
+        if (lineClockMoves) line.startedAtClock.insert(ticket.order);
+        if (groupClockMoves) group.startedAtClock.insert(ticket.order);
+        line.clock.began(place.groupStart, lineClockMoves);
+        group.clock.began(place.memberStart, groupClockMoves);
         // Counted at least once as it begins; what it holds beyond that is counted as it goes and
         // as it ends.
         group.finish = place.groupStart + leastTurn_ / weightOf(line, amongNewcomers);
@@ -210,7 +232,12 @@ void FairTurns::end(const Ticket& ticket, Clock::time_point began, Duration held
 
 void FairTurns::endIn(size_t lineIndex, const Ticket& ticket, Clock::time_point began, Duration held) {
     const double counted = std::max(secondsOf(held), leastTurn_);
+    // Shared among the senders as they stood while it was held: the newcomers' group may leave the
+    // line before the turn's own group is counted.
+    const double sharedBy = busyWeight(lines_[lineIndex]);
+    const bool lineClockMoves = lines_[lineIndex].startedAtClock.erase(ticket.order) > 0;
     eachGroupOf(ticket, lineIndex, [&](Line& line, Group& group, const std::string& memberName, bool amongNewcomers) {
+        const bool groupClockMoves = group.startedAtClock.erase(ticket.order) > 0;
         auto member = group.members.find(memberName);
         if (member == group.members.end() || line.busyGroups == 0 || group.busyMembers == 0) return;
         for (Holding* holding : {&group.holding, &member->second.holding})
@@ -222,16 +249,24 @@ void FairTurns::endIn(size_t lineIndex, const Ticket& ticket, Clock::time_point 
         member->second.finish += counted - leastTurn_;
         line.latestFinish = std::max(line.latestFinish, group.finish);
         group.latestMemberFinish = std::max(group.latestMemberFinish, member->second.finish);
-        group.clock.ended(counted, group.busyMembers);
-        // The place's time went to the claimants that hold or await turns of the line, shared
-        // among them (counted once, as its own claimant's).
-        if (!amongNewcomers) line.clock.ended(counted, line.busyGroups);
+        // A turn that started at the virtual time moves it on by what the place gave each claimant
+        // holding or awaiting turns meanwhile, by their weights (within a group, each of its members),
+        // counted once, as its own claimant's, so that claimants each new to the place, one
+        // after the other, do not hold it still.
+        group.clock.ended(counted, static_cast<double>(group.busyMembers), groupClockMoves);
+        if (!amongNewcomers) line.clock.ended(counted, sharedBy, lineClockMoves);
         leave(line, group, memberName, inLine(ticket, lineIndex).newcomer);
     });
 }
 
 double FairTurns::weightOf(const Line& line, bool amongNewcomers) {
     return amongNewcomers ? static_cast<double>(std::max<size_t>(1, line.knownBusy)) : 1.0;
+}
+
+double FairTurns::busyWeight(const Line& line) {
+    const auto newcomers = line.groups.find(kNewcomers);
+    const bool newcomersBusy = newcomers != line.groups.end() && newcomers->second.busy > 0;
+    return static_cast<double>(line.knownBusy) + (newcomersBusy ? weightOf(line, true) : 0.0);
 }
 
 void FairTurns::leave(Line& line, Group& group, const std::string& memberName, bool newcomerTurn) {

@@ -55,14 +55,18 @@ struct Claimant {
 // counts what it has held so far, so that a claimant holding places for long waits behind one whose
 // turns are over. The virtual time is the start of the latest turn that began, so that a claimant
 // whose turns are over goes ahead of every turn of the claimants that have had more, one turn behind
-// each at most; and it never lags more than four mean turns behind the time the place has given each
-// claimant holding or awaiting turns (what it did, shared among them; claimants that each wait with
-// one turn at a time are spread over about a turn of each ahead of the first of them, and are served
-// by their turns, not by the lag), so that a crowd of newcomers, each starting at the virtual time,
-// passes a waiting turn only until that time reaches it, never for good. So a claimant's past use
-// costs nothing once the others have had as much, and nobody goes ahead of a waiting turn by more
-// than one of its own. Groups are ordered so first, and within a group its members, by a virtual time
-// of the group's own. A kind of work whose places are bounded on their own also stands in a line of
+// each at most. A turn that began at the virtual time (its claimant's turns were over, by a least
+// turn at least) does not move it on as it begins, so as it ends it moves it on by what the place
+// gave each claimant meanwhile: its time shared among the claimants holding or awaiting turns, by
+// their weights, as it would go if they all had the place at once, shown a mean turn at a time (so
+// that claimants whose turns are over and that ask within one start together, the one that had
+// least first). So a stream of claimants each new to the place, each starting at the virtual time,
+// passes a waiting turn by a few turns of each claimant busy with the place, never for as long as it
+// keeps coming; and a crowd whose turns follow one another by their finishes moves it as before, by
+// their starts. So a claimant's past use costs
+// nothing once the others have had as much, and nobody goes ahead of a waiting turn by more than one
+// of its own. Groups are ordered so first, and within a group its members, by a virtual time of the
+// group's own. A kind of work whose places are bounded on their own also stands in a line of
 // its own kind, ordered so by a virtual time of its own (`ask`). A sender known only by its address,
 // whose neighbourhood the line does not know or whose turns are over, is a newcomer, told from any
 // other newcomer by nothing: its turn goes by the place of one group the newcomers share, first come,
@@ -92,6 +96,10 @@ public:
             double memberAsked = 0;
             // Its claimant is new to the line: its turn goes by the newcomers' place.
             bool newcomer = false;
+            // The turns of the group whose place it goes by, and of its member within its own group,
+            // were over when it asked: it starts at their virtual time, and moves it on as it ends.
+            bool groupWasOver = false;
+            bool memberWasOver = false;
         };
         std::array<InLine, 2> in{};
     };
@@ -154,15 +162,21 @@ public:
     size_t groups() const;
 
 private:
-    // A virtual time: the start of the latest turn that began, but never more than four mean turns
-    // behind what the place gave each claimant busy with it.
+    // A virtual time: the start of the latest turn that began, or where the turns that began at it
+    // took it as they ended, whichever is later (a start that stays still while claimants new to
+    // the place keep starting at it would keep a claimant a turn ahead waiting for as long as they
+    // come).
     struct VirtualTime {
         double started = 0;
+        // Where the turns that began at it took it as they ended, and that shown a mean turn at a
+        // time.
         double given = 0;
+        double shown = 0;
         double meanTurn = 0;
-        double now() const { return std::max(started, given - 4 * meanTurn); }
-        void began(double start) { started = std::max(started, start); }
-        void ended(double counted, size_t busy);
+        double now() const { return std::max(started, shown); }
+        void began(double start, bool atIt);
+        // A turn has ended; one that began at the virtual time moves it on.
+        void ended(double counted, double sharedBy, bool atIt);
         // Nobody holds or awaits a turn: nothing had before counts any more.
         void idle(double latestFinish);
     };
@@ -194,6 +208,8 @@ private:
         std::map<uint64_t, double> waiting; // its waiting turns: order, virtual time asked
         std::unordered_map<std::string, Member> members;
         size_t membersAfterSweep = 0;
+        // Its members' turns held that started at its members' virtual time.
+        std::set<uint64_t> startedAtClock;
     };
     struct Place {
         double groupStart;
@@ -215,6 +231,8 @@ private:
         size_t knownBusy = 0;
         std::unordered_map<std::string, Group> groups;
         size_t groupsAfterSweep = 0;
+        // Turns held that started at the virtual time.
+        std::set<uint64_t> startedAtClock;
     };
     // The lines a turn stands in.
     static std::vector<size_t> linesOf(const Ticket& ticket) {
@@ -225,11 +243,18 @@ private:
     // The turn asks in the line: the virtual time of its group's members then.
     double askIn(size_t line, Ticket& ticket);
     // The turn `order` waits in the group's turns, for the member: the virtual time of the group's
-    // members then.
-    double join(Line& line, const std::string& group, const std::string& member, uint64_t order, bool newcomerTurn);
+    // members then, and whether the group's turns, and the member's, were over.
+    struct Joined {
+        double asked;
+        bool groupWasOver;
+        bool memberWasOver;
+    };
+    Joined join(Line& line, const std::string& group, const std::string& member, uint64_t order, bool newcomerTurn);
     // What a group's turns count on its finish is divided by its weight: the newcomers' group weighs
     // as much as the senders known to the line that hold or await turns (one at least), any other one.
     static double weightOf(const Line& line, bool amongNewcomers);
+    // The weights of the groups that hold or await turns of the line, among which its place is shared.
+    static double busyWeight(const Line& line);
     // Where the turn stands among the newcomers' turns, or among its own claimant's.
     Place placeIn(const Ticket& ticket, size_t line, bool amongNewcomers, std::optional<double> now) const;
     // Calls `counted(line, group, member, amongNewcomers)` for each group the turn counts in within the
