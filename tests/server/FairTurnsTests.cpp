@@ -211,6 +211,12 @@ TEST(FairTurns, WaitingTurnsAreServedByWhatEachClaimantHadAgainstTheOthers) {
          "hold b1; wait 10.1.0.1 500; wait 10.2.0.1 500; wait 10.3.0.1 500; serve 3; wait 10.4.0.1 500" + knownStream,
          "10.1.0.1 10.2.0.1 10.3.0.1 k1 k2 k3 k4 k5 10.4.0.1 k6 k7 k8 k9 k10 k11 k12 k13 k14 k15 k16 k17 k18 "
          "k19 k20 k21 k22 k23 k24 k25 k26 k27 k28 k29 k30 k31 k32 k33 k34 k35 k36 k37 k38 k39 k40"},
+        {"senders whose turns are over and that ask within a mean turn of one another start together, and "
+         "the one that had least goes first: moved on by each such turn as it ended, the virtual time had "
+         "served them first come, first served, and the ward's first picture posts waited behind a crowd's",
+         "hold b1; turn w 500 x40; turn c1 250; turn c2 250; turn c3 250; turn c4 250; pass 5000; wait c1 500; "
+         "wait c2 500; wait c3 500; wait c4 500; serve 1; wait mother 500",
+         "c1 mother c2 c3 c4"},
         {"a member known by her token is hers wherever she is, not her address's neighbourhood's",
          "hold 127.0.0.2; turn 127.0.0.2 500; wait 127.0.0.2 125; wait member:1 125", "member:1 127.0.0.2"},
     };
