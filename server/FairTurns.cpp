@@ -89,7 +89,9 @@ double FairTurns::askIn(size_t lineIndex, Ticket& ticket) {
     Ticket::InLine& in = inLine(ticket, lineIndex);
     in.newcomer = newcomer;
     const Joined joined = join(line, ticket.claimant.group, ticket.claimant.member, ticket.order, newcomer);
-    in.groupWasOver = newcomer ? join(line, kNewcomers, kNewcomer, ticket.order, true).groupWasOver : joined.groupWasOver;
+    // Whether its turn starts at the line's virtual time goes by the group whose place it goes by.
+    in.groupWasOver = joined.groupWasOver;
+    if (newcomer) in.groupWasOver = join(line, kNewcomers, kNewcomer, ticket.order, true).groupWasOver;
     in.memberWasOver = joined.memberWasOver;
     return joined.asked;
 }
@@ -209,11 +211,7 @@ void FairTurns::beginIn(size_t lineIndex, const Ticket& ticket, Clock::time_poin
         }
         // A turn that starts at the virtual time (its claimant's turns were over) does not move it
         // on as it begins: it does as it ends (`endIn`).
-        const Ticket::InLine& in = inLine(ticket, lineIndex);
-        const bool lineClockMoves = amongNewcomers == in.newcomer && in.groupWasOver;
-        const bool groupClockMoves = !amongNewcomers && in.memberWasOver;
-        if (lineClockMoves) line.startedAtClock.insert(ticket.order);
-        if (groupClockMoves) group.startedAtClock.insert(ticket.order);
+        const auto [lineClockMoves, groupClockMoves] = startsAtClocks(ticket, lineIndex, amongNewcomers);
         line.clock.began(place.groupStart, lineClockMoves);
         group.clock.began(place.memberStart, groupClockMoves);
         // Counted at least once as it begins; what it holds beyond that is counted as it goes and
@@ -235,9 +233,7 @@ void FairTurns::endIn(size_t lineIndex, const Ticket& ticket, Clock::time_point 
     // Shared among the senders as they stood while it was held: the newcomers' group may leave the
     // line before the turn's own group is counted.
     const double sharedBy = busyWeight(lines_[lineIndex]);
-    const bool lineClockMoves = lines_[lineIndex].startedAtClock.erase(ticket.order) > 0;
     eachGroupOf(ticket, lineIndex, [&](Line& line, Group& group, const std::string& memberName, bool amongNewcomers) {
-        const bool groupClockMoves = group.startedAtClock.erase(ticket.order) > 0;
         auto member = group.members.find(memberName);
         if (member == group.members.end() || line.busyGroups == 0 || group.busyMembers == 0) return;
         for (Holding* holding : {&group.holding, &member->second.holding})
@@ -253,10 +249,18 @@ void FairTurns::endIn(size_t lineIndex, const Ticket& ticket, Clock::time_point 
         // holding or awaiting turns meanwhile, by their weights (within a group, each of its members),
         // counted once, as its own claimant's, so that claimants each new to the place, one
         // after the other, do not hold it still.
-        group.clock.ended(counted, static_cast<double>(group.busyMembers), groupClockMoves);
+        // (The line's once, in its own group's pass, as a newcomer's turn was begun in the newcomers'.)
+        const bool lineClockMoves = inLine(ticket, lineIndex).groupWasOver;
+        group.clock.ended(counted, static_cast<double>(group.busyMembers),
+                          startsAtClocks(ticket, lineIndex, amongNewcomers).second);
         if (!amongNewcomers) line.clock.ended(counted, sharedBy, lineClockMoves);
         leave(line, group, memberName, inLine(ticket, lineIndex).newcomer);
     });
+}
+
+std::pair<bool, bool> FairTurns::startsAtClocks(const Ticket& ticket, size_t line, bool amongNewcomers) {
+    const Ticket::InLine& in = inLine(ticket, line);
+    return {amongNewcomers == in.newcomer && in.groupWasOver, !amongNewcomers && in.memberWasOver};
 }
 
 double FairTurns::weightOf(const Line& line, bool amongNewcomers) {

@@ -49,32 +49,32 @@ struct Claimant {
 // Start-time fair queuing of the turns at a shared place (the workers, the cores that work out
 // password hashes, the places that decode pictures, the database's write turn). Each turn that asks
 // is stamped with the place's virtual time; its start is the later of that and the end of its
-// claimant's last turn (its finish), and turns go in the order of their starts; among equals the one
-// whose claimant had least goes first, then the one that asked first. A turn counts what it held its
-// place (at least `leastTurn`, counted as it begins) onto its claimant's finish; a turn still held
-// counts what it has held so far, so that a claimant holding places for long waits behind one whose
-// turns are over. The virtual time is the start of the latest turn that began, so that a claimant
-// whose turns are over goes ahead of every turn of the claimants that have had more, one turn behind
-// each at most. A turn that began at the virtual time (its claimant's turns were over, by a least
-// turn at least) does not move it on as it begins, so as it ends it moves it on by what the place
-// gave each claimant meanwhile: its time shared among the claimants holding or awaiting turns, by
-// their weights, as it would go if they all had the place at once, shown a mean turn at a time (so
-// that claimants whose turns are over and that ask within one start together, the one that had
-// least first). So a stream of claimants each new to the place, each starting at the virtual time,
-// passes a waiting turn by a few turns of each claimant busy with the place, never for as long as it
-// keeps coming; and a crowd whose turns follow one another by their finishes moves it as before, by
-// their starts. So a claimant's past use costs
-// nothing once the others have had as much, and nobody goes ahead of a waiting turn by more than one
-// of its own. Groups are ordered so first, and within a group its members, by a virtual time of the
-// group's own. A kind of work whose places are bounded on their own also stands in a line of
-// its own kind, ordered so by a virtual time of its own (`ask`). A sender known only by its address,
-// whose neighbourhood the line does not know or whose turns are over, is a newcomer, told from any
-// other newcomer by nothing: its turn goes by the place of one group the newcomers share, first come,
-// first served among them, which weighs as much as the senders known to the line holding or awaiting
-// turns (one at least), so that a crowd whose every request comes from a neighbourhood never seen
-// before passes a waiting turn by one turn for each sender the line knows, not by a turn each for as
-// long as they keep coming, and has half the place when known senders keep it busy; each is counted
-// for its own sender all the same.
+// claimant's last turn (its finish), and turns go in the order of their starts; among equals the
+// one whose claimant had least goes first, then the one that asked first. A turn counts what it
+// held its place (at least `leastTurn`, counted as it begins) onto its claimant's finish; a turn
+// still held counts what it has held so far, so that a claimant holding places for long waits
+// behind one whose turns are over. The virtual time is the start of the latest turn that began, so
+// that a claimant whose turns are over goes ahead of every turn of the claimants that have had
+// more, one turn behind each at most. A turn that began at the virtual time (its claimant's turns
+// were over, by a least turn at least) does not move it on as it begins, so as it ends it moves it
+// on by what the place gave each claimant meanwhile: its time shared among the claimants holding or
+// awaiting turns, by their weights, as it would go if they all had the place at once, shown a mean
+// turn at a time (so that claimants whose turns are over and that ask within one start together,
+// the one that had least first). So a stream of claimants each new to the place, each starting at
+// the virtual time, passes a waiting turn by a few turns of each claimant busy with the place,
+// never for as long as it keeps coming; and a crowd whose turns follow one another by their
+// finishes moves it as before, by their starts. So a claimant's past use costs nothing once the
+// others have had as much, and nobody goes ahead of a waiting turn by more than one of its own.
+// Groups are ordered so first, and within a group its members, by a virtual time of the group's
+// own. A kind of work whose places are bounded on their own also stands in a line of its own kind,
+// ordered so by a virtual time of its own (`ask`). A sender known only by its address, whose
+// neighbourhood the line does not know or whose turns are over, is a newcomer, told from any other
+// newcomer by nothing: its turn goes by the place of one group the newcomers share, first come,
+// first served among them, which weighs as much as the senders known to the line holding or
+// awaiting turns (one at least), so that a crowd whose every request comes from a neighbourhood
+// never seen before passes a waiting turn by one turn for each sender the line knows, not by a turn
+// each for as long as they keep coming, and has half the place when known senders keep it busy;
+// each is counted for its own sender all the same.
 //
 // Not safe for use from several threads at once: its owner guards it with its own lock.
 class FairTurns {
@@ -168,8 +168,7 @@ private:
     // come).
     struct VirtualTime {
         double started = 0;
-        // Where the turns that began at it took it as they ended, and that shown a mean turn at a
-        // time.
+        // Where the turns that began at it took it as they ended; and that, a mean turn at a time.
         double given = 0;
         double shown = 0;
         double meanTurn = 0;
@@ -208,8 +207,6 @@ private:
         std::map<uint64_t, double> waiting; // its waiting turns: order, virtual time asked
         std::unordered_map<std::string, Member> members;
         size_t membersAfterSweep = 0;
-        // Its members' turns held that started at its members' virtual time.
-        std::set<uint64_t> startedAtClock;
     };
     struct Place {
         double groupStart;
@@ -231,8 +228,6 @@ private:
         size_t knownBusy = 0;
         std::unordered_map<std::string, Group> groups;
         size_t groupsAfterSweep = 0;
-        // Turns held that started at the virtual time.
-        std::set<uint64_t> startedAtClock;
     };
     // The lines a turn stands in.
     static std::vector<size_t> linesOf(const Ticket& ticket) {
@@ -253,6 +248,10 @@ private:
     // What a group's turns count on its finish is divided by its weight: the newcomers' group weighs
     // as much as the senders known to the line that hold or await turns (one at least), any other one.
     static double weightOf(const Line& line, bool amongNewcomers);
+    // Whether the turn starts at the line's virtual time (in the group whose place it goes by) and
+    // at its group's members' (in its own group), within the group it is counted in: such a turn
+    // moves that virtual time on as it ends, not as it begins.
+    static std::pair<bool, bool> startsAtClocks(const Ticket& ticket, size_t line, bool amongNewcomers);
     // The weights of the groups that hold or await turns of the line, among which its place is shared.
     static double busyWeight(const Line& line);
     // Where the turn stands among the newcomers' turns, or among its own claimant's.
