@@ -39,10 +39,11 @@ Claimant::Claimant(std::string name) : member(std::move(name)) {
     if (group.empty()) group = member;
 }
 
-Claimant Claimant::known(std::string name) {
+Claimant Claimant::known(std::string name, const std::string& network) {
     Claimant claimant;
     claimant.group = name;
     claimant.member = std::move(name);
+    claimant.neighbourhood = neighbourhoodOf(network);
     return claimant;
 }
 
@@ -88,23 +89,47 @@ double FairTurns::askIn(size_t lineIndex, Ticket& ticket) {
                           (own == line.groups.end() || (own->second.busy == 0 && own->second.finish <= line.clock.now()));
     Ticket::InLine& in = inLine(ticket, lineIndex);
     in.newcomer = newcomer;
-    const Joined joined = join(line, ticket.claimant.group, ticket.claimant.member, ticket.order, newcomer);
+    const std::string& neighbourhood = ticket.claimant.neighbourhood;
+    const Joined joined = join(line, ticket.claimant.group, ticket.claimant.member, ticket.order, newcomer,
+                               neighbourhood.empty() ? nullptr : &neighbourhood);
     // Whether its turn starts at the line's virtual time goes by the group whose place it goes by.
     in.groupWasOver = joined.groupWasOver;
     if (newcomer) in.groupWasOver = join(line, kNewcomers, kNewcomer, ticket.order, true).groupWasOver;
     in.memberWasOver = joined.memberWasOver;
+    in.inNeighbourhood = joined.inNeighbourhood;
     return joined.asked;
 }
 
 FairTurns::Joined FairTurns::join(Line& line, const std::string& groupName, const std::string& memberName,
-                                  uint64_t order, bool newcomerTurn) {
+                                  uint64_t order, bool newcomerTurn, const std::string* neighbourhood) {
     auto [found, added] = line.groups.try_emplace(groupName);
     Group& group = found->second;
     auto [foundMember, memberAdded] = group.members.try_emplace(memberName);
     Member& member = foundMember->second;
     // Over by a least turn at least: claimants whose turns end together with the virtual time's
     // moving on do not count as over, and so do not move it on again.
-    const bool groupWasOver = group.busy == 0 && (added || group.finish + leastTurn_ <= line.clock.now());
+    bool groupWasOver = group.busy == 0 && (added || group.finish + leastTurn_ <= line.clock.now());
+    // A known sender new to the line is counted also in its neighbourhood's count of such senders'
+    // turns: one who hands his turns from account to account is as many senders as he has asking.
+    bool inNeighbourhood = false;
+    bool neighbourhoodAdded = false;
+    if (groupWasOver && neighbourhood) {
+        auto [foundCount, countAdded] = line.neighbourhoods.try_emplace(*neighbourhood);
+        neighbourhoodAdded = countAdded;
+        Neighbourhood& counted = foundCount->second;
+        ++counted.busy;
+        inNeighbourhood = true;
+        // It has had as much as they (less a mean turn among them): among senders starting together,
+        // those that had less go first.
+        const double start = startOf(line, counted, 0);
+        group.finish = std::max(group.finish, start);
+        // It starts there, unless that is over too (by a least turn at least): then at the virtual
+        // time, with the others of it that ask meanwhile.
+        if (start + leastTurn_ > line.clock.now()) {
+            group.neighbourhood = *neighbourhood;
+            groupWasOver = false;
+        }
+    }
     const bool memberWasOver = member.busy == 0 && (memberAdded || member.finish + leastTurn_ <= group.clock.now());
     const bool wasKnownBusy = group.knownBusy();
     if (group.busy++ == 0) ++line.busyGroups;
@@ -114,8 +139,8 @@ FairTurns::Joined FairTurns::join(Line& line, const std::string& groupName, cons
     group.waiting.emplace(order, line.clock.now());
     member.waiting.insert(order);
     const double asked = group.clock.now();
-    if (added) sweepGroups(line);
-    return {asked, groupWasOver, memberWasOver};
+    if (added || neighbourhoodAdded) sweepGroups(line);
+    return {asked, groupWasOver, memberWasOver, inNeighbourhood};
 }
 
 void FairTurns::VirtualTime::began(double start, bool atIt) {
@@ -150,9 +175,17 @@ FairTurns::Place FairTurns::placeIn(const Ticket& ticket, size_t line, bool amon
     // holds counted as far as they have gone `now`.
     const auto& [firstOrder, firstAsked] = *group.waiting.begin();
     auto held = [&](const Holding& holding) { return now ? holding.beyondLeast(*now, leastTurn_) : 0.0; };
-    const double groupHad = group.finish + held(group.holding) / weightOf(lines_[line], amongNewcomers);
-    const double groupStart = std::max(firstAsked, groupHad);
+    double groupHad = group.finish + held(group.holding) / weightOf(lines_[line], amongNewcomers);
+    double groupStart = std::max(firstAsked, groupHad);
     if (amongNewcomers) return {groupStart, groupHad, firstOrder, 0, 0, ticket.order};
+    // A known sender that came new to the line goes no earlier than its neighbourhood's such turns,
+    // and among those that start there, first come, first served, as if they had had as much.
+    if (!group.neighbourhood.empty())
+        if (auto counted = lines_[line].neighbourhoods.find(group.neighbourhood);
+            counted != lines_[line].neighbourhoods.end()) {
+            groupHad = std::max(groupHad, startOf(lines_[line], counted->second, held(counted->second.holding)));
+            groupStart = std::max(groupStart, groupHad);
+        }
     const Member& member = group.members.at(ticket.claimant.member);
     // Its member's turns that asked before it and still wait (counted up to a bound: what a member
     // may have waiting is bounded by its owner).
@@ -185,9 +218,10 @@ void FairTurns::eachGroupOf(const Ticket& ticket, size_t lineIndex, Counted&& co
 
 void FairTurns::withdraw(const Ticket& ticket) {
     for (size_t lineIndex : linesOf(ticket))
-        eachGroupOf(ticket, lineIndex, [&](Line& line, Group& group, const std::string& member, bool) {
+        eachGroupOf(ticket, lineIndex, [&](Line& line, Group& group, const std::string& member, bool amongNewcomers) {
             group.waiting.erase(ticket.order);
             group.members.at(member).waiting.erase(ticket.order);
+            if (!amongNewcomers) leaveNeighbourhood(line, ticket, lineIndex);
             leave(line, group, member, inLine(ticket, lineIndex).newcomer);
         });
 }
@@ -219,6 +253,12 @@ void FairTurns::beginIn(size_t lineIndex, const Ticket& ticket, Clock::time_poin
         group.finish = place.groupStart + leastTurn_ / weightOf(line, amongNewcomers);
         member.finish = place.memberStart + leastTurn_;
         line.latestFinish = std::max(line.latestFinish, group.finish);
+        if (Neighbourhood* counted = neighbourhoodOf(line, ticket, lineIndex, amongNewcomers)) {
+            counted->finish = std::max(counted->finish, place.groupStart) + leastTurn_ / static_cast<double>(counted->busy);
+            line.latestFinish = std::max(line.latestFinish, counted->finish);
+            ++counted->holding.turns;
+            counted->holding.began += secondsAt(now);
+        }
         group.latestMemberFinish = std::max(group.latestMemberFinish, member.finish);
     });
 }
@@ -244,6 +284,16 @@ void FairTurns::endIn(size_t lineIndex, const Ticket& ticket, Clock::time_point 
         group.finish += (counted - leastTurn_) / weightOf(line, amongNewcomers);
         member->second.finish += counted - leastTurn_;
         line.latestFinish = std::max(line.latestFinish, group.finish);
+        if (Neighbourhood* neighbourhood = neighbourhoodOf(line, ticket, lineIndex, amongNewcomers)) {
+            Holding& holding = neighbourhood->holding;
+            if (holding.turns > 0) {
+                --holding.turns;
+                holding.began = holding.turns == 0 ? 0.0 : holding.began - secondsAt(began);
+            }
+            neighbourhood->finish += (counted - leastTurn_) / static_cast<double>(neighbourhood->busy);
+            line.latestFinish = std::max(line.latestFinish, neighbourhood->finish);
+            leaveNeighbourhood(line, ticket, lineIndex);
+        }
         group.latestMemberFinish = std::max(group.latestMemberFinish, member->second.finish);
         // A turn that started at the virtual time moves it on by what the place gave each claimant
         // holding or awaiting turns meanwhile, by their weights (within a group, each of its members),
@@ -256,6 +306,21 @@ void FairTurns::endIn(size_t lineIndex, const Ticket& ticket, Clock::time_point 
         if (!amongNewcomers) line.clock.ended(counted, sharedBy, lineClockMoves);
         leave(line, group, memberName, inLine(ticket, lineIndex).newcomer);
     });
+}
+
+FairTurns::Neighbourhood* FairTurns::neighbourhoodOf(Line& line, const Ticket& ticket, size_t lineIndex,
+                                                    bool amongNewcomers) {
+    if (amongNewcomers || !inLine(ticket, lineIndex).inNeighbourhood) return nullptr;
+    auto found = line.neighbourhoods.find(ticket.claimant.neighbourhood);
+    return found == line.neighbourhoods.end() || found->second.busy == 0 ? nullptr : &found->second;
+}
+
+void FairTurns::leaveNeighbourhood(Line& line, const Ticket& ticket, size_t lineIndex) {
+    if (Neighbourhood* neighbourhood = neighbourhoodOf(line, ticket, lineIndex, false)) --neighbourhood->busy;
+}
+
+double FairTurns::startOf(const Line& line, const Neighbourhood& neighbourhood, double held) {
+    return neighbourhood.finish + (held - line.clock.meanTurn) / static_cast<double>(std::max<size_t>(1, neighbourhood.busy));
 }
 
 std::pair<bool, bool> FairTurns::startsAtClocks(const Ticket& ticket, size_t line, bool amongNewcomers) {
@@ -289,12 +354,15 @@ void FairTurns::leave(Line& line, Group& group, const std::string& memberName, b
     }
     // Nobody of the group waits: its members' turns are over, and the next of any starts afresh.
     group.clock.idle(group.latestMemberFinish);
+    group.neighbourhood.clear();
     group.members.clear();
     group.membersAfterSweep = 0;
     if (--line.busyGroups == 0) {
         // Nobody waits at all: every turn had is over, and nobody's counts against the next.
         line.clock.idle(line.latestFinish);
         line.groups.clear();
+        line.neighbourhoods.clear();
+        line.neighbourhoodsAfterSweep = 0;
         line.knownBusy = 0;
         line.groupsAfterSweep = 0;
     }
@@ -308,10 +376,18 @@ size_t FairTurns::groups() const {
 }
 
 void FairTurns::sweepGroups(Line& line) {
-    if (line.groups.size() <= std::max(kGroupsUnswept, 2 * line.groupsAfterSweep)) return;
+    if (line.groups.size() <= std::max(kGroupsUnswept, 2 * line.groupsAfterSweep) &&
+        line.neighbourhoods.size() <= std::max(kGroupsUnswept, 2 * line.neighbourhoodsAfterSweep))
+        return;
     std::erase_if(line.groups, [&line](const auto& entry) {
         return entry.second.busy == 0 && entry.second.finish <= line.clock.now();
     });
+    std::erase_if(line.neighbourhoods, [&line](const auto& entry) {
+        return entry.second.busy == 0 && entry.second.finish <= line.clock.now();
+    });
+    for (auto it = line.neighbourhoods.begin(); line.neighbourhoods.size() > maxGroups_ && it != line.neighbourhoods.end();)
+        it = it->second.busy == 0 ? line.neighbourhoods.erase(it) : std::next(it);
+    line.neighbourhoodsAfterSweep = line.neighbourhoods.size();
     // Past the bound even a group whose last turn the others have not matched yet goes: it comes
     // back as a newcomer, ahead by that turn at most.
     for (auto it = line.groups.begin(); line.groups.size() > maxGroups_ && it != line.groups.end();)

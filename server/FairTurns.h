@@ -28,14 +28,19 @@ namespace cw::server {
 struct Claimant {
     std::string group;
     std::string member;
+    // Where a sender known by name sent its request from (the neighbourhood of its address), or
+    // nothing: the turns of such senders new to a place stand also in their neighbourhood's count.
+    std::string neighbourhood;
 
     Claimant() = default;
     // A network address as the server counts it ("192.0.2.7", "2001:db8:1:2::/64") in its
     // neighbourhood; any other name is a group of its own.
     Claimant(std::string name); // NOLINT: an address is the usual claimant
     Claimant(const char* name) : Claimant(std::string(name)) {} // NOLINT
-    // A sender known by a name of the server's ("member:12"): a group of its own, wherever it is.
-    static Claimant known(std::string name);
+    // A sender known by a name of the server's ("member:12"): a group of its own, wherever it is;
+    // sending from `network` (an address as above), its turns as a sender new to a place are also
+    // counted in the network's neighbourhood.
+    static Claimant known(std::string name, const std::string& network = {});
     bool empty() const { return group.empty() && member.empty(); }
     bool operator==(const Claimant&) const = default;
     // Known by its address alone, nothing it proved.
@@ -76,6 +81,16 @@ struct Claimant {
 // each for as long as they keep coming, and has half the place when known senders keep it busy;
 // each is counted for its own sender all the same.
 //
+// A sender known by name is a claimant of its own, but a name costs a holder of many little: one
+// who hands his turns from account to account, each new to the place, would start each at the
+// virtual time having had least, ahead of every sender that keeps asking, for as long as he went
+// on. So the turns of known senders new to the place (their turns over) are also counted by the
+// neighbourhood they send from, as one claimant weighing as much as such turns of it held or
+// awaited; such a sender has had as much as that count, less a mean turn shared among them, and
+// while that is not over its turn starts there, among them first come, first served. So the holder
+// of many accounts has about as many senders as he has asking at once, and a ward of families on
+// one address, each new to the place, asking within a mean turn of one another, start together.
+//
 // Not safe for use from several threads at once: its owner guards it with its own lock.
 class FairTurns {
 public:
@@ -100,6 +115,8 @@ public:
             // were over when it asked: it starts at their virtual time, and moves it on as it ends.
             bool groupWasOver = false;
             bool memberWasOver = false;
+            // A known sender's whose turns were over: counted also in its neighbourhood's count of such.
+            bool inNeighbourhood = false;
         };
         std::array<InLine, 2> in{};
     };
@@ -207,6 +224,9 @@ private:
         std::map<uint64_t, double> waiting; // its waiting turns: order, virtual time asked
         std::unordered_map<std::string, Member> members;
         size_t membersAfterSweep = 0;
+        // A known sender's group that came new to the line: the neighbourhood whose count its turns
+        // start no earlier than, until its turns are over again.
+        std::string neighbourhood;
     };
     struct Place {
         double groupStart;
@@ -219,6 +239,13 @@ private:
         uint64_t order;
         auto operator<=>(const Place&) const = default;
     };
+    // The turns of known senders new to a line from one neighbourhood, counted together: where
+    // they have taken it, and how many are held or awaited.
+    struct Neighbourhood {
+        double finish = 0;
+        size_t busy = 0;
+        Holding holding;
+    };
     // The turns of one line: every turn at the place (0), or a kind's.
     struct Line {
         VirtualTime clock;
@@ -228,6 +255,8 @@ private:
         size_t knownBusy = 0;
         std::unordered_map<std::string, Group> groups;
         size_t groupsAfterSweep = 0;
+        std::unordered_map<std::string, Neighbourhood> neighbourhoods;
+        size_t neighbourhoodsAfterSweep = 0;
     };
     // The lines a turn stands in.
     static std::vector<size_t> linesOf(const Ticket& ticket) {
@@ -243,8 +272,11 @@ private:
         double asked;
         bool groupWasOver;
         bool memberWasOver;
+        bool inNeighbourhood;
     };
-    Joined join(Line& line, const std::string& group, const std::string& member, uint64_t order, bool newcomerTurn);
+    // A known sender's group whose turns are over starts no earlier than its `neighbourhood`'s count.
+    Joined join(Line& line, const std::string& group, const std::string& member, uint64_t order, bool newcomerTurn,
+                const std::string* neighbourhood = nullptr);
     // What a group's turns count on its finish is divided by its weight: the newcomers' group weighs
     // as much as the senders known to the line that hold or await turns (one at least), any other one.
     static double weightOf(const Line& line, bool amongNewcomers);
@@ -263,6 +295,14 @@ private:
     void eachGroupOf(const Ticket& ticket, size_t line, Counted&& counted);
     void beginIn(size_t line, const Ticket& ticket, Clock::time_point now);
     void endIn(size_t line, const Ticket& ticket, Clock::time_point began, Duration held);
+    // The count of the turn's neighbourhood, if it is counted in one within the group's pass (none
+    // among the newcomers', nor once it has left it).
+    static Neighbourhood* neighbourhoodOf(Line& line, const Ticket& ticket, size_t lineIndex, bool amongNewcomers);
+    static void leaveNeighbourhood(Line& line, const Ticket& ticket, size_t lineIndex);
+    // Where the turns of a neighbourhood's senders new to the line start, while that is not over: where
+    // its count has taken it (what it holds counted as far as `held`), less a mean turn shared among
+    // its turns held or awaited.
+    static double startOf(const Line& line, const Neighbourhood& neighbourhood, double held);
     // Where a ticket stands in `line`.
     static Ticket::InLine& inLine(Ticket& ticket, size_t line) { return ticket.in[line == 0 ? 0 : 1]; }
     static const Ticket::InLine& inLine(const Ticket& ticket, size_t line) { return ticket.in[line == 0 ? 0 : 1]; }

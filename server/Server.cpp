@@ -94,9 +94,12 @@ Claimant claimantOfHead(KnownClaimants& known, std::string_view head, const std:
             phone = known.of(*value);
         if (auto value = cookieIn(cookies, kClientCookie); value && !application) application = known.of(*value);
     });
-    if (member) return *member;
-    if (phone) return *phone;
-    if (application) return *application;
+    // Known wherever it sends from; its turns new to a place count in the neighbourhood it sends from.
+    for (auto* sender : {&member, &phone, &application})
+        if (*sender) {
+            (*sender)->neighbourhood = Claimant::neighbourhoodOf(network);
+            return **sender;
+        }
     return Claimant(network);
 }
 

@@ -32,7 +32,8 @@ using namespace std::chrono_literals;
 //   flood C N       C asks N times, each served at once, holding nothing (not written among those
 //                   served)
 // and then every turn still waiting is served. A claimant written with a '*' (c1*) asks for the
-// costly kind of work. Lengths are multiples of 125 ms, and a turn counts at least 1/128 s, so that
+// costly kind of work; one written with an address (s1@203.0.113.1) is known by its name and sends
+// from that address. Lengths are multiples of 125 ms, and a turn counts at least 1/128 s, so that
 // the virtual times compared are exact.
 class Play {
 public:
@@ -69,7 +70,7 @@ public:
             const size_t kind = who.ends_with('*') ? 1 : 0;
             if (kind == 1) who.pop_back();
             for (int i = 0; i < count; ++i) {
-                auto ticket = turns_.ask(Claimant(who), kind);
+                auto ticket = turns_.ask(claimantOf(who), kind);
                 if (op == "wait") {
                     waiting_.push_back({ticket, ms});
                     continue;
@@ -87,6 +88,10 @@ public:
     FairTurns turns_{std::chrono::nanoseconds(7'812'500)};
 
 private:
+    static Claimant claimantOf(const std::string& who) {
+        const size_t at = who.find('@');
+        return at == std::string::npos ? Claimant(who) : Claimant::known(who.substr(0, at), who.substr(at + 1));
+    }
     struct Waiting {
         FairTurns::Ticket ticket;
         int ms;
@@ -136,6 +141,10 @@ TEST(FairTurns, WaitingTurnsAreServedByWhatEachClaimantHadAgainstTheOthers) {
     std::string knownStream;
     for (int i = 1; i <= 40; ++i)
         knownStream += "; wait k" + std::to_string(i) + " 500; serve 1";
+    // A stranger's accounts from one neighbourhood, each posting once and handing over to the next.
+    std::string handedOver;
+    for (int i = 1; i <= 12; ++i)
+        handedOver += "; wait s" + std::to_string(i) + "@203.0.113." + std::to_string(1 + i % 2) + " 500; serve 1";
     const Case cases[] = {
         {"as found: her minute of light use sent her behind a crowd; it costs nothing once the others "
          "have had as much",
@@ -217,6 +226,16 @@ TEST(FairTurns, WaitingTurnsAreServedByWhatEachClaimantHadAgainstTheOthers) {
          "hold b1; turn w 500 x40; turn c1 250; turn c2 250; turn c3 250; turn c4 250; pass 5000; wait c1 500; "
          "wait c2 500; wait c3 500; wait c4 500; serve 1; wait mother 500",
          "c1 mother c2 c3 c4"},
+        {"as found: a stranger handing his turns from account to account, each new to the place, passed the "
+         "senders that kept asking for as long as he went on; his accounts' turns new to the place from one "
+         "neighbourhood count together, as many senders as he has asking at once",
+         "hold b1; turn h1 500; turn h2 500; wait h1 500 x6; wait h2 500 x6" + handedOver,
+         "s1 h1 h2 s2 h1 s3 h2 s4 s5 s6 h1 s7 s8 s9 h2 s10 s11 h1 s12 h2 h1 h2 h1 h2"},
+        {"a ward of families on one address, each new to the place, start together ahead of a crowd that "
+         "had turns",
+         "hold b1; turn w 500 x40; turn c1 500; turn c2 500; wait c1 500; wait c2 500; wait f1@192.0.2.9 125; "
+         "wait f2@192.0.2.9 125; wait f3@192.0.2.9 125; wait f4@192.0.2.9 125",
+         "f1 f2 f3 f4 c1 c2"},
         {"a member known by her token is hers wherever she is, not her address's neighbourhood's",
          "hold 127.0.0.2; turn 127.0.0.2 500; wait 127.0.0.2 125; wait member:1 125", "member:1 127.0.0.2"},
     };

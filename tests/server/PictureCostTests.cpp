@@ -280,23 +280,48 @@ TEST_F(NetworkPictureTurnTest, AMembersPictureGoesAheadOfTheNextPictureOfAnAccou
         else
             waitForWaiting(static_cast<size_t>(i + 1 - kPictureDecodingPlaces));
     }
-    // The first account's picture is read, and it sends its next; then another network's member
-    // sends hers.
+    // The first account's picture is read, and it sends its next; then a member of another network
+    // (and neighbourhood) sends hers.
     allow(1);
     ASSERT_TRUE(waitUntil([this] { return began_ == kPictureDecodingPlaces + 1 && crowdAnswered_ == 1; }));
     postPictureFrom("127.0.0.1", accounts[0], true);
     waitForWaiting(2);
-    postPictureFrom("127.0.0.2", mother, false);
+    postPictureFrom("127.0.2.2", mother, false);
     waitForWaiting(3);
 
-    // The next place goes to the account that waited with its first, the one after to her: the
-    // account that asked before her had a turn already.
+    // The next place goes to her: the account that asked before her had a turn already, and the one
+    // that waited with its first is one of accounts whose network's turns are not over.
     allow(2);
     ASSERT_TRUE(waitUntil([this] { return began_ == kPictureDecodingPlaces + 2; }));
-    allow(3);
-    ASSERT_TRUE(waitUntil([this] { return began_ == kPictureDecodingPlaces + 3; }));
     // Hers is that one: it is answered once that one is read (the next is held until the end).
-    allow(kPictureDecodingPlaces + 3);
+    allow(kPictureDecodingPlaces + 2);
+    ASSERT_TRUE(waitUntil([this] { return other_.has_value(); }));
+    std::lock_guard lock(mutex_);
+    EXPECT_EQ(other_->status, 200) << other_->raw;
+}
+
+TEST_F(NetworkPictureTurnTest, AStrangersAccountsEachNewToThePlacesGoBehindHerPictureOnceHisNeighbourhoodHasTurns) {
+    // A stranger's accounts on one network post pictures slow to decode, each its first: three are
+    // read, five more wait, and then she sends hers from her own network, with none read before.
+    std::vector<Session> accounts;
+    for (int i = 0; i < 8; ++i)
+        accounts.push_back(signUpStranger("handed" + std::to_string(i) + "@cradleway.test"));
+    const Session mother = demoMother();
+    for (int i = 0; i < 8; ++i) {
+        postPictureFrom("127.0.1." + std::to_string(1 + i % 2), accounts[static_cast<size_t>(i)], true);
+        if (i < kPictureDecodingPlaces)
+            ASSERT_TRUE(waitUntil([this, i] { return began_ == i + 1; }));
+        else
+            waitForWaiting(static_cast<size_t>(i + 1 - kPictureDecodingPlaces));
+    }
+    postPictureFrom("127.0.2.2", mother, false);
+    waitForWaiting(8 - kPictureDecodingPlaces + 1);
+
+    // Each of his accounts is new to the places, but his network's are not: the next place is hers
+    // (before, each of his that asked before her went first).
+    allow(1);
+    ASSERT_TRUE(waitUntil([this] { return began_ == kPictureDecodingPlaces + 1; }));
+    allow(kPictureDecodingPlaces + 1);
     ASSERT_TRUE(waitUntil([this] { return other_.has_value(); }));
     std::lock_guard lock(mutex_);
     EXPECT_EQ(other_->status, 200) << other_->raw;
