@@ -241,13 +241,18 @@ void UITableView::rebuildModel() const {
         info.rows = std::max(0L, ds->numberOfRowsInSection(self, s));
         info.rowHeights.resize(static_cast<std::size_t>(info.rows));
         info.rowMeasured.resize(static_cast<std::size_t>(info.rows));
+        info.rowKnown.resize(static_cast<std::size_t>(info.rows));
         for (long r = 0; r < info.rows; ++r) {
             bool measured = true;
             info.rowHeights[r] = estimatedRowHeightFor(IndexPath(r, s), measured);
             info.rowMeasured[r] = measured;
+            // Measured before, or kept from a measure before that: a second reload before the rows
+            // above are shown again would otherwise take them back to their estimates.
             if (!measured && static_cast<std::size_t>(s) < previous.size() && r < previous[s].rows &&
-                previous[s].rowMeasured[r])
+                (previous[s].rowMeasured[r] || previous[s].rowKnown[r])) {
                 info.rowHeights[r] = previous[s].rowHeights[r];
+                info.rowKnown[r] = true;
+            }
         }
         info.headerHeight = headerFooterHeightFor(s, true);
         info.footerHeight = headerFooterHeightFor(s, false);

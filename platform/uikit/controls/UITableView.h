@@ -211,6 +211,9 @@ private:
         long rows = 0;
         std::vector<CGFloat> rowHeights;
         std::vector<bool> rowMeasured;
+        // Its height was measured at this width, in this model or one before it: kept as its estimate
+        // through any number of reloads until it is shown and measured again.
+        std::vector<bool> rowKnown;
     };
     struct Visible {
         std::shared_ptr<UIView> view;
