@@ -119,16 +119,11 @@ FairTurns::Joined FairTurns::join(Line& line, const std::string& groupName, cons
         Neighbourhood& counted = foundCount->second;
         ++counted.busy;
         inNeighbourhood = true;
-        // It has had as much as they (less a mean turn among them): among senders starting together,
-        // those that had less go first.
-        const double start = startOf(line, counted, 0);
-        group.finish = std::max(group.finish, start);
-        // It starts there, unless that is over too (by a least turn at least): then at the virtual
-        // time, with the others of it that ask meanwhile.
-        if (start + leastTurn_ > line.clock.now()) {
-            group.neighbourhood = *neighbourhood;
-            groupWasOver = false;
-        }
+        // It starts no earlier than where they have taken it (less a mean turn among them), as that
+        // stands while it waits (`placeIn`).
+        group.neighbourhood = *neighbourhood;
+        // Unless that is over too (by a least turn at least): then it starts at the virtual time.
+        groupWasOver = startOf(line, counted, 0) + leastTurn_ <= line.clock.now();
     }
     const bool memberWasOver = member.busy == 0 && (memberAdded || member.finish + leastTurn_ <= group.clock.now());
     const bool wasKnownBusy = group.knownBusy();
@@ -179,12 +174,14 @@ FairTurns::Place FairTurns::placeIn(const Ticket& ticket, size_t line, bool amon
     double groupStart = std::max(firstAsked, groupHad);
     if (amongNewcomers) return {groupStart, groupHad, firstOrder, 0, 0, ticket.order};
     // A known sender that came new to the line goes no earlier than its neighbourhood's such turns,
-    // and among those that start there, first come, first served, as if they had had as much.
+    // and where they hold it back, first come, first served among them, as if it had had as much
+    // (by what each had itself, a member who posts often would go after every one of them, for as
+    // long as they kept coming).
     if (!group.neighbourhood.empty())
         if (auto counted = lines_[line].neighbourhoods.find(group.neighbourhood);
             counted != lines_[line].neighbourhoods.end()) {
-            groupHad = std::max(groupHad, startOf(lines_[line], counted->second, held(counted->second.holding)));
-            groupStart = std::max(groupStart, groupHad);
+            const double start = startOf(lines_[line], counted->second, held(counted->second.holding));
+            if (start > groupStart) groupStart = groupHad = start;
         }
     const Member& member = group.members.at(ticket.claimant.member);
     // Its member's turns that asked before it and still wait (counted up to a bound: what a member

@@ -86,10 +86,11 @@ struct Claimant {
 // virtual time having had least, ahead of every sender that keeps asking, for as long as he went
 // on. So the turns of known senders new to the place (their turns over) are also counted by the
 // neighbourhood they send from, as one claimant weighing as much as such turns of it held or
-// awaited; such a sender has had as much as that count, less a mean turn shared among them, and
-// while that is not over its turn starts there, among them first come, first served. So the holder
-// of many accounts has about as many senders as he has asking at once, and a ward of families on
-// one address, each new to the place, asking within a mean turn of one another, start together.
+// awaited; such a sender's turn starts no earlier than where that count has taken them, less a
+// mean turn shared among them, and where that holds it back, first come, first served among them,
+// as if it had had as much. So the holder of many accounts has about as many senders as he has
+// asking at once, and a ward of families on one address, each new to the place, whose turns
+// together come within a mean turn, start at the virtual time, having had least.
 //
 // Not safe for use from several threads at once: its owner guards it with its own lock.
 class FairTurns {

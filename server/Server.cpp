@@ -94,12 +94,15 @@ Claimant claimantOfHead(KnownClaimants& known, std::string_view head, const std:
             phone = known.of(*value);
         if (auto value = cookieIn(cookies, kClientCookie); value && !application) application = known.of(*value);
     });
-    // Known wherever it sends from; its turns new to a place count in the neighbourhood it sends from.
-    for (auto* sender : {&member, &phone, &application})
-        if (*sender) {
-            (*sender)->neighbourhood = Claimant::neighbourhoodOf(network);
-            return **sender;
-        }
+    // Known wherever it sends from. A member's turns new to a place also count in the neighbourhood
+    // she sends from, where one holder of many accounts may hand his posts from one to the next; a
+    // phone's do not: the phones of a ward's families sign in from its one address, now and then each.
+    if (member) {
+        member->neighbourhood = Claimant::neighbourhoodOf(network);
+        return *member;
+    }
+    if (phone) return *phone;
+    if (application) return *application;
     return Claimant(network);
 }
 
