@@ -39,11 +39,10 @@ Claimant::Claimant(std::string name) : member(std::move(name)) {
     if (group.empty()) group = member;
 }
 
-Claimant Claimant::known(std::string name, const std::string& network) {
+Claimant Claimant::known(std::string name) {
     Claimant claimant;
     claimant.group = name;
     claimant.member = std::move(name);
-    claimant.neighbourhood = neighbourhoodOf(network);
     return claimant;
 }
 
@@ -155,6 +154,17 @@ void FairTurns::VirtualTime::idle(double latestFinish) {
     started = given = shown = std::max({started, given, latestFinish});
 }
 
+void FairTurns::Holding::take(double at) {
+    ++turns;
+    began += at;
+}
+
+void FairTurns::Holding::give(double at) {
+    if (turns == 0) return;
+    --turns;
+    began = turns == 0 ? 0.0 : began - at;
+}
+
 double FairTurns::Holding::beyondLeast(double now, double leastTurn) const {
     return std::max(0.0, static_cast<double>(turns) * (now - leastTurn) - began);
 }
@@ -236,10 +246,8 @@ void FairTurns::beginIn(size_t lineIndex, const Ticket& ticket, Clock::time_poin
         Member& member = group.members.at(memberName);
         group.waiting.erase(ticket.order);
         member.waiting.erase(ticket.order);
-        for (Holding* holding : {&group.holding, &member.holding}) {
-            ++holding->turns;
-            holding->began += secondsAt(now);
-        }
+        group.holding.take(secondsAt(now));
+        member.holding.take(secondsAt(now));
         // A turn that starts at the virtual time (its claimant's turns were over) does not move it
         // on as it begins: it does as it ends (`endIn`).
         const auto [lineClockMoves, groupClockMoves] = startsAtClocks(ticket, lineIndex, amongNewcomers);
@@ -250,11 +258,10 @@ void FairTurns::beginIn(size_t lineIndex, const Ticket& ticket, Clock::time_poin
         group.finish = place.groupStart + leastTurn_ / weightOf(line, amongNewcomers);
         member.finish = place.memberStart + leastTurn_;
         line.latestFinish = std::max(line.latestFinish, group.finish);
-        if (Neighbourhood* counted = neighbourhoodOf(line, ticket, lineIndex, amongNewcomers)) {
+        if (Neighbourhood* counted = countOf(line, ticket, lineIndex, amongNewcomers)) {
             counted->finish = std::max(counted->finish, place.groupStart) + leastTurn_ / static_cast<double>(counted->busy);
             line.latestFinish = std::max(line.latestFinish, counted->finish);
-            ++counted->holding.turns;
-            counted->holding.began += secondsAt(now);
+            counted->holding.take(secondsAt(now));
         }
         group.latestMemberFinish = std::max(group.latestMemberFinish, member.finish);
     });
@@ -273,20 +280,13 @@ void FairTurns::endIn(size_t lineIndex, const Ticket& ticket, Clock::time_point 
     eachGroupOf(ticket, lineIndex, [&](Line& line, Group& group, const std::string& memberName, bool amongNewcomers) {
         auto member = group.members.find(memberName);
         if (member == group.members.end() || line.busyGroups == 0 || group.busyMembers == 0) return;
-        for (Holding* holding : {&group.holding, &member->second.holding})
-            if (holding->turns > 0) {
-                --holding->turns;
-                holding->began = holding->turns == 0 ? 0.0 : holding->began - secondsAt(began);
-            }
+        group.holding.give(secondsAt(began));
+        member->second.holding.give(secondsAt(began));
         group.finish += (counted - leastTurn_) / weightOf(line, amongNewcomers);
         member->second.finish += counted - leastTurn_;
         line.latestFinish = std::max(line.latestFinish, group.finish);
-        if (Neighbourhood* neighbourhood = neighbourhoodOf(line, ticket, lineIndex, amongNewcomers)) {
-            Holding& holding = neighbourhood->holding;
-            if (holding.turns > 0) {
-                --holding.turns;
-                holding.began = holding.turns == 0 ? 0.0 : holding.began - secondsAt(began);
-            }
+        if (Neighbourhood* neighbourhood = countOf(line, ticket, lineIndex, amongNewcomers)) {
+            neighbourhood->holding.give(secondsAt(began));
             neighbourhood->finish += (counted - leastTurn_) / static_cast<double>(neighbourhood->busy);
             line.latestFinish = std::max(line.latestFinish, neighbourhood->finish);
             leaveNeighbourhood(line, ticket, lineIndex);
@@ -305,15 +305,14 @@ void FairTurns::endIn(size_t lineIndex, const Ticket& ticket, Clock::time_point 
     });
 }
 
-FairTurns::Neighbourhood* FairTurns::neighbourhoodOf(Line& line, const Ticket& ticket, size_t lineIndex,
-                                                    bool amongNewcomers) {
+FairTurns::Neighbourhood* FairTurns::countOf(Line& line, const Ticket& ticket, size_t lineIndex, bool amongNewcomers) {
     if (amongNewcomers || !inLine(ticket, lineIndex).inNeighbourhood) return nullptr;
     auto found = line.neighbourhoods.find(ticket.claimant.neighbourhood);
     return found == line.neighbourhoods.end() || found->second.busy == 0 ? nullptr : &found->second;
 }
 
 void FairTurns::leaveNeighbourhood(Line& line, const Ticket& ticket, size_t lineIndex) {
-    if (Neighbourhood* neighbourhood = neighbourhoodOf(line, ticket, lineIndex, false)) --neighbourhood->busy;
+    if (Neighbourhood* neighbourhood = countOf(line, ticket, lineIndex, false)) --neighbourhood->busy;
 }
 
 double FairTurns::startOf(const Line& line, const Neighbourhood& neighbourhood, double held) {

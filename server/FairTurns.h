@@ -37,10 +37,8 @@ struct Claimant {
     // neighbourhood; any other name is a group of its own.
     Claimant(std::string name); // NOLINT: an address is the usual claimant
     Claimant(const char* name) : Claimant(std::string(name)) {} // NOLINT
-    // A sender known by a name of the server's ("member:12"): a group of its own, wherever it is;
-    // sending from `network` (an address as above), its turns as a sender new to a place are also
-    // counted in the network's neighbourhood.
-    static Claimant known(std::string name, const std::string& network = {});
+    // A sender known by a name of the server's ("member:12"): a group of its own, wherever it is.
+    static Claimant known(std::string name);
     bool empty() const { return group.empty() && member.empty(); }
     bool operator==(const Claimant&) const = default;
     // Known by its address alone, nothing it proved.
@@ -202,6 +200,9 @@ private:
     struct Holding {
         size_t turns = 0;
         double began = 0;
+        // A turn held from `at`; one that was held from `at` ends.
+        void take(double at);
+        void give(double at);
         double beyondLeast(double now, double leastTurn) const;
     };
     struct Member {
@@ -298,7 +299,7 @@ private:
     void endIn(size_t line, const Ticket& ticket, Clock::time_point began, Duration held);
     // The count of the turn's neighbourhood, if it is counted in one within the group's pass (none
     // among the newcomers', nor once it has left it).
-    static Neighbourhood* neighbourhoodOf(Line& line, const Ticket& ticket, size_t lineIndex, bool amongNewcomers);
+    static Neighbourhood* countOf(Line& line, const Ticket& ticket, size_t lineIndex, bool amongNewcomers);
     static void leaveNeighbourhood(Line& line, const Ticket& ticket, size_t lineIndex);
     // Where the turns of a neighbourhood's senders new to the line start, while that is not over: where
     // its count has taken it (what it holds counted as far as `held`), less a mean turn shared among

@@ -90,7 +90,10 @@ public:
 private:
     static Claimant claimantOf(const std::string& who) {
         const size_t at = who.find('@');
-        return at == std::string::npos ? Claimant(who) : Claimant::known(who.substr(0, at), who.substr(at + 1));
+        if (at == std::string::npos) return Claimant(who);
+        Claimant known = Claimant::known(who.substr(0, at));
+        known.neighbourhood = Claimant::neighbourhoodOf(who.substr(at + 1));
+        return known;
     }
     struct Waiting {
         FairTurns::Ticket ticket;

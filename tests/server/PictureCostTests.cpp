@@ -9,9 +9,11 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <set>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -262,6 +264,27 @@ protected:
             std::this_thread::yield();
     }
 
+    // Each account sends its first picture, one after the other, from `from(i)`: the first places'
+    // worth are being read (held until allowed), the rest wait.
+    ::testing::AssertionResult sendFirsts(const std::vector<Session>& accounts,
+                                          const std::function<std::string(int)>& from) {
+        for (int i = 0; i < static_cast<int>(accounts.size()); ++i) {
+            postPictureFrom(from(i), accounts[static_cast<size_t>(i)], true);
+            if (i >= kPictureDecodingPlaces)
+                waitForWaiting(static_cast<size_t>(i + 1 - kPictureDecodingPlaces));
+            else if (!waitUntil([this, i] { return began_ == i + 1; }))
+                return ::testing::AssertionFailure() << "picture " << i << " never began";
+        }
+        return ::testing::AssertionSuccess();
+    }
+    // Hers began `number`th: once let through, it is taken.
+    void expectHersTaken(int number) {
+        allow(number);
+        ASSERT_TRUE(waitUntil([this] { return other_.has_value(); }));
+        std::lock_guard lock(mutex_);
+        EXPECT_EQ(other_->status, 200) << other_->raw;
+    }
+
     std::set<int> allowed_;
     int crowdAnswered_ = 0;
     std::optional<Reply> other_;
@@ -273,13 +296,7 @@ TEST_F(NetworkPictureTurnTest, AMembersPictureGoesAheadOfTheNextPictureOfAnAccou
     for (int i = 0; i < 5; ++i)
         accounts.push_back(signUpStranger("slow" + std::to_string(i) + "@cradleway.test"));
     const Session mother = demoMother();
-    for (int i = 0; i < 5; ++i) {
-        postPictureFrom("127.0.0.1", accounts[static_cast<size_t>(i)], true);
-        if (i < kPictureDecodingPlaces)
-            ASSERT_TRUE(waitUntil([this, i] { return began_ == i + 1; }));
-        else
-            waitForWaiting(static_cast<size_t>(i + 1 - kPictureDecodingPlaces));
-    }
+    ASSERT_TRUE(sendFirsts(accounts, [](int) { return std::string("127.0.0.1"); }));
     // The first account's picture is read, and it sends its next; then a member of another network
     // (and neighbourhood) sends hers.
     allow(1);
@@ -294,10 +311,7 @@ TEST_F(NetworkPictureTurnTest, AMembersPictureGoesAheadOfTheNextPictureOfAnAccou
     allow(2);
     ASSERT_TRUE(waitUntil([this] { return began_ == kPictureDecodingPlaces + 2; }));
     // Hers is that one: it is answered once that one is read (the next is held until the end).
-    allow(kPictureDecodingPlaces + 2);
-    ASSERT_TRUE(waitUntil([this] { return other_.has_value(); }));
-    std::lock_guard lock(mutex_);
-    EXPECT_EQ(other_->status, 200) << other_->raw;
+    expectHersTaken(kPictureDecodingPlaces + 2);
 }
 
 TEST_F(NetworkPictureTurnTest, AStrangersAccountsEachNewToThePlacesGoBehindHerPictureOnceHisNeighbourhoodHasTurns) {
@@ -307,13 +321,7 @@ TEST_F(NetworkPictureTurnTest, AStrangersAccountsEachNewToThePlacesGoBehindHerPi
     for (int i = 0; i < 8; ++i)
         accounts.push_back(signUpStranger("handed" + std::to_string(i) + "@cradleway.test"));
     const Session mother = demoMother();
-    for (int i = 0; i < 8; ++i) {
-        postPictureFrom("127.0.1." + std::to_string(1 + i % 2), accounts[static_cast<size_t>(i)], true);
-        if (i < kPictureDecodingPlaces)
-            ASSERT_TRUE(waitUntil([this, i] { return began_ == i + 1; }));
-        else
-            waitForWaiting(static_cast<size_t>(i + 1 - kPictureDecodingPlaces));
-    }
+    ASSERT_TRUE(sendFirsts(accounts, [](int i) { return "127.0.1." + std::to_string(1 + i % 2); }));
     postPictureFrom("127.0.2.2", mother, false);
     waitForWaiting(8 - kPictureDecodingPlaces + 1);
 
@@ -321,10 +329,7 @@ TEST_F(NetworkPictureTurnTest, AStrangersAccountsEachNewToThePlacesGoBehindHerPi
     // (before, each of his that asked before her went first).
     allow(1);
     ASSERT_TRUE(waitUntil([this] { return began_ == kPictureDecodingPlaces + 1; }));
-    allow(kPictureDecodingPlaces + 1);
-    ASSERT_TRUE(waitUntil([this] { return other_.has_value(); }));
-    std::lock_guard lock(mutex_);
-    EXPECT_EQ(other_->status, 200) << other_->raw;
+    expectHersTaken(kPictureDecodingPlaces + 1);
 }
 
 // Few workers, each of which a picture that waits holds.
