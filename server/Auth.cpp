@@ -106,14 +106,23 @@ Claimant memberClaimant(int64_t memberId) {
 
 } // namespace
 
-void learnAccessToken(const ServerState& state, const std::string& token, int64_t memberId,
-                      const std::optional<std::string>& session, int64_t expiresAt) {
+void learnAccessToken(const ServerState& state, const std::string& token, const AccessHolder& holder,
+                      bool family) {
     // However long the server lets tokens live, within what the clock can count.
     constexpr int64_t kLongest = int64_t{10} * 365 * 24 * 3600;
-    state.claimants.learn(token, memberClaimant(memberId),
+    Claimant claimant = memberClaimant(holder.memberId);
+    claimant.family = family;
+    state.claimants.learn(token, claimant,
                           std::chrono::steady_clock::now() +
-                              std::chrono::seconds(std::clamp<int64_t>(expiresAt - state.now(), 0, kLongest)),
-                          session ? "session " + *session : std::string());
+                              std::chrono::seconds(std::clamp<int64_t>(holder.expiresAt - state.now(), 0, kLongest)),
+                          holder.session ? "session " + *holder.session : std::string());
+}
+
+bool provedFamily(Connection& db, int64_t memberId) {
+    return db.queryInteger("SELECT 1 FROM member_babies mb JOIN babies b ON b.id = mb.baby_id "
+                           "WHERE mb.member_id = ? AND b.mrn IS NOT NULL LIMIT 1",
+                           memberId)
+        .has_value();
 }
 
 TokenPair issueTokens(Connection& db, const ServerState& state, int64_t memberId,
@@ -143,7 +152,8 @@ TokenPair issueTokens(Connection& db, const ServerState& state, int64_t memberId
             .with(memberId, session, kAccessTokensPerSession)
             .run();
     // Learnt before the reply is sent: a secret only she holds, whether or not this write commits.
-    learnAccessToken(state, pair.accessToken, memberId, sessionId, now + state.options.accessTokenSeconds);
+    learnAccessToken(state, pair.accessToken,
+                     {memberId, sessionId, now + state.options.accessTokenSeconds}, provedFamily(db, memberId));
     return pair;
 }
 

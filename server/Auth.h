@@ -28,10 +28,6 @@ struct TokenPair {
     std::string refreshToken;
 };
 
-// The access token is known as the member's (server/FairTurns.h) until it expires at `expiresAt`
-// (in the server's seconds), counted among its session's.
-void learnAccessToken(const ServerState& state, const std::string& token, int64_t memberId,
-                      const std::optional<std::string>& session, int64_t expiresAt);
 
 // Issues a new access and refresh token for the member: a new session, or the given one (a refresh).
 // Only their hashes are stored. The access token is known as hers from now on, so that the first
@@ -47,6 +43,14 @@ struct AccessHolder {
 };
 std::optional<AccessHolder> holderOfAccessToken(Connection& db, const ServerState& state,
                                                 const std::string& token);
+// The access token is known as its holder's (server/FairTurns.h) until it expires, counted among its
+// session's; `family` is whether she proved her place in one (`provedFamily`).
+void learnAccessToken(const ServerState& state, const std::string& token, const AccessHolder& holder,
+                      bool family);
+// Whether the member belongs to a baby the hospital registered (one with a record number), which an
+// account claims only with its right record number or its family's invitation: what tells a family's
+// member from an account made proving nothing.
+bool provedFamily(Connection& db, int64_t memberId);
 // The member whose unexpired, unrevoked access token this is.
 std::optional<int64_t> memberForAccessToken(Connection& db, const ServerState& state,
                                             const std::string& token);

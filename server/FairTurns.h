@@ -31,6 +31,9 @@ struct Claimant {
     // Where a sender known by name sent its request from (the neighbourhood of its address), or
     // nothing: the turns of such senders new to a place stand also in their neighbourhood's count.
     std::string neighbourhood;
+    // A member whose account proved its place in a family: her turns are never counted by the
+    // neighbourhood she sends from, which a ward's families share with anyone who sends from there.
+    bool family = false;
 
     Claimant() = default;
     // A network address as the server counts it ("192.0.2.7", "2001:db8:1:2::/64") in its

@@ -332,6 +332,34 @@ TEST_F(NetworkPictureTurnTest, AStrangersAccountsEachNewToThePlacesGoBehindHerPi
     expectHersTaken(kPictureDecodingPlaces + 1);
 }
 
+TEST_F(NetworkPictureTurnTest, AFamilysPictureFromTheNetworkAStrangerHandsHisAccountsAroundOnGoesAheadOfThem) {
+    // As found: a stranger hands his slow pictures from account to account on the ward's network,
+    // each account made with a baby of its own saying but proving nothing; three are read, five wait.
+    std::vector<Session> accounts;
+    for (int i = 0; i < 8; ++i)
+        accounts.push_back(signUpStranger("onward" + std::to_string(i) + "@cradleway.test"));
+    // A new family there signs up with their baby's record number, and sends a first picture.
+    CookieJar phone;
+    ASSERT_EQ(post(phone, "baby/verify_mrn", {{"mrn", "CW200001"}}).status, 200);
+    json family = strangerSignUp("ward-parent@cradleway.test");
+    family["babies"] = json::array({{{"id", 3},
+                                     {"full_name", "Mia Lopez"},
+                                     {"birthday", "2026-11-30"},
+                                     {"expected_birthday", "2027-01-19"},
+                                     {"gender", "Female"}}});
+    ASSERT_EQ(post(phone, "signup", family).status, 200);
+    const Session parent = signIn("ward-parent@cradleway.test", "stranger-pass");
+    ASSERT_TRUE(sendFirsts(accounts, [](int i) { return "127.0.1." + std::to_string(1 + i % 2); }));
+    postPictureFrom("127.0.1.9", parent, false);
+    waitForWaiting(8 - kPictureDecodingPlaces + 1);
+
+    // Her turns are hers alone wherever she sends from, not his network's count: the next place is
+    // hers (before, she waited behind every one of his that asked before her).
+    allow(1);
+    ASSERT_TRUE(waitUntil([this] { return began_ == kPictureDecodingPlaces + 1; }));
+    expectHersTaken(kPictureDecodingPlaces + 1);
+}
+
 // Few workers, each of which a picture that waits holds.
 class WorkerTurnTest : public NetworkPictureTurnTest {
 protected:
