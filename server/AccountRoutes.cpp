@@ -305,6 +305,14 @@ json invite(RequestContext& ctx) {
     TakenAllowance allowance(
         ctx.state, {{"invitations", std::to_string(me), ctx.state.options.rates.invitationsByMember}},
         "Too many invitations were sent from this account.");
+    // A family is named by the first baby its parent manages: the family an invitee joins as a parent.
+    const int64_t family =
+        ctx.db.queryInteger("SELECT MIN(baby_id) FROM member_babies WHERE member_id = ? AND parent = 1", me)
+            .value_or(0);
+    TakenAllowance familyAllowance(
+        ctx.state,
+        {{"invitations", "family of baby " + std::to_string(family), ctx.state.options.rates.invitationsByFamily}},
+        "Too many invitations were sent from this family.");
     std::string code = firstCode();
     Transaction tx(ctx.db);
     ctx.db
@@ -315,6 +323,7 @@ json invite(RequestContext& ctx) {
     ctx.made = {{"invitation", ctx.db.lastInsertId()}};
     ctx.commit(tx);
     allowance.keep("invitations");
+    familyAllowance.keep("invitations");
     ctx.console("invitation: " + name + " <" + email + "> (" + relationship + ") invited by " +
                 myEmail["full_name"].get<std::string>() + " <" + myEmail["email"].get<std::string>() +
                 ">: invitation code " + code);

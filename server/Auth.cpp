@@ -107,22 +107,24 @@ Claimant memberClaimant(int64_t memberId) {
 } // namespace
 
 void learnAccessToken(const ServerState& state, const std::string& token, const AccessHolder& holder,
-                      bool family) {
+                      std::optional<int64_t> family) {
     // However long the server lets tokens live, within what the clock can count.
     constexpr int64_t kLongest = int64_t{10} * 365 * 24 * 3600;
     Claimant claimant = memberClaimant(holder.memberId);
-    claimant.family = family;
+    // A family's members are counted together, not with whoever shares their network: so a ward's
+    // families are not counted with a stranger there, and a stranger's accounts invited into a
+    // family of his own are counted together wherever each sends from.
+    if (family) claimant.neighbourhood = "family of baby " + std::to_string(*family);
     state.claimants.learn(token, claimant,
                           std::chrono::steady_clock::now() +
                               std::chrono::seconds(std::clamp<int64_t>(holder.expiresAt - state.now(), 0, kLongest)),
                           holder.session ? "session " + *holder.session : std::string());
 }
 
-bool provedFamily(Connection& db, int64_t memberId) {
-    return db.queryInteger("SELECT 1 FROM member_babies mb JOIN babies b ON b.id = mb.baby_id "
-                           "WHERE mb.member_id = ? AND b.mrn IS NOT NULL LIMIT 1",
-                           memberId)
-        .has_value();
+std::optional<int64_t> familyOf(Connection& db, int64_t memberId) {
+    return db.queryInteger("SELECT MIN(b.id) FROM member_babies mb JOIN babies b ON b.id = mb.baby_id "
+                           "WHERE mb.member_id = ? AND b.mrn IS NOT NULL",
+                           memberId);
 }
 
 TokenPair issueTokens(Connection& db, const ServerState& state, int64_t memberId,
@@ -153,7 +155,7 @@ TokenPair issueTokens(Connection& db, const ServerState& state, int64_t memberId
             .run();
     // Learnt before the reply is sent: a secret only she holds, whether or not this write commits.
     learnAccessToken(state, pair.accessToken,
-                     {memberId, sessionId, now + state.options.accessTokenSeconds}, provedFamily(db, memberId));
+                     {memberId, sessionId, now + state.options.accessTokenSeconds}, familyOf(db, memberId));
     return pair;
 }
 

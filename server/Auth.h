@@ -44,13 +44,13 @@ struct AccessHolder {
 std::optional<AccessHolder> holderOfAccessToken(Connection& db, const ServerState& state,
                                                 const std::string& token);
 // The access token is known as its holder's (server/FairTurns.h) until it expires, counted among its
-// session's; `family` is whether she proved her place in one (`provedFamily`).
+// session's, with her `family` (`familyOf`) where she has one.
 void learnAccessToken(const ServerState& state, const std::string& token, const AccessHolder& holder,
-                      bool family);
-// Whether the member belongs to a baby the hospital registered (one with a record number), which an
-// account claims only with its right record number or its family's invitation: what tells a family's
-// member from an account made proving nothing.
-bool provedFamily(Connection& db, int64_t memberId);
+                      std::optional<int64_t> family);
+// The family the member proved her place in, named by the first baby the hospital registered (one
+// with a record number) that she belongs to: an account claims such a baby only with its right
+// record number or its family's invitation. None for an account that proved nothing.
+std::optional<int64_t> familyOf(Connection& db, int64_t memberId);
 // The member whose unexpired, unrevoked access token this is.
 std::optional<int64_t> memberForAccessToken(Connection& db, const ServerState& state,
                                             const std::string& token);

@@ -28,12 +28,11 @@ namespace cw::server {
 struct Claimant {
     std::string group;
     std::string member;
-    // Where a sender known by name sent its request from (the neighbourhood of its address), or
-    // nothing: the turns of such senders new to a place stand also in their neighbourhood's count.
+    // Whom a sender known by name is counted with, or nothing: the turns of such senders new to a
+    // place stand also in their neighbourhood's count. Usually where it sent its request from (the
+    // neighbourhood of its address); for a member who proved her place in a family, that family,
+    // wherever she sends from.
     std::string neighbourhood;
-    // A member whose account proved its place in a family: her turns are never counted by the
-    // neighbourhood she sends from, which a ward's families share with anyone who sends from there.
-    bool family = false;
 
     Claimant() = default;
     // A network address as the server counts it ("192.0.2.7", "2001:db8:1:2::/64") in its
@@ -91,7 +90,9 @@ struct Claimant {
 // mean turn shared among them, and where that holds it back, first come, first served among them,
 // as if it had had as much. So the holder of many accounts has about as many senders as he has
 // asking at once, and a ward of families on one address, each new to the place, whose turns
-// together come within a mean turn, start at the virtual time, having had least.
+// together come within a mean turn, start at the virtual time, having had least. A sender may name
+// another neighbourhood than its network's (`Claimant::neighbourhood`): one it shares with no
+// stranger on that network.
 //
 // Not safe for use from several threads at once: its owner guards it with its own lock.
 class FairTurns {

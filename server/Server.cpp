@@ -94,12 +94,12 @@ Claimant claimantOfHead(KnownClaimants& known, std::string_view head, const std:
             phone = known.of(*value);
         if (auto value = cookieIn(cookies, kClientCookie); value && !application) application = known.of(*value);
     });
-    // Known wherever it sends from. The turns new to a place of a member who proved no family also
-    // count in the neighbourhood she sends from, where one holder of many accounts, each made proving
-    // nothing, may hand his posts from one to the next; a family's member's do not, nor a phone's: the
-    // families of a ward send from its one address, now and then each.
+    // Known wherever it sends from. A member's turns new to a place also count with her family's
+    // (see `learnAccessToken`), or where she proved none, in the neighbourhood she sends from, where one
+    // holder of many accounts may hand his posts from one to the next; a phone's do not: the phones
+    // of a ward's families sign in from its one address, now and then each.
     if (member) {
-        if (!member->family) member->neighbourhood = Claimant::neighbourhoodOf(network);
+        if (member->neighbourhood.empty()) member->neighbourhood = Claimant::neighbourhoodOf(network);
         return *member;
     }
     if (phone) return *phone;
@@ -534,7 +534,7 @@ void CradlewayServer::setUp() {
                     ctx.memberId = holder->memberId;
                     ctx.session = holder->session;
                     // Her next requests take their turns as hers, wherever she sends them from.
-                    learnAccessToken(*state, token, *holder, provedFamily(*lease, holder->memberId));
+                    learnAccessToken(*state, token, *holder, familyOf(*lease, holder->memberId));
                 }
                 if (route.access == Access::Member && !ctx.memberId)
                     throw HttpError(401, "Your session has expired. Please sign in again.");

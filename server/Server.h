@@ -112,6 +112,9 @@ struct ServerOptions {
         Rate codesByAddress{30, 3600};
         Rate codesByEmail{5, 3600};
         Rate invitationsByMember{20, 3600}; // each a row and a mail
+        // A family's parents' together: an invitee named a parent may invite in turn, so that without
+        // it each account one family brings in could bring in twenty more within the hour.
+        Rate invitationsByFamily{60, 3600};
     } rates;
     // Usage events kept: each account's latest (each network's, for events sent without a member) up to
     // this many bytes as stored, none older than this many days. A phone sends a few hundred bytes an

@@ -360,6 +360,50 @@ TEST_F(NetworkPictureTurnTest, AFamilysPictureFromTheNetworkAStrangerHandsHisAcc
     expectHersTaken(kPictureDecodingPlaces + 1);
 }
 
+TEST_F(NetworkPictureTurnTest, AStrangersAccountsInvitedIntoAFamilyOfHisGoBehindHerPictureOnceHisFamilyHasTurns) {
+    // As found: a stranger claims a baby of the hospital's by its record number, and invites accounts
+    // of his own into that family, each a family's member; they post slow pictures in turn, each its
+    // first, from his network (three read, five wait), and then she sends hers from her own.
+    CookieJar his;
+    ASSERT_EQ(post(his, "baby/verify_mrn", {{"mrn", "CW200001"}}).status, 200);
+    json root = strangerSignUp("root@cradleway.test");
+    root["babies"] = json::array({{{"id", 3},
+                                   {"full_name", "Mia Lopez"},
+                                   {"birthday", "2026-11-30"},
+                                   {"expected_birthday", "2027-01-19"},
+                                   {"gender", "Female"}}});
+    ASSERT_EQ(post(his, "signup", root).status, 200);
+    const Session inviter = signIn("root@cradleway.test", "stranger-pass");
+    std::vector<Session> accounts;
+    for (int i = 0; i < 8; ++i) {
+        const std::string email = "invited" + std::to_string(i) + "@cradleway.test";
+        ASSERT_EQ(post("invite", {{"full_name", "Invited"}, {"relationship", "Mother"}, {"email", email},
+                                  {"user_id", inviter.userId}},
+                       inviter.access)
+                      .status,
+                  200);
+        CookieJar phone;
+        ASSERT_EQ(post(phone, "invite/check",
+                       {{"email", email}, {"invitation_code", consoleCapture("<" + email + ">", "invitation code ")}})
+                      .status,
+                  200);
+        json signUp = strangerSignUp(email);
+        signUp.erase("babies");
+        ASSERT_EQ(post(phone, "signup", signUp).status, 200);
+        accounts.push_back(signIn(email, "stranger-pass"));
+    }
+    const Session mother = demoMother();
+    ASSERT_TRUE(sendFirsts(accounts, [](int i) { return "127.0.1." + std::to_string(1 + i % 2); }));
+    postPictureFrom("127.0.2.2", mother, false);
+    waitForWaiting(8 - kPictureDecodingPlaces + 1);
+
+    // His accounts are counted together as his family's: the next place is hers (before, each of his
+    // that asked before her went first, each its family's member alone).
+    allow(1);
+    ASSERT_TRUE(waitUntil([this] { return began_ == kPictureDecodingPlaces + 1; }));
+    expectHersTaken(kPictureDecodingPlaces + 1);
+}
+
 // Few workers, each of which a picture that waits holds.
 class WorkerTurnTest : public NetworkPictureTurnTest {
 protected:

@@ -292,6 +292,52 @@ TEST_F(RationTest, InvitationsArePacedPerParent) {
               200);
 }
 
+TEST_F(RationTest, AFamilysParentsInvitedByItShareItsInvitations) {
+    // As found: each invitee named a parent may invite twenty of her own, and each of those twenty
+    // more, so that one family brought in hundreds of accounts within a minute.
+    Session mother = demoMother();
+    auto invite = [&](const Session& parent, const std::string& email) {
+        return post("invite",
+                    {{"full_name", "Guest"}, {"relationship", "Mother"}, {"email", email}, {"user_id", parent.userId}},
+                    parent.access);
+    };
+    std::vector<Session> parents = {mother, signIn("partner@cradleway.test", "cradleway-demo")};
+    for (int i = 0; i < 2; ++i) {
+        const std::string email = "parent" + std::to_string(i) + "@cradleway.test";
+        ASSERT_EQ(invite(mother, email).status, 200);
+        CookieJar phone;
+        ASSERT_EQ(post(phone, "invite/check",
+                       {{"email", email}, {"invitation_code", consoleCapture("<" + email + ">", "invitation code ")}})
+                      .status,
+                  200);
+        ASSERT_EQ(post(phone, "signup",
+                       {{"full_name", "Parent"}, {"email", email}, {"relationship", "Mother"}, {"password", "members-password"}})
+                      .status,
+                  200);
+        parents.push_back(signIn(email, "members-password"));
+    }
+    // The family's sixty an hour, however many of its parents send them.
+    int sent = 2;
+    for (const Session& parent : parents)
+        for (int i = parent.userId == mother.userId ? 2 : 0; i < 20 && sent < 60; ++i, ++sent)
+            ASSERT_EQ(invite(parent, "guest" + std::to_string(sent) + "@cradleway.test").status, 200) << sent;
+    Reply paced = invite(parents.back(), "guest60@cradleway.test");
+    EXPECT_EQ(paced.status, 429);
+    EXPECT_EQ(paced.body["message"], "Too many invitations were sent from this family. Please try again in 60 seconds.");
+    EXPECT_TRUE(consoleCapture("<guest60@cradleway.test>", "invitation code ").empty());
+    // Another family's are its own.
+    CookieJar other;
+    ASSERT_EQ(post(other, "baby/verify_mrn", {{"mrn", "CW200001"}}).status, 200);
+    json mia = strangerSignUp("mia-mother@cradleway.test");
+    mia["babies"] = json::array({{{"id", 3},
+                                  {"full_name", "Mia Lopez"},
+                                  {"birthday", "2026-11-30"},
+                                  {"expected_birthday", "2027-01-19"},
+                                  {"gender", "Female"}}});
+    ASSERT_EQ(post(other, "signup", mia).status, 200);
+    EXPECT_EQ(invite(signIn("mia-mother@cradleway.test", "stranger-pass"), "guest60@cradleway.test").status, 200);
+}
+
 class HashCrowdTest : public ServerTest {
 protected:
     void adjust(ServerOptions& options) override {
