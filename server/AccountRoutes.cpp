@@ -305,14 +305,18 @@ json invite(RequestContext& ctx) {
     TakenAllowance allowance(
         ctx.state, {{"invitations", std::to_string(me), ctx.state.options.rates.invitationsByMember}},
         "Too many invitations were sent from this account.");
-    // A family is named by the first baby its parent manages: the family an invitee joins as a parent.
-    const int64_t family =
-        ctx.db.queryInteger("SELECT MIN(baby_id) FROM member_babies WHERE member_id = ? AND parent = 1", me)
-            .value_or(0);
-    TakenAllowance familyAllowance(
-        ctx.state,
-        {{"invitations", "family of baby " + std::to_string(family), ctx.state.options.rates.invitationsByFamily}},
-        "Too many invitations were sent from this family.");
+    // And each family's: the invitee joins every baby the inviter is a parent of, so the invitation
+    // counts in each of those babies' families, however many parents of it send them (one who joined
+    // it as a parent while a parent of babies of her own counts in both).
+    std::vector<RateKey> families;
+    {
+        auto babies = ctx.db.prepare("SELECT baby_id FROM member_babies WHERE member_id = ? AND parent = 1");
+        babies.with(me);
+        while (babies.step())
+            families.push_back({"invitations", "family of baby " + std::to_string(babies.integer(0)),
+                                ctx.state.options.rates.invitationsByFamily});
+    }
+    TakenAllowance familyAllowance(ctx.state, std::move(families), "Too many invitations were sent from this family.");
     std::string code = firstCode();
     Transaction tx(ctx.db);
     ctx.db

@@ -338,6 +338,51 @@ TEST_F(RationTest, AFamilysParentsInvitedByItShareItsInvitations) {
     EXPECT_EQ(invite(signIn("mia-mother@cradleway.test", "stranger-pass"), "guest60@cradleway.test").status, 200);
 }
 
+// A family's invitations counted low enough to reach in a test.
+class FamilyInvitationTest : public RationTest {
+protected:
+    void adjust(ServerOptions& options) override {
+        RationTest::adjust(options);
+        options.rates.invitationsByFamily = {25, 3600};
+    }
+};
+
+TEST_F(FamilyInvitationTest, AParentWhoJoinedAFamilyWithABabyOfHerOwnSendsItsInvitationsInItsCount) {
+    // As found: parents of babies of their own, older than the family's, joined it as parents, and
+    // their invitations counted only in their own families: twenty more each into it.
+    Session kim = signUpStranger("kim@cradleway.test");
+    Session root = signUpStranger("root@cradleway.test");
+    auto invite = [&](const Session& parent, const std::string& email) {
+        return post("invite",
+                    {{"full_name", "Guest"}, {"relationship", "Mother"}, {"email", email}, {"user_id", parent.userId}},
+                    parent.access);
+    };
+    ASSERT_EQ(invite(root, "kim@cradleway.test").status, 200);
+    ASSERT_EQ(post("invite/check",
+                   {{"email", "root@cradleway.test"},
+                    {"invitation_code", consoleCapture("<kim@cradleway.test>", "invitation code ")}})
+                  .status,
+              409);
+    auto entry = [](const Session& of) {
+        return json{{"id", std::to_string(of.reply["babies"][0]["id"].get<int64_t>())},
+                    {"full_name", "Other Baby"},
+                    {"birthday", "2026-11-01"},
+                    {"expected_birthday", "2027-01-01"},
+                    {"gender", "Male"}};
+    };
+    Reply joined = post("baby/update", {{"user_id", kim.userId}, {"babies", {entry(kim), entry(root)}}}, kim.access);
+    ASSERT_EQ(joined.status, 200) << joined.raw;
+    ASSERT_EQ(joined.body["response"].size(), 2u) << joined.raw;
+
+    for (int i = 1; i < 20; ++i)
+        ASSERT_EQ(invite(root, "guest" + std::to_string(i) + "@cradleway.test").status, 200) << i;
+    for (int i = 20; i < 25; ++i)
+        ASSERT_EQ(invite(kim, "guest" + std::to_string(i) + "@cradleway.test").status, 200) << i;
+    Reply paced = invite(kim, "guest25@cradleway.test");
+    EXPECT_EQ(paced.status, 429);
+    EXPECT_EQ(paced.body["message"], "Too many invitations were sent from this family. Please try again in 3 minutes.");
+}
+
 class HashCrowdTest : public ServerTest {
 protected:
     void adjust(ServerOptions& options) override {
