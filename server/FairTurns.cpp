@@ -122,7 +122,7 @@ FairTurns::Joined FairTurns::join(Line& line, const std::string& groupName, cons
         // stands while it waits (`placeIn`).
         group.neighbourhood = *neighbourhood;
         // Unless that is over too (by a least turn at least): then it starts at the virtual time.
-        groupWasOver = startOf(line, counted) + leastTurn_ <= line.clock.now();
+        groupWasOver = startOf(line, counted, 0) + leastTurn_ <= line.clock.now();
     }
     const bool memberWasOver = member.busy == 0 && (memberAdded || member.finish + leastTurn_ <= group.clock.now());
     const bool wasKnownBusy = group.knownBusy();
@@ -190,7 +190,7 @@ FairTurns::Place FairTurns::placeIn(const Ticket& ticket, size_t line, bool amon
     if (!group.neighbourhood.empty())
         if (auto counted = lines_[line].neighbourhoods.find(group.neighbourhood);
             counted != lines_[line].neighbourhoods.end()) {
-            const double start = startOf(lines_[line], counted->second);
+            const double start = startOf(lines_[line], counted->second, held(counted->second.holding));
             if (start > groupStart) groupStart = groupHad = start;
         }
     const Member& member = group.members.at(ticket.claimant.member);
@@ -261,6 +261,7 @@ void FairTurns::beginIn(size_t lineIndex, const Ticket& ticket, Clock::time_poin
         if (Neighbourhood* counted = countOf(line, ticket, lineIndex, amongNewcomers)) {
             counted->finish = std::max(counted->finish, place.groupStart) + leastTurn_ / static_cast<double>(counted->busy);
             line.latestFinish = std::max(line.latestFinish, counted->finish);
+            counted->holding.take(secondsAt(now));
         }
         group.latestMemberFinish = std::max(group.latestMemberFinish, member.finish);
     });
@@ -285,6 +286,7 @@ void FairTurns::endIn(size_t lineIndex, const Ticket& ticket, Clock::time_point 
         member->second.finish += counted - leastTurn_;
         line.latestFinish = std::max(line.latestFinish, group.finish);
         if (Neighbourhood* neighbourhood = countOf(line, ticket, lineIndex, amongNewcomers)) {
+            neighbourhood->holding.give(secondsAt(began));
             neighbourhood->finish += (counted - leastTurn_) / static_cast<double>(neighbourhood->busy);
             line.latestFinish = std::max(line.latestFinish, neighbourhood->finish);
             leaveNeighbourhood(line, ticket, lineIndex);
@@ -313,8 +315,8 @@ void FairTurns::leaveNeighbourhood(Line& line, const Ticket& ticket, size_t line
     if (Neighbourhood* neighbourhood = countOf(line, ticket, lineIndex, false)) --neighbourhood->busy;
 }
 
-double FairTurns::startOf(const Line& line, const Neighbourhood& neighbourhood) {
-    return neighbourhood.finish - line.clock.meanTurn / static_cast<double>(std::max<size_t>(1, neighbourhood.busy));
+double FairTurns::startOf(const Line& line, const Neighbourhood& neighbourhood, double held) {
+    return neighbourhood.finish + (held - line.clock.meanTurn) / static_cast<double>(std::max<size_t>(1, neighbourhood.busy));
 }
 
 std::pair<bool, bool> FairTurns::startsAtClocks(const Ticket& ticket, size_t line, bool amongNewcomers) {

@@ -86,11 +86,9 @@ struct Claimant {
 // virtual time having had least, ahead of every sender that keeps asking, for as long as he went
 // on. So the turns of known senders new to the place (their turns over) are also counted by the
 // neighbourhood they send from, as one claimant weighing as much as such turns of it held or
-// awaited; such a sender's turn starts no earlier than where that count's turns that began and
-// ended have taken them, less a mean turn shared among them, and where that holds it back, first
-// come, first served among them, as if it had had as much (not what its turns still held have held
-// so far: a family's members asking at one moment would wait for as long as the first of them held
-// hers, where each alone would start at once; what they hold is counted as each begins and ends). So the holder of many accounts has about as many senders as he has
+// awaited; such a sender's turn starts no earlier than where that count has taken them, less a
+// mean turn shared among them, and where that holds it back, first come, first served among them,
+// as if it had had as much. So the holder of many accounts has about as many senders as he has
 // asking at once, and a ward of families on one address, each new to the place, whose turns
 // together come within a mean turn, start at the virtual time, having had least. A sender may name
 // another neighbourhood than its network's (`Claimant::neighbourhood`): one it shares with no
@@ -252,6 +250,7 @@ private:
     struct Neighbourhood {
         double finish = 0;
         size_t busy = 0;
+        Holding holding;
     };
     // The turns of one line: every turn at the place (0), or a kind's.
     struct Line {
@@ -307,9 +306,9 @@ private:
     static Neighbourhood* countOf(Line& line, const Ticket& ticket, size_t lineIndex, bool amongNewcomers);
     static void leaveNeighbourhood(Line& line, const Ticket& ticket, size_t lineIndex);
     // Where the turns of a neighbourhood's senders new to the line start, while that is not over: where
-    // its count has taken it with the turns that began and ended, less a mean turn shared among its
-    // turns held or awaited.
-    static double startOf(const Line& line, const Neighbourhood& neighbourhood);
+    // its count has taken it (what it holds counted as far as `held`), less a mean turn shared among
+    // its turns held or awaited.
+    static double startOf(const Line& line, const Neighbourhood& neighbourhood, double held);
     // Where a ticket stands in `line`.
     static Ticket::InLine& inLine(Ticket& ticket, size_t line) { return ticket.in[line == 0 ? 0 : 1]; }
     static const Ticket::InLine& inLine(const Ticket& ticket, size_t line) { return ticket.in[line == 0 ? 0 : 1]; }

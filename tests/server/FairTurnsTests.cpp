@@ -239,12 +239,6 @@ TEST(FairTurns, WaitingTurnsAreServedByWhatEachClaimantHadAgainstTheOthers) {
          "hold b1; turn w 500 x40; turn c1 500; turn c2 500; wait c1 500; wait c2 500; wait f1@192.0.2.9 125; "
          "wait f2@192.0.2.9 125; wait f3@192.0.2.9 125; wait f4@192.0.2.9 125",
          "f1 f2 f3 f4 c1 c2"},
-        {"as found: a family's members asking at one moment, each new to the place, waited behind a crowd "
-         "that had turns for as long as the first of them held hers; as each alone would, they start at "
-         "the virtual time",
-         "hold b1; turn w 500 x40; turn c1 500; turn c2 500; wait c1 500; wait c2 500; hold f1@192.0.2.9; "
-         "pass 2000; wait f2@192.0.2.9 125; wait f3@192.0.2.9 125",
-         "f2 f3 c1 c2"},
         {"a member known by her token is hers wherever she is, not her address's neighbourhood's",
          "hold 127.0.0.2; turn 127.0.0.2 500; wait 127.0.0.2 125; wait member:1 125", "member:1 127.0.0.2"},
     };
