@@ -85,6 +85,11 @@ TEST_F(LoadTest, TwoHundredClientsGetNoServerErrorAndLoseNoWrite) {
                     continue;
                 }
                 if (result->status >= 500) ++serverErrors;
+                // Under a busy machine more of one member's pictures than she may have waiting can
+                // reach the picture places at once: that refusal is hers by design, and writes nothing.
+                if (kind == 4 && result->status == 429 &&
+                    result->body.find("Your other pictures are still being read.") != std::string::npos)
+                    continue;
                 if (result->status != 200) {
                     ++refused;
                     std::lock_guard lock(mutex);
