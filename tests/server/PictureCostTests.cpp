@@ -277,6 +277,16 @@ protected:
         }
         return ::testing::AssertionSuccess();
     }
+    // The accounts send their firsts from two addresses of one network (the first places' worth
+    // read, the rest waiting), then hers comes from `from`: the next place that comes free is hers.
+    void expectHersNextAfter(const std::vector<Session>& accounts, const std::string& from, const Session& her) {
+        ASSERT_TRUE(sendFirsts(accounts, [](int i) { return "127.0.1." + std::to_string(1 + i % 2); }));
+        postPictureFrom(from, her, false);
+        waitForWaiting(accounts.size() - kPictureDecodingPlaces + 1);
+        allow(1);
+        ASSERT_TRUE(waitUntil([this] { return began_ == kPictureDecodingPlaces + 1; }));
+        expectHersTaken(kPictureDecodingPlaces + 1);
+    }
     // Hers began `number`th: once let through, it is taken.
     void expectHersTaken(int number) {
         allow(number);
@@ -320,16 +330,9 @@ TEST_F(NetworkPictureTurnTest, AStrangersAccountsEachNewToThePlacesGoBehindHerPi
     std::vector<Session> accounts;
     for (int i = 0; i < 8; ++i)
         accounts.push_back(signUpStranger("handed" + std::to_string(i) + "@cradleway.test"));
-    const Session mother = demoMother();
-    ASSERT_TRUE(sendFirsts(accounts, [](int i) { return "127.0.1." + std::to_string(1 + i % 2); }));
-    postPictureFrom("127.0.2.2", mother, false);
-    waitForWaiting(8 - kPictureDecodingPlaces + 1);
-
     // Each of his accounts is new to the places, but his network's are not: the next place is hers
     // (before, each of his that asked before her went first).
-    allow(1);
-    ASSERT_TRUE(waitUntil([this] { return began_ == kPictureDecodingPlaces + 1; }));
-    expectHersTaken(kPictureDecodingPlaces + 1);
+    expectHersNextAfter(accounts, "127.0.2.2", demoMother());
 }
 
 TEST_F(NetworkPictureTurnTest, AFamilysPictureFromTheNetworkAStrangerHandsHisAccountsAroundOnGoesAheadOfThem) {
@@ -338,70 +341,23 @@ TEST_F(NetworkPictureTurnTest, AFamilysPictureFromTheNetworkAStrangerHandsHisAcc
     std::vector<Session> accounts;
     for (int i = 0; i < 8; ++i)
         accounts.push_back(signUpStranger("onward" + std::to_string(i) + "@cradleway.test"));
-    // A new family there signs up with their baby's record number, and sends a first picture.
-    CookieJar phone;
-    ASSERT_EQ(post(phone, "baby/verify_mrn", {{"mrn", "CW200001"}}).status, 200);
-    json family = strangerSignUp("ward-parent@cradleway.test");
-    family["babies"] = json::array({{{"id", 3},
-                                     {"full_name", "Mia Lopez"},
-                                     {"birthday", "2026-11-30"},
-                                     {"expected_birthday", "2027-01-19"},
-                                     {"gender", "Female"}}});
-    ASSERT_EQ(post(phone, "signup", family).status, 200);
-    const Session parent = signIn("ward-parent@cradleway.test", "stranger-pass");
-    ASSERT_TRUE(sendFirsts(accounts, [](int i) { return "127.0.1." + std::to_string(1 + i % 2); }));
-    postPictureFrom("127.0.1.9", parent, false);
-    waitForWaiting(8 - kPictureDecodingPlaces + 1);
-
-    // Her turns are hers alone wherever she sends from, not his network's count: the next place is
-    // hers (before, she waited behind every one of his that asked before her).
-    allow(1);
-    ASSERT_TRUE(waitUntil([this] { return began_ == kPictureDecodingPlaces + 1; }));
-    expectHersTaken(kPictureDecodingPlaces + 1);
+    // A new family there signs up with their baby's record number, and sends a first picture. Her
+    // turns are hers alone wherever she sends from, not his network's count: the next place is hers
+    // (before, she waited behind every one of his that asked before her).
+    expectHersNextAfter(accounts, "127.0.1.9", signUpWithRecordNumber("ward-parent@cradleway.test"));
 }
 
 TEST_F(NetworkPictureTurnTest, AStrangersAccountsInvitedIntoAFamilyOfHisGoBehindHerPictureOnceHisFamilyHasTurns) {
     // As found: a stranger claims a baby of the hospital's by its record number, and invites accounts
     // of his own into that family, each a family's member; they post slow pictures in turn, each its
     // first, from his network (three read, five wait), and then she sends hers from her own.
-    CookieJar his;
-    ASSERT_EQ(post(his, "baby/verify_mrn", {{"mrn", "CW200001"}}).status, 200);
-    json root = strangerSignUp("root@cradleway.test");
-    root["babies"] = json::array({{{"id", 3},
-                                   {"full_name", "Mia Lopez"},
-                                   {"birthday", "2026-11-30"},
-                                   {"expected_birthday", "2027-01-19"},
-                                   {"gender", "Female"}}});
-    ASSERT_EQ(post(his, "signup", root).status, 200);
-    const Session inviter = signIn("root@cradleway.test", "stranger-pass");
+    const Session inviter = signUpWithRecordNumber("root@cradleway.test");
     std::vector<Session> accounts;
-    for (int i = 0; i < 8; ++i) {
-        const std::string email = "invited" + std::to_string(i) + "@cradleway.test";
-        ASSERT_EQ(post("invite", {{"full_name", "Invited"}, {"relationship", "Mother"}, {"email", email},
-                                  {"user_id", inviter.userId}},
-                       inviter.access)
-                      .status,
-                  200);
-        CookieJar phone;
-        ASSERT_EQ(post(phone, "invite/check",
-                       {{"email", email}, {"invitation_code", consoleCapture("<" + email + ">", "invitation code ")}})
-                      .status,
-                  200);
-        json signUp = strangerSignUp(email);
-        signUp.erase("babies");
-        ASSERT_EQ(post(phone, "signup", signUp).status, 200);
-        accounts.push_back(signIn(email, "stranger-pass"));
-    }
-    const Session mother = demoMother();
-    ASSERT_TRUE(sendFirsts(accounts, [](int i) { return "127.0.1." + std::to_string(1 + i % 2); }));
-    postPictureFrom("127.0.2.2", mother, false);
-    waitForWaiting(8 - kPictureDecodingPlaces + 1);
-
+    for (int i = 0; i < 8; ++i)
+        accounts.push_back(signUpInvited(inviter, "invited" + std::to_string(i) + "@cradleway.test"));
     // His accounts are counted together as his family's: the next place is hers (before, each of his
     // that asked before her went first, each its family's member alone).
-    allow(1);
-    ASSERT_TRUE(waitUntil([this] { return began_ == kPictureDecodingPlaces + 1; }));
-    expectHersTaken(kPictureDecodingPlaces + 1);
+    expectHersNextAfter(accounts, "127.0.2.2", demoMother());
 }
 
 // Few workers, each of which a picture that waits holds.

@@ -154,6 +154,38 @@ ServerTest::Session ServerTest::signUpStranger(const std::string& email) {
     return signIn(email, "stranger-pass");
 }
 
+ServerTest::Session ServerTest::signUpWithRecordNumber(const std::string& email) {
+    CookieJar phone;
+    EXPECT_EQ(post(phone, "baby/verify_mrn", {{"mrn", "CW200001"}}).status, 200);
+    json form = strangerSignUp(email);
+    form["babies"] = json::array({{{"id", 3},
+                                   {"full_name", "Mia Lopez"},
+                                   {"birthday", "2026-11-30"},
+                                   {"expected_birthday", "2027-01-19"},
+                                   {"gender", "Female"}}});
+    Reply reply = post(phone, "signup", form);
+    EXPECT_EQ(reply.status, 200) << reply.raw;
+    return signIn(email, "stranger-pass");
+}
+
+ServerTest::Session ServerTest::signUpInvited(const Session& inviter, const std::string& email) {
+    EXPECT_EQ(post("invite", {{"full_name", "Invited"}, {"relationship", "Mother"}, {"email", email},
+                              {"user_id", inviter.userId}},
+                   inviter.access)
+                  .status,
+              200);
+    CookieJar phone;
+    EXPECT_EQ(post(phone, "invite/check",
+                   {{"email", email}, {"invitation_code", consoleCapture("<" + email + ">", "invitation code ")}})
+                  .status,
+              200);
+    json form = strangerSignUp(email);
+    form.erase("babies");
+    Reply reply = post(phone, "signup", form);
+    EXPECT_EQ(reply.status, 200) << reply.raw;
+    return signIn(email, "stranger-pass");
+}
+
 void ServerTest::insertMembers(Connection& db, const std::string& prefix, int count,
                                const std::string& passwordHash) {
     for (int i = 0; i < count; ++i)

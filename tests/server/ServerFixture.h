@@ -68,6 +68,12 @@ protected:
     // A new member with one new baby of their own: what the sign-up sends, and the member signed in.
     static json strangerSignUp(const std::string& email);
     Session signUpStranger(const std::string& email);
+    // A new parent who registers the hospital's baby with no family yet (the demo's Mia, record number
+    // CW200001) by its record number from an application of her own, as the application does; signed in.
+    Session signUpWithRecordNumber(const std::string& email);
+    // A new member who took up `inviter`'s invitation as a mother, from an application of her own
+    // that checked its code; signed in.
+    Session signUpInvited(const Session& inviter, const std::string& email);
     // Members "<prefix><i>@cradleway.test" for i below `count`, written straight into the database with
     // the password hash given, as a server that has been running a while holds them.
     void insertMembers(Connection& db, const std::string& prefix, int count, const std::string& passwordHash);
