@@ -160,9 +160,15 @@ function(cw_test name)
         add_dependencies(tsan_tests ${name})
         set(_labels tsan)
     endif()
+    # A test's time is bounded to find one that hangs; ThreadSanitizer runs the same work several
+    # times slower, more so on a busy machine.
+    set(_timeout 120)
+    if(CW_TSAN)
+        set(_timeout 300)
+    endif()
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST
-        PROPERTIES TIMEOUT 120 ENVIRONMENT "CW_TEST_DATA=${CMAKE_CURRENT_SOURCE_DIR}" LABELS "${_labels}")
+        PROPERTIES TIMEOUT ${_timeout} ENVIRONMENT "CW_TEST_DATA=${CMAKE_CURRENT_SOURCE_DIR}" LABELS "${_labels}")
 endfunction()
 
 # cw_bench(<name> [DEPS <targets...>])

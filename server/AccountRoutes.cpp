@@ -11,11 +11,10 @@ namespace cw::server {
 
 namespace {
 
-constexpr size_t kMinPasswordLength = 8;
-
+// A text of at most `limit` characters.
 std::string boundedText(const RequestContext& ctx, const char* key, size_t limit = 200) {
     std::string value = ctx.text(key);
-    if (value.size() > limit)
+    if (characterCount(value) > limit)
         throw HttpError(400, std::string("\"") + key + "\" is longer than " + std::to_string(limit) +
                                  " characters.");
     return value;
@@ -43,9 +42,10 @@ std::string requireRelationship(const RequestContext& ctx) {
 }
 
 void requirePassword(const std::string& password) {
-    if (password.size() < kMinPasswordLength)
-        throw HttpError(400, "The password must have at least " + std::to_string(kMinPasswordLength) +
+    if (characterCount(password) < kShortestPassword)
+        throw HttpError(400, "The password must have at least " + std::to_string(kShortestPassword) +
                                  " characters.");
+    // What a hash costs goes by bytes.
     if (password.size() > 1024) throw HttpError(400, "The password is too long.");
 }
 
@@ -124,12 +124,12 @@ void joinInvitingFamilies(RequestContext& ctx, int64_t memberId, const std::stri
 
 // Whether the password is the hash's; a check the server was too busy to make (429) was no guess, and
 // its count is taken back.
-bool verifiedOrNotJudged(RequestContext& ctx, const std::vector<ThrottleKey>& keys, const std::string& hash,
+bool verifiedOrNotJudged(RequestContext& ctx, Attempt& attempt, const std::string& hash,
                          const std::string& password) {
     try {
         return verifyPassword(hash, password, ctx.claimant());
     } catch (const HttpError&) {
-        attemptNotJudged(ctx, keys);
+        attempt.notJudged();
         throw;
     }
 }
@@ -157,16 +157,14 @@ json signIn(RequestContext& ctx) {
     }
     if (!memberId) {
         // No account to guess at: what is tried here is counted against the address alone.
-        countAttempt(ctx, {{&throttle::kSignInClient, ctx.client()}});
+        Attempt(ctx, {{&throttle::kSignInClient, ctx.client()}}).keep();
         throw HttpError(403, refusal);
     }
-    const std::vector<ThrottleKey> keys =
-        passwordKeys(ctx.db, memberId, ctx.client(), requestingPhone(ctx), ctx.now());
-    countAttempt(ctx, keys);
+    Attempt attempt(ctx, passwordKeys(ctx.db, memberId, ctx.client(), requestingPhone(ctx), ctx.now()));
     // Hashes are checked outside any transaction: Argon2 takes a while and writers would wait on it.
     bool temporary = false;
-    if (!verifiedOrNotJudged(ctx, keys, hash, password)) {
-        if (!resetHash || !verifiedOrNotJudged(ctx, keys, *resetHash, password))
+    if (!verifiedOrNotJudged(ctx, attempt, hash, password)) {
+        if (!resetHash || !verifiedOrNotJudged(ctx, attempt, *resetHash, password))
             throw HttpError(403, refusal);
         temporary = true;
     }
@@ -180,7 +178,7 @@ json signIn(RequestContext& ctx) {
         // The reset is complete: whoever held a session of the old password holds it no longer.
         endSessions(ctx.db, memberId, std::nullopt);
     }
-    attemptSucceeded(ctx, keys, true);
+    attempt.succeeded(true);
     signedInFrom(ctx, memberId);
     // The invitations this application proved for the account's own address now count for the
     // account: an invited member who had an account already takes the invitation up so. Nothing else
@@ -189,6 +187,25 @@ json signIn(RequestContext& ctx) {
     json reply = sessionReply(ctx.db, ctx.state, memberId);
     tx.commit();
     return reply;
+}
+
+// An invitation waits for the address, and the application neither gave back its code within the hour
+// nor proved the address by an e-mailed code: the account would be made outside the family that invited
+// her, and shown as a success. She is asked for her code again, and no account is made.
+void requireWaitingInvitationProven(RequestContext& ctx, const std::string& email) {
+    if (!ctx.db.prepare("SELECT 1 FROM invitations WHERE email = ? AND accepted_member_id IS NULL LIMIT 1")
+             .with(email)
+             .step() ||
+        invitationToAddressProven(ctx, email))
+        return;
+    if (const auto application = proofHolders(ctx, std::nullopt).client) {
+        auto verified = ctx.db.prepare("SELECT 1 FROM email_verifications WHERE email = ? AND application = ? "
+                                       "AND verified = 1 AND expires_at >= ?");
+        verified.with(email, *application, ctx.now());
+        if (verified.step()) return;
+    }
+    throw HttpError(403, "An invitation is waiting for this e-mail address. Please enter your invitation code "
+                         "again to join your family.");
 }
 
 // The account a sign-up made, with the tokens of its first session.
@@ -215,6 +232,7 @@ json signUp(RequestContext& ctx) {
     // An address already taken is refused before anything costs: the allowance counts accounts made.
     if (memberByEmail(ctx.db, email))
         throw HttpError(409, "An account already exists for this e-mail address.");
+    requireWaitingInvitationProven(ctx, email);
     // Before the costly part: the pictures' decoding and the password's hash. A sign-up refused after
     // all (the address taken meanwhile, the server busy) gives it back. One whose application proved
     // what the account takes up (its invitation's code, its baby's record number) is a family's that
@@ -243,6 +261,8 @@ json signUp(RequestContext& ctx) {
     Transaction tx(ctx.db);
     if (memberByEmail(ctx.db, email))
         throw HttpError(409, "An account already exists for this e-mail address.");
+    // Her proof may have lapsed while the picture was read and the password hashed.
+    requireWaitingInvitationProven(ctx, email);
     ctx.db
         .prepare(
             "INSERT INTO members (email, full_name, relationship, password_hash, security_code, file_name, "
@@ -395,11 +415,10 @@ void countWrongCode(RequestContext& ctx, const std::string& email) {
 json checkInvitation(RequestContext& ctx) {
     std::string email = boundedText(ctx, "email", 254);
     std::string code = boundedText(ctx, "invitation_code", 32);
-    const std::vector<ThrottleKey> keys = {{&throttle::kInvitationClient, ctx.client()}};
     // Checks sent together are counted one after another, so that parallel guesses cannot all pass
     // the count before any failure is recorded, nor a code take more wrong codes than its share.
     Transaction tx(ctx.db);
-    countAttempt(ctx, keys);
+    Attempt attempt(ctx, {{&throttle::kInvitationClient, ctx.client()}});
     auto st =
         ctx.db.prepare("SELECT i.full_name, i.relationship, i.email, i.id FROM invitations i "
                        "JOIN members m ON m.id = i.inviter_id "
@@ -432,13 +451,21 @@ json checkInvitation(RequestContext& ctx) {
     st.reset();
     // Only this attempt's own count is taken back: the wrong codes the address sent before may have
     // been guesses at another invitation, which a right code of this one does not forgive.
-    attemptSucceeded(ctx, keys, false);
+    attempt.succeeded();
     // The code was mailed to the invited address: knowing it proves this invitation (no other), for
     // this application and the account with that address it makes or signs in to. A member signed in
     // with another address gains nothing by it.
     std::string invitedEmail = invited["email"];
-    if (!ctx.memberId || lowerCase(memberJson(ctx.db, *ctx.memberId)["email"]) == lowerCase(invitedEmail))
-        recordProof(ctx, Proof::Invitation, invitedEmail, invitation);
+    const bool inviteeSignedIn =
+        ctx.memberId && lowerCase(memberJson(ctx.db, *ctx.memberId)["email"]) == lowerCase(invitedEmail);
+    if (!ctx.memberId || inviteeSignedIn) recordProof(ctx, Proof::Invitation, invitedEmail, invitation);
+    if (inviteeSignedIn) {
+        // Signed in to the invited account, she needs no other: her code brings her into the family now.
+        joinInvitingFamilies(ctx, *ctx.memberId, invitedEmail);
+        invited["babies"] = babiesOfMember(ctx.db, *ctx.memberId);
+        tx.commit();
+        return invited;
+    }
     if (memberByEmail(ctx.db, invitedEmail)) {
         // The address has an account already: its owner takes the invitation up by signing in to it
         // here, and no one else gains by it. Whoever typed the code learns nothing of the family.
@@ -493,46 +520,33 @@ json verifyEmailCode(RequestContext& ctx) {
     // address) has none of hers to guess at, and its guesses spend its own count and code.
     const std::optional<std::string> application = proofHolders(ctx, std::nullopt).client;
     if (!application) throw HttpError(404, noCode);
-    const std::vector<ThrottleKey> keys = {{&throttle::kEmailCode, email + " " + *application},
-                                           {&throttle::kEmailCodeClient, ctx.client()}};
-    // Guesses sent together are counted one after another, so that the limits hold. The count
-    // survives a new code: asking for codes does not buy more guesses.
+    // Guesses sent together are judged one after another, so that a code takes no more wrong codes
+    // than its five. A code that is not waiting, or is spent, is no guess and is said at once: she asks
+    // for a new code, which starts a count of its own.
     Transaction tx(ctx.db);
-    countAttempt(ctx, keys);
-    std::optional<std::string> refusal;
-    int status = 0;
+    bool right = false;
     {
         auto st = ctx.db.prepare(
             "SELECT code, attempts, expires_at FROM email_verifications WHERE email = ? AND application = ?");
         st.with(email, *application);
-        if (!st.step() || st.integer(2) < ctx.now()) {
-            status = 404;
-            refusal = noCode;
-        } else if (st.integer(1) >= 5) {
-            status = 429;
-            refusal = "Too many wrong codes. Please ask for a new code.";
-        } else if (st.integer(0) != code) {
-            status = 400;
-            refusal = "The verification code is not correct.";
-        }
+        if (!st.step() || st.integer(2) < ctx.now()) throw HttpError(404, noCode);
+        if (st.integer(1) >= 5) throw HttpError(429, "Too many wrong codes. Please ask for a new code.");
+        right = st.integer(0) == code;
     }
-    if (refusal) {
-        // Only a wrong code is a guess; with no code waiting, or one spent, nothing was judged.
-        if (status == 400)
-            ctx.db
-                .prepare("UPDATE email_verifications SET attempts = attempts + 1 WHERE email = ? AND "
-                         "application = ?")
-                .with(email, *application)
-                .run();
-        else
-            attemptNotJudged(ctx, keys);
+    Attempt attempt(ctx, {{&throttle::kEmailCodeClient, ctx.client()}});
+    if (!right) {
+        ctx.db
+            .prepare(
+                "UPDATE email_verifications SET attempts = attempts + 1 WHERE email = ? AND application = ?")
+            .with(email, *application)
+            .run();
         tx.commit();
-        throw HttpError(status, *refusal);
+        throw HttpError(400, "The verification code is not correct.");
     }
     ctx.db.prepare("UPDATE email_verifications SET verified = 1 WHERE email = ? AND application = ?")
         .with(email, *application)
         .run();
-    attemptSucceeded(ctx, keys, true);
+    attempt.succeeded();
     tx.commit();
     return {{"status", "Your e-mail address is verified."}};
 }
@@ -664,9 +678,7 @@ json updatePassword(RequestContext& ctx) {
     std::string next = ctx.text("new_password");
     requirePassword(next);
     // The current password is guessed no faster here than at the sign-in.
-    const std::vector<ThrottleKey> keys =
-        passwordKeys(ctx.db, me, ctx.client(), requestingPhone(ctx), ctx.now());
-    countAttempt(ctx, keys);
+    Attempt attempt(ctx, passwordKeys(ctx.db, me, ctx.client(), requestingPhone(ctx), ctx.now()));
     std::string stored;
     {
         // Read and finished before the hash, as at the sign-in.
@@ -675,7 +687,7 @@ json updatePassword(RequestContext& ctx) {
         st.step();
         stored = st.text(0);
     }
-    if (!verifiedOrNotJudged(ctx, keys, stored, current))
+    if (!verifiedOrNotJudged(ctx, attempt, stored, current))
         throw HttpError(400, "The current password is not correct.");
     std::string hash = hashPassword(next, ctx.state.options.cheapPasswordHashing, ctx.claimant());
     Transaction tx(ctx.db);
@@ -687,7 +699,7 @@ json updatePassword(RequestContext& ctx) {
     // cleared by a refresh of another of her sessions), and looked up now it would name none, which
     // would end hers too.
     endSessions(ctx.db, me, ctx.session);
-    attemptSucceeded(ctx, keys, true);
+    attempt.succeeded(true);
     ctx.commit(tx);
     return passwordAnswer(ctx, ctx.made);
 }

@@ -80,7 +80,7 @@ json verifyMrn(RequestContext& ctx) {
     RequestingApplication application(ctx, RequestingApplication::NewOne::IfTheNetworkHas);
     std::vector<ThrottleKey> keys = {{&throttle::kRecordLookupClient, ctx.client()}};
     if (application.named()) keys.push_back({&throttle::kRecordLookup, application.name()});
-    countAttempt(ctx, keys);
+    Attempt attempt(ctx, std::move(keys));
     auto refuse = [&](int status, const char* message) {
         application.issue();
         throw HttpError(status, message);
@@ -105,18 +105,14 @@ json verifyMrn(RequestContext& ctx) {
         bool shown = own ||
                      invitedByBabysFamily(ctx.db, proofHolders(ctx, ctx.memberId), babyId, ctx.now()) ||
                      (ctx.memberId && familyInvitation(ctx, *ctx.memberId, babyId));
-        if (!shown) refuse(409, "This baby is already registered to another family.");
+        if (!shown) refuse(409, kRegisteredToAFamily);
     }
-    try {
-        Transaction tx(ctx.db);
-        attemptSucceeded(ctx, keys, false);
-        recordProof(ctx, Proof::Lookup, "", babyId);
-        tx.commit();
-    } catch (const HttpError&) {
-        // A right record number refused for its new phones' allowance was no guess.
-        attemptNotJudged(ctx, keys);
-        throw;
-    }
+    // A right record number: its own attempt is taken back, whether or not its new phone is then
+    // refused for the allowance of phones proving it, and nothing after that counts again.
+    attempt.succeeded();
+    Transaction tx(ctx.db);
+    recordProof(ctx, Proof::Lookup, "", babyId);
+    tx.commit();
     // Whether what the asker sends of the baby next is taken: a baby with a family is described by
     // its parents only, so a member joining it (a sign-up on invitation among them) reads it as it is.
     json baby = babyJson(ctx.db, babyId);

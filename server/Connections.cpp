@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string_view>
 #include <system_error>
 #include <tuple>
@@ -300,24 +301,107 @@ private:
 
 } // namespace
 
-void offerNoCostlyEncoding(const httplib::Request& req) {
+namespace {
+
+constexpr std::string_view kOptionalSpace = " \t";
+
+std::string_view trimmed(std::string_view text) {
+    const size_t first = text.find_first_not_of(kOptionalSpace);
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(kOptionalSpace) - first + 1);
+}
+
+// A name as HTTP compares them: letters in either case.
+bool sameName(std::string_view a, std::string_view b) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c | 0x20) : c; };
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+// A weight, "0" to "1" with three decimals at most, in thousandths; none when it is not one.
+std::optional<int> qvalue(std::string_view text) {
+    if (text.empty() || (text[0] != '0' && text[0] != '1')) return std::nullopt;
+    int value = (text[0] - '0') * 1000;
+    if (text.size() == 1) return value;
+    if (text[1] != '.' || text.size() > 5) return std::nullopt;
+    int scale = 100;
+    for (char digit : text.substr(2)) {
+        if (digit < '0' || digit > '9') return std::nullopt;
+        value += (digit - '0') * scale;
+        scale /= 10;
+    }
+    return value <= 1000 ? std::optional(value) : std::nullopt;
+}
+
+// What a request's Accept-Encoding lines say of the codings this server may send, each weight in
+// thousandths: one the lines do not name has none.
+struct AcceptedCodings {
+    std::optional<int> gzip, identity, any;
+
+    explicit AcceptedCodings(const httplib::Headers& headers) {
+        for (auto [at, end] = headers.equal_range("Accept-Encoding"); at != end; ++at) {
+            std::string_view list = at->second;
+            while (!list.empty()) {
+                const size_t comma = list.find(',');
+                read(list.substr(0, comma));
+                list = comma == std::string_view::npos ? std::string_view() : list.substr(comma + 1);
+            }
+        }
+    }
+
+    // Gzip when the client takes it and likes it no less than the bytes as they are; otherwise the
+    // bytes as they are, which are sent even to a client that refuses them too (HTTP lets a server
+    // pass over a list that leaves it nothing to send).
+    bool gzipChosen() const {
+        const int gzipWeight = gzip.value_or(any.value_or(0));
+        // The bytes as they are, when the list names neither them nor "*", are taken at the least weight.
+        const int identityWeight = identity.value_or(any.value_or(0));
+        return gzipWeight > 0 && gzipWeight >= identityWeight;
+    }
+
+private:
+    // One element: a coding, and at most a weight ("gzip;q=0.5"). One that is not so says nothing,
+    // and of a coding named twice the first says what it takes.
+    void read(std::string_view element) {
+        element = trimmed(element);
+        const size_t semicolon = element.find(';');
+        const std::string_view coding = trimmed(element.substr(0, semicolon));
+        int weight = 1000;
+        if (semicolon != std::string_view::npos) {
+            const std::string_view parameter = trimmed(element.substr(semicolon + 1));
+            const size_t equals = parameter.find('=');
+            if (equals == std::string_view::npos || !sameName(parameter.substr(0, equals), "q")) return;
+            const auto q = qvalue(parameter.substr(equals + 1));
+            if (!q) return;
+            weight = *q;
+        }
+        std::optional<int>* named = nullptr;
+        if (sameName(coding, "gzip") || sameName(coding, "x-gzip"))
+            named = &gzip;
+        else if (sameName(coding, "identity"))
+            named = &identity;
+        else if (coding == "*")
+            named = &any;
+        if (named && !*named) *named = weight;
+    }
+};
+
+} // namespace
+
+void settleReplyEncoding(const httplib::Request& req) {
     // The library reads what to compress with from the request it answers, which it owns and lends
     // to the handlers as const.
     auto& headers = const_cast<httplib::Request&>(req).headers;
-    for (auto [at, end] = headers.equal_range("Accept-Encoding"); at != end; ++at) {
-        std::string kept;
-        std::string_view list = at->second;
-        while (!list.empty()) {
-            const size_t comma = list.find(',');
-            std::string_view coding = list.substr(0, comma);
-            list = comma == std::string_view::npos ? std::string_view() : list.substr(comma + 1);
-            while (!coding.empty() && (coding.front() == ' ' || coding.front() == '\t')) coding.remove_prefix(1);
-            const std::string_view name = coding.substr(0, coding.find_first_of(" \t;"));
-            if (name.size() == 2 && (name[0] | 0x20) == 'b' && (name[1] | 0x20) == 'r') continue;
-            if (!coding.empty()) kept.append(kept.empty() ? "" : ", ").append(coding);
-        }
-        at->second = std::move(kept);
-    }
+    const bool gzip = AcceptedCodings(headers).gzipChosen();
+    headers.erase("Accept-Encoding");
+    if (gzip) headers.emplace("Accept-Encoding", "gzip");
+}
+
+bool encodingFollowsRequest(std::string_view type) {
+    // The types the library compresses, as it tells them.
+    return (type.starts_with("text/") && type != "text/event-stream") || type == "image/svg+xml" ||
+           type == "application/javascript" || type == "application/json" || type == "application/xml" ||
+           type == "application/xhtml+xml";
 }
 
 void closeConnectionAfterReply() {
@@ -421,9 +505,8 @@ void replyAsMade(const httplib::Request& req, httplib::Response& res, const std:
     Exchange& exchange = *currentExchange;
     exchange.dropMade();
     MadeReplyText text(exchange);
-    // As the library chooses for what it compresses: text and JSON, for a client that takes gzip.
-    const bool gzip = (type.starts_with("text/") || type == "application/json") &&
-                      req.get_header_value("Accept-Encoding").find("gzip") != std::string::npos;
+    // As the library chooses for what it compresses, once the request's codings are settled.
+    const bool gzip = encodingFollowsRequest(type) && req.get_header_value("Accept-Encoding") == "gzip";
     bool made = true;
     if (gzip) {
         GzippedReplyText zipped(text);
@@ -733,7 +816,6 @@ ConnectionServer::ConnectionServer(ConnectionLimits limits) : limits_(limits) {
     set_keep_alive_timeout(limits_.idleSeconds);
     set_keep_alive_max_count(limits_.requestsPerConnection);
     httplib::Server::set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
-        offerNoCostlyEncoding(req);
         if (framingFault(req)) {
             res.status = 400;
             closeConnectionAfterReply();
@@ -760,6 +842,13 @@ ConnectionServer::ConnectionServer(ConnectionLimits limits) : limits_(limits) {
     // Runs as the reply's head is written: a reply after which the connection ends says so, so that
     // the client sends its next request on a new connection rather than into a closed one.
     httplib::Server::set_post_routing_handler([](const httplib::Request&, httplib::Response& res) {
+        // A reply of a type sent compressed or not as the request accepts says so, for every cache
+        // between, whichever it is.
+        if (encodingFollowsRequest(res.get_header_value("Content-Type"))) {
+            std::string vary = res.get_header_value("Vary");
+            if (vary.find("Accept-Encoding") == std::string::npos)
+                res.set_header("Vary", vary.empty() ? "Accept-Encoding" : vary + ", Accept-Encoding");
+        }
         if (!currentExchange) return;
         // A body set after one was made replaces it.
         if (!res.body.empty()) currentExchange->dropMade();
@@ -1621,6 +1710,8 @@ ConnectionServer::After ConnectionServer::serveOne(Stream& stream, bool lastRequ
     try {
         ok = process_request(stream, lastRequest, closed, [&](httplib::Request& req) {
             exchange.parsed = true;
+            // Before anything answers it, refusals of its body included.
+            settleReplyEncoding(req);
             exchange.hasBody = bodyExpected(req);
             exchange.chunked = req.has_header("Transfer-Encoding");
             // The library would answer ranges from any reply, each a slice of it, however many and

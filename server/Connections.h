@@ -290,12 +290,18 @@ private:
     std::vector<PausedAddress> paused_;
 };
 
-// Before a request is answered: the library compresses a reply for a client that accepts brotli at
-// brotli's slowest setting, seconds of a core for a reply of a few megabytes (a long comment list,
-// a series of measurements), where gzip takes milliseconds and saves nearly as much. So brotli is
-// struck from what the request accepts, and a client that also takes gzip (every phone does) gets
-// gzip instead.
-void offerNoCostlyEncoding(const httplib::Request& req);
+// Before a request is answered: what it accepts of the codings a reply may be sent in, read as HTTP
+// reads Accept-Encoding (comma-separated codings, each with a weight, q=0 refusing it; "*" for any
+// not named; "identity" for the bytes as they are), is settled into one field the library and
+// `replyAsMade` read: "gzip" when gzip is chosen, none otherwise. The library looks for a coding's
+// name anywhere in the field ("gzip;q=0" and "nogzip" had gzip), and compresses with brotli for a
+// client that takes it, at its slowest setting: seconds of a core for a reply of a few megabytes (a
+// long comment list, a series of measurements), where gzip takes milliseconds and saves nearly as
+// much. So brotli is never chosen, and a client that also takes gzip (every phone does) gets gzip.
+void settleReplyEncoding(const httplib::Request& req);
+// Whether a reply of this `Content-Type` is sent compressed or not as its request accepts: those
+// replies carry `Vary: Accept-Encoding`.
+bool encodingFollowsRequest(std::string_view type);
 // Within a request's handler: closes the connection once the reply is sent.
 void closeConnectionAfterReply();
 // Within a request's handler: the request's body has been read to its end.

@@ -286,7 +286,7 @@ json search(RequestContext& ctx) {
     std::optional<int64_t> me = ctx.memberId;
     if (me) ctx.memberMatchingUserId();
     std::string query = ctx.optionalText("query").value_or("");
-    if (query.size() > 200) throw HttpError(400, "The search text is too long.");
+    if (characterCount(query) > 200) throw HttpError(400, "The search text is longer than 200 characters.");
     json hits = json::array();
     if (query.find_first_not_of(" \t") == std::string::npos) return {{"data", hits}};
     auto st = ctx.db.prepare(
@@ -342,7 +342,8 @@ json addComment(RequestContext& ctx) {
     int64_t me = ctx.memberMatchingUserId();
     std::string text = ctx.text("comment_text");
     if (text.find_first_not_of(" \t\r\n") == std::string::npos) throw HttpError(400, "The comment is empty.");
-    if (characterCount(text) > 5000) throw HttpError(400, "The comment is longer than 5000 characters.");
+    if (characterCount(text) > kLongestComment)
+        throw HttpError(400, "The comment is longer than " + std::to_string(kLongestComment) + " characters.");
     auto postId = ctx.optionalId("post_id");
     auto feedId = ctx.optionalId("feed_id");
     if (!postId == !feedId) throw HttpError(400, "Send exactly one of \"feed_id\" and \"post_id\".");
@@ -389,7 +390,8 @@ json postAnswer(RequestContext& ctx, const json& made) {
 json createPost(RequestContext& ctx) {
     int64_t me = ctx.memberMatchingUserId();
     std::string text = ctx.optionalText("post_text").value_or("");
-    if (characterCount(text) > 5000) throw HttpError(400, "The post is longer than 5000 characters.");
+    if (characterCount(text) > kLongestPost)
+        throw HttpError(400, "The post is longer than " + std::to_string(kLongestPost) + " characters.");
     std::map<int, UploadedFile> pictures;
     for (const auto& file : ctx.files()) {
         if (!file.field.starts_with("post_picture_")) continue;

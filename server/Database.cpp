@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <thread>
 
 namespace cw::server {
 
@@ -30,6 +31,25 @@ constexpr std::chrono::milliseconds kCheckpointPause{50};
 constexpr std::chrono::milliseconds kGatheringMoment{20};
 constexpr size_t kGatheredPerTransaction = 2000;
 constexpr size_t kGatheredWaiting = 20'000;
+
+// How long the checkpoint that starts the log again waits for the log's readers while it holds the
+// write turn; past it the writers go on, and it tries again after the next commits.
+constexpr std::chrono::milliseconds kReadersPatience{250};
+// How long a writer waits for a log past its hold to be started again.
+constexpr std::chrono::milliseconds kFullLogPatience{1000};
+// Writes that stop for this long leave the log copied and its file emptied.
+constexpr std::chrono::milliseconds kQuietLog{1000};
+// What a page takes in the log besides itself: its frame's header.
+constexpr int64_t kFrameHeaderBytes = 24;
+
+// A busy handler that retries at once, up to a deadline: SQLite's own sleeps grow to 100 ms, far more
+// than a reader of ours keeps the log, and the writers wait all the while.
+int retryUntil(void* deadline, int) {
+    if (std::chrono::steady_clock::now() >= *static_cast<std::chrono::steady_clock::time_point*>(deadline))
+        return 0;
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+    return 1;
+}
 
 int logGrew(void* checkpoints, sqlite3*, const char*, int pages) {
     static_cast<Checkpoints*>(checkpoints)->logGrew(pages);
@@ -133,7 +153,7 @@ std::optional<std::string> Statement::optionalText(int column) const {
 
 Connection::Connection(const std::string& path, DatabaseCounters* counters, Gate* writeTurns,
                        Checkpoints* checkpoints)
-    : counters_(counters), writeTurns_(writeTurns) {
+    : counters_(counters), writeTurns_(writeTurns), checkpoints_(checkpoints) {
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
     if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
         std::string message = db_ ? sqlite3_errmsg(db_) : "out of memory";
@@ -145,12 +165,25 @@ Connection::Connection(const std::string& path, DatabaseCounters* counters, Gate
     exec("PRAGMA journal_mode=WAL");
     exec("PRAGMA synchronous=NORMAL");
     exec("PRAGMA foreign_keys=ON");
-    // Replaces SQLite's checkpoint at commit.
-    if (checkpoints) sqlite3_wal_hook(db_, logGrew, checkpoints);
+    if (checkpoints) {
+        // Replaces SQLite's checkpoint at commit.
+        sqlite3_wal_hook(db_, logGrew, checkpoints);
+        // The write that starts the log again cuts its file back to this.
+        exec("PRAGMA journal_size_limit=" + std::to_string(checkpoints->logBytesKept()));
+        frameBytes_ = *queryInteger("SELECT ? + page_size FROM pragma_page_size", kFrameHeaderBytes);
+    }
 }
 
-void Connection::checkpointLog() {
-    sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+bool Connection::checkpointLog(Checkpoint kind, std::chrono::milliseconds patience) {
+    if (kind == Checkpoint::Passive)
+        return sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr) == SQLITE_OK;
+    auto deadline = std::chrono::steady_clock::now() + patience;
+    sqlite3_busy_handler(db_, retryUntil, &deadline);
+    const int rc = sqlite3_wal_checkpoint_v2(
+        db_, nullptr, kind == Checkpoint::Restart ? SQLITE_CHECKPOINT_RESTART : SQLITE_CHECKPOINT_TRUNCATE, nullptr,
+        nullptr);
+    sqlite3_busy_timeout(db_, static_cast<int>(kBusyTimeout.count()));
+    return rc == SQLITE_OK;
 }
 
 Connection::~Connection() {
@@ -212,6 +245,9 @@ thread_local int openWriteTransactions = 0;
 } // namespace
 
 Transaction::Transaction(Connection& connection) : connection_(connection) {
+    if (connection_.costs_ && !connection_.spender_.empty())
+        if (const int64_t wait = connection_.costs_->waitToWrite(connection_.spender_))
+            throw WritesRationed(wait, "the sender's writes have cost what it may spend for now");
     // A transaction already open on the connection is SQLite's to refuse, at once.
     if (connection_.writeTurns_ && !connection_.inTransaction()) {
         turn_.emplace(*connection_.writeTurns_, kBusyTimeout, connection_.claimant_);
@@ -219,6 +255,9 @@ Transaction::Transaction(Connection& connection) : connection_(connection) {
     }
     connection_.exec("BEGIN IMMEDIATE");
     ++openWriteTransactions;
+    // Counts from here the pages its commit writes to the log.
+    int current = 0, highest = 0;
+    sqlite3_db_status(connection_.db_, SQLITE_DBSTATUS_CACHE_WRITE, &current, &highest, 1);
 }
 
 Transaction::~Transaction() {
@@ -237,6 +276,12 @@ void Transaction::commit() {
     done_ = true;
     --openWriteTransactions;
     turn_.reset();
+    if (connection_.checkpoints_) connection_.checkpoints_->waitWhileLogFull();
+    if (connection_.costs_ && !connection_.spender_.empty()) {
+        int pages = 0, highest = 0;
+        sqlite3_db_status(connection_.db_, SQLITE_DBSTATUS_CACHE_WRITE, &pages, &highest, 0);
+        connection_.costs_->wrote(connection_.spender_, pages * connection_.frameBytes_);
+    }
 }
 
 bool Transaction::openOnThisThread() {
@@ -252,8 +297,8 @@ void removeExpired(Connection& db, std::string_view table, std::string_view colu
         .run();
 }
 
-Checkpoints::Checkpoints(std::string path, int pages)
-    : path_(std::move(path)), pages_(std::max(1, pages)), thread_([this] { run(); }) {}
+Checkpoints::Checkpoints(std::string path, int pages, Gate* writeTurns)
+    : path_(std::move(path)), pages_(std::max(1, pages)), writeTurns_(writeTurns), thread_([this] { run(); }) {}
 
 Checkpoints::~Checkpoints() {
     {
@@ -261,41 +306,90 @@ Checkpoints::~Checkpoints() {
         stopping_ = true;
     }
     due_.notify_all();
+    logStartedAgain_.notify_all();
     thread_.join();
 }
 
+int64_t Checkpoints::logBytesKept() const {
+    return int64_t{pages_} * 4096;
+}
+
 void Checkpoints::logGrew(int pages) {
-    if (pages < pages_) return;
     {
         std::lock_guard lock(mutex_);
+        latest_ = pages;
+        committed_ = true;
+        lastCommit_ = std::chrono::steady_clock::now();
+        if (pages < pages_) return;
         wanted_ = true;
+        full_ = full_ || pages >= pages_ * kRestartFactor;
     }
     due_.notify_all();
+}
+
+void Checkpoints::waitWhileLogFull() {
+    std::unique_lock lock(mutex_);
+    if (!holding_ || latest_ < pages_ * kHoldFactor) return;
+    const uint64_t seen = startedAgain_;
+    // A checkpoint that cannot start the log again within the patience waits for a disk busy elsewhere:
+    // the writers go on until one does, rather than each waiting for it in turn.
+    if (!logStartedAgain_.wait_for(lock, kFullLogPatience, [&] { return startedAgain_ != seen || stopping_; }))
+        holding_ = false;
+}
+
+void Checkpoints::startAgain(Connection& db, Connection::Checkpoint kind) {
+    std::optional<Gate::Turn> turn;
+    if (writeTurns_) {
+        turn.emplace(*writeTurns_, kBusyTimeout, Claimant::known("checkpoints"));
+        if (!*turn) return;
+    }
+    if (!db.checkpointLog(kind, turn ? kReadersPatience : kBusyTimeout)) return;
+    {
+        std::lock_guard lock(mutex_);
+        latest_ = 0;
+        ++startedAgain_;
+        holding_ = true;
+    }
+    logStartedAgain_.notify_all();
 }
 
 void Checkpoints::run() {
     std::unique_ptr<Connection> db;
     std::unique_lock lock(mutex_);
     for (;;) {
-        due_.wait(lock, [this] { return wanted_ || stopping_; });
+        const auto ready = [this] { return wanted_ || stopping_; };
+        if (committed_)
+            due_.wait_until(lock, lastCommit_ + kQuietLog, ready);
+        else
+            due_.wait(lock, ready);
         if (stopping_) return;
+        const bool quiet = !wanted_ && std::chrono::steady_clock::now() >= lastCommit_ + kQuietLog;
+        if (!wanted_ && !quiet) continue;
+        const bool full = std::exchange(full_, false);
         wanted_ = false;
+        if (quiet) committed_ = false;
         lock.unlock();
         try {
             if (!db) db = std::make_unique<Connection>(path_);
+            // Most of the log is copied while the writers go on; only what comes meanwhile waits.
             db->checkpointLog();
+            if (quiet)
+                startAgain(*db, Connection::Checkpoint::Truncate);
+            else if (full)
+                startAgain(*db, Connection::Checkpoint::Restart);
         } catch (const DatabaseError&) {
             // The next commit past the length asks again; meanwhile the log grows, and nothing is lost.
             db.reset();
         }
         lock.lock();
-        due_.wait_for(lock, kCheckpointPause, [this] { return stopping_; });
+        // A log at its bound is started again at once.
+        due_.wait_for(lock, kCheckpointPause, [this] { return stopping_ || full_; });
     }
 }
 
 ConnectionPool::ConnectionPool(std::string path, size_t size, int checkpointPages)
     : path_(std::move(path)), size_(size ? size : 1), writeTurns_(1, kLeastWrite),
-      checkpoints_(path_, checkpointPages) {}
+      checkpoints_(path_, checkpointPages, &writeTurns_) {}
 
 ConnectionPool::~ConnectionPool() {
     {
@@ -399,6 +493,7 @@ ConnectionPool::Lease ConnectionPool::acquire(Claimant claimant) {
             auto connection = std::move(idle_.back());
             idle_.pop_back();
             connection->claimWritesFor(std::move(claimant));
+            connection->chargeWritesTo();
             return Lease(*this, std::move(connection));
         }
         if (created_ < size_) {
@@ -840,6 +935,25 @@ CREATE INDEX invitations_replaced_code ON invitations(replaced_code) WHERE repla
     // against that network, and nothing of the members who were there before (NULL: made before).
     R"sql(
 ALTER TABLE members ADD COLUMN created_network TEXT;
+)sql",
+    // Keys kept in the order they were taken, in one index by sender: a key costs the log a page of
+    // the table's end and one of its sender's index, where a table named by the key's hash with three
+    // indexes wrote pages all over each of them. The oldest keys go from the table's front.
+    R"sql(
+CREATE TABLE request_replays_taken (
+    seq INTEGER PRIMARY KEY,
+    owner TEXT NOT NULL,
+    id TEXT NOT NULL,
+    fingerprint TEXT NOT NULL,
+    status INTEGER NOT NULL,
+    made TEXT NOT NULL,
+    created_at INTEGER NOT NULL
+);
+INSERT INTO request_replays_taken (owner, id, fingerprint, status, made, created_at)
+    SELECT owner, id, fingerprint, status, made, created_at FROM request_replays ORDER BY created_at, rowid;
+DROP TABLE request_replays;
+ALTER TABLE request_replays_taken RENAME TO request_replays;
+CREATE INDEX request_replays_owner ON request_replays(owner, seq, id);
 )sql",
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -34,6 +35,27 @@ public:
 class DatabaseBusy : public DatabaseError {
 public:
     using DatabaseError::DatabaseError;
+};
+
+// The sender has spent what its writes may cost for now (see WriteCosts): 429, and it may write again
+// in `seconds`.
+class WritesRationed : public DatabaseBusy {
+public:
+    WritesRationed(int64_t seconds, const std::string& what) : DatabaseBusy(what), seconds(seconds) {}
+    const int64_t seconds;
+};
+
+// What each sender's writes cost the database, counted against what it may spend: the bytes its
+// commits put in the write-ahead log (its rows, their indexes, a key's bookkeeping), which the disk
+// writes twice and the checkpoints copy whatever the rows themselves hold. So a flood of writes slows
+// its own sender, never anyone else. Safe to call from any thread.
+class WriteCosts {
+public:
+    virtual ~WriteCosts() = default;
+    // The seconds `spender` must wait before it writes again; 0 when it may write now.
+    virtual int64_t waitToWrite(const std::string& spender) = 0;
+    // Its write committed and put `bytes` in the log.
+    virtual void wrote(const std::string& spender, int64_t bytes) = 0;
 };
 
 // What a pool's connections have done, for the benchmarks and the tests that hold the number of
@@ -126,8 +148,22 @@ public:
     // Whom its write transactions take their turns for: the sender of the request it serves.
     void claimWritesFor(Claimant claimant) { claimant_ = std::move(claimant); }
 
-    // Writes what it can of the write-ahead log into the database, waiting for no reader or writer.
-    void checkpointLog();
+    enum class Checkpoint {
+        Passive,  // what it can, waiting for no reader or writer
+        Restart,  // all of it, then waits for the readers of the log, so that the next write starts it again
+        Truncate, // as Restart, and the log's file is emptied
+    };
+    // Writes the write-ahead log into the database. A checkpoint other than a passive one waits up to
+    // `patience` for the readers still reading the log (and for a writer outside the write turns);
+    // false when they kept it from being done whole.
+    bool checkpointLog(Checkpoint kind = Checkpoint::Passive,
+                       std::chrono::milliseconds patience = std::chrono::milliseconds(0));
+
+    // Whose allowance its write transactions' cost is taken from, and by whom (none: nobody's).
+    void chargeWritesTo(std::string spender = {}, WriteCosts* costs = nullptr) {
+        spender_ = std::move(spender);
+        costs_ = costs;
+    }
 
 private:
     friend class Transaction;
@@ -139,33 +175,67 @@ private:
     DatabaseCounters* counters_ = nullptr;
     Gate* writeTurns_ = nullptr;
     Claimant claimant_;
+    Checkpoints* checkpoints_ = nullptr;
+    WriteCosts* costs_ = nullptr;
+    std::string spender_;
+    int64_t frameBytes_ = 0; // what a page takes in the log
     std::unordered_map<std::string, Cached> cache_;
 };
 
 // Checkpoints of the write-ahead log, made on a thread of their own once a commit has left the log
 // `pages` long. A checkpoint copies the log into the database and waits for the disk to take both,
 // which on a busy disk takes seconds: made by the commit that filled the log, it kept that write's
-// turn all the while and every other writer waited. Here writers go on meanwhile (a checkpoint waits
-// for none of them), and the log is started again from its beginning by the first write after a
-// checkpoint that copied it whole.
+// turn all the while and every other writer waited. Here writers go on meanwhile (a passive
+// checkpoint waits for none of them), and the log is started again from its beginning by the first
+// write after a checkpoint that copied it whole.
+//
+// While writes follow one another, none comes after a whole copy: each finds frames written since
+// the checkpoint began, and the log grows without end. So once it is `kRestartFactor` times `pages`
+// long, after the passive copy the checkpoint takes a write turn (among the writers' fair turns,
+// holding them back only for what was written since that copy) and copies the rest, then waits
+// briefly for the readers of the log, so that the next write starts the log again; the log's file is
+// then cut back to `pages` (journal_size_limit). Once the writes stop for a moment, the log is copied
+// and its file emptied, so that a flood leaves the disk as it found it.
 class Checkpoints {
 public:
-    Checkpoints(std::string path, int pages);
+    static constexpr int kRestartFactor = 4;
+    // Past this many times `pages`, a writer that has committed waits (briefly) for the log to be
+    // started again before it goes on, so that however fast the writes come, the log stays bounded.
+    static constexpr int kHoldFactor = 8;
+
+    // `writeTurns`: where the checkpoint that starts the log again takes its turn (none: it waits in
+    // SQLite's retries for the writers).
+    Checkpoints(std::string path, int pages, Gate* writeTurns = nullptr);
     ~Checkpoints();
     Checkpoints(const Checkpoints&) = delete;
     Checkpoints& operator=(const Checkpoints&) = delete;
 
     // A commit left the log this many pages long.
     void logGrew(int pages);
+    // What the log's file keeps of its length once it is started again.
+    int64_t logBytesKept() const;
+    // Called by a writer after its commit, holding no write turn: while the log is past its hold, waits
+    // until it has been started again (or a moment has passed).
+    void waitWhileLogFull();
 
 private:
     void run();
+    // Copies the rest of the log while the writers wait, and waits briefly for its readers.
+    void startAgain(Connection& db, Connection::Checkpoint kind);
 
     const std::string path_;
     const int pages_;
+    Gate* writeTurns_;
     std::mutex mutex_;
     std::condition_variable due_;
     bool wanted_ = false;
+    bool full_ = false;      // the log reached its bound
+    bool committed_ = false; // a commit since the log's file was last emptied
+    int latest_ = 0;         // the log's length after the latest commit
+    uint64_t startedAgain_ = 0;
+    bool holding_ = true; // writers wait for a full log (not while the checkpoint is stuck)
+    std::condition_variable logStartedAgain_;
+    std::chrono::steady_clock::time_point lastCommit_;
     bool stopping_ = false;
     std::thread thread_;
 };

@@ -27,7 +27,6 @@ const ThrottlePolicy kPasswordAccount = {"password-account", 100, 1, 300, 3600};
 const ThrottlePolicy kPasswordPhone = {"password-phone", 5, 1, 300, 3600};
 const ThrottlePolicy kSignInClient = {"signin-client", 100, 1, 600, 3600};
 const ThrottlePolicy kInvitationClient = {"invitation-client", 100, 2, 600, 3600};
-const ThrottlePolicy kEmailCode = {"email-code", 5, 30, 900, 24 * 3600};
 const ThrottlePolicy kEmailCodeClient = {"email-code-client", 100, 30, 600, 3600};
 const ThrottlePolicy kRecordLookup = {"record-lookup", 20, 1, 600, 3600};
 const ThrottlePolicy kRecordLookupClient = {"record-lookup-client", 100, 1, 600, 3600};
@@ -177,11 +176,14 @@ GuessCounts::Count& GuessCounts::held(Connection& db, const ThrottleKey& key) {
 
 void GuessCounts::release(const std::vector<ThrottleKey>& keys) {
     for (const auto& key : keys)
-        if (auto found = counts_.find(countName(key)); found != counts_.end() && found->second.writes == 0)
+        if (auto found = counts_.find(countName(key));
+            found != counts_.end() && found->second.writes == 0 && found->second.open == 0)
             counts_.erase(found);
 }
 
-void GuessCounts::count(Connection& db, ConnectionPool& pool, const std::vector<ThrottleKey>& keys, int64_t now) {
+std::vector<GuessCounts::Counted> GuessCounts::count(Connection& db, ConnectionPool& pool,
+                                                     const std::vector<ThrottleKey>& keys, int64_t now) {
+    std::vector<Counted> counted;
     {
         std::lock_guard lock(mutex_);
         int64_t wait = 0;
@@ -195,23 +197,37 @@ void GuessCounts::count(Connection& db, ConnectionPool& pool, const std::vector<
         }
         for (const auto& key : keys) {
             Count& held = counts_.at(countName(key));
+            counted.push_back({held.last, ++held.serial});
             held.failures = now - held.last >= key.policy->forgetAfter ? 1 : held.failures + 1;
             held.last = now;
             ++held.writes;
+            ++held.open;
         }
     }
-    write(pool, keys, now);
+    try {
+        write(pool, keys, now);
+    } catch (...) {
+        settle(pool, keys, counted, Settled::Kept, now);
+        throw;
+    }
+    return counted;
 }
 
-void GuessCounts::takeBack(Connection& db, ConnectionPool& pool, const std::vector<ThrottleKey>& keys,
-                           bool forgetFirst, int64_t now) {
+void GuessCounts::settle(ConnectionPool& pool, const std::vector<ThrottleKey>& keys,
+                         const std::vector<Counted>& counted, Settled settled, int64_t now) {
     std::vector<ThrottleKey> changed;
     {
         std::lock_guard lock(mutex_);
         for (size_t i = 0; i < keys.size(); ++i) {
-            Count& held = this->held(db, keys[i]);
-            if (held.failures <= 0) continue;
-            held.failures = held.failures <= 1 || (i == 0 && forgetFirst) ? 0 : held.failures - 1;
+            // Held in memory since the attempt was counted.
+            Count& held = counts_.at(countName(keys[i]));
+            --held.open;
+            if (settled == Settled::Kept || held.failures <= 0) continue;
+            const bool forget = i == 0 && settled == Settled::TakenBackForgettingFirst;
+            held.failures = held.failures <= 1 || forget ? 0 : held.failures - 1;
+            // Nothing was counted since: the wait is measured again from the failure before, as if
+            // this attempt had never been made. Otherwise the later attempts' time stands.
+            if (held.serial == counted[i].serial) held.last = counted[i].lastBefore;
             ++held.writes;
             changed.push_back(keys[i]);
         }
@@ -224,7 +240,8 @@ void GuessCounts::write(ConnectionPool& pool, const std::vector<ThrottleKey>& ke
     auto written = [this, keys] {
         std::lock_guard lock(mutex_);
         for (const auto& key : keys)
-            if (auto found = counts_.find(countName(key)); found != counts_.end() && --found->second.writes == 0)
+            if (auto found = counts_.find(countName(key));
+                found != counts_.end() && --found->second.writes == 0 && found->second.open == 0)
                 counts_.erase(found);
     };
     struct Unwritten {
@@ -261,16 +278,32 @@ void GuessCounts::write(ConnectionPool& pool, const std::vector<ThrottleKey>& ke
     unwritten.give = nullptr;
 }
 
-void countAttempt(RequestContext& ctx, const std::vector<ThrottleKey>& keys) {
-    ctx.state.guesses.count(ctx.db, *ctx.state.pool, keys, ctx.now());
+Attempt::Attempt(RequestContext& ctx, std::vector<ThrottleKey> keys)
+    : ctx_(ctx), keys_(std::move(keys)),
+      counted_(ctx.state.guesses.count(ctx.db, *ctx.state.pool, keys_, ctx.now())) {}
+
+Attempt::~Attempt() {
+    // Keeping writes nothing (the count's write was gathered as it was counted), so it cannot throw.
+    if (!settled_)
+        ctx_.state.guesses.settle(*ctx_.state.pool, keys_, counted_, GuessCounts::Settled::Kept, ctx_.now());
 }
 
-void attemptNotJudged(RequestContext& ctx, const std::vector<ThrottleKey>& keys) {
-    attemptSucceeded(ctx, keys, false);
+void Attempt::settle(GuessCounts::Settled settled) {
+    if (settled_) return;
+    settled_ = true;
+    ctx_.state.guesses.settle(*ctx_.state.pool, keys_, counted_, settled, ctx_.now());
 }
 
-void attemptSucceeded(RequestContext& ctx, const std::vector<ThrottleKey>& keys, bool forgetFirst) {
-    ctx.state.guesses.takeBack(ctx.db, *ctx.state.pool, keys, forgetFirst, ctx.now());
+void Attempt::keep() {
+    settle(GuessCounts::Settled::Kept);
+}
+
+void Attempt::succeeded(bool forgetFirst) {
+    settle(forgetFirst ? GuessCounts::Settled::TakenBackForgettingFirst : GuessCounts::Settled::TakenBack);
+}
+
+void Attempt::notJudged() {
+    settle(GuessCounts::Settled::TakenBack);
 }
 
 namespace {

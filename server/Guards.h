@@ -46,9 +46,9 @@ extern const ThrottlePolicy kSignInClient;     // per client address, at address
 // the wrong codes it may take before it is renewed (see the invitation check), never by a count
 // that someone else's guesses could fill.
 extern const ThrottlePolicy kInvitationClient; // per client address
-// A verification code belongs to the application that asked for it: its guesses are counted per
-// address being verified and application (a new code keeps the count), and per client address.
-extern const ThrottlePolicy kEmailCode;
+// A verification code belongs to the application that asked for it and takes five wrong codes before
+// it is spent (its own count, kept with it: a new code starts one of its own); wrong codes are counted
+// per client address as well.
 extern const ThrottlePolicy kEmailCodeClient;
 // Record-number look-ups that found nothing to show: per application (its `cw_client` cookie, when it
 // sends one) and per client address.
@@ -88,29 +88,42 @@ std::vector<ThrottleKey> passwordKeys(Connection& db, int64_t memberId, const st
 // in the caller's transaction.
 void signedInFrom(RequestContext& ctx, int64_t memberId);
 
-// The counts of attempts under their keys, as `countAttempt` and the others below keep them: counted
-// in memory at once, before the attempt is judged, so that attempts sent together cannot all pass the
-// count; and written to the database (the table `throttles`) with the pool's gathered writes, so that
-// a flood of wrong guesses takes a write turn now and then instead of one each, and no request waits
-// for the write of its count. A count is read from the database only while no write of it waits;
-// until its writes are made, memory holds the latest. Safe to call from any thread.
+// The counts of attempts under their keys, as `Attempt` (below) keeps them: counted in memory at
+// once, before the attempt is judged, so that attempts sent together cannot all pass the count; and
+// written to the database (the table `throttles`) with the pool's gathered writes, so that a flood of
+// wrong guesses takes a write turn now and then instead of one each, and no request waits for the
+// write of its count. A count is read from the database only while no write of it waits and no
+// attempt counted in it is still unsettled; until then, memory holds the latest. Safe to call from any
+// thread.
 class GuessCounts {
 public:
-    // Counts one attempt under every key; 429, counting nothing, when a key must still wait.
-    void count(Connection& db, ConnectionPool& pool, const std::vector<ThrottleKey>& keys, int64_t now);
-    // Takes one attempt back under every key; the first key forgets its failures when `forgetFirst`.
-    void takeBack(Connection& db, ConnectionPool& pool, const std::vector<ThrottleKey>& keys, bool forgetFirst,
-                  int64_t now);
+    // What one attempt did to one key's count, so that taking it back undoes that and nothing else.
+    struct Counted {
+        int64_t lastBefore = 0; // the key's last failure before the attempt
+        uint64_t serial = 0;    // the attempt's place among the key's counts
+    };
+    // Counts one attempt under every key; 429, counting nothing, when a key must still wait. Each key's
+    // count stays in memory until the attempt is settled.
+    std::vector<Counted> count(Connection& db, ConnectionPool& pool, const std::vector<ThrottleKey>& keys,
+                               int64_t now);
+    // Settles an attempt counted so: kept, it stays a failure; taken back, each key loses that one
+    // count, and its last failure is again the one before when nothing was counted since; the first
+    // key forgets its failures altogether when `forgetFirst`.
+    enum class Settled { Kept, TakenBack, TakenBackForgettingFirst };
+    void settle(ConnectionPool& pool, const std::vector<ThrottleKey>& keys,
+                const std::vector<Counted>& counted, Settled settled, int64_t now);
 
 private:
     struct Count {
         int64_t failures = 0;
         int64_t last = 0;
-        int writes = 0; // gathered writes of it not made yet
+        uint64_t serial = 0; // attempts counted while memory held it
+        int writes = 0;      // gathered writes of it not made yet
+        int open = 0;        // attempts counted in it and not settled yet
     };
     // The key's count, read from the database when memory holds none (mutex_ held).
     Count& held(Connection& db, const ThrottleKey& key);
-    // Forgets the keys' counts that no write waits for (mutex_ held).
+    // Forgets the keys' counts that no write and no unsettled attempt waits for (mutex_ held).
     void release(const std::vector<ThrottleKey>& keys);
     // Gathers the write of the keys' counts as memory will hold them when it is made.
     void write(ConnectionPool& pool, const std::vector<ThrottleKey>& keys, int64_t now);
@@ -119,15 +132,38 @@ private:
     std::unordered_map<std::string, Count> counts_;
 };
 
-// Counts one attempt under every key; 429, counting nothing, when a key must still wait.
-void countAttempt(RequestContext& ctx, const std::vector<ThrottleKey>& keys);
-// The attempt succeeded: its count is taken back under every key, and when `forgetFirst` the first
-// key (the account from this address) forgets its failures altogether. A count taken back to nothing
-// leaves no row.
-void attemptSucceeded(RequestContext& ctx, const std::vector<ThrottleKey>& keys, bool forgetFirst);
-// The attempt was refused without being judged (the server was busy, no code was waiting): it was no
-// guess, and its count is taken back under every key.
-void attemptNotJudged(RequestContext& ctx, const std::vector<ThrottleKey>& keys);
+// One attempt at a guess (a password, an invitation or e-mail code, a record number), counted as a
+// failure under each of its keys when it is made (429, counting nothing, when a key must still wait),
+// and settled exactly once: kept as a failure (a wrong guess), or taken back (a right one, or one
+// refused before it was judged). Whatever the request meets after that (a refusal for something
+// else, an error) changes nothing of the counts, and one that nobody settled is kept, as the guess it
+// may have been. Taking back undoes this attempt's own count and no other, so that right guesses sent
+// between wrong ones forgive none of them, and leave the wait where the wrong ones left it.
+class Attempt {
+public:
+    Attempt(RequestContext& ctx, std::vector<ThrottleKey> keys);
+    ~Attempt();
+    Attempt(const Attempt&) = delete;
+    Attempt& operator=(const Attempt&) = delete;
+
+    // The guess was wrong: it stays counted.
+    void keep();
+    // The guess was right: its own count is taken back under every key, and when `forgetFirst` the
+    // first key (a password's account from this phone or address) forgets its failures altogether.
+    // A count taken back to nothing leaves no row.
+    void succeeded(bool forgetFirst = false);
+    // Refused without being judged (the server too busy to judge it, a right one refused for an
+    // allowance): it was no guess, and its count is taken back under every key.
+    void notJudged();
+
+private:
+    void settle(GuessCounts::Settled settled);
+
+    RequestContext& ctx_;
+    std::vector<ThrottleKey> keys_;
+    std::vector<GuessCounts::Counted> counted_;
+    bool settled_ = false;
+};
 
 // What an application showed recently (an invitation code it gave back, a baby it looked up by record
 // number), and how long it counts. A proof made while signed out belongs to the application that

@@ -323,37 +323,57 @@ PictureVerdict pngVerdict(const std::string& bytes, Reading& reading) {
     return verdict;
 }
 
-// Each sender's turn to have a picture decoded: one at a time, a few more waiting. Senders are held
-// only while one of their pictures is decoded or waits, so the table never outgrows the workers.
+// Each sender's turn to have a picture decoded: one at a time, a few more waiting; and, for senders
+// anybody may name anew, their group's count of pictures held. Senders and groups are held only while
+// one of their pictures is decoded or waits, so the tables never outgrow the workers.
 class SenderTurns {
 public:
-    enum class Outcome { Taken, Crowded, TimedOut };
+    enum class Outcome { Taken, Crowded, GroupCrowded, TimedOut };
 
-    Outcome take(const std::string& sender, Clock::time_point deadline) {
+    Outcome take(const std::string& sender, const std::string& group, Clock::time_point deadline) {
         std::unique_lock lock(mutex_);
+        if (!group.empty()) {
+            int& held = groups_[group];
+            if (held >= kPicturesPerSenderGroup) return Outcome::GroupCrowded;
+            ++held;
+        }
         Sender& own = senders_[sender];
         if (!own.decoding) {
             own.decoding = true;
             return Outcome::Taken;
         }
-        if (own.waiting >= kPictureWaitsPerSender) return Outcome::Crowded;
+        if (own.waiting >= kPictureWaitsPerSender) {
+            leave(group);
+            return Outcome::Crowded;
+        }
         ++own.waiting;
+        ++waiting_;
         // References to the table's entries stay valid as it grows.
         const bool free = freed_.wait_until(lock, deadline, [&own] { return !own.decoding; });
         --own.waiting;
-        if (!free) return Outcome::TimedOut;
+        --waiting_;
+        if (!free) {
+            leave(group);
+            return Outcome::TimedOut;
+        }
         own.decoding = true;
         return Outcome::Taken;
     }
 
-    void give(const std::string& sender) {
+    void give(const std::string& sender, const std::string& group) {
         {
             std::lock_guard lock(mutex_);
             auto found = senders_.find(sender);
             found->second.decoding = false;
             if (found->second.waiting == 0) senders_.erase(found);
+            leave(group);
         }
         freed_.notify_all();
+    }
+
+    size_t waiting() {
+        std::lock_guard lock(mutex_);
+        return waiting_;
     }
 
 private:
@@ -361,9 +381,18 @@ private:
         bool decoding = false;
         int waiting = 0;
     };
+    // A picture of the group's is held no more (mutex_ held).
+    void leave(const std::string& group) {
+        if (group.empty()) return;
+        auto found = groups_.find(group);
+        if (--found->second == 0) groups_.erase(found);
+    }
+
     std::mutex mutex_;
     std::condition_variable freed_;
     std::unordered_map<std::string, Sender> senders_;
+    std::unordered_map<std::string, int> groups_;
+    size_t waiting_ = 0;
 };
 
 SenderTurns& senderTurns() {
@@ -374,18 +403,19 @@ SenderTurns& senderTurns() {
 // A sender's turn held for the life of a decoding.
 class SenderTurn {
 public:
-    SenderTurn(const std::string& sender, Clock::time_point deadline) : sender_(sender) {
-        if (!sender_.empty()) outcome_ = senderTurns().take(sender_, deadline);
+    SenderTurn(const PictureBounds& bounds, Clock::time_point deadline) : bounds_(bounds) {
+        if (!bounds_.sender.empty()) outcome_ = senderTurns().take(bounds_.sender, bounds_.senderGroup, deadline);
     }
     ~SenderTurn() {
-        if (!sender_.empty() && outcome_ == SenderTurns::Outcome::Taken) senderTurns().give(sender_);
+        if (!bounds_.sender.empty() && outcome_ == SenderTurns::Outcome::Taken)
+            senderTurns().give(bounds_.sender, bounds_.senderGroup);
     }
     SenderTurn(const SenderTurn&) = delete;
     SenderTurn& operator=(const SenderTurn&) = delete;
     SenderTurns::Outcome outcome() const { return outcome_; }
 
 private:
-    const std::string& sender_;
+    const PictureBounds& bounds_;
     SenderTurns::Outcome outcome_ = SenderTurns::Outcome::Taken;
 };
 
@@ -394,6 +424,10 @@ private:
 Gate& pictureDecodingGate() {
     static Gate gate(kPictureDecodingPlaces, std::chrono::milliseconds(100));
     return gate;
+}
+
+size_t picturesWaitingForTheirSenders() {
+    return senderTurns().waiting();
 }
 
 std::optional<PictureKind> pictureKind(const std::string& bytes) {
@@ -410,8 +444,9 @@ PictureVerdict checkPicture(const std::string& bytes, PictureKind kind, const Pi
     // The sender's own turn first: her other pictures wait behind her first, not in the places of
     // other senders' pictures.
     const auto deadline = Clock::now() + bounds.patience;
-    SenderTurn own(bounds.sender, deadline);
+    SenderTurn own(bounds, deadline);
     if (own.outcome() == SenderTurns::Outcome::Crowded) return PictureVerdict::SenderBusy;
+    if (own.outcome() == SenderTurns::Outcome::GroupCrowded) return PictureVerdict::GroupBusy;
     if (own.outcome() == SenderTurns::Outcome::TimedOut) return PictureVerdict::Busy;
     Gate::Turn turn(pictureDecodingGate(),
                     std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -446,6 +481,8 @@ PictureKind requirePicture(const std::string& bytes, const std::string& field, c
                                  " scans; please send an ordinary JPEG or PNG.");
     case PictureVerdict::SenderBusy:
         throw HttpError(429, "Your other pictures are still being read. Please try again in a moment.");
+    case PictureVerdict::GroupBusy:
+        throw HttpError(429, "Too many pictures from this network are being read. Please try again in a moment.");
     case PictureVerdict::Busy:
         break;
     }

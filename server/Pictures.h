@@ -34,6 +34,7 @@ enum class PictureVerdict {
     TooComplex,  // more scans than any camera writes: not a picture of the kind we take
     Busy,        // every place for decoding stayed taken while it waited
     SenderBusy,  // its sender has a picture being decoded and as many waiting as a sender may
+    GroupBusy,   // its sender's group has as many pictures being decoded or waiting as a group may
 };
 
 // What one picture may cost to read: a few are decoded at once, each within a memory limit, a number
@@ -48,6 +49,10 @@ struct PictureBounds {
     // Whose turn the decoding takes: one sender's pictures are decoded one at a time, so that a
     // sender with many never holds more than one place. Empty: nobody's.
     std::string sender;
+    // The group the sender counts in as well, whose pictures together may be decoded or wait at most
+    // `kPicturesPerSenderGroup`: the network of senders that anybody there may name anew (the
+    // applications a sign-up comes from). Empty: none.
+    std::string senderGroup;
     // Whom the decoding's turn is taken for (the request's sender): a decoding place that comes free
     // goes to the turn that falls first by fair turns among the senders, so that neither the many
     // accounts of one address nor a crowd of addresses keeps another's pictures waiting behind theirs.
@@ -62,6 +67,12 @@ Gate& pictureDecodingGate();
 // Pictures of one sender that may wait for the sender's turn (each holding its request's worker
 // meanwhile); one sent beyond them is refused at once.
 constexpr int kPictureWaitsPerSender = 4;
+// Pictures of one group's senders decoded or waiting at once: half again as many as a ward's mothers
+// signing up at one moment, so that a ward never meets it, while one who names new senders over and
+// over holds no more of the workers with them.
+constexpr int kPicturesPerSenderGroup = 12;
+// Pictures waiting for their sender's turn at the moment: a test sees a sender's crowd settle.
+size_t picturesWaitingForTheirSenders();
 // What one request may carry: the most the application sends is a sign-up's, the member's picture
 // and one for each of four babies. Each may take a decoding place for up to `maxTime`.
 constexpr size_t kMaxPicturesPerRequest = 6;
@@ -72,7 +83,7 @@ constexpr size_t kMaxPicturesPerRequest = 6;
 PictureVerdict checkPicture(const std::string& bytes, PictureKind kind, const PictureBounds& bounds = {});
 // The kind of the picture in `bytes` once it reads to its end within the bounds; otherwise the request
 // ends with 415 (not a picture, too many scans), 413 (too large or too slow to decode) or 429 (busy,
-// or the sender's own pictures still being read), each message naming the part `field`.
+// the sender's own pictures still being read, or its group's), each message naming the part `field`.
 PictureKind requirePicture(const std::string& bytes, const std::string& field,
                            const PictureBounds& bounds = {});
 

@@ -41,6 +41,17 @@ void RateLimiter::forgetOldest(Scope& scope, int64_t now) {
     }
 }
 
+RateLimiter::Allowance& RateLimiter::usedNow(Scope& scope, const RateKey& key, int64_t now) {
+    auto found = scope.index.find(key.key);
+    if (found == scope.index.end()) {
+        scope.byUse.push_back({key.key, static_cast<double>(key.rate.count), now, key.rate});
+        return *scope.index.emplace(key.key, std::prev(scope.byUse.end())).first->second;
+    }
+    // Used now: it is the scope's newest.
+    scope.byUse.splice(scope.byUse.end(), scope.byUse, found->second);
+    return *found->second;
+}
+
 int64_t RateLimiter::take(const std::vector<RateKey>& keys, int64_t now) {
     std::lock_guard lock(mutex_);
     double wait = 0;
@@ -60,15 +71,7 @@ int64_t RateLimiter::take(const std::vector<RateKey>& keys, int64_t now) {
     if (wait > 0) return std::max<int64_t>(1, static_cast<int64_t>(std::ceil(wait)));
     for (const auto& key : keys) {
         Scope& scope = scopes_[key.scope];
-        auto found = scope.index.find(key.key);
-        if (found == scope.index.end()) {
-            scope.byUse.push_back({key.key, static_cast<double>(key.rate.count), now, key.rate});
-            found = scope.index.emplace(key.key, std::prev(scope.byUse.end())).first;
-        } else {
-            // Used now: it is the scope's newest.
-            scope.byUse.splice(scope.byUse.end(), scope.byUse, found->second);
-        }
-        Allowance& allowance = *found->second;
+        Allowance& allowance = usedNow(scope, key, now);
         allowance.left = refilled(allowance, now) - static_cast<double>(key.amount);
         allowance.at = now;
         forgetOldest(scope, now);
@@ -87,6 +90,19 @@ void RateLimiter::giveBack(const std::vector<RateKey>& keys, int64_t now) {
         allowance.left = std::min(static_cast<double>(allowance.rate.count),
                                   refilled(allowance, now) + static_cast<double>(key.amount));
         allowance.at = now;
+    }
+}
+
+void RateLimiter::spend(const std::vector<RateKey>& keys, int64_t now) {
+    std::lock_guard lock(mutex_);
+    for (const auto& key : keys) {
+        Scope& scope = scopes_[key.scope];
+        Allowance& allowance = usedNow(scope, key, now);
+        allowance.rate = key.rate;
+        allowance.left = std::max(-static_cast<double>(key.rate.count),
+                                  refilled(allowance, now) - static_cast<double>(key.amount));
+        allowance.at = now;
+        forgetOldest(scope, now);
     }
 }
 

@@ -46,6 +46,10 @@ public:
     int64_t take(const std::vector<RateKey>& keys, int64_t now);
     // Gives what was taken back to every key (a request refused after all, which costs nothing).
     void giveBack(const std::vector<RateKey>& keys, int64_t now);
+    // Takes each key's amount whether it is left or not, for work already done whose cost is known
+    // only once done: what goes beyond the allowance is owed, up to a whole period's, and `take`
+    // waits until it has refilled.
+    void spend(const std::vector<RateKey>& keys, int64_t now);
     // Keys held, in every scope.
     size_t size();
 
@@ -63,6 +67,8 @@ private:
         std::unordered_map<std::string, Queue::iterator> index;
     };
     static double refilled(const Allowance& allowance, int64_t now);
+    // The key's allowance (a full one when new), made the scope's newest.
+    static Allowance& usedNow(Scope& scope, const RateKey& key, int64_t now);
     // Forgets up to a few of the scope's oldest keys that have refilled, and the oldest beyond the bound.
     void forgetOldest(Scope& scope, int64_t now);
 

@@ -326,8 +326,17 @@ std::string savePicture(RequestContext& ctx, const UploadedFile& file) {
     bounds.started = ctx.state.options.pictureDecoding;
     bounds.maxTime = ctx.state.options.pictureDecodingTime;
     bounds.patience = ctx.state.options.pictureWaitingTime;
-    // A member's pictures take her turns; before there is a member (a sign-up), her network's.
-    bounds.sender = ctx.memberId ? "member " + std::to_string(*ctx.memberId) : "address " + ctx.client();
+    // A member's pictures take her turns. Before there is a member (a sign-up), her application's, by
+    // the cookie the server gave it, since a ward's mothers share its one address; one that carries
+    // none (or one the server never gave) takes her network's. Anybody may have applications named
+    // anew, so a network's sign-ups also count together, within a bound no ward reaches.
+    if (ctx.memberId) {
+        bounds.sender = "member " + std::to_string(*ctx.memberId);
+    } else {
+        const auto application = proofHolders(ctx, std::nullopt).client;
+        bounds.sender = application ? "application " + *application : "address " + ctx.client();
+        bounds.senderGroup = "address " + ctx.client();
+    }
     bounds.claimant = ctx.claimant();
     PictureKind kind{};
     try {
@@ -519,13 +528,19 @@ std::string babyGender(const std::string& sent) {
     return gender == "male" ? "Male" : gender == "female" ? "Female" : "Unknown";
 }
 
+// A baby's name is some text, of at most 200 characters; each is refused for what it is.
+void requireBabyName(const std::string& name) {
+    if (name.find_first_not_of(" \t") == std::string::npos)
+        throw HttpError(400, "A baby's \"full_name\" must not be empty.");
+    if (characterCount(name) > 200) throw HttpError(400, "A baby's \"full_name\" is longer than 200 characters.");
+}
+
 } // namespace
 
 BabyFields readBabyFields(const RequestContext& entry) {
     BabyFields baby;
     baby.fullName = entry.text("full_name");
-    if (baby.fullName.find_first_not_of(" \t") == std::string::npos || baby.fullName.size() > 200)
-        throw HttpError(400, "A baby's \"full_name\" must not be empty.");
+    requireBabyName(baby.fullName);
     auto birthday = normaliseDate(entry.text("birthday"));
     auto expected = normaliseDate(entry.text("expected_birthday"));
     if (!birthday || !expected) throw HttpError(400, "A baby's dates must be written as yyyy-MM-dd.");
@@ -598,7 +613,7 @@ BabyClaim claimBaby(RequestContext& ctx, int64_t memberId, int64_t babyId) {
             throw HttpError(403, "Please look the baby up by the medical record number first.");
     } else {
         auto invitation = familyInvitation(ctx, memberId, babyId);
-        if (!invitation) throw HttpError(403, "This baby is already registered to another family.");
+        if (!invitation) throw HttpError(403, kRegisteredToAFamily);
         if (invitation->open)
             db.prepare("UPDATE invitations SET accepted_member_id = ? WHERE id = ?")
                 .with(memberId, invitation->id)
@@ -626,8 +641,7 @@ namespace {
 // The name and birth date an entry sends, each only when it is there; what is there must be sound.
 void correctNameAndBirthday(Connection& db, const RequestContext& entry, int64_t babyId) {
     if (auto name = entry.optionalText("full_name")) {
-        if (name->find_first_not_of(" \t") == std::string::npos || name->size() > 200)
-            throw HttpError(400, "A baby's \"full_name\" must not be empty.");
+        requireBabyName(*name);
         db.prepare("UPDATE babies SET full_name = ? WHERE id = ?").with(*name, babyId).run();
     }
     if (auto text = entry.optionalText("birthday")) {
@@ -772,10 +786,28 @@ bool plausibleEmail(const std::string& text) {
 }
 
 size_t characterCount(const std::string& text) {
-    // Every byte but a continuation byte (10xxxxxx) starts a character.
-    return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }));
+    // A well-formed sequence is one character; a byte that starts none (a stray continuation byte, a
+    // sequence cut short, an overlong form, a surrogate, a value past U+10FFFF) is one character too,
+    // as the replacement character it reads as, so that no bytes pass uncounted.
+    auto byte = [&text](size_t at) { return static_cast<unsigned char>(text[at]); };
+    size_t count = 0;
+    for (size_t i = 0; i < text.size(); ++count) {
+        const unsigned char lead = byte(i);
+        const size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                                            : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+        bool whole = length > 0 && i + length <= text.size();
+        for (size_t k = 1; whole && k < length; ++k) whole = (byte(i + k) & 0xC0) == 0x80;
+        // The second byte's range rules out the overlong forms, the surrogates and what lies past U+10FFFF.
+        if (whole && length > 2) {
+            const unsigned char second = byte(i + 1);
+            if (lead == 0xE0) whole = second >= 0xA0;
+            else if (lead == 0xED) whole = second <= 0x9F;
+            else if (lead == 0xF0) whole = second >= 0x90;
+            else if (lead == 0xF4) whole = second <= 0x8F;
+        }
+        i += whole ? length : 1;
+    }
+    return count;
 }
 
 } // namespace cw::server

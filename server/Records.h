@@ -125,6 +125,10 @@ struct FamilyInvitation {
     bool parent; // the inviting parent named the member Mother or Father
 };
 std::optional<FamilyInvitation> familyInvitation(RequestContext& ctx, int64_t memberId, int64_t babyId);
+// What someone outside a baby's family is told of it: it has a family (which may be hers, before a
+// parent invites her), and the way in.
+inline constexpr const char* kRegisteredToAFamily =
+    "This baby is already registered to a family. A parent of the baby can invite you to join.";
 // Brings an existing baby into the member's family (a sign-up or a baby update naming it by id). A
 // baby already in the family stays. A baby with no family is claimed only after this application (or
 // the member) looked it up by its record number shortly before, so that a sequential id alone claims
@@ -168,8 +172,19 @@ void saveBabies(RequestContext& ctx, int64_t memberId, const json& babies, BabyE
 bool validRelationship(const std::string& text, std::string* canonical = nullptr);
 // An address with one "@", a dot after it, no spaces and no control characters.
 bool plausibleEmail(const std::string& text);
-// The characters (code points) of UTF-8 text: limits told to members in characters are counted so,
-// not in bytes, or a Hebrew or emoji text would be refused at half its length.
+// The characters of UTF-8 text, counted as code points: every limit told to members in characters
+// (a comment, a post, a name, a title, a password's least length) is counted so, by the application
+// before it sends as by the server, so that nothing the application lets through is refused here for
+// its length. Not in bytes, or a Hebrew or emoji text would be refused at half its length; not as a
+// person sees characters (grapheme clusters), since one of those may hold any number of code points
+// (marks stacked on a letter) and what a text costs to keep must stay bounded by what its count
+// allows. A malformed byte counts as one character.
 size_t characterCount(const std::string& text);
+
+// The longest comment and post, in characters.
+inline constexpr size_t kLongestComment = 5000;
+inline constexpr size_t kLongestPost = 5000;
+// The least length of a password, in characters.
+inline constexpr size_t kShortestPassword = 8;
 
 } // namespace cw::server

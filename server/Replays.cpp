@@ -13,6 +13,10 @@ namespace cw::server {
 
 namespace {
 
+// Every this many keys taken, the keys past their day are looked for among the oldest twice as many:
+// they go faster than they come, and no key's write pays for the sweep of all.
+constexpr int64_t kExpiredSweepEvery = 64;
+
 // A keyed hash of the sender, the request's method and route, and the key, for one use.
 std::string keyDigest(std::string_view use, const std::string& owner, const Route& route, const std::string& key,
                       size_t bytes) {
@@ -133,9 +137,10 @@ std::optional<json> DoneOnce::replay() {
     int64_t status = 0;
     std::optional<std::string> made;
     {
-        auto st = ctx_.db.prepare(
-            "SELECT fingerprint, status, made FROM request_replays WHERE id = ? AND created_at > ?");
-        st.with(id_, ctx_.now() - kReplayKeptSeconds);
+        // Among the sender's own keys, a thousand at most.
+        auto st = ctx_.db.prepare("SELECT fingerprint, status, made FROM request_replays "
+                                  "WHERE owner = ? AND id = ? AND created_at > ?");
+        st.with(owner_, id_, ctx_.now() - kReplayKeptSeconds);
         if (!st.step()) {
             storage_ = std::make_unique<MemberStorage>(ctx_, ctx_.memberId, kKeptBytesPerKey, 0);
             return std::nullopt;
@@ -156,19 +161,28 @@ std::optional<json> DoneOnce::replay() {
 void DoneOnce::claim() {
     if (claimed_) return;
     const int64_t now = ctx_.now();
-    removeExpired(ctx_.db, "request_replays", "created_at", now - kReplayKeptSeconds + 1);
+    // The same key past its day, if its row is still there.
+    ctx_.db.prepare("DELETE FROM request_replays WHERE owner = ? AND id = ?").with(owner_, id_).run();
     ctx_.db
-        .prepare("INSERT OR REPLACE INTO request_replays (id, owner, fingerprint, status, made, created_at) "
+        .prepare("INSERT INTO request_replays (owner, id, fingerprint, status, made, created_at) "
                  "VALUES (?, ?, ?, ?, ?, ?)")
-        .with(id_, owner_, fingerprint_, int64_t{ctx_.response.status}, seal(secret_, ctx_.made.dump()), now)
+        .with(owner_, id_, fingerprint_, int64_t{ctx_.response.status}, seal(secret_, ctx_.made.dump()), now)
         .run();
+    const int64_t taken = ctx_.db.lastInsertId();
     // The sender's oldest key beyond its bound, found through its index: one at most, as each write
     // adds one.
     ctx_.db
-        .prepare("DELETE FROM request_replays WHERE id IN (SELECT id FROM request_replays WHERE owner = ? "
-                 "ORDER BY created_at DESC, rowid DESC LIMIT 1 OFFSET ?)")
+        .prepare("DELETE FROM request_replays WHERE seq = (SELECT seq FROM request_replays WHERE owner = ? "
+                 "ORDER BY seq DESC LIMIT 1 OFFSET ?)")
         .with(owner_, kKeysPerSender)
         .run();
+    // Keys past their day, from the table's front, now and then a batch: the oldest come first.
+    if (taken % kExpiredSweepEvery == 0)
+        ctx_.db
+            .prepare("DELETE FROM request_replays WHERE seq IN (SELECT seq FROM request_replays ORDER BY seq "
+                     "LIMIT ?) AND created_at <= ?")
+            .with(kExpiredSweepEvery * 2, now - kReplayKeptSeconds)
+            .run();
     if (storage_) storage_->keep();
     claimed_ = true;
 }

@@ -29,6 +29,13 @@
 //
 // Bounds, per sender: the keys of the last day, the latest kKeysPerSender of them; the oldest is
 // forgotten first, and a request sent again with it is done again.
+//
+// A key's bookkeeping is written with its request, so a flood of keyed writes writes it again and
+// again into the database's log: keys are kept in the order they were taken (the table's own key),
+// with one index by sender through which a key is found among its sender's and its sender's oldest
+// goes, so that a key writes a page at the table's end and one of its sender's index; keys past their
+// day go from the table's front now and then, a batch at a time. What the write costs the log is
+// counted in the sender's allowance besides (WriteCosts).
 
 #include <cstddef>
 #include <cstdint>

@@ -228,6 +228,18 @@ void ServerState::giveBackAllowance(const std::vector<RateKey>& keys) {
     rateLimiter.giveBack(keys, now());
 }
 
+RateKey MemberWriteCosts::key(const std::string& member, int64_t bytes) const {
+    return {"stored-bytes", member, state_.options.rates.storedBytesByMember, bytes};
+}
+
+int64_t MemberWriteCosts::waitToWrite(const std::string& member) {
+    return state_.rateLimiter.take({key(member, 0)}, state_.now());
+}
+
+void MemberWriteCosts::wrote(const std::string& member, int64_t bytes) {
+    state_.rateLimiter.spend({key(member, bytes)}, state_.now());
+}
+
 TakenAllowance::TakenAllowance(ServerState& state, std::vector<RateKey> keys, const std::string& refusal)
     : state_(state), keys_(std::move(keys)) {
     state_.takeAllowance(keys_, refusal);
@@ -510,6 +522,10 @@ void CradlewayServer::setUp() {
                 sendError(res, status, e.what());
             } catch (const json::exception& e) {
                 sendError(res, 400, std::string("The request could not be read: ") + e.what());
+            } catch (const WritesRationed& e) {
+                res.set_header("Retry-After", std::to_string(e.seconds));
+                sendError(res, 429, "Too much was stored from this account in the last hour. Please try again in " +
+                                        waitText(e.seconds) + ".");
             } catch (const DatabaseBusy&) {
                 // Others' writes held the database past this one's patience: nothing is wrong with it.
                 sendError(res, 429, "The server is busy. Please try again in a moment.");
@@ -533,6 +549,8 @@ void CradlewayServer::setUp() {
                         token.empty() ? std::nullopt : holderOfAccessToken(*lease, *state, token)) {
                     ctx.memberId = holder->memberId;
                     ctx.session = holder->session;
+                    // What her writes cost the log is hers to spend.
+                    lease->chargeWritesTo(std::to_string(holder->memberId), &state->writeCosts);
                     // Her next requests take their turns as hers, wherever she sends them from.
                     learnAccessToken(*state, token, *holder, familyOf(*lease, holder->memberId));
                 }

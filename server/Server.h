@@ -167,6 +167,22 @@ private:
     std::deque<std::pair<int64_t, std::string>> byStart_; // each followed network, oldest minute first
 };
 
+struct ServerState;
+
+// A member's writes cost her storage allowance what their commits put in the database's log (see
+// WriteCosts): a row's few bytes of text take pages of the log with their indexes, so that counted
+// by their text alone a flood of small writes filled the disk with a log its sender never paid for.
+class MemberWriteCosts final : public WriteCosts {
+public:
+    explicit MemberWriteCosts(ServerState& state) : state_(state) {}
+    int64_t waitToWrite(const std::string& member) override;
+    void wrote(const std::string& member, int64_t bytes) override;
+
+private:
+    RateKey key(const std::string& member, int64_t bytes) const;
+    ServerState& state_;
+};
+
 // Everything the request handlers share.
 struct ServerState {
     ServerOptions options;
@@ -181,6 +197,7 @@ struct ServerState {
     std::mutex consoleMutex;
     RequestLog requestLog;
     RateLimiter rateLimiter;
+    MemberWriteCosts writeCosts{*this};
     // Requests done once (server/Replays.h) being answered now.
     RequestsUnderWay requestsUnderWay;
 

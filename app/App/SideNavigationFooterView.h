@@ -17,6 +17,8 @@ public:
     // "Build: " + short version + "-" + build number of the bundle; each "Unknown" when it is not a
     // text there.
     static std::string buildText(const Bundle& bundle);
+    // The least height that shows the logo and, below it, the build whole, with their margins.
+    CGFloat fittingHeight() const;
 
     const std::shared_ptr<UIImageView> imageView = std::make_shared<UIImageView>(UIImage::named("cwy_menulogo"));
     const std::shared_ptr<UILabel> label = std::make_shared<UILabel>();

@@ -25,7 +25,7 @@ std::vector<SideNavMenuItem> allItems() {
 }
 
 const std::string kCellIdentifier = "SideNavigationCustomCell";
-// The footer's height on a screen whose column the menu's content fills.
+// The footer's height as it is made, before the column is laid out.
 constexpr CGFloat kFooterHeight = 200;
 
 } // namespace
@@ -43,8 +43,11 @@ void SideNavigationViewController::viewDidLoad() {
     tableView->setBackgroundColor(UIColor::whiteColor());
     tableView->separatorColor = UIColorPalette::contentColor1().withAlphaComponent(0.25);
 
+    // The footer stands at the column's foot, below the list rather than at the list's end: on a
+    // phone too short for the header, the rows and the footer together, the list scrolls above it,
+    // and the logo and the build are never cut off at the list's end or left under the tab bar.
     footer_ = std::make_shared<SideNavigationFooterView>(CGRect{0, 0, 250, kFooterHeight});
-    tableView->setTableFooterView(footer_);
+    footer_->setTranslatesAutoresizingMaskIntoConstraints(false);
     header_ = std::make_shared<SideNavigationHeaderView>(CGRect{0, 0, 250, 176});
     showMember();
     tableView->setTableHeaderView(header_);
@@ -52,12 +55,18 @@ void SideNavigationViewController::viewDidLoad() {
     tableView->setDataSource(static_cast<UITableViewDataSource*>(this));
     tableView->setDelegate(static_cast<UITableViewDelegate*>(this));
     root->addSubview(tableView);
-    // The lowest 64 points of the column stay empty white.
+    root->addSubview(footer_);
+    footerHeight_ = footer_->heightAnchor().constraintEqualToConstant(kFooterHeight);
+    // The lowest 64 points of the column stay empty white; the footer stands right above them.
     NSLayoutConstraint::activate({
         tableView->leadingAnchor().constraintEqualTo(root->leadingAnchor()),
         tableView->trailingAnchor().constraintEqualTo(root->trailingAnchor()),
         tableView->topAnchor().constraintEqualTo(root->topAnchor()),
-        tableView->bottomAnchor().constraintEqualTo(root->bottomAnchor(), -64),
+        tableView->bottomAnchor().constraintEqualTo(footer_->topAnchor()),
+        footer_->leadingAnchor().constraintEqualTo(root->leadingAnchor()),
+        footer_->trailingAnchor().constraintEqualTo(root->trailingAnchor()),
+        footer_->bottomAnchor().constraintEqualTo(root->bottomAnchor(), -64),
+        footerHeight_,
     });
 }
 
@@ -77,22 +86,19 @@ void SideNavigationViewController::showMember() {
 
 void SideNavigationViewController::viewDidLayoutSubviews() {
     UIViewController::viewDidLayoutSubviews();
-    fillColumnWithFooter();
+    fitFooterToColumn();
 }
 
-void SideNavigationViewController::fillColumnWithFooter() {
-    if (!footer_ || tableView->tableFooterView() != footer_) return;
-    if (navigationItems.empty()) return;
-    // The footer stands right below the last row.
-    const CGFloat above =
+void SideNavigationViewController::fitFooterToColumn() {
+    if (!footer_ || !footerHeight_ || navigationItems.empty()) return;
+    // The room below the last row, where the column holds the whole list; never less than the logo
+    // and the build need.
+    const CGFloat listEnd =
         tableView->rectForRow(IndexPath::forRow(static_cast<long>(navigationItems.size()) - 1, 0)).maxY();
-    const CGFloat height = std::max(kFooterHeight, tableView->bounds().size.height - above);
-    CGRect frame = footer_->frame();
-    if (frame.size.height == height) return;
-    frame.size.height = height;
-    footer_->setFrame(frame);
-    // Installed again, so that the table takes its new height.
-    tableView->setTableFooterView(footer_);
+    const CGFloat height = std::max(footer_->fittingHeight(), view()->bounds().size.height - 64 - listEnd);
+    if (footerHeight_->constant() == height) return;
+    footerHeight_->setConstant(height);
+    view()->layoutIfNeeded();
 }
 
 void SideNavigationViewController::viewWillAppear(bool animated) {
@@ -101,6 +107,10 @@ void SideNavigationViewController::viewWillAppear(bool animated) {
     tableView->reloadData();
     view()->setNeedsLayout();
     view()->layoutIfNeeded();
+    // Where the column holds less than the whole list, the menu opens at the list's end: every row
+    // is seen above the footer, and the header's picture scrolls back into view.
+    const CGFloat hidden = tableView->contentSize().height - tableView->bounds().size.height;
+    tableView->setContentOffset(CGPoint{0, std::max<CGFloat>(0, hidden)});
 }
 
 long SideNavigationViewController::numberOfRowsInSection(UITableView*, long) {

@@ -20,6 +20,7 @@
 #include <vector>
 
 class MainViewController;
+class SideNavigationFooterView;
 class SideNavigationHeaderView;
 
 class SideNavigationViewController : public UIViewController,
@@ -51,14 +52,15 @@ public:
     void logout();
 
     std::shared_ptr<SideNavigationHeaderView> headerView() const { return header_; }
+    std::shared_ptr<SideNavigationFooterView> footerView() const { return footer_; }
 
 private:
     // The signed-in member's name and picture in the header (a picture file of "" when none);
     // nothing without a member.
     void showMember();
-    // The footer's grey reaches down to the table's bottom on a screen taller than the menu's
-    // content (the 200 points it is made with end mid-column on a 896-point phone).
-    void fillColumnWithFooter();
+    // The footer fills the column below the last row (its grey reaches down to the white strip on a
+    // tall phone), and keeps the height its logo and build need where the rows fill the column.
+    void fitFooterToColumn();
 
     struct ShownMember {
         std::int64_t id;
@@ -67,6 +69,7 @@ private:
         bool operator==(const ShownMember&) const = default;
     };
     std::shared_ptr<SideNavigationHeaderView> header_;
-    std::shared_ptr<UIView> footer_;
+    std::shared_ptr<SideNavigationFooterView> footer_;
+    std::shared_ptr<NSLayoutConstraint> footerHeight_;
     std::optional<ShownMember> shownMember_;
 };

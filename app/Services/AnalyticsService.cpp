@@ -38,7 +38,9 @@ std::optional<ScreenAction> ScreenActionFromRawValue(std::string_view text) {
     return std::nullopt;
 }
 
-AnalyticsService::AnalyticsService() : BaseHTTPService("analytics") {}
+AnalyticsService::AnalyticsService() : BaseHTTPService("analytics") {
+    sendAsBackgroundTraffic();
+}
 
 JSON AnalyticsService::event(std::optional<std::int64_t> userId, const std::string& screenName,
                              const std::string& screenAction, const JSON::dictionary_t& eventDetails) {

@@ -161,6 +161,7 @@ std::shared_ptr<AFHTTPSessionManager> managerWithKey(const AFHTTPSessionManager&
         for (const auto& [field, value] : shared->HTTPRequestHeaders())
             serializer->setValue(value, field);
         serializer->setTimeoutInterval(shared->timeoutInterval());
+        serializer->setNetworkServiceType(shared->networkServiceType());
     }
     serializer->setValue(key, "Idempotency-Key");
     keyed->setRequestSerializer(std::move(serializer));
@@ -317,6 +318,11 @@ JSON BaseHTTPService::userAuthDataJSON() const {
     for (const auto& [key, value] : userAuthData())
         object.set(key, value);
     return object;
+}
+
+void BaseHTTPService::sendAsBackgroundTraffic() {
+    if (auto serializer = manager_->requestSerializer())
+        serializer->setNetworkServiceType(NSURLNetworkServiceTypeBackground);
 }
 
 BaseHTTPService::Failure BaseHTTPService::handleFailure(Failure failure) {

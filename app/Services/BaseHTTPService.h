@@ -140,6 +140,11 @@ public:
     // `userAuthData` as a JSON object, to merge into request parameters.
     JSON userAuthDataJSON() const;
 
+    // Requests this service sends from now on are background traffic: what the member did not ask
+    // for (usage events, bookkeeping). They never hold every connection to the server, so a screen
+    // she opens is not kept waiting behind them when the server stalls.
+    void sendAsBackgroundTraffic();
+
     // A failure callback that hands its task and error to `failure` (when given).
     static Failure handleFailure(Failure failure);
 

@@ -45,6 +45,6 @@ void CommentService::postComment(const std::string& text, std::optional<std::int
         if (!named || list.type() != JSON::Type::array) return;
         Announcements::announce(Announcements::CommentsChanged{card, CommentData::list(list)});
     };
-    create("new", parameters, cw::objectReply(std::move(announced), failure), cw::networkFailure(failure),
+    create("new", parameters, cw::objectReply(std::move(announced), failure), cw::refusalOrNetworkFailure(failure),
            action);
 }

@@ -24,7 +24,8 @@ public:
                      ReplySuccess success, RequestFailure failure = nullptr);
     // POST "new" with "comment_text", "post_id" and "feed_id" (decimal texts, each only when given)
     // and "user_id" (decimal text). Only with a signed-in member. A reply that is not a JSON object
-    // gives parseError, a failed request networkError. After `success`, the card's comments the reply
+    // gives parseError; the server's refusal of the comment (its length, say) erroResponse with its
+    // words (cw::refusalOrNetworkFailure); any other failure networkError. After `success`, the card's comments the reply
     // lists ("data" / "comments") are announced (Announcements::CommentsChanged). It carries the key of
     // `action`, the member's comment (Services/ActionKey.h).
     void postComment(const std::string& text, std::optional<std::int64_t> postId,

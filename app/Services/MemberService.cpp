@@ -18,6 +18,7 @@ void MemberService::fetchNotificationSettings(ObjectSuccess success, RequestFail
     if (!user) return;
     JSON parameters = JSON(JSON::dictionary_t{});
     parameters.set("user_id", user->id());
+    sendAsBackgroundTraffic();
     get("notification/settings", parameters, nullptr, cw::objectReply(std::move(success), failure),
         cw::networkFailure(failure));
 }
@@ -120,6 +121,7 @@ void MemberService::updatePassword(const std::map<std::string, std::string>& giv
 void MemberService::updatePushNotificationToken(const std::string& token) {
     JSON parameters = userAuthDataJSON();
     parameters.set("push_token", token);
+    sendAsBackgroundTraffic();
     // Some servers label this reply text/plain; it is read all the same.
     if (auto serializer = manager()->responseSerializer()) {
         auto types = serializer->acceptableContentTypes();

@@ -21,6 +21,7 @@ NotificationService::NotificationService(const std::string& url) : BaseHTTPServi
 void NotificationService::sendNotificationId(std::int64_t id) {
     JSON parameters = userAuthDataJSON();
     parameters.set("not_id", std::to_string(id));
+    sendAsBackgroundTraffic();
     post("received", parameters, nullptr,
          [](const Task&, const NSError& error) { std::cout << error.localizedDescription() << std::endl; });
 }
@@ -34,6 +35,8 @@ void NotificationService::markSeen(std::int64_t userId, std::int64_t notificatio
 
 void NotificationService::checkRecommended(std::int64_t userId, ReplySuccess success,
                                            RequestFailure failure) {
+    // Asked by the feed of its own accord, not by the member.
+    sendAsBackgroundTraffic();
     post("recommended/check", userIdParameters(userId), cw::objectReply(std::move(success), failure),
          cw::networkFailure(failure));
 }
@@ -45,6 +48,7 @@ void NotificationService::markRecommendedSeen(std::int64_t userId, ReplySuccess 
 }
 
 void NotificationService::resetNotificationCount(std::int64_t userId) {
+    sendAsBackgroundTraffic();
     post("reset", userIdParameters(userId), nullptr,
          [](const Task&, const NSError&) { std::cout << "notification reset failed" << std::endl; });
 }

@@ -13,7 +13,8 @@ void PostService::getPost(std::int64_t postId, ReplySuccess success, RequestFail
     JSON parameters;
     parameters.set("user_id", user->id());
     parameters.set("post_id", postId);
-    get("", parameters, nullptr, cw::objectReply(std::move(success), failure), cw::networkFailure(failure));
+    // A post not hers to see, or gone, is refused: asking again would not show it.
+    get("", parameters, nullptr, cw::objectReply(std::move(success), failure), cw::refusalOrNetworkFailure(failure));
 }
 
 void PostService::createPost(const std::string& text, const std::vector<std::shared_ptr<UIImage>>& images,
@@ -27,7 +28,7 @@ void PostService::createPost(const std::string& text, const std::vector<std::sha
             // The count announced is the count of pictures that could be sent.
             if (!parts->empty()) parameters.set("no_of_images", static_cast<std::int64_t>(parts->size()));
             service.post("", parameters, PictureUpload::body(parts), nullptr,
-                         cw::objectReply(std::move(success), failure), cw::networkFailure(failure), action);
+                         cw::objectReply(std::move(success), failure), cw::refusalOrNetworkFailure(failure), action);
         },
         failure);
 }

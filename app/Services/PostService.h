@@ -19,7 +19,9 @@ public:
 
     // GET the root with "user_id" (the member's id) and "post_id". Only with a signed-in member:
     // otherwise nothing is sent and nothing is called. A reply that is not a JSON object gives
-    // parseError, a failed request networkError.
+    // parseError; the server's refusal of the post (not hers to see, or no longer there)
+    // erroResponse with its words (cw::refusalOrNetworkFailure); any other failed request
+    // networkError.
     void getPost(std::int64_t postId, ReplySuccess success, RequestFailure failure);
     // Multipart POST to the root: "user_id", "post_text" and, when pictures go with it,
     // "no_of_images"; then the pictures' parts (PictureUpload::post). A picture that cannot be
@@ -27,8 +29,11 @@ public:
     // a signed-in member: without one at the call nothing is sent and nothing is called; when
     // another member, or nobody, is signed in by the time it would leave, it is not sent and
     // `failure` hears networkError. The pictures are encoded off the main thread, so the request
-    // leaves on a later turn of the main run loop; uploads leave in the order made. Replies as for
-    // getPost. It carries the key of `action`, the member's post (Services/ActionKey.h). Main thread only.
+    // leaves on a later turn of the main run loop; uploads leave in the order made. A reply that is
+    // not a JSON object gives parseError; the server's refusal of the post (its length, its
+    // pictures) erroResponse with its words (cw::refusalOrNetworkFailure); any other failed request
+    // networkError. It carries the key of `action`, the member's post (Services/ActionKey.h). Main
+    // thread only.
     void createPost(const std::string& text, const std::vector<std::shared_ptr<UIImage>>& images,
                     ReplySuccess success, RequestFailure failure, const ActionKey& action = ActionKey());
 };

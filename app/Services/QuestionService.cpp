@@ -28,6 +28,8 @@ void QuestionService::submit(const std::vector<std::shared_ptr<JourneyStage>>& a
 void QuestionService::checkQuestions(std::int64_t userId, ReplySuccess success, RequestFailure failure) {
     JSON parameters;
     parameters.set("user_id", userId);
+    // Asked by the feed of its own accord, not by the member.
+    sendAsBackgroundTraffic();
     post("check", parameters, cw::objectReply(std::move(success), failure), cw::networkFailure(failure));
 }
 

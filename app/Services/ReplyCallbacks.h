@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <optional>
+#include <string>
 #include <utility>
 
 // Request-layer callbacks for the services whose callers hear only of a JSON-object reply or of a
@@ -31,5 +32,13 @@ BaseHTTPService::Success parsedReply(std::optional<Result> (*parse)(const std::o
 // A failure callback that gives `failure` (when given) the request's failure as requestFailure reads
 // it: serializationError for a reply that came but could not be read, networkError for any other.
 BaseHTTPService::Failure networkFailure(RequestFailure failure);
+// As networkFailure, except for the server's refusal of the request itself (a status of 400 to 499
+// other than 408 and 429, which say to come again later): that gives erroResponse with the server's
+// error object (readServerError), whose "message" says what was refused. Sending the same request
+// again meets the same refusal, so the screen says what the server said and waits for a change.
+BaseHTTPService::Failure refusalOrNetworkFailure(RequestFailure failure);
+// The server's words of a refusal (the "message" text of erroResponse's object); none for any other
+// failure.
+std::optional<std::string> refusalMessage(const RequestError& error);
 
 } // namespace cw

@@ -4,9 +4,12 @@
 #include "foundation/defaults/Storage.h"
 #include "foundation/url/URL.h"
 #include "net/HTTPCookieStorage.h"
+#include "uikit/graphics/UIGraphics.h"
 #include "uikit/graphics/UIImage.h"
 
 #include <charconv>
+#include <chrono>
+#include <fstream>
 #include <cstring>
 #include <iostream>
 
@@ -25,7 +28,8 @@ bool isServerAddress(const std::string& text) {
 
 const char* usage() {
     return "usage: cradleway [--headless [--script FILE|-] [--screenshots DIR]] [--server URL]\n"
-           "                 [--data-dir DIR] [--size WxH] [--picture FILE] [--touch-id match|nomatch]\n"
+           "                 [--data-dir DIR] [--size WxH] [--photos DIR] [--picture FILE]\n"
+           "                 [--touch-id match|nomatch]\n"
            "                 [--access-token-seconds N] [--screenshot FILE] [--seconds N]\n"
            "  --headless         run without a window (with --script: run its steps, then quit)\n"
            "  --script FILE      the steps to run headless (see README: Running); with -, steps\n"
@@ -37,6 +41,9 @@ const char* usage() {
            "  --data-dir DIR     the member's data (defaults, keychain, demo server); default\n"
            "                     $XDG_DATA_HOME/cradleway\n"
            "  --size WxH         the screen in points (default 375x667)\n"
+           "  --photos DIR       the folder whose pictures the photo library shows (default: the\n"
+           "                     desktop's pictures folder when it has any, else a demo set in the\n"
+           "                     data directory; headless: the demo set)\n"
            "  --picture FILE     the picture the window's F6 key picks in a photo picker\n"
            "  --touch-id match|nomatch\n"
            "                     the device has a Touch ID sensor from the start, reading a\n"
@@ -107,6 +114,50 @@ bool readsStepsFromStandardInput(const CradlewayOptions& options) {
     return false;
 }
 
+std::optional<std::filesystem::path> demoPhotos(const std::filesystem::path& folder) {
+    struct Scene {
+        const char* name;
+        UIColor sky, ground, sun;
+    };
+    const Scene scenes[] = {
+        {"dawn.jpg", UIColor(0.98, 0.78, 0.62, 1), UIColor(0.36, 0.52, 0.38, 1), UIColor(1, 0.93, 0.70, 1)},
+        {"noon.jpg", UIColor(0.55, 0.78, 0.96, 1), UIColor(0.47, 0.70, 0.33, 1), UIColor(1, 1, 0.85, 1)},
+        {"meadow.jpg", UIColor(0.72, 0.86, 0.95, 1), UIColor(0.62, 0.78, 0.30, 1), UIColor(1, 0.96, 0.80, 1)},
+        {"dusk.jpg", UIColor(0.55, 0.42, 0.66, 1), UIColor(0.25, 0.30, 0.35, 1), UIColor(1, 0.66, 0.45, 1)},
+        {"snow.jpg", UIColor(0.80, 0.86, 0.92, 1), UIColor(0.96, 0.97, 0.99, 1), UIColor(1, 1, 1, 1)},
+        {"sea.jpg", UIColor(0.62, 0.82, 0.94, 1), UIColor(0.16, 0.45, 0.66, 1), UIColor(1, 0.98, 0.88, 1)},
+    };
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec) return std::nullopt;
+    const auto now = std::filesystem::file_time_type::clock::now();
+    int age = 0;
+    for (const auto& scene : scenes) {
+        const auto file = folder / scene.name;
+        ++age;
+        if (std::filesystem::exists(file, ec)) continue;
+        const CGSize size{800, 600};
+        UIGraphicsBeginImageContextWithOptions(size, true, 1);
+        auto& c = *UIGraphicsGetCurrentContext();
+        c.drawLinearGradient({scene.sky, UIColor::whiteColor()}, {0, 1}, {0, 0}, {0, size.height * 0.7});
+        c.setFillColor(scene.sun);
+        c.fillEllipse({560 - age * 40.0, 90 + age * 15.0, 110, 110});
+        c.setFillColor(scene.ground);
+        c.fillEllipse({-200, size.height * 0.62, size.width + 400, size.height});
+        auto image = UIGraphicsGetImageFromCurrentImageContext();
+        UIGraphicsEndImageContext();
+        const auto bytes = image ? image->jpegData(0.8) : std::nullopt;
+        if (!bytes) return std::nullopt;
+        std::ofstream out(file, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes->data()), static_cast<std::streamsize>(bytes->size()));
+        out.close();
+        if (!out) return std::nullopt;
+        // The first is the newest: a day apart, as photos taken on a week's walks.
+        std::filesystem::last_write_time(file, now - std::chrono::hours(24 * age), ec);
+    }
+    return folder;
+}
+
 std::unique_ptr<CradlewayEnvironment> CradlewayEnvironment::start(const CradlewayOptions& options,
                                                                   std::ostream& out, std::string& error) {
     std::unique_ptr<CradlewayEnvironment> environment(new CradlewayEnvironment());
@@ -120,6 +171,7 @@ std::unique_ptr<CradlewayEnvironment> CradlewayEnvironment::start(const Cradlewa
     // The HTTP session's cookies with an expiry outlive a restart, beside the user defaults.
     HTTPCookieStorage::setSharedStorageFile(data / "Cookies.json");
     UIImage::setResourceDirectory(Bundle::main().resourcePath());
+    environment->demoPhotos_ = cw::host::demoPhotos(data / "Demo Photos");
 
     if (options.serverURL) {
         environment->serverURL_ = *options.serverURL;

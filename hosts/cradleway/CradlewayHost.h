@@ -38,6 +38,11 @@ std::optional<CradlewayOptions> parseOptions(int argc, const char* const* argv, 
 bool readsStepsFromStandardInput(const CradlewayOptions& options);
 const char* usage();
 
+// The photo library of a desktop without pictures of its own: a few small landscapes, drawn into
+// `folder` (made when missing) unless they are there already, the first drawn the newest. The
+// folder; none when they cannot be written.
+std::optional<std::filesystem::path> demoPhotos(const std::filesystem::path& folder);
+
 class CradlewayEnvironment {
 public:
     // Sets the data directory (made, mode 0700, when missing) and the pictures' folder, and points the
@@ -51,6 +56,8 @@ public:
     CradlewayEnvironment& operator=(const CradlewayEnvironment&) = delete;
 
     const std::string& serverURL() const { return serverURL_; }
+    // The demo photo library, in the data directory; none when it cannot be written.
+    const std::optional<std::filesystem::path>& demoPhotos() const { return demoPhotos_; }
     bool runsDemoServer() const { return server_ != nullptr; }
     // What the window's push keys deliver: the demo server's first notification (an article for
     // the mother); an empty payload against another server.
@@ -60,6 +67,7 @@ private:
     CradlewayEnvironment() = default;
     std::unique_ptr<cw::server::CradlewayServer> server_;
     std::string serverURL_;
+    std::optional<std::filesystem::path> demoPhotos_;
     nlohmann::json pushPayload_ = nlohmann::json::object();
 };
 

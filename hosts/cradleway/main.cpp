@@ -33,6 +33,7 @@ int main(int argc, char** argv) {
     arguments.push_back(nullptr);
     cw::WindowHostOptions window;
     window.pushPayload = environment->pushPayload();
+    window.demoPhotos = environment->demoPhotos();
     return UIApplicationMain(static_cast<int>(arguments.size()) - 1, arguments.data(),
                              [] { return std::make_shared<AppDelegate>(); }, std::move(window));
 }

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <optional>
 #include <iostream>
+#include <malloc.h>
 #include <memory>
 #include <streambuf>
 #include <string>
@@ -73,6 +74,14 @@ std::unique_ptr<DescriptorBuffer> setStandardOutputAsideForReplies() {
 
 } // namespace
 
+void cw::returnLargeBlocksToTheSystem() {
+    // Fixed, so that no free raises them: blocks from 8 MB are mapped on their own, and the heap's
+    // free top goes back past 64 MB, what the library's own rule comes to. Smaller blocks (a
+    // screen's drawing, a picture's rows) are reused from the heap frame after frame as before.
+    mallopt(M_MMAP_THRESHOLD, 8 << 20);
+    mallopt(M_TRIM_THRESHOLD, 64 << 20);
+}
+
 int UIApplicationMain(int argc, char** argv,
                       const std::function<std::shared_ptr<UIApplicationDelegate>()>& makeDelegate) {
     return UIApplicationMain(argc, argv, makeDelegate, cw::WindowHostOptions());
@@ -81,6 +90,7 @@ int UIApplicationMain(int argc, char** argv,
 int UIApplicationMain(int argc, char** argv,
                       const std::function<std::shared_ptr<UIApplicationDelegate>()>& makeDelegate,
                       cw::WindowHostOptions options) {
+    cw::returnLargeBlocksToTheSystem();
     bool headless = false;
     std::optional<std::filesystem::path> script;
     std::filesystem::path screenshots = ".";
@@ -104,6 +114,8 @@ int UIApplicationMain(int argc, char** argv,
             options.screenshotPath = value();
         } else if (arg == "--picture") {
             options.pictureFile = value();
+        } else if (arg == "--photos") {
+            options.photoLibraryFolder = value();
         } else if (arg == "--touch-id") {
             // A device with a Touch ID sensor from the start (a screen that looks for one as it
             // loads finds it), reading a finger that matches or not.
@@ -142,6 +154,9 @@ int UIApplicationMain(int argc, char** argv,
         // today's time, as the servers it talks to do (its "today" is theirs).
         host.setDate(Date::since1970(
             std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count()));
+        // A run without a window sees no desktop: its library is the folder given, else the demo set.
+        UIApplication::shared().hostSettings().photoLibraryFolder =
+            options.photoLibraryFolder.value_or(options.demoPhotos.value_or(std::filesystem::path()));
         host.launch(makeDelegate());
         int status = 0;
         if (script && *script == "-") {

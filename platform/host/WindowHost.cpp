@@ -22,7 +22,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <iostream>
 
 namespace cw {
@@ -152,13 +154,46 @@ UIViewControllerPtr topController() {
 
 } // namespace
 
+std::filesystem::path photoLibraryFolderFor(const WindowHostOptions& options,
+                                            const std::function<const char*(const char*)>& environment) {
+    if (options.photoLibraryFolder) return *options.photoLibraryFolder;
+    const auto variable = [&environment](const char* name) -> std::string {
+        const char* value = environment ? environment(name) : std::getenv(name);
+        return value ? value : "";
+    };
+    const std::string home = variable("HOME");
+    std::vector<std::filesystem::path> candidates;
+    if (const auto pictures = variable("XDG_PICTURES_DIR"); !pictures.empty()) candidates.emplace_back(pictures);
+    // The desktop names its folders in user-dirs.dirs: XDG_PICTURES_DIR="$HOME/Pictures".
+    std::string config = variable("XDG_CONFIG_HOME");
+    if (config.empty() && !home.empty()) config = home + "/.config";
+    if (!config.empty()) {
+        std::ifstream dirs(std::filesystem::path(config) / "user-dirs.dirs");
+        std::string line;
+        while (std::getline(dirs, line)) {
+            const std::string key = "XDG_PICTURES_DIR=\"";
+            if (!line.starts_with(key) || line.size() <= key.size() || line.back() != '"') continue;
+            std::string value = line.substr(key.size(), line.size() - key.size() - 1);
+            if (value.starts_with("$HOME")) {
+                if (home.empty()) continue;
+                value = home + value.substr(5);
+            }
+            if (!value.empty()) candidates.emplace_back(value);
+        }
+    }
+    if (!home.empty()) candidates.push_back(std::filesystem::path(home) / "Pictures");
+    for (const auto& folder : candidates)
+        if (!UIImagePickerController::libraryPictures(folder).empty()) return folder;
+    return options.demoPhotos.value_or(std::filesystem::path());
+}
+
 const char* windowHostKeyHelp() {
     return "F1  Touch ID: a matching finger\n"
            "F2  Touch ID: a finger that does not match\n"
            "F3  deliver the push notification\n"
            "F4  tap the push notification\n"
            "F5  send the application to the background / bring it back\n"
-           "F6  pick the picture file in the shown photo picker or camera (or choose Mail in a share sheet)\n"
+           "F6  pick the --picture file in the shown photo picker or camera (or choose Mail in a share sheet)\n"
            "F7  cancel the shown photo picker or share sheet\n"
            "Ctrl+wheel  pinch: two fingers spreading or closing about the pointer\n"
            "Esc quit\n";
@@ -194,6 +229,7 @@ int runWindowHost(const std::shared_ptr<UIApplicationDelegate>& delegate, const 
 
     // The picture key serves a camera as well as the photo library, so with a picture there is a camera.
     if (options.pictureFile) UIApplication::shared().hostSettings().hasCamera = true;
+    UIApplication::shared().hostSettings().photoLibraryFolder = photoLibraryFolderFor(options);
     // A Touch ID check shows the system's prompt and waits there for F1/F2 or its Cancel.
     installTouchIDPrompt();
     ApplicationLifecycle::launch(delegate);

@@ -10,6 +10,7 @@
 #include "uikit/controllers/UIApplication.h"
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,8 +19,13 @@ namespace cw {
 
 struct WindowHostOptions {
     std::string title = "Cradleway";
-    // A picture file the "pick a picture" key hands to a shown photo picker.
+    // A picture file the "pick a picture" key hands to a shown photo picker, for scripts (a person
+    // taps a tile of the photo library).
     std::optional<std::filesystem::path> pictureFile;
+    // The folder whose pictures the photo library shows: this one when given, else the desktop's
+    // pictures folder (XDG_PICTURES_DIR, else ~/Pictures) when it holds any, else `demoPhotos`.
+    std::optional<std::filesystem::path> photoLibraryFolder;
+    std::optional<std::filesystem::path> demoPhotos;
     // The payload the "push" key delivers.
     NotificationUserInfo pushPayload = NotificationUserInfo::object();
     // Take a screenshot of the window (its real pixels) once the application has settled, then
@@ -28,6 +34,11 @@ struct WindowHostOptions {
     // Quit after this much real time (0 = run until the window is closed).
     double maxSeconds = 0;
 };
+
+// The photo library's folder as described for WindowHostOptions::photoLibraryFolder; `environment`
+// reads the environment's variables (getenv by default) for tests.
+std::filesystem::path photoLibraryFolderFor(const WindowHostOptions& options,
+                                            const std::function<const char*(const char*)>& environment = nullptr);
 
 // The key bindings, one per line, as printed when the host starts.
 const char* windowHostKeyHelp();

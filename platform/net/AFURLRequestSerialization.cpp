@@ -187,6 +187,16 @@ void AFJSONRequestSerializer::setTimeoutInterval(double seconds) {
     timeout_ = seconds;
 }
 
+NSURLRequestNetworkServiceType AFJSONRequestSerializer::networkServiceType() const {
+    std::lock_guard lock(mutex_);
+    return serviceType_;
+}
+
+void AFJSONRequestSerializer::setNetworkServiceType(NSURLRequestNetworkServiceType type) {
+    std::lock_guard lock(mutex_);
+    serviceType_ = type;
+}
+
 std::optional<NSURLRequest> AFJSONRequestSerializer::requestWithMethod(const std::string& method,
                                                                        const std::string& url,
                                                                        const JSON& parameters,
@@ -196,6 +206,7 @@ std::optional<NSURLRequest> AFJSONRequestSerializer::requestWithMethod(const std
     request.url = url;
     request.headers = HTTPRequestHeaders();
     request.timeoutInterval = timeoutInterval();
+    request.networkServiceType = networkServiceType();
     bool hasParameters = parameters.exists() && !parameters.isNull();
     if (method == "GET" || method == "HEAD" || method == "DELETE") {
         if (hasParameters) {
@@ -227,6 +238,7 @@ NSURLRequest AFJSONRequestSerializer::multipartFormRequestWithMethod(
     request.HTTPMethod = method;
     request.url = url;
     request.timeoutInterval = timeoutInterval();
+    request.networkServiceType = networkServiceType();
     for (auto& header : HTTPRequestHeaders())
         if (!equalsIgnoringCase(header.first, "Content-Type")) request.headers.push_back(std::move(header));
 

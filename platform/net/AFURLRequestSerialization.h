@@ -62,13 +62,17 @@ public:
     std::optional<std::string> valueForHTTPHeaderField(std::string_view field) const;
     std::vector<std::pair<std::string, std::string>> HTTPRequestHeaders() const;
 
-    // Seconds the whole request may take: the process's default (below) unless set.
+    // The longest each request may stay without a byte sent or received (NSURLRequest::
+    // timeoutInterval): the process's default (below) unless set.
     double timeoutInterval() const;
     void setTimeoutInterval(double seconds);
     // What serializers made from now on start with: 60 seconds unless changed. Tests shorten it to
     // see what a request whose answer never comes does, without waiting a minute. Any thread.
     static double defaultTimeoutInterval();
     static void setDefaultTimeoutInterval(double seconds);
+    // The kind of traffic of every later request: the default unless set.
+    NSURLRequestNetworkServiceType networkServiceType() const;
+    void setNetworkServiceType(NSURLRequestNetworkServiceType type);
 
     // The request for `method` to `url`. Parameters that are null or missing add nothing: no query and
     // no body. None, with `error` set, when the parameters cannot be written as JSON.
@@ -85,4 +89,5 @@ private:
     mutable std::mutex mutex_;
     std::vector<std::pair<std::string, std::string>> headers_;
     double timeout_ = defaultTimeoutInterval();
+    NSURLRequestNetworkServiceType serviceType_ = NSURLNetworkServiceTypeDefault;
 };

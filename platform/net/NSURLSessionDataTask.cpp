@@ -3,6 +3,9 @@
 #include "net/detail/HeaderText.h"
 #include "net/detail/NetworkEngine.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 std::optional<std::string> headerValue(const std::vector<std::pair<std::string, std::string>>& headers,
@@ -61,6 +64,10 @@ NSProgress NSURLSessionDataTask::uploadProgress() const {
 NSProgress NSURLSessionDataTask::downloadProgress() const {
     std::lock_guard lock(mutex_);
     return download_;
+}
+
+void NSURLSessionDataTask::setPriority(float priority) {
+    priority_ = std::isnan(priority) ? NSURLSessionTaskPriorityDefault : std::clamp(priority, 0.0f, 1.0f);
 }
 
 void NSURLSessionDataTask::resume() {

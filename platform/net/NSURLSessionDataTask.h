@@ -95,19 +95,35 @@ struct NSProgress {
     }
 };
 
+// What kind of traffic a request is. Background traffic is what the member did not ask for (usage
+// events, bookkeeping): it waits behind everything else and holds few connections to a server, so
+// what she opens meanwhile goes out at once (see NSURLSessionDataTask).
+enum class NSURLRequestNetworkServiceType { NSURLNetworkServiceTypeDefault, NSURLNetworkServiceTypeBackground };
+inline constexpr auto NSURLNetworkServiceTypeDefault = NSURLRequestNetworkServiceType::NSURLNetworkServiceTypeDefault;
+inline constexpr auto NSURLNetworkServiceTypeBackground =
+    NSURLRequestNetworkServiceType::NSURLNetworkServiceTypeBackground;
+
 // A request ready to go on the wire.
 struct NSURLRequest {
     std::string HTTPMethod = "GET";
     std::string url;
     std::vector<std::pair<std::string, std::string>> headers;
     std::optional<Data> HTTPBody;
+    // The longest the request may stay idle, in seconds: once it is on the wire, a time without a
+    // byte sent or received, whether waiting for the reply or between two of its parts, fails it with
+    // NSURLErrorTimedOut. A reply that keeps coming is never cut by it, however long it takes in all.
+    // A redirect does not start it again: the request and the requests its redirects lead to are one
+    // request with one clock. 0 or less: none.
     double timeoutInterval = 60;
-    // The slowest the exchange may go: fewer than `bytesPerSecond` a second, second after second for
-    // `seconds` (a server that answers nothing, or stops halfway), fails the request with
-    // NSURLErrorTimedOut well before its time-out. None: only the time-out bounds it.
+    NSURLRequestNetworkServiceType networkServiceType = NSURLNetworkServiceTypeDefault;
+    // The slowest a reply may come: fewer than `bytesPerSecond` a second over any `seconds` while it
+    // comes (one that stops halfway, or trickles) fails the request with NSURLErrorTimedOut before its
+    // time-out. Every byte of the replies counts, their heads' and those of its redirects too. While
+    // the request waits for the server, before a reply's first byte or between a head and what
+    // follows, the pace does not run: the time-out alone bounds that. None: only the time-out bounds it.
     struct Pace {
         long bytesPerSecond = 0;
-        long seconds = 0;
+        double seconds = 0;
     };
     std::optional<Pace> leastPace;
     // A reply that declares more (Content-Length) is refused before its body is read; one that grows
@@ -119,6 +135,11 @@ struct NSURLRequest {
 
 enum class NSURLSessionTaskState { running, suspended, canceling, completed };
 
+// A task's priority, from 0 (lowest) to 1 (highest).
+inline constexpr float NSURLSessionTaskPriorityLow = 0.25f;
+inline constexpr float NSURLSessionTaskPriorityDefault = 0.5f;
+inline constexpr float NSURLSessionTaskPriorityHigh = 0.75f;
+
 namespace cw::detail {
 class NetworkEngine;
 struct Transfer;
@@ -128,6 +149,12 @@ struct Transfer;
 // the outcome (a response and body, or a transport error) goes to the handler that made it, and the
 // state becomes `completed`. A cancelled task ends with NSURLErrorCancelled and no response.
 // Every member may be called from any thread.
+//
+// Connections: at most six to one server (scheme, host and port) at once; further tasks wait for
+// one in order of priority, then in the order they were resumed. Tasks below the default priority
+// (pictures) hold at most four of them, background traffic (NSURLRequest::networkServiceType) at
+// most two of those: a screen the member opens does not wait behind pictures, usage events and
+// bookkeeping held by a server that stalls. A task's idle time-out starts once it is on the wire.
 class NSURLSessionDataTask : public std::enable_shared_from_this<NSURLSessionDataTask> {
 public:
     struct Outcome {
@@ -149,6 +176,10 @@ public:
 
     std::uint64_t taskIdentifier() const { return identifier_; }
     NSURLSessionTaskState state() const { return state_.load(); }
+    // NSURLSessionTaskPriorityDefault unless set; a value outside 0...1 is taken as the nearest
+    // end. A task waiting for a connection is placed by the priority it has then.
+    float priority() const { return priority_.load(); }
+    void setPriority(float priority);
     const NSURLRequest& originalRequest() const { return request_; }
     // The HTTP reply, once one was read; none before, and none after a transport failure. A refused
     // reply (too large, a redirect not followed) is kept here too.
@@ -184,6 +215,7 @@ private:
     const std::uint64_t identifier_;
     const NSURLRequest request_;
     std::atomic<NSURLSessionTaskState> state_{NSURLSessionTaskState::suspended};
+    std::atomic<float> priority_{NSURLSessionTaskPriorityDefault};
     std::atomic<bool> finished_{false};
     std::atomic<bool> counted_{false};
     CompletionHandler completion_;

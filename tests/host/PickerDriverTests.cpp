@@ -1,7 +1,13 @@
+#include "foundation/dispatch/RunLoop.h"
 #include "foundation/time/Calendar.h"
 #include "foundation/time/DateFormatter.h"
 #include "host/HeadlessHost.h"
 #include "host/HeadlessScript.h"
+#include "tests/support/PictureBytes.h"
+#include "tests/support/TempDirectory.h"
+#include "uikit/controllers/UIImagePickerController.h"
+#include "uikit/controls/UICollectionView.h"
+#include "uikit/view/UIImageView.h"
 #include "uikit/controls/UIDatePicker.h"
 #include "uikit/controls/UIPickerView.h"
 #include "uikit/controls/UIScrollView.h"
@@ -10,7 +16,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <fstream>
 #include <sstream>
 #include <vector>
 
@@ -336,4 +345,198 @@ TEST(HeadlessScroll, AFingerScrollsAListWhereItShowsInStrokesAndReachesNothingCo
     EXPECT_FALSE(cw::isVisibleOnScreen(*nowhere));
     EXPECT_FALSE(host.tap(nowhere));
     EXPECT_FALSE(nowhere->isFirstResponder());
+}
+
+namespace {
+
+// A screen that picks a photo: it hears what the picker hands over and dismisses it.
+class PhotoScreen : public UIImagePickerControllerDelegate {
+public:
+    void didFinishPickingMediaWithInfo(UIImagePickerController& picker, const UIImagePickerInfo& found) override {
+        info = found;
+        picker.dismiss(false);
+    }
+    std::shared_ptr<UIImage> picked() const {
+        auto found = info.find(UIImagePickerControllerOriginalImage);
+        return found == info.end() ? nullptr : std::any_cast<std::shared_ptr<UIImage>>(found->second);
+    }
+    UIImagePickerInfo info;
+};
+
+constexpr std::uint32_t kRed = 0xFFFF0000u, kBlue = 0xFF0000FFu, kGreen = 0xFF00FF00u;
+
+// The library's folder of pictures, and the photo library opened on it over a white screen.
+class PhotoLibraryDriver : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(host.launch(app));
+        UIApplication::shared().hostSettings().photoLibraryFolder = folder.path();
+    }
+    // A file of the library, last changed `hoursAgo`.
+    std::filesystem::path add(const std::string& name, const Data& bytes, int hoursAgo) {
+        const auto file = folder / name;
+        std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                    static_cast<std::streamsize>(bytes.size()));
+        std::filesystem::last_write_time(file, now_ - std::chrono::hours(hoursAgo));
+        return file;
+    }
+    void openLibrary() {
+        picker = std::make_shared<UIImagePickerController>();
+        picker->setDelegate(screen);
+        app->root->present(picker, false);
+        host.settle();
+    }
+    std::shared_ptr<UICollectionView> grid() const {
+        return std::dynamic_pointer_cast<UICollectionView>(host.findByIdentifier("PhotoLibraryGrid"));
+    }
+    // The tiles on screen by the names of their files, row by row.
+    std::vector<std::string> tilesShown() const {
+        if (!grid()) return {};
+        auto cells = grid()->visibleCells();
+        std::sort(cells.begin(), cells.end(), [](const auto& a, const auto& b) {
+            return std::pair(a->frame().origin.y, a->frame().origin.x) < std::pair(b->frame().origin.y, b->frame().origin.x);
+        });
+        std::vector<std::string> names;
+        for (const auto& cell : cells)
+            names.push_back(cell->accessibilityIdentifier());
+        return names;
+    }
+    // The thumbnail a tile shows; none while it is made or when its file gives none.
+    std::shared_ptr<UIImage> thumbnail(const std::string& name) const {
+        auto tile = host.findByIdentifier(name);
+        if (!tile) return nullptr;
+        std::shared_ptr<UIImage> found;
+        std::function<void(const UIView&)> look = [&](const UIView& view) {
+            for (const auto& sub : view.subviews()) {
+                if (auto image = std::dynamic_pointer_cast<UIImageView>(sub); image && image->image()) found = image->image();
+                look(*sub);
+            }
+        };
+        look(*tile);
+        return found;
+    }
+    bool thumbnailArrives(const std::string& name) {
+        return RunLoop::main().runUntil([&] { return thumbnail(name) != nullptr; }, 20);
+    }
+
+    cw::HeadlessHost host;
+    std::shared_ptr<cw::WhiteScreenApplication> app = std::make_shared<cw::WhiteScreenApplication>();
+    cw::test::TempDirectory folder{"cw-photo-library"};
+    std::shared_ptr<PhotoScreen> screen = std::make_shared<PhotoScreen>();
+    std::shared_ptr<UIImagePickerController> picker;
+
+private:
+    std::filesystem::file_time_type now_ = std::filesystem::file_time_type::clock::now();
+};
+
+Data bytesOf(const std::string& text) {
+    return Data(text.begin(), text.end());
+}
+
+} // namespace
+
+// As a family found it: the library said "Choose a picture" and showed nothing to tap. Her photos
+// are tiles, newest first, each showing its picture; what is no picture shows no tile, a damaged
+// one a blank tile; a tap on a tile picks its picture.
+TEST_F(PhotoLibraryDriver, HerPhotosAreTilesNewestFirstAndAFingerPicksOne) {
+    const auto red = add("red.png", cw::test::pngOfColor(640, 480, kRed), 1);
+    add("blue.jpg", *UIImage::fromPixels(2, 2, 1, std::vector<std::uint32_t>(4, kBlue).data())->jpegData(0.9), 2);
+    const Data whole = cw::test::pngOfColor(300, 300, kBlue);
+    add("cut short.png", Data(whole.begin(), whole.begin() + static_cast<long>(whole.size() / 2)), 3);
+    add("notes.jpg", bytesOf("a shopping list, not a photo"), 4);
+    add("green.PNG", cw::test::pngOfColor(100, 300, kGreen), 5);
+    // No tiles: not pictures by name, empty, larger than a photo, a folder.
+    add("readme.txt", bytesOf("hello"), 0);
+    add("empty.png", {}, 0);
+    std::filesystem::resize_file(add("huge.jpg", bytesOf("x"), 0), UIImagePickerController::kMaxLibraryFileBytes + 1);
+    std::filesystem::create_directory(folder / "album.jpg");
+
+    openLibrary();
+    ASSERT_TRUE(grid()) << "her photos are not shown as tiles";
+    EXPECT_EQ(tilesShown(), (std::vector<std::string>{"red.png", "blue.jpg", "cut short.png", "notes.jpg", "green.PNG"}));
+    // Thumbnails are made in the order the tiles asked: when the last has come, all have.
+    ASSERT_TRUE(thumbnailArrives("green.PNG"));
+    const auto tile = host.findByIdentifier("red.png")->bounds().size;
+    for (const auto& [name, colour] : std::vector<std::pair<std::string, std::uint32_t>>{
+             {"red.png", kRed}, {"blue.jpg", kBlue}, {"green.PNG", kGreen}}) {
+        SCOPED_TRACE(name);
+        auto image = thumbnail(name);
+        ASSERT_TRUE(image);
+        const std::uint32_t middle = image->pixel(image->pixelWidth() / 2, image->pixelHeight() / 2);
+        for (int shift : {0, 8, 16}) // a JPEG's colour comes back within a few steps
+            EXPECT_NEAR((middle >> shift) & 0xFF, (colour >> shift) & 0xFF, 4) << std::hex << middle;
+        // Made at the tile's size, not the picture's.
+        EXPECT_LE(std::max(image->pixelWidth(), image->pixelHeight()), std::ceil(tile.width * host.scale()) + 1);
+    }
+    EXPECT_FALSE(thumbnail("cut short.png"));
+    EXPECT_FALSE(thumbnail("notes.jpg"));
+
+    ASSERT_TRUE(host.tapIdentifier("red.png"));
+    auto picked = screen->picked();
+    ASSERT_TRUE(picked) << "the tap picked nothing";
+    EXPECT_EQ(picked->pixelWidth(), 640);
+    EXPECT_EQ(picked->pixel(320, 240), kRed);
+    EXPECT_EQ(std::any_cast<std::string>(screen->info.at(UIImagePickerControllerImageURL)), red.string());
+    EXPECT_FALSE(app->root->presentedViewController()) << "the screen dismissed the picker";
+}
+
+// However many pictures the folder holds, the library looks at a bounded part of it, and only the
+// tiles in view are made and ask for their thumbnails.
+TEST_F(PhotoLibraryDriver, AFolderOfManyPicturesCostsOnlyWhatTheScreenShows) {
+    const Data small = cw::test::pngOfColor(4, 4, kGreen);
+    const std::size_t many = UIImagePickerController::kMaxLibraryPictures + 100;
+    for (std::size_t i = 0; i < many; ++i)
+        add("photo " + std::to_string(i) + ".png", small, static_cast<int>(i));
+    const auto pictures = UIImagePickerController::libraryPictures(folder.path());
+    ASSERT_EQ(pictures.size(), UIImagePickerController::kMaxLibraryPictures);
+    EXPECT_EQ(pictures.front().filename(), "photo 0.png");
+    EXPECT_EQ(pictures.back().filename(), "photo " + std::to_string(UIImagePickerController::kMaxLibraryPictures - 1) + ".png");
+
+    openLibrary();
+    ASSERT_TRUE(grid());
+    EXPECT_EQ(grid()->numberOfItems(0), static_cast<long>(UIImagePickerController::kMaxLibraryPictures));
+    EXPECT_LT(grid()->cellsCreated(), 60u) << "tiles were made for pictures out of view";
+    ASSERT_TRUE(thumbnailArrives(tilesShown().back()));
+    // Scrolled to its end by a finger, the last pictures show theirs too.
+    for (int i = 0; i < 40 && tilesShown().back() != pictures.back().filename(); ++i)
+        ASSERT_TRUE(host.scroll(grid(), {0, -500}));
+    EXPECT_EQ(tilesShown().back(), pictures.back().filename());
+    EXPECT_TRUE(thumbnailArrives(tilesShown().back()));
+    EXPECT_LT(grid()->cellsCreated(), 80u);
+}
+
+// As a family found it: a 48-megapixel progressive JPEG picked from the library left the picker
+// on screen without a word. A picture that cannot be opened is not picked, and the picker says
+// why, whether a finger or a script picked it; the library stays open for another.
+TEST_F(PhotoLibraryDriver, APictureThatCannotBeOpenedIsNotPickedAndThePickerSaysWhy) {
+    // 8000 x 6000 with its colour halved each way: its coefficients alone take 144 MB to decode.
+    const auto panorama = add("panorama.jpg", cw::test::withDeclaredSize(cw::test::progressiveJPEG(16, 16, 3), 8000, 6000), 1);
+    const Data whole = cw::test::pngOfColor(300, 300, kBlue);
+    const auto damaged = add("cut short.png", Data(whole.begin(), whole.begin() + static_cast<long>(whole.size() / 2)), 2);
+    struct Case {
+        const char* what;
+        std::filesystem::path file;
+        bool byFinger;
+        const char* says;
+    };
+    const char* tooLarge = "This photo is too large to open on this phone. Please choose another one.";
+    const char* notAPhoto = "This photo cannot be opened: its file is damaged or is not a photo. Please choose another one.";
+    for (const auto& c : std::vector<Case>{{"too large, by a finger", panorama, true, tooLarge},
+                                           {"too large, by a script", panorama, false, tooLarge},
+                                           {"damaged, by a finger", damaged, true, notAPhoto}}) {
+        SCOPED_TRACE(c.what);
+        openLibrary();
+        std::string error;
+        if (c.byFinger)
+            ASSERT_TRUE(host.tapIdentifier(c.file.filename().string()));
+        else
+            EXPECT_FALSE(host.pickImage(c.file, &error));
+        EXPECT_FALSE(screen->picked());
+        EXPECT_TRUE(host.isShowing("Cannot Open Photo"));
+        EXPECT_TRUE(host.isShowing(c.says));
+        ASSERT_TRUE(host.pickAlertAction("OK"));
+        EXPECT_EQ(host.topViewController(), picker) << "the library stays open for another picture";
+        ASSERT_TRUE(host.cancelImagePicker());
+        EXPECT_FALSE(app->root->presentedViewController());
+    }
 }

@@ -145,6 +145,9 @@ TEST(SystemServices, ThePhotoPickerTakesAReadableFileOnly) {
     std::string error;
     EXPECT_FALSE(host.pickImage(dir / "broken.png", &error));
     EXPECT_FALSE(error.empty());
+    // A bad file leaves the picker open, saying why.
+    EXPECT_TRUE(host.isShowing("Cannot Open Photo"));
+    ASSERT_TRUE(host.pickAlertAction("OK"));
     EXPECT_EQ(host.topViewController(), picker) << "a bad file leaves the picker open";
     EXPECT_TRUE(host.pickImage(dir / "photo.png", &error)) << error;
     EXPECT_THAT(app->calls, ElementsAre("picked 2 edited 1"));

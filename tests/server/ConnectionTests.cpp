@@ -228,6 +228,9 @@ protected:
 };
 
 TEST_F(TrickleFromManyTest, AnotherAddressSignsInAndUploadsWhileFourAddressesTrickleBodies) {
+    // Which waiting body a freed worker takes is ordered by how long the turns before it held their
+    // workers; at ThreadSanitizer's pace the bodies set out below are not the ones holding them.
+    if (cw::test::builtWithThreadSanitizer()) GTEST_SKIP() << "turn order at the optimised build's pace";
     // Four addresses, each with the two large bodies it may have read at once: as many as the workers.
     for (int address = 2; address < 6; ++address)
         for (int i = 0; i < 2; ++i)

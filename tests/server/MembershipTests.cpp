@@ -73,25 +73,34 @@ TEST_F(MembershipTest, ARemovedRelativeStaysOutUntilANewInvitationIsProvenAgain)
 
 TEST_F(MembershipTest, AnAccountMadeEarlierWithTheInviteesAddressGainsNothingFromHerProof) {
     Session mother = demoMother();
-    // Someone signs up with Sarah's address from a phone of their own before she does.
+    // Someone signs up with Lisa's address from a phone of their own before she is invited.
     CookieJar squatterPhone;
-    ASSERT_EQ(post(squatterPhone, "signup", account("Squatter", "sarah@cradleway.test")).status, 200);
+    ASSERT_EQ(post(squatterPhone, "signup", account("Squatter", "lisa@cradleway.test")).status, 200);
     Reply squatter = post(squatterPhone, "signin",
-                          {{"email", "sarah@cradleway.test"}, {"password", "password-of-Squatter"}});
+                          {{"email", "lisa@cradleway.test"}, {"password", "password-of-Squatter"}});
     ASSERT_EQ(squatter.body["babies"].size(), 0u);
     const int64_t squatterId = squatter.body["user"]["id"];
     const std::string squatterToken = squatter.body["tokens"]["access_token"];
+    ASSERT_EQ(post("invite",
+                   {{"full_name", "Lisa"},
+                    {"relationship", "Relative"},
+                    {"email", "lisa@cradleway.test"},
+                    {"user_id", mother.userId}},
+                   mother.access)
+                  .status,
+              200);
+    const std::string code = consoleCapture("<lisa@cradleway.test>", "invitation code ");
 
-    // Sarah proves her code from her phone: she is told her address is taken, and shown nothing of
+    // Lisa proves her code from her phone: she is told her address is taken, and shown nothing of
     // the family.
-    Reply check = post("invite/check", {{"email", "demo@cradleway.test"}, {"invitation_code", "424242"}});
+    Reply check = post("invite/check", {{"email", "demo@cradleway.test"}, {"invitation_code", code}});
     EXPECT_EQ(check.status, 409);
     EXPECT_EQ(check.body["message"],
-              "An account already exists for sarah@cradleway.test. If it is yours, sign in "
+              "An account already exists for lisa@cradleway.test. If it is yours, sign in "
               "to it to accept the invitation.");
     EXPECT_FALSE(check.body.contains("full_name"));
     EXPECT_EQ(post("baby/verify_mrn", {{"mrn", "CW100001"}}).status, 409);
-    EXPECT_EQ(post("signup", account("Sarah", "sarah@cradleway.test")).status, 409);
+    EXPECT_EQ(post("signup", account("Lisa", "lisa@cradleway.test")).status, 409);
 
     // The account made earlier does not join on her proof, signed in from its own phone.
     EXPECT_EQ(post(squatterPhone, "baby/update", namingTheTwins(squatterId), squatterToken).status, 403);
@@ -106,14 +115,20 @@ TEST_F(MembershipTest, AnAccountMadeEarlierWithTheInviteesAddressGainsNothingFro
             mother.access);
     bool pending = false;
     for (const auto& member : family.body["members"])
-        pending = pending || (member["email"] == "sarah@cradleway.test" && member["connected"] == false);
+        pending = pending || (member["email"] == "lisa@cradleway.test" && member["connected"] == false);
     EXPECT_TRUE(pending) << family.raw;
 }
 
 TEST_F(MembershipTest, AStrangerWithTheInviteesAddressGuessesHerCodeNoFasterForProvingHerOwn) {
-    // A stranger signs up with Sarah's address (a sign-up does not prove it) and a baby of her own, and
-    // invites someone from it.
+    // A stranger who reads mail at Sarah's address (while she is invited, a sign-up there must prove
+    // it) signs up with it and a baby of his own, and invites someone from it.
     CookieJar strangerPhone;
+    ASSERT_EQ(post(strangerPhone, "validate/email", {{"email", "sarah@cradleway.test"}}).status, 200);
+    ASSERT_EQ(post(strangerPhone, "verify/email",
+                   {{"email", "sarah@cradleway.test"},
+                    {"code", std::stoi(consoleCapture("for sarah@cradleway.test", "code "))}})
+                  .status,
+              200);
     Reply made = post(strangerPhone, "signup",
                       account("Stranger", "sarah@cradleway.test",
                               {{{"full_name", "Own Baby"},

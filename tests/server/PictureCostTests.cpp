@@ -375,9 +375,9 @@ TEST_F(WorkerTurnTest, AWorkerThatComesFreeAnswersASenderWithNoneBeforeTheNextPi
     std::vector<Session> accounts;
     for (int i = 0; i < 8; ++i)
         accounts.push_back(signUpStranger("holder" + std::to_string(i) + "@cradleway.test"));
-    // The test's own connection, kept alive since the sign-ups, closes first: the server's open
-    // connections are then the pictures' own.
-    client_->stop();
+    // The test's own connection, kept alive since the sign-ups, closes first (its client goes): the
+    // server's open connections are then the pictures' own.
+    client_.reset();
     while (server_->openConnections() > 0)
         std::this_thread::yield();
     for (int i = 0; i < 8; ++i)

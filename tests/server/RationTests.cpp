@@ -417,21 +417,27 @@ TEST_F(HashCrowdTest, AnotherAddressSignsInAheadOfOneAddresssCrowdOfSignIns) {
     auto held = holdEveryHashPlace(crowdAddress);
     // Its other sign-ins wait for a place, ten before one from another address and ten after it. On a
     // loaded machine a crowd's sign-in may outwait its patience (429, busy): that is no answer ahead.
-    std::atomic<int> crowdSignedIn{0};
+    std::atomic<int> crowdSignedIn{0}, crowdTurnedAway{0};
     std::vector<std::thread> crowd;
+    // Waits until `count` sign-ins wait for a place, counting the crowd's turned away as they were.
+    auto untilWaiting = [&](int count) {
+        while (passwordHashesWaiting() + crowdTurnedAway < count)
+            std::this_thread::yield();
+    };
     auto crowdSignsIn = [&](int from, int to) {
         for (int i = from; i < to; ++i)
             crowd.emplace_back([&, i] {
                 Reply reply = postFrom(crowdAddress, "signin",
                                        {{"email", "crowd" + std::to_string(i) + "@cradleway.test"},
                                         {"password", "crowd-password"}});
-                if (reply.status == 200)
+                if (reply.status == 200) {
                     ++crowdSignedIn;
-                else
+                } else {
                     EXPECT_EQ(reply.status, 429) << reply.raw;
+                    ++crowdTurnedAway;
+                }
             });
-        while (passwordHashesWaiting() < to + (to > kCrowd / 2 ? 1 : 0))
-            std::this_thread::yield();
+        untilWaiting(to + (to > kCrowd / 2 ? 1 : 0));
     };
     crowdSignsIn(0, kCrowd / 2);
     Reply other;
@@ -440,8 +446,7 @@ TEST_F(HashCrowdTest, AnotherAddressSignsInAheadOfOneAddresssCrowdOfSignIns) {
         other = postFrom("127.0.0.3", "signin", {{"email", "demo@cradleway.test"}, {"password", "cradleway-demo"}});
         crowdSignedInBefore = crowdSignedIn;
     });
-    while (passwordHashesWaiting() < kCrowd / 2 + 1)
-        std::this_thread::yield();
+    untilWaiting(kCrowd / 2 + 1);
     crowdSignsIn(kCrowd / 2, kCrowd);
     // One place comes free: it goes to the other address, which holds none, not to the crowd.
     const int waitingBefore = passwordHashesWaiting();

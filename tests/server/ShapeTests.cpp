@@ -398,30 +398,3 @@ TEST_F(ShapeTest, CommentsPostsNotificationsQuestionsAndEvents) {
 
 } // namespace
 } // namespace cw::server::testing
-
-namespace cw::server::testing {
-namespace {
-
-// A phone takes every coding it knows; brotli, as the HTTP library makes it, took seconds of a core
-// for a reply of a few megabytes. Replies come in gzip to whoever takes it, and plain to the rest.
-TEST_F(ShapeTest, RepliesComeInGzipWhateverElseTheClientTakes) {
-    const std::string body = json{{"baby_ids", {1, 2}}, {"user_id", s.userId}}.dump();
-    const std::pair<const char*, const char*> cases[] = {
-        {"deflate, gzip, br, zstd", "gzip"}, {"br;q=1.0, gzip;q=0.5", "gzip"}, {"BR", ""}, {"br", ""},
-        {"gzip", "gzip"},                    {"", ""},
-    };
-    httplib::Client raw("127.0.0.1", server_->port());
-    raw.set_decompress(false);
-    for (const auto& [accepts, coding] : cases) {
-        SCOPED_TRACE(accepts);
-        httplib::Headers headers{{"X-Access-Token", s.access}};
-        if (*accepts) headers.emplace("Accept-Encoding", accepts);
-        auto reply = raw.Post("/m/api/content/", headers, body, "application/json");
-        ASSERT_TRUE(reply);
-        ASSERT_EQ(reply->status, 200);
-        EXPECT_EQ(reply->get_header_value("Content-Encoding"), coding);
-    }
-}
-
-} // namespace
-} // namespace cw::server::testing

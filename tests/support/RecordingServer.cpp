@@ -81,7 +81,7 @@ RecordingServer::RecordingServer() {
     });
     // Compressed as the real server compresses: a reply of a few megabytes costs milliseconds.
     server_.set_pre_routing_handler([](const httplib::Request& request, httplib::Response&) {
-        cw::server::offerNoCostlyEncoding(request);
+        cw::server::settleReplyEncoding(request);
         return httplib::Server::HandlerResponse::Unhandled;
     });
     // Enough workers for the requests a test has in flight at once, some of them held by a handler.

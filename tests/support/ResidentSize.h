@@ -4,6 +4,8 @@
 // `resetPeakResidentSize()`. Sound only where freed memory goes back to the system: the sanitizers
 // hold it back and shadow what is used, so there `residentSizeIsSound()` is false. Header only.
 
+#include "tests/support/Sanitizers.h"
+
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -12,17 +14,7 @@
 namespace cw::test {
 
 inline bool residentSizeIsSound() {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    return false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-    return false;
-#else
-    return true;
-#endif
-#else
-    return true;
-#endif
+    return !builtWithAddressSanitizer() && !builtWithThreadSanitizer();
 }
 
 inline void resetPeakResidentSize() {

@@ -632,7 +632,8 @@ TEST_P(SignedInBadInput, Comments) {
     // Nothing typed: "Post" is not enabled, nothing goes.
     TOUR_STEP(act("empty", {"tap \"Post\"", "expect \"2 Comments\""}));
     TOUR_STEP(act("long", {"paste " + quoted(kLongText), "tap \"Post\"",
-                           "expect \"A comment can be at most 5000 characters long.\""}));
+                           "expect \"A comment can be at most 5000 characters long. This one has 10000: take away its "
+                           "last 5000 characters.\""}));
     EXPECT_EQ(db->memberDataCounts(), before);
     TOUR_STEP(quietly({"delete 10000"}));
     TOUR_STEP(act("emoji-rtl", {"paste " + quoted(kEmojiRtl), "tap \"Post\"", "expect \"3 Comments\"",
@@ -651,7 +652,9 @@ TEST_P(SignedInBadInput, PostComposer) {
                                            "expect \"Share a moment, photo, or news\""};
     TOUR_STEP(quietly(open));
     TOUR_STEP(act("empty", {"tap #submitButton", "expect \"Share a moment, photo, or news\""}));
-    TOUR_STEP(act("long", {"paste " + quoted(kLongText), "tap #submitButton", "expect \"Unexpected error. Please try again.\""}));
+    TOUR_STEP(act("long", {"paste " + quoted(kLongText), "tap #submitButton",
+                           "expect \"A post can be at most 5000 characters long. This one has 10000: take away its last "
+                           "5000 characters.\""}));
     EXPECT_EQ(posts(), before);
     TOUR_STEP(quietly({"tap \"Cancel\"", "expect \"Home\""}));
     for (const auto& [name, text] : {std::pair{"emoji-rtl", kEmojiRtl}, std::pair{"control", kPastedControl}}) {

@@ -97,7 +97,7 @@ void CareTeamViewController::fetchCareGivers() {
             auto response = std::make_shared<CareGiversResponse>(reply);
             DispatchQueue::main().async([weakSelf, response] {
                 if (auto self = std::static_pointer_cast<CareTeamViewController>(weakSelf.lock()))
-                    self->showCareTeam(*response);
+                    self->showCareTeam(std::move(*response));
             });
         },
         [weakSelf](const RequestError&) {
@@ -107,9 +107,10 @@ void CareTeamViewController::fetchCareGivers() {
         });
 }
 
-void CareTeamViewController::showCareTeam(const CareGiversResponse& response) {
-    careGivers_ = response.careGivers;
-    careTeamName = response.careTeamName;
+void CareTeamViewController::showCareTeam(CareGiversResponse response) {
+    // Taken, not copied: a server's texts may be megabytes.
+    careGivers_ = std::move(response.careGivers);
+    careTeamName = std::move(response.careTeamName);
     if (auto updated = updateLabel())
         // The words stay as the daily update and the journey write them; only the time is in capitals.
         updated->setText(BabyHeaderViewModel::kUpdatedAtPrefix + cw::uppercased(dateFormatter().string(Date::now())));

@@ -65,7 +65,7 @@ private:
     // The baby's name and picture in the header; they follow a save of the baby.
     void showBaby();
     void fetchCareGivers();
-    void showCareTeam(const CareGiversResponse& response);
+    void showCareTeam(CareGiversResponse response);
     void showFailure();
 
     std::vector<CareGiver> careGivers_;

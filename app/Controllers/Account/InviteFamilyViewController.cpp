@@ -133,7 +133,8 @@ void InviteFamilyViewController::loadView() {
 void InviteFamilyViewController::viewDidLoad() {
     UIViewController::viewDidLoad();
     setTitle(std::string(kTitle));
-    registerForKeyboardNotifications();
+    // The form's end and the field being edited stay above the keys or the wheel.
+    cw::followKeyboard(scrollView());
     action_.watchTyping(view());
 
     auto tap = std::make_shared<UITapGestureRecognizer>();
@@ -315,41 +316,4 @@ void InviteFamilyViewController::inviteFailed(const std::optional<std::string>& 
     if (message) details["errorMessage"] = JSON(*message);
     sendInviteEvent(rawValue(ScreenAction::ServerRequest), details);
     showMessage(*this, shown, GSMessageType::error);
-}
-
-void InviteFamilyViewController::registerForKeyboardNotifications() {
-    auto self = std::static_pointer_cast<InviteFamilyViewController>(shared_from_this());
-    std::weak_ptr<InviteFamilyViewController> weakSelf = self;
-    auto& center = NotificationCenter::defaultCenter();
-    center.addObserver(self, UIKeyboardDidShowNotification, [weakSelf](const Notification& n) {
-        if (auto s = weakSelf.lock()) s->keyboardWasShown(n);
-    });
-    center.addObserver(self, UIKeyboardWillHideNotification, [weakSelf](const Notification& n) {
-        if (auto s = weakSelf.lock()) s->keyboardWillHide(n);
-    });
-}
-
-void InviteFamilyViewController::keyboardWasShown(const Notification& notification) {
-    std::shared_ptr<UITextField> focused;
-    for (const auto& field : {fullNameTextField(), emailTextField(), relationshipTextField()})
-        if (field && field->isFirstResponder()) {
-            focused = field;
-            break;
-        }
-    if (!focused) return;
-    auto keyboard = notification.value<CGRect>(UIKeyboardFrameEndUserInfoKey);
-    auto scroll = scrollView();
-    if (!keyboard || !scroll) return;
-    const CGRect field = focused->convert(focused->bounds(), view());
-    const CGFloat freeSpace = view()->bounds().size.height - field.origin.y - field.size.height - keyboard->size.height;
-    if (freeSpace >= 0) return;
-    scroll->setContentOffset({0, scroll->contentOffset().y - freeSpace + 12}, true);
-}
-
-void InviteFamilyViewController::keyboardWillHide(const Notification&) {
-    resetScrollviewInsets();
-}
-
-void InviteFamilyViewController::resetScrollviewInsets() {
-    if (auto scroll = scrollView()) scroll->setContentOffset({0, 0}, true);
 }

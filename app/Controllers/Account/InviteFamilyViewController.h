@@ -25,7 +25,6 @@
 #include <string>
 #include <vector>
 
-struct Notification;
 class InviteFamilyViewController;
 
 // Told, after the screen has closed itself, that an invitation went out.
@@ -83,13 +82,6 @@ public:
     void relationshipChevronButtonTapped();
     void dismissKeyboard();
     void didTapInputDone();
-
-    // Keyboard handling: a focused field that reaches into the keyboard is scrolled up to end
-    // 12 points above it; the scroll view goes back to the top when the keyboard hides.
-    void registerForKeyboardNotifications();
-    void keyboardWasShown(const Notification& notification);
-    void keyboardWillHide(const Notification& notification);
-    void resetScrollviewInsets();
 
     // The picker: "Select One" and the six relationships.
     long numberOfComponents(UIPickerView*) override { return 1; }

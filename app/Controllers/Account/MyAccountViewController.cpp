@@ -8,8 +8,7 @@
 #include "Services/AnalyticsService.h"
 #include "Services/AuthenticationContext.h"
 #include "Services/MemberService.h"
-#include "foundation/dispatch/NotificationCenter.h"
-#include "foundation/text/CaseMapping.h"
+#include "foundation/text/Graphemes.h"
 #include "kits/banners/GSMessage.h"
 #include "uikit/controllers/UINavigationController.h"
 #include "uikit/controls/UIEvent.h"
@@ -47,13 +46,11 @@ void MyAccountViewController::viewDidLoad() {
 
 void MyAccountViewController::viewWillAppear(bool animated) {
     UIViewController::viewWillAppear(animated);
-    registerForKeyboardNotifications();
     sendAccountEvent(rawValue(ScreenAction::Loaded), {});
 }
 
 void MyAccountViewController::viewDidDisappear(bool animated) {
     UIViewController::viewDidDisappear(animated);
-    NotificationCenter::defaultCenter().removeObserver(this);
     setUpdateEnabled(false);
 }
 
@@ -63,6 +60,8 @@ const std::shared_ptr<UIScrollView>& MyAccountViewController::containerScrollVie
         containerScrollView_->setTranslatesAutoresizingMaskIntoConstraints(false);
         containerScrollView_->setDelegate(static_cast<UIScrollViewDelegate*>(this));
         containerScrollView_->alwaysBounceVertical = true;
+        // The form's end and the field being edited stay above the keys.
+        cw::followKeyboard(containerScrollView_);
         view()->addSubview(containerScrollView_);
     }
     return containerScrollView_;
@@ -173,7 +172,7 @@ void MyAccountViewController::didCropImage(RSKImageCropViewController& cropper,
 void MyAccountViewController::updateMember(UIButton*) {
     const std::string name = formView()->fullNameTextField()->text().value_or("");
     // Characters as a reader counts them, spaces included, nothing trimmed.
-    if (cw::characters(name).size() < kMinimumNameLength) {
+    if (cw::userPerceivedCharacterCount(name) < kMinimumNameLength) {
         showMessage(*this, kNameTooShort, GSMessageType::error);
         return;
     }
@@ -215,37 +214,3 @@ void MyAccountViewController::sendMember(const std::string& name, const ActionKe
             key);
 }
 
-void MyAccountViewController::registerForKeyboardNotifications() {
-    auto self = std::static_pointer_cast<MyAccount>(shared_from_this());
-    std::weak_ptr<MyAccount> weakSelf = self;
-    auto& center = NotificationCenter::defaultCenter();
-    center.addObserver(self, UIKeyboardDidShowNotification, [weakSelf](const Notification& n) {
-        if (auto s = weakSelf.lock()) s->keyboardWasShown(n);
-    });
-    center.addObserver(self, UIKeyboardWillHideNotification, [weakSelf](const Notification& n) {
-        if (auto s = weakSelf.lock()) s->keyboardWillHide(n);
-    });
-}
-
-void MyAccountViewController::keyboardWasShown(const Notification& notification) {
-    if (auto frame = notification.value<CGRect>(UIKeyboardFrameBeginUserInfoKey)) moveScrollViewFor(frame->size.height);
-}
-
-void MyAccountViewController::moveScrollViewFor(CGFloat height) {
-    auto& scroll = containerScrollView();
-    const UIEdgeInsets insets{scroll->contentInset().top, 0, height, 0};
-    scroll->setContentInset(insets);
-    scroll->scrollIndicatorInsets = insets;
-    const CGPoint offset = scroll->contentOffset();
-    scroll->setContentOffset({offset.x, offset.y + 100});
-}
-
-void MyAccountViewController::keyboardWillHide(const Notification&) {
-    resetScrollviewInsets();
-}
-
-void MyAccountViewController::resetScrollviewInsets() {
-    auto& scroll = containerScrollView();
-    scroll->setContentInset({});
-    scroll->scrollIndicatorInsets = {};
-}

@@ -23,8 +23,6 @@
 #include <memory>
 #include <string>
 
-struct Notification;
-
 class MyAccountViewController : public UIViewController,
                                 public RegistrationSignUpDelegate,
                                 public PasswordUpdateProtocol,
@@ -64,13 +62,6 @@ public:
 
     void pickAnImage();
     void updateMember(UIButton* sender);
-
-    // Keyboard handling: the content moves 100 points further down with every keyboard shown.
-    void registerForKeyboardNotifications();
-    void keyboardWasShown(const Notification& notification);
-    void keyboardWillHide(const Notification& notification);
-    void moveScrollViewFor(CGFloat height);
-    void resetScrollviewInsets();
 
     // The picture road (CroppedPhotoPicking) with a square crop; a cropped picture is kept for the
     // update and enables it.

@@ -9,8 +9,8 @@
 #include "Services/KeychainConfiguration.h"
 #include "Services/KeychainPasswordItem.h"
 #include "Services/MemberService.h"
+#include "Services/TextLimits.h"
 #include "foundation/text/CanonicalEquivalence.h"
-#include "foundation/text/CaseMapping.h"
 #include "kits/banners/GSMessage.h"
 #include "uikit/controllers/UINavigationController.h"
 #include "uikit/controls/UIEvent.h"
@@ -231,8 +231,8 @@ std::optional<std::string> PasswordUpdateViewController::validationFailure(const
                                                                            const std::string& next,
                                                                            const std::string& retyped) const {
     if (next.empty() || current.empty() || retyped.empty()) return std::string(kEmptyField);
-    // Characters as a reader counts them, spaces included, nothing trimmed.
-    if (cw::characters(next).size() < kMinimumLength || cw::characters(retyped).size() < kMinimumLength)
+    // Characters as the server counts them (cw::textLength), spaces included, nothing trimmed.
+    if (cw::textLength(next) < kMinimumLength || cw::textLength(retyped) < kMinimumLength)
         return std::string(kTooShort);
     if (!cw::canonicallyEquivalent(next, retyped)) return std::string(kMismatch);
     return std::nullopt;

@@ -15,6 +15,7 @@
 // disappears, and enabled as soon as a field is about to be edited.
 
 #include "Services/ActionKey.h"
+#include "Services/TextLimits.h"
 #include "Views/LFloatTextField.h"
 #include "uikit/controllers/UIViewController.h"
 #include "uikit/controls/UIButton.h"
@@ -38,7 +39,7 @@ public:
     static constexpr const char* kTooShort = "Password should be minimum 8 characters";
     static constexpr const char* kMismatch = "Password mismatch";
     static constexpr const char* kErrorOccured = "Error Occured";
-    static constexpr std::size_t kMinimumLength = 8;
+    static constexpr std::size_t kMinimumLength = cw::kShortestPassword;
 
     PasswordUpdateViewController() = default;
     std::string className() const override { return "PasswordUpdateViewController"; }

@@ -155,8 +155,8 @@ void DailyUpdateViewController::fetchDailyUpdate() {
         *baby->babyId(),
         [self](const JSON& reply) {
             DailyUpdateResponse response(reply);
-            DispatchQueue::main().async([self, response = std::move(response)] {
-                self->showResponse(response);
+            DispatchQueue::main().async([self, response = std::move(response)]() mutable {
+                self->showResponse(std::move(response));
                 self->finishLoading();
             });
         },
@@ -168,8 +168,10 @@ void DailyUpdateViewController::fetchDailyUpdate() {
         });
 }
 
-void DailyUpdateViewController::showResponse(const DailyUpdateResponse& response) {
-    dailyUpdateResponse = response;
+void DailyUpdateViewController::showResponse(DailyUpdateResponse reply) {
+    // Kept as it came, not copied: a server's texts may be megabytes.
+    dailyUpdate = nullptr;
+    const DailyUpdateResponse& response = dailyUpdateResponse.emplace(std::move(reply));
     // The server lists its entries oldest first: the last one is the latest.
     if (!response.dailyUpdates.empty()) showDailyUpdate(response.dailyUpdates.back());
     const BabyHeaderViewModel model(response.gestationalAgeDescription, response.daysOfLifeDescription,
@@ -188,7 +190,7 @@ void DailyUpdateViewController::showDailyUpdate(const DailyUpdate& update) {
     DateFormatter formatter;
     formatter.setDateStyle(DateFormatter::Style::mediumStyle);
     formatter.setTimeStyle(DateFormatter::Style::shortStyle);
-    dailyUpdate = update;
+    dailyUpdate = &update;
     updateTimeLabel->setText(kUpdatedAtPrefix + formatter.string(update.updatedAt));
     tableView->reloadData();
 }
@@ -223,7 +225,7 @@ void DailyUpdateViewController::didTapDetailDisclosure(UIButton* sender) {
     if (!sender || !dailyUpdate) return;
     const long row = sender->tag();
     if (row < 0 || row >= static_cast<long>(dailyUpdate->items.size())) return;
-    const DailyUpdateItem item = dailyUpdate->items[static_cast<std::size_t>(row)];
+    const DailyUpdateItem& item = dailyUpdate->items[static_cast<std::size_t>(row)];
     sendEvent(kItemTapped, kItemTappedText,
               {{"baby_id", babyIdDetail()}, {"item_name", item.name ? JSON(*item.name) : JSON("N/A")}});
     if (!item.info) return;
@@ -281,8 +283,7 @@ void DailyUpdateViewController::calendarViewController(CalendarPopoverViewContro
     // Of several entries of one day, the one that stands last in the list.
     for (auto it = updates.rbegin(); it != updates.rend(); ++it) {
         if (calendar.isDate(it->updatedAt, day)) {
-            const DailyUpdate chosen = *it;
-            showDailyUpdate(chosen);
+            showDailyUpdate(*it);
             return;
         }
     }

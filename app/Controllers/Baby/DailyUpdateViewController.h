@@ -53,8 +53,8 @@ public:
     DailyUpdateViewController();
 
     std::shared_ptr<BabyData> baby;
-    // The entry on display.
-    std::optional<DailyUpdate> dailyUpdate;
+    // The entry on display: one of the last reply's, which keeps it (its texts may be megabytes).
+    const DailyUpdate* dailyUpdate = nullptr;
     // The last reply received.
     std::optional<DailyUpdateResponse> dailyUpdateResponse;
 
@@ -81,8 +81,9 @@ public:
     void viewDidLoad() override;
     void fetchDailyUpdate();
     // Keeps the reply, shows its last entry (when it has one) and fills the header.
-    void showResponse(const DailyUpdateResponse& response);
-    // Makes `update` the entry on display; the update line tells its time.
+    void showResponse(DailyUpdateResponse response);
+    // Makes `update`, one of the kept reply's entries, the entry on display; the update line tells
+    // its time.
     void showDailyUpdate(const DailyUpdate& update);
 
     long numberOfRowsInSection(UITableView* tableView, long section) override;

@@ -43,10 +43,7 @@ MyBabyViewController::MyBabyViewController(std::optional<std::string> password_,
     isCreateAccount = true;
 }
 
-MyBabyViewController::~MyBabyViewController() {
-    for (auto* observer : {&keyboardShown_, &keyboardHiding_})
-        if (*observer) NotificationCenter::defaultCenter().removeObserver(*observer);
-}
+MyBabyViewController::~MyBabyViewController() = default;
 
 bool MyBabyViewController::isParent() const {
     return user && user->isParent();
@@ -163,7 +160,8 @@ void MyBabyViewController::viewDidLoad() {
     addBabyLabel();
     pageControl();
     saveBabyDetails();
-    registerForKeyboardNotifications();
+    // The page's end and the field being edited stay above the keys or the wheel and its bar.
+    cw::followKeyboard(babyVerticalScrollView());
     action_.watchTyping(babyFormContainerView());
     if (!user) user = AuthenticationContext::shared().user();
     if (!isCreateAccount && user) {
@@ -535,49 +533,6 @@ void MyBabyViewController::didCropImage(RSKImageCropViewController& cropper,
 }
 
 // --- Keyboard ---------------------------------------------------------------------------------------------
-
-void MyBabyViewController::registerForKeyboardNotifications() {
-    auto& center = NotificationCenter::defaultCenter();
-    std::weak_ptr<UIViewController> weak = weak_from_this();
-    auto screen = [weak] { return std::static_pointer_cast<MyBabyViewController>(weak.lock()); };
-    for (auto* observer : {&keyboardShown_, &keyboardHiding_})
-        if (*observer) center.removeObserver(*observer);
-    keyboardShown_ = center.addObserver(UIKeyboardDidShowNotification, nullptr, nullptr,
-                                        [screen](const Notification& n) {
-                                            if (auto self = screen()) self->keyboardWasShown(n);
-                                        });
-    keyboardHiding_ = center.addObserver(UIKeyboardWillHideNotification, nullptr, nullptr,
-                                         [screen](const Notification& n) {
-                                             if (auto self = screen()) self->keyboardWillHide(n);
-                                         });
-}
-
-void MyBabyViewController::keyboardWasShown(const Notification& notification) {
-    if (auto frame = notification.value<CGRect>(UIKeyboardFrameBeginUserInfoKey)) moveScrollViewFor(frame->size.height);
-}
-
-void MyBabyViewController::moveScrollViewFor(CGFloat keyboardHeight) {
-    auto field = currentFocussedTextField.lock();
-    if (!field) return;
-    auto scroll = babyVerticalScrollView();
-    const UIEdgeInsets insets{0, 0, keyboardHeight, 0};
-    scroll->setContentInset(insets);
-    scroll->scrollIndicatorInsets = insets;
-    CGRect visible = view()->frame();
-    visible.size.height -= keyboardHeight;
-    const CGRect fieldRect = field->convert(field->frame(), view().get());
-    if (!visible.contains(fieldRect)) scroll->setContentOffset({0, field->frame().origin.y}, true);
-}
-
-void MyBabyViewController::keyboardWillHide(const Notification&) {
-    resetScrollviewInsets();
-}
-
-void MyBabyViewController::resetScrollviewInsets() {
-    auto scroll = babyVerticalScrollView();
-    scroll->setContentInset({});
-    scroll->scrollIndicatorInsets = {};
-}
 
 void MyBabyViewController::dismissPicker() {
     if (auto field = currentFocussedTextField.lock()) field->resignFirstResponder();

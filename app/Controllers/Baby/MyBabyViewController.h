@@ -130,11 +130,6 @@ public:
                       CGRect cropRect, CGFloat rotationAngle) override;
 
     // --- Keyboard ---
-    void registerForKeyboardNotifications();
-    void keyboardWasShown(const Notification& notification);
-    void keyboardWillHide(const Notification& notification);
-    void moveScrollViewFor(CGFloat keyboardHeight);
-    void resetScrollviewInsets();
     void dismissPicker();
 
     // --- Save ---
@@ -193,8 +188,6 @@ private:
     std::shared_ptr<UILabel> addBabyLabel_;
     std::shared_ptr<UIPageControl> pageControl_;
     std::shared_ptr<GreenButton> saveBabyDetails_;
-    std::shared_ptr<NotificationObserver> keyboardShown_;
-    std::shared_ptr<NotificationObserver> keyboardHiding_;
     // The save of the pages as they stand (the babies, or the new account with them): Save again
     // sends the same key; any edit, picture, page added or removed, or rebuild makes a new action.
     FormAction action_;

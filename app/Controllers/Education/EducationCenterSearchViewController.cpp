@@ -81,6 +81,8 @@ const std::shared_ptr<UITableView>& EducationCenterSearchViewController::tableVi
     table.setDataSource(this);
     table.setDelegate(this);
     table.keyboardDismissMode = UIScrollViewKeyboardDismissMode::onDrag;
+    // The results' end can be scrolled above the keys of the search bar.
+    cw::followKeyboard(tableView_);
     view()->addSubview(tableView_);
     return tableView_;
 }
@@ -167,6 +169,16 @@ void EducationCenterSearchViewController::cancelSearch() {
 
 void EducationCenterSearchViewController::searchBarCancelButtonClicked(UISearchBar*) {
     cancelSearch();
+}
+
+void EducationCenterSearchViewController::searchBarSearchButtonClicked(UISearchBar* bar) {
+    // A search already made for the text is not made again.
+    if (searchTimer) {
+        searchTimer->invalidate();
+        searchTimer = nullptr;
+        if (auto text = bar->text(); text && !text->empty()) search(*text);
+    }
+    bar->resignFirstResponder();
 }
 
 // --- One search ----------------------------------------------------------------------------

@@ -55,6 +55,9 @@ public:
     // Search bar.
     void textDidChange(UISearchBar* searchBar, const std::string& searchText) override;
     void searchBarCancelButtonClicked(UISearchBar* searchBar) override;
+    // The keyboard's Search key: a search still waiting for the pause after the last keystroke
+    // goes now, and the keys go down from over the results.
+    void searchBarSearchButtonClicked(UISearchBar* searchBar) override;
 
     // Table.
     long numberOfRowsInSection(UITableView* tableView, long section) override;

@@ -5,7 +5,7 @@
 #include "Controllers/Education/EducationCenterViewController.h"
 #include "Controllers/Feed/FeedEventDetail.h"
 #include "Controllers/Feed/FeedViewController.h"
-#include "foundation/text/CaseMapping.h"
+#include "foundation/text/Graphemes.h"
 #include "foundation/text/TextSearch.h"
 
 namespace {
@@ -56,11 +56,15 @@ void FeedViewController::searchBarTextDidBeginEditing(UISearchBar*) {
 
 void FeedViewController::searchBarTextDidEndEditing(UISearchBar*) {}
 
+void FeedViewController::searchBarSearchButtonClicked(UISearchBar* bar) {
+    bar->resignFirstResponder();
+}
+
 void FeedViewController::searchFeed(Timer& timer) {
     const auto* text = std::any_cast<std::string>(&timer.userInfo());
     if (!text) return;
     // Fewer than three characters as a reader counts them: the last result stays as it is.
-    if (cw::characters(*text).size() < minimumSearchLength) return;
+    if (cw::userPerceivedCharacterCount(*text) < minimumSearchLength) return;
     searchedData = cardsMatching(filteredData, *text);
     searchedText_ = *text;
     tableView->reloadData();

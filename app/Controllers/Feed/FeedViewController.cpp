@@ -124,6 +124,8 @@ void FeedViewController::viewDidLoad() {
     observe(UIApplicationWillTerminateNotification, &FeedViewController::applicationWillTerminate);
     observe(NotificationNames::newQuestionsAvailable, &FeedViewController::checkForQuestion);
     followCardChanges();
+    // Searching, the keys cover the list's end: the results can still be scrolled above them.
+    cw::followKeyboard(tableView);
 
     if (auto button = hamburgerButton.lock())
         button->addTarget(this, &FeedViewController::tappedHamburger, UIControlEventTouchUpInside);

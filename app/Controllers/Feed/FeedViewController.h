@@ -250,6 +250,8 @@ public:
     void textDidChange(UISearchBar* searchBar, const std::string& searchText) override;
     void searchBarTextDidBeginEditing(UISearchBar* searchBar) override;
     void searchBarTextDidEndEditing(UISearchBar* searchBar) override;
+    // The keyboard's Search key puts the keys away from over the matches (found as she typed).
+    void searchBarSearchButtonClicked(UISearchBar* searchBar) override;
     // The pending search's timer fired: searches `filteredData` for its text (three characters or
     // more) and shows the result.
     void searchFeed(Timer& timer);

@@ -116,7 +116,7 @@ FormColumn makeFormColumn(UIView& root, const std::vector<std::shared_ptr<UIView
         form.column->addConstraint(row->widthAnchor().constraintEqualTo(form.column->widthAnchor()));
     }
     // Whichever field is edited, its keys or its wheel never cover it.
-    cw::keepEditedFieldsAboveKeyboard(form.scrollView);
+    cw::followKeyboard(form.scrollView);
     return form;
 }
 

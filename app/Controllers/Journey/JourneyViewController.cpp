@@ -172,8 +172,9 @@ void JourneyViewController::loadJourney() {
     BabyService().fetchJourneyData(
         *babyId,
         [weakSelf](const JSON& reply) {
-            const JourneyResponse response = JourneySection::parseJourneyData(reply);
-            if (auto s = std::static_pointer_cast<JourneyViewController>(weakSelf.lock())) s->showJourney(response);
+            JourneyResponse response = JourneySection::parseJourneyData(reply);
+            if (auto s = std::static_pointer_cast<JourneyViewController>(weakSelf.lock()))
+                s->showJourney(std::move(response));
         },
         [weakSelf](const RequestError& error) {
             if (auto s = weakSelf.lock())
@@ -181,8 +182,9 @@ void JourneyViewController::loadJourney() {
         });
 }
 
-void JourneyViewController::showJourney(const JourneyResponse& response) {
-    journeySections = response.sections;
+void JourneyViewController::showJourney(JourneyResponse response) {
+    // Taken, not copied: a server's texts may be megabytes.
+    journeySections = std::move(response.sections);
     // Each load opens the newest week only.
     sectionExpanded.assign(journeySections.size(), false);
     if (!sectionExpanded.empty()) sectionExpanded.front() = true;

@@ -74,7 +74,7 @@ public:
 
     // --- Loading ---
     void loadJourney();
-    void showJourney(const JourneyResponse& response);
+    void showJourney(JourneyResponse response);
     void toggleSection(long section, const std::shared_ptr<RoundedSectionHeaderViewTwo>& header);
 
     // --- Table ---

@@ -3,7 +3,6 @@
 #include "Extensions/UIColor+Palette.h"
 #include "Services/CommentService.h"
 #include "foundation/dispatch/NotificationCenter.h"
-#include "foundation/text/Graphemes.h"
 #include "kits/banners/GSMessage.h"
 #include "uikit/controllers/ControllerSupport.h"
 #include "uikit/controllers/UINavigationController.h"
@@ -94,12 +93,8 @@ void CommentTableViewController::viewWillAppear(bool animated) {
 
 void CommentTableViewController::viewDidAppear(bool animated) {
     UITableViewController::viewDidAppear(animated);
-    auto table = tableView();
-    UIEdgeInsets insets = table->contentInset();
-    if (insets.bottom == 0) {
-        insets.bottom = commentTextInputView_->frame().size.height;
-        table->setContentInset(insets);
-    }
+    // The list's end clears the bar and the keys over it: the table follows the keyboard's frame,
+    // the docked bar included, as every table screen's does.
     if (shouldBecomeFirstResponser) {
         commentTextInputView_->textView()->becomeFirstResponder();
         shouldBecomeFirstResponser = false;
@@ -178,8 +173,8 @@ void CommentTableViewController::postButtonPressedWith(const std::string& text) 
 
 void CommentTableViewController::postComment(const std::string& text, std::optional<std::int64_t> id) {
     if (action_.isSending()) return;
-    if (cw::userPerceivedCharacterCount(text) > kLongestComment) {
-        showMessage(*this, kCommentTooLong, GSMessageType::error);
+    if (auto tooLong = cw::overLimitMessage(kCommentTooLong, text, kLongestComment)) {
+        showMessage(*this, *tooLong, GSMessageType::error);
         return;
     }
     action_.send([&](const ActionKey& key) { sendComment(text, id, key); });
@@ -214,11 +209,14 @@ void CommentTableViewController::sendComment(const std::string& text, std::optio
             auto self = weak.lock();
             if (!self) return;
             self->action_.failed(key);
-            showMessage(*self, kCommentNotPosted, GSMessageType::error);
-            // The text is still there to send again.
+            // A refusal is said in the server's words, and the same words would meet it again: Post
+            // waits for her to change them. Any other failure may pass: the text is still there to send
+            // again.
+            const auto refusal = cw::refusalMessage(error);
+            showMessage(*self, refusal.value_or(kCommentNotPosted), GSMessageType::error);
             const auto& bar = self->commentTextInputView_;
             bar->textView()->setEditable(true);
-            bar->postButton()->setEnabled(!bar->textView()->text().empty());
+            bar->postButton()->setEnabled(!refusal && !bar->textView()->text().empty());
         },
         key);
 }

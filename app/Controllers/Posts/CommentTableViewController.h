@@ -15,7 +15,9 @@
 // carries the same key (FormAction), so that the server stores it once.
 //
 // The screen is first responder while shown, so the keyboard docks its bar; each change of the
-// keyboard's frame (the keys coming or going, the bar growing) scrolls to the last comment.
+// keyboard's frame (the keys coming or going, the bar growing) scrolls to the last comment. The
+// list's insets follow that frame (as every table screen's do), so its last comment can always be
+// scrolled above the bar and the keys.
 // Replies hold the screen weakly. Main thread only.
 
 #include "Controllers/Posts/CommentTableViewCell.h"
@@ -23,6 +25,7 @@
 #include "Models/CommentData.h"
 #include "Models/FeedResponse.h"
 #include "Services/ActionKey.h"
+#include "Services/TextLimits.h"
 #include "foundation/json/JSON.h"
 #include "uikit/controllers/UIBarItems.h"
 #include "uikit/controllers/UITableViewController.h"
@@ -49,9 +52,11 @@ public:
     static inline const std::string kCellDequeueFailure = "Comment cell dequeued improperly";
     // The one kind whose comments go by "feed_id".
     static inline const std::string kEducationContentType = "EducationContent";
-    // The server keeps comments of at most this many characters: a longer one is not sent, and the
-    // member is told why; any other refusal or failure is told too (the text stays to send again).
-    static constexpr std::size_t kLongestComment = 5000;
+    // The server keeps comments of at most this many characters, counted as it counts them
+    // (Services/TextLimits.h): a longer one is not sent, and the member is told by how much and what to
+    // take away; the server's refusal is told in its words, and Post waits for a change; any other
+    // failure is told too (the text stays to send again).
+    static constexpr std::size_t kLongestComment = cw::kLongestComment;
     static inline const std::string kCommentTooLong = "A comment can be at most 5000 characters long.";
     static inline const std::string kCommentNotPosted = "Your comment could not be posted. Please try again.";
     static inline const std::string kCommentsNotLoaded = "Unexpected error finding comments. Please try again.";

@@ -6,6 +6,38 @@
 #include "uikit/view/NSLayoutConstraint.h"
 
 #include <algorithm>
+#include <cmath>
+
+namespace {
+
+// The bar's text view: as tall as its text up to five lines, and scrolling at that height past
+// them, however the text changed (typed, pasted, or emptied by code after a post).
+class CommentBarTextView : public UITextView {
+public:
+    CGSize intrinsicContentSize() const override {
+        const CGFloat width = layoutWidthHint() > 0 ? layoutWidthHint() : bounds().size.width;
+        if (width <= 0) return {UIViewNoIntrinsicMetric, UIViewNoIntrinsicMetric};
+        return {UIViewNoIntrinsicMetric, std::min(sizeThatFits({width, 0}).height, tallest())};
+    }
+    bool intrinsicSizeDependsOnWidth() const override { return true; }
+    void layoutSubviews() override {
+        const CGFloat width = bounds().size.width;
+        if (width > 0) {
+            const bool scrolls = sizeThatFits({width, 0}).height > tallest();
+            if (!scrolls && isScrollEnabled()) setContentOffset({0, 0});
+            setScrollEnabled(scrolls);
+        }
+        UITextView::layoutSubviews();
+    }
+
+private:
+    CGFloat tallest() const {
+        const UIEdgeInsets insets = textContainerInset();
+        return std::ceil(font().lineHeight() * CommentTextInputView::kMostLinesShown) + insets.top + insets.bottom;
+    }
+};
+
+} // namespace
 
 CommentTextInputView::CommentTextInputView(const CGRect& frame, UIInputViewStyle style) : UIInputView(frame, style) {
     separatorView_ = std::make_shared<UIView>();
@@ -20,7 +52,7 @@ CommentTextInputView::CommentTextInputView(NSCoder& coder) : UIInputView(coder) 
 
 const std::shared_ptr<UITextView>& CommentTextInputView::textView() {
     if (!textView_) {
-        textView_ = std::make_shared<UITextView>();
+        textView_ = std::make_shared<CommentBarTextView>();
         textView_->setTranslatesAutoresizingMaskIntoConstraints(false);
         textView_->setFont(UIFont::preferredFont(UIFontTextStyle::body));
         textView_->autocapitalizationType = UITextAutocapitalizationType::sentences;
@@ -98,7 +130,8 @@ void CommentTextInputView::build() {
         box->trailingAnchor().constraintEqualTo(margins->trailingAnchor()),
     });
 
-    // Without scrolling the text view is as tall as its text, so the bar grows line by line.
+    // Without scrolling the text view is as tall as its text, so the bar grows line by line (up to
+    // the lines it shows before it scrolls).
     text->setScrollEnabled(false);
     text->setBackgroundColor(UIColorPalette::backgroundColor());
     text->setContentHuggingPriority(750, UILayoutConstraintAxis::vertical);

@@ -1,8 +1,9 @@
 #pragma once
 
 // The strip at the bottom of the comment list where a comment is written: a text view that grows
-// and shrinks with its text, however it changed (showing "Add a Comment" while empty), and a "Post"
-// button, enabled only while the text holds more than blanks. The bar sends nothing itself: Post
+// and shrinks with its text, however it changed (showing "Add a Comment" while empty), up to five
+// lines, past which it scrolls its text and keeps the caret in view, so that the bar and its Post
+// button stay on the screen above the keyboard; and a "Post" button, enabled only while the text holds more than blanks. The bar sends nothing itself: Post
 // hands the text to its delegate as she wrote it, without the blank lines and spaces after it. The
 // comment list docks it as its input accessory, so it sits at the bottom edge and rides on the
 // keyboard. Main thread only.
@@ -31,6 +32,8 @@ public:
     // The Post title's colour while disabled.
     static inline const std::string kDisabledTitleHex = "#c5e8d9";
     static constexpr CGFloat kMinimumHeight = 54.0;
+    // The lines the text view shows before it scrolls.
+    static constexpr int kMostLinesShown = 5;
 
     CommentTextInputView(const CGRect& frame, UIInputViewStyle style);
     // From an archive: the separator, but no subviews and no constraints.

@@ -189,7 +189,20 @@ void PostDetailsViewController::loadView() {
         column->addArrangedSubview(v);
     }
 
+    unavailableLabel = std::make_shared<UILabel>();
+    unavailableLabel->setText(kUnavailableMessage);
+    unavailableLabel->setNumberOfLines(0);
+    unavailableLabel->setTextAlignment(NSTextAlignment::center);
+    unavailableLabel->setFont(UIFont::named("Avenir-Medium", 17).value_or(UIFont::systemFont(17)));
+    unavailableLabel->setTextColor(UIColorPalette::textPlaceholderColor());
+    unavailableLabel->setHidden(true);
+    unavailableLabel->setTranslatesAutoresizingMaskIntoConstraints(false);
+    root->addSubview(unavailableLabel);
+
     NSLayoutConstraint::activate({
+        unavailableLabel->leadingAnchor().constraintEqualTo(root->leadingAnchor(), 24),
+        unavailableLabel->trailingAnchor().constraintEqualTo(root->trailingAnchor(), -24),
+        unavailableLabel->centerYAnchor().constraintEqualTo(root->centerYAnchor()),
         scrollView->topAnchor().constraintEqualTo(root->topAnchor()),
         scrollView->leadingAnchor().constraintEqualTo(root->leadingAnchor()),
         scrollView->trailingAnchor().constraintEqualTo(root->trailingAnchor()),
@@ -205,6 +218,7 @@ void PostDetailsViewController::loadView() {
 void PostDetailsViewController::viewDidLoad() {
     UIViewController::viewDidLoad();
     navigationItem()->setRightBarButtonItems({shareButton(), bookmarkButton(), commentButton()}, true);
+    enableBarButtons();
     if (detailsData)
         populateDetails(detailsData);
     else if (postId)
@@ -274,33 +288,51 @@ void PostDetailsViewController::sendEvent(const std::string& screen, const std::
 void PostDetailsViewController::loadPost(std::int64_t id) {
     showActivityOverlay(*this, true);
     std::weak_ptr<UIViewController> weak = weak_from_this();
+    // Exactly one of the two runs; each takes the overlay away, whatever the answer was.
     PostService().getPost(
         id,
         [weak](const JSON& reply) {
-            if (auto self = std::static_pointer_cast<PostDetailsViewController>(weak.lock()))
-                self->handlePostResponse(reply);
+            auto self = std::static_pointer_cast<PostDetailsViewController>(weak.lock());
+            if (!self) return;
+            self->handlePostResponse(reply);
+            hideActivityOverlay(*self, true);
         },
-        [weak](const RequestError&) {
-            if (auto self = std::static_pointer_cast<PostDetailsViewController>(weak.lock())) {
+        [weak](const RequestError& error) {
+            auto self = std::static_pointer_cast<PostDetailsViewController>(weak.lock());
+            if (!self) return;
+            // Refused by the server: not hers to see, or gone. Asking again would not show it.
+            if (error.kind() == RequestError::Kind::erroResponse)
+                self->showUnavailable();
+            else
                 showMessage(*self, kLoadErrorMessage, GSMessageType::error);
-                hideActivityOverlay(*self, true);
-            }
+            hideActivityOverlay(*self, true);
         });
+}
+
+void PostDetailsViewController::showUnavailable() {
+    scrollView->setHidden(true);
+    unavailableLabel->setHidden(false);
+}
+
+void PostDetailsViewController::enableBarButtons() {
+    for (const auto& item : {shareButton(), bookmarkButton(), commentButton()})
+        item->setEnabled(detailsData != nullptr);
 }
 
 void PostDetailsViewController::handlePostResponse(const JSON& reply) {
     const JSON data = reply["data"];
     const auto posts = data["posts"].asArray();
-    if (!data.asDictionary() || !posts || posts->empty() || !posts->front().asDictionary()) {
-        hideActivityOverlay(*this, true);
-        return;
-    }
-    detailsData = FeedResponse::fromPostDictionary(posts->front(), data["users"]);
-    if (detailsData) populateDetails(detailsData);
-    hideActivityOverlay(*this, true);
+    if (data.asDictionary() && posts && !posts->empty() && posts->front().asDictionary())
+        detailsData = FeedResponse::fromPostDictionary(posts->front(), data["users"]);
+    // A reply that names no post it can show is the server having none for her.
+    if (detailsData)
+        populateDetails(detailsData);
+    else
+        showUnavailable();
 }
 
 void PostDetailsViewController::populateDetails(const FeedResponse::Card& card) {
+    enableBarButtons();
     populateImages(card);
     fetchCommentCount(card);
     populateTexts(card);
@@ -430,17 +462,11 @@ void PostDetailsViewController::commentButtonTapped() {
 }
 
 void PostDetailsViewController::showComments() {
+    // Without a card the list would have no post to ask for: the button takes no tap then.
+    if (!detailsData || !detailsData->cardId) return;
     auto comments = std::make_shared<CommentTableViewController>();
-    if (detailsData) {
-        comments->cardId = detailsData->cardId;
-        comments->cardType = detailsData->cardType;
-    } else {
-        // Opened from a push and still loading: the push named the post, whose comments are asked
-        // for and written by its id as a loaded post's are.
-        comments->cardId = postId;
-        comments->cardType = CardType::userPost;
-    }
-    if (!comments->cardId) return;
+    comments->cardId = detailsData->cardId;
+    comments->cardType = detailsData->cardType;
     if (navigationController()) show(comments, nullptr);
 }
 

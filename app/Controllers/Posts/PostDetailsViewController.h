@@ -8,7 +8,11 @@
 //
 // Opened from the feed with the feed's own card in `detailsData` (a bookmark change is written into
 // that card, so the feed shows it without a reload), or from a push with only `postId`, when the
-// screen loads the post itself. With neither it shows an empty scene.
+// screen loads the post itself, under the loading overlay, once per view load; the overlay goes with
+// the answer, whatever it is. With neither it shows an empty scene. Its bar's buttons take taps only
+// while it shows a card: a post the server refuses her (not hers to see, or no longer there), or a
+// reply that names none, says so on the page and leaves nothing to tap; a request that failed shows
+// the load error's banner.
 //
 // Replies arrive on the main thread; the comment count and the bookmark hold the screen weakly (the
 // bookmark's failure banner is still shown, on the screen that asked). What other screens change of
@@ -47,6 +51,7 @@ public:
     static inline const std::string kDailyUpdateScreenName = "DailyUpdateDetailsViewScreen";
     static inline const std::string kLoadErrorMessage = "Unexpected Error. Please try again.";
     static inline const std::string kBookmarkErrorMessage = "Unexpected error. Please try again.";
+    static inline const std::string kUnavailableMessage = "This post is no longer available.";
     // The video the daily update's link plays.
     static inline const std::string kVideoIdentifier = "cwDemoCpr01";
     static inline const std::string kJourneyLinkTitle = "Watch: Holding your baby in the NICU";
@@ -73,6 +78,8 @@ public:
     // The control in the link area that plays the video.
     std::shared_ptr<UIButton> journeyLinkButton;
     std::shared_ptr<UIScrollView> scrollView;
+    // What the page says of a post it cannot show.
+    std::shared_ptr<UILabel> unavailableLabel;
 
     FeedResponse::Card detailsData;
     std::optional<std::int64_t> postId;
@@ -123,6 +130,9 @@ private:
     void followCardChanges();
     std::shared_ptr<UIBarButtonItem> makeBarButtonItem(const std::string& imageName, void (PostDetailsViewController::*action)());
     void updateBookmarkImage();
+    // The bar's buttons work on the card shown: without one they take no tap.
+    void enableBarButtons();
+    void showUnavailable();
     void sendEvent(const std::string& screen, const std::string& action, const JSON::dictionary_t& details);
 
     std::shared_ptr<UIBarButtonItem> bookmarkButton_;

@@ -5,6 +5,8 @@
 #include "Extensions/UIViewController+LoadingIndicator.h"
 #include "Services/AnalyticsService.h"
 #include "Services/PostService.h"
+#include "Services/ReplyCallbacks.h"
+#include "Services/TextLimits.h"
 #include "foundation/archive/NSKeyedArchiver.h"
 #include "foundation/text/CharacterSet.h"
 #include "kits/banners/GSMessage.h"
@@ -82,6 +84,8 @@ const std::shared_ptr<UIScrollView>& PostViewController::scrollView() {
         scrollView_->setTranslatesAutoresizingMaskIntoConstraints(false);
         scrollView_->alwaysBounceVertical = true;
         scrollView_->keyboardDismissMode = UIScrollViewKeyboardDismissMode::interactive;
+        // The pictures under the text can be scrolled above the keys and the camera bar.
+        cw::followKeyboard(scrollView_);
     }
     return scrollView_;
 }
@@ -231,6 +235,10 @@ void PostViewController::onCancel() {
 // --- Sending -------------------------------------------------------------------------------------
 
 void PostViewController::postCard() {
+    if (auto tooLong = cw::overLimitMessage(kPostTooLong, postText(postBox()->text()), cw::kLongestPost)) {
+        showMessage(*this, *tooLong, GSMessageType::error);
+        return;
+    }
     action_.send([this](const ActionKey& key) { sendPost(key); });
 }
 
@@ -258,7 +266,11 @@ void PostViewController::sendPost(const ActionKey& key) {
             self->action_.failed(key);
             stopFullScreenLoadingOverlay(*self);
             sendPostEvent("ServerRequest", kAddPostFailure.dictionary());
-            showMessage(*self, kPostFailed, GSMessageType::error);
+            // A refusal is said in the server's words, and the same post would meet it again: Submit
+            // waits for a change of its text or pictures.
+            const auto refusal = cw::refusalMessage(error);
+            showMessage(*self, refusal.value_or(kPostFailed), GSMessageType::error);
+            if (refusal) self->doneButton_->setEnabled(false);
             std::cout << "Creating a post failed: " << error.what() << std::endl;
         },
         key);

@@ -42,6 +42,9 @@ public:
     static inline const std::string kPlaceholder = "Share a moment, photo, or news";
     static inline const std::string kTooManyPictures = "Only two pictures are allowed per post";
     static inline const std::string kPostFailed = "Unexpected error. Please try again.";
+    // The server keeps posts of at most cw::kLongestPost characters (Services/TextLimits.h): a longer
+    // one is not sent, and she is told by how much and what to take away.
+    static inline const std::string kPostTooLong = "A post can be at most 5000 characters long.";
     static constexpr std::size_t kMaximumPictures = 2;
 
     PostViewController();

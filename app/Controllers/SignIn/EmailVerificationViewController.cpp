@@ -37,13 +37,6 @@ private:
     static constexpr std::size_t kCodeLength = EmailVerificationViewController::kCodeLength;
 };
 
-std::string joined(const std::vector<std::string>& characters, std::size_t count) {
-    std::string text;
-    for (std::size_t i = 0; i < count && i < characters.size(); ++i)
-        text += characters[i];
-    return text;
-}
-
 } // namespace
 
 const std::vector<std::shared_ptr<UIButton>>& EmailVerificationViewController::inputButtons() {
@@ -148,14 +141,23 @@ void EmailVerificationViewController::showInBoxes(const std::vector<std::string>
 }
 
 void EmailVerificationViewController::didChangeText(UITextField*) {
-    const auto characters = cw::characters(textField()->text().value_or(""));
+    const std::string text = textField()->text().value_or("");
+    // Only what the boxes show is read, however long a paste.
+    std::vector<std::string> characters;
+    cw::forEachCharacter(text, [&characters](std::string_view character) {
+        characters.emplace_back(character);
+        return characters.size() < kCodeLength;
+    });
     showInBoxes(characters);
     if (characters.size() >= kCodeLength) {
         // The code is what the boxes show: a longer paste would otherwise send digits nobody sees,
         // and never match.
-        verify(joined(characters, kCodeLength));
+        std::string code;
+        for (const auto& character : characters)
+            code += character;
+        verify(code);
         // Setting the text from code sends no editing change.
-        textField()->setText(joined(characters, kCodeLength));
+        textField()->setText(code);
     }
 }
 

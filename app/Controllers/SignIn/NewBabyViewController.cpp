@@ -1,7 +1,6 @@
 #include "Controllers/SignIn/NewBabyViewController.h"
 
 #include "Controllers/SignIn/Shared/SignInFormPieces.h"
-#include "Controllers/SignIn/SignInKeyboardScroll.h"
 #include "Controllers/SignIn/SignInWeakly.h"
 #include "Extensions/ServerImages/UIImageView+UpdateImage.h"
 #include "Extensions/UIColor+Palette.h"
@@ -163,7 +162,6 @@ void NewBabyViewController::viewDidLoad() {
     UIViewController::viewDidLoad();
     setTitle(std::string(kTitle));
     fillForm();
-    registerForKeyboardNotifications();
 
     auto& dates = datePicker();
     CGRect frame = dates->frame();
@@ -218,13 +216,6 @@ void NewBabyViewController::viewWillAppear(bool animated) {
     // Back from the next step: the submit's overlay would otherwise still cover the form.
     hideActivityOverlay(*this, false);
     AnalyticsService().send(kScreenName, rawValue(ScreenAction::Loaded), {});
-}
-
-void NewBabyViewController::registerForKeyboardNotifications() {
-    auto& center = NotificationCenter::defaultCenter();
-    auto self = shared_from_this();
-    center.addObserver(self, UIKeyboardDidShowNotification, weakly(*this, &NewBabyViewController::keyboardWasShown));
-    center.addObserver(self, UIKeyboardWillHideNotification, weakly(*this, &NewBabyViewController::keyboardWillHide));
 }
 
 void NewBabyViewController::didTapSubmit() {
@@ -317,17 +308,3 @@ void NewBabyViewController::didSelectRow(UIPickerView*, long row, long) {
     genderTextField->setText(genderPickerOptions[static_cast<std::size_t>(row)]);
 }
 
-void NewBabyViewController::keyboardWasShown(const Notification& notification) {
-    SignInKeyboardScroll::raiseEditingField(*view(), *scrollView,
-                                            {nameTextField.get(), dobTextField.get(),
-                                             genderTextField.get(), mrnTextField.get()},
-                                            notification);
-}
-
-void NewBabyViewController::keyboardWillHide(const Notification&) {
-    resetScrollviewInsets();
-}
-
-void NewBabyViewController::resetScrollviewInsets() {
-    SignInKeyboardScroll::reset(*scrollView);
-}

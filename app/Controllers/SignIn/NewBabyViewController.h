@@ -110,10 +110,6 @@ public:
     void didTapInputDone();
     void dismissKeyboard();
     void datePickerDidChange();
-    void registerForKeyboardNotifications();
-    void keyboardWasShown(const Notification& notification);
-    void keyboardWillHide(const Notification& notification);
-    void resetScrollviewInsets();
 
     bool textFieldShouldBeginEditing(UITextField* field) override;
     bool textFieldShouldReturn(UITextField* field) override;

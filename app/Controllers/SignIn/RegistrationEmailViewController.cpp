@@ -65,6 +65,11 @@ void RegistrationEmailViewController::viewDidLoad() {
     NSLayoutConstraint::activate(constraints);
 }
 
+bool RegistrationEmailViewController::textFieldShouldReturn(UITextField* field) {
+    field->resignFirstResponder();
+    return true;
+}
+
 void RegistrationEmailViewController::onSubmit() {
     const auto email = emailTextField()->text();
     if (!email) return;

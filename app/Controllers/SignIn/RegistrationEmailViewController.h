@@ -31,6 +31,8 @@ public:
 
     // Sends the field's text, as it stands, for a verification code.
     void onSubmit();
+    // The keyboard's Done key puts the keyboard away, so that "Send" shows.
+    bool textFieldShouldReturn(UITextField* field) override;
 
 private:
     std::shared_ptr<UILabel> descriptionLabel_;

@@ -64,6 +64,7 @@ const std::shared_ptr<UIScrollView>& RegistrationViewController::scrollView() {
         scrollView_->setAccessibilityIdentifier("accountScrollView");
         scrollView_->alwaysBounceVertical = true;
         scrollView_->keyboardDismissMode = UIScrollViewKeyboardDismissMode::interactive;
+        cw::followKeyboard(scrollView_);
         scrollView_->setContentInsetAdjustmentBehavior(UIScrollViewContentInsetAdjustmentBehavior::automatic);
     }
     return scrollView_;
@@ -164,60 +165,6 @@ void RegistrationViewController::viewWillAppear(bool animated) {
         field->setEnabled(false);
         field->setTextColor(UIColor::grayColor());
     }
-    registerForKeyboardNotifications();
-}
-
-void RegistrationViewController::viewDidDisappear(bool animated) {
-    UIViewController::viewDidDisappear(animated);
-    NotificationCenter::defaultCenter().removeObserver(static_cast<UIViewController*>(this));
-}
-
-void RegistrationViewController::registerForKeyboardNotifications() {
-    auto& center = NotificationCenter::defaultCenter();
-    center.removeObserver(static_cast<UIViewController*>(this), UIKeyboardDidShowNotification);
-    center.removeObserver(static_cast<UIViewController*>(this), UIKeyboardWillHideNotification);
-    auto self = shared_from_this();
-    center.addObserver(self, UIKeyboardDidShowNotification, weakly(*this, &RegistrationViewController::keyboardDidShow));
-    center.addObserver(self, UIKeyboardWillHideNotification,
-                       weakly(*this, &RegistrationViewController::keyboardWillHide));
-}
-
-void RegistrationViewController::keyboardDidShow(const Notification& notification) {
-    auto frame = notification.value<CGRect>(UIKeyboardFrameEndUserInfoKey);
-    if (!frame) return;
-    moveScrollViewFor(frame->height());
-}
-
-void RegistrationViewController::moveScrollViewFor(CGFloat height) {
-    auto& scroll = scrollView();
-    const CGFloat bottom = height - view()->safeAreaInsets().bottom;
-    UIEdgeInsets insets = scroll->contentInset();
-    insets.bottom = bottom;
-    scroll->setContentInset(insets);
-    scroll->scrollIndicatorInsets.bottom = bottom;
-    if (!focusedTextField) return;
-    const CGRect field = focusedTextField->convert(focusedTextField->bounds(), view().get());
-    CGRect visible = view()->bounds();
-    visible.size.height -= height;
-    if (visible.contains(field)) return;
-    // The field's top at the top of the visible part; its place in the content, not in the form that
-    // holds it, or a field low on the screen would stay under the keyboard.
-    const CGFloat top = focusedTextField->convert(focusedTextField->bounds(), scrollViewContainer().get()).minY();
-    const CGFloat highest = scroll->minimumContentOffset().y;
-    const CGFloat lowest = std::max(highest, scroll->maximumContentOffset().y);
-    scroll->setContentOffset({0, std::clamp(top, highest, lowest)}, true);
-}
-
-void RegistrationViewController::keyboardWillHide(const Notification&) {
-    resetKeyboardInset();
-}
-
-void RegistrationViewController::resetKeyboardInset() {
-    auto& scroll = scrollView();
-    UIEdgeInsets insets = scroll->contentInset();
-    insets.bottom = 0;
-    scroll->setContentInset(insets);
-    scroll->scrollIndicatorInsets.bottom = 0;
 }
 
 void RegistrationViewController::didSelect(UITextField& textField) {

@@ -8,9 +8,9 @@
 // a success and the person stays on the screen, a message or a failure shows in a banner. No account
 // is made here, and the picture is only shown, never sent.
 //
-// Opened by the e-mail verification screen, which sets `email`. Built in code; while the screen is
-// shown, the scroll view's bottom inset follows the keyboard and the edited field is scrolled into
-// view. Main thread only.
+// Opened by the e-mail verification screen, which sets `email`. Built in code; the scroll view
+// follows the keyboard (cw::followKeyboard): its insets cover what the keyboard covers and the edited
+// field is scrolled into view above it. Main thread only.
 
 #include "Controllers/SignIn/RegistrationSignUpView.h"
 #include "Controllers/SignIn/Shared/SignInFormPieces.h"
@@ -68,7 +68,6 @@ public:
 
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
-    void viewDidDisappear(bool animated) override;
 
     void createAccountTapped();
     void onChoosePhoto();
@@ -83,11 +82,6 @@ public:
     // The member check of the form's address.
     void validateRegistration();
 
-    void registerForKeyboardNotifications();
-    void keyboardDidShow(const Notification& notification);
-    void keyboardWillHide(const Notification& notification);
-    void moveScrollViewFor(CGFloat height);
-    void resetKeyboardInset();
     void dismissPicker();
 
     // The form's delegate.

@@ -1,7 +1,6 @@
 #include "Controllers/SignIn/RegistrationWithInvitation.h"
 
 #include "Controllers/SignIn/Shared/SignInFormPieces.h"
-#include "Controllers/SignIn/SignInKeyboardScroll.h"
 #include "Controllers/SignIn/SignInWeakly.h"
 #include "Extensions/UIColor+Palette.h"
 #include "Extensions/UIView+Autolayout.h"
@@ -78,7 +77,6 @@ void RegistrationWithInvitation::loadView() {
 void RegistrationWithInvitation::viewDidLoad() {
     UIViewController::viewDidLoad();
     prepareView();
-    registerForKeyboardNotifications();
     view()->addGestureRecognizer(
         std::make_shared<UITapGestureRecognizer>(weakly(*this, &RegistrationWithInvitation::dismissKeyboard)));
     nameTextField->setDelegate(this);
@@ -113,15 +111,6 @@ void RegistrationWithInvitation::prepareView() {
 void RegistrationWithInvitation::viewWillAppear(bool animated) {
     UIViewController::viewWillAppear(animated);
     AnalyticsService().send(kScreenName, rawValue(ScreenAction::Loaded), {});
-}
-
-void RegistrationWithInvitation::registerForKeyboardNotifications() {
-    auto& center = NotificationCenter::defaultCenter();
-    auto self = shared_from_this();
-    center.addObserver(self, UIKeyboardDidShowNotification,
-                       weakly(*this, &RegistrationWithInvitation::keyboardWasShown));
-    center.addObserver(self, UIKeyboardWillHideNotification,
-                       weakly(*this, &RegistrationWithInvitation::keyboardWillHide));
 }
 
 void RegistrationWithInvitation::dismissKeyboard() {
@@ -184,22 +173,6 @@ bool RegistrationWithInvitation::textFieldShouldReturn(UITextField* field) {
         field->resignFirstResponder();
     }
     return true;
-}
-
-void RegistrationWithInvitation::keyboardWasShown(const Notification& notification) {
-    SignInKeyboardScroll::raiseEditingField(*view(), *scrollView,
-                                            {nameTextField.get(), relationshipTextField.get(),
-                                             emailTextField.get(), passwordTextField.get()},
-                                            notification);
-}
-
-void RegistrationWithInvitation::keyboardWillHide(const Notification&) {
-    if (passwordTextField->isFirstResponder()) return;
-    resetScrollviewInsets();
-}
-
-void RegistrationWithInvitation::resetScrollviewInsets() {
-    SignInKeyboardScroll::reset(*scrollView);
 }
 
 void RegistrationWithInvitation::onChoosePhoto() {

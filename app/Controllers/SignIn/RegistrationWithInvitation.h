@@ -13,7 +13,8 @@
 // at the end of the road. Only a photo she chose goes with her: without one the form shows the
 // placeholder "card_default_n" and the account is made without a picture.
 //
-// The form scrolls so that the field being edited stands 12 points above the keyboard. Sends no
+// The form follows the keyboard (cw::followKeyboard): the field being edited stands 12 points above
+// it, and the form's end can be scrolled above it. Sends no
 // request of its own but its usage event. Main thread only.
 
 #include "Extensions/CroppedPhotoPicking.h"
@@ -87,10 +88,6 @@ public:
     std::shared_ptr<UserData> gatherUserInfo();
     void onChoosePhoto();
     void dismissKeyboard();
-    void registerForKeyboardNotifications();
-    void keyboardWasShown(const Notification& notification);
-    void keyboardWillHide(const Notification& notification);
-    void resetScrollviewInsets();
 
     bool textFieldShouldReturn(UITextField* field) override;
 

@@ -29,6 +29,7 @@ const std::shared_ptr<UIScrollView>& ValidateInvitationViewController::scrollVie
         scrollView_ = std::make_shared<UIScrollView>();
         scrollView_->setTranslatesAutoresizingMaskIntoConstraints(false);
         scrollView_->keyboardDismissMode = UIScrollViewKeyboardDismissMode::interactive;
+        cw::followKeyboard(scrollView_);
         scrollView_->setAccessibilityIdentifier("invitationScrollView");
         scrollView_->addSubview(scrollViewContainer());
     }
@@ -85,7 +86,6 @@ void ValidateInvitationViewController::viewDidLoad() {
     setTitle(std::string(kTitle));
     prepareView();
     setupViewConstraints();
-    registerForKeyboardNotifications();
 }
 
 void ValidateInvitationViewController::prepareView() {
@@ -133,49 +133,6 @@ void ValidateInvitationViewController::viewDidLayoutSubviews() {
 void ValidateInvitationViewController::viewWillAppear(bool animated) {
     AnalyticsService().send(kScreenName, rawValue(ScreenAction::Loaded), {});
     UIViewController::viewWillAppear(animated);
-    // Observed again on every appearance: leaving the screen let them go.
-    registerForKeyboardNotifications();
-}
-
-void ValidateInvitationViewController::viewDidDisappear(bool animated) {
-    UIViewController::viewDidDisappear(animated);
-    NotificationCenter::defaultCenter().removeObserver(static_cast<UIViewController*>(this));
-}
-
-void ValidateInvitationViewController::registerForKeyboardNotifications() {
-    auto& center = NotificationCenter::defaultCenter();
-    // Never twice: each observation would move the insets once more.
-    center.removeObserver(static_cast<UIViewController*>(this), UIKeyboardDidShowNotification);
-    center.removeObserver(static_cast<UIViewController*>(this), UIKeyboardWillHideNotification);
-    auto self = shared_from_this();
-    center.addObserver(self, UIKeyboardDidShowNotification,
-                       weakly(*this, &ValidateInvitationViewController::keyboardWasShown));
-    center.addObserver(self, UIKeyboardWillHideNotification,
-                       weakly(*this, &ValidateInvitationViewController::keyboardWillHide));
-}
-
-void ValidateInvitationViewController::keyboardWasShown(const Notification& notification) {
-    auto frame = notification.value<CGRect>(UIKeyboardFrameEndUserInfoKey);
-    if (!frame) return;
-    moveScrollViewFor(frame->height());
-}
-
-void ValidateInvitationViewController::keyboardWillHide(const Notification&) {
-    resetScrollviewInsets();
-}
-
-void ValidateInvitationViewController::moveScrollViewFor(CGFloat height) {
-    auto& scroll = scrollView();
-    UIEdgeInsets insets = scroll->contentInset();
-    insets.bottom = height;
-    scroll->setContentInset(insets);
-    scroll->scrollIndicatorInsets.bottom = height;
-}
-
-void ValidateInvitationViewController::resetScrollviewInsets() {
-    auto& scroll = scrollView();
-    scroll->setContentInset({});
-    scroll->scrollIndicatorInsets = {};
 }
 
 void ValidateInvitationViewController::createAccountTapped() {

@@ -7,11 +7,11 @@
 // server's reason, or "Unexpected error. Please try again." when it gave none.
 //
 // Opened by the sign-up choice's "Yes, I have". Built in code: the form, the button at the bottom of
-// the visible area (lower when the content is taller), in a scroll view whose bottom inset follows
-// the keyboard while the screen is shown. Main thread only.
+// the visible area (lower when the content is taller), in a scroll view that follows the keyboard
+// (cw::followKeyboard): its insets cover what the keyboard covers, and the edited field stays above
+// it. Main thread only.
 
 #include "Controllers/SignIn/RegistrationInvitationView.h"
-#include "foundation/dispatch/NotificationCenter.h"
 #include "uikit/controllers/UIViewController.h"
 #include "uikit/controls/UIButton.h"
 #include "uikit/controls/UIScrollView.h"
@@ -41,18 +41,12 @@ public:
 
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
-    void viewDidDisappear(bool animated) override;
     void viewDidLayoutSubviews() override;
     void updateViewConstraints() override;
 
     void prepareView();
     void setupViewConstraints();
     void createAccountTapped();
-    void registerForKeyboardNotifications();
-    void keyboardWasShown(const Notification& notification);
-    void keyboardWillHide(const Notification& notification);
-    void moveScrollViewFor(CGFloat height);
-    void resetScrollviewInsets();
 
 private:
     std::shared_ptr<UIScrollView> scrollView_;

@@ -1,11 +1,13 @@
 #include "foundation/text/CaseMapping.h"
 
 #include "foundation/text/CharacterSet.h"
+#include "foundation/text/Utf8.h"
 #include "foundation/time/IcuSupport.h"
 
 #include <unicode/brkiter.h>
 #include <unicode/locid.h>
 #include <unicode/unistr.h>
+#include <unicode/utext.h>
 
 #include <memory>
 
@@ -66,22 +68,61 @@ std::string capitalized(std::string_view text, const Locale& locale) {
     return toUtf8(out);
 }
 
-std::vector<std::string> characters(std::string_view text) {
-    const icu::UnicodeString source = toUnicode(text);
-    std::vector<std::string> result;
-    UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::BreakIterator> breaks(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
-    if (U_FAILURE(status) || !breaks) {
-        // Without break data, one character per code point.
-        for (int32_t i = 0; i < source.length(); i = source.moveIndex32(i, 1))
-            result.push_back(toUtf8(icu::UnicodeString(source.char32At(i))));
-        return result;
+namespace {
+
+// ICU's character boundaries over the UTF-8 bytes where they are (its offsets are offsets into
+// them); no iterator when the break data is missing.
+struct CharacterBreaks {
+    std::unique_ptr<UText, decltype(&utext_close)> source{nullptr, &utext_close};
+    std::unique_ptr<icu::BreakIterator> breaks;
+
+    explicit CharacterBreaks(std::string_view text) {
+        UErrorCode status = U_ZERO_ERROR;
+        source.reset(utext_openUTF8(nullptr, text.data(), static_cast<int64_t>(text.size()), &status));
+        if (U_SUCCESS(status))
+            breaks.reset(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+        if (U_SUCCESS(status) && breaks) breaks->setText(source.get(), status);
+        if (U_FAILURE(status)) breaks.reset();
     }
-    breaks->setText(source);
-    int32_t start = breaks->first();
-    for (int32_t end = breaks->next(); end != icu::BreakIterator::DONE; start = end, end = breaks->next())
-        result.push_back(toUtf8(icu::UnicodeString(source, start, end - start)));
-    return result;
+};
+
+} // namespace
+
+void forEachCharacter(std::string_view text, const std::function<bool(std::string_view character)>& visit) {
+    CharacterBreaks characters(text);
+    if (!characters.breaks) {
+        // Without break data, one character per code point.
+        for (std::size_t at = 0; at < text.size();) {
+            const std::size_t start = at;
+            decodeUtf8(text, at);
+            if (!visit(text.substr(start, at - start))) return;
+        }
+        return;
+    }
+    auto& breaks = *characters.breaks;
+    int32_t start = breaks.first();
+    for (int32_t end = breaks.next(); end != icu::BreakIterator::DONE; start = end, end = breaks.next())
+        if (!visit(text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)))) return;
+}
+
+std::string_view lastCharacter(std::string_view text) {
+    if (text.empty()) return text;
+    CharacterBreaks characters(text);
+    if (!characters.breaks) {
+        // Without break data, the last code point: the nearest start, at most four bytes back,
+        // that decodes to the end, else the last byte alone (a malformed one).
+        for (std::size_t back = 1; back <= 4 && back <= text.size(); ++back) {
+            std::size_t at = text.size() - back;
+            if (decodeUtf8(text, at) && at == text.size()) return text.substr(text.size() - back);
+        }
+        return text.substr(text.size() - 1);
+    }
+    // ICU steps back from the end by its safe reverse rules, reading only the characters there.
+    auto& breaks = *characters.breaks;
+    breaks.last();
+    const int32_t start = breaks.previous();
+    if (start == icu::BreakIterator::DONE) return text;
+    return text.substr(static_cast<std::size_t>(start));
 }
 
 } // namespace cw

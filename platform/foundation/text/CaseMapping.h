@@ -6,9 +6,10 @@
 
 #include "foundation/time/Locale.h"
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace cw {
 
@@ -25,8 +26,15 @@ std::string uppercased(std::string_view text, const Locale& locale);
 // starts with a character without case ("1st", "(day") keeps it and lowers the rest.
 std::string capitalized(std::string_view text, const Locale& locale);
 
-// The text cut into its user-perceived characters (extended grapheme clusters), in order: "e" with a
-// combining accent is one character, as is a flag or a family emoji.
-std::vector<std::string> characters(std::string_view text);
+// Calls `visit` with each user-perceived character (extended grapheme cluster) of `text` in order,
+// until it returns false: "e" with a combining accent is one character, as is a flag or a family
+// emoji. Each is a view of its own bytes in `text` (a malformed byte stays as it came), so that a
+// text of megabytes is walked without holding anything per character.
+void forEachCharacter(std::string_view text, const std::function<bool(std::string_view character)>& visit);
+
+// The last user-perceived character of `text`, as `forEachCharacter` would give it last (empty for
+// ""). Found from the end, as a delete key needs it: what it costs is bounded by the characters at
+// the end, not by the length of the text.
+std::string_view lastCharacter(std::string_view text);
 
 } // namespace cw

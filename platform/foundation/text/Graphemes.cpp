@@ -5,7 +5,12 @@
 namespace cw {
 
 std::size_t userPerceivedCharacterCount(std::string_view text) {
-    return characters(text).size();
+    std::size_t count = 0;
+    forEachCharacter(text, [&count](std::string_view) {
+        ++count;
+        return true;
+    });
+    return count;
 }
 
 } // namespace cw

@@ -61,7 +61,10 @@ GSMessage::GSMessage(std::string text, GSMessageType type, Settings settings)
     label_->setTextColor(UIColor::whiteColor());
     label_->setFont(UIFont::systemFont(14, UIFont::Weight::medium));
     label_->setTextAlignment(NSTextAlignment::center);
-    label_->setNumberOfLines(settings_.textNumberOfLines);
+    // "As many as the text needs" and counts past the most both stop at the most.
+    label_->setNumberOfLines(settings_.textNumberOfLines == 0
+                                 ? kMostNumberOfLines
+                                 : std::min(settings_.textNumberOfLines, kMostNumberOfLines));
     addSubview(label_);
     setUserInteractionEnabled(true);
     addGestureRecognizer(std::make_shared<UITapGestureRecognizer>([this](UIGestureRecognizer&) {

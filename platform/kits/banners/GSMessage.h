@@ -6,7 +6,8 @@
 // at a time: a new one replaces the one shown. By default a banner shows its text whole, on one line
 // when it fits and on up to four lines (then an ellipsis) when it does not, so that a message's
 // instruction is never cut off; it hides itself after 3 seconds of the run loop's clock and hides
-// when tapped. The options change that.
+// when tapped. The options change that, but no banner shows more than kMostNumberOfLines lines: a
+// server's message of thousands of characters ends in an ellipsis rather than covering the screen.
 //
 // Main thread only. Every banner shown is recorded, for tests.
 
@@ -36,7 +37,7 @@ struct hideOnTap {
     bool value;
 };
 // How many lines of text it shows at most; 0 = as many as the text needs (default
-// GSMessage::kDefaultNumberOfLines).
+// GSMessage::kDefaultNumberOfLines). Either way never more than GSMessage::kMostNumberOfLines.
 struct textNumberOfLines {
     long value;
 };
@@ -66,6 +67,8 @@ public:
     // Enough for any message of ours to show whole; a longer text ends in an ellipsis rather than
     // pushing the screen's content away.
     static constexpr long kDefaultNumberOfLines = 4;
+    // Room for the longest message of ours with its instruction, still leaving the screen in view.
+    static constexpr long kMostNumberOfLines = 6;
     static constexpr double kAnimationDuration = 0.3;
 
     GSMessage(std::string text, GSMessageType type, Settings settings);

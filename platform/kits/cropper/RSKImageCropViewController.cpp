@@ -183,6 +183,14 @@ void RSKImageCropViewController::loadView() {
     setView(root);
 }
 
+void RSKImageCropViewController::setDataSource(cw::DelegateRef<RSKImageCropViewControllerDataSource> d) {
+    dataSource_ = std::move(d);
+    if (auto v = viewIfLoaded()) {
+        laidOutSize_ = {-1, -1};
+        v->setNeedsLayout();
+    }
+}
+
 void RSKImageCropViewController::viewDidLayoutSubviews() {
     UIViewController::viewDidLayoutSubviews();
     const CGSize size = view()->bounds().size;

@@ -75,7 +75,8 @@ public:
     cw::DelegateRef<RSKImageCropViewControllerDelegate> delegate() const { return delegate_; }
     void setDelegate(cw::DelegateRef<RSKImageCropViewControllerDelegate> d) { delegate_ = std::move(d); }
     cw::DelegateRef<RSKImageCropViewControllerDataSource> dataSource() const { return dataSource_; }
-    void setDataSource(cw::DelegateRef<RSKImageCropViewControllerDataSource> d) { dataSource_ = std::move(d); }
+    // A data source given once the view is laid out is asked at the next layout, as a new size would be.
+    void setDataSource(cw::DelegateRef<RSKImageCropViewControllerDataSource> d);
 
     // In the view's coordinates, as the last layout set them (empty before it).
     CGRect maskRect() const { return maskRect_; }

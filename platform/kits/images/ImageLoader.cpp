@@ -210,7 +210,8 @@ void ImageLoader::State::download(const std::string& key, const std::shared_ptr<
     // The transfer itself stops a reply at the limit, counting the bytes it inflates a compressed
     // reply to: what arrives on the wire says nothing of what the reply would hold.
     request.maximumReplyLength = kMaxPictureBytes;
-    // As long as any request of the API may take, and no longer for a reply that stopped coming.
+    // Idle no longer than any request of the API, and slower than the least pace no longer than it
+    // says: a photo that keeps coming over a slow ward link arrives however long it takes in all.
     request.timeoutInterval = AFJSONRequestSerializer::defaultTimeoutInterval();
     request.leastPace = leastPace;
     auto task = NSURLSessionDataTask::make(
@@ -218,6 +219,8 @@ void ImageLoader::State::download(const std::string& key, const std::shared_ptr<
                                                                    NSURLSessionDataTask::Outcome outcome) {
             self->downloaded(key, work, std::move(outcome));
         });
+    // Pictures never hold every connection to their server: a screen's own requests go first.
+    task->setPriority(NSURLSessionTaskPriorityLow);
     work->start(task);
 }
 

@@ -26,10 +26,11 @@
 //
 // Time: a decoding stops as soon as no request waits for its picture, and fails once it has taken
 // Configuration::maxDecodingSeconds of a core (a JPEG of more scans than a camera writes is refused
-// as it reaches them). A download fails with NSURLErrorTimedOut once it has taken the API's time-out
-// (AFJSONRequestSerializer::defaultTimeoutInterval()), or once its reply has come slower than
-// Configuration::leastPace for as long as it says: a reply that stops halfway frees its picture
-// for another request.
+// as it reaches them). A download fails with NSURLErrorTimedOut once nothing has come for the API's
+// time-out (AFJSONRequestSerializer::defaultTimeoutInterval()), or once its reply has come slower
+// than Configuration::leastPace for as long as it says: a reply that stops halfway frees its picture
+// for another request, and one that keeps coming faster arrives however long it takes. Downloads
+// have a low priority: they never hold every connection to their server.
 
 #include "foundation/json/NSError.h"
 #include "foundation/url/URL.h"

@@ -49,6 +49,11 @@ bool ImageViewRequest::deliver(const std::shared_ptr<UIImage>& image, bool last)
     return static_cast<bool>(image);
 }
 
+bool ImageViewRequest::isWanted() const {
+    const Slot* slot = view_->associatedObject<Slot>(&requestKey);
+    return slot && slot->get() == this && view_->imageSetCount() == expectedSetCount_;
+}
+
 void ImageViewRequest::fail() {
     finish();
 }

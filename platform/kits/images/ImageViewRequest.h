@@ -39,6 +39,9 @@ public:
     bool deliver(const std::shared_ptr<UIImage>& image, bool last = true);
     // Ends the request leaving the view as it is (a failed download).
     void fail();
+    // Whether the view still waits for this request's picture: it has not ended, and no other code
+    // has set a picture on the view since it began or last delivered. Asking ends nothing.
+    bool isWanted() const;
 
 private:
     void finish();

@@ -252,7 +252,7 @@ void WebEngine::loadPictures(const NavigationPtr& navigation) {
     for (const auto& [index, url] : wanted) {
         auto request = images::ImageLoader::shared().retrieve(
             url, [weakEngine = weak_from_this(), weakNavigation = std::weak_ptr<Navigation>(navigation),
-                  index](std::shared_ptr<UIImage> image, const std::optional<NSError>&, images::ImageCacheType) {
+                  index = index](std::shared_ptr<UIImage> image, const std::optional<NSError>&, images::ImageCacheType) {
                 auto self = weakEngine.lock();
                 auto navigation = weakNavigation.lock();
                 if (!self || !navigation || self->current_ != navigation) return;

@@ -1,8 +1,9 @@
 #pragma once
 
-// The mail composer. It shows the message it was given; the host (or the person, with its Send
-// and Cancel buttons) decides the outcome, which the composer's delegate hears. The delegate
-// dismisses the composer.
+// The mail composer. It shows the message it was given, whether given before or after its view
+// loaded (a change shows at once); the host (or the person, with its Send and Cancel buttons)
+// decides the outcome, which the composer's delegate hears. Send takes no tap while the message has
+// no recipient. The delegate dismisses the composer.
 
 #include "foundation/json/NSError.h"
 #include "uikit/controllers/UIViewController.h"
@@ -36,17 +37,12 @@ public:
     static bool canSendMail();
     static void setCanSendMail(bool can);
 
-    void setToRecipients(std::vector<std::string> r) { to_ = std::move(r); }
-    void setCcRecipients(std::vector<std::string> r) { cc_ = std::move(r); }
-    void setBccRecipients(std::vector<std::string> r) { bcc_ = std::move(r); }
-    void setSubject(std::string subject) { subject_ = std::move(subject); }
-    void setMessageBody(std::string body, bool isHTML) {
-        body_ = std::move(body);
-        html_ = isHTML;
-    }
-    void addAttachmentData(std::vector<std::uint8_t> data, std::string mimeType, std::string fileName) {
-        attachments_.push_back({std::move(data), std::move(mimeType), std::move(fileName)});
-    }
+    void setToRecipients(std::vector<std::string> r);
+    void setCcRecipients(std::vector<std::string> r);
+    void setBccRecipients(std::vector<std::string> r);
+    void setSubject(std::string subject);
+    void setMessageBody(std::string body, bool isHTML);
+    void addAttachmentData(std::vector<std::uint8_t> data, std::string mimeType, std::string fileName);
 
     const std::vector<std::string>& toRecipients() const { return to_; }
     const std::vector<std::string>& ccRecipients() const { return cc_; }
@@ -69,6 +65,9 @@ public:
     std::string className() const override { return "MFMailComposeViewController"; }
 
 private:
+    // Fills the loaded sheet with the message as it stands.
+    void showMessage();
+
     std::vector<std::string> to_, cc_, bcc_;
     std::string subject_, body_;
     bool html_ = false;

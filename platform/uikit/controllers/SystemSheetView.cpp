@@ -1,15 +1,18 @@
 #include "uikit/controllers/SystemSheetView.h"
 
+#include "uikit/controllers/BarTitle.h"
+
 namespace cw {
 
 namespace {
-std::shared_ptr<TapTargetView> barButton(const std::string& title, std::function<void()> action, bool bold) {
+std::shared_ptr<TapTargetView> barButton(const std::string& title, std::function<void()> action, bool bold,
+                                         bool enabled) {
     auto b = std::make_shared<TapTargetView>();
     b->titleLabel()->setFont(bold ? UIFont::systemFont(17, UIFont::Weight::semibold)
                                   : UIFont::systemFont(17));
-    b->titleLabel()->setTextColor(UIColor(0, 0.48, 1, 1));
     b->setTitle(title);
     b->onTap = std::move(action);
+    b->isEnabled = enabled;
     return b;
 }
 } // namespace
@@ -19,23 +22,45 @@ SystemSheetView::SystemSheetView(const CGRect& frame, std::string title) : UIVie
     bar_ = std::make_shared<UIView>();
     bar_->setBackgroundColor(UIColor::withWhite(0.97, 1));
     addSubview(bar_);
-    title_ = std::make_shared<UILabel>();
-    title_->setText(title);
-    title_->setFont(UIFont::systemFont(17, UIFont::Weight::semibold));
+    title_ = makeBarTitleLabel(title, UIFont::systemFont(17, UIFont::Weight::semibold), UIColor::blackColor());
     bar_->addSubview(title_);
 }
 
-void SystemSheetView::setLeftButton(const std::string& title, std::function<void()> action) {
-    if (left_) left_->removeFromSuperview();
-    left_ = barButton(title, std::move(action), false);
-    bar_->addSubview(left_);
+void SystemSheetView::setTitle(const std::string& title) {
+    title_->setText(title);
     setNeedsLayout();
 }
 
-void SystemSheetView::setRightButton(const std::string& title, std::function<void()> action) {
+void SystemSheetView::setLeftButton(const std::string& title, std::function<void()> action, bool enabled) {
+    if (left_) left_->removeFromSuperview();
+    left_ = barButton(title, std::move(action), false, enabled);
+    bar_->addSubview(left_);
+    colourButton(*left_);
+    setNeedsLayout();
+}
+
+void SystemSheetView::setRightButton(const std::string& title, std::function<void()> action, bool enabled) {
     if (right_) right_->removeFromSuperview();
-    right_ = barButton(title, std::move(action), true);
+    right_ = barButton(title, std::move(action), true, enabled);
     bar_->addSubview(right_);
+    colourButton(*right_);
+    setNeedsLayout();
+}
+
+void SystemSheetView::colourButton(TapTargetView& button) {
+    button.titleLabel()->setTextColor(tintColor());
+}
+
+void SystemSheetView::tintColorDidChange() {
+    UIView::tintColorDidChange();
+    for (auto* b : {&left_, &right_})
+        if (*b) colourButton(**b);
+}
+
+void SystemSheetView::removeLines() {
+    for (auto& l : lines_)
+        l->removeFromSuperview();
+    lines_.clear();
     setNeedsLayout();
 }
 
@@ -69,16 +94,18 @@ void SystemSheetView::layoutSubviews() {
     const CGRect b = bounds();
     const CGFloat top = safeAreaInsets().top;
     bar_->setFrame({0, 0, b.size.width, top + 44});
-    const CGSize t = title_->intrinsicContentSize();
-    title_->setFrame({(b.size.width - t.width) / 2, top + (44 - t.height) / 2, t.width, t.height});
+    CGFloat left = 8, right = b.size.width - 8;
     if (left_) {
         const CGSize s = left_->sizeThatFits({});
-        left_->setFrame({8, top, s.width + 8, 44});
+        left_->setFrame({left, top, s.width + 8, 44});
+        left = left_->frame().maxX() + 8;
     }
     if (right_) {
         const CGSize s = right_->sizeThatFits({});
-        right_->setFrame({b.size.width - s.width - 16, top, s.width + 8, 44});
+        right_->setFrame({right - s.width - 8, top, s.width + 8, 44});
+        right = right_->frame().minX() - 8;
     }
+    title_->setFrame(barTitleFrame(title_->intrinsicContentSize(), b.size.width, left, right, top, 44));
     CGFloat y = top + 44 + 12;
     for (auto& l : lines_) {
         if (auto row = std::dynamic_pointer_cast<TapTargetView>(l)) {

@@ -29,6 +29,11 @@ UIActivityViewController::UIActivityViewController(std::vector<std::any> activit
     modalPresentationStyle = UIModalPresentationStyle::overFullScreen;
 }
 
+void UIActivityViewController::setValue(std::any value, const std::string& key) {
+    values_[key] = std::move(value);
+    showTargets();
+}
+
 std::optional<std::string> UIActivityViewController::stringValue(const std::string& key) const {
     auto it = values_.find(key);
     if (it == values_.end()) return std::nullopt;
@@ -67,22 +72,35 @@ void UIActivityViewController::finish(const std::optional<UIActivityType>& activ
 void UIActivityViewController::loadView() {
     auto v = std::make_shared<cw::SystemSheetView>(UIScreen::main().bounds(), "Share");
     std::weak_ptr<UIViewController> weakSelf = weak_from_this();
-    // The chosen type travels as a plain text with a flag: gcc's -O1 flow analysis misreads an
-    // optional text captured by value here as possibly uninitialised.
-    auto choose = [weakSelf](UIActivityType type, bool chosen) {
-        return [weakSelf, type = std::move(type), chosen] {
-            if (auto s = std::static_pointer_cast<UIActivityViewController>(weakSelf.lock()))
-                s->finish(chosen ? std::optional<UIActivityType>(type) : std::nullopt);
-        };
-    };
-    v->setLeftButton("Cancel", choose(UIActivityType{}, false));
+    v->setLeftButton("Cancel", [weakSelf] {
+        if (auto s = std::static_pointer_cast<UIActivityViewController>(weakSelf.lock())) s->finish(std::nullopt);
+    });
+    setView(v);
+    showTargets();
+}
+
+void UIActivityViewController::viewWillAppear(bool animated) {
+    UIViewController::viewWillAppear(animated);
+    showTargets();
+}
+
+void UIActivityViewController::showTargets() {
+    auto v = std::dynamic_pointer_cast<cw::SystemSheetView>(viewIfLoaded());
+    if (!v) return;
+    v->removeLines();
     if (auto subject = stringValue("subject")) v->addText(*subject);
     for (const auto& item : items_) {
         if (auto s = std::any_cast<std::string>(&item)) v->addText(*s, true);
     }
-    for (const auto& t : systemTargets())
-        if (std::find(excludedActivityTypes.begin(), excludedActivityTypes.end(), *t.type) ==
-            excludedActivityTypes.end())
-            v->addRow(t.title, choose(*t.type, true), *t.type);
-    setView(v);
+    std::weak_ptr<UIViewController> weakSelf = weak_from_this();
+    for (const auto& type : availableActivityTypes()) {
+        const auto target = std::find_if(systemTargets().begin(), systemTargets().end(),
+                                         [&](const Target& t) { return *t.type == type; });
+        v->addRow(target->title,
+                  [weakSelf, type] {
+                      if (auto s = std::static_pointer_cast<UIActivityViewController>(weakSelf.lock()))
+                          s->finish(type);
+                  },
+                  type);
+    }
 }

@@ -2,7 +2,9 @@
 
 // The share sheet. It lists where the items could go; the host (or the person, in the window
 // host) chooses a target or cancels, the sheet goes away and the completion handler hears which
-// target was chosen and whether the share completed.
+// target was chosen and whether the share completed. What it is given shows whether given before
+// or after its view loaded: a value set shows at once, and the excluded targets are read again as
+// the sheet comes on screen.
 
 #include "foundation/json/NSError.h"
 #include "uikit/controllers/UIViewController.h"
@@ -37,7 +39,7 @@ public:
     std::vector<UIActivityType> excludedActivityTypes;
     CompletionWithItemsHandler completionWithItemsHandler;
     // Key-value settings such as "subject" (the mail subject).
-    void setValue(std::any value, const std::string& key) { values_[key] = std::move(value); }
+    void setValue(std::any value, const std::string& key);
     std::optional<std::string> stringValue(const std::string& key) const;
 
     // The targets offered: the system's, less the excluded ones.
@@ -46,9 +48,13 @@ public:
     void finish(const std::optional<UIActivityType>& activityType);
 
     void loadView() override;
+    void viewWillAppear(bool animated) override;
     std::string className() const override { return "UIActivityViewController"; }
 
 private:
+    // Fills the loaded sheet with the items and the targets offered now.
+    void showTargets();
+
     std::vector<std::any> items_;
     std::map<std::string, std::any> values_;
     bool finished_ = false;

@@ -51,6 +51,24 @@ public:
     }
     std::string className() const override { return "_UIAlertControllerView"; }
 
+    // Takes away the texts and buttons, for the controller to give them again.
+    void clear() {
+        for (auto* l : {&title_, &message_})
+            if (*l) {
+                (*l)->removeFromSuperview();
+                l->reset();
+            }
+        for (auto& [line, button] : buttons_) {
+            line->removeFromSuperview();
+            button->removeFromSuperview();
+        }
+        buttons_.clear();
+        if (cancel_) cancel_->removeFromSuperview();
+        cancel_.reset();
+        cancelCard_->setHidden(true);
+        setNeedsLayout();
+    }
+
     void setTexts(const std::optional<std::string>& title, const std::optional<std::string>& message) {
         if (title && !title->empty()) {
             title_ = std::make_shared<UILabel>();
@@ -85,6 +103,7 @@ public:
         buttonRows_->addSubview(line);
         buttonRows_->addSubview(button);
         buttons_.push_back({line, button});
+        setNeedsLayout();
     }
 
     void layoutSubviews() override {
@@ -183,6 +202,21 @@ std::shared_ptr<UIAlertController> UIAlertController::make(std::optional<std::st
     return std::make_shared<UIAlertController>(std::move(title), std::move(message), preferredStyle);
 }
 
+void UIAlertController::setMessage(std::optional<std::string> message) {
+    message_ = std::move(message);
+    showContents();
+}
+
+void UIAlertController::titleDidChange() {
+    showContents();
+}
+
+void UIAlertController::viewWillAppear(bool animated) {
+    UIViewController::viewWillAppear(animated);
+    // The preferred action and the actions' enabling are plain fields: read again as it shows.
+    showContents();
+}
+
 void UIAlertController::addAction(const UIAlertActionPtr& action) {
     if (!action) return;
     if (action->style() == UIAlertActionStyle::cancel)
@@ -193,6 +227,7 @@ void UIAlertController::addAction(const UIAlertActionPtr& action) {
                 return;
             }
     actions_.push_back(action);
+    showContents();
 }
 
 UIAlertActionPtr UIAlertController::actionTitled(const std::string& title) const {
@@ -212,8 +247,15 @@ void UIAlertController::tapAction(const UIAlertActionPtr& action) {
 }
 
 void UIAlertController::loadView() {
+    setView(std::make_shared<AlertView>(UIScreen::main().bounds(), style_ == UIAlertControllerStyle::actionSheet));
+    showContents();
+}
+
+void UIAlertController::showContents() {
+    auto v = std::dynamic_pointer_cast<AlertView>(viewIfLoaded());
+    if (!v) return;
     const bool sheet = style_ == UIAlertControllerStyle::actionSheet;
-    auto v = std::make_shared<AlertView>(UIScreen::main().bounds(), sheet);
+    v->clear();
     v->setTexts(title(), message_);
     // Alerts list cancel last (or, with two buttons, first); sheets set it apart at the bottom.
     std::vector<UIAlertActionPtr> ordered;
@@ -252,5 +294,4 @@ void UIAlertController::loadView() {
     for (auto& a : ordered)
         v->addButton(makeButton(a), false);
     if (cancel && sheet) v->addButton(makeButton(cancel), true);
-    setView(v);
 }

@@ -7,6 +7,10 @@
 // However long its texts, the alert stays on the screen: its buttons keep their place while they
 // take at most half of the room, and the title and message scroll under a finger in the rest (so
 // do the buttons of a sheet that has more of them than half the screen holds).
+//
+// It shows what it is given whether given before or after its view loaded: a title, a message or
+// an action added shows at once; the preferred action and an action's enabling (plain fields) are
+// read again as it comes on screen.
 
 #include "uikit/controllers/UIViewController.h"
 
@@ -53,7 +57,7 @@ public:
                                                    UIAlertControllerStyle preferredStyle);
 
     const std::optional<std::string>& message() const { return message_; }
-    void setMessage(std::optional<std::string> message) { message_ = std::move(message); }
+    void setMessage(std::optional<std::string> message);
     UIAlertControllerStyle preferredStyle() const { return style_; }
 
     // Adds an action; a second cancel action is refused with the platform's message.
@@ -67,9 +71,16 @@ public:
     UIAlertActionPtr actionTitled(const std::string& title) const;
 
     void loadView() override;
+    void viewWillAppear(bool animated) override;
     std::string className() const override { return "UIAlertController"; }
 
+protected:
+    void titleDidChange() override;
+
 private:
+    // Fills the loaded view with the texts and the actions as they stand.
+    void showContents();
+
     std::optional<std::string> message_;
     UIAlertControllerStyle style_;
     std::vector<UIAlertActionPtr> actions_;

@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -139,6 +140,8 @@ public:
         // camera only when the host can hand over a picture for it.
         bool hasPhotoLibrary = true;
         bool hasCamera = false;
+        // The folder whose pictures the photo library holds (none: an empty library).
+        std::filesystem::path photoLibraryFolder;
     };
     HostSettings& hostSettings() { return host_; }
     void setState(UIApplicationState state) { state_ = state; }

@@ -1,9 +1,12 @@
 #pragma once
 
-// The photo picker. The host decides what is picked: a test hands it an image file or cancels;
-// the window host lets the person choose a file. The delegate hears the picked image (and, when
+// The photo picker. The photo library shows the pictures of the host's library folder
+// (UIApplication's host settings) as a grid of tiles, newest first, their thumbnails made off the
+// main thread as the tiles come into view; a tap on a tile picks its picture. A host or a test may
+// also hand the picker a file itself, or cancel. The delegate hears the picked image (and, when
 // editing is allowed, the same image as the edited one) or the cancellation, and dismisses the
-// picker itself; without a delegate that answers a cancel, the picker dismisses itself.
+// picker itself; without a delegate that answers a cancel, the picker dismisses itself. A picture
+// that cannot be opened is not picked: the picker says why on screen and stays.
 // Which sources exist is the host's to say (UIApplication's host settings): the photo library
 // unless a test removes it, a camera only when the host offers one. A camera picker on a device
 // without a camera takes no picture.
@@ -12,11 +15,18 @@
 #include "uikit/graphics/UIImage.h"
 
 #include <any>
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <optional>
 #include <memory>
 #include <string>
+#include <vector>
+
+namespace cw {
+class PhotoLibraryGrid;
+}
 
 enum class UIImagePickerControllerSourceType { photoLibrary, camera, savedPhotosAlbum };
 enum class UIImagePickerControllerCameraDevice { rear = 0, front = 1 };
@@ -56,10 +66,11 @@ public:
     // Which sources this device has, as the host says.
     static bool isSourceTypeAvailable(UIImagePickerControllerSourceType type);
 
-    // The host's answers. pick() reads a PNG or JPEG file, reduced as it is read to no more than
-    // the screen's longer side in pixels (its size in points kept); a file that cannot be read, or a
-    // camera picker on a device without a camera, is refused (false, and why in `error`) and the
-    // picker stays open.
+    // A picture picked, as a tap on its tile picks it. pick() reads a PNG or JPEG file, reduced as
+    // it is read to no more than the screen's longer side in pixels (its size in points kept); a
+    // file that cannot be read, or a camera picker on a device without a camera, is refused (false,
+    // and why in `error`) and the picker stays open, telling the person on screen why a file it
+    // could not open was not picked.
     bool pick(const std::filesystem::path& imageFile, std::string* error = nullptr);
     void cancel();
 
@@ -67,11 +78,24 @@ public:
     // address they gave in this process; none for any other text. Safe from any thread.
     static std::optional<std::filesystem::path> pickedFile(const std::string& referenceURL);
 
+    // The pictures a library folder shows, newest first (by when each file last changed): its PNG
+    // and JPEG files (by their names' endings) of at most kMaxLibraryFileBytes, the newest
+    // kMaxLibraryPictures among the first kMaxLibraryEntriesRead entries of the folder, so that a
+    // folder of any size costs a bounded look. None for a folder that cannot be read.
+    static constexpr std::size_t kMaxLibraryPictures = 500;
+    static constexpr std::size_t kMaxLibraryEntriesRead = 5000;
+    static constexpr std::uintmax_t kMaxLibraryFileBytes = 64u << 20;
+    static std::vector<std::filesystem::path> libraryPictures(const std::filesystem::path& folder);
+
     void loadView() override;
     std::string className() const override { return "UIImagePickerController"; }
 
 private:
+    // Tells the person, over the picker, why the picture she chose was not picked.
+    void showWhyNotPicked(const std::string& error);
+
     std::weak_ptr<UIImagePickerControllerDelegate> delegate_;
+    std::shared_ptr<cw::PhotoLibraryGrid> grid_;
     bool finished_ = false;
 };
 

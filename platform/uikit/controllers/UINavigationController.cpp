@@ -1,6 +1,7 @@
 #include "uikit/controllers/UINavigationController.h"
 
 #include "uikit/controllers/BarButtonItemView.h"
+#include "uikit/controllers/BarTitle.h"
 #include "uikit/controllers/ControllerSupport.h"
 #include "uikit/controllers/UIScreen.h"
 #include "uikit/controls/UIViewAnimation.h"
@@ -75,16 +76,10 @@ void UINavigationBar::reloadItems() {
         if (top->titleView) {
             itemViews_.push_back(top->titleView);
         } else if (top->title) {
-            auto label = std::make_shared<UILabel>();
-            label->setText(top->title);
-            label->setFont(
-                titleTextAttributes.font.value_or(UIFont::systemFont(17, UIFont::Weight::semibold)));
-            label->setTextColor(titleTextAttributes.foregroundColor.value_or(UIColor::blackColor()));
+            auto label = cw::makeBarTitleLabel(
+                top->title, titleTextAttributes.font.value_or(UIFont::systemFont(17, UIFont::Weight::semibold)),
+                titleTextAttributes.foregroundColor.value_or(UIColor::blackColor()));
             label->setAccessibilityIdentifier("NavigationBarTitle");
-            // A title wider than the room between the bar's items is drawn smaller before it is cut.
-            label->setAdjustsFontSizeToFitWidth(true);
-            label->setMinimumScaleFactor(0.7);
-            label->sizeToFit();
             itemViews_.push_back(label);
         } else {
             itemViews_.push_back(std::make_shared<UIView>());
@@ -168,13 +163,7 @@ void UINavigationBar::layoutSubviews() {
             title = v;
         }
     }
-    if (title) {
-        CGSize s = title->frame().size;
-        const CGFloat room =
-            std::max<CGFloat>(0, std::min(b.size.width / 2 - left, right - b.size.width / 2) * 2);
-        s.width = std::min(s.width, room);
-        title->setFrame({(b.size.width - s.width) / 2, top + (kHeight - s.height) / 2, s.width, s.height});
-    }
+    if (title) title->setFrame(cw::barTitleFrame(title->frame().size, b.size.width, left, right, top, kHeight));
 }
 
 // --- The controller ----------------------------------------------------------------------------

@@ -12,7 +12,9 @@ void UITableViewController::setTableView(const std::shared_ptr<UITableView>& tab
     // Placed first, then connected: placing a table may scroll it, and a table with a data source
     // asks for rows as it scrolls, before the subclass's viewDidLoad has registered its cells.
     setView(tableView);
-    if (tableView) adopt(*tableView);
+    if (!tableView) return;
+    adopt(*tableView);
+    cw::followKeyboard(tableView);
 }
 
 void UITableViewController::adopt(UITableView& tableView) {

@@ -8,6 +8,10 @@
 // the scene fixes them. The controller answers the table from them, and a subclass still answers
 // what it overrides (a header title worked out at run time).
 //
+// The table follows the keyboard (cw::followKeyboard): while the keyboard, or a bar docked at the
+// bottom edge, covers part of it, its insets cover that part, so that its last rows can be
+// scrolled above it, and a field in a row being edited is kept above the keys.
+//
 // Each time the screen will appear, with clearsSelectionOnViewWillAppear the rows left selected
 // are deselected, animated as the appearance is.
 

@@ -456,6 +456,7 @@ void UIViewController::setTitle(std::optional<std::string> title) {
     navigationItem()->title = title;
     if (navigationItem_->onChange) navigationItem_->onChange();
     if (tabBarItem_) tabBarItem_->setTitle(title);
+    titleDidChange();
 }
 
 const UINavigationItemPtr& UIViewController::navigationItem() {

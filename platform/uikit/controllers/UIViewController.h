@@ -215,6 +215,10 @@ public:
     // The insets a child gets from this container; the base passes its own on.
     virtual UIEdgeInsets barInsetsForChild(const UIViewController& child) const;
 
+protected:
+    // After setTitle: a controller whose view shows its title shows the new one.
+    virtual void titleDidChange() {}
+
 private:
     friend class UIStoryboard;
     friend class UIWindow;

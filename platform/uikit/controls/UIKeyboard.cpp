@@ -1,6 +1,8 @@
 #include "uikit/controls/UIKeyboard.h"
 
 #include "foundation/dispatch/RunLoop.h"
+#include "foundation/text/CaseMapping.h"
+#include "foundation/text/Utf8.h"
 #include "foundation/time/Clock.h"
 #include "uikit/controls/UIEvent.h"
 #include "uikit/controls/UIInputView.h"
@@ -15,7 +17,7 @@
 namespace cw::detail {
 
 std::size_t utf16Length(const std::string& text) {
-    return utf8ToUTF16(text).size();
+    return cw::utf16Length(text);
 }
 
 std::string replacingUTF16(const std::string& text, NSRange range, const std::string& replacement) {
@@ -27,10 +29,8 @@ std::string replacingUTF16(const std::string& text, NSRange range, const std::st
 }
 
 NSRange lastCharacterRange(const std::string& text) {
-    const std::u32string points = utf8ToUTF32(text);
-    if (points.empty()) return {0, 0};
-    const std::size_t length = points.back() > 0xFFFF ? 2 : 1;
-    return {utf16Length(text) - length, length};
+    const std::size_t length = cw::utf16Length(cw::lastCharacter(text));
+    return {cw::utf16Length(text) - length, length};
 }
 
 } // namespace cw::detail
@@ -51,8 +51,8 @@ public:
     }
 };
 
-// What a key does when a finger lifts on it.
-enum class KeyRole { character, shift, backspace, numbers, space, enter };
+// What a key does when a finger lifts on it: types its label, or changes the keys shown.
+enum class KeyRole { character, shift, backspace, letters, numbers, signs, space, enter };
 
 struct KeyCap {
     CGRect frame; // in the keys view
@@ -62,28 +62,72 @@ struct KeyCap {
     CGFloat points; // the label's size
 };
 
+// Which keys an input asks for.
+enum class KeysKind { letters, email, numbersFirst, numberPad };
+
+// The layers of the keys, as a phone has them: the letters; the digits and common signs ("123");
+// more signs ("#+="). "ABC" goes back to the letters.
+enum class KeysLayer { letters, numbers, signs };
+
+// Whether the letters come up shifted for `before`, the text before the caret, under the input's
+// capitalization. Only the end of the text is read, whatever its length.
+bool capitalizes(UITextAutocapitalizationType type, std::string_view before) {
+    if (type == UITextAutocapitalizationType::none) return false;
+    if (type == UITextAutocapitalizationType::allCharacters) return true;
+    const std::size_t end = before.find_last_not_of(' ');
+    if (end == std::string_view::npos || before[end] == '\n') return true;
+    const bool spaced = end + 1 < before.size();
+    if (type == UITextAutocapitalizationType::words) return spaced;
+    return spaced && (before[end] == '.' || before[end] == '!' || before[end] == '?');
+}
+
+// The two upper rows of each layer of signs, ten keys each, and the third row's five, which
+// both layers share.
+const char* const kNumberRows[2][10] = {{"1", "2", "3", "4", "5", "6", "7", "8", "9", "0"},
+                                        {"-", "/", ":", ";", "(", ")", "$", "&", "@", "\""}};
+const char* const kSignRows[2][10] = {{"[", "]", "{", "}", "#", "%", "^", "*", "+", "="},
+                                      {"_", "\\", "|", "~", "<", ">", "\u20ac", "\u00a3", "\u00a5", "\u2022"}};
+const char* const kPunctuationRow[5] = {".", ",", "?", "!", "'"};
+
 // The keys as the phone draws them for the input being edited: the letters with shift, delete,
-// the number key, space and the return key, or a number pad. A finger that lifts on a key types
-// it into the field being edited; the whole view takes touches, so one between two keys types
-// nothing and reaches nothing under the keyboard either.
+// the number key, space and the return key (an e-mail address's keys add "@" and "."), their
+// layers of digits and signs, or a number pad. A finger that lifts on a key types it into the
+// field being edited; the whole view takes touches, so one between two keys types nothing and
+// reaches nothing under the keyboard either.
+//
+// As on the phone, the layer of digits and signs stays while she types on it (a record number,
+// a date), and goes back to the letters when a space follows what she typed there, or when she
+// types the apostrophe (the next word goes on in letters).
 class KeyboardKeysView : public UIView {
 public:
     KeyboardKeysView() { setBackgroundColor(UIInputView::keyboardBackgroundColor()); }
     std::string className() const override { return "UIKeyboardLayoutStar"; }
 
-    void setKind(bool numberPad, std::string returnTitle) {
-        shifted_ = false;
-        if (numberPad == numberPad_ && returnTitle == returnTitle_) return;
-        numberPad_ = numberPad;
+    // The keys an input asks for; from their first layer when it begins editing (`fresh`).
+    void setKind(KeysKind kind, UITextAutocapitalizationType capitals, std::string returnTitle, bool fresh) {
+        const bool again = fresh || kind != kind_ || capitals != capitals_;
+        if (fresh || kind != kind_) {
+            typedOnLayer_ = false;
+            layer_ = kind == KeysKind::numbersFirst ? KeysLayer::numbers : KeysLayer::letters;
+        }
+        kind_ = kind;
+        capitals_ = capitals;
         returnTitle_ = std::move(returnTitle);
+        if (again) followText();
         setNeedsDisplay();
     }
 
-    // Every key, where it is drawn, for the present size and kind.
+    // The shift the text before the caret asks for, in place of the one shown.
+    void followText() {
+        auto* input = Keyboard::keysInput();
+        setShifted(capitalizes(capitals_, input ? input->documentContextBeforeInput() : std::string_view()));
+    }
+
+    // Every key, where it is drawn, for the present size, kind and layer.
     std::vector<KeyCap> keys() const {
         const CGRect b = bounds();
         std::vector<KeyCap> out;
-        if (numberPad_) {
+        if (kind_ == KeysKind::numberPad) {
             constexpr CGFloat side = 6, gap = 6, top = 6;
             const CGFloat keyW = (b.size.width - 2 * side - 2 * gap) / 3;
             const CGFloat keyH = (b.size.height - top - 3 * gap - 6) / 4;
@@ -100,33 +144,63 @@ public:
         constexpr CGFloat side = 3, gap = 6, top = 8, rowGap = 12;
         const CGFloat keyW = (b.size.width - 2 * side - 9 * gap) / 10;
         const CGFloat keyH = std::max<CGFloat>(20, (b.size.height - top - 3 * rowGap - 4) / 4);
-        const char* rows[] = {"qwertyuiop", "asdfghjkl", "zxcvbnm"};
-        for (int r = 0; r < 3; ++r) {
-            const std::string letters = rows[r];
-            const CGFloat width =
-                static_cast<CGFloat>(letters.size()) * keyW + static_cast<CGFloat>(letters.size() - 1) * gap;
-            CGFloat x = (b.size.width - width) / 2;
-            const CGFloat y = top + static_cast<CGFloat>(r) * (keyH + rowGap);
-            for (char c : letters) {
-                const char shown = shifted_ ? static_cast<char>(c - 'a' + 'A') : c;
-                out.push_back({{x, y, keyW, keyH}, std::string(1, shown), KeyRole::character, true, 22});
+        const auto rowY = [&](int r) { return top + static_cast<CGFloat>(r) * (keyH + rowGap); };
+        // A row of character keys of one width, centred.
+        const auto centredRow = [&](const std::vector<std::string>& labels, int r, CGFloat points) {
+            const auto n = static_cast<CGFloat>(labels.size());
+            CGFloat x = (b.size.width - n * keyW - (n - 1) * gap) / 2;
+            for (const auto& label : labels) {
+                out.push_back({{x, rowY(r), keyW, keyH}, label, KeyRole::character, true, points});
                 x += keyW + gap;
             }
-        }
-        // Shift and delete beside the last row of letters.
-        const CGFloat y3 = top + 2 * (keyH + rowGap);
+        };
         const CGFloat sideW = keyW * 1.3;
-        out.push_back({{side, y3, sideW, keyH}, "\u21e7", KeyRole::shift, shifted_, 18});
-        out.push_back({{b.size.width - side - sideW, y3, sideW, keyH}, "\u232b", KeyRole::backspace, false, 18});
-        // The bottom row: numbers, space, return.
-        const CGFloat y4 = top + 3 * (keyH + rowGap);
+        if (layer_ == KeysLayer::letters) {
+            const char* rows[] = {"qwertyuiop", "asdfghjkl", "zxcvbnm"};
+            for (int r = 0; r < 3; ++r) {
+                std::vector<std::string> labels;
+                for (const char c : std::string(rows[r]))
+                    labels.emplace_back(1, shifted_ ? static_cast<char>(c - 'a' + 'A') : c);
+                centredRow(labels, r, 22);
+            }
+            // Shift beside the last row of letters.
+            out.push_back({{side, rowY(2), sideW, keyH}, "\u21e7", KeyRole::shift, shifted_, 18});
+        } else {
+            const auto& rows = layer_ == KeysLayer::numbers ? kNumberRows : kSignRows;
+            for (int r = 0; r < 2; ++r)
+                centredRow(std::vector<std::string>(std::begin(rows[r]), std::end(rows[r])), r, 20);
+            // The other layer of signs in shift's place, and five wider keys of punctuation.
+            if (layer_ == KeysLayer::numbers)
+                out.push_back({{side, rowY(2), sideW, keyH}, "#+=", KeyRole::signs, false, 16});
+            else
+                out.push_back({{side, rowY(2), sideW, keyH}, "123", KeyRole::numbers, false, 16});
+            const CGFloat left = side + sideW + gap * 1.5;
+            const CGFloat wide = (b.size.width - 2 * left - 4 * gap) / 5;
+            for (int i = 0; i < 5; ++i)
+                out.push_back({{left + static_cast<CGFloat>(i) * (wide + gap), rowY(2), wide, keyH},
+                               kPunctuationRow[i], KeyRole::character, true, 20});
+        }
+        out.push_back({{b.size.width - side - sideW, rowY(2), sideW, keyH}, "\u232b", KeyRole::backspace, false, 18});
+        // The bottom row: the other layer, space (an e-mail address's "@" and "." beside it on
+        // the letters), return.
+        const CGFloat y4 = rowY(3);
         const CGFloat smallW = keyW * 2 + gap * 0.5;
         const CGFloat returnW = keyW * 2.5;
-        out.push_back({{side, y4, smallW, keyH}, "123", KeyRole::numbers, false, 16});
+        if (layer_ == KeysLayer::letters)
+            out.push_back({{side, y4, smallW, keyH}, "123", KeyRole::numbers, false, 16});
+        else
+            out.push_back({{side, y4, smallW, keyH}, "ABC", KeyRole::letters, false, 16});
+        CGFloat spaceEnd = b.size.width - side - returnW - gap;
+        if (kind_ == KeysKind::email && layer_ == KeysLayer::letters) {
+            for (const char* sign : {".", "@"}) {
+                spaceEnd -= keyW;
+                out.push_back({{spaceEnd, y4, keyW, keyH}, sign, KeyRole::character, true, 20});
+                spaceEnd -= gap;
+            }
+        }
         out.push_back({{b.size.width - side - returnW, y4, returnW, keyH}, returnTitle_, KeyRole::enter, false, 16});
         const CGFloat spaceX = side + smallW + gap;
-        out.push_back({{spaceX, y4, b.size.width - side - returnW - gap - spaceX, keyH}, "space", KeyRole::space,
-                       true, 16});
+        out.push_back({{spaceX, y4, spaceEnd - spaceX, keyH}, "space", KeyRole::space, true, 16});
         return out;
     }
 
@@ -155,7 +229,12 @@ private:
         switch (k.role) {
         case KeyRole::character:
             keyboard.type(k.label);
-            if (shifted_) setShifted(false);
+            // The shift was for one letter, even one the input refused.
+            followText();
+            if (layer_ != KeysLayer::letters) {
+                typedOnLayer_ = true;
+                if (k.label == "'") setLayer(KeysLayer::letters);
+            }
             break;
         case KeyRole::shift:
             setShifted(!shifted_);
@@ -165,18 +244,32 @@ private:
             break;
         case KeyRole::space:
             keyboard.type(" ");
+            if (layer_ != KeysLayer::letters && typedOnLayer_) setLayer(KeysLayer::letters);
             break;
         case KeyRole::enter:
             keyboard.pressReturn();
             break;
+        case KeyRole::letters:
+            setLayer(KeysLayer::letters);
+            break;
         case KeyRole::numbers:
-            // The keys of digits and signs are not drawn here: the desktop's keyboard types them.
+            setLayer(KeysLayer::numbers);
+            break;
+        case KeyRole::signs:
+            setLayer(KeysLayer::signs);
             break;
         }
     }
 
     void setShifted(bool shifted) {
         shifted_ = shifted;
+        setNeedsDisplay();
+    }
+
+    void setLayer(KeysLayer layer) {
+        layer_ = layer;
+        typedOnLayer_ = false;
+        followText();
         setNeedsDisplay();
     }
 
@@ -195,8 +288,12 @@ private:
         text.draw(CGPoint{r.midX() - s.width / 2, r.midY() - s.height / 2});
     }
 
-    bool numberPad_ = false;
+    KeysKind kind_ = KeysKind::letters;
+    KeysLayer layer_ = KeysLayer::letters;
+    UITextAutocapitalizationType capitals_ = UITextAutocapitalizationType::none;
     bool shifted_ = false;
+    // Whether anything was typed since the present layer of signs came up.
+    bool typedOnLayer_ = false;
     std::string returnTitle_ = "return";
 };
 
@@ -404,7 +501,17 @@ void Keyboard::inputDidBecomeFirstResponder(UIResponder* input, std::shared_ptr<
         const auto type = traits->keyboardType;
         const bool pad = type == UIKeyboardType::numberPad || type == UIKeyboardType::phonePad ||
                          type == UIKeyboardType::decimalPad || type == UIKeyboardType::asciiCapableNumberPad;
-        static_cast<KeyboardKeysView&>(*keysBackdrop_).setKind(pad, returnKeyTitle(traits->returnKeyType));
+        const KeysKind kind = pad                                              ? KeysKind::numberPad
+                              : type == UIKeyboardType::emailAddress           ? KeysKind::email
+                              : type == UIKeyboardType::numbersAndPunctuation ? KeysKind::numbersFirst
+                                                                               : KeysKind::letters;
+        // An e-mail address or a password is typed as it is: its letters are never shifted for it.
+        const auto capitals = type == UIKeyboardType::emailAddress || traits->isSecureTextEntry
+                                  ? UITextAutocapitalizationType::none
+                                  : traits->autocapitalizationType;
+        // The input reloading its views keeps the layer it was typing on.
+        static_cast<KeyboardKeysView&>(*keysBackdrop_)
+            .setKind(kind, capitals, returnKeyTitle(traits->returnKeyType), input != owner_ || !keys_);
     }
     // A text input inside a docked bar (the bar's own text view) has no accessory of its own: the
     // bar goes up with the keys.
@@ -450,6 +557,10 @@ void Keyboard::inputDidResign(const void* input) {
     }
     hide();
 }
+void Keyboard::inputTextDidChange(const void* input) {
+    if (input && input == owner_ && keys_ && !input_) static_cast<KeyboardKeysView&>(*keysBackdrop_).followText();
+}
+
 std::optional<CGRect> Keyboard::keyFrame(const std::string& label) const {
     if (!areKeysShown() || input_ || keysBackdrop_->superviewPointer() != host_.get()) return std::nullopt;
     for (const auto& k : static_cast<const KeyboardKeysView&>(*keysBackdrop_).keys())

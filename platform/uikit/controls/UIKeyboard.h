@@ -21,6 +21,13 @@
 // The keyboard takes every touch within its frame: a finger that lifts on a drawn key types it
 // into the first responder, as `type` does; one between keys, or on the bar's empty part, does
 // nothing, and nothing under the keyboard is touched.
+//
+// The letters come up in the case the input's autocapitalization asks for, read from the text
+// before the caret each time it changes: all characters keeps them shifted; words shifts them at
+// the start and after a space; sentences at the start, after ". ", "! ", "? " and on a new line;
+// none never. An e-mail address's keys and a secure field's are never shifted by themselves. A
+// shift the text asked for goes off after one letter (all characters excepted), and the shift
+// key turns it off or on for the next letter.
 
 #include "foundation/dispatch/NotificationCenter.h"
 #include "uikit/graphics/NSAttributedString.h"
@@ -32,6 +39,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 inline const NotificationName UIKeyboardWillShowNotification = "UIKeyboardWillShowNotification";
@@ -54,6 +62,9 @@ public:
     virtual bool hasText() const = 0;
     virtual void insertText(const std::string& text) = 0;
     virtual void deleteBackward() = 0;
+    // The text before the caret, as the keyboard reads it to choose the case of its letters; a
+    // view of the input's own text, valid until that text next changes.
+    virtual std::string_view documentContextBeforeInput() const = 0;
 };
 
 enum class UIKeyboardType {
@@ -106,7 +117,8 @@ namespace cw::detail {
 // Edits as typing makes them, with ranges in UTF-16 code units like the delegates'.
 std::size_t utf16Length(const std::string& text);
 std::string replacingUTF16(const std::string& text, NSRange range, const std::string& replacement);
-// The range of the last character (two units for one outside the basic plane); empty for "".
+// The range of the last character as she sees it (a flag, a family emoji, a letter with its
+// marks), found from the end of the text; empty for "".
 NSRange lastCharacterRange(const std::string& text);
 } // namespace cw::detail
 
@@ -145,6 +157,8 @@ public:
     void inputDidBecomeFirstResponder(UIResponder* input, std::shared_ptr<UIView> inputView,
                                       std::shared_ptr<UIView> accessoryView);
     void inputDidResign(const void* input);
+    // The input's text changed, typed or set: the letters come up in the case it now asks for.
+    void inputTextDidChange(const void* input);
 
     // Called by responders that take no text (view controllers). `reclaim` makes the responder
     // first responder again, false when it no longer can; it is asked when a text input inside
@@ -164,8 +178,9 @@ public:
     bool deleteBackward(int times = 1);
     bool pressReturn();
 
-    // Where the key that shows `label` ("c", "space", the return key's title) is drawn, in screen
-    // coordinates; none while no keys are shown (a wheel stands in their place) or none shows it.
+    // Where the key that shows `label` ("c", "space", "123", the return key's title) is drawn on
+    // the layer of keys shown now, in screen coordinates; none while no keys are shown (a wheel
+    // stands in their place) or none of that layer shows it.
     std::optional<CGRect> keyFrame(const std::string& label) const;
 
     // The text input the keys type into: the first responder, when it takes text and shows the
@@ -210,8 +225,9 @@ private:
     std::shared_ptr<UIView> host_;
     std::shared_ptr<UIView> accessory_;
     std::shared_ptr<UIView> input_;
-    // Drawn where the keys are, with the keys the input asks for (letters or a number pad, its
-    // return key's title); a finger on a key types it, and between keys touches nothing.
+    // Drawn where the keys are, with the keys the input asks for (letters and their layers of
+    // digits and signs, an e-mail address's, or a number pad; its return key's title); a finger
+    // on a key types it, and between keys touches nothing.
     std::shared_ptr<UIView> keysBackdrop_;
     std::uint64_t didTimer_ = 0;
     std::map<UIView*, std::vector<NSLayoutConstraintPtr>> dockConstraints_;

@@ -382,29 +382,49 @@ void UIScrollView::keepAboveKeyboard(const UIView& field, const CGRect& keyboard
     keepRectAboveKeyboard(field.convert(field.bounds(), this), keyboardInWindow, margin);
 }
 
+namespace {
+
+// How much of `view`, as shown in the root of its hierarchy, the keyboard's frame covers from below.
+CGFloat coveredByKeyboard(const UIView& view, const CGRect& keyboardInWindow) {
+    const UIView* root = &view;
+    while (root->superviewPointer())
+        root = root->superviewPointer();
+    const CGRect shown = view.convert(view.bounds(), root);
+    if (keyboardInWindow.size.height <= 0 || keyboardInWindow.maxX() <= shown.minX() ||
+        keyboardInWindow.minX() >= shown.maxX())
+        return 0;
+    return std::clamp<CGFloat>(shown.maxY() - keyboardInWindow.minY(), 0, shown.size.height);
+}
+
+} // namespace
+
+void UIScrollView::coverKeyboard(const CGRect& keyboardInWindow) {
+    if (!window()) return;
+    // The safe area at the bottom (a home indicator's) is inset already, and the keyboard covers it.
+    const CGFloat safe = adjustedContentInset().bottom - contentInset_.bottom;
+    const CGFloat covered = std::max<CGFloat>(0, coveredByKeyboard(*this, keyboardInWindow) - safe);
+    const CGFloat change = covered - keyboardInset_;
+    if (change == 0) return;
+    keyboardInset_ = covered;
+    scrollIndicatorInsets.bottom += change;
+    UIEdgeInsets insets = contentInset_;
+    insets.bottom += change;
+    setContentInset(insets);
+}
+
 CGPoint UIScrollView::keepRectAboveKeyboard(const CGRect& rect, const CGRect& keyboardInWindow,
                                             CGFloat margin) {
-    const UIView* window = this;
-    while (window->superviewPointer())
-        window = window->superviewPointer();
-    const CGRect shown = convert(bounds(), window);
-    const CGFloat covered = std::max<CGFloat>(0, shown.maxY() - keyboardInWindow.minY());
-    if (covered > 0 || insetBeforeKeyboard_) {
-        if (!insetBeforeKeyboard_) insetBeforeKeyboard_ = contentInset_.bottom;
-        UIEdgeInsets insets = contentInset_;
-        insets.bottom = *insetBeforeKeyboard_ + covered;
-        setContentInset(insets);
-        if (!releasesInsetWithKeyboard_)
-            if (auto self = weak_from_this().lock()) {
-                releasesInsetWithKeyboard_ = true;
-                std::weak_ptr<UIView> weak = self;
-                NotificationCenter::defaultCenter().addObserver(
-                    self, UIKeyboardWillHideNotification, [weak](const Notification&) {
-                        if (auto s = std::static_pointer_cast<UIScrollView>(weak.lock()))
-                            s->releaseKeyboardInset();
-                    });
-            }
-    }
+    const CGFloat covered = coveredByKeyboard(*this, keyboardInWindow);
+    coverKeyboard(keyboardInWindow);
+    if (keyboardInset_ > 0 && !releasesInsetWithKeyboard_)
+        if (auto self = weak_from_this().lock()) {
+            releasesInsetWithKeyboard_ = true;
+            std::weak_ptr<UIView> weak = self;
+            NotificationCenter::defaultCenter().addObserver(
+                self, UIKeyboardWillHideNotification, [weak](const Notification&) {
+                    if (auto s = std::static_pointer_cast<UIScrollView>(weak.lock())) s->releaseKeyboardInset();
+                });
+        }
 
     const CGPoint now = contentOffset();
     const CGFloat top = now.y + adjustedContentInset().top;
@@ -418,18 +438,27 @@ CGPoint UIScrollView::keepRectAboveKeyboard(const CGRect& rect, const CGRect& ke
 }
 
 void UIScrollView::releaseKeyboardInset() {
-    if (!insetBeforeKeyboard_) return;
+    if (keyboardInset_ == 0) return;
+    scrollIndicatorInsets.bottom -= keyboardInset_;
     UIEdgeInsets insets = contentInset_;
-    insets.bottom = *insetBeforeKeyboard_;
-    insetBeforeKeyboard_.reset();
+    insets.bottom -= keyboardInset_;
+    keyboardInset_ = 0;
     setContentInset(insets);
     const CGPoint target = clamped(contentOffset());
     if (!(target == contentOffset())) setContentOffset(target, true);
 }
 
 namespace cw {
-void keepEditedFieldsAboveKeyboard(const std::shared_ptr<UIScrollView>& scroll) {
+void followKeyboard(const std::shared_ptr<UIScrollView>& scroll) {
+    if (!scroll) return;
     std::weak_ptr<UIScrollView> weak = scroll;
+    auto cover = [weak](const Notification& n) {
+        auto s = weak.lock();
+        auto end = n.value<CGRect>(UIKeyboardFrameEndUserInfoKey);
+        // A keyboard going down gives the inset back; the next layout brings an offset that was
+        // past the end of what is left back within it.
+        if (s && end) s->coverKeyboard(*end);
+    };
     auto keep = [weak](const Notification&) {
         auto s = weak.lock();
         auto* field = dynamic_cast<UIView*>(UIResponder::currentFirstResponder());
@@ -442,6 +471,11 @@ void keepEditedFieldsAboveKeyboard(const std::shared_ptr<UIScrollView>& scroll) 
             }
     };
     auto& center = NotificationCenter::defaultCenter();
+    // Once per scroll view, however often it is asked.
+    for (const auto& name : {UIKeyboardWillChangeFrameNotification, UIKeyboardDidShowNotification,
+                             UIKeyboardDidChangeFrameNotification})
+        center.removeObserver(scroll.get(), name);
+    center.addObserver(scroll, UIKeyboardWillChangeFrameNotification, cover);
     center.addObserver(scroll, UIKeyboardDidShowNotification, keep);
     center.addObserver(scroll, UIKeyboardDidChangeFrameNotification, keep);
 }

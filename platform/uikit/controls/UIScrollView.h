@@ -107,12 +107,20 @@ public:
     void simulateDrag(CGPoint translation, CGPoint velocity = {0, 0});
     // Jumps any running deceleration or scrolling animation to its end now.
     void finishScrolling();
+    // Follows the keyboard, whose frame is `keyboardInWindow` (screen coordinates; below the screen
+    // while it is down): the bottom content inset and the bottom scroll indicator inset are, above
+    // what they are without it, what the keyboard (its docked bar included) covers of the scroll
+    // view beyond its safe area, so that the content's end can be scrolled into view above it. A
+    // keyboard that covers nothing of it gives that back. A scroll view in no window is left as it is.
+    void coverKeyboard(const CGRect& keyboardInWindow);
+    // What the keyboard adds to the bottom insets now.
+    CGFloat keyboardInset() const { return keyboardInset_; }
     // Keeps `field` (a view inside the scroll view) in view above the keyboard, whose frame is
     // `keyboardInWindow` (the keys, or the wheel that is the field's input, with the bar over it):
-    // the bottom inset grows by what the keyboard covers of the scroll view, and the content
-    // scrolls (animated) until the field, with `margin` around it, shows between the bars and the
-    // keyboard. `releaseKeyboardInset` gives the inset back (and the offset, where it was past the
-    // content's end); it is given back by itself as the keyboard goes down.
+    // the insets cover the keyboard (coverKeyboard), and the content scrolls (animated) until the
+    // field, with `margin` around it, shows between the bars and the keyboard.
+    // `releaseKeyboardInset` gives the inset back (and the offset, where it was past the content's
+    // end); it is given back by itself as the keyboard goes down.
     void keepAboveKeyboard(const UIView& field, const CGRect& keyboardInWindow, CGFloat margin = 12);
     // The same for a rectangle of the content (a caret's); returns how far the offset is to move.
     CGPoint keepRectAboveKeyboard(const CGRect& rect, const CGRect& keyboardInWindow, CGFloat margin);
@@ -159,8 +167,8 @@ private:
 
     CGSize contentSize_;
     UIEdgeInsets contentInset_;
-    // The bottom inset before the keyboard added to it; none while the keyboard adds nothing.
-    std::optional<CGFloat> insetBeforeKeyboard_;
+    // What the keyboard adds to the bottom content and indicator insets (coverKeyboard).
+    CGFloat keyboardInset_ = 0;
     bool releasesInsetWithKeyboard_ = false;
     UIScrollViewContentInsetAdjustmentBehavior adjustment_ =
         UIScrollViewContentInsetAdjustmentBehavior::automatic;
@@ -195,9 +203,11 @@ namespace cw {
 // The mouse wheel turned by `notches` with the pointer at `pointInRoot`: the innermost scroll view
 // under the pointer (what a finger there would drag) scrolls. False when there is none.
 bool scrollWheel(const std::shared_ptr<UIView>& root, CGPoint pointInRoot, CGFloat notches);
-// From now on, whenever the keyboard shows or changes its frame while a view inside `scroll` is
-// first responder, the scroll view keeps that view above the keyboard (keepAboveKeyboard; a text
-// view keeps its own caret in sight instead); as the keyboard goes, it gives the inset back. For
-// forms whose fields sit in one scroll view.
-void keepEditedFieldsAboveKeyboard(const std::shared_ptr<UIScrollView>& scroll);
+// From now on `scroll` follows the keyboard's frame as it changes (the keyboard's will-change-frame
+// notification, with its end frame): its insets cover what the keyboard covers of it
+// (coverKeyboard), for as long as it is in a window. Whenever the keyboard shows or changes its
+// frame while a view inside `scroll` is first responder, the scroll view also keeps that view
+// above the keyboard (keepAboveKeyboard; a text view keeps its own caret in sight instead). For
+// every scrolling screen that holds a field, or lies under a bar that rides on the keyboard.
+void followKeyboard(const std::shared_ptr<UIScrollView>& scroll);
 } // namespace cw

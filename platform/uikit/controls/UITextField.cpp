@@ -1,5 +1,8 @@
 #include "uikit/controls/UITextField.h"
 
+#include "foundation/text/CaseMapping.h"
+#include "foundation/text/Utf8.h"
+
 #include "uikit/graphics/UIBezierPath.h"
 #include "uikit/graphics/UIGraphics.h"
 
@@ -57,7 +60,13 @@ void UITextField::build() {
     textLabel_->setUserInteractionEnabled(false);
     placeholderLabel_ = std::make_shared<UILabel>();
     placeholderLabel_->setUserInteractionEnabled(false);
-    addSubview(textLabel_);
+    textClip_ = std::make_shared<UIView>();
+    textClip_->setUserInteractionEnabled(false);
+    textClip_->setClipsToBounds(true);
+    textClip_->setBackgroundColor(std::nullopt);
+    textClip_->setOpaque(false);
+    textClip_->addSubview(textLabel_);
+    addSubview(textClip_);
     addSubview(placeholderLabel_);
     caret_ = std::make_shared<cw::TextCaret>();
     addSubview(caret_);
@@ -74,6 +83,7 @@ void UITextField::setText(const std::optional<std::string>& text) {
     text_ = text.value_or("");
     attributedText_.reset();
     refresh();
+    cw::Keyboard::shared().inputTextDidChange(this);
 }
 
 std::optional<NSAttributedString> UITextField::attributedText() const {
@@ -88,6 +98,7 @@ void UITextField::setAttributedText(const std::optional<NSAttributedString>& tex
     attributedText_ = text;
     text_ = text ? text->string() : std::string();
     refresh();
+    cw::Keyboard::shared().inputTextDidChange(this);
 }
 
 std::optional<std::string> UITextField::placeholder() const {
@@ -195,6 +206,7 @@ void UITextField::refresh() {
     placeholderLabel_->setTextAlignment(alignment_);
     placeholderLabel_->setHidden(hasText() || !attributedPlaceholder_);
     textLabel_->setHidden(!hasText());
+    textClip_->setHidden(!hasText());
     invalidateIntrinsicContentSize();
     setNeedsLayout();
 }
@@ -265,8 +277,17 @@ CGRect UITextField::editingRect(const CGRect& bounds) const {
 
 void UITextField::drawText(const CGRect& rect) {
     const CGFloat h = std::min(rect.size.height, font_.lineHeight());
-    textLabel_->setFrame(
+    textClip_->setFrame(
         CGRect(rect.origin.x, rect.origin.y + std::round((rect.size.height - h) / 2), rect.size.width, h));
+    // Being edited, a text wider than the field slides left so that its end, where she types, and
+    // the caret after it stay in view; its head is cut at the field's edge. Otherwise it shows
+    // from its head, truncated.
+    const CGFloat whole = editing_ && !textLabel_->isHidden() ? textLabel_->intrinsicContentSize().width : 0;
+    scrolled_ = whole > rect.size.width - cw::TextCaret::kWidth;
+    if (scrolled_)
+        textLabel_->setFrame(CGRect(rect.size.width - cw::TextCaret::kWidth - whole, 0, whole, h));
+    else
+        textLabel_->setFrame(CGRect(0, 0, rect.size.width, h));
 }
 
 void UITextField::drawPlaceholder(const CGRect& rect) {
@@ -293,6 +314,12 @@ void UITextField::layoutSubviews() {
     bringSubviewToFront(clearButton_);
     if (editing_) {
         caret_->placeAfterText(*textLabel_, font_);
+        if (scrolled_) {
+            // Just after the last character, at the field's edge.
+            CGRect at = caret_->frame();
+            at.origin.x = textClip_->frame().maxX() - cw::TextCaret::kWidth;
+            caret_->setFrame(at);
+        }
         bringSubviewToFront(caret_);
     }
 }
@@ -362,12 +389,16 @@ bool UITextField::resignFirstResponder() {
     return true;
 }
 
-bool UITextField::replace(NSRange range, const std::string& replacement) {
+bool UITextField::replace(NSRange range, const std::string& replacement, std::size_t endBytes) {
     if (auto d = delegate_.get(); d && !d->shouldChangeCharactersIn(this, range, replacement)) return false;
-    text_ = cw::detail::replacingUTF16(text_.value_or(""), range, replacement);
+    if (endBytes)
+        text_->resize(text_->size() - endBytes);
+    else
+        text_ = cw::detail::replacingUTF16(text_.value_or(""), range, replacement);
     attributedText_.reset();
     refresh();
     if (editing_) caret_->restart();
+    cw::Keyboard::shared().inputTextDidChange(this);
     sendActions(UIControlEventEditingChanged);
     NotificationCenter::defaultCenter().post(UITextFieldTextDidChangeNotification, this);
     return true;
@@ -390,7 +421,9 @@ void UITextField::insertText(const std::string& text) {
 
 void UITextField::deleteBackward() {
     if (!editing_ || !hasText()) return;
-    replace(cw::detail::lastCharacterRange(*text_), std::string());
+    const std::string_view last = cw::lastCharacter(*text_);
+    const std::size_t units = cw::utf16Length(last);
+    replace({cw::utf16Length(*text_) - units, units}, std::string(), last.size());
 }
 
 void UITextField::clearButtonTapped() {
@@ -399,6 +432,7 @@ void UITextField::clearButtonTapped() {
     text_ = std::string();
     attributedText_.reset();
     refresh();
+    cw::Keyboard::shared().inputTextDidChange(this);
     sendActions(UIControlEventEditingChanged);
     NotificationCenter::defaultCenter().post(UITextFieldTextDidChangeNotification, this);
 }

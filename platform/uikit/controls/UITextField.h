@@ -110,6 +110,8 @@ public:
     virtual CGRect leftViewRect(const CGRect& bounds) const;
     virtual CGRect rightViewRect(const CGRect& bounds) const;
     // Draw the text or the placeholder in the given rectangle (the labels that show them take it).
+    // While the field is edited a text too wide for the rectangle shows its end beside the caret
+    // rather than its head; its head comes back, truncated, when the editing ends.
     virtual void drawText(const CGRect& rect);
     virtual void drawPlaceholder(const CGRect& rect);
 
@@ -128,6 +130,10 @@ public:
     bool hasText() const override { return !text_.value_or("").empty(); }
     void insertText(const std::string& text) override;
     void deleteBackward() override;
+    // The caret stands at the end: the whole text is before it.
+    std::string_view documentContextBeforeInput() const override {
+        return text_ ? std::string_view(*text_) : std::string_view();
+    }
 
     void touchesEnded(const TouchSet& touches, const UIEvent* event) override;
     CGSize intrinsicContentSize() const override;
@@ -138,7 +144,9 @@ private:
     void build();
     void refresh();
     // An edit from the keyboard: through the delegate, then the events.
-    bool replace(NSRange range, const std::string& replacement);
+    // An edit from the keyboard, offered to the delegate by its range in UTF-16 units. The delete
+    // key's cuts its `endBytes` from the end where they are, without converting the whole text.
+    bool replace(NSRange range, const std::string& replacement, std::size_t endBytes = 0);
     std::string shownText() const;
     bool showsSideView(UITextFieldViewMode mode) const;
 
@@ -154,7 +162,11 @@ private:
     UITextFieldViewMode rightViewMode_ = UITextFieldViewMode::never;
     std::shared_ptr<UIView> leftView_;
     std::shared_ptr<UIView> rightView_;
+    // The text, within a view that cuts it at the text rectangle's edges (a text being edited
+    // slides within it to keep its end in view).
+    std::shared_ptr<UIView> textClip_;
     std::shared_ptr<UILabel> textLabel_;
+    bool scrolled_ = false;
     std::shared_ptr<UILabel> placeholderLabel_;
     std::shared_ptr<UIButton> clearButton_;
     // Where typing goes while the field is edited.

@@ -1,5 +1,8 @@
 #include "uikit/controls/UITextView.h"
 
+#include "foundation/text/CaseMapping.h"
+#include "foundation/text/Utf8.h"
+
 #include "uikit/controls/UITextField.h"
 
 #include "foundation/dispatch/RunLoop.h"
@@ -57,6 +60,7 @@ void UITextView::setText(const std::optional<std::string>& text) {
     text_ = text.value_or("");
     attributed_.reset();
     refresh();
+    cw::Keyboard::shared().inputTextDidChange(this);
 }
 
 std::optional<NSAttributedString> UITextView::attributedText() const {
@@ -71,6 +75,7 @@ void UITextView::setAttributedText(const std::optional<NSAttributedString>& text
     attributed_ = text;
     text_ = text ? text->string() : std::string();
     refresh();
+    cw::Keyboard::shared().inputTextDidChange(this);
 }
 
 void UITextView::setFont(const UIFont& font) {
@@ -214,15 +219,19 @@ bool UITextView::resignFirstResponder() {
     return true;
 }
 
-bool UITextView::replace(NSRange range, const std::string& replacement) {
+bool UITextView::replace(NSRange range, const std::string& replacement, std::size_t endBytes) {
     if (auto d = textDelegate_.get(); d && !d->shouldChangeTextIn(this, range, replacement)) return false;
-    text_ = cw::detail::replacingUTF16(text_, range, replacement);
+    if (endBytes)
+        text_.resize(text_.size() - endBytes);
+    else
+        text_ = cw::detail::replacingUTF16(text_, range, replacement);
     attributed_.reset();
     refresh();
     if (editing_) {
         caret_->restart();
         revealCaretSoon();
     }
+    cw::Keyboard::shared().inputTextDidChange(this);
     if (auto d = textDelegate_.get()) d->textViewDidChange(this);
     NotificationCenter::defaultCenter().post(UITextViewTextDidChangeNotification, this);
     return true;
@@ -235,7 +244,9 @@ void UITextView::insertText(const std::string& text) {
 
 void UITextView::deleteBackward() {
     if (!editing_ || text_.empty()) return;
-    replace(cw::detail::lastCharacterRange(text_), std::string());
+    const std::string_view last = cw::lastCharacter(text_);
+    const std::size_t units = cw::utf16Length(last);
+    replace({cw::utf16Length(text_) - units, units}, std::string(), last.size());
 }
 
 void UITextView::touchesEnded(const TouchSet& touches, const UIEvent* event) {

@@ -96,6 +96,8 @@ public:
     bool hasText() const override { return !text_.empty(); }
     void insertText(const std::string& text) override;
     void deleteBackward() override;
+    // The caret stands at the end: the whole text is before it.
+    std::string_view documentContextBeforeInput() const override { return text_; }
 
     void touchesEnded(const TouchSet& touches, const UIEvent* event) override;
     // With scrolling off, the text's height decides the view's.
@@ -107,7 +109,9 @@ public:
 private:
     void build();
     void refresh();
-    bool replace(NSRange range, const std::string& replacement);
+    // An edit from the keyboard, offered to the delegate by its range in UTF-16 units. The delete
+    // key's cuts its `endBytes` from the end where they are, without converting the whole text.
+    bool replace(NSRange range, const std::string& replacement, std::size_t endBytes = 0);
     CGSize textSizeFor(CGFloat width) const;
     void revealCaretSoon();
     void revealCaret();

@@ -1,7 +1,10 @@
 #include "uikit/graphics/UIFont.h"
 #include "uikit/graphics/PangoSupport.h"
 
+#include <fontconfig/fontconfig.h>
+
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <map>
 #include <mutex>
@@ -11,13 +14,67 @@ void cw::detail::GObjectDeleter::operator()(void* p) const {
     if (p) g_object_unref(p);
 }
 
+// Whether this build runs under ThreadSanitizer, which sees threads and the locks of the C library,
+// but not GLib's own locks: they are made of atomic operations and futexes inside a library that is
+// not built with the sanitizer.
+#if defined(__SANITIZE_THREAD__)
+#define CW_FONT_THREADS_ON_CALLER 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define CW_FONT_THREADS_ON_CALLER 1
+#endif
+#endif
+
+#if CW_FONT_THREADS_ON_CALLER
+// Pango starts a thread of its own to load fontconfig's configuration when its first font map is
+// made, and two more for every new font pattern (its first match and its fallback list, which
+// Pango waits for when it needs them), and hands their results over under GLib's locks. Run under
+// ThreadSanitizer, nothing of that may go on beside the program's own threads: what ordered it
+// would be invisible to the sanitizer, and its verdict would depend on how the font library's
+// threads happened to interleave. So a font pattern's match and fallback list are made on the
+// thread that asks for them, where Pango would have waited for them anyway, and the loading
+// thread is joined before any text is measured. Every other thread GLib is asked for is made as
+// GLib makes it.
 namespace {
+std::atomic<GThread*> fontconfigLoader{nullptr};
+} // namespace
+
+extern "C" GThread* g_thread_new(const gchar* name, GThreadFunc func, gpointer data) {
+    const std::string_view named = name ? name : "";
+    if (named == "[pango] FcFontSetMatch" || named == "[pango] FcFontSetSort") {
+        func(data);
+        return g_thread_ref(g_thread_self()); // Pango lets go of the thread it was given at once
+    }
+    GError* error = nullptr;
+    GThread* thread = g_thread_try_new(name, func, data, &error);
+    if (!thread) g_error("creating thread '%s': %s", name ? name : "", error->message);
+    // Pango makes this one holding the lock the thread itself takes: it can only be joined later.
+    if (named == "[pango] FcInit") fontconfigLoader.store(g_thread_ref(thread));
+    return thread;
+}
+#endif
+
+namespace {
+// Loads fontconfig's configuration and the list of installed fonts once, on the thread that is the
+// first to measure text, before it does: Pango would load them on a thread of its own and have that
+// first measuring wait for them all the same.
+bool prepareFontLibraries() {
+    FcInit();
+    // Pango's first font map starts its own loading thread, which finds the work done.
+    pango_cairo_font_map_get_default();
+#if CW_FONT_THREADS_ON_CALLER
+    if (GThread* loader = fontconfigLoader.exchange(nullptr)) g_thread_join(loader);
+#endif
+    return true;
+}
+
 // Owns this thread's measuring context. On thread exit it also drops the thread's default font
 // map, whose fontconfig patterns would otherwise outlive the thread and read as leaks.
 struct ThreadPango {
     PangoContext* context = nullptr;
 
     ThreadPango() {
+        [[maybe_unused]] static const bool prepared = prepareFontLibraries();
         PangoFontMap* map = pango_cairo_font_map_get_default();
         context = pango_font_map_create_context(map);
         // Metrics in whole device units would round line heights; keep them exact.

@@ -31,6 +31,9 @@ constexpr int kMaxSide = 32768;
 // that would take gigabytes. Beyond this (a progressive colour picture of some 16 to 33 megapixels)
 // it is refused before the memory is taken.
 constexpr long kMaxJPEGDecodingBytes = 96L * 1024 * 1024;
+// The reasons given for a picture refused for its size (they follow the format's name).
+constexpr const char* kTooManyPixels = "image too large";
+constexpr const char* kTooMuchMemory = "decoding it would take more than";
 
 std::mutex resourceMutex;
 std::filesystem::path resourceDir;
@@ -248,7 +251,7 @@ bool decodePNGInto(const Data& bytes, PixelSink& sink, PngSource& source) {
     png_set_user_limits(png, kMaxSide, kMaxSide);
     png_read_info(png, info);
     const png_uint_32 width = png_get_image_width(png, info), height = png_get_image_height(png, info);
-    if (!sizeAcceptable(width, height)) png_error(png, "image too large");
+    if (!sizeAcceptable(width, height)) png_error(png, kTooManyPixels);
     const bool interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
     // Every kind of pixel becomes 8-bit RGBA in the sRGB gamma.
     png_set_expand(png);
@@ -358,8 +361,7 @@ bool decodeJPEGInto(const Data& bytes, PixelSink& sink, int maxSide, char* messa
     if (setjmp(err.jump)) {
         // Memory past the limit is asked for as backing store, which there is none of.
         if (!err.ownMessage && err.manager.msg_code == JERR_NO_BACKING_STORE)
-            std::snprintf(message, JMSG_LENGTH_MAX, "decoding it would take more than %ld MB",
-                          kMaxJPEGDecodingBytes >> 20);
+            std::snprintf(message, JMSG_LENGTH_MAX, "%s %ld MB", kTooMuchMemory, kMaxJPEGDecodingBytes >> 20);
         else
             std::snprintf(message, JMSG_LENGTH_MAX, "%s", err.message);
         jpeg_destroy_decompress(&info);
@@ -372,7 +374,7 @@ bool decodeJPEGInto(const Data& bytes, PixelSink& sink, int maxSide, char* messa
     jpeg_mem_src(&info, bytes.data(), static_cast<unsigned long>(bytes.size()));
     jpeg_read_header(&info, TRUE);
     if (!sizeAcceptable(info.image_width, info.image_height)) {
-        std::snprintf(message, JMSG_LENGTH_MAX, "image too large");
+        std::snprintf(message, JMSG_LENGTH_MAX, "%s", kTooManyPixels);
         jpeg_destroy_decompress(&info);
         return false;
     }
@@ -571,6 +573,10 @@ std::shared_ptr<UIImage> UIImage::fromData(const Data& bytes, CGFloat scale, std
         setError(error, bytes.empty() ? "no image data" : "not a PNG or JPEG image");
     }
     return fromSurface(s, scale);
+}
+
+bool UIImage::isRefusedForItsSize(const std::string& error) {
+    return error.ends_with(kTooManyPixels) || error.find(kTooMuchMemory) != std::string::npos;
 }
 
 std::shared_ptr<UIImage> UIImage::fromFile(const std::filesystem::path& path, std::string* error,

@@ -41,6 +41,10 @@ public:
     // fromData.
     static std::shared_ptr<UIImage> fromFile(const std::filesystem::path& path, std::string* error = nullptr,
                                              int maxPixelSide = 0);
+    // Whether `error`, as fromData or fromFile gave it, says the picture was refused for its size
+    // (more pixels than a picture may have, or more memory to decode than a decoding may take, as
+    // a progressive JPEG of some 16 to 33 megapixels or more needs) rather than for damaged bytes.
+    static bool isRefusedForItsSize(const std::string& error);
     // `UIImage(named:)`: looks in the resource directory for "<name>@2x.png", "<name>@3x.png",
     // "<name>.png", "<name>.jpg", "<name>.jpeg", "<name>" and an asset folder "<name>.imageset/".
     // A missing name gives none.

@@ -2,6 +2,7 @@
 
 #include "foundation/time/Calendar.h"
 #include "foundation/time/DeviceSettingsGuard.h"
+#include "tests/support/ResidentSize.h"
 
 #include <gtest/gtest.h>
 
@@ -93,6 +94,37 @@ TEST(BabyHeader, NameDateAndUpdateLineInTheDeviceLocale) {
 
     DeviceSettingsGuard german("de_DE", "Europe/Berlin");
     EXPECT_EQ(BabyHeaderViewModel::updateLine(date), "Updated at 9:07PM, Dez. 6, 2026, So.");
+}
+
+// A server's age text of ten megabytes, as one word, as two halves of megabytes, or as digits: the
+// header is built from it while what it takes stays near what its one-line halves show (a kilobyte
+// each and an ellipsis), not tens of bytes for every character nor copies of the megabytes.
+TEST(BabyHeader, AServersTenMegabyteAgeTextTakesMemoryOnlyForWhatItShows) {
+    constexpr std::size_t kTenMegabytes = 10u << 20;
+    const std::string half(kTenMegabytes / 2, 'w');
+    struct Row {
+        const char* what;
+        std::optional<std::string> description; // as the header takes it, so that no copy is measured
+        std::size_t weeks; // bytes of each half shown
+        std::size_t days;
+    };
+    const Row rows[] = {
+        {"one word without an a", std::string(kTenMegabytes, 'w'), 0, 0},
+        {"two halves of megabytes", half + " and " + half, 1025, 1025},
+        {"digits, then a short unit", std::string(kTenMegabytes, '7') + " weeks and 4 days", 1025, 6},
+        {"a short age, then megabytes", "32 weeks and 4 days" + half, 8, 1025},
+    };
+    for (const Row& row : rows) {
+        cw::test::resetPeakResidentSize();
+        const std::int64_t before = cw::test::residentMegabytes("VmRSS:");
+        const auto [weeks, days] = BabyHeaderViewModel::halves(row.description);
+        const std::int64_t taken = cw::test::residentMegabytes("VmHWM:") - before;
+        EXPECT_EQ(weeks.string().size(), row.weeks) << row.what;
+        EXPECT_EQ(days.string().size(), row.days) << row.what;
+        if (cw::test::residentSizeIsSound()) {
+            EXPECT_LE(taken, 8) << row.what << ": megabytes taken at most";
+        }
+    }
 }
 
 } // namespace

@@ -10,14 +10,18 @@
 #include "foundation/time/DateFormatter.h"
 #include "foundation/time/DeviceSettingsGuard.h"
 #include "host/HeadlessHost.h"
+#include "host/UIApplicationMain.h"
 #include "kits/banners/GSMessage.h"
 #include "tests/support/AppEnvironment.h"
 #include "tests/support/RecordingServer.h"
+#include "tests/support/ResidentSize.h"
 #include "tests/support/app/AppTestSupport.h"
 #include "uikit/controllers/UINavigationController.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace cw::test {
 namespace {
@@ -277,6 +281,43 @@ TEST_F(DailyUpdateRules, ABabyWithoutAnIdAsksForNothingAndItsEventsSayNA) {
                           json{{"DailyUpdateItemTapped", "User tapped a daily update item"}, {"baby_id", "N/A"}, {"item_name", "N/A"}},
                           json{{"DailyUpdateCalendarTapped", "User tapped on daily update calendar"}, {"baby_id", "N/A"}},
                           json{{"DailyUpdateGraphsTapped", "User tapped on daily update graphs"}, {"baby_id", "N/A"}}));
+}
+
+// A server's explanation of ten megabytes in the latest entry: the page shows the entry, and the
+// member picks its day again, with no copy of the megabytes beyond the reply the page keeps.
+TEST_F(DailyUpdateRules, AnExplanationOfTenMegabytesIsKeptOnceWhateverDayIsShown) {
+    // As the application runs: what the reply's making freed is not resident for a copy to reuse.
+    cw::returnLargeBlocksToTheSystem();
+    auto page = open(std::nullopt, std::nullopt);
+    RunLoop::main().runUntil([&] { return !page->tableView->isHidden(); }, 5);
+    host.settle();
+    DailyUpdateResponse response(
+        JSON(reply({entry("2026-03-10T07:00:00+0000", {item("Weight", std::string(10u << 20, 'w'), "weight")})})));
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        std::int64_t megabytes; // taken at most
+    };
+    const Step steps[] = {
+        {"the page shows the entry", [&] { page->showResponse(std::move(response)); host.settle(); }, 4},
+        {"the day is picked again",
+         [&] {
+             page->calendarViewController(*std::make_shared<CalendarPopoverViewController>(std::vector<Date>{}, std::nullopt),
+                                          parsed("2026-03-10T07:00:00+0000"));
+             host.settle();
+         },
+         4},
+    };
+    for (const Step& step : steps) {
+        cw::test::resetPeakResidentSize();
+        const std::int64_t before = cw::test::residentMegabytes("VmRSS:");
+        step.act();
+        const std::int64_t taken = cw::test::residentMegabytes("VmHWM:") - before;
+        EXPECT_TRUE(page->dailyUpdate) << step.what;
+        if (cw::test::residentSizeIsSound()) {
+            EXPECT_LE(taken, step.megabytes) << step.what;
+        }
+    }
 }
 
 } // namespace

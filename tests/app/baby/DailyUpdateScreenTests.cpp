@@ -54,7 +54,7 @@ protected:
         EXPECT_TRUE(host->tapText("Update"));
         EXPECT_TRUE(showsSoon(name));
         auto page = shownPage();
-        EXPECT_TRUE(waitFor([&] { return page->dailyUpdate.has_value(); }));
+        EXPECT_TRUE(waitFor([&] { return page->dailyUpdate != nullptr; }));
         return page;
     }
     std::shared_ptr<DailyUpdateStackCell> rowOf(const DailyUpdateViewController& page, const std::string& title) {

@@ -15,6 +15,7 @@
 #include "kits/banners/GSMessage.h"
 #include "uikit/controllers/UIActivityViewController.h"
 #include "uikit/controllers/UIApplication.h"
+#include "tests/support/KeyboardFinger.h"
 #include "uikit/controllers/UITabBarController.h"
 #include "uikit/controls/UIKeyboard.h"
 #include "uikit/view/ViewRendering.h"
@@ -216,6 +217,20 @@ TEST_F(SearchTest, TypingSearchesOnceASecondAfterTheLastEditAndNeverForFewerThan
     EXPECT_FALSE(search->searchBar()->showsCancelButton());
     EXPECT_FALSE(Keyboard::shared().isVisible());
     EXPECT_FALSE(search->searchTimer);
+}
+
+// The keyboard's Search key searches at once, without the pause after the last keystroke, and puts
+// the keys away from over the results.
+TEST_F(SearchTest, TheSearchKeySearchesAtOnceAndPutsTheKeysAway) {
+    open(std::nullopt);
+    library->tapTab(2);
+    host->settle();
+    typeIntoTheBar("skin");
+    ASSERT_TRUE(tapKey(*host, "Search"));
+    EXPECT_FALSE(search->searchTimer) << "the search still waits for the pause";
+    EXPECT_FALSE(Keyboard::shared().isVisible()) << "the Search key did nothing";
+    ASSERT_TRUE(waitFor([&] { return !search->searchResults.empty(); })) << "no search went out";
+    EXPECT_THAT(rowTitles(), ElementsAre("Kangaroo care: skin to skin"));
 }
 
 TEST_F(SearchTest, ClearingTheTextEmptiesTheListAndDropsThePendingSearchButTheLastReplyStillWins) {

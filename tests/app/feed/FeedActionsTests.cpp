@@ -13,6 +13,7 @@
 #include "foundation/text/CaseMapping.h"
 #include "tests/app/feed/FeedDemoFixture.h"
 #include "tests/app/feed/FeedPictures.h"
+#include "tests/support/KeyboardFinger.h"
 #include "uikit/controllers/MFMailComposeViewController.h"
 #include "uikit/controls/UIKeyboard.h"
 
@@ -193,6 +194,12 @@ TEST_F(FeedActionsTest, SearchingTheLoadedCardsCountsTheMatchesAndCarriesOnToThe
         feed()->textDidChange(feed()->searchBar.get(), text);
     host->settle();
     EXPECT_EQ(settledCount("feedViewUserSearched", searches + 1), searches + 1);
+
+    // The keyboard's Search key puts the keys away from over the matches.
+    ASSERT_TRUE(host->tapIdentifier("feedSearchBar"));
+    ASSERT_TRUE(tapKey(*host, "Search"));
+    EXPECT_FALSE(Keyboard::shared().isVisible()) << "the Search key did nothing";
+    EXPECT_TRUE(host->isShowing(subtitle));
 
     ASSERT_TRUE(host->tapText(subtitle));
     auto library = std::dynamic_pointer_cast<EducationCenterViewController>(topScreen());

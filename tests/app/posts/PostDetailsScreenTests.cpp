@@ -22,6 +22,11 @@
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
+#include <functional>
+#include <mutex>
+#include <optional>
+
 namespace cw::test {
 namespace {
 
@@ -174,7 +179,8 @@ TEST_F(PostDetailsScreen, ACommentLongerThanTheServerKeepsIsNotSentAndTheMemberI
     GSMessage::clearHistory();
     ASSERT_TRUE(host->tapText("Post"));
     ASSERT_FALSE(GSMessage::history().empty());
-    EXPECT_EQ(GSMessage::history().back().text, "A comment can be at most 5000 characters long.");
+    EXPECT_EQ(GSMessage::history().back().text,
+              "A comment can be at most 5000 characters long. This one has 5001: take away its last 1 character.");
     RunLoop::main().runFor(0.2);
     EXPECT_EQ(count(comments), before);
     EXPECT_EQ(list->commentTextInputView()->textView()->text(), text);
@@ -218,6 +224,65 @@ TEST_F(PostDetailsScreen, TheBarGrowsWithItsLinesAndTheListFollowsTheKeyboardAft
     EXPECT_GT(table->contentOffset().y, 100);
 }
 
+// How far the bottom of `view`, as shown in the window, reaches into the keyboard (the keys and the
+// bar docked over them): none when it ends above it.
+CGFloat hiddenUnderTheKeyboard(const UIView& view) {
+    const CGRect shown = view.convert(view.bounds(), static_cast<const UIView*>(nullptr));
+    return std::max<CGFloat>(0, shown.maxY() - Keyboard::shared().frame().minY());
+}
+
+TEST_F(PostDetailsScreen, TheLastCommentsStayAboveTheKeyboard) {
+    signInAndLaunch();
+    const auto held = card(kHeldNoah);
+    ASSERT_TRUE(held);
+    const std::string post = std::to_string(*held->cardId);
+    const std::string mother = "(SELECT id FROM members WHERE email = 'demo@cradleway.test')";
+    // The post's two comments and 28 more, the last the newest.
+    count("WITH RECURSIVE n(i) AS (SELECT 3 UNION ALL SELECT i + 1 FROM n WHERE i < 30) "
+          "INSERT INTO comments (member_id, post_id, comment_text, created_at) SELECT " + mother + ", " + post +
+          ", 'Comment number ' || i, (SELECT MAX(created_at) FROM comments) + i FROM n");
+    ASSERT_EQ(count("SELECT COUNT(*) FROM comments WHERE post_id = " + post), 30);
+
+    // Opened from the post's comment button, with the keys up, and scrolled to its end by a finger.
+    auto list = openComments(held, "30 Comments");
+    ASSERT_TRUE(list);
+    ASSERT_TRUE(Keyboard::shared().areKeysShown());
+    auto table = list->tableView();
+    ASSERT_TRUE(host->scroll(table, {0, -3000}));
+    auto last = host->findByText("Comment number 30");
+    ASSERT_TRUE(last) << "the last comment is not on screen";
+    EXPECT_EQ(hiddenUnderTheKeyboard(*last), 0);
+    EXPECT_TRUE(host->isShowing("Comment number 28"));
+    // The scroll indicator reaches as far as the list shows, not under the keys.
+    EXPECT_EQ(table->scrollIndicatorInsets.bottom, table->contentInset().bottom);
+
+    // A comment of 5,000 characters at the end: its last line shows above the bar.
+    ASSERT_TRUE(host->goBack());
+    std::string longest;
+    while (longest.size() < 4990) longest += "so proud of our little fighter ";
+    longest.resize(4989);
+    longest += " last words";
+    ASSERT_EQ(longest.size(), 5000u);
+    count("INSERT INTO comments (member_id, post_id, comment_text, created_at) SELECT " + mother + ", " + post +
+          ", '" + longest + "', MAX(created_at) + 60 FROM comments");
+    ASSERT_TRUE(host->tapIdentifier("commentButton"));
+    ASSERT_TRUE(showsSoon("31 Comments"));
+    list = std::dynamic_pointer_cast<CommentTableViewController>(top());
+    ASSERT_TRUE(list);
+    ASSERT_TRUE(Keyboard::shared().areKeysShown());
+    ASSERT_TRUE(host->scroll(list->tableView(), {0, -20000}));
+    auto whole = host->findByText(longest);
+    ASSERT_TRUE(whole) << "the long comment is not on screen";
+    EXPECT_EQ(hiddenUnderTheKeyboard(*whole), 0);
+
+    // The keys going down (the bar stays): the list gives back what they took.
+    const CGFloat withKeys = list->tableView()->contentInset().bottom;
+    list->commentTextInputView()->textView()->resignFirstResponder();
+    host->settle();
+    EXPECT_FALSE(Keyboard::shared().areKeysShown());
+    EXPECT_LT(list->tableView()->contentInset().bottom, withKeys - 100);
+}
+
 TEST_F(PostDetailsScreen, APostPushLoadsThePostAndItsStarWaitsForIt) {
     signInAndLaunch();
     const auto held = card(kHeldNoah);
@@ -236,6 +301,173 @@ TEST_F(PostDetailsScreen, APostPushLoadsThePostAndItsStarWaitsForIt) {
     EXPECT_NE(details->detailsData, held);
     EXPECT_EQ(details->imageViewStackView->arrangedSubviews().size(), 2u);
     ASSERT_TRUE(waitFor([&] { return badgeText(*details->commentButton()) == "2"; }));
+}
+
+// Pushes for posts, with the server behind a front that counts the post's loads and can answer them
+// itself as a broken link or server would.
+class PostPush : public PostsScreenTest {
+protected:
+    void SetUp() override {
+        PostsScreenTest::SetUp();
+        front.setHandler([this, upstream = demo->baseUrl()](const RecordedRequest& request, httplib::Response& response) {
+            if (isPostLoad(request)) {
+                std::lock_guard lock(mutex_);
+                if (answer_) {
+                    response.status = answer_->status;
+                    response.set_content(answer_->body, answer_->contentType);
+                    return;
+                }
+            }
+            forwardRequest(upstream, request, response);
+        });
+        prepareBundle(*environment, front.base(), "org.cradleway.posts-tests");
+    }
+    void TearDown() override {
+        front.stop();
+        PostsScreenTest::TearDown();
+    }
+
+    static bool isPostLoad(const RecordedRequest& request) {
+        return request.method == "GET" && request.path.rfind("/m/api/post", 0) == 0;
+    }
+    // The front answers the post's loads with `answer`; none passes them on to the server.
+    void answerLoads(std::optional<Reply> answer) {
+        std::lock_guard lock(mutex_);
+        answer_ = std::move(answer);
+    }
+    std::size_t loads() const {
+        const auto all = front.requests();
+        return static_cast<std::size_t>(std::count_if(all.begin(), all.end(), isPostLoad));
+    }
+    std::size_t requestsFor(const std::string& piece) const {
+        const auto all = front.requests();
+        return static_cast<std::size_t>(
+            std::count_if(all.begin(), all.end(), [&](const RecordedRequest& r) { return r.path.find(piece) != std::string::npos; }));
+    }
+    // A push for the post `id`, tapped: the details screen it opened, once it shows what the answer
+    // to its load said (the post, that the post is not there for her, or a banner). The overlay's
+    // fade runs on the host's clock, which moves as the host settles after that.
+    std::shared_ptr<PostDetailsViewController> tapPushFor(std::int64_t id) {
+        host->tapPush({{"screen", "post"}, {"post_id", id}, {"notification_type", "post"}});
+        auto details = std::dynamic_pointer_cast<PostDetailsViewController>(top());
+        if (details)
+            waitFor([&] {
+                return details->detailsData || host->isShowing("This post is no longer available.") ||
+                       !GSMessage::history().empty();
+            });
+        return details;
+    }
+
+    RecordingServer front;
+
+private:
+    std::mutex mutex_;
+    std::optional<Reply> answer_;
+};
+
+// A push for a post she cannot see: one of another family, one deleted since, a reply that names no
+// post; and loads that went wrong on the way. Each push loads the post once and the overlay goes with
+// the answer. A post the server has not for her says so on the page without asking her to try
+// again; a load that failed says that. Either way the share, bookmark and comment buttons take no
+// tap: there is no post for them to work on.
+TEST_F(PostPush, APushForAPostSheCannotSeeSaysSoAndLeavesNoButtonThatCannotWork) {
+    signInAndLaunch();
+    ASSERT_TRUE(card(kHeldNoah));
+    const auto heldNoah = *card(kHeldNoah)->cardId;
+    const auto strangersPost = [&] {
+        count("INSERT INTO members (email, full_name, relationship, password_hash, security_code, created_at) "
+              "VALUES ('dana@elsewhere.test', 'Dana Moss', 'Mother', 'x', 0, 0)");
+        count("INSERT INTO posts (kind, member_id, post_text, source, created_at) VALUES ('post', (SELECT id FROM "
+              "members WHERE email = 'dana@elsewhere.test'), 'Our twins came home today.', '', 0)");
+        return count("SELECT id FROM posts WHERE post_text = 'Our twins came home today.'");
+    };
+    const auto deletedPost = [&] {
+        const auto id = count("SELECT id FROM posts WHERE post_text LIKE 'Knitted two tiny hats%'");
+        count("DELETE FROM posts WHERE id = " + std::to_string(id));
+        return id;
+    };
+    const auto samePost = [&] { return heldNoah; };
+    struct Road {
+        const char* name;
+        std::function<std::int64_t()> post;
+        std::optional<Reply> answer; // none: the server's own
+        bool notForHer;              // else the load failed
+    };
+    const Road roads[] = {
+        {"a post of another family", strangersPost, std::nullopt, true},
+        {"a post deleted since the push", deletedPost, std::nullopt, true},
+        {"a reply that names no post", samePost, Reply{200, R"({"data": {"posts": [], "users": {}}})"}, true},
+        {"an answer lost on the way", samePost, Reply{502, "Bad Gateway", "text/plain"}, false},
+        {"an answer that is no JSON", samePost, Reply{200, "<html>Sign in to the ward Wi-Fi</html>", "text/html"}, false},
+    };
+    for (const auto& road : roads) {
+        SCOPED_TRACE(road.name);
+        const auto id = road.post();
+        ASSERT_GT(id, 0);
+        answerLoads(road.answer);
+        GSMessage::clearHistory();
+        const auto loadsBefore = loads();
+        const auto bookmarksBefore = requestsFor("bookmark");
+        auto details = tapPushFor(id);
+        ASSERT_TRUE(details);
+        EXPECT_EQ(loads(), loadsBefore + 1) << "one push, one load";
+        EXPECT_FALSE(showsActivityOverlay(details));
+        EXPECT_EQ(host->isShowing("This post is no longer available."), road.notForHer);
+        std::vector<std::string> banners;
+        for (const auto& message : GSMessage::history()) banners.push_back(message.text);
+        if (road.notForHer)
+            EXPECT_THAT(banners, testing::IsEmpty()) << "nothing asks her to try again";
+        else
+            EXPECT_THAT(banners, testing::ElementsAre("Unexpected Error. Please try again."));
+        for (const auto& item : {details->shareButton(), details->bookmarkButton(), details->commentButton()}) {
+            EXPECT_FALSE(item->isEnabled()) << item->accessibilityIdentifier;
+            host->tapIdentifier(item->accessibilityIdentifier);
+            host->settle();
+            EXPECT_EQ(top().get(), details.get()) << item->accessibilityIdentifier << " opened what cannot work";
+            EXPECT_FALSE(details->presentedViewController()) << item->accessibilityIdentifier << " presented what cannot work";
+            EXPECT_FALSE(UIApplication::shared().isNetworkActivityIndicatorVisible()) << item->accessibilityIdentifier;
+        }
+        EXPECT_EQ(requestsFor("bookmark"), bookmarksBefore);
+        EXPECT_EQ(loads(), loadsBefore + 1);
+        navigation()->popToRootViewController(false);
+        host->settle();
+    }
+}
+
+// A push for her own post opens it whole, loaded once, and its share, bookmark and comment buttons
+// work on it once it is there.
+TEST_F(PostPush, APushForHerOwnPostOpensItWholeWithButtonsThatWork) {
+    signInAndLaunch();
+    const std::string text = "Olivia opened her eyes during kangaroo care this morning.";
+    const auto id = count("SELECT id FROM posts WHERE post_text = '" + text + "'");
+    const std::string bookmarked = "SELECT COUNT(*) FROM bookmarks WHERE post_id = " + std::to_string(id) +
+                                   " AND member_id = (SELECT id FROM members WHERE email = 'demo@cradleway.test')";
+    ASSERT_EQ(count(bookmarked), 1);
+    GSMessage::clearHistory();
+    auto details = tapPushFor(id);
+    ASSERT_TRUE(details);
+    EXPECT_EQ(loads(), 1u);
+    ASSERT_TRUE(showsSoon(text));
+    EXPECT_FALSE(showsActivityOverlay(details));
+    EXPECT_FALSE(host->isShowing("This post is no longer available."));
+    EXPECT_EQ(details->imageViewStackView->arrangedSubviews().size(), 1u);
+    EXPECT_TRUE(waitFor([&] { return badgeText(*details->commentButton()) == "1"; }));
+    EXPECT_THAT(GSMessage::history(), testing::IsEmpty());
+
+    ASSERT_TRUE(host->tapIdentifier("shareButton"));
+    EXPECT_TRUE(std::dynamic_pointer_cast<UIActivityViewController>(details->presentedViewController()));
+    ASSERT_TRUE(host->chooseShareTarget(std::nullopt));
+    EXPECT_FALSE(details->presentedViewController());
+
+    ASSERT_TRUE(host->tapIdentifier("bookmarkButton"));
+    EXPECT_TRUE(awaitCount(bookmarked, 0)) << "her star let go of the post";
+    ASSERT_TRUE(waitFor([&] { return !details->detailsData->bookmarked; }));
+
+    ASSERT_TRUE(host->tapIdentifier("commentButton"));
+    EXPECT_TRUE(std::dynamic_pointer_cast<CommentTableViewController>(top()));
+    EXPECT_TRUE(showsSoon("1 Comment"));
+    EXPECT_TRUE(showsSoon("She looked right at you."));
+    EXPECT_EQ(loads(), 1u);
 }
 
 TEST_F(PostDetailsScreen, TheDailyUpdatesLinkPlaysTheVideoAndTheBarComesBack) {

@@ -5,6 +5,8 @@
 #include "PostsFixture.h"
 
 #include "Controllers/Feed/Store/FeedDataStore.h"
+#include "Controllers/Posts/CommentTableViewController.h"
+#include "Controllers/Posts/CommentTextInputView.h"
 #include "Controllers/Posts/PostDetailsViewController.h"
 #include "Controllers/Posts/PostViewController.h"
 #include "foundation/dispatch/RunLoop.h"
@@ -139,6 +141,53 @@ TEST_F(WholePost, TheCaretStaysAboveTheKeyboardAsSheTypesOrPastesALongPost) {
         host->settle();
         EXPECT_TRUE(caretInSight(*box));
         navigation()->dismiss(false);
+    }
+}
+
+// A long comment, pasted or typed line by line, on the smallest phone: the bar stops growing at a
+// few lines and scrolls its text with the caret in sight, its Post button stays on the screen above
+// the keys, and a finger there posts the comment; the bar is one line again after it.
+TEST_F(WholePost, TheCommentBarsPostButtonStaysWithinReachOfALongComment) {
+    host.reset();
+    host = std::make_unique<cw::HeadlessHost>(CGSize{320, 568});
+    signInAndLaunch();
+    const auto held = card(kHeldNoah);
+    ASSERT_TRUE(held);
+    const std::string comments = "SELECT COUNT(*) FROM comments WHERE post_id = " + std::to_string(*held->cardId);
+    const std::string family = "\U0001F468\u200D\U0001F469\u200D\U0001F467\u200D\U0001F466";
+    const std::vector<std::string> lines(14, "We are all thinking of you\n");
+    for (const auto& edits : {std::vector<std::string>{times(family, 714)}, lines}) {
+        auto list = openComments(held);
+        ASSERT_TRUE(list);
+        const auto& bar = list->commentTextInputView();
+        const CGFloat oneLine = bar->frame().size.height;
+        const auto before = count(comments);
+        for (const auto& edit : edits) {
+            ASSERT_TRUE(edits.size() > 1 ? host->type(edit) : host->paste(edit));
+            host->settle();
+            EXPECT_TRUE(caretInSight(*bar->textView())) << bar->textView()->text().size() << " bytes in";
+        }
+        // At most a part of the screen, wholly on it, leaving the list and its navigation bar to a
+        // finger; and the Post button on it, above the keys.
+        const CGRect shown = bar->convert(bar->bounds(), nullptr);
+        EXPECT_LT(shown.size.height, 568 / 3.0) << "the bar " << shown;
+        EXPECT_GE(shown.minY(), 0) << "the bar " << shown << " reaches above the screen";
+        const auto atTheTop = host->viewUnderFinger({160, 40});
+        EXPECT_TRUE(atTheTop && !atTheTop->isDescendant(bar.get())) << "the bar covers the navigation bar";
+        const auto& post = bar->postButton();
+        const CGRect button = post->convert(post->bounds(), nullptr);
+        const CGFloat keysTop = 568 - Keyboard::heightFor({320, 568});
+        EXPECT_GE(button.minY(), 0);
+        EXPECT_LE(button.maxY(), keysTop) << "the Post button " << button << " lies under the keys or below the screen";
+        const auto touched = host->viewUnderFinger({button.midX(), button.midY()});
+        ASSERT_TRUE(touched && touched->isDescendant(post.get())) << "nothing of the Post button is under a finger";
+        ASSERT_TRUE(host->tapPoint({button.midX(), button.midY()}));
+        ASSERT_TRUE(waitFor([&] { return count(comments) == before + 1; })) << "the comment was not posted";
+        ASSERT_TRUE(waitFor([&] { return bar->textView()->text().empty(); }));
+        host->settle();
+        EXPECT_NEAR(bar->frame().size.height, oneLine, 0.5) << "the emptied bar is one line again";
+        ASSERT_TRUE(host->goBack());
+        host->settle();
     }
 }
 

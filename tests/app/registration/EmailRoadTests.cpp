@@ -7,6 +7,8 @@
 #include "foundation/dispatch/RunLoop.h"
 #include "kits/banners/GSMessage.h"
 #include "tests/app/signin/SignInFixture.h"
+#include "tests/support/KeyboardFinger.h"
+#include "uikit/controls/UIKeyboard.h"
 
 #include <gmock/gmock.h>
 
@@ -147,6 +149,18 @@ TEST_F(EmailRoad, TheCodeTypedDigitByDigitLeadsToTheAccountFormWhichChecksItself
         EXPECT_THAT(e.screen, ::testing::AnyOf("LoginScreen", "SignUpScreen", "CreateAccountScreen"));
 }
 
+// The address typed by finger on the drawn keys, its "@" and "." among the letters; the keyboard's
+// Done key puts the keys away from over "Send".
+TEST_F(EmailRoad, TheAddressTypedOnTheDrawnKeysIsSentOnceDonePutsTheKeysAway) {
+    ASSERT_TRUE(host->tapIdentifier("emailTextField"));
+    ASSERT_TRUE(Keyboard::shared().keyFrame("@")) << "an e-mail address's keys show the at sign";
+    ASSERT_TRUE(typeWithKeys(*host, kAlex));
+    ASSERT_TRUE(tapKey(*host, "Done"));
+    EXPECT_FALSE(Keyboard::shared().isVisible()) << "the Done key did nothing";
+    ASSERT_TRUE(send());
+    EXPECT_TRUE(host->isShowing(std::string("A verification code has been sent to ") + kAlex + "."));
+}
+
 TEST_F(EmailRoad, AWrongCodeOffersTheSameAddressOrANewOneAndAPasteSendsTheFourShown) {
     typeInto("emailTextField", kAlex);
     auto verification = send();
@@ -242,6 +256,10 @@ protected:
 
     void SetUp() override {
         ScreenTest::SetUp();
+        open();
+    }
+    // The account form, filled, on a screen of `screenSize`.
+    void open() {
         account = std::make_shared<RegistrationViewController>();
         account->email = std::string("a@b.test");
         show(account);
@@ -280,6 +298,33 @@ TEST_F(AccountCheck, EachReplyEndsWithoutTheOverlayAndEveryFailureSaysSomething)
     }
     EXPECT_EQ(failures, 4) << "all but the empty object";
     EXPECT_EQ(successes, 0);
+}
+
+TEST_F(AccountCheck, AServersTenThousandCharacterFailureIsABannerOfAFewLinesOverTheForm) {
+    for (const CGSize size : {CGSize{320, 568}, CGSize{375, 667}}) {
+        screenSize = size;
+        host.reset();
+        open();
+        std::string flood;
+        while (flood.size() < 10'000)
+            flood += "This address cannot be used. ";
+        flood.resize(10'000);
+        server.reply("POST", "/m/api/member/check/", Reply{409, nlohmann::json{{"message", flood}}.dump()});
+        account->createAccountTapped();
+        ASSERT_TRUE(waitFor([&] { return GSMessage::shown(*account) != nullptr; })) << size.width;
+        const auto banner = GSMessage::shown(*account);
+        EXPECT_EQ(banner->text(), flood) << "the whole text is given";
+        host->advance(GSMessage::kAnimationDuration);
+        // A strip of a few lines ending in an ellipsis, the form in view below it.
+        const UILabel& label = *banner->textLabel();
+        const CGFloat lines = label.sizeThatFits({label.bounds().size.width, 10000}).height / label.font().lineHeight();
+        EXPECT_LE(lines, GSMessage::kMostNumberOfLines + 0.5) << size.width;
+        EXPECT_EQ(label.lineBreakMode(), NSLineBreakMode::byTruncatingTail);
+        EXPECT_LT(frameOnScreen(*banner).maxY(), size.height / 2) << size.width;
+        EXPECT_GT(frameOnScreen(*account->formView()->passwordField()).minY(), frameOnScreen(*banner).maxY())
+            << size.width << ": the password field stays in view";
+        navigation.reset();
+    }
 }
 
 } // namespace cw::test

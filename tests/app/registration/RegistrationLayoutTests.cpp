@@ -1,8 +1,12 @@
+#include "App/AppStoryboards.h"
 #include "Controllers/SignIn/NewBabyViewController.h"
 #include "Controllers/SignIn/RegistrationViewController.h"
-#include "Controllers/SignIn/SignInKeyboardScroll.h"
+#include "Controllers/SignIn/RegistrationWithInvitation.h"
+#include "Extensions/UIStoryboard+Instantiate.h"
 #include "Controllers/SignIn/ValidateInvitationViewController.h"
 #include "ScreenFixture.h"
+#include "tests/support/app/AppTestSupport.h"
+#include "uikit/controllers/UIStoryboard.h"
 #include "uikit/controls/UIKeyboard.h"
 
 #include <gmock/gmock.h>
@@ -107,6 +111,62 @@ INSTANTIATE_TEST_SUITE_P(Widths, RegistrationLayout, ::testing::Values(375, 320)
 
 class CropAndKeyboard : public ScreenTest {};
 
+// The sign-up forms that scroll, each shown as its road opens it with a field of its own taking
+// the keys, on a small phone: the form's end (its button) can be scrolled above the keyboard, and
+// so it can once the keys gave way to a wheel (the relationship, the baby's birthday) or a number pad.
+TEST_F(CropAndKeyboard, EachSignUpFormsEndScrollsAboveTheKeyboard) {
+    screenSize = {320, 568};
+    registerAppStoryboards();
+    struct Form {
+        std::string name;
+        std::function<UIViewControllerPtr()> make;
+        std::string field;
+        std::string scroll;
+        std::string nextField;
+    };
+    const Form forms[] = {
+        {"account", [] {
+             auto screen = std::make_shared<RegistrationViewController>();
+             screen->email = "lee@example.test";
+             return screen;
+         }, "fullNameTextField", "accountScrollView", "relationshipField"},
+        {"invited account", [] {
+             auto screen = instantiateViewController<RegistrationWithInvitation>(*UIStoryboard::named("SignInSignUp"));
+             screen->userData = std::make_shared<UserData>("Ada Park", FamilyRelationship::Mother, "ada@example.test");
+             return screen;
+         }, "nameTextField", "registrationScrollView", "passwordTextField"},
+        {"new baby", [] {
+             auto screen = std::make_shared<NewBabyViewController>();
+             auto baby = std::make_shared<BabyData>("Mia Lopez", "2018-12-31", "2019-02-10", Gender::Female);
+             baby->setMrn(std::string("CW200001"));
+             screen->babyData = baby;
+             return screen;
+         }, "nameTextField", "newBabyScrollView", "dobTextField"},
+        {"invitation", [] { return std::make_shared<ValidateInvitationViewController>(); },
+         "inviterNameTextField", "invitationScrollView", "securityCodeTextField"},
+    };
+    for (const auto& form : forms) {
+        SCOPED_TRACE(form.name);
+        show(form.make());
+        auto scroll = std::dynamic_pointer_cast<UIScrollView>(host->findByIdentifier(form.scroll));
+        ASSERT_TRUE(scroll);
+        ASSERT_TRUE(host->tapIdentifier(form.field));
+        ASSERT_TRUE(Keyboard::shared().areKeysShown());
+        EXPECT_TRUE(endShowsAboveTheKeyboard(*host, *scroll));
+        // The next field, whose keyboard is of another height.
+        auto next = host->findByIdentifier(form.nextField);
+        ASSERT_TRUE(next);
+        ASSERT_TRUE(next->becomeFirstResponder());
+        host->settle();
+        EXPECT_TRUE(endShowsAboveTheKeyboard(*host, *scroll)) << "with the next field's keyboard";
+        // The keyboard gone, so is what it took.
+        host->window()->endEditing(true);
+        host->settle();
+        EXPECT_EQ(scroll->contentInset().bottom, 0);
+        EXPECT_EQ(scroll->scrollIndicatorInsets.bottom, 0);
+    }
+}
+
 TEST_F(CropAndKeyboard, TheBabysCropIsTheWidestTwoToOneBandCentredInTheCropper) {
     auto screen = std::make_shared<NewBabyViewController>();
     auto cropper = std::make_shared<RSKImageCropViewController>(nullptr, RSKImageCropMode::custom);
@@ -116,40 +176,6 @@ TEST_F(CropAndKeyboard, TheBabysCropIsTheWidestTwoToOneBandCentredInTheCropper) 
     EXPECT_EQ(screen->customMaskRect(*cropper), (CGRect{0, 20.75, 667, 333.5}));
     cropper->view()->setFrame({0, 0, 300, 100});
     EXPECT_EQ(screen->customMaskRect(*cropper), (CGRect{50, 0, 200, 100})) << "a short view: as high as it";
-}
-
-TEST_F(CropAndKeyboard, AFieldUnderTheKeyboardRisesTwelvePointsClearOfItAndOneAboveStaysPut) {
-    auto screen = std::make_shared<UIViewController>();
-    show(screen);
-    auto root = screen->view();
-    root->setFrame({0, 0, 375, 600});
-    auto scroll = std::make_shared<UIScrollView>(CGRect{0, 0, 375, 600});
-    scroll->setContentSize({375, 1200});
-    root->addSubview(scroll);
-    auto holder = std::make_shared<UIView>(CGRect{0, 300, 375, 300});
-    scroll->addSubview(holder);
-    // Scrolled by 5, the field's bottom stands 300 + 65 + 40 - 5 = 400 below the view's top: 20 points
-    // under a keyboard of 220 at the bottom of the 600-point view.
-    auto field = std::make_shared<UITextField>(CGRect{16, 65, 343, 40});
-    holder->addSubview(field);
-    scroll->setContentOffset({0, 5});
-
-    SignInKeyboardScroll::raiseField(*root, *scroll, *field, 220);
-    host->settle();
-    EXPECT_EQ(scroll->contentOffset(), (CGPoint{0, 37}));
-
-    // Already clear (even if by less than 12 points): nothing moves.
-    SignInKeyboardScroll::raiseField(*root, *scroll, *field, 150);
-    host->settle();
-    EXPECT_EQ(scroll->contentOffset(), (CGPoint{0, 37}));
-
-    SignInKeyboardScroll::reset(*scroll);
-    host->settle();
-    EXPECT_EQ(scroll->contentOffset(), (CGPoint{0, 0}));
-
-    Notification withFrame{UIKeyboardDidShowNotification, nullptr, {{UIKeyboardFrameEndUserInfoKey, CGRect{0, 400, 375, 260}}}};
-    EXPECT_EQ(SignInKeyboardScroll::keyboardHeight(withFrame), 260);
-    EXPECT_FALSE(SignInKeyboardScroll::keyboardHeight(Notification{UIKeyboardDidShowNotification, nullptr, {}}));
 }
 
 } // namespace cw::test

@@ -2,6 +2,7 @@
 // host against the demo server: the side menu's grey footer reaches the column's bottom, a tall
 // phone's included.
 
+#include "App/SideNavigationFooterView.h"
 #include "App/SideNavigationViewController.h"
 #include "tests/app/feed/FeedDemoFixture.h"
 #include "uikit/controllers/UIScreen.h"
@@ -35,7 +36,7 @@ TEST_P(DrawnAtEverySize, TheSideMenusGreyFooterReachesTheBottomOfItsColumn) {
     const auto window = host->window();
     const CGRect column = menu->view()->convert(menu->view()->bounds(), window.get());
     EXPECT_EQ(column.size.height, height()) << "the drawer gives the menu the whole height";
-    const auto footer = menu->tableView->tableFooterView();
+    const auto footer = menu->footerView();
     const CGRect ground = footer->convert(footer->bounds(), window.get());
     const auto picture = renderView(*window, kScale);
     ASSERT_TRUE(picture);

@@ -131,9 +131,10 @@ TEST_F(ActionKeyTest, EveryCreatingRoadSendsItsActionsKeyBeforeAndAfterAnAnswerA
 }
 
 void ActionKeyTest::checkKeys(const std::vector<Road>& roads) {
-    std::atomic<bool> answering = false;
-    setReply([&answering](const Arrival&, httplib::Response& response) {
-        if (answering) return;
+    // Shared with the server's handler, which later requests of the test still reach.
+    auto answering = std::make_shared<std::atomic<bool>>(false);
+    setReply([answering](const Arrival&, httplib::Response& response) {
+        if (*answering) return;
         // The server did it; its answer breaks off on the way back.
         response.body.clear();
         response.set_chunked_content_provider("application/json", [](size_t, httplib::DataSink&) { return false; });
@@ -159,7 +160,7 @@ void ActionKeyTest::checkKeys(const std::vector<Road>& roads) {
     const auto first = lastKeys();
     EXPECT_EQ(std::set<std::string>(first.begin(), first.end()).size(), roads.size())
         << "two actions shared a key";
-    answering = true;
+    *answering = true;
     for (int again = 0; again < 2; ++again) {
         sendAll("Kangaroo care", actions);
         EXPECT_EQ(lastKeys(), first);

@@ -180,8 +180,10 @@ TEST_F(MenuTest, TheMenuShowsTheMemberFiveRowsAndTheBuild) {
     EXPECT_FALSE(host->findByIdentifier("redDotView"));
     EXPECT_TRUE(host->isShowing("Maya Lind"));
     EXPECT_TRUE(host->isShowing("Build: 1.4-27"));
-    // The menu leaves its lowest 64 points empty.
-    EXPECT_EQ(m->tableView->frame().size.height, m->view()->bounds().size.height - 64);
+    // The menu leaves its lowest 64 points empty; the footer stands on them, the list above it.
+    ASSERT_TRUE(m->footerView());
+    EXPECT_EQ(m->footerView()->frame().maxY(), m->view()->bounds().size.height - 64);
+    EXPECT_EQ(m->tableView->frame().maxY(), m->footerView()->frame().minY());
 
     auto header = m->headerView();
     ASSERT_TRUE(header);

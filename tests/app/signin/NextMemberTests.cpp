@@ -56,7 +56,7 @@ protected:
         EXPECT_TRUE(host->tapText("Update"));
         EXPECT_TRUE(waitForText(name)) << name;
         auto page = shownUpdate();
-        EXPECT_TRUE(waitFor([&] { return page->dailyUpdate.has_value(); }));
+        EXPECT_TRUE(waitFor([&] { return page->dailyUpdate != nullptr; }));
         return page;
     }
     void swipeLeft() { host->drag({340, 520}, {35, 520}); }

@@ -11,9 +11,11 @@
 #include "Services/KeychainPasswordItem.h"
 #include "foundation/defaults/UserDefaults.h"
 #include "kits/banners/GSMessage.h"
+#include "tests/support/KeyboardFinger.h"
 #include "uikit/controls/UIKeyboard.h"
 
 #include <gmock/gmock.h>
+#include <httplib.h>
 
 using ::testing::ElementsAre;
 using ::testing::SizeIs;
@@ -23,6 +25,8 @@ namespace cw::test {
 namespace {
 
 const char* kSarah = "sarah@cradleway.test";
+const char* kRegisteredToAFamily =
+    "This baby is already registered to a family. A parent of the baby can invite you to join.";
 const char* kInvitationFailed =
     "There was an issue processing your invitation. Please check the information and try again.";
 
@@ -178,6 +182,23 @@ TEST_F(RegistrationTest, AnInvitedMemberRegistersTwoBabiesOnceEachAndStartsASess
 
 // Olivia is her family's to describe: shown for Sarah to check, with no field, wheel or camera that
 // would take a change the server then drops.
+// By finger alone: the record number's letters and digits on the drawn keys, tapped as they show
+// (the letters come up as capitals, as the field asks), and the keyboard's Search key looks it up
+// as the "Search" button does.
+TEST_F(RegistrationTest, ARecordNumberTypedOnTheDrawnKeysAsTheyShowIsLookedUpByTheSearchKey) {
+    launch();
+    openInvitation(kSarah, "424242");
+    ASSERT_NO_FATAL_FAILURE(acceptTerms("mia-family-1"));
+    auto lookup = topAs<MRNLookupViewController>();
+    ASSERT_TRUE(host->tapIdentifier("mrnTextField"));
+    ASSERT_TRUE(Keyboard::shared().keyFrame("C")) << "the letters show as capitals";
+    ASSERT_TRUE(typeAsShown(*host, "cw100001")) << "typed " << lookup->mrnTextField->text().value_or("");
+    EXPECT_EQ(lookup->mrnTextField->text(), "CW100001");
+    ASSERT_TRUE(tapKey(*host, "Search"));
+    ASSERT_TRUE(waitFor([&] { return topAs<NewBabyViewController>() != nullptr; })) << "the Search key looked nothing up";
+    ASSERT_TRUE(waitForText("Olivia Hart"));
+}
+
 TEST_F(RegistrationTest, AMemberWhoChoseNoPictureIsStoredWithoutOneAndTheFamilysBabyIsShownToCheckOnly) {
     launch();
     auto query = [&](const std::string& sql) {
@@ -268,18 +289,81 @@ TEST_F(RegistrationTest, AnUninvitedAddressCannotClaimAFamilysBabyAndAnUnknownNu
     ASSERT_TRUE(host->tapText("No"));
     EXPECT_TRUE(showsActivityOverlay(question)) << "the question is covered while the account is made";
     ASSERT_TRUE(waitFor([&] { return GSMessage::shown(*question) != nullptr; }));
-    EXPECT_EQ(GSMessage::shown(*question)->text(), "This baby is already registered to another family.");
+    EXPECT_EQ(GSMessage::shown(*question)->text(), kRegisteredToAFamily);
     EXPECT_EQ(GSMessage::shown(*question)->type(), GSMessageType::error);
     EXPECT_FALSE(showsActivityOverlay(question));
     EXPECT_FALSE(showsMainInterface());
     ASSERT_TRUE(waitForEvent("MyBabyScreen", "ServerRequest", "errorMessage"));
     EXPECT_EQ(detailsWith("MyBabyScreen", "errorMessage"),
-              (nlohmann::json{{"errorMessage", "This baby is already registered to another family."},
+              (nlohmann::json{{"errorMessage", kRegisteredToAFamily},
                               {"error", "User encountered error while creating account with baby"}}));
     // Everything is kept, so that "No" can be tapped again.
     EXPECT_THAT(names(flow()->babies), ElementsAre("Olivia Hart"));
     EXPECT_TRUE(flow()->registrationInfo);
     EXPECT_EQ(flow()->registrationPassword, "lee-password-1");
+}
+
+// Sarah, on the road the Hart family's invitation opened, also looks up Mia, whose mother Ana has
+// not invited her yet: she reads that Mia has a family, and who can let her in.
+TEST_F(RegistrationTest, ABabyWhoseFamilyHasNotInvitedHerIsShownAsAFamilysWithWhoCanLetHerIn) {
+    // Ana registers Mia from her own phone.
+    httplib::Client ana(demo->baseUrl());
+    auto found = ana.Post("/m/api/baby/verify_mrn", R"({"mrn": "CW200001"})", "application/json");
+    ASSERT_TRUE(found && found->status == 200);
+    const std::string cookie = found->get_header_value("Set-Cookie");
+    const nlohmann::json form = {{"full_name", "Ana Lopez"},
+                                 {"email", "ana@cradleway.test"},
+                                 {"relationship", "Mother"},
+                                 {"password", "ana-family-1"},
+                                 {"babies", {{{"id", 3}}}}};
+    auto made = ana.Post("/m/api/signup", {{"Cookie", cookie.substr(0, cookie.find(';'))}}, form.dump(),
+                         "application/json");
+    ASSERT_TRUE(made && made->status == 200) << (made ? made->body : "");
+
+    launch();
+    openInvitation(kSarah, "424242");
+    acceptTerms("sarah-family-1");
+    auto lookup = topAs<MRNLookupViewController>();
+    typeInto("mrnTextField", "CW200001");
+    ASSERT_TRUE(host->tapText("Search"));
+    ASSERT_TRUE(waitFor([&] { return GSMessage::shown(*lookup) != nullptr; }));
+    EXPECT_EQ(GSMessage::shown(*lookup)->text(), kRegisteredToAFamily);
+    EXPECT_EQ(GSMessage::shown(*lookup)->type(), GSMessageType::error);
+    EXPECT_EQ(top(), UIViewControllerPtr(lookup));
+}
+
+// Sarah checks her code and lingers over her form for more than an hour: her sign-up is refused with
+// a word to enter her code again, and makes no account outside the family that invited her. Back at
+// her code, the same road brings her in.
+TEST_F(RegistrationTest, AnInviteeWhoLingeredAnHourAfterHerCodeIsAskedForItAgainAndThenJoinsHerFamily) {
+    launch();
+    openInvitation(kSarah, "424242");
+    serverClockAhead += 3601;
+    acceptTerms("sarah-family-1");
+    addBaby("CW200001", "Mia Lopez");
+    auto question = topAs<AddMoreBabiesConfirmationViewController>();
+    ASSERT_TRUE(host->tapText("No"));
+    ASSERT_TRUE(waitFor([&] { return GSMessage::shown(*question) != nullptr || showsMainInterface(); }));
+    ASSERT_FALSE(showsMainInterface()) << "she was let in outside the family that invited her";
+    EXPECT_EQ(GSMessage::shown(*question)->text(),
+              "An invitation is waiting for this e-mail address. Please enter your invitation code again "
+              "to join your family.");
+    EXPECT_EQ(GSMessage::shown(*question)->type(), GSMessageType::error);
+    EXPECT_EQ(queryInteger(*demo, "SELECT COUNT(*) FROM members WHERE email = 'sarah@cradleway.test'"), 0)
+        << "an account was made";
+
+    for (int backs = 0; backs < 8 && !topAs<SecurityCodeSignUpViewController>(); ++backs)
+        ASSERT_TRUE(host->goBack());
+    ASSERT_TRUE(topAs<SecurityCodeSignUpViewController>());
+    ASSERT_TRUE(host->tapText("Submit"));
+    ASSERT_TRUE(waitFor([&] { return topAs<RegistrationWithInvitation>() != nullptr; }));
+    acceptTerms("sarah-family-1");
+    addBaby("CW200001", "Mia Lopez");
+    ASSERT_TRUE(host->tapText("No"));
+    ASSERT_TRUE(waitFor([&] { return showsMainInterface(); })) << "no session started";
+    auto babies = names(AuthenticationContext::shared().babies());
+    std::sort(babies.begin(), babies.end());
+    EXPECT_THAT(babies, ElementsAre("Mia Lopez", "Noah Hart", "Olivia Hart"));
 }
 
 } // namespace cw::test

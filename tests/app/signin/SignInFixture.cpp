@@ -16,6 +16,10 @@ void SignInTest::SetUp() {
     environment = std::make_unique<AppEnvironment>("cw-signin");
     auto options = DemoServer::quietOptions();
     serverConsole_.attach(options);
+    options.clock = [this] {
+        const auto now = std::chrono::system_clock::now().time_since_epoch();
+        return std::chrono::duration_cast<std::chrono::seconds>(now).count() + serverClockAhead.load();
+    };
     demo = std::make_unique<DemoServer>(environment->directory() / "server", options);
     prepareBundle(*environment, demo->baseUrl(), "org.cradleway.signin-tests");
     forgetSession();

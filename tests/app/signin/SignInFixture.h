@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <sstream>
@@ -65,6 +66,10 @@ protected:
     std::vector<std::string> consoleLines() const;
     // The temporary password the server printed for `email`, if it did.
     std::optional<std::string> temporaryPassword(const std::string& email) const;
+
+    // How far the server's clock stands ahead of the real one, in seconds: a test lets an hour pass
+    // on the server while a person lingers on a screen.
+    std::atomic<int64_t> serverClockAhead{0};
 
     std::unique_ptr<AppEnvironment> environment;
     std::unique_ptr<DemoServer> demo;

@@ -70,7 +70,7 @@ TEST_F(BannerTest, OptionsGiveTheDelayAndAsManyLinesAsTheTextNeeds) {
     host.advance(GSMessage::kAnimationDuration);
     auto banner = GSMessage::shown(screen());
     ASSERT_TRUE(banner);
-    EXPECT_EQ(banner->textLabel()->numberOfLines(), 0);
+    EXPECT_EQ(banner->textLabel()->numberOfLines(), GSMessage::kMostNumberOfLines);
     // Tall enough for every line, and the label is not cut.
     EXPECT_GT(banner->frame().size.height, GSMessage::kMinimumHeight);
     const CGSize needed = banner->textLabel()->sizeThatFits({banner->textLabel()->bounds().size.width, 10000});
@@ -92,7 +92,7 @@ CGSize wholeTextSize(const UILabel& shown) {
     return whole.sizeThatFits({shown.bounds().size.width, 10000});
 }
 
-TEST_F(BannerTest, AMessageTooLongForOneLineShowsWholeOnUpToFourLines) {
+TEST_F(BannerTest, AMessageTooLongForOneLineShowsWholeOnUpToFourLinesAndNoBannerCoversTheScreen) {
     const std::string invitation =
         "There was an issue processing your invitation. Please check the information and try again.";
     showMessage(screen(), invitation, GSMessageType::error);
@@ -133,6 +133,25 @@ TEST_F(BannerTest, AMessageTooLongForOneLineShowsWholeOnUpToFourLines) {
     host.advance(GSMessage::kAnimationDuration);
     EXPECT_EQ(GSMessage::shown(screen())->textLabel()->numberOfLines(), 1);
     EXPECT_EQ(GSMessage::shown(screen())->frame().size.height, GSMessage::kMinimumHeight);
+
+    // A server's text of ten thousand characters, given as many lines as it needs or a hundred,
+    // stops at the most lines a banner shows, the last ending in an ellipsis: the screen stays in view.
+    std::string flood;
+    while (flood.size() < 10'000)
+        flood += "The account could not be created. ";
+    flood.resize(10'000);
+    for (const long asked : {0L, 100L}) {
+        showMessage(screen(), flood, GSMessageType::error, {GSMessageOption::textNumberOfLines{asked}});
+        host.advance(GSMessage::kAnimationDuration);
+        auto shown = GSMessage::shown(screen());
+        ASSERT_TRUE(shown);
+        const UILabel& label = *shown->textLabel();
+        const CGFloat height = label.sizeThatFits({label.bounds().size.width, 10000}).height;
+        EXPECT_NEAR(height, GSMessage::kMostNumberOfLines * oneLine, oneLine / 2) << asked;
+        EXPECT_EQ(label.lineBreakMode(), NSLineBreakMode::byTruncatingTail);
+        EXPECT_LE(shown->frame().size.height, height + 2 * 12 + 1) << asked;
+        EXPECT_LT(shown->frame().maxY(), host.window()->bounds().size.height / 2) << asked;
+    }
 }
 
 TEST_F(BannerTest, ANewBannerReplacesTheShownOneAndATapHidesIt) {

@@ -290,3 +290,14 @@ TEST_F(Cropper, UnusableCustomAnswersFallBackToTheSquareMask) {
     EXPECT_FALSE(cropper->maskPath().isEmpty());
     expectFrame(cropper->imageFrame(), {15, 161, 345, 345});
 }
+
+TEST_F(Cropper, ADataSourceGivenOnceTheCropperIsShownGivesItsMask) {
+    auto cropper = show(coordinatePicture(300, 300), RSKImageCropMode::custom);
+    expectFrame(cropper->maskRect(), {15, 161, 345, 345}, "the square mask, with no data source yet");
+    auto source = std::make_shared<HalfHeightMask>();
+    cropper->setDataSource(source);
+    host.settle();
+    EXPECT_THAT(source->calls, ElementsAre("mask rect", "mask path", "movement rect"));
+    expectFrame(cropper->maskRect(), {0, 239.75, 375, 187.5});
+    expectFrame(cropper->imageFrame(), {0, 333.5 - 187.5, 375, 375});
+}

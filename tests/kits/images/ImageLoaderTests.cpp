@@ -233,7 +233,8 @@ TEST_F(ImageLoaderTest, ACompressedReplyIsRefusedByWhatItInflatesTo) {
     // 30 MB of "picture" in a few tens of kilobytes on the wire, sent with Content-Encoding: gzip.
     const std::string wire = test::gzippedPNGStart(30u << 20);
     ASSERT_LT(wire.size(), 200u << 10);
-    server.setHandler([&](const test::RecordedRequest&, httplib::Response& response) {
+    // The handler keeps its own copy: the loader may ask again while the test ends.
+    server.setHandler([wire](const test::RecordedRequest&, httplib::Response& response) {
         response.set_content(wire, "image/png");
         response.set_header("Content-Encoding", "gzip");
     });
@@ -249,32 +250,25 @@ TEST_F(ImageLoaderTest, ACompressedReplyIsRefusedByWhatItInflatesTo) {
 }
 
 TEST_F(ImageLoaderTest, ACancelledRequestNeverCallsBackAndItsDownloadStops) {
-    // The reply is held until the test lets it go.
-    std::mutex mutex;
-    std::condition_variable released;
-    bool release = false, holding = false;
-    server.setHandler([&](const test::RecordedRequest&, httplib::Response& response) {
+    // The reply is held until the test lets it go; what the server's handler waits on is shared with
+    // it, as the handler may still be returning when the test ends.
+    auto held = std::make_shared<test::Gate>();
+    test::OpenOnExit openAtEnd{held};
+    auto holding = std::make_shared<std::atomic<bool>>(false);
+    server.setHandler([held, holding](const test::RecordedRequest&, httplib::Response& response) {
         response.set_content(test::asText(pngOfColor(1, 1, kRed)), "image/png");
-        std::unique_lock lock(mutex);
-        holding = true;
-        released.wait(lock, [&] { return release; });
+        *holding = true;
+        held->wait();
     });
     auto loader = makeLoader();
     test::ReleaseCounter counter;
     int calls = 0;
     auto request = loader->retrieve(address("/held.png"), [&calls, probe = counter.make()](auto&&...) { ++calls; });
-    ASSERT_TRUE(RunLoop::main().runUntil([&] {
-        std::lock_guard lock(mutex);
-        return holding;
-    }));
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return holding->load(); }));
     request->cancel();
     EXPECT_EQ(loader->pendingCount(), 0u);
     EXPECT_EQ(counter.gone, 1); // the callback and what it holds went at once, on the main thread
-    {
-        std::lock_guard lock(mutex);
-        release = true;
-    }
-    released.notify_all();
+    held->open();
     RunLoop::main().runFor(0.05);
     RunLoop::main().runUntilIdle();
     EXPECT_EQ(calls, 0);
@@ -508,18 +502,46 @@ TEST_F(ImageLoaderTest, ADecodingForNobodyStopsWhereItIs) {
     EXPECT_EQ(gone.calls, 0);
 }
 
+// One picture's decoding is bounded in a core's time: one that takes longer (a hostile picture, or
+// one no phone should decode) fails once it has taken its bound, and frees its place and its
+// memory for the others, instead of holding them for as long as it would take. Here the bound is
+// 10 ms against a 16-megapixel picture's tens of milliseconds; a small picture still decodes.
+TEST_F(ImageLoaderTest, APictureThatTakesLongerThanItsBoundToDecodeIsRefused) {
+    UIScreen::main().setSize({375, 667}, 2);
+    server.reply("GET", "/slow.png", Reply{200, test::asText(pngOfTwoHalves(4000, 4000, kRed, kBlue)), "image/png"});
+    server.reply("GET", "/quick.png", Reply{200, test::asText(pngOfColor(4, 3, kRed)), "image/png"});
+    ImageLoader::Configuration configuration{caches / "images"};
+    configuration.maxDecodingSeconds = 0.01;
+    configuration.decodingTurnSeconds = 120;
+    ImageLoader loader(configuration);
+    Outcome slow, quick;
+    loader.retrieve(address("/slow.png"), into(slow));
+    ASSERT_TRUE(settle(slow));
+    EXPECT_FALSE(slow.image);
+    ASSERT_TRUE(slow.error);
+    EXPECT_EQ(slow.error->code, NSURLErrorCannotDecodeContentData);
+    EXPECT_EQ(loader.memoryCache().count(), 0u);
+    EXPECT_EQ(loader.diskCache().totalSize(), 0u);
+    EXPECT_TRUE(RunLoop::main().runUntil([&] { return loader.decodingCount() == 0; }, 10));
+    loader.retrieve(address("/quick.png"), into(quick));
+    ASSERT_TRUE(settle(quick));
+    EXPECT_TRUE(quick.image);
+}
+
 // A reply that sends its head and 1 KB of a picture, then nothing, fails as the API's requests do
-// once they take their time-out, and sooner by the least pace: it no longer keeps its picture's
-// request, and the view waiting for it, for a minute.
+// once nothing has come for their time-out, and sooner by the least pace: it no longer keeps its
+// picture's request, and the view waiting for it, for a minute.
 TEST_F(ImageLoaderTest, ADownloadThatStopsHalfwayFailsByTheTimeOutOrTheLeastPace) {
     auto stalled = std::make_shared<test::Gate>();
     test::OpenOnExit openOnExit{stalled};
-    const std::string picture = test::asText(pngOfTwoHalves(4000, 3000, kRed, kBlue)); // tens of KB
-    server.setHandler([&picture, stalled](const test::RecordedRequest&, httplib::Response& response) {
+    // Shared with the server's handler, which may still be sending it as the test ends.
+    const auto picture =
+        std::make_shared<const std::string>(test::asText(pngOfTwoHalves(4000, 3000, kRed, kBlue))); // tens of KB
+    server.setHandler([picture, stalled](const test::RecordedRequest&, httplib::Response& response) {
         response.body.clear();
-        response.set_content_provider(picture.size(), "image/png",
-                                      [&picture, stalled](std::size_t offset, std::size_t, httplib::DataSink& sink) {
-                                          if (offset == 0) return sink.write(picture.data(), 1024);
+        response.set_content_provider(picture->size(), "image/png",
+                                      [picture, stalled](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                          if (offset == 0) return sink.write(picture->data(), 1024);
                                           stalled->wait();
                                           return false;
                                       });

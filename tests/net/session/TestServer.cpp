@@ -1,5 +1,8 @@
 #include "TestServer.h"
 
+#include <algorithm>
+#include <cstdio>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -99,6 +102,35 @@ TestServer::TestServer() {
                 streamed_ += chunk.size();
                 return true;
             });
+        } else if (path.starts_with("/trickle/")) {
+            // /trickle/<hops>/<pieces>/<ms>[?stopAfter=<k>]: a reply of <pieces> pieces of 1000 bytes, one
+            // every <ms> milliseconds, as a slow link brings them; with <hops> above 0 it is a
+            // redirect (302) to /trickle/<hops - 1>/<pieces>/<ms>. With stopAfter, nothing more comes
+            // after <k> pieces until release().
+            int hops = 0, pieces = 0, every = 0;
+            std::sscanf(path.c_str(), "/trickle/%d/%d/%d", &hops, &pieces, &every);
+            const int stopAfter = req.has_param("stopAfter") ? std::stoi(req.get_param_value("stopAfter")) : -1;
+            if (hops > 0) {
+                res.status = 302;
+                res.set_header("Location", "/trickle/" + std::to_string(hops - 1) + "/" + std::to_string(pieces) +
+                                               "/" + std::to_string(every));
+            }
+            constexpr std::size_t kPiece = 1000;
+            res.set_content_provider(
+                static_cast<std::size_t>(pieces) * kPiece, "image/jpeg",
+                [this, every, stopAfter](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                    const auto piece = static_cast<int>(offset / kPiece);
+                    std::unique_lock lock(mutex_);
+                    const auto generation = generation_;
+                    const auto wait = piece == stopAfter ? std::chrono::milliseconds(10'000)
+                                      : piece == 0      ? std::chrono::milliseconds(0)
+                                                        : std::chrono::milliseconds(every);
+                    // The pace of the link; release() (the end of a test) cuts it short.
+                    if (released_.wait_for(lock, wait, [&] { return generation_ != generation; })) return false;
+                    lock.unlock();
+                    const std::string bytes(kPiece, static_cast<char>('a' + piece % 26));
+                    return sink.write(bytes.data(), bytes.size());
+                });
         } else if (path == "/hold") {
             std::unique_lock lock(mutex_);
             auto generation = generation_;
@@ -221,6 +253,82 @@ DroppingServer::~DroppingServer() {
     stop_ = true;
     thread_.join();
     ::close(listener_);
+}
+
+TricklingServer::TricklingServer() {
+    listener_ = boundLoopbackSocket();
+    ::listen(listener_, 16);
+    port_ = portOf(listener_);
+    thread_ = std::thread([this] {
+        for (;;) {
+            {
+                std::lock_guard lock(mutex_);
+                if (stop_) return;
+            }
+            pollfd waiting{listener_, POLLIN, 0};
+            if (::poll(&waiting, 1, 50) <= 0) continue;
+            int client = ::accept(listener_, nullptr, nullptr);
+            if (client < 0) continue;
+            std::lock_guard lock(mutex_);
+            connections_.emplace_back([this, client] { serve(client); });
+        }
+    });
+}
+
+TricklingServer::~TricklingServer() {
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    stopped_.notify_all();
+    thread_.join();
+    for (auto& connection : connections_)
+        connection.join();
+    ::close(listener_);
+}
+
+bool TricklingServer::pause(int milliseconds) {
+    std::unique_lock lock(mutex_);
+    return !stopped_.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return stop_; });
+}
+
+void TricklingServer::serve(int client) {
+    std::string request;
+    char buffer[4096];
+    while (request.find("\r\n\r\n") == std::string::npos) {
+        pollfd reading{client, POLLIN, 0};
+        if (::poll(&reading, 1, 50) <= 0) {
+            if (!pause(0)) break;
+            continue;
+        }
+        const auto got = ::recv(client, buffer, sizeof buffer, 0);
+        if (got <= 0) break;
+        request.append(buffer, static_cast<std::size_t>(got));
+    }
+    int hops = 0, lines = 0, size = 0, every = 0, before = 0, after = 0;
+    std::sscanf(request.c_str(), "GET /slow?hops=%d&lines=%d&size=%d&every=%d&before=%d&after=%d", &hops, &lines,
+                &size, &every, &before, &after);
+    auto send = [client](const std::string& text) {
+        return ::send(client, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size());
+    };
+    const std::string next = "/slow?hops=" + std::to_string(hops - 1) + "&lines=" + std::to_string(lines) +
+                             "&size=" + std::to_string(size) + "&every=" + std::to_string(every) +
+                             "&before=" + std::to_string(before) + "&after=" + std::to_string(after);
+    const std::string body(1000, 'b');
+    bool going = pause(before) && send(hops > 0 ? "HTTP/1.1 302 Found\r\n" : "HTTP/1.1 200 OK\r\n");
+    for (int i = 0; going && i < lines; ++i) {
+        // "X-Pad-<i>: " and its value, then CR LF: <size> bytes in all.
+        std::string line = "X-Pad-" + std::to_string(i) + ": ";
+        line.append(static_cast<std::size_t>(std::max<int>(1, size - static_cast<int>(line.size()) - 2)), 'p');
+        going = (i == 0 || pause(every)) && send(line + "\r\n");
+    }
+    if (going && hops > 0)
+        send("Location: " + next + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+    else if (going)
+        going = send("Content-Type: application/octet-stream\r\nContent-Length: 1000\r\nConnection: close\r\n\r\n") &&
+                pause(after) && send(body);
+    ::shutdown(client, SHUT_RDWR);
+    ::close(client);
 }
 
 int refusedPort() {

@@ -45,6 +45,9 @@ struct Arrival {
 //   /declared/<n>    200, application/json declaring n bytes; sends none before release()
 //   /stream/<n>      200, application/json of n blanks, chunked, sent while the client reads
 //   /hold            waits until the next release() (or 10 s), then 200 {}
+//   /trickle/<hops>/<pieces>/<ms>[?stopAfter=<k>]
+//                    <pieces> pieces of 1000 bytes, one every <ms> ms (a slow link), after <hops>
+//                    redirects that come as slowly; with stopAfter, nothing after piece <k>
 //   anything else    200 {"ok":true,"path":<path>}
 class TestServer {
 public:
@@ -90,6 +93,31 @@ private:
     int listener_ = -1;
     int port_ = 0;
     std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// An HTTP server on a loopback port that sends its replies' heads as slowly as asked, which an HTTP
+// library's server cannot. /slow?hops=<h>&lines=<n>&size=<b>&every=<ms>&before=<ms>&after=<ms>:
+// nothing for <before> ms, then a head of <n> lines of <b> bytes, one every <ms> ms, and after
+// <after> ms more a body of 1000 bytes; with <h> above 0 the head is a redirect (302, no body) to the
+// same reply with one hop less. Each reply closes its connection.
+class TricklingServer {
+public:
+    TricklingServer();
+    ~TricklingServer();
+    std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+
+private:
+    void serve(int client);
+    // Waits, or until the server stops; whether it still runs.
+    bool pause(int milliseconds);
+
+    int listener_ = -1;
+    int port_ = 0;
+    std::mutex mutex_;
+    std::condition_variable stopped_;
+    bool stop_ = false;
+    std::vector<std::thread> connections_;
     std::thread thread_;
 };
 

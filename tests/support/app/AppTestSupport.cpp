@@ -7,6 +7,7 @@
 #include "host/HeadlessScript.h"
 #include "kits/cropper/RSKImageCropViewController.h"
 #include "server/Database.h"
+#include "uikit/controls/UIKeyboard.h"
 #include "tests/support/session/SessionReset.h"
 #include "uikit/graphics/UIImage.h"
 
@@ -82,6 +83,44 @@ bool waitThenSettle(HeadlessHost& host, const std::function<bool()>& done, doubl
     for (const auto& t : host.visibleTexts())
         shown += "\"" + t + "\" ";
     return ::testing::AssertionFailure() << "\"" << text << "\" is not on screen; it shows " << shown;
+}
+
+::testing::AssertionResult endShowsAboveTheKeyboard(HeadlessHost& host, UIScrollView& scroll) {
+    host.settle();
+    const CGRect shown = scroll.convert(scroll.bounds(), static_cast<const UIView*>(nullptr));
+    const CGRect keyboard = Keyboard::shared().frame();
+    // Where the keyboard's top stands over the scroll view; its bottom when the keyboard is away.
+    const CGFloat keysTop = Keyboard::shared().isVisible() ? std::min(keyboard.minY(), shown.maxY()) : shown.maxY();
+    // The wheel over a part of it that shows above the keys, and not over a view inside it that
+    // scrolls of its own (a text view, a row of pages), turned well past the end.
+    std::optional<CGPoint> over;
+    for (CGFloat y = keysTop - 10; !over && y > shown.minY(); y -= 20)
+        for (CGFloat x : {shown.minX() + 10, shown.midX(), shown.maxX() - 10}) {
+            const auto hit = host.viewUnderFinger({x, y});
+            const UIView* v = hit.get();
+            while (v && !dynamic_cast<const UIScrollView*>(v))
+                v = v->superviewPointer();
+            if (v == &scroll) {
+                over = CGPoint{x, y};
+                break;
+            }
+        }
+    // Where a view that scrolls of its own covers all of it (a text view grown with its lines), as
+    // far as its offset goes.
+    if (!over || !host.scrollWheel(*over, -2000))
+        scroll.setContentOffset({scroll.contentOffset().x, std::max(scroll.minimumContentOffset().y,
+                                                                    scroll.maximumContentOffset().y)});
+    host.settle();
+    const CGRect now = scroll.convert(scroll.bounds(), static_cast<const UIView*>(nullptr));
+    const CGFloat contentEnd = now.minY() + scroll.contentSize().height - scroll.contentOffset().y;
+    const CGFloat safe = scroll.adjustedContentInset().bottom - scroll.contentInset().bottom;
+    const CGFloat indicatorEnd = now.maxY() - scroll.scrollIndicatorInsets.bottom - safe;
+    const CGFloat top = Keyboard::shared().isVisible() ? std::min(Keyboard::shared().frame().minY(), now.maxY()) : now.maxY();
+    if (contentEnd > top + 0.5 || indicatorEnd > top + 0.5)
+        return ::testing::AssertionFailure() << "the content's end lies " << contentEnd - top
+                                             << " points under the keyboard's top, the indicator's "
+                                             << indicatorEnd - top;
+    return ::testing::AssertionSuccess();
 }
 
 void choosePhotoCroppedSquare(HeadlessHost& host, const std::string& imageViewIdentifier,

@@ -63,6 +63,13 @@ bool waitThenSettle(HeadlessHost& host, const std::function<bool()>& done, doubl
 bool scrollRowUnderTop(HeadlessHost& host, const std::shared_ptr<UITableView>& table, const IndexPath& path,
                        CGFloat below = 80);
 
+// `scroll` (a screen's scrolling view) scrolled to the end of its content by the mouse wheel over
+// it (or, where views inside it that scroll of their own cover all of it, its offset set as far as
+// it goes): whether that end then shows above the keyboard (the keys, and any bar
+// docked over them), and the scroll indicator ends above it too. A failure says how far each
+// lies under the keyboard.
+::testing::AssertionResult endShowsAboveTheKeyboard(HeadlessHost& host, UIScrollView& scroll);
+
 // Taps the picture view `imageViewIdentifier`, picks `photo` from the photo library and keeps the
 // square the cropper offers, as a member choosing a profile photo does. A failed step ends the
 // helper: wrap the call in ASSERT_NO_FATAL_FAILURE to end the test with it.

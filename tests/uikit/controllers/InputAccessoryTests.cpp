@@ -2,6 +2,7 @@
 
 #include "foundation/dispatch/NotificationCenter.h"
 #include "uikit/controllers/BarButtonItemView.h"
+#include "uikit/controllers/UITableViewController.h"
 #include "uikit/controllers/UIToolbar.h"
 #include "uikit/controls/UIInputView.h"
 #include "uikit/controls/UIKeyboard.h"
@@ -58,6 +59,16 @@ public:
     bool canBecomeFirstResponder() const override { return true; }
     std::shared_ptr<UIView> inputView() const override { return picker; }
     std::shared_ptr<UIView> picker = std::make_shared<UIView>(CGRect(0, 0, 375, 200));
+};
+
+// A table screen with a comment bar: 30 rows of 60 points.
+class CommentTableScreen : public UITableViewController {
+public:
+    bool canBecomeFirstResponder() const override { return true; }
+    std::shared_ptr<UIView> inputAccessoryView() const override { return bar; }
+    long numberOfRowsInSection(UITableView*, long) override { return 30; }
+    CGFloat heightForRowAt(UITableView*, const IndexPath&) override { return 60; }
+    std::shared_ptr<CommentBar> bar = CommentBar::make();
 };
 
 class InputAccessoryTest : public ControllerTest {
@@ -160,6 +171,39 @@ TEST_F(InputAccessoryTest, AScreensBarDocksAtTheBottomAndRidesOnTheKeysWhileItsT
     ASSERT_GE(names.size(), 2u);
     EXPECT_EQ(names[1], UIKeyboardWillHideNotification) << "the keys going down is a hide";
     EXPECT_EQ(end.maxY(), 667);
+}
+
+TEST_F(InputAccessoryTest, ATableScreensLastRowScrollsAboveTheBarAndTheKeysAsTheirFrameChanges) {
+    auto screen = std::make_shared<CommentTableScreen>();
+    show(screen);
+    auto table = screen->tableView();
+    auto& keyboard = cw::Keyboard::shared();
+    // Scrolled as far as it goes: where the last row ends in the window.
+    const auto listEnd = [&] {
+        settle();
+        table->setContentOffset(table->maximumContentOffset());
+        window->layoutIfNeeded();
+        return inWindow(table).minY() + table->contentSize().height - table->contentOffset().y;
+    };
+    const auto expectEndOnTheKeyboard = [&](const char* when) {
+        EXPECT_NEAR(listEnd(), keyboard.frame().minY(), 0.5) << when;
+        EXPECT_EQ(table->scrollIndicatorInsets.bottom, keyboard.frame().height()) << when;
+        EXPECT_EQ(table->contentInset().bottom, keyboard.frame().height()) << when;
+    };
+    ASSERT_TRUE(keyboard.isVisible());
+    expectEndOnTheKeyboard("the bar docked");
+    ASSERT_TRUE(screen->bar->textView->becomeFirstResponder());
+    expectEndOnTheKeyboard("the keys up");
+    keyboard.type("Lovely\nto\nsee\nhim");
+    RunLoop::main().runUntilIdle();
+    EXPECT_GT(keyboard.frame().height(), 216 + 54 + 40);
+    expectEndOnTheKeyboard("the bar grown");
+    screen->bar->textView->setText("");
+    ASSERT_TRUE(screen->bar->textView->resignFirstResponder());
+    window->layoutIfNeeded();
+    RunLoop::main().runUntilIdle();
+    EXPECT_FALSE(keyboard.areKeysShown());
+    expectEndOnTheKeyboard("the keys down, the bar docked");
 }
 
 TEST_F(InputAccessoryTest, TheBarLeavesWithItsScreenAndComesBackWithIt) {

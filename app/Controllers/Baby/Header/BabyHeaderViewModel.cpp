@@ -5,57 +5,77 @@
 #include "foundation/text/Utf8.h"
 #include "foundation/time/DateFormatter.h"
 
-#include <vector>
+#include <string_view>
 
 namespace {
 
-// "32weeks" → "32 weeks" with "32" in 17 points and the rest in 15.
-NSAttributedString displayText(const std::vector<std::string>& piece) {
+// A half shows on one line of a third of the screen's width: this many bytes hold far more characters
+// than such a line shows (a few dozen), in any script. What a server sends past them is never shown,
+// so it is neither kept nor styled.
+constexpr std::size_t kMostHalfBytes = 1024;
+
+// One half as it is read, a character at a time: its digits joined into the number, every other
+// character but a space into the unit, until it holds what a header can show.
+struct Half {
     std::string number;
     std::string unit;
-    const auto& digits = CharacterSet::decimalDigits();
-    for (const auto& character : piece) {
+    bool full = false;
+
+    void add(std::string_view character) {
+        if (full || character == " ") return;
+        if (number.size() + unit.size() + character.size() > kMostHalfBytes) {
+            full = true;
+            return;
+        }
         std::size_t at = 0;
         const auto first = cw::decodeUtf8(character, at);
         // A digit stands alone as a character; one that carries marks is no plain digit.
-        if (first && at == character.size() && digits.contains(*first))
+        if (first && at == character.size() && CharacterSet::decimalDigits().contains(*first))
             number += character;
         else
             unit += character;
     }
-    const TextAttributes unitStyle{.font = UIFont::systemFont(15, UIFont::Weight::medium),
-                                   .foregroundColor = UIColor::blackColor()};
-    NSMutableAttributedString text(number + " " + cw::lowercased(unit), unitStyle);
-    // The number's length as the text counts it, so that a digit outside the basic plane is enlarged whole.
-    const std::size_t numberLength = cw::utf16Length(number);
-    if (numberLength > 0)
-        text.addAttributes({.font = UIFont::systemFont(17, UIFont::Weight::medium)}, NSRange{0, numberLength});
-    return text;
-}
 
-// The characters of `characters[from, to)` without the spaces.
-std::vector<std::string> pieceWithoutSpaces(const std::vector<std::string>& characters, std::size_t from,
-                                            std::size_t to) {
-    std::vector<std::string> piece;
-    for (std::size_t i = from; i < to; ++i)
-        if (characters[i] != " ") piece.push_back(characters[i]);
-    return piece;
-}
+    // "32weeks" → "32 weeks" with "32" in 17 points and the rest in 15.
+    NSAttributedString displayText() const {
+        const TextAttributes unitStyle{.font = UIFont::systemFont(15, UIFont::Weight::medium),
+                                       .foregroundColor = UIColor::blackColor()};
+        NSMutableAttributedString text(number + " " + cw::lowercased(unit), unitStyle);
+        // The number's length as the text counts it, so that a digit outside the basic plane is enlarged whole.
+        const std::size_t numberLength = cw::utf16Length(number);
+        if (numberLength > 0)
+            text.addAttributes({.font = UIFont::systemFont(17, UIFont::Weight::medium)}, NSRange{0, numberLength});
+        return text;
+    }
+};
 
 } // namespace
 
 std::pair<NSAttributedString, NSAttributedString>
 BabyHeaderViewModel::halves(const std::optional<std::string>& description) {
     if (!description) return {};
-    const auto characters = cw::characters(*description);
-    std::size_t split = 0;
-    while (split < characters.size() && characters[split] != "a")
-        ++split;
-    if (split == characters.size()) return {};
-    // Just past "and"; never past the end, where a short text ("1 day") would otherwise reach.
-    const std::size_t resume = std::min(split + 3, characters.size());
-    return {displayText(pieceWithoutSpaces(characters, 0, split)),
-            displayText(pieceWithoutSpaces(characters, resume, characters.size()))};
+    // Read once, a character at a time, keeping nothing per character: a server's text may be
+    // megabytes long.
+    Half weeks;
+    Half days;
+    // Characters still to skip after the first "a" (the "a" itself and "nd"); none before it is met.
+    std::optional<int> skipping;
+    cw::forEachCharacter(*description, [&](std::string_view character) {
+        if (!skipping) {
+            if (character == "a")
+                skipping = 2;
+            else
+                weeks.add(character);
+        } else if (*skipping > 0) {
+            --*skipping;
+        } else {
+            days.add(character);
+        }
+        // Once the days half holds what it can show, the rest of the text changes nothing.
+        return !days.full;
+    });
+    if (!skipping) return {};
+    return {weeks.displayText(), days.displayText()};
 }
 
 std::string BabyHeaderViewModel::updateLine(const Date& date) {

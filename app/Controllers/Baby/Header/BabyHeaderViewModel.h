@@ -9,7 +9,9 @@
 // its spaces go, its digits are joined into the number, every other character is lowered into the
 // unit, and it reads "<number> <unit>" with only the number in 17 points (the rest in 15, all
 // medium weight, black). An absent text, or one without a lower-case "a", gives two empty halves;
-// an "a" too near the end ("1 day") gives an empty second half (shown as one space).
+// an "a" too near the end ("1 day") gives an empty second half (shown as one space). A half keeps
+// no more of a server's text than its one line can show (a kilobyte): the rest of a text of
+// megabytes is read once to find its "a", and neither kept nor styled.
 //
 // A plain value: built afresh for each reply, on the main thread, and never changed.
 

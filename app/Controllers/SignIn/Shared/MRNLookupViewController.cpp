@@ -38,6 +38,7 @@ void MRNLookupViewController::loadView() {
     mrnTextField->autocapitalizationType = UITextAutocapitalizationType::allCharacters;
     mrnTextField->autocorrectionType = UITextAutocorrectionType::no;
     mrnTextField->returnKeyType = UIReturnKeyType::search;
+    mrnTextField->setDelegate(this);
 
     submitButton = SignInForm::makeButton("Search", "submitButton");
 
@@ -78,6 +79,12 @@ void MRNLookupViewController::viewDidLoad() {
 
 void MRNLookupViewController::dismissKeyboard() {
     view()->endEditing(true);
+}
+
+bool MRNLookupViewController::textFieldShouldReturn(UITextField*) {
+    // While a lookup runs the button is disabled: the key sends no second one either.
+    if (submitButton->isEnabled()) onSubmit();
+    return true;
 }
 
 void MRNLookupViewController::onSubmit() {

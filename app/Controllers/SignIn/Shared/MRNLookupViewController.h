@@ -3,8 +3,9 @@
 // Finds a baby by the hospital's medical record number (scene "MRNLookupViewController" of the
 // storyboard "SignInSignUp"). The member types the number and taps "Search"; the server's baby record
 // goes to the delegate (the authentication flow on the registration road, the add-a-baby flow for a
-// signed-in member). "Search" is disabled while a lookup runs; every failure shows a banner and keeps
-// the typed number. On a short screen the view moves up 56 points while the keyboard is up.
+// signed-in member); the keyboard's Search key searches too. "Search" is disabled while a lookup
+// runs; every failure shows a banner and keeps the typed number. On a short screen the view moves
+// up 56 points while the keyboard is up.
 
 #include "Controllers/SignIn/Shared/SignInKeyboardShift.h"
 #include "Extensions/UIStoryboard+Instantiate.h"
@@ -26,7 +27,9 @@ public:
     virtual void mrnLookupViewController(MRNLookupViewController& screen, const std::shared_ptr<BabyData>& baby) = 0;
 };
 
-class MRNLookupViewController : public UIViewController, public StoryboardIdentifiable<MRNLookupViewController> {
+class MRNLookupViewController : public UIViewController,
+                                public UITextFieldDelegate,
+                                public StoryboardIdentifiable<MRNLookupViewController> {
 public:
     static const std::string welcomeHeaderDescription;
     static const std::string defaultHeaderDescription;
@@ -46,6 +49,8 @@ public:
 
     void onSubmit();
     void dismissKeyboard();
+    // The keyboard's Search key searches, as the "Search" button does.
+    bool textFieldShouldReturn(UITextField* field) override;
 
 private:
     std::shared_ptr<KeyboardShift> keyboardShift_;

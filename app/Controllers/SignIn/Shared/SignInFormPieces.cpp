@@ -2,12 +2,12 @@
 
 #include "Extensions/UIColor+Palette.h"
 #include "Extensions/UIView+Autolayout.h"
-#include "foundation/text/CaseMapping.h"
+#include "Services/TextLimits.h"
 
 namespace SignInForm {
 
 bool isLongEnoughPassword(const std::string& password) {
-    return cw::characters(password).size() >= kMinimumPasswordLength;
+    return cw::textLength(password) >= kMinimumPasswordLength;
 }
 
 std::shared_ptr<LFloatTextField> makeField(const std::string& placeholder, const std::string& identifier) {
@@ -81,6 +81,7 @@ std::shared_ptr<UIView> makeScrollingColumn(UIView& root, const std::string& scr
     scrollView = std::make_shared<UIScrollView>();
     scrollView->setTranslatesAutoresizingMaskIntoConstraints(false);
     scrollView->setAccessibilityIdentifier(scrollIdentifier);
+    cw::followKeyboard(scrollView);
     root.addSubview(scrollView);
     lyt_attachToSuperview(*scrollView);
 

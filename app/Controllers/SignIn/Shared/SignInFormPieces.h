@@ -3,6 +3,7 @@
 // The pieces the signed-out scenes are built from, so that they look alike: float-label fields on
 // an underline, the oval submit button at its fixed size, and the grey explanation above a form.
 
+#include "Services/TextLimits.h"
 #include "Views/LFloatTextField.h"
 #include "Views/OvalButton.h"
 #include "uikit/controls/UIScrollView.h"
@@ -16,9 +17,9 @@ namespace SignInForm {
 
 // The server refuses a new member's password shorter than this many characters; the forms that
 // choose one check it first, so that the member hears of it on the form that asks for it.
-inline constexpr std::size_t kMinimumPasswordLength = 8;
-// Whether `password` has at least kMinimumPasswordLength characters (not bytes: what the member
-// sees typed).
+inline constexpr std::size_t kMinimumPasswordLength = cw::kShortestPassword;
+// Whether `password` has at least kMinimumPasswordLength characters, counted as the server counts
+// them (cw::textLength: not bytes, nor as a reader groups them).
 bool isLongEnoughPassword(const std::string& password);
 
 // The submit buttons' size: their rounding is cut from the frame they are made with, so they keep it.
@@ -45,7 +46,9 @@ std::shared_ptr<LFloatTextField> makeBoxedField(UIView& box, const std::string& 
                                                 const std::string& identifier, UITextFieldDelegate* delegate);
 // A scroll view filling `root`, with the identifier given, and inside it the column a long form
 // is laid out in: pinned to the scroll view's edges and as wide as it, so that it scrolls only
-// up and down. Returns the column; the scroll view is handed out.
+// up and down. The scroll view follows the keyboard (cw::followKeyboard): the field being edited
+// stays above the keys, and the form's end can be scrolled above them. Returns the column; the
+// scroll view is handed out.
 std::shared_ptr<UIView> makeScrollingColumn(UIView& root, const std::string& scrollIdentifier,
                                             std::shared_ptr<UIScrollView>& scrollView);
 
