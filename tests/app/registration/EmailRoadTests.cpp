@@ -277,7 +277,7 @@ protected:
         account->createAccountTapped();
         EXPECT_TRUE(waitFor([&] { return server.requestsAt("/m/api/member/check/").size() > before; }));
         // The server has the request; its reply still has to come back on a busy machine.
-        EXPECT_TRUE(waitFor([&] { return !showsOverlay(*host->window()); }));
+        EXPECT_TRUE(waitForOverlayToGo());
         return GSMessage::history().empty() ? "" : GSMessage::history().back().text;
     }
 };

@@ -47,6 +47,17 @@ bool ScreenTest::waitFor(const std::function<bool()>& done, double seconds) {
     return ok;
 }
 
+bool ScreenTest::waitForOverlayToGo() {
+    // The reply arrives on the network's thread in real time; the overlay leaves on the screen's
+    // clock, which only a settle moves.
+    for (int i = 0; i < 200; ++i) {
+        host->settle();
+        if (!showsOverlay(*host->window())) return true;
+        RunLoop::main().runFor(0.05);
+    }
+    return false;
+}
+
 std::vector<nlohmann::json> ScreenTest::events() {
     std::vector<nlohmann::json> result;
     for (const auto& request : server.requestsAt("/m/api/analytics/")) {

@@ -36,6 +36,9 @@ protected:
     bool waitFor(const std::function<bool()>& done, double seconds = 10);
     // The events posted to "analytics", as screen, action and details.
     std::vector<nlohmann::json> events();
+    // Waits for the activity overlay to be gone: the reply of what showed it came back and was
+    // handled (its banner shown, if it has one). False after ten seconds.
+    bool waitForOverlayToGo();
     // A view's frame in the window.
     static CGRect frameOnScreen(const UIView& view);
 
