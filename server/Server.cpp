@@ -220,8 +220,7 @@ int64_t ServerState::now() const {
 }
 
 void ServerState::takeAllowance(const std::vector<RateKey>& keys, const std::string& refusal) {
-    if (int64_t wait = rateLimiter.take(keys, now()))
-        throw HttpError::tooManyRequests(refusal, wait);
+    if (int64_t wait = rateLimiter.take(keys, now())) throw HttpError::tooManyRequests(refusal, wait);
 }
 
 void ServerState::giveBackAllowance(const std::vector<RateKey>& keys) {
