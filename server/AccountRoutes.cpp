@@ -182,9 +182,11 @@ json signIn(RequestContext& ctx) {
     attempt.succeeded(true);
     signedInFrom(ctx, memberId);
     // The invitations this application proved for the account's own address now count for the
-    // account: an invited member who had an account already takes the invitation up so. Nothing else
-    // the phone proved passes to whoever signs in on it.
+    // account: an invited member who had an account already takes the invitation up so, and is in
+    // the inviting family as she signs in, as the check of her code told her. Nothing else the phone
+    // proved passes to whoever signs in on it.
     handProofsTo(ctx, memberId, email, AccountArrival::SignIn);
+    joinInvitingFamilies(ctx, memberId, email);
     json reply = sessionReply(ctx.db, ctx.state, memberId);
     tx.commit();
     return reply;
