@@ -122,12 +122,14 @@ void joinInvitingFamilies(RequestContext& ctx, int64_t memberId, const std::stri
     }
 }
 
-// Whether the password is the hash's; a check the server was too busy to make (429) was no guess, and
-// its count is taken back.
-bool verifiedOrNotJudged(RequestContext& ctx, Attempt& attempt, const std::string& hash,
-                         const std::string& password) {
+// The first of the hashes that the password is; a check the server was too busy to make (429) was no
+// guess, and its count is taken back. Made against every hash at once, so that a guess is never
+// judged against one and then taken back for want of a place to check the next.
+std::optional<size_t> matchedOrNotJudged(RequestContext& ctx, Attempt& attempt,
+                                         const std::vector<std::string>& hashes,
+                                         const std::string& password) {
     try {
-        return verifyPassword(hash, password, ctx.claimant());
+        return matchingPassword(hashes, password, ctx.claimant());
     } catch (const HttpError&) {
         attempt.notJudged();
         throw;
@@ -162,12 +164,11 @@ json signIn(RequestContext& ctx) {
     }
     Attempt attempt(ctx, passwordKeys(ctx.db, memberId, ctx.client(), requestingPhone(ctx), ctx.now()));
     // Hashes are checked outside any transaction: Argon2 takes a while and writers would wait on it.
-    bool temporary = false;
-    if (!verifiedOrNotJudged(ctx, attempt, hash, password)) {
-        if (!resetHash || !verifiedOrNotJudged(ctx, attempt, *resetHash, password))
-            throw HttpError(403, refusal);
-        temporary = true;
-    }
+    std::vector<std::string> hashes = {hash};
+    if (resetHash) hashes.push_back(*resetHash);
+    const std::optional<size_t> matched = matchedOrNotJudged(ctx, attempt, hashes, password);
+    if (!matched) throw HttpError(403, refusal);
+    const bool temporary = *matched > 0;
     Transaction tx(ctx.db);
     if (temporary) {
         ctx.db
@@ -181,9 +182,11 @@ json signIn(RequestContext& ctx) {
     attempt.succeeded(true);
     signedInFrom(ctx, memberId);
     // The invitations this application proved for the account's own address now count for the
-    // account: an invited member who had an account already takes the invitation up so. Nothing else
-    // the phone proved passes to whoever signs in on it.
+    // account: an invited member who had an account already takes the invitation up so, and is in
+    // the inviting family as she signs in, as the check of her code told her. Nothing else the phone
+    // proved passes to whoever signs in on it.
     handProofsTo(ctx, memberId, email, AccountArrival::SignIn);
+    joinInvitingFamilies(ctx, memberId, email);
     json reply = sessionReply(ctx.db, ctx.state, memberId);
     tx.commit();
     return reply;
@@ -687,7 +690,7 @@ json updatePassword(RequestContext& ctx) {
         st.step();
         stored = st.text(0);
     }
-    if (!verifiedOrNotJudged(ctx, attempt, stored, current))
+    if (!matchedOrNotJudged(ctx, attempt, {stored}, current))
         throw HttpError(400, "The current password is not correct.");
     std::string hash = hashPassword(next, ctx.state.options.cheapPasswordHashing, ctx.claimant());
     Transaction tx(ctx.db);

@@ -93,8 +93,15 @@ std::string hashPassword(const std::string& password, bool cheap, const Claimant
 }
 
 bool verifyPassword(const std::string& hash, const std::string& password, const Claimant& claimant) {
+    return matchingPassword({hash}, password, claimant).has_value();
+}
+
+std::optional<size_t> matchingPassword(const std::vector<std::string>& hashes, const std::string& password,
+                                       const Claimant& claimant) {
     HashTurn turn(claimant);
-    return crypto_pwhash_str_verify(hash.c_str(), password.data(), password.size()) == 0;
+    for (size_t i = 0; i < hashes.size(); ++i)
+        if (crypto_pwhash_str_verify(hashes[i].c_str(), password.data(), password.size()) == 0) return i;
+    return std::nullopt;
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace cw::server {
 
@@ -18,6 +19,10 @@ struct ServerState;
 // crowd of sign-ins nor a crowd of senders keeps another waiting behind all of theirs.
 std::string hashPassword(const std::string& password, bool cheap, const Claimant& claimant = {});
 bool verifyPassword(const std::string& hash, const std::string& password, const Claimant& claimant = {});
+// The first of `hashes` that the password matches, each checked at the one place it takes: the
+// password is judged against all of them, or (429) against none.
+std::optional<size_t> matchingPassword(const std::vector<std::string>& hashes, const std::string& password,
+                                       const Claimant& claimant = {});
 // The places hashes take turns for, and how many hashes wait for one at the moment: a test holds
 // every place to see what a busy server answers.
 Gate& passwordHashGate();

@@ -193,7 +193,7 @@ std::vector<GuessCounts::Counted> GuessCounts::count(Connection& db, ConnectionP
         }
         if (wait > 0) {
             release(keys);
-            throw HttpError(429, "Too many attempts. Please try again in " + waitText(wait) + ".");
+            throw HttpError::tooManyRequests("Too many attempts.", wait);
         }
         for (const auto& key : keys) {
             Count& held = counts_.at(countName(key));

@@ -2,6 +2,7 @@
 
 #include "server/Connections.h"
 #include "server/Pictures.h"
+#include "server/Quotas.h"
 #include "server/Server.h"
 
 #include <algorithm>
@@ -14,6 +15,12 @@
 #include <sodium.h>
 
 namespace cw::server {
+
+HttpError HttpError::tooManyRequests(const std::string& refusal, int64_t seconds) {
+    HttpError refused(429, refusal + " Please try again in " + waitText(seconds) + ".");
+    refused.retryAfter_ = seconds;
+    return refused;
+}
 
 namespace {
 

@@ -19,14 +19,21 @@ namespace cw::server {
 
 using json = nlohmann::json;
 
-// A refusal of the request: becomes a reply with this status and {"message", "status"}.
+// A refusal of the request: becomes a reply with this status and {"message", "status"}, and with
+// `Retry-After` when it says how long the client must wait.
 class HttpError : public std::runtime_error {
 public:
     HttpError(int status, const std::string& message) : std::runtime_error(message), status_(status) {}
     int status() const { return status_; }
+    std::optional<int64_t> retryAfter() const { return retryAfter_; }
+
+    // 429 for a client that must wait `seconds`: the refusal says how long, and so does `Retry-After`,
+    // so that a client reading either one waits the same.
+    static HttpError tooManyRequests(const std::string& refusal, int64_t seconds);
 
 private:
     int status_;
+    std::optional<int64_t> retryAfter_;
 };
 
 struct ServerState;

@@ -220,8 +220,7 @@ int64_t ServerState::now() const {
 }
 
 void ServerState::takeAllowance(const std::vector<RateKey>& keys, const std::string& refusal) {
-    if (int64_t wait = rateLimiter.take(keys, now()))
-        throw HttpError(429, refusal + " Please try again in " + waitText(wait) + ".");
+    if (int64_t wait = rateLimiter.take(keys, now())) throw HttpError::tooManyRequests(refusal, wait);
 }
 
 void ServerState::giveBackAllowance(const std::vector<RateKey>& keys) {
@@ -511,21 +510,24 @@ void CradlewayServer::setUp() {
         const Route& route = found->second;
         // What a failed request answers.
         auto answerFailure = [&](std::exception_ptr failure) {
-            try {
-                std::rethrow_exception(failure);
-            } catch (const HttpError& e) {
+            auto refuse = [&](const HttpError& e) {
                 // A route open to signed-out members never answers 401, whatever went wrong.
                 int status =
                     e.status() == 401 && (route.access == Access::Public || route.access == Access::Optional)
                         ? 403
                         : e.status();
+                if (auto wait = e.retryAfter()) res.set_header("Retry-After", std::to_string(*wait));
                 sendError(res, status, e.what());
+            };
+            try {
+                std::rethrow_exception(failure);
+            } catch (const HttpError& e) {
+                refuse(e);
             } catch (const json::exception& e) {
                 sendError(res, 400, std::string("The request could not be read: ") + e.what());
             } catch (const WritesRationed& e) {
-                res.set_header("Retry-After", std::to_string(e.seconds));
-                sendError(res, 429, "Too much was stored from this account in the last hour. Please try again in " +
-                                        waitText(e.seconds) + ".");
+                refuse(HttpError::tooManyRequests("Too much was stored from this account in the last hour.",
+                                                  e.seconds));
             } catch (const DatabaseBusy&) {
                 // Others' writes held the database past this one's patience: nothing is wrong with it.
                 sendError(res, 429, "The server is busy. Please try again in a moment.");

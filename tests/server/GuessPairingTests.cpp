@@ -5,9 +5,13 @@
 
 #include "ServerFixture.h"
 
+#include "server/Auth.h"
+
 #include <functional>
+#include <memory>
 #include <set>
 #include <string>
+#include <thread>
 
 namespace cw::server::testing {
 namespace {
@@ -115,6 +119,25 @@ TEST_F(GuessPairingTest,
              return postFrom("127.0.1.5", "signin",
                              {{"email", "partner@cradleway.test"}, {"password", "cradleway-demo"}});
          }},
+        // While a reset's temporary password is pending, each miss is checked against both passwords.
+        {"passwords for her account while her reset is pending",
+         5,
+         1,
+         403,
+         {200},
+         [this](int i) {
+             if (i == 0) {
+                 EXPECT_EQ(postFrom("127.0.1.7", "member/password/reset", {{"email", "demo@cradleway.test"}})
+                               .status,
+                           200);
+             }
+             return postFrom("127.0.1.7", "signin",
+                             {{"email", "demo@cradleway.test"}, {"password", "guess-1234"}});
+         },
+         [this] {
+             return postFrom("127.0.1.7", "signin",
+                             {{"email", "partner@cradleway.test"}, {"password", "cradleway-demo"}});
+         }},
         {"passwords for addresses with no account",
          100,
          1,
@@ -152,6 +175,43 @@ TEST_F(GuessPairingTest,
             EXPECT_FALSE(slowed(right)) << i << " " << right.raw;
         }
     }
+}
+
+// While her reset is pending, a password is checked against hers and then against the temporary one.
+// As found, the second check could find every hash place taken once the first was made: the miss,
+// already judged wrong against her password, was answered 429 and taken back as never judged, so a
+// guesser who kept the places busy guessed at her password uncounted. Both are judged at one place.
+TEST_F(GuessPairingTest, AMissWhileHerResetIsPendingIsJudgedWhollyOrNotAtAll) {
+    ASSERT_EQ(postFrom("127.0.1.8", "member/password/reset", {{"email", "demo@cradleway.test"}}).status, 200);
+    auto held = holdEveryHashPlace("crowd");
+    Reply missed;
+    std::thread guessing([&] {
+        missed =
+            postFrom("127.0.1.8", "signin", {{"email", "demo@cradleway.test"}, {"password", "guess-1234"}});
+    });
+    while (passwordHashesWaiting() < 1)
+        std::this_thread::yield();
+    // Another sender waits for a place behind the guess, and takes the one the guess lets go.
+    std::unique_ptr<Gate::Turn> behind;
+    std::thread waiting([&] {
+        behind = std::make_unique<Gate::Turn>(passwordHashGate(), std::chrono::seconds(60), "behind");
+    });
+    while (passwordHashGate().waiting() < 2)
+        std::this_thread::yield();
+    held.pop_back();
+    waiting.join();
+    guessing.join();
+    EXPECT_EQ(missed.status, 403) << missed.raw;
+    held.clear();
+    behind.reset();
+    // It was counted: four more misses are free, the next waits.
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(
+            postFrom("127.0.1.8", "signin", {{"email", "demo@cradleway.test"}, {"password", "guess-5678"}})
+                .status,
+            403);
+    EXPECT_TRUE(
+        slowed(postFrom("127.0.1.8", "signin", {{"email", "demo@cradleway.test"}, {"password", "guess"}})));
 }
 
 } // namespace

@@ -5,6 +5,9 @@
 
 #include "server/Guards.h"
 
+#include <set>
+#include <string>
+
 namespace cw::server::testing {
 namespace {
 
@@ -69,6 +72,51 @@ TEST_F(MembershipTest, ARemovedRelativeStaysOutUntilANewInvitationIsProvenAgain)
     EXPECT_EQ(update.body["response"].size(), 2u);
     // Someone already in the family is not invited again.
     EXPECT_EQ(inviteSarah(), 409);
+}
+
+// As found: the father of the twins, invited by the mother of another baby, checked his code on his
+// phone and was told to sign in to accept the invitation; he signed in there and was in no family of
+// hers until he also added her baby by its record number. Signing in where he proved his code is what
+// accepts it.
+TEST_F(MembershipTest, AnInviteeWithAnAccountWhoSignsInWhereHeCheckedHisCodeIsInTheFamilyThatInvitedHim) {
+    const Session ana = signUpWithRecordNumber("ana@cradleway.test");
+    ASSERT_EQ(post("invite",
+                   {{"full_name", "James"},
+                    {"relationship", "Father"},
+                    {"email", "partner@cradleway.test"},
+                    {"user_id", ana.userId}},
+                   ana.access)
+                  .status,
+              200);
+    const std::string code = consoleCapture("<partner@cradleway.test>", "invitation code ");
+    CookieJar phone;
+    Reply check =
+        post(phone, "invite/check", {{"email", "partner@cradleway.test"}, {"invitation_code", code}});
+    EXPECT_EQ(check.status, 409);
+    EXPECT_EQ(check.body["message"],
+              "An account already exists for partner@cradleway.test. If it is yours, sign in "
+              "to it to accept the invitation.");
+    // Another account signing in on that phone takes nothing of it.
+    Reply mother = post(phone, "signin", {{"email", "demo@cradleway.test"}, {"password", "cradleway-demo"}});
+    ASSERT_EQ(mother.status, 200) << mother.raw;
+    EXPECT_EQ(mother.body["babies"].size(), 2u);
+    Reply signedIn =
+        post(phone, "signin", {{"email", "partner@cradleway.test"}, {"password", "cradleway-demo"}});
+    ASSERT_EQ(signedIn.status, 200) << signedIn.raw;
+    std::set<std::string> babies;
+    for (const json& baby : signedIn.body["babies"])
+        babies.insert(baby.value("full_name", ""));
+    EXPECT_EQ(babies, (std::set<std::string>{"Mia Lopez", "Noah Hart", "Olivia Hart"})) << signedIn.raw;
+    // The invitation is taken up: he is in her family, not waiting to join it.
+    Reply family = get("invite/data", {{"user_id", std::to_string(ana.userId)}}, ana.access);
+    ASSERT_EQ(family.status, 200) << family.raw;
+    bool listed = false;
+    for (const json& member : family.body["members"]) {
+        if (member.value("email", "") != "partner@cradleway.test") continue;
+        listed = true;
+        EXPECT_TRUE(member.value("connected", false)) << family.raw;
+    }
+    EXPECT_TRUE(listed) << family.raw;
 }
 
 TEST_F(MembershipTest, AnAccountMadeEarlierWithTheInviteesAddressGainsNothingFromHerProof) {

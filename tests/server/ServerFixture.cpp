@@ -2,6 +2,7 @@
 
 #include "server/Auth.h"
 #include "server/Pictures.h"
+#include "server/Quotas.h"
 #include "tests/support/JpegBytes.h"
 
 #include <algorithm>
@@ -65,7 +66,18 @@ Reply toReply(const httplib::Result& result) {
     reply.status = result->status;
     reply.raw = result->body;
     reply.body = json::parse(result->body, nullptr, false);
+    reply.headers = result->headers;
     return reply;
+}
+
+void expectWaitTold(const Reply& refused) {
+    EXPECT_EQ(refused.status, 429) << refused.raw;
+    auto header = refused.headers.find("Retry-After");
+    ASSERT_NE(header, refused.headers.end()) << refused.raw;
+    const int64_t seconds = std::stoll(header->second);
+    EXPECT_GT(seconds, 0);
+    EXPECT_TRUE(refused.body.value("message", "").ends_with("Please try again in " + waitText(seconds) + "."))
+        << "Retry-After: " << seconds << ", " << refused.raw;
 }
 
 httplib::Headers CookieJar::headers(const std::string& token) const {
@@ -227,17 +239,27 @@ void ServerTest::checkInvitation(const std::string& email, const std::string& co
 
 namespace {
 
-// The Set-Cookie fields of the last reply head in `bytes`, taken into the jar as a phone takes them.
-void takeCookies(CookieJar& app, const std::string& bytes) {
+// The header fields of the last reply head in `bytes`.
+httplib::Headers lastHeadFields(const std::string& bytes) {
+    httplib::Headers fields;
     size_t head = bytes.rfind("HTTP/1.1 ");
-    if (head == std::string::npos) return;
+    if (head == std::string::npos) return fields;
     const size_t end = bytes.find("\r\n\r\n", head);
     for (size_t line = bytes.find("\r\n", head); line != std::string::npos && line < end;
          line = bytes.find("\r\n", line + 2)) {
         std::string field = bytes.substr(line + 2, bytes.find("\r\n", line + 2) - line - 2);
-        if (field.size() < 11 || strncasecmp(field.c_str(), "set-cookie:", 11) != 0) continue;
-        std::string pair = field.substr(11, field.find(';') - 11);
-        pair.erase(0, pair.find_first_not_of(' '));
+        const size_t colon = field.find(':');
+        if (colon == std::string::npos) continue;
+        fields.emplace(field.substr(0, colon), field.substr(field.find_first_not_of(' ', colon + 1)));
+    }
+    return fields;
+}
+
+// The Set-Cookie fields of the last reply head in `bytes`, taken into the jar as a phone takes them.
+void takeCookies(CookieJar& app, const std::string& bytes) {
+    for (const auto& [name, value] : lastHeadFields(bytes)) {
+        if (strcasecmp(name.c_str(), "set-cookie") != 0) continue;
+        std::string pair = value.substr(0, value.find(';'));
         if (size_t equals = pair.find('='); equals != std::string::npos)
             app.cookies[pair.substr(0, equals)] = pair.substr(equals + 1);
     }
@@ -263,6 +285,7 @@ Reply postOver(int port, const std::string& from, const std::string& path, const
     reply.status = statuses.back();
     reply.raw = lastBody(bytes);
     reply.body = json::parse(reply.raw, nullptr, false);
+    reply.headers = lastHeadFields(bytes);
     return reply;
 }
 

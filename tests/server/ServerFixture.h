@@ -26,7 +26,11 @@ struct Reply {
     int status = 0;
     json body;
     std::string raw;
+    httplib::Headers headers = {};
 };
+
+// The refusal says how long to wait, and its `Retry-After` says the same.
+void expectWaitTold(const Reply& refused);
 
 // The cookies one application keeps for the server, as a phone's HTTP session does: what replies set
 // is sent back with its later requests. Another application (on the same network address or not)

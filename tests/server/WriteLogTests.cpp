@@ -145,6 +145,7 @@ TEST_F(WriteCostTest, WhatAMembersWritesCostTheLogCountsInHerStorage) {
         EXPECT_TRUE(refused.body.value("message", "").starts_with(
             "Too much was stored from this account in the last hour. Please try again in"))
             << refused.raw;
+        expectWaitTold(refused);
         // Nobody else is slowed.
         EXPECT_EQ(send("member/update", {{"user_id", father.userId}, {"full_name", "James Hart"}}, father).status, 200);
         // An hour on, she writes again.
