@@ -523,8 +523,7 @@ void replyAsMade(const httplib::Request& req, httplib::Response& res, const std:
             GzippedReplyText zipped(text);
             make(zipped);
             made = zipped.finish();
-        }
-        else {
+        } else {
             make(text);
         }
         return text.finish() && made;
@@ -1842,7 +1841,11 @@ std::string ConnectionServer::answer(std::string bytes) {
             break;
         }
         connection.escapeQuestionMarks();
-        if (serveOne(stream, false) != After::Keep) break;
+        const After after = serveOne(stream, false);
+        // Its reply went out whole: nothing of it waits.
+        connection.replyReserved = 0;
+        countReply(connection);
+        if (after != After::Keep) break;
     }
     return output;
 }

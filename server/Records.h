@@ -29,8 +29,8 @@ extern const std::string kFamilyOf;
 // Comments of a post (or daily update), or of an education item as the member's family wrote them, in
 // both cases as `memberId` may read them: written to `out` as a JSON array, oldest first, a row at a
 // time; and how many they are.
-void writeComments(Connection& db, int64_t memberId, std::optional<int64_t> postId, std::optional<int64_t> feedId,
-                   ReplyText& out);
+void writeComments(Connection& db, int64_t memberId, std::optional<int64_t> postId,
+                   std::optional<int64_t> feedId, ReplyText& out);
 int64_t commentCount(Connection& db, int64_t memberId, std::optional<int64_t> postId,
                      std::optional<int64_t> feedId);
 // One comment as the lists show it; null when there is none with the id.

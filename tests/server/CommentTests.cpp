@@ -85,8 +85,10 @@ TEST_F(CommentTest, AConversationHoldsItsBoundOfCommentsWholeAndRefusesTheNext) 
     const Card cards[] = {{"a post", stranger, "post_id", mine.body["data"]["posts"][0]["id"]},
                           {"an article", mother, "feed_id", kKangarooCare}};
     for (const Card& card : cards) {
-        const Reply listed = get("comments", {{card.key, std::to_string(card.id)}, {"user_id", std::to_string(card.writer.userId)}},
-                                 card.writer.access);
+        const Reply listed =
+            get("comments",
+                {{card.key, std::to_string(card.id)}, {"user_id", std::to_string(card.writer.userId)}},
+                card.writer.access);
         const int64_t already = static_cast<int64_t>(listed.body["data"]["comments"].size());
         {
             auto db = server_->state().pool->acquire();
@@ -99,16 +101,19 @@ TEST_F(CommentTest, AConversationHoldsItsBoundOfCommentsWholeAndRefusesTheNext) 
             tx.commit();
         }
         auto comment = [&](const std::string& text) {
-            return post("comments/new", {{"comment_text", text}, {card.key, card.id}, {"user_id", card.writer.userId}},
+            return post("comments/new",
+                        {{"comment_text", text}, {card.key, card.id}, {"user_id", card.writer.userId}},
                         card.writer.access);
         };
         const Reply last = comment("The last one");
         ASSERT_EQ(last.status, 200) << card.name << " " << last.raw.substr(0, 300);
-        EXPECT_EQ(last.body["data"]["comments"].size(), static_cast<size_t>(kMostCommentsPerCard)) << card.name;
+        EXPECT_EQ(last.body["data"]["comments"].size(), static_cast<size_t>(kMostCommentsPerCard))
+            << card.name;
         EXPECT_EQ(last.body["data"]["comments"].back()["comment_text"], "The last one") << card.name;
         const Reply refused = comment("One too many");
         EXPECT_EQ(refused.status, 403) << card.name;
-        EXPECT_EQ(refused.body["message"], "This conversation holds 500 comments, as many as it may.") << card.name;
+        EXPECT_EQ(refused.body["message"], "This conversation holds 500 comments, as many as it may.")
+            << card.name;
     }
 }
 
