@@ -421,6 +421,27 @@ TEST_F(ReaderMemoryTest, WhatAReplyKeepsForItsReaderWaitsOnDiskNotWholeInMemory)
     }
 }
 
+TEST_F(ReaderMemoryTest, AReplyThatCannotWaitOnDiskIsRefusedRatherThanKeptWholeInMemory) {
+    // Its directory gone (a file for a reply cannot be made), sixteen readers of an 8.7 MB list.
+    const LargeReply comments = largeCommentsReply(290);
+    std::filesystem::remove_all(server_->state().uploadDirectory.parent_path() / "replies");
+    resetPeakResidentSize();
+    const int64_t before = residentMegabytes("VmRSS:");
+    std::vector<std::unique_ptr<SlowReader>> readers;
+    for (int i = 0; i < 16; ++i) {
+        readers.push_back(std::make_unique<SlowReader>(server_->port(), "127.0.0." + std::to_string(10 + i),
+                                                       comments.path, comments.headers));
+        EXPECT_TRUE(readers.back()->waitReadable(20'000));
+    }
+    if (residentSizeIsSound()) {
+        // Kept whole in memory instead, they took 139 MB and more.
+        EXPECT_LT(residentMegabytes("VmHWM:") - before, 48);
+    }
+    readEach(readers);
+    for (const auto& reader : readers)
+        EXPECT_EQ(reader->status(), 503);
+}
+
 TEST_F(ReaderMemoryTest, AFormCostsLittleMoreThanItsOwnSizeAndAPictureInItNoMoreThanThePictureBound) {
     // Eight addresses each send a sign-up form of 24 MB, all of it one picture part.
     const std::string boundary = "----large";
