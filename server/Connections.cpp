@@ -72,6 +72,8 @@ struct Exchange {
     std::string made;
     int madeFile = -1;
     uint64_t madeFileBytes = 0;
+    // Counts a reply larger than memory keeps before it is made: false when it may not be.
+    std::function<bool(size_t bytes)> reserve;
 
     Exchange() = default;
     Exchange(const Exchange&) = delete;
@@ -263,16 +265,25 @@ bool writeWhole(int fd, const char* data, size_t size) {
     return true;
 }
 
-// A reply's body as its handler writes it: in memory up to what a connection keeps of a reply, the
-// rest in the reply's own file, gathered a chunk at a time (in memory still when no file can be made).
+// What a reply in the making does when it grows past what memory keeps of one.
+struct PastMemory {};
+
+// A reply's body as its handler writes it: in memory up to what a connection keeps of a reply, then
+// (once it was counted, `spill`) the rest in the reply's own file, gathered a chunk at a time. Without
+// a directory for such files, all of it in memory.
 class MadeReplyText final : public ReplyText {
 public:
-    explicit MadeReplyText(Exchange& exchange) : e_(exchange) {}
+    MadeReplyText(Exchange& exchange, bool spill) : e_(exchange), spill_(spill) {}
     void write(std::string_view bytes) override {
         const char* text = bytes.data();
         const size_t length = bytes.size();
-        if (e_.madeFile < 0 && e_.made.size() + length > e_.limits->keptReplyBytes)
+        if (e_.madeFile < 0 && e_.made.size() + length > e_.limits->keptReplyBytes &&
+            !e_.limits->replyDirectory.empty()) {
+            if (!spill_) throw PastMemory{};
             e_.madeFile = openReplyFile(e_.limits->replyDirectory);
+            // Never whole in memory instead: a reply that cannot wait on disk is not kept.
+            if (e_.madeFile < 0) throw ReplyNotKept(false, "no file could be made for the reply");
+        }
         if (e_.madeFile < 0) {
             e_.made.append(text, length);
             return;
@@ -295,6 +306,7 @@ private:
     }
 
     Exchange& e_;
+    const bool spill_;
     std::string pending_;
     bool failed_ = false;
 };
@@ -503,21 +515,43 @@ void replyAsMade(const httplib::Request& req, httplib::Response& res, const std:
         return;
     }
     Exchange& exchange = *currentExchange;
-    exchange.dropMade();
-    MadeReplyText text(exchange);
     // As the library chooses for what it compresses, once the request's codings are settled.
     const bool gzip = encodingFollowsRequest(type) && req.get_header_value("Accept-Encoding") == "gzip";
-    bool made = true;
-    if (gzip) {
-        GzippedReplyText zipped(text);
-        make(zipped);
-        made = zipped.finish();
-    } else {
-        make(text);
-    }
-    if (!text.finish() || !made) {
+    auto makeInto = [&](MadeReplyText& text) {
+        bool made = true;
+        if (gzip) {
+            GzippedReplyText zipped(text);
+            make(zipped);
+            made = zipped.finish();
+        } else {
+            make(text);
+        }
+        return text.finish() && made;
+    };
+    exchange.dropMade();
+    bool made = false;
+    try {
+        MadeReplyText text(exchange, false);
+        made = makeInto(text);
+    } catch (const PastMemory&) {
+        // Larger than memory keeps of a reply: what it will leave waiting for its reader is counted
+        // before any of it is made, so that replies made together cannot pass their bounds.
         exchange.dropMade();
-        throw std::runtime_error("the reply could not be written to its file");
+        struct Counted final : ReplyText {
+            size_t bytes = 0;
+            void write(std::string_view text) override { bytes += text.size(); }
+        } counted;
+        make(counted);
+        // Deflating adds a few bytes in a thousand at worst to what it cannot shorten.
+        const size_t most = gzip ? counted.bytes + counted.bytes / 256 + 1024 : counted.bytes;
+        if (!exchange.reserve || !exchange.reserve(most))
+            throw ReplyNotKept(true, "the reply would pass what may wait to be read");
+        MadeReplyText text(exchange, true);
+        made = makeInto(text);
+    }
+    if (!made) {
+        exchange.dropMade();
+        throw ReplyNotKept(false, "the reply could not be written to its file");
     }
     res.body.clear();
     res.set_header("Content-Type", type);
@@ -575,8 +609,10 @@ struct ConnectionServer::Connection {
     int file = -1;
     uint64_t fileOffset = 0, fileLeft = 0;
     bool spilled = false;
-    // What of the reply is counted against its address now.
+    // What of the reply is counted against its address now, and what was counted for the reply
+    // being made before it was made.
     size_t replyCounted = 0;
+    size_t replyReserved = 0;
     After afterSending = After::Keep;
     // When the current reply's first byte was written, and how much of it has gone since.
     Clock::time_point replySince;
@@ -1532,14 +1568,33 @@ void ConnectionServer::handOver(std::unique_ptr<Connection> connection, bool rea
 }
 
 void ConnectionServer::countReply(Connection& connection) {
-    const size_t held = connection.replyHeld();
-    if (held == connection.replyCounted) return;
+    if (connection.replyHeld() + connection.replyReserved == connection.replyCounted) return;
     std::lock_guard lock(mutex_);
+    recount(connection);
+}
+
+void ConnectionServer::recount(Connection& connection) {
+    const size_t held = connection.replyHeld() + connection.replyReserved;
+    if (held == connection.replyCounted) return;
     Unread& unread = unread_[connection.network];
     unread.bytes = unread.bytes - connection.replyCounted + held;
     unread.replies = unread.replies - (connection.replyCounted > 0) + (held > 0);
+    unreadAll_ = unreadAll_ - connection.replyCounted + held;
     connection.replyCounted = held;
     if (unread.replies == 0) unread_.erase(connection.network);
+}
+
+bool ConnectionServer::reserveReply(Connection& connection, size_t bytes) {
+    std::lock_guard lock(mutex_);
+    const auto found = unread_.find(connection.network);
+    const size_t waiting = found == unread_.end() ? 0 : found->second.bytes;
+    // An address with nothing waiting has its reply, however large, so that none is refused for good;
+    // the bound of all holds for every one.
+    if ((waiting > 0 && waiting + bytes > limits_.replyBytesPerAddress) || unreadAll_ + bytes > limits_.replyBytes)
+        return false;
+    connection.replyReserved += bytes;
+    recount(connection);
+    return true;
 }
 
 size_t ConnectionServer::queuedRequests() {
@@ -1667,6 +1722,8 @@ void ConnectionServer::work() {
         }
         connection->readsBody = false;
         connection->costly = 0;
+        // What its reply leaves waiting is counted now instead of what was counted before it was made.
+        connection->replyReserved = 0;
         countReply(*connection);
         // The address's next request may have its turn.
         if (waitingForTurn_ > 0) wake();
@@ -1703,6 +1760,7 @@ ConnectionServer::After ConnectionServer::serveOne(Stream& stream, bool lastRequ
     Exchange exchange;
     exchange.claimant = &stream.connection().claimant;
     exchange.limits = &limits_;
+    exchange.reserve = [this, &stream](size_t bytes) { return reserveReply(stream.connection(), bytes); };
     currentExchange = &exchange;
     stream.beginRequest();
     bool closed = false;
@@ -1783,7 +1841,11 @@ std::string ConnectionServer::answer(std::string bytes) {
             break;
         }
         connection.escapeQuestionMarks();
-        if (serveOne(stream, false) != After::Keep) break;
+        const After after = serveOne(stream, false);
+        // Its reply went out whole: nothing of it waits.
+        connection.replyReserved = 0;
+        countReply(connection);
+        if (after != After::Keep) break;
     }
     return output;
 }

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -48,8 +49,11 @@ struct ConnectionLimits {
     // counting each of its requests being answered as adding as much again as its replies waiting do
     // on average: past it, that address's next requests wait for their turn unread, as past its share
     // of the workers, until its readers have taken enough; so that slow readers cost their own
-    // address and nobody else.
+    // address and nobody else. A reply larger than memory keeps is counted before it is made, at its
+    // whole size, against its address's bound (unless the address has nothing waiting) and against
+    // `replyBytes` of every address together; one that would pass either is not made (`ReplyNotKept`).
     size_t replyBytesPerAddress = 32 * 1024 * 1024;
+    size_t replyBytes = size_t{1024} * 1024 * 1024;
     // A reply must keep to a least pace once its first byte is written: after `replyGraceSeconds`,
     // `minReplyBytesPerSecond` on average. A client that reads more slowly has its connection closed.
     int replyGraceSeconds = 10;
@@ -162,8 +166,10 @@ public:
     std::string answer(std::string bytes);
 
     size_t openConnections() const { return open_; }
-    // Requests whose heads are in, waiting for a worker to come free.
+    // Requests whose heads are in, waiting for a worker to come free; and those waiting, unread, for
+    // their address's turn.
     size_t queuedRequests();
+    size_t requestsAwaitingTurn() const { return waitingForTurn_; }
 
     const ConnectionLimits& limits() const { return limits_; }
 
@@ -190,8 +196,10 @@ private:
     bool turnFree(const std::string& network, bool readsBody);
     // Hands over the waiting requests whose addresses have a turn free again.
     void giveTurns();
-    // Counts what the connection holds of its reply against its address (takes mutex_).
+    // Counts what the connection holds of its reply against its address (takes mutex_), or with
+    // mutex_ held.
     void countReply(Connection& connection);
+    void recount(Connection& connection);
     // The connection no longer waits for its address's turn.
     void leaveTurn(Connection& connection);
     // Its request leaves the line for a worker without having had one.
@@ -266,12 +274,17 @@ private:
     // Requests queued, and those that workers have taken, by the kind of costly place they will wait
     // for (index 0: none).
     std::vector<size_t> costlyQueued_, costlyAnswering_;
-    // What waits to be read of each address's replies (as counted), and on how many connections.
+    // What waits to be read of each address's replies, with what is counted for the replies being
+    // made (as counted), and on how many connections; and of every address together.
     struct Unread {
         size_t bytes = 0;
         size_t replies = 0;
     };
     std::unordered_map<std::string, Unread> unread_;
+    size_t unreadAll_ = 0;
+    // Counts a reply of `bytes` about to be made for the connection's request, when its address's
+    // bound and the bound of all allow it (takes mutex_).
+    bool reserveReply(Connection& connection, size_t bytes);
     // The workers' turns among the senders of the requests waiting for their address's turn or for a
     // worker, each request counted by the time a worker spent on it, less what it waited at the gates
     // for a hash, a decoding or a write, which those gates count by their own turns.
@@ -314,6 +327,16 @@ bool requestBodyTooSlow();
 // file cannot be opened. A HEAD request is answered with the head alone.
 bool replyWithFile(const httplib::Request& req, httplib::Response& res, const std::filesystem::path& file,
                    const std::string& type);
+// A reply that could not be kept for its reader: it would pass what may wait to be read (`byBound`),
+// or its file could not be written (the disk is full). Nothing of it is set.
+class ReplyNotKept : public std::runtime_error {
+public:
+    ReplyNotKept(bool byBound, const std::string& what) : std::runtime_error(what), byBound_(byBound) {}
+    bool byBound() const { return byBound_; }
+
+private:
+    bool byBound_;
+};
 // Where a handler writes a reply's body as it makes it (see `replyAsMade`).
 class ReplyText {
 public:
@@ -324,8 +347,10 @@ protected:
 };
 // Within a request's handler: answers with the body `make` writes, of the given `Content-Type`, kept as
 // it is written as a reply that waits to be read is (memory up to `keptReplyBytes`, the rest in the
-// reply's own file), so that a reply is never whole in memory, however large. Throws when it could not
-// be kept (nothing is set then).
+// reply's own file), so that a reply is never whole in memory, however large. A reply that memory
+// does not hold is first only counted (`make` runs twice then, writing what stands at each time), and
+// made only once what may wait to be read has room for it. Throws `ReplyNotKept` when it
+// could not be kept (nothing is set then).
 void replyAsMade(const httplib::Request& req, httplib::Response& res, const std::string& type,
                  const std::function<void(ReplyText&)>& make);
 // Within a request's handler: the byte ranges the request's `Range` header asked for, as the library

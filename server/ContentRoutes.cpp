@@ -1,5 +1,6 @@
 // The feed, bookmarks, the education library and its search, comments and posts.
 
+#include "server/Connections.h"
 #include "server/Records.h"
 #include "server/Server.h"
 
@@ -317,11 +318,17 @@ json listComments(RequestContext& ctx) {
     if (postId) requirePost(ctx.db, me, *postId);
     if (feedId) requireContent(ctx.db, *feedId);
     if (!postId && !feedId) return {{"data", {{"comments", json::array()}}}};
-    return {{"data", {{"comments", commentsOf(ctx.db, me, postId, feedId)}}}};
+    ctx.rowsReply = [&ctx, me, postId, feedId](ReplyText& out) {
+        out.write(R"({"data":{"comments":)");
+        writeComments(ctx.db, me, postId, feedId, out);
+        out.write("}}");
+    };
+    return nullptr;
 }
 
 // The card's comments come back whole, oldest first and the new one last: the comment list
-// replaces its rows with them.
+// replaces its rows with them. When they cannot be kept for the member to read, the comment alone
+// (what was stored): the application reads the list again itself.
 json commentAnswer(RequestContext& ctx, const json& made) {
     const int64_t me = ctx.member();
     const int64_t id = made.value("comment", int64_t{0});
@@ -330,12 +337,19 @@ json commentAnswer(RequestContext& ctx, const json& made) {
                                                                     : std::nullopt;
     };
     const auto postId = card("post_id");
+    const auto feedId = card("feed_id");
     if (postId) requirePost(ctx.db, me, *postId);
-    json comments = commentsOf(ctx.db, me, postId, card("feed_id"));
-    json comment;
-    for (const json& c : comments)
-        if (c["id"] == id) comment = c;
-    return {{"status", "Your comment is posted."}, {"data", {{"comment", comment}, {"comments", comments}}}};
+    json answer = {{"status", "Your comment is posted."}, {"data", {{"comment", commentWithId(ctx.db, id)}}}};
+    ctx.rowsReply = [&ctx, me, postId, feedId, answer](ReplyText& out) {
+        out.write(R"({"status":)");
+        writeJsonText(answer["status"], out);
+        out.write(R"(,"data":{"comment":)");
+        writeJsonText(answer["data"]["comment"], out);
+        out.write(R"(,"comments":)");
+        writeComments(ctx.db, me, postId, feedId, out);
+        out.write("}}");
+    };
+    return answer;
 }
 
 json addComment(RequestContext& ctx) {
@@ -356,6 +370,10 @@ json addComment(RequestContext& ctx) {
         throw HttpError(403, "Only a member of a family can comment.");
     MemberStorage storage(ctx, me, text.size(), 1);
     Transaction tx(ctx.db);
+    // Counted within the write, so that comments sent together cannot pass it.
+    if (commentCount(ctx.db, me, postId, feedId) >= kMostCommentsPerCard)
+        throw HttpError(403, "This conversation holds " + std::to_string(kMostCommentsPerCard) +
+                                 " comments, as many as it may.");
     ctx.db
         .prepare("INSERT INTO comments (member_id, post_id, feed_id, comment_text, created_at) VALUES (?, ?, "
                  "?, ?, ?)")

@@ -251,9 +251,10 @@ void writeJsonString(const std::string& text, ReplyText& out) {
     out.write("\"");
 }
 
-// The JSON text the library's writer makes (no spaces), written to `out` as it is made. The library
-// formats each control character of a string through a formatted print, on which a reply of comments
-// typed of them would spend most of its making.
+} // namespace
+
+// The library formats each control character of a string through a formatted print, on which a reply
+// of comments typed of them would spend most of its making.
 void writeJsonText(const json& value, ReplyText& out) {
     if (value.is_object() || value.is_array()) {
         const bool object = value.is_object();
@@ -273,8 +274,6 @@ void writeJsonText(const json& value, ReplyText& out) {
         out.write(value.dump(-1, ' ', false, json::error_handler_t::replace));
     }
 }
-
-} // namespace
 
 void replyWithJson(const httplib::Request& req, httplib::Response& res, const json& value) {
     replyAsMade(req, res, "application/json", [&](ReplyText& out) { writeJsonText(value, out); });
@@ -340,6 +339,7 @@ void RequestContext::commit(Transaction& transaction) {
     if (committing) std::exchange(committing, nullptr)();
     transaction.commit();
     storedFiles_.clear();
+    stored = true;
 }
 
 std::optional<int64_t> RequestContext::parseInteger(const json& value) {

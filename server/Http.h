@@ -37,6 +37,7 @@ private:
 };
 
 struct ServerState;
+class ReplyText;
 
 // The deepest nesting of any JSON the server reads; nothing the client sends comes close, and a bound
 // keeps every walk over a value (copies, comparisons, dumps) from running out of stack.
@@ -50,6 +51,9 @@ json parseStoredJson(std::string_view text);
 // Within a request's handler: answers with `value` as JSON text (invalid UTF-8 replaced, as the
 // library's writer does), written out as it is made, never whole in memory (`replyAsMade`).
 void replyWithJson(const httplib::Request& req, httplib::Response& res, const json& value);
+// The JSON text the library's writer makes (no spaces), written to `out` as it is made: a reply made
+// row by row writes each row's value so.
+void writeJsonText(const json& value, ReplyText& out);
 // The length of the well-formed UTF-8 sequence at `at` and its code point; 0 when the bytes there
 // are not one (a stray continuation byte, an overlong form, a surrogate, a sequence cut short).
 size_t utf8Sequence(const std::string& text, size_t at, uint32_t& codePoint);
@@ -123,6 +127,13 @@ public:
     void discardStoredFile(const std::filesystem::path& file);
     // Commits the transaction, and with it keeps the pictures stored so far.
     void commit(Transaction& transaction);
+    // A write of the request was committed: whatever becomes of its reply, what it wrote stays.
+    bool stored = false;
+    // A reply that grows with what members wrote (a list of comments) is written out row by row as it
+    // is made (`writeJsonText`), never whole as one value: the handler sets it here, and what the
+    // handler returns is answered instead when that reply cannot be kept for its reader, for a request
+    // whose write was stored (what it stored: the request is never answered as failed).
+    std::function<void(ReplyText&)> rowsReply;
     // Run inside the transaction just before the request's first commit (a request done once takes
     // its key there, with its write).
     std::function<void()> committing;

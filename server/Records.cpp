@@ -1,6 +1,7 @@
 #include "server/Records.h"
 
 #include "server/Auth.h"
+#include "server/Connections.h"
 #include "server/Guards.h"
 #include "server/Server.h"
 
@@ -117,26 +118,57 @@ json commentItem(const Statement& st, int first) {
 const std::string kFamilyOf = "WITH family(id) AS (SELECT ?1 UNION SELECT b.member_id FROM member_babies a "
                               "JOIN member_babies b ON b.baby_id = a.baby_id WHERE a.member_id = ?1) ";
 
-json commentsOf(Connection& db, int64_t memberId, std::optional<int64_t> postId,
-                std::optional<int64_t> feedId) {
-    // Oldest first. An article's comments are its readers' own family's, found through their writers so
-    // that other families' comments cost nothing; a post's (or daily update's) are its family's anyway.
-    auto st = postId
-                  ? db.prepare("SELECT c.id, c.comment_text, c.created_at, m.full_name, m.file_name, m.id "
-                               "FROM comments c JOIN members m ON m.id = c.member_id WHERE c.post_id = ?1 "
-                               "ORDER BY c.created_at, c.id")
-                  : db.prepare(kFamilyOf +
-                               "SELECT c.id, c.comment_text, c.created_at, m.full_name, m.file_name, m.id "
-                               "FROM family f CROSS JOIN comments c ON c.member_id = f.id AND c.feed_id = ?2 "
-                               "JOIN members m ON m.id = c.member_id ORDER BY c.created_at, c.id");
+namespace {
+
+// The comments of a card as the member given as ?1 may read them (see `writeComments`), the post's
+// as ?1 or the article's as ?2: their six columns, or their count.
+std::string commentRows(bool ofPost, bool counting) {
+    const std::string columns =
+        counting ? "count(*) " : "c.id, c.comment_text, c.created_at, m.full_name, m.file_name, m.id ";
+    const std::string order = counting ? "" : "ORDER BY c.created_at, c.id";
+    return ofPost ? "SELECT " + columns + "FROM comments c JOIN members m ON m.id = c.member_id WHERE c.post_id = ?1 " +
+                        order
+                  : kFamilyOf + "SELECT " + columns +
+                        "FROM family f CROSS JOIN comments c ON c.member_id = f.id AND c.feed_id = ?2 "
+                        "JOIN members m ON m.id = c.member_id " +
+                        order;
+}
+
+void bindCard(Statement& st, int64_t memberId, std::optional<int64_t> postId, std::optional<int64_t> feedId) {
     if (postId)
         st.bind(1, *postId);
     else
         st.bind(1, memberId).bind(2, feedId.value_or(0));
-    json out = json::array();
-    while (st.step())
-        out.push_back(commentItem(st, 0));
-    return out;
+}
+
+} // namespace
+
+void writeComments(Connection& db, int64_t memberId, std::optional<int64_t> postId, std::optional<int64_t> feedId,
+                   ReplyText& out) {
+    // Oldest first. An article's comments are its readers' own family's, found through their writers so
+    // that other families' comments cost nothing; a post's (or daily update's) are its family's anyway.
+    auto st = db.prepare(commentRows(postId.has_value(), false));
+    bindCard(st, memberId, postId, feedId);
+    out.write("[");
+    for (bool first = true; st.step(); first = false) {
+        if (!first) out.write(",");
+        writeJsonText(commentItem(st, 0), out);
+    }
+    out.write("]");
+}
+
+int64_t commentCount(Connection& db, int64_t memberId, std::optional<int64_t> postId,
+                     std::optional<int64_t> feedId) {
+    auto st = db.prepare(commentRows(postId.has_value(), true));
+    bindCard(st, memberId, postId, feedId);
+    return st.step() ? st.integer(0) : 0;
+}
+
+json commentWithId(Connection& db, int64_t commentId) {
+    auto st = db.prepare("SELECT c.id, c.comment_text, c.created_at, m.full_name, m.file_name, m.id "
+                         "FROM comments c JOIN members m ON m.id = c.member_id WHERE c.id = ?");
+    st.with(commentId);
+    return st.step() ? commentItem(st, 0) : json();
 }
 
 namespace {

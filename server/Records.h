@@ -27,9 +27,14 @@ json ageDescriptions(Connection& db, int64_t babyId, int64_t now);
 // that what other families wrote costs nothing.
 extern const std::string kFamilyOf;
 // Comments of a post (or daily update), or of an education item as the member's family wrote them, in
-// both cases as `memberId` may read them; oldest first.
-json commentsOf(Connection& db, int64_t memberId, std::optional<int64_t> postId,
-                std::optional<int64_t> feedId);
+// both cases as `memberId` may read them: written to `out` as a JSON array, oldest first, a row at a
+// time; and how many they are.
+void writeComments(Connection& db, int64_t memberId, std::optional<int64_t> postId,
+                   std::optional<int64_t> feedId, ReplyText& out);
+int64_t commentCount(Connection& db, int64_t memberId, std::optional<int64_t> postId,
+                     std::optional<int64_t> feedId);
+// One comment as the lists show it; null when there is none with the id.
+json commentWithId(Connection& db, int64_t commentId);
 
 // Feed cards, in the order of the ids given; ids that name nothing are left out. "users" collects the
 // authors of the posts for the reply's "users" map. However many cards, they take the same few
@@ -184,6 +189,11 @@ size_t characterCount(const std::string& text);
 // The longest comment and post, in characters.
 inline constexpr size_t kLongestComment = 5000;
 inline constexpr size_t kLongestPost = 5000;
+// The most comments a post holds, or an article of one family's: every comment is answered with its
+// card's whole list, and the list's count is what the application shows, so the list is bounded by
+// what it may hold rather than cut short (at the longest comments, 15 MB of reply). A family writes a
+// few on a card.
+inline constexpr int64_t kMostCommentsPerCard = 500;
 // The least length of a password, in characters.
 inline constexpr size_t kShortestPassword = 8;
 

@@ -375,6 +375,7 @@ void CradlewayServer::setUp() {
     limits.minReplyBytesPerSecond = opts.minReplyBytesPerSecond;
     limits.replyDirectory = files / "replies";
     limits.replyBytesPerAddress = std::max<size_t>(1, opts.replyBytesPerAddress);
+    limits.replyBytes = std::max<size_t>(1, opts.replyBytes);
     limits.workersPerAddress = static_cast<size_t>(
         opts.workersPerAddress > 0 ? std::min(opts.workersPerAddress, threads) : std::max(1, threads - threads / 4));
     limits.bodyWorkersPerAddress = std::min(
@@ -528,6 +529,12 @@ void CradlewayServer::setUp() {
             } catch (const WritesRationed& e) {
                 refuse(HttpError::tooManyRequests("Too much was stored from this account in the last hour.",
                                                   e.seconds));
+            } catch (const ReplyNotKept& e) {
+                res.set_header("Retry-After", "5");
+                if (e.byBound())
+                    sendError(res, 429, "Replies to this network are waiting to be read. Please try again in a moment.");
+                else
+                    sendError(res, 503, "The server has no room for the reply now. Please try again in a moment.");
             } catch (const DatabaseBusy&) {
                 // Others' writes held the database past this one's patience: nothing is wrong with it.
                 sendError(res, 429, "The server is busy. Please try again in a moment.");
@@ -559,16 +566,28 @@ void CradlewayServer::setUp() {
                 if (route.access == Access::Member && !ctx.memberId)
                     throw HttpError(401, "Your session has expired. Please sign in again.");
                 res.status = 200;
+                // Written out as it is made, never whole in memory.
+                auto reply = [&](const json& answer) {
+                    if (!ctx.rowsReply) return replyWithJson(req, res, answer);
+                    try {
+                        replyAsMade(req, res, "application/json", ctx.rowsReply);
+                    } catch (const ReplyNotKept&) {
+                        // A write that was stored is answered as stored, with what it stored.
+                        if (!ctx.stored) throw;
+                        res.status = 200;
+                        replyWithJson(req, res, answer);
+                    }
+                };
                 if (route.answer && req.has_header("Idempotency-Key")) {
                     once.emplace(ctx, route, req.get_header_value("Idempotency-Key"));
                     if (auto answer = once->replay()) {
-                        replyWithJson(req, res, *answer);
+                        ctx.stored = true;
+                        reply(*answer);
                         return;
                     }
                     ctx.committing = [&once] { once->claim(); };
                 }
-                // Written out as it is made, never whole in memory.
-                replyWithJson(req, res, route.handler(ctx));
+                reply(route.handler(ctx));
             } catch (...) {
                 answerFailure(std::current_exception());
             }
@@ -686,6 +705,10 @@ size_t CradlewayServer::openConnections() const {
 
 size_t CradlewayServer::queuedRequests() const {
     return http_->queuedRequests();
+}
+
+size_t CradlewayServer::requestsAwaitingTurn() const {
+    return http_->requestsAwaitingTurn();
 }
 
 std::string CradlewayServer::baseUrl() const {

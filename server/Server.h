@@ -53,7 +53,10 @@ struct ServerOptions {
     size_t minReplyBytesPerSecond = 1024;
     // What waits to be read of one network address's replies (what memory keeps of each, and the
     // rest in files beside the pictures): past it, the address's next requests wait for their turn.
+    // Of every address together, `replyBytes`. A reply larger than memory keeps is counted before it
+    // is made, and one that would pass either bound is answered 429.
     size_t replyBytesPerAddress = 32 * 1024 * 1024;
+    size_t replyBytes = size_t{1024} * 1024 * 1024;
     // Workers one network address may hold at once (0: three quarters of `threads`), and of them
     // those waiting for its bodies to arrive (0: a quarter); its other requests wait for their turn
     // without a worker, behind other addresses'. Of all addresses together, `bodyWorkers` (0: half
@@ -284,8 +287,9 @@ public:
     std::string answerRaw(std::string bytes);
     // Connections open at the moment.
     size_t openConnections() const;
-    // Requests waiting for a worker at the moment.
+    // Requests waiting for a worker at the moment, and those waiting for their address's turn.
     size_t queuedRequests() const;
+    size_t requestsAwaitingTurn() const;
 
 private:
     void setUp();

@@ -2,6 +2,9 @@
 
 #include "ServerFixture.h"
 
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -10,6 +13,8 @@
 #include <vector>
 
 #include <poll.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -34,6 +39,7 @@ public:
     SlowReader(const SlowReader&) = delete;
     SlowReader& operator=(const SlowReader&) = delete;
 
+    int fd() const { return fd_; }
     bool waitReadable(int milliseconds) {
         pollfd p{fd_, POLLIN, 0};
         return ::poll(&p, 1, milliseconds) > 0;
@@ -75,6 +81,8 @@ public:
     }
     // The reply's body once its head and every byte its Content-Length gives have come; empty before.
     std::string body() const { return whole() ? received_.substr(headEnd()) : std::string(); }
+    // The reply's status once it is whole; 0 before.
+    int status() const { return whole() ? statusesIn(received_).front() : 0; }
     size_t received() const { return received_.size(); }
 
 private:
@@ -128,6 +136,8 @@ protected:
     // its headers, and the whole reply's body as a fast reader gets it.
     struct LargeReply {
         std::string path, headers, body;
+        Session member;
+        int64_t postId = 0;
     };
     LargeReply largeCommentsReply(int comments) {
         const Session stranger = signUpStranger("stranger@cradleway.test");
@@ -150,7 +160,52 @@ protected:
                                        {"user_id", std::to_string(stranger.userId)}};
         return {"/m/api/comments?post_id=" + std::to_string(postId) +
                     "&user_id=" + std::to_string(stranger.userId),
-                "X-Access-Token: " + stranger.access + "\r\n", get("comments", query, stranger.access).raw};
+                "X-Access-Token: " + stranger.access + "\r\n", get("comments", query, stranger.access).raw, stranger,
+                postId};
+    }
+
+    // What the replies' files waiting for their readers take on disk now (a file named nowhere is
+    // still one of this process's open files).
+    int64_t replyFileBytes() const {
+        int64_t bytes = 0;
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", error)) {
+            std::error_code unreadable;
+            const std::string target = std::filesystem::read_symlink(entry.path(), unreadable).string();
+            struct stat about {};
+            if (!unreadable && target.starts_with((dir_ / "").string()) && target.find("/replies/") != std::string::npos &&
+                ::stat(entry.path().c_str(), &about) == 0)
+                bytes += about.st_size;
+        }
+        return bytes;
+    }
+
+    // Waits until each reader has something to read or its request waits for its address's turn.
+    void awaitAnswersOrTurns(const std::vector<std::unique_ptr<SlowReader>>& readers) {
+        for (int round = 0; round < 400; ++round) {
+            std::vector<pollfd> fds;
+            for (const auto& reader : readers)
+                fds.push_back({reader->fd(), POLLIN, 0});
+            const int readable = ::poll(fds.data(), fds.size(), 50);
+            if (static_cast<size_t>(std::max(readable, 0)) + server_->requestsAwaitingTurn() >= readers.size()) return;
+        }
+    }
+
+    // Reads every reader as it comes until each has its whole reply (within a few minutes).
+    static void readEach(const std::vector<std::unique_ptr<SlowReader>>& readers) {
+        for (int round = 0; round < 3000; ++round) {
+            bool all = true;
+            for (const auto& reader : readers)
+                if (reader->status() == 0) {
+                    all = false;
+                    if (!reader->read(256 * 1024, 0)) break;
+                }
+            if (all) return;
+            std::vector<pollfd> fds;
+            for (const auto& reader : readers)
+                if (reader->status() == 0) fds.push_back({reader->fd(), POLLIN, 0});
+            ::poll(fds.data(), fds.size(), 100);
+        }
     }
 
     std::string picture_;
@@ -161,7 +216,7 @@ TEST_F(SlowReaderTest, ReadersThatTakeTheirRepliesSlowlyHoldNoWorkerAndEachGetsI
     // memory, and read it slowly; here twice as many as the workers, reading nothing yet.
     const std::string picture = storeLargePicture();
     const LargeReply comments = largeCommentsReply(290);
-    for (const LargeReply& asked : {LargeReply{picture, "", picture_}, comments}) {
+    for (const LargeReply& asked : {LargeReply{picture, "", picture_, {}, 0}, comments}) {
         std::vector<std::unique_ptr<SlowReader>> readers;
         for (int i = 0; i < 8; ++i)
             readers.push_back(std::make_unique<SlowReader>(server_->port(), i % 2 ? "127.0.0.2" : "127.0.0.4",
@@ -205,6 +260,109 @@ TEST_F(UnreadRepliesTest, PastItsBoundAnAddresssRequestsWaitForItsReaderAndNobod
     EXPECT_FALSE(waiting.body().empty());
 }
 
+// Each reader's request has a worker at once, so that replies are made together.
+class ReplyBoundTest : public SlowReaderTest {
+protected:
+    void adjust(ServerOptions& options) override {
+        options.threads = 32;
+        options.replyGraceSeconds = kPatientGraceSeconds;
+        options.replyBytesPerAddress = 16 * kMegabyte;
+        options.replyBytes = 20 * kMegabyte;
+    }
+    static constexpr size_t kMegabyte = 1024 * 1024;
+};
+
+TEST_F(ReplyBoundTest, WhatWaitsToBeReadIsCountedBeforeTheReplyIsMadeForAnAddressAndForAll) {
+    // As found: connections ask at once for a large comment list without gzip and read nothing; each
+    // reply, made with nothing waiting yet, spilled whole, so that an address held many times its bound
+    // on disk. Here lists of 7.5 MB (250 comments; the sockets take up to 4 MB of each), bounds of 16 MB
+    // an address and 20 MB for all.
+    struct Case {
+        const char* crowd;
+        int addresses, readersEach;
+        size_t bound;
+    };
+    const Case cases[] = {{"eight readers of one address", 1, 8, 16 * kMegabyte},
+                          {"two readers of each of five addresses", 5, 2, 20 * kMegabyte}};
+    const LargeReply comments = largeCommentsReply(250);
+    for (const Case& c : cases) {
+        std::vector<std::unique_ptr<SlowReader>> readers;
+        for (int a = 0; a < c.addresses; ++a)
+            for (int i = 0; i < c.readersEach; ++i)
+                readers.push_back(std::make_unique<SlowReader>(server_->port(), "127.0.1." + std::to_string(10 + a),
+                                                               comments.path, comments.headers));
+        awaitAnswersOrTurns(readers);
+        EXPECT_LE(replyFileBytes(), static_cast<int64_t>(c.bound)) << c.crowd;
+        // Each reader is answered: with the list once what waits before it is read, or refused 429 when
+        // its reply would have passed a bound as it was made; at least one has the list.
+        readEach(readers);
+        int listed = 0;
+        for (const auto& reader : readers) {
+            EXPECT_TRUE(reader->status() == 200 || reader->status() == 429) << c.crowd << " " << reader->status();
+            if (reader->status() == 200) {
+                EXPECT_TRUE(reader->body() == comments.body) << c.crowd;
+                ++listed;
+            }
+        }
+        EXPECT_GE(listed, 1) << c.crowd;
+    }
+}
+
+// Writes into any file of this process past `bytes` fail while it lasts, as they do on a full disk.
+class FullDisk {
+public:
+    explicit FullDisk(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &before_);
+        signalBefore_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit full = before_;
+        full.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &full);
+    }
+    ~FullDisk() {
+        ::setrlimit(RLIMIT_FSIZE, &before_);
+        std::signal(SIGXFSZ, signalBefore_);
+    }
+    FullDisk(const FullDisk&) = delete;
+    FullDisk& operator=(const FullDisk&) = delete;
+
+private:
+    rlimit before_{};
+    void (*signalBefore_)(int) = nullptr;
+};
+
+TEST_F(SlowReaderTest, ACommentStoredWhenItsListCannotWaitOnDiskIsAnsweredAsStoredAndSoIsItsRetry) {
+    // As found: the disk full, a member's comment was stored and answered 500, its card's list (3 MB
+    // here) not written out to its file; sent again with the same key, 500 again.
+    const LargeReply comments = largeCommentsReply(100);
+    server_->state().pool->acquire()->checkpointLog(Connection::Checkpoint::Truncate, std::chrono::seconds(5));
+    const json body = {{"comment_text", "Stored all the same"},
+                       {"post_id", std::to_string(comments.postId)},
+                       {"user_id", std::to_string(comments.member.userId)}};
+    const httplib::Headers headers = {{"X-Access-Token", comments.member.access},
+                                      {"Idempotency-Key", "comment-on-a-full-disk"},
+                                      {"Accept-Encoding", "identity"}};
+    int64_t id = 0;
+    {
+        FullDisk full(1024 * 1024);
+        for (const char* attempt : {"sent", "sent again"}) {
+            const Reply reply = toReply(client_->Post("/m/api/comments/new", headers, body.dump(), "application/json"));
+            ASSERT_EQ(reply.status, 200) << attempt << " " << reply.raw.substr(0, 300);
+            EXPECT_EQ(reply.body["status"], "Your comment is posted.") << attempt;
+            EXPECT_EQ(reply.body["data"]["comment"]["comment_text"], "Stored all the same") << attempt;
+            if (id == 0) id = reply.body["data"]["comment"]["id"];
+            EXPECT_EQ(reply.body["data"]["comment"]["id"], id) << attempt;
+        }
+    }
+    // Stored once, and with room again its list is whole, the comment last.
+    const Reply list = get("comments", {{"post_id", std::to_string(comments.postId)},
+                                        {"user_id", std::to_string(comments.member.userId)}},
+                           comments.member.access);
+    ASSERT_EQ(list.status, 200);
+    const std::vector<std::string> texts = commentTexts(list.body["data"]["comments"]);
+    EXPECT_EQ(texts.size(), 101u);
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "Stored all the same"), 1);
+}
+
 class SlowReaderPaceTest : public SlowReaderTest {
 protected:
     void adjust(ServerOptions& options) override {
@@ -243,7 +401,7 @@ TEST_F(ReaderMemoryTest, WhatAReplyKeepsForItsReaderWaitsOnDiskNotWholeInMemory)
     // A picture read from disk as it goes, and a reply made in memory (as found, 290 comments: 8.7 MB).
     const std::string picture = storeLargePicture();
     const LargeReply comments = largeCommentsReply(290);
-    for (const LargeReply& asked : {LargeReply{picture, "", picture_}, comments}) {
+    for (const LargeReply& asked : {LargeReply{picture, "", picture_, {}, 0}, comments}) {
         resetPeakResidentSize();
         const int64_t before = residentMegabytes("VmRSS:");
         // One reply after another has begun (its head is in), none is read yet: what memory holds is
@@ -261,6 +419,27 @@ TEST_F(ReaderMemoryTest, WhatAReplyKeepsForItsReaderWaitsOnDiskNotWholeInMemory)
         readers.front()->readAll();
         EXPECT_TRUE(readers.front()->body() == asked.body) << asked.path;
     }
+}
+
+TEST_F(ReaderMemoryTest, AReplyThatCannotWaitOnDiskIsRefusedRatherThanKeptWholeInMemory) {
+    // Its directory gone (a file for a reply cannot be made), sixteen readers of an 8.7 MB list.
+    const LargeReply comments = largeCommentsReply(290);
+    std::filesystem::remove_all(server_->state().uploadDirectory.parent_path() / "replies");
+    resetPeakResidentSize();
+    const int64_t before = residentMegabytes("VmRSS:");
+    std::vector<std::unique_ptr<SlowReader>> readers;
+    for (int i = 0; i < 16; ++i) {
+        readers.push_back(std::make_unique<SlowReader>(server_->port(), "127.0.0." + std::to_string(10 + i),
+                                                       comments.path, comments.headers));
+        EXPECT_TRUE(readers.back()->waitReadable(20'000));
+    }
+    if (residentSizeIsSound()) {
+        // Kept whole in memory instead, they took 139 MB and more.
+        EXPECT_LT(residentMegabytes("VmHWM:") - before, 48);
+    }
+    readEach(readers);
+    for (const auto& reader : readers)
+        EXPECT_EQ(reader->status(), 503);
 }
 
 TEST_F(ReaderMemoryTest, AFormCostsLittleMoreThanItsOwnSizeAndAPictureInItNoMoreThanThePictureBound) {
