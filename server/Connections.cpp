@@ -1262,7 +1262,7 @@ void ConnectionServer::headArrived(std::unique_ptr<Connection> connection) {
 void ConnectionServer::gather(Connection& connection) {
     const int fd = connection.fd;
     char chunk[kReadChunk];
-    bool failed = false;
+    bool failed = false, unkept = false;
     for (size_t room = bodyRoom(connection); connection.gathered() < connection.gathering;) {
         if (room == 0) {
             // Its address is at its share: not read until some of its requests are answered.
@@ -1281,7 +1281,7 @@ void ConnectionServer::gather(Connection& connection) {
             } else if (writeWhole(connection.bodyFile, chunk, got)) {
                 connection.bodyFileBytes += got;
             } else {
-                failed = true;
+                unkept = true;
                 break;
             }
             countBody(connection, got);
@@ -1295,6 +1295,10 @@ void ConnectionServer::gather(Connection& connection) {
     }
     if (failed) {
         closeConnection(unwatch(fd));
+    } else if (unkept) {
+        // The disk is full: nothing of the request is taken, and the client may send it again.
+        refuseWatched(unwatch(fd), 503, "Service Unavailable",
+                      "The server could not keep the request. Please try again in a moment.");
     } else if (connection.gathered() >= connection.gathering) {
         connection.gathering = 0;
         takeTurn(unwatch(fd));
@@ -1405,24 +1409,20 @@ void ConnectionServer::resumeBodies() {
     }
     if (!full) return;
     // Every body together at the bound: the address holding most gives up its largest arriving one.
-    std::unordered_map<std::string_view, std::pair<size_t, Connection*>> arriving; // held, largest
+    Connection* largest = nullptr;
     {
         std::lock_guard lock(mutex_);
-        for (auto& [fd, connection] : watched_) {
-            if (!connection->gathering) continue;
-            auto& [held, largest] = arriving[connection->network];
-            held = bodyHeld_[connection->network];
-            if (!largest || connection->bodyCounted > largest->bodyCounted) largest = connection.get();
-        }
+        const auto held = [&](const Connection& c) {
+            const auto found = bodyHeld_.find(c.network);
+            return std::pair(found == bodyHeld_.end() ? 0 : found->second, c.bodyCounted);
+        };
+        const auto more = [&](const Connection& a, const Connection& b) { return held(a) > held(b); };
+        for (auto& [fd, connection] : watched_)
+            if (connection->gathering && (!largest || more(*connection, *largest))) largest = connection.get();
     }
-    const std::pair<size_t, Connection*>* most = nullptr;
-    for (const auto& [network, entry] : arriving)
-        if (!most || entry.first > most->first) most = &entry;
-    if (!most) return;
-    auto owned = unwatch(most->second->fd);
-    owned->gathering = 0;
-    refuseWatched(std::move(owned), 503, "Service Unavailable",
-                  "The server is receiving too much from your network. Please try again in a moment.");
+    if (largest)
+        refuseWatched(unwatch(largest->fd), 503, "Service Unavailable",
+                      "The server is receiving too much from your network. Please try again in a moment.");
 }
 
 void ConnectionServer::refuseWatched(std::unique_ptr<Connection> connection, int status, const char* reason,
