@@ -58,7 +58,6 @@ struct Exchange {
     bool chunked = false;
     bool close = false;
     bool bodyRead = false;
-    bool bodyTooSlow = false;
     // What the request's `Range` header asked for, taken from the library before it could answer it.
     httplib::Ranges ranges;
     // A file the reply's body is read from as it is sent, after the head the library writes.
@@ -113,8 +112,10 @@ struct HeadFraming {
     // The body's length, when a length is given and nothing makes it doubtful; 0 otherwise (no body,
     // or framing the library refuses without reading a body).
     size_t bodyBytes = 0;
-    // A body whose end only its reader finds (chunked), or that waits to be asked for (Expect).
+    // A body whose end only its reader finds (chunked).
     bool streamed = false;
+    // The client waits to be asked for its body (`Expect: 100-continue`): where that line is.
+    size_t expectAt = std::string::npos, expectBytes = 0;
 };
 
 // Reads the head that begins at `from` in `buffer` as the library will: header names up to their
@@ -147,6 +148,8 @@ HeadFraming framingOf(const std::string& buffer, size_t from) {
             coded = true;
         } else if (equalsIgnoringCase(name, "expect")) {
             expects = true;
+            framing.expectAt = from + static_cast<size_t>(line.data() - head.data());
+            framing.expectBytes = lineEnd - static_cast<size_t>(line.data() - head.data()) + 1;
         }
     }
     size_t announced = 0;
@@ -157,8 +160,8 @@ HeadFraming framingOf(const std::string& buffer, size_t from) {
         framing.streamed = true;
     } else if (known && !coded) {
         framing.bodyBytes = announced;
-        framing.streamed = expects && announced > 0;
     }
+    if (!expects || lengths != 1 || coded || announced == 0) framing.expectAt = std::string::npos;
     return framing;
 }
 
@@ -220,22 +223,8 @@ Clock::time_point bodyDue(const ConnectionLimits& limits, Clock::time_point sinc
            std::chrono::milliseconds(static_cast<int64_t>(received * 1000 / limits.minBodyBytesPerSecond));
 }
 
-int millisecondsUntil(Clock::time_point deadline, int ceilingSeconds) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return static_cast<int>(std::clamp<int64_t>(left, 0, int64_t{ceilingSeconds} * 1000));
-}
-
 int64_t millisecondsOf(Clock::time_point at) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(at.time_since_epoch()).count();
-}
-
-bool waitFor(int fd, short events, int milliseconds) {
-    pollfd p{fd, events, 0};
-    for (;;) {
-        int n = ::poll(&p, 1, milliseconds);
-        if (n < 0 && errno == EINTR) continue;
-        return n > 0;
-    }
 }
 
 // The names a reply's file has for the moment between its making and its removal, where the system
@@ -424,10 +413,6 @@ void requestBodyRead() {
     if (currentExchange) currentExchange->bodyRead = true;
 }
 
-bool requestBodyTooSlow() {
-    return currentExchange && currentExchange->bodyTooSlow;
-}
-
 bool replyWithFile(const httplib::Request& req, httplib::Response& res, const std::filesystem::path& file,
                    const std::string& type) {
     int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
@@ -587,15 +572,21 @@ struct ConnectionServer::Connection {
     bool paced = false;
     size_t served = 0;
     // The current request's head, in bytes from `offset`, once it is in; and since when its body
-    // has been awaited (by the watcher, or by a worker for one that waited for its turn).
+    // has been awaited.
     size_t headBytes = 0;
     Clock::time_point bodySince;
     // Head and body bytes the watcher gathers before the request goes to a worker; 0 when none.
     size_t gathering = 0;
-    // Its request waits, unread, for its address's turn with the workers.
+    // What of the body is kept in its own file (`bodyFile`, when it is larger than memory keeps),
+    // after the bytes in `buffer`; and how far the worker has read it.
+    int bodyFile = -1;
+    uint64_t bodyFileBytes = 0, bodyFileRead = 0;
+    // What of the body is counted against its address; and whether it is not read meanwhile, its
+    // address being at its share.
+    size_t bodyCounted = 0;
+    bool heldBack = false;
+    // Its request waits, read whole, for its address's turn with the workers.
     bool waitingTurn = false;
-    // Its body is still to come when a worker takes it: counted against its address's bodies.
-    bool readsBody = false;
     // The kind of costly place its request will wait for (0: none): counted against its bound in
     // `costlyWorkers` once a worker has it.
     size_t costly = 0;
@@ -627,6 +618,13 @@ struct ConnectionServer::Connection {
     int remotePort = 0, localPort = 0;
 
     size_t unread() const { return buffer.size() - offset; }
+    // What has come of the request being gathered, head and body.
+    size_t gathered() const { return unread() + static_cast<size_t>(bodyFileBytes); }
+    void dropBody() {
+        if (bodyFile >= 0) ::close(bodyFile);
+        bodyFile = -1;
+        bodyFileBytes = bodyFileRead = 0;
+    }
     size_t unsent() const { return outgoing.size() - outgoingSent; }
     bool replyLeft() const { return unsent() > 0 || fileLeft > 0; }
     // What the server holds of the reply for the client: a picture's file is the picture's, not held.
@@ -717,8 +715,9 @@ struct ConnectionServer::Connection {
     }
 };
 
-// The library's view of a connection while a worker answers one request: first the bytes the
-// watcher gathered, then the socket. Reads stop at the request's byte limit and its deadline.
+// The library's view of a connection while a worker answers one request: the bytes the watcher
+// gathered, in memory and then in the body's file; never the socket, which the worker does not wait
+// for. Reads stop at the request's byte limit.
 class ConnectionServer::Stream final : public httplib::Stream {
 public:
     Stream(Connection& connection, const ConnectionLimits& limits, std::string* output = nullptr)
@@ -727,13 +726,9 @@ public:
     void beginRequest() {
         served_ = 0;
         replyBegun_ = false;
-        deadline_ = Clock::now() + std::chrono::seconds(limits_.bodySeconds);
     }
 
-    bool is_readable() const override {
-        if (c_.unread() > 0) return true;
-        return c_.fd >= 0 && awaitInput();
-    }
+    bool is_readable() const override { return c_.unread() > 0 || c_.bodyFileRead < c_.bodyFileBytes; }
 
     // Writes wait for the client themselves, and only as its reply's pace allows.
     bool is_writable() const override { return true; }
@@ -742,8 +737,17 @@ public:
         if (served_ >= limits_.maxRequestBytes) return -1;
         if (c_.unread() == 0) {
             if (c_.fd < 0) return 0;
-            ssize_t got = refill();
-            if (got <= 0) return got;
+            if (c_.bodyFileRead >= c_.bodyFileBytes) return -1; // nothing was gathered past this
+            // The body's next chunk from its file.
+            c_.buffer.resize(static_cast<size_t>(std::min<uint64_t>(kReadChunk, c_.bodyFileBytes - c_.bodyFileRead)));
+            c_.offset = 0;
+            ssize_t got = ::pread(c_.bodyFile, c_.buffer.data(), c_.buffer.size(), static_cast<off_t>(c_.bodyFileRead));
+            if (got <= 0) {
+                c_.buffer.clear();
+                return -1;
+            }
+            c_.buffer.resize(static_cast<size_t>(got));
+            c_.bodyFileRead += static_cast<uint64_t>(got);
         }
         size_t n = std::min({size, c_.unread(), limits_.maxRequestBytes - served_});
         std::memcpy(ptr, c_.buffer.data() + c_.offset, n);
@@ -806,42 +810,11 @@ public:
     Connection& connection() { return c_; }
 
 private:
-    ssize_t refill() {
-        c_.buffer.resize(kReadChunk);
-        c_.offset = 0;
-        for (;;) {
-            ssize_t n = ::recv(c_.fd, c_.buffer.data(), kReadChunk, 0);
-            if (n > 0) {
-                c_.buffer.resize(static_cast<size_t>(n));
-                return n;
-            }
-            c_.buffer.clear();
-            if (n == 0) {
-                c_.peerClosed = true;
-                return 0;
-            }
-            if (errno == EINTR) continue;
-            if ((errno != EAGAIN && errno != EWOULDBLOCK) || !awaitInput()) return -1;
-            c_.buffer.resize(kReadChunk);
-        }
-    }
-
-    // Waits for more of the request, only as long as its deadline and its least pace allow: the head
-    // is in, so what is awaited is the body. A wait that runs out marks the body as too slow.
-    bool awaitInput() const {
-        const size_t body = served_ > c_.headBytes ? served_ - c_.headBytes : 0;
-        const auto until = std::min(deadline_, bodyDue(limits_, c_.bodySince, body));
-        if (waitFor(c_.fd, POLLIN, millisecondsUntil(until, limits_.readSeconds))) return true;
-        if (currentExchange) currentExchange->bodyTooSlow = true;
-        return false;
-    }
-
     Connection& c_;
     const ConnectionLimits& limits_;
     std::string* output_;
     size_t served_ = 0;
     bool replyBegun_ = false;
-    Clock::time_point deadline_ = Clock::now();
 };
 
 ConnectionServer::ConnectionServer(ConnectionLimits limits) : limits_(limits) {
@@ -859,21 +832,13 @@ ConnectionServer::ConnectionServer(ConnectionLimits limits) : limits_(limits) {
         }
         return preRouting_ ? preRouting_(req, res) : HandlerResponse::Unhandled;
     });
-    // A client that waits for leave to send its body is told at once when the body cannot be taken;
-    // the library sends the refusal as the reply itself, so it carries its own status.
-    set_expect_100_continue_handler([this](const httplib::Request& req, httplib::Response& res) {
-        int status = 100;
-        if (framingFault(req))
-            status = 400;
-        else if (req.has_header("Content-Length") &&
-                 req.get_header_value<uint64_t>("Content-Length") >
-                     (bodyLimit_ ? bodyLimit_(req) : limits_.maxRequestBytes))
-            status = 413;
-        if (status != 100) {
-            res.status = status;
-            closeConnectionAfterReply();
-        }
-        return status;
+    // A client that waits for leave to send its body is asked for it as it is gathered; one left
+    // waiting reaches the library only when its body cannot be taken, and is told so at once (the
+    // library sends the refusal as the reply itself, so it carries its own status).
+    set_expect_100_continue_handler([](const httplib::Request& req, httplib::Response& res) {
+        res.status = framingFault(req) ? 400 : 413;
+        closeConnectionAfterReply();
+        return res.status;
     });
     // Runs as the reply's head is written: a reply after which the connection ends says so, so that
     // the client sends its next request on a new connection rather than into a closed one.
@@ -950,11 +915,12 @@ int ConnectionServer::bindTo(const std::string& host, int port) {
 void ConnectionServer::start() {
     if (running_ || listenFd_ < 0) return;
     finishRoutes();
-    if (!limits_.replyDirectory.empty()) {
+    for (const auto& directory : {limits_.replyDirectory, limits_.bodyDirectory}) {
+        if (directory.empty()) continue;
         std::error_code failed;
-        std::filesystem::create_directories(limits_.replyDirectory, failed);
-        // What a crash left between a reply's file being made and its name being removed.
-        std::filesystem::directory_iterator entry(limits_.replyDirectory, failed);
+        std::filesystem::create_directories(directory, failed);
+        // What a crash left between a file being made and its name being removed.
+        std::filesystem::directory_iterator entry(directory, failed);
         for (; !failed && entry != std::filesystem::directory_iterator(); entry.increment(failed))
             if (entry->path().filename().string().starts_with(kReplyFilePrefix)) {
                 std::error_code ignored;
@@ -1289,59 +1255,119 @@ bool ConnectionServer::watchAgain(std::unique_ptr<Connection> connection) {
 void ConnectionServer::headArrived(std::unique_ptr<Connection> connection) {
     spoke(*connection);
     connection->escapeQuestionMarks();
-    const HeadFraming framing = framingOf(connection->buffer, connection->offset);
+    HeadFraming framing = framingOf(connection->buffer, connection->offset);
     const auto now = Clock::now();
+    const auto headOf = [&] {
+        return std::string_view(connection->buffer).substr(connection->offset, framing.headBytes);
+    };
+    if (framing.streamed) {
+        refuseWatched(std::move(connection), 411, "Length Required", "A request body must announce its length.");
+        return;
+    }
+    // A body announced past what its request may hold is not read: its request is answered from its
+    // head (and one that waits to be asked for it is told so by the library).
+    if (framing.bodyBytes > 0 &&
+        framing.bodyBytes > (bodyLimit_ ? bodyLimit_(headOf()) : limits_.maxRequestBytes))
+        framing.bodyBytes = 0;
+    else if (framing.expectAt != std::string::npos) {
+        // Asked for here, so that it is gathered as any body; the library is not to ask again.
+        static constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
+        ssize_t ignored = ::send(connection->fd, kContinue.data(), kContinue.size(), MSG_NOSIGNAL);
+        (void)ignored;
+        connection->buffer.erase(framing.expectAt, framing.expectBytes);
+        framing.headBytes -= framing.expectBytes;
+    }
     connection->headBytes = framing.headBytes;
     connection->bodySince = now;
-    const std::string_view head = std::string_view(connection->buffer).substr(connection->offset, framing.headBytes);
-    connection->claimant = claimantOf_ ? claimantOf_(head, connection->network) : Claimant(connection->network);
-    connection->costly = costly_ ? costly_(head) : 0;
+    connection->claimant = claimantOf_ ? claimantOf_(headOf(), connection->network) : Claimant(connection->network);
+    connection->costly = costly_ ? costly_(headOf()) : 0;
     if (connection->costly > limits_.costlyWorkers.size()) connection->costly = 0;
-    const size_t whole = framing.headBytes + framing.bodyBytes;
-    if (!framing.streamed && connection->unread() >= whole) {
-        takeTurn(std::move(connection), false);
+    connection->gathering = framing.headBytes + framing.bodyBytes;
+    countBody(*connection, std::min(connection->unread(), connection->gathering) - framing.headBytes);
+    if (connection->unread() >= connection->gathering) {
+        connection->gathering = 0;
+        takeTurn(std::move(connection));
         return;
     }
-    connection->deadline = now + std::chrono::seconds(limits_.bodySeconds);
-    if (!framing.streamed && framing.bodyBytes <= limits_.gatheredBodyBytes) {
-        connection->gathering = whole;
-        watchAgain(std::move(connection));
-        return;
-    }
-    takeTurn(std::move(connection), true);
+    // A body larger than memory keeps goes to a file of its own as it comes.
+    if (framing.bodyBytes > limits_.keptBodyBytes) connection->bodyFile = openReplyFile(limits_.bodyDirectory);
+    connection->deadline = Clock::time_point::max();
+    watchAgain(std::move(connection));
 }
 
-void ConnectionServer::takeTurn(std::unique_ptr<Connection> connection, bool readsBody) {
+void ConnectionServer::gather(Connection& connection) {
+    const int fd = connection.fd;
+    char chunk[kReadChunk];
+    bool failed = false, unkept = false;
+    for (size_t room = bodyRoom(connection); connection.gathered() < connection.gathering;) {
+        if (room == 0) {
+            // Its address is at its share: not read until some of its requests are answered.
+            connection.heldBack = true;
+            epoll_event event{};
+            event.data.fd = fd;
+            ::epoll_ctl(epollFd_, EPOLL_CTL_MOD, fd, &event);
+            return;
+        }
+        const size_t want = std::min({sizeof chunk, room, connection.gathering - connection.gathered()});
+        const ssize_t n = ::recv(fd, chunk, want, 0);
+        if (n > 0) {
+            const auto got = static_cast<size_t>(n);
+            if (connection.bodyFile < 0) {
+                connection.buffer.append(chunk, got);
+            } else if (writeWhole(connection.bodyFile, chunk, got)) {
+                connection.bodyFileBytes += got;
+            } else {
+                unkept = true;
+                break;
+            }
+            countBody(connection, got);
+            room -= got;
+            continue;
+        }
+        if (n == 0) connection.peerClosed = true;
+        if (n < 0 && errno == EINTR) continue;
+        failed = n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
+        break;
+    }
+    if (failed) {
+        closeConnection(unwatch(fd));
+    } else if (unkept) {
+        // The disk is full: nothing of the request is taken, and the client may send it again.
+        refuseWatched(unwatch(fd), 503, "Service Unavailable",
+                      "The server could not keep the request. Please try again in a moment.");
+    } else if (connection.gathered() >= connection.gathering) {
+        connection.gathering = 0;
+        takeTurn(unwatch(fd));
+    }
+}
+
+void ConnectionServer::takeTurn(std::unique_ptr<Connection> connection) {
     {
         std::lock_guard lock(mutex_);
         connection->ticket = workerTurns_.ask(connection->claimant, connection->costly);
         connection->inLine = true;
     }
-    if (turnFree(connection->network, readsBody)) {
-        handOver(std::move(connection), readsBody);
+    if (turnFree(connection->network)) {
+        handOver(std::move(connection));
         return;
     }
-    connection->readsBody = readsBody;
     connection->waitingTurn = true;
     ++waitingForTurn_;
-    connection->deadline = Clock::now() + std::chrono::seconds(limits_.bodySeconds);
+    connection->deadline = Clock::now() + std::chrono::seconds(limits_.turnSeconds);
     watchAgain(std::move(connection));
 }
 
-bool ConnectionServer::turnFree(const std::string& network, bool readsBody) {
+bool ConnectionServer::turnFree(const std::string& network) {
     std::lock_guard lock(mutex_);
-    if (readsBody && bodiesInWork_ >= limits_.bodyWorkers) return false;
     auto found = shares_.find(network);
     if (auto unread = unread_.find(network); unread != unread_.end()) {
         // A reply being made is likely to wait as long as the address's others do.
-        const size_t answering = found == shares_.end() ? 0 : found->second.requests;
+        const size_t answering = found == shares_.end() ? 0 : found->second;
         if (unread->second.bytes + answering * (unread->second.bytes / unread->second.replies) >=
             limits_.replyBytesPerAddress)
             return false;
     }
-    if (found == shares_.end()) return true;
-    return found->second.requests < limits_.workersPerAddress &&
-           (!readsBody || found->second.bodies < limits_.bodyWorkersPerAddress);
+    return found == shares_.end() || found->second < limits_.workersPerAddress;
 }
 
 void ConnectionServer::giveTurns() {
@@ -1358,12 +1384,81 @@ void ConnectionServer::giveTurns() {
         workerTurns_.arrange(waiting, [](const Connection* c) { return &c->ticket; }, now);
     }
     for (Connection* connection : waiting) {
-        if (!turnFree(connection->network, connection->readsBody)) continue;
+        if (!turnFree(connection->network)) continue;
         auto owned = unwatch(connection->fd);
         leaveTurn(*owned);
-        const bool readsBody = owned->readsBody;
-        handOver(std::move(owned), readsBody);
+        handOver(std::move(owned));
     }
+}
+
+size_t ConnectionServer::bodyRoom(const Connection& connection) {
+    size_t own = 0, all = 0;
+    {
+        std::lock_guard lock(mutex_);
+        const auto found = bodyHeld_.find(connection.network);
+        own = found == bodyHeld_.end() ? 0 : found->second;
+        all = limits_.bodyBytes - std::min(limits_.bodyBytes, bodyHeldAll_);
+    }
+    if (own < limits_.bodyBytesPerAddress) return std::min(all, limits_.bodyBytesPerAddress - own);
+    // The address's first body still arriving goes on past its share, so that its bodies never all
+    // wait for one another: it holds its share and one body more at most.
+    for (const auto& [fd, other] : watched_)
+        if (other->gathering && other->network == connection.network && other.get() != &connection &&
+            std::tie(other->bodySince, other->fd) < std::tie(connection.bodySince, connection.fd))
+            return 0;
+    return all;
+}
+
+void ConnectionServer::countBody(Connection& connection, size_t bytes) {
+    if (bytes == 0) return;
+    std::lock_guard lock(mutex_);
+    bodyHeld_[connection.network] += bytes;
+    bodyHeldAll_ += bytes;
+    connection.bodyCounted += bytes;
+}
+
+void ConnectionServer::releaseBody(Connection& connection) {
+    connection.dropBody();
+    if (connection.bodyCounted == 0) return;
+    std::lock_guard lock(mutex_);
+    auto found = bodyHeld_.find(connection.network);
+    found->second -= connection.bodyCounted;
+    if (found->second == 0) bodyHeld_.erase(found);
+    bodyHeldAll_ -= connection.bodyCounted;
+    connection.bodyCounted = 0;
+}
+
+void ConnectionServer::resumeBodies() {
+    bool full = false;
+    for (auto& [fd, connection] : watched_) {
+        if (!connection->heldBack) continue;
+        if (bodyRoom(*connection) == 0) {
+            std::lock_guard lock(mutex_);
+            full = full || bodyHeldAll_ >= limits_.bodyBytes;
+            continue;
+        }
+        connection->heldBack = false;
+        epoll_event event{};
+        event.events = EPOLLIN | EPOLLRDHUP;
+        event.data.fd = fd;
+        ::epoll_ctl(epollFd_, EPOLL_CTL_MOD, fd, &event);
+    }
+    if (!full) return;
+    // Every body together at the bound: the address holding most gives up its largest arriving one.
+    Connection* largest = nullptr;
+    {
+        std::lock_guard lock(mutex_);
+        const auto held = [&](const Connection& c) {
+            const auto found = bodyHeld_.find(c.network);
+            return std::pair(found == bodyHeld_.end() ? 0 : found->second, c.bodyCounted);
+        };
+        const auto more = [&](const Connection& a, const Connection& b) { return held(a) > held(b); };
+        for (auto& [fd, connection] : watched_)
+            if (connection->gathering && (!largest || more(*connection, *largest))) largest = connection.get();
+    }
+    if (largest)
+        refuseWatched(unwatch(largest->fd), 503, "Service Unavailable",
+                      "The server is receiving too much from your network. Please try again in a moment.");
 }
 
 void ConnectionServer::refuseWatched(std::unique_ptr<Connection> connection, int status, const char* reason,
@@ -1445,9 +1540,18 @@ void ConnectionServer::readFrom(Connection& connection) {
         watched_[fd] = std::move(owned);
         return;
     }
+    if (connection.gathering) {
+        // Held back, it is watched for nothing but its socket failing.
+        if (connection.heldBack) {
+            closeConnection(drop());
+            return;
+        }
+        gather(connection);
+        return;
+    }
     char chunk[kReadChunk];
-    // A head is read up to one byte past its limit, a gathered body to its end and no further.
-    const size_t wanted = connection.gathering ? connection.gathering : limits_.maxHeadBytes + 1;
+    // A head is read up to one byte past its limit and no further.
+    const size_t wanted = limits_.maxHeadBytes + 1;
     for (;;) {
         size_t room = connection.draining
                           ? sizeof chunk
@@ -1469,13 +1573,6 @@ void ConnectionServer::readFrom(Connection& connection) {
     }
     if (connection.draining) {
         if (connection.peerClosed) closeConnection(drop());
-        return;
-    }
-    if (connection.gathering) {
-        if (connection.unread() >= connection.gathering)
-            takeTurn(drop(), false);
-        else if (connection.peerClosed)
-            closeConnection(drop());
         return;
     }
     connection.skipBlankLines();
@@ -1513,9 +1610,10 @@ void ConnectionServer::sweep() {
     if (std::erase_if(paused_, [now](const PausedAddress& p) { return now >= p.until; }) > 0)
         filterPausedAddresses();
     giveTurns();
+    resumeBodies();
     auto behind = [&](const Connection& c) {
         if (c.sending) return now >= replyDue(limits_, c.replySince, c.replyTaken());
-        return c.gathering && now >= bodyDue(limits_, c.bodySince, c.unread() - std::min(c.unread(), c.headBytes));
+        return c.gathering && now >= bodyDue(limits_, c.bodySince, c.gathered() - c.headBytes);
     };
     std::vector<int> expired;
     for (auto& [fd, connection] : watched_)
@@ -1551,16 +1649,11 @@ void ConnectionServer::sweep() {
     }
 }
 
-void ConnectionServer::handOver(std::unique_ptr<Connection> connection, bool readsBody) {
+void ConnectionServer::handOver(std::unique_ptr<Connection> connection) {
     spoke(*connection);
-    connection->gathering = 0;
-    connection->readsBody = readsBody;
     {
         std::lock_guard lock(mutex_);
-        Share& share = shares_[connection->network];
-        ++share.requests;
-        share.bodies += readsBody;
-        bodiesInWork_ += readsBody;
+        ++shares_[connection->network];
         ++costlyQueued_[connection->costly];
         queue_.push_back(std::move(connection));
     }
@@ -1619,6 +1712,7 @@ void ConnectionServer::closeConnection(std::unique_ptr<Connection> connection) {
     if (!connection) return;
     leaveTurn(*connection);
     leaveLine(*connection);
+    releaseBody(*connection);
     connection->dropReply();
     countReply(*connection);
     if (connection->fd >= 0) {
@@ -1633,6 +1727,9 @@ void ConnectionServer::closeAfterDraining(std::unique_ptr<Connection> connection
         return;
     }
     ::shutdown(connection->fd, SHUT_WR);
+    releaseBody(*connection);
+    connection->heldBack = false;
+    connection->gathering = 0;
     connection->draining = true;
     connection->buffer.clear();
     connection->offset = 0;
@@ -1696,31 +1793,25 @@ void ConnectionServer::work() {
             closeConnection(std::move(connection));
             continue;
         }
-        // The least pace of a body that waited for its turn counts from now, when it is read again.
-        if (connection->readsBody) connection->bodySince = Clock::now();
         Stream stream(*connection, limits_);
         bool last = connection->served + 1 >= limits_.requestsPerConnection;
         takeTimeWaitedAtGates();
         After after = serveOne(stream, last);
         ++connection->served;
+        releaseBody(*connection);
         const auto waited = takeTimeWaitedAtGates();
         {
             std::lock_guard lock(mutex_);
             const auto now = Clock::now();
             // Waits for a hash, a decoding or a write are counted at their own gates, by their turns.
             workerTurns_.end(connection->ticket, taken, std::max(Clock::duration::zero(), now - taken - waited));
-            if (auto found = shares_.find(connection->network); found != shares_.end()) {
-                --found->second.requests;
-                found->second.bodies -= connection->readsBody;
-                bodiesInWork_ -= connection->readsBody;
-                if (found->second.requests == 0) shares_.erase(found);
-            }
+            if (auto found = shares_.find(connection->network); found != shares_.end() && --found->second == 0)
+                shares_.erase(found);
             --costlyAnswering_[connection->costly];
             // A place for such a request is free again: for this worker, or another if this one
             // takes something else.
             if (connection->costly && costlyQueued_[connection->costly] > 0) ready_.notify_one();
         }
-        connection->readsBody = false;
         connection->costly = 0;
         // What its reply leaves waiting is counted now instead of what was counted before it was made.
         connection->replyReserved = 0;

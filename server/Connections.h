@@ -33,10 +33,8 @@ struct ConnectionLimits {
     int headerSeconds = 10;
     // A kept-alive connection waiting for its next request is closed after this time.
     int idleSeconds = 5;
-    // A request's body must arrive within this time of its head, and no read of it may wait longer
-    // than `readSeconds`.
-    int bodySeconds = 60;
-    int readSeconds = 10;
+    // A request that waits for its address's turn with the workers is refused 429 after this time.
+    int turnSeconds = 60;
     // What of a reply the client has not taken yet is kept with its connection, and the watching thread
     // sends it as the client reads, so that no reply holds a worker once it is made, whatever its size
     // and however slowly it is read: up to this many bytes of a reply made in memory are kept in
@@ -58,25 +56,25 @@ struct ConnectionLimits {
     // `minReplyBytesPerSecond` on average. A client that reads more slowly has its connection closed.
     int replyGraceSeconds = 10;
     size_t minReplyBytesPerSecond = 1024;
-    // A body must also keep to a least pace once its head is in (once it has a worker, for one that
-    // waited for its turn): after `bodyGraceSeconds`, `minBodyBytesPerSecond` on average. One that
-    // falls behind is answered 408 and closed.
+    // A body is read whole by the watching thread before a worker takes its request, so that a
+    // client that sends it slowly holds no worker: up to `keptBodyBytes` in memory, a larger one in a
+    // file of its own in `bodyDirectory` (named nowhere, as a reply's; in memory without a directory).
+    // It is bounded by its size (`setBodyLimit`) and by a least pace, never by a total time: after
+    // `bodyGraceSeconds`, `minBodyBytesPerSecond` on average since its head. One that falls behind is
+    // answered 408 and closed.
+    size_t keptBodyBytes = 64 * 1024;
+    std::filesystem::path bodyDirectory;
     int bodyGraceSeconds = 10;
     size_t minBodyBytesPerSecond = 1024;
-    // A body of a known length up to this size is gathered by the watching thread, as a head is, and
-    // the request goes to a worker whole: a client that trickles it in holds no worker.
-    size_t gatheredBodyBytes = 64 * 1024;
-    // A larger body (or a chunked one, or one that waits to be asked for) is read by a worker as it
-    // comes. One network address may have this many workers waiting for its bodies, and this many
-    // requests with the workers in all (queued or answered); its next request waits for its turn
-    // without a worker (unread, its body untimed meanwhile), and other addresses' requests go ahead.
-    size_t bodyWorkersPerAddress = 8;
+    // What bodies still arriving or waiting to be answered hold, in memory and in their files, of one
+    // network address and of all together. An address at its bound is not read until its requests
+    // are answered; when all together are at theirs, the address holding the most has its largest
+    // body still arriving refused 503, so that a crowd of slow senders costs its own bodies only.
+    size_t bodyBytesPerAddress = 64 * 1024 * 1024;
+    size_t bodyBytes = 1024 * 1024 * 1024;
+    // One network address may have this many requests with the workers (queued or answered); its
+    // next request waits, read but unanswered, for its turn, and other addresses' requests go ahead.
     size_t workersPerAddress = 24;
-    // Workers waiting for bodies to arrive, of every address together: the rest are kept for requests
-    // whose body is in, so that no number of addresses, each within its share, holds every worker with
-    // bodies that trickle in. A worker that comes free for a body goes to the request that starts
-    // first by the workers' fair turns, in which the workers an address holds count as they go.
-    size_t bodyWorkers = 16;
     // Workers answering requests that wait for a costly place once a worker has them, of every address
     // together, for each kind of such work (`setCostly` tells a request's kind by its head: 1 for the
     // first bound here, 2 for the second; the server's are a password hash and a picture's decoding):
@@ -96,8 +94,8 @@ struct ConnectionLimits {
     // is closed to make room. The HTTP library answers 500 for a socket numbered at or above FD_SETSIZE, which
     // this keeps clear of.
     size_t maxConnections = 600;
-    // Connections of one network address waiting (opened, idle, with a head half sent, with a small
-    // body coming, or with a request waiting for the address's turn with the workers); beyond them
+    // Connections of one network address waiting (opened, idle, with a head half sent, with a body
+    // coming, or with a request waiting for the address's turn with the workers); beyond them
     // that address's own goes in the same order. A ward's phones share one address, each with a few
     // connections.
     size_t maxWaitingPerAddress = 256;
@@ -117,13 +115,12 @@ struct ConnectionLimits {
 };
 
 // cpp-httplib's request handling behind an acceptor of our own. One thread watches every open
-// connection and gathers each request head, and the body too when it is small; only a connection
-// whose head (and small body) has fully arrived is given to a worker, which reads the rest of a large
-// body and answers through the library (`process_request`, one request at a time), then hands the
-// connection back to be watched. Slow or idle clients therefore hold no worker, and one address holds
-// no more than its share of them (`workersPerAddress`, of which `bodyWorkersPerAddress` for slow
-// large bodies), nor all addresses together more than `bodyWorkers` for bodies. The route handlers,
-// error handlers and logger are the library's, set as usual.
+// connection and gathers each request whole, its head and then its body (see `keptBodyBytes`); only a
+// whole request is given to a worker, which answers it through the library (`process_request`, one
+// request at a time) and never waits for the client's bytes, then hands the connection back to be
+// watched. Slow or idle clients therefore hold no worker, and one address holds no more than its
+// share of them (`workersPerAddress`). The route handlers, error handlers and logger are the
+// library's, set as usual. A chunked body, whose length is not known before it ends, is refused 411.
 //
 // The library's own answer to a `Range` header (one slice of the body per range asked for, however
 // many and however they overlap) is never given: a handler that serves ranges takes them with
@@ -149,9 +146,10 @@ public:
 
     // The handler that runs before routing (the library's pre-routing handler, after the framing checks).
     void setPreRouting(HandlerWithResponse handler) { preRouting_ = std::move(handler); }
-    // The bytes a request's body may hold, by its head; `maxRequestBytes` when not set. A request that
-    // waits to be asked for its body (`Expect: 100-continue`) is refused at once past it.
-    void setBodyLimit(std::function<size_t(const httplib::Request&)> limit) { bodyLimit_ = std::move(limit); }
+    // The bytes a request's body may hold, by its head; `maxRequestBytes` when not set. A body
+    // announced past it is not read (its request is answered from its head), and a request that waits
+    // to be asked for its body (`Expect: 100-continue`) is refused at once past it.
+    void setBodyLimit(std::function<size_t(std::string_view head)> limit) { bodyLimit_ = std::move(limit); }
     // Whom a request's turns are taken for, by its head (its request line and headers, as they came)
     // and its network address (an IPv6 one by its /64); by its address alone when not set. Called on
     // the watching thread as each head arrives: it must answer at once.
@@ -185,15 +183,25 @@ private:
     // Watches the connection again (reading from it unless it waits for its turn); false when it
     // could not be, and was closed.
     bool watchAgain(std::unique_ptr<Connection> connection);
-    // A request's head is in: the request goes to a worker, or its body is gathered first, or it
-    // waits for its address's turn.
+    // A request's head is in: its body is gathered first, or it goes to a worker (or waits for its
+    // address's turn).
     void headArrived(std::unique_ptr<Connection> connection);
+    // Reads what has come of a body being gathered, as far as its address's share allows.
+    void gather(Connection& connection);
     // Hands the request to the workers when its address has a turn free, or else keeps it waiting
-    // for one; `readsBody` when a worker will wait for its body.
-    void takeTurn(std::unique_ptr<Connection> connection, bool readsBody);
-    void handOver(std::unique_ptr<Connection> connection, bool readsBody);
+    // for one.
+    void takeTurn(std::unique_ptr<Connection> connection);
+    void handOver(std::unique_ptr<Connection> connection);
     // Whether the address may hand another request to the workers.
-    bool turnFree(const std::string& network, bool readsBody);
+    bool turnFree(const std::string& network);
+    // Bytes the body being gathered may still take of its address's share and of all (takes mutex_).
+    size_t bodyRoom(const Connection& connection);
+    // Counts a body's bytes against its address as they arrive, and lets them go once answered.
+    void countBody(Connection& connection, size_t bytes);
+    void releaseBody(Connection& connection);
+    // Reads again the bodies held back for their shares that have room now; when all bodies
+    // together are at their bound, refuses the largest arriving body of the address holding most.
+    void resumeBodies();
     // Hands over the waiting requests whose addresses have a turn free again.
     void giveTurns();
     // Counts what the connection holds of its reply against its address (takes mutex_), or with
@@ -238,7 +246,7 @@ private:
 
     ConnectionLimits limits_;
     HandlerWithResponse preRouting_;
-    std::function<size_t(const httplib::Request&)> bodyLimit_;
+    std::function<size_t(std::string_view head)> bodyLimit_;
     ClaimantOf claimantOf_;
     std::function<size_t(std::string_view head)> costly_;
     int listenFd_ = -1;
@@ -263,14 +271,12 @@ private:
     // among their senders (`workerTurns_`) of those it may answer (`costlyWorkers`).
     std::deque<std::unique_ptr<Connection>> queue_;
     std::vector<std::unique_ptr<Connection>> returned_; // answered, to be watched again
-    // Requests handed to the workers (queued or answered), and of them those given a body still to
-    // come, by address (as counted: an IPv6 one by its /64).
-    struct Share {
-        size_t requests = 0;
-        size_t bodies = 0;
-    };
-    std::unordered_map<std::string, Share> shares_;
-    size_t bodiesInWork_ = 0; // requests given a body still to come, of every address
+    // Requests handed to the workers (queued or answered), by address (as counted: an IPv6 one by
+    // its /64).
+    std::unordered_map<std::string, size_t> shares_;
+    // What bodies hold, by address and of all together.
+    std::unordered_map<std::string, size_t> bodyHeld_;
+    size_t bodyHeldAll_ = 0;
     // Requests queued, and those that workers have taken, by the kind of costly place they will wait
     // for (index 0: none).
     std::vector<size_t> costlyQueued_, costlyAnswering_;
@@ -319,9 +325,6 @@ bool encodingFollowsRequest(std::string_view type);
 void closeConnectionAfterReply();
 // Within a request's handler: the request's body has been read to its end.
 void requestBodyRead();
-// Within a request's handler: reading the body failed because it came too slowly (its least pace,
-// its deadline), rather than because it ended early.
-bool requestBodyTooSlow();
 // Within a request's handler: answers with the file's bytes, read from disk as the client takes
 // them rather than read whole first, with the given `Content-Type`. False (nothing set) when the
 // file cannot be opened. A HEAD request is answered with the head alone.

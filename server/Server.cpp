@@ -365,7 +365,6 @@ void CradlewayServer::setUp() {
     limits.workers = threads;
     limits.headerSeconds = std::max(1, opts.headerSeconds);
     limits.idleSeconds = std::max(1, opts.keepAliveSeconds);
-    limits.bodySeconds = std::max(1, opts.bodySeconds);
     limits.maxRequestBytes = opts.maxRequestBytes + limits.maxHeadBytes + 64 * 1024;
     limits.maxConnections = std::max<size_t>(8, opts.maxConnections);
     limits.maxWaitingPerAddress = std::max<size_t>(1, opts.maxWaitingPerAddress);
@@ -376,13 +375,11 @@ void CradlewayServer::setUp() {
     limits.replyDirectory = files / "replies";
     limits.replyBytesPerAddress = std::max<size_t>(1, opts.replyBytesPerAddress);
     limits.replyBytes = std::max<size_t>(1, opts.replyBytes);
+    limits.bodyDirectory = files / "bodies";
+    limits.bodyBytesPerAddress = std::max<size_t>(1, opts.bodyBytesPerAddress);
+    limits.bodyBytes = std::max<size_t>(1, opts.bodyBytes);
     limits.workersPerAddress = static_cast<size_t>(
         opts.workersPerAddress > 0 ? std::min(opts.workersPerAddress, threads) : std::max(1, threads - threads / 4));
-    limits.bodyWorkersPerAddress = std::min(
-        limits.workersPerAddress,
-        static_cast<size_t>(opts.bodyWorkersPerAddress > 0 ? opts.bodyWorkersPerAddress : std::max(1, threads / 4)));
-    limits.bodyWorkers = static_cast<size_t>(
-        opts.bodyWorkers > 0 ? std::min(opts.bodyWorkers, threads) : std::max(1, threads / 2));
     limits.costlyWorkers = {
         static_cast<size_t>(opts.costlyWorkers > 0 ? opts.costlyWorkers : std::max(1, threads / 2)),
         // No fewer than the decoding places and one sender's pictures waiting for her own turn, with
@@ -394,7 +391,16 @@ void CradlewayServer::setUp() {
     http_->set_payload_max_length(opts.maxRequestBytes);
 
     ServerState* state = state_.get();
-    http_->setBodyLimit([state](const httplib::Request& req) { return bodyLimit(state->options, req); });
+    http_->setBodyLimit([state](std::string_view head) {
+        // The route and the type, as the library will read them.
+        httplib::Request req;
+        const std::string route = routeOfHead(head);
+        req.path = kApiPrefix + route.substr(route.find(' ') + 1);
+        eachHeader(head, "Content-Type", [&](std::string_view type) {
+            if (!req.has_header("Content-Type")) req.set_header("Content-Type", std::string(type));
+        });
+        return bodyLimit(state->options, req);
+    });
     http_->setClaimantOf([state](std::string_view head, const std::string& network) {
         return claimantOfHead(state->claimants, head, network);
     });
@@ -671,7 +677,6 @@ void CradlewayServer::setUp() {
             return refuse(413, "A form's field may hold at most " + sizeText(kMaxFormFieldBytes) + ".");
         // A form cut off before its closing boundary, a body that ends early or arrives too slowly:
         // nothing of it is used.
-        if (!read && requestBodyTooSlow()) return refuse(408, "The request body arrived too slowly.");
         if (!read)
             return refuse(res.status == 415 ? 415 : 400, res.status == 415
                                                              ? "The body's encoding is not supported."

@@ -33,17 +33,15 @@ struct ServerOptions {
     std::string filesDirectory;
     std::string host = "127.0.0.1";
     int port = 8080; // 0 = any free port
-    // Workers. A worker is held only while a request is read and answered (never by an idle or slow
-    // connection), but a slow upload holds one while it comes in: there are more than cores.
+    // Workers. A worker is held only while a whole request is answered (never by an idle or slow
+    // connection, nor by a slow upload, which is read whole first).
     int threads = 32;
     // How long an idle keep-alive connection stays open; it holds no worker meanwhile.
     int keepAliveSeconds = 5;
-    // A request's head must arrive within this time of its first byte (of the connection's opening);
-    // its body within `bodySeconds` of the head.
+    // A request's head must arrive within this time of its first byte (of the connection's opening).
     int headerSeconds = 10;
-    int bodySeconds = 60;
-    // Once its head is in, a body must keep to a least pace: after `bodyGraceSeconds`, at least
-    // `minBodyBytesPerSecond` on average since the head.
+    // Once its head is in, a body must keep to a least pace, however long it takes: after
+    // `bodyGraceSeconds`, at least `minBodyBytesPerSecond` on average since the head.
     int bodyGraceSeconds = 10;
     size_t minBodyBytesPerSecond = 1024;
     // A reply must be read at a least pace once its first byte is sent: after `replyGraceSeconds`, at
@@ -57,13 +55,13 @@ struct ServerOptions {
     // is made, and one that would pass either bound is answered 429.
     size_t replyBytesPerAddress = 32 * 1024 * 1024;
     size_t replyBytes = size_t{1024} * 1024 * 1024;
-    // Workers one network address may hold at once (0: three quarters of `threads`), and of them
-    // those waiting for its bodies to arrive (0: a quarter); its other requests wait for their turn
-    // without a worker, behind other addresses'. Of all addresses together, `bodyWorkers` (0: half
-    // of `threads`) wait for bodies.
+    // What bodies arriving or waiting to be answered hold (in memory and in files beside the
+    // pictures), of one network address and of all together (server/Connections.h).
+    size_t bodyBytesPerAddress = 64 * 1024 * 1024;
+    size_t bodyBytes = 1024 * 1024 * 1024;
+    // Workers one network address may hold at once (0: three quarters of `threads`); its other
+    // requests wait for their turn without a worker, behind other addresses'.
     int workersPerAddress = 0;
-    int bodyWorkersPerAddress = 0;
-    int bodyWorkers = 0;
     // Workers that may answer requests waiting for a password hash (0: half of `threads`), and those
     // that may answer requests with pictures to decode (0: a quarter, but no fewer than the decoding
     // places and one sender's pictures waiting for her turn, and one more), of every address together; the others answer whatever else comes meanwhile,

@@ -52,7 +52,7 @@ protected:
 };
 
 TEST_F(RequestLimitTest, BodiesAreCountedAsReadAndAsInflatedNotAsAnnounced) {
-    // Chunked: no length announced at all.
+    // Chunked: no length announced at all, so it cannot be read whole first; it is refused unread.
     RawConnection chunked(server_->port());
     chunked.send("POST /m/api/analytics HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n"
                  "Transfer-Encoding: chunked\r\n\r\n");
@@ -60,7 +60,9 @@ TEST_F(RequestLimitTest, BodiesAreCountedAsReadAndAsInflatedNotAsAnnounced) {
     for (int i = 0; i < 12 && chunked.send("4000\r\n" + chunk + "\r\n"); ++i) {
     }
     chunked.send("0\r\n\r\n");
-    EXPECT_EQ(statusesIn(chunked.readToClose()), std::vector<int>{413});
+    const std::string unannounced = chunked.readToClose();
+    EXPECT_EQ(statusesIn(unannounced), std::vector<int>{411});
+    EXPECT_EQ(json::parse(lastBody(unannounced))["message"], "A request body must announce its length.");
 
     // Compressed: a few kilobytes that inflate to megabytes.
     httplib::Client zipped("127.0.0.1", server_->port());

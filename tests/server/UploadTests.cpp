@@ -322,5 +322,91 @@ TEST_F(UploadTest, MilestonesAreAddedWhileOtherRequestsWrite) {
     EXPECT_EQ(failed, 0) << why << "\n" << errors;
 }
 
+// A request's body is read whole before a worker takes the request: a sender who trickles picture
+// posts holds no worker, and what his bodies hold while they come is bounded by his share.
+class ArrivingBodyTest : public ServerTest {
+protected:
+    void adjust(ServerOptions& options) override {
+        options.threads = 32; // as the server runs
+        // The slow senders here keep to the least pace for as long as each test runs.
+        options.bodyGraceSeconds = 120;
+    }
+
+    // A request from `from` whose head announces `length` bytes of body, and `first` of them sent.
+    std::unique_ptr<RawConnection> bodyComing(const std::string& from, const std::string& head, size_t length,
+                                              const std::string& first) {
+        auto c = std::make_unique<RawConnection>(server_->port(), from);
+        c->send(head + "Connection: close\r\nContent-Length: " + std::to_string(length) + "\r\n\r\n" + first);
+        return c;
+    }
+    static constexpr const char* kCheck = "POST /m/api/member/check HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n";
+    static constexpr std::string_view kPadding = R"({"email":"x@cradleway.test","padding":")";
+    static constexpr size_t kLength = 100 * 1024;
+    // A member check of `kLength` bytes, `sent` of them sent.
+    std::unique_ptr<RawConnection> checkComing(const std::string& from, size_t sent) {
+        return bodyComing(from, kCheck, kLength, std::string(kPadding) + std::string(sent - kPadding.size(), 'a'));
+    }
+    static void finishCheck(RawConnection& c, size_t sent) { c.send(std::string(kLength - sent - 2, 'a') + "\"}"); }
+};
+
+TEST_F(ArrivingBodyTest, HerPicturePostIsAnsweredWhileOneAddressTricklesEightPicturePosts) {
+    Session s = demoMother();
+    // Eight picture posts of 5 MB each from one address without an account, each only begun.
+    std::vector<std::unique_ptr<RawConnection>> trickles;
+    for (int i = 0; i < 8; ++i)
+        trickles.push_back(bodyComing("127.0.0.2",
+                                      "POST /m/api/post HTTP/1.1\r\nHost: x\r\n"
+                                      "Content-Type: multipart/form-data; boundary=b\r\n",
+                                      5'000'000,
+                                      "--b\r\nContent-Disposition: form-data; name=\"post_picture_1\"; "
+                                      "filename=\"p.jpg\"\r\nContent-Type: image/jpeg\r\n\r\n" +
+                                          std::string(2048, 'x')));
+    Reply post = multipartFrom("127.0.0.3", "post",
+                               {{"user_id", std::to_string(s.userId), "", ""},
+                                {"post_text", "Home at last", "", ""},
+                                {"no_of_images", "1", "", ""},
+                                {"post_picture_1", jpegBytes(1'200'000), "photo_1.jpg", "image/jpeg"}},
+                               s.access);
+    EXPECT_EQ(post.status, 200) << post.raw;
+    // ...while every one of his is still coming.
+    for (const auto& trickle : trickles)
+        EXPECT_FALSE(trickle->waitReadable(0));
+}
+
+class BodyShareTest : public ArrivingBodyTest {
+protected:
+    void adjust(ServerOptions& options) override {
+        ArrivingBodyTest::adjust(options);
+        options.bodyBytesPerAddress = 160 * 1024;
+        options.bodyBytes = 200 * 1024;
+    }
+};
+
+TEST_F(BodyShareTest, WhatOneAddressAndAllTogetherHoldOfArrivingBodiesIsBounded) {
+    // One address's two bodies, most of each sent: the second is read only as far as the share
+    // leaves room beside the first, which goes on whatever the share, so it is not answered ...
+    auto first = checkComing("127.0.0.2", 90 * 1024);
+    auto second = checkComing("127.0.0.2", 90 * 1024);
+    finishCheck(*second, 90 * 1024);
+    EXPECT_FALSE(second->waitReadable(300));
+    // ... until the first is answered and lets its share go.
+    finishCheck(*first, 90 * 1024);
+    EXPECT_EQ(statusesIn(first->readToClose(20)), std::vector<int>{200});
+    EXPECT_EQ(statusesIn(second->readToClose(20)), std::vector<int>{200});
+
+    // Two addresses holding nearly all that bodies together may hold: a third address's whole body
+    // takes the place of the largest body of the address that holds most, which alone is refused.
+    auto a = checkComing("127.0.0.2", 95 * 1024);
+    auto b = checkComing("127.0.0.3", 90 * 1024);
+    auto whole = checkComing("127.0.0.4", kLength - 2);
+    finishCheck(*whole, kLength - 2);
+    EXPECT_EQ(statusesIn(whole->readToClose(20)), std::vector<int>{200});
+    const std::string refused = a->readToClose(20);
+    EXPECT_EQ(statusesIn(refused), std::vector<int>{503}) << refused;
+    EXPECT_FALSE(b->waitReadable(0));
+    finishCheck(*b, 90 * 1024);
+    EXPECT_EQ(statusesIn(b->readToClose(20)), std::vector<int>{200});
+}
+
 } // namespace
 } // namespace cw::server::testing
