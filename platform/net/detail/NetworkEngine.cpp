@@ -311,9 +311,13 @@ Hop firstHop(const NSURLSessionDataTask& task) {
 } // namespace
 
 NetworkEngine& NetworkEngine::shared() {
-    // The main run loop and queue must outlive the engine, whose thread hands work to them.
+    // The main run loop and queue, the cookie store and the certificate file's name must outlive the
+    // engine, whose thread hands work to the first two and reads the others until it is stopped at
+    // exit: statics made first are destroyed last.
     RunLoop::main();
     DispatchQueue::main();
+    HTTPCookieStorage::shared();
+    certificateAuthorityFile();
     static NetworkEngine engine;
     return engine;
 }
