@@ -117,73 +117,14 @@ TEST_F(PictureCostTest, APictureOfThousandsOfScansIsRefusedAndAnOrdinaryProgress
 
 // One member's pictures are decoded one at a time, each in her own turn: what she sends beyond a few
 // waiting is refused at once, and never takes another member's place.
-class PictureTurnTest : public ServerTest {
+class PictureTurnTest : public HeldDecodingTest {
 protected:
     void adjust(ServerOptions& options) override {
+        HeldDecodingTest::adjust(options);
         options.threads = 16;
-        options.pictureDecodingTime = std::chrono::seconds(120);
-        options.pictureWaitingTime = std::chrono::seconds(120);
-        options.pictureDecoding = [this] {
-            std::unique_lock lock(mutex_);
-            const int number = ++began_;
-            changed_.notify_all();
-            changed_.wait_for(lock, std::chrono::seconds(60), [&] { return released_ || !held(number); });
-        };
     }
-    // Whether the decoding that began `number`th holds its place until the test lets it go; asked with
-    // `mutex_` held. The first picture is slow to decode.
-    virtual bool held(int number) const { return number == 1; }
-    void TearDown() override {
-        release();
-        joinSenders();
-        ServerTest::TearDown();
-    }
-    void release() {
-        std::lock_guard lock(mutex_);
-        released_ = true;
-        changed_.notify_all();
-    }
-    // Waits, within a generous bound, until `done` holds.
-    bool waitUntil(const std::function<bool()>& done) {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::seconds(60), done);
-    }
-    int began() {
-        std::lock_guard lock(mutex_);
-        return began_;
-    }
-    // A post with one picture, sent from a thread of its own; its reply is kept in `replies_`.
-    void postPicture(const Session& who) {
-        senders_.emplace_back([this, who] {
-            httplib::Client client("127.0.0.1", server_->port());
-            client.set_read_timeout(120, 0);
-            auto result = client.Post("/m/api/post", {{"X-Access-Token", who.access}},
-                                      httplib::MultipartFormDataItems{
-                                          {"user_id", std::to_string(who.userId), "", ""},
-                                          {"post_text", "A picture", "", ""},
-                                          {"post_picture_1", jpegBytes(2000), "photo_1.jpg", "image/jpeg"}});
-            std::lock_guard lock(mutex_);
-            replies_.push_back(result ? Reply{result->status, json::parse(result->body, nullptr, false), result->body}
-                                      : Reply{});
-            changed_.notify_all();
-        });
-    }
-    std::vector<Reply> replies() {
-        std::lock_guard lock(mutex_);
-        return replies_;
-    }
-    void joinSenders() {
-        for (auto& sender : senders_)
-            sender.join();
-        senders_.clear();
-    }
-
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    int began_ = 0;
-    bool released_ = false;
-    std::vector<Reply> replies_;
-    std::vector<std::thread> senders_;
+    // The first picture is slow to decode.
+    bool held(int number) const override { return number == 1; }
 };
 
 TEST_F(PictureTurnTest, OneMembersSlowPictureHoldsOnlyHerOwnTurn) {

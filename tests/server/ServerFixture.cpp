@@ -6,6 +6,7 @@
 #include "tests/support/JpegBytes.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -58,6 +59,72 @@ void ServerTest::TearDown() {
     server_.reset();
     std::error_code ignored;
     std::filesystem::remove_all(dir_, ignored);
+}
+
+void HeldDecodingTest::adjust(ServerOptions& options) {
+    // Held pictures wait far longer than any is let wait or decode in service.
+    options.pictureDecodingTime = std::chrono::seconds(120);
+    options.pictureWaitingTime = std::chrono::seconds(120);
+    options.pictureDecoding = [this] {
+        std::unique_lock lock(mutex_);
+        const int number = ++began_;
+        changed_.notify_all();
+        changed_.wait_for(lock, std::chrono::seconds(60), [&] { return released_ || !held(number); });
+    };
+}
+
+void HeldDecodingTest::TearDown() {
+    release();
+    joinSenders();
+    ServerTest::TearDown();
+}
+
+void HeldDecodingTest::release() {
+    std::lock_guard lock(mutex_);
+    released_ = true;
+    changed_.notify_all();
+}
+
+void HeldDecodingTest::holdAgain() {
+    std::lock_guard lock(mutex_);
+    began_ = 0;
+    released_ = false;
+}
+
+bool HeldDecodingTest::waitUntil(const std::function<bool()>& done) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::seconds(60), done);
+}
+
+int HeldDecodingTest::began() {
+    std::lock_guard lock(mutex_);
+    return began_;
+}
+
+void HeldDecodingTest::postPicture(const Session& who) {
+    senders_.emplace_back([this, who] {
+        httplib::Client client("127.0.0.1", server_->port());
+        client.set_read_timeout(120, 0);
+        auto result = client.Post("/m/api/post", {{"X-Access-Token", who.access}},
+                                  httplib::MultipartFormDataItems{
+                                      {"user_id", std::to_string(who.userId), "", ""},
+                                      {"post_text", "A picture", "", ""},
+                                      {"post_picture_1", jpegBytes(2000), "photo_1.jpg", "image/jpeg"}});
+        std::lock_guard lock(mutex_);
+        replies_.push_back(toReply(result));
+        changed_.notify_all();
+    });
+}
+
+std::vector<Reply> HeldDecodingTest::replies() {
+    std::lock_guard lock(mutex_);
+    return replies_;
+}
+
+void HeldDecodingTest::joinSenders() {
+    for (auto& sender : senders_)
+        sender.join();
+    senders_.clear();
 }
 
 Reply toReply(const httplib::Result& result) {
@@ -432,6 +499,15 @@ std::vector<std::unique_ptr<Gate::Turn>> holdEveryHashPlace(const std::string& c
     }
     EXPECT_FALSE(held.empty());
     return held;
+}
+
+bool eventually(const std::function<bool()>& done, int seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::yield();
+    }
+    return true;
 }
 
 std::unique_ptr<RawConnection> halfSentHead(int port, const std::string& from) {

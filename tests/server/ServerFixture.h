@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -114,6 +115,37 @@ protected:
     CookieJar app_;
 };
 
+// A server whose pictures' decodings are held where they begin, their decoding places taken, until the
+// test lets them go, so that the test sees where every other picture and request stands meanwhile.
+// Decodings are numbered from 1 as they begin; pictures are posted from threads of their own.
+class HeldDecodingTest : public ServerTest {
+protected:
+    void adjust(ServerOptions& options) override;
+    void TearDown() override;
+    // Whether the decoding that began `number`th waits until the test lets it go; asked with `mutex_`
+    // held. Every one does, unless a test says otherwise.
+    virtual bool held(int) const { return true; }
+    // Lets every decoding go, those held and those to come, until `holdAgain`.
+    void release();
+    // Holds decodings again from now on, numbered afresh.
+    void holdAgain();
+    // Waits, within a generous bound, until `done` holds; asked with `mutex_` held, each time a
+    // decoding begins, a reply comes or the test changes what is held.
+    bool waitUntil(const std::function<bool()>& done);
+    int began();
+    // A post of `who` with one picture, sent from a thread of its own; its reply is kept in `replies_`.
+    void postPicture(const Session& who);
+    std::vector<Reply> replies();
+    void joinSenders();
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    int began_ = 0;
+    bool released_ = false;
+    std::vector<Reply> replies_;
+    std::vector<std::thread> senders_;
+};
+
 // The "comment_text" of each comment of a reply's list, in order.
 std::vector<std::string> commentTexts(const json& comments);
 
@@ -166,6 +198,10 @@ std::vector<std::unique_ptr<Gate::Turn>> holdEveryHashPlace(const std::string& c
 
 // A connection from `from` that sends the first half of a request head and no more.
 std::unique_ptr<RawConnection> halfSentHead(int port, const std::string& from);
+
+// Asks `done` over and over until it holds, within a generous bound: for what the server's threads
+// change without telling the test. Whether it came to hold.
+bool eventually(const std::function<bool()>& done, int seconds = 60);
 
 // A client's result as a Reply: status 0 and no body when nothing came back.
 Reply toReply(const httplib::Result& result);

@@ -5,9 +5,6 @@
 
 #include "server/Pictures.h"
 
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,38 +19,19 @@ enum class SignUpCookie {
     MadeUp, // a well-formed one the server never gave
 };
 
-class WardSignUpTest : public ServerTest {
+// Every decoding holds its place until the test has seen where each sign-up's picture stands.
+class WardSignUpTest : public HeldDecodingTest {
 protected:
     void adjust(ServerOptions& options) override {
+        HeldDecodingTest::adjust(options);
         options.threads = 32;
-        options.pictureDecodingTime = std::chrono::seconds(120);
-        options.pictureWaitingTime = std::chrono::seconds(120);
-        // Every decoding holds its place until the test has seen where each sign-up's picture stands.
-        options.pictureDecoding = [this] {
-            std::unique_lock lock(mutex_);
-            ++began_;
-            changed_.wait_for(lock, std::chrono::seconds(60), [this] { return released_; });
-        };
-    }
-    void TearDown() override {
-        release();
-        ServerTest::TearDown();
-    }
-    void release() {
-        std::lock_guard lock(mutex_);
-        released_ = true;
-        changed_.notify_all();
     }
 
     // `count` sign-ups, each with her picture and her baby's, sent at one moment from this one address,
     // each from an application that sends `cookie`. Their replies once every picture is decoding,
     // waiting or refused.
     std::vector<Reply> signUpAtOnce(int count, SignUpCookie cookie) {
-        {
-            std::lock_guard lock(mutex_);
-            began_ = 0;
-            released_ = false;
-        }
+        holdAgain();
         // A new hour: the address's allowances of codes and sign-ups are whole again.
         now_ += 2 * 3600;
         std::vector<CookieJar> phones(static_cast<size_t>(count));
@@ -96,29 +74,18 @@ protected:
         // was refused. Read in the order a picture moves, so that one moving meanwhile is missed, never
         // counted twice.
         const auto settled = [&] {
-            int began = 0;
-            {
-                std::lock_guard lock(mutex_);
-                began = began_;
-            }
+            const int began = this->began();
             const size_t atPlaces = pictureDecodingGate().waiting();
             const size_t forSenders = picturesWaitingForTheirSenders();
             return began + static_cast<int>(atPlaces + forSenders) + answered == count;
         };
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (!settled() && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::yield();
-        EXPECT_TRUE(settled()) << "the sign-ups' pictures never all came to the decoding";
+        EXPECT_TRUE(eventually(settled)) << "the sign-ups' pictures never all came to the decoding";
         release();
         for (auto& mother : mothers)
             mother.join();
         return replies;
     }
 
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    int began_ = 0;
-    bool released_ = false;
     int signUps_ = 0;
 };
 
