@@ -2,6 +2,8 @@
 
 #include "ServerFixture.h"
 
+#include "server/Pictures.h"
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -155,24 +157,39 @@ TEST_F(SlowBodyTest, AnotherAddressSignsInWhileOneAddressTricklesFortyBodies) {
     finishEach(uploads, 100 * 1024 - large.size() - 2);
 }
 
-// However its requests hold their workers, one address has at most its share of them.
-class WorkerShareTest : public SlowBodyTest {
+// However long its requests hold their workers, one address has at most its share of them.
+class WorkerShareTest : public HeldDecodingTest {
 protected:
     void adjust(ServerOptions& options) override {
+        HeldDecodingTest::adjust(options);
         options.threads = 4;
         options.workersPerAddress = 3;
     }
 };
 
 TEST_F(WorkerShareTest, AnotherAddressIsAnsweredWhileOneAddressHoldsItsShareOfTheWorkers) {
-    const std::string large = R"({"email":"x@cradleway.test","padding":")";
-    std::vector<std::unique_ptr<RawConnection>> uploads;
-    for (int i = 0; i < 4; ++i)
-        uploads.push_back(bodyComing(kTrickler, "member/check", 100 * 1024, large));
-    EXPECT_EQ(signInFrom("127.0.0.3"), 200);
-    for (const auto& upload : uploads)
-        EXPECT_FALSE(upload->waitReadable(0));
-    finishEach(uploads, 100 * 1024 - large.size() - 2);
+    // Her picture posts hold three workers from this address: the first being decoded, held until
+    // the test lets it go, the next two waiting for her turn.
+    const Session mother = demoMother();
+    for (int i = 0; i < 3; ++i)
+        postPicture(mother);
+    ASSERT_TRUE(eventually([this] { return began() == 1 && picturesWaitingForTheirSenders() == 2; }));
+    // Her fourth waits for the address's turn with the workers, answered by none; and the worker left
+    // answers another address at once.
+    postPicture(mother);
+    ASSERT_TRUE(eventually([this] { return server_->requestsAwaitingTurn() + picturesWaitingForTheirSenders() == 3; }));
+    EXPECT_EQ(server_->requestsAwaitingTurn(), 1u);
+    RawConnection other(server_->port(), "127.0.0.3");
+    other.send("GET /m/api/tandc HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+    EXPECT_EQ(statusesIn(other.readToClose(20)), std::vector<int>{200});
+    EXPECT_TRUE(replies().empty());
+
+    // Once hers is read, each of hers has its turn.
+    release();
+    joinSenders();
+    for (const Reply& reply : replies())
+        EXPECT_EQ(reply.status, 200) << reply.raw;
+    EXPECT_EQ(replies().size(), 4u);
 }
 
 // Bodies that trickle in from several addresses, each within its own share, each keeping to the least
