@@ -201,8 +201,8 @@ protected:
         });
     }
     static void waitForWaiting(size_t count) {
-        while (pictureDecodingGate().waiting() < count)
-            std::this_thread::yield();
+        EXPECT_TRUE(eventually([count] { return pictureDecodingGate().waiting() >= count; }))
+            << "never " << count << " pictures waiting for a decoding place";
     }
 
     // Each account sends its first picture, one after the other, from `from(i)`: the first places'
@@ -319,24 +319,18 @@ TEST_F(WorkerTurnTest, AWorkerThatComesFreeAnswersASenderWithNoneBeforeTheNextPi
     // The test's own connection, kept alive since the sign-ups, closes first (its client goes): the
     // server's open connections are then the pictures' own.
     client_.reset();
-    while (server_->openConnections() > 0)
-        std::this_thread::yield();
+    ASSERT_TRUE(eventually([this] { return server_->openConnections() == 0; }));
     for (int i = 0; i < 8; ++i)
         postPictureFrom("127.0.0." + std::to_string(2 + i % 2), accounts[static_cast<size_t>(i)], true);
     ASSERT_TRUE(waitUntil([this] { return began_ == kPictureDecodingPlaces; }));
     waitForWaiting(8 - kPictureDecodingPlaces);
     for (int i = 0; i < 4; ++i)
         postPictureFrom("127.0.0." + std::to_string(2 + i % 2), accounts[static_cast<size_t>(i)], true);
-    while (server_->queuedRequests() < 4)
-        std::this_thread::yield();
+    ASSERT_TRUE(eventually([this] { return server_->queuedRequests() >= 4; }));
     // A sign-in from a third address waits for a worker behind them.
     RawConnection c(server_->port(), "127.0.0.4");
-    const std::string body = R"({"email":"partner@cradleway.test","password":"cradleway-demo"})";
-    c.send("POST /m/api/signin HTTP/1.1\r\nHost: x\r\nConnection: close\r\nContent-Type: "
-           "application/json\r\nContent-Length: " +
-           std::to_string(body.size()) + "\r\n\r\n" + body);
-    while (server_->queuedRequests() < 5)
-        std::this_thread::yield();
+    c.send(partnerSignInRequest());
+    ASSERT_TRUE(eventually([this] { return server_->queuedRequests() >= 5; }));
     EXPECT_FALSE(c.waitReadable(300));
     // One picture is read, and its worker comes free: it answers the sign-in.
     allow(1);

@@ -510,6 +510,13 @@ bool eventually(const std::function<bool()>& done, int seconds) {
     return true;
 }
 
+std::string partnerSignInRequest() {
+    const std::string body = R"({"email":"partner@cradleway.test","password":"cradleway-demo"})";
+    return "POST /m/api/signin HTTP/1.1\r\nHost: x\r\nConnection: close\r\nContent-Type: application/json\r\n"
+           "Content-Length: " +
+           std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
 std::unique_ptr<RawConnection> halfSentHead(int port, const std::string& from) {
     auto c = std::make_unique<RawConnection>(port, from);
     c->send("POST /m/api/signin HTTP/1.1\r\nHost: x\r\n");

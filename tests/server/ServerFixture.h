@@ -196,6 +196,10 @@ using cw::test::resetPeakResidentSize;
 // Every place for a password hash, taken for `claimant` until the turns go.
 std::vector<std::unique_ptr<Gate::Turn>> holdEveryHashPlace(const std::string& claimant);
 
+// The demo partner's sign-in as the bytes of one request that closes its connection once answered,
+// for a connection of the test's own.
+std::string partnerSignInRequest();
+
 // A connection from `from` that sends the first half of a request head and no more.
 std::unique_ptr<RawConnection> halfSentHead(int port, const std::string& from);
 
