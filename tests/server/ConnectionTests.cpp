@@ -177,11 +177,10 @@ TEST_F(WorkerShareTest, AnotherAddressIsAnsweredWhileOneAddressHoldsItsShareOfTh
     // Her fourth waits for the address's turn with the workers, answered by none; and the worker left
     // answers another address at once.
     postPicture(mother);
-    ASSERT_TRUE(eventually([this] { return server_->requestsAwaitingTurn() + picturesWaitingForTheirSenders() == 3; }));
+    ASSERT_TRUE(eventually(
+        [this] { return server_->requestsAwaitingTurn() + picturesWaitingForTheirSenders() == 3; }));
     EXPECT_EQ(server_->requestsAwaitingTurn(), 1u);
-    RawConnection other(server_->port(), "127.0.0.3");
-    other.send("GET /m/api/tandc HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
-    EXPECT_EQ(statusesIn(other.readToClose(20)), std::vector<int>{200});
+    EXPECT_EQ(postFrom("127.0.0.3", "member/check", {{"email", "new@cradleway.test"}}).status, 200);
     EXPECT_TRUE(replies().empty());
 
     // Once hers is read, each of hers has its turn.
