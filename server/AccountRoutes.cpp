@@ -1,6 +1,7 @@
 // Accounts: sign-in and sign-up, tokens, invitations, e-mail verification, and the member's own area.
 
 #include "server/Auth.h"
+#include "server/Connections.h"
 #include "server/Guards.h"
 #include "server/Records.h"
 #include "server/Server.h"
@@ -342,6 +343,17 @@ json invite(RequestContext& ctx) {
     TakenAllowance familyAllowance(ctx.state, std::move(families), "Too many invitations were sent from this family.");
     std::string code = firstCode();
     Transaction tx(ctx.db);
+    // The family's list is answered whole, so the family is bounded: its members and the invitations
+    // they sent that wait, each of which brings one more. Counted within the write, so that
+    // invitations sent together cannot pass it.
+    if (ctx.db
+            .queryInteger(kFamilyOf +
+                              "SELECT (SELECT COUNT(*) FROM family) + (SELECT COUNT(*) FROM invitations "
+                              "WHERE inviter_id IN family AND accepted_member_id IS NULL)",
+                          me)
+            .value_or(0) >= kMostInFamily)
+        throw HttpError(403, "This family holds " + std::to_string(kMostInFamily) +
+                                 " members and invitations, as many as it may.");
     ctx.db
         .prepare("INSERT INTO invitations (inviter_id, full_name, relationship, email, code, created_at) "
                  "VALUES (?, ?, ?, ?, ?, ?)")
@@ -604,15 +616,21 @@ json saveSettings(RequestContext& ctx) {
     return out;
 }
 
-json familyMembers(RequestContext& ctx) {
-    int64_t me = ctx.memberMatchingUserId();
-    json members = json::array();
-    auto st = ctx.db.prepare(
-        "SELECT DISTINCT m.id, m.full_name, m.email, m.relationship, m.file_name "
-        "FROM members m JOIN member_babies mine ON mine.member_id = ?1 "
-        "JOIN member_babies theirs ON theirs.baby_id = mine.baby_id AND theirs.member_id = m.id "
-        "WHERE m.id != ?1 ORDER BY m.id");
+// The member's family, and then the invitations she sent that wait to be taken up: written a row at a
+// time (the family holds at most `kMostInFamily`, see `invite`).
+void writeFamily(Connection& db, int64_t me, ReplyText& out) {
+    auto st =
+        db.prepare("SELECT DISTINCT m.id, m.full_name, m.email, m.relationship, m.file_name "
+                   "FROM members m JOIN member_babies mine ON mine.member_id = ?1 "
+                   "JOIN member_babies theirs ON theirs.baby_id = mine.baby_id AND theirs.member_id = m.id "
+                   "WHERE m.id != ?1 ORDER BY m.id");
     st.bind(1, me);
+    out.write("[");
+    bool first = true;
+    auto next = [&] {
+        if (!first) out.write(",");
+        first = false;
+    };
     while (st.step()) {
         json partner = {{"id", st.integer(0)},
                         {"name", st.text(1)},
@@ -620,17 +638,30 @@ json familyMembers(RequestContext& ctx) {
                         {"relationship", st.text(3)},
                         {"connected", true}};
         if (auto file = st.optionalText(4)) partner["file_name"] = *file;
-        members.push_back(partner);
+        next();
+        writeJsonText(partner, out);
     }
-    auto pending = ctx.db.prepare("SELECT full_name, email, relationship FROM invitations "
-                                  "WHERE inviter_id = ? AND accepted_member_id IS NULL ORDER BY created_at");
+    auto pending = db.prepare("SELECT full_name, email, relationship FROM invitations "
+                              "WHERE inviter_id = ? AND accepted_member_id IS NULL ORDER BY created_at");
     pending.with(me);
-    while (pending.step())
-        members.push_back({{"name", pending.text(0)},
-                           {"email", pending.text(1)},
-                           {"relationship", pending.text(2)},
-                           {"connected", false}});
-    return {{"members", members}};
+    while (pending.step()) {
+        next();
+        writeJsonText({{"name", pending.text(0)},
+                       {"email", pending.text(1)},
+                       {"relationship", pending.text(2)},
+                       {"connected", false}},
+                      out);
+    }
+    out.write("]");
+}
+
+json familyMembers(RequestContext& ctx) {
+    int64_t me = ctx.memberMatchingUserId();
+    ctx.rowsReply = [&ctx, me](ReplyText& out) {
+        writeFieldsThenList(
+            json::object(), "members", [&](ReplyText& list) { writeFamily(ctx.db, me, list); }, out);
+    };
+    return nullptr;
 }
 
 json removeFamilyMember(RequestContext& ctx) {

@@ -1,5 +1,6 @@
 // Everything kept per baby: profile, daily updates, care team, measurements and the NICU journey.
 
+#include "server/Connections.h"
 #include "server/Guards.h"
 #include "server/Records.h"
 #include "server/Server.h"
@@ -54,7 +55,9 @@ json updateBabies(RequestContext& ctx) {
     // that came meanwhile counts.
     std::vector<std::string> replaced;
     Transaction tx(ctx.db);
+    const int64_t held = babiesHeld(ctx.db, me);
     saveBabies(ctx, me, babies, BabyEdits::Update, pictures, &replaced);
+    requireRoomForBabies(ctx.db, me, held);
     ctx.commit(tx);
     storage.keep();
     removeUnnamedPictures(ctx.db, ctx.state.uploadDirectory, replaced);
@@ -199,48 +202,85 @@ bool mayChange(const JourneyReader& reader, bool familys, std::optional<int64_t>
     return familys && (reader.parent || addedBy == reader.member);
 }
 
+// A milestone's columns, and the picture of its kind (a milestone without a picture of its own shows
+// its kind's).
+const char* const kMilestoneColumns =
+    "j.id, j.label, j.overlay_text, j.date, j.file_name, j.editable, j.type, j.created_by, t.picture "
+    "FROM journey_items j LEFT JOIN milestone_types t ON t.type = j.type ";
+
 // "editable" says whether the reader may change the milestone: the screen offers its edit and delete
-// only then, and the server refuses them otherwise.
+// only then, and the server refuses them otherwise. From the row of `kMilestoneColumns` that starts
+// at column `first`.
+json milestoneItem(const Statement& st, int first, const JourneyReader& reader) {
+    json item = {{"id", st.integer(first)},
+                 {"label", st.text(first + 1)},
+                 {"date", journeyDate(st.text(first + 3))},
+                 {"editable", mayChange(reader, st.integer(first + 5) != 0, st.optionalInteger(first + 7))},
+                 {"type", st.text(first + 6)}};
+    if (auto overlay = st.optionalText(first + 2)) item["overlay_text"] = *overlay;
+    if (auto file = st.optionalText(first + 4))
+        item["image"] = rootPath(*file);
+    else if (auto picture = st.optionalText(first + 8))
+        item["image"] = staticPath(*picture);
+    return item;
+}
+
 json journeyItem(Connection& db, int64_t itemId, const JourneyReader& reader) {
-    auto st = db.prepare("SELECT id, label, overlay_text, date, file_name, editable, type, created_by "
-                         "FROM journey_items WHERE id = ?");
+    auto st = db.prepare(std::string("SELECT ") + kMilestoneColumns + "WHERE j.id = ?");
     st.with(itemId);
     if (!st.step()) throw HttpError(404, "No milestone with this id was found.");
-    json item = {{"id", st.integer(0)},
-                 {"label", st.text(1)},
-                 {"date", journeyDate(st.text(3))},
-                 {"editable", mayChange(reader, st.integer(5) != 0, st.optionalInteger(7))},
-                 {"type", st.text(6)}};
-    if (auto overlay = st.optionalText(2)) item["overlay_text"] = *overlay;
-    if (auto file = st.optionalText(4))
-        item["image"] = rootPath(*file);
-    else {
-        auto picture = db.prepare("SELECT picture FROM milestone_types WHERE type = ?");
-        picture.with(st.text(6));
-        if (picture.step()) item["image"] = staticPath(picture.text(0));
+    return milestoneItem(st, 0, reader);
+}
+
+// The baby's milestones grouped by week of life ("Week 1" from the birthday; one dated before it, or
+// with no date, in week 1), the weeks in the order of their names and each week's by date: written a
+// row at a time, in the order the whole object of weeks was written. The week is reckoned in the
+// statement, so that the rows come in that order: a date or birthday that is not a date
+// ("yyyy-MM-dd" that names a day) counts as the birthday, and as 1970-01-01, as elsewhere.
+void writeMilestones(Connection& db, int64_t babyId, const JourneyReader& reader, ReplyText& out) {
+    auto st = db.prepare(
+        std::string("WITH b(born) AS (SELECT CASE WHEN date(birthday) = birthday THEN julianday(birthday) "
+                    "ELSE julianday('1970-01-01') END FROM babies WHERE id = ?1) "
+                    "SELECT 'Week ' || (MAX(0, CAST(CASE WHEN date(j.date) = j.date THEN julianday(j.date) "
+                    "ELSE b.born END - b.born AS INTEGER) / 7) + 1) AS week, ") +
+        kMilestoneColumns + "CROSS JOIN b WHERE j.baby_id = ?1 ORDER BY week, j.date, j.id");
+    st.bind(1, babyId);
+    out.write("{");
+    std::string week;
+    while (st.step()) {
+        if (st.text(0) != week) {
+            if (!week.empty()) out.write("],");
+            week = st.text(0);
+            writeJsonText(week, out);
+            out.write(":[");
+        } else {
+            out.write(",");
+        }
+        writeJsonText(milestoneItem(st, 1, reader), out);
     }
-    return item;
+    out.write(week.empty() ? "}" : "]}");
 }
 
 json journeyData(RequestContext& ctx) {
     int64_t babyId = familyBaby(ctx);
     const JourneyReader reader = journeyReader(ctx, babyId);
-    json out = ageDescriptions(ctx.db, babyId, ctx.now());
-    json baby = babyJson(ctx.db, babyId);
-    out["baby"] = {{"full_name", baby["full_name"]}, {"id", babyId}};
-    auto born = daysFromDate(baby["birthday"].get<std::string>()).value_or(0);
-    json weeks = json::object();
-    auto st = ctx.db.prepare("SELECT id, date FROM journey_items WHERE baby_id = ? ORDER BY date, id");
-    st.with(babyId);
-    while (st.step()) {
-        int64_t day = daysFromDate(st.text(1)).value_or(born);
-        int64_t week = std::max<int64_t>(0, (day - born) / 7) + 1;
-        std::string name = "Week " + std::to_string(week);
-        if (!weeks.contains(name)) weeks[name] = json::array();
-        weeks[name].push_back(journeyItem(ctx.db, st.integer(0), reader));
-    }
-    out["nicu_journey_data"] = weeks;
-    return out;
+    json head = ageDescriptions(ctx.db, babyId, ctx.now());
+    head["baby"] = {{"full_name", babyJson(ctx.db, babyId)["full_name"]}, {"id", babyId}};
+    ctx.rowsReply = [&ctx, babyId, reader, head](ReplyText& out) {
+        writeFieldsThenList(
+            head, "nicu_journey_data",
+            [&](ReplyText& list) { writeMilestones(ctx.db, babyId, reader, list); }, out);
+    };
+    return nullptr;
+}
+
+// A baby's journey is answered whole (`writeMilestones`), so it holds a bounded number of milestones.
+// Counted within the write that adds one, so that milestones sent together cannot pass it.
+void requireRoomForMilestone(Connection& db, int64_t babyId) {
+    if (db.queryInteger("SELECT COUNT(*) FROM journey_items WHERE baby_id = ?", babyId).value_or(0) >=
+        kMostMilestonesPerBaby)
+        throw HttpError(403, "This baby's journey holds " + std::to_string(kMostMilestonesPerBaby) +
+                                 " milestones, as many as it may.");
 }
 
 json journeyList(RequestContext& ctx) {
@@ -304,11 +344,14 @@ json addJourneyItem(RequestContext& ctx) {
         label = st.text(0);
         if (st.integer(1) && text) label = *text;
     }
+    // Before the picture is decoded too, so that a journey that is full costs no decoding.
+    requireRoomForMilestone(ctx.db, babyId);
     MemberStorage storage(ctx, ctx.member(), pictureBytes(ctx) + label.size() + text.value_or("").size(), 1);
     auto picture = journeyPicture(ctx);
     Transaction tx(ctx.db);
     // Again inside the write: the member may have been removed while the picture was read.
     ctx.requireBabyAccess(babyId);
+    requireRoomForMilestone(ctx.db, babyId);
     ctx.db
         .prepare("INSERT INTO journey_items (baby_id, type, label, overlay_text, date, file_name, editable, "
                  "created_by) "

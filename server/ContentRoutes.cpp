@@ -319,9 +319,14 @@ json listComments(RequestContext& ctx) {
     if (feedId) requireContent(ctx.db, *feedId);
     if (!postId && !feedId) return {{"data", {{"comments", json::array()}}}};
     ctx.rowsReply = [&ctx, me, postId, feedId](ReplyText& out) {
-        out.write(R"({"data":{"comments":)");
-        writeComments(ctx.db, me, postId, feedId, out);
-        out.write("}}");
+        writeFieldsThenList(
+            json::object(), "data",
+            [&](ReplyText& data) {
+                writeFieldsThenList(
+                    json::object(), "comments",
+                    [&](ReplyText& list) { writeComments(ctx.db, me, postId, feedId, list); }, data);
+            },
+            out);
     };
     return nullptr;
 }
@@ -341,13 +346,14 @@ json commentAnswer(RequestContext& ctx, const json& made) {
     if (postId) requirePost(ctx.db, me, *postId);
     json answer = {{"status", "Your comment is posted."}, {"data", {{"comment", commentWithId(ctx.db, id)}}}};
     ctx.rowsReply = [&ctx, me, postId, feedId, answer](ReplyText& out) {
-        out.write(R"({"status":)");
-        writeJsonText(answer["status"], out);
-        out.write(R"(,"data":{"comment":)");
-        writeJsonText(answer["data"]["comment"], out);
-        out.write(R"(,"comments":)");
-        writeComments(ctx.db, me, postId, feedId, out);
-        out.write("}}");
+        writeFieldsThenList(
+            {{"status", answer["status"]}}, "data",
+            [&](ReplyText& data) {
+                writeFieldsThenList(
+                    answer["data"], "comments",
+                    [&](ReplyText& list) { writeComments(ctx.db, me, postId, feedId, list); }, data);
+            },
+            out);
     };
     return answer;
 }

@@ -164,6 +164,21 @@ int64_t commentCount(Connection& db, int64_t memberId, std::optional<int64_t> po
     return st.step() ? st.integer(0) : 0;
 }
 
+void writeFieldsThenList(const json& fields, const std::string& key,
+                         const std::function<void(ReplyText&)>& list, ReplyText& out) {
+    out.write("{");
+    for (auto it = fields.begin(); it != fields.end(); ++it) {
+        writeJsonText(it.key(), out);
+        out.write(":");
+        writeJsonText(it.value(), out);
+        out.write(",");
+    }
+    writeJsonText(key, out);
+    out.write(":");
+    list(out);
+    out.write("}");
+}
+
 json commentWithId(Connection& db, int64_t commentId) {
     auto st = db.prepare("SELECT c.id, c.comment_text, c.created_at, m.full_name, m.file_name, m.id "
                          "FROM comments c JOIN members m ON m.id = c.member_id WHERE c.id = ?");
@@ -580,6 +595,17 @@ BabyFields readBabyFields(const RequestContext& entry) {
     baby.expectedBirthday = *expected;
     baby.gender = babyGender(entry.optionalText("gender").value_or(""));
     return baby;
+}
+
+int64_t babiesHeld(Connection& db, int64_t memberId) {
+    return db.queryInteger("SELECT COUNT(*) FROM member_babies WHERE member_id = ?", memberId).value_or(0);
+}
+
+void requireRoomForBabies(Connection& db, int64_t memberId, int64_t heldBefore) {
+    const int64_t held = babiesHeld(db, memberId);
+    if (held > heldBefore && held > kMostBabiesPerMember)
+        throw HttpError(403, "An account holds " + std::to_string(kMostBabiesPerMember) +
+                                 " babies, as many as it may.");
 }
 
 int64_t createBaby(Connection& db, int64_t memberId, const BabyFields& baby) {

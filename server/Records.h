@@ -33,6 +33,11 @@ void writeComments(Connection& db, int64_t memberId, std::optional<int64_t> post
                    std::optional<int64_t> feedId, ReplyText& out);
 int64_t commentCount(Connection& db, int64_t memberId, std::optional<int64_t> postId,
                      std::optional<int64_t> feedId);
+// A reply object written as it is made: the members of `fields`, then `key` with what `list` writes
+// (its rows, from their statement). Byte for byte the object `writeJsonText` writes whole, whose
+// members go in the order of their names, provided `key` comes after every name of `fields`.
+void writeFieldsThenList(const json& fields, const std::string& key,
+                         const std::function<void(ReplyText&)>& list, ReplyText& out);
 // One comment as the lists show it; null when there is none with the id.
 json commentWithId(Connection& db, int64_t commentId);
 
@@ -102,6 +107,10 @@ struct BabyFields {
     std::string gender;           // Male, Female or Unknown
 };
 BabyFields readBabyFields(const RequestContext& entry);
+// How many babies the member holds; and, within the write that added some, 403 when it took her past
+// `kMostBabiesPerMember` (one who holds more already, joined on invitations, may still change them).
+int64_t babiesHeld(Connection& db, int64_t memberId);
+void requireRoomForBabies(Connection& db, int64_t memberId, int64_t heldBefore);
 // A new baby in the member's family, the member its parent; returns its id.
 int64_t createBaby(Connection& db, int64_t memberId, const BabyFields& baby);
 
@@ -194,6 +203,19 @@ inline constexpr size_t kLongestPost = 5000;
 // what it may hold rather than cut short (at the longest comments, 15 MB of reply). A family writes a
 // few on a card.
 inline constexpr int64_t kMostCommentsPerCard = 500;
+// The most milestones a baby's journey holds: the journey is answered whole, grouped by week, and
+// the weeks are what the journey screen shows, so the journey is bounded rather than cut short (at
+// the longest titles, under 3 MB of reply). A family marks a few a week over a stay of weeks to
+// months; this is three a day for most of a year.
+inline constexpr int64_t kMostMilestonesPerBaby = 1000;
+// The most babies an account holds: its babies are answered whole (a sign-in, a baby update, the
+// journey header with each baby's questions), and a feed reads each baby's daily updates. Twins,
+// triplets, and a sibling or two over the years; a baby update may name twenty at once.
+inline constexpr int64_t kMostBabiesPerMember = 20;
+// The most members a family holds, counting the invitations its members sent that are still open:
+// the family's list is answered whole. Parents, grandparents, relatives and friends are a few dozen
+// at most.
+inline constexpr int64_t kMostInFamily = 100;
 // The least length of a password, in characters.
 inline constexpr size_t kShortestPassword = 8;
 

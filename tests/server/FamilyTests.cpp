@@ -2,6 +2,10 @@
 
 #include "ServerFixture.h"
 
+#include "server/Records.h"
+
+#include <chrono>
+
 namespace cw::server::testing {
 namespace {
 
@@ -385,6 +389,152 @@ TEST_F(FamilyTest, SeeingAnArticlesNotificationMarksTheArticleReadForItsMember) 
             .status,
         200);
     EXPECT_EQ(card(5)["card_read"], true);
+}
+
+// "yyyy-MM-dd" of the day `days` after 2026-11-01, the stranger's baby's birthday.
+std::string dayOfLife(int days) {
+    using namespace std::chrono;
+    const year_month_day day{sys_days{2026y / November / 1} + std::chrono::days{days}};
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u", static_cast<int>(day.year()),
+                  static_cast<unsigned>(day.month()), static_cast<unsigned>(day.day()));
+    return text;
+}
+
+TEST_F(FamilyTest, AListAFamilyGrowsIsAnsweredWholeUpToItsBoundAndRefusesTheNextEntry) {
+    // A list the family's members add to is answered whole, so it stops at its bound; up to it, the
+    // reply is the one the whole value made (members in the order of their names, weeks too).
+    const Session stranger = signUpStranger("stranger@cradleway.test");
+    const int64_t baby = stranger.reply["babies"][0]["id"];
+    const Session aunt = signUpInvited(stranger, "aunt@cradleway.test");
+    auto milestone = [&](const Session& by) {
+        return multipart("baby/nicu_journey_add",
+                         {{"baby_id", std::to_string(baby), "", ""},
+                          {"user_id", std::to_string(by.userId), "", ""},
+                          {"date", dayOfLife(3), "", ""},
+                          {"type", "other", "", ""},
+                          {"input_text", "Held my finger", "", ""}},
+                         by.access);
+    };
+    auto invite = [&](const Session& by) {
+        return post("invite",
+                    {{"full_name", "Cousin"},
+                     {"relationship", "Relative"},
+                     {"email", "cousin@cradleway.test"},
+                     {"user_id", by.userId}},
+                    by.access);
+    };
+    struct List {
+        const char* name;
+        // Writes all but the last entry the bound allows straight into the database.
+        std::function<void(Connection&)> fill;
+        std::function<Reply(const Session&)> add;
+        std::function<Reply()> list;
+        std::function<size_t(const json&)> entries;
+        size_t listed; // the entries the list holds at its bound
+        std::string refusal;
+        bool familys = true; // the aunt adds to the same list, and is refused too
+    };
+    const List lists[] = {
+        {"a baby's journey",
+         [&](Connection& db) {
+             // From three days before the birth to the nineteenth week: "Week 10" and on come before
+             // "Week 2" by name.
+             for (int64_t i = 0; i < kMostMilestonesPerBaby - 1; ++i)
+                 db.prepare("INSERT INTO journey_items (baby_id, type, label, date, editable, created_by) "
+                            "VALUES (?, 'first_bath', 'Bath', ?, 1, ?)")
+                     .with(baby, dayOfLife(static_cast<int>(i % 130) - 3), stranger.userId)
+                     .run();
+         },
+         milestone,
+         [&] {
+             return post("baby/nicu_journey_data", {{"baby_id", baby}, {"user_id", stranger.userId}},
+                         stranger.access);
+         },
+         [](const json& body) {
+             size_t count = 0;
+             for (const auto& [week, items] : body["nicu_journey_data"].items())
+                 count += items.size();
+             return count;
+         },
+         static_cast<size_t>(kMostMilestonesPerBaby),
+         "This baby's journey holds 1000 milestones, as many as it may."},
+        {"a family's members",
+         [&](Connection& db) {
+             // The stranger and the aunt, and invitations that wait.
+             for (int64_t i = 2; i < kMostInFamily - 1; ++i)
+                 db.prepare("INSERT INTO invitations (inviter_id, full_name, relationship, email, code, "
+                            "created_at) "
+                            "VALUES (?, 'Friend', 'Friend', ?, '12345678', 0)")
+                     .with(stranger.userId, "friend" + std::to_string(i) + "@cradleway.test")
+                     .run();
+         },
+         invite,
+         [&] {
+             return get("invite/data", {{"user_id", std::to_string(stranger.userId)}}, stranger.access);
+         },
+         [](const json& body) { return body["members"].size(); },
+         static_cast<size_t>(kMostInFamily - 1), // all but the stranger herself
+         "This family holds 100 members and invitations, as many as it may."},
+        {"an account's babies",
+         [&](Connection& db) {
+             for (int64_t i = 1; i < kMostBabiesPerMember - 1; ++i) {
+                 db.prepare("INSERT INTO babies (full_name, birthday, expected_birthday, gender) "
+                            "VALUES ('Twin', '2026-11-01', '2027-01-01', 'Female')")
+                     .run();
+                 db.prepare("INSERT INTO member_babies (member_id, baby_id, parent) VALUES (?, ?, 1)")
+                     .with(stranger.userId, db.lastInsertId())
+                     .run();
+             }
+         },
+         [&](const Session& by) {
+             return post("baby/update",
+                         {{"user_id", by.userId},
+                          {"babies", json::array({{{"full_name", "Sibling"},
+                                                   {"birthday", "2026-11-20"},
+                                                   {"expected_birthday", "2027-01-10"},
+                                                   {"gender", "Male"}}})}},
+                         by.access);
+         },
+         [&] {
+             return post("member/nicu_journey", {{"user_id", stranger.userId}}, stranger.access);
+         },
+         [](const json& body) { return body["babies"].size(); }, static_cast<size_t>(kMostBabiesPerMember),
+         "An account holds 20 babies, as many as it may.", false},
+    };
+    for (const List& list : lists) {
+        {
+            auto db = server_->state().pool->acquire();
+            Transaction tx(*db);
+            list.fill(*db);
+            tx.commit();
+        }
+        const Reply last = list.add(stranger);
+        ASSERT_EQ(last.status, 200) << list.name << " " << last.raw;
+        const Reply listed = list.list();
+        ASSERT_EQ(listed.status, 200) << list.name << " " << listed.raw.substr(0, 300);
+        EXPECT_EQ(list.entries(listed.body), list.listed) << list.name;
+        EXPECT_EQ(listed.raw, listed.body.dump()) << list.name;
+        for (const Session* by : {&stranger, &aunt}) {
+            if (by == &aunt && !list.familys) continue;
+            const Reply refused = list.add(*by);
+            EXPECT_EQ(refused.status, 403) << list.name;
+            EXPECT_EQ(refused.body["message"], list.refusal) << list.name;
+        }
+    }
+    // Where each milestone falls: before the birth in the first week, the seventieth day in the eleventh.
+    const json weeks =
+        post("baby/nicu_journey_data", {{"baby_id", baby}, {"user_id", stranger.userId}}, stranger.access)
+            .body["nicu_journey_data"];
+    EXPECT_EQ(weeks.size(), 19u);
+    EXPECT_EQ(weeks["Week 1"][0]["date"], "Oct 29, 2026");
+    EXPECT_EQ(weeks["Week 11"][0]["date"], "Jan 10, 2027");
+    // The family's list: the aunt who joined, then the invitations waiting, oldest first.
+    const json members =
+        get("invite/data", {{"user_id", std::to_string(stranger.userId)}}, stranger.access).body["members"];
+    EXPECT_EQ(members[0]["id"], aunt.userId);
+    EXPECT_EQ(members[1]["email"], "friend2@cradleway.test");
+    EXPECT_EQ(members.back()["email"], "cousin@cradleway.test");
 }
 
 } // namespace
