@@ -958,7 +958,7 @@ CREATE INDEX request_replays_owner ON request_replays(owner, seq, id);
     // A baby's milestones are read and counted through an index by baby, so that one family's journey
     // costs the same however many milestones other families have.
     R"sql(
-CREATE INDEX journey_items_baby ON journey_items(baby_id, date);
+CREATE INDEX IF NOT EXISTS journey_items_baby ON journey_items(baby_id, date);
 )sql",
 };
 
