@@ -954,6 +954,15 @@ void ConnectionServer::stop() {
     for (auto& worker : workers_)
         worker.join();
     workers_.clear();
+    for (;;) {
+        std::unique_ptr<Connection> unserved;
+        {
+            std::lock_guard lock(mutex_);
+            unserved = takeUnserved();
+        }
+        if (!unserved) break;
+        closeConnection(std::move(unserved));
+    }
     for (auto& connection : returned_)
         closeConnection(std::move(connection));
     returned_.clear();
@@ -1372,7 +1381,7 @@ void ConnectionServer::giveTurns() {
     std::vector<Connection*> waiting;
     for (auto& [fd, connection] : watched_)
         if (connection->waitingTurn) waiting.push_back(connection.get());
-    std::sort(waiting.begin(), waiting.end(), [](const Connection* a, const Connection* b) { return a->arrival < b->arrival; });
+    std::sort(waiting.begin(), waiting.end(), [](auto* a, auto* b) { return a->arrival < b->arrival; });
     for (Connection* connection : waiting) {
         if (!turnFree(connection->network)) continue;
         auto owned = unwatch(connection->fd);
@@ -1677,22 +1686,20 @@ void ConnectionServer::joinWorkerTurns(std::unique_ptr<Connection> connection) {
 }
 
 std::unique_ptr<ConnectionServer::Connection> ConnectionServer::takeUnserved() {
-    std::unique_ptr<Connection> connection;
-    if (!queued_.empty()) {
-        connection = std::move(queued_.extract(queued_.begin()).mapped());
-        workerTurns_.withdraw(connection->workerTurn);
-        if (connection->costly) {
-            costlyKinds_[connection->costly - 1].turns.end(connection->kindTurn, {});
-            --costlyKinds_[connection->costly - 1].placed;
-        }
-        return connection;
-    }
     for (CostlyKind& kind : costlyKinds_)
         if (!kind.waiting.empty()) {
-            connection = std::move(kind.waiting.extract(kind.waiting.begin()).mapped());
+            auto connection = std::move(kind.waiting.extract(kind.waiting.begin()).mapped());
             kind.turns.withdraw(connection->kindTurn);
             return connection;
         }
+    if (queued_.empty()) return nullptr;
+    auto connection = std::move(queued_.extract(queued_.begin()).mapped());
+    workerTurns_.withdraw(connection->workerTurn);
+    if (connection->costly) {
+        CostlyKind& kind = costlyKinds_[connection->costly - 1];
+        kind.turns.end(connection->kindTurn, {});
+        --kind.placed;
+    }
     return connection;
 }
 
@@ -1780,24 +1787,14 @@ void ConnectionServer::work() {
     for (;;) {
         std::unique_ptr<Connection> connection;
         Clock::time_point taken;
-        bool unserved = false;
         {
             std::unique_lock lock(mutex_);
             ready_.wait(lock, [&] { return !queued_.empty() || stopping_; });
-            if (stopping_) {
-                connection = takeUnserved();
-                if (!connection) return;
-                unserved = true;
-            } else {
-                // Fair turns among the senders (FairTurns): a request that arrives as a worker comes
-                // free is compared with those already queued, never handed it ahead of them.
-                connection = std::move(queued_.extract(*workerTurns_.next()).mapped());
-            }
+            if (stopping_) return;
+            // Fair turns among the senders (FairTurns): a request that arrives as a worker comes free
+            // is compared with those already queued, never handed it ahead of them.
+            connection = std::move(queued_.extract(*workerTurns_.next()).mapped());
             taken = Clock::now();
-        }
-        if (unserved) {
-            closeConnection(std::move(connection));
-            continue;
         }
         Stream stream(*connection, limits_);
         bool last = connection->served + 1 >= limits_.requestsPerConnection;
