@@ -589,8 +589,8 @@ struct ConnectionServer::Connection {
     // to do so.
     bool waitingTurn = false;
     uint64_t arrival = 0;
-    // The kind of costly place its request will wait for (0: none): counted against its bound in
-    // `costlyWorkers` once a worker has it.
+    // The kind of costly place its request will wait for (0: none): it takes a place of its kind
+    // (`costlyWorkers`) before it joins the workers' turns.
     size_t costly = 0;
     // What is left of its reply to send, watched for the client to take it: the bytes of `outgoing`
     // from `outgoingSent`, then `fileLeft` bytes of `file` from `fileOffset`: a picture's, or the

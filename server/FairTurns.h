@@ -10,8 +10,8 @@
 #include <set>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <tuple>
+#include <unordered_map>
 #include <utility>
 
 namespace cw::server {
@@ -102,7 +102,7 @@ private:
         std::set<std::tuple<Duration, Turn, Member*>> ready;
         std::set<std::pair<Duration, Member*>> resting;
     };
-    struct Held {
+    struct Owner {
         Group* group;
         Member* member;
         bool placed;
@@ -134,7 +134,7 @@ private:
     std::unordered_map<std::string, Group> groups_;
     std::set<std::tuple<Duration, Turn, Group*>> ready_;
     std::set<std::pair<Duration, Group*>> resting_;
-    std::unordered_map<Turn, Held> byTurn_;
+    std::unordered_map<Turn, Owner> byTurn_;
 };
 
 // Work that costs the server dearly (a password hash, a picture's decoding, a write to the database)
