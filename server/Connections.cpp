@@ -954,14 +954,16 @@ void ConnectionServer::stop() {
     for (auto& worker : workers_)
         worker.join();
     workers_.clear();
-    for (;;) {
-        std::unique_ptr<Connection> unserved;
-        {
-            std::lock_guard lock(mutex_);
-            unserved = takeUnserved();
+    // Requests still queued are closed unserved, out of their turns.
+    for (CostlyKind& kind : costlyKinds_)
+        for (auto& [turn, connection] : std::exchange(kind.waiting, {})) {
+            kind.turns.withdraw(turn);
+            closeConnection(std::move(connection));
         }
-        if (!unserved) break;
-        closeConnection(std::move(unserved));
+    for (auto& [turn, connection] : std::exchange(queued_, {})) {
+        workerTurns_.withdraw(turn);
+        leaveCostly(*connection, {});
+        closeConnection(std::move(connection));
     }
     for (auto& connection : returned_)
         closeConnection(std::move(connection));
@@ -1685,22 +1687,12 @@ void ConnectionServer::joinWorkerTurns(std::unique_ptr<Connection> connection) {
     queued_.emplace(connection->workerTurn, std::move(connection));
 }
 
-std::unique_ptr<ConnectionServer::Connection> ConnectionServer::takeUnserved() {
-    for (CostlyKind& kind : costlyKinds_)
-        if (!kind.waiting.empty()) {
-            auto connection = std::move(kind.waiting.extract(kind.waiting.begin()).mapped());
-            kind.turns.withdraw(connection->kindTurn);
-            return connection;
-        }
-    if (queued_.empty()) return nullptr;
-    auto connection = std::move(queued_.extract(queued_.begin()).mapped());
-    workerTurns_.withdraw(connection->workerTurn);
-    if (connection->costly) {
-        CostlyKind& kind = costlyKinds_[connection->costly - 1];
-        kind.turns.end(connection->kindTurn, {});
-        --kind.placed;
-    }
-    return connection;
+void ConnectionServer::leaveCostly(Connection& connection, Clock::duration held) {
+    if (connection.costly == 0) return;
+    CostlyKind& kind = costlyKinds_[connection.costly - 1];
+    kind.turns.end(connection.kindTurn, held);
+    --kind.placed;
+    connection.costly = 0;
 }
 
 void ConnectionServer::countReply(Connection& connection) {
@@ -1810,17 +1802,13 @@ void ConnectionServer::work() {
             workerTurns_.end(connection->workerTurn, std::max(Clock::duration::zero(), now - taken - waited));
             if (auto found = shares_.find(connection->network); found != shares_.end() && --found->second == 0)
                 shares_.erase(found);
-            if (connection->costly) {
-                // A place of its kind is free again: the next of the kind joins the workers' turns,
-                // for this worker or another.
-                CostlyKind& kind = costlyKinds_[connection->costly - 1];
-                kind.turns.end(connection->kindTurn, now - taken);
-                --kind.placed;
-                admitCostly(connection->costly);
+            if (const size_t kind = connection->costly) {
+                // A place of its kind is free again: the next of the kind joins the workers' turns.
+                leaveCostly(*connection, now - taken);
+                admitCostly(kind);
                 if (!queued_.empty()) ready_.notify_one();
             }
         }
-        connection->costly = 0;
         // What its reply leaves waiting is counted now instead of what was counted before it was made.
         connection->replyReserved = 0;
         countReply(*connection);

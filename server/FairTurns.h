@@ -17,8 +17,8 @@
 namespace cw::server {
 
 // Whom a turn at a shared place is taken for: a member of a group. Groups share the place equally,
-// and within a group its members share the group's part equally, so that a crowd of many senders
-// in one group (a family, a neighbourhood of addresses) has one group's part, however many they are.
+// and within a group its members divide the group's share equally, so that a crowd of many senders
+// in one group (a family, a neighbourhood of addresses) has one group's share, however many they are.
 //  - A request known only by its address: group = the address's neighbourhood (IPv4 /24, IPv6 /48 of
 //    the /64, what one holder of many addresses usually holds them in), member = the address.
 //  - A member known by her access token: group = the family she proved by its baby, else the
