@@ -299,9 +299,9 @@ private:
     // Counts a reply of `bytes` about to be made for the connection's request, when its address's
     // bound and the bound of all allow it (takes mutex_).
     bool reserveReply(Connection& connection, size_t bytes);
-    // The workers' turns among the senders of the requests waiting for their address's turn or for a
-    // worker, each request counted by the time a worker spent on it, less what it waited at the gates
-    // for a hash, a decoding or a write, which those gates count by their own turns.
+    // The workers' turns among the senders of the queued requests, each request counted by the time a
+    // worker spent on it, less what it waited at the gates for a hash, a decoding or a write, which
+    // those gates count by their own turns.
     FairTurns workerTurns_{std::chrono::milliseconds(10)};
     // Requests waiting for their address's turn, and their count as they arrived; changed by the
     // watcher thread only.
