@@ -36,7 +36,8 @@ struct TokenPair {
 
 // Issues a new access and refresh token for the member: a new session, or the given one (a refresh).
 // Only their hashes are stored. The access token is known as hers from now on, so that the first
-// request she sends with it already takes its turn as hers, not as her address's neighbourhood's.
+// request she sends with it already takes its turn as hers (in her family's group), not as her
+// address's.
 TokenPair issueTokens(Connection& db, const ServerState& state, int64_t memberId,
                       const std::string& session = {});
 // Whose an unexpired, unrevoked access token is: the member, and the session it belongs to (a

@@ -67,9 +67,12 @@ bool wellFormedName(std::string_view value) {
 }
 
 // The name a phone or an application is known by at the server's shared places: the first half of
-// its cookie, enough to tell it from others and too little to stand for it.
+// its cookie, enough to tell it from others and too little to stand for it. Its group is where each
+// request comes from (`claimantOfHead`).
 Claimant knownBy(const char* kind, const std::string& cookie) {
-    return Claimant::known(std::string(kind) + ":" + cookie.substr(0, 16));
+    Claimant claimant;
+    claimant.member = std::string(kind) + ":" + cookie.substr(0, 16);
+    return claimant;
 }
 
 } // namespace
