@@ -589,8 +589,8 @@ struct ConnectionServer::Connection {
     // to do so.
     bool waitingTurn = false;
     uint64_t arrival = 0;
-    // The kind of costly place its request will wait for (0: none): counted against its bound in
-    // `costlyWorkers` once a worker has it.
+    // The kind of costly place its request will wait for (0: none): it takes a place of its kind
+    // (`costlyWorkers`) before it joins the workers' turns.
     size_t costly = 0;
     // What is left of its reply to send, watched for the client to take it: the bytes of `outgoing`
     // from `outgoingSent`, then `fileLeft` bytes of `file` from `fileOffset`: a picture's, or the
@@ -954,6 +954,17 @@ void ConnectionServer::stop() {
     for (auto& worker : workers_)
         worker.join();
     workers_.clear();
+    // Requests still queued are closed unserved, out of their turns.
+    for (CostlyKind& kind : costlyKinds_)
+        for (auto& [turn, connection] : std::exchange(kind.waiting, {})) {
+            kind.turns.withdraw(turn);
+            closeConnection(std::move(connection));
+        }
+    for (auto& [turn, connection] : std::exchange(queued_, {})) {
+        workerTurns_.withdraw(turn);
+        leaveCostly(*connection, {});
+        closeConnection(std::move(connection));
+    }
     for (auto& connection : returned_)
         closeConnection(std::move(connection));
     returned_.clear();
@@ -1372,7 +1383,7 @@ void ConnectionServer::giveTurns() {
     std::vector<Connection*> waiting;
     for (auto& [fd, connection] : watched_)
         if (connection->waitingTurn) waiting.push_back(connection.get());
-    std::sort(waiting.begin(), waiting.end(), [](const Connection* a, const Connection* b) { return a->arrival < b->arrival; });
+    std::sort(waiting.begin(), waiting.end(), [](auto* a, auto* b) { return a->arrival < b->arrival; });
     for (Connection* connection : waiting) {
         if (!turnFree(connection->network)) continue;
         auto owned = unwatch(connection->fd);
@@ -1676,24 +1687,12 @@ void ConnectionServer::joinWorkerTurns(std::unique_ptr<Connection> connection) {
     queued_.emplace(connection->workerTurn, std::move(connection));
 }
 
-std::unique_ptr<ConnectionServer::Connection> ConnectionServer::takeUnserved() {
-    std::unique_ptr<Connection> connection;
-    if (!queued_.empty()) {
-        connection = std::move(queued_.extract(queued_.begin()).mapped());
-        workerTurns_.withdraw(connection->workerTurn);
-        if (connection->costly) {
-            costlyKinds_[connection->costly - 1].turns.end(connection->kindTurn, {});
-            --costlyKinds_[connection->costly - 1].placed;
-        }
-        return connection;
-    }
-    for (CostlyKind& kind : costlyKinds_)
-        if (!kind.waiting.empty()) {
-            connection = std::move(kind.waiting.extract(kind.waiting.begin()).mapped());
-            kind.turns.withdraw(connection->kindTurn);
-            return connection;
-        }
-    return connection;
+void ConnectionServer::leaveCostly(Connection& connection, Clock::duration held) {
+    if (connection.costly == 0) return;
+    CostlyKind& kind = costlyKinds_[connection.costly - 1];
+    kind.turns.end(connection.kindTurn, held);
+    --kind.placed;
+    connection.costly = 0;
 }
 
 void ConnectionServer::countReply(Connection& connection) {
@@ -1780,24 +1779,14 @@ void ConnectionServer::work() {
     for (;;) {
         std::unique_ptr<Connection> connection;
         Clock::time_point taken;
-        bool unserved = false;
         {
             std::unique_lock lock(mutex_);
             ready_.wait(lock, [&] { return !queued_.empty() || stopping_; });
-            if (stopping_) {
-                connection = takeUnserved();
-                if (!connection) return;
-                unserved = true;
-            } else {
-                // Fair turns among the senders (FairTurns): a request that arrives as a worker comes
-                // free is compared with those already queued, never handed it ahead of them.
-                connection = std::move(queued_.extract(*workerTurns_.next()).mapped());
-            }
+            if (stopping_) return;
+            // Fair turns among the senders (FairTurns): a request that arrives as a worker comes free
+            // is compared with those already queued, never handed it ahead of them.
+            connection = std::move(queued_.extract(*workerTurns_.next()).mapped());
             taken = Clock::now();
-        }
-        if (unserved) {
-            closeConnection(std::move(connection));
-            continue;
         }
         Stream stream(*connection, limits_);
         bool last = connection->served + 1 >= limits_.requestsPerConnection;
@@ -1813,17 +1802,13 @@ void ConnectionServer::work() {
             workerTurns_.end(connection->workerTurn, std::max(Clock::duration::zero(), now - taken - waited));
             if (auto found = shares_.find(connection->network); found != shares_.end() && --found->second == 0)
                 shares_.erase(found);
-            if (connection->costly) {
-                // A place of its kind is free again: the next of the kind joins the workers' turns,
-                // for this worker or another.
-                CostlyKind& kind = costlyKinds_[connection->costly - 1];
-                kind.turns.end(connection->kindTurn, now - taken);
-                --kind.placed;
-                admitCostly(connection->costly);
+            if (const size_t kind = connection->costly) {
+                // A place of its kind is free again: the next of the kind joins the workers' turns.
+                leaveCostly(*connection, now - taken);
+                admitCostly(kind);
                 if (!queued_.empty()) ready_.notify_one();
             }
         }
-        connection->costly = 0;
         // What its reply leaves waiting is counted now instead of what was counted before it was made.
         connection->replyReserved = 0;
         countReply(*connection);

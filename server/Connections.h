@@ -214,8 +214,8 @@ private:
     void joinWorkerTurns(std::unique_ptr<Connection> connection);
     // Lets the kind's waiting requests join the workers' turns while it has places free (mutex_ held).
     void admitCostly(size_t kind);
-    // When stopping: a queued request, taken out of its turns unserved (mutex_ held).
-    std::unique_ptr<Connection> takeUnserved();
+    // The request gives up its place of its kind, having held it `held` (mutex_ held).
+    void leaveCostly(Connection& connection, std::chrono::steady_clock::duration held);
     // Answers a watched connection with an error of its own and closes it.
     void refuseWatched(std::unique_ptr<Connection> connection, int status, const char* reason,
                        const std::string& message);

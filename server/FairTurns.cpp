@@ -83,7 +83,7 @@ FairTurns::Turn FairTurns::ask(const Claimant& claimant) {
     } else {
         group.waiting.insert(turn);
     }
-    byTurn_.emplace(turn, Held{&group, &member, false});
+    byTurn_.emplace(turn, Owner{&group, &member, false});
     ++waiting_;
     return turn;
 }

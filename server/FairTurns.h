@@ -10,15 +10,15 @@
 #include <set>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <tuple>
+#include <unordered_map>
 #include <utility>
 
 namespace cw::server {
 
 // Whom a turn at a shared place is taken for: a member of a group. Groups share the place equally,
-// and within a group its members share the group's part equally, so that a crowd of many senders
-// in one group (a family, a neighbourhood of addresses) has one group's part, however many they are.
+// and within a group its members divide the group's share equally, so that a crowd of many senders
+// in one group (a family, a neighbourhood of addresses) has one group's share, however many they are.
 //  - A request known only by its address: group = the address's neighbourhood (IPv4 /24, IPv6 /48 of
 //    the /64, what one holder of many addresses usually holds them in), member = the address.
 //  - A member known by her access token: group = the family she proved by its baby, else the
@@ -102,7 +102,7 @@ private:
         std::set<std::tuple<Duration, Turn, Member*>> ready;
         std::set<std::pair<Duration, Member*>> resting;
     };
-    struct Held {
+    struct Owner {
         Group* group;
         Member* member;
         bool placed;
@@ -134,7 +134,7 @@ private:
     std::unordered_map<std::string, Group> groups_;
     std::set<std::tuple<Duration, Turn, Group*>> ready_;
     std::set<std::pair<Duration, Group*>> resting_;
-    std::unordered_map<Turn, Held> byTurn_;
+    std::unordered_map<Turn, Owner> byTurn_;
 };
 
 // Work that costs the server dearly (a password hash, a picture's decoding, a write to the database)
