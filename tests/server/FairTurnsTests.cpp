@@ -329,7 +329,7 @@ TEST(FairTurns, PropertiesHoldOverSeededRandomArrivals) {
                  place.atMost(ownGroup + (load.groups - 1) * ((ownGroup + p) * h + 2),
                               place.given - a.givenBefore, "a turn waited behind");
              };
-             for (int tick = 0; tick < 2500; ++tick)
+             for (int tick = 0; tick < 1500; ++tick)
                  place.tick([&] { load.arrive(place); });
          }},
         {"a member's turns are given first come, first served; a turn withdrawn is never given; with "
