@@ -91,7 +91,7 @@ public:
         if (onAsked) onAsked(turn, asked);
         return turn;
     }
-    // A waiting turn of `who`, if any, leaves.
+    // A waiting turn of the member, if any, leaves.
     void withdrawOne(size_t member) {
         std::deque<Turn>& line = lines_[member];
         if (line.empty()) return;
