@@ -248,6 +248,31 @@ void share(Place& place, const std::string& first, const std::string& second, in
     if (bothWays) place.atMost(bound, overFirst, first + " had beyond " + second);
 }
 
+// One group kept busy, and a stream of `stream` turns at a time each from an address never seen
+// before, in a few or many neighbourhoods, for `ticks`; `each` after every tick.
+void oneOffStream(Place& place, int longest, int stream, int ticks, const std::function<void()>& each) {
+    const int neighbourhoods = place.uniform(1, 2000);
+    int addresses = 0, inFlight = 0;
+    const size_t steadyGroup = place.groupOf("steady");
+    place.onEnded = [&](const Place::Asked& a) { inFlight -= a.group != steadyGroup; };
+    const Claimant steady = Claimant::known("a", "steady");
+    const size_t steadyMember = place.memberOf(steady);
+    for (int tick = 0; tick < ticks; ++tick) {
+        place.tick([&] {
+            while (int(place.waitingOf(steadyMember)) <= place.servers)
+                place.ask(steady, place.uniform(1, longest));
+            for (; inFlight < stream; ++inFlight, ++addresses) {
+                const int n = addresses % neighbourhoods;
+                place.ask(Claimant("10." + std::to_string(n / 256) + "." + std::to_string(n % 256) + "." +
+                                   std::to_string(addresses / neighbourhoods % 256)),
+                          place.uniform(1, longest));
+            }
+        });
+        each();
+    }
+    place.onEnded = nullptr;
+}
+
 TEST(FairTurns, PropertiesHoldOverSeededRandomArrivals) {
     struct Property {
         const char* what;
@@ -340,6 +365,31 @@ TEST(FairTurns, PropertiesHoldOverSeededRandomArrivals) {
              load.withdrawing = 0.3;
              for (int tick = 0; tick < 1000; ++tick)
                  place.tick([&] { load.arrive(place); });
+         }},
+        {"nobody waits for ever behind a stream of one-off addresses from many neighbourhoods: a group kept "
+         "busy waits behind about as many of their turns as wait at once",
+         [](Place& place) {
+             const int longest = place.uniform(1, 4), stream = place.uniform(1, place.servers);
+             place.onGiven = [&](Turn, const Place::Asked& a) {
+                 const uint64_t p = place.servers, h = longest;
+                 if (a.group == place.groupOf("steady"))
+                     place.atMost((a.ahead + 1) + stream * ((a.ahead + 1 + p) * h + 2),
+                                  place.given - a.givenBefore, "the group kept busy waited behind");
+             };
+             oneOffStream(place, longest, stream, 1500, [] {});
+         }},
+        {"a long stream of one-off new members is not remembered beyond those waiting or held and those "
+         "given within the longest turn",
+         [](Place& place) {
+             const int longest = place.uniform(1, 4), stream = place.uniform(1, place.servers);
+             size_t groups = 0, members = 0;
+             oneOffStream(place, longest, stream, 1500, [&] {
+                 groups = std::max(groups, place.turns.groups());
+                 members = std::max(members, place.turns.members());
+             });
+             const size_t bound = (stream + 1) + size_t(place.servers + 1) * (longest + 1);
+             place.atMost(bound, groups, "groups remembered:");
+             place.atMost(bound, members, "members remembered:");
          }},
     };
     for (const Property& property : properties) {
