@@ -93,6 +93,7 @@ std::optional<FairTurns::Turn> FairTurns::next() {
     Group& group = *std::get<2>(*ready_.begin());
     Member& member = *std::get<2>(*group.ready.begin());
     const Turn turn = *member.waiting.begin();
+    const Duration groupStart = group.start, memberStart = member.start;
     virtualTime_ = std::max(virtualTime_, group.start);
     group.virtualTime = std::max(group.virtualTime, member.start);
     rekey(group.ready, member, [&] {
@@ -105,6 +106,15 @@ std::optional<FairTurns::Turn> FairTurns::next() {
         group.finish = group.start + leastTurn_;
         group.start = group.finish;
     });
+    // A turn that leaves its claimant nothing waiting moves the virtual time on by its least turn, as
+    // far as the first start still waiting: a stream of claimants each asking once would otherwise
+    // each start at a virtual time that never moves, ahead of a claimant one turn on, for as long as
+    // the stream lasts, and be remembered for ever, their finishes never reached.
+    if (group.waiting.empty() && !ready_.empty())
+        virtualTime_ = std::max(virtualTime_, std::min(groupStart + leastTurn_, std::get<0>(*ready_.begin())));
+    if (member.waiting.empty() && !group.ready.empty())
+        group.virtualTime =
+            std::max(group.virtualTime, std::min(memberStart + leastTurn_, std::get<0>(*group.ready.begin())));
     ++member.held;
     ++group.held;
     byTurn_.at(turn).placed = true;

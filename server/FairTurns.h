@@ -53,7 +53,9 @@ struct Claimant {
 //    it the member with the smallest start; its first turn is given the place. The place's virtual
 //    time becomes that group's start, the group's virtual time that member's start. Finishes move on
 //    by the least turn now (the cost is known only as the turn ends); a group or member that still
-//    has turns waiting starts again at its new finish.
+//    has turns waiting starts again at its new finish. A turn that leaves its group (its member)
+//    nothing waiting moves that virtual time on by a least turn, as far as the first start still
+//    waiting, so that a stream of claimants each asking once keeps no one waiting for long.
 //  - end: the turn held the place `held`; what it held beyond the least turn is added to its
 //    member's and group's finish (and to their starts, if they wait, as max(start, finish)).
 //  - A group or member with nothing waiting or held whose finish the virtual time has reached is
