@@ -104,6 +104,14 @@ std::optional<size_t> matchingPassword(const std::vector<std::string>& hashes, c
     return std::nullopt;
 }
 
+namespace {
+
+std::string familyGroup(int64_t family) {
+    return "family of baby " + std::to_string(family);
+}
+
+} // namespace
+
 void learnAccessToken(const ServerState& state, const std::string& token, const AccessHolder& holder,
                       std::optional<int64_t> family) {
     // However long the server lets tokens live, within what the clock can count.
@@ -113,11 +121,16 @@ void learnAccessToken(const ServerState& state, const std::string& token, const 
     // (`claimantOfHead`).
     Claimant claimant;
     claimant.member = "member:" + std::to_string(holder.memberId);
-    if (family) claimant.group = "family of baby " + std::to_string(*family);
+    if (family) claimant.group = familyGroup(*family);
     state.claimants.learn(token, claimant,
                           std::chrono::steady_clock::now() +
                               std::chrono::seconds(std::clamp<int64_t>(holder.expiresAt - state.now(), 0, kLongest)),
                           holder.session ? "session " + *holder.session : std::string());
+}
+
+std::string turnGroupOf(Connection& db, int64_t memberId) {
+    const auto family = familyOf(db, memberId);
+    return family ? familyGroup(*family) : std::string();
 }
 
 std::optional<int64_t> familyOf(Connection& db, int64_t memberId) {

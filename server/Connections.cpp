@@ -1797,14 +1797,15 @@ void ConnectionServer::work() {
         const auto waited = takeTimeWaitedAtGates();
         {
             std::lock_guard lock(mutex_);
-            const auto now = Clock::now();
-            // Waits for a hash, a decoding or a write are counted at their own gates, by their turns.
-            workerTurns_.end(connection->workerTurn, std::max(Clock::duration::zero(), now - taken - waited));
+            // Waits for a hash, a decoding or a write are counted at their own gates, by their turns:
+            // a request that waited there behind others is not charged for their turns here too.
+            const auto held = std::max(Clock::duration::zero(), Clock::now() - taken - waited);
+            workerTurns_.end(connection->workerTurn, held);
             if (auto found = shares_.find(connection->network); found != shares_.end() && --found->second == 0)
                 shares_.erase(found);
             if (const size_t kind = connection->costly) {
                 // A place of its kind is free again: the next of the kind joins the workers' turns.
-                leaveCostly(*connection, now - taken);
+                leaveCostly(*connection, held);
                 admitCostly(kind);
                 if (!queued_.empty()) ready_.notify_one();
             }
