@@ -106,15 +106,21 @@ std::optional<FairTurns::Turn> FairTurns::next() {
         group.finish = group.start + leastTurn_;
         group.start = group.finish;
     });
-    // A turn that leaves its claimant nothing waiting moves the virtual time on by its least turn, as
-    // far as the first start still waiting: a stream of claimants each asking once would otherwise
-    // each start at a virtual time that never moves, ahead of a claimant one turn on, for as long as
-    // the stream lasts, and be remembered for ever, their finishes never reached.
-    if (group.waiting.empty() && !ready_.empty())
-        virtualTime_ = std::max(virtualTime_, std::min(groupStart + leastTurn_, std::get<0>(*ready_.begin())));
-    if (member.waiting.empty() && !group.ready.empty())
-        group.virtualTime =
-            std::max(group.virtualTime, std::min(memberStart + leastTurn_, std::get<0>(*group.ready.begin())));
+    // A turn that leaves its group nothing waiting moves the place's virtual time on by its least
+    // turn, as far as the first start still waiting unless that asked after it: a stream of groups
+    // each asking once (a crowd sending each request from a neighbourhood never used before) would
+    // otherwise each start at a virtual time that never moves, ahead of a group one turn on, for as
+    // long as the stream lasts. Within a group, as far as the first start still waiting only: its
+    // members come back while their turns are held, and a member new to the group goes ahead of
+    // their next; a stream of new members costs the group's own share only.
+    const auto movedOn = [&](Duration at, Duration start, const auto& ready, bool pastLater) {
+        if (ready.empty()) return at;
+        const auto& [firstStart, firstTurn, first] = *ready.begin();
+        const bool later = pastLater && firstTurn > turn;
+        return std::max(at, later ? start + leastTurn_ : std::min(start + leastTurn_, firstStart));
+    };
+    if (group.waiting.empty()) virtualTime_ = movedOn(virtualTime_, groupStart, ready_, true);
+    if (member.waiting.empty()) group.virtualTime = movedOn(group.virtualTime, memberStart, group.ready, false);
     ++member.held;
     ++group.held;
     byTurn_.at(turn).placed = true;

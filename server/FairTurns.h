@@ -55,12 +55,14 @@ struct Claimant {
 //    by the least turn now (the cost is known only as the turn ends); a group or member that still
 //    has turns waiting starts again at its new finish. A turn that leaves its group (its member)
 //    nothing waiting moves that virtual time on by a least turn, as far as the first start still
-//    waiting, so that a stream of claimants each asking once keeps no one waiting for long.
+//    waiting (for a group, unless that asked after it), so that a stream of groups each asking once
+//    keeps no one waiting for long: a group whose turns are over then waits behind one turn of
+//    each busy group, two at most.
 //  - end: the turn held the place `held`; what it held beyond the least turn is added to its
 //    member's and group's finish (and to their starts, if they wait, as max(start, finish)).
 //  - A group or member with nothing waiting or held whose finish the virtual time has reached is
 //    forgotten (it would start at the virtual time anyway); when the place is idle, all is.
-// So a claimant whose turns are over waits behind at most one turn of each group that keeps the
+// So a claimant whose turns are over waits behind about one turn of each group that keeps the
 // place busy, and past use costs nothing once the others have had as much. Smallest start by
 // ordered sets, never a scan. Not safe for use from several threads at once: its owner locks.
 class FairTurns {
