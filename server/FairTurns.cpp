@@ -77,6 +77,7 @@ FairTurns::Turn FairTurns::ask(const Claimant& claimant) {
     }
     if (group.waiting.empty()) {
         if (group.held == 0) resting_.erase({group.finish, &group});
+        group.cameOver = group.held == 0 && group.finish <= virtualTime_;
         group.start = std::max(virtualTime_, group.finish);
         group.waiting.insert(turn);
         ready_.insert(keyOf(group));
@@ -93,7 +94,7 @@ std::optional<FairTurns::Turn> FairTurns::next() {
     Group& group = *std::get<2>(*ready_.begin());
     Member& member = *std::get<2>(*group.ready.begin());
     const Turn turn = *member.waiting.begin();
-    const Duration groupStart = group.start, memberStart = member.start;
+    const Duration memberStart = member.start;
     virtualTime_ = std::max(virtualTime_, group.start);
     group.virtualTime = std::max(group.virtualTime, member.start);
     rekey(group.ready, member, [&] {
@@ -106,21 +107,19 @@ std::optional<FairTurns::Turn> FairTurns::next() {
         group.finish = group.start + leastTurn_;
         group.start = group.finish;
     });
-    // A turn that leaves its group nothing waiting moves the place's virtual time on by its least
-    // turn, as far as the first start still waiting unless that asked after it: a stream of groups
-    // each asking once (a crowd sending each request from a neighbourhood never used before) would
-    // otherwise each start at a virtual time that never moves, ahead of a group one turn on, for as
-    // long as the stream lasts. Within a group, as far as the first start still waiting only: its
-    // members come back while their turns are held, and a member new to the group goes ahead of
-    // their next; a stream of new members costs the group's own share only.
-    const auto movedOn = [&](Duration at, Duration start, const auto& ready, bool pastLater) {
-        if (ready.empty()) return at;
-        const auto& [firstStart, firstTurn, first] = *ready.begin();
-        const bool later = pastLater && firstTurn > turn;
-        return std::max(at, later ? start + leastTurn_ : std::min(start + leastTurn_, firstStart));
-    };
-    if (group.waiting.empty()) virtualTime_ = movedOn(virtualTime_, groupStart, ready_, true);
-    if (member.waiting.empty()) group.virtualTime = movedOn(group.virtualTime, memberStart, group.ready, false);
+    // A group that came to the place with its turns over started at the virtual time, and moves it
+    // on by a least turn shared among the groups waiting, as the place's time is shared among them:
+    // a stream of groups each asking once (a crowd sending each request from a neighbourhood never
+    // used before) would otherwise each start at a virtual time that never moves, ahead of a group
+    // one turn on, for as long as the stream lasts. Within a group, a turn that leaves its member
+    // nothing waiting moves the group's on by its least turn, as far as the first start still
+    // waiting: its members come back while their turns are held, and a member new to the group goes
+    // ahead of their next; a stream of new members costs the group's own share only.
+    if (std::exchange(group.cameOver, false))
+        virtualTime_ += leastTurn_ / static_cast<Duration::rep>(std::max<size_t>(1, ready_.size()));
+    if (member.waiting.empty() && !group.ready.empty())
+        group.virtualTime =
+            std::max(group.virtualTime, std::min(memberStart + leastTurn_, std::get<0>(*group.ready.begin())));
     ++member.held;
     ++group.held;
     byTurn_.at(turn).placed = true;

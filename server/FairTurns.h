@@ -53,11 +53,10 @@ struct Claimant {
 //    it the member with the smallest start; its first turn is given the place. The place's virtual
 //    time becomes that group's start, the group's virtual time that member's start. Finishes move on
 //    by the least turn now (the cost is known only as the turn ends); a group or member that still
-//    has turns waiting starts again at its new finish. A turn that leaves its group (its member)
-//    nothing waiting moves that virtual time on by a least turn, as far as the first start still
-//    waiting (for a group, unless that asked after it), so that a stream of groups each asking once
-//    keeps no one waiting for long: a group whose turns are over then waits behind one turn of
-//    each busy group, two at most.
+//    has turns waiting starts again at its new finish. A group that came with its turns over moves
+//    the place's virtual time on by a least turn shared among the groups waiting, so that a stream
+//    of groups each asking once keeps no one waiting for ever; a turn that leaves its member nothing
+//    waiting moves the group's on by a least turn, as far as the first start still waiting.
 //  - end: the turn held the place `held`; what it held beyond the least turn is added to its
 //    member's and group's finish (and to their starts, if they wait, as max(start, finish)).
 //  - A group or member with nothing waiting or held whose finish the virtual time has reached is
@@ -101,6 +100,8 @@ private:
     struct Group : Account {
         std::string name;
         Duration virtualTime{};
+        // Its waiting turns started at the place's virtual time, its turns over when it asked.
+        bool cameOver = false;
         std::unordered_map<std::string, Member> members;
         // Members waiting, by start and first waiting turn; idle members remembered, by finish.
         std::set<std::tuple<Duration, Turn, Member*>> ready;
