@@ -236,12 +236,6 @@ ServerTest::Session ServerTest::signUpStranger(const std::string& email) {
 }
 
 ServerTest::Session ServerTest::signUpWithRecordNumber(const std::string& email) {
-    Reply reply = postSignUpWithRecordNumber(email);
-    EXPECT_EQ(reply.status, 200) << reply.raw;
-    return signIn(email, "stranger-pass");
-}
-
-Reply ServerTest::postSignUpWithRecordNumber(const std::string& email) {
     CookieJar phone;
     EXPECT_EQ(post(phone, "baby/verify_mrn", {{"mrn", "CW200001"}}).status, 200);
     json form = strangerSignUp(email);
@@ -250,7 +244,9 @@ Reply ServerTest::postSignUpWithRecordNumber(const std::string& email) {
                                    {"birthday", "2026-11-30"},
                                    {"expected_birthday", "2027-01-19"},
                                    {"gender", "Female"}}});
-    return post(phone, "signup", form);
+    Reply reply = post(phone, "signup", form);
+    EXPECT_EQ(reply.status, 200) << reply.raw;
+    return signIn(email, "stranger-pass");
 }
 
 ServerTest::Session ServerTest::signUpInvited(const Session& inviter, const std::string& email) {
