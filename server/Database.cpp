@@ -10,7 +10,9 @@ namespace cw::server {
 namespace {
 
 [[noreturn]] void fail(sqlite3* db, const std::string& what) {
-    throw DatabaseError(what + ": " + (db ? sqlite3_errmsg(db) : "no connection"));
+    const std::string message = what + ": " + (db ? sqlite3_errmsg(db) : "no connection");
+    if (db && (sqlite3_extended_errcode(db) & 0xFF) == SQLITE_FULL) throw StorageFull(message);
+    throw DatabaseError(message);
 }
 
 } // namespace
@@ -211,9 +213,10 @@ Statement Connection::prepare(std::string_view sql) {
 
 void Connection::exec(const std::string& sql) {
     char* error = nullptr;
-    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+    if (const int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error); rc != SQLITE_OK) {
         std::string message = error ? error : "unknown error";
         sqlite3_free(error);
+        if ((rc & 0xFF) == SQLITE_FULL) throw StorageFull("exec: " + message);
         throw DatabaseError("exec: " + message);
     }
 }

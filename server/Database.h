@@ -30,6 +30,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The disk has no room for what a request would store (a database page, a picture): 503, and
+// nothing of it is kept; the sender may try again once there is room.
+class StorageFull : public DatabaseError {
+public:
+    using DatabaseError::DatabaseError;
+};
+
 // No turn to write came within a write's patience: the server is busy with others' writes (429),
 // not broken.
 class DatabaseBusy : public DatabaseError {

@@ -404,8 +404,14 @@ std::string savePicture(RequestContext& ctx, const UploadedFile& file) {
 void storeFile(const std::filesystem::path& target, const std::string& bytes, bool flush) {
     auto partial = target;
     partial += ".part";
+    // A disk with no room (or past what the process may write) is said so: the sender may try again.
+    const auto fail = [&target](int error) {
+        if (error == ENOSPC || error == EDQUOT || error == EFBIG)
+            throw StorageFull("cannot store " + target.string() + ": no room");
+        throw DatabaseError("cannot store " + target.string());
+    };
     int fd = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) throw DatabaseError("cannot store " + partial.string());
+    if (fd < 0) fail(errno);
     size_t written = 0;
     while (written < bytes.size()) {
         ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
@@ -414,12 +420,13 @@ void storeFile(const std::filesystem::path& target, const std::string& bytes, bo
         written += static_cast<size_t>(n);
     }
     bool stored = written == bytes.size() && (!flush || ::fsync(fd) == 0);
+    const int writeError = errno;
     ::close(fd);
     std::error_code error;
     if (stored) std::filesystem::rename(partial, target, error);
     if (!stored || error) {
         std::filesystem::remove(partial, error);
-        throw DatabaseError("cannot store " + target.string());
+        fail(stored ? 0 : writeError);
     }
     int directory = flush ? ::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
     if (directory >= 0) {

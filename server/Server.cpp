@@ -541,6 +541,10 @@ void CradlewayServer::setUp() {
                     sendError(res, 429, "Replies to this network are waiting to be read. Please try again in a moment.");
                 else
                     sendError(res, 503, "The server has no room for the reply now. Please try again in a moment.");
+            } catch (const StorageFull&) {
+                // Nothing of the request was kept: it may be sent again once there is room.
+                res.set_header("Retry-After", "5");
+                sendError(res, 503, "The server has no room to store this now. Please try again in a moment.");
             } catch (const DatabaseBusy&) {
                 // Others' writes held the database past this one's patience: nothing is wrong with it.
                 sendError(res, 429, "The server is busy. Please try again in a moment.");

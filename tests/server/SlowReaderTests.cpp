@@ -363,6 +363,31 @@ TEST_F(SlowReaderTest, ACommentStoredWhenItsListCannotWaitOnDiskIsAnsweredAsStor
     EXPECT_EQ(std::count(texts.begin(), texts.end(), "Stored all the same"), 1);
 }
 
+TEST_F(SlowReaderTest, APictureTheDiskHasNoRoomForIsAnswered503AndNothingOfItsPostIsKept) {
+    // As found from outside: the disk full, picture posts were answered 500, "could not complete",
+    // which says nothing of trying again.
+    const Session mother = demoMother();
+    const auto postsNow = [this] {
+        return server_->state().pool->acquire()->queryInteger("SELECT COUNT(*) FROM posts WHERE id > ?", 0).value_or(0);
+    };
+    const auto before = postsNow();
+    server_->state().pool->acquire()->checkpointLog(Connection::Checkpoint::Truncate, std::chrono::seconds(5));
+    const httplib::MultipartFormDataItems form = {{"user_id", std::to_string(mother.userId), "", ""},
+                                                  {"post_text", "Her first bath", "", ""},
+                                                  {"post_picture_1", jpegBytes(20'000), "photo_1.jpg", "image/jpeg"}};
+    {
+        FullDisk full(8 * 1024);
+        const Reply refused = multipart("post", form, mother.access);
+        EXPECT_EQ(refused.status, 503) << refused.raw.substr(0, 300);
+        EXPECT_EQ(refused.body.value("message", ""), "The server has no room to store this now. Please try again in a moment.");
+        EXPECT_TRUE(refused.headers.count("Retry-After")) << "no Retry-After";
+    }
+    EXPECT_EQ(postsNow(), before);
+    // With room again, the same post is stored.
+    EXPECT_EQ(multipart("post", form, mother.access).status, 200);
+    EXPECT_EQ(postsNow(), before + 1);
+}
+
 class SlowReaderPaceTest : public SlowReaderTest {
 protected:
     void adjust(ServerOptions& options) override {
