@@ -106,9 +106,8 @@ std::optional<size_t> matchingPassword(const std::vector<std::string>& hashes, c
 
 namespace {
 
-// Whom a member's requests take their turns for, wherever she sends them from.
-Claimant memberClaimant(int64_t memberId) {
-    return Claimant::known("member:" + std::to_string(memberId));
+std::string familyGroup(int64_t family) {
+    return "family of baby " + std::to_string(family);
 }
 
 } // namespace
@@ -117,15 +116,21 @@ void learnAccessToken(const ServerState& state, const std::string& token, const 
                       std::optional<int64_t> family) {
     // However long the server lets tokens live, within what the clock can count.
     constexpr int64_t kLongest = int64_t{10} * 365 * 24 * 3600;
-    Claimant claimant = memberClaimant(holder.memberId);
-    // A family's members are counted together, not with whoever shares their network: so a ward's
-    // families are not counted with a stranger there, and a stranger's accounts invited into a
-    // family of his own are counted together wherever each sends from.
-    if (family) claimant.neighbourhood = "family of baby " + std::to_string(*family);
+    // A family's members are one group wherever each sends from, apart from whoever shares their
+    // network; a member who proved no family is grouped by where each request comes from
+    // (`claimantOfHead`).
+    Claimant claimant;
+    claimant.member = "member:" + std::to_string(holder.memberId);
+    if (family) claimant.group = familyGroup(*family);
     state.claimants.learn(token, claimant,
                           std::chrono::steady_clock::now() +
                               std::chrono::seconds(std::clamp<int64_t>(holder.expiresAt - state.now(), 0, kLongest)),
                           holder.session ? "session " + *holder.session : std::string());
+}
+
+std::string turnGroupOf(Connection& db, int64_t memberId) {
+    const auto family = familyOf(db, memberId);
+    return family ? familyGroup(*family) : std::string();
 }
 
 std::optional<int64_t> familyOf(Connection& db, int64_t memberId) {

@@ -36,7 +36,8 @@ struct TokenPair {
 
 // Issues a new access and refresh token for the member: a new session, or the given one (a refresh).
 // Only their hashes are stored. The access token is known as hers from now on, so that the first
-// request she sends with it already takes its turn as hers, not as her address's neighbourhood's.
+// request she sends with it already takes its turn as hers (in her family's group), not as her
+// address's.
 TokenPair issueTokens(Connection& db, const ServerState& state, int64_t memberId,
                       const std::string& session = {});
 // Whose an unexpired, unrevoked access token is: the member, and the session it belongs to (a
@@ -56,6 +57,9 @@ void learnAccessToken(const ServerState& state, const std::string& token, const 
 // with a record number) that she belongs to: an account claims such a baby only with its right
 // record number or its family's invitation. None for an account that proved nothing.
 std::optional<int64_t> familyOf(Connection& db, int64_t memberId);
+// The group the turns of a member's family are taken in (see `Claimant`): her family's where she
+// proved one, else none (where each request comes from).
+std::string turnGroupOf(Connection& db, int64_t memberId);
 // The member whose unexpired, unrevoked access token this is.
 std::optional<int64_t> memberForAccessToken(Connection& db, const ServerState& state,
                                             const std::string& token);

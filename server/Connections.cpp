@@ -585,10 +585,12 @@ struct ConnectionServer::Connection {
     // address being at its share.
     size_t bodyCounted = 0;
     bool heldBack = false;
-    // Its request waits, read whole, for its address's turn with the workers.
+    // Its request waits, read whole, for its address's turn with the workers; the how-manieth request
+    // to do so.
     bool waitingTurn = false;
-    // The kind of costly place its request will wait for (0: none): counted against its bound in
-    // `costlyWorkers` once a worker has it.
+    uint64_t arrival = 0;
+    // The kind of costly place its request will wait for (0: none): it takes a place of its kind
+    // (`costlyWorkers`) before it joins the workers' turns.
     size_t costly = 0;
     // What is left of its reply to send, watched for the client to take it: the bytes of `outgoing`
     // from `outgoingSent`, then `fileLeft` bytes of `file` from `fileOffset`: a picture's, or the
@@ -610,11 +612,10 @@ struct ConnectionServer::Connection {
     size_t replySent = 0;
     std::string remoteIp, localIp;
     std::string network; // the client's address as counted: an IPv6 one by its /64
-    // Whom its current request's turns are taken for, and its place in line for a worker while it
-    // waits for one (`inLine`).
+    // Whom its current request's turns are taken for, and its turns with the workers and (a costly
+    // one) among its kind.
     Claimant claimant;
-    FairTurns::Ticket ticket;
-    bool inLine = false;
+    FairTurns::Turn workerTurn = 0, kindTurn = 0;
     int remotePort = 0, localPort = 0;
 
     size_t unread() const { return buffer.size() - offset; }
@@ -820,8 +821,7 @@ private:
 ConnectionServer::ConnectionServer(ConnectionLimits limits) : limits_(limits) {
     limits_.workers = std::max(1, limits_.workers);
     limits_.requestsPerConnection = std::max<size_t>(1, limits_.requestsPerConnection);
-    costlyQueued_.assign(limits_.costlyWorkers.size() + 1, 0);
-    costlyAnswering_.assign(limits_.costlyWorkers.size() + 1, 0);
+    costlyKinds_.resize(limits_.costlyWorkers.size());
     set_keep_alive_timeout(limits_.idleSeconds);
     set_keep_alive_max_count(limits_.requestsPerConnection);
     httplib::Server::set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
@@ -954,6 +954,17 @@ void ConnectionServer::stop() {
     for (auto& worker : workers_)
         worker.join();
     workers_.clear();
+    // Requests still queued are closed unserved, out of their turns.
+    for (CostlyKind& kind : costlyKinds_)
+        for (auto& [turn, connection] : std::exchange(kind.waiting, {})) {
+            kind.turns.withdraw(turn);
+            closeConnection(std::move(connection));
+        }
+    for (auto& [turn, connection] : std::exchange(queued_, {})) {
+        workerTurns_.withdraw(turn);
+        leaveCostly(*connection, {});
+        closeConnection(std::move(connection));
+    }
     for (auto& connection : returned_)
         closeConnection(std::move(connection));
     returned_.clear();
@@ -1342,16 +1353,12 @@ void ConnectionServer::gather(Connection& connection) {
 }
 
 void ConnectionServer::takeTurn(std::unique_ptr<Connection> connection) {
-    {
-        std::lock_guard lock(mutex_);
-        connection->ticket = workerTurns_.ask(connection->claimant, connection->costly);
-        connection->inLine = true;
-    }
     if (turnFree(connection->network)) {
         handOver(std::move(connection));
         return;
     }
     connection->waitingTurn = true;
+    connection->arrival = ++arrivals_;
     ++waitingForTurn_;
     connection->deadline = Clock::now() + std::chrono::seconds(limits_.turnSeconds);
     watchAgain(std::move(connection));
@@ -1372,17 +1379,11 @@ bool ConnectionServer::turnFree(const std::string& network) {
 
 void ConnectionServer::giveTurns() {
     if (waitingForTurn_ == 0) return;
-    // In the order of their places in line for a worker (fair turns among their senders), so that a
-    // share that comes free goes to the request that falls first, and an address's own requests go
-    // in the order they came.
+    // An address's own requests go in the order they came; among addresses the workers' turns order.
     std::vector<Connection*> waiting;
     for (auto& [fd, connection] : watched_)
         if (connection->waitingTurn) waiting.push_back(connection.get());
-    {
-        std::lock_guard lock(mutex_);
-        const auto now = Clock::now();
-        workerTurns_.arrange(waiting, [](const Connection* c) { return &c->ticket; }, now);
-    }
+    std::sort(waiting.begin(), waiting.end(), [](auto* a, auto* b) { return a->arrival < b->arrival; });
     for (Connection* connection : waiting) {
         if (!turnFree(connection->network)) continue;
         auto owned = unwatch(connection->fd);
@@ -1634,7 +1635,6 @@ void ConnectionServer::sweep() {
         }
         if (connection->waitingTurn) {
             leaveTurn(*connection);
-            leaveLine(*connection);
             refuseWatched(std::move(connection), 429, "Too Many Requests",
                           "The server is busy with other requests from your network. Please try again in a "
                           "moment.");
@@ -1654,10 +1654,45 @@ void ConnectionServer::handOver(std::unique_ptr<Connection> connection) {
     {
         std::lock_guard lock(mutex_);
         ++shares_[connection->network];
-        ++costlyQueued_[connection->costly];
-        queue_.push_back(std::move(connection));
+        queue(std::move(connection));
     }
     ready_.notify_one();
+}
+
+void ConnectionServer::queue(std::unique_ptr<Connection> connection) {
+    if (connection->costly == 0) {
+        joinWorkerTurns(std::move(connection));
+        return;
+    }
+    // Such a request holds its worker while it waits at its gate: it takes a place of its kind first.
+    const size_t kindIndex = connection->costly;
+    CostlyKind& kind = costlyKinds_[kindIndex - 1];
+    connection->kindTurn = kind.turns.ask(connection->claimant);
+    kind.waiting.emplace(connection->kindTurn, std::move(connection));
+    admitCostly(kindIndex);
+}
+
+void ConnectionServer::admitCostly(size_t kindIndex) {
+    CostlyKind& kind = costlyKinds_[kindIndex - 1];
+    while (kind.placed < limits_.costlyWorkers[kindIndex - 1]) {
+        const std::optional<FairTurns::Turn> next = kind.turns.next();
+        if (!next) return;
+        ++kind.placed;
+        joinWorkerTurns(std::move(kind.waiting.extract(*next).mapped()));
+    }
+}
+
+void ConnectionServer::joinWorkerTurns(std::unique_ptr<Connection> connection) {
+    connection->workerTurn = workerTurns_.ask(connection->claimant);
+    queued_.emplace(connection->workerTurn, std::move(connection));
+}
+
+void ConnectionServer::leaveCostly(Connection& connection, Clock::duration held) {
+    if (connection.costly == 0) return;
+    CostlyKind& kind = costlyKinds_[connection.costly - 1];
+    kind.turns.end(connection.kindTurn, held);
+    --kind.placed;
+    connection.costly = 0;
 }
 
 void ConnectionServer::countReply(Connection& connection) {
@@ -1692,7 +1727,10 @@ bool ConnectionServer::reserveReply(Connection& connection, size_t bytes) {
 
 size_t ConnectionServer::queuedRequests() {
     std::lock_guard lock(mutex_);
-    return queue_.size();
+    size_t queued = queued_.size();
+    for (const CostlyKind& kind : costlyKinds_)
+        queued += kind.waiting.size();
+    return queued;
 }
 
 void ConnectionServer::leaveTurn(Connection& connection) {
@@ -1701,17 +1739,9 @@ void ConnectionServer::leaveTurn(Connection& connection) {
     --waitingForTurn_;
 }
 
-void ConnectionServer::leaveLine(Connection& connection) {
-    if (!connection.inLine) return;
-    std::lock_guard lock(mutex_);
-    workerTurns_.withdraw(connection.ticket);
-    connection.inLine = false;
-}
-
 void ConnectionServer::closeConnection(std::unique_ptr<Connection> connection) {
     if (!connection) return;
     leaveTurn(*connection);
-    leaveLine(*connection);
     releaseBody(*connection);
     connection->dropReply();
     countReply(*connection);
@@ -1751,47 +1781,12 @@ void ConnectionServer::work() {
         Clock::time_point taken;
         {
             std::unique_lock lock(mutex_);
-            // Requests that wait for a costly place are taken while fewer than `costlyWorkers` of
-            // them are answered; when stopping, every request is taken, to be closed.
-            const auto free = [this](size_t kind) {
-                return kind == 0 || costlyAnswering_[kind] < limits_.costlyWorkers[kind - 1] || stopping_;
-            };
-            const auto mayTake = [&](const Connection& c) { return free(c.costly); };
-            ready_.wait(lock, [&] {
-                for (size_t kind = 0; kind < costlyQueued_.size(); ++kind)
-                    if (costlyQueued_[kind] > 0 && free(kind)) return true;
-                return stopping_.load();
-            });
-            if (queue_.empty()) return;
-            // Fair turns among the senders (FairTurns): whoever has had less of the workers than the
-            // others goes first, a newcomer no later than the requests that came before it, and one
-            // that had turns a while ago no later than a newcomer once the others have had as much,
-            // so that neither a crowd of addresses that each send one request at a time nor a crowd
-            // of new addresses keeps anybody waiting behind all of theirs. A request that arrives as a
-            // place comes free is compared with those already queued, never handed it ahead of them.
+            ready_.wait(lock, [&] { return !queued_.empty() || stopping_; });
+            if (stopping_) return;
+            // Fair turns among the senders (FairTurns): a request that arrives as a worker comes free
+            // is compared with those already queued, never handed it ahead of them.
+            connection = std::move(queued_.extract(*workerTurns_.next()).mapped());
             taken = Clock::now();
-            // A costly request also takes its turns among its own kind (FairTurns): the feeds
-            // answered, or a client's flood of cheap requests, while sign-ins or picture posts wait
-            // held back by their bound do not move their kind's virtual time, so that a sign-in or a
-            // picture post that comes meanwhile goes after those waiting that had less, not after
-            // every one of them.
-            const auto next = workerTurns_.first(
-                queue_.begin(), queue_.end(),
-                [&](const auto& c) { return mayTake(*c) ? &c->ticket : nullptr; }, taken);
-            workerTurns_.begin((*next)->ticket, taken);
-            connection = std::move(*next);
-            queue_.erase(next);
-            --costlyQueued_[connection->costly];
-            ++costlyAnswering_[connection->costly];
-            connection->inLine = false;
-        }
-        if (stopping_) {
-            {
-                std::lock_guard lock(mutex_);
-                workerTurns_.end(connection->ticket, taken, Clock::duration::zero());
-            }
-            closeConnection(std::move(connection));
-            continue;
         }
         Stream stream(*connection, limits_);
         bool last = connection->served + 1 >= limits_.requestsPerConnection;
@@ -1802,17 +1797,19 @@ void ConnectionServer::work() {
         const auto waited = takeTimeWaitedAtGates();
         {
             std::lock_guard lock(mutex_);
-            const auto now = Clock::now();
-            // Waits for a hash, a decoding or a write are counted at their own gates, by their turns.
-            workerTurns_.end(connection->ticket, taken, std::max(Clock::duration::zero(), now - taken - waited));
+            // Waits for a hash, a decoding or a write are counted at their own gates, by their turns:
+            // a request that waited there behind others is not charged for their turns here too.
+            const auto held = std::max(Clock::duration::zero(), Clock::now() - taken - waited);
+            workerTurns_.end(connection->workerTurn, held);
             if (auto found = shares_.find(connection->network); found != shares_.end() && --found->second == 0)
                 shares_.erase(found);
-            --costlyAnswering_[connection->costly];
-            // A place for such a request is free again: for this worker, or another if this one
-            // takes something else.
-            if (connection->costly && costlyQueued_[connection->costly] > 0) ready_.notify_one();
+            if (const size_t kind = connection->costly) {
+                // A place of its kind is free again: the next of the kind joins the workers' turns.
+                leaveCostly(*connection, held);
+                admitCostly(kind);
+                if (!queued_.empty()) ready_.notify_one();
+            }
         }
-        connection->costly = 0;
         // What its reply leaves waiting is counted now instead of what was counted before it was made.
         connection->replyReserved = 0;
         countReply(*connection);

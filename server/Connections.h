@@ -80,10 +80,9 @@ struct ConnectionLimits {
     // first bound here, 2 for the second; the server's are a password hash and a picture's decoding):
     // such a request holds its worker while it waits for a core, so that without a bound a crowd of
     // sign-ins, or of picture posts, each from an address of its own, would hold every worker waiting
-    // and keep every other request (a feed, a comment) waiting behind all of them. Past it, such
-    // requests stay queued, in the workers' fair turns among their own kind, and a worker takes the
-    // first of those it may answer: another of that kind once one of them is done, whatever else
-    // meanwhile.
+    // and keep every other request (a feed, a comment) waiting behind all of them. Such requests take
+    // their turns for these places among their own kind first, and join the workers' turns as one
+    // comes free.
     std::vector<size_t> costlyWorkers{16, 8};
     // Bytes of one request head; a longer head is refused with 431.
     size_t maxHeadBytes = 32 * 1024;
@@ -210,8 +209,13 @@ private:
     void recount(Connection& connection);
     // The connection no longer waits for its address's turn.
     void leaveTurn(Connection& connection);
-    // Its request leaves the line for a worker without having had one.
-    void leaveLine(Connection& connection);
+    // Queues a request handed to the workers: a costly one first in its kind's turns (mutex_ held).
+    void queue(std::unique_ptr<Connection> connection);
+    void joinWorkerTurns(std::unique_ptr<Connection> connection);
+    // Lets the kind's waiting requests join the workers' turns while it has places free (mutex_ held).
+    void admitCostly(size_t kind);
+    // The request gives up its place of its kind, having held it `held` (mutex_ held).
+    void leaveCostly(Connection& connection, std::chrono::steady_clock::duration held);
     // Answers a watched connection with an error of its own and closes it.
     void refuseWatched(std::unique_ptr<Connection> connection, int status, const char* reason,
                        const std::string& message);
@@ -267,9 +271,8 @@ private:
 
     std::mutex mutex_;
     std::condition_variable ready_;
-    // Heads complete, waiting for a worker: a worker takes the one that falls first by fair turns
-    // among their senders (`workerTurns_`) of those it may answer (`costlyWorkers`).
-    std::deque<std::unique_ptr<Connection>> queue_;
+    // Requests read whole, waiting for a worker, by their turns in `workerTurns_`.
+    std::unordered_map<FairTurns::Turn, std::unique_ptr<Connection>> queued_;
     std::vector<std::unique_ptr<Connection>> returned_; // answered, to be watched again
     // Requests handed to the workers (queued or answered), by address (as counted: an IPv6 one by
     // its /64).
@@ -277,9 +280,14 @@ private:
     // What bodies hold, by address and of all together.
     std::unordered_map<std::string, size_t> bodyHeld_;
     size_t bodyHeldAll_ = 0;
-    // Requests queued, and those that workers have taken, by the kind of costly place they will wait
-    // for (index 0: none).
-    std::vector<size_t> costlyQueued_, costlyAnswering_;
+    // Each kind of costly request (`costlyWorkers`): its turns for its places, how many are placed
+    // (waiting for a worker or answered), and those waiting for a place.
+    struct CostlyKind {
+        FairTurns turns{std::chrono::milliseconds(10)};
+        size_t placed = 0;
+        std::unordered_map<FairTurns::Turn, std::unique_ptr<Connection>> waiting;
+    };
+    std::deque<CostlyKind> costlyKinds_;
     // What waits to be read of each address's replies, with what is counted for the replies being
     // made (as counted), and on how many connections; and of every address together.
     struct Unread {
@@ -291,12 +299,14 @@ private:
     // Counts a reply of `bytes` about to be made for the connection's request, when its address's
     // bound and the bound of all allow it (takes mutex_).
     bool reserveReply(Connection& connection, size_t bytes);
-    // The workers' turns among the senders of the requests waiting for their address's turn or for a
-    // worker, each request counted by the time a worker spent on it, less what it waited at the gates
-    // for a hash, a decoding or a write, which those gates count by their own turns.
+    // The workers' turns among the senders of the queued requests, each request counted by the time a
+    // worker spent on it, less what it waited at the gates for a hash, a decoding or a write, which
+    // those gates count by their own turns.
     FairTurns workerTurns_{std::chrono::milliseconds(10)};
-    // Requests waiting for their address's turn; changed by the watcher thread only.
+    // Requests waiting for their address's turn, and their count as they arrived; changed by the
+    // watcher thread only.
     std::atomic<size_t> waitingForTurn_{0};
+    uint64_t arrivals_ = 0;
 
     // New connections by address, and the addresses past their pace whose attempts to connect are
     // dropped until `until`; touched by the watcher thread only.

@@ -1,5 +1,6 @@
 #include "server/Guards.h"
 
+#include "server/Auth.h"
 #include "server/Http.h"
 #include "server/Quotas.h"
 #include "server/Server.h"
@@ -67,9 +68,12 @@ bool wellFormedName(std::string_view value) {
 }
 
 // The name a phone or an application is known by at the server's shared places: the first half of
-// its cookie, enough to tell it from others and too little to stand for it.
+// its cookie, enough to tell it from others and too little to stand for it. Its group is where each
+// request comes from (`claimantOfHead`).
 Claimant knownBy(const char* kind, const std::string& cookie) {
-    return Claimant::known(std::string(kind) + ":" + cookie.substr(0, 16));
+    Claimant claimant;
+    claimant.member = std::string(kind) + ":" + cookie.substr(0, 16);
+    return claimant;
 }
 
 } // namespace
@@ -151,9 +155,13 @@ void signedInFrom(RequestContext& ctx, int64_t memberId) {
         .with(memberId, kSignInPhonesPerMember)
         .run();
     removeExpired(db, "signin_phones", "signed_in_at", now - kSignInNetworkSeconds);
-    // From now on its requests take their turns as this phone's, wherever it is; counted among the
-    // member's phones, so that an account signing in on new phones over and over forgets only its own.
-    ctx.state.claimants.learn(phone, knownBy("phone", phone), std::chrono::steady_clock::time_point::max(),
+    // From now on its requests take their turns as this phone's, wherever it is, in her family's group
+    // where she proved one (the phone she signs in on is one of the family's), so that the phones of a
+    // ward's families share no turns with whoever else is on its network; counted among the member's
+    // phones, so that an account signing in on new phones over and over forgets only its own.
+    Claimant claimant = knownBy("phone", phone);
+    claimant.group = turnGroupOf(db, memberId);
+    ctx.state.claimants.learn(phone, claimant, std::chrono::steady_clock::time_point::max(),
                               "phones of member " + std::to_string(memberId));
     ctx.response.set_header("Set-Cookie",
                             std::string(kDeviceCookie) + "=" + phone + "; Path=/m/api; Max-Age=" +

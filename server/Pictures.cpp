@@ -422,7 +422,7 @@ private:
 } // namespace
 
 Gate& pictureDecodingGate() {
-    static Gate gate(kPictureDecodingPlaces, std::chrono::milliseconds(100));
+    static Gate gate(kPictureDecodingPlaces, std::chrono::milliseconds(10));
     return gate;
 }
 

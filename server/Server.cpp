@@ -78,8 +78,9 @@ template <class Take> void eachHeader(std::string_view head, std::string_view na
 // Whom a request's turns at the workers and the server's other shared places are taken for, as
 // closely as its head makes it known: the member whose access token it carries, else the phone or
 // the application whose cookie it carries, once the server has seen that secret proven; otherwise
-// its network address, within the address's neighbourhood. A secret never proven (made up) names
-// nobody, so that no one sheds the turns of his address by sending a new one with each request.
+// its network address. Its group is the member's family, else the neighbourhood it sends from. A
+// secret never proven (made up) names nobody, so that no one sheds the turns of his address by
+// sending a new one with each request.
 Claimant claimantOfHead(KnownClaimants& known, std::string_view head, const std::string& network) {
     // The token and the phone the handler reads are the first the head carries: a made-up one
     // before hers is answered as nobody's, and takes its turn as nobody's. The library drops a header
@@ -94,17 +95,10 @@ Claimant claimantOfHead(KnownClaimants& known, std::string_view head, const std:
             phone = known.of(*value);
         if (auto value = cookieIn(cookies, kClientCookie); value && !application) application = known.of(*value);
     });
-    // Known wherever it sends from. A member's turns new to a place also count with her family's
-    // (see `learnAccessToken`), or where she proved none, in the neighbourhood she sends from, where one
-    // holder of many accounts may hand his posts from one to the next; a phone's do not: the phones
-    // of a ward's families sign in from its one address, now and then each.
-    if (member) {
-        if (member->neighbourhood.empty()) member->neighbourhood = Claimant::neighbourhoodOf(network);
-        return *member;
-    }
-    if (phone) return *phone;
-    if (application) return *application;
-    return Claimant(network);
+    std::optional<Claimant> sender = member ? member : phone ? phone : application;
+    if (!sender) return Claimant(network);
+    if (sender->group.empty()) sender->group = Claimant(network).group;
+    return *sender;
 }
 
 std::string dump(const json& value) {

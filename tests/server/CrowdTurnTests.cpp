@@ -108,28 +108,6 @@ TEST_F(CrowdTurnTest, AnAddressThatHadATurnIsAnsweredBeforeACrowdThatSendsEachRe
     answeredAheadOf("127.0.5.3", kPage, crowd, hashes);
 }
 
-TEST_F(CrowdTurnTest, HerFeedAfterAMinuteOfHerOwnUseGoesAheadOfPhonesSigningInEachTimeFromANewNeighbourhood) {
-    // As found: after a minute of light use (58 requests), the mother's requests waited behind a
-    // crowd of accounts that each signed in from a /24 never used before: what she had had was
-    // remembered for minutes, and each of the crowd's neighbourhoods was new. The crowd's phones
-    // keep the cookies their sign-ins set, as the application does; each is known by its own.
-    std::vector<std::string> phones;
-    for (int account = 0; account < 4; ++account) {
-        CookieJar phone;
-        ASSERT_EQ(post(phone, "signin", {{"email", crowdEmail(account)}, {"password", "crowd-password"}}).status, 200);
-        phones.push_back("Cookie: cw_device=" + phone.cookies.at("cw_device") + "\r\n");
-    }
-    const Session mother = demoMother();
-    const std::string feed = jsonRequest("content", {{"baby_ids", {1, 2}}, {"user_id", mother.userId}},
-                                         "X-Access-Token: " + mother.access + "\r\n");
-    for (int i = 0; i < 58; ++i)
-        ASSERT_EQ(statusesIn(send("127.0.5.3", feed)->readToClose(20)), std::vector<int>{200}) << i;
-    std::vector<std::unique_ptr<Gate::Turn>> hashes;
-    auto crowd = crowdSignsIn([](int i) { return "127.1." + std::to_string(i) + ".10"; }, hashes,
-                              [&](int account) { return phones[static_cast<size_t>(account)]; });
-    answeredAheadOf("127.0.5.3", feed, crowd, hashes);
-}
-
 // Her neighbourhood's other addresses hold every worker with sign-ins that wait for a core; her
 // request (its head's headers `headers`) comes from an address of it, and then sign-ins of phones
 // new to the workers, each from a new neighbourhood. Taken as hers, it is answered ahead of them
@@ -174,33 +152,44 @@ TEST_F(CrowdTurnTest, ATokenIsItsMembersFromItsFirstRequestOnEveryRoadThatIssues
     // As found: an access token was known as its member's only once a request had used it, so her
     // first request after signing in took its turn as her address's neighbourhood's, and her first
     // picture post among a crowd's waited 9-14 s. A head with a made-up token before hers is
-    // answered as nobody's, and waits as nobody's.
+    // answered as nobody's, and waits as nobody's. Each proved her family by its baby: her turns are
+    // her family's, not her busy neighbourhood's.
     struct Road {
         const char* name;
         std::function<std::string()> newToken;
         const char* before = ""; // a header the head carries before hers
         int status = 200;
+        bool ahead = true;
     };
+    // Her phone, known by the cookie it was given as she signed in on it, is her family's too: a
+    // request with no token (answered 401) takes its turn as the family's, not the neighbourhood's.
+    const auto herPhone = [this] {
+        CookieJar phone;
+        EXPECT_EQ(post(phone, "signin", {{"email", "demo@cradleway.test"}, {"password", "cradleway-demo"}}).status,
+                  200);
+        return "Cookie: cw_device=" + phone.cookies.at("cw_device") + "\r\n";
+    };
+    const auto token = [](std::string access) { return "X-Access-Token: " + access + "\r\n"; };
     const std::vector<Road> roads = {
-        {"a sign-in", [this] { return demoMother().access; }},
+        {"a sign-in", [&] { return token(demoMother().access); }},
         {"a sign-up",
-         [this] {
-             return post("signup", strangerSignUp("newcomer@cradleway.test")).body["tokens"].value("access_token", "");
+         [&] {
+             return token(
+                 postSignUpWithRecordNumber("newcomer@cradleway.test").body["tokens"].value("access_token", ""));
          }},
         {"a refresh",
-         [this] {
-             return post("tokens", {{"refresh_token", demoMother().refresh}}).body.value("access_token", "");
-         }},
-        {"a made-up token before hers", [this] { return demoMother().access; }, "X-Access-Token: made-up\r\n", 401},
-        {"an empty token before hers, which is dropped", [this] { return demoMother().access; },
+         [&] { return token(post("tokens", {{"refresh_token", demoMother().refresh}}).body.value("access_token", "")); }},
+        {"a made-up token before hers", [&] { return token(demoMother().access); }, "X-Access-Token: made-up\r\n", 401,
+         false},
+        {"an empty token before hers, which is dropped", [&] { return token(demoMother().access); },
          "X-Access-Token: \r\nX-Access-Token:  \r\n"},
+        {"the phone she signed in on, without a token", herPhone, "", 401},
     };
     for (const Road& road : roads) {
         SCOPED_TRACE(road.name);
-        const std::string token = road.newToken();
-        ASSERT_FALSE(token.empty());
-        fromABusyNeighbourhood(road.before + std::string("X-Access-Token: ") + token + "\r\n", road.status,
-                               road.status == 200);
+        const std::string header = road.newToken();
+        ASSERT_NE(header, token(""));
+        fromABusyNeighbourhood(road.before + header, road.status, road.ahead);
     }
 }
 

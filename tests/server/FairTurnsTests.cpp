@@ -1,268 +1,412 @@
-// Fair turns at the server's shared places: in what order waiting turns are served after what each
-// claimant had before, on a clock the test moves; and the gate that hands places out by them.
+// Fair turns at the server's shared places, tried as properties of the scheduler alone on a
+// simulated place of several servers with seeded random arrivals; and the gate that hands places out
+// by them.
 
 #include "server/FairTurns.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
-#include <list>
+#include <cstdio>
+#include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
+#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 namespace cw::server {
 namespace {
 
 using namespace std::chrono_literals;
+using Turn = FairTurns::Turn;
 
-// Turns played on a clock that moves only as the script says. A script is steps separated by ';':
-//   turn C MS [xN]  C asks, has its turn at once, and holds it MS milliseconds (N times)
-//   hold C          C asks and has a turn it holds to the end
-//   wait C MS       C asks and waits; served, it holds its turn MS milliseconds
-//   pass MS         the clock moves on
-//   serve N         the first N waiting turns are served, one after the other
-//   bound           the costly kind of work is at its bound: served turns pass its own until `free`
-//   free            turns of the costly kind may be served again
-//   let N           a place of the costly kind comes free N times: each time the first waiting
-//                   turn, of whichever kind, is served
-//   flood C N       C asks N times, each served at once, holding nothing (not written among those
-//                   served)
-// and then every turn still waiting is served. A claimant written with a '*' (c1*) asks for the
-// costly kind of work; one written with an address (s1@203.0.113.1) is known by its name and sends
-// from that address. Lengths are multiples of 125 ms, and a turn counts at least 1/128 s, so that
-// the virtual times compared are exact.
-class Play {
+// A least turn of 1/128 s, and every turn held a whole number of them, so that starts and finishes
+// add up exactly however the scheduler keeps them.
+constexpr FairTurns::Duration kLeast = 7'812'500ns;
+
+// A place of several servers on a clock of whole least turns. Each tick the turns due end, the
+// scenario's claimants ask, and each free server is given the next turn. On the way it checks what
+// holds under any load: a member's turns are given first come, first served; a turn is given once,
+// never after it was withdrawn; `next` gives none only when nothing waits; and once the place is
+// idle nobody is remembered.
+class Place {
 public:
-    std::string served(const std::string& script) {
-        std::istringstream steps(script);
-        for (std::string step; std::getline(steps, step, ';');) {
-            std::istringstream words(step);
-            std::string op, who, times;
-            words >> op;
-            if (op == "bound" || op == "free") {
-                bound_ = op == "bound";
-                continue;
-            }
-            if (op == "flood") {
-                int count = 0;
-                words >> who >> count;
-                for (int i = 0; i < count; ++i) {
-                    waiting_.push_back({turns_.ask(Claimant(who)), 0, true});
-                    serveFirst();
-                }
-                continue;
-            }
-            if (op == "pass" || op == "serve" || op == "let") {
-                int amount = 0;
-                words >> amount;
-                if (op == "pass") now_ += std::chrono::milliseconds(amount);
-                for (int i = 0; op != "pass" && i < amount; ++i)
-                    serveFirst(op == "let");
-                continue;
-            }
-            int ms = 0;
-            words >> who >> ms >> times;
-            const int count = times.empty() ? 1 : std::stoi(times.substr(1));
-            const size_t kind = who.ends_with('*') ? 1 : 0;
-            if (kind == 1) who.pop_back();
-            for (int i = 0; i < count; ++i) {
-                auto ticket = turns_.ask(claimantOf(who), kind);
-                if (op == "wait") {
-                    waiting_.push_back({ticket, ms});
-                    continue;
-                }
-                turns_.begin(ticket, now_);
-                if (op == "turn") hold(ticket, ms);
-            }
-        }
-        bound_ = false;
-        while (!waiting_.empty())
-            serveFirst();
-        return served_;
+    struct Asked {
+        size_t group, member; // their numbers here
+        int held;             // least turns it holds the place once given
+        uint64_t givenBefore; // turns given before it asked
+        size_t ahead;         // its member's turns waiting ahead of it
+    };
+    // What a group had and has, by the group's number (numbered as first seen).
+    struct Tally {
+        int64_t placeTime = 0; // least turns held
+        int waiting = 0;
+    };
+
+    Place(uint32_t seed, int servers) : random(seed), servers(servers), free_(servers) {}
+
+    int uniform(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); }
+    bool chance(double p) { return std::bernoulli_distribution(p)(random); }
+    void fail(const std::string& what) {
+        if (fault.empty()) fault = what + " (tick " + std::to_string(now) + ")";
+    }
+    void check(bool holds, const char* what) {
+        if (!holds) fail(what);
+    }
+    void atMost(uint64_t bound, uint64_t value, const std::string& what) {
+        if (value > bound) fail(what + " " + std::to_string(value) + ", more than " + std::to_string(bound));
     }
 
-    FairTurns turns_{std::chrono::nanoseconds(7'812'500)};
+    size_t groupOf(const std::string& group) {
+        const auto [at, added] = groups_.try_emplace(group, tallies.size());
+        if (added) {
+            tallies.emplace_back();
+            givenTo.push_back(0);
+        }
+        return at->second;
+    }
+    Tally& tally(const std::string& group) { return tallies[groupOf(group)]; }
+    size_t memberOf(const Claimant& who) {
+        const auto [at, added] = members_.try_emplace(who.group + " " + who.member, lines_.size());
+        if (added) lines_.emplace_back();
+        return at->second;
+    }
+    size_t waitingOf(size_t member) const { return lines_[member].size(); }
+
+    Turn ask(const Claimant& who, int held) {
+        const size_t member = memberOf(who);
+        std::deque<Turn>& line = lines_[member];
+        const Turn turn = turns.ask(who);
+        check(turn != 0 && !asked_.contains(turn), "a turn's number was 0 or used again");
+        const size_t group = groupOf(who.group);
+        const Asked& asked = asked_[turn] = {group, member, held, given, line.size()};
+        line.push_back(turn);
+        ++tallies[group].waiting;
+        if (onAsked) onAsked(turn, asked);
+        return turn;
+    }
+    // A waiting turn of the member, if any, leaves.
+    void withdrawOne(size_t member) {
+        std::deque<Turn>& line = lines_[member];
+        if (line.empty()) return;
+        const auto at = line.begin() + uniform(0, int(line.size()) - 1);
+        turns.withdraw(*at);
+        --tallies[asked_.at(*at).group].waiting;
+        asked_.erase(*at);
+        line.erase(at);
+    }
+
+    void tick(const std::function<void()>& arrive) {
+        std::erase_if(held_, [&](const auto& held) {
+            if (held.second != now) return false;
+            const Asked asked = asked_.at(held.first);
+            turns.end(held.first, asked.held * kLeast);
+            asked_.erase(held.first);
+            ++free_;
+            if (onEnded) onEnded(asked);
+            return true;
+        });
+        arrive();
+        check(turns.waiting() == asked_.size() - held_.size(),
+              "waiting() counted turns withdrawn, given or never asked");
+        for (; free_ > 0; --free_) {
+            const size_t waiting = turns.waiting();
+            const std::optional<Turn> turn = turns.next();
+            check(turn.has_value() == (waiting > 0),
+                  "next gave none while turns waited, or one while none did");
+            if (!turn) break;
+            const auto at = asked_.find(*turn);
+            if (at == asked_.end()) {
+                check(false, "a turn withdrawn or never asked was given the place");
+                break;
+            }
+            const Asked& asked = at->second;
+            std::deque<Turn>& line = lines_[asked.member];
+            check(!line.empty() && line.front() == *turn, "a member's turn went ahead of one it asked after");
+            std::erase(line, *turn);
+            --tallies[asked.group].waiting;
+            ++givenTo[asked.group];
+            if (onGiven) onGiven(*turn, asked);
+            ++given;
+            held_.emplace_back(*turn, now + asked.held);
+        }
+        for (const auto& held : held_)
+            ++tallies[asked_.at(held.first).group].placeTime;
+        ++now;
+    }
+    // Nobody asks any more: every turn still waiting is served, and the place forgets everyone.
+    void drain() {
+        while (fault.empty() && (turns.waiting() > 0 || !held_.empty()))
+            tick([] {});
+        check(turns.groups() == 0 && turns.members() == 0,
+              "claimants were remembered after the place went idle");
+        check(asked_.empty(), "a turn asked was never given the place");
+    }
+
+    std::mt19937 random;
+    const int servers;
+    FairTurns turns{kLeast};
+    int now = 0;
+    uint64_t given = 0;
+    std::vector<Tally> tallies;
+    std::vector<uint64_t> givenTo; // turns given, by group's number
+    std::function<void(Turn, const Asked&)> onAsked, onGiven;
+    std::function<void(const Asked&)> onEnded;
+    std::string fault;
 
 private:
-    static Claimant claimantOf(const std::string& who) {
-        const size_t at = who.find('@');
-        if (at == std::string::npos) return Claimant(who);
-        Claimant known = Claimant::known(who.substr(0, at));
-        known.neighbourhood = Claimant::neighbourhoodOf(who.substr(at + 1));
-        return known;
-    }
-    struct Waiting {
-        FairTurns::Ticket ticket;
-        int ms;
-        bool unwritten = false;
-    };
-    void hold(const FairTurns::Ticket& ticket, int ms) {
-        const auto began = now_;
-        now_ += std::chrono::milliseconds(ms);
-        turns_.end(ticket, began, now_ - began);
-    }
-    void serveFirst(bool placeFree = false) {
-        const auto next = turns_.first(
-            waiting_.begin(), waiting_.end(),
-            [&](const Waiting& w) { return w.ticket.kind == 0 || !bound_ || placeFree ? &w.ticket : nullptr; }, now_);
-        if (next == waiting_.end()) return;
-        turns_.begin(next->ticket, now_);
-        if (!next->unwritten) served_ += (served_.empty() ? "" : " ") + next->ticket.claimant.member;
-        hold(next->ticket, next->ms);
-        waiting_.erase(next);
-    }
-
-    bool bound_ = false;
-    FairTurns::Clock::time_point now_ = FairTurns::Clock::time_point{} + 1000h;
-    std::list<Waiting> waiting_;
-    std::string served_;
+    int free_;
+    std::unordered_map<std::string, size_t> groups_, members_;
+    std::vector<std::deque<Turn>> lines_; // each member's waiting turns, by ask
+    std::unordered_map<Turn, Asked> asked_;
+    std::vector<std::pair<Turn, int>> held_; // and the tick it ends
 };
 
-TEST(FairTurns, WaitingTurnsAreServedByWhatEachClaimantHadAgainstTheOthers) {
-    struct Case {
-        const char* what;
-        std::string script;
-        const char* served;
+// A population of members of a few groups, each asking by a pattern of its own: backlogged (a few
+// turns always waiting) now and then for a while, in bursts, or now and then one turn; and now and
+// then withdrawing a waiting turn. With `strangers`, brand-new groups also come in bursts.
+struct Load {
+    struct Member {
+        Claimant who;
+        size_t number = 0; // the place's
+        int keep = 0;      // turns kept waiting while backlogged
+        bool busy = true;  // backlogged now
+        double burst = 0;  // the chance each tick of a burst of up to 8 turns
+        double oneOff = 0; // the chance each tick of one turn
     };
-    // Newcomers' sign-ins, each sent as a place of their kind comes free, among a client's floods.
-    std::string newcomers;
-    for (int i = 1; i <= 24; ++i)
-        newcomers += "; wait 10." + std::to_string(i) + ".0.1* 500" + (i % 3 == 0 ? "; flood cheap 100" : "") + "; let 1";
-    std::string cheapStream;
-    for (int i = 1; i <= 30; ++i)
-        cheapStream += "; wait q" + std::to_string(i) + " 125; serve 1";
-    std::string crowdOfNewcomers;
-    for (int i = 1; i <= 10; ++i)
-        crowdOfNewcomers += "; wait 10." + std::to_string(i) + ".0.1 500";
-    std::string streamOfNewcomers;
-    for (int i = 11; i <= 30; ++i)
-        streamOfNewcomers += "; wait 10." + std::to_string(i) + ".0.1 500; serve 1";
-    std::string knownStream;
-    for (int i = 1; i <= 40; ++i)
-        knownStream += "; wait k" + std::to_string(i) + " 500; serve 1";
-    // A stranger's accounts from one neighbourhood, each posting once and handing over to the next.
-    std::string handedOver;
-    for (int i = 1; i <= 12; ++i)
-        handedOver += "; wait s" + std::to_string(i) + "@203.0.113." + std::to_string(1 + i % 2) + " 500; serve 1";
-    const Case cases[] = {
-        {"as found: her minute of light use sent her behind a crowd; it costs nothing once the others "
-         "have had as much",
-         "turn mother 125 x58; hold crowd-0; turn crowd-1 500; wait crowd-1 500; turn crowd-2 500; "
-         "wait crowd-2 500; wait mother 125",
-         "mother crowd-1 crowd-2"},
-        {"as found: phones signing in over and over, each asking again as soon as it is answered, kept "
-         "her behind every one of them",
-         "wait c1 500; wait c2 500; wait c3 500; wait c4 500; serve 1; wait c1 500; serve 1; wait c2 500; "
-         "serve 1; wait c3 500; serve 1; wait c4 500; wait mother 125",
-         "c1 c2 c3 c4 mother c1 c2 c3 c4"},
-        {"a claimant holding no place goes before one holding places, whoever came first",
-         "hold crowd; hold crowd; wait crowd 125; wait other 125; wait crowd 125", "other crowd crowd"},
-        {"a place held for long counts as it goes, ahead of its end",
-         "hold uploads; wait uploads 125; turn quick 250; pass 250; wait quick 125", "quick uploads"},
-        {"as found: a crowd of newcomers passes a waiting turn only until the virtual time reaches it",
-         "hold crowd; turn mother 1000; wait mother 125; wait n1 750; serve 1; wait n2 750; serve 1; "
-         "wait n3 750; serve 1; wait n4 750; serve 1; wait n5 750; serve 1; wait n6 750; serve 1; wait n7 750",
-         "n1 n2 n3 mother n4 n5 n6 n7"},
-        {"the addresses of an IPv4 /24 share its turns, so a crowd spread over them waits behind "
-         "another neighbourhood's address",
-         "hold 198.51.100.1; turn 198.51.100.2 500; turn 198.51.100.3 500; wait 198.51.100.4 125; "
-         "wait 198.51.100.5 125; wait 192.0.2.7 125",
-         "192.0.2.7 198.51.100.4 198.51.100.5"},
-        {"and so do the /64s of an IPv6 /48",
-         "hold 2001:db8:1:1::/64; turn 2001:db8:1:2::/64 500; wait 2001:db8:1:3::/64 125; "
-         "wait 2001:db8:2:1::/64 125",
-         "2001:db8:2:1::/64 2001:db8:1:3::/64"},
-        {"within a neighbourhood, an address holding places waits behind another address of it",
-         "hold 127.0.0.2; hold 127.0.0.2; wait 127.0.0.2 125; wait 127.0.0.3 125; wait 127.0.0.2 125",
-         "127.0.0.3 127.0.0.2 127.0.0.2"},
-        {"as found: feeds answered while sign-ins were held back at their bound moved the virtual time "
-         "past every one of them, and her sign-in then went behind them all",
-         "hold b1*; hold b2*; turn c1* 125; turn c2* 250; turn c3* 375; turn c4* 500; bound; wait c1* 125; "
-         "wait c2* 125; wait c3* 125; wait c4* 125; wait feeds 125; serve 1; wait feeds 125; serve 1; "
-         "wait feeds 125; serve 1; wait feeds 125; serve 1; wait feeds 125; serve 1; wait mother* 125; free",
-         "feeds feeds feeds feeds feeds mother c1 c2 c3 c4"},
-        {"as found: a client flooding cheap requests while picture posts were held back at their bound "
-         "moved the virtual time past every one of them, and her picture post went behind them all",
-         "hold b1*; hold b2*; turn c1* 125; turn c2* 250; turn c3* 375; turn c4* 500; bound; wait c1* 125; "
-         "wait c2* 125; wait c3* 125; wait c4* 125; flood cheap 4000; wait mother* 125; free",
-         "mother c1 c2 c3 c4"},
-        {"as found: her next picture post, sent as a place let her first through during a flood, went "
-         "behind every picture post waiting",
-         "hold b1*; hold b2*; turn c1* 125; turn c2* 250; turn c3* 375; turn c4* 500; bound; wait c1* 125; "
-         "wait c2* 125; wait c3* 125; wait c4* 125; flood cheap 4000; wait mother* 125; let 2; wait mother* 125; "
-         "flood cheap 4000; free",
-         "mother c1 c2 c3 mother c4"},
-        {"one address's sign-ups, waiting one behind the other, have their turns among a stream of newcomers' "
-         "sign-ins, each sent as a place comes free, the newcomers together weighing as much as the one sender the "
-         "line knows, whatever the cheap requests meanwhile",
-         "hold b1*; hold b2*; bound; wait 192.0.2.9* 500 x4" + newcomers,
-         "192.0.2.9 10.1.0.1 10.2.0.1 192.0.2.9 10.3.0.1 10.4.0.1 10.5.0.1 10.6.0.1 192.0.2.9 10.7.0.1 10.8.0.1 "
-         "192.0.2.9 10.9.0.1 10.10.0.1 10.11.0.1 10.12.0.1 10.13.0.1 10.14.0.1 10.15.0.1 10.16.0.1 10.17.0.1 10.18.0.1 "
-         "10.19.0.1 10.20.0.1 10.21.0.1 10.22.0.1 10.23.0.1 10.24.0.1"},
-        {"a sender's pictures waiting one behind the other have their turns among a stream of others' "
-         "cheap requests, by the time each had of the place",
-         "hold b1; wait lone* 500 x3" + cheapStream,
-         "lone q1 q2 q3 q4 q5 q6 q7 q8 q9 q10 q11 q12 q13 lone q14 q15 q16 q17 q18 q19 q20 q21 q22 q23 q24 q25 q26 "
-         "q27 q28 q29 q30 lone"},
-        {"as found: her next sign-in, after signing in while a stranger kept the line busy, waited behind "
-         "a crowd of newcomers for as long as they kept coming; together they weigh as much as the senders the line "
-         "knows",
-         "wait stranger 500 x8; wait mother 500; serve 2; wait mother 500; serve 2; wait mother 500; serve 2"
-             + crowdOfNewcomers + "; wait mother 500" + streamOfNewcomers,
-         "stranger mother stranger mother stranger mother 10.1.0.1 10.2.0.1 stranger 10.3.0.1 mother 10.4.0.1 "
-         "stranger 10.5.0.1 stranger 10.6.0.1 stranger 10.7.0.1 stranger 10.8.0.1 10.9.0.1 10.10.0.1 10.11.0.1 "
-         "10.12.0.1 10.13.0.1 10.14.0.1 10.15.0.1 10.16.0.1 10.17.0.1 10.18.0.1 10.19.0.1 10.20.0.1 10.21.0.1 "
-         "10.22.0.1 10.23.0.1 10.24.0.1 10.25.0.1 10.26.0.1 10.27.0.1 10.28.0.1 10.29.0.1 10.30.0.1"},
-        {"as found: while the newcomers' group stood a turn ahead, a stream of senders the line knows, each new to "
-         "it, held the virtual time still, and a newcomer waited behind as many of them as came; the virtual time "
-         "moves on with what the place gives each sender holding or awaiting turns",
-         "hold b1; wait 10.1.0.1 500; wait 10.2.0.1 500; wait 10.3.0.1 500; serve 3; wait 10.4.0.1 500" + knownStream,
-         "10.1.0.1 10.2.0.1 10.3.0.1 k1 k2 k3 k4 k5 10.4.0.1 k6 k7 k8 k9 k10 k11 k12 k13 k14 k15 k16 k17 k18 "
-         "k19 k20 k21 k22 k23 k24 k25 k26 k27 k28 k29 k30 k31 k32 k33 k34 k35 k36 k37 k38 k39 k40"},
-        {"senders whose turns are over and that ask within a mean turn of one another start together, and "
-         "the one that had least goes first: moved on by each such turn as it ended, the virtual time had "
-         "served them first come, first served, and the ward's first picture posts waited behind a crowd's",
-         "hold b1; turn w 500 x40; turn c1 250; turn c2 250; turn c3 250; turn c4 250; pass 5000; wait c1 500; "
-         "wait c2 500; wait c3 500; wait c4 500; serve 1; wait mother 500",
-         "c1 mother c2 c3 c4"},
-        {"as found: a stranger handing his turns from account to account, each new to the place, passed the "
-         "senders that kept asking for as long as he went on; his accounts' turns new to the place from one "
-         "neighbourhood count together, as many senders as he has asking at once",
-         "hold b1; turn h1 500; turn h2 500; wait h1 500 x6; wait h2 500 x6" + handedOver,
-         "s1 h1 h2 s2 h1 s3 h2 s4 s5 s6 h1 s7 s8 s9 h2 s10 s11 h1 s12 h2 h1 h2 h1 h2"},
-        {"a ward of families on one address, each new to the place, start together ahead of a crowd that "
-         "had turns",
-         "hold b1; turn w 500 x40; turn c1 500; turn c2 500; wait c1 500; wait c2 500; wait f1@192.0.2.9 125; "
-         "wait f2@192.0.2.9 125; wait f3@192.0.2.9 125; wait f4@192.0.2.9 125",
-         "f1 f2 f3 f4 c1 c2"},
-        {"a member known by her token is hers wherever she is, not her address's neighbourhood's",
-         "hold 127.0.0.2; turn 127.0.0.2 500; wait 127.0.0.2 125; wait member:1 125", "member:1 127.0.0.2"},
-    };
-    for (const Case& c : cases) {
-        Play play;
-        EXPECT_EQ(play.served(c.script), c.served) << c.what;
+    std::vector<Member> members;
+    int groups = 0, mostMembers = 0, longest = 1;
+    double withdrawing = 0.01;
+    bool strangers = false;
+    int strangersSeen = 0;
+
+    Load(Place& place, bool withStrangers) : strangers(withStrangers) {
+        groups = place.uniform(1, 5);
+        longest = place.uniform(1, 4);
+        for (int g = 0; g < groups; ++g) {
+            const int count = place.uniform(1, 4);
+            mostMembers = std::max(mostMembers, count);
+            for (int m = 0; m < count; ++m) {
+                Member member{Claimant::known("m" + std::to_string(g) + "." + std::to_string(m),
+                                              "g" + std::to_string(g))};
+                member.number = place.memberOf(member.who);
+                const int pattern = place.uniform(0, 2);
+                member.keep = pattern == 0 ? place.uniform(1, 3) : 0;
+                member.burst = pattern == 1 ? 0.01 : 0;
+                member.oneOff = pattern == 2 ? 0.05 * place.uniform(1, 4) : 0;
+                members.push_back(member);
+            }
+        }
     }
+    int held(Place& place) const { return place.uniform(1, longest); }
+    void arrive(Place& place) {
+        for (Member& m : members) {
+            if (place.chance(0.003)) m.busy = !m.busy;
+            while (m.busy && int(place.waitingOf(m.number)) < m.keep)
+                place.ask(m.who, held(place));
+            const int asking = place.chance(m.burst) ? place.uniform(1, 8) : int(place.chance(m.oneOff));
+            for (int n = 0; n < asking; ++n)
+                place.ask(m.who, held(place));
+            if (place.chance(withdrawing)) place.withdrawOne(m.number);
+        }
+        if (strangers && place.chance(0.03))
+            for (int n = place.uniform(1, 20), s = strangersSeen++; n > 0; --n)
+                place.ask(Claimant::known("s" + std::to_string(s), "stranger " + std::to_string(s)),
+                          held(place));
+    }
+};
+
+// Two groups kept busy, `first` from the start and `second` from tick `from` until `ticks`, each
+// with `keep` turns waiting (`ask(second)` asks one): over any window of ticks once both ask, neither
+// had more of the place than the other by about a longest turn per server (`second` alone checked
+// unless `bothWays`).
+void share(Place& place, const std::string& first, const std::string& second, int from, int ticks, int keep,
+           int longest, bool bothWays, const std::function<void(bool)>& ask) {
+    int64_t least = 0, most = 0, overFirst = 0, overSecond = 0, base = 0;
+    for (int tick = 0; tick < ticks; ++tick) {
+        place.tick([&] {
+            for (int side = 0; side < (tick >= from ? 2 : 1); ++side)
+                while (place.tally(side == 1 ? second : first).waiting < keep)
+                    ask(side == 1);
+        });
+        if (tick < from) continue;
+        const int64_t firstLessSecond = place.tally(first).placeTime - place.tally(second).placeTime;
+        if (tick == from) base = firstLessSecond;
+        least = std::min(least, firstLessSecond - base);
+        most = std::max(most, firstLessSecond - base);
+        overFirst = std::max(overFirst, firstLessSecond - base - least);
+        overSecond = std::max(overSecond, most - (firstLessSecond - base));
+    }
+    const uint64_t bound = 2 * (place.servers + 1) * longest;
+    place.atMost(bound, overSecond, second + " had beyond " + first);
+    if (bothWays) place.atMost(bound, overFirst, first + " had beyond " + second);
 }
 
-TEST(FairTurns, ClaimantsAreForgottenOnceTheirTurnsAreMatchedAndWhenNobodyWaits) {
-    // A crowd of one-off claimants, each a new neighbourhood's address, while one turn is held all
-    // along: those whose turns the others have matched go, so that the table stays small.
-    Play play;
-    const auto now = FairTurns::Clock::time_point{} + 1000h;
-    auto held = play.turns_.ask(Claimant("192.0.2.7"));
-    play.turns_.begin(held, now);
-    for (int i = 0; i < 20'000; ++i) {
-        auto newcomer = play.turns_.ask(Claimant("10." + std::to_string(i / 256) + "." + std::to_string(i % 256) + ".1"));
-        play.turns_.begin(newcomer, now);
-        play.turns_.end(newcomer, now, 125ms);
+// One group kept busy, and a stream of `stream` turns at a time each from an address never seen
+// before, in a few or many neighbourhoods, for `ticks`; `each` after every tick.
+void oneOffStream(Place& place, int longest, int stream, int ticks, const std::function<void()>& each) {
+    const int neighbourhoods = place.uniform(1, 2000);
+    int addresses = 0, inFlight = 0;
+    const size_t steadyGroup = place.groupOf("steady");
+    place.onEnded = [&](const Place::Asked& a) { inFlight -= a.group != steadyGroup; };
+    const Claimant steady = Claimant::known("a", "steady");
+    const size_t steadyMember = place.memberOf(steady);
+    for (int tick = 0; tick < ticks; ++tick) {
+        place.tick([&] {
+            while (int(place.waitingOf(steadyMember)) <= place.servers)
+                place.ask(steady, place.uniform(1, longest));
+            for (; inFlight < stream; ++inFlight, ++addresses) {
+                const int n = addresses % neighbourhoods;
+                place.ask(Claimant("10." + std::to_string(n / 256) + "." + std::to_string(n % 256) + "." +
+                                   std::to_string(addresses / neighbourhoods % 256)),
+                          place.uniform(1, longest));
+            }
+        });
+        each();
     }
-    EXPECT_LT(play.turns_.groups(), 2100u);
-    play.turns_.end(held, now, 125ms);
-    EXPECT_EQ(play.turns_.groups(), 0u);
+    place.onEnded = nullptr;
+}
+
+TEST(FairTurns, PropertiesHoldOverSeededRandomArrivals) {
+    struct Property {
+        const char* what;
+        std::function<void(Place&)> run;
+    };
+    const Property properties[] = {
+        {"a group waits, from asking with nothing waiting or from its last turn, behind at most two turns of "
+         "each other group (a turn of another group new to the place may move the virtual time on to "
+         "the other's next), and one more for each least turn its own last turns held beyond the least",
+         [](Place& place) {
+             Load load(place, true);
+             // By group: least turns held beyond the least since it was last given a turn (none before
+             // its first), and the turns given to each group as it began to wait.
+             std::vector<std::optional<int>> beyond;
+             std::vector<std::vector<uint64_t>> since;
+             place.onAsked = [&](Turn, const Place::Asked& a) {
+                 beyond.resize(place.tallies.size());
+                 since.resize(place.tallies.size());
+                 if (place.tallies[a.group].waiting == 1) since[a.group] = place.givenTo;
+             };
+             place.onGiven = [&](Turn, const Place::Asked& a) {
+                 std::vector<uint64_t>& before = since[a.group];
+                 before.resize(place.givenTo.size());
+                 for (size_t other = 0; other < before.size(); ++other)
+                     if (other != a.group)
+                         place.atMost(beyond[a.group] ? 2 + *beyond[a.group] : 2,
+                                      place.givenTo[other] - before[other],
+                                      "turns of another group went first:");
+                 beyond[a.group] = 0;
+                 before = place.givenTo;
+             };
+             place.onEnded = [&](const Place::Asked& a) { *beyond[a.group] += a.held - 1; };
+             for (int tick = 0; tick < 1000; ++tick)
+                 place.tick([&] { load.arrive(place); });
+         }},
+        {"a group of any number of members has one group's share",
+         [](Place& place) {
+             const int members = place.uniform(1, 50), longest = place.uniform(1, 4);
+             int asked = 0;
+             share(place, "one", "many", 0, 400, place.servers + 1, longest, true, [&](bool many) {
+                 place.ask(
+                     Claimant::known(many ? std::to_string(asked++ % members) : "a", many ? "many" : "one"),
+                     place.uniform(1, longest));
+             });
+         }},
+        {"a stream of new addresses in one neighbourhood has one group's share",
+         [](Place& place) {
+             const int longest = place.uniform(1, 4);
+             int addresses = 0;
+             char address[40];
+             share(place, "steady", Claimant::neighbourhoodOf("2001:db8:7::/64"), 0, 400,
+                   place.uniform(1, 2 * place.servers), longest, false, [&](bool stream) {
+                       std::snprintf(address, sizeof address, "2001:db8:7:%x::/64", ++addresses);
+                       place.ask(stream ? Claimant(address) : Claimant::known("a", "steady"),
+                                 place.uniform(1, longest));
+                   });
+         }},
+        {"a group that had the place alone for long and a newcomer are served alike once both ask",
+         [](Place& place) {
+             const int longest = place.uniform(1, 4), alone = place.uniform(50, 1000);
+             const int members[2] = {place.uniform(1, 3), place.uniform(1, 3)};
+             int asked = 0;
+             share(place, "old", "new", alone, alone + 400, place.servers + 1, longest, true,
+                   [&](bool newcomer) {
+                       place.ask(Claimant::known(std::to_string(asked++ % members[newcomer]),
+                                                 newcomer ? "new" : "old"),
+                                 place.uniform(1, longest));
+                   });
+         }},
+        {"nobody waits for ever: a turn waits behind a number of turns bounded by the numbers of groups and "
+         "members and of its member's turns ahead of it, however long the others keep asking",
+         [](Place& place) {
+             Load load(place, false);
+             place.onGiven = [&](Turn, const Place::Asked& a) {
+                 // Each other member of its group, and then each other group, at most has a turn for
+                 // each least turn it may be ahead, and one more.
+                 const uint64_t p = place.servers, h = load.longest;
+                 const uint64_t ownGroup =
+                     (a.ahead + 1) + (load.mostMembers - 1) * ((a.ahead + 1 + p) * h + 2);
+                 place.atMost(ownGroup + (load.groups - 1) * ((ownGroup + p) * h + 2),
+                              place.given - a.givenBefore, "a turn waited behind");
+             };
+             for (int tick = 0; tick < 1500; ++tick)
+                 place.tick([&] { load.arrive(place); });
+         }},
+        {"a member's turns are given first come, first served; a turn withdrawn is never given; with "
+         "nothing waiting none is",
+         [](Place& place) {
+             place.check(!place.turns.next(), "next gave a turn before any was asked");
+             Load load(place, false);
+             load.withdrawing = 0.3;
+             for (int tick = 0; tick < 1000; ++tick)
+                 place.tick([&] { load.arrive(place); });
+         }},
+        {"nobody waits for ever behind a stream of one-off addresses from many neighbourhoods: a group kept "
+         "busy waits behind about as many of their turns as wait at once",
+         [](Place& place) {
+             const int longest = place.uniform(1, 4), stream = place.uniform(1, 4 * place.servers);
+             place.onGiven = [&](Turn, const Place::Asked& a) {
+                 const uint64_t p = place.servers, h = longest;
+                 if (a.group == place.groupOf("steady"))
+                     place.atMost((a.ahead + 1) + stream * ((a.ahead + 1 + p) * h + 2),
+                                  place.given - a.givenBefore, "the group kept busy waited behind");
+             };
+             oneOffStream(place, longest, stream, 1500, [] {});
+         }},
+        {"a long stream of one-off new members is not remembered beyond those waiting or held and those "
+         "given within the longest turn",
+         [](Place& place) {
+             const int longest = place.uniform(1, 4), stream = place.uniform(1, place.servers);
+             size_t groups = 0, members = 0;
+             oneOffStream(place, longest, stream, 1500, [&] {
+                 groups = std::max(groups, place.turns.groups());
+                 members = std::max(members, place.turns.members());
+             });
+             const size_t bound = (stream + 1) + size_t(place.servers + 1) * (longest + 1);
+             place.atMost(bound, groups, "groups remembered:");
+             place.atMost(bound, members, "members remembered:");
+         }},
+    };
+    for (const Property& property : properties) {
+        int failed = 0;
+        std::string faults;
+        for (uint32_t seed = 1; seed <= 200; ++seed) {
+            Place place(seed, int(seed % 8) + 1);
+            property.run(place);
+            place.onAsked = place.onGiven = nullptr;
+            place.onEnded = nullptr;
+            place.drain();
+            if (!place.fault.empty() && failed++ < 4)
+                faults += "\n  seed " + std::to_string(seed) + ": " + place.fault;
+        }
+        EXPECT_EQ(failed, 0) << property.what << faults;
+    }
 }
 
 // Claimants waiting at a gate, each in its own thread, in the order they were added; `served()`

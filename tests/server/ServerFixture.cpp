@@ -236,6 +236,12 @@ ServerTest::Session ServerTest::signUpStranger(const std::string& email) {
 }
 
 ServerTest::Session ServerTest::signUpWithRecordNumber(const std::string& email) {
+    Reply reply = postSignUpWithRecordNumber(email);
+    EXPECT_EQ(reply.status, 200) << reply.raw;
+    return signIn(email, "stranger-pass");
+}
+
+Reply ServerTest::postSignUpWithRecordNumber(const std::string& email) {
     CookieJar phone;
     EXPECT_EQ(post(phone, "baby/verify_mrn", {{"mrn", "CW200001"}}).status, 200);
     json form = strangerSignUp(email);
@@ -244,9 +250,7 @@ ServerTest::Session ServerTest::signUpWithRecordNumber(const std::string& email)
                                    {"birthday", "2026-11-30"},
                                    {"expected_birthday", "2027-01-19"},
                                    {"gender", "Female"}}});
-    Reply reply = post(phone, "signup", form);
-    EXPECT_EQ(reply.status, 200) << reply.raw;
-    return signIn(email, "stranger-pass");
+    return post(phone, "signup", form);
 }
 
 ServerTest::Session ServerTest::signUpInvited(const Session& inviter, const std::string& email) {

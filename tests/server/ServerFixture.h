@@ -76,6 +76,7 @@ protected:
     // A new parent who registers the hospital's baby with no family yet (the demo's Mia, record number
     // CW200001) by its record number from an application of her own, as the application does; signed in.
     Session signUpWithRecordNumber(const std::string& email);
+    Reply postSignUpWithRecordNumber(const std::string& email);
     // A new member who took up `inviter`'s invitation as a mother, from an application of her own
     // that checked its code; signed in.
     Session signUpInvited(const Session& inviter, const std::string& email);
