@@ -108,21 +108,24 @@ std::optional<FairTurns::Turn> FairTurns::next() {
         group.start = group.finish;
     });
     // A group that came to the place with its turns over started at the virtual time, and moves it
-    // on by a least turn shared among the groups waiting, as the place's time is shared among them:
+    // on by what its turn holds (its least now, the rest as it ends) shared among the groups waiting
+    // and itself, as the place's time is shared among them:
     // a stream of groups each asking once (a crowd sending each request from a neighbourhood never
     // used before) would otherwise each start at a virtual time that never moves, ahead of a group
     // one turn on, for as long as the stream lasts. Within a group, a turn that leaves its member
     // nothing waiting moves the group's on by its least turn, as far as the first start still
     // waiting: its members come back while their turns are held, and a member new to the group goes
     // ahead of their next; a stream of new members costs the group's own share only.
-    if (std::exchange(group.cameOver, false))
-        virtualTime_ += leastTurn_ / static_cast<Duration::rep>(std::max<size_t>(1, ready_.size()));
+    const bool cameOver = std::exchange(group.cameOver, false);
+    if (cameOver) virtualTime_ += leastTurn_ / sharing();
     if (member.waiting.empty() && !group.ready.empty())
         group.virtualTime =
             std::max(group.virtualTime, std::min(memberStart + leastTurn_, std::get<0>(*group.ready.begin())));
     ++member.held;
     ++group.held;
-    byTurn_.at(turn).placed = true;
+    Owner& owner = byTurn_.at(turn);
+    owner.placed = true;
+    owner.cameOver = cameOver;
     --waiting_;
     ++heldTurns_;
     forgetReached(group);
@@ -147,8 +150,11 @@ void FairTurns::end(Turn turn, Duration held) {
     if (found == byTurn_.end() || !found->second.placed) return;
     Group& group = *found->second.group;
     Member& member = *found->second.member;
+    const bool cameOver = found->second.cameOver;
     byTurn_.erase(found);
     const Duration beyond = std::max(Duration::zero(), held - leastTurn_);
+    // What a turn that came over held beyond its least moves the virtual time on as its least did.
+    if (cameOver) virtualTime_ += beyond / sharing();
     rekey(group.ready, member, [&] {
         member.finish += beyond;
         member.start = std::max(member.start, member.finish);
@@ -161,6 +167,10 @@ void FairTurns::end(Turn turn, Duration held) {
     --group.held;
     --heldTurns_;
     settle(group, member);
+}
+
+FairTurns::Duration::rep FairTurns::sharing() const {
+    return static_cast<Duration::rep>(ready_.size() + 1);
 }
 
 void FairTurns::settle(Group& group, Member& member) {

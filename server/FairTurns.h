@@ -54,8 +54,9 @@ struct Claimant {
 //    time becomes that group's start, the group's virtual time that member's start. Finishes move on
 //    by the least turn now (the cost is known only as the turn ends); a group or member that still
 //    has turns waiting starts again at its new finish. A group that came with its turns over moves
-//    the place's virtual time on by a least turn shared among the groups waiting, so that a stream
-//    of groups each asking once keeps no one waiting for ever; a turn that leaves its member nothing
+//    the place's virtual time on by what its turn holds, shared among the groups waiting and itself
+//    (as GPS's virtual time moves), so that a stream of groups each asking once keeps no one waiting
+//    for ever; a turn that leaves its member nothing
 //    waiting moves the group's on by a least turn, as far as the first start still waiting.
 //  - end: the turn held the place `held`; what it held beyond the least turn is added to its
 //    member's and group's finish (and to their starts, if they wait, as max(start, finish)).
@@ -111,6 +112,7 @@ private:
         Group* group;
         Member* member;
         bool placed;
+        bool cameOver = false; // its group came to the place with its turns over
     };
     // The key of a waiting account in its ready set.
     template <class A>
@@ -131,6 +133,8 @@ private:
     void forgetGroup(Group& group);
     // After a turn left or ended: rests or forgets its member and group as their turns are over.
     void settle(Group& group, Member& member);
+    // The groups waiting and one more: those among which a turn moves the virtual time on.
+    Duration::rep sharing() const;
 
     const Duration leastTurn_;
     Turn turns_ = 0;
