@@ -12,8 +12,11 @@
 namespace cw::server {
 
 Claimant::Claimant(std::string address) : member(std::move(address)) {
-    group = neighbourhoodOf(member);
-    if (group.empty()) group = member;
+    in_addr v4{};
+    in6_addr v6{};
+    const bool isAddress = ::inet_pton(AF_INET, member.c_str(), &v4) == 1 ||
+                           ::inet_pton(AF_INET6, member.substr(0, member.find('/')).c_str(), &v6) == 1;
+    group = isAddress ? kUnproven : member;
 }
 
 Claimant Claimant::known(std::string name, std::string group) {
@@ -21,22 +24,6 @@ Claimant Claimant::known(std::string name, std::string group) {
     claimant.group = group.empty() ? name : std::move(group);
     claimant.member = std::move(name);
     return claimant;
-}
-
-std::string Claimant::neighbourhoodOf(const std::string& network) {
-    in_addr v4{};
-    if (::inet_pton(AF_INET, network.c_str(), &v4) == 1) {
-        const uint32_t prefix = ntohl(v4.s_addr) & 0xFFFFFF00u;
-        return std::to_string(prefix >> 24) + "." + std::to_string((prefix >> 16) & 0xFF) + "." +
-               std::to_string((prefix >> 8) & 0xFF) + ".0/24";
-    }
-    const size_t slash = network.find('/');
-    in6_addr v6{};
-    if (slash == std::string::npos || ::inet_pton(AF_INET6, network.substr(0, slash).c_str(), &v6) != 1) return {};
-    std::fill(std::begin(v6.s6_addr) + 6, std::end(v6.s6_addr), 0);
-    char text[INET6_ADDRSTRLEN] = {};
-    ::inet_ntop(AF_INET6, &v6, text, sizeof text);
-    return std::string(text) + "/48";
 }
 
 FairTurns::FairTurns(Duration leastTurn) : leastTurn_(std::max(leastTurn, Duration(1))) {}
@@ -69,6 +56,7 @@ FairTurns::Turn FairTurns::ask(const Claimant& claimant) {
     }
     if (member.waiting.empty()) {
         if (member.held == 0) group.resting.erase({member.finish, &member});
+        member.cameOver = member.held == 0 && member.finish <= group.virtualTime;
         member.start = std::max(group.virtualTime, member.finish);
         member.waiting.insert(turn);
         group.ready.insert(keyOf(member));
@@ -84,7 +72,7 @@ FairTurns::Turn FairTurns::ask(const Claimant& claimant) {
     } else {
         group.waiting.insert(turn);
     }
-    byTurn_.emplace(turn, Owner{&group, &member, false});
+    byTurn_.emplace(turn, Owner{&group, &member});
     ++waiting_;
     return turn;
 }
@@ -94,7 +82,6 @@ std::optional<FairTurns::Turn> FairTurns::next() {
     Group& group = *std::get<2>(*ready_.begin());
     Member& member = *std::get<2>(*group.ready.begin());
     const Turn turn = *member.waiting.begin();
-    const Duration memberStart = member.start;
     virtualTime_ = std::max(virtualTime_, group.start);
     group.virtualTime = std::max(group.virtualTime, member.start);
     rekey(group.ready, member, [&] {
@@ -107,25 +94,19 @@ std::optional<FairTurns::Turn> FairTurns::next() {
         group.finish = group.start + leastTurn_;
         group.start = group.finish;
     });
-    // A group that came to the place with its turns over started at the virtual time, and moves it
-    // on by what its turn holds (its least now, the rest as it ends) shared among the groups waiting
-    // and itself, as the place's time is shared among them:
-    // a stream of groups each asking once (a crowd sending each request from a neighbourhood never
-    // used before) would otherwise each start at a virtual time that never moves, ahead of a group
-    // one turn on, for as long as the stream lasts. Within a group, a turn that leaves its member
-    // nothing waiting moves the group's on by its least turn, as far as the first start still
-    // waiting: its members come back while their turns are held, and a member new to the group goes
-    // ahead of their next; a stream of new members costs the group's own share only.
-    const bool cameOver = std::exchange(group.cameOver, false);
-    if (cameOver) virtualTime_ += leastTurn_ / sharing();
-    if (member.waiting.empty() && !group.ready.empty())
-        group.virtualTime =
-            std::max(group.virtualTime, std::min(memberStart + leastTurn_, std::get<0>(*group.ready.begin())));
+    // An account that came with its turns over started at its parent's virtual time, and moves it
+    // on by what its turn holds (its least now, the rest as it ends) shared among those waiting with
+    // it and one more, as GPS's virtual time moves: a stream of groups or members each asking once
+    // (a crowd sending each request from an address never used before) would otherwise each start
+    // at a virtual time that never moves, ahead of one a turn on, for as long as the stream lasts.
+    Owner& owner = byTurn_.at(turn);
+    owner.groupCameOver = std::exchange(group.cameOver, false);
+    owner.memberCameOver = std::exchange(member.cameOver, false);
+    if (owner.groupCameOver) virtualTime_ += leastTurn_ / sharers(ready_);
+    if (owner.memberCameOver) group.virtualTime += leastTurn_ / sharers(group.ready);
     ++member.held;
     ++group.held;
-    Owner& owner = byTurn_.at(turn);
     owner.placed = true;
-    owner.cameOver = cameOver;
     --waiting_;
     ++heldTurns_;
     forgetReached(group);
@@ -150,11 +131,11 @@ void FairTurns::end(Turn turn, Duration held) {
     if (found == byTurn_.end() || !found->second.placed) return;
     Group& group = *found->second.group;
     Member& member = *found->second.member;
-    const bool cameOver = found->second.cameOver;
+    const Owner owner = found->second;
     byTurn_.erase(found);
     const Duration beyond = std::max(Duration::zero(), held - leastTurn_);
-    // What a turn that came over held beyond its least moves the virtual time on as its least did.
-    if (cameOver) virtualTime_ += beyond / sharing();
+    if (owner.groupCameOver) virtualTime_ += beyond / sharers(ready_);
+    if (owner.memberCameOver) group.virtualTime += beyond / sharers(group.ready);
     rekey(group.ready, member, [&] {
         member.finish += beyond;
         member.start = std::max(member.start, member.finish);
@@ -169,8 +150,8 @@ void FairTurns::end(Turn turn, Duration held) {
     settle(group, member);
 }
 
-FairTurns::Duration::rep FairTurns::sharing() const {
-    return static_cast<Duration::rep>(ready_.size() + 1);
+template <class Ready> FairTurns::Duration::rep FairTurns::sharers(const Ready& ready) {
+    return static_cast<Duration::rep>(ready.size() + 1);
 }
 
 void FairTurns::settle(Group& group, Member& member) {
@@ -322,7 +303,8 @@ void KnownClaimants::learn(std::string_view secret, const Claimant& claimant,
     forget(key);
     const std::string ownerName = owner.empty() ? "sender " + claimant.group + '\n' + claimant.member : owner;
     std::list<uint64_t>& own = byOwner_[ownerName];
-    known_.emplace(key, Known{claimant, until, ownerName, byUse_.insert(byUse_.end(), key), own.insert(own.end(), key)});
+    known_.emplace(
+        key, Known{claimant, until, ownerName, byUse_.insert(byUse_.end(), key), own.insert(own.end(), key)});
     while (own.size() > mostOfOne_)
         forget(own.front());
     while (known_.size() > most_)

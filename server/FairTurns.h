@@ -18,20 +18,22 @@ namespace cw::server {
 
 // Whom a turn at a shared place is taken for: a member of a group. Groups share the place equally,
 // and within a group its members divide the group's share equally, so that a crowd of many senders
-// in one group (a family, a neighbourhood of addresses) has one group's share, however many they are.
-//  - A request known only by its address: group = the address's neighbourhood (IPv4 /24, IPv6 /48 of
-//    the /64, what one holder of many addresses usually holds them in), member = the address.
-//  - A member known by her access token: group = the family she proved by its baby, else the
-//    neighbourhood she sends from; member = "member:N".
-//  - A phone or an application known by its proven cookie: group = the neighbourhood it sends from;
-//    member = its name.
+// in one group has one group's share, however many they are.
+//  - A member known by her access token, or a phone by its proven cookie, whose member proved her
+//    family by its baby: group = that family; member = "member:N" or the phone's name.
+//  - Every other sender (known only by its address, or by a token or cookie of an account that
+//    proved no family): group = `kUnproven`; member = the address, or its name. Senders who proved
+//    nothing, from however many addresses or accounts, share one group's share, so that no crowd of
+//    them takes more from the families.
 //  - The server's own work ("checkpoints", "gathered writes"): a group of its own.
 struct Claimant {
     std::string group;
     std::string member;
 
+    static constexpr const char* kUnproven = "senders who proved no family";
+
     Claimant() = default;
-    // An address ("192.0.2.7", "2001:db8:1:2::/64") in its neighbourhood; any other name is a group
+    // An address ("192.0.2.7", "2001:db8:1:2::/64") among the unproven; any other name is a group
     // of its own.
     Claimant(std::string address); // NOLINT: an address is the usual claimant
     Claimant(const char* address) : Claimant(std::string(address)) {} // NOLINT
@@ -39,8 +41,6 @@ struct Claimant {
     static Claimant known(std::string name, std::string group = {});
     bool empty() const { return group.empty() && member.empty(); }
     bool operator==(const Claimant&) const = default;
-    // "192.0.2.0/24", "2001:db8:1::/48"; empty for a name that is no address.
-    static std::string neighbourhoodOf(const std::string& network);
 };
 
 // Hierarchical start-time fair queuing over one place of several servers (the workers, the hash
@@ -53,11 +53,10 @@ struct Claimant {
 //    it the member with the smallest start; its first turn is given the place. The place's virtual
 //    time becomes that group's start, the group's virtual time that member's start. Finishes move on
 //    by the least turn now (the cost is known only as the turn ends); a group or member that still
-//    has turns waiting starts again at its new finish. A group that came with its turns over moves
-//    the place's virtual time on by what its turn holds, shared among the groups waiting and itself
-//    (as GPS's virtual time moves), so that a stream of groups each asking once keeps no one waiting
-//    for ever; a turn that leaves its member nothing
-//    waiting moves the group's on by a least turn, as far as the first start still waiting.
+//    has turns waiting starts again at its new finish. A group or member that came with its turns
+//    over (its start was its parent's virtual time) moves that virtual time on by what its turn
+//    holds, shared among those waiting beside it and one more, as GPS's virtual time moves, so
+//    that a stream of claimants each asking once keeps no one waiting for ever.
 //  - end: the turn held the place `held`; what it held beyond the least turn is added to its
 //    member's and group's finish (and to their starts, if they wait, as max(start, finish)).
 //  - A group or member with nothing waiting or held whose finish the virtual time has reached is
@@ -93,6 +92,8 @@ private:
         Duration start{}, finish{};
         std::set<Turn> waiting;
         size_t held = 0;
+        // Its waiting turns started at its parent's virtual time, its turns over when it asked.
+        bool cameOver = false;
         bool idle() const { return waiting.empty() && held == 0; }
     };
     struct Member : Account {
@@ -101,8 +102,6 @@ private:
     struct Group : Account {
         std::string name;
         Duration virtualTime{};
-        // Its waiting turns started at the place's virtual time, its turns over when it asked.
-        bool cameOver = false;
         std::unordered_map<std::string, Member> members;
         // Members waiting, by start and first waiting turn; idle members remembered, by finish.
         std::set<std::tuple<Duration, Turn, Member*>> ready;
@@ -111,12 +110,12 @@ private:
     struct Owner {
         Group* group;
         Member* member;
-        bool placed;
-        bool cameOver = false; // its group came to the place with its turns over
+        bool placed = false;
+        // Its group, its member came to the place with their turns over.
+        bool groupCameOver = false, memberCameOver = false;
     };
     // The key of a waiting account in its ready set.
-    template <class A>
-    static std::tuple<Duration, Turn, A*> keyOf(A& account) {
+    template <class A> static std::tuple<Duration, Turn, A*> keyOf(A& account) {
         return {account.start, *account.waiting.begin(), &account};
     }
     // Puts a waiting account back in its ready set after `change` moved its start or its first turn.
@@ -133,8 +132,8 @@ private:
     void forgetGroup(Group& group);
     // After a turn left or ended: rests or forgets its member and group as their turns are over.
     void settle(Group& group, Member& member);
-    // The groups waiting and one more: those among which a turn moves the virtual time on.
-    Duration::rep sharing() const;
+    // Those waiting in `ready` and one more: among them a turn that came over moves the virtual time.
+    template <class Ready> static Duration::rep sharers(const Ready& ready);
 
     const Duration leastTurn_;
     Turn turns_ = 0;
@@ -208,8 +207,9 @@ std::chrono::steady_clock::duration takeTimeWaitedAtGates();
 // most `most`, the least recently seen forgotten first, and at most `mostOfOne` of one owner (the
 // sender, unless the learner names another: a session for its tokens, a member for the phones she
 // signed in on), its own least recently seen forgotten first, so that a session refreshing its
-// tokens over and over, or an account signing in on new phones, forgets only its own. A secret that lapses (an access token past its hour) names nobody after.
-// A forgotten secret is learnt again when a request proves it. Safe to call from any thread.
+// tokens over and over, or an account signing in on new phones, forgets only its own. A secret that lapses
+// (an access token past its hour) names nobody after. A forgotten secret is learnt again when a request
+// proves it. Safe to call from any thread.
 class KnownClaimants {
 public:
     explicit KnownClaimants(size_t most = 100'000, size_t mostOfOne = 16);
