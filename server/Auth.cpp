@@ -117,8 +117,7 @@ void learnAccessToken(const ServerState& state, const std::string& token, const 
     // However long the server lets tokens live, within what the clock can count.
     constexpr int64_t kLongest = int64_t{10} * 365 * 24 * 3600;
     // A family's members are one group wherever each sends from, apart from whoever shares their
-    // network; a member who proved no family is grouped by where each request comes from
-    // (`claimantOfHead`).
+    // network; a member who proved no family takes her turns among the unproven (`claimantOfHead`).
     Claimant claimant;
     claimant.member = "member:" + std::to_string(holder.memberId);
     if (family) claimant.group = familyGroup(*family);

@@ -78,7 +78,7 @@ template <class Take> void eachHeader(std::string_view head, std::string_view na
 // Whom a request's turns at the workers and the server's other shared places are taken for, as
 // closely as its head makes it known: the member whose access token it carries, else the phone or
 // the application whose cookie it carries, once the server has seen that secret proven; otherwise
-// its network address. Its group is the member's family, else the neighbourhood it sends from. A
+// its network address. Its group is the member's family, else the one all unproven senders share. A
 // secret never proven (made up) names nobody, so that no one sheds the turns of his address by
 // sending a new one with each request.
 Claimant claimantOfHead(KnownClaimants& known, std::string_view head, const std::string& network) {
