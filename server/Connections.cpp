@@ -97,12 +97,19 @@ struct Exchange {
 };
 thread_local Exchange* currentExchange = nullptr;
 
-bool equalsIgnoringCase(std::string_view a, const char* b) {
-    size_t n = std::strlen(b);
-    if (a.size() != n) return false;
-    for (size_t i = 0; i < n; ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != b[i]) return false;
-    return true;
+constexpr std::string_view kOptionalSpace = " \t";
+
+std::string_view trimmed(std::string_view text) {
+    const size_t first = text.find_first_not_of(kOptionalSpace);
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(kOptionalSpace) - first + 1);
+}
+
+// A name as HTTP compares them: letters in either case.
+bool sameName(std::string_view a, std::string_view b) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c | 0x20) : c; };
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 // What the watching thread needs to know of a request head that has arrived: where it ends, and
@@ -123,7 +130,8 @@ struct HeadFraming {
 HeadFraming framingOf(const std::string& buffer, size_t from) {
     HeadFraming framing;
     const size_t crlf = buffer.find("\r\n\r\n", from), lf = buffer.find("\n\n", from);
-    const size_t end = std::min(crlf == std::string::npos ? crlf : crlf + 4, lf == std::string::npos ? lf : lf + 2);
+    const size_t end =
+        std::min(crlf == std::string::npos ? crlf : crlf + 4, lf == std::string::npos ? lf : lf + 2);
     if (end == std::string::npos) return framing;
     framing.headBytes = end - from;
     const std::string_view head(buffer.data() + from, framing.headBytes);
@@ -138,15 +146,16 @@ HeadFraming framingOf(const std::string& buffer, size_t from) {
         if (colon == std::string_view::npos) continue;
         const std::string_view name = line.substr(0, colon);
         std::string_view value = line.substr(colon + 1);
-        while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
+        while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
+            value.remove_prefix(1);
         while (!value.empty() && (value.back() == ' ' || value.back() == '\t' || value.back() == '\r'))
             value.remove_suffix(1);
-        if (equalsIgnoringCase(name, "content-length")) {
+        if (sameName(name, "content-length")) {
             ++lengths;
             length = value;
-        } else if (equalsIgnoringCase(name, "transfer-encoding")) {
+        } else if (sameName(name, "transfer-encoding")) {
             coded = true;
-        } else if (equalsIgnoringCase(name, "expect")) {
+        } else if (sameName(name, "expect")) {
             expects = true;
             framing.expectAt = from + static_cast<size_t>(line.data() - head.data());
             framing.expectBytes = lineEnd - static_cast<size_t>(line.data() - head.data()) + 1;
@@ -177,7 +186,7 @@ const char* framingFault(const httplib::Request& req) {
         if (chunked) return "a length and a transfer coding";
     }
     if (chunked && (req.get_header_value_count("Transfer-Encoding") > 1 ||
-                    !equalsIgnoringCase(req.get_header_value("Transfer-Encoding"), "chunked")))
+                    !sameName(req.get_header_value("Transfer-Encoding"), "chunked")))
         return "a transfer coding other than chunked";
     return nullptr;
 }
@@ -194,6 +203,13 @@ std::string errorReply(int status, const char* reason, const std::string& messag
            std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
+// Sends an error of the server's own as far as the socket takes it at once.
+void sendErrorReply(int fd, int status, const char* reason, const std::string& message) {
+    const std::string reply = errorReply(status, reason, message);
+    ssize_t ignored = ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
+    (void)ignored;
+}
+
 void describeAddress(const sockaddr_storage& address, std::string& ip, int& port) {
     char text[INET6_ADDRSTRLEN] = "";
     if (address.ss_family == AF_INET) {
@@ -208,19 +224,12 @@ void describeAddress(const sockaddr_storage& address, std::string& ip, int& port
     ip = text;
 }
 
-// When a reply whose first byte was written at `since`, of which `sent` bytes have gone, falls behind
-// the least pace.
-Clock::time_point replyDue(const ConnectionLimits& limits, Clock::time_point since, size_t sent) {
-    if (limits.minReplyBytesPerSecond == 0) return Clock::time_point::max();
-    return since + std::chrono::seconds(limits.replyGraceSeconds) +
-           std::chrono::milliseconds(static_cast<int64_t>(sent * 1000 / limits.minReplyBytesPerSecond));
-}
-
-// When a body awaited since `since` of which `received` bytes have come falls behind the least pace.
-Clock::time_point bodyDue(const ConnectionLimits& limits, Clock::time_point since, size_t received) {
-    if (limits.minBodyBytesPerSecond == 0) return Clock::time_point::max();
-    return since + std::chrono::seconds(limits.bodyGraceSeconds) +
-           std::chrono::milliseconds(static_cast<int64_t>(received * 1000 / limits.minBodyBytesPerSecond));
+// When a transfer begun at `since`, of which `bytes` have gone, falls behind its least pace: after
+// `graceSeconds`, `perSecond` bytes on average.
+Clock::time_point paceDue(Clock::time_point since, int graceSeconds, size_t perSecond, size_t bytes) {
+    if (perSecond == 0) return Clock::time_point::max();
+    return since + std::chrono::seconds(graceSeconds) +
+           std::chrono::milliseconds(static_cast<int64_t>(bytes * 1000 / perSecond));
 }
 
 int64_t millisecondsOf(Clock::time_point at) {
@@ -241,6 +250,38 @@ int openReplyFile(const std::filesystem::path& directory) {
     fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd >= 0) ::unlink(name.c_str());
     return fd;
+}
+
+// Adds the socket to the epoll set, or changes what it is watched for.
+int watchFor(int epollFd, int op, int fd, uint32_t events) {
+    epoll_event event{};
+    event.events = events;
+    event.data.fd = fd;
+    return ::epoll_ctl(epollFd, op, fd, &event);
+}
+
+// Sends what the socket takes at once of `size` bytes: how many, or -1 when the connection failed.
+ssize_t sendSome(int fd, const char* data, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::send(fd, data + done, size - done, MSG_NOSIGNAL);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return -1;
+        break;
+    }
+    return static_cast<ssize_t>(done);
+}
+
+// Reads into `into` the file's next chunk from `at`, of `left` bytes at most: false when none could be.
+bool readChunk(int file, uint64_t at, uint64_t left, size_t chunk, std::string& into) {
+    into.resize(static_cast<size_t>(std::min<uint64_t>(chunk, left)));
+    const ssize_t n = ::pread(file, into.data(), into.size(), static_cast<off_t>(at));
+    into.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    return n > 0;
 }
 
 bool writeWhole(int fd, const char* data, size_t size) {
@@ -299,25 +340,6 @@ private:
     std::string pending_;
     bool failed_ = false;
 };
-
-} // namespace
-
-namespace {
-
-constexpr std::string_view kOptionalSpace = " \t";
-
-std::string_view trimmed(std::string_view text) {
-    const size_t first = text.find_first_not_of(kOptionalSpace);
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(kOptionalSpace) - first + 1);
-}
-
-// A name as HTTP compares them: letters in either case.
-bool sameName(std::string_view a, std::string_view b) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c | 0x20) : c; };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
-}
 
 // A weight, "0" to "1" with three decimals at most, in thousandths; none when it is not one.
 std::optional<int> qvalue(std::string_view text) {
@@ -651,18 +673,11 @@ struct ConnectionServer::Connection {
         return true;
     }
     // Sends what the socket takes of the kept bytes: false when the connection failed.
-    bool sendKept(size_t most = SIZE_MAX) {
-        while (unsent() > 0 && most > 0) {
-            ssize_t n = ::send(fd, outgoing.data() + outgoingSent, std::min(unsent(), most), MSG_NOSIGNAL);
-            if (n > 0) {
-                outgoingSent += static_cast<size_t>(n);
-                replySent += static_cast<size_t>(n);
-                most -= std::min(most, static_cast<size_t>(n));
-                continue;
-            }
-            if (n < 0 && errno == EINTR) continue;
-            return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
-        }
+    bool sendKept(size_t most) {
+        const ssize_t n = sendSome(fd, outgoing.data() + outgoingSent, std::min(unsent(), most));
+        if (n < 0) return false;
+        outgoingSent += static_cast<size_t>(n);
+        replySent += static_cast<size_t>(n);
         return true;
     }
     // What of the reply the client has taken: what was sent, less what still waits in the socket's
@@ -740,15 +755,11 @@ public:
             if (c_.fd < 0) return 0;
             if (c_.bodyFileRead >= c_.bodyFileBytes) return -1; // nothing was gathered past this
             // The body's next chunk from its file.
-            c_.buffer.resize(static_cast<size_t>(std::min<uint64_t>(kReadChunk, c_.bodyFileBytes - c_.bodyFileRead)));
             c_.offset = 0;
-            ssize_t got = ::pread(c_.bodyFile, c_.buffer.data(), c_.buffer.size(), static_cast<off_t>(c_.bodyFileRead));
-            if (got <= 0) {
-                c_.buffer.clear();
+            if (!readChunk(c_.bodyFile, c_.bodyFileRead, c_.bodyFileBytes - c_.bodyFileRead, kReadChunk,
+                           c_.buffer))
                 return -1;
-            }
-            c_.buffer.resize(static_cast<size_t>(got));
-            c_.bodyFileRead += static_cast<uint64_t>(got);
+            c_.bodyFileRead += c_.buffer.size();
         }
         size_t n = std::min({size, c_.unread(), limits_.maxRequestBytes - served_});
         std::memcpy(ptr, c_.buffer.data() + c_.offset, n);
@@ -769,19 +780,11 @@ public:
             c_.replySince = Clock::now();
             c_.replySent = 0;
         }
-        size_t done = 0;
         // Straight to the socket while nothing kept comes before these bytes.
-        while (done < size && !c_.replyLeft()) {
-            ssize_t n = ::send(c_.fd, ptr + done, size - done, MSG_NOSIGNAL);
-            if (n > 0) {
-                done += static_cast<size_t>(n);
-                c_.replySent += static_cast<size_t>(n);
-                continue;
-            }
-            if (n < 0 && errno == EINTR) continue;
-            if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return -1;
-            break;
-        }
+        const ssize_t sent = c_.replyLeft() ? 0 : sendSome(c_.fd, ptr, size);
+        if (sent < 0) return -1;
+        const auto done = static_cast<size_t>(sent);
+        c_.replySent += done;
         if (done < size && !c_.keep(ptr + done, size - done, limits_)) return -1;
         return static_cast<ssize_t>(size);
     }
@@ -791,8 +794,9 @@ public:
     bool writeFile(int file, uint64_t bytes) {
         char chunk[kFileChunk];
         for (uint64_t at = 0; at < bytes;) {
-            ssize_t n = ::pread(file, chunk, static_cast<size_t>(std::min<uint64_t>(sizeof chunk, bytes - at)),
-                                static_cast<off_t>(at));
+            ssize_t n =
+                ::pread(file, chunk, static_cast<size_t>(std::min<uint64_t>(sizeof chunk, bytes - at)),
+                        static_cast<off_t>(at));
             if (n <= 0 || write(chunk, static_cast<size_t>(n)) < 0) return false;
             at += static_cast<uint64_t>(n);
         }
@@ -929,14 +933,8 @@ void ConnectionServer::start() {
     }
     epollFd_ = ::epoll_create1(EPOLL_CLOEXEC);
     wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    epoll_event listen{};
-    listen.events = EPOLLIN;
-    listen.data.fd = listenFd_;
-    ::epoll_ctl(epollFd_, EPOLL_CTL_ADD, listenFd_, &listen);
-    epoll_event wakeEvent{};
-    wakeEvent.events = EPOLLIN;
-    wakeEvent.data.fd = wakeFd_;
-    ::epoll_ctl(epollFd_, EPOLL_CTL_ADD, wakeFd_, &wakeEvent);
+    watchFor(epollFd_, EPOLL_CTL_ADD, listenFd_, EPOLLIN);
+    watchFor(epollFd_, EPOLL_CTL_ADD, wakeFd_, EPOLLIN);
     stopping_ = false;
     running_ = true;
     for (int i = 0; i < limits_.workers; ++i)
@@ -1108,10 +1106,7 @@ bool ConnectionServer::makeRoom(const Connection& arriving) {
             return false;
         victim = heaviest->second;
     }
-    int fd = victim->fd;
-    auto owned = std::move(watched_[fd]);
-    watched_.erase(fd);
-    closeConnection(std::move(owned));
+    closeConnection(unwatch(victim->fd));
     return true;
 }
 
@@ -1176,10 +1171,8 @@ void ConnectionServer::filterPausedAddresses() {
     const uint32_t net = static_cast<uint32_t>(SKF_NET_OFF);
     std::vector<sock_filter> code = {
         BPF_STMT(BPF_LD | BPF_B | BPF_ABS, 13), // TCP flags
-        BPF_STMT(BPF_ALU | BPF_AND | BPF_K, 0x12),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 0x02, 1, 0),
-        BPF_STMT(BPF_RET | BPF_K, kPass),
-        BPF_STMT(BPF_LD | BPF_B | BPF_ABS, net), // IP version
+        BPF_STMT(BPF_ALU | BPF_AND | BPF_K, 0x12), BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 0x02, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, kPass),          BPF_STMT(BPF_LD | BPF_B | BPF_ABS, net), // IP version
         BPF_STMT(BPF_ALU | BPF_RSH | BPF_K, 4),
     };
     std::vector<const PausedAddress*> v4, v6;
@@ -1249,12 +1242,10 @@ void ConnectionServer::arrive(std::unique_ptr<Connection> connection) {
 bool ConnectionServer::watchAgain(std::unique_ptr<Connection> connection) {
     // A request waiting for its turn is not read meanwhile (the client is held by its own window);
     // it is watched only for its client going away.
-    epoll_event event{};
-    event.events = connection->waitingTurn ? EPOLLRDHUP
-                   : connection->sending   ? EPOLLOUT
-                                           : EPOLLIN | EPOLLRDHUP;
-    event.data.fd = connection->fd;
-    if (::epoll_ctl(epollFd_, EPOLL_CTL_ADD, connection->fd, &event) != 0) {
+    const uint32_t events = connection->waitingTurn ? EPOLLRDHUP
+                            : connection->sending   ? EPOLLOUT
+                                                    : EPOLLIN | EPOLLRDHUP;
+    if (watchFor(epollFd_, EPOLL_CTL_ADD, connection->fd, events) != 0) {
         closeConnection(std::move(connection));
         return false;
     }
@@ -1272,7 +1263,8 @@ void ConnectionServer::headArrived(std::unique_ptr<Connection> connection) {
         return std::string_view(connection->buffer).substr(connection->offset, framing.headBytes);
     };
     if (framing.streamed) {
-        refuseWatched(std::move(connection), 411, "Length Required", "A request body must announce its length.");
+        refuseWatched(std::move(connection), 411, "Length Required",
+                      "A request body must announce its length.");
         return;
     }
     // A body announced past what its request may hold is not read: its request is answered from its
@@ -1290,7 +1282,8 @@ void ConnectionServer::headArrived(std::unique_ptr<Connection> connection) {
     }
     connection->headBytes = framing.headBytes;
     connection->bodySince = now;
-    connection->claimant = claimantOf_ ? claimantOf_(headOf(), connection->network) : Claimant(connection->network);
+    connection->claimant =
+        claimantOf_ ? claimantOf_(headOf(), connection->network) : Claimant(connection->network);
     connection->costly = costly_ ? costly_(headOf()) : 0;
     if (connection->costly > limits_.costlyWorkers.size()) connection->costly = 0;
     connection->gathering = framing.headBytes + framing.bodyBytes;
@@ -1301,7 +1294,8 @@ void ConnectionServer::headArrived(std::unique_ptr<Connection> connection) {
         return;
     }
     // A body larger than memory keeps goes to a file of its own as it comes.
-    if (framing.bodyBytes > limits_.keptBodyBytes) connection->bodyFile = openReplyFile(limits_.bodyDirectory);
+    if (framing.bodyBytes > limits_.keptBodyBytes)
+        connection->bodyFile = openReplyFile(limits_.bodyDirectory);
     connection->deadline = Clock::time_point::max();
     watchAgain(std::move(connection));
 }
@@ -1314,9 +1308,7 @@ void ConnectionServer::gather(Connection& connection) {
         if (room == 0) {
             // Its address is at its share: not read until some of its requests are answered.
             connection.heldBack = true;
-            epoll_event event{};
-            event.data.fd = fd;
-            ::epoll_ctl(epollFd_, EPOLL_CTL_MOD, fd, &event);
+            watchFor(epollFd_, EPOLL_CTL_MOD, fd, 0);
             return;
         }
         const size_t want = std::min({sizeof chunk, room, connection.gathering - connection.gathered()});
@@ -1439,10 +1431,7 @@ void ConnectionServer::resumeBodies() {
             continue;
         }
         connection->heldBack = false;
-        epoll_event event{};
-        event.events = EPOLLIN | EPOLLRDHUP;
-        event.data.fd = fd;
-        ::epoll_ctl(epollFd_, EPOLL_CTL_MOD, fd, &event);
+        watchFor(epollFd_, EPOLL_CTL_MOD, fd, EPOLLIN | EPOLLRDHUP);
     }
     if (!full) return;
     // Every body together at the bound: the address holding most gives up its largest arriving one.
@@ -1455,7 +1444,8 @@ void ConnectionServer::resumeBodies() {
         };
         const auto more = [&](const Connection& a, const Connection& b) { return held(a) > held(b); };
         for (auto& [fd, connection] : watched_)
-            if (connection->gathering && (!largest || more(*connection, *largest))) largest = connection.get();
+            if (connection->gathering && (!largest || more(*connection, *largest)))
+                largest = connection.get();
     }
     if (largest)
         refuseWatched(unwatch(largest->fd), 503, "Service Unavailable",
@@ -1464,9 +1454,7 @@ void ConnectionServer::resumeBodies() {
 
 void ConnectionServer::refuseWatched(std::unique_ptr<Connection> connection, int status, const char* reason,
                                      const std::string& message) {
-    std::string reply = errorReply(status, reason, message);
-    ssize_t ignored = ::send(connection->fd, reply.data(), reply.size(), MSG_NOSIGNAL);
-    (void)ignored;
+    sendErrorReply(connection->fd, status, reason, message);
     closeAfterDraining(std::move(connection), true);
 }
 
@@ -1479,26 +1467,22 @@ std::unique_ptr<ConnectionServer::Connection> ConnectionServer::unwatch(int fd) 
 
 void ConnectionServer::sendMore(Connection& connection) {
     int fd = connection.fd;
-    auto drop = [this, fd] { return unwatch(fd); };
     for (size_t budget = kSendTurnBytes; connection.replyLeft();) {
         if (connection.unsent() == 0) {
             // The file's next chunk, read as the client has taken the last.
-            connection.outgoing.resize(static_cast<size_t>(std::min<uint64_t>(kFileChunk, connection.fileLeft)));
             connection.outgoingSent = 0;
-            ssize_t n = ::pread(connection.file, connection.outgoing.data(), connection.outgoing.size(),
-                                static_cast<off_t>(connection.fileOffset));
-            if (n <= 0) {
-                closeConnection(drop());
+            if (!readChunk(connection.file, connection.fileOffset, connection.fileLeft, kFileChunk,
+                           connection.outgoing)) {
+                closeConnection(unwatch(fd));
                 return;
             }
-            connection.outgoing.resize(static_cast<size_t>(n));
-            connection.fileOffset += static_cast<uint64_t>(n);
-            connection.fileLeft -= static_cast<uint64_t>(n);
+            connection.fileOffset += connection.outgoing.size();
+            connection.fileLeft -= connection.outgoing.size();
         }
         if (budget == 0) break; // the others' turn; the socket is still writable
         const size_t before = connection.replySent;
         if (!connection.sendKept(budget)) {
-            closeConnection(drop());
+            closeConnection(unwatch(fd));
             return;
         }
         const size_t sent = connection.replySent - before;
@@ -1507,7 +1491,7 @@ void ConnectionServer::sendMore(Connection& connection) {
     }
     countReply(connection);
     if (connection.replyLeft()) return;
-    auto owned = drop();
+    auto owned = unwatch(fd);
     const After after = owned->afterSending;
     owned->dropReply();
     if (after == After::Keep)
@@ -1524,7 +1508,6 @@ void ConnectionServer::readFrom(Connection& connection) {
         return;
     }
     int fd = connection.fd;
-    auto drop = [this, fd] { return unwatch(fd); };
     if (connection.waitingTurn) {
         // The client has shut its side. When nothing of its request is left unread it has gone (a
         // client that only stopped sending looks the same, and HTTP clients do not): a reply made for
@@ -1533,7 +1516,7 @@ void ConnectionServer::readFrom(Connection& connection) {
         char next = 0;
         const ssize_t n = ::recv(fd, &next, 1, MSG_PEEK | MSG_DONTWAIT);
         const bool gone = n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
-        auto owned = drop();
+        auto owned = unwatch(fd);
         if (gone) {
             closeConnection(std::move(owned));
             return;
@@ -1544,7 +1527,7 @@ void ConnectionServer::readFrom(Connection& connection) {
     if (connection.gathering) {
         // Held back, it is watched for nothing but its socket failing.
         if (connection.heldBack) {
-            closeConnection(drop());
+            closeConnection(unwatch(fd));
             return;
         }
         gather(connection);
@@ -1569,28 +1552,24 @@ void ConnectionServer::readFrom(Connection& connection) {
         }
         if (errno == EINTR) continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK) break;
-        closeConnection(drop());
+        closeConnection(unwatch(fd));
         return;
     }
     if (connection.draining) {
-        if (connection.peerClosed) closeConnection(drop());
+        if (connection.peerClosed) closeConnection(unwatch(fd));
         return;
     }
     connection.skipBlankLines();
     if (connection.unread() > 0 && connection.headComplete()) {
-        headArrived(drop());
+        headArrived(unwatch(fd));
         return;
     }
     if (connection.unread() > limits_.maxHeadBytes) {
-        std::string reply =
-            errorReply(431, "Request Header Fields Too Large", "The request head is too large.");
-        ssize_t ignored = ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
-        (void)ignored;
-        closeAfterDraining(drop(), true);
+        refuseWatched(unwatch(fd), 431, "Request Header Fields Too Large", "The request head is too large.");
         return;
     }
     if (connection.peerClosed) {
-        closeConnection(drop());
+        closeConnection(unwatch(fd));
         return;
     }
     if (!connection.headStarted && connection.unread() > 0) {
@@ -1601,28 +1580,22 @@ void ConnectionServer::readFrom(Connection& connection) {
 
 void ConnectionServer::sweep() {
     auto now = Clock::now();
-    if (acceptPaused_ && now >= acceptPausedUntil_) {
-        acceptPaused_ = false;
-        epoll_event listen{};
-        listen.events = EPOLLIN;
-        listen.data.fd = listenFd_;
-        ::epoll_ctl(epollFd_, EPOLL_CTL_ADD, listenFd_, &listen);
-    }
     if (std::erase_if(paused_, [now](const PausedAddress& p) { return now >= p.until; }) > 0)
         filterPausedAddresses();
     giveTurns();
     resumeBodies();
     auto behind = [&](const Connection& c) {
-        if (c.sending) return now >= replyDue(limits_, c.replySince, c.replyTaken());
-        return c.gathering && now >= bodyDue(limits_, c.bodySince, c.gathered() - c.headBytes);
+        if (c.sending)
+            return now >= paceDue(c.replySince, limits_.replyGraceSeconds, limits_.minReplyBytesPerSecond,
+                                  c.replyTaken());
+        return c.gathering && now >= paceDue(c.bodySince, limits_.bodyGraceSeconds,
+                                             limits_.minBodyBytesPerSecond, c.gathered() - c.headBytes);
     };
     std::vector<int> expired;
     for (auto& [fd, connection] : watched_)
         if (now >= connection->deadline || behind(*connection)) expired.push_back(fd);
     for (int fd : expired) {
-        auto connection = std::move(watched_[fd]);
-        watched_.erase(fd);
-        ::epoll_ctl(epollFd_, EPOLL_CTL_DEL, fd, nullptr);
+        auto connection = unwatch(fd);
         if (connection->sending) {
             // A reader too slow for its reply's pace: nothing more can be said to it.
             closeConnection(std::move(connection));
@@ -1630,7 +1603,8 @@ void ConnectionServer::sweep() {
         }
         if (connection->gathering) {
             connection->gathering = 0;
-            refuseWatched(std::move(connection), 408, "Request Timeout", "The request body arrived too slowly.");
+            refuseWatched(std::move(connection), 408, "Request Timeout",
+                          "The request body arrived too slowly.");
             continue;
         }
         if (connection->waitingTurn) {
@@ -1640,11 +1614,8 @@ void ConnectionServer::sweep() {
                           "moment.");
             continue;
         }
-        if (connection->headStarted && !connection->draining) {
-            std::string reply = errorReply(408, "Request Timeout", "The request took too long to arrive.");
-            ssize_t ignored = ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
-            (void)ignored;
-        }
+        if (connection->headStarted && !connection->draining)
+            sendErrorReply(fd, 408, "Request Timeout", "The request took too long to arrive.");
         closeConnection(std::move(connection));
     }
 }
@@ -1718,7 +1689,8 @@ bool ConnectionServer::reserveReply(Connection& connection, size_t bytes) {
     const size_t waiting = found == unread_.end() ? 0 : found->second.bytes;
     // An address with nothing waiting has its reply, however large, so that none is refused for good;
     // the bound of all holds for every one.
-    if ((waiting > 0 && waiting + bytes > limits_.replyBytesPerAddress) || unreadAll_ + bytes > limits_.replyBytes)
+    if ((waiting > 0 && waiting + bytes > limits_.replyBytesPerAddress) ||
+        unreadAll_ + bytes > limits_.replyBytes)
         return false;
     connection.replyReserved += bytes;
     recount(connection);
@@ -1764,10 +1736,13 @@ void ConnectionServer::closeAfterDraining(std::unique_ptr<Connection> connection
     connection->buffer.clear();
     connection->offset = 0;
     connection->deadline = Clock::now() + kDrainTime;
-    if (onWatcher) {
+    if (onWatcher)
         arrive(std::move(connection));
-        return;
-    }
+    else
+        giveBack(std::move(connection));
+}
+
+void ConnectionServer::giveBack(std::unique_ptr<Connection> connection) {
     {
         std::lock_guard lock(mutex_);
         returned_.push_back(std::move(connection));
@@ -1801,7 +1776,8 @@ void ConnectionServer::work() {
             // a request that waited there behind others is not charged for their turns here too.
             const auto held = std::max(Clock::duration::zero(), Clock::now() - taken - waited);
             workerTurns_.end(connection->workerTurn, held);
-            if (auto found = shares_.find(connection->network); found != shares_.end() && --found->second == 0)
+            if (auto found = shares_.find(connection->network);
+                found != shares_.end() && --found->second == 0)
                 shares_.erase(found);
             if (const size_t kind = connection->costly) {
                 // A place of its kind is free again: the next of the kind joins the workers' turns.
@@ -1819,11 +1795,7 @@ void ConnectionServer::work() {
             // The rest of the reply goes as the client reads it, without a worker.
             connection->sending = true;
             connection->afterSending = after;
-            {
-                std::lock_guard lock(mutex_);
-                returned_.push_back(std::move(connection));
-            }
-            wake();
+            giveBack(std::move(connection));
             continue;
         }
         connection->dropReply();
@@ -1832,15 +1804,10 @@ void ConnectionServer::work() {
             closeAfterDraining(std::move(connection), false);
             continue;
         }
-        if (after == After::Close || connection->peerClosed || stopping_) {
+        if (after == After::Close || connection->peerClosed || stopping_)
             closeConnection(std::move(connection));
-            continue;
-        }
-        {
-            std::lock_guard lock(mutex_);
-            returned_.push_back(std::move(connection));
-        }
-        wake();
+        else
+            giveBack(std::move(connection));
     }
 }
 
@@ -1870,40 +1837,25 @@ ConnectionServer::After ConnectionServer::serveOne(Stream& stream, bool lastRequ
     }
     currentExchange = nullptr;
     Connection& connection = stream.connection();
-    if (!ok) {
+    // A file's bytes after the head the library wrote go with the connection, to be sent as the client
+    // reads; copied into the reply instead when it already goes to its own file, or has no socket.
+    const auto follow = [&](int& file, uint64_t bytes, bool replyOwn) {
+        if (connection.fd < 0 || connection.file >= 0) return stream.writeFile(file, bytes);
+        connection.file = std::exchange(file, -1);
+        connection.fileOffset = 0;
+        connection.fileLeft = bytes;
+        connection.spilled = replyOwn;
+        return true;
+    };
+    bool sent = ok;
+    if (sent && exchange.hasMade())
+        sent = stream.write(exchange.made.data(), exchange.made.size()) >= 0 &&
+               (exchange.madeFile < 0 || follow(exchange.madeFile, exchange.madeFileBytes, true));
+    if (sent && exchange.file >= 0 && exchange.fileBytes > 0)
+        sent = follow(exchange.file, exchange.fileBytes, false);
+    if (!sent) {
         connection.dropReply();
         return After::Drain;
-    }
-    if (exchange.hasMade()) {
-        // After the head the library wrote: what memory kept of the body goes as any reply does, and
-        // its file goes with the connection as the reply's own.
-        if (stream.write(exchange.made.data(), exchange.made.size()) < 0) {
-            connection.dropReply();
-            return After::Drain;
-        }
-        if (exchange.madeFile >= 0 && (connection.fd < 0 || connection.file >= 0)) {
-            if (!stream.writeFile(exchange.madeFile, exchange.madeFileBytes)) {
-                connection.dropReply();
-                return After::Drain;
-            }
-        } else if (exchange.madeFile >= 0) {
-            connection.file = std::exchange(exchange.madeFile, -1);
-            connection.fileOffset = 0;
-            connection.fileLeft = exchange.madeFileBytes;
-            connection.spilled = true;
-        }
-    }
-    if (exchange.file >= 0 && exchange.fileBytes > 0) {
-        if (connection.fd < 0 || connection.spilled) {
-            if (!stream.writeFile(exchange.file, exchange.fileBytes)) {
-                connection.dropReply();
-                return After::Drain;
-            }
-        } else {
-            connection.file = std::exchange(exchange.file, -1);
-            connection.fileOffset = 0;
-            connection.fileLeft = exchange.fileBytes;
-        }
     }
     if (exchange.endsConnection()) return After::Drain;
     return closed || lastRequest ? After::Close : After::Keep;

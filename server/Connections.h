@@ -19,8 +19,8 @@
 
 #include <httplib.h>
 
-#include "server/Quotas.h"
 #include "server/FairTurns.h"
+#include "server/Quotas.h"
 
 namespace cw::server {
 
@@ -90,8 +90,8 @@ struct ConnectionLimits {
     size_t maxRequestBytes = 25 * 1024 * 1024;
     // Open connections; beyond them a closing one, or else one of the address holding the most
     // connections waiting for a request head (one it opened past its pace, or else its longest-waiting)
-    // is closed to make room. The HTTP library answers 500 for a socket numbered at or above FD_SETSIZE, which
-    // this keeps clear of.
+    // is closed to make room. The HTTP library answers 500 for a socket numbered at or above FD_SETSIZE,
+    // which this keeps clear of.
     size_t maxConnections = 600;
     // Connections of one network address waiting (opened, idle, with a head half sent, with a body
     // coming, or with a request waiting for the address's turn with the workers); beyond them
@@ -224,6 +224,8 @@ private:
     // before closing: closing a socket with unread data would reset the connection and could destroy
     // the reply before the client reads it.
     void closeAfterDraining(std::unique_ptr<Connection> connection, bool onWatcher);
+    // Hands a connection from a worker back to the watcher.
+    void giveBack(std::unique_ptr<Connection> connection);
     void sweep();
     // Closes a watched connection when the new one needs its place; false when the new one must go.
     bool makeRoom(const Connection& arriving);
@@ -259,9 +261,6 @@ private:
     std::atomic<bool> running_{false};
     std::atomic<bool> stopping_{false};
     std::atomic<size_t> open_{0};
-    // Out of descriptors: accepting waits for a moment instead of spinning on the listening socket.
-    std::chrono::steady_clock::time_point acceptPausedUntil_{};
-    bool acceptPaused_ = false;
     std::thread watcher_;
     std::vector<std::thread> workers_;
 
