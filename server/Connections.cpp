@@ -39,9 +39,8 @@ constexpr auto kDrainTime = std::chrono::seconds(2);
 constexpr size_t kReadChunk = 16 * 1024;
 // Connections accepted in one turn of the watcher's loop, at most.
 constexpr int kAcceptBatch = 32;
-// How long an address past its pace has its attempts to connect dropped: long enough to catch the
-// attempt that follows at once (which its system then repeats a second later), short enough that
-// another client behind the address rarely meets the pause.
+// How long an address past its pace has its attempts to connect dropped: long enough to catch its
+// next attempt, short enough that another client behind the address rarely meets the pause.
 constexpr auto kOpeningPause = std::chrono::milliseconds(50);
 // Addresses paused in the kernel's filter at once, at most; one past them is only held to its pace.
 constexpr size_t kMaxPausedAddresses = 32;
@@ -50,20 +49,17 @@ constexpr size_t kFileChunk = 64 * 1024;
 // What the watcher sends to one client before it turns to the others.
 constexpr size_t kSendTurnBytes = 512 * 1024;
 
-// What is known of one request as it is answered: its head's framing, and what its handlers told
-// the worker.
+// What is known of one request as it is answered: its framing, and what its handlers told the worker.
 struct Exchange {
     bool parsed = false;
     bool hasBody = false;
     bool chunked = false;
     bool close = false;
     bool bodyRead = false;
-    // What the request's `Range` header asked for, taken from the library before it could answer it.
-    httplib::Ranges ranges;
+    httplib::Ranges ranges; // taken from the library before it could answer them
     // A file the reply's body is read from as it is sent, after the head the library writes.
     int file = -1;
     uint64_t fileBytes = 0;
-    // Whom its turns are taken for, as the watcher knew the request by its head.
     const Claimant* claimant = nullptr;
     // A body the handler made as it was written (`replyAsMade`), sent after the head: what memory
     // keeps of it, then `madeFileBytes` bytes of its own file.
@@ -71,8 +67,7 @@ struct Exchange {
     std::string made;
     int madeFile = -1;
     uint64_t madeFileBytes = 0;
-    // Counts a reply larger than memory keeps before it is made: false when it may not be.
-    std::function<bool(size_t bytes)> reserve;
+    std::function<bool(size_t bytes)> reserve; // see `reserveReply`
 
     Exchange() = default;
     Exchange(const Exchange&) = delete;
@@ -89,10 +84,8 @@ struct Exchange {
         madeFileBytes = 0;
     }
 
-    // After a head the library could not read, what follows cannot be trusted to start a request; nor
-    // after a chunked body, whose end the library takes leniently (a chunk followed by anything but
-    // its line end ends the body there), nor after a body left unread. Clients send chunked bodies
-    // rarely, and never ours.
+    // What follows cannot be trusted to start a request after a head the library could not read, a
+    // chunked body (whose end the library takes leniently) or a body left unread.
     bool endsConnection() const { return !parsed || chunked || close || (hasBody && !bodyRead); }
 };
 thread_local Exchange* currentExchange = nullptr;
@@ -112,6 +105,26 @@ bool sameName(std::string_view a, std::string_view b) {
            std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
 }
 
+} // namespace
+
+void eachHeader(std::string_view head, std::string_view name,
+                const std::function<void(std::string_view value)>& take) {
+    for (size_t end = head.find('\n'); end != std::string_view::npos;) {
+        const size_t start = end + 1;
+        end = head.find('\n', start);
+        const std::string_view line =
+            head.substr(start, end == std::string_view::npos ? head.npos : end - start);
+        const size_t colon = line.find(':');
+        if (colon == std::string_view::npos || !sameName(line.substr(0, colon), name)) continue;
+        const std::string_view value = line.substr(colon + 1);
+        const size_t last = value.find_last_not_of(" \t\r");
+        const size_t first = last == std::string_view::npos ? 0 : value.find_first_not_of(" \t");
+        take(last == std::string_view::npos ? value.substr(0, 0) : value.substr(first, last + 1 - first));
+    }
+}
+
+namespace {
+
 // What the watching thread needs to know of a request head that has arrived: where it ends, and
 // how much body follows it.
 struct HeadFraming {
@@ -125,8 +138,7 @@ struct HeadFraming {
     size_t expectAt = std::string::npos, expectBytes = 0;
 };
 
-// Reads the head that begins at `from` in `buffer` as the library will: header names up to their
-// colon, compared without case, values trimmed.
+// Reads the head that begins at `from` in `buffer` as the library will.
 HeadFraming framingOf(const std::string& buffer, size_t from) {
     HeadFraming framing;
     const size_t crlf = buffer.find("\r\n\r\n", from), lf = buffer.find("\n\n", from);
@@ -138,29 +150,17 @@ HeadFraming framingOf(const std::string& buffer, size_t from) {
     size_t lengths = 0;
     std::string_view length;
     bool coded = false, expects = false;
-    for (size_t at = head.find('\n'); at != std::string_view::npos && at + 1 < head.size();) {
-        const size_t lineEnd = head.find('\n', at + 1);
-        std::string_view line = head.substr(at + 1, lineEnd - at - 1);
-        at = lineEnd;
-        const size_t colon = line.find(':');
-        if (colon == std::string_view::npos) continue;
-        const std::string_view name = line.substr(0, colon);
-        std::string_view value = line.substr(colon + 1);
-        while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
-            value.remove_prefix(1);
-        while (!value.empty() && (value.back() == ' ' || value.back() == '\t' || value.back() == '\r'))
-            value.remove_suffix(1);
-        if (sameName(name, "content-length")) {
-            ++lengths;
-            length = value;
-        } else if (sameName(name, "transfer-encoding")) {
-            coded = true;
-        } else if (sameName(name, "expect")) {
-            expects = true;
-            framing.expectAt = from + static_cast<size_t>(line.data() - head.data());
-            framing.expectBytes = lineEnd - static_cast<size_t>(line.data() - head.data()) + 1;
-        }
-    }
+    eachHeader(head, "content-length", [&](std::string_view value) {
+        ++lengths;
+        length = value;
+    });
+    eachHeader(head, "transfer-encoding", [&](std::string_view) { coded = true; });
+    eachHeader(head, "expect", [&](std::string_view value) {
+        const size_t lineStart = head.rfind('\n', static_cast<size_t>(value.data() - head.data())) + 1;
+        expects = true;
+        framing.expectAt = from + lineStart;
+        framing.expectBytes = head.find('\n', lineStart) - lineStart + 1;
+    });
     size_t announced = 0;
     const bool known = lengths == 1 && !length.empty() && length.size() <= 18 &&
                        std::from_chars(length.data(), length.data() + length.size(), announced).ptr ==

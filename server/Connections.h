@@ -318,6 +318,10 @@ private:
     std::vector<PausedAddress> paused_;
 };
 
+// Each value of the header `name` in a request head as it came (the request line, then one header a
+// line): names compared without case, values without the blanks around them (a view into `head`).
+void eachHeader(std::string_view head, std::string_view name,
+                const std::function<void(std::string_view value)>& take);
 // Before a request is answered: what it accepts of the codings a reply may be sent in, read as HTTP
 // reads Accept-Encoding (comma-separated codings, each with a weight, q=0 refusing it; "*" for any
 // not named; "identity" for the bytes as they are), is settled into one field the library and

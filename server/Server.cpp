@@ -10,7 +10,6 @@
 #include "server/Videos.h"
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <iostream>
 #include <optional>
@@ -57,22 +56,6 @@ std::string_view trimmed(std::string_view text) {
     if (last == std::string_view::npos) return std::string_view();
     const size_t first = text.find_first_not_of(" \t");
     return text.substr(first, last + 1 - first);
-}
-
-// Each value of the header `name` in a request head as it came (the request line, then one header a
-// line), its spaces trimmed.
-template <class Take> void eachHeader(std::string_view head, std::string_view name, const Take& take) {
-    for (size_t end = head.find('\n'); end != std::string_view::npos;) {
-        const size_t start = end + 1;
-        end = head.find('\n', start);
-        const std::string_view line = head.substr(start, end == std::string_view::npos ? head.npos : end - start);
-        const size_t colon = line.find(':');
-        if (colon == name.size() &&
-            std::equal(name.begin(), name.end(), line.begin(), [](char a, char b) {
-                return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-            }))
-            take(trimmed(line.substr(colon + 1)));
-    }
 }
 
 // Whom a request's turns at the workers and the server's other shared places are taken for, as
