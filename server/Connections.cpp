@@ -19,7 +19,6 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <poll.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
@@ -731,9 +730,8 @@ struct ConnectionServer::Connection {
     }
 };
 
-// The library's view of a connection while a worker answers one request: the bytes the watcher
-// gathered, in memory and then in the body's file; never the socket, which the worker does not wait
-// for. Reads stop at the request's byte limit.
+// The library's view of a connection while a worker answers one request: reads take the bytes the
+// watcher gathered (never the socket), up to the request's byte limit.
 class ConnectionServer::Stream final : public httplib::Stream {
 public:
     Stream(Connection& connection, const ConnectionLimits& limits, std::string* output = nullptr)
@@ -768,8 +766,8 @@ public:
         return static_cast<ssize_t>(n);
     }
 
-    // What the socket does not take at once is kept with the connection, for the watcher to send as
-    // the client reads: the worker never waits for a reader, however large the reply.
+    // What the socket does not take at once is kept for the watcher to send: the worker never waits
+    // for a reader.
     ssize_t write(const char* ptr, size_t size) override {
         if (c_.fd < 0) {
             output_->append(ptr, size);
@@ -836,19 +834,16 @@ ConnectionServer::ConnectionServer(ConnectionLimits limits) : limits_(limits) {
         }
         return preRouting_ ? preRouting_(req, res) : HandlerResponse::Unhandled;
     });
-    // A client that waits for leave to send its body is asked for it as it is gathered; one left
-    // waiting reaches the library only when its body cannot be taken, and is told so at once (the
-    // library sends the refusal as the reply itself, so it carries its own status).
+    // A client that waits for leave to send its body reaches the library only when its body cannot be
+    // taken (the watcher asks for the others'); the library sends this status as the whole reply.
     set_expect_100_continue_handler([](const httplib::Request& req, httplib::Response& res) {
         res.status = framingFault(req) ? 400 : 413;
         closeConnectionAfterReply();
         return res.status;
     });
-    // Runs as the reply's head is written: a reply after which the connection ends says so, so that
-    // the client sends its next request on a new connection rather than into a closed one.
+    // Runs as the reply's head is written: a reply after which the connection ends says so.
     httplib::Server::set_post_routing_handler([](const httplib::Request&, httplib::Response& res) {
-        // A reply of a type sent compressed or not as the request accepts says so, for every cache
-        // between, whichever it is.
+        // For every cache between, whichever coding this reply has.
         if (encodingFollowsRequest(res.get_header_value("Content-Type"))) {
             std::string vary = res.get_header_value("Vary");
             if (vary.find("Accept-Encoding") == std::string::npos)
@@ -870,8 +865,7 @@ ConnectionServer::~ConnectionServer() {
 }
 
 void ConnectionServer::finishRoutes() {
-    // A body sent where no handler reads bodies would be read whole, and inflated, by the library;
-    // these answer without reading it.
+    // Elsewhere the library would read a body whole, and inflate it; these answer without reading it.
     std::call_once(routesFinished_, [this] {
         auto refuse = [](int status) {
             return [status](const httplib::Request&, httplib::Response& res, const httplib::ContentReader&) {
@@ -1004,8 +998,8 @@ void ConnectionServer::watch() {
                 readFrom(*found->second);
             }
         }
-        // New connections after what the open ones sent, so that a head already here is taken before
-        // newcomers may need its connection's place.
+        // After what the open ones sent, so that a head already here is taken before newcomers may
+        // need its connection's place.
         if (accepting && !stopping_) acceptNew();
         if (Clock::now() >= nextSweep) {
             sweep();
@@ -1021,9 +1015,8 @@ void ConnectionServer::watch() {
 }
 
 void ConnectionServer::acceptNew() {
-    // A few at a time: a flood of connections must not be accepted, each taking another's place,
-    // faster than the connections already accepted are read. The rest wait in the listening
-    // socket's queue for the next turn of the loop.
+    // A few at a time: a flood must not be accepted, each taking another's place, faster than the
+    // connections already accepted are read.
     for (int accepted = 0; accepted < kAcceptBatch; ++accepted) {
         sockaddr_storage remote{};
         socklen_t length = sizeof remote;
@@ -1050,22 +1043,16 @@ void ConnectionServer::acceptNew() {
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length);
         describeAddress(local, connection->localIp, connection->localPort);
         ++open_;
-        // A client sends its request as soon as it has connected: read at once, it is answered before
-        // it could lose its place to the connections that come after it.
+        // Read at once, so that a request sent on connecting is in before its place could be lost.
         arrive(std::move(connection));
         if (auto found = watched_.find(fd); found != watched_.end()) readFrom(*found->second);
     }
 }
 
 bool ConnectionServer::makeRoom(const Connection& arriving) {
-    // A flood of heads sent by halves, replaced as fast as they are dropped, must not crowd out the
-    // clients that come and finish a request at once. So the connection dropped for room is a closing
-    // one, or else one of the address holding the most connections without a request to show for
-    // them: one it opened past its pace, or else the one that has held its place longest (a dawdling
-    // head, a long-idle keep-alive), never a fresh one that has had no time to speak. One address
-    // may hold only so many places waiting (for heads, small bodies or its turn with the workers),
-    // beyond which its own connection goes in the same order. A connection opened past its address's
-    // pace takes no other's place. Connections being answered are never closed for room.
+    // A flood of heads sent by halves, replaced as fast as they are dropped, must not crowd out clients
+    // that finish a request at once; so the order of `maxConnections` and `maxWaitingPerAddress`, never
+    // a fresh connection's place, nor one being answered. One opened past its pace takes no other's.
     auto goesFirst = [](const Connection& a, const Connection& b) {
         if (a.pastPace != b.pastPace) return a.pastPace;
         // A reply still being read is the address's last to go.
@@ -1145,8 +1132,7 @@ bool ConnectionServer::withinPace(const sockaddr_storage& remote, const std::str
 }
 
 Rate ConnectionServer::openingPace() const {
-    // Counted in milliseconds, so that the allowance refills smoothly rather than a second's worth at
-    // once: a client that comes while a churning neighbour waits finds room.
+    // In milliseconds, so that the allowance refills smoothly rather than a second's worth at once.
     const auto burst = static_cast<int64_t>(std::max<size_t>(1, limits_.openingBurst));
     return {burst, burst * 1000 / static_cast<int64_t>(std::max<size_t>(1, limits_.openingsPerSecond))};
 }
@@ -1240,8 +1226,7 @@ void ConnectionServer::arrive(std::unique_ptr<Connection> connection) {
 }
 
 bool ConnectionServer::watchAgain(std::unique_ptr<Connection> connection) {
-    // A request waiting for its turn is not read meanwhile (the client is held by its own window);
-    // it is watched only for its client going away.
+    // A request waiting for its turn is watched only for its client going away.
     const uint32_t events = connection->waitingTurn ? EPOLLRDHUP
                             : connection->sending   ? EPOLLOUT
                                                     : EPOLLIN | EPOLLRDHUP;
@@ -1267,8 +1252,7 @@ void ConnectionServer::headArrived(std::unique_ptr<Connection> connection) {
                       "A request body must announce its length.");
         return;
     }
-    // A body announced past what its request may hold is not read: its request is answered from its
-    // head (and one that waits to be asked for it is told so by the library).
+    // A body announced past what its request may hold is not read (see `setBodyLimit`).
     if (framing.bodyBytes > 0 &&
         framing.bodyBytes > (bodyLimit_ ? bodyLimit_(headOf()) : limits_.maxRequestBytes))
         framing.bodyBytes = 0;
@@ -1359,11 +1343,11 @@ void ConnectionServer::takeTurn(std::unique_ptr<Connection> connection) {
 bool ConnectionServer::turnFree(const std::string& network) {
     std::lock_guard lock(mutex_);
     auto found = shares_.find(network);
-    if (auto unread = unread_.find(network); unread != unread_.end()) {
+    if (auto unread = unread_.byAddress.find(network); unread != unread_.byAddress.end()) {
         // A reply being made is likely to wait as long as the address's others do.
         const size_t answering = found == shares_.end() ? 0 : found->second;
-        if (unread->second.bytes + answering * (unread->second.bytes / unread->second.replies) >=
-            limits_.replyBytesPerAddress)
+        const Held::Share& waiting = unread->second;
+        if (waiting.bytes + answering * (waiting.bytes / waiting.holders) >= limits_.replyBytesPerAddress)
             return false;
     }
     return found == shares_.end() || found->second < limits_.workersPerAddress;
@@ -1388,13 +1372,12 @@ size_t ConnectionServer::bodyRoom(const Connection& connection) {
     size_t own = 0, all = 0;
     {
         std::lock_guard lock(mutex_);
-        const auto found = bodyHeld_.find(connection.network);
-        own = found == bodyHeld_.end() ? 0 : found->second;
-        all = limits_.bodyBytes - std::min(limits_.bodyBytes, bodyHeldAll_);
+        own = bodies_.of(connection.network);
+        all = limits_.bodyBytes - std::min(limits_.bodyBytes, bodies_.all);
     }
     if (own < limits_.bodyBytesPerAddress) return std::min(all, limits_.bodyBytesPerAddress - own);
     // The address's first body still arriving goes on past its share, so that its bodies never all
-    // wait for one another: it holds its share and one body more at most.
+    // wait for one another.
     for (const auto& [fd, other] : watched_)
         if (other->gathering && other->network == connection.network && other.get() != &connection &&
             std::tie(other->bodySince, other->fd) < std::tie(connection.bodySince, connection.fd))
@@ -1405,8 +1388,7 @@ size_t ConnectionServer::bodyRoom(const Connection& connection) {
 void ConnectionServer::countBody(Connection& connection, size_t bytes) {
     if (bytes == 0) return;
     std::lock_guard lock(mutex_);
-    bodyHeld_[connection.network] += bytes;
-    bodyHeldAll_ += bytes;
+    bodies_.count(connection.network, connection.bodyCounted, connection.bodyCounted + bytes);
     connection.bodyCounted += bytes;
 }
 
@@ -1414,11 +1396,7 @@ void ConnectionServer::releaseBody(Connection& connection) {
     connection.dropBody();
     if (connection.bodyCounted == 0) return;
     std::lock_guard lock(mutex_);
-    auto found = bodyHeld_.find(connection.network);
-    found->second -= connection.bodyCounted;
-    if (found->second == 0) bodyHeld_.erase(found);
-    bodyHeldAll_ -= connection.bodyCounted;
-    connection.bodyCounted = 0;
+    bodies_.count(connection.network, std::exchange(connection.bodyCounted, 0), 0);
 }
 
 void ConnectionServer::resumeBodies() {
@@ -1427,7 +1405,7 @@ void ConnectionServer::resumeBodies() {
         if (!connection->heldBack) continue;
         if (bodyRoom(*connection) == 0) {
             std::lock_guard lock(mutex_);
-            full = full || bodyHeldAll_ >= limits_.bodyBytes;
+            full = full || bodies_.all >= limits_.bodyBytes;
             continue;
         }
         connection->heldBack = false;
@@ -1439,8 +1417,7 @@ void ConnectionServer::resumeBodies() {
     {
         std::lock_guard lock(mutex_);
         const auto held = [&](const Connection& c) {
-            const auto found = bodyHeld_.find(c.network);
-            return std::pair(found == bodyHeld_.end() ? 0 : found->second, c.bodyCounted);
+            return std::pair(bodies_.of(c.network), c.bodyCounted);
         };
         const auto more = [&](const Connection& a, const Connection& b) { return held(a) > held(b); };
         for (auto& [fd, connection] : watched_)
@@ -1509,10 +1486,8 @@ void ConnectionServer::readFrom(Connection& connection) {
     }
     int fd = connection.fd;
     if (connection.waitingTurn) {
-        // The client has shut its side. When nothing of its request is left unread it has gone (a
-        // client that only stopped sending looks the same, and HTTP clients do not): a reply made for
-        // it would be made for no one, and take the turn of one awaited. Otherwise the request waits
-        // on, no longer watched.
+        // The client has shut its side: with nothing left unread it has gone, and a reply would be made
+        // for no one. Otherwise the request waits on, no longer watched.
         char next = 0;
         const ssize_t n = ::recv(fd, &next, 1, MSG_PEEK | MSG_DONTWAIT);
         const bool gone = n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
@@ -1674,23 +1649,29 @@ void ConnectionServer::countReply(Connection& connection) {
 
 void ConnectionServer::recount(Connection& connection) {
     const size_t held = connection.replyHeld() + connection.replyReserved;
-    if (held == connection.replyCounted) return;
-    Unread& unread = unread_[connection.network];
-    unread.bytes = unread.bytes - connection.replyCounted + held;
-    unread.replies = unread.replies - (connection.replyCounted > 0) + (held > 0);
-    unreadAll_ = unreadAll_ - connection.replyCounted + held;
-    connection.replyCounted = held;
-    if (unread.replies == 0) unread_.erase(connection.network);
+    unread_.count(connection.network, std::exchange(connection.replyCounted, held), held);
+}
+
+size_t ConnectionServer::Held::of(const std::string& network) const {
+    const auto found = byAddress.find(network);
+    return found == byAddress.end() ? 0 : found->second.bytes;
+}
+
+void ConnectionServer::Held::count(const std::string& network, size_t from, size_t to) {
+    if (from == to) return;
+    Share& share = byAddress[network];
+    share.bytes = share.bytes - from + to;
+    share.holders = share.holders - (from > 0) + (to > 0);
+    all = all - from + to;
+    if (share.holders == 0) byAddress.erase(network);
 }
 
 bool ConnectionServer::reserveReply(Connection& connection, size_t bytes) {
     std::lock_guard lock(mutex_);
-    const auto found = unread_.find(connection.network);
-    const size_t waiting = found == unread_.end() ? 0 : found->second.bytes;
-    // An address with nothing waiting has its reply, however large, so that none is refused for good;
-    // the bound of all holds for every one.
+    const size_t waiting = unread_.of(connection.network);
+    // An address with nothing waiting has its reply, however large, so that none is refused for good.
     if ((waiting > 0 && waiting + bytes > limits_.replyBytesPerAddress) ||
-        unreadAll_ + bytes > limits_.replyBytes)
+        unread_.all + bytes > limits_.replyBytes)
         return false;
     connection.replyReserved += bytes;
     recount(connection);
@@ -1758,8 +1739,6 @@ void ConnectionServer::work() {
             std::unique_lock lock(mutex_);
             ready_.wait(lock, [&] { return !queued_.empty() || stopping_; });
             if (stopping_) return;
-            // Fair turns among the senders (FairTurns): a request that arrives as a worker comes free
-            // is compared with those already queued, never handed it ahead of them.
             connection = std::move(queued_.extract(*workerTurns_.next()).mapped());
             taken = Clock::now();
         }
@@ -1772,8 +1751,7 @@ void ConnectionServer::work() {
         const auto waited = takeTimeWaitedAtGates();
         {
             std::lock_guard lock(mutex_);
-            // Waits for a hash, a decoding or a write are counted at their own gates, by their turns:
-            // a request that waited there behind others is not charged for their turns here too.
+            // Waits at the gates for a hash, a decoding or a write are counted there, not here too.
             const auto held = std::max(Clock::duration::zero(), Clock::now() - taken - waited);
             workerTurns_.end(connection->workerTurn, held);
             if (auto found = shares_.find(connection->network);
@@ -1786,7 +1764,7 @@ void ConnectionServer::work() {
                 if (!queued_.empty()) ready_.notify_one();
             }
         }
-        // What its reply leaves waiting is counted now instead of what was counted before it was made.
+        // What its reply leaves waiting is counted now instead of what was reserved.
         connection->replyReserved = 0;
         countReply(*connection);
         // The address's next request may have its turn.
@@ -1827,8 +1805,6 @@ ConnectionServer::After ConnectionServer::serveOne(Stream& stream, bool lastRequ
             settleReplyEncoding(req);
             exchange.hasBody = bodyExpected(req);
             exchange.chunked = req.has_header("Transfer-Encoding");
-            // The library would answer ranges from any reply, each a slice of it, however many and
-            // however they overlap; the handlers that serve ranges take them from here.
             exchange.ranges = std::move(req.ranges);
             req.ranges.clear();
         });
