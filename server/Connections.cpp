@@ -1469,14 +1469,20 @@ void ConnectionServer::sendMore(Connection& connection) {
     countReply(connection);
     if (connection.replyLeft()) return;
     auto owned = unwatch(fd);
-    const After after = owned->afterSending;
     owned->dropReply();
-    if (after == After::Keep)
-        arrive(std::move(owned));
+    const After after = owned->afterSending;
+    goOn(std::move(owned), after, true);
+}
+
+void ConnectionServer::goOn(std::unique_ptr<Connection> connection, After after, bool onWatcher) {
+    if (after == After::Drain)
+        closeAfterDraining(std::move(connection), onWatcher);
     else if (after == After::Close)
-        closeConnection(std::move(owned));
+        closeConnection(std::move(connection));
+    else if (onWatcher)
+        arrive(std::move(connection));
     else
-        closeAfterDraining(std::move(owned), true);
+        giveBack(std::move(connection));
 }
 
 void ConnectionServer::readFrom(Connection& connection) {
@@ -1491,12 +1497,10 @@ void ConnectionServer::readFrom(Connection& connection) {
         char next = 0;
         const ssize_t n = ::recv(fd, &next, 1, MSG_PEEK | MSG_DONTWAIT);
         const bool gone = n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
-        auto owned = unwatch(fd);
-        if (gone) {
-            closeConnection(std::move(owned));
-            return;
-        }
-        watched_[fd] = std::move(owned);
+        if (gone)
+            closeConnection(unwatch(fd));
+        else
+            ::epoll_ctl(epollFd_, EPOLL_CTL_DEL, fd, nullptr);
         return;
     }
     if (connection.gathering) {
@@ -1571,27 +1575,20 @@ void ConnectionServer::sweep() {
         if (now >= connection->deadline || behind(*connection)) expired.push_back(fd);
     for (int fd : expired) {
         auto connection = unwatch(fd);
-        if (connection->sending) {
-            // A reader too slow for its reply's pace: nothing more can be said to it.
-            closeConnection(std::move(connection));
-            continue;
-        }
         if (connection->gathering) {
-            connection->gathering = 0;
             refuseWatched(std::move(connection), 408, "Request Timeout",
                           "The request body arrived too slowly.");
-            continue;
-        }
-        if (connection->waitingTurn) {
+        } else if (connection->waitingTurn) {
             leaveTurn(*connection);
             refuseWatched(std::move(connection), 429, "Too Many Requests",
                           "The server is busy with other requests from your network. Please try again in a "
                           "moment.");
-            continue;
+        } else {
+            // A reader too slow for its reply's pace is told nothing more.
+            if (!connection->sending && connection->headStarted && !connection->draining)
+                sendErrorReply(fd, 408, "Request Timeout", "The request took too long to arrive.");
+            closeConnection(std::move(connection));
         }
-        if (connection->headStarted && !connection->draining)
-            sendErrorReply(fd, 408, "Request Timeout", "The request took too long to arrive.");
-        closeConnection(std::move(connection));
     }
 }
 
@@ -1778,14 +1775,8 @@ void ConnectionServer::work() {
         }
         connection->dropReply();
         countReply(*connection);
-        if (after == After::Drain) {
-            closeAfterDraining(std::move(connection), false);
-            continue;
-        }
-        if (after == After::Close || connection->peerClosed || stopping_)
-            closeConnection(std::move(connection));
-        else
-            giveBack(std::move(connection));
+        if (after == After::Keep && (connection->peerClosed || stopping_)) after = After::Close;
+        goOn(std::move(connection), after, false);
     }
 }
 

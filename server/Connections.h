@@ -213,6 +213,8 @@ private:
     After serveOne(Stream& stream, bool lastRequest);
     // Sends what the client can take of a reply left to the watcher, then goes on as `afterSending`.
     void sendMore(Connection& connection);
+    // What becomes of a connection once its reply is sent, on the watcher or on a worker.
+    void goOn(std::unique_ptr<Connection> connection, After after, bool onWatcher);
     // Stops watching a connection and hands it over, to be closed or given to a worker.
     std::unique_ptr<Connection> unwatch(int fd);
     void wake();
