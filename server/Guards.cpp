@@ -14,14 +14,9 @@
 namespace cw::server {
 
 namespace throttle {
-// Guessing is slowed where it comes from: at an account from the address guessing or from the phone
-// that signed in to it, at what one application tries. They wait minutes at most, so that someone
-// else's guessing cannot keep their owner out for long. An account is counted from every address as
-// well, against guessing spread over many; generously, since a stranger's guesses from one address
-// must not fill it (slowed to one in five minutes, they come to a dozen or two an hour), and anew each
-// hour. A network address is counted for codes, record numbers and passwords for addresses with no
-// account; but a ward's phones share one, so its count only catches what no ward mistypes in an hour,
-// and waits a few minutes at most.
+// Waits are minutes at most, so that someone else's guessing cannot keep an owner out for long. The
+// count of an account from every address is generous, since a stranger's guesses from one address
+// must not fill it, and a network's only catches what no ward of phones mistypes in an hour.
 //                                   scope                    free  first  ceiling  forgotten after
 const ThrottlePolicy kPassword = {"password", 5, 1, 300, 3600};
 const ThrottlePolicy kPasswordAccount = {"password-account", 100, 1, 300, 3600};
@@ -349,9 +344,8 @@ std::string memberHolder(int64_t member) {
     return "member:" + std::to_string(member);
 }
 
-// The application the request names, when the server issued that cookie within the hour. A value
-// the server never issued (made up, or copied from another phone's before it lapsed and was
-// forgotten) names nothing, so that no one chooses the name under which proofs are kept.
+// The application the request names, when the server issued that cookie within the hour: no one
+// chooses the name under which proofs are kept.
 std::optional<std::string> issuedClient(const RequestContext& ctx) {
     for (size_t i = 0, n = ctx.request.get_header_value_count("Cookie"); i < n; ++i) {
         auto client = clientInCookies(ctx.request.get_header_value("Cookie", i));

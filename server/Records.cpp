@@ -516,11 +516,9 @@ namespace {
 // How long an account counts as its network's new one.
 constexpr int64_t kNewAccountSeconds = 30LL * 24 * 3600;
 
-// The network whose allowance a request's storing counts against: a sign-up's (or what is stored
-// without an account) is its own network's; an account's, the network it was made from while it is
-// new, wherever it sends from, so that the accounts one address makes do not multiply what it may
-// store; a member who was there before counts against none, so that no neighbour's accounts fill
-// her ward's allowance for her.
+// The network whose allowance a request's storing counts against: a sign-up's its own; a new account's
+// the network it was made from, wherever it sends from; an older member's none, so that no
+// neighbour's accounts fill her ward's allowance for her.
 std::vector<RateKey> networkStorageKeys(const RequestContext& ctx, std::optional<int64_t> memberId,
                                         size_t bytes) {
     std::optional<std::string> network = ctx.client();
