@@ -338,12 +338,6 @@ std::vector<json> postCards(Connection& db, int64_t memberId, const std::vector<
     return cards;
 }
 
-json contentCard(Connection& db, int64_t memberId, int64_t contentId) {
-    auto cards = contentCards(db, memberId, {contentId});
-    if (cards.empty()) throw HttpError(404, "No content with this id was found.");
-    return cards.front();
-}
-
 json postCard(Connection& db, int64_t memberId, int64_t postId, json& users) {
     auto cards = postCards(db, memberId, {postId}, users);
     if (cards.empty()) throw HttpError(404, "No post with this id was found.");

@@ -44,8 +44,7 @@ json commentWithId(Connection& db, int64_t commentId);
 std::vector<json> contentCards(Connection& db, int64_t memberId, const std::vector<int64_t>& contentIds);
 std::vector<json> postCards(Connection& db, int64_t memberId, const std::vector<int64_t>& postIds,
                             json& users);
-// One card; 404 when the id names nothing.
-json contentCard(Connection& db, int64_t memberId, int64_t contentId);
+// One post's card; 404 when the id names nothing.
 json postCard(Connection& db, int64_t memberId, int64_t postId, json& users);
 
 // Pictures: checked to decode, stored under a fresh name that cannot be guessed (flushed to disk
