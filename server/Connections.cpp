@@ -1105,16 +1105,14 @@ bool ConnectionServer::withinPace(const sockaddr_storage& remote, const std::str
         pause.words[0] = ntohl(reinterpret_cast<const sockaddr_in&>(remote).sin_addr.s_addr);
     } else if (remote.ss_family == AF_INET6) {
         const auto& in6 = reinterpret_cast<const sockaddr_in6&>(remote).sin6_addr;
-        if (IN6_IS_ADDR_V4MAPPED(&in6)) {
-            std::memcpy(&pause.words[0], &in6.s6_addr[12], 4);
-            pause.words[0] = ntohl(pause.words[0]);
-        } else {
-            pause.v6 = true;
-            for (int w = 0; w < 2; ++w) {
-                std::memcpy(&pause.words[w], &in6.s6_addr[w * 4], 4);
-                pause.words[w] = ntohl(pause.words[w]);
-            }
-        }
+        const auto word = [&](int at) {
+            uint32_t bytes = 0;
+            std::memcpy(&bytes, &in6.s6_addr[at], 4);
+            return ntohl(bytes);
+        };
+        pause.v6 = !IN6_IS_ADDR_V4MAPPED(&in6);
+        pause.words[0] = word(pause.v6 ? 0 : 12);
+        if (pause.v6) pause.words[1] = word(4);
     } else {
         return false;
     }
