@@ -43,9 +43,8 @@ public:
     int64_t take(const std::vector<RateKey>& keys, int64_t now);
     // Gives what was taken back to every key (a request refused after all, which costs nothing).
     void giveBack(const std::vector<RateKey>& keys, int64_t now);
-    // Takes each key's amount whether it is left or not, for work already done whose cost is known
-    // only once done: what goes beyond the allowance is owed, up to a whole period's, and `take`
-    // waits until it has refilled.
+    // Takes each key's amount whether it is left or not, for work whose cost is known only once done:
+    // what goes beyond the allowance is owed, up to a whole period's.
     void spend(const std::vector<RateKey>& keys, int64_t now);
     // Keys held, in every scope.
     size_t size();
