@@ -124,6 +124,12 @@ void eachHeader(std::string_view head, std::string_view name,
 
 namespace {
 
+// Where the first head found from `from` ends, past its empty line; npos before it has.
+size_t headEnd(const std::string& buffer, size_t from) {
+    const size_t crlf = buffer.find("\r\n\r\n", from), lf = buffer.find("\n\n", from);
+    return std::min(crlf == std::string::npos ? crlf : crlf + 4, lf == std::string::npos ? lf : lf + 2);
+}
+
 // What the watching thread needs to know of a request head that has arrived: where it ends, and
 // how much body follows it.
 struct HeadFraming {
@@ -140,9 +146,7 @@ struct HeadFraming {
 // Reads the head that begins at `from` in `buffer` as the library will.
 HeadFraming framingOf(const std::string& buffer, size_t from) {
     HeadFraming framing;
-    const size_t crlf = buffer.find("\r\n\r\n", from), lf = buffer.find("\n\n", from);
-    const size_t end =
-        std::min(crlf == std::string::npos ? crlf : crlf + 4, lf == std::string::npos ? lf : lf + 2);
+    const size_t end = headEnd(buffer, from);
     if (end == std::string::npos) return framing;
     framing.headBytes = end - from;
     const std::string_view head(buffer.data() + from, framing.headBytes);
@@ -706,9 +710,7 @@ struct ConnectionServer::Connection {
             ++offset;
     }
     bool headComplete() {
-        size_t from = offset + (scanned > 3 ? scanned - 3 : 0);
-        bool found = buffer.find("\r\n\r\n", from) != std::string::npos ||
-                     buffer.find("\n\n", from) != std::string::npos;
+        const bool found = headEnd(buffer, offset + (scanned > 3 ? scanned - 3 : 0)) != std::string::npos;
         scanned = unread();
         return found;
     }
