@@ -299,9 +299,8 @@ json refreshTokens(RequestContext& ctx) {
     return {{"access_token", pair->accessToken}, {"refresh_token", pair->refreshToken}};
 }
 
-// An invitation's code is eight digits: since a wrong code sent with the inviter's address is a guess
-// at each of her invitations, the wrong codes that renew them, its share, are many more than the free
-// failures of an address (one address's hundred renew none), while an invitee types it from her mail.
+// An invitation's code is eight digits, so that the wrong codes that renew it are many more than an
+// address's free failures, while an invitee still types it from her mail.
 std::string firstCode() {
     return std::to_string(randomNumber(10'000'000, 99'999'999));
 }
@@ -370,9 +369,7 @@ json invite(RequestContext& ctx) {
 }
 
 // The wrong codes one code takes, from every address together, before it is renewed: a ten-thousandth
-// of the codes of its length, so that whoever sends them has at most one chance in ten thousand of
-// having found it (9,000 of the 90,000,000 eight-digit codes a parent's invitation starts with; 90 of
-// a six-digit code's 900,000, as the demo's).
+// of the codes of its length, so that whoever sends them has one chance in ten thousand of finding it.
 constexpr int64_t kCodeChances = 10'000;
 int64_t wrongCodesAllowed(const std::string& code) {
     int64_t space = 9;
@@ -388,11 +385,9 @@ std::string renewedCode() {
     return std::to_string(randomNumber(1'000'000'000, 9'999'999'999));
 }
 
-// A wrong code is a guess at every open invitation the address sent with it names (as the inviter's
-// or the invited one), whatever network it came from: each code counts it. A code that has taken
-// its share is renewed and the new one mailed to its invitee (the console stands in for the mail),
-// so that no number of addresses finds a code, while the invitation stays open and listed and no
-// one's guesses keep its invitee out.
+// A wrong code is a guess at every open invitation the address sent with it names, from any network.
+// A code that has taken its share is renewed and mailed to its invitee (the console stands in for the
+// mail), so that no number of addresses finds a code, and no one's guesses keep its invitee out.
 void countWrongCode(RequestContext& ctx, const std::string& email) {
     const char* const named = "i.accepted_member_id IS NULL AND "
                               "(i.email = ?1 OR i.inviter_id IN (SELECT id FROM members WHERE email = ?1))";

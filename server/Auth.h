@@ -12,11 +12,9 @@ namespace cw::server {
 
 struct ServerState;
 
-// Argon2id password hashes in libsodium's self-describing text form. At most as many hashes are
-// worked out at once as the machine has cores; one that cannot start within a few seconds ends the
-// request with 429. Each is worked out for a claimant (the request's sender): a place that comes free
-// goes to the turn that falls first by fair turns among the senders, so that neither one sender's
-// crowd of sign-ins nor a crowd of senders keeps another waiting behind all of theirs.
+// Argon2id password hashes in libsodium's self-describing text form. At most as many are worked out
+// at once as the machine has cores, in fair turns among their senders (the claimant); one that cannot
+// start within a few seconds ends the request with 429.
 std::string hashPassword(const std::string& password, bool cheap, const Claimant& claimant = {});
 bool verifyPassword(const std::string& hash, const std::string& password, const Claimant& claimant = {});
 // The first of `hashes` that the password matches, each checked at the one place it takes: the

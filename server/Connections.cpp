@@ -19,7 +19,6 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <poll.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
@@ -39,9 +38,8 @@ constexpr auto kDrainTime = std::chrono::seconds(2);
 constexpr size_t kReadChunk = 16 * 1024;
 // Connections accepted in one turn of the watcher's loop, at most.
 constexpr int kAcceptBatch = 32;
-// How long an address past its pace has its attempts to connect dropped: long enough to catch the
-// attempt that follows at once (which its system then repeats a second later), short enough that
-// another client behind the address rarely meets the pause.
+// How long an address past its pace has its attempts to connect dropped: long enough to catch its
+// next attempt, short enough that another client behind the address rarely meets the pause.
 constexpr auto kOpeningPause = std::chrono::milliseconds(50);
 // Addresses paused in the kernel's filter at once, at most; one past them is only held to its pace.
 constexpr size_t kMaxPausedAddresses = 32;
@@ -50,20 +48,17 @@ constexpr size_t kFileChunk = 64 * 1024;
 // What the watcher sends to one client before it turns to the others.
 constexpr size_t kSendTurnBytes = 512 * 1024;
 
-// What is known of one request as it is answered: its head's framing, and what its handlers told
-// the worker.
+// What is known of one request as it is answered: its framing, and what its handlers told the worker.
 struct Exchange {
     bool parsed = false;
     bool hasBody = false;
     bool chunked = false;
     bool close = false;
     bool bodyRead = false;
-    // What the request's `Range` header asked for, taken from the library before it could answer it.
-    httplib::Ranges ranges;
+    httplib::Ranges ranges; // taken from the library before it could answer them
     // A file the reply's body is read from as it is sent, after the head the library writes.
     int file = -1;
     uint64_t fileBytes = 0;
-    // Whom its turns are taken for, as the watcher knew the request by its head.
     const Claimant* claimant = nullptr;
     // A body the handler made as it was written (`replyAsMade`), sent after the head: what memory
     // keeps of it, then `madeFileBytes` bytes of its own file.
@@ -71,8 +66,7 @@ struct Exchange {
     std::string made;
     int madeFile = -1;
     uint64_t madeFileBytes = 0;
-    // Counts a reply larger than memory keeps before it is made: false when it may not be.
-    std::function<bool(size_t bytes)> reserve;
+    std::function<bool(size_t bytes)> reserve; // see `reserveReply`
 
     Exchange() = default;
     Exchange(const Exchange&) = delete;
@@ -89,20 +83,51 @@ struct Exchange {
         madeFileBytes = 0;
     }
 
-    // After a head the library could not read, what follows cannot be trusted to start a request; nor
-    // after a chunked body, whose end the library takes leniently (a chunk followed by anything but
-    // its line end ends the body there), nor after a body left unread. Clients send chunked bodies
-    // rarely, and never ours.
+    // What follows cannot be trusted to start a request after a head the library could not read, a
+    // chunked body (whose end the library takes leniently) or a body left unread.
     bool endsConnection() const { return !parsed || chunked || close || (hasBody && !bodyRead); }
 };
 thread_local Exchange* currentExchange = nullptr;
 
-bool equalsIgnoringCase(std::string_view a, const char* b) {
-    size_t n = std::strlen(b);
-    if (a.size() != n) return false;
-    for (size_t i = 0; i < n; ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != b[i]) return false;
-    return true;
+constexpr std::string_view kOptionalSpace = " \t";
+
+std::string_view trimmed(std::string_view text) {
+    const size_t first = text.find_first_not_of(kOptionalSpace);
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(kOptionalSpace) - first + 1);
+}
+
+// A name as HTTP compares them: letters in either case.
+bool sameName(std::string_view a, std::string_view b) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c | 0x20) : c; };
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+} // namespace
+
+void eachHeader(std::string_view head, std::string_view name,
+                const std::function<void(std::string_view value)>& take) {
+    for (size_t end = head.find('\n'); end != std::string_view::npos;) {
+        const size_t start = end + 1;
+        end = head.find('\n', start);
+        const std::string_view line =
+            head.substr(start, end == std::string_view::npos ? head.npos : end - start);
+        const size_t colon = line.find(':');
+        if (colon == std::string_view::npos || !sameName(line.substr(0, colon), name)) continue;
+        const std::string_view value = line.substr(colon + 1);
+        const size_t last = value.find_last_not_of(" \t\r");
+        const size_t first = last == std::string_view::npos ? 0 : value.find_first_not_of(" \t");
+        take(last == std::string_view::npos ? value.substr(0, 0) : value.substr(first, last + 1 - first));
+    }
+}
+
+namespace {
+
+// Where the first head found from `from` ends, past its empty line; npos before it has.
+size_t headEnd(const std::string& buffer, size_t from) {
+    const size_t crlf = buffer.find("\r\n\r\n", from), lf = buffer.find("\n\n", from);
+    return std::min(crlf == std::string::npos ? crlf : crlf + 4, lf == std::string::npos ? lf : lf + 2);
 }
 
 // What the watching thread needs to know of a request head that has arrived: where it ends, and
@@ -118,40 +143,27 @@ struct HeadFraming {
     size_t expectAt = std::string::npos, expectBytes = 0;
 };
 
-// Reads the head that begins at `from` in `buffer` as the library will: header names up to their
-// colon, compared without case, values trimmed.
+// Reads the head that begins at `from` in `buffer` as the library will.
 HeadFraming framingOf(const std::string& buffer, size_t from) {
     HeadFraming framing;
-    const size_t crlf = buffer.find("\r\n\r\n", from), lf = buffer.find("\n\n", from);
-    const size_t end = std::min(crlf == std::string::npos ? crlf : crlf + 4, lf == std::string::npos ? lf : lf + 2);
+    const size_t end = headEnd(buffer, from);
     if (end == std::string::npos) return framing;
     framing.headBytes = end - from;
     const std::string_view head(buffer.data() + from, framing.headBytes);
     size_t lengths = 0;
     std::string_view length;
     bool coded = false, expects = false;
-    for (size_t at = head.find('\n'); at != std::string_view::npos && at + 1 < head.size();) {
-        const size_t lineEnd = head.find('\n', at + 1);
-        std::string_view line = head.substr(at + 1, lineEnd - at - 1);
-        at = lineEnd;
-        const size_t colon = line.find(':');
-        if (colon == std::string_view::npos) continue;
-        const std::string_view name = line.substr(0, colon);
-        std::string_view value = line.substr(colon + 1);
-        while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
-        while (!value.empty() && (value.back() == ' ' || value.back() == '\t' || value.back() == '\r'))
-            value.remove_suffix(1);
-        if (equalsIgnoringCase(name, "content-length")) {
-            ++lengths;
-            length = value;
-        } else if (equalsIgnoringCase(name, "transfer-encoding")) {
-            coded = true;
-        } else if (equalsIgnoringCase(name, "expect")) {
-            expects = true;
-            framing.expectAt = from + static_cast<size_t>(line.data() - head.data());
-            framing.expectBytes = lineEnd - static_cast<size_t>(line.data() - head.data()) + 1;
-        }
-    }
+    eachHeader(head, "content-length", [&](std::string_view value) {
+        ++lengths;
+        length = value;
+    });
+    eachHeader(head, "transfer-encoding", [&](std::string_view) { coded = true; });
+    eachHeader(head, "expect", [&](std::string_view value) {
+        const size_t lineStart = head.rfind('\n', static_cast<size_t>(value.data() - head.data())) + 1;
+        expects = true;
+        framing.expectAt = from + lineStart;
+        framing.expectBytes = head.find('\n', lineStart) - lineStart + 1;
+    });
     size_t announced = 0;
     const bool known = lengths == 1 && !length.empty() && length.size() <= 18 &&
                        std::from_chars(length.data(), length.data() + length.size(), announced).ptr ==
@@ -177,7 +189,7 @@ const char* framingFault(const httplib::Request& req) {
         if (chunked) return "a length and a transfer coding";
     }
     if (chunked && (req.get_header_value_count("Transfer-Encoding") > 1 ||
-                    !equalsIgnoringCase(req.get_header_value("Transfer-Encoding"), "chunked")))
+                    !sameName(req.get_header_value("Transfer-Encoding"), "chunked")))
         return "a transfer coding other than chunked";
     return nullptr;
 }
@@ -194,6 +206,13 @@ std::string errorReply(int status, const char* reason, const std::string& messag
            std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
+// Sends an error of the server's own as far as the socket takes it at once.
+void sendErrorReply(int fd, int status, const char* reason, const std::string& message) {
+    const std::string reply = errorReply(status, reason, message);
+    ssize_t ignored = ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
+    (void)ignored;
+}
+
 void describeAddress(const sockaddr_storage& address, std::string& ip, int& port) {
     char text[INET6_ADDRSTRLEN] = "";
     if (address.ss_family == AF_INET) {
@@ -208,19 +227,12 @@ void describeAddress(const sockaddr_storage& address, std::string& ip, int& port
     ip = text;
 }
 
-// When a reply whose first byte was written at `since`, of which `sent` bytes have gone, falls behind
-// the least pace.
-Clock::time_point replyDue(const ConnectionLimits& limits, Clock::time_point since, size_t sent) {
-    if (limits.minReplyBytesPerSecond == 0) return Clock::time_point::max();
-    return since + std::chrono::seconds(limits.replyGraceSeconds) +
-           std::chrono::milliseconds(static_cast<int64_t>(sent * 1000 / limits.minReplyBytesPerSecond));
-}
-
-// When a body awaited since `since` of which `received` bytes have come falls behind the least pace.
-Clock::time_point bodyDue(const ConnectionLimits& limits, Clock::time_point since, size_t received) {
-    if (limits.minBodyBytesPerSecond == 0) return Clock::time_point::max();
-    return since + std::chrono::seconds(limits.bodyGraceSeconds) +
-           std::chrono::milliseconds(static_cast<int64_t>(received * 1000 / limits.minBodyBytesPerSecond));
+// When a transfer begun at `since`, of which `bytes` have gone, falls behind its least pace: after
+// `graceSeconds`, `perSecond` bytes on average.
+Clock::time_point paceDue(Clock::time_point since, int graceSeconds, size_t perSecond, size_t bytes) {
+    if (perSecond == 0) return Clock::time_point::max();
+    return since + std::chrono::seconds(graceSeconds) +
+           std::chrono::milliseconds(static_cast<int64_t>(bytes * 1000 / perSecond));
 }
 
 int64_t millisecondsOf(Clock::time_point at) {
@@ -241,6 +253,38 @@ int openReplyFile(const std::filesystem::path& directory) {
     fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd >= 0) ::unlink(name.c_str());
     return fd;
+}
+
+// Adds the socket to the epoll set, or changes what it is watched for.
+int watchFor(int epollFd, int op, int fd, uint32_t events) {
+    epoll_event event{};
+    event.events = events;
+    event.data.fd = fd;
+    return ::epoll_ctl(epollFd, op, fd, &event);
+}
+
+// Sends what the socket takes at once of `size` bytes: how many, or -1 when the connection failed.
+ssize_t sendSome(int fd, const char* data, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::send(fd, data + done, size - done, MSG_NOSIGNAL);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return -1;
+        break;
+    }
+    return static_cast<ssize_t>(done);
+}
+
+// Reads into `into` the file's next chunk from `at`, of `left` bytes at most: false when none could be.
+bool readChunk(int file, uint64_t at, uint64_t left, size_t chunk, std::string& into) {
+    into.resize(static_cast<size_t>(std::min<uint64_t>(chunk, left)));
+    const ssize_t n = ::pread(file, into.data(), into.size(), static_cast<off_t>(at));
+    into.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    return n > 0;
 }
 
 bool writeWhole(int fd, const char* data, size_t size) {
@@ -299,25 +343,6 @@ private:
     std::string pending_;
     bool failed_ = false;
 };
-
-} // namespace
-
-namespace {
-
-constexpr std::string_view kOptionalSpace = " \t";
-
-std::string_view trimmed(std::string_view text) {
-    const size_t first = text.find_first_not_of(kOptionalSpace);
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(kOptionalSpace) - first + 1);
-}
-
-// A name as HTTP compares them: letters in either case.
-bool sameName(std::string_view a, std::string_view b) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c | 0x20) : c; };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
-}
 
 // A weight, "0" to "1" with three decimals at most, in thousandths; none when it is not one.
 std::optional<int> qvalue(std::string_view text) {
@@ -651,18 +676,11 @@ struct ConnectionServer::Connection {
         return true;
     }
     // Sends what the socket takes of the kept bytes: false when the connection failed.
-    bool sendKept(size_t most = SIZE_MAX) {
-        while (unsent() > 0 && most > 0) {
-            ssize_t n = ::send(fd, outgoing.data() + outgoingSent, std::min(unsent(), most), MSG_NOSIGNAL);
-            if (n > 0) {
-                outgoingSent += static_cast<size_t>(n);
-                replySent += static_cast<size_t>(n);
-                most -= std::min(most, static_cast<size_t>(n));
-                continue;
-            }
-            if (n < 0 && errno == EINTR) continue;
-            return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
-        }
+    bool sendKept(size_t most) {
+        const ssize_t n = sendSome(fd, outgoing.data() + outgoingSent, std::min(unsent(), most));
+        if (n < 0) return false;
+        outgoingSent += static_cast<size_t>(n);
+        replySent += static_cast<size_t>(n);
         return true;
     }
     // What of the reply the client has taken: what was sent, less what still waits in the socket's
@@ -692,9 +710,7 @@ struct ConnectionServer::Connection {
             ++offset;
     }
     bool headComplete() {
-        size_t from = offset + (scanned > 3 ? scanned - 3 : 0);
-        bool found = buffer.find("\r\n\r\n", from) != std::string::npos ||
-                     buffer.find("\n\n", from) != std::string::npos;
+        const bool found = headEnd(buffer, offset + (scanned > 3 ? scanned - 3 : 0)) != std::string::npos;
         scanned = unread();
         return found;
     }
@@ -716,9 +732,8 @@ struct ConnectionServer::Connection {
     }
 };
 
-// The library's view of a connection while a worker answers one request: the bytes the watcher
-// gathered, in memory and then in the body's file; never the socket, which the worker does not wait
-// for. Reads stop at the request's byte limit.
+// The library's view of a connection while a worker answers one request: reads take the bytes the
+// watcher gathered (never the socket), up to the request's byte limit.
 class ConnectionServer::Stream final : public httplib::Stream {
 public:
     Stream(Connection& connection, const ConnectionLimits& limits, std::string* output = nullptr)
@@ -740,15 +755,11 @@ public:
             if (c_.fd < 0) return 0;
             if (c_.bodyFileRead >= c_.bodyFileBytes) return -1; // nothing was gathered past this
             // The body's next chunk from its file.
-            c_.buffer.resize(static_cast<size_t>(std::min<uint64_t>(kReadChunk, c_.bodyFileBytes - c_.bodyFileRead)));
             c_.offset = 0;
-            ssize_t got = ::pread(c_.bodyFile, c_.buffer.data(), c_.buffer.size(), static_cast<off_t>(c_.bodyFileRead));
-            if (got <= 0) {
-                c_.buffer.clear();
+            if (!readChunk(c_.bodyFile, c_.bodyFileRead, c_.bodyFileBytes - c_.bodyFileRead, kReadChunk,
+                           c_.buffer))
                 return -1;
-            }
-            c_.buffer.resize(static_cast<size_t>(got));
-            c_.bodyFileRead += static_cast<uint64_t>(got);
+            c_.bodyFileRead += c_.buffer.size();
         }
         size_t n = std::min({size, c_.unread(), limits_.maxRequestBytes - served_});
         std::memcpy(ptr, c_.buffer.data() + c_.offset, n);
@@ -757,8 +768,8 @@ public:
         return static_cast<ssize_t>(n);
     }
 
-    // What the socket does not take at once is kept with the connection, for the watcher to send as
-    // the client reads: the worker never waits for a reader, however large the reply.
+    // What the socket does not take at once is kept for the watcher to send: the worker never waits
+    // for a reader.
     ssize_t write(const char* ptr, size_t size) override {
         if (c_.fd < 0) {
             output_->append(ptr, size);
@@ -769,19 +780,11 @@ public:
             c_.replySince = Clock::now();
             c_.replySent = 0;
         }
-        size_t done = 0;
         // Straight to the socket while nothing kept comes before these bytes.
-        while (done < size && !c_.replyLeft()) {
-            ssize_t n = ::send(c_.fd, ptr + done, size - done, MSG_NOSIGNAL);
-            if (n > 0) {
-                done += static_cast<size_t>(n);
-                c_.replySent += static_cast<size_t>(n);
-                continue;
-            }
-            if (n < 0 && errno == EINTR) continue;
-            if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return -1;
-            break;
-        }
+        const ssize_t sent = c_.replyLeft() ? 0 : sendSome(c_.fd, ptr, size);
+        if (sent < 0) return -1;
+        const auto done = static_cast<size_t>(sent);
+        c_.replySent += done;
         if (done < size && !c_.keep(ptr + done, size - done, limits_)) return -1;
         return static_cast<ssize_t>(size);
     }
@@ -791,8 +794,9 @@ public:
     bool writeFile(int file, uint64_t bytes) {
         char chunk[kFileChunk];
         for (uint64_t at = 0; at < bytes;) {
-            ssize_t n = ::pread(file, chunk, static_cast<size_t>(std::min<uint64_t>(sizeof chunk, bytes - at)),
-                                static_cast<off_t>(at));
+            ssize_t n =
+                ::pread(file, chunk, static_cast<size_t>(std::min<uint64_t>(sizeof chunk, bytes - at)),
+                        static_cast<off_t>(at));
             if (n <= 0 || write(chunk, static_cast<size_t>(n)) < 0) return false;
             at += static_cast<uint64_t>(n);
         }
@@ -832,19 +836,16 @@ ConnectionServer::ConnectionServer(ConnectionLimits limits) : limits_(limits) {
         }
         return preRouting_ ? preRouting_(req, res) : HandlerResponse::Unhandled;
     });
-    // A client that waits for leave to send its body is asked for it as it is gathered; one left
-    // waiting reaches the library only when its body cannot be taken, and is told so at once (the
-    // library sends the refusal as the reply itself, so it carries its own status).
+    // A client that waits for leave to send its body reaches the library only when its body cannot be
+    // taken (the watcher asks for the others'); the library sends this status as the whole reply.
     set_expect_100_continue_handler([](const httplib::Request& req, httplib::Response& res) {
         res.status = framingFault(req) ? 400 : 413;
         closeConnectionAfterReply();
         return res.status;
     });
-    // Runs as the reply's head is written: a reply after which the connection ends says so, so that
-    // the client sends its next request on a new connection rather than into a closed one.
+    // Runs as the reply's head is written: a reply after which the connection ends says so.
     httplib::Server::set_post_routing_handler([](const httplib::Request&, httplib::Response& res) {
-        // A reply of a type sent compressed or not as the request accepts says so, for every cache
-        // between, whichever it is.
+        // For every cache between, whichever coding this reply has.
         if (encodingFollowsRequest(res.get_header_value("Content-Type"))) {
             std::string vary = res.get_header_value("Vary");
             if (vary.find("Accept-Encoding") == std::string::npos)
@@ -866,8 +867,7 @@ ConnectionServer::~ConnectionServer() {
 }
 
 void ConnectionServer::finishRoutes() {
-    // A body sent where no handler reads bodies would be read whole, and inflated, by the library;
-    // these answer without reading it.
+    // Elsewhere the library would read a body whole, and inflate it; these answer without reading it.
     std::call_once(routesFinished_, [this] {
         auto refuse = [](int status) {
             return [status](const httplib::Request&, httplib::Response& res, const httplib::ContentReader&) {
@@ -929,14 +929,8 @@ void ConnectionServer::start() {
     }
     epollFd_ = ::epoll_create1(EPOLL_CLOEXEC);
     wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    epoll_event listen{};
-    listen.events = EPOLLIN;
-    listen.data.fd = listenFd_;
-    ::epoll_ctl(epollFd_, EPOLL_CTL_ADD, listenFd_, &listen);
-    epoll_event wakeEvent{};
-    wakeEvent.events = EPOLLIN;
-    wakeEvent.data.fd = wakeFd_;
-    ::epoll_ctl(epollFd_, EPOLL_CTL_ADD, wakeFd_, &wakeEvent);
+    watchFor(epollFd_, EPOLL_CTL_ADD, listenFd_, EPOLLIN);
+    watchFor(epollFd_, EPOLL_CTL_ADD, wakeFd_, EPOLLIN);
     stopping_ = false;
     running_ = true;
     for (int i = 0; i < limits_.workers; ++i)
@@ -1006,8 +1000,8 @@ void ConnectionServer::watch() {
                 readFrom(*found->second);
             }
         }
-        // New connections after what the open ones sent, so that a head already here is taken before
-        // newcomers may need its connection's place.
+        // After what the open ones sent, so that a head already here is taken before newcomers may
+        // need its connection's place.
         if (accepting && !stopping_) acceptNew();
         if (Clock::now() >= nextSweep) {
             sweep();
@@ -1023,9 +1017,8 @@ void ConnectionServer::watch() {
 }
 
 void ConnectionServer::acceptNew() {
-    // A few at a time: a flood of connections must not be accepted, each taking another's place,
-    // faster than the connections already accepted are read. The rest wait in the listening
-    // socket's queue for the next turn of the loop.
+    // A few at a time: a flood must not be accepted, each taking another's place, faster than the
+    // connections already accepted are read.
     for (int accepted = 0; accepted < kAcceptBatch; ++accepted) {
         sockaddr_storage remote{};
         socklen_t length = sizeof remote;
@@ -1052,22 +1045,16 @@ void ConnectionServer::acceptNew() {
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length);
         describeAddress(local, connection->localIp, connection->localPort);
         ++open_;
-        // A client sends its request as soon as it has connected: read at once, it is answered before
-        // it could lose its place to the connections that come after it.
+        // Read at once, so that a request sent on connecting is in before its place could be lost.
         arrive(std::move(connection));
         if (auto found = watched_.find(fd); found != watched_.end()) readFrom(*found->second);
     }
 }
 
 bool ConnectionServer::makeRoom(const Connection& arriving) {
-    // A flood of heads sent by halves, replaced as fast as they are dropped, must not crowd out the
-    // clients that come and finish a request at once. So the connection dropped for room is a closing
-    // one, or else one of the address holding the most connections without a request to show for
-    // them: one it opened past its pace, or else the one that has held its place longest (a dawdling
-    // head, a long-idle keep-alive), never a fresh one that has had no time to speak. One address
-    // may hold only so many places waiting (for heads, small bodies or its turn with the workers),
-    // beyond which its own connection goes in the same order. A connection opened past its address's
-    // pace takes no other's place. Connections being answered are never closed for room.
+    // A flood of heads sent by halves, replaced as fast as they are dropped, must not crowd out clients
+    // that finish a request at once; so the order of `maxConnections` and `maxWaitingPerAddress`, never
+    // a fresh connection's place, nor one being answered. One opened past its pace takes no other's.
     auto goesFirst = [](const Connection& a, const Connection& b) {
         if (a.pastPace != b.pastPace) return a.pastPace;
         // A reply still being read is the address's last to go.
@@ -1108,10 +1095,7 @@ bool ConnectionServer::makeRoom(const Connection& arriving) {
             return false;
         victim = heaviest->second;
     }
-    int fd = victim->fd;
-    auto owned = std::move(watched_[fd]);
-    watched_.erase(fd);
-    closeConnection(std::move(owned));
+    closeConnection(unwatch(victim->fd));
     return true;
 }
 
@@ -1123,16 +1107,14 @@ bool ConnectionServer::withinPace(const sockaddr_storage& remote, const std::str
         pause.words[0] = ntohl(reinterpret_cast<const sockaddr_in&>(remote).sin_addr.s_addr);
     } else if (remote.ss_family == AF_INET6) {
         const auto& in6 = reinterpret_cast<const sockaddr_in6&>(remote).sin6_addr;
-        if (IN6_IS_ADDR_V4MAPPED(&in6)) {
-            std::memcpy(&pause.words[0], &in6.s6_addr[12], 4);
-            pause.words[0] = ntohl(pause.words[0]);
-        } else {
-            pause.v6 = true;
-            for (int w = 0; w < 2; ++w) {
-                std::memcpy(&pause.words[w], &in6.s6_addr[w * 4], 4);
-                pause.words[w] = ntohl(pause.words[w]);
-            }
-        }
+        const auto word = [&](int at) {
+            uint32_t bytes = 0;
+            std::memcpy(&bytes, &in6.s6_addr[at], 4);
+            return ntohl(bytes);
+        };
+        pause.v6 = !IN6_IS_ADDR_V4MAPPED(&in6);
+        pause.words[0] = word(pause.v6 ? 0 : 12);
+        if (pause.v6) pause.words[1] = word(4);
     } else {
         return false;
     }
@@ -1150,8 +1132,7 @@ bool ConnectionServer::withinPace(const sockaddr_storage& remote, const std::str
 }
 
 Rate ConnectionServer::openingPace() const {
-    // Counted in milliseconds, so that the allowance refills smoothly rather than a second's worth at
-    // once: a client that comes while a churning neighbour waits finds room.
+    // In milliseconds, so that the allowance refills smoothly rather than a second's worth at once.
     const auto burst = static_cast<int64_t>(std::max<size_t>(1, limits_.openingBurst));
     return {burst, burst * 1000 / static_cast<int64_t>(std::max<size_t>(1, limits_.openingsPerSecond))};
 }
@@ -1176,10 +1157,8 @@ void ConnectionServer::filterPausedAddresses() {
     const uint32_t net = static_cast<uint32_t>(SKF_NET_OFF);
     std::vector<sock_filter> code = {
         BPF_STMT(BPF_LD | BPF_B | BPF_ABS, 13), // TCP flags
-        BPF_STMT(BPF_ALU | BPF_AND | BPF_K, 0x12),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 0x02, 1, 0),
-        BPF_STMT(BPF_RET | BPF_K, kPass),
-        BPF_STMT(BPF_LD | BPF_B | BPF_ABS, net), // IP version
+        BPF_STMT(BPF_ALU | BPF_AND | BPF_K, 0x12), BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 0x02, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, kPass),          BPF_STMT(BPF_LD | BPF_B | BPF_ABS, net), // IP version
         BPF_STMT(BPF_ALU | BPF_RSH | BPF_K, 4),
     };
     std::vector<const PausedAddress*> v4, v6;
@@ -1247,14 +1226,11 @@ void ConnectionServer::arrive(std::unique_ptr<Connection> connection) {
 }
 
 bool ConnectionServer::watchAgain(std::unique_ptr<Connection> connection) {
-    // A request waiting for its turn is not read meanwhile (the client is held by its own window);
-    // it is watched only for its client going away.
-    epoll_event event{};
-    event.events = connection->waitingTurn ? EPOLLRDHUP
-                   : connection->sending   ? EPOLLOUT
-                                           : EPOLLIN | EPOLLRDHUP;
-    event.data.fd = connection->fd;
-    if (::epoll_ctl(epollFd_, EPOLL_CTL_ADD, connection->fd, &event) != 0) {
+    // A request waiting for its turn is watched only for its client going away.
+    const uint32_t events = connection->waitingTurn ? EPOLLRDHUP
+                            : connection->sending   ? EPOLLOUT
+                                                    : EPOLLIN | EPOLLRDHUP;
+    if (watchFor(epollFd_, EPOLL_CTL_ADD, connection->fd, events) != 0) {
         closeConnection(std::move(connection));
         return false;
     }
@@ -1272,11 +1248,11 @@ void ConnectionServer::headArrived(std::unique_ptr<Connection> connection) {
         return std::string_view(connection->buffer).substr(connection->offset, framing.headBytes);
     };
     if (framing.streamed) {
-        refuseWatched(std::move(connection), 411, "Length Required", "A request body must announce its length.");
+        refuseWatched(std::move(connection), 411, "Length Required",
+                      "A request body must announce its length.");
         return;
     }
-    // A body announced past what its request may hold is not read: its request is answered from its
-    // head (and one that waits to be asked for it is told so by the library).
+    // A body announced past what its request may hold is not read (see `setBodyLimit`).
     if (framing.bodyBytes > 0 &&
         framing.bodyBytes > (bodyLimit_ ? bodyLimit_(headOf()) : limits_.maxRequestBytes))
         framing.bodyBytes = 0;
@@ -1290,7 +1266,8 @@ void ConnectionServer::headArrived(std::unique_ptr<Connection> connection) {
     }
     connection->headBytes = framing.headBytes;
     connection->bodySince = now;
-    connection->claimant = claimantOf_ ? claimantOf_(headOf(), connection->network) : Claimant(connection->network);
+    connection->claimant =
+        claimantOf_ ? claimantOf_(headOf(), connection->network) : Claimant(connection->network);
     connection->costly = costly_ ? costly_(headOf()) : 0;
     if (connection->costly > limits_.costlyWorkers.size()) connection->costly = 0;
     connection->gathering = framing.headBytes + framing.bodyBytes;
@@ -1301,7 +1278,8 @@ void ConnectionServer::headArrived(std::unique_ptr<Connection> connection) {
         return;
     }
     // A body larger than memory keeps goes to a file of its own as it comes.
-    if (framing.bodyBytes > limits_.keptBodyBytes) connection->bodyFile = openReplyFile(limits_.bodyDirectory);
+    if (framing.bodyBytes > limits_.keptBodyBytes)
+        connection->bodyFile = openReplyFile(limits_.bodyDirectory);
     connection->deadline = Clock::time_point::max();
     watchAgain(std::move(connection));
 }
@@ -1314,9 +1292,7 @@ void ConnectionServer::gather(Connection& connection) {
         if (room == 0) {
             // Its address is at its share: not read until some of its requests are answered.
             connection.heldBack = true;
-            epoll_event event{};
-            event.data.fd = fd;
-            ::epoll_ctl(epollFd_, EPOLL_CTL_MOD, fd, &event);
+            watchFor(epollFd_, EPOLL_CTL_MOD, fd, 0);
             return;
         }
         const size_t want = std::min({sizeof chunk, room, connection.gathering - connection.gathered()});
@@ -1367,11 +1343,11 @@ void ConnectionServer::takeTurn(std::unique_ptr<Connection> connection) {
 bool ConnectionServer::turnFree(const std::string& network) {
     std::lock_guard lock(mutex_);
     auto found = shares_.find(network);
-    if (auto unread = unread_.find(network); unread != unread_.end()) {
+    if (auto unread = unread_.byAddress.find(network); unread != unread_.byAddress.end()) {
         // A reply being made is likely to wait as long as the address's others do.
         const size_t answering = found == shares_.end() ? 0 : found->second;
-        if (unread->second.bytes + answering * (unread->second.bytes / unread->second.replies) >=
-            limits_.replyBytesPerAddress)
+        const Held::Share& waiting = unread->second;
+        if (waiting.bytes + answering * (waiting.bytes / waiting.holders) >= limits_.replyBytesPerAddress)
             return false;
     }
     return found == shares_.end() || found->second < limits_.workersPerAddress;
@@ -1396,13 +1372,12 @@ size_t ConnectionServer::bodyRoom(const Connection& connection) {
     size_t own = 0, all = 0;
     {
         std::lock_guard lock(mutex_);
-        const auto found = bodyHeld_.find(connection.network);
-        own = found == bodyHeld_.end() ? 0 : found->second;
-        all = limits_.bodyBytes - std::min(limits_.bodyBytes, bodyHeldAll_);
+        own = bodies_.of(connection.network);
+        all = limits_.bodyBytes - std::min(limits_.bodyBytes, bodies_.all);
     }
     if (own < limits_.bodyBytesPerAddress) return std::min(all, limits_.bodyBytesPerAddress - own);
     // The address's first body still arriving goes on past its share, so that its bodies never all
-    // wait for one another: it holds its share and one body more at most.
+    // wait for one another.
     for (const auto& [fd, other] : watched_)
         if (other->gathering && other->network == connection.network && other.get() != &connection &&
             std::tie(other->bodySince, other->fd) < std::tie(connection.bodySince, connection.fd))
@@ -1413,8 +1388,7 @@ size_t ConnectionServer::bodyRoom(const Connection& connection) {
 void ConnectionServer::countBody(Connection& connection, size_t bytes) {
     if (bytes == 0) return;
     std::lock_guard lock(mutex_);
-    bodyHeld_[connection.network] += bytes;
-    bodyHeldAll_ += bytes;
+    bodies_.count(connection.network, connection.bodyCounted, connection.bodyCounted + bytes);
     connection.bodyCounted += bytes;
 }
 
@@ -1422,11 +1396,7 @@ void ConnectionServer::releaseBody(Connection& connection) {
     connection.dropBody();
     if (connection.bodyCounted == 0) return;
     std::lock_guard lock(mutex_);
-    auto found = bodyHeld_.find(connection.network);
-    found->second -= connection.bodyCounted;
-    if (found->second == 0) bodyHeld_.erase(found);
-    bodyHeldAll_ -= connection.bodyCounted;
-    connection.bodyCounted = 0;
+    bodies_.count(connection.network, std::exchange(connection.bodyCounted, 0), 0);
 }
 
 void ConnectionServer::resumeBodies() {
@@ -1435,14 +1405,11 @@ void ConnectionServer::resumeBodies() {
         if (!connection->heldBack) continue;
         if (bodyRoom(*connection) == 0) {
             std::lock_guard lock(mutex_);
-            full = full || bodyHeldAll_ >= limits_.bodyBytes;
+            full = full || bodies_.all >= limits_.bodyBytes;
             continue;
         }
         connection->heldBack = false;
-        epoll_event event{};
-        event.events = EPOLLIN | EPOLLRDHUP;
-        event.data.fd = fd;
-        ::epoll_ctl(epollFd_, EPOLL_CTL_MOD, fd, &event);
+        watchFor(epollFd_, EPOLL_CTL_MOD, fd, EPOLLIN | EPOLLRDHUP);
     }
     if (!full) return;
     // Every body together at the bound: the address holding most gives up its largest arriving one.
@@ -1450,12 +1417,12 @@ void ConnectionServer::resumeBodies() {
     {
         std::lock_guard lock(mutex_);
         const auto held = [&](const Connection& c) {
-            const auto found = bodyHeld_.find(c.network);
-            return std::pair(found == bodyHeld_.end() ? 0 : found->second, c.bodyCounted);
+            return std::pair(bodies_.of(c.network), c.bodyCounted);
         };
         const auto more = [&](const Connection& a, const Connection& b) { return held(a) > held(b); };
         for (auto& [fd, connection] : watched_)
-            if (connection->gathering && (!largest || more(*connection, *largest))) largest = connection.get();
+            if (connection->gathering && (!largest || more(*connection, *largest)))
+                largest = connection.get();
     }
     if (largest)
         refuseWatched(unwatch(largest->fd), 503, "Service Unavailable",
@@ -1464,9 +1431,7 @@ void ConnectionServer::resumeBodies() {
 
 void ConnectionServer::refuseWatched(std::unique_ptr<Connection> connection, int status, const char* reason,
                                      const std::string& message) {
-    std::string reply = errorReply(status, reason, message);
-    ssize_t ignored = ::send(connection->fd, reply.data(), reply.size(), MSG_NOSIGNAL);
-    (void)ignored;
+    sendErrorReply(connection->fd, status, reason, message);
     closeAfterDraining(std::move(connection), true);
 }
 
@@ -1479,26 +1444,22 @@ std::unique_ptr<ConnectionServer::Connection> ConnectionServer::unwatch(int fd) 
 
 void ConnectionServer::sendMore(Connection& connection) {
     int fd = connection.fd;
-    auto drop = [this, fd] { return unwatch(fd); };
     for (size_t budget = kSendTurnBytes; connection.replyLeft();) {
         if (connection.unsent() == 0) {
             // The file's next chunk, read as the client has taken the last.
-            connection.outgoing.resize(static_cast<size_t>(std::min<uint64_t>(kFileChunk, connection.fileLeft)));
             connection.outgoingSent = 0;
-            ssize_t n = ::pread(connection.file, connection.outgoing.data(), connection.outgoing.size(),
-                                static_cast<off_t>(connection.fileOffset));
-            if (n <= 0) {
-                closeConnection(drop());
+            if (!readChunk(connection.file, connection.fileOffset, connection.fileLeft, kFileChunk,
+                           connection.outgoing)) {
+                closeConnection(unwatch(fd));
                 return;
             }
-            connection.outgoing.resize(static_cast<size_t>(n));
-            connection.fileOffset += static_cast<uint64_t>(n);
-            connection.fileLeft -= static_cast<uint64_t>(n);
+            connection.fileOffset += connection.outgoing.size();
+            connection.fileLeft -= connection.outgoing.size();
         }
         if (budget == 0) break; // the others' turn; the socket is still writable
         const size_t before = connection.replySent;
         if (!connection.sendKept(budget)) {
-            closeConnection(drop());
+            closeConnection(unwatch(fd));
             return;
         }
         const size_t sent = connection.replySent - before;
@@ -1507,15 +1468,21 @@ void ConnectionServer::sendMore(Connection& connection) {
     }
     countReply(connection);
     if (connection.replyLeft()) return;
-    auto owned = drop();
-    const After after = owned->afterSending;
+    auto owned = unwatch(fd);
     owned->dropReply();
-    if (after == After::Keep)
-        arrive(std::move(owned));
+    const After after = owned->afterSending;
+    goOn(std::move(owned), after, true);
+}
+
+void ConnectionServer::goOn(std::unique_ptr<Connection> connection, After after, bool onWatcher) {
+    if (after == After::Drain)
+        closeAfterDraining(std::move(connection), onWatcher);
     else if (after == After::Close)
-        closeConnection(std::move(owned));
+        closeConnection(std::move(connection));
+    else if (onWatcher)
+        arrive(std::move(connection));
     else
-        closeAfterDraining(std::move(owned), true);
+        giveBack(std::move(connection));
 }
 
 void ConnectionServer::readFrom(Connection& connection) {
@@ -1524,27 +1491,22 @@ void ConnectionServer::readFrom(Connection& connection) {
         return;
     }
     int fd = connection.fd;
-    auto drop = [this, fd] { return unwatch(fd); };
     if (connection.waitingTurn) {
-        // The client has shut its side. When nothing of its request is left unread it has gone (a
-        // client that only stopped sending looks the same, and HTTP clients do not): a reply made for
-        // it would be made for no one, and take the turn of one awaited. Otherwise the request waits
-        // on, no longer watched.
+        // The client has shut its side: with nothing left unread it has gone, and a reply would be made
+        // for no one. Otherwise the request waits on, no longer watched.
         char next = 0;
         const ssize_t n = ::recv(fd, &next, 1, MSG_PEEK | MSG_DONTWAIT);
         const bool gone = n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
-        auto owned = drop();
-        if (gone) {
-            closeConnection(std::move(owned));
-            return;
-        }
-        watched_[fd] = std::move(owned);
+        if (gone)
+            closeConnection(unwatch(fd));
+        else
+            ::epoll_ctl(epollFd_, EPOLL_CTL_DEL, fd, nullptr);
         return;
     }
     if (connection.gathering) {
         // Held back, it is watched for nothing but its socket failing.
         if (connection.heldBack) {
-            closeConnection(drop());
+            closeConnection(unwatch(fd));
             return;
         }
         gather(connection);
@@ -1569,28 +1531,24 @@ void ConnectionServer::readFrom(Connection& connection) {
         }
         if (errno == EINTR) continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK) break;
-        closeConnection(drop());
+        closeConnection(unwatch(fd));
         return;
     }
     if (connection.draining) {
-        if (connection.peerClosed) closeConnection(drop());
+        if (connection.peerClosed) closeConnection(unwatch(fd));
         return;
     }
     connection.skipBlankLines();
     if (connection.unread() > 0 && connection.headComplete()) {
-        headArrived(drop());
+        headArrived(unwatch(fd));
         return;
     }
     if (connection.unread() > limits_.maxHeadBytes) {
-        std::string reply =
-            errorReply(431, "Request Header Fields Too Large", "The request head is too large.");
-        ssize_t ignored = ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
-        (void)ignored;
-        closeAfterDraining(drop(), true);
+        refuseWatched(unwatch(fd), 431, "Request Header Fields Too Large", "The request head is too large.");
         return;
     }
     if (connection.peerClosed) {
-        closeConnection(drop());
+        closeConnection(unwatch(fd));
         return;
     }
     if (!connection.headStarted && connection.unread() > 0) {
@@ -1601,51 +1559,36 @@ void ConnectionServer::readFrom(Connection& connection) {
 
 void ConnectionServer::sweep() {
     auto now = Clock::now();
-    if (acceptPaused_ && now >= acceptPausedUntil_) {
-        acceptPaused_ = false;
-        epoll_event listen{};
-        listen.events = EPOLLIN;
-        listen.data.fd = listenFd_;
-        ::epoll_ctl(epollFd_, EPOLL_CTL_ADD, listenFd_, &listen);
-    }
     if (std::erase_if(paused_, [now](const PausedAddress& p) { return now >= p.until; }) > 0)
         filterPausedAddresses();
     giveTurns();
     resumeBodies();
     auto behind = [&](const Connection& c) {
-        if (c.sending) return now >= replyDue(limits_, c.replySince, c.replyTaken());
-        return c.gathering && now >= bodyDue(limits_, c.bodySince, c.gathered() - c.headBytes);
+        if (c.sending)
+            return now >= paceDue(c.replySince, limits_.replyGraceSeconds, limits_.minReplyBytesPerSecond,
+                                  c.replyTaken());
+        return c.gathering && now >= paceDue(c.bodySince, limits_.bodyGraceSeconds,
+                                             limits_.minBodyBytesPerSecond, c.gathered() - c.headBytes);
     };
     std::vector<int> expired;
     for (auto& [fd, connection] : watched_)
         if (now >= connection->deadline || behind(*connection)) expired.push_back(fd);
     for (int fd : expired) {
-        auto connection = std::move(watched_[fd]);
-        watched_.erase(fd);
-        ::epoll_ctl(epollFd_, EPOLL_CTL_DEL, fd, nullptr);
-        if (connection->sending) {
-            // A reader too slow for its reply's pace: nothing more can be said to it.
-            closeConnection(std::move(connection));
-            continue;
-        }
+        auto connection = unwatch(fd);
         if (connection->gathering) {
-            connection->gathering = 0;
-            refuseWatched(std::move(connection), 408, "Request Timeout", "The request body arrived too slowly.");
-            continue;
-        }
-        if (connection->waitingTurn) {
+            refuseWatched(std::move(connection), 408, "Request Timeout",
+                          "The request body arrived too slowly.");
+        } else if (connection->waitingTurn) {
             leaveTurn(*connection);
             refuseWatched(std::move(connection), 429, "Too Many Requests",
                           "The server is busy with other requests from your network. Please try again in a "
                           "moment.");
-            continue;
+        } else {
+            // A reader too slow for its reply's pace is told nothing more.
+            if (!connection->sending && connection->headStarted && !connection->draining)
+                sendErrorReply(fd, 408, "Request Timeout", "The request took too long to arrive.");
+            closeConnection(std::move(connection));
         }
-        if (connection->headStarted && !connection->draining) {
-            std::string reply = errorReply(408, "Request Timeout", "The request took too long to arrive.");
-            ssize_t ignored = ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
-            (void)ignored;
-        }
-        closeConnection(std::move(connection));
     }
 }
 
@@ -1703,22 +1646,29 @@ void ConnectionServer::countReply(Connection& connection) {
 
 void ConnectionServer::recount(Connection& connection) {
     const size_t held = connection.replyHeld() + connection.replyReserved;
-    if (held == connection.replyCounted) return;
-    Unread& unread = unread_[connection.network];
-    unread.bytes = unread.bytes - connection.replyCounted + held;
-    unread.replies = unread.replies - (connection.replyCounted > 0) + (held > 0);
-    unreadAll_ = unreadAll_ - connection.replyCounted + held;
-    connection.replyCounted = held;
-    if (unread.replies == 0) unread_.erase(connection.network);
+    unread_.count(connection.network, std::exchange(connection.replyCounted, held), held);
+}
+
+size_t ConnectionServer::Held::of(const std::string& network) const {
+    const auto found = byAddress.find(network);
+    return found == byAddress.end() ? 0 : found->second.bytes;
+}
+
+void ConnectionServer::Held::count(const std::string& network, size_t from, size_t to) {
+    if (from == to) return;
+    Share& share = byAddress[network];
+    share.bytes = share.bytes - from + to;
+    share.holders = share.holders - (from > 0) + (to > 0);
+    all = all - from + to;
+    if (share.holders == 0) byAddress.erase(network);
 }
 
 bool ConnectionServer::reserveReply(Connection& connection, size_t bytes) {
     std::lock_guard lock(mutex_);
-    const auto found = unread_.find(connection.network);
-    const size_t waiting = found == unread_.end() ? 0 : found->second.bytes;
-    // An address with nothing waiting has its reply, however large, so that none is refused for good;
-    // the bound of all holds for every one.
-    if ((waiting > 0 && waiting + bytes > limits_.replyBytesPerAddress) || unreadAll_ + bytes > limits_.replyBytes)
+    const size_t waiting = unread_.of(connection.network);
+    // An address with nothing waiting has its reply, however large, so that none is refused for good.
+    if ((waiting > 0 && waiting + bytes > limits_.replyBytesPerAddress) ||
+        unread_.all + bytes > limits_.replyBytes)
         return false;
     connection.replyReserved += bytes;
     recount(connection);
@@ -1764,10 +1714,13 @@ void ConnectionServer::closeAfterDraining(std::unique_ptr<Connection> connection
     connection->buffer.clear();
     connection->offset = 0;
     connection->deadline = Clock::now() + kDrainTime;
-    if (onWatcher) {
+    if (onWatcher)
         arrive(std::move(connection));
-        return;
-    }
+    else
+        giveBack(std::move(connection));
+}
+
+void ConnectionServer::giveBack(std::unique_ptr<Connection> connection) {
     {
         std::lock_guard lock(mutex_);
         returned_.push_back(std::move(connection));
@@ -1783,8 +1736,6 @@ void ConnectionServer::work() {
             std::unique_lock lock(mutex_);
             ready_.wait(lock, [&] { return !queued_.empty() || stopping_; });
             if (stopping_) return;
-            // Fair turns among the senders (FairTurns): a request that arrives as a worker comes free
-            // is compared with those already queued, never handed it ahead of them.
             connection = std::move(queued_.extract(*workerTurns_.next()).mapped());
             taken = Clock::now();
         }
@@ -1797,11 +1748,11 @@ void ConnectionServer::work() {
         const auto waited = takeTimeWaitedAtGates();
         {
             std::lock_guard lock(mutex_);
-            // Waits for a hash, a decoding or a write are counted at their own gates, by their turns:
-            // a request that waited there behind others is not charged for their turns here too.
+            // Waits at the gates for a hash, a decoding or a write are counted there, not here too.
             const auto held = std::max(Clock::duration::zero(), Clock::now() - taken - waited);
             workerTurns_.end(connection->workerTurn, held);
-            if (auto found = shares_.find(connection->network); found != shares_.end() && --found->second == 0)
+            if (auto found = shares_.find(connection->network);
+                found != shares_.end() && --found->second == 0)
                 shares_.erase(found);
             if (const size_t kind = connection->costly) {
                 // A place of its kind is free again: the next of the kind joins the workers' turns.
@@ -1810,7 +1761,7 @@ void ConnectionServer::work() {
                 if (!queued_.empty()) ready_.notify_one();
             }
         }
-        // What its reply leaves waiting is counted now instead of what was counted before it was made.
+        // What its reply leaves waiting is counted now instead of what was reserved.
         connection->replyReserved = 0;
         countReply(*connection);
         // The address's next request may have its turn.
@@ -1819,28 +1770,13 @@ void ConnectionServer::work() {
             // The rest of the reply goes as the client reads it, without a worker.
             connection->sending = true;
             connection->afterSending = after;
-            {
-                std::lock_guard lock(mutex_);
-                returned_.push_back(std::move(connection));
-            }
-            wake();
+            giveBack(std::move(connection));
             continue;
         }
         connection->dropReply();
         countReply(*connection);
-        if (after == After::Drain) {
-            closeAfterDraining(std::move(connection), false);
-            continue;
-        }
-        if (after == After::Close || connection->peerClosed || stopping_) {
-            closeConnection(std::move(connection));
-            continue;
-        }
-        {
-            std::lock_guard lock(mutex_);
-            returned_.push_back(std::move(connection));
-        }
-        wake();
+        if (after == After::Keep && (connection->peerClosed || stopping_)) after = After::Close;
+        goOn(std::move(connection), after, false);
     }
 }
 
@@ -1860,8 +1796,6 @@ ConnectionServer::After ConnectionServer::serveOne(Stream& stream, bool lastRequ
             settleReplyEncoding(req);
             exchange.hasBody = bodyExpected(req);
             exchange.chunked = req.has_header("Transfer-Encoding");
-            // The library would answer ranges from any reply, each a slice of it, however many and
-            // however they overlap; the handlers that serve ranges take them from here.
             exchange.ranges = std::move(req.ranges);
             req.ranges.clear();
         });
@@ -1870,40 +1804,25 @@ ConnectionServer::After ConnectionServer::serveOne(Stream& stream, bool lastRequ
     }
     currentExchange = nullptr;
     Connection& connection = stream.connection();
-    if (!ok) {
+    // A file's bytes after the head the library wrote go with the connection, to be sent as the client
+    // reads; copied into the reply instead when it already goes to its own file, or has no socket.
+    const auto follow = [&](int& file, uint64_t bytes, bool replyOwn) {
+        if (connection.fd < 0 || connection.file >= 0) return stream.writeFile(file, bytes);
+        connection.file = std::exchange(file, -1);
+        connection.fileOffset = 0;
+        connection.fileLeft = bytes;
+        connection.spilled = replyOwn;
+        return true;
+    };
+    bool sent = ok;
+    if (sent && exchange.hasMade())
+        sent = stream.write(exchange.made.data(), exchange.made.size()) >= 0 &&
+               (exchange.madeFile < 0 || follow(exchange.madeFile, exchange.madeFileBytes, true));
+    if (sent && exchange.file >= 0 && exchange.fileBytes > 0)
+        sent = follow(exchange.file, exchange.fileBytes, false);
+    if (!sent) {
         connection.dropReply();
         return After::Drain;
-    }
-    if (exchange.hasMade()) {
-        // After the head the library wrote: what memory kept of the body goes as any reply does, and
-        // its file goes with the connection as the reply's own.
-        if (stream.write(exchange.made.data(), exchange.made.size()) < 0) {
-            connection.dropReply();
-            return After::Drain;
-        }
-        if (exchange.madeFile >= 0 && (connection.fd < 0 || connection.file >= 0)) {
-            if (!stream.writeFile(exchange.madeFile, exchange.madeFileBytes)) {
-                connection.dropReply();
-                return After::Drain;
-            }
-        } else if (exchange.madeFile >= 0) {
-            connection.file = std::exchange(exchange.madeFile, -1);
-            connection.fileOffset = 0;
-            connection.fileLeft = exchange.madeFileBytes;
-            connection.spilled = true;
-        }
-    }
-    if (exchange.file >= 0 && exchange.fileBytes > 0) {
-        if (connection.fd < 0 || connection.spilled) {
-            if (!stream.writeFile(exchange.file, exchange.fileBytes)) {
-                connection.dropReply();
-                return After::Drain;
-            }
-        } else {
-            connection.file = std::exchange(exchange.file, -1);
-            connection.fileOffset = 0;
-            connection.fileLeft = exchange.fileBytes;
-        }
     }
     if (exchange.endsConnection()) return After::Drain;
     return closed || lastRequest ? After::Close : After::Keep;

@@ -19,14 +19,14 @@
 
 #include <httplib.h>
 
-#include "server/Quotas.h"
 #include "server/FairTurns.h"
+#include "server/Quotas.h"
 
 namespace cw::server {
 
 struct ConnectionLimits {
-    // Workers that answer requests. A worker is held only while a request whose head has fully
-    // arrived is read and answered, never while a connection idles or trickles its head in.
+    // Workers that answer requests. A worker is held only while a request that has fully arrived is
+    // answered, never while a connection idles or trickles its bytes in.
     int workers = 32;
     // A request's head must arrive whole within this time of its first byte (of a new connection's
     // opening); the connection is closed otherwise.
@@ -35,54 +35,44 @@ struct ConnectionLimits {
     int idleSeconds = 5;
     // A request that waits for its address's turn with the workers is refused 429 after this time.
     int turnSeconds = 60;
-    // What of a reply the client has not taken yet is kept with its connection, and the watching thread
-    // sends it as the client reads, so that no reply holds a worker once it is made, whatever its size
-    // and however slowly it is read: up to this many bytes of a reply made in memory are kept in
-    // memory, what goes beyond in a file of its own in `replyDirectory` (never named there, so that
-    // nothing of it outlives the connection or a crash), read back a chunk at a time as the client
-    // takes what came before, as a picture's file is. Without a directory all of it stays in memory.
+    // What a client has not read yet of a reply is kept with its connection and sent by the watching
+    // thread as it reads, so that no reply holds a worker: up to this many bytes in memory, the rest
+    // in an unnamed file in `replyDirectory` (all in memory without a directory).
     size_t keptReplyBytes = 256 * 1024;
     std::filesystem::path replyDirectory;
-    // What waits to be read of one network address's replies (in memory and in their files), at most,
-    // counting each of its requests being answered as adding as much again as its replies waiting do
-    // on average: past it, that address's next requests wait for their turn unread, as past its share
-    // of the workers, until its readers have taken enough; so that slow readers cost their own
-    // address and nobody else. A reply larger than memory keeps is counted before it is made, at its
-    // whole size, against its address's bound (unless the address has nothing waiting) and against
-    // `replyBytes` of every address together; one that would pass either is not made (`ReplyNotKept`).
+    // What may wait to be read of one address's replies, counting each of its requests being answered
+    // as adding the average of its waiting replies: past it, that address's next requests wait for
+    // their turn, so that slow readers cost their own address only. A reply larger than memory keeps
+    // is counted at its whole size before it is made, against its address (unless it has nothing
+    // waiting) and against `replyBytes` of all; one that would pass either is not made (`ReplyNotKept`).
     size_t replyBytesPerAddress = 32 * 1024 * 1024;
     size_t replyBytes = size_t{1024} * 1024 * 1024;
-    // A reply must keep to a least pace once its first byte is written: after `replyGraceSeconds`,
-    // `minReplyBytesPerSecond` on average. A client that reads more slowly has its connection closed.
+    // Once its first byte is written, a reply must be read at `minReplyBytesPerSecond` on average after
+    // `replyGraceSeconds`, or its connection is closed.
     int replyGraceSeconds = 10;
     size_t minReplyBytesPerSecond = 1024;
-    // A body is read whole by the watching thread before a worker takes its request, so that a
-    // client that sends it slowly holds no worker: up to `keptBodyBytes` in memory, a larger one in a
-    // file of its own in `bodyDirectory` (named nowhere, as a reply's; in memory without a directory).
-    // It is bounded by its size (`setBodyLimit`) and by a least pace, never by a total time: after
-    // `bodyGraceSeconds`, `minBodyBytesPerSecond` on average since its head. One that falls behind is
-    // answered 408 and closed.
+    // A body is read whole by the watching thread before a worker takes its request: up to
+    // `keptBodyBytes` in memory, a larger one in an unnamed file in `bodyDirectory`. It is bounded by
+    // its size (`setBodyLimit`) and by a least pace since its head, never by a total time; one that
+    // falls behind is answered 408 and closed.
     size_t keptBodyBytes = 64 * 1024;
     std::filesystem::path bodyDirectory;
     int bodyGraceSeconds = 10;
     size_t minBodyBytesPerSecond = 1024;
-    // What bodies still arriving or waiting to be answered hold, in memory and in their files, of one
-    // network address and of all together. An address at its bound is not read until its requests
-    // are answered; when all together are at theirs, the address holding the most has its largest
-    // body still arriving refused 503, so that a crowd of slow senders costs its own bodies only.
+    // What bodies arriving or waiting to be answered hold, of one address and of all together. An
+    // address at its bound is not read until its requests are answered; when all are at theirs, the
+    // address holding most has its largest arriving body refused 503, so that a crowd of slow senders
+    // costs its own bodies only.
     size_t bodyBytesPerAddress = 64 * 1024 * 1024;
     size_t bodyBytes = 1024 * 1024 * 1024;
-    // One network address may have this many requests with the workers (queued or answered); its
-    // next request waits, read but unanswered, for its turn, and other addresses' requests go ahead.
+    // Requests of one address with the workers (queued or answered); its next waits, read but
+    // unanswered, for its turn while other addresses' go ahead.
     size_t workersPerAddress = 24;
-    // Workers answering requests that wait for a costly place once a worker has them, of every address
-    // together, for each kind of such work (`setCostly` tells a request's kind by its head: 1 for the
-    // first bound here, 2 for the second; the server's are a password hash and a picture's decoding):
-    // such a request holds its worker while it waits for a core, so that without a bound a crowd of
-    // sign-ins, or of picture posts, each from an address of its own, would hold every worker waiting
-    // and keep every other request (a feed, a comment) waiting behind all of them. Such requests take
-    // their turns for these places among their own kind first, and join the workers' turns as one
-    // comes free.
+    // Workers answering requests that will wait for a costly place (`setCostly`: 1 for the first bound,
+    // 2 for the second; the server's are a password hash and a picture's decoding), of all addresses
+    // together. Such a request holds its worker while it waits, so that without a bound a crowd of
+    // sign-ins or picture posts would hold every worker and keep every other request waiting. They
+    // take their turns among their own kind first, and join the workers' turns as a place comes free.
     std::vector<size_t> costlyWorkers{16, 8};
     // Bytes of one request head; a longer head is refused with 431.
     size_t maxHeadBytes = 32 * 1024;
@@ -90,46 +80,36 @@ struct ConnectionLimits {
     size_t maxRequestBytes = 25 * 1024 * 1024;
     // Open connections; beyond them a closing one, or else one of the address holding the most
     // connections waiting for a request head (one it opened past its pace, or else its longest-waiting)
-    // is closed to make room. The HTTP library answers 500 for a socket numbered at or above FD_SETSIZE, which
-    // this keeps clear of.
+    // is closed to make room. The HTTP library answers 500 for a socket numbered at or above
+    // FD_SETSIZE, which this keeps clear of.
     size_t maxConnections = 600;
-    // Connections of one network address waiting (opened, idle, with a head half sent, with a body
-    // coming, or with a request waiting for the address's turn with the workers); beyond them
-    // that address's own goes in the same order. A ward's phones share one address, each with a few
-    // connections.
+    // Connections of one address waiting (for a head, a body or its turn with the workers); beyond them
+    // that address's own goes in the same order. A ward's phones share one address.
     size_t maxWaitingPerAddress = 256;
-    // Connections one network address (an IPv6 one by its /64) may open that have not sent a request
-    // yet: `openingBurst` at once, refilled at `openingsPerSecond`; one that sends its request gives
-    // its opening back. A ward's phones share one address and speak as soon as they connect, so this
-    // holds back only a process that opens connections as fast as it can and says nothing on them.
-    // An address past it has its next attempts to connect left unanswered for a moment (in the kernel,
-    // so that the client's system tries again a second later, and nobody already connected is
-    // dropped); a connection of its that gets in even so takes a place only while the address has
-    // room, and is the first of its address to go for room. The burst and a tenth of a second's
-    // openings stay well below `maxWaitingPerAddress`, so that a phone there that speaks within moments
-    // of connecting keeps its place.
+    // Connections one address (an IPv6 one by its /64) may open that have not sent a request yet:
+    // `openingBurst` at once, refilled at `openingsPerSecond`; sending a request gives the opening back.
+    // This holds back only a process that opens connections as fast as it can and says nothing on them.
+    // An address past it has its next attempts to connect dropped for a moment in the kernel (the
+    // client's system tries again a second later, and nobody connected is dropped); a connection of
+    // its that gets in even so takes a place only while the address has room, and goes first for room.
+    // The burst stays well below `maxWaitingPerAddress`, so that a phone that speaks at once keeps its place.
     size_t openingBurst = 128;
     size_t openingsPerSecond = 500;
     size_t requestsPerConnection = 1000;
 };
 
 // cpp-httplib's request handling behind an acceptor of our own. One thread watches every open
-// connection and gathers each request whole, its head and then its body (see `keptBodyBytes`); only a
-// whole request is given to a worker, which answers it through the library (`process_request`, one
-// request at a time) and never waits for the client's bytes, then hands the connection back to be
-// watched. Slow or idle clients therefore hold no worker, and one address holds no more than its
-// share of them (`workersPerAddress`). The route handlers, error handlers and logger are the
-// library's, set as usual. A chunked body, whose length is not known before it ends, is refused 411.
+// connection and gathers each request whole, head and body; only then does a worker answer it
+// through the library (`process_request`) and hand the connection back to be watched, so slow or idle
+// clients hold no worker, and one address holds no more than `workersPerAddress` of them. Handlers,
+// error handlers and the logger are set on the library as usual. A chunked body is refused 411, and
+// a head whose framing is ambiguous (a length that is not a number, two lengths, a length with a
+// transfer coding, a coding other than "chunked") is answered 400 and closed.
 //
-// The library's own answer to a `Range` header (one slice of the body per range asked for, however
-// many and however they overlap) is never given: a handler that serves ranges takes them with
-// `requestedRanges()` and answers them itself; every other reply is the whole body.
-//
-// Requests that carry a body the handler did not read to its end, or a chunked body, close their
-// connection after the reply, so that what is left of the body is never read as another request. Handlers say
-// so with `closeConnectionAfterReply()` and `requestBodyRead()`, which act on the request of the calling
-// worker. A request head whose framing is ambiguous (a length that is not a number, two lengths,
-// a length with a transfer coding, a transfer coding other than "chunked") is answered 400 and closed.
+// The library's own answer to a `Range` header is never given: a handler that serves ranges takes
+// them with `requestedRanges()`. A request whose body the handler did not read to its end closes its
+// connection after the reply, so that the rest is never read as another request (handlers say so
+// with `closeConnectionAfterReply()` and `requestBodyRead()`).
 class ConnectionServer : public httplib::Server {
 public:
     explicit ConnectionServer(ConnectionLimits limits = {});
@@ -141,21 +121,17 @@ public:
     void start();
     // Stops accepting and closes idle connections; the requests being answered are finished first.
     void stop();
-    bool running() const { return running_; }
 
     // The handler that runs before routing (the library's pre-routing handler, after the framing checks).
     void setPreRouting(HandlerWithResponse handler) { preRouting_ = std::move(handler); }
     // The bytes a request's body may hold, by its head; `maxRequestBytes` when not set. A body
-    // announced past it is not read (its request is answered from its head), and a request that waits
-    // to be asked for its body (`Expect: 100-continue`) is refused at once past it.
+    // announced past it is not read, and its request is answered from its head.
     void setBodyLimit(std::function<size_t(std::string_view head)> limit) { bodyLimit_ = std::move(limit); }
-    // Whom a request's turns are taken for, by its head (its request line and headers, as they came)
-    // and its network address (an IPv6 one by its /64); by its address alone when not set. Called on
-    // the watching thread as each head arrives: it must answer at once.
+    // Whom a request's turns are taken for, by its head and its network address (an IPv6 one by its
+    // /64); by its address alone when not set. Called on the watching thread: it must answer at once.
     using ClaimantOf = std::function<Claimant(std::string_view head, const std::string& network)>;
     void setClaimantOf(ClaimantOf claimantOf) { claimantOf_ = std::move(claimantOf); }
-    // The kind of costly place a request will wait for once a worker has it (see `costlyWorkers`; 0 for
-    // none), by its head; none does when not set. Called on the watching thread as each head arrives.
+    // The kind of costly place a request will wait for (see `costlyWorkers`; 0 for none), by its head.
     void setCostly(std::function<size_t(std::string_view head)> costly) { costly_ = std::move(costly); }
 
     // Answers the requests in `bytes` as if they had arrived on one connection, and returns what would
@@ -168,8 +144,6 @@ public:
     size_t queuedRequests();
     size_t requestsAwaitingTurn() const { return waitingForTurn_; }
 
-    const ConnectionLimits& limits() const { return limits_; }
-
 private:
     struct Connection;
     class Stream;
@@ -179,16 +153,13 @@ private:
     void acceptNew();
     void readFrom(Connection& connection);
     void arrive(std::unique_ptr<Connection> connection);
-    // Watches the connection again (reading from it unless it waits for its turn); false when it
-    // could not be, and was closed.
+    // Watches the connection again; false when it could not be, and was closed.
     bool watchAgain(std::unique_ptr<Connection> connection);
-    // A request's head is in: its body is gathered first, or it goes to a worker (or waits for its
-    // address's turn).
+    // A request's head is in: its body is gathered, then it takes its turn.
     void headArrived(std::unique_ptr<Connection> connection);
     // Reads what has come of a body being gathered, as far as its address's share allows.
     void gather(Connection& connection);
-    // Hands the request to the workers when its address has a turn free, or else keeps it waiting
-    // for one.
+    // Hands the request to the workers when its address has a turn free, or keeps it waiting for one.
     void takeTurn(std::unique_ptr<Connection> connection);
     void handOver(std::unique_ptr<Connection> connection);
     // Whether the address may hand another request to the workers.
@@ -203,8 +174,8 @@ private:
     void resumeBodies();
     // Hands over the waiting requests whose addresses have a turn free again.
     void giveTurns();
-    // Counts what the connection holds of its reply against its address (takes mutex_), or with
-    // mutex_ held.
+    // Counts what the connection holds of its reply against its address (takes mutex_; `recount`
+    // with it held).
     void countReply(Connection& connection);
     void recount(Connection& connection);
     // The connection no longer waits for its address's turn.
@@ -220,15 +191,15 @@ private:
     void refuseWatched(std::unique_ptr<Connection> connection, int status, const char* reason,
                        const std::string& message);
     void closeConnection(std::unique_ptr<Connection> connection);
-    // Sends what is left of the reply, then reads and drops what the client still sends for a moment
-    // before closing: closing a socket with unread data would reset the connection and could destroy
-    // the reply before the client reads it.
+    // Reads and drops what the client still sends for a moment before closing: closing a socket with
+    // unread data would reset the connection and could destroy the reply before the client reads it.
     void closeAfterDraining(std::unique_ptr<Connection> connection, bool onWatcher);
+    // Hands a connection from a worker back to the watcher.
+    void giveBack(std::unique_ptr<Connection> connection);
     void sweep();
     // Closes a watched connection when the new one needs its place; false when the new one must go.
     bool makeRoom(const Connection& arriving);
-    // Counts a new connection against its address's pace; false when the address is past it, whose
-    // next attempts to connect are then left unanswered for a moment.
+    // Counts a new connection against its address's pace; false when the address is past it.
     bool withinPace(const sockaddr_storage& remote, const std::string& network);
     // A new connection has sent its first request: its opening is given back to its address.
     void spoke(Connection& connection);
@@ -240,9 +211,10 @@ private:
     enum class After { Keep, Close, Drain };
     // Answers one request whose head is in `stream`'s buffer.
     After serveOne(Stream& stream, bool lastRequest);
-    // Sends what the client can take of a reply left to the watcher; once it is sent whole, the
-    // connection goes on as its request decided.
+    // Sends what the client can take of a reply left to the watcher, then goes on as `afterSending`.
     void sendMore(Connection& connection);
+    // What becomes of a connection once its reply is sent, on the watcher or on a worker.
+    void goOn(std::unique_ptr<Connection> connection, After after, bool onWatcher);
     // Stops watching a connection and hands it over, to be closed or given to a worker.
     std::unique_ptr<Connection> unwatch(int fd);
     void wake();
@@ -259,9 +231,6 @@ private:
     std::atomic<bool> running_{false};
     std::atomic<bool> stopping_{false};
     std::atomic<size_t> open_{0};
-    // Out of descriptors: accepting waits for a moment instead of spinning on the listening socket.
-    std::chrono::steady_clock::time_point acceptPausedUntil_{};
-    bool acceptPaused_ = false;
     std::thread watcher_;
     std::vector<std::thread> workers_;
 
@@ -274,12 +243,22 @@ private:
     // Requests read whole, waiting for a worker, by their turns in `workerTurns_`.
     std::unordered_map<FairTurns::Turn, std::unique_ptr<Connection>> queued_;
     std::vector<std::unique_ptr<Connection>> returned_; // answered, to be watched again
-    // Requests handed to the workers (queued or answered), by address (as counted: an IPv6 one by
-    // its /64).
+    // Requests handed to the workers (queued or answered), by address.
     std::unordered_map<std::string, size_t> shares_;
-    // What bodies hold, by address and of all together.
-    std::unordered_map<std::string, size_t> bodyHeld_;
-    size_t bodyHeldAll_ = 0;
+    // Bytes connections hold of one kind, by address (with how many connections hold them) and of all.
+    struct Held {
+        struct Share {
+            size_t bytes = 0;
+            size_t holders = 0;
+        };
+        std::unordered_map<std::string, Share> byAddress;
+        size_t all = 0;
+        size_t of(const std::string& network) const;
+        // A connection of `network` that counted `from` bytes counts `to` now.
+        void count(const std::string& network, size_t from, size_t to);
+    };
+    // What bodies arriving or waiting to be answered hold.
+    Held bodies_;
     // Each kind of costly request (`costlyWorkers`): its turns for its places, how many are placed
     // (waiting for a worker or answered), and those waiting for a place.
     struct CostlyKind {
@@ -288,20 +267,13 @@ private:
         std::unordered_map<FairTurns::Turn, std::unique_ptr<Connection>> waiting;
     };
     std::deque<CostlyKind> costlyKinds_;
-    // What waits to be read of each address's replies, with what is counted for the replies being
-    // made (as counted), and on how many connections; and of every address together.
-    struct Unread {
-        size_t bytes = 0;
-        size_t replies = 0;
-    };
-    std::unordered_map<std::string, Unread> unread_;
-    size_t unreadAll_ = 0;
+    // What waits to be read of replies, with what is reserved for the replies being made.
+    Held unread_;
     // Counts a reply of `bytes` about to be made for the connection's request, when its address's
     // bound and the bound of all allow it (takes mutex_).
     bool reserveReply(Connection& connection, size_t bytes);
-    // The workers' turns among the senders of the queued requests, each request counted by the time a
-    // worker spent on it, less what it waited at the gates for a hash, a decoding or a write, which
-    // those gates count by their own turns.
+    // The workers' turns among the senders of the queued requests, each counted by its worker's time
+    // less what it waited at the gates for a hash, a decoding or a write (counted there).
     FairTurns workerTurns_{std::chrono::milliseconds(10)};
     // Requests waiting for their address's turn, and their count as they arrived; changed by the
     // watcher thread only.
@@ -319,14 +291,14 @@ private:
     std::vector<PausedAddress> paused_;
 };
 
-// Before a request is answered: what it accepts of the codings a reply may be sent in, read as HTTP
-// reads Accept-Encoding (comma-separated codings, each with a weight, q=0 refusing it; "*" for any
-// not named; "identity" for the bytes as they are), is settled into one field the library and
-// `replyAsMade` read: "gzip" when gzip is chosen, none otherwise. The library looks for a coding's
-// name anywhere in the field ("gzip;q=0" and "nogzip" had gzip), and compresses with brotli for a
-// client that takes it, at its slowest setting: seconds of a core for a reply of a few megabytes (a
-// long comment list, a series of measurements), where gzip takes milliseconds and saves nearly as
-// much. So brotli is never chosen, and a client that also takes gzip (every phone does) gets gzip.
+// Each value of the header `name` in a request head as it came (the request line, then one header a
+// line): names compared without case, values without the blanks around them (a view into `head`).
+void eachHeader(std::string_view head, std::string_view name,
+                const std::function<void(std::string_view value)>& take);
+// Before a request is answered: its Accept-Encoding, read as HTTP reads it (weights, q=0 refusing,
+// "*", "identity"), is settled into one field the library and `replyAsMade` read: "gzip" when gzip is
+// chosen, none otherwise. The library finds a coding's name anywhere in the field ("gzip;q=0"), and
+// would compress with brotli at its slowest setting, seconds of a core a reply; brotli is never chosen.
 void settleReplyEncoding(const httplib::Request& req);
 // Whether a reply of this `Content-Type` is sent compressed or not as its request accepts: those
 // replies carry `Vary: Accept-Encoding`.
@@ -336,8 +308,7 @@ void closeConnectionAfterReply();
 // Within a request's handler: the request's body has been read to its end.
 void requestBodyRead();
 // Within a request's handler: answers with the file's bytes, read from disk as the client takes
-// them rather than read whole first, with the given `Content-Type`. False (nothing set) when the
-// file cannot be opened. A HEAD request is answered with the head alone.
+// them. False (nothing set) when the file cannot be opened.
 bool replyWithFile(const httplib::Request& req, httplib::Response& res, const std::filesystem::path& file,
                    const std::string& type);
 // A reply that could not be kept for its reader: it would pass what may wait to be read (`byBound`),
@@ -358,12 +329,10 @@ public:
 protected:
     ~ReplyText() = default;
 };
-// Within a request's handler: answers with the body `make` writes, of the given `Content-Type`, kept as
-// it is written as a reply that waits to be read is (memory up to `keptReplyBytes`, the rest in the
-// reply's own file), so that a reply is never whole in memory, however large. A reply that memory
-// does not hold is first only counted (`make` runs twice then, writing what stands at each time), and
-// made only once what may wait to be read has room for it. Throws `ReplyNotKept` when it
-// could not be kept (nothing is set then).
+// Within a request's handler: answers with the body `make` writes, kept as it is written (memory up to
+// `keptReplyBytes`, the rest in the reply's own file), so that a reply is never whole in memory. One
+// larger than memory keeps is first only counted (`make` runs twice then), and made only once what may
+// wait to be read has room for it. Throws `ReplyNotKept` when it could not be kept (nothing set).
 void replyAsMade(const httplib::Request& req, httplib::Response& res, const std::string& type,
                  const std::function<void(ReplyText&)>& make);
 // Within a request's handler: the byte ranges the request's `Range` header asked for, as the library

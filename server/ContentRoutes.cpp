@@ -311,6 +311,21 @@ json search(RequestContext& ctx) {
     return {{"data", hits}};
 }
 
+// A reply of `fields` and "data": `data`'s fields, then the card's "comments", written row by row.
+std::function<void(ReplyText&)> commentsReply(RequestContext& ctx, int64_t me, std::optional<int64_t> postId,
+                                              std::optional<int64_t> feedId, json fields, json data) {
+    return [&ctx, me, postId, feedId, fields, data](ReplyText& out) {
+        writeFieldsThenList(
+            fields, "data",
+            [&](ReplyText& inner) {
+                writeFieldsThenList(
+                    data, "comments",
+                    [&](ReplyText& list) { writeComments(ctx.db, me, postId, feedId, list); }, inner);
+            },
+            out);
+    };
+}
+
 json listComments(RequestContext& ctx) {
     int64_t me = ctx.memberMatchingUserId();
     auto postId = ctx.optionalId("post_id");
@@ -318,16 +333,7 @@ json listComments(RequestContext& ctx) {
     if (postId) requirePost(ctx.db, me, *postId);
     if (feedId) requireContent(ctx.db, *feedId);
     if (!postId && !feedId) return {{"data", {{"comments", json::array()}}}};
-    ctx.rowsReply = [&ctx, me, postId, feedId](ReplyText& out) {
-        writeFieldsThenList(
-            json::object(), "data",
-            [&](ReplyText& data) {
-                writeFieldsThenList(
-                    json::object(), "comments",
-                    [&](ReplyText& list) { writeComments(ctx.db, me, postId, feedId, list); }, data);
-            },
-            out);
-    };
+    ctx.rowsReply = commentsReply(ctx, me, postId, feedId, json::object(), json::object());
     return nullptr;
 }
 
@@ -345,16 +351,7 @@ json commentAnswer(RequestContext& ctx, const json& made) {
     const auto feedId = card("feed_id");
     if (postId) requirePost(ctx.db, me, *postId);
     json answer = {{"status", "Your comment is posted."}, {"data", {{"comment", commentWithId(ctx.db, id)}}}};
-    ctx.rowsReply = [&ctx, me, postId, feedId, answer](ReplyText& out) {
-        writeFieldsThenList(
-            {{"status", answer["status"]}}, "data",
-            [&](ReplyText& data) {
-                writeFieldsThenList(
-                    answer["data"], "comments",
-                    [&](ReplyText& list) { writeComments(ctx.db, me, postId, feedId, list); }, data);
-            },
-            out);
-    };
+    ctx.rowsReply = commentsReply(ctx, me, postId, feedId, {{"status", answer["status"]}}, answer["data"]);
     return answer;
 }
 

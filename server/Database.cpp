@@ -796,15 +796,10 @@ CREATE TABLE proofs (
 );
 CREATE INDEX comments_member_feed ON comments(member_id, feed_id);
 )sql",
-    // A member's role in a family is how she entered it, held per baby: a parent made the baby or
-    // claimed it; an invitee is what the inviting parent named her. An existing row takes the
-    // relationship of the invitation that brought the member in from that baby's family. When its
-    // inviter has left the baby since, the member still came in on an invitation if someone joined the
-    // baby before her (rows are numbered in the order they were made, and whoever made or claimed the
-    // baby came first): she is then a parent only if every invitation she took up named her so. Only
-    // the row of the baby's first member keeps what held before (her own Mother or Father), which
-    // grants no one more than she had. Proofs of the hour before are dropped: an invitation's proof
-    // now names the invitation and its address, and only cookies the server issued name an application.
+    // A member's role in a family is how she entered it, held per baby: a parent made or claimed the
+    // baby; an invitee is what the inviting parent named her (every invitation she took up, when the
+    // inviter has left since). Only the baby's first member keeps her own Mother or Father. Proofs of
+    // the hour before are dropped, as they now name the invitation and only issued cookies.
     R"sql(
 ALTER TABLE member_babies ADD COLUMN parent INTEGER NOT NULL DEFAULT 0;
 UPDATE member_babies SET parent = COALESCE(
@@ -829,12 +824,9 @@ CREATE INDEX journey_items_file ON journey_items(file_name);
 CREATE INDEX post_media_file ON post_media(file_name);
 CREATE INDEX posts_pictures ON posts(image) WHERE image IS NOT NULL OR items IS NOT NULL;
 )sql",
-    // A device's push token serves the member who registered it last, found through an index; a token
-    // two members hold already serves neither until its phone registers it again. An invitation counts
-    // the wrong codes sent for it, and is found by its code and by either address. Rows that requests
-    // leave behind expire through an index on their time: a guessing count when it is forgotten (one
-    // from before, after the longest a count is kept), a proof after its hour, a verification code
-    // when it lapses; a member's tokens are found by the member.
+    // A push token serves the member who registered it last (one two members hold serves neither until
+    // registered again). An invitation counts its wrong codes. Rows that requests leave behind expire
+    // through an index on their time.
     R"sql(
 UPDATE members SET push_token = NULL WHERE push_token IN
     (SELECT push_token FROM members WHERE push_token IS NOT NULL GROUP BY push_token HAVING COUNT(*) > 1);
@@ -914,11 +906,9 @@ CREATE TABLE request_replays (
 CREATE INDEX request_replays_owner ON request_replays(owner, created_at);
 CREATE INDEX request_replays_created_at ON request_replays(created_at);
 )sql",
-    // A key keeps what its request made (ids, sealed) in place of its whole answer, which is built
-    // again, and a fingerprint of its request, so that the same key with another request is refused;
-    // the keys of the day before, named for their sender only and answered whole, are dropped. A
-    // renewed invitation code keeps the code it replaced, so that its invitee is told a new one was
-    // sent.
+    // A key keeps what its request made (ids, sealed) and its request's fingerprint; the day's keys
+    // kept whole before are dropped. A renewed invitation code keeps the one it replaced, so that its
+    // invitee is told a new one was sent.
     R"sql(
 DROP TABLE request_replays;
 CREATE TABLE request_replays (
@@ -939,9 +929,8 @@ CREATE INDEX invitations_replaced_code ON invitations(replaced_code) WHERE repla
     R"sql(
 ALTER TABLE members ADD COLUMN created_network TEXT;
 )sql",
-    // Keys kept in the order they were taken, in one index by sender: a key costs the log a page of
-    // the table's end and one of its sender's index, where a table named by the key's hash with three
-    // indexes wrote pages all over each of them. The oldest keys go from the table's front.
+    // Keys kept in the order they were taken, in one index by sender: a key costs the log a page of the
+    // table's end and one of its sender's index. The oldest keys go from the table's front.
     R"sql(
 CREATE TABLE request_replays_taken (
     seq INTEGER PRIMARY KEY,

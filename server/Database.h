@@ -53,9 +53,8 @@ public:
 };
 
 // What each sender's writes cost the database, counted against what it may spend: the bytes its
-// commits put in the write-ahead log (its rows, their indexes, a key's bookkeeping), which the disk
-// writes twice and the checkpoints copy whatever the rows themselves hold. So a flood of writes slows
-// its own sender, never anyone else. Safe to call from any thread.
+// commits put in the write-ahead log, so that a flood of writes slows its own sender, never anyone
+// else. Safe to call from any thread.
 class WriteCosts {
 public:
     virtual ~WriteCosts() = default;
@@ -129,20 +128,16 @@ class Checkpoints;
 
 class Connection {
 public:
-    // `writeTurns`: where its write transactions take their turns with the other connections to the
-    // same database (none for a connection of its own). `checkpoints`: who writes the log its commits
-    // fill into the database, instead of the commit that fills it (SQLite's own way, for a connection
-    // of its own).
+    // `writeTurns`: where its write transactions take their turns with the pool's other connections.
+    // `checkpoints`: who copies the log its commits fill into the database (none: SQLite's own way).
     explicit Connection(const std::string& path, DatabaseCounters* counters = nullptr,
                         Gate* writeTurns = nullptr, Checkpoints* checkpoints = nullptr);
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    // Compiling a statement costs more than running most of ours, and compiling contends inside SQLite
-    // when many workers do it at once; so each connection keeps what it compiled, by SQL text. A text
-    // already in use on this connection (a statement run inside a loop over the same statement) gets
-    // a statement of its own.
+    // Compiling a statement costs more than running most of ours, so each connection keeps what it
+    // compiled, by SQL text; a text already in use on this connection gets a statement of its own.
     Statement prepare(std::string_view sql);
     void exec(const std::string& sql);
     int64_t lastInsertId() const;
@@ -190,19 +185,13 @@ private:
 };
 
 // Checkpoints of the write-ahead log, made on a thread of their own once a commit has left the log
-// `pages` long. A checkpoint copies the log into the database and waits for the disk to take both,
-// which on a busy disk takes seconds: made by the commit that filled the log, it kept that write's
-// turn all the while and every other writer waited. Here writers go on meanwhile (a passive
-// checkpoint waits for none of them), and the log is started again from its beginning by the first
-// write after a checkpoint that copied it whole.
+// `pages` long, so that no writer waits seconds for the disk while holding its turn (a passive
+// checkpoint waits for no writer).
 //
-// While writes follow one another, none comes after a whole copy: each finds frames written since
-// the checkpoint began, and the log grows without end. So once it is `kRestartFactor` times `pages`
-// long, after the passive copy the checkpoint takes a write turn (among the writers' fair turns,
-// holding them back only for what was written since that copy) and copies the rest, then waits
-// briefly for the readers of the log, so that the next write starts the log again; the log's file is
-// then cut back to `pages` (journal_size_limit). Once the writes stop for a moment, the log is copied
-// and its file emptied, so that a flood leaves the disk as it found it.
+// Writes that follow one another never let a whole copy happen, and the log would grow without end;
+// so past `kRestartFactor` times `pages` the checkpoint takes a write turn, copies the rest and waits
+// briefly for the log's readers, so that the next write starts the log again (its file then cut back
+// to `pages`). Once writes stop for a moment, the log is copied and its file emptied.
 class Checkpoints {
 public:
     static constexpr int kRestartFactor = 4;
@@ -250,12 +239,9 @@ private:
 // A write transaction taken up front (BEGIN IMMEDIATE), so that two writers wait for each other
 // instead of failing on a lock upgrade. Rolled back unless committed.
 //
-// Writers of one pool wait for the database's lock in turn, at the pool's gate of one place, not in
-// SQLite's busy retries, whose pauses grow with the wait so that a writer that came first loses to
-// every newcomer: a network's crowd of writes would keep another's single write waiting for seconds.
-// At the gate the writes take fair turns among their senders (FairTurns), so that another sender's
-// write waits for about one write of each sender writing now, not for every write one sender has
-// queued. A write that finds no turn within its patience fails with DatabaseBusy (429).
+// Writers of one pool wait for the database's lock in fair turns among their senders (FairTurns), not
+// in SQLite's busy retries, where a writer that came first loses to every newcomer. A write that
+// finds no turn within its patience fails with DatabaseBusy (429).
 class Transaction {
 public:
     explicit Transaction(Connection& connection);
@@ -305,11 +291,9 @@ public:
     size_t writesWaiting() { return writeTurns_.waiting(); }
 
     // A write that needs no answer before its request's reply (a usage event, a count of wrong
-    // guesses): gathered with the others that come within a moment and made with them in one
-    // transaction, on a thread of the pool's own, each in a savepoint of its own (one that fails is
-    // reported and undone alone). A flood of them takes a write turn now and then instead of one each.
-    // `written` is called once its transaction has ended, made or not. Past a bound of writes waiting,
-    // the caller waits for room (its own turn), and past the write patience DatabaseBusy.
+    // guesses): gathered with those that come within a moment and made in one transaction on the
+    // pool's thread, each in a savepoint of its own. `written` is called once its transaction has
+    // ended, made or not. Past a bound of writes waiting, the caller waits for room, then DatabaseBusy.
     void gather(std::function<void(Connection&)> write, std::function<void()> written = {});
     // Waits until every write gathered before the call has been made (or has failed).
     void flushGathered();
@@ -345,9 +329,8 @@ private:
     std::thread gatherer_;
 };
 
-// Removes a few rows of `table` whose time in `column` (which has an index) lies before `before`. Called
-// with each write that adds a row, it removes more than that write adds, so that rows past their time
-// go at a cost per request that does not grow with the table.
+// Removes a few rows of `table` whose time in `column` (indexed) lies before `before`: called with each
+// write that adds a row, it removes more than that adds, at a cost that does not grow with the table.
 void removeExpired(Connection& db, std::string_view table, std::string_view column, int64_t before);
 
 // Creates the schema or brings an older one up to date. Returns the version now in force.

@@ -16,9 +16,8 @@ namespace {
 
 constexpr int64_t kDay = 86400;
 
-// Pictures the server draws itself are not flushed one by one: flushing dozens of files would add a
-// second to every start of a fresh server (every test's), and a power cut during the demo's first load
-// is answered by loading it afresh.
+// Pictures the server draws itself are not flushed one by one, which would add a second to every
+// fresh start; a power cut during the demo's first load is answered by loading it afresh.
 void writeFileOnce(const std::filesystem::path& path, const std::function<std::string()>& bytes) {
     if (!std::filesystem::exists(path)) storeFile(path, bytes(), false);
 }
@@ -255,13 +254,10 @@ std::vector<std::string> demoTables() {
     return tables;
 }
 
-// The demo keeps, beside the server's own tables, the day its dates stand at ("demo"), the rows it
-// still owns ("demo_rows") and each date of those rows as it last wrote it ("demo_dates"), so that a
-// later start moves those dates, and only them, to the day of that start. Ids are reused after a
-// deletion, so the demo lets go of a row when it is deleted (a member's row that later takes its id is
-// the member's), and of a baby it loaded without a family once a family claims her by her record
-// number: her dates are then the family's. A date that no longer reads as the demo wrote it was set by
-// a member (a milestone moved, a birthday corrected, a question answered), and the demo lets go of it.
+// The demo keeps the day its dates stand at ("demo"), the rows it still owns ("demo_rows") and each
+// date of those rows as it last wrote it ("demo_dates"), so that a later start moves those dates, and
+// only them. It lets go of a deleted row (ids are reused), of a baby a family claimed, and of a date
+// that no longer reads as it wrote it (a member set it).
 void ensureDemoTables(Connection& db) {
     db.exec("CREATE TABLE IF NOT EXISTS demo (day INTEGER NOT NULL, rows TEXT NOT NULL)");
     db.exec("CREATE TABLE IF NOT EXISTS demo_rows (tbl TEXT NOT NULL, id INTEGER NOT NULL, "
@@ -371,14 +367,9 @@ std::optional<int64_t> latestDemoDay(Connection& db) {
     return latest;
 }
 
-// A demo loaded days ago reads as if loaded today: its cards are as recent, its daily update is
-// today's and the twins are as old as they were. The demo moves by the days since the day it last
-// stood at, which it keeps itself; what members wrote never moves it, nor moves: the rows they added
-// and the dates they set keep their dates, since they tell what really happened. Times move by whole
-// days (a time that would then lie ahead of now stands at now), calendar days by as many days. No
-// demo date is moved past today, whatever day was stored: a stored day from a clock that ran ahead
-// moves the demo back to today, and one further back than the demo's own dates moves them only as
-// far as today.
+// A demo loaded days ago reads as if loaded today: it moves by whole days since the day it last stood
+// at, and what members wrote keeps its dates, since they tell what really happened. No demo date is
+// moved past today (a time that would lie ahead stands at now), whatever day was stored.
 void moveDemoToToday(Connection& db, ServerState& state) {
     const bool keptDates =
         db.prepare("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'demo_dates'").step();
@@ -427,9 +418,8 @@ void moveDemoToToday(Connection& db, ServerState& state) {
                 (days > 0 ? " forward" : " back") + ", to today");
 }
 
-// Whether the demo's password still opens this account. The answer is kept with the password hash
-// it was found for (at the seed, the demo's own), so that a start checks the costly hash only after
-// a member changed the password, once.
+// Whether the demo's password still opens this account, kept with the hash it was found for, so that
+// a start checks the costly hash only once after a member changed the password.
 bool demoPasswordSignsIn(Connection& db, const DemoAccount& account) {
     std::string hash;
     {

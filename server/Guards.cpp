@@ -14,14 +14,9 @@
 namespace cw::server {
 
 namespace throttle {
-// Guessing is slowed where it comes from: at an account from the address guessing or from the phone
-// that signed in to it, at what one application tries. They wait minutes at most, so that someone
-// else's guessing cannot keep their owner out for long. An account is counted from every address as
-// well, against guessing spread over many; generously, since a stranger's guesses from one address
-// must not fill it (slowed to one in five minutes, they come to a dozen or two an hour), and anew each
-// hour. A network address is counted for codes, record numbers and passwords for addresses with no
-// account; but a ward's phones share one, so its count only catches what no ward mistypes in an hour,
-// and waits a few minutes at most.
+// Waits are minutes at most, so that someone else's guessing cannot keep an owner out for long. The
+// count of an account from every address is generous, since a stranger's guesses from one address
+// must not fill it, and a network's only catches what no ward of phones mistypes in an hour.
 //                                   scope                    free  first  ceiling  forgotten after
 const ThrottlePolicy kPassword = {"password", 5, 1, 300, 3600};
 const ThrottlePolicy kPasswordAccount = {"password-account", 100, 1, 300, 3600};
@@ -61,6 +56,30 @@ namespace {
 constexpr int64_t kSignInNetworkSeconds = 90LL * 24 * 3600;
 constexpr int64_t kSignInNetworksPerMember = 20;
 constexpr int64_t kSignInPhonesPerMember = 20;
+
+// The member signed in now from `value` (a network or a phone, by `column`), kept among her latest
+// `most` of them in `table`.
+void rememberSignIn(Connection& db, const std::string& table, const std::string& column, int64_t memberId,
+                    const std::string& value, int64_t most, int64_t now) {
+    db.prepare("INSERT INTO " + table + " (member_id, " + column + ", signed_in_at) VALUES (?1, ?2, ?3) " +
+               "ON CONFLICT(member_id, " + column + ") DO UPDATE SET signed_in_at = ?3")
+        .with(memberId, value, now)
+        .run();
+    db.prepare("DELETE FROM " + table + " WHERE member_id = ?1 AND " + column + " NOT IN (SELECT " + column +
+               " FROM " + table + " WHERE member_id = ?1 ORDER BY signed_in_at DESC LIMIT ?2)")
+        .with(memberId, most)
+        .run();
+    removeExpired(db, table, "signed_in_at", now - kSignInNetworkSeconds);
+}
+
+// The member signed in from `value` (by `column` of `table`) within the time it stays hers.
+bool signedInLately(Connection& db, const std::string& table, const std::string& column, int64_t memberId,
+                    const std::string& value, int64_t now) {
+    auto st = db.prepare("SELECT 1 FROM " + table + " WHERE member_id = ? AND " + column +
+                         " = ? AND signed_in_at >= ?");
+    st.with(memberId, value, now - kSignInNetworkSeconds);
+    return st.step();
+}
 
 // 128 random bits in lower-case hexadecimal, as the server makes them.
 bool wellFormedName(std::string_view value) {
@@ -105,11 +124,7 @@ std::optional<std::string> requestingPhone(const RequestContext& ctx) {
 namespace {
 
 bool phoneSignedIn(Connection& db, int64_t memberId, const std::optional<std::string>& phone, int64_t now) {
-    if (!phone) return false;
-    auto signedIn =
-        db.prepare("SELECT 1 FROM signin_phones WHERE member_id = ? AND phone = ? AND signed_in_at >= ?");
-    signedIn.with(memberId, *phone, now - kSignInNetworkSeconds);
-    return signedIn.step();
+    return phone && signedInLately(db, "signin_phones", "phone", memberId, *phone, now);
 }
 
 } // namespace
@@ -125,9 +140,8 @@ std::vector<ThrottleKey> passwordKeys(Connection& db, int64_t memberId, const st
     // phone of hers: its guesses are counted as anybody's.
     if (phoneSignedIn(db, memberId, phone, now)) return {{&throttle::kPasswordPhone, account + " " + *phone}};
     std::vector<ThrottleKey> keys = {{&throttle::kPassword, account + " " + client}};
-    auto known = db.prepare("SELECT 1 FROM signin_networks WHERE member_id = ? AND network = ? AND signed_in_at >= ?");
-    known.with(memberId, client, now - kSignInNetworkSeconds);
-    if (!known.step()) keys.push_back({&throttle::kPasswordAccount, account + " " + std::to_string(now / 3600)});
+    if (!signedInLately(db, "signin_networks", "network", memberId, client, now))
+        keys.push_back({&throttle::kPasswordAccount, account + " " + std::to_string(now / 3600)});
     return keys;
 }
 
@@ -135,26 +149,9 @@ void signedInFrom(RequestContext& ctx, int64_t memberId) {
     Connection& db = ctx.db;
     const std::string& client = ctx.client();
     const int64_t now = ctx.now();
-    db.prepare("INSERT INTO signin_networks (member_id, network, signed_in_at) VALUES (?1, ?2, ?3) "
-               "ON CONFLICT(member_id, network) DO UPDATE SET signed_in_at = ?3")
-        .with(memberId, client, now)
-        .run();
-    db.prepare("DELETE FROM signin_networks WHERE member_id = ?1 AND network NOT IN (SELECT network FROM "
-               "signin_networks WHERE member_id = ?1 ORDER BY signed_in_at DESC LIMIT ?2)")
-        .with(memberId, kSignInNetworksPerMember)
-        .run();
-    removeExpired(db, "signin_networks", "signed_in_at", now - kSignInNetworkSeconds);
-
+    rememberSignIn(db, "signin_networks", "network", memberId, client, kSignInNetworksPerMember, now);
     const std::string phone = requestingPhone(ctx).value_or(randomHex(16));
-    db.prepare("INSERT INTO signin_phones (member_id, phone, signed_in_at) VALUES (?1, ?2, ?3) "
-               "ON CONFLICT(member_id, phone) DO UPDATE SET signed_in_at = ?3")
-        .with(memberId, phone, now)
-        .run();
-    db.prepare("DELETE FROM signin_phones WHERE member_id = ?1 AND phone NOT IN (SELECT phone FROM "
-               "signin_phones WHERE member_id = ?1 ORDER BY signed_in_at DESC LIMIT ?2)")
-        .with(memberId, kSignInPhonesPerMember)
-        .run();
-    removeExpired(db, "signin_phones", "signed_in_at", now - kSignInNetworkSeconds);
+    rememberSignIn(db, "signin_phones", "phone", memberId, phone, kSignInPhonesPerMember, now);
     // From now on its requests take their turns as this phone's, wherever it is, in her family's group
     // where she proved one (the phone she signs in on is one of the family's), so that the phones of a
     // ward's families share no turns with whoever else is on its network; counted among the member's
@@ -349,9 +346,8 @@ std::string memberHolder(int64_t member) {
     return "member:" + std::to_string(member);
 }
 
-// The application the request names, when the server issued that cookie within the hour. A value
-// the server never issued (made up, or copied from another phone's before it lapsed and was
-// forgotten) names nothing, so that no one chooses the name under which proofs are kept.
+// The application the request names, when the server issued that cookie within the hour: no one
+// chooses the name under which proofs are kept.
 std::optional<std::string> issuedClient(const RequestContext& ctx) {
     for (size_t i = 0, n = ctx.request.get_header_value_count("Cookie"); i < n; ++i) {
         auto client = clientInCookies(ctx.request.get_header_value("Cookie", i));

@@ -16,13 +16,9 @@ namespace cw::server {
 class RequestContext;
 class TakenAllowance;
 
-// Guessing (passwords, invitation codes, e-mail codes, medical record numbers) is slowed, never
-// locked for long. Every attempt is counted as a failure under each of its keys (the account or
-// address it names, and the client's network address) before it is judged, so that attempts sent
-// together cannot all pass the count; a success takes its own count back (and forgets no failure
-// that may have been a guess at something else). Past a few failures a key's next attempt must wait a
-// delay that doubles up to a ceiling; failures are forgotten a while after the last one, and their
-// row goes then.
+// Guessing (passwords, invitation codes, e-mail codes, record numbers) is slowed, never locked for
+// long. Past a few failures under a key, its next attempt must wait a delay that doubles up to a
+// ceiling; failures are forgotten a while after the last one (see `Attempt`).
 struct ThrottlePolicy {
     const char* scope;
     int64_t freeFailures;
@@ -32,23 +28,18 @@ struct ThrottlePolicy {
 };
 
 namespace throttle {
-// Wrong passwords for an account are counted per account and client address, so that one address's
-// guessing keeps the owner out of no other; and per account from every address at once, in each clock
-// hour, against guessing spread over many addresses. A phone that signed in to the account before
-// (its `cw_device` cookie) is counted on its own instead, wherever it is, so that no one else's
-// guessing from its network, or from many, keeps it out. Only a guess at an address with no account
-// is counted per client address alone.
+// Wrong passwords are counted per account and client address, so that one address's guessing keeps
+// the owner out of no other, and per account from every address against spread guessing; a phone
+// that signed in to the account before is counted on its own instead (see `passwordKeys`).
 extern const ThrottlePolicy kPassword;         // per account, from one client address
 extern const ThrottlePolicy kPasswordAccount;  // per account, from every address, in each clock hour
 extern const ThrottlePolicy kPasswordPhone;    // per account, from one phone that signed in to it
 extern const ThrottlePolicy kSignInClient;     // per client address, at addresses with no account
-// Wrong invitation codes slow the address that sends them. Across addresses each code is guarded by
-// the wrong codes it may take before it is renewed (see the invitation check), never by a count
-// that someone else's guesses could fill.
+// Wrong invitation codes slow the address that sends them; across addresses each code is renewed
+// after a few wrong ones, never guarded by a count someone else's guesses could fill.
 extern const ThrottlePolicy kInvitationClient; // per client address
-// A verification code belongs to the application that asked for it and takes five wrong codes before
-// it is spent (its own count, kept with it: a new code starts one of its own); wrong codes are counted
-// per client address as well.
+// A verification code is spent after five wrong codes (its own count); wrong codes are counted per
+// client address as well.
 extern const ThrottlePolicy kEmailCodeClient;
 // Record-number look-ups that found nothing to show: per application (its `cw_client` cookie, when it
 // sends one) and per client address.
@@ -65,10 +56,8 @@ struct ThrottleKey {
 // when there is one.
 std::optional<std::string> cookieIn(std::string_view cookies, std::string_view name);
 
-// The cookie that names a phone (128 random bits the server issued at a sign-in on it), for the
-// accounts that signed in there. It holds no secret of the member's: it only gives the phone's
-// guesses at those accounts' passwords a count of their own. The application keeps it when its member
-// logs out.
+// The cookie that names a phone (128 random bits issued at a sign-in on it): it only gives the phone's
+// guesses at its accounts' passwords a count of their own, and outlives a log-out.
 inline constexpr const char* kDeviceCookie = "cw_device";
 // The phone the request names by that cookie, when it sends a well-formed one.
 std::optional<std::string> requestingPhone(const RequestContext& ctx);
@@ -76,11 +65,9 @@ std::optional<std::string> requestingPhone(const RequestContext& ctx);
 // gave at a sign-in to it (made up, or another account's, it names no phone of hers).
 bool fromPhoneOf(const RequestContext& ctx, int64_t memberId);
 
-// The keys a password for this account is counted under, from this client address and phone at this
-// time: from a phone that signed in to the account lately, that phone's own count alone; otherwise the
-// account from that address and, unless the member signed in from that network lately, the account
-// from every address. Guesses spread over many addresses slow her nowhere she has signed in from, and
-// nobody's guesses slow her on a phone she signed in on.
+// The keys a password for this account is counted under: from a phone that signed in to it lately,
+// that phone's own count alone; otherwise the account from that address and, unless she signed in
+// from that network lately, the account from every address.
 std::vector<ThrottleKey> passwordKeys(Connection& db, int64_t memberId, const std::string& client,
                                       const std::optional<std::string>& phone, int64_t now);
 // The member signed in (a sign-in, a sign-up) from the request's network and phone: both are hers for
@@ -88,13 +75,10 @@ std::vector<ThrottleKey> passwordKeys(Connection& db, int64_t memberId, const st
 // in the caller's transaction.
 void signedInFrom(RequestContext& ctx, int64_t memberId);
 
-// The counts of attempts under their keys, as `Attempt` (below) keeps them: counted in memory at
-// once, before the attempt is judged, so that attempts sent together cannot all pass the count; and
-// written to the database (the table `throttles`) with the pool's gathered writes, so that a flood of
-// wrong guesses takes a write turn now and then instead of one each, and no request waits for the
-// write of its count. A count is read from the database only while no write of it waits and no
-// attempt counted in it is still unsettled; until then, memory holds the latest. Safe to call from any
-// thread.
+// The counts of attempts under their keys, as `Attempt` keeps them: counted in memory before the
+// attempt is judged, and written to the table `throttles` with the pool's gathered writes, so that a
+// flood of wrong guesses takes a write turn now and then instead of one each. Memory holds the latest
+// while a write of a count waits or an attempt in it is unsettled. Safe to call from any thread.
 class GuessCounts {
 public:
     // What one attempt did to one key's count, so that taking it back undoes that and nothing else.
@@ -132,13 +116,11 @@ private:
     std::unordered_map<std::string, Count> counts_;
 };
 
-// One attempt at a guess (a password, an invitation or e-mail code, a record number), counted as a
-// failure under each of its keys when it is made (429, counting nothing, when a key must still wait),
-// and settled exactly once: kept as a failure (a wrong guess), or taken back (a right one, or one
-// refused before it was judged). Whatever the request meets after that (a refusal for something
-// else, an error) changes nothing of the counts, and one that nobody settled is kept, as the guess it
-// may have been. Taking back undoes this attempt's own count and no other, so that right guesses sent
-// between wrong ones forgive none of them, and leave the wait where the wrong ones left it.
+// One attempt at a guess, counted as a failure under each of its keys before it is judged, so that
+// attempts sent together cannot all pass the count (429, counting nothing, when a key must still
+// wait); settled once: kept (a wrong guess, or one nobody settled), or taken back (a right one, or one
+// not judged). Taking back undoes this attempt's own count only, so right guesses sent between wrong
+// ones forgive none of them.
 class Attempt {
 public:
     Attempt(RequestContext& ctx, std::vector<ThrottleKey> keys);
@@ -166,12 +148,9 @@ private:
 };
 
 // What an application showed recently (an invitation code it gave back, a baby it looked up by record
-// number), and how long it counts. A proof made while signed out belongs to the application that
-// gave it, named by the cookie the reply sets (a value the server issued; any other is replaced), until
-// an account takes it over; one made while signed in belongs to that member alone. Never to a network
-// address, which a hospital's Wi-Fi shares among many families, and never to whoever else signs in
-// on the same phone: an invitation's proof serves only the account with the invited address, a
-// look-up only the account that made it or the one its application then makes.
+// number), and how long it counts. A proof made signed out belongs to the application (by its cookie)
+// until an account takes it over; one made signed in to that member alone. Never to a network
+// address, which a hospital's Wi-Fi shares among many families.
 constexpr int64_t kProofSeconds = 3600;
 // The cookie that names the application; it lives as long as a proof does.
 inline constexpr const char* kClientCookie = "cw_client";
@@ -189,13 +168,10 @@ struct ProofHolders {
 };
 ProofHolders proofHolders(const RequestContext& ctx, std::optional<int64_t> member);
 
-// The application a request comes from, by its cookie; one that sent none (or one the server never
-// issued) is named now and gets its cookie with the reply, so that what it does next is counted as its
-// own. A new one is named at once but issued (its cookie set, its row written) only by `issue`, so that
-// a request refused before then leaves nothing behind. It takes one of its network's allowance of new
-// applications (refused, 429, when none is left; or, where the request can go on without, named not
-// at all), unless it is named for what the request proved: then it is counted by that (an
-// invitation, a baby), so that no neighbour's requests keep a right code or record number out.
+// The application a request comes from, by its cookie; one that sent none the server issued is named
+// now, but issued (cookie set, row written) only by `issue`, so that a refused request leaves nothing.
+// A new one takes one of its network's allowance of new applications, unless it is named for what the
+// request proved: then it is counted by that, so that no neighbour keeps a right code out.
 class RequestingApplication {
 public:
     enum class NewOne {
@@ -232,10 +208,9 @@ enum class AccountArrival {
 void handProofsTo(RequestContext& ctx, int64_t memberId, const std::string& email, AccountArrival arrival);
 // The holders gave back the code of this invitation, to its address, within the hour.
 bool invitationProven(Connection& db, const ProofHolders& holders, int64_t invitationId, int64_t now);
-// The request's application proved within the hour what an account made for `email` naming
-// `babies` (by id) would take up: the code of an open invitation to that address, or the record
-// number of a named baby that has no family yet. A sign-up so proven is a new family's or an
-// invitee's, and the allowance its address has for sign-ups that prove nothing does not count it.
+// The request's application proved within the hour what an account made for `email` naming `babies`
+// would take up: an open invitation's code to that address, or a named baby's record number that has
+// no family yet. Such a sign-up is not counted against its address's allowance.
 bool signUpProven(RequestContext& ctx, const std::string& email, const std::vector<int64_t>& babies);
 // The request's application proved within the hour the code of an open invitation to `email`.
 bool invitationToAddressProven(RequestContext& ctx, const std::string& email);

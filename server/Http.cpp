@@ -76,11 +76,9 @@ bool readNumber(std::string_view text, int& out) {
 
 namespace {
 
-// What a JSON text becomes once read, found in one pass over it before it is read: how deeply it
-// nests, and about how many bytes its values take. A parsed value keeps every scalar in sixteen bytes,
-// but a list of sixteen-byte slots (doubled as it grows), an object's tree of nodes and a text's own
-// allocation cost far more than the few characters that write them ("[[],[],…]" becomes twenty times
-// its size); these are what the measure counts, above what the allocator holds for each.
+// What a JSON text becomes once read, found in one pass before it is read: how deeply it nests, and
+// about how many bytes its values take (lists, objects' nodes and texts cost far more than the few
+// characters that write them: "[[],[],…]" becomes twenty times its size).
 struct JsonMeasure {
     bool tooDeep = false;
     size_t bytes = 16;

@@ -80,8 +80,7 @@ public:
                 bytes[p * channels + k] =
                     static_cast<unsigned char>(std::lround(std::clamp(pixels_[p * 4 + k], 0.0, 1.0) * 255));
         // Encoded once, into room for the largest it can be, and quickly: a fresh demo draws some
-        // ninety pictures before it answers, and the thorough encoding made them a few kilobytes
-        // smaller for six times the work.
+        // ninety pictures before it answers.
         image.flags = PNG_IMAGE_FLAG_FAST;
         std::string out(PNG_IMAGE_PNG_SIZE_MAX(image), '\0');
         png_alloc_size_t size = out.size();

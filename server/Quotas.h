@@ -29,13 +29,10 @@ struct RateKey {
     int64_t amount = 1;
 };
 
-// Allowances kept in memory: they protect the server's resources, not secrets, so that a restart that
-// forgets them gives nothing away. Each scope keeps its keys in the order they were last used: every
-// request forgets the oldest few whose allowance has refilled, so that the table follows what is in
-// use at a cost per request that does not grow with it. A scope holds at most `maxKeysPerScope`
-// keys; past that its oldest key goes, refilled or not, and only that one: a flood of addresses
-// cannot grow the table without end, nor make it forget the keys of another scope (a per-e-mail
-// reset cap outlives any number of usage events).
+// Allowances kept in memory: they protect the server's resources, not secrets, so a restart that
+// forgets them gives nothing away. Every request forgets the least recently used few keys whose
+// allowance has refilled; a scope holds at most `maxKeysPerScope` keys, past which its oldest goes,
+// so that a flood of addresses cannot grow the table nor make another scope forget its keys.
 class RateLimiter {
 public:
     explicit RateLimiter(size_t maxKeysPerScope = 100'000) : maxKeysPerScope_(maxKeysPerScope) {}
@@ -46,9 +43,8 @@ public:
     int64_t take(const std::vector<RateKey>& keys, int64_t now);
     // Gives what was taken back to every key (a request refused after all, which costs nothing).
     void giveBack(const std::vector<RateKey>& keys, int64_t now);
-    // Takes each key's amount whether it is left or not, for work already done whose cost is known
-    // only once done: what goes beyond the allowance is owed, up to a whole period's, and `take`
-    // waits until it has refilled.
+    // Takes each key's amount whether it is left or not, for work whose cost is known only once done:
+    // what goes beyond the allowance is owed, up to a whole period's.
     void spend(const std::vector<RateKey>& keys, int64_t now);
     // Keys held, in every scope.
     size_t size();

@@ -338,12 +338,6 @@ std::vector<json> postCards(Connection& db, int64_t memberId, const std::vector<
     return cards;
 }
 
-json contentCard(Connection& db, int64_t memberId, int64_t contentId) {
-    auto cards = contentCards(db, memberId, {contentId});
-    if (cards.empty()) throw HttpError(404, "No content with this id was found.");
-    return cards.front();
-}
-
 json postCard(Connection& db, int64_t memberId, int64_t postId, json& users) {
     auto cards = postCards(db, memberId, {postId}, users);
     if (cards.empty()) throw HttpError(404, "No post with this id was found.");
@@ -516,11 +510,9 @@ namespace {
 // How long an account counts as its network's new one.
 constexpr int64_t kNewAccountSeconds = 30LL * 24 * 3600;
 
-// The network whose allowance a request's storing counts against: a sign-up's (or what is stored
-// without an account) is its own network's; an account's, the network it was made from while it is
-// new, wherever it sends from, so that the accounts one address makes do not multiply what it may
-// store; a member who was there before counts against none, so that no neighbour's accounts fill
-// her ward's allowance for her.
+// The network whose allowance a request's storing counts against: a sign-up's its own; a new account's
+// the network it was made from, wherever it sends from; an older member's none, so that no
+// neighbour's accounts fill her ward's allowance for her.
 std::vector<RateKey> networkStorageKeys(const RequestContext& ctx, std::optional<int64_t> memberId,
                                         size_t bytes) {
     std::optional<std::string> network = ctx.client();

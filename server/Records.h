@@ -23,12 +23,10 @@ json sessionReply(Connection& db, const ServerState& state, int64_t memberId);
 json ageDescriptions(Connection& db, int64_t babyId, int64_t now);
 
 // The member's family as SQL, a common table "family(id)" of the member given as parameter ?1 and
-// everyone who shares a baby with the member: what a family wrote is found through its writers, so
-// that what other families wrote costs nothing.
+// everyone who shares a baby with the member.
 extern const std::string kFamilyOf;
-// Comments of a post (or daily update), or of an education item as the member's family wrote them, in
-// both cases as `memberId` may read them: written to `out` as a JSON array, oldest first, a row at a
-// time; and how many they are.
+// Comments of a post (or daily update), or of an education item as the member's family wrote them, as
+// `memberId` may read them: written to `out` as a JSON array, oldest first; and how many they are.
 void writeComments(Connection& db, int64_t memberId, std::optional<int64_t> postId,
                    std::optional<int64_t> feedId, ReplyText& out);
 int64_t commentCount(Connection& db, int64_t memberId, std::optional<int64_t> postId,
@@ -42,45 +40,36 @@ void writeFieldsThenList(const json& fields, const std::string& key,
 json commentWithId(Connection& db, int64_t commentId);
 
 // Feed cards, in the order of the ids given; ids that name nothing are left out. "users" collects the
-// authors of the posts for the reply's "users" map. However many cards, they take the same few
-// statements, so that a feed costs the same number of statements whatever its size.
+// authors of the posts for the reply's "users" map. However many cards, they take the same few statements.
 std::vector<json> contentCards(Connection& db, int64_t memberId, const std::vector<int64_t>& contentIds);
 std::vector<json> postCards(Connection& db, int64_t memberId, const std::vector<int64_t>& postIds,
                             json& users);
-// One card; 404 when the id names nothing.
-json contentCard(Connection& db, int64_t memberId, int64_t contentId);
+// One post's card; 404 when the id names nothing.
 json postCard(Connection& db, int64_t memberId, int64_t postId, json& users);
 
 // Pictures: checked to decode, stored under a fresh name that cannot be guessed (flushed to disk
 // before the rename that publishes it), and named in replies by a path below the server root. The
 // file belongs to the request until a transaction naming it is committed (RequestContext::commit).
 std::string savePicture(RequestContext& ctx, const UploadedFile& file);
-// Writes the file under a temporary name and publishes it by a rename, so that no one ever sees, and
-// no crash ever leaves, a part-written file under the name; with `flush` the file and then the
-// directory are flushed to disk first, so that not even a power cut does. Throws DatabaseError.
+// Writes the file under a temporary name and publishes it by a rename, so that no one ever sees a
+// part-written file under the name; with `flush`, the file and directory are flushed to disk first.
 void storeFile(const std::filesystem::path& target, const std::string& bytes, bool flush = true);
 // Removes the files of the upload directory that no row names (a crash between storing a picture and
 // committing its row leaves such a file). Returns how many went.
 size_t removeUnreferencedUploads(Connection& db, const std::filesystem::path& uploadDirectory);
 // Once a write that replaced pictures, or deleted the rows that named them, is committed: removes each
-// of `paths` ("images/upload/<name>") that no row names any more, so that it is neither kept nor served.
-// One that another row still names (a daily update quotes its baby's picture) stays. The cost is a
-// few indexed look-ups per picture, whatever the tables hold.
+// of `paths` ("images/upload/<name>") that no row names any more (a daily update may quote its baby's).
 void removeUnnamedPictures(Connection& db, const std::filesystem::path& uploadDirectory,
                            const std::vector<std::string>& paths);
 
-// What a member's request stores on disk (the bytes of its pictures and texts) and the items it adds
-// (posts, comments, milestones, babies) are taken from the member's hourly allowances
-// (`ServerOptions::rates`) before any picture is read, and given back unless the request `keep`s them
-// once its write is committed: a request refused on the way costs nothing. The bytes are taken from
-// its network address's allowance as well, so that the accounts one address makes do not multiply
-// the member's; a sign-up, with no member yet, is counted against its address alone. 413 when the
-// request alone stores more than an hour's allowance, 429 past the allowance.
+// What a member's request stores on disk and the items it adds are taken from the member's hourly
+// allowances (`ServerOptions::rates`) before any picture is read, and given back unless the request
+// `keep`s them once committed. The bytes count against its network address as well (a sign-up's
+// against that alone). 413 when the request alone stores more than an hour's allowance, 429 past it.
 class MemberStorage {
 public:
     MemberStorage(RequestContext& ctx, std::optional<int64_t> memberId, size_t bytes, int64_t items);
-    // Kept as well when one of the request's pictures was refused once read, so that refused
-    // pictures keep no one decoding for free.
+    // Kept as well when one of the request's pictures was refused once read: decoding it cost.
     ~MemberStorage();
     MemberStorage(const MemberStorage&) = delete;
     MemberStorage& operator=(const MemberStorage&) = delete;
@@ -115,9 +104,7 @@ void requireRoomForBabies(Connection& db, int64_t memberId, int64_t heldBefore);
 int64_t createBaby(Connection& db, int64_t memberId, const BabyFields& baby);
 
 // A member's role in a family is how she entered it, never what she says of herself: the member who
-// made the baby or claimed it by its record number is a parent, and one who came on an invitation
-// is a parent when the inviting parent named her Mother or Father. Parent rights (inviting, removing)
-// hold in that family only.
+// made or claimed the baby is a parent, and so is an invitee the inviting parent named Mother or Father.
 bool isParentRelationship(const std::string& relationship);
 // The member is a parent of the baby (see `isParentRelationship`): she describes the baby and changes
 // any milestone the family added.
@@ -129,25 +116,21 @@ enum class BabyClaim {
     Unclaimed, // it had no family: the member's family is its first
     Joined,    // it is another family's baby, joined on that family's invitation
 };
-// The invitation by which a parent of the baby's family admits the member: one the member took up
-// (and was not removed since), or one to the member's address whose code the member proved (signed
-// in, or by the application that made her account or that she signed in to). None when there is no
-// such invitation.
+// The invitation by which a parent of the baby's family admits the member: one she took up (and was
+// not removed since), or one to her address whose code she (or her application) proved.
 struct FamilyInvitation {
     int64_t id;
     bool open;   // not taken up yet
     bool parent; // the inviting parent named the member Mother or Father
 };
 std::optional<FamilyInvitation> familyInvitation(RequestContext& ctx, int64_t memberId, int64_t babyId);
-// What someone outside a baby's family is told of it: it has a family (which may be hers, before a
-// parent invites her), and the way in.
+// What someone outside a baby's family is told of it.
 inline constexpr const char* kRegisteredToAFamily =
     "This baby is already registered to a family. A parent of the baby can invite you to join.";
-// Brings an existing baby into the member's family (a sign-up or a baby update naming it by id). A
-// baby already in the family stays. A baby with no family is claimed only after this application (or
-// the member) looked it up by its record number shortly before, so that a sequential id alone claims
-// nothing, nor a look-up by someone else on the same network. A baby with a family is joined only on
-// its family's invitation (`familyInvitation`), which the claim takes up. Otherwise 403; 404 for no baby.
+// Brings an existing baby into the member's family. A baby with no family is claimed only after this
+// application (or member) looked it up by its record number shortly before, so that a sequential id
+// alone claims nothing; one with a family only on its invitation (`familyInvitation`), which the claim
+// takes up. Otherwise 403; 404 for no baby.
 BabyClaim claimBaby(RequestContext& ctx, int64_t memberId, int64_t babyId);
 
 // The "babies" list of a sign-up or a baby update (a form sends it as one field of JSON text): at most
@@ -168,53 +151,37 @@ enum class BabyEdits {
     // picture (the add-a-baby flow sends the stored babies along with the one found).
     Update,
 };
-// The pictures of the entries of a "babies" list, each part "baby_picture_<entry id>" that an entry
-// names, checked and stored once, before the transaction that saves the list: a picture takes
-// seconds to decode, and no writer of the server may wait on it. By part name, the stored file's
-// name.
+// The pictures of a "babies" list's entries (parts "baby_picture_<entry id>"), checked and stored
+// before the transaction that saves the list, so that no writer waits on a decoding; by part name.
 using BabyPictures = std::map<std::string, std::string>;
 BabyPictures storeBabyPictures(RequestContext& ctx, const json& babies);
-// Saves each entry of `babies` in the member's family, in one transaction of the caller's. An entry
-// without an id, or with an id of 0 or below (a form not yet saved numbers itself -1, -2, ...), is a
-// new baby made from its fields; a positive id names an existing baby, claimed under `claimBaby`'s
-// rules. The picture of an entry is the part "baby_picture_<its id>" from `pictures`, named only for
-// a record the entry may write; the pictures no such entry names are removed. The pictures the entries
-// replace are added to `replaced`, for `removeUnnamedPictures` once the write is committed.
+// Saves each entry of `babies` in the member's family, in the caller's transaction: an id of 0 or below
+// (or none) makes a new baby, a positive one is claimed under `claimBaby`'s rules. An entry's picture
+// is named only for a record it may write; the others are removed. Replaced pictures are added to
+// `replaced`, for `removeUnnamedPictures` once the write is committed.
 void saveBabies(RequestContext& ctx, int64_t memberId, const json& babies, BabyEdits edits,
                 const BabyPictures& pictures, std::vector<std::string>* replaced = nullptr);
 
 bool validRelationship(const std::string& text, std::string* canonical = nullptr);
 // An address with one "@", a dot after it, no spaces and no control characters.
 bool plausibleEmail(const std::string& text);
-// The characters of UTF-8 text, counted as code points: every limit told to members in characters
-// (a comment, a post, a name, a title, a password's least length) is counted so, by the application
-// before it sends as by the server, so that nothing the application lets through is refused here for
-// its length. Not in bytes, or a Hebrew or emoji text would be refused at half its length; not as a
-// person sees characters (grapheme clusters), since one of those may hold any number of code points
-// (marks stacked on a letter) and what a text costs to keep must stay bounded by what its count
-// allows. A malformed byte counts as one character.
+// The characters of UTF-8 text, counted as code points, as the application counts every limit told in
+// characters: not bytes (a Hebrew text would be refused at half its length), nor grapheme clusters
+// (which may hold any number of code points). A malformed byte counts as one character.
 size_t characterCount(const std::string& text);
 
 // The longest comment and post, in characters.
 inline constexpr size_t kLongestComment = 5000;
 inline constexpr size_t kLongestPost = 5000;
 // The most comments a post holds, or an article of one family's: every comment is answered with its
-// card's whole list, and the list's count is what the application shows, so the list is bounded by
-// what it may hold rather than cut short (at the longest comments, 15 MB of reply). A family writes a
-// few on a card.
+// card's whole list, so the list is bounded rather than cut short.
 inline constexpr int64_t kMostCommentsPerCard = 500;
-// The most milestones a baby's journey holds: the journey is answered whole, grouped by week, and
-// the weeks are what the journey screen shows, so the journey is bounded rather than cut short (at
-// the longest titles, under 3 MB of reply). A family marks a few a week over a stay of weeks to
-// months; this is three a day for most of a year.
+// The most milestones a baby's journey holds: the journey is answered whole, so it is bounded rather
+// than cut short; three a day for most of a year.
 inline constexpr int64_t kMostMilestonesPerBaby = 1000;
-// The most babies an account holds: its babies are answered whole (a sign-in, a baby update, the
-// journey header with each baby's questions), and a feed reads each baby's daily updates. Twins,
-// triplets, and a sibling or two over the years; a baby update may name twenty at once.
+// The most babies an account holds: its babies are answered whole, and a feed reads each one's updates.
 inline constexpr int64_t kMostBabiesPerMember = 20;
-// The most members a family holds, counting the invitations its members sent that are still open:
-// the family's list is answered whole. Parents, grandparents, relatives and friends are a few dozen
-// at most.
+// The most members a family holds, counting its open invitations: the family's list is answered whole.
 inline constexpr int64_t kMostInFamily = 100;
 // The least length of a password, in characters.
 inline constexpr size_t kShortestPassword = 8;

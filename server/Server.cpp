@@ -10,7 +10,6 @@
 #include "server/Videos.h"
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <iostream>
 #include <optional>
@@ -32,10 +31,8 @@ constexpr size_t kMaxFormParts = 200;
 constexpr size_t kMaxFormFieldBytes = 64 * 1024;
 
 // What each request's body may hold: what the application sends, with room to spare. Only the
-// requests that carry pictures take megabytes (the server's `maxRequestBytes`, marked 0), and only as
-// the multipart forms that carry them: sent as JSON they carry text alone, and JSON once read takes
-// several times its size. A usage event is a few hundred bytes; every other body is some kilobytes of
-// text at most (a comment of 5,000 characters, escaped).
+// requests that carry pictures take megabytes (`maxRequestBytes`, marked 0), and only as multipart
+// forms: JSON carries text alone, and takes several times its size once read.
 constexpr size_t kTextBodyBytes = 128 * 1024;
 struct BodyAllowance {
     const char* path;
@@ -59,28 +56,10 @@ std::string_view trimmed(std::string_view text) {
     return text.substr(first, last + 1 - first);
 }
 
-// Each value of the header `name` in a request head as it came (the request line, then one header a
-// line), its spaces trimmed.
-template <class Take> void eachHeader(std::string_view head, std::string_view name, const Take& take) {
-    for (size_t end = head.find('\n'); end != std::string_view::npos;) {
-        const size_t start = end + 1;
-        end = head.find('\n', start);
-        const std::string_view line = head.substr(start, end == std::string_view::npos ? head.npos : end - start);
-        const size_t colon = line.find(':');
-        if (colon == name.size() &&
-            std::equal(name.begin(), name.end(), line.begin(), [](char a, char b) {
-                return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-            }))
-            take(trimmed(line.substr(colon + 1)));
-    }
-}
-
-// Whom a request's turns at the workers and the server's other shared places are taken for, as
-// closely as its head makes it known: the member whose access token it carries, else the phone or
-// the application whose cookie it carries, once the server has seen that secret proven; otherwise
-// its network address. Its group is the member's family, else the one all unproven senders share. A
-// secret never proven (made up) names nobody, so that no one sheds the turns of his address by
-// sending a new one with each request.
+// Whom a request's turns at the shared places are taken for: the member whose access token it
+// carries, else the phone or application whose cookie it carries, once that secret was seen proven;
+// otherwise its network address; its group is her family, else the unproven senders'. A secret never
+// proven names nobody, so that no one sheds his address's turns by sending a new one each request.
 Claimant claimantOfHead(KnownClaimants& known, std::string_view head, const std::string& network) {
     // The token and the phone the handler reads are the first the head carries: a made-up one
     // before hers is answered as nobody's, and takes its turn as nobody's. The library drops a header

@@ -33,44 +33,32 @@ struct ServerOptions {
     std::string filesDirectory;
     std::string host = "127.0.0.1";
     int port = 8080; // 0 = any free port
-    // Workers. A worker is held only while a whole request is answered (never by an idle or slow
-    // connection, nor by a slow upload, which is read whole first).
+    // Workers, held only while a whole request is answered (server/Connections.h).
     int threads = 32;
     // How long an idle keep-alive connection stays open; it holds no worker meanwhile.
     int keepAliveSeconds = 5;
     // A request's head must arrive within this time of its first byte (of the connection's opening).
     int headerSeconds = 10;
-    // Once its head is in, a body must keep to a least pace, however long it takes: after
-    // `bodyGraceSeconds`, at least `minBodyBytesPerSecond` on average since the head.
+    // The least paces of a body and of a reply's reading, and the bounds of what replies waiting to be
+    // read and bodies arriving hold, per address and of all (server/Connections.h). A reply that would
+    // pass its bounds is answered 429.
     int bodyGraceSeconds = 10;
     size_t minBodyBytesPerSecond = 1024;
-    // A reply must be read at a least pace once its first byte is sent: after `replyGraceSeconds`, at
-    // least `minReplyBytesPerSecond` on average, or its connection is closed. What the client has not
-    // read yet is sent as it reads, without a worker (a file as it is read from disk).
     int replyGraceSeconds = 10;
     size_t minReplyBytesPerSecond = 1024;
-    // What waits to be read of one network address's replies (what memory keeps of each, and the
-    // rest in files beside the pictures): past it, the address's next requests wait for their turn.
-    // Of every address together, `replyBytes`. A reply larger than memory keeps is counted before it
-    // is made, and one that would pass either bound is answered 429.
     size_t replyBytesPerAddress = 32 * 1024 * 1024;
     size_t replyBytes = size_t{1024} * 1024 * 1024;
-    // What bodies arriving or waiting to be answered hold (in memory and in files beside the
-    // pictures), of one network address and of all together (server/Connections.h).
     size_t bodyBytesPerAddress = 64 * 1024 * 1024;
     size_t bodyBytes = 1024 * 1024 * 1024;
     // Workers one network address may hold at once (0: three quarters of `threads`); its other
     // requests wait for their turn without a worker, behind other addresses'.
     int workersPerAddress = 0;
     // Workers that may answer requests waiting for a password hash (0: half of `threads`), and those
-    // that may answer requests with pictures to decode (0: a quarter, but no fewer than the decoding
-    // places and one sender's pictures waiting for her turn, and one more), of every address together; the others answer whatever else comes meanwhile,
-    // and such requests stay queued.
+    // with pictures to decode (0: a quarter, but no fewer than the decoding places and one sender's
+    // waiting pictures, and one more), of every address together.
     int costlyWorkers = 0;
     int decodingWorkers = 0;
-    // Open connections at most; beyond them one of the address holding the most connections waiting
-    // (for a request head, a small body or a turn with the workers) is closed. One address may hold
-    // `maxWaitingPerAddress` of them waiting, and opens new ones at a pace (server/Connections.h).
+    // Open connections, and those one address may hold waiting (server/Connections.h).
     size_t maxConnections = 600;
     size_t maxWaitingPerAddress = 256;
     int64_t accessTokenSeconds = 3600;
@@ -81,8 +69,7 @@ struct ServerOptions {
     // Argon2id at its interactive cost; tests may lower it to the minimum to stay fast.
     bool cheapPasswordHashing = false;
     // How often one address or account may ask for work that costs the server: a hospital's Wi-Fi is
-    // one address for a ward of phones, so the counts by address are generous. Tests that need many
-    // sign-ups raise them.
+    // one address for a ward of phones, so the counts by address are generous.
     struct Rates {
         // Sign-ups that prove nothing; one whose application proved what the account takes up (its
         // invitation's code, its baby's record number) is not counted by its address.
@@ -99,13 +86,11 @@ struct ServerOptions {
         // stays well inside both.
         Rate storedBytesByMember{200 * 1024 * 1024, 3600};
         Rate itemsByMember{300, 3600};
-        // What the members and sign-ups of one network address store together: a ward whose families
-        // all share their pictures in the same hour stays well inside it, and the accounts one address
-        // may make do not multiply a member's allowance.
+        // What the members and sign-ups of one network address store together, so that the accounts
+        // one address makes do not multiply a member's allowance; a whole ward stays well inside it.
         Rate storedBytesByAddress{2048LL * 1024 * 1024, 3600};
-        // New applications named (each a `cw_client` cookie and the rows of its proofs): a phone needs
-        // one an hour at most. One named for what it proved (a right invitation code, a right record
-        // number) is counted by what it proved, from that network, instead: a family's few phones.
+        // New applications named (each a `cw_client` cookie and its proofs' rows); one named for what it
+        // proved is counted by what it proved, from that network, instead.
         Rate applicationsByAddress{600, 3600};
         Rate applicationsByProof{60, 3600};
         // E-mail verification codes, each a row and a mail; one asked for by the application that
@@ -113,13 +98,11 @@ struct ServerOptions {
         Rate codesByAddress{30, 3600};
         Rate codesByEmail{5, 3600};
         Rate invitationsByMember{20, 3600}; // each a row and a mail
-        // A family's parents' together: an invitee named a parent may invite in turn, so that without
-        // it each account one family brings in could bring in twenty more within the hour.
+        // A family's parents' together: an invitee named a parent may invite in turn.
         Rate invitationsByFamily{60, 3600};
     } rates;
     // Usage events kept: each account's latest (each network's, for events sent without a member) up to
-    // this many bytes as stored, none older than this many days. A phone sends a few hundred bytes an
-    // event and a few hundred events a day, so a member's ninety days stay well inside it.
+    // this many bytes as stored, none older than this many days.
     int64_t eventBytesKept = 16LL * 1024 * 1024;
     int64_t eventDays = 90;
     bool accessLog = true;
@@ -140,10 +123,9 @@ struct ServerOptions {
     int checkpointPages = 1000;
 };
 
-// The lines the access log writes for each network: a few refused requests (a status of 400 or more)
-// a minute and a few more answered ones, and the rest of that minute's counted and written in a line
-// of each kind when the minute has ended, so that no address can fill the console, whatever it asks.
-// Safe to call from any thread.
+// The lines the access log writes for each network: a few refused and a few more answered requests a
+// minute, the rest counted in a line of each kind when the minute has ended, so that no address can
+// fill the console. Safe to call from any thread.
 class RequestLog {
 public:
     static constexpr int kRefusalsAMinute = 5;
@@ -171,8 +153,7 @@ private:
 struct ServerState;
 
 // A member's writes cost her storage allowance what their commits put in the database's log (see
-// WriteCosts): a row's few bytes of text take pages of the log with their indexes, so that counted
-// by their text alone a flood of small writes filled the disk with a log its sender never paid for.
+// WriteCosts): a row's few bytes of text take pages of the log with their indexes.
 class MemberWriteCosts final : public WriteCosts {
 public:
     explicit MemberWriteCosts(ServerState& state) : state_(state) {}
@@ -192,8 +173,8 @@ struct ServerState {
     // Before the pool, which makes its gathered writes of the counts as it goes.
     GuessCounts guesses;
     std::unique_ptr<ConnectionPool> pool;
-    // The senders the server has seen prove who they are, by their secrets (server/FairTurns.h); an
-    // access token is learnt as it is issued, which a handler does with the state it only reads.
+    // The senders the server has seen prove who they are, by their secrets (server/FairTurns.h);
+    // mutable, as a token is learnt as it is issued by a handler that only reads the state.
     mutable KnownClaimants claimants;
     std::mutex consoleMutex;
     RequestLog requestLog;
@@ -208,14 +189,13 @@ struct ServerState {
     void giveBackAllowance(const std::vector<RateKey>& keys);
 
     int64_t now() const;
-    // One line on the console; control characters in it (a name, an address, a path) are escaped, so
-    // that no input can forge a line, and it is cut at about kConsoleLineBytes.
+    // One line on the console, its control characters escaped so that no input can forge a line, cut
+    // at about kConsoleLineBytes.
     void print(const std::string& line);
 };
 
 // One request taken from each key's allowance (429 with `refusal` and the wait when a key has none),
-// that goes back to every key the request does not `keep`: for work that costs only when it is done
-// (an account made, a temporary password sent), so that a refused request costs no allowance.
+// that goes back to every key the request does not `keep`, so that a refused request costs nothing.
 class TakenAllowance {
 public:
     TakenAllowance(ServerState& state, std::vector<RateKey> keys, const std::string& refusal);
@@ -243,13 +223,11 @@ struct Route {
     Access access;
     std::function<nlohmann::json(RequestContext&)> handler;
     // A route that creates something is done once for its Idempotency-Key (server/Replays.h): its
-    // answer built again from what the request made (RequestContext::made), for the key sent again.
+    // answer built again from what the request made (RequestContext::made).
     std::function<nlohmann::json(RequestContext&, const nlohmann::json& made)> answer = nullptr;
-    // Its requests wait for a password hash: of every address together, at most
-    // `ServerOptions::costlyWorkers` of them are answered at once, waiting or hashing.
+    // Its requests wait for a password hash (`ServerOptions::costlyWorkers`).
     bool hashes = false;
-    // Its requests sent as forms may carry pictures to decode: of every address together, at most
-    // `ServerOptions::decodingWorkers` of those are answered at once.
+    // Its requests sent as forms may carry pictures to decode (`ServerOptions::decodingWorkers`).
     bool decodes = false;
 };
 
@@ -316,8 +294,7 @@ void seedDemo(Connection& db, ServerState& state);
 // to the next person with the old password.
 std::vector<DemoAccount> demoAccountsThatSignIn(CradlewayServer& server);
 // The payload a push of each of the demo family's notifications would carry, in the order they were
-// made: "not_id", "screen", "feed_id" or "post_id" (when it names one), "notification_type", and the
-// alert text under "aps". The server sends no pushes; a host or a script delivers these.
+// made. The server sends no pushes; a host or a script delivers these.
 std::vector<nlohmann::json> demoPushPayloads(Connection& db);
 std::vector<nlohmann::json> demoPushPayloads(CradlewayServer& server);
 // Pictures that ship with the content (categories, milestone kinds, articles): drawn on start-up when
