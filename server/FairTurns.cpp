@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <limits>
 #include <stdexcept>
 #include <utility>
 
@@ -11,12 +12,8 @@
 
 namespace cw::server {
 
-Claimant::Claimant(std::string address) : member(std::move(address)) {
-    in_addr v4{};
-    in6_addr v6{};
-    const bool isAddress = ::inet_pton(AF_INET, member.c_str(), &v4) == 1 ||
-                           ::inet_pton(AF_INET6, member.substr(0, member.find('/')).c_str(), &v6) == 1;
-    group = isAddress ? kUnproven : member;
+Claimant::Claimant(std::string address) : group(kUnproven), member(std::move(address)) {
+    if (neighbourhoodOf(member).empty()) group = member;
 }
 
 Claimant Claimant::known(std::string name, std::string group) {
@@ -24,6 +21,23 @@ Claimant Claimant::known(std::string name, std::string group) {
     claimant.group = group.empty() ? name : std::move(group);
     claimant.member = std::move(name);
     return claimant;
+}
+
+std::string Claimant::neighbourhoodOf(const std::string& network) {
+    in_addr v4{};
+    if (::inet_pton(AF_INET, network.c_str(), &v4) == 1) {
+        const uint32_t prefix = ntohl(v4.s_addr) & 0xFFFFFF00u;
+        return std::to_string(prefix >> 24) + "." + std::to_string((prefix >> 16) & 0xFF) + "." +
+               std::to_string((prefix >> 8) & 0xFF) + ".0/24";
+    }
+    const size_t slash = network.find('/');
+    in6_addr v6{};
+    if (slash == std::string::npos || ::inet_pton(AF_INET6, network.substr(0, slash).c_str(), &v6) != 1)
+        return {};
+    std::fill(std::begin(v6.s6_addr) + 6, std::end(v6.s6_addr), 0);
+    char text[INET6_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET6, &v6, text, sizeof text);
+    return std::string(text) + "/48";
 }
 
 FairTurns::FairTurns(Duration leastTurn) : leastTurn_(std::max(leastTurn, Duration(1))) {}
@@ -96,14 +110,15 @@ std::optional<FairTurns::Turn> FairTurns::next() {
     });
     // An account that came with its turns over started at its parent's virtual time, and moves it
     // on by what its turn holds (its least now, the rest as it ends) shared among those waiting with
-    // it and one more, as GPS's virtual time moves: a stream of groups or members each asking once
-    // (a crowd sending each request from an address never used before) would otherwise each start
-    // at a virtual time that never moves, ahead of one a turn on, for as long as the stream lasts.
+    // it and one more, as GPS's virtual time moves, but never past a start still waiting: a stream
+    // of groups or members each asking once (a crowd sending each request from an address never
+    // used before) would otherwise each start at a virtual time that never moves, ahead of one a
+    // turn on, for as long as the stream lasts.
     Owner& owner = byTurn_.at(turn);
     owner.groupCameOver = std::exchange(group.cameOver, false);
     owner.memberCameOver = std::exchange(member.cameOver, false);
-    if (owner.groupCameOver) virtualTime_ += leastTurn_ / sharers(ready_);
-    if (owner.memberCameOver) group.virtualTime += leastTurn_ / sharers(group.ready);
+    if (owner.groupCameOver) moveOn(virtualTime_, ready_, leastTurn_);
+    if (owner.memberCameOver) moveOn(group.virtualTime, group.ready, leastTurn_);
     ++member.held;
     ++group.held;
     owner.placed = true;
@@ -134,8 +149,8 @@ void FairTurns::end(Turn turn, Duration held) {
     const Owner owner = found->second;
     byTurn_.erase(found);
     const Duration beyond = std::max(Duration::zero(), held - leastTurn_);
-    if (owner.groupCameOver) virtualTime_ += beyond / sharers(ready_);
-    if (owner.memberCameOver) group.virtualTime += beyond / sharers(group.ready);
+    if (owner.groupCameOver) moveOn(virtualTime_, ready_, beyond);
+    if (owner.memberCameOver) moveOn(group.virtualTime, group.ready, beyond);
     rekey(group.ready, member, [&] {
         member.finish += beyond;
         member.start = std::max(member.start, member.finish);
@@ -150,8 +165,13 @@ void FairTurns::end(Turn turn, Duration held) {
     settle(group, member);
 }
 
-template <class Ready> FairTurns::Duration::rep FairTurns::sharers(const Ready& ready) {
-    return static_cast<Duration::rep>(ready.size() + 1);
+template <class A>
+void FairTurns::moveOn(Duration& virtualTime, const std::set<std::tuple<Duration, Turn, A*>>& ready,
+                       Duration held) {
+    const auto ahead = ready.upper_bound({virtualTime, std::numeric_limits<Turn>::max(), nullptr});
+    if (ahead == ready.end()) return;
+    virtualTime =
+        std::min(virtualTime + held / static_cast<Duration::rep>(ready.size() + 1), std::get<0>(*ahead));
 }
 
 void FairTurns::settle(Group& group, Member& member) {

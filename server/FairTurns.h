@@ -21,10 +21,11 @@ namespace cw::server {
 // in one group has one group's share, however many they are.
 //  - A member known by her access token, or a phone by its proven cookie, whose member proved her
 //    family by its baby: group = that family; member = "member:N" or the phone's name.
-//  - Every other sender (known only by its address, or by a token or cookie of an account that
-//    proved no family): group = `kUnproven`; member = the address, or its name. Senders who proved
-//    nothing, from however many addresses or accounts, share one group's share, so that no crowd of
-//    them takes more from the families.
+//  - Every other sender: group = `kUnproven`, so that senders who proved nothing, however many,
+//    take no more than one group's share from the families. Within it, a sender known only by its
+//    address is a member by that address; one known by a token or cookie of an account that proved
+//    no family, by the neighbourhood it sends from (IPv4 /24, IPv6 /48 of the /64), so that a
+//    stranger's many accounts there have one member's share.
 //  - The server's own work ("checkpoints", "gathered writes"): a group of its own.
 struct Claimant {
     std::string group;
@@ -41,6 +42,8 @@ struct Claimant {
     static Claimant known(std::string name, std::string group = {});
     bool empty() const { return group.empty() && member.empty(); }
     bool operator==(const Claimant&) const = default;
+    // "192.0.2.0/24", "2001:db8:1::/48"; empty for a name that is no address.
+    static std::string neighbourhoodOf(const std::string& network);
 };
 
 // Hierarchical start-time fair queuing over one place of several servers (the workers, the hash
@@ -55,8 +58,9 @@ struct Claimant {
 //    by the least turn now (the cost is known only as the turn ends); a group or member that still
 //    has turns waiting starts again at its new finish. A group or member that came with its turns
 //    over (its start was its parent's virtual time) moves that virtual time on by what its turn
-//    holds, shared among those waiting beside it and one more, as GPS's virtual time moves, so
-//    that a stream of claimants each asking once keeps no one waiting for ever.
+//    holds, shared among those waiting beside it and one more, as GPS's virtual time moves, as far
+//    as the first start waiting beyond it, so that a stream of claimants each asking once keeps no
+//    one waiting for ever.
 //  - end: the turn held the place `held`; what it held beyond the least turn is added to its
 //    member's and group's finish (and to their starts, if they wait, as max(start, finish)).
 //  - A group or member with nothing waiting or held whose finish the virtual time has reached is
@@ -132,8 +136,11 @@ private:
     void forgetGroup(Group& group);
     // After a turn left or ended: rests or forgets its member and group as their turns are over.
     void settle(Group& group, Member& member);
-    // Those waiting in `ready` and one more: among them a turn that came over moves the virtual time.
-    template <class Ready> static Duration::rep sharers(const Ready& ready);
+    // A turn that came over held the place `held`: it moves `virtualTime` on by that shared among
+    // those waiting in `ready` and one more, as far as the first start waiting beyond it, if any.
+    template <class A>
+    static void moveOn(Duration& virtualTime, const std::set<std::tuple<Duration, Turn, A*>>& ready,
+                       Duration held);
 
     const Duration leastTurn_;
     Turn turns_ = 0;

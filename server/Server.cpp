@@ -58,8 +58,9 @@ std::string_view trimmed(std::string_view text) {
 
 // Whom a request's turns at the shared places are taken for: the member whose access token it
 // carries, else the phone or application whose cookie it carries, once that secret was seen proven;
-// otherwise its network address; its group is her family, else the unproven senders'. A secret never
-// proven names nobody, so that no one sheds his address's turns by sending a new one each request.
+// otherwise its network address; its group is her family, else the unproven senders' (an account
+// that proved none there by its neighbourhood). A secret never proven names nobody, so that no one
+// sheds his address's turns by sending a new one each request.
 Claimant claimantOfHead(KnownClaimants& known, std::string_view head, const std::string& network) {
     // The token and the phone the handler reads are the first the head carries: a made-up one
     // before hers is answered as nobody's, and takes its turn as nobody's. The library drops a header
@@ -76,8 +77,11 @@ Claimant claimantOfHead(KnownClaimants& known, std::string_view head, const std:
     });
     std::optional<Claimant> sender = member ? member : phone ? phone : application;
     if (!sender) return Claimant(network);
-    if (sender->group.empty()) sender->group = Claimant(network).group;
-    return *sender;
+    if (!sender->group.empty()) return *sender;
+    Claimant unproven(network);
+    if (std::string neighbourhood = Claimant::neighbourhoodOf(network); !neighbourhood.empty())
+        unproven.member = std::move(neighbourhood);
+    return unproven;
 }
 
 std::string dump(const json& value) {

@@ -31,10 +31,12 @@ protected:
         c->send(request);
         return c;
     }
-    static std::string jsonRequest(const std::string& path, const json& body, const std::string& headers = "") {
+    static std::string jsonRequest(const std::string& path, const json& body,
+                                   const std::string& headers = "") {
         const std::string text = body.dump();
         return "POST /m/api/" + path + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n" + headers +
-               "Content-Type: application/json\r\nContent-Length: " + std::to_string(text.size()) + "\r\n\r\n" + text;
+               "Content-Type: application/json\r\nContent-Length: " + std::to_string(text.size()) +
+               "\r\n\r\n" + text;
     }
     static std::string signInRequest(const std::string& email, const std::string& password,
                                      const std::string& headers = "") {
@@ -57,7 +59,8 @@ protected:
         hashes = holdEveryHashPlace("busy");
         std::vector<std::unique_ptr<RawConnection>> crowd;
         for (int i = 0; i < 8; ++i) {
-            crowd.push_back(send(from(i), signInRequest(crowdEmail(i % 4), "crowd-password", headers(i % 4))));
+            crowd.push_back(
+                send(from(i), signInRequest(crowdEmail(i % 4), "crowd-password", headers(i % 4))));
             if (i < kWorkers)
                 waitUntil([&] { return passwordHashesWaiting() == i + 1; });
             else
@@ -65,7 +68,9 @@ protected:
         }
         return crowd;
     }
-    static std::string crowdEmail(int account) { return "crowd" + std::to_string(account) + "@cradleway.test"; }
+    static std::string crowdEmail(int account) {
+        return "crowd" + std::to_string(account) + "@cradleway.test";
+    }
     void fromABusyNeighbourhood(const std::string& headers, int status, bool ahead);
     void SetUp() override {
         ServerTest::SetUp();
@@ -97,40 +102,57 @@ TEST_F(CrowdTurnTest, AQuietAddresssRequestIsAnsweredBeforeTheQueuedRequestsOfAC
     answeredAheadOf("127.0.0.3", kPage, crowd, hashes);
 }
 
-TEST_F(CrowdTurnTest, AnAddressThatHadATurnIsAnsweredBeforeACrowdThatSendsEachRequestFromANewAddress) {
+TEST_F(CrowdTurnTest, AnAddressThatHadATurnIsAnsweredBeforeTheRequestsACrowdSendsAfterItEachFromANewAddress) {
     // As found: a crowd that sends every sign-in from an address it never used before kept the
     // queue full of newcomers, and the mother's second request, from the phone that had just signed
-    // in, was not answered within a minute. The crowd's addresses are its neighbourhood's, whose
-    // turns it shares.
+    // in, was not answered within a minute. Each of the crowd's addresses is as new as hers: she
+    // waits behind those that asked before her, and goes ahead of those that ask after.
     EXPECT_EQ(statusesIn(send("127.0.5.3", kPage)->readToClose(20)), std::vector<int>{200});
     std::vector<std::unique_ptr<Gate::Turn>> hashes;
     auto crowd = crowdSignsIn([](int i) { return "127.0.9." + std::to_string(100 + i); }, hashes);
-    answeredAheadOf("127.0.5.3", kPage, crowd, hashes);
+    auto hers = send("127.0.5.3", kPage);
+    waitUntil([&] { return server_->queuedRequests() == 5; });
+    for (int i = 0; i < kWorkers; ++i) {
+        crowd.push_back(
+            send("127.0.9." + std::to_string(200 + i), signInRequest(crowdEmail(i), "crowd-password")));
+        waitUntil([&] { return server_->queuedRequests() == static_cast<size_t>(6 + i); });
+    }
+    EXPECT_EQ(statusesIn(hers->readToClose(20)), std::vector<int>{200});
+    for (size_t i = 2 * kWorkers; i < crowd.size(); ++i)
+        EXPECT_FALSE(crowd[i]->waitReadable(0)) << i;
+    hashes.clear();
+    for (auto& c : crowd)
+        EXPECT_FALSE(statusesIn(c->readToClose(20)).empty());
 }
 
-// Her neighbourhood's other addresses hold every worker with sign-ins that wait for a core; her
-// request (its head's headers `headers`) comes from an address of it, and then sign-ins of phones
+// Her address and others of her neighbourhood hold every worker with sign-ins that wait for a core;
+// her request (its head's headers `headers`) comes from her address, and then sign-ins of phones
 // new to the workers, each from a new neighbourhood. Taken as hers, it is answered ahead of them
-// (`ahead`); taken as her neighbourhood's, behind some of them.
+// (`ahead`); taken as her busy address's, behind some of them.
 void CrowdTurnTest::fromABusyNeighbourhood(const std::string& headers, int status, bool ahead) {
     std::vector<std::string> phones;
     for (int account = 0; account < 4; ++account) {
         CookieJar phone;
-        ASSERT_EQ(post(phone, "signin", {{"email", crowdEmail(account)}, {"password", "crowd-password"}}).status, 200);
+        ASSERT_EQ(
+            post(phone, "signin", {{"email", crowdEmail(account)}, {"password", "crowd-password"}}).status,
+            200);
         phones.push_back("Cookie: cw_device=" + phone.cookies.at("cw_device") + "\r\n");
     }
     std::vector<std::unique_ptr<Gate::Turn>> hashes = holdEveryHashPlace("busy");
     std::vector<std::unique_ptr<RawConnection>> crowd;
     for (int i = 0; i < kWorkers; ++i) {
-        crowd.push_back(send("127.0.5." + std::to_string(10 + i), signInRequest(crowdEmail(i), "crowd-password")));
+        crowd.push_back(send(i % 2 == 0 ? "127.0.5.3" : "127.0.5." + std::to_string(10 + i),
+                             signInRequest(crowdEmail(i), "crowd-password")));
         waitUntil([&] { return passwordHashesWaiting() == i + 1; });
     }
     auto hers = send("127.0.5.3", "GET /m/api/member/notification/settings HTTP/1.1\r\nHost: x\r\n"
-                                  "Connection: close\r\n" + headers + "\r\n");
+                                  "Connection: close\r\n" +
+                                      headers + "\r\n");
     waitUntil([&] { return server_->queuedRequests() == 1; });
     for (int i = kWorkers; i < 2 * kWorkers; ++i) {
-        crowd.push_back(send("127.2." + std::to_string(i) + ".10",
-                             signInRequest(crowdEmail(i % 4), "crowd-password", phones[static_cast<size_t>(i % 4)])));
+        crowd.push_back(
+            send("127.2." + std::to_string(i) + ".10",
+                 signInRequest(crowdEmail(i % 4), "crowd-password", phones[static_cast<size_t>(i % 4)])));
         waitUntil([&] { return server_->queuedRequests() == static_cast<size_t>(i + 2 - kWorkers); });
     }
     // The first four give up waiting for a core; the workers that come free answer hers first, or
@@ -153,7 +175,7 @@ TEST_F(CrowdTurnTest, ATokenIsItsMembersFromItsFirstRequestOnEveryRoadThatIssues
     // first request after signing in took its turn as her address's neighbourhood's, and her first
     // picture post among a crowd's waited 9-14 s. A head with a made-up token before hers is
     // answered as nobody's, and waits as nobody's. Each proved her family by its baby: her turns are
-    // her family's, not her busy neighbourhood's.
+    // her family's, not her busy address's.
     struct Road {
         const char* name;
         std::function<std::string()> newToken;
@@ -162,11 +184,12 @@ TEST_F(CrowdTurnTest, ATokenIsItsMembersFromItsFirstRequestOnEveryRoadThatIssues
         bool ahead = true;
     };
     // Her phone, known by the cookie it was given as she signed in on it, is her family's too: a
-    // request with no token (answered 401) takes its turn as the family's, not the neighbourhood's.
+    // request with no token (answered 401) takes its turn as the family's, not her address's.
     const auto herPhone = [this] {
         CookieJar phone;
-        EXPECT_EQ(post(phone, "signin", {{"email", "demo@cradleway.test"}, {"password", "cradleway-demo"}}).status,
-                  200);
+        EXPECT_EQ(
+            post(phone, "signin", {{"email", "demo@cradleway.test"}, {"password", "cradleway-demo"}}).status,
+            200);
         return "Cookie: cw_device=" + phone.cookies.at("cw_device") + "\r\n";
     };
     const auto token = [](std::string access) { return "X-Access-Token: " + access + "\r\n"; };
@@ -174,13 +197,17 @@ TEST_F(CrowdTurnTest, ATokenIsItsMembersFromItsFirstRequestOnEveryRoadThatIssues
         {"a sign-in", [&] { return token(demoMother().access); }},
         {"a sign-up",
          [&] {
-             return token(
-                 postSignUpWithRecordNumber("newcomer@cradleway.test").body["tokens"].value("access_token", ""));
+             return token(postSignUpWithRecordNumber("newcomer@cradleway.test")
+                              .body["tokens"]
+                              .value("access_token", ""));
          }},
         {"a refresh",
-         [&] { return token(post("tokens", {{"refresh_token", demoMother().refresh}}).body.value("access_token", "")); }},
-        {"a made-up token before hers", [&] { return token(demoMother().access); }, "X-Access-Token: made-up\r\n", 401,
-         false},
+         [&] {
+             return token(
+                 post("tokens", {{"refresh_token", demoMother().refresh}}).body.value("access_token", ""));
+         }},
+        {"a made-up token before hers", [&] { return token(demoMother().access); },
+         "X-Access-Token: made-up\r\n", 401, false},
         {"an empty token before hers, which is dropped", [&] { return token(demoMother().access); },
          "X-Access-Token: \r\nX-Access-Token:  \r\n"},
         {"the phone she signed in on, without a token", herPhone, "", 401},
@@ -204,9 +231,10 @@ protected:
 
 TEST_F(LapsedTokenTurnTest, ALapsedTokenTakesNoTurnAsItsMembers) {
     // As found: requests sent with her lapsed token were answered 401 and took their turns as hers.
-    const std::string token = post("signin", {{"email", "demo@cradleway.test"}, {"password", "cradleway-demo"}})
-                                  .body["tokens"]
-                                  .value("access_token", "");
+    const std::string token =
+        post("signin", {{"email", "demo@cradleway.test"}, {"password", "cradleway-demo"}})
+            .body["tokens"]
+            .value("access_token", "");
     ASSERT_FALSE(token.empty());
     fromABusyNeighbourhood("X-Access-Token: " + token + "\r\n", 401, false);
 }
@@ -243,14 +271,16 @@ TEST_F(CostlyCrowdWorkerTest, SignInsWaitingForACoreHoldHalfTheWorkersAndOtherRe
     // as a sign-in yet held as none): two of the four workers wait for a core, the others stay queued.
     const Session mother = demoMother();
     std::vector<std::unique_ptr<Gate::Turn>> hashes = holdEveryHashPlace("busy");
-    const std::vector<std::string> lines = {"POST /m/api/signin HTTP/1.1",   "POST /m/api/signin/ HTTP/1.1",
-                                            "POST /m/api/sign%69n HTTP/1.1", "POST  /m/api/signin HTTP/1.1",
-                                            " POST /m/api/signin HTTP/1.1",  "POST /m/api/signin\t HTTP/1.1",
-                                            "POST /m/api/signin#top HTTP/1.1", "\tPOST /m/api/signin?a=1  HTTP/1.1"};
+    const std::vector<std::string> lines = {
+        "POST /m/api/signin HTTP/1.1",     "POST /m/api/signin/ HTTP/1.1",
+        "POST /m/api/sign%69n HTTP/1.1",   "POST  /m/api/signin HTTP/1.1",
+        " POST /m/api/signin HTTP/1.1",    "POST /m/api/signin\t HTTP/1.1",
+        "POST /m/api/signin#top HTTP/1.1", "\tPOST /m/api/signin?a=1  HTTP/1.1"};
     std::vector<std::unique_ptr<RawConnection>> crowd;
     for (int i = 0; i < 8; ++i) {
         const std::string request = signInRequest(crowdEmail(i % 4), "crowd-password");
-        crowd.push_back(send("127." + std::to_string(10 + i) + ".0.1", lines[i] + request.substr(request.find("\r\n"))));
+        crowd.push_back(
+            send("127." + std::to_string(10 + i) + ".0.1", lines[i] + request.substr(request.find("\r\n"))));
     }
     othersAnsweredWhileHeld(mother, crowd, hashes, kWorkers / 2);
 }
@@ -265,7 +295,8 @@ TEST_F(CostlyCrowdWorkerTest, PicturePostsWaitingToBeDecodedLeaveAWorkerForOther
         painters.push_back(signIn("painter" + std::to_string(i) + "@cradleway.test", "crowd-password"));
     std::vector<std::unique_ptr<Gate::Turn>> decoding;
     while (decoding.size() < static_cast<size_t>(kPictureDecodingPlaces))
-        decoding.push_back(std::make_unique<Gate::Turn>(pictureDecodingGate(), std::chrono::milliseconds(1000), "busy"));
+        decoding.push_back(
+            std::make_unique<Gate::Turn>(pictureDecodingGate(), std::chrono::milliseconds(1000), "busy"));
     const std::string boundary = "cw-crowd-boundary";
     auto field = [&](const std::string& name, const std::string& value, const std::string& file = "") {
         return "--" + boundary + "\r\nContent-Disposition: form-data; name=\"" + name + "\"" +
@@ -274,12 +305,14 @@ TEST_F(CostlyCrowdWorkerTest, PicturePostsWaitingToBeDecodedLeaveAWorkerForOther
     };
     std::vector<std::unique_ptr<RawConnection>> crowd;
     for (const Session& painter : painters) {
-        const std::string body = field("user_id", std::to_string(painter.userId)) + field("post_text", "A picture") +
-                                 field("post_picture_1", jpegBytes(2048), "photo_1.jpg") + "--" + boundary + "--\r\n";
-        crowd.push_back(send("127." + std::to_string(30 + crowd.size()) + ".0.1",
-                             "POST /m/api/post HTTP/1.1\r\nHost: x\r\nConnection: close\r\nX-Access-Token: " +
-                                 painter.access + "\r\nContent-Type: multipart/form-data; boundary=" + boundary +
-                                 "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body));
+        const std::string body =
+            field("user_id", std::to_string(painter.userId)) + field("post_text", "A picture") +
+            field("post_picture_1", jpegBytes(2048), "photo_1.jpg") + "--" + boundary + "--\r\n";
+        crowd.push_back(send(
+            "127." + std::to_string(30 + crowd.size()) + ".0.1",
+            "POST /m/api/post HTTP/1.1\r\nHost: x\r\nConnection: close\r\nX-Access-Token: " + painter.access +
+                "\r\nContent-Type: multipart/form-data; boundary=" + boundary +
+                "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body));
     }
     othersAnsweredWhileHeld(mother, crowd, decoding, static_cast<size_t>(kPictureDecodingPlaces));
 }

@@ -250,8 +250,8 @@ void share(Place& place, const std::string& first, const std::string& second, in
 
 // One claimant kept busy, and a stream of `stream` turns at a time each from a claimant never seen
 // before, for `ticks`; `each` after every tick. Half the seeds try it among groups (the busy one a
-// family, each one-off a group of its own), half among the members of one group (addresses, which
-// the unproven share).
+// family, each one-off a group of its own), half among the members of one group (the neighbourhoods
+// of addresses, which the unproven share).
 void oneOffStream(Place& place, int longest, int stream, int ticks, const std::function<void()>& each) {
     const bool asGroups = place.chance(0.5);
     const Claimant steady = asGroups ? Claimant::known("a", "steady") : Claimant("192.0.2.1");
@@ -265,9 +265,8 @@ void oneOffStream(Place& place, int longest, int stream, int ticks, const std::f
             for (; inFlight < stream; ++inFlight, ++addresses) {
                 const std::string n = std::to_string(addresses);
                 place.ask(asGroups ? Claimant::known("one-off " + n, "one-off " + n)
-                                   : Claimant("10." + std::to_string(addresses / 65536 % 256) + "." +
-                                              std::to_string(addresses / 256 % 256) + "." +
-                                              std::to_string(addresses % 256)),
+                                   : Claimant("10." + std::to_string(addresses / 256 % 256) + "." +
+                                              std::to_string(addresses % 256) + ".1"),
                           place.uniform(1, longest));
             }
         });
