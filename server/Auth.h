@@ -1,7 +1,7 @@
 #pragma once
 
 #include "server/Database.h"
-#include "server/FairTurns.h"
+#include "server/Gate.h"
 
 #include <cstdint>
 #include <optional>
@@ -47,7 +47,7 @@ struct AccessHolder {
 };
 std::optional<AccessHolder> holderOfAccessToken(Connection& db, const ServerState& state,
                                                 const std::string& token);
-// The access token is known as its holder's (server/FairTurns.h) until it expires, counted among its
+// The access token is known as its holder's (server/KnownClaimants.h) until it expires, counted among its
 // session's, with her `family` (`familyOf`) where she has one.
 void learnAccessToken(const ServerState& state, const std::string& token, const AccessHolder& holder,
                       std::optional<int64_t> family);

@@ -1,4 +1,5 @@
 #include "server/Connections.h"
+#include "server/Gate.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -16,7 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "server/FairTurns.h"
+#include "server/Gate.h"
 #include "server/Quotas.h"
 
 struct sqlite3;

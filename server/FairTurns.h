@@ -1,15 +1,11 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <list>
-#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
-#include <string_view>
 #include <tuple>
 #include <unordered_map>
 #include <utility>
@@ -150,104 +146,6 @@ private:
     std::set<std::tuple<Duration, Turn, Group*>> ready_;
     std::set<std::pair<Duration, Group*>> resting_;
     std::unordered_map<Turn, Owner> byTurn_;
-};
-
-// Work that costs the server dearly (a password hash, a picture's decoding, a write to the database)
-// is let through a gate a few at a time, so that a crowd of such requests queues instead of taking
-// every core, all the memory or the database at once. A request that finds no place within its
-// patience is turned away rather than held: its worker is better spent on the requests behind it.
-// Each turn is taken for a claimant, and a place that comes free is handed to the waiting turn that
-// falls first by fair queuing (FairTurns), so that neither one client's crowd nor a crowd of
-// clients keeps another waiting behind all of theirs.
-class Gate {
-public:
-    explicit Gate(std::ptrdiff_t width, FairTurns::Duration leastTurn = std::chrono::milliseconds(10));
-    Gate(const Gate&) = delete;
-    Gate& operator=(const Gate&) = delete;
-
-    // A turn that has its place: since when, and where it stands in line.
-    struct Placed {
-        FairTurns::Clock::time_point since;
-        FairTurns::Turn turn;
-    };
-    // A place held for the life of the turn; false when none came free within the patience.
-    class Turn {
-    public:
-        Turn(Gate& gate, std::chrono::milliseconds patience, Claimant claimant = {});
-        ~Turn();
-        Turn(const Turn&) = delete;
-        Turn& operator=(const Turn&) = delete;
-        explicit operator bool() const { return placed_.has_value(); }
-
-    private:
-        Gate& gate_;
-        std::optional<Placed> placed_;
-    };
-
-    // Turns waiting for a place at the moment.
-    size_t waiting();
-
-private:
-    // The turn placed; none when no place came within the patience.
-    std::optional<Placed> take(const Claimant& claimant, std::chrono::milliseconds patience);
-    void give(const Placed& placed);
-    // Hands the free places to the waiting turns that go first (mutex_ held).
-    void handOut();
-
-    std::mutex mutex_;
-    std::condition_variable placed_;
-    std::ptrdiff_t free_;
-    FairTurns turns_;
-    // Turns asked and not yet taken by their waiters: when each was given its place, if it was.
-    std::unordered_map<FairTurns::Turn, std::optional<FairTurns::Clock::time_point>> waiters_;
-};
-
-// What the calling thread has waited at gates since it last asked, and from now on nothing: a worker
-// counts its request's turn by the time it held the worker, less what it waited for a place (a hash,
-// a decoding, a write) whose gate keeps its own turns.
-std::chrono::steady_clock::duration takeTimeWaitedAtGates();
-
-// The senders the server has seen prove who they are, by the secret each request of theirs carries
-// (an access token, a phone's or an application's cookie), so that a request is known as closely
-// as it allows before it is read: a secret the server never saw proven (made up) names nobody, and
-// its request is known by its address. Secrets are kept as keyed hashes, never as themselves; at
-// most `most`, the least recently seen forgotten first, and at most `mostOfOne` of one owner (the
-// sender, unless the learner names another: a session for its tokens, a member for the phones she
-// signed in on), its own least recently seen forgotten first, so that a session refreshing its
-// tokens over and over, or an account signing in on new phones, forgets only its own. A secret that lapses
-// (an access token past its hour) names nobody after. A forgotten secret is learnt again when a request
-// proves it. Safe to call from any thread.
-class KnownClaimants {
-public:
-    explicit KnownClaimants(size_t most = 100'000, size_t mostOfOne = 16);
-    // `secret` was shown to be `claimant`'s, until `until` when it lapses; it counts among the
-    // secrets of `owner` (when empty, the claimant's own).
-    void learn(std::string_view secret, const Claimant& claimant,
-               std::chrono::steady_clock::time_point until = std::chrono::steady_clock::time_point::max(),
-               const std::string& owner = {});
-    // The claimant `secret` was shown to be, when it was.
-    std::optional<Claimant> of(std::string_view secret);
-
-private:
-    uint64_t keyOf(std::string_view secret) const;
-    // Caller holds `mutex_`.
-    void forget(uint64_t key);
-
-    struct Known {
-        Claimant claimant;
-        std::chrono::steady_clock::time_point until;
-        std::string owner;
-        std::list<uint64_t>::iterator byUse;
-        std::list<uint64_t>::iterator ofOwner;
-    };
-    const size_t most_;
-    const size_t mostOfOne_;
-    unsigned char hashKey_[16];
-    std::mutex mutex_;
-    std::list<uint64_t> byUse_; // least recently seen first
-    // Each owner's secrets, least recently seen first.
-    std::unordered_map<std::string, std::list<uint64_t>> byOwner_;
-    std::unordered_map<uint64_t, Known> known_;
 };
 
 } // namespace cw::server

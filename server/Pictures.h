@@ -1,6 +1,6 @@
 #pragma once
 
-#include "server/FairTurns.h"
+#include "server/Gate.h"
 
 #include <chrono>
 #include <cstddef>

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "server/Database.h"
-#include "server/FairTurns.h"
+#include "server/Gate.h"
+#include "server/KnownClaimants.h"
 #include "server/Guards.h"
 #include "server/Quotas.h"
 #include "server/Replays.h"
@@ -173,7 +174,7 @@ struct ServerState {
     // Before the pool, which makes its gathered writes of the counts as it goes.
     GuessCounts guesses;
     std::unique_ptr<ConnectionPool> pool;
-    // The senders the server has seen prove who they are, by their secrets (server/FairTurns.h);
+    // The senders the server has seen prove who they are, by their secrets (server/KnownClaimants.h);
     // mutable, as a token is learnt as it is issued by a handler that only reads the state.
     mutable KnownClaimants claimants;
     std::mutex consoleMutex;

@@ -4,7 +4,7 @@
 #include "ServerFixture.h"
 
 #include "server/Auth.h"
-#include "server/FairTurns.h"
+#include "server/Gate.h"
 #include "server/Pictures.h"
 
 #include <chrono>

@@ -3,6 +3,8 @@
 // by them.
 
 #include "server/FairTurns.h"
+#include "server/Gate.h"
+#include "server/KnownClaimants.h"
 
 #include <gtest/gtest.h>
 
