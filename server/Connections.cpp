@@ -654,8 +654,9 @@ struct ConnectionServer::Connection {
     }
     size_t unsent() const { return outgoing.size() - outgoingSent; }
     bool replyLeft() const { return unsent() > 0 || fileLeft > 0; }
-    // What the server holds of the reply for the client: a picture's file is the picture's, not held.
-    size_t replyHeld() const { return unsent() + (spilled ? static_cast<size_t>(fileLeft) : 0); }
+    // What the server holds of the reply for the client: a picture's file is the picture's, not held;
+    // the reply's own file holds all that was written to it, sent or not, until the reply is done.
+    size_t replyHeld() const { return unsent() + (spilled ? static_cast<size_t>(fileOffset + fileLeft) : 0); }
     // Keeps bytes of the reply to send after those kept already: in memory up to `keptReplyBytes`, and
     // from there on in the reply's own file (in memory still when no file can be made). False when
     // they could not be kept.

@@ -7,11 +7,14 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -215,7 +218,8 @@ TEST_F(SlowReaderTest, ReadersThatTakeTheirRepliesSlowlyHoldNoWorkerAndEachGetsI
     // As found: connections from two addresses ask for a large picture, or for a large reply made in
     // memory, and read it slowly; here twice as many as the workers, reading nothing yet.
     const std::string picture = storeLargePicture();
-    const LargeReply comments = largeCommentsReply(290);
+    // Four of its lists (6 MB each) at an address are within its bound of what waits to be read.
+    const LargeReply comments = largeCommentsReply(200);
     for (const LargeReply& asked : {LargeReply{picture, "", picture_, {}, 0}, comments}) {
         std::vector<std::unique_ptr<SlowReader>> readers;
         for (int i = 0; i < 8; ++i)
@@ -306,6 +310,51 @@ TEST_F(ReplyBoundTest, WhatWaitsToBeReadIsCountedBeforeTheReplyIsMadeForAnAddres
         }
         EXPECT_GE(listed, 1) << c.crowd;
     }
+}
+
+// What the server's socket to `reader` holds sent and not yet taken: its send queue, on loopback.
+int64_t queuedTo(const SlowReader& reader, int serverPort) {
+    sockaddr_storage own{};
+    socklen_t size = sizeof own;
+    if (::getsockname(reader.fd(), reinterpret_cast<sockaddr*>(&own), &size) != 0) return 0;
+    const int port = ntohs(own.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6&>(own).sin6_port
+                                                     : reinterpret_cast<sockaddr_in&>(own).sin_port);
+    for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        std::ifstream in(table);
+        std::string line, number, local, remote, state, queues;
+        std::getline(in, line);
+        while (std::getline(in, line)) {
+            std::istringstream fields(line);
+            fields >> number >> local >> remote >> state >> queues;
+            if (std::stoi(local.substr(local.find(':') + 1), nullptr, 16) == serverPort &&
+                std::stoi(remote.substr(remote.find(':') + 1), nullptr, 16) == port)
+                return std::stoll(queues.substr(0, queues.find(':')), nullptr, 16);
+        }
+    }
+    return 0;
+}
+
+TEST_F(ReplyBoundTest, AReplysFileCountsWholeWhileItsSocketHoldsWhatWasSentOfIt) {
+    // As found: readers of 48 addresses asking for a 15 MB list and reading at 2 KB/s held 1,241 MB
+    // of reply files, past the bound of 1 GB for all: what a socket had taken from a reply's file no
+    // longer counted, though the file still held it. Here each reader asks once the last one's socket
+    // holds a megabyte of its list; a reply the bound leaves no room for is refused.
+    const LargeReply comments = largeCommentsReply(250);
+    std::vector<std::unique_ptr<SlowReader>> readers;
+    for (int a = 0; a < 5; ++a) {
+        readers.push_back(std::make_unique<SlowReader>(server_->port(), "127.0.2." + std::to_string(10 + a),
+                                                       comments.path, comments.headers));
+        ASSERT_TRUE(readers.back()->waitReadable(20'000));
+        char head[12] = {};
+        ::recv(readers.back()->fd(), head, sizeof head, MSG_PEEK);
+        if (std::string_view(head, sizeof head) == "HTTP/1.1 200") {
+            EXPECT_TRUE(eventually([&] { return queuedTo(*readers.back(), server_->port()) > int64_t(kMegabyte); }, 20));
+        }
+    }
+    EXPECT_LE(replyFileBytes(), static_cast<int64_t>(20 * kMegabyte));
+    readEach(readers);
+    for (const auto& reader : readers)
+        EXPECT_TRUE(reader->status() == 200 || reader->status() == 429) << reader->status();
 }
 
 // Writes into any file of this process past `bytes` fail while it lasts, as they do on a full disk.
@@ -425,7 +474,8 @@ protected:
 TEST_F(ReaderMemoryTest, WhatAReplyKeepsForItsReaderWaitsOnDiskNotWholeInMemory) {
     // A picture read from disk as it goes, and a reply made in memory (as found, 290 comments: 8.7 MB).
     const std::string picture = storeLargePicture();
-    const LargeReply comments = largeCommentsReply(290);
+    // Four of its lists (6 MB each) at an address are within its bound of what waits to be read.
+    const LargeReply comments = largeCommentsReply(200);
     for (const LargeReply& asked : {LargeReply{picture, "", picture_, {}, 0}, comments}) {
         resetPeakResidentSize();
         const int64_t before = residentMegabytes("VmRSS:");
