@@ -51,10 +51,7 @@ void requirePassword(const std::string& password) {
 }
 
 std::optional<int64_t> memberByEmail(Connection& db, const std::string& email) {
-    auto st = db.prepare("SELECT id FROM members WHERE email = ?");
-    st.with(email);
-    if (!st.step()) return std::nullopt;
-    return st.integer(0);
+    return db.queryInteger("SELECT id FROM members WHERE email = ?", email);
 }
 
 // `member` shares a baby with `other`; with `asParent`, a baby of which `member` is a parent (a
@@ -112,14 +109,12 @@ void joinInvitingFamilies(RequestContext& ctx, int64_t memberId, const std::stri
                      "SELECT ?, baby_id, ? FROM member_babies WHERE member_id = ? AND parent = 1")
             .with(memberId, int64_t{invitation.parent}, invitation.inviter)
             .run();
-        if (invitation.parent) {
-            ctx.db.prepare("UPDATE members SET spouse_id = ? WHERE id = ? AND spouse_id IS NULL")
-                .with(invitation.inviter, memberId)
-                .run();
-            ctx.db.prepare("UPDATE members SET spouse_id = ? WHERE id = ? AND spouse_id IS NULL")
-                .with(memberId, invitation.inviter)
-                .run();
-        }
+        if (invitation.parent)
+            for (auto [member, spouse] :
+                 {std::pair{memberId, invitation.inviter}, std::pair{invitation.inviter, memberId}})
+                ctx.db.prepare("UPDATE members SET spouse_id = ? WHERE id = ? AND spouse_id IS NULL")
+                    .with(spouse, member)
+                    .run();
     }
 }
 
@@ -145,9 +140,8 @@ json signIn(RequestContext& ctx) {
     std::string hash;
     std::optional<std::string> resetHash;
     {
-        // Read and finished before the hash: a read left open would hold its snapshot of the database,
-        // and a write after it (taking the count back when the server is too busy to judge) would fail
-        // once another member's write had landed meanwhile.
+        // Read and finished before the hash: a write on a read's stale snapshot (taking the count back
+        // when the server is too busy to judge) would fail once another member's write had landed.
         auto st = ctx.db.prepare(
             "SELECT id, password_hash, reset_password_hash, reset_expires_at FROM members WHERE email = ?");
         st.with(email);
@@ -182,10 +176,8 @@ json signIn(RequestContext& ctx) {
     }
     attempt.succeeded(true);
     signedInFrom(ctx, memberId);
-    // The invitations this application proved for the account's own address now count for the
-    // account: an invited member who had an account already takes the invitation up so, and is in
-    // the inviting family as she signs in, as the check of her code told her. Nothing else the phone
-    // proved passes to whoever signs in on it.
+    // The invitations this application proved for the account's own address now count for it: an
+    // invitee who had an account takes the invitation up so. Nothing else the phone proved passes.
     handProofsTo(ctx, memberId, email, AccountArrival::SignIn);
     joinInvitingFamilies(ctx, memberId, email);
     json reply = sessionReply(ctx.db, ctx.state, memberId);
@@ -237,10 +229,9 @@ json signUp(RequestContext& ctx) {
     if (memberByEmail(ctx.db, email))
         throw HttpError(409, "An account already exists for this e-mail address.");
     requireWaitingInvitationProven(ctx, email);
-    // Before the costly part: the pictures' decoding and the password's hash. A sign-up refused after
-    // all (the address taken meanwhile, the server busy) gives it back. One whose application proved
-    // what the account takes up (its invitation's code, its baby's record number) is a family's that
-    // the address's allowance is not for: a neighbour who makes accounts keeps none of them out.
+    // Taken before the pictures' decoding and the password's hash, given back if refused after all. A
+    // sign-up that proved what it takes up (an invitation's code, a baby's record number) is not
+    // counted by its address, so that a neighbour who makes accounts keeps no family out.
     std::vector<RateKey> network;
     if (!signUpProven(ctx, email, namedBabies(ctx, babies)))
         network.push_back({"signup", ctx.client(), ctx.state.options.rates.signUpsByAddress});
@@ -276,9 +267,8 @@ json signUp(RequestContext& ctx) {
         .run();
     int64_t memberId = ctx.db.lastInsertId();
     signedInFrom(ctx, memberId);
-    // The sign-up itself carries no code: an invitation to the address is taken up only when this
-    // application gave back that invitation's own code shortly before. Without that the account is
-    // made with no family, and the invitation stays open. The proofs are the new account's from now on.
+    // An invitation to the address is taken up only when this application gave back its own code
+    // shortly before; otherwise it stays open. The proofs are the new account's from now on.
     handProofsTo(ctx, memberId, email, AccountArrival::SignUp);
     joinInvitingFamilies(ctx, memberId, email);
     saveBabies(ctx, memberId, babies, BabyEdits::SignUp, babyPictures);
@@ -329,8 +319,7 @@ json invite(RequestContext& ctx) {
         ctx.state, {{"invitations", std::to_string(me), ctx.state.options.rates.invitationsByMember}},
         "Too many invitations were sent from this account.");
     // And each family's: the invitee joins every baby the inviter is a parent of, so the invitation
-    // counts in each of those babies' families, however many parents of it send them (one who joined
-    // it as a parent while a parent of babies of her own counts in both).
+    // counts in each of those babies' families, whichever of their parents sends it.
     std::vector<RateKey> families;
     {
         auto babies = ctx.db.prepare("SELECT baby_id FROM member_babies WHERE member_id = ? AND parent = 1");
@@ -342,9 +331,8 @@ json invite(RequestContext& ctx) {
     TakenAllowance familyAllowance(ctx.state, std::move(families), "Too many invitations were sent from this family.");
     std::string code = firstCode();
     Transaction tx(ctx.db);
-    // The family's list is answered whole, so the family is bounded: its members and the invitations
-    // they sent that wait, each of which brings one more. Counted within the write, so that
-    // invitations sent together cannot pass it.
+    // The family's list is answered whole, so its members and waiting invitations are bounded;
+    // counted within the write, so that invitations sent together cannot pass it.
     if (ctx.db
             .queryInteger(kFamilyOf +
                               "SELECT (SELECT COUNT(*) FROM family) + (SELECT COUNT(*) FROM invitations "
@@ -462,9 +450,8 @@ json checkInvitation(RequestContext& ctx) {
     // Only this attempt's own count is taken back: the wrong codes the address sent before may have
     // been guesses at another invitation, which a right code of this one does not forgive.
     attempt.succeeded();
-    // The code was mailed to the invited address: knowing it proves this invitation (no other), for
-    // this application and the account with that address it makes or signs in to. A member signed in
-    // with another address gains nothing by it.
+    // Knowing the mailed code proves this invitation (no other), for this application and the account
+    // with the invited address; a member signed in with another address gains nothing by it.
     std::string invitedEmail = invited["email"];
     const bool inviteeSignedIn =
         ctx.memberId && lowerCase(memberJson(ctx.db, *ctx.memberId)["email"]) == lowerCase(invitedEmail);
@@ -492,10 +479,8 @@ json requestEmailCode(RequestContext& ctx) {
     std::string email = requireEmail(ctx);
     if (memberByEmail(ctx.db, email))
         throw HttpError(409, "An account already exists for this e-mail address.");
-    // Each code is a row and a mail: paced per address asked for from each network, so that the codes
-    // others ask for hers from elsewhere leave her network its own, and per network, but for the
-    // application that gave back an invitation's code mailed to this address (it has proved what
-    // the code would): a neighbour's codes keep no invitee out.
+    // Each code is a row and a mail: paced per address asked for from each network, and per network
+    // unless the application proved an invitation to the address, so a neighbour keeps no invitee out.
     const auto& rates = ctx.state.options.rates;
     std::vector<RateKey> keys = {{"code", lowerCase(email) + " " + ctx.client(), rates.codesByEmail}};
     if (!invitationToAddressProven(ctx, email))
@@ -530,9 +515,8 @@ json verifyEmailCode(RequestContext& ctx) {
     // address) has none of hers to guess at, and its guesses spend its own count and code.
     const std::optional<std::string> application = proofHolders(ctx, std::nullopt).client;
     if (!application) throw HttpError(404, noCode);
-    // Guesses sent together are judged one after another, so that a code takes no more wrong codes
-    // than its five. A code that is not waiting, or is spent, is no guess and is said at once: she asks
-    // for a new code, which starts a count of its own.
+    // Guesses sent together are judged one after another, so that a code takes no more than its five
+    // wrong codes. A code that is not waiting, or is spent, is no guess: she asks for a new one.
     Transaction tx(ctx.db);
     bool right = false;
     {
@@ -669,9 +653,8 @@ json removeFamilyMember(RequestContext& ctx) {
     if (!sharesBaby(ctx.db, me, other)) throw HttpError(404, "This person is not in your family.");
     // A parent in her own family is a member like any other in a family she joined on invitation.
     if (!sharesBaby(ctx.db, me, other, true)) throw HttpError(403, kOnlyParents);
-    // Removal is for good: the invitations of the families this parent manages that brought the
-    // member in, or that still wait for the member's address, admit no more. Only a new invitation,
-    // proven anew, does.
+    // Removal is for good: the invitations of this parent's families that brought the member in, or
+    // still wait for her address, admit no more; only a new invitation, proven anew, does.
     ctx.db
         .prepare("DELETE FROM invitations WHERE (accepted_member_id = ?2 OR (accepted_member_id IS NULL AND "
                  "email = (SELECT email FROM members WHERE id = ?2))) AND inviter_id IN "
@@ -723,10 +706,8 @@ json updatePassword(RequestContext& ctx) {
     ctx.db.prepare("UPDATE members SET password_hash = ?, reset_password_hash = NULL WHERE id = ?")
         .with(hash, me)
         .run();
-    // Every other session of the member ends; the one that changed the password goes on. It is the
-    // session the request was let in with: the token may have ended during the hashes (expired, and
-    // cleared by a refresh of another of her sessions), and looked up now it would name none, which
-    // would end hers too.
+    // Every other session of the member ends. Hers is the one the request was let in with: its token
+    // may have ended during the hashes, and looked up now it would name none, ending hers too.
     endSessions(ctx.db, me, ctx.session);
     attempt.succeeded(true);
     ctx.commit(tx);
@@ -758,13 +739,10 @@ json checkEmail(RequestContext& ctx) {
 
 json resetPassword(RequestContext& ctx) {
     std::string email = boundedText(ctx, "email", 254);
-    // Counted per e-mail address asked for from each network, whether or not the address has an
-    // account, so that a refusal tells nothing either, and resets others ask for hers from elsewhere
-    // leave her network its own. The network's allowance counts the temporary passwords made (each a
-    // hash, each a mail): asking for an address without an account, or for one whose temporary
-    // password still holds, costs it nothing. A reset from a phone that signed in to the account is
-    // counted by that phone alone, so that a neighbour asking for hers on the ward's network keeps
-    // none of her phones there waiting. Refused when a count has none left.
+    // Counted per e-mail address asked for from each network, account or not, so that a refusal
+    // tells nothing; the network's allowance counts only the temporary passwords made (each a hash
+    // and a mail). A reset from a phone that signed in to the account is counted by that phone alone,
+    // so that a neighbour on the ward's network keeps none of her phones waiting.
     const auto& rates = ctx.state.options.rates;
     const auto member = memberByEmail(ctx.db, email);
     std::vector<RateKey> keys;

@@ -3,7 +3,6 @@
 #include "server/Records.h"
 #include "server/Server.h"
 
-#include <algorithm>
 #include <map>
 #include <vector>
 
@@ -55,12 +54,7 @@ void forgetOldEvents(Connection& db, int64_t eventDays, int64_t now) {
 // Drops an owner's oldest events until what it keeps fits within its bytes: one owner's events never
 // push out another's. Each event is at most kMaxEventBytes, so one new event drops at most that much.
 void keepOwnersLatestEvents(Connection& db, int64_t bytesKept, const std::string& owner) {
-    int64_t kept = 0;
-    {
-        auto st = db.prepare("SELECT bytes FROM event_owners WHERE owner = ?");
-        st.with(owner);
-        if (st.step()) kept = st.integer(0);
-    }
+    const int64_t kept = db.queryInteger("SELECT bytes FROM event_owners WHERE owner = ?", owner).value_or(0);
     if (kept <= bytesKept) return;
     int64_t over = kept - bytesKept;
     std::vector<int64_t> ids;
@@ -82,12 +76,10 @@ json analytics(RequestContext& ctx) {
     // Anyone may send events: those of a member count against the member, the others against the
     // network address, which a ward's phones share.
     const auto& rates = ctx.state.options.rates;
-    if (ctx.memberId)
-        ctx.state.takeAllowance({{"events-member", std::to_string(*ctx.memberId), rates.eventsByMember}},
-                                "Too many usage events.");
-    else
-        ctx.state.takeAllowance({{"events-address", ctx.client(), rates.eventsByAddress}},
-                                "Too many usage events.");
+    ctx.state.takeAllowance(
+        {ctx.memberId ? RateKey{"events-member", std::to_string(*ctx.memberId), rates.eventsByMember}
+                      : RateKey{"events-address", ctx.client(), rates.eventsByAddress}},
+        "Too many usage events.");
     const std::string tooLarge =
         "A usage event may hold at most " + std::to_string(kMaxEventBytes / 1024) + " KB.";
     std::string screen = ctx.text("screen_name");
@@ -171,11 +163,11 @@ json seen(RequestContext& ctx) {
 json recommendedCheck(RequestContext& ctx) {
     int64_t me = ctx.memberMatchingUserId();
     auto seenAt = ctx.db.queryInteger("SELECT recommended_seen_at FROM members WHERE id = ?", me).value_or(0);
-    auto st = ctx.db.prepare("SELECT COUNT(*) FROM education_content WHERE recommended_section IS NOT NULL "
-                             "AND published_at > ? AND published_at <= ?");
-    st.with(seenAt, ctx.now());
-    st.step();
-    return {{"hide_red_dot", st.integer(0) == 0}};
+    const auto unseen =
+        ctx.db.queryInteger("SELECT COUNT(*) FROM education_content WHERE recommended_section "
+                            "IS NOT NULL AND published_at > ? AND published_at <= ?",
+                            seenAt, ctx.now());
+    return {{"hide_red_dot", unseen == 0}};
 }
 
 json recommendedSeen(RequestContext& ctx) {

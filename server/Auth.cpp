@@ -16,12 +16,10 @@ namespace cw::server {
 namespace {
 
 std::string tokenHash(const std::string& token) {
-    unsigned char digest[32];
-    crypto_generichash(digest, sizeof digest, reinterpret_cast<const unsigned char*>(token.data()),
-                       token.size(), nullptr, 0);
-    char hex[sizeof digest * 2 + 1];
-    sodium_bin2hex(hex, sizeof hex, digest, sizeof digest);
-    return hex;
+    std::string digest(32, '\0');
+    crypto_generichash(reinterpret_cast<unsigned char*>(digest.data()), digest.size(),
+                       reinterpret_cast<const unsigned char*>(token.data()), token.size(), nullptr, 0);
+    return toHex(digest);
 }
 
 void storeToken(Connection& db, const std::string& token, int64_t memberId, const char* kind,
@@ -32,15 +30,12 @@ void storeToken(Connection& db, const std::string& token, int64_t memberId, cons
 }
 
 // Argon2 at its interactive cost takes a core and 64 MB for a tenth of a second: no more run at once
-// than there are cores, so that a crowd of sign-ups, resets or sign-ins queues instead of taking the
-// memory of the machine. The wait is short; past it the client is asked to come back.
+// than there are cores, and a crowd queues briefly instead of taking the machine's memory.
 constexpr auto kHashPatience = std::chrono::seconds(3);
 
 constexpr int64_t kSessionsPerMember = 50;
-// Access tokens one session keeps: each refresh issues one that holds for its hour, and a client that
-// refreshes over and over must not leave an hour's worth of them. A phone's requests still on their way
-// with the token before a refresh or two are answered; older ones are refused with 401, as an
-// expired token is.
+// Access tokens one session keeps, so that refreshing over and over leaves no hour's worth of them; a
+// request still on its way with the token before a refresh or two is answered, an older one 401.
 constexpr int64_t kAccessTokensPerSession = 4;
 
 std::atomic<int> hashesWaiting{0};
@@ -68,6 +63,10 @@ private:
     Waiting waiting_;
     Gate::Turn turn_;
 };
+
+std::string familyGroup(int64_t family) {
+    return "family of baby " + std::to_string(family);
+}
 
 } // namespace
 
@@ -103,14 +102,6 @@ std::optional<size_t> matchingPassword(const std::vector<std::string>& hashes, c
         if (crypto_pwhash_str_verify(hashes[i].c_str(), password.data(), password.size()) == 0) return i;
     return std::nullopt;
 }
-
-namespace {
-
-std::string familyGroup(int64_t family) {
-    return "family of baby " + std::to_string(family);
-}
-
-} // namespace
 
 void learnAccessToken(const ServerState& state, const std::string& token, const AccessHolder& holder,
                       std::optional<int64_t> family) {
@@ -178,13 +169,6 @@ std::optional<AccessHolder> holderOfAccessToken(Connection& db, const ServerStat
     st.with(tokenHash(token), state.now());
     if (!st.step()) return std::nullopt;
     return AccessHolder{st.integer(0), st.optionalText(1), st.integer(2)};
-}
-
-std::optional<int64_t> memberForAccessToken(Connection& db, const ServerState& state,
-                                            const std::string& token) {
-    const auto holder = holderOfAccessToken(db, state, token);
-    if (!holder) return std::nullopt;
-    return holder->memberId;
 }
 
 void endSessions(Connection& db, int64_t memberId, const std::optional<std::string>& keep) {

@@ -12,9 +12,8 @@ namespace cw::server {
 
 struct ServerState;
 
-// Argon2id password hashes in libsodium's self-describing text form. At most as many are worked out
-// at once as the machine has cores, in fair turns among their senders (the claimant); one that cannot
-// start within a few seconds ends the request with 429.
+// Argon2id password hashes in libsodium's text form, as many at once as the machine has cores, in fair
+// turns among their senders (the claimant); one that cannot start within a few seconds is a 429.
 std::string hashPassword(const std::string& password, bool cheap, const Claimant& claimant = {});
 bool verifyPassword(const std::string& hash, const std::string& password, const Claimant& claimant = {});
 // The first of `hashes` that the password matches, each checked at the one place it takes: the
@@ -31,11 +30,9 @@ struct TokenPair {
     std::string refreshToken;
 };
 
-
 // Issues a new access and refresh token for the member: a new session, or the given one (a refresh).
-// Only their hashes are stored. The access token is known as hers from now on, so that the first
-// request she sends with it already takes its turn as hers (in her family's group), not as her
-// address's.
+// Only their hashes are stored. The access token is known as hers at once, so that her first request
+// with it takes its turn as hers, not as her address's.
 TokenPair issueTokens(Connection& db, const ServerState& state, int64_t memberId,
                       const std::string& session = {});
 // Whose an unexpired, unrevoked access token is: the member, and the session it belongs to (a
@@ -51,16 +48,11 @@ std::optional<AccessHolder> holderOfAccessToken(Connection& db, const ServerStat
 // session's, with her `family` (`familyOf`) where she has one.
 void learnAccessToken(const ServerState& state, const std::string& token, const AccessHolder& holder,
                       std::optional<int64_t> family);
-// The family the member proved her place in, named by the first baby the hospital registered (one
-// with a record number) that she belongs to: an account claims such a baby only with its right
-// record number or its family's invitation. None for an account that proved nothing.
+// The family the member proved her place in, named by her first baby with a record number (claimed
+// only with that number or its family's invitation); none for an account that proved nothing.
 std::optional<int64_t> familyOf(Connection& db, int64_t memberId);
-// The group the turns of a member's family are taken in (see `Claimant`): her family's where she
-// proved one, else none (where each request comes from).
+// The group the turns of a member's family are taken in (see `Claimant`); none where she proved none.
 std::string turnGroupOf(Connection& db, int64_t memberId);
-// The member whose unexpired, unrevoked access token this is.
-std::optional<int64_t> memberForAccessToken(Connection& db, const ServerState& state,
-                                            const std::string& token);
 // Ends the member's sessions: every one but `keep` (a password change), or all (a password reset).
 void endSessions(Connection& db, int64_t memberId, const std::optional<std::string>& keep);
 // Spends a refresh token: revokes it and issues a fresh pair. None when it is unknown, spent or expired.

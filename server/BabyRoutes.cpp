@@ -6,7 +6,6 @@
 #include "server/Server.h"
 
 #include <algorithm>
-#include <map>
 
 namespace cw::server {
 
@@ -64,22 +63,16 @@ json updateBabies(RequestContext& ctx) {
     return babiesAnswer(ctx, ctx.made);
 }
 
-// A baby by its medical record number, for the registration and the add-a-baby flows. Misses are
-// counted per application and per network address, so that record numbers cannot be run through at
-// speed. A baby that
-// already has a family is shown only to that family, to an application that passed one of its
-// invitation checks shortly before (the invited road looks the family's babies up), or to a member
-// that family invited; anyone else learns only that it is taken. A baby found is one this
-// application (its cookie) and the account it makes or signs in to may claim for a while, not
-// anyone else behind its network address.
+// A baby by its medical record number, for the registration and the add-a-baby flows. A baby with a
+// family is shown only to that family, to an application that passed one of its invitation checks
+// lately, or to a member it invited; anyone else learns only that it is taken. A baby found may be
+// claimed for a while by this application (its cookie) and the account it makes or signs in to.
 json verifyMrn(RequestContext& ctx) {
     std::string mrn = ctx.text("mrn");
     if (mrn.size() > 64) throw HttpError(404, "No baby was found with this medical record number.");
-    // Misses are slowed for the application that makes them, and, generously, for its network. One
-    // refused for its wait is given no cookie. A new application that misses is named by its network's
-    // allowance, or not at all once none is left (its misses are then its network's alone); one that
-    // finds its baby is counted by that baby instead, so that a neighbour's look-ups keep no family's
-    // right record number out.
+    // Misses are slowed per application and, generously, per network, so that record numbers cannot
+    // be run through at speed. A new application is named only while its network's allowance lasts;
+    // one that finds its baby is counted by that baby, so that a neighbour keeps no family out.
     RequestingApplication application(ctx, RequestingApplication::NewOne::IfTheNetworkHas);
     std::vector<ThrottleKey> keys = {{&throttle::kRecordLookupClient, ctx.client()}};
     if (application.named()) keys.push_back({&throttle::kRecordLookup, application.name()});
@@ -88,23 +81,16 @@ json verifyMrn(RequestContext& ctx) {
         application.issue();
         throw HttpError(status, message);
     };
-    std::optional<int64_t> found;
-    {
-        auto id = ctx.db.prepare("SELECT id FROM babies WHERE mrn = ?");
-        id.with(mrn);
-        if (id.step()) found = id.integer(0);
-    }
+    const std::optional<int64_t> found = ctx.db.queryInteger("SELECT id FROM babies WHERE mrn = ?", mrn);
     if (!found) refuse(404, "No baby was found with this medical record number.");
     const int64_t babyId = *found;
     bool hasFamily =
         ctx.db.queryInteger("SELECT COUNT(*) FROM member_babies WHERE baby_id = ?", babyId).value_or(0) > 0;
     bool own = false;
     if (hasFamily) {
-        if (ctx.memberId) {
-            auto mine = ctx.db.prepare("SELECT 1 FROM member_babies WHERE member_id = ? AND baby_id = ?");
-            mine.with(*ctx.memberId, babyId);
-            own = mine.step();
-        }
+        own = ctx.memberId && ctx.db.queryInteger("SELECT 1 FROM member_babies WHERE member_id = ? AND "
+                                                  "baby_id = ?",
+                                                  *ctx.memberId, babyId);
         bool shown = own ||
                      invitedByBabysFamily(ctx.db, proofHolders(ctx, ctx.memberId), babyId, ctx.now()) ||
                      (ctx.memberId && familyInvitation(ctx, *ctx.memberId, babyId));
@@ -232,11 +218,9 @@ json journeyItem(Connection& db, int64_t itemId, const JourneyReader& reader) {
     return milestoneItem(st, 0, reader);
 }
 
-// The baby's milestones grouped by week of life ("Week 1" from the birthday; one dated before it, or
-// with no date, in week 1), the weeks in the order of their names and each week's by date: written a
-// row at a time, in the order the whole object of weeks was written. The week is reckoned in the
-// statement, so that the rows come in that order: a date or birthday that is not a date
-// ("yyyy-MM-dd" that names a day) counts as the birthday, and as 1970-01-01, as elsewhere.
+// The baby's milestones by week of life ("Week 1" from the birthday, holding those dated before it),
+// the weeks in the order of their names and each week's by date, written a row at a time. The week is
+// reckoned in the statement: a date that names no day counts as the birthday, such a birthday as 1970.
 void writeMilestones(Connection& db, int64_t babyId, const JourneyReader& reader, ReplyText& out) {
     auto st = db.prepare(
         std::string("WITH b(born) AS (SELECT CASE WHEN date(birthday) = birthday THEN julianday(birthday) "

@@ -4,9 +4,7 @@
 #include "server/Records.h"
 #include "server/Server.h"
 
-#include <algorithm>
 #include <map>
-#include <set>
 
 namespace cw::server {
 
@@ -39,9 +37,8 @@ void requireContent(Connection& db, int64_t contentId) {
         throw HttpError(404, "No content with this id was found.");
 }
 
-// The feed of the member's babies. Its statements are the same few whatever the number of babies,
-// cards and comments: one to check the babies, one each for the lists of content, posts and daily
-// updates, and the card builders' few.
+// The feed of the member's babies, in the same few statements whatever the number of babies, cards
+// and comments.
 json feed(RequestContext& ctx) {
     int64_t me = ctx.memberMatchingUserId();
     std::vector<int64_t> babyIds;
@@ -130,11 +127,8 @@ std::function<json(RequestContext&)> setBookmark(bool bookmarked) {
         // The look-up and the change are one step: two taps that arrive together on two workers must
         // not both find no bookmark and both insert one.
         Transaction tx(ctx.db);
-        std::optional<int64_t> bookmarkId;
-        auto existing = ctx.db.prepare(std::string("SELECT id FROM bookmarks WHERE member_id = ? AND ") +
-                                       column + " = ?");
-        existing.with(me, id);
-        if (existing.step()) bookmarkId = existing.integer(0);
+        std::optional<int64_t> bookmarkId = ctx.db.queryInteger(
+            std::string("SELECT id FROM bookmarks WHERE member_id = ? AND ") + column + " = ?", me, id);
         if (bookmarked && !bookmarkId) {
             ctx.db
                 .prepare(std::string("INSERT INTO bookmarks (member_id, ") + column +
@@ -229,9 +223,8 @@ json categories(RequestContext& ctx) {
 }
 
 // What lies below a category: its subcategories under "newSubItems" and, only when it holds articles,
-// "actual_content": an entry for the category itself and then its articles. The library's screen
-// opens the articles when "actual_content" is there, dropping its first entry, and the deeper level
-// otherwise; an empty list would open an empty screen in place of that level.
+// "actual_content": an entry for the category itself, then its articles (the library's screen drops
+// the first entry, and would open an empty screen for an empty list in place of the deeper level).
 json subcontent(RequestContext& ctx) {
     libraryMember(ctx);
     auto id = ctx.optionalId("id");
@@ -337,9 +330,8 @@ json listComments(RequestContext& ctx) {
     return nullptr;
 }
 
-// The card's comments come back whole, oldest first and the new one last: the comment list
-// replaces its rows with them. When they cannot be kept for the member to read, the comment alone
-// (what was stored): the application reads the list again itself.
+// The card's comments come back whole, oldest first, for the comment list to replace its rows; when
+// they cannot be kept for the member to read, the comment alone (the application reads the list again).
 json commentAnswer(RequestContext& ctx, const json& made) {
     const int64_t me = ctx.member();
     const int64_t id = made.value("comment", int64_t{0});

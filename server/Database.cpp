@@ -15,10 +15,6 @@ namespace {
     throw DatabaseError(message);
 }
 
-} // namespace
-
-namespace {
-
 // Statements kept per connection; a text beyond this many is compiled for each use.
 constexpr size_t kMaxCachedStatements = 512;
 // How long a write waits for the database, for its turn and then for SQLite's lock.
@@ -52,6 +48,9 @@ int retryUntil(void* deadline, int) {
     std::this_thread::sleep_for(std::chrono::microseconds(200));
     return 1;
 }
+
+// Write transactions open on this thread (a worker serves one request at a time).
+thread_local int openWriteTransactions = 0;
 
 int logGrew(void* checkpoints, sqlite3*, const char*, int pages) {
     static_cast<Checkpoints*>(checkpoints)->logGrew(pages);
@@ -232,20 +231,6 @@ int Connection::changes() const {
 bool Connection::inTransaction() const {
     return sqlite3_get_autocommit(db_) == 0;
 }
-
-std::optional<int64_t> Connection::queryInteger(std::string_view sql, int64_t arg) {
-    auto st = prepare(sql);
-    st.with(arg);
-    if (!st.step() || st.isNull(0)) return std::nullopt;
-    return st.integer(0);
-}
-
-namespace {
-
-// Write transactions open on this thread (a worker serves one request at a time).
-thread_local int openWriteTransactions = 0;
-
-} // namespace
 
 Transaction::Transaction(Connection& connection) : connection_(connection) {
     if (connection_.costs_ && !connection_.spender_.empty())

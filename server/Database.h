@@ -52,9 +52,8 @@ public:
     const int64_t seconds;
 };
 
-// What each sender's writes cost the database, counted against what it may spend: the bytes its
-// commits put in the write-ahead log, so that a flood of writes slows its own sender, never anyone
-// else. Safe to call from any thread.
+// What each sender's writes cost: the bytes its commits put in the write-ahead log, counted against
+// what it may spend, so that a flood of writes slows its own sender only. Thread-safe.
 class WriteCosts {
 public:
     virtual ~WriteCosts() = default;
@@ -144,8 +143,13 @@ public:
     int changes() const;
     bool inTransaction() const;
 
-    // Convenience for single-value queries.
-    std::optional<int64_t> queryInteger(std::string_view sql, int64_t arg);
+    // The first column of a query's first row, bound to `args`; none when there is no row or it is NULL.
+    template <class... A> std::optional<int64_t> queryInteger(std::string_view sql, const A&... args) {
+        auto st = prepare(sql);
+        st.with(args...);
+        if (!st.step() || st.isNull(0)) return std::nullopt;
+        return st.integer(0);
+    }
 
     // Whom its write transactions take their turns for: the sender of the request it serves.
     void claimWritesFor(Claimant claimant) { claimant_ = std::move(claimant); }
@@ -155,9 +159,8 @@ public:
         Restart,  // all of it, then waits for the readers of the log, so that the next write starts it again
         Truncate, // as Restart, and the log's file is emptied
     };
-    // Writes the write-ahead log into the database. A checkpoint other than a passive one waits up to
-    // `patience` for the readers still reading the log (and for a writer outside the write turns);
-    // false when they kept it from being done whole.
+    // Writes the write-ahead log into the database; one other than passive waits up to `patience` for
+    // the log's readers (and a writer outside the turns). False when they kept it from being done whole.
     bool checkpointLog(Checkpoint kind = Checkpoint::Passive,
                        std::chrono::milliseconds patience = std::chrono::milliseconds(0));
 
@@ -185,13 +188,10 @@ private:
 };
 
 // Checkpoints of the write-ahead log, made on a thread of their own once a commit has left the log
-// `pages` long, so that no writer waits seconds for the disk while holding its turn (a passive
-// checkpoint waits for no writer).
-//
-// Writes that follow one another never let a whole copy happen, and the log would grow without end;
-// so past `kRestartFactor` times `pages` the checkpoint takes a write turn, copies the rest and waits
-// briefly for the log's readers, so that the next write starts the log again (its file then cut back
-// to `pages`). Once writes stop for a moment, the log is copied and its file emptied.
+// `pages` long, so that no writer waits for the disk while holding its turn. Writes that follow one
+// another never let a whole copy happen, so past `kRestartFactor` times `pages` the checkpoint takes a
+// write turn, copies the rest and lets the next write start the log again; once writes stop for a
+// moment, the log is copied and its file emptied.
 class Checkpoints {
 public:
     static constexpr int kRestartFactor = 4;
@@ -237,11 +237,8 @@ private:
 };
 
 // A write transaction taken up front (BEGIN IMMEDIATE), so that two writers wait for each other
-// instead of failing on a lock upgrade. Rolled back unless committed.
-//
-// Writers of one pool wait for the database's lock in fair turns among their senders (FairTurns), not
-// in SQLite's busy retries, where a writer that came first loses to every newcomer. A write that
-// finds no turn within its patience fails with DatabaseBusy (429).
+// instead of failing on a lock upgrade; rolled back unless committed. Writers wait in fair turns among
+// their senders, not in SQLite's busy retries; one that finds no turn in time fails (DatabaseBusy).
 class Transaction {
 public:
     explicit Transaction(Connection& connection);
@@ -291,9 +288,9 @@ public:
     size_t writesWaiting() { return writeTurns_.waiting(); }
 
     // A write that needs no answer before its request's reply (a usage event, a count of wrong
-    // guesses): gathered with those that come within a moment and made in one transaction on the
-    // pool's thread, each in a savepoint of its own. `written` is called once its transaction has
-    // ended, made or not. Past a bound of writes waiting, the caller waits for room, then DatabaseBusy.
+    // guesses): made with those that come within a moment in one transaction on the pool's thread,
+    // each in a savepoint; `written` is called once it has ended. Past a bound of writes waiting, the
+    // caller waits for room, then DatabaseBusy.
     void gather(std::function<void(Connection&)> write, std::function<void()> written = {});
     // Waits until every write gathered before the call has been made (or has failed).
     void flushGathered();

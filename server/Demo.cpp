@@ -1,6 +1,5 @@
-// The demonstration family: a mother and a father of twins in their fourth week in the unit, with two
-// weeks of daily updates, growth series, journey milestones, a care team, the education library,
-// posts, comments, questions and notifications. Dates are laid out backwards from the moment of seeding.
+// The demonstration family, twins in their fourth week in the unit, and all the screens show of them
+// (two weeks of updates, growth, milestones, care team, library, posts), dated back from the seeding.
 
 #include "server/Auth.h"
 #include "server/Http.h"
@@ -58,73 +57,63 @@ const Article kArticles[] = {
     {"Why your baby is on CPAP", "Breathing", "Breathing support",
      "CPAP keeps small lungs open between breaths.", "Most babies need it for days to weeks.",
      "<p>Continuous positive airway pressure (CPAP) gives a gentle, steady flow of air through small prongs "
-     "or a "
-     "mask. It keeps the tiny air sacs of the lungs from closing between breaths.</p>"
+     "or a mask. It keeps the tiny air sacs of the lungs from closing between breaths.</p>"
      "<ul><li>It is not a ventilator: your baby does all the breathing.</li><li>The prongs can leave marks "
-     "on the "
-     "nose; nurses move them often.</li><li>You can still hold your baby on CPAP.</li></ul>",
+     "on the nose; nurses move them often.</li><li>You can still hold your baby on CPAP.</li></ul>",
      "cradleway", "link", true},
     {"Reading the monitor", "Breathing", "Monitors and alarms", "What the numbers beside the bed mean.",
      "Alarms are common and usually not a sign of danger.",
      "<p>The monitor shows heart rate, breathing rate and oxygen saturation.</p>"
      "<ol><li>Heart rate: usually between 120 and 170 beats a minute.</li><li>Oxygen saturation: the target "
-     "range "
-     "is set for each baby.</li><li>Breathing rate: 40 to 60 breaths a minute.</li></ol>",
+     "range is set for each baby.</li><li>Breathing rate: 40 to 60 breaths a minute.</li></ol>",
      "ashcombe", "link", false},
     {"Expressing breast milk", "Feeding", "Breast milk", "Start within six hours of birth if you can.",
      "Express 8 to 10 times a day, including once at night.",
      "<p>Your milk is the best food for a premature baby, even in tiny amounts.</p>"
      "<ul><li>Hand expressing helps in the first days.</li><li>Use the hospital's pump in the family "
-     "room.</li>"
-     "<li>Label every bottle with your baby's name and the time.</li></ul>",
+     "room.</li><li>Label every bottle with your baby's name and the time.</li></ul>",
      "cradleway", "png", true},
     {"Tube feeding explained", "Feeding", "Tube feeding", "A thin tube carries milk to the stomach.",
      "It is a bridge until your baby can suck and swallow.",
      "<p>Babies born before 34 weeks often cannot yet coordinate sucking, swallowing and breathing.</p>"
      "<ul><li>The tube goes through the nose or the mouth.</li><li>You can give tube feeds yourself with "
-     "help.</li>"
-     "</ul>",
+     "help.</li></ul>",
      "cradleway", "table_png", true},
     {"Kangaroo care: skin to skin", "Kangaroo Care", "Holding your baby",
      "Holding your baby against your chest helps you both.", "Sessions of an hour or more are best.",
      "<p>Skin-to-skin contact steadies your baby's heart rate, breathing and temperature.</p>"
      "<ul><li>Wear a shirt that opens at the front.</li><li>Plan for at least an hour.</li><li>Partners can "
-     "do it "
-     "too.</li></ul><p>Read next: <a href=\"cradleway://content/education/6\">Your first hold</a>.</p>",
+     "do it too.</li></ul><p>Read next: <a href=\"cradleway://content/education/6\">Your first hold</a>.</p>",
      "cradleway", "link", false, "A parent holding a baby skin to skin, under a blanket"},
     {"Your first hold", "Kangaroo Care", "Holding your baby",
      "What to expect the first time you hold your baby.", "Your nurse will help with the wires and tubes.",
      "<p>The first hold is a big moment. Your nurse will move the tubes and wires and settle your baby on "
-     "you.</p>"
-     "<ul><li>Sit back in the chair before the transfer.</li><li>Keep your baby's head turned to the "
+     "you.</p><ul><li>Sit back in the chair before the transfer.</li><li>Keep your baby's head turned to the "
      "side.</li></ul>",
      "ashcombe", "link", true},
     {"Car seat safety check", "Going Home", "Car seats", "Bring the car seat in before discharge.",
      "Some babies sit in it for a breathing check.",
      "<p>Before going home, many premature babies have a car seat check: they sit in their own seat for 90 "
-     "minutes "
-     "while monitored.</p><ul><li>Choose a rear-facing seat.</li><li>Practise fitting it in the "
+     "minutes while monitored.</p><ul><li>Choose a rear-facing seat.</li><li>Practise fitting it in the "
      "car.</li></ul>",
      "cradleway", "link", true},
     {"Infant CPR class", "Going Home", "Classes", "A two-hour class for parents and carers.",
      "Held in the family room; register with your nurse.",
      "<p>Learn what to do if your baby stops breathing. The class covers CPR and choking.</p>"
-     "<ul><li>Classes are free for families in the unit.</li><li>Watch the short video before you "
-     "come.</li></ul>",
+     "<ul><li>Classes are free for families in the unit.</li><li>Watch the short video before you come.</li>"
+     "</ul>",
      "cradleway", "table_mp4", false},
     {"Getting ready for discharge", "Going Home", "Preparing for discharge",
      "Your baby can go home when feeding and breathing are steady.", "Rooming in helps you practise.",
      "<p>Discharge usually comes when your baby feeds by mouth, keeps warm in a cot and gains weight.</p>"
      "<ol><li>Learn to give any medicines.</li><li>Book the first clinic visits.</li><li>Spend a night "
-     "rooming "
-     "in.</li></ol>",
+     "rooming in.</li></ol>",
      "ashcombe", "table_text", true},
     {"Looking after yourself", "Your Wellbeing", "Caring for yourself", "Sleep, food and someone to talk to.",
      "It is normal to feel overwhelmed.",
      "<p>Having a baby in intensive care is hard. Look after your own health as well.</p>"
      "<ul><li>Eat regular meals and drink water.</li><li>Accept help from family and friends.</li><li>Talk "
-     "to the "
-     "unit's social worker.</li></ul>",
+     "to the unit's social worker.</li></ul>",
      "cradleway", "link", true},
     {"Brothers and sisters", "Your Wellbeing", "Brothers, sisters and family",
      "Helping older children understand.", "Siblings may visit at set times.",
@@ -181,9 +170,8 @@ std::string grams(double weight) {
     return out + " g";
 }
 
-// The readings stand in the fields the daily update's cells show (the subtitle, the sub-items and
-// the data lines); "value" repeats the reading for whoever reads the entry's data alone. An entry
-// stays short enough that the latest one shows every item on a phone's screen.
+// The readings stand in the fields the daily update's cells show, "value" repeating them for whoever
+// reads the data alone; short enough that the latest entry shows every item on a phone's screen.
 json dailyItems(const std::string& name, int day, int totalDays, double weight, const std::string& photo) {
     bool cpap = day < totalDays - 6, highFlow = !cpap && day < totalDays - 2;
     int feedMl = 8 + day * 2;
@@ -231,8 +219,8 @@ json dailyItems(const std::string& name, int day, int totalDays, double weight, 
 // Every date the demo writes, by table: a time in seconds, or a calendar day ("2019-03-04"). A due
 // date lies ahead by nature; every other demo date lies on or before the day the demo stands at.
 struct DemoDate {
-    const char* table;
-    const char* column;
+    std::string table;
+    std::string column;
     bool calendarDay;
     bool mayLieAhead = false;
 };
@@ -255,9 +243,8 @@ std::vector<std::string> demoTables() {
 }
 
 // The demo keeps the day its dates stand at ("demo"), the rows it still owns ("demo_rows") and each
-// date of those rows as it last wrote it ("demo_dates"), so that a later start moves those dates, and
-// only them. It lets go of a deleted row (ids are reused), of a baby a family claimed, and of a date
-// that no longer reads as it wrote it (a member set it).
+// date as it last wrote it ("demo_dates"), so that a later start moves those dates only. It lets go of
+// a deleted row (ids are reused), a baby a family claimed, and a date a member set.
 void ensureDemoTables(Connection& db) {
     db.exec("CREATE TABLE IF NOT EXISTS demo (day INTEGER NOT NULL, rows TEXT NOT NULL)");
     db.exec("CREATE TABLE IF NOT EXISTS demo_rows (tbl TEXT NOT NULL, id INTEGER NOT NULL, "
@@ -277,10 +264,8 @@ void ensureDemoTables(Connection& db) {
 
 std::map<std::string, int64_t> lastIds(Connection& db) {
     std::map<std::string, int64_t> ids;
-    for (const auto& table : demoTables()) {
-        auto st = db.prepare("SELECT COALESCE(MAX(id), 0) FROM " + table);
-        ids[table] = st.step() ? st.integer(0) : 0;
-    }
+    for (const auto& table : demoTables())
+        ids[table] = db.queryInteger("SELECT COALESCE(MAX(id), 0) FROM " + table).value_or(0);
     return ids;
 }
 
@@ -300,8 +285,7 @@ void ownRows(Connection& db, const json& ranges) {
 }
 
 // A demo loaded by a server that kept only its id ranges: the rows in those ranges are taken as its
-// own, except a baby that only members from outside the demo have claimed since. (A deleted demo row
-// whose id a member's row has taken since cannot be told apart any more.)
+// own, except a baby that only members from outside the demo have claimed since.
 void adoptRanges(Connection& db, const json& ranges) {
     ownRows(db, ranges);
     db.prepare("DELETE FROM demo_rows WHERE tbl = 'babies' AND EXISTS (SELECT 1 FROM member_babies mb "
@@ -315,42 +299,35 @@ std::string dayOf(const DemoDate& d, const std::string& value) {
     return d.calendarDay ? "CAST(julianday(" + value + ") - 2440587.5 AS INTEGER)" : value + " / 86400";
 }
 
-// Takes the dates of the rows the demo owns as the demo's own, as they read now. With `until`, only
-// those on or before that day (or lying ahead by nature): a date further ahead than the day the demo
-// stood at was set by a member.
+// Takes the dates of the rows the demo owns as the demo's own, as they read now; with `until`, only
+// those on or before that day (or ahead by nature): one further ahead was set by a member.
 void recordDemoDates(Connection& db, std::optional<int64_t> until) {
-    for (const auto& d : kDemoDates) {
-        const std::string table = d.table, column = d.column;
-        db.prepare("INSERT OR REPLACE INTO demo_dates (tbl, col, id, value) SELECT ?1, ?2, id, " + column +
-                   " FROM " + table + " WHERE id IN (SELECT id FROM demo_rows WHERE tbl = ?1) AND " + column +
-                   " IS NOT NULL AND (?3 IS NULL OR ?4 OR " + dayOf(d, column) + " <= ?3)")
-            .with(table, column, until, d.mayLieAhead)
+    for (const auto& d : kDemoDates)
+        db.prepare("INSERT OR REPLACE INTO demo_dates (tbl, col, id, value) SELECT ?1, ?2, id, " + d.column +
+                   " FROM " + d.table + " WHERE id IN (SELECT id FROM demo_rows WHERE tbl = ?1) AND " +
+                   d.column + " IS NOT NULL AND (?3 IS NULL OR ?4 OR " + dayOf(d, d.column) + " <= ?3)")
+            .with(d.table, d.column, until, d.mayLieAhead)
             .run();
-    }
 }
 
 // The demo's dates as they read after it moved them.
 void refreshDemoDates(Connection& db) {
-    for (const auto& d : kDemoDates) {
-        const std::string table = d.table, column = d.column;
-        db.prepare("UPDATE demo_dates SET value = (SELECT " + column + " FROM " + table +
+    for (const auto& d : kDemoDates)
+        db.prepare("UPDATE demo_dates SET value = (SELECT " + d.column + " FROM " + d.table +
                    " x WHERE x.id = demo_dates.id) WHERE tbl = ?1 AND col = ?2")
-            .with(table, column)
+            .with(d.table, d.column)
             .run();
-    }
 }
 
 // Lets go of every date the demo no longer owns: of a row it let go of, or one a member set since.
 void letGoOfMembersDates(Connection& db) {
-    for (const auto& d : kDemoDates) {
-        const std::string table = d.table, column = d.column;
+    for (const auto& d : kDemoDates)
         db.prepare("DELETE FROM demo_dates WHERE tbl = ?1 AND col = ?2 AND NOT EXISTS (SELECT 1 FROM " +
-                   table +
+                   d.table +
                    " x JOIN demo_rows r ON r.tbl = ?1 AND r.id = x.id WHERE x.id = demo_dates.id AND x." +
-                   column + " IS demo_dates.value)")
-            .with(table, column)
+                   d.column + " IS demo_dates.value)")
+            .with(d.table, d.column)
             .run();
-    }
 }
 
 // The latest day of the demo's own dates that never lie ahead.
@@ -367,9 +344,8 @@ std::optional<int64_t> latestDemoDay(Connection& db) {
     return latest;
 }
 
-// A demo loaded days ago reads as if loaded today: it moves by whole days since the day it last stood
-// at, and what members wrote keeps its dates, since they tell what really happened. No demo date is
-// moved past today (a time that would lie ahead stands at now), whatever day was stored.
+// A demo loaded days ago reads as if loaded today: its own dates move by whole days, never past now;
+// what members wrote keeps its dates, since they tell what really happened.
 void moveDemoToToday(Connection& db, ServerState& state) {
     const bool keptDates =
         db.prepare("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'demo_dates'").step();
@@ -399,13 +375,12 @@ void moveDemoToToday(Connection& db, ServerState& state) {
     if (auto latest = latestDemoDay(db)) days = std::min(days, today - *latest);
     if (days != 0) {
         for (const auto& d : kDemoDates) {
-            const std::string table = d.table, column = d.column;
             const std::string moved =
-                d.calendarDay ? "COALESCE(date(" + column + ", printf('%+d days', ?1)), " + column + ")"
-                              : "MIN(" + column + " + ?1 * 86400, ?2)";
-            db.prepare("UPDATE " + table + " SET " + column + " = " + moved +
+                d.calendarDay ? "COALESCE(date(" + d.column + ", printf('%+d days', ?1)), " + d.column + ")"
+                              : "MIN(" + d.column + " + ?1 * 86400, ?2)";
+            db.prepare("UPDATE " + d.table + " SET " + d.column + " = " + moved +
                        " WHERE id IN (SELECT id FROM demo_dates WHERE tbl = ?3 AND col = ?4)")
-                .with(days, now, table, column)
+                .with(days, now, d.table, d.column)
                 .run();
         }
         refreshDemoDates(db);
@@ -555,8 +530,7 @@ void seedDemo(Connection& db, ServerState& state) {
             int64_t at = today - (stayDays - day) * kDay + (day == 0 ? 12 * 3600 : -2 * 3600);
             double weight = twin.weight - (day < 5 ? day * 15 : 75 - (day - 5) * 22);
             db.prepare("INSERT INTO measurements (baby_id, kind, value, units, measured_at) VALUES (?, "
-                       "'weight', ?, "
-                       "'g', ?)")
+                       "'weight', ?, 'g', ?)")
                 .with(twin.id, std::round(weight), at)
                 .run();
             if (day % 4 == 0) {

@@ -46,13 +46,8 @@ std::string countName(const ThrottleKey& key) {
     return std::string(key.policy->scope) + '\n' + key.key;
 }
 
-} // namespace
-
-namespace {
-
-// How long a network or a phone the member signed in from stays hers, and how many of each she
-// keeps: more than the places a phone or two are taken in a season (home, the ward, work), and more
-// phones than a member signs in on.
+// How long a network or phone the member signed in from stays hers, and how many of each she keeps:
+// more than the places (home, the ward, work) and phones she signs in from in a season.
 constexpr int64_t kSignInNetworkSeconds = 90LL * 24 * 3600;
 constexpr int64_t kSignInNetworksPerMember = 20;
 constexpr int64_t kSignInPhonesPerMember = 20;
@@ -81,14 +76,17 @@ bool signedInLately(Connection& db, const std::string& table, const std::string&
     return st.step();
 }
 
+bool phoneSignedIn(Connection& db, int64_t memberId, const std::optional<std::string>& phone, int64_t now) {
+    return phone && signedInLately(db, "signin_phones", "phone", memberId, *phone, now);
+}
+
 // 128 random bits in lower-case hexadecimal, as the server makes them.
 bool wellFormedName(std::string_view value) {
     return value.size() == 32 && value.find_first_not_of("0123456789abcdef") == std::string_view::npos;
 }
 
 // The name a phone or an application is known by at the server's shared places: the first half of
-// its cookie, enough to tell it from others and too little to stand for it. Its group is where each
-// request comes from (`claimantOfHead`).
+// its cookie, enough to tell it from others and too little to stand for it.
 Claimant knownBy(const char* kind, const std::string& cookie) {
     Claimant claimant;
     claimant.member = std::string(kind) + ":" + cookie.substr(0, 16);
@@ -121,14 +119,6 @@ std::optional<std::string> requestingPhone(const RequestContext& ctx) {
     return std::nullopt;
 }
 
-namespace {
-
-bool phoneSignedIn(Connection& db, int64_t memberId, const std::optional<std::string>& phone, int64_t now) {
-    return phone && signedInLately(db, "signin_phones", "phone", memberId, *phone, now);
-}
-
-} // namespace
-
 bool fromPhoneOf(const RequestContext& ctx, int64_t memberId) {
     return phoneSignedIn(ctx.db, memberId, requestingPhone(ctx), ctx.now());
 }
@@ -152,10 +142,9 @@ void signedInFrom(RequestContext& ctx, int64_t memberId) {
     rememberSignIn(db, "signin_networks", "network", memberId, client, kSignInNetworksPerMember, now);
     const std::string phone = requestingPhone(ctx).value_or(randomHex(16));
     rememberSignIn(db, "signin_phones", "phone", memberId, phone, kSignInPhonesPerMember, now);
-    // From now on its requests take their turns as this phone's, wherever it is, in her family's group
-    // where she proved one (the phone she signs in on is one of the family's), so that the phones of a
-    // ward's families share no turns with whoever else is on its network; counted among the member's
-    // phones, so that an account signing in on new phones over and over forgets only its own.
+    // From now on its requests take their turns as this phone's, in her family's group where she proved
+    // one, sharing none with whoever else is on the ward's network; counted among the member's phones,
+    // so that an account signing in on new phones over and over forgets only its own.
     Claimant claimant = knownBy("phone", phone);
     claimant.group = turnGroupOf(db, memberId);
     ctx.state.claimants.learn(phone, claimant, std::chrono::steady_clock::time_point::max(),
@@ -245,9 +234,8 @@ void GuessCounts::write(ConnectionPool& pool, const std::vector<ThrottleKey>& ke
     auto written = [this, keys] {
         std::lock_guard lock(mutex_);
         for (const auto& key : keys)
-            if (auto found = counts_.find(countName(key));
-                found != counts_.end() && --found->second.writes == 0 && found->second.open == 0)
-                counts_.erase(found);
+            if (auto found = counts_.find(countName(key)); found != counts_.end()) --found->second.writes;
+        release(keys);
     };
     struct Unwritten {
         std::function<void()> give;
@@ -317,24 +305,14 @@ namespace {
 constexpr const char* kIssuedKind = "application";
 
 const char* kindName(Proof kind) {
-    switch (kind) {
-    case Proof::Invitation:
-        return "invitation";
-    case Proof::Lookup:
-        return "lookup";
-    }
-    return "";
-}
-
-// The application named by the cookies of a request, when one is.
-std::optional<std::string> clientInCookies(std::string_view cookies) {
-    return cookieIn(cookies, kClientCookie);
+    return kind == Proof::Invitation ? "invitation" : "lookup";
 }
 
 // The application this reply names already, among the cookies it sets (a phone's may come first).
 std::optional<std::string> clientSetInReply(const RequestContext& ctx) {
     for (size_t i = 0, n = ctx.response.get_header_value_count("Set-Cookie"); i < n; ++i)
-        if (auto named = clientInCookies(ctx.response.get_header_value("Set-Cookie", i))) return named;
+        if (auto named = cookieIn(ctx.response.get_header_value("Set-Cookie", i), kClientCookie))
+            return named;
     return std::nullopt;
 }
 
@@ -350,7 +328,7 @@ std::string memberHolder(int64_t member) {
 // chooses the name under which proofs are kept.
 std::optional<std::string> issuedClient(const RequestContext& ctx) {
     for (size_t i = 0, n = ctx.request.get_header_value_count("Cookie"); i < n; ++i) {
-        auto client = clientInCookies(ctx.request.get_header_value("Cookie", i));
+        auto client = cookieIn(ctx.request.get_header_value("Cookie", i), kClientCookie);
         if (!client) continue;
         auto st = ctx.db.prepare("SELECT 1 FROM proofs WHERE kind = ? AND holder = ? AND subject = '' "
                                  "AND object = 0 AND proven_at >= ?");
@@ -372,9 +350,8 @@ void insertProof(Connection& db, const char* kind, const std::string& holder, co
     removeExpired(db, "proofs", "proven_at", now - kProofSeconds);
 }
 
-// Binds the two holders to parameters `first` and `first + 1`; a holder the request lacks is NULL,
-// which matches nothing. Unless `clientForMember`, the application's proofs serve a signed-in member
-// not at all: what the phone proved before she signed in may be someone else's.
+// Binds the two holders to parameters `first` and `first + 1` (NULL, matching nothing, for one it
+// lacks). Unless `clientForMember`, a phone's proofs from before she signed in serve no member.
 void bindHolders(Statement& st, int first, const ProofHolders& holders, bool clientForMember = false) {
     const bool client = holders.client && (!holders.member || clientForMember);
     st.bind(first, client ? std::optional(clientHolder(*holders.client)) : std::nullopt);
@@ -416,9 +393,8 @@ RequestingApplication::RequestingApplication(RequestContext& ctx, Proof kind, in
         name_ = *known;
         return;
     }
-    // What the request proved bounds the rows it leaves: a right code or record number is known to a
-    // family, and whoever sends it again and again from a network without keeping the cookie spends
-    // the allowance of that proof there, never the one the other families behind the network share.
+    // What the request proved bounds the rows it leaves: whoever sends a right code again and again
+    // without keeping the cookie spends that proof's allowance, not the network's other families'.
     allowance_ = std::make_unique<TakenAllowance>(
         ctx.state,
         std::vector<RateKey>{{"proven-applications",

@@ -16,9 +16,8 @@ namespace cw::server {
 class RequestContext;
 class TakenAllowance;
 
-// Guessing (passwords, invitation codes, e-mail codes, record numbers) is slowed, never locked for
-// long. Past a few failures under a key, its next attempt must wait a delay that doubles up to a
-// ceiling; failures are forgotten a while after the last one (see `Attempt`).
+// Guessing is slowed, never locked for long: past a few failures under a key, its next attempt waits a
+// delay that doubles up to a ceiling; failures are forgotten a while after the last one (`Attempt`).
 struct ThrottlePolicy {
     const char* scope;
     int64_t freeFailures;
@@ -28,9 +27,8 @@ struct ThrottlePolicy {
 };
 
 namespace throttle {
-// Wrong passwords are counted per account and client address, so that one address's guessing keeps
-// the owner out of no other, and per account from every address against spread guessing; a phone
-// that signed in to the account before is counted on its own instead (see `passwordKeys`).
+// Wrong passwords are counted per account and address, so that one address's guessing keeps the owner
+// out of no other, and per account from every address; a phone she signed in on counts on its own.
 extern const ThrottlePolicy kPassword;         // per account, from one client address
 extern const ThrottlePolicy kPasswordAccount;  // per account, from every address, in each clock hour
 extern const ThrottlePolicy kPasswordPhone;    // per account, from one phone that signed in to it
@@ -65,20 +63,17 @@ std::optional<std::string> requestingPhone(const RequestContext& ctx);
 // gave at a sign-in to it (made up, or another account's, it names no phone of hers).
 bool fromPhoneOf(const RequestContext& ctx, int64_t memberId);
 
-// The keys a password for this account is counted under: from a phone that signed in to it lately,
-// that phone's own count alone; otherwise the account from that address and, unless she signed in
-// from that network lately, the account from every address.
+// The keys a password for this account is counted under: a phone's that signed in to it lately, or
+// the account's from that address and (unless she signed in from there lately) from every address.
 std::vector<ThrottleKey> passwordKeys(Connection& db, int64_t memberId, const std::string& client,
                                       const std::optional<std::string>& phone, int64_t now);
-// The member signed in (a sign-in, a sign-up) from the request's network and phone: both are hers for
-// a while, and the phone is named by its cookie with the reply (the one it sent, or a new one). Runs
-// in the caller's transaction.
+// The member signed in from the request's network and phone: both are hers for a while, and the
+// phone is named by its cookie with the reply (the one it sent, or a new one). In the caller's write.
 void signedInFrom(RequestContext& ctx, int64_t memberId);
 
 // The counts of attempts under their keys, as `Attempt` keeps them: counted in memory before the
-// attempt is judged, and written to the table `throttles` with the pool's gathered writes, so that a
-// flood of wrong guesses takes a write turn now and then instead of one each. Memory holds the latest
-// while a write of a count waits or an attempt in it is unsettled. Safe to call from any thread.
+// attempt is judged and written with the pool's gathered writes, so that a flood of wrong guesses
+// takes a write turn now and then instead of one each. Safe to call from any thread.
 class GuessCounts {
 public:
     // What one attempt did to one key's count, so that taking it back undoes that and nothing else.
@@ -90,9 +85,8 @@ public:
     // count stays in memory until the attempt is settled.
     std::vector<Counted> count(Connection& db, ConnectionPool& pool, const std::vector<ThrottleKey>& keys,
                                int64_t now);
-    // Settles an attempt counted so: kept, it stays a failure; taken back, each key loses that one
-    // count, and its last failure is again the one before when nothing was counted since; the first
-    // key forgets its failures altogether when `forgetFirst`.
+    // Settles an attempt: kept, it stays a failure; taken back, each key loses that one count (its last
+    // failure again the one before if none came since), the first key all of them when `forgetFirst`.
     enum class Settled { Kept, TakenBack, TakenBackForgettingFirst };
     void settle(ConnectionPool& pool, const std::vector<ThrottleKey>& keys,
                 const std::vector<Counted>& counted, Settled settled, int64_t now);
@@ -117,10 +111,8 @@ private:
 };
 
 // One attempt at a guess, counted as a failure under each of its keys before it is judged, so that
-// attempts sent together cannot all pass the count (429, counting nothing, when a key must still
-// wait); settled once: kept (a wrong guess, or one nobody settled), or taken back (a right one, or one
-// not judged). Taking back undoes this attempt's own count only, so right guesses sent between wrong
-// ones forgive none of them.
+// attempts sent together cannot all pass the count (429 when a key must still wait). Settled once;
+// taking back undoes this attempt's own count only, so right guesses forgive no wrong ones.
 class Attempt {
 public:
     Attempt(RequestContext& ctx, std::vector<ThrottleKey> keys);
@@ -131,8 +123,7 @@ public:
     // The guess was wrong: it stays counted.
     void keep();
     // The guess was right: its own count is taken back under every key, and when `forgetFirst` the
-    // first key (a password's account from this phone or address) forgets its failures altogether.
-    // A count taken back to nothing leaves no row.
+    // first key forgets its failures altogether.
     void succeeded(bool forgetFirst = false);
     // Refused without being judged (the server too busy to judge it, a right one refused for an
     // allowance): it was no guess, and its count is taken back under every key.
@@ -148,9 +139,8 @@ private:
 };
 
 // What an application showed recently (an invitation code it gave back, a baby it looked up by record
-// number), and how long it counts. A proof made signed out belongs to the application (by its cookie)
-// until an account takes it over; one made signed in to that member alone. Never to a network
-// address, which a hospital's Wi-Fi shares among many families.
+// number), and how long it counts. A proof belongs to the application (by its cookie) or the member,
+// never to a network address, which a hospital's Wi-Fi shares among many families.
 constexpr int64_t kProofSeconds = 3600;
 // The cookie that names the application; it lives as long as a proof does.
 inline constexpr const char* kClientCookie = "cw_client";
@@ -159,19 +149,17 @@ enum class Proof {
     Lookup,     // object: a baby looked up by record number
 };
 
-// Whose proofs a request may use: the signed-in member's, and its application's (by the cookie it
-// carries, when the server issued it and it has not lapsed). A signed-in member uses the
-// application's proofs only of invitations to her own address.
+// Whose proofs a request may use: the signed-in member's, and its application's (by a cookie the
+// server issued, not lapsed), of which a member uses only invitations to her own address.
 struct ProofHolders {
     std::optional<std::string> client;
     std::optional<int64_t> member;
 };
 ProofHolders proofHolders(const RequestContext& ctx, std::optional<int64_t> member);
 
-// The application a request comes from, by its cookie; one that sent none the server issued is named
-// now, but issued (cookie set, row written) only by `issue`, so that a refused request leaves nothing.
-// A new one takes one of its network's allowance of new applications, unless it is named for what the
-// request proved: then it is counted by that, so that no neighbour keeps a right code out.
+// The application a request comes from, by its cookie; a new one is named now but issued only by
+// `issue`, so that a refused request leaves nothing. It takes one of its network's allowance of new
+// applications, or, named for what the request proved, that proof's, so no neighbour keeps it out.
 class RequestingApplication {
 public:
     enum class NewOne {
@@ -208,9 +196,8 @@ enum class AccountArrival {
 void handProofsTo(RequestContext& ctx, int64_t memberId, const std::string& email, AccountArrival arrival);
 // The holders gave back the code of this invitation, to its address, within the hour.
 bool invitationProven(Connection& db, const ProofHolders& holders, int64_t invitationId, int64_t now);
-// The request's application proved within the hour what an account made for `email` naming `babies`
-// would take up: an open invitation's code to that address, or a named baby's record number that has
-// no family yet. Such a sign-up is not counted against its address's allowance.
+// The request's application proved within the hour what a sign-up for `email` naming `babies` takes
+// up: an open invitation's code to the address, or the record number of a named baby with no family.
 bool signUpProven(RequestContext& ctx, const std::string& email, const std::vector<int64_t>& babies);
 // The request's application proved within the hour the code of an open invitation to `email`.
 bool invitationToAddressProven(RequestContext& ctx, const std::string& email);

@@ -72,13 +72,8 @@ bool readNumber(std::string_view text, int& out) {
     return ec == std::errc() && p == text.data() + text.size();
 }
 
-} // namespace
-
-namespace {
-
 // What a JSON text becomes once read, found in one pass before it is read: how deeply it nests, and
-// about how many bytes its values take (lists, objects' nodes and texts cost far more than the few
-// characters that write them: "[[],[],…]" becomes twenty times its size).
+// about how many bytes its values take ("[[],[],…]" becomes twenty times its size).
 struct JsonMeasure {
     bool tooDeep = false;
     size_t bytes = 16;
@@ -194,9 +189,8 @@ size_t utf8Sequence(const std::string& text, size_t at, uint32_t& codePoint) {
 
 namespace {
 
-// A string as the library's writer writes it (quotes and backslashes escaped, control characters as
-// `\n` or `\u0001`, the rest as it is): a well-formed one here, a run of plain bytes at a time;
-// another by the library, which replaces what is not UTF-8.
+// A string as the library's writer writes it (quotes, backslashes and controls escaped): a well-formed
+// one here, a run of plain bytes at a time; another by the library, which replaces what is not UTF-8.
 void writeJsonString(const std::string& text, ReplyText& out) {
     for (size_t at = 0; at < text.size();) {
         uint32_t codePoint = 0;
@@ -404,12 +398,6 @@ std::optional<bool> RequestContext::optionalFlag(const char* key) const {
     wrongType(key, "true or false");
 }
 
-bool RequestContext::flag(const char* key) const {
-    auto value = optionalFlag(key);
-    if (!value) missing(key);
-    return *value;
-}
-
 const json& RequestContext::list(const char* key) const {
     if (!has(key)) missing(key);
     const json& value = params[key];
@@ -439,21 +427,16 @@ int64_t RequestContext::memberMatchingUserId() const {
 void RequestContext::checkSecurityCode(const char* key, bool required) const {
     auto sent = required ? std::optional<int64_t>(id(key)) : optionalId(key);
     if (!sent) return;
-    auto st = db.prepare("SELECT security_code FROM members WHERE id = ?");
-    st.with(member());
-    if (!st.step() || st.integer(0) != *sent)
+    if (db.queryInteger("SELECT security_code FROM members WHERE id = ?", member()) != sent)
         throw HttpError(403, "The security code does not match your account.");
 }
 
 void RequestContext::requireBabyAccess(int64_t babyId) const {
-    auto st = db.prepare("SELECT 1 FROM member_babies WHERE member_id = ? AND baby_id = ?");
-    st.with(member(), babyId);
-    if (!st.step()) {
-        auto exists = db.prepare("SELECT 1 FROM babies WHERE id = ?");
-        exists.with(babyId);
-        if (!exists.step()) throw HttpError(404, "No baby with this id was found.");
-        throw HttpError(403, "This baby is not in your family.");
-    }
+    if (db.queryInteger("SELECT 1 FROM member_babies WHERE member_id = ? AND baby_id = ?", member(), babyId))
+        return;
+    if (!db.queryInteger("SELECT 1 FROM babies WHERE id = ?", babyId))
+        throw HttpError(404, "No baby with this id was found.");
+    throw HttpError(403, "This baby is not in your family.");
 }
 
 std::string RequestContext::client() const {
@@ -592,13 +575,18 @@ std::string lowerCase(std::string text) {
     return text;
 }
 
-std::string randomHex(size_t bytes) {
-    std::vector<unsigned char> buffer(bytes);
-    randombytes_buf(buffer.data(), buffer.size());
-    std::string out(bytes * 2 + 1, '\0');
-    sodium_bin2hex(out.data(), out.size(), buffer.data(), buffer.size());
+std::string toHex(std::string_view bytes) {
+    std::string out(bytes.size() * 2 + 1, '\0');
+    sodium_bin2hex(out.data(), out.size(), reinterpret_cast<const unsigned char*>(bytes.data()),
+                   bytes.size());
     out.pop_back();
     return out;
+}
+
+std::string randomHex(size_t bytes) {
+    std::string buffer(bytes, '\0');
+    randombytes_buf(buffer.data(), buffer.size());
+    return toHex(buffer);
 }
 
 int64_t randomNumber(int64_t low, int64_t high) {

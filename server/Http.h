@@ -2,7 +2,6 @@
 
 #include "server/Database.h"
 
-#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -43,8 +42,7 @@ class ReplyText;
 // keeps every walk over a value (copies, comparisons, dumps) from running out of stack.
 constexpr int kMaxJsonDepth = 32;
 // JSON a request carries, in its body or in a form field: 400 when it is not JSON or nests too deeply,
-// 413 when its values would take more than eight times its size (or a few kilobytes). Read in time
-// and memory that grow with the text.
+// 413 when its values would take more than eight times its size (or a few kilobytes).
 json parseRequestJson(std::string_view text, const std::string& what);
 // JSON the server stored itself: null when it cannot be read, under the same bound.
 json parseStoredJson(std::string_view text);
@@ -100,7 +98,6 @@ public:
     std::optional<int64_t> optionalId(const char* key) const;
     std::string text(const char* key) const;
     std::optional<std::string> optionalText(const char* key) const;
-    bool flag(const char* key) const;
     std::optional<bool> optionalFlag(const char* key) const;
     const json& list(const char* key) const;
     const json& object(const char* key) const;
@@ -129,10 +126,9 @@ public:
     void commit(Transaction& transaction);
     // A write of the request was committed: whatever becomes of its reply, what it wrote stays.
     bool stored = false;
-    // A reply that grows with what members wrote (a list of comments) is written out row by row as it
-    // is made (`writeJsonText`), never whole as one value: the handler sets it here, and what the
-    // handler returns is answered instead when that reply cannot be kept for its reader, for a request
-    // whose write was stored (what it stored: the request is never answered as failed).
+    // A reply that grows with what members wrote (a list of comments), written row by row as it is
+    // made; when it cannot be kept for its reader, a request whose write was stored is answered with
+    // what the handler returned instead, never as failed.
     std::function<void(ReplyText&)> rowsReply;
     // Run inside the transaction just before the request's first commit (a request done once takes
     // its key there, with its write).
@@ -143,12 +139,10 @@ public:
 
     // The client's network, as the counts per address know it (an IPv6 address by its /64).
     std::string client() const;
-    // Whom the request's turns at the server's shared places (a hash, a decoding, a write) are taken
-    // for: its sender as closely as the request made it known (see ConnectionServer::setClaimantOf),
-    // else its network address.
+    // Whom the request's turns at the shared places (a hash, a decoding, a write) are taken for: its
+    // sender as closely as it is known (ConnectionServer::setClaimantOf), else its network address.
     Claimant claimant() const;
 
-    // The address of this server as the client reached it, without a trailing slash.
     int64_t now() const;
     void console(const std::string& line) const;
 
@@ -185,6 +179,8 @@ void addFormField(json& target, const std::string& name, const std::string& valu
 // ASCII letters in lower case: e-mail addresses and answers compared as the database compares them.
 std::string lowerCase(std::string text);
 
+// `bytes` in lower-case hexadecimal.
+std::string toHex(std::string_view bytes);
 std::string randomHex(size_t bytes);
 // Any number from `low` to `high`, each as likely, however wide the span.
 int64_t randomNumber(int64_t low, int64_t high);

@@ -6,8 +6,6 @@
 #include "server/Server.h"
 
 #include <charconv>
-#include <fstream>
-#include <sstream>
 
 namespace cw::server {
 
@@ -16,22 +14,16 @@ namespace {
 std::string escapeHtml(const std::string& text) {
     std::string out;
     for (char c : text) {
-        switch (c) {
-        case '&':
+        if (c == '&')
             out += "&amp;";
-            break;
-        case '<':
+        else if (c == '<')
             out += "&lt;";
-            break;
-        case '>':
+        else if (c == '>')
             out += "&gt;";
-            break;
-        case '"':
+        else if (c == '"')
             out += "&quot;";
-            break;
-        default:
+        else
             out += c;
-        }
     }
     return out;
 }
@@ -86,11 +78,9 @@ void servePage(ServerState& state, const httplib::Request& req, httplib::Respons
         title = st.text(0);
         article = st.text(1);
     }
-    // Opening the article marks it read for the reader it names ("user_id"), only when the reader's
-    // own access token comes with it: the id alone is anybody's to write. A web view sends no headers
-    // of the application's, so the token may also come in the query ("access_token"); such a page is
-    // kept out of caches, and no page tells the sites it links to where it was (the query would be in
-    // the referrer). The access log never prints a query.
+    // Opening the article marks it read for the reader it names ("user_id"), only with her own access
+    // token: a web view may send it only in the query, so such a page is kept out of caches and no page
+    // tells the sites it links to where it was (the query would be in the referrer).
     res.set_header("Referrer-Policy", "no-referrer");
     if (req.has_param("access_token")) res.set_header("Cache-Control", "no-store");
     if (req.has_param("user_id")) {
@@ -99,11 +89,11 @@ void servePage(ServerState& state, const httplib::Request& req, httplib::Respons
         int64_t member = 0;
         const std::string text = req.get_param_value("user_id");
         auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), member);
-        auto signedIn = memberForAccessToken(*lease, state, token);
-        // A reader without her token (it ended, it is another's) is refused as the service refuses
-        // her: shown the page, she would take it as read though nothing was recorded. The application
-        // renews her tokens and asks again; the article's own address stays anybody's page.
-        if (error != std::errc() || end != text.data() + text.size() || !signedIn || *signedIn != member) {
+        const auto signedIn = holderOfAccessToken(*lease, state, token);
+        // Refused as the service refuses her (the application renews her tokens and asks again): shown
+        // the page, she would take it as read though nothing was recorded.
+        if (error != std::errc() || end != text.data() + text.size() || !signedIn ||
+            signedIn->memberId != member) {
             sendPage(res, 401, "Sign in again",
                      "<h1>Sign in again</h1><p>Open the article again from the application.</p>");
             return;
@@ -117,11 +107,9 @@ void servePage(ServerState& state, const httplib::Request& req, httplib::Respons
 
 void servePicture(const std::filesystem::path& directory, const std::string& name, const httplib::Request& req,
                   httplib::Response& res) {
-    std::string type = "application/octet-stream";
-    if (name.ends_with(".png"))
-        type = "image/png";
-    else if (name.ends_with(".jpg") || name.ends_with(".jpeg"))
-        type = "image/jpeg";
+    const std::string type = name.ends_with(".png")                              ? "image/png"
+                             : name.ends_with(".jpg") || name.ends_with(".jpeg") ? "image/jpeg"
+                                                                                 : "application/octet-stream";
     // Sent as it is read from disk: however many ask for a large picture at once, and however slowly
     // they read it, none of it is held whole in memory.
     if (name.find("..") != std::string::npos || !replyWithFile(req, res, directory / name, type)) {

@@ -15,10 +15,9 @@ struct ServerState;
 
 enum class PageKind { Terms, Article };
 
-// The web pages the client opens: the terms of use, and an education item's article page. An
-// article page that names its reader ("user_id") is hers alone: it comes only with her access token
-// (header or "access_token" in the query) and marks the article read for her; without it the page
-// is refused with 401, as the service refuses a request whose token has ended.
+// The web pages the client opens: the terms of use, and an education item's article page. One that
+// names its reader ("user_id") comes only with her access token (header or "access_token" in the
+// query), 401 without, and marks the article read for her.
 void servePage(ServerState& state, const httplib::Request& req, httplib::Response& res, PageKind kind,
                int64_t id);
 // The page of an article address that names no article (404): a web view is shown a page, never

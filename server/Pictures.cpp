@@ -322,9 +322,8 @@ PictureVerdict pngVerdict(const std::string& bytes, Reading& reading) {
     return verdict;
 }
 
-// Each sender's turn to have a picture decoded: one at a time, a few more waiting; and, for senders
-// anybody may name anew, their group's count of pictures held. Senders and groups are held only while
-// one of their pictures is decoded or waits, so the tables never outgrow the workers.
+// Each sender's turn to have a picture decoded (one at a time, a few more waiting), and its group's
+// count of pictures held; held only while one of their pictures is, so never more than the workers.
 class SenderTurns {
 public:
     enum class Outcome { Taken, Crowded, GroupCrowded, TimedOut };

@@ -49,13 +49,11 @@ struct PictureBounds {
     // Whose turn the decoding takes: one sender's pictures are decoded one at a time, so that a
     // sender with many never holds more than one place. Empty: nobody's.
     std::string sender;
-    // The group the sender counts in as well, whose pictures together may be decoded or wait at most
-    // `kPicturesPerSenderGroup`: the network of senders that anybody there may name anew (the
-    // applications a sign-up comes from). Empty: none.
+    // The group the sender counts in as well (`kPicturesPerSenderGroup`): the network of senders that
+    // anybody there may name anew (a sign-up's applications). Empty: none.
     std::string senderGroup;
-    // Whom the decoding's turn is taken for (the request's sender): a decoding place that comes free
-    // goes to the turn that falls first by fair turns among the senders, so that neither the many
-    // accounts of one address nor a crowd of addresses keeps another's pictures waiting behind theirs.
+    // Whom the decoding's turn is taken for (the request's sender), in fair turns among the senders,
+    // so that neither one address's accounts nor a crowd of addresses keeps another's pictures waiting.
     Claimant claimant;
     // Called on the decoding thread once the picture has its place, before it is read: tests hold a
     // decoding there to see what the rest of the server does meanwhile.
@@ -67,9 +65,8 @@ Gate& pictureDecodingGate();
 // Pictures of one sender that may wait for the sender's turn (each holding its request's worker
 // meanwhile); one sent beyond them is refused at once.
 constexpr int kPictureWaitsPerSender = 4;
-// Pictures of one group's senders decoded or waiting at once: half again as many as a ward's mothers
-// signing up at one moment, so that a ward never meets it, while one who names new senders over and
-// over holds no more of the workers with them.
+// Pictures of one group's senders decoded or waiting at once: more than a ward's mothers signing up
+// at one moment, so that one who names new senders over and over holds no more workers with them.
 constexpr int kPicturesPerSenderGroup = 12;
 // Pictures waiting for their sender's turn at the moment: a test sees a sender's crowd settle.
 size_t picturesWaitingForTheirSenders();
@@ -77,9 +74,8 @@ size_t picturesWaitingForTheirSenders();
 // and one for each of four babies. Each may take a decoding place for up to `maxTime`.
 constexpr size_t kMaxPicturesPerRequest = 6;
 
-// Never inside a write transaction (std::logic_error): every writer of the server would wait for as
-// long as the picture takes, and for the place it waits for. Pictures are read, checked and stored
-// first, and the transaction that names them is opened after.
+// Never inside a write transaction (std::logic_error), where every writer would wait for as long as
+// the picture takes: pictures are checked and stored first, the transaction that names them after.
 PictureVerdict checkPicture(const std::string& bytes, PictureKind kind, const PictureBounds& bounds = {});
 // The kind of the picture in `bytes` once it reads to its end within the bounds; otherwise the request
 // ends with 415 (not a picture, too many scans), 413 (too large or too slow to decode) or 429 (busy,

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
-#include <utility>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

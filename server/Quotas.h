@@ -1,8 +1,5 @@
 #pragma once
 
-#include <algorithm>
-#include <chrono>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <list>
@@ -29,17 +26,15 @@ struct RateKey {
     int64_t amount = 1;
 };
 
-// Allowances kept in memory: they protect the server's resources, not secrets, so a restart that
-// forgets them gives nothing away. Every request forgets the least recently used few keys whose
-// allowance has refilled; a scope holds at most `maxKeysPerScope` keys, past which its oldest goes,
-// so that a flood of addresses cannot grow the table nor make another scope forget its keys.
+// Allowances kept in memory: they protect the server's resources, not secrets, so a restart may forget
+// them. Each request forgets a few refilled keys; a scope holds at most `maxKeysPerScope` keys (its
+// oldest go first), so that a flood of addresses neither grows the table nor empties another scope.
 class RateLimiter {
 public:
     explicit RateLimiter(size_t maxKeysPerScope = 100'000) : maxKeysPerScope_(maxKeysPerScope) {}
 
-    // Takes each key's amount from its allowance, or nothing from any: 0 when the request may go
-    // ahead, otherwise the seconds until every key allows it again (at most a period: an amount
-    // larger than a key's whole allowance is its caller's to refuse).
+    // Takes each key's amount from its allowance, or nothing from any: 0 when the request may go ahead,
+    // else the seconds until every key allows it (at most a period; a larger amount is the caller's).
     int64_t take(const std::vector<RateKey>& keys, int64_t now);
     // Gives what was taken back to every key (a request refused after all, which costs nothing).
     void giveBack(const std::vector<RateKey>& keys, int64_t now);
@@ -73,9 +68,8 @@ private:
     std::unordered_map<std::string, Scope> scopes_;
 };
 
-// What one client counts as, for every count kept per network address: an IPv4 address itself, an
-// IPv6 address by its /64 ("2001:db8:1:2::/64"), since whoever holds one address of a /64 has all of
-// it; an IPv4 address written as IPv6 ("::ffff:192.0.2.1") is the IPv4 address.
+// What one client counts as, for every count kept per network address: an IPv4 address itself (also
+// written as IPv6), an IPv6 address by its /64, since whoever holds one address of a /64 has all of it.
 std::string networkOf(const std::string& address);
 
 // "12 seconds", "5 minutes": how long a refused client must wait, for the 429 messages.

@@ -73,31 +73,6 @@ std::string weeksAndDays(int64_t days) {
     return std::to_string(w) + (w == 1 ? " week" : " weeks") + " and " + std::to_string(d) + (d == 1 ? " day" : " days");
 }
 
-} // namespace
-
-json ageDescriptions(Connection& db, int64_t babyId, int64_t now) {
-    json out = {{"days_of_life_description", ""},
-                {"gestational_age_description", ""},
-                {"adjusted_gestational_age_description", ""}};
-    auto st = db.prepare("SELECT birthday, expected_birthday FROM babies WHERE id = ?");
-    st.with(babyId);
-    if (!st.step()) return out;
-    auto born = daysFromDate(st.text(0));
-    auto due = daysFromDate(st.text(1));
-    if (!born) return out;
-    int64_t today = now / 86400;
-    int64_t lived = today - *born;
-    if (lived >= 0) out["days_of_life_description"] = weeksAndDays(lived);
-    if (due) {
-        int64_t atBirth = 280 - (*due - *born);
-        out["gestational_age_description"] = weeksAndDays(atBirth);
-        if (lived >= 0) out["adjusted_gestational_age_description"] = weeksAndDays(atBirth + lived);
-    }
-    return out;
-}
-
-namespace {
-
 json briefUser(int64_t id, const std::string& fullName, const std::optional<std::string>& file) {
     json user = {{"id", id}, {"full_name", fullName}};
     if (file) user["file_name"] = *file;
@@ -112,13 +87,6 @@ json commentItem(const Statement& st, int first) {
             {"created_at", cardTime(st.integer(first + 2))},
             {"user", briefUser(st.integer(first + 5), st.text(first + 3), st.optionalText(first + 4))}};
 }
-
-} // namespace
-
-const std::string kFamilyOf = "WITH family(id) AS (SELECT ?1 UNION SELECT b.member_id FROM member_babies a "
-                              "JOIN member_babies b ON b.baby_id = a.baby_id WHERE a.member_id = ?1) ";
-
-namespace {
 
 // The comments of a card as the member given as ?1 may read them (see `writeComments`), the post's
 // as ?1 or the article's as ?2: their six columns, or their count.
@@ -142,6 +110,30 @@ void bindCard(Statement& st, int64_t memberId, std::optional<int64_t> postId, st
 }
 
 } // namespace
+
+json ageDescriptions(Connection& db, int64_t babyId, int64_t now) {
+    json out = {{"days_of_life_description", ""},
+                {"gestational_age_description", ""},
+                {"adjusted_gestational_age_description", ""}};
+    auto st = db.prepare("SELECT birthday, expected_birthday FROM babies WHERE id = ?");
+    st.with(babyId);
+    if (!st.step()) return out;
+    auto born = daysFromDate(st.text(0));
+    auto due = daysFromDate(st.text(1));
+    if (!born) return out;
+    int64_t today = now / 86400;
+    int64_t lived = today - *born;
+    if (lived >= 0) out["days_of_life_description"] = weeksAndDays(lived);
+    if (due) {
+        int64_t atBirth = 280 - (*due - *born);
+        out["gestational_age_description"] = weeksAndDays(atBirth);
+        if (lived >= 0) out["adjusted_gestational_age_description"] = weeksAndDays(atBirth + lived);
+    }
+    return out;
+}
+
+const std::string kFamilyOf = "WITH family(id) AS (SELECT ?1 UNION SELECT b.member_id FROM member_babies a "
+                              "JOIN member_babies b ON b.baby_id = a.baby_id WHERE a.member_id = ?1) ";
 
 void writeComments(Connection& db, int64_t memberId, std::optional<int64_t> postId, std::optional<int64_t> feedId,
                    ReplyText& out) {
@@ -193,9 +185,8 @@ std::string idList(const std::vector<int64_t>& ids) {
     return json(ids).dump();
 }
 
-// The latest three comments of each post or education item named, oldest first, by the id they
-// belong to, and how many each has in all, from rows (target, the comment's six columns) ordered by
-// target and newest first. Counting here costs one pass over the rows a window would read anyway.
+// The latest three comments of each post or education item, oldest first, and how many each has in
+// all, by its id, from rows (target, the comment's six columns) ordered by target and newest first.
 struct LatestComments {
     std::map<int64_t, json> latest;
     std::map<int64_t, int64_t> counts;
@@ -319,9 +310,8 @@ std::vector<json> postCards(Connection& db, int64_t memberId, const std::vector<
                      {"created_at", cardTime(st.integer(6))},
                      {"source", st.optionalText(5).value_or("")}};
         if (auto title = st.optionalText(2)) card["title"] = *title;
-        // A path below the server's root, as every other picture is named: an address of the
-        // server's own making ("http://<Host>/…") would break behind a proxy that speaks HTTPS or
-        // serves the server under a path.
+        // A path below the server's root, as every picture is named: an address of the server's own
+        // making would break behind a proxy.
         if (auto image = st.optionalText(4)) card["image"] = rootPath(*image);
         if (auto author = st.optionalInteger(1)) {
             card["user_id"] = *author;
@@ -367,10 +357,9 @@ std::string savePicture(RequestContext& ctx, const UploadedFile& file) {
     bounds.started = ctx.state.options.pictureDecoding;
     bounds.maxTime = ctx.state.options.pictureDecodingTime;
     bounds.patience = ctx.state.options.pictureWaitingTime;
-    // A member's pictures take her turns. Before there is a member (a sign-up), her application's, by
-    // the cookie the server gave it, since a ward's mothers share its one address; one that carries
-    // none (or one the server never gave) takes her network's. Anybody may have applications named
-    // anew, so a network's sign-ups also count together, within a bound no ward reaches.
+    // A member's pictures take her turns; a sign-up's, her application's (a ward's mothers share one
+    // address), else her network's. Applications are named anew at will, so a network's sign-ups
+    // also count together, within a bound no ward reaches.
     if (ctx.memberId) {
         bounds.sender = "member " + std::to_string(*ctx.memberId);
     } else {
@@ -431,9 +420,8 @@ void storeFile(const std::filesystem::path& target, const std::string& bytes, bo
 
 namespace {
 
-// Every column that may name an uploaded picture, as "images/upload/<name>" inside its text. The
-// first four hold a picture's path and nothing else; a daily update names its baby's picture of the
-// day in "image" and in its "items".
+// Every column that may name an uploaded picture ("images/upload/<name>"): the first four hold a
+// path and nothing else; a daily update names its picture of the day in "image" and in its "items".
 struct NamingColumn {
     const char* table;
     const char* column;
@@ -510,9 +498,8 @@ namespace {
 // How long an account counts as its network's new one.
 constexpr int64_t kNewAccountSeconds = 30LL * 24 * 3600;
 
-// The network whose allowance a request's storing counts against: a sign-up's its own; a new account's
-// the network it was made from, wherever it sends from; an older member's none, so that no
-// neighbour's accounts fill her ward's allowance for her.
+// The network whose allowance a request's storing counts against: a sign-up's its own, a new account's
+// the one it was made from, an older member's none (no neighbour's accounts fill it for her).
 std::vector<RateKey> networkStorageKeys(const RequestContext& ctx, std::optional<int64_t> memberId,
                                         size_t bytes) {
     std::optional<std::string> network = ctx.client();
@@ -581,17 +568,50 @@ void requireBabyName(const std::string& name) {
     if (characterCount(name) > 200) throw HttpError(400, "A baby's \"full_name\" is longer than 200 characters.");
 }
 
+// A baby's date as stored ("yyyy-MM-dd") from what an entry sends; 400 when it names no date.
+std::string babyDate(const std::string& text) {
+    auto date = normaliseDate(text);
+    if (!date) throw HttpError(400, "A baby's dates must be written as yyyy-MM-dd.");
+    return *date;
+}
+
+// The name and birth date an entry sends, each only when it is there; what is there must be sound.
+void correctNameAndBirthday(Connection& db, const RequestContext& entry, int64_t babyId) {
+    if (auto name = entry.optionalText("full_name")) {
+        requireBabyName(*name);
+        db.prepare("UPDATE babies SET full_name = ? WHERE id = ?").with(*name, babyId).run();
+    }
+    if (auto text = entry.optionalText("birthday"))
+        db.prepare("UPDATE babies SET birthday = ? WHERE id = ?").with(babyDate(*text), babyId).run();
+}
+
+// Whether the entry would change the baby's record: a field it sends that differs from the record's.
+bool changesRecord(Connection& db, const RequestContext& entry, int64_t babyId) {
+    const json record = babyJson(db, babyId);
+    if (auto name = entry.optionalText("full_name"); name && *name != record["full_name"]) return true;
+    for (const char* key : {"birthday", "expected_birthday"})
+        if (auto text = entry.optionalText(key); text && babyDate(*text) != record[key]) return true;
+    auto gender = entry.optionalText("gender");
+    return gender && babyGender(*gender) != record["gender"];
+}
+
+// The id an entry of a "babies" list gives itself, if any; its picture is "baby_picture_<id>".
+std::optional<int64_t> babyEntryId(const RequestContext& ctx, const json& baby) {
+    RequestContext entry(ctx.request, ctx.response, ctx.db, ctx.state);
+    entry.params = baby;
+    entry.fromText = ctx.fromText;
+    return entry.optionalId("id");
+}
+
 } // namespace
 
 BabyFields readBabyFields(const RequestContext& entry) {
     BabyFields baby;
     baby.fullName = entry.text("full_name");
     requireBabyName(baby.fullName);
-    auto birthday = normaliseDate(entry.text("birthday"));
-    auto expected = normaliseDate(entry.text("expected_birthday"));
-    if (!birthday || !expected) throw HttpError(400, "A baby's dates must be written as yyyy-MM-dd.");
-    baby.birthday = *birthday;
-    baby.expectedBirthday = *expected;
+    const std::string birthday = entry.text("birthday"), expected = entry.text("expected_birthday");
+    baby.birthday = babyDate(birthday);
+    baby.expectedBirthday = babyDate(expected);
     baby.gender = babyGender(entry.optionalText("gender").value_or(""));
     return baby;
 }
@@ -655,11 +675,8 @@ BabyClaim claimBaby(RequestContext& ctx, int64_t memberId, int64_t babyId) {
     auto& db = ctx.db;
     if (!db.queryInteger("SELECT id FROM babies WHERE id = ?", babyId))
         throw HttpError(404, "No baby with this id was found.");
-    {
-        auto in = db.prepare("SELECT 1 FROM member_babies WHERE member_id = ? AND baby_id = ?");
-        in.with(memberId, babyId);
-        if (in.step()) return BabyClaim::Member;
-    }
+    if (db.queryInteger("SELECT 1 FROM member_babies WHERE member_id = ? AND baby_id = ?", memberId, babyId))
+        return BabyClaim::Member;
     bool hasFamily =
         db.queryInteger("SELECT COUNT(*) FROM member_babies WHERE baby_id = ?", babyId).value_or(0) > 0;
     // Whoever brings a baby with no family in by its record number is its parent; one who joins on an
@@ -692,45 +709,6 @@ json babyList(const RequestContext& ctx, bool required) {
         if (!baby.is_object()) throw HttpError(400, "Each entry of \"babies\" must be an object.");
     return babies;
 }
-
-namespace {
-
-// The name and birth date an entry sends, each only when it is there; what is there must be sound.
-void correctNameAndBirthday(Connection& db, const RequestContext& entry, int64_t babyId) {
-    if (auto name = entry.optionalText("full_name")) {
-        requireBabyName(*name);
-        db.prepare("UPDATE babies SET full_name = ? WHERE id = ?").with(*name, babyId).run();
-    }
-    if (auto text = entry.optionalText("birthday")) {
-        auto birthday = normaliseDate(*text);
-        if (!birthday) throw HttpError(400, "A baby's dates must be written as yyyy-MM-dd.");
-        db.prepare("UPDATE babies SET birthday = ? WHERE id = ?").with(*birthday, babyId).run();
-    }
-}
-
-// Whether the entry would change the baby's record: a field it sends that differs from the record's.
-bool changesRecord(Connection& db, const RequestContext& entry, int64_t babyId) {
-    const json record = babyJson(db, babyId);
-    if (auto name = entry.optionalText("full_name"); name && *name != record["full_name"]) return true;
-    for (const char* key : {"birthday", "expected_birthday"})
-        if (auto text = entry.optionalText(key)) {
-            auto date = normaliseDate(*text);
-            if (!date) throw HttpError(400, "A baby's dates must be written as yyyy-MM-dd.");
-            if (*date != record[key]) return true;
-        }
-    auto gender = entry.optionalText("gender");
-    return gender && babyGender(*gender) != record["gender"];
-}
-
-// The id an entry of a "babies" list gives itself, if any; its picture is "baby_picture_<id>".
-std::optional<int64_t> babyEntryId(const RequestContext& ctx, const json& baby) {
-    RequestContext entry(ctx.request, ctx.response, ctx.db, ctx.state);
-    entry.params = baby;
-    entry.fromText = ctx.fromText;
-    return entry.optionalId("id");
-}
-
-} // namespace
 
 int64_t newBabyEntries(const RequestContext& ctx, const json& babies) {
     return std::count_if(babies.begin(), babies.end(), [&](const json& baby) {
@@ -816,18 +794,11 @@ void saveBabies(RequestContext& ctx, int64_t memberId, const json& babies, BabyE
 
 bool validRelationship(const std::string& text, std::string* canonical) {
     static const char* const names[] = {"Mother", "Father", "Grand Parent", "Relative", "Friend", "Others"};
-    std::string lower = text;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return std::tolower(c); });
-    for (const char* name : names) {
-        std::string candidate = name;
-        std::transform(candidate.begin(), candidate.end(), candidate.begin(),
-                       [](unsigned char c) { return std::tolower(c); });
-        if (candidate == lower) {
+    for (const char* name : names)
+        if (lowerCase(name) == lowerCase(text)) {
             if (canonical) *canonical = name;
             return true;
         }
-    }
     return false;
 }
 
@@ -843,9 +814,8 @@ bool plausibleEmail(const std::string& text) {
 }
 
 size_t characterCount(const std::string& text) {
-    // A well-formed sequence is one character; a byte that starts none (a stray continuation byte, a
-    // sequence cut short, an overlong form, a surrogate, a value past U+10FFFF) is one character too,
-    // as the replacement character it reads as, so that no bytes pass uncounted.
+    // A well-formed sequence is one character, and so is a byte that starts none (as the replacement
+    // character it reads as), so that no bytes pass uncounted.
     auto byte = [&text](size_t at) { return static_cast<unsigned char>(text[at]); };
     size_t count = 0;
     for (size_t i = 0; i < text.size(); ++count) {

@@ -47,9 +47,8 @@ std::vector<json> postCards(Connection& db, int64_t memberId, const std::vector<
 // One post's card; 404 when the id names nothing.
 json postCard(Connection& db, int64_t memberId, int64_t postId, json& users);
 
-// Pictures: checked to decode, stored under a fresh name that cannot be guessed (flushed to disk
-// before the rename that publishes it), and named in replies by a path below the server root. The
-// file belongs to the request until a transaction naming it is committed (RequestContext::commit).
+// Pictures: checked to decode, stored under a fresh name that cannot be guessed, and named in
+// replies by a path below the server root; the request's until a transaction naming it commits.
 std::string savePicture(RequestContext& ctx, const UploadedFile& file);
 // Writes the file under a temporary name and publishes it by a rename, so that no one ever sees a
 // part-written file under the name; with `flush`, the file and directory are flushed to disk first.
@@ -62,10 +61,9 @@ size_t removeUnreferencedUploads(Connection& db, const std::filesystem::path& up
 void removeUnnamedPictures(Connection& db, const std::filesystem::path& uploadDirectory,
                            const std::vector<std::string>& paths);
 
-// What a member's request stores on disk and the items it adds are taken from the member's hourly
-// allowances (`ServerOptions::rates`) before any picture is read, and given back unless the request
-// `keep`s them once committed. The bytes count against its network address as well (a sign-up's
-// against that alone). 413 when the request alone stores more than an hour's allowance, 429 past it.
+// What a member's request stores and the items it adds, taken from her hourly allowances (and the
+// bytes from her network's) before any picture is read, given back unless the request `keep`s them
+// once committed. 413 when the request alone stores more than an hour's allowance, 429 past it.
 class MemberStorage {
 public:
     MemberStorage(RequestContext& ctx, std::optional<int64_t> memberId, size_t bytes, int64_t items);
@@ -127,10 +125,9 @@ std::optional<FamilyInvitation> familyInvitation(RequestContext& ctx, int64_t me
 // What someone outside a baby's family is told of it.
 inline constexpr const char* kRegisteredToAFamily =
     "This baby is already registered to a family. A parent of the baby can invite you to join.";
-// Brings an existing baby into the member's family. A baby with no family is claimed only after this
-// application (or member) looked it up by its record number shortly before, so that a sequential id
-// alone claims nothing; one with a family only on its invitation (`familyInvitation`), which the claim
-// takes up. Otherwise 403; 404 for no baby.
+// Brings an existing baby into the member's family: one with no family only after this application
+// (or member) looked it up by its record number lately, so that an id alone claims nothing; one with
+// a family only on its invitation (`familyInvitation`), taken up. Otherwise 403; 404 for no baby.
 BabyClaim claimBaby(RequestContext& ctx, int64_t memberId, int64_t babyId);
 
 // The "babies" list of a sign-up or a baby update (a form sends it as one field of JSON text): at most
@@ -145,10 +142,9 @@ enum class BabyEdits {
     // A sign-up: a baby that had no family takes the name and birth date sent (the member may have
     // corrected what the record-number look-up showed); another family's baby keeps its record.
     SignUp,
-    // A baby update: a baby of which the member is a parent, and one that had no family, take every
-    // field sent; another family's baby, joined here, keeps its record. A baby of her family of which
-    // she is not a parent is refused (403) unless the entry sends its record as it stands, with no
-    // picture (the add-a-baby flow sends the stored babies along with the one found).
+    // A baby update: a baby the member is a parent of, or that had no family, takes every field sent;
+    // another family's baby, joined here, keeps its record. Of another baby of her family only its
+    // record as it stands passes, with no picture (the add-a-baby flow sends the stored babies along).
     Update,
 };
 // The pictures of a "babies" list's entries (parts "baby_picture_<entry id>"), checked and stored
@@ -156,18 +152,16 @@ enum class BabyEdits {
 using BabyPictures = std::map<std::string, std::string>;
 BabyPictures storeBabyPictures(RequestContext& ctx, const json& babies);
 // Saves each entry of `babies` in the member's family, in the caller's transaction: an id of 0 or below
-// (or none) makes a new baby, a positive one is claimed under `claimBaby`'s rules. An entry's picture
-// is named only for a record it may write; the others are removed. Replaced pictures are added to
-// `replaced`, for `removeUnnamedPictures` once the write is committed.
+// (or none) makes a new baby, a positive one is claimed under `claimBaby`'s rules. Pictures go only to
+// records the entry may write; replaced ones are added to `replaced` (`removeUnnamedPictures`).
 void saveBabies(RequestContext& ctx, int64_t memberId, const json& babies, BabyEdits edits,
                 const BabyPictures& pictures, std::vector<std::string>* replaced = nullptr);
 
 bool validRelationship(const std::string& text, std::string* canonical = nullptr);
 // An address with one "@", a dot after it, no spaces and no control characters.
 bool plausibleEmail(const std::string& text);
-// The characters of UTF-8 text, counted as code points, as the application counts every limit told in
-// characters: not bytes (a Hebrew text would be refused at half its length), nor grapheme clusters
-// (which may hold any number of code points). A malformed byte counts as one character.
+// The characters of UTF-8 text, counted as code points as the application counts its limits (not
+// bytes, nor grapheme clusters, which hold any number of code points); a malformed byte counts as one.
 size_t characterCount(const std::string& text);
 
 // The longest comment and post, in characters.

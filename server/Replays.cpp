@@ -31,16 +31,8 @@ std::string keyDigest(std::string_view use, const std::string& owner, const Rout
     return out;
 }
 
-std::string toHex(const std::string& bytes) {
-    std::string out(bytes.size() * 2 + 1, '\0');
-    sodium_bin2hex(out.data(), out.size(), reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-    out.pop_back();
-    return out;
-}
-
-// What the route reads of the request, keyed with `secret`: its parameters as read (a form's fields
-// folded as the handler sees them, whatever the boundary that separated them), then each picture part
-// as sent. Linear in the request's size.
+// What the route reads of the request, keyed with `secret`: its parameters as read (whatever a form's
+// boundary), then each picture part as sent.
 std::string requestFingerprint(const RequestContext& ctx, const std::string& secret) {
     crypto_generichash_state state;
     crypto_generichash_init(&state, reinterpret_cast<const unsigned char*>(secret.data()), secret.size(), 32);

@@ -2,24 +2,15 @@
 
 // Requests done once. A phone that sends a post and loses the answer cannot tell whether it was
 // stored; sent again, it must not be stored twice. So a request to a route that creates something (a
-// Route with an `answer`) carrying an `Idempotency-Key` is done once for that key, its sender and its
-// request; any other request ignores the header.
-//
-// - Its sender: the member signed in; signed out, the application by its `cw_client` cookie when the
-//   server issued one, else the client's own address. Never a network a ward's families share.
-// - Its request: a fingerprint of its method, route and what the route reads of it (parameters, and
-//   each picture part's name, file name, type and bytes), so that a retry whose form has another
-//   boundary is the same request. The same key with another request is refused 422.
+// Route with an `answer`) carrying an `Idempotency-Key` is done once for that key, its sender (the
+// member; signed out, the application by its cookie, else the client's own address) and its request
+// (a fingerprint of what the route reads of it, form boundaries aside; another request is refused 422).
 //
 // The same key and request again, within a day, is answered from what the first made (its status and
 // ids), the answer built again as things stand now; while the first is being answered, 409. The key's
-// record is written in the request's own write transaction, so that a request is done and its key
-// taken, or neither. It is sealed with a secret derived from the key, which the server does not keep,
-// so that the database alone gives away neither a sign-up's tokens nor what a request sent.
-//
-// Bounds, per sender: the keys of the last day, the latest kKeysPerSender of them, the oldest
-// forgotten first. Keys are kept in the order they were taken, with one index by sender, so that a
-// key writes few pages of the log; what it costs there counts in the sender's allowance (WriteCosts).
+// record is written in the request's own transaction, so that a request is done and its key taken, or
+// neither; it is sealed with a secret derived from the key, which the server does not keep. A sender
+// keeps the latest kKeysPerSender keys of the last day; what they cost the log counts as hers.
 
 #include <cstddef>
 #include <cstdint>

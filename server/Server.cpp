@@ -30,9 +30,8 @@ constexpr size_t kMaxFormParts = 200;
 // sign-up's babies.
 constexpr size_t kMaxFormFieldBytes = 64 * 1024;
 
-// What each request's body may hold: what the application sends, with room to spare. Only the
-// requests that carry pictures take megabytes (`maxRequestBytes`, marked 0), and only as multipart
-// forms: JSON carries text alone, and takes several times its size once read.
+// What each request's body may hold: what the application sends, with room to spare. Only those that
+// carry pictures take megabytes (`maxRequestBytes`, marked 0), and only as multipart forms.
 constexpr size_t kTextBodyBytes = 128 * 1024;
 struct BodyAllowance {
     const char* path;
@@ -56,15 +55,12 @@ std::string_view trimmed(std::string_view text) {
     return text.substr(first, last + 1 - first);
 }
 
-// Whom a request's turns at the shared places are taken for: the member whose access token it
-// carries, else the phone or application whose cookie it carries, once that secret was seen proven;
-// otherwise its network address; its group is her family, else the unproven senders' (an account
-// that proved none there by its neighbourhood). A secret never proven names nobody, so that no one
-// sheds his address's turns by sending a new one each request.
+// Whom a request's turns at the shared places are taken for: the member, phone or application whose
+// secret it carries, once seen proven, else its network address; its group is her family, else the
+// unproven senders'. A secret never proven names nobody, so no one sheds his address's turns by it.
 Claimant claimantOfHead(KnownClaimants& known, std::string_view head, const std::string& network) {
-    // The token and the phone the handler reads are the first the head carries: a made-up one
-    // before hers is answered as nobody's, and takes its turn as nobody's. The library drops a header
-    // with no value, and so does this.
+    // The first token and phone the head carries, as the handler reads them (a header with no value
+    // dropped, as the library drops it): a made-up one before hers takes its turn as nobody's.
     std::optional<Claimant> member, phone, application;
     bool tokenRead = false, phoneRead = false;
     eachHeader(head, "X-Access-Token", [&](std::string_view token) {
@@ -84,10 +80,6 @@ Claimant claimantOfHead(KnownClaimants& known, std::string_view head, const std:
     return unproven;
 }
 
-std::string dump(const json& value) {
-    return value.dump(-1, ' ', false, json::error_handler_t::replace);
-}
-
 std::string sizeText(size_t bytes) {
     if (bytes >= 1024 * 1024) return std::to_string(bytes / (1024 * 1024)) + " MB";
     return std::to_string(bytes / 1024) + " KB";
@@ -95,7 +87,8 @@ std::string sizeText(size_t bytes) {
 
 void sendError(httplib::Response& res, int status, const std::string& message) {
     res.status = status;
-    res.set_content(dump({{"message", message}, {"status", message}}), "application/json");
+    const json body = {{"message", message}, {"status", message}};
+    res.set_content(body.dump(-1, ' ', false, json::error_handler_t::replace), "application/json");
 }
 
 // The route a request names: its path below "/m/api/", without the one closing slash the application
@@ -107,10 +100,8 @@ std::string routePath(const httplib::Request& req) {
     return std::string(path);
 }
 
-// The route a request head names, as the route table keys it ("POST signin"), read as the library
-// will read its request line: words parted by spaces, however many, each without the spaces and tabs
-// around it; the target without its fragment and query, its escapes decoded. Empty for none. Read
-// otherwise, a sign-in spelt with a blank more would be answered as one and not held as one.
+// The route a request head names, as the route table keys it ("POST signin"; empty for none), read
+// as the library will read its request line, so that a sign-in spelt with a blank more is held as one.
 std::string routeOfHead(std::string_view head) {
     const std::string_view line = head.substr(0, head.find('\n'));
     std::string_view words[3];
@@ -143,45 +134,46 @@ size_t bodyLimit(const ServerOptions& options, const httplib::Request& req) {
 }
 
 // Every character a terminal or a log reader may take for a control is written as an escape: C0 and
-// DEL as `\x1B` (line ends as `\n`, `\r`), C1 and the line and paragraph separators as `\u0085`,
-// and a byte that is not part of well-formed UTF-8 as `\x9B` (a terminal reading bytes as Latin-1
-// takes 0x9B for the start of a control sequence).
+// DEL as `\x1B` (line ends as `\n`, `\r`), C1 and the line separators as `\u0085`, and a byte outside
+// well-formed UTF-8 as `\x9B` (which a terminal reading Latin-1 takes for a control sequence).
 std::string escapeControls(const std::string& line) {
     std::string out;
     out.reserve(line.size());
     char escape[12];
     for (size_t at = 0; at < line.size();) {
-        unsigned char c = static_cast<unsigned char>(line[at]);
-        if (c < 0x80) {
-            if (c == '\n')
-                out += "\\n";
-            else if (c == '\r')
-                out += "\\r";
-            else if (c < 0x20 || c == 0x7F) {
-                std::snprintf(escape, sizeof escape, "\\x%02X", c);
-                out += escape;
-            } else
-                out += static_cast<char>(c);
-            ++at;
-            continue;
-        }
-        uint32_t codePoint = 0;
-        size_t length = utf8Sequence(line, at, codePoint);
-        if (length == 0) {
+        const unsigned char c = static_cast<unsigned char>(line[at]);
+        uint32_t codePoint = c;
+        const size_t length = c < 0x80 ? 1 : utf8Sequence(line, at, codePoint);
+        if (c == '\n' || c == '\r') {
+            out += c == '\n' ? "\\n" : "\\r";
+        } else if (length == 0 || c < 0x20 || c == 0x7F) {
             std::snprintf(escape, sizeof escape, "\\x%02X", c);
             out += escape;
-            ++at;
-            continue;
-        }
-        if (codePoint <= 0x9F || codePoint == 0x2028 || codePoint == 0x2029) {
+        } else if ((codePoint >= 0x80 && codePoint <= 0x9F) || codePoint == 0x2028 || codePoint == 0x2029) {
             std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(codePoint));
             out += escape;
         } else {
             out.append(line, at, length);
         }
-        at += length;
+        at += std::max<size_t>(length, 1);
     }
     return out;
+}
+
+// A console line holds about this much: a path or a name sent from outside is cut to fit.
+constexpr size_t kConsoleLineBytes = 300;
+// What of a request's path its access-log line shows.
+constexpr size_t kLoggedPathBytes = 200;
+
+// `text` escaped, and cut at a character's boundary to at most `bytes` with "..." when longer.
+std::string cutForConsole(const std::string& text, size_t bytes) {
+    std::string safe = escapeControls(text);
+    if (safe.size() <= bytes) return safe;
+    size_t end = bytes;
+    while (end > 0 && (static_cast<unsigned char>(safe[end]) & 0xC0) == 0x80)
+        --end;
+    safe.resize(end);
+    return safe + "...";
 }
 
 thread_local std::chrono::steady_clock::time_point requestStart;
@@ -228,26 +220,6 @@ TakenAllowance::~TakenAllowance() {
 void TakenAllowance::keep(const char* scope) {
     std::erase_if(keys_, [scope](const RateKey& key) { return std::string_view(key.scope) == scope; });
 }
-
-namespace {
-
-// A console line holds about this much: a path or a name sent from outside is cut to fit.
-constexpr size_t kConsoleLineBytes = 300;
-// What of a request's path its access-log line shows.
-constexpr size_t kLoggedPathBytes = 200;
-
-// `text` escaped, and cut at a character's boundary to at most `bytes` with "..." when longer.
-std::string cutForConsole(const std::string& text, size_t bytes) {
-    std::string safe = escapeControls(text);
-    if (safe.size() <= bytes) return safe;
-    size_t end = bytes;
-    while (end > 0 && (static_cast<unsigned char>(safe[end]) & 0xC0) == 0x80)
-        --end;
-    safe.resize(end);
-    return safe + "...";
-}
-
-} // namespace
 
 void RequestLog::endMinutes(int64_t now, std::vector<std::string>& due) {
     while (!byStart_.empty() && byStart_.front().first + 60 <= now) {
@@ -425,24 +397,15 @@ void CradlewayServer::setUp() {
     http_->set_error_handler(
         httplib::Server::HandlerWithResponse([state](const httplib::Request& req, httplib::Response& res) {
             if (!res.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
-            std::string message;
-            switch (res.status) {
-            case 404:
-                message = "Not found.";
-                break;
-            case 405:
-                message = "This method is not allowed here.";
-                break;
-            case 413:
-                message = "The request is larger than " + sizeText(bodyLimit(state->options, req)) + ".";
-                break;
-            case 414:
-                message = "The request address is too long.";
-                break;
-            default:
-                message = res.status >= 500 ? "The server could not complete the request." : "Bad request.";
-            }
-            sendError(res, res.status, message);
+            const int status = res.status;
+            sendError(res, status,
+                      status == 404   ? "Not found."
+                      : status == 405 ? "This method is not allowed here."
+                      : status == 413
+                          ? "The request is larger than " + sizeText(bodyLimit(state->options, req)) + "."
+                      : status == 414 ? "The request address is too long."
+                      : status >= 500 ? "The server could not complete the request."
+                                      : "Bad request.");
             return httplib::Server::HandlerResponse::Handled;
         }));
 
@@ -625,10 +588,8 @@ void CradlewayServer::setUp() {
                     httplib::MultipartFormData copy = part;
                     copy.content.clear();
                     in.parts.push_back(std::move(copy));
-                    // A picture's bytes go into one allocation of as much as it may keep, its pages
-                    // touched only as they arrive: grown by doubling as it came, it would cost up to
-                    // three times its size at once, and the allocator would keep what each doubling
-                    // left behind.
+                    // A picture's bytes go into one allocation of as much as it may keep: grown by
+                    // doubling, it would cost up to three times its size at once.
                     const size_t room = std::min(limit, announced);
                     if (!part.filename.empty())
                         in.parts.back().content.reserve(std::min(pictureBytes, room - std::min(room, taken)));

@@ -7,17 +7,15 @@
 #include "server/Quotas.h"
 #include "server/Replays.h"
 
-#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <filesystem>
-#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -40,9 +38,8 @@ struct ServerOptions {
     int keepAliveSeconds = 5;
     // A request's head must arrive within this time of its first byte (of the connection's opening).
     int headerSeconds = 10;
-    // The least paces of a body and of a reply's reading, and the bounds of what replies waiting to be
-    // read and bodies arriving hold, per address and of all (server/Connections.h). A reply that would
-    // pass its bounds is answered 429.
+    // The least paces of a body and of a reply's reading, and the bytes replies waiting to be read and
+    // bodies arriving may hold, per address and of all (server/Connections.h); past them, 429.
     int bodyGraceSeconds = 10;
     size_t minBodyBytesPerSecond = 1024;
     int replyGraceSeconds = 10;
@@ -55,8 +52,7 @@ struct ServerOptions {
     // requests wait for their turn without a worker, behind other addresses'.
     int workersPerAddress = 0;
     // Workers that may answer requests waiting for a password hash (0: half of `threads`), and those
-    // with pictures to decode (0: a quarter, but no fewer than the decoding places and one sender's
-    // waiting pictures, and one more), of every address together.
+    // with pictures to decode (0: a quarter, but more than the decoding places and one sender's waits).
     int costlyWorkers = 0;
     int decodingWorkers = 0;
     // Open connections, and those one address may hold waiting (server/Connections.h).
@@ -82,9 +78,8 @@ struct ServerOptions {
         Rate eventsByAddress{600, 60}; // usage events sent without a member
         Rate eventsByMember{120, 60};
         Rate babyUpdatesByMember{30, 3600}; // each may carry pictures to decode
-        // What a member's requests store on the server's disk (pictures and texts), in bytes, and the
-        // posts, comments, milestones and babies they add: a parent sharing a day's pictures at once
-        // stays well inside both.
+        // The bytes a member's requests store (pictures and texts), and the posts, comments, milestones
+        // and babies they add: a parent sharing a day's pictures at once stays well inside both.
         Rate storedBytesByMember{200 * 1024 * 1024, 3600};
         Rate itemsByMember{300, 3600};
         // What the members and sign-ups of one network address store together, so that the accounts
@@ -125,8 +120,7 @@ struct ServerOptions {
 };
 
 // The lines the access log writes for each network: a few refused and a few more answered requests a
-// minute, the rest counted in a line of each kind when the minute has ended, so that no address can
-// fill the console. Safe to call from any thread.
+// minute, the rest counted once the minute ends, so no address can fill the console. Thread-safe.
 class RequestLog {
 public:
     static constexpr int kRefusalsAMinute = 5;
@@ -278,8 +272,7 @@ private:
 };
 
 // A server for the application's own executable and for end-to-end tests: its database in `directory`
-// (created when missing), the demo family loaded, serving on a free loopback port. The other options
-// are taken from `options`.
+// (created when missing), the demo family loaded, serving on a free loopback port.
 std::unique_ptr<CradlewayServer> startDemoServer(const std::filesystem::path& directory,
                                                  ServerOptions options = {});
 

@@ -104,9 +104,8 @@ struct Span {
     size_t first, last; // inclusive
 };
 
-// The parts of a file of `size` bytes that `asked` names, merged where they touch or overlap and in
-// the order of the file: whatever was asked, they hold each byte once, so their total is no more
-// than the file. A range that lies beyond the end names nothing.
+// The parts of a file of `size` bytes that `asked` names (none beyond the end), merged where they
+// touch or overlap and in the order of the file, so that they hold each byte once.
 std::vector<Span> spansOf(const httplib::Ranges& asked, size_t size) {
     std::vector<Span> spans;
     for (const auto& [from, to] : asked) {

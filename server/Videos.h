@@ -10,13 +10,9 @@ namespace cw::server {
 
 struct ServerState;
 
-// The demo videos, "/static-files/videos/<identifier>.mp4": a few seconds of drawn pictures that count
-// their own number, one colour per video. Each is encoded on its first request and kept in the files
-// directory ("static/videos"), so start-up stays fast and later requests read the file. An identifier
-// that is not a demo video gets 404. Safe from any worker: a video is encoded once however many
-// requests ask for it at the same moment. A request may ask for a few ranges of the video: they are
-// served merged and in order, each byte once; more than a few is answered with the whole video, and
-// none that lies in it with 416.
+// The demo videos, "/static-files/videos/<identifier>.mp4" (404 for another): a few seconds of drawn
+// frames, encoded once on the first request and kept in "static/videos", so start-up stays fast. A few
+// ranges asked for are served merged and in order; more are answered whole, none in the video 416.
 void serveVideo(ServerState& state, const std::string& identifier, httplib::Response& res);
 
 } // namespace cw::server
