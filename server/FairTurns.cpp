@@ -147,8 +147,6 @@ void FairTurns::end(Turn turn, Duration held) {
     const Owner owner = found->second;
     byTurn_.erase(found);
     const Duration beyond = std::max(Duration::zero(), held - leastTurn_);
-    if (owner.groupCameOver) moveOn(virtualTime_, ready_, beyond);
-    if (owner.memberCameOver) moveOn(group.virtualTime, group.ready, beyond);
     rekey(group.ready, member, [&] {
         member.finish += beyond;
         member.start = std::max(member.start, member.finish);
@@ -157,6 +155,9 @@ void FairTurns::end(Turn turn, Duration held) {
         group.finish += beyond;
         group.start = std::max(group.start, group.finish);
     });
+    // Only now, so that the start it may not pass is its own account's as this turn leaves it.
+    if (owner.groupCameOver) moveOn(virtualTime_, ready_, beyond);
+    if (owner.memberCameOver) moveOn(group.virtualTime, group.ready, beyond);
     --member.held;
     --group.held;
     --heldTurns_;

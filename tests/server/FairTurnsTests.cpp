@@ -20,6 +20,7 @@
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace cw::server {
@@ -251,26 +252,34 @@ void share(Place& place, const std::string& first, const std::string& second, in
 }
 
 // One claimant kept busy, and a stream of `stream` turns at a time each from a claimant never seen
-// before, for `ticks`; `each` after every tick. Half the seeds try it among groups (the busy one a
-// family, each one-off a group of its own), half among the members of one group (the neighbourhoods
-// of addresses, which the unproven share).
-void oneOffStream(Place& place, int longest, int stream, int ticks, const std::function<void()>& each) {
+// before, for `ticks`; `each` after every tick, `alsoAsk` among the asking of each. Half the seeds
+// try it among groups (the busy one a family, each one-off a group of its own), half among the
+// members of one group (the neighbourhoods of addresses, which the unproven share).
+void oneOffStream(
+    Place& place, int longest, int stream, int ticks, const std::function<void()>& each,
+    const std::function<void(bool asGroups)>& alsoAsk = [](bool) {}) {
     const bool asGroups = place.chance(0.5);
     const Claimant steady = asGroups ? Claimant::known("a", "steady") : Claimant("192.0.2.1");
     int addresses = 0, inFlight = 0;
     const size_t steadyMember = place.memberOf(steady);
-    place.onEnded = [&](const Place::Asked& a) { inFlight -= a.member != steadyMember; };
+    std::unordered_set<size_t> oneOffs; // members of the stream with a turn not yet ended
+    place.onEnded = [&, outer = place.onEnded](const Place::Asked& a) {
+        inFlight -= int(oneOffs.erase(a.member));
+        if (outer) outer(a);
+    };
     for (int tick = 0; tick < ticks; ++tick) {
         place.tick([&] {
             while (int(place.waitingOf(steadyMember)) <= place.servers)
                 place.ask(steady, place.uniform(1, longest));
             for (; inFlight < stream; ++inFlight, ++addresses) {
                 const std::string n = std::to_string(addresses);
-                place.ask(asGroups ? Claimant::known("one-off " + n, "one-off " + n)
-                                   : Claimant("10." + std::to_string(addresses / 256 % 256) + "." +
-                                              std::to_string(addresses % 256) + ".1"),
-                          place.uniform(1, longest));
+                const Claimant oneOff = asGroups ? Claimant::known("one-off " + n, "one-off " + n)
+                                                 : Claimant("10." + std::to_string(addresses / 256 % 256) +
+                                                            "." + std::to_string(addresses % 256) + ".1");
+                oneOffs.insert(place.memberOf(oneOff));
+                place.ask(oneOff, place.uniform(1, longest));
             }
+            alsoAsk(asGroups);
         });
         each();
     }
@@ -396,6 +405,35 @@ TEST(FairTurns, PropertiesHoldOverSeededRandomArrivals) {
                                   "the group kept busy waited behind");
              };
              oneOffStream(place, longest, stream, 1500, [] {});
+         }},
+        {"a claimant whose turns are over waits behind at most two turns of one kept busy, however long "
+         "the turns of a stream of one-off claimants beside it (they move the virtual time on, never past "
+         "a start still waiting)",
+         [](Place& place) {
+             const int longest = place.uniform(1, 32), stream = place.uniform(1, 4 * place.servers);
+             std::optional<size_t> steady, quiet;
+             uint64_t steadyGiven = 0, steadyGivenAtAsk = 0;
+             bool quietBusy = false;
+             place.onAsked = [&](Turn, const Place::Asked& a) {
+                 steady = steady.value_or(a.member);
+                 if (a.member == quiet) steadyGivenAtAsk = steadyGiven;
+             };
+             place.onGiven = [&](Turn, const Place::Asked& a) {
+                 steadyGiven += a.member == steady;
+                 if (a.member == quiet)
+                     place.atMost(2, steadyGiven - steadyGivenAtAsk,
+                                  "the quiet one waited behind turns of the busy:");
+             };
+             place.onEnded = [&](const Place::Asked& a) { quietBusy = quietBusy && a.member != quiet; };
+             oneOffStream(
+                 place, longest, stream, 1500, [] {},
+                 [&](bool asGroups) {
+                     if (quietBusy || !place.chance(0.02)) return;
+                     const Claimant who = asGroups ? Claimant::known("q", "quiet") : Claimant("192.0.2.9");
+                     quiet = place.memberOf(who);
+                     quietBusy = true;
+                     place.ask(who, 1);
+                 });
          }},
         {"a long stream of one-off new members is not remembered beyond those waiting or held and those "
          "given within the longest turn",
