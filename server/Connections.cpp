@@ -3,12 +3,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
-#include <string_view>
 #include <system_error>
 #include <tuple>
 #include <utility>
@@ -62,74 +59,81 @@ int openReplyFile(const std::filesystem::path& directory) {
     return fd;
 }
 
-bool writeWhole(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
+// Bytes kept in a file until their reader takes them: written at its end, `left` bytes unread from `at`.
+struct KeptFile {
+    int fd = -1;
+    uint64_t at = 0, left = 0;
 
-// Reads into `into` the file's next chunk from `at`, of `left` bytes at most: false when none could be.
-bool readChunk(int file, uint64_t at, uint64_t left, size_t chunk, std::string& into) {
-    into.resize(static_cast<size_t>(std::min<uint64_t>(chunk, left)));
-    const ssize_t n = ::pread(file, into.data(), into.size(), static_cast<off_t>(at));
-    into.resize(n > 0 ? static_cast<size_t>(n) : 0);
-    return n > 0;
-}
+    // Writes bytes after those kept: false when not all of them could be written (the disk is full).
+    bool append(std::string_view bytes) {
+        for (std::string_view rest = bytes; !rest.empty();) {
+            const ssize_t n = ::write(fd, rest.data(), rest.size());
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            rest.remove_prefix(static_cast<size_t>(n));
+        }
+        left += bytes.size();
+        return true;
+    }
+    // Reads into `into` the next chunk, of `chunk` bytes at most: false when none could be read.
+    bool readNext(std::string& into, size_t chunk) {
+        into.resize(static_cast<size_t>(std::min<uint64_t>(chunk, left)));
+        const ssize_t n = ::pread(fd, into.data(), into.size(), static_cast<off_t>(at));
+        into.resize(n > 0 ? static_cast<size_t>(n) : 0);
+        at += into.size();
+        left -= into.size();
+        return n > 0;
+    }
+    void close() {
+        if (fd >= 0) ::close(fd);
+        *this = {};
+    }
+};
 
 // Bytes of a reply kept until its reader takes them: those of `outgoing` from `outgoingSent`, then
-// `fileLeft` bytes of `file` from `fileOffset`, a picture's or the reply's own (`spilled`).
+// those of `file`, a picture's or the reply's own (`spilled`).
 struct KeptReply {
+    explicit KeptReply(const ConnectionLimits& limits) : limits(limits) {}
+
+    const ConnectionLimits& limits;
     std::string outgoing;
     size_t outgoingSent = 0;
-    int file = -1;
-    uint64_t fileOffset = 0, fileLeft = 0;
+    KeptFile file;
     bool spilled = false;
 
     size_t unsent() const { return outgoing.size() - outgoingSent; }
-    bool replyLeft() const { return unsent() > 0 || fileLeft > 0; }
+    bool replyLeft() const { return unsent() > 0 || file.left > 0; }
     // What the server holds of the reply for the client: a picture's file is the picture's, not held;
     // the reply's own file holds all that was written to it, sent or not, until the reply is done.
-    size_t replyHeld() const { return unsent() + (spilled ? static_cast<size_t>(fileOffset + fileLeft) : 0); }
+    size_t replyHeld() const { return unsent() + (spilled ? static_cast<size_t>(file.at + file.left) : 0); }
     // Keeps bytes after those kept already: in memory up to `keptReplyBytes`, from there on in the
     // reply's own file (in memory still when no file can be made). False when they could not be kept.
-    bool keep(std::string_view bytes, const ConnectionLimits& limits) {
+    bool keep(std::string_view bytes) {
         if (outgoingSent > 0 && outgoingSent == outgoing.size()) {
             outgoing.clear();
             outgoingSent = 0;
         }
-        if (!spilled && unsent() + bytes.size() > limits.keptReplyBytes && file < 0) {
-            file = openReplyFile(limits.replyDirectory);
-            spilled = file >= 0;
+        if (!spilled && unsent() + bytes.size() > limits.keptReplyBytes && file.fd < 0) {
+            file.fd = openReplyFile(limits.replyDirectory);
+            spilled = file.fd >= 0;
         }
         if (!spilled) {
             outgoing.append(bytes);
             return true;
         }
-        if (!writeWhole(file, bytes.data(), bytes.size())) return false;
-        fileLeft += bytes.size();
-        return true;
+        return file.append(bytes);
     }
     // Memory holds the file's next chunk once what it kept is sent: false when none could be read.
     bool readOn() {
         if (unsent() > 0) return true;
         outgoingSent = 0;
-        if (!readChunk(file, fileOffset, fileLeft, kFileChunk, outgoing)) return false;
-        fileOffset += outgoing.size();
-        fileLeft -= outgoing.size();
-        return true;
+        return file.readNext(outgoing, kFileChunk);
     }
     // Lets go of what is left of the reply (sent, or not to be sent).
     void dropReply() {
         std::string().swap(outgoing);
         outgoingSent = 0;
-        if (file >= 0) ::close(file);
-        file = -1;
-        fileOffset = fileLeft = 0;
+        file.close();
         spilled = false;
     }
 };
@@ -145,9 +149,11 @@ struct Exchange {
     const Claimant* claimant = nullptr;
     // Where the reply waits for its reader: a body kept there first (`bodyKept`) waits for its head.
     KeptReply* reply = nullptr;
-    const ConnectionLimits* limits = nullptr;
     bool bodyKept = false;
     std::function<bool(size_t bytes)> reserve; // see `reserveReply`
+    // What the library read of the request, and wrote of the reply's head before a body kept already.
+    size_t requestRead = 0, headWritten = 0;
+    bool replyBegun = false;
 
     // Readies the reply for a body of its own, dropping one kept before.
     KeptReply& keepBody() {
@@ -166,126 +172,15 @@ struct Exchange {
 };
 thread_local Exchange* currentExchange = nullptr;
 
-constexpr std::string_view kOptionalSpace = " \t";
-
-std::string_view trimmed(std::string_view text) {
-    const size_t first = text.find_first_not_of(kOptionalSpace);
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(kOptionalSpace) - first + 1);
-}
-
-// A name as HTTP compares them: letters in either case.
-bool sameName(std::string_view a, std::string_view b) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c | 0x20) : c; };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
-}
-
-} // namespace
-
-void eachHeader(std::string_view head, std::string_view name,
-                const std::function<void(std::string_view value)>& take) {
-    for (size_t end = head.find('\n'); end != std::string_view::npos;) {
-        const size_t start = end + 1;
-        end = head.find('\n', start);
-        const std::string_view line =
-            head.substr(start, end == std::string_view::npos ? head.npos : end - start);
-        const size_t colon = line.find(':');
-        if (colon == std::string_view::npos || !sameName(line.substr(0, colon), name)) continue;
-        const std::string_view value = line.substr(colon + 1);
-        const size_t last = value.find_last_not_of(" \t\r");
-        const size_t first = last == std::string_view::npos ? 0 : value.find_first_not_of(" \t");
-        take(last == std::string_view::npos ? value.substr(0, 0) : value.substr(first, last + 1 - first));
-    }
-}
-
-namespace {
-
-// Where the first head found from `from` ends, past its empty line; npos before it has.
-size_t headEnd(const std::string& buffer, size_t from) {
-    const size_t crlf = buffer.find("\r\n\r\n", from), lf = buffer.find("\n\n", from);
-    return std::min(crlf == std::string::npos ? crlf : crlf + 4, lf == std::string::npos ? lf : lf + 2);
-}
-
-// What the watcher needs to know of a request head that has arrived: where it ends, what body follows.
-struct HeadFraming {
-    size_t headBytes = 0;
-    // The body's length, when a length is given and nothing makes it doubtful; 0 otherwise (no body,
-    // or framing the library refuses without reading a body).
-    size_t bodyBytes = 0;
-    // A body whose end only its reader finds (chunked).
-    bool streamed = false;
-    // The client waits to be asked for its body (`Expect: 100-continue`): where that line is.
-    size_t expectAt = std::string::npos, expectBytes = 0;
-};
-
-// Reads the head that begins at `from` in `buffer` as the library will.
-HeadFraming framingOf(const std::string& buffer, size_t from) {
-    HeadFraming framing;
-    const size_t end = headEnd(buffer, from);
-    if (end == std::string::npos) return framing;
-    framing.headBytes = end - from;
-    const std::string_view head(buffer.data() + from, framing.headBytes);
-    size_t lengths = 0;
-    std::string_view length;
-    bool coded = false;
-    eachHeader(head, "content-length", [&](std::string_view value) {
-        ++lengths;
-        length = value;
-    });
-    eachHeader(head, "transfer-encoding", [&](std::string_view) { coded = true; });
-    eachHeader(head, "expect", [&](std::string_view value) {
-        const size_t lineStart = head.rfind('\n', static_cast<size_t>(value.data() - head.data())) + 1;
-        framing.expectAt = from + lineStart;
-        framing.expectBytes = head.find('\n', lineStart) - lineStart + 1;
-    });
-    size_t announced = 0;
-    const bool known = lengths == 1 && !length.empty() && length.size() <= 18 &&
-                       std::from_chars(length.data(), length.data() + length.size(), announced).ptr ==
-                           length.data() + length.size();
-    if (coded && lengths == 0) {
-        framing.streamed = true;
-    } else if (known && !coded) {
-        framing.bodyBytes = announced;
-    }
-    if (lengths != 1 || coded || announced == 0) framing.expectAt = std::string::npos;
-    return framing;
-}
-
-// Why the request's body cannot be told apart from what follows it; nothing when it can.
-const char* framingFault(const httplib::Request& req) {
-    size_t lengths = req.get_header_value_count("Content-Length");
-    bool chunked = req.has_header("Transfer-Encoding");
-    if (lengths > 1) return "two lengths";
-    if (lengths == 1) {
-        const std::string value = req.get_header_value("Content-Length");
-        if (value.empty() || value.size() > 18 || value.find_first_not_of("0123456789") != std::string::npos)
-            return "a length that is not a number";
-        if (chunked) return "a length and a transfer coding";
-    }
-    if (chunked && (req.get_header_value_count("Transfer-Encoding") > 1 ||
-                    !sameName(req.get_header_value("Transfer-Encoding"), "chunked")))
-        return "a transfer coding other than chunked";
-    return nullptr;
-}
-
-bool bodyExpected(const httplib::Request& req) {
-    if (req.has_header("Transfer-Encoding")) return true;
-    return req.has_header("Content-Length") && req.get_header_value("Content-Length") != "0";
-}
-
 // Sends what the socket takes at once of `size` bytes: how many, or -1 when the connection failed.
 ssize_t sendSome(int fd, const char* data, size_t size) {
     size_t done = 0;
     while (done < size) {
         const ssize_t n = ::send(fd, data + done, size - done, MSG_NOSIGNAL);
-        if (n > 0) {
-            done += static_cast<size_t>(n);
-            continue;
-        }
         if (n < 0 && errno == EINTR) continue;
-        if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return -1;
-        break;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+        if (n <= 0) return -1;
+        done += static_cast<size_t>(n);
     }
     return static_cast<ssize_t>(done);
 }
@@ -368,20 +263,19 @@ private:
 // keeps, only once it was counted (`spill`), and never whole in memory instead.
 class MadeReplyText final : public GatheredText {
 public:
-    MadeReplyText(Exchange& exchange, bool spill) : e_(exchange), spill_(spill) {}
+    MadeReplyText(KeptReply& kept, bool spill) : kept_(kept), spill_(spill) {}
 
 private:
     bool pass(std::string_view bytes, bool) override {
-        KeptReply& kept = *e_.reply;
-        const bool past = !kept.spilled && kept.unsent() + bytes.size() > e_.limits->keptReplyBytes &&
-                          !e_.limits->replyDirectory.empty();
+        const bool past = !kept_.spilled && kept_.unsent() + bytes.size() > kept_.limits.keptReplyBytes &&
+                          !kept_.limits.replyDirectory.empty();
         if (past && !spill_) throw PastMemory{};
-        const bool keptAll = kept.keep(bytes, *e_.limits);
-        if (past && !kept.spilled) throw ReplyNotKept(false, "no file could be made for the reply");
+        const bool keptAll = kept_.keep(bytes);
+        if (past && !kept_.spilled) throw ReplyNotKept(false, "no file could be made for the reply");
         return keptAll;
     }
 
-    Exchange& e_;
+    KeptReply& kept_;
     const bool spill_;
 };
 
@@ -402,81 +296,7 @@ private:
     httplib::detail::gzip_compressor deflater_;
 };
 
-// A weight, "0" to "1" with three decimals at most, in thousandths; none when it is not one.
-std::optional<int> qvalue(std::string_view text) {
-    if (text.empty() || (text[0] != '0' && text[0] != '1')) return std::nullopt;
-    int value = (text[0] - '0') * 1000;
-    if (text.size() == 1) return value;
-    if (text[1] != '.' || text.size() > 5) return std::nullopt;
-    int scale = 100;
-    for (char digit : text.substr(2)) {
-        if (digit < '0' || digit > '9') return std::nullopt;
-        value += (digit - '0') * scale;
-        scale /= 10;
-    }
-    return value <= 1000 ? std::optional(value) : std::nullopt;
-}
-
-// Whether gzip is chosen by a request's Accept-Encoding lines: when the client takes it and likes it no
-// less than the bytes as they are; otherwise those are sent, even to a client that refuses them too
-// (HTTP lets a server pass over a list that leaves it nothing to send).
-bool gzipChosen(const httplib::Headers& headers) {
-    // The weights of the codings this server may send, in thousandths: one the lines do not name has none.
-    std::optional<int> gzip, identity, any;
-    // One element: a coding, and at most a weight ("gzip;q=0.5"). One that is not so says nothing,
-    // and of a coding named twice the first says what it takes.
-    const auto read = [&](std::string_view element) {
-        element = trimmed(element);
-        const size_t semicolon = element.find(';');
-        const std::string_view coding = trimmed(element.substr(0, semicolon));
-        int weight = 1000;
-        if (semicolon != std::string_view::npos) {
-            const std::string_view parameter = trimmed(element.substr(semicolon + 1));
-            const size_t equals = parameter.find('=');
-            if (equals == std::string_view::npos || !sameName(parameter.substr(0, equals), "q")) return;
-            const auto q = qvalue(parameter.substr(equals + 1));
-            if (!q) return;
-            weight = *q;
-        }
-        std::optional<int>* named = nullptr;
-        if (sameName(coding, "gzip") || sameName(coding, "x-gzip"))
-            named = &gzip;
-        else if (sameName(coding, "identity"))
-            named = &identity;
-        else if (coding == "*")
-            named = &any;
-        if (named && !*named) *named = weight;
-    };
-    for (auto [at, end] = headers.equal_range("Accept-Encoding"); at != end; ++at) {
-        std::string_view list = at->second;
-        while (!list.empty()) {
-            const size_t comma = list.find(',');
-            read(list.substr(0, comma));
-            list = comma == std::string_view::npos ? std::string_view() : list.substr(comma + 1);
-        }
-    }
-    const int gzipWeight = gzip.value_or(any.value_or(0));
-    // The bytes as they are, when the list names neither them nor "*", are taken at the least weight.
-    const int identityWeight = identity.value_or(any.value_or(0));
-    return gzipWeight > 0 && gzipWeight >= identityWeight;
-}
-
-// Whether a reply of this `Content-Type` is compressed as its request accepts: as the library tells them.
-bool encodingFollowsRequest(std::string_view type) {
-    return (type.starts_with("text/") && type != "text/event-stream") || type == "image/svg+xml" ||
-           type == "application/javascript" || type == "application/json" || type == "application/xml" ||
-           type == "application/xhtml+xml";
-}
-
 } // namespace
-
-void settleReplyEncoding(const httplib::Request& req) {
-    // The library reads the coding from the request it answers, which it lends to the handlers as const.
-    auto& headers = const_cast<httplib::Request&>(req).headers;
-    const bool gzip = gzipChosen(headers);
-    headers.erase("Accept-Encoding");
-    if (gzip) headers.emplace("Accept-Encoding", "gzip");
-}
 
 void closeConnectionAfterReply() {
     if (currentExchange) currentExchange->close = true;
@@ -502,15 +322,13 @@ bool replyWithFile(const httplib::Request& req, httplib::Response& res, const st
         ::close(fd);
         return true;
     }
-    KeptReply& kept = currentExchange->keepBody();
-    kept.file = fd;
-    kept.fileLeft = size;
+    currentExchange->keepBody().file = KeptFile{.fd = fd, .left = size};
     return true;
 }
 
 void replyAsMade(const httplib::Request& req, httplib::Response& res, const std::string& type,
                  const std::function<void(ReplyText&)>& make) {
-    if (!currentExchange || !currentExchange->limits || req.method == "HEAD") {
+    if (!currentExchange || req.method == "HEAD") {
         // Without a connection to keep it, or with no body to send, the text is made in memory.
         struct Whole final : ReplyText {
             std::string text;
@@ -524,7 +342,7 @@ void replyAsMade(const httplib::Request& req, httplib::Response& res, const std:
     // As the library chooses for what it compresses, once the request's codings are settled.
     const bool gzip = encodingFollowsRequest(type) && req.get_header_value("Accept-Encoding") == "gzip";
     const auto makeInto = [&](bool spill) {
-        MadeReplyText text(exchange, spill);
+        MadeReplyText text(*exchange.reply, spill);
         if (!gzip) {
             make(text);
             return text.finish();
@@ -560,7 +378,7 @@ void replyAsMade(const httplib::Request& req, httplib::Response& res, const std:
     res.body.clear();
     res.set_header("Content-Type", type);
     if (gzip) res.set_header("Content-Encoding", "gzip");
-    res.set_header("Content-Length", std::to_string(exchange.reply->unsent() + exchange.reply->fileLeft));
+    res.set_header("Content-Length", std::to_string(exchange.reply->unsent() + exchange.reply->file.left));
 }
 
 const httplib::Ranges& requestedRanges() {
@@ -573,8 +391,11 @@ const Claimant& requestClaimant() {
     return currentExchange && currentExchange->claimant ? *currentExchange->claimant : nobody;
 }
 
-// A connection, and what is kept of its reply while the client takes it.
-struct ConnectionServer::Connection : KeptReply {
+// A connection, and what is kept of its reply while the client takes it; while a worker answers its
+// request, the library's stream, whose reads take the bytes the watcher gathered (never the socket).
+struct ConnectionServer::Connection final : KeptReply, httplib::Stream {
+    explicit Connection(const ConnectionLimits& limits) : KeptReply(limits) {}
+
     int fd = -1;
     std::string buffer; // bytes received and not yet handled begin at `offset`
     size_t offset = 0;
@@ -593,9 +414,8 @@ struct ConnectionServer::Connection : KeptReply {
     Clock::time_point bodySince;
     // Head and body bytes the watcher gathers before the request goes to a worker; 0 when none.
     size_t gathering = 0;
-    // The body past what memory keeps, after `buffer`, in a file of its own; how far the worker read it.
-    int bodyFile = -1;
-    uint64_t bodyFileBytes = 0, bodyFileRead = 0;
+    // The body past what memory keeps, after `buffer`, in a file of its own until the worker reads it.
+    KeptFile bodyFile;
     // The body's bytes counted against its address; held back, unread, while its address is at its share.
     size_t bodyCounted = 0;
     bool heldBack = false;
@@ -622,12 +442,7 @@ struct ConnectionServer::Connection : KeptReply {
 
     size_t unread() const { return buffer.size() - offset; }
     // What has come of the request being gathered, head and body.
-    size_t gathered() const { return unread() + static_cast<size_t>(bodyFileBytes); }
-    void dropBody() {
-        if (bodyFile >= 0) ::close(bodyFile);
-        bodyFile = -1;
-        bodyFileBytes = bodyFileRead = 0;
-    }
+    size_t gathered() const { return unread() + static_cast<size_t>(bodyFile.left); }
     // Sends what the socket takes of the kept bytes: how many, or -1 when the connection failed.
     ssize_t sendKept(size_t most) {
         const ssize_t n = sendSome(fd, outgoing.data() + outgoingSent, std::min(unsent(), most));
@@ -674,80 +489,60 @@ struct ConnectionServer::Connection : KeptReply {
             targetEnd += 2;
         }
     }
-};
 
-// The library's view of a connection while a worker answers one request: reads take the bytes the
-// watcher gathered (never the socket), up to the request's byte limit.
-class ConnectionServer::Stream final : public httplib::Stream {
-public:
-    Stream(Connection& connection, const ConnectionLimits& limits) : c_(connection), limits_(limits) {}
-
-    void beginRequest() {
-        served_ = headBytes_ = 0;
-        replyBegun_ = false;
-    }
-
-    bool is_readable() const override { return c_.unread() > 0 || c_.bodyFileRead < c_.bodyFileBytes; }
+    bool is_readable() const override { return unread() > 0 || bodyFile.left > 0; }
 
     // Writes wait for the client themselves, and only as its reply's pace allows.
     bool is_writable() const override { return true; }
 
     ssize_t read(char* ptr, size_t size) override {
-        if (served_ >= limits_.maxRequestBytes) return -1;
-        if (c_.unread() == 0) {
-            if (c_.fd < 0) return 0;
-            if (c_.bodyFileRead >= c_.bodyFileBytes) return -1; // nothing was gathered past this
-            c_.offset = 0;
-            if (!readChunk(c_.bodyFile, c_.bodyFileRead, c_.bodyFileBytes - c_.bodyFileRead, kReadChunk,
-                           c_.buffer))
-                return -1;
-            c_.bodyFileRead += c_.buffer.size();
+        size_t& requestRead = currentExchange->requestRead;
+        if (requestRead >= limits.maxRequestBytes) return -1;
+        if (unread() == 0) {
+            if (fd < 0) return 0;
+            if (bodyFile.left == 0) return -1; // nothing was gathered past this
+            offset = 0;
+            if (!bodyFile.readNext(buffer, kReadChunk)) return -1;
         }
-        size_t n = std::min({size, c_.unread(), limits_.maxRequestBytes - served_});
-        std::memcpy(ptr, c_.buffer.data() + c_.offset, n);
-        c_.offset += n;
-        served_ += n;
+        size_t n = std::min({size, unread(), limits.maxRequestBytes - requestRead});
+        std::memcpy(ptr, buffer.data() + offset, n);
+        offset += n;
+        requestRead += n;
         return static_cast<ssize_t>(n);
     }
 
     // What the socket does not take at once is kept for the watcher to send: the worker never waits
     // for a reader. A body kept already (`Exchange::bodyKept`) waits for the head to go before it.
     ssize_t write(const char* ptr, size_t size) override {
-        if (!replyBegun_) {
-            replyBegun_ = true;
-            c_.replySince = Clock::now();
-            c_.replySent = 0;
+        Exchange& exchange = *currentExchange;
+        if (!exchange.replyBegun) {
+            exchange.replyBegun = true;
+            replySince = Clock::now();
+            replySent = 0;
         }
-        if (currentExchange && currentExchange->bodyKept) {
-            c_.outgoing.insert(headBytes_, ptr, size);
-            headBytes_ += size;
+        if (exchange.bodyKept) {
+            outgoing.insert(exchange.headWritten, ptr, size);
+            exchange.headWritten += size;
             return static_cast<ssize_t>(size);
         }
         // Straight to the socket while nothing kept comes before these bytes.
-        const ssize_t sent = c_.fd < 0 || c_.replyLeft() ? 0 : sendSome(c_.fd, ptr, size);
+        const ssize_t sent = fd < 0 || replyLeft() ? 0 : sendSome(fd, ptr, size);
         if (sent < 0) return -1;
         const auto done = static_cast<size_t>(sent);
-        c_.replySent += done;
-        if (done < size && !c_.keep({ptr + done, size - done}, limits_)) return -1;
+        replySent += done;
+        if (done < size && !keep({ptr + done, size - done})) return -1;
         return static_cast<ssize_t>(size);
     }
 
     void get_remote_ip_and_port(std::string& ip, int& port) const override {
-        ip = c_.remoteIp;
-        port = c_.remotePort;
+        ip = remoteIp;
+        port = remotePort;
     }
     void get_local_ip_and_port(std::string& ip, int& port) const override {
-        ip = c_.localIp;
-        port = c_.localPort;
+        ip = localIp;
+        port = localPort;
     }
-    socket_t socket() const override { return c_.fd; }
-    Connection& connection() { return c_; }
-
-private:
-    Connection& c_;
-    const ConnectionLimits& limits_;
-    size_t served_ = 0, headBytes_ = 0;
-    bool replyBegun_ = false;
+    socket_t socket() const override { return fd; }
 };
 
 ConnectionServer::ConnectionServer(ConnectionLimits limits) : limits_(limits) {
@@ -953,7 +748,7 @@ void ConnectionServer::acceptNew() {
             if (errno == EINTR || errno == ECONNABORTED) continue;
             return; // EAGAIN, or out of descriptors until some close
         }
-        auto connection = std::make_unique<Connection>();
+        auto connection = std::make_unique<Connection>(limits_);
         connection->fd = fd;
         describeAddress(remote, connection->remoteIp, connection->remotePort);
         connection->network = networkOf(connection->remoteIp);
@@ -1199,7 +994,7 @@ void ConnectionServer::headArrived(std::unique_ptr<Connection> connection) {
         return;
     }
     if (framing.bodyBytes > limits_.keptBodyBytes)
-        connection->bodyFile = openReplyFile(limits_.bodyDirectory);
+        connection->bodyFile.fd = openReplyFile(limits_.bodyDirectory);
     connection->deadline = Clock::time_point::max();
     watchAgain(std::move(connection));
 }
@@ -1230,11 +1025,9 @@ void ConnectionServer::gather(Connection& connection) {
     bool unkept = false;
     const Received received =
         receive(connection, std::min(room, connection.gathering - before), [&](std::string_view got) {
-            if (connection.bodyFile < 0) {
+            if (connection.bodyFile.fd < 0) {
                 connection.buffer.append(got);
-            } else if (writeWhole(connection.bodyFile, got.data(), got.size())) {
-                connection.bodyFileBytes += got.size();
-            } else {
+            } else if (!connection.bodyFile.append(got)) {
                 unkept = true;
                 return false;
             }
@@ -1321,7 +1114,7 @@ void ConnectionServer::countBody(Connection& connection, size_t bytes) {
 }
 
 void ConnectionServer::releaseBody(Connection& connection) {
-    connection.dropBody();
+    connection.bodyFile.close();
     if (connection.bodyCounted == 0) return;
     std::lock_guard lock(mutex_);
     bodies_.count(connection.network, std::exchange(connection.bodyCounted, 0), 0);
@@ -1641,10 +1434,9 @@ void ConnectionServer::work() {
             connection = std::move(queued_.extract(*workerTurns_.next()).mapped());
             taken = Clock::now();
         }
-        Stream stream(*connection, limits_);
         bool last = connection->served + 1 >= limits_.requestsPerConnection;
         takeTimeWaitedAtGates();
-        After after = serveOne(stream, last);
+        After after = serveOne(*connection, last);
         ++connection->served;
         releaseBody(*connection);
         const auto waited = takeTimeWaitedAtGates();
@@ -1681,18 +1473,16 @@ void ConnectionServer::work() {
     }
 }
 
-ConnectionServer::After ConnectionServer::serveOne(Stream& stream, bool lastRequest) {
+ConnectionServer::After ConnectionServer::serveOne(Connection& connection, bool lastRequest) {
     Exchange exchange;
-    exchange.claimant = &stream.connection().claimant;
-    exchange.reply = &stream.connection();
-    exchange.limits = &limits_;
-    exchange.reserve = [this, &stream](size_t bytes) { return reserveReply(stream.connection(), bytes); };
+    exchange.claimant = &connection.claimant;
+    exchange.reply = &connection;
+    exchange.reserve = [this, &connection](size_t bytes) { return reserveReply(connection, bytes); };
     currentExchange = &exchange;
-    stream.beginRequest();
     bool closed = false;
     bool ok = false;
     try {
-        ok = process_request(stream, lastRequest, closed, [&](httplib::Request& req) {
+        ok = process_request(connection, lastRequest, closed, [&](httplib::Request& req) {
             exchange.parsed = true;
             // Before anything answers it, refusals of its body included.
             settleReplyEncoding(req);
@@ -1705,7 +1495,6 @@ ConnectionServer::After ConnectionServer::serveOne(Stream& stream, bool lastRequ
         ok = false;
     }
     currentExchange = nullptr;
-    Connection& connection = stream.connection();
     // A body kept already waited for its head: both go now as far as the socket takes them at once.
     const bool sent = ok && (!exchange.bodyKept || connection.fd < 0 || connection.sendKept(SIZE_MAX) >= 0);
     if (!sent) {
@@ -1718,14 +1507,13 @@ ConnectionServer::After ConnectionServer::serveOne(Stream& stream, bool lastRequ
 
 std::string ConnectionServer::answer(std::string bytes) {
     finishRoutes();
-    Connection connection;
+    Connection connection(limits_);
     connection.buffer = std::move(bytes);
     connection.remoteIp = connection.localIp = "127.0.0.1";
     connection.claimant = Claimant(connection.remoteIp);
     connection.localPort = 80;
     connection.remotePort = 40000;
     std::string output;
-    Stream stream(connection, limits_);
     for (size_t served = 0; served < limits_.requestsPerConnection; ++served) {
         connection.skipBlankLines();
         connection.compact();
@@ -1736,7 +1524,7 @@ std::string ConnectionServer::answer(std::string bytes) {
             break;
         }
         connection.escapeQuestionMarks();
-        const After after = serveOne(stream, false);
+        const After after = serveOne(connection, false);
         // Without a socket, the reply goes out whole: nothing of it waits.
         while (connection.replyLeft() && connection.readOn()) {
             output.append(connection.outgoing, connection.outgoingSent);

@@ -21,6 +21,7 @@
 
 #include "server/FairTurns.h"
 #include "server/Quotas.h"
+#include "server/RequestHeads.h"
 
 namespace cw::server {
 
@@ -136,7 +137,6 @@ public:
 
 private:
     struct Connection;
-    class Stream;
 
     void watch();
     void work();
@@ -198,8 +198,8 @@ private:
     void filterPausedAddresses();
     // What becomes of a connection after a request.
     enum class After { Keep, Close, Drain };
-    // Answers one request whose head is in `stream`'s buffer.
-    After serveOne(Stream& stream, bool lastRequest);
+    // Answers one request whose head is in the connection's buffer.
+    After serveOne(Connection& connection, bool lastRequest);
     // Sends what the client can take of a reply left to the watcher, then goes on as `afterSending`.
     void sendMore(Connection& connection);
     // What becomes of a connection once its reply is sent, on the watcher or on a worker.
@@ -280,15 +280,6 @@ private:
     std::vector<PausedAddress> paused_;
 };
 
-// Each value of the header `name` in a request head as it came (the request line, then one header a
-// line): names compared without case, values without the blanks around them (a view into `head`).
-void eachHeader(std::string_view head, std::string_view name,
-                const std::function<void(std::string_view value)>& take);
-// Before a request is answered: its Accept-Encoding, read as HTTP reads it (weights, q=0 refusing,
-// "*", "identity"), is settled into one field the library and `replyAsMade` read: "gzip" when gzip is
-// chosen, none otherwise. The library finds a coding's name anywhere in the field ("gzip;q=0"), and
-// would compress with brotli at its slowest setting, seconds of a core a reply; brotli is never chosen.
-void settleReplyEncoding(const httplib::Request& req);
 // Within a request's handler: closes the connection once the reply is sent.
 void closeConnectionAfterReply();
 // Within a request's handler: the request's body has been read to its end.
