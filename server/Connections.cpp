@@ -3,12 +3,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
-#include <string_view>
 #include <system_error>
 #include <tuple>
 #include <utility>
@@ -26,7 +23,6 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
 namespace cw::server {
 
@@ -49,6 +45,99 @@ constexpr size_t kFileChunk = 64 * 1024;
 // What the watcher sends to one client before it turns to the others.
 constexpr size_t kSendTurnBytes = 512 * 1024;
 
+// The names of reply files between their making and their removal, where none can be made unnamed.
+constexpr const char* kReplyFilePrefix = "reply-";
+
+// A file for what a reply keeps beyond memory, in `directory`, named nowhere; -1 when none can be made.
+int openReplyFile(const std::filesystem::path& directory) {
+    if (directory.empty()) return -1;
+    int fd = ::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return fd;
+    std::string name = (directory / kReplyFilePrefix).string() + "XXXXXX";
+    fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd >= 0) ::unlink(name.c_str());
+    return fd;
+}
+
+// Bytes kept in a file until their reader takes them: written at its end, `left` bytes unread from `at`.
+struct KeptFile {
+    int fd = -1;
+    uint64_t at = 0, left = 0;
+
+    // Writes bytes after those kept: false when not all of them could be written (the disk is full).
+    bool append(std::string_view bytes) {
+        for (std::string_view rest = bytes; !rest.empty();) {
+            const ssize_t n = ::write(fd, rest.data(), rest.size());
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            rest.remove_prefix(static_cast<size_t>(n));
+        }
+        left += bytes.size();
+        return true;
+    }
+    // Reads into `into` the next chunk, of `chunk` bytes at most: false when none could be read.
+    bool readNext(std::string& into, size_t chunk) {
+        into.resize(static_cast<size_t>(std::min<uint64_t>(chunk, left)));
+        const ssize_t n = ::pread(fd, into.data(), into.size(), static_cast<off_t>(at));
+        into.resize(n > 0 ? static_cast<size_t>(n) : 0);
+        at += into.size();
+        left -= into.size();
+        return n > 0;
+    }
+    void close() {
+        if (fd >= 0) ::close(fd);
+        *this = {};
+    }
+};
+
+// Bytes of a reply kept until its reader takes them: those of `outgoing` from `outgoingSent`, then
+// those of `file`, a picture's or the reply's own (`spilled`).
+struct KeptReply {
+    explicit KeptReply(const ConnectionLimits& limits) : limits(limits) {}
+
+    const ConnectionLimits& limits;
+    std::string outgoing;
+    size_t outgoingSent = 0;
+    KeptFile file;
+    bool spilled = false;
+
+    size_t unsent() const { return outgoing.size() - outgoingSent; }
+    bool replyLeft() const { return unsent() > 0 || file.left > 0; }
+    // What the server holds of the reply for the client: a picture's file is the picture's, not held;
+    // the reply's own file holds all that was written to it, sent or not, until the reply is done.
+    size_t replyHeld() const { return unsent() + (spilled ? static_cast<size_t>(file.at + file.left) : 0); }
+    // Keeps bytes after those kept already: in memory up to `keptReplyBytes`, from there on in the
+    // reply's own file (in memory still when no file can be made). False when they could not be kept.
+    bool keep(std::string_view bytes) {
+        if (outgoingSent > 0 && outgoingSent == outgoing.size()) {
+            outgoing.clear();
+            outgoingSent = 0;
+        }
+        if (!spilled && unsent() + bytes.size() > limits.keptReplyBytes && file.fd < 0) {
+            file.fd = openReplyFile(limits.replyDirectory);
+            spilled = file.fd >= 0;
+        }
+        if (!spilled) {
+            outgoing.append(bytes);
+            return true;
+        }
+        return file.append(bytes);
+    }
+    // Memory holds the file's next chunk once what it kept is sent: false when none could be read.
+    bool readOn() {
+        if (unsent() > 0) return true;
+        outgoingSent = 0;
+        return file.readNext(outgoing, kFileChunk);
+    }
+    // Lets go of what is left of the reply (sent, or not to be sent).
+    void dropReply() {
+        std::string().swap(outgoing);
+        outgoingSent = 0;
+        file.close();
+        spilled = false;
+    }
+};
+
 // What is known of one request as it is answered: its framing, and what its handlers told the worker.
 struct Exchange {
     bool parsed = false;
@@ -57,31 +146,24 @@ struct Exchange {
     bool close = false;
     bool bodyRead = false;
     httplib::Ranges ranges; // taken from the library before it could answer them
-    // A file the reply's body is read from as it is sent, after the head the library writes.
-    int file = -1;
-    uint64_t fileBytes = 0;
     const Claimant* claimant = nullptr;
-    // A body the handler made as it was written (`replyAsMade`), sent after the head: what memory
-    // keeps of it, then `madeFileBytes` bytes of its own file.
-    const ConnectionLimits* limits = nullptr;
-    std::string made;
-    int madeFile = -1;
-    uint64_t madeFileBytes = 0;
+    // Where the reply waits for its reader: a body kept there first (`bodyKept`) waits for its head.
+    KeptReply* reply = nullptr;
+    bool bodyKept = false;
     std::function<bool(size_t bytes)> reserve; // see `reserveReply`
+    // What the library read of the request, and wrote of the reply's head before a body kept already.
+    size_t requestRead = 0, headWritten = 0;
+    bool replyBegun = false;
 
-    Exchange() = default;
-    Exchange(const Exchange&) = delete;
-    Exchange& operator=(const Exchange&) = delete;
-    ~Exchange() {
-        if (file >= 0) ::close(file);
-        dropMade();
+    // Readies the reply for a body of its own, dropping one kept before.
+    KeptReply& keepBody() {
+        dropBody();
+        bodyKept = true;
+        return *reply;
     }
-    bool hasMade() const { return !made.empty() || madeFile >= 0; }
-    void dropMade() {
-        std::string().swap(made);
-        if (madeFile >= 0) ::close(madeFile);
-        madeFile = -1;
-        madeFileBytes = 0;
+    void dropBody() {
+        if (bodyKept) reply->dropReply();
+        bodyKept = false;
     }
 
     // What follows cannot be trusted to start a request after a head the library could not read, a
@@ -90,114 +172,17 @@ struct Exchange {
 };
 thread_local Exchange* currentExchange = nullptr;
 
-constexpr std::string_view kOptionalSpace = " \t";
-
-std::string_view trimmed(std::string_view text) {
-    const size_t first = text.find_first_not_of(kOptionalSpace);
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(kOptionalSpace) - first + 1);
-}
-
-// A name as HTTP compares them: letters in either case.
-bool sameName(std::string_view a, std::string_view b) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c | 0x20) : c; };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
-}
-
-} // namespace
-
-void eachHeader(std::string_view head, std::string_view name,
-                const std::function<void(std::string_view value)>& take) {
-    for (size_t end = head.find('\n'); end != std::string_view::npos;) {
-        const size_t start = end + 1;
-        end = head.find('\n', start);
-        const std::string_view line =
-            head.substr(start, end == std::string_view::npos ? head.npos : end - start);
-        const size_t colon = line.find(':');
-        if (colon == std::string_view::npos || !sameName(line.substr(0, colon), name)) continue;
-        const std::string_view value = line.substr(colon + 1);
-        const size_t last = value.find_last_not_of(" \t\r");
-        const size_t first = last == std::string_view::npos ? 0 : value.find_first_not_of(" \t");
-        take(last == std::string_view::npos ? value.substr(0, 0) : value.substr(first, last + 1 - first));
+// Sends what the socket takes at once of `size` bytes: how many, or -1 when the connection failed.
+ssize_t sendSome(int fd, const char* data, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::send(fd, data + done, size - done, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+        if (n <= 0) return -1;
+        done += static_cast<size_t>(n);
     }
-}
-
-namespace {
-
-// Where the first head found from `from` ends, past its empty line; npos before it has.
-size_t headEnd(const std::string& buffer, size_t from) {
-    const size_t crlf = buffer.find("\r\n\r\n", from), lf = buffer.find("\n\n", from);
-    return std::min(crlf == std::string::npos ? crlf : crlf + 4, lf == std::string::npos ? lf : lf + 2);
-}
-
-// What the watching thread needs to know of a request head that has arrived: where it ends, and
-// how much body follows it.
-struct HeadFraming {
-    size_t headBytes = 0;
-    // The body's length, when a length is given and nothing makes it doubtful; 0 otherwise (no body,
-    // or framing the library refuses without reading a body).
-    size_t bodyBytes = 0;
-    // A body whose end only its reader finds (chunked).
-    bool streamed = false;
-    // The client waits to be asked for its body (`Expect: 100-continue`): where that line is.
-    size_t expectAt = std::string::npos, expectBytes = 0;
-};
-
-// Reads the head that begins at `from` in `buffer` as the library will.
-HeadFraming framingOf(const std::string& buffer, size_t from) {
-    HeadFraming framing;
-    const size_t end = headEnd(buffer, from);
-    if (end == std::string::npos) return framing;
-    framing.headBytes = end - from;
-    const std::string_view head(buffer.data() + from, framing.headBytes);
-    size_t lengths = 0;
-    std::string_view length;
-    bool coded = false, expects = false;
-    eachHeader(head, "content-length", [&](std::string_view value) {
-        ++lengths;
-        length = value;
-    });
-    eachHeader(head, "transfer-encoding", [&](std::string_view) { coded = true; });
-    eachHeader(head, "expect", [&](std::string_view value) {
-        const size_t lineStart = head.rfind('\n', static_cast<size_t>(value.data() - head.data())) + 1;
-        expects = true;
-        framing.expectAt = from + lineStart;
-        framing.expectBytes = head.find('\n', lineStart) - lineStart + 1;
-    });
-    size_t announced = 0;
-    const bool known = lengths == 1 && !length.empty() && length.size() <= 18 &&
-                       std::from_chars(length.data(), length.data() + length.size(), announced).ptr ==
-                           length.data() + length.size();
-    if (coded && lengths == 0) {
-        framing.streamed = true;
-    } else if (known && !coded) {
-        framing.bodyBytes = announced;
-    }
-    if (!expects || lengths != 1 || coded || announced == 0) framing.expectAt = std::string::npos;
-    return framing;
-}
-
-// Why the request's body cannot be told apart from what follows it; nothing when it can.
-const char* framingFault(const httplib::Request& req) {
-    size_t lengths = req.get_header_value_count("Content-Length");
-    bool chunked = req.has_header("Transfer-Encoding");
-    if (lengths > 1) return "two lengths";
-    if (lengths == 1) {
-        const std::string value = req.get_header_value("Content-Length");
-        if (value.empty() || value.size() > 18 || value.find_first_not_of("0123456789") != std::string::npos)
-            return "a length that is not a number";
-        if (chunked) return "a length and a transfer coding";
-    }
-    if (chunked && (req.get_header_value_count("Transfer-Encoding") > 1 ||
-                    !sameName(req.get_header_value("Transfer-Encoding"), "chunked")))
-        return "a transfer coding other than chunked";
-    return nullptr;
-}
-
-bool bodyExpected(const httplib::Request& req) {
-    if (req.has_header("Transfer-Encoding")) return true;
-    return req.has_header("Content-Length") && req.get_header_value("Content-Length") != "0";
+    return static_cast<ssize_t>(done);
 }
 
 std::string errorReply(int status, const char* reason, const std::string& message) {
@@ -210,8 +195,7 @@ std::string errorReply(int status, const char* reason, const std::string& messag
 // Sends an error of the server's own as far as the socket takes it at once.
 void sendErrorReply(int fd, int status, const char* reason, const std::string& message) {
     const std::string reply = errorReply(status, reason, message);
-    ssize_t ignored = ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
-    (void)ignored;
+    sendSome(fd, reply.data(), reply.size());
 }
 
 void describeAddress(const sockaddr_storage& address, std::string& ip, int& port) {
@@ -228,8 +212,7 @@ void describeAddress(const sockaddr_storage& address, std::string& ip, int& port
     ip = text;
 }
 
-// When a transfer begun at `since`, of which `bytes` have gone, falls behind its least pace: after
-// `graceSeconds`, `perSecond` bytes on average.
+// When a transfer begun at `since`, `bytes` of it gone, falls behind `perSecond` after `graceSeconds`.
 Clock::time_point paceDue(Clock::time_point since, int graceSeconds, size_t perSecond, size_t bytes) {
     if (perSecond == 0) return Clock::time_point::max();
     return since + std::chrono::seconds(graceSeconds) +
@@ -240,22 +223,6 @@ int64_t millisecondsOf(Clock::time_point at) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(at.time_since_epoch()).count();
 }
 
-// The names a reply's file has for the moment between its making and its removal, where the system
-// cannot make a file without a name.
-constexpr const char* kReplyFilePrefix = "reply-";
-
-// A file for what a reply keeps beyond memory, in `directory`, named nowhere: it goes with its
-// descriptor. -1 when none can be made.
-int openReplyFile(const std::filesystem::path& directory) {
-    if (directory.empty()) return -1;
-    int fd = ::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return fd;
-    std::string name = (directory / kReplyFilePrefix).string() + "XXXXXX";
-    fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd >= 0) ::unlink(name.c_str());
-    return fd;
-}
-
 // Adds the socket to the epoll set, or changes what it is watched for.
 int watchFor(int epollFd, int op, int fd, uint32_t events) {
     epoll_event event{};
@@ -264,172 +231,72 @@ int watchFor(int epollFd, int op, int fd, uint32_t events) {
     return ::epoll_ctl(epollFd, op, fd, &event);
 }
 
-// Sends what the socket takes at once of `size` bytes: how many, or -1 when the connection failed.
-ssize_t sendSome(int fd, const char* data, size_t size) {
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::send(fd, data + done, size - done, MSG_NOSIGNAL);
-        if (n > 0) {
-            done += static_cast<size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return -1;
-        break;
-    }
-    return static_cast<ssize_t>(done);
-}
-
-// Reads into `into` the file's next chunk from `at`, of `left` bytes at most: false when none could be.
-bool readChunk(int file, uint64_t at, uint64_t left, size_t chunk, std::string& into) {
-    into.resize(static_cast<size_t>(std::min<uint64_t>(chunk, left)));
-    const ssize_t n = ::pread(file, into.data(), into.size(), static_cast<off_t>(at));
-    into.resize(n > 0 ? static_cast<size_t>(n) : 0);
-    return n > 0;
-}
-
-bool writeWhole(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // What a reply in the making does when it grows past what memory keeps of one.
 struct PastMemory {};
 
-// A reply's body as its handler writes it: in memory up to what a connection keeps of a reply, then
-// (once it was counted, `spill`) the rest in the reply's own file, gathered a chunk at a time. Without
-// a directory for such files, all of it in memory.
-class MadeReplyText final : public ReplyText {
+// A reply's body gathered a chunk at a time, so that small writes do not each call the disk or zlib.
+class GatheredText : public ReplyText {
 public:
-    MadeReplyText(Exchange& exchange, bool spill) : e_(exchange), spill_(spill) {}
     void write(std::string_view bytes) override {
-        const char* text = bytes.data();
-        const size_t length = bytes.size();
-        if (e_.madeFile < 0 && e_.made.size() + length > e_.limits->keptReplyBytes &&
-            !e_.limits->replyDirectory.empty()) {
-            if (!spill_) throw PastMemory{};
-            e_.madeFile = openReplyFile(e_.limits->replyDirectory);
-            // Never whole in memory instead: a reply that cannot wait on disk is not kept.
-            if (e_.madeFile < 0) throw ReplyNotKept(false, "no file could be made for the reply");
-        }
-        if (e_.madeFile < 0) {
-            e_.made.append(text, length);
-            return;
-        }
-        pending_.append(text, length);
-        if (pending_.size() >= kFileChunk) flush();
+        pending_.append(bytes);
+        if (pending_.size() >= kFileChunk) passPending(false);
     }
-    // Writes what is gathered; false when the file took not all of the text.
-    bool finish() {
-        flush();
-        return !failed_;
-    }
+    // Passes on the last of it: false when some of it could not be passed on.
+    bool finish() { return passPending(true); }
+
+protected:
+    ~GatheredText() = default;
+    virtual bool pass(std::string_view bytes, bool last) = 0;
 
 private:
-    void flush() {
-        if (pending_.empty() || failed_) return;
-        failed_ = !writeWhole(e_.madeFile, pending_.data(), pending_.size());
-        e_.madeFileBytes += pending_.size();
+    bool passPending(bool last) {
+        ok_ = ok_ && pass(pending_, last);
         pending_.clear();
+        return ok_;
     }
 
-    Exchange& e_;
-    const bool spill_;
     std::string pending_;
-    bool failed_ = false;
+    bool ok_ = true;
 };
 
-// A weight, "0" to "1" with three decimals at most, in thousandths; none when it is not one.
-std::optional<int> qvalue(std::string_view text) {
-    if (text.empty() || (text[0] != '0' && text[0] != '1')) return std::nullopt;
-    int value = (text[0] - '0') * 1000;
-    if (text.size() == 1) return value;
-    if (text[1] != '.' || text.size() > 5) return std::nullopt;
-    int scale = 100;
-    for (char digit : text.substr(2)) {
-        if (digit < '0' || digit > '9') return std::nullopt;
-        value += (digit - '0') * scale;
-        scale /= 10;
-    }
-    return value <= 1000 ? std::optional(value) : std::nullopt;
-}
-
-// What a request's Accept-Encoding lines say of the codings this server may send, each weight in
-// thousandths: one the lines do not name has none.
-struct AcceptedCodings {
-    std::optional<int> gzip, identity, any;
-
-    explicit AcceptedCodings(const httplib::Headers& headers) {
-        for (auto [at, end] = headers.equal_range("Accept-Encoding"); at != end; ++at) {
-            std::string_view list = at->second;
-            while (!list.empty()) {
-                const size_t comma = list.find(',');
-                read(list.substr(0, comma));
-                list = comma == std::string_view::npos ? std::string_view() : list.substr(comma + 1);
-            }
-        }
-    }
-
-    // Gzip when the client takes it and likes it no less than the bytes as they are; otherwise the
-    // bytes as they are, which are sent even to a client that refuses them too (HTTP lets a server
-    // pass over a list that leaves it nothing to send).
-    bool gzipChosen() const {
-        const int gzipWeight = gzip.value_or(any.value_or(0));
-        // The bytes as they are, when the list names neither them nor "*", are taken at the least weight.
-        const int identityWeight = identity.value_or(any.value_or(0));
-        return gzipWeight > 0 && gzipWeight >= identityWeight;
-    }
+// A reply's body as its handler writes it, kept for its reader as any reply is; but past what memory
+// keeps, only once it was counted (`spill`), and never whole in memory instead.
+class MadeReplyText final : public GatheredText {
+public:
+    MadeReplyText(KeptReply& kept, bool spill) : kept_(kept), spill_(spill) {}
 
 private:
-    // One element: a coding, and at most a weight ("gzip;q=0.5"). One that is not so says nothing,
-    // and of a coding named twice the first says what it takes.
-    void read(std::string_view element) {
-        element = trimmed(element);
-        const size_t semicolon = element.find(';');
-        const std::string_view coding = trimmed(element.substr(0, semicolon));
-        int weight = 1000;
-        if (semicolon != std::string_view::npos) {
-            const std::string_view parameter = trimmed(element.substr(semicolon + 1));
-            const size_t equals = parameter.find('=');
-            if (equals == std::string_view::npos || !sameName(parameter.substr(0, equals), "q")) return;
-            const auto q = qvalue(parameter.substr(equals + 1));
-            if (!q) return;
-            weight = *q;
-        }
-        std::optional<int>* named = nullptr;
-        if (sameName(coding, "gzip") || sameName(coding, "x-gzip"))
-            named = &gzip;
-        else if (sameName(coding, "identity"))
-            named = &identity;
-        else if (coding == "*")
-            named = &any;
-        if (named && !*named) *named = weight;
+    bool pass(std::string_view bytes, bool) override {
+        const bool past = !kept_.spilled && kept_.unsent() + bytes.size() > kept_.limits.keptReplyBytes &&
+                          !kept_.limits.replyDirectory.empty();
+        if (past && !spill_) throw PastMemory{};
+        const bool keptAll = kept_.keep(bytes);
+        if (past && !kept_.spilled) throw ReplyNotKept(false, "no file could be made for the reply");
+        return keptAll;
     }
+
+    KeptReply& kept_;
+    const bool spill_;
+};
+
+// A reply's body in gzip as it is written: the library compresses only the bodies it holds whole.
+class GzippedReplyText final : public GatheredText {
+public:
+    explicit GzippedReplyText(ReplyText& out) : out_(out) {}
+
+private:
+    bool pass(std::string_view bytes, bool last) override {
+        return deflater_.compress(bytes.data(), bytes.size(), last, [this](const char* data, size_t size) {
+            out_.write(std::string_view(data, size));
+            return true;
+        });
+    }
+
+    ReplyText& out_;
+    httplib::detail::gzip_compressor deflater_;
 };
 
 } // namespace
-
-void settleReplyEncoding(const httplib::Request& req) {
-    // The library reads what to compress with from the request it answers, which it owns and lends
-    // to the handlers as const.
-    auto& headers = const_cast<httplib::Request&>(req).headers;
-    const bool gzip = AcceptedCodings(headers).gzipChosen();
-    headers.erase("Accept-Encoding");
-    if (gzip) headers.emplace("Accept-Encoding", "gzip");
-}
-
-bool encodingFollowsRequest(std::string_view type) {
-    // The types the library compresses, as it tells them.
-    return (type.starts_with("text/") && type != "text/event-stream") || type == "image/svg+xml" ||
-           type == "application/javascript" || type == "application/json" || type == "application/xml" ||
-           type == "application/xhtml+xml";
-}
 
 void closeConnectionAfterReply() {
     if (currentExchange) currentExchange->close = true;
@@ -455,67 +322,13 @@ bool replyWithFile(const httplib::Request& req, httplib::Response& res, const st
         ::close(fd);
         return true;
     }
-    if (currentExchange->file >= 0) ::close(currentExchange->file);
-    currentExchange->file = fd;
-    currentExchange->fileBytes = size;
+    currentExchange->keepBody().file = KeptFile{.fd = fd, .left = size};
     return true;
 }
 
-namespace {
-
-// A reply's body in gzip, deflated as it is written, for a client that takes it: the library
-// compresses the bodies it holds whole, as its other replies are.
-class GzippedReplyText final : public ReplyText {
-public:
-    explicit GzippedReplyText(ReplyText& out) : out_(out) {
-        ok_ = deflateInit2(&z_, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) == Z_OK;
-    }
-    ~GzippedReplyText() {
-        if (ok_) deflateEnd(&z_);
-    }
-    GzippedReplyText(const GzippedReplyText&) = delete;
-    GzippedReplyText& operator=(const GzippedReplyText&) = delete;
-    void write(std::string_view bytes) override {
-        pending_.append(bytes);
-        if (pending_.size() >= kFileChunk) deflatePending(Z_NO_FLUSH);
-    }
-    // Ends the stream; false when it could not be made.
-    bool finish() {
-        deflatePending(Z_FINISH);
-        return ok_;
-    }
-
-private:
-    void deflatePending(int flush) {
-        if (!ok_) return;
-        z_.next_in = reinterpret_cast<Bytef*>(pending_.data());
-        z_.avail_in = static_cast<uInt>(pending_.size());
-        char deflated[16 * 1024];
-        for (int result = Z_OK;;) {
-            z_.next_out = reinterpret_cast<Bytef*>(deflated);
-            z_.avail_out = sizeof deflated;
-            result = deflate(&z_, flush);
-            if (result == Z_STREAM_ERROR) {
-                ok_ = false;
-                break;
-            }
-            out_.write(std::string_view(deflated, sizeof deflated - z_.avail_out));
-            if (flush == Z_FINISH ? result == Z_STREAM_END : z_.avail_out != 0) break;
-        }
-        pending_.clear();
-    }
-
-    ReplyText& out_;
-    z_stream z_{};
-    std::string pending_;
-    bool ok_ = false;
-};
-
-} // namespace
-
 void replyAsMade(const httplib::Request& req, httplib::Response& res, const std::string& type,
                  const std::function<void(ReplyText&)>& make) {
-    if (!currentExchange || !currentExchange->limits || req.method == "HEAD") {
+    if (!currentExchange || req.method == "HEAD") {
         // Without a connection to keep it, or with no body to send, the text is made in memory.
         struct Whole final : ReplyText {
             std::string text;
@@ -528,26 +341,24 @@ void replyAsMade(const httplib::Request& req, httplib::Response& res, const std:
     Exchange& exchange = *currentExchange;
     // As the library chooses for what it compresses, once the request's codings are settled.
     const bool gzip = encodingFollowsRequest(type) && req.get_header_value("Accept-Encoding") == "gzip";
-    auto makeInto = [&](MadeReplyText& text) {
-        bool made = true;
-        if (gzip) {
-            GzippedReplyText zipped(text);
-            make(zipped);
-            made = zipped.finish();
-        } else {
+    const auto makeInto = [&](bool spill) {
+        MadeReplyText text(*exchange.reply, spill);
+        if (!gzip) {
             make(text);
+            return text.finish();
         }
-        return text.finish() && made;
+        GzippedReplyText zipped(text);
+        make(zipped);
+        return zipped.finish() && text.finish();
     };
-    exchange.dropMade();
+    exchange.keepBody();
     bool made = false;
     try {
-        MadeReplyText text(exchange, false);
-        made = makeInto(text);
+        made = makeInto(false);
     } catch (const PastMemory&) {
         // Larger than memory keeps of a reply: what it will leave waiting for its reader is counted
         // before any of it is made, so that replies made together cannot pass their bounds.
-        exchange.dropMade();
+        exchange.dropBody();
         struct Counted final : ReplyText {
             size_t bytes = 0;
             void write(std::string_view text) override { bytes += text.size(); }
@@ -557,17 +368,17 @@ void replyAsMade(const httplib::Request& req, httplib::Response& res, const std:
         const size_t most = gzip ? counted.bytes + counted.bytes / 256 + 1024 : counted.bytes;
         if (!exchange.reserve || !exchange.reserve(most))
             throw ReplyNotKept(true, "the reply would pass what may wait to be read");
-        MadeReplyText text(exchange, true);
-        made = makeInto(text);
+        exchange.keepBody();
+        made = makeInto(true);
     }
     if (!made) {
-        exchange.dropMade();
+        exchange.dropBody();
         throw ReplyNotKept(false, "the reply could not be written to its file");
     }
     res.body.clear();
     res.set_header("Content-Type", type);
     if (gzip) res.set_header("Content-Encoding", "gzip");
-    res.set_header("Content-Length", std::to_string(exchange.made.size() + exchange.madeFileBytes));
+    res.set_header("Content-Length", std::to_string(exchange.reply->unsent() + exchange.reply->file.left));
 }
 
 const httplib::Ranges& requestedRanges() {
@@ -580,110 +391,66 @@ const Claimant& requestClaimant() {
     return currentExchange && currentExchange->claimant ? *currentExchange->claimant : nobody;
 }
 
-struct ConnectionServer::Connection {
+// A connection, and what is kept of its reply while the client takes it; while a worker answers its
+// request, the library's stream, whose reads take the bytes the watcher gathered (never the socket).
+struct ConnectionServer::Connection final : KeptReply, httplib::Stream {
+    explicit Connection(const ConnectionLimits& limits) : KeptReply(limits) {}
+
     int fd = -1;
     std::string buffer; // bytes received and not yet handled begin at `offset`
     size_t offset = 0;
     size_t scanned = 0; // of the unhandled bytes, how many were searched for the end of a head
     Clock::time_point deadline;
-    // Since when the connection has held its place waiting for a request head: its opening, or the
-    // end of its last reply.
+    // Since when it has held its place waiting for a request head: its opening, or its last reply's end.
     Clock::time_point waitingSince;
     bool headStarted = false;
     bool peerClosed = false;
     bool draining = false;
-    // Opened while its address was past its pace, and has sent no request yet.
-    bool pastPace = false;
-    // Counted against its address's pace until it sends its first request.
-    bool paced = false;
+    bool pastPace = false; // opened while its address was past its pace, and silent since
+    bool paced = false;    // counted against its address's pace until it sends its first request
     size_t served = 0;
-    // The current request's head, in bytes from `offset`, once it is in; and since when its body
-    // has been awaited.
+    // The current request's head, in bytes from `offset`, and since when its body is awaited.
     size_t headBytes = 0;
     Clock::time_point bodySince;
     // Head and body bytes the watcher gathers before the request goes to a worker; 0 when none.
     size_t gathering = 0;
-    // What of the body is kept in its own file (`bodyFile`, when it is larger than memory keeps),
-    // after the bytes in `buffer`; and how far the worker has read it.
-    int bodyFile = -1;
-    uint64_t bodyFileBytes = 0, bodyFileRead = 0;
-    // What of the body is counted against its address; and whether it is not read meanwhile, its
-    // address being at its share.
+    // The body past what memory keeps, after `buffer`, in a file of its own until the worker reads it.
+    KeptFile bodyFile;
+    // The body's bytes counted against its address; held back, unread, while its address is at its share.
     size_t bodyCounted = 0;
     bool heldBack = false;
-    // Its request waits, read whole, for its address's turn with the workers; the how-manieth request
-    // to do so.
+    // Waiting, read whole, for its address's turn with the workers; the how-manieth to do so.
     bool waitingTurn = false;
     uint64_t arrival = 0;
-    // The kind of costly place its request will wait for (0: none): it takes a place of its kind
-    // (`costlyWorkers`) before it joins the workers' turns.
+    // The kind of costly place its request takes before it joins the workers' turns; 0 for none.
     size_t costly = 0;
-    // What is left of its reply to send, watched for the client to take it: the bytes of `outgoing`
-    // from `outgoingSent`, then `fileLeft` bytes of `file` from `fileOffset`: a picture's, or the
-    // reply's own (`spilled`) where what memory keeps of it ended. Once it is sent, the connection
-    // goes on as `afterSending` says.
+    // Its reply is sent as the client takes it; then it goes on as `afterSending` says.
     bool sending = false;
-    std::string outgoing;
-    size_t outgoingSent = 0;
-    int file = -1;
-    uint64_t fileOffset = 0, fileLeft = 0;
-    bool spilled = false;
-    // What of the reply is counted against its address now, and what was counted for the reply
-    // being made before it was made.
+    After afterSending = After::Keep;
+    // What of the reply is counted against its address, and what was reserved before it was made.
     size_t replyCounted = 0;
     size_t replyReserved = 0;
-    After afterSending = After::Keep;
     // When the current reply's first byte was written, and how much of it has gone since.
     Clock::time_point replySince;
     size_t replySent = 0;
     std::string remoteIp, localIp;
     std::string network; // the client's address as counted: an IPv6 one by its /64
-    // Whom its current request's turns are taken for, and its turns with the workers and (a costly
-    // one) among its kind.
+    // Whom its request's turns are taken for; its turns with the workers and (a costly one) its kind's.
     Claimant claimant;
     FairTurns::Turn workerTurn = 0, kindTurn = 0;
     int remotePort = 0, localPort = 0;
 
     size_t unread() const { return buffer.size() - offset; }
     // What has come of the request being gathered, head and body.
-    size_t gathered() const { return unread() + static_cast<size_t>(bodyFileBytes); }
-    void dropBody() {
-        if (bodyFile >= 0) ::close(bodyFile);
-        bodyFile = -1;
-        bodyFileBytes = bodyFileRead = 0;
-    }
-    size_t unsent() const { return outgoing.size() - outgoingSent; }
-    bool replyLeft() const { return unsent() > 0 || fileLeft > 0; }
-    // What the server holds of the reply for the client: a picture's file is the picture's, not held;
-    // the reply's own file holds all that was written to it, sent or not, until the reply is done.
-    size_t replyHeld() const { return unsent() + (spilled ? static_cast<size_t>(fileOffset + fileLeft) : 0); }
-    // Keeps bytes of the reply to send after those kept already: in memory up to `keptReplyBytes`, and
-    // from there on in the reply's own file (in memory still when no file can be made). False when
-    // they could not be kept.
-    bool keep(const char* data, size_t size, const ConnectionLimits& limits) {
-        if (outgoingSent > 0 && outgoingSent == outgoing.size()) {
-            outgoing.clear();
-            outgoingSent = 0;
-        }
-        if (!spilled && unsent() + size > limits.keptReplyBytes && file < 0) {
-            file = openReplyFile(limits.replyDirectory);
-            spilled = file >= 0;
-        }
-        if (!spilled) {
-            outgoing.append(data, size);
-            return true;
-        }
-        if (!writeWhole(file, data, size)) return false;
-        fileLeft += size;
-        return true;
-    }
-    // Sends what the socket takes of the kept bytes: false when the connection failed.
-    bool sendKept(size_t most) {
+    size_t gathered() const { return unread() + static_cast<size_t>(bodyFile.left); }
+    // Sends what the socket takes of the kept bytes: how many, or -1 when the connection failed.
+    ssize_t sendKept(size_t most) {
         const ssize_t n = sendSome(fd, outgoing.data() + outgoingSent, std::min(unsent(), most));
-        if (n < 0) return false;
-        outgoingSent += static_cast<size_t>(n);
-        replySent += static_cast<size_t>(n);
-        return true;
+        if (n > 0) {
+            outgoingSent += static_cast<size_t>(n);
+            replySent += static_cast<size_t>(n);
+        }
+        return n;
     }
     // What of the reply the client has taken: what was sent, less what still waits in the socket's
     // queue (which may hold megabytes that no one has read).
@@ -691,16 +458,6 @@ struct ConnectionServer::Connection {
         int queued = 0;
         if (fd < 0 || ::ioctl(fd, SIOCOUTQ, &queued) != 0 || queued < 0) return replySent;
         return replySent - std::min(replySent, static_cast<size_t>(queued));
-    }
-    // Lets go of what is left of the reply (sent, or not to be sent).
-    void dropReply() {
-        std::string().swap(outgoing);
-        outgoingSent = 0;
-        if (file >= 0) ::close(file);
-        file = -1;
-        fileOffset = fileLeft = 0;
-        spilled = false;
-        sending = false;
     }
     void compact() {
         buffer.erase(0, offset);
@@ -732,96 +489,60 @@ struct ConnectionServer::Connection {
             targetEnd += 2;
         }
     }
-};
 
-// The library's view of a connection while a worker answers one request: reads take the bytes the
-// watcher gathered (never the socket), up to the request's byte limit.
-class ConnectionServer::Stream final : public httplib::Stream {
-public:
-    Stream(Connection& connection, const ConnectionLimits& limits, std::string* output = nullptr)
-        : c_(connection), limits_(limits), output_(output) {}
-
-    void beginRequest() {
-        served_ = 0;
-        replyBegun_ = false;
-    }
-
-    bool is_readable() const override { return c_.unread() > 0 || c_.bodyFileRead < c_.bodyFileBytes; }
+    bool is_readable() const override { return unread() > 0 || bodyFile.left > 0; }
 
     // Writes wait for the client themselves, and only as its reply's pace allows.
     bool is_writable() const override { return true; }
 
     ssize_t read(char* ptr, size_t size) override {
-        if (served_ >= limits_.maxRequestBytes) return -1;
-        if (c_.unread() == 0) {
-            if (c_.fd < 0) return 0;
-            if (c_.bodyFileRead >= c_.bodyFileBytes) return -1; // nothing was gathered past this
-            // The body's next chunk from its file.
-            c_.offset = 0;
-            if (!readChunk(c_.bodyFile, c_.bodyFileRead, c_.bodyFileBytes - c_.bodyFileRead, kReadChunk,
-                           c_.buffer))
-                return -1;
-            c_.bodyFileRead += c_.buffer.size();
+        size_t& requestRead = currentExchange->requestRead;
+        if (requestRead >= limits.maxRequestBytes) return -1;
+        if (unread() == 0) {
+            if (fd < 0) return 0;
+            if (bodyFile.left == 0) return -1; // nothing was gathered past this
+            offset = 0;
+            if (!bodyFile.readNext(buffer, kReadChunk)) return -1;
         }
-        size_t n = std::min({size, c_.unread(), limits_.maxRequestBytes - served_});
-        std::memcpy(ptr, c_.buffer.data() + c_.offset, n);
-        c_.offset += n;
-        served_ += n;
+        size_t n = std::min({size, unread(), limits.maxRequestBytes - requestRead});
+        std::memcpy(ptr, buffer.data() + offset, n);
+        offset += n;
+        requestRead += n;
         return static_cast<ssize_t>(n);
     }
 
     // What the socket does not take at once is kept for the watcher to send: the worker never waits
-    // for a reader.
+    // for a reader. A body kept already (`Exchange::bodyKept`) waits for the head to go before it.
     ssize_t write(const char* ptr, size_t size) override {
-        if (c_.fd < 0) {
-            output_->append(ptr, size);
+        Exchange& exchange = *currentExchange;
+        if (!exchange.replyBegun) {
+            exchange.replyBegun = true;
+            replySince = Clock::now();
+            replySent = 0;
+        }
+        if (exchange.bodyKept) {
+            outgoing.insert(exchange.headWritten, ptr, size);
+            exchange.headWritten += size;
             return static_cast<ssize_t>(size);
         }
-        if (!replyBegun_) {
-            replyBegun_ = true;
-            c_.replySince = Clock::now();
-            c_.replySent = 0;
-        }
         // Straight to the socket while nothing kept comes before these bytes.
-        const ssize_t sent = c_.replyLeft() ? 0 : sendSome(c_.fd, ptr, size);
+        const ssize_t sent = fd < 0 || replyLeft() ? 0 : sendSome(fd, ptr, size);
         if (sent < 0) return -1;
         const auto done = static_cast<size_t>(sent);
-        c_.replySent += done;
-        if (done < size && !c_.keep(ptr + done, size - done, limits_)) return -1;
+        replySent += done;
+        if (done < size && !keep({ptr + done, size - done})) return -1;
         return static_cast<ssize_t>(size);
     }
 
-    // The file's bytes after what was written of the reply: without a socket (the fuzzer's), or after
-    // a head that went to the reply's own file.
-    bool writeFile(int file, uint64_t bytes) {
-        char chunk[kFileChunk];
-        for (uint64_t at = 0; at < bytes;) {
-            ssize_t n =
-                ::pread(file, chunk, static_cast<size_t>(std::min<uint64_t>(sizeof chunk, bytes - at)),
-                        static_cast<off_t>(at));
-            if (n <= 0 || write(chunk, static_cast<size_t>(n)) < 0) return false;
-            at += static_cast<uint64_t>(n);
-        }
-        return true;
-    }
-
     void get_remote_ip_and_port(std::string& ip, int& port) const override {
-        ip = c_.remoteIp;
-        port = c_.remotePort;
+        ip = remoteIp;
+        port = remotePort;
     }
     void get_local_ip_and_port(std::string& ip, int& port) const override {
-        ip = c_.localIp;
-        port = c_.localPort;
+        ip = localIp;
+        port = localPort;
     }
-    socket_t socket() const override { return c_.fd; }
-    Connection& connection() { return c_; }
-
-private:
-    Connection& c_;
-    const ConnectionLimits& limits_;
-    std::string* output_;
-    size_t served_ = 0;
-    bool replyBegun_ = false;
+    socket_t socket() const override { return fd; }
 };
 
 ConnectionServer::ConnectionServer(ConnectionLimits limits) : limits_(limits) {
@@ -854,8 +575,8 @@ ConnectionServer::ConnectionServer(ConnectionLimits limits) : limits_(limits) {
                 res.set_header("Vary", vary.empty() ? "Accept-Encoding" : vary + ", Accept-Encoding");
         }
         if (!currentExchange) return;
-        // A body set after one was made replaces it.
-        if (!res.body.empty()) currentExchange->dropMade();
+        // A body set after one was kept replaces it.
+        if (!res.body.empty()) currentExchange->dropBody();
         if (!currentExchange->endsConnection()) return;
         res.headers.erase("Keep-Alive");
         res.headers.erase("Connection");
@@ -961,9 +682,8 @@ void ConnectionServer::stop() {
         leaveCostly(*connection, {});
         closeConnection(std::move(connection));
     }
-    for (auto& connection : returned_)
+    for (auto& connection : std::exchange(returned_, {}))
         closeConnection(std::move(connection));
-    returned_.clear();
     ::close(epollFd_);
     ::close(wakeFd_);
     epollFd_ = wakeFd_ = -1;
@@ -1002,8 +722,7 @@ void ConnectionServer::watch() {
                 readFrom(*found->second);
             }
         }
-        // After what the open ones sent, so that a head already here is taken before newcomers may
-        // need its connection's place.
+        // After the open ones' input, so that a head already here is in before a newcomer needs its place.
         if (accepting && !stopping_) acceptNew();
         if (Clock::now() >= nextSweep) {
             sweep();
@@ -1019,8 +738,7 @@ void ConnectionServer::watch() {
 }
 
 void ConnectionServer::acceptNew() {
-    // A few at a time: a flood must not be accepted, each taking another's place, faster than the
-    // connections already accepted are read.
+    // A few at a time: a flood must not take others' places faster than those accepted are read.
     for (int accepted = 0; accepted < kAcceptBatch; ++accepted) {
         sockaddr_storage remote{};
         socklen_t length = sizeof remote;
@@ -1030,7 +748,7 @@ void ConnectionServer::acceptNew() {
             if (errno == EINTR || errno == ECONNABORTED) continue;
             return; // EAGAIN, or out of descriptors until some close
         }
-        auto connection = std::make_unique<Connection>();
+        auto connection = std::make_unique<Connection>(limits_);
         connection->fd = fd;
         describeAddress(remote, connection->remoteIp, connection->remotePort);
         connection->network = networkOf(connection->remoteIp);
@@ -1227,25 +945,22 @@ void ConnectionServer::arrive(std::unique_ptr<Connection> connection) {
     watchAgain(std::move(connection));
 }
 
-bool ConnectionServer::watchAgain(std::unique_ptr<Connection> connection) {
+void ConnectionServer::watchAgain(std::unique_ptr<Connection> connection) {
     // A request waiting for its turn is watched only for its client going away.
     const uint32_t events = connection->waitingTurn ? EPOLLRDHUP
                             : connection->sending   ? EPOLLOUT
                                                     : EPOLLIN | EPOLLRDHUP;
-    if (watchFor(epollFd_, EPOLL_CTL_ADD, connection->fd, events) != 0) {
+    const int fd = connection->fd;
+    if (watchFor(epollFd_, EPOLL_CTL_ADD, fd, events) == 0)
+        watched_[fd] = std::move(connection);
+    else
         closeConnection(std::move(connection));
-        return false;
-    }
-    int fd = connection->fd;
-    watched_[fd] = std::move(connection);
-    return true;
 }
 
 void ConnectionServer::headArrived(std::unique_ptr<Connection> connection) {
     spoke(*connection);
     connection->escapeQuestionMarks();
     HeadFraming framing = framingOf(connection->buffer, connection->offset);
-    const auto now = Clock::now();
     const auto headOf = [&] {
         return std::string_view(connection->buffer).substr(connection->offset, framing.headBytes);
     };
@@ -1261,13 +976,12 @@ void ConnectionServer::headArrived(std::unique_ptr<Connection> connection) {
     else if (framing.expectAt != std::string::npos) {
         // Asked for here, so that it is gathered as any body; the library is not to ask again.
         static constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
-        ssize_t ignored = ::send(connection->fd, kContinue.data(), kContinue.size(), MSG_NOSIGNAL);
-        (void)ignored;
+        sendSome(connection->fd, kContinue.data(), kContinue.size());
         connection->buffer.erase(framing.expectAt, framing.expectBytes);
         framing.headBytes -= framing.expectBytes;
     }
     connection->headBytes = framing.headBytes;
-    connection->bodySince = now;
+    connection->bodySince = Clock::now();
     connection->claimant =
         claimantOf_ ? claimantOf_(headOf(), connection->network) : Claimant(connection->network);
     connection->costly = costly_ ? costly_(headOf()) : 0;
@@ -1279,54 +993,60 @@ void ConnectionServer::headArrived(std::unique_ptr<Connection> connection) {
         takeTurn(std::move(connection));
         return;
     }
-    // A body larger than memory keeps goes to a file of its own as it comes.
     if (framing.bodyBytes > limits_.keptBodyBytes)
-        connection->bodyFile = openReplyFile(limits_.bodyDirectory);
+        connection->bodyFile.fd = openReplyFile(limits_.bodyDirectory);
     connection->deadline = Clock::time_point::max();
     watchAgain(std::move(connection));
 }
 
-void ConnectionServer::gather(Connection& connection) {
-    const int fd = connection.fd;
+ConnectionServer::Received ConnectionServer::receive(Connection& connection, size_t most,
+                                                     const std::function<bool(std::string_view)>& take) {
     char chunk[kReadChunk];
-    bool failed = false, unkept = false;
-    for (size_t room = bodyRoom(connection); connection.gathered() < connection.gathering;) {
-        if (room == 0) {
-            // Its address is at its share: not read until some of its requests are answered.
-            connection.heldBack = true;
-            watchFor(epollFd_, EPOLL_CTL_MOD, fd, 0);
-            return;
-        }
-        const size_t want = std::min({sizeof chunk, room, connection.gathering - connection.gathered()});
-        const ssize_t n = ::recv(fd, chunk, want, 0);
+    while (most > 0) {
+        const ssize_t n = ::recv(connection.fd, chunk, std::min(sizeof chunk, most), 0);
         if (n > 0) {
-            const auto got = static_cast<size_t>(n);
-            if (connection.bodyFile < 0) {
-                connection.buffer.append(chunk, got);
-            } else if (writeWhole(connection.bodyFile, chunk, got)) {
-                connection.bodyFileBytes += got;
-            } else {
-                unkept = true;
-                break;
-            }
-            countBody(connection, got);
-            room -= got;
+            if (!take(std::string_view(chunk, static_cast<size_t>(n)))) return Received::Failed;
+            most -= static_cast<size_t>(n);
             continue;
         }
-        if (n == 0) connection.peerClosed = true;
-        if (n < 0 && errno == EINTR) continue;
-        failed = n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
-        break;
+        if (n == 0) {
+            connection.peerClosed = true;
+            return Received::PeerClosed;
+        }
+        if (errno == EINTR) continue;
+        return errno == EAGAIN || errno == EWOULDBLOCK ? Received::Open : Received::Failed;
     }
-    if (failed) {
-        closeConnection(unwatch(fd));
-    } else if (unkept) {
+    return Received::Open;
+}
+
+void ConnectionServer::gather(Connection& connection) {
+    const int fd = connection.fd;
+    const size_t room = bodyRoom(connection), before = connection.gathered();
+    bool unkept = false;
+    const Received received =
+        receive(connection, std::min(room, connection.gathering - before), [&](std::string_view got) {
+            if (connection.bodyFile.fd < 0) {
+                connection.buffer.append(got);
+            } else if (!connection.bodyFile.append(got)) {
+                unkept = true;
+                return false;
+            }
+            countBody(connection, got.size());
+            return true;
+        });
+    if (unkept) {
         // The disk is full: nothing of the request is taken, and the client may send it again.
         refuseWatched(unwatch(fd), 503, "Service Unavailable",
                       "The server could not keep the request. Please try again in a moment.");
+    } else if (received != Received::Open) {
+        closeConnection(unwatch(fd));
     } else if (connection.gathered() >= connection.gathering) {
         connection.gathering = 0;
         takeTurn(unwatch(fd));
+    } else if (connection.gathered() - before == room) {
+        // Its address is at its share: not read until some of its requests are answered.
+        connection.heldBack = true;
+        watchFor(epollFd_, EPOLL_CTL_MOD, fd, 0);
     }
 }
 
@@ -1378,8 +1098,7 @@ size_t ConnectionServer::bodyRoom(const Connection& connection) {
         all = limits_.bodyBytes - std::min(limits_.bodyBytes, bodies_.all);
     }
     if (own < limits_.bodyBytesPerAddress) return std::min(all, limits_.bodyBytesPerAddress - own);
-    // The address's first body still arriving goes on past its share, so that its bodies never all
-    // wait for one another.
+    // The address's first arriving body goes on past its share: its bodies never all wait for each other.
     for (const auto& [fd, other] : watched_)
         if (other->gathering && other->network == connection.network && other.get() != &connection &&
             std::tie(other->bodySince, other->fd) < std::tie(connection.bodySince, connection.fd))
@@ -1395,7 +1114,7 @@ void ConnectionServer::countBody(Connection& connection, size_t bytes) {
 }
 
 void ConnectionServer::releaseBody(Connection& connection) {
-    connection.dropBody();
+    connection.bodyFile.close();
     if (connection.bodyCounted == 0) return;
     std::lock_guard lock(mutex_);
     bodies_.count(connection.network, std::exchange(connection.bodyCounted, 0), 0);
@@ -1447,31 +1166,24 @@ std::unique_ptr<ConnectionServer::Connection> ConnectionServer::unwatch(int fd) 
 void ConnectionServer::sendMore(Connection& connection) {
     int fd = connection.fd;
     for (size_t budget = kSendTurnBytes; connection.replyLeft();) {
-        if (connection.unsent() == 0) {
-            // The file's next chunk, read as the client has taken the last.
-            connection.outgoingSent = 0;
-            if (!readChunk(connection.file, connection.fileOffset, connection.fileLeft, kFileChunk,
-                           connection.outgoing)) {
-                closeConnection(unwatch(fd));
-                return;
-            }
-            connection.fileOffset += connection.outgoing.size();
-            connection.fileLeft -= connection.outgoing.size();
-        }
-        if (budget == 0) break; // the others' turn; the socket is still writable
-        const size_t before = connection.replySent;
-        if (!connection.sendKept(budget)) {
+        if (!connection.readOn()) {
             closeConnection(unwatch(fd));
             return;
         }
-        const size_t sent = connection.replySent - before;
-        budget -= std::min(budget, sent);
+        if (budget == 0) break; // the others' turn; the socket is still writable
+        const ssize_t sent = connection.sendKept(budget);
+        if (sent < 0) {
+            closeConnection(unwatch(fd));
+            return;
+        }
+        budget -= std::min(budget, static_cast<size_t>(sent));
         if (connection.unsent() > 0 && budget > 0) break; // the socket is full: until it drains
     }
     countReply(connection);
     if (connection.replyLeft()) return;
     auto owned = unwatch(fd);
     owned->dropReply();
+    owned->sending = false;
     const After after = owned->afterSending;
     goOn(std::move(owned), after, true);
 }
@@ -1507,32 +1219,20 @@ void ConnectionServer::readFrom(Connection& connection) {
     }
     if (connection.gathering) {
         // Held back, it is watched for nothing but its socket failing.
-        if (connection.heldBack) {
+        if (connection.heldBack)
             closeConnection(unwatch(fd));
-            return;
-        }
-        gather(connection);
+        else
+            gather(connection);
         return;
     }
-    char chunk[kReadChunk];
     // A head is read up to one byte past its limit and no further.
     const size_t wanted = limits_.maxHeadBytes + 1;
-    for (;;) {
-        size_t room = connection.draining
-                          ? sizeof chunk
-                          : std::min(sizeof chunk, wanted - std::min(wanted, connection.unread()));
-        if (room == 0) break;
-        ssize_t n = ::recv(fd, chunk, room, 0);
-        if (n > 0) {
-            if (!connection.draining) connection.buffer.append(chunk, static_cast<size_t>(n));
-            continue;
-        }
-        if (n == 0) {
-            connection.peerClosed = true;
-            break;
-        }
-        if (errno == EINTR) continue;
-        if (errno == EAGAIN || errno == EWOULDBLOCK) break;
+    const size_t most = connection.draining ? SIZE_MAX : wanted - std::min(wanted, connection.unread());
+    const Received received = receive(connection, most, [&](std::string_view got) {
+        if (!connection.draining) connection.buffer.append(got);
+        return true;
+    });
+    if (received == Received::Failed) {
         closeConnection(unwatch(fd));
         return;
     }
@@ -1599,22 +1299,17 @@ void ConnectionServer::handOver(std::unique_ptr<Connection> connection) {
     {
         std::lock_guard lock(mutex_);
         ++shares_[connection->network];
-        queue(std::move(connection));
+        if (const size_t kindIndex = connection->costly) {
+            // Such a request holds its worker while it waits at its gate: it takes a place of its kind first.
+            CostlyKind& kind = costlyKinds_[kindIndex - 1];
+            connection->kindTurn = kind.turns.ask(connection->claimant);
+            kind.waiting.emplace(connection->kindTurn, std::move(connection));
+            admitCostly(kindIndex);
+        } else {
+            joinWorkerTurns(std::move(connection));
+        }
     }
     ready_.notify_one();
-}
-
-void ConnectionServer::queue(std::unique_ptr<Connection> connection) {
-    if (connection->costly == 0) {
-        joinWorkerTurns(std::move(connection));
-        return;
-    }
-    // Such a request holds its worker while it waits at its gate: it takes a place of its kind first.
-    const size_t kindIndex = connection->costly;
-    CostlyKind& kind = costlyKinds_[kindIndex - 1];
-    connection->kindTurn = kind.turns.ask(connection->claimant);
-    kind.waiting.emplace(connection->kindTurn, std::move(connection));
-    admitCostly(kindIndex);
 }
 
 void ConnectionServer::admitCostly(size_t kindIndex) {
@@ -1716,10 +1411,8 @@ void ConnectionServer::closeAfterDraining(std::unique_ptr<Connection> connection
     connection->buffer.clear();
     connection->offset = 0;
     connection->deadline = Clock::now() + kDrainTime;
-    if (onWatcher)
-        arrive(std::move(connection));
-    else
-        giveBack(std::move(connection));
+    // Watched on, for nothing but what it still sends.
+    goOn(std::move(connection), After::Keep, onWatcher);
 }
 
 void ConnectionServer::giveBack(std::unique_ptr<Connection> connection) {
@@ -1741,10 +1434,9 @@ void ConnectionServer::work() {
             connection = std::move(queued_.extract(*workerTurns_.next()).mapped());
             taken = Clock::now();
         }
-        Stream stream(*connection, limits_);
         bool last = connection->served + 1 >= limits_.requestsPerConnection;
         takeTimeWaitedAtGates();
-        After after = serveOne(stream, last);
+        After after = serveOne(*connection, last);
         ++connection->served;
         releaseBody(*connection);
         const auto waited = takeTimeWaitedAtGates();
@@ -1757,7 +1449,6 @@ void ConnectionServer::work() {
                 found != shares_.end() && --found->second == 0)
                 shares_.erase(found);
             if (const size_t kind = connection->costly) {
-                // A place of its kind is free again: the next of the kind joins the workers' turns.
                 leaveCostly(*connection, held);
                 admitCostly(kind);
                 if (!queued_.empty()) ready_.notify_one();
@@ -1782,17 +1473,16 @@ void ConnectionServer::work() {
     }
 }
 
-ConnectionServer::After ConnectionServer::serveOne(Stream& stream, bool lastRequest) {
+ConnectionServer::After ConnectionServer::serveOne(Connection& connection, bool lastRequest) {
     Exchange exchange;
-    exchange.claimant = &stream.connection().claimant;
-    exchange.limits = &limits_;
-    exchange.reserve = [this, &stream](size_t bytes) { return reserveReply(stream.connection(), bytes); };
+    exchange.claimant = &connection.claimant;
+    exchange.reply = &connection;
+    exchange.reserve = [this, &connection](size_t bytes) { return reserveReply(connection, bytes); };
     currentExchange = &exchange;
-    stream.beginRequest();
     bool closed = false;
     bool ok = false;
     try {
-        ok = process_request(stream, lastRequest, closed, [&](httplib::Request& req) {
+        ok = process_request(connection, lastRequest, closed, [&](httplib::Request& req) {
             exchange.parsed = true;
             // Before anything answers it, refusals of its body included.
             settleReplyEncoding(req);
@@ -1805,23 +1495,8 @@ ConnectionServer::After ConnectionServer::serveOne(Stream& stream, bool lastRequ
         ok = false;
     }
     currentExchange = nullptr;
-    Connection& connection = stream.connection();
-    // A file's bytes after the head the library wrote go with the connection, to be sent as the client
-    // reads; copied into the reply instead when it already goes to its own file, or has no socket.
-    const auto follow = [&](int& file, uint64_t bytes, bool replyOwn) {
-        if (connection.fd < 0 || connection.file >= 0) return stream.writeFile(file, bytes);
-        connection.file = std::exchange(file, -1);
-        connection.fileOffset = 0;
-        connection.fileLeft = bytes;
-        connection.spilled = replyOwn;
-        return true;
-    };
-    bool sent = ok;
-    if (sent && exchange.hasMade())
-        sent = stream.write(exchange.made.data(), exchange.made.size()) >= 0 &&
-               (exchange.madeFile < 0 || follow(exchange.madeFile, exchange.madeFileBytes, true));
-    if (sent && exchange.file >= 0 && exchange.fileBytes > 0)
-        sent = follow(exchange.file, exchange.fileBytes, false);
+    // A body kept already waited for its head: both go now as far as the socket takes them at once.
+    const bool sent = ok && (!exchange.bodyKept || connection.fd < 0 || connection.sendKept(SIZE_MAX) >= 0);
     if (!sent) {
         connection.dropReply();
         return After::Drain;
@@ -1832,14 +1507,13 @@ ConnectionServer::After ConnectionServer::serveOne(Stream& stream, bool lastRequ
 
 std::string ConnectionServer::answer(std::string bytes) {
     finishRoutes();
-    Connection connection;
+    Connection connection(limits_);
     connection.buffer = std::move(bytes);
     connection.remoteIp = connection.localIp = "127.0.0.1";
     connection.claimant = Claimant(connection.remoteIp);
     connection.localPort = 80;
     connection.remotePort = 40000;
     std::string output;
-    Stream stream(connection, limits_, &output);
     for (size_t served = 0; served < limits_.requestsPerConnection; ++served) {
         connection.skipBlankLines();
         connection.compact();
@@ -1850,8 +1524,13 @@ std::string ConnectionServer::answer(std::string bytes) {
             break;
         }
         connection.escapeQuestionMarks();
-        const After after = serveOne(stream, false);
-        // Its reply went out whole: nothing of it waits.
+        const After after = serveOne(connection, false);
+        // Without a socket, the reply goes out whole: nothing of it waits.
+        while (connection.replyLeft() && connection.readOn()) {
+            output.append(connection.outgoing, connection.outgoingSent);
+            connection.outgoingSent = connection.outgoing.size();
+        }
+        connection.dropReply();
         connection.replyReserved = 0;
         countReply(connection);
         if (after != After::Keep) break;

@@ -21,15 +21,14 @@
 
 #include "server/FairTurns.h"
 #include "server/Quotas.h"
+#include "server/RequestHeads.h"
 
 namespace cw::server {
 
 struct ConnectionLimits {
-    // Workers that answer requests. A worker is held only while a request that has fully arrived is
-    // answered, never while a connection idles or trickles its bytes in.
+    // Workers that answer requests; held only while a request that has fully arrived is answered.
     int workers = 32;
-    // A request's head must arrive whole within this time of its first byte (of a new connection's
-    // opening); the connection is closed otherwise.
+    // A request's head must arrive whole within this time of its first byte (of a new connection's opening).
     int headerSeconds = 10;
     // A kept-alive connection waiting for its next request is closed after this time.
     int idleSeconds = 5;
@@ -40,58 +39,51 @@ struct ConnectionLimits {
     // in an unnamed file in `replyDirectory` (all in memory without a directory).
     size_t keptReplyBytes = 256 * 1024;
     std::filesystem::path replyDirectory;
-    // What may wait to be read of one address's replies, counting each of its requests being answered
-    // as adding the average of its waiting replies: past it, that address's next requests wait for
-    // their turn, so that slow readers cost their own address only. A reply larger than memory keeps
-    // is counted at its whole size before it is made, against its address (unless it has nothing
-    // waiting) and against `replyBytes` of all; one that would pass either is not made (`ReplyNotKept`).
+    // What may wait to be read of one address's replies (each of its requests being answered adding the
+    // average of its waiting ones), past which its next requests wait, so that slow readers cost their own
+    // address only; and of all. A reply larger than memory keeps is counted whole before it is made, and
+    // not made (`ReplyNotKept`) past either bound (past its address's only when it has others waiting).
     size_t replyBytesPerAddress = 32 * 1024 * 1024;
     size_t replyBytes = size_t{1024} * 1024 * 1024;
     // Once its first byte is written, a reply must be read at `minReplyBytesPerSecond` on average after
     // `replyGraceSeconds`, or its connection is closed.
     int replyGraceSeconds = 10;
     size_t minReplyBytesPerSecond = 1024;
-    // A body is read whole by the watching thread before a worker takes its request: up to
-    // `keptBodyBytes` in memory, a larger one in an unnamed file in `bodyDirectory`. It is bounded by
-    // its size (`setBodyLimit`) and by a least pace since its head, never by a total time; one that
-    // falls behind is answered 408 and closed.
+    // A body is read whole by the watcher before a worker takes its request: up to `keptBodyBytes` in
+    // memory, a larger one in an unnamed file in `bodyDirectory`. It is bounded by its size (`setBodyLimit`)
+    // and by a least pace since its head, never by a total time; one that falls behind is answered 408.
     size_t keptBodyBytes = 64 * 1024;
     std::filesystem::path bodyDirectory;
     int bodyGraceSeconds = 10;
     size_t minBodyBytesPerSecond = 1024;
-    // What bodies arriving or waiting to be answered hold, of one address and of all together. An
-    // address at its bound is not read until its requests are answered; when all are at theirs, the
-    // address holding most has its largest arriving body refused 503, so that a crowd of slow senders
-    // costs its own bodies only.
+    // What bodies arriving or waiting to be answered hold, of one address and of all. An address at its
+    // bound is not read until its requests are answered; at the bound of all, the address holding most has
+    // its largest arriving body refused 503, so that a crowd of slow senders costs its own bodies only.
     size_t bodyBytesPerAddress = 64 * 1024 * 1024;
     size_t bodyBytes = 1024 * 1024 * 1024;
-    // Requests of one address with the workers (queued or answered); its next waits, read but
-    // unanswered, for its turn while other addresses' go ahead.
+    // Requests of one address with the workers (queued or answered); its next waits while others go ahead.
     size_t workersPerAddress = 24;
     // Workers answering requests that will wait for a costly place (`setCostly`: 1 for the first bound,
-    // 2 for the second; the server's are a password hash and a picture's decoding), of all addresses
-    // together. Such a request holds its worker while it waits, so that without a bound a crowd of
-    // sign-ins or picture posts would hold every worker and keep every other request waiting. They
-    // take their turns among their own kind first, and join the workers' turns as a place comes free.
+    // 2 for the second; a password hash, a picture's decoding). Such a request holds its worker while it
+    // waits: unbounded, a crowd of sign-ins or picture posts would hold every worker. They take turns
+    // among their kind first, and join the workers' turns as a place comes free.
     std::vector<size_t> costlyWorkers{16, 8};
     // Bytes of one request head; a longer head is refused with 431.
     size_t maxHeadBytes = 32 * 1024;
     // Bytes read from the network for one request, head and body together.
     size_t maxRequestBytes = 25 * 1024 * 1024;
-    // Open connections; beyond them a closing one, or else one of the address holding the most
-    // connections waiting for a request head (one it opened past its pace, or else its longest-waiting)
-    // is closed to make room. The HTTP library answers 500 for a socket numbered at or above
-    // FD_SETSIZE, which this keeps clear of.
+    // Open connections; beyond them a closing one, or else one of the address holding the most waiting
+    // for a head (opened past its pace, or else its longest-waiting) is closed to make room. The library
+    // answers 500 for a socket numbered at or above FD_SETSIZE, which this keeps clear of.
     size_t maxConnections = 600;
     // Connections of one address waiting (for a head, a body or its turn with the workers); beyond them
     // that address's own goes in the same order. A ward's phones share one address.
     size_t maxWaitingPerAddress = 256;
     // Connections one address (an IPv6 one by its /64) may open that have not sent a request yet:
-    // `openingBurst` at once, refilled at `openingsPerSecond`; sending a request gives the opening back.
-    // This holds back only a process that opens connections as fast as it can and says nothing on them.
-    // An address past it has its next attempts to connect dropped for a moment in the kernel (the
-    // client's system tries again a second later, and nobody connected is dropped); a connection of
-    // its that gets in even so takes a place only while the address has room, and goes first for room.
+    // `openingBurst` at once, refilled at `openingsPerSecond`; a request gives its opening back. This
+    // holds back only a process that opens connections as fast as it can and says nothing on them: its
+    // next attempts are dropped for a moment in the kernel (the client's system tries again a second
+    // later), and one that gets in even so takes a place only while the address has room, going first.
     // The burst stays well below `maxWaitingPerAddress`, so that a phone that speaks at once keeps its place.
     size_t openingBurst = 128;
     size_t openingsPerSecond = 500;
@@ -139,28 +131,30 @@ public:
     std::string answer(std::string bytes);
 
     size_t openConnections() const { return open_; }
-    // Requests whose heads are in, waiting for a worker to come free; and those waiting, unread, for
-    // their address's turn.
+    // Requests read whole, waiting for a worker; and those waiting for their address's turn.
     size_t queuedRequests();
     size_t requestsAwaitingTurn() const { return waitingForTurn_; }
 
 private:
     struct Connection;
-    class Stream;
 
     void watch();
     void work();
     void acceptNew();
     void readFrom(Connection& connection);
+    // Reads what has come on the socket, `most` bytes at most, handing each chunk to `take` (false: unkept).
+    enum class Received { Open, PeerClosed, Failed };
+    Received receive(Connection& connection, size_t most, const std::function<bool(std::string_view)>& take);
     void arrive(std::unique_ptr<Connection> connection);
-    // Watches the connection again; false when it could not be, and was closed.
-    bool watchAgain(std::unique_ptr<Connection> connection);
+    // Watches the connection again, or closes it when it cannot be.
+    void watchAgain(std::unique_ptr<Connection> connection);
     // A request's head is in: its body is gathered, then it takes its turn.
     void headArrived(std::unique_ptr<Connection> connection);
     // Reads what has come of a body being gathered, as far as its address's share allows.
     void gather(Connection& connection);
     // Hands the request to the workers when its address has a turn free, or keeps it waiting for one.
     void takeTurn(std::unique_ptr<Connection> connection);
+    // Queues a request for the workers: a costly one first in its kind's turns.
     void handOver(std::unique_ptr<Connection> connection);
     // Whether the address may hand another request to the workers.
     bool turnFree(const std::string& network);
@@ -169,19 +163,15 @@ private:
     // Counts a body's bytes against its address as they arrive, and lets them go once answered.
     void countBody(Connection& connection, size_t bytes);
     void releaseBody(Connection& connection);
-    // Reads again the bodies held back for their shares that have room now; when all bodies
-    // together are at their bound, refuses the largest arriving body of the address holding most.
+    // Reads again the held-back bodies that have room; at the bound of all, refuses one (`bodyBytes`).
     void resumeBodies();
     // Hands over the waiting requests whose addresses have a turn free again.
     void giveTurns();
-    // Counts what the connection holds of its reply against its address (takes mutex_; `recount`
-    // with it held).
+    // Counts what the connection holds of its reply against its address (`recount` with mutex_ held).
     void countReply(Connection& connection);
     void recount(Connection& connection);
     // The connection no longer waits for its address's turn.
     void leaveTurn(Connection& connection);
-    // Queues a request handed to the workers: a costly one first in its kind's turns (mutex_ held).
-    void queue(std::unique_ptr<Connection> connection);
     void joinWorkerTurns(std::unique_ptr<Connection> connection);
     // Lets the kind's waiting requests join the workers' turns while it has places free (mutex_ held).
     void admitCostly(size_t kind);
@@ -204,13 +194,12 @@ private:
     // A new connection has sent its first request: its opening is given back to its address.
     void spoke(Connection& connection);
     Rate openingPace() const;
-    // The kernel's filter on the listening socket: the attempts to connect (SYN) from the addresses in
-    // `paused_` are dropped.
+    // The listening socket's filter in the kernel: it drops attempts to connect from `paused_`.
     void filterPausedAddresses();
     // What becomes of a connection after a request.
     enum class After { Keep, Close, Drain };
-    // Answers one request whose head is in `stream`'s buffer.
-    After serveOne(Stream& stream, bool lastRequest);
+    // Answers one request whose head is in the connection's buffer.
+    After serveOne(Connection& connection, bool lastRequest);
     // Sends what the client can take of a reply left to the watcher, then goes on as `afterSending`.
     void sendMore(Connection& connection);
     // What becomes of a connection once its reply is sent, on the watcher or on a worker.
@@ -291,18 +280,6 @@ private:
     std::vector<PausedAddress> paused_;
 };
 
-// Each value of the header `name` in a request head as it came (the request line, then one header a
-// line): names compared without case, values without the blanks around them (a view into `head`).
-void eachHeader(std::string_view head, std::string_view name,
-                const std::function<void(std::string_view value)>& take);
-// Before a request is answered: its Accept-Encoding, read as HTTP reads it (weights, q=0 refusing,
-// "*", "identity"), is settled into one field the library and `replyAsMade` read: "gzip" when gzip is
-// chosen, none otherwise. The library finds a coding's name anywhere in the field ("gzip;q=0"), and
-// would compress with brotli at its slowest setting, seconds of a core a reply; brotli is never chosen.
-void settleReplyEncoding(const httplib::Request& req);
-// Whether a reply of this `Content-Type` is sent compressed or not as its request accepts: those
-// replies carry `Vary: Accept-Encoding`.
-bool encodingFollowsRequest(std::string_view type);
 // Within a request's handler: closes the connection once the reply is sent.
 void closeConnectionAfterReply();
 // Within a request's handler: the request's body has been read to its end.
