@@ -10,8 +10,9 @@
 
 namespace cw::server {
 
-Claimant::Claimant(std::string address) : group(kUnproven), member(std::move(address)) {
-    if (neighbourhoodOf(member).empty()) group = member;
+Claimant::Claimant(std::string address)
+    : group(kUnproven), neighbourhood(neighbourhoodOf(address)), member(std::move(address)) {
+    if (neighbourhood.empty()) group = member;
 }
 
 Claimant Claimant::known(std::string name, std::string group) {
@@ -40,176 +41,140 @@ std::string Claimant::neighbourhoodOf(const std::string& network) {
 
 FairTurns::FairTurns(Duration leastTurn) : leastTurn_(std::max(leastTurn, Duration(1))) {}
 
-template <class A, class Change>
-void FairTurns::rekey(std::set<std::tuple<Duration, Turn, A*>>& ready, A& account, Change&& change) {
-    if (!account.waiting.empty()) ready.erase(keyOf(account));
+template <class Change> void FairTurns::rekey(Node& parent, Node& child, Change&& change) {
+    if (!child.waiting.empty()) parent.ready.erase(keyOf(child));
     change();
-    if (!account.waiting.empty()) ready.insert(keyOf(account));
-}
-
-template <class A>
-bool FairTurns::rest(std::set<std::pair<Duration, A*>>& resting, A& account, Duration virtualTime) {
-    if (!account.idle()) return false;
-    if (account.finish <= virtualTime) return true;
-    resting.emplace(account.finish, &account);
-    return false;
+    if (!child.waiting.empty()) parent.ready.insert(keyOf(child));
 }
 
 FairTurns::Turn FairTurns::ask(const Claimant& claimant) {
     const Turn turn = ++turns_;
-    auto [groupAt, groupAdded] = groups_.try_emplace(claimant.group);
-    Group& group = groupAt->second;
-    if (groupAdded) group.name = claimant.group;
-    auto [memberAt, memberAdded] = group.members.try_emplace(claimant.member);
-    Member& member = memberAt->second;
-    if (memberAdded) {
-        member.name = claimant.member;
-        ++members_;
+    Owner owner;
+    Node* parent = &place_;
+    for (const std::string* name : {&claimant.group, &claimant.neighbourhood, &claimant.member}) {
+        if (name->empty() && name == &claimant.neighbourhood) continue;
+        auto [at, added] = parent->children.try_emplace(*name);
+        Node& node = at->second;
+        if (added) node.name = *name;
+        if (node.waiting.empty()) {
+            if (node.held == 0) parent->resting.erase({node.finish, &node});
+            node.cameOver = node.held == 0 && node.finish <= parent->virtualTime;
+            node.start = std::max(parent->virtualTime, node.finish);
+            node.waiting.insert(turn);
+            parent->ready.insert(keyOf(node));
+        } else {
+            node.waiting.insert(turn);
+        }
+        owner.path[owner.levels++] = parent = &node;
     }
-    if (member.waiting.empty()) {
-        if (member.held == 0) group.resting.erase({member.finish, &member});
-        member.cameOver = member.held == 0 && member.finish <= group.virtualTime;
-        member.start = std::max(group.virtualTime, member.finish);
-        member.waiting.insert(turn);
-        group.ready.insert(keyOf(member));
-    } else {
-        member.waiting.insert(turn);
-    }
-    if (group.waiting.empty()) {
-        if (group.held == 0) resting_.erase({group.finish, &group});
-        group.cameOver = group.held == 0 && group.finish <= virtualTime_;
-        group.start = std::max(virtualTime_, group.finish);
-        group.waiting.insert(turn);
-        ready_.insert(keyOf(group));
-    } else {
-        group.waiting.insert(turn);
-    }
-    byTurn_.emplace(turn, Owner{&group, &member});
+    byTurn_.emplace(turn, owner);
     ++waiting_;
     return turn;
 }
 
 std::optional<FairTurns::Turn> FairTurns::next() {
-    if (ready_.empty()) return std::nullopt;
-    Group& group = *std::get<2>(*ready_.begin());
-    Member& member = *std::get<2>(*group.ready.begin());
-    const Turn turn = *member.waiting.begin();
-    virtualTime_ = std::max(virtualTime_, group.start);
-    group.virtualTime = std::max(group.virtualTime, member.start);
-    rekey(group.ready, member, [&] {
-        member.waiting.erase(turn);
-        member.finish = member.start + leastTurn_;
-        member.start = member.finish;
-    });
-    rekey(ready_, group, [&] {
-        group.waiting.erase(turn);
-        group.finish = group.start + leastTurn_;
-        group.start = group.finish;
-    });
-    // An account that came with its turns over started at its parent's virtual time, and moves it
-    // on by what its turn holds (its least now, the rest as it ends) shared among those waiting with
-    // it and one more, as GPS's virtual time moves, but never past a start still waiting: a stream
-    // of groups or members each asking once (a crowd sending each request from an address never
-    // used before) would otherwise each start at a virtual time that never moves, ahead of one a
-    // turn on, for as long as the stream lasts.
+    if (place_.ready.empty()) return std::nullopt;
+    Node* member = &place_;
+    while (!member->ready.empty())
+        member = std::get<2>(*member->ready.begin());
+    const Turn turn = *member->waiting.begin();
     Owner& owner = byTurn_.at(turn);
-    owner.groupCameOver = std::exchange(group.cameOver, false);
-    owner.memberCameOver = std::exchange(member.cameOver, false);
-    if (owner.groupCameOver) moveOn(virtualTime_, ready_, leastTurn_);
-    if (owner.memberCameOver) moveOn(group.virtualTime, group.ready, leastTurn_);
-    ++member.held;
-    ++group.held;
+    for (size_t level = 0; level < owner.levels; ++level) {
+        Node& parent = owner.parentOf(level, place_);
+        Node& node = *owner.path[level];
+        parent.virtualTime = std::max(parent.virtualTime, node.start);
+        rekey(parent, node, [&] {
+            node.waiting.erase(turn);
+            node.finish = node.start + leastTurn_;
+            node.start = node.finish;
+        });
+        // A child that came with its turns over started at the virtual time, and moves it on by what
+        // its turn holds (its least now, the rest as it ends) shared among those waiting with it and
+        // one more, as GPS's virtual time moves, but never past a start still waiting: a stream of
+        // claimants each asking once (a crowd sending each request from an address never used
+        // before) would otherwise each start at a virtual time that never moves, ahead of one a turn
+        // on, for as long as the stream lasts.
+        owner.cameOver[level] = std::exchange(node.cameOver, false);
+        if (owner.cameOver[level]) moveOn(parent, leastTurn_);
+        ++node.held;
+        forgetReached(parent);
+    }
     owner.placed = true;
     --waiting_;
     ++heldTurns_;
-    forgetReached(group);
-    forgetReached();
     return turn;
 }
 
 void FairTurns::withdraw(Turn turn) {
     const auto found = byTurn_.find(turn);
     if (found == byTurn_.end() || found->second.placed) return;
-    Group& group = *found->second.group;
-    Member& member = *found->second.member;
+    const Owner owner = found->second;
     byTurn_.erase(found);
-    rekey(group.ready, member, [&] { member.waiting.erase(turn); });
-    rekey(ready_, group, [&] { group.waiting.erase(turn); });
+    for (size_t level = 0; level < owner.levels; ++level)
+        rekey(owner.parentOf(level, place_), *owner.path[level], [&] { owner.path[level]->waiting.erase(turn); });
     --waiting_;
-    settle(group, member);
+    settle(owner);
 }
 
 void FairTurns::end(Turn turn, Duration held) {
     const auto found = byTurn_.find(turn);
     if (found == byTurn_.end() || !found->second.placed) return;
-    Group& group = *found->second.group;
-    Member& member = *found->second.member;
     const Owner owner = found->second;
     byTurn_.erase(found);
     const Duration beyond = std::max(Duration::zero(), held - leastTurn_);
-    rekey(group.ready, member, [&] {
-        member.finish += beyond;
-        member.start = std::max(member.start, member.finish);
-    });
-    rekey(ready_, group, [&] {
-        group.finish += beyond;
-        group.start = std::max(group.start, group.finish);
-    });
-    // Only now, so that the start it may not pass is its own account's as this turn leaves it.
-    if (owner.groupCameOver) moveOn(virtualTime_, ready_, beyond);
-    if (owner.memberCameOver) moveOn(group.virtualTime, group.ready, beyond);
-    --member.held;
-    --group.held;
+    for (size_t level = 0; level < owner.levels; ++level) {
+        Node& parent = owner.parentOf(level, place_);
+        Node& node = *owner.path[level];
+        rekey(parent, node, [&] {
+            node.finish += beyond;
+            node.start = std::max(node.start, node.finish);
+        });
+        // Only now, so that the start it may not pass is its own as this turn leaves it.
+        if (owner.cameOver[level]) moveOn(parent, beyond);
+        --node.held;
+    }
     --heldTurns_;
-    settle(group, member);
+    settle(owner);
 }
 
-template <class A>
-void FairTurns::moveOn(Duration& virtualTime, const std::set<std::tuple<Duration, Turn, A*>>& ready,
-                       Duration held) {
-    const auto ahead = ready.upper_bound({virtualTime, std::numeric_limits<Turn>::max(), nullptr});
-    if (ahead == ready.end()) return;
-    virtualTime =
-        std::min(virtualTime + held / static_cast<Duration::rep>(ready.size() + 1), std::get<0>(*ahead));
+void FairTurns::moveOn(Node& node, Duration held) {
+    const auto ahead = node.ready.upper_bound({node.virtualTime, std::numeric_limits<Turn>::max(), nullptr});
+    if (ahead == node.ready.end()) return;
+    node.virtualTime = std::min(node.virtualTime + held / static_cast<Duration::rep>(node.ready.size() + 1),
+                                std::get<0>(*ahead));
 }
 
-void FairTurns::settle(Group& group, Member& member) {
+void FairTurns::settle(const Owner& owner) {
     if (waiting_ == 0 && heldTurns_ == 0) {
         // The place is idle: nobody's past turns count against the next.
-        groups_.clear();
-        ready_.clear();
-        resting_.clear();
-        members_ = 0;
+        place_ = Node{};
         return;
     }
-    if (rest(group.resting, member, group.virtualTime)) forgetMember(group, member);
-    if (rest(resting_, group, virtualTime_)) forgetGroup(group);
-}
-
-void FairTurns::forgetReached(Group& group) {
-    while (!group.resting.empty() && group.resting.begin()->first <= group.virtualTime) {
-        Member& member = *group.resting.begin()->second;
-        group.resting.erase(group.resting.begin());
-        forgetMember(group, member);
+    // From the member up: an idle child rests until its parent's virtual time reaches its finish.
+    for (size_t level = owner.levels; level-- > 0;) {
+        Node& parent = owner.parentOf(level, place_);
+        Node& node = *owner.path[level];
+        if (!node.idle()) return;
+        if (node.finish > parent.virtualTime)
+            parent.resting.emplace(node.finish, &node);
+        else
+            parent.children.erase(std::string(node.name));
     }
 }
 
-void FairTurns::forgetReached() {
-    while (!resting_.empty() && resting_.begin()->first <= virtualTime_) {
-        Group& group = *resting_.begin()->second;
-        resting_.erase(resting_.begin());
-        forgetGroup(group);
+void FairTurns::forgetReached(Node& node) {
+    while (!node.resting.empty() && node.resting.begin()->first <= node.virtualTime) {
+        const std::string name = node.resting.begin()->second->name;
+        node.resting.erase(node.resting.begin());
+        node.children.erase(name);
     }
 }
 
-void FairTurns::forgetMember(Group& group, Member& member) {
-    --members_;
-    group.members.erase(std::string(member.name));
-}
-
-void FairTurns::forgetGroup(Group& group) {
-    members_ -= group.members.size();
-    groups_.erase(std::string(group.name));
+size_t FairTurns::Node::leaves() const {
+    size_t count = 0;
+    for (const auto& [name, child] : children)
+        count += child.children.empty() ? 1 : child.leaves();
+    return count;
 }
 
 size_t FairTurns::waiting() const {
@@ -217,11 +182,11 @@ size_t FairTurns::waiting() const {
 }
 
 size_t FairTurns::groups() const {
-    return groups_.size();
+    return place_.children.size();
 }
 
 size_t FairTurns::members() const {
-    return members_;
+    return place_.leaves();
 }
 
 } // namespace cw::server

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -18,13 +19,14 @@ namespace cw::server {
 //  - A member known by her access token, or a phone by its proven cookie, whose member proved her
 //    family by its baby: group = that family; member = "member:N" or the phone's name.
 //  - Every other sender: group = `kUnproven`, so that senders who proved nothing, however many,
-//    take no more than one group's share from the families. Within it, a sender known only by its
-//    address is a member by that address; one known by a token or cookie of an account that proved
-//    no family, by the neighbourhood it sends from (IPv4 /24, IPv6 /48 of the /64), so that a
-//    stranger's many accounts there have one member's share.
+//    take no more than one group's share from the families. Within it, each neighbourhood (IPv4 /24,
+//    IPv6 /48 of the /64) has an equal share, and within that each member: an address, or an account
+//    or phone that proved no family. A crowd of one neighbourhood, however many its addresses or
+//    accounts, has one neighbourhood's share; the others' neighbourhoods are not behind it.
 //  - The server's own work ("checkpoints", "gathered writes"): a group of its own.
 struct Claimant {
     std::string group;
+    std::string neighbourhood; // empty outside the unproven
     std::string member;
 
     static constexpr const char* kUnproven = "senders who proved no family";
@@ -43,25 +45,23 @@ struct Claimant {
 };
 
 // Hierarchical start-time fair queuing over one place of several servers (the workers, the hash
-// cores, the decoding places, the write turn). Two levels: groups, and members within a group;
-// every weight 1. A member's turns wait first come, first served behind one another.
-//  - ask: when the member had no turn waiting, its start = max(group's virtual time, member's
-//    finish); likewise, when the group had no turn waiting, the group's start = max(place's virtual
-//    time, group's finish).
-//  - next: the group with the smallest start (ties: the one whose waiting turn asked first), within
-//    it the member with the smallest start; its first turn is given the place. The place's virtual
-//    time becomes that group's start, the group's virtual time that member's start. Finishes move on
-//    by the least turn now (the cost is known only as the turn ends); a group or member that still
-//    has turns waiting starts again at its new finish. A group or member that came with its turns
-//    over (its start was its parent's virtual time) moves that virtual time on by what its turn
-//    holds, shared among those waiting beside it and one more, as GPS's virtual time moves, as far
-//    as the first start waiting beyond it, so that a stream of claimants each asking once keeps no
-//    one waiting for ever.
-//  - end: the turn held the place `held`; what it held beyond the least turn is added to its
-//    member's and group's finish (and to their starts, if they wait, as max(start, finish)).
-//  - A group or member with nothing waiting or held whose finish the virtual time has reached is
-//    forgotten (it would start at the virtual time anyway); when the place is idle, all is.
-// So a claimant whose turns are over waits behind about one turn of each group that keeps the
+// cores, the decoding places, the write turn). A tree: the place, its groups, within the unproven
+// their neighbourhoods, and the members; every weight 1. A member's turns wait first come, first
+// served behind one another. At each node of the tree, for its children:
+//  - ask: a child that had no turn waiting starts at max(the node's virtual time, its own finish).
+//  - next: from the place down, the child with the smallest start (ties: the one whose waiting turn
+//    asked first); the member reached gives its first turn the place. Each node's virtual time
+//    becomes the start of its child on that path; each finish moves on by the least turn now (the
+//    cost is known only as the turn ends), and a child that still has turns waiting starts again at
+//    its new finish. A child that came with its turns over (its start was the virtual time) moves
+//    that virtual time on by what its turn holds, shared among those waiting beside it and one more,
+//    as GPS's virtual time moves, as far as the first start waiting beyond it, so that a stream of
+//    claimants each asking once keeps no one waiting for ever.
+//  - end: the turn held the place `held`; what it held beyond the least turn is added to the finish
+//    of each node on its path (and to their starts, if they wait, as max(start, finish)).
+//  - A child with nothing waiting or held whose finish the virtual time has reached is forgotten (it
+//    would start at the virtual time anyway); when the place is idle, all is.
+// So a claimant whose turns are over waits behind about one turn of each sibling that keeps the
 // place busy, and past use costs nothing once the others have had as much. Smallest start by
 // ordered sets, never a scan. Not safe for use from several threads at once: its owner locks.
 class FairTurns {
@@ -86,65 +86,49 @@ public:
     size_t members() const;
 
 private:
-    // What a group and a member keep alike: where its waiting turns start, where its turns end, and
-    // its turns waiting (by number, so first come, first served) and held.
-    struct Account {
+    // The place, a group, a neighbourhood or a member: where its waiting turns start, where its turns
+    // end, its turns waiting (by number, so first come, first served) and held; and of its children,
+    // their virtual time, those waiting by start and first waiting turn, those idle by finish.
+    struct Node {
+        std::string name;
         Duration start{}, finish{};
         std::set<Turn> waiting;
         size_t held = 0;
         // Its waiting turns started at its parent's virtual time, its turns over when it asked.
         bool cameOver = false;
-        bool idle() const { return waiting.empty() && held == 0; }
-    };
-    struct Member : Account {
-        std::string name;
-    };
-    struct Group : Account {
-        std::string name;
         Duration virtualTime{};
-        std::unordered_map<std::string, Member> members;
-        // Members waiting, by start and first waiting turn; idle members remembered, by finish.
-        std::set<std::tuple<Duration, Turn, Member*>> ready;
-        std::set<std::pair<Duration, Member*>> resting;
+        std::unordered_map<std::string, Node> children;
+        std::set<std::tuple<Duration, Turn, Node*>> ready;
+        std::set<std::pair<Duration, Node*>> resting;
+        bool idle() const { return waiting.empty() && held == 0; }
+        size_t leaves() const;
     };
+    static constexpr size_t kLevels = 3;
     struct Owner {
-        Group* group;
-        Member* member;
+        // The nodes below the place down to its member, and whether each came with its turns over.
+        std::array<Node*, kLevels> path{};
+        std::array<bool, kLevels> cameOver{};
+        size_t levels = 0;
         bool placed = false;
-        // Its group, its member came to the place with their turns over.
-        bool groupCameOver = false, memberCameOver = false;
+        Node& parentOf(size_t level, Node& place) const { return level == 0 ? place : *path[level - 1]; }
     };
-    // The key of a waiting account in its ready set.
-    template <class A> static std::tuple<Duration, Turn, A*> keyOf(A& account) {
-        return {account.start, *account.waiting.begin(), &account};
+    static std::tuple<Duration, Turn, Node*> keyOf(Node& node) {
+        return {node.start, *node.waiting.begin(), &node};
     }
-    // Puts a waiting account back in its ready set after `change` moved its start or its first turn.
-    template <class A, class Change>
-    static void rekey(std::set<std::tuple<Duration, Turn, A*>>& ready, A& account, Change&& change);
-    // An account whose turns are over rests until the virtual time reaches its finish; true when it
-    // may be forgotten now.
-    template <class A>
-    static bool rest(std::set<std::pair<Duration, A*>>& resting, A& account, Duration virtualTime);
-    // Forgets the resting accounts the virtual time has reached.
-    void forgetReached(Group& group);
-    void forgetReached();
-    void forgetMember(Group& group, Member& member);
-    void forgetGroup(Group& group);
-    // After a turn left or ended: rests or forgets its member and group as their turns are over.
-    void settle(Group& group, Member& member);
-    // A turn that came over held the place `held`: it moves `virtualTime` on by that shared among
-    // those waiting in `ready` and one more, as far as the first start waiting beyond it, if any.
-    template <class A>
-    static void moveOn(Duration& virtualTime, const std::set<std::tuple<Duration, Turn, A*>>& ready,
-                       Duration held);
+    // Puts a waiting child back in its parent's ready set after `change` moved its start or first turn.
+    template <class Change> static void rekey(Node& parent, Node& child, Change&& change);
+    // Forgets the idle children of `node` its virtual time has reached.
+    static void forgetReached(Node& node);
+    // After a turn left or ended: rests or forgets each node of its path as its turns are over.
+    void settle(const Owner& owner);
+    // A turn of a child that came over held the place `held`: it moves `node`'s virtual time on by
+    // that shared among those waiting and one more, as far as the first start waiting beyond it.
+    static void moveOn(Node& node, Duration held);
 
     const Duration leastTurn_;
     Turn turns_ = 0;
-    size_t waiting_ = 0, heldTurns_ = 0, members_ = 0;
-    Duration virtualTime_{};
-    std::unordered_map<std::string, Group> groups_;
-    std::set<std::tuple<Duration, Turn, Group*>> ready_;
-    std::set<std::pair<Duration, Group*>> resting_;
+    size_t waiting_ = 0, heldTurns_ = 0;
+    Node place_;
     std::unordered_map<Turn, Owner> byTurn_;
 };
 

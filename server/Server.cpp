@@ -75,8 +75,7 @@ Claimant claimantOfHead(KnownClaimants& known, std::string_view head, const std:
     if (!sender) return Claimant(network);
     if (!sender->group.empty()) return *sender;
     Claimant unproven(network);
-    if (std::string neighbourhood = Claimant::neighbourhoodOf(network); !neighbourhood.empty())
-        unproven.member = std::move(neighbourhood);
+    unproven.member = sender->member;
     return unproven;
 }
 

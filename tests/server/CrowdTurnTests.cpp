@@ -102,6 +102,15 @@ TEST_F(CrowdTurnTest, AQuietAddresssRequestIsAnsweredBeforeTheQueuedRequestsOfAC
     answeredAheadOf("127.0.0.3", kPage, crowd, hashes);
 }
 
+TEST_F(CrowdTurnTest, AnAddressOfAnotherNeighbourhoodIsAnsweredBeforeTheQueuedRequestsOfACrowdOfManyAddresses) {
+    // As found: while 200 addresses of one neighbourhood signed in over and over, her sign-in from
+    // an address of her own waited behind a turn of each of them, 2 to 5 s. Here eight addresses of
+    // one neighbourhood, one sign-in each: their neighbourhood has had four turns, hers none.
+    std::vector<std::unique_ptr<Gate::Turn>> hashes;
+    auto crowd = crowdSignsIn([](int i) { return "127.0.0." + std::to_string(10 + i); }, hashes);
+    answeredAheadOf("127.0.5.3", kPage, crowd, hashes);
+}
+
 TEST_F(CrowdTurnTest, AnAddressThatHadATurnIsAnsweredBeforeTheRequestsACrowdSendsAfterItEachFromANewAddress) {
     // As found: a crowd that sends every sign-in from an address it never used before kept the
     // queue full of newcomers, and the mother's second request, from the phone that had just signed

@@ -355,6 +355,32 @@ TEST(FairTurns, PropertiesHoldOverSeededRandomArrivals) {
                           std::max(0L, place.servers * ticks / 2 - place.tally("steady").placeTime),
                           "steady had less than half the place by");
          }},
+        {"among the unproven, a neighbourhood of any number of busy addresses has one neighbourhood's share: "
+         "an address of another, its turns over, waits behind at most two of their turns",
+         [](Place& place) {
+             const int addresses = place.uniform(1, 50), longest = place.uniform(1, 4);
+             const Claimant quietOne("198.51.100.7");
+             const size_t quiet = place.memberOf(quietOne);
+             bool quietBusy = false;
+             place.onGiven = [&](Turn, const Place::Asked& a) {
+                 if (a.member == quiet)
+                     place.atMost(2, place.given - a.givenBefore,
+                                  "the quiet address waited behind the crowd's turns:");
+             };
+             place.onEnded = [&](const Place::Asked& a) { quietBusy = quietBusy && a.member != quiet; };
+             for (int tick = 0; tick < 1000; ++tick)
+                 place.tick([&] {
+                     for (int n = 1; n <= addresses; ++n) {
+                         const Claimant crowd("203.0.113." + std::to_string(n));
+                         if (place.waitingOf(place.memberOf(crowd)) == 0)
+                             place.ask(crowd, place.uniform(1, longest));
+                     }
+                     if (!quietBusy && place.chance(0.05)) {
+                         quietBusy = true;
+                         place.ask(quietOne, 1);
+                     }
+                 });
+         }},
         {"a group that had the place alone for long and a newcomer are served alike once both ask",
          [](Place& place) {
              const int longest = place.uniform(1, 4), alone = place.uniform(50, 1000);
