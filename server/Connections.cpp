@@ -1459,8 +1459,9 @@ void ConnectionServer::work() {
         countReply(*connection);
         // The address's next request may have its turn.
         if (waitingForTurn_ > 0) wake();
-        if (connection->replyLeft() && !connection->peerClosed && !stopping_) {
-            // The rest of the reply goes as the client reads it, without a worker.
+        if (connection->replyLeft() && !stopping_) {
+            // The rest of the reply goes as the client reads it, without a worker (one that shut its
+            // side may still be reading; then the requests it sent before are answered, and no more).
             connection->sending = true;
             connection->afterSending = after;
             giveBack(std::move(connection));
@@ -1468,7 +1469,7 @@ void ConnectionServer::work() {
         }
         connection->dropReply();
         countReply(*connection);
-        if (after == After::Keep && (connection->peerClosed || stopping_)) after = After::Close;
+        if (after == After::Keep && stopping_) after = After::Close;
         goOn(std::move(connection), after, false);
     }
 }

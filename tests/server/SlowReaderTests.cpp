@@ -28,12 +28,15 @@ namespace {
 // asks for one address (with the headers given, each ending its line) and reads its reply only when told.
 class SlowReader {
 public:
-    SlowReader(int port, const std::string& from, const std::string& path, const std::string& headers = "")
+    SlowReader(int port, const std::string& from, const std::string& path, const std::string& headers = "",
+               int times = 1)
         : fd_(connectFrom(port, from, [](int fd) {
               int small = 16 * 1024;
               ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
           })) {
-        const std::string request = "GET " + path + " HTTP/1.1\r\nHost: x\r\n" + headers + "\r\n";
+        std::string request;
+        for (int sent = 0; sent < times; ++sent)
+            request += "GET " + path + " HTTP/1.1\r\nHost: x\r\n" + headers + "\r\n";
         if (fd_ >= 0) ::send(fd_, request.data(), request.size(), MSG_NOSIGNAL);
     }
     ~SlowReader() {
@@ -43,6 +46,8 @@ public:
     SlowReader& operator=(const SlowReader&) = delete;
 
     int fd() const { return fd_; }
+    // Shuts its sending side, its request sent, and reads on.
+    void shutSending() { ::shutdown(fd_, SHUT_WR); }
     bool waitReadable(int milliseconds) {
         pollfd p{fd_, POLLIN, 0};
         return ::poll(&p, 1, milliseconds) > 0;
@@ -81,6 +86,15 @@ public:
                 ++waited;
             else if (!read(256 * 1024, 0))
                 break;
+    }
+    // Everything the server sends until it closes the connection (within a minute).
+    const std::string& readToClose() {
+        for (int waited = 0; waited < 600;)
+            if (!waitReadable(100))
+                ++waited;
+            else if (!read(256 * 1024, 0))
+                break;
+        return received_;
     }
     // The reply's body once its head and every byte its Content-Length gives have come; empty before.
     std::string body() const { return whole() ? received_.substr(headEnd()) : std::string(); }
@@ -235,6 +249,23 @@ TEST_F(SlowReaderTest, ReadersThatTakeTheirRepliesSlowlyHoldNoWorkerAndEachGetsI
             EXPECT_TRUE(reader->body() == asked.body) << asked.path;
         }
     }
+}
+
+TEST_F(SlowReaderTest, AClientThatShutsItsSendingSideAfterItsRequestsGetsTheirWholeReplies) {
+    // As found: a client that shut its side of the connection once its request was sent (as `nc -N`
+    // and some proxies do) had a large reply's head, with its whole length, and then the reply was cut
+    // short after what the socket took at once. Requests it sent together are each answered whole.
+    const std::string picture = storeLargePicture();
+    const LargeReply comments = largeCommentsReply(40);
+    for (const LargeReply& asked : {LargeReply{picture, "", picture_, {}, 0}, comments})
+        for (int requests : {1, 2}) {
+            SlowReader reader(server_->port(), "127.0.0.2", asked.path, asked.headers, requests);
+            reader.shutSending();
+            const std::string& received = reader.readToClose();
+            EXPECT_EQ(statusesIn(received), std::vector<int>(static_cast<size_t>(requests), 200))
+                << asked.path;
+            EXPECT_TRUE(received.ends_with(asked.body)) << asked.path << " " << received.size();
+        }
 }
 
 // One worker, so that a request answered after another was made after it was counted.
