@@ -286,12 +286,13 @@ void oneOffStream(
     place.onEnded = nullptr;
 }
 
-TEST(FairTurns, PropertiesHoldOverSeededRandomArrivals) {
-    struct Property {
-        const char* what;
-        std::function<void(Place&)> run;
-    };
-    const Property properties[] = {
+struct Property {
+    const char* what;
+    std::function<void(Place&)> run;
+};
+
+const std::vector<Property>& properties() {
+    static const std::vector<Property> all = {
         {"a group waits, from asking with nothing waiting or from its last turn, behind at most three turns "
          "of each other group (turns of groups that came over move the virtual time on, now and then past "
          "another's next two), and one more for each least turn its own last turns held beyond the least",
@@ -358,7 +359,10 @@ TEST(FairTurns, PropertiesHoldOverSeededRandomArrivals) {
         {"among the unproven, a neighbourhood of any number of busy addresses has one neighbourhood's share: "
          "an address of another, its turns over, waits behind at most two of their turns",
          [](Place& place) {
-             const int addresses = place.uniform(1, 50), longest = place.uniform(1, 4);
+             const int longest = place.uniform(1, 4);
+             std::vector<Claimant> crowd;
+             for (int n = place.uniform(1, 50); n > 0; --n)
+                 crowd.emplace_back("203.0.113." + std::to_string(n));
              const Claimant quietOne("198.51.100.7");
              const size_t quiet = place.memberOf(quietOne);
              bool quietBusy = false;
@@ -370,11 +374,9 @@ TEST(FairTurns, PropertiesHoldOverSeededRandomArrivals) {
              place.onEnded = [&](const Place::Asked& a) { quietBusy = quietBusy && a.member != quiet; };
              for (int tick = 0; tick < 1000; ++tick)
                  place.tick([&] {
-                     for (int n = 1; n <= addresses; ++n) {
-                         const Claimant crowd("203.0.113." + std::to_string(n));
-                         if (place.waitingOf(place.memberOf(crowd)) == 0)
-                             place.ask(crowd, place.uniform(1, longest));
-                     }
+                     for (const Claimant& address : crowd)
+                         if (place.waitingOf(place.memberOf(address)) == 0)
+                             place.ask(address, place.uniform(1, longest));
                      if (!quietBusy && place.chance(0.05)) {
                          quietBusy = true;
                          place.ask(quietOne, 1);
@@ -475,21 +477,29 @@ TEST(FairTurns, PropertiesHoldOverSeededRandomArrivals) {
              place.atMost(bound, members, "members remembered:");
          }},
     };
-    for (const Property& property : properties) {
-        int failed = 0;
-        std::string faults;
-        for (uint32_t seed = 1; seed <= 200; ++seed) {
-            Place place(seed, int(seed % 8) + 1);
-            property.run(place);
-            place.onAsked = place.onGiven = nullptr;
-            place.onEnded = nullptr;
-            place.drain();
-            if (!place.fault.empty() && failed++ < 4)
-                faults += "\n  seed " + std::to_string(seed) + ": " + place.fault;
-        }
-        EXPECT_EQ(failed, 0) << property.what << faults;
-    }
+    return all;
 }
+
+// Each property on its own, so that they run side by side.
+class FairTurnsProperty : public ::testing::TestWithParam<size_t> {};
+
+TEST_P(FairTurnsProperty, HoldsOverSeededRandomArrivals) {
+    const Property& property = properties()[GetParam()];
+    int failed = 0;
+    std::string faults;
+    for (uint32_t seed = 1; seed <= 200; ++seed) {
+        Place place(seed, int(seed % 8) + 1);
+        property.run(place);
+        place.onAsked = place.onGiven = nullptr;
+        place.onEnded = nullptr;
+        place.drain();
+        if (!place.fault.empty() && failed++ < 4)
+            faults += "\n  seed " + std::to_string(seed) + ": " + place.fault;
+    }
+    EXPECT_EQ(failed, 0) << property.what << faults;
+}
+
+INSTANTIATE_TEST_SUITE_P(FairTurns, FairTurnsProperty, ::testing::Range<size_t>(0, properties().size()));
 
 // Claimants waiting at a gate, each in its own thread, in the order they were added; `served()`
 // lets `freed` give its place up and says in what order their turns were served.
